@@ -1,0 +1,51 @@
+#ifndef FBCOLUMNS_H
+#define FBCOLUMNS_H
+
+#include "fbfile.h"
+
+#include <QString>
+#include <QVector>
+
+// The sixteen columns in which a shot's records are shown, as the viewer
+// table and the command-line dump share them.
+namespace FbColumns {
+
+enum Column {
+    FbNo, Ffid, Channel, FbTime, Offset, GElev, SElev, SDepth,
+    SourceX, SourceY, GroupX, GroupY, SLine, SStat, GLine, GStat,
+    Count
+};
+
+// Titles, untranslated; the viewer translates them in the context "QObject".
+extern const char *const titles[Count];
+// Widths in pixels.
+extern const int widths[Count];
+
+// Source attributes, expected equal in every record of a shot, in the order
+// the viewer checks them.
+extern const int shotConstantColumns[7];
+// The remaining columns, in the order the viewer fills them.
+extern const int perRecordColumns[9];
+
+// The text of a cell: integers in decimal, coordinates 'f' with 2
+// decimals, fb_time 'g' with 6 significant digits.
+QString cellText(const FbRecord &record, int column);
+
+// Exact equality of one column's values; a NaN never equals anything, not
+// even itself.
+bool sameValue(const FbRecord &a, const FbRecord &b, int column);
+
+// Whether any record differs from the first one in column (exact, NaN
+// differs). False for an empty shot.
+bool columnVaries(const QVector<FbRecord> &records, int column);
+
+// The three looks of a pick status.
+enum class PickClass { Status0, Status1, Other };
+inline PickClass pickClass(qint32 fbStatus)
+{
+    return fbStatus == 0 ? PickClass::Status0 : fbStatus == 1 ? PickClass::Status1 : PickClass::Other;
+}
+
+} // namespace FbColumns
+
+#endif // FBCOLUMNS_H

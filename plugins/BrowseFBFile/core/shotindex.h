@@ -1,0 +1,82 @@
+#ifndef SHOTINDEX_H
+#define SHOTINDEX_H
+
+#include "fbfile.h"
+
+#include <QFile>
+#include <QString>
+#include <QVector>
+
+#include <functional>
+
+// One shot: a maximal run of consecutive records with the same ffid.
+// Record numbers are 0-based and lastRecord is inclusive.
+struct ShotIndexEntry
+{
+    qint32 ffid = 0;
+    qint32 firstRecord = 0;
+    qint32 lastRecord = 0;
+};
+Q_DECLARE_TYPEINFO(ShotIndexEntry, Q_PRIMITIVE_TYPE);
+
+inline bool operator==(const ShotIndexEntry &a, const ShotIndexEntry &b)
+{
+    return a.ffid == b.ffid && a.firstRecord == b.firstRecord && a.lastRecord == b.lastRecord;
+}
+inline bool operator!=(const ShotIndexEntry &a, const ShotIndexEntry &b)
+{
+    return !(a == b);
+}
+
+// Builds the shot index of an FB file in two steps, so that a caller can
+// warn about an incomplete file between reading the header and scanning:
+//   ShotIndexScanner scanner(name);
+//   if (!scanner.open()) ...;          // header and record count now known
+//   if (!scanner.isComplete()) ...;    // fb_count disagrees with the size
+//   QVector<ShotIndexEntry> index = scanner.scan(progress);
+// The scan reads the ffid words in large sequential blocks of whole records,
+// holding one bounded buffer whatever the file size.
+class ShotIndexScanner
+{
+public:
+    // Receives the new progress value each time it moves: at a shot start
+    // whose first record has reached the threshold, by one, at most once per
+    // shot. The step is recordCount / 100 (0 below 100 records, so that
+    // every new shot moves it); values run past 100 when shots are many and
+    // small.
+    using Progress = std::function<void(int value)>;
+
+    explicit ShotIndexScanner(const QString &fileName);
+
+    // Opens the file read-only and reads the header. False when the file
+    // cannot be opened (errorString() says why).
+    bool open();
+    QString errorString() const;
+
+    const FbFileHeader &header() const { return m_header; }
+    qint64 fileSize() const { return m_fileSize; }
+    qint64 recordCount() const { return m_recordCount; }
+    // The declared record count matches the one derived from the size.
+    bool isComplete() const { return m_header.fb_count == m_recordCount; }
+    // Record numbers are held as int32; a file with more records than that
+    // cannot be indexed.
+    bool recordCountFits() const;
+
+    // Scans every record's ffid and returns the index in file order. With
+    // no complete record the index is the single entry {the word at offset
+    // 16 (missing bytes as 0), 0, -1}. Returns an empty index when the file
+    // is not open or its record count does not fit in int32.
+    QVector<ShotIndexEntry> scan(const Progress &progress = Progress());
+
+    // Records per block read; tests set it small to cross block boundaries.
+    void setBlockRecords(int records);
+
+private:
+    QFile m_file;
+    FbFileHeader m_header;
+    qint64 m_fileSize = 0;
+    qint64 m_recordCount = 0;
+    int m_blockRecords = 12483; // about 1 MiB of whole records
+};
+
+#endif // SHOTINDEX_H

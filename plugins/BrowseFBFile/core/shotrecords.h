@@ -1,0 +1,16 @@
+#ifndef SHOTRECORDS_H
+#define SHOTRECORDS_H
+
+#include "fbfile.h"
+
+#include <QString>
+#include <QVector>
+
+// Reads records firstRecord..lastRecord (inclusive) of an FB file with one
+// seek and one read into a zero-filled buffer. Records, or parts of them,
+// that the file does not hold (it cannot be opened, or it is shorter than
+// the index says) read as zeros; nothing is reported. A range with
+// lastRecord < firstRecord gives no records and reads nothing.
+QVector<FbRecord> readShotRecords(const QString &fileName, qint32 firstRecord, qint32 lastRecord);
+
+#endif // SHOTRECORDS_H

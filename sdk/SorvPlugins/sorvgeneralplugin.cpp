@@ -1,0 +1,13 @@
+#include "sorvgeneralplugin.h"
+
+SorvGeneralPlugin::SorvGeneralPlugin()
+    : QObject(nullptr)
+{
+}
+
+SorvGeneralPlugin::~SorvGeneralPlugin() = default;
+
+bool SorvGeneralPlugin::needProject() const
+{
+    return false;
+}

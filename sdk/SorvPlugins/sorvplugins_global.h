@@ -1,0 +1,12 @@
+#ifndef SORVPLUGINS_GLOBAL_H
+#define SORVPLUGINS_GLOBAL_H
+
+#include <QtCore/qglobal.h>
+
+#if defined(SORVPLUGINS_LIBRARY)
+#  define SORVPLUGINS_EXPORT Q_DECL_EXPORT
+#else
+#  define SORVPLUGINS_EXPORT Q_DECL_IMPORT
+#endif
+
+#endif // SORVPLUGINS_GLOBAL_H
