@@ -2,12 +2,18 @@
 #define BROWSEFBFILEDIALOG_H
 
 #include "fbfileinfo.h"
+#include "shotindex.h"
 
 #include <sorvdialog.h>
 
+#include <QString>
+#include <QVector>
+
 namespace Ui { class BrowseFBFileDialog; }
 
-// Placeholder until the browse dialog lands: only the titled dialog.
+// Asks for an FB file and the viewer's fast step, keeps both per project,
+// indexes the file once per name and opens the shot viewer on it. The
+// dialog stays open after each viewer run, for the same file or another.
 class BrowseFBFileDialog : public SorvDialog
 {
     Q_OBJECT
@@ -16,8 +22,32 @@ public:
     explicit BrowseFBFileDialog(QWidget *parent = nullptr);
     ~BrowseFBFileDialog() override;
 
+protected:
+    QString helpIndex() const override;
+
+private slots:
+    void on_fbName_textChanged();
+    void on_openButton_clicked();
+    void on_fastStep_valueChanged();
+    // Loads the file when its name changed, then runs the viewer; never
+    // closes the dialog.
+    void accept() override;
+
 private:
+    void loadSettings();
+    void saveSettings();
+    void updateWidgets();
+    // Builds shotIndex and the file's summary in fbInfo. False, with an
+    // empty index and the summary untouched, when the file cannot be read.
+    bool loadFbFile();
+
     Ui::BrowseFBFileDialog *ui;
+    FbFileInfo fbInfo;
+    QString projectDir;
+    QString lastFbName;                 // the file whose index shotIndex holds
+    QVector<ShotIndexEntry> shotIndex;
+
+    friend class BrowseFBFileDialogTest;
 };
 
 #endif // BROWSEFBFILEDIALOG_H
