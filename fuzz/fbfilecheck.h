@@ -1,0 +1,16 @@
+#ifndef FBFILECHECK_H
+#define FBFILECHECK_H
+
+#include <QString>
+
+// Runs everything the plug-in does with an FB file that needs no window:
+// header, record count, shot index, and the records of every shot, and
+// checks what must hold for any file, however damaged:
+// - the index covers records 0..N-1 in order without gap or overlap,
+//   first <= last in every entry, neighbouring ffids differ;
+// - a file without a complete record gives the one entry {ffid, 0, -1};
+// - every record read back for a shot carries that shot's ffid.
+// Returns an empty string when all holds, else what broke.
+QString checkFbFile(const QString &fileName);
+
+#endif // FBFILECHECK_H

@@ -1,0 +1,37 @@
+// Replays the fuzzer's corpus (made by fbtool gen, by hand, and kept from
+// fuzzing runs) through the same invariant check, so that the cases it
+// found stay caught in a build without clang.
+
+#include "fbfilecheck.h"
+
+#include <QDir>
+#include <QtTest>
+
+class tst_FuzzReplay : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void corpus_data();
+    void corpus();
+};
+
+void tst_FuzzReplay::corpus_data()
+{
+    QTest::addColumn<QString>("path");
+    const QDir dir(QStringLiteral(FUZZ_CORPUS_DIR));
+    const QFileInfoList files = dir.entryInfoList(QDir::Files, QDir::Name);
+    QVERIFY2(files.size() >= 10, "the seed corpus is missing");
+    for (const QFileInfo &info : files)
+        QTest::newRow(qPrintable(info.fileName())) << info.absoluteFilePath();
+}
+
+void tst_FuzzReplay::corpus()
+{
+    QFETCH(QString, path);
+    const QString problem = checkFbFile(path);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+}
+
+QTEST_GUILESS_MAIN(tst_FuzzReplay)
+#include "tst_fuzzreplay.moc"
