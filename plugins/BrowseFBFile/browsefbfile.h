@@ -5,10 +5,12 @@
 
 // The plug-in object: one per process, stateless. It gives the host the
 // "Browse FB File" command, which opens the browse dialog.
+//
+// The plug-in metadata and the two library entry points are written out in
+// browsefbfile.cpp rather than through Q_PLUGIN_METADATA; see there why.
 class Q_DECL_EXPORT BrowseFBFile : public SorvGeneralPlugin
 {
     Q_OBJECT
-    Q_PLUGIN_METADATA(IID SorvGeneralPlugin_iid FILE "browsefbfile.json")
     Q_INTERFACES(SorvGeneralPlugin)
 
 public:
