@@ -69,6 +69,8 @@ Field field(int column)
 
 QString cellText(const FbRecord &record, int column)
 {
+    if (column < 0 || column >= Count)
+        return QString();
     const Field f = field(column);
     switch (f.kind) {
     case Kind::Int:
@@ -83,6 +85,8 @@ QString cellText(const FbRecord &record, int column)
 
 bool sameValue(const FbRecord &a, const FbRecord &b, int column)
 {
+    if (column < 0 || column >= Count)
+        return true;
     const Field f = field(column);
     if (f.kind == Kind::Int)
         return a.*f.intField == b.*f.intField;

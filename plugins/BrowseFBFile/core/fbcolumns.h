@@ -28,11 +28,12 @@ extern const int shotConstantColumns[7];
 extern const int perRecordColumns[9];
 
 // The text of a cell: integers in decimal, coordinates 'f' with 2
-// decimals, fb_time 'g' with 6 significant digits.
+// decimals, fb_time 'g' with 6 significant digits. Empty for a column
+// outside 0..Count-1.
 QString cellText(const FbRecord &record, int column);
 
 // Exact equality of one column's values; a NaN never equals anything, not
-// even itself.
+// even itself. Columns outside 0..Count-1 compare equal.
 bool sameValue(const FbRecord &a, const FbRecord &b, int column);
 
 // Whether any record differs from the first one in column (exact, NaN

@@ -47,11 +47,6 @@ FbFileHeader decodeHeader(const char *bytes, qint64 size)
     return header;
 }
 
-qint32 decodeFfid(const char *bytes)
-{
-    return int32At(bytes, 0);
-}
-
 FbRecord decodeRecord(const char *bytes)
 {
     FbRecord r;

@@ -11,7 +11,8 @@ ShotIndexScanner::ShotIndexScanner(const QString &fileName)
 
 bool ShotIndexScanner::open()
 {
-    if (!m_file.open(QIODevice::ReadOnly))
+    // Unbuffered: the scan reads large blocks straight into its own buffer.
+    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;
     char bytes[FbLayout::HeaderSize] = {};
     const qint64 got = m_file.read(bytes, FbLayout::HeaderSize);
@@ -33,7 +34,9 @@ bool ShotIndexScanner::recordCountFits() const
 
 void ShotIndexScanner::setBlockRecords(int records)
 {
-    m_blockRecords = qMax(1, records);
+    // The block is a QByteArray; keep it well inside its int size.
+    constexpr int most = (1 << 30) / FbLayout::RecordSize;
+    m_blockRecords = qBound(1, records, most);
 }
 
 QVector<ShotIndexEntry> ShotIndexScanner::scan(const Progress &progress)
@@ -58,32 +61,38 @@ QVector<ShotIndexEntry> ShotIndexScanner::scan(const Progress &progress)
     int value = 0;
 
     ShotIndexEntry current;
-    const qint64 blockRecords = m_blockRecords;
+    // A small file needs no more than its own size of buffer.
+    const qint64 blockRecords = qMin<qint64>(m_blockRecords, n);
     QByteArray block(static_cast<int>(blockRecords * FbLayout::RecordSize), Qt::Uninitialized);
+    m_file.seek(FbLayout::HeaderSize);
 
+    // One sequential pass; a shot's lastRecord is filled in when the next
+    // shot starts, so a record of the current shot costs one compare.
     for (qint64 first = 0; first < n; first += blockRecords) {
         const qint64 records = qMin<qint64>(blockRecords, n - first);
         const qint64 bytes = records * FbLayout::RecordSize;
         // A file that shrank under us reads short: the missing part reads as
         // zeros, as every other reader of the file treats it.
-        qint64 got = 0;
-        if (m_file.seek(FbLayout::recordPosition(static_cast<qint32>(first))))
-            got = m_file.read(block.data(), bytes);
-        if (got < bytes)
+        const qint64 got = m_file.read(block.data(), bytes);
+        if (got < bytes) {
             std::fill(block.data() + qMax<qint64>(0, got), block.data() + bytes, '\0');
+            // Keep the next block at its own records whatever the read did.
+            m_file.seek(FbLayout::HeaderSize + (first + records) * FbLayout::RecordSize);
+        }
 
         const char *p = block.constData();
-        for (qint64 k = 0; k < records; ++k, p += FbLayout::RecordSize) {
-            const qint32 i = static_cast<qint32>(first + k);
+        qint64 k = 0;
+        if (first == 0) {
+            current = ShotIndexEntry{FbLayout::decodeFfid(p), 0, 0};
+            k = 1;
+            p += FbLayout::RecordSize;
+        }
+        for (; k < records; ++k, p += FbLayout::RecordSize) {
             const qint32 ffid = FbLayout::decodeFfid(p);
-            if (i == 0) {
-                current = ShotIndexEntry{ffid, 0, 0};
+            if (ffid == current.ffid)
                 continue;
-            }
-            if (ffid == current.ffid) {
-                current.lastRecord = i;
-                continue;
-            }
+            const qint32 i = static_cast<qint32>(first + k);
+            current.lastRecord = i - 1;
             index.append(current);
             current = ShotIndexEntry{ffid, i, i};
             if (i >= threshold) {

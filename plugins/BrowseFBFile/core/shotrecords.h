@@ -10,7 +10,11 @@
 // seek and one read into a zero-filled buffer. Records, or parts of them,
 // that the file does not hold (it cannot be opened, or it is shorter than
 // the index says) read as zeros; nothing is reported. A range with
-// lastRecord < firstRecord gives no records and reads nothing.
+// lastRecord < firstRecord gives no records and reads nothing, and so does a
+// shot of more than maxShotRecords() records.
 QVector<FbRecord> readShotRecords(const QString &fileName, qint32 firstRecord, qint32 lastRecord);
+
+// The most records one shot may have to be read into memory at all.
+qint32 maxShotRecords();
 
 #endif // SHOTRECORDS_H

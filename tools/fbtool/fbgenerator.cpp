@@ -1,0 +1,353 @@
+#include "fbgenerator.h"
+
+#include "fbcolumns.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QtMath>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace FbGenerator {
+
+namespace {
+
+// splitmix64: small, fast and the same on every platform, unlike the
+// standard distributions, so that a seed names one file everywhere.
+class Random
+{
+public:
+    explicit Random(quint64 seed) : m_state(seed) {}
+    quint64 next()
+    {
+        quint64 z = (m_state += 0x9E3779B97F4A7C15ULL);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        return z ^ (z >> 31);
+    }
+    // Uniform in [0, 1).
+    double uniform() { return static_cast<double>(next() >> 11) * (1.0 / 9007199254740992.0); }
+    // Uniform in [-half, half).
+    double jitter(double half) { return (uniform() * 2.0 - 1.0) * half; }
+
+private:
+    quint64 m_state;
+};
+
+// Line bearing: a 3-4-5 direction keeps the station coordinates exact.
+constexpr double BearingX = 0.8;
+constexpr double BearingY = 0.6;
+constexpr double OriginX = 25000.0;
+constexpr double OriginY = 61000.0;
+constexpr qint32 FirstStation = 1000;
+constexpr qint32 LineNumber = 101;
+constexpr double Datum = 350.0;
+
+// Two-layer refraction: weathering at 1.7 m/ms over a refractor at
+// 3.4 m/ms, with an intercept time of 61 ms; crossover near 210 m.
+constexpr double V1 = 1.7;
+constexpr double V2 = 3.4;
+constexpr double InterceptMs = 61.0;
+
+bool isSourceColumn(int column)
+{
+    switch (column) {
+    case FbColumns::SElev:
+    case FbColumns::SDepth:
+    case FbColumns::SourceX:
+    case FbColumns::SourceY:
+    case FbColumns::SLine:
+    case FbColumns::SStat:
+        return true;
+    default:
+        return false;
+    }
+}
+
+float *floatField(FbRecord &r, int column)
+{
+    switch (column) {
+    case FbColumns::SourceX: return &r.source_x;
+    case FbColumns::SourceY: return &r.source_y;
+    case FbColumns::GroupX: return &r.group_x;
+    case FbColumns::GroupY: return &r.group_y;
+    case FbColumns::FbTime: return &r.fb_time;
+    default: return nullptr;
+    }
+}
+
+// What stays the same for every shot of one file: the receiver line.
+class Line
+{
+public:
+    explicit Line(const Options &o)
+        : m_options(o)
+    {
+        const qint64 span = static_cast<qint64>(o.shots - 1) * o.shotInterval + 1;
+        m_stations = static_cast<int>(qMax<qint64>(o.channels, span));
+        m_elevation.resize(m_stations);
+        m_skidX.resize(m_stations);
+        m_skidY.resize(m_stations);
+        Random random(o.seed * 0xD1B54A32D192ED03ULL + 1);
+        const double phase = random.uniform() * 2.0 * M_PI;
+        for (int s = 0; s < m_stations; ++s) {
+            const double hills = 40.0 * std::sin(2.0 * M_PI * s / 173.0 + phase)
+                               + 15.0 * std::sin(2.0 * M_PI * s / 41.0 + 2.0 * phase);
+            m_elevation[s] = static_cast<qint32>(std::lround(Datum + hills + random.jitter(2.0)));
+            m_skidX[s] = random.jitter(0.5);
+            m_skidY[s] = random.jitter(0.5);
+        }
+    }
+
+    int stations() const { return m_stations; }
+    qint32 elevation(int station) const { return m_elevation.at(station); }
+    double x(int station) const { return OriginX + BearingX * station * m_options.groupInterval + m_skidX.at(station); }
+    double y(int station) const { return OriginY + BearingY * station * m_options.groupInterval + m_skidY.at(station); }
+
+private:
+    const Options &m_options;
+    int m_stations = 0;
+    QVector<qint32> m_elevation;
+    QVector<double> m_skidX;
+    QVector<double> m_skidY;
+};
+
+void applyFaults(const Options &o, int shot, QVector<FbRecord> &records)
+{
+    const int middle = records.size() / 2;
+    for (const FieldFault &f : o.varyingSource) {
+        if (f.shot != shot)
+            continue;
+        for (int k = middle; k < records.size(); ++k) {
+            FbRecord &r = records[k];
+            switch (f.column) {
+            case FbColumns::SElev: r.s_elev += 3; break;
+            case FbColumns::SDepth: r.s_depth += 2; break;
+            case FbColumns::SourceX: r.source_x += 12.5f; break;
+            case FbColumns::SourceY: r.source_y += 12.5f; break;
+            case FbColumns::SLine: r.s_line += 1; break;
+            case FbColumns::SStat: r.s_stat += 1; break;
+            default: break;
+            }
+        }
+    }
+    for (const FieldFault &f : o.nanValues) {
+        if (f.shot == shot)
+            if (float *v = floatField(records[middle], f.column))
+                *v = std::numeric_limits<float>::quiet_NaN();
+    }
+    for (const FieldFault &f : o.infValues) {
+        if (f.shot == shot)
+            if (float *v = floatField(records[middle], f.column))
+                *v = std::numeric_limits<float>::infinity();
+    }
+    for (const FfidRepeat &repeat : o.repeatedFfid) {
+        if (repeat.shot != shot)
+            continue;
+        for (FbRecord &r : records)
+            r.ffid = o.firstFfid + repeat.source;
+    }
+}
+
+void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &records)
+{
+    records.resize(o.channels);
+    Random random(o.seed ^ (static_cast<quint64>(shot) + 1) * 0x9E3779B97F4A7C15ULL);
+
+    const int source = shot * o.shotInterval;
+    // Split spread around the source, end-on where the line ends.
+    const int first = qBound(0, source - o.channels / 2, line.stations() - o.channels);
+    const qint32 depth = 9 + static_cast<qint32>(random.next() % 7);
+    const float sourceX = static_cast<float>(line.x(source) + random.jitter(1.0));
+    const float sourceY = static_cast<float>(line.y(source) + random.jitter(1.0));
+    const qint32 sourceElevation = line.elevation(source);
+    const qint64 firstRecord = static_cast<qint64>(shot) * o.channels;
+
+    for (int c = 0; c < o.channels; ++c) {
+        const int station = first + c;
+        FbRecord &r = records[c];
+        r = FbRecord();
+        r.ffid = o.firstFfid + shot;
+        r.channel = c + 1;
+        r.offset = (station - source) * o.groupInterval;
+        r.g_elev = line.elevation(station);
+        r.s_elev = sourceElevation;
+        r.s_depth = depth;
+        r.source_x = sourceX;
+        r.source_y = sourceY;
+        r.group_x = static_cast<float>(line.x(station));
+        r.group_y = static_cast<float>(line.y(station));
+        r.s_line = LineNumber;
+        r.s_stat = FirstStation + source;
+        r.g_line = LineNumber;
+        r.g_stat = FirstStation + station;
+        r.fb_no = static_cast<qint32>(firstRecord + c + 1);
+
+        const double h = std::abs(static_cast<double>(r.offset));
+        const double travel = std::min(h / V1, InterceptMs + h / V2);
+        // Higher receivers see the break later: a half-weathering static.
+        const double elevationStatic = 0.5 * (r.g_elev - Datum) / V1;
+        const double pick = std::max(0.5, travel + elevationStatic + depth / V1 * 0.2 + random.jitter(1.2));
+        r.fb_time = static_cast<float>(std::round(pick * 8.0) / 8.0);
+
+        // Mostly accepted picks, some rejected, a few of other kinds.
+        const double u = random.uniform();
+        r.fb_status = u < 0.75 ? 1 : u < 0.90 ? 0 : u < 0.97 ? 2 : -1;
+    }
+    applyFaults(o, shot, records);
+}
+
+QString checkFault(const FieldFault &f, const Options &o, const char *option, bool (*fieldOk)(int))
+{
+    if (f.shot < 0 || f.shot >= o.shots)
+        return QStringLiteral("%1: shot row %2 is not in 0..%3").arg(QLatin1String(option)).arg(f.shot).arg(o.shots - 1);
+    if (!fieldOk(f.column))
+        return QStringLiteral("%1: field %2 cannot carry this fault")
+            .arg(QLatin1String(option), QLatin1String(f.column >= 0 && f.column < FbColumns::Count ? FbColumns::titles[f.column] : "?"));
+    return QString();
+}
+
+} // namespace
+
+int columnOf(const QString &fieldName)
+{
+    for (int c = 0; c < FbColumns::Count; ++c) {
+        if (fieldName == QLatin1String(FbColumns::titles[c]))
+            return c;
+    }
+    return -1;
+}
+
+QString validate(const Options &o)
+{
+    if (o.shots < 1)
+        return QStringLiteral("--shots must be at least 1");
+    if (o.channels < 1)
+        return QStringLiteral("--channels must be at least 1");
+    if (o.groupInterval < 1 || o.shotInterval < 1)
+        return QStringLiteral("the group and shot intervals must be at least 1");
+    const qint64 records = static_cast<qint64>(o.shots) * o.channels;
+    if (records > std::numeric_limits<qint32>::max())
+        return QStringLiteral("%1 shots of %2 channels exceed the records an FB file can number").arg(o.shots).arg(o.channels);
+    const qint64 stations = qMax<qint64>(o.channels, static_cast<qint64>(o.shots - 1) * o.shotInterval + 1);
+    if (stations * o.groupInterval > std::numeric_limits<qint32>::max() / 2)
+        return QStringLiteral("the line is too long for int32 offsets");
+    if (static_cast<qint64>(o.firstFfid) + o.shots > std::numeric_limits<qint32>::max())
+        return QStringLiteral("--first-ffid leaves no room for %1 shots").arg(o.shots);
+
+    for (const FieldFault &f : o.varyingSource) {
+        const QString e = checkFault(f, o, "--vary-source", isSourceColumn);
+        if (!e.isEmpty())
+            return e;
+        if (o.channels < 2)
+            return QStringLiteral("--vary-source needs at least 2 channels");
+    }
+    auto isFloat = [](int column) { FbRecord r; return floatField(r, column) != nullptr; };
+    for (const FieldFault &f : o.nanValues) {
+        const QString e = checkFault(f, o, "--nan", isFloat);
+        if (!e.isEmpty())
+            return e;
+    }
+    for (const FieldFault &f : o.infValues) {
+        const QString e = checkFault(f, o, "--inf", isFloat);
+        if (!e.isEmpty())
+            return e;
+    }
+    for (const FfidRepeat &repeat : o.repeatedFfid) {
+        if (repeat.source < 0 || repeat.source >= o.shots || repeat.shot < 0 || repeat.shot >= o.shots)
+            return QStringLiteral("--repeat-ffid: shot rows %1 and %2 must be in 0..%3")
+                .arg(repeat.source).arg(repeat.shot).arg(o.shots - 1);
+        // Neighbours would only make one longer run.
+        if (qAbs(repeat.shot - repeat.source) < 2)
+            return QStringLiteral("--repeat-ffid: shot rows %1 and %2 are less than 2 apart")
+                .arg(repeat.source).arg(repeat.shot);
+    }
+    if (o.truncateBytes < 0 || o.truncateBytes > records * FbLayout::RecordSize)
+        return QStringLiteral("--truncate must be between 0 and %1 bytes").arg(records * FbLayout::RecordSize);
+    return QString();
+}
+
+QVector<FbRecord> shotRecords(const Options &options, int shot)
+{
+    QVector<FbRecord> records;
+    if (!validate(options).isEmpty() || shot < 0 || shot >= options.shots)
+        return records;
+    const Line line(options);
+    makeShot(options, line, shot, records);
+    return records;
+}
+
+bool writeFile(const QString &fileName, const Options &o, Result *result, QString *error)
+{
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    const QString invalid = validate(o);
+    if (!invalid.isEmpty())
+        return fail(invalid);
+
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return fail(QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString()));
+
+    // The header goes last, once the offset range is known.
+    const char blankHeader[FbLayout::HeaderSize] = {};
+    if (file.write(blankHeader, sizeof blankHeader) != FbLayout::HeaderSize)
+        return fail(QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString()));
+
+    const Line line(o);
+    const qint64 shotBytes = FbLayout::RecordSize * o.channels;
+    const int shotsPerBlock = static_cast<int>(qBound<qint64>(1, (4 << 20) / shotBytes, o.shots));
+    QByteArray block(static_cast<int>(shotBytes * shotsPerBlock), Qt::Uninitialized);
+    QVector<FbRecord> records;
+    qint32 minOffset = std::numeric_limits<qint32>::max();
+    qint32 maxOffset = std::numeric_limits<qint32>::min();
+
+    for (int shot = 0; shot < o.shots;) {
+        char *p = block.data();
+        const int inBlock = qMin(shotsPerBlock, o.shots - shot);
+        for (int k = 0; k < inBlock; ++k, ++shot) {
+            makeShot(o, line, shot, records);
+            for (const FbRecord &r : qAsConst(records)) {
+                minOffset = qMin(minOffset, r.offset);
+                maxOffset = qMax(maxOffset, r.offset);
+                FbLayout::encodeRecord(r, p);
+                p += FbLayout::RecordSize;
+            }
+        }
+        const qint64 bytes = p - block.constData();
+        if (file.write(block.constData(), bytes) != bytes)
+            return fail(QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString()));
+    }
+
+    const qint64 total = static_cast<qint64>(o.shots) * o.channels;
+    FbFileHeader header;
+    header.fb_count = o.lieAboutCount ? o.declaredCount : static_cast<qint32>(total);
+    header.polarity = o.polarity;
+    header.min_offset = minOffset;
+    header.max_offset = maxOffset;
+    char headerBytes[FbLayout::HeaderSize];
+    FbLayout::encodeHeader(header, headerBytes);
+    if (!file.seek(0) || file.write(headerBytes, sizeof headerBytes) != FbLayout::HeaderSize)
+        return fail(QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString()));
+
+    const qint64 fullSize = FbLayout::HeaderSize + total * FbLayout::RecordSize;
+    if (o.truncateBytes > 0 && (!file.flush() || !file.resize(fullSize - o.truncateBytes)))
+        return fail(QStringLiteral("cannot cut %1: %2").arg(fileName, file.errorString()));
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return fail(QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString()));
+
+    if (result) {
+        result->fileSize = fullSize - o.truncateBytes;
+        result->records = FbLayout::recordCount(result->fileSize);
+        result->header = header;
+    }
+    return true;
+}
+
+} // namespace FbGenerator
