@@ -1,6 +1,19 @@
 #include "fbtabledialog.h"
 
+#include "fbcolumns.h"
+#include "shotrecords.h"
 #include "ui_fbtabledialog.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QStandardItem>
+#include <QStandardItemModel>
+
+#include <utility>
+
+static_assert(FbColumns::Count == 16, "the viewer keeps one width per table column");
 
 fbTableDialog::fbTableDialog(const FbFileInfo &info, QVector<ShotIndexEntry> shotIndex, QWidget *parent)
     : SorvDialog(parent)
@@ -8,10 +21,281 @@ fbTableDialog::fbTableDialog(const FbFileInfo &info, QVector<ShotIndexEntry> sho
 {
     ui->setupUi(this);
     fbInfo = &info;
-    this->shotIndex = shotIndex;
+    this->shotIndex = std::move(shotIndex);
+    // The browse dialog never opens the viewer on an empty index, but a
+    // viewer given one must not read an entry that is not there: it then
+    // stands on an empty shot (no rows) until the end.
+    if (!this->shotIndex.isEmpty()) {
+        shotFirstRecord = this->shotIndex.at(0).firstRecord;
+        shotLastRecord = this->shotIndex.at(0).lastRecord;
+    }
+    initColumns();
+    createModel();
+    showSummary();
+    // Filling the empty combo box makes its first row current, and that
+    // change fills the table of the first shot.
+    fillShotCombo();
+    if (this->shotIndex.isEmpty()) {
+        // No row became current, so nothing filled the table: show the bare
+        // column headers and leave every navigation button off.
+        fillTable();
+        setButton(-1);
+    }
 }
 
 fbTableDialog::~fbTableDialog()
 {
+    delete model;
     delete ui;
+}
+
+void fbTableDialog::createModel()
+{
+    model = new QStandardItemModel(qMax(0, shotLastRecord - shotFirstRecord + 1), FbColumns::Count);
+    ui->tableView->verticalHeader()->hide();
+    ui->tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ui->tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ui->tableView->setAlternatingRowColors(true);
+}
+
+void fbTableDialog::showSummary()
+{
+    // Every value follows the caption the label shows, so a translated
+    // caption carries over.
+    const QChar blank(QLatin1Char(' '));
+    const QString fbNameText = ui->fbNameLabel->text() + blank + fbInfo->fbName;
+    const QString totalShotsText =
+        ui->totalShotsLabel->text() + blank + tr("%L1").arg(fbInfo->totalShots) + blank;
+    const QString totalFBsText =
+        ui->totalFBsLabel->text() + blank + tr("%L1").arg(fbInfo->totalFBs) + blank;
+    // Offsets are shown bare, without digit grouping.
+    const QString offsetRangeText = ui->offsetRangeLabel->text() + blank
+        + QString::number(fbInfo->minOffset) + QLatin1String(" - ")
+        + QString::number(fbInfo->maxOffset) + blank;
+    const QString polarityText = ui->polarityLabel->text() + blank
+        + (fbInfo->polarity > 0 ? QObject::tr("positive") : QObject::tr("negative"));
+
+    ui->fbNameLabel->setText(fbNameText);
+    ui->totalShotsLabel->setText(totalShotsText);
+    ui->totalFBsLabel->setText(totalFBsText);
+    ui->offsetRangeLabel->setText(offsetRangeText);
+    ui->polarityLabel->setText(polarityText);
+
+    ui->bulkUpButton->setToolTip(tr("Forward %1 shots").arg(fbInfo->fastStep));
+    ui->bulkDownButton->setToolTip(tr("Backward %1 shots").arg(fbInfo->fastStep));
+
+    // The viewer opens at the first shot, where there is nothing behind.
+    ui->downButton->setEnabled(false);
+    ui->bulkDownButton->setEnabled(false);
+    ui->toStartButton->setEnabled(false);
+}
+
+void fbTableDialog::fillShotCombo()
+{
+    // A scrolling list of at most 30 rows instead of a pop-up that covers
+    // the screen when a file holds thousands of shots.
+    ui->ffidCombo->setMaxVisibleItems(30);
+    ui->ffidCombo->setStyleSheet(QStringLiteral("combobox-popup:0;"));
+
+    // Position and ffid are padded to the digits of the shot count, so that
+    // the rows line up in the list.
+    const int n = shotIndex.size();
+    const int width = QString::number(n).size();
+    QStringList texts;
+    texts.reserve(n);
+    for (int i = 0; i < n; ++i)
+        texts.append(QStringLiteral("%1 > %2").arg(i + 1, width).arg(shotIndex.at(i).ffid, width));
+    // One call, so that the current row changes once, from none to row 0.
+    ui->ffidCombo->addItems(texts);
+}
+
+void fbTableDialog::initColumns()
+{
+    for (const char *title : FbColumns::titles)
+        columnTitles.append(QCoreApplication::translate("QObject", title));
+    for (int c = 0; c < FbColumns::Count; ++c)
+        columnWidths[c] = FbColumns::widths[c];
+}
+
+void fbTableDialog::readShotRecords()
+{
+    shotRecords.clear();
+    shotRecords = ::readShotRecords(fbInfo->fbName, shotFirstRecord, shotLastRecord);
+}
+
+void fbTableDialog::fillTable()
+{
+    const int count = qMax(0, shotLastRecord - shotFirstRecord + 1);
+    Q_ASSERT(shotRecords.size() == count);
+
+    // The model is not attached to the view yet, and each item gets its
+    // text and colour before it is placed, so no view and no item signal is
+    // involved while a shot of tens of thousands of picks is built. Items
+    // are copied from a prototype of their look: the copies share the
+    // prototype's data until their own text is set, which spares an
+    // allocation or two per cell and, in a uniform column, all of them.
+    QStandardItem varyingPrototype;
+    varyingPrototype.setForeground(QBrush(QColor(255, 0, 0, 255), Qt::SolidPattern));
+    QStandardItem status0Prototype;
+    status0Prototype.setBackground(QBrush(QColor(0, 255, 0, 120), Qt::SolidPattern));
+    QStandardItem status1Prototype;
+    status1Prototype.setBackground(QBrush(QColor(255, 0, 255, 120), Qt::SolidPattern));
+    QStandardItem otherStatusPrototype;
+    otherStatusPrototype.setBackground(QBrush(QColor(255, 0, 0, 120), Qt::SolidPattern));
+
+    // Source attributes should not change within a shot; a column in which
+    // they do turns red as a whole, so that the odd records stand out
+    // against the rest.
+    for (const int column : FbColumns::shotConstantColumns) {
+        if (!FbColumns::columnVaries(shotRecords, column)) {
+            if (count == 0)
+                continue;
+            const QStandardItem uniform(FbColumns::cellText(shotRecords.at(0), column));
+            for (int r = 0; r < count; ++r)
+                model->setItem(r, column, uniform.clone());
+        } else {
+            for (int r = 0; r < count; ++r) {
+                QStandardItem *item = varyingPrototype.clone();
+                item->setText(FbColumns::cellText(shotRecords.at(r), column));
+                model->setItem(r, column, item);
+            }
+        }
+    }
+
+    for (const int column : FbColumns::perRecordColumns) {
+        if (column != FbColumns::FbTime) {
+            for (int r = 0; r < count; ++r)
+                model->setItem(r, column, new QStandardItem(FbColumns::cellText(shotRecords.at(r), column)));
+            continue;
+        }
+        for (int r = 0; r < count; ++r) {
+            const FbRecord &record = shotRecords.at(r);
+            const QStandardItem *prototype = nullptr;
+            switch (FbColumns::pickClass(record.fb_status)) {
+            case FbColumns::PickClass::Status0: prototype = &status0Prototype; break;
+            case FbColumns::PickClass::Status1: prototype = &status1Prototype; break;
+            case FbColumns::PickClass::Other: prototype = &otherStatusPrototype; break;
+            }
+            QStandardItem *item = prototype->clone();
+            item->setText(FbColumns::cellText(record, column));
+            model->setItem(r, column, item);
+        }
+    }
+
+    ui->tableView->setModel(model);
+    for (int c = 0; c < FbColumns::Count; ++c) {
+        model->setHorizontalHeaderItem(c, new QStandardItem(columnTitles.at(c)));
+        ui->tableView->setColumnWidth(c, columnWidths[c]);
+    }
+}
+
+void fbTableDialog::on_ffidCombo_currentIndexChanged()
+{
+    const int i = ui->ffidCombo->currentIndex();
+    if (i < 0 || i >= shotIndex.size())
+        return;
+    shotFirstRecord = shotIndex.at(i).firstRecord;
+    shotLastRecord = shotIndex.at(i).lastRecord;
+    // The old model goes before the new one is filled, so the view never
+    // holds a model that is being filled.
+    delete model;
+    model = nullptr;
+    createModel();
+    readShotRecords();
+    fillTable();
+    setButton(i);
+}
+
+// Each button sets the button states for its target first and then moves
+// the combo box; a move to the row already current changes nothing else.
+
+void fbTableDialog::on_downButton_clicked()
+{
+    int target = ui->ffidCombo->currentIndex() - 1;
+    if (target < 0)
+        target = 0;
+    setButton(target);
+    ui->ffidCombo->setCurrentIndex(target);
+}
+
+void fbTableDialog::on_upButton_clicked()
+{
+    const int last = shotIndex.size() - 1;
+    int target = ui->ffidCombo->currentIndex() + 1;
+    if (target > last)
+        target = last;
+    setButton(target);
+    ui->ffidCombo->setCurrentIndex(target);
+}
+
+void fbTableDialog::on_bulkUpButton_clicked()
+{
+    const int last = shotIndex.size() - 1;
+    int target = ui->ffidCombo->currentIndex() + fbInfo->fastStep;
+    if (target > last)
+        target = last;
+    setButton(target);
+    ui->ffidCombo->setCurrentIndex(target);
+}
+
+void fbTableDialog::on_bulkDownButton_clicked()
+{
+    int target = ui->ffidCombo->currentIndex() - fbInfo->fastStep;
+    if (target < 0)
+        target = 0;
+    setButton(target);
+    ui->ffidCombo->setCurrentIndex(target);
+}
+
+void fbTableDialog::on_toStartButton_clicked()
+{
+    const int target = 0;
+    setButton(target);
+    ui->ffidCombo->setCurrentIndex(target);
+}
+
+void fbTableDialog::on_toEndButton_clicked()
+{
+    const int target = shotIndex.size() - 1;
+    setButton(target);
+    ui->ffidCombo->setCurrentIndex(target);
+}
+
+void fbTableDialog::setButton(int ffidIndex)
+{
+    const int n = shotIndex.size();
+    // Backward is off at the first shot, forward at the last, so that an
+    // enabled button always moves.
+    if (ffidIndex == 0) {
+        ui->downButton->setEnabled(false);
+        ui->bulkDownButton->setEnabled(false);
+        ui->toStartButton->setEnabled(false);
+        ui->upButton->setEnabled(true);
+        ui->bulkUpButton->setEnabled(true);
+        ui->toEndButton->setEnabled(true);
+    } else if (ffidIndex == n - 1) {
+        ui->downButton->setEnabled(true);
+        ui->bulkDownButton->setEnabled(true);
+        ui->toStartButton->setEnabled(true);
+        ui->upButton->setEnabled(false);
+        ui->bulkUpButton->setEnabled(false);
+        ui->toEndButton->setEnabled(false);
+    } else {
+        ui->downButton->setEnabled(true);
+        ui->bulkDownButton->setEnabled(true);
+        ui->toStartButton->setEnabled(true);
+        ui->upButton->setEnabled(true);
+        ui->bulkUpButton->setEnabled(true);
+        ui->toEndButton->setEnabled(true);
+    }
+    // A single shot is both first and last: nowhere to go. An empty index
+    // (see the constructor) has nowhere to go either.
+    if (n <= 1) {
+        ui->downButton->setEnabled(false);
+        ui->bulkDownButton->setEnabled(false);
+        ui->toStartButton->setEnabled(false);
+        ui->upButton->setEnabled(false);
+        ui->bulkUpButton->setEnabled(false);
+        ui->toEndButton->setEnabled(false);
+    }
 }
