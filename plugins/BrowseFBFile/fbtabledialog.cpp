@@ -2,12 +2,14 @@
 
 #include "fbcolumns.h"
 #include "shotrecords.h"
+#include "shotviewbudget.h"
 #include "ui_fbtabledialog.h"
 
 #include <QBrush>
 #include <QColor>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QStandardItem>
 #include <QStandardItemModel>
 
@@ -182,6 +184,11 @@ void fbTableDialog::fillTable()
         }
     }
 
+    attachModel();
+}
+
+void fbTableDialog::attachModel()
+{
     ui->tableView->setModel(model);
     for (int c = 0; c < FbColumns::Count; ++c) {
         model->setHorizontalHeaderItem(c, new QStandardItem(columnTitles.at(c)));
@@ -200,10 +207,39 @@ void fbTableDialog::on_ffidCombo_currentIndexChanged()
     // holds a model that is being filled.
     delete model;
     model = nullptr;
+    if (!ShotViewBudget::fits(qint64(shotLastRecord) - shotFirstRecord + 1)) {
+        showOversizedShot(i);
+        setButton(i);
+        return;
+    }
     createModel();
     readShotRecords();
     fillTable();
     setButton(i);
+}
+
+// A shot whose table would not fit in memory (a damaged or zero-filled
+// stretch of the file reads as one endless shot) gets an empty table and a
+// warning instead, so that the host is not taken down with it; every other
+// shot can still be reached from here.
+void fbTableDialog::showOversizedShot(int row)
+{
+    shotRecords.clear();
+    model = new QStandardItemModel(0, FbColumns::Count);
+    attachModel();
+
+    const qint64 records = qint64(shotLastRecord) - shotFirstRecord + 1;
+    const qint64 mib = 1024 * 1024;
+    QMessageBox::warning(this, tr("Browse FB File"),
+                         tr("Shot %1 (ffid %2) holds %L3 picks, too many to show: its table would need about "
+                            "%L4 MiB of memory, more than the %L5 MiB this machine can spare for one shot.\n\n"
+                            "So long a run of one ffid usually means a damaged or zero-filled stretch of the "
+                            "file. The other shots can still be viewed.")
+                             .arg(row + 1)
+                             .arg(shotIndex.at(row).ffid)
+                             .arg(records)
+                             .arg(ShotViewBudget::estimatedBytes(records) / mib)
+                             .arg(ShotViewBudget::budgetBytes() / mib));
 }
 
 // Each button sets the button states for its target first and then moves

@@ -44,6 +44,8 @@ private:
     void initColumns();
     void readShotRecords();
     void fillTable();
+    void attachModel();
+    void showOversizedShot(int row);
 
     Ui::fbTableDialog *ui;
     QStringList columnTitles;
