@@ -9,7 +9,9 @@ build=${BUILD_DIR:-$root/build-asan}
 bash "$root/scripts/install-deps.sh"
 BUILD_DIR=$build BUILD_TYPE=Debug bash "$root/scripts/build.sh" -DSORV_SANITIZE=ON
 export QT_QPA_PLATFORM=offscreen
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=1
+# Slow unwinding on allocation gives leak reports full stacks, which the
+# suppressions need: Qt is built without frame pointers.
+export ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0:strict_string_checks=1:detect_stack_use_after_return=1
 export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cd "$build"
