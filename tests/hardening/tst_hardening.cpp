@@ -99,6 +99,7 @@ void tst_Hardening::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     QVERIFY(SorvProjectManager::instance().openProject(m_dir.path()));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
 void tst_Hardening::awkwardPaths_data()
@@ -227,16 +228,19 @@ void tst_Hardening::fileChangesUnderViewer()
 
 void tst_Hardening::shotTooLargeToShow()
 {
-    // A small shot, 50 million zero records (one shot of ffid 0), a small
-    // shot: as a zero-filled stretch in a damaged file reads.
-    const qint64 hole = 50000000;
+    // A small shot, 52 million zero records (one shot of ffid 0), a small
+    // shot: as a zero-filled stretch in a damaged file reads. The file
+    // passes 4 GiB, so the last shot also proves 64-bit positions.
+    const qint64 hole = 52000000;
     const qint64 n = 10 + hole + 10;
     QVector<SparseFb::Placed> records = SparseFb::shot(0, 1, 10);
     records += SparseFb::shot(10 + hole, 3, 10);
     FbFileHeader header;
     header.fb_count = qint32(n);
     const QString path = m_dir.filePath(QStringLiteral("zero-stretch.fb"));
-    if (!SparseFb::make(path, FbLayout::HeaderSize + FbLayout::RecordSize * n, header, records))
+    const qint64 size = FbLayout::HeaderSize + FbLayout::RecordSize * n;
+    QVERIFY(size > (qint64(1) << 32));
+    if (!SparseFb::make(path, size, header, records))
         QSKIP("this file system cannot hold sparse files");
 
     const QVector<ShotIndexEntry> index = indexOf(path);
@@ -252,22 +256,28 @@ void tst_Hardening::shotTooLargeToShow()
     fbTableDialog viewer(info, index);
     viewer.show();
     QCOMPARE(stateOf(&viewer).rows, 10);
+    QCOMPARE(viewer.findChild<QLabel *>(QStringLiteral("totalFBsLabel"))->text(),
+             QStringLiteral("Number of FBs: 52,000,020 "));
 
     click(&viewer, "upButton");
     ViewerState s = stateOf(&viewer);
     QCOMPARE(s.row, 1);
     QCOMPARE(s.rows, 0);
     QCOMPARE(driver.count("QMessageBox"), 1);
-    QVERIFY2(driver.messages().first().contains(QStringLiteral("50,000,000"))
-                 || driver.messages().first().contains(QStringLiteral("50000000")),
+    QVERIFY2(driver.messages().first().contains(QStringLiteral("52,000,000 picks")),
              qPrintable(driver.messages().first()));
 
-    // Navigation goes on past it, both ways.
+    // Navigation goes on past it, both ways, and the last shot, beyond
+    // 4 GiB, shows its own records.
     click(&viewer, "upButton");
     s = stateOf(&viewer);
     QCOMPARE(s.row, 2);
     QCOMPARE(s.rows, 10);
     QCOMPARE(s.firstFfid, QStringLiteral("3"));
+    QAbstractItemModel *model = viewer.findChild<QTableView *>(QStringLiteral("tableView"))->model();
+    QCOMPARE(model->index(9, 2).data().toString(), QStringLiteral("10"));   // channel
+    QCOMPARE(model->index(9, 3).data().toString(), QStringLiteral("109"));  // fb_time
+    QCOMPARE(model->index(9, 4).data().toString(), QStringLiteral("400"));  // offset
     click(&viewer, "toStartButton");
     QCOMPARE(stateOf(&viewer).rows, 10);
     QCOMPARE(driver.count("QMessageBox"), 1);
