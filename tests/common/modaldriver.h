@@ -7,60 +7,35 @@
 // what to do with it, and closes it by default. A test can never hang: after
 // the time limit every modal window is closed regardless.
 
-#include <QApplication>
-#include <QDialog>
-#include <QElapsedTimer>
-#include <QMessageBox>
-#include <QPointer>
-#include <QStringList>
-#include <QTimer>
+#include <QtWidgets>
 
+#include <algorithm>
 #include <functional>
 
 class ModalDriver : public QObject
 {
 public:
-    struct Seen
-    {
-        QString className;
-        QString text; // the message of a message box
-    };
+    struct Seen { QString className, text; }; // text: the message of a message box
     // Returns true when it has dealt with (closed) the window.
     using Handler = std::function<bool(QWidget *modal)>;
 
-    explicit ModalDriver(Handler handler = Handler(), int limitMs = 20000)
-        : m_handler(std::move(handler)), m_limitMs(limitMs)
+    explicit ModalDriver(Handler handler = Handler(), int limitMs = 20000) : m_handler(std::move(handler)), m_deadline(limitMs)
     {
-        m_clock.start();
-        m_timer.setInterval(10);
         QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
-        m_timer.start();
+        m_timer.start(10);
     }
 
     const QList<Seen> &seen() const { return m_seen; }
     int count(const char *className) const
     {
-        int n = 0;
-        for (const Seen &s : m_seen)
-            n += s.className == QLatin1String(className);
-        return n;
+        return int(std::count_if(m_seen.cbegin(), m_seen.cend(), [&](const Seen &s) { return s.className == QLatin1String(className); }));
     }
-    QStringList messages() const
-    {
-        QStringList texts;
-        for (const Seen &s : m_seen) {
-            if (!s.text.isEmpty())
-                texts << s.text;
-        }
-        return texts;
-    }
+    QStringList messages() const { return m_messages; }
 
     static void close(QWidget *modal)
     {
-        if (auto *box = qobject_cast<QMessageBox *>(modal))
-            box->accept();
-        else if (auto *dialog = qobject_cast<QDialog *>(modal))
-            dialog->reject();
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            qobject_cast<QMessageBox *>(modal) ? dialog->accept() : dialog->reject();
         else
             modal->close();
     }
@@ -69,31 +44,27 @@ private:
     void poll()
     {
         QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible())
+        if (!modal || !modal->isVisible() || (modal == m_last && !m_deadline.hasExpired()))
             return;
-        if (modal != m_last) {
-            m_last = modal;
-            Seen s{QString::fromLatin1(modal->metaObject()->className()), QString()};
-            if (auto *box = qobject_cast<QMessageBox *>(modal))
-                s.text = box->text();
-            m_seen << s;
-            if (m_handler && m_handler(modal))
-                return;
-            // Progress dialogs close themselves when the work is done.
-            if (s.className != QLatin1String("QProgressDialog"))
-                close(modal);
-            return;
-        }
-        if (m_clock.elapsed() > m_limitMs)
+        if (modal == m_last)
+            return close(modal);
+        m_last = modal;
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        const QString className = QString::fromLatin1(modal->metaObject()->className());
+        m_seen << Seen{className, box ? box->text() : QString()};
+        if (box && !box->text().isEmpty())
+            m_messages << box->text();
+        // Progress dialogs close themselves when the work is done.
+        if (!(m_handler && m_handler(modal)) && className != QLatin1String("QProgressDialog"))
             close(modal);
     }
 
     Handler m_handler;
-    int m_limitMs;
-    QElapsedTimer m_clock;
+    QDeadlineTimer m_deadline;
     QTimer m_timer;
     QPointer<QWidget> m_last;
     QList<Seen> m_seen;
+    QStringList m_messages;
 };
 
 #endif // MODALDRIVER_H

@@ -2,8 +2,6 @@
 // dynamic linker refuses it on loading.
 #include <sorvgeneralplugin.h>
 
-#include <QAction>
-
 extern "C" int sorv_test_symbol_nobody_defines;
 
 class MissingSymbol : public SorvGeneralPlugin
@@ -11,8 +9,6 @@ class MissingSymbol : public SorvGeneralPlugin
     Q_OBJECT
     Q_PLUGIN_METADATA(IID SorvGeneralPlugin_iid)
     Q_INTERFACES(SorvGeneralPlugin)
-
-public:
     QString name() const override { return QStringLiteral("Missing Symbol"); }
     int generalID() const override { return sorv_test_symbol_nobody_defines; }
     QAction *createAction() const override { return nullptr; }

@@ -9,8 +9,6 @@ class ProjectTool : public SorvGeneralPlugin
     Q_OBJECT
     Q_PLUGIN_METADATA(IID SorvGeneralPlugin_iid)
     Q_INTERFACES(SorvGeneralPlugin)
-
-public:
     QString name() const override { return QStringLiteral("Project Tool"); }
     int generalID() const override { return 0; }
     bool needProject() const override { return true; }

@@ -1,6 +1,5 @@
 // A Qt plug-in for another host: the right shape, another interface id.
 #include <QObject>
-#include <QtPlugin>
 
 class WrongInterface : public QObject
 {

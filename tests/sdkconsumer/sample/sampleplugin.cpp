@@ -1,37 +1,23 @@
-#include "sampleplugin.h"
-
-#include <sorvbaseutil.h>
+// The smallest general plug-in, built outside the tree against the installed
+// SDK alone. Its command opens the SDK's dialog base, so both libraries link.
 #include <sorvdialog.h>
+#include <sorvgeneralplugin.h>
 
 #include <QAction>
-#include <QLabel>
-#include <QVBoxLayout>
 
-QString SamplePlugin::name() const
+class SamplePlugin : public SorvGeneralPlugin
 {
-    return tr("Sample Pick Count");
-}
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID SorvGeneralPlugin_iid)
+    Q_INTERFACES(SorvGeneralPlugin)
+    QString name() const override { return tr("Sample Pick Count"); }
+    int generalID() const override { return 50; }
+    QAction *createAction() const override
+    {
+        auto *action = new QAction(name(), nullptr);
+        connect(action, &QAction::triggered, [] { SorvDialog().exec(); });
+        return action;
+    }
+};
 
-int SamplePlugin::generalID() const
-{
-    return 50;
-}
-
-QAction *SamplePlugin::createAction() const
-{
-    auto *action = new QAction(name(), nullptr);
-    connect(action, &QAction::triggered, this, &SamplePlugin::run);
-    return action;
-}
-
-void SamplePlugin::run()
-{
-    const int runs = SorvBaseUtil::projectValue(QStringLiteral("SamplePlugin_runs"), 0).toInt() + 1;
-    SorvBaseUtil::setProjectValue(QStringLiteral("SamplePlugin_runs"), runs);
-
-    SorvDialog dialog;
-    dialog.setWindowTitle(name());
-    auto *layout = new QVBoxLayout(&dialog);
-    layout->addWidget(new QLabel(tr("Run %1 in this project.").arg(runs), &dialog));
-    dialog.exec();
-}
+#include "sampleplugin.moc"

@@ -1,0 +1,125 @@
+#include <sorvbaseutil.h>
+#include <sorvdialog.h>
+#include <sorvprojectmanager.h>
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest>
+
+// A dialog whose help page the test chooses.
+struct HelpDialog : SorvDialog {
+    QString page;
+    QString helpIndex() const override { return page; }
+};
+
+// The dialog base of the SDK and the per-project values that dialogs keep.
+class TestSdk : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    // Catches the help pages that the dialog asks the desktop to open.
+    void openUrl(const QUrl &url) { m_urls << url; }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(QFile(m_dir.filePath(QStringLiteral("w_cover.html"))).open(QIODevice::WriteOnly));
+        qputenv("SORV_HELP_DIR", QFile::encodeName(m_dir.path()));
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    }
+
+    void cleanup() { SorvProjectManager::instance().closeProject(); }
+
+    void keys_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<int>("key"); // with its modifiers
+        QTest::addColumn<QString>("outcome"); // help "page" opened, message "box" shown, or the dialog's result
+        QTest::newRow("installed page") << "w_cover.html" << int(Qt::Key_F1) << "page";
+        QTest::newRow("page not installed") << "w_missing.html" << int(Qt::Key_F1) << "box";
+        QTest::newRow("dialog without page") << "" << int(Qt::Key_F1) << "box";
+        QTest::newRow("shift+F1 is no help") << "w_cover.html" << int(Qt::Key_F1 | Qt::ShiftModifier) << "";
+        QTest::newRow("Enter clicks the default button") << "" << int(Qt::Key_Enter) << "1";
+        QTest::newRow("Escape rejects") << "w_cover.html" << int(Qt::Key_Escape) << "0";
+    }
+
+    void keys()
+    {
+        QFETCH(QString, page);
+        QFETCH(int, key);
+        QFETCH(QString, outcome);
+        m_urls.clear();
+        HelpDialog dialog;
+        dialog.page = page;
+        auto *ok = new QPushButton(QStringLiteral("OK"), &dialog);
+        ok->setDefault(true);
+        connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        dialog.setResult(-1);
+        // The message box is modal: close it from the event loop it runs.
+        QString boxText;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [&boxText]() {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                boxText = box->text();
+                box->accept();
+            }
+        });
+        closer.start(20);
+        QTest::keyClick(&dialog, Qt::Key(key & ~Qt::KeyboardModifierMask), Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+        QCOMPARE(m_urls.size(), outcome == "page" ? 1 : 0);
+        if (outcome == "page")
+            QCOMPARE(QFileInfo(m_urls.first().toLocalFile()).canonicalFilePath(), QFileInfo(m_dir.filePath(page)).canonicalFilePath());
+        QCOMPARE(boxText.startsWith(QLatin1String("No help page")), outcome == "box");
+        // Help never closes the dialog.
+        QCOMPARE(dialog.result(), outcome.size() == 1 ? outcome.toInt() : -1);
+        QCOMPARE(dialog.isVisible(), outcome.size() != 1);
+    }
+
+    void projectValues_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("int") << QVariant(83);
+        QTest::newRow("string of digits") << QVariant(QStringLiteral("10"));
+        QTest::newRow("string with commas") << QVariant(QStringLiteral("a,b, c"));
+        QTest::newRow("string starting with @") << QVariant(QStringLiteral("@Invalid()"));
+        QTest::newRow("non-latin string") << QVariant(QStringLiteral("Δt ≥ 4 ms, Zürich"));
+    }
+
+    void projectValues()
+    {
+        QFETCH(QVariant, value);
+        auto &projects = SorvProjectManager::instance();
+        const QString key = QStringLiteral("BrowseFBFile_value");
+        // Without a project the values last for the run, apart from any project's.
+        QVERIFY(SorvBaseUtil::setProjectValue(key, 12));
+        QVERIFY(projects.openProject(project("a")));
+        QVERIFY(SorvBaseUtil::setProjectValue(key, value));
+        QVERIFY(projects.openProject(project("b")));
+        QCOMPARE(SorvBaseUtil::projectValue(key, QStringLiteral("none")), QVariant(QStringLiteral("none")));
+        // Re-opening reads the file afresh, as a later run of the host does.
+        QVERIFY(projects.openProject(project("a")));
+        QCOMPARE(SorvBaseUtil::projectValue(key).userType(), value.userType());
+        QCOMPARE(SorvBaseUtil::projectValue(key), value);
+        projects.closeProject();
+        QCOMPARE(SorvBaseUtil::projectValue(key).userType(), int(QMetaType::Int));
+        QCOMPARE(SorvBaseUtil::projectValue(key), QVariant(12));
+    }
+
+private:
+    QString project(const QString &name)
+    {
+        QDir(m_dir.path()).mkpath(name);
+        return m_dir.filePath(name);
+    }
+
+    QList<QUrl> m_urls;
+    QTemporaryDir m_dir;
+};
+
+QTEST_MAIN(TestSdk)
+#include "tst_sdk.moc"
