@@ -87,9 +87,7 @@ void fbTableDialog::showSummary()
     ui->bulkDownButton->setToolTip(tr("Backward %1 shots").arg(fbInfo->fastStep));
 
     // The viewer opens at the first shot, where there is nothing behind.
-    ui->downButton->setEnabled(false);
-    ui->bulkDownButton->setEnabled(false);
-    ui->toStartButton->setEnabled(false);
+    setBackwardEnabled(false);
 }
 
 void fbTableDialog::fillShotCombo()
@@ -303,35 +301,33 @@ void fbTableDialog::setButton(int ffidIndex)
     // Backward is off at the first shot, forward at the last, so that an
     // enabled button always moves.
     if (ffidIndex == 0) {
-        ui->downButton->setEnabled(false);
-        ui->bulkDownButton->setEnabled(false);
-        ui->toStartButton->setEnabled(false);
-        ui->upButton->setEnabled(true);
-        ui->bulkUpButton->setEnabled(true);
-        ui->toEndButton->setEnabled(true);
+        setBackwardEnabled(false);
+        setForwardEnabled(true);
     } else if (ffidIndex == n - 1) {
-        ui->downButton->setEnabled(true);
-        ui->bulkDownButton->setEnabled(true);
-        ui->toStartButton->setEnabled(true);
-        ui->upButton->setEnabled(false);
-        ui->bulkUpButton->setEnabled(false);
-        ui->toEndButton->setEnabled(false);
+        setBackwardEnabled(true);
+        setForwardEnabled(false);
     } else {
-        ui->downButton->setEnabled(true);
-        ui->bulkDownButton->setEnabled(true);
-        ui->toStartButton->setEnabled(true);
-        ui->upButton->setEnabled(true);
-        ui->bulkUpButton->setEnabled(true);
-        ui->toEndButton->setEnabled(true);
+        setBackwardEnabled(true);
+        setForwardEnabled(true);
     }
     // A single shot is both first and last: nowhere to go. An empty index
     // (see the constructor) has nowhere to go either.
     if (n <= 1) {
-        ui->downButton->setEnabled(false);
-        ui->bulkDownButton->setEnabled(false);
-        ui->toStartButton->setEnabled(false);
-        ui->upButton->setEnabled(false);
-        ui->bulkUpButton->setEnabled(false);
-        ui->toEndButton->setEnabled(false);
+        setBackwardEnabled(false);
+        setForwardEnabled(false);
     }
+}
+
+void fbTableDialog::setBackwardEnabled(bool enabled)
+{
+    ui->downButton->setEnabled(enabled);
+    ui->bulkDownButton->setEnabled(enabled);
+    ui->toStartButton->setEnabled(enabled);
+}
+
+void fbTableDialog::setForwardEnabled(bool enabled)
+{
+    ui->upButton->setEnabled(enabled);
+    ui->bulkUpButton->setEnabled(enabled);
+    ui->toEndButton->setEnabled(enabled);
 }

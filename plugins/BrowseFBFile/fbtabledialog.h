@@ -46,6 +46,10 @@ private:
     void fillTable();
     void attachModel();
     void showOversizedShot(int row);
+    // The three buttons of each direction, in the order the user meets them
+    // from the combo box outwards.
+    void setBackwardEnabled(bool enabled);
+    void setForwardEnabled(bool enabled);
 
     Ui::fbTableDialog *ui;
     QStringList columnTitles;
