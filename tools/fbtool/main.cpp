@@ -65,17 +65,17 @@ struct CommandParser
 
     // Parses args; on --help prints the help and exits 0. Returns the
     // file name, or an empty string after reporting a usage error.
-    QString parse(const QStringList &args, QString *error)
+    QString parse(const QStringList &args)
     {
         if (!parser.parse(args)) {
-            *error = parser.errorText();
+            fail(parser.errorText());
             return QString();
         }
         if (parser.isSet(help))
             parser.showHelp(0);
         const QStringList positional = parser.positionalArguments();
         if (positional.size() != 2) {
-            *error = positional.size() < 2 ? QStringLiteral("missing FILE") : QStringLiteral("too many arguments");
+            fail(positional.size() < 2 ? QStringLiteral("missing FILE") : QStringLiteral("too many arguments"));
             return QString();
         }
         return positional.at(1);
@@ -157,13 +157,13 @@ int runGen(const QStringList &args)
                                       QStringLiteral("Write N as fb_count instead of the true record count."), QStringLiteral("N"));
     p.addOptions({shots, channels, seed, firstFfid, polarity, groupInterval, shotInterval, vary, nan, inf, repeat, truncate, declared});
 
-    QString error;
-    const QString fileName = cmd.parse(args, &error);
+    const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
-        return fail(error);
+        return Failed;
     if (!p.isSet(shots) || !p.isSet(channels))
         return fail(QStringLiteral("gen needs --shots and --channels"));
 
+    QString error;
     const qint64 int32Min = std::numeric_limits<qint32>::min();
     const qint64 int32Max = std::numeric_limits<qint32>::max();
     FbGenerator::Options o;
@@ -234,10 +234,9 @@ int runGen(const QStringList &args)
 int runInfo(const QStringList &args)
 {
     CommandParser cmd(QStringLiteral("info"), QStringLiteral("Prints the summary of an FB file."));
-    QString error;
-    const QString fileName = cmd.parse(args, &error);
+    const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
-        return fail(error);
+        return Failed;
 
     ShotIndexScanner scanner(fileName);
     QVector<ShotIndexEntry> index;
@@ -273,10 +272,9 @@ int runShots(const QStringList &args)
                                      "Rows and record numbers are 0-based; last is inclusive."));
     const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Comma-separated values with a title line."));
     cmd.parser.addOption(csv);
-    QString error;
-    const QString fileName = cmd.parse(args, &error);
+    const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
-        return fail(error);
+        return Failed;
 
     ShotIndexScanner scanner(fileName);
     QVector<ShotIndexEntry> index;
@@ -313,10 +311,9 @@ int runDump(const QStringList &args)
     const QCommandLineOption ffid(QStringLiteral("ffid"), QStringLiteral("The first shot with this ffid."), QStringLiteral("F"));
     const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Comma-separated values with a title line."));
     cmd.parser.addOptions({shot, ffid, csv});
-    QString error;
-    const QString fileName = cmd.parse(args, &error);
+    const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
-        return fail(error);
+        return Failed;
     if (cmd.parser.isSet(shot) == cmd.parser.isSet(ffid))
         return fail(QStringLiteral("dump needs exactly one of --shot and --ffid"));
 
@@ -396,12 +393,12 @@ int runCheck(const QStringList &args)
                                      "Exit code 0 when clean, 1 when a problem was found."));
     const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("List every item, not the first 50 of each kind."));
     cmd.parser.addOption(all);
-    QString error;
-    const QString fileName = cmd.parse(args, &error);
+    const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
-        return fail(error);
+        return Failed;
 
     FbCheck::Report report;
+    QString error;
     if (!FbCheck::checkFile(fileName, &report, &error))
         return fail(error);
     out() << FbCheck::formatReport(fileName, report, cmd.parser.isSet(all) ? FbCheck::Report::MaxListed : 50);
