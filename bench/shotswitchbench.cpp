@@ -5,7 +5,7 @@
 // cell, attach it to a table view). Prints both, their ratio and the peak
 // resident memory. Runs on the offscreen platform unless told otherwise.
 
-#include "fbfile.h"
+#include "fblayout.h"
 #include "fbfileinfo.h"
 #include "fbtabledialog.h"
 #include "shotindex.h"

@@ -1,7 +1,7 @@
 #ifndef FBTABLEDIALOG_H
 #define FBTABLEDIALOG_H
 
-#include "fbfile.h"
+#include "fblayout.h"
 #include "fbfileinfo.h"
 #include "shotindex.h"
 

@@ -5,7 +5,7 @@
 // header, a hole that reads as zero records (one long shot of ffid 0), and
 // a few real records placed where the caller asks.
 
-#include "fbfile.h"
+#include "fblayout.h"
 
 #include <QFile>
 #include <QVector>

@@ -3,7 +3,7 @@
 
 // Small FB files for tests, written with the core's own encoder.
 
-#include "fbfile.h"
+#include "fblayout.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -6,7 +6,7 @@
 
 #include "fbcheck.h"
 #include "fbcolumns.h"
-#include "fbfile.h"
+#include "fblayout.h"
 #include "fbgenerator.h"
 #include "shotindex.h"
 #include "shotrecords.h"

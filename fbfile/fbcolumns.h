@@ -1,7 +1,7 @@
 #ifndef FBCOLUMNS_H
 #define FBCOLUMNS_H
 
-#include "fbfile.h"
+#include "fblayout.h"
 
 #include <QString>
 #include <QVector>

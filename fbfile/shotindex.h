@@ -1,7 +1,7 @@
 #ifndef SHOTINDEX_H
 #define SHOTINDEX_H
 
-#include "fbfile.h"
+#include "fblayout.h"
 
 #include <QFile>
 #include <QString>

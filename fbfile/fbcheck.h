@@ -1,7 +1,7 @@
 #ifndef FBCHECK_H
 #define FBCHECK_H
 
-#include "fbfile.h"
+#include "fblayout.h"
 
 #include <QString>
 #include <QVector>

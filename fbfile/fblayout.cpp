@@ -1,4 +1,4 @@
-#include "fbfile.h"
+#include "fblayout.h"
 
 #include <QtEndian>
 

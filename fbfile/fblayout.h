@@ -1,5 +1,5 @@
-#ifndef FBFILE_H
-#define FBFILE_H
+#ifndef FBLAYOUT_H
+#define FBLAYOUT_H
 
 #include <QtEndian>
 #include <QtGlobal>
@@ -85,4 +85,4 @@ void encodeRecord(const FbRecord &record, char *out);
 
 } // namespace FbLayout
 
-#endif // FBFILE_H
+#endif // FBLAYOUT_H

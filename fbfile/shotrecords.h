@@ -1,7 +1,7 @@
 #ifndef SHOTRECORDS_H
 #define SHOTRECORDS_H
 
-#include "fbfile.h"
+#include "fblayout.h"
 
 #include <QString>
 #include <QVector>

@@ -1,7 +1,7 @@
 #ifndef FBGENERATOR_H
 #define FBGENERATOR_H
 
-#include "fbfile.h"
+#include "fblayout.h"
 
 #include <QString>
 #include <QVector>
