@@ -1,0 +1,206 @@
+#ifndef PICKQC_H
+#define PICKQC_H
+
+#include "fblayout.h"
+#include "shotindex.h"
+
+#include <QString>
+#include <QVector>
+
+#include <atomic>
+#include <functional>
+#include <limits>
+
+// Pick quality control: judges the first breaks of an FB file instead of only
+// showing them.
+//
+// Per shot, pick time is modelled as a continuous, increasing, piecewise-linear
+// function of |offset| with 1 to 3 segments (direct arrival and up to two
+// refractors), fitted robustly on each side of the source. A pick whose
+// residual (fb_time - model) exceeds the outlier threshold is an outlier.
+// Shots whose sources sit at each other's receivers are compared for
+// reciprocity. Memory is bounded by the largest shot plus per-shot summaries;
+// the file is read in one or two sequential passes.
+//
+// Usage:
+//   PickQc::Analyzer analyzer(fileName, settings);
+//   PickQc::Report report;
+//   if (!analyzer.run(&report, progress, &cancel)) ... analyzer.errorString();
+//   for (const PickQc::Outlier &o : report.outliers) ...
+// The current shot of a viewer is judged again on its own, with the same
+// result as in the pass:
+//   PickQc::ShotFit fit = PickQc::fitShot(records, settings);
+namespace PickQc {
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+
+struct Settings
+{
+    double outlierMs = 8.0;       // |residual| above this is an outlier
+    double reciprocityMs = 5.0;   // reciprocal difference above this is flagged
+};
+
+// A side of the source: negative offsets (or receivers behind the source
+// along the spread when a file stores only offsets >= 0), or positive.
+enum Side { Negative = 0, Positive = 1 };
+
+// Picks on a side with fewer than this are not judged.
+constexpr int MinPicksPerSide = 5;
+
+// The fitted first-break curve of one side of a shot.
+struct SideModel
+{
+    int picks = 0;                // picks on this side (finite fb_time)
+    int outliers = 0;
+    bool judged = false;          // enough picks, and a model
+    int segments = 0;             // 1..3 when judged
+    // Knots of the model: |offset| increasing, model time at each; segments + 1 used.
+    double knotOffset[4] = {};
+    double knotTime[4] = {};
+    double velocity = NaN;        // farthest segment, offset unit per second
+    double intercept = NaN;       // ms: farthest segment extended to offset 0
+    double rmsResidual = NaN;     // ms, over the picks that are not outliers
+
+    // Model time at |offset| (the end segments extended); NaN when not judged.
+    double timeAt(double absOffset) const;
+};
+
+// The verdict on one pick.
+struct PickVerdict
+{
+    qint8 side = Positive;        // Side
+    bool judged = false;          // its side was judged and its time is finite
+    bool outlier = false;
+    float model = 0.0f;           // ms; NaN when not judged
+    float residual = 0.0f;        // ms; NaN when not judged
+};
+
+struct ShotFit
+{
+    SideModel sides[2];           // indexed by Side
+    QVector<PickVerdict> picks;   // one per record, in record order
+    int outliers() const { return sides[Negative].outliers + sides[Positive].outliers; }
+};
+
+// Fits one shot's records (one index entry, in file order). Deterministic: the
+// same records and settings always give the same fit.
+ShotFit fitShot(const QVector<FbRecord> &records, const Settings &settings = Settings());
+
+// What the pass keeps of each shot: one per index entry, in file order.
+struct ShotSummary
+{
+    qint32 ffid = 0;
+    qint32 picks = 0;
+    qint32 outliers = 0;
+    qint32 notJudged = 0;         // picks on sides too small to judge, or not finite
+    float rmsResidual = 0.0f;     // ms, both sides together; NaN when nothing judged
+    float velocity[2] = {};       // per Side; NaN where the side has no fit
+    float intercept[2] = {};      // per Side; NaN where the side has no fit
+    float sourceX = 0.0f;         // of the shot's first record
+    float sourceY = 0.0f;
+    qint32 sLine = 0;
+    qint32 sStat = 0;
+    quint32 varyingColumns = 0;   // bit FbColumns::Column set when that source attribute varies
+    qint32 nonFinite = 0;         // non-finite float values in the shot's records
+};
+
+struct Outlier
+{
+    qint32 shot = 0;              // 0-based index entry
+    qint32 record = 0;            // 0-based record number
+    qint32 fbNo = 0;
+    qint32 channel = 0;
+    qint32 offset = 0;
+    float fbTime = 0.0f;
+    float modelTime = 0.0f;
+    float residual = 0.0f;
+};
+
+// Two shots whose sources sit at each other's receivers. A comes before B in
+// file order; timeAB is A's time at B's source.
+struct ReciprocalPair
+{
+    qint32 shotA = 0;
+    qint32 shotB = 0;
+    float timeAB = 0.0f;
+    float timeBA = 0.0f;
+    float difference = 0.0f;      // |timeAB - timeBA|
+    bool flagged = false;         // difference > reciprocityMs
+};
+
+// A source attribute that is not constant within a shot: records whose value
+// differs from the shot's most common one.
+struct SourceVariation
+{
+    qint32 shot = 0;
+    int column = 0;               // FbColumns::Column
+    qint32 differing = 0;
+};
+
+// A NaN or infinite float value, or a negative fb_time.
+struct BadValue
+{
+    qint32 shot = 0;
+    qint32 record = 0;
+    int column = 0;               // FbColumns::Column
+    float value = 0.0f;
+};
+
+// An ffid that names more than one shot.
+struct RepeatedFfid
+{
+    qint32 ffid = 0;
+    QVector<qint32> shots;        // 0-based index entries, in file order
+};
+
+struct Report
+{
+    Settings settings;
+    FbFileHeader header;
+    qint64 recordCount = 0;
+    QVector<ShotIndexEntry> index;
+    QVector<ShotSummary> shots;           // one per index entry
+    QVector<Outlier> outliers;            // in file order
+    QVector<ReciprocalPair> pairs;        // every compared pair, by shotA then shotB
+    QVector<SourceVariation> sourceVariations;
+    QVector<BadValue> badValues;          // non-finite values and negative times
+    QVector<RepeatedFfid> repeatedFfids;
+    qint64 status0 = 0;                   // picks per pick-status class
+    qint64 status1 = 0;
+    qint64 statusOther = 0;
+    qint64 notJudged = 0;
+
+    int flaggedPairs() const;
+    // Nothing found: no outlier, flagged pair, varying source, bad value or repeated ffid.
+    bool clean() const;
+};
+
+// Runs the QC pass over a whole file.
+class Analyzer
+{
+public:
+    // Receives 0..100 as the pass moves on.
+    using Progress = std::function<void(int percent)>;
+
+    explicit Analyzer(const QString &fileName, const Settings &settings = Settings());
+
+    // Reads and judges the file. False when it cannot be opened or read (not
+    // a regular file, no complete record, unreadable; errorString() says why)
+    // or when *cancel became true, which is checked at least every few
+    // milliseconds of work (wasCancelled() then answers true). On false,
+    // *report is left empty.
+    bool run(Report *report, const Progress &progress = Progress(),
+             const std::atomic_bool *cancel = nullptr);
+    QString errorString() const;
+    bool wasCancelled() const;
+
+private:
+    QString m_fileName;
+    Settings m_settings;
+    QString m_error;
+    bool m_cancelled = false;
+};
+
+} // namespace PickQc
+
+#endif // PICKQC_H
