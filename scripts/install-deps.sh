@@ -5,7 +5,10 @@ set -euo pipefail
 
 packages=(
     build-essential cmake
-    qtbase5-dev qtbase5-dev-tools qttools5-dev-tools
+    qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools qttranslations5-l10n
+    libqwt-qt5-dev libqt5svg5-dev
+    fonts-noto-cjk imagemagick xdotool
+    dpkg-dev
     xvfb xauth
     clang libclang-rt-14-dev
 )
