@@ -1,3 +1,5 @@
+#include "consolefilter.h"
+#include "hosttranslations.h"
 #include "mainwindow.h"
 #include "pluginregistry.h"
 
@@ -9,6 +11,7 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -27,43 +30,124 @@ bool onlyPrints(int argc, char *argv[])
     return false;
 }
 
+// The options that QApplication takes for itself (with one or two leading
+// dashes), and whether each is followed by a value.
+bool isGuiOption(const QString &argument, bool *takesValue)
+{
+    static const char *const withValue[] = {
+        "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "geometry",
+        "qwindowicon", "icon", "qwindowtitle", "title", "session", "display", "name", "style", "stylesheet",
+    };
+    static const char *const alone[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+    QString name = argument;
+    if (name.startsWith(QLatin1String("--")))
+        name.remove(0, 1);
+    if (!name.startsWith(QLatin1Char('-')) || name.size() < 2)
+        return false;
+    name.remove(0, 1);
+    // "-style=fusion" carries its value.
+    const bool valueAttached = name.contains(QLatin1Char('='));
+    name = name.section(QLatin1Char('='), 0, 0);
+    for (const char *option : withValue) {
+        if (name == QLatin1String(option)) {
+            *takesValue = !valueAttached;
+            return true;
+        }
+    }
+    for (const char *option : alone) {
+        if (name == QLatin1String(option)) {
+            *takesValue = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+struct HostOptions
+{
+    QCommandLineOption project{QStringLiteral("project"),
+                               QCoreApplication::translate("main", "Open the folder <dir> as the project."),
+                               QStringLiteral("dir")};
+    QCommandLineOption pluginDir{QStringLiteral("plugin-dir"), QString(), QStringLiteral("dir")};
+    QCommandLineOption list{QStringLiteral("list-plugins"),
+                            QCoreApplication::translate("main", "Print every library found in the plug-in folders, "
+                                                                "one a line (status, file, class, interface id, "
+                                                                "details), and quit.")};
+    QCommandLineOption lang{QStringLiteral("lang"),
+                            QCoreApplication::translate("main", "Show the user interface in the language of "
+                                                                "<locale> (such as zh_CN or en_US) instead of "
+                                                                "the system's."),
+                            QStringLiteral("locale")};
+
+    void addTo(QCommandLineParser &parser, const QString &defaultFolder)
+    {
+        parser.setApplicationDescription(QCoreApplication::translate(
+            "main", "Host of the seismic processing plug-ins: loads the general plug-ins "
+                    "and places their commands in a menu and on a toolbar."));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        pluginDir.setDescription(QCoreApplication::translate("main", "Load plug-ins from <dir>; may be given more "
+                                                                     "than once. Without it: %1")
+                                     .arg(QDir::toNativeSeparators(defaultFolder)));
+        parser.addOptions({project, pluginDir, list, lang});
+    }
+};
+
+// A usage error is found before any application object exists, so that it
+// is reported the same way with or without a display: one line, exit 1.
+// Gives the --lang value, which the catalogues need before the full parse.
+bool argumentsValid(int argc, char *argv[], QString *lang)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        bool takesValue = false;
+        if (i > 0 && isGuiOption(argument, &takesValue)) {
+            if (takesValue)
+                ++i;
+            continue;
+        }
+        arguments << argument;
+    }
+    QCommandLineParser parser;
+    HostOptions options;
+    options.addTo(parser, QString());
+    if (parser.parse(arguments)) {
+        *lang = parser.value(options.lang);
+        return true;
+    }
+    std::fprintf(stderr, "sorv: %s Try 'sorv --help'.\n", qPrintable(parser.errorText()));
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    std::unique_ptr<QCoreApplication> app(onlyPrints(argc, argv) ? new QCoreApplication(argc, argv)
-                                                                 : new QApplication(argc, argv));
+    ConsoleFilter::install();
     QCoreApplication::setApplicationName(QStringLiteral("sorv"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SORV_VERSION));
+    QString lang;
+    if (!argumentsValid(argc, argv, &lang))
+        return 1;
+
+    std::unique_ptr<QCoreApplication> app(onlyPrints(argc, argv) ? new QCoreApplication(argc, argv)
+                                                                 : new QApplication(argc, argv));
+    // The language is chosen before any text is made: the help text, the
+    // window's and the plug-ins' action texts.
+    const QLocale locale = lang.isEmpty() ? QLocale::system() : QLocale(lang);
+    QLocale::setDefault(locale);
+    HostTranslations translations(locale);
+    translations.install(app.get());
 
     const QString defaultFolder = PluginRegistry::defaultFolder(QCoreApplication::applicationDirPath());
-
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QCoreApplication::translate("main", "Host of the seismic processing plug-ins: loads the general plug-ins "
-                                            "and places their commands in a menu and on a toolbar."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption projectOption(
-        QStringLiteral("project"), QCoreApplication::translate("main", "Open the folder <dir> as the project."),
-        QStringLiteral("dir"));
-    const QCommandLineOption pluginDirOption(
-        QStringLiteral("plugin-dir"),
-        QCoreApplication::translate("main", "Load plug-ins from <dir>; may be given more than once. "
-                                            "Without it: %1")
-            .arg(QDir::toNativeSeparators(defaultFolder)),
-        QStringLiteral("dir"));
-    const QCommandLineOption listOption(
-        QStringLiteral("list-plugins"),
-        QCoreApplication::translate("main", "Print every library found in the plug-in folders, one a line "
-                                            "(status, file, class, interface id, details), and quit."));
-    parser.addOption(projectOption);
-    parser.addOption(pluginDirOption);
-    parser.addOption(listOption);
+    HostOptions options;
+    options.addTo(parser, defaultFolder);
     parser.process(*app);
 
     QTextStream err(stderr);
-    QStringList folders = parser.values(pluginDirOption);
+    QStringList folders = parser.values(options.pluginDir);
     if (folders.isEmpty())
         folders << defaultFolder;
     for (const QString &folder : qAsConst(folders)) {
@@ -73,8 +157,10 @@ int main(int argc, char *argv[])
 
     PluginRegistry registry;
     registry.scan(folders);
+    if (!translations.install(app.get()).isEmpty())
+        registry.refreshNames();
 
-    if (parser.isSet(listOption)) {
+    if (parser.isSet(options.list)) {
         QTextStream out(stdout);
         const QStringList lines = registry.report();
         for (const QString &line : lines)
@@ -82,8 +168,8 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    if (parser.isSet(projectOption)) {
-        const QString dir = parser.value(projectOption);
+    if (parser.isSet(options.project)) {
+        const QString dir = parser.value(options.project);
         if (!SorvProjectManager::instance().openProject(dir)) {
             err << QCoreApplication::translate("main", "sorv: cannot open %1 as a project: it is not a folder")
                        .arg(dir)

@@ -3,6 +3,7 @@
 #include "aboutpluginsdialog.h"
 #include "pluginregistry.h"
 
+#include <sorvdialog.h>
 #include <sorvgeneralplugin.h>
 #include <sorvprojectmanager.h>
 
@@ -35,6 +36,9 @@ MainWindow::MainWindow(const PluginRegistry &registry, QWidget *parent)
     m_pluginToolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
 
     QMenu *helpMenu = menuBar()->addMenu(tr("&Help"));
+    QAction *guideAction = helpMenu->addAction(tr("&User Guide"), this, &MainWindow::showUserGuide);
+    guideAction->setShortcut(QKeySequence::HelpContents);
+    helpMenu->addSeparator();
     helpMenu->addAction(tr("About &Plug-ins..."), this, &MainWindow::showAboutPlugins);
 
     m_projectLabel = new QLabel(this);
@@ -103,6 +107,11 @@ void MainWindow::showAboutPlugins()
 {
     AboutPluginsDialog dialog(m_registry, this);
     dialog.exec();
+}
+
+void MainWindow::showUserGuide()
+{
+    SorvDialog::openHelpPage(QStringLiteral("index.html"), this);
 }
 
 void MainWindow::projectChanged()

@@ -29,6 +29,8 @@ public slots:
     void openProject();
     void closeProject();
     void showAboutPlugins();
+    // The help index, in the user-interface language where it is translated.
+    void showUserGuide();
 
 private slots:
     void projectChanged();

@@ -37,6 +37,14 @@ void PluginRegistry::scan(const QStringList &folders)
     }
 }
 
+void PluginRegistry::refreshNames()
+{
+    for (PluginRecord &record : m_records) {
+        if (record.isLoaded())
+            record.name = record.plugin->name();
+    }
+}
+
 PluginRecord PluginRegistry::inspect(const QString &filePath) const
 {
     PluginRecord record;

@@ -45,6 +45,10 @@ public:
     // given twice, a symbolic link) is taken once. Libraries already scanned
     // by an earlier call are kept.
     void scan(const QStringList &folders);
+    // Asks the loaded plug-ins for their names again: a plug-in's name is
+    // translated by its own catalogue, which can be installed only once its
+    // library is loaded.
+    void refreshNames();
 
     // Every library found, loaded or not, in the order found.
     const QVector<PluginRecord> &records() const { return m_records; }

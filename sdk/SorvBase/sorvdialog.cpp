@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMessageBox>
 #include <QShowEvent>
 #include <QUrl>
@@ -28,14 +30,41 @@ void SorvDialog::keyPressEvent(QKeyEvent *event)
         return;
     }
     event->accept();
-    const QString page = helpIndex();
-    const QString path = page.isEmpty() ? QString() : SorvBaseUtil::helpPagePath(page);
+    openHelpPage(helpIndex(), this);
+}
+
+QString SorvDialog::helpPagePath(const QString &page)
+{
+    const QString name = page.isEmpty() ? QStringLiteral("index.html") : page;
+    // The Chinese pages carry the same names in a subfolder; a page not yet
+    // translated falls back to the English one.
+    QStringList candidates;
+    if (QLocale().language() == QLocale::Chinese)
+        candidates << QStringLiteral("zh_CN/") + name;
+    candidates << name;
+    for (const QString &candidate : qAsConst(candidates)) {
+        const QString path = SorvBaseUtil::helpPagePath(candidate);
+        if (!path.isEmpty())
+            return path;
+    }
+    return QString();
+}
+
+bool SorvDialog::openHelpPage(const QString &page, QWidget *parent)
+{
+    const QString name = page.isEmpty() ? QStringLiteral("index.html") : page;
+    const QString path = helpPagePath(name);
     if (!path.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        return;
-    const QString text = page.isEmpty()
-        ? tr("No help page is installed for this dialog.")
-        : tr("No help page is installed for this dialog: %1 is not in the help folder.").arg(page);
-    QMessageBox::information(this, windowTitle(), text);
+        return true;
+    QStringList folders;
+    for (const QString &dir : SorvBaseUtil::helpDirs())
+        folders << QDir::toNativeSeparators(dir);
+    const QString text = path.isEmpty()
+        ? tr("No help page is installed for this dialog: %1 is not in the help folder %2.")
+              .arg(name, folders.join(QStringLiteral(", ")))
+        : tr("The help page %1 could not be opened.").arg(QDir::toNativeSeparators(path));
+    QMessageBox::information(parent, parent ? parent->windowTitle() : QString(), text);
+    return false;
 }
 
 void SorvDialog::showEvent(QShowEvent *event)

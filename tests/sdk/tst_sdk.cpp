@@ -26,31 +26,49 @@ public slots:
 private slots:
     void initTestCase()
     {
-        QVERIFY(QFile(m_dir.filePath(QStringLiteral("w_cover.html"))).open(QIODevice::WriteOnly));
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("zh_CN")));
+        for (const char *page : {"w_cover.html", "index.html", "zh_CN/w_cover.html"})
+            QVERIFY(QFile(m_dir.filePath(QLatin1String(page))).open(QIODevice::WriteOnly));
         qputenv("SORV_HELP_DIR", QFile::encodeName(m_dir.path()));
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
     }
 
-    void cleanup() { SorvProjectManager::instance().closeProject(); }
+    void cleanup()
+    {
+        SorvProjectManager::instance().closeProject();
+        QLocale::setDefault(QLocale::c());
+    }
 
     void keys_data()
     {
         QTest::addColumn<QString>("page");
         QTest::addColumn<int>("key"); // with its modifiers
-        QTest::addColumn<QString>("outcome"); // help "page" opened, message "box" shown, or the dialog's result
-        QTest::newRow("installed page") << "w_cover.html" << int(Qt::Key_F1) << "page";
-        QTest::newRow("page not installed") << "w_missing.html" << int(Qt::Key_F1) << "box";
-        QTest::newRow("dialog without page") << "" << int(Qt::Key_F1) << "box";
-        QTest::newRow("shift+F1 is no help") << "w_cover.html" << int(Qt::Key_F1 | Qt::ShiftModifier) << "";
-        QTest::newRow("Enter clicks the default button") << "" << int(Qt::Key_Enter) << "1";
-        QTest::newRow("Escape rejects") << "w_cover.html" << int(Qt::Key_Escape) << "0";
+        QTest::addColumn<QLocale::Language>("language");
+        QTest::addColumn<QString>("opened"); // help page opened, relative to the help folder
+        QTest::addColumn<bool>("box");       // a message box says that the page is missing
+        QTest::addColumn<int>("result");     // the dialog's result; -1 while it stays open
+        const QLocale::Language en = QLocale::English;
+        const QLocale::Language zh = QLocale::Chinese;
+        QTest::newRow("installed page") << "w_cover.html" << int(Qt::Key_F1) << en << "w_cover.html" << false << -1;
+        QTest::newRow("page not installed") << "w_missing.html" << int(Qt::Key_F1) << en << "" << true << -1;
+        QTest::newRow("dialog without page") << "" << int(Qt::Key_F1) << en << "index.html" << false << -1;
+        QTest::newRow("Chinese page") << "w_cover.html" << int(Qt::Key_F1) << zh << "zh_CN/w_cover.html" << false << -1;
+        QTest::newRow("no Chinese page") << "" << int(Qt::Key_F1) << zh << "index.html" << false << -1;
+        QTest::newRow("shift+F1 is no help") << "w_cover.html" << int(Qt::Key_F1 | Qt::ShiftModifier) << en << ""
+                                             << false << -1;
+        QTest::newRow("Enter clicks the default button") << "" << int(Qt::Key_Enter) << en << "" << false << 1;
+        QTest::newRow("Escape rejects") << "w_cover.html" << int(Qt::Key_Escape) << en << "" << false << 0;
     }
 
     void keys()
     {
         QFETCH(QString, page);
         QFETCH(int, key);
-        QFETCH(QString, outcome);
+        QFETCH(QLocale::Language, language);
+        QFETCH(QString, opened);
+        QFETCH(bool, box);
+        QFETCH(int, result);
+        QLocale::setDefault(QLocale(language));
         m_urls.clear();
         HelpDialog dialog;
         dialog.page = page;
@@ -70,14 +88,19 @@ private slots:
             }
         });
         closer.start(20);
-        QTest::keyClick(&dialog, Qt::Key(key & ~Qt::KeyboardModifierMask), Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
-        QCOMPARE(m_urls.size(), outcome == "page" ? 1 : 0);
-        if (outcome == "page")
-            QCOMPARE(QFileInfo(m_urls.first().toLocalFile()).canonicalFilePath(), QFileInfo(m_dir.filePath(page)).canonicalFilePath());
-        QCOMPARE(boxText.startsWith(QLatin1String("No help page")), outcome == "box");
+        QTest::keyClick(&dialog, Qt::Key(key & ~Qt::KeyboardModifierMask),
+                        Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+        QCOMPARE(m_urls.size(), opened.isEmpty() ? 0 : 1);
+        if (!opened.isEmpty())
+            QCOMPARE(QFileInfo(m_urls.first().toLocalFile()).canonicalFilePath(),
+                     QFileInfo(m_dir.filePath(opened)).canonicalFilePath());
+        QCOMPARE(boxText.startsWith(QLatin1String("No help page")), box);
+        // The user learns where the page was looked for.
+        if (box)
+            QVERIFY2(boxText.contains(QDir::toNativeSeparators(m_dir.path())), qPrintable(boxText));
         // Help never closes the dialog.
-        QCOMPARE(dialog.result(), outcome.size() == 1 ? outcome.toInt() : -1);
-        QCOMPARE(dialog.isVisible(), outcome.size() != 1);
+        QCOMPARE(dialog.result(), result);
+        QCOMPARE(dialog.isVisible(), result == -1);
     }
 
     void projectValues_data()
