@@ -1,0 +1,124 @@
+// What the host prints on the console: nothing when a plug-in dialog opens,
+// and one line with exit code 1 for a usage error, display or not.
+
+#include "browsefbfiledialog.h"
+#include "consolefilter.h"
+#include "fbtabledialog.h"
+#include "fbtestfile.h"
+#include "shotindex.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+Q_DECLARE_METATYPE(QtMsgType)
+
+namespace {
+
+// Messages that got past the host's filter, as the console would show them.
+QStringList passedOn;
+
+void capture(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    passedOn << message;
+}
+
+} // namespace
+
+class TestConsole : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        qInstallMessageHandler(capture);
+        ConsoleFilter::install();
+    }
+
+    void filter_data()
+    {
+        QTest::addColumn<QtMsgType>("type");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("dropped");
+        const QString spinBox = QStringLiteral("QMetaObject::connectSlotsByName: Connecting slot "
+                                               "on_fastStep_valueChanged() with the first of the following "
+                                               "compatible signals: "
+                                               "(\"valueChanged(int)\", \"valueChanged(QString)\")");
+        QTest::newRow("argument-less slot") << QtWarningMsg << spinBox << true;
+        QTest::newRow("slot with an argument")
+            << QtWarningMsg << QString(spinBox).replace(QLatin1String("Changed()"), QLatin1String("Changed(int)"))
+            << false;
+        QTest::newRow("no such signal") << QtWarningMsg
+                                        << "QMetaObject::connectSlotsByName: No matching signal for on_x_clicked()"
+                                        << false;
+        QTest::newRow("same text, not a warning") << QtInfoMsg << spinBox << false;
+        QTest::newRow("other warning") << QtWarningMsg << "QFile::open: File access denied" << false;
+    }
+
+    // Only the ambiguity warning of the by-name slots is dropped.
+    void filter()
+    {
+        QFETCH(QtMsgType, type);
+        QFETCH(QString, message);
+        QFETCH(bool, dropped);
+        passedOn.clear();
+        const QMessageLogger logger;
+        if (type == QtWarningMsg)
+            logger.warning("%s", qPrintable(message));
+        else
+            logger.info("%s", qPrintable(message));
+        QCOMPARE(passedOn, dropped ? QStringList() : QStringList{message});
+    }
+
+    // Both dialogs bind their slots by name on construction.
+    void dialogsOpenQuietly()
+    {
+        QTemporaryDir dir;
+        FbFileInfo info;
+        info.fbName = dir.filePath(QStringLiteral("quiet.fb"));
+        QVERIFY(FbTest::writeFile(info.fbName, FbTest::fileBytes(FbTest::recordsWithFfids({5, 5, 6}))));
+        ShotIndexScanner scanner(info.fbName);
+        QVERIFY(scanner.open());
+        const QVector<ShotIndexEntry> index = scanner.scan();
+        passedOn.clear();
+        BrowseFBFileDialog browse;
+        browse.show();
+        fbTableDialog viewer(info, index);
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+        // The offscreen platform has notes of its own; a display has none.
+        const QStringList slotWarnings = passedOn.filter(QStringLiteral("connectSlotsByName"));
+        QVERIFY2(slotWarnings.isEmpty(), qPrintable(slotWarnings.join(QLatin1Char('\n'))));
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("unknown option") << QStringList{"--bogus"};
+        QTest::newRow("missing value") << QStringList{"--project"};
+        QTest::newRow("after a platform option") << QStringList{"-platform", "offscreen", "--bogus"};
+    }
+
+    // Without a display and without a platform choice: the error, not a
+    // crash in the platform set-up.
+    void usageErrors()
+    {
+        QFETCH(QStringList, arguments);
+        QProcess sorv;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        sorv.setProcessEnvironment(env);
+        sorv.start(QStringLiteral(SORV_EXECUTABLE), arguments);
+        QVERIFY(sorv.waitForFinished(20000));
+        const QString err = QString::fromLocal8Bit(sorv.readAllStandardError());
+        QCOMPARE(sorv.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sorv.exitCode(), 1);
+        QVERIFY2(err.startsWith(QLatin1String("sorv: ")) && err.count(QLatin1Char('\n')) == 1, qPrintable(err));
+        QCOMPARE(sorv.readAllStandardOutput(), QByteArray());
+    }
+};
+
+QTEST_MAIN(TestConsole)
+#include "tst_console.moc"

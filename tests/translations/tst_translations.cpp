@@ -1,0 +1,171 @@
+// The message catalogues: each one complete and in step with its sources,
+// and the host showing a plug-in's command in the user's language.
+
+#include <QtTest>
+
+namespace {
+
+struct Message
+{
+    QString context, source, translation;
+    bool finished = false;
+};
+
+// The current messages of a catalogue; those lupdate marked as gone from
+// the sources are left out, as lrelease leaves them out.
+QVector<Message> readCatalogue(const QString &path, QString *error)
+{
+    QVector<Message> messages;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return messages;
+    }
+    QXmlStreamReader xml(&file);
+    QString context;
+    Message message;
+    bool gone = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isEndElement() && xml.name() == QLatin1String("message") && !gone)
+            messages << message;
+        if (!xml.isStartElement())
+            continue;
+        if (xml.name() == QLatin1String("name")) {
+            context = xml.readElementText();
+        } else if (xml.name() == QLatin1String("message")) {
+            message = Message{context, QString(), QString(), false};
+            gone = false;
+        } else if (xml.name() == QLatin1String("source")) {
+            message.source = xml.readElementText();
+        } else if (xml.name() == QLatin1String("translation")) {
+            const QString type = xml.attributes().value(QLatin1String("type")).toString();
+            gone = type == QLatin1String("vanished") || type == QLatin1String("obsolete");
+            message.finished = type.isEmpty();
+            message.translation = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+        }
+    }
+    if (xml.hasError())
+        *error = xml.errorString();
+    return messages;
+}
+
+// The %1, %L2 ... markers of a text, sorted: a translation must keep them all.
+QStringList markers(const QString &text)
+{
+    static const QRegularExpression marker(QStringLiteral("%L?\\d"));
+    QStringList found;
+    for (auto it = marker.globalMatch(text); it.hasNext();)
+        found << it.next().captured();
+    found.sort();
+    return found;
+}
+
+} // namespace
+
+class TestTranslations : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void catalogue_data()
+    {
+        QTest::addColumn<QString>("ts");
+        QTest::addColumn<QStringList>("sources"); // what lupdate reads for it; empty when no target builds it
+        QHash<QString, QStringList> built;
+        QFile list(QStringLiteral(CATALOGUE_LIST));
+        QVERIFY2(list.open(QIODevice::ReadOnly | QIODevice::Text), CATALOGUE_LIST);
+        while (!list.atEnd()) {
+            QStringList fields = QString::fromUtf8(list.readLine()).trimmed().split(QLatin1Char('\t'));
+            if (fields.size() > 1)
+                built.insert(QFileInfo(fields.takeFirst()).canonicalFilePath(), fields);
+        }
+        // Every catalogue in the source tree, whether a target builds it or not.
+        QDirIterator it(QStringLiteral(SOURCE_DIR), {QStringLiteral("*.ts")}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        int rows = 0;
+        while (it.hasNext()) {
+            const QString path = QFileInfo(it.next()).canonicalFilePath();
+            const QString relative = QDir(QStringLiteral(SOURCE_DIR)).relativeFilePath(path);
+            if (relative.startsWith(QLatin1String("build")) || relative.startsWith(QLatin1Char('.')))
+                continue;
+            QTest::newRow(qPrintable(relative)) << path << built.value(path);
+            ++rows;
+        }
+        QVERIFY(rows >= 2);
+    }
+
+    // Every message translated, keeping its markers, and no text of the
+    // sources missing from the catalogue.
+    void catalogue()
+    {
+        QFETCH(QString, ts);
+        QFETCH(QStringList, sources);
+        QVERIFY2(!sources.isEmpty(), "no target compiles this catalogue");
+        QString error;
+        const QVector<Message> messages = readCatalogue(ts, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QSet<QString> known;
+        for (const Message &m : messages) {
+            const QString where = m.context + QLatin1String(": \"") + m.source + QLatin1Char('"');
+            QVERIFY2(m.finished && !m.translation.isEmpty(), qPrintable(where + QLatin1String(" is not translated")));
+            QVERIFY2(markers(m.source) == markers(m.translation),
+                     qPrintable(where + QLatin1String(" loses or adds a marker: ") + m.translation));
+            known.insert(m.context + QLatin1Char('\n') + m.source);
+        }
+
+        // lupdate into a copy: what it adds is a text the catalogue lacks.
+        QTemporaryDir dir;
+        const QString copy = dir.filePath(QFileInfo(ts).fileName());
+        QVERIFY(QFile::copy(ts, copy));
+        QProcess lupdate;
+        lupdate.setProcessChannelMode(QProcess::MergedChannels);
+        lupdate.start(QStringLiteral(LUPDATE), QStringList{"-locations", "none"} + sources + QStringList{"-ts", copy});
+        QVERIFY(lupdate.waitForFinished(60000));
+        QVERIFY2(lupdate.exitCode() == 0, lupdate.readAll().constData());
+        QStringList missing;
+        for (const Message &m : readCatalogue(copy, &error)) {
+            if (!known.contains(m.context + QLatin1Char('\n') + m.source))
+                missing << m.context + QLatin1String(": \"") + m.source + QLatin1Char('"');
+        }
+        QVERIFY2(missing.isEmpty(),
+                 qPrintable(QLatin1String("not in the catalogue: ") + missing.join(QLatin1String(", "))));
+    }
+
+    void hostLanguage_data()
+    {
+        QTest::addColumn<QString>("lang");     // LANG of the process
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("command");  // the plug-in's name as listed
+        QTest::newRow("Chinese system") << "zh_CN.UTF-8" << QStringList() << QString::fromUtf8("浏览初至文件");
+        QTest::newRow("English system") << "en_US.UTF-8" << QStringList() << "Browse FB File";
+        QTest::newRow("chosen on the command line") << "C" << QStringList{"--lang", "zh_CN"}
+                                                    << QString::fromUtf8("浏览初至文件");
+    }
+
+    // The plug-in's catalogue reaches the host only once its library is
+    // loaded; the listing shows the name the host would show.
+    void hostLanguage()
+    {
+        QFETCH(QString, lang);
+        QFETCH(QStringList, options);
+        QFETCH(QString, command);
+        QProcess sorv;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
+            env.remove(QLatin1String(name));
+        env.insert(QStringLiteral("LANG"), lang);
+        sorv.setProcessEnvironment(env);
+        sorv.start(QStringLiteral(SORV_EXECUTABLE), QStringList{"--list-plugins"} + options);
+        QVERIFY(sorv.waitForFinished(20000));
+        QCOMPARE(sorv.exitCode(), 0);
+        const QString listing = QString::fromUtf8(sorv.readAllStandardOutput());
+        // The last field of the plug-in's line holds its name.
+        const QRegularExpression line(QStringLiteral("\tBrowseFBFile\t[^\t]*\t([^\n]*)"));
+        const QString details = line.match(listing).captured(1);
+        QVERIFY2(details.contains(command), qPrintable(listing));
+    }
+};
+
+QTEST_MAIN(TestTranslations)
+#include "tst_translations.moc"
