@@ -1,17 +1,21 @@
-# Installs the build tree into a fresh prefix, builds the sample plug-in
-# against that prefix only, installs it there, and asks the installed host
-# which plug-ins it loads.
+# Builds the sample plug-in with the CMake snippet of the README, against an
+# installed SDK only, and asks the installed host which plug-ins it loads.
+#
+#   SORV_BUILD_DIR  the build tree to install into a fresh prefix under
+#                   WORK_DIR first; without it, PREFIX names an SDK already
+#                   installed (such as /usr, from the Debian package)
+#   README, SAMPLE_SOURCE, WORK_DIR, SAMPLE_GENERATOR  as their names say
 
-foreach(var SORV_BUILD_DIR SAMPLE_SOURCE_DIR WORK_DIR SAMPLE_GENERATOR)
+foreach(var README SAMPLE_SOURCE WORK_DIR SAMPLE_GENERATOR)
     if(NOT DEFINED ${var})
         message(FATAL_ERROR "${var} is not set")
     endif()
 endforeach()
 
-set(prefix ${WORK_DIR}/prefix)
-set(sample_build ${WORK_DIR}/build)
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
+set(sample_source ${WORK_DIR}/source)
+set(sample_build ${WORK_DIR}/build)
 
 function(run)
     execute_process(COMMAND ${ARGN}
@@ -22,37 +26,58 @@ function(run)
     set(output "${output}" PARENT_SCOPE)
 endfunction()
 
-run(${CMAKE_COMMAND} --install ${SORV_BUILD_DIR} --prefix ${prefix})
+# The project is the README's own snippet, so the two cannot drift apart.
+file(READ ${README} readme)
+string(REGEX MATCH "<!-- sdk-snippet-begin -->\n```cmake\n(.*)```\n<!-- sdk-snippet-end -->" found "${readme}")
+if(NOT found)
+    message(FATAL_ERROR "no SDK snippet between the markers in ${README}")
+endif()
+file(WRITE ${sample_source}/CMakeLists.txt "${CMAKE_MATCH_1}")
+configure_file(${SAMPLE_SOURCE} ${sample_source}/myplugin.cpp COPYONLY)
+
+if(DEFINED SORV_BUILD_DIR)
+    set(PREFIX ${WORK_DIR}/prefix)
+    run(${CMAKE_COMMAND} --install ${SORV_BUILD_DIR} --prefix ${PREFIX})
+    set(install_sample ON)
+elseif(NOT DEFINED PREFIX)
+    message(FATAL_ERROR "give SORV_BUILD_DIR or PREFIX")
+endif()
 
 # Nothing but the prefix may lead to the SDK: no package registry, no
 # build tree.
-run(${CMAKE_COMMAND} -S ${SAMPLE_SOURCE_DIR} -B ${sample_build} -G ${SAMPLE_GENERATOR}
-    -DCMAKE_PREFIX_PATH=${prefix}
+run(${CMAKE_COMMAND} -S ${sample_source} -B ${sample_build} -G ${SAMPLE_GENERATOR}
+    -DCMAKE_PREFIX_PATH=${PREFIX}
+    -DCMAKE_INSTALL_PREFIX=${PREFIX}
     -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
     -DCMAKE_FIND_PACKAGE_NO_PACKAGE_REGISTRY=ON
     -DCMAKE_BUILD_TYPE=Release)
 file(STRINGS ${sample_build}/CMakeCache.txt sdk_dir REGEX "^SorvSDK_DIR:")
-if(NOT sdk_dir MATCHES "=${prefix}/")
-    message(FATAL_ERROR "the sample found the SDK outside the prefix: ${sdk_dir}")
+if(NOT sdk_dir MATCHES "=${PREFIX}/")
+    message(FATAL_ERROR "the sample found the SDK outside ${PREFIX}: ${sdk_dir}")
 endif()
 run(${CMAKE_COMMAND} --build ${sample_build})
-run(${CMAKE_COMMAND} --install ${sample_build})
 
-# The installed host, with no option, finds both the module installed with
-# it and the sample copied into its plug-in folder.
-run(${prefix}/bin/sorv --list-plugins)
+# The installed host finds the module installed with it by default; the
+# sample is copied into its plug-in folder when that is ours to change, and
+# otherwise given with --plugin-dir beside the default folder.
+if(install_sample)
+    run(${CMAKE_COMMAND} --install ${sample_build})
+    run(${PREFIX}/bin/sorv --list-plugins)
+else()
+    run(${PREFIX}/bin/sorv --list-plugins)
+    string(REGEX MATCH "loaded\t([^\t\n]*)/libBrowseFBFile.so\t" default_line "${output}")
+    run(${PREFIX}/bin/sorv --list-plugins --plugin-dir ${CMAKE_MATCH_1} --plugin-dir ${sample_build})
+endif()
 message(STATUS "sorv --list-plugins:\n${output}")
 string(REGEX MATCH "loaded\t[^\t\n]*/sorv/plugins/libBrowseFBFile.so\tBrowseFBFile\t" module_line "${output}")
-string(REGEX MATCH "loaded\t[^\t\n]*/sorv/plugins/libSamplePlugin.so\tSamplePlugin\t[^\t]*\t\"Sample Pick Count\"" sample_line "${output}")
+string(REGEX MATCH "loaded\t[^\t\n]*/libmyplugin.so\tSamplePlugin\t[^\t]*\t\"Sample Pick Count\"" sample_line "${output}")
 if(NOT module_line OR NOT sample_line)
     message(FATAL_ERROR "the installed host did not load both plug-ins")
 endif()
 if(output MATCHES "(^|\n)failed\t")
     message(FATAL_ERROR "the installed host refused a library")
 endif()
-foreach(line IN ITEMS "${module_line}" "${sample_line}")
-    string(FIND "${line}" "${prefix}/" at)
-    if(NOT at GREATER -1)
-        message(FATAL_ERROR "loaded from outside the prefix: ${line}")
-    endif()
-endforeach()
+string(FIND "${module_line}" "${PREFIX}/" at)
+if(NOT at GREATER -1)
+    message(FATAL_ERROR "the module was loaded from outside ${PREFIX}: ${module_line}")
+endif()

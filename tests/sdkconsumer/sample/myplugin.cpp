@@ -20,4 +20,4 @@ class SamplePlugin : public SorvGeneralPlugin
     }
 };
 
-#include "sampleplugin.moc"
+#include "myplugin.moc"
