@@ -411,6 +411,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("fbtool"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(SORV_VERSION));
 
     QStringList args = QCoreApplication::arguments();
     const QString command = args.size() > 1 ? args.at(1) : QString();
@@ -431,11 +432,14 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral("Makes, inspects and checks FB (first-break pick) files.\n\n")
                                      + QLatin1String(CommandSummary));
     const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("gen, info, shots, dump or check."));
     if (!parser.parse(args))
         return fail(parser.errorText());
     if (parser.isSet(help))
         parser.showHelp(0);
+    if (parser.isSet(version))
+        parser.showVersion();
     if (command.isEmpty())
         return fail(QStringLiteral("no command; try 'fbtool --help'"));
     return fail(QStringLiteral("unknown command '%1'; try 'fbtool --help'").arg(command));
