@@ -105,16 +105,14 @@ private slots:
         QString error;
         const QVector<Message> messages = readCatalogue(ts, &error);
         QVERIFY2(error.isEmpty(), qPrintable(error));
-        QSet<QString> known;
         for (const Message &m : messages) {
             const QString where = m.context + QLatin1String(": \"") + m.source + QLatin1Char('"');
             QVERIFY2(m.finished && !m.translation.isEmpty(), qPrintable(where + QLatin1String(" is not translated")));
             QVERIFY2(markers(m.source) == markers(m.translation),
                      qPrintable(where + QLatin1String(" loses or adds a marker: ") + m.translation));
-            known.insert(m.context + QLatin1Char('\n') + m.source);
         }
 
-        // lupdate into a copy: what it adds is a text the catalogue lacks.
+        // lupdate into a copy: what it calls new is a text the catalogue lacks.
         QTemporaryDir dir;
         const QString copy = dir.filePath(QFileInfo(ts).fileName());
         QVERIFY(QFile::copy(ts, copy));
@@ -122,14 +120,12 @@ private slots:
         lupdate.setProcessChannelMode(QProcess::MergedChannels);
         lupdate.start(QStringLiteral(LUPDATE), QStringList{"-locations", "none"} + sources + QStringList{"-ts", copy});
         QVERIFY(lupdate.waitForFinished(60000));
-        QVERIFY2(lupdate.exitCode() == 0, lupdate.readAll().constData());
-        QStringList missing;
-        for (const Message &m : readCatalogue(copy, &error)) {
-            if (!known.contains(m.context + QLatin1Char('\n') + m.source))
-                missing << m.context + QLatin1String(": \"") + m.source + QLatin1Char('"');
-        }
-        QVERIFY2(missing.isEmpty(),
-                 qPrintable(QLatin1String("not in the catalogue: ") + missing.join(QLatin1String(", "))));
+        const QString report = QString::fromLocal8Bit(lupdate.readAll());
+        const QRegularExpressionMatch found = QRegularExpression(QStringLiteral("\\((\\d+) new")).match(report);
+        QVERIFY2(lupdate.exitCode() == 0 && found.hasMatch(), qPrintable(report));
+        QVERIFY2(found.captured(1) == QLatin1String("0"),
+                 qPrintable(found.captured(1) + QLatin1String(" texts of the sources are not in the catalogue; "
+                                                              "refresh it with the lupdate_<target> build target")));
     }
 
     void hostLanguage_data()
