@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMessageBox>
@@ -37,15 +38,18 @@ QString SorvDialog::helpPagePath(const QString &page)
 {
     const QString name = page.isEmpty() ? QStringLiteral("index.html") : page;
     // The Chinese pages carry the same names in a subfolder; a page not yet
-    // translated falls back to the English one.
+    // translated falls back to the English one of the same folder, so that a
+    // folder named by the user is never mixed with the installed one.
     QStringList candidates;
     if (QLocale().language() == QLocale::Chinese)
         candidates << QStringLiteral("zh_CN/") + name;
     candidates << name;
-    for (const QString &candidate : qAsConst(candidates)) {
-        const QString path = SorvBaseUtil::helpPagePath(candidate);
-        if (!path.isEmpty())
-            return path;
+    for (const QString &dir : SorvBaseUtil::helpDirs()) {
+        for (const QString &candidate : qAsConst(candidates)) {
+            const QFileInfo info(QDir(dir).filePath(candidate));
+            if (info.isFile())
+                return info.absoluteFilePath();
+        }
     }
     return QString();
 }
