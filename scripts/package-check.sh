@@ -36,7 +36,7 @@ echo "== fbtool info on a generated file"
 
 echo "== sorv --list-plugins"
 plugins=/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/sorv/plugins
-listing=$(env -u DISPLAY QT_QPA_PLATFORM=offscreen /usr/bin/sorv --list-plugins)
+listing=$(env -u DISPLAY -u LANGUAGE LC_ALL=C.UTF-8 QT_QPA_PLATFORM=offscreen /usr/bin/sorv --list-plugins)
 echo "$listing"
 count=0
 for lib in "$plugins"/*.so; do
@@ -49,6 +49,9 @@ if grep -q '^failed' <<<"$listing"; then
     exit 1
 fi
 echo "package-check: $count plug-ins loaded from $plugins"
+# The catalogues travel inside the libraries: the Chinese name must show.
+env -u DISPLAY -u LC_ALL -u LANGUAGE LANG=zh_CN.UTF-8 QT_QPA_PLATFORM=offscreen /usr/bin/sorv --list-plugins \
+    | grep '浏览初至文件' || { echo "package-check: no Chinese plug-in name" >&2; exit 1; }
 
 echo "== help pages and man pages"
 for page in index.html w_cover.html fbtabledialog.html fbtool.html zh_CN/index.html; do

@@ -57,16 +57,18 @@ if(NOT sdk_dir MATCHES "=${PREFIX}/")
 endif()
 run(${CMAKE_COMMAND} --build ${sample_build})
 
+# The listing is read in English, whatever the machine's language.
+set(sorv ${CMAKE_COMMAND} -E env --unset=LANGUAGE LC_ALL=C.UTF-8 ${PREFIX}/bin/sorv)
 # The installed host finds the module installed with it by default; the
 # sample is copied into its plug-in folder when that is ours to change, and
 # otherwise given with --plugin-dir beside the default folder.
 if(install_sample)
     run(${CMAKE_COMMAND} --install ${sample_build})
-    run(${PREFIX}/bin/sorv --list-plugins)
+    run(${sorv} --list-plugins)
 else()
-    run(${PREFIX}/bin/sorv --list-plugins)
+    run(${sorv} --list-plugins)
     string(REGEX MATCH "loaded\t([^\t\n]*)/libBrowseFBFile.so\t" default_line "${output}")
-    run(${PREFIX}/bin/sorv --list-plugins --plugin-dir ${CMAKE_MATCH_1} --plugin-dir ${sample_build})
+    run(${sorv} --list-plugins --plugin-dir ${CMAKE_MATCH_1} --plugin-dir ${sample_build})
 endif()
 message(STATUS "sorv --list-plugins:\n${output}")
 string(REGEX MATCH "loaded\t[^\t\n]*/sorv/plugins/libBrowseFBFile.so\tBrowseFBFile\t" module_line "${output}")
