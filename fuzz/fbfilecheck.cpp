@@ -32,7 +32,8 @@ QString checkAgreesWithIndex(const QString &fileName, const QVector<ShotIndexEnt
     for (int n : qAsConst(runs))
         repeated += n > 1;
     if (records > 0 && report.repeatedFfidCount != repeated)
-        return QStringLiteral("the check finds %1 repeated ffids, the index %2").arg(report.repeatedFfidCount).arg(repeated);
+        return QStringLiteral("the check finds %1 repeated ffids, the index %2")
+            .arg(report.repeatedFfidCount).arg(repeated);
     if (report.nonFinite.size() > 3 || report.sourceVariations.size() > 3 || report.repeatedFfids.size() > 3)
         return QStringLiteral("the check kept more items than asked");
     if (records == 0 && report.clean())

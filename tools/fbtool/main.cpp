@@ -187,7 +187,8 @@ struct GenOptions
                 "; default source_x).",
             "POS[:FIELD]"};
     Opt inf{"inf", "As --nan, with infinity.", "POS[:FIELD]"};
-    Opt repeat{"repeat-ffid", "Shot POS carries the ffid of shot SOURCE (default 1) again; they must be at least 2 apart.",
+    Opt repeat{"repeat-ffid",
+               "Shot POS carries the ffid of shot SOURCE (default 1) again; they must be at least 2 apart.",
                "[SOURCE:]POS"};
     Opt truncate{"truncate", "Cut BYTES off the end of the file; fb_count still declares the full count.", "BYTES"};
     Opt declared{"declared-count", "Write N as fb_count instead of the true record count.", "N"};
@@ -528,7 +529,8 @@ int runDump(const QStringList &args)
     int row = -1;
     if (cmd.parser.isSet(shot)) {
         if (!toInt(cmd.parser.value(shot), 1, index.size(), &v))
-            return fail(QStringLiteral("--shot: '%1' is not a shot in 1..%2").arg(cmd.parser.value(shot)).arg(index.size()));
+            return fail(QStringLiteral("--shot: '%1' is not a shot in 1..%2")
+                            .arg(cmd.parser.value(shot)).arg(index.size()));
         row = int(v - 1);
     } else {
         if (!toInt(cmd.parser.value(ffid), std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(), &v))
