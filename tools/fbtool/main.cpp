@@ -25,6 +25,7 @@
 #include <cstring>
 #include <cstdio>
 #include <limits>
+#include <memory>
 
 #include <unistd.h>
 
@@ -157,21 +158,36 @@ bool toInt(const QString &text, qint64 low, qint64 high, qint64 *value)
     return true;
 }
 
-// The one opening step of info, shots and dump: the file's header and its
-// shot index. Reports and returns false when the file cannot be indexed.
-bool openIndexed(const QString &fileName, ShotIndexScanner &scanner, QVector<ShotIndexEntry> *index)
+// The one opening step of info, shots and dump: the command line, then the
+// file's header and shot index.
+struct IndexedFile
 {
-    if (!scanner.open()) {
-        fail(QStringLiteral("%1: %2").arg(fileName, scanner.errorString()));
-        return false;
+    QString name;
+    std::unique_ptr<ShotIndexScanner> scanner;
+    QVector<ShotIndexEntry> index;
+
+    // False after reporting a usage error.
+    bool parse(CommandParser &cmd, const QStringList &args)
+    {
+        name = cmd.parse(args);
+        return !name.isEmpty();
     }
-    if (!scanner.recordCountFits()) {
-        fail(QStringLiteral("%1: %2 records, more than can be numbered").arg(fileName).arg(scanner.recordCount()));
-        return false;
+    // False after reporting a file that cannot be indexed.
+    bool open()
+    {
+        scanner.reset(new ShotIndexScanner(name));
+        if (!scanner->open()) {
+            fail(QStringLiteral("%1: %2").arg(name, scanner->errorString()));
+            return false;
+        }
+        if (!scanner->recordCountFits()) {
+            fail(QStringLiteral("%1: %2 records, more than can be numbered").arg(name).arg(scanner->recordCount()));
+            return false;
+        }
+        index = scanner->scan();
+        return true;
     }
-    *index = scanner.scan();
-    return true;
-}
+};
 
 // ---------------------------------------------------------------- gen
 
@@ -341,23 +357,17 @@ int runGen(const QStringList &args)
 int runInfo(const QStringList &args)
 {
     CommandParser cmd(QStringLiteral("info"), QStringLiteral("Prints the summary of an FB file."));
-    const QString fileName = cmd.parse(args);
-    if (fileName.isEmpty())
+    IndexedFile file;
+    if (!file.parse(cmd, args) || !file.open())
         return Failed;
-
-    ShotIndexScanner scanner(fileName);
-    QVector<ShotIndexEntry> index;
-    if (!openIndexed(fileName, scanner, &index))
-        return Failed;
+    const ShotIndexScanner &scanner = *file.scanner;
     const FbFileHeader &h = scanner.header();
-    const qint64 trailing = scanner.fileSize() < FbLayout::HeaderSize
-        ? 0 : scanner.fileSize() - FbLayout::HeaderSize - scanner.recordCount() * FbLayout::RecordSize;
 
     QTextStream &o = out();
-    o << "File: " << fileName << '\n';
+    o << "File: " << file.name << '\n';
     o << "File size: " << scanner.fileSize() << " bytes\n";
     o << "Records: " << scanner.recordCount() << '\n';
-    o << "Shots: " << index.size() << '\n';
+    o << "Shots: " << file.index.size() << '\n';
     o << "Offset range: " << h.min_offset << " .. " << h.max_offset << '\n';
     o << "Polarity: " << (h.polarity > 0 ? "positive" : "negative") << " (" << h.polarity << ")\n";
     if (scanner.isComplete())
@@ -365,8 +375,8 @@ int runInfo(const QStringList &args)
     else
         o << "Declared count: " << h.fb_count << " MISMATCH: the file size gives " << scanner.recordCount()
           << " records\n";
-    if (trailing > 0)
-        o << "Partial record: " << trailing << " bytes after the last complete record\n";
+    if (scanner.trailingBytes() > 0)
+        o << "Partial record: " << scanner.trailingBytes() << " bytes after the last complete record\n";
     return Ok;
 }
 
@@ -379,14 +389,10 @@ int runShots(const QStringList &args)
                           + QLatin1String(Numbering) + QStringLiteral(" The last record is inclusive."));
     const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Comma-separated values with a title line."));
     cmd.parser.addOption(csv);
-    const QString fileName = cmd.parse(args);
-    if (fileName.isEmpty())
+    IndexedFile file;
+    if (!file.parse(cmd, args) || !file.open())
         return Failed;
-
-    ShotIndexScanner scanner(fileName);
-    QVector<ShotIndexEntry> index;
-    if (!openIndexed(fileName, scanner, &index))
-        return Failed;
+    const QVector<ShotIndexEntry> &index = file.index;
 
     QTextStream &o = out();
     const bool asCsv = cmd.parser.isSet(csv);
@@ -561,16 +567,15 @@ int runDump(const QStringList &args)
                                   QStringLiteral("F"));
     const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Comma-separated values with a title line."));
     cmd.parser.addOptions({shot, ffid, csv});
-    const QString fileName = cmd.parse(args);
-    if (fileName.isEmpty())
+    IndexedFile file;
+    if (!file.parse(cmd, args))
         return Failed;
     if (cmd.parser.isSet(shot) == cmd.parser.isSet(ffid))
         return fail(QStringLiteral("dump needs exactly one of --shot and --ffid"));
-
-    ShotIndexScanner scanner(fileName);
-    QVector<ShotIndexEntry> index;
-    if (!openIndexed(fileName, scanner, &index))
+    if (!file.open())
         return Failed;
+    const QString &fileName = file.name;
+    QVector<ShotIndexEntry> &index = file.index;
 
     qint64 v = 0;
     int row = -1;
