@@ -6,6 +6,7 @@
 
 #include <sorvdialog.h>
 
+#include <QDateTime>
 #include <QString>
 #include <QVector>
 
@@ -40,12 +41,17 @@ private:
     // Builds shotIndex and the file's summary in fbInfo. False, with an
     // empty index and the summary untouched, when the file cannot be read.
     bool loadFbFile();
+    // The file still has the size and modification time it had when
+    // shotIndex was built from it.
+    bool unchangedSinceIndexed() const;
 
     Ui::BrowseFBFileDialog *ui;
     FbFileInfo fbInfo;
     QString projectDir;
     QString lastFbName;                 // the file whose index shotIndex holds
     QVector<ShotIndexEntry> shotIndex;
+    qint64 indexedSize = -1;            // the file as shotIndex was built from it
+    QDateTime indexedModified;
 
     friend class BrowseFBFileDialogTest;
 };
