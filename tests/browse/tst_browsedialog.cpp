@@ -61,6 +61,24 @@ public:
     }
 };
 
+// Failing rows name what the dialog opened, in words.
+char *toString(const QVector<Seen> &events)
+{
+    const char *const names[] = {"open error", "incomplete", "progress", "viewer", "viewer without index",
+                                 "stale stored values"};
+    QStringList words;
+    for (const Seen seen : events)
+        words << names[int(seen)];
+    return qstrdup(qPrintable(words.join(", ")));
+}
+char *toString(const QVector<int> &values)
+{
+    QStringList words;
+    for (const int value : values)
+        words << QString::number(value);
+    return qstrdup(qPrintable(words.join(", ")));
+}
+
 Q_DECLARE_METATYPE(QVector<Seen>)
 Q_DECLARE_METATYPE(QVector<Step>)
 
@@ -95,7 +113,8 @@ void BrowseFBFileDialogTest::init()
     QVERIFY(FbTest::writeFile(at("other.fb"), FbTest::fileBytes(FbTest::recordsWithFfids({1, 2}))));
     QVERIFY(FbTest::writeFile(at("empty.fb"), QByteArray()));
     // Five shots of two records; the header declares none.
-    QVERIFY(FbTest::writeFile(at("incomplete.fb"), FbTest::fileBytes(FbTest::recordsWithFfids({1, 1, 2, 2, 3, 3, 4, 4, 5, 5}), FbFileHeader(), false)));
+    const QVector<FbRecord> fiveShots = FbTest::recordsWithFfids({1, 1, 2, 2, 3, 3, 4, 4, 5, 5});
+    QVERIFY(FbTest::writeFile(at("incomplete.fb"), FbTest::fileBytes(fiveShots, FbFileHeader(), false)));
 }
 
 void BrowseFBFileDialogTest::storedValues_data()
@@ -148,40 +167,43 @@ void BrowseFBFileDialogTest::pressOk_data()
     QTest::addColumn<QVector<int>>("progress"); // values of the last progress dialog
     QTest::addColumn<int>("totalFBs");
     using S = Seen;
+    using Steps = QVector<Step>;
+    using Events = QVector<Seen>;
     const Press ok = Press::Ok;
     const QVector<int> threeShots{0, 1, 2};
-    QTest::newRow("same name twice") << QVector<Step>{{ok, "good.fb"}, {ok, "good.fb"}}
-                                     << QVector<S>{S::Progress, S::Viewer, S::Viewer} << threeShots << 6;
+    QTest::newRow("same name twice")
+        << Steps{{ok, "good.fb"}, {ok, "good.fb"}} << Events{S::Progress, S::Viewer, S::Viewer} << threeShots << 6;
     QTest::newRow("changed and changed back")
-        << QVector<Step>{{ok, "good.fb"}, {Press::Nothing, "other.fb"}, {ok, "good.fb"}}
-        << QVector<S>{S::Progress, S::Viewer, S::Viewer} << threeShots << 6;
-    QTest::newRow("same file, another path") << QVector<Step>{{ok, "good.fb"}, {ok, "./good.fb"}}
-                                             << QVector<S>{S::Progress, S::Viewer, S::Progress, S::Viewer}
-                                             << threeShots << 6;
+        << Steps{{ok, "good.fb"}, {Press::Nothing, "other.fb"}, {ok, "good.fb"}}
+        << Events{S::Progress, S::Viewer, S::Viewer} << threeShots << 6;
+    QTest::newRow("same file, another path")
+        << Steps{{ok, "good.fb"}, {ok, "./good.fb"}} << Events{S::Progress, S::Viewer, S::Progress, S::Viewer}
+        << threeShots << 6;
     // A changed file is indexed again, never shown through its old index.
-    QTest::newRow("cut to its header, same time") << QVector<Step>{{ok, "good.fb"}, {ok, "good.fb", Change::CutKeepTime}}
-                                                  << QVector<S>{S::Progress, S::Viewer, S::Incomplete, S::Progress, S::Viewer}
-                                                  << QVector<int>{0} << 0;
-    QTest::newRow("same size, new time") << QVector<Step>{{ok, "good.fb"}, {ok, "good.fb", Change::Touch}}
-                                         << QVector<S>{S::Progress, S::Viewer, S::Progress, S::Viewer} << threeShots << 6;
+    QTest::newRow("cut to its header, same time")
+        << Steps{{ok, "good.fb"}, {ok, "good.fb", Change::CutKeepTime}}
+        << Events{S::Progress, S::Viewer, S::Incomplete, S::Progress, S::Viewer} << QVector<int>{0} << 0;
+    QTest::newRow("same size, new time")
+        << Steps{{ok, "good.fb"}, {ok, "good.fb", Change::Touch}}
+        << Events{S::Progress, S::Viewer, S::Progress, S::Viewer} << threeShots << 6;
     // A pipe swapped in after the name was validated is refused, not opened
     // (that would block), and the failed load forgets the index it replaced.
     QTest::newRow("pipe, then the loaded name")
-        << QVector<Step>{{ok, "good.fb"}, {ok, "other.fb", Change::Pipe}, {ok, "good.fb"}}
-        << QVector<S>{S::Progress, S::Viewer, S::OpenError, S::Progress, S::Viewer} << threeShots << 6;
-    QTest::newRow("loaded file became a pipe") << QVector<Step>{{ok, "good.fb"}, {ok, "good.fb", Change::Pipe}, {ok, "good.fb"}}
-                                               << QVector<S>{S::Progress, S::Viewer, S::OpenError, S::OpenError}
-                                               << threeShots << 6;
-    QTest::newRow("a folder is not offered") << QVector<Step>{{ok, "good.fb"}, {ok, "folder.fb"}}
-                                             << QVector<S>{S::Progress, S::Viewer} << threeShots << 6;
-    QTest::newRow("incomplete file") << QVector<Step>{{ok, "incomplete.fb"}}
-                                     << QVector<S>{S::Incomplete, S::Progress, S::Viewer} << QVector<int>{0, 1, 2, 3, 4} << 10;
-    QTest::newRow("Enter in the name field") << QVector<Step>{{Press::Enter, "good.fb"}}
-                                             << QVector<S>{S::Progress, S::Viewer} << threeShots << 6;
-    QTest::newRow("Enter while OK is disabled") << QVector<Step>{{Press::Enter, "missing.fb"}}
-                                                << QVector<S>{} << QVector<int>{} << 0;
-    QTest::newRow("Cancel after a viewer") << QVector<Step>{{ok, "good.fb"}, {Press::Cancel, "other.fb"}}
-                                           << QVector<S>{S::Progress, S::Viewer} << threeShots << 6;
+        << Steps{{ok, "good.fb"}, {ok, "other.fb", Change::Pipe}, {ok, "good.fb"}}
+        << Events{S::Progress, S::Viewer, S::OpenError, S::Progress, S::Viewer} << threeShots << 6;
+    QTest::newRow("loaded file became a pipe")
+        << Steps{{ok, "good.fb"}, {ok, "good.fb", Change::Pipe}, {ok, "good.fb"}}
+        << Events{S::Progress, S::Viewer, S::OpenError, S::OpenError} << threeShots << 6;
+    QTest::newRow("a folder is not offered")
+        << Steps{{ok, "good.fb"}, {ok, "folder.fb"}} << Events{S::Progress, S::Viewer} << threeShots << 6;
+    QTest::newRow("incomplete file")
+        << Steps{{ok, "incomplete.fb"}} << Events{S::Incomplete, S::Progress, S::Viewer} << QVector<int>{0, 1, 2, 3, 4} << 10;
+    QTest::newRow("Enter in the name field")
+        << Steps{{Press::Enter, "good.fb"}} << Events{S::Progress, S::Viewer} << threeShots << 6;
+    QTest::newRow("Enter while OK is disabled")
+        << Steps{{Press::Enter, "missing.fb"}} << Events{} << QVector<int>{} << 0;
+    QTest::newRow("Cancel after a viewer")
+        << Steps{{ok, "good.fb"}, {Press::Cancel, "other.fb"}} << Events{S::Progress, S::Viewer} << threeShots << 6;
 }
 
 void BrowseFBFileDialogTest::pressOk()
@@ -219,7 +241,8 @@ void BrowseFBFileDialogTest::pressOk()
             QVERIFY(file.setFileTime(modified, QFileDevice::FileModificationTime));
             break;
         case Change::Touch:
-            QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(modified.addSecs(-60), QFileDevice::FileModificationTime));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(modified.addSecs(-60), QFileDevice::FileModificationTime));
             break;
         case Change::Pipe:
             QVERIFY(file.remove() && ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
