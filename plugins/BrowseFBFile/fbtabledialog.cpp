@@ -11,7 +11,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QListView>
+#include <QTableView>
 #include <QMessageBox>
 #include <QStandardItem>
 #include <QStandardItemModel>
@@ -109,13 +109,22 @@ void fbTableDialog::fillShotCombo()
     ui->ffidCombo->setStyleSheet(QStringLiteral("combobox-popup:0;"));
 
     // A file may hold millions of one-record shots. The list makes each
-    // text only when it is shown, the pop-up takes every row's height from
-    // the first, and the box is as wide as the longest text is long, so that
-    // no entry is made or measured up front.
+    // text only when it is shown; the pop-up gives every row one fixed
+    // height and lays out only the rows in sight (a plain list view would
+    // place every row on each pop-up), and the box is as wide as the longest
+    // text is long. So no entry is made or measured up front.
     auto *shots = new ShotListModel(ui->ffidCombo);
+    auto *list = new QTableView;
+    list->setShowGrid(false);
+    list->horizontalHeader()->hide();
+    list->verticalHeader()->hide();
+    list->horizontalHeader()->setStretchLastSection(true);
+    list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 2);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setWordWrap(false);
+    ui->ffidCombo->setView(list);
     ui->ffidCombo->setModel(shots);
-    if (auto *list = qobject_cast<QListView *>(ui->ffidCombo->view()))
-        list->setUniformItemSizes(true);
     ui->ffidCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     // All rows in one step, so that the current row changes once, from none
     // to row 0.
