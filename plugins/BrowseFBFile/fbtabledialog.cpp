@@ -115,15 +115,15 @@ void fbTableDialog::fillShotCombo()
     // text is long. So no entry is made or measured up front.
     auto *shots = new ShotListModel(ui->ffidCombo);
     auto *list = new QTableView;
+    ui->ffidCombo->setView(list); // from here on in the combo box's font
     list->setShowGrid(false);
     list->horizontalHeader()->hide();
     list->verticalHeader()->hide();
     list->horizontalHeader()->setStretchLastSection(true);
     list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 2);
+    list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 4);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setWordWrap(false);
-    ui->ffidCombo->setView(list);
     ui->ffidCombo->setModel(shots);
     ui->ffidCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     // All rows in one step, so that the current row changes once, from none

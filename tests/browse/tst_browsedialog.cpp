@@ -197,7 +197,8 @@ void BrowseFBFileDialogTest::pressOk_data()
     QTest::newRow("a folder is not offered")
         << Steps{{ok, "good.fb"}, {ok, "folder.fb"}} << Events{S::Progress, S::Viewer} << threeShots << 6;
     QTest::newRow("incomplete file")
-        << Steps{{ok, "incomplete.fb"}} << Events{S::Incomplete, S::Progress, S::Viewer} << QVector<int>{0, 1, 2, 3, 4} << 10;
+        << Steps{{ok, "incomplete.fb"}} << Events{S::Incomplete, S::Progress, S::Viewer}
+        << QVector<int>{0, 1, 2, 3, 4} << 10;
     QTest::newRow("Enter in the name field")
         << Steps{{Press::Enter, "good.fb"}} << Events{S::Progress, S::Viewer} << threeShots << 6;
     QTest::newRow("Enter while OK is disabled")
