@@ -15,15 +15,21 @@
 namespace {
 
 // A viewer over a temporary FB file of records; shots of the given sizes,
-// ffids 100, 101, ..., when no records are given.
+// ffids 100, 101, ..., when no records are given. The file is named
+// shots.fb, or padded with folders to pathLength characters.
 struct Viewer
 {
-    Viewer(const QVector<int> &sizes, QVector<FbRecord> records = {}, FbFileInfo fileInfo = {})
+    Viewer(const QVector<int> &sizes, QVector<FbRecord> records = {}, FbFileInfo fileInfo = {}, int pathLength = 0)
         : info(fileInfo)
     {
         for (int shot = 0; shot < sizes.size(); ++shot)
             records += FbTest::recordsWithFfids(QVector<qint32>(sizes.at(shot), 100 + shot));
-        info.fbName = dir.filePath(QStringLiteral("shots.fb"));
+        QString path = dir.path();
+        while (path.size() < pathLength - 100)
+            path += QLatin1Char('/') + QString(qMin(200, pathLength - 100 - path.size()), QLatin1Char('d'));
+        QDir().mkpath(path);
+        const int nameLength = qMax(5, pathLength - 4 - path.size());
+        info.fbName = path + QLatin1Char('/') + QString(nameLength, QLatin1Char('s')) + QStringLiteral(".fb");
         FbTest::writeFile(info.fbName, FbTest::fileBytes(records));
         ShotIndexScanner scanner(info.fbName);
         scanner.open();
@@ -179,6 +185,7 @@ private slots:
         QTest::addColumn<QVector<qint32>>("ffids");
         QTest::addColumn<QStringList>("summary");
         QTest::addColumn<QStringList>("list"); // first, seventh (or last) and last rows
+        QTest::addColumn<int>("pathLength");
         auto range = [](int first, int count) {
             QVector<qint32> v;
             for (int i = 0; i < count; ++i)
@@ -191,21 +198,25 @@ private slots:
                                 << QStringList{"Number of sources: 1,234 ", "Number of FBs: 98,765 ",
                                                "Offset range: -50 - 3000 ", "Polarity: positive", "Forward 10 shots",
                                                "Backward 10 shots"}
-                                << QStringList{"1 > 7", "1 > 7", "1 > 7"};
+                                << QStringList{"1 > 7", "1 > 7", "1 > 7"} << 0;
         QTest::newRow("9 shots") << FbFileInfo{{}, 1234567, 999, 1000, 12000, 0, 3} << range(1001, 9)
                                  << QStringList{"Number of sources: 999 ", "Number of FBs: 1,234,567 ",
                                                 "Offset range: 1000 - 12000 ", "Polarity: negative", "Forward 3 shots",
                                                 "Backward 3 shots"}
-                                 << QStringList{"1 > 1001", "7 > 1007", "9 > 1009"};
+                                 << QStringList{"1 > 1001", "7 > 1007", "9 > 1009"} << 0;
         QTest::newRow("10 shots") << FbFileInfo{{}, 0, 1, -3000, -50, -1, 100} << range(5, 10)
                                   << QStringList{"Number of sources: 1 ", "Number of FBs: 0 ",
                                                  "Offset range: -3000 - -50 ", "Polarity: negative",
                                                  "Forward 100 shots", "Backward 100 shots"}
-                                  << QStringList{" 1 >  5", " 7 > 11", "10 > 14"};
+                                  << QStringList{" 1 >  5", " 7 > 11", "10 > 14"} << 0;
         QTest::newRow("250 shots") << FbFileInfo() << QVector<qint32>{3} + range(1002, 249) << zeros
-                                   << QStringList{"  1 >   3", "  7 > 1007", "250 > 1250"};
+                                   << QStringList{"  1 >   3", "  7 > 1007", "250 > 1250"} << 0;
         QTest::newRow("ffid wider") << FbFileInfo() << QVector<qint32>{123456, -42} << zeros
-                                    << QStringList{"1 > 123456", "2 > -42", "2 > -42"};
+                                    << QStringList{"1 > 123456", "2 > -42", "2 > -42"} << 0;
+        // The path stays whole in the label and its tool tip, but no longer
+        // makes the viewer as wide as itself.
+        QTest::newRow("3,993-character path") << FbFileInfo() << QVector<qint32>{4} << zeros
+                                              << QStringList{"1 > 4", "1 > 4", "1 > 4"} << 3993;
     }
     void texts()
     {
@@ -213,7 +224,14 @@ private slots:
         QFETCH(QVector<qint32>, ffids);
         QFETCH(QStringList, summary);
         QFETCH(QStringList, list);
-        Viewer v({}, FbTest::recordsWithFfids(ffids), info);
+        QFETCH(int, pathLength);
+        Viewer v({}, FbTest::recordsWithFfids(ffids), info, pathLength);
+        QVERIFY2(!pathLength || v.info.fbName.size() == pathLength, "the test made a path of another length");
+        v.dialog->show();
+        QCOMPARE(v.child<QLabel>("fbNameLabel")->text(), QStringLiteral("FB File: ") + v.info.fbName);
+        QCOMPARE(v.child<QLabel>("fbNameLabel")->toolTip(), v.info.fbName);
+        QCOMPARE(v.dialog->size(), QSize(1400, 700));
+        QVERIFY2(v.dialog->minimumSizeHint().width() <= 1400, "the path sets the viewer's width");
         const QStringList shown{v.child<QLabel>("totalShotsLabel")->text(), v.child<QLabel>("totalFBsLabel")->text(),
                                 v.child<QLabel>("offsetRangeLabel")->text(), v.child<QLabel>("polarityLabel")->text(),
                                 v.child<QAbstractButton>("bulkUpButton")->toolTip(),
@@ -225,33 +243,6 @@ private slots:
         QCOMPARE(v.combo()->count(), ffids.size());
         QCOMPARE(v.combo()->maxVisibleItems(), 30);
         QCOMPARE(v.combo()->styleSheet(), QStringLiteral("combobox-popup:0;"));
-    }
-
-    // A path of 3,993 characters keeps its place in the summary and its tool
-    // tip, but the viewer opens at its own size, not as wide as the path.
-    void longPath()
-    {
-        QTemporaryDir dir;
-        QString path = dir.path();
-        while (path.size() < 3993 - 100)
-            path += QLatin1Char('/') + QString(qMin(200, 3993 - 100 - path.size()), QLatin1Char('d'));
-        QVERIFY(QDir().mkpath(path));
-        path += QLatin1Char('/') + QString(3993 - 4 - path.size(), QLatin1Char('f')) + QStringLiteral(".fb");
-        QCOMPARE(path.size(), 3993);
-        QVERIFY(FbTest::writeFile(path, FbTest::fileBytes(FbTest::recordsWithFfids({4, 4}))));
-        ShotIndexScanner scanner(path);
-        QVERIFY(scanner.open());
-        FbFileInfo info;
-        info.fbName = path;
-        fbTableDialog viewer(info, scanner.scan());
-        viewer.show();
-        auto *label = viewer.findChild<QLabel *>(QStringLiteral("fbNameLabel"));
-        QCOMPARE(label->text(), QStringLiteral("FB File: ") + path);
-        QCOMPARE(label->toolTip(), path);
-        QCOMPARE(viewer.size(), QSize(1400, 700));
-        QVERIFY2(viewer.minimumSizeHint().width() <= 1400, "the path sets the viewer's width");
-        QCOMPARE(viewer.findChild<QTableView *>(QStringLiteral("tableView"))->model()->index(1, FbColumns::Ffid).data(),
-                 QVariant(QStringLiteral("4")));
     }
 
     void cells_data()
