@@ -17,10 +17,11 @@ const QString nameKey = "BrowseFBFile_BrowseFBFileDialog_fbName", stepKey = "Bro
 
 // What the dialog opens, in order.
 enum class Seen { OpenError, Incomplete, Progress, Viewer, ViewerWithoutIndex, StaleStoredValues };
-// A step: put a name into the field, change that file on disk (after the
-// field has validated it), then press a key or button.
+// A step: put a name into the field (or pick it in the file chooser),
+// change that file on disk (after the field has validated it), then press
+// a key or button.
 enum class Change { None, CutKeepTime, Touch, Pipe };
-enum class Press { Ok, Nothing, Enter, Cancel };
+enum class Press { Ok, Nothing, Enter, Cancel, ChooseAndOk };
 struct Step { Press press; const char *name; Change change = Change::None; };
 
 // Logs what the dialog opens and, for the last progress dialog, the values
@@ -46,7 +47,7 @@ public:
         } else if (modal->inherits("fbTableDialog")) {
             onViewer();
         }
-        return false;
+        return modal->inherits("QFileDialog"); // the step that opened it answers it
     }};
 
     bool eventFilter(QObject *object, QEvent *event) override
@@ -93,6 +94,25 @@ class BrowseFBFileDialogTest : public QObject
 
     std::unique_ptr<QTemporaryDir> m_dir;
 
+    // Picks path in the file chooser. It lists its folder in the background
+    // and may reset the chosen name meanwhile, so the choice is repeated
+    // until the chooser has taken it.
+    static void choose(BrowseFBFileDialog &dialog, const QString &path)
+    {
+        QTimer retry;
+        QObject::connect(&retry, &QTimer::timeout, [&] {
+            auto *files = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (files && files->findChild<QLineEdit *>("fileNameEdit")) {
+                files->setDirectory(QFileInfo(path).absolutePath());
+                files->findChild<QLineEdit *>("fileNameEdit")->setText(QFileInfo(path).fileName());
+                static_cast<QDialog *>(files)->accept(); // QFileDialog's own is protected
+            }
+        });
+        retry.start(50);
+        ModalDriver limit([](QWidget *modal) { return qobject_cast<QFileDialog *>(modal) != nullptr; });
+        button(dialog, "openButton")->click();
+    }
+
 private slots:
     void init();
     void cleanup() { SorvProjectManager::instance().closeProject(); m_dir.reset(); }
@@ -111,6 +131,10 @@ void BrowseFBFileDialogTest::init()
     QVERIFY(::mkfifo(QFile::encodeName(at("pipe.fb")).constData(), 0600) == 0);
     QVERIFY(FbTest::writeFile(at("good.fb"), FbTest::fileBytes(FbTest::recordsWithFfids({5, 5, 5, 7, 7, 5}))));
     QVERIFY(FbTest::writeFile(at("other.fb"), FbTest::fileBytes(FbTest::recordsWithFfids({1, 2}))));
+    for (const char *awkward : {"pick files/line 7 picks.fb", "初至/测线 七.fb", "données, été/tir ✓.cal"}) {
+        QVERIFY(QDir().mkpath(QFileInfo(at(awkward)).absolutePath()));
+        QVERIFY(FbTest::writeFile(at(awkward), FbTest::fileBytes(FbTest::recordsWithFfids({11, 11, 12}))));
+    }
     QVERIFY(FbTest::writeFile(at("empty.fb"), QByteArray()));
     // Five shots of two records; the header declares none.
     const QVector<FbRecord> fiveShots = FbTest::recordsWithFfids({1, 1, 2, 2, 3, 3, 4, 4, 5, 5});
@@ -203,6 +227,9 @@ void BrowseFBFileDialogTest::pressOk_data()
         << Steps{{Press::Enter, "good.fb"}} << Events{S::Progress, S::Viewer} << threeShots << 6;
     QTest::newRow("Enter while OK is disabled")
         << Steps{{Press::Enter, "missing.fb"}} << Events{} << QVector<int>{} << 0;
+    for (const char *awkward : {"pick files/line 7 picks.fb", "初至/测线 七.fb", "données, été/tir ✓.cal"})
+        QTest::newRow(awkward) << Steps{{Press::ChooseAndOk, awkward}} << Events{S::Progress, S::Viewer}
+                               << QVector<int>{0, 1} << 3;
     QTest::newRow("Cancel after a viewer")
         << Steps{{ok, "good.fb"}, {Press::Cancel, "other.fb"}} << Events{S::Progress, S::Viewer} << threeShots << 6;
 }
@@ -231,7 +258,11 @@ void BrowseFBFileDialogTest::pressOk()
     for (int i = 0; i < steps.size(); ++i) {
         const Step &step = steps.at(i);
         const QString path = at(step.name);
-        nameEdit(dialog)->setText(path);
+        if (step.press == Press::ChooseAndOk)
+            choose(dialog, path);
+        else
+            nameEdit(dialog)->setText(path);
+        QCOMPARE(nameEdit(dialog)->text(), path);
         stepBox(dialog)->setValue(20 + i);
         const QDateTime modified = QFileInfo(path).lastModified();
         QFile file(path);

@@ -1,5 +1,5 @@
-// The plug-in against huge files, awkward paths and long sessions: no
-// crash, a clear message, nothing wrong shown and nothing lost.
+// The plug-in against huge files and long sessions: no crash, a clear
+// message, nothing wrong shown and nothing lost.
 
 #include "browsefbfiledialog.h"
 #include "fbtabledialog.h"
@@ -154,57 +154,6 @@ private slots:
         QVERIFY2(grownMiB < 64, qPrintable(QStringLiteral("peak memory grew by %1 MiB").arg(grownMiB)));
         QCOMPARE(child<QLabel>(&viewer, "totalFBsLabel")->text(),
                  QStringLiteral("Number of FBs: %1 ").arg(QLocale().toString(records)));
-    }
-
-    void awkwardPaths_data()
-    {
-        QTest::addColumn<QString>("relativePath");
-        QTest::newRow("spaces") << QStringLiteral("pick files/line 7 picks.fb");
-        QTest::newRow("chinese") << QStringLiteral("初至/测线 七.fb");
-        QTest::newRow("accents and a comma") << QStringLiteral("données, été/tir ✓.cal");
-    }
-    void awkwardPaths()
-    {
-        QFETCH(QString, relativePath);
-        const QString path = m_dir.filePath(relativePath);
-        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-        QVERIFY(FbTest::writeFile(path, FbTest::fileBytes(FbTest::recordsWithFfids({11, 11, 12}))));
-        BrowseFBFileDialog dialog;
-        {
-            // Picked through the file chooser. It lists its folder in the
-            // background and may reset the chosen name meanwhile, so the
-            // choice is repeated until the chooser has taken it.
-            QTimer retry;
-            QObject::connect(&retry, &QTimer::timeout, [&] {
-                auto *files = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-                if (files && child<QLineEdit>(files, "fileNameEdit")) {
-                    files->setDirectory(QFileInfo(path).absolutePath());
-                    child<QLineEdit>(files, "fileNameEdit")->setText(QFileInfo(path).fileName());
-                    static_cast<QDialog *>(files)->accept(); // QFileDialog's own is protected
-                }
-            });
-            retry.start(50);
-            ModalDriver limit([](QWidget *modal) { return qobject_cast<QFileDialog *>(modal) != nullptr; });
-            child<QPushButton>(&dialog, "openButton")->click();
-        }
-        QCOMPARE(child<QLineEdit>(&dialog, "fbName")->text(), path);
-        QStringList seen;
-        QString label;
-        Shown shown{-1, -1, {}};
-        loadThroughBrowse(dialog, path, [&](QWidget *modal) {
-            seen << modal->metaObject()->className();
-            if (qobject_cast<fbTableDialog *>(modal)) {
-                label = child<QLabel>(modal, "fbNameLabel")->text();
-                shown = shownBy(modal);
-            }
-            return false;
-        });
-        QCOMPARE(seen, QStringList{"fbTableDialog"});
-        QCOMPARE(label, QStringLiteral("FB File: ") + path);
-        QCOMPARE(shown, (Shown{0, 2, "11"}));
-        QCOMPARE(SorvBaseUtil::projectValue(QStringLiteral("BrowseFBFile_BrowseFBFileDialog_fbName")).toString(), path);
-        BrowseFBFileDialog again;
-        QCOMPARE(child<QLineEdit>(&again, "fbName")->text(), path);
     }
 
     // A file of more records than int32 counts is refused with a warning.

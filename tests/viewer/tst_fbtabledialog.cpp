@@ -108,8 +108,6 @@ private slots:
                                            {A::BulkUp, 24, back}, {A::BulkDown, 14, both}, {A::BulkDown, 4, both},
                                            {A::BulkDown, 0, fwd}, {A::Pick, 12, both}, {A::Pick, 12, both},
                                            {A::PopupPick, 15, both}, {A::PopupPick, 24, back}, {A::Start, 0, fwd}};
-        QTest::newRow("fast step past the end")
-            << QVector<int>{2, 1, 3, 1, 2} << Steps{{A::Open, 0, fwd}, {A::BulkUp, 4, back}, {A::BulkDown, 0, fwd}};
         // Records the file no longer holds show as zeros, without a message.
         for (const Act change : {A::Cut, A::Delete, A::Replace, A::Pipe}) {
             const int lostFfid = change == A::Replace ? 7 : 0;
@@ -255,14 +253,10 @@ private slots:
             << Cell{2, [](R r) { r.s_elev = 251; }, FbColumns::SElev, 1, "251", magenta, true};
         QTest::newRow("NaN in record 0")
             << Cell{0, [](R r) { r.source_x = qQNaN(); }, FbColumns::SourceX, 2, "nan", red, true};
-        QTest::newRow("fb_time 0.25")
-            << Cell{1, [](R r) { r.fb_time = 0.25f; }, FbColumns::FbTime, 0, "0.25", green, false};
         QTest::newRow("fb_time 5e-05")
             << Cell{0, [](R r) { r.fb_time = 5e-05f; }, FbColumns::FbTime, 1, "5e-05", magenta, false};
         QTest::newRow("source_x 1.5")
             << Cell{3, [](R r) { r.source_x = 1.5f; }, FbColumns::SourceX, -1, "1.50", red, true};
-        QTest::newRow("offset -350")
-            << Cell{3, [](R r) { r.offset = -350; }, FbColumns::Offset, -1, "-350", red, false};
     }
     void cells()
     {
