@@ -7,9 +7,11 @@
 //
 // The index is built in memory, one entry per record, over a small real
 // file; records past its end read as zeros, as in a file that was cut. The
-// pop-up is what the user gets from a click on the combo box.
+// pop-up is what the user gets from a click on the combo box. Given an FB
+// file instead, the bench indexes it, prints the index time and measures the
+// viewer on it.
 //
-//   QT_QPA_PLATFORM=offscreen build/bin/shotlistbench [MAX_SHOTS]
+//   QT_QPA_PLATFORM=offscreen build/bin/shotlistbench [MAX_SHOTS | FILE]
 
 #include "fbfileinfo.h"
 #include "fbtabledialog.h"
@@ -21,6 +23,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -70,6 +73,55 @@ bool writeSmallFile(const QString &path, int records)
     return file.write(bytes) == bytes.size();
 }
 
+struct Row
+{
+    double openMs, popupMs, lastMs, heldMiB, peakMiB;
+    bool atLast;
+};
+
+// Opens a viewer on index, pops up its shot list, moves to the last shot.
+Row measure(QApplication &app, const FbFileInfo &info, const QVector<ShotIndexEntry> &index)
+{
+    Row row;
+    const double residentBefore = residentMiB(), peakBefore = peakMiB();
+    QElapsedTimer timer;
+    timer.start();
+    auto *viewer = new fbTableDialog(info, index);
+    viewer->show();
+    app.processEvents();
+    row.openMs = msSince(timer);
+
+    auto *combo = viewer->findChild<QComboBox *>(QStringLiteral("ffidCombo"));
+    timer.restart();
+    combo->showPopup();
+    app.processEvents();
+    row.popupMs = msSince(timer);
+    combo->hidePopup();
+    app.processEvents();
+
+    timer.restart();
+    viewer->findChild<QAbstractButton *>(QStringLiteral("toEndButton"))->click();
+    app.processEvents();
+    row.lastMs = msSince(timer);
+    row.atLast = combo->currentIndex() == index.size() - 1;
+
+    row.heldMiB = residentMiB() - residentBefore;
+    row.peakMiB = qMax(0.0, peakMiB() - qMax(peakBefore, residentBefore));
+    delete viewer;
+    app.processEvents();
+    return row;
+}
+
+void print(QTextStream &out, qint64 shots, const Row &row)
+{
+    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7%8\n")
+               .arg(shots, 10).arg(shots * qint64(sizeof(ShotIndexEntry)) / (1024.0 * 1024.0), 10, 'f', 1)
+               .arg(row.openMs, 9, 'f', 1).arg(row.popupMs, 9, 'f', 1).arg(row.lastMs, 9, 'f', 1)
+               .arg(row.heldMiB, 8, 'f', 1).arg(row.peakMiB, 8, 'f', 1)
+               .arg(row.atLast ? QString() : QStringLiteral("  (did not reach the last shot)"));
+    out.flush();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -78,20 +130,38 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTextStream out(stdout);
-    const qint64 maxShots = argc > 1 ? QByteArray(argv[1]).toLongLong() : 10000000;
+    const QString argument = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    const QString heading = QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
+                                .arg("shots", 10).arg("index MiB", 10).arg("open", 9).arg("pop-up", 9)
+                                .arg("to last", 9).arg("held", 8).arg("peak", 8);
 
-    QTemporaryDir dir;
     FbFileInfo info;
+    if (QFileInfo(argument).isFile()) {
+        info.fbName = argument;
+        QElapsedTimer timer;
+        timer.start();
+        ShotIndexScanner scanner(argument);
+        if (!scanner.open()) {
+            out << argument << ": " << scanner.errorString() << "\n";
+            return 1;
+        }
+        const QVector<ShotIndexEntry> index = scanner.scan();
+        out << argument << ": index of " << index.size() << " shots in " << msSince(timer) << " ms\n";
+        info.totalFBs = int(scanner.recordCount());
+        info.totalShots = index.size();
+        out << "times in ms, memory in MiB beyond the index\n" << heading;
+        print(out, index.size(), measure(app, info, index));
+        return 0;
+    }
+
+    const qint64 maxShots = argument.isEmpty() ? 10000000 : argument.toLongLong();
+    QTemporaryDir dir;
     info.fbName = dir.filePath(QStringLiteral("shots.fb"));
     if (!writeSmallFile(info.fbName, 1000)) {
         out << "cannot write " << info.fbName << "\n";
         return 1;
     }
-
-    out << "one-record shots; times in ms, memory in MiB beyond the index (12 bytes a shot)\n";
-    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
-               .arg("shots", 10).arg("index MiB", 10).arg("open", 9).arg("pop-up", 9).arg("to last", 9)
-               .arg("held", 8).arg("peak", 8);
+    out << "one-record shots; times in ms, memory in MiB beyond the index (12 bytes a shot)\n" << heading;
     for (qint64 n = 1000; n <= maxShots; n *= 10) {
         QVector<ShotIndexEntry> index;
         index.reserve(int(n));
@@ -99,39 +169,7 @@ int main(int argc, char *argv[])
             index.append({1000 + i, i, i});
         info.totalShots = int(n);
         info.totalFBs = int(n);
-
-        const double residentBefore = residentMiB(), peakBefore = peakMiB();
-        QElapsedTimer timer;
-        timer.start();
-        auto *viewer = new fbTableDialog(info, index);
-        viewer->show();
-        app.processEvents();
-        const double openMs = msSince(timer);
-
-        auto *combo = viewer->findChild<QComboBox *>(QStringLiteral("ffidCombo"));
-        timer.restart();
-        combo->showPopup();
-        app.processEvents();
-        const double popupMs = msSince(timer);
-        combo->hidePopup();
-        app.processEvents();
-
-        timer.restart();
-        viewer->findChild<QAbstractButton *>(QStringLiteral("toEndButton"))->click();
-        app.processEvents();
-        const double lastMs = msSince(timer);
-        const bool atLast = combo->currentIndex() == n - 1;
-
-        const double held = residentMiB() - residentBefore, peak = peakMiB() - qMax(peakBefore, residentBefore);
-        delete viewer;
-        app.processEvents();
-
-        out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7%8\n")
-                   .arg(n, 10).arg(n * qint64(sizeof(ShotIndexEntry)) / (1024.0 * 1024.0), 10, 'f', 1)
-                   .arg(openMs, 9, 'f', 1).arg(popupMs, 9, 'f', 1).arg(lastMs, 9, 'f', 1)
-                   .arg(held, 8, 'f', 1).arg(qMax(0.0, peak), 8, 'f', 1)
-                   .arg(atLast ? QString() : QStringLiteral("  (did not reach the last shot)"));
-        out.flush();
+        print(out, n, measure(app, info, index));
     }
     return 0;
 }
