@@ -13,8 +13,9 @@
 namespace Ui { class BrowseFBFileDialog; }
 
 // Asks for an FB file and the viewer's fast step, keeps both per project,
-// indexes the file once per name and opens the shot viewer on it. The
-// dialog stays open after each viewer run, for the same file or another.
+// indexes the file once per name (again only when it changed on disk) and
+// opens the shot viewer on it. The dialog stays open after each viewer run,
+// for the same file or another.
 class BrowseFBFileDialog : public SorvDialog
 {
     Q_OBJECT

@@ -11,10 +11,10 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QTableView>
 #include <QMessageBox>
 #include <QStandardItem>
 #include <QStandardItemModel>
+#include <QTableView>
 
 #include <utility>
 
