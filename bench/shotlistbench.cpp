@@ -9,7 +9,7 @@
 // file; records past its end read as zeros, as in a file that was cut. The
 // pop-up is what the user gets from a click on the combo box. Given an FB
 // file instead, the bench indexes it, prints the index time and measures the
-// viewer on it.
+// viewer on it, printing any warning the viewer shows.
 //
 //   QT_QPA_PLATFORM=offscreen build/bin/shotlistbench [MAX_SHOTS | FILE]
 
@@ -24,8 +24,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 
 #include <sys/resource.h>
 
@@ -149,6 +151,16 @@ int main(int argc, char *argv[])
         out << argument << ": index of " << index.size() << " shots in " << msSince(timer) << " ms\n";
         info.totalFBs = int(scanner.recordCount());
         info.totalShots = index.size();
+        // A shot too large to show brings a warning; it is answered at once
+        // and named here, so that a zero-filled file can be measured too.
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&out] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                out << "warning: " << box->text().section(QLatin1Char('\n'), 0, 0) << "\n";
+                box->accept();
+            }
+        });
+        answer.start(5);
         out << "times in ms, memory in MiB beyond the index\n" << heading;
         print(out, index.size(), measure(app, info, index));
         return 0;
