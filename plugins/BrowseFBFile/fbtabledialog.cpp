@@ -2,6 +2,7 @@
 
 #include "fbcolumns.h"
 #include "shotlistmodel.h"
+#include "shotlistview.h"
 #include "shotrecords.h"
 #include "shotviewbudget.h"
 #include "ui_fbtabledialog.h"
@@ -14,7 +15,6 @@
 #include <QMessageBox>
 #include <QStandardItem>
 #include <QStandardItemModel>
-#include <QTableView>
 
 #include <utility>
 
@@ -109,21 +109,11 @@ void fbTableDialog::fillShotCombo()
     ui->ffidCombo->setStyleSheet(QStringLiteral("combobox-popup:0;"));
 
     // A file may hold millions of one-record shots. The list makes each
-    // text only when it is shown; the pop-up gives every row one fixed
-    // height and lays out only the rows in sight (a plain list view would
-    // place every row on each pop-up), and the box is as wide as the longest
-    // text is long. So no entry is made or measured up front.
+    // text only when it is shown, the pop-up places its rows by arithmetic
+    // and draws only those in sight, and the box is as wide as the longest
+    // text is long. So no entry is made, measured or placed up front.
     auto *shots = new ShotListModel(ui->ffidCombo);
-    auto *list = new QTableView;
-    ui->ffidCombo->setView(list); // from here on in the combo box's font
-    list->setShowGrid(false);
-    list->horizontalHeader()->hide();
-    list->verticalHeader()->hide();
-    list->horizontalHeader()->setStretchLastSection(true);
-    list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 4);
-    list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list->setWordWrap(false);
+    ui->ffidCombo->setView(new ShotListView);
     ui->ffidCombo->setModel(shots);
     ui->ffidCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     // All rows in one step, so that the current row changes once, from none

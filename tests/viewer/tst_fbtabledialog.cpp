@@ -53,12 +53,13 @@ const QBrush statusColours[] = {green, magenta, red}; // fb_status 0, 1, 2 of re
 const char *const backward[] = {"toStartButton", "bulkDownButton", "downButton"};
 const char *const forward[] = {"upButton", "bulkUpButton", "toEndButton"};
 
-// A navigation step: a button, a row picked in the shot list (directly or
-// in its pop-up), or a change to the file after indexing (cut back to its
-// header, deleted, replaced by one shorter shot of ffid 7, or a pipe put in
-// its place). Then the row that must be current, which button groups are
+// A navigation step: a button, a row picked in the shot list (directly, or
+// in its pop-up with the keys or the mouse), or a change to the file after
+// indexing (cut back to its header, deleted, replaced by one shorter shot of
+// ffid 7, or a pipe put in its place). Then the row that must be current, which button groups are
 // on, and the ffid the rows hold (Own: the shot's own, 100 + row).
-enum class Act { Open, Start, BulkDown, Down, Up, BulkUp, End, Pick, PopupPick, Cut, Delete, Replace, Pipe };
+enum class Act { Open, Start, BulkDown, Down, Up, BulkUp, End, Pick, PopupKeys, PopupClick,
+                 Cut, Delete, Replace, Pipe };
 enum class On { None, Forward, Backward, Both };
 enum { Own = -1 };
 struct Step { Act act; int row; On on; int ffid = Own; };
@@ -107,7 +108,8 @@ private slots:
                                   << Steps{{A::Open, 0, fwd}, {A::BulkUp, 10, both}, {A::BulkUp, 20, both},
                                            {A::BulkUp, 24, back}, {A::BulkDown, 14, both}, {A::BulkDown, 4, both},
                                            {A::BulkDown, 0, fwd}, {A::Pick, 12, both}, {A::Pick, 12, both},
-                                           {A::PopupPick, 15, both}, {A::PopupPick, 24, back}, {A::Start, 0, fwd}};
+                                           {A::PopupKeys, 15, both}, {A::PopupClick, 17, both},
+                                           {A::PopupKeys, 24, back}, {A::Start, 0, fwd}};
         // Records the file no longer holds show as zeros, without a message.
         for (const Act change : {A::Cut, A::Delete, A::Replace, A::Pipe}) {
             const int lostFfid = change == A::Replace ? 7 : 0;
@@ -133,14 +135,23 @@ private slots:
             switch (step.act) {
             case Act::Open: break;
             case Act::Pick: v.combo()->setCurrentIndex(step.row); break;
-            case Act::PopupPick:
-                // As a user does: open the list, go to the row, press Enter.
+            case Act::PopupKeys:
+            case Act::PopupClick: {
+                // As a user does: open the list, then click the row, or go
+                // down to it with the arrow key and press Enter.
                 v.combo()->showPopup();
-                QVERIFY2(v.combo()->view()->isVisible(), "the shot list did not pop up");
-                v.combo()->view()->setCurrentIndex(v.combo()->model()->index(step.row, 0));
-                QTest::keyClick(v.combo()->view(), Qt::Key_Return);
-                QVERIFY2(!v.combo()->view()->isVisible(), "the shot list stayed open");
+                QAbstractItemView *list = v.combo()->view();
+                QVERIFY2(list->isVisible(), "the shot list did not pop up");
+                const QRect rect = list->visualRect(v.combo()->model()->index(step.row, 0));
+                if (step.act == Act::PopupClick)
+                    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+                for (int row = v.combo()->currentIndex(); step.act == Act::PopupKeys && row < step.row; ++row)
+                    QTest::keyClick(list, Qt::Key_Down);
+                if (step.act == Act::PopupKeys)
+                    QTest::keyClick(list, Qt::Key_Return);
+                QVERIFY2(!list->isVisible(), "the shot list stayed open");
                 break;
+            }
             case Act::Cut: QVERIFY(file.resize(FbLayout::HeaderSize)); break;
             case Act::Delete: QVERIFY(file.remove()); break;
             case Act::Replace:
