@@ -56,8 +56,9 @@ const char *const forward[] = {"upButton", "bulkUpButton", "toEndButton"};
 // A navigation step: a button, a row picked in the shot list (directly, or
 // in its pop-up with the keys or the mouse), or a change to the file after
 // indexing (cut back to its header, deleted, replaced by one shorter shot of
-// ffid 7, or a pipe put in its place). Then the row that must be current, which button groups are
-// on, and the ffid the rows hold (Own: the shot's own, 100 + row).
+// ffid 7, or a pipe put in its place). Then the row that must be current,
+// which button groups are on, and the ffid the rows hold (Own: the shot's
+// own, 100 + row).
 enum class Act { Open, Start, BulkDown, Down, Up, BulkUp, End, Pick, PopupKeys, PopupClick,
                  Cut, Delete, Replace, Pipe };
 enum class On { None, Forward, Backward, Both };
