@@ -1,5 +1,6 @@
 #include "shotlistview.h"
 
+#include <QCursor>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QScrollBar>
