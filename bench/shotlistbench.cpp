@@ -42,11 +42,27 @@ double residentMiB()
     return fields.size() > 1 ? fields.at(1).toDouble() * 4096 / (1024.0 * 1024.0) : 0;
 }
 
+// Peak resident memory since the last resetPeak(); where the kernel does not
+// offer that, since the start.
 double peakMiB()
 {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+        }
+    }
     rusage usage;
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024.0;
+}
+
+void resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
 }
 
 double msSince(const QElapsedTimer &timer)
@@ -85,7 +101,8 @@ struct Row
 Row measure(QApplication &app, const FbFileInfo &info, const QVector<ShotIndexEntry> &index)
 {
     Row row;
-    const double residentBefore = residentMiB(), peakBefore = peakMiB();
+    resetPeak();
+    const double residentBefore = residentMiB();
     QElapsedTimer timer;
     timer.start();
     auto *viewer = new fbTableDialog(info, index);
@@ -108,7 +125,7 @@ Row measure(QApplication &app, const FbFileInfo &info, const QVector<ShotIndexEn
     row.atLast = combo->currentIndex() == index.size() - 1;
 
     row.heldMiB = residentMiB() - residentBefore;
-    row.peakMiB = qMax(0.0, peakMiB() - qMax(peakBefore, residentBefore));
+    row.peakMiB = qMax(0.0, peakMiB() - residentBefore);
     delete viewer;
     app.processEvents();
     return row;
