@@ -129,6 +129,7 @@ void BrowseFBFileDialogTest::init()
     QVERIFY(SorvProjectManager::instance().openProject(m_dir->path()));
     QVERIFY(QDir(m_dir->path()).mkpath("data/folder.fb"));
     QVERIFY(::mkfifo(QFile::encodeName(at("pipe.fb")).constData(), 0600) == 0);
+    QVERIFY(QFile::link(at("pipe.fb"), at("link to pipe.fb")) && QFile::link(at("good.fb"), at("link to good.fb")));
     QVERIFY(FbTest::writeFile(at("good.fb"), FbTest::fileBytes(FbTest::recordsWithFfids({5, 5, 5, 7, 7, 5}))));
     QVERIFY(FbTest::writeFile(at("other.fb"), FbTest::fileBytes(FbTest::recordsWithFfids({1, 2}))));
     for (const char *awkward : {"pick files/line 7 picks.fb", "初至/测线 七.fb", "données, été/tir ✓.cal"}) {
@@ -154,7 +155,8 @@ void BrowseFBFileDialogTest::storedValues_data()
     QTest::newRow("missing file, step 150") << "missing.fb" << QVariant(150) << "white" << red << false << 100;
     QTest::newRow("0-byte file, step abc") << "empty.fb" << QVariant("abc") << "white" << red << false << 1;
     QTest::newRow("a folder") << "folder.fb" << QVariant(10) << "white" << red << false << 10;
-    QTest::newRow("a pipe") << "pipe.fb" << QVariant(10) << "white" << red << false << 10;
+    QTest::newRow("a link to a pipe") << "link to pipe.fb" << QVariant(10) << "white" << red << false << 10;
+    QTest::newRow("a link to a file") << "link to good.fb" << QVariant(10) << "white" << black << true << 10;
     QTest::newRow("good file, step 10") << "good.fb" << QVariant(10) << "white" << black << true << 10;
 }
 
