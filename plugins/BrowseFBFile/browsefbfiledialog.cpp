@@ -79,10 +79,12 @@ void BrowseFBFileDialog::on_fbName_textChanged()
     }
     ui->fbName->setStyleSheet(QStringLiteral("background-color: white"));
 
-    // Only existence and size are checked here; a file that is not an FB
-    // file shows up when it is loaded.
+    // Only the kind and the size are checked here; a file that is not an FB
+    // file shows up when it is loaded. A pipe, device or folder is refused
+    // like a missing file: reading a pipe blocks, and none of them holds
+    // picks.
     const QFileInfo file(fbInfo.fbName);
-    const bool usable = file.exists() && file.size() != 0;
+    const bool usable = file.isFile() && file.size() != 0;
 
     QPalette palette = QApplication::palette();
     palette.setColor(QPalette::Text, usable ? QColor(Qt::black) : QColor(Qt::red));
@@ -109,8 +111,10 @@ void BrowseFBFileDialog::on_fastStep_valueChanged()
 void BrowseFBFileDialog::accept()
 {
     // The viewer reads the first shot at once, so it must never get an
-    // empty index: reuse only what was really built for this very name.
-    if (shotIndex.isEmpty() || lastFbName != fbInfo.fbName) {
+    // empty index: reuse only what was really built for this very name, and
+    // only while the file is still as it was then. A file rewritten, cut or
+    // replaced since must not be shown through its old index.
+    if (shotIndex.isEmpty() || lastFbName != fbInfo.fbName || !unchangedSinceIndexed()) {
         if (!loadFbFile()) {
             // The old index is gone with the failed load; forget whose it was.
             lastFbName.clear();
@@ -124,12 +128,25 @@ void BrowseFBFileDialog::accept()
     saveSettings();
 }
 
+bool BrowseFBFileDialog::unchangedSinceIndexed() const
+{
+    const QFileInfo file(fbInfo.fbName);
+    return file.isFile() && file.size() == indexedSize && file.lastModified() == indexedModified;
+}
+
 bool BrowseFBFileDialog::loadFbFile()
 {
     shotIndex.clear();
 
+    // The name was a regular file when it was validated, but it may have
+    // become a pipe or a folder since; opening a pipe would block until some
+    // writer came. Size and time are taken before the scan, so that a change
+    // during it also makes the next OK load the file again.
+    const QFileInfo file(fbInfo.fbName);
+    indexedSize = file.size();
+    indexedModified = file.lastModified();
     ShotIndexScanner scanner(fbInfo.fbName);
-    if (!scanner.open()) {
+    if (!file.isFile() || !scanner.open()) {
         QMessageBox::warning(this, tr("Browse FB File"), QObject::tr("Error: fail to open the FB file!"));
         return false;
     }

@@ -6,14 +6,16 @@
 
 #include <sorvdialog.h>
 
+#include <QDateTime>
 #include <QString>
 #include <QVector>
 
 namespace Ui { class BrowseFBFileDialog; }
 
 // Asks for an FB file and the viewer's fast step, keeps both per project,
-// indexes the file once per name and opens the shot viewer on it. The
-// dialog stays open after each viewer run, for the same file or another.
+// indexes the file once per name (again only when it changed on disk) and
+// opens the shot viewer on it. The dialog stays open after each viewer run,
+// for the same file or another.
 class BrowseFBFileDialog : public SorvDialog
 {
     Q_OBJECT
@@ -40,12 +42,17 @@ private:
     // Builds shotIndex and the file's summary in fbInfo. False, with an
     // empty index and the summary untouched, when the file cannot be read.
     bool loadFbFile();
+    // The file still has the size and modification time it had when
+    // shotIndex was built from it.
+    bool unchangedSinceIndexed() const;
 
     Ui::BrowseFBFileDialog *ui;
     FbFileInfo fbInfo;
     QString projectDir;
     QString lastFbName;                 // the file whose index shotIndex holds
     QVector<ShotIndexEntry> shotIndex;
+    qint64 indexedSize = -1;            // the file as shotIndex was built from it
+    QDateTime indexedModified;
 
     friend class BrowseFBFileDialogTest;
 };

@@ -1,6 +1,8 @@
 #include "fbtabledialog.h"
 
 #include "fbcolumns.h"
+#include "shotlistmodel.h"
+#include "shotlistview.h"
 #include "shotrecords.h"
 #include "shotviewbudget.h"
 #include "ui_fbtabledialog.h"
@@ -8,6 +10,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QStandardItem>
@@ -53,7 +56,10 @@ fbTableDialog::~fbTableDialog()
 
 void fbTableDialog::createModel()
 {
-    model = new QStandardItemModel(qMax(0, shotLastRecord - shotFirstRecord + 1), FbColumns::Count);
+    // A model sized for millions of rows costs gigabytes before a single
+    // cell is set, so a shot over the budget gets no rows at all.
+    const qint64 records = qMax<qint64>(0, qint64(shotLastRecord) - shotFirstRecord + 1);
+    model = new QStandardItemModel(ShotViewBudget::fits(records) ? int(records) : 0, FbColumns::Count);
     ui->tableView->verticalHeader()->hide();
     ui->tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ui->tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -77,6 +83,11 @@ void fbTableDialog::showSummary()
     const QString polarityText = ui->polarityLabel->text() + blank
         + (fbInfo->polarity > 0 ? QObject::tr("positive") : QObject::tr("negative"));
 
+    // A long path must not make the window as wide as itself: the label
+    // may shrink down to its caption, and the whole path stays readable in
+    // its tool tip.
+    ui->fbNameLabel->setMinimumWidth(ui->fbNameLabel->fontMetrics().horizontalAdvance(ui->fbNameLabel->text()));
+    ui->fbNameLabel->setToolTip(fbInfo->fbName);
     ui->fbNameLabel->setText(fbNameText);
     ui->totalShotsLabel->setText(totalShotsText);
     ui->totalFBsLabel->setText(totalFBsText);
@@ -97,16 +108,18 @@ void fbTableDialog::fillShotCombo()
     ui->ffidCombo->setMaxVisibleItems(30);
     ui->ffidCombo->setStyleSheet(QStringLiteral("combobox-popup:0;"));
 
-    // Position and ffid are padded to the digits of the shot count, so that
-    // the rows line up in the list.
-    const int n = shotIndex.size();
-    const int width = QString::number(n).size();
-    QStringList texts;
-    texts.reserve(n);
-    for (int i = 0; i < n; ++i)
-        texts.append(QStringLiteral("%1 > %2").arg(i + 1, width).arg(shotIndex.at(i).ffid, width));
-    // One call, so that the current row changes once, from none to row 0.
-    ui->ffidCombo->addItems(texts);
+    // A file may hold millions of one-record shots. The list makes each
+    // text only when it is shown, the pop-up places its rows by arithmetic
+    // and draws only those in sight, and the box is as wide as the longest
+    // text is long. So no entry is made, measured or placed up front.
+    auto *shots = new ShotListModel(ui->ffidCombo);
+    ui->ffidCombo->setView(new ShotListView);
+    ui->ffidCombo->setModel(shots);
+    ui->ffidCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    // All rows in one step, so that the current row changes once, from none
+    // to row 0.
+    shots->setShots(shotIndex);
+    ui->ffidCombo->setMinimumContentsLength(shots->longestTextLength());
 }
 
 void fbTableDialog::initColumns()
@@ -120,7 +133,12 @@ void fbTableDialog::initColumns()
 void fbTableDialog::readShotRecords()
 {
     shotRecords.clear();
-    shotRecords = ::readShotRecords(fbInfo->fbName, shotFirstRecord, shotLastRecord);
+    // A pipe or device put in the file's place would block the read for
+    // good; its records show as zeros, like those of a file that vanished.
+    if (QFileInfo(fbInfo->fbName).isFile())
+        shotRecords = ::readShotRecords(fbInfo->fbName, shotFirstRecord, shotLastRecord);
+    else
+        shotRecords.fill(FbRecord(), qMax(0, shotLastRecord - shotFirstRecord + 1));
 }
 
 void fbTableDialog::fillTable()
@@ -205,14 +223,13 @@ void fbTableDialog::on_ffidCombo_currentIndexChanged()
     // holds a model that is being filled.
     delete model;
     model = nullptr;
-    if (!ShotViewBudget::fits(qint64(shotLastRecord) - shotFirstRecord + 1)) {
-        showOversizedShot(i);
-        setButton(i);
-        return;
-    }
     createModel();
-    readShotRecords();
-    fillTable();
+    if (ShotViewBudget::fits(qint64(shotLastRecord) - shotFirstRecord + 1)) {
+        readShotRecords();
+        fillTable();
+    } else {
+        showOversizedShot(i);
+    }
     setButton(i);
 }
 
@@ -223,7 +240,6 @@ void fbTableDialog::on_ffidCombo_currentIndexChanged()
 void fbTableDialog::showOversizedShot(int row)
 {
     shotRecords.clear();
-    model = new QStandardItemModel(0, FbColumns::Count);
     attachModel();
 
     const qint64 records = qint64(shotLastRecord) - shotFirstRecord + 1;
@@ -240,82 +256,53 @@ void fbTableDialog::showOversizedShot(int row)
                              .arg(ShotViewBudget::budgetBytes() / mib));
 }
 
-// Each button sets the button states for its target first and then moves
-// the combo box; a move to the row already current changes nothing else.
-
 void fbTableDialog::on_downButton_clicked()
 {
-    int target = ui->ffidCombo->currentIndex() - 1;
-    if (target < 0)
-        target = 0;
-    setButton(target);
-    ui->ffidCombo->setCurrentIndex(target);
+    moveToShot(ui->ffidCombo->currentIndex() - 1);
 }
 
 void fbTableDialog::on_upButton_clicked()
 {
-    const int last = shotIndex.size() - 1;
-    int target = ui->ffidCombo->currentIndex() + 1;
-    if (target > last)
-        target = last;
-    setButton(target);
-    ui->ffidCombo->setCurrentIndex(target);
+    moveToShot(ui->ffidCombo->currentIndex() + 1);
 }
 
 void fbTableDialog::on_bulkUpButton_clicked()
 {
-    const int last = shotIndex.size() - 1;
-    int target = ui->ffidCombo->currentIndex() + fbInfo->fastStep;
-    if (target > last)
-        target = last;
-    setButton(target);
-    ui->ffidCombo->setCurrentIndex(target);
+    moveToShot(ui->ffidCombo->currentIndex() + fbInfo->fastStep);
 }
 
 void fbTableDialog::on_bulkDownButton_clicked()
 {
-    int target = ui->ffidCombo->currentIndex() - fbInfo->fastStep;
-    if (target < 0)
-        target = 0;
-    setButton(target);
-    ui->ffidCombo->setCurrentIndex(target);
+    moveToShot(ui->ffidCombo->currentIndex() - fbInfo->fastStep);
 }
 
 void fbTableDialog::on_toStartButton_clicked()
 {
-    const int target = 0;
-    setButton(target);
-    ui->ffidCombo->setCurrentIndex(target);
+    moveToShot(0);
 }
 
 void fbTableDialog::on_toEndButton_clicked()
 {
-    const int target = shotIndex.size() - 1;
+    moveToShot(shotIndex.size() - 1);
+}
+
+// A move past either end stops at the first or the last shot instead of
+// being refused. The buttons are set for the target first; only a new row
+// then shows another shot, so a move to the current row reads nothing.
+void fbTableDialog::moveToShot(int row)
+{
+    const int target = qBound(0, row, qMax(0, shotIndex.size() - 1));
     setButton(target);
     ui->ffidCombo->setCurrentIndex(target);
 }
 
 void fbTableDialog::setButton(int ffidIndex)
 {
-    const int n = shotIndex.size();
-    // Backward is off at the first shot, forward at the last, so that an
-    // enabled button always moves.
-    if (ffidIndex == 0) {
-        setBackwardEnabled(false);
-        setForwardEnabled(true);
-    } else if (ffidIndex == n - 1) {
-        setBackwardEnabled(true);
-        setForwardEnabled(false);
-    } else {
-        setBackwardEnabled(true);
-        setForwardEnabled(true);
-    }
-    // A single shot is both first and last: nowhere to go. An empty index
-    // (see the constructor) has nowhere to go either.
-    if (n <= 1) {
-        setBackwardEnabled(false);
-        setForwardEnabled(false);
-    }
+    // There is somewhere to go backward except at the first shot, and
+    // forward except at the last; a single shot (or none) is both.
+    const bool several = shotIndex.size() > 1;
+    setBackwardEnabled(several && ffidIndex != 0);
+    setForwardEnabled(several && ffidIndex != shotIndex.size() - 1);
 }
 
 void fbTableDialog::setBackwardEnabled(bool enabled)

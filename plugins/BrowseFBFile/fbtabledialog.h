@@ -46,6 +46,9 @@ private:
     void fillTable();
     void attachModel();
     void showOversizedShot(int row);
+    // Clamps row to the shots there are, sets the buttons for it and makes
+    // it the combo box's current row.
+    void moveToShot(int row);
     // The three buttons of each direction, in the order the user meets them
     // from the combo box outwards.
     void setBackwardEnabled(bool enabled);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QSettings>
 
 namespace {
@@ -23,6 +24,32 @@ QString valuesPath()
         .filePath(SorvProjectManager::valuesFileName());
 }
 
+// Values of projects whose values file cannot be used, by that file's path;
+// they last for the run.
+QHash<QString, QVariant> &valuesInMemory(const QString &path)
+{
+    static QHash<QString, QHash<QString, QVariant>> values;
+    return values[path];
+}
+
+// Only a regular file, or none yet, is read or written. A pipe in its place
+// would block whoever asks for a value until some writer came, and a folder
+// or device holds no settings; the values then stay in memory, and the log
+// says why once per file.
+bool valuesFileUsable(const QString &path)
+{
+    const QFileInfo file(path);
+    if (!file.exists() || file.isFile())
+        return true;
+    static QSet<QString> reported;
+    if (!reported.contains(path)) {
+        reported.insert(path);
+        qWarning("%s is not a regular file; project values are kept in memory for this run only",
+                 qPrintable(QDir::toNativeSeparators(path)));
+    }
+    return false;
+}
+
 // INI files keep only text, so each value's type is stored beside it and
 // restored on reading: an int comes back as an int, not as "10".
 const QString valuesGroup = QStringLiteral("Values");
@@ -35,7 +62,10 @@ QVariant SorvBaseUtil::projectValue(const QString &key, const QVariant &defaultV
     if (!SorvProjectManager::instance().isProjectOpen())
         return runValues().value(key, defaultValue);
 
-    QSettings settings(valuesPath(), QSettings::IniFormat);
+    const QString path = valuesPath();
+    if (!valuesFileUsable(path))
+        return valuesInMemory(path).value(key, defaultValue);
+    QSettings settings(path, QSettings::IniFormat);
     settings.setIniCodec("UTF-8");
     const QString valueKey = valuesGroup + QLatin1Char('/') + key;
     if (!settings.contains(valueKey))
@@ -58,7 +88,12 @@ bool SorvBaseUtil::setProjectValue(const QString &key, const QVariant &value)
         return true;
     }
 
-    QSettings settings(valuesPath(), QSettings::IniFormat);
+    const QString path = valuesPath();
+    if (!valuesFileUsable(path)) {
+        valuesInMemory(path).insert(key, value);
+        return false;
+    }
+    QSettings settings(path, QSettings::IniFormat);
     settings.setIniCodec("UTF-8");
     settings.setValue(valuesGroup + QLatin1Char('/') + key, value);
     settings.setValue(typesGroup + QLatin1Char('/') + key, QString::fromLatin1(value.typeName()));

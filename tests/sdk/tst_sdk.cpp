@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 // A dialog whose help page the test chooses.
 struct HelpDialog : SorvDialog {
     QString page;
@@ -131,6 +133,31 @@ private slots:
         projects.closeProject();
         QCOMPARE(SorvBaseUtil::projectValue(key).userType(), int(QMetaType::Int));
         QCOMPARE(SorvBaseUtil::projectValue(key), QVariant(12));
+    }
+
+    // A values file that is not a regular file is never opened (a pipe
+    // would block the caller): the values stay in memory for the run, and
+    // the log says why.
+    void projectValuesFileNotRegular_data()
+    {
+        QTest::addColumn<bool>("pipe"); // else a folder
+        QTest::newRow("pipe") << true;
+        QTest::newRow("folder") << false;
+    }
+
+    void projectValuesFileNotRegular()
+    {
+        QFETCH(bool, pipe);
+        const QString dir = project(pipe ? "pipe" : "folder");
+        const QString values = QDir(dir).filePath(SorvProjectManager::valuesFileName());
+        QVERIFY(pipe ? ::mkfifo(QFile::encodeName(values).constData(), 0600) == 0 : QDir().mkdir(values));
+        QVERIFY(SorvProjectManager::instance().openProject(dir));
+        const QString key = QStringLiteral("BrowseFBFile_value");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("sorvproject.ini is not a regular file"));
+        QCOMPARE(SorvBaseUtil::projectValue(key, 7), QVariant(7));
+        QVERIFY2(!SorvBaseUtil::setProjectValue(key, 9), "a value kept in memory was reported as stored");
+        QCOMPARE(SorvBaseUtil::projectValue(key, 7), QVariant(9));
+        QCOMPARE(QFileInfo(values).isDir(), !pipe);
     }
 
 private:

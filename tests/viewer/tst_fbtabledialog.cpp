@@ -1,5 +1,6 @@
 // The table viewer, driven through its widgets: navigation, also over a file
-// that changes under it, summary, shot list, cell texts and colours.
+// that changes under it, summary, shot list and its pop-up, a long path,
+// cell texts and colours.
 
 #include "fbcolumns.h"
 #include "fbtabledialog.h"
@@ -9,17 +10,26 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <sys/stat.h>
+
 namespace {
 
 // A viewer over a temporary FB file of records; shots of the given sizes,
-// ffids 100, 101, ..., when no records are given.
+// ffids 100, 101, ..., when no records are given. The file is named
+// shots.fb, or padded with folders to pathLength characters.
 struct Viewer
 {
-    Viewer(const QVector<int> &sizes, QVector<FbRecord> records = {}, FbFileInfo fileInfo = {}) : info(fileInfo)
+    Viewer(const QVector<int> &sizes, QVector<FbRecord> records = {}, FbFileInfo fileInfo = {}, int pathLength = 0)
+        : info(fileInfo)
     {
         for (int shot = 0; shot < sizes.size(); ++shot)
             records += FbTest::recordsWithFfids(QVector<qint32>(sizes.at(shot), 100 + shot));
-        info.fbName = dir.filePath(QStringLiteral("shots.fb"));
+        QString path = dir.path();
+        while (path.size() < pathLength - 100)
+            path += QLatin1Char('/') + QString(qMin(200, pathLength - 100 - path.size()), QLatin1Char('d'));
+        QDir().mkpath(path);
+        const int nameLength = qMax(5, pathLength - 4 - path.size());
+        info.fbName = path + QLatin1Char('/') + QString(nameLength, QLatin1Char('s')) + QStringLiteral(".fb");
         FbTest::writeFile(info.fbName, FbTest::fileBytes(records));
         ShotIndexScanner scanner(info.fbName);
         scanner.open();
@@ -27,7 +37,10 @@ struct Viewer
     }
     template<class T> T *child(const char *name) const { return dialog->findChild<T *>(QLatin1String(name)); }
     QComboBox *combo() const { return child<QComboBox>("ffidCombo"); }
-    QStandardItemModel *model() const { return qobject_cast<QStandardItemModel *>(child<QTableView>("tableView")->model()); }
+    QStandardItemModel *model() const
+    {
+        return qobject_cast<QStandardItemModel *>(child<QTableView>("tableView")->model());
+    }
     QStandardItem *item(int row, int column) const { return model()->item(row, column); }
 
     QTemporaryDir dir;
@@ -37,17 +50,38 @@ struct Viewer
 
 const QBrush green(QColor(0, 255, 0, 120)), magenta(QColor(255, 0, 255, 120)), red(QColor(255, 0, 0, 120));
 const QBrush statusColours[] = {green, magenta, red}; // fb_status 0, 1, 2 of records 0, 1, 2 of a shot
-const char *const buttons[] = {"toStartButton", "bulkDownButton", "downButton", "upButton", "bulkUpButton", "toEndButton"};
-const QStringList glyphs{"|<", "<<", "<", ">", ">>", ">|"};
+const char *const backward[] = {"toStartButton", "bulkDownButton", "downButton"};
+const char *const forward[] = {"upButton", "bulkUpButton", "toEndButton"};
+
+// A navigation step: a button, a row picked in the shot list (directly, or
+// in its pop-up with the keys or the mouse), or a change to the file after
+// indexing (cut back to its header, deleted, replaced by one shorter shot of
+// ffid 7, or a pipe put in its place). Then the row that must be current,
+// which button groups are on, and the ffid the rows hold (Own: the shot's
+// own, 100 + row).
+enum class Act { Open, Start, BulkDown, Down, Up, BulkUp, End, Pick, PopupKeys, PopupClick,
+                 Cut, Delete, Replace, Pipe };
+enum class On { None, Forward, Backward, Both };
+enum { Own = -1 };
+struct Step { Act act; int row; On on; int ffid = Own; };
 
 // One record of a four-record shot changed and given an fb_status: the text
 // of the changed cell, the fb_time background, and whether the column turns
 // red, as a source column does unless all equal to record 0's (a NaN never is).
-struct Cell { int record; std::function<void(FbRecord &)> set; int column, status; QString text; QBrush background; bool red; };
+struct Cell
+{
+    int record;
+    std::function<void(FbRecord &)> set;
+    int column, status;
+    QString text;
+    QBrush background;
+    bool red;
+};
 
 } // namespace
 
 Q_DECLARE_METATYPE(Cell)
+Q_DECLARE_METATYPE(QVector<Step>)
 Q_DECLARE_METATYPE(FbFileInfo)
 
 class TestFbTableDialog : public QObject
@@ -57,104 +91,184 @@ class TestFbTableDialog : public QObject
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
-    // Each step: a button glyph, "#k" to pick row k in the shot list, "open",
-    // or a change to the file after indexing (cut back to its header,
-    // deleted, replaced by one shorter shot of ffid 7); then the current row,
-    // the states of |< << < > >> >|, and after a change the ffid the rows
-    // now hold, 0 where the file lost them. No step may raise a message.
     void navigation_data()
     {
         QTest::addColumn<QVector<int>>("sizes");
-        QTest::addColumn<QStringList>("script");
-        QTest::newRow("one shot") << QVector<int>{3} << QStringList{"open 0 000000", "> 0 000000", ">| 0 000000", "#0 0 000000"};
-        QTest::newRow("two shots") << QVector<int>{2, 3} << QStringList{"open 0 000111", "> 1 111000", "< 0 000111", ">> 1 111000", "<< 0 000111", ">| 1 111000", "|< 0 000111"};
-        QTest::newRow("25 shots") << QVector<int>{1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 2, 3, 1} << QStringList{"open 0 000111", ">> 10 111111", ">> 20 111111", ">> 24 111000", "<< 14 111111", "<< 4 111111", "<< 0 000111", "#12 12 111111", "#12 12 111111", ">| 24 111000", "|< 0 000111"};
-        QTest::newRow("fast step past the end") << QVector<int>{2, 1, 3, 1, 2} << QStringList{"open 0 000111", ">> 4 111000", "<< 0 000111"};
-        QTest::newRow("file cut") << QVector<int>{2, 2, 2, 2, 2, 2} << QStringList{"open 0 000111", "cut 0 000111", "> 1 111111 0", ">> 5 111000 0", "< 4 111111 0", "|< 0 000111 0"};
-        QTest::newRow("file deleted") << QVector<int>{2, 2, 2, 2, 2, 2} << QStringList{"open 0 000111", "delete 0 000111", "> 1 111111 0", ">> 5 111000 0", "< 4 111111 0", "|< 0 000111 0"};
-        QTest::newRow("file replaced") << QVector<int>{2, 2, 2, 2, 2, 2} << QStringList{"open 0 000111", "replace 0 000111", "> 1 111111 0", ">> 5 111000 0", "< 4 111111 0", "|< 0 000111 7"};
+        QTest::addColumn<QVector<Step>>("steps");
+        using A = Act;
+        using Steps = QVector<Step>;
+        const On none = On::None, fwd = On::Forward, back = On::Backward, both = On::Both;
+        QTest::newRow("one shot")
+            << QVector<int>{3} << Steps{{A::Open, 0, none}, {A::Up, 0, none}, {A::End, 0, none}, {A::Pick, 0, none}};
+        QTest::newRow("two shots") << QVector<int>{2, 3}
+                                   << Steps{{A::Open, 0, fwd}, {A::Up, 1, back}, {A::Down, 0, fwd},
+                                            {A::BulkUp, 1, back}, {A::BulkDown, 0, fwd}, {A::End, 1, back},
+                                            {A::Start, 0, fwd}};
+        // Fast step 10: forward to 10, 20 and the last, back to 14, 4 and the first.
+        QTest::newRow("25 shots") << QVector<int>(25, 2)
+                                  << Steps{{A::Open, 0, fwd}, {A::BulkUp, 10, both}, {A::BulkUp, 20, both},
+                                           {A::BulkUp, 24, back}, {A::BulkDown, 14, both}, {A::BulkDown, 4, both},
+                                           {A::BulkDown, 0, fwd}, {A::Pick, 12, both}, {A::Pick, 12, both},
+                                           {A::PopupKeys, 15, both}, {A::PopupClick, 17, both},
+                                           {A::PopupKeys, 24, back}, {A::Start, 0, fwd}};
+        // Records the file no longer holds show as zeros, without a message.
+        for (const Act change : {A::Cut, A::Delete, A::Replace, A::Pipe}) {
+            const int lostFfid = change == A::Replace ? 7 : 0;
+            const char *const names[] = {"file cut", "file deleted", "file replaced", "a pipe in its place"};
+            QTest::newRow(names[int(change) - int(A::Cut)])
+                << QVector<int>(6, 2)
+                << Steps{{A::Open, 0, fwd}, {change, 0, fwd}, {A::Up, 1, both, 0}, {A::BulkUp, 5, back, 0},
+                         {A::Down, 4, both, 0}, {A::Start, 0, fwd, lostFfid}};
+        }
     }
     void navigation()
     {
         QFETCH(QVector<int>, sizes);
-        QFETCH(QStringList, script);
+        QFETCH(QVector<Step>, steps);
         ModalDriver driver;
         Viewer v(sizes);
+        const char *const buttons[] = {nullptr, "toStartButton", "bulkDownButton", "downButton",
+                                       "upButton", "bulkUpButton", "toEndButton"};
         int previousRow = -1;
-        for (const QString &line : script) {
-            const QString step = line.section(' ', 0, 0);
+        for (const Step &step : steps) {
             QPointer<QStandardItemModel> before = v.model();
-            if (step.startsWith('#'))
-                v.combo()->setCurrentIndex(step.mid(1).toInt());
-            else if (glyphs.contains(step))
-                v.child<QAbstractButton>(buttons[glyphs.indexOf(step)])->click();
-            else if (step == QLatin1String("cut"))
-                QVERIFY(QFile(v.info.fbName).resize(FbLayout::HeaderSize));
-            else if (step == QLatin1String("delete"))
-                QVERIFY(QFile::remove(v.info.fbName));
-            else if (step == QLatin1String("replace"))
+            QFile file(v.info.fbName);
+            switch (step.act) {
+            case Act::Open: break;
+            case Act::Pick: v.combo()->setCurrentIndex(step.row); break;
+            case Act::PopupKeys:
+            case Act::PopupClick: {
+                // As a user does: open the list, then click the row, or go
+                // down to it with the arrow key and press Enter.
+                v.combo()->showPopup();
+                QAbstractItemView *list = v.combo()->view();
+                QVERIFY2(list->isVisible(), "the shot list did not pop up");
+                const QRect rect = list->visualRect(v.combo()->model()->index(step.row, 0));
+                if (step.act == Act::PopupClick)
+                    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+                for (int row = v.combo()->currentIndex(); step.act == Act::PopupKeys && row < step.row; ++row)
+                    QTest::keyClick(list, Qt::Key_Down);
+                if (step.act == Act::PopupKeys)
+                    QTest::keyClick(list, Qt::Key_Return);
+                QVERIFY2(!list->isVisible(), "the shot list stayed open");
+                break;
+            }
+            case Act::Cut: QVERIFY(file.resize(FbLayout::HeaderSize)); break;
+            case Act::Delete: QVERIFY(file.remove()); break;
+            case Act::Replace:
                 QVERIFY(FbTest::writeFile(v.info.fbName, FbTest::fileBytes(FbTest::recordsWithFfids({7, 7}))));
+                break;
+            case Act::Pipe:
+                QVERIFY(file.remove() && ::mkfifo(QFile::encodeName(v.info.fbName).constData(), 0600) == 0);
+                break;
+            default: v.child<QAbstractButton>(buttons[int(step.act)])->click(); break;
+            }
             const int row = v.combo()->currentIndex();
-            QString states;
-            for (const char *b : buttons)
-                states += QLatin1Char(v.child<QAbstractButton>(b)->isEnabled() ? '1' : '0');
-            QCOMPARE(QStringLiteral("%1 %2").arg(row).arg(states), line.section(' ', 1, 2));
+            QCOMPARE(row, step.row);
+            const bool backOn = step.on == On::Backward || step.on == On::Both;
+            const bool forwardOn = step.on == On::Forward || step.on == On::Both;
+            for (const char *b : backward)
+                QVERIFY2(v.child<QAbstractButton>(b)->isEnabled() == backOn, b);
+            for (const char *b : forward)
+                QVERIFY2(v.child<QAbstractButton>(b)->isEnabled() == forwardOn, b);
             // The same row keeps its model, the shot is not read again; a new
             // row is a fresh model holding exactly the new shot.
-            QCOMPARE(before == v.model(), row == previousRow || previousRow < 0);
+            const bool kept = before == v.model();
+            QVERIFY2(kept == (row == previousRow || previousRow < 0), kept ? "model kept" : "model replaced");
             previousRow = row;
             QCOMPARE(v.model()->rowCount(), sizes.at(row));
-            const QString ffid = line.section(' ', 3);
+            const bool lost = step.ffid == 0;
             for (int r = 0; r < sizes.at(row); ++r) {
-                QCOMPARE(v.item(r, FbColumns::Ffid)->text(), ffid.isEmpty() ? QString::number(100 + row) : ffid);
-                QCOMPARE(v.item(r, FbColumns::Channel)->text(), QString::number(ffid == QLatin1String("0") ? 0 : r + 1));
-                QCOMPARE(v.item(r, FbColumns::FbTime)->background(), ffid == QLatin1String("0") ? green : statusColours[r % 3]);
+                QCOMPARE(v.item(r, FbColumns::Ffid)->text(), QString::number(step.ffid == Own ? 100 + row : step.ffid));
+                QCOMPARE(v.item(r, FbColumns::Channel)->text(), QString::number(lost ? 0 : r + 1));
+                QCOMPARE(v.item(r, FbColumns::FbTime)->background(), lost ? green : statusColours[r % 3]);
             }
         }
         QCOMPARE(driver.seen().size(), 0);
     }
 
     // The summary texts of info (totalFBs, totalShots, offsets, polarity,
-    // fastStep), and for one record per shot of the given ffids the shot
-    // list's first, seventh (or last) and last rows.
+    // fastStep), and the shot list for one record per shot of the given ffids.
     void texts_data()
     {
         QTest::addColumn<FbFileInfo>("info");
         QTest::addColumn<QVector<qint32>>("ffids");
-        QTest::addColumn<QString>("summary");
-        QTest::addColumn<QString>("list");
-        auto range = [](int first, int count) { QVector<qint32> v; for (int i = 0; i < count; ++i) v << first + i; return v; };
-        QTest::newRow("1 shot") << FbFileInfo{{}, 98765, 1234, -50, 3000, 1, 10} << QVector<qint32>{7} << "Number of sources: 1,234 |Number of FBs: 98,765 |Offset range: -50 - 3000 |Polarity: positive|Forward 10 shots|Backward 10 shots" << "1 > 7|1 > 7|1 > 7";
-        QTest::newRow("9 shots") << FbFileInfo{{}, 1234567, 999, 1000, 12000, 0, 3} << range(1001, 9) << "Number of sources: 999 |Number of FBs: 1,234,567 |Offset range: 1000 - 12000 |Polarity: negative|Forward 3 shots|Backward 3 shots" << "1 > 1001|7 > 1007|9 > 1009";
-        QTest::newRow("10 shots") << FbFileInfo{{}, 0, 1, -3000, -50, -1, 100} << range(5, 10) << "Number of sources: 1 |Number of FBs: 0 |Offset range: -3000 - -50 |Polarity: negative|Forward 100 shots|Backward 100 shots" << " 1 >  5| 7 > 11|10 > 14";
-        QTest::newRow("250 shots") << FbFileInfo() << QVector<qint32>{3} + range(1002, 249) << "Number of sources: 0 |Number of FBs: 0 |Offset range: 0 - 0 |Polarity: positive|Forward 10 shots|Backward 10 shots" << "  1 >   3|  7 > 1007|250 > 1250";
-        QTest::newRow("ffid wider") << FbFileInfo() << QVector<qint32>{123456, -42} << "Number of sources: 0 |Number of FBs: 0 |Offset range: 0 - 0 |Polarity: positive|Forward 10 shots|Backward 10 shots" << "1 > 123456|2 > -42|2 > -42";
+        QTest::addColumn<QStringList>("summary");
+        QTest::addColumn<QStringList>("list"); // first, seventh (or last) and last rows
+        QTest::addColumn<int>("pathLength");
+        auto range = [](int first, int count) {
+            QVector<qint32> v;
+            for (int i = 0; i < count; ++i)
+                v << first + i;
+            return v;
+        };
+        const QStringList zeros{"Number of sources: 0 ", "Number of FBs: 0 ", "Offset range: 0 - 0 ",
+                                "Polarity: positive", "Forward 10 shots", "Backward 10 shots"};
+        QTest::newRow("1 shot") << FbFileInfo{{}, 98765, 1234, -50, 3000, 1, 10} << QVector<qint32>{7}
+                                << QStringList{"Number of sources: 1,234 ", "Number of FBs: 98,765 ",
+                                               "Offset range: -50 - 3000 ", "Polarity: positive", "Forward 10 shots",
+                                               "Backward 10 shots"}
+                                << QStringList{"1 > 7", "1 > 7", "1 > 7"} << 0;
+        QTest::newRow("9 shots") << FbFileInfo{{}, 1234567, 999, 1000, 12000, 0, 3} << range(1001, 9)
+                                 << QStringList{"Number of sources: 999 ", "Number of FBs: 1,234,567 ",
+                                                "Offset range: 1000 - 12000 ", "Polarity: negative", "Forward 3 shots",
+                                                "Backward 3 shots"}
+                                 << QStringList{"1 > 1001", "7 > 1007", "9 > 1009"} << 0;
+        QTest::newRow("10 shots") << FbFileInfo{{}, 0, 1, -3000, -50, -1, 100} << range(5, 10)
+                                  << QStringList{"Number of sources: 1 ", "Number of FBs: 0 ",
+                                                 "Offset range: -3000 - -50 ", "Polarity: negative",
+                                                 "Forward 100 shots", "Backward 100 shots"}
+                                  << QStringList{" 1 >  5", " 7 > 11", "10 > 14"} << 0;
+        QTest::newRow("250 shots") << FbFileInfo() << QVector<qint32>{3} + range(1002, 249) << zeros
+                                   << QStringList{"  1 >   3", "  7 > 1007", "250 > 1250"} << 0;
+        QTest::newRow("ffid wider") << FbFileInfo() << QVector<qint32>{123456, -42} << zeros
+                                    << QStringList{"1 > 123456", "2 > -42", "2 > -42"} << 0;
+        // The path stays whole in the label and its tool tip, but no longer
+        // makes the viewer as wide as itself.
+        QTest::newRow("3,993-character path") << FbFileInfo() << QVector<qint32>{4} << zeros
+                                              << QStringList{"1 > 4", "1 > 4", "1 > 4"} << 3993;
     }
     void texts()
     {
         QFETCH(FbFileInfo, info);
         QFETCH(QVector<qint32>, ffids);
-        QFETCH(QString, summary);
-        QFETCH(QString, list);
-        Viewer v({}, FbTest::recordsWithFfids(ffids), info);
+        QFETCH(QStringList, summary);
+        QFETCH(QStringList, list);
+        QFETCH(int, pathLength);
+        Viewer v({}, FbTest::recordsWithFfids(ffids), info, pathLength);
+        QVERIFY2(!pathLength || v.info.fbName.size() == pathLength, "the test made a path of another length");
+        v.dialog->show();
+        QCOMPARE(v.child<QLabel>("fbNameLabel")->text(), QStringLiteral("FB File: ") + v.info.fbName);
+        QCOMPARE(v.child<QLabel>("fbNameLabel")->toolTip(), v.info.fbName);
+        QCOMPARE(v.dialog->size(), QSize(1400, 700));
+        QVERIFY2(v.dialog->minimumSizeHint().width() <= 1400, "the path sets the viewer's width");
         const QStringList shown{v.child<QLabel>("totalShotsLabel")->text(), v.child<QLabel>("totalFBsLabel")->text(),
                                 v.child<QLabel>("offsetRangeLabel")->text(), v.child<QLabel>("polarityLabel")->text(),
-                                v.child<QAbstractButton>("bulkUpButton")->toolTip(), v.child<QAbstractButton>("bulkDownButton")->toolTip()};
-        QCOMPARE(shown.join('|'), summary);
+                                v.child<QAbstractButton>("bulkUpButton")->toolTip(),
+                                v.child<QAbstractButton>("bulkDownButton")->toolTip()};
+        QCOMPARE(shown, summary);
         const int last = ffids.size() - 1;
-        QCOMPARE(QStringList({v.combo()->itemText(0), v.combo()->itemText(qMin(6, last)), v.combo()->itemText(last)}).join('|'), list);
+        const QStringList rows{v.combo()->itemText(0), v.combo()->itemText(qMin(6, last)), v.combo()->itemText(last)};
+        QCOMPARE(rows, list);
+        QCOMPARE(v.combo()->count(), ffids.size());
+        QCOMPARE(v.combo()->maxVisibleItems(), 30);
+        QCOMPARE(v.combo()->styleSheet(), QStringLiteral("combobox-popup:0;"));
     }
 
     void cells_data()
     {
         QTest::addColumn<Cell>("cell");
-        QTest::newRow("uniform s_elev") << Cell{0, [](FbRecord &r) { r.s_elev = 250; }, FbColumns::SElev, 0, "250", green, false};
-        QTest::newRow("one s_elev differs") << Cell{2, [](FbRecord &r) { r.s_elev = 251; }, FbColumns::SElev, 1, "251", magenta, true};
-        QTest::newRow("NaN in record 0") << Cell{0, [](FbRecord &r) { r.source_x = qQNaN(); }, FbColumns::SourceX, 2, "nan", red, true};
-        QTest::newRow("fb_time 0.25") << Cell{1, [](FbRecord &r) { r.fb_time = 0.25f; }, FbColumns::FbTime, 0, "0.25", green, false};
-        QTest::newRow("fb_time 5e-05") << Cell{0, [](FbRecord &r) { r.fb_time = 5e-05f; }, FbColumns::FbTime, 1, "5e-05", magenta, false};
-        QTest::newRow("source_x 1.5") << Cell{3, [](FbRecord &r) { r.source_x = 1.5f; }, FbColumns::SourceX, -1, "1.50", red, true};
-        QTest::newRow("offset -350") << Cell{3, [](FbRecord &r) { r.offset = -350; }, FbColumns::Offset, -1, "-350", red, false};
+        using R = FbRecord &;
+        QTest::newRow("uniform s_elev")
+            << Cell{0, [](R r) { r.s_elev = 250; }, FbColumns::SElev, 0, "250", green, false};
+        QTest::newRow("one s_elev differs")
+            << Cell{2, [](R r) { r.s_elev = 251; }, FbColumns::SElev, 1, "251", magenta, true};
+        QTest::newRow("NaN in record 0")
+            << Cell{0, [](R r) { r.source_x = qQNaN(); }, FbColumns::SourceX, 2, "nan", red, true};
+        QTest::newRow("fb_time 5e-05")
+            << Cell{0, [](R r) { r.fb_time = 5e-05f; }, FbColumns::FbTime, 1, "5e-05", magenta, false};
+        QTest::newRow("source_x 1.5")
+            << Cell{3, [](R r) { r.source_x = 1.5f; }, FbColumns::SourceX, -1, "1.50", red, true};
     }
     void cells()
     {

@@ -1,0 +1,61 @@
+#include "shotlistmodel.h"
+
+namespace {
+
+int decimalLength(qint64 value)
+{
+    int length = value < 0 ? 2 : 1;
+    for (value = value < 0 ? -value : value; value >= 10; value /= 10)
+        ++length;
+    return length;
+}
+
+} // namespace
+
+ShotListModel::ShotListModel(QObject *parent)
+    : QAbstractListModel(parent)
+{
+}
+
+void ShotListModel::setShots(const QVector<ShotIndexEntry> &shots)
+{
+    if (!m_shots.isEmpty()) {
+        beginResetModel();
+        m_shots.clear();
+        endResetModel();
+    }
+    if (shots.isEmpty())
+        return;
+    beginInsertRows(QModelIndex(), 0, shots.size() - 1);
+    m_shots = shots;
+    m_width = decimalLength(shots.size());
+    endInsertRows();
+}
+
+QString ShotListModel::text(int row) const
+{
+    return QStringLiteral("%1 > %2").arg(row + 1, m_width).arg(m_shots.at(row).ffid, m_width);
+}
+
+int ShotListModel::longestTextLength() const
+{
+    qint32 lowest = 0, highest = 0;
+    for (const ShotIndexEntry &shot : m_shots) {
+        lowest = qMin(lowest, shot.ffid);
+        highest = qMax(highest, shot.ffid);
+    }
+    const int ffidLength = qMax(decimalLength(lowest), decimalLength(highest));
+    return m_width + 3 + qMax(m_width, ffidLength);
+}
+
+int ShotListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_shots.size();
+}
+
+QVariant ShotListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_shots.size() || (role != Qt::DisplayRole && role != Qt::EditRole))
+        return QVariant();
+    return text(index.row());
+}

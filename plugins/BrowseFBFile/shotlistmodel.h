@@ -1,0 +1,45 @@
+#ifndef SHOTLISTMODEL_H
+#define SHOTLISTMODEL_H
+
+#include "shotindex.h"
+
+#include <QAbstractListModel>
+#include <QVector>
+
+// The viewer's list of shots, one row per shot index entry, shown as
+// "position > ffid" with both numbers right-aligned to the digits of the
+// shot count. A file may hold millions of shots, so nothing is kept per row:
+// each text is made when a view asks for it, and the model shares the
+// viewer's copy of the index.
+//
+//   auto *shots = new ShotListModel(combo);
+//   combo->setModel(shots);
+//   shots->setShots(index);   // all rows at once: the combo makes row 0 current
+//
+// Rows are read-only and never change once set; setShots() on a model that
+// already holds shots replaces them with one reset.
+class ShotListModel : public QAbstractListModel
+{
+    Q_OBJECT
+
+public:
+    explicit ShotListModel(QObject *parent = nullptr);
+
+    // Inserts one row per entry of shots in a single step.
+    void setShots(const QVector<ShotIndexEntry> &shots);
+
+    // The text of row i: "%1 > %2" with i + 1 and the entry's ffid, each
+    // padded with blanks to at least the digits of the shot count.
+    QString text(int row) const;
+    // Characters of the longest text any row has, found without making them.
+    int longestTextLength() const;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+private:
+    QVector<ShotIndexEntry> m_shots;
+    int m_width = 1; // digits of the shot count
+};
+
+#endif // SHOTLISTMODEL_H
