@@ -437,14 +437,15 @@ FirstBreakFitter::Candidate FirstBreakFitter::converge(const double *floors, int
     return best;
 }
 
-bool FirstBreakFitter::suspicious() const
+bool FirstBreakFitter::suspicious(double ceiling) const
 {
-    // Three neighbouring picks left out on the same side of the model look
-    // more like a kink the model missed than like wrong picks.
+    // Neighbouring picks left out on the same side of the model, each
+    // beyond the threshold, look more like a kink the model missed than
+    // like wrong picks.
     int run = 0;
     int sign = 0;
     for (int i = 0; i < m_n; ++i) {
-        const int s = m_w[i] > 0.0 ? 0 : (m_r[i] > 0.0 ? 1 : -1);
+        const int s = m_w[i] > 0.0 || std::abs(m_r[i]) <= ceiling ? 0 : (m_r[i] > 0.0 ? 1 : -1);
         run = s != 0 && s == sign ? run + 1 : (s != 0 ? 1 : 0);
         sign = s;
         if (run >= SuspiciousRun)
@@ -472,7 +473,7 @@ void FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
     initialResiduals();
     const double fromMedian[] = {FirstCutFloorMs, 12.0, 6.0, CutFloorMs};
     Candidate best = converge(fromMedian, 4, ceiling);
-    if (best.valid && suspicious()) {
+    if (best.valid && suspicious(ceiling)) {
         // A steep, short segment with wrong picks in it can fool the
         // running curve; start again from every pick and keep the model
         // that leaves fewer picks beyond the threshold.
