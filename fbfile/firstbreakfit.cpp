@@ -43,36 +43,34 @@ double median7(const double *v, int count)
 }
 
 // Solves the symmetric positive definite system a x = b of size p in place
-// (Cholesky). False when a column is (nearly) dependent on the others.
+// (LDL', no square roots). False when a column is (nearly) dependent on
+// the others.
 bool solve(double a[4][4], double b[4], int p)
 {
-    double l[4][4] = {};
+    double l[4][4];
+    double d[4];
     for (int j = 0; j < p; ++j) {
-        double d = a[j][j];
+        double dj = a[j][j];
         for (int k = 0; k < j; ++k)
-            d -= l[j][k] * l[j][k];
-        if (!(d > 1e-10 * std::max(a[j][j], 1e-300)))
+            dj -= l[j][k] * l[j][k] * d[k];
+        if (!(dj > 1e-10 * std::max(a[j][j], 1e-300)))
             return false;
-        l[j][j] = std::sqrt(d);
+        d[j] = dj;
+        const double inverse = 1.0 / dj;
         for (int i = j + 1; i < p; ++i) {
             double s = a[i][j];
             for (int k = 0; k < j; ++k)
-                s -= l[i][k] * l[j][k];
-            l[i][j] = s / l[j][j];
+                s -= l[i][k] * l[j][k] * d[k];
+            l[i][j] = s * inverse;
         }
     }
-    double y[4];
-    for (int i = 0; i < p; ++i) {
-        double s = b[i];
+    for (int i = 0; i < p; ++i)
         for (int k = 0; k < i; ++k)
-            s -= l[i][k] * y[k];
-        y[i] = s / l[i][i];
-    }
+            b[i] -= l[i][k] * b[k];
     for (int i = p - 1; i >= 0; --i) {
-        double s = y[i];
+        b[i] /= d[i];
         for (int k = i + 1; k < p; ++k)
-            s -= l[k][i] * b[k];
-        b[i] = s / l[i][i];
+            b[i] -= l[k][i] * b[k];
     }
     return true;
 }
