@@ -232,16 +232,15 @@ FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int
     for (int j = 0; j < p; ++j)
         fitted += x[j] * b[j];
     c.sse = std::max(0.0, all.tt - fitted);
-    // Increasing on every segment, and each segment flatter than the one
-    // before: first breaks follow the fastest path, the lower envelope of
-    // the refracted branches, so a kink that bends upwards is chasing
-    // wrong picks.
+    // Increasing on every segment. Kinks may bend either way: flat layers
+    // give ever flatter segments, but receiver statics bend the curve back
+    // and forth, and forbidding that flags good picks by the thousand.
     double slope = x[1];
     if (!(slope > 0.0) && segments > 1)
         return c;
     for (int j = 2; j < p; ++j) {
         slope += x[j];
-        if (!(slope > 0.0) || !(x[j] < 0.0))
+        if (!(slope > 0.0))
             return c;
     }
     for (int j = 0; j < 4; ++j)
