@@ -112,6 +112,7 @@ QcPass::Outcome QcPass::run(Report *report)
     Outcome outcome = firstPass();
     if (outcome == Done)
         outcome = secondPass();
+    m_reciprocity.finish(&report->pairs);
     if (outcome == Cancelled)
         m_error = tr("cancelled");
     if (outcome != Done)
