@@ -203,4 +203,12 @@ private:
 
 } // namespace PickQc
 
+// Plain values: lists of millions of them grow in place.
+Q_DECLARE_TYPEINFO(PickQc::PickVerdict, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(PickQc::ShotSummary, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(PickQc::Outlier, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(PickQc::ReciprocalPair, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(PickQc::SourceVariation, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(PickQc::BadValue, Q_PRIMITIVE_TYPE);
+
 #endif // PICKQC_H

@@ -144,6 +144,8 @@ QcPass::Outcome QcPass::firstPass()
             }
             m_batch.push_back(FbLayout::decodeRecord(p));
         }
+        if (block.firstRecord == 0)
+            reserveFor(m_batchShots.size(), block.records, total);
         judgeBatch();
         m_batch.erase(m_batch.begin(), m_batch.begin() + shotStart);
         shotStart = 0;
@@ -152,6 +154,17 @@ QcPass::Outcome QcPass::firstPass()
     m_batchShots.push_back(BatchShot{shotFirst, 0, m_batch.size()});
     judgeBatch();
     return Done;
+}
+
+void QcPass::reserveFor(size_t shots, qint64 records, qint64 total)
+{
+    // The per-shot lists would otherwise grow by copies, which for millions
+    // of small shots costs more than the rest of the pass. The first block
+    // tells how large shots are; the room is only address space until used.
+    const double perRecord = double(shots) / double(records);
+    const qint64 expected = qMin<qint64>(total, qint64(perRecord * double(total) * 1.05) + 16);
+    m_report->index.reserve(int(expected));
+    m_report->shots.reserve(int(expected));
 }
 
 void QcPass::judgeBatch()

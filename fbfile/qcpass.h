@@ -32,6 +32,7 @@ private:
     void setProgress(int percent);
     Outcome firstPass();
     Outcome secondPass();
+    void reserveFor(size_t shots, qint64 records, qint64 total);
     void judgeBatch();
     void finishShot(const FbRecord *records, int n, qint32 firstRecord, const ShotFit &fit);
     void judgeSource(const FbRecord *records, int n, qint32 shot);
