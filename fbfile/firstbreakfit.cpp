@@ -418,7 +418,9 @@ FirstBreakFitter::Candidate FirstBreakFitter::converge(const double *floors, int
     applyCut(std::max(CutSigmas * robustSigma(), floors[0]));
     for (int round = 0; round < MaxRounds; ++round) {
         prefixSums();
-        const Candidate c = bestModel(stage == lastStage);
+        // The kinks are placed exactly before the cut becomes final: a kink
+        // a pick off would shut out the picks of a steep segment.
+        const Candidate c = bestModel(stage >= lastStage - 1);
         if (!c.valid)
             break;
         best = c;
@@ -475,9 +477,8 @@ void FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
         // running curve; start again from every pick and keep the model
         // that leaves fewer picks beyond the threshold.
         const double bestLoss = loss(ceiling);
-        std::fill(m_r.begin(), m_r.begin() + n, 0.0);
-        const double fromAll[] = {HUGE_VAL, 32.0, 16.0, 8.0, CutFloorMs};
-        const Candidate other = converge(fromAll, 5, ceiling);
+        const double fromModel[] = {48.0, 24.0, 12.0, 6.0, CutFloorMs};
+        const Candidate other = converge(fromModel, 5, ceiling);
         if (other.valid && loss(ceiling) < bestLoss)
             best = other;
         else
