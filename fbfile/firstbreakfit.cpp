@@ -13,8 +13,8 @@ namespace {
 constexpr int MinSegmentPicks = 4;
 // Breakpoint grid before refinement: tail starts growing by this factor
 // from the source, and this many even parts of the side.
-constexpr double GridGrowth = 1.5;
-constexpr int GridEven = 8;
+constexpr double GridGrowth = 2.0;
+constexpr int GridEven = 6;
 // Noise below this does not count for choosing the number of segments:
 // times are often stored to an eighth of a millisecond.
 constexpr double NoiseFloorMs = 0.1;
