@@ -165,6 +165,16 @@ private slots:
                                                       [=](int c) { return c < sourceChannel; }));
         QCOMPARE(fit.sides[Negative].picks, qMax(0, sourceChannel) - nonFiniteBehind);
         QCOMPARE(fit.outliers(), int(spikes.size()) + falseFlags);
+        // The deepest refractor of a long side: offset units per second,
+        // and its line extended to offset 0.
+        const double velocity = curve == Curve::TwoLayers ? 3400.0 : 6000.0;
+        const double intercept = curve == Curve::TwoLayers ? 61.0 : 180.0;
+        for (const SideModel &model : fit.sides) {
+            if (!model.judged || model.knotOffset[model.segments] < 2000.0)
+                continue;
+            QVERIFY2(std::abs(model.velocity / velocity - 1.0) < 0.03, qPrintable(QString::number(model.velocity)));
+            QVERIFY2(std::abs(model.intercept - intercept) < 3.0, qPrintable(QString::number(model.intercept)));
+        }
     }
 
     // A fifth of the picks wrong by 10 to 100 ms either way moves the model
@@ -267,7 +277,16 @@ private slots:
             QCOMPARE(report.shots[s].outliers, fit.outliers());
         }
         QCOMPARE(report.outliers.size(), 1);
-        QCOMPARE(report.outliers[0].record, report.index[6].firstRecord + 100);
+        const Outlier &o = report.outliers[0];
+        const FbRecord &spike = records[report.index[6].firstRecord + 100];
+        QCOMPARE(o.shot, 6);
+        QCOMPARE(o.record, report.index[6].firstRecord + 100);
+        QCOMPARE(o.fbNo, spike.fb_no);
+        QCOMPARE(o.channel, spike.channel);
+        QCOMPARE(o.offset, spike.offset);
+        QCOMPARE(o.fbTime, spike.fb_time);
+        QVERIFY2(std::abs(o.residual - 30.0f) < 2.0f && std::abs(o.fbTime - o.modelTime - o.residual) < 1e-3f,
+                 qPrintable(QString("model %1, residual %2").arg(o.modelTime).arg(o.residual)));
     }
 
     // One pass counts the statuses, calls out a varying source value against
