@@ -1,0 +1,638 @@
+#include "firstbreakfit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace PickQc {
+
+namespace {
+
+// A segment needs this many taking-part picks, so that a kink is never
+// bought with two noisy picks.
+constexpr int MinSegmentPicks = 4;
+// Breakpoint grid before refinement: tail starts growing by this factor
+// from the source, and this many even parts of the side.
+constexpr double GridGrowth = 2.0;
+constexpr int GridEven = 6;
+// Noise below this does not count for choosing the number of segments:
+// times are often stored to an eighth of a millisecond.
+constexpr double NoiseFloorMs = 0.1;
+constexpr double CutSigmas = 3.5;
+// Golden-section steps placing a kink between two picks.
+constexpr int PolishSteps = 6;
+// What a segment must buy, in units of log(picks) of the criterion.
+constexpr double SegmentPenalty = 4.0;
+constexpr double CutFloorMs = 1.5;
+constexpr double FirstCutFloorMs = 16.0;
+constexpr int MaxRounds = 8;
+constexpr int SuspiciousRun = 3;
+constexpr int MedianWindow = 7;
+
+double median7(const double *v, int count)
+{
+    double a[MedianWindow];
+    for (int i = 0; i < count; ++i) {
+        double x = v[i];
+        int j = i;
+        for (; j > 0 && a[j - 1] > x; --j)
+            a[j] = a[j - 1];
+        a[j] = x;
+    }
+    return count % 2 ? a[count / 2] : 0.5 * (a[count / 2 - 1] + a[count / 2]);
+}
+
+// Solves the symmetric positive definite system a x = b of size p in place
+// (LDL', no square roots). False when a column is (nearly) dependent on
+// the others.
+bool solve(double a[4][4], double b[4], int p)
+{
+    double l[4][4];
+    double d[4];
+    for (int j = 0; j < p; ++j) {
+        double dj = a[j][j];
+        for (int k = 0; k < j; ++k)
+            dj -= l[j][k] * l[j][k] * d[k];
+        if (!(dj > 1e-10 * std::max(a[j][j], 1e-300)))
+            return false;
+        d[j] = dj;
+        const double inverse = 1.0 / dj;
+        for (int i = j + 1; i < p; ++i) {
+            double s = a[i][j];
+            for (int k = 0; k < j; ++k)
+                s -= l[i][k] * l[j][k] * d[k];
+            l[i][j] = s * inverse;
+        }
+    }
+    for (int i = 0; i < p; ++i)
+        for (int k = 0; k < i; ++k)
+            b[i] -= l[i][k] * b[k];
+    for (int i = p - 1; i >= 0; --i) {
+        b[i] /= d[i];
+        for (int k = i + 1; k < p; ++k)
+            b[i] -= l[k][i] * b[k];
+    }
+    return true;
+}
+
+} // namespace
+
+void FirstBreakFitter::order(const double *absOffset, const double *time, int n)
+{
+    m_n = n;
+    m_order.resize(n);
+    for (int i = 0; i < n; ++i)
+        m_order[i] = i;
+    // Picks usually come in channel order, so one side is already sorted
+    // one way or the other; check before paying for a sort.
+    bool ascending = true;
+    bool descending = true;
+    for (int i = 1; i < n; ++i) {
+        ascending = ascending && absOffset[i - 1] <= absOffset[i];
+        descending = descending && absOffset[i - 1] >= absOffset[i];
+    }
+    if (descending && !ascending)
+        std::reverse(m_order.begin(), m_order.end());
+    else if (!ascending)
+        std::stable_sort(m_order.begin(), m_order.end(),
+                         [absOffset](int a, int b) { return absOffset[a] < absOffset[b]; });
+
+    m_h0 = absOffset[m_order.front()];
+    const double range = absOffset[m_order.back()] - m_h0;
+    m_scale = range > 0.0 ? range : 1.0;
+    m_u.resize(n);
+    m_t.resize(n);
+    m_w.resize(n);
+    m_r.resize(n);
+    m_work.resize(n);
+    m_sums.resize(n + 1);
+    for (int i = 0; i < n; ++i) {
+        m_u[i] = (absOffset[m_order[i]] - m_h0) / m_scale;
+        m_t[i] = time[m_order[i]];
+    }
+}
+
+double FirstBreakFitter::robustSigma()
+{
+    for (int i = 0; i < m_n; ++i)
+        m_work[i] = std::abs(m_r[i]);
+    const int mid = m_n / 2;
+    std::nth_element(m_work.begin(), m_work.begin() + mid, m_work.begin() + m_n);
+    return 1.4826 * m_work[mid];
+}
+
+bool FirstBreakFitter::applyCut(double cut)
+{
+    bool changed = false;
+    for (int i = 0; i < m_n; ++i) {
+        const double w = std::abs(m_r[i]) <= cut ? 1.0 : 0.0;
+        changed = changed || w != m_w[i];
+        m_w[i] = w;
+    }
+    return changed;
+}
+
+void FirstBreakFitter::initialResiduals()
+{
+    // The median of a window of a monotone curve is the curve at the
+    // window's centre, so a running median follows the kinks and ignores a
+    // minority of wrong picks. On a steep segment, though, one wrong pick
+    // moves it by a whole pick step, and near the ends the window cannot be
+    // centred. So the slope of the running median is taken out of each
+    // window before a second median: that one sits on the good picks.
+    const int n = m_n;
+    const int window = std::min(MedianWindow, n % 2 ? n : n - 1);
+    const int half = window / 2;
+    const int lo = half;
+    const int hi = n - half - 1;
+    for (int i = lo; i <= hi; ++i)
+        m_work[i] = median7(&m_t[i - half], window);
+    double values[MedianWindow];
+    for (int i = 0; i < n; ++i) {
+        const int c = qBound(lo, i, hi);
+        const int left = std::max(lo, c - half);
+        const int right = std::min(hi, c + half);
+        const double du = m_u[right] - m_u[left];
+        const double slope = du > 0.0 ? (m_work[right] - m_work[left]) / du : 0.0;
+        const int first = qBound(0, i - half, n - window);
+        for (int j = 0; j < window; ++j)
+            values[j] = m_t[first + j] - slope * (m_u[first + j] - m_u[i]);
+        m_r[i] = m_t[i] - median7(values, window);
+    }
+}
+
+void FirstBreakFitter::prefixSums()
+{
+    Sums s = {0, 0, 0, 0, 0, 0};
+    m_sums[0] = s;
+    for (int i = 0; i < m_n; ++i) {
+        const double w = m_w[i], u = m_u[i], t = m_t[i];
+        s.w += w;
+        s.u += w * u;
+        s.uu += w * u * u;
+        s.t += w * t;
+        s.ut += w * u * t;
+        s.tt += w * t * t;
+        m_sums[i + 1] = s;
+    }
+}
+
+FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int k2, double b1, double b2) const
+{
+    Candidate c;
+    c.segments = segments;
+    c.k1 = k1;
+    c.k2 = k2;
+    const Sums &all = m_sums[m_n];
+    const int p = segments + 1;
+    if (segments >= 2) {
+        if (k1 < 1 || k1 >= m_n || m_sums[k1].w < MinSegmentPicks)
+            return c;
+        const double after = (segments == 3 ? m_sums[k2].w : all.w) - m_sums[k1].w;
+        if (after < MinSegmentPicks)
+            return c;
+    }
+    if (segments == 3 && (k2 <= k1 || k2 >= m_n || all.w - m_sums[k2].w < MinSegmentPicks))
+        return c;
+    if (segments == 1 && all.w < 2)
+        return c;
+
+    // Basis 1, u, (u - b1)+, (u - b2)+: sums over the tails beyond each
+    // breakpoint come from the prefix sums.
+    double a[4][4] = {};
+    double b[4] = {};
+    a[0][0] = all.w;
+    a[0][1] = a[1][0] = all.u;
+    a[1][1] = all.uu;
+    b[0] = all.t;
+    b[1] = all.ut;
+    const int ks[2] = {k1, k2};
+    // A breakpoint defaults to the first pick of its tail.
+    double beta[2] = {std::isnan(b1) && segments > 1 ? m_u[k1] : b1, std::isnan(b2) && segments > 2 ? m_u[k2] : b2};
+    Sums tail[2] = {};
+    for (int j = 0; j < segments - 1; ++j) {
+        const Sums &s = m_sums[ks[j]];
+        tail[j] = Sums{all.w - s.w, all.u - s.u, all.uu - s.uu, all.t - s.t, all.ut - s.ut, all.tt - s.tt};
+        const double bj = beta[j];
+        const Sums &t = tail[j];
+        const int q = 2 + j;
+        a[0][q] = a[q][0] = t.u - bj * t.w;
+        a[1][q] = a[q][1] = t.uu - bj * t.u;
+        a[q][q] = t.uu - 2.0 * bj * t.u + bj * bj * t.w;
+        b[q] = t.ut - bj * t.t;
+    }
+    if (segments == 3) {
+        const Sums &t = tail[1];
+        a[2][3] = a[3][2] = t.uu - (beta[0] + beta[1]) * t.u + beta[0] * beta[1] * t.w;
+    }
+    double x[4] = {b[0], b[1], b[2], b[3]};
+    if (!solve(a, x, p))
+        return c;
+    double fitted = 0.0;
+    for (int j = 0; j < p; ++j)
+        fitted += x[j] * b[j];
+    c.sse = std::max(0.0, all.tt - fitted);
+    // Increasing on every segment. Kinks may bend either way: flat layers
+    // give ever flatter segments, but receiver statics bend the curve back
+    // and forth, and forbidding that flags good picks by the thousand.
+    double slope = x[1];
+    if (!(slope > 0.0) && segments > 1)
+        return c;
+    for (int j = 2; j < p; ++j) {
+        slope += x[j];
+        if (!(slope > 0.0))
+            return c;
+    }
+    for (int j = 0; j < 4; ++j)
+        c.coef[j] = j < p ? x[j] : 0.0;
+    c.b1 = beta[0];
+    c.b2 = beta[1];
+    c.valid = true;
+    return c;
+}
+
+double FirstBreakFitter::score(const Candidate &c) const
+{
+    if (!c.valid)
+        return HUGE_VAL;
+    const double m = m_sums[m_n].w;
+    const double floor = NoiseFloorMs * NoiseFloorMs;
+    // Each segment beyond the first costs a slope and a breakpoint.
+    return m * std::log(c.sse / m + floor) + SegmentPenalty * c.segments * std::log(m);
+}
+
+FirstBreakFitter::Candidate FirstBreakFitter::refine(Candidate c, int which, int step) const
+{
+    // Within one number of segments the squared residuals alone decide.
+    while (step >= 1) {
+        bool moved = false;
+        for (int dir = -1; dir <= 1 && !moved; dir += 2) {
+            const int k1 = which == 1 ? c.k1 + dir * step : c.k1;
+            const int k2 = which == 2 ? c.k2 + dir * step : c.k2;
+            const Candidate trial = evaluate(c.segments, k1, k2);
+            if (trial.valid && (!c.valid || trial.sse < c.sse)) {
+                c = trial;
+                moved = true;
+            }
+        }
+        if (!moved)
+            step /= 2;
+    }
+    return c;
+}
+
+FirstBreakFitter::Candidate FirstBreakFitter::polish(Candidate c, int which) const
+{
+    // A kink rarely sits on a pick: between the picks on either side of
+    // the chosen one the fit is smooth in the breakpoint, so a golden
+    // section search finds it.
+    const int k = which == 1 ? c.k1 : c.k2;
+    for (int tail = k; tail <= k + 1; ++tail) {
+        if (tail < 1 || tail >= m_n)
+            continue;
+        double lo = m_u[tail - 1], hi = m_u[tail];
+        if (!(hi > lo))
+            continue;
+        auto at = [&](double b) {
+            return which == 1 ? evaluate(c.segments, tail, c.k2, b, c.b2) : evaluate(c.segments, c.k1, tail, c.b1, b);
+        };
+        constexpr double golden = 0.6180339887498949;
+        double x1 = hi - golden * (hi - lo), x2 = lo + golden * (hi - lo);
+        Candidate c1 = at(x1), c2 = at(x2);
+        for (int i = 0; i < PolishSteps; ++i) {
+            if (c1.valid && (!c2.valid || c1.sse < c2.sse)) {
+                hi = x2;
+                x2 = x1;
+                c2 = c1;
+                x1 = hi - golden * (hi - lo);
+                c1 = at(x1);
+            } else {
+                lo = x1;
+                x1 = x2;
+                c1 = c2;
+                x2 = lo + golden * (hi - lo);
+                c2 = at(x2);
+            }
+        }
+        for (const Candidate *trial : {&c1, &c2})
+            if (trial->valid && trial->sse < c.sse)
+                c = *trial;
+    }
+    return c;
+}
+
+void FirstBreakFitter::makeGrid()
+{
+    // Tail starts to try: geometric from the source outwards, since the
+    // direct arrival often spans a few picks only, and even across the
+    // side for the deeper refractors.
+    m_grid.clear();
+    for (double k = MinSegmentPicks; k < m_n - MinSegmentPicks + 1; k *= GridGrowth)
+        m_grid.push_back(static_cast<int>(k));
+    for (int g = 1; g < GridEven; ++g)
+        m_grid.push_back(g * m_n / GridEven);
+    std::sort(m_grid.begin(), m_grid.end());
+    m_grid.erase(std::unique(m_grid.begin(), m_grid.end()), m_grid.end());
+}
+
+int FirstBreakFitter::firstStep(int k) const
+{
+    return std::max(1, std::min(k / 3, m_n / (2 * GridEven)));
+}
+
+FirstBreakFitter::Candidate FirstBreakFitter::bestModel(bool fine) const
+{
+    // Until the cut is final a breakpoint only needs to be near its place;
+    // a coarse step keeps those rounds cheap.
+    auto step = [this, fine](int k) { return fine ? firstStep(k) : std::min(2, firstStep(k)); };
+    Candidate best = evaluate(1, 0, 0);
+    double bestScore = score(best);
+
+    // Two segments: every grid start, the best one refined.
+    Candidate two;
+    for (int k : m_grid) {
+        const Candidate c = evaluate(2, k, 0);
+        if (c.valid && (!two.valid || c.sse < two.sse))
+            two = c;
+    }
+    if (!two.valid)
+        return best;
+    two = refine(two, 1, step(two.k1));
+
+    // Three segments: a second breakpoint on either side of the first,
+    // then each refined with the other held.
+    Candidate three;
+    for (int k : m_grid) {
+        if (k == two.k1)
+            continue;
+        const Candidate c = evaluate(3, std::min(k, two.k1), std::max(k, two.k1));
+        if (c.valid && (!three.valid || c.sse < three.sse))
+            three = c;
+    }
+    if (three.valid) {
+        for (int round = 0; round < (fine ? 2 : 1); ++round) {
+            three = refine(three, 1, step(three.k1));
+            three = refine(three, 2, step(three.k2));
+        }
+    }
+    for (const Candidate *c : {&two, &three}) {
+        const double s = score(*c);
+        if (s < bestScore) {
+            best = *c;
+            bestScore = s;
+        }
+    }
+    if (fine && best.segments > 1) {
+        // Once the cut is final, the kinks leave the pick positions.
+        best = polish(best, 1);
+        if (best.segments == 3)
+            best = polish(best, 2);
+    }
+    return best;
+}
+
+double FirstBreakFitter::modelAtSorted(const Candidate &c, double u) const
+{
+    double t = c.coef[0] + c.coef[1] * u;
+    if (c.segments >= 2 && u > c.b1)
+        t += c.coef[2] * (u - c.b1);
+    if (c.segments == 3 && u > c.b2)
+        t += c.coef[3] * (u - c.b2);
+    return t;
+}
+
+void FirstBreakFitter::residuals(const Candidate &c)
+{
+    for (int i = 0; i < m_n; ++i)
+        m_r[i] = m_t[i] - modelAtSorted(c, m_u[i]);
+}
+
+FirstBreakFitter::Candidate FirstBreakFitter::converge(const double *floors, int stages, double ceiling)
+{
+    // The cut that decides which picks take part shrinks from generous to
+    // 3.5 robust standard deviations over a few rounds, so that a first
+    // model with a wrong kink cannot shut out the good picks it misses.
+    const int lastStage = stages - 1;
+    int stage = 0;
+    Candidate best;
+    applyCut(std::max(CutSigmas * robustSigma(), floors[0]));
+    for (int round = 0; round < MaxRounds; ++round) {
+        prefixSums();
+        // The kinks are placed exactly before the cut becomes final: a kink
+        // a pick off would shut out the picks of a steep segment.
+        const Candidate c = bestModel(stage >= lastStage - 1);
+        if (!c.valid)
+            break;
+        best = c;
+        residuals(best);
+        const bool final = stage == lastStage;
+        stage = std::min(stage + 1, lastStage);
+        double cut = std::max(CutSigmas * robustSigma(), floors[stage]);
+        if (stage == lastStage)
+            cut = std::min(cut, ceiling);
+        if (!applyCut(cut) && final)
+            break;
+    }
+    return best;
+}
+
+bool FirstBreakFitter::suspicious(double ceiling) const
+{
+    // Neighbouring picks left out on the same side of the model, each
+    // beyond the threshold, look more like a kink the model missed than
+    // like wrong picks.
+    int run = 0;
+    int sign = 0;
+    for (int i = 0; i < m_n; ++i) {
+        const int s = m_w[i] > 0.0 || std::abs(m_r[i]) <= ceiling ? 0 : (m_r[i] > 0.0 ? 1 : -1);
+        run = s != 0 && s == sign ? run + 1 : (s != 0 ? 1 : 0);
+        sign = s;
+        if (run >= SuspiciousRun)
+            return true;
+    }
+    return false;
+}
+
+double FirstBreakFitter::loss(double cut) const
+{
+    double sum = 0.0;
+    for (int i = 0; i < m_n; ++i)
+        sum += std::min(m_r[i] * m_r[i], cut * cut);
+    return sum;
+}
+
+void FirstBreakFitter::fit(const double *absOffset, const double *time, int n, double cutCeilingMs,
+                           SideModel *model, double *modelTimes)
+{
+    order(absOffset, time, n);
+    makeGrid();
+    const double ceiling = std::max(cutCeilingMs, CutFloorMs);
+
+    // First from a robust running curve, which wrong picks cannot move.
+    initialResiduals();
+    const double fromMedian[] = {FirstCutFloorMs, 12.0, 6.0, CutFloorMs};
+    Candidate best = converge(fromMedian, 4, ceiling);
+    if (best.valid && suspicious(ceiling)) {
+        // A steep, short segment with wrong picks in it can fool the
+        // running curve; start again from every pick and keep the model
+        // that leaves fewer picks beyond the threshold.
+        const double bestLoss = loss(ceiling);
+        const double fromModel[] = {48.0, 24.0, 12.0, 6.0, CutFloorMs};
+        const Candidate other = converge(fromModel, 5, ceiling);
+        if (other.valid && loss(ceiling) < bestLoss)
+            best = other;
+        else
+            residuals(best);
+    }
+    if (!best.valid) {
+        // No increasing line fits (a side of equal offsets, or times that
+        // fall with offset): a flat model at the median time.
+        for (int i = 0; i < n; ++i)
+            m_work[i] = m_t[i];
+        std::nth_element(m_work.begin(), m_work.begin() + n / 2, m_work.begin() + n);
+        best = Candidate();
+        best.segments = 1;
+        best.coef[0] = m_work[n / 2];
+        best.valid = true;
+    }
+
+    const int segments = best.segments;
+    model->segments = segments;
+    double knotU[4] = {0.0, 0.0, 0.0, 0.0};
+    if (segments >= 2)
+        knotU[1] = best.b1;
+    if (segments == 3)
+        knotU[2] = best.b2;
+    knotU[segments] = m_u[n - 1];
+    for (int j = 0; j < 4; ++j) {
+        model->knotOffset[j] = j <= segments ? m_h0 + knotU[j] * m_scale : 0.0;
+        model->knotTime[j] = j <= segments ? modelAtSorted(best, knotU[j]) : 0.0;
+    }
+    double slope = best.coef[1];
+    for (int j = 2; j <= segments; ++j)
+        slope += best.coef[j];
+    slope /= m_scale; // ms per offset unit
+    model->velocity = slope > 0.0 ? 1000.0 / slope : NaN;
+    model->intercept = model->knotTime[segments - 1] - slope * model->knotOffset[segments - 1];
+    for (int i = 0; i < n; ++i)
+        modelTimes[m_order[i]] = modelAtSorted(best, m_u[i]);
+}
+
+void splitSides(const FbRecord *records, int n, qint8 *sides)
+{
+    bool anyNegative = false;
+    for (int i = 0; i < n && !anyNegative; ++i)
+        anyNegative = records[i].offset < 0;
+    if (anyNegative) {
+        for (int i = 0; i < n; ++i)
+            sides[i] = records[i].offset < 0 ? Negative : Positive;
+        return;
+    }
+
+    // Offsets >= 0 only: the main direction of the receivers, oriented
+    // from the first receiver towards the last, decides what lies behind
+    // the source.
+    double mx = 0.0, my = 0.0;
+    int count = 0;
+    int first = -1, last = -1;
+    for (int i = 0; i < n; ++i) {
+        const double x = records[i].group_x, y = records[i].group_y;
+        if (!std::isfinite(x) || !std::isfinite(y))
+            continue;
+        mx += x;
+        my += y;
+        ++count;
+        if (first < 0)
+            first = i;
+        last = i;
+    }
+    double dx = 1.0, dy = 0.0;
+    if (count >= 2) {
+        mx /= count;
+        my /= count;
+        double sxx = 0.0, sxy = 0.0, syy = 0.0;
+        for (int i = 0; i < n; ++i) {
+            const double x = records[i].group_x - mx, y = records[i].group_y - my;
+            if (!std::isfinite(x) || !std::isfinite(y))
+                continue;
+            sxx += x * x;
+            sxy += x * y;
+            syy += y * y;
+        }
+        const double angle = 0.5 * std::atan2(2.0 * sxy, sxx - syy);
+        dx = std::cos(angle);
+        dy = std::sin(angle);
+        const double along = (double(records[last].group_x) - records[first].group_x) * dx
+                           + (double(records[last].group_y) - records[first].group_y) * dy;
+        if (along < 0.0) {
+            dx = -dx;
+            dy = -dy;
+        }
+    }
+    for (int i = 0; i < n; ++i) {
+        const FbRecord &r = records[i];
+        const double d = (double(r.group_x) - r.source_x) * dx + (double(r.group_y) - r.source_y) * dy;
+        // A receiver without a finite position cannot be placed; it stays
+        // with the positive side, judged on its |offset| like the rest.
+        sides[i] = d < 0.0 ? Negative : Positive;
+    }
+}
+
+void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, ShotFit *out)
+{
+    out->sides[Negative] = SideModel();
+    out->sides[Positive] = SideModel();
+    out->picks.resize(n);
+    m_side.resize(n);
+    if (n > 0)
+        splitSides(records, n, m_side.data());
+    m_members.resize(n);
+    m_h.resize(n);
+    m_t.resize(n);
+    m_model.resize(n);
+
+    for (int i = 0; i < n; ++i) {
+        PickVerdict &v = out->picks[i];
+        v = PickVerdict();
+        v.side = m_side[i];
+        v.model = std::numeric_limits<float>::quiet_NaN();
+        v.residual = std::numeric_limits<float>::quiet_NaN();
+    }
+
+    for (int side = Negative; side <= Positive; ++side) {
+        SideModel &model = out->sides[side];
+        int count = 0;
+        for (int i = 0; i < n; ++i) {
+            if (m_side[i] != side || !std::isfinite(records[i].fb_time))
+                continue;
+            m_members[count] = i;
+            m_h[count] = std::abs(static_cast<double>(records[i].offset));
+            m_t[count] = records[i].fb_time;
+            ++count;
+        }
+        model.picks = count;
+        if (count < MinPicksPerSide)
+            continue;
+        m_fitter.fit(m_h.data(), m_t.data(), count, settings.outlierMs, &model, m_model.data());
+        model.judged = true;
+        double sum = 0.0;
+        int kept = 0;
+        for (int j = 0; j < count; ++j) {
+            PickVerdict &v = out->picks[m_members[j]];
+            const double residual = m_t[j] - m_model[j];
+            v.judged = true;
+            v.model = static_cast<float>(m_model[j]);
+            v.residual = static_cast<float>(residual);
+            v.outlier = std::abs(residual) > settings.outlierMs;
+            if (v.outlier) {
+                ++model.outliers;
+            } else {
+                sum += residual * residual;
+                ++kept;
+            }
+        }
+        model.rmsResidual = kept > 0 ? std::sqrt(sum / kept) : NaN;
+    }
+}
+
+} // namespace PickQc
