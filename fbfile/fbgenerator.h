@@ -9,8 +9,16 @@
 // Synthetic FB files: one 2-D line with a rolling split spread, so that the
 // files look like a real pick file (coordinates along a bearing, negative
 // and positive offsets, end-on spreads at the line ends, a rolling
-// topography, first breaks that grow with |offset| along a two-layer
-// refraction curve, a mix of pick statuses) and can carry faults on demand.
+// topography, a mix of pick statuses) and can carry faults on demand.
+//
+// Sources sit at receiver stations of the line (s_line/s_stat equal that
+// receiver's g_line/g_stat), and first breaks follow a three-layer
+// refraction curve of |offset| (direct wave at 1.7 m/ms, refractors at 3.4
+// and 5.6 m/ms, crossovers near 210 m and 1390 m) plus an elevation static
+// of at most about 1 ms at each end of the ray and uniform noise of
+// +-0.5 ms, rounded to 1/8 ms. A clean file therefore departs from a fitted
+// curve by under 2 ms and its reciprocal times agree within about 1.1 ms:
+// pick QC finds nothing in it, and each planted spike or shift stands out.
 namespace FbGenerator {
 
 // A fault that touches one field of one shot. column is one of
@@ -27,6 +35,22 @@ struct FfidRepeat
 {
     int source = 0;
     int shot = 0;
+};
+
+// One pick off by ms: the record of channel number channel (1-based, as
+// the file numbers channels) in shot row shot (0-based, as every row here).
+struct PickSpike
+{
+    int shot = 0;
+    int channel = 1;
+    double ms = 0.0;
+};
+
+// Every pick of shot row shot late by ms, as a timing error of that shot.
+struct ShotShift
+{
+    int shot = 0;
+    double ms = 0.0;
 };
 
 struct Options
@@ -55,6 +79,10 @@ struct Options
     // fb_count to write instead of the true record count.
     bool lieAboutCount = false;
     qint32 declaredCount = 0;
+    // Pick faults that pick QC must find: spikes as outliers, shifts through
+    // reciprocity. Applied after the field faults, so a NaN stays NaN.
+    QVector<PickSpike> spikes;
+    QVector<ShotShift> shifts;
 };
 
 struct Result

@@ -1,8 +1,12 @@
 // fbtool: make, inspect and check FB (first-break pick) files from the
 // command line.
 //
-// Exit codes: 0 success (and a clean check), 1 check found a problem,
-// 2 usage error or a file that cannot be read or written.
+// Exit codes: 0 success (and a clean check or qc), 1 check or qc found a
+// problem, 2 usage error or a file that cannot be read or written.
+
+#include "commandline.h"
+#include "plotcommands.h"
+#include "qccommand.h"
 
 #include "fbcheck.h"
 #include "fbcolumns.h"
@@ -13,30 +17,15 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QScopedPointer>
 #include <QStringList>
 #include <QTextStream>
 
 #include <cstdio>
 
+using namespace FbTool;
+
 namespace {
-
-enum ExitCode { Ok = 0, Found = 1, Failed = 2 };
-
-QTextStream &out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
-
-int fail(const QString &message)
-{
-    out().flush();
-    // One line, whatever the message carries.
-    QString line = message;
-    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    std::fprintf(stderr, "fbtool: %s\n", qPrintable(line));
-    return Failed;
-}
 
 const char *const CommandSummary =
     "Commands:\n"
@@ -45,52 +34,11 @@ const char *const CommandSummary =
     "  shots   print the shot index\n"
     "  dump    print the records of one shot\n"
     "  check   quality-control report (exit 0 clean, 1 problems found)\n"
+    "  qc      pick QC: fitted curves, outliers, reciprocity (exit 0 clean, 1 found)\n"
+    "  plot    one shot's picks against offset with its fitted curve, as an image\n"
+    "  map     sources and receivers in map view, sources coloured by a QC value\n"
     "\n"
     "Run 'fbtool COMMAND --help' for the options of a command.";
-
-// A parser for one command: its name as the first positional argument, so
-// that the usage line reads "fbtool [options] COMMAND FILE".
-struct CommandParser
-{
-    QCommandLineParser parser;
-    QCommandLineOption help = parser.addHelpOption();
-
-    CommandParser(const QString &command, const QString &description)
-    {
-        parser.setApplicationDescription(description);
-        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        parser.addPositionalArgument(command, QStringLiteral("The command."), command);
-        parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The FB file."));
-    }
-
-    // Parses args; on --help prints the help and exits 0. Returns the
-    // file name, or an empty string after reporting a usage error.
-    QString parse(const QStringList &args)
-    {
-        if (!parser.parse(args)) {
-            fail(parser.errorText());
-            return QString();
-        }
-        if (parser.isSet(help))
-            parser.showHelp(0);
-        const QStringList positional = parser.positionalArguments();
-        if (positional.size() != 2) {
-            fail(positional.size() < 2 ? QStringLiteral("missing FILE") : QStringLiteral("too many arguments"));
-            return QString();
-        }
-        return positional.at(1);
-    }
-};
-
-bool toInt(const QString &text, qint64 low, qint64 high, qint64 *value)
-{
-    bool ok = false;
-    const qint64 v = text.toLongLong(&ok);
-    if (!ok || v < low || v > high)
-        return false;
-    *value = v;
-    return true;
-}
 
 // "ROW" or "ROW:FIELD"; FIELD defaults to defaultField.
 bool parseFault(const QString &text, const QString &defaultField, FbGenerator::FieldFault *fault)
@@ -156,6 +104,7 @@ int runGen(const QStringList &args)
     const QCommandLineOption declared(QStringLiteral("declared-count"),
                                       QStringLiteral("Write N as fb_count instead of the true record count."), QStringLiteral("N"));
     p.addOptions({shots, channels, seed, firstFfid, polarity, groupInterval, shotInterval, vary, nan, inf, repeat, truncate, declared});
+    const PickFaultOptions pickFaults(p);
 
     const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
@@ -220,6 +169,9 @@ int runGen(const QStringList &args)
         r.shot = int(v);
         o.repeatedFfid.append(r);
     }
+
+    if (!pickFaults.read(p, &o, &error))
+        return fail(error);
 
     FbGenerator::Result result;
     if (!FbGenerator::writeFile(fileName, o, &result, &error))
@@ -409,7 +361,8 @@ int runCheck(const QStringList &args)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // Only the drawing commands need a GUI application.
+    const QScopedPointer<QCoreApplication> app(createApplication(argc, argv));
     QCoreApplication::setApplicationName(QStringLiteral("fbtool"));
 
     QStringList args = QCoreApplication::arguments();
@@ -418,6 +371,7 @@ int main(int argc, char *argv[])
     using Runner = int (*)(const QStringList &);
     const struct { const char *name; Runner run; } commands[] = {
         {"gen", runGen}, {"info", runInfo}, {"shots", runShots}, {"dump", runDump}, {"check", runCheck},
+        {"qc", runQc}, {"plot", runPlot}, {"map", runMap},
     };
     for (const auto &c : commands) {
         if (command == QLatin1String(c.name)) {
@@ -431,7 +385,7 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral("Makes, inspects and checks FB (first-break pick) files.\n\n")
                                      + QLatin1String(CommandSummary));
     const QCommandLineOption help = parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("gen, info, shots, dump or check."));
+    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("gen, info, shots, dump, check, qc, plot or map."));
     if (!parser.parse(args))
         return fail(parser.errorText());
     if (parser.isSet(help))
