@@ -27,6 +27,9 @@ extern const int shotConstantColumns[7];
 // The remaining columns, in the order the viewer fills them.
 extern const int perRecordColumns[9];
 
+// The record field a column shows. column must be in 0..Count-1.
+const FbLayout::Field &field(int column);
+
 // The text of a cell: integers in decimal, coordinates 'f' with 2
 // decimals, fb_time 'g' with 6 significant digits. Empty for a column
 // outside 0..Count-1.

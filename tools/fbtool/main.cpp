@@ -174,8 +174,9 @@ int runGen(const QStringList &args)
         return fail(error);
 
     FbGenerator::Result result;
-    if (!FbGenerator::writeFile(fileName, o, &result, &error))
-        return fail(error);
+    FbGenerator::FileWriter writer(o);
+    if (!writer.write(fileName, &result))
+        return fail(writer.errorString());
     out() << fileName << ": " << result.records << " records, " << o.shots << " shots of " << o.channels
           << " channels, " << result.fileSize << " bytes\n";
     return Ok;
@@ -349,11 +350,12 @@ int runCheck(const QStringList &args)
     if (fileName.isEmpty())
         return Failed;
 
+    FbCheck::FileCheck check(fileName);
+    check.setListLimit(cmd.parser.isSet(all) ? -1 : 50);
     FbCheck::Report report;
-    QString error;
-    if (!FbCheck::checkFile(fileName, &report, &error))
-        return fail(error);
-    out() << FbCheck::formatReport(fileName, report, cmd.parser.isSet(all) ? FbCheck::Report::MaxListed : 50);
+    if (!check.run(&report))
+        return fail(check.errorString());
+    FbCheck::writeReport(out(), fileName, report);
     return report.clean() ? Ok : Found;
 }
 
