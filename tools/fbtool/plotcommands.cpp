@@ -224,8 +224,9 @@ int runPlot(const QStringList &args)
     }
 
     QwtPlot plot;
-    setUpPlot(plot, QStringLiteral("Shot %1 > %2: ffid %2, %3 picks, %4 outliers")
-                        .arg(row + 1).arg(entry.ffid).arg(records.size()).arg(fit.outliers()), pixels);
+    const QString counts = QStringLiteral("%1 picks, %2 %3").arg(records.size()).arg(fit.outliers())
+                               .arg(QLatin1String(fit.outliers() == 1 ? "outlier" : "outliers"));
+    setUpPlot(plot, QStringLiteral("Shot %1 > %2: ffid %2, %3").arg(row + 1).arg(entry.ffid).arg(counts), pixels);
     plot.setAxisTitle(QwtPlot::xBottom, QStringLiteral("Offset (m), negative side to the left"));
     plot.setAxisTitle(QwtPlot::yLeft, velocity > 0
                           ? QStringLiteral("Reduced time t - |x|/%1 m/s (ms)").arg(velocity)
@@ -262,8 +263,7 @@ int runPlot(const QStringList &args)
     QString error;
     if (!render(plot, outName, pixels, &error))
         return fail(error);
-    out() << outName << ": shot " << (row + 1) << " > " << entry.ffid << ", " << records.size() << " picks, "
-          << fit.outliers() << " outliers\n";
+    out() << outName << ": shot " << (row + 1) << " > " << entry.ffid << ", " << counts << '\n';
     return Ok;
 }
 
