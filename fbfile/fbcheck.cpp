@@ -54,7 +54,8 @@ class Checker
 {
 public:
     Checker(Report &report, qint64 listLimit)
-        : m_report(report), m_columns(checkedColumns()), m_limit(listLimit < 0 ? std::numeric_limits<qint64>::max() : listLimit)
+        : m_report(report), m_columns(checkedColumns()),
+          m_limit(listLimit < 0 ? std::numeric_limits<qint64>::max() : listLimit)
     {
         m_report.minOffset = std::numeric_limits<qint32>::max();
         m_report.maxOffset = std::numeric_limits<qint32>::min();

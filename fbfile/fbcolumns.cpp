@@ -44,11 +44,8 @@ const FbLayout::Field &field(int column)
     return *byColumn[column];
 }
 
-QString cellText(const FbRecord &record, int column)
+QString fieldText(const FbLayout::Field &f, const FbRecord &record)
 {
-    if (column < 0 || column >= Count)
-        return QString();
-    const FbLayout::Field &f = field(column);
     switch (f.format) {
     case FbLayout::CellFormat::Decimal:
         return QString::number(record.*f.intMember);
@@ -58,6 +55,13 @@ QString cellText(const FbRecord &record, int column)
         return QString::number(static_cast<double>(record.*f.floatMember), 'g', 6);
     }
     return QString();
+}
+
+QString cellText(const FbRecord &record, int column)
+{
+    if (column < 0 || column >= Count)
+        return QString();
+    return fieldText(field(column), record);
 }
 
 bool sameValue(const FbRecord &a, const FbRecord &b, int column)

@@ -35,6 +35,9 @@ const FbLayout::Field &field(int column);
 // outside 0..Count-1.
 QString cellText(const FbRecord &record, int column);
 
+// The text of any record field in its cell format, fb_status included.
+QString fieldText(const FbLayout::Field &field, const FbRecord &record);
+
 // Exact equality of one column's values; a NaN never equals anything, not
 // even itself. Columns outside 0..Count-1 compare equal.
 bool sameValue(const FbRecord &a, const FbRecord &b, int column);

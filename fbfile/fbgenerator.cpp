@@ -281,7 +281,8 @@ QString validate(const Options &o)
         return QStringLiteral("the group and shot intervals must be at least 1");
     const qint64 records = static_cast<qint64>(o.shots) * o.channels;
     if (records > std::numeric_limits<qint32>::max())
-        return QStringLiteral("%1 shots of %2 channels exceed the records an FB file can number").arg(o.shots).arg(o.channels);
+        return QStringLiteral("%1 shots of %2 channels exceed the records an FB file can number")
+            .arg(o.shots).arg(o.channels);
     const qint64 stations = qMax<qint64>(o.channels, static_cast<qint64>(o.shots - 1) * o.shotInterval + 1);
     if (stations * o.groupInterval > std::numeric_limits<qint32>::max() / 2)
         return QStringLiteral("the line is too long for int32 offsets");

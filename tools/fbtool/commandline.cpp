@@ -3,22 +3,64 @@
 #include <cmath>
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace FbTool {
+
+const char *const Numbering =
+    "Shots are numbered by position from 1, as the viewer lists them (\"4 > 1004\" is shot 4, ffid 1004); "
+    "records are numbered from 1.";
+
+Output::Output()
+{
+    m_file.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
+    m_stream.setDevice(&m_file);
+}
+
+bool Output::ok() const
+{
+    return m_stream.status() == QTextStream::Ok && m_file.error() == QFileDevice::NoError;
+}
+
+bool Output::flush()
+{
+    m_stream.flush();
+    return ok();
+}
+
+Output &output()
+{
+    static Output o;
+    return o;
+}
 
 QTextStream &out()
 {
-    static QTextStream stream(stdout);
-    return stream;
+    return output().stream();
 }
 
 int fail(const QString &message)
 {
-    out().flush();
+    output().flush();
     // One line, whatever the message carries.
     QString line = message;
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
     std::fprintf(stderr, "fbtool: %s\n", qPrintable(line));
     return Failed;
+}
+
+int failWrite()
+{
+    return fail(QStringLiteral("cannot write to standard output: %1").arg(output().errorString()));
+}
+
+int usageError(const QCommandLineParser &parser)
+{
+    // The parser's sentences start with a capital; ours do not.
+    QString text = parser.errorText();
+    if (!text.isEmpty())
+        text[0] = text.at(0).toLower();
+    return fail(text);
 }
 
 CommandParser::CommandParser(const QString &command, const QString &description)
@@ -32,7 +74,7 @@ CommandParser::CommandParser(const QString &command, const QString &description)
 QString CommandParser::parse(const QStringList &args)
 {
     if (!parser.parse(args)) {
-        fail(parser.errorText());
+        usageError(parser);
         return QString();
     }
     if (parser.isSet(help))
@@ -62,6 +104,20 @@ bool toDouble(const QString &text, double *value)
     if (!ok || !std::isfinite(v))
         return false;
     *value = v;
+    return true;
+}
+
+bool openIndexed(const QString &fileName, ShotIndexScanner &scanner, QVector<ShotIndexEntry> *index)
+{
+    if (!scanner.open()) {
+        fail(QStringLiteral("%1: %2").arg(fileName, scanner.errorString()));
+        return false;
+    }
+    if (!scanner.recordCountFits()) {
+        fail(QStringLiteral("%1: %2 records, more than can be numbered").arg(fileName).arg(scanner.recordCount()));
+        return false;
+    }
+    *index = scanner.scan();
     return true;
 }
 

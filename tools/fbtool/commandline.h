@@ -1,10 +1,14 @@
 #ifndef FBTOOL_COMMANDLINE_H
 #define FBTOOL_COMMANDLINE_H
 
-// What every fbtool command shares: exit codes, standard output, the one-line
-// error report and the parser of "fbtool COMMAND FILE [options]".
+// What every fbtool command shares: exit codes, the viewer's numbering,
+// standard output that notices failed writes, the one-line error report,
+// the parser of "fbtool COMMAND FILE [options]" and the opening step.
+
+#include "shotindex.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -13,10 +17,32 @@ namespace FbTool {
 
 enum ExitCode { Ok = 0, Found = 1, Failed = 2 };
 
+extern const char *const Numbering;
+
+// Standard output through a QFile on the descriptor, so that a failed write
+// (a full disk, /dev/full, a closed pipe) is seen and reported.
+class Output
+{
+public:
+    Output();
+    QTextStream &stream() { return m_stream; }
+    // False once any write has failed.
+    bool ok() const;
+    bool flush();
+    QString errorString() const { return m_file.errorString(); }
+
+private:
+    QFile m_file;
+    QTextStream m_stream;
+};
+
+Output &output();
 QTextStream &out();
 
 // Prints "fbtool: MESSAGE" as one line on stderr and returns Failed.
 int fail(const QString &message);
+int failWrite();
+int usageError(const QCommandLineParser &parser);
 
 // A parser for one command: its name as the first positional argument, so
 // that the usage line reads "fbtool [options] COMMAND FILE".
@@ -36,6 +62,11 @@ struct CommandParser
 bool toInt(const QString &text, qint64 low, qint64 high, qint64 *value);
 // text as a finite number in C-locale notation.
 bool toDouble(const QString &text, double *value);
+
+// The one opening step of the commands that work shot by shot: the file's
+// header and its shot index. Reports and returns false when the file cannot
+// be indexed.
+bool openIndexed(const QString &fileName, ShotIndexScanner &scanner, QVector<ShotIndexEntry> *index);
 
 } // namespace FbTool
 

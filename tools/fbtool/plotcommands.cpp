@@ -116,22 +116,6 @@ void setUpPlot(QwtPlot &plot, const QString &title, const QSize &size)
     plot.resize(size);
 }
 
-// The index of a file, or a reported failure.
-bool openIndex(const QString &fileName, QVector<ShotIndexEntry> *index)
-{
-    ShotIndexScanner scanner(fileName);
-    if (!scanner.open()) {
-        fail(QStringLiteral("cannot open %1: %2").arg(fileName, scanner.errorString()));
-        return false;
-    }
-    if (!scanner.recordCountFits()) {
-        fail(QStringLiteral("%1 holds %2 records, more than can be numbered").arg(fileName).arg(scanner.recordCount()));
-        return false;
-    }
-    *index = scanner.scan();
-    return true;
-}
-
 } // namespace
 
 QCoreApplication *createApplication(int &argc, char **argv)
@@ -150,7 +134,8 @@ int runPlot(const QStringList &args)
     CommandParser cmd(QStringLiteral("plot"),
                       QStringLiteral("Draws one shot's picks against signed offset: each pick in its status colour "
                                      "(0 green, 1 magenta, other red), the fitted first-break curve of each side "
-                                     "as a line, outliers ringed. OUT ends in .png, .svg or .pdf."));
+                                     "as a line, outliers ringed. OUT ends in .png, .svg or .pdf.\n")
+                          + QLatin1String(Numbering));
     const QCommandLineOption shot(QStringLiteral("shot"), QStringLiteral("Shot position, 1-based as the viewer "
                                                                          "lists shots."), QStringLiteral("N"));
     const QCommandLineOption ffid(QStringLiteral("ffid"), QStringLiteral("The first shot with this ffid."),
@@ -185,8 +170,9 @@ int runPlot(const QStringList &args)
     if (!toDouble(p.value(outlierMs), &settings.outlierMs) || settings.outlierMs < 0)
         return fail(QStringLiteral("--outlier-ms: '%1' is not a time in ms").arg(p.value(outlierMs)));
 
+    ShotIndexScanner scanner(fileName);
     QVector<ShotIndexEntry> index;
-    if (!openIndex(fileName, &index))
+    if (!openIndexed(fileName, scanner, &index))
         return Failed;
     qint64 v = 0;
     int row = -1;
@@ -200,7 +186,7 @@ int runPlot(const QStringList &args)
         for (int k = 0; k < index.size() && row < 0; ++k)
             row = index.at(k).ffid == v ? k : -1;
         if (row < 0)
-            return fail(QStringLiteral("no shot with ffid %1 in %2").arg(v).arg(fileName));
+            return fail(QStringLiteral("%1: no shot with ffid %2").arg(fileName).arg(v));
     }
     const ShotIndexEntry &entry = index.at(row);
     const QVector<FbRecord> records = readShotRecords(fileName, entry.firstRecord, entry.lastRecord);
@@ -306,7 +292,7 @@ int runMap(const QStringList &args)
     PickQc::Analyzer analyzer(fileName);
     PickQc::Report report;
     if (!analyzer.run(&report))
-        return fail(QStringLiteral("cannot read %1: %2").arg(fileName, analyzer.errorString()));
+        return fail(QStringLiteral("%1: %2").arg(fileName, analyzer.errorString()));
 
     // Receivers: every distinct position, found in a second pass of bounded
     // chunks; positions closer than 0.5 m count as one.

@@ -226,9 +226,10 @@ int runQc(const QStringList &args)
                                      "source, flags picks far from the fitted curve (outliers) and pairs of shots "
                                      "whose reciprocal times disagree, and counts pick statuses, varying source "
                                      "attributes, repeated ffids and bad values.\n"
-                                     "Shots are named by their 1-based position and ffid, picks by their 1-based "
-                                     "record number.\n"
-                                     "Exit code 0 when nothing is found, 1 when something is, 2 on error."));
+                                     "Shots are named by position and ffid (\"shot 4 > 1004\"), picks by record "
+                                     "number, fb_no and channel.\n")
+                          + QLatin1String(Numbering)
+                          + QStringLiteral("\nExit code 0 when nothing is found, 1 when something is, 2 on error."));
     const QCommandLineOption outlierMs(QStringLiteral("outlier-ms"),
                                        QStringLiteral("Outlier threshold on |fb_time - model| in ms (default 8)."),
                                        QStringLiteral("T"), QStringLiteral("8"));
@@ -255,10 +256,11 @@ int runQc(const QStringList &args)
     PickQc::Analyzer analyzer(fileName, settings);
     PickQc::Report report;
     if (!analyzer.run(&report))
-        return fail(QStringLiteral("cannot read %1: %2").arg(fileName, analyzer.errorString()));
+        return fail(QStringLiteral("%1: %2").arg(fileName, analyzer.errorString()));
 
     printReport(out(), fileName, report);
-    out().flush();
+    if (!output().flush())
+        return failWrite();
     QString error;
     if (cmd.parser.isSet(csv) && !writeTables(cmd.parser.value(csv), report, &error))
         return fail(error);
