@@ -45,14 +45,17 @@ constexpr qint32 FirstStation = 1000;
 constexpr qint32 LineNumber = 101;
 constexpr double Datum = 350.0;
 
-// Three-layer refraction: weathering at 1.7 m/ms over refractors at 3.4
-// and 5.6 m/ms with intercept times of 61 and 222 ms; crossovers near 210 m
-// and 1390 m, so a 48-channel spread sees two segments and a long one three.
+// Three-layer refraction: a thin weathering layer at 1.7 m/ms, seen only
+// within about 17 m of the source, over refractors at 3.4 and 4.6 m/ms with
+// intercept times of 5 and 74 ms (second crossover near 900 m). A fitted
+// curve needs a few picks past a kink to bend there, so the slowness steps
+// are kept small enough that the picks just past a kink stay well within
+// the outlier threshold of the segment before it.
 constexpr double V1 = 1.7;
 constexpr double V2 = 3.4;
-constexpr double V3 = 5.6;
-constexpr double Intercept2Ms = 61.0;
-constexpr double Intercept3Ms = 222.0;
+constexpr double V3 = 4.6;
+constexpr double Intercept2Ms = 5.0;
+constexpr double Intercept3Ms = 74.0;
 // Kept small on purpose: the statics and the noise together must stay far
 // below the outlier and reciprocity thresholds that QC applies.
 constexpr double StaticPerMetre = 0.03 / V1;

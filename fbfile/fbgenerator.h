@@ -14,12 +14,15 @@
 //
 // Sources sit at receiver stations of the line (s_line/s_stat equal that
 // receiver's g_line/g_stat), and first breaks follow a three-layer
-// refraction curve of |offset| (direct wave at 1.7 m/ms, refractors at 3.4
-// and 5.6 m/ms, crossovers near 210 m and 1390 m) plus an elevation static
-// of at most about 1 ms at each end of the ray and uniform noise of
-// +-0.5 ms, rounded to 1/8 ms. A clean file therefore departs from a fitted
-// curve by under 2 ms and its reciprocal times agree within about 1.1 ms:
-// pick QC finds nothing in it, and each planted spike or shift stands out.
+// refraction curve of |offset| (a thin weathering layer at 1.7 m/ms seen
+// within about 17 m of the source, refractors at 3.4 and 4.6 m/ms with a
+// crossover near 900 m) plus an elevation static of at most about 1 ms at
+// each end of the ray and uniform noise of +-0.5 ms, rounded to 1/8 ms.
+// With the default 25 m group interval a clean file therefore departs from
+// a fitted curve by a few ms at most and its reciprocal times agree within
+// about 1.1 ms: pick QC finds nothing in it, and each planted spike or
+// shift stands out. (Much wider intervals leave several picks past a kink
+// that a fit cannot yet bend to, and those may be flagged.)
 namespace FbGenerator {
 
 // A fault that touches one field of one shot. shot is 0-based; column is

@@ -179,11 +179,11 @@ private slots:
         const QStringList s = shots.at(9);
         QCOMPARE(s.mid(0, 4), (QStringList{"10", "1010", "48", "1"}));
         QVERIFY2(s.at(4).toDouble() > 0 && s.at(4).toDouble() < 1.5, qPrintable("rms residual " + s.at(4)));
-        // Spreads reach 600 m: the farthest segment is the 3400 m/s refractor with a 61 ms intercept.
+        // Spreads reach 600 m: the farthest segment is the 3400 m/s refractor with a 5 ms intercept.
         for (int side : {5, 6})
             QVERIFY2(std::abs(s.at(side).toDouble() / 3400 - 1) < 0.05, qPrintable("velocity " + s.at(side)));
         for (int side : {7, 8})
-            QVERIFY2(std::abs(s.at(side).toDouble() - 61) < 4, qPrintable("intercept " + s.at(side)));
+            QVERIFY2(std::abs(s.at(side).toDouble() - 5) < 3, qPrintable("intercept " + s.at(side)));
 
         const auto pairs = table(csv + "/reciprocity.csv", "ffid_a,ffid_b,time_ab,time_ba,difference,flagged");
         QVERIFY(!pairs.isEmpty());

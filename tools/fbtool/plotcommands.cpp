@@ -8,6 +8,7 @@
 #include "shotrecords.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -27,6 +28,8 @@
 
 #include <cmath>
 #include <cstdio>
+
+#include <unistd.h>
 
 namespace FbTool {
 
@@ -126,6 +129,15 @@ QCoreApplication *createApplication(int &argc, char **argv)
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Without a session's runtime folder Qt warns on stderr, which would
+    // break the one-line error convention; a private one in the temp folder
+    // is what it would fall back to anyway.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QString runtime = QDir::tempPath() + QStringLiteral("/runtime-fbtool-") + QString::number(getuid());
+        if (QDir().mkpath(runtime) && QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner
+                                                                         | QFile::ExeOwner))
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    }
     return new QApplication(argc, argv);
 }
 
