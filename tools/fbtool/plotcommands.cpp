@@ -245,6 +245,7 @@ int runPlot(const QStringList &args)
         curve->setPen(QColor(0, 0, 200), 2);
         curve->setSamples(line);
         curve->setRenderHint(QwtPlotItem::RenderAntialiased);
+        curve->setLegendAttribute(QwtPlotCurve::LegendShowLine);
         curve->setItemAttribute(QwtPlotItem::Legend, side == PickQc::Negative || !fit.sides[0].judged);
         curve->attach(&plot);
     }
@@ -321,9 +322,13 @@ int runMap(const QStringList &args)
 
     QVector<QwtPoint3D> sources;
     QVector<QPointF> unfitted;
-    QRectF bounds;
-    const auto include = [&bounds](const QPointF &point) {
-        bounds = bounds.isNull() ? QRectF(point, QSizeF(0, 0)) : bounds.united(QRectF(point, QSizeF(0, 0)));
+    // Extent of everything drawn; QRectF cannot grow from a point.
+    double left = qInf(), right = -qInf(), bottom = qInf(), top = -qInf();
+    const auto include = [&](const QPointF &point) {
+        left = qMin(left, point.x());
+        right = qMax(right, point.x());
+        bottom = qMin(bottom, point.y());
+        top = qMax(top, point.y());
     };
     for (const QPointF &point : receivers)
         include(point);
@@ -371,7 +376,7 @@ int runMap(const QStringList &args)
     auto *sourceCurve = new QwtPlotSpectroCurve(QStringLiteral("source"));
     sourceCurve->setColorMap(colourMap());
     sourceCurve->setColorRange(range);
-    sourceCurve->setPenWidth(7);
+    sourceCurve->setPenWidth(5);
     sourceCurve->setSamples(sources);
     sourceCurve->attach(&plot);
     if (!unfitted.isEmpty())
@@ -380,10 +385,10 @@ int runMap(const QStringList &args)
 
     // Equal scale: the same metres per pixel on both axes. The canvas size
     // depends on the tick labels, which depend on the scales: settle twice.
-    if (bounds.isNull())
-        bounds = QRectF(0, 0, 1, 1);
-    const QPointF centre = bounds.center();
-    const double spanX = qMax(bounds.width(), 1.0) * 1.1, spanY = qMax(bounds.height(), 1.0) * 1.1;
+    if (left > right)
+        left = bottom = 0.0, right = top = 1.0;
+    const QPointF centre((left + right) / 2, (bottom + top) / 2);
+    const double spanX = qMax(right - left, 1.0) * 1.1, spanY = qMax(top - bottom, 1.0) * 1.1;
     for (int pass = 0; pass < 2; ++pass) {
         plot.updateLayout();
         const QSizeF canvas = plot.plotLayout()->canvasRect().size();
