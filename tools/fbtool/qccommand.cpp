@@ -15,7 +15,6 @@
 #include <cmath>
 #include <functional>
 #include <limits>
-#include <numeric>
 
 namespace FbTool {
 
@@ -56,15 +55,25 @@ QString shotName(const PickQc::Report &report, int shot)
     return QStringLiteral("shot %1 > %2").arg(shot + 1).arg(report.index.at(shot).ffid);
 }
 
-// Positions 0..count-1 of the `Listed` items with the highest key, highest first.
+// Positions 0..count-1 of the `Listed` items with the highest key, highest
+// first; a bounded selection, so a file of millions of shots costs no
+// second copy of its summaries.
 QVector<int> worst(int count, const std::function<double(int)> &key)
 {
-    QVector<int> rows(count);
-    std::iota(rows.begin(), rows.end(), 0);
-    const int listed = qMin(count, Listed);
-    std::partial_sort(rows.begin(), rows.begin() + listed, rows.end(),
-                      [&key](int a, int b) { return key(a) > key(b); });
-    rows.resize(listed);
+    QVector<QPair<double, int>> top;
+    for (int k = 0; k < count; ++k) {
+        const double v = key(k);
+        if (top.size() == Listed && !(v > top.last().first))
+            continue;
+        const auto at = std::upper_bound(top.begin(), top.end(), v,
+                                         [](double value, const QPair<double, int> &t) { return value > t.first; });
+        top.insert(at, qMakePair(v, k));
+        if (top.size() > Listed)
+            top.removeLast();
+    }
+    QVector<int> rows;
+    for (const auto &t : top)
+        rows.append(t.second);
     return rows;
 }
 
