@@ -148,8 +148,8 @@ int runPlot(const QStringList &args)
                                      "(0 green, 1 magenta, other red), the fitted first-break curve of each side "
                                      "as a line, outliers ringed. OUT ends in .png, .svg or .pdf.\n")
                           + QLatin1String(Numbering));
-    const QCommandLineOption shot(QStringLiteral("shot"), QStringLiteral("Shot position, 1-based as the viewer "
-                                                                         "lists shots."), QStringLiteral("N"));
+    const QCommandLineOption shot(QStringLiteral("shot"), QStringLiteral("The shot at position N (from 1)."),
+                                  QStringLiteral("N"));
     const QCommandLineOption ffid(QStringLiteral("ffid"), QStringLiteral("The first shot with this ffid."),
                                   QStringLiteral("F"));
     const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},

@@ -215,7 +215,7 @@ bool writeTables(const QString &dirName, const PickQc::Report &r, QString *error
                     }, error);
 }
 
-// "ROW:MS" or "ROW:CHANNEL:MS" into its numbers; ROW stays 1-based here.
+// "POS:MS" or "POS:CHANNEL:MS" into its numbers; POS stays 1-based here.
 bool splitFault(const QString &text, int numbers, qint64 *row, qint64 *channel, double *ms)
 {
     const QStringList parts = text.split(QLatin1Char(':'));
@@ -235,8 +235,7 @@ int runQc(const QStringList &args)
                                      "source, flags picks far from the fitted curve (outliers) and pairs of shots "
                                      "whose reciprocal times disagree, and counts pick statuses, varying source "
                                      "attributes, repeated ffids and bad values.\n"
-                                     "Shots are named by position and ffid (\"shot 4 > 1004\"), picks by record "
-                                     "number, fb_no and channel.\n")
+                                     "A pick is named by its record number, fb_no and channel.\n")
                           + QLatin1String(Numbering)
                           + QStringLiteral("\nExit code 0 when nothing is found, 1 when something is, 2 on error."));
     const QCommandLineOption outlierMs(QStringLiteral("outlier-ms"),
@@ -278,13 +277,13 @@ int runQc(const QStringList &args)
 
 PickFaultOptions::PickFaultOptions(QCommandLineParser &parser)
     : spike(QStringLiteral("spike"),
-            QStringLiteral("Pick of channel CHANNEL in shot ROW (1-based shot position) is off by MS ms, as a "
-                           "cycle skip; qc finds it as an outlier."),
-            QStringLiteral("ROW:CHANNEL:MS"))
+            QStringLiteral("The pick of channel CHANNEL in shot POS is off by MS ms, as a cycle skip; qc finds "
+                           "it as an outlier."),
+            QStringLiteral("POS:CHANNEL:MS"))
     , shift(QStringLiteral("shift"),
-            QStringLiteral("Every pick of shot ROW (1-based shot position) is late by MS ms, as a timing error; "
+            QStringLiteral("Every pick of shot POS is late by MS ms (early when negative), as a timing error; "
                            "qc finds it through reciprocity, not as outliers."),
-            QStringLiteral("ROW:MS"))
+            QStringLiteral("POS:MS"))
 {
     parser.addOptions({spike, shift});
 }
@@ -295,14 +294,14 @@ bool PickFaultOptions::read(const QCommandLineParser &parser, FbGenerator::Optio
     double ms = 0.0;
     for (const QString &text : parser.values(spike)) {
         if (!splitFault(text, 3, &row, &channel, &ms)) {
-            *error = QStringLiteral("--spike: '%1' is not ROW:CHANNEL:MS").arg(text);
+            *error = QStringLiteral("--spike: '%1' is not POS:CHANNEL:MS").arg(text);
             return false;
         }
         options->spikes.append({int(row - 1), int(channel), ms});
     }
     for (const QString &text : parser.values(shift)) {
         if (!splitFault(text, 2, &row, &channel, &ms)) {
-            *error = QStringLiteral("--shift: '%1' is not ROW:MS").arg(text);
+            *error = QStringLiteral("--shift: '%1' is not POS:MS").arg(text);
             return false;
         }
         options->shifts.append({int(row - 1), ms});

@@ -17,7 +17,7 @@ namespace FbTool {
 // be read or a CSV table cannot be written.
 int runQc(const QStringList &args);
 
-// gen's --spike ROW:CHANNEL:MS and --shift ROW:MS, shot rows 1-based.
+// gen's --spike POS:CHANNEL:MS and --shift POS:MS, shots by position from 1.
 struct PickFaultOptions
 {
     QCommandLineOption spike;
