@@ -3,7 +3,6 @@
 #include "fbcolumns.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cmath>
@@ -61,6 +60,7 @@ QcPass::QcPass(const QString &fileName, const Settings &settings, const Analyzer
     , m_settings(settings)
     , m_progress(progress)
     , m_cancel(cancel)
+    , m_reader(fileName)
 {
 }
 
@@ -81,28 +81,12 @@ void QcPass::setProgress(int percent)
 
 bool QcPass::open()
 {
-    const QFileInfo info(m_fileName);
-    if (!info.exists()) {
-        m_error = tr("%1 does not exist").arg(m_fileName);
+    if (!m_reader.open()) {
+        m_error = m_reader.errorString();
         return false;
     }
-    if (!info.isFile()) {
-        m_error = tr("%1 is not a regular file").arg(m_fileName);
-        return false;
-    }
-    m_file.setFileName(m_fileName);
-    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        m_error = tr("cannot open %1: %2").arg(m_fileName, m_file.errorString());
-        return false;
-    }
-    char bytes[FbLayout::HeaderSize] = {};
-    const qint64 got = m_file.read(bytes, FbLayout::HeaderSize);
-    if (got < 0) {
-        m_error = tr("cannot read %1: %2").arg(m_fileName, m_file.errorString());
-        return false;
-    }
-    m_report->header = FbLayout::decodeHeader(bytes, got);
-    m_report->recordCount = FbLayout::recordCount(m_file.size());
+    m_report->header = m_reader.header();
+    m_report->recordCount = m_reader.recordCount();
     if (m_report->recordCount == 0) {
         m_error = tr("%1 holds no complete record").arg(m_fileName);
         return false;
@@ -111,29 +95,6 @@ bool QcPass::open()
         m_error = tr("%1 holds more records than can be numbered").arg(m_fileName);
         return false;
     }
-    // About a mebibyte of whole records per read, as the index scan does.
-    m_blockRecords = std::max<qint64>(1, (qint64(1) << 20) / FbLayout::RecordSize);
-    return true;
-}
-
-bool QcPass::readRecords(qint64 first, qint64 count)
-{
-    const qint64 bytes = count * FbLayout::RecordSize;
-    if (m_block.size() < bytes)
-        m_block.resize(static_cast<int>(bytes));
-    if (!m_file.seek(FbLayout::recordPosition(static_cast<qint32>(first)))) {
-        std::fill(m_block.data(), m_block.data() + bytes, '\0');
-        return true;
-    }
-    const qint64 got = m_file.read(m_block.data(), bytes);
-    if (got < 0) {
-        m_error = tr("cannot read %1: %2").arg(m_fileName, m_file.errorString());
-        return false;
-    }
-    // A file that shrank under us reads short: the missing part reads as
-    // zeros, as every other reader of the file treats it.
-    if (got < bytes)
-        std::fill(m_block.data() + got, m_block.data() + bytes, '\0');
     return true;
 }
 
@@ -162,22 +123,20 @@ QcPass::Outcome QcPass::firstPass()
     const qint64 total = m_report->recordCount;
     m_shot.clear();
     qint32 shotFirst = 0;
-    for (qint64 first = 0; first < total; first += m_blockRecords) {
+    FbBlockReader::Block block;
+    while (m_reader.nextBlock(&block)) {
         if (cancelled())
             return Cancelled;
-        const qint64 count = std::min(m_blockRecords, total - first);
-        if (!readRecords(first, count))
-            return Failed;
-        const char *p = m_block.constData();
-        for (qint64 k = 0; k < count; ++k, p += FbLayout::RecordSize) {
+        const char *p = block.data;
+        for (qint64 k = 0; k < block.records; ++k, p += FbLayout::RecordSize) {
             if (!m_shot.empty() && FbLayout::decodeFfid(p) != m_shot.front().ffid) {
                 finishShot(m_shot.data(), static_cast<int>(m_shot.size()), shotFirst);
                 m_shot.clear();
-                shotFirst = static_cast<qint32>(first + k);
+                shotFirst = static_cast<qint32>(block.firstRecord + k);
             }
             m_shot.push_back(FbLayout::decodeRecord(p));
         }
-        setProgress(static_cast<int>((first + count) * FirstPassPercent / total));
+        setProgress(static_cast<int>((block.firstRecord + block.records) * FirstPassPercent / total));
     }
     finishShot(m_shot.data(), static_cast<int>(m_shot.size()), shotFirst);
     return Done;
@@ -185,28 +144,34 @@ QcPass::Outcome QcPass::firstPass()
 
 QcPass::Outcome QcPass::secondPass()
 {
+    // The shots to read again, in runs of neighbours read as one range.
     const std::vector<qint32> wanted = m_reciprocity.secondPassShots();
-    const qint64 total = m_report->recordCount;
-    qint64 bufferFirst = 0;
-    qint64 bufferCount = 0;
-    for (size_t w = 0; w < wanted.size(); ++w) {
-        if (cancelled())
-            return Cancelled;
-        const ShotIndexEntry &entry = m_report->index.at(wanted[w]);
-        const qint64 n = qint64(entry.lastRecord) - entry.firstRecord + 1;
-        if (entry.firstRecord < bufferFirst || entry.lastRecord >= bufferFirst + bufferCount) {
-            bufferFirst = entry.firstRecord;
-            bufferCount = std::min(std::max(n, m_blockRecords), total - bufferFirst);
-            if (!readRecords(bufferFirst, bufferCount))
-                return Failed;
-            setProgress(FirstPassPercent + static_cast<int>((100 - FirstPassPercent) * w / wanted.size()));
+    const QVector<ShotIndexEntry> &index = m_report->index;
+    for (size_t w = 0; w < wanted.size();) {
+        size_t end = w + 1;
+        while (end < wanted.size() && wanted[end] == wanted[end - 1] + 1)
+            ++end;
+        const qint64 first = index[wanted[w]].firstRecord;
+        m_reader.setRange(first, qint64(index[wanted[end - 1]].lastRecord) - first + 1);
+        size_t current = w;
+        m_shot.clear();
+        FbBlockReader::Block block;
+        while (m_reader.nextBlock(&block)) {
+            if (cancelled())
+                return Cancelled;
+            const char *p = block.data;
+            for (qint64 k = 0; k < block.records; ++k, p += FbLayout::RecordSize) {
+                m_shot.push_back(FbLayout::decodeRecord(p));
+                if (block.firstRecord + k < index[wanted[current]].lastRecord)
+                    continue;
+                m_reciprocity.complete(wanted[current], m_shot.data(), static_cast<int>(m_shot.size()),
+                                       m_settings.reciprocityMs, &m_report->pairs);
+                m_shot.clear();
+                ++current;
+            }
+            setProgress(FirstPassPercent + static_cast<int>((100 - FirstPassPercent) * current / wanted.size()));
         }
-        m_shot.resize(n);
-        const char *p = m_block.constData() + (entry.firstRecord - bufferFirst) * FbLayout::RecordSize;
-        for (qint64 k = 0; k < n; ++k, p += FbLayout::RecordSize)
-            m_shot[k] = FbLayout::decodeRecord(p);
-        m_reciprocity.complete(wanted[w], m_shot.data(), static_cast<int>(n), m_settings.reciprocityMs,
-                               &m_report->pairs);
+        w = end;
     }
     return Done;
 }

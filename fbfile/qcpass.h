@@ -1,11 +1,10 @@
 #ifndef QCPASS_H
 #define QCPASS_H
 
+#include "fbblockreader.h"
 #include "firstbreakfit.h"
 #include "pickqc.h"
 #include "reciprocity.h"
-
-#include <QFile>
 
 #include <vector>
 
@@ -29,7 +28,6 @@ public:
 
 private:
     bool open();
-    bool readRecords(qint64 first, qint64 count);
     bool cancelled() const;
     void setProgress(int percent);
     Outcome firstPass();
@@ -48,9 +46,7 @@ private:
     Report *m_report = nullptr;
     int m_percent = -1;
 
-    QFile m_file;
-    qint64 m_blockRecords = 0;
-    QByteArray m_block;
+    FbBlockReader m_reader;
 
     std::vector<FbRecord> m_shot;
     ShotFitter m_fitter;

@@ -17,6 +17,13 @@ Output::Output()
     m_stream.setDevice(&m_file);
 }
 
+bool Output::write(const QByteArray &bytes)
+{
+    m_stream.flush();
+    m_file.write(bytes);
+    return ok();
+}
+
 bool Output::ok() const
 {
     return m_stream.status() == QTextStream::Ok && m_file.error() == QFileDevice::NoError;

@@ -26,6 +26,8 @@ class Output
 public:
     Output();
     QTextStream &stream() { return m_stream; }
+    // Writes bytes after whatever text is pending; false once any write failed.
+    bool write(const QByteArray &bytes);
     // False once any write has failed.
     bool ok() const;
     bool flush();

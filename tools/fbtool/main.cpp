@@ -28,9 +28,9 @@
 #include <QTextStream>
 
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <limits>
-
 
 using namespace FbTool;
 
@@ -340,6 +340,35 @@ private:
     FbRecord m_minRecord, m_maxRecord;
 };
 
+// One field's padded text, made again only when the value changes: a shot's
+// source fields are the same in every record.
+class CellCache
+{
+public:
+    CellCache(const FbLayout::Field &field, int width) : m_field(field), m_width(width) {}
+    const QByteArray &text(const FbRecord &r)
+    {
+        quint32 bits;
+        if (m_field.type == FbLayout::FieldType::Int32)
+            bits = quint32(r.*m_field.intMember);
+        else
+            std::memcpy(&bits, &(r.*m_field.floatMember), sizeof bits);
+        if (!m_valid || bits != m_bits) {
+            m_text = FbColumns::fieldText(m_field, r).toLatin1().rightJustified(m_width);
+            m_bits = bits;
+            m_valid = true;
+        }
+        return m_text;
+    }
+
+private:
+    const FbLayout::Field &m_field;
+    int m_width;
+    bool m_valid = false;
+    quint32 m_bits = 0;
+    QByteArray m_text;
+};
+
 // Prints records first .. first + count - 1 block by block: memory stays
 // one block whatever the shot's size. Text is aligned in a first pass that
 // only measures. False, after saying why, when the file cannot be opened;
@@ -370,21 +399,31 @@ bool dumpRecords(const QString &fileName, qint64 first, qint64 count, bool asCsv
             widths[c] = measured.at(c).width();
     }
 
-    QTextStream &o = out();
-    const char *separator = asCsv ? "," : "  ";
+    const QByteArray separator = asCsv ? "," : "  ";
+    QByteArray text;
     for (int c = 0; c < fields.size(); ++c)
-        o << (c ? separator : "") << QString::fromLatin1(fields.at(c)->name).rightJustified(widths.at(c));
-    o << '\n';
+        text += (c ? separator : QByteArray()) + QByteArray(fields.at(c)->name).rightJustified(widths.at(c));
+    const int lineWidth = text.size();
+    text += '\n';
+    QVector<CellCache> cells;
+    for (int c = 0; c < fields.size(); ++c)
+        cells << CellCache(*fields.at(c), widths.at(c));
     reader.setRange(first, count);
     FbBlockReader::Block block;
-    while (reader.nextBlock(&block) && output().ok()) {
+    while (reader.nextBlock(&block) && output().write(text)) {
+        text.clear();
+        text.reserve(int(block.records * (lineWidth + 1)));
         for (qint64 k = 0; k < block.records; ++k) {
             const FbRecord r = FbLayout::decodeRecord(block.record(k));
-            for (int c = 0; c < fields.size(); ++c)
-                o << (c ? separator : "") << FbColumns::fieldText(*fields.at(c), r).rightJustified(widths.at(c));
-            o << '\n';
+            for (int c = 0; c < cells.size(); ++c) {
+                if (c)
+                    text += separator;
+                text += cells[c].text(r);
+            }
+            text += '\n';
         }
     }
+    output().write(text);
     return true;
 }
 
