@@ -278,12 +278,12 @@ private slots:
     void errors_data()
     {
         QTest::addColumn<QStringList>("args");
-        const QString file = m_small, png = m_dir.filePath("x.png");
+        const QString file = m_small, png = m_dir.filePath("x.png"), jpg = m_dir.filePath("x.jpg");
         QTest::newRow("qc, missing file") << QStringList{"qc", m_dir.filePath("missing.fb")};
         QTest::newRow("qc, threshold not a number") << QStringList{"qc", file, "--outlier-ms", "8ms"};
         QTest::newRow("qc, tables into a file") << QStringList{"qc", file, "--csv", file};
         QTest::newRow("plot, shot 0") << QStringList{"plot", file, "--shot", "0", "-o", png};
-        QTest::newRow("plot, unknown format") << QStringList{"plot", file, "--shot", "1", "-o", m_dir.filePath("x.jpg")};
+        QTest::newRow("plot, unknown format") << QStringList{"plot", file, "--shot", "1", "-o", jpg};
         QTest::newRow("map, unknown colouring") << QStringList{"map", file, "--color", "depth", "-o", png};
         QTest::newRow("gen, spike at shot 0") << QStringList{"gen", m_dir.filePath("g.fb"), "--shots", "2",
                                                              "--channels", "4", "--spike", "0:1:20"};
