@@ -77,6 +77,13 @@ QVector<int> worst(int count, const std::function<double(int)> &key)
     return rows;
 }
 
+// Says how many of a kind the text report left out.
+void more(QTextStream &o, qint64 total)
+{
+    if (total > Listed)
+        o << "  ... " << (total - Listed) << " more; --csv lists every one\n";
+}
+
 void printReport(QTextStream &o, const QString &fileName, const PickQc::Report &r)
 {
     const qint64 judged = r.status0 + r.status1 + r.statusOther - r.notJudged;
@@ -97,6 +104,7 @@ void printReport(QTextStream &o, const QString &fileName, const PickQc::Report &
           << ", channel " << x.channel << "), offset " << x.offset << ": fb_time " << decimal(x.fbTime, 3)
           << " ms, model " << decimal(x.modelTime, 2) << " ms, residual " << signedMs(x.residual) << " ms\n";
     }
+    more(o, r.outliers.size());
 
     const int flagged = r.flaggedPairs();
     o << "Reciprocal pairs: " << r.pairs.size() << " compared, " << flagged << " flagged\n";
@@ -108,6 +116,7 @@ void printReport(QTextStream &o, const QString &fileName, const PickQc::Report &
         o << "  " << shotName(r, p.shotA) << " and " << shotName(r, p.shotB) << ": " << decimal(p.timeAB, 2)
           << " against " << decimal(p.timeBA, 2) << " ms, difference " << decimal(p.difference, 2) << " ms\n";
     }
+    more(o, flagged);
 
     int fitted = 0;
     for (const PickQc::ShotSummary &s : r.shots)
@@ -130,6 +139,7 @@ void printReport(QTextStream &o, const QString &fileName, const PickQc::Report &
         o << "  " << shotName(r, v.shot) << ": " << FbColumns::titles[v.column] << " differs in " << v.differing
           << " records\n";
     }
+    more(o, r.sourceVariations.size());
     o << "Repeated ffids: " << r.repeatedFfids.size() << '\n';
     for (int k = 0; k < qMin(Listed, r.repeatedFfids.size()); ++k) {
         const PickQc::RepeatedFfid &f = r.repeatedFfids.at(k);
@@ -138,12 +148,14 @@ void printReport(QTextStream &o, const QString &fileName, const PickQc::Report &
             o << ' ' << (shot + 1);
         o << '\n';
     }
+    more(o, r.repeatedFfids.size());
     o << "Bad values (not finite, or negative times): " << r.badValues.size() << '\n';
     for (int k = 0; k < qMin(Listed, r.badValues.size()); ++k) {
         const PickQc::BadValue &b = r.badValues.at(k);
         o << "  " << shotName(r, b.shot) << ", record " << (qint64(b.record) + 1) << ": "
           << FbColumns::titles[b.column] << " = " << QString::number(b.value) << '\n';
     }
+    more(o, r.badValues.size());
 
     const int problems = r.outliers.size() + flagged + r.sourceVariations.size() + r.repeatedFfids.size()
                        + r.badValues.size();
