@@ -117,6 +117,21 @@ void printReport(QTextStream &o, const QString &fileName, const PickQc::Report &
           << " against " << decimal(p.timeBA, 2) << " ms, difference " << decimal(p.difference, 2) << " ms\n";
     }
     more(o, flagged);
+    if (flagged > 0) {
+        // A shot with a timing error disagrees with every neighbour, a bad
+        // pick with one: count flagged pairs per shot to tell them apart.
+        QVector<int> perShot(r.shots.size(), 0);
+        for (const PickQc::ReciprocalPair &p : r.pairs) {
+            if (p.flagged)
+                ++perShot[p.shotA], ++perShot[p.shotB];
+        }
+        o << "Shots in the most flagged pairs:\n";
+        for (int k : worst(perShot.size(), [&perShot](int k) { return double(perShot.at(k)); })) {
+            if (perShot.at(k) == 0)
+                break;
+            o << "  " << shotName(r, k) << ": " << perShot.at(k) << " flagged pairs\n";
+        }
+    }
 
     int fitted = 0;
     for (const PickQc::ShotSummary &s : r.shots)
