@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 namespace PickQc {
 
@@ -14,6 +15,8 @@ namespace {
 
 // The first pass's share of the progress; the second pass has the rest.
 constexpr int FirstPassPercent = 80;
+// Below this many picks in a block a second thread costs more than it saves.
+constexpr size_t MinThreadedPicks = 2048;
 
 // The source attributes that must not vary within a shot, as the viewer
 // checks them (the ffid cannot: it defines the shot).
@@ -109,6 +112,7 @@ QcPass::Outcome QcPass::run(Report *report)
     Outcome outcome = firstPass();
     if (outcome == Done)
         outcome = secondPass();
+    m_reciprocity.finish(&report->pairs);
     if (outcome == Cancelled)
         m_error = tr("cancelled");
     if (outcome != Done)
@@ -120,8 +124,12 @@ QcPass::Outcome QcPass::run(Report *report)
 
 QcPass::Outcome QcPass::firstPass()
 {
+    // Records are decoded into the batch; each block's complete shots are
+    // then judged, the current one carried over to the next block.
     const qint64 total = m_report->recordCount;
-    m_shot.clear();
+    m_batch.clear();
+    m_batchShots.clear();
+    size_t shotStart = 0;
     qint32 shotFirst = 0;
     FbBlockReader::Block block;
     while (m_reader.nextBlock(&block)) {
@@ -129,17 +137,67 @@ QcPass::Outcome QcPass::firstPass()
             return Cancelled;
         const char *p = block.data;
         for (qint64 k = 0; k < block.records; ++k, p += FbLayout::RecordSize) {
-            if (!m_shot.empty() && FbLayout::decodeFfid(p) != m_shot.front().ffid) {
-                finishShot(m_shot.data(), static_cast<int>(m_shot.size()), shotFirst);
-                m_shot.clear();
+            if (m_batch.size() > shotStart && FbLayout::decodeFfid(p) != m_batch[shotStart].ffid) {
+                m_batchShots.push_back(BatchShot{shotFirst, shotStart, m_batch.size() - shotStart});
+                shotStart = m_batch.size();
                 shotFirst = static_cast<qint32>(block.firstRecord + k);
             }
-            m_shot.push_back(FbLayout::decodeRecord(p));
+            m_batch.push_back(FbLayout::decodeRecord(p));
         }
+        if (block.firstRecord == 0)
+            reserveFor(m_batchShots.size(), block.records, total);
+        judgeBatch();
+        m_batch.erase(m_batch.begin(), m_batch.begin() + shotStart);
+        shotStart = 0;
         setProgress(static_cast<int>((block.firstRecord + block.records) * FirstPassPercent / total));
     }
-    finishShot(m_shot.data(), static_cast<int>(m_shot.size()), shotFirst);
+    m_batchShots.push_back(BatchShot{shotFirst, 0, m_batch.size()});
+    judgeBatch();
     return Done;
+}
+
+void QcPass::reserveFor(size_t shots, qint64 records, qint64 total)
+{
+    // The per-shot lists would otherwise grow by copies, which for millions
+    // of small shots costs more than the rest of the pass. The first block
+    // tells how large shots are; the room is only address space until used.
+    const double perRecord = double(shots) / double(records);
+    const qint64 expected = qMin<qint64>(total, qint64(perRecord * double(total) * 1.05) + 16);
+    m_report->index.reserve(int(expected));
+    m_report->shots.reserve(int(expected));
+}
+
+void QcPass::judgeBatch()
+{
+    const size_t shots = m_batchShots.size();
+    if (m_fits.size() < shots)
+        m_fits.resize(shots);
+    auto fitRange = [this](ShotFitter *fitter, size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) {
+            const BatchShot &b = m_batchShots[i];
+            fitter->fit(m_batch.data() + b.offset, static_cast<int>(b.records), m_settings, &m_fits[i]);
+        }
+    };
+    // The fits are independent and take most of the time: a second thread
+    // takes the later half of the picks while this one takes the first.
+    size_t split = shots;
+    if (shots >= 2 && m_batch.size() >= MinThreadedPicks) {
+        size_t picks = 0;
+        for (split = 0; split < shots && picks < m_batch.size() / 2; ++split)
+            picks += m_batchShots[split].records;
+    }
+    if (split < shots) {
+        std::thread worker(fitRange, &m_workerFitter, split, shots);
+        fitRange(&m_fitter, 0, split);
+        worker.join();
+    } else {
+        fitRange(&m_fitter, 0, shots);
+    }
+    for (size_t i = 0; i < shots; ++i) {
+        const BatchShot &b = m_batchShots[i];
+        finishShot(m_batch.data() + b.offset, static_cast<int>(b.records), b.firstRecord, m_fits[i]);
+    }
+    m_batchShots.clear();
 }
 
 QcPass::Outcome QcPass::secondPass()
@@ -176,7 +234,7 @@ QcPass::Outcome QcPass::secondPass()
     return Done;
 }
 
-void QcPass::finishShot(const FbRecord *records, int n, qint32 firstRecord)
+void QcPass::finishShot(const FbRecord *records, int n, qint32 firstRecord, const ShotFit &fit)
 {
     const qint32 shot = m_report->index.size();
     m_report->index.append(ShotIndexEntry{records[0].ffid, firstRecord, firstRecord + n - 1});
@@ -188,7 +246,7 @@ void QcPass::finishShot(const FbRecord *records, int n, qint32 firstRecord)
     summary.sLine = records[0].s_line;
     summary.sStat = records[0].s_stat;
     judgeValues(records, n, shot, firstRecord, &summary);
-    judgeFit(records, n, shot, firstRecord, &summary);
+    judgeFit(records, n, shot, firstRecord, fit, &summary);
     if (!sourceConstant(records, n))
         judgeSource(records, n, shot);
     for (int k = m_report->sourceVariations.size() - 1; k >= 0 && m_report->sourceVariations[k].shot == shot; --k)
@@ -257,14 +315,14 @@ void QcPass::judgeSource(const FbRecord *records, int n, qint32 shot)
     }
 }
 
-void QcPass::judgeFit(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, ShotSummary *summary)
+void QcPass::judgeFit(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, const ShotFit &fit,
+                      ShotSummary *summary)
 {
-    m_fitter.fit(records, n, m_settings, &m_fit);
     double sum = 0.0;
     int kept = 0;
     int judged = 0;
     for (int i = 0; i < n; ++i) {
-        const PickVerdict &v = m_fit.picks.at(i);
+        const PickVerdict &v = fit.picks.at(i);
         if (!v.judged)
             continue;
         ++judged;
@@ -277,12 +335,12 @@ void QcPass::judgeFit(const FbRecord *records, int n, qint32 shot, qint32 firstR
         m_report->outliers.append(Outlier{shot, firstRecord + i, r.fb_no, r.channel, r.offset, r.fb_time,
                                           v.model, v.residual});
     }
-    summary->outliers = m_fit.outliers();
+    summary->outliers = fit.outliers();
     summary->notJudged = n - judged;
     m_report->notJudged += n - judged;
     summary->rmsResidual = kept > 0 ? static_cast<float>(std::sqrt(sum / kept)) : float(NaN);
     for (int side = Negative; side <= Positive; ++side) {
-        const SideModel &model = m_fit.sides[side];
+        const SideModel &model = fit.sides[side];
         summary->velocity[side] = model.judged ? static_cast<float>(model.velocity) : float(NaN);
         summary->intercept[side] = model.judged ? static_cast<float>(model.intercept) : float(NaN);
     }

@@ -32,10 +32,13 @@ private:
     void setProgress(int percent);
     Outcome firstPass();
     Outcome secondPass();
-    void finishShot(const FbRecord *records, int n, qint32 firstRecord);
+    void reserveFor(size_t shots, qint64 records, qint64 total);
+    void judgeBatch();
+    void finishShot(const FbRecord *records, int n, qint32 firstRecord, const ShotFit &fit);
     void judgeSource(const FbRecord *records, int n, qint32 shot);
     void judgeValues(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, ShotSummary *summary);
-    void judgeFit(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, ShotSummary *summary);
+    void judgeFit(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, const ShotFit &fit,
+                  ShotSummary *summary);
     void findRepeatedFfids();
 
     QString m_fileName;
@@ -49,8 +52,19 @@ private:
     FbBlockReader m_reader;
 
     std::vector<FbRecord> m_shot;
+    // Complete shots of the current block (and the one still arriving),
+    // judged together so that two threads can share the fitting.
+    struct BatchShot
+    {
+        qint32 firstRecord;
+        size_t offset;
+        size_t records;
+    };
+    std::vector<FbRecord> m_batch;
+    std::vector<BatchShot> m_batchShots;
+    std::vector<ShotFit> m_fits;
     ShotFitter m_fitter;
-    ShotFit m_fit;
+    ShotFitter m_workerFitter;
     Reciprocity m_reciprocity;
     std::vector<int> m_valueOrder;
 };

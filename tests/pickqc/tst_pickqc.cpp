@@ -178,6 +178,10 @@ private slots:
         QTest::newRow("three layers, every fifth") << Curve::ThreeLayers << 5 << 0 << 2;
         QTest::newRow("three layers, every fifth, other noise") << Curve::ThreeLayers << 5 << 4 << 3;
         QTest::newRow("two layers, every sixth") << Curve::TwoLayers << 6 << 3 << 4;
+        // Two of the few direct-arrival picks wrong: the first model misses
+        // that segment and must find it again.
+        QTest::newRow("two layers, wrong picks in the direct arrival") << Curve::TwoLayers << 5 << 1 << 38;
+        QTest::newRow("three layers, wrong picks in the direct arrival") << Curve::ThreeLayers << 5 << 3 << 2;
     }
     void wrongPicksDoNotMoveModel()
     {
