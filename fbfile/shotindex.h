@@ -55,6 +55,8 @@ public:
     const FbFileHeader &header() const { return m_reader.header(); }
     qint64 fileSize() const { return m_reader.fileSize(); }
     qint64 recordCount() const { return m_reader.recordCount(); }
+    // Bytes after the last complete record: a partial record.
+    qint64 trailingBytes() const { return m_reader.trailingBytes(); }
     // The declared record count matches the one derived from the size.
     bool isComplete() const { return header().fb_count == recordCount(); }
     // Record numbers are held as int32; a file with more records than that

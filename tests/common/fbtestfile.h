@@ -19,25 +19,10 @@ inline QVector<FbRecord> recordsWithFfids(const QVector<qint32> &ffids)
     QVector<FbRecord> records;
     records.reserve(ffids.size());
     for (int i = 0; i < ffids.size(); ++i) {
-        FbRecord r;
-        r.ffid = ffids.at(i);
-        r.channel = i + 1;
-        r.fb_no = i;
-        r.offset = 10 * i - 100;
-        r.g_elev = 300 + i;
-        r.s_elev = 250;
-        r.s_depth = 12;
-        r.source_x = 1000.5f;
-        r.source_y = 2000.25f;
-        r.group_x = 1000.0f + 25.0f * i;
-        r.group_y = 2000.0f;
-        r.s_line = 7;
-        r.s_stat = 101;
-        r.g_line = 8;
-        r.g_stat = 200 + i;
-        r.fb_time = i / 4.0f;
-        r.fb_status = i % 3;
-        records.append(r);
+        // ffid, channel, offset, g_elev, s_elev, s_depth, source_x, source_y, group_x, group_y, s_line, s_stat,
+        // g_line, g_stat, (word 56), fb_time, fb_status, (word 68), fb_no
+        records.append(FbRecord{ffids.at(i), i + 1, 10 * i - 100, 300 + i, 250, 12, 1000.5f, 2000.25f,
+                                1000.0f + 25.0f * i, 2000.0f, 7, 101, 8, 200 + i, 0, i / 4.0f, i % 3, 0, i});
     }
     return records;
 }

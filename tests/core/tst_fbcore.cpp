@@ -36,7 +36,6 @@ private slots:
             "0000803E" "65000000" "E8030000" "66000000" "00000100" "00000000" "00004841" "FFFFFFFF" "00000000"
             "FFFFFF7F" "00000000" "00000000");
         QTest::newRow("10 bytes of header") << header.left(10) << FbFileHeader{2, 1, 100, 0} << FbRecord();
-        QTest::newRow("15 bytes of header") << header.left(15) << FbFileHeader{2, 1, 100, 500} << FbRecord();
         QTest::newRow("header and record") << header + record << FbFileHeader{2, 1, 100, 500}
             << FbRecord{0x04030201, 240, -350, 350, -10, 12, 1.5f, -2.0f, 100.0f, 0.25f, 101, 1000, 102, 65536,
                         0, 12.5f, -1, 0, 2147483647, 0, 0};
@@ -157,11 +156,10 @@ private slots:
         const float nan = float(qQNaN());
         using C = FbColumns::Column;
         using V = QVector<int>;
-        QTest::newRow("fb_time 0.25") << with(4, 0, &FbRecord::fb_time, 0.25f) << C::FbTime << "0.25" << V{};
         QTest::newRow("fb_time 5e-05") << with(4, 0, &FbRecord::fb_time, 0.00005f) << C::FbTime << "5e-05" << V{};
+        QTest::newRow("offset -350") << with(4, 0, &FbRecord::offset, -350) << C::Offset << "-350" << V{};
         QTest::newRow("source_x 1.5 in record 0") << with(4, 0, &FbRecord::source_x, 1.5f) << C::SourceX << "1.50"
                                                   << V{C::SourceX};
-        QTest::newRow("offset -350") << with(4, 0, &FbRecord::offset, -350) << C::Offset << "-350" << V{};
         QTest::newRow("s_line 8 in record 3") << with(4, 3, &FbRecord::s_line, 8) << C::SLine << "7" << V{C::SLine};
         QTest::newRow("NaN source_y in record 2") << with(4, 2, &FbRecord::source_y, nan) << C::SourceY << "2000.25"
                                                   << V{C::SourceY};

@@ -114,17 +114,24 @@ bool toDouble(const QString &text, double *value)
     return true;
 }
 
-bool openIndexed(const QString &fileName, ShotIndexScanner &scanner, QVector<ShotIndexEntry> *index)
+bool IndexedFile::parse(CommandParser &cmd, const QStringList &args)
 {
-    if (!scanner.open()) {
-        fail(QStringLiteral("%1: %2").arg(fileName, scanner.errorString()));
+    name = cmd.parse(args);
+    return !name.isEmpty();
+}
+
+bool IndexedFile::open()
+{
+    scanner.reset(new ShotIndexScanner(name));
+    if (!scanner->open()) {
+        fail(QStringLiteral("%1: %2").arg(name, scanner->errorString()));
         return false;
     }
-    if (!scanner.recordCountFits()) {
-        fail(QStringLiteral("%1: %2 records, more than can be numbered").arg(fileName).arg(scanner.recordCount()));
+    if (!scanner->recordCountFits()) {
+        fail(QStringLiteral("%1: %2 records, more than can be numbered").arg(name).arg(scanner->recordCount()));
         return false;
     }
-    *index = scanner.scan();
+    index = scanner->scan();
     return true;
 }
 

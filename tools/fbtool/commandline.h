@@ -13,6 +13,8 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <memory>
+
 namespace FbTool {
 
 enum ExitCode { Ok = 0, Found = 1, Failed = 2 };
@@ -65,10 +67,19 @@ bool toInt(const QString &text, qint64 low, qint64 high, qint64 *value);
 // text as a finite number in C-locale notation.
 bool toDouble(const QString &text, double *value);
 
-// The one opening step of the commands that work shot by shot: the file's
-// header and its shot index. Reports and returns false when the file cannot
-// be indexed.
-bool openIndexed(const QString &fileName, ShotIndexScanner &scanner, QVector<ShotIndexEntry> *index);
+// The one opening step of the commands that work shot by shot: the command
+// line, then the file's header and shot index.
+struct IndexedFile
+{
+    QString name;
+    std::unique_ptr<ShotIndexScanner> scanner;
+    QVector<ShotIndexEntry> index;
+
+    // False after reporting a usage error.
+    bool parse(CommandParser &cmd, const QStringList &args);
+    // False after reporting a file that cannot be indexed.
+    bool open();
+};
 
 } // namespace FbTool
 

@@ -218,23 +218,17 @@ int runGen(const QStringList &args)
 int runInfo(const QStringList &args)
 {
     CommandParser cmd(QStringLiteral("info"), QStringLiteral("Prints the summary of an FB file."));
-    const QString fileName = cmd.parse(args);
-    if (fileName.isEmpty())
+    IndexedFile file;
+    if (!file.parse(cmd, args) || !file.open())
         return Failed;
-
-    ShotIndexScanner scanner(fileName);
-    QVector<ShotIndexEntry> index;
-    if (!openIndexed(fileName, scanner, &index))
-        return Failed;
+    const ShotIndexScanner &scanner = *file.scanner;
     const FbFileHeader &h = scanner.header();
-    const qint64 trailing = scanner.fileSize() < FbLayout::HeaderSize
-        ? 0 : scanner.fileSize() - FbLayout::HeaderSize - scanner.recordCount() * FbLayout::RecordSize;
 
     QTextStream &o = out();
-    o << "File: " << fileName << '\n';
+    o << "File: " << file.name << '\n';
     o << "File size: " << scanner.fileSize() << " bytes\n";
     o << "Records: " << scanner.recordCount() << '\n';
-    o << "Shots: " << index.size() << '\n';
+    o << "Shots: " << file.index.size() << '\n';
     o << "Offset range: " << h.min_offset << " .. " << h.max_offset << '\n';
     o << "Polarity: " << (h.polarity > 0 ? "positive" : "negative") << " (" << h.polarity << ")\n";
     if (scanner.isComplete())
@@ -242,8 +236,8 @@ int runInfo(const QStringList &args)
     else
         o << "Declared count: " << h.fb_count << " MISMATCH: the file size gives " << scanner.recordCount()
           << " records\n";
-    if (trailing > 0)
-        o << "Partial record: " << trailing << " bytes after the last complete record\n";
+    if (scanner.trailingBytes() > 0)
+        o << "Partial record: " << scanner.trailingBytes() << " bytes after the last complete record\n";
     return Ok;
 }
 
@@ -256,14 +250,10 @@ int runShots(const QStringList &args)
                           + QLatin1String(Numbering) + QStringLiteral(" The last record is inclusive."));
     const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Comma-separated values with a title line."));
     cmd.parser.addOption(csv);
-    const QString fileName = cmd.parse(args);
-    if (fileName.isEmpty())
+    IndexedFile file;
+    if (!file.parse(cmd, args) || !file.open())
         return Failed;
-
-    ShotIndexScanner scanner(fileName);
-    QVector<ShotIndexEntry> index;
-    if (!openIndexed(fileName, scanner, &index))
-        return Failed;
+    const QVector<ShotIndexEntry> &index = file.index;
 
     QTextStream &o = out();
     const bool asCsv = cmd.parser.isSet(csv);
@@ -438,16 +428,15 @@ int runDump(const QStringList &args)
                                   QStringLiteral("F"));
     const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Comma-separated values with a title line."));
     cmd.parser.addOptions({shot, ffid, csv});
-    const QString fileName = cmd.parse(args);
-    if (fileName.isEmpty())
+    IndexedFile file;
+    if (!file.parse(cmd, args))
         return Failed;
     if (cmd.parser.isSet(shot) == cmd.parser.isSet(ffid))
         return fail(QStringLiteral("dump needs exactly one of --shot and --ffid"));
-
-    ShotIndexScanner scanner(fileName);
-    QVector<ShotIndexEntry> index;
-    if (!openIndexed(fileName, scanner, &index))
+    if (!file.open())
         return Failed;
+    const QString &fileName = file.name;
+    QVector<ShotIndexEntry> &index = file.index;
 
     qint64 v = 0;
     int row = -1;

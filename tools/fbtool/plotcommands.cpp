@@ -163,9 +163,10 @@ int runPlot(const QStringList &args)
                                        QStringLiteral("Outlier threshold in ms, as for qc (default 8)."),
                                        QStringLiteral("T"), QStringLiteral("8"));
     cmd.parser.addOptions({shot, ffid, output, reduce, size, outlierMs});
-    const QString fileName = cmd.parse(args);
-    if (fileName.isEmpty())
+    IndexedFile file;
+    if (!file.parse(cmd, args))
         return Failed;
+    const QString &fileName = file.name;
     const QCommandLineParser &p = cmd.parser;
     if (p.isSet(shot) == p.isSet(ffid))
         return fail(QStringLiteral("plot needs exactly one of --shot and --ffid"));
@@ -182,10 +183,9 @@ int runPlot(const QStringList &args)
     if (!toDouble(p.value(outlierMs), &settings.outlierMs) || settings.outlierMs < 0)
         return fail(QStringLiteral("--outlier-ms: '%1' is not a time in ms").arg(p.value(outlierMs)));
 
-    ShotIndexScanner scanner(fileName);
-    QVector<ShotIndexEntry> index;
-    if (!openIndexed(fileName, scanner, &index))
+    if (!file.open())
         return Failed;
+    const QVector<ShotIndexEntry> &index = file.index;
     qint64 v = 0;
     int row = -1;
     if (p.isSet(shot)) {
