@@ -45,11 +45,21 @@ constexpr qint32 FirstStation = 1000;
 constexpr qint32 LineNumber = 101;
 constexpr double Datum = 350.0;
 
-// Two-layer refraction: weathering at 1.7 m/ms over a refractor at
-// 3.4 m/ms, with an intercept time of 61 ms; crossover near 210 m.
+// Three-layer refraction: a thin weathering layer at 1.7 m/ms, seen only
+// within about 17 m of the source, over refractors at 3.4 and 4.6 m/ms with
+// intercept times of 5 and 74 ms (second crossover near 900 m). A fitted
+// curve needs a few picks past a kink to bend there, so the slowness steps
+// are kept small enough that the picks just past a kink stay well within
+// the outlier threshold of the segment before it.
 constexpr double V1 = 1.7;
 constexpr double V2 = 3.4;
-constexpr double InterceptMs = 61.0;
+constexpr double V3 = 4.6;
+constexpr double Intercept2Ms = 5.0;
+constexpr double Intercept3Ms = 74.0;
+// Kept small on purpose: the statics and the noise together must stay far
+// below the outlier and reciprocity thresholds that QC applies.
+constexpr double StaticPerMetre = 0.03 / V1;
+constexpr double NoiseMs = 0.5;
 
 // Source attributes other than ffid, which names the shot.
 bool isSourceColumn(int column)
@@ -132,6 +142,31 @@ void applyFaults(const Options &o, int shot, QVector<FbRecord> &records)
     }
 }
 
+// The pick time in ms at |offset| h. The elevation static is the same at
+// both ends of the ray, so swapping source and receiver keeps the time
+// (reciprocity) up to the noise.
+float firstBreak(double h, qint32 sourceElevation, qint32 receiverElevation, double noise)
+{
+    const double travel = std::min({h / V1, Intercept2Ms + h / V2, Intercept3Ms + h / V3});
+    const double statics = StaticPerMetre * ((sourceElevation - Datum) + (receiverElevation - Datum));
+    const double pick = std::max(0.5, travel + statics + noise);
+    return static_cast<float>(std::round(pick * 8.0) / 8.0);
+}
+
+void applyPickFaults(const Options &o, int shot, QVector<FbRecord> &records)
+{
+    for (const PickSpike &spike : o.spikes) {
+        if (spike.shot == shot)
+            records[spike.channel - 1].fb_time += static_cast<float>(spike.ms);
+    }
+    for (const ShotShift &shift : o.shifts) {
+        if (shift.shot != shot)
+            continue;
+        for (FbRecord &r : records)
+            r.fb_time += static_cast<float>(shift.ms);
+    }
+}
+
 void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &records)
 {
     records.resize(o.channels);
@@ -166,18 +201,15 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
         r.g_stat = FirstStation + station;
         r.fb_no = static_cast<qint32>(firstRecord + c + 1);
 
-        const double h = std::abs(static_cast<double>(r.offset));
-        const double travel = std::min(h / V1, InterceptMs + h / V2);
-        // Higher receivers see the break later: a half-weathering static.
-        const double elevationStatic = 0.5 * (r.g_elev - Datum) / V1;
-        const double pick = std::max(0.5, travel + elevationStatic + depth / V1 * 0.2 + random.jitter(1.2));
-        r.fb_time = static_cast<float>(std::round(pick * 8.0) / 8.0);
+        r.fb_time = firstBreak(std::abs(static_cast<double>(r.offset)), sourceElevation, r.g_elev,
+                               random.jitter(NoiseMs));
 
         // Mostly accepted picks, some rejected, a few of other kinds.
         const double u = random.uniform();
         r.fb_status = u < 0.75 ? 1 : u < 0.90 ? 0 : u < 0.97 ? 2 : -1;
     }
     applyFaults(o, shot, records);
+    applyPickFaults(o, shot, records);
 }
 
 QStringList fieldNames(bool (*fieldOk)(int))
@@ -198,6 +230,26 @@ QString checkFault(const FieldFault &f, const Options &o, const char *option, bo
     if (!fieldOk(f.column))
         return QStringLiteral("%1: the field must be one of %2")
             .arg(QLatin1String(option), fieldNames(fieldOk).join(QLatin1String(", ")));
+    return QString();
+}
+
+// Rows are reported 1-based: the command line names them so.
+QString validatePickFaults(const Options &o)
+{
+    for (const PickSpike &spike : o.spikes) {
+        if (spike.shot < 0 || spike.shot >= o.shots)
+            return QStringLiteral("--spike: shot %1 is not in 1..%2").arg(spike.shot + 1).arg(o.shots);
+        if (spike.channel < 1 || spike.channel > o.channels)
+            return QStringLiteral("--spike: channel %1 is not in 1..%2").arg(spike.channel).arg(o.channels);
+        if (!std::isfinite(spike.ms))
+            return QStringLiteral("--spike: the time must be finite");
+    }
+    for (const ShotShift &shift : o.shifts) {
+        if (shift.shot < 0 || shift.shot >= o.shots)
+            return QStringLiteral("--shift: shot %1 is not in 1..%2").arg(shift.shot + 1).arg(o.shots);
+        if (!std::isfinite(shift.ms))
+            return QStringLiteral("--shift: the time must be finite");
+    }
     return QString();
 }
 
@@ -266,6 +318,9 @@ QString validate(const Options &o)
             return QStringLiteral("--repeat-ffid: shots %1 and %2 are less than 2 apart")
                 .arg(repeat.source + 1).arg(repeat.shot + 1);
     }
+    const QString pickFaults = validatePickFaults(o);
+    if (!pickFaults.isEmpty())
+        return pickFaults;
     if (o.truncateBytes < 0 || o.truncateBytes > records * FbLayout::RecordSize)
         return QStringLiteral("--truncate must be between 0 and %1 bytes").arg(records * FbLayout::RecordSize);
     return QString();

@@ -2,13 +2,18 @@
 // command line. The library does the reading and writing; this file parses
 // arguments, calls it and prints.
 //
-// Exit codes: 0 success (and a clean check), 1 check found a problem,
+// Exit codes: 0 success (and a clean check or qc), 1 check or qc found a
+// problem,
 // 2 usage error, a file that cannot be read, or output that cannot be
 // written. Every failure is one line on stderr starting "fbtool: ".
 //
 // Numbering is the viewer's: shots by position from 1 ("4 > 1004" is shot
 // 4, ffid 1004), records from 1; a pick is named by its record number with
 // its fb_no, ffid and channel.
+
+#include "commandline.h"
+#include "plotcommands.h"
+#include "qccommand.h"
 
 #include "fbcheck.h"
 #include "fbcolumns.h"
@@ -17,6 +22,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QScopedPointer>
 #include <QFile>
 #include <QStringList>
 #include <QTextStream>
@@ -25,84 +31,10 @@
 #include <cstring>
 #include <cstdio>
 #include <limits>
-#include <memory>
 
-#include <unistd.h>
+using namespace FbTool;
 
 namespace {
-
-enum ExitCode { Ok = 0, Found = 1, Failed = 2 };
-
-const char *const Numbering =
-    "Shots are numbered by position from 1, as the viewer lists them (\"4 > 1004\" is shot 4, ffid 1004); "
-    "records are numbered from 1.";
-
-// Standard output through a QFile on the descriptor, so that a failed write
-// (a full disk, /dev/full, a closed pipe) is seen and reported.
-class Output
-{
-public:
-    Output()
-    {
-        m_file.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
-        m_stream.setDevice(&m_file);
-    }
-    QTextStream &stream() { return m_stream; }
-    // Writes bytes after whatever text is pending; false once any write failed.
-    bool write(const QByteArray &bytes)
-    {
-        m_stream.flush();
-        m_file.write(bytes);
-        return ok();
-    }
-    // False once any write has failed.
-    bool ok() const { return m_stream.status() == QTextStream::Ok && m_file.error() == QFileDevice::NoError; }
-    bool flush()
-    {
-        m_stream.flush();
-        return ok();
-    }
-    QString errorString() const { return m_file.errorString(); }
-
-private:
-    QFile m_file;
-    QTextStream m_stream;
-};
-
-Output &output()
-{
-    static Output o;
-    return o;
-}
-
-QTextStream &out()
-{
-    return output().stream();
-}
-
-int fail(const QString &message)
-{
-    output().flush();
-    // One line, whatever the message carries.
-    QString line = message;
-    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    std::fprintf(stderr, "fbtool: %s\n", qPrintable(line));
-    return Failed;
-}
-
-int failWrite()
-{
-    return fail(QStringLiteral("cannot write to standard output: %1").arg(output().errorString()));
-}
-
-int usageError(const QCommandLineParser &parser)
-{
-    // The parser's sentences start with a capital; ours do not.
-    QString text = parser.errorText();
-    if (!text.isEmpty())
-        text[0] = text.at(0).toLower();
-    return fail(text);
-}
 
 const char *const CommandSummary =
     "Commands:\n"
@@ -111,83 +43,11 @@ const char *const CommandSummary =
     "  shots   print the shot index\n"
     "  dump    print the records of one shot\n"
     "  check   quality-control report (exit 0 clean, 1 problems found)\n"
+    "  qc      pick QC: fitted curves, outliers, reciprocity (exit 0 clean, 1 found)\n"
+    "  plot    one shot's picks against offset with its fitted curve, as an image\n"
+    "  map     sources and receivers in map view, sources coloured by a QC value\n"
     "\n"
     "Run 'fbtool COMMAND --help' for the options of a command.";
-
-// A parser for one command: its name as the first positional argument, so
-// that the usage line reads "fbtool [options] COMMAND FILE".
-struct CommandParser
-{
-    QCommandLineParser parser;
-    QCommandLineOption help = parser.addHelpOption();
-
-    CommandParser(const QString &command, const QString &description)
-    {
-        parser.setApplicationDescription(description);
-        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        parser.addPositionalArgument(command, QStringLiteral("The command."), command);
-        parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The FB file."));
-    }
-
-    // Parses args; on --help prints the help and exits 0. Returns the
-    // file name, or an empty string after reporting a usage error.
-    QString parse(const QStringList &args)
-    {
-        if (!parser.parse(args)) {
-            usageError(parser);
-            return QString();
-        }
-        if (parser.isSet(help))
-            parser.showHelp(0);
-        const QStringList positional = parser.positionalArguments();
-        if (positional.size() != 2) {
-            fail(positional.size() < 2 ? QStringLiteral("missing FILE") : QStringLiteral("too many arguments"));
-            return QString();
-        }
-        return positional.at(1);
-    }
-};
-
-bool toInt(const QString &text, qint64 low, qint64 high, qint64 *value)
-{
-    bool ok = false;
-    const qint64 v = text.toLongLong(&ok);
-    if (!ok || v < low || v > high)
-        return false;
-    *value = v;
-    return true;
-}
-
-// The one opening step of info, shots and dump: the command line, then the
-// file's header and shot index.
-struct IndexedFile
-{
-    QString name;
-    std::unique_ptr<ShotIndexScanner> scanner;
-    QVector<ShotIndexEntry> index;
-
-    // False after reporting a usage error.
-    bool parse(CommandParser &cmd, const QStringList &args)
-    {
-        name = cmd.parse(args);
-        return !name.isEmpty();
-    }
-    // False after reporting a file that cannot be indexed.
-    bool open()
-    {
-        scanner.reset(new ShotIndexScanner(name));
-        if (!scanner->open()) {
-            fail(QStringLiteral("%1: %2").arg(name, scanner->errorString()));
-            return false;
-        }
-        if (!scanner->recordCountFits()) {
-            fail(QStringLiteral("%1: %2 records, more than can be numbered").arg(name).arg(scanner->recordCount()));
-            return false;
-        }
-        index = scanner->scan();
-        return true;
-    }
-};
 
 // ---------------------------------------------------------------- gen
 
@@ -335,13 +195,14 @@ int runGen(const QStringList &args)
                           + QLatin1String(Numbering) + QStringLiteral(" Fault options may be given more than once."));
     const GenOptions options;
     options.addTo(cmd.parser);
+    const PickFaultOptions pickFaults(cmd.parser);
     const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
         return Failed;
 
     FbGenerator::Options o;
     QString error;
-    if (!options.read(cmd.parser, &o, &error))
+    if (!options.read(cmd.parser, &o, &error) || !pickFaults.read(cmd.parser, &o, &error))
         return fail(error);
     FbGenerator::Result result;
     FbGenerator::FileWriter writer(o);
@@ -638,7 +499,8 @@ int runCheck(const QStringList &args)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // Only the drawing commands need a GUI application.
+    const QScopedPointer<QCoreApplication> app(createApplication(argc, argv));
     QCoreApplication::setApplicationName(QStringLiteral("fbtool"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SORV_VERSION));
 
@@ -648,6 +510,7 @@ int main(int argc, char *argv[])
     using Runner = int (*)(const QStringList &);
     const struct { const char *name; Runner run; } commands[] = {
         {"gen", runGen}, {"info", runInfo}, {"shots", runShots}, {"dump", runDump}, {"check", runCheck},
+        {"qc", runQc}, {"plot", runPlot}, {"map", runMap},
     };
     for (const auto &c : commands) {
         if (command == QLatin1String(c.name)) {
@@ -664,7 +527,7 @@ int main(int argc, char *argv[])
                                      + QLatin1String(CommandSummary));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("gen, info, shots, dump or check."));
+    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("gen, info, shots, dump, check, qc, plot or map."));
     if (!parser.parse(args))
         return usageError(parser);
     if (parser.isSet(help))

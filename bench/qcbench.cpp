@@ -1,0 +1,203 @@
+// qcbench: what a whole `fbtool qc` run costs against reading the same file.
+//
+// On two generated files of about 1.07 GB each, 53,000 shots of 240 picks
+// and 12,720,000 shots of one pick (nothing to fit, every shot a summary),
+// it runs `cat FILE` and `fbtool qc FILE` as whole processes with their
+// output thrown away, interleaved, after warming the page cache, and prints
+// the medians, the ratio qc / cat and the peak resident memory of each qc
+// process (the child's ru_maxrss). Goals: at most 2x cat, at most 256 MiB.
+
+#include "fbgenerator.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+QTextStream &out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+struct Sample
+{
+    double seconds = -1.0;   // negative: the process failed
+    qint64 peakKiB = 0;
+    int exitCode = -1;
+};
+
+// Runs program with args, stdout and stderr to /dev/null, and measures it.
+Sample runProcess(const QString &program, const QStringList &args)
+{
+    std::vector<QByteArray> words{program.toLocal8Bit()};
+    for (const QString &a : args)
+        words.push_back(a.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+
+    QElapsedTimer timer;
+    timer.start();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int devNull = open("/dev/null", O_WRONLY);
+        dup2(devNull, STDOUT_FILENO);
+        dup2(devNull, STDERR_FILENO);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    Sample sample;
+    int status = 0;
+    rusage usage {};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid)
+        return sample;
+    const double elapsed = timer.nsecsElapsed() / 1e9;
+    if (!WIFEXITED(status))
+        return sample;
+    sample.exitCode = WEXITSTATUS(status);
+    sample.seconds = elapsed;
+    sample.peakKiB = usage.ru_maxrss;
+    return sample;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+bool generate(const QString &fileName, int shots, int channels)
+{
+    FbGenerator::Options options;
+    options.shots = shots;
+    options.channels = channels;
+    options.shotInterval = channels > 1 ? 2 : 1;
+    FbGenerator::FileWriter writer(options);
+    QElapsedTimer timer;
+    timer.start();
+    if (!writer.write(fileName)) {
+        out() << "cannot generate: " << writer.errorString() << Qt::endl;
+        return false;
+    }
+    out() << "generated " << fileName << ": " << shots << " shots x " << channels << " picks in "
+          << QString::number(timer.nsecsElapsed() / 1e9, 'f', 1) << " s" << Qt::endl;
+    return true;
+}
+
+struct Row
+{
+    QString name;
+    qint64 bytes = 0;
+    double cat = 0.0;
+    double qc = 0.0;
+    qint64 peakKiB = 0;
+    int exitCode = -1;
+};
+
+// Medians of cat and qc on one file, interleaved so that both see the same
+// load on a shared machine.
+bool measure(const QString &fbtool, const QString &fileName, int repetitions, Row *row)
+{
+    const QString cat = QStringLiteral("/bin/cat");
+    for (int k = 0; k < 2; ++k)
+        runProcess(cat, {fileName});
+    std::vector<double> catTimes, qcTimes;
+    for (int k = 0; k < repetitions; ++k) {
+        const Sample c = runProcess(cat, {fileName});
+        const Sample q = runProcess(fbtool, {QStringLiteral("qc"), fileName});
+        if (c.seconds < 0 || q.seconds < 0 || q.exitCode > 1) {
+            out() << "a run failed on " << fileName << " (qc exit " << q.exitCode << ")" << Qt::endl;
+            return false;
+        }
+        catTimes.push_back(c.seconds);
+        qcTimes.push_back(q.seconds);
+        row->peakKiB = qMax(row->peakKiB, q.peakKiB);
+        row->exitCode = q.exitCode;
+        out() << "  " << row->name << " run " << (k + 1) << ": cat " << QString::number(c.seconds, 'f', 3)
+              << " s, qc " << QString::number(q.seconds, 'f', 3) << " s, " << q.peakKiB / 1024 << " MiB"
+              << Qt::endl;
+    }
+    row->bytes = QFileInfo(fileName).size();
+    row->cat = median(catTimes);
+    row->qc = median(qcTimes);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Whole fbtool qc runs against cat on two files of about 1 GB."));
+    parser.addHelpOption();
+    const QCommandLineOption repeat(QStringLiteral("repeat"), QStringLiteral("Runs of each (default 5)."),
+                                    QStringLiteral("N"), QStringLiteral("5"));
+    const QCommandLineOption dirOption(QStringLiteral("dir"),
+                                       QStringLiteral("Folder for the two files, kept and reused if present "
+                                                      "(default: a temporary folder; 2.2 GB free needed)."),
+                                       QStringLiteral("DIR"));
+    const QCommandLineOption tool(QStringLiteral("fbtool"), QStringLiteral("The fbtool to run (default: the one "
+                                                                           "beside this program)."),
+                                  QStringLiteral("PATH"));
+    parser.addOptions({repeat, dirOption, tool});
+    parser.process(app);
+    const int repetitions = qMax(1, parser.value(repeat).toInt());
+    const QString fbtool = parser.isSet(tool) ? parser.value(tool)
+                                              : QCoreApplication::applicationDirPath() + QStringLiteral("/fbtool");
+
+    QTemporaryDir temporary;
+    const QString dirName = parser.isSet(dirOption) ? parser.value(dirOption) : temporary.path();
+    if (!QDir().mkpath(dirName))
+        qFatal("no folder for the files");
+    const struct { const char *name; const char *file; int shots; int channels; } files[] = {
+        {"53,000 shots x 240", "shots240.fb", 53000, 240},
+        {"12,720,000 shots x 1", "shots1.fb", 12720000, 1},
+    };
+    std::vector<Row> rows;
+    for (const auto &f : files) {
+        const QString fileName = QDir(dirName).filePath(QLatin1String(f.file));
+        if (!QFileInfo::exists(fileName) && !generate(fileName, f.shots, f.channels))
+            return 1;
+        Row row;
+        row.name = QLatin1String(f.name);
+        if (!measure(fbtool, fileName, repetitions, &row))
+            return 1;
+        rows.push_back(row);
+    }
+
+    out() << "\nmedians of " << repetitions << " warm-cache runs, whole processes\n";
+    out() << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
+                 .arg(QStringLiteral("file"), -22).arg(QStringLiteral("bytes"), 12).arg(QStringLiteral("cat s"), 8)
+                 .arg(QStringLiteral("qc s"), 8).arg(QStringLiteral("qc/cat"), 7).arg(QStringLiteral("peak MiB"), 9)
+                 .arg(QStringLiteral("goals (2x, 256 MiB)"));
+    for (const Row &r : rows) {
+        const double ratio = r.qc / r.cat;
+        const double peakMiB = r.peakKiB / 1024.0;
+        out() << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
+                     .arg(r.name, -22).arg(r.bytes, 12).arg(r.cat, 8, 'f', 3).arg(r.qc, 8, 'f', 3)
+                     .arg(ratio, 7, 'f', 2).arg(peakMiB, 9, 'f', 1)
+                     .arg(QLatin1String(ratio <= 2.0 ? "time met" : "time MISSED")
+                          + QLatin1String(peakMiB <= 256.0 ? ", memory met" : ", memory MISSED"));
+    }
+    out() << "one-pick shots against 240-pick shots: qc " << QString::number(rows[1].qc / rows[0].qc, 'f', 2)
+          << "x the time\n";
+    return 0;
+}

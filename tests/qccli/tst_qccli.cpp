@@ -1,0 +1,306 @@
+// fbtool qc, plot and map run as programs on generated files: the faults
+// that gen plants are found where they were planted and nowhere else, the
+// CSV tables hold what the file holds, and the images show the picks.
+
+#include "fbcolumns.h"
+#include "shotrecords.h"
+
+#include <QColor>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QSize>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+struct Run { int exitCode = -1; QString out, err; }; // -1: did not finish normally
+struct Spike { int row; int channel; double ms; };    // row: 1-based shot position
+struct Shift { int row; double ms; };
+Q_DECLARE_METATYPE(QVector<Spike>)
+Q_DECLARE_METATYPE(QVector<Shift>)
+
+class TestQcCli : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_small;                                  // 20 shots x 48, a 40 ms spike at shot 10, channel 30
+
+    static Run fbtool(const QStringList &args)
+    {
+        QProcess process;
+        process.start(qEnvironmentVariable("FBTOOL"), args);
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+            return Run();
+        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
+                QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+    // The rows of a CSV table below its header, which must be `header`.
+    static QVector<QStringList> table(const QString &fileName, const QString &header)
+    {
+        QFile file(fileName);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            return {};
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        if (lines.value(0) != header) {
+            qWarning("%s starts with '%s'", qPrintable(fileName), qPrintable(lines.value(0)));
+            return {};
+        }
+        QVector<QStringList> rows;
+        for (int k = 1; k < lines.size(); ++k)
+            rows.append(lines.at(k).split(QLatin1Char(',')));
+        return rows;
+    }
+
+    // Shot `row` (1-based) of a generated file with `channels` picks per shot.
+    static QVector<FbRecord> shot(const QString &fileName, int row, int channels)
+    {
+        return readShotRecords(fileName, (row - 1) * channels, row * channels - 1);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_small = m_dir.filePath(QStringLiteral("small.fb"));
+        QCOMPARE(fbtool({"gen", m_small, "--shots", "20", "--channels", "48", "--spike", "10:30:40"}).exitCode, 0);
+    }
+
+    // 60 shots of 96 channels. Every spike must be an outlier at its pick
+    // with a residual near its size; other outliers at most 0.5% of the
+    // picks; every shifted shot in a flagged pair, none of its picks an
+    // outlier; and no flagged pair without a planted fault in it.
+    void plantedFaults_data()
+    {
+        QTest::addColumn<QVector<Spike>>("spikes");
+        QTest::addColumn<QVector<Shift>>("shifts");
+        QTest::addColumn<int>("exitCode");
+        QVector<Spike> cycleSkips;
+        for (int k = 0; k < 30; ++k)
+            cycleSkips.append({2 + 2 * k, 40 + 2 * (k % 8), 12.0 + 3 * k});
+        QTest::newRow("clean") << QVector<Spike>() << QVector<Shift>() << 0;
+        QTest::newRow("30 late picks, 12 to 99 ms") << cycleSkips << QVector<Shift>() << 1;
+        QTest::newRow("early pick at a far offset") << QVector<Spike>{{10, 90, -20.0}} << QVector<Shift>() << 1;
+        QTest::newRow("shot 7 ms late") << QVector<Spike>() << QVector<Shift>{{30, 7.0}} << 1;
+        QTest::newRow("two shots early and late") << QVector<Spike>() << QVector<Shift>{{5, -12.0}, {44, 9.0}} << 1;
+    }
+    void plantedFaults()
+    {
+        QFETCH(QVector<Spike>, spikes);
+        QFETCH(QVector<Shift>, shifts);
+        QFETCH(int, exitCode);
+        const int shots = 60, channels = 96;
+        const QString file = m_dir.filePath(QStringLiteral("planted.fb"));
+        const QString csv = m_dir.filePath(QStringLiteral("planted"));
+        QStringList gen{"gen", file, "--shots", QString::number(shots), "--channels", QString::number(channels)};
+        QSet<int> faulty;                              // ffids of shots with a planted fault
+        for (const Spike &s : spikes) {
+            gen << "--spike" << QStringLiteral("%1:%2:%3").arg(s.row).arg(s.channel).arg(s.ms);
+            faulty.insert(1000 + s.row);
+        }
+        for (const Shift &s : shifts) {
+            gen << "--shift" << QStringLiteral("%1:%2").arg(s.row).arg(s.ms);
+            faulty.insert(1000 + s.row);
+        }
+        QCOMPARE(fbtool(gen).exitCode, 0);
+        const Run qc = fbtool({"qc", file, "--csv", csv});
+        QCOMPARE(qc.exitCode, exitCode);
+
+        const auto outliers = table(csv + "/outliers.csv",
+                                    "shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual");
+        int unplanted = outliers.size();
+        for (const Spike &s : spikes) {
+            const auto at = std::find_if(outliers.begin(), outliers.end(), [&s](const QStringList &o) {
+                return o.at(0).toInt() == s.row && o.at(4).toInt() == s.channel;
+            });
+            QVERIFY2(at != outliers.end(), qPrintable(QStringLiteral("spike at shot %1, channel %2 not found")
+                                                          .arg(s.row).arg(s.channel)));
+            QVERIFY2(std::abs(at->at(8).toDouble() - s.ms) < 3.0,
+                     qPrintable(QStringLiteral("spike of %1 ms has residual %2").arg(s.ms).arg(at->at(8))));
+            --unplanted;
+        }
+        QVERIFY2(unplanted <= shots * channels / 200, qPrintable(QStringLiteral("%1 false outliers").arg(unplanted)));
+
+        const auto pairs = table(csv + "/reciprocity.csv", "ffid_a,ffid_b,time_ab,time_ba,difference,flagged");
+        QVERIFY2(!pairs.isEmpty(), "no reciprocal pair compared");
+        QSet<int> flaggedWithEarlier, flaggedWithLater;   // ffids flagged with a shot before, after them
+        for (const QStringList &p : pairs) {
+            if (p.at(5) != QLatin1String("1"))
+                continue;
+            const int a = p.at(0).toInt(), b = p.at(1).toInt();
+            QVERIFY2(faulty.contains(a) || faulty.contains(b),
+                     qPrintable(QStringLiteral("pair %1/%2 flagged without a planted fault").arg(a).arg(b)));
+            flaggedWithLater << a;
+            flaggedWithEarlier << b;
+        }
+        for (const Shift &s : shifts) {
+            // The whole shot moved, so its pairs on both sides of its source disagree.
+            QVERIFY2(flaggedWithEarlier.contains(1000 + s.row) && flaggedWithLater.contains(1000 + s.row),
+                     qPrintable(QStringLiteral("shifted shot %1 is not flagged on both sides").arg(s.row)));
+            for (const QStringList &o : outliers)
+                QVERIFY2(o.at(0).toInt() != s.row,
+                         qPrintable(QStringLiteral("shifted shot %1 has outlier channel %2").arg(s.row).arg(o.at(4))));
+        }
+    }
+
+    // The three tables of the small file: headers, and rows checked field
+    // by field against the records in the file.
+    void csvTables()
+    {
+        const QString csv = m_dir.filePath(QStringLiteral("tables"));
+        QCOMPARE(fbtool({"qc", m_small, "--csv", csv}).exitCode, 1);
+
+        const auto outliers = table(csv + "/outliers.csv",
+                                    "shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual");
+        QCOMPARE(outliers.size(), 1);
+        const QStringList o = outliers.first();
+        const FbRecord spiked = shot(m_small, 10, 48).at(29);
+        QCOMPARE(o.size(), 9);
+        QCOMPARE(o.at(0), QStringLiteral("10"));                          // shot position
+        QCOMPARE(o.at(1), QStringLiteral("1010"));
+        QCOMPARE(o.at(2), QStringLiteral("462"));                         // 9 shots of 48, then channel 30
+        QCOMPARE(o.at(3).toInt(), spiked.fb_no);
+        QCOMPARE(o.at(4), QStringLiteral("30"));
+        QCOMPARE(o.at(5).toInt(), spiked.offset);
+        QCOMPARE(o.at(6).toFloat(), spiked.fb_time);
+        QVERIFY2(std::abs(o.at(6).toDouble() - 40 - o.at(7).toDouble()) < 2.5, "model_time is not the unspiked time");
+        QVERIFY2(std::abs(o.at(6).toDouble() - o.at(7).toDouble() - o.at(8).toDouble()) < 0.002,
+                 "residual is not fb_time - model_time");
+
+        const auto shots = table(csv + "/shots.csv", "shot,ffid,picks,outliers,rms_residual,velocity_negative_side,"
+                                                     "velocity_positive_side,intercept_negative_side,"
+                                                     "intercept_positive_side");
+        QCOMPARE(shots.size(), 20);
+        // The first shot is end-on: nothing to fit behind its source.
+        QCOMPARE(shots.at(0).mid(0, 4), (QStringList{"1", "1001", "48", "0"}));
+        QCOMPARE(shots.at(0).at(5), QString());
+        QCOMPARE(shots.at(0).at(7), QString());
+        const QStringList s = shots.at(9);
+        QCOMPARE(s.mid(0, 4), (QStringList{"10", "1010", "48", "1"}));
+        QVERIFY2(s.at(4).toDouble() > 0 && s.at(4).toDouble() < 1.5, qPrintable("rms residual " + s.at(4)));
+        // Spreads reach 600 m: the farthest segment is the 3400 m/s refractor with a 5 ms intercept.
+        for (int side : {5, 6})
+            QVERIFY2(std::abs(s.at(side).toDouble() / 3400 - 1) < 0.05, qPrintable("velocity " + s.at(side)));
+        for (int side : {7, 8})
+            QVERIFY2(std::abs(s.at(side).toDouble() - 5) < 3, qPrintable("intercept " + s.at(side)));
+
+        const auto pairs = table(csv + "/reciprocity.csv", "ffid_a,ffid_b,time_ab,time_ba,difference,flagged");
+        QVERIFY(!pairs.isEmpty());
+        const QVector<FbRecord> a = shot(m_small, 1, 48), b = shot(m_small, 2, 48);
+        const auto timeAt = [](const QVector<FbRecord> &records, qint32 station) {
+            for (const FbRecord &r : records)
+                if (r.g_stat == station)
+                    return r.fb_time;
+            return -1.0f;
+        };
+        const auto p = std::find_if(pairs.begin(), pairs.end(), [](const QStringList &row) {
+            return row.at(0) == QLatin1String("1001") && row.at(1) == QLatin1String("1002");
+        });
+        QVERIFY2(p != pairs.end(), "shots 1 and 2 not compared");
+        QCOMPARE(p->at(2).toFloat(), timeAt(a, b.first().s_stat));
+        QCOMPARE(p->at(3).toFloat(), timeAt(b, a.first().s_stat));
+        QVERIFY(std::abs(p->at(4).toDouble() - std::abs(p->at(2).toDouble() - p->at(3).toDouble())) < 0.002);
+        for (const QStringList &row : pairs) {
+            QVERIFY2(row.at(0).toInt() < row.at(1).toInt(), qPrintable("pair out of file order: " + row.join(',')));
+            QCOMPARE(row.at(5) == QLatin1String("1"), row.at(4).toDouble() > 5.0);
+        }
+    }
+
+    // Each image is written in the asked format and size; a plot shows each
+    // status colour exactly when the shot has picks of that status.
+    void images_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("image");
+        QTest::addColumn<QByteArray>("magic");
+        QTest::addColumn<QSize>("size");                             // of a PNG
+        QTest::addColumn<int>("plottedShot");                        // whose status colours must show; 0: none
+        QTest::addColumn<QString>("said");
+        QTest::newRow("plot by position") << QStringList{"plot", "--shot", "10", "--size", "640x480"} << "p.png"
+                                          << QByteArray("\x89PNG") << QSize(640, 480) << 10 << "shot 10 > 1010";
+        QTest::newRow("plot by ffid, reduced") << QStringList{"plot", "--ffid", "1004", "--reduce", "3400"} << "p.png"
+                                               << QByteArray("\x89PNG") << QSize(1200, 800) << 4 << "shot 4 > 1004";
+        QTest::newRow("plot as SVG") << QStringList{"plot", "--shot", "1"} << "p.svg" << QByteArray("<?xml")
+                                     << QSize() << 0 << "48 picks";
+        QTest::newRow("map by rms") << QStringList{"map", "--color", "rms", "--size", "900x900"} << "m.png"
+                                    << QByteArray("\x89PNG") << QSize(900, 900) << 0 << "20 sources, 48 receivers";
+        QTest::newRow("map as PDF") << QStringList{"map"} << "m.pdf" << QByteArray("%PDF") << QSize() << 0
+                                    << "20 sources";
+    }
+    void images()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, image);
+        QFETCH(QByteArray, magic);
+        QFETCH(QSize, size);
+        QFETCH(int, plottedShot);
+        QFETCH(QString, said);
+        const QString path = m_dir.filePath(image);
+        QFile::remove(path);
+        args.insert(1, m_small);
+        const Run run = fbtool(args + QStringList{"-o", path});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.contains(said), qPrintable(run.out));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.read(magic.size()), magic);
+        if (!size.isValid())
+            return;
+        const QImage picture(path);
+        QCOMPARE(picture.size(), size);
+        if (plottedShot == 0)
+            return;
+        // The viewer's colours at alpha 120 over white, with a little room for rounding.
+        const struct { FbColumns::PickClass pickClass; QColor colour; } looks[] = {
+            {FbColumns::PickClass::Status0, QColor(135, 255, 135)},
+            {FbColumns::PickClass::Status1, QColor(255, 135, 255)},
+            {FbColumns::PickClass::Other, QColor(255, 135, 135)}};
+        for (const auto &look : looks) {
+            int picks = 0, pixels = 0;
+            for (const FbRecord &r : shot(m_small, plottedShot, 48))
+                picks += FbColumns::pickClass(r.fb_status) == look.pickClass ? 1 : 0;
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x) {
+                    const QColor c = picture.pixelColor(x, y);
+                    pixels += std::abs(c.red() - look.colour.red()) + std::abs(c.green() - look.colour.green())
+                              + std::abs(c.blue() - look.colour.blue()) < 12 ? 1 : 0;
+                }
+            QVERIFY2((pixels >= 10 * picks) && (picks > 0 || pixels == 0),
+                     qPrintable(QStringLiteral("%1 pixels of %2 for %3 picks")
+                                    .arg(pixels).arg(look.colour.name()).arg(picks)));
+        }
+    }
+
+    // Exit code 2 and one line on stderr.
+    void errors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        const QString file = m_small, png = m_dir.filePath("x.png"), jpg = m_dir.filePath("x.jpg");
+        QTest::newRow("qc, missing file") << QStringList{"qc", m_dir.filePath("missing.fb")};
+        QTest::newRow("qc, threshold not a number") << QStringList{"qc", file, "--outlier-ms", "8ms"};
+        QTest::newRow("qc, tables into a file") << QStringList{"qc", file, "--csv", file};
+        QTest::newRow("plot, shot 0") << QStringList{"plot", file, "--shot", "0", "-o", png};
+        QTest::newRow("plot, unknown format") << QStringList{"plot", file, "--shot", "1", "-o", jpg};
+        QTest::newRow("map, unknown colouring") << QStringList{"map", file, "--color", "depth", "-o", png};
+        QTest::newRow("gen, spike at shot 0") << QStringList{"gen", m_dir.filePath("g.fb"), "--shots", "2",
+                                                             "--channels", "4", "--spike", "0:1:20"};
+        QTest::newRow("gen, spike past the channels") << QStringList{"gen", m_dir.filePath("g.fb"), "--shots", "2",
+                                                                     "--channels", "4", "--spike", "1:5:20"};
+        QTest::newRow("gen, shift without a time") << QStringList{"gen", m_dir.filePath("g.fb"), "--shots", "2",
+                                                                  "--channels", "4", "--shift", "1"};
+    }
+    void errors()
+    {
+        QFETCH(QStringList, args);
+        const Run run = fbtool(args);
+        QCOMPARE(run.exitCode, 2);
+        QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
+        QVERIFY2(run.err.startsWith(QLatin1String("fbtool: ")), qPrintable(run.err));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQcCli)
+#include "tst_qccli.moc"
