@@ -1,0 +1,102 @@
+#ifndef FIRSTBREAKFIT_H
+#define FIRSTBREAKFIT_H
+
+#include "pickqc.h"
+
+#include <vector>
+
+// The robust first-break curve of one side of a shot, and the split of a
+// shot's picks into sides. Internal to the QC pass and fitShot(): both call
+// the same code, so that a shot judged on its own gets the pass's verdict.
+namespace PickQc {
+
+// Fits a continuous, increasing, piecewise-linear time(|offset|) with 1 to 3
+// segments to the picks of one side.
+//
+// Method: the picks are ordered by |offset|; a running median of their times
+// gives a first robust curve, whose residuals decide which picks take part.
+// Then, a few times over, a least-squares hinge model is fitted to the
+// picks that take part, the breakpoints chosen from a coarse grid of pick
+// positions and refined by halving steps; prefix sums make each trial cost
+// the same whatever the number of picks. The picks are then re-chosen by
+// their residuals to that model (3.5 robust standard deviations, at least
+// 1.5 ms, at most the outlier threshold) until the choice settles. The
+// number of segments minimises a Bayesian information criterion, so that a
+// clean two- or three-layer curve gets its kinks and noise does not buy one.
+//
+// Reuses its buffers: one fitter judges every side of a file without
+// allocating per pick.
+class FirstBreakFitter
+{
+public:
+    // Fits the n picks (absOffset[i], time[i]), all finite, in any order, and
+    // writes the model into *model (segments, knots, velocity, intercept; not
+    // the counts) and the model time of pick i into modelTimes[i]. n must be
+    // at least MinPicksPerSide.
+    void fit(const double *absOffset, const double *time, int n, double cutCeilingMs,
+             SideModel *model, double *modelTimes);
+
+private:
+    struct Sums
+    {
+        double w, u, uu, t, ut, tt;
+    };
+    struct Candidate
+    {
+        int segments = 0;
+        int k1 = 0;
+        int k2 = 0;
+        double sse = 0.0;
+        double coef[4] = {};
+        bool valid = false;
+    };
+
+    void order(const double *absOffset, const double *time, int n);
+    void initialWeights(double cutCeilingMs);
+    void prefixSums();
+    Candidate evaluate(int segments, int k1, int k2) const;
+    double score(const Candidate &c) const;
+    Candidate bestModel() const;
+    Candidate refine(Candidate c, int which, int step) const;
+    double modelAtSorted(const Candidate &c, double u) const;
+    // Re-chooses the picks that take part from the residuals; true when the
+    // choice changed.
+    bool reweight(const Candidate &c, double cutCeilingMs);
+    double cutFromResiduals(double cutCeilingMs);
+
+    int m_n = 0;
+    double m_h0 = 0.0;      // smallest |offset|
+    double m_scale = 1.0;   // |offset| range, so that u runs over [0, 1]
+    std::vector<int> m_order;
+    std::vector<double> m_u;
+    std::vector<double> m_t;
+    std::vector<double> m_w;
+    std::vector<double> m_r;
+    std::vector<double> m_work;
+    std::vector<Sums> m_sums;
+};
+
+// Splits a shot's picks into sides and fits each side; the heart of
+// fitShot() and of the pass.
+class ShotFitter
+{
+public:
+    void fit(const FbRecord *records, int n, const Settings &settings, ShotFit *out);
+
+private:
+    FirstBreakFitter m_fitter;
+    std::vector<qint8> m_side;
+    std::vector<int> m_members;
+    std::vector<double> m_h;
+    std::vector<double> m_t;
+    std::vector<double> m_model;
+};
+
+// Sides of a shot: by the sign of the offset, or, when no offset is
+// negative, by the receiver's position relative to the source along the
+// spread's main direction. sides[i] receives the Side of record i.
+void splitSides(const FbRecord *records, int n, qint8 *sides);
+
+} // namespace PickQc
+
+#endif // FIRSTBREAKFIT_H

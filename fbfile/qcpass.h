@@ -1,0 +1,64 @@
+#ifndef QCPASS_H
+#define QCPASS_H
+
+#include "firstbreakfit.h"
+#include "pickqc.h"
+#include "reciprocity.h"
+
+#include <QFile>
+
+#include <vector>
+
+// The QC pass behind PickQc::Analyzer::run(): one sequential read of the
+// records in blocks that builds the index, judges each shot as its last
+// record arrives, gathers the file statistics and the reciprocal times of
+// each shot at the sources before it; then, only for the shots that sit in
+// a later shot's spread, a second read for their times at those sources.
+// Holds one shot's records at a time.
+namespace PickQc {
+
+class QcPass
+{
+public:
+    enum Outcome { Done, Failed, Cancelled };
+
+    QcPass(const QString &fileName, const Settings &settings, const Analyzer::Progress &progress,
+           const std::atomic_bool *cancel);
+    Outcome run(Report *report);
+    QString errorString() const { return m_error; }
+
+private:
+    bool open();
+    bool readRecords(qint64 first, qint64 count);
+    bool cancelled() const;
+    void setProgress(int percent);
+    Outcome firstPass();
+    Outcome secondPass();
+    void finishShot(const FbRecord *records, int n, qint32 firstRecord);
+    void judgeSource(const FbRecord *records, int n, qint32 shot);
+    void judgeValues(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, ShotSummary *summary);
+    void judgeFit(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, ShotSummary *summary);
+    void findRepeatedFfids();
+
+    QString m_fileName;
+    Settings m_settings;
+    Analyzer::Progress m_progress;
+    const std::atomic_bool *m_cancel = nullptr;
+    QString m_error;
+    Report *m_report = nullptr;
+    int m_percent = -1;
+
+    QFile m_file;
+    qint64 m_blockRecords = 0;
+    QByteArray m_block;
+
+    std::vector<FbRecord> m_shot;
+    ShotFitter m_fitter;
+    ShotFit m_fit;
+    Reciprocity m_reciprocity;
+    std::vector<int> m_valueOrder;
+};
+
+} // namespace PickQc
+
+#endif // QCPASS_H

@@ -1,0 +1,340 @@
+#include "reciprocity.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace PickQc {
+
+namespace {
+
+// Two consecutive receivers bracket a source only this close together,
+// in median receiver spacings.
+constexpr double MaxGapSpacings = 1.5;
+// How far off the segment between them the source may sit, in spacings.
+constexpr double LateralSpacings = 0.5;
+// Grid cells for finding sources near a spread, in receiver spacings: a
+// spread then touches a handful of cells.
+constexpr double CellSpacings = 64.0;
+// A box over more cells than this is searched by looking at every source.
+constexpr qint64 MaxCells = 4096;
+
+bool finite(double x, double y)
+{
+    return std::isfinite(x) && std::isfinite(y);
+}
+
+qint64 cellOf(double coordinate, double cell)
+{
+    // Far-off garbage coordinates share the outermost cells.
+    constexpr double limit = 1e12;
+    return static_cast<qint64>(std::floor(qBound(-limit, coordinate / cell, limit)));
+}
+
+quint64 cellKey(qint64 cx, qint64 cy)
+{
+    return (static_cast<quint64>(static_cast<quint32>(cx)) << 32) | static_cast<quint32>(cy);
+}
+
+} // namespace
+
+void SpreadView::build(const FbRecord *records, int n)
+{
+    m_records = records;
+
+    // Receivers by station; a spread usually arrives in station order.
+    m_byStation.resize(n);
+    for (int i = 0; i < n; ++i)
+        m_byStation[i] = i;
+    auto stationLess = [records](int a, int b) {
+        const FbRecord &ra = records[a], &rb = records[b];
+        return ra.g_line != rb.g_line ? ra.g_line < rb.g_line : ra.g_stat < rb.g_stat;
+    };
+    if (!std::is_sorted(m_byStation.begin(), m_byStation.end(), stationLess))
+        std::stable_sort(m_byStation.begin(), m_byStation.end(), stationLess);
+    m_lines.clear();
+    for (int k = 0; k < n; ++k) {
+        const FbRecord &r = records[m_byStation[k]];
+        if (m_lines.empty() || m_lines.back().line != r.g_line)
+            m_lines.push_back(LineRange{r.g_line, r.g_stat, r.g_stat});
+        else
+            m_lines.back().maxStat = r.g_stat;
+    }
+
+    // Receivers along the spread's main direction.
+    m_along.clear();
+    double mx = 0.0, my = 0.0;
+    for (int i = 0; i < n; ++i) {
+        if (!finite(records[i].group_x, records[i].group_y))
+            continue;
+        m_along.push_back(i);
+        mx += records[i].group_x;
+        my += records[i].group_y;
+    }
+    m_spacing = 0.0;
+    const int m = static_cast<int>(m_along.size());
+    if (m < 2)
+        return;
+    mx /= m;
+    my /= m;
+    double sxx = 0.0, sxy = 0.0, syy = 0.0;
+    m_minX = m_maxX = records[m_along[0]].group_x;
+    m_minY = m_maxY = records[m_along[0]].group_y;
+    for (int i : m_along) {
+        const double x = records[i].group_x, y = records[i].group_y;
+        sxx += (x - mx) * (x - mx);
+        sxy += (x - mx) * (y - my);
+        syy += (y - my) * (y - my);
+        m_minX = std::min(m_minX, x);
+        m_maxX = std::max(m_maxX, x);
+        m_minY = std::min(m_minY, y);
+        m_maxY = std::max(m_maxY, y);
+    }
+    const double angle = 0.5 * std::atan2(2.0 * sxy, sxx - syy);
+    m_dirX = std::cos(angle);
+    m_dirY = std::sin(angle);
+    m_originX = mx;
+    m_originY = my;
+    auto along = [this, records](int i) {
+        return (records[i].group_x - m_originX) * m_dirX + (records[i].group_y - m_originY) * m_dirY;
+    };
+    bool ascending = true;
+    for (int k = 1; k < m && ascending; ++k)
+        ascending = along(m_along[k - 1]) <= along(m_along[k]);
+    if (!ascending)
+        std::stable_sort(m_along.begin(), m_along.end(), [&along](int a, int b) { return along(a) < along(b); });
+    m_position.resize(m);
+    for (int k = 0; k < m; ++k)
+        m_position[k] = along(m_along[k]);
+
+    m_gaps.clear();
+    for (int k = 1; k < m; ++k) {
+        const FbRecord &a = records[m_along[k - 1]], &b = records[m_along[k]];
+        const double gap = std::hypot(double(b.group_x) - a.group_x, double(b.group_y) - a.group_y);
+        if (gap > 0.0)
+            m_gaps.push_back(gap);
+    }
+    if (m_gaps.empty())
+        return;
+    const size_t mid = m_gaps.size() / 2;
+    std::nth_element(m_gaps.begin(), m_gaps.begin() + mid, m_gaps.end());
+    m_spacing = m_gaps[mid];
+}
+
+bool SpreadView::box(double *minX, double *maxX, double *minY, double *maxY) const
+{
+    if (!(m_spacing > 0.0))
+        return false;
+    const double tolerance = LateralSpacings * m_spacing;
+    *minX = m_minX - tolerance;
+    *maxX = m_maxX + tolerance;
+    *minY = m_minY - tolerance;
+    *maxY = m_maxY + tolerance;
+    return true;
+}
+
+double SpreadView::timeAt(qint32 line, qint32 stat, double x, double y) const
+{
+    const FbRecord *records = m_records;
+    const auto hit = std::lower_bound(m_byStation.begin(), m_byStation.end(), std::make_pair(line, stat),
+                                      [records](int i, const std::pair<qint32, qint32> &key) {
+                                          const FbRecord &r = records[i];
+                                          return r.g_line != key.first ? r.g_line < key.first
+                                                                       : r.g_stat < key.second;
+                                      });
+    if (hit != m_byStation.end() && records[*hit].g_line == line && records[*hit].g_stat == stat) {
+        const double t = records[*hit].fb_time;
+        return std::isfinite(t) ? t : NaN;
+    }
+
+    if (!(m_spacing > 0.0) || !finite(x, y))
+        return NaN;
+    const double p = (x - m_originX) * m_dirX + (y - m_originY) * m_dirY;
+    const int m = static_cast<int>(m_position.size());
+    int k = static_cast<int>(std::upper_bound(m_position.begin(), m_position.end(), p) - m_position.begin()) - 1;
+    if (k == m - 1 && p == m_position[k])
+        --k;
+    if (k < 0 || k >= m - 1)
+        return NaN;
+    const FbRecord &a = records[m_along[k]], &b = records[m_along[k + 1]];
+    const double ex = double(b.group_x) - a.group_x, ey = double(b.group_y) - a.group_y;
+    const double gap = std::hypot(ex, ey);
+    if (gap > MaxGapSpacings * m_spacing)
+        return NaN;
+    double lambda = 0.0;
+    if (gap > 0.0)
+        lambda = qBound(0.0, ((x - a.group_x) * ex + (y - a.group_y) * ey) / (gap * gap), 1.0);
+    const double lateral = std::hypot(x - (a.group_x + lambda * ex), y - (a.group_y + lambda * ey));
+    if (lateral > LateralSpacings * m_spacing)
+        return NaN;
+    const double t = a.fb_time + lambda * (double(b.fb_time) - a.fb_time);
+    return std::isfinite(t) ? t : NaN;
+}
+
+void Reciprocity::reset(const QVector<ShotSummary> *shots)
+{
+    m_shots = shots;
+    m_indexed = 0;
+    m_lines.clear();
+    m_lastSources = nullptr;
+    m_cell = 0.0;
+    m_gridded = 0;
+    m_grid.clear();
+    m_pending.clear();
+    m_start.clear();
+}
+
+void Reciprocity::indexSources(qint32 upTo)
+{
+    for (; m_indexed < upTo; ++m_indexed) {
+        const ShotSummary &s = m_shots->at(m_indexed);
+        if (!m_lastSources || m_lastLine != s.sLine) {
+            auto it = m_lines.find(s.sLine);
+            if (it == m_lines.end()) {
+                it = m_lines.emplace(s.sLine, LineSources()).first;
+                it->second.minStat = it->second.maxStat = s.sStat;
+            }
+            m_lastLine = s.sLine;
+            m_lastSources = &it->second;
+        }
+        LineSources &sources = *m_lastSources;
+        sources.minStat = std::min(sources.minStat, s.sStat);
+        sources.maxStat = std::max(sources.maxStat, s.sStat);
+        // Sources usually come in station order: then the list stays
+        // sorted as it grows.
+        const std::pair<qint32, qint32> entry(s.sStat, m_indexed);
+        if (sources.tail.empty() && (sources.sorted.empty() || sources.sorted.back() <= entry))
+            sources.sorted.push_back(entry);
+        else
+            sources.tail.push_back(entry);
+    }
+}
+
+void Reciprocity::gridSources(qint32 upTo, double spacingHint)
+{
+    if (m_cell <= 0.0)
+        m_cell = CellSpacings * spacingHint;
+    for (; m_gridded < upTo; ++m_gridded) {
+        const ShotSummary &s = m_shots->at(m_gridded);
+        if (!finite(s.sourceX, s.sourceY))
+            continue;
+        const qint64 cx = cellOf(s.sourceX, m_cell);
+        const qint64 cy = cellOf(s.sourceY, m_cell);
+        m_grid[cellKey(cx, cy)].push_back(m_gridded);
+    }
+}
+
+void Reciprocity::candidates(const SpreadView &view, qint32 shot)
+{
+    m_found.clear();
+    indexSources(shot);
+    for (const SpreadView::LineRange &range : view.lines()) {
+        auto it = m_lines.find(range.line);
+        if (it == m_lines.end())
+            continue;
+        LineSources &sources = it->second;
+        if (sources.maxStat < range.minStat || sources.minStat > range.maxStat)
+            continue;
+        if (!sources.tail.empty()) {
+            std::sort(sources.tail.begin(), sources.tail.end());
+            const size_t middle = sources.sorted.size();
+            sources.sorted.insert(sources.sorted.end(), sources.tail.begin(), sources.tail.end());
+            std::inplace_merge(sources.sorted.begin(), sources.sorted.begin() + middle, sources.sorted.end());
+            sources.tail.clear();
+        }
+        auto from = std::lower_bound(sources.sorted.begin(), sources.sorted.end(),
+                                     std::make_pair(range.minStat, qint32(-1)));
+        for (; from != sources.sorted.end() && from->first <= range.maxStat; ++from)
+            m_found.push_back(from->second);
+    }
+
+    double minX, maxX, minY, maxY;
+    if (view.box(&minX, &maxX, &minY, &maxY)) {
+        gridSources(shot, view.spacing());
+        const qint64 cx0 = cellOf(minX, m_cell);
+        const qint64 cx1 = cellOf(maxX, m_cell);
+        const qint64 cy0 = cellOf(minY, m_cell);
+        const qint64 cy1 = cellOf(maxY, m_cell);
+        auto inBox = [&](qint32 b) {
+            const ShotSummary &s = m_shots->at(b);
+            return s.sourceX >= minX && s.sourceX <= maxX && s.sourceY >= minY && s.sourceY <= maxY;
+        };
+        if ((cx1 - cx0 + 1) * (cy1 - cy0 + 1) > MaxCells) {
+            for (qint32 b = 0; b < shot; ++b)
+                if (inBox(b))
+                    m_found.push_back(b);
+        } else {
+            for (qint64 cx = cx0; cx <= cx1; ++cx) {
+                for (qint64 cy = cy0; cy <= cy1; ++cy) {
+                    const auto it = m_grid.find(cellKey(cx, cy));
+                    if (it == m_grid.end())
+                        continue;
+                    for (qint32 b : it->second)
+                        if (inBox(b))
+                            m_found.push_back(b);
+                }
+            }
+        }
+    }
+    std::sort(m_found.begin(), m_found.end());
+    m_found.erase(std::unique(m_found.begin(), m_found.end()), m_found.end());
+}
+
+void Reciprocity::addShot(qint32 shot, const FbRecord *records, int n)
+{
+    if (n <= 0)
+        return;
+    m_view.build(records, n);
+    candidates(m_view, shot);
+    for (qint32 a : m_found) {
+        const ShotSummary &s = m_shots->at(a);
+        const double t = m_view.timeAt(s.sLine, s.sStat, s.sourceX, s.sourceY);
+        if (std::isfinite(t))
+            m_pending.push_back(Pending{a, shot, static_cast<float>(t)});
+    }
+}
+
+std::vector<qint32> Reciprocity::secondPassShots()
+{
+    // Entries arrive by later shot; order them by earlier shot, keeping the
+    // later shots ascending within each (a counting sort).
+    const qint32 shots = m_shots->size();
+    m_start.assign(shots + 1, 0);
+    for (const Pending &p : m_pending)
+        ++m_start[p.a + 1];
+    for (qint32 s = 0; s < shots; ++s)
+        m_start[s + 1] += m_start[s];
+    std::vector<Pending> ordered(m_pending.size());
+    std::vector<qint32> next(m_start.begin(), m_start.end() - 1);
+    for (const Pending &p : m_pending)
+        ordered[next[p.a]++] = p;
+    m_pending.swap(ordered);
+
+    std::vector<qint32> wanted;
+    for (qint32 s = 0; s < shots; ++s)
+        if (m_start[s + 1] > m_start[s])
+            wanted.push_back(s);
+    return wanted;
+}
+
+void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, double toleranceMs,
+                           QVector<ReciprocalPair> *pairs)
+{
+    m_view.build(records, n);
+    for (qint32 k = m_start[shot]; k < m_start[shot + 1]; ++k) {
+        const Pending &p = m_pending[k];
+        const ShotSummary &s = m_shots->at(p.b);
+        const double t = m_view.timeAt(s.sLine, s.sStat, s.sourceX, s.sourceY);
+        if (!std::isfinite(t))
+            continue;
+        ReciprocalPair pair;
+        pair.shotA = shot;
+        pair.shotB = p.b;
+        pair.timeAB = static_cast<float>(t);
+        pair.timeBA = p.timeBA;
+        pair.difference = std::abs(pair.timeAB - pair.timeBA);
+        pair.flagged = pair.difference > toleranceMs;
+        pairs->append(pair);
+    }
+}
+
+} // namespace PickQc

@@ -1,0 +1,108 @@
+#ifndef RECIPROCITY_H
+#define RECIPROCITY_H
+
+#include "pickqc.h"
+
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+// Reciprocal times for the QC pass. Shots A (earlier) and B (later) form a
+// pair when each one's spread holds the other's source. A spread holds a
+// source at a receiver whose (g_line, g_stat) is the source's (s_line,
+// s_stat); failing that, between two consecutive receivers (ordered along
+// the spread) at most 1.5 median receiver spacings apart whose segment
+// passes within half a spacing of the source, the time then interpolated.
+//
+// The pass shows each shot B once, in file order, when every earlier source
+// is known: B's times at those sources are taken at once. A's time at B's
+// source needs A's records again; secondPassShots() names the shots to read
+// again, and complete() turns each into pairs.
+namespace PickQc {
+
+// One shot's receivers, arranged to find its time at a source.
+class SpreadView
+{
+public:
+    void build(const FbRecord *records, int n);
+    // The shot's pick time at a source: at the receiver on the source's
+    // station, else interpolated; NaN when neither exists or a time used is
+    // not finite.
+    double timeAt(qint32 line, qint32 stat, double x, double y) const;
+
+    struct LineRange
+    {
+        qint32 line;
+        qint32 minStat;
+        qint32 maxStat;
+    };
+    const std::vector<LineRange> &lines() const { return m_lines; }
+    // Where a bracketed source can be: the receivers' box grown by the
+    // tolerance. False when the spread cannot bracket anything.
+    bool box(double *minX, double *maxX, double *minY, double *maxY) const;
+    // Median distance between neighbouring receivers; 0 when unknown.
+    double spacing() const { return m_spacing; }
+
+private:
+    const FbRecord *m_records = nullptr;
+    std::vector<int> m_byStation;
+    std::vector<LineRange> m_lines;
+    std::vector<int> m_along;
+    std::vector<double> m_position;
+    std::vector<double> m_gaps;
+    double m_originX = 0.0, m_originY = 0.0;
+    double m_dirX = 1.0, m_dirY = 0.0;
+    double m_spacing = 0.0;
+    double m_minX = 0.0, m_maxX = 0.0, m_minY = 0.0, m_maxY = 0.0;
+};
+
+class Reciprocity
+{
+public:
+    // Starts over for a file whose summaries grow in *shots as it is read.
+    void reset(const QVector<ShotSummary> *shots);
+    // Shot (its summary already in *shots) with its records, in file order.
+    void addShot(qint32 shot, const FbRecord *records, int n);
+    // The shots to read again, ascending.
+    std::vector<qint32> secondPassShots();
+    // Shot's records read again: appends its complete pairs, by later shot.
+    void complete(qint32 shot, const FbRecord *records, int n, double toleranceMs,
+                  QVector<ReciprocalPair> *pairs);
+
+private:
+    struct Pending
+    {
+        qint32 a;
+        qint32 b;
+        float timeBA;
+    };
+    struct LineSources
+    {
+        std::vector<std::pair<qint32, qint32>> sorted; // (s_stat, shot)
+        std::vector<std::pair<qint32, qint32>> tail;   // appended since the last merge
+        qint32 minStat = 0;
+        qint32 maxStat = 0;
+    };
+    void indexSources(qint32 upTo);
+    void gridSources(qint32 upTo, double spacingHint);
+    void candidates(const SpreadView &view, qint32 shot);
+
+    const QVector<ShotSummary> *m_shots = nullptr;
+    qint32 m_indexed = 0;
+    std::unordered_map<qint32, LineSources> m_lines;
+    qint32 m_lastLine = 0;
+    LineSources *m_lastSources = nullptr;
+
+    double m_cell = 0.0;
+    qint32 m_gridded = 0;
+    std::unordered_map<quint64, std::vector<qint32>> m_grid;
+
+    SpreadView m_view;
+    std::vector<qint32> m_found;
+    std::vector<Pending> m_pending;
+    std::vector<qint32> m_start; // per shot: its first pending entry once sorted by a
+};
+
+} // namespace PickQc
+
+#endif // RECIPROCITY_H
