@@ -57,7 +57,7 @@ QVector<FbRecord> plantedSurvey()
             r.s_elev = 100;
             r.s_depth = 5;
             const double x = std::abs(r.offset);
-            r.fb_time = float(std::min(x / 1.5, 40.0 + x / 3.0)); // ms: 1500 and 3000 m/s
+            r.fb_time = float(std::min(x / 1.2, 125.0 + x / 3.0)); // ms: 1200 and 3000 m/s, kink at 250 m
             if (s == ShiftedShot)
                 r.fb_time += 12.0f;
             if (s == SpikeShotA && c == SpikeChannelA)
@@ -140,15 +140,19 @@ private slots:
         QVERIFY(SorvProjectManager::instance().openProject(m_dir.path()));
         QVERIFY(SorvBaseUtil::setProjectValue(QStringLiteral("BrowseFBFile_BrowseFBFileDialog_fbName"), m_survey));
         action->trigger();
+        // The plug-in has its own copy of the window class, so it is found
+        // by name, not by type.
+        QWidget *opened = nullptr;
         const auto windows = QApplication::topLevelWidgets();
         for (QWidget *w : windows) {
             if (w->objectName() == QLatin1String("FbPickQcWindow"))
-                m_window = qobject_cast<FbPickQcWindow *>(w);
+                opened = w;
         }
-        QVERIFY2(m_window, "the action opened no QC window");
-        QVERIFY(m_window->testAttribute(Qt::WA_DeleteOnClose) && !m_window->isModal());
-        QTRY_VERIFY(m_window->data());
-        QCOMPARE(m_window->data()->fileName, m_survey);
+        QVERIFY2(opened, "the action opened no QC window");
+        QScopedPointer<QWidget> owner(opened);
+        QVERIFY(opened->testAttribute(Qt::WA_DeleteOnClose) && !opened->isModal());
+        QTRY_COMPARE(opened->windowTitle(), QStringLiteral("FB Pick QC - survey.fb"));
+        QCOMPARE(child<QTableView>(opened, "shotTable")->model()->rowCount(), Channels);
     }
 
     // The problem list holds exactly the planted faults: two spikes as
