@@ -47,9 +47,34 @@ public:
               const QRectF &canvasRect) const override
     {
         const QRect area = canvasRect.toAlignedRect();
-        const int w = area.width(), h = area.height();
-        if (w <= 0 || h <= 0)
+        if (area.width() <= 0 || area.height() <= 0)
             return;
+        // On screen the survey is kept as an image until the view or the
+        // colours change, so that moving to another shot redraws only the
+        // highlight. Vector output (SVG, PDF) gets the points themselves.
+        const int device = painter->device()->devType();
+        if (device != QInternal::Pixmap && device != QInternal::Image && device != QInternal::Widget) {
+            drawSurvey(painter, xMap, yMap, area);
+        } else {
+            const CacheKey key{xMap.s1(), xMap.s2(), yMap.s1(), yMap.s2(), area};
+            if (m_cache.isNull() || !(key == m_cacheKey)) {
+                m_cache = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+                m_cache.fill(Qt::transparent);
+                QPainter cachePainter(&m_cache);
+                cachePainter.translate(-area.topLeft());
+                drawSurvey(&cachePainter, xMap, yMap, area);
+                m_cacheKey = key;
+            }
+            painter->drawImage(area.topLeft(), m_cache);
+        }
+        drawCurrent(painter, xMap, yMap);
+    }
+
+    void invalidate() { m_cache = QImage(); }
+
+    void drawSurvey(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRect &area) const
+    {
+        const int w = area.width(), h = area.height();
         // Per pixel: 0 empty, else 1 + the highest colour bin drawn there.
         std::vector<quint8> mask(size_t(w) * size_t(h), 0);
         auto pixel = [&](const QPointF &p, int *index) {
@@ -94,7 +119,10 @@ public:
             painter->setPen(QPen(m_binColors[b], 4, Qt::SolidLine, Qt::SquareCap));
             painter->drawPoints(byBin[b].constData(), byBin[b].size());
         }
+    }
 
+    void drawCurrent(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap) const
+    {
         QVector<QPointF> current;
         current.reserve(m_currentReceivers.size());
         for (const QPointF &p : m_currentReceivers)
@@ -111,6 +139,18 @@ public:
             painter->setRenderHint(QPainter::Antialiasing, false);
         }
     }
+
+    struct CacheKey
+    {
+        double x1, x2, y1, y2;
+        QRect area;
+        bool operator==(const CacheKey &o) const
+        {
+            return x1 == o.x1 && x2 == o.x2 && y1 == o.y1 && y2 == o.y2 && area == o.area;
+        }
+    };
+    mutable QImage m_cache;
+    mutable CacheKey m_cacheKey{};
 
     QRectF m_bounds;
     QVector<QPointF> m_receivers;
@@ -279,6 +319,7 @@ void SurveyMap::updateColors()
     m_item->m_bins.resize(m_shots.size());
     for (int s = 0; s < m_shots.size(); ++s)
         m_item->m_bins[s] = quint8(qBound(0, int(valueOf(m_shots.at(s)) / top * ColorBins), ColorBins - 1));
+    m_item->invalidate();
 
     axisWidget(yRight)->setColorMap(interval, makeColorMap());
     setAxisScale(yRight, 0.0, top);
