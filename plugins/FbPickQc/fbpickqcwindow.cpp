@@ -13,6 +13,7 @@
 
 #include <qwt_plot_renderer.h>
 
+#include <QAbstractListModel>
 #include <QAction>
 #include <QComboBox>
 #include <QDoubleValidator>
@@ -41,6 +42,37 @@
 #include <cmath>
 
 namespace {
+
+// The shot selector's rows, "position > ffid" padded to the digits of the
+// shot count as the viewer lists them, made on demand: a file may hold
+// tens of thousands of shots.
+class ShotListModel : public QAbstractListModel
+{
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    void setIndex(const QVector<ShotIndexEntry> *index)
+    {
+        beginResetModel();
+        m_index = index;
+        m_width = index ? QString::number(index->size()).size() : 1;
+        endResetModel();
+    }
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() || !m_index ? 0 : m_index->size();
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole || !m_index || index.row() >= m_index->size())
+            return QVariant();
+        return QStringLiteral("%1 > %2").arg(index.row() + 1, m_width).arg(m_index->at(index.row()).ffid, m_width);
+    }
+
+private:
+    const QVector<ShotIndexEntry> *m_index = nullptr;
+    int m_width = 1;
+};
 
 const QString fbNameKey = QStringLiteral("BrowseFBFile_BrowseFBFileDialog_fbName");
 
@@ -108,6 +140,10 @@ void FbPickQcWindow::buildUi()
     m_shotCombo->setMaxVisibleItems(30);
     m_shotCombo->setStyleSheet(QStringLiteral("combobox-popup:0;"));
     m_shotCombo->setMinimumContentsLength(16);
+    // Sized by that length, not by measuring every row.
+    m_shotCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_shotList = new ShotListModel(m_shotCombo);
+    m_shotCombo->setModel(m_shotList);
     m_first = navButton(QStringLiteral("firstButton"), QStringLiteral("|<"), tr("First shot"));
     m_previous = navButton(QStringLiteral("previousButton"), QStringLiteral("<"), tr("Previous shot (Page Up)"));
     m_next = navButton(QStringLiteral("nextButton"), QStringLiteral(">"), tr("Next shot (Page Down)"));
@@ -185,11 +221,9 @@ void FbPickQcWindow::buildUi()
     mapLayout->addWidget(m_map, 1);
 
     m_problemModel = new ProblemModel(this);
-    m_problemFilter = new ProblemFilter(this);
-    m_problemFilter->setSourceModel(m_problemModel);
     m_problemView = new QTableView;
     m_problemView->setObjectName(QStringLiteral("problemView"));
-    m_problemView->setModel(m_problemFilter);
+    m_problemView->setModel(m_problemModel);
     m_problemView->verticalHeader()->hide();
     m_problemView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_problemView->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -198,6 +232,9 @@ void FbPickQcWindow::buildUi()
     m_problemView->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     m_problemView->setSortingEnabled(true);
     m_problemView->horizontalHeader()->setStretchLastSection(true);
+    const int problemWidths[] = {110, 60, 70, 80, 70};
+    for (int c = 0; c < ProblemModel::DetailColumn; ++c)
+        m_problemView->setColumnWidth(c, problemWidths[c]);
     m_kindFilter = new QComboBox;
     m_kindFilter->setObjectName(QStringLiteral("problemKindFilter"));
     m_kindFilter->addItem(tr("All kinds"), -1);
@@ -278,7 +315,7 @@ void FbPickQcWindow::buildUi()
     connect(m_colorBy, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             [this](int i) { m_map->setColorBy(SurveyMap::ColorBy(i)); });
     connect(m_kindFilter, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            [this](int i) { m_problemFilter->setKind(m_kindFilter->itemData(i).toInt()); });
+            [this](int i) { m_problemModel->setKind(m_kindFilter->itemData(i).toInt()); });
     connect(m_problemView, &QTableView::activated, this, &FbPickQcWindow::activateProblem);
 }
 
@@ -350,6 +387,8 @@ void FbPickQcWindow::onFailed(const QString &message)
 void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
 {
     setLoadingVisible(false);
+    // The views let go of the previous file's data before it is freed.
+    const std::shared_ptr<const QcData> previous = std::move(m_data);
     m_data = std::move(data);
     const PickQc::Report &r = m_data->report;
     setWindowTitle(tr("FB Pick QC - %1").arg(QFileInfo(m_data->fileName).fileName()));
@@ -363,20 +402,12 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
     else
         showMessage(QString(), false);
 
-    // Position and ffid padded to the digits of the shot count, as the
-    // viewer lists them.
     const int n = r.index.size();
-    const int width = QString::number(n).size();
-    QStringList texts;
-    texts.reserve(n);
-    for (int i = 0; i < n; ++i)
-        texts.append(QStringLiteral("%1 > %2").arg(i + 1, width).arg(r.index.at(i).ffid, width));
     m_syncing = true;
-    m_shotCombo->clear();
-    m_shotCombo->addItems(texts);
+    static_cast<ShotListModel *>(m_shotList)->setIndex(&r.index);
     m_syncing = false;
 
-    m_problemModel->setReport(&r);
+    m_problemModel->setProblems(&r, &m_data->problems);
     m_map->setSurvey(r.shots, m_data->receivers);
     m_summary->setText(tr("%1: %L2 shots, %L3 picks (status 0: %L4, status 1: %L5, other: %L6). "
                           "Outliers: %L7 (threshold %8 ms); flagged reciprocal pairs: %L9 of %L10 "
@@ -516,7 +547,7 @@ void FbPickQcWindow::activateProblem(const QModelIndex &index)
 {
     if (!index.isValid() || !m_data)
         return;
-    const Problem &p = m_problemModel->problem(m_problemFilter->mapToSource(index).row());
+    const Problem &p = m_problemModel->problem(index.row());
     goToShot(p.shot, p.record);
     if (p.record >= 0)
         return;

@@ -7,9 +7,9 @@
 
 #include <memory>
 
-class ProblemFilter;
 class ProblemModel;
 class QComboBox;
+class QAbstractListModel;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -102,6 +102,7 @@ private:
     QProgressBar *m_progress = nullptr;
     QPushButton *m_cancel = nullptr;
     QComboBox *m_shotCombo = nullptr;
+    QAbstractListModel *m_shotList = nullptr;
     QToolButton *m_first = nullptr;
     QToolButton *m_previous = nullptr;
     QToolButton *m_next = nullptr;
@@ -114,7 +115,6 @@ private:
     ShotTableModel *m_tableModel = nullptr;
     QTableView *m_problemView = nullptr;
     ProblemModel *m_problemModel = nullptr;
-    ProblemFilter *m_problemFilter = nullptr;
     QComboBox *m_kindFilter = nullptr;
     SurveyMap *m_map = nullptr;
     QComboBox *m_colorBy = nullptr;

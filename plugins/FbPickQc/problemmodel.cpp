@@ -3,52 +3,139 @@
 #include "fbcolumns.h"
 
 #include <QCoreApplication>
+#include <QtMath>
 
 #include <algorithm>
+
+ProblemList ProblemList::fromReport(const PickQc::Report &report)
+{
+    ProblemList list;
+    QVector<Problem> &out = list.problems;
+    out.reserve(report.outliers.size() + report.flaggedPairs() + report.sourceVariations.size()
+                + report.badValues.size());
+    list.kindBegin[Problem::Outlier] = out.size();
+    for (int i = 0; i < report.outliers.size(); ++i) {
+        const PickQc::Outlier &o = report.outliers.at(i);
+        out.append({Problem::Outlier, o.shot, o.record, -1, FbColumns::FbTime, i});
+    }
+    list.kindBegin[Problem::Reciprocity] = out.size();
+    for (int i = 0; i < report.pairs.size(); ++i) {
+        const PickQc::ReciprocalPair &pair = report.pairs.at(i);
+        if (pair.flagged)
+            out.append({Problem::Reciprocity, pair.shotA, -1, pair.shotB, -1, i});
+    }
+    list.kindBegin[Problem::VaryingSource] = out.size();
+    for (int i = 0; i < report.sourceVariations.size(); ++i) {
+        const PickQc::SourceVariation &v = report.sourceVariations.at(i);
+        out.append({Problem::VaryingSource, v.shot, -1, -1, v.column, i});
+    }
+    list.kindBegin[Problem::BadValue] = out.size();
+    for (int i = 0; i < report.badValues.size(); ++i) {
+        const PickQc::BadValue &b = report.badValues.at(i);
+        out.append({Problem::BadValue, b.shot, b.record, -1, b.column, i});
+    }
+    // Each later use of an ffid is the finding; the first names the ffid.
+    list.kindBegin[Problem::RepeatedFfid] = out.size();
+    for (int i = 0; i < report.repeatedFfids.size(); ++i) {
+        const PickQc::RepeatedFfid &r = report.repeatedFfids.at(i);
+        for (int k = 1; k < r.shots.size(); ++k)
+            out.append({Problem::RepeatedFfid, r.shots.at(k), -1, r.shots.first(), FbColumns::Ffid, i});
+    }
+    list.kindBegin[Problem::KindCount] = out.size();
+
+    QVector<bool> hasProblem(report.index.size(), false);
+    for (const Problem &p : qAsConst(out))
+        hasProblem[p.shot] = true;
+    for (int shot = 0; shot < hasProblem.size(); ++shot) {
+        if (hasProblem.at(shot))
+            list.shots.append(shot);
+    }
+    return list;
+}
 
 ProblemModel::ProblemModel(QObject *parent)
     : QAbstractTableModel(parent)
 {
 }
 
-void ProblemModel::setReport(const PickQc::Report *report)
+void ProblemModel::setProblems(const PickQc::Report *report, const ProblemList *list)
 {
     beginResetModel();
-    m_report = report;
-    m_problems.clear();
-    m_shots.clear();
-    if (report) {
-        m_problems.reserve(report->outliers.size() + report->sourceVariations.size() + report->badValues.size());
-        for (int i = 0; i < report->outliers.size(); ++i) {
-            const PickQc::Outlier &o = report->outliers.at(i);
-            m_problems.append({Problem::Outlier, o.shot, o.record, -1, FbColumns::FbTime, i});
-        }
-        for (int i = 0; i < report->pairs.size(); ++i) {
-            const PickQc::ReciprocalPair &pair = report->pairs.at(i);
-            if (pair.flagged)
-                m_problems.append({Problem::Reciprocity, pair.shotA, -1, pair.shotB, -1, i});
-        }
-        for (int i = 0; i < report->sourceVariations.size(); ++i) {
-            const PickQc::SourceVariation &v = report->sourceVariations.at(i);
-            m_problems.append({Problem::VaryingSource, v.shot, -1, -1, v.column, i});
-        }
-        for (int i = 0; i < report->badValues.size(); ++i) {
-            const PickQc::BadValue &b = report->badValues.at(i);
-            m_problems.append({Problem::BadValue, b.shot, b.record, -1, b.column, i});
-        }
-        // Each later use of an ffid is the finding; the first names the ffid.
-        for (int i = 0; i < report->repeatedFfids.size(); ++i) {
-            const PickQc::RepeatedFfid &r = report->repeatedFfids.at(i);
-            for (int k = 1; k < r.shots.size(); ++k)
-                m_problems.append({Problem::RepeatedFfid, r.shots.at(k), -1, r.shots.first(), FbColumns::Ffid, i});
-        }
-        m_shots.reserve(m_problems.size());
-        for (const Problem &p : qAsConst(m_problems))
-            m_shots.append(p.shot);
-        std::sort(m_shots.begin(), m_shots.end());
-        m_shots.erase(std::unique(m_shots.begin(), m_shots.end()), m_shots.end());
-    }
+    m_report = report && list ? report : nullptr;
+    m_list = report && list ? list : nullptr;
+    arrange();
     endResetModel();
+}
+
+void ProblemModel::setKind(int kind)
+{
+    beginResetModel();
+    m_kind = kind >= 0 && kind < Problem::KindCount ? kind : -1;
+    arrange();
+    endResetModel();
+}
+
+void ProblemModel::sort(int column, Qt::SortOrder order)
+{
+    emit layoutAboutToBeChanged();
+    m_sortColumn = column;
+    m_sortOrder = order;
+    arrange();
+    emit layoutChanged();
+}
+
+// The visible range for the kind, then its order for the sort column.
+void ProblemModel::arrange()
+{
+    m_order.clear();
+    if (!m_list) {
+        m_begin = m_end = 0;
+        return;
+    }
+    m_begin = m_kind < 0 ? 0 : m_list->kindBegin[m_kind];
+    m_end = m_kind < 0 ? m_list->kindBegin[Problem::KindCount] : m_list->kindBegin[m_kind + 1];
+    if (m_sortColumn < 0 || m_sortColumn == DetailColumn || m_sortColumn >= ColumnCount)
+        return;
+    QVector<QPair<double, int>> keyed;
+    keyed.reserve(m_end - m_begin);
+    for (int i = m_begin; i < m_end; ++i)
+        keyed.append({sortKey(m_list->problems.at(i), m_sortColumn), i});
+    // Ties keep file order, so a sort by kind or shot reads like the file.
+    if (m_sortOrder == Qt::AscendingOrder)
+        std::sort(keyed.begin(), keyed.end());
+    else
+        std::sort(keyed.begin(), keyed.end(), [](const QPair<double, int> &a, const QPair<double, int> &b) {
+            return a.first > b.first || (a.first == b.first && a.second < b.second);
+        });
+    m_order.reserve(keyed.size());
+    for (const auto &k : qAsConst(keyed))
+        m_order.append(k.second);
+}
+
+double ProblemModel::sortKey(const Problem &p, int column) const
+{
+    switch (column) {
+    case KindColumn: return p.kind;
+    case ShotColumn: return p.shot;
+    case FfidColumn: return m_report->index.at(p.shot).ffid;
+    case RecordColumn: return p.record;
+    case ValueColumn: {
+        const double v = value(p).toDouble();
+        return qIsFinite(v) ? v : -qInf();
+    }
+    default: return 0.0;
+    }
+}
+
+const Problem &ProblemModel::problem(int row) const
+{
+    return m_list->problems.at(m_order.isEmpty() ? m_begin + row : m_order.at(row));
+}
+
+const QVector<qint32> &ProblemModel::problemShots() const
+{
+    static const QVector<qint32> none;
+    return m_list ? m_list->shots : none;
 }
 
 QString ProblemModel::kindName(Problem::Kind kind)
@@ -66,7 +153,7 @@ QString ProblemModel::kindName(Problem::Kind kind)
 
 int ProblemModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_problems.size();
+    return parent.isValid() ? 0 : m_end - m_begin;
 }
 
 int ProblemModel::columnCount(const QModelIndex &parent) const
@@ -127,9 +214,9 @@ QString ProblemModel::detail(const Problem &p) const
 
 QVariant ProblemModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_problems.size() || !m_report)
+    if (!index.isValid() || index.row() >= rowCount() || !m_list)
         return QVariant();
-    const Problem &p = m_problems.at(index.row());
+    const Problem &p = problem(index.row());
     if (role == KindRole)
         return int(p.kind);
     if (role != Qt::DisplayRole && role != Qt::UserRole && role != Qt::ToolTipRole)
@@ -167,23 +254,4 @@ QVariant ProblemModel::headerData(int section, Qt::Orientation orientation, int 
     case DetailColumn: return tr("Detail");
     default: return QVariant();
     }
-}
-
-ProblemFilter::ProblemFilter(QObject *parent)
-    : QSortFilterProxyModel(parent)
-{
-    setSortRole(Qt::UserRole);
-}
-
-void ProblemFilter::setKind(int kind)
-{
-    m_kind = kind;
-    invalidateFilter();
-}
-
-bool ProblemFilter::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
-{
-    if (m_kind < 0)
-        return true;
-    return sourceModel()->index(sourceRow, 0, sourceParent).data(ProblemModel::KindRole).toInt() == m_kind;
 }

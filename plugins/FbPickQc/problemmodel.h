@@ -4,8 +4,9 @@
 #include "pickqc.h"
 
 #include <QAbstractTableModel>
-#include <QSortFilterProxyModel>
 #include <QVector>
+
+#include <memory>
 
 // One finding of the QC pass, as the problem list shows it.
 struct Problem
@@ -19,10 +20,25 @@ struct Problem
     int item = 0;             // position in the report's list of that kind
 };
 
-// Every finding of a report: outliers, flagged reciprocal pairs, varying
-// source attributes, bad values and repeated ffids, in that order. Rows are
-// made on demand from the report; Qt::UserRole gives a column's sort key and
-// KindRole the kind.
+// Every finding of a report, grouped by kind in the order of Problem::Kind
+// and in file order within a kind: outliers, flagged reciprocal pairs (under
+// their earlier shot), varying source attributes, bad values, and each later
+// shot of a repeated ffid.
+struct ProblemList
+{
+    QVector<Problem> problems;
+    int kindBegin[Problem::KindCount + 1] = {};   // kind k spans [kindBegin[k], kindBegin[k + 1])
+    QVector<qint32> shots;                        // shots with a finding, ascending
+
+    // Built on the loading thread: a damaged file may hold millions.
+    static ProblemList fromReport(const PickQc::Report &report);
+};
+
+// The problem list of a loaded file, shown one kind or all, in file order or
+// sorted by a column. Rows are made on demand; filtering is a range of the
+// list (kinds are contiguous) and sorting orders row numbers by plain keys,
+// so that a list of millions stays quick without a proxy model.
+// KindRole gives a row's kind, Qt::UserRole a cell's sort key.
 class ProblemModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -33,11 +49,15 @@ public:
 
     explicit ProblemModel(QObject *parent = nullptr);
 
-    // report must outlive the model's use of it (the window keeps both).
-    void setReport(const PickQc::Report *report);
-    const Problem &problem(int row) const { return m_problems.at(row); }
-    // Shots with at least one finding, ascending.
-    const QVector<qint32> &problemShots() const { return m_shots; }
+    // report and list must stay alive while the model shows them (the
+    // window keeps the loaded data); null shows nothing.
+    void setProblems(const PickQc::Report *report, const ProblemList *list);
+    // Shows one kind, or all for -1; keeps the sort column.
+    void setKind(int kind);
+    int kind() const { return m_kind; }
+    // The problem shown in row.
+    const Problem &problem(int row) const;
+    const QVector<qint32> &problemShots() const;
 
     static QString kindName(Problem::Kind kind);
 
@@ -45,31 +65,22 @@ public:
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 private:
+    void arrange();
+    double sortKey(const Problem &p, int column) const;
     QVariant value(const Problem &p) const;
     QString detail(const Problem &p) const;
 
     const PickQc::Report *m_report = nullptr;
-    QVector<Problem> m_problems;
-    QVector<qint32> m_shots;
-};
-
-// Sorts on the model's sort keys and shows one kind, or all (kind -1).
-class ProblemFilter : public QSortFilterProxyModel
-{
-    Q_OBJECT
-
-public:
-    explicit ProblemFilter(QObject *parent = nullptr);
-    void setKind(int kind);
-    int kind() const { return m_kind; }
-
-protected:
-    bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
-
-private:
+    const ProblemList *m_list = nullptr;
     int m_kind = -1;
+    int m_begin = 0;
+    int m_end = 0;
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+    QVector<int> m_order;     // sorted rows: positions in the list; empty in file order
 };
 
 #endif // PROBLEMMODEL_H

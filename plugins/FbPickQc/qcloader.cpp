@@ -107,6 +107,10 @@ void QcLoader::work(const std::shared_ptr<Run> &run, QcLoader *loader)
         return;
     }
 
+    data->problems = ProblemList::fromReport(data->report);
+    if (run->cancel)
+        return;
+
     const qint64 records = data->report.recordCount;
     QHash<quint64, int> seen;
     constexpr qint32 block = 16384;
