@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace PickQc {
 
@@ -10,15 +11,22 @@ namespace {
 // A segment needs this many taking-part picks, so that a kink is never
 // bought with two noisy picks.
 constexpr int MinSegmentPicks = 4;
-// Breakpoint grid before refinement: tail starts per search.
-constexpr int GridTwo = 10;
-constexpr int GridThree = 7;
+// Breakpoint grid before refinement: tail starts growing by this factor
+// from the source, and this many even parts of the side.
+constexpr double GridGrowth = 1.5;
+constexpr int GridEven = 8;
 // Noise below this does not count for choosing the number of segments:
 // times are often stored to an eighth of a millisecond.
 constexpr double NoiseFloorMs = 0.1;
 constexpr double CutSigmas = 3.5;
+// Golden-section steps placing a kink between two picks.
+constexpr int PolishSteps = 6;
+// What a segment must buy, in units of log(picks) of the criterion.
+constexpr double SegmentPenalty = 4.0;
 constexpr double CutFloorMs = 1.5;
-constexpr int MaxRounds = 5;
+constexpr double FirstCutFloorMs = 16.0;
+constexpr int MaxRounds = 8;
+constexpr int SuspiciousRun = 3;
 constexpr int MedianWindow = 7;
 
 double median7(const double *v, int count)
@@ -106,52 +114,53 @@ void FirstBreakFitter::order(const double *absOffset, const double *time, int n)
     }
 }
 
-double FirstBreakFitter::cutFromResiduals(double cutCeilingMs)
+double FirstBreakFitter::robustSigma()
 {
     for (int i = 0; i < m_n; ++i)
         m_work[i] = std::abs(m_r[i]);
     const int mid = m_n / 2;
     std::nth_element(m_work.begin(), m_work.begin() + mid, m_work.begin() + m_n);
-    const double sigma = 1.4826 * m_work[mid];
-    const double ceiling = std::max(cutCeilingMs, CutFloorMs);
-    return std::min(std::max(CutSigmas * sigma, CutFloorMs), ceiling);
+    return 1.4826 * m_work[mid];
 }
 
-void FirstBreakFitter::initialWeights(double cutCeilingMs)
+bool FirstBreakFitter::applyCut(double cut)
+{
+    bool changed = false;
+    for (int i = 0; i < m_n; ++i) {
+        const double w = std::abs(m_r[i]) <= cut ? 1.0 : 0.0;
+        changed = changed || w != m_w[i];
+        m_w[i] = w;
+    }
+    return changed;
+}
+
+void FirstBreakFitter::initialResiduals()
 {
     // The median of a window of a monotone curve is the curve at the
     // window's centre, so a running median follows the kinks and ignores a
-    // minority of wrong picks. Near the ends the window cannot be centred;
-    // there the curve is extended along the line through two medians.
+    // minority of wrong picks. On a steep segment, though, one wrong pick
+    // moves it by a whole pick step, and near the ends the window cannot be
+    // centred. So the slope of the running median is taken out of each
+    // window before a second median: that one sits on the good picks.
     const int n = m_n;
     const int window = std::min(MedianWindow, n % 2 ? n : n - 1);
     const int half = window / 2;
-    for (int i = half; i < n - half; ++i)
-        m_work[i] = median7(&m_t[i - half], window);
     const int lo = half;
     const int hi = n - half - 1;
-    if (hi - lo >= half && hi > lo) {
-        const int lo2 = std::min(lo + half, hi);
-        const int hi2 = std::max(hi - half, lo);
-        const double du1 = m_u[lo2] - m_u[lo];
-        const double s1 = du1 > 0.0 ? (m_work[lo2] - m_work[lo]) / du1 : 0.0;
-        const double du2 = m_u[hi] - m_u[hi2];
-        const double s2 = du2 > 0.0 ? (m_work[hi] - m_work[hi2]) / du2 : 0.0;
-        for (int i = 0; i < lo; ++i)
-            m_work[i] = m_work[lo] + s1 * (m_u[i] - m_u[lo]);
-        for (int i = hi + 1; i < n; ++i)
-            m_work[i] = m_work[hi] + s2 * (m_u[i] - m_u[hi]);
-    } else {
-        for (int i = 0; i < lo; ++i)
-            m_work[i] = m_work[lo];
-        for (int i = hi + 1; i < n; ++i)
-            m_work[i] = m_work[hi];
+    for (int i = lo; i <= hi; ++i)
+        m_work[i] = median7(&m_t[i - half], window);
+    double values[MedianWindow];
+    for (int i = 0; i < n; ++i) {
+        const int c = qBound(lo, i, hi);
+        const int left = std::max(lo, c - half);
+        const int right = std::min(hi, c + half);
+        const double du = m_u[right] - m_u[left];
+        const double slope = du > 0.0 ? (m_work[right] - m_work[left]) / du : 0.0;
+        const int first = qBound(0, i - half, n - window);
+        for (int j = 0; j < window; ++j)
+            values[j] = m_t[first + j] - slope * (m_u[first + j] - m_u[i]);
+        m_r[i] = m_t[i] - median7(values, window);
     }
-    for (int i = 0; i < n; ++i)
-        m_r[i] = m_t[i] - m_work[i];
-    const double cut = cutFromResiduals(cutCeilingMs);
-    for (int i = 0; i < n; ++i)
-        m_w[i] = std::abs(m_r[i]) <= cut ? 1.0 : 0.0;
 }
 
 void FirstBreakFitter::prefixSums()
@@ -170,7 +179,7 @@ void FirstBreakFitter::prefixSums()
     }
 }
 
-FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int k2) const
+FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int k2, double b1, double b2) const
 {
     Candidate c;
     c.segments = segments;
@@ -200,12 +209,13 @@ FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int
     b[0] = all.t;
     b[1] = all.ut;
     const int ks[2] = {k1, k2};
-    double beta[2] = {0.0, 0.0};
+    // A breakpoint defaults to the first pick of its tail.
+    double beta[2] = {std::isnan(b1) && segments > 1 ? m_u[k1] : b1, std::isnan(b2) && segments > 2 ? m_u[k2] : b2};
     Sums tail[2] = {};
     for (int j = 0; j < segments - 1; ++j) {
         const Sums &s = m_sums[ks[j]];
         tail[j] = Sums{all.w - s.w, all.u - s.u, all.uu - s.uu, all.t - s.t, all.ut - s.ut, all.tt - s.tt};
-        const double bj = beta[j] = m_u[ks[j]];
+        const double bj = beta[j];
         const Sums &t = tail[j];
         const int q = 2 + j;
         a[0][q] = a[q][0] = t.u - bj * t.w;
@@ -224,17 +234,22 @@ FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int
     for (int j = 0; j < p; ++j)
         fitted += x[j] * b[j];
     c.sse = std::max(0.0, all.tt - fitted);
-    // Increasing on every segment.
+    // Increasing on every segment, and each segment flatter than the one
+    // before: first breaks follow the fastest path, the lower envelope of
+    // the refracted branches, so a kink that bends upwards is chasing
+    // wrong picks.
     double slope = x[1];
     if (!(slope > 0.0) && segments > 1)
         return c;
     for (int j = 2; j < p; ++j) {
         slope += x[j];
-        if (!(slope > 0.0))
+        if (!(slope > 0.0) || !(x[j] < 0.0))
             return c;
     }
     for (int j = 0; j < 4; ++j)
         c.coef[j] = j < p ? x[j] : 0.0;
+    c.b1 = beta[0];
+    c.b2 = beta[1];
     c.valid = true;
     return c;
 }
@@ -246,21 +261,19 @@ double FirstBreakFitter::score(const Candidate &c) const
     const double m = m_sums[m_n].w;
     const double floor = NoiseFloorMs * NoiseFloorMs;
     // Each segment beyond the first costs a slope and a breakpoint.
-    return m * std::log(c.sse / m + floor) + 2.0 * c.segments * std::log(m);
+    return m * std::log(c.sse / m + floor) + SegmentPenalty * c.segments * std::log(m);
 }
 
 FirstBreakFitter::Candidate FirstBreakFitter::refine(Candidate c, int which, int step) const
 {
-    double best = score(c);
+    // Within one number of segments the squared residuals alone decide.
     while (step >= 1) {
         bool moved = false;
         for (int dir = -1; dir <= 1 && !moved; dir += 2) {
             const int k1 = which == 1 ? c.k1 + dir * step : c.k1;
             const int k2 = which == 2 ? c.k2 + dir * step : c.k2;
             const Candidate trial = evaluate(c.segments, k1, k2);
-            const double s = score(trial);
-            if (s < best) {
-                best = s;
+            if (trial.valid && (!c.valid || trial.sse < c.sse)) {
                 c = trial;
                 moved = true;
             }
@@ -271,59 +284,112 @@ FirstBreakFitter::Candidate FirstBreakFitter::refine(Candidate c, int which, int
     return c;
 }
 
-FirstBreakFitter::Candidate FirstBreakFitter::bestModel() const
+FirstBreakFitter::Candidate FirstBreakFitter::polish(Candidate c, int which) const
 {
-    Candidate best = evaluate(1, 0, 0);
-    double bestScore = score(best);
-    const int n = m_n;
-
-    // Two segments: a grid of tail starts, then the best one refined.
-    Candidate two;
-    double twoScore = HUGE_VAL;
-    const int step2 = std::max(1, n / (GridTwo + 1));
-    for (int g = 1; g <= GridTwo; ++g) {
-        const int k = g * n / (GridTwo + 1);
-        const Candidate c = evaluate(2, k, 0);
-        const double s = score(c);
-        if (s < twoScore) {
-            twoScore = s;
-            two = c;
-        }
-    }
-    if (two.valid) {
-        two = refine(two, 1, step2 / 2);
-        twoScore = score(two);
-        if (twoScore < bestScore) {
-            best = two;
-            bestScore = twoScore;
-        }
-    }
-
-    // Three segments: pairs on a coarser grid, then each breakpoint refined
-    // with the other held.
-    Candidate three;
-    double threeScore = HUGE_VAL;
-    const int step3 = std::max(1, n / (GridThree + 1));
-    for (int g1 = 1; g1 <= GridThree; ++g1) {
-        for (int g2 = g1 + 1; g2 <= GridThree; ++g2) {
-            const Candidate c = evaluate(3, g1 * n / (GridThree + 1), g2 * n / (GridThree + 1));
-            const double s = score(c);
-            if (s < threeScore) {
-                threeScore = s;
-                three = c;
+    // A kink rarely sits on a pick: between the picks on either side of
+    // the chosen one the fit is smooth in the breakpoint, so a golden
+    // section search finds it.
+    const int k = which == 1 ? c.k1 : c.k2;
+    for (int tail = k; tail <= k + 1; ++tail) {
+        if (tail < 1 || tail >= m_n)
+            continue;
+        double lo = m_u[tail - 1], hi = m_u[tail];
+        if (!(hi > lo))
+            continue;
+        auto at = [&](double b) {
+            return which == 1 ? evaluate(c.segments, tail, c.k2, b, c.b2) : evaluate(c.segments, c.k1, tail, c.b1, b);
+        };
+        constexpr double golden = 0.6180339887498949;
+        double x1 = hi - golden * (hi - lo), x2 = lo + golden * (hi - lo);
+        Candidate c1 = at(x1), c2 = at(x2);
+        for (int i = 0; i < PolishSteps; ++i) {
+            if (c1.valid && (!c2.valid || c1.sse < c2.sse)) {
+                hi = x2;
+                x2 = x1;
+                c2 = c1;
+                x1 = hi - golden * (hi - lo);
+                c1 = at(x1);
+            } else {
+                lo = x1;
+                x1 = x2;
+                c1 = c2;
+                x2 = lo + golden * (hi - lo);
+                c2 = at(x2);
             }
         }
+        for (const Candidate *trial : {&c1, &c2})
+            if (trial->valid && trial->sse < c.sse)
+                c = *trial;
+    }
+    return c;
+}
+
+void FirstBreakFitter::makeGrid()
+{
+    // Tail starts to try: geometric from the source outwards, since the
+    // direct arrival often spans a few picks only, and even across the
+    // side for the deeper refractors.
+    m_grid.clear();
+    for (double k = MinSegmentPicks; k < m_n - MinSegmentPicks + 1; k *= GridGrowth)
+        m_grid.push_back(static_cast<int>(k));
+    for (int g = 1; g < GridEven; ++g)
+        m_grid.push_back(g * m_n / GridEven);
+    std::sort(m_grid.begin(), m_grid.end());
+    m_grid.erase(std::unique(m_grid.begin(), m_grid.end()), m_grid.end());
+}
+
+int FirstBreakFitter::firstStep(int k) const
+{
+    return std::max(1, std::min(k / 3, m_n / (2 * GridEven)));
+}
+
+FirstBreakFitter::Candidate FirstBreakFitter::bestModel(bool fine) const
+{
+    // Until the cut is final a breakpoint only needs to be near its place;
+    // a coarse step keeps those rounds cheap.
+    auto step = [this, fine](int k) { return fine ? firstStep(k) : std::min(2, firstStep(k)); };
+    Candidate best = evaluate(1, 0, 0);
+    double bestScore = score(best);
+
+    // Two segments: every grid start, the best one refined.
+    Candidate two;
+    for (int k : m_grid) {
+        const Candidate c = evaluate(2, k, 0);
+        if (c.valid && (!two.valid || c.sse < two.sse))
+            two = c;
+    }
+    if (!two.valid)
+        return best;
+    two = refine(two, 1, step(two.k1));
+
+    // Three segments: a second breakpoint on either side of the first,
+    // then each refined with the other held.
+    Candidate three;
+    for (int k : m_grid) {
+        if (k == two.k1)
+            continue;
+        const Candidate c = evaluate(3, std::min(k, two.k1), std::max(k, two.k1));
+        if (c.valid && (!three.valid || c.sse < three.sse))
+            three = c;
     }
     if (three.valid) {
-        for (int round = 0; round < 2; ++round) {
-            three = refine(three, 1, step3 / 2);
-            three = refine(three, 2, step3 / 2);
+        for (int round = 0; round < (fine ? 2 : 1); ++round) {
+            three = refine(three, 1, step(three.k1));
+            three = refine(three, 2, step(three.k2));
         }
-        threeScore = score(three);
-        if (threeScore < bestScore) {
-            best = three;
-            bestScore = threeScore;
+    }
+    for (const Candidate *c : {&two, &three}) {
+        const double s = score(*c);
+        if (s < bestScore) {
+            best = *c;
+            bestScore = s;
         }
+    }
+    if (fine && best.segments > 1) {
+        // Once the cut is final, the kinks leave the pick positions.
+        best = polish(best, 1);
+        if (best.segments == 3)
+            best = polish(best, 2);
     }
     return best;
 }
@@ -331,42 +397,93 @@ FirstBreakFitter::Candidate FirstBreakFitter::bestModel() const
 double FirstBreakFitter::modelAtSorted(const Candidate &c, double u) const
 {
     double t = c.coef[0] + c.coef[1] * u;
-    if (c.segments >= 2 && u > m_u[c.k1])
-        t += c.coef[2] * (u - m_u[c.k1]);
-    if (c.segments == 3 && u > m_u[c.k2])
-        t += c.coef[3] * (u - m_u[c.k2]);
+    if (c.segments >= 2 && u > c.b1)
+        t += c.coef[2] * (u - c.b1);
+    if (c.segments == 3 && u > c.b2)
+        t += c.coef[3] * (u - c.b2);
     return t;
 }
 
-bool FirstBreakFitter::reweight(const Candidate &c, double cutCeilingMs)
+void FirstBreakFitter::residuals(const Candidate &c)
 {
     for (int i = 0; i < m_n; ++i)
         m_r[i] = m_t[i] - modelAtSorted(c, m_u[i]);
-    const double cut = cutFromResiduals(cutCeilingMs);
-    bool changed = false;
-    for (int i = 0; i < m_n; ++i) {
-        const double w = std::abs(m_r[i]) <= cut ? 1.0 : 0.0;
-        changed = changed || w != m_w[i];
-        m_w[i] = w;
+}
+
+FirstBreakFitter::Candidate FirstBreakFitter::converge(const double *floors, int stages, double ceiling)
+{
+    // The cut that decides which picks take part shrinks from generous to
+    // 3.5 robust standard deviations over a few rounds, so that a first
+    // model with a wrong kink cannot shut out the good picks it misses.
+    const int lastStage = stages - 1;
+    int stage = 0;
+    Candidate best;
+    applyCut(std::max(CutSigmas * robustSigma(), floors[0]));
+    for (int round = 0; round < MaxRounds; ++round) {
+        prefixSums();
+        const Candidate c = bestModel(stage == lastStage);
+        if (!c.valid)
+            break;
+        best = c;
+        residuals(best);
+        const bool final = stage == lastStage;
+        stage = std::min(stage + 1, lastStage);
+        double cut = std::max(CutSigmas * robustSigma(), floors[stage]);
+        if (stage == lastStage)
+            cut = std::min(cut, ceiling);
+        if (!applyCut(cut) && final)
+            break;
     }
-    return changed;
+    return best;
+}
+
+bool FirstBreakFitter::suspicious() const
+{
+    // Three neighbouring picks left out on the same side of the model look
+    // more like a kink the model missed than like wrong picks.
+    int run = 0;
+    int sign = 0;
+    for (int i = 0; i < m_n; ++i) {
+        const int s = m_w[i] > 0.0 ? 0 : (m_r[i] > 0.0 ? 1 : -1);
+        run = s != 0 && s == sign ? run + 1 : (s != 0 ? 1 : 0);
+        sign = s;
+        if (run >= SuspiciousRun)
+            return true;
+    }
+    return false;
+}
+
+double FirstBreakFitter::loss(double cut) const
+{
+    double sum = 0.0;
+    for (int i = 0; i < m_n; ++i)
+        sum += std::min(m_r[i] * m_r[i], cut * cut);
+    return sum;
 }
 
 void FirstBreakFitter::fit(const double *absOffset, const double *time, int n, double cutCeilingMs,
                            SideModel *model, double *modelTimes)
 {
     order(absOffset, time, n);
-    initialWeights(cutCeilingMs);
+    makeGrid();
+    const double ceiling = std::max(cutCeilingMs, CutFloorMs);
 
-    Candidate best;
-    for (int round = 0; round < MaxRounds; ++round) {
-        prefixSums();
-        const Candidate c = bestModel();
-        if (!c.valid)
-            break;
-        best = c;
-        if (!reweight(best, cutCeilingMs))
-            break;
+    // First from a robust running curve, which wrong picks cannot move.
+    initialResiduals();
+    const double fromMedian[] = {FirstCutFloorMs, 12.0, 6.0, CutFloorMs};
+    Candidate best = converge(fromMedian, 4, ceiling);
+    if (best.valid && suspicious()) {
+        // A steep, short segment with wrong picks in it can fool the
+        // running curve; start again from every pick and keep the model
+        // that leaves fewer picks beyond the threshold.
+        const double bestLoss = loss(ceiling);
+        std::fill(m_r.begin(), m_r.begin() + n, 0.0);
+        const double fromAll[] = {HUGE_VAL, 32.0, 16.0, 8.0, CutFloorMs};
+        const Candidate other = converge(fromAll, 5, ceiling);
+        if (other.valid && loss(ceiling) < bestLoss)
+            best = other;
+        else
+            residuals(best);
     }
     if (!best.valid) {
         // No increasing line fits (a side of equal offsets, or times that
@@ -384,9 +501,9 @@ void FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
     model->segments = segments;
     double knotU[4] = {0.0, 0.0, 0.0, 0.0};
     if (segments >= 2)
-        knotU[1] = m_u[best.k1];
+        knotU[1] = best.b1;
     if (segments == 3)
-        knotU[2] = m_u[best.k2];
+        knotU[2] = best.b2;
     knotU[segments] = m_u[n - 1];
     for (int j = 0; j < 4; ++j) {
         model->knotOffset[j] = j <= segments ? m_h0 + knotU[j] * m_scale : 0.0;

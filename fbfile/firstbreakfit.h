@@ -46,28 +46,38 @@ private:
         int segments = 0;
         int k1 = 0;
         int k2 = 0;
+        double b1 = 0.0;   // breakpoints in u; k1, k2 start their tails
+        double b2 = 0.0;
         double sse = 0.0;
         double coef[4] = {};
         bool valid = false;
     };
 
     void order(const double *absOffset, const double *time, int n);
-    void initialWeights(double cutCeilingMs);
+    void initialResiduals();
     void prefixSums();
-    Candidate evaluate(int segments, int k1, int k2) const;
+    Candidate evaluate(int segments, int k1, int k2, double b1 = NaN, double b2 = NaN) const;
+    Candidate polish(Candidate c, int which) const;
     double score(const Candidate &c) const;
-    Candidate bestModel() const;
+    void makeGrid();
+    int firstStep(int k) const;
+    Candidate bestModel(bool fine) const;
     Candidate refine(Candidate c, int which, int step) const;
     double modelAtSorted(const Candidate &c, double u) const;
-    // Re-chooses the picks that take part from the residuals; true when the
+    void residuals(const Candidate &c);
+    Candidate converge(const double *floors, int stages, double ceiling);
+    bool suspicious() const;
+    double loss(double cut) const;
+    double robustSigma();
+    // Lets the picks whose residual is within cut take part; true when the
     // choice changed.
-    bool reweight(const Candidate &c, double cutCeilingMs);
-    double cutFromResiduals(double cutCeilingMs);
+    bool applyCut(double cut);
 
     int m_n = 0;
     double m_h0 = 0.0;      // smallest |offset|
     double m_scale = 1.0;   // |offset| range, so that u runs over [0, 1]
     std::vector<int> m_order;
+    std::vector<int> m_grid;
     std::vector<double> m_u;
     std::vector<double> m_t;
     std::vector<double> m_w;
