@@ -136,6 +136,10 @@ private slots:
         QAction *action = host.pluginActions().at(1);
         for (QIcon::Mode mode : {QIcon::Normal, QIcon::Active, QIcon::Disabled})
             QVERIFY2(!action->icon().pixmap(QSize(24, 24), mode).isNull(), "an icon look is missing");
+        // The Chinese catalogue travels inside the plug-in.
+        QTranslator chinese;
+        QVERIFY2(chinese.load(QStringLiteral(":/resource/translations/fbpickqc_zh_CN.qm")), "no embedded catalogue");
+        QCOMPARE(chinese.translate("FbPickQc", "FB Pick QC"), QString::fromUtf8("初至质控"));
 
         QVERIFY(SorvProjectManager::instance().openProject(m_dir.path()));
         QVERIFY(SorvBaseUtil::setProjectValue(QStringLiteral("BrowseFBFile_BrowseFBFileDialog_fbName"), m_survey));
