@@ -46,10 +46,9 @@ ShotPlot::ShotPlot(QWidget *parent)
     grid->setMajorPen(QColor(225, 225, 225), 0, Qt::DotLine);
     grid->attach(this);
 
-    // The viewer's status colours, opaque so that the dots read on white.
-    m_status[0] = scatter(this, tr("Status 0"), dotSymbol(QColor(0, 200, 0)));
-    m_status[1] = scatter(this, tr("Status 1"), dotSymbol(QColor(255, 0, 255)));
-    m_status[2] = scatter(this, tr("Other status"), dotSymbol(QColor(255, 0, 0)));
+    m_status[0] = scatter(this, tr("Status 0"), dotSymbol(m_colors[0]));
+    m_status[1] = scatter(this, tr("Status 1"), dotSymbol(m_colors[1]));
+    m_status[2] = scatter(this, tr("Other status"), dotSymbol(m_colors[2]));
     auto *ring = new QwtSymbol(QwtSymbol::Ellipse, Qt::NoBrush, QPen(Qt::black, 1.5), QSize(13, 13));
     m_rings = scatter(this, tr("Outliers"), ring);
     for (QwtPlotCurve *&model : m_model) {
@@ -103,6 +102,8 @@ void ShotPlot::setReductionVelocity(double velocity)
 void ShotPlot::rebuild()
 {
     QVector<QPointF> byClass[3];
+    for (QVector<QPointF> &points : byClass)
+        points.reserve(m_records.size());
     QVector<QPointF> rings;
     m_points.resize(m_records.size());
     for (int i = 0; i < m_records.size(); ++i) {
@@ -117,8 +118,18 @@ void ShotPlot::rebuild()
         if (i < m_fit.picks.size() && m_fit.picks.at(i).outlier)
             rings.append(p);
     }
-    for (int c = 0; c < 3; ++c)
+    // Tens of thousands of outlined symbols take longer to paint than a
+    // move to the shot may; such a shot gets plain square dots instead.
+    const bool dense = m_records.size() > DenseShot;
+    for (int c = 0; c < 3; ++c) {
+        if (dense != m_dense) {
+            m_status[c]->setStyle(dense ? QwtPlotCurve::Dots : QwtPlotCurve::NoCurve);
+            m_status[c]->setPen(QPen(m_colors[c], dense ? 4.0 : 0.0, Qt::SolidLine, Qt::SquareCap));
+            m_status[c]->setSymbol(dense ? nullptr : dotSymbol(m_colors[c]));
+        }
         m_status[c]->setSamples(byClass[c]);
+    }
+    m_dense = dense;
     m_rings->setSamples(rings);
     for (int side = 0; side < 2; ++side) {
         const PickQc::SideModel &model = m_fit.sides[side];

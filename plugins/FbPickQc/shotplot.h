@@ -6,6 +6,7 @@
 
 #include <qwt_plot.h>
 
+#include <QColor>
 #include <QVector>
 
 class QwtPlotCurve;
@@ -58,6 +59,11 @@ private:
     PickQc::ShotFit m_fit;
     double m_velocity = 0.0;
     int m_selected = -1;
+    // Above this many picks a shot is drawn as plain dots.
+    static constexpr int DenseShot = 5000;
+    // The viewer's status colours, opaque so that the dots read on white.
+    const QColor m_colors[3] = {QColor(0, 200, 0), QColor(255, 0, 255), QColor(255, 0, 0)};
+    bool m_dense = false;
     QVector<QPointF> m_points;        // per row; NaN time for a non-finite pick
     QwtPlotCurve *m_status[3] = {};
     QwtPlotCurve *m_rings = nullptr;
