@@ -72,6 +72,18 @@ QVector<FbRecord> plantedSurvey()
     return records;
 }
 
+// The shots whose sources sit at receivers of the shifted shot and the
+// other way round: its reciprocal pairs.
+QVector<int> shiftedPartners()
+{
+    QVector<int> partners;
+    for (int other = 0; other < Shots; ++other) {
+        if (other != ShiftedShot && std::abs(sourceStation(other) - sourceStation(ShiftedShot)) <= Channels / 2 - 1)
+            partners.append(other);
+    }
+    return partners;
+}
+
 // The shot row at which a receiver of shot `shot` sits on shot `other`'s source.
 int rowAtSource(int shot, int other) { return sourceStation(other) - firstStation(shot); }
 
@@ -180,10 +192,8 @@ private slots:
             {Problem::VaryingSource, VaryingShot, -1},
         };
         // A pair is listed under its earlier shot.
-        for (int other = 0; other < Shots; ++other) {
-            if (other != ShiftedShot && std::abs(sourceStation(other) - sourceStation(ShiftedShot)) <= Channels / 2 - 1)
-                expected.append({Problem::Reciprocity, std::min(other, ShiftedShot), -1});
-        }
+        for (const int other : shiftedPartners())
+            expected.append({Problem::Reciprocity, std::min(other, ShiftedShot), -1});
         std::sort(found.begin(), found.end());
         std::sort(expected.begin(), expected.end());
         QVERIFY2(found == expected, qPrintable(QStringLiteral("listed: %1\nplanted: %2")
@@ -196,8 +206,10 @@ private slots:
         QTest::addColumn<int>("shot");
         QTest::addColumn<int>("row");
         QTest::newRow("outlier") << Problem::Outlier << SpikeShotA << SpikeChannelA - 1;
-        QTest::newRow("varying source: first differing record") << Problem::VaryingSource << VaryingShot << Channels / 2;
-        QTest::newRow("reciprocity: receiver at the other source") << Problem::Reciprocity << 0 << rowAtSource(0, ShiftedShot);
+        QTest::newRow("varying source: first differing record")
+            << Problem::VaryingSource << VaryingShot << Channels / 2;
+        QTest::newRow("reciprocity: receiver at the other source")
+            << Problem::Reciprocity << 0 << rowAtSource(0, ShiftedShot);
     }
 
     void activatingProblemMovesPlotAndTable()
@@ -226,6 +238,69 @@ private slots:
         QCOMPARE(child<QComboBox>(m_window, "shotCombo")->currentIndex(), shot);
     }
 
+    void problemListSortsAndFilters_data()
+    {
+        QTest::addColumn<int>("kind");           // -1: all kinds
+        QTest::addColumn<int>("column");         // -1: file order
+        QTest::addColumn<Qt::SortOrder>("order");
+        QTest::addColumn<int>("firstShot");
+        QTest::addColumn<int>("rows");
+        const int pairs = shiftedPartners().size();
+        QTest::newRow("pairs in file order") << int(Problem::Reciprocity) << -1 << Qt::AscendingOrder << 0 << pairs;
+        QTest::newRow("outliers, lowest residual first")
+            << int(Problem::Outlier) << int(ProblemModel::ValueColumn) << Qt::AscendingOrder << SpikeShotB << 2;
+        QTest::newRow("outliers, highest residual first")
+            << int(Problem::Outlier) << int(ProblemModel::ValueColumn) << Qt::DescendingOrder << SpikeShotA << 2;
+        QTest::newRow("all, last shot first")
+            << -1 << int(ProblemModel::ShotColumn) << Qt::DescendingOrder << VaryingShot << pairs + 3;
+    }
+
+    void problemListSortsAndFilters()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, column);
+        QFETCH(Qt::SortOrder, order);
+        QFETCH(int, firstShot);
+        QFETCH(int, rows);
+        openSurvey();
+        auto *view = child<QTableView>(m_window, "problemView");
+        view->sortByColumn(column, order);
+        auto *filter = child<QComboBox>(m_window, "problemKindFilter");
+        filter->setCurrentIndex(filter->findData(kind));
+        QCOMPARE(view->model()->rowCount(), rows);
+        QCOMPARE(view->model()->index(0, ProblemModel::ShotColumn).data().toInt() - 1, firstShot);
+    }
+
+    // Reduced time is t - |x| / V with V in offset units per second, and a
+    // click on a pick selects its row.
+    void plotReducesTimeAndPicksByClick_data()
+    {
+        QTest::addColumn<QString>("velocity");
+        QTest::addColumn<int>("row");
+        QTest::newRow("plain time") << QString() << 5;
+        QTest::newRow("reduced by 3000") << QStringLiteral("3000") << 40;
+    }
+
+    void plotReducesTimeAndPicksByClick()
+    {
+        QFETCH(QString, velocity);
+        QFETCH(int, row);
+        openSurvey();
+        auto *edit = child<QLineEdit>(m_window, "reductionVelocity");
+        edit->setText(velocity);
+        emit edit->editingFinished();
+        auto *plot = child<ShotPlot>(m_window, "shotPlot");
+        const FbRecord r = plantedSurvey().at(row);
+        const double shift = velocity.isEmpty() ? 0.0 : std::abs(r.offset) / velocity.toDouble() * 1000.0;
+        const double reduced = r.fb_time - shift;
+        QCOMPARE(plot->pickPoint(row), QPointF(r.offset, reduced));
+
+        const QPoint pos(qRound(plot->canvasMap(QwtPlot::xBottom).transform(r.offset)),
+                         qRound(plot->canvasMap(QwtPlot::yLeft).transform(reduced)));
+        QTest::mouseClick(plot->canvas(), Qt::LeftButton, Qt::NoModifier, pos);
+        QCOMPARE(child<QTableView>(m_window, "shotTable")->currentIndex().row(), row);
+    }
+
     // Source values differing from the shot's most common one are red cell
     // by cell, an outlier's time alone is bold, and each says why.
     void tableMarksOffendingCellsOnly_data()
@@ -237,7 +312,8 @@ private slots:
         QTest::addColumn<bool>("bold");
         QTest::newRow("differing s_elev") << VaryingShot << Channels / 2 << int(FbColumns::SElev) << true << false;
         QTest::newRow("common s_elev") << VaryingShot << 0 << int(FbColumns::SElev) << false << false;
-        QTest::newRow("other column of that record") << VaryingShot << Channels / 2 << int(FbColumns::GElev) << false << false;
+        QTest::newRow("other column of that record")
+            << VaryingShot << Channels / 2 << int(FbColumns::GElev) << false << false;
         QTest::newRow("outlier time") << SpikeShotA << SpikeChannelA - 1 << int(FbColumns::FbTime) << false << true;
         QTest::newRow("neighbour's time") << SpikeShotA << SpikeChannelA << int(FbColumns::FbTime) << false << false;
     }
@@ -379,6 +455,34 @@ private slots:
         }
     }
 
+    void exportsPlotAndMap_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QByteArray>("magic"); // the file's first bytes; empty when refused
+        QTest::newRow("PNG") << "png" << QByteArray("\x89PNG");
+        QTest::newRow("SVG") << "svg" << QByteArray("<?xml");
+        QTest::newRow("PDF") << "pdf" << QByteArray("%PDF");
+        QTest::newRow("unknown ending") << "txt" << QByteArray();
+    }
+
+    void exportsPlotAndMap()
+    {
+        QFETCH(QString, suffix);
+        QFETCH(QByteArray, magic);
+        openSurvey();
+        for (const char *name : {"shotPlot", "surveyMap"}) {
+            const QString file = m_dir.filePath(QStringLiteral("%1.%2").arg(QLatin1String(name), suffix));
+            QString error;
+            QCOMPARE(FbPickQcWindow::exportPlot(child<QwtPlot>(m_window, name), file, &error), !magic.isEmpty());
+            QCOMPARE(error.isEmpty(), !magic.isEmpty());
+            QFile out(file);
+            QCOMPARE(out.open(QIODevice::ReadOnly), !magic.isEmpty());
+            QVERIFY2(out.read(magic.size()) == magic, name);
+        }
+        if (suffix == QLatin1String("png"))
+            QVERIFY(QImage(m_dir.filePath(QStringLiteral("shotPlot.png"))).width() >= 1200);
+    }
+
     // The problem tables carry fbtool's columns, 1-based shot and record.
     void exportsProblemsAsCsv()
     {
@@ -388,7 +492,8 @@ private slots:
         QVERIFY2(QcCsv::writeTables(dir, m_window->data()->report, &error), qPrintable(error));
         QFile outliers(QDir(dir).filePath(QStringLiteral("outliers.csv")));
         QVERIFY(outliers.open(QIODevice::ReadOnly));
-        QCOMPARE(outliers.readLine().trimmed(), QByteArray("shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual"));
+        QCOMPARE(outliers.readLine().trimmed(),
+                 QByteArray("shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual"));
         const QList<QByteArray> row = outliers.readLine().trimmed().split(',');
         QCOMPARE(row.size(), 9);
         QCOMPARE(row.at(0).toInt(), SpikeShotA + 1);
