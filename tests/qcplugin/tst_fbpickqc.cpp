@@ -10,6 +10,7 @@
 #include "fbcolumns.h"
 #include "fbgenerator.h"
 #include "fbtestfile.h"
+#include "modaldriver.h"
 
 #include <sorvbaseutil.h>
 #include <sorvprojectmanager.h>
@@ -362,6 +363,53 @@ private slots:
         QCOMPARE(m_window->currentShot(), to);
     }
 
+    // The table is the viewer's: titles, cell texts, status colours; the
+    // selector lists "position > ffid" padded to the digits of the count.
+    void showsTheViewersColumnsAndShotList_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QColor>("background");
+        QTest::newRow("status 0") << 0 << QColor(0, 255, 0, 120);
+        QTest::newRow("status 1") << 1 << QColor(255, 0, 255, 120);
+        QTest::newRow("other status") << 7 << QColor(255, 0, 0, 120);
+    }
+
+    void showsTheViewersColumnsAndShotList()
+    {
+        QFETCH(int, status);
+        QFETCH(QColor, background);
+        QVector<FbRecord> records = plantedSurvey();
+        records[3].fb_status = status;
+        const QString name = m_dir.filePath(QStringLiteral("status.fb"));
+        QVERIFY(FbTest::writeFile(name, FbTest::fileBytes(records)));
+        openSurvey(name);
+        const QAbstractItemModel *table = child<QTableView>(m_window, "shotTable")->model();
+        for (int c = 0; c < FbColumns::Count; ++c) {
+            QCOMPARE(table->headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(FbColumns::titles[c]));
+            QCOMPARE(table->index(3, c).data().toString(), FbColumns::cellText(records.at(3), c));
+        }
+        QCOMPARE(table->index(3, FbColumns::FbTime).data(Qt::BackgroundRole).value<QBrush>().color(), background);
+        const QComboBox *shots = child<QComboBox>(m_window, "shotCombo");
+        QCOMPARE(shots->count(), Shots);
+        QCOMPARE(shots->itemText(0), QStringLiteral(" 1 > 5001"));
+        QCOMPARE(shots->itemText(Shots - 1), QStringLiteral("24 > 5024"));
+    }
+
+    // Escape closes the modeless window and deletes it; F1 asks for its page.
+    void escapeDeletesAndF1AsksForItsPage()
+    {
+        QTemporaryDir emptyHelp;
+        qputenv("SORV_HELP_DIR", emptyHelp.path().toLocal8Bit());
+        openSurvey();
+        ModalDriver driver;
+        QTest::keyClick(m_window, Qt::Key_F1);
+        QTRY_COMPARE(driver.messages().size(), 1);
+        QVERIFY2(driver.messages().first().contains(QStringLiteral("fbpickqc.html")),
+                 qPrintable(driver.messages().first()));
+        QTest::keyClick(m_window, Qt::Key_Escape);
+        QTRY_VERIFY2(!m_window, "the window was not deleted");
+    }
+
     void mapClickGoesToShot_data()
     {
         QTest::addColumn<int>("target"); // -1: a spot far from any source
@@ -506,13 +554,13 @@ private slots:
     }
 
 private:
-    void openSurvey()
+    void openSurvey(const QString &name = QString())
     {
         m_window = new FbPickQcWindow;
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window));
         QSignalSpy finished(m_window, &FbPickQcWindow::loadFinished);
-        m_window->openFile(m_survey);
+        m_window->openFile(name.isEmpty() ? m_survey : name);
         QVERIFY(finished.wait(20000));
         QVERIFY2(finished.at(0).at(0).toBool(), qPrintable(child<QLabel>(m_window, "messageLabel")->text()));
     }
