@@ -111,15 +111,6 @@ QString FbPickQcWindow::helpIndex() const
     return QStringLiteral("fbpickqc.html");
 }
 
-void FbPickQcWindow::done(int result)
-{
-    // Escape and the window's close button end here: a modeless window that
-    // is only hidden would never be deleted.
-    SorvDialog::done(result);
-    if (testAttribute(Qt::WA_DeleteOnClose))
-        deleteLater();
-}
-
 void FbPickQcWindow::buildUi()
 {
     auto *menuBar = new QMenuBar(this);

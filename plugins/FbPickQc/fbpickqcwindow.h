@@ -68,7 +68,6 @@ signals:
 
 protected:
     QString helpIndex() const override;
-    void done(int result) override;
 
 private slots:
     void onLoaded(std::shared_ptr<const QcData> data);
