@@ -7,6 +7,7 @@
 //    50,000-pick shots, beside reading and fitting the same shot alone;
 //  - a full redraw of the survey map, and a move of its highlight, beside a
 //    bare drawPoints() of the same points into an image;
+//  - how long a worker cancelled in mid-load takes to stop;
 //  - the resident memory before the load and the peak after it.
 // Medians of repeated runs. Runs on the offscreen platform unless told
 // otherwise.
@@ -238,6 +239,19 @@ int main(int argc, char **argv)
         }));
     }
 
+    // Cancel in the middle of a load, then open the next file at once: the
+    // open waits for the cancelled worker to stop.
+    std::vector<double> cancelStops;
+    for (int k = 0; k < 5; ++k) {
+        window.openFile(big);
+        QEventLoop running;
+        QTimer::singleShot(300 + 150 * k, &running, &QEventLoop::quit);
+        running.exec();
+        window.cancelLoading();
+        cancelStops.push_back(timeMs([&] { window.openFile(wide); }));
+        window.cancelLoading();
+    }
+
     double wideLoad = 0.0;
     if (!load(window, wide, nullptr, &wideLoad)) {
         out << "the window could not load " << wide << Qt::endl;
@@ -268,6 +282,7 @@ int main(int argc, char **argv)
     row(QStringLiteral("map full redraw, ms (bare drawPoints)"), median(full), median(bareDraw), QStringLiteral("< 100"));
     row(QStringLiteral("map highlight move, ms (bare drawPoints)"), median(highlight), median(bareDraw),
         QStringLiteral("< 100"));
+    row(QStringLiteral("cancelled worker stops, ms (idle probe)"), median(cancelStops), idleGap, QStringLiteral("< 100"));
     row(QStringLiteral("peak memory, MiB (RSS before load)"), peak, rssBefore, QString());
     return 0;
 }

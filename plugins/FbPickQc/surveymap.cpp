@@ -203,10 +203,10 @@ SurveyMap::SurveyMap(QWidget *parent)
     axisWidget(yRight)->setColorBarEnabled(true);
     axisWidget(yRight)->setColorBarWidth(14);
 
-    auto *rescaler = new QwtPlotRescaler(canvas(), xBottom, QwtPlotRescaler::Fitting);
-    rescaler->setAspectRatio(yLeft, 1.0);
-    rescaler->setAspectRatio(yRight, 0.0);
-    rescaler->setAspectRatio(xTop, 0.0);
+    m_rescaler = new QwtPlotRescaler(canvas(), xBottom, QwtPlotRescaler::Fitting);
+    m_rescaler->setAspectRatio(yLeft, 1.0);
+    m_rescaler->setAspectRatio(yRight, 0.0);
+    m_rescaler->setAspectRatio(xTop, 0.0);
     auto *magnifier = new QwtPlotMagnifier(canvas());
     magnifier->setAxisEnabled(yRight, false);
     auto *panner = new QwtPlotPanner(canvas());
@@ -276,17 +276,13 @@ void SurveyMap::setSurvey(const QVector<PickQc::ShotSummary> &shots, const QVect
 void SurveyMap::fitSurvey()
 {
     // Equal scale on both axes, the survey fitted with a small margin.
-    auto *rescaler = canvas()->findChild<QwtPlotRescaler *>();
     const double margin = qMax(qMax(m_bounds.width(), m_bounds.height()) * 0.03, 1.0);
     const QRectF view = m_bounds.adjusted(-margin, -margin, margin, margin);
-    if (rescaler) {
-        rescaler->setIntervalHint(xBottom, QwtInterval(view.left(), view.right()));
-        rescaler->setIntervalHint(yLeft, QwtInterval(view.top(), view.bottom()));
-    }
+    m_rescaler->setIntervalHint(xBottom, QwtInterval(view.left(), view.right()));
+    m_rescaler->setIntervalHint(yLeft, QwtInterval(view.top(), view.bottom()));
     setAxisScale(xBottom, view.left(), view.right());
     setAxisScale(yLeft, view.top(), view.bottom());
-    if (rescaler)
-        rescaler->rescale();
+    m_rescaler->rescale();
     replot();
 }
 

@@ -10,6 +10,7 @@
 #include <QPointF>
 #include <QVector>
 
+class QwtPlotRescaler;
 class SurveyItem;
 
 // Sources and receivers of a survey in map view at equal axis scale. Each
@@ -56,6 +57,7 @@ private:
     quint64 cellKey(qint64 ix, qint64 iy) const { return (quint64(quint32(ix)) << 32) | quint32(iy); }
 
     SurveyItem *m_item = nullptr;
+    QwtPlotRescaler *m_rescaler = nullptr;   // keeps both axes at one scale
     QVector<PickQc::ShotSummary> m_shots;
     ColorBy m_colorBy = Outliers;
     // Grid of source positions: sources sorted by cell, and each cell's run.
