@@ -237,7 +237,14 @@ void FbPickQcWindow::buildUi()
     auto *problemRow = new QHBoxLayout;
     problemRow->addWidget(new QLabel(tr("Problems:")));
     problemRow->addWidget(m_kindFilter);
+    auto *problemCount = new QLabel;
+    problemCount->setObjectName(QStringLiteral("problemCount"));
+    problemRow->addWidget(problemCount);
     problemRow->addStretch(1);
+    // The view is given long lists a batch at a time; the count is the whole.
+    connect(m_problemModel, &QAbstractItemModel::modelReset, problemCount, [this, problemCount] {
+        problemCount->setText(tr("%L1 problems").arg(m_problemModel->problemCount()));
+    });
     problemLayout->addLayout(problemRow);
     problemLayout->addWidget(m_problemView, 1);
 

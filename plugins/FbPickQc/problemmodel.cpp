@@ -77,11 +77,28 @@ void ProblemModel::setKind(int kind)
 
 void ProblemModel::sort(int column, Qt::SortOrder order)
 {
-    emit layoutAboutToBeChanged();
+    // A reset rather than a layout change: the view starts again from the
+    // first batch of the new order.
+    beginResetModel();
     m_sortColumn = column;
     m_sortOrder = order;
     arrange();
-    emit layoutChanged();
+    endResetModel();
+}
+
+bool ProblemModel::canFetchMore(const QModelIndex &parent) const
+{
+    return !parent.isValid() && m_offered < problemCount();
+}
+
+void ProblemModel::fetchMore(const QModelIndex &parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    const int more = qMin(Batch, problemCount() - m_offered);
+    beginInsertRows(QModelIndex(), m_offered, m_offered + more - 1);
+    m_offered += more;
+    endInsertRows();
 }
 
 // The visible range for the kind, then its order for the sort column.
@@ -89,11 +106,12 @@ void ProblemModel::arrange()
 {
     m_order.clear();
     if (!m_list) {
-        m_begin = m_end = 0;
+        m_begin = m_end = m_offered = 0;
         return;
     }
     m_begin = m_kind < 0 ? 0 : m_list->kindBegin[m_kind];
     m_end = m_kind < 0 ? m_list->kindBegin[Problem::KindCount] : m_list->kindBegin[m_kind + 1];
+    m_offered = qMin(Batch, m_end - m_begin);
     if (m_sortColumn < 0 || m_sortColumn == DetailColumn || m_sortColumn >= ColumnCount)
         return;
     QVector<QPair<double, int>> keyed;
@@ -153,7 +171,7 @@ QString ProblemModel::kindName(Problem::Kind kind)
 
 int ProblemModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_end - m_begin;
+    return parent.isValid() ? 0 : m_offered;
 }
 
 int ProblemModel::columnCount(const QModelIndex &parent) const

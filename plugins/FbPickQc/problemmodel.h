@@ -37,7 +37,9 @@ struct ProblemList
 // The problem list of a loaded file, shown one kind or all, in file order or
 // sorted by a column. Rows are made on demand; filtering is a range of the
 // list (kinds are contiguous) and sorting orders row numbers by plain keys,
-// so that a list of millions stays quick without a proxy model.
+// so that a list of millions stays quick without a proxy model. The view is
+// offered the rows a batch at a time as it scrolls (canFetchMore), since a
+// view sizes itself per row and a damaged file can hold millions.
 // KindRole gives a row's kind, Qt::UserRole a cell's sort key.
 class ProblemModel : public QAbstractTableModel
 {
@@ -66,6 +68,12 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
+    // Rows of the current kind, offered to the view or not.
+    int problemCount() const { return m_end - m_begin; }
+
+    static constexpr int Batch = 10000;
 
 private:
     void arrange();
@@ -80,6 +88,7 @@ private:
     int m_end = 0;
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+    int m_offered = 0;        // rows the view has been given so far
     QVector<int> m_order;     // sorted rows: positions in the list; empty in file order
 };
 
