@@ -70,6 +70,7 @@ double memoryMiB(const char *field)
 struct Probe
 {
     double longestMs = 0.0;
+    double longestAtMs = 0.0;     // when the longest gap ended, from start()
     QElapsedTimer clock;
     QTimer timer;
     qint64 last = 0;
@@ -80,7 +81,10 @@ struct Probe
         timer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&timer, &QTimer::timeout, [this] {
             const qint64 now = clock.nsecsElapsed();
-            longestMs = std::max(longestMs, (now - last) / 1e6);
+            if ((now - last) / 1e6 > longestMs) {
+                longestMs = (now - last) / 1e6;
+                longestAtMs = now / 1e6;
+            }
             last = now;
         });
     }
@@ -197,6 +201,7 @@ int main(int argc, char **argv)
         return 1;
     }
     const double busyGap = probe.longestMs;
+    const double busyGapAt = probe.longestAtMs;
     QApplication::processEvents();
     const double peak = memoryMiB("VmHWM:");
     const int shots = window.data()->report.index.size();
@@ -263,6 +268,7 @@ int main(int argc, char **argv)
     out << Qt::endl << QStringLiteral("%1 shots, %2 distinct receivers; loaded and judged in %3 s")
                            .arg(shots).arg(receivers).arg(loadMs / 1000.0, 0, 'f', 1)
         << Qt::endl;
+    out << QStringLiteral("the longest UI gap ended %1 s into the load").arg(busyGapAt / 1000.0, 0, 'f', 2) << Qt::endl;
     out << Qt::endl;
     out << QStringLiteral("%1 %2 %3 %4 %5").arg(QStringLiteral("measure"), -44).arg(QStringLiteral("window"), 10)
                .arg(QStringLiteral("baseline"), 10).arg(QStringLiteral("ratio"), 7).arg(QStringLiteral("goal"), 9)
