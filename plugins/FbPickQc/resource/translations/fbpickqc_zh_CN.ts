@@ -182,6 +182,10 @@
         <source>Export Problems to Folder</source>
         <translation>将问题导出到文件夹</translation>
     </message>
+    <message>
+        <source>%L1 problems</source>
+        <translation>%L1 个问题</translation>
+    </message>
 </context>
 <context>
     <name>ProblemModel</name>
