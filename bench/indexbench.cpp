@@ -170,11 +170,11 @@ bool generate(const QString &fileName, int shots, int channels)
     FbGenerator::Options options;
     options.shots = shots;
     options.channels = channels;
-    QString error;
+    FbGenerator::FileWriter writer(options);
     QElapsedTimer timer;
     timer.start();
-    if (!FbGenerator::writeFile(fileName, options, nullptr, &error)) {
-        out() << "cannot generate: " << error << Qt::endl;
+    if (!writer.write(fileName)) {
+        out() << "cannot generate: " << writer.errorString() << Qt::endl;
         return false;
     }
     out() << "generated " << fileName << ": " << shots << " shots x " << channels << " picks in "

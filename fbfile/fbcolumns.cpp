@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include <array>
+
 namespace FbColumns {
 
 const char *const titles[Count] = {
@@ -29,69 +31,48 @@ const int shotConstantColumns[7] = {Ffid, SElev, SDepth, SourceX, SourceY, SLine
 
 const int perRecordColumns[9] = {FbNo, Channel, FbTime, Offset, GElev, GroupX, GroupY, GLine, GStat};
 
-namespace {
-
-enum class Kind { Int, Coordinate, Time };
-
-struct Field
+const FbLayout::Field &field(int column)
 {
-    Kind kind;
-    qint32 FbRecord::*intField;
-    float FbRecord::*floatField;
-};
-
-Field field(int column)
-{
-    switch (column) {
-    case FbNo: return {Kind::Int, &FbRecord::fb_no, nullptr};
-    case Ffid: return {Kind::Int, &FbRecord::ffid, nullptr};
-    case Channel: return {Kind::Int, &FbRecord::channel, nullptr};
-    case FbTime: return {Kind::Time, nullptr, &FbRecord::fb_time};
-    case Offset: return {Kind::Int, &FbRecord::offset, nullptr};
-    case GElev: return {Kind::Int, &FbRecord::g_elev, nullptr};
-    case SElev: return {Kind::Int, &FbRecord::s_elev, nullptr};
-    case SDepth: return {Kind::Int, &FbRecord::s_depth, nullptr};
-    case SourceX: return {Kind::Coordinate, nullptr, &FbRecord::source_x};
-    case SourceY: return {Kind::Coordinate, nullptr, &FbRecord::source_y};
-    case GroupX: return {Kind::Coordinate, nullptr, &FbRecord::group_x};
-    case GroupY: return {Kind::Coordinate, nullptr, &FbRecord::group_y};
-    case SLine: return {Kind::Int, &FbRecord::s_line, nullptr};
-    case SStat: return {Kind::Int, &FbRecord::s_stat, nullptr};
-    case GLine: return {Kind::Int, &FbRecord::g_line, nullptr};
-    case GStat: return {Kind::Int, &FbRecord::g_stat, nullptr};
-    default: break;
-    }
-    Q_UNREACHABLE();
-    return {Kind::Int, &FbRecord::ffid, nullptr};
+    // A column's title is the name of the field it shows.
+    static const auto byColumn = [] {
+        std::array<const FbLayout::Field *, Count> fields{};
+        for (int c = 0; c < Count; ++c)
+            fields[c] = FbLayout::fieldNamed(titles[c]);
+        return fields;
+    }();
+    Q_ASSERT(column >= 0 && column < Count && byColumn[column]);
+    return *byColumn[column];
 }
 
-} // namespace
+QString fieldText(const FbLayout::Field &f, const FbRecord &record)
+{
+    switch (f.format) {
+    case FbLayout::CellFormat::Decimal:
+        return QString::number(record.*f.intMember);
+    case FbLayout::CellFormat::Fixed2:
+        return QString::number(static_cast<double>(record.*f.floatMember), 'f', 2);
+    case FbLayout::CellFormat::Significant6:
+        return QString::number(static_cast<double>(record.*f.floatMember), 'g', 6);
+    }
+    return QString();
+}
 
 QString cellText(const FbRecord &record, int column)
 {
     if (column < 0 || column >= Count)
         return QString();
-    const Field f = field(column);
-    switch (f.kind) {
-    case Kind::Int:
-        return QString::number(record.*f.intField);
-    case Kind::Coordinate:
-        return QString::number(static_cast<double>(record.*f.floatField), 'f', 2);
-    case Kind::Time:
-        return QString::number(static_cast<double>(record.*f.floatField), 'g', 6);
-    }
-    return QString();
+    return fieldText(field(column), record);
 }
 
 bool sameValue(const FbRecord &a, const FbRecord &b, int column)
 {
     if (column < 0 || column >= Count)
         return true;
-    const Field f = field(column);
-    if (f.kind == Kind::Int)
-        return a.*f.intField == b.*f.intField;
+    const FbLayout::Field &f = field(column);
+    if (f.type == FbLayout::FieldType::Int32)
+        return a.*f.intMember == b.*f.intMember;
     // Exact comparison on purpose: a NaN differs even from itself.
-    return a.*f.floatField == b.*f.floatField;
+    return a.*f.floatMember == b.*f.floatMember;
 }
 
 bool columnVaries(const QVector<FbRecord> &records, int column)

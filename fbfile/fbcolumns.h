@@ -27,10 +27,16 @@ extern const int shotConstantColumns[7];
 // The remaining columns, in the order the viewer fills them.
 extern const int perRecordColumns[9];
 
+// The record field a column shows. column must be in 0..Count-1.
+const FbLayout::Field &field(int column);
+
 // The text of a cell: integers in decimal, coordinates 'f' with 2
 // decimals, fb_time 'g' with 6 significant digits. Empty for a column
 // outside 0..Count-1.
 QString cellText(const FbRecord &record, int column);
+
+// The text of any record field in its cell format, fb_status included.
+QString fieldText(const FbLayout::Field &field, const FbRecord &record);
 
 // Exact equality of one column's values; a NaN never equals anything, not
 // even itself. Columns outside 0..Count-1 compare equal.

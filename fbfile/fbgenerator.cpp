@@ -51,31 +51,16 @@ constexpr double V1 = 1.7;
 constexpr double V2 = 3.4;
 constexpr double InterceptMs = 61.0;
 
+// Source attributes other than ffid, which names the shot.
 bool isSourceColumn(int column)
 {
-    switch (column) {
-    case FbColumns::SElev:
-    case FbColumns::SDepth:
-    case FbColumns::SourceX:
-    case FbColumns::SourceY:
-    case FbColumns::SLine:
-    case FbColumns::SStat:
-        return true;
-    default:
-        return false;
-    }
+    return column >= 0 && column < FbColumns::Count && column != FbColumns::Ffid
+        && FbColumns::field(column).sourceAttribute;
 }
 
-float *floatField(FbRecord &r, int column)
+bool isFloatColumn(int column)
 {
-    switch (column) {
-    case FbColumns::SourceX: return &r.source_x;
-    case FbColumns::SourceY: return &r.source_y;
-    case FbColumns::GroupX: return &r.group_x;
-    case FbColumns::GroupY: return &r.group_y;
-    case FbColumns::FbTime: return &r.fb_time;
-    default: return nullptr;
-    }
+    return column >= 0 && column < FbColumns::Count && FbColumns::field(column).type == FbLayout::FieldType::Float32;
 }
 
 // What stays the same for every shot of one file: the receiver line.
@@ -120,28 +105,24 @@ void applyFaults(const Options &o, int shot, QVector<FbRecord> &records)
     for (const FieldFault &f : o.varyingSource) {
         if (f.shot != shot)
             continue;
+        // A step a reader cannot miss: half a group interval, or one unit.
+        const FbLayout::Field &field = FbColumns::field(f.column);
         for (int k = middle; k < records.size(); ++k) {
-            FbRecord &r = records[k];
-            switch (f.column) {
-            case FbColumns::SElev: r.s_elev += 3; break;
-            case FbColumns::SDepth: r.s_depth += 2; break;
-            case FbColumns::SourceX: r.source_x += 12.5f; break;
-            case FbColumns::SourceY: r.source_y += 12.5f; break;
-            case FbColumns::SLine: r.s_line += 1; break;
-            case FbColumns::SStat: r.s_stat += 1; break;
-            default: break;
-            }
+            if (field.type == FbLayout::FieldType::Float32)
+                records[k].*field.floatMember += 0.5f * o.groupInterval;
+            else
+                records[k].*field.intMember += 1;
         }
     }
-    for (const FieldFault &f : o.nanValues) {
-        if (f.shot == shot)
-            if (float *v = floatField(records[middle], f.column))
-                *v = std::numeric_limits<float>::quiet_NaN();
-    }
-    for (const FieldFault &f : o.infValues) {
-        if (f.shot == shot)
-            if (float *v = floatField(records[middle], f.column))
-                *v = std::numeric_limits<float>::infinity();
+    const struct { const QVector<FieldFault> &faults; float value; } planted[] = {
+        {o.nanValues, std::numeric_limits<float>::quiet_NaN()},
+        {o.infValues, std::numeric_limits<float>::infinity()},
+    };
+    for (const auto &p : planted) {
+        for (const FieldFault &f : p.faults) {
+            if (f.shot == shot)
+                records[middle].*FbColumns::field(f.column).floatMember = p.value;
+        }
     }
     for (const FfidRepeat &repeat : o.repeatedFfid) {
         if (repeat.shot != shot)
@@ -199,17 +180,38 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
     applyFaults(o, shot, records);
 }
 
+QStringList fieldNames(bool (*fieldOk)(int))
+{
+    QStringList names;
+    for (int c = 0; c < FbColumns::Count; ++c) {
+        if (fieldOk(c))
+            names << QLatin1String(FbColumns::titles[c]);
+    }
+    return names;
+}
+
+// Shots are named by their 1-based position, as the viewer lists them.
 QString checkFault(const FieldFault &f, const Options &o, const char *option, bool (*fieldOk)(int))
 {
     if (f.shot < 0 || f.shot >= o.shots)
-        return QStringLiteral("%1: shot row %2 is not in 0..%3").arg(QLatin1String(option)).arg(f.shot).arg(o.shots - 1);
+        return QStringLiteral("%1: shot %2 is not in 1..%3").arg(QLatin1String(option)).arg(f.shot + 1).arg(o.shots);
     if (!fieldOk(f.column))
-        return QStringLiteral("%1: field %2 cannot carry this fault")
-            .arg(QLatin1String(option), QLatin1String(f.column >= 0 && f.column < FbColumns::Count ? FbColumns::titles[f.column] : "?"));
+        return QStringLiteral("%1: the field must be one of %2")
+            .arg(QLatin1String(option), fieldNames(fieldOk).join(QLatin1String(", ")));
     return QString();
 }
 
 } // namespace
+
+QStringList varyingSourceFields()
+{
+    return fieldNames(isSourceColumn);
+}
+
+QStringList nonFiniteFields()
+{
+    return fieldNames(isFloatColumn);
+}
 
 int columnOf(const QString &fieldName)
 {
@@ -230,7 +232,8 @@ QString validate(const Options &o)
         return QStringLiteral("the group and shot intervals must be at least 1");
     const qint64 records = static_cast<qint64>(o.shots) * o.channels;
     if (records > std::numeric_limits<qint32>::max())
-        return QStringLiteral("%1 shots of %2 channels exceed the records an FB file can number").arg(o.shots).arg(o.channels);
+        return QStringLiteral("%1 shots of %2 channels exceed the records an FB file can number")
+            .arg(o.shots).arg(o.channels);
     const qint64 stations = qMax<qint64>(o.channels, static_cast<qint64>(o.shots - 1) * o.shotInterval + 1);
     if (stations * o.groupInterval > std::numeric_limits<qint32>::max() / 2)
         return QStringLiteral("the line is too long for int32 offsets");
@@ -244,25 +247,24 @@ QString validate(const Options &o)
         if (o.channels < 2)
             return QStringLiteral("--vary-source needs at least 2 channels");
     }
-    auto isFloat = [](int column) { FbRecord r; return floatField(r, column) != nullptr; };
     for (const FieldFault &f : o.nanValues) {
-        const QString e = checkFault(f, o, "--nan", isFloat);
+        const QString e = checkFault(f, o, "--nan", isFloatColumn);
         if (!e.isEmpty())
             return e;
     }
     for (const FieldFault &f : o.infValues) {
-        const QString e = checkFault(f, o, "--inf", isFloat);
+        const QString e = checkFault(f, o, "--inf", isFloatColumn);
         if (!e.isEmpty())
             return e;
     }
     for (const FfidRepeat &repeat : o.repeatedFfid) {
         if (repeat.source < 0 || repeat.source >= o.shots || repeat.shot < 0 || repeat.shot >= o.shots)
-            return QStringLiteral("--repeat-ffid: shot rows %1 and %2 must be in 0..%3")
-                .arg(repeat.source).arg(repeat.shot).arg(o.shots - 1);
+            return QStringLiteral("--repeat-ffid: shots %1 and %2 must be in 1..%3")
+                .arg(repeat.source + 1).arg(repeat.shot + 1).arg(o.shots);
         // Neighbours would only make one longer run.
         if (qAbs(repeat.shot - repeat.source) < 2)
-            return QStringLiteral("--repeat-ffid: shot rows %1 and %2 are less than 2 apart")
-                .arg(repeat.source).arg(repeat.shot);
+            return QStringLiteral("--repeat-ffid: shots %1 and %2 are less than 2 apart")
+                .arg(repeat.source + 1).arg(repeat.shot + 1);
     }
     if (o.truncateBytes < 0 || o.truncateBytes > records * FbLayout::RecordSize)
         return QStringLiteral("--truncate must be between 0 and %1 bytes").arg(records * FbLayout::RecordSize);
@@ -279,11 +281,16 @@ QVector<FbRecord> shotRecords(const Options &options, int shot)
     return records;
 }
 
-bool writeFile(const QString &fileName, const Options &o, Result *result, QString *error)
+FileWriter::FileWriter(const Options &options)
+    : m_options(options)
 {
-    auto fail = [error](const QString &why) {
-        if (error)
-            *error = why;
+}
+
+bool FileWriter::write(const QString &fileName, Result *result)
+{
+    const Options &o = m_options;
+    auto fail = [this](const QString &why) {
+        m_error = why;
         return false;
     };
     const QString invalid = validate(o);

@@ -4,6 +4,7 @@
 #include "fblayout.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 // Synthetic FB files: one 2-D line with a rolling split spread, so that the
@@ -13,8 +14,8 @@
 // refraction curve, a mix of pick statuses) and can carry faults on demand.
 namespace FbGenerator {
 
-// A fault that touches one field of one shot. column is one of
-// FbColumns::Column.
+// A fault that touches one field of one shot. shot is 0-based; column is
+// one of FbColumns::Column.
 struct FieldFault
 {
     int shot = 0;
@@ -72,12 +73,28 @@ QString validate(const Options &options);
 // its row only, so any shot can be made without the ones before it.
 QVector<FbRecord> shotRecords(const Options &options, int shot);
 
-// Writes the file in large blocks. False, with the reason in *error, when
-// the options are unusable or the file cannot be written.
-bool writeFile(const QString &fileName, const Options &options, Result *result, QString *error);
+// Writes files in large blocks:
+//   FbGenerator::FileWriter writer(options);
+//   if (!writer.write(fileName, &result)) ... writer.errorString();
+class FileWriter
+{
+public:
+    explicit FileWriter(const Options &options);
+    // False when the options are unusable or the file cannot be written;
+    // errorString() says why.
+    bool write(const QString &fileName, Result *result = nullptr);
+    QString errorString() const { return m_error; }
+
+private:
+    Options m_options;
+    QString m_error;
+};
 
 // The column of a field name ("s_elev", "group_x", ...), -1 if unknown.
 int columnOf(const QString &fieldName);
+// The names of the fields each kind of fault can touch, in column order.
+QStringList varyingSourceFields();
+QStringList nonFiniteFields();
 
 } // namespace FbGenerator
 

@@ -47,26 +47,62 @@ FbFileHeader decodeHeader(const char *bytes, qint64 size)
     return header;
 }
 
+namespace {
+
+constexpr FieldType I = FieldType::Int32;
+constexpr FieldType F = FieldType::Float32;
+constexpr CellFormat Dec = CellFormat::Decimal;
+
+} // namespace
+
+const Field fields[FieldCount] = {
+    {"ffid", 0, I, true, Dec, &FbRecord::ffid, nullptr},
+    {"channel", 4, I, false, Dec, &FbRecord::channel, nullptr},
+    {"offset", 8, I, false, Dec, &FbRecord::offset, nullptr},
+    {"g_elev", 12, I, false, Dec, &FbRecord::g_elev, nullptr},
+    {"s_elev", 16, I, true, Dec, &FbRecord::s_elev, nullptr},
+    {"s_depth", 20, I, true, Dec, &FbRecord::s_depth, nullptr},
+    {"source_x", 24, F, true, CellFormat::Fixed2, nullptr, &FbRecord::source_x},
+    {"source_y", 28, F, true, CellFormat::Fixed2, nullptr, &FbRecord::source_y},
+    {"group_x", 32, F, false, CellFormat::Fixed2, nullptr, &FbRecord::group_x},
+    {"group_y", 36, F, false, CellFormat::Fixed2, nullptr, &FbRecord::group_y},
+    {"s_line", 40, I, true, Dec, &FbRecord::s_line, nullptr},
+    {"s_stat", 44, I, true, Dec, &FbRecord::s_stat, nullptr},
+    {"g_line", 48, I, false, Dec, &FbRecord::g_line, nullptr},
+    {"g_stat", 52, I, false, Dec, &FbRecord::g_stat, nullptr},
+    {"fb_time", 60, F, false, CellFormat::Significant6, nullptr, &FbRecord::fb_time},
+    {"fb_status", 64, I, false, Dec, &FbRecord::fb_status, nullptr},
+    {"fb_no", 72, I, false, Dec, &FbRecord::fb_no, nullptr},
+};
+
+namespace {
+
+// The words between the named fields: written back as they are held, never
+// read, so that the struct mirrors the file.
+const struct { int offset; qint32 FbRecord::*member; } unnamedWords[] = {
+    {56, &FbRecord::word56}, {68, &FbRecord::word68}, {76, &FbRecord::word76}, {80, &FbRecord::word80},
+};
+
+} // namespace
+
+const Field *fieldNamed(const char *name)
+{
+    for (const Field &f : fields) {
+        if (qstrcmp(f.name, name) == 0)
+            return &f;
+    }
+    return nullptr;
+}
+
 FbRecord decodeRecord(const char *bytes)
 {
     FbRecord r;
-    r.ffid = int32At(bytes, 0);
-    r.channel = int32At(bytes, 4);
-    r.offset = int32At(bytes, 8);
-    r.g_elev = int32At(bytes, 12);
-    r.s_elev = int32At(bytes, 16);
-    r.s_depth = int32At(bytes, 20);
-    r.source_x = floatAt(bytes, 24);
-    r.source_y = floatAt(bytes, 28);
-    r.group_x = floatAt(bytes, 32);
-    r.group_y = floatAt(bytes, 36);
-    r.s_line = int32At(bytes, 40);
-    r.s_stat = int32At(bytes, 44);
-    r.g_line = int32At(bytes, 48);
-    r.g_stat = int32At(bytes, 52);
-    r.fb_time = floatAt(bytes, 60);
-    r.fb_status = int32At(bytes, 64);
-    r.fb_no = int32At(bytes, 72);
+    for (const Field &f : fields) {
+        if (f.type == FieldType::Int32)
+            r.*f.intMember = int32At(bytes, f.offset);
+        else
+            r.*f.floatMember = floatAt(bytes, f.offset);
+    }
     return r;
 }
 
@@ -80,27 +116,14 @@ void encodeHeader(const FbFileHeader &header, char *out)
 
 void encodeRecord(const FbRecord &r, char *out)
 {
-    putInt32(out, 0, r.ffid);
-    putInt32(out, 4, r.channel);
-    putInt32(out, 8, r.offset);
-    putInt32(out, 12, r.g_elev);
-    putInt32(out, 16, r.s_elev);
-    putInt32(out, 20, r.s_depth);
-    putFloat(out, 24, r.source_x);
-    putFloat(out, 28, r.source_y);
-    putFloat(out, 32, r.group_x);
-    putFloat(out, 36, r.group_y);
-    putInt32(out, 40, r.s_line);
-    putInt32(out, 44, r.s_stat);
-    putInt32(out, 48, r.g_line);
-    putInt32(out, 52, r.g_stat);
-    putInt32(out, 56, r.word56);
-    putFloat(out, 60, r.fb_time);
-    putInt32(out, 64, r.fb_status);
-    putInt32(out, 68, r.word68);
-    putInt32(out, 72, r.fb_no);
-    putInt32(out, 76, r.word76);
-    putInt32(out, 80, r.word80);
+    for (const Field &f : fields) {
+        if (f.type == FieldType::Int32)
+            putInt32(out, f.offset, r.*f.intMember);
+        else
+            putFloat(out, f.offset, r.*f.floatMember);
+    }
+    for (const auto &w : unnamedWords)
+        putInt32(out, w.offset, r.*w.member);
 }
 
 } // namespace FbLayout

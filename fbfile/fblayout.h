@@ -49,6 +49,37 @@ namespace FbLayout {
 
 constexpr qint64 HeaderSize = 16;
 constexpr qint64 RecordSize = 84;
+// Whole records per sequential read: about 1 MiB, large enough to run at
+// the disk's speed, small enough to stay in cache.
+constexpr qint64 BlockRecords = (1 << 20) / RecordSize;
+
+// One named field of a record: where it sits, how it is stored and how it
+// is shown. Every reader, writer, comparison and cell text goes through
+// this one table.
+enum class FieldType { Int32, Float32 };
+enum class CellFormat {
+    Decimal,      // integers as they are
+    Fixed2,       // coordinates: 'f' with 2 decimals
+    Significant6  // pick times: 'g' with 6 significant digits
+};
+struct Field
+{
+    const char *name;
+    int offset;             // byte offset within the record
+    FieldType type;
+    bool sourceAttribute;   // describes the shot's source, so is expected constant within a shot
+    CellFormat format;
+    qint32 FbRecord::*intMember;    // set for Int32
+    float FbRecord::*floatMember;   // set for Float32
+
+    double value(const FbRecord &r) const { return type == FieldType::Int32 ? r.*intMember : r.*floatMember; }
+};
+
+constexpr int FieldCount = 17;
+// The named fields in file order.
+extern const Field fields[FieldCount];
+// The field called name, or nullptr.
+const Field *fieldNamed(const char *name);
 
 // Complete records in a file of fileSize bytes: (size - 16) / 84, truncated
 // toward zero; 0 for a file that cannot hold one record. A trailing partial

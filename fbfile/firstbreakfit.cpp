@@ -13,8 +13,8 @@ namespace {
 constexpr int MinSegmentPicks = 4;
 // Breakpoint grid before refinement: tail starts growing by this factor
 // from the source, and this many even parts of the side.
-constexpr double GridGrowth = 1.5;
-constexpr int GridEven = 8;
+constexpr double GridGrowth = 2.0;
+constexpr int GridEven = 6;
 // Noise below this does not count for choosing the number of segments:
 // times are often stored to an eighth of a millisecond.
 constexpr double NoiseFloorMs = 0.1;
@@ -43,36 +43,34 @@ double median7(const double *v, int count)
 }
 
 // Solves the symmetric positive definite system a x = b of size p in place
-// (Cholesky). False when a column is (nearly) dependent on the others.
+// (LDL', no square roots). False when a column is (nearly) dependent on
+// the others.
 bool solve(double a[4][4], double b[4], int p)
 {
-    double l[4][4] = {};
+    double l[4][4];
+    double d[4];
     for (int j = 0; j < p; ++j) {
-        double d = a[j][j];
+        double dj = a[j][j];
         for (int k = 0; k < j; ++k)
-            d -= l[j][k] * l[j][k];
-        if (!(d > 1e-10 * std::max(a[j][j], 1e-300)))
+            dj -= l[j][k] * l[j][k] * d[k];
+        if (!(dj > 1e-10 * std::max(a[j][j], 1e-300)))
             return false;
-        l[j][j] = std::sqrt(d);
+        d[j] = dj;
+        const double inverse = 1.0 / dj;
         for (int i = j + 1; i < p; ++i) {
             double s = a[i][j];
             for (int k = 0; k < j; ++k)
-                s -= l[i][k] * l[j][k];
-            l[i][j] = s / l[j][j];
+                s -= l[i][k] * l[j][k] * d[k];
+            l[i][j] = s * inverse;
         }
     }
-    double y[4];
-    for (int i = 0; i < p; ++i) {
-        double s = b[i];
+    for (int i = 0; i < p; ++i)
         for (int k = 0; k < i; ++k)
-            s -= l[i][k] * y[k];
-        y[i] = s / l[i][i];
-    }
+            b[i] -= l[i][k] * b[k];
     for (int i = p - 1; i >= 0; --i) {
-        double s = y[i];
+        b[i] /= d[i];
         for (int k = i + 1; k < p; ++k)
-            s -= l[k][i] * b[k];
-        b[i] = s / l[i][i];
+            b[i] -= l[k][i] * b[k];
     }
     return true;
 }
@@ -234,16 +232,15 @@ FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int
     for (int j = 0; j < p; ++j)
         fitted += x[j] * b[j];
     c.sse = std::max(0.0, all.tt - fitted);
-    // Increasing on every segment, and each segment flatter than the one
-    // before: first breaks follow the fastest path, the lower envelope of
-    // the refracted branches, so a kink that bends upwards is chasing
-    // wrong picks.
+    // Increasing on every segment. Kinks may bend either way: flat layers
+    // give ever flatter segments, but receiver statics bend the curve back
+    // and forth, and forbidding that flags good picks by the thousand.
     double slope = x[1];
     if (!(slope > 0.0) && segments > 1)
         return c;
     for (int j = 2; j < p; ++j) {
         slope += x[j];
-        if (!(slope > 0.0) || !(x[j] < 0.0))
+        if (!(slope > 0.0))
             return c;
     }
     for (int j = 0; j < 4; ++j)
@@ -421,7 +418,9 @@ FirstBreakFitter::Candidate FirstBreakFitter::converge(const double *floors, int
     applyCut(std::max(CutSigmas * robustSigma(), floors[0]));
     for (int round = 0; round < MaxRounds; ++round) {
         prefixSums();
-        const Candidate c = bestModel(stage == lastStage);
+        // The kinks are placed exactly before the cut becomes final: a kink
+        // a pick off would shut out the picks of a steep segment.
+        const Candidate c = bestModel(stage >= lastStage - 1);
         if (!c.valid)
             break;
         best = c;
@@ -437,14 +436,15 @@ FirstBreakFitter::Candidate FirstBreakFitter::converge(const double *floors, int
     return best;
 }
 
-bool FirstBreakFitter::suspicious() const
+bool FirstBreakFitter::suspicious(double ceiling) const
 {
-    // Three neighbouring picks left out on the same side of the model look
-    // more like a kink the model missed than like wrong picks.
+    // Neighbouring picks left out on the same side of the model, each
+    // beyond the threshold, look more like a kink the model missed than
+    // like wrong picks.
     int run = 0;
     int sign = 0;
     for (int i = 0; i < m_n; ++i) {
-        const int s = m_w[i] > 0.0 ? 0 : (m_r[i] > 0.0 ? 1 : -1);
+        const int s = m_w[i] > 0.0 || std::abs(m_r[i]) <= ceiling ? 0 : (m_r[i] > 0.0 ? 1 : -1);
         run = s != 0 && s == sign ? run + 1 : (s != 0 ? 1 : 0);
         sign = s;
         if (run >= SuspiciousRun)
@@ -472,14 +472,13 @@ void FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
     initialResiduals();
     const double fromMedian[] = {FirstCutFloorMs, 12.0, 6.0, CutFloorMs};
     Candidate best = converge(fromMedian, 4, ceiling);
-    if (best.valid && suspicious()) {
+    if (best.valid && suspicious(ceiling)) {
         // A steep, short segment with wrong picks in it can fool the
         // running curve; start again from every pick and keep the model
         // that leaves fewer picks beyond the threshold.
         const double bestLoss = loss(ceiling);
-        std::fill(m_r.begin(), m_r.begin() + n, 0.0);
-        const double fromAll[] = {HUGE_VAL, 32.0, 16.0, 8.0, CutFloorMs};
-        const Candidate other = converge(fromAll, 5, ceiling);
+        const double fromModel[] = {48.0, 24.0, 12.0, 6.0, CutFloorMs};
+        const Candidate other = converge(fromModel, 5, ceiling);
         if (other.valid && loss(ceiling) < bestLoss)
             best = other;
         else

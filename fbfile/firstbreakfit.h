@@ -66,7 +66,7 @@ private:
     double modelAtSorted(const Candidate &c, double u) const;
     void residuals(const Candidate &c);
     Candidate converge(const double *floors, int stages, double ceiling);
-    bool suspicious() const;
+    bool suspicious(double ceiling) const;
     double loss(double cut) const;
     double robustSigma();
     // Lets the picks whose residual is within cut take part; true when the

@@ -117,7 +117,12 @@ struct Outlier
 };
 
 // Two shots whose sources sit at each other's receivers. A comes before B in
-// file order; timeAB is A's time at B's source.
+// file order; timeAB is A's time at B's source: the pick of A's receiver on
+// B's source station (g_line, g_stat) == (s_line, s_stat), or else the time
+// interpolated between the two consecutive receivers of A (along its
+// spread) that bracket B's source, when they are at most 1.5 median receiver
+// spacings apart and the source lies within half a spacing of the segment
+// between them. A pair is compared when both times exist.
 struct ReciprocalPair
 {
     qint32 shotA = 0;
@@ -162,9 +167,11 @@ struct Report
     QVector<ShotSummary> shots;           // one per index entry
     QVector<Outlier> outliers;            // in file order
     QVector<ReciprocalPair> pairs;        // every compared pair, by shotA then shotB
-    QVector<SourceVariation> sourceVariations;
-    QVector<BadValue> badValues;          // non-finite values and negative times
-    QVector<RepeatedFfid> repeatedFfids;
+    QVector<SourceVariation> sourceVariations;  // by shot, then in FbColumns order
+    // Non-finite values and negative times, in file order; within a record
+    // fb_time, source_x, source_y, group_x, group_y.
+    QVector<BadValue> badValues;
+    QVector<RepeatedFfid> repeatedFfids;  // by their first shot
     qint64 status0 = 0;                   // picks per pick-status class
     qint64 status1 = 0;
     qint64 statusOther = 0;
@@ -184,8 +191,12 @@ public:
 
     explicit Analyzer(const QString &fileName, const Settings &settings = Settings());
 
-    // Reads and judges the file. False when it cannot be opened or read (not
-    // a regular file, no complete record, unreadable; errorString() says why)
+    // Reads and judges the file: one pass over all records, then a second
+    // over only the shots whose time at a later shot's source is needed.
+    // The fits of each block are shared with one worker thread; run()
+    // itself may be called from any thread. False when it cannot be opened
+    // or read (not a regular file, no complete record, unreadable;
+    // errorString() says why)
     // or when *cancel became true, which is checked at least every few
     // milliseconds of work (wasCancelled() then answers true). On false,
     // *report is left empty.
@@ -202,5 +213,13 @@ private:
 };
 
 } // namespace PickQc
+
+// Plain values: lists of millions of them grow in place.
+Q_DECLARE_TYPEINFO(PickQc::PickVerdict, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(PickQc::ShotSummary, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(PickQc::Outlier, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(PickQc::ReciprocalPair, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(PickQc::SourceVariation, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(PickQc::BadValue, Q_PRIMITIVE_TYPE);
 
 #endif // PICKQC_H

@@ -3,11 +3,11 @@
 #include "fbcolumns.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 namespace PickQc {
 
@@ -15,6 +15,8 @@ namespace {
 
 // The first pass's share of the progress; the second pass has the rest.
 constexpr int FirstPassPercent = 80;
+// Below this many picks in a block a second thread costs more than it saves.
+constexpr size_t MinThreadedPicks = 2048;
 
 // The source attributes that must not vary within a shot, as the viewer
 // checks them (the ffid cannot: it defines the shot).
@@ -61,6 +63,7 @@ QcPass::QcPass(const QString &fileName, const Settings &settings, const Analyzer
     , m_settings(settings)
     , m_progress(progress)
     , m_cancel(cancel)
+    , m_reader(fileName)
 {
 }
 
@@ -81,28 +84,12 @@ void QcPass::setProgress(int percent)
 
 bool QcPass::open()
 {
-    const QFileInfo info(m_fileName);
-    if (!info.exists()) {
-        m_error = tr("%1 does not exist").arg(m_fileName);
+    if (!m_reader.open()) {
+        m_error = m_reader.errorString();
         return false;
     }
-    if (!info.isFile()) {
-        m_error = tr("%1 is not a regular file").arg(m_fileName);
-        return false;
-    }
-    m_file.setFileName(m_fileName);
-    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        m_error = tr("cannot open %1: %2").arg(m_fileName, m_file.errorString());
-        return false;
-    }
-    char bytes[FbLayout::HeaderSize] = {};
-    const qint64 got = m_file.read(bytes, FbLayout::HeaderSize);
-    if (got < 0) {
-        m_error = tr("cannot read %1: %2").arg(m_fileName, m_file.errorString());
-        return false;
-    }
-    m_report->header = FbLayout::decodeHeader(bytes, got);
-    m_report->recordCount = FbLayout::recordCount(m_file.size());
+    m_report->header = m_reader.header();
+    m_report->recordCount = m_reader.recordCount();
     if (m_report->recordCount == 0) {
         m_error = tr("%1 holds no complete record").arg(m_fileName);
         return false;
@@ -111,29 +98,6 @@ bool QcPass::open()
         m_error = tr("%1 holds more records than can be numbered").arg(m_fileName);
         return false;
     }
-    // About a mebibyte of whole records per read, as the index scan does.
-    m_blockRecords = std::max<qint64>(1, (qint64(1) << 20) / FbLayout::RecordSize);
-    return true;
-}
-
-bool QcPass::readRecords(qint64 first, qint64 count)
-{
-    const qint64 bytes = count * FbLayout::RecordSize;
-    if (m_block.size() < bytes)
-        m_block.resize(static_cast<int>(bytes));
-    if (!m_file.seek(FbLayout::recordPosition(static_cast<qint32>(first)))) {
-        std::fill(m_block.data(), m_block.data() + bytes, '\0');
-        return true;
-    }
-    const qint64 got = m_file.read(m_block.data(), bytes);
-    if (got < 0) {
-        m_error = tr("cannot read %1: %2").arg(m_fileName, m_file.errorString());
-        return false;
-    }
-    // A file that shrank under us reads short: the missing part reads as
-    // zeros, as every other reader of the file treats it.
-    if (got < bytes)
-        std::fill(m_block.data() + got, m_block.data() + bytes, '\0');
     return true;
 }
 
@@ -148,6 +112,7 @@ QcPass::Outcome QcPass::run(Report *report)
     Outcome outcome = firstPass();
     if (outcome == Done)
         outcome = secondPass();
+    m_reciprocity.finish(&report->pairs);
     if (outcome == Cancelled)
         m_error = tr("cancelled");
     if (outcome != Done)
@@ -159,59 +124,117 @@ QcPass::Outcome QcPass::run(Report *report)
 
 QcPass::Outcome QcPass::firstPass()
 {
+    // Records are decoded into the batch; each block's complete shots are
+    // then judged, the current one carried over to the next block.
     const qint64 total = m_report->recordCount;
-    m_shot.clear();
+    m_batch.clear();
+    m_batchShots.clear();
+    size_t shotStart = 0;
     qint32 shotFirst = 0;
-    for (qint64 first = 0; first < total; first += m_blockRecords) {
+    FbBlockReader::Block block;
+    while (m_reader.nextBlock(&block)) {
         if (cancelled())
             return Cancelled;
-        const qint64 count = std::min(m_blockRecords, total - first);
-        if (!readRecords(first, count))
-            return Failed;
-        const char *p = m_block.constData();
-        for (qint64 k = 0; k < count; ++k, p += FbLayout::RecordSize) {
-            if (!m_shot.empty() && FbLayout::decodeFfid(p) != m_shot.front().ffid) {
-                finishShot(m_shot.data(), static_cast<int>(m_shot.size()), shotFirst);
-                m_shot.clear();
-                shotFirst = static_cast<qint32>(first + k);
+        const char *p = block.data;
+        for (qint64 k = 0; k < block.records; ++k, p += FbLayout::RecordSize) {
+            if (m_batch.size() > shotStart && FbLayout::decodeFfid(p) != m_batch[shotStart].ffid) {
+                m_batchShots.push_back(BatchShot{shotFirst, shotStart, m_batch.size() - shotStart});
+                shotStart = m_batch.size();
+                shotFirst = static_cast<qint32>(block.firstRecord + k);
             }
-            m_shot.push_back(FbLayout::decodeRecord(p));
+            m_batch.push_back(FbLayout::decodeRecord(p));
         }
-        setProgress(static_cast<int>((first + count) * FirstPassPercent / total));
+        if (block.firstRecord == 0)
+            reserveFor(m_batchShots.size(), block.records, total);
+        judgeBatch();
+        m_batch.erase(m_batch.begin(), m_batch.begin() + shotStart);
+        shotStart = 0;
+        setProgress(static_cast<int>((block.firstRecord + block.records) * FirstPassPercent / total));
     }
-    finishShot(m_shot.data(), static_cast<int>(m_shot.size()), shotFirst);
+    m_batchShots.push_back(BatchShot{shotFirst, 0, m_batch.size()});
+    judgeBatch();
     return Done;
+}
+
+void QcPass::reserveFor(size_t shots, qint64 records, qint64 total)
+{
+    // The per-shot lists would otherwise grow by copies, which for millions
+    // of small shots costs more than the rest of the pass. The first block
+    // tells how large shots are; the room is only address space until used.
+    const double perRecord = double(shots) / double(records);
+    const qint64 expected = qMin<qint64>(total, qint64(perRecord * double(total) * 1.05) + 16);
+    m_report->index.reserve(int(expected));
+    m_report->shots.reserve(int(expected));
+}
+
+void QcPass::judgeBatch()
+{
+    const size_t shots = m_batchShots.size();
+    if (m_fits.size() < shots)
+        m_fits.resize(shots);
+    auto fitRange = [this](ShotFitter *fitter, size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) {
+            const BatchShot &b = m_batchShots[i];
+            fitter->fit(m_batch.data() + b.offset, static_cast<int>(b.records), m_settings, &m_fits[i]);
+        }
+    };
+    // The fits are independent and take most of the time: a second thread
+    // takes the later half of the picks while this one takes the first.
+    size_t split = shots;
+    if (shots >= 2 && m_batch.size() >= MinThreadedPicks) {
+        size_t picks = 0;
+        for (split = 0; split < shots && picks < m_batch.size() / 2; ++split)
+            picks += m_batchShots[split].records;
+    }
+    if (split < shots) {
+        std::thread worker(fitRange, &m_workerFitter, split, shots);
+        fitRange(&m_fitter, 0, split);
+        worker.join();
+    } else {
+        fitRange(&m_fitter, 0, shots);
+    }
+    for (size_t i = 0; i < shots; ++i) {
+        const BatchShot &b = m_batchShots[i];
+        finishShot(m_batch.data() + b.offset, static_cast<int>(b.records), b.firstRecord, m_fits[i]);
+    }
+    m_batchShots.clear();
 }
 
 QcPass::Outcome QcPass::secondPass()
 {
+    // The shots to read again, in runs of neighbours read as one range.
     const std::vector<qint32> wanted = m_reciprocity.secondPassShots();
-    const qint64 total = m_report->recordCount;
-    qint64 bufferFirst = 0;
-    qint64 bufferCount = 0;
-    for (size_t w = 0; w < wanted.size(); ++w) {
-        if (cancelled())
-            return Cancelled;
-        const ShotIndexEntry &entry = m_report->index.at(wanted[w]);
-        const qint64 n = qint64(entry.lastRecord) - entry.firstRecord + 1;
-        if (entry.firstRecord < bufferFirst || entry.lastRecord >= bufferFirst + bufferCount) {
-            bufferFirst = entry.firstRecord;
-            bufferCount = std::min(std::max(n, m_blockRecords), total - bufferFirst);
-            if (!readRecords(bufferFirst, bufferCount))
-                return Failed;
-            setProgress(FirstPassPercent + static_cast<int>((100 - FirstPassPercent) * w / wanted.size()));
+    const QVector<ShotIndexEntry> &index = m_report->index;
+    for (size_t w = 0; w < wanted.size();) {
+        size_t end = w + 1;
+        while (end < wanted.size() && wanted[end] == wanted[end - 1] + 1)
+            ++end;
+        const qint64 first = index[wanted[w]].firstRecord;
+        m_reader.setRange(first, qint64(index[wanted[end - 1]].lastRecord) - first + 1);
+        size_t current = w;
+        m_shot.clear();
+        FbBlockReader::Block block;
+        while (m_reader.nextBlock(&block)) {
+            if (cancelled())
+                return Cancelled;
+            const char *p = block.data;
+            for (qint64 k = 0; k < block.records; ++k, p += FbLayout::RecordSize) {
+                m_shot.push_back(FbLayout::decodeRecord(p));
+                if (block.firstRecord + k < index[wanted[current]].lastRecord)
+                    continue;
+                m_reciprocity.complete(wanted[current], m_shot.data(), static_cast<int>(m_shot.size()),
+                                       m_settings.reciprocityMs, &m_report->pairs);
+                m_shot.clear();
+                ++current;
+            }
+            setProgress(FirstPassPercent + static_cast<int>((100 - FirstPassPercent) * current / wanted.size()));
         }
-        m_shot.resize(n);
-        const char *p = m_block.constData() + (entry.firstRecord - bufferFirst) * FbLayout::RecordSize;
-        for (qint64 k = 0; k < n; ++k, p += FbLayout::RecordSize)
-            m_shot[k] = FbLayout::decodeRecord(p);
-        m_reciprocity.complete(wanted[w], m_shot.data(), static_cast<int>(n), m_settings.reciprocityMs,
-                               &m_report->pairs);
+        w = end;
     }
     return Done;
 }
 
-void QcPass::finishShot(const FbRecord *records, int n, qint32 firstRecord)
+void QcPass::finishShot(const FbRecord *records, int n, qint32 firstRecord, const ShotFit &fit)
 {
     const qint32 shot = m_report->index.size();
     m_report->index.append(ShotIndexEntry{records[0].ffid, firstRecord, firstRecord + n - 1});
@@ -223,7 +246,7 @@ void QcPass::finishShot(const FbRecord *records, int n, qint32 firstRecord)
     summary.sLine = records[0].s_line;
     summary.sStat = records[0].s_stat;
     judgeValues(records, n, shot, firstRecord, &summary);
-    judgeFit(records, n, shot, firstRecord, &summary);
+    judgeFit(records, n, shot, firstRecord, fit, &summary);
     if (!sourceConstant(records, n))
         judgeSource(records, n, shot);
     for (int k = m_report->sourceVariations.size() - 1; k >= 0 && m_report->sourceVariations[k].shot == shot; --k)
@@ -292,14 +315,14 @@ void QcPass::judgeSource(const FbRecord *records, int n, qint32 shot)
     }
 }
 
-void QcPass::judgeFit(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, ShotSummary *summary)
+void QcPass::judgeFit(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, const ShotFit &fit,
+                      ShotSummary *summary)
 {
-    m_fitter.fit(records, n, m_settings, &m_fit);
     double sum = 0.0;
     int kept = 0;
     int judged = 0;
     for (int i = 0; i < n; ++i) {
-        const PickVerdict &v = m_fit.picks.at(i);
+        const PickVerdict &v = fit.picks.at(i);
         if (!v.judged)
             continue;
         ++judged;
@@ -312,12 +335,12 @@ void QcPass::judgeFit(const FbRecord *records, int n, qint32 shot, qint32 firstR
         m_report->outliers.append(Outlier{shot, firstRecord + i, r.fb_no, r.channel, r.offset, r.fb_time,
                                           v.model, v.residual});
     }
-    summary->outliers = m_fit.outliers();
+    summary->outliers = fit.outliers();
     summary->notJudged = n - judged;
     m_report->notJudged += n - judged;
     summary->rmsResidual = kept > 0 ? static_cast<float>(std::sqrt(sum / kept)) : float(NaN);
     for (int side = Negative; side <= Positive; ++side) {
-        const SideModel &model = m_fit.sides[side];
+        const SideModel &model = fit.sides[side];
         summary->velocity[side] = model.judged ? static_cast<float>(model.velocity) : float(NaN);
         summary->intercept[side] = model.judged ? static_cast<float>(model.intercept) : float(NaN);
     }

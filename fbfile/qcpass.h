@@ -1,11 +1,10 @@
 #ifndef QCPASS_H
 #define QCPASS_H
 
+#include "fbblockreader.h"
 #include "firstbreakfit.h"
 #include "pickqc.h"
 #include "reciprocity.h"
-
-#include <QFile>
 
 #include <vector>
 
@@ -29,15 +28,17 @@ public:
 
 private:
     bool open();
-    bool readRecords(qint64 first, qint64 count);
     bool cancelled() const;
     void setProgress(int percent);
     Outcome firstPass();
     Outcome secondPass();
-    void finishShot(const FbRecord *records, int n, qint32 firstRecord);
+    void reserveFor(size_t shots, qint64 records, qint64 total);
+    void judgeBatch();
+    void finishShot(const FbRecord *records, int n, qint32 firstRecord, const ShotFit &fit);
     void judgeSource(const FbRecord *records, int n, qint32 shot);
     void judgeValues(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, ShotSummary *summary);
-    void judgeFit(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, ShotSummary *summary);
+    void judgeFit(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, const ShotFit &fit,
+                  ShotSummary *summary);
     void findRepeatedFfids();
 
     QString m_fileName;
@@ -48,13 +49,22 @@ private:
     Report *m_report = nullptr;
     int m_percent = -1;
 
-    QFile m_file;
-    qint64 m_blockRecords = 0;
-    QByteArray m_block;
+    FbBlockReader m_reader;
 
     std::vector<FbRecord> m_shot;
+    // Complete shots of the current block (and the one still arriving),
+    // judged together so that two threads can share the fitting.
+    struct BatchShot
+    {
+        qint32 firstRecord;
+        size_t offset;
+        size_t records;
+    };
+    std::vector<FbRecord> m_batch;
+    std::vector<BatchShot> m_batchShots;
+    std::vector<ShotFit> m_fits;
     ShotFitter m_fitter;
-    ShotFit m_fit;
+    ShotFitter m_workerFitter;
     Reciprocity m_reciprocity;
     std::vector<int> m_valueOrder;
 };

@@ -18,6 +18,13 @@ constexpr double CellSpacings = 64.0;
 // A box over more cells than this is searched by looking at every source.
 constexpr qint64 MaxCells = 4096;
 
+// Plain Euclidean length: coordinates are far from overflow, and hypot's
+// care costs more than the rest of a spread's set-up.
+double distance(double dx, double dy)
+{
+    return std::sqrt(dx * dx + dy * dy);
+}
+
 bool finite(double x, double y)
 {
     return std::isfinite(x) && std::isfinite(y);
@@ -109,7 +116,7 @@ void SpreadView::build(const FbRecord *records, int n)
     m_gaps.clear();
     for (int k = 1; k < m; ++k) {
         const FbRecord &a = records[m_along[k - 1]], &b = records[m_along[k]];
-        const double gap = std::hypot(double(b.group_x) - a.group_x, double(b.group_y) - a.group_y);
+        const double gap = distance(double(b.group_x) - a.group_x, double(b.group_y) - a.group_y);
         if (gap > 0.0)
             m_gaps.push_back(gap);
     }
@@ -157,13 +164,13 @@ double SpreadView::timeAt(qint32 line, qint32 stat, double x, double y) const
         return NaN;
     const FbRecord &a = records[m_along[k]], &b = records[m_along[k + 1]];
     const double ex = double(b.group_x) - a.group_x, ey = double(b.group_y) - a.group_y;
-    const double gap = std::hypot(ex, ey);
+    const double gap = distance(ex, ey);
     if (gap > MaxGapSpacings * m_spacing)
         return NaN;
     double lambda = 0.0;
     if (gap > 0.0)
         lambda = qBound(0.0, ((x - a.group_x) * ex + (y - a.group_y) * ey) / (gap * gap), 1.0);
-    const double lateral = std::hypot(x - (a.group_x + lambda * ex), y - (a.group_y + lambda * ey));
+    const double lateral = distance(x - (a.group_x + lambda * ex), y - (a.group_y + lambda * ey));
     if (lateral > LateralSpacings * m_spacing)
         return NaN;
     const double t = a.fb_time + lambda * (double(b.fb_time) - a.fb_time);
@@ -303,11 +310,13 @@ std::vector<qint32> Reciprocity::secondPassShots()
         ++m_start[p.a + 1];
     for (qint32 s = 0; s < shots; ++s)
         m_start[s + 1] += m_start[s];
-    std::vector<Pending> ordered(m_pending.size());
-    std::vector<qint32> next(m_start.begin(), m_start.end() - 1);
-    for (const Pending &p : m_pending)
-        ordered[next[p.a]++] = p;
-    m_pending.swap(ordered);
+    {
+        std::vector<Pending> ordered(m_pending.size());
+        std::vector<qint32> next(m_start.begin(), m_start.end() - 1);
+        for (const Pending &p : m_pending)
+            ordered[next[p.a]++] = p;
+        m_pending.swap(ordered);
+    }
 
     std::vector<qint32> wanted;
     for (qint32 s = 0; s < shots; ++s)
@@ -319,6 +328,10 @@ std::vector<qint32> Reciprocity::secondPassShots()
 void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, double toleranceMs,
                            QVector<ReciprocalPair> *pairs)
 {
+    // At most one pair per entry: room for all at once spares the copies
+    // of a growing list of millions.
+    if (pairs->capacity() < int(m_pending.size()))
+        pairs->reserve(int(m_pending.size()));
     m_view.build(records, n);
     for (qint32 k = m_start[shot]; k < m_start[shot + 1]; ++k) {
         const Pending &p = m_pending[k];
@@ -335,6 +348,19 @@ void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, double t
         pair.flagged = pair.difference > toleranceMs;
         pairs->append(pair);
     }
+}
+
+void Reciprocity::finish(QVector<ReciprocalPair> *pairs)
+{
+    // Give back the room of entries that found no partner, when it is worth
+    // a copy.
+    if (pairs->capacity() > pairs->size() + pairs->size() / 4)
+        pairs->squeeze();
+    std::vector<Pending>().swap(m_pending);
+    std::vector<qint32>().swap(m_start);
+    m_grid.clear();
+    m_lines.clear();
+    m_lastSources = nullptr;
 }
 
 } // namespace PickQc

@@ -68,6 +68,8 @@ public:
     // Shot's records read again: appends its complete pairs, by later shot.
     void complete(qint32 shot, const FbRecord *records, int n, double toleranceMs,
                   QVector<ReciprocalPair> *pairs);
+    // Frees what the pass held; the pairs are complete.
+    void finish(QVector<ReciprocalPair> *pairs);
 
 private:
     struct Pending

@@ -1,9 +1,8 @@
 #ifndef SHOTINDEX_H
 #define SHOTINDEX_H
 
-#include "fblayout.h"
+#include "fbblockreader.h"
 
-#include <QFile>
 #include <QString>
 #include <QVector>
 
@@ -48,16 +47,16 @@ public:
 
     explicit ShotIndexScanner(const QString &fileName);
 
-    // Opens the file read-only and reads the header. False when the file
-    // cannot be opened (errorString() says why).
+    // Opens the file read-only and reads the header. False when it is not a
+    // regular file or cannot be opened (errorString() says why).
     bool open();
     QString errorString() const;
 
-    const FbFileHeader &header() const { return m_header; }
-    qint64 fileSize() const { return m_fileSize; }
-    qint64 recordCount() const { return m_recordCount; }
+    const FbFileHeader &header() const { return m_reader.header(); }
+    qint64 fileSize() const { return m_reader.fileSize(); }
+    qint64 recordCount() const { return m_reader.recordCount(); }
     // The declared record count matches the one derived from the size.
-    bool isComplete() const { return m_header.fb_count == m_recordCount; }
+    bool isComplete() const { return header().fb_count == recordCount(); }
     // Record numbers are held as int32; a file with more records than that
     // cannot be indexed.
     bool recordCountFits() const;
@@ -72,11 +71,7 @@ public:
     void setBlockRecords(int records);
 
 private:
-    QFile m_file;
-    FbFileHeader m_header;
-    qint64 m_fileSize = 0;
-    qint64 m_recordCount = 0;
-    int m_blockRecords = 12483; // about 1 MiB of whole records
+    FbBlockReader m_reader;
 };
 
 #endif // SHOTINDEX_H

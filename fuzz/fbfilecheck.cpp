@@ -1,7 +1,63 @@
 #include "fbfilecheck.h"
 
+#include "fbcheck.h"
+#include "fbcolumns.h"
 #include "shotindex.h"
 #include "shotrecords.h"
+
+#include <QHash>
+#include <QTextStream>
+
+namespace {
+
+// The check must agree with the index it never sees: the same records and
+// shots, every pick in one status class, and as many repeated ffids; and
+// its report must be writable whatever the file held.
+QString checkAgreesWithIndex(const QString &fileName, const QVector<ShotIndexEntry> &index, qint64 records)
+{
+    FbCheck::FileCheck check(fileName);
+    check.setListLimit(3);
+    FbCheck::Report report;
+    if (!check.run(&report))
+        return QStringLiteral("the check cannot open what the index opened: %1").arg(check.errorString());
+    if (report.recordCount != records || report.shots != index.size())
+        return QStringLiteral("the check counts %1 records in %2 shots, the index %3 in %4")
+            .arg(report.recordCount).arg(report.shots).arg(records).arg(index.size());
+    if (report.status0 + report.status1 + report.statusOther != records)
+        return QStringLiteral("pick-status counts do not add up to the records");
+    QHash<qint32, int> runs;
+    for (const ShotIndexEntry &e : index)
+        ++runs[e.ffid];
+    qint64 repeated = 0;
+    for (int n : qAsConst(runs))
+        repeated += n > 1;
+    if (records > 0 && report.repeatedFfidCount != repeated)
+        return QStringLiteral("the check finds %1 repeated ffids, the index %2")
+            .arg(report.repeatedFfidCount).arg(repeated);
+    if (report.nonFinite.size() > 3 || report.sourceVariations.size() > 3 || report.repeatedFfids.size() > 3)
+        return QStringLiteral("the check kept more items than asked");
+    if (records == 0 && report.clean())
+        return QStringLiteral("a file without records passed as clean");
+    QString text;
+    QTextStream out(&text);
+    FbCheck::writeReport(out, fileName, report);
+    out.flush();
+    if (!text.endsWith(QLatin1Char('\n')) || !text.contains(QLatin1String("Result: ")))
+        return QStringLiteral("the report is cut short");
+    return QString();
+}
+
+// Every field of a record has a non-empty text in its cell format.
+bool formatsEveryField(const FbRecord &r)
+{
+    for (const FbLayout::Field &f : FbLayout::fields) {
+        if (FbColumns::fieldText(f, r).isEmpty())
+            return false;
+    }
+    return true;
+}
+
+} // namespace
 
 QString checkFbFile(const QString &fileName)
 {
@@ -32,6 +88,10 @@ QString checkFbFile(const QString &fileName)
     if (moves > index.size() - 1)
         return QStringLiteral("progress moved %1 times for %2 shots").arg(moves).arg(index.size());
 
+    const QString disagreement = checkAgreesWithIndex(fileName, index, n);
+    if (!disagreement.isEmpty())
+        return disagreement;
+
     if (n == 0) {
         if (index.size() != 1 || index.first().firstRecord != 0 || index.first().lastRecord != -1)
             return QStringLiteral("a file without records must give one empty shot");
@@ -57,6 +117,8 @@ QString checkFbFile(const QString &fileName)
         for (const FbRecord &r : records) {
             if (r.ffid != e.ffid)
                 return QStringLiteral("shot %1 holds a record of ffid %2").arg(s).arg(r.ffid);
+            if (!formatsEveryField(r))
+                return QStringLiteral("shot %1 has a field without a text").arg(s);
         }
     }
     if (expectedFirst != n)

@@ -16,7 +16,7 @@ if [ ! -f "$fb" ]; then
     # A few hundred shots with some planted faults for the viewer to show:
     # a varying source value, a NaN coordinate, an ffid that comes back.
     "$build/bin/fbtool" gen "$fb" --shots 300 --channels 96 --seed 7 \
-        --vary-source 12 --nan-coordinate 40 --repeat-ffid 5:250
+        --vary-source 13 --nan-coordinate 41 --repeat-ffid 6:251
 fi
 
 # Point the browse dialog at the demo file, unless the project already

@@ -29,7 +29,8 @@ private slots:
     {
         QFETCH(qint64, n);
         // Three real shots at the very end, behind a hole of zero records.
-        const QVector<SparseFb::Placed> records = SparseFb::shot(n - 16, 9001, 5) + SparseFb::shot(n - 11, 9002, 7) + SparseFb::shot(n - 4, 9003, 4);
+        const QVector<SparseFb::Placed> records =
+            SparseFb::shot(n - 16, 9001, 5) + SparseFb::shot(n - 11, 9002, 7) + SparseFb::shot(n - 4, 9003, 4);
         const QString path = m_dir.filePath(QStringLiteral("huge.fb"));
         if (!SparseFb::make(path, FbLayout::HeaderSize + FbLayout::RecordSize * n, FbFileHeader(), records))
             QSKIP("this file system cannot hold sparse files");
@@ -42,13 +43,15 @@ private slots:
         const QVector<ShotIndexEntry> index = scanner.scan([&](int value) { lastProgress = value; });
         QCOMPARE(lastProgress, fits ? 3 : 0);
         const qint32 last = qint32(n - 1);
-        const QVector<ShotIndexEntry> shots{{0, 0, last - 16}, {9001, last - 15, last - 11}, {9002, last - 10, last - 4}, {9003, last - 3, last}};
-        QVERIFY(index == (fits ? shots : QVector<ShotIndexEntry>()));
+        const QVector<ShotIndexEntry> shots{
+            {0, 0, last - 16}, {9001, last - 15, last - 11}, {9002, last - 10, last - 4}, {9003, last - 3, last}};
+        QVERIFY2(index == (fits ? shots : QVector<ShotIndexEntry>()), "the index differs");
         // The last shot reads back even where no index can be made.
         const QVector<FbRecord> lastShot = readShotRecords(path, last - 3, last);
         QCOMPARE(lastShot.size(), 4);
         for (int k = 0; k < 4; ++k)
-            QVERIFY(lastShot.at(k).ffid == 9003 && lastShot.at(k).channel == k + 1 && lastShot.at(k).fb_time == 100.0f + k);
+            QVERIFY2(lastShot.at(k).ffid == 9003 && lastShot.at(k).channel == k + 1
+                         && lastShot.at(k).fb_time == 100.0f + k, qPrintable(QString("record %1 differs").arg(k)));
     }
 };
 

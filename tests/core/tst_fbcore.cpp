@@ -1,6 +1,7 @@
 // The FB file core: byte layout, record count, shot index with its progress
 // values, one shot's records, and the viewer's cell texts.
 
+#include "fbblockreader.h"
 #include "fbcolumns.h"
 #include "fbtestfile.h"
 #include "shotindex.h"
@@ -11,6 +12,8 @@
 
 using Runs = QVector<QPair<qint32, int>>; // (ffid, records) per shot, in file order
 Q_DECLARE_METATYPE(FbRecord)
+Q_DECLARE_METATYPE(FbFileHeader)
+Q_DECLARE_METATYPE(FbColumns::Column)
 
 class TestFbCore : public QObject
 {
@@ -20,28 +23,38 @@ class TestFbCore : public QObject
 
 private slots:
     // Little-endian words at fixed offsets, a header and a record; a short
-    // header reads its missing bytes as zeros. Named fields in file order.
+    // header reads its missing bytes as zeros, and encoding gives the bytes
+    // back.
     void layout_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QVector<double>>("fields");
+        QTest::addColumn<FbFileHeader>("header");
+        QTest::addColumn<FbRecord>("record");
         const QByteArray header = QByteArray::fromHex("02000000" "01000000" "64000000" "F4010000");
-        QTest::newRow("10 bytes of header") << header.left(10) << QVector<double>{2, 1, 100, 0};
-        QTest::newRow("15 bytes of header") << header.left(15) << QVector<double>{2, 1, 100, 500};
-        QTest::newRow("header and record") << header + QByteArray::fromHex("01020304" "F0000000" "A2FEFFFF" "5E010000" "F6FFFFFF" "0C000000" "0000C03F" "000000C0" "0000C842" "0000803E" "65000000" "E8030000" "66000000" "00000100" "00000000" "00004841" "FFFFFFFF" "00000000" "FFFFFF7F" "00000000" "00000000")
-                                           << QVector<double>{2, 1, 100, 500, 0x04030201, 240, -350, 350, -10, 12, 1.5, -2, 100, 0.25, 101, 1000, 102, 65536, 12.5, -1, 2147483647};
+        const QByteArray record = QByteArray::fromHex(
+            "01020304" "F0000000" "A2FEFFFF" "5E010000" "F6FFFFFF" "0C000000" "0000C03F" "000000C0" "0000C842"
+            "0000803E" "65000000" "E8030000" "66000000" "00000100" "00000000" "00004841" "FFFFFFFF" "00000000"
+            "FFFFFF7F" "00000000" "00000000");
+        QTest::newRow("10 bytes of header") << header.left(10) << FbFileHeader{2, 1, 100, 0} << FbRecord();
+        QTest::newRow("15 bytes of header") << header.left(15) << FbFileHeader{2, 1, 100, 500} << FbRecord();
+        QTest::newRow("header and record") << header + record << FbFileHeader{2, 1, 100, 500}
+            << FbRecord{0x04030201, 240, -350, 350, -10, 12, 1.5f, -2.0f, 100.0f, 0.25f, 101, 1000, 102, 65536,
+                        0, 12.5f, -1, 0, 2147483647, 0, 0};
     }
     void layout()
     {
         QFETCH(QByteArray, bytes);
-        QFETCH(QVector<double>, fields);
+        QFETCH(FbFileHeader, header);
+        QFETCH(FbRecord, record);
         const FbFileHeader h = FbLayout::decodeHeader(bytes.constData(), bytes.size());
+        QVERIFY2(h.fb_count == header.fb_count && h.polarity == header.polarity && h.min_offset == header.min_offset
+                     && h.max_offset == header.max_offset, "the header reads other words");
         const FbRecord r = FbLayout::decodeRecord(bytes.leftJustified(100, '\0').constData() + 16);
-        const QVector<double> read{double(h.fb_count), double(h.polarity), double(h.min_offset), double(h.max_offset), double(r.ffid),
-                                   double(r.channel), double(r.offset), double(r.g_elev), double(r.s_elev), double(r.s_depth), r.source_x,
-                                   r.source_y, r.group_x, r.group_y, double(r.s_line), double(r.s_stat), double(r.g_line), double(r.g_stat),
-                                   r.fb_time, double(r.fb_status), double(r.fb_no)};
-        QCOMPARE(read.mid(0, fields.size()), fields);
+        QStringList differing;
+        for (const FbLayout::Field &f : FbLayout::fields)
+            if (f.value(r) != f.value(record))
+                differing << QString::fromLatin1(f.name);
+        QVERIFY2(differing.isEmpty(), qPrintable("fields read wrong: " + differing.join(", ")));
         QByteArray written(100, '\x55');
         FbLayout::encodeHeader(h, written.data());
         FbLayout::encodeRecord(r, written.data() + 16);
@@ -51,8 +64,9 @@ private slots:
     // Every shape also with tiny blocks, so that shot starts fall on and
     // around block boundaries: neither the index nor any progress value may
     // depend on the block size. Progress runs 1, 2, ... up to `moves`. Then
-    // the file is cut to cutTo bytes and every shot's records are read:
-    // what is no longer on disk reads as zeros.
+    // the file is cut to cutTo bytes under an open block reader, and every
+    // shot's records are read again: what is no longer on disk reads as
+    // zeros, and the blocks still number their records from the start.
     void scan_data()
     {
         QTest::addColumn<Runs>("runs");
@@ -60,7 +74,12 @@ private slots:
         QTest::addColumn<int>("moves");
         QTest::addColumn<int>("cutTo");
         QTest::addColumn<int>("blockRecords");
-        const auto equalRuns = [](int shots, int records) { Runs runs; while (runs.size() < shots) runs << qMakePair(101 + runs.size(), records); return runs; };
+        const auto equalRuns = [](int shots, int records) {
+            Runs runs;
+            while (runs.size() < shots)
+                runs << qMakePair(101 + runs.size(), records);
+            return runs;
+        };
         const struct { const char *name; Runs runs; int extraBytes, moves, cutTo = INT_MAX; } shapes[] = {
             {"5,5,5,7,7,5 + 50 bytes, cut inside record 4", {{5, 3}, {7, 2}, {5, 1}}, 50, 2, 16 + 84 * 4 + 40},
             {"5,7,7", {{5, 1}, {7, 2}}, 0, 1},
@@ -101,13 +120,22 @@ private slots:
         QVERIFY(scanner.open());
         QCOMPARE(scanner.recordCount(), qint64(ffids.size()));
         QVector<int> progress, expected;
-        QVERIFY(scanner.scan([&](int v) { progress << v; }) == index);
+        QVERIFY2(scanner.scan([&](int v) { progress << v; }) == index, "the index differs");
         while (expected.size() < moves)
             expected << expected.size() + 1;
         QCOMPARE(progress, expected);
 
+        FbBlockReader reader(path);
+        reader.setBlockRecords(blockRecords);
+        QVERIFY(reader.open());
         const QByteArray onDisk = bytes.left(cutTo) + QByteArray(bytes.size(), '\0');
         QVERIFY(QFile::resize(path, qMin(cutTo, bytes.size())));
+        QByteArray blocks;
+        for (FbBlockReader::Block b; reader.nextBlock(&b);) {
+            QCOMPARE(b.firstRecord * 84, qint64(blocks.size()));
+            blocks += QByteArray(b.data, int(b.records * 84));
+        }
+        QCOMPARE(blocks.toHex(), onDisk.mid(16, ffids.size() * 84).toHex());
         for (const ShotIndexEntry &e : index)
             QCOMPARE(FbTest::fileBytes(readShotRecords(path, e.firstRecord, e.lastRecord)).mid(16).toHex(),
                      onDisk.mid(16 + 84 * e.firstRecord, 84 * (e.lastRecord - e.firstRecord + 1)).toHex());
@@ -118,27 +146,40 @@ private slots:
     void columns_data()
     {
         QTest::addColumn<QVector<FbRecord>>("shot");
-        QTest::addColumn<int>("column");
+        QTest::addColumn<FbColumns::Column>("column");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QVector<int>>("varying");
-        const auto with = [](int count, int k, auto member, auto value) { auto shot = FbTest::recordsWithFfids(QVector<qint32>(count, 7)); shot[k].*member = value; return shot; };
-        QTest::newRow("fb_time 0.25") << with(4, 0, &FbRecord::fb_time, 0.25f) << int(FbColumns::FbTime) << "0.25" << QVector<int>{};
-        QTest::newRow("fb_time 5e-05") << with(4, 0, &FbRecord::fb_time, 0.00005f) << int(FbColumns::FbTime) << "5e-05" << QVector<int>{};
-        QTest::newRow("source_x 1.5 in record 0") << with(4, 0, &FbRecord::source_x, 1.5f) << int(FbColumns::SourceX) << "1.50" << QVector<int>{FbColumns::SourceX};
-        QTest::newRow("offset -350") << with(4, 0, &FbRecord::offset, -350) << int(FbColumns::Offset) << "-350" << QVector<int>{};
-        QTest::newRow("NaN source_y in record 2") << with(4, 2, &FbRecord::source_y, float(qQNaN())) << int(FbColumns::SourceY) << "2000.25" << QVector<int>{FbColumns::SourceY};
-        QTest::newRow("one record, NaN source_y") << with(1, 0, &FbRecord::source_y, float(qQNaN())) << int(FbColumns::SourceY) << "nan" << QVector<int>{FbColumns::SourceY};
-        QTest::newRow("no records") << QVector<FbRecord>() << int(FbColumns::Ffid) << "0" << QVector<int>{};
+        const auto with = [](int count, int k, auto member, auto value) {
+            auto shot = FbTest::recordsWithFfids(QVector<qint32>(count, 7));
+            shot[k].*member = value;
+            return shot;
+        };
+        const float nan = float(qQNaN());
+        using C = FbColumns::Column;
+        using V = QVector<int>;
+        QTest::newRow("fb_time 0.25") << with(4, 0, &FbRecord::fb_time, 0.25f) << C::FbTime << "0.25" << V{};
+        QTest::newRow("fb_time 5e-05") << with(4, 0, &FbRecord::fb_time, 0.00005f) << C::FbTime << "5e-05" << V{};
+        QTest::newRow("source_x 1.5 in record 0") << with(4, 0, &FbRecord::source_x, 1.5f) << C::SourceX << "1.50"
+                                                  << V{C::SourceX};
+        QTest::newRow("offset -350") << with(4, 0, &FbRecord::offset, -350) << C::Offset << "-350" << V{};
+        QTest::newRow("s_line 8 in record 3") << with(4, 3, &FbRecord::s_line, 8) << C::SLine << "7" << V{C::SLine};
+        QTest::newRow("NaN source_y in record 2") << with(4, 2, &FbRecord::source_y, nan) << C::SourceY << "2000.25"
+                                                  << V{C::SourceY};
+        QTest::newRow("one record, NaN source_y") << with(1, 0, &FbRecord::source_y, nan) << C::SourceY << "nan"
+                                                  << V{C::SourceY};
+        QTest::newRow("no records") << QVector<FbRecord>() << C::Ffid << "0" << V{};
     }
     void columns()
     {
         QFETCH(QVector<FbRecord>, shot);
-        QFETCH(int, column);
+        QFETCH(FbColumns::Column, column);
         QFETCH(QString, text);
         QFETCH(QVector<int>, varying);
         QCOMPARE(FbColumns::cellText(shot.value(0), column), text);
         for (int c : FbColumns::shotConstantColumns)
-            QVERIFY2(FbColumns::columnVaries(shot, c) == varying.contains(c), FbColumns::titles[c]);
+            QVERIFY2(FbColumns::columnVaries(shot, c) == varying.contains(c),
+                     qPrintable(QString(FbColumns::titles[c]) + (varying.contains(c) ? " should" : " should not")
+                                + " vary"));
     }
 };
 

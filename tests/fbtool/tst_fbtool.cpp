@@ -1,10 +1,13 @@
 // The fbtool command line, run as a program: a generated file reads back
-// as asked through info and shots, check finds every fault gen can plant,
-// and a file that cannot be read fails cleanly.
+// as asked, check finds every fault gen can plant and names junk as such,
+// dump streams a shot larger than a block, and every failure is one line
+// and exit code 2, never a hang.
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 struct Run { int exitCode = -1; QString out, err; }; // -1: did not finish normally
 
@@ -14,70 +17,186 @@ class TestFbTool : public QObject
 
     QTemporaryDir m_dir;
 
-    static Run fbtool(const QStringList &args)
+    static Run fbtool(const QStringList &args, const QString &stdoutFile = QString())
     {
         QProcess process;
+        if (!stdoutFile.isEmpty())
+            process.setStandardOutputFile(stdoutFile);
         process.start(qEnvironmentVariable("FBTOOL"), args);
-        if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
+        if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit)
             return Run();
         return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
                 QString::fromLocal8Bit(process.readAllStandardError())};
     }
 
+    QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
+
 private slots:
-    // 10 shots of 8 channels plus the row's options; every listed line must
-    // appear in the output of info, shots --csv or check. Shot row r holds
-    // records 8r..8r+7, its middle record is 8r+4.
-    void generated_data()
+    void initTestCase()
     {
+        QVERIFY(mkfifo(qPrintable(path("fifo.fb")), 0600) == 0);
+        QCOMPARE(fbtool({"gen", path("small.fb"), "--shots", "3", "--channels", "3"}).exitCode, 0);
+    }
+
+    // A file read through a symlink by info, shots --csv and check: every
+    // listed line must appear, and info and check agree on the counts. The
+    // file is the given bytes, or (given null) 10 shots of 8 channels made
+    // with the row's options; shot n then holds records 8n-7..8n, its middle
+    // record is 8n-3. For given bytes the options go to check.
+    void readBack_data()
+    {
+        QTest::addColumn<QByteArray>("given");
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<int>("checkExit");
         QTest::addColumn<QStringList>("lines");
-        QTest::newRow("clean") << QStringList() << 0 << QStringList{"Records: 80", "Shots: 10", "Polarity: positive (1)", "0,1001,0,7,8", "9,1010,72,79,8", "Declared count: 80 (matches the file size)", "Varying source attributes: 0", "Repeated ffids: 0", "Non-finite floats: 0", "Result: clean"};
-        QTest::newRow("first ffid -3, polarity -1") << QStringList{"--first-ffid", "-3", "--polarity", "-1"} << 0 << QStringList{"Polarity: negative (-1)", "0,-3,0,7,8", "9,6,72,79,8", "Result: clean"};
-        QTest::newRow("varying s_elev") << QStringList{"--vary-source", "3"} << 1 << QStringList{"Varying source attributes: 1", "  shot row 3, ffid 1004 (records 24..31): s_elev differs in 4 of 8 records", "Result: 1 problem found"};
-        QTest::newRow("NaN group_x") << QStringList{"--nan", "2:group_x"} << 1 << QStringList{"Varying source attributes: 0", "Non-finite floats: 1", "  record 20 (ffid 1003, channel 5): group_x = nan"};
+        const QByteArray gen;
+        QTest::newRow("clean") << gen << QStringList() << 0 << QStringList{
+            "Records: 80", "Shots: 10", "Polarity: positive (1)", "1,1001,1,8,8", "10,1010,73,80,8",
+            "Declared count: 80 (matches the file size)", "Varying source attributes: 0", "Repeated ffids: 0",
+            "Non-finite floats: 0", "Result: clean"};
+        QTest::newRow("first ffid -3, polarity -1") << gen << QStringList{"--first-ffid", "-3", "--polarity", "-1"}
+            << 0 << QStringList{"Polarity: negative (-1)", "1,-3,1,8,8", "10,6,73,80,8", "Result: clean"};
+        QTest::newRow("varying s_elev") << gen << QStringList{"--vary-source", "4"} << 1 << QStringList{
+            "Varying source attributes: 1", "  shot 4 > 1004 (records 25..32): s_elev differs in 4 of 8 records",
+            "Result: 1 problem found"};
+        QTest::newRow("NaN group_x") << gen << QStringList{"--nan", "3:group_x"} << 1 << QStringList{
+            "Varying source attributes: 0", "Non-finite floats: 1",
+            "  record 21 (fb_no 21, ffid 1003, channel 5): group_x = nan"};
         // A NaN source coordinate also makes its column vary: NaN equals nothing.
-        QTest::newRow("NaN source_x") << QStringList{"--nan", "2"} << 1 << QStringList{"  shot row 2, ffid 1003 (records 16..23): source_x differs in 1 of 8 records", "  record 20 (ffid 1003, channel 5): source_x = nan", "Result: 2 problems found"};
-        QTest::newRow("infinite fb_time") << QStringList{"--inf", "4:fb_time"} << 1 << QStringList{"Non-finite floats: 1", "  record 36 (ffid 1005, channel 5): fb_time = inf"};
-        QTest::newRow("ffid comes back twice") << QStringList{"--repeat-ffid", "6", "--repeat-ffid", "8"} << 1 << QStringList{"Repeated ffids: 1", "  ffid 1001: 3 runs, at shot rows 0 6 8", "Shots: 10"};
-        QTest::newRow("partial last record") << QStringList{"--truncate", "50"} << 1 << QStringList{"Records: 79", "9,1010,72,78,7", "Declared count: 80 MISMATCH: the file size gives 79 records", "Partial record: 34 bytes after the last complete record"};
-        QTest::newRow("lying fb_count") << QStringList{"--declared-count", "100"} << 1 << QStringList{"Declared count: 100 MISMATCH: the file size gives 80 records", "Result: 1 problem found"};
+        QTest::newRow("NaN source_x") << gen << QStringList{"--nan", "3"} << 1 << QStringList{
+            "  shot 3 > 1003 (records 17..24): source_x differs in 1 of 8 records",
+            "  record 21 (fb_no 21, ffid 1003, channel 5): source_x = nan", "Result: 2 problems found"};
+        QTest::newRow("infinite fb_time") << gen << QStringList{"--inf", "5:fb_time"} << 1 << QStringList{
+            "Non-finite floats: 1", "  record 37 (fb_no 37, ffid 1005, channel 5): fb_time = inf"};
+        QTest::newRow("ffid comes back twice") << gen << QStringList{"--repeat-ffid", "7", "--repeat-ffid", "9"} << 1
+            << QStringList{"Repeated ffids: 1", "  ffid 1001 names 3 shots:", "    shot 1 > 1001", "    shot 7 > 1001",
+                           "    shot 9 > 1001", "Shots: 10"};
+        QTest::newRow("partial last record") << gen << QStringList{"--truncate", "50"} << 1 << QStringList{
+            "Records: 79", "10,1010,73,79,7", "Declared count: 80 MISMATCH: the file size gives 79 records",
+            "Partial record: 34 bytes after the last complete record"};
+        QTest::newRow("lying fb_count") << gen << QStringList{"--declared-count", "100"} << 1 << QStringList{
+            "Declared count: 100 MISMATCH: the file size gives 80 records", "Result: 1 problem found"};
+        QTest::newRow("0 bytes") << QByteArray("") << QStringList() << 1 << QStringList{
+            "Records: 0", "Shots: 1", "No complete record: 0 bytes cannot hold a header and one record",
+            "Result: 1 problem found"};
+        QTest::newRow("a header and 83 bytes") << QByteArray(16 + 83, '\0') << QStringList() << 1 << QStringList{
+            "Partial record: 83 bytes after the last complete record", "Result: 2 problems found"};
+        // "ick " as the min_offset word is larger than "file" as max_offset.
+        QTest::newRow("text renamed .fb") << QByteArray("README for the pick files of line 7.\n").repeated(3)
+            << QStringList() << 1 << QStringList{"Header offset range: 1948283503 .. 1881171304 REVERSED: this "
+                                                 "header cannot describe any record; not an FB file?"};
+        // Every word but the ffid all ones: offsets -1, five NaNs a record.
+        // Two ffids alternate, so each names 60 one-record shots, and each
+        // shot's NaN source_x and source_y vary (NaN equals nothing).
+        QByteArray nans(16, '\0');
+        for (int k = 0; k < 120; ++k)
+            nans += QByteArray(4, char(k % 2)) + QByteArray(80, '\xff');
+        QTest::newRow("600 NaNs, 240 variations, 2 ffids of 60 shots") << nans << QStringList() << 1 << QStringList{
+            "Non-finite floats: 600", "  ... and 550 more", "Varying source attributes: 240", "  ... and 190 more",
+            "  ffid 0 names 60 shots:", "    ... and 10 more", "Repeated ffids: 2",
+            "Header offset range: 0 .. 0 does NOT contain the records' offsets -1 .. -1; not an FB file?"};
+        QTest::newRow("the same, --all") << nans << QStringList{"--all"} << 1 << QStringList{
+            "    shot 120 > 16843009", "  shot 120 > 16843009 (records 120..120): source_y differs in 1 of 1 records",
+            "  record 120 (fb_no -1, ffid 16843009, channel -1): fb_time = nan"};
     }
-    void generated()
+    void readBack()
     {
+        QFETCH(QByteArray, given);
         QFETCH(QStringList, options);
         QFETCH(int, checkExit);
         QFETCH(QStringList, lines);
-        const QString file = m_dir.filePath(QStringLiteral("gen.fb"));
-        QCOMPARE(fbtool(QStringList{"gen", file, "--shots", "10", "--channels", "8"} + options).exitCode, 0);
-        const Run info = fbtool({"info", file}), shots = fbtool({"shots", file, "--csv"}), check = fbtool({"check", file});
-        QCOMPARE(info.exitCode, 0);
-        QCOMPARE(shots.exitCode, 0);
+        const QString file = path("read.fb"), link = path("link.fb");
+        QFile f(file);
+        if (given.isNull())
+            QCOMPARE(fbtool(QStringList{"gen", file, "--shots", "10", "--channels", "8"} + options).exitCode, 0);
+        else
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(given) == given.size());
+        f.close();
+        QFile::remove(link);
+        QVERIFY(QFile::link(file, link));
+        const Run info = fbtool({"info", link}), shots = fbtool({"shots", link, "--csv"});
+        const Run check = fbtool(QStringList{"check", link} + (given.isNull() ? QStringList() : options));
+        QVERIFY2(info.exitCode == 0 && shots.exitCode == 0, "info or shots failed");
         QCOMPARE(check.exitCode, checkExit);
         const QStringList output = (info.out + shots.out + check.out).split(QLatin1Char('\n'));
         for (const QString &line : lines)
-            QVERIFY2(output.contains(line), qPrintable(line));
+            QVERIFY2(output.contains(line), qPrintable("missing line: " + line));
+        const QStringList checkLines = check.out.split(QLatin1Char('\n'));
+        for (const char *count : {"Records: ", "Shots: "})
+            QVERIFY2(checkLines.filter(count).size() == 1
+                         && checkLines.filter(count) == info.out.split('\n').filter(count),
+                     qPrintable(QStringLiteral("info and check disagree on %1").arg(count)));
     }
 
-    // Exit code 2, one line on stderr, nothing on stdout.
-    void unreadable_data()
+    // dump --shot takes the viewer's position; a shot larger than one read
+    // block (12483 records) streams whole, aligned, in file order.
+    void dump_data()
+    {
+        QTest::addColumn<QStringList>("genOptions");
+        QTest::addColumn<QStringList>("dumpOptions");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("lastLineStart");
+        QTest::newRow("shot 4 of 10") << QStringList{"--shots", "10", "--channels", "8"} << QStringList{"--shot", "4"}
+                                      << 8 << "   32  1004        8";
+        QTest::newRow("ffid 1002, csv") << QStringList{"--shots", "3", "--channels", "5"}
+                                        << QStringList{"--ffid", "1002", "--csv"} << 5 << "10,1002,5,";
+        QTest::newRow("one shot of 20000") << QStringList{"--shots", "1", "--channels", "20000"}
+                                           << QStringList{"--shot", "1"} << 20000 << "20000  1001    20000";
+    }
+    void dump()
+    {
+        QFETCH(QStringList, genOptions);
+        QFETCH(QStringList, dumpOptions);
+        QFETCH(int, rows);
+        QFETCH(QString, lastLineStart);
+        const QString file = path("dump.fb");
+        QCOMPARE(fbtool(QStringList{"gen", file} + genOptions).exitCode, 0);
+        const Run run = fbtool(QStringList{"dump", file} + dumpOptions);
+        QCOMPARE(run.exitCode, 0);
+        const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), rows + 1);
+        QVERIFY2(lines.last().startsWith(lastLineStart), qPrintable("last line: " + lines.last()));
+        if (!dumpOptions.contains("--csv"))
+            for (const QString &line : lines)
+                QVERIFY2(line.size() == lines.first().size(), qPrintable("not aligned with the titles: " + line));
+    }
+
+    // Exit code 2 at once, one line on stderr that starts "fbtool: " and a
+    // lower-case word or the file's path.
+    void failures_data()
     {
         QTest::addColumn<QStringList>("args");
-        const QString missing = m_dir.filePath(QStringLiteral("missing.fb"));
-        QTest::newRow("info, missing file") << QStringList{"info", missing};
-        QTest::newRow("check, missing file") << QStringList{"check", missing};
-        QTest::newRow("check, a directory") << QStringList{"check", m_dir.path()};
-        QTest::newRow("gen, folder missing") << QStringList{"gen", m_dir.filePath("no/such.fb"), "--shots", "1", "--channels", "1"};
+        QTest::addColumn<QString>("stdoutFile");
+        QTest::addColumn<QString>("errorPart");
+        const QString gen = path("small.fb"), missing = path("missing.fb"), fifo = path("fifo.fb");
+        QTest::newRow("info, missing file") << QStringList{"info", missing} << QString() << "No such file";
+        QTest::newRow("check, a directory") << QStringList{"check", m_dir.path()} << QString() << "not a regular file";
+        QTest::newRow("info, a FIFO") << QStringList{"info", fifo} << QString() << fifo + ": not a regular file";
+        QTest::newRow("check, a FIFO") << QStringList{"check", fifo} << QString() << "not a regular file";
+        QTest::newRow("dump, a device") << QStringList{"dump", "/dev/zero", "--shot", "1"} << QString()
+                                        << "/dev/zero: not a regular file";
+        QTest::newRow("gen, folder missing") << QStringList{"gen", path("no/such.fb"), "--shots", "1", "--channels",
+                                                            "1"} << QString() << "cannot write";
+        QTest::newRow("gen, bad field") << QStringList{"gen", gen, "--shots", "3", "--channels", "3", "--vary-source",
+                                                       "1:g_elev"}
+            << QString() << "use one of s_elev, s_depth, source_x, source_y, s_line, s_stat";
+        QTest::newRow("gen, position 0") << QStringList{"gen", gen, "--shots", "3", "--channels", "3", "--nan", "0"}
+                                         << QString() << "--nan: '0' is not POS";
+        QTest::newRow("unknown option") << QStringList{"shots", gen, "--bogus"} << QString() << "unknown option";
+        QTest::newRow("dump, shot past the last") << QStringList{"dump", gen, "--shot", "4"} << QString() << "1..3";
+        QTest::newRow("shots to a full device") << QStringList{"shots", gen} << "/dev/full" << "cannot write";
     }
-    void unreadable()
+    void failures()
     {
         QFETCH(QStringList, args);
-        const Run run = fbtool(args);
+        QFETCH(QString, stdoutFile);
+        QFETCH(QString, errorPart);
+        const Run run = fbtool(args, stdoutFile);
         QCOMPARE(run.exitCode, 2);
         QCOMPARE(run.out, QString());
-        QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
-        QVERIFY(run.err.startsWith(QLatin1String("fbtool: ")));
+        QVERIFY2(run.err.count(QLatin1Char('\n')) == 1 && run.err.contains(errorPart),
+                 qPrintable("stderr: " + run.err));
+        QVERIFY2(QRegularExpression("^fbtool: [a-z/-]").match(run.err).hasMatch(), qPrintable("stderr: " + run.err));
     }
 };
 

@@ -1,41 +1,106 @@
 // fbtool: make, inspect and check FB (first-break pick) files from the
-// command line.
+// command line. The library does the reading and writing; this file parses
+// arguments, calls it and prints.
 //
 // Exit codes: 0 success (and a clean check), 1 check found a problem,
-// 2 usage error or a file that cannot be read or written.
+// 2 usage error, a file that cannot be read, or output that cannot be
+// written. Every failure is one line on stderr starting "fbtool: ".
+//
+// Numbering is the viewer's: shots by position from 1 ("4 > 1004" is shot
+// 4, ffid 1004), records from 1; a pick is named by its record number with
+// its fb_no, ffid and channel.
 
 #include "fbcheck.h"
 #include "fbcolumns.h"
-#include "fblayout.h"
 #include "fbgenerator.h"
 #include "shotindex.h"
-#include "shotrecords.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QStringList>
 #include <QTextStream>
 
+#include <cmath>
+#include <cstring>
 #include <cstdio>
+#include <limits>
+
+#include <unistd.h>
 
 namespace {
 
 enum ExitCode { Ok = 0, Found = 1, Failed = 2 };
 
+const char *const Numbering =
+    "Shots are numbered by position from 1, as the viewer lists them (\"4 > 1004\" is shot 4, ffid 1004); "
+    "records are numbered from 1.";
+
+// Standard output through a QFile on the descriptor, so that a failed write
+// (a full disk, /dev/full, a closed pipe) is seen and reported.
+class Output
+{
+public:
+    Output()
+    {
+        m_file.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
+        m_stream.setDevice(&m_file);
+    }
+    QTextStream &stream() { return m_stream; }
+    // Writes bytes after whatever text is pending; false once any write failed.
+    bool write(const QByteArray &bytes)
+    {
+        m_stream.flush();
+        m_file.write(bytes);
+        return ok();
+    }
+    // False once any write has failed.
+    bool ok() const { return m_stream.status() == QTextStream::Ok && m_file.error() == QFileDevice::NoError; }
+    bool flush()
+    {
+        m_stream.flush();
+        return ok();
+    }
+    QString errorString() const { return m_file.errorString(); }
+
+private:
+    QFile m_file;
+    QTextStream m_stream;
+};
+
+Output &output()
+{
+    static Output o;
+    return o;
+}
+
 QTextStream &out()
 {
-    static QTextStream stream(stdout);
-    return stream;
+    return output().stream();
 }
 
 int fail(const QString &message)
 {
-    out().flush();
+    output().flush();
     // One line, whatever the message carries.
     QString line = message;
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
     std::fprintf(stderr, "fbtool: %s\n", qPrintable(line));
     return Failed;
+}
+
+int failWrite()
+{
+    return fail(QStringLiteral("cannot write to standard output: %1").arg(output().errorString()));
+}
+
+int usageError(const QCommandLineParser &parser)
+{
+    // The parser's sentences start with a capital; ours do not.
+    QString text = parser.errorText();
+    if (!text.isEmpty())
+        text[0] = text.at(0).toLower();
+    return fail(text);
 }
 
 const char *const CommandSummary =
@@ -68,7 +133,7 @@ struct CommandParser
     QString parse(const QStringList &args)
     {
         if (!parser.parse(args)) {
-            fail(parser.errorText());
+            usageError(parser);
             return QString();
         }
         if (parser.isSet(help))
@@ -92,30 +157,16 @@ bool toInt(const QString &text, qint64 low, qint64 high, qint64 *value)
     return true;
 }
 
-// "ROW" or "ROW:FIELD"; FIELD defaults to defaultField.
-bool parseFault(const QString &text, const QString &defaultField, FbGenerator::FieldFault *fault)
-{
-    const QStringList parts = text.split(QLatin1Char(':'));
-    if (parts.size() > 2)
-        return false;
-    qint64 row = 0;
-    if (!toInt(parts.at(0), 0, std::numeric_limits<int>::max(), &row))
-        return false;
-    fault->shot = static_cast<int>(row);
-    fault->column = FbGenerator::columnOf(parts.size() == 2 ? parts.at(1) : defaultField);
-    return fault->column >= 0;
-}
-
-// Opens the file and builds its index; reports and returns false when it
-// cannot.
-bool loadIndex(ShotIndexScanner &scanner, const QString &fileName, QVector<ShotIndexEntry> *index)
+// The one opening step of info, shots and dump: the file's header and its
+// shot index. Reports and returns false when the file cannot be indexed.
+bool openIndexed(const QString &fileName, ShotIndexScanner &scanner, QVector<ShotIndexEntry> *index)
 {
     if (!scanner.open()) {
-        fail(QStringLiteral("cannot open %1: %2").arg(fileName, scanner.errorString()));
+        fail(QStringLiteral("%1: %2").arg(fileName, scanner.errorString()));
         return false;
     }
     if (!scanner.recordCountFits()) {
-        fail(QStringLiteral("%1 holds %2 records, more than can be numbered").arg(fileName).arg(scanner.recordCount()));
+        fail(QStringLiteral("%1: %2 records, more than can be numbered").arg(fileName).arg(scanner.recordCount()));
         return false;
     }
     *index = scanner.scan();
@@ -124,106 +175,162 @@ bool loadIndex(ShotIndexScanner &scanner, const QString &fileName, QVector<ShotI
 
 // ---------------------------------------------------------------- gen
 
+// The options of gen, and turning their values into generator options.
+struct GenOptions
+{
+    using Opt = QCommandLineOption;
+    Opt shots{"shots", "Number of shots.", "N"};
+    Opt channels{"channels", "Picks (channels) per shot.", "M"};
+    Opt seed{"seed", "Random seed (default 1).", "S", "1"};
+    Opt firstFfid{"first-ffid", "ffid of the first shot (default 1001).", "F", "1001"};
+    Opt polarity{"polarity", "Header polarity word (default 1).", "P", "1"};
+    Opt groupInterval{"group-interval", "Metres between receiver stations (default 25).", "D", "25"};
+    Opt shotInterval{"shot-interval", "Stations between shots (default 2).", "K", "2"};
+    Opt vary{"vary-source",
+             "From its middle record on, shot POS has a different source FIELD (" +
+                 FbGenerator::varyingSourceFields().join(", ") + "; default s_elev).",
+             "POS[:FIELD]"};
+    Opt nan{QStringList{"nan", "nan-coordinate"},
+            "The middle record of shot POS holds NaN in FIELD (" + FbGenerator::nonFiniteFields().join(", ") +
+                "; default source_x).",
+            "POS[:FIELD]"};
+    Opt inf{"inf", "As --nan, with infinity.", "POS[:FIELD]"};
+    Opt repeat{"repeat-ffid",
+               "Shot POS carries the ffid of shot SOURCE (default 1) again; they must be at least 2 apart.",
+               "[SOURCE:]POS"};
+    Opt truncate{"truncate", "Cut BYTES off the end of the file; fb_count still declares the full count.", "BYTES"};
+    Opt declared{"declared-count", "Write N as fb_count instead of the true record count.", "N"};
+
+    void addTo(QCommandLineParser &p) const
+    {
+        p.addOptions({shots, channels, seed, firstFfid, polarity, groupInterval, shotInterval, vary, nan, inf, repeat,
+                      truncate, declared});
+    }
+
+    // Fills *o from the parsed values. False, with the reason in *error, at
+    // the first value that is not usable.
+    bool read(const QCommandLineParser &p, FbGenerator::Options *o, QString *error) const
+    {
+        constexpr qint64 int32Min = std::numeric_limits<qint32>::min();
+        constexpr qint64 int32Max = std::numeric_limits<qint32>::max();
+        if (!p.isSet(shots) || !p.isSet(channels))
+            return setError(error, QStringLiteral("gen needs --shots and --channels"));
+        qint64 v = 0;
+        auto number = [&](const Opt &option, qint64 low, qint64 high) {
+            if (toInt(p.value(option), low, high, &v))
+                return true;
+            *error = QStringLiteral("--%1: '%2' is not a number in %3..%4")
+                         .arg(option.names().first(), p.value(option)).arg(low).arg(high);
+            return false;
+        };
+        if (!number(shots, 1, int32Max))
+            return false;
+        o->shots = int(v);
+        if (!number(channels, 1, int32Max))
+            return false;
+        o->channels = int(v);
+        if (!number(seed, 0, std::numeric_limits<qint64>::max()))
+            return false;
+        o->seed = quint64(v);
+        if (!number(firstFfid, int32Min, int32Max))
+            return false;
+        o->firstFfid = qint32(v);
+        if (!number(polarity, int32Min, int32Max))
+            return false;
+        o->polarity = qint32(v);
+        if (!number(groupInterval, 1, 100000))
+            return false;
+        o->groupInterval = int(v);
+        if (!number(shotInterval, 1, 100000))
+            return false;
+        o->shotInterval = int(v);
+        if (p.isSet(truncate)) {
+            if (!number(truncate, 0, std::numeric_limits<qint64>::max()))
+                return false;
+            o->truncateBytes = v;
+        }
+        if (p.isSet(declared)) {
+            if (!number(declared, int32Min, int32Max))
+                return false;
+            o->lieAboutCount = true;
+            o->declaredCount = qint32(v);
+        }
+        return readFaults(p, o, error);
+    }
+
+private:
+    static bool setError(QString *error, const QString &text)
+    {
+        *error = text;
+        return false;
+    }
+
+    // A shot position from 1, as the 0-based shot the generator takes.
+    static bool position(const QString &text, int *shot)
+    {
+        qint64 v = 0;
+        if (!toInt(text, 1, std::numeric_limits<int>::max(), &v))
+            return false;
+        *shot = int(v - 1);
+        return true;
+    }
+
+    bool readFaults(const QCommandLineParser &p, FbGenerator::Options *o, QString *error) const
+    {
+        const struct {
+            const Opt &option;
+            const char *defaultField;
+            QStringList fields;
+            QVector<FbGenerator::FieldFault> &list;
+        } faults[] = {{vary, "s_elev", FbGenerator::varyingSourceFields(), o->varyingSource},
+                      {nan, "source_x", FbGenerator::nonFiniteFields(), o->nanValues},
+                      {inf, "source_x", FbGenerator::nonFiniteFields(), o->infValues}};
+        for (const auto &f : faults) {
+            const QString name = f.option.names().first();
+            for (const QString &text : p.values(f.option)) {
+                const QStringList parts = text.split(QLatin1Char(':'));
+                FbGenerator::FieldFault fault;
+                if (parts.size() > 2 || !position(parts.at(0), &fault.shot))
+                    return setError(error, QStringLiteral("--%1: '%2' is not POS or POS:FIELD").arg(name, text));
+                const QString field = parts.size() == 2 ? parts.at(1) : QLatin1String(f.defaultField);
+                if (!f.fields.contains(field))
+                    return setError(error, QStringLiteral("--%1: '%2' is not a field it can change; use one of %3")
+                                               .arg(name, field, f.fields.join(QLatin1String(", "))));
+                fault.column = FbGenerator::columnOf(field);
+                f.list.append(fault);
+            }
+        }
+        for (const QString &text : p.values(repeat)) {
+            const QStringList parts = text.split(QLatin1Char(':'));
+            FbGenerator::FfidRepeat r;
+            if (parts.size() > 2 || (parts.size() == 2 && !position(parts.at(0), &r.source))
+                || !position(parts.last(), &r.shot))
+                return setError(error, QStringLiteral("--repeat-ffid: '%1' is not POS or SOURCE:POS").arg(text));
+            o->repeatedFfid.append(r);
+        }
+        return true;
+    }
+};
+
 int runGen(const QStringList &args)
 {
     CommandParser cmd(QStringLiteral("gen"),
-                      QStringLiteral("Writes a synthetic FB file: one 2-D line shot with a rolling split spread.\n"
-                                     "Shot rows are 0-based. Fault options may be given more than once."));
-    QCommandLineParser &p = cmd.parser;
-    const QCommandLineOption shots(QStringLiteral("shots"), QStringLiteral("Number of shots."), QStringLiteral("N"));
-    const QCommandLineOption channels(QStringLiteral("channels"), QStringLiteral("Picks (channels) per shot."), QStringLiteral("M"));
-    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Random seed (default 1)."), QStringLiteral("S"), QStringLiteral("1"));
-    const QCommandLineOption firstFfid(QStringLiteral("first-ffid"), QStringLiteral("ffid of the first shot (default 1001)."), QStringLiteral("F"), QStringLiteral("1001"));
-    const QCommandLineOption polarity(QStringLiteral("polarity"), QStringLiteral("Header polarity word (default 1)."), QStringLiteral("P"), QStringLiteral("1"));
-    const QCommandLineOption groupInterval(QStringLiteral("group-interval"), QStringLiteral("Metres between receiver stations (default 25)."), QStringLiteral("D"), QStringLiteral("25"));
-    const QCommandLineOption shotInterval(QStringLiteral("shot-interval"), QStringLiteral("Stations between shots (default 2)."), QStringLiteral("K"), QStringLiteral("2"));
-    const QCommandLineOption vary(QStringLiteral("vary-source"),
-                                  QStringLiteral("From its middle record on, shot ROW has a different source FIELD "
-                                                 "(s_elev, s_depth, source_x, source_y, s_line, s_stat; default s_elev)."),
-                                  QStringLiteral("ROW[:FIELD]"));
-    const QCommandLineOption nan(QStringList{QStringLiteral("nan"), QStringLiteral("nan-coordinate")},
-                                 QStringLiteral("The middle record of shot ROW holds NaN in FIELD "
-                                                "(source_x, source_y, group_x, group_y, fb_time; default source_x)."),
-                                 QStringLiteral("ROW[:FIELD]"));
-    const QCommandLineOption inf(QStringLiteral("inf"), QStringLiteral("As --nan, with infinity."), QStringLiteral("ROW[:FIELD]"));
-    const QCommandLineOption repeat(QStringLiteral("repeat-ffid"),
-                                    QStringLiteral("Shot ROW carries the ffid of shot SOURCE (default 0) again; "
-                                                   "the rows must be at least 2 apart."),
-                                    QStringLiteral("[SOURCE:]ROW"));
-    const QCommandLineOption truncate(QStringLiteral("truncate"),
-                                      QStringLiteral("Cut BYTES off the end of the file; fb_count still declares the full count."),
-                                      QStringLiteral("BYTES"));
-    const QCommandLineOption declared(QStringLiteral("declared-count"),
-                                      QStringLiteral("Write N as fb_count instead of the true record count."), QStringLiteral("N"));
-    p.addOptions({shots, channels, seed, firstFfid, polarity, groupInterval, shotInterval, vary, nan, inf, repeat, truncate, declared});
-
+                      QStringLiteral("Writes a synthetic FB file: one 2-D line shot with a rolling split spread.\n")
+                          + QLatin1String(Numbering) + QStringLiteral(" Fault options may be given more than once."));
+    const GenOptions options;
+    options.addTo(cmd.parser);
     const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
         return Failed;
-    if (!p.isSet(shots) || !p.isSet(channels))
-        return fail(QStringLiteral("gen needs --shots and --channels"));
 
-    QString error;
-    const qint64 int32Min = std::numeric_limits<qint32>::min();
-    const qint64 int32Max = std::numeric_limits<qint32>::max();
     FbGenerator::Options o;
-    qint64 v = 0;
-    auto number = [&](const QCommandLineOption &option, qint64 low, qint64 high) {
-        if (!toInt(p.value(option), low, high, &v)) {
-            error = QStringLiteral("--%1: '%2' is not a number in %3..%4")
-                        .arg(option.names().first(), p.value(option)).arg(low).arg(high);
-            return false;
-        }
-        return true;
-    };
-    if (!number(shots, 1, int32Max)) return fail(error);
-    o.shots = int(v);
-    if (!number(channels, 1, int32Max)) return fail(error);
-    o.channels = int(v);
-    if (!number(seed, 0, std::numeric_limits<qint64>::max())) return fail(error);
-    o.seed = quint64(v);
-    if (!number(firstFfid, int32Min, int32Max)) return fail(error);
-    o.firstFfid = qint32(v);
-    if (!number(polarity, int32Min, int32Max)) return fail(error);
-    o.polarity = qint32(v);
-    if (!number(groupInterval, 1, 100000)) return fail(error);
-    o.groupInterval = int(v);
-    if (!number(shotInterval, 1, 100000)) return fail(error);
-    o.shotInterval = int(v);
-    if (p.isSet(truncate)) {
-        if (!number(truncate, 0, std::numeric_limits<qint64>::max())) return fail(error);
-        o.truncateBytes = v;
-    }
-    if (p.isSet(declared)) {
-        if (!number(declared, int32Min, int32Max)) return fail(error);
-        o.lieAboutCount = true;
-        o.declaredCount = qint32(v);
-    }
-    struct FaultOption { const QCommandLineOption *option; const char *defaultField; QVector<FbGenerator::FieldFault> *list; };
-    const FaultOption faults[] = {{&vary, "s_elev", &o.varyingSource}, {&nan, "source_x", &o.nanValues}, {&inf, "source_x", &o.infValues}};
-    for (const FaultOption &f : faults) {
-        for (const QString &text : p.values(*f.option)) {
-            FbGenerator::FieldFault fault;
-            if (!parseFault(text, QLatin1String(f.defaultField), &fault))
-                return fail(QStringLiteral("--%1: '%2' is not ROW or ROW:FIELD").arg(f.option->names().first(), text));
-            f.list->append(fault);
-        }
-    }
-    for (const QString &text : p.values(repeat)) {
-        const QStringList rows = text.split(QLatin1Char(':'));
-        FbGenerator::FfidRepeat r;
-        qint64 source = 0;
-        if (rows.size() > 2 || (rows.size() == 2 && !toInt(rows.at(0), 0, int32Max, &source))
-            || !toInt(rows.last(), 0, int32Max, &v))
-            return fail(QStringLiteral("--repeat-ffid: '%1' is not ROW or SOURCE:ROW").arg(text));
-        r.source = int(source);
-        r.shot = int(v);
-        o.repeatedFfid.append(r);
-    }
-
-    FbGenerator::Result result;
-    if (!FbGenerator::writeFile(fileName, o, &result, &error))
+    QString error;
+    if (!options.read(cmd.parser, &o, &error))
         return fail(error);
+    FbGenerator::Result result;
+    FbGenerator::FileWriter writer(o);
+    if (!writer.write(fileName, &result))
+        return fail(writer.errorString());
     out() << fileName << ": " << result.records << " records, " << o.shots << " shots of " << o.channels
           << " channels, " << result.fileSize << " bytes\n";
     return Ok;
@@ -240,7 +347,7 @@ int runInfo(const QStringList &args)
 
     ShotIndexScanner scanner(fileName);
     QVector<ShotIndexEntry> index;
-    if (!loadIndex(scanner, fileName, &index))
+    if (!openIndexed(fileName, scanner, &index))
         return Failed;
     const FbFileHeader &h = scanner.header();
     const qint64 trailing = scanner.fileSize() < FbLayout::HeaderSize
@@ -268,8 +375,8 @@ int runInfo(const QStringList &args)
 int runShots(const QStringList &args)
 {
     CommandParser cmd(QStringLiteral("shots"),
-                      QStringLiteral("Prints the shot index: one row per run of records with the same ffid.\n"
-                                     "Rows and record numbers are 0-based; last is inclusive."));
+                      QStringLiteral("Prints the shot index: one line per run of records with the same ffid.\n")
+                          + QLatin1String(Numbering) + QStringLiteral(" The last record is inclusive."));
     const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Comma-separated values with a title line."));
     cmd.parser.addOption(csv);
     const QString fileName = cmd.parse(args);
@@ -278,37 +385,180 @@ int runShots(const QStringList &args)
 
     ShotIndexScanner scanner(fileName);
     QVector<ShotIndexEntry> index;
-    if (!loadIndex(scanner, fileName, &index))
+    if (!openIndexed(fileName, scanner, &index))
         return Failed;
 
     QTextStream &o = out();
     const bool asCsv = cmd.parser.isSet(csv);
     if (asCsv)
-        o << "row,ffid,first,last,records\n";
+        o << "shot,ffid,first,last,records\n";
     else
-        o << qSetFieldWidth(8) << "row" << qSetFieldWidth(12) << "ffid" << "first" << "last" << "records"
+        o << qSetFieldWidth(8) << "shot" << qSetFieldWidth(12) << "ffid" << "first" << "last" << "records"
           << qSetFieldWidth(0) << '\n';
-    for (int row = 0; row < index.size(); ++row) {
-        const ShotIndexEntry &e = index.at(row);
-        const qint64 records = qint64(e.lastRecord) - e.firstRecord + 1;
+    for (int k = 0; k < index.size() && output().ok(); ++k) {
+        const ShotIndexEntry &e = index.at(k);
+        const qint64 first = qint64(e.firstRecord) + 1, last = qint64(e.lastRecord) + 1;
         if (asCsv)
-            o << row << ',' << e.ffid << ',' << e.firstRecord << ',' << e.lastRecord << ',' << records << '\n';
+            o << k + 1 << ',' << e.ffid << ',' << first << ',' << last << ',' << last - first + 1 << '\n';
         else
-            o << qSetFieldWidth(8) << row << qSetFieldWidth(12) << e.ffid << e.firstRecord << e.lastRecord
-              << records << qSetFieldWidth(0) << '\n';
+            o << qSetFieldWidth(8) << k + 1 << qSetFieldWidth(12) << e.ffid << first << last << last - first + 1
+              << qSetFieldWidth(0) << '\n';
     }
     return Ok;
 }
 
 // ---------------------------------------------------------------- dump
 
+// The dumped fields: the viewer's columns, then the status that the viewer
+// shows only as colour.
+QVector<const FbLayout::Field *> dumpFields()
+{
+    QVector<const FbLayout::Field *> fields;
+    for (int c = 0; c < FbColumns::Count; ++c)
+        fields << &FbColumns::field(c);
+    fields << FbLayout::fieldNamed("fb_status");
+    return fields;
+}
+
+// The widest text of one field over a shot, found without formatting every
+// value: a decimal or fixed-point text grows with the value's magnitude, so
+// the extremes (and the non-finite texts seen) bound it.
+class WidthOfField
+{
+public:
+    explicit WidthOfField(const FbLayout::Field &field)
+        : m_field(field), m_width(int(qstrlen(field.name)))
+    {
+    }
+    void add(const FbRecord &r)
+    {
+        const double v = m_field.value(r);
+        if (m_field.format == FbLayout::CellFormat::Significant6 || !std::isfinite(v) || (v == 0 && std::signbit(v))) {
+            m_width = qMax(m_width, FbColumns::fieldText(m_field, r).size());
+            return;
+        }
+        if (v < m_min) {
+            m_min = v;
+            m_minRecord = r;
+        }
+        if (v > m_max) {
+            m_max = v;
+            m_maxRecord = r;
+        }
+    }
+    int width() const
+    {
+        int w = m_width;
+        if (m_min <= m_max)
+            w = qMax(w, qMax(FbColumns::fieldText(m_field, m_minRecord).size(),
+                             FbColumns::fieldText(m_field, m_maxRecord).size()));
+        return w;
+    }
+
+private:
+    const FbLayout::Field &m_field;
+    int m_width;
+    double m_min = std::numeric_limits<double>::infinity();
+    double m_max = -std::numeric_limits<double>::infinity();
+    FbRecord m_minRecord, m_maxRecord;
+};
+
+// One field's padded text, made again only when the value changes: a shot's
+// source fields are the same in every record.
+class CellCache
+{
+public:
+    CellCache(const FbLayout::Field &field, int width) : m_field(field), m_width(width) {}
+    const QByteArray &text(const FbRecord &r)
+    {
+        quint32 bits;
+        if (m_field.type == FbLayout::FieldType::Int32)
+            bits = quint32(r.*m_field.intMember);
+        else
+            std::memcpy(&bits, &(r.*m_field.floatMember), sizeof bits);
+        if (!m_valid || bits != m_bits) {
+            m_text = FbColumns::fieldText(m_field, r).toLatin1().rightJustified(m_width);
+            m_bits = bits;
+            m_valid = true;
+        }
+        return m_text;
+    }
+
+private:
+    const FbLayout::Field &m_field;
+    int m_width;
+    bool m_valid = false;
+    quint32 m_bits = 0;
+    QByteArray m_text;
+};
+
+// Prints records first .. first + count - 1 block by block: memory stays
+// one block whatever the shot's size. Text is aligned in a first pass that
+// only measures. False, after saying why, when the file cannot be opened;
+// a failed write shows when the output is flushed.
+bool dumpRecords(const QString &fileName, qint64 first, qint64 count, bool asCsv)
+{
+    const QVector<const FbLayout::Field *> fields = dumpFields();
+    FbBlockReader reader(fileName);
+    if (!reader.open()) {
+        fail(QStringLiteral("%1: %2").arg(fileName, reader.errorString()));
+        return false;
+    }
+    QVector<int> widths(fields.size(), 0);
+    if (!asCsv) {
+        QVector<WidthOfField> measured;
+        for (const FbLayout::Field *f : fields)
+            measured << WidthOfField(*f);
+        reader.setRange(first, count);
+        FbBlockReader::Block block;
+        while (reader.nextBlock(&block)) {
+            for (qint64 k = 0; k < block.records; ++k) {
+                const FbRecord r = FbLayout::decodeRecord(block.record(k));
+                for (WidthOfField &m : measured)
+                    m.add(r);
+            }
+        }
+        for (int c = 0; c < fields.size(); ++c)
+            widths[c] = measured.at(c).width();
+    }
+
+    const QByteArray separator = asCsv ? "," : "  ";
+    QByteArray text;
+    for (int c = 0; c < fields.size(); ++c)
+        text += (c ? separator : QByteArray()) + QByteArray(fields.at(c)->name).rightJustified(widths.at(c));
+    const int lineWidth = text.size();
+    text += '\n';
+    QVector<CellCache> cells;
+    for (int c = 0; c < fields.size(); ++c)
+        cells << CellCache(*fields.at(c), widths.at(c));
+    reader.setRange(first, count);
+    FbBlockReader::Block block;
+    while (reader.nextBlock(&block) && output().write(text)) {
+        text.clear();
+        text.reserve(int(block.records * (lineWidth + 1)));
+        for (qint64 k = 0; k < block.records; ++k) {
+            const FbRecord r = FbLayout::decodeRecord(block.record(k));
+            for (int c = 0; c < cells.size(); ++c) {
+                if (c)
+                    text += separator;
+                text += cells[c].text(r);
+            }
+            text += '\n';
+        }
+    }
+    output().write(text);
+    return true;
+}
+
 int runDump(const QStringList &args)
 {
     CommandParser cmd(QStringLiteral("dump"),
                       QStringLiteral("Prints the records of one shot with every named field, formatted as the "
-                                     "viewer shows them, plus fb_status last."));
-    const QCommandLineOption shot(QStringLiteral("shot"), QStringLiteral("Shot row in the index (0-based)."), QStringLiteral("ROW"));
-    const QCommandLineOption ffid(QStringLiteral("ffid"), QStringLiteral("The first shot with this ffid."), QStringLiteral("F"));
+                                     "viewer shows them, plus fb_status last.\n") + QLatin1String(Numbering));
+    const QCommandLineOption shot(QStringLiteral("shot"), QStringLiteral("The shot at position POS (from 1)."),
+                                  QStringLiteral("POS"));
+    const QCommandLineOption ffid(QStringLiteral("ffid"), QStringLiteral("The first shot with this ffid."),
+                                  QStringLiteral("F"));
     const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Comma-separated values with a title line."));
     cmd.parser.addOptions({shot, ffid, csv});
     const QString fileName = cmd.parse(args);
@@ -319,15 +569,16 @@ int runDump(const QStringList &args)
 
     ShotIndexScanner scanner(fileName);
     QVector<ShotIndexEntry> index;
-    if (!loadIndex(scanner, fileName, &index))
+    if (!openIndexed(fileName, scanner, &index))
         return Failed;
 
     qint64 v = 0;
     int row = -1;
     if (cmd.parser.isSet(shot)) {
-        if (!toInt(cmd.parser.value(shot), 0, index.size() - 1, &v))
-            return fail(QStringLiteral("--shot: '%1' is not a row in 0..%2").arg(cmd.parser.value(shot)).arg(index.size() - 1));
-        row = int(v);
+        if (!toInt(cmd.parser.value(shot), 1, index.size(), &v))
+            return fail(QStringLiteral("--shot: '%1' is not a shot in 1..%2")
+                            .arg(cmd.parser.value(shot)).arg(index.size()));
+        row = int(v - 1);
     } else {
         if (!toInt(cmd.parser.value(ffid), std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(), &v))
             return fail(QStringLiteral("--ffid: '%1' is not a number").arg(cmd.parser.value(ffid)));
@@ -337,48 +588,16 @@ int runDump(const QStringList &args)
                 row = k;
         }
         if (row < 0)
-            return fail(QStringLiteral("no shot with ffid %1 in %2").arg(v).arg(fileName));
+            return fail(QStringLiteral("%1: no shot with ffid %2").arg(fileName).arg(v));
         if (runs > 1)
-            std::fprintf(stderr, "fbtool: ffid %lld names %d shots; showing the first, row %d\n",
-                         static_cast<long long>(v), runs, row);
+            std::fprintf(stderr, "fbtool: ffid %lld names %d shots; showing the first, shot %d\n",
+                         static_cast<long long>(v), runs, row + 1);
     }
 
-    const ShotIndexEntry &e = index.at(row);
-    const QVector<FbRecord> records = readShotRecords(fileName, e.firstRecord, e.lastRecord);
-    if (records.size() != qint64(e.lastRecord) - e.firstRecord + 1)
-        return fail(QStringLiteral("shot row %1 has too many records to show").arg(row));
-
-    // Viewer columns, then the status that the viewer shows only as colour.
-    QVector<QStringList> rows;
-    QStringList titles;
-    for (int c = 0; c < FbColumns::Count; ++c)
-        titles << QLatin1String(FbColumns::titles[c]);
-    titles << QStringLiteral("fb_status");
-    rows.reserve(records.size() + 1);
-    rows.append(titles);
-    for (const FbRecord &r : records) {
-        QStringList cells;
-        for (int c = 0; c < FbColumns::Count; ++c)
-            cells << FbColumns::cellText(r, c);
-        cells << QString::number(r.fb_status);
-        rows.append(cells);
-    }
-
-    QTextStream &o = out();
-    if (cmd.parser.isSet(csv)) {
-        for (const QStringList &cells : qAsConst(rows))
-            o << cells.join(QLatin1Char(',')) << '\n';
-        return Ok;
-    }
-    QVector<int> widths(titles.size(), 0);
-    for (const QStringList &cells : qAsConst(rows))
-        for (int c = 0; c < cells.size(); ++c)
-            widths[c] = qMax(widths[c], cells.at(c).size());
-    for (const QStringList &cells : qAsConst(rows)) {
-        for (int c = 0; c < cells.size(); ++c)
-            o << (c ? "  " : "") << cells.at(c).rightJustified(widths.at(c));
-        o << '\n';
-    }
+    const ShotIndexEntry e = index.at(row);
+    index = QVector<ShotIndexEntry>(); // not needed while the records stream
+    if (!dumpRecords(fileName, e.firstRecord, qint64(e.lastRecord) - e.firstRecord + 1, cmd.parser.isSet(csv)))
+        return Failed;
     return Ok;
 }
 
@@ -387,21 +606,26 @@ int runDump(const QStringList &args)
 int runCheck(const QStringList &args)
 {
     CommandParser cmd(QStringLiteral("check"),
-                      QStringLiteral("Quality-control report: source attributes that vary within a shot, ffids "
-                                     "that name more than one shot, pick-status counts, NaN or infinite floats, "
-                                     "and the declared record count against the file size.\n"
-                                     "Exit code 0 when clean, 1 when a problem was found."));
-    const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("List every item, not the first 50 of each kind."));
+                      QStringLiteral("Quality-control report: a file without a complete record, a header that "
+                                     "cannot describe the records, the declared record count against the file "
+                                     "size, source attributes that vary within a shot, ffids that name more than "
+                                     "one shot, NaN or infinite floats, and the pick-status counts.\n")
+                          + QLatin1String(Numbering)
+                          + QStringLiteral(" A pick is named by its record number, fb_no, ffid and channel.\n"
+                                           "Exit code 0 when clean, 1 when a problem was found."));
+    const QCommandLineOption all(QStringLiteral("all"),
+                                 QStringLiteral("List every item, not the first 50 of each kind."));
     cmd.parser.addOption(all);
     const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
         return Failed;
 
+    FbCheck::FileCheck check(fileName);
+    check.setListLimit(cmd.parser.isSet(all) ? -1 : 50);
     FbCheck::Report report;
-    QString error;
-    if (!FbCheck::checkFile(fileName, &report, &error))
-        return fail(error);
-    out() << FbCheck::formatReport(fileName, report, cmd.parser.isSet(all) ? FbCheck::Report::MaxListed : 50);
+    if (!check.run(&report))
+        return fail(QStringLiteral("%1: %2").arg(fileName, check.errorString()));
+    FbCheck::writeReport(out(), fileName, report);
     return report.clean() ? Ok : Found;
 }
 
@@ -422,18 +646,20 @@ int main(int argc, char *argv[])
     for (const auto &c : commands) {
         if (command == QLatin1String(c.name)) {
             const int code = c.run(args);
-            out().flush();
+            if (code != Failed && !output().flush())
+                return failWrite();
             return code;
         }
     }
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Makes, inspects and checks FB (first-break pick) files.\n\n")
+    parser.setApplicationDescription(QStringLiteral("Makes, inspects and checks FB (first-break pick) files.\n")
+                                     + QLatin1String(Numbering) + QStringLiteral("\n\n")
                                      + QLatin1String(CommandSummary));
     const QCommandLineOption help = parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("gen, info, shots, dump or check."));
     if (!parser.parse(args))
-        return fail(parser.errorText());
+        return usageError(parser);
     if (parser.isSet(help))
         parser.showHelp(0);
     if (command.isEmpty())

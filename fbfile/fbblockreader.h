@@ -1,0 +1,86 @@
+#ifndef FBBLOCKREADER_H
+#define FBBLOCKREADER_H
+
+#include "fblayout.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+// Sequential reading of an FB file in blocks of whole records, with one
+// bounded buffer whatever the file size: what the shot index, the check and
+// every whole-file analysis read through.
+//
+// open() accepts only a regular file (or a symlink to one), checked just
+// before opening and again on the opened file, so a FIFO, a directory or a
+// device is refused at once with "not a regular file" and never blocks.
+//
+// A record the file no longer holds (it shrank after open(), or a read
+// failed) reads as zeros, as in the viewer: blocks always hold whole
+// records, and the numbering never shifts.
+//
+// Usage:
+//   FbBlockReader reader(fileName);
+//   if (!reader.open()) ... reader.errorString();
+//   FbBlockReader::Block block;
+//   while (reader.nextBlock(&block))
+//       for (qint64 k = 0; k < block.records; ++k)
+//           use(block.firstRecord + k, FbLayout::decodeRecord(block.record(k)));
+class FbBlockReader
+{
+public:
+    struct Block
+    {
+        qint64 firstRecord = 0;     // 0-based number of the block's first record
+        qint64 records = 0;         // whole records in the block, at least 1
+        const char *data = nullptr; // records * RecordSize bytes, valid until the next read
+        const char *record(qint64 k) const { return data + k * FbLayout::RecordSize; }
+    };
+
+    explicit FbBlockReader(const QString &fileName);
+
+    // Opens the file and reads its header. False when it is not a regular
+    // file or cannot be opened; errorString() says why.
+    bool open();
+    bool isOpen() const { return m_file.isOpen(); }
+    QString errorString() const { return m_error; }
+
+    // The header; words missing from a file shorter than it read as 0.
+    const FbFileHeader &header() const { return m_header; }
+    qint64 fileSize() const { return m_fileSize; }
+    // Complete records: a trailing partial record is not counted.
+    qint64 recordCount() const { return m_recordCount; }
+    // Bytes after the last complete record (0 for a file shorter than its header).
+    qint64 trailingBytes() const;
+    // The bytes right after the header as open() found them, zero-filled to
+    // one record: the start of a partial record when there is no complete one.
+    const char *firstRecordBytes() const { return m_first.constData(); }
+
+    // Records per block; tests set it small to cross block boundaries.
+    void setBlockRecords(qint64 records);
+    qint64 blockRecords() const { return m_blockRecords; }
+
+    // The records the next blocks cover: first .. first + count - 1, clamped
+    // to the file's records. open() sets every record.
+    void setRange(qint64 first, qint64 count);
+
+    // Reads the next block of the range. False at its end or when the file
+    // is not open.
+    bool nextBlock(Block *block);
+
+private:
+    QString m_fileName;
+    QFile m_file;
+    QString m_error;
+    FbFileHeader m_header;
+    qint64 m_fileSize = 0;
+    qint64 m_recordCount = 0;
+    qint64 m_blockRecords = FbLayout::BlockRecords;
+    qint64 m_next = 0;
+    qint64 m_end = 0;
+    qint64 m_position = -1; // where the file stands, or -1 when unknown
+    QByteArray m_first;
+    QByteArray m_buffer;
+};
+
+#endif // FBBLOCKREADER_H

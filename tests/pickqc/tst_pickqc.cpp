@@ -1,0 +1,380 @@
+// Pick QC: the per-shot first-break fit with its outliers and sides, and the
+// file pass with reciprocity, statistics, cancel and errors.
+
+#include "fbcolumns.h"
+#include "fbtestfile.h"
+#include "pickqc.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+using namespace PickQc;
+
+namespace {
+
+enum class Curve { TwoLayers, ThreeLayers };
+// Where a shot's source sits: on a receiver station (but off the line), or
+// halfway between two with a station number no receiver carries.
+enum class Source { OnStation, BetweenStations };
+
+constexpr double Spacing = 25.0;
+
+double firstBreak(Curve curve, double h)
+{
+    const double t = std::min(h / 1.7, 61.0 + h / 3.4);
+    return curve == Curve::ThreeLayers ? std::min(t, 180.0 + h / 6.0) : t;
+}
+
+// Deterministic noise in [-1, 1) ms.
+double noise(quint32 a, quint32 b)
+{
+    quint32 x = a * 2654435761u ^ (b + 0x9E3779B9u) * 40503u;
+    x ^= x >> 15;
+    x *= 2246822519u;
+    x ^= x >> 13;
+    return (x % 2000) / 1000.0 - 1.0;
+}
+
+// One shot on a straight line at bearing 3-4-5: receivers at stations
+// first .. first + channels - 1, the source at station source.
+QVector<FbRecord> shotOnLine(int shot, double source, int first, int channels, Curve curve,
+                             bool absoluteOffsets = false)
+{
+    QVector<FbRecord> records;
+    for (int c = 0; c < channels; ++c) {
+        const int station = first + c;
+        FbRecord r;
+        r.ffid = 100 + shot;
+        r.channel = c + 1;
+        r.fb_no = shot * 1000 + c;
+        const double offset = (station - source) * Spacing;
+        r.offset = qRound(absoluteOffsets ? std::abs(offset) : offset);
+        // A source on a station stands 30 m off the line, too far to be
+        // bracketed: only its station can match.
+        const bool onStation = source == std::floor(source);
+        const double aside = onStation ? 30.0 : 0.0;
+        r.source_x = float(5000.0 + 0.8 * Spacing * source - 0.6 * aside);
+        r.source_y = float(9000.0 + 0.6 * Spacing * source + 0.8 * aside);
+        r.group_x = float(5000.0 + 0.8 * Spacing * station);
+        r.group_y = float(9000.0 + 0.6 * Spacing * station);
+        r.s_line = onStation ? 1 : 2;
+        r.s_stat = onStation ? int(source) : 9000 + shot;
+        r.g_line = 1;
+        r.g_stat = station;
+        r.fb_time = float(std::max(0.25, firstBreak(curve, std::abs(offset)) + noise(shot, c)));
+        r.fb_status = c % 3 == 0 ? 0 : 1;
+        records.append(r);
+    }
+    return records;
+}
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QVector<FbRecord> &records)
+{
+    const QString path = dir.filePath(name);
+    return FbTest::writeFile(path, FbTest::fileBytes(records)) ? path : QString();
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Curve)
+Q_DECLARE_METATYPE(Source)
+
+class TestPickQc : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+private slots:
+    // Planted wrong picks are flagged, each one, and almost nothing else;
+    // sides come from the offset sign, or from the position along the
+    // spread when offsets are stored >= 0; a side with fewer than five
+    // picks and non-finite times are not judged.
+    void judgesPicks_data()
+    {
+        QTest::addColumn<Curve>("curve");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("sourceChannel");
+        QTest::addColumn<bool>("absoluteOffsets");
+        QTest::addColumn<QVector<int>>("spikes");    // channels off by 10 + 9 * k ms, alternating sign
+        QTest::addColumn<QVector<int>>("nonFinite");  // channels whose time is NaN or infinite
+        QTest::addColumn<bool>("negativeJudged");
+        QTest::addColumn<bool>("positiveJudged");
+        const QVector<int> spikes{3, 17, 40, 66, 90, 118, 131, 150, 177, 201, 222, 239};
+        QTest::newRow("split spread, two layers") << Curve::TwoLayers << 240 << 120 << false << spikes
+                                                  << QVector<int>() << true << true;
+        QTest::newRow("split spread, three layers") << Curve::ThreeLayers << 240 << 120 << false << spikes
+                                                    << QVector<int>() << true << true;
+        QTest::newRow("offsets >= 0: sides by position") << Curve::ThreeLayers << 240 << 100 << true << spikes
+                                                         << QVector<int>() << true << true;
+        QTest::newRow("end-on spread: one side") << Curve::TwoLayers << 120 << -1 << true << QVector<int>{5, 60}
+                                                 << QVector<int>() << false << true;
+        QTest::newRow("four picks behind the source: not judged")
+            << Curve::TwoLayers << 100 << 4 << false << QVector<int>{50} << QVector<int>() << false << true;
+        QTest::newRow("five picks behind the source: judged")
+            << Curve::TwoLayers << 100 << 5 << false << QVector<int>{50} << QVector<int>() << true << true;
+        QTest::newRow("non-finite times leave four: not judged")
+            << Curve::TwoLayers << 100 << 6 << false << QVector<int>{70} << QVector<int>{1, 4} << false << true;
+    }
+    void judgesPicks()
+    {
+        QFETCH(Curve, curve);
+        QFETCH(int, channels);
+        QFETCH(int, sourceChannel);
+        QFETCH(bool, absoluteOffsets);
+        QFETCH(QVector<int>, spikes);
+        QFETCH(QVector<int>, nonFinite);
+        QFETCH(bool, negativeJudged);
+        QFETCH(bool, positiveJudged);
+
+        QVector<FbRecord> records = shotOnLine(0, sourceChannel + 0.0, 0, channels, curve, absoluteOffsets);
+        for (int k = 0; k < spikes.size(); ++k)
+            records[spikes[k]].fb_time += float((k % 2 ? -1 : 1) * (10 + 9 * k));
+        for (int k = 0; k < nonFinite.size(); ++k)
+            records[nonFinite[k]].fb_time = k % 2 ? qInf() : qQNaN();
+
+        const ShotFit fit = fitShot(records);
+        QCOMPARE(fit.picks.size(), channels);
+        QCOMPARE(fit.sides[Negative].judged, negativeJudged);
+        QCOMPARE(fit.sides[Positive].judged, positiveJudged);
+        int falseFlags = 0;
+        int judgedGood = 0;
+        for (int c = 0; c < channels; ++c) {
+            const PickVerdict &v = fit.picks[c];
+            const Side side = c < sourceChannel ? Negative : Positive;
+            QVERIFY2(v.side == side, qPrintable(QString("channel %1 on the wrong side").arg(c)));
+            const bool judged = fit.sides[side].judged && !nonFinite.contains(c);
+            QVERIFY2(v.judged == judged, qPrintable(QString("channel %1: judged %2").arg(c).arg(v.judged)));
+            if (!judged) {
+                QVERIFY2(std::isnan(v.residual), qPrintable(QString("channel %1 has a residual").arg(c)));
+                continue;
+            }
+            if (spikes.contains(c)) {
+                const QString missed = QString("spike at channel %1 missed, residual %2").arg(c).arg(v.residual);
+                QVERIFY2(v.outlier, qPrintable(missed));
+            } else {
+                ++judgedGood;
+                falseFlags += v.outlier ? 1 : 0;
+            }
+        }
+        QVERIFY2(falseFlags <= judgedGood / 200,
+                 qPrintable(QString("%1 false flags among %2 good picks").arg(falseFlags).arg(judgedGood)));
+        const int nonFiniteBehind = int(std::count_if(nonFinite.begin(), nonFinite.end(),
+                                                      [=](int c) { return c < sourceChannel; }));
+        QCOMPARE(fit.sides[Negative].picks, qMax(0, sourceChannel) - nonFiniteBehind);
+        QCOMPARE(fit.outliers(), int(spikes.size()) + falseFlags);
+        // The deepest refractor of a long side: offset units per second,
+        // and its line extended to offset 0.
+        const double velocity = curve == Curve::TwoLayers ? 3400.0 : 6000.0;
+        const double intercept = curve == Curve::TwoLayers ? 61.0 : 180.0;
+        for (const SideModel &model : fit.sides) {
+            if (!model.judged || model.knotOffset[model.segments] < 2000.0)
+                continue;
+            QVERIFY2(std::abs(model.velocity / velocity - 1.0) < 0.03, qPrintable(QString::number(model.velocity)));
+            QVERIFY2(std::abs(model.intercept - intercept) < 3.0, qPrintable(QString::number(model.intercept)));
+        }
+    }
+
+    // A fifth of the picks wrong by 10 to 100 ms either way moves the model
+    // at the good picks by at most 1 ms from the model of the clean shot.
+    void wrongPicksDoNotMoveModel_data()
+    {
+        QTest::addColumn<Curve>("curve");
+        QTest::addColumn<int>("every");   // every n-th pick is wrong ...
+        QTest::addColumn<int>("phase");   // ... starting here
+        QTest::addColumn<int>("shot");    // seeds the noise
+        QTest::newRow("two layers, every fifth") << Curve::TwoLayers << 5 << 2 << 1;
+        QTest::newRow("three layers, every fifth") << Curve::ThreeLayers << 5 << 0 << 2;
+        QTest::newRow("three layers, every fifth, other noise") << Curve::ThreeLayers << 5 << 4 << 3;
+        QTest::newRow("two layers, every sixth") << Curve::TwoLayers << 6 << 3 << 4;
+        // Two of the few direct-arrival picks wrong: the first model misses
+        // that segment and must find it again.
+        QTest::newRow("two layers, wrong picks in the direct arrival") << Curve::TwoLayers << 5 << 1 << 38;
+        QTest::newRow("three layers, wrong picks in the direct arrival") << Curve::ThreeLayers << 5 << 3 << 2;
+    }
+    void wrongPicksDoNotMoveModel()
+    {
+        QFETCH(Curve, curve);
+        QFETCH(int, every);
+        QFETCH(int, phase);
+        QFETCH(int, shot);
+        const QVector<FbRecord> clean = shotOnLine(shot, 120.0, 0, 240, curve);
+        QVector<FbRecord> wrong = clean;
+        for (int c = phase; c < wrong.size(); c += every)
+            wrong[c].fb_time += float((c % 4 < 2 ? 1 : -1) * (10.0 + 90.0 * (noise(c, shot) + 1.0) / 2.0));
+        const ShotFit cleanFit = fitShot(clean);
+        const ShotFit wrongFit = fitShot(wrong);
+        for (int c = 0; c < clean.size(); ++c) {
+            if (c % every == phase) {
+                QVERIFY2(wrongFit.picks[c].outlier, qPrintable(QString("wrong pick %1 not flagged").arg(c)));
+                continue;
+            }
+            const double moved = std::abs(wrongFit.picks[c].model - cleanFit.picks[c].model);
+            QVERIFY2(moved <= 1.0, qPrintable(QString("model moved by %1 ms at channel %2").arg(moved).arg(c)));
+        }
+    }
+
+    // A survey line of shots: every pair whose sources sit in each other's
+    // spread is compared, at the receiver on the other's station or
+    // interpolated between two; a shot shifted by 7 ms is flagged with each
+    // partner and is not an outlier, while a planted spike is, exactly as
+    // fitShot() judges the same records. Dead receivers leave a gap too wide
+    // to interpolate across. The file is large enough for a shot to
+    // straddle two reads.
+    void reciprocity_data()
+    {
+        QTest::addColumn<Source>("source");
+        QTest::addColumn<int>("shiftedShot");     // -1: none
+        QTest::addColumn<int>("deadStations");    // from station 340 on, in every shot
+        QTest::addColumn<QVector<int>>("unpaired");
+        QTest::newRow("on stations") << Source::OnStation << -1 << 0 << QVector<int>();
+        QTest::newRow("on stations, one shot 7 ms late") << Source::OnStation << 9 << 0 << QVector<int>();
+        QTest::newRow("between stations, one shot 7 ms late") << Source::BetweenStations << 4 << 0 << QVector<int>();
+        QTest::newRow("between stations, one dead receiver") << Source::BetweenStations << -1 << 1
+                                                             << QVector<int>{10};
+    }
+    void reciprocity()
+    {
+        QFETCH(Source, source);
+        QFETCH(int, shiftedShot);
+        QFETCH(int, deadStations);
+        QFETCH(QVector<int>, unpaired);
+        constexpr int shots = 24, channels = 560, step = 4;
+        QVector<FbRecord> records;
+        for (int s = 0; s < shots; ++s) {
+            const double at = 300 + step * s + (source == Source::BetweenStations ? 0.5 : 0.0);
+            QVector<FbRecord> shot = shotOnLine(s, at, 300 + step * s - channels / 2, channels, Curve::ThreeLayers);
+            for (FbRecord &r : shot)
+                r.fb_time += s == shiftedShot ? 7.0f : 0.0f;
+            shot.erase(std::remove_if(shot.begin(), shot.end(), [=](const FbRecord &r) {
+                           return r.g_stat >= 340 && r.g_stat < 340 + deadStations;
+                       }), shot.end());
+            if (s == 6)
+                shot[100].fb_time += 30.0f;
+            records += shot;
+        }
+        Analyzer analyzer(writeFile(m_dir, "line.fb", records));
+        Report report;
+        QVERIFY2(analyzer.run(&report), qPrintable(analyzer.errorString()));
+
+        const int paired = shots - unpaired.size();
+        QCOMPARE(report.pairs.size(), paired * (paired - 1) / 2);
+        for (const ReciprocalPair &p : report.pairs) {
+            const bool shifted = p.shotA == shiftedShot || p.shotB == shiftedShot;
+            const QString pair = QString("pair %1-%2, difference %3").arg(p.shotA).arg(p.shotB).arg(p.difference);
+            QVERIFY2(!unpaired.contains(p.shotA) && !unpaired.contains(p.shotB), qPrintable(pair));
+            QVERIFY2(p.flagged == shifted, qPrintable(pair));
+            const double expected = firstBreak(Curve::ThreeLayers, step * Spacing * (p.shotB - p.shotA));
+            const double shift = p.shotA == shiftedShot ? 7.0 : 0.0;
+            QVERIFY2(std::abs(p.timeAB - shift - expected) <= 1.5, qPrintable(pair + " time_ab off"));
+        }
+        for (int s = 0; s < shots; ++s) {
+            const ShotIndexEntry &e = report.index[s];
+            const ShotFit fit = fitShot(records.mid(e.firstRecord, e.lastRecord - e.firstRecord + 1));
+            QCOMPARE(report.shots[s].outliers, s == 6 ? 1 : 0);
+            QCOMPARE(report.shots[s].outliers, fit.outliers());
+        }
+        QCOMPARE(report.outliers.size(), 1);
+        const Outlier &o = report.outliers[0];
+        const FbRecord &spike = records[report.index[6].firstRecord + 100];
+        QCOMPARE(o.shot, 6);
+        QCOMPARE(o.record, report.index[6].firstRecord + 100);
+        QCOMPARE(o.fbNo, spike.fb_no);
+        QCOMPARE(o.channel, spike.channel);
+        QCOMPARE(o.offset, spike.offset);
+        QCOMPARE(o.fbTime, spike.fb_time);
+        QVERIFY2(std::abs(o.residual - 30.0f) < 2.0f && std::abs(o.fbTime - o.modelTime - o.residual) < 1e-3f,
+                 qPrintable(QString("model %1, residual %2").arg(o.modelTime).arg(o.residual)));
+    }
+
+    // One pass counts the statuses, calls out a varying source value against
+    // the shot's most common one, a repeated ffid and every non-finite or
+    // negative value; progress rises to 100.
+    void fileStatistics()
+    {
+        QVector<FbRecord> records;
+        for (int s = 0; s < 5; ++s)
+            records += shotOnLine(s, 30 + 2 * s, 0, 60, Curve::TwoLayers);
+        const int shot1 = 60, shot2 = 120;
+        records[shot1].s_elev = 5;
+        records[shot1 + 1].s_elev = 5;
+        records[shot2 + 3].fb_time = qQNaN();
+        records[shot2 + 4].group_x = qInf();
+        records[shot2 + 5].fb_time = -2.0f;
+        for (int k = 240; k < 300; ++k)
+            records[k].ffid = 100;
+
+        Analyzer analyzer(writeFile(m_dir, "stats.fb", records));
+        Report report;
+        QVector<int> progress;
+        QVERIFY(analyzer.run(&report, [&progress](int p) { progress.append(p); }));
+        QVERIFY(std::is_sorted(progress.begin(), progress.end()));
+        QCOMPARE(progress.last(), 100);
+
+        QCOMPARE(report.index.size(), 5);
+        QCOMPARE(report.status0, qint64(5 * 20));
+        QCOMPARE(report.status1, qint64(5 * 40));
+        QCOMPARE(report.statusOther, qint64(0));
+        QCOMPARE(report.sourceVariations.size(), 1);
+        QCOMPARE(report.sourceVariations[0].shot, 1);
+        QCOMPARE(report.sourceVariations[0].column, int(FbColumns::SElev));
+        QCOMPARE(report.sourceVariations[0].differing, 2);
+        QCOMPARE(report.shots[1].varyingColumns, 1u << FbColumns::SElev);
+        QCOMPARE(report.repeatedFfids.size(), 1);
+        QCOMPARE(report.repeatedFfids[0].ffid, 100);
+        QCOMPARE(report.repeatedFfids[0].shots, (QVector<qint32>{0, 4}));
+        QCOMPARE(report.badValues.size(), 3);
+        const int columns[] = {FbColumns::FbTime, FbColumns::GroupX, FbColumns::FbTime};
+        for (int k = 0; k < 3; ++k) {
+            QCOMPARE(report.badValues[k].shot, 2);
+            QCOMPARE(report.badValues[k].record, shot2 + 3 + k);
+            QCOMPARE(report.badValues[k].column, columns[k]);
+        }
+        QCOMPARE(report.shots[2].nonFinite, 2);
+        QCOMPARE(report.shots[2].notJudged, 1);
+        QCOMPARE(report.notJudged, qint64(1));
+        QVERIFY(!report.clean());
+    }
+
+    // A run that cannot read or is cancelled, before it starts or once it
+    // has begun, says so and leaves the report empty.
+    void failures_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("cancelAt");   // progress value that cancels; -1: never
+        QVERIFY(FbTest::writeFile(m_dir.filePath("header.fb"), FbTest::fileBytes({})));
+        // Shots far apart: no pair, so only the first pass can notice.
+        QVector<FbRecord> line;
+        for (int s = 0; s < 20; ++s)
+            line += shotOnLine(s, 1000 * s + 400, 1000 * s + 100, 700, Curve::TwoLayers);
+        const QString good = writeFile(m_dir, "long.fb", line);
+        QTest::newRow("a folder") << m_dir.path() << -1;
+        QTest::newRow("missing") << m_dir.filePath("missing.fb") << -1;
+        QTest::newRow("no complete record") << m_dir.filePath("header.fb") << -1;
+        QTest::newRow("cancelled before the start") << good << 0;
+        QTest::newRow("cancelled during the pass") << good << 1;
+    }
+    void failures()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, cancelAt);
+        std::atomic_bool cancel(cancelAt == 0);
+        Analyzer analyzer(path);
+        Report report;
+        report.recordCount = 7;
+        const auto progress = [&](int percent) {
+            if (cancelAt > 0 && percent >= cancelAt)
+                cancel = true;
+        };
+        QVERIFY(!analyzer.run(&report, progress, &cancel));
+        QCOMPARE(analyzer.wasCancelled(), cancelAt >= 0);
+        QVERIFY(!analyzer.errorString().isEmpty());
+        QCOMPARE(report.recordCount, qint64(0));
+        QVERIFY(report.index.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPickQc)
+#include "tst_pickqc.moc"
