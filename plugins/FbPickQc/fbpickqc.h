@@ -1,0 +1,30 @@
+#ifndef FBPICKQC_H
+#define FBPICKQC_H
+
+#include <sorvgeneralplugin.h>
+
+// The plug-in object: one per process, stateless. It gives the host the
+// "FB Pick QC" command, which opens a QC window (modeless, one more per
+// trigger) on the FB file the browse dialog remembers for the project.
+//
+// The plug-in metadata is written out in fbpickqc.cpp in the same layout as
+// the browse plug-in's, so that the suite's loaders find the "MetaData" key.
+class Q_DECL_EXPORT FbPickQc : public SorvGeneralPlugin
+{
+    Q_OBJECT
+    Q_INTERFACES(SorvGeneralPlugin)
+
+public:
+    FbPickQc();
+    ~FbPickQc() override;
+
+    QString name() const override;
+    int generalID() const override;
+    bool needProject() const override;
+    QAction *createAction() const override;
+
+private slots:
+    void slotAction(bool);
+};
+
+#endif // FBPICKQC_H

@@ -1,0 +1,618 @@
+#include "fbpickqcwindow.h"
+
+#include "fbcolumns.h"
+#include "problemmodel.h"
+#include "qccsv.h"
+#include "shotplot.h"
+#include "shotrecords.h"
+#include "shottablemodel.h"
+#include "surveymap.h"
+
+#include <sorvbaseutil.h>
+#include <sorvprojectmanager.h>
+
+#include <qwt_plot_renderer.h>
+
+#include <QAbstractListModel>
+#include <QAction>
+#include <QComboBox>
+#include <QDoubleValidator>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QImage>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSplitter>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QtMath>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The shot selector's rows, "position > ffid" padded to the digits of the
+// shot count as the viewer lists them, made on demand: a file may hold
+// tens of thousands of shots.
+class ShotListModel : public QAbstractListModel
+{
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    void setIndex(const QVector<ShotIndexEntry> *index)
+    {
+        beginResetModel();
+        m_index = index;
+        m_width = index ? QString::number(index->size()).size() : 1;
+        endResetModel();
+    }
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() || !m_index ? 0 : m_index->size();
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole || !m_index || index.row() >= m_index->size())
+            return QVariant();
+        return QStringLiteral("%1 > %2").arg(index.row() + 1, m_width).arg(m_index->at(index.row()).ffid, m_width);
+    }
+
+private:
+    const QVector<ShotIndexEntry> *m_index = nullptr;
+    int m_width = 1;
+};
+
+const QString fbNameKey = QStringLiteral("BrowseFBFile_BrowseFBFileDialog_fbName");
+
+QToolButton *navButton(const QString &objectName, const QString &text, const QString &toolTip)
+{
+    auto *button = new QToolButton;
+    button->setObjectName(objectName);
+    button->setText(text);
+    button->setToolTip(toolTip);
+    button->setAutoRaise(true);
+    return button;
+}
+
+} // namespace
+
+FbPickQcWindow::FbPickQcWindow(QWidget *parent)
+    : SorvDialog(parent)
+{
+    setObjectName(QStringLiteral("FbPickQcWindow"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    setWindowFlag(Qt::WindowMinMaxButtonsHint, true);
+    setWindowTitle(tr("FB Pick QC"));
+    buildUi();
+    connect(&m_loader, &QcLoader::progressChanged, m_progress, &QProgressBar::setValue);
+    connect(&m_loader, &QcLoader::loaded, this, &FbPickQcWindow::onLoaded);
+    connect(&m_loader, &QcLoader::failed, this, &FbPickQcWindow::onFailed);
+    updateButtons();
+    resize(1400, 900);
+}
+
+FbPickQcWindow::~FbPickQcWindow() = default;
+
+QString FbPickQcWindow::helpIndex() const
+{
+    return QStringLiteral("fbpickqc.html");
+}
+
+void FbPickQcWindow::buildUi()
+{
+    auto *menuBar = new QMenuBar(this);
+    QMenu *fileMenu = menuBar->addMenu(tr("&File"));
+    QAction *open = fileMenu->addAction(tr("&Open..."), this, &FbPickQcWindow::openFileDialog);
+    open->setShortcut(QKeySequence::Open);
+    fileMenu->addSeparator();
+    m_exportActions << fileMenu->addAction(tr("Export &Plot..."), this, &FbPickQcWindow::exportPlotDialog)
+                    << fileMenu->addAction(tr("Export &Map..."), this, &FbPickQcWindow::exportMapDialog)
+                    << fileMenu->addAction(tr("Export P&roblems as CSV..."), this,
+                                           &FbPickQcWindow::exportProblemsDialog);
+    fileMenu->addSeparator();
+    fileMenu->addAction(tr("&Close"), this, &QWidget::close);
+
+    // Navigation: the shot list as the viewer shows it, then the steps.
+    m_shotCombo = new QComboBox;
+    m_shotCombo->setObjectName(QStringLiteral("shotCombo"));
+    m_shotCombo->setMaxVisibleItems(30);
+    m_shotCombo->setStyleSheet(QStringLiteral("combobox-popup:0;"));
+    m_shotCombo->setMinimumContentsLength(16);
+    // Sized by that length, not by measuring every row.
+    m_shotCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_shotList = new ShotListModel(m_shotCombo);
+    m_shotCombo->setModel(m_shotList);
+    m_first = navButton(QStringLiteral("firstButton"), QStringLiteral("|<"), tr("First shot"));
+    m_previous = navButton(QStringLiteral("previousButton"), QStringLiteral("<"), tr("Previous shot (Page Up)"));
+    m_next = navButton(QStringLiteral("nextButton"), QStringLiteral(">"), tr("Next shot (Page Down)"));
+    m_last = navButton(QStringLiteral("lastButton"), QStringLiteral(">|"), tr("Last shot"));
+    m_previousProblem = navButton(QStringLiteral("previousProblemButton"), tr("Previous problem"),
+                                  tr("Previous shot with a problem (Shift+N)"));
+    m_nextProblem = navButton(QStringLiteral("nextProblemButton"), tr("Next problem"),
+                              tr("Next shot with a problem (N)"));
+    m_velocity = new QLineEdit;
+    m_velocity->setObjectName(QStringLiteral("reductionVelocity"));
+    m_velocity->setPlaceholderText(tr("plain time"));
+    m_velocity->setToolTip(tr("Plot reduced time t - |x| / V; empty plots plain time"));
+    auto *validator = new QDoubleValidator(0.0, 1e9, 3, m_velocity);
+    validator->setLocale(QLocale::c());
+    m_velocity->setValidator(validator);
+    m_velocity->setMaximumWidth(110);
+    auto *resetZoom = new QPushButton(tr("Reset Zoom"));
+    resetZoom->setObjectName(QStringLiteral("resetZoomButton"));
+
+    auto *nav = new QHBoxLayout;
+    nav->addWidget(new QLabel(tr("Shot:")));
+    nav->addWidget(m_shotCombo);
+    for (QToolButton *b : {m_first, m_previous, m_next, m_last, m_previousProblem, m_nextProblem})
+        nav->addWidget(b);
+    nav->addSpacing(16);
+    nav->addWidget(new QLabel(tr("Reduction velocity:")));
+    nav->addWidget(m_velocity);
+    nav->addWidget(resetZoom);
+    nav->addStretch(1);
+
+    m_message = new QLabel;
+    m_message->setObjectName(QStringLiteral("messageLabel"));
+    m_message->setWordWrap(true);
+    m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_message->hide();
+
+    m_loadingRow = new QWidget;
+    m_progress = new QProgressBar;
+    m_progress->setObjectName(QStringLiteral("loadProgress"));
+    m_progress->setRange(0, 100);
+    m_cancel = new QPushButton(tr("Cancel"));
+    m_cancel->setObjectName(QStringLiteral("cancelButton"));
+    auto *loading = new QHBoxLayout(m_loadingRow);
+    loading->setContentsMargins(0, 0, 0, 0);
+    loading->addWidget(new QLabel(tr("Judging the picks...")));
+    loading->addWidget(m_progress, 1);
+    loading->addWidget(m_cancel);
+    m_loadingRow->hide();
+
+    m_plot = new ShotPlot;
+    m_plot->setObjectName(QStringLiteral("shotPlot"));
+    m_tableModel = new ShotTableModel(this);
+    m_table = new QTableView;
+    m_table->setObjectName(QStringLiteral("shotTable"));
+    m_table->setModel(m_tableModel);
+    m_table->verticalHeader()->hide();
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setAlternatingRowColors(true);
+
+    m_map = new SurveyMap;
+    m_map->setObjectName(QStringLiteral("surveyMap"));
+    m_colorBy = new QComboBox;
+    m_colorBy->setObjectName(QStringLiteral("mapColorBy"));
+    m_colorBy->addItems({tr("Outliers"), tr("RMS residual"), tr("Picks")});
+    auto *mapPane = new QWidget;
+    auto *mapLayout = new QVBoxLayout(mapPane);
+    mapLayout->setContentsMargins(0, 0, 0, 0);
+    auto *mapRow = new QHBoxLayout;
+    mapRow->addWidget(new QLabel(tr("Colour sources by:")));
+    mapRow->addWidget(m_colorBy);
+    mapRow->addStretch(1);
+    mapLayout->addLayout(mapRow);
+    mapLayout->addWidget(m_map, 1);
+
+    m_problemModel = new ProblemModel(this);
+    m_problemView = new QTableView;
+    m_problemView->setObjectName(QStringLiteral("problemView"));
+    m_problemView->setModel(m_problemModel);
+    m_problemView->verticalHeader()->hide();
+    m_problemView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_problemView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_problemView->setSelectionMode(QAbstractItemView::SingleSelection);
+    // File order until the user sorts: a sort of a long list is theirs to ask for.
+    m_problemView->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_problemView->setSortingEnabled(true);
+    m_problemView->horizontalHeader()->setStretchLastSection(true);
+    const int problemWidths[] = {110, 60, 70, 80, 70};
+    for (int c = 0; c < ProblemModel::DetailColumn; ++c)
+        m_problemView->setColumnWidth(c, problemWidths[c]);
+    m_kindFilter = new QComboBox;
+    m_kindFilter->setObjectName(QStringLiteral("problemKindFilter"));
+    m_kindFilter->addItem(tr("All kinds"), -1);
+    for (int k = 0; k < Problem::KindCount; ++k)
+        m_kindFilter->addItem(ProblemModel::kindName(Problem::Kind(k)), k);
+    auto *problemPane = new QWidget;
+    auto *problemLayout = new QVBoxLayout(problemPane);
+    problemLayout->setContentsMargins(0, 0, 0, 0);
+    auto *problemRow = new QHBoxLayout;
+    problemRow->addWidget(new QLabel(tr("Problems:")));
+    problemRow->addWidget(m_kindFilter);
+    auto *problemCount = new QLabel;
+    problemCount->setObjectName(QStringLiteral("problemCount"));
+    problemRow->addWidget(problemCount);
+    problemRow->addStretch(1);
+    // The view is given long lists a batch at a time; the count is the whole.
+    connect(m_problemModel, &QAbstractItemModel::modelReset, problemCount, [this, problemCount] {
+        problemCount->setText(tr("%L1 problems").arg(m_problemModel->problemCount()));
+    });
+    problemLayout->addLayout(problemRow);
+    problemLayout->addWidget(m_problemView, 1);
+
+    auto *left = new QSplitter(Qt::Vertical);
+    left->addWidget(m_plot);
+    left->addWidget(m_table);
+    auto *right = new QSplitter(Qt::Vertical);
+    right->addWidget(mapPane);
+    right->addWidget(problemPane);
+    auto *panes = new QSplitter(Qt::Horizontal);
+    panes->addWidget(left);
+    panes->addWidget(right);
+    panes->setStretchFactor(0, 3);
+    panes->setStretchFactor(1, 2);
+
+    m_summary = new QLabel;
+    m_summary->setObjectName(QStringLiteral("summaryLabel"));
+    m_summary->setWordWrap(true);
+    m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setMenuBar(menuBar);
+    layout->addLayout(nav);
+    layout->addWidget(m_message);
+    layout->addWidget(m_loadingRow);
+    layout->addWidget(panes, 1);
+    layout->addWidget(m_summary);
+
+    connect(m_cancel, &QPushButton::clicked, this, &FbPickQcWindow::cancelLoading);
+    connect(m_shotCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this](int row) {
+        if (!m_syncing)
+            goToShot(row);
+    });
+    auto step = [this](int delta) {
+        if (m_data && !m_data->report.index.isEmpty())
+            goToShot(qBound(0, m_current + delta, m_data->report.index.size() - 1));
+    };
+    connect(m_first, &QToolButton::clicked, this, [this] { goToShot(0); });
+    connect(m_previous, &QToolButton::clicked, this, [step] { step(-1); });
+    connect(m_next, &QToolButton::clicked, this, [step] { step(1); });
+    connect(m_last, &QToolButton::clicked, this, [this] {
+        if (m_data)
+            goToShot(m_data->report.index.size() - 1);
+    });
+    connect(m_previousProblem, &QToolButton::clicked, this, [this] { stepProblemShot(-1); });
+    connect(m_nextProblem, &QToolButton::clicked, this, [this] { stepProblemShot(1); });
+    connect(new QShortcut(QKeySequence(Qt::Key_PageUp), this), &QShortcut::activated, this, [step] { step(-1); });
+    connect(new QShortcut(QKeySequence(Qt::Key_PageDown), this), &QShortcut::activated, this, [step] { step(1); });
+    connect(new QShortcut(QKeySequence(Qt::Key_N), this), &QShortcut::activated, this,
+            [this] { stepProblemShot(1); });
+    connect(new QShortcut(QKeySequence(Qt::SHIFT + Qt::Key_N), this), &QShortcut::activated, this,
+            [this] { stepProblemShot(-1); });
+
+    connect(m_velocity, &QLineEdit::editingFinished, this, [this] {
+        m_plot->setReductionVelocity(QLocale::c().toDouble(m_velocity->text()));
+        m_plot->setSelectedRow(m_plot->selectedRow());
+    });
+    connect(resetZoom, &QPushButton::clicked, m_plot, &ShotPlot::resetZoom);
+    connect(m_plot, &ShotPlot::rowClicked, this, &FbPickQcWindow::selectRow);
+    connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (!m_syncing)
+                    m_plot->setSelectedRow(current.isValid() ? current.row() : -1);
+            });
+    connect(m_map, &SurveyMap::shotClicked, this, [this](int shot) { goToShot(shot); });
+    connect(m_colorBy, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this](int i) { m_map->setColorBy(SurveyMap::ColorBy(i)); });
+    connect(m_kindFilter, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this](int i) { m_problemModel->setKind(m_kindFilter->itemData(i).toInt()); });
+    connect(m_problemView, &QTableView::activated, this, &FbPickQcWindow::activateProblem);
+}
+
+void FbPickQcWindow::openRemembered()
+{
+    const QString name = SorvBaseUtil::projectValue(fbNameKey).toString();
+    if (name.isEmpty())
+        openFileDialog();
+    else
+        openFile(name);
+}
+
+void FbPickQcWindow::openFileDialog()
+{
+    const QString dir = m_data ? QFileInfo(m_data->fileName).absolutePath()
+                               : SorvProjectManager::instance().define().projectDir;
+    const QString name = QFileDialog::getOpenFileName(this, tr("Open"), dir,
+                                                      QStringLiteral("FB files (*.cal *.fb *.fit)"));
+    if (!name.isEmpty())
+        openFile(name);
+}
+
+void FbPickQcWindow::openFile(const QString &fileName)
+{
+    m_loadingName = fileName;
+    m_message->hide();
+    m_progress->setValue(0);
+    setLoadingVisible(true);
+    m_loader.start(fileName, m_settings);
+}
+
+bool FbPickQcWindow::isLoading() const
+{
+    return m_loader.isRunning();
+}
+
+void FbPickQcWindow::cancelLoading()
+{
+    if (!m_loader.isRunning())
+        return;
+    m_loader.cancel();
+    setLoadingVisible(false);
+    showMessage(m_data ? tr("Loading %1 was cancelled; %2 stays shown.").arg(m_loadingName, m_data->fileName)
+                       : tr("Loading %1 was cancelled.").arg(m_loadingName),
+                false);
+    emit loadFinished(false);
+}
+
+void FbPickQcWindow::setLoadingVisible(bool visible)
+{
+    m_loadingRow->setVisible(visible);
+}
+
+void FbPickQcWindow::showMessage(const QString &text, bool error)
+{
+    m_message->setText(text);
+    m_message->setStyleSheet(error ? QStringLiteral("color: #b00000; font-weight: bold;")
+                                   : QStringLiteral("color: #805000;"));
+    m_message->setVisible(!text.isEmpty());
+}
+
+void FbPickQcWindow::onFailed(const QString &message)
+{
+    setLoadingVisible(false);
+    showMessage(tr("Cannot open %1: %2").arg(m_loadingName, message), true);
+    emit loadFinished(false);
+}
+
+void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
+{
+    setLoadingVisible(false);
+    // The views let go of the previous file's data before it is freed.
+    const std::shared_ptr<const QcData> previous = std::move(m_data);
+    m_data = std::move(data);
+    const PickQc::Report &r = m_data->report;
+    setWindowTitle(tr("FB Pick QC - %1").arg(QFileInfo(m_data->fileName).fileName()));
+
+    if (!m_data->complete())
+        showMessage(tr("The file is incomplete: its header declares %L1 picks, but it holds %L2 complete "
+                       "records. The records it holds are judged.")
+                        .arg(r.header.fb_count)
+                        .arg(r.recordCount),
+                    false);
+    else
+        showMessage(QString(), false);
+
+    const int n = r.index.size();
+    m_syncing = true;
+    static_cast<ShotListModel *>(m_shotList)->setIndex(&r.index);
+    m_syncing = false;
+
+    m_problemModel->setProblems(&r, &m_data->problems);
+    m_map->setSurvey(r.shots, m_data->receivers);
+    m_summary->setText(tr("%1: %L2 shots, %L3 picks (status 0: %L4, status 1: %L5, other: %L6). "
+                          "Outliers: %L7 (threshold %8 ms); flagged reciprocal pairs: %L9 of %L10 "
+                          "(tolerance %11 ms); varying source values: %L12; bad values: %L13; "
+                          "repeated ffids: %L14; picks not judged: %L15.")
+                           .arg(m_data->fileName)
+                           .arg(n)
+                           .arg(r.recordCount)
+                           .arg(r.status0)
+                           .arg(r.status1)
+                           .arg(r.statusOther)
+                           .arg(r.outliers.size())
+                           .arg(r.settings.outlierMs)
+                           .arg(r.flaggedPairs())
+                           .arg(r.pairs.size())
+                           .arg(r.settings.reciprocityMs)
+                           .arg(r.sourceVariations.size())
+                           .arg(r.badValues.size())
+                           .arg(r.repeatedFfids.size())
+                           .arg(r.notJudged));
+    m_current = -1;
+    goToShot(0);
+    updateButtons();
+    emit loadFinished(true);
+}
+
+void FbPickQcWindow::goToShot(int shot, qint32 record)
+{
+    if (!m_data || shot < 0 || shot >= m_data->report.index.size())
+        return;
+    if (shot != m_current)
+        showShot(shot);
+    const qint32 row = record - m_tableModel->firstRecord();
+    selectRow(record >= 0 && row >= 0 && row < m_tableModel->rowCount() ? row : -1);
+}
+
+void FbPickQcWindow::showShot(int shot)
+{
+    const ShotIndexEntry &entry = m_data->report.index.at(shot);
+    m_current = shot;
+    QVector<FbRecord> records;
+    const qint64 count = qint64(entry.lastRecord) - entry.firstRecord + 1;
+    if (count > maxShotRecords())
+        showMessage(tr("Shot %1 (ffid %2) holds %L3 picks, too many to show; the other shots can be viewed.")
+                        .arg(shot + 1)
+                        .arg(entry.ffid)
+                        .arg(count),
+                    false);
+    else
+        records = readShotRecords(m_data->fileName, entry.firstRecord, entry.lastRecord);
+    PickQc::ShotFit fit = PickQc::fitShot(records, m_settings);
+
+    m_syncing = true;
+    m_tableModel->setShot(records, fit, entry.firstRecord);
+    for (int c = 0; c < FbColumns::Count; ++c)
+        m_table->setColumnWidth(c, FbColumns::widths[c]);
+    m_plot->setShot(records, fit, tr("Shot %1 > ffid %2").arg(shot + 1).arg(entry.ffid));
+    QVector<QPointF> receivers;
+    receivers.reserve(records.size());
+    for (const FbRecord &r : qAsConst(records))
+        receivers.append(QPointF(r.group_x, r.group_y));
+    m_map->setCurrentShot(shot, receivers);
+    m_shotCombo->setCurrentIndex(shot);
+    m_syncing = false;
+    updateButtons();
+}
+
+void FbPickQcWindow::selectRow(int row)
+{
+    m_syncing = true;
+    if (row >= 0) {
+        const QModelIndex index = m_tableModel->index(row, FbColumns::FbTime);
+        m_table->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect
+                                                              | QItemSelectionModel::Rows);
+        m_table->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    } else {
+        m_table->selectionModel()->clearSelection();
+    }
+    m_syncing = false;
+    if (m_plot->selectedRow() != row)
+        m_plot->setSelectedRow(row);
+}
+
+void FbPickQcWindow::updateButtons()
+{
+    const int n = m_data ? m_data->report.index.size() : 0;
+    const bool any = n > 0 && m_current >= 0;
+    m_first->setEnabled(any && m_current > 0);
+    m_previous->setEnabled(any && m_current > 0);
+    m_next->setEnabled(any && m_current < n - 1);
+    m_last->setEnabled(any && m_current < n - 1);
+    const QVector<qint32> &shots = m_problemModel->problemShots();
+    m_previousProblem->setEnabled(any && !shots.isEmpty() && shots.first() < m_current);
+    m_nextProblem->setEnabled(any && !shots.isEmpty() && shots.last() > m_current);
+    for (QAction *action : qAsConst(m_exportActions))
+        action->setEnabled(any);
+}
+
+void FbPickQcWindow::stepProblemShot(int direction)
+{
+    const QVector<qint32> &shots = m_problemModel->problemShots();
+    if (!m_data || shots.isEmpty())
+        return;
+    if (direction > 0) {
+        const auto it = std::upper_bound(shots.cbegin(), shots.cend(), m_current);
+        if (it != shots.cend())
+            goToShot(*it);
+    } else {
+        const auto it = std::lower_bound(shots.cbegin(), shots.cend(), m_current);
+        if (it != shots.cbegin())
+            goToShot(*(it - 1));
+    }
+}
+
+// The pick of the current shot nearest to shot B's source: the receiver at B's station
+// when there is one, else the nearest receiver position.
+int FbPickQcWindow::reciprocalRow(int shotB) const
+{
+    const PickQc::ShotSummary &b = m_data->report.shots.at(shotB);
+    const QVector<FbRecord> &records = m_tableModel->records();
+    int nearest = -1;
+    double best = qInf();
+    for (int i = 0; i < records.size(); ++i) {
+        const FbRecord &r = records.at(i);
+        if (r.g_line == b.sLine && r.g_stat == b.sStat)
+            return i;
+        const double d = std::hypot(double(r.group_x) - b.sourceX, double(r.group_y) - b.sourceY);
+        if (d < best) {
+            best = d;
+            nearest = i;
+        }
+    }
+    return nearest;
+}
+
+void FbPickQcWindow::activateProblem(const QModelIndex &index)
+{
+    if (!index.isValid() || !m_data)
+        return;
+    const Problem &p = m_problemModel->problem(index.row());
+    goToShot(p.shot, p.record);
+    if (p.record >= 0)
+        return;
+    if (p.kind == Problem::VaryingSource)
+        selectRow(m_tableModel->firstDifferingRow(p.column));
+    else if (p.kind == Problem::Reciprocity)
+        selectRow(reciprocalRow(p.otherShot));
+}
+
+bool FbPickQcWindow::exportPlot(QwtPlot *plot, const QString &fileName, QString *error)
+{
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    if (suffix != QLatin1String("png") && suffix != QLatin1String("svg") && suffix != QLatin1String("pdf")) {
+        *error = tr("%1: the name must end in .png, .svg or .pdf.").arg(fileName);
+        return false;
+    }
+    // At least 1200 pixels wide, in the shape of the plot on the screen.
+    const QSizeF shown = plot->size().isEmpty() ? QSizeF(1200, 800) : QSizeF(plot->size());
+    const QSizeF pixels = shown * qMax(1.0, 1200.0 / shown.width());
+    QwtPlotRenderer renderer;
+    if (suffix == QLatin1String("png")) {
+        QImage image(pixels.toSize(), QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        renderer.render(plot, &painter, QRectF(QPointF(0, 0), pixels));
+        painter.end();
+        if (!image.save(fileName, "PNG")) {
+            *error = tr("Cannot write %1.").arg(fileName);
+            return false;
+        }
+        return true;
+    }
+    QFile::remove(fileName);
+    constexpr double dpi = 96.0;
+    renderer.renderDocument(plot, fileName, suffix, pixels * 25.4 / dpi, int(dpi));
+    if (QFileInfo(fileName).size() <= 0) {
+        *error = tr("Cannot write %1.").arg(fileName);
+        return false;
+    }
+    return true;
+}
+
+void FbPickQcWindow::exportPlotDialog()
+{
+    const QString name = QFileDialog::getSaveFileName(
+        this, tr("Export Plot"), QString(), tr("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
+    QString error;
+    if (!name.isEmpty() && !exportPlot(m_plot, name, &error))
+        showMessage(error, true);
+}
+
+void FbPickQcWindow::exportMapDialog()
+{
+    const QString name = QFileDialog::getSaveFileName(
+        this, tr("Export Map"), QString(), tr("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
+    QString error;
+    if (!name.isEmpty() && !exportPlot(m_map, name, &error))
+        showMessage(error, true);
+}
+
+void FbPickQcWindow::exportProblemsDialog()
+{
+    if (!m_data)
+        return;
+    const QString dir = QFileDialog::getExistingDirectory(this, tr("Export Problems to Folder"),
+                                                          QFileInfo(m_data->fileName).absolutePath());
+    QString error;
+    if (!dir.isEmpty() && !QcCsv::writeTables(dir, m_data->report, &error))
+        showMessage(error, true);
+}

@@ -1,0 +1,123 @@
+#ifndef FBPICKQCWINDOW_H
+#define FBPICKQCWINDOW_H
+
+#include "qcloader.h"
+
+#include <sorvdialog.h>
+
+#include <memory>
+
+class ProblemModel;
+class QComboBox;
+class QAbstractListModel;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+class QToolButton;
+class QwtPlot;
+class ShotPlot;
+class ShotTableModel;
+class SurveyMap;
+
+// The pick QC window: one FB file judged as a whole, and one shot at a time
+// in a plot of its picks against offset and in the viewer's table, beside
+// the list of problems and the survey map, all moving together.
+//
+// Modeless and deleted on close. Loading (index, QC pass, receivers) runs on
+// a worker thread with a progress bar and Cancel in the window; errors and an
+// incomplete file are said in the window's message line, not in boxes.
+// Problems activate to their shot and pick; a click on a source in the map
+// goes to its shot. Page Up / Page Down step through the shots, N and
+// Shift+N through the shots with problems. F1 opens the window's help page.
+//
+// Usage:
+//   auto *window = new FbPickQcWindow;
+//   window->show();
+//   window->openRemembered();   // or openFile(name)
+class FbPickQcWindow : public SorvDialog
+{
+    Q_OBJECT
+
+public:
+    explicit FbPickQcWindow(QWidget *parent = nullptr);
+    ~FbPickQcWindow() override;
+
+    // Opens the FB file the browse dialog remembers for the project, or asks
+    // for one when there is none.
+    void openRemembered();
+    // Starts loading fileName; the current file stays shown until it is done.
+    void openFile(const QString &fileName);
+    void cancelLoading();
+    bool isLoading() const;
+
+    // The loaded file, or null before the first load succeeds.
+    const QcData *data() const { return m_data.get(); }
+    int currentShot() const { return m_current; }
+    // Shows shot (0-based) and selects the pick of file record `record`
+    // when it belongs to the shot.
+    void goToShot(int shot, qint32 record = -1);
+
+    // Renders a plot to a .png, .svg or .pdf file, at least 1200 pixels wide.
+    static bool exportPlot(QwtPlot *plot, const QString &fileName, QString *error);
+
+signals:
+    // A load ended: ok when the new file is shown.
+    void loadFinished(bool ok);
+
+protected:
+    QString helpIndex() const override;
+
+private slots:
+    void onLoaded(std::shared_ptr<const QcData> data);
+    void onFailed(const QString &message);
+    void openFileDialog();
+    void exportPlotDialog();
+    void exportMapDialog();
+    void exportProblemsDialog();
+    void activateProblem(const QModelIndex &index);
+    void stepProblemShot(int direction);
+
+private:
+    void buildUi();
+    void showShot(int shot);
+    void selectRow(int row);
+    void updateButtons();
+    void showMessage(const QString &text, bool error);
+    void setLoadingVisible(bool visible);
+    int reciprocalRow(int shotB) const;
+
+    QcLoader m_loader;
+    std::shared_ptr<const QcData> m_data;
+    PickQc::Settings m_settings;
+    QString m_loadingName;
+    int m_current = -1;
+    bool m_syncing = false;
+
+    QLabel *m_message = nullptr;
+    QLabel *m_summary = nullptr;
+    QWidget *m_loadingRow = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QPushButton *m_cancel = nullptr;
+    QComboBox *m_shotCombo = nullptr;
+    QAbstractListModel *m_shotList = nullptr;
+    QToolButton *m_first = nullptr;
+    QToolButton *m_previous = nullptr;
+    QToolButton *m_next = nullptr;
+    QToolButton *m_last = nullptr;
+    QToolButton *m_previousProblem = nullptr;
+    QToolButton *m_nextProblem = nullptr;
+    QLineEdit *m_velocity = nullptr;
+    ShotPlot *m_plot = nullptr;
+    QTableView *m_table = nullptr;
+    ShotTableModel *m_tableModel = nullptr;
+    QTableView *m_problemView = nullptr;
+    ProblemModel *m_problemModel = nullptr;
+    QComboBox *m_kindFilter = nullptr;
+    SurveyMap *m_map = nullptr;
+    QComboBox *m_colorBy = nullptr;
+    QList<QAction *> m_exportActions;
+};
+
+#endif // FBPICKQCWINDOW_H

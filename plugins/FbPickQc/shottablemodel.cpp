@@ -1,0 +1,181 @@
+#include "shottablemodel.h"
+
+#include "fbcolumns.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QCoreApplication>
+#include <QFont>
+#include <QHash>
+
+#include <cstring>
+#include <utility>
+
+namespace {
+
+// The raw 32 bits of a column's value: equal bits, equal value (a NaN is
+// told apart afterwards by FbColumns::sameValue).
+quint32 rawValue(const FbRecord &r, int column)
+{
+    quint32 bits = 0;
+    auto take = [&bits](const auto &field) { std::memcpy(&bits, &field, sizeof bits); };
+    switch (column) {
+    case FbColumns::Ffid: take(r.ffid); break;
+    case FbColumns::SElev: take(r.s_elev); break;
+    case FbColumns::SDepth: take(r.s_depth); break;
+    case FbColumns::SourceX: take(r.source_x); break;
+    case FbColumns::SourceY: take(r.source_y); break;
+    case FbColumns::SLine: take(r.s_line); break;
+    case FbColumns::SStat: take(r.s_stat); break;
+    default: break;
+    }
+    return bits;
+}
+
+bool isShotConstant(int column)
+{
+    for (const int c : FbColumns::shotConstantColumns) {
+        if (c == column)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+ShotTableModel::ShotTableModel(QObject *parent)
+    : QAbstractTableModel(parent)
+{
+    for (const char *title : FbColumns::titles)
+        m_titles.append(QCoreApplication::translate("QObject", title));
+}
+
+void ShotTableModel::setShot(QVector<FbRecord> records, PickQc::ShotFit fit, qint32 firstRecord)
+{
+    beginResetModel();
+    m_records = std::move(records);
+    m_fit = std::move(fit);
+    m_firstRecord = firstRecord;
+    m_varying = 0;
+    m_common = m_records.isEmpty() ? FbRecord() : m_records.first();
+    // Most shots are uniform and cost one comparison per record; only a
+    // varying column is counted to find its most common value.
+    for (const int column : FbColumns::shotConstantColumns) {
+        if (!FbColumns::columnVaries(m_records, column))
+            continue;
+        m_varying |= 1u << column;
+        QHash<quint32, int> counts;
+        int best = 0, bestRow = 0;
+        for (int r = 0; r < m_records.size(); ++r) {
+            const int n = ++counts[rawValue(m_records.at(r), column)];
+            if (n > best) {
+                best = n;
+                bestRow = r;
+            }
+        }
+        // Copy the one field across by its raw bits.
+        const quint32 bits = rawValue(m_records.at(bestRow), column);
+        switch (column) {
+        case FbColumns::Ffid: std::memcpy(&m_common.ffid, &bits, 4); break;
+        case FbColumns::SElev: std::memcpy(&m_common.s_elev, &bits, 4); break;
+        case FbColumns::SDepth: std::memcpy(&m_common.s_depth, &bits, 4); break;
+        case FbColumns::SourceX: std::memcpy(&m_common.source_x, &bits, 4); break;
+        case FbColumns::SourceY: std::memcpy(&m_common.source_y, &bits, 4); break;
+        case FbColumns::SLine: std::memcpy(&m_common.s_line, &bits, 4); break;
+        case FbColumns::SStat: std::memcpy(&m_common.s_stat, &bits, 4); break;
+        default: break;
+        }
+    }
+    endResetModel();
+}
+
+bool ShotTableModel::differs(int row, int column) const
+{
+    if (row < 0 || row >= m_records.size() || !(m_varying & (1u << column)) || !isShotConstant(column))
+        return false;
+    return !FbColumns::sameValue(m_records.at(row), m_common, column);
+}
+
+int ShotTableModel::firstDifferingRow(int column) const
+{
+    for (int r = 0; r < m_records.size(); ++r) {
+        if (differs(r, column))
+            return r;
+    }
+    return -1;
+}
+
+int ShotTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_records.size();
+}
+
+int ShotTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : FbColumns::Count;
+}
+
+QVariant ShotTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_records.size())
+        return QVariant();
+    const int row = index.row();
+    const int column = index.column();
+    const FbRecord &record = m_records.at(row);
+    const bool outlier = column == FbColumns::FbTime && row < m_fit.picks.size() && m_fit.picks.at(row).outlier;
+    switch (role) {
+    case Qt::DisplayRole:
+        return FbColumns::cellText(record, column);
+    case Qt::ForegroundRole:
+        if (differs(row, column))
+            return QBrush(QColor(255, 0, 0));
+        return QVariant();
+    case Qt::BackgroundRole:
+        if (column != FbColumns::FbTime)
+            return QVariant();
+        switch (FbColumns::pickClass(record.fb_status)) {
+        case FbColumns::PickClass::Status0: return QBrush(QColor(0, 255, 0, 120));
+        case FbColumns::PickClass::Status1: return QBrush(QColor(255, 0, 255, 120));
+        case FbColumns::PickClass::Other: return QBrush(QColor(255, 0, 0, 120));
+        }
+        return QVariant();
+    case Qt::FontRole:
+        if (outlier) {
+            QFont font;
+            font.setBold(true);
+            return font;
+        }
+        return QVariant();
+    case Qt::ToolTipRole:
+        return toolTip(row, column);
+    default:
+        return QVariant();
+    }
+}
+
+QString ShotTableModel::toolTip(int row, int column) const
+{
+    if (differs(row, column)) {
+        return tr("%1 differs from the shot's most common value, %2.")
+            .arg(m_titles.at(column), FbColumns::cellText(m_common, column));
+    }
+    if (column != FbColumns::FbTime || row >= m_fit.picks.size())
+        return QString();
+    const PickQc::PickVerdict &v = m_fit.picks.at(row);
+    if (v.outlier)
+        return tr("Outlier: %1 ms off the fitted first-break curve (model %2 ms).")
+            .arg(double(v.residual), 0, 'f', 1)
+            .arg(double(v.model), 0, 'f', 1);
+    if (!v.judged)
+        return tr("Not judged: too few picks on this side of the source, or no finite time.");
+    return QString();
+}
+
+QVariant ShotTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < m_titles.size())
+        return m_titles.at(section);
+    if (orientation == Qt::Vertical && role == Qt::DisplayRole)
+        return section + 1;
+    return QVariant();
+}

@@ -1,0 +1,50 @@
+#ifndef SHOTTABLEMODEL_H
+#define SHOTTABLEMODEL_H
+
+#include "fblayout.h"
+#include "pickqc.h"
+
+#include <QAbstractTableModel>
+#include <QVector>
+
+// The current shot's records in the viewer's sixteen columns, titles, cell
+// texts and pick-status colours, with each offending cell marked on its own:
+// a source value that differs from the shot's most common value in red, an
+// outlier's fb_time in bold. A marked cell's tool tip says why. Rows are made
+// on demand from the records; nothing is stored per cell.
+class ShotTableModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    explicit ShotTableModel(QObject *parent = nullptr);
+
+    // firstRecord: file record number of the shot's first record.
+    void setShot(QVector<FbRecord> records, PickQc::ShotFit fit, qint32 firstRecord);
+    const QVector<FbRecord> &records() const { return m_records; }
+    const PickQc::ShotFit &fit() const { return m_fit; }
+    qint32 firstRecord() const { return m_firstRecord; }
+
+    // Whether a shot-constant column's cell differs from the shot's most
+    // common value in that column.
+    bool differs(int row, int column) const;
+    // The first row marked in column, or -1.
+    int firstDifferingRow(int column) const;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+private:
+    QString toolTip(int row, int column) const;
+
+    QVector<FbRecord> m_records;
+    PickQc::ShotFit m_fit;
+    qint32 m_firstRecord = 0;
+    FbRecord m_common;        // the most common value of each source attribute
+    quint32 m_varying = 0;    // bit per column that is not constant
+    QStringList m_titles;
+};
+
+#endif // SHOTTABLEMODEL_H

@@ -1,0 +1,574 @@
+#include "fbpickqcwindow.h"
+#include "mainwindow.h"
+#include "pluginregistry.h"
+#include "problemmodel.h"
+#include "qccsv.h"
+#include "shotplot.h"
+#include "shottablemodel.h"
+#include "surveymap.h"
+
+#include "fbcolumns.h"
+#include "fbgenerator.h"
+#include "fbtestfile.h"
+#include "modaldriver.h"
+
+#include <sorvbaseutil.h>
+#include <sorvprojectmanager.h>
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <algorithm>
+#include <cmath>
+
+Q_DECLARE_METATYPE(Problem::Kind)
+
+namespace {
+
+// A clean 2-D line: sources on receiver stations 4 apart, split spreads of
+// 48 channels 25 m apart, times of a two-layer refraction without noise, so
+// that the only findings are the ones planted.
+constexpr int Shots = 24, Channels = 48;
+constexpr int ShiftedShot = 2, SpikeShotA = 13, SpikeShotB = 17, VaryingShot = 20;
+// Channels whose receivers sit on no source station, so that a spike cannot
+// also spoil a reciprocal pair.
+constexpr int SpikeChannelA = 11, SpikeChannelB = 40;
+
+int sourceStation(int shot) { return 30 + 4 * shot; }
+int firstStation(int shot) { return sourceStation(shot) - Channels / 2; }
+
+QVector<FbRecord> plantedSurvey()
+{
+    QVector<FbRecord> records;
+    for (int s = 0; s < Shots; ++s) {
+        for (int c = 1; c <= Channels; ++c) {
+            FbRecord r;
+            const int station = firstStation(s) + c - 1;
+            r.ffid = 5001 + s;
+            r.channel = c;
+            r.fb_no = int(records.size());
+            r.offset = 25 * (station - sourceStation(s));
+            r.source_x = 25.0f * sourceStation(s);
+            r.source_y = 1000.0f;
+            r.group_x = 25.0f * station;
+            r.group_y = 1000.0f;
+            r.s_line = r.g_line = 1;
+            r.s_stat = sourceStation(s);
+            r.g_stat = station;
+            r.s_elev = 100;
+            r.s_depth = 5;
+            const double x = std::abs(r.offset);
+            r.fb_time = float(std::min(x / 1.2, 125.0 + x / 3.0)); // ms: 1200 and 3000 m/s, kink at 250 m
+            if (s == ShiftedShot)
+                r.fb_time += 12.0f;
+            if (s == SpikeShotA && c == SpikeChannelA)
+                r.fb_time += 30.0f;
+            if (s == SpikeShotB && c == SpikeChannelB)
+                r.fb_time -= 25.0f;
+            if (s == VaryingShot && c > Channels / 2)
+                r.s_elev = 104;
+            records.append(r);
+        }
+    }
+    return records;
+}
+
+// The shots whose sources sit at receivers of the shifted shot and the
+// other way round: its reciprocal pairs.
+QVector<int> shiftedPartners()
+{
+    QVector<int> partners;
+    for (int other = 0; other < Shots; ++other) {
+        if (other != ShiftedShot && std::abs(sourceStation(other) - sourceStation(ShiftedShot)) <= Channels / 2 - 1)
+            partners.append(other);
+    }
+    return partners;
+}
+
+// The shot row at which a receiver of shot `shot` sits on shot `other`'s source.
+int rowAtSource(int shot, int other) { return sourceStation(other) - firstStation(shot); }
+
+struct Found
+{
+    Problem::Kind kind;
+    int shot;
+    int record;
+    bool operator<(const Found &o) const { return std::tie(kind, shot, record) < std::tie(o.kind, o.shot, o.record); }
+    bool operator==(const Found &o) const { return kind == o.kind && shot == o.shot && record == o.record; }
+};
+
+QString describe(const QVector<Found> &list)
+{
+    QStringList parts;
+    for (const Found &f : list)
+        parts << QStringLiteral("%1 shot %2 record %3").arg(ProblemModel::kindName(f.kind)).arg(f.shot).arg(f.record);
+    return parts.join(QStringLiteral("; "));
+}
+
+template <typename T>
+T *child(QWidget *window, const char *name)
+{
+    return window->findChild<T *>(QString::fromLatin1(name));
+}
+
+} // namespace
+
+class TestFbPickQc : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        m_survey = m_dir.filePath(QStringLiteral("survey.fb"));
+        QVERIFY(FbTest::writeFile(m_survey, FbTest::fileBytes(plantedSurvey())));
+    }
+
+    void cleanup()
+    {
+        delete m_window;
+        SorvProjectManager::instance().closeProject();
+    }
+
+    // The host loads the plug-in beside the browse plug-in, and its action
+    // opens the window on the file the browse dialog remembers.
+    void loadsInHostBesideBrowse()
+    {
+        PluginRegistry registry;
+        registry.scan({qEnvironmentVariable("SORV_PLUGIN_DIR")});
+        MainWindow host(registry);
+        QStringList names;
+        for (QAction *action : host.pluginActions())
+            names << action->text();
+        QCOMPARE(names, (QStringList{QStringLiteral("Browse FB File"), QStringLiteral("FB Pick QC")}));
+        const auto qc = std::find_if(registry.records().cbegin(), registry.records().cend(),
+                                     [](const PluginRecord &r) { return r.className == QLatin1String("FbPickQc"); });
+        QVERIFY(qc != registry.records().cend() && qc->isLoaded());
+        QCOMPARE(qc->plugin->generalID(), 1);
+        QVERIFY(!qc->plugin->needProject());
+        QAction *action = host.pluginActions().at(1);
+        for (QIcon::Mode mode : {QIcon::Normal, QIcon::Active, QIcon::Disabled})
+            QVERIFY2(!action->icon().pixmap(QSize(24, 24), mode).isNull(), "an icon look is missing");
+        // The Chinese catalogue travels inside the plug-in.
+        QTranslator chinese;
+        QVERIFY2(chinese.load(QStringLiteral(":/resource/translations/fbpickqc_zh_CN.qm")), "no embedded catalogue");
+        QCOMPARE(chinese.translate("FbPickQc", "FB Pick QC"), QString::fromUtf8("初至质控"));
+
+        QVERIFY(SorvProjectManager::instance().openProject(m_dir.path()));
+        QVERIFY(SorvBaseUtil::setProjectValue(QStringLiteral("BrowseFBFile_BrowseFBFileDialog_fbName"), m_survey));
+        action->trigger();
+        // The plug-in has its own copy of the window class, so it is found
+        // by name, not by type.
+        QWidget *opened = nullptr;
+        const auto windows = QApplication::topLevelWidgets();
+        for (QWidget *w : windows) {
+            if (w->objectName() == QLatin1String("FbPickQcWindow"))
+                opened = w;
+        }
+        QVERIFY2(opened, "the action opened no QC window");
+        QScopedPointer<QWidget> owner(opened);
+        QVERIFY(opened->testAttribute(Qt::WA_DeleteOnClose) && !opened->isModal());
+        QTRY_COMPARE(opened->windowTitle(), QStringLiteral("FB Pick QC - survey.fb"));
+        QCOMPARE(child<QTableView>(opened, "shotTable")->model()->rowCount(), Channels);
+    }
+
+    // The problem list holds exactly the planted faults: two spikes as
+    // outliers, the shifted shot through its reciprocal pairs only, the
+    // varying source elevation; nothing else.
+    void listsExactlyThePlantedProblems()
+    {
+        openSurvey();
+        auto *view = child<QTableView>(m_window, "problemView");
+        QVector<Found> found;
+        for (int row = 0; row < view->model()->rowCount(); ++row) {
+            const QModelIndex kind = view->model()->index(row, ProblemModel::KindColumn);
+            const int shot = view->model()->index(row, ProblemModel::ShotColumn).data().toInt() - 1;
+            const QVariant record = view->model()->index(row, ProblemModel::RecordColumn).data();
+            found.append({Problem::Kind(kind.data(ProblemModel::KindRole).toInt()), shot,
+                          record.isValid() ? record.toInt() - 1 : -1});
+        }
+        QVector<Found> expected{
+            {Problem::Outlier, SpikeShotA, SpikeShotA * Channels + SpikeChannelA - 1},
+            {Problem::Outlier, SpikeShotB, SpikeShotB * Channels + SpikeChannelB - 1},
+            {Problem::VaryingSource, VaryingShot, -1},
+        };
+        // A pair is listed under its earlier shot.
+        for (const int other : shiftedPartners())
+            expected.append({Problem::Reciprocity, std::min(other, ShiftedShot), -1});
+        std::sort(found.begin(), found.end());
+        std::sort(expected.begin(), expected.end());
+        QVERIFY2(found == expected, qPrintable(QStringLiteral("listed: %1\nplanted: %2")
+                                                   .arg(describe(found), describe(expected))));
+    }
+
+    void activatingProblemMovesPlotAndTable_data()
+    {
+        QTest::addColumn<Problem::Kind>("kind");
+        QTest::addColumn<int>("shot");
+        QTest::addColumn<int>("row");
+        QTest::newRow("outlier") << Problem::Outlier << SpikeShotA << SpikeChannelA - 1;
+        QTest::newRow("varying source: first differing record")
+            << Problem::VaryingSource << VaryingShot << Channels / 2;
+        QTest::newRow("reciprocity: receiver at the other source")
+            << Problem::Reciprocity << 0 << rowAtSource(0, ShiftedShot);
+    }
+
+    void activatingProblemMovesPlotAndTable()
+    {
+        QFETCH(Problem::Kind, kind);
+        QFETCH(int, shot);
+        QFETCH(int, row);
+        openSurvey();
+        auto *view = child<QTableView>(m_window, "problemView");
+        auto *filter = child<QComboBox>(m_window, "problemKindFilter");
+        filter->setCurrentIndex(filter->findData(int(kind)));
+        QVERIFY2(view->model()->rowCount() > 0, "the kind filter left no row");
+        for (int r = 0; r < view->model()->rowCount(); ++r)
+            QCOMPARE(view->model()->index(r, 0).data(ProblemModel::KindRole).toInt(), int(kind));
+        view->setFocus();
+        view->setCurrentIndex(view->model()->index(0, 0));
+        QTest::keyClick(view, Qt::Key_Return);
+
+        QCOMPARE(m_window->currentShot(), shot);
+        auto *table = child<QTableView>(m_window, "shotTable");
+        auto *plot = child<ShotPlot>(m_window, "shotPlot");
+        QCOMPARE(table->currentIndex().row(), row);
+        QCOMPARE(plot->selectedRow(), row);
+        QVERIFY2(plot->title().text().startsWith(QStringLiteral("Shot %1 >").arg(shot + 1)),
+                 qPrintable(plot->title().text()));
+        QCOMPARE(child<QComboBox>(m_window, "shotCombo")->currentIndex(), shot);
+    }
+
+    void problemListSortsAndFilters_data()
+    {
+        QTest::addColumn<int>("kind");           // -1: all kinds
+        QTest::addColumn<int>("column");         // -1: file order
+        QTest::addColumn<Qt::SortOrder>("order");
+        QTest::addColumn<int>("firstShot");
+        QTest::addColumn<int>("rows");
+        const int pairs = shiftedPartners().size();
+        QTest::newRow("pairs in file order") << int(Problem::Reciprocity) << -1 << Qt::AscendingOrder << 0 << pairs;
+        QTest::newRow("outliers, lowest residual first")
+            << int(Problem::Outlier) << int(ProblemModel::ValueColumn) << Qt::AscendingOrder << SpikeShotB << 2;
+        QTest::newRow("outliers, highest residual first")
+            << int(Problem::Outlier) << int(ProblemModel::ValueColumn) << Qt::DescendingOrder << SpikeShotA << 2;
+        QTest::newRow("all, last shot first")
+            << -1 << int(ProblemModel::ShotColumn) << Qt::DescendingOrder << VaryingShot << pairs + 3;
+    }
+
+    void problemListSortsAndFilters()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, column);
+        QFETCH(Qt::SortOrder, order);
+        QFETCH(int, firstShot);
+        QFETCH(int, rows);
+        openSurvey();
+        auto *view = child<QTableView>(m_window, "problemView");
+        view->sortByColumn(column, order);
+        auto *filter = child<QComboBox>(m_window, "problemKindFilter");
+        filter->setCurrentIndex(filter->findData(kind));
+        QCOMPARE(view->model()->rowCount(), rows);
+        QCOMPARE(view->model()->index(0, ProblemModel::ShotColumn).data().toInt() - 1, firstShot);
+    }
+
+    // Reduced time is t - |x| / V with V in offset units per second, and a
+    // click on a pick selects its row.
+    void plotReducesTimeAndPicksByClick_data()
+    {
+        QTest::addColumn<QString>("velocity");
+        QTest::addColumn<int>("row");
+        QTest::newRow("plain time") << QString() << 5;
+        QTest::newRow("reduced by 3000") << QStringLiteral("3000") << 40;
+    }
+
+    void plotReducesTimeAndPicksByClick()
+    {
+        QFETCH(QString, velocity);
+        QFETCH(int, row);
+        openSurvey();
+        auto *edit = child<QLineEdit>(m_window, "reductionVelocity");
+        edit->setText(velocity);
+        emit edit->editingFinished();
+        auto *plot = child<ShotPlot>(m_window, "shotPlot");
+        const FbRecord r = plantedSurvey().at(row);
+        const double shift = velocity.isEmpty() ? 0.0 : std::abs(r.offset) / velocity.toDouble() * 1000.0;
+        const double reduced = r.fb_time - shift;
+        QCOMPARE(plot->pickPoint(row), QPointF(r.offset, reduced));
+
+        const QPoint pos(qRound(plot->canvasMap(QwtPlot::xBottom).transform(r.offset)),
+                         qRound(plot->canvasMap(QwtPlot::yLeft).transform(reduced)));
+        QTest::mouseClick(plot->canvas(), Qt::LeftButton, Qt::NoModifier, pos);
+        QCOMPARE(child<QTableView>(m_window, "shotTable")->currentIndex().row(), row);
+    }
+
+    // Source values differing from the shot's most common one are red cell
+    // by cell, an outlier's time alone is bold, and each says why.
+    void tableMarksOffendingCellsOnly_data()
+    {
+        QTest::addColumn<int>("shot");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<bool>("red");
+        QTest::addColumn<bool>("bold");
+        QTest::newRow("differing s_elev") << VaryingShot << Channels / 2 << int(FbColumns::SElev) << true << false;
+        QTest::newRow("common s_elev") << VaryingShot << 0 << int(FbColumns::SElev) << false << false;
+        QTest::newRow("other column of that record")
+            << VaryingShot << Channels / 2 << int(FbColumns::GElev) << false << false;
+        QTest::newRow("outlier time") << SpikeShotA << SpikeChannelA - 1 << int(FbColumns::FbTime) << false << true;
+        QTest::newRow("neighbour's time") << SpikeShotA << SpikeChannelA << int(FbColumns::FbTime) << false << false;
+    }
+
+    void tableMarksOffendingCellsOnly()
+    {
+        QFETCH(int, shot);
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(bool, red);
+        QFETCH(bool, bold);
+        openSurvey();
+        m_window->goToShot(shot);
+        const QModelIndex cell = child<QTableView>(m_window, "shotTable")->model()->index(row, column);
+        const QVariant foreground = cell.data(Qt::ForegroundRole);
+        QCOMPARE(foreground.isValid() && foreground.value<QBrush>().color() == QColor(Qt::red), red);
+        QCOMPARE(cell.data(Qt::FontRole).value<QFont>().bold(), bold);
+        QCOMPARE(!cell.data(Qt::ToolTipRole).toString().isEmpty(), red || bold);
+    }
+
+    void navigationKeys_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("shift");
+        QTest::addColumn<int>("to");
+        // Pairs are problems of their earlier shot: shots 0..2 for the shifted one.
+        QTest::newRow("N skips clean shots") << ShiftedShot + 1 << int(Qt::Key_N) << false << SpikeShotA;
+        QTest::newRow("Shift+N goes back") << SpikeShotA << int(Qt::Key_N) << true << ShiftedShot;
+        QTest::newRow("N after the last problem stays") << VaryingShot << int(Qt::Key_N) << false << VaryingShot;
+        QTest::newRow("Page Down") << 5 << int(Qt::Key_PageDown) << false << 6;
+        QTest::newRow("Page Up at the first shot stays") << 0 << int(Qt::Key_PageUp) << false << 0;
+    }
+
+    void navigationKeys()
+    {
+        QFETCH(int, from);
+        QFETCH(int, key);
+        QFETCH(bool, shift);
+        QFETCH(int, to);
+        openSurvey();
+        m_window->goToShot(from);
+        auto *table = child<QTableView>(m_window, "shotTable");
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key(key), shift ? Qt::ShiftModifier : Qt::NoModifier);
+        QCOMPARE(m_window->currentShot(), to);
+    }
+
+    // The table is the viewer's: titles, cell texts, status colours; the
+    // selector lists "position > ffid" padded to the digits of the count.
+    void showsTheViewersColumnsAndShotList_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QColor>("background");
+        QTest::newRow("status 0") << 0 << QColor(0, 255, 0, 120);
+        QTest::newRow("status 1") << 1 << QColor(255, 0, 255, 120);
+        QTest::newRow("other status") << 7 << QColor(255, 0, 0, 120);
+    }
+
+    void showsTheViewersColumnsAndShotList()
+    {
+        QFETCH(int, status);
+        QFETCH(QColor, background);
+        QVector<FbRecord> records = plantedSurvey();
+        records[3].fb_status = status;
+        const QString name = m_dir.filePath(QStringLiteral("status.fb"));
+        QVERIFY(FbTest::writeFile(name, FbTest::fileBytes(records)));
+        openSurvey(name);
+        const QAbstractItemModel *table = child<QTableView>(m_window, "shotTable")->model();
+        for (int c = 0; c < FbColumns::Count; ++c) {
+            QCOMPARE(table->headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(FbColumns::titles[c]));
+            QCOMPARE(table->index(3, c).data().toString(), FbColumns::cellText(records.at(3), c));
+        }
+        QCOMPARE(table->index(3, FbColumns::FbTime).data(Qt::BackgroundRole).value<QBrush>().color(), background);
+        const QComboBox *shots = child<QComboBox>(m_window, "shotCombo");
+        QCOMPARE(shots->count(), Shots);
+        QCOMPARE(shots->itemText(0), QStringLiteral(" 1 > 5001"));
+        QCOMPARE(shots->itemText(Shots - 1), QStringLiteral("24 > 5024"));
+    }
+
+    // Escape closes the modeless window and deletes it; F1 asks for its page.
+    void escapeDeletesAndF1AsksForItsPage()
+    {
+        QTemporaryDir emptyHelp;
+        qputenv("SORV_HELP_DIR", emptyHelp.path().toLocal8Bit());
+        openSurvey();
+        ModalDriver driver;
+        QTest::keyClick(m_window, Qt::Key_F1);
+        QTRY_COMPARE(driver.messages().size(), 1);
+        QVERIFY2(driver.messages().first().contains(QStringLiteral("fbpickqc.html")),
+                 qPrintable(driver.messages().first()));
+        QTest::keyClick(m_window, Qt::Key_Escape);
+        QTRY_VERIFY2(!m_window, "the window was not deleted");
+    }
+
+    void mapClickGoesToShot_data()
+    {
+        QTest::addColumn<int>("target"); // -1: a spot far from any source
+        QTest::addColumn<int>("expected");
+        QTest::newRow("a source") << 16 << 16;
+        QTest::newRow("the last source") << Shots - 1 << Shots - 1;
+        QTest::newRow("empty spot") << -1 << 0;
+    }
+
+    void mapClickGoesToShot()
+    {
+        QFETCH(int, target);
+        QFETCH(int, expected);
+        openSurvey();
+        auto *map = child<SurveyMap>(m_window, "surveyMap");
+        const QPoint pos = target >= 0 ? map->canvasPosOf(target) : QPoint(5, 5);
+        QVERIFY(map->canvas()->rect().contains(pos));
+        QTest::mouseClick(map->canvas(), Qt::LeftButton, Qt::NoModifier, pos);
+        QCOMPARE(m_window->currentShot(), expected);
+    }
+
+    // Cancel hides the progress at once, no result of the cancelled run
+    // arrives later, and the window opens the next file normally.
+    void cancelLeavesUsableWindow()
+    {
+        const QString big = m_dir.filePath(QStringLiteral("big.fb"));
+        FbGenerator::Options options;
+        options.shots = 4000;
+        options.channels = 240;
+        FbGenerator::Result result;
+        QString error;
+        QVERIFY2(FbGenerator::writeFile(big, options, &result, &error), qPrintable(error));
+
+        m_window = new FbPickQcWindow;
+        m_window->show();
+        QSignalSpy finished(m_window, &FbPickQcWindow::loadFinished);
+        m_window->openFile(big);
+        QTRY_VERIFY(child<QProgressBar>(m_window, "loadProgress")->value() > 0);
+        QVERIFY2(m_window->isLoading(), "the load ended before Cancel could be pressed");
+        QTest::mouseClick(child<QPushButton>(m_window, "cancelButton"), Qt::LeftButton);
+        QVERIFY(!m_window->isLoading());
+        QVERIFY(!child<QProgressBar>(m_window, "loadProgress")->isVisible());
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.at(0).at(0).toBool(), false);
+        QTest::qWait(300);
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(!m_window->data());
+
+        m_window->openFile(m_survey);
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(finished.last().at(0).toBool(), true);
+        QVERIFY(child<QTableView>(m_window, "problemView")->model()->rowCount() > 0);
+        QCOMPARE(child<QTableView>(m_window, "shotTable")->model()->rowCount(), Channels);
+    }
+
+    void fileThatCannotBeOpenedSaysWhy_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // written to the file; a null array writes none
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<bool>("opens");      // loaded, with an incomplete-file note
+        const QByteArray survey = FbTest::fileBytes(plantedSurvey());
+        QTest::newRow("missing") << QByteArray() << false << false;
+        QTest::newRow("a folder") << QByteArray() << true << false;
+        QTest::newRow("empty") << QByteArray("") << false << false;
+        QTest::newRow("shorter than a record") << survey.left(50) << false << false;
+        QTest::newRow("cut short: incomplete") << survey.left(survey.size() - 30) << false << true;
+    }
+
+    void fileThatCannotBeOpenedSaysWhy()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, folder);
+        QFETCH(bool, opens);
+        const QString name = m_dir.filePath(QStringLiteral("odd-%1.fb").arg(QTest::currentDataTag()));
+        if (folder)
+            QVERIFY(QDir().mkpath(name));
+        else if (!bytes.isNull())
+            QVERIFY(FbTest::writeFile(name, bytes));
+        m_window = new FbPickQcWindow;
+        QSignalSpy finished(m_window, &FbPickQcWindow::loadFinished);
+        m_window->openFile(name);
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(finished.at(0).at(0).toBool(), opens);
+        const QString message = child<QLabel>(m_window, "messageLabel")->text();
+        QVERIFY2(!child<QLabel>(m_window, "messageLabel")->isHidden(), "nothing said");
+        if (opens) {
+            QVERIFY2(message.contains(QStringLiteral("incomplete")), qPrintable(message));
+        } else {
+            const QString prefix = QStringLiteral("Cannot open %1: ").arg(name);
+            QVERIFY2(message.startsWith(prefix) && message.size() > prefix.size() + 3, qPrintable(message));
+        }
+    }
+
+    void exportsPlotAndMap_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QByteArray>("magic"); // the file's first bytes; empty when refused
+        QTest::newRow("PNG") << "png" << QByteArray("\x89PNG");
+        QTest::newRow("SVG") << "svg" << QByteArray("<?xml");
+        QTest::newRow("PDF") << "pdf" << QByteArray("%PDF");
+        QTest::newRow("unknown ending") << "txt" << QByteArray();
+    }
+
+    void exportsPlotAndMap()
+    {
+        QFETCH(QString, suffix);
+        QFETCH(QByteArray, magic);
+        openSurvey();
+        for (const char *name : {"shotPlot", "surveyMap"}) {
+            const QString file = m_dir.filePath(QStringLiteral("%1.%2").arg(QLatin1String(name), suffix));
+            QString error;
+            QCOMPARE(FbPickQcWindow::exportPlot(child<QwtPlot>(m_window, name), file, &error), !magic.isEmpty());
+            QCOMPARE(error.isEmpty(), !magic.isEmpty());
+            QFile out(file);
+            QCOMPARE(out.open(QIODevice::ReadOnly), !magic.isEmpty());
+            QVERIFY2(out.read(magic.size()) == magic, name);
+        }
+        if (suffix == QLatin1String("png"))
+            QVERIFY(QImage(m_dir.filePath(QStringLiteral("shotPlot.png"))).width() >= 1200);
+    }
+
+    // The problem tables carry fbtool's columns, 1-based shot and record.
+    void exportsProblemsAsCsv()
+    {
+        openSurvey();
+        const QString dir = m_dir.filePath(QStringLiteral("csv"));
+        QString error;
+        QVERIFY2(QcCsv::writeTables(dir, m_window->data()->report, &error), qPrintable(error));
+        QFile outliers(QDir(dir).filePath(QStringLiteral("outliers.csv")));
+        QVERIFY(outliers.open(QIODevice::ReadOnly));
+        QCOMPARE(outliers.readLine().trimmed(),
+                 QByteArray("shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual"));
+        const QList<QByteArray> row = outliers.readLine().trimmed().split(',');
+        QCOMPARE(row.size(), 9);
+        QCOMPARE(row.at(0).toInt(), SpikeShotA + 1);
+        QCOMPARE(row.at(1).toInt(), 5001 + SpikeShotA);
+        QCOMPARE(row.at(2).toInt(), SpikeShotA * Channels + SpikeChannelA);
+        QCOMPARE(row.at(4).toInt(), SpikeChannelA);
+        QVERIFY2(std::abs(row.at(8).toDouble() - 30.0) < 1.0, row.at(8).constData());
+        for (const char *table : {"reciprocity.csv", "shots.csv"})
+            QVERIFY2(QFileInfo(QDir(dir).filePath(QLatin1String(table))).size() > 0, table);
+    }
+
+private:
+    void openSurvey(const QString &name = QString())
+    {
+        m_window = new FbPickQcWindow;
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        QSignalSpy finished(m_window, &FbPickQcWindow::loadFinished);
+        m_window->openFile(name.isEmpty() ? m_survey : name);
+        QVERIFY(finished.wait(20000));
+        QVERIFY2(finished.at(0).at(0).toBool(), qPrintable(child<QLabel>(m_window, "messageLabel")->text()));
+    }
+
+    QTemporaryDir m_dir;
+    QString m_survey;
+    QPointer<FbPickQcWindow> m_window;
+};
+
+QTEST_MAIN(TestFbPickQc)
+#include "tst_fbpickqc.moc"
