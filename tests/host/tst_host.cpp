@@ -81,9 +81,10 @@ private slots:
         auto &projects = SorvProjectManager::instance();
         MainWindow window(m_registry);
         const QVector<QAction *> actions = window.pluginActions();
-        QCOMPARE(actions.size(), 2); // the linked module is taken once
+        QCOMPARE(actions.size(), 3); // the linked module is taken once
         QCOMPARE(actions.at(0)->text(), QStringLiteral("Project Tool"));
         QCOMPARE(actions.at(1)->text(), QStringLiteral("Browse FB File"));
+        QCOMPARE(actions.at(2)->text(), QStringLiteral("FB Pick QC"));
         QVERIFY(!actions.at(0)->isEnabled());
         QVERIFY(projects.openProject(m_project.path()));
         QVERIFY(actions.at(0)->isEnabled());
