@@ -197,14 +197,18 @@ FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int
     c.k2 = k2;
     const Sums &all = m_sums[m_n];
     const int p = segments + 1;
+    // Tail starts inside the picks, in order, each segment with enough
+    // picks taking part.
+    if (segments >= 2 && (k1 < 1 || k1 >= m_n))
+        return c;
+    if (segments == 3 && (k2 <= k1 || k2 >= m_n))
+        return c;
     if (segments >= 2) {
-        if (k1 < 1 || k1 >= m_n || m_sums[k1].w < MinSegmentPicks)
-            return c;
         const double after = (segments == 3 ? m_sums[k2].w : all.w) - m_sums[k1].w;
-        if (after < MinSegmentPicks)
+        if (m_sums[k1].w < MinSegmentPicks || after < MinSegmentPicks)
             return c;
     }
-    if (segments == 3 && (k2 <= k1 || k2 >= m_n || all.w - m_sums[k2].w < MinSegmentPicks))
+    if (segments == 3 && all.w - m_sums[k2].w < MinSegmentPicks)
         return c;
     if (segments == 1 && all.w < 2)
         return c;
