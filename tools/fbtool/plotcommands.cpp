@@ -222,8 +222,9 @@ int runPlot(const QStringList &args)
     }
 
     QwtPlot plot;
-    const QString counts = QStringLiteral("%1 picks, %2 %3").arg(records.size()).arg(fit.outliers())
-                               .arg(QLatin1String(fit.outliers() == 1 ? "outlier" : "outliers"));
+    const QString counts = QStringLiteral("%1 %2, %3 %4")
+                               .arg(records.size()).arg(QLatin1String(records.size() == 1 ? "pick" : "picks"))
+                               .arg(fit.outliers()).arg(QLatin1String(fit.outliers() == 1 ? "outlier" : "outliers"));
     setUpPlot(plot, QStringLiteral("Shot %1 > %2: ffid %2, %3").arg(row + 1).arg(entry.ffid).arg(counts), pixels);
     plot.setAxisTitle(QwtPlot::xBottom, QStringLiteral("Offset (m), negative side to the left"));
     plot.setAxisTitle(QwtPlot::yLeft, velocity > 0
