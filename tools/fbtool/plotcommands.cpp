@@ -27,7 +27,6 @@
 #include <qwt_symbol.h>
 
 #include <cmath>
-#include <cstdio>
 
 #include <unistd.h>
 
@@ -39,8 +38,6 @@ namespace {
 const QColor Status0Colour(0, 255, 0, 120);
 const QColor Status1Colour(255, 0, 255, 120);
 const QColor OtherStatusColour(255, 0, 0, 120);
-
-const QSize DefaultSize(1200, 800);
 
 // Image formats by file suffix; empty when the suffix is none of them.
 QString formatOf(const QString &fileName)
