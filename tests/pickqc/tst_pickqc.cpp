@@ -152,7 +152,8 @@ private slots:
                 continue;
             }
             if (spikes.contains(c)) {
-                QVERIFY2(v.outlier, qPrintable(QString("spike at channel %1 missed, residual %2").arg(c).arg(v.residual)));
+                const QString missed = QString("spike at channel %1 missed, residual %2").arg(c).arg(v.residual);
+                QVERIFY2(v.outlier, qPrintable(missed));
             } else {
                 ++judgedGood;
                 falseFlags += v.outlier ? 1 : 0;
@@ -164,6 +165,16 @@ private slots:
                                                       [=](int c) { return c < sourceChannel; }));
         QCOMPARE(fit.sides[Negative].picks, qMax(0, sourceChannel) - nonFiniteBehind);
         QCOMPARE(fit.outliers(), int(spikes.size()) + falseFlags);
+        // The deepest refractor of a long side: offset units per second,
+        // and its line extended to offset 0.
+        const double velocity = curve == Curve::TwoLayers ? 3400.0 : 6000.0;
+        const double intercept = curve == Curve::TwoLayers ? 61.0 : 180.0;
+        for (const SideModel &model : fit.sides) {
+            if (!model.judged || model.knotOffset[model.segments] < 2000.0)
+                continue;
+            QVERIFY2(std::abs(model.velocity / velocity - 1.0) < 0.03, qPrintable(QString::number(model.velocity)));
+            QVERIFY2(std::abs(model.intercept - intercept) < 3.0, qPrintable(QString::number(model.intercept)));
+        }
     }
 
     // A fifth of the picks wrong by 10 to 100 ms either way moves the model
@@ -208,21 +219,28 @@ private slots:
     // A survey line of shots: every pair whose sources sit in each other's
     // spread is compared, at the receiver on the other's station or
     // interpolated between two; a shot shifted by 7 ms is flagged with each
-    // partner and is not an outlier, while planted spikes are, exactly as
-    // fitShot() judges the same records. The file is large enough for a
-    // shot to straddle two reads.
+    // partner and is not an outlier, while a planted spike is, exactly as
+    // fitShot() judges the same records. Dead receivers leave a gap too wide
+    // to interpolate across. The file is large enough for a shot to
+    // straddle two reads.
     void reciprocity_data()
     {
         QTest::addColumn<Source>("source");
-        QTest::addColumn<int>("shiftedShot");   // -1: none
-        QTest::newRow("on stations") << Source::OnStation << -1;
-        QTest::newRow("on stations, one shot 7 ms late") << Source::OnStation << 9;
-        QTest::newRow("between stations, one shot 7 ms late") << Source::BetweenStations << 4;
+        QTest::addColumn<int>("shiftedShot");     // -1: none
+        QTest::addColumn<int>("deadStations");    // from station 340 on, in every shot
+        QTest::addColumn<QVector<int>>("unpaired");
+        QTest::newRow("on stations") << Source::OnStation << -1 << 0 << QVector<int>();
+        QTest::newRow("on stations, one shot 7 ms late") << Source::OnStation << 9 << 0 << QVector<int>();
+        QTest::newRow("between stations, one shot 7 ms late") << Source::BetweenStations << 4 << 0 << QVector<int>();
+        QTest::newRow("between stations, one dead receiver") << Source::BetweenStations << -1 << 1
+                                                             << QVector<int>{10};
     }
     void reciprocity()
     {
         QFETCH(Source, source);
         QFETCH(int, shiftedShot);
+        QFETCH(int, deadStations);
+        QFETCH(QVector<int>, unpaired);
         constexpr int shots = 24, channels = 560, step = 4;
         QVector<FbRecord> records;
         for (int s = 0; s < shots; ++s) {
@@ -230,6 +248,9 @@ private slots:
             QVector<FbRecord> shot = shotOnLine(s, at, 300 + step * s - channels / 2, channels, Curve::ThreeLayers);
             for (FbRecord &r : shot)
                 r.fb_time += s == shiftedShot ? 7.0f : 0.0f;
+            shot.erase(std::remove_if(shot.begin(), shot.end(), [=](const FbRecord &r) {
+                           return r.g_stat >= 340 && r.g_stat < 340 + deadStations;
+                       }), shot.end());
             if (s == 6)
                 shot[100].fb_time += 30.0f;
             records += shot;
@@ -238,10 +259,12 @@ private slots:
         Report report;
         QVERIFY2(analyzer.run(&report), qPrintable(analyzer.errorString()));
 
-        QCOMPARE(report.pairs.size(), shots * (shots - 1) / 2);
+        const int paired = shots - unpaired.size();
+        QCOMPARE(report.pairs.size(), paired * (paired - 1) / 2);
         for (const ReciprocalPair &p : report.pairs) {
             const bool shifted = p.shotA == shiftedShot || p.shotB == shiftedShot;
             const QString pair = QString("pair %1-%2, difference %3").arg(p.shotA).arg(p.shotB).arg(p.difference);
+            QVERIFY2(!unpaired.contains(p.shotA) && !unpaired.contains(p.shotB), qPrintable(pair));
             QVERIFY2(p.flagged == shifted, qPrintable(pair));
             const double expected = firstBreak(Curve::ThreeLayers, step * Spacing * (p.shotB - p.shotA));
             const double shift = p.shotA == shiftedShot ? 7.0 : 0.0;
@@ -254,7 +277,16 @@ private slots:
             QCOMPARE(report.shots[s].outliers, fit.outliers());
         }
         QCOMPARE(report.outliers.size(), 1);
-        QCOMPARE(report.outliers[0].record, 6 * channels + 100);
+        const Outlier &o = report.outliers[0];
+        const FbRecord &spike = records[report.index[6].firstRecord + 100];
+        QCOMPARE(o.shot, 6);
+        QCOMPARE(o.record, report.index[6].firstRecord + 100);
+        QCOMPARE(o.fbNo, spike.fb_no);
+        QCOMPARE(o.channel, spike.channel);
+        QCOMPARE(o.offset, spike.offset);
+        QCOMPARE(o.fbTime, spike.fb_time);
+        QVERIFY2(std::abs(o.residual - 30.0f) < 2.0f && std::abs(o.fbTime - o.modelTime - o.residual) < 1e-3f,
+                 qPrintable(QString("model %1, residual %2").arg(o.modelTime).arg(o.residual)));
     }
 
     // One pass counts the statuses, calls out a varying source value against
@@ -306,29 +338,38 @@ private slots:
         QVERIFY(!report.clean());
     }
 
-    // A run that cannot read or is cancelled says so and leaves the report
-    // empty.
+    // A run that cannot read or is cancelled, before it starts or once it
+    // has begun, says so and leaves the report empty.
     void failures_data()
     {
         QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("cancelled");
+        QTest::addColumn<int>("cancelAt");   // progress value that cancels; -1: never
         QVERIFY(FbTest::writeFile(m_dir.filePath("header.fb"), FbTest::fileBytes({})));
-        const QString good = writeFile(m_dir, "good.fb", shotOnLine(0, 10, 0, 20, Curve::TwoLayers));
-        QTest::newRow("a folder") << m_dir.path() << false;
-        QTest::newRow("missing") << m_dir.filePath("missing.fb") << false;
-        QTest::newRow("no complete record") << m_dir.filePath("header.fb") << false;
-        QTest::newRow("cancelled") << good << true;
+        // Shots far apart: no pair, so only the first pass can notice.
+        QVector<FbRecord> line;
+        for (int s = 0; s < 20; ++s)
+            line += shotOnLine(s, 1000 * s + 400, 1000 * s + 100, 700, Curve::TwoLayers);
+        const QString good = writeFile(m_dir, "long.fb", line);
+        QTest::newRow("a folder") << m_dir.path() << -1;
+        QTest::newRow("missing") << m_dir.filePath("missing.fb") << -1;
+        QTest::newRow("no complete record") << m_dir.filePath("header.fb") << -1;
+        QTest::newRow("cancelled before the start") << good << 0;
+        QTest::newRow("cancelled during the pass") << good << 1;
     }
     void failures()
     {
         QFETCH(QString, path);
-        QFETCH(bool, cancelled);
-        std::atomic_bool cancel(cancelled);
+        QFETCH(int, cancelAt);
+        std::atomic_bool cancel(cancelAt == 0);
         Analyzer analyzer(path);
         Report report;
         report.recordCount = 7;
-        QVERIFY(!analyzer.run(&report, Analyzer::Progress(), &cancel));
-        QCOMPARE(analyzer.wasCancelled(), cancelled);
+        const auto progress = [&](int percent) {
+            if (cancelAt > 0 && percent >= cancelAt)
+                cancel = true;
+        };
+        QVERIFY(!analyzer.run(&report, progress, &cancel));
+        QCOMPARE(analyzer.wasCancelled(), cancelAt >= 0);
         QVERIFY(!analyzer.errorString().isEmpty());
         QCOMPARE(report.recordCount, qint64(0));
         QVERIFY(report.index.isEmpty());
