@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QtMath>
 
 #include <algorithm>
@@ -352,6 +353,11 @@ bool FileWriter::write(const QString &fileName, Result *result)
     if (!invalid.isEmpty())
         return fail(invalid);
 
+    // Opening a FIFO or a device for writing could block or write where no
+    // file is meant: only a regular file is replaced.
+    const QFileInfo target(fileName);
+    if (target.exists() && !target.isFile())
+        return fail(QStringLiteral("%1: not a regular file").arg(fileName));
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return fail(QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString()));

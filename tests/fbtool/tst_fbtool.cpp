@@ -173,6 +173,8 @@ private slots:
         QTest::newRow("check, a directory") << QStringList{"check", m_dir.path()} << QString() << "not a regular file";
         QTest::newRow("info, a FIFO") << QStringList{"info", fifo} << QString() << fifo + ": not a regular file";
         QTest::newRow("check, a FIFO") << QStringList{"check", fifo} << QString() << "not a regular file";
+        QTest::newRow("gen onto a FIFO") << QStringList{"gen", fifo, "--shots", "1", "--channels", "1"} << QString()
+                                         << "not a regular file";
         QTest::newRow("dump, a device") << QStringList{"dump", "/dev/zero", "--shot", "1"} << QString()
                                         << "/dev/zero: not a regular file";
         QTest::newRow("gen, folder missing") << QStringList{"gen", path("no/such.fb"), "--shots", "1", "--channels",
