@@ -27,7 +27,6 @@
 #include <qwt_symbol.h>
 
 #include <cmath>
-#include <cstdio>
 
 #include <unistd.h>
 
@@ -39,8 +38,6 @@ namespace {
 const QColor Status0Colour(0, 255, 0, 120);
 const QColor Status1Colour(255, 0, 255, 120);
 const QColor OtherStatusColour(255, 0, 0, 120);
-
-const QSize DefaultSize(1200, 800);
 
 // Image formats by file suffix; empty when the suffix is none of them.
 QString formatOf(const QString &fileName)
@@ -222,8 +219,9 @@ int runPlot(const QStringList &args)
     }
 
     QwtPlot plot;
-    const QString counts = QStringLiteral("%1 picks, %2 %3").arg(records.size()).arg(fit.outliers())
-                               .arg(QLatin1String(fit.outliers() == 1 ? "outlier" : "outliers"));
+    const QString counts = QStringLiteral("%1 %2, %3 %4")
+                               .arg(records.size()).arg(QLatin1String(records.size() == 1 ? "pick" : "picks"))
+                               .arg(fit.outliers()).arg(QLatin1String(fit.outliers() == 1 ? "outlier" : "outliers"));
     setUpPlot(plot, QStringLiteral("Shot %1 > %2: ffid %2, %3").arg(row + 1).arg(entry.ffid).arg(counts), pixels);
     plot.setAxisTitle(QwtPlot::xBottom, QStringLiteral("Offset (m), negative side to the left"));
     plot.setAxisTitle(QwtPlot::yLeft, velocity > 0

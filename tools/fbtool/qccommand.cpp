@@ -136,7 +136,7 @@ void printReport(QTextStream &o, const QString &fileName, const PickQc::Report &
     int fitted = 0;
     for (const PickQc::ShotSummary &s : r.shots)
         fitted += std::isfinite(s.rmsResidual) ? 1 : 0;
-    o << "Shots with a fit: " << fitted << " of " << r.shots.size() << "; highest rms residual:\n";
+    o << "Shots with a fit: " << fitted << " of " << r.shots.size() << (fitted ? "; highest rms residual:\n" : "\n");
     for (int k : worst(r.shots.size(), [&r](int k) {
              const float rms = r.shots.at(k).rmsResidual;
              return std::isfinite(rms) ? double(rms) : -1.0;
