@@ -103,10 +103,9 @@ bool generate(const QString &fileName, int shots, int channels)
     options.shots = shots;
     options.channels = channels;
     options.seed = 11;
-    FbGenerator::Result result;
-    QString error;
-    if (!FbGenerator::writeFile(fileName, options, &result, &error)) {
-        out << "cannot write " << fileName << ": " << error << Qt::endl;
+    FbGenerator::FileWriter writer(options);
+    if (!writer.write(fileName)) {
+        out << "cannot write " << fileName << ": " << writer.errorString() << Qt::endl;
         return false;
     }
     return true;

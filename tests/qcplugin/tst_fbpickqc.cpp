@@ -439,9 +439,8 @@ private slots:
         FbGenerator::Options options;
         options.shots = 4000;
         options.channels = 240;
-        FbGenerator::Result result;
-        QString error;
-        QVERIFY2(FbGenerator::writeFile(big, options, &result, &error), qPrintable(error));
+        FbGenerator::FileWriter writer(options);
+        QVERIFY2(writer.write(big), qPrintable(writer.errorString()));
 
         m_window = new FbPickQcWindow;
         m_window->show();
