@@ -298,10 +298,8 @@ void FbPickQcWindow::buildUi()
     connect(new QShortcut(QKeySequence(Qt::SHIFT + Qt::Key_N), this), &QShortcut::activated, this,
             [this] { stepProblemShot(-1); });
 
-    connect(m_velocity, &QLineEdit::editingFinished, this, [this] {
-        m_plot->setReductionVelocity(QLocale::c().toDouble(m_velocity->text()));
-        m_plot->setSelectedRow(m_plot->selectedRow());
-    });
+    connect(m_velocity, &QLineEdit::editingFinished, this,
+            [this] { m_plot->setReductionVelocity(QLocale::c().toDouble(m_velocity->text())); });
     connect(resetZoom, &QPushButton::clicked, m_plot, &ShotPlot::resetZoom);
     connect(m_plot, &ShotPlot::rowClicked, this, &FbPickQcWindow::selectRow);
     connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
