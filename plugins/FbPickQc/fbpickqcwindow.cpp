@@ -34,6 +34,7 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QTableView>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QtMath>
@@ -404,7 +405,7 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
     m_syncing = false;
 
     m_problemModel->setProblems(&r, &m_data->problems);
-    m_map->setSurvey(r.shots, m_data->receivers);
+    const int *kinds = m_data->problems.kindBegin;
     m_summary->setText(tr("%1: %L2 shots, %L3 picks (status 0: %L4, status 1: %L5, other: %L6). "
                           "Outliers: %L7 (threshold %8 ms); flagged reciprocal pairs: %L9 of %L10 "
                           "(tolerance %11 ms); varying source values: %L12; bad values: %L13; "
@@ -417,7 +418,7 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
                            .arg(r.statusOther)
                            .arg(r.outliers.size())
                            .arg(r.settings.outlierMs)
-                           .arg(r.flaggedPairs())
+                           .arg(kinds[Problem::Reciprocity + 1] - kinds[Problem::Reciprocity])
                            .arg(r.pairs.size())
                            .arg(r.settings.reciprocityMs)
                            .arg(r.sourceVariations.size())
@@ -425,9 +426,18 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
                            .arg(r.repeatedFfids.size())
                            .arg(r.notJudged));
     m_current = -1;
-    goToShot(0);
     updateButtons();
-    emit loadFinished(true);
+    // The map and the first shot follow in the next turn of the event loop,
+    // so that no single step of taking over a large file holds the window.
+    const QcData *loaded = m_data.get();
+    QTimer::singleShot(0, this, [this, loaded] {
+        if (m_data.get() != loaded)
+            return;
+        m_map->setSurvey(m_data->report.shots, m_data->receivers);
+        goToShot(0);
+        updateButtons();
+        emit loadFinished(true);
+    });
 }
 
 void FbPickQcWindow::goToShot(int shot, qint32 record)
