@@ -28,6 +28,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QHeaderView>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -218,8 +219,10 @@ int main(int argc, char **argv)
     // and the one long step left on the UI thread.
     auto *problems = window.findChild<QTableView *>(QStringLiteral("problemView"));
     const int problemCount = window.data()->problems.problems.size();
-    const double sortMs = timeMs([&] { problems->sortByColumn(ProblemModel::ValueColumn, Qt::AscendingOrder); });
-    problems->sortByColumn(-1, Qt::AscendingOrder);
+    // As a click on the column title does (sortByColumn() would sort twice).
+    QHeaderView *titles = problems->horizontalHeader();
+    const double sortMs = timeMs([&] { titles->setSortIndicator(ProblemModel::ValueColumn, Qt::AscendingOrder); });
+    titles->setSortIndicator(-1, Qt::AscendingOrder);
 
     auto *map = window.findChild<SurveyMap *>(QStringLiteral("surveyMap"));
     std::vector<double> full, highlight;
