@@ -31,6 +31,18 @@ constexpr int MedianWindow = 7;
 
 double median7(const double *v, int count)
 {
+    if (count == MedianWindow) {
+        // A sorting network: no branches to mispredict, twice a pick.
+        double a[7] = {v[0], v[1], v[2], v[3], v[4], v[5], v[6]};
+        static constexpr int pairs[16][2] = {{0, 6}, {2, 3}, {4, 5}, {0, 2}, {1, 4}, {3, 6}, {0, 1}, {2, 5},
+                                             {3, 4}, {1, 2}, {4, 6}, {2, 3}, {4, 5}, {1, 2}, {3, 4}, {5, 6}};
+        for (const auto &p : pairs) {
+            const double lo = std::min(a[p[0]], a[p[1]]);
+            a[p[1]] = std::max(a[p[0]], a[p[1]]);
+            a[p[0]] = lo;
+        }
+        return a[3];
+    }
     double a[MedianWindow];
     for (int i = 0; i < count; ++i) {
         double x = v[i];
@@ -185,14 +197,18 @@ FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int
     c.k2 = k2;
     const Sums &all = m_sums[m_n];
     const int p = segments + 1;
+    // Tail starts inside the picks, in order, each segment with enough
+    // picks taking part.
+    if (segments >= 2 && (k1 < 1 || k1 >= m_n))
+        return c;
+    if (segments == 3 && (k2 <= k1 || k2 >= m_n))
+        return c;
     if (segments >= 2) {
-        if (k1 < 1 || k1 >= m_n || m_sums[k1].w < MinSegmentPicks)
-            return c;
         const double after = (segments == 3 ? m_sums[k2].w : all.w) - m_sums[k1].w;
-        if (after < MinSegmentPicks)
+        if (m_sums[k1].w < MinSegmentPicks || after < MinSegmentPicks)
             return c;
     }
-    if (segments == 3 && (k2 <= k1 || k2 >= m_n || all.w - m_sums[k2].w < MinSegmentPicks))
+    if (segments == 3 && all.w - m_sums[k2].w < MinSegmentPicks)
         return c;
     if (segments == 1 && all.w < 2)
         return c;

@@ -13,16 +13,24 @@ namespace PickQc {
 // Fits a continuous, increasing, piecewise-linear time(|offset|) with 1 to 3
 // segments to the picks of one side.
 //
-// Method: the picks are ordered by |offset|; a running median of their times
-// gives a first robust curve, whose residuals decide which picks take part.
-// Then, a few times over, a least-squares hinge model is fitted to the
-// picks that take part, the breakpoints chosen from a coarse grid of pick
-// positions and refined by halving steps; prefix sums make each trial cost
-// the same whatever the number of picks. The picks are then re-chosen by
-// their residuals to that model (3.5 robust standard deviations, at least
-// 1.5 ms, at most the outlier threshold) until the choice settles. The
-// number of segments minimises a Bayesian information criterion, so that a
-// clean two- or three-layer curve gets its kinks and noise does not buy one.
+// Method: the picks are ordered by |offset|; a running median of their
+// times, taken again with its local slope removed, gives a first robust
+// curve whose residuals decide which picks take part. Then, round by round,
+// a least-squares hinge model is fitted to the picks that take part: the
+// breakpoints come from a grid of pick positions (geometric from the source,
+// where the direct arrival is short, and even across the side), refined by
+// halving steps and, once the choice is nearly final, placed between picks
+// by a golden-section search; prefix sums make each trial cost the same
+// whatever the number of picks. After each round the picks are chosen again
+// by their residuals, with a cut that shrinks from 16 ms through 12 and 6 ms
+// to 3.5 robust standard deviations (at least 1.5 ms, at most the outlier
+// threshold), so that a first model with a wrong kink cannot shut out the
+// good picks it misses. The number of segments minimises a Bayesian
+// information criterion: a clean two- or three-layer curve gets its kinks,
+// noise does not buy one. When three neighbouring picks end beyond the
+// threshold on the same side of the model, the fit runs again from that
+// model with a looser cut and keeps the model that leaves fewer picks
+// beyond the threshold.
 //
 // Reuses its buffers: one fitter judges every side of a file without
 // allocating per pick.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <system_error>
 #include <thread>
 
 namespace PickQc {
@@ -186,13 +187,17 @@ void QcPass::judgeBatch()
         for (split = 0; split < shots && picks < m_batch.size() / 2; ++split)
             picks += m_batchShots[split].records;
     }
+    std::thread worker;
     if (split < shots) {
-        std::thread worker(fitRange, &m_workerFitter, split, shots);
-        fitRange(&m_fitter, 0, split);
-        worker.join();
-    } else {
-        fitRange(&m_fitter, 0, shots);
+        try {
+            worker = std::thread(fitRange, &m_workerFitter, split, shots);
+        } catch (const std::system_error &) {
+            split = shots; // no thread to be had: this one fits them all
+        }
     }
+    fitRange(&m_fitter, 0, split);
+    if (worker.joinable())
+        worker.join();
     for (size_t i = 0; i < shots; ++i) {
         const BatchShot &b = m_batchShots[i];
         finishShot(m_batch.data() + b.offset, static_cast<int>(b.records), b.firstRecord, m_fits[i]);
