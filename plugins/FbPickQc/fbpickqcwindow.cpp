@@ -33,6 +33,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
@@ -183,7 +184,6 @@ void FbPickQcWindow::buildUi()
     loading->addWidget(new QLabel(tr("Judging the picks...")));
     loading->addWidget(m_progress, 1);
     loading->addWidget(m_cancel);
-    m_loadingRow->hide();
 
     m_plot = new ShotPlot;
     m_plot->setObjectName(QStringLiteral("shotPlot"));
@@ -266,13 +266,18 @@ void FbPickQcWindow::buildUi()
     m_summary->setWordWrap(true);
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    // The progress takes the summary's place while a file loads, so that
+    // the panes keep their size and nothing is laid out again.
+    m_bottom = new QStackedWidget;
+    m_bottom->addWidget(m_summary);
+    m_bottom->addWidget(m_loadingRow);
+
     auto *layout = new QVBoxLayout(this);
     layout->setMenuBar(menuBar);
     layout->addLayout(nav);
     layout->addWidget(m_message);
-    layout->addWidget(m_loadingRow);
     layout->addWidget(panes, 1);
-    layout->addWidget(m_summary);
+    layout->addWidget(m_bottom);
 
     connect(m_cancel, &QPushButton::clicked, this, &FbPickQcWindow::cancelLoading);
     connect(m_shotCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this](int row) {
@@ -363,7 +368,7 @@ void FbPickQcWindow::cancelLoading()
 
 void FbPickQcWindow::setLoadingVisible(bool visible)
 {
-    m_loadingRow->setVisible(visible);
+    m_bottom->setCurrentWidget(visible ? m_loadingRow : static_cast<QWidget *>(m_summary));
 }
 
 void FbPickQcWindow::showMessage(const QString &text, bool error)
