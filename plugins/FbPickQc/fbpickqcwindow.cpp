@@ -33,7 +33,9 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QtMath>
@@ -182,7 +184,6 @@ void FbPickQcWindow::buildUi()
     loading->addWidget(new QLabel(tr("Judging the picks...")));
     loading->addWidget(m_progress, 1);
     loading->addWidget(m_cancel);
-    m_loadingRow->hide();
 
     m_plot = new ShotPlot;
     m_plot->setObjectName(QStringLiteral("shotPlot"));
@@ -265,13 +266,18 @@ void FbPickQcWindow::buildUi()
     m_summary->setWordWrap(true);
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    // The progress takes the summary's place while a file loads, so that
+    // the panes keep their size and nothing is laid out again.
+    m_bottom = new QStackedWidget;
+    m_bottom->addWidget(m_summary);
+    m_bottom->addWidget(m_loadingRow);
+
     auto *layout = new QVBoxLayout(this);
     layout->setMenuBar(menuBar);
     layout->addLayout(nav);
     layout->addWidget(m_message);
-    layout->addWidget(m_loadingRow);
     layout->addWidget(panes, 1);
-    layout->addWidget(m_summary);
+    layout->addWidget(m_bottom);
 
     connect(m_cancel, &QPushButton::clicked, this, &FbPickQcWindow::cancelLoading);
     connect(m_shotCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this](int row) {
@@ -298,10 +304,8 @@ void FbPickQcWindow::buildUi()
     connect(new QShortcut(QKeySequence(Qt::SHIFT + Qt::Key_N), this), &QShortcut::activated, this,
             [this] { stepProblemShot(-1); });
 
-    connect(m_velocity, &QLineEdit::editingFinished, this, [this] {
-        m_plot->setReductionVelocity(QLocale::c().toDouble(m_velocity->text()));
-        m_plot->setSelectedRow(m_plot->selectedRow());
-    });
+    connect(m_velocity, &QLineEdit::editingFinished, this,
+            [this] { m_plot->setReductionVelocity(QLocale::c().toDouble(m_velocity->text())); });
     connect(resetZoom, &QPushButton::clicked, m_plot, &ShotPlot::resetZoom);
     connect(m_plot, &ShotPlot::rowClicked, this, &FbPickQcWindow::selectRow);
     connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -364,7 +368,7 @@ void FbPickQcWindow::cancelLoading()
 
 void FbPickQcWindow::setLoadingVisible(bool visible)
 {
-    m_loadingRow->setVisible(visible);
+    m_bottom->setCurrentWidget(visible ? m_loadingRow : static_cast<QWidget *>(m_summary));
 }
 
 void FbPickQcWindow::showMessage(const QString &text, bool error)
@@ -406,7 +410,7 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
     m_syncing = false;
 
     m_problemModel->setProblems(&r, &m_data->problems);
-    m_map->setSurvey(r.shots, m_data->receivers);
+    const int *kinds = m_data->problems.kindBegin;
     m_summary->setText(tr("%1: %L2 shots, %L3 picks (status 0: %L4, status 1: %L5, other: %L6). "
                           "Outliers: %L7 (threshold %8 ms); flagged reciprocal pairs: %L9 of %L10 "
                           "(tolerance %11 ms); varying source values: %L12; bad values: %L13; "
@@ -419,7 +423,7 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
                            .arg(r.statusOther)
                            .arg(r.outliers.size())
                            .arg(r.settings.outlierMs)
-                           .arg(r.flaggedPairs())
+                           .arg(kinds[Problem::Reciprocity + 1] - kinds[Problem::Reciprocity])
                            .arg(r.pairs.size())
                            .arg(r.settings.reciprocityMs)
                            .arg(r.sourceVariations.size())
@@ -427,9 +431,18 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
                            .arg(r.repeatedFfids.size())
                            .arg(r.notJudged));
     m_current = -1;
-    goToShot(0);
     updateButtons();
-    emit loadFinished(true);
+    // The map and the first shot follow in the next turn of the event loop,
+    // so that no single step of taking over a large file holds the window.
+    const QcData *loaded = m_data.get();
+    QTimer::singleShot(0, this, [this, loaded] {
+        if (m_data.get() != loaded)
+            return;
+        m_map->setSurvey(m_data->report.shots, m_data->receivers);
+        goToShot(0);
+        updateButtons();
+        emit loadFinished(true);
+    });
 }
 
 void FbPickQcWindow::goToShot(int shot, qint32 record)

@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QStackedWidget;
 class QTableView;
 class QToolButton;
 class QwtPlot;
@@ -98,6 +99,7 @@ private:
     QLabel *m_message = nullptr;
     QLabel *m_summary = nullptr;
     QWidget *m_loadingRow = nullptr;
+    QStackedWidget *m_bottom = nullptr;
     QProgressBar *m_progress = nullptr;
     QPushButton *m_cancel = nullptr;
     QComboBox *m_shotCombo = nullptr;

@@ -6,6 +6,7 @@
 #include <QtMath>
 
 #include <algorithm>
+#include <vector>
 
 ProblemList ProblemList::fromReport(const PickQc::Report &report)
 {
@@ -114,20 +115,27 @@ void ProblemModel::arrange()
     m_offered = qMin(Batch, m_end - m_begin);
     if (m_sortColumn < 0 || m_sortColumn == DetailColumn || m_sortColumn >= ColumnCount)
         return;
-    QVector<QPair<double, int>> keyed;
-    keyed.reserve(m_end - m_begin);
+    struct Keyed
+    {
+        double key;
+        int position;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(size_t(m_end - m_begin));
     for (int i = m_begin; i < m_end; ++i)
-        keyed.append({sortKey(m_list->problems.at(i), m_sortColumn), i});
+        keyed.push_back({sortKey(m_list->problems.at(i), m_sortColumn), i});
     // Ties keep file order, so a sort by kind or shot reads like the file.
     if (m_sortOrder == Qt::AscendingOrder)
-        std::sort(keyed.begin(), keyed.end());
-    else
-        std::sort(keyed.begin(), keyed.end(), [](const QPair<double, int> &a, const QPair<double, int> &b) {
-            return a.first > b.first || (a.first == b.first && a.second < b.second);
+        std::sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
+            return a.key < b.key || (a.key == b.key && a.position < b.position);
         });
-    m_order.reserve(keyed.size());
-    for (const auto &k : qAsConst(keyed))
-        m_order.append(k.second);
+    else
+        std::sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
+            return a.key > b.key || (a.key == b.key && a.position < b.position);
+        });
+    m_order.resize(int(keyed.size()));
+    for (size_t k = 0; k < keyed.size(); ++k)
+        m_order[int(k)] = keyed[k].position;
 }
 
 double ProblemModel::sortKey(const Problem &p, int column) const
@@ -138,7 +146,16 @@ double ProblemModel::sortKey(const Problem &p, int column) const
     case FfidColumn: return m_report->index.at(p.shot).ffid;
     case RecordColumn: return p.record;
     case ValueColumn: {
-        const double v = value(p).toDouble();
+        // Read straight from the report: a sort may touch millions of rows.
+        double v = 0.0;
+        switch (p.kind) {
+        case Problem::Outlier: v = m_report->outliers.at(p.item).residual; break;
+        case Problem::Reciprocity: v = m_report->pairs.at(p.item).difference; break;
+        case Problem::VaryingSource: v = m_report->sourceVariations.at(p.item).differing; break;
+        case Problem::BadValue: v = m_report->badValues.at(p.item).value; break;
+        case Problem::RepeatedFfid: v = m_report->index.at(p.shot).ffid; break;
+        case Problem::KindCount: break;
+        }
         return qIsFinite(v) ? v : -qInf();
     }
     default: return 0.0;

@@ -19,6 +19,7 @@ struct Problem
     int column = -1;          // FbColumns::Column of a varying or bad value
     int item = 0;             // position in the report's list of that kind
 };
+Q_DECLARE_TYPEINFO(Problem, Q_PRIMITIVE_TYPE);
 
 // Every finding of a report, grouped by kind in the order of Problem::Kind
 // and in file order within a kind: outliers, flagged reciprocal pairs (under
