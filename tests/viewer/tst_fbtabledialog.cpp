@@ -103,17 +103,16 @@ private slots:
         const On none = On::None, fwd = On::Forward, back = On::Backward, both = On::Both;
         QTest::newRow("one shot")
             << QVector<int>{3} << Steps{{A::Open, 0, none}, {A::Up, 0, none}, {A::End, 0, none}, {A::Pick, 0, none}};
-        QTest::newRow("two shots") << QVector<int>{2, 3}
-                                   << Steps{{A::Open, 0, fwd}, {A::Up, 1, back}, {A::Down, 0, fwd},
-                                            {A::BulkUp, 1, back}, {A::BulkDown, 0, fwd}, {A::End, 1, back},
-                                            {A::Start, 0, fwd}};
-        // Fast step 10: forward to 10, 20 and the last, back to 14, 4 and the first.
-        QTest::newRow("25 shots") << QVector<int>(25, 2)
+        // Fast step 10: forward to 10, 20 and the last, back to 14, 4 and the first. The last
+        // shot is one record longer, so a table sized for another shot shows.
+        QTest::newRow("25 shots") << QVector<int>(24, 2) + QVector<int>{3}
                                   << Steps{{A::Open, 0, fwd}, {A::BulkUp, 10, both}, {A::BulkUp, 20, both},
                                            {A::BulkUp, 24, back}, {A::BulkDown, 14, both}, {A::BulkDown, 4, both},
                                            {A::BulkDown, 0, fwd}, {A::Pick, 12, both}, {A::Pick, 12, both},
                                            {A::PopupKeys, 15, both}, {A::PopupClick, 17, both},
-                                           {A::PopupKeys, 24, back}, {A::Start, 0, fwd}};
+                                           {A::PopupKeys, 24, back}, {A::Start, 0, fwd}, {A::Up, 1, both},
+                                           {A::Down, 0, fwd}, {A::End, 24, back}, {A::Down, 23, both},
+                                           {A::Up, 24, back}};
         // Records the file no longer holds show as zeros, without a message.
         for (const Act change : {A::Cut, A::Delete, A::Replace, A::Pipe}) {
             const int lostFfid = change == A::Replace ? 7 : 0;
