@@ -9,7 +9,6 @@
 
 #include <QtWidgets>
 
-#include <algorithm>
 #include <functional>
 
 class ModalDriver : public QObject
@@ -27,11 +26,6 @@ public:
     }
 
     const QList<Seen> &seen() const { return m_seen; }
-    int count(const char *className) const
-    {
-        const auto named = [&](const Seen &s) { return s.className == QLatin1String(className); };
-        return int(std::count_if(m_seen.cbegin(), m_seen.cend(), named));
-    }
     QStringList messages() const { return m_messages; }
 
     static void close(QWidget *modal)
