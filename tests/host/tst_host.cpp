@@ -30,7 +30,6 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("reason"); // a part of it
         QTest::newRow("module") << "libBrowseFBFile.so" << int(PluginRecord::Loaded) << "";
-        QTest::newRow("another plug-in") << "libprojecttool.so" << int(PluginRecord::Loaded) << "";
         QTest::newRow("text file") << "libbroken.so" << int(PluginRecord::NotAPlugin) << "not a plug-in";
         QTest::newRow("wrong IID")
             << "libwronginterface.so" << int(PluginRecord::WrongInterface) << "wrong interface id";
