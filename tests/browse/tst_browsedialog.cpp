@@ -188,8 +188,6 @@ void BrowseFBFileDialogTest::pressOk_data()
     using Events = QVector<Seen>;
     const Press ok = Press::Ok;
     const int threeShots = 2;
-    QTest::newRow("same name twice")
-        << Steps{{ok, "good.fb"}, {ok, "good.fb"}} << Events{S::Progress, S::Viewer, S::Viewer} << threeShots << 6;
     QTest::newRow("changed and changed back")
         << Steps{{ok, "good.fb"}, {Press::Nothing, "other.fb"}, {ok, "good.fb"}}
         << Events{S::Progress, S::Viewer, S::Viewer} << threeShots << 6;

@@ -9,7 +9,6 @@
 
 #include <QtWidgets>
 
-#include <algorithm>
 #include <functional>
 
 class ModalDriver : public QObject
@@ -19,17 +18,14 @@ public:
     // Returns true when it has dealt with (closed) the window.
     using Handler = std::function<bool(QWidget *modal)>;
 
-    explicit ModalDriver(Handler handler = Handler(), int limitMs = 20000) : m_handler(std::move(handler)), m_deadline(limitMs)
+    explicit ModalDriver(Handler handler = Handler(), int limitMs = 20000)
+        : m_handler(std::move(handler)), m_deadline(limitMs)
     {
         QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
         m_timer.start(10);
     }
 
     const QList<Seen> &seen() const { return m_seen; }
-    int count(const char *className) const
-    {
-        return int(std::count_if(m_seen.cbegin(), m_seen.cend(), [&](const Seen &s) { return s.className == QLatin1String(className); }));
-    }
     QStringList messages() const { return m_messages; }
 
     static void close(QWidget *modal)

@@ -65,13 +65,16 @@ void resetPeak()
         clear.write("5");
 }
 
-// Opens path through the browse dialog's OK button; handler sees each modal window.
-void loadThroughBrowse(BrowseFBFileDialog &dialog, const QString &path, const ModalDriver::Handler &handler)
+// Opens path through the browse dialog's OK button; handler sees each modal
+// window. Returns the modal windows seen.
+QList<ModalDriver::Seen> loadThroughBrowse(BrowseFBFileDialog &dialog, const QString &path,
+                                           const ModalDriver::Handler &handler = {})
 {
     dialog.show();
     child<QLineEdit>(&dialog, "fbName")->setText(path);
     ModalDriver driver(handler);
     child<QPushButton>(&dialog, "okButton")->click();
+    return driver.seen();
 }
 
 // A shot of a test file; ffid 0 marks a zero-filled stretch, left as a hole.
@@ -164,12 +167,9 @@ private slots:
         if (!SparseFb::make(path, size, FbFileHeader(), SparseFb::shot(0, 1, 3)))
             QSKIP("this file system cannot hold sparse files");
         BrowseFBFileDialog dialog;
-        QStringList seen;
-        loadThroughBrowse(dialog, path, [&](QWidget *modal) {
-            seen << modal->metaObject()->className();
-            return false;
-        });
-        QCOMPARE(seen, QStringList{"QMessageBox"});
+        const QList<ModalDriver::Seen> seen = loadThroughBrowse(dialog, path);
+        QCOMPARE(seen.size(), 1);
+        QCOMPARE(seen.first().className, QStringLiteral("QMessageBox"));
         QVERIFY(dialog.isVisible());
     }
 

@@ -30,10 +30,11 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("reason"); // a part of it
         QTest::newRow("module") << "libBrowseFBFile.so" << int(PluginRecord::Loaded) << "";
-        QTest::newRow("another plug-in") << "libprojecttool.so" << int(PluginRecord::Loaded) << "";
         QTest::newRow("text file") << "libbroken.so" << int(PluginRecord::NotAPlugin) << "not a plug-in";
-        QTest::newRow("wrong IID") << "libwronginterface.so" << int(PluginRecord::WrongInterface) << "wrong interface id";
-        QTest::newRow("missing symbol") << "libmissingsymbol.so" << int(PluginRecord::LoadFailed) << "sorv_test_symbol_nobody_defines";
+        QTest::newRow("wrong IID")
+            << "libwronginterface.so" << int(PluginRecord::WrongInterface) << "wrong interface id";
+        QTest::newRow("missing symbol")
+            << "libmissingsymbol.so" << int(PluginRecord::LoadFailed) << "sorv_test_symbol_nobody_defines";
         QTest::newRow("not general") << "libnotgeneral.so" << int(PluginRecord::NoInstance) << "not a general plug-in";
     }
 
@@ -45,7 +46,7 @@ private slots:
         const auto &records = m_registry.records();
         const auto r = std::find_if(records.cbegin(), records.cend(),
                                     [&file](const PluginRecord &r) { return r.filePath.endsWith('/' + file); });
-        QVERIFY(r != records.cend());
+        QVERIFY2(r != records.cend(), "the library is missing from the report");
         QCOMPARE(int(r->status), status);
         QCOMPARE(r->isLoaded(), status == PluginRecord::Loaded);
         QVERIFY2(r->reason.contains(reason), qPrintable(r->reason));
@@ -55,9 +56,10 @@ private slots:
     {
         QTest::addColumn<QStringList>("plugins"); // "general id:name", in the order found
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("general id first") << QStringList{"1:Alpha", "0:Zeta"} << QStringList{"0:Zeta", "1:Alpha"};
-        QTest::newRow("then name, ignoring case") << QStringList{"1:gamma", "1:Beta", "1:alpha"} << QStringList{"1:alpha", "1:Beta", "1:gamma"};
-        QTest::newRow("ids as numbers") << QStringList{"10:A", "9:B", "-1:C"} << QStringList{"-1:C", "9:B", "10:A"};
+        QTest::newRow("then name, ignoring case")
+            << QStringList{"1:gamma", "1:Beta", "1:alpha"} << QStringList{"1:alpha", "1:Beta", "1:gamma"};
+        QTest::newRow("general id first, as a number")
+            << QStringList{"10:A", "9:B", "-1:C"} << QStringList{"-1:C", "9:B", "10:A"};
     }
 
     void menuOrder()

@@ -1,9 +1,7 @@
+#include "modaldriver.h"
+
 #include <sorvgeneralplugin.h>
 
-#include <QAction>
-#include <QApplication>
-#include <QDialog>
-#include <QIcon>
 #include <QtTest>
 
 using InstanceFunction = QObject *(*)();
@@ -68,18 +66,10 @@ private slots:
                          want.convertToFormat(QImage::Format_ARGB32_Premultiplied));
             }
 
-            // exec() blocks: the timer closes the modal dialog, noting its class.
-            QString seen;
-            QTimer closer;
-            connect(&closer, &QTimer::timeout, [&seen]() {
-                if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
-                    seen = dialog->metaObject()->className();
-                    dialog->reject();
-                }
-            });
-            closer.start(20);
+            ModalDriver driver; // exec() blocks until the driver closes the dialog
             action->trigger();
-            QCOMPARE(seen, QStringLiteral("BrowseFBFileDialog"));
+            QCOMPARE(driver.seen().size(), 1);
+            QCOMPARE(driver.seen().first().className, QStringLiteral("BrowseFBFileDialog"));
             QCOMPARE(QApplication::topLevelWidgets().size(), 0);
         }
     }

@@ -1,11 +1,10 @@
+#include "modaldriver.h"
+
 #include <sorvbaseutil.h>
 #include <sorvdialog.h>
 #include <sorvprojectmanager.h>
 
-#include <QApplication>
 #include <QDesktopServices>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -80,18 +79,10 @@ private slots:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         dialog.setResult(-1);
-        // The message box is modal: close it from the event loop it runs.
-        QString boxText;
-        QTimer closer;
-        connect(&closer, &QTimer::timeout, [&boxText]() {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                boxText = box->text();
-                box->accept();
-            }
-        });
-        closer.start(20);
+        ModalDriver driver; // answers the message box, which runs its own event loop
         QTest::keyClick(&dialog, Qt::Key(key & ~Qt::KeyboardModifierMask),
                         Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+        const QString boxText = driver.messages().value(0);
         QCOMPARE(m_urls.size(), opened.isEmpty() ? 0 : 1);
         if (!opened.isEmpty())
             QCOMPARE(QFileInfo(m_urls.first().toLocalFile()).canonicalFilePath(),
