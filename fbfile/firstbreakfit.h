@@ -81,6 +81,8 @@ private:
     bool suspicious(double ceiling) const;
     double loss(double cut) const;
     double robustSigma();
+    // The larger of floor and 3.5 robust sigmas of the residuals.
+    double cutAbove(double floor);
     // Lets the picks whose residual is within cut take part; true when the
     // choice changed.
     bool applyCut(double cut);
