@@ -104,14 +104,17 @@ void SpreadView::build(const FbRecord *records, int n)
     auto along = [this, records](int i) {
         return (records[i].group_x - m_originX) * m_dirX + (records[i].group_y - m_originY) * m_dirY;
     };
-    bool ascending = true;
-    for (int k = 1; k < m && ascending; ++k)
-        ascending = along(m_along[k - 1]) <= along(m_along[k]);
-    if (!ascending)
-        std::stable_sort(m_along.begin(), m_along.end(), [&along](int a, int b) { return along(a) < along(b); });
     m_position.resize(m);
-    for (int k = 0; k < m; ++k)
+    bool ascending = true;
+    for (int k = 0; k < m; ++k) {
         m_position[k] = along(m_along[k]);
+        ascending = ascending && (k == 0 || m_position[k - 1] <= m_position[k]);
+    }
+    if (!ascending) {
+        std::stable_sort(m_along.begin(), m_along.end(), [&along](int a, int b) { return along(a) < along(b); });
+        for (int k = 0; k < m; ++k)
+            m_position[k] = along(m_along[k]);
+    }
 
     m_gaps.clear();
     for (int k = 1; k < m; ++k) {
