@@ -10,6 +10,11 @@
 #include <system_error>
 #include <thread>
 
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 namespace PickQc {
 
 namespace {
@@ -53,6 +58,23 @@ bool sourceConstant(const FbRecord *records, int n)
             return false;
     }
     return true;
+}
+
+// Asks for large pages under a list of millions of shot entries: faulting
+// in a gigabyte page by page costs more than the rest of a pass over
+// one-record shots. Only a hint; nothing changes where it is not heeded.
+void adviseLargePages(const void *data, size_t bytes)
+{
+#if defined(Q_OS_LINUX) && defined(MADV_HUGEPAGE)
+    const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
+    const quintptr begin = (quintptr(data) + page - 1) / page * page;
+    const quintptr end = (quintptr(data) + bytes) / page * page;
+    if (end > begin)
+        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(data);
+    Q_UNUSED(bytes);
+#endif
 }
 
 QString tr(const char *text)
@@ -170,6 +192,8 @@ void QcPass::reserveFor(size_t shots, qint64 records, qint64 total)
     const qint64 expected = qMin<qint64>(total, qint64(perRecord * double(total) * 1.05) + 16);
     m_report->index.reserve(int(expected));
     m_report->shots.reserve(int(expected));
+    adviseLargePages(m_report->index.constData(), size_t(expected) * sizeof(ShotIndexEntry));
+    adviseLargePages(m_report->shots.constData(), size_t(expected) * sizeof(ShotSummary));
 }
 
 void QcPass::judgeBatch()

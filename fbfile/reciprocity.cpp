@@ -202,6 +202,11 @@ void Reciprocity::indexSources(qint32 upTo)
             if (it == m_lines.end()) {
                 it = m_lines.emplace(s.sLine, LineSources()).first;
                 it->second.minStat = it->second.maxStat = s.sStat;
+                // Most files shoot one line: room for all of its sources
+                // spares copying a list of millions as it grows. Room
+                // never written costs address space only.
+                if (m_lines.size() == 1)
+                    it->second.sorted.reserve(size_t(std::max(m_shots->capacity(), m_shots->size())));
             }
             m_lastLine = s.sLine;
             m_lastSources = &it->second;
