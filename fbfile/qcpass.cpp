@@ -241,9 +241,13 @@ void QcPass::judgeBatch()
 
 QcPass::Outcome QcPass::secondPass()
 {
-    // The shots to read again, in runs of neighbours read as one range.
+    // The shots to read again, in runs of neighbours read as one range;
+    // each block's complete shots are compared on two threads.
     const std::vector<qint32> wanted = m_reciprocity.secondPassShots();
     const QVector<ShotIndexEntry> &index = m_report->index;
+    // At most one pair per entry: room for all at once spares the copies
+    // of a growing list of millions.
+    m_report->pairs.reserve(int(m_reciprocity.pendingCount()));
     for (size_t w = 0; w < wanted.size();) {
         size_t end = w + 1;
         while (end < wanted.size() && wanted[end] == wanted[end - 1] + 1)
@@ -251,26 +255,69 @@ QcPass::Outcome QcPass::secondPass()
         const qint64 first = index[wanted[w]].firstRecord;
         m_reader.setRange(first, qint64(index[wanted[end - 1]].lastRecord) - first + 1);
         size_t current = w;
-        m_shot.clear();
+        m_batch.clear();
+        m_batchShots.clear();
+        size_t shotStart = 0;
         FbBlockReader::Block block;
         while (m_reader.nextBlock(&block)) {
             if (cancelled())
                 return Cancelled;
             const char *p = block.data;
             for (qint64 k = 0; k < block.records; ++k, p += FbLayout::RecordSize) {
-                m_shot.push_back(FbLayout::decodeRecord(p));
+                m_batch.push_back(FbLayout::decodeRecord(p));
                 if (block.firstRecord + k < index[wanted[current]].lastRecord)
                     continue;
-                m_reciprocity.complete(wanted[current], m_shot.data(), static_cast<int>(m_shot.size()),
-                                       m_settings.reciprocityMs, &m_report->pairs);
-                m_shot.clear();
+                BatchShot shot{0, shotStart, m_batch.size() - shotStart};
+                shot.shot = wanted[current];
+                m_batchShots.push_back(shot);
+                shotStart = m_batch.size();
                 ++current;
             }
+            completeBatch();
+            m_batch.erase(m_batch.begin(), m_batch.begin() + shotStart);
+            shotStart = 0;
             setProgress(FirstPassPercent + static_cast<int>((100 - FirstPassPercent) * current / wanted.size()));
         }
         w = end;
     }
     return Done;
+}
+
+void QcPass::completeBatch()
+{
+    const size_t shots = m_batchShots.size();
+    auto completeRange = [this](SpreadView *view, std::vector<ReciprocalPair> *pairs, size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) {
+            const BatchShot &b = m_batchShots[i];
+            m_reciprocity.complete(b.shot, m_batch.data() + b.offset, static_cast<int>(b.records),
+                                   m_settings.reciprocityMs, view, pairs);
+        }
+    };
+    // The later half of the picks on a second thread; its pairs follow
+    // this thread's, so that they stay in order of the earlier shot.
+    size_t split = shots;
+    if (shots >= 2 && m_batch.size() >= MinThreadedPicks) {
+        size_t picks = 0;
+        for (split = 0; split < shots && picks < m_batch.size() / 2; ++split)
+            picks += m_batchShots[split].records;
+    }
+    m_pairs.clear();
+    m_workerPairs.clear();
+    std::thread worker;
+    if (split < shots) {
+        try {
+            worker = std::thread(completeRange, &m_workerView, &m_workerPairs, split, shots);
+        } catch (const std::system_error &) {
+            split = shots;
+        }
+    }
+    completeRange(&m_view, &m_pairs, 0, split);
+    if (worker.joinable())
+        worker.join();
+    for (const std::vector<ReciprocalPair> *found : {&m_pairs, &m_workerPairs})
+        for (const ReciprocalPair &pair : *found)
+            m_report->pairs.append(pair);
+    m_batchShots.clear();
 }
 
 void QcPass::finishShot(const FbRecord *records, int n, qint32 firstRecord, const ShotFit &fit)

@@ -333,18 +333,14 @@ std::vector<qint32> Reciprocity::secondPassShots()
     return wanted;
 }
 
-void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, double toleranceMs,
-                           QVector<ReciprocalPair> *pairs)
+void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, double toleranceMs, SpreadView *view,
+                           std::vector<ReciprocalPair> *pairs) const
 {
-    // At most one pair per entry: room for all at once spares the copies
-    // of a growing list of millions.
-    if (pairs->capacity() < int(m_pending.size()))
-        pairs->reserve(int(m_pending.size()));
-    m_view.build(records, n);
+    view->build(records, n);
     for (qint32 k = m_start[shot]; k < m_start[shot + 1]; ++k) {
         const Pending &p = m_pending[k];
         const ShotSummary &s = m_shots->at(p.b);
-        const double t = m_view.timeAt(s.sLine, s.sStat, s.sourceX, s.sourceY);
+        const double t = view->timeAt(s.sLine, s.sStat, s.sourceX, s.sourceY);
         if (!std::isfinite(t))
             continue;
         ReciprocalPair pair;
@@ -354,7 +350,7 @@ void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, double t
         pair.timeBA = p.timeBA;
         pair.difference = std::abs(pair.timeAB - pair.timeBA);
         pair.flagged = pair.difference > toleranceMs;
-        pairs->append(pair);
+        pairs->push_back(pair);
     }
 }
 
