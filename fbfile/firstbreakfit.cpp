@@ -19,6 +19,8 @@ constexpr int GridEven = 6;
 // times are often stored to an eighth of a millisecond.
 constexpr double NoiseFloorMs = 0.1;
 constexpr double CutSigmas = 3.5;
+// Standard deviations per median absolute residual, for normal noise.
+constexpr double SigmaPerMad = 1.4826;
 // Golden-section steps placing a kink between two picks.
 constexpr int PolishSteps = 6;
 // What a segment must buy, in units of log(picks) of the criterion.
@@ -28,6 +30,7 @@ constexpr double FirstCutFloorMs = 16.0;
 constexpr int MaxRounds = 8;
 constexpr int SuspiciousRun = 3;
 constexpr int MedianWindow = 7;
+constexpr int WarmStep = 2;
 
 double median7(const double *v, int count)
 {
@@ -124,13 +127,26 @@ void FirstBreakFitter::order(const double *absOffset, const double *time, int n)
     }
 }
 
+double FirstBreakFitter::cutAbove(double floor)
+{
+    // While the floor is generous, most picks sit well inside it and the
+    // robust sigma cannot raise the cut: counting them is much cheaper
+    // than selecting their median, and gives the same cut.
+    int inside = 0;
+    for (int i = 0; i < m_n; ++i)
+        inside += CutSigmas * (SigmaPerMad * std::abs(m_r[i])) <= floor ? 1 : 0;
+    if (inside > m_n / 2)
+        return floor;
+    return std::max(CutSigmas * robustSigma(), floor);
+}
+
 double FirstBreakFitter::robustSigma()
 {
     for (int i = 0; i < m_n; ++i)
         m_work[i] = std::abs(m_r[i]);
     const int mid = m_n / 2;
     std::nth_element(m_work.begin(), m_work.begin() + mid, m_work.begin() + m_n);
-    return 1.4826 * m_work[mid];
+    return SigmaPerMad * m_work[mid];
 }
 
 bool FirstBreakFitter::applyCut(double cut)
@@ -197,14 +213,18 @@ FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int
     c.k2 = k2;
     const Sums &all = m_sums[m_n];
     const int p = segments + 1;
+    // Tail starts inside the picks, in order, each segment with enough
+    // picks taking part.
+    if (segments >= 2 && (k1 < 1 || k1 >= m_n))
+        return c;
+    if (segments == 3 && (k2 <= k1 || k2 >= m_n))
+        return c;
     if (segments >= 2) {
-        if (k1 < 1 || k1 >= m_n || m_sums[k1].w < MinSegmentPicks)
-            return c;
         const double after = (segments == 3 ? m_sums[k2].w : all.w) - m_sums[k1].w;
-        if (after < MinSegmentPicks)
+        if (m_sums[k1].w < MinSegmentPicks || after < MinSegmentPicks)
             return c;
     }
-    if (segments == 3 && (k2 <= k1 || k2 >= m_n || all.w - m_sums[k2].w < MinSegmentPicks))
+    if (segments == 3 && all.w - m_sums[k2].w < MinSegmentPicks)
         return c;
     if (segments == 1 && all.w < 2)
         return c;
@@ -352,7 +372,7 @@ int FirstBreakFitter::firstStep(int k) const
     return std::max(1, std::min(k / 3, m_n / (2 * GridEven)));
 }
 
-FirstBreakFitter::Candidate FirstBreakFitter::bestModel(bool fine) const
+FirstBreakFitter::Candidate FirstBreakFitter::bestModel(bool fine, Candidate *two, Candidate *three) const
 {
     // Until the cut is final a breakpoint only needs to be near its place;
     // a coarse step keeps those rounds cheap.
@@ -360,34 +380,54 @@ FirstBreakFitter::Candidate FirstBreakFitter::bestModel(bool fine) const
     Candidate best = evaluate(1, 0, 0);
     double bestScore = score(best);
 
+    // From one round to the next only a few picks change sides of the cut,
+    // so the kinks of the last round are a good start: the local search
+    // below then replaces the scan of the whole grid.
+    const bool warmTwo = two->valid;
+    const bool warmThree = three->valid;
+
     // Two segments: every grid start, the best one refined.
-    Candidate two;
-    for (int k : m_grid) {
-        const Candidate c = evaluate(2, k, 0);
-        if (c.valid && (!two.valid || c.sse < two.sse))
-            two = c;
+    if (warmTwo) {
+        *two = evaluate(2, two->k1, 0);
+    } else {
+        *two = Candidate();
+        for (int k : m_grid) {
+            const Candidate c = evaluate(2, k, 0);
+            if (c.valid && (!two->valid || c.sse < two->sse))
+                *two = c;
+        }
     }
-    if (!two.valid)
+    if (!two->valid) {
+        *three = Candidate();
         return best;
-    two = refine(two, 1, step(two.k1));
+    }
+    // A warm kink is at most a few picks from its place.
+    auto stepFrom = [&](bool warm, int k) { return warm ? std::min(WarmStep, step(k)) : step(k); };
+    *two = refine(*two, 1, stepFrom(warmTwo, two->k1));
 
     // Three segments: a second breakpoint on either side of the first,
     // then each refined with the other held.
-    Candidate three;
-    for (int k : m_grid) {
-        if (k == two.k1)
-            continue;
-        const Candidate c = evaluate(3, std::min(k, two.k1), std::max(k, two.k1));
-        if (c.valid && (!three.valid || c.sse < three.sse))
-            three = c;
+    bool threeWarm = false;
+    if (warmThree) {
+        *three = evaluate(3, three->k1, three->k2);
+        threeWarm = three->valid;
     }
-    if (three.valid) {
-        for (int round = 0; round < (fine ? 2 : 1); ++round) {
-            three = refine(three, 1, step(three.k1));
-            three = refine(three, 2, step(three.k2));
+    if (!three->valid) {
+        for (int k : m_grid) {
+            if (k == two->k1)
+                continue;
+            const Candidate c = evaluate(3, std::min(k, two->k1), std::max(k, two->k1));
+            if (c.valid && (!three->valid || c.sse < three->sse))
+                *three = c;
         }
     }
-    for (const Candidate *c : {&two, &three}) {
+    if (three->valid) {
+        for (int round = 0; round < (fine && !threeWarm ? 2 : 1); ++round) {
+            *three = refine(*three, 1, stepFrom(threeWarm, three->k1));
+            *three = refine(*three, 2, stepFrom(threeWarm, three->k2));
+        }
+    }
+    for (const Candidate *c : {two, three}) {
         const double s = score(*c);
         if (s < bestScore) {
             best = *c;
@@ -427,19 +467,20 @@ FirstBreakFitter::Candidate FirstBreakFitter::converge(const double *floors, int
     const int lastStage = stages - 1;
     int stage = 0;
     Candidate best;
-    applyCut(std::max(CutSigmas * robustSigma(), floors[0]));
+    Candidate two, three;
+    applyCut(cutAbove(floors[0]));
     for (int round = 0; round < MaxRounds; ++round) {
         prefixSums();
         // The kinks are placed exactly before the cut becomes final: a kink
         // a pick off would shut out the picks of a steep segment.
-        const Candidate c = bestModel(stage >= lastStage - 1);
+        const Candidate c = bestModel(stage >= lastStage - 1, &two, &three);
         if (!c.valid)
             break;
         best = c;
         residuals(best);
         const bool final = stage == lastStage;
         stage = std::min(stage + 1, lastStage);
-        double cut = std::max(CutSigmas * robustSigma(), floors[stage]);
+        double cut = cutAbove(floors[stage]);
         if (stage == lastStage)
             cut = std::min(cut, ceiling);
         if (!applyCut(cut) && final)

@@ -20,7 +20,8 @@ namespace PickQc {
 // breakpoints come from a grid of pick positions (geometric from the source,
 // where the direct arrival is short, and even across the side), refined by
 // halving steps and, once the choice is nearly final, placed between picks
-// by a golden-section search; prefix sums make each trial cost the same
+// by a golden-section search; later rounds start from the last round's
+// kinks and search only near them; prefix sums make each trial cost the same
 // whatever the number of picks. After each round the picks are chosen again
 // by their residuals, with a cut that shrinks from 16 ms through 12 and 6 ms
 // to 3.5 robust standard deviations (at least 1.5 ms, at most the outlier
@@ -69,7 +70,10 @@ private:
     double score(const Candidate &c) const;
     void makeGrid();
     int firstStep(int k) const;
-    Candidate bestModel(bool fine) const;
+    // The best model of 1 to 3 segments; *two and *three hold the last
+    // round's two- and three-segment models (or invalid ones) and receive
+    // this round's.
+    Candidate bestModel(bool fine, Candidate *two, Candidate *three) const;
     Candidate refine(Candidate c, int which, int step) const;
     double modelAtSorted(const Candidate &c, double u) const;
     void residuals(const Candidate &c);
@@ -77,6 +81,8 @@ private:
     bool suspicious(double ceiling) const;
     double loss(double cut) const;
     double robustSigma();
+    // The larger of floor and 3.5 robust sigmas of the residuals.
+    double cutAbove(double floor);
     // Lets the picks whose residual is within cut take part; true when the
     // choice changed.
     bool applyCut(double cut);

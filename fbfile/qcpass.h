@@ -34,6 +34,7 @@ private:
     Outcome secondPass();
     void reserveFor(size_t shots, qint64 records, qint64 total);
     void judgeBatch();
+    void completeBatch();
     void finishShot(const FbRecord *records, int n, qint32 firstRecord, const ShotFit &fit);
     void judgeSource(const FbRecord *records, int n, qint32 shot);
     void judgeValues(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, ShotSummary *summary);
@@ -51,7 +52,6 @@ private:
 
     FbBlockReader m_reader;
 
-    std::vector<FbRecord> m_shot;
     // Complete shots of the current block (and the one still arriving),
     // judged together so that two threads can share the fitting.
     struct BatchShot
@@ -59,6 +59,7 @@ private:
         qint32 firstRecord;
         size_t offset;
         size_t records;
+        qint32 shot = 0;    // index entry; set in the second pass
     };
     std::vector<FbRecord> m_batch;
     std::vector<BatchShot> m_batchShots;
@@ -66,6 +67,11 @@ private:
     ShotFitter m_fitter;
     ShotFitter m_workerFitter;
     Reciprocity m_reciprocity;
+    // The second pass's spreads and pairs, one of each per thread.
+    SpreadView m_view;
+    SpreadView m_workerView;
+    std::vector<ReciprocalPair> m_pairs;
+    std::vector<ReciprocalPair> m_workerPairs;
     std::vector<int> m_valueOrder;
 };
 

@@ -104,14 +104,17 @@ void SpreadView::build(const FbRecord *records, int n)
     auto along = [this, records](int i) {
         return (records[i].group_x - m_originX) * m_dirX + (records[i].group_y - m_originY) * m_dirY;
     };
-    bool ascending = true;
-    for (int k = 1; k < m && ascending; ++k)
-        ascending = along(m_along[k - 1]) <= along(m_along[k]);
-    if (!ascending)
-        std::stable_sort(m_along.begin(), m_along.end(), [&along](int a, int b) { return along(a) < along(b); });
     m_position.resize(m);
-    for (int k = 0; k < m; ++k)
+    bool ascending = true;
+    for (int k = 0; k < m; ++k) {
         m_position[k] = along(m_along[k]);
+        ascending = ascending && (k == 0 || m_position[k - 1] <= m_position[k]);
+    }
+    if (!ascending) {
+        std::stable_sort(m_along.begin(), m_along.end(), [&along](int a, int b) { return along(a) < along(b); });
+        for (int k = 0; k < m; ++k)
+            m_position[k] = along(m_along[k]);
+    }
 
     m_gaps.clear();
     for (int k = 1; k < m; ++k) {
@@ -199,6 +202,11 @@ void Reciprocity::indexSources(qint32 upTo)
             if (it == m_lines.end()) {
                 it = m_lines.emplace(s.sLine, LineSources()).first;
                 it->second.minStat = it->second.maxStat = s.sStat;
+                // Most files shoot one line: room for all of its sources
+                // spares copying a list of millions as it grows. Room
+                // never written costs address space only.
+                if (m_lines.size() == 1)
+                    it->second.sorted.reserve(size_t(std::max(m_shots->capacity(), m_shots->size())));
             }
             m_lastLine = s.sLine;
             m_lastSources = &it->second;
@@ -325,18 +333,14 @@ std::vector<qint32> Reciprocity::secondPassShots()
     return wanted;
 }
 
-void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, double toleranceMs,
-                           QVector<ReciprocalPair> *pairs)
+void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, double toleranceMs, SpreadView *view,
+                           std::vector<ReciprocalPair> *pairs) const
 {
-    // At most one pair per entry: room for all at once spares the copies
-    // of a growing list of millions.
-    if (pairs->capacity() < int(m_pending.size()))
-        pairs->reserve(int(m_pending.size()));
-    m_view.build(records, n);
+    view->build(records, n);
     for (qint32 k = m_start[shot]; k < m_start[shot + 1]; ++k) {
         const Pending &p = m_pending[k];
         const ShotSummary &s = m_shots->at(p.b);
-        const double t = m_view.timeAt(s.sLine, s.sStat, s.sourceX, s.sourceY);
+        const double t = view->timeAt(s.sLine, s.sStat, s.sourceX, s.sourceY);
         if (!std::isfinite(t))
             continue;
         ReciprocalPair pair;
@@ -346,7 +350,7 @@ void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, double t
         pair.timeBA = p.timeBA;
         pair.difference = std::abs(pair.timeAB - pair.timeBA);
         pair.flagged = pair.difference > toleranceMs;
-        pairs->append(pair);
+        pairs->push_back(pair);
     }
 }
 

@@ -65,9 +65,13 @@ public:
     void addShot(qint32 shot, const FbRecord *records, int n);
     // The shots to read again, ascending.
     std::vector<qint32> secondPassShots();
-    // Shot's records read again: appends its complete pairs, by later shot.
-    void complete(qint32 shot, const FbRecord *records, int n, double toleranceMs,
-                  QVector<ReciprocalPair> *pairs);
+    // How many pairs the second pass can find at most.
+    size_t pendingCount() const { return m_pending.size(); }
+    // Shot's records read again: appends its complete pairs to *pairs, by
+    // later shot. Reads only what secondPassShots() left, so threads may
+    // complete different shots at once, each with its own *view.
+    void complete(qint32 shot, const FbRecord *records, int n, double toleranceMs, SpreadView *view,
+                  std::vector<ReciprocalPair> *pairs) const;
     // Frees what the pass held; the pairs are complete.
     void finish(QVector<ReciprocalPair> *pairs);
 

@@ -261,6 +261,13 @@ private slots:
 
         const int paired = shots - unpaired.size();
         QCOMPARE(report.pairs.size(), paired * (paired - 1) / 2);
+        // The shots are compared on two threads; the list must still be in order.
+        for (int k = 1; k < report.pairs.size(); ++k) {
+            const ReciprocalPair &a = report.pairs[k - 1], &b = report.pairs[k];
+            QVERIFY2(std::make_pair(a.shotA, a.shotB) < std::make_pair(b.shotA, b.shotB),
+                     qPrintable(QString("pair %1-%2 listed before %3-%4").arg(a.shotA).arg(a.shotB)
+                                    .arg(b.shotA).arg(b.shotB)));
+        }
         for (const ReciprocalPair &p : report.pairs) {
             const bool shifted = p.shotA == shiftedShot || p.shotB == shiftedShot;
             const QString pair = QString("pair %1-%2, difference %3").arg(p.shotA).arg(p.shotB).arg(p.difference);
