@@ -14,9 +14,11 @@ mkdir -p "$project"
 fb="$project/demo.fb"
 if [ ! -f "$fb" ]; then
     # A few hundred shots with some planted faults for the viewer to show:
-    # a varying source value, a NaN coordinate, an ffid that comes back.
+    # a varying source value, a NaN coordinate, an ffid that comes back;
+    # and for the pick QC, two late picks and a shot with a timing error.
     "$build/bin/fbtool" gen "$fb" --shots 300 --channels 96 --seed 7 \
-        --vary-source 13 --nan-coordinate 41 --repeat-ffid 6:251
+        --vary-source 13 --nan-coordinate 41 --repeat-ffid 6:251 \
+        --spike 20:30:25 --spike 150:70:-18 --shift 200:7
 fi
 
 # Point the browse dialog at the demo file, unless the project already

@@ -1,6 +1,8 @@
 #ifndef SHOTVIEWBUDGET_H
 #define SHOTVIEWBUDGET_H
 
+#include "fblayout.h"
+
 #include <QtGlobal>
 
 // Whether the viewer can afford to show a shot. A damaged or zero-filled
@@ -12,10 +14,10 @@ namespace ShotViewBudget {
 // What one table row costs: sixteen items and the model's bookkeeping
 // (about 3.3 KiB, measured), plus the record and its share of the read
 // buffer.
-constexpr qint64 BytesPerRow = 3400 + 2 * 84;
+constexpr qint64 BytesPerRow = 3400 + 2 * FbLayout::RecordSize;
 
 // The most records one read can hold (the read buffer is a QByteArray).
-constexpr qint64 MaxRecordsPerRead = 0x7fffffff / 84;
+constexpr qint64 MaxRecordsPerRead = 0x7fffffff / FbLayout::RecordSize;
 
 // Memory needed to show a shot of records records.
 constexpr qint64 estimatedBytes(qint64 records)
