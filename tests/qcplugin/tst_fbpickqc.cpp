@@ -168,8 +168,9 @@ private slots:
         QVERIFY2(opened, "the action opened no QC window");
         QScopedPointer<QWidget> owner(opened);
         QVERIFY(opened->testAttribute(Qt::WA_DeleteOnClose) && !opened->isModal());
-        QTRY_COMPARE(opened->windowTitle(), QStringLiteral("FB Pick QC - survey.fb"));
-        QCOMPARE(child<QTableView>(opened, "shotTable")->model()->rowCount(), Channels);
+        // The load runs on a worker; a sanitized build takes seconds.
+        QTRY_COMPARE_WITH_TIMEOUT(opened->windowTitle(), QStringLiteral("FB Pick QC - survey.fb"), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(child<QTableView>(opened, "shotTable")->model()->rowCount(), Channels, 30000);
     }
 
     // The problem list holds exactly the planted faults: two spikes as
@@ -446,7 +447,7 @@ private slots:
         m_window->show();
         QSignalSpy finished(m_window, &FbPickQcWindow::loadFinished);
         m_window->openFile(big);
-        QTRY_VERIFY(child<QProgressBar>(m_window, "loadProgress")->value() > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(child<QProgressBar>(m_window, "loadProgress")->value() > 0, 30000);
         QVERIFY2(m_window->isLoading(), "the load ended before Cancel could be pressed");
         QTest::mouseClick(child<QPushButton>(m_window, "cancelButton"), Qt::LeftButton);
         QVERIFY(!m_window->isLoading());
