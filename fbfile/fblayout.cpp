@@ -106,6 +106,21 @@ FbRecord decodeRecord(const char *bytes)
     return r;
 }
 
+void decodeRecords(const char *bytes, qint64 count, FbRecord *out)
+{
+    static_assert(sizeof(FbRecord) == RecordSize, "FbRecord mirrors a record");
+    if (Q_BYTE_ORDER != Q_LITTLE_ENDIAN) {
+        for (qint64 k = 0; k < count; ++k)
+            out[k] = decodeRecord(bytes + k * RecordSize);
+        return;
+    }
+    std::memcpy(static_cast<void *>(out), bytes, static_cast<size_t>(count * RecordSize));
+    for (qint64 k = 0; k < count; ++k) {
+        for (const auto &w : unnamedWords)
+            out[k].*w.member = 0;
+    }
+}
+
 void encodeHeader(const FbFileHeader &header, char *out)
 {
     putInt32(out, 0, header.fb_count);

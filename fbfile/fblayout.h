@@ -102,6 +102,10 @@ FbFileHeader decodeHeader(const char *bytes, qint64 size);
 // Decodes the seventeen named fields of the 84 bytes at bytes; the unnamed
 // words stay 0.
 FbRecord decodeRecord(const char *bytes);
+// Decodes count consecutive records from bytes into out, each exactly as
+// decodeRecord() would. Where the host is little-endian and FbRecord mirrors
+// the file, a block copy: the QC pass decodes every record of a file.
+void decodeRecords(const char *bytes, qint64 count, FbRecord *out);
 // The ffid word of the record at bytes. Inline: the shot-index scan calls it
 // for every record of the file.
 inline qint32 decodeFfid(const char *bytes)

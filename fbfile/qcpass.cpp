@@ -23,10 +23,8 @@ namespace {
 constexpr int FirstPassPercent = 80;
 // Below this many picks in a block a second thread costs more than it saves.
 constexpr size_t MinThreadedPicks = 2048;
-// This thread's share of a block's fits: finishing a shot (its statistics
-// and reciprocal times) costs about a quarter of fitting it, and this
-// thread finishes its shots while the other still fits.
-constexpr double OwnFitShare = 0.44;
+// Picks a thread takes at once from a batch of small shots.
+constexpr size_t ClaimPicks = 256;
 
 // The source attributes that must not vary within a shot, as the viewer
 // checks them (the ffid cannot: it defines the shot).
@@ -151,35 +149,85 @@ QcPass::Outcome QcPass::run(Report *report)
 
 QcPass::Outcome QcPass::firstPass()
 {
-    // Records are decoded into the batch; each block's complete shots are
-    // then judged, the current one carried over to the next block.
+    // Three batches take turns: while the worker fits one, this thread
+    // finishes the one fitted before (in file order: index, statistics,
+    // reciprocity) and reads the next, then shares the rest of the fitting.
+    Batch *fitted = &m_batches[0];
+    Batch *fitting = &m_batches[1];
+    Batch *filling = &m_batches[2];
+    for (Batch *b : {fitted, fitting, filling}) {
+        b->records.clear();
+        b->shots.clear();
+    }
+    m_shotFirst = 0;
+    bool ended = false;
+    Outcome outcome = fill(fitting, filling, &ended);
+    while (outcome == Done && !fitting->shots.empty()) {
+        prepareFits(fitting);
+        std::thread worker;
+        try {
+            worker = std::thread(&QcPass::fitShared, this, fitting, &m_workerFitter);
+        } catch (const std::system_error &) {
+            // No thread to be had: this one fits them all.
+        }
+        finishBatch(fitted);
+        fitted->shots.clear();
+        if (ended)
+            filling->shots.clear();
+        else
+            outcome = fill(filling, fitted, &ended);
+        fitShared(fitting, &m_fitter);
+        if (worker.joinable())
+            worker.join();
+        // The batch just finished holds what arrives next: the records of
+        // the shot that the fill left incomplete.
+        Batch *spill = fitted;
+        fitted = fitting;
+        fitting = filling;
+        filling = spill;
+    }
+    if (outcome == Done)
+        finishBatch(fitted);
+    return outcome;
+}
+
+QcPass::Outcome QcPass::fill(Batch *batch, Batch *spill, bool *ended)
+{
+    // batch starts with the records of the shot still arriving; blocks are
+    // read until a shot is complete, and the records after the last
+    // complete shot move to spill.
+    batch->shots.clear();
     const qint64 total = m_report->recordCount;
-    m_batch.clear();
-    m_batchShots.clear();
-    size_t shotStart = 0;
-    qint32 shotFirst = 0;
+    size_t start = 0;
     FbBlockReader::Block block;
-    while (m_reader.nextBlock(&block)) {
+    while (batch->shots.empty()) {
         if (cancelled())
             return Cancelled;
-        const char *p = block.data;
-        for (qint64 k = 0; k < block.records; ++k, p += FbLayout::RecordSize) {
-            if (m_batch.size() > shotStart && FbLayout::decodeFfid(p) != m_batch[shotStart].ffid) {
-                m_batchShots.push_back(BatchShot{shotFirst, shotStart, m_batch.size() - shotStart});
-                shotStart = m_batch.size();
-                shotFirst = static_cast<qint32>(block.firstRecord + k);
-            }
-            m_batch.push_back(FbLayout::decodeRecord(p));
+        if (!m_reader.nextBlock(&block)) {
+            if (!batch->records.empty())
+                batch->shots.push_back(BatchShot{m_shotFirst, 0, batch->records.size()});
+            *ended = true;
+            return Done;
+        }
+        std::vector<FbRecord> &records = batch->records;
+        const size_t old = records.size();
+        records.resize(old + size_t(block.records));
+        FbLayout::decodeRecords(block.data, block.records, records.data() + old);
+        qint32 ffid = records[start].ffid;
+        for (size_t k = old; k < records.size(); ++k) {
+            if (records[k].ffid == ffid)
+                continue;
+            batch->shots.push_back(BatchShot{m_shotFirst, start, k - start});
+            m_shotFirst += static_cast<qint32>(k - start);
+            start = k;
+            ffid = records[k].ffid;
         }
         if (block.firstRecord == 0)
-            reserveFor(m_batchShots.size(), block.records, total);
-        judgeBatch();
-        m_batch.erase(m_batch.begin(), m_batch.begin() + shotStart);
-        shotStart = 0;
+            reserveFor(batch->shots.size(), block.records, total);
         setProgress(static_cast<int>((block.firstRecord + block.records) * FirstPassPercent / total));
     }
-    m_batchShots.push_back(BatchShot{shotFirst, 0, m_batch.size()});
-    judgeBatch();
+    spill->records.assign(batch->records.begin() + qint64(start), batch->records.end());
+    batch->records.resize(start);
     return Done;
 }
 
@@ -196,47 +244,42 @@ void QcPass::reserveFor(size_t shots, qint64 records, qint64 total)
     adviseLargePages(m_report->shots.constData(), size_t(expected) * sizeof(ShotSummary));
 }
 
-void QcPass::judgeBatch()
+void QcPass::prepareFits(Batch *batch)
 {
-    const size_t shots = m_batchShots.size();
-    if (m_fits.size() < shots)
-        m_fits.resize(shots);
-    auto fitRange = [this](ShotFitter *fitter, size_t from, size_t to) {
-        for (size_t i = from; i < to; ++i) {
-            const BatchShot &b = m_batchShots[i];
-            fitter->fit(m_batch.data() + b.offset, static_cast<int>(b.records), m_settings, &m_fits[i]);
-        }
-    };
-    // The fits are independent and take most of the time: a second thread
-    // takes the later picks while this one fits the earlier ones and then
-    // finishes their shots (in file order) before waiting for the rest.
-    size_t split = shots;
-    if (shots >= 2 && m_batch.size() >= MinThreadedPicks) {
-        size_t picks = 0;
-        const double share = double(m_batch.size()) * OwnFitShare;
-        for (split = 0; split < shots && double(picks) < share; ++split)
-            picks += m_batchShots[split].records;
+    const size_t shots = batch->shots.size();
+    if (batch->fits.size() < shots) {
+        batch->fits.resize(shots);
+        batch->views.resize(shots);
     }
-    std::thread worker;
-    if (split < shots) {
-        try {
-            worker = std::thread(fitRange, &m_workerFitter, split, shots);
-        } catch (const std::system_error &) {
-            split = shots; // no thread to be had: this one fits them all
+    batch->next.store(0);
+    // Small shots are taken in runs, so that the two threads do not fight
+    // over the counter once per pick.
+    batch->claim = std::max<size_t>(1, ClaimPicks * shots / std::max<size_t>(1, batch->records.size()));
+}
+
+void QcPass::fitShared(Batch *batch, ShotFitter *fitter)
+{
+    const size_t shots = batch->shots.size();
+    for (;;) {
+        const size_t from = batch->next.fetch_add(batch->claim);
+        if (from >= shots)
+            return;
+        for (size_t i = from; i < std::min(shots, from + batch->claim); ++i) {
+            const BatchShot &b = batch->shots[i];
+            const FbRecord *records = batch->records.data() + b.offset;
+            fitter->fit(records, static_cast<int>(b.records), m_settings, &batch->fits[i]);
+            batch->views[i].build(records, static_cast<int>(b.records));
         }
     }
-    fitRange(&m_fitter, 0, split);
-    auto finishRange = [this](size_t from, size_t to) {
-        for (size_t i = from; i < to; ++i) {
-            const BatchShot &b = m_batchShots[i];
-            finishShot(m_batch.data() + b.offset, static_cast<int>(b.records), b.firstRecord, m_fits[i]);
-        }
-    };
-    finishRange(0, split);
-    if (worker.joinable())
-        worker.join();
-    finishRange(split, shots);
-    m_batchShots.clear();
+}
+
+void QcPass::finishBatch(Batch *batch)
+{
+    for (size_t i = 0; i < batch->shots.size(); ++i) {
+        const BatchShot &b = batch->shots[i];
+        finishShot(batch->records.data() + b.offset, static_cast<int>(b.records), b.firstRecord, batch->fits[i],
+                   batch->views[i]);
+    }
 }
 
 QcPass::Outcome QcPass::secondPass()
@@ -248,6 +291,7 @@ QcPass::Outcome QcPass::secondPass()
     // At most one pair per entry: room for all at once spares the copies
     // of a growing list of millions.
     m_report->pairs.reserve(int(m_reciprocity.pendingCount()));
+    Batch *batch = &m_batches[0];
     for (size_t w = 0; w < wanted.size();) {
         size_t end = w + 1;
         while (end < wanted.size() && wanted[end] == wanted[end - 1] + 1)
@@ -255,26 +299,29 @@ QcPass::Outcome QcPass::secondPass()
         const qint64 first = index[wanted[w]].firstRecord;
         m_reader.setRange(first, qint64(index[wanted[end - 1]].lastRecord) - first + 1);
         size_t current = w;
-        m_batch.clear();
-        m_batchShots.clear();
+        batch->records.clear();
+        batch->shots.clear();
         size_t shotStart = 0;
         FbBlockReader::Block block;
         while (m_reader.nextBlock(&block)) {
             if (cancelled())
                 return Cancelled;
-            const char *p = block.data;
-            for (qint64 k = 0; k < block.records; ++k, p += FbLayout::RecordSize) {
-                m_batch.push_back(FbLayout::decodeRecord(p));
+            std::vector<FbRecord> &records = batch->records;
+            const size_t old = records.size();
+            records.resize(old + size_t(block.records));
+            FbLayout::decodeRecords(block.data, block.records, records.data() + old);
+            for (qint64 k = 0; k < block.records; ++k) {
                 if (block.firstRecord + k < index[wanted[current]].lastRecord)
                     continue;
-                BatchShot shot{0, shotStart, m_batch.size() - shotStart};
+                const size_t shotEnd = old + size_t(k) + 1;
+                BatchShot shot{0, shotStart, shotEnd - shotStart};
                 shot.shot = wanted[current];
-                m_batchShots.push_back(shot);
-                shotStart = m_batch.size();
+                batch->shots.push_back(shot);
+                shotStart = shotEnd;
                 ++current;
             }
-            completeBatch();
-            m_batch.erase(m_batch.begin(), m_batch.begin() + shotStart);
+            completeBatch(batch);
+            records.erase(records.begin(), records.begin() + qint64(shotStart));
             shotStart = 0;
             setProgress(FirstPassPercent + static_cast<int>((100 - FirstPassPercent) * current / wanted.size()));
         }
@@ -283,23 +330,24 @@ QcPass::Outcome QcPass::secondPass()
     return Done;
 }
 
-void QcPass::completeBatch()
+void QcPass::completeBatch(Batch *batch)
 {
-    const size_t shots = m_batchShots.size();
-    auto completeRange = [this](SpreadView *view, std::vector<ReciprocalPair> *pairs, size_t from, size_t to) {
+    const size_t shots = batch->shots.size();
+    auto completeRange = [this, batch](SpreadView *view, std::vector<ReciprocalPair> *pairs, size_t from,
+                                       size_t to) {
         for (size_t i = from; i < to; ++i) {
-            const BatchShot &b = m_batchShots[i];
-            m_reciprocity.complete(b.shot, m_batch.data() + b.offset, static_cast<int>(b.records),
+            const BatchShot &b = batch->shots[i];
+            m_reciprocity.complete(b.shot, batch->records.data() + b.offset, static_cast<int>(b.records),
                                    m_settings.reciprocityMs, view, pairs);
         }
     };
     // The later half of the picks on a second thread; its pairs follow
     // this thread's, so that they stay in order of the earlier shot.
     size_t split = shots;
-    if (shots >= 2 && m_batch.size() >= MinThreadedPicks) {
+    if (shots >= 2 && batch->records.size() >= MinThreadedPicks) {
         size_t picks = 0;
-        for (split = 0; split < shots && picks < m_batch.size() / 2; ++split)
-            picks += m_batchShots[split].records;
+        for (split = 0; split < shots && picks < batch->records.size() / 2; ++split)
+            picks += batch->shots[split].records;
     }
     m_pairs.clear();
     m_workerPairs.clear();
@@ -317,10 +365,11 @@ void QcPass::completeBatch()
     for (const std::vector<ReciprocalPair> *found : {&m_pairs, &m_workerPairs})
         for (const ReciprocalPair &pair : *found)
             m_report->pairs.append(pair);
-    m_batchShots.clear();
+    batch->shots.clear();
 }
 
-void QcPass::finishShot(const FbRecord *records, int n, qint32 firstRecord, const ShotFit &fit)
+void QcPass::finishShot(const FbRecord *records, int n, qint32 firstRecord, const ShotFit &fit,
+                        const SpreadView &view)
 {
     const qint32 shot = m_report->index.size();
     m_report->index.append(ShotIndexEntry{records[0].ffid, firstRecord, firstRecord + n - 1});
@@ -338,7 +387,7 @@ void QcPass::finishShot(const FbRecord *records, int n, qint32 firstRecord, cons
     for (int k = m_report->sourceVariations.size() - 1; k >= 0 && m_report->sourceVariations[k].shot == shot; --k)
         summary.varyingColumns |= 1u << m_report->sourceVariations[k].column;
     m_report->shots.append(summary);
-    m_reciprocity.addShot(shot, records, n);
+    m_reciprocity.addShot(shot, view);
 }
 
 void QcPass::judgeValues(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, ShotSummary *summary)

@@ -33,9 +33,8 @@ private:
     Outcome firstPass();
     Outcome secondPass();
     void reserveFor(size_t shots, qint64 records, qint64 total);
-    void judgeBatch();
-    void completeBatch();
-    void finishShot(const FbRecord *records, int n, qint32 firstRecord, const ShotFit &fit);
+    void finishShot(const FbRecord *records, int n, qint32 firstRecord, const ShotFit &fit,
+                    const SpreadView &view);
     void judgeSource(const FbRecord *records, int n, qint32 shot);
     void judgeValues(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, ShotSummary *summary);
     void judgeFit(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, const ShotFit &fit,
@@ -52,8 +51,8 @@ private:
 
     FbBlockReader m_reader;
 
-    // Complete shots of the current block (and the one still arriving),
-    // judged together so that two threads can share the fitting.
+    // Whole shots read together: a block's worth of records, so that two
+    // threads can share their fits.
     struct BatchShot
     {
         qint32 firstRecord;
@@ -61,9 +60,24 @@ private:
         size_t records;
         qint32 shot = 0;    // index entry; set in the second pass
     };
-    std::vector<FbRecord> m_batch;
-    std::vector<BatchShot> m_batchShots;
-    std::vector<ShotFit> m_fits;
+    struct Batch
+    {
+        std::vector<FbRecord> records;
+        std::vector<BatchShot> shots;      // complete shots, in file order
+        // One per shot; they only grow, so that their lists keep their room.
+        std::vector<ShotFit> fits;
+        std::vector<SpreadView> views;
+        std::atomic<size_t> next{0};       // the first shot no thread has taken yet
+        size_t claim = 1;                  // shots a thread takes at once
+    };
+    Outcome fill(Batch *batch, Batch *spill, bool *ended);
+    void prepareFits(Batch *batch);
+    void fitShared(Batch *batch, ShotFitter *fitter);
+    void finishBatch(Batch *batch);
+    void completeBatch(Batch *batch);
+
+    Batch m_batches[3];
+    qint32 m_shotFirst = 0;   // first record of the shot still arriving
     ShotFitter m_fitter;
     ShotFitter m_workerFitter;
     Reciprocity m_reciprocity;

@@ -125,6 +125,13 @@ void SpreadView::build(const FbRecord *records, int n)
     }
     if (m_gaps.empty())
         return;
+    // Receivers mostly sit at one spacing: then that is the median, and
+    // selecting it costs more than the rest of the spread.
+    const auto [shortest, longest] = std::minmax_element(m_gaps.begin(), m_gaps.end());
+    if (*shortest == *longest) {
+        m_spacing = *shortest;
+        return;
+    }
     const size_t mid = m_gaps.size() / 2;
     std::nth_element(m_gaps.begin(), m_gaps.begin() + mid, m_gaps.end());
     m_spacing = m_gaps[mid];
@@ -294,15 +301,14 @@ void Reciprocity::candidates(const SpreadView &view, qint32 shot)
     m_found.erase(std::unique(m_found.begin(), m_found.end()), m_found.end());
 }
 
-void Reciprocity::addShot(qint32 shot, const FbRecord *records, int n)
+void Reciprocity::addShot(qint32 shot, const SpreadView &view)
 {
-    if (n <= 0)
+    if (view.size() <= 0)
         return;
-    m_view.build(records, n);
-    candidates(m_view, shot);
+    candidates(view, shot);
     for (qint32 a : m_found) {
         const ShotSummary &s = m_shots->at(a);
-        const double t = m_view.timeAt(s.sLine, s.sStat, s.sourceX, s.sourceY);
+        const double t = view.timeAt(s.sLine, s.sStat, s.sourceX, s.sourceY);
         if (std::isfinite(t))
             m_pending.push_back(Pending{a, shot, static_cast<float>(t)});
     }

@@ -24,7 +24,9 @@ namespace PickQc {
 class SpreadView
 {
 public:
+    // Arranges the n records, which must stay in place while the view is used.
     void build(const FbRecord *records, int n);
+    int size() const { return static_cast<int>(m_byStation.size()); }
     // The shot's pick time at a source: at the receiver on the source's
     // station, else interpolated; NaN when neither exists or a time used is
     // not finite.
@@ -61,8 +63,9 @@ class Reciprocity
 public:
     // Starts over for a file whose summaries grow in *shots as it is read.
     void reset(const QVector<ShotSummary> *shots);
-    // Shot (its summary already in *shots) with its records, in file order.
-    void addShot(qint32 shot, const FbRecord *records, int n);
+    // Shot (its summary already in *shots), its spread built from its
+    // records, in file order.
+    void addShot(qint32 shot, const SpreadView &view);
     // The shots to read again, ascending.
     std::vector<qint32> secondPassShots();
     // How many pairs the second pass can find at most.
@@ -103,7 +106,6 @@ private:
     qint32 m_gridded = 0;
     std::unordered_map<quint64, std::vector<qint32>> m_grid;
 
-    SpreadView m_view;
     std::vector<qint32> m_found;
     std::vector<Pending> m_pending;
     std::vector<qint32> m_start; // per shot: its first pending entry once sorted by a

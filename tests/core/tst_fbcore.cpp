@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstring>
+
 using Runs = QVector<QPair<qint32, int>>; // (ffid, records) per shot, in file order
 Q_DECLARE_METATYPE(FbRecord)
 Q_DECLARE_METATYPE(FbFileHeader)
@@ -54,6 +56,13 @@ private slots:
             if (f.value(r) != f.value(record))
                 differing << QString::fromLatin1(f.name);
         QVERIFY2(differing.isEmpty(), qPrintable("fields read wrong: " + differing.join(", ")));
+        // A block decodes as its records one by one; the unnamed words stay 0.
+        QByteArray block = bytes.leftJustified(100, '\0').mid(16);
+        block[56] = 7;
+        block += block;
+        FbRecord decoded[2];
+        FbLayout::decodeRecords(block.constData(), 2, decoded);
+        QVERIFY2(std::memcmp(&decoded[1], &r, sizeof r) == 0, "a block decodes otherwise than record by record");
         QByteArray written(100, '\x55');
         FbLayout::encodeHeader(h, written.data());
         FbLayout::encodeRecord(r, written.data() + 16);
