@@ -5,39 +5,24 @@
 #include "fbcolumns.h"
 #include "fbgenerator.h"
 #include "pickqc.h"
+#include "qccsv.h"
 
 #include <QCommandLineParser>
-#include <QDir>
-#include <QFile>
 #include <QTextStream>
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <limits>
 
 namespace FbTool {
 
 namespace {
 
+using QcCsv::decimal;
+
 // Items of each kind that the text report lists; the CSV tables hold all.
 constexpr int Listed = 10;
 
-// A plain C-locale decimal with at most `decimals` places and no trailing
-// zeros; empty for NaN, so that a side without a fit leaves its field empty.
-QString decimal(double value, int decimals)
-{
-    if (!std::isfinite(value))
-        return QString();
-    QString text = QString::number(value, 'f', decimals);
-    if (text.contains(QLatin1Char('.'))) {
-        while (text.endsWith(QLatin1Char('0')))
-            text.chop(1);
-        if (text.endsWith(QLatin1Char('.')))
-            text.chop(1);
-    }
-    return text == QLatin1String("-0") ? QStringLiteral("0") : text;
-}
 
 QString signedMs(double value)
 {
@@ -181,67 +166,6 @@ void printReport(QTextStream &o, const QString &fileName, const PickQc::Report &
 }
 
 // Writes one table; false with the reason in *error.
-bool writeCsv(const QString &fileName, const char *header, const std::function<void(QTextStream &)> &rows,
-              QString *error)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString());
-        return false;
-    }
-    QTextStream o(&file);
-    o << header << '\n';
-    rows(o);
-    o.flush();
-    file.close();
-    if (o.status() != QTextStream::Ok || file.error() != QFileDevice::NoError) {
-        *error = QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString());
-        return false;
-    }
-    return true;
-}
-
-bool writeTables(const QString &dirName, const PickQc::Report &r, QString *error)
-{
-    if (!QDir().mkpath(dirName)) {
-        *error = QStringLiteral("cannot make the folder %1").arg(dirName);
-        return false;
-    }
-    const QDir dir(dirName);
-    const auto ffid = [&r](int shot) { return r.index.at(shot).ffid; };
-
-    return writeCsv(dir.filePath(QStringLiteral("outliers.csv")),
-                    "shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual",
-                    [&](QTextStream &o) {
-                        for (const PickQc::Outlier &x : r.outliers)
-                            o << (x.shot + 1) << ',' << ffid(x.shot) << ',' << (qint64(x.record) + 1) << ','
-                              << x.fbNo << ',' << x.channel << ',' << x.offset << ',' << decimal(x.fbTime, 4)
-                              << ',' << decimal(x.modelTime, 3) << ',' << decimal(x.residual, 3) << '\n';
-                    }, error)
-        && writeCsv(dir.filePath(QStringLiteral("reciprocity.csv")),
-                    "ffid_a,ffid_b,time_ab,time_ba,difference,flagged",
-                    [&](QTextStream &o) {
-                        for (const PickQc::ReciprocalPair &p : r.pairs)
-                            o << ffid(p.shotA) << ',' << ffid(p.shotB) << ',' << decimal(p.timeAB, 3) << ','
-                              << decimal(p.timeBA, 3) << ',' << decimal(p.difference, 3) << ','
-                              << (p.flagged ? 1 : 0) << '\n';
-                    }, error)
-        && writeCsv(dir.filePath(QStringLiteral("shots.csv")),
-                    "shot,ffid,picks,outliers,rms_residual,velocity_negative_side,velocity_positive_side,"
-                    "intercept_negative_side,intercept_positive_side",
-                    [&](QTextStream &o) {
-                        for (int k = 0; k < r.shots.size(); ++k) {
-                            const PickQc::ShotSummary &s = r.shots.at(k);
-                            o << (k + 1) << ',' << ffid(k) << ',' << s.picks << ',' << s.outliers << ','
-                              << decimal(s.rmsResidual, 3) << ','
-                              << decimal(s.velocity[PickQc::Negative], 1) << ','
-                              << decimal(s.velocity[PickQc::Positive], 1) << ','
-                              << decimal(s.intercept[PickQc::Negative], 3) << ','
-                              << decimal(s.intercept[PickQc::Positive], 3) << '\n';
-                        }
-                    }, error);
-}
-
 // "POS:MS" or "POS:CHANNEL:MS" into its numbers; POS stays 1-based here.
 bool splitFault(const QString &text, int numbers, qint64 *row, qint64 *channel, double *ms)
 {
@@ -297,7 +221,7 @@ int runQc(const QStringList &args)
     if (!output().flush())
         return failWrite();
     QString error;
-    if (cmd.parser.isSet(csv) && !writeTables(cmd.parser.value(csv), report, &error))
+    if (cmd.parser.isSet(csv) && !QcCsv::writeTables(cmd.parser.value(csv), report, &error))
         return fail(error);
     return report.clean() ? Ok : Found;
 }

@@ -5,8 +5,8 @@
 
 #include <QString>
 
-// Writes a report's findings as the three tables that fbtool qc --csv writes,
-// with the same headers and numbers (plain C-locale decimals, times in ms,
+// Writes a report's findings as three CSV tables, the ones that fbtool qc
+// --csv and the QC window's export give (plain C-locale decimals, times in ms,
 // 1-based shot and record numbers, an empty field where a side has no fit):
 // outliers.csv, reciprocity.csv (every compared pair) and shots.csv, into
 // folder dirName, which is made if needed. False, with the reason in *error,
