@@ -239,8 +239,8 @@ int main(int argc, char **argv)
     const QSize canvasSize = map->canvas()->size();
     QVector<QPointF> points;
     const QcData *data = window.data();
-    for (const PickQc::ShotSummary &s : data->report.shots)
-        points.append(QPointF(s.sourceX, s.sourceY));
+    for (int k = 0; k < data->report.shots.size(); ++k)
+        points.append(QPointF(data->report.shots.source(k).x, data->report.shots.source(k).y));
     points += data->receivers;
     const int receivers = data->receivers.size();
     std::vector<double> bareDraw;

@@ -4,6 +4,7 @@
 #include "firstbreakfit.h"
 #include "qcpass.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace PickQc {
@@ -18,6 +19,57 @@ double SideModel::timeAt(double absOffset) const
     const double width = knotOffset[s + 1] - knotOffset[s];
     const double slope = width > 0.0 ? (knotTime[s + 1] - knotTime[s]) / width : 0.0;
     return knotTime[s] + slope * (absOffset - knotOffset[s]);
+}
+
+ShotSummary ShotSummaries::at(int shot) const
+{
+    const Entry &e = m_shots.at(shot);
+    ShotSummary s;
+    s.ffid = e.ffid;
+    s.picks = e.picks;
+    s.sourceX = e.source.x;
+    s.sourceY = e.source.y;
+    s.sLine = e.source.line;
+    s.sStat = e.source.stat;
+    const auto it = std::lower_bound(m_judged.cbegin(), m_judged.cend(), shot,
+                                     [](const Judged &j, int k) { return j.shot < k; });
+    if (it == m_judged.cend() || it->shot != shot) {
+        s.notJudged = e.picks;
+        s.rmsResidual = float(NaN);
+        s.velocity[Negative] = s.velocity[Positive] = float(NaN);
+        s.intercept[Negative] = s.intercept[Positive] = float(NaN);
+        return s;
+    }
+    s.outliers = it->outliers;
+    s.notJudged = it->notJudged;
+    s.nonFinite = it->nonFinite;
+    s.varyingColumns = it->varyingColumns;
+    s.rmsResidual = it->rmsResidual;
+    for (int side = Negative; side <= Positive; ++side) {
+        s.velocity[side] = it->velocity[side];
+        s.intercept[side] = it->intercept[side];
+    }
+    return s;
+}
+
+void ShotSummaries::append(const ShotSummary &s)
+{
+    const int shot = m_shots.size();
+    m_shots.append(Entry{s.ffid, s.picks, ShotSource{s.sourceX, s.sourceY, s.sLine, s.sStat}});
+    const bool noFit = std::isnan(s.rmsResidual) && std::isnan(s.velocity[Negative])
+                    && std::isnan(s.velocity[Positive]) && std::isnan(s.intercept[Negative])
+                    && std::isnan(s.intercept[Positive]);
+    if (noFit && s.outliers == 0 && s.notJudged == s.picks && s.nonFinite == 0 && s.varyingColumns == 0)
+        return;
+    m_judged.append(Judged{shot, s.outliers, s.notJudged, s.nonFinite, s.varyingColumns, s.rmsResidual,
+                           {s.velocity[Negative], s.velocity[Positive]},
+                           {s.intercept[Negative], s.intercept[Positive]}});
+}
+
+void ShotSummaries::reserve(int shots)
+{
+    m_shots.reserve(shots);
+    adviseLargePages(m_shots.constData(), size_t(shots) * sizeof(Entry));
 }
 
 int Report::flaggedPairs() const

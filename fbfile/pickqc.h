@@ -104,6 +104,62 @@ struct ShotSummary
     qint32 nonFinite = 0;         // non-finite float values in the shot's records
 };
 
+// Where a shot's source is, as its first record gives it.
+struct ShotSource
+{
+    float x = 0.0f;
+    float y = 0.0f;
+    qint32 line = 0;
+    qint32 stat = 0;
+};
+
+// The summaries of a file's shots, one per index entry, in file order.
+// Held compactly: a shot with nothing judged (millions of one-record shots)
+// keeps only its ffid, pick count and source, 24 bytes; a judged one
+// another 40.
+//
+// Usage:
+//   for (int k = 0; k < report.shots.size(); ++k)
+//       use(report.shots.at(k).rmsResidual, report.shots.source(k).x);
+class ShotSummaries
+{
+public:
+    int size() const { return m_shots.size(); }
+    bool isEmpty() const { return m_shots.isEmpty(); }
+    // The summary of shot (0 <= shot < size()), as it was appended.
+    ShotSummary at(int shot) const;
+    ShotSummary operator[](int shot) const { return at(shot); }
+    const ShotSource &source(int shot) const { return m_shots.at(shot).source; }
+    qint32 picks(int shot) const { return m_shots.at(shot).picks; }
+
+    void append(const ShotSummary &summary);
+    // Room for shots summaries; only address space until they arrive.
+    void reserve(int shots);
+    int capacity() const { return m_shots.capacity(); }
+
+private:
+    struct Entry
+    {
+        qint32 ffid;
+        qint32 picks;
+        ShotSource source;
+    };
+    // What a shot has beyond its count and source, when it has anything.
+    struct Judged
+    {
+        qint32 shot;
+        qint32 outliers;
+        qint32 notJudged;
+        qint32 nonFinite;
+        quint32 varyingColumns;
+        float rmsResidual;
+        float velocity[2];
+        float intercept[2];
+    };
+    QVector<Entry> m_shots;
+    QVector<Judged> m_judged;   // ascending by shot
+};
+
 struct Outlier
 {
     qint32 shot = 0;              // 0-based index entry
@@ -164,7 +220,7 @@ struct Report
     FbFileHeader header;
     qint64 recordCount = 0;
     QVector<ShotIndexEntry> index;
-    QVector<ShotSummary> shots;           // one per index entry
+    ShotSummaries shots;                  // one per index entry
     QVector<Outlier> outliers;            // in file order
     QVector<ReciprocalPair> pairs;        // every compared pair, by shotA then shotB
     QVector<SourceVariation> sourceVariations;  // by shot, then in FbColumns order

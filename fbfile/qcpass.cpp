@@ -58,9 +58,13 @@ bool sourceConstant(const FbRecord *records, int n)
     return true;
 }
 
-// Asks for large pages under a list of millions of shot entries: faulting
-// in a gigabyte page by page costs more than the rest of a pass over
-// one-record shots. Only a hint; nothing changes where it is not heeded.
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("PickQc::Analyzer", text);
+}
+
+} // namespace
+
 void adviseLargePages(const void *data, size_t bytes)
 {
 #if defined(Q_OS_LINUX) && defined(MADV_HUGEPAGE)
@@ -74,13 +78,6 @@ void adviseLargePages(const void *data, size_t bytes)
     Q_UNUSED(bytes);
 #endif
 }
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("PickQc::Analyzer", text);
-}
-
-} // namespace
 
 QcPass::QcPass(const QString &fileName, const Settings &settings, const Analyzer::Progress &progress,
                const std::atomic_bool *cancel)
@@ -241,7 +238,6 @@ void QcPass::reserveFor(size_t shots, qint64 records, qint64 total)
     m_report->index.reserve(int(expected));
     m_report->shots.reserve(int(expected));
     adviseLargePages(m_report->index.constData(), size_t(expected) * sizeof(ShotIndexEntry));
-    adviseLargePages(m_report->shots.constData(), size_t(expected) * sizeof(ShotSummary));
 }
 
 void QcPass::prepareFits(Batch *batch)

@@ -16,6 +16,11 @@
 // Holds one shot's records at a time.
 namespace PickQc {
 
+// Asks for large pages under a list of millions of shot entries: faulting
+// in a gigabyte page by page costs more than the rest of a pass over
+// one-record shots. Only a hint; nothing changes where it is not heeded.
+void adviseLargePages(const void *data, size_t bytes);
+
 class QcPass
 {
 public:

@@ -187,7 +187,7 @@ double SpreadView::timeAt(qint32 line, qint32 stat, double x, double y) const
     return std::isfinite(t) ? t : NaN;
 }
 
-void Reciprocity::reset(const QVector<ShotSummary> *shots)
+void Reciprocity::reset(const ShotSummaries *shots)
 {
     m_shots = shots;
     m_indexed = 0;
@@ -203,27 +203,27 @@ void Reciprocity::reset(const QVector<ShotSummary> *shots)
 void Reciprocity::indexSources(qint32 upTo)
 {
     for (; m_indexed < upTo; ++m_indexed) {
-        const ShotSummary &s = m_shots->at(m_indexed);
-        if (!m_lastSources || m_lastLine != s.sLine) {
-            auto it = m_lines.find(s.sLine);
+        const ShotSource &s = m_shots->source(m_indexed);
+        if (!m_lastSources || m_lastLine != s.line) {
+            auto it = m_lines.find(s.line);
             if (it == m_lines.end()) {
-                it = m_lines.emplace(s.sLine, LineSources()).first;
-                it->second.minStat = it->second.maxStat = s.sStat;
+                it = m_lines.emplace(s.line, LineSources()).first;
+                it->second.minStat = it->second.maxStat = s.stat;
                 // Most files shoot one line: room for all of its sources
                 // spares copying a list of millions as it grows. Room
                 // never written costs address space only.
                 if (m_lines.size() == 1)
                     it->second.sorted.reserve(size_t(std::max(m_shots->capacity(), m_shots->size())));
             }
-            m_lastLine = s.sLine;
+            m_lastLine = s.line;
             m_lastSources = &it->second;
         }
         LineSources &sources = *m_lastSources;
-        sources.minStat = std::min(sources.minStat, s.sStat);
-        sources.maxStat = std::max(sources.maxStat, s.sStat);
+        sources.minStat = std::min(sources.minStat, s.stat);
+        sources.maxStat = std::max(sources.maxStat, s.stat);
         // Sources usually come in station order: then the list stays
         // sorted as it grows.
-        const std::pair<qint32, qint32> entry(s.sStat, m_indexed);
+        const std::pair<qint32, qint32> entry(s.stat, m_indexed);
         if (sources.tail.empty() && (sources.sorted.empty() || sources.sorted.back() <= entry))
             sources.sorted.push_back(entry);
         else
@@ -236,11 +236,11 @@ void Reciprocity::gridSources(qint32 upTo, double spacingHint)
     if (m_cell <= 0.0)
         m_cell = CellSpacings * spacingHint;
     for (; m_gridded < upTo; ++m_gridded) {
-        const ShotSummary &s = m_shots->at(m_gridded);
-        if (!finite(s.sourceX, s.sourceY))
+        const ShotSource &s = m_shots->source(m_gridded);
+        if (!finite(s.x, s.y))
             continue;
-        const qint64 cx = cellOf(s.sourceX, m_cell);
-        const qint64 cy = cellOf(s.sourceY, m_cell);
+        const qint64 cx = cellOf(s.x, m_cell);
+        const qint64 cy = cellOf(s.y, m_cell);
         m_grid[cellKey(cx, cy)].push_back(m_gridded);
     }
 }
@@ -277,8 +277,8 @@ void Reciprocity::candidates(const SpreadView &view, qint32 shot)
         const qint64 cy0 = cellOf(minY, m_cell);
         const qint64 cy1 = cellOf(maxY, m_cell);
         auto inBox = [&](qint32 b) {
-            const ShotSummary &s = m_shots->at(b);
-            return s.sourceX >= minX && s.sourceX <= maxX && s.sourceY >= minY && s.sourceY <= maxY;
+            const ShotSource &s = m_shots->source(b);
+            return s.x >= minX && s.x <= maxX && s.y >= minY && s.y <= maxY;
         };
         if ((cx1 - cx0 + 1) * (cy1 - cy0 + 1) > MaxCells) {
             for (qint32 b = 0; b < shot; ++b)
@@ -307,8 +307,8 @@ void Reciprocity::addShot(qint32 shot, const SpreadView &view)
         return;
     candidates(view, shot);
     for (qint32 a : m_found) {
-        const ShotSummary &s = m_shots->at(a);
-        const double t = view.timeAt(s.sLine, s.sStat, s.sourceX, s.sourceY);
+        const ShotSource &s = m_shots->source(a);
+        const double t = view.timeAt(s.line, s.stat, s.x, s.y);
         if (std::isfinite(t))
             m_pending.push_back(Pending{a, shot, static_cast<float>(t)});
     }
@@ -345,8 +345,8 @@ void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, double t
     view->build(records, n);
     for (qint32 k = m_start[shot]; k < m_start[shot + 1]; ++k) {
         const Pending &p = m_pending[k];
-        const ShotSummary &s = m_shots->at(p.b);
-        const double t = view->timeAt(s.sLine, s.sStat, s.sourceX, s.sourceY);
+        const ShotSource &s = m_shots->source(p.b);
+        const double t = view->timeAt(s.line, s.stat, s.x, s.y);
         if (!std::isfinite(t))
             continue;
         ReciprocalPair pair;

@@ -62,7 +62,7 @@ class Reciprocity
 {
 public:
     // Starts over for a file whose summaries grow in *shots as it is read.
-    void reset(const QVector<ShotSummary> *shots);
+    void reset(const ShotSummaries *shots);
     // Shot (its summary already in *shots), its spread built from its
     // records, in file order.
     void addShot(qint32 shot, const SpreadView &view);
@@ -96,7 +96,7 @@ private:
     void gridSources(qint32 upTo, double spacingHint);
     void candidates(const SpreadView &view, qint32 shot);
 
-    const QVector<ShotSummary> *m_shots = nullptr;
+    const ShotSummaries *m_shots = nullptr;
     qint32 m_indexed = 0;
     std::unordered_map<qint32, LineSources> m_lines;
     qint32 m_lastLine = 0;

@@ -219,7 +219,7 @@ SurveyMap::SurveyMap(QWidget *parent)
 
 SurveyMap::~SurveyMap() = default;
 
-void SurveyMap::setSurvey(const QVector<PickQc::ShotSummary> &shots, const QVector<QPointF> &receivers)
+void SurveyMap::setSurvey(const PickQc::ShotSummaries &shots, const QVector<QPointF> &receivers)
 {
     m_shots = shots;
     m_item->m_receivers = receivers;
@@ -234,7 +234,7 @@ void SurveyMap::setSurvey(const QVector<PickQc::ShotSummary> &shots, const QVect
         maxY = qMax(maxY, p.y());
     };
     for (int s = 0; s < shots.size(); ++s) {
-        const QPointF p(shots.at(s).sourceX, shots.at(s).sourceY);
+        const QPointF p(shots.source(s).x, shots.source(s).y);
         const bool finite = qIsFinite(p.x()) && qIsFinite(p.y());
         m_item->m_sources[s] = finite ? p : QPointF(qQNaN(), qQNaN());
         if (finite)
@@ -304,8 +304,8 @@ void SurveyMap::updateColors()
         return 0.0;
     };
     double top = 0.0;
-    for (const PickQc::ShotSummary &s : qAsConst(m_shots))
-        top = qMax(top, valueOf(s));
+    for (int s = 0; s < m_shots.size(); ++s)
+        top = qMax(top, valueOf(m_shots.at(s)));
     if (top <= 0.0)
         top = 1.0;
     const QwtInterval interval(0.0, top);

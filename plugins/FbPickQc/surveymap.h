@@ -34,7 +34,7 @@ public:
 
     // shots: one summary per shot, in file order; receivers: distinct
     // positions. Both are copied.
-    void setSurvey(const QVector<PickQc::ShotSummary> &shots, const QVector<QPointF> &receivers);
+    void setSurvey(const PickQc::ShotSummaries &shots, const QVector<QPointF> &receivers);
     void setColorBy(ColorBy colorBy);
     ColorBy colorBy() const { return m_colorBy; }
     void setCurrentShot(int shot, const QVector<QPointF> &shotReceivers);
@@ -58,7 +58,7 @@ private:
 
     SurveyItem *m_item = nullptr;
     QwtPlotRescaler *m_rescaler = nullptr;   // keeps both axes at one scale
-    QVector<PickQc::ShotSummary> m_shots;
+    PickQc::ShotSummaries m_shots;
     ColorBy m_colorBy = Outliers;
     // Grid of source positions: sources sorted by cell, and each cell's run.
     QRectF m_bounds;

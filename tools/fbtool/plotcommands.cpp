@@ -331,7 +331,8 @@ int runMap(const QStringList &args)
     for (const QPointF &point : receivers)
         include(point);
     double high = 0.0;
-    for (const PickQc::ShotSummary &s : report.shots) {
+    for (int k = 0; k < report.shots.size(); ++k) {
+        const PickQc::ShotSummary s = report.shots.at(k);
         if (!std::isfinite(s.sourceX) || !std::isfinite(s.sourceY))
             continue;
         const QPointF point(s.sourceX, s.sourceY);

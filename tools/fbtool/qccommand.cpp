@@ -119,8 +119,8 @@ void printReport(QTextStream &o, const QString &fileName, const PickQc::Report &
     }
 
     int fitted = 0;
-    for (const PickQc::ShotSummary &s : r.shots)
-        fitted += std::isfinite(s.rmsResidual) ? 1 : 0;
+    for (int k = 0; k < r.shots.size(); ++k)
+        fitted += std::isfinite(r.shots.at(k).rmsResidual) ? 1 : 0;
     o << "Shots with a fit: " << fitted << " of " << r.shots.size() << (fitted ? "; highest rms residual:\n" : "\n");
     for (int k : worst(r.shots.size(), [&r](int k) {
              const float rms = r.shots.at(k).rmsResidual;
