@@ -312,6 +312,16 @@ private slots:
         records[shot2 + 5].fb_time = -2.0f;
         for (int k = 240; k < 300; ++k)
             records[k].ffid = 100;
+        // Two shots too small to judge, the second with a varying source.
+        for (int s = 0; s < 2; ++s) {
+            QVector<FbRecord> small = shotOnLine(5 + s, 40 + 2 * s, 0, 3, Curve::TwoLayers);
+            for (FbRecord &r : small) {
+                r.ffid = 500 + s;
+                r.fb_status = 2;
+            }
+            small[2].s_elev += s;
+            records += small;
+        }
 
         Analyzer analyzer(writeFile(m_dir, "stats.fb", records));
         Report report;
@@ -320,11 +330,20 @@ private slots:
         QVERIFY(std::is_sorted(progress.begin(), progress.end()));
         QCOMPARE(progress.last(), 100);
 
-        QCOMPARE(report.index.size(), 5);
+        QCOMPARE(report.index.size(), 7);
         QCOMPARE(report.status0, qint64(5 * 20));
         QCOMPARE(report.status1, qint64(5 * 40));
-        QCOMPARE(report.statusOther, qint64(0));
-        QCOMPARE(report.sourceVariations.size(), 1);
+        QCOMPARE(report.statusOther, qint64(6));
+        for (int s = 5; s < 7; ++s) {
+            const ShotSummary small = report.shots[s];
+            QCOMPARE(small.picks, 3);
+            QCOMPARE(small.notJudged, 3);
+            QCOMPARE(small.outliers, 0);
+            QVERIFY2(std::isnan(small.rmsResidual) && std::isnan(small.velocity[Negative])
+                         && std::isnan(small.intercept[Positive]), "a shot too small to judge has a fit");
+            QCOMPARE(small.varyingColumns, s == 6 ? 1u << FbColumns::SElev : 0u);
+        }
+        QCOMPARE(report.sourceVariations.size(), 2);
         QCOMPARE(report.sourceVariations[0].shot, 1);
         QCOMPARE(report.sourceVariations[0].column, int(FbColumns::SElev));
         QCOMPARE(report.sourceVariations[0].differing, 2);
@@ -341,7 +360,7 @@ private slots:
         }
         QCOMPARE(report.shots[2].nonFinite, 2);
         QCOMPARE(report.shots[2].notJudged, 1);
-        QCOMPARE(report.notJudged, qint64(1));
+        QCOMPARE(report.notJudged, qint64(1 + 2 * 3));
         QVERIFY(!report.clean());
     }
 
