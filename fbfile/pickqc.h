@@ -38,6 +38,10 @@ struct Settings
 {
     double outlierMs = 8.0;       // |residual| above this is an outlier
     double reciprocityMs = 5.0;   // reciprocal difference above this is flagged
+    // Memory for the records of recent shots, kept so that a shot's
+    // reciprocal partners are mostly compared without reading them again;
+    // 0 reads every earlier partner again. The findings are the same.
+    qint64 recentBytes = qint64(48) << 20;
 };
 
 // A side of the source: negative offsets (or receivers behind the source

@@ -25,6 +25,11 @@ constexpr int FirstPassPercent = 80;
 constexpr size_t MinThreadedPicks = 2048;
 // Picks a thread takes at once from a batch of small shots.
 constexpr size_t ClaimPicks = 256;
+// What a held shot costs per pick beyond its record: its verdict and spread.
+constexpr size_t HeldBytesPerPick = 40;
+// A batch over this share of the budget for held shots (or over 8 MiB)
+// gives a giant shot's room back instead of keeping it.
+constexpr size_t BatchShare = 2;
 
 // The source attributes that must not vary within a shot, as the viewer
 // checks them (the ffid cannot: it defines the shot).
@@ -86,6 +91,7 @@ QcPass::QcPass(const QString &fileName, const Settings &settings, const Analyzer
     , m_progress(progress)
     , m_cancel(cancel)
     , m_reader(fileName)
+    , m_heldSpread([this](qint32 shot) { return heldSpread(shot); })
 {
 }
 
@@ -134,7 +140,7 @@ QcPass::Outcome QcPass::run(Report *report)
     Outcome outcome = firstPass();
     if (outcome == Done)
         outcome = secondPass();
-    m_reciprocity.finish(&report->pairs);
+    m_reciprocity.finish(m_settings.reciprocityMs, &report->pairs);
     if (outcome == Cancelled)
         m_error = tr("cancelled");
     if (outcome != Done)
@@ -146,16 +152,14 @@ QcPass::Outcome QcPass::run(Report *report)
 
 QcPass::Outcome QcPass::firstPass()
 {
-    // Three batches take turns: while the worker fits one, this thread
-    // finishes the one fitted before (in file order: index, statistics,
-    // reciprocity) and reads the next, then shares the rest of the fitting.
-    Batch *fitted = &m_batches[0];
-    Batch *fitting = &m_batches[1];
-    Batch *filling = &m_batches[2];
-    for (Batch *b : {fitted, fitting, filling}) {
-        b->records.clear();
-        b->shots.clear();
-    }
+    // Batches take turns: while the worker fits one, this thread finishes
+    // the one fitted before (in file order: index, statistics, reciprocity)
+    // and reads the next, then shares the rest of the fitting. Finished
+    // batches stay held, up to a budget, so that a later shot finds the
+    // spreads of its reciprocal partners without reading them again.
+    Batch *fitted = spareBatch();
+    Batch *fitting = spareBatch();
+    Batch *filling = spareBatch();
     m_shotFirst = 0;
     bool ended = false;
     Outcome outcome = fill(fitting, filling, &ended);
@@ -168,24 +172,88 @@ QcPass::Outcome QcPass::firstPass()
             // No thread to be had: this one fits them all.
         }
         finishBatch(fitted);
-        fitted->shots.clear();
+        hold(fitted);
+        // What the fill leaves of the shot still arriving goes to a fresh batch.
+        Batch *spill = spareBatch();
         if (ended)
             filling->shots.clear();
         else
-            outcome = fill(filling, fitted, &ended);
+            outcome = fill(filling, spill, &ended);
         fitShared(fitting, &m_fitter);
         if (worker.joinable())
             worker.join();
-        // The batch just finished holds what arrives next: the records of
-        // the shot that the fill left incomplete.
-        Batch *spill = fitted;
         fitted = fitting;
         fitting = filling;
         filling = spill;
     }
     if (outcome == Done)
         finishBatch(fitted);
+    // The second pass reads one batch at a time.
+    m_held.clear();
+    m_heldBytes = 0;
+    m_owned.clear();
+    m_spare.clear();
     return outcome;
+}
+
+QcPass::Batch *QcPass::spareBatch()
+{
+    const size_t budget = size_t(qMax<qint64>(0, m_settings.recentBytes));
+    while (m_heldBytes > budget && !m_held.empty()) {
+        Batch *oldest = m_held.front();
+        m_held.pop_front();
+        m_heldBytes -= footprint(*oldest);
+        m_spare.push_back(oldest);
+    }
+    Batch *batch = nullptr;
+    if (m_spare.empty()) {
+        m_owned.push_back(std::make_unique<Batch>());
+        batch = m_owned.back().get();
+    } else {
+        batch = m_spare.back();
+        m_spare.pop_back();
+    }
+    // A batch that held a giant shot gives its room back rather than keep it.
+    if (footprint(*batch) > qMax(budget / BatchShare, size_t(8) << 20))
+        *batch = Batch();
+    batch->records.clear();
+    batch->shots.clear();
+    return batch;
+}
+
+size_t QcPass::footprint(const Batch &batch)
+{
+    return batch.records.capacity() * (sizeof(FbRecord) + HeldBytesPerPick)
+         + batch.fits.size() * (sizeof(ShotFit) + sizeof(SpreadView));
+}
+
+void QcPass::hold(Batch *batch)
+{
+    if (batch->shots.empty()) {
+        m_spare.push_back(batch);
+        return;
+    }
+    m_held.push_back(batch);
+    m_heldBytes += footprint(*batch);
+}
+
+const SpreadView *QcPass::heldSpread(qint32 shot) const
+{
+    // The batch being finished, then the held ones, newest first: partners
+    // are mostly near in file order.
+    if (m_settings.recentBytes <= 0)
+        return nullptr;
+    const Batch *current = m_finishing;
+    if (current && shot >= current->firstShot && shot < current->firstShot + qint32(current->shots.size()))
+        return &current->views[size_t(shot - current->firstShot)];
+    for (auto it = m_held.rbegin(); it != m_held.rend(); ++it) {
+        const Batch *b = *it;
+        if (shot >= b->firstShot + qint32(b->shots.size()))
+            return nullptr;
+        if (shot >= b->firstShot)
+            return &b->views[size_t(shot - b->firstShot)];
+    }
+    return nullptr;
 }
 
 QcPass::Outcome QcPass::fill(Batch *batch, Batch *spill, bool *ended)
@@ -271,11 +339,14 @@ void QcPass::fitShared(Batch *batch, ShotFitter *fitter)
 
 void QcPass::finishBatch(Batch *batch)
 {
+    batch->firstShot = m_report->index.size();
+    m_finishing = batch;
     for (size_t i = 0; i < batch->shots.size(); ++i) {
         const BatchShot &b = batch->shots[i];
         finishShot(batch->records.data() + b.offset, static_cast<int>(b.records), b.firstRecord, batch->fits[i],
                    batch->views[i]);
     }
+    m_finishing = nullptr;
 }
 
 QcPass::Outcome QcPass::secondPass()
@@ -284,10 +355,7 @@ QcPass::Outcome QcPass::secondPass()
     // each block's complete shots are compared on two threads.
     const std::vector<qint32> wanted = m_reciprocity.secondPassShots();
     const QVector<ShotIndexEntry> &index = m_report->index;
-    // At most one pair per entry: room for all at once spares the copies
-    // of a growing list of millions.
-    m_report->pairs.reserve(int(m_reciprocity.pendingCount()));
-    Batch *batch = &m_batches[0];
+    Batch batch;
     for (size_t w = 0; w < wanted.size();) {
         size_t end = w + 1;
         while (end < wanted.size() && wanted[end] == wanted[end - 1] + 1)
@@ -295,14 +363,14 @@ QcPass::Outcome QcPass::secondPass()
         const qint64 first = index[wanted[w]].firstRecord;
         m_reader.setRange(first, qint64(index[wanted[end - 1]].lastRecord) - first + 1);
         size_t current = w;
-        batch->records.clear();
-        batch->shots.clear();
+        batch.records.clear();
+        batch.shots.clear();
         size_t shotStart = 0;
         FbBlockReader::Block block;
         while (m_reader.nextBlock(&block)) {
             if (cancelled())
                 return Cancelled;
-            std::vector<FbRecord> &records = batch->records;
+            std::vector<FbRecord> &records = batch.records;
             const size_t old = records.size();
             records.resize(old + size_t(block.records));
             FbLayout::decodeRecords(block.data, block.records, records.data() + old);
@@ -312,11 +380,11 @@ QcPass::Outcome QcPass::secondPass()
                 const size_t shotEnd = old + size_t(k) + 1;
                 BatchShot shot{0, shotStart, shotEnd - shotStart};
                 shot.shot = wanted[current];
-                batch->shots.push_back(shot);
+                batch.shots.push_back(shot);
                 shotStart = shotEnd;
                 ++current;
             }
-            completeBatch(batch);
+            completeBatch(&batch);
             records.erase(records.begin(), records.begin() + qint64(shotStart));
             shotStart = 0;
             setProgress(FirstPassPercent + static_cast<int>((100 - FirstPassPercent) * current / wanted.size()));
@@ -329,38 +397,30 @@ QcPass::Outcome QcPass::secondPass()
 void QcPass::completeBatch(Batch *batch)
 {
     const size_t shots = batch->shots.size();
-    auto completeRange = [this, batch](SpreadView *view, std::vector<ReciprocalPair> *pairs, size_t from,
-                                       size_t to) {
+    auto completeRange = [this, batch](SpreadView *view, size_t from, size_t to) {
         for (size_t i = from; i < to; ++i) {
             const BatchShot &b = batch->shots[i];
-            m_reciprocity.complete(b.shot, batch->records.data() + b.offset, static_cast<int>(b.records),
-                                   m_settings.reciprocityMs, view, pairs);
+            m_reciprocity.complete(b.shot, batch->records.data() + b.offset, static_cast<int>(b.records), view);
         }
     };
-    // The later half of the picks on a second thread; its pairs follow
-    // this thread's, so that they stay in order of the earlier shot.
+    // The later half of the picks on a second thread.
     size_t split = shots;
     if (shots >= 2 && batch->records.size() >= MinThreadedPicks) {
         size_t picks = 0;
         for (split = 0; split < shots && picks < batch->records.size() / 2; ++split)
             picks += batch->shots[split].records;
     }
-    m_pairs.clear();
-    m_workerPairs.clear();
     std::thread worker;
     if (split < shots) {
         try {
-            worker = std::thread(completeRange, &m_workerView, &m_workerPairs, split, shots);
+            worker = std::thread(completeRange, &m_workerView, split, shots);
         } catch (const std::system_error &) {
             split = shots;
         }
     }
-    completeRange(&m_view, &m_pairs, 0, split);
+    completeRange(&m_view, 0, split);
     if (worker.joinable())
         worker.join();
-    for (const std::vector<ReciprocalPair> *found : {&m_pairs, &m_workerPairs})
-        for (const ReciprocalPair &pair : *found)
-            m_report->pairs.append(pair);
     batch->shots.clear();
 }
 
@@ -383,7 +443,7 @@ void QcPass::finishShot(const FbRecord *records, int n, qint32 firstRecord, cons
     for (int k = m_report->sourceVariations.size() - 1; k >= 0 && m_report->sourceVariations[k].shot == shot; --k)
         summary.varyingColumns |= 1u << m_report->sourceVariations[k].column;
     m_report->shots.append(summary);
-    m_reciprocity.addShot(shot, view);
+    m_reciprocity.addShot(shot, view, m_heldSpread);
 }
 
 void QcPass::judgeValues(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, ShotSummary *summary)

@@ -6,6 +6,8 @@
 #include "pickqc.h"
 #include "reciprocity.h"
 
+#include <deque>
+#include <memory>
 #include <vector>
 
 // The QC pass behind PickQc::Analyzer::run(): one sequential read of the
@@ -74,6 +76,17 @@ private:
         std::vector<SpreadView> views;
         std::atomic<size_t> next{0};       // the first shot no thread has taken yet
         size_t claim = 1;                  // shots a thread takes at once
+        qint32 firstShot = 0;              // index entry of the first shot, once finished
+
+        Batch() = default;
+        Batch &operator=(Batch &&other) noexcept
+        {
+            records.swap(other.records);
+            shots.swap(other.shots);
+            fits.swap(other.fits);
+            views.swap(other.views);
+            return *this;
+        }
     };
     Outcome fill(Batch *batch, Batch *spill, bool *ended);
     void prepareFits(Batch *batch);
@@ -81,16 +94,24 @@ private:
     void finishBatch(Batch *batch);
     void completeBatch(Batch *batch);
 
-    Batch m_batches[3];
+    Batch *spareBatch();
+    void hold(Batch *batch);
+    static size_t footprint(const Batch &batch);
+    const SpreadView *heldSpread(qint32 shot) const;
+
+    std::vector<std::unique_ptr<Batch>> m_owned;
+    std::vector<Batch *> m_spare;
+    std::deque<Batch *> m_held;          // finished, oldest first
+    size_t m_heldBytes = 0;
+    const Batch *m_finishing = nullptr;
+    Reciprocity::HeldSpread m_heldSpread;
     qint32 m_shotFirst = 0;   // first record of the shot still arriving
     ShotFitter m_fitter;
     ShotFitter m_workerFitter;
     Reciprocity m_reciprocity;
-    // The second pass's spreads and pairs, one of each per thread.
+    // The second pass's spreads, one per thread.
     SpreadView m_view;
     SpreadView m_workerView;
-    std::vector<ReciprocalPair> m_pairs;
-    std::vector<ReciprocalPair> m_workerPairs;
     std::vector<int> m_valueOrder;
 };
 

@@ -301,16 +301,24 @@ void Reciprocity::candidates(const SpreadView &view, qint32 shot)
     m_found.erase(std::unique(m_found.begin(), m_found.end()), m_found.end());
 }
 
-void Reciprocity::addShot(qint32 shot, const SpreadView &view)
+void Reciprocity::addShot(qint32 shot, const SpreadView &view, const HeldSpread &held)
 {
     if (view.size() <= 0)
         return;
     candidates(view, shot);
+    const ShotSource &own = m_shots->source(shot);
     for (qint32 a : m_found) {
         const ShotSource &s = m_shots->source(a);
-        const double t = view.timeAt(s.line, s.stat, s.x, s.y);
-        if (std::isfinite(t))
-            m_pending.push_back(Pending{a, shot, static_cast<float>(t)});
+        const double timeBA = view.timeAt(s.line, s.stat, s.x, s.y);
+        if (!std::isfinite(timeBA))
+            continue;
+        double timeAB = NaN;
+        if (const SpreadView *earlier = held ? held(a) : nullptr) {
+            timeAB = earlier->timeAt(own.line, own.stat, own.x, own.y);
+            if (!std::isfinite(timeAB))
+                continue;
+        }
+        m_pending.push_back(Pending{a, shot, static_cast<float>(timeBA), static_cast<float>(timeAB)});
     }
 }
 
@@ -333,39 +341,48 @@ std::vector<qint32> Reciprocity::secondPassShots()
     }
 
     std::vector<qint32> wanted;
-    for (qint32 s = 0; s < shots; ++s)
-        if (m_start[s + 1] > m_start[s])
-            wanted.push_back(s);
+    for (qint32 s = 0; s < shots; ++s) {
+        for (qint32 k = m_start[s]; k < m_start[s + 1]; ++k) {
+            if (std::isnan(m_pending[k].timeAB)) {
+                wanted.push_back(s);
+                break;
+            }
+        }
+    }
     return wanted;
 }
 
-void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, double toleranceMs, SpreadView *view,
-                           std::vector<ReciprocalPair> *pairs) const
+void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, SpreadView *view)
 {
     view->build(records, n);
     for (qint32 k = m_start[shot]; k < m_start[shot + 1]; ++k) {
-        const Pending &p = m_pending[k];
-        const ShotSource &s = m_shots->source(p.b);
-        const double t = view->timeAt(s.line, s.stat, s.x, s.y);
-        if (!std::isfinite(t))
+        Pending &p = m_pending[k];
+        if (!std::isnan(p.timeAB))
             continue;
-        ReciprocalPair pair;
-        pair.shotA = shot;
-        pair.shotB = p.b;
-        pair.timeAB = static_cast<float>(t);
-        pair.timeBA = p.timeBA;
-        pair.difference = std::abs(pair.timeAB - pair.timeBA);
-        pair.flagged = pair.difference > toleranceMs;
-        pairs->push_back(pair);
+        const ShotSource &s = m_shots->source(p.b);
+        p.timeAB = static_cast<float>(view->timeAt(s.line, s.stat, s.x, s.y));
     }
 }
 
-void Reciprocity::finish(QVector<ReciprocalPair> *pairs)
+void Reciprocity::finish(double toleranceMs, QVector<ReciprocalPair> *pairs)
 {
-    // Give back the room of entries that found no partner, when it is worth
-    // a copy.
-    if (pairs->capacity() > pairs->size() + pairs->size() / 4)
-        pairs->squeeze();
+    int compared = 0;
+    for (const Pending &p : m_pending)
+        compared += std::isfinite(p.timeAB) ? 1 : 0;
+    pairs->clear();
+    pairs->reserve(compared);
+    for (const Pending &p : m_pending) {
+        if (!std::isfinite(p.timeAB))
+            continue;
+        ReciprocalPair pair;
+        pair.shotA = p.a;
+        pair.shotB = p.b;
+        pair.timeAB = p.timeAB;
+        pair.timeBA = p.timeBA;
+        pair.difference = std::abs(pair.timeAB - pair.timeBA);
+        pair.flagged = pair.difference > toleranceMs;
+        pairs->append(pair);
+    }
     std::vector<Pending>().swap(m_pending);
     std::vector<qint32>().swap(m_start);
     m_grid.clear();

@@ -3,6 +3,7 @@
 
 #include "pickqc.h"
 
+#include <functional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -15,9 +16,10 @@
 // passes within half a spacing of the source, the time then interpolated.
 //
 // The pass shows each shot B once, in file order, when every earlier source
-// is known: B's times at those sources are taken at once. A's time at B's
-// source needs A's records again; secondPassShots() names the shots to read
-// again, and complete() turns each into pairs.
+// is known: B's times at those sources are taken at once, and so is A's time
+// at B's source while A's records are still held. For the other pairs A's
+// records must be read again: secondPassShots() names those shots, and
+// complete() takes their times; finish() lists the compared pairs.
 namespace PickQc {
 
 // One shot's receivers, arranged to find its time at a source.
@@ -63,20 +65,20 @@ class Reciprocity
 public:
     // Starts over for a file whose summaries grow in *shots as it is read.
     void reset(const ShotSummaries *shots);
+    // The spread of an earlier shot whose records are still held, or nullptr.
+    using HeldSpread = std::function<const SpreadView *(qint32 shot)>;
     // Shot (its summary already in *shots), its spread built from its
     // records, in file order.
-    void addShot(qint32 shot, const SpreadView &view);
+    void addShot(qint32 shot, const SpreadView &view, const HeldSpread &held);
     // The shots to read again, ascending.
     std::vector<qint32> secondPassShots();
-    // How many pairs the second pass can find at most.
-    size_t pendingCount() const { return m_pending.size(); }
-    // Shot's records read again: appends its complete pairs to *pairs, by
-    // later shot. Reads only what secondPassShots() left, so threads may
+    // Shot's records read again: takes its times at the later sources that
+    // wait for them. Touches only shot's own entries, so threads may
     // complete different shots at once, each with its own *view.
-    void complete(qint32 shot, const FbRecord *records, int n, double toleranceMs, SpreadView *view,
-                  std::vector<ReciprocalPair> *pairs) const;
-    // Frees what the pass held; the pairs are complete.
-    void finish(QVector<ReciprocalPair> *pairs);
+    void complete(qint32 shot, const FbRecord *records, int n, SpreadView *view);
+    // Every compared pair into *pairs, by earlier then later shot; frees
+    // what the pass held.
+    void finish(double toleranceMs, QVector<ReciprocalPair> *pairs);
 
 private:
     struct Pending
@@ -84,6 +86,7 @@ private:
         qint32 a;
         qint32 b;
         float timeBA;
+        float timeAB;    // NaN until A's records are read again
     };
     struct LineSources
     {
