@@ -59,13 +59,20 @@ void SpreadView::build(const FbRecord *records, int n)
     if (!std::is_sorted(m_byStation.begin(), m_byStation.end(), stationLess))
         std::stable_sort(m_byStation.begin(), m_byStation.end(), stationLess);
     m_lines.clear();
+    bool repeated = false;
     for (int k = 0; k < n; ++k) {
         const FbRecord &r = records[m_byStation[k]];
-        if (m_lines.empty() || m_lines.back().line != r.g_line)
+        if (m_lines.empty() || m_lines.back().line != r.g_line) {
             m_lines.push_back(LineRange{r.g_line, r.g_stat, r.g_stat});
-        else
+        } else {
+            repeated = repeated || m_lines.back().maxStat == r.g_stat;
             m_lines.back().maxStat = r.g_stat;
+        }
     }
+    // One line of receivers on consecutive stations, each once: a
+    // station's receiver is found by its number alone.
+    m_consecutive = m_lines.size() == 1 && !repeated
+                 && qint64(m_lines[0].maxStat) - m_lines[0].minStat + 1 == n;
 
     // Receivers along the spread's main direction.
     m_along.clear();
@@ -152,6 +159,13 @@ bool SpreadView::box(double *minX, double *maxX, double *minY, double *maxY) con
 double SpreadView::timeAt(qint32 line, qint32 stat, double x, double y) const
 {
     const FbRecord *records = m_records;
+    if (m_consecutive) {
+        const LineRange &range = m_lines[0];
+        if (line == range.line && stat >= range.minStat && stat <= range.maxStat) {
+            const double t = records[m_byStation[size_t(qint64(stat) - range.minStat)]].fb_time;
+            return std::isfinite(t) ? t : NaN;
+        }
+    }
     const auto hit = std::lower_bound(m_byStation.begin(), m_byStation.end(), std::make_pair(line, stat),
                                       [records](int i, const std::pair<qint32, qint32> &key) {
                                           const FbRecord &r = records[i];

@@ -51,6 +51,7 @@ private:
     const FbRecord *m_records = nullptr;
     std::vector<int> m_byStation;
     std::vector<LineRange> m_lines;
+    bool m_consecutive = false;
     std::vector<int> m_along;
     std::vector<double> m_position;
     std::vector<double> m_gaps;
