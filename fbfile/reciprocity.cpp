@@ -214,6 +214,12 @@ void Reciprocity::reset(const ShotSummaries *shots)
     m_start.clear();
 }
 
+bool Reciprocity::stationOrder(qint32 a, qint32 b) const
+{
+    const qint32 sa = m_shots->source(a).stat, sb = m_shots->source(b).stat;
+    return sa != sb ? sa < sb : a < b;
+}
+
 void Reciprocity::indexSources(qint32 upTo)
 {
     for (; m_indexed < upTo; ++m_indexed) {
@@ -237,11 +243,10 @@ void Reciprocity::indexSources(qint32 upTo)
         sources.maxStat = std::max(sources.maxStat, s.stat);
         // Sources usually come in station order: then the list stays
         // sorted as it grows.
-        const std::pair<qint32, qint32> entry(s.stat, m_indexed);
-        if (sources.tail.empty() && (sources.sorted.empty() || sources.sorted.back() <= entry))
-            sources.sorted.push_back(entry);
+        if (sources.tail.empty() && (sources.sorted.empty() || !stationOrder(m_indexed, sources.sorted.back())))
+            sources.sorted.push_back(m_indexed);
         else
-            sources.tail.push_back(entry);
+            sources.tail.push_back(m_indexed);
     }
 }
 
@@ -270,17 +275,18 @@ void Reciprocity::candidates(const SpreadView &view, qint32 shot)
         LineSources &sources = it->second;
         if (sources.maxStat < range.minStat || sources.minStat > range.maxStat)
             continue;
+        const auto order = [this](qint32 a, qint32 b) { return stationOrder(a, b); };
         if (!sources.tail.empty()) {
-            std::sort(sources.tail.begin(), sources.tail.end());
+            std::sort(sources.tail.begin(), sources.tail.end(), order);
             const size_t middle = sources.sorted.size();
             sources.sorted.insert(sources.sorted.end(), sources.tail.begin(), sources.tail.end());
-            std::inplace_merge(sources.sorted.begin(), sources.sorted.begin() + middle, sources.sorted.end());
+            std::inplace_merge(sources.sorted.begin(), sources.sorted.begin() + middle, sources.sorted.end(), order);
             sources.tail.clear();
         }
-        auto from = std::lower_bound(sources.sorted.begin(), sources.sorted.end(),
-                                     std::make_pair(range.minStat, qint32(-1)));
-        for (; from != sources.sorted.end() && from->first <= range.maxStat; ++from)
-            m_found.push_back(from->second);
+        auto from = std::lower_bound(sources.sorted.begin(), sources.sorted.end(), range.minStat,
+                                     [this](qint32 shot, qint32 stat) { return m_shots->source(shot).stat < stat; });
+        for (; from != sources.sorted.end() && m_shots->source(*from).stat <= range.maxStat; ++from)
+            m_found.push_back(*from);
     }
 
     double minX, maxX, minY, maxY;
@@ -340,6 +346,8 @@ std::vector<qint32> Reciprocity::secondPassShots()
 {
     // Entries arrive by later shot; order them by earlier shot, keeping the
     // later shots ascending within each (a counting sort).
+    if (m_pending.empty())
+        return {};
     const qint32 shots = m_shots->size();
     m_start.assign(shots + 1, 0);
     for (const Pending &p : m_pending)

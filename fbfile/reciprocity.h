@@ -91,11 +91,13 @@ private:
     };
     struct LineSources
     {
-        std::vector<std::pair<qint32, qint32>> sorted; // (s_stat, shot)
-        std::vector<std::pair<qint32, qint32>> tail;   // appended since the last merge
+        std::vector<qint32> sorted;   // shots by s_stat, then by file order
+        std::vector<qint32> tail;     // appended since the last merge
         qint32 minStat = 0;
         qint32 maxStat = 0;
     };
+    // Whether shot a's source comes before b's: by s_stat, then by file order.
+    bool stationOrder(qint32 a, qint32 b) const;
     void indexSources(qint32 upTo);
     void gridSources(qint32 upTo, double spacingHint);
     void candidates(const SpreadView &view, qint32 shot);

@@ -222,7 +222,8 @@ private slots:
     // partner and is not an outlier, while a planted spike is, exactly as
     // fitShot() judges the same records. Dead receivers leave a gap too wide
     // to interpolate across. The file is large enough for a shot to
-    // straddle two reads. Partners whose records are no longer held (no
+    // straddle two reads. A line shot backwards, its sources known by
+    // station only, keeps its pairs. Partners whose records are no longer held (no
     // memory for recent shots, or only for the batch at hand) are read again
     // and give the same pairs.
     void reciprocity_data()
@@ -231,11 +232,15 @@ private slots:
         QTest::addColumn<int>("shiftedShot");     // -1: none
         QTest::addColumn<int>("deadStations");    // from station 340 on, in every shot
         QTest::addColumn<QVector<int>>("unpaired");
-        QTest::newRow("on stations") << Source::OnStation << -1 << 0 << QVector<int>();
-        QTest::newRow("on stations, one shot 7 ms late") << Source::OnStation << 9 << 0 << QVector<int>();
-        QTest::newRow("between stations, one shot 7 ms late") << Source::BetweenStations << 4 << 0 << QVector<int>();
+        // Shot backwards along the line, sources placed by station only.
+        QTest::addColumn<bool>("reversed");
+        QTest::newRow("on stations") << Source::OnStation << -1 << 0 << QVector<int>() << false;
+        QTest::newRow("on stations, one shot 7 ms late") << Source::OnStation << 9 << 0 << QVector<int>() << false;
+        QTest::newRow("on stations, shot backwards") << Source::OnStation << 9 << 0 << QVector<int>() << true;
+        QTest::newRow("between stations, one shot 7 ms late") << Source::BetweenStations << 4 << 0 << QVector<int>()
+                                                               << false;
         QTest::newRow("between stations, one dead receiver") << Source::BetweenStations << -1 << 1
-                                                             << QVector<int>{10};
+                                                             << QVector<int>{10} << false;
     }
     void reciprocity()
     {
@@ -243,13 +248,18 @@ private slots:
         QFETCH(int, shiftedShot);
         QFETCH(int, deadStations);
         QFETCH(QVector<int>, unpaired);
+        QFETCH(bool, reversed);
         constexpr int shots = 24, channels = 560, step = 4;
         QVector<FbRecord> records;
         for (int s = 0; s < shots; ++s) {
-            const double at = 300 + step * s + (source == Source::BetweenStations ? 0.5 : 0.0);
-            QVector<FbRecord> shot = shotOnLine(s, at, 300 + step * s - channels / 2, channels, Curve::ThreeLayers);
-            for (FbRecord &r : shot)
+            const int position = reversed ? shots - 1 - s : s;
+            const double at = 300 + step * position + (source == Source::BetweenStations ? 0.5 : 0.0);
+            QVector<FbRecord> shot = shotOnLine(s, at, 300 + step * position - channels / 2, channels,
+                                                Curve::ThreeLayers);
+            for (FbRecord &r : shot) {
                 r.fb_time += s == shiftedShot ? 7.0f : 0.0f;
+                r.source_x = reversed ? qQNaN() : r.source_x;
+            }
             shot.erase(std::remove_if(shot.begin(), shot.end(), [=](const FbRecord &r) {
                            return r.g_stat >= 340 && r.g_stat < 340 + deadStations;
                        }), shot.end());
