@@ -3,12 +3,12 @@
 #include "fbblockreader.h"
 #include "fbcolumns.h"
 
-#include <QHash>
 #include <QTextStream>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace FbCheck {
 
@@ -97,11 +97,7 @@ public:
         m_report.shots = m_report.recordCount == 0 ? 1 : m_shot.index + 1;
         if (m_report.recordCount == 0)
             m_report.minOffset = m_report.maxOffset = 0;
-        m_report.repeatedFfidCount = m_repeats.size();
-        QVector<RepeatedFfid> repeats = m_repeats.values().toVector();
-        std::sort(repeats.begin(), repeats.end(),
-                  [](const RepeatedFfid &a, const RepeatedFfid &b) { return a.shots.first() < b.shots.first(); });
-        m_report.repeatedFfids = repeats.mid(0, int(qMin<qint64>(m_limit, repeats.size())));
+        findRepeats();
     }
 
 private:
@@ -110,21 +106,58 @@ private:
         if (m_shot.index >= 0)
             closeShot();
         const qint64 index = m_shot.index + 1;
-        m_shot = OpenShot{index, recordNumber, 0, r, QVector<qint64>(m_columns.source.size(), 0)};
+        m_shot.index = index;
+        m_shot.firstRecord = recordNumber;
+        m_shot.records = 0;
+        m_shot.first = r;
+        m_shot.differing.fill(0, m_columns.source.size());
+        m_ffids.push_back(r.ffid);
+    }
 
-        const auto seen = m_firstShot.constFind(r.ffid);
-        if (seen == m_firstShot.cend()) {
-            m_firstShot.insert(r.ffid, index);
+    // An ffid that names more than one shot, found from every shot's ffid
+    // at the end: a table of millions of ffids would cost far more than
+    // the list and one sort.
+    void findRepeats()
+    {
+        bool rising = true, falling = true;
+        for (size_t s = 1; s < m_ffids.size() && (rising || falling); ++s) {
+            rising = rising && m_ffids[s - 1] < m_ffids[s];
+            falling = falling && m_ffids[s - 1] > m_ffids[s];
+        }
+        if (rising || falling)
             return;
+        std::vector<qint64> order(m_ffids.size());
+        for (size_t s = 0; s < order.size(); ++s)
+            order[s] = qint64(s);
+        std::sort(order.begin(), order.end(), [this](qint64 a, qint64 b) {
+            return m_ffids[size_t(a)] != m_ffids[size_t(b)] ? m_ffids[size_t(a)] < m_ffids[size_t(b)] : a < b;
+        });
+        // Each repeated ffid's run in order, listed by its first shot.
+        std::vector<std::pair<qint64, size_t>> runs;
+        for (size_t k = 0; k < order.size();) {
+            size_t end = k + 1;
+            while (end < order.size() && m_ffids[size_t(order[end])] == m_ffids[size_t(order[k])])
+                ++end;
+            if (end - k > 1)
+                runs.emplace_back(order[k], k);
+            k = end;
         }
-        RepeatedFfid &repeat = m_repeats[r.ffid];
-        if (repeat.shotCount == 0) {
-            repeat.ffid = r.ffid;
-            repeat.shotCount = 1;
-            repeat.shots.append(seen.value());
+        m_report.repeatedFfidCount = qint64(runs.size());
+        const size_t listed = size_t(qMin<qint64>(m_limit, qint64(runs.size())));
+        std::partial_sort(runs.begin(), runs.begin() + qint64(listed), runs.end());
+        for (size_t r = 0; r < listed; ++r) {
+            const size_t k = runs[r].second;
+            RepeatedFfid repeat;
+            repeat.ffid = m_ffids[size_t(order[k])];
+            size_t end = k + 1;
+            while (end < order.size() && m_ffids[size_t(order[end])] == repeat.ffid)
+                ++end;
+            repeat.shotCount = qint64(end - k);
+            // The first shot always, then up to the list limit.
+            for (size_t j = k; j < end && (j == k || qint64(j - k) < m_limit); ++j)
+                repeat.shots.append(order[j]);
+            m_report.repeatedFfids.append(repeat);
         }
-        if (repeat.shotCount++ < m_limit)
-            repeat.shots.append(index);
     }
 
     void closeShot()
@@ -143,8 +176,7 @@ private:
     const CheckedColumns &m_columns;
     const qint64 m_limit;
     OpenShot m_shot;
-    QHash<qint32, qint64> m_firstShot;
-    QHash<qint32, RepeatedFfid> m_repeats;
+    std::vector<qint32> m_ffids;   // of every shot so far
 };
 
 void writeMore(QTextStream &out, const char *indent, qint64 shown, qint64 total)
