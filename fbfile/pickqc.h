@@ -41,7 +41,7 @@ struct Settings
     // Memory for the records of recent shots, kept so that a shot's
     // reciprocal partners are mostly compared without reading them again;
     // 0 reads every earlier partner again. The findings are the same.
-    qint64 recentBytes = qint64(48) << 20;
+    qint64 recentBytes = qint64(32) << 20;
 };
 
 // A side of the source: negative offsets (or receivers behind the source
