@@ -32,20 +32,41 @@ constexpr int SuspiciousRun = 3;
 constexpr int MedianWindow = 7;
 constexpr int WarmStep = 2;
 
-double median7(const double *v, int count)
+// Orders a pair: afterwards a <= b.
+inline void orderPair(double &a, double &b)
 {
-    if (count == MedianWindow) {
-        // A sorting network: no branches to mispredict, twice a pick.
-        double a[7] = {v[0], v[1], v[2], v[3], v[4], v[5], v[6]};
-        static constexpr int pairs[16][2] = {{0, 6}, {2, 3}, {4, 5}, {0, 2}, {1, 4}, {3, 6}, {0, 1}, {2, 5},
-                                             {3, 4}, {1, 2}, {4, 6}, {2, 3}, {4, 5}, {1, 2}, {3, 4}, {5, 6}};
-        for (const auto &p : pairs) {
-            const double lo = std::min(a[p[0]], a[p[1]]);
-            a[p[1]] = std::max(a[p[0]], a[p[1]]);
-            a[p[0]] = lo;
-        }
-        return a[3];
-    }
+    const double lo = std::min(a, b);
+    b = std::max(a, b);
+    a = lo;
+}
+
+// The median of seven values by a sorting network held in registers: no
+// branches to mispredict, and a loop of them over the picks vectorises.
+inline double median7(double a0, double a1, double a2, double a3, double a4, double a5, double a6)
+{
+    orderPair(a0, a6);
+    orderPair(a2, a3);
+    orderPair(a4, a5);
+    orderPair(a0, a2);
+    orderPair(a1, a4);
+    orderPair(a3, a6);
+    orderPair(a0, a1);
+    orderPair(a2, a5);
+    orderPair(a3, a4);
+    orderPair(a1, a2);
+    orderPair(a4, a6);
+    orderPair(a2, a3);
+    orderPair(a4, a5);
+    orderPair(a1, a2);
+    orderPair(a3, a4);
+    return a3;
+}
+
+// The median of count (at most seven) values.
+double medianOfFew(const double *v, int count)
+{
+    if (count == MedianWindow)
+        return median7(v[0], v[1], v[2], v[3], v[4], v[5], v[6]);
     double a[MedianWindow];
     for (int i = 0; i < count; ++i) {
         double x = v[i];
@@ -173,20 +194,49 @@ void FirstBreakFitter::initialResiduals()
     const int half = window / 2;
     const int lo = half;
     const int hi = n - half - 1;
-    for (int i = lo; i <= hi; ++i)
-        m_work[i] = median7(&m_t[i - half], window);
-    double values[MedianWindow];
-    for (int i = 0; i < n; ++i) {
+    const double *t = m_t.data();
+    const double *u = m_u.data();
+    double *median = m_work.data();
+    double *r = m_r.data();
+    const bool full = window == MedianWindow;
+    if (full) {
+        for (int i = lo; i <= hi; ++i)
+            median[i] = median7(t[i - 3], t[i - 2], t[i - 1], t[i], t[i + 1], t[i + 2], t[i + 3]);
+    } else {
+        for (int i = lo; i <= hi; ++i)
+            median[i] = medianOfFew(t + i - half, window);
+    }
+
+    // Near the ends the window and the slope's span are shifted inwards.
+    auto nearEnd = [&](int i) {
         const int c = qBound(lo, i, hi);
         const int left = std::max(lo, c - half);
         const int right = std::min(hi, c + half);
-        const double du = m_u[right] - m_u[left];
-        const double slope = du > 0.0 ? (m_work[right] - m_work[left]) / du : 0.0;
+        const double du = u[right] - u[left];
+        const double slope = du > 0.0 ? (median[right] - median[left]) / du : 0.0;
         const int first = qBound(0, i - half, n - window);
+        double values[MedianWindow];
         for (int j = 0; j < window; ++j)
-            values[j] = m_t[first + j] - slope * (m_u[first + j] - m_u[i]);
-        m_r[i] = m_t[i] - median7(values, window);
+            values[j] = t[first + j] - slope * (u[first + j] - u[i]);
+        r[i] = t[i] - medianOfFew(values, window);
+    };
+    // Elsewhere both are centred on the pick: the same sums, without the
+    // bounds, in a loop that vectorises.
+    const int innerLo = full ? 2 * half : n;
+    const int innerHi = full ? n - 2 * half - 1 : n - 1;
+    for (int i = 0; i < std::min(innerLo, n); ++i)
+        nearEnd(i);
+    for (int i = innerLo; i <= innerHi; ++i) {
+        const double du = u[i + 3] - u[i - 3];
+        const double slope = du > 0.0 ? (median[i + 3] - median[i - 3]) / du : 0.0;
+        const double ui = u[i];
+        r[i] = t[i] - median7(t[i - 3] - slope * (u[i - 3] - ui), t[i - 2] - slope * (u[i - 2] - ui),
+                              t[i - 1] - slope * (u[i - 1] - ui), t[i] - slope * (u[i] - ui),
+                              t[i + 1] - slope * (u[i + 1] - ui), t[i + 2] - slope * (u[i + 2] - ui),
+                              t[i + 3] - slope * (u[i + 3] - ui));
     }
+    for (int i = std::max(innerHi + 1, innerLo); i < n; ++i)
+        nearEnd(i);
 }
 
 void FirstBreakFitter::prefixSums()
