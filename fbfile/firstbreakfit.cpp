@@ -78,37 +78,11 @@ double medianOfFew(const double *v, int count)
     return count % 2 ? a[count / 2] : 0.5 * (a[count / 2 - 1] + a[count / 2]);
 }
 
-// Solves the symmetric positive definite system a x = b of size p in place
-// (LDL', no square roots). False when a column is (nearly) dependent on
-// the others.
-bool solve(double a[4][4], double b[4], int p)
+// A pivot of the LDL' factorisation below this, relative to its diagonal
+// entry, means a column (nearly) dependent on the others.
+inline bool pivotOk(double pivot, double diagonal)
 {
-    double l[4][4];
-    double d[4];
-    for (int j = 0; j < p; ++j) {
-        double dj = a[j][j];
-        for (int k = 0; k < j; ++k)
-            dj -= l[j][k] * l[j][k] * d[k];
-        if (!(dj > 1e-10 * std::max(a[j][j], 1e-300)))
-            return false;
-        d[j] = dj;
-        const double inverse = 1.0 / dj;
-        for (int i = j + 1; i < p; ++i) {
-            double s = a[i][j];
-            for (int k = 0; k < j; ++k)
-                s -= l[i][k] * l[j][k] * d[k];
-            l[i][j] = s * inverse;
-        }
-    }
-    for (int i = 0; i < p; ++i)
-        for (int k = 0; k < i; ++k)
-            b[i] -= l[i][k] * b[k];
-    for (int i = p - 1; i >= 0; --i) {
-        b[i] /= d[i];
-        for (int k = i + 1; k < p; ++k)
-            b[i] -= l[k][i] * b[k];
-    }
-    return true;
+    return pivot > 1e-10 * std::max(diagonal, 1e-300);
 }
 
 } // namespace
@@ -253,6 +227,26 @@ void FirstBreakFitter::prefixSums()
         s.tt += w * t * t;
         m_sums[i + 1] = s;
     }
+
+    // The columns 1 and u are the same in every trial of the round: their
+    // part of the factorisation and of both substitutions is done once.
+    Base &q = m_base;
+    q.b0 = s.t;
+    q.b1 = s.ut;
+    q.d0 = s.w;
+    q.ok = pivotOk(q.d0, s.w);
+    if (!q.ok)
+        return;
+    q.inv0 = 1.0 / q.d0;
+    q.l10 = s.u * q.inv0;
+    q.d1 = s.uu - q.l10 * q.l10 * q.d0;
+    q.ok = pivotOk(q.d1, s.uu);
+    if (!q.ok)
+        return;
+    q.inv1 = 1.0 / q.d1;
+    q.y1 = q.b1 - q.l10 * q.b0;
+    q.z0 = q.b0 / q.d0;
+    q.z1 = q.y1 / q.d1;
 }
 
 FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int k2, double b1, double b2) const
@@ -279,40 +273,64 @@ FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int
     if (segments == 1 && all.w < 2)
         return c;
 
-    // Basis 1, u, (u - b1)+, (u - b2)+: sums over the tails beyond each
-    // breakpoint come from the prefix sums.
-    double a[4][4] = {};
-    double b[4] = {};
-    a[0][0] = all.w;
-    a[0][1] = a[1][0] = all.u;
-    a[1][1] = all.uu;
-    b[0] = all.t;
-    b[1] = all.ut;
-    const int ks[2] = {k1, k2};
-    // A breakpoint defaults to the first pick of its tail.
-    double beta[2] = {std::isnan(b1) && segments > 1 ? m_u[k1] : b1, std::isnan(b2) && segments > 2 ? m_u[k2] : b2};
-    Sums tail[2] = {};
-    for (int j = 0; j < segments - 1; ++j) {
-        const Sums &s = m_sums[ks[j]];
-        tail[j] = Sums{all.w - s.w, all.u - s.u, all.uu - s.uu, all.t - s.t, all.ut - s.ut, all.tt - s.tt};
-        const double bj = beta[j];
-        const Sums &t = tail[j];
-        const int q = 2 + j;
-        a[0][q] = a[q][0] = t.u - bj * t.w;
-        a[1][q] = a[q][1] = t.uu - bj * t.u;
-        a[q][q] = t.uu - 2.0 * bj * t.u + bj * bj * t.w;
-        b[q] = t.ut - bj * t.t;
-    }
-    if (segments == 3) {
-        const Sums &t = tail[1];
-        a[2][3] = a[3][2] = t.uu - (beta[0] + beta[1]) * t.u + beta[0] * beta[1] * t.w;
-    }
-    double x[4] = {b[0], b[1], b[2], b[3]};
-    if (!solve(a, x, p))
+    // Least squares in the basis 1, u, (u - b1)+, (u - b2)+: the normal
+    // equations' sums over the tails beyond each breakpoint come from the
+    // prefix sums, and an LDL' factorisation solves them, written out for
+    // the 2 to 4 unknowns on top of the round's common part.
+    const Base &q = m_base;
+    if (!q.ok)
         return c;
+    // A breakpoint defaults to the first pick of its tail.
+    const double beta[2] = {std::isnan(b1) && segments > 1 ? m_u[k1] : b1,
+                            std::isnan(b2) && segments > 2 ? m_u[k2] : b2};
+    double x[4] = {};
     double fitted = 0.0;
-    for (int j = 0; j < p; ++j)
-        fitted += x[j] * b[j];
+    if (segments == 1) {
+        x[1] = q.z1;
+        x[0] = q.z0 - q.l10 * x[1];
+        fitted = x[0] * q.b0 + x[1] * q.b1;
+    } else {
+        const Sums &s1 = m_sums[k1];
+        const Sums t1 = {all.w - s1.w, all.u - s1.u, all.uu - s1.uu, all.t - s1.t, all.ut - s1.ut, 0.0};
+        const double v1 = beta[0];
+        const double a02 = t1.u - v1 * t1.w;
+        const double a12 = t1.uu - v1 * t1.u;
+        const double a22 = t1.uu - 2.0 * v1 * t1.u + v1 * v1 * t1.w;
+        const double r2 = t1.ut - v1 * t1.t;
+        const double l20 = a02 * q.inv0;
+        const double l21 = (a12 - l20 * q.l10 * q.d0) * q.inv1;
+        const double d2 = a22 - l20 * l20 * q.d0 - l21 * l21 * q.d1;
+        if (!pivotOk(d2, a22))
+            return c;
+        const double y2 = r2 - l20 * q.b0 - l21 * q.y1;
+        if (segments == 2) {
+            x[2] = y2 / d2;
+            x[1] = q.z1 - l21 * x[2];
+            x[0] = q.z0 - q.l10 * x[1] - l20 * x[2];
+            fitted = x[0] * q.b0 + x[1] * q.b1 + x[2] * r2;
+        } else {
+            const Sums &s2 = m_sums[k2];
+            const Sums t2 = {all.w - s2.w, all.u - s2.u, all.uu - s2.uu, all.t - s2.t, all.ut - s2.ut, 0.0};
+            const double v2 = beta[1];
+            const double a03 = t2.u - v2 * t2.w;
+            const double a13 = t2.uu - v2 * t2.u;
+            const double a33 = t2.uu - 2.0 * v2 * t2.u + v2 * v2 * t2.w;
+            const double a23 = t2.uu - (v1 + v2) * t2.u + v1 * v2 * t2.w;
+            const double r3 = t2.ut - v2 * t2.t;
+            const double l30 = a03 * q.inv0;
+            const double l31 = (a13 - l30 * q.l10 * q.d0) * q.inv1;
+            const double l32 = (a23 - l30 * l20 * q.d0 - l31 * l21 * q.d1) * (1.0 / d2);
+            const double d3 = a33 - l30 * l30 * q.d0 - l31 * l31 * q.d1 - l32 * l32 * d2;
+            if (!pivotOk(d3, a33))
+                return c;
+            const double y3 = r3 - l30 * q.b0 - l31 * q.y1 - l32 * y2;
+            x[3] = y3 / d3;
+            x[2] = y2 / d2 - l32 * x[3];
+            x[1] = q.z1 - l21 * x[2] - l31 * x[3];
+            x[0] = q.z0 - q.l10 * x[1] - l20 * x[2] - l30 * x[3];
+            fitted = x[0] * q.b0 + x[1] * q.b1 + x[2] * r2 + x[3] * r3;
+        }
+    }
     c.sse = std::max(0.0, all.tt - fitted);
     // Increasing on every segment. Kinks may bend either way: flat layers
     // give ever flatter segments, but receiver statics bend the curve back
@@ -326,7 +344,7 @@ FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int
             return c;
     }
     for (int j = 0; j < 4; ++j)
-        c.coef[j] = j < p ? x[j] : 0.0;
+        c.coef[j] = x[j];
     c.b1 = beta[0];
     c.b2 = beta[1];
     c.valid = true;

@@ -50,6 +50,18 @@ private:
     {
         double w, u, uu, t, ut, tt;
     };
+    // The factorisation of the normal equations' columns 1 and u, common
+    // to every trial of a round; ok is false when they are dependent.
+    struct Base
+    {
+        bool ok = false;
+        double b0, b1;       // right-hand side
+        double d0, d1;       // pivots
+        double inv0, inv1;   // their inverses
+        double l10;          // factor below the first pivot
+        double y1;           // forward substitution
+        double z0, z1;       // start of the back substitution
+    };
     struct Candidate
     {
         int segments = 0;
@@ -98,6 +110,7 @@ private:
     std::vector<double> m_r;
     std::vector<double> m_work;
     std::vector<Sums> m_sums;
+    Base m_base;
 };
 
 // Splits a shot's picks into sides and fits each side; the heart of
