@@ -521,10 +521,36 @@ double FirstBreakFitter::modelAtSorted(const Candidate &c, double u) const
     return t;
 }
 
+template <typename Put>
+void FirstBreakFitter::eachModelTime(const Candidate &c, Put put) const
+{
+    // The picks are in |offset| order, so the picks beyond each breakpoint
+    // follow one another: one loop per segment instead of a test per pick,
+    // with the sums of modelAtSorted() in its order.
+    const double *u = m_u.data();
+    const int n = m_n;
+    const int beyond1 = c.segments >= 2 ? int(std::upper_bound(u, u + n, c.b1) - u) : n;
+    const int beyond2 = c.segments == 3 ? int(std::upper_bound(u, u + n, c.b2) - u) : n;
+    if (beyond2 < beyond1) {
+        for (int i = 0; i < n; ++i)
+            put(i, modelAtSorted(c, u[i]));
+        return;
+    }
+    const double c0 = c.coef[0], c1 = c.coef[1], c2 = c.coef[2], c3 = c.coef[3];
+    const double b1 = c.b1, b2 = c.b2;
+    for (int i = 0; i < beyond1; ++i)
+        put(i, c0 + c1 * u[i]);
+    for (int i = beyond1; i < beyond2; ++i)
+        put(i, c0 + c1 * u[i] + c2 * (u[i] - b1));
+    for (int i = beyond2; i < n; ++i)
+        put(i, c0 + c1 * u[i] + c2 * (u[i] - b1) + c3 * (u[i] - b2));
+}
+
 void FirstBreakFitter::residuals(const Candidate &c)
 {
-    for (int i = 0; i < m_n; ++i)
-        m_r[i] = m_t[i] - modelAtSorted(c, m_u[i]);
+    const double *t = m_t.data();
+    double *r = m_r.data();
+    eachModelTime(c, [t, r](int i, double model) { r[i] = t[i] - model; });
 }
 
 FirstBreakFitter::Candidate FirstBreakFitter::converge(const double *floors, int stages, double ceiling)
@@ -635,8 +661,8 @@ void FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
     slope /= m_scale; // ms per offset unit
     model->velocity = slope > 0.0 ? 1000.0 / slope : NaN;
     model->intercept = model->knotTime[segments - 1] - slope * model->knotOffset[segments - 1];
-    for (int i = 0; i < n; ++i)
-        modelTimes[m_order[i]] = modelAtSorted(best, m_u[i]);
+    const int *order = m_order.data();
+    eachModelTime(best, [order, modelTimes](int i, double model) { modelTimes[order[i]] = model; });
 }
 
 void splitSides(const FbRecord *records, int n, qint8 *sides)

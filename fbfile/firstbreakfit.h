@@ -88,6 +88,9 @@ private:
     Candidate bestModel(bool fine, Candidate *two, Candidate *three) const;
     Candidate refine(Candidate c, int which, int step) const;
     double modelAtSorted(const Candidate &c, double u) const;
+    // Calls put(i, model time) for every pick i in |offset| order.
+    template <typename Put>
+    void eachModelTime(const Candidate &c, Put put) const;
     void residuals(const Candidate &c);
     Candidate converge(const double *floors, int stages, double ceiling);
     bool suspicious(double ceiling) const;
