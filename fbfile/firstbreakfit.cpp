@@ -146,13 +146,13 @@ double FirstBreakFitter::robustSigma()
 
 bool FirstBreakFitter::applyCut(double cut)
 {
-    bool changed = false;
+    int changed = 0;
     for (int i = 0; i < m_n; ++i) {
         const double w = std::abs(m_r[i]) <= cut ? 1.0 : 0.0;
-        changed = changed || w != m_w[i];
+        changed |= w != m_w[i];
         m_w[i] = w;
     }
-    return changed;
+    return changed != 0;
 }
 
 void FirstBreakFitter::initialResiduals()
@@ -738,8 +738,10 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     m_t.resize(n);
     m_model.resize(n);
 
+    // One detach check, not one per pick and side.
+    PickVerdict *picks = out->picks.data();
     for (int i = 0; i < n; ++i) {
-        PickVerdict &v = out->picks[i];
+        PickVerdict &v = picks[i];
         v = PickVerdict();
         v.side = m_side[i];
         v.model = std::numeric_limits<float>::quiet_NaN();
@@ -765,7 +767,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         double sum = 0.0;
         int kept = 0;
         for (int j = 0; j < count; ++j) {
-            PickVerdict &v = out->picks[m_members[j]];
+            PickVerdict &v = picks[m_members[j]];
             const double residual = m_t[j] - m_model[j];
             v.judged = true;
             v.model = static_cast<float>(m_model[j]);
