@@ -563,8 +563,11 @@ FirstBreakFitter::Candidate FirstBreakFitter::converge(const double *floors, int
     Candidate best;
     Candidate two, three;
     applyCut(cutAbove(floors[0]));
+    bool changed = true;
     for (int round = 0; round < MaxRounds; ++round) {
-        prefixSums();
+        // A cut that let the same picks take part leaves the sums as they were.
+        if (changed)
+            prefixSums();
         // The kinks are placed exactly before the cut becomes final: a kink
         // a pick off would shut out the picks of a steep segment.
         const Candidate c = bestModel(stage >= lastStage - 1, &two, &three);
@@ -577,7 +580,8 @@ FirstBreakFitter::Candidate FirstBreakFitter::converge(const double *floors, int
         double cut = cutAbove(floors[stage]);
         if (stage == lastStage)
             cut = std::min(cut, ceiling);
-        if (!applyCut(cut) && final)
+        changed = applyCut(cut);
+        if (!changed && final)
             break;
     }
     return best;
