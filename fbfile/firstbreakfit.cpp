@@ -116,6 +116,7 @@ void FirstBreakFitter::order(const double *absOffset, const double *time, int n)
     m_r.resize(n);
     m_work.resize(n);
     m_sums.resize(n + 1);
+    m_visited.resize(n);
     for (int i = 0; i < n; ++i) {
         m_u[i] = (absOffset[m_order[i]] - m_h0) / m_scale;
         m_t[i] = time[m_order[i]];
@@ -361,14 +362,27 @@ double FirstBreakFitter::score(const Candidate &c) const
     return m * std::log(c.sse / m + floor) + SegmentPenalty * c.segments * std::log(m);
 }
 
-FirstBreakFitter::Candidate FirstBreakFitter::refine(Candidate c, int which, int step) const
+FirstBreakFitter::Candidate FirstBreakFitter::refine(Candidate c, int which, int step)
 {
     // Within one number of segments the squared residuals alone decide.
+    // Only a strictly better place is taken, so a place tried before can
+    // never win again: it is not tried twice.
+    if (++m_visit == 0) {
+        std::fill(m_visited.begin(), m_visited.end(), 0u);
+        m_visit = 1;
+    }
+    m_visited[which == 1 ? c.k1 : c.k2] = m_visit;
     while (step >= 1) {
         bool moved = false;
         for (int dir = -1; dir <= 1 && !moved; dir += 2) {
             const int k1 = which == 1 ? c.k1 + dir * step : c.k1;
             const int k2 = which == 2 ? c.k2 + dir * step : c.k2;
+            const int k = which == 1 ? k1 : k2;
+            if (k >= 0 && k < m_n) {
+                if (m_visited[k] == m_visit)
+                    continue;
+                m_visited[k] = m_visit;
+            }
             const Candidate trial = evaluate(c.segments, k1, k2);
             if (trial.valid && (!c.valid || trial.sse < c.sse)) {
                 c = trial;
@@ -440,7 +454,7 @@ int FirstBreakFitter::firstStep(int k) const
     return std::max(1, std::min(k / 3, m_n / (2 * GridEven)));
 }
 
-FirstBreakFitter::Candidate FirstBreakFitter::bestModel(bool fine, Candidate *two, Candidate *three) const
+FirstBreakFitter::Candidate FirstBreakFitter::bestModel(bool fine, Candidate *two, Candidate *three)
 {
     // Until the cut is final a breakpoint only needs to be near its place;
     // a coarse step keeps those rounds cheap.

@@ -85,8 +85,8 @@ private:
     // The best model of 1 to 3 segments; *two and *three hold the last
     // round's two- and three-segment models (or invalid ones) and receive
     // this round's.
-    Candidate bestModel(bool fine, Candidate *two, Candidate *three) const;
-    Candidate refine(Candidate c, int which, int step) const;
+    Candidate bestModel(bool fine, Candidate *two, Candidate *three);
+    Candidate refine(Candidate c, int which, int step);
     double modelAtSorted(const Candidate &c, double u) const;
     // Calls put(i, model time) for every pick i in |offset| order.
     template <typename Put>
@@ -114,6 +114,9 @@ private:
     std::vector<double> m_work;
     std::vector<Sums> m_sums;
     Base m_base;
+    // Tail starts refine() has tried: those marked with the current visit.
+    std::vector<unsigned> m_visited;
+    unsigned m_visit = 0;
 };
 
 // Splits a shot's picks into sides and fits each side; the heart of
