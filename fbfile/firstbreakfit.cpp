@@ -229,6 +229,14 @@ void FirstBreakFitter::prefixSums()
         m_sums[i + 1] = s;
     }
 
+    // Trials remembered from earlier sums no longer hold.
+    if (++m_generation == 0) {
+        for (Remembered &r : m_remembered)
+            r.generation = 0;
+        m_polished[0].generation = m_polished[1].generation = 0;
+        m_generation = 1;
+    }
+
     // The columns 1 and u are the same in every trial of the round: their
     // part of the factorisation and of both substitutions is done once.
     Base &q = m_base;
@@ -352,6 +360,37 @@ FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int
     return c;
 }
 
+FirstBreakFitter::Candidate FirstBreakFitter::atStarts(int segments, int k1, int k2)
+{
+    // A cut that lets the same picks take part keeps the sums, and the next
+    // round then tries mostly the tail starts of the last one again.
+    Remembered &r = m_remembered[unsigned(k1 * 61 + k2 * 7 + segments) % RememberedTrials];
+    if (r.generation == m_generation && r.segments == segments && r.k1 == k1 && r.k2 == k2)
+        return r.c;
+    r.generation = m_generation;
+    r.segments = segments;
+    r.k1 = k1;
+    r.k2 = k2;
+    r.c = evaluate(segments, k1, k2);
+    return r.c;
+}
+
+FirstBreakFitter::Candidate FirstBreakFitter::polishOnce(const Candidate &c, int which)
+{
+    // The same model on the same sums is polished to the same result: the
+    // rounds before and after the final cut often bring both.
+    Polished &p = m_polished[which - 1];
+    const bool same = p.generation == m_generation && p.in.segments == c.segments && p.in.k1 == c.k1
+                   && p.in.k2 == c.k2 && p.in.b1 == c.b1 && (c.segments < 3 || p.in.b2 == c.b2)
+                   && p.in.sse == c.sse;
+    if (!same) {
+        p.generation = m_generation;
+        p.in = c;
+        p.out = polish(c, which);
+    }
+    return p.out;
+}
+
 double FirstBreakFitter::score(const Candidate &c) const
 {
     if (!c.valid)
@@ -383,7 +422,7 @@ FirstBreakFitter::Candidate FirstBreakFitter::refine(Candidate c, int which, int
                     continue;
                 m_visited[k] = m_visit;
             }
-            const Candidate trial = evaluate(c.segments, k1, k2);
+            const Candidate trial = atStarts(c.segments, k1, k2);
             if (trial.valid && (!c.valid || trial.sse < c.sse)) {
                 c = trial;
                 moved = true;
@@ -459,7 +498,7 @@ FirstBreakFitter::Candidate FirstBreakFitter::bestModel(bool fine, Candidate *tw
     // Until the cut is final a breakpoint only needs to be near its place;
     // a coarse step keeps those rounds cheap.
     auto step = [this, fine](int k) { return fine ? firstStep(k) : std::min(2, firstStep(k)); };
-    Candidate best = evaluate(1, 0, 0);
+    Candidate best = atStarts(1, 0, 0);
     double bestScore = score(best);
 
     // From one round to the next only a few picks change sides of the cut,
@@ -470,11 +509,11 @@ FirstBreakFitter::Candidate FirstBreakFitter::bestModel(bool fine, Candidate *tw
 
     // Two segments: every grid start, the best one refined.
     if (warmTwo) {
-        *two = evaluate(2, two->k1, 0);
+        *two = atStarts(2, two->k1, 0);
     } else {
         *two = Candidate();
         for (int k : m_grid) {
-            const Candidate c = evaluate(2, k, 0);
+            const Candidate c = atStarts(2, k, 0);
             if (c.valid && (!two->valid || c.sse < two->sse))
                 *two = c;
         }
@@ -491,14 +530,14 @@ FirstBreakFitter::Candidate FirstBreakFitter::bestModel(bool fine, Candidate *tw
     // then each refined with the other held.
     bool threeWarm = false;
     if (warmThree) {
-        *three = evaluate(3, three->k1, three->k2);
+        *three = atStarts(3, three->k1, three->k2);
         threeWarm = three->valid;
     }
     if (!three->valid) {
         for (int k : m_grid) {
             if (k == two->k1)
                 continue;
-            const Candidate c = evaluate(3, std::min(k, two->k1), std::max(k, two->k1));
+            const Candidate c = atStarts(3, std::min(k, two->k1), std::max(k, two->k1));
             if (c.valid && (!three->valid || c.sse < three->sse))
                 *three = c;
         }
@@ -518,9 +557,9 @@ FirstBreakFitter::Candidate FirstBreakFitter::bestModel(bool fine, Candidate *tw
     }
     if (fine && best.segments > 1) {
         // Once the cut is final, the kinks leave the pick positions.
-        best = polish(best, 1);
+        best = polishOnce(best, 1);
         if (best.segments == 3)
-            best = polish(best, 2);
+            best = polishOnce(best, 2);
     }
     return best;
 }

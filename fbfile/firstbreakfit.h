@@ -79,6 +79,10 @@ private:
     void prefixSums();
     Candidate evaluate(int segments, int k1, int k2, double b1 = NaN, double b2 = NaN) const;
     Candidate polish(Candidate c, int which) const;
+    // evaluate() with the breakpoints at the tail starts, and polish(),
+    // remembered while the sums stay the same.
+    Candidate atStarts(int segments, int k1, int k2);
+    Candidate polishOnce(const Candidate &c, int which);
     double score(const Candidate &c) const;
     void makeGrid();
     int firstStep(int k) const;
@@ -114,6 +118,21 @@ private:
     std::vector<double> m_work;
     std::vector<Sums> m_sums;
     Base m_base;
+    struct Remembered
+    {
+        unsigned generation = 0;
+        int segments = 0, k1 = 0, k2 = 0;
+        Candidate c;
+    };
+    struct Polished
+    {
+        unsigned generation = 0;
+        Candidate in, out;
+    };
+    static constexpr int RememberedTrials = 256;
+    unsigned m_generation = 0;   // of the sums, counted by prefixSums()
+    Remembered m_remembered[RememberedTrials];
+    Polished m_polished[2];
     // Tail starts refine() has tried: those marked with the current visit.
     std::vector<unsigned> m_visited;
     unsigned m_visit = 0;
