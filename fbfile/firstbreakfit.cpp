@@ -414,7 +414,7 @@ FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int
     return c;
 }
 
-FirstBreakFitter::Candidate FirstBreakFitter::atStarts(int segments, int k1, int k2)
+const FirstBreakFitter::Candidate &FirstBreakFitter::atStarts(int segments, int k1, int k2)
 {
     // A cut that lets the same picks take part keeps the sums, and the next
     // round then tries mostly the tail starts of the last one again.
@@ -476,7 +476,7 @@ FirstBreakFitter::Candidate FirstBreakFitter::refine(Candidate c, int which, int
                     continue;
                 m_visited[k] = m_visit;
             }
-            const Candidate trial = atStarts(c.segments, k1, k2);
+            const Candidate &trial = atStarts(c.segments, k1, k2);
             if (trial.valid && (!c.valid || trial.sse < c.sse)) {
                 c = trial;
                 moved = true;
@@ -567,7 +567,7 @@ FirstBreakFitter::Candidate FirstBreakFitter::bestModel(bool fine, Candidate *tw
     } else {
         *two = Candidate();
         for (int k : m_grid) {
-            const Candidate c = atStarts(2, k, 0);
+            const Candidate &c = atStarts(2, k, 0);
             if (c.valid && (!two->valid || c.sse < two->sse))
                 *two = c;
         }
@@ -591,7 +591,7 @@ FirstBreakFitter::Candidate FirstBreakFitter::bestModel(bool fine, Candidate *tw
         for (int k : m_grid) {
             if (k == two->k1)
                 continue;
-            const Candidate c = atStarts(3, std::min(k, two->k1), std::max(k, two->k1));
+            const Candidate &c = atStarts(3, std::min(k, two->k1), std::max(k, two->k1));
             if (c.valid && (!three->valid || c.sse < three->sse))
                 *three = c;
         }

@@ -80,8 +80,9 @@ private:
     Candidate evaluate(int segments, int k1, int k2, double b1 = NaN, double b2 = NaN) const;
     Candidate polish(Candidate c, int which) const;
     // evaluate() with the breakpoints at the tail starts, and polish(),
-    // remembered while the sums stay the same.
-    Candidate atStarts(int segments, int k1, int k2);
+    // remembered while the sums stay the same. atStarts() answers from its
+    // table: the reference holds until the next call.
+    const Candidate &atStarts(int segments, int k1, int k2);
     Candidate polishOnce(const Candidate &c, int which);
     double score(const Candidate &c) const;
     void makeGrid();
