@@ -851,37 +851,47 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
 
     // One detach check, not one per pick and side.
     PickVerdict *picks = out->picks.data();
+    int counts[2] = {0, 0};
     for (int i = 0; i < n; ++i) {
         PickVerdict &v = picks[i];
         v = PickVerdict();
         v.side = m_side[i];
         v.model = std::numeric_limits<float>::quiet_NaN();
         v.residual = std::numeric_limits<float>::quiet_NaN();
+        counts[m_side[i]] += std::isfinite(records[i].fb_time) ? 1 : 0;
+    }
+
+    // The picks of both sides in one pass, each side's together and in
+    // record order: the negative side's first.
+    int next[2] = {0, counts[Negative]};
+    for (int i = 0; i < n; ++i) {
+        if (!std::isfinite(records[i].fb_time))
+            continue;
+        const int j = next[m_side[i]]++;
+        m_members[j] = i;
+        m_h[j] = std::abs(static_cast<double>(records[i].offset));
+        m_t[j] = records[i].fb_time;
     }
 
     for (int side = Negative; side <= Positive; ++side) {
         SideModel &model = out->sides[side];
-        int count = 0;
-        for (int i = 0; i < n; ++i) {
-            if (m_side[i] != side || !std::isfinite(records[i].fb_time))
-                continue;
-            m_members[count] = i;
-            m_h[count] = std::abs(static_cast<double>(records[i].offset));
-            m_t[count] = records[i].fb_time;
-            ++count;
-        }
+        const int first = side == Negative ? 0 : counts[Negative];
+        const int count = counts[side];
+        const int *members = m_members.data() + first;
+        const double *t = m_t.data() + first;
+        double *modelTimes = m_model.data() + first;
         model.picks = count;
         if (count < MinPicksPerSide)
             continue;
-        m_fitter.fit(m_h.data(), m_t.data(), count, settings.outlierMs, &model, m_model.data());
+        m_fitter.fit(m_h.data() + first, t, count, settings.outlierMs, &model, modelTimes);
         model.judged = true;
         double sum = 0.0;
         int kept = 0;
         for (int j = 0; j < count; ++j) {
-            PickVerdict &v = picks[m_members[j]];
-            const double residual = m_t[j] - m_model[j];
+            PickVerdict &v = picks[members[j]];
+            const double residual = t[j] - modelTimes[j];
             v.judged = true;
-            v.model = static_cast<float>(m_model[j]);
+            v.model = static_cast<float>(modelTimes[j]);
             v.residual = static_cast<float>(residual);
             v.outlier = std::abs(residual) > settings.outlierMs;
             if (v.outlier) {
