@@ -3,6 +3,7 @@
 
 #include "fbcolumns.h"
 #include "fbtestfile.h"
+#include "firstbreakfit.h"
 #include "pickqc.h"
 
 #include <QTemporaryDir>
@@ -223,6 +224,57 @@ private slots:
     // fitShot() judges the same records. Dead receivers leave a gap too wide
     // to interpolate across. The file is large enough for a shot to
     // straddle two reads.
+    // The pass fits shot after shot with one fitter, which keeps what it
+    // learnt within a side; none of it may leak into the next side, or a
+    // shot judged on its own would differ from the pass's verdict.
+    void reusedFitterMatchesFresh_data()
+    {
+        QTest::addColumn<Curve>("curve");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("sourceChannel");
+        QTest::addColumn<int>("wrongRun");   // picks late by 20 ms side by side, from channel 10
+        QTest::newRow("split spread, two layers") << Curve::TwoLayers << 240 << 120 << 0;
+        QTest::newRow("split spread, three layers") << Curve::ThreeLayers << 240 << 120 << 0;
+        QTest::newRow("end-on, a run of wrong picks") << Curve::ThreeLayers << 120 << -1 << 4;
+        QTest::newRow("short sides") << Curve::TwoLayers << 15 << 7 << 0;
+    }
+    void reusedFitterMatchesFresh()
+    {
+        QFETCH(Curve, curve);
+        QFETCH(int, channels);
+        QFETCH(int, sourceChannel);
+        QFETCH(int, wrongRun);
+
+        // The shot before has the same spread, and so the same tail starts
+        // to try, but other times.
+        const Curve other = curve == Curve::TwoLayers ? Curve::ThreeLayers : Curve::TwoLayers;
+        const QVector<FbRecord> before = shotOnLine(1, sourceChannel, 0, channels, other);
+        QVector<FbRecord> shot = shotOnLine(2, sourceChannel, 0, channels, curve);
+        for (int c = 10; c < 10 + wrongRun; ++c)
+            shot[c].fb_time += 20.0f;
+
+        ShotFitter reused;
+        ShotFit fit;
+        reused.fit(before.constData(), before.size(), Settings(), &fit);
+        reused.fit(shot.constData(), shot.size(), Settings(), &fit);
+        const ShotFit fresh = fitShot(shot);
+        for (int side = Negative; side <= Positive; ++side) {
+            const SideModel &a = fit.sides[side], &b = fresh.sides[side];
+            QCOMPARE(a.segments, b.segments);
+            for (int k = 0; k <= a.segments; ++k) {
+                QVERIFY2(a.knotOffset[k] == b.knotOffset[k] && a.knotTime[k] == b.knotTime[k],
+                         qPrintable(QString("side %1 knot %2: reused (%3, %4), fresh (%5, %6)").arg(side).arg(k)
+                                        .arg(a.knotOffset[k]).arg(a.knotTime[k]).arg(b.knotOffset[k])
+                                        .arg(b.knotTime[k])));
+            }
+        }
+        for (int c = 0; c < channels; ++c) {
+            const float a = fit.picks[c].model, b = fresh.picks[c].model;
+            QVERIFY2(a == b || (std::isnan(a) && std::isnan(b)),
+                     qPrintable(QString("channel %1: model time %2 reused, %3 fresh").arg(c).arg(a).arg(b)));
+        }
+    }
+
     void reciprocity_data()
     {
         QTest::addColumn<Source>("source");
