@@ -172,9 +172,16 @@ void FirstBreakFitter::order(const double *absOffset, const double *time, int n)
     m_work.resize(n);
     m_sums.resize(n + 1);
     m_visited.resize(n);
-    for (int i = 0; i < n; ++i) {
-        m_u[i] = (absOffset[m_order[i]] - m_h0) / m_scale;
-        m_t[i] = time[m_order[i]];
+    if (ascending) {
+        for (int i = 0; i < n; ++i) {
+            m_u[i] = (absOffset[i] - m_h0) / m_scale;
+            m_t[i] = time[i];
+        }
+    } else {
+        for (int i = 0; i < n; ++i) {
+            m_u[i] = (absOffset[m_order[i]] - m_h0) / m_scale;
+            m_t[i] = time[m_order[i]];
+        }
     }
 }
 
@@ -202,13 +209,27 @@ double FirstBreakFitter::robustSigma()
 
 bool FirstBreakFitter::applyCut(double cut)
 {
-    int changed = 0;
-    for (int i = 0; i < m_n; ++i) {
-        const double w = std::abs(m_r[i]) <= cut ? 1.0 : 0.0;
-        changed |= w != m_w[i];
-        m_w[i] = w;
+    const int n = m_n;
+    const double *r = m_r.data();
+    double *weight = m_w.data();
+    // Two picks at a time; a lane of a comparison is all ones where true,
+    // and |r| <= cut is -cut <= r <= cut.
+    const Two one = {1.0, 1.0}, none = {};
+    auto changedTwo = none != none;
+    int i = 0;
+    for (; i + 1 < n; i += 2) {
+        const Two residual = load<Two>(r + i);
+        const Two w = ((residual <= cut) & (residual >= -cut)) ? one : none;
+        changedTwo |= w != load<Two>(weight + i);
+        store(weight + i, w);
     }
-    return changed != 0;
+    bool changed = changedTwo[0] || changedTwo[1];
+    for (; i < n; ++i) {
+        const double w = std::abs(r[i]) <= cut ? 1.0 : 0.0;
+        changed = changed || w != weight[i];
+        weight[i] = w;
+    }
+    return changed;
 }
 
 void FirstBreakFitter::initialResiduals()
@@ -293,6 +314,7 @@ void FirstBreakFitter::prefixSums()
 
     // The columns 1 and u are the same in every trial of the round: their
     // part of the factorisation and of both substitutions is done once.
+    m_logWeight = std::log(s.w);
     Base &q = m_base;
     q.b0 = s.t;
     q.b1 = s.ut;
@@ -452,7 +474,7 @@ double FirstBreakFitter::score(const Candidate &c) const
     const double m = m_sums[m_n].w;
     const double floor = NoiseFloorMs * NoiseFloorMs;
     // Each segment beyond the first costs a slope and a breakpoint.
-    return m * std::log(c.sse / m + floor) + SegmentPenalty * c.segments * std::log(m);
+    return m * std::log(c.sse / m + floor) + SegmentPenalty * c.segments * m_logWeight;
 }
 
 FirstBreakFitter::Candidate FirstBreakFitter::refine(Candidate c, int which, int step)

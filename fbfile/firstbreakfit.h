@@ -119,6 +119,7 @@ private:
     std::vector<double> m_work;
     std::vector<Sums> m_sums;
     Base m_base;
+    double m_logWeight = 0.0;   // log of the picks taking part, for score()
     struct Remembered
     {
         unsigned generation = 0;
