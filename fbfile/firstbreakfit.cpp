@@ -650,17 +650,25 @@ double FirstBreakFitter::modelAtSorted(const Candidate &c, double u) const
     return t;
 }
 
+bool FirstBreakFitter::segmentStarts(const Candidate &c, int *beyond1, int *beyond2) const
+{
+    // The picks are in |offset| order, so the picks beyond each breakpoint
+    // follow one another.
+    const double *u = m_u.data();
+    *beyond1 = c.segments >= 2 ? int(std::upper_bound(u, u + m_n, c.b1) - u) : m_n;
+    *beyond2 = c.segments == 3 ? int(std::upper_bound(u, u + m_n, c.b2) - u) : m_n;
+    return *beyond1 <= *beyond2;
+}
+
 template <typename Put>
 void FirstBreakFitter::eachModelTime(const Candidate &c, Put put) const
 {
-    // The picks are in |offset| order, so the picks beyond each breakpoint
-    // follow one another: one loop per segment instead of a test per pick,
-    // with the sums of modelAtSorted() in its order.
+    // One loop per segment instead of a test per pick, with the sums of
+    // modelAtSorted() in its order.
     const double *u = m_u.data();
     const int n = m_n;
-    const int beyond1 = c.segments >= 2 ? int(std::upper_bound(u, u + n, c.b1) - u) : n;
-    const int beyond2 = c.segments == 3 ? int(std::upper_bound(u, u + n, c.b2) - u) : n;
-    if (beyond2 < beyond1) {
+    int beyond1, beyond2;
+    if (!segmentStarts(c, &beyond1, &beyond2)) {
         for (int i = 0; i < n; ++i)
             put(i, modelAtSorted(c, u[i]));
         return;
@@ -677,9 +685,28 @@ void FirstBreakFitter::eachModelTime(const Candidate &c, Put put) const
 
 void FirstBreakFitter::residuals(const Candidate &c)
 {
+    const double *u = m_u.data();
     const double *t = m_t.data();
     double *r = m_r.data();
-    eachModelTime(c, [t, r](int i, double model) { r[i] = t[i] - model; });
+    int beyond1, beyond2;
+    if (!segmentStarts(c, &beyond1, &beyond2)) {
+        for (int i = 0; i < m_n; ++i)
+            r[i] = t[i] - modelAtSorted(c, u[i]);
+        return;
+    }
+    // As eachModelTime(), two picks at a time.
+    const double c0 = c.coef[0], c1 = c.coef[1], c2 = c.coef[2], c3 = c.coef[3];
+    const double b1 = c.b1, b2 = c.b2;
+    auto stretch = [u, t, r](int from, int to, auto model) {
+        int i = from;
+        for (; i + 1 < to; i += 2)
+            store(r + i, load<Two>(t + i) - model(load<Two>(u + i)));
+        for (; i < to; ++i)
+            r[i] = t[i] - model(u[i]);
+    };
+    stretch(0, beyond1, [=](auto x) { return c0 + c1 * x; });
+    stretch(beyond1, beyond2, [=](auto x) { return c0 + c1 * x + c2 * (x - b1); });
+    stretch(beyond2, m_n, [=](auto x) { return c0 + c1 * x + c2 * (x - b1) + c3 * (x - b2); });
 }
 
 FirstBreakFitter::Candidate FirstBreakFitter::converge(const double *floors, int stages, double ceiling)

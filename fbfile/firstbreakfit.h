@@ -93,6 +93,9 @@ private:
     Candidate bestModel(bool fine, Candidate *two, Candidate *three);
     Candidate refine(Candidate c, int which, int step);
     double modelAtSorted(const Candidate &c, double u) const;
+    // Where the picks beyond each breakpoint of c start; false when the
+    // breakpoints are out of order.
+    bool segmentStarts(const Candidate &c, int *beyond1, int *beyond2) const;
     // Calls put(i, model time) for every pick i in |offset| order.
     template <typename Put>
     void eachModelTime(const Candidate &c, Put put) const;
