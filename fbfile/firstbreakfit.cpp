@@ -291,18 +291,29 @@ void FirstBreakFitter::initialResiduals()
 
 void FirstBreakFitter::prefixSums()
 {
-    Sums s = {0, 0, 0, 0, 0, 0};
-    m_sums[0] = s;
-    for (int i = 0; i < m_n; ++i) {
-        const double w = m_w[i], u = m_u[i], t = m_t[i];
-        s.w += w;
-        s.u += w * u;
-        s.uu += w * u * u;
-        s.t += w * t;
-        s.ut += w * u * t;
-        s.tt += w * t * t;
-        m_sums[i + 1] = s;
+    // The six running sums as three pairs, (w, u), (uu, t) and (ut, tt),
+    // each pair one register: the products of each sum as written out,
+    // w u u being (w u) u and so on.
+    static_assert(sizeof(Sums) == 3 * sizeof(Two), "Sums holds three pairs of doubles");
+    const int n = m_n;
+    const double *weight = m_w.data();
+    const double *u = m_u.data();
+    const double *t = m_t.data();
+    Sums *sums = m_sums.data();
+    sums[0] = Sums{0, 0, 0, 0, 0, 0};
+    Two wU = {}, uuT = {}, utTt = {};
+    for (int i = 0; i < n; ++i) {
+        const double w = weight[i];
+        const double wu = w * u[i], wt = w * t[i];
+        wU += Two{w, wu};
+        uuT += Two{wu, w} * Two{u[i], t[i]};
+        utTt += Two{wu, wt} * t[i];
+        double *to = &sums[i + 1].w;
+        store(to, wU);
+        store(to + 2, uuT);
+        store(to + 4, utTt);
     }
+    const Sums &s = sums[n];
 
     // Trials remembered from earlier sums no longer hold.
     if (++m_generation == 0) {
