@@ -190,10 +190,21 @@ double FirstBreakFitter::cutAbove(double floor)
     // While the floor is generous, most picks sit well inside it and the
     // robust sigma cannot raise the cut: counting them is much cheaper
     // than selecting their median, and gives the same cut.
-    int inside = 0;
-    for (int i = 0; i < m_n; ++i)
-        inside += CutSigmas * (SigmaPerMad * std::abs(m_r[i])) <= floor ? 1 : 0;
-    if (inside > m_n / 2)
+    // Two picks at a time: scaling is symmetric in the sign, so the test
+    // on the scaled |r| is the test -floor <= scaled r <= floor.
+    const int n = m_n;
+    const double *r = m_r.data();
+    const Two one = {1.0, 1.0}, none = {};
+    Two insideTwo = none;
+    int i = 0;
+    for (; i + 1 < n; i += 2) {
+        const Two scaled = CutSigmas * (SigmaPerMad * load<Two>(r + i));
+        insideTwo += ((scaled <= floor) & (scaled >= -floor)) ? one : none;
+    }
+    int inside = int(insideTwo[0] + insideTwo[1]);
+    for (; i < n; ++i)
+        inside += CutSigmas * (SigmaPerMad * std::abs(r[i])) <= floor ? 1 : 0;
+    if (inside > n / 2)
         return floor;
     return std::max(CutSigmas * robustSigma(), floor);
 }
