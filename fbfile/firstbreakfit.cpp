@@ -358,6 +358,20 @@ void FirstBreakFitter::prefixSums()
 
 FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int k2, double b1, double b2) const
 {
+    // Compiled once per number of segments, without the tests of the others.
+    switch (segments) {
+    case 1:
+        return evaluateFor<1>(k1, k2, b1, b2);
+    case 2:
+        return evaluateFor<2>(k1, k2, b1, b2);
+    default:
+        return evaluateFor<3>(k1, k2, b1, b2);
+    }
+}
+
+template <int segments>
+FirstBreakFitter::Candidate FirstBreakFitter::evaluateFor(int k1, int k2, double b1, double b2) const
+{
     Candidate c;
     c.segments = segments;
     c.k1 = k1;

@@ -78,6 +78,8 @@ private:
     void initialResiduals();
     void prefixSums();
     Candidate evaluate(int segments, int k1, int k2, double b1 = NaN, double b2 = NaN) const;
+    template <int segments>
+    Candidate evaluateFor(int k1, int k2, double b1, double b2) const;
     Candidate polish(Candidate c, int which) const;
     // evaluate() with the breakpoints at the tail starts, and polish(),
     // remembered while the sums stay the same. atStarts() answers from its
