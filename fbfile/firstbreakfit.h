@@ -33,8 +33,13 @@ namespace PickQc {
 // model with a looser cut and keeps the model that leaves fewer picks
 // beyond the threshold.
 //
+// Within a side, a round whose cut lets the same picks take part keeps the
+// last round's sums and answers the trials and the polishing it repeats
+// from memory; the answers are those a new computation would give.
+//
 // Reuses its buffers: one fitter judges every side of a file without
-// allocating per pick.
+// allocating per pick, and nothing it remembers of one side reaches the
+// next, so a side fitted after others gets the fit of a new fitter.
 class FirstBreakFitter
 {
 public:
