@@ -19,6 +19,8 @@ enum class Curve { TwoLayers, ThreeLayers };
 // Where a shot's source sits: on a receiver station (but off the line), or
 // halfway between two with a station number no receiver carries.
 enum class Source { OnStation, BetweenStations };
+// The order in which a side's picks reach the fitter.
+enum class PickOrder { Ascending, Descending, Shuffled };
 
 constexpr double Spacing = 25.0;
 
@@ -81,6 +83,7 @@ QString writeFile(const QTemporaryDir &dir, const QString &name, const QVector<F
 
 Q_DECLARE_METATYPE(Curve)
 Q_DECLARE_METATYPE(Source)
+Q_DECLARE_METATYPE(PickOrder)
 
 class TestPickQc : public QObject
 {
@@ -272,6 +275,48 @@ private slots:
             const float a = fit.picks[c].model, b = fresh.picks[c].model;
             QVERIFY2(a == b || (std::isnan(a) && std::isnan(b)),
                      qPrintable(QString("channel %1: model time %2 reused, %3 fresh").arg(c).arg(a).arg(b)));
+        }
+    }
+
+    // The fitter orders a side's picks by |offset| itself, taking a short
+    // cut when they come sorted either way: every order gives each pick
+    // the same model time.
+    void pickOrderDoesNotMatter_data()
+    {
+        QTest::addColumn<PickOrder>("order");
+        QTest::addColumn<Curve>("curve");
+        QTest::newRow("descending, three layers") << PickOrder::Descending << Curve::ThreeLayers;
+        QTest::newRow("shuffled, three layers") << PickOrder::Shuffled << Curve::ThreeLayers;
+        QTest::newRow("shuffled, two layers") << PickOrder::Shuffled << Curve::TwoLayers;
+    }
+    void pickOrderDoesNotMatter()
+    {
+        QFETCH(PickOrder, order);
+        QFETCH(Curve, curve);
+        constexpr int n = 101;
+        std::vector<double> h(n), t(n);
+        for (int i = 0; i < n; ++i) {
+            h[i] = 40.0 + i * Spacing;
+            t[i] = firstBreak(curve, h[i]) + noise(7, i) + (i % 17 == 3 ? 15.0 : 0.0);
+        }
+        std::vector<int> at(n);   // the input position of sorted pick i
+        for (int i = 0; i < n; ++i)
+            at[i] = order == PickOrder::Descending ? n - 1 - i : (i * 37) % n;
+        std::vector<double> hIn(n), tIn(n);
+        for (int i = 0; i < n; ++i) {
+            hIn[at[i]] = h[i];
+            tIn[at[i]] = t[i];
+        }
+        FirstBreakFitter fitter;
+        SideModel sorted, other;
+        std::vector<double> sortedModel(n), otherModel(n);
+        fitter.fit(h.data(), t.data(), n, 8.0, &sorted, sortedModel.data());
+        fitter.fit(hIn.data(), tIn.data(), n, 8.0, &other, otherModel.data());
+        QCOMPARE(other.segments, sorted.segments);
+        for (int i = 0; i < n; ++i) {
+            QVERIFY2(otherModel[at[i]] == sortedModel[i],
+                     qPrintable(QString("pick at %1 m: model time %2, sorted input %3")
+                                    .arg(h[i]).arg(otherModel[at[i]]).arg(sortedModel[i])));
         }
     }
 
