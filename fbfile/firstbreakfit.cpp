@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace PickQc {
 
@@ -32,20 +33,95 @@ constexpr int SuspiciousRun = 3;
 constexpr int MedianWindow = 7;
 constexpr int WarmStep = 2;
 
-double median7(const double *v, int count)
+// Two picks' values in one register: with the vector extension of GCC and
+// Clang each step below works on both picks at once, lane by lane the same
+// arithmetic as on one double.
+using Two = double __attribute__((vector_size(2 * sizeof(double))));
+
+template <typename T>
+T load(const double *p);
+template <>
+inline double load<double>(const double *p)
 {
-    if (count == MedianWindow) {
-        // A sorting network: no branches to mispredict, twice a pick.
-        double a[7] = {v[0], v[1], v[2], v[3], v[4], v[5], v[6]};
-        static constexpr int pairs[16][2] = {{0, 6}, {2, 3}, {4, 5}, {0, 2}, {1, 4}, {3, 6}, {0, 1}, {2, 5},
-                                             {3, 4}, {1, 2}, {4, 6}, {2, 3}, {4, 5}, {1, 2}, {3, 4}, {5, 6}};
-        for (const auto &p : pairs) {
-            const double lo = std::min(a[p[0]], a[p[1]]);
-            a[p[1]] = std::max(a[p[0]], a[p[1]]);
-            a[p[0]] = lo;
-        }
-        return a[3];
-    }
+    return *p;
+}
+template <>
+inline Two load<Two>(const double *p)
+{
+    Two v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline void store(double *p, double v)
+{
+    *p = v;
+}
+inline void store(double *p, Two v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+// Orders a pair: afterwards a <= b (std::min and std::max, written so that
+// they also apply to Two).
+template <typename T>
+inline void orderPair(T &a, T &b)
+{
+    const T lo = b < a ? b : a;
+    b = a < b ? b : a;
+    a = lo;
+}
+
+// The median of seven values by a sorting network held in registers: no
+// branches to mispredict.
+template <typename T>
+inline T median7(T a0, T a1, T a2, T a3, T a4, T a5, T a6)
+{
+    orderPair(a0, a6);
+    orderPair(a2, a3);
+    orderPair(a4, a5);
+    orderPair(a0, a2);
+    orderPair(a1, a4);
+    orderPair(a3, a6);
+    orderPair(a0, a1);
+    orderPair(a2, a5);
+    orderPair(a3, a4);
+    orderPair(a1, a2);
+    orderPair(a4, a6);
+    orderPair(a2, a3);
+    orderPair(a4, a5);
+    orderPair(a1, a2);
+    orderPair(a3, a4);
+    return a3;
+}
+
+// The running median of seven times centred on pick i.
+template <typename T>
+inline void runningMedian(const double *t, double *median, int i)
+{
+    store(median + i, median7(load<T>(t + i - 3), load<T>(t + i - 2), load<T>(t + i - 1), load<T>(t + i),
+                              load<T>(t + i + 1), load<T>(t + i + 2), load<T>(t + i + 3)));
+}
+
+// The residual of pick i from the median of its window of seven with the
+// running median's slope over the same span taken out.
+template <typename T>
+inline void centredResidual(const double *t, const double *u, const double *median, double *r, int i)
+{
+    const T du = load<T>(u + i + 3) - load<T>(u + i - 3);
+    const T rise = load<T>(median + i + 3) - load<T>(median + i - 3);
+    const T none = {};
+    const T slope = du > 0.0 ? rise / du : none;
+    const T ui = load<T>(u + i);
+    auto level = [&](int j) { return load<T>(t + j) - slope * (load<T>(u + j) - ui); };
+    store(r + i, load<T>(t + i) - median7(level(i - 3), level(i - 2), level(i - 1), level(i), level(i + 1),
+                                          level(i + 2), level(i + 3)));
+}
+
+// The median of count (at most seven) values.
+double medianOfFew(const double *v, int count)
+{
+    if (count == MedianWindow)
+        return median7<double>(v[0], v[1], v[2], v[3], v[4], v[5], v[6]);
     double a[MedianWindow];
     for (int i = 0; i < count; ++i) {
         double x = v[i];
@@ -57,37 +133,11 @@ double median7(const double *v, int count)
     return count % 2 ? a[count / 2] : 0.5 * (a[count / 2 - 1] + a[count / 2]);
 }
 
-// Solves the symmetric positive definite system a x = b of size p in place
-// (LDL', no square roots). False when a column is (nearly) dependent on
-// the others.
-bool solve(double a[4][4], double b[4], int p)
+// A pivot of the LDL' factorisation below this, relative to its diagonal
+// entry, means a column (nearly) dependent on the others.
+inline bool pivotOk(double pivot, double diagonal)
 {
-    double l[4][4];
-    double d[4];
-    for (int j = 0; j < p; ++j) {
-        double dj = a[j][j];
-        for (int k = 0; k < j; ++k)
-            dj -= l[j][k] * l[j][k] * d[k];
-        if (!(dj > 1e-10 * std::max(a[j][j], 1e-300)))
-            return false;
-        d[j] = dj;
-        const double inverse = 1.0 / dj;
-        for (int i = j + 1; i < p; ++i) {
-            double s = a[i][j];
-            for (int k = 0; k < j; ++k)
-                s -= l[i][k] * l[j][k] * d[k];
-            l[i][j] = s * inverse;
-        }
-    }
-    for (int i = 0; i < p; ++i)
-        for (int k = 0; k < i; ++k)
-            b[i] -= l[i][k] * b[k];
-    for (int i = p - 1; i >= 0; --i) {
-        b[i] /= d[i];
-        for (int k = i + 1; k < p; ++k)
-            b[i] -= l[k][i] * b[k];
-    }
-    return true;
+    return pivot > 1e-10 * std::max(diagonal, 1e-300);
 }
 
 } // namespace
@@ -121,9 +171,17 @@ void FirstBreakFitter::order(const double *absOffset, const double *time, int n)
     m_r.resize(n);
     m_work.resize(n);
     m_sums.resize(n + 1);
-    for (int i = 0; i < n; ++i) {
-        m_u[i] = (absOffset[m_order[i]] - m_h0) / m_scale;
-        m_t[i] = time[m_order[i]];
+    m_visited.resize(n);
+    if (ascending) {
+        for (int i = 0; i < n; ++i) {
+            m_u[i] = (absOffset[i] - m_h0) / m_scale;
+            m_t[i] = time[i];
+        }
+    } else {
+        for (int i = 0; i < n; ++i) {
+            m_u[i] = (absOffset[m_order[i]] - m_h0) / m_scale;
+            m_t[i] = time[m_order[i]];
+        }
     }
 }
 
@@ -132,10 +190,21 @@ double FirstBreakFitter::cutAbove(double floor)
     // While the floor is generous, most picks sit well inside it and the
     // robust sigma cannot raise the cut: counting them is much cheaper
     // than selecting their median, and gives the same cut.
-    int inside = 0;
-    for (int i = 0; i < m_n; ++i)
-        inside += CutSigmas * (SigmaPerMad * std::abs(m_r[i])) <= floor ? 1 : 0;
-    if (inside > m_n / 2)
+    // Two picks at a time: scaling is symmetric in the sign, so the test
+    // on the scaled |r| is the test -floor <= scaled r <= floor.
+    const int n = m_n;
+    const double *r = m_r.data();
+    const Two one = {1.0, 1.0}, none = {};
+    Two insideTwo = none;
+    int i = 0;
+    for (; i + 1 < n; i += 2) {
+        const Two scaled = CutSigmas * (SigmaPerMad * load<Two>(r + i));
+        insideTwo += ((scaled <= floor) & (scaled >= -floor)) ? one : none;
+    }
+    int inside = int(insideTwo[0] + insideTwo[1]);
+    for (; i < n; ++i)
+        inside += CutSigmas * (SigmaPerMad * std::abs(r[i])) <= floor ? 1 : 0;
+    if (inside > n / 2)
         return floor;
     return std::max(CutSigmas * robustSigma(), floor);
 }
@@ -151,11 +220,25 @@ double FirstBreakFitter::robustSigma()
 
 bool FirstBreakFitter::applyCut(double cut)
 {
-    bool changed = false;
-    for (int i = 0; i < m_n; ++i) {
-        const double w = std::abs(m_r[i]) <= cut ? 1.0 : 0.0;
-        changed = changed || w != m_w[i];
-        m_w[i] = w;
+    const int n = m_n;
+    const double *r = m_r.data();
+    double *weight = m_w.data();
+    // Two picks at a time; a lane of a comparison is all ones where true,
+    // and |r| <= cut is -cut <= r <= cut.
+    const Two one = {1.0, 1.0}, none = {};
+    auto changedTwo = none != none;
+    int i = 0;
+    for (; i + 1 < n; i += 2) {
+        const Two residual = load<Two>(r + i);
+        const Two w = ((residual <= cut) & (residual >= -cut)) ? one : none;
+        changedTwo |= w != load<Two>(weight + i);
+        store(weight + i, w);
+    }
+    bool changed = changedTwo[0] || changedTwo[1];
+    for (; i < n; ++i) {
+        const double w = std::abs(r[i]) <= cut ? 1.0 : 0.0;
+        changed = changed || w != weight[i];
+        weight[i] = w;
     }
     return changed;
 }
@@ -173,39 +256,121 @@ void FirstBreakFitter::initialResiduals()
     const int half = window / 2;
     const int lo = half;
     const int hi = n - half - 1;
-    for (int i = lo; i <= hi; ++i)
-        m_work[i] = median7(&m_t[i - half], window);
-    double values[MedianWindow];
-    for (int i = 0; i < n; ++i) {
+    const double *t = m_t.data();
+    const double *u = m_u.data();
+    double *median = m_work.data();
+    double *r = m_r.data();
+    const bool full = window == MedianWindow;
+    if (full) {
+        int i = lo;
+        for (; i + 1 <= hi; i += 2)
+            runningMedian<Two>(t, median, i);
+        for (; i <= hi; ++i)
+            runningMedian<double>(t, median, i);
+    } else {
+        for (int i = lo; i <= hi; ++i)
+            median[i] = medianOfFew(t + i - half, window);
+    }
+
+    // Near the ends the window and the slope's span are shifted inwards.
+    auto nearEnd = [&](int i) {
         const int c = qBound(lo, i, hi);
         const int left = std::max(lo, c - half);
         const int right = std::min(hi, c + half);
-        const double du = m_u[right] - m_u[left];
-        const double slope = du > 0.0 ? (m_work[right] - m_work[left]) / du : 0.0;
+        const double du = u[right] - u[left];
+        const double slope = du > 0.0 ? (median[right] - median[left]) / du : 0.0;
         const int first = qBound(0, i - half, n - window);
+        double values[MedianWindow];
         for (int j = 0; j < window; ++j)
-            values[j] = m_t[first + j] - slope * (m_u[first + j] - m_u[i]);
-        m_r[i] = m_t[i] - median7(values, window);
-    }
+            values[j] = t[first + j] - slope * (u[first + j] - u[i]);
+        r[i] = t[i] - medianOfFew(values, window);
+    };
+    // Elsewhere both are centred on the pick: the same sums without the
+    // bounds, two picks at a time.
+    const int innerLo = full ? 2 * half : n;
+    const int innerHi = full ? n - 2 * half - 1 : n - 1;
+    for (int i = 0; i < std::min(innerLo, n); ++i)
+        nearEnd(i);
+    int i = innerLo;
+    for (; i + 1 <= innerHi; i += 2)
+        centredResidual<Two>(t, u, median, r, i);
+    for (; i <= innerHi; ++i)
+        centredResidual<double>(t, u, median, r, i);
+    for (int i = std::max(innerHi + 1, innerLo); i < n; ++i)
+        nearEnd(i);
 }
 
 void FirstBreakFitter::prefixSums()
 {
-    Sums s = {0, 0, 0, 0, 0, 0};
-    m_sums[0] = s;
-    for (int i = 0; i < m_n; ++i) {
-        const double w = m_w[i], u = m_u[i], t = m_t[i];
-        s.w += w;
-        s.u += w * u;
-        s.uu += w * u * u;
-        s.t += w * t;
-        s.ut += w * u * t;
-        s.tt += w * t * t;
-        m_sums[i + 1] = s;
+    // The six running sums as three pairs, (w, u), (uu, t) and (ut, tt),
+    // each pair one register: the products of each sum as written out,
+    // w u u being (w u) u and so on.
+    static_assert(sizeof(Sums) == 3 * sizeof(Two), "Sums holds three pairs of doubles");
+    const int n = m_n;
+    const double *weight = m_w.data();
+    const double *u = m_u.data();
+    const double *t = m_t.data();
+    Sums *sums = m_sums.data();
+    sums[0] = Sums{0, 0, 0, 0, 0, 0};
+    Two wU = {}, uuT = {}, utTt = {};
+    for (int i = 0; i < n; ++i) {
+        const double w = weight[i];
+        const double wu = w * u[i], wt = w * t[i];
+        wU += Two{w, wu};
+        uuT += Two{wu, w} * Two{u[i], t[i]};
+        utTt += Two{wu, wt} * t[i];
+        double *to = &sums[i + 1].w;
+        store(to, wU);
+        store(to + 2, uuT);
+        store(to + 4, utTt);
     }
+    const Sums &s = sums[n];
+
+    // Trials remembered from earlier sums no longer hold.
+    if (++m_generation == 0) {
+        for (Remembered &r : m_remembered)
+            r.generation = 0;
+        m_polished[0].generation = m_polished[1].generation = 0;
+        m_generation = 1;
+    }
+
+    // The columns 1 and u are the same in every trial of the round: their
+    // part of the factorisation and of both substitutions is done once.
+    m_logWeight = std::log(s.w);
+    Base &q = m_base;
+    q.b0 = s.t;
+    q.b1 = s.ut;
+    q.d0 = s.w;
+    q.ok = pivotOk(q.d0, s.w);
+    if (!q.ok)
+        return;
+    q.inv0 = 1.0 / q.d0;
+    q.l10 = s.u * q.inv0;
+    q.d1 = s.uu - q.l10 * q.l10 * q.d0;
+    q.ok = pivotOk(q.d1, s.uu);
+    if (!q.ok)
+        return;
+    q.inv1 = 1.0 / q.d1;
+    q.y1 = q.b1 - q.l10 * q.b0;
+    q.z0 = q.b0 / q.d0;
+    q.z1 = q.y1 / q.d1;
 }
 
 FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int k2, double b1, double b2) const
+{
+    // Compiled once per number of segments, without the tests of the others.
+    switch (segments) {
+    case 1:
+        return evaluateFor<1>(k1, k2, b1, b2);
+    case 2:
+        return evaluateFor<2>(k1, k2, b1, b2);
+    default:
+        return evaluateFor<3>(k1, k2, b1, b2);
+    }
+}
+
+template <int segments>
+FirstBreakFitter::Candidate FirstBreakFitter::evaluateFor(int k1, int k2, double b1, double b2) const
 {
     Candidate c;
     c.segments = segments;
@@ -229,40 +394,64 @@ FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int
     if (segments == 1 && all.w < 2)
         return c;
 
-    // Basis 1, u, (u - b1)+, (u - b2)+: sums over the tails beyond each
-    // breakpoint come from the prefix sums.
-    double a[4][4] = {};
-    double b[4] = {};
-    a[0][0] = all.w;
-    a[0][1] = a[1][0] = all.u;
-    a[1][1] = all.uu;
-    b[0] = all.t;
-    b[1] = all.ut;
-    const int ks[2] = {k1, k2};
-    // A breakpoint defaults to the first pick of its tail.
-    double beta[2] = {std::isnan(b1) && segments > 1 ? m_u[k1] : b1, std::isnan(b2) && segments > 2 ? m_u[k2] : b2};
-    Sums tail[2] = {};
-    for (int j = 0; j < segments - 1; ++j) {
-        const Sums &s = m_sums[ks[j]];
-        tail[j] = Sums{all.w - s.w, all.u - s.u, all.uu - s.uu, all.t - s.t, all.ut - s.ut, all.tt - s.tt};
-        const double bj = beta[j];
-        const Sums &t = tail[j];
-        const int q = 2 + j;
-        a[0][q] = a[q][0] = t.u - bj * t.w;
-        a[1][q] = a[q][1] = t.uu - bj * t.u;
-        a[q][q] = t.uu - 2.0 * bj * t.u + bj * bj * t.w;
-        b[q] = t.ut - bj * t.t;
-    }
-    if (segments == 3) {
-        const Sums &t = tail[1];
-        a[2][3] = a[3][2] = t.uu - (beta[0] + beta[1]) * t.u + beta[0] * beta[1] * t.w;
-    }
-    double x[4] = {b[0], b[1], b[2], b[3]};
-    if (!solve(a, x, p))
+    // Least squares in the basis 1, u, (u - b1)+, (u - b2)+: the normal
+    // equations' sums over the tails beyond each breakpoint come from the
+    // prefix sums, and an LDL' factorisation solves them, written out for
+    // the 2 to 4 unknowns on top of the round's common part.
+    const Base &q = m_base;
+    if (!q.ok)
         return c;
+    // A breakpoint defaults to the first pick of its tail.
+    const double beta[2] = {std::isnan(b1) && segments > 1 ? m_u[k1] : b1,
+                            std::isnan(b2) && segments > 2 ? m_u[k2] : b2};
+    double x[4] = {};
     double fitted = 0.0;
-    for (int j = 0; j < p; ++j)
-        fitted += x[j] * b[j];
+    if (segments == 1) {
+        x[1] = q.z1;
+        x[0] = q.z0 - q.l10 * x[1];
+        fitted = x[0] * q.b0 + x[1] * q.b1;
+    } else {
+        const Sums &s1 = m_sums[k1];
+        const Sums t1 = {all.w - s1.w, all.u - s1.u, all.uu - s1.uu, all.t - s1.t, all.ut - s1.ut, 0.0};
+        const double v1 = beta[0];
+        const double a02 = t1.u - v1 * t1.w;
+        const double a12 = t1.uu - v1 * t1.u;
+        const double a22 = t1.uu - 2.0 * v1 * t1.u + v1 * v1 * t1.w;
+        const double r2 = t1.ut - v1 * t1.t;
+        const double l20 = a02 * q.inv0;
+        const double l21 = (a12 - l20 * q.l10 * q.d0) * q.inv1;
+        const double d2 = a22 - l20 * l20 * q.d0 - l21 * l21 * q.d1;
+        if (!pivotOk(d2, a22))
+            return c;
+        const double y2 = r2 - l20 * q.b0 - l21 * q.y1;
+        if (segments == 2) {
+            x[2] = y2 / d2;
+            x[1] = q.z1 - l21 * x[2];
+            x[0] = q.z0 - q.l10 * x[1] - l20 * x[2];
+            fitted = x[0] * q.b0 + x[1] * q.b1 + x[2] * r2;
+        } else {
+            const Sums &s2 = m_sums[k2];
+            const Sums t2 = {all.w - s2.w, all.u - s2.u, all.uu - s2.uu, all.t - s2.t, all.ut - s2.ut, 0.0};
+            const double v2 = beta[1];
+            const double a03 = t2.u - v2 * t2.w;
+            const double a13 = t2.uu - v2 * t2.u;
+            const double a33 = t2.uu - 2.0 * v2 * t2.u + v2 * v2 * t2.w;
+            const double a23 = t2.uu - (v1 + v2) * t2.u + v1 * v2 * t2.w;
+            const double r3 = t2.ut - v2 * t2.t;
+            const double l30 = a03 * q.inv0;
+            const double l31 = (a13 - l30 * q.l10 * q.d0) * q.inv1;
+            const double l32 = (a23 - l30 * l20 * q.d0 - l31 * l21 * q.d1) * (1.0 / d2);
+            const double d3 = a33 - l30 * l30 * q.d0 - l31 * l31 * q.d1 - l32 * l32 * d2;
+            if (!pivotOk(d3, a33))
+                return c;
+            const double y3 = r3 - l30 * q.b0 - l31 * q.y1 - l32 * y2;
+            x[3] = y3 / d3;
+            x[2] = y2 / d2 - l32 * x[3];
+            x[1] = q.z1 - l21 * x[2] - l31 * x[3];
+            x[0] = q.z0 - q.l10 * x[1] - l20 * x[2] - l30 * x[3];
+            fitted = x[0] * q.b0 + x[1] * q.b1 + x[2] * r2 + x[3] * r3;
+        }
+    }
     c.sse = std::max(0.0, all.tt - fitted);
     // Increasing on every segment. Kinks may bend either way: flat layers
     // give ever flatter segments, but receiver statics bend the curve back
@@ -276,11 +465,42 @@ FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int
             return c;
     }
     for (int j = 0; j < 4; ++j)
-        c.coef[j] = j < p ? x[j] : 0.0;
+        c.coef[j] = x[j];
     c.b1 = beta[0];
     c.b2 = beta[1];
     c.valid = true;
     return c;
+}
+
+const FirstBreakFitter::Candidate &FirstBreakFitter::atStarts(int segments, int k1, int k2)
+{
+    // A cut that lets the same picks take part keeps the sums, and the next
+    // round then tries mostly the tail starts of the last one again.
+    Remembered &r = m_remembered[unsigned(k1 * 61 + k2 * 7 + segments) % RememberedTrials];
+    if (r.generation == m_generation && r.segments == segments && r.k1 == k1 && r.k2 == k2)
+        return r.c;
+    r.generation = m_generation;
+    r.segments = segments;
+    r.k1 = k1;
+    r.k2 = k2;
+    r.c = evaluate(segments, k1, k2);
+    return r.c;
+}
+
+FirstBreakFitter::Candidate FirstBreakFitter::polishOnce(const Candidate &c, int which)
+{
+    // The same model on the same sums is polished to the same result: the
+    // rounds before and after the final cut often bring both.
+    Polished &p = m_polished[which - 1];
+    const bool same = p.generation == m_generation && p.in.segments == c.segments && p.in.k1 == c.k1
+                   && p.in.k2 == c.k2 && p.in.b1 == c.b1 && (c.segments < 3 || p.in.b2 == c.b2)
+                   && p.in.sse == c.sse;
+    if (!same) {
+        p.generation = m_generation;
+        p.in = c;
+        p.out = polish(c, which);
+    }
+    return p.out;
 }
 
 double FirstBreakFitter::score(const Candidate &c) const
@@ -290,18 +510,31 @@ double FirstBreakFitter::score(const Candidate &c) const
     const double m = m_sums[m_n].w;
     const double floor = NoiseFloorMs * NoiseFloorMs;
     // Each segment beyond the first costs a slope and a breakpoint.
-    return m * std::log(c.sse / m + floor) + SegmentPenalty * c.segments * std::log(m);
+    return m * std::log(c.sse / m + floor) + SegmentPenalty * c.segments * m_logWeight;
 }
 
-FirstBreakFitter::Candidate FirstBreakFitter::refine(Candidate c, int which, int step) const
+FirstBreakFitter::Candidate FirstBreakFitter::refine(Candidate c, int which, int step)
 {
     // Within one number of segments the squared residuals alone decide.
+    // Only a strictly better place is taken, so a place tried before can
+    // never win again: it is not tried twice.
+    if (++m_visit == 0) {
+        std::fill(m_visited.begin(), m_visited.end(), 0u);
+        m_visit = 1;
+    }
+    m_visited[which == 1 ? c.k1 : c.k2] = m_visit;
     while (step >= 1) {
         bool moved = false;
         for (int dir = -1; dir <= 1 && !moved; dir += 2) {
             const int k1 = which == 1 ? c.k1 + dir * step : c.k1;
             const int k2 = which == 2 ? c.k2 + dir * step : c.k2;
-            const Candidate trial = evaluate(c.segments, k1, k2);
+            const int k = which == 1 ? k1 : k2;
+            if (k >= 0 && k < m_n) {
+                if (m_visited[k] == m_visit)
+                    continue;
+                m_visited[k] = m_visit;
+            }
+            const Candidate &trial = atStarts(c.segments, k1, k2);
             if (trial.valid && (!c.valid || trial.sse < c.sse)) {
                 c = trial;
                 moved = true;
@@ -372,12 +605,12 @@ int FirstBreakFitter::firstStep(int k) const
     return std::max(1, std::min(k / 3, m_n / (2 * GridEven)));
 }
 
-FirstBreakFitter::Candidate FirstBreakFitter::bestModel(bool fine, Candidate *two, Candidate *three) const
+FirstBreakFitter::Candidate FirstBreakFitter::bestModel(bool fine, Candidate *two, Candidate *three)
 {
     // Until the cut is final a breakpoint only needs to be near its place;
     // a coarse step keeps those rounds cheap.
     auto step = [this, fine](int k) { return fine ? firstStep(k) : std::min(2, firstStep(k)); };
-    Candidate best = evaluate(1, 0, 0);
+    Candidate best = atStarts(1, 0, 0);
     double bestScore = score(best);
 
     // From one round to the next only a few picks change sides of the cut,
@@ -388,11 +621,11 @@ FirstBreakFitter::Candidate FirstBreakFitter::bestModel(bool fine, Candidate *tw
 
     // Two segments: every grid start, the best one refined.
     if (warmTwo) {
-        *two = evaluate(2, two->k1, 0);
+        *two = atStarts(2, two->k1, 0);
     } else {
         *two = Candidate();
         for (int k : m_grid) {
-            const Candidate c = evaluate(2, k, 0);
+            const Candidate &c = atStarts(2, k, 0);
             if (c.valid && (!two->valid || c.sse < two->sse))
                 *two = c;
         }
@@ -409,14 +642,14 @@ FirstBreakFitter::Candidate FirstBreakFitter::bestModel(bool fine, Candidate *tw
     // then each refined with the other held.
     bool threeWarm = false;
     if (warmThree) {
-        *three = evaluate(3, three->k1, three->k2);
+        *three = atStarts(3, three->k1, three->k2);
         threeWarm = three->valid;
     }
     if (!three->valid) {
         for (int k : m_grid) {
             if (k == two->k1)
                 continue;
-            const Candidate c = evaluate(3, std::min(k, two->k1), std::max(k, two->k1));
+            const Candidate &c = atStarts(3, std::min(k, two->k1), std::max(k, two->k1));
             if (c.valid && (!three->valid || c.sse < three->sse))
                 *three = c;
         }
@@ -436,9 +669,9 @@ FirstBreakFitter::Candidate FirstBreakFitter::bestModel(bool fine, Candidate *tw
     }
     if (fine && best.segments > 1) {
         // Once the cut is final, the kinks leave the pick positions.
-        best = polish(best, 1);
+        best = polishOnce(best, 1);
         if (best.segments == 3)
-            best = polish(best, 2);
+            best = polishOnce(best, 2);
     }
     return best;
 }
@@ -453,10 +686,63 @@ double FirstBreakFitter::modelAtSorted(const Candidate &c, double u) const
     return t;
 }
 
+bool FirstBreakFitter::segmentStarts(const Candidate &c, int *beyond1, int *beyond2) const
+{
+    // The picks are in |offset| order, so the picks beyond each breakpoint
+    // follow one another.
+    const double *u = m_u.data();
+    *beyond1 = c.segments >= 2 ? int(std::upper_bound(u, u + m_n, c.b1) - u) : m_n;
+    *beyond2 = c.segments == 3 ? int(std::upper_bound(u, u + m_n, c.b2) - u) : m_n;
+    return *beyond1 <= *beyond2;
+}
+
+template <typename Put>
+void FirstBreakFitter::eachModelTime(const Candidate &c, Put put) const
+{
+    // One loop per segment instead of a test per pick, with the sums of
+    // modelAtSorted() in its order.
+    const double *u = m_u.data();
+    const int n = m_n;
+    int beyond1, beyond2;
+    if (!segmentStarts(c, &beyond1, &beyond2)) {
+        for (int i = 0; i < n; ++i)
+            put(i, modelAtSorted(c, u[i]));
+        return;
+    }
+    const double c0 = c.coef[0], c1 = c.coef[1], c2 = c.coef[2], c3 = c.coef[3];
+    const double b1 = c.b1, b2 = c.b2;
+    for (int i = 0; i < beyond1; ++i)
+        put(i, c0 + c1 * u[i]);
+    for (int i = beyond1; i < beyond2; ++i)
+        put(i, c0 + c1 * u[i] + c2 * (u[i] - b1));
+    for (int i = beyond2; i < n; ++i)
+        put(i, c0 + c1 * u[i] + c2 * (u[i] - b1) + c3 * (u[i] - b2));
+}
+
 void FirstBreakFitter::residuals(const Candidate &c)
 {
-    for (int i = 0; i < m_n; ++i)
-        m_r[i] = m_t[i] - modelAtSorted(c, m_u[i]);
+    const double *u = m_u.data();
+    const double *t = m_t.data();
+    double *r = m_r.data();
+    int beyond1, beyond2;
+    if (!segmentStarts(c, &beyond1, &beyond2)) {
+        for (int i = 0; i < m_n; ++i)
+            r[i] = t[i] - modelAtSorted(c, u[i]);
+        return;
+    }
+    // As eachModelTime(), two picks at a time.
+    const double c0 = c.coef[0], c1 = c.coef[1], c2 = c.coef[2], c3 = c.coef[3];
+    const double b1 = c.b1, b2 = c.b2;
+    auto stretch = [u, t, r](int from, int to, auto model) {
+        int i = from;
+        for (; i + 1 < to; i += 2)
+            store(r + i, load<Two>(t + i) - model(load<Two>(u + i)));
+        for (; i < to; ++i)
+            r[i] = t[i] - model(u[i]);
+    };
+    stretch(0, beyond1, [=](auto x) { return c0 + c1 * x; });
+    stretch(beyond1, beyond2, [=](auto x) { return c0 + c1 * x + c2 * (x - b1); });
+    stretch(beyond2, m_n, [=](auto x) { return c0 + c1 * x + c2 * (x - b1) + c3 * (x - b2); });
 }
 
 FirstBreakFitter::Candidate FirstBreakFitter::converge(const double *floors, int stages, double ceiling)
@@ -469,8 +755,11 @@ FirstBreakFitter::Candidate FirstBreakFitter::converge(const double *floors, int
     Candidate best;
     Candidate two, three;
     applyCut(cutAbove(floors[0]));
+    bool changed = true;
     for (int round = 0; round < MaxRounds; ++round) {
-        prefixSums();
+        // A cut that let the same picks take part leaves the sums as they were.
+        if (changed)
+            prefixSums();
         // The kinks are placed exactly before the cut becomes final: a kink
         // a pick off would shut out the picks of a steep segment.
         const Candidate c = bestModel(stage >= lastStage - 1, &two, &three);
@@ -483,7 +772,8 @@ FirstBreakFitter::Candidate FirstBreakFitter::converge(const double *floors, int
         double cut = cutAbove(floors[stage]);
         if (stage == lastStage)
             cut = std::min(cut, ceiling);
-        if (!applyCut(cut) && final)
+        changed = applyCut(cut);
+        if (!changed && final)
             break;
     }
     return best;
@@ -567,8 +857,8 @@ void FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
     slope /= m_scale; // ms per offset unit
     model->velocity = slope > 0.0 ? 1000.0 / slope : NaN;
     model->intercept = model->knotTime[segments - 1] - slope * model->knotOffset[segments - 1];
-    for (int i = 0; i < n; ++i)
-        modelTimes[m_order[i]] = modelAtSorted(best, m_u[i]);
+    const int *order = m_order.data();
+    eachModelTime(best, [order, modelTimes](int i, double model) { modelTimes[order[i]] = model; });
 }
 
 void splitSides(const FbRecord *records, int n, qint8 *sides)
@@ -644,37 +934,49 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     m_t.resize(n);
     m_model.resize(n);
 
+    // One detach check, not one per pick and side.
+    PickVerdict *picks = out->picks.data();
+    int counts[2] = {0, 0};
     for (int i = 0; i < n; ++i) {
-        PickVerdict &v = out->picks[i];
+        PickVerdict &v = picks[i];
         v = PickVerdict();
         v.side = m_side[i];
         v.model = std::numeric_limits<float>::quiet_NaN();
         v.residual = std::numeric_limits<float>::quiet_NaN();
+        counts[m_side[i]] += std::isfinite(records[i].fb_time) ? 1 : 0;
+    }
+
+    // The picks of both sides in one pass, each side's together and in
+    // record order: the negative side's first.
+    int next[2] = {0, counts[Negative]};
+    for (int i = 0; i < n; ++i) {
+        if (!std::isfinite(records[i].fb_time))
+            continue;
+        const int j = next[m_side[i]]++;
+        m_members[j] = i;
+        m_h[j] = std::abs(static_cast<double>(records[i].offset));
+        m_t[j] = records[i].fb_time;
     }
 
     for (int side = Negative; side <= Positive; ++side) {
         SideModel &model = out->sides[side];
-        int count = 0;
-        for (int i = 0; i < n; ++i) {
-            if (m_side[i] != side || !std::isfinite(records[i].fb_time))
-                continue;
-            m_members[count] = i;
-            m_h[count] = std::abs(static_cast<double>(records[i].offset));
-            m_t[count] = records[i].fb_time;
-            ++count;
-        }
+        const int first = side == Negative ? 0 : counts[Negative];
+        const int count = counts[side];
+        const int *members = m_members.data() + first;
+        const double *t = m_t.data() + first;
+        double *modelTimes = m_model.data() + first;
         model.picks = count;
         if (count < MinPicksPerSide)
             continue;
-        m_fitter.fit(m_h.data(), m_t.data(), count, settings.outlierMs, &model, m_model.data());
+        m_fitter.fit(m_h.data() + first, t, count, settings.outlierMs, &model, modelTimes);
         model.judged = true;
         double sum = 0.0;
         int kept = 0;
         for (int j = 0; j < count; ++j) {
-            PickVerdict &v = out->picks[m_members[j]];
-            const double residual = m_t[j] - m_model[j];
+            PickVerdict &v = picks[members[j]];
+            const double residual = t[j] - modelTimes[j];
             v.judged = true;
-            v.model = static_cast<float>(m_model[j]);
+            v.model = static_cast<float>(modelTimes[j]);
             v.residual = static_cast<float>(residual);
             v.outlier = std::abs(residual) > settings.outlierMs;
             if (v.outlier) {

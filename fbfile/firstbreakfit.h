@@ -33,8 +33,13 @@ namespace PickQc {
 // model with a looser cut and keeps the model that leaves fewer picks
 // beyond the threshold.
 //
+// Within a side, a round whose cut lets the same picks take part keeps the
+// last round's sums and answers the trials and the polishing it repeats
+// from memory; the answers are those a new computation would give.
+//
 // Reuses its buffers: one fitter judges every side of a file without
-// allocating per pick.
+// allocating per pick, and nothing it remembers of one side reaches the
+// next, so a side fitted after others gets the fit of a new fitter.
 class FirstBreakFitter
 {
 public:
@@ -49,6 +54,18 @@ private:
     struct Sums
     {
         double w, u, uu, t, ut, tt;
+    };
+    // The factorisation of the normal equations' columns 1 and u, common
+    // to every trial of a round; ok is false when they are dependent.
+    struct Base
+    {
+        bool ok = false;
+        double b0, b1;       // right-hand side
+        double d0, d1;       // pivots
+        double inv0, inv1;   // their inverses
+        double l10;          // factor below the first pivot
+        double y1;           // forward substitution
+        double z0, z1;       // start of the back substitution
     };
     struct Candidate
     {
@@ -66,16 +83,29 @@ private:
     void initialResiduals();
     void prefixSums();
     Candidate evaluate(int segments, int k1, int k2, double b1 = NaN, double b2 = NaN) const;
+    template <int segments>
+    Candidate evaluateFor(int k1, int k2, double b1, double b2) const;
     Candidate polish(Candidate c, int which) const;
+    // evaluate() with the breakpoints at the tail starts, and polish(),
+    // remembered while the sums stay the same. atStarts() answers from its
+    // table: the reference holds until the next call.
+    const Candidate &atStarts(int segments, int k1, int k2);
+    Candidate polishOnce(const Candidate &c, int which);
     double score(const Candidate &c) const;
     void makeGrid();
     int firstStep(int k) const;
     // The best model of 1 to 3 segments; *two and *three hold the last
     // round's two- and three-segment models (or invalid ones) and receive
     // this round's.
-    Candidate bestModel(bool fine, Candidate *two, Candidate *three) const;
-    Candidate refine(Candidate c, int which, int step) const;
+    Candidate bestModel(bool fine, Candidate *two, Candidate *three);
+    Candidate refine(Candidate c, int which, int step);
     double modelAtSorted(const Candidate &c, double u) const;
+    // Where the picks beyond each breakpoint of c start; false when the
+    // breakpoints are out of order.
+    bool segmentStarts(const Candidate &c, int *beyond1, int *beyond2) const;
+    // Calls put(i, model time) for every pick i in |offset| order.
+    template <typename Put>
+    void eachModelTime(const Candidate &c, Put put) const;
     void residuals(const Candidate &c);
     Candidate converge(const double *floors, int stages, double ceiling);
     bool suspicious(double ceiling) const;
@@ -98,6 +128,26 @@ private:
     std::vector<double> m_r;
     std::vector<double> m_work;
     std::vector<Sums> m_sums;
+    Base m_base;
+    double m_logWeight = 0.0;   // log of the picks taking part, for score()
+    struct Remembered
+    {
+        unsigned generation = 0;
+        int segments = 0, k1 = 0, k2 = 0;
+        Candidate c;
+    };
+    struct Polished
+    {
+        unsigned generation = 0;
+        Candidate in, out;
+    };
+    static constexpr int RememberedTrials = 256;
+    unsigned m_generation = 0;   // of the sums, counted by prefixSums()
+    Remembered m_remembered[RememberedTrials];
+    Polished m_polished[2];
+    // Tail starts refine() has tried: those marked with the current visit.
+    std::vector<unsigned> m_visited;
+    unsigned m_visit = 0;
 };
 
 // Splits a shot's picks into sides and fits each side; the heart of

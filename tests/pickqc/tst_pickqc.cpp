@@ -3,6 +3,7 @@
 
 #include "fbcolumns.h"
 #include "fbtestfile.h"
+#include "firstbreakfit.h"
 #include "pickqc.h"
 
 #include <QTemporaryDir>
@@ -18,6 +19,8 @@ enum class Curve { TwoLayers, ThreeLayers };
 // Where a shot's source sits: on a receiver station (but off the line), or
 // halfway between two with a station number no receiver carries.
 enum class Source { OnStation, BetweenStations };
+// The order in which a side's picks reach the fitter.
+enum class PickOrder { Ascending, Descending, Shuffled };
 
 constexpr double Spacing = 25.0;
 
@@ -80,6 +83,7 @@ QString writeFile(const QTemporaryDir &dir, const QString &name, const QVector<F
 
 Q_DECLARE_METATYPE(Curve)
 Q_DECLARE_METATYPE(Source)
+Q_DECLARE_METATYPE(PickOrder)
 
 class TestPickQc : public QObject
 {
@@ -216,6 +220,99 @@ private slots:
         }
     }
 
+    // The pass fits shot after shot with one fitter, which keeps what it
+    // learnt within a side; none of it may leak into the next side, or a
+    // shot judged on its own would differ from the pass's verdict.
+    void reusedFitterMatchesFresh_data()
+    {
+        QTest::addColumn<Curve>("curve");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("sourceChannel");
+        QTest::addColumn<int>("wrongRun");   // picks late by 20 ms side by side, from channel 10
+        QTest::newRow("split spread, two layers") << Curve::TwoLayers << 240 << 120 << 0;
+        QTest::newRow("split spread, three layers") << Curve::ThreeLayers << 240 << 120 << 0;
+        QTest::newRow("end-on, a run of wrong picks") << Curve::ThreeLayers << 120 << -1 << 4;
+        QTest::newRow("short sides") << Curve::TwoLayers << 15 << 7 << 0;
+    }
+    void reusedFitterMatchesFresh()
+    {
+        QFETCH(Curve, curve);
+        QFETCH(int, channels);
+        QFETCH(int, sourceChannel);
+        QFETCH(int, wrongRun);
+
+        // The shot before has the same spread, and so the same tail starts
+        // to try, but other times.
+        const Curve other = curve == Curve::TwoLayers ? Curve::ThreeLayers : Curve::TwoLayers;
+        const QVector<FbRecord> before = shotOnLine(1, sourceChannel, 0, channels, other);
+        QVector<FbRecord> shot = shotOnLine(2, sourceChannel, 0, channels, curve);
+        for (int c = 10; c < 10 + wrongRun; ++c)
+            shot[c].fb_time += 20.0f;
+
+        ShotFitter reused;
+        ShotFit fit;
+        reused.fit(before.constData(), before.size(), Settings(), &fit);
+        reused.fit(shot.constData(), shot.size(), Settings(), &fit);
+        const ShotFit fresh = fitShot(shot);
+        for (int side = Negative; side <= Positive; ++side) {
+            const SideModel &a = fit.sides[side], &b = fresh.sides[side];
+            QCOMPARE(a.segments, b.segments);
+            for (int k = 0; k <= a.segments; ++k) {
+                QVERIFY2(a.knotOffset[k] == b.knotOffset[k] && a.knotTime[k] == b.knotTime[k],
+                         qPrintable(QString("side %1 knot %2: reused (%3, %4), fresh (%5, %6)").arg(side).arg(k)
+                                        .arg(a.knotOffset[k]).arg(a.knotTime[k]).arg(b.knotOffset[k])
+                                        .arg(b.knotTime[k])));
+            }
+        }
+        for (int c = 0; c < channels; ++c) {
+            const float a = fit.picks[c].model, b = fresh.picks[c].model;
+            QVERIFY2(a == b || (std::isnan(a) && std::isnan(b)),
+                     qPrintable(QString("channel %1: model time %2 reused, %3 fresh").arg(c).arg(a).arg(b)));
+        }
+    }
+
+    // The fitter orders a side's picks by |offset| itself, taking a short
+    // cut when they come sorted either way: every order gives each pick
+    // the same model time.
+    void pickOrderDoesNotMatter_data()
+    {
+        QTest::addColumn<PickOrder>("order");
+        QTest::addColumn<Curve>("curve");
+        QTest::newRow("descending, three layers") << PickOrder::Descending << Curve::ThreeLayers;
+        QTest::newRow("shuffled, three layers") << PickOrder::Shuffled << Curve::ThreeLayers;
+        QTest::newRow("shuffled, two layers") << PickOrder::Shuffled << Curve::TwoLayers;
+    }
+    void pickOrderDoesNotMatter()
+    {
+        QFETCH(PickOrder, order);
+        QFETCH(Curve, curve);
+        constexpr int n = 101;
+        std::vector<double> h(n), t(n);
+        for (int i = 0; i < n; ++i) {
+            h[i] = 40.0 + i * Spacing;
+            t[i] = firstBreak(curve, h[i]) + noise(7, i) + (i % 17 == 3 ? 15.0 : 0.0);
+        }
+        std::vector<int> at(n);   // the input position of sorted pick i
+        for (int i = 0; i < n; ++i)
+            at[i] = order == PickOrder::Descending ? n - 1 - i : (i * 37) % n;
+        std::vector<double> hIn(n), tIn(n);
+        for (int i = 0; i < n; ++i) {
+            hIn[at[i]] = h[i];
+            tIn[at[i]] = t[i];
+        }
+        FirstBreakFitter fitter;
+        SideModel sorted, other;
+        std::vector<double> sortedModel(n), otherModel(n);
+        fitter.fit(h.data(), t.data(), n, 8.0, &sorted, sortedModel.data());
+        fitter.fit(hIn.data(), tIn.data(), n, 8.0, &other, otherModel.data());
+        QCOMPARE(other.segments, sorted.segments);
+        for (int i = 0; i < n; ++i) {
+            QVERIFY2(otherModel[at[i]] == sortedModel[i],
+                     qPrintable(QString("pick at %1 m: model time %2, sorted input %3")
+                                    .arg(h[i]).arg(otherModel[at[i]]).arg(sortedModel[i])));
+        }
+    }
+
     // A survey line of shots: every pair whose sources sit in each other's
     // spread is compared, at the receiver on the other's station or
     // interpolated between two; a shot shifted by 7 ms is flagged with each
@@ -223,9 +320,9 @@ private slots:
     // fitShot() judges the same records. Dead receivers leave a gap too wide
     // to interpolate across. The file is large enough for a shot to
     // straddle two reads. A line shot backwards, its sources known by
-    // station only, keeps its pairs. Partners whose records are no longer held (no
-    // memory for recent shots, or only for the batch at hand) are read again
-    // and give the same pairs.
+    // station only, keeps its pairs. Partners whose records are no longer
+    // held (no memory for recent shots, or only for the batch at hand) are
+    // read again and give the same pairs.
     void reciprocity_data()
     {
         QTest::addColumn<Source>("source");
