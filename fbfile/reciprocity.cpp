@@ -211,7 +211,7 @@ void Reciprocity::reset(const ShotSummaries *shots)
     m_gridded = 0;
     m_grid.clear();
     m_pending.clear();
-    m_start.clear();
+    m_waiting.clear();
 }
 
 bool Reciprocity::stationOrder(qint32 a, qint32 b) const
@@ -344,43 +344,36 @@ void Reciprocity::addShot(qint32 shot, const SpreadView &view, const HeldSpread 
 
 std::vector<qint32> Reciprocity::secondPassShots()
 {
-    // Entries arrive by later shot; order them by earlier shot, keeping the
-    // later shots ascending within each (a counting sort).
-    if (m_pending.empty())
-        return {};
-    const qint32 shots = m_shots->size();
-    m_start.assign(shots + 1, 0);
-    for (const Pending &p : m_pending)
-        ++m_start[p.a + 1];
-    for (qint32 s = 0; s < shots; ++s)
-        m_start[s + 1] += m_start[s];
-    {
-        std::vector<Pending> ordered(m_pending.size());
-        std::vector<qint32> next(m_start.begin(), m_start.end() - 1);
-        for (const Pending &p : m_pending)
-            ordered[next[p.a]++] = p;
-        m_pending.swap(ordered);
+    // The entries that wait for A's records, by A and then as they came.
+    m_waiting.clear();
+    for (size_t k = 0; k < m_pending.size(); ++k) {
+        if (std::isnan(m_pending[k].timeAB))
+            m_waiting.push_back(qint32(k));
     }
-
+    std::stable_sort(m_waiting.begin(), m_waiting.end(),
+                     [this](qint32 x, qint32 y) { return m_pending[size_t(x)].a < m_pending[size_t(y)].a; });
     std::vector<qint32> wanted;
-    for (qint32 s = 0; s < shots; ++s) {
-        for (qint32 k = m_start[s]; k < m_start[s + 1]; ++k) {
-            if (std::isnan(m_pending[k].timeAB)) {
-                wanted.push_back(s);
-                break;
-            }
-        }
+    for (qint32 k : m_waiting) {
+        const qint32 shot = m_pending[size_t(k)].a;
+        if (wanted.empty() || wanted.back() != shot)
+            wanted.push_back(shot);
     }
     return wanted;
 }
 
 void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, SpreadView *view)
 {
+    const auto first = std::lower_bound(m_waiting.begin(), m_waiting.end(), shot, [this](qint32 k, qint32 a) {
+        return m_pending[size_t(k)].a < a;
+    });
+    const auto last = std::upper_bound(first, m_waiting.end(), shot, [this](qint32 a, qint32 k) {
+        return a < m_pending[size_t(k)].a;
+    });
+    if (first == last)
+        return;
     view->build(records, n);
-    for (qint32 k = m_start[shot]; k < m_start[shot + 1]; ++k) {
-        Pending &p = m_pending[k];
-        if (!std::isnan(p.timeAB))
-            continue;
+    for (auto it = first; it != last; ++it) {
+        Pending &p = m_pending[size_t(*it)];
         const ShotSource &s = m_shots->source(p.b);
         p.timeAB = static_cast<float>(view->timeAt(s.line, s.stat, s.x, s.y));
     }
@@ -388,25 +381,31 @@ void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, SpreadVi
 
 void Reciprocity::finish(double toleranceMs, QVector<ReciprocalPair> *pairs)
 {
-    int compared = 0;
-    for (const Pending &p : m_pending)
-        compared += std::isfinite(p.timeAB) ? 1 : 0;
+    // The compared pairs by earlier shot, the later ones ascending within
+    // each as they came (a counting sort straight into the list).
     pairs->clear();
-    pairs->reserve(compared);
-    for (const Pending &p : m_pending) {
-        if (!std::isfinite(p.timeAB))
-            continue;
-        ReciprocalPair pair;
-        pair.shotA = p.a;
-        pair.shotB = p.b;
-        pair.timeAB = p.timeAB;
-        pair.timeBA = p.timeBA;
-        pair.difference = std::abs(pair.timeAB - pair.timeBA);
-        pair.flagged = pair.difference > toleranceMs;
-        pairs->append(pair);
+    if (!m_pending.empty()) {
+        std::vector<qint32> next(size_t(m_shots->size()) + 1, 0);
+        for (const Pending &p : m_pending)
+            next[size_t(p.a) + 1] += std::isfinite(p.timeAB) ? 1 : 0;
+        for (size_t s = 1; s < next.size(); ++s)
+            next[s] += next[s - 1];
+        pairs->resize(next.back());
+        ReciprocalPair *out = pairs->data();
+        for (const Pending &p : m_pending) {
+            if (!std::isfinite(p.timeAB))
+                continue;
+            ReciprocalPair &pair = out[next[size_t(p.a)]++];
+            pair.shotA = p.a;
+            pair.shotB = p.b;
+            pair.timeAB = p.timeAB;
+            pair.timeBA = p.timeBA;
+            pair.difference = std::abs(pair.timeAB - pair.timeBA);
+            pair.flagged = pair.difference > toleranceMs;
+        }
     }
     std::vector<Pending>().swap(m_pending);
-    std::vector<qint32>().swap(m_start);
+    std::vector<qint32>().swap(m_waiting);
     m_grid.clear();
     m_lines.clear();
     m_lastSources = nullptr;

@@ -114,7 +114,8 @@ private:
 
     std::vector<qint32> m_found;
     std::vector<Pending> m_pending;
-    std::vector<qint32> m_start; // per shot: its first pending entry once sorted by a
+    // Entries still without A's time, by A then as they came.
+    std::vector<qint32> m_waiting;
 };
 
 } // namespace PickQc
