@@ -274,7 +274,7 @@ QcPass::Outcome QcPass::fill(Batch *batch, Batch *spill, bool *ended)
             *ended = true;
             return Done;
         }
-        std::vector<FbRecord> &records = batch->records;
+        Records &records = batch->records;
         const size_t old = records.size();
         records.resize(old + size_t(block.records));
         FbLayout::decodeRecords(block.data, block.records, records.data() + old);
@@ -291,7 +291,7 @@ QcPass::Outcome QcPass::fill(Batch *batch, Batch *spill, bool *ended)
             reserveFor(batch->shots.size(), block.records, total);
         setProgress(static_cast<int>((block.firstRecord + block.records) * FirstPassPercent / total));
     }
-    spill->records.assign(batch->records.begin() + qint64(start), batch->records.end());
+    spill->records.assign(batch->records.data() + start, batch->records.size() - start);
     batch->records.resize(start);
     return Done;
 }
@@ -370,7 +370,7 @@ QcPass::Outcome QcPass::secondPass()
         while (m_reader.nextBlock(&block)) {
             if (cancelled())
                 return Cancelled;
-            std::vector<FbRecord> &records = batch.records;
+            Records &records = batch.records;
             const size_t old = records.size();
             records.resize(old + size_t(block.records));
             FbLayout::decodeRecords(block.data, block.records, records.data() + old);
@@ -385,7 +385,7 @@ QcPass::Outcome QcPass::secondPass()
                 ++current;
             }
             completeBatch(&batch);
-            records.erase(records.begin(), records.begin() + qint64(shotStart));
+            records.dropFront(shotStart);
             shotStart = 0;
             setProgress(FirstPassPercent + static_cast<int>((100 - FirstPassPercent) * current / wanted.size()));
         }

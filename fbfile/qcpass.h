@@ -6,6 +6,7 @@
 #include "pickqc.h"
 #include "reciprocity.h"
 
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -67,9 +68,50 @@ private:
         size_t records;
         qint32 shot = 0;    // index entry; set in the second pass
     };
+    // Records in room that only grows: a block is decoded into it without
+    // the room being cleared first, which would cost as much as the copy.
+    class Records
+    {
+    public:
+        size_t size() const { return m_size; }
+        bool empty() const { return m_size == 0; }
+        size_t capacity() const { return m_room.size(); }
+        FbRecord *data() { return m_room.data(); }
+        const FbRecord *data() const { return m_room.data(); }
+        FbRecord &operator[](size_t k) { return m_room[k]; }
+        void clear() { m_size = 0; }
+        // Records beyond the old size hold whatever they held.
+        void resize(size_t n)
+        {
+            if (n > m_room.size())
+                m_room.resize(std::max(n, m_room.size() + m_room.size() / 2));
+            m_size = n;
+        }
+        void assign(const FbRecord *from, size_t n)
+        {
+            resize(n);
+            std::copy(from, from + n, m_room.data());
+        }
+        void dropFront(size_t n)
+        {
+            if (n == 0)
+                return;
+            std::copy(m_room.data() + n, m_room.data() + m_size, m_room.data());
+            m_size -= n;
+        }
+        void swap(Records &other)
+        {
+            m_room.swap(other.m_room);
+            std::swap(m_size, other.m_size);
+        }
+
+    private:
+        std::vector<FbRecord> m_room;
+        size_t m_size = 0;
+    };
     struct Batch
     {
-        std::vector<FbRecord> records;
+        Records records;
         std::vector<BatchShot> shots;      // complete shots, in file order
         // One per shot; they only grow, so that their lists keep their room.
         std::vector<ShotFit> fits;
