@@ -1,5 +1,7 @@
 #include "reciprocity.h"
 
+#include "qcpass.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -390,6 +392,9 @@ void Reciprocity::finish(double toleranceMs, QVector<ReciprocalPair> *pairs)
             next[size_t(p.a) + 1] += std::isfinite(p.timeAB) ? 1 : 0;
         for (size_t s = 1; s < next.size(); ++s)
             next[s] += next[s - 1];
+        // Millions of pairs: large pages spare a fault per page.
+        pairs->reserve(next.back());
+        adviseLargePages(pairs->constData(), size_t(next.back()) * sizeof(ReciprocalPair));
         pairs->resize(next.back());
         ReciprocalPair *out = pairs->data();
         for (const Pending &p : m_pending) {
