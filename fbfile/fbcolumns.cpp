@@ -2,7 +2,11 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
+#include <cstring>
 
 namespace FbColumns {
 
@@ -55,6 +59,209 @@ QString fieldText(const FbLayout::Field &f, const FbRecord &record)
         return QString::number(static_cast<double>(record.*f.floatMember), 'g', 6);
     }
     return QString();
+}
+
+namespace {
+
+// A finite, non-zero float as its exact value: magnitude m * 2^e, m < 2^24.
+// Every text below is rounded from this exact value, never from a decimal
+// approximation of it, so that halfway cases are seen as such.
+struct ExactFloat
+{
+    quint64 m;
+    int e;
+};
+
+ExactFloat exactMagnitude(float value)
+{
+    quint32 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int biased = int(bits >> 23) & 0xff;
+    const quint32 fraction = bits & 0x7fffff;
+    if (biased == 0)
+        return {fraction, -149}; // denormal
+    return {fraction | 0x800000u, biased - 150};
+}
+
+char *writeBytes(const char *text, char *out)
+{
+    const size_t size = std::strlen(text);
+    std::memcpy(out, text, size);
+    return out + size;
+}
+
+// Qt's texts for what has no digits; a NaN carries no sign.
+char *writeNonFinite(float value, char *out)
+{
+    if (std::isnan(value))
+        return writeBytes("nan", out);
+    return writeBytes(value < 0 ? "-inf" : "inf", out);
+}
+
+constexpr quint64 powersOf10[] = {1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull,
+                                  100000000ull, 1000000000ull, 10000000000ull, 100000000000ull,
+                                  1000000000000ull};
+
+// floor(x * 10^scale) for the exact float x, and whether the remainder is at
+// least one half. scale is in -12..11, and the caller keeps the result
+// within 10^7, so every intermediate value fits 64 bits.
+quint64 scaledDown(const ExactFloat &x, int scale, bool *halfOrMore)
+{
+    if (scale >= 0) {
+        const quint64 n = x.m * powersOf10[scale]; // < 2^24 * 10^11 < 2^61
+        if (x.e >= 0) {
+            *halfOrMore = false;
+            return n << x.e;
+        }
+        const int shift = -x.e;
+        if (shift >= 64) {
+            *halfOrMore = false;
+            return 0;
+        }
+        *halfOrMore = (n >> (shift - 1)) & 1;
+        return n >> shift;
+    }
+    quint64 n = x.m, d = powersOf10[-scale];
+    if (x.e >= 0)
+        n <<= x.e;
+    else
+        d <<= -x.e;
+    const quint64 r = n % d;
+    *halfOrMore = r >= d - r;
+    return n / d;
+}
+
+} // namespace
+
+char *writeDecimal(qint32 value, char *out)
+{
+    return std::to_chars(out, out + MaxCellBytes, value).ptr;
+}
+
+char *writeFixed2(float value, char *out)
+{
+    if (!std::isfinite(value))
+        return writeNonFinite(value, out);
+    if (value == 0)
+        return writeBytes("0.00", out); // Qt drops the sign of a zero
+    const ExactFloat x = exactMagnitude(value);
+    // From 2^56 on the value is an integer with more digits than the cents
+    // below can hold: its text is exact and has no halfway case.
+    if (x.e > 32)
+        return std::to_chars(out, out + MaxCellBytes, double(value), std::chars_format::fixed, 2).ptr;
+    const quint64 scaled = x.m * 100; // < 2^31
+    quint64 cents;
+    if (x.e >= 0) {
+        cents = scaled << x.e;
+    } else if (x.e < -40) {
+        cents = 0; // far below half a cent
+    } else {
+        // Half a cent or more rounds up, away from zero: "0.13" for 0.125.
+        const int shift = -x.e;
+        cents = (scaled >> shift) + ((scaled >> (shift - 1)) & 1);
+    }
+    if (value < 0)
+        *out++ = '-'; // also when the value rounds to zero: "-0.00"
+    out = std::to_chars(out, out + MaxCellBytes, cents / 100).ptr;
+    const int hundredths = int(cents % 100);
+    *out++ = '.';
+    *out++ = char('0' + hundredths / 10);
+    *out++ = char('0' + hundredths % 10);
+    return out;
+}
+
+char *writeSignificant6(float value, char *out)
+{
+    if (!std::isfinite(value))
+        return writeNonFinite(value, out);
+    if (value == 0)
+        return writeBytes("0", out);
+    if (value < 0)
+        *out++ = '-';
+    const ExactFloat x = exactMagnitude(value);
+    // The decimal exponent p, 10^p <= |value| < 10^(p+1): first a guess from
+    // the binary exponent (log10(2) ~ 78913 / 2^18), then made exact by the
+    // six leading digits it gives.
+    const int binaryExponent = 63 - qCountLeadingZeroBits(x.m) + x.e;
+    int p = (binaryExponent * 78913) >> 18;
+    // The guess is low by one for about a third of the values; a rounded
+    // power of ten mends most of them without a second scaling.
+    static constexpr double powers[] = {1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5,
+                                        1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
+    if (p >= -7 && p <= 16 && std::fabs(double(value)) >= powers[p + 7])
+        ++p;
+    quint64 digits = 0;
+    bool halfOrMore = false;
+    for (;;) {
+        // Outside 1e-6 .. 1e18 the scaled value would not fit 64 bits.
+        // A halfway case is a float that is a seven-digit decimal ending in
+        // 5, m * 2^e = D * 10^e with m < 2^24, so 5^|e| divides m or D: it
+        // lies between 1e-4 and 1e8, and out here the library's rounding
+        // (half to even) gives the same text.
+        if (p < -6 || p > 17) {
+            return std::to_chars(out, out + MaxCellBytes, std::fabs(double(value)), std::chars_format::general, 6)
+                .ptr;
+        }
+        digits = scaledDown(x, 5 - p, &halfOrMore);
+        if (digits >= 1000000)
+            ++p;
+        else if (digits < 100000)
+            --p;
+        else
+            break;
+    }
+    if (halfOrMore && ++digits == 1000000) { // 999999.5 becomes 1e+06
+        digits = 100000;
+        ++p;
+    }
+    char text[6];
+    quint32 rest = quint32(digits);
+    for (int k = 5; k >= 0; --k, rest /= 10)
+        text[k] = char('0' + rest % 10);
+    int size = 6;
+    while (text[size - 1] == '0')
+        --size;
+
+    if (p < -4 || p >= 6) {
+        *out++ = text[0];
+        if (size > 1) {
+            *out++ = '.';
+            out = std::copy(text + 1, text + size, out);
+        }
+        *out++ = 'e';
+        *out++ = p < 0 ? '-' : '+';
+        const int magnitude = p < 0 ? -p : p;
+        *out++ = char('0' + magnitude / 10);
+        *out++ = char('0' + magnitude % 10);
+        return out;
+    }
+    if (p < 0) {
+        *out++ = '0';
+        *out++ = '.';
+        out = std::fill_n(out, -p - 1, '0');
+        return std::copy(text, text + size, out);
+    }
+    const int whole = p + 1;
+    if (size <= whole) {
+        out = std::copy(text, text + size, out);
+        return std::fill_n(out, whole - size, '0');
+    }
+    out = std::copy(text, text + whole, out);
+    *out++ = '.';
+    return std::copy(text + whole, text + size, out);
+}
+
+char *writeFieldText(const FbLayout::Field &f, const FbRecord &record, char *out)
+{
+    switch (f.format) {
+    case FbLayout::CellFormat::Decimal:
+        return writeDecimal(record.*f.intMember, out);
+    case FbLayout::CellFormat::Fixed2:
+        return writeFixed2(record.*f.floatMember, out);
+    case FbLayout::CellFormat::Significant6:
+        return writeSignificant6(record.*f.floatMember, out);
+    }
+    return out;
 }
 
 QString cellText(const FbRecord &record, int column)
