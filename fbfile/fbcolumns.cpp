@@ -83,24 +83,74 @@ ExactFloat exactMagnitude(float value)
     return {fraction | 0x800000u, biased - 150};
 }
 
-char *writeBytes(const char *text, char *out)
+constexpr quint64 powersOf10[] = {1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull,
+                                  100000000ull, 1000000000ull, 10000000000ull, 100000000000ull,
+                                  1000000000000ull, 10000000000000ull, 100000000000000ull,
+                                  1000000000000000ull, 10000000000000000ull, 100000000000000000ull,
+                                  1000000000000000000ull, 10000000000000000000ull};
+
+// Decimal digits of v.
+int digitCount(quint64 v)
 {
-    const size_t size = std::strlen(text);
-    std::memcpy(out, text, size);
+    const int n = ((64 - qCountLeadingZeroBits(v | 1)) * 1233) >> 12; // ~ bits * log10(2)
+    return qMax(1, n + (v >= powersOf10[n]));
+}
+
+// Writes the digits of v so that they end at end.
+Q_ALWAYS_INLINE void writeDigits(quint64 v, char *end)
+{
+    static const char pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                "8081828384858687888990919293949596979899";
+    while (v >= 100) {
+        end -= 2;
+        std::memcpy(end, pairs + 2 * (v % 100), 2);
+        v /= 100;
+    }
+    if (v >= 10) {
+        std::memcpy(end - 2, pairs + 2 * v, 2);
+    } else {
+        end[-1] = char('0' + v);
+    }
+}
+
+// Writes the spaces that right-justify a text of size characters to width;
+// returns where the text goes.
+Q_ALWAYS_INLINE char *justify(char *out, int size, int width)
+{
+    if (size >= width)
+        return out;
+    const int padding = width - size;
+    if (padding <= 8 && width >= 8)
+        std::memcpy(out, "        ", 8); // one store; the text overwrites the rest
+    else
+        std::memset(out, ' ', size_t(padding));
+    return out + padding;
+}
+
+char *writeJustified(const char *text, int size, char *out, int width)
+{
+    out = justify(out, size, width);
+    std::memcpy(out, text, size_t(size));
     return out + size;
 }
 
-// Qt's texts for what has no digits; a NaN carries no sign.
-char *writeNonFinite(float value, char *out)
+// The library's text of v in the given format, which for these values has
+// no halfway case to round differently from Qt.
+char *writeByLibrary(double v, std::chars_format format, int precision, char *out, int width)
 {
-    if (std::isnan(value))
-        return writeBytes("nan", out);
-    return writeBytes(value < 0 ? "-inf" : "inf", out);
+    char text[MaxCellBytes];
+    const char *end = std::to_chars(text, text + sizeof text, v, format, precision).ptr;
+    return writeJustified(text, int(end - text), out, width);
 }
 
-constexpr quint64 powersOf10[] = {1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull,
-                                  100000000ull, 1000000000ull, 10000000000ull, 100000000000ull,
-                                  1000000000000ull};
+// Qt's texts for what has no digits; a NaN carries no sign.
+char *writeNonFinite(float value, char *out, int width)
+{
+    if (std::isnan(value))
+        return writeJustified("nan", 3, out, width);
+    return value < 0 ? writeJustified("-inf", 4, out, width) : writeJustified("inf", 3, out, width);
+}
 
 // floor(x * 10^scale) for the exact float x, and whether the remainder is at
 // least one half. scale is in -12..11, and the caller keeps the result
@@ -133,22 +183,28 @@ quint64 scaledDown(const ExactFloat &x, int scale, bool *halfOrMore)
 
 } // namespace
 
-char *writeDecimal(qint32 value, char *out)
+char *writeDecimal(qint32 value, char *out, int width)
 {
-    return std::to_chars(out, out + MaxCellBytes, value).ptr;
+    const quint64 magnitude = value < 0 ? 0 - quint64(qint64(value)) : quint64(value);
+    const int size = (value < 0) + digitCount(magnitude);
+    out = justify(out, size, width);
+    if (value < 0)
+        *out = '-';
+    writeDigits(magnitude, out + size);
+    return out + size;
 }
 
-char *writeFixed2(float value, char *out)
+char *writeFixed2(float value, char *out, int width)
 {
     if (!std::isfinite(value))
-        return writeNonFinite(value, out);
+        return writeNonFinite(value, out, width);
     if (value == 0)
-        return writeBytes("0.00", out); // Qt drops the sign of a zero
+        return writeJustified("0.00", 4, out, width); // Qt drops the sign of a zero
     const ExactFloat x = exactMagnitude(value);
     // From 2^56 on the value is an integer with more digits than the cents
     // below can hold: its text is exact and has no halfway case.
     if (x.e > 32)
-        return std::to_chars(out, out + MaxCellBytes, double(value), std::chars_format::fixed, 2).ptr;
+        return writeByLibrary(double(value), std::chars_format::fixed, 2, out, width);
     const quint64 scaled = x.m * 100; // < 2^31
     quint64 cents;
     if (x.e >= 0) {
@@ -160,24 +216,24 @@ char *writeFixed2(float value, char *out)
         const int shift = -x.e;
         cents = (scaled >> shift) + ((scaled >> (shift - 1)) & 1);
     }
+    const quint64 whole = cents / 100;
+    const int size = (value < 0) + digitCount(whole) + 3;
+    out = justify(out, size, width);
     if (value < 0)
-        *out++ = '-'; // also when the value rounds to zero: "-0.00"
-    out = std::to_chars(out, out + MaxCellBytes, cents / 100).ptr;
-    const int hundredths = int(cents % 100);
-    *out++ = '.';
-    *out++ = char('0' + hundredths / 10);
-    *out++ = char('0' + hundredths % 10);
-    return out;
+        *out = '-'; // also when the value rounds to zero: "-0.00"
+    char *end = out + size;
+    writeDigits(cents % 100 + 100, end); // "1dd": the leading 1 gives way to the point
+    end[-3] = '.';
+    writeDigits(whole, end - 3);
+    return end;
 }
 
-char *writeSignificant6(float value, char *out)
+char *writeSignificant6(float value, char *out, int width)
 {
     if (!std::isfinite(value))
-        return writeNonFinite(value, out);
+        return writeNonFinite(value, out, width);
     if (value == 0)
-        return writeBytes("0", out);
-    if (value < 0)
-        *out++ = '-';
+        return writeJustified("0", 1, out, width);
     const ExactFloat x = exactMagnitude(value);
     // The decimal exponent p, 10^p <= |value| < 10^(p+1): first a guess from
     // the binary exponent (log10(2) ~ 78913 / 2^18), then made exact by the
@@ -198,10 +254,8 @@ char *writeSignificant6(float value, char *out)
         // 5, m * 2^e = D * 10^e with m < 2^24, so 5^|e| divides m or D: it
         // lies between 1e-4 and 1e8, and out here the library's rounding
         // (half to even) gives the same text.
-        if (p < -6 || p > 17) {
-            return std::to_chars(out, out + MaxCellBytes, std::fabs(double(value)), std::chars_format::general, 6)
-                .ptr;
-        }
+        if (p < -6 || p > 17)
+            return writeByLibrary(double(value), std::chars_format::general, 6, out, width);
         digits = scaledDown(x, 5 - p, &halfOrMore);
         if (digits >= 1000000)
             ++p;
@@ -214,52 +268,61 @@ char *writeSignificant6(float value, char *out)
         digits = 100000;
         ++p;
     }
-    char text[6];
-    quint32 rest = quint32(digits);
-    for (int k = 5; k >= 0; --k, rest /= 10)
-        text[k] = char('0' + rest % 10);
-    int size = 6;
-    while (text[size - 1] == '0')
-        --size;
+    int shown = 6; // significant digits without trailing zeros
+    while (digits % 10 == 0) {
+        digits /= 10;
+        --shown;
+    }
 
-    if (p < -4 || p >= 6) {
-        *out++ = text[0];
-        if (size > 1) {
-            *out++ = '.';
-            out = std::copy(text + 1, text + size, out);
-        }
-        *out++ = 'e';
-        *out++ = p < 0 ? '-' : '+';
+    const bool negative = value < 0;
+    const bool exponentForm = p < -4 || p >= 6;
+    int size;
+    if (exponentForm)
+        size = shown + (shown > 1) + 4; // d[.ddddd]e+XX
+    else if (p < 0)
+        size = 1 - p + shown; // 0.000ddd
+    else
+        size = qMax(shown, p + 1) + (shown > p + 1); // ddd[.ddd]
+    out = justify(out, size + negative, width);
+    if (negative)
+        *out++ = '-';
+    char *const end = out + size;
+    if (exponentForm) {
         const int magnitude = p < 0 ? -p : p;
-        *out++ = char('0' + magnitude / 10);
-        *out++ = char('0' + magnitude % 10);
-        return out;
+        end[-4] = 'e';
+        end[-3] = p < 0 ? '-' : '+';
+        end[-2] = char('0' + magnitude / 10);
+        end[-1] = char('0' + magnitude % 10);
+        writeDigits(digits, end - 4);
+        if (shown > 1) {
+            out[0] = out[1];
+            out[1] = '.';
+        }
+    } else if (p < 0) {
+        std::memset(out, '0', size_t(1 - p)); // "0.000", the point set next
+        out[1] = '.';
+        writeDigits(digits, end);
+    } else if (shown <= p + 1) {
+        std::memset(out + shown, '0', size_t(p + 1 - shown));
+        writeDigits(digits, out + shown);
+    } else {
+        writeDigits(digits, end);
+        for (int k = 0; k <= p; ++k) // the whole part, left of the point
+            out[k] = out[k + 1];
+        out[p + 1] = '.';
     }
-    if (p < 0) {
-        *out++ = '0';
-        *out++ = '.';
-        out = std::fill_n(out, -p - 1, '0');
-        return std::copy(text, text + size, out);
-    }
-    const int whole = p + 1;
-    if (size <= whole) {
-        out = std::copy(text, text + size, out);
-        return std::fill_n(out, whole - size, '0');
-    }
-    out = std::copy(text, text + whole, out);
-    *out++ = '.';
-    return std::copy(text + whole, text + size, out);
+    return end;
 }
 
-char *writeFieldText(const FbLayout::Field &f, const FbRecord &record, char *out)
+char *writeFieldText(const FbLayout::Field &f, const FbRecord &record, char *out, int width)
 {
     switch (f.format) {
     case FbLayout::CellFormat::Decimal:
-        return writeDecimal(record.*f.intMember, out);
+        return writeDecimal(record.*f.intMember, out, width);
     case FbLayout::CellFormat::Fixed2:
-        return writeFixed2(record.*f.floatMember, out);
+        return writeFixed2(record.*f.floatMember, out, width);
     case FbLayout::CellFormat::Significant6:
-        return writeSignificant6(record.*f.floatMember, out);
+        return writeSignificant6(record.*f.floatMember, out, width);
     }
     return out;
 }

@@ -49,18 +49,19 @@ QString fieldText(const FbLayout::Field &field, const FbRecord &record);
 // between two texts rounds away from zero ("0.13" for 0.125, "123457" for
 // 123456.5); 'g' chooses the exponent form below 1e-4 and from 1e6 on
 // (after rounding), with a sign and at least two exponent digits ("1e-05",
-// "1.23457e+07"). Texts are ASCII, at most MaxCellBytes long, and are not
-// zero-terminated.
+// "1.23457e+07"). A text shorter than width is right-justified to it with
+// spaces. Texts are ASCII, at most MaxCellBytes long before justifying, and
+// are not zero-terminated. The functions return the end of what they wrote.
 //
 // Usage:
 //   char cell[FbColumns::MaxCellBytes];
 //   const char *end = FbColumns::writeFieldText(field, record, cell);
 //   out.append(cell, int(end - cell));
 constexpr int MaxCellBytes = 48; // the longest is -FLT_MAX with 2 decimals: 43
-char *writeFieldText(const FbLayout::Field &field, const FbRecord &record, char *out);
-char *writeDecimal(qint32 value, char *out);
-char *writeFixed2(float value, char *out);
-char *writeSignificant6(float value, char *out);
+char *writeFieldText(const FbLayout::Field &field, const FbRecord &record, char *out, int width = 0);
+char *writeDecimal(qint32 value, char *out, int width = 0);
+char *writeFixed2(float value, char *out, int width = 0);
+char *writeSignificant6(float value, char *out, int width = 0);
 
 // Exact equality of one column's values; a NaN never equals anything, not
 // even itself. Columns outside 0..Count-1 compare equal.

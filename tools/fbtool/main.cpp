@@ -289,13 +289,16 @@ QVector<const FbLayout::Field *> dumpFields()
     return fields;
 }
 
-// One dumped column: its field, its width, and the text of the last value
-// it showed, right-justified to the width and made again only when the
-// value changes: a shot's source fields are the same in every record.
+// One dumped column: its field and its width. A source attribute, the same
+// in every record of a shot, keeps the text of the last value it showed and
+// makes it again only when the value changes.
 class DumpColumn
 {
 public:
-    explicit DumpColumn(const FbLayout::Field &field) : m_field(&field), m_width(int(qstrlen(field.name))) {}
+    explicit DumpColumn(const FbLayout::Field &field)
+        : m_field(&field), m_cached(field.sourceAttribute), m_width(int(qstrlen(field.name)))
+    {
+    }
 
     const FbLayout::Field &field() const { return *m_field; }
     int width() const { return m_width; }
@@ -307,68 +310,66 @@ public:
     {
         const double v = m_field->value(r);
         if (m_field->format == FbLayout::CellFormat::Significant6 || !std::isfinite(v)) {
-            m_width = qMax(m_width, cellSize(r));
+            m_width = qMax(m_width, textSize(r));
             return;
         }
-        if (v < m_min) {
-            m_min = v;
-            m_minRecord = r;
-        }
-        if (v > m_max) {
-            m_max = v;
-            m_maxRecord = r;
-        }
+        m_min = qMin(m_min, v);
+        m_max = qMax(m_max, v);
     }
     // Ends the measuring; from now on texts are right-justified to the
     // width when justify is set.
     void endMeasure(bool justify)
     {
         if (m_min <= m_max)
-            m_width = qMax(m_width, qMax(cellSize(m_minRecord), cellSize(m_maxRecord)));
+            m_width = qMax(m_width, qMax(textSize(recordWith(m_min)), textSize(recordWith(m_max))));
         m_justifyTo = justify ? m_width : 0;
-        m_valid = false;
     }
 
     // Writes the cell of r at out and returns its end. It may also write up
     // to 15 bytes past the end, which the caller's buffer must hold: whole
-    // 16-byte copies are much faster than exact ones for such short texts.
+    // 16-byte copies of a kept text are much faster than exact ones.
     char *write(const FbRecord &r, char *out)
     {
-        const int size = cellSize(r);
-        for (int k = 0; k < size; k += 16)
-            std::memcpy(out + k, m_cell + k, 16);
-        return out + size;
-    }
-
-private:
-    // Makes the cell of r in m_cell if the value changed; returns its size.
-    int cellSize(const FbRecord &r)
-    {
+        if (!m_cached)
+            return FbColumns::writeFieldText(*m_field, r, out, m_justifyTo);
         quint32 bits;
         if (m_field->type == FbLayout::FieldType::Int32)
             bits = quint32(r.*m_field->intMember);
         else
             std::memcpy(&bits, &(r.*m_field->floatMember), sizeof bits);
         if (!m_valid || bits != m_bits) {
-            char text[sizeof m_cell];
-            const int size = int(FbColumns::writeFieldText(*m_field, r, text) - text);
-            const int padding = qMax(0, m_justifyTo - size);
-            std::memset(m_cell, ' ', sizeof m_cell);
-            for (int k = 0; k < size; k += 16)
-                std::memcpy(m_cell + padding + k, text + k, 16);
-            m_cellSize = padding + size;
+            m_cellSize = int(FbColumns::writeFieldText(*m_field, r, m_cell, m_justifyTo) - m_cell);
             m_bits = bits;
             m_valid = true;
         }
-        return m_cellSize;
+        for (int k = 0; k < m_cellSize; k += 16)
+            std::memcpy(out + k, m_cell + k, 16);
+        return out + m_cellSize;
+    }
+
+private:
+    // A record whose field holds v, a value it held before.
+    FbRecord recordWith(double v) const
+    {
+        FbRecord r;
+        if (m_field->type == FbLayout::FieldType::Int32)
+            r.*m_field->intMember = qint32(v);
+        else
+            r.*m_field->floatMember = float(v);
+        return r;
+    }
+    int textSize(const FbRecord &r) const
+    {
+        char text[FbColumns::MaxCellBytes];
+        return int(FbColumns::writeFieldText(*m_field, r, text) - text);
     }
 
     const FbLayout::Field *m_field;
+    bool m_cached;
     int m_width;
     int m_justifyTo = 0;
     double m_min = std::numeric_limits<double>::infinity();
     double m_max = -std::numeric_limits<double>::infinity();
-    FbRecord m_minRecord, m_maxRecord;
     bool m_valid = false;
     quint32 m_bits = 0;
     int m_cellSize = 0;
