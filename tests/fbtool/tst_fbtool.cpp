@@ -187,6 +187,7 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"shots", gen, "--bogus"} << QString() << "unknown option";
         QTest::newRow("dump, shot past the last") << QStringList{"dump", gen, "--shot", "4"} << QString() << "1..3";
         QTest::newRow("shots to a full device") << QStringList{"shots", gen} << "/dev/full" << "cannot write";
+        QTest::newRow("dump to a full device") << QStringList{"dump", gen, "--shot", "1"} << "/dev/full" << "cannot write";
     }
     void failures()
     {
