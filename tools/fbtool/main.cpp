@@ -305,11 +305,18 @@ public:
 
     // Takes the widest text over a shot into the width without formatting
     // every value: a decimal or fixed-point text grows with the value's
-    // magnitude, so the extremes (and any text without digits) bound it.
+    // magnitude, so the extremes (and any text without digits) bound it,
+    // and a 'g' text is formatted only when its magnitude allows a text
+    // wider than the width so far.
     void measure(const FbRecord &r)
     {
         const double v = m_field->value(r);
-        if (m_field->format == FbLayout::CellFormat::Significant6 || !std::isfinite(v)) {
+        if (m_field->format == FbLayout::CellFormat::Significant6) {
+            if (longestSignificant6(v) > m_width)
+                m_width = qMax(m_width, textSize(r));
+            return;
+        }
+        if (!std::isfinite(v)) {
             m_width = qMax(m_width, textSize(r));
             return;
         }
@@ -348,6 +355,19 @@ public:
     }
 
 private:
+    // The widest 'g' text with 6 digits of any value of v's sign and
+    // magnitude: "12345.6" from 1 on, "0.123457" from 0.1 on, and at most
+    // "1.23457e+06" or "0.000123457" (a NaN and the infinities are shorter).
+    static int longestSignificant6(double v)
+    {
+        const double magnitude = std::fabs(v);
+        const int sign = v < 0;
+        if (magnitude >= 1 && magnitude < 1e6)
+            return 7 + sign;
+        if (magnitude >= 0.1 && magnitude < 1)
+            return 8 + sign;
+        return 11 + sign;
+    }
     // A record whose field holds v, a value it held before.
     FbRecord recordWith(double v) const
     {
