@@ -6,7 +6,7 @@
 // and `fbtool dump FILE --shot 1`, aligned and with --csv, as whole
 // processes with their output thrown away, interleaved after warming the
 // page cache, and prints the medians (wall time, and CPU time, which a
-// loaded machine blurs less), the ratios to check and each dump's peak
+// loaded machine blurs less), both as ratios to check, and each dump's peak
 // resident memory. Then, in this process, the cost of one cell text made by
 // FbColumns::fieldText (a QString) against FbColumns::writeFieldText (bytes)
 // over the shot's first million records. Goals: a dump at most 3x check, at
@@ -194,18 +194,19 @@ int main(int argc, char *argv[])
 
     out() << "medians of " << repetitions << " warm-cache runs on " << QFileInfo(fileName).size()
           << " bytes, one shot of 3,000,000 picks, whole processes\n";
-    out() << QStringLiteral("%1 %2 %3 %4 %5 %6\n")
+    out() << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
                  .arg(QStringLiteral("command"), -11).arg(QStringLiteral("wall s"), 7).arg(QStringLiteral("cpu s"), 7)
-                 .arg(QStringLiteral("/check"), 7).arg(QStringLiteral("peak MiB"), 9)
-                 .arg(QStringLiteral("goals (3x check, 64 MiB)"));
-    const double checkWall = median(wall[1]);
+                 .arg(QStringLiteral("/check"), 7).arg(QStringLiteral("cpu/chk"), 7)
+                 .arg(QStringLiteral("peak MiB"), 9).arg(QStringLiteral("goals (3x check, 64 MiB)"));
+    const double checkWall = median(wall[1]), checkCpu = median(cpu[1]);
     for (int c = 0; c < count; ++c) {
         const double ratio = median(wall[c]) / checkWall;
         const double peakMiB = peakKiB[c] / 1024.0;
         const bool isDump = c >= 2;
-        out() << QStringLiteral("%1 %2 %3 %4 %5 %6\n")
+        out() << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
                      .arg(QLatin1String(commands[c].name), -11).arg(seconds(median(wall[c])), 7)
-                     .arg(seconds(median(cpu[c])), 7).arg(ratio, 7, 'f', 2).arg(peakMiB, 9, 'f', 1)
+                     .arg(seconds(median(cpu[c])), 7).arg(ratio, 7, 'f', 2)
+                     .arg(median(cpu[c]) / checkCpu, 7, 'f', 2).arg(peakMiB, 9, 'f', 1)
                      .arg(!isDump ? QString()
                                   : QLatin1String(ratio <= 3.0 ? "time met" : "time MISSED")
                                         + QLatin1String(peakMiB <= 64.0 ? ", memory met" : ", memory MISSED"));

@@ -337,8 +337,17 @@ public:
     // 16-byte copies of a kept text are much faster than exact ones.
     char *write(const FbRecord &r, char *out)
     {
-        if (!m_cached)
-            return FbColumns::writeFieldText(*m_field, r, out, m_justifyTo);
+        if (!m_cached) {
+            // writeFieldText's dispatch, inline: one call less per cell.
+            switch (m_field->format) {
+            case FbLayout::CellFormat::Decimal:
+                return FbColumns::writeDecimal(r.*m_field->intMember, out, m_justifyTo);
+            case FbLayout::CellFormat::Fixed2:
+                return FbColumns::writeFixed2(r.*m_field->floatMember, out, m_justifyTo);
+            case FbLayout::CellFormat::Significant6:
+                return FbColumns::writeSignificant6(r.*m_field->floatMember, out, m_justifyTo);
+            }
+        }
         quint32 bits;
         if (m_field->type == FbLayout::FieldType::Int32)
             bits = quint32(r.*m_field->intMember);
