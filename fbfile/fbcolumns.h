@@ -38,6 +38,31 @@ QString cellText(const FbRecord &record, int column);
 // The text of any record field in its cell format, fb_status included.
 QString fieldText(const FbLayout::Field &field, const FbRecord &record);
 
+// The same cell texts for bulk output (a dump of millions of picks), written
+// as bytes into a caller's buffer: no QString, no allocation, about six
+// times faster than fieldText (bench/dumpbench measures both).
+//
+// Promise: the bytes are exactly the characters of fieldText for the same
+// value, for every bit pattern of the field: "nan" for every NaN (its sign
+// and payload dropped), "inf" and "-inf", "0.00" and "0" for either zero,
+// but "-0.00" for a negative value that rounds to zero; a value halfway
+// between two texts rounds away from zero ("0.13" for 0.125, "123457" for
+// 123456.5); 'g' chooses the exponent form below 1e-4 and from 1e6 on
+// (after rounding), with a sign and at least two exponent digits ("1e-05",
+// "1.23457e+07"). A text shorter than width is right-justified to it with
+// spaces. Texts are ASCII, at most MaxCellBytes long before justifying, and
+// are not zero-terminated. The functions return the end of what they wrote.
+//
+// Usage:
+//   char cell[FbColumns::MaxCellBytes];
+//   const char *end = FbColumns::writeFieldText(field, record, cell);
+//   out.append(cell, int(end - cell));
+constexpr int MaxCellBytes = 48; // the longest is -FLT_MAX with 2 decimals: 43
+char *writeFieldText(const FbLayout::Field &field, const FbRecord &record, char *out, int width = 0);
+char *writeDecimal(qint32 value, char *out, int width = 0);
+char *writeFixed2(float value, char *out, int width = 0);
+char *writeSignificant6(float value, char *out, int width = 0);
+
 // Exact equality of one column's values; a NaN never equals anything, not
 // even itself. Columns outside 0..Count-1 compare equal.
 bool sameValue(const FbRecord &a, const FbRecord &b, int column);

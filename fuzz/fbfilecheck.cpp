@@ -47,11 +47,15 @@ QString checkAgreesWithIndex(const QString &fileName, const QVector<ShotIndexEnt
     return QString();
 }
 
-// Every field of a record has a non-empty text in its cell format.
+// Every field of a record has a non-empty text in its cell format, and the
+// bulk writer of the dump makes the same text.
 bool formatsEveryField(const FbRecord &r)
 {
+    char bytes[FbColumns::MaxCellBytes];
     for (const FbLayout::Field &f : FbLayout::fields) {
-        if (FbColumns::fieldText(f, r).isEmpty())
+        const QString text = FbColumns::fieldText(f, r);
+        const char *end = FbColumns::writeFieldText(f, r, bytes);
+        if (text.isEmpty() || text != QLatin1String(bytes, int(end - bytes)))
             return false;
     }
     return true;
@@ -118,7 +122,7 @@ QString checkFbFile(const QString &fileName)
             if (r.ffid != e.ffid)
                 return QStringLiteral("shot %1 holds a record of ffid %2").arg(s).arg(r.ffid);
             if (!formatsEveryField(r))
-                return QStringLiteral("shot %1 has a field without a text").arg(s);
+                return QStringLiteral("shot %1 has a field without a text, or two texts").arg(s);
         }
     }
     if (expectedFirst != n)

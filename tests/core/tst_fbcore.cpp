@@ -1,5 +1,6 @@
 // The FB file core: byte layout, record count, shot index with its progress
-// values, one shot's records, and the viewer's cell texts.
+// values, one shot's records, and the viewer's cell texts, also as the bulk
+// writer makes them.
 
 #include "fbblockreader.h"
 #include "fbcolumns.h"
@@ -7,9 +8,11 @@
 #include "shotindex.h"
 #include "shotrecords.h"
 
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
 #include <cstring>
 
 using Runs = QVector<QPair<qint32, int>>; // (ffid, records) per shot, in file order
@@ -187,6 +190,114 @@ private slots:
             QVERIFY2(FbColumns::columnVaries(shot, c) == varying.contains(c),
                      qPrintable(QString(FbColumns::titles[c]) + (varying.contains(c) ? " should" : " should not")
                                 + " vary"));
+    }
+
+    // The bulk writer's text equals the viewer's, and the viewer's is the
+    // one shown: halfway cases round away from zero, a negative zero loses
+    // its sign, a NaN any sign and payload, 'g' switches to the exponent form
+    // at 1e-4 and 1e6 after rounding; denormals and the largest floats too.
+    void bulkText_data()
+    {
+        QTest::addColumn<FbColumns::Column>("column");
+        QTest::addColumn<quint32>("bits"); // the field's word
+        QTest::addColumn<QString>("text");
+        const auto f = [](float v) { return floatBits(v); };
+        using C = FbColumns::Column;
+        QTest::newRow("0.125 up") << C::GroupX << f(0.125f) << "0.13";
+        QTest::newRow("-0.625 away from zero") << C::GroupX << f(-0.625f) << "-0.63";
+        QTest::newRow("0.135f just above half") << C::GroupX << f(0.135f) << "0.14";
+        QTest::newRow("1.005f just below half") << C::GroupX << f(1.005f) << "1.00";
+        QTest::newRow("99.995f carries") << C::GroupX << f(99.995f) << "100.00";
+        QTest::newRow("-0.001 keeps its sign") << C::GroupX << f(-0.001f) << "-0.00";
+        QTest::newRow("negative zero, f") << C::GroupX << 0x80000000u << "0.00";
+        QTest::newRow("negative denormal, f") << C::GroupX << 0x80000001u << "-0.00";
+        QTest::newRow("2^56") << C::GroupX << f(72057594037927936.0f) << "72057594037927936.00";
+        QTest::newRow("-FLT_MAX, f") << C::GroupX << 0xff7fffffu << "-340282346638528859811704183484516925440.00";
+        QTest::newRow("-inf") << C::GroupX << 0xff800000u << "-inf";
+        QTest::newRow("NaN, sign and payload") << C::GroupX << 0xffc01234u << "nan";
+        QTest::newRow("123456.5 up") << C::FbTime << f(123456.5f) << "123457";
+        QTest::newRow("1234565 up, exponent") << C::FbTime << f(1234565.0f) << "1.23457e+06";
+        QTest::newRow("999999.5 carries to 1e+06") << C::FbTime << f(999999.5f) << "1e+06";
+        QTest::newRow("-9999995 carries") << C::FbTime << f(-9999995.0f) << "-1e+07";
+        QTest::newRow("2^-10 halfway") << C::FbTime << f(0.0009765625f) << "0.000976563";
+        QTest::newRow("1e-4 fixed") << C::FbTime << f(0.0001f) << "0.0001";
+        QTest::newRow("below 1e-4") << C::FbTime << f(0.00009999f) << "9.999e-05";
+        QTest::newRow("100000") << C::FbTime << f(100000.0f) << "100000";
+        QTest::newRow("-1.5e-07") << C::FbTime << f(-1.5e-7f) << "-1.5e-07";
+        QTest::newRow("smallest denormal, g") << C::FbTime << 0x00000001u << "1.4013e-45";
+        QTest::newRow("FLT_MAX, g") << C::FbTime << 0x7f7fffffu << "3.40282e+38";
+        QTest::newRow("negative zero, g") << C::FbTime << 0x80000000u << "0";
+        QTest::newRow("int32 minimum") << C::Offset << 0x80000000u << "-2147483648";
+    }
+    void bulkText()
+    {
+        QFETCH(FbColumns::Column, column);
+        QFETCH(quint32, bits);
+        QFETCH(QString, text);
+        const FbLayout::Field &field = FbColumns::field(column);
+        const FbRecord r = recordWith(field, bits);
+        QCOMPARE(FbColumns::cellText(r, column), text);
+        QCOMPARE(bulkText(field, r), text);
+    }
+
+    // The same for a deterministic sample of every kind of word: any 32
+    // bits, floats from 1e-8 to 1e19, and halfway cases of both float
+    // formats (n/8 for 2 decimals, q * 2^-k = q * 5^k * 10^-k for 6 digits).
+    void bulkTextSample()
+    {
+        const FbLayout::Field *fields[] = {&FbColumns::field(FbColumns::Offset),
+                                           &FbColumns::field(FbColumns::GroupX), &FbColumns::field(FbColumns::FbTime)};
+        QRandomGenerator random(20261205);
+        QStringList differing;
+        for (int k = 0; k < 400000; ++k) {
+            quint32 bits = random.generate();
+            if (k % 4 == 1) // exponent 2^-27 .. 2^63
+                bits = (bits & 0x807fffff) | quint32(100 + random.bounded(91)) << 23;
+            else if (k % 4 == 2)
+                bits = floatBits(float(2 * random.bounded(1 << 23) - (1 << 23) + 1) / 8);
+            else if (k % 4 == 3)
+                bits = floatBits(sixDigitHalfway(&random));
+            for (const FbLayout::Field *f : fields) {
+                const FbRecord r = recordWith(*f, bits);
+                const QString viewer = FbColumns::fieldText(*f, r), bulk = bulkText(*f, r);
+                if (viewer != bulk && differing.size() < 10)
+                    differing << QStringLiteral("%1 0x%2: viewer %3, bulk %4")
+                                     .arg(f->name).arg(bits, 8, 16, QLatin1Char('0')).arg(viewer, bulk);
+            }
+        }
+        QVERIFY2(differing.isEmpty(), qPrintable(differing.join("; ")));
+    }
+
+private:
+    static quint32 floatBits(float value)
+    {
+        quint32 bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        return bits;
+    }
+    static FbRecord recordWith(const FbLayout::Field &field, quint32 bits)
+    {
+        FbRecord r;
+        if (field.type == FbLayout::FieldType::Int32)
+            r.*field.intMember = qint32(bits);
+        else
+            std::memcpy(&(r.*field.floatMember), &bits, sizeof bits);
+        return r;
+    }
+    static QString bulkText(const FbLayout::Field &field, const FbRecord &r)
+    {
+        char text[FbColumns::MaxCellBytes];
+        return QString::fromLatin1(text, int(FbColumns::writeFieldText(field, r, text) - text));
+    }
+    // A float whose exact value has seven digits, the last a 5: q * 2^-k
+    // with q odd is q * 5^k * 10^-k, seven digits when q * 5^k is.
+    static float sixDigitHalfway(QRandomGenerator *random)
+    {
+        const int k = 1 + int(random->bounded(10));
+        const quint32 power = quint32(std::pow(5.0, k));
+        const quint32 low = (1000000 + power - 1) / power, high = 9999999 / power;
+        const quint32 q = (low + random->bounded(high - low + 1)) | 1;
+        return std::ldexp(float(q > high ? q - 2 : q), -k);
     }
 };
 

@@ -1,11 +1,16 @@
 // The fbtool command line, run as a program: a generated file reads back
 // as asked, check finds every fault gen can plant and names junk as such,
-// dump streams a shot larger than a block, and every failure is one line
-// and exit code 2, never a hang.
+// dump streams a shot larger than a block in the viewer's cell texts, and
+// every failure is one line and exit code 2, never a hang.
+
+#include "fbcolumns.h"
+#include "fbtestfile.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <limits>
 
 #include <sys/stat.h>
 
@@ -161,6 +166,55 @@ private slots:
                 QVERIFY2(line.size() == lines.first().size(), qPrintable("not aligned with the titles: " + line));
     }
 
+    // Every dumped cell is the viewer's text, aligned and in CSV, when one
+    // value alone sets a column's width: each kind of fb_time text that can
+    // be the widest, and 2-decimal texts at both ends of a column's range.
+    void dumpTexts_data()
+    {
+        QTest::addColumn<QVector<float>>("fbTimes");
+        QTest::addColumn<QVector<float>>("groupXs");
+        const float inf = std::numeric_limits<float>::infinity();
+        QTest::newRow("0.123457") << QVector<float>{0.75f, 0.123457f} << QVector<float>{1, 2};
+        QTest::newRow("-0.00012345") << QVector<float>{2, -0.00012345f} << QVector<float>{1, 2};
+        QTest::newRow("1.23457e+06") << QVector<float>{2, 1234567} << QVector<float>{1, 2};
+        QTest::newRow("-1.23457e+06, NaN, -inf") << QVector<float>{-1234567, float(qQNaN()), -inf}
+                                                 << QVector<float>{1, 2, 3};
+        QTest::newRow("group_x -0.00 and 1e10") << QVector<float>{1, 2} << QVector<float>{-0.001f, 1e10f};
+        QTest::newRow("group_x -5e9 and 1") << QVector<float>{1, 2} << QVector<float>{-5e9f, 1};
+    }
+    void dumpTexts()
+    {
+        QFETCH(QVector<float>, fbTimes);
+        QFETCH(QVector<float>, groupXs);
+        QVector<FbRecord> records = FbTest::recordsWithFfids(QVector<qint32>(fbTimes.size(), 7));
+        for (int k = 0; k < records.size(); ++k) {
+            records[k].fb_time = fbTimes.at(k);
+            records[k].group_x = groupXs.at(k);
+        }
+        const QString file = path("texts.fb");
+        QVERIFY(FbTest::writeFile(file, FbTest::fileBytes(records)));
+        QVector<const FbLayout::Field *> fields;
+        for (int c = 0; c < FbColumns::Count; ++c)
+            fields << &FbColumns::field(c);
+        fields << FbLayout::fieldNamed("fb_status");
+        for (const bool csv : {false, true}) {
+            const QStringList format = csv ? QStringList{"--csv"} : QStringList();
+            const Run run = fbtool(QStringList{"dump", file, "--shot", "1"} + format);
+            QCOMPARE(run.exitCode, 0);
+            const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            QCOMPARE(lines.size(), records.size() + 1);
+            for (int k = 0; k < records.size(); ++k) {
+                const QString &line = lines.at(k + 1);
+                QVERIFY2(csv || line.size() == lines.first().size(), qPrintable("not aligned: " + line));
+                QStringList texts;
+                for (const FbLayout::Field *f : fields)
+                    texts << FbColumns::fieldText(*f, records.at(k));
+                const QStringList cells = csv ? line.split(',') : line.simplified().split(' ');
+                QCOMPARE(cells, texts);
+            }
+        }
+    }
+
     // Exit code 2 at once, one line on stderr that starts "fbtool: " and a
     // lower-case word or the file's path.
     void failures_data()
@@ -187,6 +241,8 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"shots", gen, "--bogus"} << QString() << "unknown option";
         QTest::newRow("dump, shot past the last") << QStringList{"dump", gen, "--shot", "4"} << QString() << "1..3";
         QTest::newRow("shots to a full device") << QStringList{"shots", gen} << "/dev/full" << "cannot write";
+        QTest::newRow("dump to a full device") << QStringList{"dump", gen, "--shot", "1"} << "/dev/full"
+                                               << "cannot write";
     }
     void failures()
     {

@@ -32,6 +32,9 @@ bool Output::ok() const
 bool Output::flush()
 {
     m_stream.flush();
+    // Bytes written directly may still sit in the file's buffer: a failed
+    // write must show before the exit code is chosen.
+    m_file.flush();
     return ok();
 }
 
