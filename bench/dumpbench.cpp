@@ -14,6 +14,7 @@
 
 #include "fbblockreader.h"
 #include "fbcolumns.h"
+#include "benchprocess.h"
 #include "fbgenerator.h"
 
 #include <QCommandLineParser>
@@ -23,12 +24,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
-
-#include <sys/resource.h>
-#include <sys/wait.h>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <vector>
@@ -41,52 +36,8 @@ QTextStream &out()
     return stream;
 }
 
-struct Sample
-{
-    double seconds = -1.0; // negative: the process failed
-    double cpu = 0.0;      // user + system seconds
-    qint64 peakKiB = 0;
-};
-
-// Runs program with args, stdout and stderr to /dev/null, and measures it.
-Sample runProcess(const QString &program, const QStringList &args)
-{
-    std::vector<QByteArray> words{program.toLocal8Bit()};
-    for (const QString &a : args)
-        words.push_back(a.toLocal8Bit());
-    std::vector<char *> argv;
-    for (QByteArray &w : words)
-        argv.push_back(w.data());
-    argv.push_back(nullptr);
-
-    QElapsedTimer timer;
-    timer.start();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int devNull = open("/dev/null", O_WRONLY);
-        dup2(devNull, STDOUT_FILENO);
-        dup2(devNull, STDERR_FILENO);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    Sample sample;
-    int status = 0;
-    rusage usage{};
-    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) > 1)
-        return sample;
-    sample.seconds = timer.nsecsElapsed() / 1e9;
-    sample.peakKiB = usage.ru_maxrss;
-    sample.cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
-               + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    return sample;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
-}
+using BenchProcess::Sample;
+using BenchProcess::median;
 
 QString seconds(double s)
 {
@@ -178,11 +129,11 @@ int main(int argc, char *argv[])
     const int count = int(sizeof commands / sizeof commands[0]);
     std::vector<std::vector<double>> wall(count), cpu(count);
     std::vector<qint64> peakKiB(count, 0);
-    runProcess(commands[0].program, commands[0].args); // warm the page cache
+    BenchProcess::run(commands[0].program, commands[0].args); // warm the page cache
     for (int k = 0; k < repetitions; ++k) {
         for (int c = 0; c < count; ++c) {
-            const Sample s = runProcess(commands[c].program, commands[c].args);
-            if (s.seconds < 0) {
+            const Sample s = BenchProcess::run(commands[c].program, commands[c].args);
+            if (s.seconds < 0 || s.exitCode > 1) {
                 out() << commands[c].name << " failed" << Qt::endl;
                 return 1;
             }

@@ -8,6 +8,7 @@
 // less), the ratio qc / cat and the peak resident memory of each qc process
 // (the child's ru_maxrss). Goals: at most 2x cat, at most 256 MiB.
 
+#include "benchprocess.h"
 #include "fbgenerator.h"
 
 #include <QCommandLineParser>
@@ -17,12 +18,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
-
-#include <sys/resource.h>
-#include <sys/wait.h>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <vector>
@@ -35,57 +30,8 @@ QTextStream &out()
     return stream;
 }
 
-struct Sample
-{
-    double seconds = -1.0;   // negative: the process failed
-    double cpu = 0.0;        // user + system seconds, less sensitive to a loaded machine
-    qint64 peakKiB = 0;
-    int exitCode = -1;
-};
-
-// Runs program with args, stdout and stderr to /dev/null, and measures it.
-Sample runProcess(const QString &program, const QStringList &args)
-{
-    std::vector<QByteArray> words{program.toLocal8Bit()};
-    for (const QString &a : args)
-        words.push_back(a.toLocal8Bit());
-    std::vector<char *> argv;
-    for (QByteArray &w : words)
-        argv.push_back(w.data());
-    argv.push_back(nullptr);
-
-    QElapsedTimer timer;
-    timer.start();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int devNull = open("/dev/null", O_WRONLY);
-        dup2(devNull, STDOUT_FILENO);
-        dup2(devNull, STDERR_FILENO);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    Sample sample;
-    int status = 0;
-    rusage usage {};
-    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid)
-        return sample;
-    const double elapsed = timer.nsecsElapsed() / 1e9;
-    if (!WIFEXITED(status))
-        return sample;
-    sample.exitCode = WEXITSTATUS(status);
-    sample.seconds = elapsed;
-    sample.peakKiB = usage.ru_maxrss;
-    sample.cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
-               + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    return sample;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
-}
+using BenchProcess::Sample;
+using BenchProcess::median;
 
 bool generate(const QString &fileName, int shots, int channels)
 {
@@ -122,11 +68,11 @@ bool measure(const QString &fbtool, const QString &fileName, int repetitions, Ro
 {
     const QString cat = QStringLiteral("/bin/cat");
     for (int k = 0; k < 2; ++k)
-        runProcess(cat, {fileName});
+        BenchProcess::run(cat, {fileName});
     std::vector<double> catTimes, qcTimes, qcCpu;
     for (int k = 0; k < repetitions; ++k) {
-        const Sample c = runProcess(cat, {fileName});
-        const Sample q = runProcess(fbtool, {QStringLiteral("qc"), fileName});
+        const Sample c = BenchProcess::run(cat, {fileName});
+        const Sample q = BenchProcess::run(fbtool, {QStringLiteral("qc"), fileName});
         if (c.seconds < 0 || q.seconds < 0 || q.exitCode > 1) {
             out() << "a run failed on " << fileName << " (qc exit " << q.exitCode << ")" << Qt::endl;
             return false;
