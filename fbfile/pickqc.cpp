@@ -23,18 +23,20 @@ double SideModel::timeAt(double absOffset) const
 
 ShotSummary ShotSummaries::at(int shot) const
 {
-    const Entry &e = m_shots.at(shot);
+    Q_ASSERT_X(m_index.size() == m_sources.size(), "ShotSummaries::at", "no index attached");
+    const ShotIndexEntry &entry = m_index.at(shot);
+    const ShotSource &source = m_sources.at(shot);
     ShotSummary s;
-    s.ffid = e.ffid;
-    s.picks = e.picks;
-    s.sourceX = e.source.x;
-    s.sourceY = e.source.y;
-    s.sLine = e.source.line;
-    s.sStat = e.source.stat;
+    s.ffid = entry.ffid;
+    s.picks = entry.lastRecord - entry.firstRecord + 1;
+    s.sourceX = source.x;
+    s.sourceY = source.y;
+    s.sLine = source.line;
+    s.sStat = source.stat;
     const auto it = std::lower_bound(m_judged.cbegin(), m_judged.cend(), shot,
                                      [](const Judged &j, int k) { return j.shot < k; });
     if (it == m_judged.cend() || it->shot != shot) {
-        s.notJudged = e.picks;
+        s.notJudged = s.picks;
         s.rmsResidual = float(NaN);
         s.velocity[Negative] = s.velocity[Positive] = float(NaN);
         s.intercept[Negative] = s.intercept[Positive] = float(NaN);
@@ -54,8 +56,8 @@ ShotSummary ShotSummaries::at(int shot) const
 
 void ShotSummaries::append(const ShotSummary &s)
 {
-    const int shot = m_shots.size();
-    m_shots.append(Entry{s.ffid, s.picks, ShotSource{s.sourceX, s.sourceY, s.sLine, s.sStat}});
+    const int shot = m_sources.size();
+    m_sources.append(ShotSource{s.sourceX, s.sourceY, s.sLine, s.sStat});
     const bool noFit = std::isnan(s.rmsResidual) && std::isnan(s.velocity[Negative])
                     && std::isnan(s.velocity[Positive]) && std::isnan(s.intercept[Negative])
                     && std::isnan(s.intercept[Positive]);
@@ -66,10 +68,15 @@ void ShotSummaries::append(const ShotSummary &s)
                            {s.intercept[Negative], s.intercept[Positive]}});
 }
 
+void ShotSummaries::attachIndex(const QVector<ShotIndexEntry> &index)
+{
+    m_index = index;
+}
+
 void ShotSummaries::reserve(int shots)
 {
-    m_shots.reserve(shots);
-    adviseLargePages(m_shots.constData(), size_t(shots) * sizeof(Entry));
+    m_sources.reserve(shots);
+    adviseLargePages(m_sources.constData(), size_t(shots) * sizeof(ShotSource));
 }
 
 int Report::flaggedPairs() const

@@ -119,8 +119,9 @@ struct ShotSource
 
 // The summaries of a file's shots, one per index entry, in file order.
 // Held compactly: a shot with nothing judged (millions of one-record shots)
-// keeps only its ffid, pick count and source, 24 bytes; a judged one
-// another 40.
+// keeps only its source, 16 bytes; a judged one another 40. Its ffid and
+// pick count come from the shot index the pass attaches at its end, which
+// shares the report's index rather than copying it.
 //
 // Usage:
 //   for (int k = 0; k < report.shots.size(); ++k)
@@ -128,26 +129,22 @@ struct ShotSource
 class ShotSummaries
 {
 public:
-    int size() const { return m_shots.size(); }
-    bool isEmpty() const { return m_shots.isEmpty(); }
-    // The summary of shot (0 <= shot < size()), as it was appended.
+    int size() const { return m_sources.size(); }
+    bool isEmpty() const { return m_sources.isEmpty(); }
+    // The summary of shot (0 <= shot < size()), as it was appended; needs
+    // the attached index.
     ShotSummary at(int shot) const;
     ShotSummary operator[](int shot) const { return at(shot); }
-    const ShotSource &source(int shot) const { return m_shots.at(shot).source; }
-    qint32 picks(int shot) const { return m_shots.at(shot).picks; }
+    const ShotSource &source(int shot) const { return m_sources.at(shot); }
 
     void append(const ShotSummary &summary);
+    // The index entries of the appended shots, one per shot.
+    void attachIndex(const QVector<ShotIndexEntry> &index);
     // Room for shots summaries; only address space until they arrive.
     void reserve(int shots);
-    int capacity() const { return m_shots.capacity(); }
+    int capacity() const { return m_sources.capacity(); }
 
 private:
-    struct Entry
-    {
-        qint32 ffid;
-        qint32 picks;
-        ShotSource source;
-    };
     // What a shot has beyond its count and source, when it has anything.
     struct Judged
     {
@@ -160,7 +157,8 @@ private:
         float velocity[2];
         float intercept[2];
     };
-    QVector<Entry> m_shots;
+    QVector<ShotIndexEntry> m_index;
+    QVector<ShotSource> m_sources;
     QVector<Judged> m_judged;   // ascending by shot
 };
 

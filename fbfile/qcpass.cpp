@@ -138,6 +138,7 @@ QcPass::Outcome QcPass::run(Report *report)
         return Failed;
     m_reciprocity.reset(&report->shots);
     Outcome outcome = firstPass();
+    report->shots.attachIndex(report->index);
     if (outcome == Done)
         outcome = secondPass();
     m_reciprocity.finish(m_settings.reciprocityMs, &report->pairs);
