@@ -340,6 +340,15 @@ void Reciprocity::addShot(qint32 shot, const SpreadView &view, const HeldSpread 
             if (!std::isfinite(timeAB))
                 continue;
         }
+        if (m_pending.size() == m_pending.capacity()) {
+            // Millions of pairs: each doubling lands in fresh memory, which
+            // large pages fault in a hundred times faster.
+            std::vector<Pending> room;
+            room.reserve(std::max<size_t>(4096, 2 * m_pending.capacity()));
+            adviseLargePages(room.data(), room.capacity() * sizeof(Pending));
+            room.assign(m_pending.cbegin(), m_pending.cend());
+            m_pending.swap(room);
+        }
         m_pending.push_back(Pending{a, shot, static_cast<float>(timeBA), static_cast<float>(timeAB)});
     }
 }
