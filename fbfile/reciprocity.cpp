@@ -87,6 +87,9 @@ void SpreadView::build(const FbRecord *records, int n)
         my += records[i].group_y;
     }
     m_spacing = 0.0;
+    m_spacingKnown = true;
+    m_spacingBound = 0.0;
+    m_gaps.clear();
     const int m = static_cast<int>(m_along.size());
     if (m < 2)
         return;
@@ -125,32 +128,47 @@ void SpreadView::build(const FbRecord *records, int n)
             m_position[k] = along(m_along[k]);
     }
 
-    m_gaps.clear();
+    double sum = 0.0, longest = 0.0;
     for (int k = 1; k < m; ++k) {
         const FbRecord &a = records[m_along[k - 1]], &b = records[m_along[k]];
         const double gap = distance(double(b.group_x) - a.group_x, double(b.group_y) - a.group_y);
-        if (gap > 0.0)
+        if (gap > 0.0) {
             m_gaps.push_back(gap);
+            sum += gap;
+            longest = std::max(longest, gap);
+        }
     }
     if (m_gaps.empty())
         return;
+    // Half the gaps are at least the median, so it is at most twice their
+    // mean (a hair more for rounding), and never above the longest gap.
+    m_spacingBound = std::min(longest, 2.000001 * sum / double(m_gaps.size()));
+    m_spacingKnown = false;
+}
+
+double SpreadView::spacing() const
+{
+    if (m_spacingKnown)
+        return m_spacing;
+    m_spacingKnown = true;
     // Receivers mostly sit at one spacing: then that is the median, and
     // selecting it costs more than the rest of the spread.
     const auto [shortest, longest] = std::minmax_element(m_gaps.begin(), m_gaps.end());
     if (*shortest == *longest) {
         m_spacing = *shortest;
-        return;
+        return m_spacing;
     }
     const size_t mid = m_gaps.size() / 2;
     std::nth_element(m_gaps.begin(), m_gaps.begin() + mid, m_gaps.end());
     m_spacing = m_gaps[mid];
+    return m_spacing;
 }
 
 bool SpreadView::box(double *minX, double *maxX, double *minY, double *maxY) const
 {
-    if (!(m_spacing > 0.0))
+    if (!(m_spacingBound > 0.0))
         return false;
-    const double tolerance = LateralSpacings * m_spacing;
+    const double tolerance = LateralSpacings * m_spacingBound;
     *minX = m_minX - tolerance;
     *maxX = m_maxX + tolerance;
     *minY = m_minY - tolerance;
@@ -179,7 +197,8 @@ double SpreadView::timeAt(qint32 line, qint32 stat, double x, double y) const
         return std::isfinite(t) ? t : NaN;
     }
 
-    if (!(m_spacing > 0.0) || !finite(x, y))
+    const double spacing = this->spacing();
+    if (!(spacing > 0.0) || !finite(x, y))
         return NaN;
     const double p = (x - m_originX) * m_dirX + (y - m_originY) * m_dirY;
     const int m = static_cast<int>(m_position.size());
@@ -191,13 +210,13 @@ double SpreadView::timeAt(qint32 line, qint32 stat, double x, double y) const
     const FbRecord &a = records[m_along[k]], &b = records[m_along[k + 1]];
     const double ex = double(b.group_x) - a.group_x, ey = double(b.group_y) - a.group_y;
     const double gap = distance(ex, ey);
-    if (gap > MaxGapSpacings * m_spacing)
+    if (gap > MaxGapSpacings * spacing)
         return NaN;
     double lambda = 0.0;
     if (gap > 0.0)
         lambda = qBound(0.0, ((x - a.group_x) * ex + (y - a.group_y) * ey) / (gap * gap), 1.0);
     const double lateral = distance(x - (a.group_x + lambda * ex), y - (a.group_y + lambda * ey));
-    if (lateral > LateralSpacings * m_spacing)
+    if (lateral > LateralSpacings * spacing)
         return NaN;
     const double t = a.fb_time + lambda * (double(b.fb_time) - a.fb_time);
     return std::isfinite(t) ? t : NaN;
@@ -293,7 +312,7 @@ void Reciprocity::candidates(const SpreadView &view, qint32 shot)
 
     double minX, maxX, minY, maxY;
     if (view.box(&minX, &maxX, &minY, &maxY)) {
-        gridSources(shot, view.spacing());
+        gridSources(shot, view.spacingBound());
         const qint64 cx0 = cellOf(minX, m_cell);
         const qint64 cx1 = cellOf(maxX, m_cell);
         const qint64 cy0 = cellOf(minY, m_cell);

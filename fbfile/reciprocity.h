@@ -45,7 +45,12 @@ public:
     // tolerance. False when the spread cannot bracket anything.
     bool box(double *minX, double *maxX, double *minY, double *maxY) const;
     // Median distance between neighbouring receivers; 0 when unknown.
-    double spacing() const { return m_spacing; }
+    // Selected when first asked (most sources sit on a station and never
+    // need it), so one view serves one thread at a time.
+    double spacing() const;
+    // At least spacing() and cheap to know: where a bracketed source may
+    // be is sought with it.
+    double spacingBound() const { return m_spacingBound; }
 
 private:
     const FbRecord *m_records = nullptr;
@@ -54,10 +59,12 @@ private:
     bool m_consecutive = false;
     std::vector<int> m_along;
     std::vector<double> m_position;
-    std::vector<double> m_gaps;
+    mutable std::vector<double> m_gaps;
     double m_originX = 0.0, m_originY = 0.0;
     double m_dirX = 1.0, m_dirY = 0.0;
-    double m_spacing = 0.0;
+    mutable double m_spacing = 0.0;
+    mutable bool m_spacingKnown = true;
+    double m_spacingBound = 0.0;
     double m_minX = 0.0, m_maxX = 0.0, m_minY = 0.0, m_maxY = 0.0;
 };
 
