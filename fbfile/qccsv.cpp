@@ -3,10 +3,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QTextStream>
 
+#include <charconv>
 #include <cmath>
-#include <functional>
+#include <cstring>
+#include <vector>
 
 namespace QcCsv {
 
@@ -24,26 +25,157 @@ QString decimal(double value, int decimals)
     return text == QLatin1String("-0") ? QStringLiteral("0") : text;
 }
 
+char *writeDecimal(float value, int decimals, char *out)
+{
+    Q_ASSERT(decimals >= 0 && decimals <= 9);
+    static constexpr quint64 powersOf10[] = {1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull,
+                                             10000000ull, 100000000ull, 1000000000ull};
+    if (!std::isfinite(value))
+        return out;
+    // The exact value, m * 2^e: every rounding below is decided on it, never
+    // on a decimal approximation, so that halfway cases are seen as such.
+    quint32 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int biased = int(bits >> 23) & 0xff;
+    const quint64 m = biased == 0 ? (bits & 0x7fffffu) : (bits & 0x7fffffu) | 0x800000u; // < 2^24
+    const int e = biased == 0 ? -149 : biased - 150;
+    const bool negative = bits >> 31;
+    if (m == 0) {
+        *out = '0';
+        return out + 1;
+    }
+    if (e >= 0) {
+        // An integer: its decimals are all zeros and none is shown.
+        if (negative)
+            *out++ = '-';
+        if (e <= 39)
+            return std::to_chars(out, out + 20, m << e).ptr; // < 2^63
+        // From 2^63 on the library writes the exact digits (up to 39 of them).
+        return std::to_chars(out, out + MaxDecimalBytes - 1, std::fabs(double(value)), std::chars_format::fixed, 0)
+            .ptr;
+    }
+    // units = |value| * 10^decimals, half a unit or more rounded up.
+    const int shift = -e; // 1..149
+    const quint64 scaled = m * powersOf10[decimals]; // < 2^24 * 10^9 < 2^54
+    const quint64 units = shift >= 64 ? 0 : (scaled >> shift) + ((scaled >> (shift - 1)) & 1);
+    if (units == 0) {
+        *out = '0'; // no "-0" for a small negative value
+        return out + 1;
+    }
+    if (negative)
+        *out++ = '-';
+    out = std::to_chars(out, out + 20, units / powersOf10[decimals]).ptr;
+    quint64 fraction = units % powersOf10[decimals];
+    if (fraction == 0)
+        return out;
+    int places = decimals;
+    while (fraction % 10 == 0) {
+        fraction /= 10;
+        --places;
+    }
+    *out++ = '.';
+    for (int k = places - 1; k >= 0; --k) { // with the zeros that lead the fraction
+        out[k] = char('0' + fraction % 10);
+        fraction /= 10;
+    }
+    return out + places;
+}
+
 namespace {
 
-bool writeCsv(const QString &fileName, const char *header, const std::function<void(QTextStream &)> &rows,
-              QString *error)
+// One table on disk, its rows formatted into a buffer that goes out in
+// blocks of about a megabyte.
+//
+//   TableFile t(name);
+//   if (!t.open(header)) ...;
+//   char *p = t.row(); ... p = write(p); if (!t.endRow(p)) break;
+//   if (!t.close()) ... t.errorString();
+class TableFile
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        *error = QCoreApplication::translate("QcCsv", "Cannot write %1: %2").arg(fileName, file.errorString());
-        return false;
+public:
+    static constexpr int BlockBytes = 1 << 20;
+    static constexpr int MaxRowBytes = 512; // the longest row, nine fields: under 300
+
+    explicit TableFile(const QString &fileName) : m_file(fileName), m_buffer(BlockBytes + MaxRowBytes) {}
+
+    bool open(const char *header)
+    {
+        // Unbuffered: the blocks are large already, and a failure shows at once.
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+            return false;
+        const size_t size = std::strlen(header);
+        Q_ASSERT(size < size_t(MaxRowBytes));
+        std::memcpy(m_buffer.data(), header, size);
+        m_buffer[size] = '\n';
+        m_used = int(size) + 1;
+        return true;
     }
-    QTextStream o(&file);
-    o << header << '\n';
-    rows(o);
-    o.flush();
-    file.close();
-    if (o.status() != QTextStream::Ok || file.error() != QFileDevice::NoError) {
-        *error = QCoreApplication::translate("QcCsv", "Cannot write %1: %2").arg(fileName, file.errorString());
-        return false;
+    // Where the next row goes; it may take up to MaxRowBytes.
+    char *row() { return m_buffer.data() + m_used; }
+    // The row ended at end. False once a write has failed: stop then.
+    bool endRow(char *end)
+    {
+        *end = '\n';
+        m_used = int(end + 1 - m_buffer.data());
+        return m_used < BlockBytes || flush();
     }
-    return true;
+    bool close()
+    {
+        const bool flushed = flush();
+        m_file.close();
+        return flushed && m_file.error() == QFileDevice::NoError;
+    }
+    QString errorString() const { return m_failed ? m_writeError : m_file.errorString(); }
+
+private:
+    bool flush()
+    {
+        if (m_failed)
+            return false;
+        m_failed = m_file.write(m_buffer.data(), m_used) != m_used;
+        if (m_failed)
+            m_writeError = m_file.errorString(); // close() would forget it
+        m_used = 0;
+        return !m_failed;
+    }
+
+    QFile m_file;
+    std::vector<char> m_buffer;
+    int m_used = 0;
+    bool m_failed = false;
+    QString m_writeError;
+};
+
+char *field(char *p, qint64 value)
+{
+    p = std::to_chars(p, p + 20, value).ptr;
+    *p = ',';
+    return p + 1;
+}
+
+char *field(char *p, float value, int decimals)
+{
+    p = writeDecimal(value, decimals, p);
+    *p = ',';
+    return p + 1;
+}
+
+// Writes one table, its rows by writeRow(int k, char *p) -> end, k in 0..rows-1;
+// false with the reason in *error.
+template <typename WriteRow>
+bool writeTable(const QString &fileName, const char *header, int rows, const WriteRow &writeRow, QString *error)
+{
+    TableFile table(fileName);
+    if (table.open(header)) {
+        for (int k = 0; k < rows; ++k) {
+            if (!table.endRow(writeRow(k, table.row())))
+                break;
+        }
+        if (table.close())
+            return true;
+    }
+    *error = QCoreApplication::translate("QcCsv", "Cannot write %1: %2").arg(fileName, table.errorString());
+    return false;
 }
 
 } // namespace
@@ -57,36 +189,49 @@ bool writeTables(const QString &dirName, const PickQc::Report &r, QString *error
     const QDir dir(dirName);
     const auto ffid = [&r](int shot) { return r.index.at(shot).ffid; };
 
-    return writeCsv(dir.filePath(QStringLiteral("outliers.csv")),
-                    "shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual",
-                    [&](QTextStream &o) {
-                        for (const PickQc::Outlier &x : r.outliers)
-                            o << (x.shot + 1) << ',' << ffid(x.shot) << ',' << (qint64(x.record) + 1) << ','
-                              << x.fbNo << ',' << x.channel << ',' << x.offset << ',' << decimal(x.fbTime, 4)
-                              << ',' << decimal(x.modelTime, 3) << ',' << decimal(x.residual, 3) << '\n';
-                    }, error)
-        && writeCsv(dir.filePath(QStringLiteral("reciprocity.csv")),
-                    "ffid_a,ffid_b,time_ab,time_ba,difference,flagged",
-                    [&](QTextStream &o) {
-                        for (const PickQc::ReciprocalPair &p : r.pairs)
-                            o << ffid(p.shotA) << ',' << ffid(p.shotB) << ',' << decimal(p.timeAB, 3) << ','
-                              << decimal(p.timeBA, 3) << ',' << decimal(p.difference, 3) << ','
-                              << (p.flagged ? 1 : 0) << '\n';
-                    }, error)
-        && writeCsv(dir.filePath(QStringLiteral("shots.csv")),
-                    "shot,ffid,picks,outliers,rms_residual,velocity_negative_side,velocity_positive_side,"
-                    "intercept_negative_side,intercept_positive_side",
-                    [&](QTextStream &o) {
-                        for (int k = 0; k < r.shots.size(); ++k) {
-                            const PickQc::ShotSummary &s = r.shots.at(k);
-                            o << (k + 1) << ',' << ffid(k) << ',' << s.picks << ',' << s.outliers << ','
-                              << decimal(s.rmsResidual, 3) << ','
-                              << decimal(s.velocity[PickQc::Negative], 1) << ','
-                              << decimal(s.velocity[PickQc::Positive], 1) << ','
-                              << decimal(s.intercept[PickQc::Negative], 3) << ','
-                              << decimal(s.intercept[PickQc::Positive], 3) << '\n';
-                        }
-                    }, error);
+    // Each row writer ends on the comma after its last field; endRow()
+    // puts the line end over it.
+    return writeTable(dir.filePath(QStringLiteral("outliers.csv")),
+                      "shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual", r.outliers.size(),
+                      [&](int k, char *p) {
+                          const PickQc::Outlier &x = r.outliers.at(k);
+                          p = field(p, qint64(x.shot) + 1);
+                          p = field(p, ffid(x.shot));
+                          p = field(p, qint64(x.record) + 1);
+                          p = field(p, x.fbNo);
+                          p = field(p, x.channel);
+                          p = field(p, x.offset);
+                          p = field(p, x.fbTime, 4);
+                          p = field(p, x.modelTime, 3);
+                          return field(p, x.residual, 3) - 1;
+                      }, error)
+        && writeTable(dir.filePath(QStringLiteral("reciprocity.csv")),
+                      "ffid_a,ffid_b,time_ab,time_ba,difference,flagged", r.pairs.size(),
+                      [&](int k, char *p) {
+                          const PickQc::ReciprocalPair &x = r.pairs.at(k);
+                          p = field(p, ffid(x.shotA));
+                          p = field(p, ffid(x.shotB));
+                          p = field(p, x.timeAB, 3);
+                          p = field(p, x.timeBA, 3);
+                          p = field(p, x.difference, 3);
+                          *p = x.flagged ? '1' : '0';
+                          return p + 1;
+                      }, error)
+        && writeTable(dir.filePath(QStringLiteral("shots.csv")),
+                      "shot,ffid,picks,outliers,rms_residual,velocity_negative_side,velocity_positive_side,"
+                      "intercept_negative_side,intercept_positive_side", r.shots.size(),
+                      [&](int k, char *p) {
+                          const PickQc::ShotSummary s = r.shots.at(k);
+                          p = field(p, qint64(k) + 1);
+                          p = field(p, ffid(k));
+                          p = field(p, s.picks);
+                          p = field(p, s.outliers);
+                          p = field(p, s.rmsResidual, 3);
+                          p = field(p, s.velocity[PickQc::Negative], 1);
+                          p = field(p, s.velocity[PickQc::Positive], 1);
+                          p = field(p, s.intercept[PickQc::Negative], 3);
+                          return field(p, s.intercept[PickQc::Positive], 3) - 1;
+                      }, error);
 }
 
 } // namespace QcCsv

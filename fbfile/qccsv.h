@@ -7,17 +7,42 @@
 
 // Writes a report's findings as three CSV tables, the ones that fbtool qc
 // --csv and the QC window's export give (plain C-locale decimals, times in ms,
-// 1-based shot and record numbers, an empty field where a side has no fit):
-// outliers.csv, reciprocity.csv (every compared pair) and shots.csv, into
-// folder dirName, which is made if needed. False, with the reason in *error,
-// when a file cannot be written.
+// 1-based shot and record numbers, an empty field where a side has no fit,
+// '\n' line ends): outliers.csv, reciprocity.csv (every compared pair) and
+// shots.csv, into folder dirName, which is made if needed.
+//
+// The rows are formatted as bytes into one buffer and written in blocks of
+// about a megabyte, so a table of millions of shots costs about as much as
+// writing its bytes; memory stays bounded whatever the report's size.
+//
+// False, with the reason in *error (translated in the context "QcCsv"), when
+// the folder cannot be made or a table cannot be opened or written: a write
+// that fails part-way (a full disk) is reported, and the tables written
+// before it, and the part written of the failing one, stay behind.
+//
+// Usage:
+//   QString error;
+//   if (!QcCsv::writeTables(folder, report, &error)) ... show error;
 namespace QcCsv {
 
 bool writeTables(const QString &dirName, const PickQc::Report &report, QString *error);
 
-// A plain decimal with at most `decimals` places and no trailing zeros;
-// empty for a value that is not finite.
+// A plain decimal with at most `decimals` places and no trailing zeros
+// (no point when nothing is left after it), "0" for any value that rounds
+// to zero whatever its sign; empty for a value that is not finite.
 QString decimal(double value, int decimals);
+
+// The same text as decimal() for a float, written as bytes at out (not
+// zero-terminated), for bulk output. A value halfway between two texts
+// rounds away from zero ("0.063" for 0.0625 with 3 decimals), as decimal()
+// does; a float of 2^56 or more is an integer and is written with all its
+// digits. decimals must be in 0..9. Writes at most MaxDecimalBytes and
+// returns the end of what it wrote (out itself for a value not finite).
+//
+//   char cell[QcCsv::MaxDecimalBytes];
+//   const char *end = QcCsv::writeDecimal(residual, 3, cell);
+constexpr int MaxDecimalBytes = 48; // the longest is -FLT_MAX with its 39 digits
+char *writeDecimal(float value, int decimals, char *out);
 
 } // namespace QcCsv
 

@@ -3,9 +3,11 @@
 // CSV tables hold what the file holds, and the images show the picks.
 
 #include "fbcolumns.h"
+#include "qccsv.h"
 #include "shotrecords.h"
 
 #include <QColor>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -14,6 +16,9 @@
 #include <QtTest>
 
 #include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
 
 struct Run { int exitCode = -1; QString out, err; }; // -1: did not finish normally
 struct Spike { int row; int channel; double ms; };    // row: 1-based shot position
@@ -209,6 +214,49 @@ private slots:
         }
     }
 
+    // The bytes the tables are made of read as QcCsv::decimal() for the same
+    // value: rounding at the last place, signs, extremes, and a fixed random
+    // sample of float bit patterns, most of them in the range of times in ms.
+    void decimalBytes_data()
+    {
+        QTest::addColumn<float>("value");
+        QTest::addColumn<int>("decimals");
+        using Limits = std::numeric_limits<float>;
+        const struct { const char *name; float value; int decimals; } edges[] = {
+            {"0.0625, exactly halfway, to 3", 0.0625f, 3}, {"-0.0625 to 3", -0.0625f, 3},
+            {"0.25, exactly halfway, to 1", 0.25f, 1}, {"2.5 to 0", 2.5f, 0}, {"8388607.5 to 0", 8388607.5f, 0},
+            {"0.0005 to 3", 0.0005f, 3}, {"0.0015 to 3", 0.0015f, 3}, {"2.5e-4 to 3", 2.5e-4f, 3},
+            {"-0.0005 to 3", -0.0005f, 3}, {"-0.0004 rounds to zero", -0.0004f, 3}, {"-0.04 to 1", -0.04f, 1},
+            {"9.9996 carries into the units", 9.9996f, 3}, {"999.96 to 1", 999.96f, 1},
+            {"1.99999 leaves no decimals", 1.99999f, 3}, {"100.5 to 1", 100.5f, 1}, {"0.1 to 9", 0.1f, 9},
+            {"-123.456 to 4", -123.456f, 4}, {"0", 0.0f, 3}, {"-0", -0.0f, 3},
+            {"smallest denormal", Limits::denorm_min(), 4}, {"largest denormal", Limits::min() * 0.999f, 4},
+            {"2^56 - 4", 72057589742960640.0f, 1}, {"2^56", 72057594037927936.0f, 3},
+            {"2^63", 9223372036854775808.0f, 3}, {"2^64", 18446744073709551616.0f, 1},
+            {"3e38", 3e38f, 3}, {"-FLT_MAX", -Limits::max(), 4},
+            {"NaN", Limits::quiet_NaN(), 3}, {"inf", Limits::infinity(), 3}, {"-inf", -Limits::infinity(), 1}};
+        for (const auto &edge : edges)
+            QTest::newRow(edge.name) << edge.value << edge.decimals;
+        std::mt19937 random(20261206);
+        for (int k = 0; k < 4000; ++k) {
+            quint32 bits = random();
+            if (k % 4 != 0) // exponent 2^-20 .. 2^20
+                bits = (bits & 0x807fffffu) | quint32(107 + random() % 41) << 23;
+            float value;
+            std::memcpy(&value, &bits, sizeof value);
+            const int decimals = int(random() % 5);
+            QTest::addRow("bits %08x to %d", bits, decimals) << value << decimals;
+        }
+    }
+    void decimalBytes()
+    {
+        QFETCH(float, value);
+        QFETCH(int, decimals);
+        char bytes[QcCsv::MaxDecimalBytes];
+        const char *end = QcCsv::writeDecimal(value, decimals, bytes);
+        QCOMPARE(QString::fromLatin1(bytes, int(end - bytes)), QcCsv::decimal(double(value), decimals));
+    }
+
     // Each image is written in the asked format and size; a plot shows each
     // status colour exactly when the shot has picks of that status.
     void images_data()
@@ -282,6 +330,9 @@ private slots:
         QTest::newRow("qc, missing file") << QStringList{"qc", m_dir.filePath("missing.fb")};
         QTest::newRow("qc, threshold not a number") << QStringList{"qc", file, "--outlier-ms", "8ms"};
         QTest::newRow("qc, tables into a file") << QStringList{"qc", file, "--csv", file};
+        const QString full = m_dir.filePath("full");        // a table on a disk with no room left
+        QVERIFY(QDir().mkpath(full) && QFile::link("/dev/full", full + "/shots.csv"));
+        QTest::newRow("qc, disk full") << QStringList{"qc", file, "--csv", full};
         QTest::newRow("plot, shot 0") << QStringList{"plot", file, "--shot", "0", "-o", png};
         QTest::newRow("plot, unknown format") << QStringList{"plot", file, "--shot", "1", "-o", jpg};
         QTest::newRow("map, unknown colouring") << QStringList{"map", file, "--color", "depth", "-o", png};
