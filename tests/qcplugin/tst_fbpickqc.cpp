@@ -20,8 +20,6 @@
 #include <algorithm>
 #include <cmath>
 
-Q_DECLARE_METATYPE(Problem::Kind)
-
 namespace {
 
 // A clean 2-D line: sources on receiver stations 4 apart, split spreads of
@@ -195,73 +193,57 @@ private slots:
                                                    .arg(describe(found), describe(expected))));
     }
 
-    void activatingProblemMovesPlotAndTable_data()
-    {
-        QTest::addColumn<Problem::Kind>("kind");
-        QTest::addColumn<int>("shot");
-        QTest::addColumn<int>("row");
-        QTest::newRow("outlier") << Problem::Outlier << SpikeShotA << SpikeChannelA - 1;
-        QTest::newRow("varying source: first differing record")
-            << Problem::VaryingSource << VaryingShot << Channels / 2;
-        QTest::newRow("reciprocity: receiver at the other source")
-            << Problem::Reciprocity << 0 << rowAtSource(0, ShiftedShot);
-    }
-
-    void activatingProblemMovesPlotAndTable()
-    {
-        QFETCH(Problem::Kind, kind);
-        QFETCH(int, shot);
-        QFETCH(int, row);
-        openSurvey();
-        auto *view = child<QTableView>(m_window, "problemView");
-        auto *filter = child<QComboBox>(m_window, "problemKindFilter");
-        filter->setCurrentIndex(filter->findData(int(kind)));
-        QVERIFY2(view->model()->rowCount() > 0, "the kind filter left no row");
-        view->setFocus();
-        view->setCurrentIndex(view->model()->index(0, 0));
-        QTest::keyClick(view, Qt::Key_Return);
-
-        QCOMPARE(m_window->currentShot(), shot);
-        auto *table = child<QTableView>(m_window, "shotTable");
-        auto *plot = child<ShotPlot>(m_window, "shotPlot");
-        QCOMPARE(table->currentIndex().row(), row);
-        QCOMPARE(plot->selectedRow(), row);
-        QVERIFY2(plot->title().text().startsWith(QStringLiteral("Shot %1 >").arg(shot + 1)),
-                 qPrintable(plot->title().text()));
-        QCOMPARE(child<QComboBox>(m_window, "shotCombo")->currentIndex(), shot);
-    }
-
-    void problemListSortsAndFilters_data()
+    // The problem list sorted by a column (or in file order) and filtered
+    // by kind; Enter on its first row moves the plot and the table to that
+    // problem's shot and row.
+    void problemListSortsFiltersAndActivates_data()
     {
         QTest::addColumn<int>("kind");           // -1: all kinds
         QTest::addColumn<int>("column");         // -1: file order
         QTest::addColumn<Qt::SortOrder>("order");
-        QTest::addColumn<int>("firstShot");
         QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("shot");           // of the first row
+        QTest::addColumn<int>("tableRow");       // the shot's row that the first row's problem selects
         const int pairs = shiftedPartners().size();
-        QTest::newRow("pairs in file order") << int(Problem::Reciprocity) << -1 << Qt::AscendingOrder << 0 << pairs;
+        const int outlier = int(Problem::Outlier), value = int(ProblemModel::ValueColumn);
+        // A pair selects the receiver at the other shot's source.
+        QTest::newRow("pairs in file order") << int(Problem::Reciprocity) << -1 << Qt::AscendingOrder << pairs << 0
+                                             << rowAtSource(0, ShiftedShot);
         QTest::newRow("outliers, lowest residual first")
-            << int(Problem::Outlier) << int(ProblemModel::ValueColumn) << Qt::AscendingOrder << SpikeShotB << 2;
+            << outlier << value << Qt::AscendingOrder << 2 << SpikeShotB << SpikeChannelB - 1;
         QTest::newRow("outliers, highest residual first")
-            << int(Problem::Outlier) << int(ProblemModel::ValueColumn) << Qt::DescendingOrder << SpikeShotA << 2;
-        QTest::newRow("all, last shot first")
-            << -1 << int(ProblemModel::ShotColumn) << Qt::DescendingOrder << VaryingShot << pairs + 3;
+            << outlier << value << Qt::DescendingOrder << 2 << SpikeShotA << SpikeChannelA - 1;
+        // A varying source selects its first differing record.
+        QTest::newRow("all, last shot first") << -1 << int(ProblemModel::ShotColumn) << Qt::DescendingOrder
+                                              << pairs + 3 << VaryingShot << Channels / 2;
     }
 
-    void problemListSortsAndFilters()
+    void problemListSortsFiltersAndActivates()
     {
         QFETCH(int, kind);
         QFETCH(int, column);
         QFETCH(Qt::SortOrder, order);
-        QFETCH(int, firstShot);
         QFETCH(int, rows);
+        QFETCH(int, shot);
+        QFETCH(int, tableRow);
         openSurvey();
         auto *view = child<QTableView>(m_window, "problemView");
         view->sortByColumn(column, order);
         auto *filter = child<QComboBox>(m_window, "problemKindFilter");
         filter->setCurrentIndex(filter->findData(kind));
         QCOMPARE(view->model()->rowCount(), rows);
-        QCOMPARE(view->model()->index(0, ProblemModel::ShotColumn).data().toInt() - 1, firstShot);
+        QCOMPARE(view->model()->index(0, ProblemModel::ShotColumn).data().toInt() - 1, shot);
+
+        view->setFocus();
+        view->setCurrentIndex(view->model()->index(0, 0));
+        QTest::keyClick(view, Qt::Key_Return);
+        QCOMPARE(m_window->currentShot(), shot);
+        auto *plot = child<ShotPlot>(m_window, "shotPlot");
+        QCOMPARE(child<QTableView>(m_window, "shotTable")->currentIndex().row(), tableRow);
+        QCOMPARE(plot->selectedRow(), tableRow);
+        QVERIFY2(plot->title().text().startsWith(QStringLiteral("Shot %1 >").arg(shot + 1)),
+                 qPrintable(plot->title().text()));
+        QCOMPARE(child<QComboBox>(m_window, "shotCombo")->currentIndex(), shot);
     }
 
     // Reduced time is t - |x| / V with V in offset units per second, and a
