@@ -1,5 +1,6 @@
 #include "fbblockreader.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -19,7 +20,7 @@ bool FbBlockReader::open()
     m_file.close();
     const QFileInfo info(m_fileName);
     if (info.exists() && !info.isFile()) {
-        m_error = QStringLiteral("not a regular file");
+        m_error = QCoreApplication::translate("FbBlockReader", "not a regular file");
         return false;
     }
     // Non-blocking, so that a FIFO swapped in since the check cannot hang
@@ -32,7 +33,7 @@ bool FbBlockReader::open()
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        m_error = QStringLiteral("not a regular file");
+        m_error = QCoreApplication::translate("FbBlockReader", "not a regular file");
         return false;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);

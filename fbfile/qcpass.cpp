@@ -63,11 +63,6 @@ bool sourceConstant(const FbRecord *records, int n)
     return true;
 }
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("PickQc::Analyzer", text);
-}
-
 } // namespace
 
 void adviseLargePages(const void *data, size_t bytes)
@@ -119,11 +114,13 @@ bool QcPass::open()
     m_report->header = m_reader.header();
     m_report->recordCount = m_reader.recordCount();
     if (m_report->recordCount == 0) {
-        m_error = tr("%1 holds no complete record").arg(m_fileName);
+        m_error = QCoreApplication::translate("PickQc::Analyzer", "%1 holds no complete record")
+                      .arg(m_fileName);
         return false;
     }
     if (m_report->recordCount > std::numeric_limits<qint32>::max()) {
-        m_error = tr("%1 holds more records than can be numbered").arg(m_fileName);
+        m_error = QCoreApplication::translate("PickQc::Analyzer", "%1 holds more records than can be numbered")
+                      .arg(m_fileName);
         return false;
     }
     return true;
@@ -143,7 +140,7 @@ QcPass::Outcome QcPass::run(Report *report)
         outcome = secondPass();
     m_reciprocity.finish(m_settings.reciprocityMs, &report->pairs);
     if (outcome == Cancelled)
-        m_error = tr("cancelled");
+        m_error = QCoreApplication::translate("PickQc::Analyzer", "cancelled");
     if (outcome != Done)
         return outcome;
     findRepeatedFfids();

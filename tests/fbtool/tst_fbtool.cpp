@@ -44,7 +44,7 @@ private slots:
     }
 
     // A file read through a symlink by info, shots --csv and check: every
-    // listed line must appear, and info and check agree on the counts. The
+    // listed line must appear, in the order listed, and info and check agree on the counts. The
     // file is the given bytes, or (given null) 10 shots of 8 channels made
     // with the row's options; shot n then holds records 8n-7..8n, its middle
     // record is 8n-3. For given bytes the options go to check.
@@ -73,9 +73,13 @@ private slots:
             "  record 21 (fb_no 21, ffid 1003, channel 5): source_x = nan", "Result: 2 problems found"};
         QTest::newRow("infinite fb_time") << gen << QStringList{"--inf", "5:fb_time"} << 1 << QStringList{
             "Non-finite floats: 1", "  record 37 (fb_no 37, ffid 1005, channel 5): fb_time = inf"};
-        QTest::newRow("ffid comes back twice") << gen << QStringList{"--repeat-ffid", "7", "--repeat-ffid", "9"} << 1
-            << QStringList{"Repeated ffids: 1", "  ffid 1001 names 3 shots:", "    shot 1 > 1001", "    shot 7 > 1001",
-                           "    shot 9 > 1001", "Shots: 10"};
+        // Listed by first shot, which is not ffid order here: 1001, 1009, 1004.
+        QTest::newRow("ffids come back") << gen
+            << QStringList{"--repeat-ffid", "9:2", "--repeat-ffid", "4:7", "--repeat-ffid", "6", "--repeat-ffid", "10"}
+            << 1 << QStringList{"Shots: 10", "Repeated ffids: 3", "  ffid 1001 names 3 shots:", "    shot 1 > 1001",
+                                "    shot 6 > 1001", "    shot 10 > 1001", "  ffid 1009 names 2 shots:",
+                                "    shot 2 > 1009", "    shot 9 > 1009", "  ffid 1004 names 2 shots:",
+                                "    shot 4 > 1004", "    shot 7 > 1004"};
         QTest::newRow("partial last record") << gen << QStringList{"--truncate", "50"} << 1 << QStringList{
             "Records: 79", "10,1010,73,79,7", "Declared count: 80 MISMATCH: the file size gives 79 records",
             "Partial record: 34 bytes after the last complete record"};
@@ -97,11 +101,11 @@ private slots:
         for (int k = 0; k < 120; ++k)
             nans += QByteArray(4, char(k % 2)) + QByteArray(80, '\xff');
         QTest::newRow("600 NaNs, 240 variations, 2 ffids of 60 shots") << nans << QStringList() << 1 << QStringList{
-            "Non-finite floats: 600", "  ... and 550 more", "Varying source attributes: 240", "  ... and 190 more",
-            "  ffid 0 names 60 shots:", "    ... and 10 more", "Repeated ffids: 2",
-            "Header offset range: 0 .. 0 does NOT contain the records' offsets -1 .. -1; not an FB file?"};
+            "Header offset range: 0 .. 0 does NOT contain the records' offsets -1 .. -1; not an FB file?",
+            "Varying source attributes: 240", "  ... and 190 more", "Repeated ffids: 2", "  ffid 0 names 60 shots:",
+            "    ... and 10 more", "Non-finite floats: 600", "  ... and 550 more"};
         QTest::newRow("the same, --all") << nans << QStringList{"--all"} << 1 << QStringList{
-            "    shot 120 > 16843009", "  shot 120 > 16843009 (records 120..120): source_y differs in 1 of 1 records",
+            "  shot 120 > 16843009 (records 120..120): source_y differs in 1 of 1 records", "    shot 120 > 16843009",
             "  record 120 (fb_no -1, ffid 16843009, channel -1): fb_time = nan"};
     }
     void readBack()
@@ -124,8 +128,12 @@ private slots:
         QVERIFY2(info.exitCode == 0 && shots.exitCode == 0, "info or shots failed");
         QCOMPARE(check.exitCode, checkExit);
         const QStringList output = (info.out + shots.out + check.out).split(QLatin1Char('\n'));
-        for (const QString &line : lines)
-            QVERIFY2(output.contains(line), qPrintable("missing line: " + line));
+        int at = -1;
+        for (const QString &line : lines) {
+            const int found = output.indexOf(line, at + 1);
+            QVERIFY2(found > at, qPrintable("missing line, or before the line listed ahead of it: " + line));
+            at = found;
+        }
         const QStringList checkLines = check.out.split(QLatin1Char('\n'));
         for (const char *count : {"Records: ", "Shots: "})
             QVERIFY2(checkLines.filter(count).size() == 1

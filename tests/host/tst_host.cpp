@@ -92,7 +92,7 @@ private slots:
         QVERIFY(actions.at(0)->isEnabled());
         projects.closeProject();
         QVERIFY(!actions.at(0)->isEnabled());
-        QVERIFY(actions.at(1)->isEnabled());
+        QVERIFY2(actions.at(1)->isEnabled() && actions.at(2)->isEnabled(), "a plug-in needing no project is disabled");
         // A window made inside a project starts with the action enabled.
         QVERIFY(projects.openProject(m_project.path()));
         QVERIFY(MainWindow(m_registry).pluginActions().at(0)->isEnabled());

@@ -19,8 +19,8 @@ enum class Curve { TwoLayers, ThreeLayers };
 // Where a shot's source sits: on a receiver station (but off the line), or
 // halfway between two with a station number no receiver carries.
 enum class Source { OnStation, BetweenStations };
-// The order in which a side's picks reach the fitter.
-enum class PickOrder { Ascending, Descending, Shuffled };
+// The order in which a shot's records reach the fitter.
+enum class PickOrder { FileOrder, Reversed, Shuffled };
 
 constexpr double Spacing = 25.0;
 
@@ -222,17 +222,25 @@ private slots:
 
     // The pass fits shot after shot with one fitter, which keeps what it
     // learnt within a side; none of it may leak into the next side, or a
-    // shot judged on its own would differ from the pass's verdict.
+    // shot judged on its own would differ from the pass's verdict. The
+    // fitter orders a side's picks by |offset| itself, taking a short cut
+    // when they come sorted either way: records in any order give each
+    // pick the same model time.
     void reusedFitterMatchesFresh_data()
     {
         QTest::addColumn<Curve>("curve");
         QTest::addColumn<int>("channels");
         QTest::addColumn<int>("sourceChannel");
-        QTest::addColumn<int>("wrongRun");   // picks late by 20 ms side by side, from channel 10
-        QTest::newRow("split spread, two layers") << Curve::TwoLayers << 240 << 120 << 0;
-        QTest::newRow("split spread, three layers") << Curve::ThreeLayers << 240 << 120 << 0;
-        QTest::newRow("end-on, a run of wrong picks") << Curve::ThreeLayers << 120 << -1 << 4;
-        QTest::newRow("short sides") << Curve::TwoLayers << 15 << 7 << 0;
+        QTest::addColumn<int>("wrongRun");     // picks late by 20 ms side by side, from channel 10
+        QTest::addColumn<PickOrder>("order");  // of the records given to the reused fitter
+        const PickOrder file = PickOrder::FileOrder;
+        QTest::newRow("split spread, two layers") << Curve::TwoLayers << 240 << 120 << 0 << file;
+        QTest::newRow("split spread, three layers") << Curve::ThreeLayers << 240 << 120 << 0 << file;
+        QTest::newRow("end-on, a run of wrong picks") << Curve::ThreeLayers << 120 << -1 << 4 << file;
+        QTest::newRow("short sides") << Curve::TwoLayers << 15 << 7 << 0 << file;
+        QTest::newRow("reversed, three layers") << Curve::ThreeLayers << 240 << 120 << 4 << PickOrder::Reversed;
+        QTest::newRow("shuffled, three layers") << Curve::ThreeLayers << 240 << 120 << 4 << PickOrder::Shuffled;
+        QTest::newRow("shuffled, two layers") << Curve::TwoLayers << 240 << 120 << 0 << PickOrder::Shuffled;
     }
     void reusedFitterMatchesFresh()
     {
@@ -240,6 +248,7 @@ private slots:
         QFETCH(int, channels);
         QFETCH(int, sourceChannel);
         QFETCH(int, wrongRun);
+        QFETCH(PickOrder, order);
 
         // The shot before has the same spread, and so the same tail starts
         // to try, but other times.
@@ -248,11 +257,18 @@ private slots:
         QVector<FbRecord> shot = shotOnLine(2, sourceChannel, 0, channels, curve);
         for (int c = 10; c < 10 + wrongRun; ++c)
             shot[c].fb_time += 20.0f;
+        QVector<int> at(channels);             // where record c is in the reused fitter's input
+        QVector<FbRecord> input(channels);
+        for (int c = 0; c < channels; ++c) {
+            at[c] = order == PickOrder::FileOrder ? c
+                    : order == PickOrder::Reversed ? channels - 1 - c : c * 37 % channels;
+            input[at[c]] = shot[c];
+        }
 
         ShotFitter reused;
         ShotFit fit;
         reused.fit(before.constData(), before.size(), Settings(), &fit);
-        reused.fit(shot.constData(), shot.size(), Settings(), &fit);
+        reused.fit(input.constData(), input.size(), Settings(), &fit);
         const ShotFit fresh = fitShot(shot);
         for (int side = Negative; side <= Positive; ++side) {
             const SideModel &a = fit.sides[side], &b = fresh.sides[side];
@@ -265,51 +281,9 @@ private slots:
             }
         }
         for (int c = 0; c < channels; ++c) {
-            const float a = fit.picks[c].model, b = fresh.picks[c].model;
+            const float a = fit.picks[at[c]].model, b = fresh.picks[c].model;
             QVERIFY2(a == b || (std::isnan(a) && std::isnan(b)),
                      qPrintable(QString("channel %1: model time %2 reused, %3 fresh").arg(c).arg(a).arg(b)));
-        }
-    }
-
-    // The fitter orders a side's picks by |offset| itself, taking a short
-    // cut when they come sorted either way: every order gives each pick
-    // the same model time.
-    void pickOrderDoesNotMatter_data()
-    {
-        QTest::addColumn<PickOrder>("order");
-        QTest::addColumn<Curve>("curve");
-        QTest::newRow("descending, three layers") << PickOrder::Descending << Curve::ThreeLayers;
-        QTest::newRow("shuffled, three layers") << PickOrder::Shuffled << Curve::ThreeLayers;
-        QTest::newRow("shuffled, two layers") << PickOrder::Shuffled << Curve::TwoLayers;
-    }
-    void pickOrderDoesNotMatter()
-    {
-        QFETCH(PickOrder, order);
-        QFETCH(Curve, curve);
-        constexpr int n = 101;
-        std::vector<double> h(n), t(n);
-        for (int i = 0; i < n; ++i) {
-            h[i] = 40.0 + i * Spacing;
-            t[i] = firstBreak(curve, h[i]) + noise(7, i) + (i % 17 == 3 ? 15.0 : 0.0);
-        }
-        std::vector<int> at(n);   // the input position of sorted pick i
-        for (int i = 0; i < n; ++i)
-            at[i] = order == PickOrder::Descending ? n - 1 - i : (i * 37) % n;
-        std::vector<double> hIn(n), tIn(n);
-        for (int i = 0; i < n; ++i) {
-            hIn[at[i]] = h[i];
-            tIn[at[i]] = t[i];
-        }
-        FirstBreakFitter fitter;
-        SideModel sorted, other;
-        std::vector<double> sortedModel(n), otherModel(n);
-        fitter.fit(h.data(), t.data(), n, 8.0, &sorted, sortedModel.data());
-        fitter.fit(hIn.data(), tIn.data(), n, 8.0, &other, otherModel.data());
-        QCOMPARE(other.segments, sorted.segments);
-        for (int i = 0; i < n; ++i) {
-            QVERIFY2(otherModel[at[i]] == sortedModel[i],
-                     qPrintable(QString("pick at %1 m: model time %2, sorted input %3")
-                                    .arg(h[i]).arg(otherModel[at[i]]).arg(sortedModel[i])));
         }
     }
 
@@ -408,16 +382,11 @@ private slots:
             QCOMPARE(report.shots[s].outliers, fit.outliers());
         }
         QCOMPARE(report.outliers.size(), 1);
+        // The outlier's other fields are checked against the file by the qc command's test.
         const Outlier &o = report.outliers[0];
-        const FbRecord &spike = records[report.index[6].firstRecord + 100];
         QCOMPARE(o.shot, 6);
         QCOMPARE(o.record, report.index[6].firstRecord + 100);
-        QCOMPARE(o.fbNo, spike.fb_no);
-        QCOMPARE(o.channel, spike.channel);
-        QCOMPARE(o.offset, spike.offset);
-        QCOMPARE(o.fbTime, spike.fb_time);
-        QVERIFY2(std::abs(o.residual - 30.0f) < 2.0f && std::abs(o.fbTime - o.modelTime - o.residual) < 1e-3f,
-                 qPrintable(QString("model %1, residual %2").arg(o.modelTime).arg(o.residual)));
+        QVERIFY2(std::abs(o.residual - 30.0f) < 2.0f, qPrintable(QString("residual %1").arg(o.residual)));
     }
 
     // One pass counts the statuses, calls out a varying source value against

@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>FbBlockReader</name>
+    <message>
+        <source>not a regular file</source>
+        <translation>不是普通文件</translation>
+    </message>
+</context>
+<context>
     <name>FbPickQc</name>
     <message>
         <source>FB Pick QC</source>
@@ -185,6 +192,21 @@
     <message>
         <source>%L1 problems</source>
         <translation>%L1 个问题</translation>
+    </message>
+</context>
+<context>
+    <name>PickQc::Analyzer</name>
+    <message>
+        <source>%1 holds no complete record</source>
+        <translation>%1 中没有一条完整的记录</translation>
+    </message>
+    <message>
+        <source>%1 holds more records than can be numbered</source>
+        <translation>%1 中的记录过多，超出了可编号的范围</translation>
+    </message>
+    <message>
+        <source>cancelled</source>
+        <translation>已取消</translation>
     </message>
 </context>
 <context>
