@@ -143,6 +143,9 @@ public:
     // Room for shots summaries; only address space until they arrive.
     void reserve(int shots);
     int capacity() const { return m_sources.capacity(); }
+    // Where the room for sources lies and what one takes, to fault it in
+    // ahead of use.
+    std::pair<const void *, size_t> room() const { return {m_sources.constData(), sizeof(ShotSource)}; }
 
 private:
     // What a shot has beyond its count and source, when it has anything.

@@ -227,12 +227,22 @@ void Reciprocity::reset(const ShotSummaries *shots)
     m_shots = shots;
     m_indexed = 0;
     m_lines.clear();
+    std::vector<qint32>().swap(m_firstLineRoom);
     m_lastSources = nullptr;
     m_cell = 0.0;
     m_gridded = 0;
     m_grid.clear();
     m_pending.clear();
     m_waiting.clear();
+}
+
+std::pair<const void *, size_t> Reciprocity::reserve(size_t shots)
+{
+    if (m_lines.empty()) {
+        m_firstLineRoom.reserve(shots);
+        adviseLargePages(m_firstLineRoom.data(), shots * sizeof(qint32));
+    }
+    return {m_firstLineRoom.data(), sizeof(qint32)};
 }
 
 bool Reciprocity::stationOrder(qint32 a, qint32 b) const
@@ -253,8 +263,10 @@ void Reciprocity::indexSources(qint32 upTo)
                 // Most files shoot one line: room for all of its sources
                 // spares copying a list of millions as it grows. Room
                 // never written costs address space only.
-                if (m_lines.size() == 1)
+                if (m_lines.size() == 1) {
+                    it->second.sorted.swap(m_firstLineRoom);
                     it->second.sorted.reserve(size_t(std::max(m_shots->capacity(), m_shots->size())));
+                }
             }
             m_lastLine = s.line;
             m_lastSources = &it->second;
@@ -441,6 +453,7 @@ void Reciprocity::finish(double toleranceMs, QVector<ReciprocalPair> *pairs)
     std::vector<qint32>().swap(m_waiting);
     m_grid.clear();
     m_lines.clear();
+    std::vector<qint32>().swap(m_firstLineRoom);
     m_lastSources = nullptr;
 }
 

@@ -73,6 +73,10 @@ class Reciprocity
 public:
     // Starts over for a file whose summaries grow in *shots as it is read.
     void reset(const ShotSummaries *shots);
+    // Room for the station list of a file's first source line, for about
+    // `shots` shots: where it lies and what one shot takes, so that the
+    // pass can fault it in ahead of use.
+    std::pair<const void *, size_t> reserve(size_t shots);
     // The spread of an earlier shot whose records are still held, or nullptr.
     using HeldSpread = std::function<const SpreadView *(qint32 shot)>;
     // Shot (its summary already in *shots), its spread built from its
@@ -120,6 +124,7 @@ private:
     std::unordered_map<quint64, std::vector<qint32>> m_grid;
 
     std::vector<qint32> m_found;
+    std::vector<qint32> m_firstLineRoom;
     std::vector<Pending> m_pending;
     // Entries still without A's time, by A then as they came.
     std::vector<qint32> m_waiting;
