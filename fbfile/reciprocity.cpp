@@ -302,10 +302,15 @@ void Reciprocity::candidates(const SpreadView &view, qint32 shot)
     m_found.clear();
     indexSources(shot);
     for (const SpreadView::LineRange &range : view.lines()) {
-        auto it = m_lines.find(range.line);
-        if (it == m_lines.end())
-            continue;
-        LineSources &sources = it->second;
+        // Mostly the line of the latest source, found without hashing.
+        LineSources *found = m_lastSources && m_lastLine == range.line ? m_lastSources : nullptr;
+        if (!found) {
+            const auto it = m_lines.find(range.line);
+            if (it == m_lines.end())
+                continue;
+            found = &it->second;
+        }
+        LineSources &sources = *found;
         if (sources.maxStat < range.minStat || sources.minStat > range.maxStat)
             continue;
         const auto order = [this](qint32 a, qint32 b) { return stationOrder(a, b); };
