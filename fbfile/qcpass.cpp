@@ -592,7 +592,9 @@ void QcPass::judgeFit(const FbRecord *records, int n, qint32 shot, qint32 firstR
     double sum = 0.0;
     int kept = 0;
     int judged = 0;
-    for (int i = 0; i < n; ++i) {
+    // Only a judged side judges picks: millions of tiny shots skip their verdicts.
+    const bool anySide = fit.sides[Negative].judged || fit.sides[Positive].judged;
+    for (int i = 0; anySide && i < n; ++i) {
         const PickVerdict &v = fit.picks.at(i);
         if (!v.judged)
             continue;
