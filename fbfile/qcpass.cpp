@@ -155,8 +155,7 @@ void RoomFaulter::run()
 
 QcPass::QcPass(const QString &fileName, const Settings &settings, const Analyzer::Progress &progress,
                const std::atomic_bool *cancel)
-    : m_fileName(fileName)
-    , m_settings(settings)
+    : m_settings(settings)
     , m_progress(progress)
     , m_cancel(cancel)
     , m_reader(fileName)
@@ -188,13 +187,13 @@ bool QcPass::open()
     m_report->header = m_reader.header();
     m_report->recordCount = m_reader.recordCount();
     if (m_report->recordCount == 0) {
-        m_error = QCoreApplication::translate("PickQc::Analyzer", "%1 holds no complete record")
-                      .arg(m_fileName);
+        // Callers name the file before the reason, as for the reader's errors.
+        m_error = QCoreApplication::translate("PickQc::Analyzer", "the file holds no complete record");
         return false;
     }
     if (m_report->recordCount > std::numeric_limits<qint32>::max()) {
-        m_error = QCoreApplication::translate("PickQc::Analyzer", "%1 holds more records than can be numbered")
-                      .arg(m_fileName);
+        m_error = QCoreApplication::translate("PickQc::Analyzer",
+                                              "the file holds more records than can be numbered");
         return false;
     }
     return true;

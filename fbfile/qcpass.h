@@ -91,7 +91,6 @@ private:
                   ShotSummary *summary);
     void findRepeatedFfids();
 
-    QString m_fileName;
     Settings m_settings;
     Analyzer::Progress m_progress;
     const std::atomic_bool *m_cancel = nullptr;

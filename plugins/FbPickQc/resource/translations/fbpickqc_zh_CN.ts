@@ -197,12 +197,12 @@
 <context>
     <name>PickQc::Analyzer</name>
     <message>
-        <source>%1 holds no complete record</source>
-        <translation>%1 中没有一条完整的记录</translation>
+        <source>the file holds no complete record</source>
+        <translation>文件中没有一条完整的记录</translation>
     </message>
     <message>
-        <source>%1 holds more records than can be numbered</source>
-        <translation>%1 中的记录过多，超出了可编号的范围</translation>
+        <source>the file holds more records than can be numbered</source>
+        <translation>文件中的记录过多，超出了可编号的范围</translation>
     </message>
     <message>
         <source>cancelled</source>
