@@ -2,6 +2,9 @@
 #define BENCHPROCESS_H
 
 #include <QByteArray>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
@@ -70,6 +73,42 @@ inline double median(std::vector<double> values)
     std::sort(values.begin(), values.end());
     const size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+// What a whole-process benchmark is told on its command line.
+struct Options
+{
+    int repetitions = 5;
+    QString fbtool;     // the fbtool to run
+    QString dirName;    // where its files are kept; made if needed
+};
+
+// Parses --repeat N, --dir DIR (dirHelp says what is kept there; without
+// it, temporaryDir) and --fbtool PATH (default: the one beside the
+// benchmark). Exits, as QCommandLineParser does, on --help or a bad option,
+// and with a message when the folder cannot be made.
+inline Options parseOptions(const QCoreApplication &app, const QString &description, const QString &dirHelp,
+                            const QString &temporaryDir)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(description);
+    parser.addHelpOption();
+    const QCommandLineOption repeat(QStringLiteral("repeat"), QStringLiteral("Runs of each (default 5)."),
+                                    QStringLiteral("N"), QStringLiteral("5"));
+    const QCommandLineOption dir(QStringLiteral("dir"), dirHelp, QStringLiteral("DIR"));
+    const QCommandLineOption tool(QStringLiteral("fbtool"),
+                                  QStringLiteral("The fbtool to run (default: the one beside this program)."),
+                                  QStringLiteral("PATH"));
+    parser.addOptions({repeat, dir, tool});
+    parser.process(app);
+    Options options;
+    options.repetitions = qMax(1, parser.value(repeat).toInt());
+    options.fbtool = parser.isSet(tool) ? parser.value(tool)
+                                        : QCoreApplication::applicationDirPath() + QStringLiteral("/fbtool");
+    options.dirName = parser.isSet(dir) ? parser.value(dir) : temporaryDir;
+    if (!QDir().mkpath(options.dirName))
+        qFatal("no folder for the benchmark's files");
+    return options;
 }
 
 } // namespace BenchProcess

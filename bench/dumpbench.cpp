@@ -17,7 +17,6 @@
 #include "benchprocess.h"
 #include "fbgenerator.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -85,28 +84,15 @@ void measureCells(const QString &fileName, qint64 limit)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("fbtool dump of a 3,000,000-pick shot against reading it."));
-    parser.addHelpOption();
-    const QCommandLineOption repeat(QStringLiteral("repeat"), QStringLiteral("Runs of each (default 5)."),
-                                    QStringLiteral("N"), QStringLiteral("5"));
-    const QCommandLineOption dirOption(QStringLiteral("dir"),
-                                       QStringLiteral("Folder for the file, kept and reused if present "
-                                                      "(default: a temporary folder; 260 MB free needed)."),
-                                       QStringLiteral("DIR"));
-    const QCommandLineOption tool(QStringLiteral("fbtool"),
-                                  QStringLiteral("The fbtool to run (default: the one beside this program)."),
-                                  QStringLiteral("PATH"));
-    parser.addOptions({repeat, dirOption, tool});
-    parser.process(app);
-    const int repetitions = qMax(1, parser.value(repeat).toInt());
-    const QString fbtool = parser.isSet(tool) ? parser.value(tool)
-                                              : QCoreApplication::applicationDirPath() + QStringLiteral("/fbtool");
-
     QTemporaryDir temporary;
-    const QString dirName = parser.isSet(dirOption) ? parser.value(dirOption) : temporary.path();
-    if (!QDir().mkpath(dirName))
-        qFatal("no folder for the file");
+    const BenchProcess::Options bench = BenchProcess::parseOptions(
+        app, QStringLiteral("fbtool dump of a 3,000,000-pick shot against reading it."),
+        QStringLiteral("Folder for the file, kept and reused if present "
+                       "(default: a temporary folder; 260 MB free needed)."),
+        temporary.path());
+    const int repetitions = bench.repetitions;
+    const QString &fbtool = bench.fbtool;
+    const QString &dirName = bench.dirName;
     const QString fileName = QDir(dirName).filePath(QStringLiteral("dump3m.fb"));
     if (!QFileInfo::exists(fileName)) {
         FbGenerator::Options options;

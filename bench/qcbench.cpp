@@ -11,7 +11,6 @@
 #include "benchprocess.h"
 #include "fbgenerator.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -99,28 +98,15 @@ bool measure(const QString &fbtool, const QString &fileName, int repetitions, Ro
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Whole fbtool qc runs against cat on two files of about 1 GB."));
-    parser.addHelpOption();
-    const QCommandLineOption repeat(QStringLiteral("repeat"), QStringLiteral("Runs of each (default 5)."),
-                                    QStringLiteral("N"), QStringLiteral("5"));
-    const QCommandLineOption dirOption(QStringLiteral("dir"),
-                                       QStringLiteral("Folder for the two files, kept and reused if present "
-                                                      "(default: a temporary folder; 2.2 GB free needed)."),
-                                       QStringLiteral("DIR"));
-    const QCommandLineOption tool(QStringLiteral("fbtool"), QStringLiteral("The fbtool to run (default: the one "
-                                                                           "beside this program)."),
-                                  QStringLiteral("PATH"));
-    parser.addOptions({repeat, dirOption, tool});
-    parser.process(app);
-    const int repetitions = qMax(1, parser.value(repeat).toInt());
-    const QString fbtool = parser.isSet(tool) ? parser.value(tool)
-                                              : QCoreApplication::applicationDirPath() + QStringLiteral("/fbtool");
-
     QTemporaryDir temporary;
-    const QString dirName = parser.isSet(dirOption) ? parser.value(dirOption) : temporary.path();
-    if (!QDir().mkpath(dirName))
-        qFatal("no folder for the files");
+    const BenchProcess::Options bench = BenchProcess::parseOptions(
+        app, QStringLiteral("Whole fbtool qc runs against cat on two files of about 1 GB."),
+        QStringLiteral("Folder for the two files, kept and reused if present "
+                       "(default: a temporary folder; 2.2 GB free needed)."),
+        temporary.path());
+    const int repetitions = bench.repetitions;
+    const QString &fbtool = bench.fbtool;
+    const QString &dirName = bench.dirName;
     const struct { const char *name; const char *file; int shots; int channels; } files[] = {
         {"53,000 shots x 240", "shots240.fb", 53000, 240},
         {"12,720,000 shots x 1", "shots1.fb", 12720000, 1},
