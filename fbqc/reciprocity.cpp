@@ -1,6 +1,6 @@
 #include "reciprocity.h"
 
-#include "qcpass.h"
+#include "memoryadvice.h"
 
 #include <algorithm>
 #include <cmath>
