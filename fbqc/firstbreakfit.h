@@ -1,7 +1,7 @@
 #ifndef FIRSTBREAKFIT_H
 #define FIRSTBREAKFIT_H
 
-#include "pickqc.h"
+#include "shotfit.h"
 
 #include <vector>
 

@@ -9,18 +9,6 @@
 
 namespace PickQc {
 
-double SideModel::timeAt(double absOffset) const
-{
-    if (!judged || segments < 1)
-        return NaN;
-    int s = 0;
-    while (s < segments - 1 && absOffset > knotOffset[s + 1])
-        ++s;
-    const double width = knotOffset[s + 1] - knotOffset[s];
-    const double slope = width > 0.0 ? (knotTime[s + 1] - knotTime[s]) / width : 0.0;
-    return knotTime[s] + slope * (absOffset - knotOffset[s]);
-}
-
 ShotSummary ShotSummaries::at(int shot) const
 {
     Q_ASSERT_X(m_index.size() == m_sources.size(), "ShotSummaries::at", "no index attached");
@@ -91,14 +79,6 @@ bool Report::clean() const
 {
     return outliers.isEmpty() && flaggedPairs() == 0 && sourceVariations.isEmpty() && badValues.isEmpty()
         && repeatedFfids.isEmpty();
-}
-
-ShotFit fitShot(const QVector<FbRecord> &records, const Settings &settings)
-{
-    ShotFit fit;
-    ShotFitter fitter;
-    fitter.fit(records.constData(), records.size(), settings, &fit);
-    return fit;
 }
 
 Analyzer::Analyzer(const QString &fileName, const Settings &settings)

@@ -2,6 +2,8 @@
 #define PICKQC_H
 
 #include "fblayout.h"
+#include "qcsettings.h"
+#include "shotfit.h"
 #include "shotindex.h"
 
 #include <QString>
@@ -9,7 +11,6 @@
 
 #include <atomic>
 #include <functional>
-#include <limits>
 
 // Pick quality control: judges the first breaks of an FB file instead of only
 // showing them.
@@ -31,64 +32,6 @@
 // result as in the pass:
 //   PickQc::ShotFit fit = PickQc::fitShot(records, settings);
 namespace PickQc {
-
-constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
-
-struct Settings
-{
-    double outlierMs = 8.0;       // |residual| above this is an outlier
-    double reciprocityMs = 5.0;   // reciprocal difference above this is flagged
-    // Memory for the records of recent shots, kept so that a shot's
-    // reciprocal partners are mostly compared without reading them again;
-    // 0 reads every earlier partner again. The findings are the same.
-    qint64 recentBytes = qint64(32) << 20;
-};
-
-// A side of the source: negative offsets (or receivers behind the source
-// along the spread when a file stores only offsets >= 0), or positive.
-enum Side { Negative = 0, Positive = 1 };
-
-// Picks on a side with fewer than this are not judged.
-constexpr int MinPicksPerSide = 5;
-
-// The fitted first-break curve of one side of a shot.
-struct SideModel
-{
-    int picks = 0;                // picks on this side (finite fb_time)
-    int outliers = 0;
-    bool judged = false;          // enough picks, and a model
-    int segments = 0;             // 1..3 when judged
-    // Knots of the model: |offset| increasing, model time at each; segments + 1 used.
-    double knotOffset[4] = {};
-    double knotTime[4] = {};
-    double velocity = NaN;        // farthest segment, offset unit per second
-    double intercept = NaN;       // ms: farthest segment extended to offset 0
-    double rmsResidual = NaN;     // ms, over the picks that are not outliers
-
-    // Model time at |offset| (the end segments extended); NaN when not judged.
-    double timeAt(double absOffset) const;
-};
-
-// The verdict on one pick.
-struct PickVerdict
-{
-    qint8 side = Positive;        // Side
-    bool judged = false;          // its side was judged and its time is finite
-    bool outlier = false;
-    float model = 0.0f;           // ms; NaN when not judged
-    float residual = 0.0f;        // ms; NaN when not judged
-};
-
-struct ShotFit
-{
-    SideModel sides[2];           // indexed by Side
-    QVector<PickVerdict> picks;   // one per record, in record order
-    int outliers() const { return sides[Negative].outliers + sides[Positive].outliers; }
-};
-
-// Fits one shot's records (one index entry, in file order). Deterministic: the
-// same records and settings always give the same fit.
-ShotFit fitShot(const QVector<FbRecord> &records, const Settings &settings = Settings());
 
 // What the pass keeps of each shot: one per index entry, in file order.
 struct ShotSummary
@@ -276,7 +219,6 @@ private:
 } // namespace PickQc
 
 // Plain values: lists of millions of them grow in place.
-Q_DECLARE_TYPEINFO(PickQc::PickVerdict, Q_PRIMITIVE_TYPE);
 Q_DECLARE_TYPEINFO(PickQc::ShotSummary, Q_PRIMITIVE_TYPE);
 Q_DECLARE_TYPEINFO(PickQc::Outlier, Q_PRIMITIVE_TYPE);
 Q_DECLARE_TYPEINFO(PickQc::ReciprocalPair, Q_PRIMITIVE_TYPE);
