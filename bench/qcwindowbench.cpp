@@ -218,7 +218,7 @@ int main(int argc, char **argv)
     // Sorting the whole problem list by value is the user's own request,
     // and the one long step left on the UI thread.
     auto *problems = window.findChild<QTableView *>(QStringLiteral("problemView"));
-    const int problemCount = window.data()->problems.problems.size();
+    const qint64 problemCount = window.data()->problems.size();
     // As a click on the column title does (sortByColumn() would sort twice).
     QHeaderView *titles = problems->horizontalHeader();
     const double sortMs = timeMs([&] { titles->setSortIndicator(ProblemModel::ValueColumn, Qt::AscendingOrder); });

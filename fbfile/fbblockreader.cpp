@@ -37,6 +37,8 @@ bool FbBlockReader::open()
         return false;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    m_modified = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    m_shortRead = false;
     // Unbuffered: blocks are read straight into the reader's own buffer.
     if (!m_file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
@@ -96,10 +98,22 @@ bool FbBlockReader::nextBlock(Block *block)
         // The file shrank or failed under us: what is missing reads as zeros.
         std::fill(m_buffer.data() + qMax<qint64>(0, got), m_buffer.data() + bytes, '\0');
         m_position = -1;
+        m_shortRead = true;
     }
     block->firstRecord = m_next;
     block->records = records;
     block->data = m_buffer.constData();
     m_next += records;
     return true;
+}
+
+bool FbBlockReader::unchanged() const
+{
+    if (!m_file.isOpen() || m_shortRead)
+        return false;
+    struct stat st;
+    if (::fstat(m_file.handle(), &st) != 0)
+        return false;
+    return qint64(st.st_size) == m_fileSize
+        && qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec == m_modified;
 }

@@ -68,6 +68,11 @@ public:
     // is not open.
     bool nextBlock(Block *block);
 
+    // Whether the file is still as open() found it: no read came up short,
+    // and its size and modification time are the same. A file cut or
+    // rewritten while it was read gives records that are not the file's.
+    bool unchanged() const;
+
 private:
     QString m_fileName;
     QFile m_file;
@@ -79,6 +84,8 @@ private:
     qint64 m_next = 0;
     qint64 m_end = 0;
     qint64 m_position = -1; // where the file stands, or -1 when unknown
+    bool m_shortRead = false;
+    qint64 m_modified = 0;  // nanoseconds, as open() found them
     QByteArray m_first;
     QByteArray m_buffer;
 };

@@ -1,7 +1,6 @@
 #include "pickqc.h"
 
-#include "fbcolumns.h"
-#include "firstbreakfit.h"
+#include "memoryadvice.h"
 #include "qcpass.h"
 
 #include <algorithm>
@@ -32,6 +31,7 @@ ShotSummary ShotSummaries::at(int shot) const
     }
     s.outliers = it->outliers;
     s.notJudged = it->notJudged;
+    s.notPicked = it->notPicked;
     s.nonFinite = it->nonFinite;
     s.varyingColumns = it->varyingColumns;
     s.rmsResidual = it->rmsResidual;
@@ -42,18 +42,44 @@ ShotSummary ShotSummaries::at(int shot) const
     return s;
 }
 
+ShotSummaries::Judged ShotSummaries::judged(int shot, const ShotSummary &s)
+{
+    return Judged{shot, s.outliers, s.notJudged, s.notPicked, s.nonFinite, s.varyingColumns, s.rmsResidual,
+                  {s.velocity[Negative], s.velocity[Positive]},
+                  {s.intercept[Negative], s.intercept[Positive]}};
+}
+
+bool ShotSummaries::hasNothing(const ShotSummary &s)
+{
+    const bool noFit = std::isnan(s.rmsResidual) && std::isnan(s.velocity[Negative])
+                    && std::isnan(s.velocity[Positive]) && std::isnan(s.intercept[Negative])
+                    && std::isnan(s.intercept[Positive]);
+    return noFit && s.outliers == 0 && s.notJudged == s.picks && s.notPicked == 0 && s.nonFinite == 0
+        && s.varyingColumns == 0;
+}
+
 void ShotSummaries::append(const ShotSummary &s)
 {
     const int shot = m_sources.size();
     m_sources.append(ShotSource{s.sourceX, s.sourceY, s.sLine, s.sStat});
-    const bool noFit = std::isnan(s.rmsResidual) && std::isnan(s.velocity[Negative])
-                    && std::isnan(s.velocity[Positive]) && std::isnan(s.intercept[Negative])
-                    && std::isnan(s.intercept[Positive]);
-    if (noFit && s.outliers == 0 && s.notJudged == s.picks && s.nonFinite == 0 && s.varyingColumns == 0)
-        return;
-    m_judged.append(Judged{shot, s.outliers, s.notJudged, s.nonFinite, s.varyingColumns, s.rmsResidual,
-                           {s.velocity[Negative], s.velocity[Positive]},
-                           {s.intercept[Negative], s.intercept[Positive]}});
+    if (!hasNothing(s))
+        m_judged.append(judged(shot, s));
+}
+
+void ShotSummaries::replace(int shot, const ShotSummary &s)
+{
+    m_sources[shot] = ShotSource{s.sourceX, s.sourceY, s.sLine, s.sStat};
+    const auto it = std::lower_bound(m_judged.begin(), m_judged.end(), shot,
+                                     [](const Judged &j, int k) { return j.shot < k; });
+    const bool present = it != m_judged.end() && it->shot == shot;
+    if (hasNothing(s)) {
+        if (present)
+            m_judged.erase(it);
+    } else if (present) {
+        *it = judged(shot, s);
+    } else {
+        m_judged.insert(it, judged(shot, s));
+    }
 }
 
 void ShotSummaries::attachIndex(const QVector<ShotIndexEntry> &index)
@@ -67,18 +93,66 @@ void ShotSummaries::reserve(int shots)
     adviseLargePages(m_sources.constData(), size_t(shots) * sizeof(ShotSource));
 }
 
-int Report::flaggedPairs() const
+Report::Report() = default;
+Report::Report(Report &&) noexcept = default;
+Report &Report::operator=(Report &&) noexcept = default;
+Report::~Report() = default;
+
+qint64 Report::problems() const
 {
-    int count = 0;
-    for (const ReciprocalPair &pair : pairs)
-        count += pair.flagged ? 1 : 0;
-    return count;
+    qint64 sum = 0;
+    for (int k = 0; k < KindCount; ++k) {
+        if (kinds()[k].severity == Severity::Problem)
+            sum += m_findings[k].size();
+    }
+    return sum;
 }
 
-bool Report::clean() const
+int Report::problemKinds() const
 {
-    return outliers.isEmpty() && flaggedPairs() == 0 && sourceVariations.isEmpty() && badValues.isEmpty()
-        && repeatedFfids.isEmpty();
+    int sum = 0;
+    for (int k = 0; k < KindCount; ++k) {
+        if (kinds()[k].severity == Severity::Problem && !m_findings[k].isEmpty())
+            ++sum;
+    }
+    return sum;
+}
+
+qint64 Report::trailingBytes() const
+{
+    if (fileSize < FbLayout::HeaderSize)
+        return 0;
+    return fileSize - FbLayout::HeaderSize - recordCount * FbLayout::RecordSize;
+}
+
+const TimingEstimate *Report::timingOf(qint32 shot) const
+{
+    const auto it = std::lower_bound(timing.cbegin(), timing.cend(), shot,
+                                     [](const TimingEstimate &t, qint32 s) { return t.shot < s; });
+    return it != timing.cend() && it->shot == shot ? &*it : nullptr;
+}
+
+bool Report::flagged(const ReciprocalPair &pair) const
+{
+    return std::abs(pair.difference()) > settings.reciprocityMs;
+}
+
+qint32 Report::explainedBy(qint32 a, qint32 b, double d) const
+{
+    if (count(Kind::TimingError) == 0)
+        return -1;
+    const TimingEstimate *ta = timingOf(a), *tb = timingOf(b);
+    const auto late = [this](const TimingEstimate *t) {
+        return t && std::abs(t->delay) > settings.reciprocityMs && t->pairs >= MinTimingPairs
+            && 2 * t->agreeing > t->pairs;
+    };
+    const bool lateA = late(ta), lateB = late(tb);
+    if (!lateA && !lateB)
+        return -1;
+    const double explained = (ta ? ta->delay : 0.0) - (tb ? tb->delay : 0.0);
+    if (std::abs(d - explained) > settings.reciprocityMs)
+        return -1;
+    return !lateA || (lateB && std::abs(tb->delay) > std::abs(ta->delay)) ? b : a;
 }
 
 Analyzer::Analyzer(const QString &fileName, const Settings &settings)
@@ -95,9 +169,8 @@ bool Analyzer::run(Report *report, const Progress &progress, const std::atomic_b
         *report = Report();
     Report result;
     QcPass pass(m_fileName, m_settings, progress, cancel);
-    const QcPass::Outcome outcome = pass.run(&result);
-    if (outcome != QcPass::Done) {
-        m_cancelled = outcome == QcPass::Cancelled;
+    if (!pass.run(&result)) {
+        m_cancelled = pass.cancelled();
         m_error = pass.errorString();
         return false;
     }

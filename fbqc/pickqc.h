@@ -2,6 +2,8 @@
 #define PICKQC_H
 
 #include "fblayout.h"
+#include "finding.h"
+#include "findinglist.h"
 #include "qcsettings.h"
 #include "shotfit.h"
 #include "shotindex.h"
@@ -12,22 +14,26 @@
 #include <atomic>
 #include <functional>
 
-// Pick quality control: judges the first breaks of an FB file instead of only
-// showing them.
+// Quality control of an FB file as a whole: the pass that reads it once,
+// the report it fills, and the checks it runs.
 //
-// Per shot, pick time is modelled as a continuous, increasing, piecewise-linear
-// function of |offset| with 1 to 3 segments (direct arrival and up to two
-// refractors), fitted robustly on each side of the source. A pick whose
-// residual (fb_time - model) exceeds the outlier threshold is an outlier.
-// Shots whose sources sit at each other's receivers are compared for
-// reciprocity. Memory is bounded by the largest shot plus per-shot summaries;
-// the file is read in one or two sequential passes.
+// Every shot is checked for what makes a pick file suspect (source values
+// that vary within a shot, values that are not finite, records that are
+// all zeros); when picks are judged (Settings::judgePicks, what `fbtool qc`
+// and the QC window do, not `fbtool check`), each shot's first breaks are
+// fitted on each side of the source (the direct arrival, then up to three
+// refractors) and picks far from the curve are outliers; shots whose sources
+// sit at each other's receivers are compared for reciprocity, shots from one
+// source position for repeatability, and the differences are resolved into
+// one timing error per shot. The file as a whole is checked against its
+// header. Memory is bounded by the largest shot judged, per-shot summaries
+// and pairs; findings past a budget wait on disk.
 //
 // Usage:
 //   PickQc::Analyzer analyzer(fileName, settings);
 //   PickQc::Report report;
 //   if (!analyzer.run(&report, progress, &cancel)) ... analyzer.errorString();
-//   for (const PickQc::Outlier &o : report.outliers) ...
+//   for (qint64 k = 0; k < report.findings(PickQc::Kind::Outlier).size(); ++k) ...
 // The current shot of a viewer is judged again on its own, with the same
 // result as in the pass:
 //   PickQc::ShotFit fit = PickQc::fitShot(records, settings);
@@ -39,9 +45,10 @@ struct ShotSummary
     qint32 ffid = 0;
     qint32 picks = 0;
     qint32 outliers = 0;
-    qint32 notJudged = 0;         // picks on sides too small to judge, or not finite
+    qint32 notJudged = 0;         // picks not judged: too few on their side, not picked, not finite
+    qint32 notPicked = 0;         // time <= 0 away from the source: the trace was not picked
     float rmsResidual = 0.0f;     // ms, both sides together; NaN when nothing judged
-    float velocity[2] = {};       // per Side; NaN where the side has no fit
+    float velocity[2] = {};       // per Side, farthest plausible segment; NaN where none
     float intercept[2] = {};      // per Side; NaN where the side has no fit
     float sourceX = 0.0f;         // of the shot's first record
     float sourceY = 0.0f;
@@ -62,7 +69,7 @@ struct ShotSource
 
 // The summaries of a file's shots, one per index entry, in file order.
 // Held compactly: a shot with nothing judged (millions of one-record shots)
-// keeps only its source, 16 bytes; a judged one another 40. Its ffid and
+// keeps only its source, 16 bytes; a judged one another 48. Its ffid and
 // pick count come from the shot index the pass attaches at its end, which
 // shares the report's index rather than copying it.
 //
@@ -81,6 +88,8 @@ public:
     const ShotSource &source(int shot) const { return m_sources.at(shot); }
 
     void append(const ShotSummary &summary);
+    // Replaces the summary of shot, as after its picks were edited.
+    void replace(int shot, const ShotSummary &summary);
     // The index entries of the appended shots, one per shot.
     void attachIndex(const QVector<ShotIndexEntry> &index);
     // Room for shots summaries; only address space until they arrive.
@@ -97,93 +106,123 @@ private:
         qint32 shot;
         qint32 outliers;
         qint32 notJudged;
+        qint32 notPicked;
         qint32 nonFinite;
         quint32 varyingColumns;
         float rmsResidual;
         float velocity[2];
         float intercept[2];
     };
+    static Judged judged(int shot, const ShotSummary &s);
+    static bool hasNothing(const ShotSummary &s);
     QVector<ShotIndexEntry> m_index;
     QVector<ShotSource> m_sources;
     QVector<Judged> m_judged;   // ascending by shot
 };
 
-struct Outlier
-{
-    qint32 shot = 0;              // 0-based index entry
-    qint32 record = 0;            // 0-based record number
-    qint32 fbNo = 0;
-    qint32 channel = 0;
-    qint32 offset = 0;
-    float fbTime = 0.0f;
-    float modelTime = 0.0f;
-    float residual = 0.0f;
-};
-
 // Two shots whose sources sit at each other's receivers. A comes before B in
-// file order; timeAB is A's time at B's source: the pick of A's receiver on
-// B's source station (g_line, g_stat) == (s_line, s_stat), or else the time
-// interpolated between the two consecutive receivers of A (along its
-// spread) that bracket B's source, when they are at most 1.5 median receiver
-// spacings apart and the source lies within half a spacing of the segment
-// between them. A pair is compared when both times exist.
+// file order; timeAB is A's time at B's source: the pick of A's receiver at
+// B's source (same station, or the same position when stations are not
+// set), or else the time interpolated between the two receivers of A that
+// bracket B's source along A's spread, when they are at most 2 median
+// receiver spacings apart (one missing station) and the source lies within
+// half a spacing of the segment between them. A pair is compared when both
+// times exist; two shots from the same source position are a repeat, never
+// a reciprocal pair.
 struct ReciprocalPair
 {
     qint32 shotA = 0;
     qint32 shotB = 0;
     float timeAB = 0.0f;
     float timeBA = 0.0f;
-    float difference = 0.0f;      // |timeAB - timeBA|
-    bool flagged = false;         // difference > reciprocityMs
+    // timeAB - timeBA: a timing error of A adds to it, one of B subtracts.
+    float difference() const { return timeAB - timeBA; }
 };
 
-// A source attribute that is not constant within a shot: records whose value
-// differs from the shot's most common one.
-struct SourceVariation
+// Two shots from the same source position (a re-shot), compared at the
+// receivers both recorded: the median of A's time minus B's.
+struct RepeatPair
+{
+    qint32 shotA = 0;
+    qint32 shotB = 0;
+    float difference = 0.0f;      // ms
+    qint32 receivers = 0;         // receivers compared
+};
+
+// Fewer pairs cannot tell a late shot from a late partner.
+constexpr int MinTimingPairs = 3;
+
+// A shot's timing error as the pairs it is in tell it: the delay that,
+// taken off its picks, best reconciles it with its partners.
+struct TimingEstimate
 {
     qint32 shot = 0;
-    int column = 0;               // FbColumns::Column
-    qint32 differing = 0;
+    float delay = 0.0f;           // ms; positive: the shot's picks are late
+    qint32 pairs = 0;             // pairs and repeats it is in
+    qint32 agreeing = 0;          // of those, the ones the estimate reconciles
 };
 
-// A NaN or infinite float value, or a negative fb_time.
-struct BadValue
+// A receiver position of the survey, for the map: every distinct finite
+// (group_x, group_y) once, sorted by x then y.
+struct ReceiverPosition
 {
-    qint32 shot = 0;
-    qint32 record = 0;
-    int column = 0;               // FbColumns::Column
-    float value = 0.0f;
+    float x = 0.0f;
+    float y = 0.0f;
 };
 
-// An ffid that names more than one shot.
-struct RepeatedFfid
+class Report
 {
-    qint32 ffid = 0;
-    QVector<qint32> shots;        // 0-based index entries, in file order
-};
+public:
+    Report();
+    Report(Report &&) noexcept;
+    Report &operator=(Report &&) noexcept;
+    Report(const Report &) = delete;
+    Report &operator=(const Report &) = delete;
+    ~Report();
 
-struct Report
-{
     Settings settings;
     FbFileHeader header;
+    qint64 fileSize = 0;
     qint64 recordCount = 0;
+    // The records' offset range; meaningful when recordCount > 0.
+    qint32 minOffset = 0;
+    qint32 maxOffset = 0;
     QVector<ShotIndexEntry> index;
     ShotSummaries shots;                  // one per index entry
-    QVector<Outlier> outliers;            // in file order
     QVector<ReciprocalPair> pairs;        // every compared pair, by shotA then shotB
-    QVector<SourceVariation> sourceVariations;  // by shot, then in FbColumns order
-    // Non-finite values and negative times, in file order; within a record
-    // fb_time, source_x, source_y, group_x, group_y.
-    QVector<BadValue> badValues;
-    QVector<RepeatedFfid> repeatedFfids;  // by their first shot
+    QVector<RepeatPair> repeats;          // every compared repeat, by shotA then shotB
+    QVector<TimingEstimate> timing;       // shots in a compared pair, ascending
+    QVector<ReceiverPosition> receivers;  // when Settings::collectReceivers
     qint64 status0 = 0;                   // picks per pick-status class
     qint64 status1 = 0;
     qint64 statusOther = 0;
-    qint64 notJudged = 0;
+    qint64 notPicked = 0;                 // picks that are no picks: time <= 0 away from the source
+    qint64 notJudged = 0;                 // picks not judged, the not picked included
 
-    int flaggedPairs() const;
-    // Nothing found: no outlier, flagged pair, varying source, bad value or repeated ffid.
-    bool clean() const;
+    const FindingList &findings(Kind kind) const { return m_findings[int(kind)]; }
+    FindingList &findings(Kind kind) { return m_findings[int(kind)]; }
+    qint64 count(Kind kind) const { return m_findings[int(kind)].size(); }
+    // Findings of kinds that are problems.
+    qint64 problems() const;
+    // Kinds with at least one finding that is a problem.
+    int problemKinds() const;
+    // Nothing found that is a problem.
+    bool clean() const { return problems() == 0; }
+    // The file is no FB file at all: its header cannot describe its records.
+    bool notFbFile() const { return count(Kind::NotFbFile) > 0; }
+    qint64 trailingBytes() const;
+    // The timing estimate of shot, or nullptr.
+    const TimingEstimate *timingOf(qint32 shot) const;
+    bool flagged(const ReciprocalPair &pair) const;
+    // The shot whose timing error accounts for a flagged pair (or repeat)
+    // of shots a and b that disagree by d = a's time minus b's: the shot
+    // with a reported error when the estimates leave at most the tolerance
+    // of d unexplained (the larger error when both have one); -1 when
+    // none does.
+    qint32 explainedBy(qint32 a, qint32 b, double d) const;
+
+private:
+    FindingList m_findings[KindCount];
 };
 
 // Runs the QC pass over a whole file.
@@ -196,13 +235,14 @@ public:
     explicit Analyzer(const QString &fileName, const Settings &settings = Settings());
 
     // Reads and judges the file: one pass over all records, then a second
-    // over only the shots whose time at a later shot's source is needed.
-    // The fits of each block are shared with one worker thread; run()
-    // itself may be called from any thread. False when it cannot be opened
-    // or read (not a regular file, no complete record, unreadable;
-    // errorString() says why)
-    // or when *cancel became true, which is checked at least every few
-    // milliseconds of work (wasCancelled() then answers true). On false,
+    // over only the shots whose time at a later shot's source is needed, on
+    // a pool of Settings::threads threads that lives for the pass; the
+    // findings are the same whatever the number. run() itself may be called
+    // from any thread. False when the file cannot be opened or read (not a
+    // regular file, unreadable, no complete record when picks are judged),
+    // when it changed while it was read (cut or rewritten), or when *cancel
+    // became true, which is checked at least every few milliseconds of work
+    // (wasCancelled() then answers true); errorString() says why. On false,
     // *report is left empty.
     bool run(Report *report, const Progress &progress = Progress(),
              const std::atomic_bool *cancel = nullptr);
@@ -220,9 +260,9 @@ private:
 
 // Plain values: lists of millions of them grow in place.
 Q_DECLARE_TYPEINFO(PickQc::ShotSummary, Q_PRIMITIVE_TYPE);
-Q_DECLARE_TYPEINFO(PickQc::Outlier, Q_PRIMITIVE_TYPE);
 Q_DECLARE_TYPEINFO(PickQc::ReciprocalPair, Q_PRIMITIVE_TYPE);
-Q_DECLARE_TYPEINFO(PickQc::SourceVariation, Q_PRIMITIVE_TYPE);
-Q_DECLARE_TYPEINFO(PickQc::BadValue, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(PickQc::RepeatPair, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(PickQc::TimingEstimate, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(PickQc::ReceiverPosition, Q_PRIMITIVE_TYPE);
 
 #endif // PICKQC_H

@@ -4,9 +4,12 @@
 #include <QDir>
 #include <QFile>
 
+#include "fbcolumns.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace QcCsv {
@@ -94,7 +97,7 @@ class TableFile
 {
 public:
     static constexpr int BlockBytes = 1 << 20;
-    static constexpr int MaxRowBytes = 512; // the longest row, nine fields: under 300
+    static constexpr int MaxRowBytes = 1024; // the longest row, a quoted detail: under 700
 
     explicit TableFile(const QString &fileName) : m_file(fileName), m_buffer(BlockBytes + MaxRowBytes) {}
 
@@ -146,6 +149,9 @@ private:
     QString m_writeError;
 };
 
+// A detail text is cut to this many characters, so that a row fits the buffer.
+constexpr int MaxDetailChars = 100;
+
 char *field(char *p, qint64 value)
 {
     p = std::to_chars(p, p + 20, value).ptr;
@@ -160,14 +166,31 @@ char *field(char *p, float value, int decimals)
     return p + 1;
 }
 
-// Writes one table, its rows by writeRow(int k, char *p) -> end, k in 0..rows-1;
-// false with the reason in *error.
+// A text field, quoted when it holds a comma, a quote or a line end.
+char *textField(char *p, const QByteArray &text)
+{
+    const bool quote = text.contains(',') || text.contains('"') || text.contains('\n');
+    if (quote)
+        *p++ = '"';
+    for (char c : text) {
+        if (c == '"')
+            *p++ = '"';
+        *p++ = c == '\n' ? ' ' : c;
+    }
+    if (quote)
+        *p++ = '"';
+    *p = ',';
+    return p + 1;
+}
+
+// Writes one table, its rows by writeRow(qint64 k, char *p) -> end, k in
+// 0..rows-1; false with the reason in *error.
 template <typename WriteRow>
-bool writeTable(const QString &fileName, const char *header, int rows, const WriteRow &writeRow, QString *error)
+bool writeTable(const QString &fileName, const char *header, qint64 rows, const WriteRow &writeRow, QString *error)
 {
     TableFile table(fileName);
     if (table.open(header)) {
-        for (int k = 0; k < rows; ++k) {
+        for (qint64 k = 0; k < rows; ++k) {
             if (!table.endRow(writeRow(k, table.row())))
                 break;
         }
@@ -182,55 +205,123 @@ bool writeTable(const QString &fileName, const char *header, int rows, const Wri
 
 bool writeTables(const QString &dirName, const PickQc::Report &r, QString *error)
 {
+    using namespace PickQc;
     if (!QDir().mkpath(dirName)) {
         *error = QCoreApplication::translate("QcCsv", "Cannot make the folder %1.").arg(dirName);
         return false;
     }
     const QDir dir(dirName);
-    const auto ffid = [&r](int shot) { return r.index.at(shot).ffid; };
+    const auto ffid = [&r](qint32 shot) { return shot >= 0 && shot < r.index.size() ? r.index.at(shot).ffid : 0; };
+    const auto shotField = [](char *p, qint32 shot) {
+        if (shot < 0) {
+            *p = ',';
+            return p + 1;
+        }
+        return field(p, qint64(shot) + 1);
+    };
 
     // Each row writer ends on the comma after its last field; endRow()
     // puts the line end over it.
-    return writeTable(dir.filePath(QStringLiteral("outliers.csv")),
-                      "shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual", r.outliers.size(),
-                      [&](int k, char *p) {
-                          const PickQc::Outlier &x = r.outliers.at(k);
+    FindingList::Reader outliers(r.findings(Kind::Outlier));
+    const bool ok = writeTable(dir.filePath(QStringLiteral("outliers.csv")),
+                      "shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual",
+                      r.count(Kind::Outlier), [&](qint64, char *p) {
+                          const Finding &x = *outliers.next();
                           p = field(p, qint64(x.shot) + 1);
                           p = field(p, ffid(x.shot));
                           p = field(p, qint64(x.record) + 1);
                           p = field(p, x.fbNo);
                           p = field(p, x.channel);
                           p = field(p, x.offset);
-                          p = field(p, x.fbTime, 4);
-                          p = field(p, x.modelTime, 3);
-                          return field(p, x.residual, 3) - 1;
+                          p = field(p, x.a, 4);
+                          p = field(p, x.b, 3);
+                          return field(p, x.value, 3) - 1;
                       }, error)
         && writeTable(dir.filePath(QStringLiteral("reciprocity.csv")),
-                      "ffid_a,ffid_b,time_ab,time_ba,difference,flagged", r.pairs.size(),
-                      [&](int k, char *p) {
-                          const PickQc::ReciprocalPair &x = r.pairs.at(k);
+                      "shot_a,ffid_a,shot_b,ffid_b,time_ab,time_ba,difference,flagged,explained_by",
+                      r.pairs.size(), [&](qint64 k, char *p) {
+                          const ReciprocalPair &x = r.pairs.at(int(k));
+                          p = field(p, qint64(x.shotA) + 1);
                           p = field(p, ffid(x.shotA));
+                          p = field(p, qint64(x.shotB) + 1);
                           p = field(p, ffid(x.shotB));
                           p = field(p, x.timeAB, 3);
                           p = field(p, x.timeBA, 3);
-                          p = field(p, x.difference, 3);
-                          *p = x.flagged ? '1' : '0';
-                          return p + 1;
+                          p = field(p, x.difference(), 3);
+                          const bool flagged = r.flagged(x);
+                          p = field(p, flagged ? 1 : 0);
+                          return shotField(p, flagged ? r.explainedBy(x.shotA, x.shotB, x.difference()) : -1) - 1;
                       }, error)
-        && writeTable(dir.filePath(QStringLiteral("shots.csv")),
-                      "shot,ffid,picks,outliers,rms_residual,velocity_negative_side,velocity_positive_side,"
-                      "intercept_negative_side,intercept_positive_side", r.shots.size(),
-                      [&](int k, char *p) {
-                          const PickQc::ShotSummary s = r.shots.at(k);
-                          p = field(p, qint64(k) + 1);
-                          p = field(p, ffid(k));
-                          p = field(p, s.picks);
-                          p = field(p, s.outliers);
-                          p = field(p, s.rmsResidual, 3);
-                          p = field(p, s.velocity[PickQc::Negative], 1);
-                          p = field(p, s.velocity[PickQc::Positive], 1);
-                          p = field(p, s.intercept[PickQc::Negative], 3);
-                          return field(p, s.intercept[PickQc::Positive], 3) - 1;
+        && writeTable(dir.filePath(QStringLiteral("repeats.csv")),
+                      "shot_a,ffid_a,shot_b,ffid_b,difference,receivers,flagged,explained_by", r.repeats.size(),
+                      [&](qint64 k, char *p) {
+                          const RepeatPair &x = r.repeats.at(int(k));
+                          p = field(p, qint64(x.shotA) + 1);
+                          p = field(p, ffid(x.shotA));
+                          p = field(p, qint64(x.shotB) + 1);
+                          p = field(p, ffid(x.shotB));
+                          p = field(p, x.difference, 3);
+                          p = field(p, x.receivers);
+                          const bool flagged = std::abs(x.difference) > r.settings.reciprocityMs;
+                          p = field(p, flagged ? 1 : 0);
+                          return shotField(p, flagged ? r.explainedBy(x.shotA, x.shotB, x.difference) : -1) - 1;
+                      }, error);
+    if (!ok)
+        return false;
+    int timing = 0;
+    if (!writeTable(dir.filePath(QStringLiteral("shots.csv")),
+                    "shot,ffid,picks,outliers,rms_residual,velocity_negative_side,velocity_positive_side,"
+                    "intercept_negative_side,intercept_positive_side,not_picked,timing_error,timing_pairs",
+                    r.shots.size(), [&](qint64 k, char *p) {
+                        const ShotSummary s = r.shots.at(int(k));
+                        p = field(p, k + 1);
+                        p = field(p, ffid(qint32(k)));
+                        p = field(p, s.picks);
+                        p = field(p, s.outliers);
+                        p = field(p, s.rmsResidual, 3);
+                        p = field(p, s.velocity[Negative], 1);
+                        p = field(p, s.velocity[Positive], 1);
+                        p = field(p, s.intercept[Negative], 3);
+                        p = field(p, s.intercept[Positive], 3);
+                        p = field(p, s.notPicked);
+                        // The estimates come in shot order, one per shot in a pair.
+                        const bool timed = timing < r.timing.size() && r.timing.at(timing).shot == k;
+                        p = field(p, timed ? r.timing.at(timing).delay : float(NaN), 2);
+                        p = field(p, timed ? r.timing.at(timing).pairs : 0);
+                        timing += timed ? 1 : 0;
+                        return p - 1;
+                    }, error))
+        return false;
+
+    // Every other kind in one table of the same columns, kind by kind.
+    qint64 rows = 0;
+    for (int k = 0; k < KindCount; ++k) {
+        if (qstrcmp(kinds()[k].csvFile, "problems.csv") == 0)
+            rows += r.count(Kind(k));
+    }
+    int kind = -1;
+    std::unique_ptr<FindingList::Reader> reader;
+    return writeTable(dir.filePath(QStringLiteral("problems.csv")),
+                      "kind,shot,ffid,record,other_shot,field,value,count,detail", rows, [&](qint64, char *p) {
+                          const Finding *f = reader ? reader->next() : nullptr;
+                          while (!f) {
+                              do
+                                  ++kind;
+                              while (qstrcmp(kinds()[kind].csvFile, "problems.csv") != 0
+                                     || r.count(Kind(kind)) == 0);
+                              reader = std::make_unique<FindingList::Reader>(r.findings(Kind(kind)));
+                              f = reader->next();
+                          }
+                          const KindInfo &info = kinds()[kind];
+                          p = textField(p, info.key);
+                          p = shotField(p, f->shot);
+                          p = f->shot >= 0 ? field(p, ffid(f->shot)) : textField(p, QByteArray());
+                          p = f->record >= 0 ? field(p, qint64(f->record) + 1) : textField(p, QByteArray());
+                          p = shotField(p, f->otherShot);
+                          p = textField(p, f->column >= 0 ? QByteArray(FbColumns::titles[f->column]) : QByteArray());
+                          p = field(p, f->value, 3);
+                          p = field(p, f->count);
+                          return textField(p, info.describe(*f, r).left(MaxDetailChars).toUtf8()) - 1;
                       }, error);
 }
 

@@ -1,15 +1,14 @@
 #include "qcpass.h"
 
 #include "fbcolumns.h"
+#include "pickrules.h"
 
 #include <QCoreApplication>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <system_error>
-#include <thread>
-
 
 namespace PickQc {
 
@@ -17,46 +16,23 @@ namespace {
 
 // The first pass's share of the progress; the second pass has the rest.
 constexpr int FirstPassPercent = 80;
-// Below this many picks in a block a second thread costs more than it saves.
-constexpr size_t MinThreadedPicks = 2048;
-// Picks a thread takes at once from a batch of small shots.
+// Picks a chunk of small shots holds: enough that threads do not fight
+// over the next chunk once per pick.
 constexpr size_t ClaimPicks = 256;
 // What a held shot costs per pick beyond its record: its verdict and spread.
 constexpr size_t HeldBytesPerPick = 40;
 // A batch over this share of the budget for held shots (or over 8 MiB)
 // gives a giant shot's room back instead of keeping it.
 constexpr size_t BatchShare = 2;
+// Every shard of receivers looks at every record of a batch: a few are
+// enough to spread the work.
+constexpr int MaxReceiverShards = 4;
+// Shots finished between two looks at the cancel flag.
+constexpr size_t CancelEvery = 4096;
 
-// The source attributes that must not vary within a shot, as the viewer
-// checks them (the ffid cannot: it defines the shot).
-constexpr int SourceColumns[] = {FbColumns::SElev, FbColumns::SDepth, FbColumns::SourceX,
-                                 FbColumns::SourceY, FbColumns::SLine, FbColumns::SStat};
-
-double sourceValue(const FbRecord &r, int column)
+int threadsFor(const Settings &settings)
 {
-    switch (column) {
-    case FbColumns::SElev: return r.s_elev;
-    case FbColumns::SDepth: return r.s_depth;
-    case FbColumns::SourceX: return r.source_x;
-    case FbColumns::SourceY: return r.source_y;
-    case FbColumns::SLine: return r.s_line;
-    case FbColumns::SStat: return r.s_stat;
-    default: return 0.0;
-    }
-}
-
-// Whether every record holds the first one's source attributes; a NaN
-// differs even from itself, as in the viewer.
-bool sourceConstant(const FbRecord *records, int n)
-{
-    const FbRecord &f = records[0];
-    for (int i = 1; i < n; ++i) {
-        const FbRecord &r = records[i];
-        if (r.s_elev != f.s_elev || r.s_depth != f.s_depth || r.source_x != f.source_x
-            || r.source_y != f.source_y || r.s_line != f.s_line || r.s_stat != f.s_stat)
-            return false;
-    }
-    return true;
+    return settings.threads > 0 ? settings.threads : std::max(1, QThread::idealThreadCount());
 }
 
 } // namespace
@@ -68,10 +44,11 @@ QcPass::QcPass(const QString &fileName, const Settings &settings, const Analyzer
     , m_cancel(cancel)
     , m_reader(fileName)
     , m_heldSpread([this](qint32 shot) { return heldSpread(shot); })
+    , m_receivers(std::min(threadsFor(settings), MaxReceiverShards))
 {
 }
 
-bool QcPass::cancelled() const
+bool QcPass::cancelRequested() const
 {
     return m_cancel && m_cancel->load(std::memory_order_relaxed);
 }
@@ -93,8 +70,9 @@ bool QcPass::open()
         return false;
     }
     m_report->header = m_reader.header();
+    m_report->fileSize = m_reader.fileSize();
     m_report->recordCount = m_reader.recordCount();
-    if (m_report->recordCount == 0) {
+    if (m_report->recordCount == 0 && m_settings.judgePicks) {
         // Callers name the file before the reason, as for the reader's errors.
         m_error = QCoreApplication::translate("PickQc::Analyzer", "the file holds no complete record");
         return false;
@@ -107,73 +85,118 @@ bool QcPass::open()
     return true;
 }
 
-QcPass::Outcome QcPass::run(Report *report)
+ShotFitter *QcPass::takeFitter()
+{
+    const std::lock_guard<std::mutex> lock(m_fitterMutex);
+    if (m_freeFitters.empty()) {
+        m_fitters.push_back(std::make_unique<ShotFitter>());
+        return m_fitters.back().get();
+    }
+    ShotFitter *fitter = m_freeFitters.back();
+    m_freeFitters.pop_back();
+    return fitter;
+}
+
+void QcPass::giveBack(ShotFitter *fitter)
+{
+    const std::lock_guard<std::mutex> lock(m_fitterMutex);
+    m_freeFitters.push_back(fitter);
+}
+
+bool QcPass::run(Report *report)
 {
     m_report = report;
     report->settings = m_settings;
     setProgress(0);
     if (!open())
-        return Failed;
+        return false;
+    m_pool = std::make_unique<WorkerPool>(threadsFor(m_settings));
     m_reciprocity.reset(&report->shots);
-    Outcome outcome = firstPass();
+    bool ok = firstPass();
     report->shots.attachIndex(report->index);
-    if (outcome == Done)
-        outcome = secondPass();
-    m_reciprocity.finish(m_settings.reciprocityMs, &report->pairs);
-    if (outcome == Cancelled)
-        m_error = QCoreApplication::translate("PickQc::Analyzer", "cancelled");
-    if (outcome != Done)
-        return outcome;
-    findRepeatedFfids();
+    if (ok && m_settings.judgePicks)
+        ok = secondPass();
+    m_reciprocity.finish(&report->pairs, &report->repeats);
+    m_pool.reset();
+    if (!ok)
+        return false;
+    if (m_report->recordCount == 0) {
+        // No complete record still makes the one empty shot of the index.
+        const char *first = m_reader.firstRecordBytes();
+        report->index.append(ShotIndexEntry{FbLayout::decodeFfid(first), 0, -1});
+        report->shots.append(ShotSummary());
+        report->shots.attachIndex(report->index);
+    }
+    if (!m_reader.unchanged()) {
+        m_error = QCoreApplication::translate("PickQc::Analyzer",
+                                              "the file changed while it was read (cut short or rewritten); "
+                                              "judge it again once it is complete");
+        return false;
+    }
+    if (m_settings.collectReceivers)
+        report->receivers = m_receivers.take();
+    for (FileCheck check : fileChecks())
+        check(report);
+    for (int k = 0; k < KindCount; ++k) {
+        if (!report->findings(Kind(k)).ok()) {
+            m_error = report->findings(Kind(k)).errorString();
+            return false;
+        }
+    }
     setProgress(100);
-    return Done;
+    return true;
 }
 
-QcPass::Outcome QcPass::firstPass()
+bool QcPass::firstPass()
 {
-    // Batches take turns: while the worker fits one, this thread finishes
-    // the one fitted before (in file order: index, statistics, reciprocity)
-    // and reads the next, then shares the rest of the fitting. Finished
-    // batches stay held, up to a budget, so that a later shot finds the
-    // spreads of its reciprocal partners without reading them again.
-    Batch *fitted = spareBatch();
-    Batch *fitting = spareBatch();
-    Batch *filling = spareBatch();
+    // Batches take turns: while the pool checks one, this thread reads the
+    // next and then finishes the one checked before it (in file order:
+    // index, statistics, reciprocity). Finished batches stay held, up to a
+    // budget, so that a later shot finds the spreads of its reciprocal
+    // partners without reading them again.
     m_shotFirst = 0;
+    m_nextShot = 0;
+    m_report->minOffset = std::numeric_limits<qint32>::max();
+    m_report->maxOffset = std::numeric_limits<qint32>::min();
+    Batch *checking = spareBatch();
+    Batch *filling = spareBatch();
     bool ended = false;
-    Outcome outcome = fill(fitting, filling, &ended);
-    while (outcome == Done && !fitting->shots.empty()) {
-        prepareFits(fitting);
-        std::thread worker;
-        try {
-            worker = std::thread(&QcPass::fitShared, this, fitting, &m_workerFitter);
-        } catch (const std::system_error &) {
-            // No thread to be had: this one fits them all.
-        }
-        finishBatch(fitted);
-        hold(fitted);
+    bool ok = fill(checking, filling, &ended);
+    if (ok && !checking->shots.empty())
+        startBatch(checking);
+    while (ok && !checking->shots.empty()) {
         // What the fill leaves of the shot still arriving goes to a fresh batch.
         Batch *spill = spareBatch();
         if (ended)
             filling->shots.clear();
         else
-            outcome = fill(filling, spill, &ended);
-        fitShared(fitting, &m_fitter);
-        if (worker.joinable())
-            worker.join();
-        fitted = fitting;
-        fitting = filling;
+            ok = fill(filling, spill, &ended);
+        if (ok && !filling->shots.empty())
+            startBatch(filling);
+        m_pool->wait(checking->task.get());
+        if (checking->receiverTask)
+            m_pool->wait(checking->receiverTask.get());
+        ok = ok && finishBatch(checking);
+        if (!ok && !filling->shots.empty()) {
+            // Let the pool end what it was given before the batch goes.
+            m_pool->wait(filling->task.get());
+            if (filling->receiverTask)
+                m_pool->wait(filling->receiverTask.get());
+        }
+        hold(checking);
+        checking = filling;
         filling = spill;
     }
-    if (outcome == Done)
-        finishBatch(fitted);
+    flushZeroRun();
     m_faulter.stop();
+    if (m_report->recordCount == 0 || m_report->index.isEmpty())
+        m_report->minOffset = m_report->maxOffset = 0;
     // The second pass reads one batch at a time.
     m_held.clear();
     m_heldBytes = 0;
     m_owned.clear();
     m_spare.clear();
-    return outcome;
+    return ok;
 }
 
 QcPass::Batch *QcPass::spareBatch()
@@ -204,12 +227,12 @@ QcPass::Batch *QcPass::spareBatch()
 size_t QcPass::footprint(const Batch &batch)
 {
     return batch.records.capacity() * (sizeof(FbRecord) + HeldBytesPerPick)
-         + batch.fits.size() * (sizeof(ShotFit) + sizeof(SpreadView));
+         + batch.work.size() * sizeof(ShotWork);
 }
 
 void QcPass::hold(Batch *batch)
 {
-    if (batch->shots.empty()) {
+    if (batch->shots.empty() || !m_settings.judgePicks) {
         m_spare.push_back(batch);
         return;
     }
@@ -219,40 +242,62 @@ void QcPass::hold(Batch *batch)
 
 const SpreadView *QcPass::heldSpread(qint32 shot) const
 {
-    // The batch being finished, then the held ones, newest first: partners
-    // are mostly near in file order.
+    // The held batches, newest first: partners are mostly near in file
+    // order. (The batch being finished is the newest held one.)
     if (m_settings.recentBytes <= 0)
         return nullptr;
-    const Batch *current = m_finishing;
-    if (current && shot >= current->firstShot && shot < current->firstShot + qint32(current->shots.size()))
-        return &current->views[size_t(shot - current->firstShot)];
     for (auto it = m_held.rbegin(); it != m_held.rend(); ++it) {
         const Batch *b = *it;
-        if (shot >= b->firstShot + qint32(b->shots.size()))
+        if (b->shots.empty() || shot > b->shots.back().shot)
             return nullptr;
-        if (shot >= b->firstShot)
-            return &b->views[size_t(shot - b->firstShot)];
+        if (shot < b->shots.front().shot)
+            continue;
+        const auto at = std::lower_bound(b->shots.begin(), b->shots.end(), shot,
+                                         [](const BatchShot &s, qint32 k) { return s.shot < k; });
+        if (at == b->shots.end() || at->shot != shot || at->part)
+            return nullptr;
+        const ShotWork &w = b->work[size_t(at - b->shots.begin())];
+        return w.viewBuilt ? &w.view : nullptr;
     }
     return nullptr;
 }
 
-QcPass::Outcome QcPass::fill(Batch *batch, Batch *spill, bool *ended)
+void QcPass::cutShot(Batch *batch, size_t start, size_t end, qint32 firstRecord)
+{
+    BatchShot shot{m_nextShot, firstRecord, start, end - start};
+    // A shot too large to judge goes in parts, even when it is all here.
+    if (m_giant || qint64(end - start) > m_settings.maxJudgedPicks) {
+        shot.part = true;
+        shot.last = false;
+    }
+    batch->shots.push_back(shot);
+}
+
+bool QcPass::fill(Batch *batch, Batch *spill, bool *ended)
 {
     // batch starts with the records of the shot still arriving; blocks are
-    // read until a shot is complete, and the records after the last
-    // complete shot move to spill.
+    // read until a shot (or a part of a giant one) is complete, and the
+    // records after it move to spill.
     batch->shots.clear();
     const qint64 total = m_report->recordCount;
+    const size_t giant = size_t(qMax<qint64>(1, m_settings.maxJudgedPicks));
     size_t start = 0;
     FbBlockReader::Block block;
     while (batch->shots.empty()) {
-        if (cancelled())
-            return Cancelled;
+        if (cancelRequested()) {
+            m_wasCancelled = true;
+            m_error = QCoreApplication::translate("PickQc::Analyzer", "cancelled");
+            return false;
+        }
         if (!m_reader.nextBlock(&block)) {
-            if (!batch->records.empty())
-                batch->shots.push_back(BatchShot{m_shotFirst, 0, batch->records.size()});
+            if (!batch->records.empty() || m_giant) {
+                cutShot(batch, 0, batch->records.size(), m_shotFirst);
+                batch->shots.back().last = true;
+                ++m_nextShot;
+                m_giant = false;
+            }
             *ended = true;
-            return Done;
+            return true;
         }
         Records &records = batch->records;
         const size_t old = records.size();
@@ -262,10 +307,21 @@ QcPass::Outcome QcPass::fill(Batch *batch, Batch *spill, bool *ended)
         for (size_t k = old; k < records.size(); ++k) {
             if (records[k].ffid == ffid)
                 continue;
-            batch->shots.push_back(BatchShot{m_shotFirst, start, k - start});
+            cutShot(batch, start, k, m_shotFirst);
+            batch->shots.back().last = true;
+            ++m_nextShot;
+            m_giant = false;
             m_shotFirst += static_cast<qint32>(k - start);
             start = k;
             ffid = records[k].ffid;
+        }
+        // The shot still arriving has grown past what may be held and
+        // judged: from here on it goes in parts, checked record by record.
+        if (records.size() > start && (m_giant || records.size() - start > giant)) {
+            m_giant = true;
+            cutShot(batch, start, records.size(), m_shotFirst);
+            m_shotFirst += static_cast<qint32>(records.size() - start);
+            start = records.size();
         }
         if (block.firstRecord == 0)
             reserveFor(batch->shots.size(), block.records, total);
@@ -273,7 +329,7 @@ QcPass::Outcome QcPass::fill(Batch *batch, Batch *spill, bool *ended)
     }
     spill->records.assign(batch->records.data() + start, batch->records.size() - start);
     batch->records.resize(start);
-    return Done;
+    return true;
 }
 
 void QcPass::reserveFor(size_t shots, qint64 records, qint64 total)
@@ -281,68 +337,286 @@ void QcPass::reserveFor(size_t shots, qint64 records, qint64 total)
     // The per-shot lists would otherwise grow by copies, which for millions
     // of small shots costs more than the rest of the pass. The first block
     // tells how large shots are; the room is only address space until used.
-    const double perRecord = double(shots) / double(records);
+    const double perRecord = double(std::max<size_t>(shots, 1)) / double(records);
     const qint64 expected = qMin<qint64>(total, qint64(perRecord * double(total) * 1.05) + 16);
     m_report->index.reserve(int(expected));
     m_report->shots.reserve(int(expected));
     adviseLargePages(m_report->index.constData(), size_t(expected) * sizeof(ShotIndexEntry));
     const auto sources = m_report->shots.room();
-    const auto stations = m_reciprocity.reserve(size_t(expected));
-    m_faulter.start({{m_report->index.constData(), sizeof(ShotIndexEntry)},
-                     {sources.first, sources.second},
-                     {stations.first, stations.second}},
-                    size_t(expected));
+    std::vector<RoomFaulter::Room> rooms{{m_report->index.constData(), sizeof(ShotIndexEntry)},
+                                         {sources.first, sources.second}};
+    if (m_settings.judgePicks) {
+        const auto stations = m_reciprocity.reserve(size_t(expected));
+        rooms.push_back({stations.first, stations.second});
+    }
+    m_faulter.start(rooms, size_t(expected));
 }
 
-void QcPass::prepareFits(Batch *batch)
+void QcPass::startBatch(Batch *batch)
 {
     const size_t shots = batch->shots.size();
-    if (batch->fits.size() < shots) {
-        batch->fits.resize(shots);
-        batch->views.resize(shots);
-    }
-    batch->next.store(0);
-    // Small shots are taken in runs, so that the two threads do not fight
-    // over the counter once per pick.
+    if (batch->work.size() < shots)
+        batch->work.resize(shots);
+    // Small shots are checked in runs, so that threads do not fight over
+    // the next one once per pick; the runs depend on the batch alone.
     batch->claim = std::max<size_t>(1, ClaimPicks * shots / std::max<size_t>(1, batch->records.size()));
+    const size_t chunks = (shots + batch->claim - 1) / batch->claim;
+    if (batch->findings.size() < chunks)
+        batch->findings.resize(chunks);
+    batch->task = std::make_unique<WorkerPool::Task>(chunks, [this, batch](size_t chunk) {
+        checkChunk(batch, chunk);
+    });
+    m_pool->post(batch->task.get());
+    batch->receiverTask.reset();
+    if (m_settings.collectReceivers) {
+        batch->receiverTask = std::make_unique<WorkerPool::Task>(size_t(m_receivers.shards()), [this, batch](
+                                                                                                   size_t shard) {
+            m_receivers.add(int(shard), batch->records.data(), batch->records.size());
+        });
+        m_pool->post(batch->receiverTask.get());
+    }
 }
 
-void QcPass::fitShared(Batch *batch, ShotFitter *fitter)
+void QcPass::checkChunk(Batch *batch, size_t chunk)
 {
-    const size_t shots = batch->shots.size();
-    for (;;) {
-        const size_t from = batch->next.fetch_add(batch->claim);
-        if (from >= shots)
-            return;
-        for (size_t i = from; i < std::min(shots, from + batch->claim); ++i) {
-            const BatchShot &b = batch->shots[i];
-            const FbRecord *records = batch->records.data() + b.offset;
-            fitter->fit(records, static_cast<int>(b.records), m_settings, &batch->fits[i]);
-            batch->views[i].build(records, static_cast<int>(b.records));
+    ShotFitter *fitter = m_settings.judgePicks ? takeFitter() : nullptr;
+    Findings &out = batch->findings[chunk];
+    out.clear();
+    const size_t from = chunk * batch->claim;
+    const size_t to = std::min(batch->shots.size(), from + batch->claim);
+    for (size_t i = from; i < to; ++i)
+        checkShot(batch, i, fitter, &out);
+    if (fitter)
+        giveBack(fitter);
+}
+
+void QcPass::checkShot(Batch *batch, size_t i, ShotFitter *fitter, Findings *out)
+{
+    const BatchShot &b = batch->shots[i];
+    ShotWork &w = batch->work[i];
+    const FbRecord *records = batch->records.data() + b.offset;
+    const int n = static_cast<int>(b.records);
+    w.viewBuilt = false;
+    w.status[0] = w.status[1] = w.status[2] = 0;
+    w.notPicked = w.notJudged = 0;
+    w.minOffset = std::numeric_limits<qint32>::max();
+    w.maxOffset = std::numeric_limits<qint32>::min();
+    for (int k = 0; k < n; ++k) {
+        const FbRecord &r = records[k];
+        ++w.status[int(FbColumns::pickClass(r.fb_status))];
+        w.minOffset = std::min(w.minOffset, r.offset);
+        w.maxOffset = std::max(w.maxOffset, r.offset);
+        w.notPicked += isUnpicked(r) ? 1 : 0;
+    }
+
+    ShotSummary &s = w.summary;
+    s = ShotSummary();
+    s.picks = n;
+    if (n > 0) {
+        s.ffid = records[0].ffid;
+        s.sourceX = records[0].source_x;
+        s.sourceY = records[0].source_y;
+        s.sLine = records[0].s_line;
+        s.sStat = records[0].s_stat;
+    }
+    s.rmsResidual = float(NaN);
+    s.velocity[Negative] = s.velocity[Positive] = float(NaN);
+    s.intercept[Negative] = s.intercept[Positive] = float(NaN);
+    s.notPicked = qint32(w.notPicked);
+    const bool judge = fitter && !b.part && n > 0;
+    if (judge) {
+        fitter->fit(records, n, m_settings, &w.fit);
+        w.view.build(records, n);
+        w.viewBuilt = true;
+        double sum = 0.0;
+        int kept = 0, judged = 0;
+        // Only a judged side judges picks: millions of tiny shots skip their verdicts.
+        if (w.fit.sides[Negative].judged || w.fit.sides[Positive].judged) {
+            for (int k = 0; k < n; ++k) {
+                const PickVerdict &v = w.fit.picks.at(k);
+                if (!v.judged || isUnpicked(records[k]))
+                    continue;
+                ++judged;
+                if (!v.outlier) {
+                    sum += double(v.residual) * v.residual;
+                    ++kept;
+                }
+            }
         }
+        s.rmsResidual = kept > 0 ? static_cast<float>(std::sqrt(sum / kept)) : float(NaN);
+        for (int side = Negative; side <= Positive; ++side) {
+            const SideModel &model = w.fit.sides[side];
+            s.velocity[side] = model.judged ? static_cast<float>(model.velocity) : float(NaN);
+            s.intercept[side] = model.judged ? static_cast<float>(model.intercept) : float(NaN);
+        }
+        w.notJudged = n - judged;
+    } else {
+        w.notJudged = n;
+    }
+    s.notJudged = qint32(w.notJudged);
+
+    const ShotData data{records, n, b.shot, b.firstRecord, judge ? &w.fit : nullptr, !b.part};
+    const size_t before = out->size();
+    for (const ShotCheckEntry &entry : shotChecks()) {
+        if (!b.part || !entry.needsWholeShot)
+            entry.check(data, m_settings, out);
+    }
+    for (size_t k = before; k < out->size(); ++k) {
+        const Finding &f = (*out)[k];
+        if (f.kind == Kind::Outlier)
+            ++s.outliers;
+        else if (f.kind == Kind::VaryingSource)
+            s.varyingColumns |= 1u << f.column;
+        else if (f.kind == Kind::NonFinite)
+            ++s.nonFinite;
     }
 }
 
-void QcPass::finishBatch(Batch *batch)
+bool QcPass::finishBatch(Batch *batch)
 {
-    batch->firstShot = m_report->index.size();
-    m_finishing = batch;
+    // The batch is the newest held one while it is finished, so that a
+    // shot finds the spreads of earlier shots of its own batch.
+    m_held.push_back(batch);
+    size_t chunk = 0, next = 0;
+    bool ok = true;
     for (size_t i = 0; i < batch->shots.size(); ++i) {
+        if (i % CancelEvery == 0 && i > 0 && cancelRequested()) {
+            ok = false;
+            break;
+        }
         const BatchShot &b = batch->shots[i];
-        finishShot(batch->records.data() + b.offset, static_cast<int>(b.records), b.firstRecord, batch->fits[i],
-                   batch->views[i]);
+        if (b.part)
+            finishPart(*batch, i);
+        else
+            finishShot(*batch, i);
+        // The shot's findings join the report in file order: a chunk's
+        // are in shot order, and a giant shot's own come after its parts'.
+        const Findings &found = batch->findings[chunk];
+        for (; next < found.size() && found[next].shot <= b.shot; ++next)
+            addFinding(found[next]);
+        for (const Finding &f : m_deferred)
+            addFinding(f);
+        m_deferred.clear();
+        if ((i + 1) % batch->claim == 0)
+            ++chunk, next = 0;
     }
-    m_finishing = nullptr;
+    m_held.pop_back();
     m_faulter.advance(size_t(m_report->index.size()));
+    if (!ok) {
+        m_wasCancelled = true;
+        m_error = QCoreApplication::translate("PickQc::Analyzer", "cancelled");
+    }
+    return ok;
 }
 
-QcPass::Outcome QcPass::secondPass()
+void QcPass::addFinding(const Finding &f)
+{
+    // A zero-filled stretch read in parts is one run: runs wait until the
+    // next one shows whether it goes on.
+    if (f.kind == Kind::ZeroFilled) {
+        if (m_zeroRun.kind == Kind::ZeroFilled && m_zeroRun.shot == f.shot
+            && qint64(m_zeroRun.record) + m_zeroRun.count == f.record) {
+            m_zeroRun.count += f.count;
+            return;
+        }
+        flushZeroRun();
+        m_zeroRun = f;
+        return;
+    }
+    m_report->findings(f.kind).append(f);
+}
+
+void QcPass::flushZeroRun()
+{
+    if (m_zeroRun.kind == Kind::ZeroFilled)
+        m_report->findings(Kind::ZeroFilled).append(m_zeroRun);
+    m_zeroRun = Finding();
+}
+
+void QcPass::finishShot(const Batch &batch, size_t i)
+{
+    const BatchShot &b = batch.shots[i];
+    const ShotWork &w = batch.work[i];
+    Report &r = *m_report;
+    r.index.append(ShotIndexEntry{w.summary.ffid, b.firstRecord, b.firstRecord + qint32(b.records) - 1});
+    r.shots.append(w.summary);
+    r.status0 += w.status[0];
+    r.status1 += w.status[1];
+    r.statusOther += w.status[2];
+    r.notPicked += w.notPicked;
+    r.notJudged += w.notJudged;
+    r.minOffset = std::min(r.minOffset, w.minOffset);
+    r.maxOffset = std::max(r.maxOffset, w.maxOffset);
+    if (w.viewBuilt)
+        m_reciprocity.addShot(b.shot, w.view, m_heldSpread);
+}
+
+void QcPass::finishPart(const Batch &batch, size_t i)
+{
+    const BatchShot &b = batch.shots[i];
+    const ShotWork &w = batch.work[i];
+    const FbRecord *records = batch.records.data() + b.offset;
+    ShotWork &g = m_giantWork;
+    if (m_giantRecords == 0) {
+        g = ShotWork();
+        g.summary = w.summary;
+        g.summary.nonFinite = 0;
+        g.minOffset = std::numeric_limits<qint32>::max();
+        g.maxOffset = std::numeric_limits<qint32>::min();
+        if (b.records > 0)
+            m_giantSource.start(records[0]);
+    }
+    for (int k = 0; k < 3; ++k)
+        g.status[k] += w.status[k];
+    g.notPicked += w.notPicked;
+    g.minOffset = std::min(g.minOffset, w.minOffset);
+    g.maxOffset = std::max(g.maxOffset, w.maxOffset);
+    g.summary.nonFinite += w.summary.nonFinite;
+    m_giantSource.add(records, int(b.records));
+    m_giantRecords += qint64(b.records);
+    if (!b.last)
+        return;
+    // The whole shot is in: it joins the index as one shot.
+    Report &r = *m_report;
+    const qint32 first = b.firstRecord + qint32(b.records) - qint32(m_giantRecords);
+    r.index.append(ShotIndexEntry{g.summary.ffid, first, b.firstRecord + qint32(b.records) - 1});
+    Findings found;
+    m_giantSource.finish(b.shot, first, m_giantRecords, &found);
+    ShotSummary s = g.summary;
+    s.picks = qint32(std::min<qint64>(m_giantRecords, std::numeric_limits<qint32>::max()));
+    s.notJudged = s.picks;
+    s.notPicked = qint32(std::min<qint64>(g.notPicked, std::numeric_limits<qint32>::max()));
+    for (const Finding &f : found)
+        s.varyingColumns |= 1u << f.column;
+    r.shots.append(s);
+    r.status0 += g.status[0];
+    r.status1 += g.status[1];
+    r.statusOther += g.status[2];
+    r.notPicked += g.notPicked;
+    r.notJudged += m_giantRecords;
+    r.minOffset = std::min(r.minOffset, g.minOffset);
+    r.maxOffset = std::max(r.maxOffset, g.maxOffset);
+    // After the findings of the parts' chunks, which come first in the file.
+    m_deferred.insert(m_deferred.end(), found.begin(), found.end());
+    if (m_settings.judgePicks) {
+        Finding f;
+        f.kind = Kind::TooLarge;
+        f.shot = b.shot;
+        f.record = first;
+        f.count = m_giantRecords;
+        m_deferred.push_back(f);
+    }
+    m_giantRecords = 0;
+}
+
+bool QcPass::secondPass()
 {
     // The shots to read again, in runs of neighbours read as one range;
-    // each block's complete shots are compared on two threads.
+    // each block's complete shots are compared on the pool.
     const std::vector<qint32> wanted = m_reciprocity.secondPassShots();
     const QVector<ShotIndexEntry> &index = m_report->index;
-    Batch batch;
+    Records records;
+    std::vector<BatchShot> shots;
     for (size_t w = 0; w < wanted.size();) {
         size_t end = w + 1;
         while (end < wanted.size() && wanted[end] == wanted[end - 1] + 1)
@@ -350,212 +624,42 @@ QcPass::Outcome QcPass::secondPass()
         const qint64 first = index[wanted[w]].firstRecord;
         m_reader.setRange(first, qint64(index[wanted[end - 1]].lastRecord) - first + 1);
         size_t current = w;
-        batch.records.clear();
-        batch.shots.clear();
+        records.clear();
         size_t shotStart = 0;
         FbBlockReader::Block block;
         while (m_reader.nextBlock(&block)) {
-            if (cancelled())
-                return Cancelled;
-            Records &records = batch.records;
+            if (cancelRequested()) {
+                m_wasCancelled = true;
+                m_error = QCoreApplication::translate("PickQc::Analyzer", "cancelled");
+                return false;
+            }
             const size_t old = records.size();
             records.resize(old + size_t(block.records));
             FbLayout::decodeRecords(block.data, block.records, records.data() + old);
+            shots.clear();
             for (qint64 k = 0; k < block.records; ++k) {
                 if (block.firstRecord + k < index[wanted[current]].lastRecord)
                     continue;
                 const size_t shotEnd = old + size_t(k) + 1;
-                BatchShot shot{0, shotStart, shotEnd - shotStart};
-                shot.shot = wanted[current];
-                batch.shots.push_back(shot);
+                shots.push_back(BatchShot{wanted[current], 0, shotStart, shotEnd - shotStart});
                 shotStart = shotEnd;
                 ++current;
             }
-            completeBatch(&batch);
+            // Each part completes different shots: no two touch one entry.
+            WorkerPool::Task task(shots.size(), [this, &records, &shots](size_t k) {
+                SpreadView view;
+                const BatchShot &b = shots[k];
+                m_reciprocity.complete(b.shot, records.data() + b.offset, static_cast<int>(b.records), &view);
+            });
+            m_pool->post(&task);
+            m_pool->wait(&task);
             records.dropFront(shotStart);
             shotStart = 0;
             setProgress(FirstPassPercent + static_cast<int>((100 - FirstPassPercent) * current / wanted.size()));
         }
         w = end;
     }
-    return Done;
-}
-
-void QcPass::completeBatch(Batch *batch)
-{
-    const size_t shots = batch->shots.size();
-    auto completeRange = [this, batch](SpreadView *view, size_t from, size_t to) {
-        for (size_t i = from; i < to; ++i) {
-            const BatchShot &b = batch->shots[i];
-            m_reciprocity.complete(b.shot, batch->records.data() + b.offset, static_cast<int>(b.records), view);
-        }
-    };
-    // The later half of the picks on a second thread.
-    size_t split = shots;
-    if (shots >= 2 && batch->records.size() >= MinThreadedPicks) {
-        size_t picks = 0;
-        for (split = 0; split < shots && picks < batch->records.size() / 2; ++split)
-            picks += batch->shots[split].records;
-    }
-    std::thread worker;
-    if (split < shots) {
-        try {
-            worker = std::thread(completeRange, &m_workerView, split, shots);
-        } catch (const std::system_error &) {
-            split = shots;
-        }
-    }
-    completeRange(&m_view, 0, split);
-    if (worker.joinable())
-        worker.join();
-    batch->shots.clear();
-}
-
-void QcPass::finishShot(const FbRecord *records, int n, qint32 firstRecord, const ShotFit &fit,
-                        const SpreadView &view)
-{
-    const qint32 shot = m_report->index.size();
-    m_report->index.append(ShotIndexEntry{records[0].ffid, firstRecord, firstRecord + n - 1});
-    ShotSummary summary;
-    summary.ffid = records[0].ffid;
-    summary.picks = n;
-    summary.sourceX = records[0].source_x;
-    summary.sourceY = records[0].source_y;
-    summary.sLine = records[0].s_line;
-    summary.sStat = records[0].s_stat;
-    judgeValues(records, n, shot, firstRecord, &summary);
-    judgeFit(records, n, shot, firstRecord, fit, &summary);
-    if (!sourceConstant(records, n))
-        judgeSource(records, n, shot);
-    for (int k = m_report->sourceVariations.size() - 1; k >= 0 && m_report->sourceVariations[k].shot == shot; --k)
-        summary.varyingColumns |= 1u << m_report->sourceVariations[k].column;
-    m_report->shots.append(summary);
-    m_reciprocity.addShot(shot, view, m_heldSpread);
-}
-
-void QcPass::judgeValues(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, ShotSummary *summary)
-{
-    Report &report = *m_report;
-    for (int i = 0; i < n; ++i) {
-        const FbRecord &r = records[i];
-        if (r.fb_status == 0)
-            ++report.status0;
-        else if (r.fb_status == 1)
-            ++report.status1;
-        else
-            ++report.statusOther;
-        const bool allFinite = std::isfinite(r.source_x) && std::isfinite(r.source_y) && std::isfinite(r.group_x)
-                            && std::isfinite(r.group_y) && std::isfinite(r.fb_time);
-        if (allFinite && r.fb_time >= 0.0f)
-            continue;
-        const std::pair<int, float> values[] = {{FbColumns::FbTime, r.fb_time},
-                                                {FbColumns::SourceX, r.source_x},
-                                                {FbColumns::SourceY, r.source_y},
-                                                {FbColumns::GroupX, r.group_x},
-                                                {FbColumns::GroupY, r.group_y}};
-        for (const auto &v : values) {
-            const bool bad = !std::isfinite(v.second);
-            if (bad)
-                ++summary->nonFinite;
-            if (bad || (v.first == FbColumns::FbTime && v.second < 0.0f))
-                report.badValues.append(BadValue{shot, firstRecord + i, v.first, v.second});
-        }
-    }
-}
-
-void QcPass::judgeSource(const FbRecord *records, int n, qint32 shot)
-{
-    // The reference is the shot's most common value (the earliest of equally
-    // common ones), so that one stray record is the one called out.
-    std::vector<std::pair<double, int>> values;
-    for (int column : SourceColumns) {
-        values.clear();
-        int nan = 0;
-        for (int i = 0; i < n; ++i) {
-            const double v = sourceValue(records[i], column);
-            if (std::isnan(v))
-                ++nan;
-            else
-                values.emplace_back(v, i);
-        }
-        std::sort(values.begin(), values.end());
-        int most = values.empty() ? 1 : 0;
-        for (size_t k = 0; k < values.size();) {
-            size_t end = k;
-            while (end < values.size() && values[end].first == values[k].first)
-                ++end;
-            most = std::max(most, static_cast<int>(end - k));
-            k = end;
-        }
-        const int differing = n - most;
-        if (differing > 0)
-            m_report->sourceVariations.append(SourceVariation{shot, column, differing});
-    }
-}
-
-void QcPass::judgeFit(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, const ShotFit &fit,
-                      ShotSummary *summary)
-{
-    double sum = 0.0;
-    int kept = 0;
-    int judged = 0;
-    // Only a judged side judges picks: millions of tiny shots skip their verdicts.
-    const bool anySide = fit.sides[Negative].judged || fit.sides[Positive].judged;
-    for (int i = 0; anySide && i < n; ++i) {
-        const PickVerdict &v = fit.picks.at(i);
-        if (!v.judged)
-            continue;
-        ++judged;
-        if (!v.outlier) {
-            sum += double(v.residual) * v.residual;
-            ++kept;
-            continue;
-        }
-        const FbRecord &r = records[i];
-        m_report->outliers.append(Outlier{shot, firstRecord + i, r.fb_no, r.channel, r.offset, r.fb_time,
-                                          v.model, v.residual});
-    }
-    summary->outliers = fit.outliers();
-    summary->notJudged = n - judged;
-    m_report->notJudged += n - judged;
-    summary->rmsResidual = kept > 0 ? static_cast<float>(std::sqrt(sum / kept)) : float(NaN);
-    for (int side = Negative; side <= Positive; ++side) {
-        const SideModel &model = fit.sides[side];
-        summary->velocity[side] = model.judged ? static_cast<float>(model.velocity) : float(NaN);
-        summary->intercept[side] = model.judged ? static_cast<float>(model.intercept) : float(NaN);
-    }
-}
-
-void QcPass::findRepeatedFfids()
-{
-    const QVector<ShotIndexEntry> &index = m_report->index;
-    // Ffids usually rise (or fall) shot by shot; then none repeats.
-    bool rising = true, falling = true;
-    for (int s = 1; s < index.size() && (rising || falling); ++s) {
-        rising = rising && index[s - 1].ffid < index[s].ffid;
-        falling = falling && index[s - 1].ffid > index[s].ffid;
-    }
-    if (rising || falling)
-        return;
-    std::vector<std::pair<qint32, qint32>> byFfid(index.size());
-    for (int s = 0; s < index.size(); ++s)
-        byFfid[s] = {index[s].ffid, s};
-    std::sort(byFfid.begin(), byFfid.end());
-    for (size_t k = 0; k < byFfid.size();) {
-        size_t end = k;
-        while (end < byFfid.size() && byFfid[end].first == byFfid[k].first)
-            ++end;
-        if (end - k > 1) {
-            RepeatedFfid repeated;
-            repeated.ffid = byFfid[k].first;
-            for (size_t j = k; j < end; ++j)
-                repeated.shots.append(byFfid[j].second);
-            m_report->repeatedFfids.append(repeated);
-        }
-        k = end;
-    }
-    std::sort(m_report->repeatedFfids.begin(), m_report->repeatedFfids.end(),
-              [](const RepeatedFfid &a, const RepeatedFfid &b) { return a.shots.first() < b.shots.first(); });
+    return true;
 }
 
 } // namespace PickQc

@@ -1,68 +1,71 @@
 #ifndef QCPASS_H
 #define QCPASS_H
 
+#include "checks/checks.h"
 #include "fbblockreader.h"
 #include "firstbreakfit.h"
 #include "memoryadvice.h"
 #include "pickqc.h"
 #include "reciprocity.h"
+#include "receiverset.h"
+#include "workerpool.h"
 
 #include <algorithm>
 #include <deque>
 #include <memory>
-#include <thread>
+#include <mutex>
 #include <vector>
 
 // The QC pass behind PickQc::Analyzer::run(): one sequential read of the
-// records in blocks that builds the index, judges each shot as its last
-// record arrives, gathers the file statistics and the reciprocal times of
-// each shot at the sources before it; then, only for the shots that sit in
-// a later shot's spread, a second read for their times at those sources.
-// Holds one shot's records at a time.
+// records in blocks that builds the index, runs the shot checks on each
+// shot as its last record arrives, gathers the file statistics, the
+// receivers and the reciprocal times of each shot at the sources before
+// it; then, only for the shots that sit in a later shot's spread, a second
+// read for their times at those sources; then the file checks.
+//
+// The blocks are read on the calling thread; the shots of each batch are
+// checked (and fitted) on a pool of threads while the next batch is read,
+// and finished in file order on the calling thread while the pool works on
+// the next: so the findings, and their order, are the same whatever the
+// pool's size. Holds a few batches of records at a time, never a pick per
+// record of the whole file.
 namespace PickQc {
 
 class QcPass
 {
 public:
-    enum Outcome { Done, Failed, Cancelled };
-
     QcPass(const QString &fileName, const Settings &settings, const Analyzer::Progress &progress,
            const std::atomic_bool *cancel);
-    Outcome run(Report *report);
+    // False when the file cannot be read, changed while it was read, or
+    // the pass was cancelled (cancelled() then answers true); errorString()
+    // says why.
+    bool run(Report *report);
     QString errorString() const { return m_error; }
+    bool cancelled() const { return m_wasCancelled; }
 
 private:
-    bool open();
-    bool cancelled() const;
-    void setProgress(int percent);
-    Outcome firstPass();
-    Outcome secondPass();
-    void reserveFor(size_t shots, qint64 records, qint64 total);
-    void finishShot(const FbRecord *records, int n, qint32 firstRecord, const ShotFit &fit,
-                    const SpreadView &view);
-    void judgeSource(const FbRecord *records, int n, qint32 shot);
-    void judgeValues(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, ShotSummary *summary);
-    void judgeFit(const FbRecord *records, int n, qint32 shot, qint32 firstRecord, const ShotFit &fit,
-                  ShotSummary *summary);
-    void findRepeatedFfids();
-
-    Settings m_settings;
-    Analyzer::Progress m_progress;
-    const std::atomic_bool *m_cancel = nullptr;
-    QString m_error;
-    Report *m_report = nullptr;
-    int m_percent = -1;
-
-    FbBlockReader m_reader;
-
-    // Whole shots read together: a block's worth of records, so that two
-    // threads can share their fits.
+    // Whole shots read together, or parts of a shot too large to judge.
     struct BatchShot
     {
-        qint32 firstRecord;
-        size_t offset;
+        qint32 shot;          // index entry
+        qint32 firstRecord;   // of these records
+        size_t offset;        // in the batch's records
         size_t records;
-        qint32 shot = 0;    // index entry; set in the second pass
+        bool part = false;    // a part of a shot too large to judge
+        bool last = true;     // the shot's last part (always, for a whole shot)
+    };
+    // What the pool makes of one shot of a batch.
+    struct ShotWork
+    {
+        ShotFit fit;
+        SpreadView view;
+        ShotSummary summary;
+        qint64 status[3] = {};
+        qint64 notPicked = 0;
+        qint64 notJudged = 0;
+        qint32 minOffset = 0;
+        qint32 maxOffset = 0;
+        bool viewBuilt = false;
     };
     // Records in room that only grows: a block is decoded into it without
     // the room being cleared first, which would cost as much as the copy.
@@ -108,49 +111,76 @@ private:
     struct Batch
     {
         Records records;
-        std::vector<BatchShot> shots;      // complete shots, in file order
+        std::vector<BatchShot> shots;      // in file order
         // One per shot; they only grow, so that their lists keep their room.
-        std::vector<ShotFit> fits;
-        std::vector<SpreadView> views;
-        std::atomic<size_t> next{0};       // the first shot no thread has taken yet
-        size_t claim = 1;                  // shots a thread takes at once
-        qint32 firstShot = 0;              // index entry of the first shot, once finished
-
-        Batch() = default;
-        Batch &operator=(Batch &&other) noexcept
-        {
-            records.swap(other.records);
-            shots.swap(other.shots);
-            fits.swap(other.fits);
-            views.swap(other.views);
-            return *this;
-        }
+        std::vector<ShotWork> work;
+        // The shots are checked in chunks of `claim`, each chunk's findings
+        // in its own list, so that they join the report in file order.
+        size_t claim = 1;
+        std::vector<Findings> findings;
+        std::unique_ptr<WorkerPool::Task> task;
+        std::unique_ptr<WorkerPool::Task> receiverTask;
     };
-    Outcome fill(Batch *batch, Batch *spill, bool *ended);
-    void prepareFits(Batch *batch);
-    void fitShared(Batch *batch, ShotFitter *fitter);
-    void finishBatch(Batch *batch);
-    void completeBatch(Batch *batch);
+
+    bool open();
+    bool cancelRequested() const;
+    void setProgress(int percent);
+    bool firstPass();
+    bool secondPass();
+    bool fill(Batch *batch, Batch *spill, bool *ended);
+    void cutShot(Batch *batch, size_t start, size_t end, qint32 firstRecord);
+    void reserveFor(size_t shots, qint64 records, qint64 total);
+    void startBatch(Batch *batch);
+    void checkChunk(Batch *batch, size_t chunk);
+    void checkShot(Batch *batch, size_t i, ShotFitter *fitter, Findings *out);
+    bool finishBatch(Batch *batch);
+    void finishShot(const Batch &batch, size_t i);
+    void finishPart(const Batch &batch, size_t i);
+    void addFinding(const Finding &f);
+    void flushZeroRun();
 
     Batch *spareBatch();
     void hold(Batch *batch);
     static size_t footprint(const Batch &batch);
     const SpreadView *heldSpread(qint32 shot) const;
 
+    Settings m_settings;
+    Analyzer::Progress m_progress;
+    const std::atomic_bool *m_cancel = nullptr;
+    QString m_error;
+    bool m_wasCancelled = false;
+    Report *m_report = nullptr;
+    int m_percent = -1;
+
+    FbBlockReader m_reader;
+    std::unique_ptr<WorkerPool> m_pool;
+    // Fitters keep their buffers from shot to shot: one per chunk in
+    // flight, taken from and given back to this list.
+    ShotFitter *takeFitter();
+    void giveBack(ShotFitter *fitter);
+    std::vector<std::unique_ptr<ShotFitter>> m_fitters;
+    std::vector<ShotFitter *> m_freeFitters;
+    std::mutex m_fitterMutex;
+
     std::vector<std::unique_ptr<Batch>> m_owned;
     std::vector<Batch *> m_spare;
     std::deque<Batch *> m_held;          // finished, oldest first
     size_t m_heldBytes = 0;
-    const Batch *m_finishing = nullptr;
     Reciprocity::HeldSpread m_heldSpread;
-    qint32 m_shotFirst = 0;   // first record of the shot still arriving
-    ShotFitter m_fitter;
-    ShotFitter m_workerFitter;
+
+    // Filling: where the shot still arriving starts, and its number.
+    qint32 m_shotFirst = 0;
+    qint32 m_nextShot = 0;
+    bool m_giant = false;                // the shot arriving is too large to judge
+    // Finishing a shot too large to judge, part by part.
+    ShotWork m_giantWork;
+    qint64 m_giantRecords = 0;
+    SourceTally m_giantSource;
+    Findings m_deferred;                    // a giant shot's findings, after its chunk's
+    Finding m_zeroRun;                      // a run of zero records that may go on
+
     Reciprocity m_reciprocity;
-    // The second pass's spreads, one per thread.
-    SpreadView m_view;
-    SpreadView m_workerView;
-    std::vector<int> m_valueOrder;
+    ReceiverSet m_receivers;
     RoomFaulter m_faulter;
 };
 

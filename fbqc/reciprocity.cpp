@@ -1,6 +1,7 @@
 #include "reciprocity.h"
 
 #include "memoryadvice.h"
+#include "pickrules.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,15 +11,26 @@ namespace PickQc {
 namespace {
 
 // Two consecutive receivers bracket a source only this close together,
-// in median receiver spacings.
-constexpr double MaxGapSpacings = 1.5;
+// in median receiver spacings: a line with one missing station still
+// brackets it (a hair more for rounding).
+constexpr double MaxGapSpacings = 2.05;
+// A source this close to a receiver, in spacings, sits on it.
+constexpr double OnReceiverSpacings = 0.05;
 // How far off the segment between them the source may sit, in spacings.
 constexpr double LateralSpacings = 0.5;
 // Grid cells for finding sources near a spread, in receiver spacings: a
 // spread then touches a handful of cells.
 constexpr double CellSpacings = 64.0;
-// A box over more cells than this is searched by looking at every source.
-constexpr qint64 MaxCells = 4096;
+// A box over more cells than this is searched around each receiver
+// instead.
+constexpr double MaxCells = 4096;
+// Sources compared with one shot, per receiver, and sources looked at for
+// them: the work of a shot stays bounded by its picks whatever its
+// stations and coordinates say.
+constexpr size_t MaxPartnersPerPick = 2;
+constexpr size_t MaxLookedAtPerPartner = 8;
+// Receivers at which a repeat is compared.
+constexpr int RepeatProbes = 8;
 
 // Plain Euclidean length: coordinates are far from overflow, and hypot's
 // care costs more than the rest of a spread's set-up.
@@ -31,6 +43,7 @@ bool finite(double x, double y)
 {
     return std::isfinite(x) && std::isfinite(y);
 }
+
 
 qint64 cellOf(double coordinate, double cell)
 {
@@ -71,9 +84,14 @@ void SpreadView::build(const FbRecord *records, int n)
             m_lines.back().maxStat = r.g_stat;
         }
     }
+    // Several receivers on one station: the stations were not set, and
+    // only positions can say where a receiver is.
+    m_stations = !repeated;
+    if (!m_stations)
+        m_lines.clear();
     // One line of receivers on consecutive stations, each once: a
     // station's receiver is found by its number alone.
-    m_consecutive = m_lines.size() == 1 && !repeated
+    m_consecutive = m_stations && m_lines.size() == 1
                  && qint64(m_lines[0].maxStat) - m_lines[0].minStat + 1 == n;
 
     // Receivers along the spread's main direction.
@@ -176,38 +194,62 @@ bool SpreadView::box(double *minX, double *maxX, double *minY, double *maxY) con
     return true;
 }
 
-double SpreadView::timeAt(qint32 line, qint32 stat, double x, double y) const
+double SpreadView::stationTime(qint32 line, qint32 stat, bool *found) const
 {
+    *found = false;
     const FbRecord *records = m_records;
+    int at = -1;
     if (m_consecutive) {
         const LineRange &range = m_lines[0];
-        if (line == range.line && stat >= range.minStat && stat <= range.maxStat) {
-            const double t = records[m_byStation[size_t(qint64(stat) - range.minStat)]].fb_time;
-            return std::isfinite(t) ? t : NaN;
-        }
+        if (line == range.line && stat >= range.minStat && stat <= range.maxStat)
+            at = m_byStation[size_t(qint64(stat) - range.minStat)];
+    } else {
+        const auto hit = std::lower_bound(m_byStation.begin(), m_byStation.end(), std::make_pair(line, stat),
+                                          [records](int i, const std::pair<qint32, qint32> &key) {
+                                              const FbRecord &r = records[i];
+                                              return r.g_line != key.first ? r.g_line < key.first
+                                                                           : r.g_stat < key.second;
+                                          });
+        if (hit != m_byStation.end() && records[*hit].g_line == line && records[*hit].g_stat == stat)
+            at = *hit;
     }
-    const auto hit = std::lower_bound(m_byStation.begin(), m_byStation.end(), std::make_pair(line, stat),
-                                      [records](int i, const std::pair<qint32, qint32> &key) {
-                                          const FbRecord &r = records[i];
-                                          return r.g_line != key.first ? r.g_line < key.first
-                                                                       : r.g_stat < key.second;
-                                      });
-    if (hit != m_byStation.end() && records[*hit].g_line == line && records[*hit].g_stat == stat) {
-        const double t = records[*hit].fb_time;
-        return std::isfinite(t) ? t : NaN;
-    }
-
-    const double spacing = this->spacing();
-    if (!(spacing > 0.0) || !finite(x, y))
+    if (at < 0)
         return NaN;
-    const double p = (x - m_originX) * m_dirX + (y - m_originY) * m_dirY;
+    *found = true;
+    return pickTime(records[at]);
+}
+
+double SpreadView::timeAt(qint32 line, qint32 stat, double x, double y) const
+{
+    if (m_stations) {
+        bool found = false;
+        const double t = stationTime(line, stat, &found);
+        if (found)
+            return t;
+    }
+    const FbRecord *records = m_records;
     const int m = static_cast<int>(m_position.size());
+    if (m < 1 || !finite(x, y))
+        return NaN;
+    const double spacing = m_spacingBound > 0.0 ? this->spacing() : 0.0;
+    const double p = (x - m_originX) * m_dirX + (y - m_originY) * m_dirY;
     int k = static_cast<int>(std::upper_bound(m_position.begin(), m_position.end(), p) - m_position.begin()) - 1;
-    if (k == m - 1 && p == m_position[k])
+    // A receiver on the point, found by position.
+    for (int j : {k, k + 1}) {
+        if (j < 0 || j >= m)
+            continue;
+        const FbRecord &r = records[m_along[size_t(j)]];
+        const double d = distance(x - r.group_x, y - r.group_y);
+        if (d == 0.0 || d <= OnReceiverSpacings * spacing)
+            return pickTime(r);
+    }
+    if (!(spacing > 0.0))
+        return NaN;
+    if (k == m - 1 && p == m_position[size_t(k)])
         --k;
     if (k < 0 || k >= m - 1)
         return NaN;
-    const FbRecord &a = records[m_along[k]], &b = records[m_along[k + 1]];
+    const FbRecord &a = records[m_along[size_t(k)]], &b = records[m_along[size_t(k) + 1]];
     const double ex = double(b.group_x) - a.group_x, ey = double(b.group_y) - a.group_y;
     const double gap = distance(ex, ey);
     if (gap > MaxGapSpacings * spacing)
@@ -218,8 +260,32 @@ double SpreadView::timeAt(qint32 line, qint32 stat, double x, double y) const
     const double lateral = distance(x - (a.group_x + lambda * ex), y - (a.group_y + lambda * ey));
     if (lateral > LateralSpacings * spacing)
         return NaN;
-    const double t = a.fb_time + lambda * (double(b.fb_time) - a.fb_time);
+    const double t = pickTime(a) + lambda * (pickTime(b) - pickTime(a));
     return std::isfinite(t) ? t : NaN;
+}
+
+void SpreadView::probes(double x, double y, int count, std::vector<int> *out) const
+{
+    out->clear();
+    const int m = static_cast<int>(m_along.size());
+    if (m == 0 || count <= 0)
+        return;
+    // Receivers closer to the source than a spacing see its near field,
+    // where a repeat tells little.
+    const double near = qMax(spacing(), 0.0);
+    std::vector<int> away;
+    away.reserve(size_t(m));
+    for (int k = 0; k < m; ++k) {
+        const FbRecord &r = m_records[m_along[size_t(k)]];
+        if (std::isfinite(pickTime(r)) && !(distance(x - r.group_x, y - r.group_y) < near))
+            away.push_back(m_along[size_t(k)]);
+    }
+    const int a = static_cast<int>(away.size());
+    for (int j = 0; j < count && j < a; ++j) {
+        const int pick = count >= a ? j : int(qint64(j) * (a - 1) / qMax(1, count - 1));
+        if (out->empty() || out->back() != away[size_t(pick)])
+            out->push_back(away[size_t(pick)]);
+    }
 }
 
 void Reciprocity::reset(const ShotSummaries *shots)
@@ -301,6 +367,9 @@ void Reciprocity::candidates(const SpreadView &view, qint32 shot)
 {
     m_found.clear();
     indexSources(shot);
+    const size_t wanted = MaxPartnersPerPick * size_t(view.size()) + 16;
+    const size_t lookAt = MaxLookedAtPerPartner * wanted;
+    size_t looked = 0;
     for (const SpreadView::LineRange &range : view.lines()) {
         // Mostly the line of the latest source, found without hashing.
         LineSources *found = m_lastSources && m_lastLine == range.line ? m_lastSources : nullptr;
@@ -318,45 +387,102 @@ void Reciprocity::candidates(const SpreadView &view, qint32 shot)
             std::sort(sources.tail.begin(), sources.tail.end(), order);
             const size_t middle = sources.sorted.size();
             sources.sorted.insert(sources.sorted.end(), sources.tail.begin(), sources.tail.end());
-            std::inplace_merge(sources.sorted.begin(), sources.sorted.begin() + middle, sources.sorted.end(), order);
+            std::inplace_merge(sources.sorted.begin(), sources.sorted.begin() + qint64(middle),
+                               sources.sorted.end(), order);
             sources.tail.clear();
         }
         auto from = std::lower_bound(sources.sorted.begin(), sources.sorted.end(), range.minStat,
                                      [this](qint32 shot, qint32 stat) { return m_shots->source(shot).stat < stat; });
-        for (; from != sources.sorted.end() && m_shots->source(*from).stat <= range.maxStat; ++from)
-            m_found.push_back(*from);
+        // Many sources on one station (stations not set, or re-shot
+        // again and again): the latest are the ones compared.
+        auto to = std::upper_bound(from, sources.sorted.end(), range.maxStat,
+                                   [this](qint32 stat, qint32 shot) { return stat < m_shots->source(shot).stat; });
+        if (size_t(to - from) > lookAt)
+            from = to - qint64(lookAt);
+        m_found.insert(m_found.end(), from, to);
+        looked += size_t(to - from);
     }
 
     double minX, maxX, minY, maxY;
-    if (view.box(&minX, &maxX, &minY, &maxY)) {
+    if (looked < lookAt && view.box(&minX, &maxX, &minY, &maxY)) {
         gridSources(shot, view.spacingBound());
-        const qint64 cx0 = cellOf(minX, m_cell);
-        const qint64 cx1 = cellOf(maxX, m_cell);
-        const qint64 cy0 = cellOf(minY, m_cell);
-        const qint64 cy1 = cellOf(maxY, m_cell);
-        auto inBox = [&](qint32 b) {
-            const ShotSource &s = m_shots->source(b);
-            return s.x >= minX && s.x <= maxX && s.y >= minY && s.y <= maxY;
-        };
-        if ((cx1 - cx0 + 1) * (cy1 - cy0 + 1) > MaxCells) {
-            for (qint32 b = 0; b < shot; ++b)
-                if (inBox(b))
-                    m_found.push_back(b);
-        } else {
-            for (qint64 cx = cx0; cx <= cx1; ++cx) {
-                for (qint64 cy = cy0; cy <= cy1; ++cy) {
-                    const auto it = m_grid.find(cellKey(cx, cy));
-                    if (it == m_grid.end())
-                        continue;
-                    for (qint32 b : it->second)
-                        if (inBox(b))
-                            m_found.push_back(b);
-                }
+        auto visit = [&](qint64 cx, qint64 cy) {
+            const auto it = m_grid.find(cellKey(cx, cy));
+            if (it == m_grid.end())
+                return;
+            const std::vector<qint32> &cell = it->second;
+            // The latest sources of the cell first: they are the partners
+            // kept when a cell holds too many.
+            for (auto b = cell.rbegin(); b != cell.rend() && looked < lookAt; ++b, ++looked) {
+                const ShotSource &s = m_shots->source(*b);
+                if (s.x >= minX && s.x <= maxX && s.y >= minY && s.y <= maxY)
+                    m_found.push_back(*b);
             }
+        };
+        const qint64 cx0 = cellOf(minX, m_cell), cx1 = cellOf(maxX, m_cell);
+        const qint64 cy0 = cellOf(minY, m_cell), cy1 = cellOf(maxY, m_cell);
+        // In floating point: far-apart garbage coordinates would overflow
+        // the product of the cell counts.
+        const double cells = (double(cx1) - double(cx0) + 1.0) * (double(cy1) - double(cy0) + 1.0);
+        if (cells <= MaxCells && cells <= 9.0 * view.size() + 9.0) {
+            for (qint64 cx = cx0; cx <= cx1 && looked < lookAt; ++cx)
+                for (qint64 cy = cy0; cy <= cy1 && looked < lookAt; ++cy)
+                    visit(cx, cy);
+        } else {
+            // A box over many cells: the cells around each receiver, so
+            // that the search costs what the spread's picks do.
+            m_cells.clear();
+            for (int i = 0; i < view.size(); ++i) {
+                const FbRecord &r = view.record(i);
+                if (!finite(r.group_x, r.group_y))
+                    continue;
+                const qint64 cx = cellOf(r.group_x, m_cell), cy = cellOf(r.group_y, m_cell);
+                for (qint64 dx = -1; dx <= 1; ++dx)
+                    for (qint64 dy = -1; dy <= 1; ++dy)
+                        m_cells.push_back(cellKey(cx + dx, cy + dy));
+            }
+            std::sort(m_cells.begin(), m_cells.end());
+            m_cells.erase(std::unique(m_cells.begin(), m_cells.end()), m_cells.end());
+            for (size_t k = 0; k < m_cells.size() && looked < lookAt; ++k)
+                visit(qint64(qint32(m_cells[k] >> 32)), qint64(qint32(m_cells[k] & 0xffffffffu)));
         }
     }
     std::sort(m_found.begin(), m_found.end());
     m_found.erase(std::unique(m_found.begin(), m_found.end()), m_found.end());
+    if (m_found.size() > wanted)
+        m_found.erase(m_found.begin(), m_found.end() - qint64(wanted));
+}
+
+void Reciprocity::addPending(const Pending &p)
+{
+    if (m_pending.size() == m_pending.capacity()) {
+        // Millions of pairs: each doubling lands in fresh memory, which
+        // large pages fault in a hundred times faster.
+        std::vector<Pending> room;
+        room.reserve(std::max<size_t>(4096, 2 * m_pending.capacity()));
+        adviseLargePages(room.data(), room.capacity() * sizeof(Pending));
+        room.assign(m_pending.cbegin(), m_pending.cend());
+        m_pending.swap(room);
+    }
+    m_pending.push_back(p);
+}
+
+void Reciprocity::compareRepeat(qint32 a, qint32 shot, const SpreadView &view, const SpreadView *earlier)
+{
+    const ShotSource &own = m_shots->source(shot);
+    view.probes(own.x, own.y, RepeatProbes, &m_probeRows);
+    for (int row : m_probeRows) {
+        const FbRecord &r = view.record(row);
+        const Probe probe{r.g_line, r.g_stat, r.group_x, r.group_y};
+        double timeA = NaN;
+        if (earlier) {
+            timeA = earlier->timeAt(probe.line, probe.stat, probe.x, probe.y);
+            if (!std::isfinite(timeA))
+                continue;
+        }
+        m_probes.push_back(probe);
+        addPending(Pending{a, shot, r.fb_time, float(timeA), qint32(m_probes.size() - 1)});
+    }
 }
 
 void Reciprocity::addShot(qint32 shot, const SpreadView &view, const HeldSpread &held)
@@ -365,27 +491,29 @@ void Reciprocity::addShot(qint32 shot, const SpreadView &view, const HeldSpread 
         return;
     candidates(view, shot);
     const ShotSource &own = m_shots->source(shot);
+    const double spacing = view.spacingBound() > 0.0 ? view.spacing() : 0.0;
     for (qint32 a : m_found) {
         const ShotSource &s = m_shots->source(a);
+        const SpreadView *earlier = held ? held(a) : nullptr;
+        // One source position twice: a re-shot, compared as a repeat. By
+        // position where the spread gives a scale, else by station.
+        const bool repeat = spacing > 0.0 && finite(s.x, s.y) && finite(own.x, own.y)
+                                ? distance(double(s.x) - own.x, double(s.y) - own.y) <= LateralSpacings * spacing
+                                : s.line == own.line && s.stat == own.stat;
+        if (repeat) {
+            compareRepeat(a, shot, view, earlier);
+            continue;
+        }
         const double timeBA = view.timeAt(s.line, s.stat, s.x, s.y);
         if (!std::isfinite(timeBA))
             continue;
         double timeAB = NaN;
-        if (const SpreadView *earlier = held ? held(a) : nullptr) {
+        if (earlier) {
             timeAB = earlier->timeAt(own.line, own.stat, own.x, own.y);
             if (!std::isfinite(timeAB))
                 continue;
         }
-        if (m_pending.size() == m_pending.capacity()) {
-            // Millions of pairs: each doubling lands in fresh memory, which
-            // large pages fault in a hundred times faster.
-            std::vector<Pending> room;
-            room.reserve(std::max<size_t>(4096, 2 * m_pending.capacity()));
-            adviseLargePages(room.data(), room.capacity() * sizeof(Pending));
-            room.assign(m_pending.cbegin(), m_pending.cend());
-            m_pending.swap(room);
-        }
-        m_pending.push_back(Pending{a, shot, static_cast<float>(timeBA), static_cast<float>(timeAB)});
+        addPending(Pending{a, shot, static_cast<float>(timeBA), static_cast<float>(timeAB), -1});
     }
 }
 
@@ -394,7 +522,7 @@ std::vector<qint32> Reciprocity::secondPassShots()
     // The entries that wait for A's records, by A and then as they came.
     m_waiting.clear();
     for (size_t k = 0; k < m_pending.size(); ++k) {
-        if (std::isnan(m_pending[k].timeAB))
+        if (std::isnan(m_pending[k].timeA))
             m_waiting.push_back(qint32(k));
     }
     std::stable_sort(m_waiting.begin(), m_waiting.end(),
@@ -406,6 +534,17 @@ std::vector<qint32> Reciprocity::secondPassShots()
             wanted.push_back(shot);
     }
     return wanted;
+}
+
+void Reciprocity::point(const Pending &p, qint32 *line, qint32 *stat, double *x, double *y) const
+{
+    if (p.probe >= 0) {
+        const Probe &probe = m_probes[size_t(p.probe)];
+        *line = probe.line, *stat = probe.stat, *x = probe.x, *y = probe.y;
+        return;
+    }
+    const ShotSource &s = m_shots->source(p.b);
+    *line = s.line, *stat = s.stat, *x = s.x, *y = s.y;
 }
 
 void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, SpreadView *view)
@@ -421,20 +560,23 @@ void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, SpreadVi
     view->build(records, n);
     for (auto it = first; it != last; ++it) {
         Pending &p = m_pending[size_t(*it)];
-        const ShotSource &s = m_shots->source(p.b);
-        p.timeAB = static_cast<float>(view->timeAt(s.line, s.stat, s.x, s.y));
+        qint32 line, stat;
+        double x, y;
+        point(p, &line, &stat, &x, &y);
+        p.timeA = static_cast<float>(view->timeAt(line, stat, x, y));
     }
 }
 
-void Reciprocity::finish(double toleranceMs, QVector<ReciprocalPair> *pairs)
+void Reciprocity::finish(QVector<ReciprocalPair> *pairs, QVector<RepeatPair> *repeats)
 {
     // The compared pairs by earlier shot, the later ones ascending within
     // each as they came (a counting sort straight into the list).
     pairs->clear();
+    repeats->clear();
     if (!m_pending.empty()) {
         std::vector<qint32> next(size_t(m_shots->size()) + 1, 0);
         for (const Pending &p : m_pending)
-            next[size_t(p.a) + 1] += std::isfinite(p.timeAB) ? 1 : 0;
+            next[size_t(p.a) + 1] += p.probe < 0 && std::isfinite(p.timeA) ? 1 : 0;
         for (size_t s = 1; s < next.size(); ++s)
             next[s] += next[s - 1];
         // Millions of pairs: large pages spare a fault per page.
@@ -443,18 +585,42 @@ void Reciprocity::finish(double toleranceMs, QVector<ReciprocalPair> *pairs)
         pairs->resize(next.back());
         ReciprocalPair *out = pairs->data();
         for (const Pending &p : m_pending) {
-            if (!std::isfinite(p.timeAB))
+            if (p.probe >= 0 || !std::isfinite(p.timeA))
                 continue;
             ReciprocalPair &pair = out[next[size_t(p.a)]++];
             pair.shotA = p.a;
             pair.shotB = p.b;
-            pair.timeAB = p.timeAB;
-            pair.timeBA = p.timeBA;
-            pair.difference = std::abs(pair.timeAB - pair.timeBA);
-            pair.flagged = pair.difference > toleranceMs;
+            pair.timeAB = p.timeA;
+            pair.timeBA = p.timeB;
+        }
+        // Repeats: the median difference over the receivers both recorded.
+        std::vector<const Pending *> probes;
+        for (const Pending &p : m_pending) {
+            if (p.probe >= 0 && std::isfinite(p.timeA))
+                probes.push_back(&p);
+        }
+        std::stable_sort(probes.begin(), probes.end(), [](const Pending *x, const Pending *y) {
+            return x->a != y->a ? x->a < y->a : x->b < y->b;
+        });
+        std::vector<double> differences;
+        for (size_t k = 0; k < probes.size();) {
+            size_t end = k;
+            differences.clear();
+            while (end < probes.size() && probes[end]->a == probes[k]->a && probes[end]->b == probes[k]->b) {
+                differences.push_back(double(probes[end]->timeA) - probes[end]->timeB);
+                ++end;
+            }
+            const size_t mid = differences.size() / 2;
+            std::nth_element(differences.begin(), differences.begin() + qint64(mid), differences.end());
+            double median = differences[mid];
+            if (differences.size() % 2 == 0)
+                median = 0.5 * (median + *std::max_element(differences.begin(), differences.begin() + qint64(mid)));
+            repeats->append(RepeatPair{probes[k]->a, probes[k]->b, float(median), qint32(end - k)});
+            k = end;
         }
     }
     std::vector<Pending>().swap(m_pending);
+    std::vector<Probe>().swap(m_probes);
     std::vector<qint32>().swap(m_waiting);
     m_grid.clear();
     m_lines.clear();

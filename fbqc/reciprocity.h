@@ -8,30 +8,40 @@
 #include <utility>
 #include <vector>
 
-// Reciprocal times for the QC pass. Shots A (earlier) and B (later) form a
-// pair when each one's spread holds the other's source. A spread holds a
-// source at a receiver whose (g_line, g_stat) is the source's (s_line,
-// s_stat); failing that, between two consecutive receivers (ordered along
-// the spread) at most 1.5 median receiver spacings apart whose segment
-// passes within half a spacing of the source, the time then interpolated.
+// Reciprocal times and repeats for the QC pass. Shots A (earlier) and B
+// (later) form a reciprocal pair when each one's spread holds the other's
+// source: at a receiver on the source's station or, where stations are not
+// set (one station for several receivers) or none matches, at a receiver
+// on the source's position; failing both, between two
+// receivers (ordered along the spread) at most 2 median receiver spacings
+// apart (one missing station) whose segment passes within half a spacing
+// of the source, the time then interpolated. Two shots from one source
+// position (within half a spacing) are a repeat instead: they are compared
+// at up to eight of B's receivers that A also recorded.
 //
 // The pass shows each shot B once, in file order, when every earlier source
-// is known: B's times at those sources are taken at once, and so is A's time
-// at B's source while A's records are still held. For the other pairs A's
-// records must be read again: secondPassShots() names those shots, and
-// complete() takes their times; finish() lists the compared pairs.
+// is known: B's times are taken at once, and so are A's while A's records
+// are still held. For the other pairs A's records must be read again:
+// secondPassShots() names those shots, and complete() takes their times;
+// finish() lists the compared pairs and repeats.
+//
+// Work per shot is bounded by its picks: a shot is compared with at most
+// a few sources per receiver (the nearest in file order), whatever the
+// stations and coordinates say, so that a file whose stations are all 0
+// or whose sources all sit at one point costs no more than a sane one.
 namespace PickQc {
 
-// One shot's receivers, arranged to find its time at a source.
+// One shot's receivers, arranged to find its time at a point.
 class SpreadView
 {
 public:
     // Arranges the n records, which must stay in place while the view is used.
     void build(const FbRecord *records, int n);
     int size() const { return static_cast<int>(m_byStation.size()); }
-    // The shot's pick time at a source: at the receiver on the source's
-    // station, else interpolated; NaN when neither exists or a time used is
-    // not finite.
+    // The shot's pick time at a point: at the receiver on the station (when
+    // stations can be trusted), at a receiver on the point, else
+    // interpolated; NaN when none exists or a
+    // time used is not finite or not a pick (<= 0 away from the source).
     double timeAt(qint32 line, qint32 stat, double x, double y) const;
 
     struct LineRange
@@ -40,6 +50,8 @@ public:
         qint32 minStat;
         qint32 maxStat;
     };
+    // The receivers' stations by line; empty when the stations cannot be
+    // trusted (one station for several receivers: stations not set).
     const std::vector<LineRange> &lines() const { return m_lines; }
     // Where a bracketed source can be: the receivers' box grown by the
     // tolerance. False when the spread cannot bracket anything.
@@ -51,11 +63,19 @@ public:
     // At least spacing() and cheap to know: where a bracketed source may
     // be is sought with it.
     double spacingBound() const { return m_spacingBound; }
+    // Up to `count` receivers spread evenly along the spread, away from the
+    // source at (x, y): where a repeat is compared. Record numbers in the
+    // shot, in order along the spread.
+    void probes(double x, double y, int count, std::vector<int> *out) const;
+    const FbRecord &record(int i) const { return m_records[i]; }
 
 private:
+    double stationTime(qint32 line, qint32 stat, bool *found) const;
+
     const FbRecord *m_records = nullptr;
     std::vector<int> m_byStation;
     std::vector<LineRange> m_lines;
+    bool m_stations = true;       // one receiver per station: stations can be trusted
     bool m_consecutive = false;
     std::vector<int> m_along;
     std::vector<double> m_position;
@@ -88,17 +108,26 @@ public:
     // wait for them. Touches only shot's own entries, so threads may
     // complete different shots at once, each with its own *view.
     void complete(qint32 shot, const FbRecord *records, int n, SpreadView *view);
-    // Every compared pair into *pairs, by earlier then later shot; frees
+    // Every compared pair and repeat, by earlier then later shot; frees
     // what the pass held.
-    void finish(double toleranceMs, QVector<ReciprocalPair> *pairs);
+    void finish(QVector<ReciprocalPair> *pairs, QVector<RepeatPair> *repeats);
 
 private:
+    // A time of A at a point, waiting for A's records unless they were held.
     struct Pending
     {
         qint32 a;
         qint32 b;
-        float timeBA;
-        float timeAB;    // NaN until A's records are read again
+        float timeB;     // B's time at the point
+        float timeA;     // A's; NaN until A's records are read again
+        qint32 probe;    // -1: the point is B's source (a reciprocal pair); else a repeat's probe
+    };
+    struct Probe
+    {
+        qint32 line;
+        qint32 stat;
+        float x;
+        float y;
     };
     struct LineSources
     {
@@ -112,6 +141,10 @@ private:
     void indexSources(qint32 upTo);
     void gridSources(qint32 upTo, double spacingHint);
     void candidates(const SpreadView &view, qint32 shot);
+    void addPending(const Pending &p);
+    void compareRepeat(qint32 a, qint32 shot, const SpreadView &view, const SpreadView *earlier);
+    // Where A's time is wanted for an entry.
+    void point(const Pending &p, qint32 *line, qint32 *stat, double *x, double *y) const;
 
     const ShotSummaries *m_shots = nullptr;
     qint32 m_indexed = 0;
@@ -124,8 +157,11 @@ private:
     std::unordered_map<quint64, std::vector<qint32>> m_grid;
 
     std::vector<qint32> m_found;
+    std::vector<int> m_probeRows;
+    std::vector<quint64> m_cells;
     std::vector<qint32> m_firstLineRoom;
     std::vector<Pending> m_pending;
+    std::vector<Probe> m_probes;
     // Entries still without A's time, by A then as they came.
     std::vector<qint32> m_waiting;
 };

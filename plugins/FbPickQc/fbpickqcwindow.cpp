@@ -230,8 +230,8 @@ void FbPickQcWindow::buildUi()
     m_kindFilter = new QComboBox;
     m_kindFilter->setObjectName(QStringLiteral("problemKindFilter"));
     m_kindFilter->addItem(tr("All kinds"), -1);
-    for (int k = 0; k < Problem::KindCount; ++k)
-        m_kindFilter->addItem(ProblemModel::kindName(Problem::Kind(k)), k);
+    for (int k = 0; k < PickQc::KindCount; ++k)
+        m_kindFilter->addItem(ProblemModel::kindName(PickQc::Kind(k)), k);
     auto *problemPane = new QWidget;
     auto *problemLayout = new QVBoxLayout(problemPane);
     problemLayout->setContentsMargins(0, 0, 0, 0);
@@ -410,26 +410,25 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
     m_syncing = false;
 
     m_problemModel->setProblems(&r, &m_data->problems);
-    const int *kinds = m_data->problems.kindBegin;
-    m_summary->setText(tr("%1: %L2 shots, %L3 picks (status 0: %L4, status 1: %L5, other: %L6). "
-                          "Outliers: %L7 (threshold %8 ms); flagged reciprocal pairs: %L9 of %L10 "
-                          "(tolerance %11 ms); varying source values: %L12; bad values: %L13; "
-                          "repeated ffids: %L14; picks not judged: %L15.")
+    // The counts, then every kind found, as the kind table names them.
+    QStringList found;
+    for (int k = 0; k < PickQc::KindCount; ++k) {
+        const PickQc::KindInfo &kind = PickQc::kinds()[k];
+        if (r.count(kind.kind) > 0)
+            found << tr("%1: %L2").arg(kind.title()).arg(r.count(kind.kind));
+    }
+    m_summary->setText(tr("%1: %L2 shots, %L3 picks (status 0: %L4, status 1: %L5, other: %L6; not picked: %L7). "
+                          "Thresholds: outlier %8 ms, reciprocity %9 ms. %10")
                            .arg(m_data->fileName)
                            .arg(n)
                            .arg(r.recordCount)
                            .arg(r.status0)
                            .arg(r.status1)
                            .arg(r.statusOther)
-                           .arg(r.outliers.size())
+                           .arg(r.notPicked)
                            .arg(r.settings.outlierMs)
-                           .arg(kinds[Problem::Reciprocity + 1] - kinds[Problem::Reciprocity])
-                           .arg(r.pairs.size())
                            .arg(r.settings.reciprocityMs)
-                           .arg(r.sourceVariations.size())
-                           .arg(r.badValues.size())
-                           .arg(r.repeatedFfids.size())
-                           .arg(r.notJudged));
+                           .arg(found.isEmpty() ? tr("Nothing found.") : found.join(QStringLiteral("; ")) + QLatin1Char('.')));
     m_current = -1;
     updateButtons();
     // The map and the first shot follow in the next turn of the event loop,
@@ -558,13 +557,14 @@ void FbPickQcWindow::activateProblem(const QModelIndex &index)
 {
     if (!index.isValid() || !m_data)
         return;
-    const Problem &p = m_problemModel->problem(index.row());
-    goToShot(p.shot, p.record);
-    if (p.record >= 0)
+    const PickQc::Finding p = m_problemModel->problem(index.row());
+    if (p.shot < 0)
         return;
-    if (p.kind == Problem::VaryingSource)
+    const PickQc::Scope scope = PickQc::kindInfo(p.kind).scope;
+    goToShot(p.shot, scope == PickQc::Scope::Pick ? p.record : -1);
+    if (p.kind == PickQc::Kind::VaryingSource)
         selectRow(m_tableModel->firstDifferingRow(p.column));
-    else if (p.kind == Problem::Reciprocity)
+    else if (scope == PickQc::Scope::Pair)
         selectRow(reciprocalRow(p.otherShot));
 }
 

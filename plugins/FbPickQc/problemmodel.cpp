@@ -8,48 +8,28 @@
 #include <algorithm>
 #include <vector>
 
+PickQc::Kind ProblemList::kindOf(qint64 row) const
+{
+    const auto at = std::upper_bound(std::begin(kindBegin), std::end(kindBegin), row);
+    return PickQc::Kind(int(at - std::begin(kindBegin)) - 1);
+}
+
 ProblemList ProblemList::fromReport(const PickQc::Report &report)
 {
     ProblemList list;
-    QVector<Problem> &out = list.problems;
-    out.reserve(report.outliers.size() + report.flaggedPairs() + report.sourceVariations.size()
-                + report.badValues.size());
-    list.kindBegin[Problem::Outlier] = out.size();
-    for (int i = 0; i < report.outliers.size(); ++i) {
-        const PickQc::Outlier &o = report.outliers.at(i);
-        out.append({Problem::Outlier, o.shot, o.record, -1, FbColumns::FbTime, i});
+    std::vector<bool> hasProblem(size_t(report.index.size()), false);
+    for (int k = 0; k < PickQc::KindCount; ++k) {
+        const PickQc::FindingList &findings = report.findings(PickQc::Kind(k));
+        list.kindBegin[k + 1] = list.kindBegin[k] + findings.size();
+        PickQc::FindingList::Reader reader(findings);
+        while (const PickQc::Finding *f = reader.next()) {
+            if (f->shot >= 0)
+                hasProblem[size_t(f->shot)] = true;
+        }
     }
-    list.kindBegin[Problem::Reciprocity] = out.size();
-    for (int i = 0; i < report.pairs.size(); ++i) {
-        const PickQc::ReciprocalPair &pair = report.pairs.at(i);
-        if (pair.flagged)
-            out.append({Problem::Reciprocity, pair.shotA, -1, pair.shotB, -1, i});
-    }
-    list.kindBegin[Problem::VaryingSource] = out.size();
-    for (int i = 0; i < report.sourceVariations.size(); ++i) {
-        const PickQc::SourceVariation &v = report.sourceVariations.at(i);
-        out.append({Problem::VaryingSource, v.shot, -1, -1, v.column, i});
-    }
-    list.kindBegin[Problem::BadValue] = out.size();
-    for (int i = 0; i < report.badValues.size(); ++i) {
-        const PickQc::BadValue &b = report.badValues.at(i);
-        out.append({Problem::BadValue, b.shot, b.record, -1, b.column, i});
-    }
-    // Each later use of an ffid is the finding; the first names the ffid.
-    list.kindBegin[Problem::RepeatedFfid] = out.size();
-    for (int i = 0; i < report.repeatedFfids.size(); ++i) {
-        const PickQc::RepeatedFfid &r = report.repeatedFfids.at(i);
-        for (int k = 1; k < r.shots.size(); ++k)
-            out.append({Problem::RepeatedFfid, r.shots.at(k), -1, r.shots.first(), FbColumns::Ffid, i});
-    }
-    list.kindBegin[Problem::KindCount] = out.size();
-
-    QVector<bool> hasProblem(report.index.size(), false);
-    for (const Problem &p : qAsConst(out))
-        hasProblem[p.shot] = true;
-    for (int shot = 0; shot < hasProblem.size(); ++shot) {
-        if (hasProblem.at(shot))
-            list.shots.append(shot);
+    for (size_t shot = 0; shot < hasProblem.size(); ++shot) {
+        if (hasProblem[shot])
+            list.shots.append(qint32(shot));
     }
     return list;
 }
@@ -71,7 +51,7 @@ void ProblemModel::setProblems(const PickQc::Report *report, const ProblemList *
 void ProblemModel::setKind(int kind)
 {
     beginResetModel();
-    m_kind = kind >= 0 && kind < Problem::KindCount ? kind : -1;
+    m_kind = kind >= 0 && kind < PickQc::KindCount ? kind : -1;
     arrange();
     endResetModel();
 }
@@ -111,19 +91,21 @@ void ProblemModel::arrange()
         return;
     }
     m_begin = m_kind < 0 ? 0 : m_list->kindBegin[m_kind];
-    m_end = m_kind < 0 ? m_list->kindBegin[Problem::KindCount] : m_list->kindBegin[m_kind + 1];
-    m_offered = qMin(Batch, m_end - m_begin);
+    m_end = m_kind < 0 ? m_list->size() : m_list->kindBegin[m_kind + 1];
+    m_offered = qMin(Batch, problemCount());
     if (m_sortColumn < 0 || m_sortColumn == DetailColumn || m_sortColumn >= ColumnCount)
         return;
     struct Keyed
     {
         double key;
-        int position;
+        qint64 position;
     };
     std::vector<Keyed> keyed;
     keyed.reserve(size_t(m_end - m_begin));
-    for (int i = m_begin; i < m_end; ++i)
-        keyed.push_back({sortKey(m_list->problems.at(i), m_sortColumn), i});
+    for (qint64 i = m_begin; i < m_end; ++i) {
+        const PickQc::Kind kind = m_list->kindOf(i);
+        keyed.push_back({sortKey(m_report->findings(kind).at(i - m_list->kindBegin[int(kind)]), m_sortColumn), i});
+    }
     // Ties keep file order, so a sort by kind or shot reads like the file.
     if (m_sortOrder == Qt::AscendingOrder)
         std::sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
@@ -133,38 +115,36 @@ void ProblemModel::arrange()
         std::sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
             return a.key > b.key || (a.key == b.key && a.position < b.position);
         });
-    m_order.resize(int(keyed.size()));
+    m_order.resize(keyed.size());
     for (size_t k = 0; k < keyed.size(); ++k)
-        m_order[int(k)] = keyed[k].position;
+        m_order[k] = keyed[k].position;
 }
 
-double ProblemModel::sortKey(const Problem &p, int column) const
+double ProblemModel::sortKey(const PickQc::Finding &f, int column) const
 {
     switch (column) {
-    case KindColumn: return p.kind;
-    case ShotColumn: return p.shot;
-    case FfidColumn: return m_report->index.at(p.shot).ffid;
-    case RecordColumn: return p.record;
+    case KindColumn: return double(f.kind);
+    case ShotColumn: return f.shot;
+    case FfidColumn: return f.shot >= 0 ? m_report->index.at(f.shot).ffid : -qInf();
+    case RecordColumn: return f.record;
     case ValueColumn: {
-        // Read straight from the report: a sort may touch millions of rows.
-        double v = 0.0;
-        switch (p.kind) {
-        case Problem::Outlier: v = m_report->outliers.at(p.item).residual; break;
-        case Problem::Reciprocity: v = m_report->pairs.at(p.item).difference; break;
-        case Problem::VaryingSource: v = m_report->sourceVariations.at(p.item).differing; break;
-        case Problem::BadValue: v = m_report->badValues.at(p.item).value; break;
-        case Problem::RepeatedFfid: v = m_report->index.at(p.shot).ffid; break;
-        case Problem::KindCount: break;
-        }
-        return qIsFinite(v) ? v : -qInf();
+        const QVariant v = value(f);
+        return v.isValid() && qIsFinite(v.toDouble()) ? v.toDouble() : -qInf();
     }
     default: return 0.0;
     }
 }
 
-const Problem &ProblemModel::problem(int row) const
+qint64 ProblemModel::listRow(int row) const
 {
-    return m_list->problems.at(m_order.isEmpty() ? m_begin + row : m_order.at(row));
+    return m_order.empty() ? m_begin + row : m_order[size_t(row)];
+}
+
+PickQc::Finding ProblemModel::problem(int row) const
+{
+    const qint64 at = listRow(row);
+    const PickQc::Kind kind = m_list->kindOf(at);
+    return m_report->findings(kind).at(at - m_list->kindBegin[int(kind)]);
 }
 
 const QVector<qint32> &ProblemModel::problemShots() const
@@ -173,17 +153,9 @@ const QVector<qint32> &ProblemModel::problemShots() const
     return m_list ? m_list->shots : none;
 }
 
-QString ProblemModel::kindName(Problem::Kind kind)
+QString ProblemModel::kindName(PickQc::Kind kind)
 {
-    switch (kind) {
-    case Problem::Outlier: return tr("Outlier");
-    case Problem::Reciprocity: return tr("Reciprocity");
-    case Problem::VaryingSource: return tr("Varying source");
-    case Problem::BadValue: return tr("Bad value");
-    case Problem::RepeatedFfid: return tr("Repeated ffid");
-    case Problem::KindCount: break;
-    }
-    return QString();
+    return PickQc::kindInfo(kind).title();
 }
 
 int ProblemModel::rowCount(const QModelIndex &parent) const
@@ -196,82 +168,42 @@ int ProblemModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QVariant ProblemModel::value(const Problem &p) const
+// The kind's own number: a residual, a difference, a delay, a count.
+QVariant ProblemModel::value(const PickQc::Finding &f) const
 {
-    switch (p.kind) {
-    case Problem::Outlier: return double(m_report->outliers.at(p.item).residual);
-    case Problem::Reciprocity: return double(m_report->pairs.at(p.item).difference);
-    case Problem::VaryingSource: return m_report->sourceVariations.at(p.item).differing;
-    case Problem::BadValue: return double(m_report->badValues.at(p.item).value);
-    case Problem::RepeatedFfid: return m_report->index.at(p.shot).ffid;
-    case Problem::KindCount: break;
-    }
-    return QVariant();
-}
-
-QString ProblemModel::detail(const Problem &p) const
-{
-    const auto ffidOf = [this](qint32 shot) { return m_report->index.at(shot).ffid; };
-    switch (p.kind) {
-    case Problem::Outlier: {
-        const PickQc::Outlier &o = m_report->outliers.at(p.item);
-        return tr("channel %1, offset %2: fb_time %3 ms against the model's %4 ms")
-            .arg(o.channel)
-            .arg(o.offset)
-            .arg(double(o.fbTime), 0, 'f', 1)
-            .arg(double(o.modelTime), 0, 'f', 1);
-    }
-    case Problem::Reciprocity: {
-        const PickQc::ReciprocalPair &pair = m_report->pairs.at(p.item);
-        return tr("ffid %1 at ffid %2's source: %3 ms; the other way round: %4 ms")
-            .arg(ffidOf(pair.shotA))
-            .arg(ffidOf(pair.shotB))
-            .arg(double(pair.timeAB), 0, 'f', 1)
-            .arg(double(pair.timeBA), 0, 'f', 1);
-    }
-    case Problem::VaryingSource: {
-        const PickQc::SourceVariation &v = m_report->sourceVariations.at(p.item);
-        return tr("%1 varies: %2 records differ from the shot's most common value")
-            .arg(QCoreApplication::translate("QObject", FbColumns::titles[v.column]))
-            .arg(v.differing);
-    }
-    case Problem::BadValue: {
-        const PickQc::BadValue &b = m_report->badValues.at(p.item);
-        const QString field = QCoreApplication::translate("QObject", FbColumns::titles[b.column]);
-        return qIsFinite(b.value) ? tr("%1 is negative").arg(field) : tr("%1 is not a finite number").arg(field);
-    }
-    case Problem::RepeatedFfid:
-        return tr("ffid %1 already names shot %2").arg(ffidOf(p.shot)).arg(p.otherShot + 1);
-    case Problem::KindCount: break;
-    }
-    return QString();
+    const PickQc::KindInfo &info = PickQc::kindInfo(f.kind);
+    if (!info.valueName)
+        return QVariant();
+    if (qstrlen(info.unit) > 0 || f.kind == PickQc::Kind::NonFinite)
+        return double(f.value);
+    return f.count;
 }
 
 QVariant ProblemModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount() || !m_list)
         return QVariant();
-    const Problem &p = problem(index.row());
+    const PickQc::Finding f = problem(index.row());
     if (role == KindRole)
-        return int(p.kind);
+        return int(f.kind);
     if (role != Qt::DisplayRole && role != Qt::UserRole && role != Qt::ToolTipRole)
         return QVariant();
     const bool key = role == Qt::UserRole;
     switch (index.column()) {
-    case KindColumn: return key ? QVariant(int(p.kind)) : QVariant(kindName(p.kind));
-    case ShotColumn: return p.shot + 1;
-    case FfidColumn: return m_report->index.at(p.shot).ffid;
+    case KindColumn: return key ? QVariant(int(f.kind)) : QVariant(kindName(f.kind));
+    case ShotColumn: return f.shot >= 0 ? QVariant(f.shot + 1) : QVariant();
+    case FfidColumn: return f.shot >= 0 ? QVariant(m_report->index.at(f.shot).ffid) : QVariant();
     case RecordColumn:
-        if (p.record < 0)
+        if (f.record < 0)
             return key ? QVariant(-1) : QVariant();
-        return p.record + 1;
+        return f.record + 1;
     case ValueColumn: {
-        const QVariant v = value(p);
+        const QVariant v = value(f);
         if (key || v.type() != QVariant::Double)
             return v;
         return QString::number(v.toDouble(), 'f', 1);
     }
-    case DetailColumn: return detail(p);
+    case DetailColumn: return PickQc::kindInfo(f.kind).describe(f, *m_report);
     default: return QVariant();
     }
 }

@@ -6,31 +6,20 @@
 #include <QAbstractTableModel>
 #include <QVector>
 
+#include <limits>
 #include <memory>
+#include <vector>
 
-// One finding of the QC pass, as the problem list shows it.
-struct Problem
-{
-    enum Kind { Outlier, Reciprocity, VaryingSource, BadValue, RepeatedFfid, KindCount };
-    Kind kind = Outlier;
-    qint32 shot = 0;          // 0-based index entry: where activating it goes
-    qint32 record = -1;       // 0-based file record to select, -1 when none is known
-    qint32 otherShot = -1;    // the pair's other shot, or the first shot of a repeated ffid
-    int column = -1;          // FbColumns::Column of a varying or bad value
-    int item = 0;             // position in the report's list of that kind
-};
-Q_DECLARE_TYPEINFO(Problem, Q_PRIMITIVE_TYPE);
-
-// Every finding of a report, grouped by kind in the order of Problem::Kind
-// and in file order within a kind: outliers, flagged reciprocal pairs (under
-// their earlier shot), varying source attributes, bad values, and each later
-// shot of a repeated ffid.
+// The findings of a report as one list: kind after kind in the order of
+// the kind table, and in file order within a kind. Rows are findings of the
+// report, not copies of them; kindBegin tells where each kind's run starts.
 struct ProblemList
 {
-    QVector<Problem> problems;
-    int kindBegin[Problem::KindCount + 1] = {};   // kind k spans [kindBegin[k], kindBegin[k + 1])
+    qint64 kindBegin[PickQc::KindCount + 1] = {};   // kind k spans [kindBegin[k], kindBegin[k + 1])
     QVector<qint32> shots;                        // shots with a finding, ascending
 
+    qint64 size() const { return kindBegin[PickQc::KindCount]; }
+    PickQc::Kind kindOf(qint64 row) const;
     // Built on the loading thread: a damaged file may hold millions.
     static ProblemList fromReport(const PickQc::Report &report);
 };
@@ -58,11 +47,11 @@ public:
     // Shows one kind, or all for -1; keeps the sort column.
     void setKind(int kind);
     int kind() const { return m_kind; }
-    // The problem shown in row.
-    const Problem &problem(int row) const;
+    // The finding shown in row.
+    PickQc::Finding problem(int row) const;
     const QVector<qint32> &problemShots() const;
 
-    static QString kindName(Problem::Kind kind);
+    static QString kindName(PickQc::Kind kind);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -72,25 +61,25 @@ public:
     bool canFetchMore(const QModelIndex &parent) const override;
     void fetchMore(const QModelIndex &parent) override;
     // Rows of the current kind, offered to the view or not.
-    int problemCount() const { return m_end - m_begin; }
+    int problemCount() const { return int(qMin<qint64>(m_end - m_begin, std::numeric_limits<int>::max())); }
 
     static constexpr int Batch = 10000;
 
 private:
     void arrange();
-    double sortKey(const Problem &p, int column) const;
-    QVariant value(const Problem &p) const;
-    QString detail(const Problem &p) const;
+    qint64 listRow(int row) const;
+    double sortKey(const PickQc::Finding &f, int column) const;
+    QVariant value(const PickQc::Finding &f) const;
 
     const PickQc::Report *m_report = nullptr;
     const ProblemList *m_list = nullptr;
     int m_kind = -1;
-    int m_begin = 0;
-    int m_end = 0;
+    qint64 m_begin = 0;
+    qint64 m_end = 0;
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     int m_offered = 0;        // rows the view has been given so far
-    QVector<int> m_order;     // sorted rows: positions in the list; empty in file order
+    std::vector<qint64> m_order;   // sorted rows: positions in the list; empty in file order
 };
 
 #endif // PROBLEMMODEL_H

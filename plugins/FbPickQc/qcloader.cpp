@@ -1,12 +1,6 @@
 #include "qcloader.h"
 
-#include "shotrecords.h"
-
-#include <QHash>
-#include <QtMath>
 #include <QThread>
-
-#include <cstring>
 
 struct QcLoader::Run
 {
@@ -57,20 +51,6 @@ void QcLoader::finishThread()
     m_thread = nullptr;
 }
 
-namespace {
-
-// Receivers repeat from shot to shot along a rolling spread; the map needs
-// each position once.
-inline quint64 positionKey(float x, float y)
-{
-    quint32 bx = 0, by = 0;
-    std::memcpy(&bx, &x, sizeof bx);
-    std::memcpy(&by, &y, sizeof by);
-    return (quint64(bx) << 32) | by;
-}
-
-} // namespace
-
 // Runs on the worker thread. Results travel to the loader as queued calls
 // that check the run is still the current one, so a cancelled run is
 // silent; the loader outlives the thread (its destructor waits).
@@ -83,9 +63,6 @@ void QcLoader::work(const std::shared_ptr<Run> &run, QcLoader *loader)
         }, Qt::QueuedConnection);
     };
 
-    // The judging pass is most of the work; the receiver pass reads the
-    // file once more in plain blocks.
-    constexpr int judgingShare = 85;
     int lastPercent = -1;
     auto report = [&](int percent) {
         if (percent == lastPercent)
@@ -96,9 +73,10 @@ void QcLoader::work(const std::shared_ptr<Run> &run, QcLoader *loader)
 
     auto data = std::make_shared<QcData>();
     data->fileName = run->fileName;
-    PickQc::Analyzer analyzer(run->fileName, run->settings);
-    const bool ok = analyzer.run(&data->report, [&](int p) { report(qBound(0, p, 100) * judgingShare / 100); },
-                                 &run->cancel);
+    PickQc::Settings settings = run->settings;
+    settings.collectReceivers = true;
+    PickQc::Analyzer analyzer(run->fileName, settings);
+    const bool ok = analyzer.run(&data->report, report, &run->cancel);
     if (run->cancel)
         return;
     if (!ok) {
@@ -106,31 +84,12 @@ void QcLoader::work(const std::shared_ptr<Run> &run, QcLoader *loader)
         post([loader, message] { emit loader->failed(message); });
         return;
     }
-
     data->problems = ProblemList::fromReport(data->report);
+    data->receivers.reserve(data->report.receivers.size());
+    for (const PickQc::ReceiverPosition &p : qAsConst(data->report.receivers))
+        data->receivers.append(QPointF(p.x, p.y));
     if (run->cancel)
         return;
-
-    const qint64 records = data->report.recordCount;
-    QHash<quint64, int> seen;
-    constexpr qint32 block = 16384;
-    for (qint64 first = 0; first < records; first += block) {
-        if (run->cancel)
-            return;
-        const qint32 last = qint32(qMin<qint64>(first + block, records) - 1);
-        const QVector<FbRecord> chunk = readShotRecords(run->fileName, qint32(first), last);
-        for (const FbRecord &r : chunk) {
-            if (!qIsFinite(r.group_x) || !qIsFinite(r.group_y))
-                continue;
-            const quint64 key = positionKey(r.group_x, r.group_y);
-            if (seen.contains(key))
-                continue;
-            seen.insert(key, 0);
-            data->receivers.append(QPointF(r.group_x, r.group_y));
-        }
-        report(judgingShare + int((first + block) * (100 - judgingShare) / qMax<qint64>(records, 1)));
-    }
-    report(100);
     std::shared_ptr<const QcData> result = data;
     post([loader, result] {
         loader->m_running = false;

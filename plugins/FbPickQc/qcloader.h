@@ -15,22 +15,23 @@
 class QThread;
 
 // What the QC window holds of a file once it is judged: the report (index,
-// per-shot summaries, findings), the findings as the problem list shows
-// them, and the distinct receiver positions of the survey for the map.
-// Never a pick per record of the whole file.
+// per-shot summaries, findings, the distinct receiver positions for the
+// map), and the findings as the problem list shows them. Never a pick per
+// record of the whole file.
 struct QcData
 {
     QString fileName;
     PickQc::Report report;
     ProblemList problems;
-    QVector<QPointF> receivers;
+    QVector<QPointF> receivers;   // the report's, as the map takes them
 
     // fb_count agrees with the records the file holds.
     bool complete() const { return qint64(report.header.fb_count) == report.recordCount; }
 };
 
-// Runs the QC pass, the problem list and the receiver collection of one
-// file on a worker thread, so that the window keeps responding.
+// Runs the QC pass (one read, receivers collected as it goes) and the
+// problem list of one file on a worker thread, so that the window keeps
+// responding.
 //
 // Promises: progressChanged() moves 0..100 while it runs; exactly one of
 // loaded(), failed() ends a run that was not cancelled. cancel() takes effect

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QVector>
 
+#include <algorithm>
+
 namespace FbTest {
 
 // Records with the given ffids and otherwise plausible, distinct values:
@@ -39,6 +41,19 @@ inline QByteArray fileBytes(const QVector<FbRecord> &records, FbFileHeader heade
     for (int i = 0; i < records.size(); ++i)
         FbLayout::encodeRecord(records.at(i), bytes.data() + FbLayout::recordPosition(i));
     return bytes;
+}
+
+// A header as a pick file's writer leaves it: polarity 1 and the offset
+// range of the records.
+inline FbFileHeader headerFor(const QVector<FbRecord> &records)
+{
+    FbFileHeader header;
+    header.polarity = 1;
+    for (const FbRecord &r : records) {
+        header.min_offset = std::min(header.min_offset, r.offset);
+        header.max_offset = std::max(header.max_offset, r.offset);
+    }
+    return header;
 }
 
 inline bool writeFile(const QString &path, const QByteArray &bytes)

@@ -21,6 +21,8 @@
 #include <random>
 
 struct Run { int exitCode = -1; QString out, err; }; // -1: did not finish normally
+const QString PairsHeader = QStringLiteral("shot_a,ffid_a,shot_b,ffid_b,time_ab,time_ba,difference,flagged,explained_by");
+const QString ProblemsHeader = QStringLiteral("kind,shot,ffid,record,other_shot,field,value,count,detail");
 struct Spike { int row; int channel; double ms; };    // row: 1-based shot position
 struct Shift { int row; double ms; };
 Q_DECLARE_METATYPE(QVector<Spike>)
@@ -129,30 +131,44 @@ private slots:
         }
         QVERIFY2(unplanted <= shots * channels / 200, qPrintable(QStringLiteral("%1 false outliers").arg(unplanted)));
 
-        const auto pairs = table(csv + "/reciprocity.csv", "ffid_a,ffid_b,time_ab,time_ba,difference,flagged");
+        const auto pairs = table(csv + "/reciprocity.csv", PairsHeader);
         QVERIFY2(!pairs.isEmpty(), "no reciprocal pair compared");
         QSet<int> flaggedWithEarlier, flaggedWithLater;   // ffids flagged with a shot before, after them
         for (const QStringList &p : pairs) {
-            if (p.at(5) != QLatin1String("1"))
+            if (p.at(7) != QLatin1String("1"))
                 continue;
-            const int a = p.at(0).toInt(), b = p.at(1).toInt();
+            const int a = p.at(1).toInt(), b = p.at(3).toInt();
             QVERIFY2(faulty.contains(a) || faulty.contains(b),
                      qPrintable(QStringLiteral("pair %1/%2 flagged without a planted fault").arg(a).arg(b)));
             flaggedWithLater << a;
             flaggedWithEarlier << b;
         }
+        // A late shot is named with its delay, and explains its flagged pairs.
+        const auto problems = table(csv + "/problems.csv", ProblemsHeader);
         for (const Shift &s : shifts) {
-            // The whole shot moved, so its pairs on both sides of its source disagree.
             QVERIFY2(flaggedWithEarlier.contains(1000 + s.row) && flaggedWithLater.contains(1000 + s.row),
                      qPrintable(QStringLiteral("shifted shot %1 is not flagged on both sides").arg(s.row)));
             for (const QStringList &o : outliers)
                 QVERIFY2(o.at(0).toInt() != s.row,
                          qPrintable(QStringLiteral("shifted shot %1 has outlier channel %2").arg(s.row).arg(o.at(4))));
+            const auto late = std::find_if(problems.begin(), problems.end(), [&s](const QStringList &p) {
+                return p.at(0) == QLatin1String("timing-error") && p.at(1).toInt() == s.row;
+            });
+            QVERIFY2(late != problems.end() && std::abs(late->at(6).toDouble() - s.ms) < 1.0,
+                     qPrintable(QStringLiteral("shot %1's timing error of %2 ms not named").arg(s.row).arg(s.ms)));
+            for (const QStringList &p : pairs) {
+                if (p.at(7) == QLatin1String("1") && (p.at(0).toInt() == s.row || p.at(2).toInt() == s.row))
+                    QCOMPARE(p.at(8).toInt(), s.row);
+            }
         }
+        int timingErrors = 0;
+        for (const QStringList &p : problems)
+            timingErrors += p.at(0) == QLatin1String("timing-error") ? 1 : 0;
+        QCOMPARE(timingErrors, shifts.size());
     }
 
-    // The three tables of the small file: headers, and rows checked field
-    // by field against the records in the file.
+    // The tables of the small file: headers, and rows checked field by
+    // field against the records in the file.
     void csvTables()
     {
         const QString csv = m_dir.filePath(QStringLiteral("tables"));
@@ -177,7 +193,7 @@ private slots:
 
         const auto shots = table(csv + "/shots.csv", "shot,ffid,picks,outliers,rms_residual,velocity_negative_side,"
                                                      "velocity_positive_side,intercept_negative_side,"
-                                                     "intercept_positive_side");
+                                                     "intercept_positive_side,not_picked,timing_error,timing_pairs");
         QCOMPARE(shots.size(), 20);
         // The first shot is end-on: nothing to fit behind its source.
         QCOMPARE(shots.at(0).mid(0, 4), (QStringList{"1", "1001", "48", "0"}));
@@ -192,7 +208,7 @@ private slots:
         for (int side : {7, 8})
             QVERIFY2(std::abs(s.at(side).toDouble() - 5) < 3, qPrintable("intercept " + s.at(side)));
 
-        const auto pairs = table(csv + "/reciprocity.csv", "ffid_a,ffid_b,time_ab,time_ba,difference,flagged");
+        const auto pairs = table(csv + "/reciprocity.csv", PairsHeader);
         QVERIFY(!pairs.isEmpty());
         const QVector<FbRecord> a = shot(m_small, 1, 48), b = shot(m_small, 2, 48);
         const auto timeAt = [](const QVector<FbRecord> &records, qint32 station) {
@@ -202,16 +218,21 @@ private slots:
             return -1.0f;
         };
         const auto p = std::find_if(pairs.begin(), pairs.end(), [](const QStringList &row) {
-            return row.at(0) == QLatin1String("1001") && row.at(1) == QLatin1String("1002");
+            return row.at(1) == QLatin1String("1001") && row.at(3) == QLatin1String("1002");
         });
         QVERIFY2(p != pairs.end(), "shots 1 and 2 not compared");
-        QCOMPARE(p->at(2).toFloat(), timeAt(a, b.first().s_stat));
-        QCOMPARE(p->at(3).toFloat(), timeAt(b, a.first().s_stat));
-        QVERIFY(std::abs(p->at(4).toDouble() - std::abs(p->at(2).toDouble() - p->at(3).toDouble())) < 0.002);
+        QCOMPARE(p->mid(0, 4), (QStringList{"1", "1001", "2", "1002"}));
+        QCOMPARE(p->at(4).toFloat(), timeAt(a, b.first().s_stat));
+        QCOMPARE(p->at(5).toFloat(), timeAt(b, a.first().s_stat));
+        QVERIFY(std::abs(p->at(6).toDouble() - (p->at(4).toDouble() - p->at(5).toDouble())) < 0.002);
         for (const QStringList &row : pairs) {
-            QVERIFY2(row.at(0).toInt() < row.at(1).toInt(), qPrintable("pair out of file order: " + row.join(',')));
-            QCOMPARE(row.at(5) == QLatin1String("1"), row.at(4).toDouble() > 5.0);
+            QVERIFY2(row.at(0).toInt() < row.at(2).toInt(), qPrintable("pair out of file order: " + row.join(',')));
+            QCOMPARE(row.at(7) == QLatin1String("1"), std::abs(row.at(6).toDouble()) > 5.0);
         }
+        // Nothing else in the small file: the other tables hold only their headers.
+        QVERIFY(table(csv + "/repeats.csv", "shot_a,ffid_a,shot_b,ffid_b,difference,receivers,flagged,explained_by")
+                    .isEmpty());
+        QVERIFY(table(csv + "/problems.csv", ProblemsHeader).isEmpty());
     }
 
     // The bytes the tables are made of read as QcCsv::decimal() for the same

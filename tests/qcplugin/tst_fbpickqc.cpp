@@ -88,7 +88,7 @@ int rowAtSource(int shot, int other) { return sourceStation(other) - firstStatio
 
 struct Found
 {
-    Problem::Kind kind;
+    PickQc::Kind kind;
     int shot;
     int record;
     bool operator<(const Found &o) const { return std::tie(kind, shot, record) < std::tie(o.kind, o.shot, o.record); }
@@ -119,7 +119,8 @@ private slots:
     void initTestCase()
     {
         m_survey = m_dir.filePath(QStringLiteral("survey.fb"));
-        QVERIFY(FbTest::writeFile(m_survey, FbTest::fileBytes(plantedSurvey())));
+        const QVector<FbRecord> survey = plantedSurvey();
+        QVERIFY(FbTest::writeFile(m_survey, FbTest::fileBytes(survey, FbTest::headerFor(survey))));
     }
 
     void cleanup()
@@ -165,8 +166,8 @@ private slots:
     }
 
     // The problem list holds exactly the planted faults: two spikes as
-    // outliers, the shifted shot through its reciprocal pairs only, the
-    // varying source elevation; nothing else.
+    // outliers, the shifted shot's timing error with its reciprocal pairs,
+    // the varying source elevation; nothing else.
     void listsExactlyThePlantedProblems()
     {
         openSurvey();
@@ -176,17 +177,18 @@ private slots:
             const QModelIndex kind = view->model()->index(row, ProblemModel::KindColumn);
             const int shot = view->model()->index(row, ProblemModel::ShotColumn).data().toInt() - 1;
             const QVariant record = view->model()->index(row, ProblemModel::RecordColumn).data();
-            found.append({Problem::Kind(kind.data(ProblemModel::KindRole).toInt()), shot,
+            found.append({PickQc::Kind(kind.data(ProblemModel::KindRole).toInt()), shot,
                           record.isValid() ? record.toInt() - 1 : -1});
         }
         QVector<Found> expected{
-            {Problem::Outlier, SpikeShotA, SpikeShotA * Channels + SpikeChannelA - 1},
-            {Problem::Outlier, SpikeShotB, SpikeShotB * Channels + SpikeChannelB - 1},
-            {Problem::VaryingSource, VaryingShot, -1},
+            {PickQc::Kind::Outlier, SpikeShotA, SpikeShotA * Channels + SpikeChannelA - 1},
+            {PickQc::Kind::Outlier, SpikeShotB, SpikeShotB * Channels + SpikeChannelB - 1},
+            {PickQc::Kind::VaryingSource, VaryingShot, VaryingShot * Channels},
+            {PickQc::Kind::TimingError, ShiftedShot, ShiftedShot * Channels},
         };
-        // A pair is listed under its earlier shot.
-        for (const int other : shiftedPartners())
-            expected.append({Problem::Reciprocity, std::min(other, ShiftedShot), -1});
+        // The late shot's pairs are listed under it, not under its partners.
+        for (int k = 0; k < shiftedPartners().size(); ++k)
+            expected.append({PickQc::Kind::Reciprocity, ShiftedShot, -1});
         std::sort(found.begin(), found.end());
         std::sort(expected.begin(), expected.end());
         QVERIFY2(found == expected, qPrintable(QStringLiteral("listed: %1\nplanted: %2")
@@ -205,17 +207,17 @@ private slots:
         QTest::addColumn<int>("shot");           // of the first row
         QTest::addColumn<int>("tableRow");       // the shot's row that the first row's problem selects
         const int pairs = shiftedPartners().size();
-        const int outlier = int(Problem::Outlier), value = int(ProblemModel::ValueColumn);
+        const int outlier = int(PickQc::Kind::Outlier), value = int(ProblemModel::ValueColumn);
         // A pair selects the receiver at the other shot's source.
-        QTest::newRow("pairs in file order") << int(Problem::Reciprocity) << -1 << Qt::AscendingOrder << pairs << 0
-                                             << rowAtSource(0, ShiftedShot);
+        QTest::newRow("pairs in file order") << int(PickQc::Kind::Reciprocity) << -1 << Qt::AscendingOrder << pairs
+                                             << ShiftedShot << rowAtSource(ShiftedShot, shiftedPartners().first());
         QTest::newRow("outliers, lowest residual first")
             << outlier << value << Qt::AscendingOrder << 2 << SpikeShotB << SpikeChannelB - 1;
         QTest::newRow("outliers, highest residual first")
             << outlier << value << Qt::DescendingOrder << 2 << SpikeShotA << SpikeChannelA - 1;
         // A varying source selects its first differing record.
         QTest::newRow("all, last shot first") << -1 << int(ProblemModel::ShotColumn) << Qt::DescendingOrder
-                                              << pairs + 3 << VaryingShot << Channels / 2;
+                                              << pairs + 4 << VaryingShot << Channels / 2;
     }
 
     void problemListSortsFiltersAndActivates()
@@ -317,7 +319,7 @@ private slots:
         QTest::addColumn<int>("source"); // the source clicked on the map; -1: a spot far from any
         QTest::addColumn<int>("to");
         const int shiftN = Qt::Key_N | Qt::ShiftModifier;
-        // Pairs are problems of their earlier shot: shots 0..2 for the shifted one.
+        // The shifted shot's pairs are its problems, not its partners'.
         QTest::newRow("N skips clean shots") << ShiftedShot + 1 << int(Qt::Key_N) << -1 << SpikeShotA;
         QTest::newRow("Shift+N goes back") << SpikeShotA << shiftN << -1 << ShiftedShot;
         QTest::newRow("N after the last problem stays") << VaryingShot << int(Qt::Key_N) << -1 << VaryingShot;
@@ -426,7 +428,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("opens");
-        const QByteArray survey = FbTest::fileBytes(plantedSurvey());
+        const QVector<FbRecord> records = plantedSurvey();
+        const QByteArray survey = FbTest::fileBytes(records, FbTest::headerFor(records));
         QTest::newRow("empty") << QByteArray("") << false;
         QTest::newRow("cut short: incomplete") << survey.left(survey.size() - 30) << true;
     }

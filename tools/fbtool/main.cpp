@@ -15,9 +15,10 @@
 #include "plotcommands.h"
 #include "qccommand.h"
 
-#include "fbcheck.h"
 #include "fbcolumns.h"
 #include "fbgenerator.h"
+#include "pickqc.h"
+#include "qcreporttext.h"
 #include "shotindex.h"
 
 #include <QCommandLineParser>
@@ -546,8 +547,10 @@ int runCheck(const QStringList &args)
     CommandParser cmd(QStringLiteral("check"),
                       QStringLiteral("Quality-control report: a file without a complete record, a header that "
                                      "cannot describe the records, the declared record count against the file "
-                                     "size, source attributes that vary within a shot, ffids that name more than "
-                                     "one shot, NaN or infinite floats, and the pick-status counts.\n")
+                                     "size, runs of records that are all zeros, source attributes that vary "
+                                     "within a shot, ffids that name more than one shot, NaN or infinite floats, "
+                                     "and the pick-status counts. The same checks as qc runs, without judging "
+                                     "the picks.\n")
                           + QLatin1String(Numbering)
                           + QStringLiteral(" A pick is named by its record number, fb_no, ffid and channel.\n"
                                            "Exit code 0 when clean, 1 when a problem was found."));
@@ -558,12 +561,14 @@ int runCheck(const QStringList &args)
     if (fileName.isEmpty())
         return Failed;
 
-    FbCheck::FileCheck check(fileName);
-    check.setListLimit(cmd.parser.isSet(all) ? -1 : 50);
-    FbCheck::Report report;
-    if (!check.run(&report))
-        return fail(QStringLiteral("%1: %2").arg(fileName, check.errorString()));
-    FbCheck::writeReport(out(), fileName, report);
+    // The QC's own checks of what the records hold, without judging picks.
+    PickQc::Settings settings;
+    settings.judgePicks = false;
+    PickQc::Analyzer analyzer(fileName, settings);
+    PickQc::Report report;
+    if (!analyzer.run(&report))
+        return fail(QStringLiteral("%1: %2").arg(fileName, analyzer.errorString()));
+    QcReportText::writeCheck(out(), fileName, report, cmd.parser.isSet(all) ? -1 : 50);
     return report.clean() ? Ok : Found;
 }
 

@@ -154,10 +154,6 @@
         <translation>文件不完整：文件头声明了 %L1 个初至，但只包含 %L2 条完整记录。已评判现有的记录。</translation>
     </message>
     <message>
-        <source>%1: %L2 shots, %L3 picks (status 0: %L4, status 1: %L5, other: %L6). Outliers: %L7 (threshold %8 ms); flagged reciprocal pairs: %L9 of %L10 (tolerance %11 ms); varying source values: %L12; bad values: %L13; repeated ffids: %L14; picks not judged: %L15.</source>
-        <translation>%1：%L2 炮，%L3 个初至（状态 0：%L4，状态 1：%L5，其他：%L6）。异常值：%L7（阈值 %8 毫秒）；超限互换炮对：%L10 对中的 %L9 对（容差 %11 毫秒）；变化的震源值：%L12；坏值：%L13；重复的 ffid：%L14；未评判的初至：%L15。</translation>
-    </message>
-    <message>
         <source>Shot %1 (ffid %2) holds %L3 picks, too many to show; the other shots can be viewed.</source>
         <translation>第 %1 炮（ffid %2）有 %L3 个初至，数量过多，无法显示；其他炮仍可查看。</translation>
     </message>
@@ -193,6 +189,41 @@
         <source>%L1 problems</source>
         <translation>%L1 个问题</translation>
     </message>
+    <message>
+        <source>%1: %L2</source>
+        <translation>%1：%L2</translation>
+    </message>
+    <message>
+        <source>%1: %L2 shots, %L3 picks (status 0: %L4, status 1: %L5, other: %L6; not picked: %L7). Thresholds: outlier %8 ms, reciprocity %9 ms. %10</source>
+        <translation>%1：%L2 炮，%L3 个初至（状态 0：%L4，状态 1：%L5，其他：%L6；未拾取：%L7）。阈值：异常值 %8 毫秒，互换性 %9 毫秒。%10</translation>
+    </message>
+    <message>
+        <source>Nothing found.</source>
+        <translation>未发现问题。</translation>
+    </message>
+</context>
+<context>
+    <name>PickQc</name>
+    <message>
+        <source>No complete record: %1 bytes cannot hold a header and one record</source>
+        <translation>没有完整记录：%1 字节容纳不下文件头和一条记录</translation>
+    </message>
+    <message>
+        <source>Declared count: %1 MISMATCH: the file size gives %2 records</source>
+        <translation>声明的记录数：%1，不一致：按文件大小应为 %2 条记录</translation>
+    </message>
+    <message>
+        <source>Partial record: %1 bytes after the last complete record</source>
+        <translation>残缺记录：最后一条完整记录之后还有 %1 字节</translation>
+    </message>
+    <message>
+        <source>Header offset range: %1 .. %2 REVERSED: this header cannot describe any record; not an FB file?</source>
+        <translation>文件头偏移距范围：%1 .. %2，上下限颠倒：该文件头不可能描述任何记录；这不是初至文件？</translation>
+    </message>
+    <message>
+        <source>Header offset range: %1 .. %2 does NOT contain the records&apos; offsets %3 .. %4; not an FB file?</source>
+        <translation>文件头偏移距范围：%1 .. %2，不包含记录的偏移距 %3 .. %4；这不是初至文件？</translation>
+    </message>
 </context>
 <context>
     <name>PickQc::Analyzer</name>
@@ -208,53 +239,156 @@
         <source>cancelled</source>
         <translation>已取消</translation>
     </message>
+    <message>
+        <source>the file changed while it was read (cut short or rewritten); judge it again once it is complete</source>
+        <translation>读取期间文件发生了变化（被截断或被改写）；请在文件完整后重新评判</translation>
+    </message>
+    <message>
+        <source>cannot keep the findings in a temporary file: %1</source>
+        <translation>无法将检查结果保存到临时文件：%1</translation>
+    </message>
 </context>
 <context>
-    <name>ProblemModel</name>
+    <name>PickQc::Kind</name>
     <message>
-        <source>Outlier</source>
+        <source>%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, model %7 ms, residual %8 ms</source>
+        <translation>%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 毫秒，模型 %7 毫秒，残差 %8 毫秒</translation>
+    </message>
+    <message>
+        <source>%1 and %2: %3 against %4 ms, difference %5 ms</source>
+        <translation>%1 与 %2：%3 对 %4 毫秒，相差 %5 毫秒</translation>
+    </message>
+    <message>
+        <source>%1 (explained by the timing error of %2)</source>
+        <translation>%1（由 %2 的时间误差解释）</translation>
+    </message>
+    <message>
+        <source>%1 and %2 from one source position: %3 ms apart at %4 receivers</source>
+        <translation>%1 与 %2 位于同一炮点：在 %4 个检波点处相差 %3 毫秒</translation>
+    </message>
+    <message>
+        <source>%1 holds %2 picks, too many to judge; its records are checked, its picks are not fitted</source>
+        <translation>%1 有 %2 个初至，数量过多，无法评判；已检查其记录，但未拟合其初至</translation>
+    </message>
+    <message>
+        <source>%1: ffid %2 already names shot %3 (%4 shots in all)</source>
+        <translation>%1：ffid %2 已用于第 %3 炮（共 %4 炮）</translation>
+    </message>
+    <message>
+        <source>shot %1 &gt; %2</source>
+        <translation>第 %1 炮 &gt; %2</translation>
+    </message>
+    <message>
+        <source>record %1 (fb_no %2, ffid %3, channel %4)</source>
+        <translation>记录 %1（fb_no %2，ffid %3，道 %4）</translation>
+    </message>
+    <message>
+        <source>%1 (records %2..%3): %4 differs in %5 of %6 records</source>
+        <translation>%1（记录 %2..%3）：%4 在 %6 条记录中有 %5 条不同</translation>
+    </message>
+    <message>
+        <source>%1: timing error %2 ms (%3 of %4 pairs agree)</source>
+        <translation>%1：时间误差 %2 毫秒（%4 对中有 %3 对一致）</translation>
+    </message>
+    <message>
+        <source>%1: %2 = %3</source>
+        <translation>%1：%2 = %3</translation>
+    </message>
+    <message>
+        <source>%1, records %2..%3: %4 records of zeros, not picks</source>
+        <translation>%1，记录 %2..%3：%4 条全零记录，不是初至</translation>
+    </message>
+    <message>
+        <source>Files without a complete record</source>
+        <translation>没有完整记录的文件</translation>
+    </message>
+    <message>
+        <source>Bytes</source>
+        <translation>字节</translation>
+    </message>
+    <message>
+        <source>Declared counts that disagree with the size</source>
+        <translation>与文件大小不符的声明记录数</translation>
+    </message>
+    <message>
+        <source>Declared</source>
+        <translation>声明数</translation>
+    </message>
+    <message>
+        <source>Partial records</source>
+        <translation>残缺记录</translation>
+    </message>
+    <message>
+        <source>Headers that cannot describe the records</source>
+        <translation>无法描述记录的文件头</translation>
+    </message>
+    <message>
+        <source>Shot timing errors</source>
+        <translation>炮的时间误差</translation>
+    </message>
+    <message>
+        <source>Delay</source>
+        <translation>延迟</translation>
+    </message>
+    <message>
+        <source>Outliers</source>
         <translation>异常值</translation>
     </message>
     <message>
-        <source>Reciprocity</source>
-        <translation>互换性</translation>
+        <source>Residual</source>
+        <translation>残差</translation>
     </message>
     <message>
-        <source>Varying source</source>
-        <translation>震源值变化</translation>
+        <source>Flagged reciprocal pairs</source>
+        <translation>超限互换炮对</translation>
     </message>
     <message>
-        <source>Bad value</source>
-        <translation>坏值</translation>
+        <source>Difference</source>
+        <translation>差值</translation>
     </message>
     <message>
-        <source>Repeated ffid</source>
+        <source>Flagged repeats</source>
+        <translation>超限重复炮</translation>
+    </message>
+    <message>
+        <source>Runs of zero-filled records</source>
+        <translation>全零记录段</translation>
+    </message>
+    <message>
+        <source>Records</source>
+        <translation>记录数</translation>
+    </message>
+    <message>
+        <source>Shots too large to judge</source>
+        <translation>过大而无法评判的炮</translation>
+    </message>
+    <message>
+        <source>Picks</source>
+        <translation>初至数</translation>
+    </message>
+    <message>
+        <source>Varying source attributes</source>
+        <translation>炮内变化的震源属性</translation>
+    </message>
+    <message>
+        <source>Repeated ffids</source>
         <translation>重复的 ffid</translation>
     </message>
     <message>
-        <source>channel %1, offset %2: fb_time %3 ms against the model&apos;s %4 ms</source>
-        <translation>道 %1，偏移距 %2：fb_time 为 %3 毫秒，模型为 %4 毫秒</translation>
+        <source>Shots</source>
+        <translation>炮数</translation>
     </message>
     <message>
-        <source>ffid %1 at ffid %2&apos;s source: %3 ms; the other way round: %4 ms</source>
-        <translation>ffid %1 在 ffid %2 炮点处：%3 毫秒；反向：%4 毫秒</translation>
+        <source>Non-finite floats</source>
+        <translation>非有限浮点数</translation>
     </message>
     <message>
-        <source>%1 varies: %2 records differ from the shot&apos;s most common value</source>
-        <translation>%1 不一致：%2 条记录与该炮最常见的值不同</translation>
+        <source>Value</source>
+        <translation>值</translation>
     </message>
-    <message>
-        <source>%1 is negative</source>
-        <translation>%1 为负数</translation>
-    </message>
-    <message>
-        <source>%1 is not a finite number</source>
-        <translation>%1 不是有限数</translation>
-    </message>
-    <message>
-        <source>ffid %1 already names shot %2</source>
-        <translation>ffid %1 已用于第 %2 炮</translation>
-    </message>
+</context>
+<context>
+    <name>ProblemModel</name>
     <message>
         <source>Kind</source>
         <translation>类型</translation>

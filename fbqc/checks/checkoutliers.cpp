@@ -1,0 +1,56 @@
+#include "checks.h"
+
+#include "pickqc.h"
+#include "pickrules.h"
+#include "qccsv.h"
+
+#include <QCoreApplication>
+
+#include <cmath>
+
+// Picks far from their shot's fitted first-break curve.
+namespace PickQc {
+
+void checkOutliers(const ShotData &shot, const Settings &, Findings *out)
+{
+    if (!shot.fit || shot.fit->outliers() == 0)
+        return;
+    for (int i = 0; i < shot.n; ++i) {
+        const PickVerdict &v = shot.fit->picks.at(i);
+        // A trace left unpicked is no pick, whatever the curve says.
+        if (!v.outlier || isUnpicked(shot.records[i]))
+            continue;
+        Finding f = pickFinding(Kind::Outlier, shot, i);
+        f.side = v.side;
+        f.value = v.residual;
+        f.a = shot.records[i].fb_time;
+        f.b = v.model;
+        out->push_back(f);
+    }
+}
+
+QString describeOutlier(const Finding &f, const Report &report)
+{
+    const QString sign = f.value > 0 ? QStringLiteral("+") : QString();
+    return QCoreApplication::translate("PickQc::Kind",
+                                       "%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, "
+                                       "model %7 ms, residual %8 ms")
+        .arg(shotName(report, f.shot))
+        .arg(qint64(f.record) + 1)
+        .arg(f.fbNo)
+        .arg(f.channel)
+        .arg(f.offset)
+        .arg(QcCsv::decimal(f.a, 3), QcCsv::decimal(f.b, 2), sign + QcCsv::decimal(f.value, 2));
+}
+
+double weightOutlier(const Finding &f)
+{
+    return std::abs(double(f.value));
+}
+
+double weightByValue(const Finding &f)
+{
+    return std::abs(double(f.value));
+}
+
+} // namespace PickQc

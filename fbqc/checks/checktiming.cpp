@@ -1,0 +1,167 @@
+#include "checks.h"
+
+#include "pickqc.h"
+#include "qccsv.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+// Shot timing errors: a shot recorded late (or early) has every pick late
+// by the same amount, which its fit cannot see but every pair it is in
+// does. Each compared pair (a, b) says d ≈ e_a - e_b, where e is a shot's
+// delay: a reciprocal pair through A's time at B's source minus B's at A's,
+// a repeat through A's picks minus B's at the same receivers. The delays
+// are found by a robust least-squares fit over all pairs: each shot's delay
+// becomes the median of what its pairs say given its partners' delays,
+// round after round, with the median delay of all shots held at zero (most
+// shots are on time). A shot whose delay exceeds the reciprocity tolerance,
+// backed by most of at least three pairs, has a timing error; its flagged
+// pairs are its, not its partners'.
+namespace PickQc {
+
+namespace {
+
+constexpr int MaxRounds = 20;
+constexpr double SettledMs = 0.01;
+
+struct Edge
+{
+    qint32 other;   // compact id
+    float d;        // this shot's delay minus the other's, as the pair says
+};
+
+double median(std::vector<double> &v)
+{
+    const size_t mid = v.size() / 2;
+    std::nth_element(v.begin(), v.begin() + qint64(mid), v.end());
+    double m = v[mid];
+    if (v.size() % 2 == 0) {
+        const double below = *std::max_element(v.begin(), v.begin() + qint64(mid));
+        m = 0.5 * (m + below);
+    }
+    return m;
+}
+
+} // namespace
+
+void checkTimingErrors(Report *r)
+{
+    r->timing.clear();
+    const double tolerance = r->settings.reciprocityMs;
+    // Every shot in a pair, by a compact id in shot order.
+    std::vector<qint32> shots;
+    shots.reserve(size_t(2 * (r->pairs.size() + r->repeats.size())));
+    for (const ReciprocalPair &p : qAsConst(r->pairs))
+        shots.push_back(p.shotA), shots.push_back(p.shotB);
+    for (const RepeatPair &p : qAsConst(r->repeats))
+        shots.push_back(p.shotA), shots.push_back(p.shotB);
+    std::sort(shots.begin(), shots.end());
+    shots.erase(std::unique(shots.begin(), shots.end()), shots.end());
+    if (shots.empty())
+        return;
+    const auto id = [&shots](qint32 shot) {
+        return qint32(std::lower_bound(shots.begin(), shots.end(), shot) - shots.begin());
+    };
+
+    // The pairs of each shot, both ways round.
+    const size_t n = shots.size();
+    std::vector<qint64> start(n + 1, 0);
+    auto each = [&](auto visit) {
+        for (const ReciprocalPair &p : qAsConst(r->pairs))
+            visit(id(p.shotA), id(p.shotB), p.difference());
+        for (const RepeatPair &p : qAsConst(r->repeats))
+            visit(id(p.shotA), id(p.shotB), p.difference);
+    };
+    each([&](qint32 a, qint32 b, float) { ++start[size_t(a) + 1], ++start[size_t(b) + 1]; });
+    for (size_t k = 1; k <= n; ++k)
+        start[k] += start[k - 1];
+    std::vector<Edge> edges(static_cast<size_t>(start[n]));
+    {
+        std::vector<qint64> next(start.begin(), start.end() - 1);
+        each([&](qint32 a, qint32 b, float d) {
+            if (!std::isfinite(d))
+                d = 0.0f;
+            edges[size_t(next[size_t(a)]++)] = Edge{b, d};
+            edges[size_t(next[size_t(b)]++)] = Edge{a, -d};
+        });
+    }
+
+    // Only shots in a flagged pair can be far from their partners; the
+    // rest keep a delay of zero through the rounds (most files have no
+    // flagged pair and need none).
+    std::vector<qint32> active;
+    for (size_t s = 0; s < n; ++s) {
+        for (qint64 k = start[s]; k < start[s + 1]; ++k) {
+            if (std::abs(edges[size_t(k)].d) > tolerance) {
+                active.push_back(qint32(s));
+                break;
+            }
+        }
+    }
+
+    std::vector<double> delay(n, 0.0), next(n, 0.0), says, sorted;
+    for (int round = 0; !active.empty() && round < MaxRounds; ++round) {
+        for (qint32 s : active) {
+            says.clear();
+            for (qint64 k = start[size_t(s)]; k < start[size_t(s) + 1]; ++k)
+                says.push_back(double(edges[size_t(k)].d) + delay[size_t(edges[size_t(k)].other)]);
+            next[size_t(s)] = median(says);
+        }
+        // Held at zero where most shots are: the median over all of them.
+        sorted.assign(n, 0.0);
+        for (qint32 s : active)
+            sorted[size_t(s)] = next[size_t(s)];
+        const double gauge = 2 * active.size() > n ? median(sorted) : 0.0;
+        double moved = 0.0;
+        for (qint32 s : active) {
+            next[size_t(s)] -= gauge;
+            moved = std::max(moved, std::abs(next[size_t(s)] - delay[size_t(s)]));
+        }
+        for (qint32 s : active)
+            delay[size_t(s)] = next[size_t(s)];
+        if (moved < SettledMs)
+            break;
+    }
+
+    r->timing.reserve(int(n));
+    for (size_t s = 0; s < n; ++s) {
+        // The agreeing pairs' mean: the median chose them, the mean uses
+        // all they say.
+        double sum = 0.0;
+        int agreeing = 0;
+        for (qint64 k = start[s]; k < start[s + 1]; ++k) {
+            const double says = double(edges[size_t(k)].d) + delay[size_t(edges[size_t(k)].other)];
+            if (std::abs(says - delay[s]) <= tolerance)
+                sum += says, ++agreeing;
+        }
+        TimingEstimate t;
+        t.shot = shots[s];
+        t.pairs = int(start[s + 1] - start[s]);
+        t.agreeing = agreeing;
+        t.delay = float(agreeing > 0 ? sum / agreeing : delay[s]);
+        r->timing.append(t);
+        if (std::abs(t.delay) > tolerance && t.pairs >= MinTimingPairs && 2 * t.agreeing > t.pairs) {
+            Finding f;
+            f.kind = Kind::TimingError;
+            f.shot = t.shot;
+            f.record = r->index.at(t.shot).firstRecord;
+            f.value = t.delay;
+            f.count = t.pairs;
+            f.a = float(t.agreeing);
+            r->findings(Kind::TimingError).append(f);
+        }
+    }
+}
+
+QString describeTimingError(const Finding &f, const Report &r)
+{
+    return QCoreApplication::translate("PickQc::Kind", "%1: timing error %2 ms (%3 of %4 pairs agree)")
+        .arg(shotName(r, f.shot), (f.value > 0 ? QStringLiteral("+") : QString()) + QcCsv::decimal(f.value, 1))
+        .arg(qint64(f.a))
+        .arg(f.count);
+}
+
+} // namespace PickQc

@@ -1,0 +1,430 @@
+// The QC pass over whole files: reciprocity, repeats and shot timing
+// errors, the file statistics and checks that check and qc share, results
+// that do not depend on the number of threads, and files that are hostile
+// or huge.
+
+#include "fbcolumns.h"
+#include "pickqc.h"
+#include "surveyline.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+
+using namespace PickQc;
+using namespace SurveyLine;
+
+namespace {
+
+QVector<Finding> all(const Report &report, Kind kind)
+{
+    QVector<Finding> out;
+    FindingList::Reader reader(report.findings(kind));
+    while (const Finding *f = reader.next())
+        out.append(*f);
+    return out;
+}
+
+bool sameFinding(const Finding &a, const Finding &b)
+{
+    return a.kind == b.kind && a.column == b.column && a.flags == b.flags && a.side == b.side && a.shot == b.shot
+        && a.record == b.record && a.otherShot == b.otherShot && a.fbNo == b.fbNo && a.channel == b.channel
+        && a.offset == b.offset && a.count == b.count
+        && std::memcmp(&a.value, &b.value, 3 * sizeof(float)) == 0;
+}
+
+Report judge(const QString &fileName, Settings settings = Settings())
+{
+    Analyzer analyzer(fileName, settings);
+    Report report;
+    if (!analyzer.run(&report))
+        qWarning("%s", qPrintable(analyzer.errorString()));
+    return report;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Source)
+
+class TestQcPass : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+private slots:
+    // A survey line of shots: every pair whose sources sit in each other's
+    // spread is compared, at the receiver on the other's station or
+    // interpolated between two, across one missing station but not two. A
+    // shot shifted by 7 ms is named with its delay and its pairs are filed
+    // under it, its partners not blamed; a planted spike is an outlier,
+    // exactly as fitShot() judges the same records. A source shot twice is
+    // a repeat, never a reciprocal pair. The file is large enough for a
+    // shot to straddle two reads. A line shot backwards, its sources known
+    // by station only, keeps its pairs. Partners whose records are no
+    // longer held (no memory for recent shots, or only for the batch at
+    // hand) are read again and give the same pairs.
+    void reciprocity_data()
+    {
+        QTest::addColumn<Source>("source");
+        QTest::addColumn<int>("shiftedShot");     // -1: none
+        QTest::addColumn<int>("deadStations");    // from station 340 on, in every shot
+        QTest::addColumn<QVector<int>>("unpaired");
+        // Shot backwards along the line, sources placed by station only.
+        QTest::addColumn<bool>("reversed");
+        QTest::addColumn<int>("reshot");          // shot that repeats the source before it; -1: none
+        QTest::newRow("on stations") << Source::OnStation << -1 << 0 << QVector<int>() << false << -1;
+        QTest::newRow("on stations, one shot 7 ms late among 41") << Source::OnStation << 9 << 0 << QVector<int>()
+                                                                  << false << -1;
+        QTest::newRow("on stations, shot backwards") << Source::OnStation << 9 << 0 << QVector<int>() << true << -1;
+        QTest::newRow("between stations, one shot 7 ms late") << Source::BetweenStations << 4 << 0 << QVector<int>()
+                                                               << false << -1;
+        QTest::newRow("between stations, one missing station") << Source::BetweenStations << -1 << 1
+                                                               << QVector<int>() << false << -1;
+        QTest::newRow("between stations, two missing stations") << Source::BetweenStations << -1 << 2
+                                                                << QVector<int>{10} << false << -1;
+        QTest::newRow("a source shot twice into two spreads") << Source::OnStation << -1 << 0 << QVector<int>()
+                                                              << false << 12;
+    }
+    void reciprocity()
+    {
+        QFETCH(Source, source);
+        QFETCH(int, shiftedShot);
+        QFETCH(int, deadStations);
+        QFETCH(QVector<int>, unpaired);
+        QFETCH(bool, reversed);
+        QFETCH(int, reshot);
+        constexpr int shots = 42, channels = 560, step = 4;
+        QVector<FbRecord> records;
+        for (int s = 0; s < shots; ++s) {
+            const int position = reversed ? shots - 1 - s : s;
+            const int station = 300 + step * (s == reshot ? position - 1 : position);
+            const double at = station + (source == Source::BetweenStations ? 0.5 : 0.0);
+            // A re-shot records into a spread rolled on by two stations.
+            const int first = 300 + step * position - channels / 2 + (s == reshot ? 2 : 0);
+            QVector<FbRecord> shot = shotOnLine(s, at, first, channels, Curve::ThreeLayers);
+            for (FbRecord &r : shot) {
+                r.fb_time += s == shiftedShot ? 7.0f : 0.0f;
+                r.source_x = reversed ? qQNaN() : r.source_x;
+            }
+            shot.erase(std::remove_if(shot.begin(), shot.end(), [=](const FbRecord &r) {
+                           return r.g_stat >= 340 && r.g_stat < 340 + deadStations;
+                       }), shot.end());
+            if (s == 6)
+                shot[100].fb_time += 30.0f;
+            records += shot;
+        }
+        const QString fileName = writeFile(m_dir, "line.fb", records);
+        const Report report = judge(fileName);
+        for (const qint64 recentBytes : {qint64(0), qint64(1)}) {
+            Settings settings;
+            settings.recentBytes = recentBytes;
+            const Report read = judge(fileName, settings);
+            QCOMPARE(read.pairs.size(), report.pairs.size());
+            for (int k = 0; k < read.pairs.size(); ++k) {
+                const ReciprocalPair &a = report.pairs[k], &b = read.pairs[k];
+                QVERIFY2(a.shotA == b.shotA && a.shotB == b.shotB && a.timeAB == b.timeAB && a.timeBA == b.timeBA,
+                         qPrintable(QString("pair %1 differs when read again with %2 bytes held").arg(k)
+                                        .arg(recentBytes)));
+            }
+            QCOMPARE(read.repeats.size(), report.repeats.size());
+        }
+
+        const int paired = shots - unpaired.size();
+        QCOMPARE(report.pairs.size(), paired * (paired - 1) / 2 - (reshot >= 0 ? 1 : 0));
+        QCOMPARE(report.repeats.size(), reshot >= 0 ? 1 : 0);
+        if (reshot >= 0) {
+            const RepeatPair &r = report.repeats.first();
+            QCOMPARE(std::make_pair(r.shotA, r.shotB), std::make_pair(reshot - 1, reshot));
+            QVERIFY2(r.receivers >= 4 && std::abs(r.difference) < 1.5,
+                     qPrintable(QString("repeat: %1 ms at %2 receivers").arg(r.difference).arg(r.receivers)));
+        }
+        for (int k = 1; k < report.pairs.size(); ++k) {
+            const ReciprocalPair &a = report.pairs[k - 1], &b = report.pairs[k];
+            QVERIFY2(std::make_pair(a.shotA, a.shotB) < std::make_pair(b.shotA, b.shotB),
+                     qPrintable(QString("pair %1-%2 listed before %3-%4").arg(a.shotA).arg(a.shotB)
+                                    .arg(b.shotA).arg(b.shotB)));
+        }
+        for (const ReciprocalPair &p : report.pairs) {
+            const bool shifted = p.shotA == shiftedShot || p.shotB == shiftedShot;
+            const QString pair = QString("pair %1-%2, difference %3").arg(p.shotA).arg(p.shotB).arg(p.difference());
+            QVERIFY2(!unpaired.contains(p.shotA) && !unpaired.contains(p.shotB), qPrintable(pair));
+            QVERIFY2(report.flagged(p) == shifted, qPrintable(pair));
+            const auto position = [reshot](int shot) { return shot - (shot == reshot ? 1 : 0); };
+            const int stations = step * (position(p.shotB) - position(p.shotA));
+            const double expected = firstBreak(Curve::ThreeLayers, stations * Spacing);
+            const double shift = p.shotA == shiftedShot ? 7.0 : 0.0;
+            // Two noisy picks, interpolated across a kink of the curve.
+            QVERIFY2(std::abs(p.timeAB - shift - expected) <= 2.0, qPrintable(pair + " time_ab off"));
+        }
+        // The late shot is named with its delay; every flagged pair is its.
+        const QVector<Finding> late = all(report, Kind::TimingError);
+        QCOMPARE(late.size(), shiftedShot >= 0 ? 1 : 0);
+        if (shiftedShot >= 0) {
+            QCOMPARE(late.first().shot, shiftedShot);
+            QVERIFY2(std::abs(late.first().value - 7.0f) < 0.5f, qPrintable(QString("delay %1").arg(late.first().value)));
+            QCOMPARE(late.first().count, qint64(shots - 1));
+        }
+        for (const Finding &f : all(report, Kind::Reciprocity)) {
+            QCOMPARE(f.shot, shiftedShot);
+            QVERIFY(f.flags & Explained);
+        }
+        for (int s = 0; s < shots; ++s) {
+            const ShotIndexEntry &e = report.index[s];
+            const ShotFit fit = fitShot(records.mid(e.firstRecord, e.lastRecord - e.firstRecord + 1));
+            QCOMPARE(report.shots[s].outliers, s == 6 ? 1 : 0);
+            QCOMPARE(report.shots[s].outliers, fit.outliers());
+        }
+        const QVector<Finding> outliers = all(report, Kind::Outlier);
+        QCOMPARE(outliers.size(), 1);
+        // The outlier's other fields are checked against the file by the qc command's test.
+        QCOMPARE(outliers[0].shot, 6);
+        QCOMPARE(outliers[0].record, report.index[6].firstRecord + 100);
+        QVERIFY2(std::abs(outliers[0].value - 30.0f) < 2.0f, qPrintable(QString("residual %1").arg(outliers[0].value)));
+    }
+
+    // One pass counts the statuses and the picks that are none, calls out
+    // a varying source value against the shot's most common one, a
+    // repeated ffid and every non-finite value; progress rises to 100. The
+    // check (no judging) finds the same.
+    void fileStatistics()
+    {
+        QVector<FbRecord> records;
+        for (int s = 0; s < 5; ++s)
+            records += shotOnLine(s, 30 + 2 * s, 0, 60, Curve::TwoLayers);
+        const int shot1 = 60, shot2 = 120;
+        records[shot1].s_elev = 5;
+        records[shot1 + 1].s_elev = 5;
+        records[shot2 + 3].fb_time = qQNaN();
+        records[shot2 + 4].group_x = qInf();
+        records[shot2 + 5].fb_time = 0.0f;    // not picked
+        for (int k = 240; k < 300; ++k)
+            records[k].ffid = 100;
+        // Two shots too small to judge, the second with a varying source.
+        for (int s = 0; s < 2; ++s) {
+            QVector<FbRecord> small = shotOnLine(5 + s, 40 + 2 * s, 0, 3, Curve::TwoLayers);
+            for (FbRecord &r : small) {
+                r.ffid = 500 + s;
+                r.fb_status = 2;
+            }
+            small[2].s_elev += s;
+            records += small;
+        }
+        const QString fileName = writeFile(m_dir, "stats.fb", records);
+
+        Analyzer analyzer(fileName);
+        Report report;
+        QVector<int> progress;
+        QVERIFY(analyzer.run(&report, [&progress](int p) { progress.append(p); }));
+        QVERIFY(std::is_sorted(progress.begin(), progress.end()));
+        QCOMPARE(progress.last(), 100);
+
+        QCOMPARE(report.index.size(), 7);
+        QCOMPARE(report.status0, qint64(5 * 20));
+        QCOMPARE(report.status1, qint64(5 * 40));
+        QCOMPARE(report.statusOther, qint64(6));
+        QCOMPARE(report.notPicked, qint64(1));
+        for (int s = 5; s < 7; ++s) {
+            const ShotSummary small = report.shots[s];
+            QCOMPARE(small.picks, 3);
+            QCOMPARE(small.notJudged, 3);
+            QCOMPARE(small.outliers, 0);
+            QVERIFY2(std::isnan(small.rmsResidual) && std::isnan(small.velocity[Negative])
+                         && std::isnan(small.intercept[Positive]), "a shot too small to judge has a fit");
+            QCOMPARE(small.varyingColumns, s == 6 ? 1u << FbColumns::SElev : 0u);
+        }
+        QCOMPARE(report.shots[1].varyingColumns, 1u << FbColumns::SElev);
+        QCOMPARE(report.shots[2].nonFinite, 2);
+        QCOMPARE(report.shots[2].notPicked, 1);
+        QCOMPARE(report.shots[2].notJudged, 2);
+        QCOMPARE(report.notJudged, qint64(2 + 2 * 3));
+        QVERIFY(!report.clean());
+
+        Settings checkOnly;
+        checkOnly.judgePicks = false;
+        const Report check = judge(fileName, checkOnly);
+        for (const Report *r : {static_cast<const Report *>(&report), &check}) {
+            const QVector<Finding> varying = all(*r, Kind::VaryingSource);
+            QCOMPARE(varying.size(), 2);
+            QCOMPARE(varying[0].shot, 1);
+            QCOMPARE(int(varying[0].column), int(FbColumns::SElev));
+            QCOMPARE(varying[0].count, qint64(2));
+            const QVector<Finding> repeated = all(*r, Kind::RepeatedFfid);
+            QCOMPARE(repeated.size(), 1);
+            QCOMPARE(repeated[0].shot, 4);
+            QCOMPARE(repeated[0].otherShot, 0);
+            const QVector<Finding> bad = all(*r, Kind::NonFinite);
+            QCOMPARE(bad.size(), 2);
+            const int columns[] = {FbColumns::FbTime, FbColumns::GroupX};
+            for (int k = 0; k < 2; ++k) {
+                QCOMPARE(bad[k].shot, 2);
+                QCOMPARE(bad[k].record, shot2 + 3 + k);
+                QCOMPARE(int(bad[k].column), columns[k]);
+            }
+            QCOMPARE(r->count(Kind::NotFbFile), qint64(0));
+        }
+        QCOMPARE(check.index, report.index);
+        QCOMPARE(check.status0 + check.status1 + check.statusOther, qint64(records.size()));
+        QCOMPARE(check.notPicked, report.notPicked);
+        QCOMPARE(check.count(Kind::Outlier) + check.pairs.size(), qint64(0));
+    }
+
+    // The same file judged with 1, 2 and 7 threads, and with findings
+    // spilled to disk past a small budget, gives the same report.
+    void sameForEveryThreadCount()
+    {
+        QVector<FbRecord> records;
+        for (int s = 0; s < 60; ++s) {
+            QVector<FbRecord> shot = shotOnLine(s, 200 + 2 * s, 150 + 2 * s, 96, Curve::ThreeLayers);
+            for (FbRecord &r : shot) {
+                r.fb_time += s == 17 ? 9.0f : s == 40 ? -12.0f : 0.0f;
+                r.ffid = s == 33 ? 105 : r.ffid;
+            }
+            shot[(s * 7) % 96].fb_time += 25.0f;
+            records += shot;
+        }
+        const QString fileName = writeFile(m_dir, "threads.fb", records);
+        Settings one;
+        one.threads = 1;
+        const Report first = judge(fileName, one);
+        QVERIFY(first.count(Kind::Outlier) >= 50);
+        QCOMPARE(first.count(Kind::TimingError), qint64(2));
+        QCOMPARE(first.count(Kind::RepeatedFfid), qint64(1));
+        for (int threads : {2, 7}) {
+            Settings settings;
+            settings.threads = threads;
+            settings.collectReceivers = threads == 7;
+            const Report other = judge(fileName, settings);
+            QCOMPARE(other.index, first.index);
+            QCOMPARE(other.pairs.size(), first.pairs.size());
+            for (int k = 0; k < first.pairs.size(); ++k)
+                QVERIFY(std::memcmp(&other.pairs[k], &first.pairs[k], sizeof(ReciprocalPair)) == 0);
+            QCOMPARE(other.timing.size(), first.timing.size());
+            for (int k = 0; k < first.timing.size(); ++k)
+                QVERIFY(std::memcmp(&other.timing[k], &first.timing[k], sizeof(TimingEstimate)) == 0);
+            for (int k = 0; k < KindCount; ++k) {
+                const QVector<Finding> a = all(first, Kind(k)), b = all(other, Kind(k));
+                QCOMPARE(b.size(), a.size());
+                for (int i = 0; i < a.size(); ++i)
+                    QVERIFY2(sameFinding(a[i], b[i]), qPrintable(QString("%1 finding %2 differs with %3 threads")
+                                                                     .arg(kinds()[k].key).arg(i).arg(threads)));
+            }
+            for (int s = 0; s < first.shots.size(); ++s) {
+                const ShotSummary a = first.shots.at(s), b = other.shots.at(s);
+                QVERIFY(std::memcmp(&a, &b, sizeof(ShotSummary)) == 0);
+            }
+        }
+        // Findings past the memory budget are read back from disk alike.
+        FindingList list;
+        list.setMemoryBudget(1);
+        for (const Finding &f : all(first, Kind::Outlier))
+            QVERIFY(list.append(f));
+        for (int pass = 0; pass < 2; ++pass) {
+            const QVector<Finding> a = all(first, Kind::Outlier);
+            FindingList::Reader reader(list);
+            for (int i = 0; i < a.size(); ++i) {
+                const Finding *f = reader.next();
+                QVERIFY(f && sameFinding(*f, a[i]) && sameFinding(list.at(a.size() - 1 - i), a[a.size() - 1 - i]));
+            }
+        }
+    }
+
+    // A run that cannot read or is cancelled, before it starts or once it
+    // has begun, says so and leaves the report empty; so does a file cut
+    // short while it is read.
+    void failures_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("cancelAt");   // progress value that cancels; -1: never
+        QTest::addColumn<bool>("cut");       // the file is cut short once the pass has begun
+        QVERIFY(FbTest::writeFile(m_dir.filePath("header.fb"), FbTest::fileBytes({})));
+        // Shots far apart: no pair, so only the first pass can notice.
+        QVector<FbRecord> line;
+        for (int s = 0; s < 400; ++s)
+            line += shotOnLine(s, 1000 * s + 400, 1000 * s + 100, 700, Curve::TwoLayers);
+        const QString good = writeFile(m_dir, "long.fb", line);
+        QTest::newRow("a folder") << m_dir.path() << -1 << false;
+        QTest::newRow("missing") << m_dir.filePath("missing.fb") << -1 << false;
+        QTest::newRow("no complete record") << m_dir.filePath("header.fb") << -1 << false;
+        QTest::newRow("cancelled before the start") << good << 0 << false;
+        QTest::newRow("cancelled during the pass") << good << 1 << false;
+        QTest::newRow("cut short while read") << good << -1 << true;
+    }
+    void failures()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, cancelAt);
+        QFETCH(bool, cut);
+        std::atomic_bool cancel(cancelAt == 0);
+        Analyzer analyzer(path);
+        Report report;
+        report.recordCount = 7;
+        bool wasCut = false;
+        const auto progress = [&](int percent) {
+            if (cancelAt > 0 && percent >= cancelAt)
+                cancel = true;
+            if (cut && percent >= 5 && !wasCut)
+                wasCut = QFile::resize(path, QFileInfo(path).size() / 2);
+        };
+        QVERIFY(!analyzer.run(&report, progress, &cancel));
+        QCOMPARE(analyzer.wasCancelled(), cancelAt >= 0);
+        QVERIFY(!analyzer.errorString().isEmpty());
+        QCOMPARE(report.recordCount, qint64(0));
+        QVERIFY(report.index.isEmpty());
+        QCOMPARE(wasCut, cut);
+    }
+
+    // Files that once hung, aborted or grew without bound: stations left
+    // at 0 (every source on every receiver's station), one coordinate far
+    // beyond any survey, every source at one point, one shot larger than
+    // may be judged. Each is judged, with work bounded by its picks.
+    void hostileInputs_data()
+    {
+        QTest::addColumn<QString>("trouble");
+        QTest::addColumn<int>("shots");
+        QTest::newRow("stations all 0") << "stations" << 1500;
+        QTest::newRow("one receiver at 3e13") << "far" << 200;
+        QTest::newRow("every source and receiver at one point") << "point" << 1500;
+        QTest::newRow("a shot too large to judge") << "giant" << 3;
+    }
+    void hostileInputs()
+    {
+        QFETCH(QString, trouble);
+        QFETCH(int, shots);
+        const int channels = trouble == "giant" ? 48 : 24;
+        QVector<FbRecord> records;
+        for (int s = 0; s < shots; ++s) {
+            QVector<FbRecord> shot = shotOnLine(s, 100.5 + s, 88 + s, channels, Curve::TwoLayers);
+            for (FbRecord &r : shot) {
+                if (trouble == "stations" || trouble == "point")
+                    r.s_line = r.s_stat = r.g_line = r.g_stat = 0;
+                if (trouble == "point")
+                    r.source_x = r.source_y = r.group_x = r.group_y = 0.0f;
+            }
+            if (trouble == "far" && s == 100)
+                shot[10].group_x = shot[10].group_y = 3e13f;
+            records += shot;
+        }
+        Settings settings;
+        if (trouble == "giant")
+            settings.maxJudgedPicks = 40;
+        const Report report = judge(writeFile(m_dir, "hostile.fb", records), settings);
+        QCOMPARE(report.index.size(), shots);
+        QVERIFY2(report.pairs.size() + report.repeats.size() <= qint64(2 * records.size() + 16 * shots),
+                 qPrintable(QString("%1 pairs for %2 picks").arg(report.pairs.size()).arg(records.size())));
+        QCOMPARE(report.count(Kind::TooLarge), qint64(trouble == "giant" ? 3 : 0));
+        if (trouble == "stations") {
+            // Positions still pair the shots of a clean line, and none is flagged.
+            QVERIFY(report.pairs.size() > shots);
+            QCOMPARE(report.count(Kind::Reciprocity), qint64(0));
+        }
+        if (trouble == "giant")
+            QCOMPARE(report.notJudged, qint64(records.size()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQcPass)
+#include "tst_qcpass.moc"
