@@ -81,14 +81,16 @@ struct Options
     int repetitions = 5;
     QString fbtool;     // the fbtool to run
     QString dirName;    // where its files are kept; made if needed
+    QString baseline;   // an earlier fbtool to measure beside it; empty for none
 };
 
 // Parses --repeat N, --dir DIR (dirHelp says what is kept there; without
 // it, temporaryDir) and --fbtool PATH (default: the one beside the
-// benchmark). Exits, as QCommandLineParser does, on --help or a bad option,
-// and with a message when the folder cannot be made.
+// benchmark), and with withBaseline --baseline PATH (an earlier fbtool
+// measured in the same run). Exits, as QCommandLineParser does, on --help
+// or a bad option, and with a message when the folder cannot be made.
 inline Options parseOptions(const QCoreApplication &app, const QString &description, const QString &dirHelp,
-                            const QString &temporaryDir)
+                            const QString &temporaryDir, bool withBaseline = false)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(description);
@@ -99,13 +101,21 @@ inline Options parseOptions(const QCoreApplication &app, const QString &descript
     const QCommandLineOption tool(QStringLiteral("fbtool"),
                                   QStringLiteral("The fbtool to run (default: the one beside this program)."),
                                   QStringLiteral("PATH"));
+    const QCommandLineOption baseline(QStringLiteral("baseline"),
+                                      QStringLiteral("An earlier fbtool to measure in the same run, for a "
+                                                     "before/after comparison."),
+                                      QStringLiteral("PATH"));
     parser.addOptions({repeat, dir, tool});
+    if (withBaseline)
+        parser.addOption(baseline);
     parser.process(app);
     Options options;
     options.repetitions = qMax(1, parser.value(repeat).toInt());
     options.fbtool = parser.isSet(tool) ? parser.value(tool)
                                         : QCoreApplication::applicationDirPath() + QStringLiteral("/fbtool");
     options.dirName = parser.isSet(dir) ? parser.value(dir) : temporaryDir;
+    if (withBaseline)
+        options.baseline = parser.value(baseline);
     if (!QDir().mkpath(options.dirName))
         qFatal("no folder for the benchmark's files");
     return options;

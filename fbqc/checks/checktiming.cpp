@@ -51,43 +51,44 @@ void checkTimingErrors(Report *r)
 {
     r->timing.clear();
     const double tolerance = r->settings.reciprocityMs;
-    // Every shot in a pair, by a compact id in shot order.
+    // Every shot in a pair gets a compact id, in shot order.
+    const size_t shotCount = size_t(r->index.size());
+    std::vector<qint32> id(shotCount, 0);
+    auto each = [&](auto visit) {
+        for (const ReciprocalPair &p : qAsConst(r->pairs))
+            visit(p.shotA, p.shotB, p.difference());
+        for (const RepeatPair &p : qAsConst(r->repeats))
+            visit(p.shotA, p.shotB, p.difference);
+    };
+    each([&](qint32 a, qint32 b, float) { ++id[size_t(a)], ++id[size_t(b)]; });
+    std::vector<qint64> start(1, 0);
     std::vector<qint32> shots;
-    shots.reserve(size_t(2 * (r->pairs.size() + r->repeats.size())));
-    for (const ReciprocalPair &p : qAsConst(r->pairs))
-        shots.push_back(p.shotA), shots.push_back(p.shotB);
-    for (const RepeatPair &p : qAsConst(r->repeats))
-        shots.push_back(p.shotA), shots.push_back(p.shotB);
-    std::sort(shots.begin(), shots.end());
-    shots.erase(std::unique(shots.begin(), shots.end()), shots.end());
+    for (size_t shot = 0; shot < shotCount; ++shot) {
+        if (id[shot] == 0) {
+            id[shot] = -1;
+            continue;
+        }
+        start.push_back(start.back() + id[shot]);
+        id[shot] = qint32(shots.size());
+        shots.push_back(qint32(shot));
+    }
     if (shots.empty())
         return;
-    const auto id = [&shots](qint32 shot) {
-        return qint32(std::lower_bound(shots.begin(), shots.end(), shot) - shots.begin());
-    };
 
     // The pairs of each shot, both ways round.
     const size_t n = shots.size();
-    std::vector<qint64> start(n + 1, 0);
-    auto each = [&](auto visit) {
-        for (const ReciprocalPair &p : qAsConst(r->pairs))
-            visit(id(p.shotA), id(p.shotB), p.difference());
-        for (const RepeatPair &p : qAsConst(r->repeats))
-            visit(id(p.shotA), id(p.shotB), p.difference);
-    };
-    each([&](qint32 a, qint32 b, float) { ++start[size_t(a) + 1], ++start[size_t(b) + 1]; });
-    for (size_t k = 1; k <= n; ++k)
-        start[k] += start[k - 1];
     std::vector<Edge> edges(static_cast<size_t>(start[n]));
     {
         std::vector<qint64> next(start.begin(), start.end() - 1);
         each([&](qint32 a, qint32 b, float d) {
             if (!std::isfinite(d))
                 d = 0.0f;
-            edges[size_t(next[size_t(a)]++)] = Edge{b, d};
-            edges[size_t(next[size_t(b)]++)] = Edge{a, -d};
+            const qint32 ia = id[size_t(a)], ib = id[size_t(b)];
+            edges[size_t(next[size_t(ia)]++)] = Edge{ib, d};
+            edges[size_t(next[size_t(ib)]++)] = Edge{ia, -d};
         });
     }
+    std::vector<qint32>().swap(id);
 
     // Only shots in a flagged pair can be far from their partners; the
     // rest keep a delay of zero through the rounds (most files have no

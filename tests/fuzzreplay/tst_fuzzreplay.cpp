@@ -1,8 +1,9 @@
-// Replays the fuzzer's corpus (made by fbtool gen, by hand, and kept from
-// fuzzing runs) through the same invariant check, so that the cases it
+// Replays the fuzzers' corpus (made by fbtool gen, by hand, and kept from
+// fuzzing runs) through the same invariant checks, so that the cases they
 // found stay caught in a build without clang.
 
 #include "fbfilecheck.h"
+#include "qcpasscheck.h"
 
 #include <QtTest>
 
@@ -23,6 +24,7 @@ private slots:
     {
         QFETCH(QString, path);
         QCOMPARE(checkFbFile(path), QString()); // else what broke
+        QCOMPARE(checkQcPass(path), QString());
     }
 };
 
