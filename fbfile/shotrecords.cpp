@@ -1,5 +1,7 @@
 #include "shotrecords.h"
 
+#include "fbblockreader.h"
+
 #include <QByteArray>
 #include <QFile>
 
@@ -28,13 +30,14 @@ QVector<FbRecord> readShotRecords(const QString &fileName, qint32 firstRecord, q
 
     const qint64 size = FbLayout::RecordSize * count;
     QByteArray buffer(static_cast<int>(size), '\0');
-    QFile file(fileName);
-    if (file.open(QIODevice::ReadOnly) && file.seek(FbLayout::recordPosition(firstRecord)))
+    // Opened as the block reader opens: only a regular file, never
+    // blocking on a FIFO swapped in for it.
+    QFile file;
+    QString reason;
+    if (FbBlockReader::openRegularFile(&file, fileName, &reason) && file.seek(FbLayout::recordPosition(firstRecord)))
         file.read(buffer.data(), size);
 
-    records.reserve(static_cast<int>(count));
-    const char *p = buffer.constData();
-    for (qint64 k = 0; k < count; ++k, p += FbLayout::RecordSize)
-        records.append(FbLayout::decodeRecord(p));
+    records.resize(static_cast<int>(count));
+    FbLayout::decodeRecords(buffer.constData(), count, records.data());
     return records;
 }
