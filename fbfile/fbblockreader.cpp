@@ -15,34 +15,41 @@ FbBlockReader::FbBlockReader(const QString &fileName)
 {
 }
 
-bool FbBlockReader::open()
+bool FbBlockReader::openRegularFile(const QString &fileName, QFile *file, QString *error)
 {
-    m_file.close();
-    const QFileInfo info(m_fileName);
+    file->close();
+    const QFileInfo info(fileName);
     if (info.exists() && !info.isFile()) {
-        m_error = QCoreApplication::translate("FbBlockReader", "not a regular file");
+        *error = QCoreApplication::translate("FbBlockReader", "not a regular file");
         return false;
     }
     // Non-blocking, so that a FIFO swapped in since the check cannot hang
     // the open; the descriptor is checked again before anything is read.
-    const int fd = ::open(QFile::encodeName(m_fileName).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        m_error = qt_error_string(errno);
+        *error = qt_error_string(errno);
         return false;
     }
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        m_error = QCoreApplication::translate("FbBlockReader", "not a regular file");
+        *error = QCoreApplication::translate("FbBlockReader", "not a regular file");
         return false;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // Unbuffered: blocks are read straight into the reader's own buffer.
-    if (!m_file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+    if (!file->open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        m_error = m_file.errorString();
+        *error = file->errorString();
         return false;
     }
+    return true;
+}
+
+bool FbBlockReader::open()
+{
+    if (!openRegularFile(m_fileName, &m_file, &m_error))
+        return false;
 
     m_first = QByteArray(int(FbLayout::HeaderSize + FbLayout::RecordSize), '\0');
     const qint64 got = m_file.read(m_first.data(), m_first.size());

@@ -39,6 +39,14 @@ public:
 
     explicit FbBlockReader(const QString &fileName);
 
+    // Opens fileName into *file, read-only and unbuffered, when it is a
+    // regular file or a symlink to one: checked before opening, without
+    // blocking, and again on the opened descriptor, so a FIFO, a directory
+    // or a device swapped in at any moment is refused and never blocks.
+    // False with the reason in *error ("not a regular file", or the
+    // system's). Every reader of a whole FB file opens it this way.
+    static bool openRegularFile(const QString &fileName, QFile *file, QString *error);
+
     // Opens the file and reads its header. False when it is not a regular
     // file or cannot be opened; errorString() says why.
     bool open();
