@@ -8,6 +8,8 @@
 #include <QFile>
 
 #include <limits>
+#include <string_view>
+#include <vector>
 
 const char *const EditLog::Header = "record,fb_no,ffid,channel,field,old,new,reason";
 
@@ -18,42 +20,42 @@ enum Column { Record, FbNo, Ffid, Channel, Field, Old, New, Reason, ColumnCount 
 const char *const ColumnNames[ColumnCount] = {"record", "fb_no", "ffid", "channel", "field", "old", "new", "reason"};
 const bool Needed[ColumnCount] = {true, false, false, false, true, false, true, false};
 
+using Cell = std::string_view;
+
 // Splits CSV text into rows of cells, RFC 4180 style: a quoted cell may hold
 // commas, doubled quotes and line breaks; spaces around an unquoted cell are
-// dropped. Each row keeps the line it starts on.
+// dropped. Cells are views into the text, whose quoted cells are unquoted
+// in place; each row keeps the line it starts on.
 class CsvReader
 {
 public:
-    explicit CsvReader(const QByteArray &text) : m_p(text.constData()), m_end(m_p + text.size())
+    explicit CsvReader(QByteArray *text) : m_p(text->data()), m_end(m_p + text->size())
     {
-        if (text.startsWith("\xEF\xBB\xBF"))
+        if (text->startsWith("\xEF\xBB\xBF"))
             m_p += 3;
     }
 
     // The next row, or false at the end; *error is set on a broken quote.
-    bool next(QVector<QByteArray> *cells, int *line, QString *error)
+    bool next(std::vector<Cell> *cells, int *line, QString *error)
     {
         cells->clear();
         if (m_p >= m_end)
             return false;
         *line = m_line;
-        QByteArray cell;
-        bool quoted = false;
         for (;;) {
-            while (m_p < m_end && (*m_p == ' ' || *m_p == '\t'))
-                ++m_p;
-            cell.clear();
-            quoted = m_p < m_end && *m_p == '"';
-            if (quoted) {
-                ++m_p;
+            skipSpaces();
+            if (m_p < m_end && *m_p == '"') {
+                char *const begin = ++m_p;
+                char *to = begin;
                 for (;;) {
                     if (m_p >= m_end) {
-                        *error = QCoreApplication::translate("EditLog", "line %1: a quoted cell is not closed").arg(*line);
+                        *error = QCoreApplication::translate("EditLog", "line %1: a quoted cell is not closed")
+                                     .arg(*line);
                         return false;
                     }
                     if (*m_p == '"') {
                         if (m_p + 1 < m_end && m_p[1] == '"') {
-                            cell += '"';
+                            *to++ = '"';
                             m_p += 2;
                             continue;
                         }
@@ -62,10 +64,10 @@ public:
                     }
                     if (*m_p == '\n')
                         ++m_line;
-                    cell += *m_p++;
+                    *to++ = *m_p++;
                 }
-                while (m_p < m_end && (*m_p == ' ' || *m_p == '\t'))
-                    ++m_p;
+                cells->emplace_back(begin, size_t(to - begin));
+                skipSpaces();
             } else {
                 const char *begin = m_p;
                 while (m_p < m_end && *m_p != ',' && *m_p != '\n' && *m_p != '\r')
@@ -73,9 +75,8 @@ public:
                 const char *end = m_p;
                 while (end > begin && (end[-1] == ' ' || end[-1] == '\t'))
                     --end;
-                cell = QByteArray(begin, int(end - begin));
+                cells->emplace_back(begin, size_t(end - begin));
             }
-            cells->append(cell);
             if (m_p < m_end && *m_p == ',') {
                 ++m_p;
                 continue;
@@ -95,14 +96,25 @@ public:
     }
 
 private:
-    const char *m_p;
-    const char *m_end;
+    void skipSpaces()
+    {
+        while (m_p < m_end && (*m_p == ' ' || *m_p == '\t'))
+            ++m_p;
+    }
+
+    char *m_p;
+    char *m_end;
     int m_line = 1;
 };
 
-bool parseValue(const FbLayout::Field &field, const QByteArray &text, quint32 *bits)
+QString text(Cell cell)
 {
-    const char *b = text.constData(), *e = b + text.size();
+    return QString::fromUtf8(cell.data(), int(cell.size()));
+}
+
+bool parseValue(const FbLayout::Field &field, Cell cell, quint32 *bits)
+{
+    const char *b = cell.data(), *e = b + cell.size();
     if (field.type == FbLayout::FieldType::Float32) {
         float v;
         if (!NumberText::parseFloat(b, e, &v))
@@ -117,9 +129,19 @@ bool parseValue(const FbLayout::Field &field, const QByteArray &text, quint32 *b
     return true;
 }
 
-bool parseInt(const QByteArray &text, qint32 *value)
+bool parseInt(Cell cell, qint32 *value)
 {
-    return NumberText::parseInt32(text.constData(), text.constData() + text.size(), value);
+    return NumberText::parseInt32(cell.data(), cell.data() + cell.size(), value);
+}
+
+// The editable field called name, or nullptr.
+const FbLayout::Field *editableField(Cell name)
+{
+    for (const FbLayout::Field &f : FbLayout::fields) {
+        if (name == f.name)
+            return FbEditWriter::isEditable(f) ? &f : nullptr;
+    }
+    return nullptr;
 }
 
 bool needsQuotes(const QByteArray &text)
@@ -147,28 +169,29 @@ bool EditLog::read(const QString &fileName)
     QString why;
     if (!FbBlockReader::openRegularFile(fileName, &file, &why))
         return fail(0, why);
-    const QByteArray text = file.readAll();
+    QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return fail(0, file.errorString());
 
-    CsvReader csv(text);
-    QVector<QByteArray> cells;
+    CsvReader csv(&bytes);
+    std::vector<Cell> cells;
     int line = 0;
     int at[ColumnCount];
     std::fill(at, at + ColumnCount, -1);
-    int columns = 0;
+    size_t columns = 0;
     while (csv.next(&cells, &line, &why)) {
-        if (cells.size() == 1 && cells.first().isEmpty())
+        if (cells.size() == 1 && cells.front().empty())
             continue; // a blank line
         if (columns == 0) {
             columns = cells.size();
-            for (int k = 0; k < columns; ++k) {
+            for (size_t k = 0; k < columns; ++k) {
+                const QByteArray name = QByteArray(cells[k].data(), int(cells[k].size())).toLower();
                 for (int c = 0; c < ColumnCount; ++c) {
-                    if (cells.at(k).toLower() != ColumnNames[c])
+                    if (name != ColumnNames[c])
                         continue;
                     if (at[c] >= 0)
                         return fail(line, tr("the header names %1 twice").arg(QLatin1String(ColumnNames[c])));
-                    at[c] = k;
+                    at[c] = int(k);
                 }
             }
             for (int c = 0; c < ColumnCount; ++c) {
@@ -180,33 +203,35 @@ bool EditLog::read(const QString &fileName)
         }
         if (cells.size() != columns)
             return fail(line, tr("%1 cells where the header names %2").arg(cells.size()).arg(columns));
-        auto cell = [&](Column c) { return at[c] >= 0 ? cells.at(at[c]) : QByteArray(); };
+        auto cell = [&](Column c) { return at[c] >= 0 ? cells[size_t(at[c])] : Cell(); };
 
         EditLogRow row;
         row.line = line;
         qint32 record = 0;
         if (!parseInt(cell(Record), &record) || record < 1)
-            return fail(line, tr("record '%1' is not a record number from 1").arg(QString::fromUtf8(cell(Record))));
+            return fail(line, tr("record '%1' is not a record number from 1").arg(text(cell(Record))));
         row.record = record - 1;
         const struct { Column column; qint32 *value; } names[] = {
             {FbNo, &row.fbNo}, {Ffid, &row.ffid}, {Channel, &row.channel}};
         for (const auto &n : names) {
-            if (at[n.column] >= 0 && !cell(n.column).isEmpty() && !parseInt(cell(n.column), n.value))
+            if (!cell(n.column).empty() && !parseInt(cell(n.column), n.value))
                 return fail(line, tr("%1 '%2' is not a whole number")
-                                      .arg(QLatin1String(ColumnNames[n.column]), QString::fromUtf8(cell(n.column))));
+                                      .arg(QLatin1String(ColumnNames[n.column]), text(cell(n.column))));
         }
-        row.field = FbLayout::fieldNamed(cell(Field).constData());
-        if (!row.field || !FbEditWriter::isEditable(*row.field))
+        row.field = editableField(cell(Field));
+        if (!row.field)
             return fail(line, tr("field '%1' cannot be edited; only %2 can")
-                                  .arg(QString::fromUtf8(cell(Field)),
-                                       FbEditWriter::editableFields().join(QLatin1String(", "))));
-        const QString type = row.field->type == FbLayout::FieldType::Float32 ? tr("a number") : tr("a whole number");
+                                  .arg(text(cell(Field)), FbEditWriter::editableFields().join(QLatin1String(", "))));
+        const bool isFloat = row.field->type == FbLayout::FieldType::Float32;
         if (!parseValue(*row.field, cell(New), &row.newBits))
-            return fail(line, tr("new value '%1' is not %2").arg(QString::fromUtf8(cell(New)), type));
-        row.hasOld = !cell(Old).isEmpty();
+            return fail(line, tr("new value '%1' is not %2")
+                                  .arg(text(cell(New)), isFloat ? tr("a number") : tr("a whole number")));
+        row.hasOld = !cell(Old).empty();
         if (row.hasOld && !parseValue(*row.field, cell(Old), &row.oldBits))
-            return fail(line, tr("old value '%1' is not %2").arg(QString::fromUtf8(cell(Old)), type));
-        row.reason = QString::fromUtf8(cell(Reason));
+            return fail(line, tr("old value '%1' is not %2")
+                                  .arg(text(cell(Old)), isFloat ? tr("a number") : tr("a whole number")));
+        if (!cell(Reason).empty())
+            row.reason = text(cell(Reason));
         m_rows.append(row);
     }
     if (!why.isEmpty()) {
@@ -244,34 +269,39 @@ bool EditLog::write(const QString &fileName, const QStringList &protect)
         m_error = out.errorString();
         return false;
     }
+    // A row without its reason: four numbers, the field and two values.
+    constexpr int NumbersBytes = 7 * NumberText::MaxBytes + 8;
+    constexpr int Flush = 1 << 20;
     QByteArray text(Header);
     text += '\n';
-    char number[NumberText::MaxBytes];
-    auto append = [&](const char *end) { text.append(number, int(end - number)); };
+    text.reserve(Flush + NumbersBytes);
+    char numbers[NumbersBytes];
     for (const EditLogRow &r : qAsConst(m_rows)) {
-        append(NumberText::writeInt(qint64(r.record) + 1, number));
+        char *p = NumberText::writeInt(qint64(r.record) + 1, numbers);
         for (const qint32 v : {r.fbNo, r.ffid, r.channel}) {
-            text += ',';
-            append(NumberText::writeInt(v, number));
+            *p++ = ',';
+            p = NumberText::writeInt(v, p);
         }
-        text += ',';
-        text += r.field->name;
-        text += ',';
+        *p++ = ',';
+        p = std::copy(r.field->name, r.field->name + qstrlen(r.field->name), p);
+        *p++ = ',';
         if (r.hasOld)
-            text += FbEditWriter::valueText(*r.field, r.oldBits).toLatin1();
-        text += ',';
-        text += FbEditWriter::valueText(*r.field, r.newBits).toLatin1();
-        text += ',';
-        const QByteArray reason = r.reason.toUtf8();
-        if (needsQuotes(reason))
-            text += '"' + QByteArray(reason).replace('"', "\"\"") + '"';
-        else
-            text += reason;
+            p = FbEditWriter::writeValue(*r.field, r.oldBits, p);
+        *p++ = ',';
+        p = FbEditWriter::writeValue(*r.field, r.newBits, p);
+        *p++ = ',';
+        text.append(numbers, int(p - numbers));
+        if (!r.reason.isEmpty()) {
+            const QByteArray reason = r.reason.toUtf8();
+            if (needsQuotes(reason))
+                text += '"' + QByteArray(reason).replace('"', "\"\"") + '"';
+            else
+                text += reason;
+        }
         text += '\n';
-        if (text.size() >= (1 << 20)) {
-            if (!out.write(text.constData(), text.size()))
-                break;
-            text.clear();
+        if (text.size() >= Flush) {
+            out.write(text.constData(), text.size());
+            text.resize(0);
         }
     }
     if (!out.write(text.constData(), text.size()) || !out.commit()) {

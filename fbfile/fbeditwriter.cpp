@@ -15,7 +15,11 @@
 namespace {
 
 // The pick's own words; everything else describes the survey.
-const char *const EditableFields[] = {"fb_time", "fb_status"};
+const FbLayout::Field *const *editable()
+{
+    static const FbLayout::Field *const fields[] = {FbEdit::timeField(), FbEdit::statusField(), nullptr};
+    return fields;
+}
 
 // Where an edit's word sits in the file.
 qint64 wordPosition(const FbEdit &e)
@@ -33,13 +37,16 @@ bool sameValue(const FbLayout::Field &field, quint32 a, quint32 b)
 
 } // namespace
 
+char *FbEditWriter::writeValue(const FbLayout::Field &field, quint32 bits, char *out)
+{
+    return field.type == FbLayout::FieldType::Float32 ? NumberText::writeFloat(NumberText::bitsFloat(bits), out)
+                                                       : NumberText::writeInt(qint32(bits), out);
+}
+
 QString FbEditWriter::valueText(const FbLayout::Field &field, quint32 bits)
 {
     char text[NumberText::MaxBytes];
-    const char *end = field.type == FbLayout::FieldType::Float32
-                          ? NumberText::writeFloat(NumberText::bitsFloat(bits), text)
-                          : NumberText::writeInt(qint32(bits), text);
-    return QString::fromLatin1(text, int(end - text));
+    return QString::fromLatin1(text, int(writeValue(field, bits, text) - text));
 }
 
 FbEditWriter::FbEditWriter(const QString &sourceName)
@@ -49,8 +56,8 @@ FbEditWriter::FbEditWriter(const QString &sourceName)
 
 bool FbEditWriter::isEditable(const FbLayout::Field &field)
 {
-    for (const char *name : EditableFields) {
-        if (FbLayout::fieldNamed(name) == &field)
+    for (const FbLayout::Field *const *f = editable(); *f; ++f) {
+        if (*f == &field)
             return true;
     }
     return false;
@@ -59,8 +66,8 @@ bool FbEditWriter::isEditable(const FbLayout::Field &field)
 QStringList FbEditWriter::editableFields()
 {
     QStringList names;
-    for (const char *name : EditableFields)
-        names << QLatin1String(name);
+    for (const FbLayout::Field *const *f = editable(); *f; ++f)
+        names << QLatin1String((*f)->name);
     return names;
 }
 

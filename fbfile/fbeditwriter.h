@@ -12,7 +12,8 @@
 #include <functional>
 
 // One change to an FB file: a new value for one word of one record. Only
-// the pick's own words can be edited: fb_time and fb_status.
+// the pick's own words can be edited: fb_time and fb_status (the list of
+// them is FbEditWriter::editableFields()).
 struct FbEdit
 {
     qint32 record = 0;                       // 0-based record number
@@ -24,11 +25,23 @@ struct FbEdit
     quint32 oldBits = 0;
     int line = 0;                            // the line of the edits file it came from, named in errors; 0 if none
 
+    // The editable fields, looked up once.
+    static const FbLayout::Field *timeField()
+    {
+        static const FbLayout::Field *const field = FbLayout::fieldNamed("fb_time");
+        return field;
+    }
+    static const FbLayout::Field *statusField()
+    {
+        static const FbLayout::Field *const field = FbLayout::fieldNamed("fb_status");
+        return field;
+    }
+
     static FbEdit time(qint32 record, float value)
     {
         FbEdit e;
         e.record = record;
-        e.field = FbLayout::fieldNamed("fb_time");
+        e.field = timeField();
         e.bits = NumberText::floatBits(value);
         return e;
     }
@@ -36,7 +49,7 @@ struct FbEdit
     {
         FbEdit e;
         e.record = record;
-        e.field = FbLayout::fieldNamed("fb_status");
+        e.field = statusField();
         e.bits = quint32(value);
         return e;
     }
@@ -100,6 +113,9 @@ public:
     // A word's value as messages and the edit log write it: an int32 in
     // decimal, a float in the shortest text that reads back to its bits.
     static QString valueText(const FbLayout::Field &field, quint32 bits);
+    // The same text as bytes at out, which must hold NumberText::MaxBytes;
+    // returns its end.
+    static char *writeValue(const FbLayout::Field &field, quint32 bits, char *out);
 
     void setEdits(const QVector<FbEdit> &edits);
     const QVector<FbEdit> &edits() const { return m_edits; }

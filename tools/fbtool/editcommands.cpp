@@ -18,8 +18,10 @@
 #include <QHash>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 
 namespace FbTool {
 
@@ -89,7 +91,7 @@ struct EditPlan
     {
         edits.append(edit);
         reasons.append(reason);
-        if (edit.field == FbLayout::fieldNamed("fb_time"))
+        if (edit.field == FbEdit::timeField())
             times.insert(edit.record, NumberText::bitsFloat(edit.bits));
     }
 };
@@ -238,14 +240,10 @@ int runEdit(const QStringList &args)
         EditLog list;
         if (!list.read(p.value(edits)))
             return fail(list.errorString());
+        // A row without a reason is named by its line when the log is written.
         const QVector<FbEdit> rows = list.edits();
-        for (int k = 0; k < rows.size(); ++k) {
-            const QString &reason = list.rows().at(k).reason;
-            plan.add(rows.at(k), reason.isEmpty() ? QStringLiteral("%1 line %2")
-                                                        .arg(QFileInfo(p.value(edits)).fileName())
-                                                        .arg(rows.at(k).line)
-                                                  : reason);
-        }
+        for (int k = 0; k < rows.size(); ++k)
+            plan.add(rows.at(k), list.rows().at(k).reason);
     }
     qint64 keptTimes = 0;
     if (!shiftValues.isEmpty()) {
@@ -292,20 +290,22 @@ int runEdit(const QStringList &args)
         return fail(writer.errorString());
 
     // Why each word changed: every edit of it, in the order they applied.
-    QHash<quint64, QString> reasons;
-    auto wordKey = [](qint32 record, const FbLayout::Field *field) {
-        return (quint64(quint32(record)) << 8) | quint64(field->offset);
+    // The edits in file order, as the writer applies them: each word's run
+    // of edits meets its entry of applied(), which come in that order too.
+    QVector<int> order(plan.edits.size());
+    std::iota(order.begin(), order.end(), 0);
+    auto position = [&plan](int k) {
+        return FbLayout::recordPosition(plan.edits.at(k).record) + plan.edits.at(k).field->offset;
     };
-    for (int k = 0; k < plan.edits.size(); ++k) {
-        QString &reason = reasons[wordKey(plan.edits.at(k).record, plan.edits.at(k).field)];
-        if (!reason.isEmpty() && !plan.reasons.at(k).isEmpty())
-            reason += QStringLiteral("; ");
-        reason += plan.reasons.at(k);
-    }
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return position(a) < position(b); });
+    const QString lineOf = QFileInfo(p.value(edits)).fileName() + QStringLiteral(" line ");
     QVector<EditLogRow> rows;
-    int same = 0, times = 0;
+    int same = 0, times = 0, next = 0;
     for (const FbEditWriter::Applied &a : writer.applied()) {
         const FbEdit &e = plan.edits.at(a.edit);
+        const int first = next;
+        while (next < order.size() && position(order.at(next)) == position(a.edit))
+            ++next;
         if (e.bits == a.oldBits) {
             ++same;
             continue;
@@ -319,9 +319,15 @@ int runEdit(const QStringList &args)
         row.hasOld = true;
         row.oldBits = a.oldBits;
         row.newBits = e.bits;
-        row.reason = reasons.value(wordKey(a.record, e.field));
+        for (int k = first; k < next; ++k) {
+            const int edit = order.at(k);
+            const QString &reason = plan.reasons.at(edit);
+            if (k > first)
+                row.reason += QStringLiteral("; ");
+            row.reason += reason.isEmpty() ? lineOf + QString::number(plan.edits.at(edit).line) : reason;
+        }
         rows.append(row);
-        times += e.field == FbLayout::fieldNamed("fb_time") ? 1 : 0;
+        times += e.field == FbEdit::timeField() ? 1 : 0;
     }
     if (!logName.isEmpty()) {
         EditLog logFile;
