@@ -72,9 +72,12 @@ bool SgtFile::read(const QString &fileName)
     QString why;
     if (!FbBlockReader::openRegularFile(fileName, &file, &why))
         return fail(0, why);
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    QByteArray text = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return fail(0, file.errorString());
+    if (text.endsWith('\n'))
+        text.chop(1); // the last line's end starts no line of its own
+    const QList<QByteArray> lines = text.split('\n');
 
     enum Stage { SensorCount, Sensors, DataCount, Data, Done } stage = SensorCount;
     qint32 sensorCount = 0, dataCount = 0;
