@@ -518,18 +518,22 @@ private slots:
     {
         QTest::addColumn<QString>("tolerance");
         QTest::addColumn<int>("sensors");
+        QTest::addColumn<int>("data");
         QTest::addColumn<QString>("leftOut");
+        const QString common = "Left out: 2 rejected (status other than 0 and 1), 1 without a positive time (unpicked), "
+                               "0 at a non-finite position, ";
         QTest::newRow("1 m: receivers pair up, one at the source")
-            << "1" << 2 << "Left out: 2 rejected (status other than 0 and 1), 1 without a positive time (unpicked), "
-                           "0 at a non-finite position, 1 whose source and receiver are one sensor";
+            << "1" << 2 << 3 << common + "1 whose source and receiver are one sensor";
+        QTest::newRow("0.35 m: only 20 and 20.3 one sensor")
+            << "0.35" << 3 << 4 << common + "0 whose source and receiver are one sensor";
         QTest::newRow("0.1 m: every position its own")
-            << "0.1" << 4 << "Left out: 2 rejected (status other than 0 and 1), 1 without a positive time (unpicked), "
-                             "0 at a non-finite position, 0 whose source and receiver are one sensor";
+            << "0.1" << 4 << 4 << common + "0 whose source and receiver are one sensor";
     }
     void exportPicks()
     {
         QFETCH(QString, tolerance);
         QFETCH(int, sensors);
+        QFETCH(int, data);
         QFETCH(QString, leftOut);
         QVector<FbRecord> records = FbTest::recordsWithFfids(QVector<qint32>(7, 1));
         const float xs[] = {0.4f, 20, 20.3f, 20, 20.3f, 20.3f, 20};
@@ -548,7 +552,7 @@ private slots:
         SgtFile sgt;
         QVERIFY(sgt.read(path("picks.sgt")));
         QCOMPARE(sgt.sensors().size(), sensors);
-        QCOMPARE(sgt.data().size(), 7 - 3 - (sensors == 2 ? 1 : 0));
+        QCOMPARE(sgt.data().size(), data);
     }
 
     // --format csv: every record, every named field, values that read back
