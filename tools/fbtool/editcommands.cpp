@@ -208,8 +208,10 @@ int runEdit(const QStringList &args)
         return fail(QStringLiteral("edit needs -o OUT (or --dry-run)"));
     if (p.isSet(log) && p.isSet(noLog))
         return fail(QStringLiteral("--log and --no-log exclude each other"));
-    if (p.isSet(outlierMs) && !p.isSet(rejectOutliers))
-        return fail(QStringLiteral("--outlier-ms needs --reject-outliers"));
+    for (const QCommandLineOption *o : {&outlierMs, &rejectStatus}) {
+        if (p.isSet(*o) && !p.isSet(rejectOutliers))
+            return fail(QStringLiteral("--%1 needs --reject-outliers").arg(o->names().first()));
+    }
     qint64 status = 0;
     if (!toInt(p.value(rejectStatus), std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(),
                &status)
