@@ -42,11 +42,13 @@ public:
     // Opens the file and reads its header. False when it is not a regular
     // file or cannot be opened; errorString() says why.
     bool open();
-    // The open behind open(), for readers of their own: fileName read-only
-    // and unbuffered into *file when it is a regular file (or a symlink to
-    // one), never blocking on a FIFO or device put in its place. False with
-    // the reason in *reason otherwise; *modified (when given) receives the
-    // modification time in nanoseconds.
+    // The open behind open(), for every reader of an FB file: fileName
+    // read-only and unbuffered into *file when it is a regular file (or a
+    // symlink to one), checked before opening, without blocking, and again
+    // on the opened descriptor, so a FIFO, a directory or a device swapped
+    // in at any moment is refused and never blocks. False with the reason
+    // in *reason ("not a regular file", or the system's); *modified (when
+    // given) receives the modification time in nanoseconds.
     static bool openRegularFile(QFile *file, const QString &fileName, QString *reason, qint64 *modified = nullptr);
     bool isOpen() const { return m_file.isOpen(); }
     QString errorString() const { return m_error; }

@@ -157,8 +157,13 @@ float firstBreak(double h, qint32 sourceElevation, qint32 receiverElevation, dou
 void applyPickFaults(const Options &o, int shot, QVector<FbRecord> &records)
 {
     for (const PickSpike &spike : o.spikes) {
-        if (spike.shot == shot)
-            records[spike.channel - 1].fb_time += static_cast<float>(spike.ms);
+        if (spike.shot != shot)
+            continue;
+        // A wrong pick in use: a rejected one would be no fault to find.
+        FbRecord &r = records[spike.channel - 1];
+        r.fb_time += static_cast<float>(spike.ms);
+        if (r.fb_status != 0 && r.fb_status != 1)
+            r.fb_status = 1;
     }
     for (const ShotShift &shift : o.shifts) {
         if (shift.shot != shot)

@@ -1,7 +1,7 @@
 #include "qcpass.h"
 
 #include "fbcolumns.h"
-#include "pickrules.h"
+#include "fbpicks.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -406,7 +406,7 @@ void QcPass::checkShot(Batch *batch, size_t i, ShotFitter *fitter, Findings *out
         ++w.status[int(FbColumns::pickClass(r.fb_status))];
         w.minOffset = std::min(w.minOffset, r.offset);
         w.maxOffset = std::max(w.maxOffset, r.offset);
-        w.notPicked += isUnpicked(r) ? 1 : 0;
+        w.notPicked += FbPicks::isUnpicked(r) ? 1 : 0;
     }
 
     ShotSummary &s = w.summary;
@@ -434,7 +434,7 @@ void QcPass::checkShot(Batch *batch, size_t i, ShotFitter *fitter, Findings *out
         if (w.fit.sides[Negative].judged || w.fit.sides[Positive].judged) {
             for (int k = 0; k < n; ++k) {
                 const PickVerdict &v = w.fit.picks.at(k);
-                if (!v.judged || isUnpicked(records[k]))
+                if (!v.judged || !FbPicks::isLive(records[k]))
                     continue;
                 ++judged;
                 if (!v.outlier) {

@@ -1,7 +1,7 @@
 #include "reciprocity.h"
 
 #include "memoryadvice.h"
-#include "pickrules.h"
+#include "fbpicks.h"
 
 #include <algorithm>
 #include <cmath>
@@ -216,7 +216,7 @@ double SpreadView::stationTime(qint32 line, qint32 stat, bool *found) const
     if (at < 0)
         return NaN;
     *found = true;
-    return pickTime(records[at]);
+    return FbPicks::pickTime(records[at]);
 }
 
 double SpreadView::timeAt(qint32 line, qint32 stat, double x, double y) const
@@ -241,7 +241,7 @@ double SpreadView::timeAt(qint32 line, qint32 stat, double x, double y) const
         const FbRecord &r = records[m_along[size_t(j)]];
         const double d = distance(x - r.group_x, y - r.group_y);
         if (d == 0.0 || d <= OnReceiverSpacings * spacing)
-            return pickTime(r);
+            return FbPicks::pickTime(r);
     }
     if (!(spacing > 0.0))
         return NaN;
@@ -260,7 +260,7 @@ double SpreadView::timeAt(qint32 line, qint32 stat, double x, double y) const
     const double lateral = distance(x - (a.group_x + lambda * ex), y - (a.group_y + lambda * ey));
     if (lateral > LateralSpacings * spacing)
         return NaN;
-    const double t = pickTime(a) + lambda * (pickTime(b) - pickTime(a));
+    const double t = FbPicks::pickTime(a) + lambda * (FbPicks::pickTime(b) - FbPicks::pickTime(a));
     return std::isfinite(t) ? t : NaN;
 }
 
@@ -277,7 +277,7 @@ void SpreadView::probes(double x, double y, int count, std::vector<int> *out) co
     away.reserve(size_t(m));
     for (int k = 0; k < m; ++k) {
         const FbRecord &r = m_records[m_along[size_t(k)]];
-        if (std::isfinite(pickTime(r)) && !(distance(x - r.group_x, y - r.group_y) < near))
+        if (std::isfinite(FbPicks::pickTime(r)) && !(distance(x - r.group_x, y - r.group_y) < near))
             away.push_back(m_along[size_t(k)]);
     }
     const int a = static_cast<int>(away.size());

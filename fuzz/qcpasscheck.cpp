@@ -1,7 +1,7 @@
 #include "qcpasscheck.h"
 
 #include "pickqc.h"
-#include "pickrules.h"
+#include "fbpicks.h"
 #include "qccsv.h"
 #include "qcreporttext.h"
 #include "shotindex.h"
@@ -94,7 +94,7 @@ QString checkQcPass(const QString &fileName)
         const ShotFit fit = fitShot(records, settings);
         qint64 own = 0;
         for (int i = 0; i < records.size() && i < fit.picks.size(); ++i)
-            own += fit.picks[i].outlier && !isUnpicked(records[i]) ? 1 : 0;
+            own += fit.picks[i].outlier && FbPicks::isLive(records[i]) ? 1 : 0;
         if (own != perShot[size_t(s)] || report.shots.at(s).outliers != own)
             return QStringLiteral("shot %1 has %2 outliers in the pass, %3 in its own fit")
                 .arg(s).arg(perShot[size_t(s)]).arg(own);

@@ -1,7 +1,7 @@
 #include "checks.h"
 
 #include "pickqc.h"
-#include "pickrules.h"
+#include "fbpicks.h"
 #include "qccsv.h"
 
 #include <QCoreApplication>
@@ -17,8 +17,9 @@ void checkOutliers(const ShotData &shot, const Settings &, Findings *out)
         return;
     for (int i = 0; i < shot.n; ++i) {
         const PickVerdict &v = shot.fit->picks.at(i);
-        // A trace left unpicked is no pick, whatever the curve says.
-        if (!v.outlier || isUnpicked(shot.records[i]))
+        // A rejected pick or a trace left unpicked is no pick in use,
+        // whatever the curve says.
+        if (!v.outlier || !FbPicks::isLive(shot.records[i]))
             continue;
         Finding f = pickFinding(Kind::Outlier, shot, i);
         f.side = v.side;

@@ -54,7 +54,11 @@ QVector<FbRecord> plantedSurvey()
             r.g_stat = station;
             r.s_elev = 100;
             r.s_depth = 5;
-            r.fb_status = c % 3; // rows 0, 1, 2 of a shot: statuses 1, 2 (other), 0
+            // Rows 0, 1, 2 of a shot: statuses 1, 2 (rejected), 0; the
+            // receivers at sources and the spikes are picks in use.
+            r.fb_status = c % 3;
+            if (r.fb_status == 2 && (station % 4 == 2 || c == SpikeChannelA || c == SpikeChannelB))
+                r.fb_status = 0;
             const double x = std::abs(r.offset);
             r.fb_time = float(std::min(x / 1.2, 125.0 + x / 3.0)); // ms: 1200 and 3000 m/s, kink at 250 m
             if (s == ShiftedShot)

@@ -12,6 +12,7 @@
 // its fb_no, ffid and channel.
 
 #include "commandline.h"
+#include "editcommands.h"
 #include "plotcommands.h"
 #include "qccommand.h"
 
@@ -49,6 +50,9 @@ const char *const CommandSummary =
     "  qc      pick QC: fitted curves, outliers, reciprocity (exit 0 clean, 1 found)\n"
     "  plot    one shot's picks against offset with its fitted curve, as an image\n"
     "  map     sources and receivers in map view, sources coloured by a QC value\n"
+    "  edit    write a copy with picks changed (edits file, shifts, rejected outliers) and an edit log\n"
+    "  export  write the picks in the unified data format (.sgt) or as a CSV table\n"
+    "  import  build an FB file from the unified data format (.sgt)\n"
     "\n"
     "Run 'fbtool COMMAND --help' for the options of a command.";
 
@@ -588,6 +592,7 @@ int main(int argc, char *argv[])
     const struct { const char *name; Runner run; } commands[] = {
         {"gen", runGen}, {"info", runInfo}, {"shots", runShots}, {"dump", runDump}, {"check", runCheck},
         {"qc", runQc}, {"plot", runPlot}, {"map", runMap},
+        {"edit", runEdit}, {"export", runExport}, {"import", runImport},
     };
     for (const auto &c : commands) {
         if (command == QLatin1String(c.name)) {
@@ -604,7 +609,7 @@ int main(int argc, char *argv[])
                                      + QLatin1String(CommandSummary));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("gen, info, shots, dump, check, qc, plot or map."));
+    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("gen, info, shots, dump, check, qc, plot, map, edit, export or import."));
     if (!parser.parse(args))
         return usageError(parser);
     if (parser.isSet(help))

@@ -1,0 +1,69 @@
+#include "fbcsvexport.h"
+
+#include "fbblockreader.h"
+#include "fboutputfile.h"
+#include "numbertext.h"
+
+bool FbCsvExport::write(const QString &fbName, const QString &csvName, const Progress &progress,
+                        const std::atomic_bool *cancel)
+{
+    m_records = 0;
+    m_cancelled = false;
+    FbBlockReader reader(fbName);
+    if (!reader.open()) {
+        m_error = QStringLiteral("%1: %2").arg(fbName, reader.errorString());
+        return false;
+    }
+    FbOutputFile out(csvName);
+    if (!out.open({fbName})) {
+        m_error = out.errorString();
+        return false;
+    }
+    QByteArray text("record");
+    for (const FbLayout::Field &f : FbLayout::fields)
+        text += QByteArray(",") + f.name;
+    text += '\n';
+
+    // A row is at most the record number and 17 numbers with their commas.
+    constexpr int RowBytes = NumberText::MaxBytes * (FbLayout::FieldCount + 1) + FbLayout::FieldCount + 1;
+    constexpr int Flush = 1 << 20;
+    QByteArray buffer(Flush + RowBytes, Qt::Uninitialized);
+    char *const begin = buffer.data();
+    char *p = std::copy(text.constBegin(), text.constEnd(), begin);
+    int percent = -1;
+    const qint64 records = qMax<qint64>(1, reader.recordCount());
+    FbBlockReader::Block block;
+    while (reader.nextBlock(&block)) {
+        if (cancel && cancel->load()) {
+            m_cancelled = true;
+            out.cancel();
+            m_error = tr("cancelled");
+            return false;
+        }
+        for (qint64 k = 0; k < block.records; ++k) {
+            const FbRecord r = FbLayout::decodeRecord(block.record(k));
+            p = NumberText::writeInt(block.firstRecord + k + 1, p);
+            for (const FbLayout::Field &f : FbLayout::fields) {
+                *p++ = ',';
+                p = f.type == FbLayout::FieldType::Int32 ? NumberText::writeInt(r.*f.intMember, p)
+                                                         : NumberText::writeFloat(r.*f.floatMember, p);
+            }
+            *p++ = '\n';
+            if (p - begin >= Flush) {
+                out.write(begin, p - begin);
+                p = begin;
+            }
+        }
+        m_records += block.records;
+        const int now = int(m_records * 100 / records);
+        if (progress && now != percent)
+            progress(percent = now);
+    }
+    if (!out.write(begin, p - begin) || !out.commit()) {
+        m_error = out.errorString();
+        m_records = 0;
+        return false;
+    }
+    m_error.clear();
+    return true;
+}

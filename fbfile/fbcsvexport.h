@@ -1,0 +1,46 @@
+#ifndef FBCSVEXPORT_H
+#define FBCSVEXPORT_H
+
+#include <QCoreApplication>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+
+// Every record of an FB file as a CSV table, for spreadsheets and scripts:
+// a title line "record," followed by the named fields in file order (the
+// field table, fb_status included), then one row per record, the record
+// numbered from 1, C-locale, integers in decimal and floats in the shortest
+// text that reads back to the same bits (nan, inf, -inf), '\n' line ends.
+// Rejected and unpicked picks are rows like any other: fb_status and
+// fb_time say what they are. The header words and a partial last record
+// are not part of the table.
+//
+// The file is read in blocks and the table written through FbOutputFile
+// (nothing under the target's name on failure, never over the input);
+// false with errorString() when the file cannot be read, the table cannot
+// be written or *cancel became true.
+//
+// Usage:
+//   FbCsvExport table;
+//   if (!table.write(fbName, csvName, progress, &cancel)) ... table.errorString();
+class FbCsvExport
+{
+    Q_DECLARE_TR_FUNCTIONS(FbCsvExport)
+
+public:
+    using Progress = std::function<void(int percent)>;
+
+    bool write(const QString &fbName, const QString &csvName, const Progress &progress = Progress(),
+               const std::atomic_bool *cancel = nullptr);
+    qint64 records() const { return m_records; }
+    QString errorString() const { return m_error; }
+    bool wasCancelled() const { return m_cancelled; }
+
+private:
+    qint64 m_records = 0;
+    QString m_error;
+    bool m_cancelled = false;
+};
+
+#endif // FBCSVEXPORT_H

@@ -1,0 +1,154 @@
+#ifndef FBEDITWRITER_H
+#define FBEDITWRITER_H
+
+#include "fblayout.h"
+#include "numbertext.h"
+
+#include <QCoreApplication>
+#include <QString>
+#include <QVector>
+
+#include <atomic>
+#include <functional>
+
+// One change to an FB file: a new value for one word of one record. Only
+// the pick's own words can be edited: fb_time and fb_status (the list of
+// them is FbEditWriter::editableFields()).
+struct FbEdit
+{
+    qint32 record = 0;                       // 0-based record number
+    const FbLayout::Field *field = nullptr;  // an editable field (FbEditWriter::isEditable)
+    quint32 bits = 0;                        // the new word as stored: a float's or an int32's bits
+    // When set, the file must hold oldBits in that word (any NaN matches
+    // any NaN), or nothing is written: a list made for another file.
+    bool checkOld = false;
+    quint32 oldBits = 0;
+    int line = 0;                            // the line of the edits file it came from, named in errors; 0 if none
+
+    // The editable fields, looked up once.
+    static const FbLayout::Field *timeField()
+    {
+        static const FbLayout::Field *const field = FbLayout::fieldNamed("fb_time");
+        return field;
+    }
+    static const FbLayout::Field *statusField()
+    {
+        static const FbLayout::Field *const field = FbLayout::fieldNamed("fb_status");
+        return field;
+    }
+
+    static FbEdit time(qint32 record, float value)
+    {
+        FbEdit e;
+        e.record = record;
+        e.field = timeField();
+        e.bits = NumberText::floatBits(value);
+        return e;
+    }
+    static FbEdit status(qint32 record, qint32 value)
+    {
+        FbEdit e;
+        e.record = record;
+        e.field = statusField();
+        e.bits = quint32(value);
+        return e;
+    }
+};
+Q_DECLARE_TYPEINFO(FbEdit, Q_PRIMITIVE_TYPE);
+
+// Writes a copy of an FB file with a sparse list of edits applied, as raw
+// bytes: every byte that no edit names (the header, the four unnamed words
+// of each record, a partial last record) is copied unchanged, and nothing is
+// decoded but the edited words and the pick's name (ffid, channel, fb_no).
+// The file is copied block by block; memory grows with the number of edits,
+// not with the file.
+//
+// Edits may come in any order. Several edits of one word are applied in
+// their order in the list: the last one wins (each one's old value is
+// checked against the source file).
+//
+// The source must be a regular file (FbBlockReader::openRegularFile). The
+// target is written through FbOutputFile: a failure or a cancel leaves no
+// partial file under its name and an existing file as it was. The target
+// is never the source itself (by path, link or inode) unless
+// setReplaceSource(true) says so.
+//
+// write() fails, writing nothing, when the source cannot be read, an edit
+// names a record past the file's last complete record or a field that
+// cannot be edited, an edit's old value does not match, the target cannot
+// be written (errorString() says why, naming the edit's record and its
+// line when it has one), or *cancel became true (checked every block;
+// wasCancelled() then answers true). Progress is 0..100 as the copy moves.
+// inspect() checks and reads the same way and writes nothing: a dry run.
+//
+// Usage (on any thread):
+//   FbEditWriter writer(sourceName);
+//   writer.setEdits(edits);
+//   if (!writer.write(targetName, progress, &cancel)) ... writer.errorString();
+//   for (const FbEditWriter::Applied &a : writer.applied())
+//       log(a.record, a.ffid, a.channel, a.oldBits, edits.at(a.edit).bits);
+class FbEditWriter
+{
+    Q_DECLARE_TR_FUNCTIONS(FbEditWriter)
+
+public:
+    using Progress = std::function<void(int percent)>;
+
+    // What one edited word held and which edit it got, for the edit log.
+    struct Applied
+    {
+        int edit = 0;          // index in setEdits()' list of the edit that won
+        qint32 record = 0;
+        qint32 ffid = 0;
+        qint32 channel = 0;
+        qint32 fbNo = 0;
+        quint32 oldBits = 0;   // the word as the source holds it
+    };
+
+    explicit FbEditWriter(const QString &sourceName);
+
+    // Whether field can be edited, and the names of those that can.
+    static bool isEditable(const FbLayout::Field &field);
+    static QStringList editableFields();
+    // A word's value as messages and the edit log write it: an int32 in
+    // decimal, a float in the shortest text that reads back to its bits.
+    static QString valueText(const FbLayout::Field &field, quint32 bits);
+    // The same text as bytes at out, which must hold NumberText::MaxBytes;
+    // returns its end.
+    static char *writeValue(const FbLayout::Field &field, quint32 bits, char *out);
+
+    void setEdits(const QVector<FbEdit> &edits);
+    const QVector<FbEdit> &edits() const { return m_edits; }
+    // The file the edits' line numbers refer to, named with them in errors.
+    void setListName(const QString &name) { m_listName = name; }
+    // Allows the target to be the source file; off by default.
+    void setReplaceSource(bool replace) { m_replaceSource = replace; }
+    // Records per block copied; tests set it small to cross block boundaries.
+    void setBlockRecords(qint64 records);
+
+    bool write(const QString &targetName, const Progress &progress = Progress(),
+               const std::atomic_bool *cancel = nullptr);
+    bool inspect(const Progress &progress = Progress(), const std::atomic_bool *cancel = nullptr);
+
+    // One entry per edited word, in file order, after write() or inspect()
+    // succeeded.
+    const QVector<Applied> &applied() const { return m_applied; }
+    QString errorString() const { return m_error; }
+    bool wasCancelled() const { return m_cancelled; }
+
+private:
+    bool run(const QString *targetName, const Progress &progress, const std::atomic_bool *cancel);
+    bool checkEdits(qint64 recordCount);
+    QString editName(const FbEdit &edit) const;
+
+    QString m_sourceName;
+    QString m_listName;
+    QVector<FbEdit> m_edits;
+    QVector<Applied> m_applied;
+    QString m_error;
+    bool m_cancelled = false;
+    bool m_replaceSource = false;
+    qint64 m_blockRecords = FbLayout::BlockRecords;
+};
+
+#endif // FBEDITWRITER_H

@@ -1,0 +1,259 @@
+#include "sgtfile.h"
+
+#include "fbblockreader.h"
+#include "fboutputfile.h"
+#include "numbertext.h"
+
+#include <QFile>
+
+#include <cctype>
+#include <cmath>
+
+namespace {
+
+const struct { char name; int column; } SensorTokens[] = {{'x', SgtFile::X}, {'y', SgtFile::Y}, {'z', SgtFile::Z}};
+
+// The words of a line before its comment.
+QList<QByteArray> valueWords(const QByteArray &line)
+{
+    const int hash = line.indexOf('#');
+    return (hash < 0 ? line : line.left(hash)).simplified().split(' ');
+}
+
+// The words of a '#' line, or nothing when the line is something else.
+QList<QByteArray> tokenWords(const QByteArray &line)
+{
+    const QByteArray trimmed = line.trimmed();
+    if (!trimmed.startsWith('#'))
+        return {};
+    const QByteArray rest = trimmed.mid(1).simplified();
+    return rest.isEmpty() ? QList<QByteArray>() : rest.split(' ');
+}
+
+bool isName(const QByteArray &word)
+{
+    if (word.isEmpty() || !(std::isalpha(uchar(word.at(0))) || word.at(0) == '_'))
+        return false;
+    for (const char c : word) {
+        if (!std::isalnum(uchar(c)) && c != '_')
+            return false;
+    }
+    return true;
+}
+
+bool parseNumber(const QByteArray &word, double *value)
+{
+    return NumberText::parseDouble(word.constData(), word.constData() + word.size(), value) && std::isfinite(*value);
+}
+
+bool parseCount(const QList<QByteArray> &words, qint32 *count)
+{
+    return words.size() == 1 && NumberText::parseInt32(words.at(0).constData(), words.at(0).constData()
+                                                       + words.at(0).size(), count) && *count >= 0;
+}
+
+} // namespace
+
+bool SgtFile::fail(int line, const QString &why)
+{
+    m_error = line > 0 ? tr("%1 line %2: %3").arg(m_fileName).arg(line).arg(why)
+                       : QStringLiteral("%1: %2").arg(m_fileName, why);
+    m_sensors.clear();
+    m_data.clear();
+    return false;
+}
+
+bool SgtFile::read(const QString &fileName)
+{
+    m_fileName = fileName;
+    m_sensors.clear();
+    m_data.clear();
+    QFile file;
+    QString why;
+    if (!FbBlockReader::openRegularFile(&file, fileName, &why))
+        return fail(0, why);
+    QByteArray text = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(0, file.errorString());
+    if (text.endsWith('\n'))
+        text.chop(1); // the last line's end starts no line of its own
+    const QList<QByteArray> lines = text.split('\n');
+
+    enum Stage { SensorCount, Sensors, DataCount, Data, Done } stage = SensorCount;
+    qint32 sensorCount = 0, dataCount = 0;
+    // Per column of a line: a SensorTokens column, or for data 0 s, 1 g, 2 t, -1 other.
+    QVector<int> kinds;
+    bool named = false; // a token line came for the current section
+    int lineNumber = 0;
+    for (const QByteArray &line : lines) {
+        ++lineNumber;
+        const bool atStart = (stage == Sensors && m_sensors.isEmpty()) || (stage == Data && m_data.isEmpty());
+        const QList<QByteArray> tokens = atStart && !named ? tokenWords(line) : QList<QByteArray>();
+        if (!tokens.isEmpty() && stage == Sensors) {
+            QVector<int> k;
+            int seen = 0;
+            for (const QByteArray &t : tokens) {
+                for (const auto &s : SensorTokens) {
+                    if (t.size() == 1 && t.at(0) == s.name && !(seen & s.column)) {
+                        seen |= s.column;
+                        k.append(s.column);
+                    }
+                }
+            }
+            if (k.size() == tokens.size()) {
+                kinds = k;
+                m_columns = seen;
+                named = true;
+                continue;
+            }
+        } else if (!tokens.isEmpty()) {
+            QVector<int> k;
+            bool names = true;
+            for (const QByteArray &t : tokens) {
+                names = names && isName(t);
+                const int kind = t == "s" ? 0 : t == "g" ? 1 : t == "t" ? 2 : -1;
+                names = names && (kind < 0 || !k.contains(kind));
+                k.append(kind);
+            }
+            if (names && k.contains(0) && k.contains(1) && k.contains(2)) {
+                kinds = k;
+                named = true;
+                continue;
+            }
+        }
+
+        const QList<QByteArray> words = valueWords(line);
+        if (words.size() == 1 && words.at(0).isEmpty())
+            continue;
+        switch (stage) {
+        case SensorCount:
+            if (!parseCount(words, &sensorCount))
+                return fail(lineNumber, tr("the first line must be the number of sensors"));
+            m_sensors.reserve(sensorCount);
+            stage = sensorCount > 0 ? Sensors : DataCount;
+            named = false;
+            break;
+        case Sensors: {
+            if (!named && m_sensors.isEmpty()) {
+                if (words.size() != 2 && words.size() != 3)
+                    return fail(lineNumber, tr("without a token line a sensor needs 2 (x y) or 3 (x y z) values"));
+                kinds = words.size() == 2 ? QVector<int>{X, Y} : QVector<int>{X, Y, Z};
+                m_columns = words.size() == 2 ? X | Y : X | Y | Z;
+            }
+            if (words.size() != kinds.size())
+                return fail(lineNumber, tr("%1 values where a sensor has %2").arg(words.size()).arg(kinds.size()));
+            SgtSensor sensor;
+            for (int k = 0; k < words.size(); ++k) {
+                double v = 0.0;
+                if (!parseNumber(words.at(k), &v))
+                    return fail(lineNumber, tr("'%1' is not a finite number").arg(QString::fromUtf8(words.at(k))));
+                (kinds.at(k) == X ? sensor.x : kinds.at(k) == Y ? sensor.y : sensor.z) = v;
+            }
+            m_sensors.append(sensor);
+            if (m_sensors.size() == sensorCount)
+                stage = DataCount;
+            break;
+        }
+        case DataCount:
+            if (!parseCount(words, &dataCount))
+                return fail(lineNumber, tr("after %1 sensors the number of data must follow").arg(sensorCount));
+            m_data.reserve(dataCount);
+            stage = dataCount > 0 ? Data : Done;
+            named = false;
+            break;
+        case Data: {
+            if (!named && m_data.isEmpty())
+                kinds = QVector<int>{0, 1, 2};
+            if (named ? words.size() != kinds.size() : words.size() < 3)
+                return fail(lineNumber, tr("%1 values where a datum has %2").arg(words.size()).arg(kinds.size()));
+            SgtDatum d;
+            d.line = lineNumber;
+            for (int k = 0; k < kinds.size(); ++k) {
+                const QByteArray &w = words.at(k);
+                if (kinds.at(k) == 0 || kinds.at(k) == 1) {
+                    qint32 sensor = 0;
+                    if (!NumberText::parseInt32(w.constData(), w.constData() + w.size(), &sensor) || sensor < 1
+                        || sensor > sensorCount)
+                        return fail(lineNumber, tr("sensor '%1' is not a number in 1..%2")
+                                                    .arg(QString::fromUtf8(w)).arg(sensorCount));
+                    (kinds.at(k) == 0 ? d.s : d.g) = sensor - 1;
+                } else if (kinds.at(k) == 2 && !parseNumber(w, &d.t)) {
+                    return fail(lineNumber, tr("time '%1' is not a finite number").arg(QString::fromUtf8(w)));
+                }
+            }
+            m_data.append(d);
+            if (m_data.size() == dataCount)
+                stage = Done;
+            break;
+        }
+        case Done:
+            return fail(lineNumber, tr("text after the last of the %1 data").arg(dataCount));
+        }
+    }
+    switch (stage) {
+    case SensorCount:
+        return fail(0, tr("no number of sensors"));
+    case Sensors:
+        return fail(lineNumber, tr("the file ends after %1 of %2 sensors").arg(m_sensors.size()).arg(sensorCount));
+    case DataCount:
+        return fail(lineNumber, tr("the file ends before the number of data"));
+    case Data:
+        return fail(lineNumber, tr("the file ends after %1 of %2 data").arg(m_data.size()).arg(dataCount));
+    case Done:
+        break;
+    }
+    m_error.clear();
+    return true;
+}
+
+QByteArray SgtFile::head(int columns, const QVector<SgtSensor> &sensors, qint64 dataCount)
+{
+    char number[NumberText::MaxBytes];
+    QByteArray text = QByteArray::number(sensors.size()) + "\n#";
+    for (const auto &s : SensorTokens) {
+        if (columns & s.column)
+            text += QByteArray(" ") + s.name;
+    }
+    text += '\n';
+    for (const SgtSensor &sensor : sensors) {
+        const double values[] = {sensor.x, sensor.y, sensor.z};
+        bool first = true;
+        for (int k = 0; k < 3; ++k) {
+            if (!(columns & SensorTokens[k].column))
+                continue;
+            if (!first)
+                text += ' ';
+            first = false;
+            text.append(number, int(NumberText::writeFloat(float(values[k]), number) - number));
+        }
+        text += '\n';
+    }
+    text += QByteArray::number(dataCount) + "\n# s g t\n";
+    return text;
+}
+
+char *SgtFile::writeDatum(qint32 s, qint32 g, double t, char *out)
+{
+    out = NumberText::writeInt(qint64(s) + 1, out);
+    *out++ = ' ';
+    out = NumberText::writeInt(qint64(g) + 1, out);
+    *out++ = ' ';
+    out = NumberText::writeFloat(float(t), out);
+    *out++ = '\n';
+    return out;
+}
+
+bool SgtFile::write(const QString &fileName, const QStringList &protect)
+{
+    FbOutputFile out(fileName);
+    QByteArray text = head(m_columns, m_sensors, m_data.size());
+    char line[MaxDatumBytes];
+    for (const SgtDatum &d : qAsConst(m_data))
+        text.append(line, int(writeDatum(d.s, d.g, d.t, line) - line));
+    if (!out.open(protect) || !out.write(text.constData(), text.size()) || !out.commit()) {
+        m_error = out.errorString();
+        return false;
+    }
+    m_error.clear();
+    return true;
+}

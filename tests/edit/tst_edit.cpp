@@ -1,0 +1,626 @@
+// Editing picks and handing them on: the edit writer changes only the words
+// it is told to, whatever the block size, and leaves nothing behind when it
+// cannot finish; the edit log reads back to the same bits and makes the
+// same file again; a bad edits list is refused with its line and nothing
+// written; fbtool edit combines its sources in their order; and picks go to
+// the unified data format (.sgt) and back unchanged.
+
+#include "editlog.h"
+#include "fbeditwriter.h"
+#include "fbtestfile.h"
+#include "numbertext.h"
+#include "sgtfile.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+Q_DECLARE_METATYPE(FbEdit)
+Q_DECLARE_METATYPE(QVector<FbEdit>)
+
+namespace {
+
+struct Run { int exitCode = -1; QString out, err; }; // -1: did not finish normally
+
+// fbtool as a user runs it; with fileLimit > 0, in a process that may not
+// write a file past that many bytes, as on a full disk.
+class FbTool : public QProcess
+{
+public:
+    static Run run(const QStringList &args, qint64 fileLimit = 0)
+    {
+        FbTool process(fileLimit);
+        process.start(qEnvironmentVariable("FBTOOL"), args);
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+            return Run();
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+protected:
+    void setupChildProcess() override
+    {
+        if (m_fileLimit <= 0)
+            return;
+        ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of killing
+        const rlimit limit{rlim_t(m_fileLimit), rlim_t(m_fileLimit)};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+
+private:
+    explicit FbTool(qint64 fileLimit) : m_fileLimit(fileLimit) {}
+    qint64 m_fileLimit;
+};
+
+QByteArray readAll(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A file of `count` records with every word distinct and the unnamed words
+// set, then `tail` bytes of a partial record.
+QByteArray testFile(int count, int tail)
+{
+    QVector<FbRecord> records = FbTest::recordsWithFfids(QVector<qint32>(count, 7));
+    for (int i = 0; i < count; ++i) {
+        records[i].word56 = 0x56560000 + i;
+        records[i].word68 = -0x68680000 - i;
+        records[i].word76 = 0x76760000 + i;
+        records[i].word80 = 0x80808080 + i;
+    }
+    return FbTest::fileBytes(records, FbFileHeader{0, 1, -100, 900}, true, tail);
+}
+
+// bytes with the edits' words set in list order, as the writer promises.
+QByteArray patched(QByteArray bytes, const QVector<FbEdit> &edits)
+{
+    for (const FbEdit &e : edits)
+        qToLittleEndian<quint32>(e.bits, bytes.data() + FbLayout::recordPosition(e.record) + e.field->offset);
+    return bytes;
+}
+
+quint32 wordAt(const QByteArray &bytes, qint64 position)
+{
+    return qFromLittleEndian<quint32>(bytes.constData() + position);
+}
+
+FbEdit withOld(FbEdit e, quint32 oldBits, int line)
+{
+    e.checkOld = true;
+    e.oldBits = oldBits;
+    e.line = line;
+    return e;
+}
+
+const float NaN = std::numeric_limits<float>::quiet_NaN();
+
+} // namespace
+
+class TestEdit : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    bool write(const QString &name, const QByteArray &bytes) const { return FbTest::writeFile(path(name), bytes); }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    // The copy is the source with the edited words changed, every other
+    // byte as it was (header, unnamed words, partial record), wherever the
+    // blocks fall; applied() names each edited word once, in file order,
+    // with what it held and the edit that won. A dry run finds the same.
+    void copy_data()
+    {
+        QTest::addColumn<int>("records");
+        QTest::addColumn<int>("tail");
+        QTest::addColumn<int>("block");
+        QTest::addColumn<QVector<FbEdit>>("edits");
+        QTest::newRow("first and last record") << 10 << 0 << 4
+            << QVector<FbEdit>{FbEdit::status(9, 2), FbEdit::time(0, 12.5f)};
+        QTest::newRow("each side of two block boundaries") << 12 << 0 << 4
+            << QVector<FbEdit>{FbEdit::time(3, 1), FbEdit::time(4, 2), FbEdit::status(7, -1), FbEdit::status(8, 5)};
+        QTest::newRow("unnamed words and a partial record kept") << 9 << 50 << 4
+            << QVector<FbEdit>{FbEdit::time(8, 3), FbEdit::status(4, 2)};
+        QTest::newRow("the last of three edits of one word wins") << 6 << 0 << 2
+            << QVector<FbEdit>{FbEdit::time(2, 1), FbEdit::status(2, 9), FbEdit::time(2, 2), FbEdit::time(2, 3)};
+        QTest::newRow("NaN, -0 and infinity, blocks of one") << 5 << 83 << 1
+            << QVector<FbEdit>{FbEdit::time(1, NaN), FbEdit::time(2, -0.0f),
+                               FbEdit::time(3, -std::numeric_limits<float>::infinity())};
+        QTest::newRow("nothing to edit") << 3 << 7 << 4 << QVector<FbEdit>();
+        QTest::newRow("no complete record") << 0 << 60 << 4 << QVector<FbEdit>();
+    }
+    void copy()
+    {
+        QFETCH(int, records);
+        QFETCH(int, tail);
+        QFETCH(int, block);
+        QFETCH(QVector<FbEdit>, edits);
+        const QByteArray source = testFile(records, tail);
+        QVERIFY(write("source.fb", source));
+        QFile::remove(path("copy.fb"));
+        FbEditWriter writer(path("source.fb"));
+        writer.setBlockRecords(block);
+        writer.setEdits(edits);
+        int last = -1;
+        QVERIFY2(writer.write(path("copy.fb"), [&last](int percent) { last = percent; }), qPrintable(writer.errorString()));
+        QCOMPARE(readAll(path("copy.fb")), patched(source, edits));
+        QCOMPARE(last, 100);
+
+        // Each edited word once, in file order, with the last edit of it.
+        QMap<qint64, int> winners;
+        for (int k = 0; k < edits.size(); ++k)
+            winners[FbLayout::recordPosition(edits.at(k).record) + edits.at(k).field->offset] = k;
+        for (const bool dryRun : {false, true}) {
+            QVERIFY(!dryRun || writer.inspect());
+            QCOMPARE(writer.applied().size(), winners.size());
+            auto winner = winners.constBegin();
+            for (const FbEditWriter::Applied &a : writer.applied()) {
+                QCOMPARE(a.edit, winner.value());
+                const FbRecord r = FbLayout::decodeRecord(source.constData() + FbLayout::recordPosition(a.record));
+                QCOMPARE(a.record, edits.at(a.edit).record);
+                QVERIFY(a.ffid == r.ffid && a.channel == r.channel && a.fbNo == r.fb_no);
+                QCOMPARE(a.oldBits, wordAt(source, winner.key()));
+                ++winner;
+            }
+        }
+    }
+
+    // Whatever stops the writer leaves the target as it was (absent, or an
+    // existing file unchanged), the source unchanged and no stray file in
+    // the folder, and says why.
+    void refused_data()
+    {
+        QTest::addColumn<QString>("target");      // "" for the source's own path
+        QTest::addColumn<QVector<FbEdit>>("edits");
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("error");
+        const QVector<FbEdit> one{FbEdit::time(1, 5)};
+        FbEdit offset = FbEdit::time(1, 5);
+        offset.field = FbLayout::fieldNamed("offset");
+        QTest::newRow("record past the last") << "out.fb" << QVector<FbEdit>{FbEdit::time(1, 5), FbEdit::time(10, 1)}
+                                              << false << "record 11 is not in";
+        QTest::newRow("a field that cannot be edited") << "out.fb" << QVector<FbEdit>{offset} << false
+                                                       << "only fb_time, fb_status can be edited";
+        // Record 2 holds fb_time 0.5 and status 1 (FbTest's records).
+        QTest::newRow("an old value of another file")
+            << "out.fb"
+            << QVector<FbEdit>{withOld(FbEdit::time(3, 9), NumberText::floatBits(0.75f), 4),
+                               withOld(FbEdit::time(2, 9), NumberText::floatBits(0.25f), 7)}
+            << false << "list.csv line 7: record 3: fb_time is 0.5 in";
+        QTest::newRow("the source itself") << "" << one << false << "it is the input file";
+        QTest::newRow("a symlink to the source") << "link.fb" << one << false << "it is the input file";
+        QTest::newRow("a hard link to the source") << "hard.fb" << one << false << "it is the input file";
+        QTest::newRow("a folder") << "folder" << one << false << "not a regular file";
+        QTest::newRow("cancelled") << "out.fb" << one << true << "cancelled";
+        QTest::newRow("cancelled, existing target kept") << "existing.fb" << one << true << "cancelled";
+    }
+    void refused()
+    {
+        QFETCH(QString, target);
+        QFETCH(QVector<FbEdit>, edits);
+        QFETCH(bool, cancel);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        const QString source = dir.filePath("source.fb");
+        const QByteArray bytes = testFile(10, 0);
+        QVERIFY(FbTest::writeFile(source, bytes) && QDir(dir.path()).mkdir("folder")
+                && FbTest::writeFile(dir.filePath("existing.fb"), "keep me")
+                && QFile::link(source, dir.filePath("link.fb"))
+                && ::link(QFile::encodeName(source).constData(), QFile::encodeName(dir.filePath("hard.fb")).constData()) == 0);
+        const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+        const QString targetName = target.isEmpty() ? source : dir.filePath(target);
+        const QByteArray targetBefore = readAll(targetName);
+
+        FbEditWriter writer(source);
+        writer.setEdits(edits);
+        writer.setListName("list.csv");
+        writer.setBlockRecords(2);
+        std::atomic_bool stop{false};
+        QVERIFY(!writer.write(targetName, [&](int percent) { stop = cancel && percent >= 40; }, &stop));
+        QVERIFY2(writer.errorString().contains(error), qPrintable(writer.errorString()));
+        QCOMPARE(writer.wasCancelled(), cancel);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System), before);
+        QCOMPARE(readAll(targetName), targetBefore);
+        QCOMPARE(readAll(source), bytes);
+    }
+
+    // Values and reasons that a CSV or a float text can break come back
+    // from the log the same, bit for bit.
+    void logRoundTrip()
+    {
+        const FbLayout::Field *time = FbEdit::timeField(), *status = FbEdit::statusField();
+        const QVector<std::pair<float, QString>> values{
+            {0.1f, "plain"}, {1e-45f, "a, comma"}, {-0.0f, "\"quoted\" text"}, {NaN, "two\nlines"},
+            {std::numeric_limits<float>::infinity(), " edge spaces "}, {-std::numeric_limits<float>::max(), "拾取"},
+            {16777217.0f, ""}};
+        QVector<EditLogRow> rows;
+        for (int k = 0; k < values.size(); ++k)
+            rows.append({k * 3, k + 100, -k, k + 1, time, k % 2 == 0, NumberText::floatBits(float(k) / 3),
+                         NumberText::floatBits(values.at(k).first), values.at(k).second, 0});
+        rows.append({2147483646, -1, 7, 8, status, true, quint32(-2147483647 - 1), quint32(2147483647), "max", 0});
+        EditLog log;
+        log.setRows(rows);
+        QVERIFY2(log.write(path("round.csv")), qPrintable(log.errorString()));
+        EditLog back;
+        QVERIFY2(back.read(path("round.csv")), qPrintable(back.errorString()));
+        QCOMPARE(back.rows().size(), rows.size());
+        for (int k = 0; k < rows.size(); ++k) {
+            const EditLogRow &a = rows.at(k), &b = back.rows().at(k);
+            QVERIFY(a.record == b.record && a.fbNo == b.fbNo && a.ffid == b.ffid && a.channel == b.channel);
+            QVERIFY(a.field == b.field && a.hasOld == b.hasOld && (!a.hasOld || a.oldBits == b.oldBits));
+            QCOMPARE(b.newBits, a.newBits);
+            QCOMPARE(b.reason, a.reason);
+        }
+    }
+
+    // A hand-made list: the header decides the columns, in any order and
+    // case, with a byte-order mark, CRLF, spaces, '+' signs and blank
+    // lines; old is optional.
+    void handMadeList()
+    {
+        QVERIFY(write("hand.csv", "\xEF\xBB\xBF" "New, Field ,RECORD,comment\r\n"
+                                  "+12.5, fb_time , 3 ,first\r\n\r\n"
+                                  "  -1 ,fb_status,+4,\"a, b\"\r\n"));
+        EditLog list;
+        QVERIFY2(list.read(path("hand.csv")), qPrintable(list.errorString()));
+        QCOMPARE(list.rows().size(), 2);
+        const QVector<FbEdit> edits = list.edits();
+        QVERIFY(edits.at(0).record == 2 && edits.at(0).field == FbEdit::timeField() && !edits.at(0).checkOld);
+        QCOMPARE(edits.at(0).bits, NumberText::floatBits(12.5f));
+        QCOMPARE(edits.at(0).line, 2);
+        QVERIFY(edits.at(1).record == 3 && edits.at(1).field == FbEdit::statusField());
+        QCOMPARE(edits.at(1).bits, quint32(-1));
+        QCOMPARE(edits.at(1).line, 4);
+    }
+
+    // fbtool edit refuses a bad edits list with its line, exit code 2 and
+    // one line on stderr, and writes neither the file nor the log.
+    void badList_data()
+    {
+        QTest::addColumn<QByteArray>("csv");
+        QTest::addColumn<QString>("error");
+        const QByteArray header = "record,field,new\n1,fb_time,2\n";
+        QTest::newRow("a cell too many") << header + "2,fb_time,3,4\n" << "line 3: 4 cells where the header names 3";
+        QTest::newRow("record not a number") << header + "2a,fb_time,3\n" << "line 3: record '2a'";
+        QTest::newRow("record 0") << header + "0,fb_time,3\n" << "line 3: record '0'";
+        QTest::newRow("time with a unit") << header + "2,fb_time,12.5ms\n" << "line 3: new value '12.5ms' is not a number";
+        QTest::newRow("status not whole") << header + "2,fb_status,2.5\n" << "line 3: new value '2.5' is not a whole";
+        QTest::newRow("a field that cannot be edited") << header + "2,offset,3\n" << "line 3: field 'offset' cannot";
+        QTest::newRow("no column new") << QByteArray("record,field,value\n1,fb_time,2\n") << "line 1: the header has no column new";
+        QTest::newRow("an open quote") << header + "2,fb_time,3,\"why\n" << "line 3: a quoted cell is not closed";
+        QTest::newRow("record past the file") << header + "\n81,fb_time,3\n" << "line 4: record 81 is not in";
+        QTest::newRow("old of another file") << QByteArray("record,field,old,new\n5,fb_status,,2\n1,fb_time,99,3\n")
+                                             << "line 3: record 1: fb_time is";
+    }
+    void badList()
+    {
+        QFETCH(QByteArray, csv);
+        QFETCH(QString, error);
+        QVERIFY(QFile::exists(path("gen.fb")) || FbTool::run({"gen", path("gen.fb"), "--shots", "10", "--channels", "8"}).exitCode == 0);
+        QVERIFY(write("bad.csv", csv));
+        const Run run = FbTool::run({"edit", path("gen.fb"), "-o", path("bad.fb"), "--edits", path("bad.csv")});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.startsWith("fbtool: ") && run.err.count('\n') == 1 && run.err.contains(error),
+                 qPrintable(run.err));
+        QVERIFY(!QFile::exists(path("bad.fb")) && !QFile::exists(path("bad.fb.edits.csv")));
+    }
+
+    // A write that fails part-way (a file-size limit, as a full disk) leaves
+    // no partial output and no stray file, and an existing output as it was.
+    void fullDisk_data()
+    {
+        QTest::addColumn<bool>("existing");
+        QTest::newRow("new output") << false;
+        QTest::newRow("existing output kept") << true;
+    }
+    void fullDisk()
+    {
+        QFETCH(bool, existing);
+        QTemporaryDir dir;
+        const QString in = dir.filePath("in.fb"), out = dir.filePath("out.fb");
+        QCOMPARE(FbTool::run({"gen", in, "--shots", "20", "--channels", "100"}).exitCode, 0); // 168 KB
+        if (existing)
+            QVERIFY(FbTest::writeFile(out, "keep me"));
+        const QStringList before = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+        const Run run = FbTool::run({"edit", in, "-o", out, "--shift", "1003:2"}, 64 * 1024);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains("cannot write " + out), qPrintable(run.err));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), before);
+        QCOMPARE(readAll(out), QByteArray(existing ? "keep me" : ""));
+    }
+
+    // fbtool edit end to end on a file of two shots of ffid 7 around one of
+    // ffid 8 (records 1-3, 4-5, 6-7; record 1 is unpicked: 0 ms at offset
+    // -100; FbTest gives record i time i/4 and status i % 3): each source
+    // changes what it should, in order, and the log lists exactly that and
+    // makes the same bytes again from the input.
+    void editCommand_data()
+    {
+        QTest::addColumn<QByteArray>("list");        // written to list.csv when not empty
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("changes");    // record:field:new:reason, in file order
+        QTest::newRow("shift every shot of an ffid, not the unpicked trace")
+            << QByteArray() << QStringList{"--shift", "7:1.5"}
+            << QStringList{"2:fb_time:1.75:shift ffid 7 by +1.5 ms", "3:fb_time:2:shift ffid 7 by +1.5 ms",
+                           "6:fb_time:2.75:shift ffid 7 by +1.5 ms", "7:fb_time:3:shift ffid 7 by +1.5 ms"};
+        QTest::newRow("edits, then shifts on top, in order")
+            << QByteArray("record,field,new,reason\n4,fb_time,10,by hand\n4,fb_status,0,\n5,fb_status,9,\n")
+            << QStringList{"--shift", "8:-0.5", "--shift", "8:0.25", "--edits", "list.csv"}
+            << QStringList{"4:fb_time:9.75:by hand; shift ffid 8 by -0.5 ms; shift ffid 8 by +0.25 ms",
+                           "5:fb_time:0.75:shift ffid 8 by -0.5 ms; shift ffid 8 by +0.25 ms",
+                           "5:fb_status:9:list.csv line 4"};
+    }
+    void editCommand()
+    {
+        QFETCH(QByteArray, list);
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, changes);
+        const QString in = path("in.fb"), out = path("out.fb"), again = path("again.fb");
+        const QByteArray input = FbTest::fileBytes(FbTest::recordsWithFfids({7, 7, 7, 8, 8, 7, 7}));
+        QVERIFY(FbTest::writeFile(in, input) && (list.isEmpty() || write("list.csv", list)));
+        for (QString &a : args)
+            a.replace("list.csv", path("list.csv"));
+
+        const Run dry = FbTool::run(QStringList{"edit", in, "--dry-run"} + args);
+        QCOMPARE(dry.exitCode, 0);
+        QCOMPARE(dry.out.count(" -> "), changes.size());
+        QVERIFY(!QFile::exists(path("in.fb.edits.csv")));
+
+        const Run run = FbTool::run(QStringList{"edit", in, "-o", out} + args);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QByteArray expected = input;
+        QStringList logLines{EditLog::Header};
+        for (const QString &change : changes) {
+            const QStringList parts = change.split(':');
+            const FbLayout::Field *field = FbLayout::fieldNamed(qPrintable(parts.at(1)));
+            const qint32 record = parts.at(0).toInt() - 1;
+            const qint64 at = FbLayout::recordPosition(record) + field->offset;
+            const quint32 bits = field == FbEdit::timeField() ? NumberText::floatBits(parts.at(2).toFloat())
+                                                              : quint32(parts.at(2).toInt());
+            const FbRecord r = FbLayout::decodeRecord(input.constData() + FbLayout::recordPosition(record));
+            logLines << QStringLiteral("%1,%2,%3,%4,%5,%6,%7,%8").arg(record + 1).arg(r.fb_no).arg(r.ffid)
+                            .arg(r.channel).arg(parts.at(1), FbEditWriter::valueText(*field, wordAt(input, at)),
+                                                parts.at(2), parts.at(3));
+            qToLittleEndian<quint32>(bits, expected.data() + at);
+        }
+        QCOMPARE(readAll(out), expected);
+        QCOMPARE(QString::fromUtf8(readAll(out + ".edits.csv")).split('\n', Qt::SkipEmptyParts), logLines);
+
+        const Run replay = FbTool::run({"edit", in, "-o", again, "--edits", out + ".edits.csv"});
+        QVERIFY2(replay.exitCode == 0, qPrintable(replay.err));
+        QCOMPARE(readAll(again), expected);
+        QCOMPARE(readAll(again + ".edits.csv"), readAll(out + ".edits.csv"));
+    }
+
+    // What pick QC finds, acted on: --reject-outliers rejects the planted
+    // spike and nothing else, with the status asked for; --fix-timing takes
+    // the late shot's delay off its picks, and the copy judges clean.
+    void fromQc_data()
+    {
+        QTest::addColumn<QStringList>("gen");
+        QTest::addColumn<QStringList>("edit");
+        QTest::newRow("reject outliers") << QStringList{"--spike", "4:20:30"}
+                                         << QStringList{"--reject-outliers", "--reject-status", "-3"};
+        QTest::newRow("fix a shot 9 ms late") << QStringList{"--shift", "5:9"} << QStringList{"--fix-timing"};
+    }
+    void fromQc()
+    {
+        QFETCH(QStringList, gen);
+        QFETCH(QStringList, edit);
+        const QString in = path("planted.fb"), out = path("fixed.fb");
+        QCOMPARE(FbTool::run(QStringList{"gen", in, "--shots", "16", "--channels", "24"} + gen).exitCode, 0);
+        const Run run = FbTool::run(QStringList{"edit", in, "-o", out} + edit);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QByteArray before = readAll(in), after = readAll(out);
+        const bool reject = edit.contains("--reject-outliers");
+        for (qint64 record = 0; record < 16 * 24; ++record) {
+            const qint64 status = FbLayout::recordPosition(qint32(record)) + FbEdit::statusField()->offset;
+            const qint64 time = FbLayout::recordPosition(qint32(record)) + FbEdit::timeField()->offset;
+            const bool spiked = reject && record == 3 * 24 + 19, late = !reject && record / 24 == 4;
+            QCOMPARE(qint32(wordAt(after, status)), spiked ? -3 : qint32(wordAt(before, status)));
+            float was, is;
+            const quint32 a = wordAt(before, time), b = wordAt(after, time);
+            std::memcpy(&was, &a, 4);
+            std::memcpy(&is, &b, 4);
+            if (late)
+                QVERIFY2(std::abs(is - was + 9.0f) < 0.5f, qPrintable(QString("record %1: %2 -> %3").arg(record)
+                                                                          .arg(was).arg(is)));
+            else
+                QCOMPARE(b, a);
+        }
+        QCOMPARE(FbTool::run({"qc", out}).exitCode, 0);
+    }
+
+    // sgt -> FB -> sgt keeps every pick (positions and times) but the
+    // unpicked one, whatever the units of the FB file; the FB file numbers
+    // shots by source sensor, signs offsets along the line and declares its
+    // offset range.
+    void sgtRoundTrip_data()
+    {
+        QTest::addColumn<QByteArray>("sgt");
+        QTest::addColumn<QStringList>("units");
+        QTest::addColumn<QStringList>("exportArgs");
+        QTest::addColumn<QVector<qint32>>("offsets");  // of the FB records, in file order
+        // A profile with topography; sensor 5 is a source between receivers 2 and 3.
+        const QByteArray profile = "# a refraction line\n6   # sensors\n# x z\n0 100\n10 101\n20 103\n30 102\n"
+                                   "15 104 # source between 2 and 3\n40 99\n"
+                                   "7\n# s g t err\n5 1 0.0234 0.001\n5 2 0.0121 0.001\n5 3 0.0052 0.001\n"
+                                   "5 4 0.015 0.001\n5 6 0 0.001\n1 4 0.033 0.001\n1 6 0.042 0.001\n";
+        QTest::newRow("profile, m and ms") << profile << QStringList() << QStringList{"--positions", "profile"}
+                                           << QVector<qint32>{30, 40, -15, -5, 5, 15, 25};
+        QTest::newRow("profile, cm and s") << profile << QStringList{"--offset-unit", "cm", "--time-unit", "s"}
+                                           << QStringList{"--positions", "profile"}
+                                           << QVector<qint32>{3000, 4000, -1500, -500, 500, 1500, 2500};
+        // A line running south-west in map coordinates, data columns in
+        // another order: offsets grow towards growing x.
+        QTest::newRow("map x y z, columns g t s")
+            << QByteArray("3\n# x y z\n1030 2040 5\n1000 2000 6\n1006 2008 7\n2\n# g t s\n1 0.02 2\n2 0.003 3\n")
+            << QStringList() << QStringList() << QVector<qint32>{50, -10};
+    }
+    void sgtRoundTrip()
+    {
+        QFETCH(QByteArray, sgt);
+        QFETCH(QStringList, units);
+        QFETCH(QStringList, exportArgs);
+        QFETCH(QVector<qint32>, offsets);
+        QVERIFY(write("in.sgt", sgt));
+        const QString fb = path("imported.fb"), back = path("back.sgt");
+        QFile::remove(fb);
+        const Run import = FbTool::run(QStringList{"import", path("in.sgt"), "-o", fb} + units);
+        QVERIFY2(import.exitCode == 0, qPrintable(import.err));
+        const QByteArray bytes = readAll(fb);
+        const FbFileHeader header = FbLayout::decodeHeader(bytes.constData(), bytes.size());
+        QVector<qint32> got;
+        for (qint64 k = 0; k < FbLayout::recordCount(bytes.size()); ++k)
+            got << FbLayout::decodeRecord(bytes.constData() + FbLayout::recordPosition(qint32(k))).offset;
+        QCOMPARE(got, offsets);
+        QCOMPARE(header.fb_count, offsets.size());
+        QVERIFY(header.min_offset == *std::min_element(got.begin(), got.end())
+                && header.max_offset == *std::max_element(got.begin(), got.end()));
+        const Run exported = FbTool::run(QStringList{"export", fb, "-o", back} + units + exportArgs);
+        QVERIFY2(exported.exitCode == 0, qPrintable(exported.err));
+
+        // Picks as (source position, receiver position, time), the unpicked one left out.
+        auto picks = [](const SgtFile &f) {
+            QStringList list;
+            for (const SgtDatum &d : f.data()) {
+                const SgtSensor &s = f.sensors().at(d.s), &g = f.sensors().at(d.g);
+                if (d.t > 0)
+                    list << QStringLiteral("%1 %2 %3 > %4 %5 %6: %7").arg(s.x).arg(s.y).arg(s.z).arg(g.x).arg(g.y)
+                                .arg(g.z).arg(d.t, 0, 'g', 6);
+            }
+            list.sort();
+            return list;
+        };
+        SgtFile original, returned;
+        QVERIFY(original.read(path("in.sgt")));
+        QVERIFY2(returned.read(back), qPrintable(returned.errorString()));
+        QCOMPARE(returned.columns(), original.columns());
+        QCOMPARE(returned.data().size(), picks(original).size());
+        QCOMPARE(picks(returned), picks(original));
+    }
+
+    // A broken .sgt file is refused with the line that breaks it.
+    void sgtErrors_data()
+    {
+        QTest::addColumn<QByteArray>("sgt");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no count") << QByteArray("# nothing\nx\n") << "line 2: the first line must be the number";
+        QTest::newRow("a value short") << QByteArray("2\n# x z\n0 1\n5\n1\n1 2 0.1\n") << "line 4: 1 values where a sensor has 2";
+        QTest::newRow("sensor 3 of 2") << QByteArray("2\n0 0\n5 0\n1\n# s g t\n1 3 0.1\n") << "line 6: sensor '3' is not";
+        QTest::newRow("time not a number") << QByteArray("2\n0 0\n5 0\n1\n1 2 0.1s\n") << "line 5: time '0.1s'";
+        QTest::newRow("data short") << QByteArray("2\n0 0\n5 0\n3\n1 2 0.1\n\n") << "line 6: the file ends after 1 of 3 data";
+        QTest::newRow("text after the data") << QByteArray("2\n0 0\n5 0\n1\n1 2 0.1\n2 1 0.1\n") << "line 6: text after";
+    }
+    void sgtErrors()
+    {
+        QFETCH(QByteArray, sgt);
+        QFETCH(QString, error);
+        QVERIFY(write("bad.sgt", sgt));
+        SgtFile file;
+        QVERIFY(!file.read(path("bad.sgt")));
+        QVERIFY2(file.errorString().contains(error), qPrintable(file.errorString()));
+    }
+
+    // export leaves out rejected and unpicked picks and those whose source
+    // and receiver merge into one sensor, and merges positions within the
+    // tolerance only: one source at x 0, receivers at 0.4 (in use), 20 and
+    // 20.3 (each in use, rejected, and 20.3 unpicked once).
+    void exportPicks_data()
+    {
+        QTest::addColumn<QString>("tolerance");
+        QTest::addColumn<int>("sensors");
+        QTest::addColumn<int>("data");
+        QTest::addColumn<QString>("leftOut");
+        const QString common = "Left out: 2 rejected (status other than 0 and 1), 1 without a positive time (unpicked), "
+                               "0 at a non-finite position, ";
+        QTest::newRow("1 m: receivers pair up, one at the source")
+            << "1" << 2 << 3 << common + "1 whose source and receiver are one sensor";
+        QTest::newRow("0.35 m: only 20 and 20.3 one sensor")
+            << "0.35" << 3 << 4 << common + "0 whose source and receiver are one sensor";
+        QTest::newRow("0.1 m: every position its own")
+            << "0.1" << 4 << 4 << common + "0 whose source and receiver are one sensor";
+    }
+    void exportPicks()
+    {
+        QFETCH(QString, tolerance);
+        QFETCH(int, sensors);
+        QFETCH(int, data);
+        QFETCH(QString, leftOut);
+        QVector<FbRecord> records = FbTest::recordsWithFfids(QVector<qint32>(7, 1));
+        const float xs[] = {0.4f, 20, 20.3f, 20, 20.3f, 20.3f, 20};
+        const qint32 statuses[] = {0, 1, 1, 2, -1, 1, 0};
+        const float times[] = {1, 2, 3, 4, 5, 0, 6};
+        for (int k = 0; k < records.size(); ++k) {
+            records[k].source_x = records[k].source_y = records[k].group_y = 0;
+            records[k].group_x = xs[k];
+            records[k].fb_status = statuses[k];
+            records[k].fb_time = times[k];
+        }
+        QVERIFY(write("picks.fb", FbTest::fileBytes(records)));
+        const Run run = FbTool::run({"export", path("picks.fb"), "-o", path("picks.sgt"), "--merge-tolerance", tolerance});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY2(run.out.contains(leftOut), qPrintable(run.out));
+        SgtFile sgt;
+        QVERIFY(sgt.read(path("picks.sgt")));
+        QCOMPARE(sgt.sensors().size(), sensors);
+        QCOMPARE(sgt.data().size(), data);
+    }
+
+    // --format csv: every record, every named field, values that read back
+    // to the stored bits.
+    void exportCsv()
+    {
+        QVector<FbRecord> records = FbTest::recordsWithFfids({3, 3, 4});
+        records[1].fb_time = NaN;
+        records[2].group_x = -0.0f;
+        records[2].source_y = 16777217.0f;
+        QVERIFY(write("table.fb", FbTest::fileBytes(records, FbFileHeader(), true, 20)));
+        const Run run = FbTool::run({"export", path("table.fb"), "-o", path("table.csv")});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QList<QByteArray> lines = readAll(path("table.csv")).split('\n');
+        QStringList names{"record"};
+        for (const FbLayout::Field &f : FbLayout::fields)
+            names << f.name;
+        QCOMPARE(QString::fromLatin1(lines.at(0)), names.join(','));
+        QCOMPARE(lines.size(), records.size() + 2); // the last line ends with '\n'
+        for (int k = 0; k < records.size(); ++k) {
+            const QList<QByteArray> cells = lines.at(k + 1).split(',');
+            QCOMPARE(cells.at(0).toInt(), k + 1);
+            char bytes[FbLayout::RecordSize];
+            FbLayout::encodeRecord(records.at(k), bytes);
+            for (int f = 0; f < FbLayout::FieldCount; ++f) {
+                const FbLayout::Field &field = FbLayout::fields[f];
+                const QByteArray &cell = cells.at(f + 1);
+                quint32 bits = 0;
+                if (field.type == FbLayout::FieldType::Float32) {
+                    float v = 0;
+                    QVERIFY(NumberText::parseFloat(cell.constBegin(), cell.constEnd(), &v));
+                    bits = NumberText::floatBits(v);
+                } else {
+                    qint32 v = 0;
+                    QVERIFY(NumberText::parseInt32(cell.constBegin(), cell.constEnd(), &v));
+                    bits = quint32(v);
+                }
+                QCOMPARE(bits, qFromLittleEndian<quint32>(bytes + field.offset));
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEdit)
+#include "tst_edit.moc"

@@ -1,0 +1,509 @@
+#include "editcommands.h"
+
+#include "commandline.h"
+
+#include "editlog.h"
+#include "fbblockreader.h"
+#include "fbcsvexport.h"
+#include "fbeditwriter.h"
+#include "fbpicks.h"
+#include "numbertext.h"
+#include "pickqc.h"
+#include "qccsv.h"
+#include "sgtconverter.h"
+#include "shotindex.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QHash>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numeric>
+
+namespace FbTool {
+
+namespace {
+
+const char *const Units =
+    "Units: the unified data format (.sgt) holds sensor positions in metres and traveltimes in seconds; an FB "
+    "file holds coordinates, elevations and offsets in its own length unit (--offset-unit) and fb_time in its "
+    "own time unit (--time-unit).";
+
+// "+5", "-2.5": a signed time in ms for a reason or a message.
+QString signedMs(double ms)
+{
+    char text[NumberText::MaxBytes];
+    const QString digits = QString::fromLatin1(text, int(NumberText::writeDouble(ms, text) - text));
+    return ms > 0 ? QLatin1Char('+') + digits : digits;
+}
+
+QCommandLineOption outputOption(const QString &what)
+{
+    return QCommandLineOption(QStringList{QStringLiteral("o"), QStringLiteral("output")}, what,
+                              QStringLiteral("OUT"));
+}
+
+// The FB units of --offset-unit and --time-unit into *options; false after
+// reporting a name that is not one.
+struct UnitOptions
+{
+    QCommandLineOption length{QStringLiteral("offset-unit"),
+                              QStringLiteral("Length unit of the FB file's coordinates, elevations and offsets: %1 "
+                                             "(default m).").arg(SgtConverter::lengthUnitNames().join(", ")),
+                              QStringLiteral("U"), QStringLiteral("m")};
+    QCommandLineOption time{QStringLiteral("time-unit"),
+                            QStringLiteral("Time unit of the FB file's fb_time: %1 (default ms).")
+                                .arg(SgtConverter::timeUnitNames().join(", ")),
+                            QStringLiteral("U"), QStringLiteral("ms")};
+
+    explicit UnitOptions(QCommandLineParser &parser) { parser.addOptions({length, time}); }
+
+    bool read(const QCommandLineParser &parser, SgtConverter::Options *options) const
+    {
+        if (!SgtConverter::lengthUnit(parser.value(length), &options->lengthUnit)) {
+            fail(QStringLiteral("--offset-unit: '%1' is not one of %2")
+                     .arg(parser.value(length), SgtConverter::lengthUnitNames().join(", ")));
+            return false;
+        }
+        if (!SgtConverter::timeUnit(parser.value(time), &options->timeUnit)) {
+            fail(QStringLiteral("--time-unit: '%1' is not one of %2")
+                     .arg(parser.value(time), SgtConverter::timeUnitNames().join(", ")));
+            return false;
+        }
+        return true;
+    }
+};
+
+// ---------------------------------------------------------------- edit
+
+// The edits of one run in the order they apply, each with why it was made.
+struct EditPlan
+{
+    QVector<FbEdit> edits;
+    QVector<QString> reasons;
+    // fb_time as the edits so far leave it, by record: what a shift adds to.
+    QHash<qint32, float> times;
+
+    void add(const FbEdit &edit, const QString &reason)
+    {
+        edits.append(edit);
+        reasons.append(reason);
+        if (edit.field == FbEdit::timeField())
+            times.insert(edit.record, NumberText::bitsFloat(edit.bits));
+    }
+};
+
+// A time shift of some shots: the source of --shift, and of every other
+// correction that moves whole shots in time.
+struct Shift
+{
+    QVector<int> shots;   // positions in the shot index
+    double ms = 0.0;
+    QString reason;
+};
+
+// Adds an edit for every pick of the shifted shots: ms more than the time
+// the plan leaves it. A trace without a pick (unpicked, or not finite)
+// keeps its time; *kept counts them. False after reporting a file that
+// cannot be read.
+bool addShifts(const QString &fileName, const QVector<ShotIndexEntry> &index, const QVector<Shift> &shifts,
+               EditPlan *plan, qint64 *kept)
+{
+    FbBlockReader reader(fileName);
+    if (!reader.open()) {
+        fail(QStringLiteral("%1: %2").arg(fileName, reader.errorString()));
+        return false;
+    }
+    for (const Shift &shift : shifts) {
+        for (const int shot : shift.shots) {
+            const ShotIndexEntry &e = index.at(shot);
+            reader.setRange(e.firstRecord, qint64(e.lastRecord) - e.firstRecord + 1);
+            FbBlockReader::Block block;
+            while (reader.nextBlock(&block)) {
+                for (qint64 k = 0; k < block.records; ++k) {
+                    FbRecord r = FbLayout::decodeRecord(block.record(k));
+                    const qint32 record = qint32(block.firstRecord + k);
+                    r.fb_time = plan->times.value(record, r.fb_time);
+                    if (!std::isfinite(r.fb_time) || FbPicks::isUnpicked(r)) {
+                        ++*kept;
+                        continue;
+                    }
+                    plan->add(FbEdit::time(record, float(double(r.fb_time) + shift.ms)), shift.reason);
+                }
+            }
+        }
+    }
+    return true;
+}
+
+// The pick's name and the change, as the dry run lists it.
+QString changeLine(const EditLogRow &row)
+{
+    return QStringLiteral("record %1 (fb_no %2, ffid %3, channel %4): %5 %6 -> %7%8")
+        .arg(qint64(row.record) + 1).arg(row.fbNo).arg(row.ffid).arg(row.channel)
+        .arg(QLatin1String(row.field->name), FbEditWriter::valueText(*row.field, row.oldBits),
+             FbEditWriter::valueText(*row.field, row.newBits),
+             row.reason.isEmpty() ? QString() : QStringLiteral("  (%1)").arg(row.reason));
+}
+
+} // namespace
+
+int runEdit(const QStringList &args)
+{
+    CommandParser cmd(
+        QStringLiteral("edit"),
+        QStringLiteral(
+            "Writes a copy of an FB file with picks changed: new times and statuses from an edits file, whole "
+            "shots shifted in time, outliers rejected. Only fb_time and fb_status change; every other byte is "
+            "copied as it is. The output is written under a temporary name and renamed at the end, so a failure "
+            "leaves nothing behind; it is never the input file.\n"
+            "The sources apply in this order: --edits (its rows in order), then each --shift in the order given "
+            "(adding to the time the edits before left), then --fix-timing, then --reject-outliers (both as pick "
+            "QC judges the input); of several edits of one word the last one wins.\n"
+            "Unless --no-log, the edit log OUT.edits.csv (or --log) lists every changed word: "
+            "record,fb_no,ffid,channel,field,old,new,reason. Given to --edits, it makes the same file again from "
+            "the same input; its old values are checked against the input, so a log made for another file is "
+            "refused.\n")
+            + QLatin1String(Numbering));
+    const QCommandLineOption output = outputOption(QStringLiteral("The edited FB file to write."));
+    const QCommandLineOption edits(
+        QStringLiteral("edits"),
+        QStringLiteral("Apply the rows of an edit log or of a hand-made CSV list with at least the columns "
+                       "record,field,new (the header names decide; old, when given, must match the input)."),
+        QStringLiteral("CSV"));
+    const QCommandLineOption shift(
+        QStringLiteral("shift"),
+        QStringLiteral("Add MS ms to every pick time of the shot with this ffid, of every shot carrying it when "
+                       "it names several; unpicked traces keep their time. May be repeated."),
+        QStringLiteral("FFID:MS"));
+    const QCommandLineOption rejectOutliers(
+        QStringLiteral("reject-outliers"),
+        QStringLiteral("Set the status of every outlier that pick QC finds in the input to the reject status."));
+    const QCommandLineOption fixTiming(
+        QStringLiteral("fix-timing"),
+        QStringLiteral("Take every shot timing error that pick QC estimates in the input off the shot's picks "
+                       "(a shot found 9 ms late is shifted by -9 ms)."));
+    const QCommandLineOption outlierMs(QStringLiteral("outlier-ms"),
+                                       QStringLiteral("Outlier threshold for --reject-outliers in ms (default 8)."),
+                                       QStringLiteral("T"), QStringLiteral("8"));
+    const QCommandLineOption reciprocityMs(
+        QStringLiteral("reciprocity-ms"),
+        QStringLiteral("Reciprocity tolerance for --fix-timing in ms (default 5): smaller delays are left."),
+        QStringLiteral("T"), QStringLiteral("5"));
+    const QCommandLineOption rejectStatus(
+        QStringLiteral("reject-status"),
+        QStringLiteral("The fb_status that rejects a pick: any value but 0 and 1 (default %1).")
+            .arg(FbPicks::DefaultRejectStatus),
+        QStringLiteral("N"), QString::number(FbPicks::DefaultRejectStatus));
+    const QCommandLineOption log(QStringLiteral("log"),
+                                 QStringLiteral("Write the edit log here instead of OUT.edits.csv."),
+                                 QStringLiteral("CSV"));
+    const QCommandLineOption noLog(QStringLiteral("no-log"), QStringLiteral("Write no edit log."));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"),
+                                    QStringLiteral("List every change that would be made and write nothing."));
+    cmd.parser.addOptions({output, edits, shift, fixTiming, rejectOutliers, outlierMs, reciprocityMs, rejectStatus,
+                           log, noLog, dryRun});
+    const QString fileName = cmd.parse(args);
+    if (fileName.isEmpty())
+        return Failed;
+    const QCommandLineParser &p = cmd.parser;
+    const bool dry = p.isSet(dryRun);
+    if (!p.isSet(edits) && !p.isSet(shift) && !p.isSet(fixTiming) && !p.isSet(rejectOutliers))
+        return fail(QStringLiteral("nothing to edit: give --edits, --shift, --fix-timing or --reject-outliers"));
+    if (!dry && !p.isSet(output))
+        return fail(QStringLiteral("edit needs -o OUT (or --dry-run)"));
+    if (p.isSet(log) && p.isSet(noLog))
+        return fail(QStringLiteral("--log and --no-log exclude each other"));
+    for (const QCommandLineOption *o : {&outlierMs, &rejectStatus}) {
+        if (p.isSet(*o) && !p.isSet(rejectOutliers))
+            return fail(QStringLiteral("--%1 needs --reject-outliers").arg(o->names().first()));
+    }
+    qint64 status = 0;
+    if (!toInt(p.value(rejectStatus), std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(),
+               &status)
+        || FbPicks::isAccepted(qint32(status)))
+        return fail(QStringLiteral("--reject-status: '%1' is not a status other than 0 and 1")
+                        .arg(p.value(rejectStatus)));
+    PickQc::Settings settings;
+    if (!toDouble(p.value(outlierMs), &settings.outlierMs) || settings.outlierMs < 0)
+        return fail(QStringLiteral("--outlier-ms: '%1' is not a time in ms").arg(p.value(outlierMs)));
+    if (!toDouble(p.value(reciprocityMs), &settings.reciprocityMs) || settings.reciprocityMs < 0)
+        return fail(QStringLiteral("--reciprocity-ms: '%1' is not a time in ms").arg(p.value(reciprocityMs)));
+    if (p.isSet(reciprocityMs) && !p.isSet(fixTiming))
+        return fail(QStringLiteral("--reciprocity-ms needs --fix-timing"));
+    QVector<QPair<qint32, double>> shiftValues;
+    for (const QString &text : p.values(shift)) {
+        const int colon = text.lastIndexOf(QLatin1Char(':'));
+        qint64 ffid = 0;
+        double ms = 0.0;
+        if (colon < 0
+            || !toInt(text.left(colon), std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(), &ffid)
+            || !toDouble(text.mid(colon + 1), &ms))
+            return fail(QStringLiteral("--shift: '%1' is not FFID:MS").arg(text));
+        shiftValues.append({qint32(ffid), ms});
+    }
+    const QString outName = p.value(output);
+    const QString logName = dry || p.isSet(noLog) ? QString()
+                          : p.isSet(log)           ? p.value(log)
+                                                   : outName + QStringLiteral(".edits.csv");
+
+    EditPlan plan;
+    if (p.isSet(edits)) {
+        EditLog list;
+        if (!list.read(p.value(edits)))
+            return fail(list.errorString());
+        // A row without a reason is named by its line when the log is written.
+        const QVector<FbEdit> rows = list.edits();
+        for (int k = 0; k < rows.size(); ++k)
+            plan.add(rows.at(k), list.rows().at(k).reason);
+    }
+    qint64 keptTimes = 0;
+    if (!shiftValues.isEmpty()) {
+        ShotIndexScanner scanner(fileName);
+        if (!scanner.open())
+            return fail(QStringLiteral("%1: %2").arg(fileName, scanner.errorString()));
+        if (!scanner.recordCountFits())
+            return fail(QStringLiteral("%1: %2 records, more than can be numbered")
+                            .arg(fileName).arg(scanner.recordCount()));
+        const QVector<ShotIndexEntry> index = scanner.scan();
+        QVector<Shift> shifts;
+        for (const auto &value : shiftValues) {
+            Shift s;
+            for (int k = 0; k < index.size(); ++k) {
+                if (index.at(k).ffid == value.first)
+                    s.shots.append(k);
+            }
+            if (s.shots.isEmpty())
+                return fail(QStringLiteral("--shift: %1 has no shot with ffid %2").arg(fileName).arg(value.first));
+            s.ms = value.second;
+            s.reason = QStringLiteral("shift ffid %1 by %2 ms").arg(value.first).arg(signedMs(value.second));
+            shifts.append(s);
+        }
+        if (!addShifts(fileName, index, shifts, &plan, &keptTimes))
+            return Failed;
+    }
+    if (p.isSet(rejectOutliers) || p.isSet(fixTiming)) {
+        // What the QC finds in the input, as fbtool qc would.
+        PickQc::Analyzer analyzer(fileName, settings);
+        PickQc::Report report;
+        if (!analyzer.run(&report))
+            return fail(QStringLiteral("%1: %2").arg(fileName, analyzer.errorString()));
+        if (p.isSet(fixTiming)) {
+            // Each late (or early) shot back by its estimated delay.
+            QVector<Shift> shifts;
+            PickQc::FindingList::Reader late(report.findings(PickQc::Kind::TimingError));
+            while (const PickQc::Finding *f = late.next()) {
+                Shift s;
+                s.shots.append(f->shot);
+                s.ms = -std::round(double(f->value) * 100.0) / 100.0;
+                s.reason = QStringLiteral("timing error of shot %1 (ffid %2): %3 ms")
+                               .arg(qint64(f->shot) + 1)
+                               .arg(report.index.at(f->shot).ffid)
+                               .arg(signedMs(-s.ms));
+                shifts.append(s);
+            }
+            if (!addShifts(fileName, report.index, shifts, &plan, &keptTimes))
+                return Failed;
+        }
+        if (p.isSet(rejectOutliers)) {
+            const QString threshold = QcCsv::decimal(settings.outlierMs, 3);
+            PickQc::FindingList::Reader outliers(report.findings(PickQc::Kind::Outlier));
+            while (const PickQc::Finding *o = outliers.next())
+                plan.add(FbEdit::status(o->record, qint32(status)),
+                         QStringLiteral("outlier: residual %1 ms, threshold %2 ms")
+                             .arg(signedMs(std::round(o->value * 100.0) / 100.0), threshold));
+        }
+    }
+
+    FbEditWriter writer(fileName);
+    writer.setEdits(plan.edits);
+    if (p.isSet(edits))
+        writer.setListName(p.value(edits));
+    if (!(dry ? writer.inspect() : writer.write(outName)))
+        return fail(writer.errorString());
+
+    // Why each word changed: every edit of it, in the order they applied.
+    // The edits in file order, as the writer applies them: each word's run
+    // of edits meets its entry of applied(), which come in that order too.
+    QVector<int> order(plan.edits.size());
+    std::iota(order.begin(), order.end(), 0);
+    auto position = [&plan](int k) {
+        return FbLayout::recordPosition(plan.edits.at(k).record) + plan.edits.at(k).field->offset;
+    };
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return position(a) < position(b); });
+    const QString lineOf = QFileInfo(p.value(edits)).fileName() + QStringLiteral(" line ");
+    QVector<EditLogRow> rows;
+    int same = 0, times = 0, next = 0;
+    for (const FbEditWriter::Applied &a : writer.applied()) {
+        const FbEdit &e = plan.edits.at(a.edit);
+        const int first = next;
+        while (next < order.size() && position(order.at(next)) == position(a.edit))
+            ++next;
+        if (e.bits == a.oldBits) {
+            ++same;
+            continue;
+        }
+        EditLogRow row;
+        row.record = a.record;
+        row.fbNo = a.fbNo;
+        row.ffid = a.ffid;
+        row.channel = a.channel;
+        row.field = e.field;
+        row.hasOld = true;
+        row.oldBits = a.oldBits;
+        row.newBits = e.bits;
+        for (int k = first; k < next; ++k) {
+            const int edit = order.at(k);
+            const QString &reason = plan.reasons.at(edit);
+            if (k > first)
+                row.reason += QStringLiteral("; ");
+            row.reason += reason.isEmpty() ? lineOf + QString::number(plan.edits.at(edit).line) : reason;
+        }
+        rows.append(row);
+        times += e.field == FbEdit::timeField() ? 1 : 0;
+    }
+    if (!logName.isEmpty()) {
+        EditLog logFile;
+        logFile.setRows(rows);
+        if (!logFile.write(logName, {fileName, outName}))
+            return fail(QStringLiteral("%1 was written, but not its log: %2").arg(outName, logFile.errorString()));
+    }
+
+    QTextStream &o = out();
+    if (dry) {
+        for (const EditLogRow &row : qAsConst(rows))
+            o << changeLine(row) << '\n';
+    }
+    o << (dry ? "Would change " : "Changed ") << rows.size() << (rows.size() == 1 ? " word" : " words") << " ("
+      << times << " fb_time, " << rows.size() - times << " fb_status) of " << fileName;
+    if (!dry)
+        o << " into " << outName;
+    o << '\n';
+    if (same > 0)
+        o << "Unchanged: " << same << (same == 1 ? " word already held" : " words already held")
+          << " its new value\n";
+    if (keptTimes > 0)
+        o << "Not shifted: " << keptTimes << " unpicked or non-finite times\n";
+    if (!logName.isEmpty())
+        o << "Log: " << logName << '\n';
+    if (dry)
+        o << "Dry run: nothing written\n";
+    return Ok;
+}
+
+// ---------------------------------------------------------------- export
+
+int runExport(const QStringList &args)
+{
+    CommandParser cmd(
+        QStringLiteral("export"),
+        QStringLiteral(
+            "Writes the picks of an FB file for the tools that come next.\n"
+            "--format sgt: the unified data format (.sgt) of traveltime inversion: the sensors (sources and "
+            "receivers merged by position) as \"x y z\", or \"x z\" along the line with --positions profile, "
+            "then one \"s g t\" line per pick. Picks with a status other than 0 and 1 (rejected), traces without "
+            "a positive time (unpicked), picks at a non-finite position and picks whose source and receiver are "
+            "one sensor are left out. Sensors sit at the surface: s_depth is not applied.\n"
+            "--format csv: every record with every named field, for spreadsheets and scripts: record (from 1), "
+            "then the fields in file order, values exactly as stored.\n")
+            + QLatin1String(Units));
+    const QCommandLineOption output = outputOption(QStringLiteral("The file to write."));
+    const QCommandLineOption format(QStringLiteral("format"),
+                                    QStringLiteral("sgt or csv (default: by the suffix of OUT)."),
+                                    QStringLiteral("F"));
+    const QCommandLineOption tolerance(
+        QStringLiteral("merge-tolerance"),
+        QStringLiteral("Positions closer than D metres horizontally are one sensor (default 1)."),
+        QStringLiteral("D"), QStringLiteral("1"));
+    const QCommandLineOption positions(
+        QStringLiteral("positions"),
+        QStringLiteral("map: sensors as \"x y z\" (default); profile: as \"x z\", x along the line."),
+        QStringLiteral("map|profile"), QStringLiteral("map"));
+    cmd.parser.addOptions({output, format, tolerance, positions});
+    const UnitOptions units(cmd.parser);
+    const QString fileName = cmd.parse(args);
+    if (fileName.isEmpty())
+        return Failed;
+    const QCommandLineParser &p = cmd.parser;
+    if (!p.isSet(output))
+        return fail(QStringLiteral("export needs -o OUT"));
+    const QString outName = p.value(output);
+    const QString kind = p.isSet(format) ? p.value(format) : QFileInfo(outName).suffix().toLower();
+    if (kind != QLatin1String("sgt") && kind != QLatin1String("csv"))
+        return fail(p.isSet(format) ? QStringLiteral("--format: '%1' is not sgt or csv").arg(kind)
+                                    : QStringLiteral("give --format sgt or csv, or an OUT ending .sgt or .csv"));
+
+    if (kind == QLatin1String("csv")) {
+        for (const QCommandLineOption *o : {&tolerance, &positions, &units.length, &units.time}) {
+            if (p.isSet(*o))
+                return fail(QStringLiteral("--%1 applies to --format sgt only").arg(o->names().first()));
+        }
+        FbCsvExport table;
+        if (!table.write(fileName, outName))
+            return fail(table.errorString());
+        out() << "Wrote " << table.records() << " records of " << fileName << " to " << outName << '\n';
+        return Ok;
+    }
+
+    SgtConverter::Options options;
+    if (!units.read(p, &options))
+        return Failed;
+    if (!toDouble(p.value(tolerance), &options.mergeTolerance) || options.mergeTolerance < 0)
+        return fail(QStringLiteral("--merge-tolerance: '%1' is not a distance in metres").arg(p.value(tolerance)));
+    if (p.value(positions) != QLatin1String("map") && p.value(positions) != QLatin1String("profile"))
+        return fail(QStringLiteral("--positions: '%1' is not map or profile").arg(p.value(positions)));
+    options.profile = p.value(positions) == QLatin1String("profile");
+    SgtConverter converter(options);
+    if (!converter.exportSgt(fileName, outName))
+        return fail(converter.errorString());
+    const SgtConverter::ExportCounts &c = converter.exportCounts();
+    QTextStream &o = out();
+    o << "Wrote " << c.written << " picks between " << c.sensors << " sensors of " << fileName << " to " << outName
+      << '\n';
+    o << "Left out: " << c.rejected << " rejected (status other than 0 and 1), " << c.noTime
+      << " without a positive time (unpicked), " << c.badPosition << " at a non-finite position, " << c.atSource
+      << " whose source and receiver are one sensor\n";
+    return Ok;
+}
+
+// ---------------------------------------------------------------- import
+
+int runImport(const QStringList &args)
+{
+    CommandParser cmd(
+        QStringLiteral("import"),
+        QStringLiteral(
+            "Builds an FB file from a file of the unified data format (.sgt): one shot per source sensor (ffid "
+            "and s_stat its sensor number) with one record per traveltime, receivers in sensor order (channel "
+            "from 1, g_stat the sensor number), offsets signed along the line, elevations from z (0 without), "
+            "status 1, and a header that declares the record count and the offset range. A traveltime of 0 or "
+            "less stays as it is, which reads as unpicked.\n")
+            + QLatin1String(Units));
+    cmd.parser.clearPositionalArguments();
+    cmd.parser.addPositionalArgument(QStringLiteral("import"), QStringLiteral("The command."),
+                                     QStringLiteral("import"));
+    cmd.parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The .sgt file."));
+    const QCommandLineOption output = outputOption(QStringLiteral("The FB file to write."));
+    cmd.parser.addOption(output);
+    const UnitOptions units(cmd.parser);
+    const QString fileName = cmd.parse(args);
+    if (fileName.isEmpty())
+        return Failed;
+    if (!cmd.parser.isSet(output))
+        return fail(QStringLiteral("import needs -o OUT"));
+    SgtConverter::Options options;
+    if (!units.read(cmd.parser, &options))
+        return Failed;
+    SgtConverter converter(options);
+    const QString outName = cmd.parser.value(output);
+    if (!converter.importSgt(fileName, outName))
+        return fail(converter.errorString());
+    out() << "Wrote " << converter.importedRecords() << " records in " << converter.importedShots() << " shots of "
+          << fileName << " to " << outName << '\n';
+    return Ok;
+}
+
+} // namespace FbTool
