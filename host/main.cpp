@@ -125,6 +125,8 @@ bool argumentsValid(int argc, char *argv[], QString *lang)
 int main(int argc, char *argv[])
 {
     ConsoleFilter::install();
+    // Where QSettings keeps the user's own settings, such as window places.
+    QCoreApplication::setOrganizationName(QStringLiteral("sorv"));
     QCoreApplication::setApplicationName(QStringLiteral("sorv"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SORV_VERSION));
     QString lang;

@@ -6,9 +6,11 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMessageBox>
+#include <QSettings>
 #include <QShowEvent>
 #include <QUrl>
 
@@ -74,13 +76,43 @@ bool SorvDialog::openHelpPage(const QString &page, QWidget *parent)
 void SorvDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (m_placed || event->spontaneous() || parentWidget())
+    if (m_placed || event->spontaneous())
         return;
     m_placed = true;
-    QWidget *anchor = QApplication::activeWindow();
-    if (!anchor || anchor == this || !anchor->isVisible())
-        return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(anchor->frameGeometry().center());
-    move(frame.topLeft());
+    // QDialog has centred a dialog that nobody placed before it showed; one
+    // placed on purpose (restored, or moved by its owner) stays where it is.
+    QWidget *anchor = nullptr;
+    if (!testAttribute(Qt::WA_Moved)) {
+        anchor = parentWidget() ? parentWidget()->window() : QApplication::activeWindow();
+        if (anchor == this || (anchor && !anchor->isVisible()))
+            anchor = nullptr;
+    }
+    SorvBaseUtil::placeOnScreen(this, anchor);
+}
+
+namespace {
+
+const char geometryKeyProperty[] = "_sorv_geometryKey";
+
+} // namespace
+
+void SorvDialog::hideEvent(QHideEvent *event)
+{
+    QDialog::hideEvent(event);
+    if (!event->spontaneous() && !geometrySetting().isEmpty())
+        QSettings().setValue(geometrySetting(), saveGeometry());
+}
+
+void SorvDialog::rememberGeometry(const QString &key)
+{
+    setProperty(geometryKeyProperty, key);
+    const QByteArray stored = QSettings().value(geometrySetting()).toByteArray();
+    if (!stored.isEmpty())
+        restoreGeometry(stored);
+}
+
+QString SorvDialog::geometrySetting() const
+{
+    const QString key = property(geometryKeyProperty).toString();
+    return key.isEmpty() ? QString() : QStringLiteral("WindowGeometry/") + key;
 }
