@@ -1,9 +1,9 @@
 #include "sorvdialog.h"
 
 #include "sorvbaseutil.h"
+#include "sorvhelpwindow.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QHideEvent>
@@ -12,7 +12,6 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QShowEvent>
-#include <QUrl>
 
 SorvDialog::SorvDialog(QWidget *parent)
     : QDialog(parent)
@@ -60,15 +59,19 @@ bool SorvDialog::openHelpPage(const QString &page, QWidget *parent)
 {
     const QString name = page.isEmpty() ? QStringLiteral("index.html") : page;
     const QString path = helpPagePath(name);
-    if (!path.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        return true;
-    QStringList folders;
-    for (const QString &dir : SorvBaseUtil::helpDirs())
-        folders << QDir::toNativeSeparators(dir);
-    const QString text = path.isEmpty()
-        ? tr("No help page is installed for this dialog: %1 is not in the help folder %2.")
-              .arg(name, folders.join(QStringLiteral(", ")))
-        : tr("The help page %1 could not be opened.").arg(QDir::toNativeSeparators(path));
+    QString text;
+    if (path.isEmpty()) {
+        QStringList folders;
+        for (const QString &dir : SorvBaseUtil::helpDirs())
+            folders << QDir::toNativeSeparators(dir);
+        text = tr("No help page is installed for this dialog: %1 is not in the help folder %2.")
+                   .arg(name, folders.join(QStringLiteral(", ")));
+    } else {
+        SorvHelpWindow *window = SorvHelpWindow::instance();
+        if (window->showPage(path, parent))
+            return true;
+        text = tr("The help page %1 cannot be shown: %2.").arg(QDir::toNativeSeparators(path), window->errorString());
+    }
     QMessageBox::information(parent, parent ? parent->windowTitle() : QString(), text);
     return false;
 }

@@ -17,16 +17,17 @@ public:
     explicit SorvDialog(QWidget *parent = nullptr);
     ~SorvDialog() override;
 
-    // Opens the help page named page (index.html when empty) the way F1 does,
-    // for windows of a plug-in that are no SorvDialog:
+    // Opens the help page named page (index.html when empty) in the
+    // application's help window (SorvHelpWindow) the way F1 does, for
+    // windows of a plug-in that are no SorvDialog:
     //
     //     SorvDialog::openHelpPage(QStringLiteral("mywindow.html"), this);
     //
     // Under a Chinese user-interface locale (QLocale()) the page of the
     // zh_CN subfolder is preferred, else the English one is used. When
     // neither exists, a message box over parent names the page and the
-    // folders searched, and false is returned; false too when the desktop
-    // cannot open the page.
+    // folders searched, and false is returned; false too, with a message box
+    // that gives the reason, when the page cannot be read.
     static bool openHelpPage(const QString &page, QWidget *parent);
     // Absolute path of the page that openHelpPage() would open, or empty.
     static QString helpPagePath(const QString &page);

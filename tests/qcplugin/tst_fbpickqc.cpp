@@ -9,9 +9,9 @@
 #include "fbcolumns.h"
 #include "fbgenerator.h"
 #include "fbtestfile.h"
-#include "modaldriver.h"
 
 #include <sorvbaseutil.h>
+#include <sorvhelpwindow.h>
 #include <sorvprojectmanager.h>
 
 #include <QtTest>
@@ -372,17 +372,14 @@ private slots:
         QCOMPARE(shots->itemText(Shots - 1), QStringLiteral("24 > 5024"));
     }
 
-    // Escape closes the modeless window and deletes it; F1 asks for its page.
+    // Escape closes the modeless window and deletes it; F1 shows its page.
     void escapeDeletesAndF1AsksForItsPage()
     {
-        QTemporaryDir emptyHelp;
-        qputenv("SORV_HELP_DIR", emptyHelp.path().toLocal8Bit());
         openSurvey();
-        ModalDriver driver;
         QTest::keyClick(m_window, Qt::Key_F1);
-        QTRY_COMPARE(driver.messages().size(), 1);
-        QVERIFY2(driver.messages().first().contains(QStringLiteral("fbpickqc.html")),
-                 qPrintable(driver.messages().first()));
+        QVERIFY(SorvHelpWindow::instance()->isVisible());
+        QCOMPARE(SorvHelpWindow::instance()->source().fileName(), QStringLiteral("fbpickqc.html"));
+        SorvHelpWindow::instance()->close();
         QTest::keyClick(m_window, Qt::Key_Escape);
         QTRY_VERIFY2(!m_window, "the window was not deleted");
     }
