@@ -90,11 +90,10 @@ public:
     {
         m_layout = new QBoxLayout(QBoxLayout::LeftToRight, this);
         m_layout->setContentsMargins(0, 0, 0, 0);
+        // The second group ends in a stretch and takes the room left over.
         m_layout->addLayout(first);
-        m_layout->addLayout(second);
-        m_layout->addStretch(1);
+        m_layout->addLayout(second, 1);
         m_layout->setAlignment(first, Qt::AlignLeft);
-        m_layout->setAlignment(second, Qt::AlignLeft);
     }
     QSize minimumSizeHint() const override
     {
@@ -219,6 +218,7 @@ void FbPickQcWindow::buildUi()
     problemsAndReduction->addWidget(new QLabel(tr("Reduction velocity:")));
     problemsAndReduction->addWidget(m_velocity);
     problemsAndReduction->addWidget(resetZoom);
+    problemsAndReduction->addStretch(1);
     auto *nav = new WrappingRow(shots, problemsAndReduction);
 
     m_message = new QLabel;
