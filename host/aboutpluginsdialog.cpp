@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 AboutPluginsDialog::AboutPluginsDialog(const PluginRegistry &registry, QWidget *parent)
-    : QDialog(parent)
+    : SorvDialog(parent)
 {
     setWindowTitle(tr("About Plug-ins"));
 

@@ -1,14 +1,15 @@
 #ifndef ABOUTPLUGINSDIALOG_H
 #define ABOUTPLUGINSDIALOG_H
 
-#include <QDialog>
+#include <sorvdialog.h>
 
 class PluginRegistry;
 class QTableWidget;
 
 // Every library found in the plug-in folders, loaded or not, and why a
-// failed one was refused.
-class AboutPluginsDialog : public QDialog
+// failed one was refused. A SorvDialog, so that it opens wholly on the
+// screen and F1 opens the user guide.
+class AboutPluginsDialog : public SorvDialog
 {
     Q_OBJECT
 

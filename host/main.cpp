@@ -2,6 +2,7 @@
 #include "hosttranslations.h"
 #include "mainwindow.h"
 #include "pluginregistry.h"
+#include "screenshottour.h"
 
 #include <sorvprojectmanager.h>
 
@@ -9,6 +10,8 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <cstdio>
@@ -78,6 +81,12 @@ struct HostOptions
                                                                 "<locale> (such as zh_CN or en_US) instead of "
                                                                 "the system's."),
                             QStringLiteral("locale")};
+    QCommandLineOption screenshots{QStringLiteral("screenshots"),
+                                   QCoreApplication::translate("main", "For demos and the help pages: open each "
+                                                                       "plug-in's window in turn, write a PNG "
+                                                                       "picture of every window to <dir>, print "
+                                                                       "their paths, and quit."),
+                                   QStringLiteral("dir")};
 
     void addTo(QCommandLineParser &parser, const QString &defaultFolder)
     {
@@ -89,7 +98,7 @@ struct HostOptions
         pluginDir.setDescription(QCoreApplication::translate("main", "Load plug-ins from <dir>; may be given more "
                                                                      "than once. Without it: %1")
                                      .arg(QDir::toNativeSeparators(defaultFolder)));
-        parser.addOptions({project, pluginDir, list, lang});
+        parser.addOptions({project, pluginDir, list, lang, screenshots});
     }
 };
 
@@ -125,6 +134,8 @@ bool argumentsValid(int argc, char *argv[], QString *lang)
 int main(int argc, char *argv[])
 {
     ConsoleFilter::install();
+    // Where QSettings keeps the user's own settings, such as window places.
+    QCoreApplication::setOrganizationName(QStringLiteral("sorv"));
     QCoreApplication::setApplicationName(QStringLiteral("sorv"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SORV_VERSION));
     QString lang;
@@ -178,7 +189,28 @@ int main(int argc, char *argv[])
         }
     }
 
+    // The pictures show every window as it first opens, and what the tour
+    // does is not the user's: it neither reads nor keeps their settings.
+    std::unique_ptr<QTemporaryDir> tourSettings;
+    if (parser.isSet(options.screenshots)) {
+        tourSettings.reset(new QTemporaryDir);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, tourSettings->path());
+    }
+
     MainWindow window(registry);
     window.show();
+    std::unique_ptr<ScreenshotTour> tour;
+    if (parser.isSet(options.screenshots)) {
+        tour.reset(new ScreenshotTour(&window, parser.value(options.screenshots)));
+        QObject::connect(tour.get(), &ScreenshotTour::shot, [](const QString &path) {
+            QTextStream(stdout) << QDir::toNativeSeparators(path) << Qt::endl;
+        });
+        QObject::connect(tour.get(), &ScreenshotTour::finished, [&tour, &err](bool ok) {
+            for (const QString &error : tour->errors())
+                err << QCoreApplication::translate("main", "sorv: screenshots: %1").arg(error) << Qt::endl;
+            QCoreApplication::exit(ok ? 0 : 1);
+        });
+        tour->start();
+    }
     return app->exec();
 }

@@ -1,14 +1,25 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, makes a demo project with a generated FB
-# file, and starts the host on it. Without a display the host runs under a
-# virtual X server (xvfb-run), which is only useful for smoke checks.
+# Installs what is missing, builds what the demo runs (the host, both
+# plug-ins and fbtool; not the tests or benchmarks), makes a demo project
+# with a generated FB file, and starts the host on it.
+#
+# Without a display the demo runs headless instead, under a virtual X server
+# (or Qt's offscreen platform where there is none): the host opens each
+# plug-in's window on the demo file in turn, the pictures of the host, the
+# browse dialog, the viewer, the QC window and the help window go to
+# ${DEMO_SHOTS:-build/demo-shots}/, their paths are printed, and the script
+# ends.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 project=${DEMO_PROJECT:-$build/demo-project}
+shots=${DEMO_SHOTS:-$build/demo-shots}
 
 bash "$root/scripts/install-deps.sh"
-BUILD_DIR=$build bash "$root/scripts/build.sh"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" >/dev/null
+# The help pages are copied into the build tree when it is configured, and
+# every catalogue is built into its program or plug-in.
+cmake --build "$build" -j"$(nproc)" --target sorv BrowseFBFile FbPickQc fbtool
 
 mkdir -p "$project"
 fb="$project/demo.fb"
@@ -38,8 +49,16 @@ INI
 fi
 
 "$build/bin/fbtool" info "$fb"
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || [ "${QT_QPA_PLATFORM:-}" = offscreen ]; then
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != offscreen ]; then
     exec "$build/bin/sorv" --project "$project"
 fi
-echo "run-demo: no display; starting the host under xvfb-run (close it with Ctrl+C)"
-exec xvfb-run -a "$build/bin/sorv" --project "$project"
+
+echo "run-demo: no display; taking pictures of the demo instead"
+rm -rf "$shots"
+sorv=("$build/bin/sorv" --project "$project" --screenshots "$shots")
+if command -v xvfb-run >/dev/null && [ "${QT_QPA_PLATFORM:-}" != offscreen ]; then
+    xvfb-run -a -s "-screen 0 1280x800x24" "${sorv[@]}"
+else
+    QT_QPA_PLATFORM=offscreen "${sorv[@]}"
+fi
+echo "run-demo: pictures in $shots"

@@ -151,14 +151,100 @@
     </message>
 </context>
 <context>
+    <name>ScreenshotTour</name>
+    <message>
+        <source>cannot make the folder %1</source>
+        <translation>无法创建文件夹 %1</translation>
+    </message>
+    <message>
+        <source>the main window</source>
+        <translation>主窗口</translation>
+    </message>
+    <message>
+        <source>the window of &quot;%1&quot;</source>
+        <translation>“%1”的窗口</translation>
+    </message>
+    <message>
+        <source>the window that OK opens in &quot;%1&quot;</source>
+        <translation>“%1”中按“确定”打开的窗口</translation>
+    </message>
+    <message>
+        <source>the help window</source>
+        <translation>帮助窗口</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is disabled</source>
+        <translation>“%1”不可用</translation>
+    </message>
+    <message>
+        <source>cannot write %1</source>
+        <translation>无法写入 %1</translation>
+    </message>
+    <message>
+        <source>%1 did not appear or settle within %2 s</source>
+        <translation>%1 未在 %2 秒内出现或就绪</translation>
+    </message>
+</context>
+<context>
     <name>SorvDialog</name>
     <message>
         <source>No help page is installed for this dialog: %1 is not in the help folder %2.</source>
         <translation>没有为此对话框安装帮助页面：帮助文件夹 %2 中没有 %1。</translation>
     </message>
     <message>
-        <source>The help page %1 could not be opened.</source>
-        <translation>无法打开帮助页面 %1。</translation>
+        <source>The help page %1 cannot be shown: %2.</source>
+        <translation>无法显示帮助页面 %1：%2。</translation>
+    </message>
+</context>
+<context>
+    <name>SorvHelpWindow</name>
+    <message>
+        <source>there is no such file</source>
+        <translation>文件不存在</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>帮助</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>后退</translation>
+    </message>
+    <message>
+        <source>Forward</source>
+        <translation>前进</translation>
+    </message>
+    <message>
+        <source>Home</source>
+        <translation>主页</translation>
+    </message>
+    <message>
+        <source>Open in Browser</source>
+        <translation>在浏览器中打开</translation>
+    </message>
+    <message>
+        <source>Open this page in the system&apos;s web browser</source>
+        <translation>在系统的网页浏览器中打开本页</translation>
+    </message>
+    <message>
+        <source>%1 is not a help page, and no web browser is installed to open it.</source>
+        <translation>%1 不是帮助页面，且没有安装可以打开它的网页浏览器。</translation>
+    </message>
+    <message>
+        <source>The help page %1 cannot be shown: %2.</source>
+        <translation>无法显示帮助页面 %1：%2。</translation>
+    </message>
+    <message>
+        <source>The help index is not in the help folder %1.</source>
+        <translation>帮助文件夹 %1 中没有帮助索引。</translation>
+    </message>
+    <message>
+        <source>The system&apos;s web browser could not be started.</source>
+        <translation>无法启动系统的网页浏览器。</translation>
+    </message>
+    <message>
+        <source>%1 - Help</source>
+        <translation>%1 - 帮助</translation>
     </message>
 </context>
 <context>
@@ -190,6 +276,14 @@
     <message>
         <source>sorv: cannot open %1 as a project: it is not a folder</source>
         <translation>sorv：无法将 %1 作为工程打开：它不是文件夹</translation>
+    </message>
+    <message>
+        <source>For demos and the help pages: open each plug-in&apos;s window in turn, write a PNG picture of every window to &lt;dir&gt;, print their paths, and quit.</source>
+        <translation>用于演示和帮助页面：依次打开每个插件的窗口，把每个窗口的 PNG 图片写入 &lt;dir&gt;，输出图片路径后退出。</translation>
+    </message>
+    <message>
+        <source>sorv: screenshots: %1</source>
+        <translation>sorv：截图：%1</translation>
     </message>
 </context>
 </TS>

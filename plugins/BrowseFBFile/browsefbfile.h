@@ -6,8 +6,9 @@
 // The plug-in object: one per process, stateless. It gives the host the
 // "Browse FB File" command, which opens the browse dialog.
 //
-// The plug-in metadata and the two library entry points are written out in
-// browsefbfile.cpp rather than through Q_PLUGIN_METADATA; see there why.
+// The plug-in metadata and the two library entry points come from the SDK's
+// SORV_GENERAL_PLUGIN in browsefbfile.cpp rather than Q_PLUGIN_METADATA,
+// which would leave out the empty "MetaData" object.
 class Q_DECL_EXPORT BrowseFBFile : public SorvGeneralPlugin
 {
     Q_OBJECT

@@ -7,8 +7,8 @@
 // "FB Pick QC" command, which opens a QC window (modeless, one more per
 // trigger) on the FB file the browse dialog remembers for the project.
 //
-// The plug-in metadata is written out in fbpickqc.cpp in the same layout as
-// the browse plug-in's, so that the suite's loaders find the "MetaData" key.
+// The plug-in metadata comes from the SDK's SORV_GENERAL_PLUGIN in
+// fbpickqc.cpp, as the browse plug-in's does.
 class Q_DECL_EXPORT FbPickQc : public SorvGeneralPlugin
 {
     Q_OBJECT

@@ -30,6 +30,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QProgressBar>
+#include <QResizeEvent>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
@@ -78,6 +79,49 @@ private:
 
 const QString fbNameKey = QStringLiteral("BrowseFBFile_BrowseFBFileDialog_fbName");
 
+// Two groups of controls on one line where the window is wide enough for
+// both, else one above the other, so that the window fits a small screen.
+class WrappingRow : public QWidget
+{
+public:
+    WrappingRow(QBoxLayout *first, QBoxLayout *second)
+        : m_first(first)
+        , m_second(second)
+    {
+        m_layout = new QBoxLayout(QBoxLayout::LeftToRight, this);
+        m_layout->setContentsMargins(0, 0, 0, 0);
+        // The second group ends in a stretch and takes the room left over.
+        m_layout->addLayout(first);
+        m_layout->addLayout(second, 1);
+        m_layout->setAlignment(first, Qt::AlignLeft);
+    }
+    QSize minimumSizeHint() const override
+    {
+        const QSize a = m_first->minimumSize();
+        const QSize b = m_second->minimumSize();
+        const bool oneLine = m_layout->direction() == QBoxLayout::LeftToRight;
+        return QSize(qMax(a.width(), b.width()),
+                     oneLine ? qMax(a.height(), b.height()) : a.height() + m_layout->spacing() + b.height());
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        const int oneLine = m_first->sizeHint().width() + m_layout->spacing() + m_second->sizeHint().width();
+        const auto direction = width() >= oneLine ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;
+        if (direction != m_layout->direction()) {
+            m_layout->setDirection(direction);
+            updateGeometry();
+        }
+        QWidget::resizeEvent(event);
+    }
+
+private:
+    QBoxLayout *m_first;
+    QBoxLayout *m_second;
+    QBoxLayout *m_layout;
+};
+
 QToolButton *navButton(const QString &objectName, const QString &text, const QString &toolTip)
 {
     auto *button = new QToolButton;
@@ -103,7 +147,13 @@ FbPickQcWindow::FbPickQcWindow(QWidget *parent)
     connect(&m_loader, &QcLoader::loaded, this, &FbPickQcWindow::onLoaded);
     connect(&m_loader, &QcLoader::failed, this, &FbPickQcWindow::onFailed);
     updateButtons();
+    // The window fits a screen of 800 x 600: the plots give up the room
+    // their axes would like rather than push the window off the screen.
+    const QList<QwtPlot *> plots = findChildren<QwtPlot *>();
+    for (QwtPlot *plot : plots)
+        plot->setMinimumSize(160, 120);
     resize(1400, 900);
+    rememberGeometry(QStringLiteral("FbPickQcWindow"));
 }
 
 FbPickQcWindow::~FbPickQcWindow() = default;
@@ -156,16 +206,20 @@ void FbPickQcWindow::buildUi()
     auto *resetZoom = new QPushButton(tr("Reset Zoom"));
     resetZoom->setObjectName(QStringLiteral("resetZoomButton"));
 
-    auto *nav = new QHBoxLayout;
-    nav->addWidget(new QLabel(tr("Shot:")));
-    nav->addWidget(m_shotCombo);
-    for (QToolButton *b : {m_first, m_previous, m_next, m_last, m_previousProblem, m_nextProblem})
-        nav->addWidget(b);
-    nav->addSpacing(16);
-    nav->addWidget(new QLabel(tr("Reduction velocity:")));
-    nav->addWidget(m_velocity);
-    nav->addWidget(resetZoom);
-    nav->addStretch(1);
+    auto *shots = new QHBoxLayout;
+    shots->addWidget(new QLabel(tr("Shot:")));
+    shots->addWidget(m_shotCombo);
+    for (QToolButton *b : {m_first, m_previous, m_next, m_last})
+        shots->addWidget(b);
+    auto *problemsAndReduction = new QHBoxLayout;
+    problemsAndReduction->addWidget(m_previousProblem);
+    problemsAndReduction->addWidget(m_nextProblem);
+    problemsAndReduction->addSpacing(16);
+    problemsAndReduction->addWidget(new QLabel(tr("Reduction velocity:")));
+    problemsAndReduction->addWidget(m_velocity);
+    problemsAndReduction->addWidget(resetZoom);
+    problemsAndReduction->addStretch(1);
+    auto *nav = new WrappingRow(shots, problemsAndReduction);
 
     m_message = new QLabel;
     m_message->setObjectName(QStringLiteral("messageLabel"));
@@ -274,7 +328,7 @@ void FbPickQcWindow::buildUi()
 
     auto *layout = new QVBoxLayout(this);
     layout->setMenuBar(menuBar);
-    layout->addLayout(nav);
+    layout->addWidget(nav);
     layout->addWidget(m_message);
     layout->addWidget(panes, 1);
     layout->addWidget(m_bottom);

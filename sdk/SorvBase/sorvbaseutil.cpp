@@ -2,12 +2,14 @@
 
 #include "sorvprojectmanager.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QScreen>
 #include <QSet>
 #include <QSettings>
+#include <QWidget>
 
 namespace {
 
@@ -54,6 +56,39 @@ bool valuesFileUsable(const QString &path)
 // restored on reading: an int comes back as an int, not as "10".
 const QString valuesGroup = QStringLiteral("Values");
 const QString typesGroup = QStringLiteral("Types");
+
+QMargins frameOf(const QWidget *window)
+{
+    const QRect frame = window->frameGeometry();
+    const QRect inner = window->geometry();
+    return QMargins(inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+                    frame.bottom() - inner.bottom());
+}
+
+// The frame the window has or will get: a window not yet shown, or shown
+// but not yet framed, knows none, and the window manager will give it the
+// one its other windows wear.
+QMargins expectedFrame(const QWidget *window, const QWidget *anchor)
+{
+    const QMargins own = frameOf(window);
+    if (!own.isNull() || window->windowFlags().testFlag(Qt::FramelessWindowHint))
+        return own;
+    if (anchor && !frameOf(anchor).isNull())
+        return frameOf(anchor);
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (const QWidget *other : windows) {
+        if (other != window && other->isVisible() && !frameOf(other).isNull())
+            return frameOf(other);
+    }
+    return QMargins();
+}
+
+// The coordinate that puts a span of `size` starting at `start` inside
+// [low, low + room), its start winning when it is longer than the room.
+int inside(int start, int size, int low, int room)
+{
+    return qMax(low, qMin(start, low + room - size));
+}
 
 } // namespace
 
@@ -122,4 +157,40 @@ QString SorvBaseUtil::helpPagePath(const QString &page)
             return info.absoluteFilePath();
     }
     return QString();
+}
+
+void SorvBaseUtil::placeOnScreen(QWidget *window, QWidget *anchor)
+{
+    if (!window || !window->isWindow() || window->isMaximized() || window->isFullScreen())
+        return;
+    QWidget *anchorWindow = anchor ? anchor->window() : nullptr;
+    if (anchorWindow == window)
+        anchorWindow = nullptr;
+
+    // Frames as they are, or as they will be once the window manager has
+    // framed the window: the window itself is positioned by its inner area,
+    // which needs no guess about its frame.
+    const QMargins frame = expectedFrame(window, anchorWindow);
+    const QRect current = window->geometry().marginsAdded(frame);
+    const QRect anchorFrame = anchorWindow ? anchorWindow->frameGeometry() : QRect();
+    QScreen *screen = QGuiApplication::screenAt(anchorWindow ? anchorFrame.center() : current.center());
+    const bool onScreen = screen != nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+
+    const QSize room = available.marginsRemoved(frame).size();
+    const QSize size = window->size().boundedTo(room).expandedTo(window->minimumSize());
+    QRect placed(QPoint(0, 0), size.grownBy(frame));
+    if (anchorWindow)
+        placed.moveCenter(onScreen ? anchorFrame.center() : available.center());
+    else
+        placed.moveTopLeft(current.topLeft());
+    placed.moveTopLeft(QPoint(inside(placed.left(), placed.width(), available.left(), available.width()),
+                              inside(placed.top(), placed.height(), available.top(), available.height())));
+    const QRect inner = placed.marginsRemoved(frame);
+    if (inner != window->geometry())
+        window->setGeometry(inner);
 }

@@ -7,7 +7,11 @@
 #include <QStringList>
 #include <QVariant>
 
-// Per-project values and the suite's shared folders.
+QT_BEGIN_NAMESPACE
+class QWidget;
+QT_END_NAMESPACE
+
+// Per-project values, the suite's shared folders, and where windows open.
 class SORVBASE_EXPORT SorvBaseUtil
 {
 public:
@@ -29,6 +33,25 @@ public:
     static QStringList helpDirs();
     // Absolute path of the help page named page, or empty if none exists.
     static QString helpPagePath(const QString &page);
+
+    // Places the top-level `window` wholly inside the available geometry
+    // (the screen less panels and docks) of one screen, its frame included,
+    // shrinking it to fit, though never below its minimum size; a window
+    // whose minimum is larger than the screen starts at the screen's
+    // top-left corner. Never leaves it at negative coordinates on a single
+    // screen.
+    //
+    // With an anchor, the window is centred on the anchor's window, on the
+    // screen that window is on; an anchor on no screen centres it on the
+    // primary screen. Without one, the window keeps its place, brought
+    // inside the screen it is mostly on (or the primary screen). Before the
+    // window has been framed by the window manager, it is given the frame
+    // of the anchor's window or of another visible window. A maximised or
+    // full-screen window is left alone.
+    //
+    //     dialog->show();
+    //     SorvBaseUtil::placeOnScreen(dialog, parentWindow);
+    static void placeOnScreen(QWidget *window, QWidget *anchor);
 
 private:
     SorvBaseUtil() = delete;

@@ -1,16 +1,17 @@
 #include "sorvdialog.h"
 
 #include "sorvbaseutil.h"
+#include "sorvhelpwindow.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMessageBox>
+#include <QSettings>
 #include <QShowEvent>
-#include <QUrl>
 
 SorvDialog::SorvDialog(QWidget *parent)
     : QDialog(parent)
@@ -58,15 +59,19 @@ bool SorvDialog::openHelpPage(const QString &page, QWidget *parent)
 {
     const QString name = page.isEmpty() ? QStringLiteral("index.html") : page;
     const QString path = helpPagePath(name);
-    if (!path.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        return true;
-    QStringList folders;
-    for (const QString &dir : SorvBaseUtil::helpDirs())
-        folders << QDir::toNativeSeparators(dir);
-    const QString text = path.isEmpty()
-        ? tr("No help page is installed for this dialog: %1 is not in the help folder %2.")
-              .arg(name, folders.join(QStringLiteral(", ")))
-        : tr("The help page %1 could not be opened.").arg(QDir::toNativeSeparators(path));
+    QString text;
+    if (path.isEmpty()) {
+        QStringList folders;
+        for (const QString &dir : SorvBaseUtil::helpDirs())
+            folders << QDir::toNativeSeparators(dir);
+        text = tr("No help page is installed for this dialog: %1 is not in the help folder %2.")
+                   .arg(name, folders.join(QStringLiteral(", ")));
+    } else {
+        SorvHelpWindow *window = SorvHelpWindow::instance();
+        if (window->showPage(path, parent))
+            return true;
+        text = tr("The help page %1 cannot be shown: %2.").arg(QDir::toNativeSeparators(path), window->errorString());
+    }
     QMessageBox::information(parent, parent ? parent->windowTitle() : QString(), text);
     return false;
 }
@@ -74,13 +79,43 @@ bool SorvDialog::openHelpPage(const QString &page, QWidget *parent)
 void SorvDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (m_placed || event->spontaneous() || parentWidget())
+    if (m_placed || event->spontaneous())
         return;
     m_placed = true;
-    QWidget *anchor = QApplication::activeWindow();
-    if (!anchor || anchor == this || !anchor->isVisible())
-        return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(anchor->frameGeometry().center());
-    move(frame.topLeft());
+    // QDialog has centred a dialog that nobody placed before it showed; one
+    // placed on purpose (restored, or moved by its owner) stays where it is.
+    QWidget *anchor = nullptr;
+    if (!testAttribute(Qt::WA_Moved)) {
+        anchor = parentWidget() ? parentWidget()->window() : QApplication::activeWindow();
+        if (anchor == this || (anchor && !anchor->isVisible()))
+            anchor = nullptr;
+    }
+    SorvBaseUtil::placeOnScreen(this, anchor);
+}
+
+namespace {
+
+const char geometryKeyProperty[] = "_sorv_geometryKey";
+
+} // namespace
+
+void SorvDialog::hideEvent(QHideEvent *event)
+{
+    QDialog::hideEvent(event);
+    if (!event->spontaneous() && !geometrySetting().isEmpty())
+        QSettings().setValue(geometrySetting(), saveGeometry());
+}
+
+void SorvDialog::rememberGeometry(const QString &key)
+{
+    setProperty(geometryKeyProperty, key);
+    const QByteArray stored = QSettings().value(geometrySetting()).toByteArray();
+    if (!stored.isEmpty())
+        restoreGeometry(stored);
+}
+
+QString SorvDialog::geometrySetting() const
+{
+    const QString key = property(geometryKeyProperty).toString();
+    return key.isEmpty() ? QString() : QStringLiteral("WindowGeometry/") + key;
 }

@@ -6,8 +6,9 @@
 #include <QDialog>
 #include <QString>
 
-// Base of every plug-in dialog. It adds the suite's help key and places a
-// dialog without a parent over the window the user is working in.
+// Base of every plug-in dialog and window. It adds the suite's help key,
+// opens every dialog wholly on the screen over the window the user is
+// working in, and remembers, where asked, a window's size and place.
 class SORVBASE_EXPORT SorvDialog : public QDialog
 {
     Q_OBJECT
@@ -16,16 +17,17 @@ public:
     explicit SorvDialog(QWidget *parent = nullptr);
     ~SorvDialog() override;
 
-    // Opens the help page named page (index.html when empty) the way F1 does,
-    // for windows of a plug-in that are no SorvDialog:
+    // Opens the help page named page (index.html when empty) in the
+    // application's help window (SorvHelpWindow) the way F1 does, for
+    // windows of a plug-in that are no SorvDialog:
     //
     //     SorvDialog::openHelpPage(QStringLiteral("mywindow.html"), this);
     //
     // Under a Chinese user-interface locale (QLocale()) the page of the
     // zh_CN subfolder is preferred, else the English one is used. When
     // neither exists, a message box over parent names the page and the
-    // folders searched, and false is returned; false too when the desktop
-    // cannot open the page.
+    // folders searched, and false is returned; false too, with a message box
+    // that gives the reason, when the page cannot be read.
     static bool openHelpPage(const QString &page, QWidget *parent);
     // Absolute path of the page that openHelpPage() would open, or empty.
     static QString helpPagePath(const QString &page);
@@ -35,17 +37,36 @@ protected:
     // dialog names none) through openHelpPage(). Every other key goes on to
     // QDialog, so Enter reaches the default button and Escape rejects.
     void keyPressEvent(QKeyEvent *event) override;
-    // On its first showing, a dialog without a parent is centred on the
-    // application's active window (the host's main window, or the dialog
-    // that opened it), so that it does not pop up in a corner of the screen.
-    // Later showings keep wherever the user moved it.
+    // On its first showing, the dialog is centred on its parent's window, or
+    // without a parent on the application's active window (the host's main
+    // window, or the dialog that opened it), and shrunk where needed to lie
+    // wholly on that window's screen (SorvBaseUtil::placeOnScreen()). A
+    // dialog whose place was set before it was shown, such as one restored
+    // by rememberGeometry(), keeps it, brought inside the screen. Later
+    // showings keep wherever the user moved it.
     void showEvent(QShowEvent *event) override;
+    // Stores the size and place for rememberGeometry().
+    void hideEvent(QHideEvent *event) override;
+
+    // Keeps the dialog's size and place for the user under key, in the
+    // application's settings (QSettings, with the organisation and
+    // application names that the host sets): restores those last stored
+    // now, if any, and stores them whenever the dialog is hidden or closed.
+    // Call it in the constructor, after the default size is set:
+    //
+    //     resize(1000, 700);
+    //     rememberGeometry(QStringLiteral("MyWindow"));
+    void rememberGeometry(const QString &key);
 
     // File name of the dialog's page in the help folder; empty for none,
     // and F1 then opens the index.
     virtual QString helpIndex() const;
 
 private:
+    // The rememberGeometry() key is kept as a property, not a member: the
+    // class keeps its size, so plug-ins built against an earlier SDK load.
+    QString geometrySetting() const;
+
     bool m_placed = false;
 };
 

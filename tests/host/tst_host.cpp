@@ -1,6 +1,9 @@
+#include "fbtestfile.h"
 #include "mainwindow.h"
 #include "pluginregistry.h"
+#include "screenshottour.h"
 
+#include <sorvbaseutil.h>
 #include <sorvprojectmanager.h>
 
 #include <QAction>
@@ -96,6 +99,58 @@ private slots:
         // A window made inside a project starts with the action enabled.
         QVERIFY(projects.openProject(m_project.path()));
         QVERIFY(MainWindow(m_registry).pluginActions().at(0)->isEnabled());
+    }
+
+    // The pictures of the demo and the help pages: every window that a
+    // command opens, the one that OK opens from a dialog, and the help
+    // window; a command that opens no window is named, and the tour goes on.
+    void screenshotTour_data()
+    {
+        QTest::addColumn<QString>("plugins"); // folder
+        QTest::addColumn<QStringList>("pictures");
+        QTest::addColumn<QString>("error"); // a part of the one error; empty for none
+        QTest::newRow("both plug-ins")
+            << qEnvironmentVariable("SORV_PLUGIN_DIR")
+            << QStringList{"sorv.png", "browsefbfiledialog.png", "fbtabledialog.png", "fbpickqcwindow.png",
+                           "sorvhelpwindow.png"}
+            << "";
+        QTest::newRow("a command that opens no window")
+            << TEST_PLUGIN_DIR << QStringList{"sorv.png", "sorvhelpwindow.png"}
+            << "the window of \"Project Tool\" did not appear";
+    }
+
+    void screenshotTour()
+    {
+        QFETCH(QString, plugins);
+        QFETCH(QStringList, pictures);
+        QFETCH(QString, error);
+        QVERIFY(SorvProjectManager::instance().openProject(m_project.path()));
+        const QString fb = m_project.filePath(QStringLiteral("tour.fb"));
+        QVERIFY(FbTest::writeFile(fb, FbTest::fileBytes(FbTest::recordsWithFfids({7, 7, 8, 8, 8, 9}))));
+        SorvBaseUtil::setProjectValue(QStringLiteral("BrowseFBFile_BrowseFBFileDialog_fbName"), fb);
+        PluginRegistry registry;
+        registry.scan({plugins});
+        MainWindow window(registry);
+        window.show();
+        QTemporaryDir dir;
+        ScreenshotTour tour(&window, dir.path());
+        tour.setTimeLimit(2000);
+        QSignalSpy finished(&tour, &ScreenshotTour::finished);
+        tour.start();
+        QVERIFY(finished.wait(40000));
+        QCOMPARE(finished.first().first().toBool(), error.isEmpty());
+        QStringList written;
+        for (const QString &path : tour.written()) {
+            QVERIFY2(!QImage(path).isNull(), qPrintable(path));
+            written << QFileInfo(path).fileName();
+        }
+        QCOMPARE(written, pictures);
+        QCOMPARE(tour.errors().size(), error.isEmpty() ? 0 : 1);
+        if (!error.isEmpty())
+            QVERIFY2(tour.errors().first().contains(error), qPrintable(tour.errors().first()));
+        // Every window it opened is closed again.
+        for (QWidget *other : QApplication::topLevelWidgets())
+            QVERIFY2(other == &window || !other->isVisible(), other->metaObject()->className());
     }
 
 private:

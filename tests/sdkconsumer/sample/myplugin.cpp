@@ -2,13 +2,13 @@
 // SDK alone. Its command opens the SDK's dialog base, so both libraries link.
 #include <sorvdialog.h>
 #include <sorvgeneralplugin.h>
+#include <sorvpluginmetadata.h>
 
 #include <QAction>
 
 class SamplePlugin : public SorvGeneralPlugin
 {
     Q_OBJECT
-    Q_PLUGIN_METADATA(IID SorvGeneralPlugin_iid)
     Q_INTERFACES(SorvGeneralPlugin)
     QString name() const override { return tr("Sample Pick Count"); }
     int generalID() const override { return 50; }
@@ -19,5 +19,8 @@ class SamplePlugin : public SorvGeneralPlugin
         return action;
     }
 };
+
+// The metadata the host reads and the library's entry points.
+SORV_GENERAL_PLUGIN(SamplePlugin)
 
 #include "myplugin.moc"
