@@ -3,6 +3,8 @@
 #include "fbcolumns.h"
 #include "problemmodel.h"
 #include "qccsv.h"
+#include "shotlistmodel.h"
+#include "shotlistview.h"
 #include "shotplot.h"
 #include "shotrecords.h"
 #include "shottablemodel.h"
@@ -13,7 +15,6 @@
 
 #include <qwt_plot_renderer.h>
 
-#include <QAbstractListModel>
 #include <QAction>
 #include <QComboBox>
 #include <QDoubleValidator>
@@ -44,37 +45,6 @@
 #include <cmath>
 
 namespace {
-
-// The shot selector's rows, "position > ffid" padded to the digits of the
-// shot count as the viewer lists them, made on demand: a file may hold
-// tens of thousands of shots.
-class ShotListModel : public QAbstractListModel
-{
-public:
-    using QAbstractListModel::QAbstractListModel;
-
-    void setIndex(const QVector<ShotIndexEntry> *index)
-    {
-        beginResetModel();
-        m_index = index;
-        m_width = index ? QString::number(index->size()).size() : 1;
-        endResetModel();
-    }
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override
-    {
-        return parent.isValid() || !m_index ? 0 : m_index->size();
-    }
-    QVariant data(const QModelIndex &index, int role) const override
-    {
-        if (role != Qt::DisplayRole || !m_index || index.row() >= m_index->size())
-            return QVariant();
-        return QStringLiteral("%1 > %2").arg(index.row() + 1, m_width).arg(m_index->at(index.row()).ffid, m_width);
-    }
-
-private:
-    const QVector<ShotIndexEntry> *m_index = nullptr;
-    int m_width = 1;
-};
 
 const QString fbNameKey = QStringLiteral("BrowseFBFile_BrowseFBFileDialog_fbName");
 
@@ -135,7 +105,10 @@ void FbPickQcWindow::buildUi()
     m_shotCombo->setMinimumContentsLength(16);
     // Sized by that length, not by measuring every row.
     m_shotCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    // The viewer's list, which makes and places a row only when it is in
+    // sight: a file may hold millions of shots.
     m_shotList = new ShotListModel(m_shotCombo);
+    m_shotCombo->setView(new ShotListView);
     m_shotCombo->setModel(m_shotList);
     m_first = navButton(QStringLiteral("firstButton"), QStringLiteral("|<"), tr("First shot"));
     m_previous = navButton(QStringLiteral("previousButton"), QStringLiteral("<"), tr("Previous shot (Page Up)"));
@@ -406,7 +379,8 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
 
     const int n = r.index.size();
     m_syncing = true;
-    static_cast<ShotListModel *>(m_shotList)->setIndex(&r.index);
+    m_shotList->setShots(r.index);
+    m_shotCombo->setMinimumContentsLength(m_shotList->longestTextLength());
     m_syncing = false;
 
     m_problemModel->setProblems(&r, &m_data->problems);

@@ -9,7 +9,6 @@
 
 class ProblemModel;
 class QComboBox;
-class QAbstractListModel;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -18,6 +17,7 @@ class QStackedWidget;
 class QTableView;
 class QToolButton;
 class QwtPlot;
+class ShotListModel;
 class ShotPlot;
 class ShotTableModel;
 class SurveyMap;
@@ -103,7 +103,7 @@ private:
     QProgressBar *m_progress = nullptr;
     QPushButton *m_cancel = nullptr;
     QComboBox *m_shotCombo = nullptr;
-    QAbstractListModel *m_shotList = nullptr;
+    ShotListModel *m_shotList = nullptr;
     QToolButton *m_first = nullptr;
     QToolButton *m_previous = nullptr;
     QToolButton *m_next = nullptr;
