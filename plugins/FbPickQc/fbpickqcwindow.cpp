@@ -16,6 +16,7 @@
 #include <qwt_plot_renderer.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleValidator>
 #include <QFile>
@@ -126,6 +127,9 @@ void FbPickQcWindow::buildUi()
     validator->setLocale(QLocale::c());
     m_velocity->setValidator(validator);
     m_velocity->setMaximumWidth(110);
+    m_residuals = new QCheckBox(tr("Residuals"));
+    m_residuals->setObjectName(QStringLiteral("residualMode"));
+    m_residuals->setToolTip(tr("Plot each pick's residual (time - fitted curve) instead of its time"));
     auto *resetZoom = new QPushButton(tr("Reset Zoom"));
     resetZoom->setObjectName(QStringLiteral("resetZoomButton"));
 
@@ -137,6 +141,7 @@ void FbPickQcWindow::buildUi()
     nav->addSpacing(16);
     nav->addWidget(new QLabel(tr("Reduction velocity:")));
     nav->addWidget(m_velocity);
+    nav->addWidget(m_residuals);
     nav->addWidget(resetZoom);
     nav->addStretch(1);
 
@@ -160,6 +165,7 @@ void FbPickQcWindow::buildUi()
 
     m_plot = new ShotPlot;
     m_plot->setObjectName(QStringLiteral("shotPlot"));
+    m_plot->setOutlierThreshold(m_settings.outlierMs);
     m_tableModel = new ShotTableModel(this);
     m_table = new QTableView;
     m_table->setObjectName(QStringLiteral("shotTable"));
@@ -279,6 +285,8 @@ void FbPickQcWindow::buildUi()
 
     connect(m_velocity, &QLineEdit::editingFinished, this,
             [this] { m_plot->setReductionVelocity(QLocale::c().toDouble(m_velocity->text())); });
+    connect(m_residuals, &QCheckBox::toggled, this,
+            [this](bool on) { m_plot->setMode(on ? ShotPlot::Residuals : ShotPlot::Times); });
     connect(resetZoom, &QPushButton::clicked, m_plot, &ShotPlot::resetZoom);
     connect(m_plot, &ShotPlot::rowClicked, this, &FbPickQcWindow::selectRow);
     connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -449,7 +457,7 @@ void FbPickQcWindow::showShot(int shot)
     m_tableModel->setShot(records, fit, entry.firstRecord);
     for (int c = 0; c < FbColumns::Count; ++c)
         m_table->setColumnWidth(c, FbColumns::widths[c]);
-    m_plot->setShot(records, fit, tr("Shot %1 > ffid %2").arg(shot + 1).arg(entry.ffid));
+    m_plot->setShot(records, fit, shot, entry.ffid);
     QVector<QPointF> receivers;
     receivers.reserve(records.size());
     for (const FbRecord &r : qAsConst(records))

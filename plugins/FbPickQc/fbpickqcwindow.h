@@ -8,6 +8,7 @@
 #include <memory>
 
 class ProblemModel;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -111,6 +112,7 @@ private:
     QToolButton *m_previousProblem = nullptr;
     QToolButton *m_nextProblem = nullptr;
     QLineEdit *m_velocity = nullptr;
+    QCheckBox *m_residuals = nullptr;
     ShotPlot *m_plot = nullptr;
     QTableView *m_table = nullptr;
     ShotTableModel *m_tableModel = nullptr;
