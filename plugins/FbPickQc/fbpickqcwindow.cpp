@@ -3,6 +3,7 @@
 #include "fbcolumns.h"
 #include "problemmodel.h"
 #include "qccsv.h"
+#include "qcmapvalues.h"
 #include "shotlistmodel.h"
 #include "shotlistview.h"
 #include "shotplot.h"
@@ -296,7 +297,7 @@ void FbPickQcWindow::buildUi()
             });
     connect(m_map, &SurveyMap::shotClicked, this, [this](int shot) { goToShot(shot); });
     connect(m_colorBy, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            [this](int i) { m_map->setColorBy(SurveyMap::ColorBy(i)); });
+            &FbPickQcWindow::updateMapValues);
     connect(m_kindFilter, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             [this](int i) { m_problemModel->setKind(m_kindFilter->itemData(i).toInt()); });
     connect(m_problemView, &QTableView::activated, this, &FbPickQcWindow::activateProblem);
@@ -420,7 +421,10 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
     QTimer::singleShot(0, this, [this, loaded] {
         if (m_data.get() != loaded)
             return;
-        m_map->setSurvey(m_data->report.shots, m_data->receivers);
+        m_map->setSurvey(m_data->map);
+        const std::shared_ptr<const QcData> shown = m_data;
+        m_map->setShotDescriber([shown](int shot) { return QcMapValues::describe(shown->report.shots, shot); });
+        updateMapValues();
         goToShot(0);
         updateButtons();
         emit loadFinished(true);
@@ -548,6 +552,12 @@ void FbPickQcWindow::activateProblem(const QModelIndex &index)
         selectRow(m_tableModel->firstDifferingRow(p.column));
     else if (p.kind == Problem::Reciprocity)
         selectRow(reciprocalRow(p.otherShot));
+}
+
+void FbPickQcWindow::updateMapValues()
+{
+    if (m_data)
+        m_map->setValues(QcMapValues::values(m_data->report, QcMapValues::Quantity(m_colorBy->currentIndex())));
 }
 
 bool FbPickQcWindow::exportPlot(QwtPlot *plot, const QString &fileName, QString *error)

@@ -86,6 +86,7 @@ private:
     void showShot(int shot);
     void selectRow(int row);
     void updateButtons();
+    void updateMapValues();
     void showMessage(const QString &text, bool error);
     void setLoadingVisible(bool visible);
     int reciprocalRow(int shotB) const;

@@ -1,12 +1,8 @@
 #include "qcloader.h"
 
-#include "shotrecords.h"
+#include "qcmapvalues.h"
 
-#include <QHash>
-#include <QtMath>
 #include <QThread>
-
-#include <cstring>
 
 struct QcLoader::Run
 {
@@ -57,20 +53,6 @@ void QcLoader::finishThread()
     m_thread = nullptr;
 }
 
-namespace {
-
-// Receivers repeat from shot to shot along a rolling spread; the map needs
-// each position once.
-inline quint64 positionKey(float x, float y)
-{
-    quint32 bx = 0, by = 0;
-    std::memcpy(&bx, &x, sizeof bx);
-    std::memcpy(&by, &y, sizeof by);
-    return (quint64(bx) << 32) | by;
-}
-
-} // namespace
-
 // Runs on the worker thread. Results travel to the loader as queued calls
 // that check the run is still the current one, so a cancelled run is
 // silent; the loader outlives the thread (its destructor waits).
@@ -112,24 +94,15 @@ void QcLoader::work(const std::shared_ptr<Run> &run, QcLoader *loader)
         return;
 
     const qint64 records = data->report.recordCount;
-    QHash<quint64, int> seen;
-    constexpr qint32 block = 16384;
-    for (qint64 first = 0; first < records; first += block) {
-        if (run->cancel)
-            return;
-        const qint32 last = qint32(qMin<qint64>(first + block, records) - 1);
-        const QVector<FbRecord> chunk = readShotRecords(run->fileName, qint32(first), last);
-        for (const FbRecord &r : chunk) {
-            if (!qIsFinite(r.group_x) || !qIsFinite(r.group_y))
-                continue;
-            const quint64 key = positionKey(r.group_x, r.group_y);
-            if (seen.contains(key))
-                continue;
-            seen.insert(key, 0);
-            data->receivers.append(QPointF(r.group_x, r.group_y));
-        }
-        report(judgingShare + int((first + block) * (100 - judgingShare) / qMax<qint64>(records, 1)));
-    }
+    QVector<SurveyPoint> receivers = SurveyMapData::distinctReceivers(run->fileName, records, [&](qint64 done) {
+        report(judgingShare + int(done * (100 - judgingShare) / qMax<qint64>(records, 1)));
+        return !run->cancel;
+    });
+    if (run->cancel)
+        return;
+    data->map = QcMapValues::survey(data->report.shots, std::move(receivers), [&run] { return !run->cancel; });
+    if (run->cancel)
+        return;
     report(100);
     std::shared_ptr<const QcData> result = data;
     post([loader, result] {

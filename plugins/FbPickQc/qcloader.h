@@ -3,6 +3,7 @@
 
 #include "pickqc.h"
 #include "problemmodel.h"
+#include "surveymapdata.h"
 
 #include <QObject>
 #include <QPointF>
@@ -16,21 +17,21 @@ class QThread;
 
 // What the QC window holds of a file once it is judged: the report (index,
 // per-shot summaries, findings), the findings as the problem list shows
-// them, and the distinct receiver positions of the survey for the map.
+// them, and the survey map's sources and distinct receiver positions.
 // Never a pick per record of the whole file.
 struct QcData
 {
     QString fileName;
     PickQc::Report report;
     ProblemList problems;
-    QVector<QPointF> receivers;
+    SurveyMapData map;
 
     // fb_count agrees with the records the file holds.
     bool complete() const { return qint64(report.header.fb_count) == report.recordCount; }
 };
 
-// Runs the QC pass, the problem list and the receiver collection of one
-// file on a worker thread, so that the window keeps responding.
+// Runs the QC pass, the problem list and the survey map's data of one file
+// on a worker thread, so that the window keeps responding.
 //
 // Promises: progressChanged() moves 0..100 while it runs; exactly one of
 // loaded(), failed() ends a run that was not cancelled. cancel() takes effect
