@@ -1,6 +1,7 @@
 #include "fbpickqcwindow.h"
 
 #include "fbcolumns.h"
+#include "imageexport.h"
 #include "problemmodel.h"
 #include "qccsv.h"
 #include "qcmapvalues.h"
@@ -14,8 +15,6 @@
 #include <sorvbaseutil.h>
 #include <sorvprojectmanager.h>
 
-#include <qwt_plot_renderer.h>
-
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,13 +24,11 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QImage>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
@@ -92,8 +89,9 @@ void FbPickQcWindow::buildUi()
     QAction *open = fileMenu->addAction(tr("&Open..."), this, &FbPickQcWindow::openFileDialog);
     open->setShortcut(QKeySequence::Open);
     fileMenu->addSeparator();
-    m_exportActions << fileMenu->addAction(tr("Export &Plot..."), this, &FbPickQcWindow::exportPlotDialog)
-                    << fileMenu->addAction(tr("Export &Map..."), this, &FbPickQcWindow::exportMapDialog)
+    m_exportActions << fileMenu->addAction(tr("Export &Plot..."), this,
+                                           [this] { exportDialog(m_plot, tr("Export Plot")); })
+                    << fileMenu->addAction(tr("Export &Map..."), this, [this] { exportDialog(m_map, tr("Export Map")); })
                     << fileMenu->addAction(tr("Export P&roblems as CSV..."), this,
                                            &FbPickQcWindow::exportProblemsDialog);
     fileMenu->addSeparator();
@@ -560,55 +558,13 @@ void FbPickQcWindow::updateMapValues()
         m_map->setValues(QcMapValues::values(m_data->report, QcMapValues::Quantity(m_colorBy->currentIndex())));
 }
 
-bool FbPickQcWindow::exportPlot(QwtPlot *plot, const QString &fileName, QString *error)
-{
-    const QString suffix = QFileInfo(fileName).suffix().toLower();
-    if (suffix != QLatin1String("png") && suffix != QLatin1String("svg") && suffix != QLatin1String("pdf")) {
-        *error = tr("%1: the name must end in .png, .svg or .pdf.").arg(fileName);
-        return false;
-    }
-    // At least 1200 pixels wide, in the shape of the plot on the screen.
-    const QSizeF shown = plot->size().isEmpty() ? QSizeF(1200, 800) : QSizeF(plot->size());
-    const QSizeF pixels = shown * qMax(1.0, 1200.0 / shown.width());
-    QwtPlotRenderer renderer;
-    if (suffix == QLatin1String("png")) {
-        QImage image(pixels.toSize(), QImage::Format_ARGB32);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        renderer.render(plot, &painter, QRectF(QPointF(0, 0), pixels));
-        painter.end();
-        if (!image.save(fileName, "PNG")) {
-            *error = tr("Cannot write %1.").arg(fileName);
-            return false;
-        }
-        return true;
-    }
-    QFile::remove(fileName);
-    constexpr double dpi = 96.0;
-    renderer.renderDocument(plot, fileName, suffix, pixels * 25.4 / dpi, int(dpi));
-    if (QFileInfo(fileName).size() <= 0) {
-        *error = tr("Cannot write %1.").arg(fileName);
-        return false;
-    }
-    return true;
-}
-
-void FbPickQcWindow::exportPlotDialog()
+void FbPickQcWindow::exportDialog(QwtPlot *plot, const QString &title)
 {
     const QString name = QFileDialog::getSaveFileName(
-        this, tr("Export Plot"), QString(), tr("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
-    QString error;
-    if (!name.isEmpty() && !exportPlot(m_plot, name, &error))
-        showMessage(error, true);
-}
-
-void FbPickQcWindow::exportMapDialog()
-{
-    const QString name = QFileDialog::getSaveFileName(
-        this, tr("Export Map"), QString(), tr("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
-    QString error;
-    if (!name.isEmpty() && !exportPlot(m_map, name, &error))
-        showMessage(error, true);
+        this, title, QString(), tr("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
+    ImageExport image;
+    if (!name.isEmpty() && !image.write(plot, name, ImageExport::sizeFor(plot->size())))
+        showMessage(image.errorString(), true);
 }
 
 void FbPickQcWindow::exportProblemsDialog()

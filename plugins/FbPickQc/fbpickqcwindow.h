@@ -61,9 +61,6 @@ public:
     // when it belongs to the shot.
     void goToShot(int shot, qint32 record = -1);
 
-    // Renders a plot to a .png, .svg or .pdf file, at least 1200 pixels wide.
-    static bool exportPlot(QwtPlot *plot, const QString &fileName, QString *error);
-
 signals:
     // A load ended: ok when the new file is shown.
     void loadFinished(bool ok);
@@ -75,8 +72,7 @@ private slots:
     void onLoaded(std::shared_ptr<const QcData> data);
     void onFailed(const QString &message);
     void openFileDialog();
-    void exportPlotDialog();
-    void exportMapDialog();
+    void exportDialog(QwtPlot *plot, const QString &title);
     void exportProblemsDialog();
     void activateProblem(const QModelIndex &index);
     void stepProblemShot(int direction);
