@@ -88,16 +88,8 @@ bool ImageExport::write(QwtPlot *plot, const QString &fileName, const QSize &req
     if (format == Format::None)
         return fail(tr("%1: the name must end in .png, .svg or .pdf.").arg(fileName));
 
-    // The file a link (or a chain of links) names is the one written, so
-    // that the link stays.
-    QString target = fileName;
-    QFileInfo info(target);
-    for (int hops = 0; info.isSymLink(); ++hops) {
-        if (hops == 32)
-            return fail(tr("%1: too many symbolic links.").arg(fileName));
-        target = info.symLinkTarget();
-        info = QFileInfo(target);
-    }
+    // What the name (or the file a link names) is now.
+    const QFileInfo info(fileName);
     if (info.isDir())
         return fail(tr("%1 is a folder, not a file.").arg(fileName));
     if (info.exists() && !info.isFile())
@@ -107,8 +99,10 @@ bool ImageExport::write(QwtPlot *plot, const QString &fileName, const QSize &req
         return fail(tr("%1 cannot be written: the folder %2 does not exist.")
                         .arg(fileName, QDir::toNativeSeparators(folder.filePath())));
 
-    // The new image takes the old file's place only once it is complete.
-    QSaveFile file(target);
+    // The new image takes the old file's place only once it is complete. A
+    // link is followed to the file it names, which is replaced; the link
+    // stays.
+    QSaveFile file(fileName);
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         return fail(tr("%1 cannot be written: %2").arg(fileName, file.errorString()));
