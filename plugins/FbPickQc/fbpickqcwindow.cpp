@@ -91,7 +91,8 @@ void FbPickQcWindow::buildUi()
     fileMenu->addSeparator();
     m_exportActions << fileMenu->addAction(tr("Export &Plot..."), this,
                                            [this] { exportDialog(m_plot, tr("Export Plot")); })
-                    << fileMenu->addAction(tr("Export &Map..."), this, [this] { exportDialog(m_map, tr("Export Map")); })
+                    << fileMenu->addAction(tr("Export &Map..."), this,
+                                           [this] { exportDialog(m_map, tr("Export Map")); })
                     << fileMenu->addAction(tr("Export P&roblems as CSV..."), this,
                                            &FbPickQcWindow::exportProblemsDialog);
     fileMenu->addSeparator();

@@ -23,9 +23,16 @@ namespace FbTool {
 
 namespace {
 
-const QString SizeHelp = QStringLiteral("Image size in pixels, each side %1..%2 (default %3x%4).")
-                             .arg(ImageExport::MinSide).arg(ImageExport::MaxSide)
-                             .arg(ImageExport::DefaultWidth).arg(ImageExport::DefaultHeight);
+// --size, as plot and map take it.
+QCommandLineOption sizeOption()
+{
+    return QCommandLineOption(QStringLiteral("size"),
+                              QStringLiteral("Image size in pixels, each side %1..%2 (default %3x%4).")
+                                  .arg(ImageExport::MinSide).arg(ImageExport::MaxSide)
+                                  .arg(ImageExport::DefaultWidth).arg(ImageExport::DefaultHeight),
+                              QStringLiteral("WxH"),
+                              QStringLiteral("%1x%2").arg(ImageExport::DefaultWidth).arg(ImageExport::DefaultHeight));
+}
 
 bool parseSize(const QString &text, QSize *size)
 {
@@ -113,8 +120,7 @@ int runPlot(const QStringList &args)
     const QCommandLineOption offsetUnit(QStringLiteral("offset-unit"),
                                         QStringLiteral("The unit of offsets, named on the axis and in velocities "
                                                        "(default m)."), QStringLiteral("U"), QStringLiteral("m"));
-    const QCommandLineOption size(QStringLiteral("size"), SizeHelp, QStringLiteral("WxH"),
-                                  QStringLiteral("%1x%2").arg(ImageExport::DefaultWidth).arg(ImageExport::DefaultHeight));
+    const QCommandLineOption size = sizeOption();
     const QCommandLineOption outlierMs(QStringLiteral("outlier-ms"),
                                        QStringLiteral("Outlier threshold in ms, as for qc (default 8)."),
                                        QStringLiteral("T"), QStringLiteral("8"));
@@ -189,8 +195,7 @@ int runMap(const QStringList &args)
                                     QStringLiteral("What colours the sources: outliers (per shot, the default), "
                                                    "rms (residual of the fit, ms) or picks (per shot)."),
                                     QStringLiteral("VALUE"), QStringLiteral("outliers"));
-    const QCommandLineOption size(QStringLiteral("size"), SizeHelp, QStringLiteral("WxH"),
-                                  QStringLiteral("%1x%2").arg(ImageExport::DefaultWidth).arg(ImageExport::DefaultHeight));
+    const QCommandLineOption size = sizeOption();
     cmd.parser.addOptions({output, colour, size});
     const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
