@@ -162,18 +162,6 @@
         <translation>第 %1 炮（ffid %2）有 %L3 个初至，数量过多，无法显示；其他炮仍可查看。</translation>
     </message>
     <message>
-        <source>Shot %1 &gt; ffid %2</source>
-        <translation>第 %1 炮 &gt; ffid %2</translation>
-    </message>
-    <message>
-        <source>%1: the name must end in .png, .svg or .pdf.</source>
-        <translation>%1：文件名必须以 .png、.svg 或 .pdf 结尾。</translation>
-    </message>
-    <message>
-        <source>Cannot write %1.</source>
-        <translation>无法写入 %1。</translation>
-    </message>
-    <message>
         <source>Export Plot</source>
         <translation>导出炮点图</translation>
     </message>
@@ -192,6 +180,45 @@
     <message>
         <source>%L1 problems</source>
         <translation>%L1 个问题</translation>
+    </message>
+    <message>
+        <source>Residuals</source>
+        <translation>残差</translation>
+    </message>
+    <message>
+        <source>Plot each pick&apos;s residual (time - fitted curve) instead of its time</source>
+        <translation>绘制每个初至的残差（时间减拟合曲线），而不是其时间</translation>
+    </message>
+</context>
+<context>
+    <name>ImageExport</name>
+    <message>
+        <source>%1: the name must end in .png, .svg or .pdf.</source>
+        <translation>%1：文件名必须以 .png、.svg 或 .pdf 结尾。</translation>
+    </message>
+    <message>
+        <source>%1 is a folder, not a file.</source>
+        <translation>%1 是文件夹，不是文件。</translation>
+    </message>
+    <message>
+        <source>%1 is not a regular file.</source>
+        <translation>%1 不是普通文件。</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: the folder %2 does not exist.</source>
+        <translation>无法写入 %1：文件夹 %2 不存在。</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: %2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: no memory for an image of %2 x %3 pixels.</source>
+        <translation>无法写入 %1：内存不足，无法生成 %2 x %3 像素的图像。</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: the image could not be made.</source>
+        <translation>无法写入 %1：无法生成图像。</translation>
     </message>
 </context>
 <context>
@@ -359,6 +386,45 @@
     </message>
 </context>
 <context>
+    <name>QcMapValues</name>
+    <message>
+        <source>RMS residual (ms)</source>
+        <translation>均方根残差（毫秒）</translation>
+    </message>
+    <message>
+        <source>Picks per shot</source>
+        <translation>每炮初至数</translation>
+    </message>
+    <message>
+        <source>Outliers per shot</source>
+        <translation>每炮异常值数</translation>
+    </message>
+    <message>
+        <source>%1 ms</source>
+        <translation>%1 毫秒</translation>
+    </message>
+    <message>
+        <source>no fit</source>
+        <translation>无拟合</translation>
+    </message>
+    <message>
+        <source>ffid %1</source>
+        <translation>ffid %1</translation>
+    </message>
+    <message>
+        <source>Outliers: %L1</source>
+        <translation>异常值：%L1</translation>
+    </message>
+    <message>
+        <source>RMS residual: %1</source>
+        <translation>均方根残差：%1</translation>
+    </message>
+    <message>
+        <source>Picks: %L1</source>
+        <translation>初至数：%L1</translation>
+    </message>
+</context>
+<context>
     <name>ShotPlot</name>
     <message>
         <source>Status 0</source>
@@ -373,24 +439,44 @@
         <translation>其他状态</translation>
     </message>
     <message>
-        <source>Outliers</source>
-        <translation>异常值</translation>
+        <source>Fitted curve</source>
+        <translation>拟合曲线</translation>
     </message>
     <message>
-        <source>Model</source>
-        <translation>模型</translation>
+        <source>Shot %1 &gt; ffid %2 (picks: %L3, outliers: %L4)</source>
+        <translation>第 %1 炮 &gt; ffid %2（初至：%L3，异常值：%L4）</translation>
     </message>
     <message>
-        <source>Signed offset</source>
-        <translation>带符号偏移距</translation>
+        <source>Signed offset (%1)</source>
+        <translation>带符号偏移距（%1）</translation>
     </message>
     <message>
-        <source>First-break time (ms)</source>
-        <translation>初至时间（毫秒）</translation>
+        <source>Residual (ms)</source>
+        <translation>残差（毫秒）</translation>
     </message>
     <message>
-        <source>Reduced time t - |x| / %1 (ms)</source>
-        <translation>折合时间 t - |x| / %1（毫秒）</translation>
+        <source>Reduced time t - |x| / %1 %2/s (ms)</source>
+        <translation>折合时间 t - |x| / %1 %2/s（毫秒）</translation>
+    </message>
+    <message>
+        <source>Time (ms)</source>
+        <translation>时间（毫秒）</translation>
+    </message>
+    <message>
+        <source>Outlier (off by more than %1 ms)</source>
+        <translation>异常值（偏离超过 %1 毫秒）</translation>
+    </message>
+    <message>
+        <source>Outlier threshold (±%1 ms)</source>
+        <translation>异常值阈值（±%1 毫秒）</translation>
+    </message>
+    <message>
+        <source>%1 %2/s</source>
+        <translation>%1 %2/s</translation>
+    </message>
+    <message>
+        <source>intercept %1 ms</source>
+        <translation>截距 %1 毫秒</translation>
     </message>
 </context>
 <context>
@@ -423,16 +509,8 @@
         <translation>北坐标</translation>
     </message>
     <message>
-        <source>Outliers</source>
-        <translation>异常值</translation>
-    </message>
-    <message>
-        <source>RMS residual (ms)</source>
-        <translation>均方根残差（毫秒）</translation>
-    </message>
-    <message>
-        <source>Picks</source>
-        <translation>初至数</translation>
+        <source>x %1, y %2</source>
+        <translation>x %1，y %2</translation>
     </message>
 </context>
 </TS>
