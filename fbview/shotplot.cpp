@@ -19,11 +19,13 @@
 #include <QtMath>
 
 #include <cmath>
+#include <iterator>
 
 namespace {
 
 // Drawing order, lowest first: the fitted curve and its labels above the picks.
-constexpr double PicksZ = 20, PartnerZ = 21, RingsZ = 22, ThresholdZ = 28, ModelZ = 30, LabelZ = 40,
+// The legend lists them in the same order.
+constexpr double PicksZ = 20, PartnerZ = 21, RingsZ = 22, ModelZ = 30, ThresholdZ = 31, LabelZ = 40,
                  SelectionZ = 100;
 const QColor ModelColor(30, 80, 200);
 
@@ -269,10 +271,28 @@ void ShotPlot::rebuild()
         m_threshold[k]->setVisible(m_mode == Residuals && anyJudged);
     }
     m_threshold[0]->setItemAttribute(QwtPlotItem::Legend, m_mode == Residuals && anyJudged);
-    // An item taken off the legend does not tell the legend so itself.
-    updateLegend();
+    updateLegendEntries();
     rebuildLabels();
     updateSelection();
+}
+
+void ShotPlot::updateLegendEntries()
+{
+    // An item taken off the legend does not tell the legend so itself, and
+    // one put back would join the end of it: when the entries change, they
+    // are all made again in drawing order, so that a shot with another mix
+    // of statuses does not reorder them.
+    const QwtPlotItem *entries[] = {m_status[0], m_status[1], m_status[2], m_partnerCurve, m_rings,
+                                    m_model[0], m_model[1], m_threshold[0]};
+    quint32 shown = 0;
+    for (int k = 0; k < int(std::size(entries)); ++k)
+        shown |= entries[k]->testItemAttribute(QwtPlotItem::Legend) ? 1u << k : 0u;
+    if (shown == m_legendEntries)
+        return;
+    m_legendEntries = shown;
+    for (const QwtPlotItem *item : entries)
+        emit legendDataChanged(itemToInfo(const_cast<QwtPlotItem *>(item)), QList<QwtLegendData>());
+    updateLegend();
 }
 
 void ShotPlot::rebuildLabels()

@@ -87,6 +87,7 @@ private:
     // again when rezoom.
     void refresh(bool rezoom);
     void rebuild();
+    void updateLegendEntries();
     void rebuildLabels();
     void updateTitles();
     void updateSelection();
@@ -110,6 +111,7 @@ private:
     QwtPlotCurve *m_model[2] = {};    // by PickQc::Side
     QwtPlotMarker *m_threshold[2] = {};  // -threshold, +threshold
     QVector<QwtPlotMarker *> m_labels;
+    quint32 m_legendEntries = ~0u;    // which items the legend lists, a bit each
     QwtPlotMarker *m_selection = nullptr;
     QwtPlotZoomer *m_zoomer = nullptr;
     QwtPlotPanner *m_panner = nullptr;

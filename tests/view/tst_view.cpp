@@ -103,13 +103,15 @@ private slots:
         QVERIFY(m_dir.isValid());
     }
 
-    // Titles with the offset unit, a legend of exactly what is drawn, the
-    // fitted curve above the picks, and beside each segment its velocity
-    // (near the layer velocities) and at the source its intercept.
+    // Titles with the offset unit, a legend of exactly what is drawn (a
+    // partner's picks too), the fitted curve above the picks, and beside
+    // each segment its velocity (near the layer velocities) and at the
+    // source its intercept.
     void plotSaysWhatItDraws_data()
     {
         QTest::addColumn<bool>("allStatus0");
         QTest::addColumn<bool>("spike");
+        QTest::addColumn<bool>("partner");
         QTest::addColumn<int>("mode");
         QTest::addColumn<double>("reduction");
         QTest::addColumn<QString>("unit");
@@ -117,22 +119,24 @@ private slots:
         QTest::addColumn<QStringList>("legend");
         const QString ring = QStringLiteral("Outlier (off by more than 8 ms)");
         QTest::newRow("times, all statuses, an outlier")
-            << false << true << int(ShotPlot::Times) << 0.0 << "m" << "Time (ms)"
+            << false << true << false << int(ShotPlot::Times) << 0.0 << "m" << "Time (ms)"
             << QStringList{"Status 0", "Status 1", "Other status", ring, "Fitted curve"};
         QTest::newRow("status 0 only, no outlier, feet")
-            << true << false << int(ShotPlot::Times) << 0.0 << "ft" << "Time (ms)"
+            << true << false << false << int(ShotPlot::Times) << 0.0 << "ft" << "Time (ms)"
             << QStringList{"Status 0", "Fitted curve"};
-        QTest::newRow("reduced time") << true << false << int(ShotPlot::Times) << 3000.0 << "m"
-                                      << "Reduced time t - |x| / 3000 m/s (ms)"
-                                      << QStringList{"Status 0", "Fitted curve"};
-        QTest::newRow("residuals") << false << true << int(ShotPlot::Residuals) << 0.0 << "m" << "Residual (ms)"
-                                   << QStringList{"Status 0", "Status 1", "Other status", ring, "Fitted curve",
-                                                  QString::fromUtf8("Outlier threshold (±8 ms)")};
+        QTest::newRow("reduced time, a partner") << true << false << true << int(ShotPlot::Times) << 3000.0 << "m"
+                                                 << "Reduced time t - |x| / 3000 m/s (ms)"
+                                                 << QStringList{"Status 0", "Shot 41", "Fitted curve"};
+        QTest::newRow("residuals, a partner")
+            << false << true << true << int(ShotPlot::Residuals) << 0.0 << "m" << "Residual (ms)"
+            << QStringList{"Status 0", "Status 1", "Other status", "Shot 41", ring, "Fitted curve",
+                           QString::fromUtf8("Outlier threshold (±8 ms)")};
     }
     void plotSaysWhatItDraws()
     {
         QFETCH(bool, allStatus0);
         QFETCH(bool, spike);
+        QFETCH(bool, partner);
         QFETCH(int, mode);
         QFETCH(double, reduction);
         QFETCH(QString, unit);
@@ -144,6 +148,10 @@ private slots:
         plot.setReductionVelocity(reduction);
         plot.setMode(ShotPlot::Mode(mode));
         plot.setShot(records, PickQc::fitShot(records), 39, 1040);
+        // The partner's picks on this shot's curve, 2 ms late.
+        const QVector<QPointF> partnerPicks{{-100.0, 100 / 1.2 + 2}, {300.0, 125 + 100 + 2}};
+        if (partner)
+            plot.setPartnerPicks(partnerPicks, QStringLiteral("Shot 41"));
 
         QCOMPARE(plot.title().text(), QStringLiteral("Shot 40 > ffid 1040 (picks: 48, outliers: %1)").arg(spike));
         QCOMPARE(plot.axisTitle(QwtPlot::xBottom).text(), QStringLiteral("Signed offset (%1)").arg(unit));
@@ -151,6 +159,18 @@ private slots:
         QCOMPARE(legendTexts(plot), legend);
         QVERIFY2(curveZ(plot, QStringLiteral("Fitted curve")) > curveZ(plot, QStringLiteral("Status 0")),
                  "the fitted curve is drawn under the picks");
+        for (const QwtPlotItem *item : plot.itemList(QwtPlotItem::Rtti_PlotCurve)) {
+            const auto *curve = static_cast<const QwtPlotCurve *>(item);
+            if (!partner || curve->title().text() != QLatin1String("Shot 41"))
+                continue;
+            // Drawn where the picks are, or 2 ms off the fitted curve.
+            const double reduce = reduction > 0 ? 1000 / reduction : 0;
+            for (int k = 0; k < partnerPicks.size(); ++k) {
+                const QPointF p = partnerPicks.at(k);
+                const double y = mode == ShotPlot::Residuals ? 2.0 : p.y() - std::abs(p.x()) * reduce;
+                QVERIFY2(std::abs(curve->sample(k).y() - y) < 0.5, qPrintable(QString::number(curve->sample(k).y())));
+            }
+        }
 
         QStringList velocities, intercepts;
         for (const QwtPlotItem *item : plot.itemList(QwtPlotItem::Rtti_PlotMarker)) {
