@@ -180,6 +180,7 @@ void FbPickQcWindow::buildUi()
     m_map->setObjectName(QStringLiteral("surveyMap"));
     m_colorBy = new QComboBox;
     m_colorBy->setObjectName(QStringLiteral("mapColorBy"));
+    // In the order of QcMapValues::Quantity.
     m_colorBy->addItems({tr("Outliers"), tr("RMS residual"), tr("Picks")});
     auto *mapPane = new QWidget;
     auto *mapLayout = new QVBoxLayout(mapPane);
@@ -421,6 +422,8 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
         if (m_data.get() != loaded)
             return;
         m_map->setSurvey(m_data->map);
+        for (SurveyValues &values : m_mapValues)
+            values = SurveyValues();
         const std::shared_ptr<const QcData> shown = m_data;
         m_map->setShotDescriber([shown](int shot) { return QcMapValues::describe(shown->report.shots, shot); });
         updateMapValues();
@@ -555,8 +558,14 @@ void FbPickQcWindow::activateProblem(const QModelIndex &index)
 
 void FbPickQcWindow::updateMapValues()
 {
-    if (m_data)
-        m_map->setValues(QcMapValues::values(m_data->report, QcMapValues::Quantity(m_colorBy->currentIndex())));
+    if (!m_data)
+        return;
+    // A file's values never change: each colouring is made once, and going
+    // back to it (millions of shots) costs only the drawing.
+    SurveyValues &values = m_mapValues[m_colorBy->currentIndex()];
+    if (values.values.size() != m_data->report.shots.size())
+        values = QcMapValues::values(m_data->report, QcMapValues::Quantity(m_colorBy->currentIndex()));
+    m_map->setValues(values);
 }
 
 void FbPickQcWindow::exportDialog(QwtPlot *plot, const QString &title)

@@ -2,6 +2,7 @@
 #define FBPICKQCWINDOW_H
 
 #include "qcloader.h"
+#include "qcmapvalues.h"
 
 #include <sorvdialog.h>
 
@@ -118,6 +119,7 @@ private:
     QComboBox *m_kindFilter = nullptr;
     SurveyMap *m_map = nullptr;
     QComboBox *m_colorBy = nullptr;
+    SurveyValues m_mapValues[QcMapValues::QuantityCount];   // made when first shown
     QList<QAction *> m_exportActions;
 };
 
