@@ -23,6 +23,7 @@
 #include "problemmodel.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -224,11 +225,14 @@ int main(int argc, char **argv)
     const double sortMs = timeMs([&] { titles->setSortIndicator(ProblemModel::ValueColumn, Qt::AscendingOrder); });
     titles->setSortIndicator(-1, Qt::AscendingOrder);
 
+    // Another colouring, as the user chooses it: the values made, the
+    // sources drawn again.
     auto *map = window.findChild<SurveyMap *>(QStringLiteral("surveyMap"));
+    auto *colourBy = window.findChild<QComboBox *>(QStringLiteral("mapColorBy"));
     std::vector<double> full, highlight;
     for (int k = 0; k < 15; ++k) {
         full.push_back(timeMs([&] {
-            map->setColorBy(k % 2 ? SurveyMap::Picks : SurveyMap::Outliers);
+            colourBy->setCurrentIndex(k % 2 ? 2 : 0);    // picks, outliers
             map->canvas()->repaint();
         }));
         highlight.push_back(timeMs([&] {
@@ -241,8 +245,9 @@ int main(int argc, char **argv)
     const QcData *data = window.data();
     for (int k = 0; k < data->report.shots.size(); ++k)
         points.append(QPointF(data->report.shots.source(k).x, data->report.shots.source(k).y));
-    points += data->receivers;
-    const int receivers = data->receivers.size();
+    for (const SurveyPoint &p : data->map.receivers())
+        points.append(p.toPointF());
+    const int receivers = data->map.receivers().size();
     std::vector<double> bareDraw;
     for (int k = 0; k < 15; ++k) {
         bareDraw.push_back(timeMs([&] {

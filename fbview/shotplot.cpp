@@ -1,7 +1,9 @@
 #include "shotplot.h"
 
 #include "fbcolumns.h"
+#include "statuscolors.h"
 
+#include <qwt_legend.h>
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
 #include <qwt_plot_grid.h>
@@ -10,30 +12,49 @@
 #include <qwt_plot_zoomer.h>
 #include <qwt_scale_map.h>
 #include <qwt_symbol.h>
+#include <qwt_text.h>
 
+#include <QLocale>
 #include <QMouseEvent>
 #include <QtMath>
 
 #include <cmath>
+#include <iterator>
 
 namespace {
 
+// Drawing order, lowest first: the fitted curve and its labels above the picks.
+// The legend lists them in the same order.
+constexpr double PicksZ = 20, PartnerZ = 21, RingsZ = 22, ModelZ = 30, ThresholdZ = 31, LabelZ = 40,
+                 SelectionZ = 100;
+const QColor ModelColor(30, 80, 200);
+
 QwtSymbol *dotSymbol(const QColor &fill)
 {
-    auto *symbol = new QwtSymbol(QwtSymbol::Ellipse, QBrush(fill), QPen(fill.darker(150), 1), QSize(6, 6));
+    auto *symbol = new QwtSymbol(QwtSymbol::Ellipse, QBrush(fill), QPen(fill.darker(150), 1), QSize(7, 7));
     // Thousands of identical symbols: paint one and copy it.
     symbol->setCachePolicy(QwtSymbol::Cache);
     return symbol;
 }
 
-QwtPlotCurve *scatter(QwtPlot *plot, const QString &title, QwtSymbol *symbol)
+QwtPlotCurve *scatter(QwtPlot *plot, QwtSymbol *symbol, double z)
 {
-    auto *curve = new QwtPlotCurve(title);
+    auto *curve = new QwtPlotCurve;
     curve->setStyle(QwtPlotCurve::NoCurve);
     curve->setSymbol(symbol);
     curve->setPaintAttribute(QwtPlotCurve::ClipPolygons, true);
+    curve->setLegendAttribute(QwtPlotCurve::LegendShowSymbol);
+    curve->setZ(z);
     curve->attach(plot);
     return curve;
+}
+
+QwtText labelText(const QString &text)
+{
+    QwtText label(text);
+    label.setColor(ModelColor.darker(130));
+    label.setBackgroundBrush(QColor(255, 255, 255, 200));
+    return label;
 }
 
 } // namespace
@@ -46,25 +67,38 @@ ShotPlot::ShotPlot(QWidget *parent)
     grid->setMajorPen(QColor(225, 225, 225), 0, Qt::DotLine);
     grid->attach(this);
 
-    m_status[0] = scatter(this, tr("Status 0"), dotSymbol(m_colors[0]));
-    m_status[1] = scatter(this, tr("Status 1"), dotSymbol(m_colors[1]));
-    m_status[2] = scatter(this, tr("Other status"), dotSymbol(m_colors[2]));
-    auto *ring = new QwtSymbol(QwtSymbol::Ellipse, Qt::NoBrush, QPen(Qt::black, 1.5), QSize(13, 13));
-    m_rings = scatter(this, tr("Outliers"), ring);
+    const QString statusTitles[] = {tr("Status 0"), tr("Status 1"), tr("Other status")};
+    for (int c = 0; c < 3; ++c) {
+        m_status[c] = scatter(this, dotSymbol(StatusColors::mark(FbColumns::PickClass(c))), PicksZ);
+        m_status[c]->setTitle(statusTitles[c]);
+    }
+    m_partnerCurve = scatter(this, new QwtSymbol(QwtSymbol::Diamond, Qt::NoBrush, QPen(QColor(90, 90, 90), 1.5),
+                                                 QSize(9, 9)), PartnerZ);
+    m_rings = scatter(this, new QwtSymbol(QwtSymbol::Ellipse, Qt::NoBrush, QPen(Qt::black, 1.5), QSize(15, 15)),
+                      RingsZ);
     for (QwtPlotCurve *&model : m_model) {
-        model = new QwtPlotCurve(tr("Model"));
-        model->setPen(QColor(30, 80, 200), 2);
+        model = new QwtPlotCurve(tr("Fitted curve"));
+        model->setPen(ModelColor, 2);
         model->setRenderHint(QwtPlotItem::RenderAntialiased, true);
+        model->setLegendAttribute(QwtPlotCurve::LegendShowLine);
+        model->setLegendIconSize(QSize(20, 9));
+        model->setZ(ModelZ);
         model->attach(this);
+    }
+    for (QwtPlotMarker *&threshold : m_threshold) {
+        threshold = new QwtPlotMarker;
+        threshold->setLineStyle(QwtPlotMarker::HLine);
+        threshold->setLinePen(QColor(200, 60, 60), 1, Qt::DashLine);
+        threshold->setLegendIconSize(QSize(20, 9));
+        threshold->setZ(ThresholdZ);
+        threshold->attach(this);
     }
     m_selection = new QwtPlotMarker;
     m_selection->setSymbol(new QwtSymbol(QwtSymbol::Rect, Qt::NoBrush, QPen(QColor(0, 0, 160), 2), QSize(15, 15)));
-    m_selection->setZ(100);
+    m_selection->setZ(SelectionZ);
     m_selection->attach(this);
     m_selection->setVisible(false);
-
-    setAxisTitle(xBottom, tr("Signed offset"));
-    setAxisTitle(yLeft, tr("First-break time (ms)"));
+    insertLegend(new QwtLegend, QwtPlot::BottomLegend);
 
     m_zoomer = new QwtPlotZoomer(canvas());
     m_zoomer->setRubberBandPen(QPen(Qt::darkBlue));
@@ -73,30 +107,97 @@ ShotPlot::ShotPlot(QWidget *parent)
     m_panner = new QwtPlotPanner(canvas());
     m_panner->setMouseButton(Qt::MiddleButton);
     canvas()->installEventFilter(this);
+    updateTitles();
+    rebuild();
 }
 
-double ShotPlot::reduced(double absOffset, double time) const
+double ShotPlot::segmentVelocity(const PickQc::SideModel &model, int k)
 {
+    if (k < 0 || k >= model.segments || k >= 3)
+        return qQNaN();
+    const double v = (model.knotOffset[k + 1] - model.knotOffset[k]) / (model.knotTime[k + 1] - model.knotTime[k])
+                     * 1000.0;
+    return qIsFinite(v) && v > 0 ? v : qQNaN();
+}
+
+double ShotPlot::yOf(int side, double absOffset, double time) const
+{
+    if (m_mode == Residuals) {
+        const PickQc::SideModel &model = m_fit.sides[side];
+        return model.judged ? time - model.timeAt(absOffset) : qQNaN();
+    }
     return m_velocity > 0.0 ? time - absOffset / m_velocity * 1000.0 : time;
 }
 
-void ShotPlot::setShot(const QVector<FbRecord> &records, const PickQc::ShotFit &fit, const QString &title)
+void ShotPlot::setShot(const QVector<FbRecord> &records, const PickQc::ShotFit &fit, int position, qint32 ffid)
 {
     m_records = records;
     m_fit = fit;
+    m_partner.clear();
     m_selected = -1;
-    setTitle(title);
+    setTitle(tr("Shot %1 > ffid %2 (picks: %L3, outliers: %L4)")
+                 .arg(position + 1)
+                 .arg(ffid)
+                 .arg(records.size())
+                 .arg(fit.outliers()));
     rebuild();
     resetZoom();
+}
+
+void ShotPlot::setMode(Mode mode)
+{
+    m_mode = mode;
+    refresh(true);
 }
 
 void ShotPlot::setReductionVelocity(double velocity)
 {
     m_velocity = velocity > 0.0 ? velocity : 0.0;
-    setAxisTitle(yLeft, m_velocity > 0.0 ? tr("Reduced time t - |x| / %1 (ms)").arg(m_velocity)
-                                         : tr("First-break time (ms)"));
+    refresh(true);
+}
+
+void ShotPlot::setOffsetUnit(const QString &unit)
+{
+    m_unit = unit;
+    refresh(false);
+}
+
+void ShotPlot::setOutlierThreshold(double ms)
+{
+    m_thresholdMs = ms;
+    refresh(false);
+}
+
+void ShotPlot::refresh(bool rezoom)
+{
+    updateTitles();
     rebuild();
-    resetZoom();
+    if (rezoom)
+        resetZoom();
+    else
+        replot();
+}
+
+void ShotPlot::setPartnerPicks(const QVector<QPointF> &picks, const QString &title)
+{
+    m_partner = picks;
+    m_partnerCurve->setTitle(title);
+    rebuild();
+    replot();
+}
+
+void ShotPlot::updateTitles()
+{
+    setAxisTitle(xBottom, tr("Signed offset (%1)").arg(m_unit));
+    if (m_mode == Residuals)
+        setAxisTitle(yLeft, tr("Residual (ms)"));
+    else if (m_velocity > 0.0)
+        setAxisTitle(yLeft, tr("Reduced time t - |x| / %1 %2/s (ms)").arg(m_velocity).arg(m_unit));
+    else
+        setAxisTitle(yLeft, tr("Time (ms)"));
+    const QString threshold = QLocale().toString(m_thresholdMs);
+    m_rings->setTitle(tr("Outlier (off by more than %1 ms)").arg(threshold));
+    m_threshold[0]->setTitle(tr("Outlier threshold (±%1 ms)").arg(threshold));
 }
 
 void ShotPlot::rebuild()
@@ -108,14 +209,18 @@ void ShotPlot::rebuild()
     m_points.resize(m_records.size());
     for (int i = 0; i < m_records.size(); ++i) {
         const FbRecord &r = m_records.at(i);
-        const bool negative = i < m_fit.picks.size() ? m_fit.picks.at(i).side == PickQc::Negative : r.offset < 0;
+        const PickQc::PickVerdict verdict = i < m_fit.picks.size() ? m_fit.picks.at(i) : PickQc::PickVerdict();
+        const int side = i < m_fit.picks.size() ? int(verdict.side) : int(r.offset < 0 ? PickQc::Negative
+                                                                                       : PickQc::Positive);
         const double absOffset = std::abs(double(r.offset));
-        const QPointF p(negative ? -absOffset : absOffset, reduced(absOffset, r.fb_time));
+        const double y = m_mode == Residuals ? (verdict.judged ? double(verdict.residual) : qQNaN())
+                                             : yOf(side, absOffset, r.fb_time);
+        const QPointF p(side == PickQc::Negative ? -absOffset : absOffset, y);
         m_points[i] = p;
         if (!qIsFinite(p.y()))
             continue;
         byClass[int(FbColumns::pickClass(r.fb_status))].append(p);
-        if (i < m_fit.picks.size() && m_fit.picks.at(i).outlier)
+        if (verdict.outlier)
             rings.append(p);
     }
     // Tens of thousands of outlined symbols take longer to paint than a
@@ -123,26 +228,118 @@ void ShotPlot::rebuild()
     const bool dense = m_records.size() > DenseShot;
     for (int c = 0; c < 3; ++c) {
         if (dense != m_dense) {
+            const QColor color = StatusColors::mark(FbColumns::PickClass(c));
             m_status[c]->setStyle(dense ? QwtPlotCurve::Dots : QwtPlotCurve::NoCurve);
-            m_status[c]->setPen(QPen(m_colors[c], dense ? 4.0 : 0.0, Qt::SolidLine, Qt::SquareCap));
-            m_status[c]->setSymbol(dense ? nullptr : dotSymbol(m_colors[c]));
+            m_status[c]->setPen(QPen(color, dense ? 4.0 : 0.0, Qt::SolidLine, Qt::SquareCap));
+            m_status[c]->setSymbol(dense ? nullptr : dotSymbol(color));
+            // A dense shot's dots show on the legend as a short line.
+            m_status[c]->setLegendAttribute(QwtPlotCurve::LegendShowLine, dense);
         }
         m_status[c]->setSamples(byClass[c]);
+        m_status[c]->setItemAttribute(QwtPlotItem::Legend, !byClass[c].isEmpty());
     }
     m_dense = dense;
     m_rings->setSamples(rings);
+    m_rings->setItemAttribute(QwtPlotItem::Legend, !rings.isEmpty());
+
+    QVector<QPointF> partner;
+    for (const QPointF &p : qAsConst(m_partner)) {
+        const QPointF q(p.x(), yOf(p.x() < 0 ? PickQc::Negative : PickQc::Positive, std::abs(p.x()), p.y()));
+        if (qIsFinite(q.y()))
+            partner.append(q);
+    }
+    m_partnerCurve->setSamples(partner);
+    m_partnerCurve->setItemAttribute(QwtPlotItem::Legend, !partner.isEmpty());
+
+    // The model of each side through its knots; in residual mode, its zero.
+    bool anyJudged = false;
     for (int side = 0; side < 2; ++side) {
         const PickQc::SideModel &model = m_fit.sides[side];
         QVector<QPointF> line;
-        if (model.judged) {
-            for (int k = 0; k <= model.segments && k < 4; ++k) {
-                const double x = model.knotOffset[k];
-                line.append(QPointF(side == PickQc::Negative ? -x : x, reduced(x, model.knotTime[k])));
-            }
+        for (int k = 0; model.judged && k <= model.segments && k < 4; ++k) {
+            const double x = model.knotOffset[k];
+            const double y = m_mode == Residuals ? 0.0 : yOf(side, x, model.knotTime[k]);
+            line.append(QPointF(side == PickQc::Negative ? -x : x, y));
         }
         m_model[side]->setSamples(line);
+        // One legend entry for both sides.
+        m_model[side]->setItemAttribute(QwtPlotItem::Legend, model.judged && !anyJudged);
+        anyJudged = anyJudged || model.judged;
     }
+    for (int k = 0; k < 2; ++k) {
+        m_threshold[k]->setYValue(k == 0 ? -m_thresholdMs : m_thresholdMs);
+        m_threshold[k]->setVisible(m_mode == Residuals && anyJudged);
+    }
+    m_threshold[0]->setItemAttribute(QwtPlotItem::Legend, m_mode == Residuals && anyJudged);
+    updateLegendEntries();
+    rebuildLabels();
     updateSelection();
+}
+
+void ShotPlot::updateLegendEntries()
+{
+    // An item taken off the legend does not tell the legend so itself, and
+    // one put back would join the end of it: when the entries change, they
+    // are all made again in drawing order, so that a shot with another mix
+    // of statuses does not reorder them.
+    const QwtPlotItem *entries[] = {m_status[0], m_status[1], m_status[2], m_partnerCurve, m_rings,
+                                    m_model[0], m_model[1], m_threshold[0]};
+    quint32 shown = 0;
+    for (int k = 0; k < int(std::size(entries)); ++k)
+        shown |= entries[k]->testItemAttribute(QwtPlotItem::Legend) ? 1u << k : 0u;
+    if (shown == m_legendEntries)
+        return;
+    m_legendEntries = shown;
+    for (const QwtPlotItem *item : entries)
+        emit legendDataChanged(itemToInfo(const_cast<QwtPlotItem *>(item)), QList<QwtLegendData>());
+    updateLegend();
+}
+
+void ShotPlot::rebuildLabels()
+{
+    qDeleteAll(m_labels);
+    m_labels.clear();
+    if (m_mode != Times)
+        return;
+    const QLocale locale;
+    for (int side = 0; side < 2; ++side) {
+        const PickQc::SideModel &model = m_fit.sides[side];
+        if (!model.judged)
+            continue;
+        const double sign = side == PickQc::Negative ? -1.0 : 1.0;
+        // Beside each segment, below its middle on the outer side, where
+        // the picks are not.
+        const Qt::Alignment outward = Qt::AlignBottom | (side == PickQc::Negative ? Qt::AlignLeft : Qt::AlignRight);
+        for (int k = 0; k < model.segments && k < 3; ++k) {
+            const double velocity = segmentVelocity(model, k);
+            if (!qIsFinite(velocity))
+                continue;
+            const double x = (model.knotOffset[k] + model.knotOffset[k + 1]) / 2;
+            const double t = (model.knotTime[k] + model.knotTime[k + 1]) / 2;
+            auto *label = new QwtPlotMarker;
+            label->setValue(sign * x, yOf(side, x, t));
+            const QString speed = velocity >= 100 ? locale.toString(qRound64(velocity))
+                                                  : locale.toString(velocity, 'g', 3);
+            label->setLabel(labelText(tr("%1 %2/s").arg(speed, m_unit)));
+            label->setLabelAlignment(outward);
+            m_labels.append(label);
+        }
+        // The intercept: the model's time at the source, marked there.
+        const double intercept = model.timeAt(0.0);
+        if (qIsFinite(intercept)) {
+            auto *label = new QwtPlotMarker;
+            label->setValue(0.0, intercept);
+            label->setSymbol(new QwtSymbol(QwtSymbol::Diamond, QBrush(Qt::white), QPen(ModelColor, 1.5), QSize(8, 8)));
+            label->setLabel(labelText(tr("intercept %1 ms").arg(locale.toString(intercept, 'f', 1))));
+            label->setLabelAlignment((side == PickQc::Negative ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop);
+            label->setSpacing(8);
+            m_labels.append(label);
+        }
+    }
+    for (QwtPlotMarker *label : qAsConst(m_labels)) {
+        label->setZ(LabelZ);
+        label->attach(this);
+    }
 }
 
 void ShotPlot::resetZoom()

@@ -2,11 +2,11 @@
 #define SHOTPLOT_H
 
 #include "fblayout.h"
-#include "pickqc.h"
+#include "shotfit.h"
 
 #include <qwt_plot.h>
 
-#include <QColor>
+#include <QString>
 #include <QVector>
 
 class QwtPlotCurve;
@@ -14,35 +14,67 @@ class QwtPlotMarker;
 class QwtPlotPanner;
 class QwtPlotZoomer;
 
-// One shot's picks against signed offset: each pick in its status colour,
-// the fitted first-break curve of each side, outliers ringed, the selected
-// pick marked. Time may be reduced by a velocity (t - |x| / V). Left drag
-// zooms, right click steps the zoom back, middle drag pans; a click on a
-// point reports its row.
+// One shot's picks against signed offset, in two modes:
+// - Times: each pick in its status colour, the fitted first-break curve of
+//   each side drawn above the picks, each segment's apparent velocity written
+//   beside it and each side's intercept (model time at offset 0) at the
+//   source; time may be reduced by a velocity (t - |x| / V).
+// - Residuals: each pick's residual (time - model) against the same offsets,
+//   with the zero line and the outlier threshold either side.
+// In both, outliers are ringed, the selected pick is marked, and a legend
+// names what is shown. Left drag zooms, right click steps the zoom back,
+// middle drag pans; a click on a point reports its row.
 //
 // A pick's signed offset is its offset with the sign of its side, so that a
-// file storing only offsets >= 0 still shows the two sides apart.
+// file storing only offsets >= 0 still shows the two sides apart. Offsets
+// are in the offset unit (a setting, "m" unless told), velocities in that
+// unit per second, times in ms.
+//
+//   plot->setOffsetUnit(QStringLiteral("ft"));
+//   plot->setShot(records, PickQc::fitShot(records, settings), shot, ffid);
+//   plot->setMode(ShotPlot::Residuals);
 class ShotPlot : public QwtPlot
 {
     Q_OBJECT
 
 public:
+    enum Mode { Times, Residuals };
+
     explicit ShotPlot(QWidget *parent = nullptr);
 
-    void setShot(const QVector<FbRecord> &records, const PickQc::ShotFit &fit, const QString &title);
+    // position: the shot's 0-based place in the file; the title reads
+    // "Shot position+1 > ffid F" with the shot's picks and outliers.
+    void setShot(const QVector<FbRecord> &records, const PickQc::ShotFit &fit, int position, qint32 ffid);
+    void setMode(Mode mode);
+    Mode mode() const { return m_mode; }
     // Velocity in offset unit per second; 0 or less plots plain time.
     void setReductionVelocity(double velocity);
     double reductionVelocity() const { return m_velocity; }
+    void setOffsetUnit(const QString &unit);
+    QString offsetUnit() const { return m_unit; }
+    // The outlier threshold the fit used (ms), named in the legend and drawn
+    // in residual mode.
+    void setOutlierThreshold(double ms);
+    // Another shot's picks drawn over this one's (its reciprocal partner):
+    // points of (signed offset, time in ms) and the legend's name for them.
+    // Cleared by setShot(); an empty list shows none.
+    void setPartnerPicks(const QVector<QPointF> &picks, const QString &title);
+
     // Marks the pick of row, or nothing for -1.
     void setSelectedRow(int row);
     int selectedRow() const { return m_selected; }
     void resetZoom();
 
-    // Plot position of a row's pick (signed offset, possibly reduced time).
+    // Plot position of a row's pick in the current mode.
     QPointF pickPoint(int row) const;
     // The row whose pick lies nearest to a canvas pixel, within a few pixels;
     // -1 when none does.
     int rowAt(const QPoint &canvasPos) const;
+
+    // The apparent velocity of a model segment from knot k to knot k + 1,
+    // in offset unit per second: delta offset / delta time x 1000; NaN when
+    // it is not positive and finite (no plausible velocity).
+    static double segmentVelocity(const PickQc::SideModel &model, int k);
 
 signals:
     void rowClicked(int row);
@@ -51,23 +83,35 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Titles and items again after a setting changed; the whole shot shown
+    // again when rezoom.
+    void refresh(bool rezoom);
     void rebuild();
+    void updateLegendEntries();
+    void rebuildLabels();
+    void updateTitles();
     void updateSelection();
-    double reduced(double absOffset, double time) const;
+    double yOf(int side, double absOffset, double time) const;
 
     QVector<FbRecord> m_records;
     PickQc::ShotFit m_fit;
+    Mode m_mode = Times;
     double m_velocity = 0.0;
+    QString m_unit = QStringLiteral("m");
+    double m_thresholdMs = 8.0;
+    QVector<QPointF> m_partner;
     int m_selected = -1;
     // Above this many picks a shot is drawn as plain dots.
     static constexpr int DenseShot = 5000;
-    // The viewer's status colours, opaque so that the dots read on white.
-    const QColor m_colors[3] = {QColor(0, 200, 0), QColor(255, 0, 255), QColor(255, 0, 0)};
     bool m_dense = false;
-    QVector<QPointF> m_points;        // per row; NaN time for a non-finite pick
-    QwtPlotCurve *m_status[3] = {};
+    QVector<QPointF> m_points;        // per row; NaN y for a pick not drawn
+    QwtPlotCurve *m_status[3] = {};   // by FbColumns::PickClass
     QwtPlotCurve *m_rings = nullptr;
-    QwtPlotCurve *m_model[2] = {};
+    QwtPlotCurve *m_partnerCurve = nullptr;
+    QwtPlotCurve *m_model[2] = {};    // by PickQc::Side
+    QwtPlotMarker *m_threshold[2] = {};  // -threshold, +threshold
+    QVector<QwtPlotMarker *> m_labels;
+    quint32 m_legendEntries = ~0u;    // which items the legend lists, a bit each
     QwtPlotMarker *m_selection = nullptr;
     QwtPlotZoomer *m_zoomer = nullptr;
     QwtPlotPanner *m_panner = nullptr;

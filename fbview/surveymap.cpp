@@ -4,25 +4,77 @@
 #include <qwt_picker_machine.h>
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_item.h>
-#include <qwt_plot_magnifier.h>
 #include <qwt_plot_panner.h>
 #include <qwt_plot_picker.h>
 #include <qwt_plot_rescaler.h>
+#include <qwt_scale_div.h>
+#include <qwt_scale_draw.h>
 #include <qwt_scale_map.h>
 #include <qwt_scale_widget.h>
 #include <qwt_text.h>
 
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 #include <QtMath>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <utility>
 #include <vector>
 
 namespace {
 
-QwtLinearColorMap *makeColorMap()
+// A source's look, one 16-bit code per shot: the colour's index in the low
+// byte, above it 1 + its rank (the higher, the later it is drawn), and the
+// top bit for a value that stands out. Per pixel the highest code wins.
+constexpr quint16 StandsOut = 0x8000;
+constexpr int NoValue = 255;            // colour index of a shot without a value
+constexpr int MaxBands = 10;            // steps of a count's bar, at most
+constexpr int SmoothBins = 64;          // colours of a measure
+constexpr int SignedBins = 65;          // colours of a signed measure, 0 in the middle
+
+quint16 code(int colour, int rank, bool standsOut)
+{
+    return quint16((standsOut ? StandsOut : 0) | ((rank + 1) << 8) | colour);
+}
+
+// A value's code under the scale of the values shown: the colour of its
+// band or bin, its rank, whether it stands out.
+struct ValueCoder
+{
+    SurveyValues::Kind kind = SurveyValues::Count;
+    double low = 0.0;     // a count's first band, a measure's bottom
+    double step = 1.0;    // a count's band width, a measure's range
+    int bins = 1;         // a count's bands, a measure's colours; a signed one's middle
+    double reach = 1.0;   // a signed measure's largest size
+
+    quint16 operator()(float value) const
+    {
+        if (!qIsFinite(value))
+            return NoValue;
+        const double v = value;
+        switch (kind) {
+        case SurveyValues::Count: {
+            const int band = qBound(0, int(std::floor((v - low) / step)), bins - 1);
+            return code(band, band, v > 0);
+        }
+        case SurveyValues::Continuous: {
+            const int bin = qBound(0, int((v - low) / step * bins), bins - 1);
+            return code(bin, bin, v > 0);
+        }
+        case SurveyValues::Signed: {
+            const int bin = qBound(0, bins + qRound(v / reach * bins), 2 * bins);
+            return code(bin, std::abs(bin - bins), v != 0);
+        }
+        }
+        return NoValue;
+    }
+};
+
+QwtLinearColorMap *sequentialColors()
 {
     auto *map = new QwtLinearColorMap(QColor(40, 60, 200), QColor(220, 30, 30));
     map->addColorStop(0.33, QColor(0, 190, 220));
@@ -30,7 +82,45 @@ QwtLinearColorMap *makeColorMap()
     return map;
 }
 
-constexpr int ColorBins = 32;
+QwtLinearColorMap *divergingColors()
+{
+    auto *map = new QwtLinearColorMap(QColor(40, 60, 200), QColor(220, 30, 30));
+    map->addColorStop(0.5, QColor(205, 205, 205));
+    return map;
+}
+
+// The smallest of 1, 2, 5, 10, 20, 50, ... that is at least `at least`.
+qint64 niceStep(double atLeast)
+{
+    for (qint64 decade = 1;; decade *= 10) {
+        for (const qint64 m : {1, 2, 5}) {
+            if (double(m * decade) >= atLeast)
+                return m * decade;
+        }
+    }
+}
+
+// Plain digits with thousands grouping in the user's language, with as many
+// decimals as the ticks' step needs (UTM northings read 4,123,000, never
+// 4.123e+06).
+class GroupedScaleDraw : public QwtScaleDraw
+{
+public:
+    QwtText label(double value) const override
+    {
+        const QList<double> ticks = scaleDiv().ticks(QwtScaleDiv::MajorTick);
+        int decimals = 0;
+        if (ticks.size() > 1) {
+            const double step = std::abs(ticks.at(1) - ticks.at(0));
+            if (step > 0 && step < 1)
+                decimals = qMin(6, int(std::ceil(-std::log10(step) - 1e-9)));
+        }
+        QLocale locale;
+        locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+        // No "-0" for a tick at zero.
+        return locale.toString(std::abs(value) < 1e-9 ? 0.0 : value, 'f', decimals);
+    }
+};
 
 } // namespace
 
@@ -41,7 +131,7 @@ public:
     SurveyItem() { setZ(10); }
 
     int rtti() const override { return QwtPlotItem::Rtti_PlotUserItem; }
-    QRectF boundingRect() const override { return m_bounds; }
+    QRectF boundingRect() const override { return m_data.bounds(); }
 
     void draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
               const QRectF &canvasRect) const override
@@ -49,76 +139,158 @@ public:
         const QRect area = canvasRect.toAlignedRect();
         if (area.width() <= 0 || area.height() <= 0)
             return;
-        // On screen the survey is kept as an image until the view or the
-        // colours change, so that moving to another shot redraws only the
-        // highlight. Vector output (SVG, PDF) gets the points themselves.
+        // On screen the receivers and the sources are each kept as an image
+        // until the view (or, for the sources, the colours) change, so that
+        // moving to another shot redraws only the highlight and other
+        // colours redraw only the sources. An export gets the points
+        // themselves, at its own scale.
         const int device = painter->device()->devType();
-        if (device != QInternal::Pixmap && device != QInternal::Image && device != QInternal::Widget) {
-            drawSurvey(painter, xMap, yMap, area);
+        if ((device != QInternal::Pixmap && device != QInternal::Widget)
+            || painter->transform().type() > QTransform::TxTranslate) {
+            drawReceivers(painter, xMap, yMap, area);
+            drawSources(painter, xMap, yMap, area);
         } else {
             const CacheKey key{xMap.s1(), xMap.s2(), yMap.s1(), yMap.s2(), area};
-            if (m_cache.isNull() || !(key == m_cacheKey)) {
-                m_cache = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
-                m_cache.fill(Qt::transparent);
-                QPainter cachePainter(&m_cache);
-                cachePainter.translate(-area.topLeft());
-                drawSurvey(&cachePainter, xMap, yMap, area);
-                m_cacheKey = key;
-            }
-            painter->drawImage(area.topLeft(), m_cache);
+            const auto cached = [&](Layer &layer, void (SurveyItem::*drawLayer)(QPainter *, const QwtScaleMap &,
+                                                                                 const QwtScaleMap &, const QRect &)
+                                                      const) {
+                if (layer.image.isNull() || !(layer.key == key)) {
+                    layer.image = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+                    layer.image.fill(Qt::transparent);
+                    QPainter layerPainter(&layer.image);
+                    layerPainter.translate(-area.topLeft());
+                    (this->*drawLayer)(&layerPainter, xMap, yMap, area);
+                    layer.key = key;
+                }
+                painter->drawImage(area.topLeft(), layer.image);
+            };
+            cached(m_receiverLayer, &SurveyItem::drawReceivers);
+            cached(m_sourceLayer, &SurveyItem::drawSources);
         }
         drawCurrent(painter, xMap, yMap);
     }
 
-    void invalidate() { m_cache = QImage(); }
-
-    void drawSurvey(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRect &area) const
+    void invalidate()
     {
-        const int w = area.width(), h = area.height();
-        // Per pixel: 0 empty, else 1 + the highest colour bin drawn there.
-        std::vector<quint8> mask(size_t(w) * size_t(h), 0);
-        auto pixel = [&](const QPointF &p, int *index) {
-            const int x = int(xMap.transform(p.x())) - area.left();
-            const int y = int(yMap.transform(p.y())) - area.top();
-            if (x < 0 || y < 0 || x >= w || y >= h)
-                return false;
-            *index = y * w + x;
-            return true;
-        };
+        m_receiverLayer.image = QImage();
+        m_sourceLayer.image = QImage();
+    }
+    void invalidateColours() { m_sourceLayer.image = QImage(); }
 
+    // Map positions to pixels of area, as indexes into a row-major buffer of
+    // its pixels (-1 outside): the axes' linear maps taken apart once, since
+    // a survey may have millions of points.
+    struct PixelMap
+    {
+        PixelMap(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRect &area)
+            : ax(xMap.transform(1.0) - xMap.transform(0.0))
+            , bx(xMap.transform(0.0) - area.left())
+            , ay(yMap.transform(1.0) - yMap.transform(0.0))
+            , by(yMap.transform(0.0) - area.top())
+            , width(area.width())
+            , height(area.height())
+        {
+        }
+        int operator()(const SurveyPoint &p) const
+        {
+            const double x = ax * double(p.x) + bx;
+            const double y = ay * double(p.y) + by;
+            // NaN fails both tests.
+            if (!(x >= 0 && y >= 0 && x < width && y < height))
+                return -1;
+            return int(y) * width + int(x);
+        }
+        double ax, bx, ay, by;
+        int width, height;
+    };
+    static QPointF centre(int i, const QRect &area)
+    {
+        return QPointF(area.left() + i % area.width() + 0.5, area.top() + i / area.width() + 0.5);
+    }
+
+    void drawReceivers(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRect &area) const
+    {
+        std::vector<bool> taken(size_t(area.width()) * size_t(area.height()), false);
         QVector<QPointF> points;
-        points.reserve(qMin(m_receivers.size(), w * h));
-        for (const QPointF &p : m_receivers) {
-            int i = 0;
-            if (pixel(p, &i) && !mask[size_t(i)]) {
-                mask[size_t(i)] = 1;
-                points.append(QPointF(area.left() + i % w + 0.5, area.top() + i / w + 0.5));
+        const PixelMap pixelOf(xMap, yMap, area);
+        for (const SurveyPoint &p : m_data.receivers()) {
+            const int i = pixelOf(p);
+            if (i >= 0 && !taken[size_t(i)]) {
+                taken[size_t(i)] = true;
+                points.append(centre(i, area));
             }
         }
         painter->setPen(QPen(QColor(150, 150, 150), 2));
         painter->drawPoints(points.constData(), points.size());
+    }
 
-        std::fill(mask.begin(), mask.end(), 0);
+    void drawSources(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRect &area) const
+    {
+        // Per pixel: 0 empty, else the highest code drawn there.
+        std::vector<quint16> best(size_t(area.width()) * size_t(area.height()), 0);
         QVector<int> used;
-        used.reserve(qMin(m_sources.size(), w * h));
-        for (int s = 0; s < m_sources.size(); ++s) {
-            int i = 0;
-            if (!pixel(m_sources.at(s), &i))
+        const QVector<SurveyPoint> &sources = m_data.sources();
+        const SurveyPoint *positions = sources.constData();
+        const float *values = m_values.constData();
+        const int valued = qMin(sources.size(), m_values.size());
+        const PixelMap pixelOf(xMap, yMap, area);
+        // Most shots have the value of the one before (no outlier, the
+        // same number of picks): its code is made once.
+        float last = qQNaN();
+        quint16 lastCode = NoValue;
+        for (int s = 0; s < sources.size(); ++s) {
+            const int i = pixelOf(positions[s]);
+            if (i < 0)
                 continue;
-            const quint8 bin = quint8(1 + m_bins.at(s));
-            if (!mask[size_t(i)])
+            const float v = s < valued ? values[s] : qQNaN();
+            if (!(v == last)) {
+                last = v;
+                lastCode = m_coder(v);
+            }
+            quint16 &b = best[size_t(i)];
+            if (!b)
                 used.append(i);
-            mask[size_t(i)] = qMax(mask[size_t(i)], bin);
+            b = qMax(b, lastCode);
         }
-        QVector<QPointF> byBin[ColorBins];
-        for (const int i : qAsConst(used))
-            byBin[mask[size_t(i)] - 1].append(QPointF(area.left() + i % w + 0.5, area.top() + i / w + 0.5));
-        for (int b = 0; b < ColorBins; ++b) {
-            if (byBin[b].isEmpty())
+        // The ordinary sources by colour, then those that stand out, lowest
+        // rank first so that the highest end on top.
+        QVector<QPointF> byColour[256];
+        QVector<QPair<quint16, int>> outstanding;
+        for (const int i : qAsConst(used)) {
+            const quint16 c = best[size_t(i)];
+            if (c & StandsOut)
+                outstanding.append({c, i});
+            else
+                byColour[c & 0xff].append(centre(i, area));
+        }
+        for (int k = 0; k < 256; ++k) {
+            if (byColour[k].isEmpty())
                 continue;
-            painter->setPen(QPen(m_binColors[b], 4, Qt::SolidLine, Qt::SquareCap));
-            painter->drawPoints(byBin[b].constData(), byBin[b].size());
+            painter->setPen(QPen(m_colours[k], k == NoValue ? SurveyMap::SourceSize - 1 : SurveyMap::SourceSize,
+                                 Qt::SolidLine, Qt::SquareCap));
+            painter->drawPoints(byColour[k].constData(), byColour[k].size());
         }
+        if (outstanding.isEmpty())
+            return;
+        std::sort(outstanding.begin(), outstanding.end());
+        QVector<QPointF> points;
+        points.reserve(outstanding.size());
+        for (const auto &o : qAsConst(outstanding))
+            points.append(centre(o.second, area));
+        // A dark rim under each, then the colours in order.
+        painter->setRenderHint(QPainter::Antialiasing, true);
+        painter->setPen(QPen(QColor(40, 40, 40), SurveyMap::ProblemSize + 2, Qt::SolidLine, Qt::RoundCap));
+        painter->drawPoints(points.constData(), points.size());
+        for (int start = 0; start < outstanding.size();) {
+            const int colour = outstanding.at(start).first & 0xff;
+            int end = start + 1;
+            while (end < outstanding.size() && (outstanding.at(end).first & 0xff) == colour)
+                ++end;
+            painter->setPen(QPen(m_colours[colour], SurveyMap::ProblemSize, Qt::SolidLine, Qt::RoundCap));
+            painter->drawPoints(points.constData() + start, end - start);
+            start = end;
+        }
+        painter->setRenderHint(QPainter::Antialiasing, false);
     }
 
     void drawCurrent(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap) const
@@ -129,9 +301,9 @@ public:
             current.append(QPointF(xMap.transform(p.x()), yMap.transform(p.y())));
         painter->setPen(QPen(QColor(255, 140, 0), 3, Qt::SolidLine, Qt::SquareCap));
         painter->drawPoints(current.constData(), current.size());
-        if (m_currentShot >= 0 && m_currentShot < m_sources.size()) {
-            const QPointF c(xMap.transform(m_sources.at(m_currentShot).x()),
-                            yMap.transform(m_sources.at(m_currentShot).y()));
+        if (m_currentShot >= 0 && m_currentShot < m_data.shotCount()) {
+            const QPointF p = m_data.source(m_currentShot);
+            const QPointF c(xMap.transform(p.x()), yMap.transform(p.y()));
             painter->setRenderHint(QPainter::Antialiasing, true);
             painter->setBrush(Qt::NoBrush);
             painter->setPen(QPen(Qt::black, 2));
@@ -149,21 +321,25 @@ public:
             return x1 == o.x1 && x2 == o.x2 && y1 == o.y1 && y2 == o.y2 && area == o.area;
         }
     };
-    mutable QImage m_cache;
-    mutable CacheKey m_cacheKey{};
+    struct Layer
+    {
+        QImage image;
+        CacheKey key{};
+    };
+    mutable Layer m_receiverLayer;
+    mutable Layer m_sourceLayer;
 
-    QRectF m_bounds;
-    QVector<QPointF> m_receivers;
-    QVector<QPointF> m_sources;      // per shot; NaN where the position is not finite
-    QVector<quint8> m_bins;          // per shot: its colour bin
-    QColor m_binColors[ColorBins];
+    SurveyMapData m_data;
+    QVector<float> m_values;         // per shot
+    ValueCoder m_coder;
+    QColor m_colours[256];
     QVector<QPointF> m_currentReceivers;
     int m_currentShot = -1;
 };
 
 namespace {
 
-// Names the shot under the mouse.
+// Describes the shot under the mouse.
 class SurveyPicker : public QwtPlotPicker
 {
 public:
@@ -180,8 +356,9 @@ protected:
         const int shot = m_map->shotAt(pos);
         if (shot < 0)
             return QwtText();
-        QwtText text(SurveyMap::tr("Shot %1").arg(shot + 1));
-        text.setBackgroundBrush(QColor(255, 255, 255, 200));
+        QwtText text(m_map->shotText(shot));
+        text.setRenderFlags(Qt::AlignLeft);
+        text.setBackgroundBrush(QColor(255, 255, 255, 220));
         return text;
     }
 
@@ -199,6 +376,8 @@ SurveyMap::SurveyMap(QWidget *parent)
     m_item->attach(this);
     setAxisTitle(xBottom, tr("Easting"));
     setAxisTitle(yLeft, tr("Northing"));
+    for (const int axis : {xBottom, yLeft, yRight})
+        setAxisScaleDraw(axis, new GroupedScaleDraw);
     enableAxis(yRight);
     axisWidget(yRight)->setColorBarEnabled(true);
     axisWidget(yRight)->setColorBarWidth(14);
@@ -207,120 +386,132 @@ SurveyMap::SurveyMap(QWidget *parent)
     m_rescaler->setAspectRatio(yLeft, 1.0);
     m_rescaler->setAspectRatio(yRight, 0.0);
     m_rescaler->setAspectRatio(xTop, 0.0);
-    auto *magnifier = new QwtPlotMagnifier(canvas());
-    magnifier->setAxisEnabled(yRight, false);
     auto *panner = new QwtPlotPanner(canvas());
     panner->setMouseButton(Qt::MiddleButton);
     panner->setAxisEnabled(yRight, false);
     new SurveyPicker(this);
     canvas()->installEventFilter(this);
-    setColorBy(Outliers);
+    setValues(SurveyValues());
 }
 
 SurveyMap::~SurveyMap() = default;
 
-void SurveyMap::setSurvey(const PickQc::ShotSummaries &shots, const QVector<QPointF> &receivers)
+void SurveyMap::setSurvey(const SurveyMapData &data)
 {
-    m_shots = shots;
-    m_item->m_receivers = receivers;
-    m_item->m_sources.resize(shots.size());
+    m_data = data;
+    m_item->m_data = data;
     m_item->m_currentShot = -1;
     m_item->m_currentReceivers.clear();
-    double minX = qInf(), minY = qInf(), maxX = -qInf(), maxY = -qInf();
-    auto include = [&](const QPointF &p) {
-        minX = qMin(minX, p.x());
-        maxX = qMax(maxX, p.x());
-        minY = qMin(minY, p.y());
-        maxY = qMax(maxY, p.y());
-    };
-    for (int s = 0; s < shots.size(); ++s) {
-        const QPointF p(shots.source(s).x, shots.source(s).y);
-        const bool finite = qIsFinite(p.x()) && qIsFinite(p.y());
-        m_item->m_sources[s] = finite ? p : QPointF(qQNaN(), qQNaN());
-        if (finite)
-            include(p);
-    }
-    for (const QPointF &p : receivers)
-        include(p);
-    m_bounds = minX <= maxX ? QRectF(QPointF(minX, minY), QPointF(maxX, maxY)) : QRectF(0, 0, 1, 1);
-    m_item->m_bounds = m_bounds;
-
-    // About one cell per 1/1024 of the survey's extent; a click reaches a
-    // few dozen cells at most at full view.
-    m_cellSize = qMax(qMax(m_bounds.width(), m_bounds.height()) / 1024.0, 1e-6);
-    QVector<QPair<quint64, int>> keyed;
-    keyed.reserve(shots.size());
-    for (int s = 0; s < shots.size(); ++s) {
-        const QPointF p = m_item->m_sources.at(s);
-        if (!qIsFinite(p.x()))
-            continue;
-        const qint64 ix = qint64(std::floor((p.x() - m_bounds.left()) / m_cellSize));
-        const qint64 iy = qint64(std::floor((p.y() - m_bounds.top()) / m_cellSize));
-        keyed.append({cellKey(ix, iy), s});
-    }
-    std::sort(keyed.begin(), keyed.end());
-    m_cellSources.resize(keyed.size());
-    m_cells.clear();
-    for (int i = 0; i < keyed.size(); ++i) {
-        m_cellSources[i] = keyed.at(i).second;
-        auto it = m_cells.find(keyed.at(i).first);
-        if (it == m_cells.end())
-            m_cells.insert(keyed.at(i).first, qMakePair(i, 1));
-        else
-            ++it->second;
-    }
-    updateColors();
+    m_item->m_values.clear();
+    m_item->invalidate();
     fitSurvey();
 }
 
 void SurveyMap::fitSurvey()
 {
     // Equal scale on both axes, the survey fitted with a small margin.
-    const double margin = qMax(qMax(m_bounds.width(), m_bounds.height()) * 0.03, 1.0);
-    const QRectF view = m_bounds.adjusted(-margin, -margin, margin, margin);
+    const QRectF bounds = m_data.bounds();
+    const double margin = qMax(qMax(bounds.width(), bounds.height()) * 0.03, 1.0);
+    const QRectF view = bounds.adjusted(-margin, -margin, margin, margin);
     m_rescaler->setIntervalHint(xBottom, QwtInterval(view.left(), view.right()));
     m_rescaler->setIntervalHint(yLeft, QwtInterval(view.top(), view.bottom()));
     setAxisScale(xBottom, view.left(), view.right());
     setAxisScale(yLeft, view.top(), view.bottom());
+    // A map that has not been shown (fbtool's) has its canvas placed here.
+    updateLayout();
     m_rescaler->rescale();
     replot();
 }
 
-void SurveyMap::setColorBy(ColorBy colorBy)
+void SurveyMap::setValues(const SurveyValues &values)
 {
-    m_colorBy = colorBy;
-    updateColors();
+    // The range of the values that exist (a NaN fails both comparisons).
+    float lo = std::numeric_limits<float>::max(), hi = -std::numeric_limits<float>::max();
+    for (const float v : values.values) {
+        if (std::abs(v) <= std::numeric_limits<float>::max()) {
+            lo = v < lo ? v : lo;
+            hi = v > hi ? v : hi;
+        }
+    }
+    if (lo > hi)
+        lo = hi = 0.0f;
+
+    QColor *colours = m_item->m_colours;
+    colours[NoValue] = QColor(120, 120, 120);
+    ValueCoder &coder = m_item->m_coder;
+    coder.kind = values.kind;
+    const QwtInterval unit(0.0, 1.0);
+    QwtLinearColorMap *bar = nullptr;
+    QwtInterval interval;
+    switch (values.kind) {
+    case SurveyValues::Count: {
+        // Whole-number steps, at most MaxBands of them, from the lowest
+        // count (or the step below it) to the highest.
+        const qint64 low = qint64(std::floor(lo)), high = qint64(std::floor(hi));
+        const qint64 step = niceStep(double(high - low + 1) / MaxBands);
+        const qint64 first = qint64(std::floor(double(low) / double(step))) * step;
+        const int bands = int((high - first) / step) + 1;
+        QScopedPointer<QwtLinearColorMap> smooth(sequentialColors());
+        for (int k = 0; k < bands; ++k)
+            colours[k] = smooth->color(unit, bands == 1 ? 0.0 : double(k) / (bands - 1));
+        bar = new QwtLinearColorMap(colours[0], colours[bands - 1]);
+        bar->setMode(QwtLinearColorMap::FixedColors);
+        for (int k = 1; k < bands; ++k)
+            bar->addColorStop(double(k) / bands, colours[k]);
+        // A band of one count has its tick in its middle; a wider band is
+        // bounded by ticks at its lowest count and the next band's.
+        const double bottom = step == 1 ? double(first) - 0.5 : double(first);
+        interval = QwtInterval(bottom, bottom + double(bands * step));
+        QList<double> ticks;
+        for (int k = 0; k <= bands - (step == 1 ? 1 : 0); ++k)
+            ticks.append(double(first + k * step));
+        axisWidget(yRight)->setColorMap(interval, bar);
+        setAxisScaleDiv(yRight, QwtScaleDiv(interval.minValue(), interval.maxValue(), QList<double>(),
+                                            QList<double>(), ticks));
+        coder.low = double(first);
+        coder.step = double(step);
+        coder.bins = bands;
+        break;
+    }
+    case SurveyValues::Continuous: {
+        const double bottom = qMin(double(lo), 0.0);
+        const double top = hi > bottom ? double(hi) : bottom + 1.0;
+        bar = sequentialColors();
+        for (int k = 0; k < SmoothBins; ++k)
+            colours[k] = bar->color(unit, (k + 0.5) / SmoothBins);
+        interval = QwtInterval(bottom, top);
+        axisWidget(yRight)->setColorMap(interval, bar);
+        setAxisScale(yRight, bottom, top);
+        coder.low = bottom;
+        coder.step = top - bottom;
+        coder.bins = SmoothBins;
+        break;
+    }
+    case SurveyValues::Signed: {
+        const double reach = qMax(std::abs(double(lo)), std::abs(double(hi))) > 0
+                                 ? qMax(std::abs(double(lo)), std::abs(double(hi))) : 1.0;
+        const int middle = SignedBins / 2;
+        bar = divergingColors();
+        for (int k = 0; k < SignedBins; ++k)
+            colours[k] = bar->color(unit, double(k) / (SignedBins - 1));
+        interval = QwtInterval(-reach, reach);
+        axisWidget(yRight)->setColorMap(interval, bar);
+        setAxisScale(yRight, -reach, reach);
+        coder.bins = middle;
+        coder.reach = reach;
+        break;
+    }
+    }
+    // Shared with the caller's list; each shot is coded as it is drawn.
+    m_item->m_values = values.values;
+    m_item->invalidateColours();
+    setAxisTitle(yRight, values.title);
     replot();
 }
 
-void SurveyMap::updateColors()
+void SurveyMap::setShotDescriber(std::function<QString(int)> describe)
 {
-    auto valueOf = [this](const PickQc::ShotSummary &s) -> double {
-        switch (m_colorBy) {
-        case Outliers: return s.outliers;
-        case RmsResidual: return qIsFinite(s.rmsResidual) ? double(s.rmsResidual) : 0.0;
-        case Picks: return s.picks;
-        }
-        return 0.0;
-    };
-    double top = 0.0;
-    for (int s = 0; s < m_shots.size(); ++s)
-        top = qMax(top, valueOf(m_shots.at(s)));
-    if (top <= 0.0)
-        top = 1.0;
-    const QwtInterval interval(0.0, top);
-    QScopedPointer<QwtLinearColorMap> colors(makeColorMap());
-    for (int b = 0; b < ColorBins; ++b)
-        m_item->m_binColors[b] = colors->color(interval, top * (b + 0.5) / ColorBins);
-    m_item->m_bins.resize(m_shots.size());
-    for (int s = 0; s < m_shots.size(); ++s)
-        m_item->m_bins[s] = quint8(qBound(0, int(valueOf(m_shots.at(s)) / top * ColorBins), ColorBins - 1));
-    m_item->invalidate();
-
-    axisWidget(yRight)->setColorMap(interval, makeColorMap());
-    setAxisScale(yRight, 0.0, top);
-    const QString titles[] = {tr("Outliers"), tr("RMS residual (ms)"), tr("Picks")};
-    setAxisTitle(yRight, titles[m_colorBy]);
+    m_describe = std::move(describe);
 }
 
 void SurveyMap::setCurrentShot(int shot, const QVector<QPointF> &shotReceivers)
@@ -332,53 +523,73 @@ void SurveyMap::setCurrentShot(int shot, const QVector<QPointF> &shotReceivers)
 
 int SurveyMap::shotAt(const QPoint &canvasPos) const
 {
-    if (m_cells.isEmpty())
-        return -1;
     const QwtScaleMap xMap = canvasMap(xBottom);
     const QwtScaleMap yMap = canvasMap(yLeft);
     constexpr double reach = 6.0; // pixels
-    const double x0 = xMap.invTransform(canvasPos.x() - reach), x1 = xMap.invTransform(canvasPos.x() + reach);
-    const double y0 = yMap.invTransform(canvasPos.y() + reach), y1 = yMap.invTransform(canvasPos.y() - reach);
-    const qint64 ix0 = qint64(std::floor((qMin(x0, x1) - m_bounds.left()) / m_cellSize));
-    const qint64 ix1 = qint64(std::floor((qMax(x0, x1) - m_bounds.left()) / m_cellSize));
-    const qint64 iy0 = qint64(std::floor((qMin(y0, y1) - m_bounds.top()) / m_cellSize));
-    const qint64 iy1 = qint64(std::floor((qMax(y0, y1) - m_bounds.top()) / m_cellSize));
-    // Zoomed far out the reach covers many cells; the survey then has only
-    // a few, so clamp to the cells that exist.
-    const qint64 cellsAcross = qint64(std::ceil(qMax(m_bounds.width(), m_bounds.height()) / m_cellSize)) + 1;
+    const QRectF area = QRectF(QPointF(xMap.invTransform(canvasPos.x() - reach),
+                                       yMap.invTransform(canvasPos.y() + reach)),
+                               QPointF(xMap.invTransform(canvasPos.x() + reach),
+                                       yMap.invTransform(canvasPos.y() - reach)))
+                            .normalized();
     double best = reach * reach;
     int shot = -1;
-    for (qint64 ix = qMax<qint64>(ix0, 0); ix <= qMin(ix1, cellsAcross); ++ix) {
-        for (qint64 iy = qMax<qint64>(iy0, 0); iy <= qMin(iy1, cellsAcross); ++iy) {
-            const auto it = m_cells.constFind(cellKey(ix, iy));
-            if (it == m_cells.constEnd())
-                continue;
-            for (int k = it->first; k < it->first + it->second; ++k) {
-                const int s = m_cellSources.at(k);
-                const QPointF &p = m_item->m_sources.at(s);
-                const double dx = xMap.transform(p.x()) - canvasPos.x();
-                const double dy = yMap.transform(p.y()) - canvasPos.y();
-                const double d = dx * dx + dy * dy;
-                if (d < best || (d == best && s < shot)) {
-                    best = d;
-                    shot = s;
-                }
-            }
+    m_data.forEachSourceNear(area, [&](int s) {
+        const QPointF p = m_data.source(s);
+        const double dx = xMap.transform(p.x()) - canvasPos.x();
+        const double dy = yMap.transform(p.y()) - canvasPos.y();
+        const double d = dx * dx + dy * dy;
+        if (d < best || (d == best && s < shot)) {
+            best = d;
+            shot = s;
         }
-    }
+    });
     return shot;
 }
 
 QPoint SurveyMap::canvasPosOf(int shot) const
 {
-    if (shot < 0 || shot >= m_item->m_sources.size())
+    if (shot < 0 || shot >= m_data.shotCount())
         return QPoint(-1, -1);
-    const QPointF &p = m_item->m_sources.at(shot);
+    const QPointF p = m_data.source(shot);
     return QPoint(qRound(canvasMap(xBottom).transform(p.x())), qRound(canvasMap(yLeft).transform(p.y())));
+}
+
+QString SurveyMap::shotText(int shot) const
+{
+    if (shot < 0 || shot >= m_data.shotCount())
+        return QString();
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+    const QPointF p = m_data.source(shot);
+    QString text = tr("Shot %1").arg(shot + 1) + QLatin1Char('\n')
+                   + tr("x %1, y %2").arg(locale.toString(p.x(), 'f', 2), locale.toString(p.y(), 'f', 2));
+    const QString more = m_describe ? m_describe(shot) : QString();
+    if (!more.isEmpty())
+        text += QLatin1Char('\n') + more;
+    return text;
+}
+
+void SurveyMap::zoomAt(const QPoint &canvasPos, double factor)
+{
+    for (const int axis : {xBottom, yLeft}) {
+        const QwtScaleMap map = canvasMap(axis);
+        const double at = map.invTransform(axis == xBottom ? canvasPos.x() : canvasPos.y());
+        const QwtInterval shown = axisInterval(axis);
+        setAxisScale(axis, at + (shown.minValue() - at) * factor, at + (shown.maxValue() - at) * factor);
+    }
+    replot();
 }
 
 bool SurveyMap::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == canvas() && event->type() == QEvent::Wheel) {
+        // Up (away from the user) zooms in, a fifth per notch, about the pointer.
+        const auto *wheel = static_cast<QWheelEvent *>(event);
+        const int delta = wheel->angleDelta().y();
+        if (delta != 0)
+            zoomAt(wheel->position().toPoint(), std::pow(0.8, delta / 120.0));
+        return true;
+    }
     if (watched == canvas() && event->type() == QEvent::MouseButtonPress) {
         m_pressPos = static_cast<QMouseEvent *>(event)->pos();
     } else if (watched == canvas() && event->type() == QEvent::MouseButtonRelease) {

@@ -1,49 +1,69 @@
 #ifndef SURVEYMAP_H
 #define SURVEYMAP_H
 
-#include "pickqc.h"
+#include "surveymapdata.h"
 
-#include <qwt_interval.h>
 #include <qwt_plot.h>
 
-#include <QHash>
 #include <QPointF>
+#include <QString>
 #include <QVector>
+
+#include <functional>
 
 class QwtPlotRescaler;
 class SurveyItem;
 
-// Sources and receivers of a survey in map view at equal axis scale. Each
-// source is coloured by a per-shot value, shown on a colour bar; the current
-// shot's source and receivers stand out. A click on a source reports its
-// shot, and the tracker names the shot under the mouse.
+// Sources and receivers of a survey in map view at equal axis scale, axis
+// labels in plain digits with thousands grouping. Each source is coloured
+// by a per-shot value on a colour bar whose look follows the value's kind:
+// steps with whole-number ticks for a count, a smooth bar for a measure, a
+// bar diverging from 0 for a signed measure. Shots whose value is above 0
+// (non-zero for a signed value) are drawn larger and on top, the highest
+// last, so that they stay visible on a line of thousands of sources. The
+// current shot's source is ringed and its receivers stand out.
 //
-// Drawing is one pass over the points that keeps one point per pixel (the
-// highest value wins, so shots with findings stay visible), so a survey of
-// tens of thousands of sources redraws in milliseconds. Sources are found
-// under the mouse through a grid of cells, not by a scan of all of them.
+// The mouse wheel zooms about the pointer (up zooms in), the middle button
+// pans, a click on a source reports its shot, and hovering over one shows
+// its number, position and what the caller's describer says of it. The map
+// knows nothing of what the values mean.
+//
+// Drawing is one pass over the points that keeps one point per pixel, so a
+// survey of millions of sources redraws in tens of milliseconds; on screen
+// the result is kept until the view or the colours change. Sources are found
+// under the mouse through the grid of SurveyMapData.
+//
+//   map->setSurvey(SurveyMapData::build(sources, receivers));
+//   map->setValues({SurveyValues::Count, tr("Outliers per shot"), outliers});
+//   map->setShotDescriber([](int shot) { return QStringLiteral("ffid %1").arg(ffids.at(shot)); });
 class SurveyMap : public QwtPlot
 {
     Q_OBJECT
 
 public:
-    enum ColorBy { Outliers, RmsResidual, Picks };
+    // Pixels across a source whose value stands out, and any other source.
+    static constexpr int ProblemSize = 8;
+    static constexpr int SourceSize = 4;
 
     explicit SurveyMap(QWidget *parent = nullptr);
     ~SurveyMap() override;
 
-    // shots: one summary per shot, in file order; receivers: distinct
-    // positions. Both are copied.
-    void setSurvey(const PickQc::ShotSummaries &shots, const QVector<QPointF> &receivers);
-    void setColorBy(ColorBy colorBy);
-    ColorBy colorBy() const { return m_colorBy; }
+    // Shows a survey whole; its sources have no value until setValues().
+    void setSurvey(const SurveyMapData &data);
+    const SurveyMapData &survey() const { return m_data; }
+    // One value per shot of the survey (missing ones count as none).
+    void setValues(const SurveyValues &values);
+    // Extra lines of a shot's tool tip (its ffid, its values).
+    void setShotDescriber(std::function<QString(int shot)> describe);
     void setCurrentShot(int shot, const QVector<QPointF> &shotReceivers);
 
     // The shot whose source lies nearest a canvas pixel, within a few
-    // pixels; -1 when none does.
+    // pixels (the lowest shot of equals); -1 when none does.
     int shotAt(const QPoint &canvasPos) const;
     // The canvas pixel of a shot's source.
     QPoint canvasPosOf(int shot) const;
+    // The tool tip of a shot: "Shot N", its position, then the describer's lines.
+    QString shotText(int shot) const;
 
 signals:
     void shotClicked(int shot);
@@ -52,19 +72,14 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void updateColors();
     void fitSurvey();
-    quint64 cellKey(qint64 ix, qint64 iy) const { return (quint64(quint32(ix)) << 32) | quint32(iy); }
+    // Scales both axes about a canvas pixel; below 1 zooms in.
+    void zoomAt(const QPoint &canvasPos, double factor);
 
     SurveyItem *m_item = nullptr;
     QwtPlotRescaler *m_rescaler = nullptr;   // keeps both axes at one scale
-    PickQc::ShotSummaries m_shots;
-    ColorBy m_colorBy = Outliers;
-    // Grid of source positions: sources sorted by cell, and each cell's run.
-    QRectF m_bounds;
-    double m_cellSize = 1.0;
-    QVector<int> m_cellSources;
-    QHash<quint64, QPair<int, int>> m_cells;
+    SurveyMapData m_data;
+    std::function<QString(int)> m_describe;
     QPoint m_pressPos;
 };
 

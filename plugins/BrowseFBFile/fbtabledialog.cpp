@@ -5,10 +5,10 @@
 #include "shotlistview.h"
 #include "shotrecords.h"
 #include "shotviewbudget.h"
+#include "statuscolors.h"
 #include "ui_fbtabledialog.h"
 
 #include <QBrush>
-#include <QColor>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -153,13 +153,11 @@ void fbTableDialog::fillTable()
     // prototype's data until their own text is set, which spares an
     // allocation or two per cell and, in a uniform column, all of them.
     QStandardItem varyingPrototype;
-    varyingPrototype.setForeground(QBrush(QColor(255, 0, 0, 255), Qt::SolidPattern));
-    QStandardItem status0Prototype;
-    status0Prototype.setBackground(QBrush(QColor(0, 255, 0, 120), Qt::SolidPattern));
-    QStandardItem status1Prototype;
-    status1Prototype.setBackground(QBrush(QColor(255, 0, 255, 120), Qt::SolidPattern));
-    QStandardItem otherStatusPrototype;
-    otherStatusPrototype.setBackground(QBrush(QColor(255, 0, 0, 120), Qt::SolidPattern));
+    varyingPrototype.setForeground(QBrush(StatusColors::varyingSource(), Qt::SolidPattern));
+    QStandardItem statusPrototypes[3]; // by PickClass
+    for (const auto pickClass : {FbColumns::PickClass::Status0, FbColumns::PickClass::Status1,
+                                 FbColumns::PickClass::Other})
+        statusPrototypes[int(pickClass)].setBackground(QBrush(StatusColors::background(pickClass), Qt::SolidPattern));
 
     // Source attributes should not change within a shot; a column in which
     // they do turns red as a whole, so that the odd records stand out
@@ -188,13 +186,7 @@ void fbTableDialog::fillTable()
         }
         for (int r = 0; r < count; ++r) {
             const FbRecord &record = shotRecords.at(r);
-            const QStandardItem *prototype = nullptr;
-            switch (FbColumns::pickClass(record.fb_status)) {
-            case FbColumns::PickClass::Status0: prototype = &status0Prototype; break;
-            case FbColumns::PickClass::Status1: prototype = &status1Prototype; break;
-            case FbColumns::PickClass::Other: prototype = &otherStatusPrototype; break;
-            }
-            QStandardItem *item = prototype->clone();
+            QStandardItem *item = statusPrototypes[int(FbColumns::pickClass(record.fb_status))].clone();
             item->setText(FbColumns::cellText(record, column));
             model->setItem(r, column, item);
         }

@@ -1,8 +1,12 @@
 #include "fbpickqcwindow.h"
 
 #include "fbcolumns.h"
+#include "imageexport.h"
 #include "problemmodel.h"
 #include "qccsv.h"
+#include "qcmapvalues.h"
+#include "shotlistmodel.h"
+#include "shotlistview.h"
 #include "shotplot.h"
 #include "shotrecords.h"
 #include "shottablemodel.h"
@@ -11,10 +15,8 @@
 #include <sorvbaseutil.h>
 #include <sorvprojectmanager.h>
 
-#include <qwt_plot_renderer.h>
-
-#include <QAbstractListModel>
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleValidator>
 #include <QFile>
@@ -22,13 +24,11 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QImage>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QProgressBar>
 #include <QResizeEvent>
 #include <QPushButton>
@@ -46,80 +46,89 @@
 
 namespace {
 
-// The shot selector's rows, "position > ffid" padded to the digits of the
-// shot count as the viewer lists them, made on demand: a file may hold
-// tens of thousands of shots.
-class ShotListModel : public QAbstractListModel
-{
-public:
-    using QAbstractListModel::QAbstractListModel;
-
-    void setIndex(const QVector<ShotIndexEntry> *index)
-    {
-        beginResetModel();
-        m_index = index;
-        m_width = index ? QString::number(index->size()).size() : 1;
-        endResetModel();
-    }
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override
-    {
-        return parent.isValid() || !m_index ? 0 : m_index->size();
-    }
-    QVariant data(const QModelIndex &index, int role) const override
-    {
-        if (role != Qt::DisplayRole || !m_index || index.row() >= m_index->size())
-            return QVariant();
-        return QStringLiteral("%1 > %2").arg(index.row() + 1, m_width).arg(m_index->at(index.row()).ffid, m_width);
-    }
-
-private:
-    const QVector<ShotIndexEntry> *m_index = nullptr;
-    int m_width = 1;
-};
-
 const QString fbNameKey = QStringLiteral("BrowseFBFile_BrowseFBFileDialog_fbName");
 
-// Two groups of controls on one line where the window is wide enough for
-// both, else one above the other, so that the window fits a small screen.
+// Groups of controls laid out as words are: as many on a line as fit, the
+// rest on the next, so that the window fits a small screen.
 class WrappingRow : public QWidget
 {
 public:
-    WrappingRow(QBoxLayout *first, QBoxLayout *second)
-        : m_first(first)
-        , m_second(second)
+    explicit WrappingRow(const QList<QBoxLayout *> &groups)
     {
-        m_layout = new QBoxLayout(QBoxLayout::LeftToRight, this);
-        m_layout->setContentsMargins(0, 0, 0, 0);
-        // The second group ends in a stretch and takes the room left over.
-        m_layout->addLayout(first);
-        m_layout->addLayout(second, 1);
-        m_layout->setAlignment(first, Qt::AlignLeft);
+        m_lines = new QVBoxLayout(this);
+        m_lines->setContentsMargins(0, 0, 0, 0);
+        for (QBoxLayout *group : groups) {
+            auto *box = new QWidget(this);
+            group->setContentsMargins(0, 0, 0, 0);
+            box->setLayout(group);
+            m_groups.append(box);
+        }
+        arrange(QWIDGETSIZE_MAX);
     }
     QSize minimumSizeHint() const override
     {
-        const QSize a = m_first->minimumSize();
-        const QSize b = m_second->minimumSize();
-        const bool oneLine = m_layout->direction() == QBoxLayout::LeftToRight;
-        return QSize(qMax(a.width(), b.width()),
-                     oneLine ? qMax(a.height(), b.height()) : a.height() + m_layout->spacing() + b.height());
+        // One group a line at the narrowest.
+        int width = 0, height = -m_lines->spacing();
+        for (const QWidget *group : m_groups) {
+            width = qMax(width, group->minimumSizeHint().width());
+            height += group->sizeHint().height() + m_lines->spacing();
+        }
+        return QSize(width, height);
     }
 
 protected:
     void resizeEvent(QResizeEvent *event) override
     {
-        const int oneLine = m_first->sizeHint().width() + m_layout->spacing() + m_second->sizeHint().width();
-        const auto direction = width() >= oneLine ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;
-        if (direction != m_layout->direction()) {
-            m_layout->setDirection(direction);
-            updateGeometry();
-        }
+        arrange(width());
         QWidget::resizeEvent(event);
     }
 
 private:
-    QBoxLayout *m_first;
-    QBoxLayout *m_second;
-    QBoxLayout *m_layout;
+    // Which groups go on which line at a width.
+    QList<QList<int>> lines(int width) const
+    {
+        QList<QList<int>> result;
+        int used = 0;
+        for (int g = 0; g < m_groups.size(); ++g) {
+            const int w = m_groups.at(g)->sizeHint().width();
+            if (result.isEmpty() || used + m_lines->spacing() + w > width) {
+                result.append(QList<int>());
+                used = 0;
+            } else {
+                used += m_lines->spacing();
+            }
+            result.last().append(g);
+            used += w;
+        }
+        return result;
+    }
+    void arrange(int width)
+    {
+        const QList<QList<int>> wanted = lines(width);
+        if (wanted == m_arranged)
+            return;
+        m_arranged = wanted;
+        // The groups stay children of this widget; only the lines change.
+        while (QLayoutItem *item = m_lines->takeAt(0)) {
+            if (QLayout *line = item->layout()) {
+                while (QLayoutItem *inner = line->takeAt(0))
+                    delete inner;
+            }
+            delete item;
+        }
+        for (const QList<int> &line : wanted) {
+            auto *row = new QHBoxLayout;
+            for (int g : line)
+                row->addWidget(m_groups.at(g));
+            row->addStretch(1);
+            m_lines->addLayout(row);
+        }
+        updateGeometry();
+    }
+
+    QList<QWidget *> m_groups;
+    QVBoxLayout *m_lines;
+    QList<QList<int>> m_arranged;
 };
 
 QToolButton *navButton(const QString &objectName, const QString &text, const QString &toolTip)
@@ -170,8 +179,10 @@ void FbPickQcWindow::buildUi()
     QAction *open = fileMenu->addAction(tr("&Open..."), this, &FbPickQcWindow::openFileDialog);
     open->setShortcut(QKeySequence::Open);
     fileMenu->addSeparator();
-    m_exportActions << fileMenu->addAction(tr("Export &Plot..."), this, &FbPickQcWindow::exportPlotDialog)
-                    << fileMenu->addAction(tr("Export &Map..."), this, &FbPickQcWindow::exportMapDialog)
+    m_exportActions << fileMenu->addAction(tr("Export &Plot..."), this,
+                                           [this] { exportDialog(m_plot, tr("Export Plot")); })
+                    << fileMenu->addAction(tr("Export &Map..."), this,
+                                           [this] { exportDialog(m_map, tr("Export Map")); })
                     << fileMenu->addAction(tr("Export P&roblems as CSV..."), this,
                                            &FbPickQcWindow::exportProblemsDialog);
     fileMenu->addSeparator();
@@ -185,7 +196,10 @@ void FbPickQcWindow::buildUi()
     m_shotCombo->setMinimumContentsLength(16);
     // Sized by that length, not by measuring every row.
     m_shotCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    // The viewer's list, which makes and places a row only when it is in
+    // sight: a file may hold millions of shots.
     m_shotList = new ShotListModel(m_shotCombo);
+    m_shotCombo->setView(new ShotListView);
     m_shotCombo->setModel(m_shotList);
     m_first = navButton(QStringLiteral("firstButton"), QStringLiteral("|<"), tr("First shot"));
     m_previous = navButton(QStringLiteral("previousButton"), QStringLiteral("<"), tr("Previous shot (Page Up)"));
@@ -203,6 +217,9 @@ void FbPickQcWindow::buildUi()
     validator->setLocale(QLocale::c());
     m_velocity->setValidator(validator);
     m_velocity->setMaximumWidth(110);
+    m_residuals = new QCheckBox(tr("Residuals"));
+    m_residuals->setObjectName(QStringLiteral("residualMode"));
+    m_residuals->setToolTip(tr("Plot each pick's residual (time - fitted curve) instead of its time"));
     auto *resetZoom = new QPushButton(tr("Reset Zoom"));
     resetZoom->setObjectName(QStringLiteral("resetZoomButton"));
 
@@ -211,15 +228,16 @@ void FbPickQcWindow::buildUi()
     shots->addWidget(m_shotCombo);
     for (QToolButton *b : {m_first, m_previous, m_next, m_last})
         shots->addWidget(b);
-    auto *problemsAndReduction = new QHBoxLayout;
-    problemsAndReduction->addWidget(m_previousProblem);
-    problemsAndReduction->addWidget(m_nextProblem);
-    problemsAndReduction->addSpacing(16);
-    problemsAndReduction->addWidget(new QLabel(tr("Reduction velocity:")));
-    problemsAndReduction->addWidget(m_velocity);
-    problemsAndReduction->addWidget(resetZoom);
-    problemsAndReduction->addStretch(1);
-    auto *nav = new WrappingRow(shots, problemsAndReduction);
+    auto *problems = new QHBoxLayout;
+    problems->addWidget(m_previousProblem);
+    problems->addWidget(m_nextProblem);
+    auto *plotControls = new QHBoxLayout;
+    plotControls->addSpacing(16);
+    plotControls->addWidget(new QLabel(tr("Reduction velocity:")));
+    plotControls->addWidget(m_velocity);
+    plotControls->addWidget(m_residuals);
+    plotControls->addWidget(resetZoom);
+    auto *nav = new WrappingRow({shots, problems, plotControls});
 
     m_message = new QLabel;
     m_message->setObjectName(QStringLiteral("messageLabel"));
@@ -241,6 +259,7 @@ void FbPickQcWindow::buildUi()
 
     m_plot = new ShotPlot;
     m_plot->setObjectName(QStringLiteral("shotPlot"));
+    m_plot->setOutlierThreshold(m_settings.outlierMs);
     m_tableModel = new ShotTableModel(this);
     m_table = new QTableView;
     m_table->setObjectName(QStringLiteral("shotTable"));
@@ -255,7 +274,8 @@ void FbPickQcWindow::buildUi()
     m_map->setObjectName(QStringLiteral("surveyMap"));
     m_colorBy = new QComboBox;
     m_colorBy->setObjectName(QStringLiteral("mapColorBy"));
-    m_colorBy->addItems({tr("Outliers"), tr("RMS residual"), tr("Picks")});
+    // In the order of QcMapValues::Quantity.
+    m_colorBy->addItems({tr("Outliers"), tr("RMS residual"), tr("Picks"), tr("Flagged pairs"), tr("Timing error")});
     auto *mapPane = new QWidget;
     auto *mapLayout = new QVBoxLayout(mapPane);
     mapLayout->setContentsMargins(0, 0, 0, 0);
@@ -360,6 +380,8 @@ void FbPickQcWindow::buildUi()
 
     connect(m_velocity, &QLineEdit::editingFinished, this,
             [this] { m_plot->setReductionVelocity(QLocale::c().toDouble(m_velocity->text())); });
+    connect(m_residuals, &QCheckBox::toggled, this,
+            [this](bool on) { m_plot->setMode(on ? ShotPlot::Residuals : ShotPlot::Times); });
     connect(resetZoom, &QPushButton::clicked, m_plot, &ShotPlot::resetZoom);
     connect(m_plot, &ShotPlot::rowClicked, this, &FbPickQcWindow::selectRow);
     connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -369,7 +391,7 @@ void FbPickQcWindow::buildUi()
             });
     connect(m_map, &SurveyMap::shotClicked, this, [this](int shot) { goToShot(shot); });
     connect(m_colorBy, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            [this](int i) { m_map->setColorBy(SurveyMap::ColorBy(i)); });
+            &FbPickQcWindow::updateMapValues);
     connect(m_kindFilter, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             [this](int i) { m_problemModel->setKind(m_kindFilter->itemData(i).toInt()); });
     connect(m_problemView, &QTableView::activated, this, &FbPickQcWindow::activateProblem);
@@ -460,7 +482,8 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
 
     const int n = r.index.size();
     m_syncing = true;
-    static_cast<ShotListModel *>(m_shotList)->setIndex(&r.index);
+    m_shotList->setShots(r.index);
+    m_shotCombo->setMinimumContentsLength(m_shotList->longestTextLength());
     m_syncing = false;
 
     m_problemModel->setProblems(&r, &m_data->problems);
@@ -491,7 +514,12 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
     QTimer::singleShot(0, this, [this, loaded] {
         if (m_data.get() != loaded)
             return;
-        m_map->setSurvey(m_data->report.shots, m_data->receivers);
+        m_map->setSurvey(m_data->map);
+        for (SurveyValues &values : m_mapValues)
+            values = SurveyValues();
+        const std::shared_ptr<const QcData> shown = m_data;
+        m_map->setShotDescriber([shown](int shot) { return QcMapValues::describe(shown->report, shot); });
+        updateMapValues();
         goToShot(0);
         updateButtons();
         emit loadFinished(true);
@@ -528,7 +556,7 @@ void FbPickQcWindow::showShot(int shot)
     m_tableModel->setShot(records, fit, entry.firstRecord);
     for (int c = 0; c < FbColumns::Count; ++c)
         m_table->setColumnWidth(c, FbColumns::widths[c]);
-    m_plot->setShot(records, fit, tr("Shot %1 > ffid %2").arg(shot + 1).arg(entry.ffid));
+    m_plot->setShot(records, fit, shot, entry.ffid);
     QVector<QPointF> receivers;
     receivers.reserve(records.size());
     for (const FbRecord &r : qAsConst(records))
@@ -622,55 +650,25 @@ void FbPickQcWindow::activateProblem(const QModelIndex &index)
         selectRow(reciprocalRow(p.otherShot));
 }
 
-bool FbPickQcWindow::exportPlot(QwtPlot *plot, const QString &fileName, QString *error)
+void FbPickQcWindow::updateMapValues()
 {
-    const QString suffix = QFileInfo(fileName).suffix().toLower();
-    if (suffix != QLatin1String("png") && suffix != QLatin1String("svg") && suffix != QLatin1String("pdf")) {
-        *error = tr("%1: the name must end in .png, .svg or .pdf.").arg(fileName);
-        return false;
-    }
-    // At least 1200 pixels wide, in the shape of the plot on the screen.
-    const QSizeF shown = plot->size().isEmpty() ? QSizeF(1200, 800) : QSizeF(plot->size());
-    const QSizeF pixels = shown * qMax(1.0, 1200.0 / shown.width());
-    QwtPlotRenderer renderer;
-    if (suffix == QLatin1String("png")) {
-        QImage image(pixels.toSize(), QImage::Format_ARGB32);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        renderer.render(plot, &painter, QRectF(QPointF(0, 0), pixels));
-        painter.end();
-        if (!image.save(fileName, "PNG")) {
-            *error = tr("Cannot write %1.").arg(fileName);
-            return false;
-        }
-        return true;
-    }
-    QFile::remove(fileName);
-    constexpr double dpi = 96.0;
-    renderer.renderDocument(plot, fileName, suffix, pixels * 25.4 / dpi, int(dpi));
-    if (QFileInfo(fileName).size() <= 0) {
-        *error = tr("Cannot write %1.").arg(fileName);
-        return false;
-    }
-    return true;
+    if (!m_data)
+        return;
+    // A file's values never change: each colouring is made once, and going
+    // back to it (millions of shots) costs only the drawing.
+    SurveyValues &values = m_mapValues[m_colorBy->currentIndex()];
+    if (values.values.size() != m_data->report.shots.size())
+        values = QcMapValues::values(m_data->report, QcMapValues::Quantity(m_colorBy->currentIndex()));
+    m_map->setValues(values);
 }
 
-void FbPickQcWindow::exportPlotDialog()
+void FbPickQcWindow::exportDialog(QwtPlot *plot, const QString &title)
 {
     const QString name = QFileDialog::getSaveFileName(
-        this, tr("Export Plot"), QString(), tr("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
-    QString error;
-    if (!name.isEmpty() && !exportPlot(m_plot, name, &error))
-        showMessage(error, true);
-}
-
-void FbPickQcWindow::exportMapDialog()
-{
-    const QString name = QFileDialog::getSaveFileName(
-        this, tr("Export Map"), QString(), tr("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
-    QString error;
-    if (!name.isEmpty() && !exportPlot(m_map, name, &error))
-        showMessage(error, true);
+        this, title, QString(), tr("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
+    ImageExport image;
+    if (!name.isEmpty() && !image.write(plot, name, ImageExport::sizeFor(plot->size())))
+        showMessage(image.errorString(), true);
 }
 
 void FbPickQcWindow::exportProblemsDialog()

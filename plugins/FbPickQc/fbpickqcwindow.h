@@ -2,14 +2,15 @@
 #define FBPICKQCWINDOW_H
 
 #include "qcloader.h"
+#include "qcmapvalues.h"
 
 #include <sorvdialog.h>
 
 #include <memory>
 
 class ProblemModel;
+class QCheckBox;
 class QComboBox;
-class QAbstractListModel;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -18,6 +19,7 @@ class QStackedWidget;
 class QTableView;
 class QToolButton;
 class QwtPlot;
+class ShotListModel;
 class ShotPlot;
 class ShotTableModel;
 class SurveyMap;
@@ -60,9 +62,6 @@ public:
     // when it belongs to the shot.
     void goToShot(int shot, qint32 record = -1);
 
-    // Renders a plot to a .png, .svg or .pdf file, at least 1200 pixels wide.
-    static bool exportPlot(QwtPlot *plot, const QString &fileName, QString *error);
-
 signals:
     // A load ended: ok when the new file is shown.
     void loadFinished(bool ok);
@@ -74,8 +73,7 @@ private slots:
     void onLoaded(std::shared_ptr<const QcData> data);
     void onFailed(const QString &message);
     void openFileDialog();
-    void exportPlotDialog();
-    void exportMapDialog();
+    void exportDialog(QwtPlot *plot, const QString &title);
     void exportProblemsDialog();
     void activateProblem(const QModelIndex &index);
     void stepProblemShot(int direction);
@@ -85,6 +83,7 @@ private:
     void showShot(int shot);
     void selectRow(int row);
     void updateButtons();
+    void updateMapValues();
     void showMessage(const QString &text, bool error);
     void setLoadingVisible(bool visible);
     int reciprocalRow(int shotB) const;
@@ -103,7 +102,7 @@ private:
     QProgressBar *m_progress = nullptr;
     QPushButton *m_cancel = nullptr;
     QComboBox *m_shotCombo = nullptr;
-    QAbstractListModel *m_shotList = nullptr;
+    ShotListModel *m_shotList = nullptr;
     QToolButton *m_first = nullptr;
     QToolButton *m_previous = nullptr;
     QToolButton *m_next = nullptr;
@@ -111,6 +110,7 @@ private:
     QToolButton *m_previousProblem = nullptr;
     QToolButton *m_nextProblem = nullptr;
     QLineEdit *m_velocity = nullptr;
+    QCheckBox *m_residuals = nullptr;
     ShotPlot *m_plot = nullptr;
     QTableView *m_table = nullptr;
     ShotTableModel *m_tableModel = nullptr;
@@ -119,6 +119,7 @@ private:
     QComboBox *m_kindFilter = nullptr;
     SurveyMap *m_map = nullptr;
     QComboBox *m_colorBy = nullptr;
+    SurveyValues m_mapValues[QcMapValues::QuantityCount];   // made when first shown
     QList<QAction *> m_exportActions;
 };
 

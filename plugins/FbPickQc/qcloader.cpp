@@ -1,5 +1,7 @@
 #include "qcloader.h"
 
+#include "qcmapvalues.h"
+
 #include <QThread>
 
 struct QcLoader::Run
@@ -85,11 +87,12 @@ void QcLoader::work(const std::shared_ptr<Run> &run, QcLoader *loader)
         return;
     }
     data->problems = ProblemList::fromReport(data->report);
-    data->receivers.reserve(data->report.receivers.size());
-    for (const PickQc::ReceiverPosition &p : qAsConst(data->report.receivers))
-        data->receivers.append(QPointF(p.x, p.y));
     if (run->cancel)
         return;
+    data->map = QcMapValues::survey(data->report, [&run] { return !run->cancel; });
+    if (run->cancel)
+        return;
+    report(100);
     std::shared_ptr<const QcData> result = data;
     post([loader, result] {
         loader->m_running = false;

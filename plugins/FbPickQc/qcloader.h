@@ -3,6 +3,7 @@
 
 #include "pickqc.h"
 #include "problemmodel.h"
+#include "surveymapdata.h"
 
 #include <QObject>
 #include <QPointF>
@@ -15,23 +16,23 @@
 class QThread;
 
 // What the QC window holds of a file once it is judged: the report (index,
-// per-shot summaries, findings, the distinct receiver positions for the
-// map), and the findings as the problem list shows them. Never a pick per
-// record of the whole file.
+// per-shot summaries, findings, the distinct receiver positions), the
+// findings as the problem list shows them, and the survey map's data built
+// from them. Never a pick per record of the whole file.
 struct QcData
 {
     QString fileName;
     PickQc::Report report;
     ProblemList problems;
-    QVector<QPointF> receivers;   // the report's, as the map takes them
+    SurveyMapData map;
 
     // fb_count agrees with the records the file holds.
     bool complete() const { return qint64(report.header.fb_count) == report.recordCount; }
 };
 
-// Runs the QC pass (one read, receivers collected as it goes) and the
-// problem list of one file on a worker thread, so that the window keeps
-// responding.
+// Runs the QC pass (one read of the file, receivers collected as it goes),
+// the problem list and the survey map's data of one file on a worker
+// thread, so that the window keeps responding.
 //
 // Promises: progressChanged() moves 0..100 while it runs; exactly one of
 // loaded(), failed() ends a run that was not cancelled. cancel() takes effect

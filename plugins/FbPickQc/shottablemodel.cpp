@@ -1,9 +1,9 @@
 #include "shottablemodel.h"
 
 #include "fbcolumns.h"
+#include "statuscolors.h"
 
 #include <QBrush>
-#include <QColor>
 #include <QCoreApplication>
 #include <QFont>
 #include <QHash>
@@ -128,17 +128,12 @@ QVariant ShotTableModel::data(const QModelIndex &index, int role) const
         return FbColumns::cellText(record, column);
     case Qt::ForegroundRole:
         if (differs(row, column))
-            return QBrush(QColor(255, 0, 0));
+            return QBrush(StatusColors::varyingSource());
         return QVariant();
     case Qt::BackgroundRole:
         if (column != FbColumns::FbTime)
             return QVariant();
-        switch (FbColumns::pickClass(record.fb_status)) {
-        case FbColumns::PickClass::Status0: return QBrush(QColor(0, 255, 0, 120));
-        case FbColumns::PickClass::Status1: return QBrush(QColor(255, 0, 255, 120));
-        case FbColumns::PickClass::Other: return QBrush(QColor(255, 0, 0, 120));
-        }
-        return QVariant();
+        return QBrush(StatusColors::background(FbColumns::pickClass(record.fb_status)));
     case Qt::FontRole:
         if (outlier) {
             QFont font;

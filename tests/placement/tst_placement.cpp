@@ -116,8 +116,8 @@ private slots:
         QTest::addColumn<QRect>("left");     // where the user left an earlier window; none when null
         QTest::addColumn<QString>("where");  // where the next one opens
         QTest::newRow("first time, small screen") << QRect() << "the screen";
-        QTest::newRow("moved and resized") << QRect(60, 80, 700, 450) << "as left";
-        QTest::newRow("left off the screen") << QRect(-500, 700, 700, 450) << "inside, same size";
+        QTest::newRow("moved and resized") << QRect(60, 80, 700, 480) << "as left";
+        QTest::newRow("left off the screen") << QRect(-500, 700, 700, 480) << "inside, same size";
         QTest::newRow("left larger than the screen") << QRect(0, 0, 1600, 1000) << "the screen";
     }
 

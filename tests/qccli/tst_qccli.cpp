@@ -5,6 +5,7 @@
 #include "fbcolumns.h"
 #include "qccsv.h"
 #include "shotrecords.h"
+#include "statuscolors.h"
 
 #include <QColor>
 #include <QDir>
@@ -279,7 +280,8 @@ private slots:
     }
 
     // Each image is written in the asked format and size; a plot shows each
-    // status colour exactly when the shot has picks of that status.
+    // status colour exactly when the shot has picks of that status, and an
+    // SVG plot names the offset unit on its axis and in its velocities.
     void images_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -288,16 +290,24 @@ private slots:
         QTest::addColumn<QSize>("size");                             // of a PNG
         QTest::addColumn<int>("plottedShot");                        // whose status colours must show; 0: none
         QTest::addColumn<QString>("said");
+        QTest::addColumn<QStringList>("drawn");                      // texts an SVG holds
         QTest::newRow("plot by position") << QStringList{"plot", "--shot", "10", "--size", "640x480"} << "p.png"
-                                          << QByteArray("\x89PNG") << QSize(640, 480) << 10 << "shot 10 > 1010";
+                                          << QByteArray("\x89PNG") << QSize(640, 480) << 10 << "shot 10 > 1010"
+                                          << QStringList();
         QTest::newRow("plot by ffid, reduced") << QStringList{"plot", "--ffid", "1004", "--reduce", "3400"} << "p.png"
-                                               << QByteArray("\x89PNG") << QSize(1200, 800) << 4 << "shot 4 > 1004";
-        QTest::newRow("plot as SVG") << QStringList{"plot", "--shot", "1"} << "p.svg" << QByteArray("<?xml")
-                                     << QSize() << 0 << "48 picks";
+                                               << QByteArray("\x89PNG") << QSize(1200, 800) << 4 << "shot 4 > 1004"
+                                               << QStringList();
+        QTest::newRow("plot as SVG, in feet") << QStringList{"plot", "--shot", "1", "--offset-unit", "ft"} << "p.svg"
+                                              << QByteArray("<?xml") << QSize() << 0 << "48 picks"
+                                              << QStringList{"Signed offset (ft)", " ft/s", "Status 1"};
+        QTest::newRow("residuals as SVG") << QStringList{"plot", "--shot", "10", "--residuals"} << "r.svg"
+                                          << QByteArray("<?xml") << QSize() << 0 << "1 outlier"
+                                          << QStringList{"Residual (ms)", "Signed offset (m)"};
         QTest::newRow("map by rms") << QStringList{"map", "--color", "rms", "--size", "900x900"} << "m.png"
-                                    << QByteArray("\x89PNG") << QSize(900, 900) << 0 << "20 sources, 48 receivers";
+                                    << QByteArray("\x89PNG") << QSize(900, 900) << 0 << "20 sources, 48 receivers"
+                                    << QStringList();
         QTest::newRow("map as PDF") << QStringList{"map"} << "m.pdf" << QByteArray("%PDF") << QSize() << 0
-                                    << "20 sources";
+                                    << "20 sources" << QStringList();
     }
     void images()
     {
@@ -307,26 +317,31 @@ private slots:
         QFETCH(QSize, size);
         QFETCH(int, plottedShot);
         QFETCH(QString, said);
+        QFETCH(QStringList, drawn);
         const QString path = m_dir.filePath(image);
         QFile::remove(path);
         args.insert(1, m_small);
         const Run run = fbtool(args + QStringList{"-o", path});
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.contains(said), qPrintable(run.out));
+        QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.read(magic.size()), magic);
+        const QString text = QString::fromUtf8(file.readAll());
+        for (const QString &piece : drawn)
+            QVERIFY2(text.contains(piece), qPrintable(piece));
         if (!size.isValid())
             return;
         const QImage picture(path);
         QCOMPARE(picture.size(), size);
         if (plottedShot == 0)
             return;
-        // The viewer's colours at alpha 120 over white, with a little room for rounding.
+        // The viewer's colours made opaque, with a little room for rounding.
         const struct { FbColumns::PickClass pickClass; QColor colour; } looks[] = {
-            {FbColumns::PickClass::Status0, QColor(135, 255, 135)},
-            {FbColumns::PickClass::Status1, QColor(255, 135, 255)},
-            {FbColumns::PickClass::Other, QColor(255, 135, 135)}};
+            {FbColumns::PickClass::Status0, StatusColors::mark(FbColumns::PickClass::Status0)},
+            {FbColumns::PickClass::Status1, StatusColors::mark(FbColumns::PickClass::Status1)},
+            {FbColumns::PickClass::Other, StatusColors::mark(FbColumns::PickClass::Other)}};
         for (const auto &look : looks) {
             int picks = 0, pixels = 0;
             for (const FbRecord &r : shot(m_small, plottedShot, 48))
@@ -356,6 +371,13 @@ private slots:
         QTest::newRow("qc, disk full") << QStringList{"qc", file, "--csv", full};
         QTest::newRow("plot, shot 0") << QStringList{"plot", file, "--shot", "0", "-o", png};
         QTest::newRow("plot, unknown format") << QStringList{"plot", file, "--shot", "1", "-o", jpg};
+        QTest::newRow("plot, image too small") << QStringList{"plot", file, "--shot", "1", "-o", png,
+                                                              "--size", "100x800"};
+        QTest::newRow("plot, no such folder") << QStringList{"plot", file, "--shot", "1",
+                                                             "-o", m_dir.filePath("no/x.png")};
+        const QString folder = m_dir.filePath("folder.svg");
+        QVERIFY(QDir().mkpath(folder));
+        QTest::newRow("map into a folder") << QStringList{"map", file, "-o", folder};
         QTest::newRow("map, unknown colouring") << QStringList{"map", file, "--color", "depth", "-o", png};
         QTest::newRow("gen, spike at shot 0") << QStringList{"gen", m_dir.filePath("g.fb"), "--shots", "2",
                                                              "--channels", "4", "--spike", "0:1:20"};

@@ -1,4 +1,5 @@
 #include "fbpickqcwindow.h"
+#include "imageexport.h"
 #include "mainwindow.h"
 #include "pluginregistry.h"
 #include "problemmodel.h"
@@ -9,6 +10,7 @@
 #include "fbcolumns.h"
 #include "fbgenerator.h"
 #include "fbtestfile.h"
+#include "modaldriver.h"
 
 #include <sorvbaseutil.h>
 #include <sorvhelpwindow.h>
@@ -258,34 +260,39 @@ private slots:
         QCOMPARE(child<QComboBox>(m_window, "shotCombo")->currentIndex(), shot);
     }
 
-    // Reduced time is t - |x| / V with V in offset units per second, and a
-    // click on a pick selects its row.
+    // Reduced time is t - |x| / V with V in offset units per second, the
+    // residual mode plots time - model, and a click on a pick selects its row.
     void plotReducesTimeAndPicksByClick_data()
     {
         QTest::addColumn<QString>("velocity");
+        QTest::addColumn<bool>("residuals");
         QTest::addColumn<int>("row");
-        QTest::newRow("plain time") << QString() << 5;
-        QTest::newRow("reduced by 3000") << QStringLiteral("3000") << 40;
+        QTest::newRow("plain time") << QString() << false << 5;
+        QTest::newRow("reduced by 3000") << QStringLiteral("3000") << false << 40;
+        QTest::newRow("residuals") << QStringLiteral("3000") << true << 30;
     }
 
     void plotReducesTimeAndPicksByClick()
     {
         QFETCH(QString, velocity);
+        QFETCH(bool, residuals);
         QFETCH(int, row);
         openSurvey();
         auto *edit = child<QLineEdit>(m_window, "reductionVelocity");
         edit->setText(velocity);
         emit edit->editingFinished();
+        child<QCheckBox>(m_window, "residualMode")->setChecked(residuals);
         auto *plot = child<ShotPlot>(m_window, "shotPlot");
         const FbRecord r = plantedSurvey().at(row);
         const double shift = velocity.isEmpty() ? 0.0 : std::abs(r.offset) / velocity.toDouble() * 1000.0;
-        const double reduced = r.fb_time - shift;
-        QCOMPARE(plot->pickPoint(row), QPointF(r.offset, reduced));
+        const auto *shot = qobject_cast<const ShotTableModel *>(child<QTableView>(m_window, "shotTable")->model());
+        const double y = residuals ? double(shot->fit().picks.at(row).residual) : r.fb_time - shift;
+        QCOMPARE(plot->pickPoint(row), QPointF(r.offset, y));
 
         // The axes as drawn, where the click lands.
         plot->replot();
         const QPoint pos(qRound(plot->canvasMap(QwtPlot::xBottom).transform(r.offset)),
-                         qRound(plot->canvasMap(QwtPlot::yLeft).transform(reduced)));
+                         qRound(plot->canvasMap(QwtPlot::yLeft).transform(y)));
         QTest::mouseClick(plot->canvas(), Qt::LeftButton, Qt::NoModifier, pos);
         QCOMPARE(child<QTableView>(m_window, "shotTable")->currentIndex().row(), row);
     }
@@ -460,32 +467,86 @@ private slots:
                      qPrintable(label->text()));
     }
 
+    // The map colours its sources by the chosen quantity, and its tool tip
+    // gives a shot's ffid and values whatever the choice.
+    void mapColoursByTheChosenQuantity_data()
+    {
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<QString>("barTitle");
+        QTest::newRow("outliers") << 0 << "Outliers per shot";
+        QTest::newRow("rms residual") << 1 << "RMS residual (ms)";
+        QTest::newRow("picks") << 2 << "Picks per shot";
+    }
+
+    void mapColoursByTheChosenQuantity()
+    {
+        QFETCH(int, choice);
+        QFETCH(QString, barTitle);
+        openSurvey();
+        child<QComboBox>(m_window, "mapColorBy")->setCurrentIndex(choice);
+        auto *map = child<SurveyMap>(m_window, "surveyMap");
+        QCOMPARE(map->axisTitle(QwtPlot::yRight).text(), barTitle);
+        const QString text = map->shotText(SpikeShotA);
+        for (const QString &line : {QStringLiteral("Shot %1").arg(SpikeShotA + 1),
+                                    QStringLiteral("ffid %1").arg(5001 + SpikeShotA), QStringLiteral("Outliers: 1"),
+                                    QStringLiteral("Picks: %1").arg(Channels)})
+            QVERIFY2(text.contains(line), qPrintable(text));
+    }
+
+    // File > Export Plot and Export Map write what the file dialog names,
+    // in its format, at a bounded size even from a squeezed pane.
     void exportsPlotAndMap_data()
     {
         QTest::addColumn<QString>("suffix");
-        QTest::addColumn<QByteArray>("magic"); // the file's first bytes; empty when refused
-        QTest::newRow("PNG") << "png" << QByteArray("\x89PNG");
-        QTest::newRow("SVG") << "svg" << QByteArray("<?xml");
-        QTest::newRow("PDF") << "pdf" << QByteArray("%PDF");
-        QTest::newRow("unknown ending") << "txt" << QByteArray();
+        QTest::addColumn<QByteArray>("magic"); // the file's first bytes
+        QTest::addColumn<bool>("squeezed");    // the plot's pane 1 pixel wide
+        QTest::newRow("PNG") << "png" << QByteArray("\x89PNG") << false;
+        QTest::newRow("SVG") << "svg" << QByteArray("<?xml") << false;
+        QTest::newRow("PDF") << "pdf" << QByteArray("%PDF") << false;
+        QTest::newRow("PNG of a squeezed plot") << "png" << QByteArray("\x89PNG") << true;
     }
 
     void exportsPlotAndMap()
     {
         QFETCH(QString, suffix);
         QFETCH(QByteArray, magic);
+        QFETCH(bool, squeezed);
         openSurvey();
-        for (const char *name : {"shotPlot", "surveyMap"}) {
-            const QString file = m_dir.filePath(QStringLiteral("%1.%2").arg(QLatin1String(name), suffix));
-            QString error;
-            QCOMPARE(FbPickQcWindow::exportPlot(child<QwtPlot>(m_window, name), file, &error), !magic.isEmpty());
-            QCOMPARE(error.isEmpty(), !magic.isEmpty());
-            QFile out(file);
-            QCOMPARE(out.open(QIODevice::ReadOnly), !magic.isEmpty());
-            QVERIFY2(out.read(magic.size()) == magic, name);
+        if (squeezed) {
+            child<ShotPlot>(m_window, "shotPlot")->setFixedWidth(1);
+            QTRY_COMPARE(child<ShotPlot>(m_window, "shotPlot")->width(), 1);
         }
-        if (suffix == QLatin1String("png"))
-            QVERIFY(QImage(m_dir.filePath(QStringLiteral("shotPlot.png"))).width() >= 1200);
+        const struct { const char *action, *widget; } exports[] = {{"Export &Plot...", "shotPlot"},
+                                                                    {"Export &Map...", "surveyMap"}};
+        for (const auto &e : exports) {
+            const QString file = m_dir.filePath(QStringLiteral("%1-%2.%3").arg(QLatin1String(e.widget),
+                                                                               QTest::currentDataTag(), suffix));
+            ModalDriver driver([file](QWidget *modal) {
+                auto *dialog = qobject_cast<QFileDialog *>(modal);
+                if (dialog) {
+                    // Typed, as a user would: a name chosen with selectFile()
+                    // is lost when the dialog is still reading its folder.
+                    dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(file);
+                    QMetaObject::invokeMethod(dialog, "accept");
+                }
+                return dialog != nullptr;
+            });
+            QAction *action = nullptr;
+            for (QAction *a : m_window->findChildren<QAction *>())
+                action = a->text() == QLatin1String(e.action) ? a : action;
+            QVERIFY(action);
+            action->trigger();
+            QVERIFY2(child<QLabel>(m_window, "messageLabel")->isHidden(),
+                     qPrintable(child<QLabel>(m_window, "messageLabel")->text()));
+            QFile out(file);
+            QVERIFY2(out.open(QIODevice::ReadOnly), e.widget);
+            QVERIFY2(out.read(magic.size()) == magic, e.widget);
+            if (suffix == QLatin1String("png")) {
+                const QSize shown = child<QWidget>(m_window, e.widget)->size();
+                QCOMPARE(QImage(file).size(), ImageExport::sizeFor(shown));
+                QVERIFY(QImage(file).width() <= ImageExport::MaxSide && QImage(file).height() <= ImageExport::MaxSide);
+            }
+        }
     }
 
 private:

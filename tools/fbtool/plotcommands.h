@@ -1,7 +1,8 @@
 #ifndef FBTOOL_PLOTCOMMANDS_H
 #define FBTOOL_PLOTCOMMANDS_H
 
-// fbtool plot and map: pick QC drawn into PNG, SVG or PDF files.
+// fbtool plot and map: the view library's shot plot and survey map, drawn
+// offscreen into PNG, SVG or PDF files.
 
 #include <QStringList>
 
@@ -14,13 +15,13 @@ namespace FbTool {
 // set, so that they work headless), a core application for every other.
 QCoreApplication *createApplication(int &argc, char **argv);
 
-// "fbtool plot FILE (--shot N | --ffid F) -o OUT [--reduce V] [--size WxH]":
-// one shot's picks against signed offset in the viewer's status colours,
-// the fitted curve of each side, outliers ringed.
+// "fbtool plot FILE (--shot N | --ffid F) -o OUT [--reduce V] [--residuals]
+// [--offset-unit U] [--size WxH]": one shot as the QC window's shot plot
+// draws it, written as an image the way the window exports it.
 int runPlot(const QStringList &args);
 
-// "fbtool map FILE -o OUT [--color outliers|rms|picks]": sources and
-// receivers at equal axis scale, sources coloured by a per-shot QC value.
+// "fbtool map FILE -o OUT [--color outliers|rms|picks] [--size WxH]": the
+// QC window's survey map of the file, sources coloured by a per-shot QC value.
 int runMap(const QStringList &args);
 
 } // namespace FbTool

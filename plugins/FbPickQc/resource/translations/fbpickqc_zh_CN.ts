@@ -158,18 +158,6 @@
         <translation>第 %1 炮（ffid %2）有 %L3 个初至，数量过多，无法显示；其他炮仍可查看。</translation>
     </message>
     <message>
-        <source>Shot %1 &gt; ffid %2</source>
-        <translation>第 %1 炮 &gt; ffid %2</translation>
-    </message>
-    <message>
-        <source>%1: the name must end in .png, .svg or .pdf.</source>
-        <translation>%1：文件名必须以 .png、.svg 或 .pdf 结尾。</translation>
-    </message>
-    <message>
-        <source>Cannot write %1.</source>
-        <translation>无法写入 %1。</translation>
-    </message>
-    <message>
         <source>Export Plot</source>
         <translation>导出炮点图</translation>
     </message>
@@ -190,6 +178,22 @@
         <translation>%L1 个问题</translation>
     </message>
     <message>
+        <source>Residuals</source>
+        <translation>残差</translation>
+    </message>
+    <message>
+        <source>Plot each pick&apos;s residual (time - fitted curve) instead of its time</source>
+        <translation>绘制每个初至的残差（时间减拟合曲线），而不是其时间</translation>
+    </message>
+    <message>
+        <source>Flagged pairs</source>
+        <translation>超限炮对</translation>
+    </message>
+    <message>
+        <source>Timing error</source>
+        <translation>时间误差</translation>
+    </message>
+    <message>
         <source>%1: %L2</source>
         <translation>%1：%L2</translation>
     </message>
@@ -200,6 +204,37 @@
     <message>
         <source>Nothing found.</source>
         <translation>未发现问题。</translation>
+    </message>
+</context>
+<context>
+    <name>ImageExport</name>
+    <message>
+        <source>%1: the name must end in .png, .svg or .pdf.</source>
+        <translation>%1：文件名必须以 .png、.svg 或 .pdf 结尾。</translation>
+    </message>
+    <message>
+        <source>%1 is a folder, not a file.</source>
+        <translation>%1 是文件夹，不是文件。</translation>
+    </message>
+    <message>
+        <source>%1 is not a regular file.</source>
+        <translation>%1 不是普通文件。</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: the folder %2 does not exist.</source>
+        <translation>无法写入 %1：文件夹 %2 不存在。</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: %2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: no memory for an image of %2 x %3 pixels.</source>
+        <translation>无法写入 %1：内存不足，无法生成 %2 x %3 像素的图像。</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: the image could not be made.</source>
+        <translation>无法写入 %1：无法生成图像。</translation>
     </message>
 </context>
 <context>
@@ -250,54 +285,6 @@
 </context>
 <context>
     <name>PickQc::Kind</name>
-    <message>
-        <source>%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, model %7 ms, residual %8 ms</source>
-        <translation>%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 毫秒，模型 %7 毫秒，残差 %8 毫秒</translation>
-    </message>
-    <message>
-        <source>%1 and %2: %3 against %4 ms, difference %5 ms</source>
-        <translation>%1 与 %2：%3 对 %4 毫秒，相差 %5 毫秒</translation>
-    </message>
-    <message>
-        <source>%1 (explained by the timing error of %2)</source>
-        <translation>%1（由 %2 的时间误差解释）</translation>
-    </message>
-    <message>
-        <source>%1 and %2 from one source position: %3 ms apart at %4 receivers</source>
-        <translation>%1 与 %2 位于同一炮点：在 %4 个检波点处相差 %3 毫秒</translation>
-    </message>
-    <message>
-        <source>%1 holds %2 picks, too many to judge; its records are checked, its picks are not fitted</source>
-        <translation>%1 有 %2 个初至，数量过多，无法评判；已检查其记录，但未拟合其初至</translation>
-    </message>
-    <message>
-        <source>%1: ffid %2 already names shot %3 (%4 shots in all)</source>
-        <translation>%1：ffid %2 已用于第 %3 炮（共 %4 炮）</translation>
-    </message>
-    <message>
-        <source>shot %1 &gt; %2</source>
-        <translation>第 %1 炮 &gt; %2</translation>
-    </message>
-    <message>
-        <source>record %1 (fb_no %2, ffid %3, channel %4)</source>
-        <translation>记录 %1（fb_no %2，ffid %3，道 %4）</translation>
-    </message>
-    <message>
-        <source>%1 (records %2..%3): %4 differs in %5 of %6 records</source>
-        <translation>%1（记录 %2..%3）：%4 在 %6 条记录中有 %5 条不同</translation>
-    </message>
-    <message>
-        <source>%1: timing error %2 ms (%3 of %4 pairs agree)</source>
-        <translation>%1：时间误差 %2 毫秒（%4 对中有 %3 对一致）</translation>
-    </message>
-    <message>
-        <source>%1: %2 = %3</source>
-        <translation>%1：%2 = %3</translation>
-    </message>
-    <message>
-        <source>%1, records %2..%3: %4 records of zeros, not picks</source>
-        <translation>%1，记录 %2..%3：%4 条全零记录，不是初至</translation>
-    </message>
     <message>
         <source>Files without a complete record</source>
         <translation>没有完整记录的文件</translation>
@@ -385,6 +372,54 @@
     <message>
         <source>Value</source>
         <translation>值</translation>
+    </message>
+    <message>
+        <source>%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, model %7 ms, residual %8 ms</source>
+        <translation>%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 毫秒，模型 %7 毫秒，残差 %8 毫秒</translation>
+    </message>
+    <message>
+        <source>%1 and %2: %3 against %4 ms, difference %5 ms</source>
+        <translation>%1 与 %2：%3 对 %4 毫秒，相差 %5 毫秒</translation>
+    </message>
+    <message>
+        <source>%1 (explained by the timing error of %2)</source>
+        <translation>%1（由 %2 的时间误差解释）</translation>
+    </message>
+    <message>
+        <source>%1 and %2 from one source position: %3 ms apart at %4 receivers</source>
+        <translation>%1 与 %2 位于同一炮点：在 %4 个检波点处相差 %3 毫秒</translation>
+    </message>
+    <message>
+        <source>%1 holds %2 picks, too many to judge; its records are checked, its picks are not fitted</source>
+        <translation>%1 有 %2 个初至，数量过多，无法评判；已检查其记录，但未拟合其初至</translation>
+    </message>
+    <message>
+        <source>%1: ffid %2 already names shot %3 (%4 shots in all)</source>
+        <translation>%1：ffid %2 已用于第 %3 炮（共 %4 炮）</translation>
+    </message>
+    <message>
+        <source>shot %1 &gt; %2</source>
+        <translation>第 %1 炮 &gt; %2</translation>
+    </message>
+    <message>
+        <source>record %1 (fb_no %2, ffid %3, channel %4)</source>
+        <translation>记录 %1（fb_no %2，ffid %3，道 %4）</translation>
+    </message>
+    <message>
+        <source>%1 (records %2..%3): %4 differs in %5 of %6 records</source>
+        <translation>%1（记录 %2..%3）：%4 在 %6 条记录中有 %5 条不同</translation>
+    </message>
+    <message>
+        <source>%1: timing error %2 ms (%3 of %4 pairs agree)</source>
+        <translation>%1：时间误差 %2 毫秒（%4 对中有 %3 对一致）</translation>
+    </message>
+    <message>
+        <source>%1: %2 = %3</source>
+        <translation>%1：%2 = %3</translation>
+    </message>
+    <message>
+        <source>%1, records %2..%3: %4 records of zeros, not picks</source>
+        <translation>%1，记录 %2..%3：%4 条全零记录，不是初至</translation>
     </message>
 </context>
 <context>
@@ -493,6 +528,57 @@
     </message>
 </context>
 <context>
+    <name>QcMapValues</name>
+    <message>
+        <source>RMS residual (ms)</source>
+        <translation>均方根残差（毫秒）</translation>
+    </message>
+    <message>
+        <source>Picks per shot</source>
+        <translation>每炮初至数</translation>
+    </message>
+    <message>
+        <source>Outliers per shot</source>
+        <translation>每炮异常值数</translation>
+    </message>
+    <message>
+        <source>%1 ms</source>
+        <translation>%1 毫秒</translation>
+    </message>
+    <message>
+        <source>no fit</source>
+        <translation>无拟合</translation>
+    </message>
+    <message>
+        <source>ffid %1</source>
+        <translation>ffid %1</translation>
+    </message>
+    <message>
+        <source>Outliers: %L1</source>
+        <translation>异常值：%L1</translation>
+    </message>
+    <message>
+        <source>RMS residual: %1</source>
+        <translation>均方根残差：%1</translation>
+    </message>
+    <message>
+        <source>Picks: %L1</source>
+        <translation>初至数：%L1</translation>
+    </message>
+    <message>
+        <source>Flagged pairs per shot</source>
+        <translation>每炮超限炮对数</translation>
+    </message>
+    <message>
+        <source>Estimated timing error (ms)</source>
+        <translation>估计的时间误差（毫秒）</translation>
+    </message>
+    <message>
+        <source>Timing error: %1 ms (%L2 pairs)</source>
+        <translation>时间误差：%1 毫秒（%L2 对）</translation>
+    </message>
+</context>
+<context>
     <name>ShotPlot</name>
     <message>
         <source>Status 0</source>
@@ -507,24 +593,44 @@
         <translation>其他状态</translation>
     </message>
     <message>
-        <source>Outliers</source>
-        <translation>异常值</translation>
+        <source>Fitted curve</source>
+        <translation>拟合曲线</translation>
     </message>
     <message>
-        <source>Model</source>
-        <translation>模型</translation>
+        <source>Shot %1 &gt; ffid %2 (picks: %L3, outliers: %L4)</source>
+        <translation>第 %1 炮 &gt; ffid %2（初至：%L3，异常值：%L4）</translation>
     </message>
     <message>
-        <source>Signed offset</source>
-        <translation>带符号偏移距</translation>
+        <source>Signed offset (%1)</source>
+        <translation>带符号偏移距（%1）</translation>
     </message>
     <message>
-        <source>First-break time (ms)</source>
-        <translation>初至时间（毫秒）</translation>
+        <source>Residual (ms)</source>
+        <translation>残差（毫秒）</translation>
     </message>
     <message>
-        <source>Reduced time t - |x| / %1 (ms)</source>
-        <translation>折合时间 t - |x| / %1（毫秒）</translation>
+        <source>Reduced time t - |x| / %1 %2/s (ms)</source>
+        <translation>折合时间 t - |x| / %1 %2/s（毫秒）</translation>
+    </message>
+    <message>
+        <source>Time (ms)</source>
+        <translation>时间（毫秒）</translation>
+    </message>
+    <message>
+        <source>Outlier (off by more than %1 ms)</source>
+        <translation>异常值（偏离超过 %1 毫秒）</translation>
+    </message>
+    <message>
+        <source>Outlier threshold (±%1 ms)</source>
+        <translation>异常值阈值（±%1 毫秒）</translation>
+    </message>
+    <message>
+        <source>%1 %2/s</source>
+        <translation>%1 %2/s</translation>
+    </message>
+    <message>
+        <source>intercept %1 ms</source>
+        <translation>截距 %1 毫秒</translation>
     </message>
 </context>
 <context>
@@ -557,16 +663,8 @@
         <translation>北坐标</translation>
     </message>
     <message>
-        <source>Outliers</source>
-        <translation>异常值</translation>
-    </message>
-    <message>
-        <source>RMS residual (ms)</source>
-        <translation>均方根残差（毫秒）</translation>
-    </message>
-    <message>
-        <source>Picks</source>
-        <translation>初至数</translation>
+        <source>x %1, y %2</source>
+        <translation>x %1，y %2</translation>
     </message>
 </context>
 </TS>

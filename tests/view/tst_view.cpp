@@ -1,0 +1,517 @@
+// The view library as a user meets it: what the shot plot says and in which
+// order it draws, how the survey map zooms, labels its axes, colours and
+// stacks its sources, and how image files are written or refused.
+
+#include "imageexport.h"
+#include "shotplot.h"
+#include "surveymap.h"
+
+#include <qwt_color_map.h>
+#include <qwt_legend.h>
+#include <qwt_legend_label.h>
+#include <qwt_plot_canvas.h>
+#include <qwt_plot_curve.h>
+#include <qwt_plot_marker.h>
+#include <qwt_scale_div.h>
+#include <qwt_scale_draw.h>
+#include <qwt_scale_widget.h>
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <cmath>
+
+Q_DECLARE_METATYPE(SurveyValues::Kind)
+
+namespace {
+
+// A split spread of 48 channels 25 m apart around the source, first breaks
+// of a two-layer refraction (1200 m/s, then 3000 m/s from 250 m on) without
+// noise, statuses 1, 2, 0 in turn or all 0, and one pick 30 ms late.
+QVector<FbRecord> refractionShot(bool allStatus0, bool spike)
+{
+    QVector<FbRecord> records;
+    for (int c = 0; c < 48; ++c) {
+        FbRecord r;
+        r.ffid = 1040;
+        r.channel = c + 1;
+        r.offset = 25 * (c - 23);
+        const double x = std::abs(r.offset);
+        r.fb_time = float(std::min(x / 1.2, 125.0 + x / 3.0));
+        r.fb_status = allStatus0 ? 0 : (c + 1) % 3;
+        if (spike && c == 10)
+            r.fb_time += 30.0f;
+        records.append(r);
+    }
+    return records;
+}
+
+QStringList legendTexts(const QwtPlot &plot)
+{
+    QStringList texts;
+    const auto *legend = qobject_cast<const QwtLegend *>(plot.legend());
+    const QLayout *layout = legend ? legend->contentsWidget()->layout() : nullptr;
+    for (int i = 0; layout && i < layout->count(); ++i) {
+        if (const auto *label = qobject_cast<const QwtLegendLabel *>(layout->itemAt(i)->widget()))
+            texts << label->text().text();
+    }
+    return texts;
+}
+
+double curveZ(const QwtPlot &plot, const QString &title)
+{
+    for (const QwtPlotItem *item : plot.itemList(QwtPlotItem::Rtti_PlotCurve)) {
+        if (item->title().text() == title)
+            return item->z();
+    }
+    return qQNaN();
+}
+
+// Sources along an east-west line in UTM northings, one metre apart.
+QVector<SurveyPoint> lineSources(int count)
+{
+    QVector<SurveyPoint> sources;
+    for (int s = 0; s < count; ++s)
+        sources.append(SurveyPoint{512000.0f + s, 4100000.0f});
+    return sources;
+}
+
+// Messages Qt reports while a test step runs.
+struct MessageCatcher
+{
+    static QStringList &caught()
+    {
+        static QStringList messages;
+        return messages;
+    }
+    MessageCatcher() : previous(qInstallMessageHandler(&MessageCatcher::handle)) { caught().clear(); }
+    ~MessageCatcher() { qInstallMessageHandler(previous); }
+    static void handle(QtMsgType, const QMessageLogContext &, const QString &message) { caught() << message; }
+    QtMessageHandler previous;
+};
+
+} // namespace
+
+class TestView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale::c());
+        QVERIFY(m_dir.isValid());
+    }
+
+    // Titles with the offset unit, a legend of exactly what is drawn (a
+    // partner's picks too), the fitted curve above the picks, and beside
+    // each segment its velocity (near the layer velocities) and at the
+    // source its intercept.
+    void plotSaysWhatItDraws_data()
+    {
+        QTest::addColumn<bool>("allStatus0");
+        QTest::addColumn<bool>("spike");
+        QTest::addColumn<bool>("partner");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<double>("reduction");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QString>("yTitle");
+        QTest::addColumn<QStringList>("legend");
+        const QString ring = QStringLiteral("Outlier (off by more than 8 ms)");
+        QTest::newRow("times, all statuses, an outlier")
+            << false << true << false << int(ShotPlot::Times) << 0.0 << "m" << "Time (ms)"
+            << QStringList{"Status 0", "Status 1", "Other status", ring, "Fitted curve"};
+        QTest::newRow("status 0 only, no outlier, feet")
+            << true << false << false << int(ShotPlot::Times) << 0.0 << "ft" << "Time (ms)"
+            << QStringList{"Status 0", "Fitted curve"};
+        QTest::newRow("reduced time, a partner") << true << false << true << int(ShotPlot::Times) << 3000.0 << "m"
+                                                 << "Reduced time t - |x| / 3000 m/s (ms)"
+                                                 << QStringList{"Status 0", "Shot 41", "Fitted curve"};
+        QTest::newRow("residuals, a partner")
+            << false << true << true << int(ShotPlot::Residuals) << 0.0 << "m" << "Residual (ms)"
+            << QStringList{"Status 0", "Status 1", "Other status", "Shot 41", ring, "Fitted curve",
+                           QString::fromUtf8("Outlier threshold (±8 ms)")};
+    }
+    void plotSaysWhatItDraws()
+    {
+        QFETCH(bool, allStatus0);
+        QFETCH(bool, spike);
+        QFETCH(bool, partner);
+        QFETCH(int, mode);
+        QFETCH(double, reduction);
+        QFETCH(QString, unit);
+        QFETCH(QString, yTitle);
+        QFETCH(QStringList, legend);
+        const QVector<FbRecord> records = refractionShot(allStatus0, spike);
+        ShotPlot plot;
+        plot.setOffsetUnit(unit);
+        plot.setReductionVelocity(reduction);
+        plot.setMode(ShotPlot::Mode(mode));
+        plot.setShot(records, PickQc::fitShot(records), 39, 1040);
+        // The partner's picks on this shot's curve, 2 ms late.
+        const QVector<QPointF> partnerPicks{{-100.0, 100 / 1.2 + 2}, {300.0, 125 + 100 + 2}};
+        if (partner)
+            plot.setPartnerPicks(partnerPicks, QStringLiteral("Shot 41"));
+
+        QCOMPARE(plot.title().text(), QStringLiteral("Shot 40 > ffid 1040 (picks: 48, outliers: %1)").arg(spike));
+        QCOMPARE(plot.axisTitle(QwtPlot::xBottom).text(), QStringLiteral("Signed offset (%1)").arg(unit));
+        QCOMPARE(plot.axisTitle(QwtPlot::yLeft).text(), yTitle);
+        QCOMPARE(legendTexts(plot), legend);
+        QVERIFY2(curveZ(plot, QStringLiteral("Fitted curve")) > curveZ(plot, QStringLiteral("Status 0")),
+                 "the fitted curve is drawn under the picks");
+        for (const QwtPlotItem *item : plot.itemList(QwtPlotItem::Rtti_PlotCurve)) {
+            const auto *curve = static_cast<const QwtPlotCurve *>(item);
+            if (!partner || curve->title().text() != QLatin1String("Shot 41"))
+                continue;
+            // Drawn where the picks are, or 2 ms off the fitted curve.
+            const double reduce = reduction > 0 ? 1000 / reduction : 0;
+            for (int k = 0; k < partnerPicks.size(); ++k) {
+                const QPointF p = partnerPicks.at(k);
+                const double y = mode == ShotPlot::Residuals ? 2.0 : p.y() - std::abs(p.x()) * reduce;
+                QVERIFY2(std::abs(curve->sample(k).y() - y) < 0.5, qPrintable(QString::number(curve->sample(k).y())));
+            }
+        }
+
+        QStringList velocities, intercepts;
+        for (const QwtPlotItem *item : plot.itemList(QwtPlotItem::Rtti_PlotMarker)) {
+            const QString text = static_cast<const QwtPlotMarker *>(item)->label().text();
+            if (text.endsWith(unit + QStringLiteral("/s")))
+                velocities << text;
+            else if (text.startsWith(QStringLiteral("intercept ")))
+                intercepts << text;
+        }
+        if (mode == ShotPlot::Residuals) {
+            QVERIFY2(velocities.isEmpty() && intercepts.isEmpty(), qPrintable(velocities.join(", ")));
+            return;
+        }
+        // Each side: the direct wave and the refractor, whatever the reduction.
+        QVERIFY2(velocities.size() >= 4, qPrintable(velocities.join(", ")));
+        int direct = 0, refractor = 0;
+        for (const QString &text : qAsConst(velocities)) {
+            const double v = text.section(QLatin1Char(' '), 0, 0).toDouble();
+            direct += std::abs(v / 1200 - 1) < 0.03 ? 1 : 0;
+            refractor += std::abs(v / 3000 - 1) < 0.03 ? 1 : 0;
+        }
+        QVERIFY2(direct >= 2 && refractor >= 2 && direct + refractor == velocities.size(),
+                 qPrintable(velocities.join(", ")));
+        QCOMPARE(intercepts.size(), 2);
+        for (const QString &text : qAsConst(intercepts))
+            QVERIFY2(std::abs(text.section(QLatin1Char(' '), 1, 1).toDouble()) < 2.0, qPrintable(text));
+    }
+
+    // Velocity = delta offset / delta time x 1000; only positive, finite ones.
+    void segmentVelocity_data()
+    {
+        QTest::addColumn<double>("dx");
+        QTest::addColumn<double>("dt");
+        QTest::addColumn<double>("velocity"); // NaN: none shown
+        QTest::newRow("1200 m in 1000 ms") << 1200.0 << 1000.0 << 1200.0;
+        QTest::newRow("25 m in 7.5 ms") << 25.0 << 7.5 << 25.0 / 7.5 * 1000;
+        QTest::newRow("flat: infinite") << 100.0 << 0.0 << qQNaN();
+        QTest::newRow("falling time") << 100.0 << -5.0 << qQNaN();
+        QTest::newRow("no offset, no time") << 0.0 << 0.0 << qQNaN();
+    }
+    void segmentVelocity()
+    {
+        QFETCH(double, dx);
+        QFETCH(double, dt);
+        QFETCH(double, velocity);
+        PickQc::SideModel model;
+        model.judged = true;
+        model.segments = 2;
+        model.knotOffset[1] = 50;
+        model.knotTime[1] = 40;
+        model.knotOffset[2] = 50 + dx;
+        model.knotTime[2] = 40 + dt;
+        const double v = ShotPlot::segmentVelocity(model, 1);
+        if (std::isnan(velocity))
+            QVERIFY2(std::isnan(v), qPrintable(QString::number(v)));
+        else
+            QCOMPARE(v, velocity);
+    }
+
+    // The wheel zooms about the pointer: up (away from the user) zooms in.
+    void mapWheelZoomsAboutThePointer_data()
+    {
+        QTest::addColumn<int>("delta");
+        QTest::addColumn<bool>("zoomsIn");
+        QTest::newRow("wheel up") << 120 << true;
+        QTest::newRow("wheel down") << -120 << false;
+    }
+    void mapWheelZoomsAboutThePointer()
+    {
+        QFETCH(int, delta);
+        QFETCH(bool, zoomsIn);
+        SurveyMap map;
+        map.resize(600, 400);
+        map.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&map));
+        map.setSurvey(SurveyMapData::build(lineSources(500), {}));
+        const QPoint pointer(200, 150);
+        const auto under = [&] {
+            return QPointF(map.canvasMap(QwtPlot::xBottom).invTransform(pointer.x()),
+                           map.canvasMap(QwtPlot::yLeft).invTransform(pointer.y()));
+        };
+        const QPointF before = under();
+        const double width = map.axisInterval(QwtPlot::xBottom).width();
+        const double aspect = map.axisInterval(QwtPlot::yLeft).width() / width;
+        QWheelEvent wheel(pointer, map.canvas()->mapToGlobal(pointer), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(map.canvas(), &wheel);
+        const double ratio = map.axisInterval(QwtPlot::xBottom).width() / width;
+        QVERIFY2(zoomsIn ? ratio < 0.95 : ratio > 1.05, qPrintable(QString::number(ratio)));
+        // Both axes alike: the scale stays equal.
+        QVERIFY(std::abs(map.axisInterval(QwtPlot::yLeft).width() / map.axisInterval(QwtPlot::xBottom).width()
+                         - aspect) < 1e-9);
+        QVERIFY(std::abs(under().x() - before.x()) < 0.01 && std::abs(under().y() - before.y()) < 0.01);
+    }
+
+    // Coordinates in plain digits with thousands grouping, as many decimals
+    // as the ticks need.
+    void mapAxisLabels_data()
+    {
+        QTest::addColumn<double>("lower");
+        QTest::addColumn<double>("upper");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("UTM northing") << 4100000.0 << 4110000.0 << 4104000.0 << "4,104,000";
+        QTest::newRow("one million exactly") << 990000.0 << 1010000.0 << 1000000.0 << "1,000,000";
+        QTest::newRow("half-metre ticks") << 1000000.0 << 1000003.0 << 1000001.5 << "1,000,001.5";
+        QTest::newRow("negative") << -3000.0 << 3000.0 << -2000.0 << "-2,000";
+    }
+    void mapAxisLabels()
+    {
+        QFETCH(double, lower);
+        QFETCH(double, upper);
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        SurveyMap map;
+        for (const int axis : {QwtPlot::xBottom, QwtPlot::yLeft}) {
+            map.setAxisScale(axis, lower, upper);
+            map.replot();
+            QCOMPARE(map.axisScaleDraw(axis)->label(value).text(), text);
+        }
+    }
+
+    // A count has a stepped bar with whole-number ticks; a measure a smooth
+    // one; a signed measure one centred on 0, blue below and red above.
+    void mapColourBarFollowsTheKind_data()
+    {
+        QTest::addColumn<SurveyValues::Kind>("kind");
+        QTest::addColumn<QVector<float>>("values");
+        QTest::addColumn<QVector<double>>("sameColour");    // pairs of values
+        QTest::addColumn<QVector<double>>("otherColour");   // pairs of values
+        QTest::addColumn<QList<double>>("ticks");           // of a count; empty: not checked
+        QVector<float> upTo40;
+        for (int k = 0; k <= 40; ++k)
+            upTo40 << float(k);
+        QTest::newRow("outliers 0..3") << SurveyValues::Count << QVector<float>{0, 3, 1, 2, 0, float(qQNaN())}
+                                       << QVector<double>{0.6, 1.4} << QVector<double>{1.4, 1.6, 2.0, 3.0}
+                                       << QList<double>{0, 1, 2, 3};
+        QTest::newRow("counts 0..40 in fives") << SurveyValues::Count << upTo40 << QVector<double>{5, 9}
+                                               << QVector<double>{4, 5, 35, 40}
+                                               << QList<double>{0, 5, 10, 15, 20, 25, 30, 35, 40, 45};
+        QTest::newRow("picks 47 and 48") << SurveyValues::Count << QVector<float>{48, 47, 48}
+                                         << QVector<double>{48, 48.4} << QVector<double>{47, 48}
+                                         << QList<double>{47, 48};
+        QTest::newRow("rms 0..2.5") << SurveyValues::Continuous << QVector<float>{0.5f, 2.5f, 1.0f}
+                                    << QVector<double>() << QVector<double>{1.0, 1.1, 0.0, 2.5} << QList<double>();
+        QTest::newRow("timing error -3..5") << SurveyValues::Signed << QVector<float>{-3, 0, 5}
+                                            << QVector<double>() << QVector<double>{-2, 2, -0.5, 0}
+                                            << QList<double>();
+    }
+    void mapColourBarFollowsTheKind()
+    {
+        QFETCH(SurveyValues::Kind, kind);
+        QFETCH(QVector<float>, values);
+        QFETCH(QVector<double>, sameColour);
+        QFETCH(QVector<double>, otherColour);
+        QFETCH(QList<double>, ticks);
+        QVector<SurveyPoint> sources = lineSources(values.size());
+        SurveyMap map;
+        map.setSurvey(SurveyMapData::build(sources, {}));
+        map.setValues({kind, QStringLiteral("value"), values});
+        const QwtScaleWidget *bar = map.axisWidget(QwtPlot::yRight);
+        const QwtInterval interval = bar->colorBarInterval();
+        const auto colour = [&](double v) { return bar->colorMap()->color(interval, v); };
+        for (int k = 0; k + 1 < sameColour.size(); k += 2)
+            QVERIFY2(colour(sameColour.at(k)) == colour(sameColour.at(k + 1)),
+                     qPrintable(QStringLiteral("%1 and %2 differ").arg(sameColour.at(k)).arg(sameColour.at(k + 1))));
+        for (int k = 0; k + 1 < otherColour.size(); k += 2)
+            QVERIFY2(colour(otherColour.at(k)) != colour(otherColour.at(k + 1)),
+                     qPrintable(QStringLiteral("%1 and %2 look alike").arg(otherColour.at(k))
+                                    .arg(otherColour.at(k + 1))));
+        if (!ticks.isEmpty())
+            QCOMPARE(map.axisScaleDiv(QwtPlot::yRight).ticks(QwtScaleDiv::MajorTick), ticks);
+        if (kind == SurveyValues::Signed) {
+            QCOMPARE(interval.minValue(), -interval.maxValue());
+            QVERIFY(colour(-2).blue() > colour(-2).red() && colour(2).red() > colour(2).blue());
+        }
+    }
+
+    // A shot whose value stands out is drawn on top of the others at its
+    // place, however the file orders them, and at least 6 pixels across.
+    void mapDrawsProblemShotsOnTop_data()
+    {
+        QTest::addColumn<SurveyValues::Kind>("kind");
+        QTest::addColumn<float>("value");
+        QTest::addColumn<int>("problem"); // which of the 20 shots at one place
+        QTest::newRow("outliers, first of the pile") << SurveyValues::Count << 3.0f << 0;
+        QTest::newRow("outliers, last of the pile") << SurveyValues::Count << 3.0f << 19;
+        QTest::newRow("a signed value, mid-pile") << SurveyValues::Signed << -4.0f << 10;
+    }
+    void mapDrawsProblemShotsOnTop()
+    {
+        QFETCH(SurveyValues::Kind, kind);
+        QFETCH(float, value);
+        QFETCH(int, problem);
+        // 20 shots at one place among 300 on a line; every other value 0
+        // but one, which sets the top of the scale.
+        QVector<SurveyPoint> sources = lineSources(300);
+        QVector<float> values(300, 0.0f);
+        for (int k = 0; k < 20; ++k)
+            sources[100 + k] = sources.at(150);
+        values[200] = 5.0f;
+        values[100 + problem] = value;
+        SurveyMap map;
+        map.resize(700, 500);
+        map.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&map));
+        map.setSurvey(SurveyMapData::build(sources, {}));
+        map.setValues({kind, QStringLiteral("value"), values});
+        const QImage image = map.canvas()->grab().toImage();
+        const QPoint centre = map.canvasPosOf(100 + problem);
+        const QwtScaleWidget *bar = map.axisWidget(QwtPlot::yRight);
+        const QColor expected = bar->colorMap()->color(bar->colorBarInterval(), value);
+        const auto near = [&](int x) {
+            const QColor c = image.pixelColor(x, centre.y());
+            return std::abs(c.red() - expected.red()) + std::abs(c.green() - expected.green())
+                       + std::abs(c.blue() - expected.blue()) < 40;
+        };
+        int across = 0;
+        for (int x = centre.x() - 10; x <= centre.x() + 10; ++x)
+            across += near(x) ? 1 : 0;
+        QVERIFY2(near(centre.x()), qPrintable(image.pixelColor(centre).name() + " is not " + expected.name()));
+        QVERIFY2(across >= 6, qPrintable(QStringLiteral("%1 pixels across").arg(across)));
+    }
+
+    // The shot under the mouse is found, and its tool tip gives its number,
+    // its position and what the caller says of it.
+    void mapFindsAndDescribesShots()
+    {
+        SurveyMap map;
+        map.resize(600, 400);
+        map.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&map));
+        QVector<SurveyPoint> sources = lineSources(200);
+        sources[7] = SurveyPoint{float(qQNaN()), 4100000.0f};
+        map.setSurvey(SurveyMapData::build(sources, {}));
+        map.setShotDescriber([](int shot) { return QStringLiteral("ffid %1").arg(5001 + shot); });
+        for (const int shot : {0, 57, 199})
+            QCOMPARE(map.shotAt(map.canvasPosOf(shot)), shot);
+        QCOMPARE(map.shotAt(QPoint(3, 3)), -1);
+        QCOMPARE(map.shotText(57), QStringLiteral("Shot 58\nx 512,057.00, y 4,100,000.00\nffid 5058"));
+    }
+
+    // Written whole in the asked format (through a link, which stays one),
+    // or refused with a sentence that starts with the name and says why,
+    // and nothing written; never a Qt message.
+    void exportWritesOrRefuses_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("linkTo");       // the name is a link to this, when given
+        QTest::addColumn<QByteArray>("magic");     // of the written file; empty: refused
+        QTest::addColumn<QString>("why");          // in the refusal
+        QTest::newRow("png") << "plot.png" << QString() << QByteArray("\x89PNG") << QString();
+        QTest::newRow("svg") << "plot.svg" << QString() << QByteArray("<?xml") << QString();
+        QTest::newRow("pdf in upper case") << "plot.PDF" << QString() << QByteArray("%PDF") << QString();
+        QTest::newRow("png through a link") << "link.png" << "target.png" << QByteArray("\x89PNG") << QString();
+        QTest::newRow("svg through a link") << "link.svg" << "target.svg" << QByteArray("<?xml") << QString();
+        QTest::newRow("pdf through a link") << "link.pdf" << "target.pdf" << QByteArray("%PDF") << QString();
+        QTest::newRow("a link to a file not yet there") << "new.png" << "made/new.png" << QByteArray("\x89PNG")
+                                                        << QString();
+        QTest::newRow("a folder") << "folder.svg" << QString() << QByteArray() << "is a folder";
+        QTest::newRow("a link to a folder") << "tofolder.png" << "folder.svg" << QByteArray() << "is a folder";
+        QTest::newRow("jpeg") << "plot.jpg" << QString() << QByteArray() << "must end in .png, .svg or .pdf";
+        QTest::newRow("no such folder") << "missing/plot.png" << QString() << QByteArray() << "does not exist";
+        QTest::newRow("a file for a folder") << "plot.svg/inner.png" << QString() << QByteArray()
+                                             << "does not exist";
+    }
+    void exportWritesOrRefuses()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, linkTo);
+        QFETCH(QByteArray, magic);
+        QFETCH(QString, why);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("folder.svg")) && QDir(dir.path()).mkpath("made"));
+        QVERIFY(writeBytes(dir.filePath(QStringLiteral("plot.svg")), "an old file"));
+        const QString path = dir.filePath(name);
+        if (!linkTo.isEmpty())
+            QVERIFY(QFile::link(dir.filePath(linkTo), path));
+        const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        ShotPlot plot;
+        const QVector<FbRecord> records = refractionShot(false, true);
+        plot.setShot(records, PickQc::fitShot(records), 0, 1040);
+
+        ImageExport image;
+        bool written = false;
+        {
+            MessageCatcher catcher;
+            written = image.write(&plot, path, QSize(640, 480));
+            QVERIFY2(MessageCatcher::caught().isEmpty(), qPrintable(MessageCatcher::caught().join('\n')));
+        }
+        QCOMPARE(written, !magic.isEmpty());
+        QCOMPARE(image.errorString().isEmpty(), written);
+        QVERIFY2(written || (image.errorString().startsWith(path) && image.errorString().contains(why)),
+                 qPrintable(image.errorString()));
+        const QString file = linkTo.isEmpty() ? path : dir.filePath(linkTo);
+        if (written) {
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::ReadOnly));
+            QCOMPARE(out.read(magic.size()), magic);
+            QCOMPARE(QFileInfo(path).isSymLink(), !linkTo.isEmpty());
+        } else {
+            QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), before);
+            QVERIFY(QDir(dir.filePath(QStringLiteral("folder.svg"))).isEmpty());
+            QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("plot.svg"))).size(), qint64(11));
+        }
+    }
+
+    // The image keeps the plot's shape within 1:4..4:1 and each side within
+    // 200..8000 pixels, however the plot was squeezed.
+    void exportSizeIsBounded_data()
+    {
+        QTest::addColumn<QSize>("shown");
+        QTest::addColumn<QSize>("image");
+        QTest::newRow("a pane of 600 x 400") << QSize(600, 400) << QSize(1200, 800);
+        QTest::newRow("squeezed to 1 pixel wide") << QSize(1, 525600) << QSize(1200, 4800);
+        QTest::newRow("a thin strip") << QSize(3000, 2) << QSize(3000, 750);
+        QTest::newRow("wider than the bound") << QSize(20000, 100) << QSize(8000, 2000);
+        QTest::newRow("never shown") << QSize(0, 0) << QSize(1200, 800);
+    }
+    void exportSizeIsBounded()
+    {
+        QFETCH(QSize, shown);
+        QFETCH(QSize, image);
+        QCOMPARE(ImageExport::sizeFor(shown), image);
+        ShotPlot plot;
+        plot.resize(shown);
+        const QString path = m_dir.filePath(QStringLiteral("bounded.png"));
+        ImageExport writer;
+        QVERIFY2(writer.write(&plot, path, ImageExport::sizeFor(plot.size())), qPrintable(writer.errorString()));
+        QCOMPARE(QImage(path).size(), image);
+    }
+
+private:
+    static bool writeBytes(const QString &path, const QByteArray &bytes)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    }
+
+    QTemporaryDir m_dir;
+};
+
+QTEST_MAIN(TestView)
+#include "tst_view.moc"
