@@ -178,6 +178,9 @@ struct Judged
     bool ok = false;
 };
 
+// Set by --list: every false outlier is printed.
+bool listFalse = false;
+
 Judged judge(const QString &fileName, const QVector<FbGenerator::PickSpike> &spikes, QString *error)
 {
     Judged j;
@@ -195,6 +198,9 @@ Judged judge(const QString &fileName, const QVector<FbGenerator::PickSpike> &spi
             ++j.found;
         else
             ++j.falseOutliers;
+        if (listFalse && !planted.contains(qint64(o.shot) << 32 | quint32(o.channel)))
+            out() << "    false: shot " << o.shot + 1 << " channel " << o.channel << " offset " << o.offset << " time "
+                  << o.fbTime << " model " << o.modelTime << Qt::endl;
     }
     j.picks = report.recordCount;
     j.ok = true;
@@ -346,8 +352,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption only(QStringLiteral("only"), QStringLiteral("Only the lines whose name holds TEXT."),
                                   QStringLiteral("TEXT"));
     const QCommandLineOption noSpeed(QStringLiteral("no-speed"), QStringLiteral("Skip the timing."));
-    parser.addOptions({quick, dirOption, only, noSpeed});
+    const QCommandLineOption list(QStringLiteral("list"), QStringLiteral("Print every false outlier."));
+    parser.addOptions({quick, dirOption, only, noSpeed, list});
     parser.process(app);
+    listFalse = parser.isSet(list);
 
     QTemporaryDir temporary(parser.isSet(dirOption) ? parser.value(dirOption) + QStringLiteral("/qcaccuracy-XXXXXX")
                                                     : QString());
