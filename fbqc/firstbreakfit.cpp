@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace PickQc {
 
@@ -29,8 +31,11 @@ constexpr int GridEven = 10;
 // Noise below this does not count for choosing the number of segments:
 // times are often stored to an eighth of a millisecond.
 constexpr double NoiseFloorMs = 0.1;
-// What a segment must buy, in units of log(picks) of the criterion.
+// What a segment must buy, in units of log(picks) of the criterion; less
+// before the cut is final, while wrong picks still inflate the residuals
+// and a missed kink would shut out the good picks beyond it.
 constexpr double SegmentPenalty = 4.0;
+constexpr double EarlySegmentPenalty = 1.0;
 constexpr double CutSigmas = 3.5;
 // Standard deviations per median absolute residual, for normal noise.
 constexpr double SigmaPerMad = 1.4826;
@@ -139,10 +144,11 @@ FirstBreakFitter::Line FirstBreakFitter::fitLine(int from, int to, bool first, b
     l.b = ct / cu;
     l.a = (s.t - l.b * s.u) / s.w;
     l.sse = s.tt - s.t * s.t / s.w - l.b * ct;
-    if (first && !alone && s.w < MinSegmentPicks && (l.a < DelayMinMs || l.a > DelayMaxMs)) {
-        // A direct arrival of two or three picks: its line through the
-        // nearest plausible source delay.
-        l.a = qBound(DelayMinMs, l.a, DelayMaxMs);
+    const bool pinned = first && std::isfinite(m_delay);
+    if (pinned || (first && !alone && s.w < MinSegmentPicks && (l.a < DelayMinMs || l.a > DelayMaxMs))) {
+        // A direct arrival through the shot's source delay, or of two or
+        // three picks through the nearest plausible one.
+        l.a = pinned ? m_delay : qBound(DelayMinMs, l.a, DelayMaxMs);
         const double rise = s.ut - l.a * s.u;
         l.b = rise / s.uu;
         l.sse = s.tt - 2.0 * l.a * s.t + l.a * l.a * s.w - l.b * rise;
@@ -191,7 +197,7 @@ double FirstBreakFitter::score(const Model &m) const
     if (!m.ok)
         return HUGE_VAL;
     const double w = m_sums[m_n].w;
-    return w * std::log(m.sse / w + NoiseFloorMs * NoiseFloorMs) + SegmentPenalty * m.k * std::log(w);
+    return w * std::log(m.sse / w + NoiseFloorMs * NoiseFloorMs) + m_penalty * m.k * std::log(w);
 }
 
 void FirstBreakFitter::refine(Model *m, int boundary, int step) const
@@ -305,7 +311,7 @@ FirstBreakFitter::Model FirstBreakFitter::best(const Model *warm) const
             for (int j = 1; j < m.k; ++j)
                 refine(&m, j, 2);
             consider(m);
-            for (int drop = 1; drop < m.k && m.k > 2; ++drop) {
+            for (int drop = 1; drop < m.k; ++drop) {
                 Model d;
                 d.k = m.k - 1;
                 for (int j = 0, from = 0; j < d.k; ++j, ++from) {
@@ -418,19 +424,20 @@ bool FirstBreakFitter::applyCut(double cut)
     return changed;
 }
 
-bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, double outlierMs)
+FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double outlierMs, const Model *start)
 {
-    m_k = 0;
-    if (n < MinPicksPerSide)
-        return false;
-    order(absOffset, time, n);
+    const int n = m_n;
+    std::fill(m_w.begin(), m_w.end(), 1.0);
     prefixSums();
     Model model;
+    if (start)
+        model = *start;
     int stage = 0;
     bool searchAgain = false;
     for (int round = 0; round < MaxRounds; ++round) {
         // A full search at the start and once the cut is final; in between
         // the last round's breakpoints only move.
+        m_penalty = stage == Stages - 1 ? SegmentPenalty : earlyPenalty;
         const Model m = best(model.ok && !searchAgain ? &model : nullptr);
         if (!m.ok)
             break;
@@ -442,19 +449,81 @@ bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
         searchAgain = stage == Stages - 1 && !final;
         const double cut = stage < Stages - 1 ? StageFloorsMs[stage]
                                               : std::min(cutAbove(CutFloorMs), std::max(outlierMs, CutFloorMs));
-        const std::vector<double> kept = m_w;
+        m_kept = m_w;
         const bool changed = applyCut(cut);
         m_cut = cut;
         if (changed)
             prefixSums();
         if (m_sums[n].w < MinPicksPerSide) {
             // Too few picks would be left: keep the last choice.
-            m_w = kept;
+            m_w = m_kept;
             prefixSums();
             break;
         }
         if (!changed && final)
             break;
+    }
+    return model;
+}
+
+double FirstBreakFitter::robustScore(const Model &m, double outlierMs)
+{
+    // The criterion over every pick, each counting at most the threshold:
+    // a model that leaves good picks far off pays for each of them, a wrong
+    // pick costs every model the same.
+    residuals(m);
+    const double cap = outlierMs * outlierMs;
+    double sum = 0.0;
+    for (int i = 0; i < m_n; ++i)
+        sum += std::min(m_r[i] * m_r[i], cap);
+    return m_n * std::log(sum / m_n + NoiseFloorMs * NoiseFloorMs) + SegmentPenalty * m.k * std::log(double(m_n));
+}
+
+bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, double outlierMs)
+{
+    m_k = 0;
+    if (n < MinPicksPerSide)
+        return false;
+    order(absOffset, time, n);
+    Model model = rounds(EarlySegmentPenalty, outlierMs);
+    bool beyond = false;
+    for (int i = 0; i < n && model.ok && !beyond; ++i)
+        beyond = std::abs(m_r[i]) > outlierMs;
+    if (beyond) {
+        // Picks left beyond the threshold may be wrong, or the good picks
+        // of a kink that an early model missed, or of one it made up:
+        // other fits, one that asks every segment to pay its full price
+        // from the start and one from the model without each of its
+        // kinks, and the model that explains the most picks is kept.
+        double bestScore = robustScore(model, outlierMs);
+        double bestCut = m_cut;
+        m_saved = m_w;
+        const Model first = model;
+        auto tryFit = [&](const Model &other) {
+            if (!other.ok)
+                return;
+            const double score = robustScore(other, outlierMs);
+            if (score < bestScore) {
+                bestScore = score;
+                bestCut = m_cut;
+                model = other;
+                m_saved = m_w;
+            }
+        };
+        tryFit(rounds(SegmentPenalty, outlierMs));
+        for (int drop = 1; drop < first.k; ++drop) {
+            Model d;
+            d.k = first.k - 1;
+            for (int j = 0, from = 0; j <= d.k; ++j, ++from) {
+                from += from == drop ? 1 : 0;
+                d.start[j] = from <= first.k ? first.start[from] : n;
+            }
+            d.ok = true;
+            tryFit(rounds(SegmentPenalty, outlierMs, &d));
+        }
+        m_w = m_saved;
+        m_cut = bestCut;
+        prefixSums();
     }
     if (!model.ok)
         return false;
@@ -462,6 +531,56 @@ bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
     std::copy(model.start, model.start + MaxSegments + 1, m_start);
     std::copy(model.line, model.line + MaxSegments, m_line);
     return true;
+}
+
+bool FirstBreakFitter::refitThrough(double delay, double outlierMs)
+{
+    if (m_k == 0)
+        return false;
+    Model current;
+    current.k = m_k;
+    std::copy(m_start, m_start + MaxSegments + 1, current.start);
+    std::copy(m_line, m_line + MaxSegments, current.line);
+    current.ok = true;
+    double bestScore = robustScore(current, outlierMs);
+    const double currentCut = m_cut;
+    m_saved = m_w;
+    Model best;
+    double bestCut = 0.0;
+    m_delay = delay;
+    for (double penalty : {EarlySegmentPenalty, SegmentPenalty}) {
+        const Model m = rounds(penalty, outlierMs);
+        const double score = m.ok ? robustScore(m, outlierMs) : HUGE_VAL;
+        if (score < bestScore) {
+            bestScore = score;
+            best = m;
+            bestCut = m_cut;
+            m_kept = m_w;
+        }
+    }
+    m_delay = NaN;
+    m_w = best.ok ? m_kept : m_saved;
+    m_cut = best.ok ? bestCut : currentCut;
+    prefixSums();
+    if (!best.ok)
+        return false;
+    m_k = best.k;
+    std::copy(best.start, best.start + MaxSegments + 1, m_start);
+    std::copy(best.line, best.line + MaxSegments, m_line);
+    return true;
+}
+
+bool FirstBreakFitter::beyond(double outlierMs) const
+{
+    if (m_k == 0)
+        return false;
+    m_modelBuffer.resize(m_n);
+    modelTimes(m_modelBuffer.data());
+    for (int i = 0; i < m_n; ++i) {
+        if (std::abs(m_t[i] - m_modelBuffer[m_order[i]]) > outlierMs)
+            return true;
+    }
+    return false;
 }
 
 double FirstBreakFitter::farthest() const
@@ -702,6 +821,14 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         delay = d;
         if (allTook)
             break;
+    }
+    // A side whose first segment did not take the delay, and whose picks
+    // are not all explained, may have a direct arrival its own picks could
+    // not show (a wrong pick among two or three): fitted again through the
+    // delay, it keeps what explains more.
+    for (int side = Negative; side <= Positive; ++side) {
+        if (fitted[side] && !direct[side] && std::isfinite(delay) && m_fitter[side].beyond(settings.outlierMs))
+            direct[side] = m_fitter[side].refitThrough(delay, settings.outlierMs);
     }
     if (!direct[Negative] && !direct[Positive]) {
         // No direct arrival: the picks at the source alone tell the delay,

@@ -66,6 +66,12 @@ public:
     // leaving the model as it was, when that would move a pick taking part
     // beyond the cut or break the order of the slopes.
     bool pinFirstSegment(double delay);
+    // Fits the picks again with the first segment a direct arrival through
+    // (0, delay), and keeps that model when it explains more of the picks
+    // (each counting at most the outlier threshold). True when it did.
+    bool refitThrough(double delay, double outlierMs);
+    // Whether a pick is further than outlierMs from the model.
+    bool beyond(double outlierMs) const;
     // Model time of each pick, in the order fit() received them.
     void modelTimes(double *out) const;
 
@@ -101,6 +107,9 @@ private:
     void refine(Model *m, int boundary, int step) const;
     Model best(const Model *warm) const;
     bool settle(Model *m) const;
+    // Rounds of fits and cuts from every pick, starting from *start when given.
+    Model rounds(double earlyPenalty, double outlierMs, const Model *start = nullptr);
+    double robustScore(const Model &m, double outlierMs);
     void residuals(const Model &m);
     double cutAbove(double floor);
     bool applyCut(double cut);
@@ -115,8 +124,13 @@ private:
     std::vector<double> m_w;
     std::vector<double> m_r;
     std::vector<double> m_work;
+    std::vector<double> m_kept;    // the weights before a round's cut
+    std::vector<double> m_saved;   // the weights of the first of two fits
     std::vector<Sums> m_sums;
     double m_cut = 0.0;
+    double m_penalty = 0.0;   // of a segment, in the criterion of this round
+    double m_delay = NaN;     // when finite, segment 0 passes through (0, m_delay)
+    mutable std::vector<double> m_modelBuffer;
     int m_k = 0;
     int m_start[MaxSegments + 1] = {};
     Line m_line[MaxSegments];
