@@ -25,9 +25,9 @@ constexpr double MinRiseMs = 1.0;
 // Breakpoint grid: every pick this close to the source (where the direct
 // arrival may be short), then tail starts growing by a factor, and this
 // many even parts of the side.
-constexpr int DenseNear = 10;
-constexpr double GridGrowth = 1.5;
-constexpr int GridEven = 10;
+constexpr int DenseNear = 6;
+constexpr double GridGrowth = 2.0;
+constexpr int GridEven = 6;
 // Noise below this does not count for choosing the number of segments:
 // times are often stored to an eighth of a millisecond.
 constexpr double NoiseFloorMs = 0.1;
@@ -231,40 +231,80 @@ void FirstBreakFitter::refine(Model *m, int boundary, int step) const
     }
 }
 
+double FirstBreakFitter::lineSse(int from, int to, bool first) const
+{
+    // The squared residuals of a free line, without the checks of
+    // fitLine(); a first segment that fitLine() may pin is asked there.
+    const Sums s = range(from, to);
+    if (s.w < MinDirectPicks - 0.5)
+        return HUGE_VAL;
+    if (first && (std::isfinite(m_delay) || s.w < MinSegmentPicks)) {
+        const Line l = fitLine(from, to, true, false);
+        return l.ok ? l.sse : HUGE_VAL;
+    }
+    const double meanU = s.u / s.w;
+    const double cu = s.uu - meanU * s.u;
+    const double ct = s.ut - meanU * s.t;
+    if (!(cu > 1e-12 * s.uu))
+        return HUGE_VAL;
+    return std::max(0.0, s.tt - s.t * s.t / s.w - ct * ct / cu);
+}
+
 FirstBreakFitter::Model FirstBreakFitter::split(const Model &m) const
 {
     // One more segment: the split of one segment at a grid point that
-    // lowers the squared residuals most, refined.
+    // lowers the squared residuals most and gives a plausible model,
+    // refined. Splits are ranked by their residuals alone; only the best
+    // are built and checked.
     Model best;
-    int bestAt = 0;
     if (m.k >= MaxSegments)
         return best;
+    struct Trial
+    {
+        double sse;
+        int segment, at;
+    };
+    Trial trials[MaxSegments * 64];
+    int count = 0;
     for (int s = 0; s < m.k; ++s) {
         for (int c : m_grid) {
-            if (c <= m.start[s] || c >= m.start[s + 1])
+            if (c <= m.start[s])
                 continue;
-            Model t;
-            t.k = m.k + 1;
-            for (int j = 0, from = 0; j < t.k; ++j) {
-                t.start[j] = j == s + 1 ? c : m.start[from];
-                t.line[j] = m.line[from];
-                from += j == s + 1 ? 0 : 1;
-            }
-            t.start[t.k] = m_n;
-            refit(&t, s);
-            refit(&t, s + 1);
-            bool ok = true;
-            for (int j = std::max(0, s - 1); j <= std::min(t.k - 1, s + 2) && ok; ++j)
-                ok = plausible(t, j);
-            if (!ok)
-                continue;
-            t.sse = m.sse - m.line[s].sse + t.line[s].sse + t.line[s + 1].sse;
-            t.ok = true;
-            if (!best.ok || t.sse < best.sse) {
-                best = t;
-                bestAt = s + 1;
-            }
+            if (c >= m.start[s + 1] || count == int(sizeof trials / sizeof trials[0]))
+                break;
+            const double sse = lineSse(m.start[s], c, s == 0) + lineSse(c, m.start[s + 1], false);
+            if (sse < HUGE_VAL)
+                trials[count++] = Trial{m.sse - m.line[s].sse + sse, s, c};
         }
+    }
+    int bestAt = 0;
+    while (count > 0) {
+        int pick = 0;
+        for (int i = 1; i < count; ++i)
+            pick = trials[i].sse < trials[pick].sse ? i : pick;
+        const Trial trial = trials[pick];
+        trials[pick] = trials[--count];
+        const int s = trial.segment;
+        Model t;
+        t.k = m.k + 1;
+        for (int j = 0, from = 0; j < t.k; ++j) {
+            t.start[j] = j == s + 1 ? trial.at : m.start[from];
+            t.line[j] = m.line[from];
+            from += j == s + 1 ? 0 : 1;
+        }
+        t.start[t.k] = m_n;
+        refit(&t, s);
+        refit(&t, s + 1);
+        bool ok = true;
+        for (int j = std::max(0, s - 1); j <= std::min(t.k - 1, s + 2) && ok; ++j)
+            ok = plausible(t, j);
+        if (!ok)
+            continue;
+        t.sse = m.sse - m.line[s].sse + t.line[s].sse + t.line[s + 1].sse;
+        t.ok = true;
+        best = t;
+        bestAt = s + 1;
+        break;
     }
     if (best.ok) {
         // The grid's spacing around the new breakpoint bounds the first step.
@@ -337,10 +377,12 @@ FirstBreakFitter::Model FirstBreakFitter::best(const Model *warm) const
         m = split(m);
         if (!m.ok)
             break;
-        // An earlier breakpoint may move once the new one is in.
-        for (int j = 1; j < m.k; ++j)
-            refine(&m, j, 2);
+        const double before = bestScore;
         consider(m);
+        // At the full price a segment that buys nothing is not followed
+        // by another.
+        if (m_penalty >= SegmentPenalty && !(bestScore < before))
+            break;
     }
     return best;
 }
@@ -395,73 +437,66 @@ void FirstBreakFitter::residuals(const Model &m)
     }
 }
 
-double FirstBreakFitter::cutAbove(double floor)
+bool FirstBreakFitter::applyCut(double cut, int *kept)
 {
-    // While the floor is generous most picks sit well inside it, and the
-    // robust sigma cannot raise the cut: counting them is cheaper than
-    // selecting their median, and gives the same cut.
-    const int n = m_n;
-    const double limit = floor / (CutSigmas * SigmaPerMad);
-    int inside = 0;
-    for (int i = 0; i < n; ++i)
-        inside += std::abs(m_r[i]) <= limit ? 1 : 0;
-    if (inside > n / 2)
-        return floor;
-    for (int i = 0; i < n; ++i)
-        m_work[i] = std::abs(m_r[i]);
-    std::nth_element(m_work.begin(), m_work.begin() + n / 2, m_work.begin() + n);
-    return std::max(floor, CutSigmas * SigmaPerMad * m_work[n / 2]);
-}
-
-bool FirstBreakFitter::applyCut(double cut)
-{
+    // The new choice goes to m_work, for the caller to take or leave.
     bool changed = false;
+    int count = 0;
     for (int i = 0; i < m_n; ++i) {
         const double w = std::abs(m_r[i]) <= cut ? 1.0 : 0.0;
         changed = changed || w != m_w[i];
-        m_w[i] = w;
+        count += w > 0.0 ? 1 : 0;
+        m_work[i] = w;
     }
+    *kept = count;
     return changed;
 }
 
 FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double outlierMs, const Model *start)
 {
-    const int n = m_n;
     std::fill(m_w.begin(), m_w.end(), 1.0);
     prefixSums();
     Model model;
     if (start)
         model = *start;
+    const double ceiling = std::max(outlierMs, CutFloorMs);
     int stage = 0;
-    bool searchAgain = false;
     for (int round = 0; round < MaxRounds; ++round) {
-        // A full search at the start and once the cut is final; in between
-        // the last round's breakpoints only move.
-        m_penalty = stage == Stages - 1 ? SegmentPenalty : earlyPenalty;
-        const Model m = best(model.ok && !searchAgain ? &model : nullptr);
+        // A full search at the start; later rounds move the last round's
+        // breakpoints and try it without each of them.
+        const bool final = stage == Stages - 1;
+        m_penalty = final ? SegmentPenalty : earlyPenalty;
+        const Model m = best(model.ok ? &model : nullptr);
         if (!m.ok)
             break;
         model = m;
         settle(&model);
         residuals(model);
-        const bool final = stage == Stages - 1;
+        // The final cut: 3.5 standard deviations of the residuals of the
+        // picks that took part, which the earlier cuts have rid of wrong
+        // picks beyond the floors.
+        const double w = m_sums[m_n].w;
+        const double sigma = std::sqrt(model.sse / std::max(1.0, w - 2.0 * model.k));
+        const double finalCut = std::min(std::max(CutFloorMs, CutSigmas * sigma), ceiling);
         stage = std::min(stage + 1, Stages - 1);
-        searchAgain = stage == Stages - 1 && !final;
-        const double cut = stage < Stages - 1 ? StageFloorsMs[stage]
-                                              : std::min(cutAbove(CutFloorMs), std::max(outlierMs, CutFloorMs));
-        m_kept = m_w;
-        const bool changed = applyCut(cut);
-        m_cut = cut;
-        if (changed)
-            prefixSums();
-        if (m_sums[n].w < MinPicksPerSide) {
-            // Too few picks would be left: keep the last choice.
-            m_w = m_kept;
-            prefixSums();
-            break;
+        double cut = stage < Stages - 1 ? StageFloorsMs[stage] : finalCut;
+        int kept = 0;
+        bool changed = applyCut(cut, &kept);
+        if (!changed && stage < Stages - 1) {
+            // Nothing beyond a generous cut: the model would not move
+            // before the final one.
+            stage = Stages - 1;
+            cut = finalCut;
+            changed = applyCut(cut, &kept);
         }
+        if (kept < MinPicksPerSide)
+            break;   // too few picks would be left: keep the last choice
+        m_cut = cut;
+        std::swap(m_w, m_work);
         if (!changed && final)
             break;
+        if (changed)
+            prefixSums();
     }
     return model;
 }
@@ -555,11 +590,11 @@ bool FirstBreakFitter::refitThrough(double delay, double outlierMs)
             bestScore = score;
             best = m;
             bestCut = m_cut;
-            m_kept = m_w;
+            m_best = m_w;
         }
     }
     m_delay = NaN;
-    m_w = best.ok ? m_kept : m_saved;
+    m_w = best.ok ? m_best : m_saved;
     m_cut = best.ok ? bestCut : currentCut;
     prefixSums();
     if (!best.ok)
@@ -625,17 +660,16 @@ bool FirstBreakFitter::pinFirstSegment(double delay)
         if (!plausible(m, j))
             return false;
     }
-    // Every pick taking part stays within the cut of the new model.
-    const Line saved = m_line[0];
-    m_line[0] = pinned;
-    m.ok = true;
-    residuals(m);
-    for (int i = 0; i < m_n; ++i) {
-        if (m_w[i] > 0.0 && std::abs(m_r[i]) > m_cut) {
-            m_line[0] = saved;
+    // Every pick taking part stays within the cut of the new model; only
+    // the picks up to the second segment's end can see the new line.
+    const int reach = m.k > 1 ? m.start[2] : m_n;
+    const Line &next = m.line[std::min(1, m.k - 1)];
+    for (int i = 0; i < reach; ++i) {
+        const double model = std::min(pinned.a + pinned.b * m_u[i], next.a + next.b * m_u[i]);
+        if (m_w[i] > 0.0 && std::abs(m_t[i] - model) > m_cut)
             return false;
-        }
     }
+    m_line[0] = pinned;
     return true;
 }
 

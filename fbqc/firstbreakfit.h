@@ -100,6 +100,7 @@ private:
     void prefixSums();
     Sums range(int from, int to) const;
     Line fitLine(int from, int to, bool first, bool alone) const;
+    double lineSse(int from, int to, bool first) const;
     bool plausible(const Model &m, int j) const;
     bool refit(Model *m, int j) const;
     double score(const Model &m) const;
@@ -111,8 +112,9 @@ private:
     Model rounds(double earlyPenalty, double outlierMs, const Model *start = nullptr);
     double robustScore(const Model &m, double outlierMs);
     void residuals(const Model &m);
-    double cutAbove(double floor);
-    bool applyCut(double cut);
+    // Chooses the picks within cut into m_work (their count into *kept);
+    // true when the choice differs from m_w.
+    bool applyCut(double cut, int *kept);
 
     int m_n = 0;
     double m_h0 = 0.0;
@@ -124,8 +126,8 @@ private:
     std::vector<double> m_w;
     std::vector<double> m_r;
     std::vector<double> m_work;
-    std::vector<double> m_kept;    // the weights before a round's cut
-    std::vector<double> m_saved;   // the weights of the first of two fits
+    std::vector<double> m_saved;   // the weights of the model to beat
+    std::vector<double> m_best;    // the weights of the best other fit
     std::vector<Sums> m_sums;
     double m_cut = 0.0;
     double m_penalty = 0.0;   // of a segment, in the criterion of this round
