@@ -48,7 +48,7 @@ constexpr int MaxRounds = 10;
 // Moving breakpoints to where their lines cross, at most this often.
 constexpr int SettleSteps = 3;
 
-[[maybe_unused]] double median(double *v, int n)
+double median(double *v, int n)
 {
     std::nth_element(v, v + n / 2, v + n);
     const double upper = v[n / 2];
@@ -83,7 +83,7 @@ void FirstBreakFitter::order(const double *absOffset, const double *time, int n)
     m_scale = absOffset[m_order.back()];
     m_u.resize(n);
     m_t.resize(n);
-    m_w.assign(n, 1.0);
+    m_w.resize(n);
     m_r.resize(n);
     m_work.resize(n);
     m_sums.resize(n + 1);
@@ -210,6 +210,10 @@ void FirstBreakFitter::refine(Model *m, int boundary, int step) const
         for (int dir = -1; dir <= 1 && !moved; dir += 2) {
             const int at = m->start[j] + dir * step;
             if (at <= m->start[j - 1] || at >= m->start[j + 1])
+                continue;
+            // Built and checked only when the residuals say it is better.
+            const double pair = lineSse(m->start[j - 1], at, j == 1 && m->k > 1) + lineSse(at, m->start[j + 1], false);
+            if (!(pair < m->line[j - 1].sse + m->line[j].sse))
                 continue;
             Model t = *m;
             t.start[j] = at;
@@ -373,10 +377,14 @@ FirstBreakFitter::Model FirstBreakFitter::best(const Model *warm) const
     }
     Model m = one;
     m.ok = true;
+    m_levels[1] = one;
+    for (int k = 2; k <= MaxSegments; ++k)
+        m_levels[k] = Model();
     for (int k = 2; k <= MaxSegments; ++k) {
         m = split(m);
         if (!m.ok)
             break;
+        m_levels[k] = m;
         const double before = bestScore;
         consider(m);
         // At the full price a segment that buys nothing is not followed
@@ -419,6 +427,24 @@ bool FirstBreakFitter::settle(Model *m) const
     return true;
 }
 
+void FirstBreakFitter::residuals(const Model &m, double cutA, double cutB, Choice choice[2])
+{
+    residuals(m);
+    int kept[2] = {0, 0};
+    bool changed[2] = {false, false};
+    const double *r = m_r.data(), *w = m_w.data();
+    for (int i = 0; i < m_n; ++i) {
+        const double size = std::abs(r[i]);
+        const bool was = w[i] > 0.0, a = size <= cutA, b = size <= cutB;
+        kept[0] += a ? 1 : 0;
+        kept[1] += b ? 1 : 0;
+        changed[0] = changed[0] || a != was;
+        changed[1] = changed[1] || b != was;
+    }
+    for (int c = 0; c < 2; ++c)
+        choice[c] = Choice{kept[c], changed[c]};
+}
+
 void FirstBreakFitter::residuals(const Model &m)
 {
     const int n = m_n, k = m.k;
@@ -437,21 +463,6 @@ void FirstBreakFitter::residuals(const Model &m)
     }
 }
 
-bool FirstBreakFitter::applyCut(double cut, int *kept)
-{
-    // The new choice goes to m_work, for the caller to take or leave.
-    bool changed = false;
-    int count = 0;
-    for (int i = 0; i < m_n; ++i) {
-        const double w = std::abs(m_r[i]) <= cut ? 1.0 : 0.0;
-        changed = changed || w != m_w[i];
-        count += w > 0.0 ? 1 : 0;
-        m_work[i] = w;
-    }
-    *kept = count;
-    return changed;
-}
-
 FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double outlierMs, const Model *start)
 {
     std::fill(m_w.begin(), m_w.end(), 1.0);
@@ -461,17 +472,32 @@ FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double out
         model = *start;
     const double ceiling = std::max(outlierMs, CutFloorMs);
     int stage = 0;
+    bool rescore = false;
     for (int round = 0; round < MaxRounds; ++round) {
         // A full search at the start; later rounds move the last round's
         // breakpoints and try it without each of them.
         const bool final = stage == Stages - 1;
         m_penalty = final ? SegmentPenalty : earlyPenalty;
-        const Model m = best(model.ok ? &model : nullptr);
+        Model m;
+        if (rescore) {
+            // The picks of the full search still take part: its best model
+            // of each number of segments, at the final price.
+            double bestScore = HUGE_VAL;
+            for (int k = 1; k <= MaxSegments; ++k) {
+                const double score = this->score(m_levels[k]);
+                if (score < bestScore) {
+                    bestScore = score;
+                    m = m_levels[k];
+                }
+            }
+            rescore = false;
+        } else {
+            m = best(model.ok ? &model : nullptr);
+        }
         if (!m.ok)
             break;
         model = m;
         settle(&model);
-        residuals(model);
         // The final cut: 3.5 standard deviations of the residuals of the
         // picks that took part, which the earlier cuts have rid of wrong
         // picks beyond the floors.
@@ -480,23 +506,27 @@ FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double out
         const double finalCut = std::min(std::max(CutFloorMs, CutSigmas * sigma), ceiling);
         stage = std::min(stage + 1, Stages - 1);
         double cut = stage < Stages - 1 ? StageFloorsMs[stage] : finalCut;
-        int kept = 0;
-        bool changed = applyCut(cut, &kept);
-        if (!changed && stage < Stages - 1) {
-            // Nothing beyond a generous cut: the model would not move
-            // before the final one.
+        // With nothing beyond a generous cut the model would not move
+        // before the final one: both cuts are weighed in one pass.
+        Choice choice[2];
+        residuals(model, cut, finalCut, choice);
+        int chosen = 0;
+        if (!choice[0].changed && stage < Stages - 1) {
             stage = Stages - 1;
             cut = finalCut;
-            changed = applyCut(cut, &kept);
+            chosen = 1;
+            rescore = !choice[1].changed && !start && round == 0;
         }
-        if (kept < MinPicksPerSide)
+        if (choice[chosen].kept < MinPicksPerSide)
             break;   // too few picks would be left: keep the last choice
         m_cut = cut;
-        std::swap(m_w, m_work);
-        if (!changed && final)
+        if (!choice[chosen].changed && final)
             break;
-        if (changed)
+        if (choice[chosen].changed) {
+            for (int i = 0; i < m_n; ++i)
+                m_w[i] = std::abs(m_r[i]) <= cut ? 1.0 : 0.0;
             prefixSums();
+        }
     }
     return model;
 }
@@ -754,70 +784,74 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     out->sides[Positive] = SideModel();
     out->sourceDelay = NaN;
     out->picks.resize(n);
-    m_side.resize(n);
-    if (n > 0)
-        splitSides(records, n, m_side.data());
-    m_members.resize(n);
-    m_h.resize(n);
-    m_t.resize(n);
-    m_model.resize(n);
     m_zero.clear();
+    m_zeroRecords.clear();
+    // Sides by the sign of the offset when any is negative, which the
+    // loop below tells as it goes; else along the spread.
+    bool bySign = false;
+    for (int i = 0; i < n && !bySign; ++i)
+        bySign = records[i].offset < 0;
+    m_side.resize(n);
+    if (!bySign && n > 0)
+        splitSides(records, n, m_side.data());
+    for (int side = Negative; side <= Positive; ++side) {
+        m_members[side].resize(n);
+        m_h[side].resize(n);
+        m_t[side].resize(n);
+        m_model[side].resize(n);
+    }
 
-    // One detach check, not one per pick and side. Picks at offset 0 are
-    // the source's own times; times <= 0 elsewhere are traces nobody picked.
+    // One pass over the records: each pick's class, and the fitted picks
+    // of each side in record order. Picks at offset 0 are the source's own
+    // times; times <= 0 elsewhere are traces nobody picked. One detach
+    // check, not one per pick.
     PickVerdict *picks = out->picks.data();
     int counts[2] = {0, 0};
+    int finite[2] = {0, 0};
+    int unpicked[2] = {0, 0};
     for (int i = 0; i < n; ++i) {
+        const FbRecord &r = records[i];
+        const int side = bySign ? int(r.offset < 0 ? Negative : Positive) : int(m_side[i]);
         PickVerdict &v = picks[i];
         v = PickVerdict();
-        const int side = m_side[i];
         v.side = qint8(side);
         v.model = std::numeric_limits<float>::quiet_NaN();
         v.residual = std::numeric_limits<float>::quiet_NaN();
-        const float t = records[i].fb_time;
+        const float t = r.fb_time;
         if (!std::isfinite(t))
             continue;
-        SideModel &model = out->sides[side];
-        ++model.picks;
-        if (records[i].offset == 0) {
+        ++finite[side];
+        if (r.offset == 0) {
             m_zero.push_back(t);
+            m_zeroRecords.push_back(i);
             continue;
         }
-        v.unpicked = t <= 0.0f;
-        model.unpicked += v.unpicked ? 1 : 0;
-        counts[side] += v.unpicked ? 0 : 1;
-    }
-
-    // The fitted picks of both sides in one pass, each side's together and
-    // in record order: the negative side's first.
-    int next[2] = {0, counts[Negative]};
-    for (int i = 0; i < n; ++i) {
-        const float t = records[i].fb_time;
-        if (!std::isfinite(t) || records[i].offset == 0 || picks[i].unpicked)
+        if (t <= 0.0f) {
+            v.unpicked = true;
+            ++unpicked[side];
             continue;
-        const int j = next[m_side[i]]++;
-        m_members[j] = i;
-        m_h[j] = std::abs(static_cast<double>(records[i].offset));
-        m_t[j] = t;
+        }
+        const int j = counts[side]++;
+        m_members[side][j] = i;
+        m_h[side][j] = std::abs(static_cast<double>(r.offset));
+        m_t[side][j] = t;
     }
-    const int first[2] = {0, counts[Negative]};
     bool fitted[2] = {false, false};
-    for (int side = Negative; side <= Positive; ++side)
-        fitted[side] = m_fitter[side].fit(m_h.data() + first[side], m_t.data() + first[side], counts[side],
-                                          settings.outlierMs);
+    for (int side = Negative; side <= Positive; ++side) {
+        out->sides[side].picks = finite[side];
+        out->sides[side].unpicked = unpicked[side];
+        fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], settings.outlierMs);
+    }
 
     // The source delay both sides share: first from the picks at the
     // source, else from the first segments that may be direct arrivals;
     // then by least squares over the direct arrivals that take it without
     // a pick leaving its cut, and the picks at the source near it.
-    const double zeroMedian = m_zero.empty() ? NaN : [this] {
-        std::vector<double> z = m_zero;
-        std::nth_element(z.begin(), z.begin() + z.size() / 2, z.end());
-        double m = z[z.size() / 2];
-        if (z.size() % 2 == 0)
-            m = 0.5 * (m + *std::max_element(z.begin(), z.begin() + z.size() / 2));
-        return m;
-    }();
+    double zeroMedian = NaN;
+    if (!m_zero.empty()) {
+        m_sorted = m_zero;
+        zeroMedian = median(m_sorted.data(), int(m_sorted.size()));
+    }
     bool direct[2] = {false, false};
     for (int side = Negative; side <= Positive; ++side) {
         const double a = fitted[side] ? m_fitter[side].intercept(0) : NaN;
@@ -876,22 +910,11 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     }
     out->sourceDelay = delay;
 
+    // Each side's picks against its curve, and the picks at the source
+    // against the delay when the shot has a curve.
     double sums[2] = {0.0, 0.0};
     int kept[2] = {0, 0};
-    auto judge = [&](PickVerdict &v, double time, double model) {
-        const double residual = time - model;
-        v.judged = true;
-        v.model = static_cast<float>(model);
-        v.residual = static_cast<float>(residual);
-        v.outlier = std::abs(residual) > settings.outlierMs;
-        SideModel &side = out->sides[v.side];
-        if (v.outlier) {
-            ++side.outliers;
-        } else {
-            sums[v.side] += residual * residual;
-            ++kept[v.side];
-        }
-    };
+    const double threshold = settings.outlierMs;
     for (int side = Negative; side <= Positive; ++side) {
         if (!fitted[side])
             continue;
@@ -920,15 +943,39 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
                 model.intercept = f.intercept(j);
             }
         }
-        f.modelTimes(m_model.data() + first[side]);
-        for (int j = first[side]; j < first[side] + counts[side]; ++j)
-            judge(picks[m_members[j]], m_t[j], m_model[j]);
+        double *modelTimes = m_model[side].data();
+        f.modelTimes(modelTimes);
+        const int *members = m_members[side].data();
+        const double *times = m_t[side].data();
+        double sum = 0.0;
+        int within = 0, outliers = 0;
+        for (int j = 0; j < counts[side]; ++j) {
+            PickVerdict &v = picks[members[j]];
+            const double residual = times[j] - modelTimes[j];
+            const bool outlier = std::abs(residual) > threshold;
+            v.judged = true;
+            v.model = static_cast<float>(modelTimes[j]);
+            v.residual = static_cast<float>(residual);
+            v.outlier = outlier;
+            outliers += outlier ? 1 : 0;
+            within += outlier ? 0 : 1;
+            sum += outlier ? 0.0 : residual * residual;
+        }
+        model.outliers = outliers;
+        sums[side] = sum;
+        kept[side] = within;
     }
-    // Picks at the source, against the delay, when the shot has a curve.
     if (std::isfinite(delay) && (fitted[Negative] || fitted[Positive])) {
-        for (int i = 0; i < n; ++i) {
-            if (records[i].offset == 0 && std::isfinite(records[i].fb_time))
-                judge(picks[i], records[i].fb_time, delay);
+        for (int i : m_zeroRecords) {
+            PickVerdict &v = picks[i];
+            const double residual = records[i].fb_time - delay;
+            v.judged = true;
+            v.model = static_cast<float>(delay);
+            v.residual = static_cast<float>(residual);
+            v.outlier = std::abs(residual) > threshold;
+            out->sides[v.side].outliers += v.outlier ? 1 : 0;
+            sums[v.side] += v.outlier ? 0.0 : residual * residual;
+            kept[v.side] += v.outlier ? 0 : 1;
         }
     }
     for (int side = Negative; side <= Positive; ++side)

@@ -112,9 +112,14 @@ private:
     Model rounds(double earlyPenalty, double outlierMs, const Model *start = nullptr);
     double robustScore(const Model &m, double outlierMs);
     void residuals(const Model &m);
-    // Chooses the picks within cut into m_work (their count into *kept);
-    // true when the choice differs from m_w.
-    bool applyCut(double cut, int *kept);
+    // What a cut would choose: how many picks, and whether others than now.
+    struct Choice
+    {
+        int kept = 0;
+        bool changed = false;
+    };
+    // residuals(m), and the choices of two cuts.
+    void residuals(const Model &m, double cutA, double cutB, Choice choice[2]);
 
     int m_n = 0;
     double m_h0 = 0.0;
@@ -136,6 +141,8 @@ private:
     int m_k = 0;
     int m_start[MaxSegments + 1] = {};
     Line m_line[MaxSegments];
+    // The last full search's best model of each number of segments.
+    mutable Model m_levels[MaxSegments + 1];
 };
 
 // Splits a shot's picks into sides, fits each side and the source delay the
@@ -148,11 +155,15 @@ public:
 private:
     FirstBreakFitter m_fitter[2];
     std::vector<qint8> m_side;
-    std::vector<int> m_members;
-    std::vector<double> m_h;
-    std::vector<double> m_t;
-    std::vector<double> m_model;
-    std::vector<double> m_zero;
+    // Per side: the records of its fitted picks, their |offset|, time and
+    // model time.
+    std::vector<int> m_members[2];
+    std::vector<double> m_h[2];
+    std::vector<double> m_t[2];
+    std::vector<double> m_model[2];
+    std::vector<double> m_zero;        // times of the picks at offset 0
+    std::vector<int> m_zeroRecords;    // and their records
+    std::vector<double> m_sorted;
 };
 
 // Sides of a shot: by the sign of the offset, or, when no offset is
