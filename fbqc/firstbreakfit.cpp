@@ -445,20 +445,40 @@ void FirstBreakFitter::residuals(const Model &m, double cutA, double cutB, Choic
         choice[c] = Choice{kept[c], changed[c]};
 }
 
+bool FirstBreakFitter::envelope(const Line *lines, int k, int *ends) const
+{
+    // Line j arrives first from the crossing with line j - 1 to the one
+    // with line j + 1; the picks are in |offset| order, so each line's
+    // picks follow one another.
+    double before = -HUGE_VAL;
+    for (int j = 0; j + 1 < k; ++j) {
+        const double cross = (lines[j + 1].a - lines[j].a) / (lines[j].b - lines[j + 1].b);
+        if (!(cross >= before))
+            return false;
+        before = cross;
+        ends[j] = int(std::upper_bound(m_u.begin(), m_u.begin() + m_n, cross) - m_u.begin());
+    }
+    ends[k - 1] = m_n;
+    return true;
+}
+
 void FirstBreakFitter::residuals(const Model &m)
 {
-    const int n = m_n, k = m.k;
     const double *u = m_u.data(), *t = m_t.data();
     double *r = m_r.data();
-    double a[MaxSegments], b[MaxSegments];
-    for (int j = 0; j < MaxSegments; ++j) {
-        a[j] = j < k ? m.line[j].a : m.line[k - 1].a;
-        b[j] = j < k ? m.line[j].b : m.line[k - 1].b;
+    int ends[MaxSegments];
+    if (envelope(m.line, m.k, ends)) {
+        for (int j = 0, i = 0; j < m.k; ++j) {
+            const double a = m.line[j].a, b = m.line[j].b;
+            for (; i < ends[j]; ++i)
+                r[i] = t[i] - (a + b * u[i]);
+        }
+        return;
     }
-    for (int i = 0; i < n; ++i) {
-        const double x = u[i];
-        const double model = std::min(std::min(a[0] + b[0] * x, a[1] + b[1] * x),
-                                      std::min(a[2] + b[2] * x, a[3] + b[3] * x));
+    for (int i = 0; i < m_n; ++i) {
+        double model = HUGE_VAL;
+        for (int j = 0; j < m.k; ++j)
+            model = std::min(model, m.line[j].a + m.line[j].b * u[i]);
         r[i] = t[i] - model;
     }
 }
@@ -705,16 +725,22 @@ bool FirstBreakFitter::pinFirstSegment(double delay)
 
 void FirstBreakFitter::modelTimes(double *out) const
 {
-    const int k = m_k;
-    double a[MaxSegments], b[MaxSegments];
-    for (int j = 0; j < MaxSegments; ++j) {
-        a[j] = m_line[std::min(j, k - 1)].a;
-        b[j] = m_line[std::min(j, k - 1)].b;
+    const double *u = m_u.data();
+    const int *order = m_order.data();
+    int ends[MaxSegments];
+    if (envelope(m_line, m_k, ends)) {
+        for (int j = 0, i = 0; j < m_k; ++j) {
+            const double a = m_line[j].a, b = m_line[j].b;
+            for (; i < ends[j]; ++i)
+                out[order[i]] = a + b * u[i];
+        }
+        return;
     }
     for (int i = 0; i < m_n; ++i) {
-        const double x = m_u[i];
-        out[m_order[i]] = std::min(std::min(a[0] + b[0] * x, a[1] + b[1] * x),
-                                   std::min(a[2] + b[2] * x, a[3] + b[3] * x));
+        double model = HUGE_VAL;
+        for (int j = 0; j < m_k; ++j)
+            model = std::min(model, m_line[j].a + m_line[j].b * u[i]);
+        out[order[i]] = model;
     }
 }
 

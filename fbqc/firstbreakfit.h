@@ -111,6 +111,10 @@ private:
     // Rounds of fits and cuts from every pick, starting from *start when given.
     Model rounds(double earlyPenalty, double outlierMs, const Model *start = nullptr);
     double robustScore(const Model &m, double outlierMs);
+    // Where each of k lines ordered by slowness stops arriving first:
+    // ends[j] is one past its last pick. False when their crossings are out
+    // of order.
+    bool envelope(const Line *lines, int k, int *ends) const;
     void residuals(const Model &m);
     // What a cut would choose: how many picks, and whether others than now.
     struct Choice
