@@ -147,9 +147,14 @@ void plant(const FbGenerator::Options &clean, FbGenerator::Options *planted, qui
     const int perShot = std::max(1, (40 + clean.shots - 1) / clean.shots);
     for (int shot = 0; shot < clean.shots; ++shot) {
         const QVector<FbRecord> records = FbGenerator::shotRecords(clean, shot);
+        // Picks on sides with enough picks to judge.
+        int sides[2] = {0, 0};
+        for (const FbRecord &r : records)
+            sides[r.offset > 0 ? 1 : 0] += r.fb_time > 0.0f && r.offset != 0 ? 1 : 0;
         QVector<int> usable;
         for (int i = 0; i < records.size(); ++i) {
-            if (records[i].fb_time > 0.0f && records[i].offset != 0)
+            const FbRecord &r = records[i];
+            if (r.fb_time > 0.0f && r.offset != 0 && sides[r.offset > 0 ? 1 : 0] >= PickQc::MinPicksPerSide)
                 usable.append(i);
         }
         QSet<int> taken;
@@ -201,6 +206,15 @@ Judged judge(const QString &fileName, const QVector<FbGenerator::PickSpike> &spi
         if (listFalse && !planted.contains(qint64(o.shot) << 32 | quint32(o.channel)))
             out() << "    false: shot " << o.shot + 1 << " channel " << o.channel << " offset " << o.offset << " time "
                   << o.fbTime << " model " << o.modelTime << Qt::endl;
+    }
+    if (listFalse) {
+        QSet<qint64> flagged;
+        for (const PickQc::Outlier &o : report.outliers)
+            flagged.insert(qint64(o.shot) << 32 | quint32(o.channel));
+        for (const FbGenerator::PickSpike &s : spikes) {
+            if (!flagged.contains(qint64(s.shot) << 32 | quint32(s.channel)))
+                out() << "    missed: shot " << s.shot + 1 << " channel " << s.channel << " spike " << s.ms << Qt::endl;
+        }
     }
     j.picks = report.recordCount;
     j.ok = true;

@@ -36,6 +36,10 @@ constexpr double NoiseFloorMs = 0.1;
 // and a missed kink would shut out the good picks beyond it.
 constexpr double SegmentPenalty = 4.0;
 constexpr double EarlySegmentPenalty = 1.0;
+// The price of a segment when fits are compared over every pick, each
+// counting at most the threshold: explaining picks the other fit leaves
+// beyond it is worth a segment sooner.
+constexpr double RobustSegmentPenalty = 2.0;
 constexpr double CutSigmas = 3.5;
 // Standard deviations per median absolute residual, for normal noise.
 constexpr double SigmaPerMad = 1.4826;
@@ -384,6 +388,9 @@ FirstBreakFitter::Model FirstBreakFitter::best(const Model *warm) const
         m = split(m);
         if (!m.ok)
             break;
+        // An earlier breakpoint may move once the new one is in.
+        for (int j = 1; j < m.k; ++j)
+            refine(&m, j, 2);
         m_levels[k] = m;
         const double before = bestScore;
         consider(m);
@@ -561,7 +568,7 @@ double FirstBreakFitter::robustScore(const Model &m, double outlierMs)
     double sum = 0.0;
     for (int i = 0; i < m_n; ++i)
         sum += std::min(m_r[i] * m_r[i], cap);
-    return m_n * std::log(sum / m_n + NoiseFloorMs * NoiseFloorMs) + SegmentPenalty * m.k * std::log(double(m_n));
+    return m_n * std::log(sum / m_n + NoiseFloorMs * NoiseFloorMs) + RobustSegmentPenalty * m.k * std::log(double(m_n));
 }
 
 bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, double outlierMs)
@@ -883,6 +890,18 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         const double a = fitted[side] ? m_fitter[side].intercept(0) : NaN;
         direct[side] = a >= DelayMinMs && a <= DelayMaxMs;
     }
+    // A refractor's line meets offset 0 later than the direct arrival's:
+    // of two first segments that disagree, or one that is later than the
+    // picks at the source, the later is a refractor.
+    if (direct[Negative] && direct[Positive]) {
+        const double a = m_fitter[Negative].intercept(0), b = m_fitter[Positive].intercept(0);
+        if (std::abs(a - b) > settings.outlierMs)
+            direct[a < b ? Positive : Negative] = false;
+    }
+    for (int side = Negative; side <= Positive; ++side) {
+        if (direct[side] && m_fitter[side].intercept(0) - zeroMedian > settings.outlierMs)
+            direct[side] = false;
+    }
     double delay = NaN;
     for (int attempt = 0; attempt < 3; ++attempt) {
         double w = 0.0, t = 0.0, reduce = 0.0, reduceT = 0.0;
@@ -897,9 +916,12 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
             reduce += s[1] * s[1] / s[2];
             reduceT += s[1] * s[4] / s[2];
         }
-        const double near = std::isnan(zeroMedian) ? NaN : zeroMedian;
+        // The picks at the source join near the direct arrivals' delay, or
+        // near their own median when no side shows a direct arrival: one
+        // wrong pick at the source must not move the delay of a shot.
+        const double near = w - reduce > 1e-9 * std::max(w, 1.0) ? (t - reduceT) / (w - reduce) : zeroMedian;
         for (double z : m_zero) {
-            if (std::isnan(near) || std::abs(z - near) <= settings.outlierMs) {
+            if (std::abs(z - near) <= settings.outlierMs) {
                 w += 1.0;
                 t += z;
             }
