@@ -662,6 +662,42 @@ bool FirstBreakFitter::refitThrough(double delay, double outlierMs)
     return true;
 }
 
+bool FirstBreakFitter::extend(double intercept, double slope)
+{
+    // A deeper refractor may reach this side only at its last picks, too
+    // few to fit a segment of their own, while the other side of the shot
+    // shows it well: its line, taken as this side's last segment, must
+    // arrive first beyond the last segment's picks that took part and
+    // bring every pick it takes within the cut.
+    if (m_k == 0 || m_k >= MaxSegments)
+        return false;
+    const Line &last = m_line[m_k - 1];
+    Line line;
+    line.a = intercept;
+    line.b = slope * m_scale;
+    line.ok = true;
+    if (!(line.b > 0.0 && line.b < last.b))
+        return false;
+    const double cross = (line.a - last.a) / (last.b - line.b);
+    int lastKept = m_n - 1;
+    while (lastKept >= m_start[m_k - 1] && m_w[lastKept] <= 0.0)
+        --lastKept;
+    if (lastKept < m_start[m_k - 1] || !(cross >= m_u[lastKept]) || !(cross < m_u[m_n - 1]))
+        return false;
+    const int from = int(std::upper_bound(m_u.begin(), m_u.begin() + m_n, cross) - m_u.begin());
+    if (m_n - from >= MinSegmentPicks)
+        return false;
+    for (int i = from; i < m_n; ++i) {
+        if (std::abs(m_t[i] - (line.a + line.b * m_u[i])) > m_cut)
+            return false;
+    }
+    line.w = m_n - from;
+    m_line[m_k] = line;
+    m_start[m_k] = from;
+    m_start[++m_k] = m_n;
+    return true;
+}
+
 bool FirstBreakFitter::beyond(double outlierMs) const
 {
     if (m_k == 0)
@@ -890,17 +926,19 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         const double a = fitted[side] ? m_fitter[side].intercept(0) : NaN;
         direct[side] = a >= DelayMinMs && a <= DelayMaxMs;
     }
-    // A refractor's line meets offset 0 later than the direct arrival's:
-    // of two first segments that disagree, or one that is later than the
-    // picks at the source, the later is a refractor.
+    // The picks at the source tell the delay best: a first segment that
+    // disagrees with them is no direct arrival (a refractor, or two or
+    // three picks that point elsewhere). Without them, of two first
+    // segments that disagree the later is a refractor, whose line meets
+    // offset 0 after the direct arrival's.
+    for (int side = Negative; side <= Positive; ++side) {
+        if (direct[side] && std::abs(m_fitter[side].intercept(0) - zeroMedian) > settings.outlierMs)
+            direct[side] = false;
+    }
     if (direct[Negative] && direct[Positive]) {
         const double a = m_fitter[Negative].intercept(0), b = m_fitter[Positive].intercept(0);
         if (std::abs(a - b) > settings.outlierMs)
             direct[a < b ? Positive : Negative] = false;
-    }
-    for (int side = Negative; side <= Positive; ++side) {
-        if (direct[side] && m_fitter[side].intercept(0) - zeroMedian > settings.outlierMs)
-            direct[side] = false;
     }
     double delay = NaN;
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -945,6 +983,18 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     for (int side = Negative; side <= Positive; ++side) {
         if (fitted[side] && !direct[side] && std::isfinite(delay) && m_fitter[side].beyond(settings.outlierMs))
             direct[side] = m_fitter[side].refitThrough(delay, settings.outlierMs);
+    }
+    // A side whose last picks are left early may see there a refractor
+    // that the other side shows.
+    for (int side = Negative; side <= Positive; ++side) {
+        const int other = 1 - side;
+        if (!fitted[side] || !fitted[other] || !m_fitter[side].beyond(settings.outlierMs))
+            continue;
+        const FirstBreakFitter &o = m_fitter[other];
+        for (int j = 1; j < o.segments(); ++j) {
+            if (m_fitter[side].extend(o.intercept(j), o.slope(j)))
+                break;
+        }
     }
     if (!direct[Negative] && !direct[Positive]) {
         // No direct arrival: the picks at the source alone tell the delay,

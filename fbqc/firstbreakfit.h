@@ -70,6 +70,12 @@ public:
     // (0, delay), and keeps that model when it explains more of the picks
     // (each counting at most the outlier threshold). True when it did.
     bool refitThrough(double delay, double outlierMs);
+    // Takes the line intercept (ms) + slope (ms per offset unit), a
+    // refractor the other side of the shot shows, as a last segment when
+    // it arrives first at no more than the last two picks, beyond the
+    // picks that took part, and brings each of them within the cut. True
+    // when it did.
+    bool extend(double intercept, double slope);
     // Whether a pick is further than outlierMs from the model.
     bool beyond(double outlierMs) const;
     // Model time of each pick, in the order fit() received them.
