@@ -25,7 +25,7 @@ constexpr double MinRiseMs = 1.0;
 // Breakpoint grid: every pick this close to the source (where the direct
 // arrival may be short), then tail starts growing by a factor, and this
 // many even parts of the side.
-constexpr int DenseNear = 6;
+constexpr int DenseNear = 4;
 constexpr double GridGrowth = 2.0;
 constexpr int GridEven = 6;
 // Noise below this does not count for choosing the number of segments:
@@ -36,6 +36,9 @@ constexpr double NoiseFloorMs = 0.1;
 // and a missed kink would shut out the good picks beyond it.
 constexpr double SegmentPenalty = 4.0;
 constexpr double EarlySegmentPenalty = 1.0;
+// Sides with fewer picks start at the lower price: a wrong pick weighs
+// more among few.
+constexpr int FewPicks = 40;
 // The price of a segment when fits are compared over every pick, each
 // counting at most the threshold: explaining picks the other fit leaves
 // beyond it is worth a segment sooner.
@@ -577,7 +580,7 @@ bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
     if (n < MinPicksPerSide)
         return false;
     order(absOffset, time, n);
-    Model model = rounds(EarlySegmentPenalty, outlierMs);
+    Model model = rounds(n < FewPicks ? EarlySegmentPenalty : SegmentPenalty, outlierMs);
     bool beyond = false;
     for (int i = 0; i < n && model.ok && !beyond; ++i)
         beyond = std::abs(m_r[i]) > outlierMs;
