@@ -587,9 +587,9 @@ bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
     if (beyond) {
         // Picks left beyond the threshold may be wrong, or the good picks
         // of a kink that an early model missed, or of one it made up:
-        // other fits, one that asks every segment to pay its full price
-        // from the start and one from the model without each of its
-        // kinks, and the model that explains the most picks is kept.
+        // other fits, one that starts at the other price per segment and
+        // one from the model without each of its kinks, and the model that
+        // explains the most picks is kept.
         double bestScore = robustScore(model, outlierMs);
         double bestCut = m_cut;
         m_saved = m_w;
@@ -605,7 +605,7 @@ bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
                 m_saved = m_w;
             }
         };
-        tryFit(rounds(SegmentPenalty, outlierMs));
+        tryFit(rounds(n < FewPicks ? SegmentPenalty : EarlySegmentPenalty, outlierMs));
         for (int drop = 1; drop < first.k; ++drop) {
             Model d;
             d.k = first.k - 1;
@@ -929,19 +929,23 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         const double a = fitted[side] ? m_fitter[side].intercept(0) : NaN;
         direct[side] = a >= DelayMinMs && a <= DelayMaxMs;
     }
-    // The picks at the source tell the delay best: a first segment that
-    // disagrees with them is no direct arrival (a refractor, or two or
-    // three picks that point elsewhere). Without them, of two first
-    // segments that disagree the later is a refractor, whose line meets
-    // offset 0 after the direct arrival's.
-    for (int side = Negative; side <= Positive; ++side) {
-        if (direct[side] && std::abs(m_fitter[side].intercept(0) - zeroMedian) > settings.outlierMs)
-            direct[side] = false;
+    // Two first segments that agree are direct arrivals, whatever a pick
+    // at the source says. Of two that disagree, the one nearer the picks
+    // at the source is, or without them the earlier: a refractor's line
+    // meets offset 0 after the direct arrival's. A single first segment
+    // far from the picks at the source is a refractor.
+    const double threshold = settings.outlierMs;
+    const double a[2] = {direct[Negative] ? m_fitter[Negative].intercept(0) : NaN,
+                         direct[Positive] ? m_fitter[Positive].intercept(0) : NaN};
+    if (direct[Negative] && direct[Positive] && std::abs(a[Negative] - a[Positive]) > threshold) {
+        const bool byZero = std::isfinite(zeroMedian);
+        const double away[2] = {byZero ? std::abs(a[Negative] - zeroMedian) : a[Negative],
+                                byZero ? std::abs(a[Positive] - zeroMedian) : a[Positive]};
+        direct[away[Negative] <= away[Positive] ? Positive : Negative] = false;
     }
-    if (direct[Negative] && direct[Positive]) {
-        const double a = m_fitter[Negative].intercept(0), b = m_fitter[Positive].intercept(0);
-        if (std::abs(a - b) > settings.outlierMs)
-            direct[a < b ? Positive : Negative] = false;
+    if (direct[Negative] != direct[Positive]) {
+        const int side = direct[Negative] ? Negative : Positive;
+        direct[side] = !(std::abs(a[side] - zeroMedian) > threshold);
     }
     double delay = NaN;
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -1015,7 +1019,6 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     // against the delay when the shot has a curve.
     double sums[2] = {0.0, 0.0};
     int kept[2] = {0, 0};
-    const double threshold = settings.outlierMs;
     for (int side = Negative; side <= Positive; ++side) {
         if (!fitted[side])
             continue;
