@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 namespace PickQc {
 
@@ -44,13 +42,12 @@ constexpr int FewPicks = 40;
 // beyond it is worth a segment sooner.
 constexpr double RobustSegmentPenalty = 2.0;
 constexpr double CutSigmas = 3.5;
-// Standard deviations per median absolute residual, for normal noise.
-constexpr double SigmaPerMad = 1.4826;
 constexpr double CutFloorMs = 1.5;
-// Cuts of the rounds before the last, ms: generous first, so that a model
-// pulled by wrong picks still keeps the good ones.
+// Cuts after the first rounds, ms: generous first, so that a model pulled
+// by wrong picks still keeps the good ones. Stage 0 fits every pick, the
+// last stage cuts at 3.5 standard deviations.
 constexpr double StageFloorsMs[] = {16.0, 12.0, 6.0};
-constexpr int Stages = int(sizeof StageFloorsMs / sizeof StageFloorsMs[0]) + 1;
+constexpr int Stages = int(sizeof StageFloorsMs / sizeof StageFloorsMs[0]) + 2;
 constexpr int MaxRounds = 10;
 // Moving breakpoints to where their lines cross, at most this often.
 constexpr int SettleSteps = 3;
@@ -535,7 +532,7 @@ FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double out
         const double sigma = std::sqrt(model.sse / std::max(1.0, w - 2.0 * model.k));
         const double finalCut = std::min(std::max(CutFloorMs, CutSigmas * sigma), ceiling);
         stage = std::min(stage + 1, Stages - 1);
-        double cut = stage < Stages - 1 ? StageFloorsMs[stage] : finalCut;
+        double cut = stage < Stages - 1 ? StageFloorsMs[stage - 1] : finalCut;
         // With nothing beyond a generous cut the model would not move
         // before the final one: both cuts are weighed in one pass.
         Choice choice[2];

@@ -15,28 +15,39 @@ namespace PickQc {
 // segment no slower than the one before), robust to wrong picks.
 //
 // Method: the picks are ordered by |offset| and the lines are fitted by
-// least squares to the picks that take part, round by round. A round finds
-// the segments by splitting the side where a split lowers the squared
-// residuals most (breakpoints from a grid that is dense near the source,
-// where the direct arrival may span two picks, and even across the side,
-// each refined by halving steps), chooses the number of segments by a
-// Bayesian information criterion, and then moves each breakpoint to where
-// its two lines cross. Prefix sums make each trial cost the same whatever
-// the number of picks. Between rounds the picks are chosen again by their
-// residuals, with a cut that shrinks from 16 ms through 12 and 6 ms to 3.5
-// robust standard deviations (at least 1.5 ms, at most the outlier
-// threshold), so that a first model pulled by wrong picks cannot shut out
-// the good picks it misses. Later rounds start from the last round's
-// breakpoints.
+// least squares to the picks that take part, round by round. The first
+// round splits the side, one segment at a time, where a split lowers the
+// squared residuals most (breakpoints from a grid that is dense near the
+// source, where the direct arrival may span two picks, geometric beyond and
+// even across the side, each refined by halving steps); a Bayesian
+// information criterion chooses the number of segments, and each
+// breakpoint then moves to where its two lines cross. Prefix sums make each
+// trial cost the same whatever the number of picks. Between rounds the
+// picks are chosen again by their residuals, with a cut that shrinks from
+// 16 ms through 12 and 6 ms to 3.5 standard deviations (at least 1.5 ms, at
+// most the outlier threshold); a cut that leaves the choice as it was skips
+// to the last one. Later rounds move the last round's breakpoints a little
+// and try the model without each of them. Sides of fewer than 40 picks
+// start with a lower price per segment, so that a wrong pick among few
+// cannot hide a kink.
+//
+// When picks are left beyond the outlier threshold, other fits are tried
+// (the other starting price, and the model without each of its kinks) and
+// the one that explains the most picks, each counting at most the
+// threshold, is kept. The shot then fits a side again with its first
+// segment through the source delay the other side shows (refitThrough()),
+// or lends it the other side's deeper refractor for its last one or two
+// picks (extend()).
 //
 // Only plausible segments are kept: a slope that rises by at least 1 ms
-// across the segment's picks, at most the slope of the segment before, and
-// at least 4 picks, except the first segment, which may be a direct arrival
-// of 2 or 3 picks whose line meets offset 0 at a plausible source delay.
+// across the segment's picks, below the slope of the segment before and
+// crossing it among their picks, and at least 3 picks, except the first
+// segment, which may be a direct arrival of 2 whose line then meets offset
+// 0 at a plausible source delay (-5 to 40 ms).
 //
-// Reuses its buffers: one fitter judges every side of a file without
-// allocating per pick, and nothing of one side reaches the next, so a side
-// fitted after others gets the fit of a new fitter.
+// Deterministic, and reuses its buffers: one fitter judges every side of a
+// file without allocating per pick, and nothing of one side reaches the
+// next, so a side fitted after others gets the fit of a new fitter.
 class FirstBreakFitter
 {
 public:
