@@ -912,10 +912,11 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], settings.outlierMs);
     }
 
-    // The source delay both sides share: first from the picks at the
-    // source, else from the first segments that may be direct arrivals;
-    // then by least squares over the direct arrivals that take it without
-    // a pick leaving its cut, and the picks at the source near it.
+    // The source delay both sides share: by least squares over the first
+    // segments that are direct arrivals (their lines meet offset 0 at a
+    // plausible delay) and the picks at the source near them; a direct
+    // arrival that cannot take the delay without a pick leaving its cut
+    // drops out, and the rest try again.
     double zeroMedian = NaN;
     if (!m_zero.empty()) {
         m_sorted = m_zero;
