@@ -2,10 +2,12 @@
 // file pass with reciprocity, statistics, cancel and errors.
 
 #include "fbcolumns.h"
+#include "fbgenerator.h"
 #include "fbtestfile.h"
 #include "firstbreakfit.h"
 #include "pickqc.h"
 
+#include <QCryptographicHash>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -110,6 +112,7 @@ QString writeFile(const QTemporaryDir &dir, const QString &name, const QVector<F
 Q_DECLARE_METATYPE(Curve)
 Q_DECLARE_METATYPE(Source)
 Q_DECLARE_METATYPE(PickOrder)
+Q_DECLARE_METATYPE(FbGenerator::Spread)
 
 class TestPickQc : public QObject
 {
@@ -310,6 +313,89 @@ private slots:
         QVERIFY(!fit.sides[Positive].judged);
         QVERIFY(std::isnan(fit.sides[Positive].velocity));
         QCOMPARE(fit.outliers(), 0);
+    }
+
+    // The generator draws the line it is asked for: the default line keeps
+    // its bytes for a seed (benches and files depend on them); end-on
+    // spreads, sources between stations, layers with statics, delays and
+    // noise within their bounds, missing and unpicked picks in their
+    // share; and a twin with planted spikes and a late shot differs from
+    // the clean line only there.
+    void generatorLines_data()
+    {
+        QTest::addColumn<FbGenerator::Spread>("spread");
+        QTest::addColumn<bool>("between");
+        QTest::addColumn<bool>("layered");      // 500/1800/4000 m/s, statics 3 ms, delay 12 ms, noise 1 ms
+        QTest::addColumn<double>("missing");
+        QTest::addColumn<double>("unpicked");
+        const FbGenerator::Spread split = FbGenerator::Spread::Split, endOn = FbGenerator::Spread::EndOn;
+        QTest::newRow("defaults") << split << false << false << 0.0 << 0.0;
+        QTest::newRow("end-on, between stations") << endOn << true << true << 0.0 << 0.0;
+        QTest::newRow("layers, statics and delays") << split << false << true << 0.0 << 0.0;
+        QTest::newRow("8% missing, 40% unpicked") << split << true << true << 0.08 << 0.4;
+    }
+    void generatorLines()
+    {
+        QFETCH(FbGenerator::Spread, spread);
+        QFETCH(bool, between);
+        QFETCH(bool, layered);
+        QFETCH(double, missing);
+        QFETCH(double, unpicked);
+        FbGenerator::Options o;
+        o.shots = 6;
+        o.channels = 48;
+        o.seed = 9;
+        o.spread = spread;
+        o.sourceBetweenStations = between;
+        if (layered) {
+            o.velocities = {500, 1800, 4000};
+            o.thicknesses = {10, 40};
+            o.sourceStaticMs = o.receiverStaticMs = 3.0;
+            o.sourceDelayMs = 12.0;
+            o.noiseMs = 1.0;
+        }
+        o.missing = missing;
+        o.unpicked = unpicked;
+        FbGenerator::Options planted = o;
+        planted.spikes = {{2, 30, 25.0}};
+        planted.shifts = {{4, 11.0}};
+
+        QByteArray bytes;
+        int records = 0, zeros = 0;
+        for (int shot = 0; shot < o.shots; ++shot) {
+            const QVector<FbRecord> line = FbGenerator::shotRecords(o, shot);
+            const QVector<FbRecord> twin = FbGenerator::shotRecords(planted, shot);
+            QCOMPARE(twin.size(), line.size());
+            records += line.size();
+            for (int i = 0; i < line.size(); ++i) {
+                const FbRecord &r = line[i];
+                char encoded[FbLayout::RecordSize];
+                FbLayout::encodeRecord(r, encoded);
+                bytes.append(encoded, sizeof encoded);
+                const QString at = QString("shot %1 channel %2").arg(shot).arg(r.channel);
+                QVERIFY2(spread == FbGenerator::Spread::Split || r.offset > 0 || (!between && r.offset == 0),
+                         qPrintable(at + " behind an end-on source"));
+                QVERIFY2(!between || (r.offset != 0 && r.s_line == r.g_line + 1), qPrintable(at + " on a station"));
+                zeros += r.fb_time == 0.0f ? 1 : 0;
+                QVERIFY2(r.offset != 0 || r.fb_time != 0.0f, qPrintable(at + ": the pick at the source unpicked"));
+                if (layered && r.fb_time != 0.0f) {
+                    // Statics at both ends, the delay, noise and the elevation static.
+                    const double travel = FbGenerator::layerTime(o, r.offset);
+                    QVERIFY2(r.fb_time >= travel - 3.0 - 3.0 - 1.0 - 1.5 && r.fb_time <= travel + 3.0 + 3.0 + 12.0 + 1.0 + 1.5,
+                             qPrintable(at + QString(": %1 ms against %2").arg(r.fb_time).arg(travel)));
+                }
+                const FbRecord &p = twin[i];
+                const double late = (shot == 2 && r.channel == 30 ? 25.0 : 0.0) + (shot == 4 ? 11.0 : 0.0);
+                QCOMPARE(p.channel, r.channel);
+                QCOMPARE(p.fb_time, r.fb_time == 0.0f ? 0.0f : float(r.fb_time + late));
+            }
+        }
+        if (!layered && missing == 0.0 && unpicked == 0.0 && spread == FbGenerator::Spread::Split && !between)
+            QCOMPARE(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex(),
+                     QByteArray("64862833ec8c0e61dd216d8057e8047d11e7081f"));
+        const int all = o.shots * o.channels;
+        QVERIFY2(std::abs(records - all * (1.0 - missing)) <= 0.05 * all, qPrintable(QString::number(records)));
+        QVERIFY2(std::abs(zeros - records * unpicked) <= 0.08 * records, qPrintable(QString::number(zeros)));
     }
 
     // A fifth of the picks wrong by 10 to 100 ms either way moves the model
