@@ -66,9 +66,6 @@ double median(double *v, int n)
 void FirstBreakFitter::order(const double *absOffset, const double *time, int n)
 {
     m_n = n;
-    m_order.resize(n);
-    for (int i = 0; i < n; ++i)
-        m_order[i] = i;
     // Picks usually come in channel order, so one side is already sorted
     // one way or the other; check before paying for a sort.
     bool ascending = true;
@@ -77,24 +74,27 @@ void FirstBreakFitter::order(const double *absOffset, const double *time, int n)
         ascending = ascending && absOffset[i - 1] <= absOffset[i];
         descending = descending && absOffset[i - 1] >= absOffset[i];
     }
-    if (descending && !ascending)
-        std::reverse(m_order.begin(), m_order.end());
-    else if (!ascending)
+    m_ordering = ascending ? Ascending : descending ? Descending : Sorted;
+    if (m_ordering == Sorted) {
+        m_order.resize(n);
+        for (int i = 0; i < n; ++i)
+            m_order[i] = i;
         std::stable_sort(m_order.begin(), m_order.end(),
                          [absOffset](int a, int b) { return absOffset[a] < absOffset[b]; });
-
-    m_h0 = absOffset[m_order.front()];
-    m_scale = absOffset[m_order.back()];
+    }
     m_u.resize(n);
     m_t.resize(n);
     m_w.resize(n);
     m_r.resize(n);
     m_work.resize(n);
     m_sums.resize(n + 1);
+    m_h0 = absOffset[index(0)];
+    m_scale = absOffset[index(n - 1)];
     const double inverse = 1.0 / m_scale;
     for (int i = 0; i < n; ++i) {
-        m_u[i] = absOffset[m_order[i]] * inverse;
-        m_t[i] = time[m_order[i]];
+        const int from = index(i);
+        m_u[i] = absOffset[from] * inverse;
+        m_t[i] = time[from];
     }
 
     // Tail starts to try.
@@ -705,7 +705,7 @@ bool FirstBreakFitter::beyond(double outlierMs) const
     m_modelBuffer.resize(m_n);
     modelTimes(m_modelBuffer.data());
     for (int i = 0; i < m_n; ++i) {
-        if (std::abs(m_t[i] - m_modelBuffer[m_order[i]]) > outlierMs)
+        if (std::abs(m_t[i] - m_modelBuffer[index(i)]) > outlierMs)
             return true;
     }
     return false;
@@ -769,13 +769,12 @@ bool FirstBreakFitter::pinFirstSegment(double delay)
 void FirstBreakFitter::modelTimes(double *out) const
 {
     const double *u = m_u.data();
-    const int *order = m_order.data();
     int ends[MaxSegments];
     if (envelope(m_line, m_k, ends)) {
         for (int j = 0, i = 0; j < m_k; ++j) {
             const double a = m_line[j].a, b = m_line[j].b;
             for (; i < ends[j]; ++i)
-                out[order[i]] = a + b * u[i];
+                out[index(i)] = a + b * u[i];
         }
         return;
     }
@@ -783,7 +782,7 @@ void FirstBreakFitter::modelTimes(double *out) const
         double model = HUGE_VAL;
         for (int j = 0; j < m_k; ++j)
             model = std::min(model, m_line[j].a + m_line[j].b * u[i]);
-        out[order[i]] = model;
+        out[index(i)] = model;
     }
 }
 

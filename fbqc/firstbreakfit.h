@@ -145,6 +145,15 @@ private:
     int m_n = 0;
     double m_h0 = 0.0;
     double m_scale = 1.0;   // largest |offset|: u = |offset| / scale runs over (0, 1]
+    // How the picks came: already in |offset| order, in reverse, or
+    // neither, when m_order holds the sorted order.
+    enum Ordering { Ascending, Descending, Sorted };
+    Ordering m_ordering = Ascending;
+    // The index, as fit() received them, of the i-th pick by |offset|.
+    int index(int i) const
+    {
+        return m_ordering == Ascending ? i : m_ordering == Descending ? m_n - 1 - i : m_order[i];
+    }
     std::vector<int> m_order;
     std::vector<int> m_grid;
     std::vector<double> m_u;
