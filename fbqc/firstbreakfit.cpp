@@ -859,15 +859,18 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     bool bySign = false;
     for (int i = 0; i < n && !bySign; ++i)
         bySign = records[i].offset < 0;
-    m_side.resize(n);
+    // The buffers only grow: a file of one-pick shots pays nothing for them.
+    if (int(m_side.size()) < n) {
+        m_side.resize(n);
+        for (int side = Negative; side <= Positive; ++side) {
+            m_members[side].resize(n);
+            m_h[side].resize(n);
+            m_t[side].resize(n);
+            m_model[side].resize(n);
+        }
+    }
     if (!bySign && n > 0)
         splitSides(records, n, m_side.data());
-    for (int side = Negative; side <= Positive; ++side) {
-        m_members[side].resize(n);
-        m_h[side].resize(n);
-        m_t[side].resize(n);
-        m_model[side].resize(n);
-    }
 
     // One pass over the records: each pick's class, and the fitted picks
     // of each side in record order. Picks at offset 0 are the source's own
@@ -904,12 +907,15 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         m_h[side][j] = std::abs(static_cast<double>(r.offset));
         m_t[side][j] = t;
     }
-    bool fitted[2] = {false, false};
     for (int side = Negative; side <= Positive; ++side) {
         out->sides[side].picks = finite[side];
         out->sides[side].unpicked = unpicked[side];
-        fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], settings.outlierMs);
     }
+    if (counts[Negative] < MinPicksPerSide && counts[Positive] < MinPicksPerSide)
+        return;   // nothing to judge; no delay to tell without a curve
+    bool fitted[2] = {false, false};
+    for (int side = Negative; side <= Positive; ++side)
+        fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], settings.outlierMs);
 
     // The source delay both sides share: by least squares over the first
     // segments that are direct arrivals (their lines meet offset 0 at a
@@ -1037,10 +1043,9 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         for (int j = 0; j < k; ++j) {
             const double rise = f.slope(j) * (f.segmentEnd(j) - f.segmentBegin(j));
             const bool measured = f.slope(j) > 0.0 && (rise >= MinRiseMs || (j == 0 && direct[side]));
-            model.segmentVelocity[j] = measured ? 1000.0 / f.slope(j) : NaN;
-            model.segmentIntercept[j] = f.intercept(j);
+            model.measured |= measured ? quint8(1u << j) : quint8(0);
             if (measured) {
-                model.velocity = model.segmentVelocity[j];
+                model.velocity = 1000.0 / f.slope(j);
                 model.intercept = f.intercept(j);
             }
         }

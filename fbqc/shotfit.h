@@ -35,26 +35,28 @@ struct SideModel
     int picks = 0;                // records on this side with a finite fb_time
     int unpicked = 0;             // of those, times <= 0 off the source: not picks, never judged
     int outliers = 0;
-    bool judged = false;          // enough picks, and a plausible model
     int segments = 0;             // 1..MaxSegments when judged
+    bool judged = false;          // enough picks, and a plausible model
     bool direct = false;          // segment 0 is the direct arrival, starting at (0, source delay)
+    quint8 measured = 0;          // bit k set when segment k's slope gives a velocity
     // Knots of the model: |offset| increasing, model time at each; segments + 1
     // used. With a direct arrival the first knot is (0, source delay), else
     // the nearest fitted pick's |offset|.
     double knotOffset[MaxSegments + 1] = {};
     double knotTime[MaxSegments + 1] = {};
-    // Per segment (segments used): apparent velocity in offset units per
-    // second, and the time in ms where its line meets offset 0. A velocity
-    // is NaN where the segment's slope is not measured well enough to give
-    // one (a rise of less than 1 ms across its picks).
-    double segmentVelocity[MaxSegments] = {};
-    double segmentIntercept[MaxSegments] = {};
-    double velocity = NaN;        // farthest segment with a velocity
+    double velocity = NaN;        // farthest segment with a velocity, offset unit per second
     double intercept = NaN;       // ms: that segment's line extended to offset 0
     double rmsResidual = NaN;     // ms, over the picks that are not outliers
 
     // Model time at |offset| (the end segments extended); NaN when not judged.
     double timeAt(double absOffset) const;
+    // Segment k's apparent velocity in offset units per second: NaN when k
+    // is not a segment, or its line rises by less than 1 ms across its picks
+    // and so does not measure one.
+    double segmentVelocity(int k) const;
+    // The time in ms where segment k's line meets offset 0; NaN when k is
+    // not a segment.
+    double segmentIntercept(int k) const;
 };
 
 // The verdict on one pick. A pick at offset 0 is judged against the shot's
@@ -75,7 +77,7 @@ struct ShotFit
     SideModel sides[2];           // indexed by Side
     // ms at offset 0, the same on both sides: trigger delay, uphole time and
     // source static, from the direct arrivals and the picks at offset 0;
-    // NaN when neither is seen.
+    // NaN when neither is seen or no side is judged.
     double sourceDelay = NaN;
     QVector<PickVerdict> picks;   // one per record, in record order
     int outliers() const { return sides[Negative].outliers + sides[Positive].outliers; }

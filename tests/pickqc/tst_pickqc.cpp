@@ -244,7 +244,8 @@ private slots:
             QVERIFY(m.judged && m.direct);
             QCOMPARE(m.segments, 2);
             QCOMPARE(m.knotOffset[0], 0.0);
-            QVERIFY2(std::abs(m.segmentVelocity[0] / 600.0 - 1.0) < 0.1, qPrintable(QString::number(m.segmentVelocity[0])));
+            QVERIFY2(std::abs(m.segmentVelocity(0) / 600.0 - 1.0) < 0.1, qPrintable(QString::number(m.segmentVelocity(0))));
+            QVERIFY2(std::abs(m.segmentIntercept(0) - fit.sourceDelay) < 1e-6, qPrintable(QString::number(m.segmentIntercept(0))));
             QVERIFY2(std::abs(m.velocity / 2400.0 - 1.0) < 0.03, qPrintable(QString::number(m.velocity)));
         }
         for (int i = 0; i < records.size(); ++i) {
