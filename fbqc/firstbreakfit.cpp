@@ -86,7 +86,6 @@ void FirstBreakFitter::order(const double *absOffset, const double *time, int n)
     m_t.resize(n);
     m_w.resize(n);
     m_r.resize(n);
-    m_work.resize(n);
     m_sums.resize(n + 1);
     m_h0 = absOffset[index(0)];
     m_scale = absOffset[index(n - 1)];

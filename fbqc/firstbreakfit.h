@@ -160,7 +160,6 @@ private:
     std::vector<double> m_t;
     std::vector<double> m_w;
     std::vector<double> m_r;
-    std::vector<double> m_work;
     std::vector<double> m_saved;   // the weights of the model to beat
     std::vector<double> m_best;    // the weights of the best other fit
     std::vector<Sums> m_sums;
