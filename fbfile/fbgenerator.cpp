@@ -74,6 +74,31 @@ bool isFloatColumn(int column)
     return column >= 0 && column < FbColumns::Count && FbColumns::field(column).type == FbLayout::FieldType::Float32;
 }
 
+// Stations the line needs: the sources' span, and for end-on spreads the
+// channels ahead of the last source.
+qint64 stationsOf(const Options &o)
+{
+    const qint64 span = static_cast<qint64>(o.shots - 1) * o.shotInterval + 1;
+    return o.spread == Spread::EndOn ? span + o.channels : qMax<qint64>(o.channels, span);
+}
+
+// The intercept time (ms) of each layer's line, top first (0 for the
+// direct arrival), from the thicknesses or the crossovers.
+QVector<double> intercepts(const Options &o)
+{
+    const QVector<double> &v = o.velocities;
+    QVector<double> intercept(v.size(), 0.0);
+    for (int k = 1; k < v.size(); ++k) {
+        if (!o.crossovers.isEmpty()) {
+            intercept[k] = intercept[k - 1] + o.crossovers[k - 1] * (1000.0 / v[k - 1] - 1000.0 / v[k]);
+            continue;
+        }
+        for (int j = 0; j < k; ++j)
+            intercept[k] += 2000.0 * o.thicknesses[j] * std::sqrt(1.0 / (v[j] * v[j]) - 1.0 / (v[k] * v[k]));
+    }
+    return intercept;
+}
+
 // What stays the same for every shot of one file: the receiver line.
 class Line
 {
@@ -81,8 +106,7 @@ public:
     explicit Line(const Options &o)
         : m_options(o)
     {
-        const qint64 span = static_cast<qint64>(o.shots - 1) * o.shotInterval + 1;
-        m_stations = static_cast<int>(qMax<qint64>(o.channels, span));
+        m_stations = static_cast<int>(stationsOf(o));
         m_elevation.resize(m_stations);
         m_skidX.resize(m_stations);
         m_skidY.resize(m_stations);
@@ -95,12 +119,39 @@ public:
             m_skidX[s] = random.jitter(0.5);
             m_skidY[s] = random.jitter(0.5);
         }
+        // Statics from a stream of their own: the defaults keep their bytes.
+        if (o.sourceStaticMs > 0.0 || o.receiverStaticMs > 0.0) {
+            Random statics(o.seed * 0xA0761D6478BD642FULL + 7);
+            m_sourceStatic.resize(m_stations);
+            m_receiverStatic.resize(m_stations);
+            for (int s = 0; s < m_stations; ++s) {
+                m_sourceStatic[s] = statics.jitter(o.sourceStaticMs);
+                m_receiverStatic[s] = statics.jitter(o.receiverStaticMs);
+            }
+        }
+        if (!o.velocities.isEmpty())
+            m_intercepts = intercepts(o);
     }
 
     int stations() const { return m_stations; }
     qint32 elevation(int station) const { return m_elevation.at(station); }
     double x(int station) const { return OriginX + BearingX * station * m_options.groupInterval + m_skidX.at(station); }
     double y(int station) const { return OriginY + BearingY * station * m_options.groupInterval + m_skidY.at(station); }
+    double sourceStatic(int station) const { return m_sourceStatic.isEmpty() ? 0.0 : m_sourceStatic.at(station); }
+    double receiverStatic(int station) const
+    {
+        return m_receiverStatic.isEmpty() ? 0.0 : m_receiverStatic.at(station);
+    }
+    // The layers' travel time in ms at |offset| h, or the built-in curve's.
+    double travel(double h) const
+    {
+        if (m_intercepts.isEmpty())
+            return std::min({h / V1, Intercept2Ms + h / V2, Intercept3Ms + h / V3});
+        double t = HUGE_VAL;
+        for (int k = 0; k < m_intercepts.size(); ++k)
+            t = std::min(t, m_intercepts[k] + 1000.0 * h / m_options.velocities[k]);
+        return t;
+    }
 
 private:
     const Options &m_options;
@@ -108,6 +159,9 @@ private:
     QVector<qint32> m_elevation;
     QVector<double> m_skidX;
     QVector<double> m_skidY;
+    QVector<double> m_sourceStatic;
+    QVector<double> m_receiverStatic;
+    QVector<double> m_intercepts;
 };
 
 void applyFaults(const Options &o, int shot, QVector<FbRecord> &records)
@@ -143,14 +197,13 @@ void applyFaults(const Options &o, int shot, QVector<FbRecord> &records)
     }
 }
 
-// The pick time in ms at |offset| h. The elevation static is the same at
-// both ends of the ray, so swapping source and receiver keeps the time
-// (reciprocity) up to the noise.
-float firstBreak(double h, qint32 sourceElevation, qint32 receiverElevation, double noise)
+// The pick time in ms for a travel time, rounded to 1/8 ms and kept at
+// least least ms. The elevation static is the same at both ends of the
+// ray, so swapping source and receiver keeps the time (reciprocity) up to
+// the noise.
+float firstBreak(double travel, double elevation, double statics, double noise, double least)
 {
-    const double travel = std::min({h / V1, Intercept2Ms + h / V2, Intercept3Ms + h / V3});
-    const double statics = StaticPerMetre * ((sourceElevation - Datum) + (receiverElevation - Datum));
-    const double pick = std::max(0.5, travel + statics + noise);
+    const double pick = std::max(least, travel + elevation + statics + noise);
     return static_cast<float>(std::round(pick * 8.0) / 8.0);
 }
 
@@ -173,19 +226,51 @@ void applyPickFaults(const Options &o, int shot, QVector<FbRecord> &records)
     }
 }
 
+// Unpicked traces stored as 0 ms, after the faults (a late shot leaves its
+// unpicked traces at 0), then the picks left out of the file.
+void applyGaps(const Options &o, const QVector<bool> &unpicked, const QVector<bool> &missing,
+               QVector<FbRecord> &records)
+{
+    if (o.unpicked > 0.0) {
+        for (int c = 0; c < records.size(); ++c)
+            records[c].fb_time = unpicked[c] ? 0.0f : records[c].fb_time;
+    }
+    if (o.missing > 0.0) {
+        int kept = 0;
+        for (int c = 0; c < records.size(); ++c) {
+            if (!missing[c])
+                records[kept++] = records[c];
+        }
+        records.resize(kept);
+    }
+}
+
 void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &records)
 {
     records.resize(o.channels);
     Random random(o.seed ^ (static_cast<quint64>(shot) + 1) * 0x9E3779B97F4A7C15ULL);
+    // The draws of the line options, in a stream of their own and in the
+    // same order whatever the options: the default draws above stay put.
+    Random extra((o.seed + 0x632BE59BD9B4E019ULL) ^ (static_cast<quint64>(shot) + 1) * 0xD6E8FEB86659FD93ULL);
+    const double delay = extra.uniform() * o.sourceDelayMs;
 
     const int source = shot * o.shotInterval;
-    // Split spread around the source, end-on where the line ends.
-    const int first = qBound(0, source - o.channels / 2, line.stations() - o.channels);
+    const double half = o.sourceBetweenStations ? 0.5 : 0.0;
+    // Split spread around the source, end-on where the line ends; or all
+    // receivers ahead of the source.
+    const int first = o.spread == Spread::EndOn ? source + (o.sourceBetweenStations ? 1 : 0)
+                                                : qBound(0, source - o.channels / 2, line.stations() - o.channels);
     const qint32 depth = 9 + static_cast<qint32>(random.next() % 7);
-    const float sourceX = static_cast<float>(line.x(source) + random.jitter(1.0));
-    const float sourceY = static_cast<float>(line.y(source) + random.jitter(1.0));
-    const qint32 sourceElevation = line.elevation(source);
+    const int next = qMin(source + 1, line.stations() - 1);
+    const double at = o.sourceBetweenStations ? 0.5 : 0.0;
+    const float sourceX = static_cast<float>((1.0 - at) * line.x(source) + at * line.x(next) + random.jitter(1.0));
+    const float sourceY = static_cast<float>((1.0 - at) * line.y(source) + at * line.y(next) + random.jitter(1.0));
+    const qint32 sourceElevation = o.sourceBetweenStations
+                                       ? (line.elevation(source) + line.elevation(next)) / 2
+                                       : line.elevation(source);
     const qint64 firstRecord = static_cast<qint64>(shot) * o.channels;
+    const bool layered = !o.velocities.isEmpty();
+    QVector<bool> unpicked(o.channels), missing(o.channels);
 
     for (int c = 0; c < o.channels; ++c) {
         const int station = first + c;
@@ -193,7 +278,8 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
         r = FbRecord();
         r.ffid = o.firstFfid + shot;
         r.channel = c + 1;
-        r.offset = (station - source) * o.groupInterval;
+        const double distance = (station - source - half) * o.groupInterval;
+        r.offset = static_cast<qint32>(std::lround(distance));
         r.g_elev = line.elevation(station);
         r.s_elev = sourceElevation;
         r.s_depth = depth;
@@ -201,21 +287,31 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
         r.source_y = sourceY;
         r.group_x = static_cast<float>(line.x(station));
         r.group_y = static_cast<float>(line.y(station));
-        r.s_line = LineNumber;
+        r.s_line = LineNumber + (o.sourceBetweenStations ? 1 : 0);
         r.s_stat = FirstStation + source;
         r.g_line = LineNumber;
         r.g_stat = FirstStation + station;
         r.fb_no = static_cast<qint32>(firstRecord + c + 1);
 
-        r.fb_time = firstBreak(std::abs(static_cast<double>(r.offset)), sourceElevation, r.g_elev,
-                               random.jitter(NoiseMs));
+        const double h = std::abs(distance);
+        const double elevation = StaticPerMetre * ((sourceElevation - Datum) + (r.g_elev - Datum));
+        const double statics = line.sourceStatic(source) + line.receiverStatic(station) + delay;
+        // A layered line lets the pick at the source read its delay, even
+        // below 0; elsewhere a pick never reads 0, which means unpicked.
+        const double least = !layered ? 0.5 : h == 0.0 ? -HUGE_VAL : 0.125;
+        r.fb_time = firstBreak(line.travel(h), elevation, statics, random.jitter(o.noiseMs), least);
 
         // Mostly accepted picks, some rejected, a few of other kinds.
         const double u = random.uniform();
         r.fb_status = u < 0.75 ? 1 : u < 0.90 ? 0 : u < 0.97 ? 2 : -1;
+
+        const double gone = extra.uniform(), zero = extra.uniform();
+        missing[c] = h > 0.0 && gone < o.missing;
+        unpicked[c] = h > 0.0 && !missing[c] && zero < o.unpicked;
     }
     applyFaults(o, shot, records);
     applyPickFaults(o, shot, records);
+    applyGaps(o, unpicked, missing, records);
 }
 
 QStringList fieldNames(bool (*fieldOk)(int))
@@ -259,7 +355,52 @@ QString validatePickFaults(const Options &o)
     return QString();
 }
 
+QString validateLine(const Options &o)
+{
+    const QVector<double> &v = o.velocities;
+    const int layers = v.size();
+    if (layers != 0 && (layers < 2 || layers > 3))
+        return QStringLiteral("--velocities: give 2 or 3 layer velocities");
+    for (int k = 0; k < layers; ++k) {
+        if (!(v[k] > 0.0) || !std::isfinite(v[k]) || (k > 0 && !(v[k] > v[k - 1])))
+            return QStringLiteral("--velocities: the velocities must be positive and increase with depth");
+    }
+    if (layers == 0 && (!o.thicknesses.isEmpty() || !o.crossovers.isEmpty()))
+        return QStringLiteral("--thicknesses and --crossovers need --velocities");
+    if (layers > 0 && o.thicknesses.isEmpty() == o.crossovers.isEmpty())
+        return QStringLiteral("--velocities needs either --thicknesses or --crossovers");
+    const QVector<double> &depths = o.thicknesses.isEmpty() ? o.crossovers : o.thicknesses;
+    const char *name = o.thicknesses.isEmpty() ? "--crossovers" : "--thicknesses";
+    if (layers > 0 && depths.size() != layers - 1)
+        return QStringLiteral("%1: give one value per layer above the last (%2)").arg(QLatin1String(name)).arg(layers - 1);
+    for (int k = 0; k < depths.size(); ++k) {
+        if (!(depths[k] > 0.0) || !std::isfinite(depths[k]))
+            return QStringLiteral("%1: the values must be positive").arg(QLatin1String(name));
+        if (!o.crossovers.isEmpty() && k > 0 && !(depths[k] > depths[k - 1]))
+            return QStringLiteral("--crossovers: the crossovers must increase");
+    }
+    const struct { double value; double high; const char *name; } amounts[] = {
+        {o.noiseMs, 1000.0, "--noise"}, {o.sourceStaticMs, 1000.0, "--source-statics"},
+        {o.receiverStaticMs, 1000.0, "--receiver-statics"}, {o.sourceDelayMs, 1000.0, "--source-delay"},
+        {o.missing, 0.99, "--missing"}, {o.unpicked, 0.99, "--unpicked"}};
+    for (const auto &a : amounts) {
+        if (!(a.value >= 0.0 && a.value <= a.high))
+            return QStringLiteral("%1 must be between 0 and %2").arg(QLatin1String(a.name)).arg(a.high);
+    }
+    return QString();
+}
+
 } // namespace
+
+double layerTime(const Options &options, double h)
+{
+    if (!validateLine(options).isEmpty())
+        return std::numeric_limits<double>::quiet_NaN();
+    Options o = options;
+    o.shots = 1;
+    o.channels = 1;
+    return Line(o).travel(std::abs(h));
+}
 
 QStringList varyingSourceFields()
 {
@@ -292,9 +433,11 @@ QString validate(const Options &o)
     if (records > std::numeric_limits<qint32>::max())
         return QStringLiteral("%1 shots of %2 channels exceed the records an FB file can number")
             .arg(o.shots).arg(o.channels);
-    const qint64 stations = qMax<qint64>(o.channels, static_cast<qint64>(o.shots - 1) * o.shotInterval + 1);
-    if (stations * o.groupInterval > std::numeric_limits<qint32>::max() / 2)
+    if (stationsOf(o) * o.groupInterval > std::numeric_limits<qint32>::max() / 2)
         return QStringLiteral("the line is too long for int32 offsets");
+    const QString line = validateLine(o);
+    if (!line.isEmpty())
+        return line;
     if (static_cast<qint64>(o.firstFfid) + o.shots > std::numeric_limits<qint32>::max())
         return QStringLiteral("--first-ffid leaves no room for %1 shots").arg(o.shots);
 
@@ -379,12 +522,14 @@ bool FileWriter::write(const QString &fileName, Result *result)
     QVector<FbRecord> records;
     qint32 minOffset = std::numeric_limits<qint32>::max();
     qint32 maxOffset = std::numeric_limits<qint32>::min();
+    qint64 total = 0;
 
     for (int shot = 0; shot < o.shots;) {
         char *p = block.data();
         const int inBlock = qMin(shotsPerBlock, o.shots - shot);
         for (int k = 0; k < inBlock; ++k, ++shot) {
             makeShot(o, line, shot, records);
+            total += records.size();
             for (const FbRecord &r : qAsConst(records)) {
                 minOffset = qMin(minOffset, r.offset);
                 maxOffset = qMax(maxOffset, r.offset);
@@ -397,7 +542,6 @@ bool FileWriter::write(const QString &fileName, Result *result)
             return fail(QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString()));
     }
 
-    const qint64 total = static_cast<qint64>(o.shots) * o.channels;
     FbFileHeader header;
     header.fb_count = o.lieAboutCount ? o.declaredCount : static_cast<qint32>(total);
     header.polarity = o.polarity;

@@ -23,7 +23,20 @@
 // about 1.1 ms: pick QC finds nothing in it, and each planted spike or
 // shift stands out. (Much wider intervals leave several picks past a kink
 // that a fit cannot yet bend to, and those may be flagged.)
+//
+// Options beyond the defaults draw other survey lines: end-on spreads,
+// sources between stations, two or three flat layers of chosen velocities
+// and thicknesses (or crossovers), more noise, surface-consistent source and
+// receiver statics, a source delay per shot (uphole and trigger time), picks
+// left out of the file and picks stored as 0 ms (unpicked). Their random
+// draws come from streams of their own, so the defaults still write the same
+// bytes for a seed, and a line with a planted fault differs from its clean
+// twin only by the fault.
 namespace FbGenerator {
+
+// Where a shot's receivers lie: on both sides of the source (end-on where
+// the line ends), or all ahead of it along the line.
+enum class Spread { Split, EndOn };
 
 // A fault that touches one field of one shot. shot is 0-based; column is
 // one of FbColumns::Column.
@@ -87,6 +100,29 @@ struct Options
     // reciprocity. Applied after the field faults, so a NaN stays NaN.
     QVector<PickSpike> spikes;
     QVector<ShotShift> shifts;
+
+    // The survey line. Split spreads take channels / 2 stations behind the
+    // source; end-on spreads start at the source's station. A source between
+    // stations sits halfway to the next one, on a source line of its own
+    // (s_line = the receiver line + 1), so no receiver shares its station.
+    Spread spread = Spread::Split;
+    bool sourceBetweenStations = false;
+    // Flat layers, top first: 2 or 3 velocities in m/s, increasing, and
+    // either the thicknesses (m) or the crossover offsets (m, increasing) of
+    // all but the last. Empty: the built-in three-layer curve.
+    QVector<double> velocities;
+    QVector<double> thicknesses;
+    QVector<double> crossovers;
+    double noiseMs = 0.5;           // uniform noise in +-noiseMs
+    // Surface-consistent statics, uniform in +-ms: one per source station,
+    // one per receiver station, the same in every shot.
+    double sourceStaticMs = 0.0;
+    double receiverStaticMs = 0.0;
+    double sourceDelayMs = 0.0;     // per shot, uniform in [0, ms): every pick later by it
+    // Fractions of the picks: left out of the file (channels missing from
+    // the shot), and stored as 0 ms. The pick at offset 0 is never either.
+    double missing = 0.0;
+    double unpicked = 0.0;
 };
 
 struct Result
@@ -101,7 +137,10 @@ struct Result
 QString validate(const Options &options);
 
 // The records of one shot, in file order. Each shot depends on the seed and
-// its row only, so any shot can be made without the ones before it.
+// its row only, so any shot can be made without the ones before it. With
+// missing picks a shot holds fewer than channels records; fb_no keeps the
+// number the pick would have had, so the numbers of a line with gaps have
+// gaps too.
 QVector<FbRecord> shotRecords(const Options &options, int shot);
 
 // Writes files in large blocks:
@@ -123,6 +162,10 @@ private:
 
 // The column of a field name ("s_elev", "group_x", ...), -1 if unknown.
 int columnOf(const QString &fieldName);
+// The first-break time in ms at |offset| h of the options' layers, without
+// statics, delay or noise: what a fit should find.
+double layerTime(const Options &options, double h);
+
 // The names of the fields each kind of fault can touch, in column order.
 QStringList varyingSourceFields();
 QStringList nonFiniteFields();

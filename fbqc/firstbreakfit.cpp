@@ -1,143 +1,66 @@
 #include "firstbreakfit.h"
 
+#include "fbpicks.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 
 namespace PickQc {
 
 namespace {
 
-// A segment needs this many taking-part picks, so that a kink is never
-// bought with two noisy picks.
-constexpr int MinSegmentPicks = 4;
-// Breakpoint grid before refinement: tail starts growing by this factor
-// from the source, and this many even parts of the side.
+// A refractor's segment needs this many taking-part picks, so that a kink
+// is never bought with a couple of noisy picks.
+constexpr int MinSegmentPicks = 3;
+// The direct arrival may be seen on as few picks: its line must then meet
+// offset 0 at a plausible source delay.
+constexpr int MinDirectPicks = 2;
+// A source delay: trigger delay, uphole time and source static, and a
+// late shot's timing error on top, ms.
+constexpr double DelayMinMs = -5.0;
+constexpr double DelayMaxMs = 40.0;
+// A segment whose line rises less than this across its picks has no
+// measurable slope: it gives no velocity and is not a segment of its own.
+constexpr double MinRiseMs = 1.0;
+// Breakpoint grid: every pick this close to the source (where the direct
+// arrival may be short), then tail starts growing by a factor, and this
+// many even parts of the side.
+constexpr int DenseNear = 4;
 constexpr double GridGrowth = 2.0;
 constexpr int GridEven = 6;
 // Noise below this does not count for choosing the number of segments:
 // times are often stored to an eighth of a millisecond.
 constexpr double NoiseFloorMs = 0.1;
-constexpr double CutSigmas = 3.5;
-// Standard deviations per median absolute residual, for normal noise.
-constexpr double SigmaPerMad = 1.4826;
-// Golden-section steps placing a kink between two picks.
-constexpr int PolishSteps = 6;
-// What a segment must buy, in units of log(picks) of the criterion.
+// What a segment must buy, in units of log(picks) of the criterion; less
+// before the cut is final, while wrong picks still inflate the residuals
+// and a missed kink would shut out the good picks beyond it.
 constexpr double SegmentPenalty = 4.0;
+constexpr double EarlySegmentPenalty = 1.0;
+// Sides with fewer picks start at the lower price: a wrong pick weighs
+// more among few.
+constexpr int FewPicks = 40;
+// The price of a segment when fits are compared over every pick, each
+// counting at most the threshold: explaining picks the other fit leaves
+// beyond it is worth a segment sooner.
+constexpr double RobustSegmentPenalty = 2.0;
+constexpr double CutSigmas = 3.5;
 constexpr double CutFloorMs = 1.5;
-constexpr double FirstCutFloorMs = 16.0;
-constexpr int MaxRounds = 8;
-constexpr int SuspiciousRun = 3;
-constexpr int MedianWindow = 7;
-constexpr int WarmStep = 2;
+// Cuts after the first rounds, ms: generous first, so that a model pulled
+// by wrong picks still keeps the good ones. Stage 0 fits every pick, the
+// last stage cuts at 3.5 standard deviations.
+constexpr double StageFloorsMs[] = {16.0, 12.0, 6.0};
+constexpr int Stages = int(sizeof StageFloorsMs / sizeof StageFloorsMs[0]) + 2;
+constexpr int MaxRounds = 10;
+// Moving breakpoints to where their lines cross, at most this often.
+constexpr int SettleSteps = 3;
 
-// Two picks' values in one register: with the vector extension of GCC and
-// Clang each step below works on both picks at once, lane by lane the same
-// arithmetic as on one double.
-using Two = double __attribute__((vector_size(2 * sizeof(double))));
-
-template <typename T>
-T load(const double *p);
-template <>
-inline double load<double>(const double *p)
+double median(double *v, int n)
 {
-    return *p;
-}
-template <>
-inline Two load<Two>(const double *p)
-{
-    Two v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline void store(double *p, double v)
-{
-    *p = v;
-}
-inline void store(double *p, Two v)
-{
-    std::memcpy(p, &v, sizeof v);
-}
-
-// Orders a pair: afterwards a <= b (std::min and std::max, written so that
-// they also apply to Two).
-template <typename T>
-inline void orderPair(T &a, T &b)
-{
-    const T lo = b < a ? b : a;
-    b = a < b ? b : a;
-    a = lo;
-}
-
-// The median of seven values by a sorting network held in registers: no
-// branches to mispredict.
-template <typename T>
-inline T median7(T a0, T a1, T a2, T a3, T a4, T a5, T a6)
-{
-    orderPair(a0, a6);
-    orderPair(a2, a3);
-    orderPair(a4, a5);
-    orderPair(a0, a2);
-    orderPair(a1, a4);
-    orderPair(a3, a6);
-    orderPair(a0, a1);
-    orderPair(a2, a5);
-    orderPair(a3, a4);
-    orderPair(a1, a2);
-    orderPair(a4, a6);
-    orderPair(a2, a3);
-    orderPair(a4, a5);
-    orderPair(a1, a2);
-    orderPair(a3, a4);
-    return a3;
-}
-
-// The running median of seven times centred on pick i.
-template <typename T>
-inline void runningMedian(const double *t, double *median, int i)
-{
-    store(median + i, median7(load<T>(t + i - 3), load<T>(t + i - 2), load<T>(t + i - 1), load<T>(t + i),
-                              load<T>(t + i + 1), load<T>(t + i + 2), load<T>(t + i + 3)));
-}
-
-// The residual of pick i from the median of its window of seven with the
-// running median's slope over the same span taken out.
-template <typename T>
-inline void centredResidual(const double *t, const double *u, const double *median, double *r, int i)
-{
-    const T du = load<T>(u + i + 3) - load<T>(u + i - 3);
-    const T rise = load<T>(median + i + 3) - load<T>(median + i - 3);
-    const T none = {};
-    const T slope = du > 0.0 ? rise / du : none;
-    const T ui = load<T>(u + i);
-    auto level = [&](int j) { return load<T>(t + j) - slope * (load<T>(u + j) - ui); };
-    store(r + i, load<T>(t + i) - median7(level(i - 3), level(i - 2), level(i - 1), level(i), level(i + 1),
-                                          level(i + 2), level(i + 3)));
-}
-
-// The median of count (at most seven) values.
-double medianOfFew(const double *v, int count)
-{
-    if (count == MedianWindow)
-        return median7<double>(v[0], v[1], v[2], v[3], v[4], v[5], v[6]);
-    double a[MedianWindow];
-    for (int i = 0; i < count; ++i) {
-        double x = v[i];
-        int j = i;
-        for (; j > 0 && a[j - 1] > x; --j)
-            a[j] = a[j - 1];
-        a[j] = x;
-    }
-    return count % 2 ? a[count / 2] : 0.5 * (a[count / 2 - 1] + a[count / 2]);
-}
-
-// A pivot of the LDL' factorisation below this, relative to its diagonal
-// entry, means a column (nearly) dependent on the others.
-inline bool pivotOk(double pivot, double diagonal)
-{
-    return pivot > 1e-10 * std::max(diagonal, 1e-300);
+    std::nth_element(v, v + n / 2, v + n);
+    const double upper = v[n / 2];
+    if (n % 2)
+        return upper;
+    return 0.5 * (upper + *std::max_element(v, v + n / 2));
 }
 
 } // namespace
@@ -145,9 +68,6 @@ inline bool pivotOk(double pivot, double diagonal)
 void FirstBreakFitter::order(const double *absOffset, const double *time, int n)
 {
     m_n = n;
-    m_order.resize(n);
-    for (int i = 0; i < n; ++i)
-        m_order[i] = i;
     // Picks usually come in channel order, so one side is already sorted
     // one way or the other; check before paying for a sort.
     bool ascending = true;
@@ -156,709 +76,715 @@ void FirstBreakFitter::order(const double *absOffset, const double *time, int n)
         ascending = ascending && absOffset[i - 1] <= absOffset[i];
         descending = descending && absOffset[i - 1] >= absOffset[i];
     }
-    if (descending && !ascending)
-        std::reverse(m_order.begin(), m_order.end());
-    else if (!ascending)
+    m_ordering = ascending ? Ascending : descending ? Descending : Sorted;
+    if (m_ordering == Sorted) {
+        m_order.resize(n);
+        for (int i = 0; i < n; ++i)
+            m_order[i] = i;
         std::stable_sort(m_order.begin(), m_order.end(),
                          [absOffset](int a, int b) { return absOffset[a] < absOffset[b]; });
-
-    m_h0 = absOffset[m_order.front()];
-    const double range = absOffset[m_order.back()] - m_h0;
-    m_scale = range > 0.0 ? range : 1.0;
+    }
     m_u.resize(n);
     m_t.resize(n);
     m_w.resize(n);
     m_r.resize(n);
-    m_work.resize(n);
     m_sums.resize(n + 1);
-    m_visited.resize(n);
-    if (ascending) {
-        for (int i = 0; i < n; ++i) {
-            m_u[i] = (absOffset[i] - m_h0) / m_scale;
-            m_t[i] = time[i];
-        }
-    } else {
-        for (int i = 0; i < n; ++i) {
-            m_u[i] = (absOffset[m_order[i]] - m_h0) / m_scale;
-            m_t[i] = time[m_order[i]];
-        }
-    }
-}
-
-double FirstBreakFitter::cutAbove(double floor)
-{
-    // While the floor is generous, most picks sit well inside it and the
-    // robust sigma cannot raise the cut: counting them is much cheaper
-    // than selecting their median, and gives the same cut.
-    // Two picks at a time: scaling is symmetric in the sign, so the test
-    // on the scaled |r| is the test -floor <= scaled r <= floor.
-    const int n = m_n;
-    const double *r = m_r.data();
-    const Two one = {1.0, 1.0}, none = {};
-    Two insideTwo = none;
-    int i = 0;
-    for (; i + 1 < n; i += 2) {
-        const Two scaled = CutSigmas * (SigmaPerMad * load<Two>(r + i));
-        insideTwo += ((scaled <= floor) & (scaled >= -floor)) ? one : none;
-    }
-    int inside = int(insideTwo[0] + insideTwo[1]);
-    for (; i < n; ++i)
-        inside += CutSigmas * (SigmaPerMad * std::abs(r[i])) <= floor ? 1 : 0;
-    if (inside > n / 2)
-        return floor;
-    return std::max(CutSigmas * robustSigma(), floor);
-}
-
-double FirstBreakFitter::robustSigma()
-{
-    for (int i = 0; i < m_n; ++i)
-        m_work[i] = std::abs(m_r[i]);
-    const int mid = m_n / 2;
-    std::nth_element(m_work.begin(), m_work.begin() + mid, m_work.begin() + m_n);
-    return SigmaPerMad * m_work[mid];
-}
-
-bool FirstBreakFitter::applyCut(double cut)
-{
-    const int n = m_n;
-    const double *r = m_r.data();
-    double *weight = m_w.data();
-    // Two picks at a time; a lane of a comparison is all ones where true,
-    // and |r| <= cut is -cut <= r <= cut.
-    const Two one = {1.0, 1.0}, none = {};
-    auto changedTwo = none != none;
-    int i = 0;
-    for (; i + 1 < n; i += 2) {
-        const Two residual = load<Two>(r + i);
-        const Two w = ((residual <= cut) & (residual >= -cut)) ? one : none;
-        changedTwo |= w != load<Two>(weight + i);
-        store(weight + i, w);
-    }
-    bool changed = changedTwo[0] || changedTwo[1];
-    for (; i < n; ++i) {
-        const double w = std::abs(r[i]) <= cut ? 1.0 : 0.0;
-        changed = changed || w != weight[i];
-        weight[i] = w;
-    }
-    return changed;
-}
-
-void FirstBreakFitter::initialResiduals()
-{
-    // The median of a window of a monotone curve is the curve at the
-    // window's centre, so a running median follows the kinks and ignores a
-    // minority of wrong picks. On a steep segment, though, one wrong pick
-    // moves it by a whole pick step, and near the ends the window cannot be
-    // centred. So the slope of the running median is taken out of each
-    // window before a second median: that one sits on the good picks.
-    const int n = m_n;
-    const int window = std::min(MedianWindow, n % 2 ? n : n - 1);
-    const int half = window / 2;
-    const int lo = half;
-    const int hi = n - half - 1;
-    const double *t = m_t.data();
-    const double *u = m_u.data();
-    double *median = m_work.data();
-    double *r = m_r.data();
-    const bool full = window == MedianWindow;
-    if (full) {
-        int i = lo;
-        for (; i + 1 <= hi; i += 2)
-            runningMedian<Two>(t, median, i);
-        for (; i <= hi; ++i)
-            runningMedian<double>(t, median, i);
-    } else {
-        for (int i = lo; i <= hi; ++i)
-            median[i] = medianOfFew(t + i - half, window);
+    m_h0 = absOffset[index(0)];
+    m_scale = absOffset[index(n - 1)];
+    const double inverse = 1.0 / m_scale;
+    for (int i = 0; i < n; ++i) {
+        const int from = index(i);
+        m_u[i] = absOffset[from] * inverse;
+        m_t[i] = time[from];
     }
 
-    // Near the ends the window and the slope's span are shifted inwards.
-    auto nearEnd = [&](int i) {
-        const int c = qBound(lo, i, hi);
-        const int left = std::max(lo, c - half);
-        const int right = std::min(hi, c + half);
-        const double du = u[right] - u[left];
-        const double slope = du > 0.0 ? (median[right] - median[left]) / du : 0.0;
-        const int first = qBound(0, i - half, n - window);
-        double values[MedianWindow];
-        for (int j = 0; j < window; ++j)
-            values[j] = t[first + j] - slope * (u[first + j] - u[i]);
-        r[i] = t[i] - medianOfFew(values, window);
-    };
-    // Elsewhere both are centred on the pick: the same sums without the
-    // bounds, two picks at a time.
-    const int innerLo = full ? 2 * half : n;
-    const int innerHi = full ? n - 2 * half - 1 : n - 1;
-    for (int i = 0; i < std::min(innerLo, n); ++i)
-        nearEnd(i);
-    int i = innerLo;
-    for (; i + 1 <= innerHi; i += 2)
-        centredResidual<Two>(t, u, median, r, i);
-    for (; i <= innerHi; ++i)
-        centredResidual<double>(t, u, median, r, i);
-    for (int i = std::max(innerHi + 1, innerLo); i < n; ++i)
-        nearEnd(i);
+    // Tail starts to try.
+    m_grid.clear();
+    for (int k = MinDirectPicks; k <= std::min(DenseNear, n - 1); ++k)
+        m_grid.push_back(k);
+    for (double k = DenseNear * GridGrowth; k < n; k *= GridGrowth)
+        m_grid.push_back(static_cast<int>(k));
+    for (int g = 1; g < GridEven; ++g)
+        m_grid.push_back(g * n / GridEven);
+    std::sort(m_grid.begin(), m_grid.end());
+    m_grid.erase(std::unique(m_grid.begin(), m_grid.end()), m_grid.end());
 }
 
 void FirstBreakFitter::prefixSums()
 {
-    // The six running sums as three pairs, (w, u), (uu, t) and (ut, tt),
-    // each pair one register: the products of each sum as written out,
-    // w u u being (w u) u and so on.
-    static_assert(sizeof(Sums) == 3 * sizeof(Two), "Sums holds three pairs of doubles");
     const int n = m_n;
-    const double *weight = m_w.data();
-    const double *u = m_u.data();
-    const double *t = m_t.data();
-    Sums *sums = m_sums.data();
-    sums[0] = Sums{0, 0, 0, 0, 0, 0};
-    Two wU = {}, uuT = {}, utTt = {};
+    Sums s = {0, 0, 0, 0, 0, 0};
+    m_sums[0] = s;
     for (int i = 0; i < n; ++i) {
-        const double w = weight[i];
-        const double wu = w * u[i], wt = w * t[i];
-        wU += Two{w, wu};
-        uuT += Two{wu, w} * Two{u[i], t[i]};
-        utTt += Two{wu, wt} * t[i];
-        double *to = &sums[i + 1].w;
-        store(to, wU);
-        store(to + 2, uuT);
-        store(to + 4, utTt);
-    }
-    const Sums &s = sums[n];
-
-    // Trials remembered from earlier sums no longer hold.
-    if (++m_generation == 0) {
-        for (Remembered &r : m_remembered)
-            r.generation = 0;
-        m_polished[0].generation = m_polished[1].generation = 0;
-        m_generation = 1;
-    }
-
-    // The columns 1 and u are the same in every trial of the round: their
-    // part of the factorisation and of both substitutions is done once.
-    m_logWeight = std::log(s.w);
-    Base &q = m_base;
-    q.b0 = s.t;
-    q.b1 = s.ut;
-    q.d0 = s.w;
-    q.ok = pivotOk(q.d0, s.w);
-    if (!q.ok)
-        return;
-    q.inv0 = 1.0 / q.d0;
-    q.l10 = s.u * q.inv0;
-    q.d1 = s.uu - q.l10 * q.l10 * q.d0;
-    q.ok = pivotOk(q.d1, s.uu);
-    if (!q.ok)
-        return;
-    q.inv1 = 1.0 / q.d1;
-    q.y1 = q.b1 - q.l10 * q.b0;
-    q.z0 = q.b0 / q.d0;
-    q.z1 = q.y1 / q.d1;
-}
-
-FirstBreakFitter::Candidate FirstBreakFitter::evaluate(int segments, int k1, int k2, double b1, double b2) const
-{
-    // Compiled once per number of segments, without the tests of the others.
-    switch (segments) {
-    case 1:
-        return evaluateFor<1>(k1, k2, b1, b2);
-    case 2:
-        return evaluateFor<2>(k1, k2, b1, b2);
-    default:
-        return evaluateFor<3>(k1, k2, b1, b2);
+        const double w = m_w[i], u = m_u[i], t = m_t[i];
+        const double wu = w * u, wt = w * t;
+        s.w += w;
+        s.u += wu;
+        s.uu += wu * u;
+        s.t += wt;
+        s.ut += wu * t;
+        s.tt += wt * t;
+        m_sums[i + 1] = s;
     }
 }
 
-template <int segments>
-FirstBreakFitter::Candidate FirstBreakFitter::evaluateFor(int k1, int k2, double b1, double b2) const
+FirstBreakFitter::Sums FirstBreakFitter::range(int from, int to) const
 {
-    Candidate c;
-    c.segments = segments;
-    c.k1 = k1;
-    c.k2 = k2;
-    const Sums &all = m_sums[m_n];
-    const int p = segments + 1;
-    // Tail starts inside the picks, in order, each segment with enough
-    // picks taking part.
-    if (segments >= 2 && (k1 < 1 || k1 >= m_n))
-        return c;
-    if (segments == 3 && (k2 <= k1 || k2 >= m_n))
-        return c;
-    if (segments >= 2) {
-        const double after = (segments == 3 ? m_sums[k2].w : all.w) - m_sums[k1].w;
-        if (m_sums[k1].w < MinSegmentPicks || after < MinSegmentPicks)
-            return c;
-    }
-    if (segments == 3 && all.w - m_sums[k2].w < MinSegmentPicks)
-        return c;
-    if (segments == 1 && all.w < 2)
-        return c;
-
-    // Least squares in the basis 1, u, (u - b1)+, (u - b2)+: the normal
-    // equations' sums over the tails beyond each breakpoint come from the
-    // prefix sums, and an LDL' factorisation solves them, written out for
-    // the 2 to 4 unknowns on top of the round's common part.
-    const Base &q = m_base;
-    if (!q.ok)
-        return c;
-    // A breakpoint defaults to the first pick of its tail.
-    const double beta[2] = {std::isnan(b1) && segments > 1 ? m_u[k1] : b1,
-                            std::isnan(b2) && segments > 2 ? m_u[k2] : b2};
-    double x[4] = {};
-    double fitted = 0.0;
-    if (segments == 1) {
-        x[1] = q.z1;
-        x[0] = q.z0 - q.l10 * x[1];
-        fitted = x[0] * q.b0 + x[1] * q.b1;
-    } else {
-        const Sums &s1 = m_sums[k1];
-        const Sums t1 = {all.w - s1.w, all.u - s1.u, all.uu - s1.uu, all.t - s1.t, all.ut - s1.ut, 0.0};
-        const double v1 = beta[0];
-        const double a02 = t1.u - v1 * t1.w;
-        const double a12 = t1.uu - v1 * t1.u;
-        const double a22 = t1.uu - 2.0 * v1 * t1.u + v1 * v1 * t1.w;
-        const double r2 = t1.ut - v1 * t1.t;
-        const double l20 = a02 * q.inv0;
-        const double l21 = (a12 - l20 * q.l10 * q.d0) * q.inv1;
-        const double d2 = a22 - l20 * l20 * q.d0 - l21 * l21 * q.d1;
-        if (!pivotOk(d2, a22))
-            return c;
-        const double y2 = r2 - l20 * q.b0 - l21 * q.y1;
-        if (segments == 2) {
-            x[2] = y2 / d2;
-            x[1] = q.z1 - l21 * x[2];
-            x[0] = q.z0 - q.l10 * x[1] - l20 * x[2];
-            fitted = x[0] * q.b0 + x[1] * q.b1 + x[2] * r2;
-        } else {
-            const Sums &s2 = m_sums[k2];
-            const Sums t2 = {all.w - s2.w, all.u - s2.u, all.uu - s2.uu, all.t - s2.t, all.ut - s2.ut, 0.0};
-            const double v2 = beta[1];
-            const double a03 = t2.u - v2 * t2.w;
-            const double a13 = t2.uu - v2 * t2.u;
-            const double a33 = t2.uu - 2.0 * v2 * t2.u + v2 * v2 * t2.w;
-            const double a23 = t2.uu - (v1 + v2) * t2.u + v1 * v2 * t2.w;
-            const double r3 = t2.ut - v2 * t2.t;
-            const double l30 = a03 * q.inv0;
-            const double l31 = (a13 - l30 * q.l10 * q.d0) * q.inv1;
-            const double l32 = (a23 - l30 * l20 * q.d0 - l31 * l21 * q.d1) * (1.0 / d2);
-            const double d3 = a33 - l30 * l30 * q.d0 - l31 * l31 * q.d1 - l32 * l32 * d2;
-            if (!pivotOk(d3, a33))
-                return c;
-            const double y3 = r3 - l30 * q.b0 - l31 * q.y1 - l32 * y2;
-            x[3] = y3 / d3;
-            x[2] = y2 / d2 - l32 * x[3];
-            x[1] = q.z1 - l21 * x[2] - l31 * x[3];
-            x[0] = q.z0 - q.l10 * x[1] - l20 * x[2] - l30 * x[3];
-            fitted = x[0] * q.b0 + x[1] * q.b1 + x[2] * r2 + x[3] * r3;
-        }
-    }
-    c.sse = std::max(0.0, all.tt - fitted);
-    // Increasing on every segment. Kinks may bend either way: flat layers
-    // give ever flatter segments, but receiver statics bend the curve back
-    // and forth, and forbidding that flags good picks by the thousand.
-    double slope = x[1];
-    if (!(slope > 0.0) && segments > 1)
-        return c;
-    for (int j = 2; j < p; ++j) {
-        slope += x[j];
-        if (!(slope > 0.0))
-            return c;
-    }
-    for (int j = 0; j < 4; ++j)
-        c.coef[j] = x[j];
-    c.b1 = beta[0];
-    c.b2 = beta[1];
-    c.valid = true;
-    return c;
+    const Sums &a = m_sums[from], &b = m_sums[to];
+    return Sums{b.w - a.w, b.u - a.u, b.uu - a.uu, b.t - a.t, b.ut - a.ut, b.tt - a.tt};
 }
 
-const FirstBreakFitter::Candidate &FirstBreakFitter::atStarts(int segments, int k1, int k2)
+FirstBreakFitter::Line FirstBreakFitter::fitLine(int from, int to, bool first, bool alone) const
 {
-    // A cut that lets the same picks take part keeps the sums, and the next
-    // round then tries mostly the tail starts of the last one again.
-    Remembered &r = m_remembered[unsigned(k1 * 61 + k2 * 7 + segments) % RememberedTrials];
-    if (r.generation == m_generation && r.segments == segments && r.k1 == k1 && r.k2 == k2)
-        return r.c;
-    r.generation = m_generation;
-    r.segments = segments;
-    r.k1 = k1;
-    r.k2 = k2;
-    r.c = evaluate(segments, k1, k2);
-    return r.c;
-}
-
-FirstBreakFitter::Candidate FirstBreakFitter::polishOnce(const Candidate &c, int which)
-{
-    // The same model on the same sums is polished to the same result: the
-    // rounds before and after the final cut often bring both.
-    Polished &p = m_polished[which - 1];
-    const bool same = p.generation == m_generation && p.in.segments == c.segments && p.in.k1 == c.k1
-                   && p.in.k2 == c.k2 && p.in.b1 == c.b1 && (c.segments < 3 || p.in.b2 == c.b2)
-                   && p.in.sse == c.sse;
-    if (!same) {
-        p.generation = m_generation;
-        p.in = c;
-        p.out = polish(c, which);
+    Line l;
+    const Sums s = range(from, to);
+    l.w = s.w;
+    if (s.w < MinDirectPicks - 0.5)
+        return l;
+    const double meanU = s.u / s.w;
+    const double cu = s.uu - meanU * s.u;
+    const double ct = s.ut - meanU * s.t;
+    if (!(cu > 1e-12 * s.uu))
+        return l;
+    l.b = ct / cu;
+    l.a = (s.t - l.b * s.u) / s.w;
+    l.sse = s.tt - s.t * s.t / s.w - l.b * ct;
+    const bool pinned = first && std::isfinite(m_delay);
+    if (pinned || (first && !alone && s.w < MinSegmentPicks && (l.a < DelayMinMs || l.a > DelayMaxMs))) {
+        // A direct arrival through the shot's source delay, or of two or
+        // three picks through the nearest plausible one.
+        l.a = pinned ? m_delay : qBound(DelayMinMs, l.a, DelayMaxMs);
+        const double rise = s.ut - l.a * s.u;
+        l.b = rise / s.uu;
+        l.sse = s.tt - 2.0 * l.a * s.t + l.a * l.a * s.w - l.b * rise;
     }
-    return p.out;
+    l.sse = std::max(0.0, l.sse);
+    l.ok = true;
+    return l;
 }
 
-double FirstBreakFitter::score(const Candidate &c) const
+bool FirstBreakFitter::plausible(const Model &m, int j) const
 {
-    if (!c.valid)
+    const Line &l = m.line[j];
+    const int need = j == 0 && m.k > 1 ? MinDirectPicks : MinSegmentPicks;
+    if (!l.ok || l.w < need - 0.5 || !(l.b > 0.0))
+        return false;
+    const double span = m_u[m.start[j + 1] - 1] - m_u[m.start[j]];
+    if (l.b * span < MinRiseMs)
+        return false;
+    if (j == 0)
+        return true;
+    // Slower than the segment before, and crossing it among the picks of
+    // the two and after the crossing before: every line is the earliest
+    // arrival at some of its picks.
+    const Line &before = m.line[j - 1];
+    if (!(l.b < before.b))
+        return false;
+    const double cross = (l.a - before.a) / (before.b - l.b);
+    if (!(cross > m_u[m.start[j - 1]] && cross < m_u[m.start[j + 1] - 1]))
+        return false;
+    if (j >= 2) {
+        const Line &two = m.line[j - 2];
+        if (!(cross > (before.a - two.a) / (two.b - before.b)))
+            return false;
+    }
+    return true;
+}
+
+bool FirstBreakFitter::refit(Model *m, int j) const
+{
+    m->line[j] = fitLine(m->start[j], m->start[j + 1], j == 0, m->k == 1);
+    return m->line[j].ok;
+}
+
+double FirstBreakFitter::score(const Model &m) const
+{
+    if (!m.ok)
         return HUGE_VAL;
-    const double m = m_sums[m_n].w;
-    const double floor = NoiseFloorMs * NoiseFloorMs;
-    // Each segment beyond the first costs a slope and a breakpoint.
-    return m * std::log(c.sse / m + floor) + SegmentPenalty * c.segments * m_logWeight;
+    const double w = m_sums[m_n].w;
+    return w * std::log(m.sse / w + NoiseFloorMs * NoiseFloorMs) + m_penalty * m.k * std::log(w);
 }
 
-FirstBreakFitter::Candidate FirstBreakFitter::refine(Candidate c, int which, int step)
+void FirstBreakFitter::refine(Model *m, int boundary, int step) const
 {
-    // Within one number of segments the squared residuals alone decide.
-    // Only a strictly better place is taken, so a place tried before can
-    // never win again: it is not tried twice.
-    if (++m_visit == 0) {
-        std::fill(m_visited.begin(), m_visited.end(), 0u);
-        m_visit = 1;
-    }
-    m_visited[which == 1 ? c.k1 : c.k2] = m_visit;
+    // Within one number of segments the squared residuals alone decide;
+    // only a strictly better place is taken.
+    const int j = boundary;
     while (step >= 1) {
         bool moved = false;
         for (int dir = -1; dir <= 1 && !moved; dir += 2) {
-            const int k1 = which == 1 ? c.k1 + dir * step : c.k1;
-            const int k2 = which == 2 ? c.k2 + dir * step : c.k2;
-            const int k = which == 1 ? k1 : k2;
-            if (k >= 0 && k < m_n) {
-                if (m_visited[k] == m_visit)
-                    continue;
-                m_visited[k] = m_visit;
-            }
-            const Candidate &trial = atStarts(c.segments, k1, k2);
-            if (trial.valid && (!c.valid || trial.sse < c.sse)) {
-                c = trial;
+            const int at = m->start[j] + dir * step;
+            if (at <= m->start[j - 1] || at >= m->start[j + 1])
+                continue;
+            // Built and checked only when the residuals say it is better.
+            const double pair = lineSse(m->start[j - 1], at, j == 1 && m->k > 1) + lineSse(at, m->start[j + 1], false);
+            if (!(pair < m->line[j - 1].sse + m->line[j].sse))
+                continue;
+            Model t = *m;
+            t.start[j] = at;
+            refit(&t, j - 1);
+            refit(&t, j);
+            bool ok = true;
+            for (int s = std::max(0, j - 2); s <= std::min(t.k - 1, j + 2) && ok; ++s)
+                ok = plausible(t, s);
+            if (!ok)
+                continue;
+            t.sse = m->sse - m->line[j - 1].sse - m->line[j].sse + t.line[j - 1].sse + t.line[j].sse;
+            if (t.sse < m->sse) {
+                *m = t;
                 moved = true;
             }
         }
         if (!moved)
             step /= 2;
     }
-    return c;
 }
 
-FirstBreakFitter::Candidate FirstBreakFitter::polish(Candidate c, int which) const
+double FirstBreakFitter::lineSse(int from, int to, bool first) const
 {
-    // A kink rarely sits on a pick: between the picks on either side of
-    // the chosen one the fit is smooth in the breakpoint, so a golden
-    // section search finds it.
-    const int k = which == 1 ? c.k1 : c.k2;
-    for (int tail = k; tail <= k + 1; ++tail) {
-        if (tail < 1 || tail >= m_n)
-            continue;
-        double lo = m_u[tail - 1], hi = m_u[tail];
-        if (!(hi > lo))
-            continue;
-        auto at = [&](double b) {
-            return which == 1 ? evaluate(c.segments, tail, c.k2, b, c.b2) : evaluate(c.segments, c.k1, tail, c.b1, b);
-        };
-        constexpr double golden = 0.6180339887498949;
-        double x1 = hi - golden * (hi - lo), x2 = lo + golden * (hi - lo);
-        Candidate c1 = at(x1), c2 = at(x2);
-        for (int i = 0; i < PolishSteps; ++i) {
-            if (c1.valid && (!c2.valid || c1.sse < c2.sse)) {
-                hi = x2;
-                x2 = x1;
-                c2 = c1;
-                x1 = hi - golden * (hi - lo);
-                c1 = at(x1);
-            } else {
-                lo = x1;
-                x1 = x2;
-                c1 = c2;
-                x2 = lo + golden * (hi - lo);
-                c2 = at(x2);
-            }
-        }
-        for (const Candidate *trial : {&c1, &c2})
-            if (trial->valid && trial->sse < c.sse)
-                c = *trial;
+    // The squared residuals of a free line, without the checks of
+    // fitLine(); a first segment that fitLine() may pin is asked there.
+    const Sums s = range(from, to);
+    if (s.w < MinDirectPicks - 0.5)
+        return HUGE_VAL;
+    if (first && (std::isfinite(m_delay) || s.w < MinSegmentPicks)) {
+        const Line l = fitLine(from, to, true, false);
+        return l.ok ? l.sse : HUGE_VAL;
     }
-    return c;
+    const double meanU = s.u / s.w;
+    const double cu = s.uu - meanU * s.u;
+    const double ct = s.ut - meanU * s.t;
+    if (!(cu > 1e-12 * s.uu))
+        return HUGE_VAL;
+    return std::max(0.0, s.tt - s.t * s.t / s.w - ct * ct / cu);
 }
 
-void FirstBreakFitter::makeGrid()
+FirstBreakFitter::Model FirstBreakFitter::split(const Model &m) const
 {
-    // Tail starts to try: geometric from the source outwards, since the
-    // direct arrival often spans a few picks only, and even across the
-    // side for the deeper refractors.
-    m_grid.clear();
-    for (double k = MinSegmentPicks; k < m_n - MinSegmentPicks + 1; k *= GridGrowth)
-        m_grid.push_back(static_cast<int>(k));
-    for (int g = 1; g < GridEven; ++g)
-        m_grid.push_back(g * m_n / GridEven);
-    std::sort(m_grid.begin(), m_grid.end());
-    m_grid.erase(std::unique(m_grid.begin(), m_grid.end()), m_grid.end());
-}
-
-int FirstBreakFitter::firstStep(int k) const
-{
-    return std::max(1, std::min(k / 3, m_n / (2 * GridEven)));
-}
-
-FirstBreakFitter::Candidate FirstBreakFitter::bestModel(bool fine, Candidate *two, Candidate *three)
-{
-    // Until the cut is final a breakpoint only needs to be near its place;
-    // a coarse step keeps those rounds cheap.
-    auto step = [this, fine](int k) { return fine ? firstStep(k) : std::min(2, firstStep(k)); };
-    Candidate best = atStarts(1, 0, 0);
-    double bestScore = score(best);
-
-    // From one round to the next only a few picks change sides of the cut,
-    // so the kinks of the last round are a good start: the local search
-    // below then replaces the scan of the whole grid.
-    const bool warmTwo = two->valid;
-    const bool warmThree = three->valid;
-
-    // Two segments: every grid start, the best one refined.
-    if (warmTwo) {
-        *two = atStarts(2, two->k1, 0);
-    } else {
-        *two = Candidate();
-        for (int k : m_grid) {
-            const Candidate &c = atStarts(2, k, 0);
-            if (c.valid && (!two->valid || c.sse < two->sse))
-                *two = c;
-        }
-    }
-    if (!two->valid) {
-        *three = Candidate();
+    // One more segment: the split of one segment at a grid point that
+    // lowers the squared residuals most and gives a plausible model,
+    // refined. Splits are ranked by their residuals alone; only the best
+    // are built and checked.
+    Model best;
+    if (m.k >= MaxSegments)
         return best;
-    }
-    // A warm kink is at most a few picks from its place.
-    auto stepFrom = [&](bool warm, int k) { return warm ? std::min(WarmStep, step(k)) : step(k); };
-    *two = refine(*two, 1, stepFrom(warmTwo, two->k1));
-
-    // Three segments: a second breakpoint on either side of the first,
-    // then each refined with the other held.
-    bool threeWarm = false;
-    if (warmThree) {
-        *three = atStarts(3, three->k1, three->k2);
-        threeWarm = three->valid;
-    }
-    if (!three->valid) {
-        for (int k : m_grid) {
-            if (k == two->k1)
+    struct Trial
+    {
+        double sse;
+        int segment, at;
+    };
+    Trial trials[MaxSegments * 64];
+    int count = 0;
+    for (int s = 0; s < m.k; ++s) {
+        for (int c : m_grid) {
+            if (c <= m.start[s])
                 continue;
-            const Candidate &c = atStarts(3, std::min(k, two->k1), std::max(k, two->k1));
-            if (c.valid && (!three->valid || c.sse < three->sse))
-                *three = c;
+            if (c >= m.start[s + 1] || count == int(sizeof trials / sizeof trials[0]))
+                break;
+            const double sse = lineSse(m.start[s], c, s == 0) + lineSse(c, m.start[s + 1], false);
+            if (sse < HUGE_VAL)
+                trials[count++] = Trial{m.sse - m.line[s].sse + sse, s, c};
         }
     }
-    if (three->valid) {
-        for (int round = 0; round < (fine && !threeWarm ? 2 : 1); ++round) {
-            *three = refine(*three, 1, stepFrom(threeWarm, three->k1));
-            *three = refine(*three, 2, stepFrom(threeWarm, three->k2));
+    int bestAt = 0;
+    while (count > 0) {
+        int pick = 0;
+        for (int i = 1; i < count; ++i)
+            pick = trials[i].sse < trials[pick].sse ? i : pick;
+        const Trial trial = trials[pick];
+        trials[pick] = trials[--count];
+        const int s = trial.segment;
+        Model t;
+        t.k = m.k + 1;
+        for (int j = 0, from = 0; j < t.k; ++j) {
+            t.start[j] = j == s + 1 ? trial.at : m.start[from];
+            t.line[j] = m.line[from];
+            from += j == s + 1 ? 0 : 1;
         }
+        t.start[t.k] = m_n;
+        refit(&t, s);
+        refit(&t, s + 1);
+        bool ok = true;
+        for (int j = std::max(0, s - 1); j <= std::min(t.k - 1, s + 2) && ok; ++j)
+            ok = plausible(t, j);
+        if (!ok)
+            continue;
+        t.sse = m.sse - m.line[s].sse + t.line[s].sse + t.line[s + 1].sse;
+        t.ok = true;
+        best = t;
+        bestAt = s + 1;
+        break;
     }
-    for (const Candidate *c : {two, three}) {
-        const double s = score(*c);
+    if (best.ok) {
+        // The grid's spacing around the new breakpoint bounds the first step.
+        const int at = best.start[bestAt];
+        const auto next = std::upper_bound(m_grid.begin(), m_grid.end(), at);
+        const int gap = next == m_grid.end() ? m_n - at : *next - at;
+        refine(&best, bestAt, std::max(1, gap / 2));
+    }
+    return best;
+}
+
+FirstBreakFitter::Model FirstBreakFitter::best(const Model *warm) const
+{
+    Model one;
+    one.k = 1;
+    one.start[0] = 0;
+    one.start[1] = m_n;
+    refit(&one, 0);
+    one.ok = plausible(one, 0);
+    one.sse = one.line[0].sse;
+    Model best = one;
+    double bestScore = score(one);
+    auto consider = [&](const Model &m) {
+        const double s = score(m);
         if (s < bestScore) {
-            best = *c;
+            best = m;
             bestScore = s;
         }
-    }
-    if (fine && best.segments > 1) {
-        // Once the cut is final, the kinks leave the pick positions.
-        best = polishOnce(best, 1);
-        if (best.segments == 3)
-            best = polishOnce(best, 2);
-    }
-    return best;
-}
-
-double FirstBreakFitter::modelAtSorted(const Candidate &c, double u) const
-{
-    double t = c.coef[0] + c.coef[1] * u;
-    if (c.segments >= 2 && u > c.b1)
-        t += c.coef[2] * (u - c.b1);
-    if (c.segments == 3 && u > c.b2)
-        t += c.coef[3] * (u - c.b2);
-    return t;
-}
-
-bool FirstBreakFitter::segmentStarts(const Candidate &c, int *beyond1, int *beyond2) const
-{
-    // The picks are in |offset| order, so the picks beyond each breakpoint
-    // follow one another.
-    const double *u = m_u.data();
-    *beyond1 = c.segments >= 2 ? int(std::upper_bound(u, u + m_n, c.b1) - u) : m_n;
-    *beyond2 = c.segments == 3 ? int(std::upper_bound(u, u + m_n, c.b2) - u) : m_n;
-    return *beyond1 <= *beyond2;
-}
-
-template <typename Put>
-void FirstBreakFitter::eachModelTime(const Candidate &c, Put put) const
-{
-    // One loop per segment instead of a test per pick, with the sums of
-    // modelAtSorted() in its order.
-    const double *u = m_u.data();
-    const int n = m_n;
-    int beyond1, beyond2;
-    if (!segmentStarts(c, &beyond1, &beyond2)) {
-        for (int i = 0; i < n; ++i)
-            put(i, modelAtSorted(c, u[i]));
-        return;
-    }
-    const double c0 = c.coef[0], c1 = c.coef[1], c2 = c.coef[2], c3 = c.coef[3];
-    const double b1 = c.b1, b2 = c.b2;
-    for (int i = 0; i < beyond1; ++i)
-        put(i, c0 + c1 * u[i]);
-    for (int i = beyond1; i < beyond2; ++i)
-        put(i, c0 + c1 * u[i] + c2 * (u[i] - b1));
-    for (int i = beyond2; i < n; ++i)
-        put(i, c0 + c1 * u[i] + c2 * (u[i] - b1) + c3 * (u[i] - b2));
-}
-
-void FirstBreakFitter::residuals(const Candidate &c)
-{
-    const double *u = m_u.data();
-    const double *t = m_t.data();
-    double *r = m_r.data();
-    int beyond1, beyond2;
-    if (!segmentStarts(c, &beyond1, &beyond2)) {
-        for (int i = 0; i < m_n; ++i)
-            r[i] = t[i] - modelAtSorted(c, u[i]);
-        return;
-    }
-    // As eachModelTime(), two picks at a time.
-    const double c0 = c.coef[0], c1 = c.coef[1], c2 = c.coef[2], c3 = c.coef[3];
-    const double b1 = c.b1, b2 = c.b2;
-    auto stretch = [u, t, r](int from, int to, auto model) {
-        int i = from;
-        for (; i + 1 < to; i += 2)
-            store(r + i, load<Two>(t + i) - model(load<Two>(u + i)));
-        for (; i < to; ++i)
-            r[i] = t[i] - model(u[i]);
     };
-    stretch(0, beyond1, [=](auto x) { return c0 + c1 * x; });
-    stretch(beyond1, beyond2, [=](auto x) { return c0 + c1 * x + c2 * (x - b1); });
-    stretch(beyond2, m_n, [=](auto x) { return c0 + c1 * x + c2 * (x - b1) + c3 * (x - b2); });
-}
-
-FirstBreakFitter::Candidate FirstBreakFitter::converge(const double *floors, int stages, double ceiling)
-{
-    // The cut that decides which picks take part shrinks from generous to
-    // 3.5 robust standard deviations over a few rounds, so that a first
-    // model with a wrong kink cannot shut out the good picks it misses.
-    const int lastStage = stages - 1;
-    int stage = 0;
-    Candidate best;
-    Candidate two, three;
-    applyCut(cutAbove(floors[0]));
-    bool changed = true;
-    for (int round = 0; round < MaxRounds; ++round) {
-        // A cut that let the same picks take part leaves the sums as they were.
-        if (changed)
-            prefixSums();
-        // The kinks are placed exactly before the cut becomes final: a kink
-        // a pick off would shut out the picks of a steep segment.
-        const Candidate c = bestModel(stage >= lastStage - 1, &two, &three);
-        if (!c.valid)
+    if (warm) {
+        // From one round to the next only a few picks change sides of the
+        // cut: the last round's breakpoints, moved a little, and each of
+        // them dropped.
+        Model m = *warm;
+        m.sse = 0.0;
+        m.ok = true;
+        for (int j = 0; j < m.k; ++j) {
+            refit(&m, j);
+            m.sse += m.line[j].sse;
+        }
+        for (int j = 0; j < m.k && m.ok; ++j)
+            m.ok = plausible(m, j);
+        if (m.ok) {
+            for (int j = 1; j < m.k; ++j)
+                refine(&m, j, 2);
+            consider(m);
+            for (int drop = 1; drop < m.k; ++drop) {
+                Model d;
+                d.k = m.k - 1;
+                for (int j = 0, from = 0; j < d.k; ++j, ++from) {
+                    from += from == drop ? 1 : 0;
+                    d.start[j] = j == 0 ? 0 : m.start[from];
+                }
+                d.start[d.k] = m_n;
+                d.ok = true;
+                for (int j = 0; j < d.k; ++j) {
+                    refit(&d, j);
+                    d.sse += d.line[j].sse;
+                }
+                for (int j = 0; j < d.k && d.ok; ++j)
+                    d.ok = plausible(d, j);
+                consider(d);
+            }
+            return best;
+        }
+    }
+    Model m = one;
+    m.ok = true;
+    m_levels[1] = one;
+    for (int k = 2; k <= MaxSegments; ++k)
+        m_levels[k] = Model();
+    for (int k = 2; k <= MaxSegments; ++k) {
+        m = split(m);
+        if (!m.ok)
             break;
-        best = c;
-        residuals(best);
-        const bool final = stage == lastStage;
-        stage = std::min(stage + 1, lastStage);
-        double cut = cutAbove(floors[stage]);
-        if (stage == lastStage)
-            cut = std::min(cut, ceiling);
-        changed = applyCut(cut);
-        if (!changed && final)
+        // An earlier breakpoint may move once the new one is in.
+        for (int j = 1; j < m.k; ++j)
+            refine(&m, j, 2);
+        m_levels[k] = m;
+        const double before = bestScore;
+        consider(m);
+        // At the full price a segment that buys nothing is not followed
+        // by another.
+        if (m_penalty >= SegmentPenalty && !(bestScore < before))
             break;
     }
     return best;
 }
 
-bool FirstBreakFitter::suspicious(double ceiling) const
+bool FirstBreakFitter::settle(Model *m) const
 {
-    // Neighbouring picks left out on the same side of the model, each
-    // beyond the threshold, look more like a kink the model missed than
-    // like wrong picks.
-    int run = 0;
-    int sign = 0;
+    // A pick belongs to the line that arrives first at its offset: each
+    // breakpoint moves to where its two lines cross, and the lines are
+    // fitted again to their picks.
+    for (int step = 0; step < SettleSteps; ++step) {
+        Model t = *m;
+        bool moved = false;
+        for (int j = 1; j < t.k; ++j) {
+            const Line &a = m->line[j - 1], &b = m->line[j];
+            const double cross = (b.a - a.a) / (a.b - b.b);
+            const int at = int(std::upper_bound(m_u.begin(), m_u.begin() + m_n, cross) - m_u.begin());
+            moved = moved || at != t.start[j];
+            t.start[j] = at;
+        }
+        if (!moved)
+            return true;
+        t.sse = 0.0;
+        bool ok = true;
+        for (int j = 0; j < t.k && ok; ++j) {
+            ok = t.start[j + 1] > t.start[j] && refit(&t, j);
+            t.sse += t.line[j].sse;
+        }
+        for (int j = 0; j < t.k && ok; ++j)
+            ok = plausible(t, j);
+        if (!ok)
+            return false;
+        *m = t;
+    }
+    return true;
+}
+
+void FirstBreakFitter::residuals(const Model &m, double cutA, double cutB, Choice choice[2])
+{
+    residuals(m);
+    int kept[2] = {0, 0};
+    bool changed[2] = {false, false};
+    const double *r = m_r.data(), *w = m_w.data();
     for (int i = 0; i < m_n; ++i) {
-        const int s = m_w[i] > 0.0 || std::abs(m_r[i]) <= ceiling ? 0 : (m_r[i] > 0.0 ? 1 : -1);
-        run = s != 0 && s == sign ? run + 1 : (s != 0 ? 1 : 0);
-        sign = s;
-        if (run >= SuspiciousRun)
+        const double size = std::abs(r[i]);
+        const bool was = w[i] > 0.0, a = size <= cutA, b = size <= cutB;
+        kept[0] += a ? 1 : 0;
+        kept[1] += b ? 1 : 0;
+        changed[0] = changed[0] || a != was;
+        changed[1] = changed[1] || b != was;
+    }
+    for (int c = 0; c < 2; ++c)
+        choice[c] = Choice{kept[c], changed[c]};
+}
+
+bool FirstBreakFitter::envelope(const Line *lines, int k, int *ends) const
+{
+    // Line j arrives first from the crossing with line j - 1 to the one
+    // with line j + 1; the picks are in |offset| order, so each line's
+    // picks follow one another.
+    double before = -HUGE_VAL;
+    for (int j = 0; j + 1 < k; ++j) {
+        const double cross = (lines[j + 1].a - lines[j].a) / (lines[j].b - lines[j + 1].b);
+        if (!(cross >= before))
+            return false;
+        before = cross;
+        ends[j] = int(std::upper_bound(m_u.begin(), m_u.begin() + m_n, cross) - m_u.begin());
+    }
+    ends[k - 1] = m_n;
+    return true;
+}
+
+void FirstBreakFitter::residuals(const Model &m)
+{
+    const double *u = m_u.data(), *t = m_t.data();
+    double *r = m_r.data();
+    int ends[MaxSegments];
+    if (envelope(m.line, m.k, ends)) {
+        for (int j = 0, i = 0; j < m.k; ++j) {
+            const double a = m.line[j].a, b = m.line[j].b;
+            for (; i < ends[j]; ++i)
+                r[i] = t[i] - (a + b * u[i]);
+        }
+        return;
+    }
+    for (int i = 0; i < m_n; ++i) {
+        double model = HUGE_VAL;
+        for (int j = 0; j < m.k; ++j)
+            model = std::min(model, m.line[j].a + m.line[j].b * u[i]);
+        r[i] = t[i] - model;
+    }
+}
+
+FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double outlierMs, const Model *start)
+{
+    std::fill(m_w.begin(), m_w.end(), 1.0);
+    prefixSums();
+    Model model;
+    if (start)
+        model = *start;
+    const double ceiling = std::max(outlierMs, CutFloorMs);
+    int stage = 0;
+    bool rescore = false;
+    for (int round = 0; round < MaxRounds; ++round) {
+        // A full search at the start; later rounds move the last round's
+        // breakpoints and try it without each of them.
+        const bool final = stage == Stages - 1;
+        m_penalty = final ? SegmentPenalty : earlyPenalty;
+        Model m;
+        if (rescore) {
+            // The picks of the full search still take part: its best model
+            // of each number of segments, at the final price.
+            double bestScore = HUGE_VAL;
+            for (int k = 1; k <= MaxSegments; ++k) {
+                const double score = this->score(m_levels[k]);
+                if (score < bestScore) {
+                    bestScore = score;
+                    m = m_levels[k];
+                }
+            }
+            rescore = false;
+        } else {
+            m = best(model.ok ? &model : nullptr);
+        }
+        if (!m.ok)
+            break;
+        model = m;
+        settle(&model);
+        // The final cut: 3.5 standard deviations of the residuals of the
+        // picks that took part, which the earlier cuts have rid of wrong
+        // picks beyond the floors.
+        const double w = m_sums[m_n].w;
+        const double sigma = std::sqrt(model.sse / std::max(1.0, w - 2.0 * model.k));
+        const double finalCut = std::min(std::max(CutFloorMs, CutSigmas * sigma), ceiling);
+        stage = std::min(stage + 1, Stages - 1);
+        double cut = stage < Stages - 1 ? StageFloorsMs[stage - 1] : finalCut;
+        // With nothing beyond a generous cut the model would not move
+        // before the final one: both cuts are weighed in one pass.
+        Choice choice[2];
+        residuals(model, cut, finalCut, choice);
+        int chosen = 0;
+        if (!choice[0].changed && stage < Stages - 1) {
+            stage = Stages - 1;
+            cut = finalCut;
+            chosen = 1;
+            rescore = !choice[1].changed && !start && round == 0;
+        }
+        if (choice[chosen].kept < MinPicksPerSide)
+            break;   // too few picks would be left: keep the last choice
+        m_cut = cut;
+        if (!choice[chosen].changed && final)
+            break;
+        if (choice[chosen].changed) {
+            for (int i = 0; i < m_n; ++i)
+                m_w[i] = std::abs(m_r[i]) <= cut ? 1.0 : 0.0;
+            prefixSums();
+        }
+    }
+    return model;
+}
+
+double FirstBreakFitter::robustScore(const Model &m, double outlierMs)
+{
+    // The criterion over every pick, each counting at most the threshold:
+    // a model that leaves good picks far off pays for each of them, a wrong
+    // pick costs every model the same.
+    residuals(m);
+    const double cap = outlierMs * outlierMs;
+    double sum = 0.0;
+    for (int i = 0; i < m_n; ++i)
+        sum += std::min(m_r[i] * m_r[i], cap);
+    return m_n * std::log(sum / m_n + NoiseFloorMs * NoiseFloorMs) + RobustSegmentPenalty * m.k * std::log(double(m_n));
+}
+
+bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, double outlierMs)
+{
+    m_k = 0;
+    if (n < MinPicksPerSide)
+        return false;
+    order(absOffset, time, n);
+    Model model = rounds(n < FewPicks ? EarlySegmentPenalty : SegmentPenalty, outlierMs);
+    bool beyond = false;
+    for (int i = 0; i < n && model.ok && !beyond; ++i)
+        beyond = std::abs(m_r[i]) > outlierMs;
+    if (beyond) {
+        // Picks left beyond the threshold may be wrong, or the good picks
+        // of a kink that an early model missed, or of one it made up:
+        // other fits, one that starts at the other price per segment and
+        // one from the model without each of its kinks, and the model that
+        // explains the most picks is kept.
+        double bestScore = robustScore(model, outlierMs);
+        double bestCut = m_cut;
+        m_saved = m_w;
+        const Model first = model;
+        auto tryFit = [&](const Model &other) {
+            if (!other.ok)
+                return;
+            const double score = robustScore(other, outlierMs);
+            if (score < bestScore) {
+                bestScore = score;
+                bestCut = m_cut;
+                model = other;
+                m_saved = m_w;
+            }
+        };
+        tryFit(rounds(n < FewPicks ? SegmentPenalty : EarlySegmentPenalty, outlierMs));
+        for (int drop = 1; drop < first.k; ++drop) {
+            Model d;
+            d.k = first.k - 1;
+            for (int j = 0, from = 0; j <= d.k; ++j, ++from) {
+                from += from == drop ? 1 : 0;
+                d.start[j] = from <= first.k ? first.start[from] : n;
+            }
+            d.ok = true;
+            tryFit(rounds(SegmentPenalty, outlierMs, &d));
+        }
+        m_w = m_saved;
+        m_cut = bestCut;
+        prefixSums();
+    }
+    if (!model.ok)
+        return false;
+    m_k = model.k;
+    std::copy(model.start, model.start + MaxSegments + 1, m_start);
+    std::copy(model.line, model.line + MaxSegments, m_line);
+    return true;
+}
+
+bool FirstBreakFitter::refitThrough(double delay, double outlierMs)
+{
+    if (m_k == 0)
+        return false;
+    Model current;
+    current.k = m_k;
+    std::copy(m_start, m_start + MaxSegments + 1, current.start);
+    std::copy(m_line, m_line + MaxSegments, current.line);
+    current.ok = true;
+    double bestScore = robustScore(current, outlierMs);
+    const double currentCut = m_cut;
+    m_saved = m_w;
+    Model best;
+    double bestCut = 0.0;
+    m_delay = delay;
+    for (double penalty : {EarlySegmentPenalty, SegmentPenalty}) {
+        const Model m = rounds(penalty, outlierMs);
+        const double score = m.ok ? robustScore(m, outlierMs) : HUGE_VAL;
+        if (score < bestScore) {
+            bestScore = score;
+            best = m;
+            bestCut = m_cut;
+            m_best = m_w;
+        }
+    }
+    m_delay = NaN;
+    m_w = best.ok ? m_best : m_saved;
+    m_cut = best.ok ? bestCut : currentCut;
+    prefixSums();
+    if (!best.ok)
+        return false;
+    m_k = best.k;
+    std::copy(best.start, best.start + MaxSegments + 1, m_start);
+    std::copy(best.line, best.line + MaxSegments, m_line);
+    return true;
+}
+
+bool FirstBreakFitter::extend(double intercept, double slope)
+{
+    // A deeper refractor may reach this side only at its last picks, too
+    // few to fit a segment of their own, while the other side of the shot
+    // shows it well: its line, taken as this side's last segment, must
+    // arrive first beyond the last segment's picks that took part and
+    // bring every pick it takes within the cut.
+    if (m_k == 0 || m_k >= MaxSegments)
+        return false;
+    const Line &last = m_line[m_k - 1];
+    Line line;
+    line.a = intercept;
+    line.b = slope * m_scale;
+    line.ok = true;
+    if (!(line.b > 0.0 && line.b < last.b))
+        return false;
+    const double cross = (line.a - last.a) / (last.b - line.b);
+    int lastKept = m_n - 1;
+    while (lastKept >= m_start[m_k - 1] && m_w[lastKept] <= 0.0)
+        --lastKept;
+    if (lastKept < m_start[m_k - 1] || !(cross >= m_u[lastKept]) || !(cross < m_u[m_n - 1]))
+        return false;
+    const int from = int(std::upper_bound(m_u.begin(), m_u.begin() + m_n, cross) - m_u.begin());
+    if (m_n - from >= MinSegmentPicks)
+        return false;
+    for (int i = from; i < m_n; ++i) {
+        if (std::abs(m_t[i] - (line.a + line.b * m_u[i])) > m_cut)
+            return false;
+    }
+    line.w = m_n - from;
+    m_line[m_k] = line;
+    m_start[m_k] = from;
+    m_start[++m_k] = m_n;
+    return true;
+}
+
+bool FirstBreakFitter::beyond(double outlierMs) const
+{
+    if (m_k == 0)
+        return false;
+    m_modelBuffer.resize(m_n);
+    modelTimes(m_modelBuffer.data());
+    for (int i = 0; i < m_n; ++i) {
+        if (std::abs(m_t[i] - m_modelBuffer[index(i)]) > outlierMs)
             return true;
     }
     return false;
 }
 
-double FirstBreakFitter::loss(double cut) const
+double FirstBreakFitter::farthest() const
 {
-    double sum = 0.0;
-    for (int i = 0; i < m_n; ++i)
-        sum += std::min(m_r[i] * m_r[i], cut * cut);
-    return sum;
+    return m_u[m_n - 1] * m_scale;
 }
 
-void FirstBreakFitter::fit(const double *absOffset, const double *time, int n, double cutCeilingMs,
-                           SideModel *model, double *modelTimes)
+double FirstBreakFitter::segmentBegin(int k) const
 {
-    order(absOffset, time, n);
-    makeGrid();
-    const double ceiling = std::max(cutCeilingMs, CutFloorMs);
+    return m_u[m_start[k]] * m_scale;
+}
 
-    // First from a robust running curve, which wrong picks cannot move.
-    initialResiduals();
-    const double fromMedian[] = {FirstCutFloorMs, 12.0, 6.0, CutFloorMs};
-    Candidate best = converge(fromMedian, 4, ceiling);
-    if (best.valid && suspicious(ceiling)) {
-        // A steep, short segment with wrong picks in it can fool the
-        // running curve; start again from every pick and keep the model
-        // that leaves fewer picks beyond the threshold.
-        const double bestLoss = loss(ceiling);
-        const double fromModel[] = {48.0, 24.0, 12.0, 6.0, CutFloorMs};
-        const Candidate other = converge(fromModel, 5, ceiling);
-        if (other.valid && loss(ceiling) < bestLoss)
-            best = other;
-        else
-            residuals(best);
-    }
-    if (!best.valid) {
-        // No increasing line fits (a side of equal offsets, or times that
-        // fall with offset): a flat model at the median time.
-        for (int i = 0; i < n; ++i)
-            m_work[i] = m_t[i];
-        std::nth_element(m_work.begin(), m_work.begin() + n / 2, m_work.begin() + n);
-        best = Candidate();
-        best.segments = 1;
-        best.coef[0] = m_work[n / 2];
-        best.valid = true;
-    }
+double FirstBreakFitter::segmentEnd(int k) const
+{
+    return m_u[m_start[k + 1] - 1] * m_scale;
+}
 
-    const int segments = best.segments;
-    model->segments = segments;
-    double knotU[4] = {0.0, 0.0, 0.0, 0.0};
-    if (segments >= 2)
-        knotU[1] = best.b1;
-    if (segments == 3)
-        knotU[2] = best.b2;
-    knotU[segments] = m_u[n - 1];
-    for (int j = 0; j < 4; ++j) {
-        model->knotOffset[j] = j <= segments ? m_h0 + knotU[j] * m_scale : 0.0;
-        model->knotTime[j] = j <= segments ? modelAtSorted(best, knotU[j]) : 0.0;
+void FirstBreakFitter::firstSegmentSums(double sums[5]) const
+{
+    const Sums s = range(m_start[0], m_start[1]);
+    sums[0] = s.w;
+    sums[1] = s.u * m_scale;
+    sums[2] = s.uu * m_scale * m_scale;
+    sums[3] = s.t;
+    sums[4] = s.ut * m_scale;
+}
+
+bool FirstBreakFitter::pinFirstSegment(double delay)
+{
+    const Sums s = range(m_start[0], m_start[1]);
+    if (!(s.uu > 0.0))
+        return false;
+    Line pinned = m_line[0];
+    pinned.a = delay;
+    pinned.b = (s.ut - delay * s.u) / s.uu;
+    Model m;
+    m.k = m_k;
+    std::copy(m_start, m_start + MaxSegments + 1, m.start);
+    std::copy(m_line, m_line + MaxSegments, m.line);
+    m.line[0] = pinned;
+    for (int j = 0; j < std::min(3, m.k); ++j) {
+        if (!plausible(m, j))
+            return false;
     }
-    double slope = best.coef[1];
-    for (int j = 2; j <= segments; ++j)
-        slope += best.coef[j];
-    slope /= m_scale; // ms per offset unit
-    model->velocity = slope > 0.0 ? 1000.0 / slope : NaN;
-    model->intercept = model->knotTime[segments - 1] - slope * model->knotOffset[segments - 1];
-    const int *order = m_order.data();
-    eachModelTime(best, [order, modelTimes](int i, double model) { modelTimes[order[i]] = model; });
+    // Every pick taking part stays within the cut of the new model; only
+    // the picks up to the second segment's end can see the new line.
+    const int reach = m.k > 1 ? m.start[2] : m_n;
+    const Line &next = m.line[std::min(1, m.k - 1)];
+    for (int i = 0; i < reach; ++i) {
+        const double model = std::min(pinned.a + pinned.b * m_u[i], next.a + next.b * m_u[i]);
+        if (m_w[i] > 0.0 && std::abs(m_t[i] - model) > m_cut)
+            return false;
+    }
+    m_line[0] = pinned;
+    return true;
+}
+
+void FirstBreakFitter::modelTimes(double *out) const
+{
+    const double *u = m_u.data();
+    int ends[MaxSegments];
+    if (envelope(m_line, m_k, ends)) {
+        for (int j = 0, i = 0; j < m_k; ++j) {
+            const double a = m_line[j].a, b = m_line[j].b;
+            for (; i < ends[j]; ++i)
+                out[index(i)] = a + b * u[i];
+        }
+        return;
+    }
+    for (int i = 0; i < m_n; ++i) {
+        double model = HUGE_VAL;
+        for (int j = 0; j < m_k; ++j)
+            model = std::min(model, m_line[j].a + m_line[j].b * u[i]);
+        out[index(i)] = model;
+    }
 }
 
 void splitSides(const FbRecord *records, int n, qint8 *sides)
@@ -925,69 +851,243 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
 {
     out->sides[Negative] = SideModel();
     out->sides[Positive] = SideModel();
+    out->sourceDelay = NaN;
     out->picks.resize(n);
-    m_side.resize(n);
-    if (n > 0)
+    m_zero.clear();
+    m_zeroRecords.clear();
+    // Sides by the sign of the offset when any is negative, which the
+    // loop below tells as it goes; else along the spread.
+    bool bySign = false;
+    for (int i = 0; i < n && !bySign; ++i)
+        bySign = records[i].offset < 0;
+    // The buffers only grow: a file of one-pick shots pays nothing for them.
+    if (int(m_side.size()) < n) {
+        m_side.resize(n);
+        for (int side = Negative; side <= Positive; ++side) {
+            m_members[side].resize(n);
+            m_h[side].resize(n);
+            m_t[side].resize(n);
+            m_model[side].resize(n);
+        }
+    }
+    if (!bySign && n > 0)
         splitSides(records, n, m_side.data());
-    m_members.resize(n);
-    m_h.resize(n);
-    m_t.resize(n);
-    m_model.resize(n);
 
-    // One detach check, not one per pick and side.
+    // One pass over the records: each pick's class, and the fitted picks
+    // of each side in record order. Rejected picks (a status other than 0
+    // and 1) take no part; picks at offset 0 are the source's own times;
+    // times <= 0 elsewhere are traces nobody picked. One detach check, not
+    // one per pick.
     PickVerdict *picks = out->picks.data();
     int counts[2] = {0, 0};
+    int finite[2] = {0, 0};
+    int unpicked[2] = {0, 0};
     for (int i = 0; i < n; ++i) {
+        const FbRecord &r = records[i];
+        const int side = bySign ? int(r.offset < 0 ? Negative : Positive) : int(m_side[i]);
         PickVerdict &v = picks[i];
         v = PickVerdict();
-        v.side = m_side[i];
+        v.side = qint8(side);
         v.model = std::numeric_limits<float>::quiet_NaN();
         v.residual = std::numeric_limits<float>::quiet_NaN();
-        counts[m_side[i]] += std::isfinite(records[i].fb_time) ? 1 : 0;
-    }
-
-    // The picks of both sides in one pass, each side's together and in
-    // record order: the negative side's first.
-    int next[2] = {0, counts[Negative]};
-    for (int i = 0; i < n; ++i) {
-        if (!std::isfinite(records[i].fb_time))
+        const float t = r.fb_time;
+        if (!std::isfinite(t) || !FbPicks::isAccepted(r.fb_status))
             continue;
-        const int j = next[m_side[i]]++;
-        m_members[j] = i;
-        m_h[j] = std::abs(static_cast<double>(records[i].offset));
-        m_t[j] = records[i].fb_time;
+        ++finite[side];
+        if (r.offset == 0) {
+            m_zero.push_back(t);
+            m_zeroRecords.push_back(i);
+            continue;
+        }
+        if (FbPicks::isUnpicked(r)) {
+            v.unpicked = true;
+            ++unpicked[side];
+            continue;
+        }
+        const int j = counts[side]++;
+        m_members[side][j] = i;
+        m_h[side][j] = std::abs(static_cast<double>(r.offset));
+        m_t[side][j] = t;
     }
-
     for (int side = Negative; side <= Positive; ++side) {
-        SideModel &model = out->sides[side];
-        const int first = side == Negative ? 0 : counts[Negative];
-        const int count = counts[side];
-        const int *members = m_members.data() + first;
-        const double *t = m_t.data() + first;
-        double *modelTimes = m_model.data() + first;
-        model.picks = count;
-        if (count < MinPicksPerSide)
+        out->sides[side].picks = finite[side];
+        out->sides[side].unpicked = unpicked[side];
+    }
+    if (counts[Negative] < MinPicksPerSide && counts[Positive] < MinPicksPerSide)
+        return;   // nothing to judge; no delay to tell without a curve
+    bool fitted[2] = {false, false};
+    for (int side = Negative; side <= Positive; ++side)
+        fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], settings.outlierMs);
+
+    // The source delay both sides share: by least squares over the first
+    // segments that are direct arrivals (their lines meet offset 0 at a
+    // plausible delay) and the picks at the source near them; a direct
+    // arrival that cannot take the delay without a pick leaving its cut
+    // drops out, and the rest try again.
+    double zeroMedian = NaN;
+    if (!m_zero.empty()) {
+        m_sorted = m_zero;
+        zeroMedian = median(m_sorted.data(), int(m_sorted.size()));
+    }
+    bool direct[2] = {false, false};
+    for (int side = Negative; side <= Positive; ++side) {
+        const double a = fitted[side] ? m_fitter[side].intercept(0) : NaN;
+        direct[side] = a >= DelayMinMs && a <= DelayMaxMs;
+    }
+    // Two first segments that agree are direct arrivals, whatever a pick
+    // at the source says. Of two that disagree, the one nearer the picks
+    // at the source is, or without them the earlier: a refractor's line
+    // meets offset 0 after the direct arrival's. A single first segment
+    // far from the picks at the source is a refractor.
+    const double threshold = settings.outlierMs;
+    const double a[2] = {direct[Negative] ? m_fitter[Negative].intercept(0) : NaN,
+                         direct[Positive] ? m_fitter[Positive].intercept(0) : NaN};
+    if (direct[Negative] && direct[Positive] && std::abs(a[Negative] - a[Positive]) > threshold) {
+        const bool byZero = std::isfinite(zeroMedian);
+        const double away[2] = {byZero ? std::abs(a[Negative] - zeroMedian) : a[Negative],
+                                byZero ? std::abs(a[Positive] - zeroMedian) : a[Positive]};
+        direct[away[Negative] <= away[Positive] ? Positive : Negative] = false;
+    }
+    if (direct[Negative] != direct[Positive]) {
+        const int side = direct[Negative] ? Negative : Positive;
+        direct[side] = !(std::abs(a[side] - zeroMedian) > threshold);
+    }
+    double delay = NaN;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        double w = 0.0, t = 0.0, reduce = 0.0, reduceT = 0.0;
+        for (int side = Negative; side <= Positive; ++side) {
+            if (!direct[side])
+                continue;
+            double s[5];
+            m_fitter[side].firstSegmentSums(s);
+            // The side's slope eliminated: what remains of its normal equations.
+            w += s[0];
+            t += s[3];
+            reduce += s[1] * s[1] / s[2];
+            reduceT += s[1] * s[4] / s[2];
+        }
+        // The picks at the source join near the direct arrivals' delay, or
+        // near their own median when no side shows a direct arrival: one
+        // wrong pick at the source must not move the delay of a shot.
+        const double near = w - reduce > 1e-9 * std::max(w, 1.0) ? (t - reduceT) / (w - reduce) : zeroMedian;
+        for (double z : m_zero) {
+            if (std::abs(z - near) <= settings.outlierMs) {
+                w += 1.0;
+                t += z;
+            }
+        }
+        const double d = w - reduce > 1e-9 * std::max(w, 1.0) ? (t - reduceT) / (w - reduce) : NaN;
+        bool allTook = true;
+        for (int side = Negative; side <= Positive; ++side) {
+            if (direct[side] && !(std::isfinite(d) && m_fitter[side].pinFirstSegment(d))) {
+                direct[side] = false;
+                allTook = false;
+            }
+        }
+        delay = d;
+        if (allTook)
+            break;
+    }
+    // A side whose first segment did not take the delay, and whose picks
+    // are not all explained, may have a direct arrival its own picks could
+    // not show (a wrong pick among two or three): fitted again through the
+    // delay, it keeps what explains more.
+    for (int side = Negative; side <= Positive; ++side) {
+        if (fitted[side] && !direct[side] && std::isfinite(delay) && m_fitter[side].beyond(settings.outlierMs))
+            direct[side] = m_fitter[side].refitThrough(delay, settings.outlierMs);
+    }
+    // A side whose last picks are left early may see there a refractor
+    // that the other side shows.
+    for (int side = Negative; side <= Positive; ++side) {
+        const int other = 1 - side;
+        if (!fitted[side] || !fitted[other] || !m_fitter[side].beyond(settings.outlierMs))
             continue;
-        m_fitter.fit(m_h.data() + first, t, count, settings.outlierMs, &model, modelTimes);
+        const FirstBreakFitter &o = m_fitter[other];
+        for (int j = 1; j < o.segments(); ++j) {
+            if (m_fitter[side].extend(o.intercept(j), o.slope(j)))
+                break;
+        }
+    }
+    if (!direct[Negative] && !direct[Positive]) {
+        // No direct arrival: the picks at the source alone tell the delay,
+        // which cannot be later than any side's first line at offset 0.
+        delay = zeroMedian;
+        for (int side = Negative; side <= Positive; ++side) {
+            if (fitted[side])
+                delay = std::min(delay, m_fitter[side].intercept(0));
+        }
+        delay = std::isnan(zeroMedian) ? NaN : qBound(DelayMinMs, delay, DelayMaxMs);
+    }
+    out->sourceDelay = delay;
+
+    // Each side's picks against its curve, and the picks at the source
+    // against the delay when the shot has a curve.
+    double sums[2] = {0.0, 0.0};
+    int kept[2] = {0, 0};
+    for (int side = Negative; side <= Positive; ++side) {
+        if (!fitted[side])
+            continue;
+        const FirstBreakFitter &f = m_fitter[side];
+        SideModel &model = out->sides[side];
         model.judged = true;
+        model.direct = direct[side];
+        const int k = f.segments();
+        model.segments = k;
+        model.knotOffset[0] = direct[side] ? 0.0 : f.nearest();
+        model.knotTime[0] = f.intercept(0) + f.slope(0) * model.knotOffset[0];
+        for (int j = 1; j < k; ++j) {
+            const double x = (f.intercept(j) - f.intercept(j - 1)) / (f.slope(j - 1) - f.slope(j));
+            model.knotOffset[j] = x;
+            model.knotTime[j] = f.intercept(j) + f.slope(j) * x;
+        }
+        model.knotOffset[k] = f.farthest();
+        model.knotTime[k] = f.intercept(k - 1) + f.slope(k - 1) * f.farthest();
+        for (int j = 0; j < k; ++j) {
+            const double rise = f.slope(j) * (f.segmentEnd(j) - f.segmentBegin(j));
+            const bool measured = f.slope(j) > 0.0 && (rise >= MinRiseMs || (j == 0 && direct[side]));
+            model.measured |= measured ? quint8(1u << j) : quint8(0);
+            if (measured) {
+                model.velocity = 1000.0 / f.slope(j);
+                model.intercept = f.intercept(j);
+            }
+        }
+        double *modelTimes = m_model[side].data();
+        f.modelTimes(modelTimes);
+        const int *members = m_members[side].data();
+        const double *times = m_t[side].data();
         double sum = 0.0;
-        int kept = 0;
-        for (int j = 0; j < count; ++j) {
+        int within = 0, outliers = 0;
+        for (int j = 0; j < counts[side]; ++j) {
             PickVerdict &v = picks[members[j]];
-            const double residual = t[j] - modelTimes[j];
+            const double residual = times[j] - modelTimes[j];
+            const bool outlier = std::abs(residual) > threshold;
             v.judged = true;
             v.model = static_cast<float>(modelTimes[j]);
             v.residual = static_cast<float>(residual);
-            v.outlier = std::abs(residual) > settings.outlierMs;
-            if (v.outlier) {
-                ++model.outliers;
-            } else {
-                sum += residual * residual;
-                ++kept;
-            }
+            v.outlier = outlier;
+            outliers += outlier ? 1 : 0;
+            within += outlier ? 0 : 1;
+            sum += outlier ? 0.0 : residual * residual;
         }
-        model.rmsResidual = kept > 0 ? std::sqrt(sum / kept) : NaN;
+        model.outliers = outliers;
+        sums[side] = sum;
+        kept[side] = within;
     }
+    if (std::isfinite(delay) && (fitted[Negative] || fitted[Positive])) {
+        for (int i : m_zeroRecords) {
+            PickVerdict &v = picks[i];
+            const double residual = records[i].fb_time - delay;
+            v.judged = true;
+            v.model = static_cast<float>(delay);
+            v.residual = static_cast<float>(residual);
+            v.outlier = std::abs(residual) > threshold;
+            out->sides[v.side].outliers += v.outlier ? 1 : 0;
+            sums[v.side] += v.outlier ? 0.0 : residual * residual;
+            kept[v.side] += v.outlier ? 0 : 1;
+        }
+    }
+    for (int side = Negative; side <= Positive; ++side)
+        out->sides[side].rmsResidual = kept[side] > 0 ? std::sqrt(sums[side] / kept[side]) : NaN;
 }
 
 } // namespace PickQc

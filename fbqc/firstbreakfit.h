@@ -10,160 +10,189 @@
 // the same code, so that a shot judged on its own gets the pass's verdict.
 namespace PickQc {
 
-// Fits a continuous, increasing, piecewise-linear time(|offset|) with 1 to 3
-// segments to the picks of one side.
+// Fits the first breaks of one side of a shot: time against |offset| as the
+// earliest of 1 to MaxSegments lines (so continuous, rising, and each
+// segment no slower than the one before), robust to wrong picks.
 //
-// Method: the picks are ordered by |offset|; a running median of their
-// times, taken again with its local slope removed, gives a first robust
-// curve whose residuals decide which picks take part. Then, round by round,
-// a least-squares hinge model is fitted to the picks that take part: the
-// breakpoints come from a grid of pick positions (geometric from the source,
-// where the direct arrival is short, and even across the side), refined by
-// halving steps and, once the choice is nearly final, placed between picks
-// by a golden-section search; later rounds start from the last round's
-// kinks and search only near them; prefix sums make each trial cost the same
-// whatever the number of picks. After each round the picks are chosen again
-// by their residuals, with a cut that shrinks from 16 ms through 12 and 6 ms
-// to 3.5 robust standard deviations (at least 1.5 ms, at most the outlier
-// threshold), so that a first model with a wrong kink cannot shut out the
-// good picks it misses. The number of segments minimises a Bayesian
-// information criterion: a clean two- or three-layer curve gets its kinks,
-// noise does not buy one. When three neighbouring picks end beyond the
-// threshold on the same side of the model, the fit runs again from that
-// model with a looser cut and keeps the model that leaves fewer picks
-// beyond the threshold.
+// Method: the picks are ordered by |offset| and the lines are fitted by
+// least squares to the picks that take part, round by round. The first
+// round splits the side, one segment at a time, where a split lowers the
+// squared residuals most (breakpoints from a grid that is dense near the
+// source, where the direct arrival may span two picks, geometric beyond and
+// even across the side, each refined by halving steps); a Bayesian
+// information criterion chooses the number of segments, and each
+// breakpoint then moves to where its two lines cross. Prefix sums make each
+// trial cost the same whatever the number of picks. Between rounds the
+// picks are chosen again by their residuals, with a cut that shrinks from
+// 16 ms through 12 and 6 ms to 3.5 standard deviations (at least 1.5 ms, at
+// most the outlier threshold); a cut that leaves the choice as it was skips
+// to the last one. Later rounds move the last round's breakpoints a little
+// and try the model without each of them. Sides of fewer than 40 picks
+// start with a lower price per segment, so that a wrong pick among few
+// cannot hide a kink.
 //
-// Within a side, a round whose cut lets the same picks take part keeps the
-// last round's sums and answers the trials and the polishing it repeats
-// from memory; the answers are those a new computation would give.
+// When picks are left beyond the outlier threshold, other fits are tried
+// (the other starting price, and the model without each of its kinks) and
+// the one that explains the most picks, each counting at most the
+// threshold, is kept. The shot then fits a side again with its first
+// segment through the source delay the other side shows (refitThrough()),
+// or lends it the other side's deeper refractor for its last one or two
+// picks (extend()).
 //
-// Reuses its buffers: one fitter judges every side of a file without
-// allocating per pick, and nothing it remembers of one side reaches the
+// Only plausible segments are kept: a slope that rises by at least 1 ms
+// across the segment's picks, below the slope of the segment before and
+// crossing it among their picks, and at least 3 picks, except the first
+// segment, which may be a direct arrival of 2 whose line then meets offset
+// 0 at a plausible source delay (-5 to 40 ms).
+//
+// Deterministic, and reuses its buffers: one fitter judges every side of a
+// file without allocating per pick, and nothing of one side reaches the
 // next, so a side fitted after others gets the fit of a new fitter.
 class FirstBreakFitter
 {
 public:
-    // Fits the n picks (absOffset[i], time[i]), all finite, in any order, and
-    // writes the model into *model (segments, knots, velocity, intercept; not
-    // the counts) and the model time of pick i into modelTimes[i]. n must be
-    // at least MinPicksPerSide.
-    void fit(const double *absOffset, const double *time, int n, double cutCeilingMs,
-             SideModel *model, double *modelTimes);
+    // Fits the n picks (absOffset[i] > 0, time[i] finite), in any order.
+    // False when no plausible model exists (fewer than MinPicksPerSide
+    // picks, or no rising line fits them); the fitter then holds nothing.
+    bool fit(const double *absOffset, const double *time, int n, double outlierMs);
+
+    int segments() const { return m_k; }
+    // Line k (0 <= k < segments()): ms at offset 0, and ms per offset unit.
+    double intercept(int k) const { return m_line[k].a; }
+    double slope(int k) const { return m_line[k].b / m_scale; }
+    // |offset| of the nearest and farthest pick, and of the picks that
+    // begin and end segment k.
+    double nearest() const { return m_h0; }
+    double farthest() const;
+    double segmentBegin(int k) const;
+    double segmentEnd(int k) const;
+    // The sums of the picks of segment 0 taking part in the fit, for a
+    // source delay shared with the other side of the shot: count, |offset|,
+    // |offset|^2, time, |offset| * time.
+    void firstSegmentSums(double sums[5]) const;
+    // The cut that chose the picks of the last round, ms.
+    double cut() const { return m_cut; }
+    // Makes segment 0 the direct arrival of a shot whose source delay is
+    // delay: its line through (0, delay), slope fitted to its picks. False,
+    // leaving the model as it was, when that would move a pick taking part
+    // beyond the cut or break the order of the slopes.
+    bool pinFirstSegment(double delay);
+    // Fits the picks again with the first segment a direct arrival through
+    // (0, delay), and keeps that model when it explains more of the picks
+    // (each counting at most the outlier threshold). True when it did.
+    bool refitThrough(double delay, double outlierMs);
+    // Takes the line intercept (ms) + slope (ms per offset unit), a
+    // refractor the other side of the shot shows, as a last segment when
+    // it arrives first at no more than the last two picks, beyond the
+    // picks that took part, and brings each of them within the cut. True
+    // when it did.
+    bool extend(double intercept, double slope);
+    // Whether a pick is further than outlierMs from the model.
+    bool beyond(double outlierMs) const;
+    // Model time of each pick, in the order fit() received them.
+    void modelTimes(double *out) const;
 
 private:
     struct Sums
     {
         double w, u, uu, t, ut, tt;
     };
-    // The factorisation of the normal equations' columns 1 and u, common
-    // to every trial of a round; ok is false when they are dependent.
-    struct Base
+    struct Line
     {
-        bool ok = false;
-        double b0, b1;       // right-hand side
-        double d0, d1;       // pivots
-        double inv0, inv1;   // their inverses
-        double l10;          // factor below the first pivot
-        double y1;           // forward substitution
-        double z0, z1;       // start of the back substitution
-    };
-    struct Candidate
-    {
-        int segments = 0;
-        int k1 = 0;
-        int k2 = 0;
-        double b1 = 0.0;   // breakpoints in u; k1, k2 start their tails
-        double b2 = 0.0;
+        double a = 0.0, b = 0.0;   // t = a + b u
         double sse = 0.0;
-        double coef[4] = {};
-        bool valid = false;
+        double w = 0.0;            // picks taking part
+        bool ok = false;
+    };
+    struct Model
+    {
+        int k = 0;
+        int start[MaxSegments + 1] = {};   // segment j holds sorted picks [start[j], start[j + 1])
+        Line line[MaxSegments];
+        double sse = 0.0;
+        bool ok = false;
     };
 
     void order(const double *absOffset, const double *time, int n);
-    void initialResiduals();
     void prefixSums();
-    Candidate evaluate(int segments, int k1, int k2, double b1 = NaN, double b2 = NaN) const;
-    template <int segments>
-    Candidate evaluateFor(int k1, int k2, double b1, double b2) const;
-    Candidate polish(Candidate c, int which) const;
-    // evaluate() with the breakpoints at the tail starts, and polish(),
-    // remembered while the sums stay the same. atStarts() answers from its
-    // table: the reference holds until the next call.
-    const Candidate &atStarts(int segments, int k1, int k2);
-    Candidate polishOnce(const Candidate &c, int which);
-    double score(const Candidate &c) const;
-    void makeGrid();
-    int firstStep(int k) const;
-    // The best model of 1 to 3 segments; *two and *three hold the last
-    // round's two- and three-segment models (or invalid ones) and receive
-    // this round's.
-    Candidate bestModel(bool fine, Candidate *two, Candidate *three);
-    Candidate refine(Candidate c, int which, int step);
-    double modelAtSorted(const Candidate &c, double u) const;
-    // Where the picks beyond each breakpoint of c start; false when the
-    // breakpoints are out of order.
-    bool segmentStarts(const Candidate &c, int *beyond1, int *beyond2) const;
-    // Calls put(i, model time) for every pick i in |offset| order.
-    template <typename Put>
-    void eachModelTime(const Candidate &c, Put put) const;
-    void residuals(const Candidate &c);
-    Candidate converge(const double *floors, int stages, double ceiling);
-    bool suspicious(double ceiling) const;
-    double loss(double cut) const;
-    double robustSigma();
-    // The larger of floor and 3.5 robust sigmas of the residuals.
-    double cutAbove(double floor);
-    // Lets the picks whose residual is within cut take part; true when the
-    // choice changed.
-    bool applyCut(double cut);
+    Sums range(int from, int to) const;
+    Line fitLine(int from, int to, bool first, bool alone) const;
+    double lineSse(int from, int to, bool first) const;
+    bool plausible(const Model &m, int j) const;
+    bool refit(Model *m, int j) const;
+    double score(const Model &m) const;
+    Model split(const Model &m) const;
+    void refine(Model *m, int boundary, int step) const;
+    Model best(const Model *warm) const;
+    bool settle(Model *m) const;
+    // Rounds of fits and cuts from every pick, starting from *start when given.
+    Model rounds(double earlyPenalty, double outlierMs, const Model *start = nullptr);
+    double robustScore(const Model &m, double outlierMs);
+    // Where each of k lines ordered by slowness stops arriving first:
+    // ends[j] is one past its last pick. False when their crossings are out
+    // of order.
+    bool envelope(const Line *lines, int k, int *ends) const;
+    void residuals(const Model &m);
+    // What a cut would choose: how many picks, and whether others than now.
+    struct Choice
+    {
+        int kept = 0;
+        bool changed = false;
+    };
+    // residuals(m), and the choices of two cuts.
+    void residuals(const Model &m, double cutA, double cutB, Choice choice[2]);
 
     int m_n = 0;
-    double m_h0 = 0.0;      // smallest |offset|
-    double m_scale = 1.0;   // |offset| range, so that u runs over [0, 1]
+    double m_h0 = 0.0;
+    double m_scale = 1.0;   // largest |offset|: u = |offset| / scale runs over (0, 1]
+    // How the picks came: already in |offset| order, in reverse, or
+    // neither, when m_order holds the sorted order.
+    enum Ordering { Ascending, Descending, Sorted };
+    Ordering m_ordering = Ascending;
+    // The index, as fit() received them, of the i-th pick by |offset|.
+    int index(int i) const
+    {
+        return m_ordering == Ascending ? i : m_ordering == Descending ? m_n - 1 - i : m_order[i];
+    }
     std::vector<int> m_order;
     std::vector<int> m_grid;
     std::vector<double> m_u;
     std::vector<double> m_t;
     std::vector<double> m_w;
     std::vector<double> m_r;
-    std::vector<double> m_work;
+    std::vector<double> m_saved;   // the weights of the model to beat
+    std::vector<double> m_best;    // the weights of the best other fit
     std::vector<Sums> m_sums;
-    Base m_base;
-    double m_logWeight = 0.0;   // log of the picks taking part, for score()
-    struct Remembered
-    {
-        unsigned generation = 0;
-        int segments = 0, k1 = 0, k2 = 0;
-        Candidate c;
-    };
-    struct Polished
-    {
-        unsigned generation = 0;
-        Candidate in, out;
-    };
-    static constexpr int RememberedTrials = 256;
-    unsigned m_generation = 0;   // of the sums, counted by prefixSums()
-    Remembered m_remembered[RememberedTrials];
-    Polished m_polished[2];
-    // Tail starts refine() has tried: those marked with the current visit.
-    std::vector<unsigned> m_visited;
-    unsigned m_visit = 0;
+    double m_cut = 0.0;
+    double m_penalty = 0.0;   // of a segment, in the criterion of this round
+    double m_delay = NaN;     // when finite, segment 0 passes through (0, m_delay)
+    mutable std::vector<double> m_modelBuffer;
+    int m_k = 0;
+    int m_start[MaxSegments + 1] = {};
+    Line m_line[MaxSegments];
+    // The last full search's best model of each number of segments.
+    mutable Model m_levels[MaxSegments + 1];
 };
 
-// Splits a shot's picks into sides and fits each side; the heart of
-// fitShot() and of the pass.
+// Splits a shot's picks into sides, fits each side and the source delay the
+// two sides share; the heart of fitShot() and of the pass.
 class ShotFitter
 {
 public:
     void fit(const FbRecord *records, int n, const Settings &settings, ShotFit *out);
 
 private:
-    FirstBreakFitter m_fitter;
+    FirstBreakFitter m_fitter[2];
     std::vector<qint8> m_side;
-    std::vector<int> m_members;
-    std::vector<double> m_h;
-    std::vector<double> m_t;
-    std::vector<double> m_model;
+    // Per side: the records of its fitted picks, their |offset|, time and
+    // model time.
+    std::vector<int> m_members[2];
+    std::vector<double> m_h[2];
+    std::vector<double> m_t[2];
+    std::vector<double> m_model[2];
+    std::vector<double> m_zero;        // times of the picks at offset 0
+    std::vector<int> m_zeroRecords;    // and their records
+    std::vector<double> m_sorted;
 };
 
 // Sides of a shot: by the sign of the offset, or, when no offset is

@@ -16,6 +16,24 @@ double SideModel::timeAt(double absOffset) const
     return knotTime[s] + slope * (absOffset - knotOffset[s]);
 }
 
+double SideModel::segmentVelocity(int k) const
+{
+    if (!judged || k < 0 || k >= segments || !(measured & (1u << k)))
+        return NaN;
+    const double width = knotOffset[k + 1] - knotOffset[k];
+    const double rise = knotTime[k + 1] - knotTime[k];
+    return width > 0.0 && rise > 0.0 ? 1000.0 * width / rise : NaN;
+}
+
+double SideModel::segmentIntercept(int k) const
+{
+    if (!judged || k < 0 || k >= segments)
+        return NaN;
+    const double width = knotOffset[k + 1] - knotOffset[k];
+    const double slope = width > 0.0 ? (knotTime[k + 1] - knotTime[k]) / width : 0.0;
+    return knotTime[k] - slope * knotOffset[k];
+}
+
 ShotFit fitShot(const QVector<FbRecord> &records, const Settings &settings)
 {
     ShotFit fit;

@@ -19,32 +19,54 @@ namespace PickQc {
 // along the spread when a file stores only offsets >= 0), or positive.
 enum Side { Negative = 0, Positive = 1 };
 
-// Picks on a side with fewer than this are not judged.
+// Sides with fewer than this many fitted picks (picked, off the source) are
+// not judged.
 constexpr int MinPicksPerSide = 5;
+// Segments of a side's curve: the direct arrival and up to three refractors.
+constexpr int MaxSegments = 4;
 
-// The fitted first-break curve of one side of a shot.
+// The fitted first-break curve of one side of a shot: continuous, rising
+// with |offset| and bending only towards the faster (each segment's slowness
+// at most the one before), as refractions in flat or gently dipping layers
+// give. The first segment is the direct arrival when the picks show it: its
+// line passes through the shot's source delay at offset 0.
 struct SideModel
 {
-    int picks = 0;                // picks on this side (finite fb_time)
+    int picks = 0;                // records on this side in use (status 0 or 1) with a finite fb_time
+    int unpicked = 0;             // of those, times <= 0 off the source: not picks, never judged
     int outliers = 0;
-    bool judged = false;          // enough picks, and a model
-    int segments = 0;             // 1..3 when judged
-    // Knots of the model: |offset| increasing, model time at each; segments + 1 used.
-    double knotOffset[4] = {};
-    double knotTime[4] = {};
-    double velocity = NaN;        // farthest segment, offset unit per second
-    double intercept = NaN;       // ms: farthest segment extended to offset 0
+    int segments = 0;             // 1..MaxSegments when judged
+    bool judged = false;          // enough picks, and a plausible model
+    bool direct = false;          // segment 0 is the direct arrival, starting at (0, source delay)
+    quint8 measured = 0;          // bit k set when segment k's slope gives a velocity
+    // Knots of the model: |offset| increasing, model time at each; segments + 1
+    // used. With a direct arrival the first knot is (0, source delay), else
+    // the nearest fitted pick's |offset|.
+    double knotOffset[MaxSegments + 1] = {};
+    double knotTime[MaxSegments + 1] = {};
+    double velocity = NaN;        // farthest segment with a velocity, offset unit per second
+    double intercept = NaN;       // ms: that segment's line extended to offset 0
     double rmsResidual = NaN;     // ms, over the picks that are not outliers
 
     // Model time at |offset| (the end segments extended); NaN when not judged.
     double timeAt(double absOffset) const;
+    // Segment k's apparent velocity in offset units per second: NaN when k
+    // is not a segment, or its line rises by less than 1 ms across its picks
+    // and so does not measure one.
+    double segmentVelocity(int k) const;
+    // The time in ms where segment k's line meets offset 0; NaN when k is
+    // not a segment.
+    double segmentIntercept(int k) const;
 };
 
-// The verdict on one pick.
+// The verdict on one pick. A pick at offset 0 is judged against the shot's
+// source delay; an unpicked trace (time <= 0 off the source) and a rejected
+// pick (a status other than 0 and 1) are neither fitted nor judged.
 struct PickVerdict
 {
     qint8 side = Positive;        // Side
-    bool judged = false;          // its side was judged and its time is finite
+    bool judged = false;          // its side was judged and it is a finite pick
+    bool unpicked = false;        // fb_time <= 0 at a non-zero offset
     bool outlier = false;
     float model = 0.0f;           // ms; NaN when not judged
     float residual = 0.0f;        // ms; NaN when not judged
@@ -53,6 +75,10 @@ struct PickVerdict
 struct ShotFit
 {
     SideModel sides[2];           // indexed by Side
+    // ms at offset 0, the same on both sides: trigger delay, uphole time and
+    // source static, from the direct arrivals and the picks at offset 0;
+    // NaN when neither is seen or no side is judged.
+    double sourceDelay = NaN;
     QVector<PickVerdict> picks;   // one per record, in record order
     int outliers() const { return sides[Negative].outliers + sides[Positive].outliers; }
 };

@@ -113,11 +113,8 @@ ShotPlot::ShotPlot(QWidget *parent)
 
 double ShotPlot::segmentVelocity(const PickQc::SideModel &model, int k)
 {
-    if (k < 0 || k >= model.segments || k >= 3)
-        return qQNaN();
-    const double v = (model.knotOffset[k + 1] - model.knotOffset[k]) / (model.knotTime[k + 1] - model.knotTime[k])
-                     * 1000.0;
-    return qIsFinite(v) && v > 0 ? v : qQNaN();
+    // The fit's own reading: only a segment that measures a velocity has one.
+    return model.segmentVelocity(k);
 }
 
 double ShotPlot::yOf(int side, double absOffset, double time) const
@@ -256,7 +253,7 @@ void ShotPlot::rebuild()
     for (int side = 0; side < 2; ++side) {
         const PickQc::SideModel &model = m_fit.sides[side];
         QVector<QPointF> line;
-        for (int k = 0; model.judged && k <= model.segments && k < 4; ++k) {
+        for (int k = 0; model.judged && k <= model.segments && k <= PickQc::MaxSegments; ++k) {
             const double x = model.knotOffset[k];
             const double y = m_mode == Residuals ? 0.0 : yOf(side, x, model.knotTime[k]);
             line.append(QPointF(side == PickQc::Negative ? -x : x, y));
@@ -310,7 +307,7 @@ void ShotPlot::rebuildLabels()
         // Beside each segment, below its middle on the outer side, where
         // the picks are not.
         const Qt::Alignment outward = Qt::AlignBottom | (side == PickQc::Negative ? Qt::AlignLeft : Qt::AlignRight);
-        for (int k = 0; k < model.segments && k < 3; ++k) {
+        for (int k = 0; k < model.segments && k < PickQc::MaxSegments; ++k) {
             const double velocity = segmentVelocity(model, k);
             if (!qIsFinite(velocity))
                 continue;

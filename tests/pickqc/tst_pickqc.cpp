@@ -1,10 +1,12 @@
 // Pick QC: the per-shot first-break fit with its outliers and sides.
 
 #include "fbcolumns.h"
+#include "fbgenerator.h"
 #include "fbtestfile.h"
 #include "firstbreakfit.h"
 #include "pickqc.h"
 
+#include <QCryptographicHash>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -72,11 +74,38 @@ QVector<FbRecord> shotOnLine(int shot, double source, int first, int channels, C
     return records;
 }
 
+// A split spread of 2 x 40 channels over a slow top (600 m/s) on 2,400 m/s,
+// its crossover past directPicks channels on each side, every pick late by
+// the source delay, with +-0.5 ms of noise; the channel at the source only
+// when atSource.
+QVector<FbRecord> slowTopShot(int directPicks, double delay, bool atSource, double spacing = 25.0)
+{
+    constexpr double v1 = 0.6, v2 = 2.4;   // m/ms
+    const double crossover = (directPicks + 0.5) * spacing;
+    const double intercept = crossover * (1.0 / v1 - 1.0 / v2);
+    QVector<FbRecord> records;
+    for (int c = -40; c <= 40; ++c) {
+        if (c == 0 && !atSource)
+            continue;
+        FbRecord r;
+        r.ffid = 7;
+        r.channel = records.size() + 1;
+        r.offset = qRound(c * spacing);
+        r.group_x = float(1000.0 + c * spacing);
+        r.source_x = 1000.0f;
+        const double h = std::abs(c * spacing);
+        r.fb_time = float(delay + std::min(h / v1, intercept + h / v2) + 0.5 * noise(c + 40, directPicks));
+        records.append(r);
+    }
+    return records;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Curve)
 Q_DECLARE_METATYPE(Source)
 Q_DECLARE_METATYPE(PickOrder)
+Q_DECLARE_METATYPE(FbGenerator::Spread)
 
 class TestPickQc : public QObject
 {
@@ -99,21 +128,27 @@ private slots:
         QTest::addColumn<QVector<int>>("nonFinite");  // channels whose time is NaN or infinite
         QTest::addColumn<bool>("negativeJudged");
         QTest::addColumn<bool>("positiveJudged");
-        const QVector<int> spikes{3, 17, 40, 66, 90, 118, 131, 150, 177, 201, 222, 239};
+        QTest::addColumn<int>("falsePerMille");   // false flags allowed per 1,000 good picks
+        // Early spikes stay above 0 ms, which would mean unpicked.
+        const QVector<int> spikes{3, 17, 40, 66, 90, 109, 131, 150, 177, 201, 222, 239};
         QTest::newRow("split spread, two layers") << Curve::TwoLayers << 240 << 120 << false << spikes
-                                                  << QVector<int>() << true << true;
+                                                  << QVector<int>() << true << true << 5;
         QTest::newRow("split spread, three layers") << Curve::ThreeLayers << 240 << 120 << false << spikes
-                                                    << QVector<int>() << true << true;
+                                                    << QVector<int>() << true << true << 5;
         QTest::newRow("offsets >= 0: sides by position") << Curve::ThreeLayers << 240 << 100 << true << spikes
-                                                         << QVector<int>() << true << true;
+                                                         << QVector<int>() << true << true << 5;
         QTest::newRow("end-on spread: one side") << Curve::TwoLayers << 120 << -1 << true << QVector<int>{5, 60}
-                                                 << QVector<int>() << false << true;
+                                                 << QVector<int>() << false << true << 5;
         QTest::newRow("four picks behind the source: not judged")
-            << Curve::TwoLayers << 100 << 4 << false << QVector<int>{50} << QVector<int>() << false << true;
+            << Curve::TwoLayers << 100 << 4 << false << QVector<int>{50} << QVector<int>() << false << true << 5;
         QTest::newRow("five picks behind the source: judged")
-            << Curve::TwoLayers << 100 << 5 << false << QVector<int>{50} << QVector<int>() << true << true;
+            << Curve::TwoLayers << 100 << 5 << false << QVector<int>{50} << QVector<int>() << true << true << 5;
         QTest::newRow("non-finite times leave four: not judged")
-            << Curve::TwoLayers << 100 << 6 << false << QVector<int>{70} << QVector<int>{1, 4} << false << true;
+            << Curve::TwoLayers << 100 << 6 << false << QVector<int>{70} << QVector<int>{1, 4} << false << true << 5;
+        // A spread of 2,000 km: the direct arrival and first refractor
+        // near the source are a few dozen of 40,000 picks a side.
+        QTest::newRow("80,000 channels, clean") << Curve::ThreeLayers << 80000 << 40000 << false << QVector<int>()
+                                                << QVector<int>() << true << true << 0;
     }
     void judgesPicks()
     {
@@ -125,6 +160,7 @@ private slots:
         QFETCH(QVector<int>, nonFinite);
         QFETCH(bool, negativeJudged);
         QFETCH(bool, positiveJudged);
+        QFETCH(int, falsePerMille);
 
         QVector<FbRecord> records = shotOnLine(0, sourceChannel + 0.0, 0, channels, curve, absoluteOffsets);
         for (int k = 0; k < spikes.size(); ++k)
@@ -156,7 +192,7 @@ private slots:
                 falseFlags += v.outlier ? 1 : 0;
             }
         }
-        QVERIFY2(falseFlags <= judgedGood / 200,
+        QVERIFY2(falseFlags <= judgedGood * falsePerMille / 1000,
                  qPrintable(QString("%1 false flags among %2 good picks").arg(falseFlags).arg(judgedGood)));
         const int nonFiniteBehind = int(std::count_if(nonFinite.begin(), nonFinite.end(),
                                                       [=](int c) { return c < sourceChannel; }));
@@ -172,6 +208,188 @@ private slots:
             QVERIFY2(std::abs(model.velocity / velocity - 1.0) < 0.03, qPrintable(QString::number(model.velocity)));
             QVERIFY2(std::abs(model.intercept - intercept) < 3.0, qPrintable(QString::number(model.intercept)));
         }
+    }
+
+    // The direct arrival is a segment through the shot's source delay on
+    // both sides, seen on 2, 3 or 7 channels, and a pick at the source is
+    // judged against that delay, not against a refractor's line.
+    void directArrival_data()
+    {
+        QTest::addColumn<int>("directPicks");   // channels each side before the crossover
+        QTest::addColumn<double>("delay");      // ms at offset 0
+        QTest::addColumn<bool>("atSource");     // a pick at offset 0
+        QTest::newRow("direct on 2 channels") << 2 << 4.0 << false;
+        QTest::newRow("direct on 3 channels") << 3 << 4.0 << false;
+        QTest::newRow("direct on 7 channels") << 7 << 4.0 << false;
+        QTest::newRow("pick at the source near 0 ms") << 3 << 0.2 << true;
+        QTest::newRow("pick at the source at 15 ms") << 2 << 15.0 << true;
+    }
+    void directArrival()
+    {
+        QFETCH(int, directPicks);
+        QFETCH(double, delay);
+        QFETCH(bool, atSource);
+        const QVector<FbRecord> records = slowTopShot(directPicks, delay, atSource);
+        const ShotFit fit = fitShot(records);
+        QCOMPARE(fit.outliers(), 0);
+        QVERIFY2(std::abs(fit.sourceDelay - delay) < 1.5, qPrintable(QString("delay %1").arg(fit.sourceDelay)));
+        for (const SideModel &m : fit.sides) {
+            QVERIFY(m.judged && m.direct);
+            QCOMPARE(m.segments, 2);
+            QCOMPARE(m.knotOffset[0], 0.0);
+            QVERIFY2(std::abs(m.segmentVelocity(0) / 600.0 - 1.0) < 0.1, qPrintable(QString::number(m.segmentVelocity(0))));
+            QVERIFY2(std::abs(m.segmentIntercept(0) - fit.sourceDelay) < 1e-6, qPrintable(QString::number(m.segmentIntercept(0))));
+            QVERIFY2(std::abs(m.velocity / 2400.0 - 1.0) < 0.03, qPrintable(QString::number(m.velocity)));
+        }
+        for (int i = 0; i < records.size(); ++i) {
+            const PickVerdict &v = fit.picks[i];
+            QVERIFY2(v.judged, qPrintable(QString("offset %1 not judged").arg(records[i].offset)));
+            if (records[i].offset == 0)
+                QCOMPARE(v.model, float(fit.sourceDelay));
+        }
+    }
+
+    // Traces stored as 0 ms are unpicked: never fitted, judged or outliers,
+    // however many a side holds, and the side's curve is that of its picks.
+    // A negative time at the source is a trigger time, judged like any pick
+    // there.
+    void unpickedTraces_data()
+    {
+        QTest::addColumn<int>("percent");   // of the positive side's picks off the source
+        QTest::newRow("10% unpicked") << 10;
+        QTest::newRow("40% unpicked") << 40;
+    }
+    void unpickedTraces()
+    {
+        QFETCH(int, percent);
+        QVector<FbRecord> records = shotOnLine(5, 120.0, 0, 240, Curve::TwoLayers);
+        records[120].fb_time = -0.3f;
+        int zeros = 0;
+        for (int c = 121; c < 240; ++c) {
+            if ((c * 37) % 100 < percent) {
+                records[c].fb_time = 0.0f;
+                ++zeros;
+            }
+        }
+        QVERIFY(std::abs(zeros - percent * 119 / 100) <= 3);
+        const ShotFit fit = fitShot(records);
+        QCOMPARE(fit.outliers(), 0);
+        const SideModel &side = fit.sides[Positive];
+        QCOMPARE(side.picks, 120);
+        QCOMPARE(side.unpicked, zeros);
+        for (int c = 120; c < 240; ++c) {
+            const PickVerdict &v = fit.picks[c];
+            const bool zero = records[c].fb_time == 0.0f;
+            QCOMPARE(v.unpicked, zero);
+            QCOMPARE(v.judged, !zero);
+        }
+        QVERIFY2(std::abs(side.velocity / 3400.0 - 1.0) < 0.03, qPrintable(QString::number(side.velocity)));
+        QVERIFY2(std::abs(side.intercept - 61.0) < 3.0, qPrintable(QString::number(side.intercept)));
+        QVERIFY2(std::abs(fit.picks[120].residual) < 2.0f, qPrintable(QString::number(fit.picks[120].model)));
+    }
+
+    // A side whose times do not rise with offset has no plausible curve:
+    // it is not judged, flags nothing and reports no velocity.
+    void implausibleSide_data()
+    {
+        QTest::addColumn<double>("slope");   // ms per m on the positive side
+        QTest::newRow("falling") << -0.1;
+        QTest::newRow("flat") << 0.0;
+    }
+    void implausibleSide()
+    {
+        QFETCH(double, slope);
+        QVector<FbRecord> records = shotOnLine(3, 120.0, 0, 240, Curve::TwoLayers);
+        for (int c = 121; c < 240; ++c)
+            records[c].fb_time = float(400.0 + slope * records[c].offset + 0.3 * noise(c, 3));
+        const ShotFit fit = fitShot(records);
+        QVERIFY(fit.sides[Negative].judged);
+        QVERIFY(!fit.sides[Positive].judged);
+        QVERIFY(std::isnan(fit.sides[Positive].velocity));
+        QCOMPARE(fit.outliers(), 0);
+    }
+
+    // The generator draws the line it is asked for: the default line keeps
+    // its bytes for a seed (benches and files depend on them); end-on
+    // spreads, sources between stations, layers with statics, delays and
+    // noise within their bounds, missing and unpicked picks in their
+    // share; and a twin with planted spikes and a late shot differs from
+    // the clean line only there.
+    void generatorLines_data()
+    {
+        QTest::addColumn<FbGenerator::Spread>("spread");
+        QTest::addColumn<bool>("between");
+        QTest::addColumn<bool>("layered");      // 500/1800/4000 m/s, statics 3 ms, delay 12 ms, noise 1 ms
+        QTest::addColumn<double>("missing");
+        QTest::addColumn<double>("unpicked");
+        const FbGenerator::Spread split = FbGenerator::Spread::Split, endOn = FbGenerator::Spread::EndOn;
+        QTest::newRow("defaults") << split << false << false << 0.0 << 0.0;
+        QTest::newRow("end-on, between stations") << endOn << true << true << 0.0 << 0.0;
+        QTest::newRow("layers, statics and delays") << split << false << true << 0.0 << 0.0;
+        QTest::newRow("8% missing, 40% unpicked") << split << true << true << 0.08 << 0.4;
+    }
+    void generatorLines()
+    {
+        QFETCH(FbGenerator::Spread, spread);
+        QFETCH(bool, between);
+        QFETCH(bool, layered);
+        QFETCH(double, missing);
+        QFETCH(double, unpicked);
+        FbGenerator::Options o;
+        o.shots = 6;
+        o.channels = 48;
+        o.seed = 9;
+        o.spread = spread;
+        o.sourceBetweenStations = between;
+        if (layered) {
+            o.velocities = {500, 1800, 4000};
+            o.thicknesses = {10, 40};
+            o.sourceStaticMs = o.receiverStaticMs = 3.0;
+            o.sourceDelayMs = 12.0;
+            o.noiseMs = 1.0;
+        }
+        o.missing = missing;
+        o.unpicked = unpicked;
+        FbGenerator::Options planted = o;
+        planted.spikes = {{2, 30, 25.0}};
+        planted.shifts = {{4, 11.0}};
+
+        QByteArray bytes;
+        int records = 0, zeros = 0;
+        for (int shot = 0; shot < o.shots; ++shot) {
+            const QVector<FbRecord> line = FbGenerator::shotRecords(o, shot);
+            const QVector<FbRecord> twin = FbGenerator::shotRecords(planted, shot);
+            QCOMPARE(twin.size(), line.size());
+            records += line.size();
+            for (int i = 0; i < line.size(); ++i) {
+                const FbRecord &r = line[i];
+                char encoded[FbLayout::RecordSize];
+                FbLayout::encodeRecord(r, encoded);
+                bytes.append(encoded, sizeof encoded);
+                const QString at = QString("shot %1 channel %2").arg(shot).arg(r.channel);
+                QVERIFY2(spread == FbGenerator::Spread::Split || r.offset > 0 || (!between && r.offset == 0),
+                         qPrintable(at + " behind an end-on source"));
+                QVERIFY2(!between || (r.offset != 0 && r.s_line == r.g_line + 1), qPrintable(at + " on a station"));
+                zeros += r.fb_time == 0.0f ? 1 : 0;
+                QVERIFY2(r.offset != 0 || r.fb_time != 0.0f, qPrintable(at + ": the pick at the source unpicked"));
+                if (layered && r.fb_time != 0.0f) {
+                    // Statics at both ends, the delay, noise and the elevation static.
+                    const double travel = FbGenerator::layerTime(o, r.offset);
+                    QVERIFY2(r.fb_time >= travel - 3.0 - 3.0 - 1.0 - 1.5 && r.fb_time <= travel + 3.0 + 3.0 + 12.0 + 1.0 + 1.5,
+                             qPrintable(at + QString(": %1 ms against %2").arg(r.fb_time).arg(travel)));
+                }
+                const FbRecord &p = twin[i];
+                const double late = (shot == 2 && r.channel == 30 ? 25.0 : 0.0) + (shot == 4 ? 11.0 : 0.0);
+                QCOMPARE(p.channel, r.channel);
+                QCOMPARE(p.fb_time, r.fb_time == 0.0f ? 0.0f : float(r.fb_time + late));
+            }
+        }
+        if (!layered && missing == 0.0 && unpicked == 0.0 && spread == FbGenerator::Spread::Split && !between)
+            QCOMPARE(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex(),
+                     QByteArray("64862833ec8c0e61dd216d8057e8047d11e7081f"));
+        const int all = o.shots * o.channels;
+        QVERIFY2(std::abs(records - all * (1.0 - missing)) <= 0.05 * all, qPrintable(QString::number(records)));
+        QVERIFY2(std::abs(zeros - records * unpicked) <= 0.08 * records, qPrintable(QString::number(zeros)));
     }
 
     // A fifth of the picks wrong by 10 to 100 ms either way moves the model
@@ -199,8 +417,12 @@ private slots:
         QFETCH(int, shot);
         const QVector<FbRecord> clean = shotOnLine(shot, 120.0, 0, 240, curve);
         QVector<FbRecord> wrong = clean;
-        for (int c = phase; c < wrong.size(); c += every)
-            wrong[c].fb_time += float((c % 4 < 2 ? 1 : -1) * (10.0 + 90.0 * (noise(c, shot) + 1.0) / 2.0));
+        for (int c = phase; c < wrong.size(); c += every) {
+            // Early ones stay above 0 ms, which would mean unpicked.
+            const double by = 10.0 + 90.0 * (noise(c, shot) + 1.0) / 2.0;
+            const bool early = c % 4 >= 2 && wrong[c].fb_time - by > 1.0;
+            wrong[c].fb_time += float(early ? -by : by);
+        }
         const ShotFit cleanFit = fitShot(clean);
         const ShotFit wrongFit = fitShot(wrong);
         for (int c = 0; c < clean.size(); ++c) {

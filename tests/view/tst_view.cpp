@@ -39,7 +39,8 @@ QVector<FbRecord> refractionShot(bool allStatus0, bool spike)
         const double x = std::abs(r.offset);
         r.fb_time = float(std::min(x / 1.2, 125.0 + x / 3.0));
         r.fb_status = allStatus0 ? 0 : (c + 1) % 3;
-        if (spike && c == 10)
+        // The spiked pick is in use (status 1): a rejected one is no outlier.
+        if (spike && c == 9)
             r.fb_time += 30.0f;
         records.append(r);
     }
@@ -127,9 +128,10 @@ private slots:
         QTest::newRow("reduced time, a partner") << true << false << true << int(ShotPlot::Times) << 3000.0 << "m"
                                                  << "Reduced time t - |x| / 3000 m/s (ms)"
                                                  << QStringList{"Status 0", "Shot 41", "Fitted curve"};
+        // Rejected picks (other statuses) are not judged: they have no residual.
         QTest::newRow("residuals, a partner")
             << false << true << true << int(ShotPlot::Residuals) << 0.0 << "m" << "Residual (ms)"
-            << QStringList{"Status 0", "Status 1", "Other status", "Shot 41", ring, "Fitted curve",
+            << QStringList{"Status 0", "Status 1", "Shot 41", ring, "Fitted curve",
                            QString::fromUtf8("Outlier threshold (±8 ms)")};
     }
     void plotSaysWhatItDraws()
@@ -219,6 +221,7 @@ private slots:
         PickQc::SideModel model;
         model.judged = true;
         model.segments = 2;
+        model.measured = 0x3;
         model.knotOffset[1] = 50;
         model.knotTime[1] = 40;
         model.knotOffset[2] = 50 + dx;

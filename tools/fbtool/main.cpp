@@ -83,11 +83,28 @@ struct GenOptions
                "[SOURCE:]POS"};
     Opt truncate{"truncate", "Cut BYTES off the end of the file; fb_count still declares the full count.", "BYTES"};
     Opt declared{"declared-count", "Write N as fb_count instead of the true record count.", "N"};
+    // The survey line beyond the defaults.
+    Opt spread{"spread", "Receivers on both sides of the source (split, the default) or all ahead of it (end-on).",
+               "split|end-on", "split"};
+    Opt between{"source-between-stations", "Sources halfway between receiver stations, on a source line of their own."};
+    Opt velocities{"velocities", "Flat layers instead of the built-in curve: 2 or 3 velocities in m/s, top first.",
+                   "V1,V2[,V3]"};
+    Opt thicknesses{"thicknesses", "Thicknesses in m of the layers above the last (with --velocities).", "H1[,H2]"};
+    Opt crossovers{"crossovers", "Or the crossover offsets in m where each deeper layer arrives first.", "X1[,X2]"};
+    Opt noise{"noise", "Pick noise, uniform in +-MS ms (default 0.5).", "MS", "0.5"};
+    Opt sourceStatics{"source-statics", "A static per source station, uniform in +-MS ms.", "MS", "0"};
+    Opt receiverStatics{"receiver-statics", "A static per receiver station, uniform in +-MS ms.", "MS", "0"};
+    Opt sourceDelay{"source-delay", "Every shot late by its own delay in [0, MS) ms (uphole and trigger time).",
+                    "MS", "0"};
+    Opt missing{"missing", "Leave out this fraction of the picks (channels missing from a shot).", "FRACTION",
+                "0"};
+    Opt unpicked{"unpicked", "Store this fraction of the picks as 0 ms (unpicked).", "FRACTION", "0"};
 
     void addTo(QCommandLineParser &p) const
     {
         p.addOptions({shots, channels, seed, firstFfid, polarity, groupInterval, shotInterval, vary, nan, inf, repeat,
-                      truncate, declared});
+                      truncate, declared, spread, between, velocities, thicknesses, crossovers, noise, sourceStatics,
+                      receiverStatics, sourceDelay, missing, unpicked});
     }
 
     // Fills *o from the parsed values. False, with the reason in *error, at
@@ -138,10 +155,42 @@ struct GenOptions
             o->lieAboutCount = true;
             o->declaredCount = qint32(v);
         }
-        return readFaults(p, o, error);
+        return readLine(p, o, error) && readFaults(p, o, error);
     }
 
 private:
+    // The survey line's options; their ranges are the generator's to check.
+    bool readLine(const QCommandLineParser &p, FbGenerator::Options *o, QString *error) const
+    {
+        const QString spreadName = p.value(spread);
+        if (spreadName != QLatin1String("split") && spreadName != QLatin1String("end-on"))
+            return setError(error, QStringLiteral("--spread: '%1' is not split or end-on").arg(spreadName));
+        o->spread = spreadName == QLatin1String("split") ? FbGenerator::Spread::Split : FbGenerator::Spread::EndOn;
+        o->sourceBetweenStations = p.isSet(between);
+        const struct { const Opt &option; QVector<double> &list; } lists[] = {
+            {velocities, o->velocities}, {thicknesses, o->thicknesses}, {crossovers, o->crossovers}};
+        for (const auto &l : lists) {
+            if (!p.isSet(l.option))
+                continue;
+            for (const QString &text : p.value(l.option).split(QLatin1Char(','))) {
+                double v = 0.0;
+                if (!toDouble(text, &v))
+                    return setError(error, QStringLiteral("--%1: '%2' is not a list of numbers")
+                                               .arg(l.option.names().first(), p.value(l.option)));
+                l.list.append(v);
+            }
+        }
+        const struct { const Opt &option; double &value; } amounts[] = {
+            {noise, o->noiseMs}, {sourceStatics, o->sourceStaticMs}, {receiverStatics, o->receiverStaticMs},
+            {sourceDelay, o->sourceDelayMs}, {missing, o->missing}, {unpicked, o->unpicked}};
+        for (const auto &a : amounts) {
+            if (!toDouble(p.value(a.option), &a.value))
+                return setError(error, QStringLiteral("--%1: '%2' is not a number")
+                                           .arg(a.option.names().first(), p.value(a.option)));
+        }
+        return true;
+    }
+
     static bool setError(QString *error, const QString &text)
     {
         *error = text;

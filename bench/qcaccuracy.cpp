@@ -1,0 +1,421 @@
+// qcaccuracy: how right the pick QC's first-break fit is, and what it costs.
+//
+// Draws a family of survey lines with the generator (group intervals of 2 to
+// 50 m, 24 to 240 channels and one shot of 80,000, split and end-on spreads,
+// sources on and between stations, two and three layers, noise, statics,
+// source delays, missing picks and unpicked zeros), each twice: a clean twin
+// and a planted twin with spikes of 12 to 60 ms on about one pick a shot and
+// some shots late by 9 to 15 ms. Both go through the whole QC pass
+// (PickQc::Analyzer), and each line prints the spikes found of those
+// planted and the false outliers (any other pick flagged) on either twin.
+// Goal on every line: no false outlier on the clean twin, at least 95% of
+// the spikes found.
+//
+// Then it times the fit alone (ShotFitter::fit, thread CPU time) on every
+// shot of a generated file of 53,000 shots x 240 picks (--quick: 2,000
+// shots), beside a plain baseline measured in the same run: copying each
+// shot's |offset| and time and sorting them.
+//
+//   qcaccuracy [--quick] [--dir DIR] [--only TEXT]
+
+#include "fbgenerator.h"
+#include "fblayout.h"
+#include "firstbreakfit.h"
+#include "pickqc.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QHash>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <vector>
+
+namespace {
+
+QTextStream &out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+using FbGenerator::Spread;
+
+struct Geometry
+{
+    const char *name;
+    int group;          // m between receiver stations
+    int channels;
+    int shots;
+    Spread spread;
+    bool between;       // sources between stations
+    QVector<double> velocities;   // m/s; empty: the generator's built-in curve
+    QVector<double> crossovers;   // m
+    double noise;       // +- ms
+    double statics;     // +- ms, source and receiver each
+    double delay;       // source delay up to ms
+    double missing;     // fraction left out
+    double unpicked;    // fraction stored as 0 ms
+};
+
+// The family: each line a kind of survey users judge, and together the
+// spread of group intervals, channel counts, layers and faults of the
+// field. Crossovers set how many picks see each arrival.
+const QVector<Geometry> &family()
+{
+    const Spread split = Spread::Split, endOn = Spread::EndOn;
+    static const QVector<Geometry> lines = {
+        {"slow top 600/2400 m/s, 25 m, split 120", 25, 120, 60, split, false, {600, 2400}, {90}, 1.0, 1.0, 4.0, 0.0, 0.0},
+        {"3 layers, 50 m, split 96, 7 direct picks", 50, 96, 40, split, false, {500, 1800, 4000}, {370, 1800}, 1.0, 1.5, 3.0, 0.0, 0.0},
+        {"3 layers, 2 m, split 48", 2, 48, 60, split, false, {300, 1200, 2500}, {9, 30}, 0.5, 0.5, 2.0, 0.0, 0.0},
+        {"2 layers, 2 m, end-on 96", 2, 96, 40, endOn, false, {350, 1500}, {21}, 0.5, 0.5, 1.0, 0.0, 0.0},
+        {"3 layers, 5 m, split 240, 10% unpicked", 5, 240, 30, split, false, {400, 1600, 3500}, {31, 260}, 1.0, 1.0, 5.0, 0.0, 0.10},
+        {"3 layers, 10 m, end-on 120, 40% unpicked", 10, 120, 40, endOn, false, {500, 2000, 4500}, {61, 620}, 1.0, 1.0, 3.0, 0.0, 0.40},
+        {"2 layers, 25 m, split 24", 25, 24, 80, split, false, {800, 3000}, {110}, 1.0, 1.0, 2.0, 0.0, 0.0},
+        {"2 layers, 50 m, end-on 24", 50, 24, 80, endOn, false, {1500, 4500}, {420}, 1.0, 1.0, 2.0, 0.0, 0.0},
+        {"built-in curve, 25 m, split 240", 25, 240, 40, split, false, {}, {}, 0.5, 0.0, 0.0, 0.0, 0.0},
+        {"built-in curve, 25 m, one shot of 80,000", 25, 80000, 1, split, false, {}, {}, 0.5, 0.0, 0.0, 0.0, 0.0},
+        {"2 layers, 10 m, split 96, between stations", 10, 96, 50, split, true, {600, 2200}, {52}, 1.0, 1.0, 3.0, 0.0, 0.0},
+        {"3 layers, 25 m, end-on 60, between stations", 25, 60, 50, endOn, true, {700, 2000, 4200}, {140, 700}, 1.0, 1.0, 3.0, 0.0, 0.0},
+        {"3 layers, 20 m, split 120, statics 3 ms", 20, 120, 40, split, false, {600, 1900, 3800}, {100, 700}, 1.0, 3.0, 5.0, 0.0, 0.0},
+        {"2 layers, 15 m, split 200, 8% missing", 15, 200, 30, split, false, {900, 2600}, {80}, 1.0, 2.0, 3.0, 0.08, 0.0},
+        {"3 layers, 12 m, split 144, delays to 15 ms", 12, 144, 40, split, false, {450, 1700, 3300}, {50, 400}, 1.0, 1.0, 15.0, 0.0, 0.0},
+        {"3 layers, 20 m, end-on 240", 20, 240, 20, endOn, false, {800, 2500, 5000}, {150, 1500}, 1.0, 2.0, 3.0, 0.03, 0.0},
+        {"2 layers, 30 m, split 72, long direct", 30, 72, 50, split, false, {700, 2000}, {310}, 1.0, 1.5, 2.0, 0.0, 0.0},
+        {"3 layers, 4 m, split 120", 4, 120, 40, split, false, {350, 1400, 2800}, {14, 120}, 0.5, 1.0, 2.0, 0.0, 0.0},
+        {"3 layers, 40 m, end-on 48", 40, 48, 60, endOn, false, {1000, 2800, 5500}, {250, 1100}, 1.0, 2.0, 3.0, 0.0, 0.0},
+        {"2 layers, 3 m, split 64, 40% unpicked", 3, 64, 50, split, false, {400, 1800}, {16}, 0.5, 0.5, 2.0, 0.0, 0.40},
+        {"2 layers, 25 m, split 180, gaps, zeros, statics", 25, 180, 30, split, false, {700, 2600}, {120}, 1.0, 2.0, 4.0, 0.05, 0.10},
+        {"3 layers, 8 m, split 100, between, delays", 8, 100, 40, split, true, {500, 1500, 3000}, {30, 200}, 1.0, 1.0, 10.0, 0.0, 0.0},
+        {"2 layers, 50 m, split 200", 50, 200, 20, split, false, {1000, 3500}, {230}, 1.0, 2.0, 3.0, 0.0, 0.0},
+        {"3 layers, 15 m, end-on 36", 15, 36, 60, endOn, false, {600, 1600, 3200}, {70, 260}, 1.0, 1.0, 2.0, 0.0, 0.0},
+        {"3 close layers, 20 m, split 160", 20, 160, 30, split, false, {1800, 2400, 3200}, {200, 1200}, 1.0, 1.5, 2.0, 0.0, 0.0},
+        {"2 layers, 6 m, split 30", 6, 30, 80, split, false, {500, 2000}, {25}, 1.0, 1.0, 2.0, 0.0, 0.0},
+    };
+    return lines;
+}
+
+// splitmix64, so that the planted faults are the same on every machine.
+class Random
+{
+public:
+    explicit Random(quint64 seed) : m_state(seed) {}
+    quint64 next()
+    {
+        quint64 z = (m_state += 0x9E3779B97F4A7C15ULL);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        return z ^ (z >> 31);
+    }
+    double uniform() { return static_cast<double>(next() >> 11) * (1.0 / 9007199254740992.0); }
+
+private:
+    quint64 m_state;
+};
+
+FbGenerator::Options optionsOf(const Geometry &g, quint64 seed)
+{
+    FbGenerator::Options o;
+    o.shots = g.shots;
+    o.channels = g.channels;
+    o.seed = seed;
+    o.groupInterval = g.group;
+    o.shotInterval = 2;
+    o.spread = g.spread;
+    o.sourceBetweenStations = g.between;
+    o.velocities = g.velocities;
+    o.crossovers = g.crossovers;
+    o.noiseMs = g.noise;
+    o.sourceStaticMs = g.statics;
+    o.receiverStaticMs = g.statics;
+    o.sourceDelayMs = g.delay;
+    o.missing = g.missing;
+    o.unpicked = g.unpicked;
+    return o;
+}
+
+// About one spike a shot (at least 40 on a line), on picks that are in the
+// file, picked and off the source; one shot in eight late.
+void plant(const FbGenerator::Options &clean, FbGenerator::Options *planted, quint64 seed)
+{
+    *planted = clean;
+    Random random(seed * 0x2545F4914F6CDD1DULL + 11);
+    const int perShot = std::max(1, (40 + clean.shots - 1) / clean.shots);
+    for (int shot = 0; shot < clean.shots; ++shot) {
+        const QVector<FbRecord> records = FbGenerator::shotRecords(clean, shot);
+        // Picks on sides with enough picks to judge.
+        int sides[2] = {0, 0};
+        for (const FbRecord &r : records)
+            sides[r.offset > 0 ? 1 : 0] += r.fb_time > 0.0f && r.offset != 0 ? 1 : 0;
+        QVector<int> usable;
+        for (int i = 0; i < records.size(); ++i) {
+            const FbRecord &r = records[i];
+            if (r.fb_time > 0.0f && r.offset != 0 && sides[r.offset > 0 ? 1 : 0] >= PickQc::MinPicksPerSide)
+                usable.append(i);
+        }
+        QSet<int> taken;
+        for (int k = 0; k < perShot && !usable.isEmpty(); ++k) {
+            if (perShot == 1 && random.uniform() > 0.85)
+                continue;
+            const FbRecord &r = records[usable[int(random.next() % quint64(usable.size()))]];
+            if (taken.contains(r.channel))
+                continue;
+            taken.insert(r.channel);
+            double ms = 12.0 + 48.0 * random.uniform();
+            if (random.next() % 2 && r.fb_time - ms >= 1.0)
+                ms = -ms;
+            planted->spikes.append({shot, r.channel, ms});
+        }
+        if (random.next() % 8 == 0)
+            planted->shifts.append({shot, 9.0 + 6.0 * random.uniform()});
+    }
+}
+
+struct Judged
+{
+    qint64 picks = 0;
+    int found = 0;
+    int falseOutliers = 0;
+    int lateNamed = 0;          // late shots with a timing error reported
+    int lateWrong = 0;          // timing errors reported on shots on time
+    double delayError = 0.0;    // largest |estimate - planted| of a named late shot, ms
+    bool ok = false;
+};
+
+// Set by --list: every false outlier is printed.
+bool listFalse = false;
+
+Judged judge(const QString &fileName, const QVector<FbGenerator::PickSpike> &spikes,
+             const QVector<FbGenerator::ShotShift> &shifts, QString *error)
+{
+    Judged j;
+    PickQc::Analyzer analyzer(fileName);
+    PickQc::Report report;
+    if (!analyzer.run(&report)) {
+        *error = analyzer.errorString();
+        return j;
+    }
+    QSet<qint64> planted;
+    for (const FbGenerator::PickSpike &s : spikes)
+        planted.insert(qint64(s.shot) << 32 | quint32(s.channel));
+    QSet<qint64> flagged;
+    PickQc::FindingList::Reader outliers(report.findings(PickQc::Kind::Outlier));
+    while (const PickQc::Finding *o = outliers.next()) {
+        const qint64 key = qint64(o->shot) << 32 | quint32(o->channel);
+        flagged.insert(key);
+        if (planted.contains(key))
+            ++j.found;
+        else
+            ++j.falseOutliers;
+        if (listFalse && !planted.contains(key))
+            out() << "    false: shot " << o->shot + 1 << " channel " << o->channel << " offset " << o->offset
+                  << " time " << o->a << " model " << o->b << Qt::endl;
+    }
+    if (listFalse) {
+        for (const FbGenerator::PickSpike &s : spikes) {
+            if (!flagged.contains(qint64(s.shot) << 32 | quint32(s.channel)))
+                out() << "    missed: shot " << s.shot + 1 << " channel " << s.channel << " spike " << s.ms << Qt::endl;
+        }
+    }
+    // Late shots: each named with its delay; no shot on time named.
+    QHash<qint32, double> late;
+    for (const FbGenerator::ShotShift &s : shifts)
+        late.insert(s.shot, s.ms);
+    PickQc::FindingList::Reader timing(report.findings(PickQc::Kind::TimingError));
+    while (const PickQc::Finding *t = timing.next()) {
+        if (!late.contains(t->shot)) {
+            ++j.lateWrong;
+            if (listFalse)
+                out() << "    wrongly late: shot " << t->shot + 1 << " by " << t->value << " ms" << Qt::endl;
+            continue;
+        }
+        ++j.lateNamed;
+        j.delayError = std::max(j.delayError, std::abs(double(t->value) - late.value(t->shot)));
+    }
+    j.picks = report.recordCount;
+    j.ok = true;
+    return j;
+}
+
+bool write(const FbGenerator::Options &o, const QString &fileName, QString *error)
+{
+    FbGenerator::FileWriter writer(o);
+    if (writer.write(fileName))
+        return true;
+    *error = writer.errorString();
+    return false;
+}
+
+QString pad(const QString &text, int width)
+{
+    return text.leftJustified(width, QLatin1Char(' '), true);
+}
+
+QString rpad(const QString &text, int width)
+{
+    return text.rightJustified(width, QLatin1Char(' '));
+}
+
+bool accuracy(const QString &dir, const QString &only)
+{
+    out() << "Accuracy: spikes found / planted, false outliers on the planted line and on its clean twin, late shots\n"
+             "named / planted (and shots on time named late), the largest error of a named delay\n";
+    out() << pad("line", 48) << rpad("picks", 9) << rpad("spikes", 12) << rpad("false", 8) << rpad("clean", 8)
+          << rpad("late", 8) << rpad("delay", 8) << "  goal\n";
+    qint64 picks = 0, falseTotal = 0, cleanTotal = 0;
+    int found = 0, planted = 0, met = 0, lines = 0, lateTotal = 0, lateNamed = 0, lateWrong = 0;
+    double worstDelay = 0.0;
+    quint64 seed = 1;
+    for (const Geometry &g : family()) {
+        ++seed;
+        if (!only.isEmpty() && !QString::fromUtf8(g.name).contains(only))
+            continue;
+        const FbGenerator::Options clean = optionsOf(g, seed);
+        FbGenerator::Options faulty;
+        plant(clean, &faulty, seed);
+        const QString cleanName = dir + QStringLiteral("/clean.fb"), faultyName = dir + QStringLiteral("/planted.fb");
+        QString error;
+        if (!write(clean, cleanName, &error) || !write(faulty, faultyName, &error)) {
+            out() << "cannot generate " << g.name << ": " << error << Qt::endl;
+            return false;
+        }
+        const Judged a = judge(faultyName, faulty.spikes, faulty.shifts, &error);
+        const Judged b = judge(cleanName, {}, {}, &error);
+        if (!a.ok || !b.ok) {
+            out() << "cannot judge " << g.name << ": " << error << Qt::endl;
+            return false;
+        }
+        const int spikes = faulty.spikes.size();
+        const int lateShots = faulty.shifts.size();
+        const bool goal = b.falseOutliers == 0 && a.found >= 0.95 * spikes && a.lateNamed == lateShots
+                       && a.lateWrong + b.lateWrong == 0 && a.delayError <= 1.5;
+        const QString lateText = QStringLiteral("%1/%2").arg(a.lateNamed).arg(lateShots)
+                               + (a.lateWrong + b.lateWrong > 0 ? QStringLiteral("+%1").arg(a.lateWrong + b.lateWrong)
+                                                                : QString());
+        out() << pad(QString::fromUtf8(g.name), 48) << rpad(QString::number(a.picks), 9)
+              << rpad(QStringLiteral("%1/%2").arg(a.found).arg(spikes), 12) << rpad(QString::number(a.falseOutliers), 8)
+              << rpad(QString::number(b.falseOutliers), 8) << rpad(lateText, 8)
+              << rpad(lateShots > 0 ? QString::number(a.delayError, 'f', 2) : QStringLiteral("-"), 8)
+              << (goal ? "  met" : "  MISSED") << Qt::endl;
+        lateTotal += lateShots;
+        lateNamed += a.lateNamed;
+        lateWrong += a.lateWrong + b.lateWrong;
+        worstDelay = std::max(worstDelay, a.delayError);
+        picks += a.picks + b.picks;
+        falseTotal += a.falseOutliers;
+        cleanTotal += b.falseOutliers;
+        found += a.found;
+        planted += spikes;
+        met += goal ? 1 : 0;
+        ++lines;
+    }
+    out() << "total: spikes found " << found << "/" << planted << ", false outliers " << falseTotal
+          << " on planted lines and " << cleanTotal << " on clean twins ("
+          << QString::number(100.0 * (falseTotal + cleanTotal) / std::max<qint64>(1, picks), 'f', 3)
+          << "% of all picks); late shots named " << lateNamed << "/" << lateTotal << ", shots on time named late "
+          << lateWrong << ", largest delay error " << QString::number(worstDelay, 'f', 2) << " ms; goal met on "
+          << met << " of " << lines << " lines\n"
+          << Qt::endl;
+    return true;
+}
+
+double threadCpu()
+{
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec + t.tv_nsec * 1e-9;
+}
+
+// The fit's CPU time per pick on every shot of a generated file, against
+// copying and sorting the same picks.
+bool speed(const QString &dir, int shots)
+{
+    constexpr int channels = 240;
+    FbGenerator::Options o;
+    o.shots = shots;
+    o.channels = channels;
+    const QString fileName = dir + QStringLiteral("/speed.fb");
+    QString error;
+    if (!write(o, fileName, &error)) {
+        out() << "cannot generate: " << error << Qt::endl;
+        return false;
+    }
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(FbLayout::HeaderSize)) {
+        out() << "cannot read " << fileName << Qt::endl;
+        return false;
+    }
+    PickQc::ShotFitter fitter;
+    PickQc::ShotFit fit;
+    const PickQc::Settings settings;
+    std::vector<FbRecord> records(channels);
+    std::vector<std::pair<float, float>> sorted(channels);
+    QByteArray bytes(FbLayout::RecordSize * channels, Qt::Uninitialized);
+    double fitSeconds = 0.0, sortSeconds = 0.0;
+    qint64 picks = 0, outliers = 0;
+    for (int shot = 0; shot < shots; ++shot) {
+        if (file.read(bytes.data(), bytes.size()) != bytes.size()) {
+            out() << "short read in " << fileName << Qt::endl;
+            return false;
+        }
+        FbLayout::decodeRecords(bytes.constData(), channels, records.data());
+        double t0 = threadCpu();
+        fitter.fit(records.data(), channels, settings, &fit);
+        double t1 = threadCpu();
+        for (int i = 0; i < channels; ++i)
+            sorted[i] = {float(std::abs(records[i].offset)), records[i].fb_time};
+        std::sort(sorted.begin(), sorted.end());
+        double t2 = threadCpu();
+        fitSeconds += t1 - t0;
+        sortSeconds += t2 - t1;
+        picks += channels;
+        outliers += fit.outliers() + (sorted.front().second < 0.0f ? 1 : 0);
+    }
+    file.close();
+    QFile::remove(fileName);
+    const double fitNs = fitSeconds * 1e9 / picks, sortNs = sortSeconds * 1e9 / picks;
+    out() << "Speed on " << shots << " shots x " << channels << " picks (thread CPU time per pick):\n"
+          << "  fit (ShotFitter::fit)           " << QString::number(fitNs, 'f', 1) << " ns\n"
+          << "  baseline: copy and sort picks   " << QString::number(sortNs, 'f', 1) << " ns\n"
+          << "  ratio fit / baseline            " << QString::number(fitNs / sortNs, 'f', 2) << "\n"
+          << "  outliers found on the clean file: " << outliers << Qt::endl;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Accuracy of the pick QC fit on a family of survey lines, and "
+                                                    "its CPU time per pick."));
+    parser.addHelpOption();
+    const QCommandLineOption quick(QStringLiteral("quick"), QStringLiteral("Time the fit on 2,000 shots, not 53,000."));
+    const QCommandLineOption dirOption(QStringLiteral("dir"), QStringLiteral("Folder for the generated files."),
+                                       QStringLiteral("DIR"));
+    const QCommandLineOption only(QStringLiteral("only"), QStringLiteral("Only the lines whose name holds TEXT."),
+                                  QStringLiteral("TEXT"));
+    const QCommandLineOption noSpeed(QStringLiteral("no-speed"), QStringLiteral("Skip the timing."));
+    const QCommandLineOption list(QStringLiteral("list"), QStringLiteral("Print every false outlier."));
+    parser.addOptions({quick, dirOption, only, noSpeed, list});
+    parser.process(app);
+    listFalse = parser.isSet(list);
+
+    QTemporaryDir temporary(parser.isSet(dirOption) ? parser.value(dirOption) + QStringLiteral("/qcaccuracy-XXXXXX")
+                                                    : QString());
+    if (!temporary.isValid()) {
+        out() << "cannot make a temporary folder" << Qt::endl;
+        return 1;
+    }
+    if (!accuracy(temporary.path(), parser.value(only)))
+        return 1;
+    if (!parser.isSet(noSpeed) && !speed(temporary.path(), parser.isSet(quick) ? 2000 : 53000))
+        return 1;
+    return 0;
+}
