@@ -17,6 +17,10 @@ constexpr int MinSegmentPicks = 3;
 constexpr int MinDirectPicks = 2;
 // A source delay: trigger delay, uphole time and source static, and a
 // late shot's timing error on top, ms.
+// The cut the fit judges its own picks by, whatever threshold the user
+// chooses for outliers: one model for every threshold, so that a new
+// threshold is a new verdict on the same residuals.
+constexpr double FitCutMs = 8.0;
 constexpr double DelayMinMs = -5.0;
 constexpr double DelayMaxMs = 40.0;
 // A segment whose line rises less than this across its picks has no
@@ -917,7 +921,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         return;   // nothing to judge; no delay to tell without a curve
     bool fitted[2] = {false, false};
     for (int side = Negative; side <= Positive; ++side)
-        fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], settings.outlierMs);
+        fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
 
     // The source delay both sides share: by least squares over the first
     // segments that are direct arrivals (their lines meet offset 0 at a
@@ -939,10 +943,9 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     // at the source is, or without them the earlier: a refractor's line
     // meets offset 0 after the direct arrival's. A single first segment
     // far from the picks at the source is a refractor.
-    const double threshold = settings.outlierMs;
     const double a[2] = {direct[Negative] ? m_fitter[Negative].intercept(0) : NaN,
                          direct[Positive] ? m_fitter[Positive].intercept(0) : NaN};
-    if (direct[Negative] && direct[Positive] && std::abs(a[Negative] - a[Positive]) > threshold) {
+    if (direct[Negative] && direct[Positive] && std::abs(a[Negative] - a[Positive]) > FitCutMs) {
         const bool byZero = std::isfinite(zeroMedian);
         const double away[2] = {byZero ? std::abs(a[Negative] - zeroMedian) : a[Negative],
                                 byZero ? std::abs(a[Positive] - zeroMedian) : a[Positive]};
@@ -950,7 +953,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     }
     if (direct[Negative] != direct[Positive]) {
         const int side = direct[Negative] ? Negative : Positive;
-        direct[side] = !(std::abs(a[side] - zeroMedian) > threshold);
+        direct[side] = !(std::abs(a[side] - zeroMedian) > FitCutMs);
     }
     double delay = NaN;
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -971,7 +974,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         // wrong pick at the source must not move the delay of a shot.
         const double near = w - reduce > 1e-9 * std::max(w, 1.0) ? (t - reduceT) / (w - reduce) : zeroMedian;
         for (double z : m_zero) {
-            if (std::abs(z - near) <= settings.outlierMs) {
+            if (std::abs(z - near) <= FitCutMs) {
                 w += 1.0;
                 t += z;
             }
@@ -993,14 +996,14 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     // not show (a wrong pick among two or three): fitted again through the
     // delay, it keeps what explains more.
     for (int side = Negative; side <= Positive; ++side) {
-        if (fitted[side] && !direct[side] && std::isfinite(delay) && m_fitter[side].beyond(settings.outlierMs))
-            direct[side] = m_fitter[side].refitThrough(delay, settings.outlierMs);
+        if (fitted[side] && !direct[side] && std::isfinite(delay) && m_fitter[side].beyond(FitCutMs))
+            direct[side] = m_fitter[side].refitThrough(delay, FitCutMs);
     }
     // A side whose last picks are left early may see there a refractor
     // that the other side shows.
     for (int side = Negative; side <= Positive; ++side) {
         const int other = 1 - side;
-        if (!fitted[side] || !fitted[other] || !m_fitter[side].beyond(settings.outlierMs))
+        if (!fitted[side] || !fitted[other] || !m_fitter[side].beyond(FitCutMs))
             continue;
         const FirstBreakFitter &o = m_fitter[other];
         for (int j = 1; j < o.segments(); ++j) {
@@ -1021,7 +1024,9 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     out->sourceDelay = delay;
 
     // Each side's picks against its curve, and the picks at the source
-    // against the delay when the shot has a curve.
+    // against the delay when the shot has a curve: only here does the
+    // user's threshold count, so that a new one judges the same model.
+    const double threshold = settings.outlierMs;
     double sums[2] = {0.0, 0.0};
     int kept[2] = {0, 0};
     for (int side = Negative; side <= Positive; ++side) {

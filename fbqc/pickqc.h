@@ -56,6 +56,11 @@ struct ShotSummary
     qint32 sStat = 0;
     quint32 varyingColumns = 0;   // bit FbColumns::Column set when that source attribute varies
     qint32 nonFinite = 0;         // non-finite float values in the shot's records
+    // The judged picks within the candidate floor (Report::candidateFloorMs):
+    // how many and their squared residuals, from which the rms residual is
+    // made again for another threshold.
+    qint32 quietPicks = 0;
+    float quietSquares = 0.0f;
 };
 
 // Where a shot's source is, as its first record gives it.
@@ -112,6 +117,8 @@ private:
         float rmsResidual;
         float velocity[2];
         float intercept[2];
+        qint32 quietPicks;
+        float quietSquares;
     };
     static Judged judged(int shot, const ShotSummary &s);
     static bool hasNothing(const ShotSummary &s);
@@ -201,6 +208,13 @@ public:
 
     const FindingList &findings(Kind kind) const { return m_findings[int(kind)]; }
     FindingList &findings(Kind kind) { return m_findings[int(kind)]; }
+    // Picks whose residual exceeds the candidate floor, outliers or not, as
+    // Outlier findings: what rejudge() takes outliers from for a new
+    // threshold down to the floor.
+    const FindingList &outlierCandidates() const { return m_candidates; }
+    FindingList &outlierCandidates() { return m_candidates; }
+    double candidateFloorMs() const { return m_candidateFloorMs; }
+    void setCandidateFloorMs(double ms) { m_candidateFloorMs = ms; }
     qint64 count(Kind kind) const { return m_findings[int(kind)].size(); }
     // Findings of kinds that are problems.
     qint64 problems() const;
@@ -223,7 +237,22 @@ public:
 
 private:
     FindingList m_findings[KindCount];
+    FindingList m_candidates;
+    double m_candidateFloorMs = 0.0;
 };
+
+// The lowest outlier threshold rejudge() can take without reading again.
+constexpr double CandidateFloorMs = 2.0;
+
+// Judges a report again with new thresholds, without reading the file: the
+// outliers (and each shot's count and rms residual) from the candidates the
+// pass kept, the shot timing errors, flagged pairs and repeats from the
+// compared pairs. The rest stays. False, with the report unchanged, when
+// the outlier threshold is below the candidate floor: the file must be
+// judged again. Takes time in proportion to the candidates and pairs.
+//
+//   if (!PickQc::rejudge(&report, 5.0, 3.0)) ... run the Analyzer again;
+bool rejudge(Report *report, double outlierMs, double reciprocityMs);
 
 // Runs the QC pass over a whole file.
 class Analyzer

@@ -107,6 +107,7 @@ bool QcPass::run(Report *report)
 {
     m_report = report;
     report->settings = m_settings;
+    report->setCandidateFloorMs(std::min(m_settings.outlierMs, CandidateFloorMs));
     setProgress(0);
     if (!open())
         return false;
@@ -137,9 +138,10 @@ bool QcPass::run(Report *report)
         report->receivers = m_receivers.take();
     for (FileCheck check : fileChecks())
         check(report);
-    for (int k = 0; k < KindCount; ++k) {
-        if (!report->findings(Kind(k)).ok()) {
-            m_error = report->findings(Kind(k)).errorString();
+    for (int k = 0; k <= KindCount; ++k) {
+        const FindingList &list = k < KindCount ? report->findings(Kind(k)) : report->outlierCandidates();
+        if (!list.ok()) {
+            m_error = list.errorString();
             return false;
         }
     }
@@ -361,8 +363,10 @@ void QcPass::startBatch(Batch *batch)
     // the next one once per pick; the runs depend on the batch alone.
     batch->claim = std::max<size_t>(1, ClaimPicks * shots / std::max<size_t>(1, batch->records.size()));
     const size_t chunks = (shots + batch->claim - 1) / batch->claim;
-    if (batch->findings.size() < chunks)
+    if (batch->findings.size() < chunks) {
         batch->findings.resize(chunks);
+        batch->candidates.resize(chunks);
+    }
     batch->task = std::make_unique<WorkerPool::Task>(chunks, [this, batch](size_t chunk) {
         checkChunk(batch, chunk);
     });
@@ -381,16 +385,18 @@ void QcPass::checkChunk(Batch *batch, size_t chunk)
 {
     ShotFitter *fitter = m_settings.judgePicks ? takeFitter() : nullptr;
     Findings &out = batch->findings[chunk];
+    Findings &candidates = batch->candidates[chunk];
     out.clear();
+    candidates.clear();
     const size_t from = chunk * batch->claim;
     const size_t to = std::min(batch->shots.size(), from + batch->claim);
     for (size_t i = from; i < to; ++i)
-        checkShot(batch, i, fitter, &out);
+        checkShot(batch, i, fitter, &out, &candidates);
     if (fitter)
         giveBack(fitter);
 }
 
-void QcPass::checkShot(Batch *batch, size_t i, ShotFitter *fitter, Findings *out)
+void QcPass::checkShot(Batch *batch, size_t i, ShotFitter *fitter, Findings *out, Findings *candidates)
 {
     const BatchShot &b = batch->shots[i];
     ShotWork &w = batch->work[i];
@@ -428,8 +434,9 @@ void QcPass::checkShot(Batch *batch, size_t i, ShotFitter *fitter, Findings *out
         fitter->fit(records, n, m_settings, &w.fit);
         w.view.build(records, n);
         w.viewBuilt = true;
-        double sum = 0.0;
-        int kept = 0, judged = 0;
+        double sum = 0.0, quiet = 0.0;
+        int kept = 0, judged = 0, quietPicks = 0;
+        const double floor = m_report->candidateFloorMs();
         // Only a judged side judges picks: millions of tiny shots skip their verdicts.
         if (w.fit.sides[Negative].judged || w.fit.sides[Positive].judged) {
             for (int k = 0; k < n; ++k) {
@@ -437,12 +444,28 @@ void QcPass::checkShot(Batch *batch, size_t i, ShotFitter *fitter, Findings *out
                 if (!v.judged || !FbPicks::isLive(records[k]))
                     continue;
                 ++judged;
+                const double r2 = double(v.residual) * v.residual;
                 if (!v.outlier) {
-                    sum += double(v.residual) * v.residual;
+                    sum += r2;
                     ++kept;
+                }
+                // Beyond the floor a pick is a candidate for a lower
+                // threshold; within it, it only counts.
+                if (std::abs(v.residual) > floor) {
+                    Finding f = pickFinding(Kind::Outlier, ShotData{records, n, b.shot, b.firstRecord}, k);
+                    f.side = v.side;
+                    f.value = v.residual;
+                    f.a = records[k].fb_time;
+                    f.b = v.model;
+                    candidates->push_back(f);
+                } else {
+                    quiet += r2;
+                    ++quietPicks;
                 }
             }
         }
+        s.quietPicks = quietPicks;
+        s.quietSquares = float(quiet);
         s.rmsResidual = kept > 0 ? static_cast<float>(std::sqrt(sum / kept)) : float(NaN);
         for (int side = Negative; side <= Positive; ++side) {
             const SideModel &model = w.fit.sides[side];
@@ -477,7 +500,7 @@ bool QcPass::finishBatch(Batch *batch)
     // The batch is the newest held one while it is finished, so that a
     // shot finds the spreads of earlier shots of its own batch.
     m_held.push_back(batch);
-    size_t chunk = 0, next = 0;
+    size_t chunk = 0, next = 0, nextCandidate = 0;
     bool ok = true;
     for (size_t i = 0; i < batch->shots.size(); ++i) {
         if (i % CancelEvery == 0 && i > 0 && cancelRequested()) {
@@ -494,11 +517,14 @@ bool QcPass::finishBatch(Batch *batch)
         const Findings &found = batch->findings[chunk];
         for (; next < found.size() && found[next].shot <= b.shot; ++next)
             addFinding(found[next]);
+        const Findings &candidates = batch->candidates[chunk];
+        for (; nextCandidate < candidates.size() && candidates[nextCandidate].shot <= b.shot; ++nextCandidate)
+            m_report->outlierCandidates().append(candidates[nextCandidate]);
         for (const Finding &f : m_deferred)
             addFinding(f);
         m_deferred.clear();
         if ((i + 1) % batch->claim == 0)
-            ++chunk, next = 0;
+            ++chunk, next = 0, nextCandidate = 0;
     }
     m_held.pop_back();
     m_faulter.advance(size_t(m_report->index.size()));

@@ -118,6 +118,7 @@ private:
         // in its own list, so that they join the report in file order.
         size_t claim = 1;
         std::vector<Findings> findings;
+        std::vector<Findings> candidates;   // outlier candidates, the same way
         std::unique_ptr<WorkerPool::Task> task;
         std::unique_ptr<WorkerPool::Task> receiverTask;
     };
@@ -132,7 +133,7 @@ private:
     void reserveFor(size_t shots, qint64 records, qint64 total);
     void startBatch(Batch *batch);
     void checkChunk(Batch *batch, size_t chunk);
-    void checkShot(Batch *batch, size_t i, ShotFitter *fitter, Findings *out);
+    void checkShot(Batch *batch, size_t i, ShotFitter *fitter, Findings *out, Findings *candidates);
     bool finishBatch(Batch *batch);
     void finishShot(const Batch &batch, size_t i);
     void finishPart(const Batch &batch, size_t i);

@@ -332,6 +332,58 @@ private slots:
         }
     }
 
+    // New thresholds judged without reading the file give what a new pass
+    // with them finds; below the candidate floor the file must be read.
+    void rejudgeMatchesANewPass_data()
+    {
+        QTest::addColumn<double>("outlierMs");
+        QTest::addColumn<double>("reciprocityMs");
+        QTest::addColumn<bool>("possible");
+        QTest::newRow("both lower") << 3.0 << 3.0 << true;
+        QTest::newRow("both higher") << 14.0 << 11.0 << true;
+        QTest::newRow("at the floor") << CandidateFloorMs << 5.0 << true;
+        QTest::newRow("below the floor") << 1.0 << 5.0 << false;
+    }
+    void rejudgeMatchesANewPass()
+    {
+        QFETCH(double, outlierMs);
+        QFETCH(double, reciprocityMs);
+        QFETCH(bool, possible);
+        QVector<FbRecord> records;
+        for (int s = 0; s < 40; ++s) {
+            QVector<FbRecord> shot = shotOnLine(s, 200 + 2 * s, 150 + 2 * s, 96, Curve::ThreeLayers);
+            for (FbRecord &r : shot)
+                r.fb_time += s == 17 ? 9.0f : s == 30 ? 4.0f : 0.0f;
+            shot[(s * 7) % 96].fb_time += float(2 + s % 12);
+            records += shot;
+        }
+        const QString fileName = writeFile(m_dir, "rejudge.fb", records);
+        Report report = judge(fileName);
+        const qint64 before = report.count(Kind::Outlier);
+        QCOMPARE(rejudge(&report, outlierMs, reciprocityMs), possible);
+        if (!possible) {
+            QCOMPARE(report.count(Kind::Outlier), before);
+            return;
+        }
+        Settings settings;
+        settings.outlierMs = outlierMs;
+        settings.reciprocityMs = reciprocityMs;
+        const Report fresh = judge(fileName, settings);
+        QVERIFY(fresh.count(Kind::Outlier) != before || outlierMs == 8.0);
+        for (Kind kind : {Kind::Outlier, Kind::TimingError, Kind::Reciprocity, Kind::Repeat}) {
+            const QVector<Finding> a = all(report, kind), b = all(fresh, kind);
+            QCOMPARE(a.size(), b.size());
+            for (int k = 0; k < a.size(); ++k)
+                QVERIFY2(sameFinding(a[k], b[k]), qPrintable(QString("%1 %2").arg(kindInfo(kind).key).arg(k)));
+        }
+        for (int s = 0; s < fresh.shots.size(); ++s) {
+            QCOMPARE(report.shots.at(s).outliers, fresh.shots.at(s).outliers);
+            QVERIFY2(std::abs(report.shots.at(s).rmsResidual - fresh.shots.at(s).rmsResidual) < 1e-4f,
+                     qPrintable(QString("shot %1: rms %2 against %3").arg(s).arg(report.shots.at(s).rmsResidual)
+                                    .arg(fresh.shots.at(s).rmsResidual)));
+        }
+    }
+
     // A run that cannot read or is cancelled, before it starts or once it
     // has begun, says so and leaves the report empty; so does a file cut
     // short while it is read.
