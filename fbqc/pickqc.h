@@ -177,6 +177,19 @@ struct ReceiverPosition
     float y = 0.0f;
 };
 
+// The picks of one receiver across every shot that recorded it: a bad
+// receiver, or its static, shows as a mean residual away from 0.
+struct StationResidual
+{
+    qint32 line = 0;              // g_line and g_stat of its first pick
+    qint32 stat = 0;
+    float x = 0.0f;               // its position
+    float y = 0.0f;
+    qint32 picks = 0;             // judged picks
+    float meanResidual = 0.0f;    // ms
+    float rmsResidual = 0.0f;     // ms
+};
+
 class Report
 {
 public:
@@ -200,6 +213,7 @@ public:
     QVector<RepeatPair> repeats;          // every compared repeat, by shotA then shotB
     QVector<TimingEstimate> timing;       // shots in a compared pair, ascending
     QVector<ReceiverPosition> receivers;  // when Settings::collectReceivers
+    QVector<StationResidual> stations;    // when Settings::collectReceivers, by line and station
     qint64 status0 = 0;                   // picks per pick-status class
     qint64 status1 = 0;
     qint64 statusOther = 0;
@@ -293,5 +307,6 @@ Q_DECLARE_TYPEINFO(PickQc::ReciprocalPair, Q_PRIMITIVE_TYPE);
 Q_DECLARE_TYPEINFO(PickQc::RepeatPair, Q_PRIMITIVE_TYPE);
 Q_DECLARE_TYPEINFO(PickQc::TimingEstimate, Q_PRIMITIVE_TYPE);
 Q_DECLARE_TYPEINFO(PickQc::ReceiverPosition, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(PickQc::StationResidual, Q_PRIMITIVE_TYPE);
 
 #endif // PICKQC_H

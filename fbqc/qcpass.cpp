@@ -45,6 +45,7 @@ QcPass::QcPass(const QString &fileName, const Settings &settings, const Analyzer
     , m_reader(fileName)
     , m_heldSpread([this](qint32 shot) { return heldSpread(shot); })
     , m_receivers(std::min(threadsFor(settings), MaxReceiverShards))
+    , m_stations(std::min(threadsFor(settings), MaxReceiverShards))
 {
 }
 
@@ -134,8 +135,10 @@ bool QcPass::run(Report *report)
                                               "judge it again once it is complete");
         return false;
     }
-    if (m_settings.collectReceivers)
+    if (m_settings.collectReceivers) {
         report->receivers = m_receivers.take();
+        report->stations = m_stations.take();
+    }
     for (FileCheck check : fileChecks())
         check(report);
     for (int k = 0; k <= KindCount; ++k) {
@@ -178,6 +181,7 @@ bool QcPass::firstPass()
         m_pool->wait(checking->task.get());
         if (checking->receiverTask)
             m_pool->wait(checking->receiverTask.get());
+        gatherStations(checking);
         ok = ok && finishBatch(checking);
         if (!ok && !filling->shots.empty()) {
             // Let the pool end what it was given before the batch goes.
@@ -379,6 +383,25 @@ void QcPass::startBatch(Batch *batch)
         });
         m_pool->post(batch->receiverTask.get());
     }
+}
+
+void QcPass::gatherStations(Batch *batch)
+{
+    if (!m_settings.collectReceivers || !m_settings.judgePicks)
+        return;
+    // Once the batch's shots are judged: each shard adds its receivers'
+    // residuals, in record order.
+    batch->stationTask = std::make_unique<WorkerPool::Task>(size_t(m_stations.shards()), [this, batch](size_t shard) {
+        for (size_t i = 0; i < batch->shots.size(); ++i) {
+            const BatchShot &b = batch->shots[i];
+            const ShotWork &w = batch->work[i];
+            if (w.viewBuilt)
+                m_stations.add(int(shard), batch->records.data() + b.offset, w.fit.picks.constData(),
+                               int(b.records));
+        }
+    });
+    m_pool->post(batch->stationTask.get());
+    m_pool->wait(batch->stationTask.get());
 }
 
 void QcPass::checkChunk(Batch *batch, size_t chunk)

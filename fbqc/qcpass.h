@@ -8,6 +8,7 @@
 #include "pickqc.h"
 #include "reciprocity.h"
 #include "receiverset.h"
+#include "stationresiduals.h"
 #include "workerpool.h"
 
 #include <algorithm>
@@ -121,6 +122,7 @@ private:
         std::vector<Findings> candidates;   // outlier candidates, the same way
         std::unique_ptr<WorkerPool::Task> task;
         std::unique_ptr<WorkerPool::Task> receiverTask;
+        std::unique_ptr<WorkerPool::Task> stationTask;
     };
 
     bool open();
@@ -132,6 +134,7 @@ private:
     void cutShot(Batch *batch, size_t start, size_t end, qint32 firstRecord);
     void reserveFor(size_t shots, qint64 records, qint64 total);
     void startBatch(Batch *batch);
+    void gatherStations(Batch *batch);
     void checkChunk(Batch *batch, size_t chunk);
     void checkShot(Batch *batch, size_t i, ShotFitter *fitter, Findings *out, Findings *candidates);
     bool finishBatch(Batch *batch);
@@ -182,6 +185,7 @@ private:
 
     Reciprocity m_reciprocity;
     ReceiverSet m_receivers;
+    StationResiduals m_stations;
     RoomFaulter m_faulter;
 };
 

@@ -18,7 +18,8 @@ struct Settings
     // Fit the picks, compare shots and estimate their timing errors; false
     // checks only what the records hold (fbtool check), which is quicker.
     bool judgePicks = true;
-    // Collect the distinct receiver positions for a map while reading.
+    // Collect the distinct receiver positions for a map, and the residuals
+    // of each receiver across the shots, while reading.
     bool collectReceivers = false;
     // Threads of the pass; 0 takes one per core. The findings are the same
     // for every number.

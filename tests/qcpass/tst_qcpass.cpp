@@ -273,7 +273,9 @@ private slots:
     }
 
     // The same file judged with 1, 2 and 7 threads, and with findings
-    // spilled to disk past a small budget, gives the same report.
+    // spilled to disk past a small budget, gives the same report, receivers
+    // and per-receiver residuals; a receiver 3 ms late in every shot
+    // stands out in its mean residual.
     void sameForEveryThreadCount()
     {
         QVector<FbRecord> records;
@@ -281,6 +283,7 @@ private slots:
             QVector<FbRecord> shot = shotOnLine(s, 200 + 2 * s, 150 + 2 * s, 96, Curve::ThreeLayers);
             for (FbRecord &r : shot) {
                 r.fb_time += s == 17 ? 9.0f : s == 40 ? -12.0f : 0.0f;
+                r.fb_time += r.g_stat == 230 ? 3.0f : 0.0f;
                 r.ffid = s == 33 ? 105 : r.ffid;
             }
             shot[(s * 7) % 96].fb_time += 25.0f;
@@ -289,16 +292,29 @@ private slots:
         const QString fileName = writeFile(m_dir, "threads.fb", records);
         Settings one;
         one.threads = 1;
+        one.collectReceivers = true;
         const Report first = judge(fileName, one);
+        for (const StationResidual &station : first.stations) {
+            const double expected = station.stat == 230 ? 3.0 : 0.0;
+            QVERIFY2(std::abs(station.meanResidual - expected) < 1.0,
+                     qPrintable(QString("station %1: mean %2 ms").arg(station.stat).arg(station.meanResidual)));
+        }
+        QVERIFY(first.stations.size() > 200 && first.stations.size() <= first.receivers.size());
         QVERIFY(first.count(Kind::Outlier) >= 50);
         QCOMPARE(first.count(Kind::TimingError), qint64(2));
         QCOMPARE(first.count(Kind::RepeatedFfid), qint64(1));
         for (int threads : {2, 7}) {
             Settings settings;
             settings.threads = threads;
-            settings.collectReceivers = threads == 7;
+            settings.collectReceivers = true;
             const Report other = judge(fileName, settings);
             QCOMPARE(other.index, first.index);
+            QCOMPARE(other.receivers.size(), first.receivers.size());
+            QVERIFY(std::memcmp(other.receivers.constData(), first.receivers.constData(),
+                                size_t(first.receivers.size()) * sizeof(ReceiverPosition)) == 0);
+            QCOMPARE(other.stations.size(), first.stations.size());
+            QVERIFY(std::memcmp(other.stations.constData(), first.stations.constData(),
+                                size_t(first.stations.size()) * sizeof(StationResidual)) == 0);
             QCOMPARE(other.pairs.size(), first.pairs.size());
             for (int k = 0; k < first.pairs.size(); ++k)
                 QVERIFY(std::memcmp(&other.pairs[k], &first.pairs[k], sizeof(ReciprocalPair)) == 0);
