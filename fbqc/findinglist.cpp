@@ -139,6 +139,35 @@ Finding FindingList::at(qint64 k) const
     return m_cache[size_t(k - m_cacheStart)];
 }
 
+bool FindingList::replaceShot(qint32 shot, const std::vector<Finding> &replacement)
+{
+    FindingList rebuilt;
+    rebuilt.setMemoryBudget(m_budget);
+    bool placed = false;
+    {
+        Reader reader(*this);
+        while (const Finding *f = reader.next()) {
+            if (!placed && f->shot >= shot) {
+                for (const Finding &r : replacement)
+                    rebuilt.append(r);
+                placed = true;
+            }
+            if (f->shot != shot)
+                rebuilt.append(*f);
+        }
+    }
+    if (!placed) {
+        for (const Finding &r : replacement)
+            rebuilt.append(r);
+    }
+    if (!rebuilt.ok()) {
+        m_error = rebuilt.errorString();
+        return false;
+    }
+    *this = std::move(rebuilt);
+    return true;
+}
+
 FindingList::Reader::Reader(const FindingList &list)
     : m_list(list)
 {

@@ -50,6 +50,12 @@ public:
     // read back.
     Finding at(qint64 k) const;
 
+    // In a list ordered by shot: the findings of shot replaced by
+    // replacement (ordered as they should stand), the rest kept in order.
+    // Rewrites the list, so costs what reading it does. False when a spill
+    // fails (errorString()).
+    bool replaceShot(qint32 shot, const std::vector<Finding> &replacement);
+
     class Reader
     {
     public:

@@ -158,64 +158,6 @@ qint32 Report::explainedBy(qint32 a, qint32 b, double d) const
     return !lateA || (lateB && std::abs(tb->delay) > std::abs(ta->delay)) ? b : a;
 }
 
-void checkTimingErrors(Report *report);
-void checkReciprocity(Report *report);
-void checkRepeats(Report *report);
-
-bool rejudge(Report *r, double outlierMs, double reciprocityMs)
-{
-    if (outlierMs < r->candidateFloorMs())
-        return false;
-    if (outlierMs != r->settings.outlierMs) {
-        r->settings.outlierMs = outlierMs;
-        // Each shot's outliers and rms residual again, from its candidates:
-        // the rest of its judged picks lie within the floor.
-        struct Tally
-        {
-            qint32 shot;
-            qint32 outliers;
-            qint32 kept;
-            double squares;
-        };
-        std::vector<Tally> perShot;
-        FindingList outliers;
-        FindingList::Reader reader(r->outlierCandidates());
-        while (const Finding *f = reader.next()) {
-            const bool outlier = std::abs(double(f->value)) > outlierMs;
-            if (outlier)
-                outliers.append(*f);
-            if (perShot.empty() || perShot.back().shot != f->shot)
-                perShot.push_back({f->shot, 0, 0, 0.0});
-            Tally &t = perShot.back();
-            t.outliers += outlier ? 1 : 0;
-            t.kept += outlier ? 0 : 1;
-            t.squares += outlier ? 0.0 : double(f->value) * f->value;
-        }
-        r->findings(Kind::Outlier) = std::move(outliers);
-        size_t next = 0;
-        for (int shot = 0; shot < r->shots.size(); ++shot) {
-            ShotSummary s = r->shots.at(shot);
-            const bool candidates = next < perShot.size() && perShot[next].shot == shot;
-            if (s.quietPicks == 0 && !candidates)
-                continue;
-            const Tally t = candidates ? perShot[next++] : Tally{shot, 0, 0, 0.0};
-            const qint32 kept = s.quietPicks + t.kept;
-            s.outliers = t.outliers;
-            s.rmsResidual = kept > 0 ? float(std::sqrt((double(s.quietSquares) + t.squares) / kept)) : float(NaN);
-            r->shots.replace(shot, s);
-        }
-    }
-    if (reciprocityMs != r->settings.reciprocityMs) {
-        r->settings.reciprocityMs = reciprocityMs;
-        for (Kind kind : {Kind::TimingError, Kind::Reciprocity, Kind::Repeat})
-            r->findings(kind) = FindingList();
-        checkTimingErrors(r);
-        checkReciprocity(r);
-        checkRepeats(r);
-    }
-    return true;
-}
-
 Analyzer::Analyzer(const QString &fileName, const Settings &settings)
     : m_fileName(fileName)
     , m_settings(settings)

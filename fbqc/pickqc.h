@@ -268,6 +268,23 @@ constexpr double CandidateFloorMs = 2.0;
 //   if (!PickQc::rejudge(&report, 5.0, 3.0)) ... run the Analyzer again;
 bool rejudge(Report *report, double outlierMs, double reciprocityMs);
 
+// A shot's records as they stand: from the file, with a user's edits.
+using RecordsOf = std::function<QVector<FbRecord>(qint32 shot)>;
+
+// Judges shots again after their picks were edited (times, statuses), as
+// the pass would judge their records as they now stand (after): each
+// shot's counts, summary, outliers and candidates, its reciprocal pairs and
+// repeats with its partners (whose records after gives too), then the shot
+// timing errors, flagged pairs and repeats of the whole report. before
+// gives the records the report was made from, so that the file's counts
+// change by the difference. A pair whose time is gone (a pick rejected or
+// unpicked) is no longer compared; a pick restored does not bring back a
+// pair the file did not compare. A shot too large to judge is left as it
+// was. False when a shot is not in the report or its records cannot be had.
+//
+//   PickQc::rejudgeShots(&report, {shot}, fromFile, withEdits);
+bool rejudgeShots(Report *report, const QVector<qint32> &shots, const RecordsOf &before, const RecordsOf &after);
+
 // Runs the QC pass over a whole file.
 class Analyzer
 {

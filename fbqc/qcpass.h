@@ -7,6 +7,7 @@
 #include "memoryadvice.h"
 #include "pickqc.h"
 #include "reciprocity.h"
+#include "shotjudgement.h"
 #include "receiverset.h"
 #include "stationresiduals.h"
 #include "workerpool.h"
@@ -56,16 +57,9 @@ private:
         bool last = true;     // the shot's last part (always, for a whole shot)
     };
     // What the pool makes of one shot of a batch.
-    struct ShotWork
+    struct ShotWork : ShotJudgement
     {
-        ShotFit fit;
         SpreadView view;
-        ShotSummary summary;
-        qint64 status[3] = {};
-        qint64 notPicked = 0;
-        qint64 notJudged = 0;
-        qint32 minOffset = 0;
-        qint32 maxOffset = 0;
         bool viewBuilt = false;
     };
     // Records in room that only grows: a block is decoded into it without

@@ -400,6 +400,72 @@ private slots:
         }
     }
 
+    // Edited shots judged again give what a new pass over the edited file
+    // finds: a late shot shifted back loses its timing error and its
+    // flagged pairs, a rejected spike its outlier, and the counts follow.
+    void rejudgeShotsMatchesANewPass_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::newRow("the late shot shifted back") << "shift";
+        QTest::newRow("the spike rejected") << "reject";
+        QTest::newRow("the spike's time typed in") << "retime";
+        QTest::newRow("both, and a pick unpicked") << "all";
+    }
+    void rejudgeShotsMatchesANewPass()
+    {
+        QFETCH(QString, edit);
+        constexpr int late = 12, spiked = 20, channels = 96;
+        QVector<FbRecord> records;
+        for (int s = 0; s < 40; ++s) {
+            QVector<FbRecord> shot = shotOnLine(s, 200 + 2 * s, 150 + 2 * s, channels, Curve::ThreeLayers);
+            for (FbRecord &r : shot)
+                r.fb_time += s == late ? 9.0f : 0.0f;
+            records += shot;
+        }
+        const int spike = spiked * channels + 30;
+        const float clean = records[spike].fb_time;
+        records[spike].fb_time += 25.0f;
+        QVector<FbRecord> edited = records;
+        QVector<qint32> shots;
+        if (edit == "shift" || edit == "all") {
+            for (int k = late * channels; k < (late + 1) * channels; ++k)
+                edited[k].fb_time -= 9.0f;
+            shots << late;
+        }
+        if (edit == "reject" || edit == "all") {
+            edited[spike].fb_status = 2;
+            shots << spiked;
+        }
+        if (edit == "retime") {
+            edited[spike].fb_time = clean;
+            shots << spiked;
+        }
+        if (edit == "all")
+            edited[spiked * channels + 60].fb_time = 0.0f;
+
+        Report report = judge(writeFile(m_dir, "before.fb", records));
+        QCOMPARE(report.count(Kind::TimingError), qint64(1));
+        const auto of = [](const QVector<FbRecord> &all) {
+            return [&all](qint32 shot) { return all.mid(shot * channels, channels); };
+        };
+        QVERIFY(rejudgeShots(&report, shots, of(records), of(edited)));
+        const Report fresh = judge(writeFile(m_dir, "after.fb", edited));
+        for (int k = 0; k < KindCount; ++k) {
+            const QVector<Finding> a = all(report, Kind(k)), b = all(fresh, Kind(k));
+            QCOMPARE(a.size(), b.size());
+            for (int i = 0; i < a.size(); ++i)
+                QVERIFY2(sameFinding(a[i], b[i]), qPrintable(QString("%1 %2").arg(kinds()[k].key).arg(i)));
+        }
+        QCOMPARE(report.pairs.size(), fresh.pairs.size());
+        for (int k = 0; k < fresh.pairs.size(); ++k)
+            QVERIFY(std::memcmp(&report.pairs[k], &fresh.pairs[k], sizeof(ReciprocalPair)) == 0);
+        QCOMPARE(report.statusOther, fresh.statusOther);
+        QCOMPARE(report.notPicked, fresh.notPicked);
+        QCOMPARE(report.notJudged, fresh.notJudged);
+        for (int s = 0; s < fresh.shots.size(); ++s)
+            QCOMPARE(report.shots.at(s).outliers, fresh.shots.at(s).outliers);
+    }
+
     // A run that cannot read or is cancelled, before it starts or once it
     // has begun, says so and leaves the report empty; so does a file cut
     // short while it is read.

@@ -1,0 +1,218 @@
+#include "pickqc.h"
+
+#include "fbpicks.h"
+#include "reciprocity.h"
+#include "shotjudgement.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+// Judging a report again without the pass: for new thresholds, and for
+// shots whose picks were edited.
+namespace PickQc {
+
+void checkTimingErrors(Report *report);
+void checkReciprocity(Report *report);
+void checkRepeats(Report *report);
+
+bool rejudge(Report *r, double outlierMs, double reciprocityMs)
+{
+    if (outlierMs < r->candidateFloorMs())
+        return false;
+    if (outlierMs != r->settings.outlierMs) {
+        r->settings.outlierMs = outlierMs;
+        // Each shot's outliers and rms residual again, from its candidates:
+        // the rest of its judged picks lie within the floor.
+        struct Tally
+        {
+            qint32 shot;
+            qint32 outliers;
+            qint32 kept;
+            double squares;
+        };
+        std::vector<Tally> perShot;
+        FindingList outliers;
+        FindingList::Reader reader(r->outlierCandidates());
+        while (const Finding *f = reader.next()) {
+            const bool outlier = std::abs(double(f->value)) > outlierMs;
+            if (outlier)
+                outliers.append(*f);
+            if (perShot.empty() || perShot.back().shot != f->shot)
+                perShot.push_back({f->shot, 0, 0, 0.0});
+            Tally &t = perShot.back();
+            t.outliers += outlier ? 1 : 0;
+            t.kept += outlier ? 0 : 1;
+            t.squares += outlier ? 0.0 : double(f->value) * f->value;
+        }
+        r->findings(Kind::Outlier) = std::move(outliers);
+        size_t next = 0;
+        for (int shot = 0; shot < r->shots.size(); ++shot) {
+            ShotSummary s = r->shots.at(shot);
+            const bool candidates = next < perShot.size() && perShot[next].shot == shot;
+            if (s.quietPicks == 0 && !candidates)
+                continue;
+            const Tally t = candidates ? perShot[next++] : Tally{shot, 0, 0, 0.0};
+            const qint32 kept = s.quietPicks + t.kept;
+            s.outliers = t.outliers;
+            s.rmsResidual = kept > 0 ? float(std::sqrt((double(s.quietSquares) + t.squares) / kept)) : float(NaN);
+            r->shots.replace(shot, s);
+        }
+    }
+    if (reciprocityMs != r->settings.reciprocityMs) {
+        r->settings.reciprocityMs = reciprocityMs;
+        for (Kind kind : {Kind::TimingError, Kind::Reciprocity, Kind::Repeat})
+            r->findings(kind) = FindingList();
+        checkTimingErrors(r);
+        checkReciprocity(r);
+        checkRepeats(r);
+    }
+    return true;
+}
+
+namespace {
+
+// The kinds a shot's own checks make, in lists ordered by shot.
+constexpr Kind ShotKinds[] = {Kind::Outlier, Kind::ZeroFilled, Kind::VaryingSource, Kind::NonFinite};
+
+void subtract(Report *r, const ShotJudgement &j)
+{
+    r->status0 -= j.status[0];
+    r->status1 -= j.status[1];
+    r->statusOther -= j.status[2];
+    r->notPicked -= j.notPicked;
+    r->notJudged -= j.notJudged;
+}
+
+void add(Report *r, const ShotJudgement &j)
+{
+    r->status0 += j.status[0];
+    r->status1 += j.status[1];
+    r->statusOther += j.status[2];
+    r->notPicked += j.notPicked;
+    r->notJudged += j.notJudged;
+}
+
+// Shot's time at another shot's source, or at a point.
+double timeAtSource(const SpreadView &view, const ShotSource &s)
+{
+    return view.timeAt(s.line, s.stat, s.x, s.y);
+}
+
+} // namespace
+
+bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &before, const RecordsOf &after)
+{
+    if (!r->settings.judgePicks)
+        return false;
+    QVector<qint32> edited = shots;
+    std::sort(edited.begin(), edited.end());
+    edited.erase(std::unique(edited.begin(), edited.end()), edited.end());
+    ShotFitter fitter;
+    // What each edited shot was and is now.
+    std::unordered_map<qint32, QVector<FbRecord>> now;
+    for (qint32 shot : qAsConst(edited)) {
+        if (shot < 0 || shot >= r->index.size())
+            return false;
+        const ShotIndexEntry &e = r->index.at(shot);
+        if (qint64(e.lastRecord) - e.firstRecord + 1 > r->settings.maxJudgedPicks)
+            continue;   // too large to judge: its findings stay as they were
+        const QVector<FbRecord> old = before(shot), current = after(shot);
+        if (old.size() != e.lastRecord - e.firstRecord + 1 || current.size() != old.size())
+            return false;
+        ShotJudgement was, is;
+        Findings oldFindings, oldCandidates, findings, candidates;
+        const ShotData data{nullptr, old.size(), shot, e.firstRecord, nullptr, true};
+        ShotData then = data, anew = data;
+        then.records = old.constData();
+        anew.records = current.constData();
+        judgeShot(then, r->settings, r->candidateFloorMs(), &fitter, &was, &oldFindings, &oldCandidates);
+        judgeShot(anew, r->settings, r->candidateFloorMs(), &fitter, &is, &findings, &candidates);
+        subtract(r, was);
+        add(r, is);
+        ShotSummary summary = is.summary;
+        r->shots.replace(shot, summary);
+        for (Kind kind : ShotKinds) {
+            std::vector<Finding> own;
+            for (const Finding &f : findings) {
+                if (f.kind == kind)
+                    own.push_back(f);
+            }
+            if (!r->findings(kind).replaceShot(shot, own))
+                return false;
+        }
+        if (!r->outlierCandidates().replaceShot(shot, std::vector<Finding>(candidates.begin(), candidates.end())))
+            return false;
+        now.emplace(shot, current);
+    }
+
+    // The pairs and repeats of the edited shots, taken again from their
+    // records as they now stand and their partners' (edited or not).
+    const auto recordsOf = [&](qint32 shot) {
+        const auto it = now.find(shot);
+        return it != now.end() ? it->second : after(shot);
+    };
+    std::unordered_map<qint32, SpreadView> views;
+    std::unordered_map<qint32, QVector<FbRecord>> held;
+    const auto viewOf = [&](qint32 shot) -> const SpreadView & {
+        auto it = views.find(shot);
+        if (it == views.end()) {
+            held[shot] = recordsOf(shot);
+            it = views.emplace(shot, SpreadView()).first;
+            it->second.build(held[shot].constData(), held[shot].size());
+        }
+        return it->second;
+    };
+    const auto touched = [&](qint32 a, qint32 b) { return now.count(a) > 0 || now.count(b) > 0; };
+    QVector<ReciprocalPair> pairs;
+    pairs.reserve(r->pairs.size());
+    for (const ReciprocalPair &p : qAsConst(r->pairs)) {
+        if (!touched(p.shotA, p.shotB)) {
+            pairs.append(p);
+            continue;
+        }
+        const double ab = timeAtSource(viewOf(p.shotA), r->shots.source(p.shotB));
+        const double ba = timeAtSource(viewOf(p.shotB), r->shots.source(p.shotA));
+        // A time that is gone (a pick rejected or unpicked) ends the pair.
+        if (std::isfinite(ab) && std::isfinite(ba))
+            pairs.append(ReciprocalPair{p.shotA, p.shotB, float(ab), float(ba)});
+    }
+    r->pairs = pairs;
+    std::vector<int> probes;
+    std::vector<double> differences;
+    QVector<RepeatPair> repeats;
+    for (const RepeatPair &p : qAsConst(r->repeats)) {
+        if (!touched(p.shotA, p.shotB)) {
+            repeats.append(p);
+            continue;
+        }
+        const SpreadView &a = viewOf(p.shotA), &b = viewOf(p.shotB);
+        const ShotSource &source = r->shots.source(p.shotB);
+        b.probes(source.x, source.y, 8, &probes);
+        differences.clear();
+        for (int row : probes) {
+            const FbRecord &at = b.record(row);
+            const double timeA = a.timeAt(at.g_line, at.g_stat, at.group_x, at.group_y);
+            if (std::isfinite(timeA))
+                differences.push_back(timeA - at.fb_time);
+        }
+        if (differences.empty())
+            continue;
+        const size_t mid = differences.size() / 2;
+        std::nth_element(differences.begin(), differences.begin() + qint64(mid), differences.end());
+        double median = differences[mid];
+        if (differences.size() % 2 == 0)
+            median = 0.5 * (median + *std::max_element(differences.begin(), differences.begin() + qint64(mid)));
+        repeats.append(RepeatPair{p.shotA, p.shotB, float(median), qint32(differences.size())});
+    }
+    r->repeats = repeats;
+
+    for (Kind kind : {Kind::TimingError, Kind::Reciprocity, Kind::Repeat})
+        r->findings(kind) = FindingList();
+    checkTimingErrors(r);
+    checkReciprocity(r);
+    checkRepeats(r);
+    return true;
+}
+
+} // namespace PickQc

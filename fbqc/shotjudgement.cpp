@@ -1,0 +1,109 @@
+#include "shotjudgement.h"
+
+#include "fbcolumns.h"
+#include "fbpicks.h"
+
+#include <cmath>
+#include <limits>
+
+namespace PickQc {
+
+void judgeShot(const ShotData &shot, const Settings &settings, double candidateFloorMs, ShotFitter *fitter,
+               ShotJudgement *out, Findings *findings, Findings *candidates)
+{
+    const FbRecord *records = shot.records;
+    const int n = shot.n;
+    ShotJudgement &w = *out;
+    w.fitted = false;
+    w.status[0] = w.status[1] = w.status[2] = 0;
+    w.notPicked = w.notJudged = 0;
+    w.minOffset = std::numeric_limits<qint32>::max();
+    w.maxOffset = std::numeric_limits<qint32>::min();
+    for (int k = 0; k < n; ++k) {
+        const FbRecord &r = records[k];
+        ++w.status[int(FbColumns::pickClass(r.fb_status))];
+        w.minOffset = std::min(w.minOffset, r.offset);
+        w.maxOffset = std::max(w.maxOffset, r.offset);
+        w.notPicked += FbPicks::isUnpicked(r) ? 1 : 0;
+    }
+
+    ShotSummary &s = w.summary;
+    s = ShotSummary();
+    s.picks = n;
+    if (n > 0) {
+        s.ffid = records[0].ffid;
+        s.sourceX = records[0].source_x;
+        s.sourceY = records[0].source_y;
+        s.sLine = records[0].s_line;
+        s.sStat = records[0].s_stat;
+    }
+    s.rmsResidual = float(NaN);
+    s.velocity[Negative] = s.velocity[Positive] = float(NaN);
+    s.intercept[Negative] = s.intercept[Positive] = float(NaN);
+    s.notPicked = qint32(w.notPicked);
+    const bool judge = fitter && shot.whole && n > 0;
+    if (judge) {
+        fitter->fit(records, n, settings, &w.fit);
+        w.fitted = true;
+        double sum = 0.0, quiet = 0.0;
+        int kept = 0, judged = 0, quietPicks = 0;
+        // Only a judged side judges picks: millions of tiny shots skip their verdicts.
+        if (w.fit.sides[Negative].judged || w.fit.sides[Positive].judged) {
+            for (int k = 0; k < n; ++k) {
+                const PickVerdict &v = w.fit.picks.at(k);
+                if (!v.judged || !FbPicks::isLive(records[k]))
+                    continue;
+                ++judged;
+                const double r2 = double(v.residual) * v.residual;
+                if (!v.outlier) {
+                    sum += r2;
+                    ++kept;
+                }
+                // Beyond the floor a pick is a candidate for a lower
+                // threshold; within it, it only counts.
+                if (std::abs(v.residual) > candidateFloorMs) {
+                    Finding f = pickFinding(Kind::Outlier, shot, k);
+                    f.side = v.side;
+                    f.value = v.residual;
+                    f.a = records[k].fb_time;
+                    f.b = v.model;
+                    candidates->push_back(f);
+                } else {
+                    quiet += r2;
+                    ++quietPicks;
+                }
+            }
+        }
+        s.quietPicks = quietPicks;
+        s.quietSquares = float(quiet);
+        s.rmsResidual = kept > 0 ? static_cast<float>(std::sqrt(sum / kept)) : float(NaN);
+        for (int side = Negative; side <= Positive; ++side) {
+            const SideModel &model = w.fit.sides[side];
+            s.velocity[side] = model.judged ? static_cast<float>(model.velocity) : float(NaN);
+            s.intercept[side] = model.judged ? static_cast<float>(model.intercept) : float(NaN);
+        }
+        w.notJudged = n - judged;
+    } else {
+        w.notJudged = n;
+    }
+    s.notJudged = qint32(w.notJudged);
+
+    ShotData data = shot;
+    data.fit = judge ? &w.fit : nullptr;
+    const size_t before = findings->size();
+    for (const ShotCheckEntry &entry : shotChecks()) {
+        if (shot.whole || !entry.needsWholeShot)
+            entry.check(data, settings, findings);
+    }
+    for (size_t k = before; k < findings->size(); ++k) {
+        const Finding &f = (*findings)[k];
+        if (f.kind == Kind::Outlier)
+            ++s.outliers;
+        else if (f.kind == Kind::VaryingSource)
+            s.varyingColumns |= 1u << f.column;
+        else if (f.kind == Kind::NonFinite)
+            ++s.nonFinite;
+    }
+}
+
+} // namespace PickQc

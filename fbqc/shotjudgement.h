@@ -1,0 +1,37 @@
+#ifndef SHOTJUDGEMENT_H
+#define SHOTJUDGEMENT_H
+
+#include "checks/checks.h"
+#include "firstbreakfit.h"
+#include "pickqc.h"
+
+// One shot judged: its fit, its summary, its counts, its findings and its
+// outlier candidates. What the pass does for every shot of a file, and
+// what judging edited shots again does for each of them, with one code.
+//
+//   ShotJudgement j;
+//   judgeShot(shotData, settings, report.candidateFloorMs(), &fitter, &j, &findings, &candidates);
+namespace PickQc {
+
+struct ShotJudgement
+{
+    ShotFit fit;
+    ShotSummary summary;
+    qint64 status[3] = {};        // picks per FbColumns::PickClass
+    qint64 notPicked = 0;
+    qint64 notJudged = 0;
+    qint32 minOffset = 0;
+    qint32 maxOffset = 0;
+    bool fitted = false;          // fit holds the shot's fit
+};
+
+// Judges the records of shot.records (shot.fit is ignored): counts,
+// summary, and with a fitter (null: picks are not judged) the fit, the
+// candidates beyond candidateFloorMs, then every shot check into *findings
+// (those that need the whole shot only when shot.whole).
+void judgeShot(const ShotData &shot, const Settings &settings, double candidateFloorMs, ShotFitter *fitter,
+               ShotJudgement *out, Findings *findings, Findings *candidates);
+
+} // namespace PickQc
+
+#endif // SHOTJUDGEMENT_H
