@@ -46,6 +46,12 @@ QTextStream &out()
 
 using FbGenerator::Spread;
 
+// A source's and a receiver's own static, beyond their station's, and how
+// much the uphole time varies from shot to shot: small, as on a line shot
+// with one kind of source at one depth.
+constexpr double OwnStaticMs = 0.3;
+constexpr double UpholeSpreadMs = 0.5;
+
 struct Geometry
 {
     const char *name;
@@ -57,8 +63,8 @@ struct Geometry
     QVector<double> velocities;   // m/s; empty: the generator's built-in curve
     QVector<double> crossovers;   // m
     double noise;       // +- ms
-    double statics;     // +- ms, source and receiver each
-    double delay;       // source delay up to ms
+    double statics;     // +- ms, one per station, shared by a source and a receiver on it
+    double delay;       // the trigger delay of every shot, ms
     double missing;     // fraction left out
     double unpicked;    // fraction stored as 0 ms
 };
@@ -131,9 +137,14 @@ FbGenerator::Options optionsOf(const Geometry &g, quint64 seed)
     o.velocities = g.velocities;
     o.crossovers = g.crossovers;
     o.noiseMs = g.noise;
-    o.sourceStaticMs = g.statics;
-    o.receiverStaticMs = g.statics;
-    o.sourceDelayMs = g.delay;
+    // The near surface under a station delays a source and a receiver on it
+    // alike, with a little of each's own; every shot has the line's trigger
+    // delay and an uphole time that varies a little from shot to shot.
+    o.stationStaticMs = g.statics;
+    o.sourceStaticMs = OwnStaticMs;
+    o.receiverStaticMs = OwnStaticMs;
+    o.triggerDelayMs = g.delay;
+    o.sourceDelayMs = UpholeSpreadMs;
     o.missing = g.missing;
     o.unpicked = g.unpicked;
     return o;
@@ -236,6 +247,11 @@ Judged judge(const QString &fileName, const QVector<FbGenerator::PickSpike> &spi
         }
         ++j.lateNamed;
         j.delayError = std::max(j.delayError, std::abs(double(t->value) - late.value(t->shot)));
+        late.remove(t->shot);
+    }
+    if (listFalse) {
+        for (auto it = late.cbegin(); it != late.cend(); ++it)
+            out() << "    late shot not named: shot " << it.key() + 1 << " by " << it.value() << " ms" << Qt::endl;
     }
     j.picks = report.recordCount;
     j.ok = true;

@@ -129,6 +129,12 @@ public:
                 m_receiverStatic[s] = statics.jitter(o.receiverStaticMs);
             }
         }
+        if (o.stationStaticMs > 0.0) {
+            Random statics(o.seed * 0x8EBC6AF09C88C6E3ULL + 13);
+            m_stationStatic.resize(m_stations);
+            for (int s = 0; s < m_stations; ++s)
+                m_stationStatic[s] = statics.jitter(o.stationStaticMs);
+        }
         if (!o.velocities.isEmpty())
             m_intercepts = intercepts(o);
     }
@@ -137,11 +143,15 @@ public:
     qint32 elevation(int station) const { return m_elevation.at(station); }
     double x(int station) const { return OriginX + BearingX * station * m_options.groupInterval + m_skidX.at(station); }
     double y(int station) const { return OriginY + BearingY * station * m_options.groupInterval + m_skidY.at(station); }
-    double sourceStatic(int station) const { return m_sourceStatic.isEmpty() ? 0.0 : m_sourceStatic.at(station); }
+    double sourceStatic(int station) const
+    {
+        return (m_sourceStatic.isEmpty() ? 0.0 : m_sourceStatic.at(station)) + stationStatic(station);
+    }
     double receiverStatic(int station) const
     {
-        return m_receiverStatic.isEmpty() ? 0.0 : m_receiverStatic.at(station);
+        return (m_receiverStatic.isEmpty() ? 0.0 : m_receiverStatic.at(station)) + stationStatic(station);
     }
+    double stationStatic(int station) const { return m_stationStatic.isEmpty() ? 0.0 : m_stationStatic.at(station); }
     // The layers' travel time in ms at |offset| h, or the built-in curve's.
     double travel(double h) const
     {
@@ -161,6 +171,7 @@ private:
     QVector<double> m_skidY;
     QVector<double> m_sourceStatic;
     QVector<double> m_receiverStatic;
+    QVector<double> m_stationStatic;
     QVector<double> m_intercepts;
 };
 
@@ -252,7 +263,7 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
     // The draws of the line options, in a stream of their own and in the
     // same order whatever the options: the default draws above stay put.
     Random extra((o.seed + 0x632BE59BD9B4E019ULL) ^ (static_cast<quint64>(shot) + 1) * 0xD6E8FEB86659FD93ULL);
-    const double delay = extra.uniform() * o.sourceDelayMs;
+    const double delay = o.triggerDelayMs + extra.uniform() * o.sourceDelayMs;
 
     const int source = shot * o.shotInterval;
     const double half = o.sourceBetweenStations ? 0.5 : 0.0;
@@ -381,7 +392,8 @@ QString validateLine(const Options &o)
     }
     const struct { double value; double high; const char *name; } amounts[] = {
         {o.noiseMs, 1000.0, "--noise"}, {o.sourceStaticMs, 1000.0, "--source-statics"},
-        {o.receiverStaticMs, 1000.0, "--receiver-statics"}, {o.sourceDelayMs, 1000.0, "--source-delay"},
+        {o.receiverStaticMs, 1000.0, "--receiver-statics"}, {o.stationStaticMs, 1000.0, "--station-statics"},
+        {o.triggerDelayMs, 1000.0, "--trigger-delay"}, {o.sourceDelayMs, 1000.0, "--source-delay"},
         {o.missing, 0.99, "--missing"}, {o.unpicked, 0.99, "--unpicked"}};
     for (const auto &a : amounts) {
         if (!(a.value >= 0.0 && a.value <= a.high))

@@ -118,6 +118,11 @@ struct Options
     // one per receiver station, the same in every shot.
     double sourceStaticMs = 0.0;
     double receiverStaticMs = 0.0;
+    // The near surface under each station, uniform in +-ms: the same static
+    // for a source and for a receiver on that station, so that it cancels
+    // between reciprocal times as a real weathering static does.
+    double stationStaticMs = 0.0;
+    double triggerDelayMs = 0.0;    // every shot later by it, the same for all
     double sourceDelayMs = 0.0;     // per shot, uniform in [0, ms): every pick later by it
     // Fractions of the picks: left out of the file (channels missing from
     // the shot), and stored as 0 ms. The pick at offset 0 is never either.

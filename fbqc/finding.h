@@ -50,7 +50,11 @@ enum class Scope : quint8 { File, Shot, Pick, Pair };
 enum FindingFlag : quint8 {
     // A flagged pair that a shot timing error accounts for; Finding::shot is
     // then the shot with the error.
-    Explained = 1
+    Explained = 1,
+    // A timing error told by the shot's time at its source against its
+    // neighbours', for a shot in too few compared pairs (an end-on spread
+    // compares none).
+    BySourceDelay = 2
 };
 
 // One finding. Plain and fixed-size, so that millions of them can be kept

@@ -15,13 +15,13 @@ constexpr int MinSegmentPicks = 3;
 // The direct arrival may be seen on as few picks: its line must then meet
 // offset 0 at a plausible source delay.
 constexpr int MinDirectPicks = 2;
-// A source delay: trigger delay, uphole time and source static, and a
-// late shot's timing error on top, ms.
 // The cut the fit judges its own picks by, whatever threshold the user
 // chooses for outliers: one model for every threshold, so that a new
 // threshold is a new verdict on the same residuals.
 constexpr double FitCutMs = 8.0;
-constexpr double DelayMinMs = -5.0;
+// A source delay: trigger delay, uphole time and source static, and a
+// late (or early) shot's timing error on top, ms.
+constexpr double DelayMinMs = -12.0;
 constexpr double DelayMaxMs = 40.0;
 // A segment whose line rises less than this across its picks has no
 // measurable slope: it gives no velocity and is not a segment of its own.

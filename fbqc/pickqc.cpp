@@ -27,6 +27,7 @@ ShotSummary ShotSummaries::at(int shot) const
         s.rmsResidual = float(NaN);
         s.velocity[Negative] = s.velocity[Positive] = float(NaN);
         s.intercept[Negative] = s.intercept[Positive] = float(NaN);
+        s.sourceDelay = float(NaN);
         return s;
     }
     s.outliers = it->outliers;
@@ -39,6 +40,7 @@ ShotSummary ShotSummaries::at(int shot) const
         s.velocity[side] = it->velocity[side];
         s.intercept[side] = it->intercept[side];
     }
+    s.sourceDelay = it->sourceDelay;
     s.quietPicks = it->quietPicks;
     s.quietSquares = it->quietSquares;
     return s;
@@ -49,12 +51,12 @@ ShotSummaries::Judged ShotSummaries::judged(int shot, const ShotSummary &s)
     return Judged{shot, s.outliers, s.notJudged, s.notPicked, s.nonFinite, s.varyingColumns, s.rmsResidual,
                   {s.velocity[Negative], s.velocity[Positive]},
                   {s.intercept[Negative], s.intercept[Positive]},
-                  s.quietPicks, s.quietSquares};
+                  s.sourceDelay, s.quietPicks, s.quietSquares};
 }
 
 bool ShotSummaries::hasNothing(const ShotSummary &s)
 {
-    const bool noFit = std::isnan(s.rmsResidual) && std::isnan(s.velocity[Negative])
+    const bool noFit = std::isnan(s.rmsResidual) && std::isnan(s.sourceDelay) && std::isnan(s.velocity[Negative])
                     && std::isnan(s.velocity[Positive]) && std::isnan(s.intercept[Negative])
                     && std::isnan(s.intercept[Positive]);
     return noFit && s.outliers == 0 && s.notJudged == s.picks && s.notPicked == 0 && s.nonFinite == 0
@@ -83,6 +85,16 @@ void ShotSummaries::replace(int shot, const ShotSummary &s)
     } else {
         m_judged.insert(it, judged(shot, s));
     }
+}
+
+std::vector<ShotSummaries::Timing> ShotSummaries::timings() const
+{
+    std::vector<Timing> timings;
+    for (const Judged &j : m_judged) {
+        if (std::isfinite(j.sourceDelay) || std::isfinite(j.intercept[Negative]) || std::isfinite(j.intercept[Positive]))
+            timings.push_back(Timing{j.shot, {j.sourceDelay, j.intercept[Negative], j.intercept[Positive]}});
+    }
+    return timings;
 }
 
 void ShotSummaries::attachIndex(const QVector<ShotIndexEntry> &index)

@@ -12,6 +12,8 @@
 #include <QVector>
 
 #include <atomic>
+#include <utility>
+#include <vector>
 #include <functional>
 
 // Quality control of an FB file as a whole: the pass that reads it once,
@@ -50,6 +52,7 @@ struct ShotSummary
     float rmsResidual = 0.0f;     // ms, both sides together; NaN when nothing judged
     float velocity[2] = {};       // per Side, farthest plausible segment; NaN where none
     float intercept[2] = {};      // per Side; NaN where the side has no fit
+    float sourceDelay = float(NaN);   // ms at offset 0 (ShotFit::sourceDelay); NaN where unknown
     float sourceX = 0.0f;         // of the shot's first record
     float sourceY = 0.0f;
     qint32 sLine = 0;
@@ -100,6 +103,15 @@ public:
     // Room for shots summaries; only address space until they arrive.
     void reserve(int shots);
     int capacity() const { return m_sources.capacity(); }
+    // What each judged shot's fit says of its timing: its time at the
+    // source and each side's farthest intercept (NaN where unknown), for
+    // every shot with one of them, ascending by shot.
+    struct Timing
+    {
+        qint32 shot;
+        float values[3];   // sourceDelay, intercept[Negative], intercept[Positive]
+    };
+    std::vector<Timing> timings() const;
     // Where the room for sources lies and what one takes, to fault it in
     // ahead of use.
     std::pair<const void *, size_t> room() const { return {m_sources.constData(), sizeof(ShotSource)}; }
@@ -117,6 +129,7 @@ private:
         float rmsResidual;
         float velocity[2];
         float intercept[2];
+        float sourceDelay;
         qint32 quietPicks;
         float quietSquares;
     };
@@ -165,8 +178,8 @@ struct TimingEstimate
 {
     qint32 shot = 0;
     float delay = 0.0f;           // ms; positive: the shot's picks are late
-    qint32 pairs = 0;             // pairs and repeats it is in
-    qint32 agreeing = 0;          // of those, the ones the estimate reconciles
+    qint32 pairs = 0;             // pairs and repeats it is in; 0 when told by its neighbours
+    qint32 agreeing = 0;          // of those, the ones the estimate reconciles; or the neighbours
 };
 
 // A receiver position of the survey, for the map: every distinct finite

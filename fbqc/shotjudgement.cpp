@@ -40,6 +40,7 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
     s.rmsResidual = float(NaN);
     s.velocity[Negative] = s.velocity[Positive] = float(NaN);
     s.intercept[Negative] = s.intercept[Positive] = float(NaN);
+    s.sourceDelay = float(NaN);
     s.notPicked = qint32(w.notPicked);
     const bool judge = fitter && shot.whole && n > 0;
     if (judge) {
@@ -76,6 +77,7 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
         }
         s.quietPicks = quietPicks;
         s.quietSquares = float(quiet);
+        s.sourceDelay = float(w.fit.sourceDelay);
         s.rmsResidual = kept > 0 ? static_cast<float>(std::sqrt(sum / kept)) : float(NaN);
         for (int side = Negative; side <= Positive; ++side) {
             const SideModel &model = w.fit.sides[side];

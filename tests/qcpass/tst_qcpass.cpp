@@ -4,6 +4,7 @@
 // or huge.
 
 #include "fbcolumns.h"
+#include "fbgenerator.h"
 #include "pickqc.h"
 #include "surveyline.h"
 
@@ -346,6 +347,48 @@ private slots:
                 QVERIFY(f && sameFinding(*f, a[i]) && sameFinding(list.at(a.size() - 1 - i), a[a.size() - 1 - i]));
             }
         }
+    }
+
+    // A late shot is named with its delay however the line was shot: by
+    // its pairs on a split spread, by its time at the source against its
+    // neighbours' on an end-on spread, whose shots compare no pair; the
+    // clean twin names none.
+    void lateShotOnEveryGeometry_data()
+    {
+        QTest::addColumn<int>("spread");
+        QTest::addColumn<double>("late");
+        QTest::addColumn<bool>("bySourceDelay");
+        QTest::newRow("split, 10 ms late") << int(FbGenerator::Spread::Split) << 10.0 << false;
+        QTest::newRow("end-on, 10 ms late") << int(FbGenerator::Spread::EndOn) << 10.0 << true;
+        QTest::newRow("end-on, 12 ms early") << int(FbGenerator::Spread::EndOn) << -12.0 << true;
+        QTest::newRow("end-on, clean") << int(FbGenerator::Spread::EndOn) << 0.0 << true;
+    }
+    void lateShotOnEveryGeometry()
+    {
+        QFETCH(int, spread);
+        QFETCH(double, late);
+        QFETCH(bool, bySourceDelay);
+        FbGenerator::Options o;
+        o.shots = 40;
+        o.channels = 48;
+        o.spread = FbGenerator::Spread(spread);
+        o.velocities = {600, 2000, 4000};
+        o.crossovers = {80, 500};
+        o.stationStaticMs = 1.5;
+        o.triggerDelayMs = 3.0;
+        o.sourceDelayMs = 0.5;
+        if (late != 0.0)
+            o.shifts.append({19, late});
+        FbGenerator::FileWriter writer(o);
+        const QString fileName = m_dir.filePath("geometry.fb");
+        QVERIFY2(writer.write(fileName), qPrintable(writer.errorString()));
+        const QVector<Finding> named = all(judge(fileName), Kind::TimingError);
+        QCOMPARE(named.size(), late != 0.0 ? 1 : 0);
+        if (late == 0.0)
+            return;
+        QCOMPARE(named.first().shot, 19);
+        QCOMPARE(bool(named.first().flags & BySourceDelay), bySourceDelay);
+        QVERIFY2(std::abs(named.first().value - late) < 1.5, qPrintable(QString("delay %1").arg(named.first().value)));
     }
 
     // New thresholds judged without reading the file give what a new pass

@@ -94,6 +94,10 @@ struct GenOptions
     Opt noise{"noise", "Pick noise, uniform in +-MS ms (default 0.5).", "MS", "0.5"};
     Opt sourceStatics{"source-statics", "A static per source station, uniform in +-MS ms.", "MS", "0"};
     Opt receiverStatics{"receiver-statics", "A static per receiver station, uniform in +-MS ms.", "MS", "0"};
+    Opt stationStatics{"station-statics",
+                       "A static per station, uniform in +-MS ms, the same for a source and a receiver on it.", "MS",
+                       "0"};
+    Opt triggerDelay{"trigger-delay", "Every shot late by MS ms, the same for all.", "MS", "0"};
     Opt sourceDelay{"source-delay", "Every shot late by its own delay in [0, MS) ms (uphole and trigger time).",
                     "MS", "0"};
     Opt missing{"missing", "Leave out this fraction of the picks (channels missing from a shot).", "FRACTION",
@@ -104,7 +108,7 @@ struct GenOptions
     {
         p.addOptions({shots, channels, seed, firstFfid, polarity, groupInterval, shotInterval, vary, nan, inf, repeat,
                       truncate, declared, spread, between, velocities, thicknesses, crossovers, noise, sourceStatics,
-                      receiverStatics, sourceDelay, missing, unpicked});
+                      receiverStatics, stationStatics, triggerDelay, sourceDelay, missing, unpicked});
     }
 
     // Fills *o from the parsed values. False, with the reason in *error, at
@@ -182,7 +186,8 @@ private:
         }
         const struct { const Opt &option; double &value; } amounts[] = {
             {noise, o->noiseMs}, {sourceStatics, o->sourceStaticMs}, {receiverStatics, o->receiverStaticMs},
-            {sourceDelay, o->sourceDelayMs}, {missing, o->missing}, {unpicked, o->unpicked}};
+            {stationStatics, o->stationStaticMs}, {triggerDelay, o->triggerDelayMs}, {sourceDelay, o->sourceDelayMs},
+            {missing, o->missing}, {unpicked, o->unpicked}};
         for (const auto &a : amounts) {
             if (!toDouble(p.value(a.option), &a.value))
                 return setError(error, QStringLiteral("--%1: '%2' is not a number")

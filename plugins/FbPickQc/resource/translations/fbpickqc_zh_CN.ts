@@ -421,6 +421,10 @@
         <source>%1, records %2..%3: %4 records of zeros, not picks</source>
         <translation>%1，记录 %2..%3：%4 条全零记录，不是初至</translation>
     </message>
+    <message>
+        <source>%1: timing error %2 ms (its time at the source against %3 neighbours)</source>
+        <translation>%1：时间误差 %2 毫秒（按其震源处时间与 %3 个相邻炮比较）</translation>
+    </message>
 </context>
 <context>
     <name>ProblemModel</name>
