@@ -671,34 +671,55 @@ bool FirstBreakFitter::extend(double intercept, double slope)
 {
     // A deeper refractor may reach this side only at its last picks, too
     // few to fit a segment of their own, while the other side of the shot
-    // shows it well: its line, taken as this side's last segment, must
-    // arrive first beyond the last segment's picks that took part and
-    // bring every pick it takes within the cut.
+    // shows it well: its line takes the last one or two picks, the last
+    // segment is fitted again without them (they may have pulled it), and
+    // the two must cross between them with every pick within the fit's cut
+    // (a wrong pick there stays as far from the borrowed line).
     if (m_k == 0 || m_k >= MaxSegments)
         return false;
-    const Line &last = m_line[m_k - 1];
     Line line;
     line.a = intercept;
     line.b = slope * m_scale;
     line.ok = true;
-    if (!(line.b > 0.0 && line.b < last.b))
+    if (!(line.b > 0.0 && line.b < m_line[m_k - 1].b))
         return false;
-    const double cross = (line.a - last.a) / (last.b - line.b);
-    int lastKept = m_n - 1;
-    while (lastKept >= m_start[m_k - 1] && m_w[lastKept] <= 0.0)
-        --lastKept;
-    if (lastKept < m_start[m_k - 1] || !(cross >= m_u[lastKept]) || !(cross < m_u[m_n - 1]))
-        return false;
-    const int from = int(std::upper_bound(m_u.begin(), m_u.begin() + m_n, cross) - m_u.begin());
-    if (m_n - from >= MinSegmentPicks)
-        return false;
-    for (int i = from; i < m_n; ++i) {
-        if (std::abs(m_t[i] - (line.a + line.b * m_u[i])) > m_cut)
-            return false;
+    const int begin = m_start[m_k - 1];
+    // Of one or two picks taken, the split that explains the side best.
+    double bestSse = HUGE_VAL;
+    Line bestLast;
+    int bestFrom = -1;
+    for (int taken = 1; taken < MinSegmentPicks; ++taken) {
+        const int from = m_n - taken;
+        if (from - begin < (m_k == 1 ? MinDirectPicks : MinSegmentPicks))
+            break;
+        const Line last = fitLine(begin, from, m_k == 1, m_k == 1);
+        if (!last.ok || !(last.b > line.b))
+            continue;
+        const double cross = (line.a - last.a) / (last.b - line.b);
+        if (!(cross >= m_u[from - 1]) || !(cross < m_u[from]))
+            continue;
+        double sse = 0.0;
+        bool within = true;
+        for (int i = begin; i < m_n && within; ++i) {
+            if (i < from && m_w[i] <= 0.0)
+                continue;
+            const Line &l = i < from ? last : line;
+            const double r = m_t[i] - (l.a + l.b * m_u[i]);
+            within = std::abs(r) <= FitCutMs;
+            sse += r * r;
+        }
+        if (within && sse < bestSse) {
+            bestSse = sse;
+            bestLast = last;
+            bestFrom = from;
+        }
     }
-    line.w = m_n - from;
+    if (bestFrom < 0)
+        return false;
+    line.w = m_n - bestFrom;
+    m_line[m_k - 1] = bestLast;
     m_line[m_k] = line;
-    m_start[m_k] = from;
+    m_start[m_k] = bestFrom;
     m_start[++m_k] = m_n;
     return true;
 }
@@ -1003,7 +1024,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     // that the other side shows.
     for (int side = Negative; side <= Positive; ++side) {
         const int other = 1 - side;
-        if (!fitted[side] || !fitted[other] || !m_fitter[side].beyond(FitCutMs))
+        if (!fitted[side] || !fitted[other] || !m_fitter[side].beyond(FitCutMs / 2))
             continue;
         const FirstBreakFitter &o = m_fitter[other];
         for (int j = 1; j < o.segments(); ++j) {

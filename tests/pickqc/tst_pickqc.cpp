@@ -249,6 +249,39 @@ private slots:
         }
     }
 
+    // A side cut short, whose last one or two picks already see the
+    // refractor that the long side shows, takes that refractor for them
+    // rather than ringing them: too few for a segment of their own.
+    void shortSideBorrowsTheRefractor_data()
+    {
+        QTest::addColumn<int>("refracted");      // picks of the short side beyond the crossover
+        QTest::addColumn<double>("residual");    // the most any of its picks may be off, ms
+        QTest::newRow("one pick beyond the crossover") << 1 << 3.0;
+        QTest::newRow("two picks beyond the crossover") << 2 << 8.0;
+    }
+    void shortSideBorrowsTheRefractor()
+    {
+        QFETCH(int, refracted);
+        QFETCH(double, residual);
+        constexpr int directPicks = 4;
+        QVector<FbRecord> records = slowTopShot(directPicks, 5.0, false);
+        // Keep the positive side whole and the negative side's nearest
+        // channels up to `refracted` beyond its crossover.
+        records.erase(std::remove_if(records.begin(), records.end(), [&](const FbRecord &r) {
+                          return r.offset < -25 * (directPicks + refracted);
+                      }), records.end());
+        const ShotFit fit = fitShot(records);
+        QCOMPARE(fit.outliers(), 0);
+        const SideModel &shortSide = fit.sides[Negative];
+        QVERIFY(shortSide.judged);
+        for (int i = 0; i < records.size(); ++i) {
+            if (records[i].offset < 0)
+                QVERIFY2(std::abs(fit.picks[i].residual) < residual, qPrintable(QString("offset %1: residual %2")
+                                                                             .arg(records[i].offset)
+                                                                             .arg(fit.picks[i].residual)));
+        }
+    }
+
     // Traces stored as 0 ms are unpicked: never fitted, judged or outliers,
     // however many a side holds, and the side's curve is that of its picks.
     // A negative time at the source is a trigger time, judged like any pick
