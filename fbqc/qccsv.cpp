@@ -203,8 +203,10 @@ bool writeTable(const QString &fileName, const char *header, qint64 rows, const 
 
 } // namespace
 
-bool writeTables(const QString &dirName, const PickQc::Report &r, QString *error)
+bool Tables::write(const QString &dirName, const PickQc::Report &r)
 {
+    QString *error = &m_error;
+    m_error.clear();
     using namespace PickQc;
     if (!QDir().mkpath(dirName)) {
         *error = QCoreApplication::translate("QcCsv", "Cannot make the folder %1.").arg(dirName);

@@ -5,27 +5,37 @@
 
 #include <QString>
 
-// Writes a report's findings as three CSV tables, the ones that fbtool qc
-// --csv and the QC window's export give (plain C-locale decimals, times in ms,
-// 1-based shot and record numbers, an empty field where a side has no fit,
-// '\n' line ends): outliers.csv, reciprocity.csv (every compared pair) and
-// shots.csv, into folder dirName, which is made if needed.
+// Writes a report's findings as CSV tables, the ones that fbtool qc --csv
+// and the QC window's export give (plain C-locale decimals, times in ms,
+// 1-based shot and record numbers, an empty field where a value does not
+// apply, '\n' line ends): outliers.csv, reciprocity.csv (every compared
+// pair), repeats.csv (every compared repeat), shots.csv and problems.csv
+// (every other kind of finding), into a folder, which is made if needed.
 //
 // The rows are formatted as bytes into one buffer and written in blocks of
 // about a megabyte, so a table of millions of shots costs about as much as
 // writing its bytes; memory stays bounded whatever the report's size.
 //
-// False, with the reason in *error (translated in the context "QcCsv"), when
-// the folder cannot be made or a table cannot be opened or written: a write
-// that fails part-way (a full disk) is reported, and the tables written
-// before it, and the part written of the failing one, stay behind.
+// write() is false, with the reason in errorString() (translated in the
+// context "QcCsv"), when the folder cannot be made or a table cannot be
+// opened or written: a write that fails part-way (a full disk) is reported,
+// and the tables written before it, and the part written of the failing
+// one, stay behind.
 //
 // Usage:
-//   QString error;
-//   if (!QcCsv::writeTables(folder, report, &error)) ... show error;
+//   QcCsv::Tables tables;
+//   if (!tables.write(folder, report)) ... tables.errorString();
 namespace QcCsv {
 
-bool writeTables(const QString &dirName, const PickQc::Report &report, QString *error);
+class Tables
+{
+public:
+    bool write(const QString &dirName, const PickQc::Report &report);
+    QString errorString() const { return m_error; }
+
+private:
+    QString m_error;
+};
 
 // A plain decimal with at most `decimals` places and no trailing zeros
 // (no point when nothing is left after it), "0" for any value that rounds

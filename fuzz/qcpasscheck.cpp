@@ -112,8 +112,9 @@ QString checkQcPass(const QString &fileName)
     }
 
     QTemporaryDir dir;
-    if (!QcCsv::writeTables(dir.path(), report, &error))
-        return QStringLiteral("the tables cannot be written: %1").arg(error);
+    QcCsv::Tables tables;
+    if (!tables.write(dir.path(), report))
+        return QStringLiteral("the tables cannot be written: %1").arg(tables.errorString());
     QString text;
     QTextStream out(&text);
     QcReportText::writeQc(out, fileName, report, 3);

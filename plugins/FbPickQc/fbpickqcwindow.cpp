@@ -677,7 +677,7 @@ void FbPickQcWindow::exportProblemsDialog()
         return;
     const QString dir = QFileDialog::getExistingDirectory(this, tr("Export Problems to Folder"),
                                                           QFileInfo(m_data->fileName).absolutePath());
-    QString error;
-    if (!dir.isEmpty() && !QcCsv::writeTables(dir, m_data->report, &error))
-        showMessage(error, true);
+    QcCsv::Tables tables;
+    if (!dir.isEmpty() && !tables.write(dir, m_data->report))
+        showMessage(tables.errorString(), true);
 }

@@ -87,9 +87,9 @@ int runQc(const QStringList &args)
     QcReportText::writeQc(out(), fileName, report, Listed);
     if (!output().flush())
         return failWrite();
-    QString error;
-    if (cmd.parser.isSet(csv) && !QcCsv::writeTables(cmd.parser.value(csv), report, &error))
-        return fail(error);
+    QcCsv::Tables tables;
+    if (cmd.parser.isSet(csv) && !tables.write(cmd.parser.value(csv), report))
+        return fail(tables.errorString());
     return report.clean() ? Ok : Found;
 }
 
