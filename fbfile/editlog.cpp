@@ -165,15 +165,16 @@ bool EditLog::read(const QString &fileName)
 {
     m_fileName = fileName;
     m_rows.clear();
-    QFile file;
-    QString why;
-    if (!FbBlockReader::openRegularFile(&file, fileName, &why))
-        return fail(0, why);
+    FbInputFile input;
+    if (!input.open(fileName))
+        return fail(0, input.errorString());
+    QFile &file = input.file();
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return fail(0, file.errorString());
 
     CsvReader csv(&bytes);
+    QString why;   // what the reader found wrong with a line
     std::vector<Cell> cells;
     int line = 0;
     int at[ColumnCount];

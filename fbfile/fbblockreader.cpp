@@ -15,8 +15,12 @@ FbBlockReader::FbBlockReader(const QString &fileName)
 {
 }
 
-bool FbBlockReader::openRegularFile(QFile *file, const QString &fileName, QString *reason, qint64 *modified)
+bool FbInputFile::open(const QString &fileName)
 {
+    QFile *const file = &m_file;
+    QString *const reason = &m_error;
+    qint64 *const modified = &m_modified;
+    m_error.clear();
     file->close();
     const QFileInfo info(fileName);
     if (info.exists() && !info.isFile()) {
@@ -50,8 +54,11 @@ bool FbBlockReader::openRegularFile(QFile *file, const QString &fileName, QStrin
 
 bool FbBlockReader::open()
 {
-    if (!openRegularFile(&m_file, m_fileName, &m_error, &m_modified))
+    if (!m_input.open(m_fileName)) {
+        m_error = m_input.errorString();
         return false;
+    }
+    m_modified = m_input.modified();
     m_shortRead = false;
 
     m_first = QByteArray(int(FbLayout::HeaderSize + FbLayout::RecordSize), '\0');

@@ -26,6 +26,30 @@
 //   while (reader.nextBlock(&block))
 //       for (qint64 k = 0; k < block.records; ++k)
 //           use(block.firstRecord + k, FbLayout::decodeRecord(block.record(k)));
+// A file opened for reading the way every reader of this library opens one:
+// read-only and unbuffered, and only when it is a regular file (or a
+// symlink to one), checked before opening, without blocking, and again on
+// the opened descriptor, so that a FIFO, a directory or a device swapped in
+// at any moment is refused and never blocks.
+//
+//   FbInputFile input;
+//   if (!input.open(fileName)) ... input.errorString();   // "not a regular file", or the system's
+//   input.file().read(...);
+class FbInputFile
+{
+public:
+    bool open(const QString &fileName);
+    QString errorString() const { return m_error; }
+    QFile &file() { return m_file; }
+    // The modification time the open found, in nanoseconds.
+    qint64 modified() const { return m_modified; }
+
+private:
+    QFile m_file;
+    QString m_error;
+    qint64 m_modified = 0;
+};
+
 class FbBlockReader
 {
 public:
@@ -42,14 +66,6 @@ public:
     // Opens the file and reads its header. False when it is not a regular
     // file or cannot be opened; errorString() says why.
     bool open();
-    // The open behind open(), for every reader of an FB file: fileName
-    // read-only and unbuffered into *file when it is a regular file (or a
-    // symlink to one), checked before opening, without blocking, and again
-    // on the opened descriptor, so a FIFO, a directory or a device swapped
-    // in at any moment is refused and never blocks. False with the reason
-    // in *reason ("not a regular file", or the system's); *modified (when
-    // given) receives the modification time in nanoseconds.
-    static bool openRegularFile(QFile *file, const QString &fileName, QString *reason, qint64 *modified = nullptr);
     bool isOpen() const { return m_file.isOpen(); }
     QString errorString() const { return m_error; }
 
@@ -83,7 +99,8 @@ public:
 
 private:
     QString m_fileName;
-    QFile m_file;
+    FbInputFile m_input;
+    QFile &m_file = m_input.file();
     QString m_error;
     FbFileHeader m_header;
     qint64 m_fileSize = 0;

@@ -121,12 +121,12 @@ bool FbEditWriter::run(const QString *targetName, const Progress &progress, cons
 {
     m_applied.clear();
     m_cancelled = false;
-    QFile source;
-    QString why;
-    if (!FbBlockReader::openRegularFile(&source, m_sourceName, &why)) {
-        m_error = QStringLiteral("%1: %2").arg(m_sourceName, why);
+    FbInputFile input;
+    if (!input.open(m_sourceName)) {
+        m_error = QStringLiteral("%1: %2").arg(m_sourceName, input.errorString());
         return false;
     }
+    QFile &source = input.file();
     const qint64 size = source.size();
     if (!checkEdits(FbLayout::recordCount(size)))
         return false;

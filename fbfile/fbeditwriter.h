@@ -67,7 +67,7 @@ Q_DECLARE_TYPEINFO(FbEdit, Q_PRIMITIVE_TYPE);
 // their order in the list: the last one wins (each one's old value is
 // checked against the source file).
 //
-// The source must be a regular file (FbBlockReader::openRegularFile). The
+// The source must be a regular file (FbInputFile). The
 // target is written through FbOutputFile: a failure or a cancel leaves no
 // partial file under its name and an existing file as it was. The target
 // is never the source itself (by path, link or inode) unless

@@ -68,10 +68,10 @@ bool SgtFile::read(const QString &fileName)
     m_fileName = fileName;
     m_sensors.clear();
     m_data.clear();
-    QFile file;
-    QString why;
-    if (!FbBlockReader::openRegularFile(&file, fileName, &why))
-        return fail(0, why);
+    FbInputFile input;
+    if (!input.open(fileName))
+        return fail(0, input.errorString());
+    QFile &file = input.file();
     QByteArray text = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return fail(0, file.errorString());

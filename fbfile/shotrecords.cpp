@@ -32,10 +32,9 @@ QVector<FbRecord> readShotRecords(const QString &fileName, qint32 firstRecord, q
     QByteArray buffer(static_cast<int>(size), '\0');
     // Opened as the block reader opens: only a regular file, never
     // blocking on a FIFO swapped in for it.
-    QFile file;
-    QString reason;
-    if (FbBlockReader::openRegularFile(&file, fileName, &reason) && file.seek(FbLayout::recordPosition(firstRecord)))
-        file.read(buffer.data(), size);
+    FbInputFile input;
+    if (input.open(fileName) && input.file().seek(FbLayout::recordPosition(firstRecord)))
+        input.file().read(buffer.data(), size);
 
     records.resize(static_cast<int>(count));
     FbLayout::decodeRecords(buffer.constData(), count, records.data());
