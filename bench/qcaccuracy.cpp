@@ -106,23 +106,9 @@ const QVector<Geometry> &family()
     return lines;
 }
 
-// splitmix64, so that the planted faults are the same on every machine.
-class Random
-{
-public:
-    explicit Random(quint64 seed) : m_state(seed) {}
-    quint64 next()
-    {
-        quint64 z = (m_state += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-    double uniform() { return static_cast<double>(next() >> 11) * (1.0 / 9007199254740992.0); }
-
-private:
-    quint64 m_state;
-};
+// The generator's own random numbers, so that the planted faults are the
+// same on every machine.
+using FbGenerator::Random;
 
 FbGenerator::Options optionsOf(const Geometry &g, quint64 seed)
 {

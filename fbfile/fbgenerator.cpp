@@ -15,27 +15,6 @@ namespace FbGenerator {
 
 namespace {
 
-// splitmix64: small, fast and the same on every platform, unlike the
-// standard distributions, so that a seed names one file everywhere.
-class Random
-{
-public:
-    explicit Random(quint64 seed) : m_state(seed) {}
-    quint64 next()
-    {
-        quint64 z = (m_state += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-    // Uniform in [0, 1).
-    double uniform() { return static_cast<double>(next() >> 11) * (1.0 / 9007199254740992.0); }
-    // Uniform in [-half, half).
-    double jitter(double half) { return (uniform() * 2.0 - 1.0) * half; }
-
-private:
-    quint64 m_state;
-};
 
 // Line bearing: a 3-4-5 direction keeps the station coordinates exact.
 constexpr double BearingX = 0.8;

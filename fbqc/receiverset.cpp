@@ -1,33 +1,13 @@
 #include "receiverset.h"
 
+#include "positionkey.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 namespace PickQc {
 
-namespace {
-
-quint64 keyOf(float x, float y)
-{
-    // +0 for -0, so that both are one position.
-    x += 0.0f;
-    y += 0.0f;
-    quint32 bx, by;
-    std::memcpy(&bx, &x, sizeof bx);
-    std::memcpy(&by, &y, sizeof by);
-    return (quint64(bx) << 32) | by;
-}
-
-quint64 mix(quint64 key)
-{
-    key ^= key >> 33;
-    key *= 0xff51afd7ed558ccdull;
-    key ^= key >> 33;
-    return key;
-}
-
-} // namespace
 
 void ReceiverSet::Shard::insert(quint64 key)
 {
@@ -45,7 +25,7 @@ void ReceiverSet::Shard::insert(quint64 key)
         }
     }
     const size_t mask = table.size() - 1;
-    for (size_t at = mix(key) & mask;; at = (at + 1) & mask) {
+    for (size_t at = mixKey(key) & mask;; at = (at + 1) & mask) {
         if (table[at] == key)
             return;
         if (table[at] == 0) {
@@ -70,10 +50,10 @@ void ReceiverSet::add(int shard, const FbRecord *records, size_t n)
         const FbRecord &r = records[i];
         if (!std::isfinite(r.group_x) || !std::isfinite(r.group_y))
             continue;
-        const quint64 key = keyOf(r.group_x, r.group_y);
+        const quint64 key = positionKey(r.group_x, r.group_y);
         // Neighbouring records mostly sit on different receivers, but a
         // shot recorded twice repeats them: skip the plain repeats cheaply.
-        if (key == last || (count > 1 && (mix(key) >> 40) % count != quint64(shard)))
+        if (key == last || (count > 1 && shardOf(key, count) != quint64(shard)))
             continue;
         last = key;
         s.insert(key);

@@ -1,4 +1,5 @@
 #include "reciprocity.h"
+#include "robuststats.h"
 
 #include "memoryadvice.h"
 #include "fbpicks.h"
@@ -610,12 +611,8 @@ void Reciprocity::finish(QVector<ReciprocalPair> *pairs, QVector<RepeatPair> *re
                 differences.push_back(double(probes[end]->timeA) - probes[end]->timeB);
                 ++end;
             }
-            const size_t mid = differences.size() / 2;
-            std::nth_element(differences.begin(), differences.begin() + qint64(mid), differences.end());
-            double median = differences[mid];
-            if (differences.size() % 2 == 0)
-                median = 0.5 * (median + *std::max_element(differences.begin(), differences.begin() + qint64(mid)));
-            repeats->append(RepeatPair{probes[k]->a, probes[k]->b, float(median), qint32(end - k)});
+            const double middle = median(differences);
+            repeats->append(RepeatPair{probes[k]->a, probes[k]->b, float(middle), qint32(end - k)});
             k = end;
         }
     }

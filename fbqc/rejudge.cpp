@@ -2,6 +2,7 @@
 
 #include "fbpicks.h"
 #include "reciprocity.h"
+#include "robuststats.h"
 #include "shotjudgement.h"
 
 #include <algorithm>
@@ -15,6 +16,21 @@ namespace PickQc {
 void checkTimingErrors(Report *report);
 void checkReciprocity(Report *report);
 void checkRepeats(Report *report);
+
+namespace {
+
+// The timing errors, flagged pairs and repeats again, from the compared
+// pairs as they now stand.
+void judgePairsAgain(Report *r)
+{
+    for (Kind kind : {Kind::TimingError, Kind::Reciprocity, Kind::Repeat})
+        r->findings(kind) = FindingList();
+    checkTimingErrors(r);
+    checkReciprocity(r);
+    checkRepeats(r);
+}
+
+} // namespace
 
 bool rejudge(Report *r, double outlierMs, double reciprocityMs)
 {
@@ -61,11 +77,7 @@ bool rejudge(Report *r, double outlierMs, double reciprocityMs)
     }
     if (reciprocityMs != r->settings.reciprocityMs) {
         r->settings.reciprocityMs = reciprocityMs;
-        for (Kind kind : {Kind::TimingError, Kind::Reciprocity, Kind::Repeat})
-            r->findings(kind) = FindingList();
-        checkTimingErrors(r);
-        checkReciprocity(r);
-        checkRepeats(r);
+        judgePairsAgain(r);
     }
     return true;
 }
@@ -198,20 +210,12 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &befo
         }
         if (differences.empty())
             continue;
-        const size_t mid = differences.size() / 2;
-        std::nth_element(differences.begin(), differences.begin() + qint64(mid), differences.end());
-        double median = differences[mid];
-        if (differences.size() % 2 == 0)
-            median = 0.5 * (median + *std::max_element(differences.begin(), differences.begin() + qint64(mid)));
-        repeats.append(RepeatPair{p.shotA, p.shotB, float(median), qint32(differences.size())});
+        const double middle = median(differences);
+        repeats.append(RepeatPair{p.shotA, p.shotB, float(middle), qint32(differences.size())});
     }
     r->repeats = repeats;
 
-    for (Kind kind : {Kind::TimingError, Kind::Reciprocity, Kind::Repeat})
-        r->findings(kind) = FindingList();
-    checkTimingErrors(r);
-    checkReciprocity(r);
-    checkRepeats(r);
+    judgePairsAgain(r);
     return true;
 }
 

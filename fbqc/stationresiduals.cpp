@@ -1,6 +1,7 @@
 #include "stationresiduals.h"
 
 #include "fbpicks.h"
+#include "positionkey.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,28 +9,6 @@
 
 namespace PickQc {
 
-namespace {
-
-quint64 positionKey(float x, float y)
-{
-    // +0 for -0, so that both are one position.
-    x += 0.0f;
-    y += 0.0f;
-    quint32 bx, by;
-    std::memcpy(&bx, &x, sizeof bx);
-    std::memcpy(&by, &y, sizeof by);
-    return (quint64(bx) << 32) | by;
-}
-
-quint64 mix(quint64 key)
-{
-    key ^= key >> 33;
-    key *= 0xff51afd7ed558ccdull;
-    key ^= key >> 33;
-    return key;
-}
-
-} // namespace
 
 StationResiduals::StationResiduals(int shards)
     : m_shards(size_t(std::max(1, shards)))
@@ -46,7 +25,7 @@ void StationResiduals::add(int shard, const FbRecord *records, const PickVerdict
         if (!v.judged || v.outlier || !FbPicks::isLive(r) || !std::isfinite(r.group_x) || !std::isfinite(r.group_y))
             continue;
         const quint64 key = positionKey(r.group_x, r.group_y);
-        if (count > 1 && (mix(key) >> 40) % count != quint64(shard))
+        if (count > 1 && shardOf(key, count) != quint64(shard))
             continue;
         auto it = sums.find(key);
         if (it == sums.end())

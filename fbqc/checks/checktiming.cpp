@@ -2,6 +2,7 @@
 
 #include "pickqc.h"
 #include "qccsv.h"
+#include "robuststats.h"
 
 #include <QCoreApplication>
 
@@ -42,22 +43,6 @@ struct Edge
 // is set against, and how many must be known.
 constexpr int DelayNeighbours = 6;
 constexpr int MinDelayNeighbours = 4;
-
-double median(std::vector<double> &v)
-{
-    const size_t mid = v.size() / 2;
-    std::nth_element(v.begin(), v.begin() + qint64(mid), v.end());
-    double m = v[mid];
-    if (v.size() % 2 == 0) {
-        const double below = *std::max_element(v.begin(), v.begin() + qint64(mid));
-        m = 0.5 * (m + below);
-    }
-    return m;
-}
-
-} // namespace
-
-namespace {
 
 // The shots in too few pairs, by their time at the source against their
 // neighbours'; their estimates join the report's, in shot order.

@@ -5,6 +5,7 @@
 #include "fbtestfile.h"
 #include "firstbreakfit.h"
 #include "pickqc.h"
+#include "surveyline.h"
 
 #include <QCryptographicHash>
 #include <QTemporaryDir>
@@ -13,66 +14,12 @@
 #include <cmath>
 
 using namespace PickQc;
+using namespace SurveyLine;
 
 namespace {
 
-enum class Curve { TwoLayers, ThreeLayers };
-// Where a shot's source sits: on a receiver station (but off the line), or
-// halfway between two with a station number no receiver carries.
-enum class Source { OnStation, BetweenStations };
 // The order in which a shot's records reach the fitter.
 enum class PickOrder { FileOrder, Reversed, Shuffled };
-
-constexpr double Spacing = 25.0;
-
-double firstBreak(Curve curve, double h)
-{
-    const double t = std::min(h / 1.7, 61.0 + h / 3.4);
-    return curve == Curve::ThreeLayers ? std::min(t, 180.0 + h / 6.0) : t;
-}
-
-// Deterministic noise in [-1, 1) ms.
-double noise(quint32 a, quint32 b)
-{
-    quint32 x = a * 2654435761u ^ (b + 0x9E3779B9u) * 40503u;
-    x ^= x >> 15;
-    x *= 2246822519u;
-    x ^= x >> 13;
-    return (x % 2000) / 1000.0 - 1.0;
-}
-
-// One shot on a straight line at bearing 3-4-5: receivers at stations
-// first .. first + channels - 1, the source at station source.
-QVector<FbRecord> shotOnLine(int shot, double source, int first, int channels, Curve curve,
-                             bool absoluteOffsets = false)
-{
-    QVector<FbRecord> records;
-    for (int c = 0; c < channels; ++c) {
-        const int station = first + c;
-        FbRecord r;
-        r.ffid = 100 + shot;
-        r.channel = c + 1;
-        r.fb_no = shot * 1000 + c;
-        const double offset = (station - source) * Spacing;
-        r.offset = qRound(absoluteOffsets ? std::abs(offset) : offset);
-        // A source on a station stands 30 m off the line, too far to be
-        // bracketed: only its station can match.
-        const bool onStation = source == std::floor(source);
-        const double aside = onStation ? 30.0 : 0.0;
-        r.source_x = float(5000.0 + 0.8 * Spacing * source - 0.6 * aside);
-        r.source_y = float(9000.0 + 0.6 * Spacing * source + 0.8 * aside);
-        r.group_x = float(5000.0 + 0.8 * Spacing * station);
-        r.group_y = float(9000.0 + 0.6 * Spacing * station);
-        r.s_line = onStation ? 1 : 2;
-        r.s_stat = onStation ? int(source) : 9000 + shot;
-        r.g_line = 1;
-        r.g_stat = station;
-        r.fb_time = float(std::max(0.25, firstBreak(curve, std::abs(offset)) + noise(shot, c)));
-        r.fb_status = c % 3 == 0 ? 0 : 1;
-        records.append(r);
-    }
-    return records;
-}
 
 // A split spread of 2 x 40 channels over a slow top (600 m/s) on 2,400 m/s,
 // its crossover past directPicks channels on each side, every pick late by

@@ -1,0 +1,24 @@
+#ifndef ROBUSTSTATS_H
+#define ROBUSTSTATS_H
+
+#include <algorithm>
+#include <vector>
+
+// Statistics a few wrong values cannot move, for the QC's comparisons.
+namespace PickQc {
+
+// The median of values (reordered in the doing); the mean of the middle two
+// for an even count. values must not be empty.
+inline double median(std::vector<double> &values)
+{
+    const auto mid = values.begin() + std::ptrdiff_t(values.size() / 2);
+    std::nth_element(values.begin(), mid, values.end());
+    double m = *mid;
+    if (values.size() % 2 == 0)
+        m = 0.5 * (m + *std::max_element(values.begin(), mid));
+    return m;
+}
+
+} // namespace PickQc
+
+#endif // ROBUSTSTATS_H
