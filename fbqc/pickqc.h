@@ -103,6 +103,10 @@ public:
     // Room for shots summaries; only address space until they arrive.
     void reserve(int shots);
     int capacity() const { return m_sources.capacity(); }
+    // The shots with more than a source to them (a fit, a finding), in
+    // shot order: what reports walk when millions of shots have nothing.
+    int judgedCount() const { return m_judged.size(); }
+    qint32 judgedShot(int k) const { return m_judged.at(k).shot; }
     // What each judged shot's fit says of its timing: its time at the
     // source and each side's farthest intercept (NaN where unknown), for
     // every shot with one of them, ascending by shot.

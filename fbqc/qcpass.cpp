@@ -395,7 +395,7 @@ void QcPass::gatherStations(Batch *batch)
         for (size_t i = 0; i < batch->shots.size(); ++i) {
             const BatchShot &b = batch->shots[i];
             const ShotWork &w = batch->work[i];
-            if (w.viewBuilt)
+            if (w.fitted)
                 m_stations.add(int(shard), batch->records.data() + b.offset, w.fit.picks.constData(),
                                int(b.records));
         }
@@ -427,8 +427,9 @@ void QcPass::checkShot(Batch *batch, size_t i, ShotFitter *fitter, Findings *out
     const int n = static_cast<int>(b.records);
     const ShotData data{records, n, b.shot, b.firstRecord, nullptr, !b.part};
     judgeShot(data, m_settings, m_report->candidateFloorMs(), fitter, &w, out, candidates);
+    // Every shot judged takes part in reciprocity, however few its picks.
     w.viewBuilt = false;
-    if (w.fitted) {
+    if (fitter && !b.part && n > 0) {
         w.view.build(records, n);
         w.viewBuilt = true;
     }

@@ -42,7 +42,9 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
     s.intercept[Negative] = s.intercept[Positive] = float(NaN);
     s.sourceDelay = float(NaN);
     s.notPicked = qint32(w.notPicked);
-    const bool judge = fitter && shot.whole && n > 0;
+    // A shot with fewer picks than a side needs has no fit to make: millions
+    // of one-pick shots skip the fitter.
+    const bool judge = fitter && shot.whole && n >= MinPicksPerSide;
     if (judge) {
         fitter->fit(records, n, settings, &w.fit);
         w.fitted = true;

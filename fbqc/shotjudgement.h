@@ -22,7 +22,7 @@ struct ShotJudgement
     qint64 notJudged = 0;
     qint32 minOffset = 0;
     qint32 maxOffset = 0;
-    bool fitted = false;          // fit holds the shot's fit
+    bool fitted = false;          // fit holds the shot's fit (none below MinPicksPerSide picks)
 };
 
 // Judges the records of shot.records (shot.fit is ignored): counts,

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 // Source attributes that vary within a shot. Whether a column varies is the
@@ -61,6 +62,21 @@ qint64 differing(const FbRecord *records, int n, int column)
 void checkVaryingSource(const ShotData &shot, const Settings &, Findings *out)
 {
     if (shot.n <= 0)
+        return;
+    // Most shots hold one source in every record: the same bits in every
+    // source field, and no NaN (which differs even from itself), answer
+    // for all columns at once. The fields are the field table's source
+    // attributes, which this quick look must cover.
+    Q_ASSERT((sourceColumns() == std::vector<int>{FbColumns::SElev, FbColumns::SDepth, FbColumns::SourceX,
+                                                  FbColumns::SourceY, FbColumns::SLine, FbColumns::SStat}));
+    const FbRecord &first = shot.records[0];
+    bool same = !std::isnan(first.source_x + first.source_y);
+    for (int i = 1; i < shot.n && same; ++i) {
+        const FbRecord &r = shot.records[i];
+        same = std::memcmp(&r.s_elev, &first.s_elev, sizeof(qint32) * 2 + sizeof(float) * 2) == 0
+            && r.s_line == first.s_line && r.s_stat == first.s_stat;
+    }
+    if (same)
         return;
     for (int column : sourceColumns()) {
         bool varies = false;
