@@ -173,8 +173,8 @@ void writeQc(QTextStream &out, const QString &fileName, const Report &r, int lis
         << percent(r.status1, picks) << "), other: " << r.statusOther << " (" << percent(r.statusOther, picks)
         << ")\n";
     out << "Not picked: " << r.notPicked << " (a time of 0 or less away from the source)\n";
-    out << "Judged picks: " << judged << ", not judged: " << r.notJudged << " (not picked, not finite, or on sides "
-        << "with fewer than " << MinPicksPerSide << " picks)\n";
+    out << "Judged picks: " << judged << ", not judged: " << r.notJudged << " (a status other than 0 or 1, not picked, "
+        << "not finite, or on sides with fewer than " << MinPicksPerSide << " picks)\n";
     for (int k = 0; k < KindCount; ++k) {
         const KindInfo &kind = kinds()[k];
         if (kind.scope != Scope::File)
