@@ -232,6 +232,9 @@ Judged judge(const QString &fileName, const QVector<FbGenerator::PickSpike> &spi
             continue;
         }
         ++j.lateNamed;
+        if (listFalse)
+            out() << "    late: shot " << t->shot + 1 << " by " << late.value(t->shot) << " ms, estimated " << t->value
+                  << Qt::endl;
         j.delayError = std::max(j.delayError, std::abs(double(t->value) - late.value(t->shot)));
         late.remove(t->shot);
     }
@@ -404,8 +407,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption only(QStringLiteral("only"), QStringLiteral("Only the lines whose name holds TEXT."),
                                   QStringLiteral("TEXT"));
     const QCommandLineOption noSpeed(QStringLiteral("no-speed"), QStringLiteral("Skip the timing."));
-    const QCommandLineOption list(QStringLiteral("list"), QStringLiteral("Print every false outlier."));
-    parser.addOptions({quick, dirOption, only, noSpeed, list});
+    const QCommandLineOption list(QStringLiteral("list"),
+                                  QStringLiteral("Print every false outlier, missed spike and late shot."));
+    const QCommandLineOption keep(QStringLiteral("keep"),
+                                  QStringLiteral("Keep the last line's planted.fb and clean.fb, to plot them."));
+    parser.addOptions({quick, dirOption, only, noSpeed, list, keep});
     parser.process(app);
     listFalse = parser.isSet(list);
 
@@ -417,6 +423,10 @@ int main(int argc, char *argv[])
     }
     if (!accuracy(temporary.path(), parser.value(only)))
         return 1;
+    if (parser.isSet(keep)) {
+        temporary.setAutoRemove(false);
+        out() << "kept in " << temporary.path() << Qt::endl;
+    }
     if (!parser.isSet(noSpeed) && !speed(temporary.path(), parser.isSet(quick) ? 2000 : 53000))
         return 1;
     return 0;

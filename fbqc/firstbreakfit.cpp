@@ -446,7 +446,7 @@ void FirstBreakFitter::residuals(const Model &m, double cutA, double cutB, Choic
     bool changed[2] = {false, false};
     const double *r = m_r.data(), *w = m_w.data();
     for (int i = 0; i < m_n; ++i) {
-        const double size = std::abs(r[i]);
+        const double size = i == m_excluded ? HUGE_VAL : std::abs(r[i]);
         const bool was = w[i] > 0.0, a = size <= cutA, b = size <= cutB;
         kept[0] += a ? 1 : 0;
         kept[1] += b ? 1 : 0;
@@ -498,6 +498,8 @@ void FirstBreakFitter::residuals(const Model &m)
 FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double outlierMs, const Model *start)
 {
     std::fill(m_w.begin(), m_w.end(), 1.0);
+    if (m_excluded >= 0)
+        m_w[m_excluded] = 0.0;
     prefixSums();
     Model model;
     if (start)
@@ -525,6 +527,15 @@ FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double out
             rescore = false;
         } else {
             m = best(model.ok ? &model : nullptr);
+            if (model.ok && m.ok) {
+                // A kink that wrong picks hid in the first round may show
+                // once they are cut: one more segment, kept when it also
+                // explains more of every pick (a segment bought by cutting
+                // good picks does not).
+                const Model more = split(m);
+                if (more.ok && score(more) < score(m) && robustScore(more, outlierMs) < robustScore(m, outlierMs))
+                    m = more;
+            }
         }
         if (!m.ok)
             break;
@@ -556,7 +567,7 @@ FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double out
             break;
         if (choice[chosen].changed) {
             for (int i = 0; i < m_n; ++i)
-                m_w[i] = std::abs(m_r[i]) <= cut ? 1.0 : 0.0;
+                m_w[i] = std::abs(m_r[i]) <= cut && i != m_excluded ? 1.0 : 0.0;
             prefixSums();
         }
     }
@@ -579,9 +590,68 @@ double FirstBreakFitter::robustScore(const Model &m, double outlierMs)
 bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, double outlierMs)
 {
     m_k = 0;
+    m_excluded = -1;
     if (n < MinPicksPerSide)
         return false;
     order(absOffset, time, n);
+    Model model = search(outlierMs);
+    const int last = n - 1;
+    if (model.ok) {
+        // The farthest pick pulls the curve most. Beyond the line of its
+        // segment's other picks it is fitted again without; so it is when
+        // picks are left beyond the threshold (from the first round on it
+        // may have led the curve away from good ones), and then the fit
+        // that explains more is kept.
+        const bool leveraged = leveragedEnd(model);
+        bool beyond = false;
+        residuals(model);
+        for (int i = 0; i < n && !beyond; ++i)
+            beyond = std::abs(m_r[i]) > outlierMs;
+        if (leveraged || beyond) {
+            const double keptScore = robustScore(model, outlierMs);
+            const double keptCut = m_cut;
+            m_kept = m_w;
+            m_excluded = last;
+            const Model without = search(outlierMs);
+            if (without.ok && (leveraged || robustScore(without, outlierMs) < keptScore)) {
+                model = without;
+            } else {
+                m_excluded = -1;
+                m_w = m_kept;
+                m_cut = keptCut;
+                prefixSums();
+            }
+        }
+    }
+    if (!model.ok)
+        return false;
+    m_k = model.k;
+    std::copy(model.start, model.start + MaxSegments + 1, m_start);
+    std::copy(model.line, model.line + MaxSegments, m_line);
+    return true;
+}
+
+bool FirstBreakFitter::leveragedEnd(const Model &m) const
+{
+    // The farthest pick has the most leverage on its segment: a wrong one
+    // there pulls the line to itself and leaves its residual to the good
+    // picks. Judged against the line of the segment's other picks, it is
+    // wrong when beyond the fit's cut, late or early alike (a deeper
+    // refractor seen at one pick alone is not told from a wrong pick; the
+    // other side of the shot may still lend it, see extend()).
+    const int last = m_n - 1;
+    const int j = m.k - 1;
+    if (!(m_w[last] > 0.0))
+        return false;
+    const Line l = fitLine(m.start[j], last, j == 0, m.k == 1);
+    if (!l.ok || l.w < MinSegmentPicks - 0.5 || !(l.b > 0.0))
+        return false;
+    return std::abs(m_t[last] - (l.a + l.b * m_u[last])) > FitCutMs;
+}
+
+FirstBreakFitter::Model FirstBreakFitter::search(double outlierMs)
+{
+    const int n = m_n;
     Model model = rounds(n < FewPicks ? EarlySegmentPenalty : SegmentPenalty, outlierMs);
     bool beyond = false;
     for (int i = 0; i < n && model.ok && !beyond; ++i)
@@ -622,12 +692,7 @@ bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
         m_cut = bestCut;
         prefixSums();
     }
-    if (!model.ok)
-        return false;
-    m_k = model.k;
-    std::copy(model.start, model.start + MaxSegments + 1, m_start);
-    std::copy(model.line, model.line + MaxSegments, m_line);
-    return true;
+    return model;
 }
 
 bool FirstBreakFitter::refitThrough(double delay, double outlierMs)

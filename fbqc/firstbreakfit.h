@@ -26,15 +26,20 @@ namespace PickQc {
 // picks are chosen again by their residuals, with a cut that shrinks from
 // 16 ms through 12 and 6 ms to 3.5 standard deviations (at least 1.5 ms, at
 // most the outlier threshold); a cut that leaves the choice as it was skips
-// to the last one. Later rounds move the last round's breakpoints a little
-// and try the model without each of them. Sides of fewer than 40 picks
+// to the last one. Later rounds move the last round's breakpoints a little,
+// try the model without each of them, and with one more segment when that
+// also explains more of every pick (a kink that wrong picks hid at first).
+// Sides of fewer than 40 picks
 // start with a lower price per segment, so that a wrong pick among few
 // cannot hide a kink.
 //
 // When picks are left beyond the outlier threshold, other fits are tried
 // (the other starting price, and the model without each of its kinks) and
 // the one that explains the most picks, each counting at most the
-// threshold, is kept. The shot then fits a side again with its first
+// threshold, is kept. The farthest pick, which pulls its segment most, is
+// left out and the side fitted again when it lies beyond the cut of the
+// line its segment's other picks make, or, keeping the better fit, when
+// picks are left beyond the threshold. The shot then fits a side again with its first
 // segment through the source delay the other side shows (refitThrough()),
 // or lends it the other side's deeper refractor for its last one or two
 // picks (extend()).
@@ -128,6 +133,11 @@ private:
     // Rounds of fits and cuts from every pick, starting from *start when given.
     Model rounds(double earlyPenalty, double outlierMs, const Model *start = nullptr);
     double robustScore(const Model &m, double outlierMs);
+    // The best of the fits tried from every pick (m_excluded aside).
+    Model search(double outlierMs);
+    // Whether the farthest pick, taking part in m, is beyond the cut of
+    // the line its segment's other picks make.
+    bool leveragedEnd(const Model &m) const;
     // Where each of k lines ordered by slowness stops arriving first:
     // ends[j] is one past its last pick. False when their crossings are out
     // of order.
@@ -162,10 +172,12 @@ private:
     std::vector<double> m_r;
     std::vector<double> m_saved;   // the weights of the model to beat
     std::vector<double> m_best;    // the weights of the best other fit
+    std::vector<double> m_kept;    // the weights of the fit with every pick
     std::vector<Sums> m_sums;
     double m_cut = 0.0;
     double m_penalty = 0.0;   // of a segment, in the criterion of this round
     double m_delay = NaN;     // when finite, segment 0 passes through (0, m_delay)
+    int m_excluded = -1;      // a pick (by |offset|) that never takes part, or -1
     mutable std::vector<double> m_modelBuffer;
     int m_k = 0;
     int m_start[MaxSegments + 1] = {};

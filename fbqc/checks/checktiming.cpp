@@ -12,7 +12,8 @@
 
 // Shot timing errors: a shot recorded late (or early) has every pick late
 // by the same amount, which its fit cannot see but every pair it is in
-// does, and so does its time at its own source against its neighbours'. Each compared pair (a, b) says d ≈ e_a - e_b, where e is a shot's
+// does, and so does its time at its own source against its neighbours'.
+// Each compared pair (a, b) says d ≈ e_a - e_b, where e is a shot's
 // delay: a reciprocal pair through A's time at B's source minus B's at A's,
 // a repeat through A's picks minus B's at the same receivers. The delays
 // are found by a robust least-squares fit over all pairs: each shot's delay
@@ -24,8 +25,12 @@
 //
 // A shot in too few compared pairs (the shots of an end-on line compare
 // none) is judged by its time at the source, the delay its fit shares
-// between its sides: against the median of its nearest neighbours' along
-// the file, which the near surface changes only slowly.
+// between its sides, and each side's farthest intercept: against the
+// median of its nearest neighbours' along the file, which the near surface
+// changes only slowly, each neighbour's own timing error taken off (its
+// pairs' verdict, or this comparison's, round by round). The static under
+// the source is not told from a timing error this way: an estimate is as
+// good as the near surface under the sources is alike.
 namespace PickQc {
 
 namespace {
@@ -43,6 +48,10 @@ struct Edge
 // is set against, and how many must be known.
 constexpr int DelayNeighbours = 6;
 constexpr int MinDelayNeighbours = 4;
+// Rounds of taking the neighbours' own timing errors off before the
+// comparison: a run of late shots would otherwise make the shot on time
+// beside it look early.
+constexpr int NeighbourRounds = 4;
 
 // The shots in too few pairs, by their time at the source against their
 // neighbours'; their estimates join the report's, in shot order.
@@ -50,53 +59,99 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
 {
     const double tolerance = r->settings.reciprocityMs;
     const std::vector<ShotSummaries::Timing> timings = r->shots.timings();
-    QVector<TimingEstimate> told;
-    std::vector<double> near, says;
-    for (size_t k = 0; k < timings.size(); ++k) {
-        const qint32 shot = timings[k].shot;
-        if (std::binary_search(paired.begin(), paired.end(), shot))
-            continue;
-        // Each measure of the shot against its neighbours' same measure:
-        // the late shot is late in all of them, a station static under one
-        // ray path in one.
-        says.clear();
-        int neighbours = 0;
-        for (int m = 0; m < 3; ++m) {
-            if (!std::isfinite(timings[k].values[m]))
-                continue;
-            near.clear();
-            int before = 0, after = 0;
-            for (size_t j = k > DelayNeighbours ? k - DelayNeighbours : 0;
-                 j < std::min(timings.size(), k + DelayNeighbours + 1); ++j) {
-                if (j == k || !std::isfinite(timings[j].values[m]))
-                    continue;
-                near.push_back(timings[j].values[m]);
-                (j < k ? before : after) += 1;
-            }
-            // Neighbours on both sides: at the end of a line the spread
-            // and its fit change, and a shot there has no one to compare.
-            if (int(near.size()) < MinDelayNeighbours)
-                continue;
-            neighbours = std::max(neighbours, int(near.size()));
-            says.push_back(double(timings[k].values[m]) - median(near));
+    const size_t count = timings.size();
+    // The timing error each shot is known to have, taken off its values
+    // where it is a neighbour: the pairs' verdict for a paired shot, this
+    // check's own from the round before for the others.
+    std::vector<double> known(count, 0.0);
+    {
+        size_t j = 0;
+        for (const TimingEstimate &t : qAsConst(r->timing)) {
+            while (j < count && timings[j].shot < t.shot)
+                ++j;
+            if (j < count && timings[j].shot == t.shot && std::abs(t.delay) > tolerance
+                && t.pairs >= MinTimingPairs && 2 * t.agreeing > t.pairs)
+                known[j] = t.delay;
         }
-        if (says.empty())
+    }
+    std::vector<char> isPaired(count, 0), named(count, 0), dirty(count, 1);
+    for (size_t k = 0; k < count; ++k)
+        isPaired[k] = std::binary_search(paired.begin(), paired.end(), timings[k].shot) ? 1 : 0;
+    std::vector<TimingEstimate> estimate(count);
+    std::vector<double> near, says, next;
+    for (int round = 0; round < NeighbourRounds; ++round) {
+        next = known;
+        std::vector<char> changed(count, 0);
+        bool any = false;
+        for (size_t k = 0; k < count; ++k) {
+            if (isPaired[k] || !dirty[k])
+                continue;
+            // Each measure of the shot against its neighbours' same measure:
+            // the late shot is late in all of them, a station static under
+            // one ray path in one.
+            says.clear();
+            int neighbours = 0;
+            for (int m = 0; m < 3; ++m) {
+                if (!std::isfinite(timings[k].values[m]))
+                    continue;
+                near.clear();
+                for (size_t j = k > DelayNeighbours ? k - DelayNeighbours : 0;
+                     j < std::min(count, k + DelayNeighbours + 1); ++j) {
+                    if (j != k && std::isfinite(timings[j].values[m]))
+                        near.push_back(timings[j].values[m] - known[j]);
+                }
+                if (int(near.size()) < MinDelayNeighbours)
+                    continue;
+                neighbours = std::max(neighbours, int(near.size()));
+                says.push_back(double(timings[k].values[m]) - median(near));
+            }
+            named[k] = 0;
+            next[k] = 0.0;
+            if (says.empty()) {
+                estimate[k] = TimingEstimate();
+                estimate[k].shot = -1;
+                continue;
+            }
+            TimingEstimate &t = estimate[k];
+            t.shot = timings[k].shot;
+            t.delay = float(median(says));
+            t.pairs = 0;
+            t.agreeing = neighbours;
+            // Every measure must say it, the same way: a fit gone astray in
+            // one measure names no shot.
+            const auto [low, high] = std::minmax_element(says.begin(), says.end());
+            named[k] = std::abs(t.delay) > tolerance && (*low > tolerance / 2 || *high < -tolerance / 2) ? 1 : 0;
+            next[k] = named[k] ? double(t.delay) : 0.0;
+            if (next[k] != known[k]) {
+                changed[k] = 1;
+                any = true;
+            }
+        }
+        known.swap(next);
+        if (!any)
+            break;
+        // Only the shots near a changed one can change in the next round.
+        std::fill(dirty.begin(), dirty.end(), 0);
+        for (size_t k = 0; k < count; ++k) {
+            if (!changed[k])
+                continue;
+            for (size_t j = k > DelayNeighbours ? k - DelayNeighbours : 0;
+                 j < std::min(count, k + DelayNeighbours + 1); ++j)
+                dirty[j] = 1;
+        }
+    }
+    QVector<TimingEstimate> told;
+    for (size_t k = 0; k < count; ++k) {
+        if (isPaired[k] || estimate[k].shot != timings[k].shot)
             continue;
-        TimingEstimate t;
-        t.shot = shot;
-        t.delay = float(median(says));
-        t.agreeing = neighbours;
+        const TimingEstimate &t = estimate[k];
         told.append(t);
-        // Every measure must say it, the same way: a fit gone astray in
-        // one measure names no shot.
-        const auto [low, high] = std::minmax_element(says.begin(), says.end());
-        const bool agreed = std::abs(t.delay) > tolerance && (*low > tolerance / 2 || *high < -tolerance / 2);
-        if (agreed) {
+        if (named[k]) {
             Finding f;
             f.kind = Kind::TimingError;
             f.flags = BySourceDelay;
-            f.shot = shot;
-            f.record = r->index.at(shot).firstRecord;
+            f.shot = t.shot;
+            f.record = r->index.at(t.shot).firstRecord;
             f.value = t.delay;
             f.count = 0;
             f.a = float(t.agreeing);

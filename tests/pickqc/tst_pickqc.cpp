@@ -21,17 +21,17 @@ namespace {
 // The order in which a shot's records reach the fitter.
 enum class PickOrder { FileOrder, Reversed, Shuffled };
 
-// A split spread of 2 x 40 channels over a slow top (600 m/s) on 2,400 m/s,
+// A split spread of 2 x `each` channels over a slow top (600 m/s) on 2,400 m/s,
 // its crossover past directPicks channels on each side, every pick late by
 // the source delay, with +-0.5 ms of noise; the channel at the source only
 // when atSource.
-QVector<FbRecord> slowTopShot(int directPicks, double delay, bool atSource, double spacing = 25.0)
+QVector<FbRecord> slowTopShot(int directPicks, double delay, bool atSource, double spacing = 25.0, int each = 40)
 {
     constexpr double v1 = 0.6, v2 = 2.4;   // m/ms
     const double crossover = (directPicks + 0.5) * spacing;
     const double intercept = crossover * (1.0 / v1 - 1.0 / v2);
     QVector<FbRecord> records;
-    for (int c = -40; c <= 40; ++c) {
+    for (int c = -each; c <= each; ++c) {
         if (c == 0 && !atSource)
             continue;
         FbRecord r;
@@ -227,6 +227,73 @@ private slots:
                                                                              .arg(records[i].offset)
                                                                              .arg(fit.picks[i].residual)));
         }
+    }
+
+    // On a short side a wrong pick weighs much: at the farthest pick it
+    // pulls its segment's line to itself, the more so where rejected picks
+    // leave the segment few, and inside a short refractor it can hide the
+    // kink from the first fit. It is judged against what the other picks
+    // show, late or early.
+    void wrongPickOnShortSide_data()
+    {
+        QTest::addColumn<int>("each");               // channels on each side of the source
+        QTest::addColumn<int>("channel");            // the wrong pick's, counted from the source on the positive side
+        QTest::addColumn<double>("by");              // ms added to it
+        QTest::addColumn<QVector<int>>("rejected");  // channels, counted the same way, with status 2
+        QTest::newRow("farthest, late by 12 ms") << 12 << 12 << 12.0 << QVector<int>();
+        QTest::newRow("farthest, late by 20 ms, rejected picks before it") << 12 << 12 << 20.0 << QVector<int>{6, 9, 11};
+        QTest::newRow("farthest, early by 35 ms, every other refractor pick rejected")
+            << 12 << 12 << -35.0 << QVector<int>{5, 7, 9, 11};
+        QTest::newRow("inside a refractor of six picks, late by 45 ms") << 10 << 8 << 45.0 << QVector<int>();
+    }
+    void wrongPickOnShortSide()
+    {
+        QFETCH(int, each);
+        QFETCH(int, channel);
+        QFETCH(double, by);
+        QFETCH(QVector<int>, rejected);
+        QVector<FbRecord> records = slowTopShot(4, 2.0, false, 25.0, each);
+        const int wrong = each - 1 + channel;
+        records[wrong].fb_time += float(by);
+        for (int c : rejected)
+            records[each - 1 + c].fb_status = 2;
+        const ShotFit fit = fitShot(records);
+        QVERIFY2(fit.picks[wrong].outlier, qPrintable(QString("residual %1").arg(fit.picks[wrong].residual)));
+        QCOMPARE(fit.outliers(), 1);
+    }
+
+    // A shot of a short split spread (6 m groups, 500 m/s over 2,000 m/s)
+    // as the generator drew it, with noise and statics, its pick at +48 m
+    // late by 45 ms: among the ten picks of that side it hid the kink from
+    // the first fit, which then took one line for the side and rang the
+    // good picks beyond the kink.
+    void wrongPickHidesTheKink()
+    {
+        const struct { qint32 offset; float time; qint16 status; } picks[] = {
+            {-114, 99.25f, 1}, {-108, 94.75f, -1}, {-102, 93.0f, 1}, {-96, 88.5f, 1}, {-90, 86.25f, 1},
+            {-84, 84.5f, 0}, {-78, 79.125f, 1}, {-72, 77.25f, 1}, {-66, 73.125f, 1}, {-60, 70.75f, 0},
+            {-54, 69.125f, 1}, {-48, 65.75f, 1}, {-42, 64.25f, 1}, {-36, 61.625f, 2}, {-30, 56.75f, 0},
+            {-24, 50.875f, 1}, {-18, 42.125f, 0}, {-12, 29.0f, 1}, {-6, 15.0f, 1}, {0, 6.0f, 1},
+            {6, 17.0f, 1}, {12, 27.375f, 1}, {18, 41.875f, 1}, {24, 52.25f, 1}, {30, 58.25f, 1},
+            {36, 58.125f, 1}, {42, 62.875f, 1}, {48, 110.481f, 1}, {54, 70.25f, 1}, {60, 71.0f, 1}};
+        QVector<FbRecord> records;
+        for (const auto &p : picks) {
+            FbRecord r;
+            r.ffid = 1075;
+            r.channel = records.size() + 1;
+            r.offset = p.offset;
+            r.fb_time = p.time;
+            r.fb_status = p.status;
+            records.append(r);
+        }
+        const ShotFit fit = fitShot(records);
+        for (int i = 0; i < records.size(); ++i) {
+            const bool wrong = records[i].offset == 48;
+            QVERIFY2(fit.picks[i].outlier == wrong, qPrintable(QString("offset %1: residual %2")
+                                                                 .arg(records[i].offset)
+                                                                 .arg(fit.picks[i].residual)));
+        }
+        QCOMPARE(fit.sides[Positive].segments, 2);
     }
 
     // Traces stored as 0 ms are unpicked: never fitted, judged or outliers,

@@ -351,23 +351,33 @@ private slots:
 
     // A late shot is named with its delay however the line was shot: by
     // its pairs on a split spread, by its time at the source against its
-    // neighbours' on an end-on spread, whose shots compare no pair; the
-    // clean twin names none.
+    // neighbours' on an end-on spread, whose shots compare no pair, also
+    // beside a run of late neighbours; the clean twin names none.
     void lateShotOnEveryGeometry_data()
     {
         QTest::addColumn<int>("spread");
         QTest::addColumn<double>("late");
+        QTest::addColumn<QVector<int>>("lateShots");
         QTest::addColumn<bool>("bySourceDelay");
-        QTest::newRow("split, 10 ms late") << int(FbGenerator::Spread::Split) << 10.0 << false;
-        QTest::newRow("end-on, 10 ms late") << int(FbGenerator::Spread::EndOn) << 10.0 << true;
-        QTest::newRow("end-on, 12 ms early") << int(FbGenerator::Spread::EndOn) << -12.0 << true;
-        QTest::newRow("end-on, clean") << int(FbGenerator::Spread::EndOn) << 0.0 << true;
+        // How far an estimate may be off: on an end-on line the static under
+        // a source (here up to 1.5 ms) cannot be told from its timing.
+        QTest::addColumn<double>("within");
+        const int split = int(FbGenerator::Spread::Split), endOn = int(FbGenerator::Spread::EndOn);
+        QTest::newRow("split, 10 ms late") << split << 10.0 << QVector<int>{19} << false << 1.5;
+        QTest::newRow("end-on, 10 ms late") << endOn << 10.0 << QVector<int>{19} << true << 1.5;
+        QTest::newRow("end-on, 12 ms early") << endOn << -12.0 << QVector<int>{19} << true << 1.5;
+        QTest::newRow("end-on, clean") << endOn << 0.0 << QVector<int>() << true << 1.5;
+        // The last shot's neighbours are half late: it is on time all the same.
+        QTest::newRow("end-on, three late before the last")
+            << endOn << 12.0 << QVector<int>{36, 37, 38} << true << 2.5;
     }
     void lateShotOnEveryGeometry()
     {
         QFETCH(int, spread);
         QFETCH(double, late);
+        QFETCH(QVector<int>, lateShots);
         QFETCH(bool, bySourceDelay);
+        QFETCH(double, within);
         FbGenerator::Options o;
         o.shots = 40;
         o.channels = 48;
@@ -377,18 +387,18 @@ private slots:
         o.stationStaticMs = 1.5;
         o.triggerDelayMs = 3.0;
         o.sourceDelayMs = 0.5;
-        if (late != 0.0)
-            o.shifts.append({19, late});
+        for (int shot : lateShots)
+            o.shifts.append({shot, late});
         FbGenerator::FileWriter writer(o);
         const QString fileName = m_dir.filePath("geometry.fb");
         QVERIFY2(writer.write(fileName), qPrintable(writer.errorString()));
         const QVector<Finding> named = all(judge(fileName), Kind::TimingError);
-        QCOMPARE(named.size(), late != 0.0 ? 1 : 0);
-        if (late == 0.0)
-            return;
-        QCOMPARE(named.first().shot, 19);
-        QCOMPARE(bool(named.first().flags & BySourceDelay), bySourceDelay);
-        QVERIFY2(std::abs(named.first().value - late) < 1.5, qPrintable(QString("delay %1").arg(named.first().value)));
+        QCOMPARE(named.size(), lateShots.size());
+        for (int k = 0; k < named.size(); ++k) {
+            QCOMPARE(named[k].shot, lateShots[k]);
+            QCOMPARE(bool(named[k].flags & BySourceDelay), bySourceDelay);
+            QVERIFY2(std::abs(named[k].value - late) < within, qPrintable(QString("shot %1: delay %2").arg(named[k].shot).arg(named[k].value)));
+        }
     }
 
     // New thresholds judged without reading the file give what a new pass
