@@ -893,8 +893,8 @@ void FbPickQcWindow::onShotLoaded(std::shared_ptr<const LoadedShot> loaded)
         showMessage(QString(), false);
     const QString picks = tr("%Ln pick(s)", nullptr, plural(loaded->picks));
     if (loaded->state == LoadedShot::NotJudged)
-        showMessage(tr("Shot %1 holds %2, too many to judge: the QC reports it as too large, and its picks are "
-                       "shown without a fit.")
+        showMessage(tr("Shot %1 holds %2, too many to judge: the QC reports it as too large, and its records "
+                       "are listed unfitted, not plotted.")
                         .arg(name, picks),
                     false);
     else if (loaded->state == LoadedShot::NotRead)
@@ -907,16 +907,28 @@ void FbPickQcWindow::onShotLoaded(std::shared_ptr<const LoadedShot> loaded)
     m_tableModel->setShot(std::move(table));
     for (int c = 0; c < FbColumns::Count; ++c)
         m_table->setColumnWidth(c, c == FbColumns::FbTime ? FbTimeWidth : FbColumns::widths[c]);
-    m_plot->setShot(m_tableModel->records(), m_tableModel->fit(), shot, loaded->ffid);
-    if (loaded->state != LoadedShot::Judged)
-        m_plot->setTitle(tr("Shot %1 > ffid %2: %3, not judged").arg(shot + 1).arg(loaded->ffid).arg(picks));
     m_map->setCurrentShot(shot, loaded->receivers);
     m_syncing = false;
-    m_shown = shot;
-    m_partner = -1;
-    applyTarget();
-    updateButtons();
-    emit shotShown(shot);
+    // The plot in the next turn of the event loop: a shot of a million
+    // picks takes tens of milliseconds to draw, the table and map as many.
+    QTimer::singleShot(0, this, [this, loaded, picks] {
+        const int shot = loaded->shot;
+        if (shot != m_current || m_tableModel->firstRecord() != loaded->table.firstRecord)
+            return;
+        // A shot too large to judge is listed, not plotted: drawing millions
+        // of picks would hold the window for longer than a look is worth.
+        const bool judged = loaded->state == LoadedShot::Judged;
+        m_plot->setShot(judged ? m_tableModel->records() : QVector<FbRecord>(), m_tableModel->fit(), shot,
+                        loaded->ffid);
+        if (!judged)
+            m_plot->setTitle(
+                tr("Shot %1 > ffid %2: %3, too many to judge").arg(shot + 1).arg(loaded->ffid).arg(picks));
+        m_shown = shot;
+        m_partner = -1;
+        applyTarget();
+        updateButtons();
+        emit shotShown(shot);
+    });
 }
 
 FbPickQcWindow::Target FbPickQcWindow::targetOf(const PickQc::Finding &f)

@@ -59,9 +59,12 @@ LoadedShot ShotLoader::load(const QString &fileName, const ShotIndexEntry &entry
         loaded.state = LoadedShot::NotJudged;
     else
         fit = PickQc::fitShot(records, settings);
-    loaded.receivers.reserve(records.size());
-    for (const FbRecord &r : qAsConst(records))
-        loaded.receivers.append(QPointF(r.group_x, r.group_y));
+    // Evenly through the shot: the map draws a point per pixel, and
+    // millions of them would hold the UI thread for a second.
+    const int step = (records.size() + MapReceivers - 1) / MapReceivers;
+    loaded.receivers.reserve(records.size() / qMax(1, step) + 1);
+    for (int i = 0; i < records.size(); i += qMax(1, step))
+        loaded.receivers.append(QPointF(records.at(i).group_x, records.at(i).group_y));
     loaded.table = ShotTableModel::prepare(std::move(records), std::move(fit), entry.firstRecord);
     return loaded;
 }

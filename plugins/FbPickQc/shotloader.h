@@ -29,7 +29,7 @@ struct LoadedShot
     State state = Judged;
     PickQc::Settings settings;    // what it was fitted with
     ShotTableModel::Shot table;
-    QVector<QPointF> receivers;
+    QVector<QPointF> receivers;   // for the map, at most ShotLoader::MapReceivers
 };
 
 // Reads and fits the QC window's current shot, and the picks of a
@@ -54,6 +54,8 @@ class ShotLoader : public QObject
 
 public:
     static constexpr qint64 BytesPerPick = 200;
+    // A shot's receivers that the map highlights, evenly through the shot.
+    static constexpr int MapReceivers = 10000;
 
     explicit ShotLoader(QObject *parent = nullptr);
     ~ShotLoader() override;

@@ -282,16 +282,8 @@
         <translation>超限炮对最多的炮：%1。</translation>
     </message>
     <message>
-        <source>Shot %1 holds %2, too many to judge: the QC reports it as too large, and its picks are shown without a fit.</source>
-        <translation>第 %1 炮有 %2，数量过多，无法评判：质控将其报告为过大，其初至不经拟合显示。</translation>
-    </message>
-    <message>
         <source>Shot %1 holds %2, too many to show; the other shots can be viewed.</source>
         <translation>第 %1 炮有 %2，数量过多，无法显示；其他炮仍可查看。</translation>
-    </message>
-    <message>
-        <source>Shot %1 &gt; ffid %2: %3, not judged</source>
-        <translation>第 %1 炮 &gt; ffid %2：%3，未评判</translation>
     </message>
     <message>
         <source>Shot %1 &gt; ffid %2 (reciprocal partner)</source>
@@ -304,6 +296,14 @@
     <message>
         <source>Pairs &gt; </source>
         <translation>炮对 &gt; </translation>
+    </message>
+    <message>
+        <source>Shot %1 holds %2, too many to judge: the QC reports it as too large, and its records are listed unfitted, not plotted.</source>
+        <translation>第 %1 炮有 %2，数量过多，无法评判：质控将其报告为过大，其记录不经拟合列出，不绘图。</translation>
+    </message>
+    <message>
+        <source>Shot %1 &gt; ffid %2: %3, too many to judge</source>
+        <translation>第 %1 炮 &gt; ffid %2：%3，数量过多，无法评判</translation>
     </message>
 </context>
 <context>
