@@ -399,6 +399,8 @@ void FbPickQcWindow::buildUi()
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setAlternatingRowColors(true);
     m_table->setItemDelegate(new ShotTableDelegate(m_table));
+    // So that a pick scrolled to sits in the middle, not at a row's edge.
+    m_table->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
 
     m_map = new SurveyMap;
     m_map->setObjectName(QStringLiteral("surveyMap"));
