@@ -394,9 +394,10 @@ int main(int argc, char **argv)
 
     // Millions of problems: the large file judged at 0.4 ms, read again
     // since that is below the floor the pass keeps.
-    if (!load(window, big, nullptr, &loadMs))
+    double reloadMs = 0.0;
+    if (!load(window, big, nullptr, &reloadMs))
         return 1;
-    setThreshold(window, "outlierMsSpin", 0.4);
+    const double manyMs = setThreshold(window, "outlierMsSpin", 0.4);
     const qint64 problemCount = window.data()->problems->size();
     auto *problems = window.findChild<QTreeView *>(QStringLiteral("problemView"));
     auto *model = qobject_cast<ProblemModel *>(problems->model());
@@ -420,6 +421,10 @@ int main(int argc, char **argv)
                            .arg(shots).arg(receivers).arg(loadMs / 1000.0, 0, 'f', 1)
         << Qt::endl;
     out << QStringLiteral("the longest UI gap ended %1 s into the load").arg(busyGapAt / 1000.0, 0, 'f', 2) << Qt::endl;
+    out << QStringLiteral("judged again at 0.4 ms (read again) in %1 s: %L2 problems")
+               .arg(manyMs / 1000.0, 0, 'f', 1)
+               .arg(problemCount)
+        << Qt::endl;
     out << Qt::endl;
     out << QStringLiteral("%1 %2 %3 %4 %5").arg(QStringLiteral("measure"), -52).arg(QStringLiteral("window"), 10)
                .arg(QStringLiteral("baseline"), 10).arg(QStringLiteral("ratio"), 7).arg(QStringLiteral("goal"), 9)

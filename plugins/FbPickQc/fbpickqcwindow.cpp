@@ -922,9 +922,12 @@ void FbPickQcWindow::onShotLoaded(std::shared_ptr<const LoadedShot> loaded)
         const bool judged = loaded->state == LoadedShot::Judged;
         m_plot->setShot(judged ? m_tableModel->records() : QVector<FbRecord>(), m_tableModel->fit(), shot,
                         loaded->ffid);
-        if (!judged)
+        if (loaded->state == LoadedShot::NotJudged)
             m_plot->setTitle(
                 tr("Shot %1 > ffid %2: %3, too many to judge").arg(shot + 1).arg(loaded->ffid).arg(picks));
+        else if (loaded->state == LoadedShot::NotRead)
+            m_plot->setTitle(
+                tr("Shot %1 > ffid %2: %3, too many to show").arg(shot + 1).arg(loaded->ffid).arg(picks));
         m_shown = shot;
         m_partner = -1;
         applyTarget();

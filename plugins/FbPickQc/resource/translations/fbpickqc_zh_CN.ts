@@ -305,6 +305,10 @@
         <source>Shot %1 &gt; ffid %2: %3, too many to judge</source>
         <translation>第 %1 炮 &gt; ffid %2：%3，数量过多，无法评判</translation>
     </message>
+    <message>
+        <source>Shot %1 &gt; ffid %2: %3, too many to show</source>
+        <translation>第 %1 炮 &gt; ffid %2：%3，数量过多，无法显示</translation>
+    </message>
 </context>
 <context>
     <name>ImageExport</name>
