@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "pluginregistry.h"
 #include "problemmodel.h"
+#include "shotloader.h"
 #include "shotplot.h"
 #include "shottablemodel.h"
 #include "surveymap.h"
@@ -635,6 +636,65 @@ private slots:
         QCOMPARE(shots->count(), Shots);
         QCOMPARE(shots->itemText(0), QStringLiteral(" 1 > 5001"));
         QCOMPARE(shots->itemText(Shots - 1), QStringLiteral("24 > 5024"));
+    }
+
+    // What the window reads and fits of a shot: one of more picks than the
+    // pass judges is read but not fitted, one beyond the memory budget is
+    // not read; the map gets at most MapReceivers of its receivers, evenly
+    // through the shot, so that drawing them never holds the window.
+    void shotsReadWithinBudget_data()
+    {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<qint64>("maxJudged");
+        QTest::addColumn<qint64>("budget");
+        QTest::addColumn<int>("state");          // LoadedShot::State
+        QTest::addColumn<int>("rows");           // table rows
+        QTest::addColumn<bool>("fitted");
+        QTest::addColumn<int>("receivers");
+        const qint64 plenty = qint64(1) << 30, judged = PickQc::Settings().maxJudgedPicks;
+        QTest::newRow("judged") << 48 << judged << plenty << int(LoadedShot::Judged) << 48 << true << 48;
+        QTest::newRow("too many to judge") << 48 << qint64(47) << plenty << int(LoadedShot::NotJudged) << 48 << false
+                                           << 48;
+        QTest::newRow("too many to hold") << 48 << judged << 47 * ShotLoader::BytesPerPick
+                                          << int(LoadedShot::NotRead) << 0 << false << 0;
+        // Every third of 25,000.
+        QTest::newRow("receivers thinned for the map") << 25000 << judged << plenty << int(LoadedShot::Judged) << 25000
+                                                       << true << 8334;
+    }
+
+    void shotsReadWithinBudget()
+    {
+        QFETCH(int, channels);
+        QFETCH(qint64, maxJudged);
+        QFETCH(qint64, budget);
+        QFETCH(int, state);
+        QFETCH(int, rows);
+        QFETCH(bool, fitted);
+        QFETCH(int, receivers);
+        const QString name = m_dir.filePath(QStringLiteral("one-shot-%1.fb").arg(channels));
+        FbGenerator::Options options;
+        options.shots = 1;
+        options.channels = channels;
+        FbGenerator::FileWriter writer(options);
+        QVERIFY2(writer.write(name), qPrintable(writer.errorString()));
+        PickQc::Settings settings;
+        settings.maxJudgedPicks = maxJudged;
+        ShotIndexEntry entry;
+        entry.ffid = options.firstFfid;
+        entry.firstRecord = 0;
+        entry.lastRecord = channels - 1;
+        const LoadedShot shot = ShotLoader::load(name, entry, 0, settings, budget);
+        QCOMPARE(int(shot.state), state);
+        QCOMPARE(shot.picks, qint64(channels));
+        QCOMPARE(shot.table.records.size(), rows);
+        QCOMPARE(!shot.table.fit.picks.isEmpty(), fitted);
+        QCOMPARE(shot.receivers.size(), receivers);
+        QVERIFY(shot.receivers.size() <= ShotLoader::MapReceivers);
+        if (rows > 0) {
+            const FbRecord &last = shot.table.records.last();
+            QVERIFY2(std::abs(shot.receivers.last().x() - last.group_x) < 3 * 25.0,
+                     "the receivers stop short of the shot's end");
+        }
     }
 
     // Escape closes the modeless window and deletes it; F1 shows its page.
