@@ -328,9 +328,9 @@ void FbPickQcWindow::buildUi()
     m_residuals->setToolTip(tr("Plot each pick's residual (time - fitted curve) instead of its time"));
     auto *resetZoom = new QPushButton(tr("Reset Zoom"));
     resetZoom->setObjectName(QStringLiteral("resetZoomButton"));
-    // Applied when a value is entered or stepped, not at every key typed:
-    // each change judges the file again.
-    // Named inside the box, so that they fit beside the problem buttons.
+    // The thresholds, named inside their boxes so that they fit beside the
+    // problem buttons; applied when a value is entered or stepped, not at
+    // every key typed, since each change judges the file again.
     const auto thresholdSpin = [](const char *name, double value, const QString &prefix, const QString &toolTip) {
         auto *spin = new QDoubleSpinBox;
         spin->setObjectName(QLatin1String(name));
@@ -586,9 +586,8 @@ void FbPickQcWindow::openFile(const QString &fileName)
     m_rejudging = false;
     // What the message line says stays until the load ends, so that the
     // panes keep their place meanwhile.
-    m_progress->setRange(0, 100);
-    m_progress->setValue(0);
     setLoadingVisible(true);
+    m_progress->setValue(0);
     m_loader.start(fileName, m_settings);
 }
 
@@ -765,7 +764,8 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
         if (target.partner < 0)
             target.partner = m_partner;
     }
-    if (rejudged) {
+    // (Judged again before its first shot was shown, it is taken over whole.)
+    if (rejudged && m_current >= 0) {
         updateMapValues();
         m_target = target;
         requestShot(m_current);
