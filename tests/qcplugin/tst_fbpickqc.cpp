@@ -546,9 +546,10 @@ private slots:
 
     // The spins judge the loaded file again without reading it (a spike
     // planted in the file after the load stays unseen), down to the floor
-    // of what the pass kept; below it the file is read again. The list,
-    // the plot's rings and the summary follow; the values are kept for the
-    // project and used by the next window.
+    // of what the pass kept; below it the file is read again. The report
+    // judged again is the one a pass with those thresholds makes of what
+    // was read; the list, the plot's rings and the summary follow; the
+    // values are kept for the project and used by the next window.
     void thresholdsJudgeAgain_data()
     {
         QTest::addColumn<double>("outlierMs");
@@ -556,10 +557,11 @@ private slots:
         QTest::addColumn<int>("outliers");       // in the list
         QTest::addColumn<int>("timingErrors");
         QTest::addColumn<int>("ringed");         // in the plot of the first spike's shot
-        QTest::newRow("outlier 40 ms: no spike is an outlier") << 40.0 << 5.0 << 0 << 1 << 0;
-        QTest::newRow("outlier 28 ms: only the larger spike") << 28.0 << 5.0 << 1 << 1 << 1;
-        QTest::newRow("reciprocity 15 ms: the late shot is on time") << 8.0 << 15.0 << 2 << 0 << 1;
-        QTest::newRow("outlier 1.5 ms, below the floor: read again") << 1.5 << 5.0 << 3 << 1 << 1;
+        QTest::addColumn<bool>("reread");
+        QTest::newRow("outlier 40 ms: no spike is an outlier") << 40.0 << 5.0 << 0 << 1 << 0 << false;
+        QTest::newRow("outlier 28 ms: only the larger spike") << 28.0 << 5.0 << 1 << 1 << 1 << false;
+        QTest::newRow("reciprocity 15 ms: the late shot is on time") << 8.0 << 15.0 << 2 << 0 << 1 << false;
+        QTest::newRow("outlier 1.5 ms, below the floor: read again") << 1.5 << 5.0 << 3 << 1 << 1 << true;
     }
 
     void thresholdsJudgeAgain()
@@ -569,6 +571,7 @@ private slots:
         QFETCH(int, outliers);
         QFETCH(int, timingErrors);
         QFETCH(int, ringed);
+        QFETCH(bool, reread);
         QTemporaryDir project;
         QVERIFY(SorvProjectManager::instance().openProject(project.path()));
         const QString file = project.filePath(QStringLiteral("judged.fb"));
@@ -582,9 +585,24 @@ private slots:
         child<QDoubleSpinBox>(m_window, "reciprocityMsSpin")->setValue(reciprocityMs);
         QTRY_VERIFY_WITH_TIMEOUT(!m_window->isLoading() && !finished.isEmpty(), 20000);
         QCOMPARE(finished.last().at(0).toBool(), true);
-        const PickQc::Settings &judged = m_window->data()->report.settings;
-        QCOMPARE(judged.outlierMs, outlierMs);
-        QCOMPARE(judged.reciprocityMs, reciprocityMs);
+        const PickQc::Report &shown = m_window->data()->report;
+        QCOMPARE(shown.settings.outlierMs, outlierMs);
+        QCOMPARE(shown.settings.reciprocityMs, reciprocityMs);
+        // As a pass with these thresholds judges the bytes the window read.
+        const QString read = project.filePath(QStringLiteral("read.fb"));
+        QVERIFY(FbTest::writeFile(read, surveyBytes(reread)));
+        PickQc::Settings settings = shown.settings;
+        settings.collectReceivers = true;
+        PickQc::Report fresh;
+        QVERIFY(PickQc::Analyzer(read, settings).run(&fresh));
+        for (int k = 0; k < PickQc::KindCount; ++k)
+            QCOMPARE(shown.count(PickQc::Kind(k)), fresh.count(PickQc::Kind(k)));
+        const auto totals = [](const PickQc::Report &r) {
+            return QVector<qint64>{r.recordCount, r.index.size(), r.shots.size(), r.pairs.size(), r.repeats.size(),
+                                   r.timing.size(), r.receivers.size(), r.stations.size(), r.status0, r.status1,
+                                   r.statusOther, r.notPicked, r.notJudged, r.shots.at(SpikeShotA).outliers};
+        };
+        QCOMPARE(totals(shown), totals(fresh));
 
         auto *model = qobject_cast<ProblemModel *>(child<QTreeView>(m_window, "problemView")->model());
         const QVector<Found> found = listedFindings(model);
