@@ -1,14 +1,23 @@
 // Benchmark of the pick QC window. On a generated file of about 1 GB
-// (53,000 shots x 240 picks, written to a temporary folder unless FILE is
-// given) and on a small file of 50,000-pick shots, it prints:
+// (53,000 shots x 240 picks, 12.7 million picks, written to a temporary
+// folder unless FILE is given) and on small files of large shots (50,000,
+// 1,000,000 and 3,000,000 picks), it prints:
 //  - the longest gap between two ticks of a 10 ms probe timer on the UI
 //    thread while the file loads and is judged, beside the same probe idle;
-//  - the time to move to another shot, table and plot painted, for 240- and
-//    50,000-pick shots, beside reading and fitting the same shot alone;
+//  - the time to move to another shot until its table and plot are shown,
+//    for 240- and 50,000-pick shots, beside reading and fitting the same
+//    shot alone; the longest UI gap while a 1,000,000-pick shot (judged)
+//    and a 3,000,000-pick shot (too large to judge) are read and shown;
+//  - judging the file again after a threshold change (8 to 6 ms), until
+//    the window shows it, beside the bare PickQc::rejudge of a copy of the
+//    report, with the longest UI gap meanwhile;
 //  - a full redraw of the survey map, and a move of its highlight, beside a
 //    bare drawPoints() of the same points into an image;
-//  - how long a worker cancelled in mid-load takes to stop, and a sort of
-//    the whole problem list;
+//  - how long opening another file takes while a cancelled load fits a
+//    1,000,000-pick shot, and closing the window right after Cancel;
+//  - on the same file judged at 0.4 ms (millions of outliers): the
+//    longest UI gap while the problem list is sorted by a column, and the
+//    time until it is sorted; a change of the kind filter;
 //  - the resident memory before the load and the peak after it.
 // Medians of repeated runs. Runs on the offscreen platform unless told
 // otherwise.
@@ -18,22 +27,23 @@
 #include "fbgenerator.h"
 #include "fbpickqcwindow.h"
 #include "pickqc.h"
+#include "problemmodel.h"
 #include "shotrecords.h"
 #include "surveymap.h"
-#include "problemmodel.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QHeaderView>
 #include <QImage>
 #include <QPainter>
-#include <QHeaderView>
-#include <QTableView>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
+#include <QTreeView>
 
 #include <algorithm>
 #include <functional>
@@ -71,7 +81,7 @@ double memoryMiB(const char *field)
 }
 
 // Measures the longest gap between ticks of a 10 ms timer while the event
-// loop runs until `done` fires (or for idleMs when done is null).
+// loop runs.
 struct Probe
 {
     double longestMs = 0.0;
@@ -84,14 +94,16 @@ struct Probe
     {
         timer.setInterval(10);
         timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            const qint64 now = clock.nsecsElapsed();
-            if ((now - last) / 1e6 > longestMs) {
-                longestMs = (now - last) / 1e6;
-                longestAtMs = now / 1e6;
-            }
-            last = now;
-        });
+        QObject::connect(&timer, &QTimer::timeout, [this] { tick(); });
+    }
+    void tick()
+    {
+        const qint64 now = clock.nsecsElapsed();
+        if ((now - last) / 1e6 > longestMs) {
+            longestMs = (now - last) / 1e6;
+            longestAtMs = now / 1e6;
+        }
+        last = now;
     }
     void start()
     {
@@ -99,6 +111,16 @@ struct Probe
         clock.start();
         last = 0;
         timer.start();
+    }
+    // Stops after one more turn of the event loop, whose wait counts too.
+    double stop()
+    {
+        QEventLoop after;
+        QTimer::singleShot(20, &after, &QEventLoop::quit);
+        after.exec();
+        tick();
+        timer.stop();
+        return longestMs;
     }
 };
 
@@ -116,31 +138,51 @@ bool generate(const QString &fileName, int shots, int channels)
     return true;
 }
 
-bool load(FbPickQcWindow &window, const QString &fileName, Probe *probe, double *elapsedMs)
+// Runs the event loop until signal fires (or timeoutMs passes); true when it fired.
+template <typename Object, typename Signal>
+bool waitFor(Object *object, Signal signal, int timeoutMs = 600000)
 {
     QEventLoop loop;
-    bool ok = false;
-    const auto connection = QObject::connect(&window, &FbPickQcWindow::loadFinished, [&](bool result) {
-        ok = result;
+    bool fired = false;
+    const auto connection = QObject::connect(object, signal, &loop, [&] {
+        fired = true;
         loop.quit();
     });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    QObject::disconnect(connection);
+    return fired;
+}
+
+bool load(FbPickQcWindow &window, const QString &fileName, Probe *probe, double *elapsedMs)
+{
+    bool ok = false;
+    const auto connection = QObject::connect(&window, &FbPickQcWindow::loadFinished, [&](bool result) { ok = result; });
     QElapsedTimer t;
     t.start();
     if (probe)
         probe->start();
     window.openFile(fileName);
-    loop.exec();
-    if (probe) {
-        // The window's own work on the result ends the load; the probe's
-        // next tick measures that stretch too.
-        QEventLoop after;
-        QTimer::singleShot(50, &after, &QEventLoop::quit);
-        after.exec();
-        probe->timer.stop();
-    }
+    waitFor(&window, &FbPickQcWindow::loadFinished);
     *elapsedMs = t.nsecsElapsed() / 1e6;
+    if (probe)
+        probe->stop();
     QObject::disconnect(connection);
+    // The first shot too.
+    if (ok && window.shownShot() != window.currentShot())
+        waitFor(&window, &FbPickQcWindow::shotShown);
     return ok;
+}
+
+// Moves to shot and waits until it is shown; the time taken.
+double moveTo(FbPickQcWindow &window, int shot)
+{
+    return timeMs([&] {
+        window.goToShot(shot);
+        if (window.shownShot() != shot)
+            waitFor(&window, &FbPickQcWindow::shotShown);
+        QApplication::processEvents();
+    });
 }
 
 // The median time to move to each of `shots` in turn, painting included,
@@ -150,10 +192,7 @@ void shotSwitch(FbPickQcWindow &window, const QVector<int> &shots, double *windo
     std::vector<double> moves, bare;
     const QcData *data = window.data();
     for (const int shot : shots) {
-        moves.push_back(timeMs([&] {
-            window.goToShot(shot);
-            QApplication::processEvents();
-        }));
+        moves.push_back(moveTo(window, shot));
         const ShotIndexEntry &e = data->report.index.at(shot);
         bare.push_back(timeMs([&] {
             const QVector<FbRecord> records = readShotRecords(data->fileName, e.firstRecord, e.lastRecord);
@@ -163,6 +202,24 @@ void shotSwitch(FbPickQcWindow &window, const QVector<int> &shots, double *windo
     }
     *windowMs = median(moves);
     *bareMs = median(bare);
+}
+
+// The longest UI gap while the window moves to shot and shows it.
+double gapMovingTo(FbPickQcWindow &window, int shot, Probe *probe)
+{
+    probe->start();
+    moveTo(window, shot);
+    return probe->stop();
+}
+
+// Sets a threshold as a user does and waits until the file is shown judged
+// with it; the time taken.
+double setThreshold(FbPickQcWindow &window, const char *spin, double ms)
+{
+    return timeMs([&] {
+        window.findChild<QDoubleSpinBox *>(QLatin1String(spin))->setValue(ms);
+        waitFor(&window, &FbPickQcWindow::loadFinished);
+    });
 }
 
 } // namespace
@@ -175,12 +232,15 @@ int main(int argc, char **argv)
     QTemporaryDir tmp;
     QString big = argc > 1 ? QString::fromLocal8Bit(argv[1]) : tmp.filePath(QStringLiteral("survey.fb"));
     const QString wide = tmp.filePath(QStringLiteral("wide.fb"));
+    const QString large = tmp.filePath(QStringLiteral("large.fb"));
+    const QString giant = tmp.filePath(QStringLiteral("giant.fb"));
     if (argc <= 1) {
         out << "writing " << big << " (53,000 shots x 240 picks)..." << Qt::endl;
         if (!generate(big, 53000, 240))
             return 1;
     }
-    if (!generate(wide, 4, 50000))
+    out << "writing shots of 50,000, 1,000,000 and 3,000,000 picks..." << Qt::endl;
+    if (!generate(wide, 4, 50000) || !generate(large, 2, 1000000) || !generate(giant, 2, 3000000))
         return 1;
     out << "file: " << big << ", " << QFile(big).size() << " bytes" << Qt::endl;
 
@@ -195,8 +255,7 @@ int main(int argc, char **argv)
     QEventLoop idle;
     QTimer::singleShot(1000, &idle, &QEventLoop::quit);
     idle.exec();
-    probe.timer.stop();
-    const double idleGap = probe.longestMs;
+    const double idleGap = probe.stop();
 
     const double rssBefore = memoryMiB("VmRSS:");
     double loadMs = 0.0;
@@ -206,7 +265,6 @@ int main(int argc, char **argv)
     }
     const double busyGap = probe.longestMs;
     const double busyGapAt = probe.longestAtMs;
-    QApplication::processEvents();
     const double peak = memoryMiB("VmHWM:");
     const int shots = window.data()->report.index.size();
 
@@ -215,15 +273,6 @@ int main(int argc, char **argv)
         spread << int((qint64(k) * 7919 + 13) % shots);
     double small = 0.0, smallBare = 0.0;
     shotSwitch(window, spread, &small, &smallBare);
-
-    // Sorting the whole problem list by value is the user's own request,
-    // and the one long step left on the UI thread.
-    auto *problems = window.findChild<QTableView *>(QStringLiteral("problemView"));
-    const qint64 problemCount = window.data()->problems.size();
-    // As a click on the column title does (sortByColumn() would sort twice).
-    QHeaderView *titles = problems->horizontalHeader();
-    const double sortMs = timeMs([&] { titles->setSortIndicator(ProblemModel::ValueColumn, Qt::AscendingOrder); });
-    titles->setSortIndicator(-1, Qt::AscendingOrder);
 
     // Another colouring, as the user chooses it: the values made, the
     // sources drawn again.
@@ -261,8 +310,28 @@ int main(int argc, char **argv)
         }));
     }
 
-    // Cancel in the middle of a load, then open the next file at once: the
-    // open waits for the cancelled worker to stop.
+    // Judging again with another outlier threshold, above the floor the
+    // pass kept: the window against a bare rejudge of a copy of the report.
+    std::vector<double> rejudges, rejudgeGaps, bareRejudges;
+    for (int k = 0; k < 5; ++k) {
+        const double ms = k % 2 ? 8.0 : 6.0;
+        probe.start();
+        rejudges.push_back(setThreshold(window, "outlierMsSpin", ms));
+        rejudgeGaps.push_back(probe.stop());
+        const PickQc::Report &shown = window.data()->report;
+        PickQc::Report copy;
+        QString error;
+        const double other = k % 2 ? 6.0 : 8.0;
+        bareRejudges.push_back(timeMs([&] {
+            QcLoader::copyForRejudging(shown, other, shown.settings.reciprocityMs, &copy, &error);
+            PickQc::rejudge(&copy, other, shown.settings.reciprocityMs);
+        }));
+    }
+    if (window.data()->report.settings.outlierMs != 8.0)
+        setThreshold(window, "outlierMsSpin", 8.0);
+
+    // Cancel in the middle of a load, then open the next file at once:
+    // nothing waits for the cancelled worker.
     std::vector<double> cancelStops;
     for (int k = 0; k < 5; ++k) {
         window.openFile(big);
@@ -274,39 +343,125 @@ int main(int argc, char **argv)
         window.cancelLoading();
     }
 
+    // Large shots: reading and fitting them is the worker's; the UI thread
+    // only takes the result.
     double wideLoad = 0.0;
     if (!load(window, wide, nullptr, &wideLoad)) {
         out << "the window could not load " << wide << Qt::endl;
         return 1;
     }
-    double large = 0.0, largeBare = 0.0;
-    shotSwitch(window, {1, 2, 3, 0, 1, 2, 3}, &large, &largeBare);
+    double wideMove = 0.0, wideBare = 0.0;
+    shotSwitch(window, {1, 2, 3, 0, 1, 2, 3}, &wideMove, &wideBare);
+    double largeLoad = 0.0;
+    if (!load(window, large, nullptr, &largeLoad)) {
+        out << "the window could not load " << large << Qt::endl;
+        return 1;
+    }
+    std::vector<double> largeGaps;
+    for (int k = 0; k < 3; ++k)
+        largeGaps.push_back(gapMovingTo(window, 1 - window.currentShot(), &probe));
+    double giantLoad = 0.0;
+    if (!load(window, giant, nullptr, &giantLoad)) {
+        out << "the window could not load " << giant << Qt::endl;
+        return 1;
+    }
+    std::vector<double> giantGaps;
+    for (int k = 0; k < 3; ++k)
+        giantGaps.push_back(gapMovingTo(window, 1 - window.currentShot(), &probe));
+
+    // Opening another file while a cancelled load fits a 1,000,000-pick
+    // shot, and closing a window right after Cancel.
+    std::vector<double> openDuringFit, closeAfterCancel;
+    for (int k = 0; k < 3; ++k) {
+        window.openFile(large);
+        QEventLoop fitting;
+        QTimer::singleShot(400, &fitting, &QEventLoop::quit);
+        fitting.exec();
+        openDuringFit.push_back(timeMs([&] { window.openFile(wide); }));
+        window.cancelLoading();
+
+        auto *closing = new FbPickQcWindow;
+        closing->show();
+        closing->openFile(large);
+        QEventLoop started;
+        QTimer::singleShot(400, &started, &QEventLoop::quit);
+        started.exec();
+        closeAfterCancel.push_back(timeMs([&] {
+            closing->cancelLoading();
+            delete closing;
+        }));
+    }
+
+    // Millions of problems: the large file judged at 0.4 ms, read again
+    // since that is below the floor the pass keeps.
+    double reloadMs = 0.0;
+    if (!load(window, big, nullptr, &reloadMs))
+        return 1;
+    const double manyMs = setThreshold(window, "outlierMsSpin", 0.4);
+    const qint64 problemCount = window.data()->problems->size();
+    auto *problems = window.findChild<QTreeView *>(QStringLiteral("problemView"));
+    auto *model = qobject_cast<ProblemModel *>(problems->model());
+    std::vector<double> sortGaps, sortTimes;
+    for (int k = 0; k < 4; ++k) {
+        probe.start();
+        sortTimes.push_back(timeMs([&] {
+            // As a click on the column title does.
+            problems->header()->setSortIndicator(k % 2 ? ProblemModel::OutliersColumn : ProblemModel::TimingColumn,
+                                                 Qt::DescendingOrder);
+            waitFor(model, &ProblemModel::sorted);
+        }));
+        sortGaps.push_back(probe.stop());
+    }
+    auto *kinds = window.findChild<QComboBox *>(QStringLiteral("problemKindFilter"));
+    std::vector<double> filters;
+    for (int k = 0; k < 6; ++k)
+        filters.push_back(timeMs([&] { kinds->setCurrentIndex(k % 2 ? kinds->findData(int(PickQc::Kind::Outlier)) : 0); }));
 
     out << Qt::endl << QStringLiteral("%1 shots, %2 distinct receivers; loaded and judged in %3 s")
                            .arg(shots).arg(receivers).arg(loadMs / 1000.0, 0, 'f', 1)
         << Qt::endl;
     out << QStringLiteral("the longest UI gap ended %1 s into the load").arg(busyGapAt / 1000.0, 0, 'f', 2) << Qt::endl;
+    out << QStringLiteral("judged again at 0.4 ms (read again) in %1 s: %L2 problems")
+               .arg(manyMs / 1000.0, 0, 'f', 1)
+               .arg(problemCount)
+        << Qt::endl;
     out << Qt::endl;
-    out << QStringLiteral("%1 %2 %3 %4 %5").arg(QStringLiteral("measure"), -44).arg(QStringLiteral("window"), 10)
+    out << QStringLiteral("%1 %2 %3 %4 %5").arg(QStringLiteral("measure"), -52).arg(QStringLiteral("window"), 10)
                .arg(QStringLiteral("baseline"), 10).arg(QStringLiteral("ratio"), 7).arg(QStringLiteral("goal"), 9)
         << Qt::endl;
     auto row = [](const QString &name, double value, double base, const QString &goal) {
         out << QStringLiteral("%1 %2 %3 %4 %5")
-                   .arg(name, -44)
+                   .arg(name, -52)
                    .arg(value, 10, 'f', 2)
                    .arg(base, 10, 'f', 2)
                    .arg(base > 0 ? value / base : 0.0, 7, 'f', 2)
                    .arg(goal, 9)
             << Qt::endl;
     };
+    const double maxLarge = *std::max_element(largeGaps.begin(), largeGaps.end());
+    const double maxGiant = *std::max_element(giantGaps.begin(), giantGaps.end());
+    const double maxRejudgeGap = *std::max_element(rejudgeGaps.begin(), rejudgeGaps.end());
+    const double maxSortGap = *std::max_element(sortGaps.begin(), sortGaps.end());
     row(QStringLiteral("longest UI gap during QC, ms (idle probe)"), busyGap, idleGap, QStringLiteral("< 100"));
     row(QStringLiteral("move to a 240-pick shot, ms (read+fit)"), small, smallBare, QStringLiteral("< 5"));
-    row(QStringLiteral("move to a 50,000-pick shot, ms (read+fit)"), large, largeBare, QStringLiteral("< 30"));
+    row(QStringLiteral("move to a 50,000-pick shot, ms (read+fit)"), wideMove, wideBare, QStringLiteral("< 60"));
+    row(QStringLiteral("longest UI gap, 1,000,000-pick shot, ms (idle)"), maxLarge, idleGap, QStringLiteral("< 100"));
+    row(QStringLiteral("longest UI gap, 3,000,000-pick shot, ms (idle)"), maxGiant, idleGap, QStringLiteral("< 100"));
+    row(QStringLiteral("judge again at another threshold, ms (rejudge)"), median(rejudges), median(bareRejudges),
+        QStringLiteral("<= 500"));
+    row(QStringLiteral("longest UI gap judging again, ms (idle probe)"), maxRejudgeGap, idleGap, QStringLiteral("< 100"));
     row(QStringLiteral("map full redraw, ms (bare drawPoints)"), median(full), median(bareDraw), QStringLiteral("< 100"));
     row(QStringLiteral("map highlight move, ms (bare drawPoints)"), median(highlight), median(bareDraw),
         QStringLiteral("< 100"));
-    row(QStringLiteral("cancelled worker stops, ms (idle probe)"), median(cancelStops), idleGap, QStringLiteral("< 100"));
-    row(QStringLiteral("sort %L1 problems by value, ms").arg(problemCount), sortMs, 0.0, QString());
+    row(QStringLiteral("open a file after Cancel, ms (idle probe)"), median(cancelStops), idleGap, QStringLiteral("< 100"));
+    row(QStringLiteral("open a file during a large shot's fit, ms (idle)"), median(openDuringFit), idleGap,
+        QStringLiteral("< 100"));
+    row(QStringLiteral("close right after Cancel, ms (idle probe)"), median(closeAfterCancel), idleGap,
+        QStringLiteral("< 100"));
+    row(QStringLiteral("sort %L1 problems by a column, ms (UI gap)").arg(problemCount), median(sortTimes), maxSortGap,
+        QString());
+    row(QStringLiteral("longest UI gap sorting them, ms (idle probe)"), maxSortGap, idleGap, QStringLiteral("< 100"));
+    row(QStringLiteral("filter them by kind, ms (idle probe)"), median(filters), idleGap, QStringLiteral("< 100"));
     row(QStringLiteral("peak memory, MiB (RSS before load)"), peak, rssBefore, QString());
     return 0;
 }

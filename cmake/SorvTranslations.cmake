@@ -1,14 +1,16 @@
-# sorv_embed_translations(TARGET target TS_FILES name_locale.ts... SOURCES path...)
+# sorv_embed_translations(TARGET target [PLURALS_ONLY] TS_FILES name_locale.ts... SOURCES path...)
 #
 # Compiles each Qt Linguist catalogue with lrelease and compiles the result
 # into the target's resources as :/resource/translations/name_locale.qm,
 # where the host looks for the catalogues of every loaded library.
+# PLURALS_ONLY marks catalogues of the source language, which hold only the
+# texts with plural forms ("%n problem(s)" read as "1 problem", "3 problems").
 # Catalogue names must differ between libraries: they share one resource
 # tree. SOURCES (files or folders, relative to the calling folder) are what
 # lupdate reads for the catalogues: the target `lupdate_<target>` refreshes
 # them, and the test suite checks that they miss no text of those sources.
 function(sorv_embed_translations)
-    cmake_parse_arguments(T "" "TARGET" "TS_FILES;SOURCES" ${ARGN})
+    cmake_parse_arguments(T "PLURALS_ONLY" "TARGET" "TS_FILES;SOURCES" ${ARGN})
     qt5_add_translation(qm_files ${T_TS_FILES})
     set(entries "")
     foreach(qm IN LISTS qm_files)
@@ -28,6 +30,10 @@ function(sorv_embed_translations)
         get_filename_component(source ${source} ABSOLUTE)
         list(APPEND sources ${source})
     endforeach()
+    if(T_PLURALS_ONLY)
+        # An lupdate option, passed on wherever the sources are.
+        list(PREPEND sources -pluralonly)
+    endif()
     set(ts_paths "")
     foreach(ts IN LISTS T_TS_FILES)
         get_filename_component(ts ${ts} ABSOLUTE)

@@ -1,101 +1,161 @@
 #include "qcloader.h"
 
+#include "backgroundjob.h"
 #include "qcmapvalues.h"
 
-#include <QThread>
+namespace {
 
-struct QcLoader::Run
+// What a run hands the window: the data, or why there is none.
+struct Outcome
 {
-    QString fileName;
-    PickQc::Settings settings;
-    std::atomic_bool cancel{false};
+    std::shared_ptr<const QcData> data;
+    QString error;
 };
+
+// Copies a list of findings, spilled pages included; false, with the
+// reason, when the copy's own spill fails.
+bool copyFindings(const PickQc::FindingList &from, PickQc::FindingList *to, QString *error)
+{
+    *to = PickQc::FindingList();
+    to->setMemoryBudget(from.memoryBudget());
+    PickQc::FindingList::Reader reader(from);
+    while (const PickQc::Finding *f = reader.next()) {
+        if (!to->append(*f)) {
+            *error = to->errorString();
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 QcLoader::QcLoader(QObject *parent)
     : QObject(parent)
+    , m_job(new BackgroundJob(BackgroundJob::Concurrent, this))
 {
 }
 
-QcLoader::~QcLoader()
+QcLoader::~QcLoader() = default;
+
+void QcLoader::cancel()
 {
-    cancel();
-    finishThread();
+    m_job->cancel();
+}
+
+bool QcLoader::isRunning() const
+{
+    return m_job->isRunning();
 }
 
 void QcLoader::start(const QString &fileName, const PickQc::Settings &settings)
 {
-    cancel();
-    // A cancelled run notices within milliseconds, so this wait is short.
-    finishThread();
-    m_run = std::make_shared<Run>();
-    m_run->fileName = fileName;
-    m_run->settings = settings;
-    m_running = true;
-    const std::shared_ptr<Run> run = m_run;
-    m_thread = QThread::create([run, this] { work(run, this); });
-    m_thread->start();
+    m_job->run<Outcome>(
+        [this, fileName, settings](const BackgroundJob::Ticket &ticket) {
+            int lastPercent = -1;
+            // `this` is only touched on its own thread, where the post runs.
+            auto progress = [&](int percent) {
+                if (percent == lastPercent)
+                    return;
+                lastPercent = percent;
+                ticket.post([this, percent] { emit progressChanged(percent); });
+            };
+            const auto keepGoing = [&ticket] { return !ticket.cancelled(); };
+            Outcome outcome;
+            auto data = std::make_shared<QcData>();
+            data->fileName = fileName;
+            PickQc::Settings judged = settings;
+            judged.collectReceivers = true;
+            PickQc::Analyzer analyzer(fileName, judged);
+            if (!analyzer.run(&data->report, progress, ticket.cancelFlag())) {
+                outcome.error = analyzer.errorString();
+                return outcome;
+            }
+            data->problems = std::make_shared<const ProblemList>(ProblemList::fromReport(data->report, keepGoing));
+            if (ticket.cancelled())
+                return outcome;
+            data->map = QcMapValues::survey(data->report, keepGoing);
+            progress(100);
+            outcome.data = std::move(data);
+            return outcome;
+        },
+        [this](Outcome outcome) {
+            if (outcome.data)
+                emit loaded(std::move(outcome.data));
+            else
+                emit failed(outcome.error);
+        });
 }
 
-void QcLoader::cancel()
+bool QcLoader::copyForRejudging(const PickQc::Report &r, double outlierMs, double reciprocityMs,
+                                PickQc::Report *copy, QString *error, const std::atomic_bool *cancel)
 {
-    if (m_run)
-        m_run->cancel = true;
-    m_run.reset();
-    m_running = false;
-}
-
-void QcLoader::finishThread()
-{
-    if (!m_thread)
-        return;
-    m_thread->wait();
-    delete m_thread;
-    m_thread = nullptr;
-}
-
-// Runs on the worker thread. Results travel to the loader as queued calls
-// that check the run is still the current one, so a cancelled run is
-// silent; the loader outlives the thread (its destructor waits).
-void QcLoader::work(const std::shared_ptr<Run> &run, QcLoader *loader)
-{
-    auto post = [run, loader](auto &&call) {
-        QMetaObject::invokeMethod(loader, [run, loader, call] {
-            if (loader->m_run == run)
-                call();
-        }, Qt::QueuedConnection);
-    };
-
-    int lastPercent = -1;
-    auto report = [&](int percent) {
-        if (percent == lastPercent)
-            return;
-        lastPercent = percent;
-        post([loader, percent] { emit loader->progressChanged(percent); });
-    };
-
-    auto data = std::make_shared<QcData>();
-    data->fileName = run->fileName;
-    PickQc::Settings settings = run->settings;
-    settings.collectReceivers = true;
-    PickQc::Analyzer analyzer(run->fileName, settings);
-    const bool ok = analyzer.run(&data->report, report, &run->cancel);
-    if (run->cancel)
-        return;
-    if (!ok) {
-        const QString message = analyzer.errorString();
-        post([loader, message] { emit loader->failed(message); });
-        return;
+    copy->settings = r.settings;
+    copy->header = r.header;
+    copy->fileSize = r.fileSize;
+    copy->recordCount = r.recordCount;
+    copy->minOffset = r.minOffset;
+    copy->maxOffset = r.maxOffset;
+    // Implicitly shared: these cost nothing until rejudge() changes them.
+    copy->index = r.index;
+    copy->shots = r.shots;
+    copy->pairs = r.pairs;
+    copy->repeats = r.repeats;
+    copy->timing = r.timing;
+    copy->receivers = r.receivers;
+    copy->stations = r.stations;
+    copy->status0 = r.status0;
+    copy->status1 = r.status1;
+    copy->statusOther = r.statusOther;
+    copy->notPicked = r.notPicked;
+    copy->notJudged = r.notJudged;
+    copy->setCandidateFloorMs(r.candidateFloorMs());
+    if (!copyFindings(r.outlierCandidates(), &copy->outlierCandidates(), error))
+        return false;
+    // What rejudge() makes anew for the new thresholds (the outliers from
+    // the candidates, the timing errors and flagged pairs from the compared
+    // pairs) is not copied.
+    const bool outliersAnew = outlierMs != r.settings.outlierMs;
+    const bool pairsAnew = reciprocityMs != r.settings.reciprocityMs;
+    for (int k = 0; k < PickQc::KindCount; ++k) {
+        const PickQc::Kind kind = PickQc::Kind(k);
+        const bool fromPairs = kind == PickQc::Kind::TimingError || kind == PickQc::Kind::Reciprocity
+                               || kind == PickQc::Kind::Repeat;
+        if ((kind == PickQc::Kind::Outlier && outliersAnew) || (fromPairs && pairsAnew))
+            continue;
+        if (!copyFindings(r.findings(kind), &copy->findings(kind), error))
+            return false;
+        if (cancel && *cancel)
+            return false;
     }
-    data->problems = ProblemList::fromReport(data->report);
-    if (run->cancel)
-        return;
-    data->map = QcMapValues::survey(data->report, [&run] { return !run->cancel; });
-    if (run->cancel)
-        return;
-    report(100);
-    std::shared_ptr<const QcData> result = data;
-    post([loader, result] {
-        loader->m_running = false;
-        emit loader->loaded(result);
-    });
+    return true;
+}
+
+bool QcLoader::rejudge(const std::shared_ptr<const QcData> &data, double outlierMs, double reciprocityMs)
+{
+    if (!data || outlierMs < data->report.candidateFloorMs())
+        return false;
+    m_job->run<Outcome>(
+        [data, outlierMs, reciprocityMs](const BackgroundJob::Ticket &ticket) {
+            Outcome outcome;
+            const PickQc::Report &from = data->report;
+            auto fresh = std::make_shared<QcData>();
+            fresh->fileName = data->fileName;
+            fresh->map = data->map;
+            PickQc::Report &to = fresh->report;
+            if (!copyForRejudging(from, outlierMs, reciprocityMs, &to, &outcome.error, ticket.cancelFlag()))
+                return outcome;
+            PickQc::rejudge(&to, outlierMs, reciprocityMs);
+            fresh->problems = std::make_shared<const ProblemList>(
+                ProblemList::fromReport(to, [&ticket] { return !ticket.cancelled(); }));
+            outcome.data = std::move(fresh);
+            return outcome;
+        },
+        [this](Outcome outcome) {
+            if (outcome.data)
+                emit loaded(std::move(outcome.data));
+            else
+                emit failed(outcome.error);
+        });
+    return true;
 }

@@ -6,14 +6,12 @@
 #include "surveymapdata.h"
 
 #include <QObject>
-#include <QPointF>
 #include <QString>
-#include <QVector>
 
 #include <atomic>
 #include <memory>
 
-class QThread;
+class BackgroundJob;
 
 // What the QC window holds of a file once it is judged: the report (index,
 // per-shot summaries, findings, the distinct receiver positions), the
@@ -23,27 +21,32 @@ struct QcData
 {
     QString fileName;
     PickQc::Report report;
-    ProblemList problems;
+    std::shared_ptr<const ProblemList> problems;
     SurveyMapData map;
 
     // fb_count agrees with the records the file holds.
     bool complete() const { return qint64(report.header.fb_count) == report.recordCount; }
 };
 
-// Runs the QC pass (one read of the file, receivers collected as it goes),
-// the problem list and the survey map's data of one file on a worker
-// thread, so that the window keeps responding.
+// Judges a file for the QC window on a worker thread, so that the window
+// keeps responding: the QC pass (one read of the file, receivers collected
+// as it goes), the problem list and the survey map's data; or judges a
+// loaded file again with other thresholds, without reading it, on a copy
+// of its report (the window keeps showing the original meanwhile).
 //
-// Promises: progressChanged() moves 0..100 while it runs; exactly one of
-// loaded(), failed() ends a run that was not cancelled. cancel() takes effect
-// at once for the caller: no signal of that run arrives afterwards, and the
-// worker stops within a few milliseconds on its own. start() while a run is
-// under way cancels that run first. The destructor cancels and waits.
+// Promises: progressChanged() moves 0..100 while a file is read; exactly one
+// of loaded(), failed() ends a run that was not cancelled. cancel() takes
+// effect at once for the caller: no signal of that run arrives afterwards.
+// Nothing waits for the worker: a cancelled pass notices within
+// milliseconds, or once the giant shot it is fitting is done, and ends on
+// its own. start() or rejudge() while a run is under way cancels that run
+// first; the destructor cancels and returns at once.
 //
 // Usage:
 //   QcLoader loader;
 //   connect(&loader, &QcLoader::loaded, ...);
 //   loader.start(fileName, settings);
+//   if (!loader.rejudge(data, 6.0, 4.0)) loader.start(fileName, newSettings);
 class QcLoader : public QObject
 {
     Q_OBJECT
@@ -53,8 +56,18 @@ public:
     ~QcLoader() override;
 
     void start(const QString &fileName, const PickQc::Settings &settings);
+    // Judges data again with new thresholds from what its pass kept
+    // (PickQc::rejudge); false, starting nothing, when the outlier threshold
+    // is below the report's candidate floor: the file must be read again.
+    bool rejudge(const std::shared_ptr<const QcData> &data, double outlierMs, double reciprocityMs);
     void cancel();
-    bool isRunning() const { return m_running; }
+    bool isRunning() const;
+
+    // The copy rejudge() judges: every list and count of report but the
+    // findings that judging with these thresholds makes anew. False, with
+    // the reason, when a copy's spill to disk fails (or *cancel is set).
+    static bool copyForRejudging(const PickQc::Report &report, double outlierMs, double reciprocityMs,
+                                 PickQc::Report *copy, QString *error, const std::atomic_bool *cancel = nullptr);
 
 signals:
     void progressChanged(int percent);
@@ -62,13 +75,7 @@ signals:
     void failed(const QString &message);
 
 private:
-    struct Run;
-    void finishThread();
-    static void work(const std::shared_ptr<Run> &run, QcLoader *loader);
-
-    std::shared_ptr<Run> m_run;
-    QThread *m_thread = nullptr;
-    bool m_running = false;
+    BackgroundJob *m_job;
 };
 
 #endif // QCLOADER_H

@@ -1,6 +1,7 @@
 #include "shottablemodel.h"
 
 #include "fbcolumns.h"
+#include "numbertext.h"
 #include "statuscolors.h"
 
 #include <QBrush>
@@ -50,43 +51,59 @@ ShotTableModel::ShotTableModel(QObject *parent)
         m_titles.append(QCoreApplication::translate("QObject", title));
 }
 
-void ShotTableModel::setShot(QVector<FbRecord> records, PickQc::ShotFit fit, qint32 firstRecord)
+ShotTableModel::Shot ShotTableModel::prepare(QVector<FbRecord> records, PickQc::ShotFit fit, qint32 firstRecord)
 {
-    beginResetModel();
-    m_records = std::move(records);
-    m_fit = std::move(fit);
-    m_firstRecord = firstRecord;
-    m_varying = 0;
-    m_common = m_records.isEmpty() ? FbRecord() : m_records.first();
+    Shot shot;
+    shot.records = std::move(records);
+    shot.fit = std::move(fit);
+    shot.firstRecord = firstRecord;
+    const QVector<FbRecord> &rows = shot.records;
+    shot.common = rows.isEmpty() ? FbRecord() : rows.first();
     // Most shots are uniform and cost one comparison per record; only a
     // varying column is counted to find its most common value.
     for (const int column : FbColumns::shotConstantColumns) {
-        if (!FbColumns::columnVaries(m_records, column))
+        if (!FbColumns::columnVaries(rows, column))
             continue;
-        m_varying |= 1u << column;
+        shot.varying |= 1u << column;
         QHash<quint32, int> counts;
         int best = 0, bestRow = 0;
-        for (int r = 0; r < m_records.size(); ++r) {
-            const int n = ++counts[rawValue(m_records.at(r), column)];
+        for (int r = 0; r < rows.size(); ++r) {
+            const int n = ++counts[rawValue(rows.at(r), column)];
             if (n > best) {
                 best = n;
                 bestRow = r;
             }
         }
         // Copy the one field across by its raw bits.
-        const quint32 bits = rawValue(m_records.at(bestRow), column);
+        const quint32 bits = rawValue(rows.at(bestRow), column);
         switch (column) {
-        case FbColumns::Ffid: std::memcpy(&m_common.ffid, &bits, 4); break;
-        case FbColumns::SElev: std::memcpy(&m_common.s_elev, &bits, 4); break;
-        case FbColumns::SDepth: std::memcpy(&m_common.s_depth, &bits, 4); break;
-        case FbColumns::SourceX: std::memcpy(&m_common.source_x, &bits, 4); break;
-        case FbColumns::SourceY: std::memcpy(&m_common.source_y, &bits, 4); break;
-        case FbColumns::SLine: std::memcpy(&m_common.s_line, &bits, 4); break;
-        case FbColumns::SStat: std::memcpy(&m_common.s_stat, &bits, 4); break;
+        case FbColumns::Ffid: std::memcpy(&shot.common.ffid, &bits, 4); break;
+        case FbColumns::SElev: std::memcpy(&shot.common.s_elev, &bits, 4); break;
+        case FbColumns::SDepth: std::memcpy(&shot.common.s_depth, &bits, 4); break;
+        case FbColumns::SourceX: std::memcpy(&shot.common.source_x, &bits, 4); break;
+        case FbColumns::SourceY: std::memcpy(&shot.common.source_y, &bits, 4); break;
+        case FbColumns::SLine: std::memcpy(&shot.common.s_line, &bits, 4); break;
+        case FbColumns::SStat: std::memcpy(&shot.common.s_stat, &bits, 4); break;
         default: break;
         }
     }
+    return shot;
+}
+
+void ShotTableModel::setShot(Shot shot)
+{
+    beginResetModel();
+    m_records = std::move(shot.records);
+    m_fit = std::move(shot.fit);
+    m_firstRecord = shot.firstRecord;
+    m_common = shot.common;
+    m_varying = shot.varying;
     endResetModel();
+}
+
+void ShotTableModel::setShot(QVector<FbRecord> records, PickQc::ShotFit fit, qint32 firstRecord)
+{
+    setShot(prepare(std::move(records), std::move(fit), firstRecord));
 }
 
 bool ShotTableModel::differs(int row, int column) const
@@ -125,7 +142,13 @@ QVariant ShotTableModel::data(const QModelIndex &index, int role) const
     const bool outlier = column == FbColumns::FbTime && row < m_fit.picks.size() && m_fit.picks.at(row).outlier;
     switch (role) {
     case Qt::DisplayRole:
+        if (column == FbColumns::FbTime) {
+            char text[NumberText::MaxBytes];
+            return QString::fromLatin1(text, int(NumberText::writeFloat(record.fb_time, text) - text));
+        }
         return FbColumns::cellText(record, column);
+    case OutlierRole:
+        return outlier;
     case Qt::ForegroundRole:
         if (differs(row, column))
             return QBrush(StatusColors::varyingSource());

@@ -11,14 +11,33 @@
 // texts and pick-status colours, with each offending cell marked on its own:
 // a source value that differs from the shot's most common value in red, an
 // outlier's fb_time in bold. A marked cell's tool tip says why. Rows are made
-// on demand from the records; nothing is stored per cell.
+// on demand from the records; nothing is stored per cell. fb_time reads
+// at full precision: the shortest text that reads back to the same float.
+// OutlierRole tells a delegate which cell to mark.
 class ShotTableModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
+    static constexpr int OutlierRole = Qt::UserRole + 1;
+
+    // A shot as the table shows it, made on any thread: finding the source
+    // attributes' most common values takes a pass over every record, which
+    // for a giant shot is no work for the UI thread.
+    struct Shot
+    {
+        QVector<FbRecord> records;
+        PickQc::ShotFit fit;
+        qint32 firstRecord = 0;   // file record number of the shot's first record
+        FbRecord common;          // the most common value of each source attribute
+        quint32 varying = 0;      // bit per column that is not constant
+    };
+    static Shot prepare(QVector<FbRecord> records, PickQc::ShotFit fit, qint32 firstRecord);
+
     explicit ShotTableModel(QObject *parent = nullptr);
 
+    // Takes a prepared shot; costs no pass over its records.
+    void setShot(Shot shot);
     // firstRecord: file record number of the shot's first record.
     void setShot(QVector<FbRecord> records, PickQc::ShotFit fit, qint32 firstRecord);
     const QVector<FbRecord> &records() const { return m_records; }

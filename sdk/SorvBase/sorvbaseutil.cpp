@@ -100,6 +100,10 @@ QVariant SorvBaseUtil::projectValue(const QString &key, const QVariant &defaultV
     const QString path = valuesPath();
     if (!valuesFileUsable(path))
         return valuesInMemory(path).value(key, defaultValue);
+    // A value that could not be written is newer than the file's.
+    const QHash<QString, QVariant> &unwritten = valuesInMemory(path);
+    if (unwritten.contains(key))
+        return unwritten.value(key);
     QSettings settings(path, QSettings::IniFormat);
     settings.setIniCodec("UTF-8");
     const QString valueKey = valuesGroup + QLatin1Char('/') + key;
@@ -133,7 +137,13 @@ bool SorvBaseUtil::setProjectValue(const QString &key, const QVariant &value)
     settings.setValue(valuesGroup + QLatin1Char('/') + key, value);
     settings.setValue(typesGroup + QLatin1Char('/') + key, QString::fromLatin1(value.typeName()));
     settings.sync();
-    return settings.status() == QSettings::NoError;
+    if (settings.status() == QSettings::NoError) {
+        valuesInMemory(path).remove(key);
+        return true;
+    }
+    // A folder that cannot be written: the value lasts for the run.
+    valuesInMemory(path).insert(key, value);
+    return false;
 }
 
 QStringList SorvBaseUtil::helpDirs()

@@ -24,8 +24,8 @@ public:
     static QVariant projectValue(const QString &key, const QVariant &defaultValue = QVariant());
     // Stores value under key for the current project, at once on disk when a
     // project is open. Returns false when the project's values file cannot be
-    // written; a value that cannot go to a file that is not a regular one is
-    // still kept for the run.
+    // written (a folder that cannot be written, a file that is not a regular
+    // one); the value is then still kept for the run.
     static bool setProjectValue(const QString &key, const QVariant &value);
 
     // Folders searched for help pages, in order: $SORV_HELP_DIR, then

@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "pluginregistry.h"
 #include "problemmodel.h"
+#include "shotloader.h"
 #include "shotplot.h"
 #include "shottablemodel.h"
 #include "surveymap.h"
@@ -19,6 +20,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <qwt_plot_curve.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -26,17 +29,21 @@ namespace {
 
 // A clean 2-D line: sources on receiver stations 4 apart, split spreads of
 // 48 channels 25 m apart, times of a two-layer refraction without noise, so
-// that the only findings are the ones planted.
+// that the only findings are the ones planted. The first spike comes before
+// the late shot in the file, which comes first when the worst come first.
 constexpr int Shots = 24, Channels = 48;
-constexpr int ShiftedShot = 2, SpikeShotA = 13, SpikeShotB = 17, VaryingShot = 20;
+constexpr int SpikeShotA = 1, ShiftedShot = 2, SpikeShotB = 17, VaryingShot = 20;
 // Channels whose receivers sit on no source station, so that a spike cannot
 // also spoil a reciprocal pair.
 constexpr int SpikeChannelA = 11, SpikeChannelB = 40;
+// A spike planted in the file after it was loaded: only a reading of the
+// file sees it.
+constexpr int LateSpikeShot = 8, LateSpikeChannel = 15;
 
 int sourceStation(int shot) { return 30 + 4 * shot; }
 int firstStation(int shot) { return sourceStation(shot) - Channels / 2; }
 
-QVector<FbRecord> plantedSurvey()
+QVector<FbRecord> plantedSurvey(bool lateSpike = false)
 {
     QVector<FbRecord> records;
     for (int s = 0; s < Shots; ++s) {
@@ -59,7 +66,8 @@ QVector<FbRecord> plantedSurvey()
             // Rows 0, 1, 2 of a shot: statuses 1, 2 (rejected), 0; the
             // receivers at sources and the spikes are picks in use.
             r.fb_status = c % 3;
-            if (r.fb_status == 2 && (station % 4 == 2 || c == SpikeChannelA || c == SpikeChannelB))
+            if (r.fb_status == 2
+                && (station % 4 == 2 || c == SpikeChannelA || c == SpikeChannelB || c == LateSpikeChannel))
                 r.fb_status = 0;
             const double x = std::abs(r.offset);
             r.fb_time = float(std::min(x / 1.2, 125.0 + x / 3.0)); // ms: 1200 and 3000 m/s, kink at 250 m
@@ -69,12 +77,20 @@ QVector<FbRecord> plantedSurvey()
                 r.fb_time += 30.0f;
             if (s == SpikeShotB && c == SpikeChannelB)
                 r.fb_time -= 25.0f;
+            if (lateSpike && s == LateSpikeShot && c == LateSpikeChannel)
+                r.fb_time += 50.0f;
             if (s == VaryingShot && c > Channels / 2)
                 r.s_elev = 104;
             records.append(r);
         }
     }
     return records;
+}
+
+QByteArray surveyBytes(bool lateSpike = false)
+{
+    const QVector<FbRecord> records = plantedSurvey(lateSpike);
+    return FbTest::fileBytes(records, FbTest::headerFor(records));
 }
 
 // The shots whose sources sit at receivers of the shifted shot and the
@@ -95,7 +111,7 @@ int rowAtSource(int shot, int other) { return sourceStation(other) - firstStatio
 struct Found
 {
     PickQc::Kind kind;
-    int shot;
+    int shot;     // filed under
     int record;
     bool operator<(const Found &o) const { return std::tie(kind, shot, record) < std::tie(o.kind, o.shot, o.record); }
     bool operator==(const Found &o) const { return kind == o.kind && shot == o.shot && record == o.record; }
@@ -115,6 +131,73 @@ T *child(QWidget *window, const char *name)
     return window->findChild<T *>(QString::fromLatin1(name));
 }
 
+// Every finding the problem list shows, filed under the shot of the row it
+// is listed under.
+QVector<Found> listedFindings(ProblemModel *model)
+{
+    QVector<Found> found;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QModelIndex shotRow = model->index(row, 0);
+        const int shot = shotRow.data(ProblemModel::ShotRole).toInt();
+        for (int k = 0; k < model->rowCount(shotRow); ++k) {
+            const PickQc::Finding f = model->problem(model->index(k, 0, shotRow));
+            found.append({f.kind, shot, f.record});
+        }
+    }
+    return found;
+}
+
+// Kinds whose findings name no pick are compared without their record.
+QVector<Found> withoutRecords(QVector<Found> found)
+{
+    for (Found &f : found) {
+        if (PickQc::kindInfo(f.kind).scope != PickQc::Scope::Pick && f.kind != PickQc::Kind::VaryingSource)
+            f.record = -1;
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// The share of a cell's inner pixels in the colour of a pick status, and
+// the dark pixels where the outlier ring goes.
+struct CellLook
+{
+    double statusShare = 0.0;
+    int ringPixels = 0;
+};
+
+CellLook lookOf(const QImage &image, const QRect &cell, FbColumns::PickClass status)
+{
+    CellLook look;
+    int inner = 0, coloured = 0;
+    const QRect inside = cell.adjusted(4, 4, -4, -4);
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            const int r = c.red(), g = c.green(), b = c.blue();
+            bool hue = false;
+            switch (status) {
+            case FbColumns::PickClass::Status0: hue = g - std::max(r, b) > 60; break;
+            case FbColumns::PickClass::Status1: hue = std::min(r, b) - g > 60; break;
+            case FbColumns::PickClass::Other: hue = r - std::max(g, b) > 60; break;
+            }
+            ++inner;
+            coloured += hue ? 1 : 0;
+            if (x > cell.right() - 16 && std::max({r, g, b}) < 110)
+                ++look.ringPixels;
+        }
+    }
+    look.statusShare = inner ? double(coloured) / inner : 0.0;
+    return look;
+}
+
+// The outliers the plot rings: its title counts them.
+int plotOutliers(ShotPlot *plot)
+{
+    static const QRegularExpression outliers(QStringLiteral("outliers: (\\d+)"));
+    return outliers.match(plot->title().text()).captured(1).toInt();
+}
+
 } // namespace
 
 class TestFbPickQc : public QObject
@@ -129,8 +212,7 @@ private slots:
         QStandardPaths::setTestModeEnabled(true);
         QSettings().clear();
         m_survey = m_dir.filePath(QStringLiteral("survey.fb"));
-        const QVector<FbRecord> survey = plantedSurvey();
-        QVERIFY(FbTest::writeFile(m_survey, FbTest::fileBytes(survey, FbTest::headerFor(survey))));
+        QVERIFY(FbTest::writeFile(m_survey, surveyBytes()));
     }
 
     void cleanup()
@@ -177,87 +259,112 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(child<QTableView>(opened, "shotTable")->model()->rowCount(), Channels, 30000);
     }
 
-    // The problem list holds exactly the planted faults: two spikes as
-    // outliers, the shifted shot's timing error with its reciprocal pairs,
-    // the varying source elevation; nothing else.
-    void listsExactlyThePlantedProblems()
+    // The problem list holds exactly the planted faults, each under the shot
+    // it is filed under: two spikes as outliers, the shifted shot's timing
+    // error with all its reciprocal pairs under it (not under its partners),
+    // the varying source elevation; nothing else. The late shot is the
+    // first row.
+    void listsThePlantedProblemsByShot()
     {
         openSurvey();
-        auto *view = child<QTableView>(m_window, "problemView");
-        QVector<Found> found;
-        for (int row = 0; row < view->model()->rowCount(); ++row) {
-            const QModelIndex kind = view->model()->index(row, ProblemModel::KindColumn);
-            const int shot = view->model()->index(row, ProblemModel::ShotColumn).data().toInt() - 1;
-            const QVariant record = view->model()->index(row, ProblemModel::RecordColumn).data();
-            found.append({PickQc::Kind(kind.data(ProblemModel::KindRole).toInt()), shot,
-                          record.isValid() ? record.toInt() - 1 : -1});
-        }
+        auto *model = qobject_cast<ProblemModel *>(child<QTreeView>(m_window, "problemView")->model());
+        QVERIFY(model);
         QVector<Found> expected{
             {PickQc::Kind::Outlier, SpikeShotA, SpikeShotA * Channels + SpikeChannelA - 1},
             {PickQc::Kind::Outlier, SpikeShotB, SpikeShotB * Channels + SpikeChannelB - 1},
             {PickQc::Kind::VaryingSource, VaryingShot, VaryingShot * Channels},
-            {PickQc::Kind::TimingError, ShiftedShot, ShiftedShot * Channels},
+            {PickQc::Kind::TimingError, ShiftedShot, -1},
         };
-        // The late shot's pairs are listed under it, not under its partners.
         for (int k = 0; k < shiftedPartners().size(); ++k)
             expected.append({PickQc::Kind::Reciprocity, ShiftedShot, -1});
-        std::sort(found.begin(), found.end());
         std::sort(expected.begin(), expected.end());
+        const QVector<Found> found = withoutRecords(listedFindings(model));
         QVERIFY2(found == expected, qPrintable(QStringLiteral("listed: %1\nplanted: %2")
                                                    .arg(describe(found), describe(expected))));
+        QCOMPARE(model->index(0, 0).data(ProblemModel::ShotRole).toInt(), ShiftedShot);
+        QCOMPARE(model->index(0, ProblemModel::PairsColumn).data().toInt(), shiftedPartners().size());
+        QVERIFY2(model->index(0, ProblemModel::TimingColumn).data().toString().startsWith(QLatin1String("+12")),
+                 qPrintable(model->index(0, ProblemModel::TimingColumn).data().toString()));
     }
 
-    // The problem list sorted by a column (or in file order) and filtered
-    // by kind; Enter on its first row moves the plot and the table to that
-    // problem's shot and row.
+    // The problem list in an order or sorted by a column, filtered by kind;
+    // Enter on its first row moves the plot and the table to that shot's
+    // first problem, and a pair overlays the partner's picks.
     void problemListSortsFiltersAndActivates_data()
     {
         QTest::addColumn<int>("kind");           // -1: all kinds
-        QTest::addColumn<int>("column");         // -1: file order
-        QTest::addColumn<Qt::SortOrder>("order");
-        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("order");          // ProblemModel::Order
+        QTest::addColumn<int>("column");         // -1: the order's
+        QTest::addColumn<Qt::SortOrder>("sortOrder");
+        QTest::addColumn<int>("shots");          // shot rows
         QTest::addColumn<int>("shot");           // of the first row
-        QTest::addColumn<int>("tableRow");       // the shot's row that the first row's problem selects
-        const int pairs = shiftedPartners().size();
-        const int outlier = int(PickQc::Kind::Outlier), value = int(ProblemModel::ValueColumn);
-        // A pair selects the receiver at the other shot's source.
-        QTest::newRow("pairs in file order") << int(PickQc::Kind::Reciprocity) << -1 << Qt::AscendingOrder << pairs
-                                             << ShiftedShot << rowAtSource(ShiftedShot, shiftedPartners().first());
-        QTest::newRow("outliers, lowest residual first")
-            << outlier << value << Qt::AscendingOrder << 2 << SpikeShotB << SpikeChannelB - 1;
-        QTest::newRow("outliers, highest residual first")
-            << outlier << value << Qt::DescendingOrder << 2 << SpikeShotA << SpikeChannelA - 1;
+        QTest::addColumn<int>("tableRow");       // the shot's row its first problem selects
+        QTest::addColumn<int>("partner");        // the shot whose picks are overlaid; -1: none
+        const int worst = ProblemModel::WorstFirst, file = ProblemModel::FileOrder;
+        const int first = shiftedPartners().first();
+        const int outlier = int(PickQc::Kind::Outlier);
+        QTest::newRow("all, worst first: the late shot and a pair of it")
+            << -1 << worst << -1 << Qt::AscendingOrder << 4 << ShiftedShot << rowAtSource(ShiftedShot, first)
+            << first;
+        QTest::newRow("all, file order") << -1 << file << -1 << Qt::AscendingOrder << 4 << SpikeShotA
+                                         << SpikeChannelA - 1 << -1;
+        QTest::newRow("outliers, worst first: the larger residual")
+            << outlier << worst << -1 << Qt::AscendingOrder << 2 << SpikeShotA << SpikeChannelA - 1 << -1;
         // A varying source selects its first differing record.
-        QTest::newRow("all, last shot first") << -1 << int(ProblemModel::ShotColumn) << Qt::DescendingOrder
-                                              << pairs + 4 << VaryingShot << Channels / 2;
+        QTest::newRow("all, last shot first") << -1 << worst << int(ProblemModel::ShotColumn) << Qt::DescendingOrder
+                                              << 4 << VaryingShot << Channels / 2 << -1;
+        QTest::newRow("outliers, fewest pairs first, ties in file order")
+            << outlier << worst << int(ProblemModel::PairsColumn) << Qt::AscendingOrder << 2 << SpikeShotA
+            << SpikeChannelA - 1 << -1;
     }
 
     void problemListSortsFiltersAndActivates()
     {
         QFETCH(int, kind);
+        QFETCH(int, order);
         QFETCH(int, column);
-        QFETCH(Qt::SortOrder, order);
-        QFETCH(int, rows);
+        QFETCH(Qt::SortOrder, sortOrder);
+        QFETCH(int, shots);
         QFETCH(int, shot);
         QFETCH(int, tableRow);
+        QFETCH(int, partner);
         openSurvey();
-        auto *view = child<QTableView>(m_window, "problemView");
-        view->sortByColumn(column, order);
+        auto *view = child<QTreeView>(m_window, "problemView");
+        auto *model = qobject_cast<ProblemModel *>(view->model());
+        child<QComboBox>(m_window, "problemOrder")->setCurrentIndex(order);
+        if (column >= 0) {
+            QSignalSpy sorted(model, &ProblemModel::sorted);
+            view->sortByColumn(column, sortOrder);
+            QVERIFY(sorted.wait(10000));
+        }
         auto *filter = child<QComboBox>(m_window, "problemKindFilter");
         filter->setCurrentIndex(filter->findData(kind));
-        QCOMPARE(view->model()->rowCount(), rows);
-        QCOMPARE(view->model()->index(0, ProblemModel::ShotColumn).data().toInt() - 1, shot);
+        QCOMPARE(model->rowCount(), shots);
+        QCOMPARE(model->index(0, 0).data(ProblemModel::ShotRole).toInt(), shot);
 
         view->setFocus();
-        view->setCurrentIndex(view->model()->index(0, 0));
+        view->setCurrentIndex(model->index(0, 0));
         QTest::keyClick(view, Qt::Key_Return);
         QCOMPARE(m_window->currentShot(), shot);
+        QTRY_COMPARE(m_window->shownShot(), shot);
         auto *plot = child<ShotPlot>(m_window, "shotPlot");
         QCOMPARE(child<QTableView>(m_window, "shotTable")->currentIndex().row(), tableRow);
         QCOMPARE(plot->selectedRow(), tableRow);
         QVERIFY2(plot->title().text().startsWith(QStringLiteral("Shot %1 >").arg(shot + 1)),
                  qPrintable(plot->title().text()));
         QCOMPARE(child<QComboBox>(m_window, "shotCombo")->currentIndex(), shot);
+        // The partner's picks, once read, drawn over the shot's.
+        const auto overlaid = [plot] {
+            for (QwtPlotItem *item : plot->itemList(QwtPlotItem::Rtti_PlotCurve)) {
+                if (item->title().text().contains(QLatin1String("reciprocal partner")))
+                    return static_cast<QwtPlotCurve *>(item)->dataSize() > 0 ? item->title().text() : QString();
+            }
+            return QString();
+        };
+        if (partner >= 0)
+            QTRY_VERIFY2(overlaid().startsWith(QStringLiteral("Shot %1 >").arg(partner + 1)), qPrintable(overlaid()));
+        else
+            QVERIFY2(overlaid().isEmpty(), qPrintable(overlaid()));
     }
 
     // Reduced time is t - |x| / V with V in offset units per second, the
@@ -322,7 +429,7 @@ private slots:
         QFETCH(bool, red);
         QFETCH(bool, bold);
         openSurvey();
-        m_window->goToShot(shot);
+        showShot(shot);
         const QModelIndex cell = child<QTableView>(m_window, "shotTable")->model()->index(row, column);
         const QVariant foreground = cell.data(Qt::ForegroundRole);
         QCOMPARE(foreground.isValid() && foreground.value<QBrush>().color() == QColor(Qt::red), red);
@@ -330,35 +437,86 @@ private slots:
         QCOMPARE(!cell.data(Qt::ToolTipRole).toString().isEmpty(), red || bold);
     }
 
-    // Keys, and clicks on the map, move from shot to shot.
+    // A selected row is framed: its fb_time cell keeps the colour of its
+    // status under the selection, and an outlier's its ring.
+    void selectedRowKeepsItsMarks_data()
+    {
+        QTest::addColumn<int>("shot");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<bool>("ring");
+        QTest::newRow("outlier, status 0") << SpikeShotA << SpikeChannelA - 1 << true;
+        QTest::newRow("outlier, status 1, far down") << SpikeShotB << SpikeChannelB - 1 << true;
+        QTest::newRow("plain pick, status 1") << SpikeShotA << SpikeChannelA + 1 << false;
+    }
+
+    void selectedRowKeepsItsMarks()
+    {
+        QFETCH(int, shot);
+        QFETCH(int, row);
+        QFETCH(bool, ring);
+        openSurvey();
+        m_window->goToShot(shot, shot * Channels + row);
+        QTRY_COMPARE(m_window->shownShot(), shot);
+        auto *table = child<QTableView>(m_window, "shotTable");
+        QVERIFY(table->selectionModel()->isRowSelected(row, QModelIndex()));
+        const QModelIndex cell = table->model()->index(row, FbColumns::FbTime);
+        const QImage image = table->viewport()->grab().toImage();
+        const CellLook look = lookOf(image, table->visualRect(cell),
+                                     FbColumns::pickClass(plantedSurvey().at(shot * Channels + row).fb_status));
+        QVERIFY2(look.statusShare > 0.4, qPrintable(QString::number(look.statusShare)));
+        QCOMPARE(look.ringPixels > 8, ring);
+    }
+
+    // Keys, and clicks on the map, move from shot to shot; N and Shift+N
+    // visit the shots with a problem of their own in the list's order, and
+    // select and show the shot's first problem in the table.
     void goesToShot_data()
     {
+        QTest::addColumn<int>("order");    // ProblemModel::Order
         QTest::addColumn<int>("from");
-        QTest::addColumn<int>("key");    // with its modifiers; 0: a click on the map
-        QTest::addColumn<int>("source"); // the source clicked on the map; -1: a spot far from any
+        QTest::addColumn<int>("key");      // with its modifiers; 0: a click on the map
+        QTest::addColumn<int>("source");   // the source clicked on the map; -1: a spot far from any
         QTest::addColumn<int>("to");
+        QTest::addColumn<int>("tableRow"); // selected and in sight; -1: not checked
         const int shiftN = Qt::Key_N | Qt::ShiftModifier;
-        // The shifted shot's pairs are its problems, not its partners'.
-        QTest::newRow("N skips clean shots") << ShiftedShot + 1 << int(Qt::Key_N) << -1 << SpikeShotA;
-        QTest::newRow("Shift+N goes back") << SpikeShotA << shiftN << -1 << ShiftedShot;
-        QTest::newRow("N after the last problem stays") << VaryingShot << int(Qt::Key_N) << -1 << VaryingShot;
-        QTest::newRow("Page Down") << 5 << int(Qt::Key_PageDown) << -1 << 6;
-        QTest::newRow("Page Up at the first shot stays") << 0 << int(Qt::Key_PageUp) << -1 << 0;
-        QTest::newRow("a source on the map") << 0 << 0 << 16 << 16;
-        QTest::newRow("the last source on the map") << 0 << 0 << Shots - 1 << Shots - 1;
-        QTest::newRow("an empty spot on the map") << 5 << 0 << -1 << 5;
+        const int worst = ProblemModel::WorstFirst, file = ProblemModel::FileOrder;
+        const int partner = shiftedPartners().first();
+        QTest::newRow("N from the first shot: the late shot") << worst << 0 << int(Qt::Key_N) << -1 << ShiftedShot
+                                                              << rowAtSource(ShiftedShot, partner);
+        QTest::newRow("N after the late shot: the varying source")
+            << worst << ShiftedShot << int(Qt::Key_N) << -1 << VaryingShot << Channels / 2;
+        QTest::newRow("N on: the larger spike") << worst << VaryingShot << int(Qt::Key_N) << -1 << SpikeShotA
+                                                << SpikeChannelA - 1;
+        QTest::newRow("N on: the last one, far down the table")
+            << worst << SpikeShotA << int(Qt::Key_N) << -1 << SpikeShotB << SpikeChannelB - 1;
+        QTest::newRow("N after the last problem stays") << worst << SpikeShotB << int(Qt::Key_N) << -1 << SpikeShotB
+                                                        << -1;
+        QTest::newRow("Shift+N goes back in the order")
+            << worst << SpikeShotA << shiftN << -1 << VaryingShot << Channels / 2;
+        QTest::newRow("N in file order skips clean shots")
+            << file << ShiftedShot + 1 << int(Qt::Key_N) << -1 << SpikeShotB << SpikeChannelB - 1;
+        QTest::newRow("Shift+N in file order") << file << SpikeShotB << shiftN << -1 << ShiftedShot
+                                               << rowAtSource(ShiftedShot, partner);
+        QTest::newRow("Page Down") << worst << 5 << int(Qt::Key_PageDown) << -1 << 6 << -1;
+        QTest::newRow("Page Up at the first shot stays") << worst << 0 << int(Qt::Key_PageUp) << -1 << 0 << -1;
+        QTest::newRow("a source on the map") << worst << 0 << 0 << 16 << 16 << -1;
+        QTest::newRow("the last source on the map") << worst << 0 << 0 << Shots - 1 << Shots - 1 << -1;
+        QTest::newRow("an empty spot on the map") << worst << 5 << 0 << -1 << 5 << -1;
     }
 
     void goesToShot()
     {
+        QFETCH(int, order);
         QFETCH(int, from);
         QFETCH(int, key);
         QFETCH(int, source);
         QFETCH(int, to);
+        QFETCH(int, tableRow);
         openSurvey();
-        m_window->goToShot(from);
+        child<QComboBox>(m_window, "problemOrder")->setCurrentIndex(order);
+        showShot(from);
+        auto *table = child<QTableView>(m_window, "shotTable");
         if (key) {
-            auto *table = child<QTableView>(m_window, "shotTable");
             table->setFocus();
             QTest::keyClick(table, Qt::Key(key & ~Qt::KeyboardModifierMask),
                             Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
@@ -369,10 +527,109 @@ private slots:
             QTest::mouseClick(map->canvas(), Qt::LeftButton, Qt::NoModifier, pos);
         }
         QCOMPARE(m_window->currentShot(), to);
+        QTRY_COMPARE(m_window->shownShot(), to);
+        if (tableRow < 0)
+            return;
+        QCOMPARE(table->currentIndex().row(), tableRow);
+        QVERIFY(table->selectionModel()->isRowSelected(tableRow, QModelIndex()));
+        const QRect pick = table->visualRect(table->currentIndex());
+        QVERIFY2(table->viewport()->rect().contains(pick), "the problem's pick is out of sight");
+        // Centred, where the table could scroll that far.
+        const QScrollBar *bar = table->verticalScrollBar();
+        if (bar->value() > bar->minimum() && bar->value() < bar->maximum())
+            QVERIFY2(std::abs(pick.center().y() - table->viewport()->height() / 2) <= pick.height(),
+                     qPrintable(QStringLiteral("row at %1 of %2").arg(pick.center().y()).arg(table->viewport()->height())));
+        // The list's current row is the shot's.
+        const QModelIndex listed = child<QTreeView>(m_window, "problemView")->currentIndex();
+        QCOMPARE(listed.data(ProblemModel::ShotRole).toInt(), to);
     }
 
-    // The table is the viewer's: titles, cell texts, status colours; the
-    // selector lists "position > ffid" padded to the digits of the count.
+    // The spins judge the loaded file again without reading it (a spike
+    // planted in the file after the load stays unseen), down to the floor
+    // of what the pass kept; below it the file is read again. The report
+    // judged again is the one a pass with those thresholds makes of what
+    // was read; the list, the plot's rings and the summary follow; the
+    // values are kept for the project and used by the next window.
+    void thresholdsJudgeAgain_data()
+    {
+        QTest::addColumn<double>("outlierMs");
+        QTest::addColumn<double>("reciprocityMs");
+        QTest::addColumn<int>("outliers");       // in the list
+        QTest::addColumn<int>("timingErrors");
+        QTest::addColumn<int>("ringed");         // in the plot of the first spike's shot
+        QTest::addColumn<bool>("reread");
+        QTest::newRow("outlier 40 ms: no spike is an outlier") << 40.0 << 5.0 << 0 << 1 << 0 << false;
+        QTest::newRow("outlier 28 ms: only the larger spike") << 28.0 << 5.0 << 1 << 1 << 1 << false;
+        QTest::newRow("reciprocity 15 ms: the late shot is on time") << 8.0 << 15.0 << 2 << 0 << 1 << false;
+        QTest::newRow("outlier 1.5 ms, below the floor: read again") << 1.5 << 5.0 << 3 << 1 << 1 << true;
+    }
+
+    void thresholdsJudgeAgain()
+    {
+        QFETCH(double, outlierMs);
+        QFETCH(double, reciprocityMs);
+        QFETCH(int, outliers);
+        QFETCH(int, timingErrors);
+        QFETCH(int, ringed);
+        QFETCH(bool, reread);
+        QTemporaryDir project;
+        QVERIFY(SorvProjectManager::instance().openProject(project.path()));
+        const QString file = project.filePath(QStringLiteral("judged.fb"));
+        QVERIFY(FbTest::writeFile(file, surveyBytes()));
+        openSurvey(file);
+        showShot(SpikeShotA);
+        QVERIFY(FbTest::writeFile(file, surveyBytes(true)));
+
+        QSignalSpy finished(m_window, &FbPickQcWindow::loadFinished);
+        child<QDoubleSpinBox>(m_window, "outlierMsSpin")->setValue(outlierMs);
+        child<QDoubleSpinBox>(m_window, "reciprocityMsSpin")->setValue(reciprocityMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->isLoading() && !finished.isEmpty(), 20000);
+        QCOMPARE(finished.last().at(0).toBool(), true);
+        const PickQc::Report &shown = m_window->data()->report;
+        QCOMPARE(shown.settings.outlierMs, outlierMs);
+        QCOMPARE(shown.settings.reciprocityMs, reciprocityMs);
+        // As a pass with these thresholds judges the bytes the window read.
+        const QString read = project.filePath(QStringLiteral("read.fb"));
+        QVERIFY(FbTest::writeFile(read, surveyBytes(reread)));
+        PickQc::Settings settings = shown.settings;
+        settings.collectReceivers = true;
+        PickQc::Report fresh;
+        QVERIFY(PickQc::Analyzer(read, settings).run(&fresh));
+        for (int k = 0; k < PickQc::KindCount; ++k)
+            QCOMPARE(shown.count(PickQc::Kind(k)), fresh.count(PickQc::Kind(k)));
+        const auto totals = [](const PickQc::Report &r) {
+            return QVector<qint64>{r.recordCount, r.index.size(), r.shots.size(), r.pairs.size(), r.repeats.size(),
+                                   r.timing.size(), r.receivers.size(), r.stations.size(), r.status0, r.status1,
+                                   r.statusOther, r.notPicked, r.notJudged, r.shots.at(SpikeShotA).outliers};
+        };
+        QCOMPARE(totals(shown), totals(fresh));
+
+        auto *model = qobject_cast<ProblemModel *>(child<QTreeView>(m_window, "problemView")->model());
+        const QVector<Found> found = listedFindings(model);
+        const auto count = [&found](PickQc::Kind kind) {
+            return int(std::count_if(found.begin(), found.end(), [kind](const Found &f) { return f.kind == kind; }));
+        };
+        QCOMPARE(count(PickQc::Kind::Outlier), outliers);
+        QCOMPARE(count(PickQc::Kind::TimingError), timingErrors);
+        QCOMPARE(count(PickQc::Kind::Reciprocity), timingErrors ? shiftedPartners().size() : 0);
+        // The same shot, fitted anew.
+        QTRY_COMPARE(m_window->shownShot(), SpikeShotA);
+        auto *plot = child<ShotPlot>(m_window, "shotPlot");
+        QTRY_COMPARE(plotOutliers(plot), ringed);
+        const QString summary = child<QLabel>(m_window, "summaryLabel")->text();
+        QVERIFY2(summary.contains(QStringLiteral("outlier %1 ms").arg(QLocale().toString(outlierMs))),
+                 qPrintable(summary));
+
+        // Kept for the project: the next window starts from them.
+        delete m_window;
+        m_window = new FbPickQcWindow;
+        QCOMPARE(child<QDoubleSpinBox>(m_window, "outlierMsSpin")->value(), outlierMs);
+        QCOMPARE(child<QDoubleSpinBox>(m_window, "reciprocityMsSpin")->value(), reciprocityMs);
+    }
+
+    // The table is the viewer's: titles, cell texts, status colours, but
+    // fb_time at full precision; the selector lists "position > ffid"
+    // padded to the digits of the count.
     void showsTheViewersColumnsAndShotList()
     {
         openSurvey();
@@ -382,15 +639,80 @@ private slots:
         for (int row = 0; row < 3; ++row) {
             for (int c = 0; c < FbColumns::Count; ++c) {
                 QCOMPARE(table->headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(FbColumns::titles[c]));
-                QCOMPARE(table->index(row, c).data().toString(), FbColumns::cellText(records.at(row), c));
+                if (c != FbColumns::FbTime)
+                    QCOMPARE(table->index(row, c).data().toString(), FbColumns::cellText(records.at(row), c));
             }
             const QVariant background = table->index(row, FbColumns::FbTime).data(Qt::BackgroundRole);
             QCOMPARE(background.value<QBrush>().color(), backgrounds[row]);
+        }
+        // Every time reads back to the float the file holds.
+        for (int row = 0; row < Channels; ++row) {
+            const QString text = table->index(row, FbColumns::FbTime).data().toString();
+            QVERIFY2(text.toFloat() == records.at(row).fb_time, qPrintable(text));
         }
         const QComboBox *shots = child<QComboBox>(m_window, "shotCombo");
         QCOMPARE(shots->count(), Shots);
         QCOMPARE(shots->itemText(0), QStringLiteral(" 1 > 5001"));
         QCOMPARE(shots->itemText(Shots - 1), QStringLiteral("24 > 5024"));
+    }
+
+    // What the window reads and fits of a shot: one of more picks than the
+    // pass judges is read but not fitted, one beyond the memory budget is
+    // not read; the map gets at most MapReceivers of its receivers, evenly
+    // through the shot, so that drawing them never holds the window.
+    void shotsReadWithinBudget_data()
+    {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<qint64>("maxJudged");
+        QTest::addColumn<qint64>("budget");
+        QTest::addColumn<int>("state");          // LoadedShot::State
+        QTest::addColumn<int>("rows");           // table rows
+        QTest::addColumn<bool>("fitted");
+        QTest::addColumn<int>("receivers");
+        const qint64 plenty = qint64(1) << 30, judged = PickQc::Settings().maxJudgedPicks;
+        QTest::newRow("judged") << 48 << judged << plenty << int(LoadedShot::Judged) << 48 << true << 48;
+        QTest::newRow("too many to judge") << 48 << qint64(47) << plenty << int(LoadedShot::NotJudged) << 48 << false
+                                           << 48;
+        QTest::newRow("too many to hold") << 48 << judged << 47 * ShotLoader::BytesPerPick
+                                          << int(LoadedShot::NotRead) << 0 << false << 0;
+        // Every third of 25,000.
+        QTest::newRow("receivers thinned for the map") << 25000 << judged << plenty << int(LoadedShot::Judged) << 25000
+                                                       << true << 8334;
+    }
+
+    void shotsReadWithinBudget()
+    {
+        QFETCH(int, channels);
+        QFETCH(qint64, maxJudged);
+        QFETCH(qint64, budget);
+        QFETCH(int, state);
+        QFETCH(int, rows);
+        QFETCH(bool, fitted);
+        QFETCH(int, receivers);
+        const QString name = m_dir.filePath(QStringLiteral("one-shot-%1.fb").arg(channels));
+        FbGenerator::Options options;
+        options.shots = 1;
+        options.channels = channels;
+        FbGenerator::FileWriter writer(options);
+        QVERIFY2(writer.write(name), qPrintable(writer.errorString()));
+        PickQc::Settings settings;
+        settings.maxJudgedPicks = maxJudged;
+        ShotIndexEntry entry;
+        entry.ffid = options.firstFfid;
+        entry.firstRecord = 0;
+        entry.lastRecord = channels - 1;
+        const LoadedShot shot = ShotLoader::load(name, entry, 0, settings, budget);
+        QCOMPARE(int(shot.state), state);
+        QCOMPARE(shot.picks, qint64(channels));
+        QCOMPARE(shot.table.records.size(), rows);
+        QCOMPARE(!shot.table.fit.picks.isEmpty(), fitted);
+        QCOMPARE(shot.receivers.size(), receivers);
+        QVERIFY(shot.receivers.size() <= ShotLoader::MapReceivers);
+        if (rows > 0) {
+            const FbRecord &last = shot.table.records.last();
+            QVERIFY2(std::abs(shot.receivers.last().x() - last.group_x) < 3 * 25.0,
+                     "the receivers stop short of the shot's end");
+        }
     }
 
     // Escape closes the modeless window and deletes it; F1 shows its page.
@@ -406,7 +728,8 @@ private slots:
     }
 
     // Cancel hides the progress at once, no result of the cancelled run
-    // arrives later, and the window opens the next file normally.
+    // arrives later, and the window opens the next file normally. While a
+    // file loads the panes keep their size.
     void cancelLeavesUsableWindow()
     {
         const QString big = m_dir.filePath(QStringLiteral("big.fb"));
@@ -416,12 +739,13 @@ private slots:
         FbGenerator::FileWriter writer(options);
         QVERIFY2(writer.write(big), qPrintable(writer.errorString()));
 
-        m_window = new FbPickQcWindow;
-        m_window->show();
+        openSurvey();
+        const QSize panes = child<QSplitter>(m_window, "panes")->size();
         QSignalSpy finished(m_window, &FbPickQcWindow::loadFinished);
         m_window->openFile(big);
         QTRY_VERIFY_WITH_TIMEOUT(child<QProgressBar>(m_window, "loadProgress")->value() > 0, 30000);
         QVERIFY2(m_window->isLoading(), "the load ended before Cancel could be pressed");
+        QCOMPARE(child<QSplitter>(m_window, "panes")->size(), panes);
         QTest::mouseClick(child<QPushButton>(m_window, "cancelButton"), Qt::LeftButton);
         QVERIFY(!m_window->isLoading());
         QVERIFY(!child<QProgressBar>(m_window, "loadProgress")->isVisible());
@@ -429,42 +753,113 @@ private slots:
         QCOMPARE(finished.at(0).at(0).toBool(), false);
         QTest::qWait(300);
         QCOMPARE(finished.count(), 1);
-        QVERIFY(!m_window->data());
+        QCOMPARE(m_window->data()->fileName, m_survey);
 
-        m_window->openFile(m_survey);
+        const QString other = m_dir.filePath(QStringLiteral("other.fb"));
+        QVERIFY(QFile::copy(m_survey, other));
+        m_window->openFile(other);
         QVERIFY(finished.wait(20000));
         QCOMPARE(finished.last().at(0).toBool(), true);
-        QVERIFY(child<QTableView>(m_window, "problemView")->model()->rowCount() > 0);
-        QCOMPARE(child<QTableView>(m_window, "shotTable")->model()->rowCount(), Channels);
+        QCOMPARE(m_window->data()->fileName, other);
+        QVERIFY(child<QTreeView>(m_window, "problemView")->model()->rowCount() > 0);
+        QTRY_COMPARE(child<QTableView>(m_window, "shotTable")->model()->rowCount(), Channels);
     }
 
     // The window says why a file cannot be judged (why each kind of file
-    // fails is the QC pass's test), and judges a file cut short with a note.
+    // fails is the QC pass's test), names a file that is no FB file as
+    // such rather than listing what its bytes hold, and judges a file cut
+    // short with a note.
     void fileThatCannotBeOpenedSaysWhy_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("opens");
-        const QVector<FbRecord> records = plantedSurvey();
-        const QByteArray survey = FbTest::fileBytes(records, FbTest::headerFor(records));
-        QTest::newRow("empty") << QByteArray("") << false;
-        QTest::newRow("cut short: incomplete") << survey.left(survey.size() - 30) << true;
+        QTest::addColumn<QString>("says");   // after the file's name, or at the start
+        const QByteArray survey = surveyBytes();
+        QByteArray text;
+        for (int line = 0; text.size() < 4000; ++line)
+            text += "Line " + QByteArray::number(line) + ": first breaks were picked by hand on the field copy.\n";
+        QTest::newRow("empty") << QByteArray("") << false << "Cannot open ";
+        QTest::newRow("a text file") << text << false << " is not an FB file: ";
+        QTest::newRow("cut short: incomplete") << survey.left(survey.size() - 30) << true << "incomplete";
     }
 
     void fileThatCannotBeOpenedSaysWhy()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(bool, opens);
+        QFETCH(QString, says);
         const QString name = m_dir.filePath(QStringLiteral("odd-%1.fb").arg(QTest::currentDataTag()));
         QVERIFY(FbTest::writeFile(name, bytes));
         openSurvey(name, opens);
-        const QLabel *label = child<QLabel>(m_window, "messageLabel");
-        QVERIFY2(!label->isHidden(), "nothing said");
-        const QString prefix = QStringLiteral("Cannot open %1: ").arg(name);
-        if (opens)
-            QVERIFY2(label->text().contains(QStringLiteral("incomplete")), qPrintable(label->text()));
-        else
-            QVERIFY2(label->text().startsWith(prefix) && label->text().size() > prefix.size() + 3,
-                     qPrintable(label->text()));
+        const QString text = child<QLabel>(m_window, "messageLabel")->text();
+        if (opens) {
+            QVERIFY2(text.contains(says), qPrintable(text));
+            return;
+        }
+        QVERIFY2(text.contains(says) && text.size() > says.size() + name.size() + 3, qPrintable(text));
+        QVERIFY2(text.startsWith(says.startsWith(QLatin1Char(' ')) ? name : says), qPrintable(text));
+        QVERIFY(!m_window->data());
+        QCOMPARE(child<QTreeView>(m_window, "problemView")->model()->rowCount(), 0);
+    }
+
+    // A project folder that cannot be written is said once, the values
+    // last for the run, and the window takes the file the browse dialog
+    // used even so.
+    void unwritableProjectSaidOnce()
+    {
+        // A folder no one can write in, root included.
+        QVERIFY(SorvProjectManager::instance().openProject(QStringLiteral("/proc/self")));
+        QVERIFY(!SorvBaseUtil::setProjectValue(QStringLiteral("BrowseFBFile_BrowseFBFileDialog_fbName"), m_survey));
+        static int warnings = 0;
+        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &,
+                                                                    const QString &message) {
+            if (message.contains(QLatin1String("cannot be written")))
+                ++warnings;
+        });
+        m_window = new FbPickQcWindow;
+        m_window->show();
+        QSignalSpy finished(m_window, &FbPickQcWindow::loadFinished);
+        m_window->openRemembered();
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(m_window->data()->fileName, m_survey);
+        auto *message = child<QLabel>(m_window, "messageLabel");
+        QVERIFY2(message->text().contains(QLatin1String("cannot be written")), qPrintable(message->text()));
+
+        child<QDoubleSpinBox>(m_window, "outlierMsSpin")->setValue(20.0);
+        QVERIFY(finished.wait(20000));
+        qInstallMessageHandler(previous);
+        QVERIFY2(!message->text().contains(QLatin1String("cannot be written")), qPrintable(message->text()));
+        QCOMPARE(warnings, 1);
+        QCOMPARE(SorvBaseUtil::projectValue(FbPickQcWindow::projectKey("outlierMs")).toDouble(), 20.0);
+    }
+
+    // Counts read with their plural forms, in English and in Chinese.
+    void countsInPluralForms_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("count");
+        QTest::newRow("one") << "en" << int(PickQc::Kind::TimingError) << "1 problem, 1 shot";
+        QTest::newRow("two") << "en" << int(PickQc::Kind::Outlier) << "2 problems, 2 shots";
+        QTest::newRow("Chinese") << "zh_CN" << int(PickQc::Kind::Outlier) << QString::fromUtf8("2 个问题，2 炮");
+    }
+
+    void countsInPluralForms()
+    {
+        QFETCH(QString, language);
+        QFETCH(int, kind);
+        QFETCH(QString, count);
+        QTranslator chinese;
+        if (language == QLatin1String("zh_CN")) {
+            QVERIFY(chinese.load(QStringLiteral(FBPICKQC_QM_DIR "/fbpickqc_zh_CN.qm")));
+            QCoreApplication::installTranslator(&chinese);
+        }
+        openSurvey();
+        auto *filter = child<QComboBox>(m_window, "problemKindFilter");
+        filter->setCurrentIndex(filter->findData(kind));
+        const QString text = child<QLabel>(m_window, "problemCount")->text();
+        QCoreApplication::removeTranslator(&chinese);
+        QCOMPARE(text, count);
     }
 
     // The map colours its sources by the chosen quantity, and its tool tip
@@ -536,7 +931,7 @@ private slots:
                 action = a->text() == QLatin1String(e.action) ? a : action;
             QVERIFY(action);
             action->trigger();
-            QVERIFY2(child<QLabel>(m_window, "messageLabel")->isHidden(),
+            QVERIFY2(child<QLabel>(m_window, "messageLabel")->text().isEmpty(),
                      qPrintable(child<QLabel>(m_window, "messageLabel")->text()));
             QFile out(file);
             QVERIFY2(out.open(QIODevice::ReadOnly), e.widget);
@@ -551,7 +946,7 @@ private slots:
 
 private:
     // Opens name (the survey unless given) in a new window; the load must
-    // end as `opens` says.
+    // end as `opens` says, and then its first shot is shown.
     void openSurvey(const QString &name = QString(), bool opens = true)
     {
         m_window = new FbPickQcWindow;
@@ -562,6 +957,15 @@ private:
         QVERIFY(finished.wait(20000));
         QVERIFY2(finished.at(0).at(0).toBool() == opens,
                  qPrintable(child<QLabel>(m_window, "messageLabel")->text()));
+        if (opens)
+            QTRY_COMPARE(m_window->shownShot(), 0);
+    }
+
+    // Moves to shot and waits until it is shown.
+    void showShot(int shot)
+    {
+        m_window->goToShot(shot);
+        QTRY_COMPARE(m_window->shownShot(), shot);
     }
 
     QTemporaryDir m_dir;

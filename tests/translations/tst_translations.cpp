@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+#include <algorithm>
+
 namespace {
 
 struct Message
@@ -91,7 +93,8 @@ private slots:
                      qPrintable(where + QLatin1String(" loses or adds a marker: ") + m.translation));
         }
 
-        // lupdate into a copy: what it calls new is a text the catalogue lacks.
+        // lupdate into a copy: a text the catalogue lacks comes in
+        // unfinished (a catalogue of plural forms only keeps only those).
         QTemporaryDir dir;
         const QString copy = dir.filePath(QFileInfo(ts).fileName());
         QVERIFY(QFile::copy(ts, copy));
@@ -99,12 +102,12 @@ private slots:
         lupdate.setProcessChannelMode(QProcess::MergedChannels);
         lupdate.start(QStringLiteral(LUPDATE), QStringList{"-locations", "none"} + sources + QStringList{"-ts", copy});
         QVERIFY(lupdate.waitForFinished(60000));
-        const QString report = QString::fromLocal8Bit(lupdate.readAll());
-        const QRegularExpressionMatch found = QRegularExpression(QStringLiteral("\\((\\d+) new")).match(report);
-        QVERIFY2(lupdate.exitCode() == 0 && found.hasMatch(), qPrintable(report));
-        QVERIFY2(found.captured(1) == QLatin1String("0"),
-                 qPrintable(found.captured(1) + QLatin1String(" texts of the sources are not in the catalogue; "
-                                                              "refresh it with the lupdate_<target> build target")));
+        QVERIFY2(lupdate.exitCode() == 0, qPrintable(QString::fromLocal8Bit(lupdate.readAll())));
+        const QVector<Message> updated = readCatalogue(copy);
+        const auto missing = std::count_if(updated.begin(), updated.end(), [](const Message &m) { return !m.finished; });
+        QVERIFY2(missing == 0, qPrintable(QString::number(missing)
+                                          + QLatin1String(" texts of the sources are not in the catalogue; "
+                                                          "refresh it with the lupdate_<target> build target")));
     }
 
     void hostLanguage_data()

@@ -154,10 +154,6 @@
         <translation>文件不完整：文件头声明了 %L1 个初至，但只包含 %L2 条完整记录。已评判现有的记录。</translation>
     </message>
     <message>
-        <source>Shot %1 (ffid %2) holds %L3 picks, too many to show; the other shots can be viewed.</source>
-        <translation>第 %1 炮（ffid %2）有 %L3 个初至，数量过多，无法显示；其他炮仍可查看。</translation>
-    </message>
-    <message>
         <source>Export Plot</source>
         <translation>导出炮点图</translation>
     </message>
@@ -172,10 +168,6 @@
     <message>
         <source>Export Problems to Folder</source>
         <translation>将问题导出到文件夹</translation>
-    </message>
-    <message>
-        <source>%L1 problems</source>
-        <translation>%L1 个问题</translation>
     </message>
     <message>
         <source>Residuals</source>
@@ -198,12 +190,124 @@
         <translation>%1：%L2</translation>
     </message>
     <message>
-        <source>%1: %L2 shots, %L3 picks (status 0: %L4, status 1: %L5, other: %L6; not picked: %L7). Thresholds: outlier %8 ms, reciprocity %9 ms. %10</source>
-        <translation>%1：%L2 炮，%L3 个初至（状态 0：%L4，状态 1：%L5，其他：%L6；未拾取：%L7）。阈值：异常值 %8 毫秒，互换性 %9 毫秒。%10</translation>
-    </message>
-    <message>
         <source>Nothing found.</source>
         <translation>未发现问题。</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln problem(s)</source>
+        <translation>
+            <numerusform>%Ln 个问题</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>A pick further than this from its shot&apos;s fitted curve is an outlier</source>
+        <translation>初至偏离本炮拟合曲线超过此值即为异常值</translation>
+    </message>
+    <message>
+        <source>Reciprocal times or repeats that differ by more than this are flagged</source>
+        <translation>互换时间或重复炮之差超过此值即标为超限</translation>
+    </message>
+    <message>
+        <source>Worst first</source>
+        <translation>最严重的在前</translation>
+    </message>
+    <message>
+        <source>File order</source>
+        <translation>文件顺序</translation>
+    </message>
+    <message>
+        <source>The order of the shots in the list, and the order N and Shift+N visit them in</source>
+        <translation>列表中各炮的顺序，也是 N 和 Shift+N 依次访问它们的顺序</translation>
+    </message>
+    <message>
+        <source>Order:</source>
+        <translation>顺序：</translation>
+    </message>
+    <message>
+        <source>%1, %2</source>
+        <translation>%1，%2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln shot(s)</source>
+        <translation>
+            <numerusform>%Ln 炮</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Judging %1 again was cancelled; it stays shown as judged before.</source>
+        <translation>已取消重新评判 %1；仍按先前的评判结果显示。</translation>
+    </message>
+    <message>
+        <source>The project folder %1 cannot be written: the thresholds and the file are kept for this run only.</source>
+        <translation>无法写入工程文件夹 %1：阈值和文件仅在本次运行中保留。</translation>
+    </message>
+    <message>
+        <source>%1 is not an FB file: %2</source>
+        <translation>%1 不是初至文件：%2</translation>
+    </message>
+    <message>
+        <source>(%1 of judged picks)</source>
+        <translation>（占已评判初至的 %1）</translation>
+    </message>
+    <message>
+        <source>(of %L1 compared; %L2 explained by shot timing errors)</source>
+        <translation>（共比较 %L1 对；其中 %L2 对由炮的时间误差解释）</translation>
+    </message>
+    <message>
+        <source>%1: %2, %3 (status 0: %L4, status 1: %L5, other: %L6; not picked: %L7). Thresholds: outlier %8 ms, reciprocity %9 ms.</source>
+        <translation>%1：%2，%3（状态 0：%L4，状态 1：%L5，其他：%L6；未拾取：%L7）。阈值：异常值 %8 毫秒，互换性 %9 毫秒。</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln pick(s)</source>
+        <translation>
+            <numerusform>%Ln 个初至</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 &gt; %2: %3</source>
+        <translation>%1 &gt; %2：%3</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln flagged pair(s)</source>
+        <translation>
+            <numerusform>%Ln 个超限炮对</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>estimated timing error %1 ms</source>
+        <translation>估计时间误差 %1 毫秒</translation>
+    </message>
+    <message>
+        <source>Shots in the most flagged pairs: %1.</source>
+        <translation>超限炮对最多的炮：%1。</translation>
+    </message>
+    <message>
+        <source>Shot %1 holds %2, too many to show; the other shots can be viewed.</source>
+        <translation>第 %1 炮有 %2，数量过多，无法显示；其他炮仍可查看。</translation>
+    </message>
+    <message>
+        <source>Shot %1 &gt; ffid %2 (reciprocal partner)</source>
+        <translation>第 %1 炮 &gt; ffid %2（互换炮）</translation>
+    </message>
+    <message>
+        <source>Outlier &gt; </source>
+        <translation>异常值 &gt; </translation>
+    </message>
+    <message>
+        <source>Pairs &gt; </source>
+        <translation>炮对 &gt; </translation>
+    </message>
+    <message>
+        <source>Shot %1 holds %2, too many to judge: the QC reports it as too large, and its records are listed unfitted, not plotted.</source>
+        <translation>第 %1 炮有 %2，数量过多，无法评判：质控将其报告为过大，其记录不经拟合列出，不绘图。</translation>
+    </message>
+    <message>
+        <source>Shot %1 &gt; ffid %2: %3, too many to judge</source>
+        <translation>第 %1 炮 &gt; ffid %2：%3，数量过多，无法评判</translation>
+    </message>
+    <message>
+        <source>Shot %1 &gt; ffid %2: %3, too many to show</source>
+        <translation>第 %1 炮 &gt; ffid %2：%3，数量过多，无法显示</translation>
     </message>
 </context>
 <context>
@@ -429,28 +533,32 @@
 <context>
     <name>ProblemModel</name>
     <message>
-        <source>Kind</source>
-        <translation>类型</translation>
-    </message>
-    <message>
         <source>Shot</source>
         <translation>炮</translation>
     </message>
     <message>
-        <source>ffid</source>
-        <translation>ffid</translation>
-    </message>
-    <message>
-        <source>Record</source>
-        <translation>记录</translation>
-    </message>
-    <message>
-        <source>Value</source>
-        <translation>值</translation>
-    </message>
-    <message>
         <source>Detail</source>
         <translation>详情</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>Outliers</source>
+        <translation>异常值</translation>
+    </message>
+    <message>
+        <source>Flagged pairs</source>
+        <translation>超限炮对</translation>
+    </message>
+    <message>
+        <source>Timing error (ms)</source>
+        <translation>时间误差（毫秒）</translation>
+    </message>
+    <message>
+        <source>Other</source>
+        <translation>其他</translation>
     </message>
 </context>
 <context>

@@ -1,0 +1,120 @@
+#include "shotloader.h"
+
+#include "backgroundjob.h"
+#include "fbcolumns.h"
+#include "shotrecords.h"
+
+#include <unistd.h>
+
+#include <cmath>
+
+namespace {
+
+constexpr qint64 FloorBytes = qint64(512) << 20;
+
+bool readable(qint64 picks, qint64 budget)
+{
+    return picks <= maxShotRecords() && picks * ShotLoader::BytesPerPick <= budget;
+}
+
+} // namespace
+
+ShotLoader::ShotLoader(QObject *parent)
+    : QObject(parent)
+    , m_shots(new BackgroundJob(BackgroundJob::Serial, this))
+    , m_partners(new BackgroundJob(BackgroundJob::Serial, this))
+{
+}
+
+ShotLoader::~ShotLoader() = default;
+
+qint64 ShotLoader::physicalMemory()
+{
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    return pages > 0 && pageSize > 0 ? qint64(pages) * qint64(pageSize) : 0;
+}
+
+qint64 ShotLoader::budgetBytes(qint64 physical)
+{
+    return qMax(FloorBytes, physical / 4);
+}
+
+LoadedShot ShotLoader::load(const QString &fileName, const ShotIndexEntry &entry, int shot,
+                            const PickQc::Settings &settings, qint64 budget)
+{
+    LoadedShot loaded;
+    loaded.shot = shot;
+    loaded.ffid = entry.ffid;
+    loaded.picks = qint64(entry.lastRecord) - entry.firstRecord + 1;
+    loaded.settings = settings;
+    if (!readable(loaded.picks, budget)) {
+        loaded.state = LoadedShot::NotRead;
+        loaded.table = ShotTableModel::prepare({}, {}, entry.firstRecord);
+        return loaded;
+    }
+    QVector<FbRecord> records = readShotRecords(fileName, entry.firstRecord, entry.lastRecord);
+    PickQc::ShotFit fit;
+    if (loaded.picks > settings.maxJudgedPicks)
+        loaded.state = LoadedShot::NotJudged;
+    else
+        fit = PickQc::fitShot(records, settings);
+    // Evenly through the shot: the map draws a point per pixel, and
+    // millions of them would hold the UI thread for a second.
+    const int step = (records.size() + MapReceivers - 1) / MapReceivers;
+    loaded.receivers.reserve(records.size() / qMax(1, step) + 1);
+    for (int i = 0; i < records.size(); i += qMax(1, step))
+        loaded.receivers.append(QPointF(records.at(i).group_x, records.at(i).group_y));
+    loaded.table = ShotTableModel::prepare(std::move(records), std::move(fit), entry.firstRecord);
+    return loaded;
+}
+
+void ShotLoader::request(const QString &fileName, const ShotIndexEntry &entry, int shot,
+                         const PickQc::Settings &settings)
+{
+    m_shots->run<std::shared_ptr<const LoadedShot>>(
+        [=](const BackgroundJob::Ticket &) {
+            return std::make_shared<const LoadedShot>(load(fileName, entry, shot, settings));
+        },
+        [this](std::shared_ptr<const LoadedShot> shot) { emit shotLoaded(std::move(shot)); });
+}
+
+void ShotLoader::requestPartner(const QString &fileName, const ShotIndexEntry &entry, int partner,
+                                const PickQc::Settings &settings)
+{
+    m_partners->run<QVector<QPointF>>(
+        [=](const BackgroundJob::Ticket &ticket) {
+            QVector<QPointF> picks;
+            const qint64 count = qint64(entry.lastRecord) - entry.firstRecord + 1;
+            // A partner is a judged shot; one too large to judge compares with nothing.
+            if (count > settings.maxJudgedPicks || !readable(count, budgetBytes()))
+                return picks;
+            const QVector<FbRecord> records = readShotRecords(fileName, entry.firstRecord, entry.lastRecord);
+            if (ticket.cancelled())
+                return picks;
+            const PickQc::ShotFit fit = PickQc::fitShot(records, settings);
+            picks.reserve(records.size());
+            for (int i = 0; i < records.size(); ++i) {
+                const PickQc::PickVerdict &v = fit.picks.at(i);
+                // What the pass compares: picks in use, not the unpicked.
+                if (FbColumns::pickClass(records.at(i).fb_status) == FbColumns::PickClass::Other || v.unpicked
+                    || !std::isfinite(records.at(i).fb_time))
+                    continue;
+                const double x = std::abs(double(records.at(i).offset));
+                picks.append(QPointF(v.side == PickQc::Negative ? -x : x, records.at(i).fb_time));
+            }
+            return picks;
+        },
+        [this, partner](QVector<QPointF> picks) { emit partnerLoaded(partner, picks); });
+}
+
+void ShotLoader::cancel()
+{
+    m_shots->cancel();
+    m_partners->cancel();
+}
+
+bool ShotLoader::isLoading() const
+{
+    return m_shots->isRunning();
+}

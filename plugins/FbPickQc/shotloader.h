@@ -1,0 +1,86 @@
+#ifndef SHOTLOADER_H
+#define SHOTLOADER_H
+
+#include "pickqc.h"
+#include "shotindex.h"
+#include "shottablemodel.h"
+
+#include <QObject>
+#include <QPointF>
+#include <QString>
+#include <QVector>
+
+#include <memory>
+
+class BackgroundJob;
+
+// One shot of the QC window as it is shown: its records prepared for the
+// table, its fit for the plot and its receivers for the map.
+struct LoadedShot
+{
+    enum State {
+        Judged,       // read and fitted, as the pass fitted it
+        NotJudged,    // more picks than the pass judges (reported too large): read, not fitted
+        NotRead       // more picks than the window can hold: neither read nor fitted
+    };
+    int shot = -1;
+    qint32 ffid = 0;
+    qint64 picks = 0;             // records the index gives the shot
+    State state = Judged;
+    PickQc::Settings settings;    // what it was fitted with
+    ShotTableModel::Shot table;
+    QVector<QPointF> receivers;   // for the map, at most ShotLoader::MapReceivers
+};
+
+// Reads and fits the QC window's current shot, and the picks of a
+// reciprocal partner to compare it with, on workers: a shot of millions of
+// picks takes seconds to read and fit, and the window keeps responding
+// meanwhile. The latest request wins (BackgroundJob::Serial): moving on
+// before a shot arrives drops it, and a giant shot's read is never queued
+// behind another.
+//
+// A shot is read only when it fits the window's budget: BytesPerPick for
+// every pick (the record, its verdict, the plot's points, the map's
+// receivers) against a quarter of the machine's physical memory, at least
+// 512 MiB; and it is fitted only when it has at most the picks the pass
+// judges (Settings::maxJudgedPicks), since the pass reported a larger one
+// as too large to judge and left it unfitted.
+//
+//   connect(&loader, &ShotLoader::shotLoaded, this, &Window::showLoaded);
+//   loader.request(fileName, report.index.at(shot), shot, report.settings);
+class ShotLoader : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr qint64 BytesPerPick = 200;
+    // A shot's receivers that the map highlights, evenly through the shot.
+    static constexpr int MapReceivers = 10000;
+
+    explicit ShotLoader(QObject *parent = nullptr);
+    ~ShotLoader() override;
+
+    void request(const QString &fileName, const ShotIndexEntry &entry, int shot, const PickQc::Settings &settings);
+    // The picks of shot `partner` as (signed offset, time in ms), each on
+    // its side as its own fit places it: what ShotPlot::setPartnerPicks takes.
+    void requestPartner(const QString &fileName, const ShotIndexEntry &entry, int partner,
+                        const PickQc::Settings &settings);
+    void cancel();
+    bool isLoading() const;
+
+    static qint64 physicalMemory();
+    static qint64 budgetBytes(qint64 physical = physicalMemory());
+    // Does the work of request() on the calling thread.
+    static LoadedShot load(const QString &fileName, const ShotIndexEntry &entry, int shot,
+                           const PickQc::Settings &settings, qint64 budget = budgetBytes());
+
+signals:
+    void shotLoaded(std::shared_ptr<const LoadedShot> shot);
+    void partnerLoaded(int partner, const QVector<QPointF> &picks);
+
+private:
+    BackgroundJob *m_shots;
+    BackgroundJob *m_partners;
+};
+
+#endif // SHOTLOADER_H
