@@ -31,6 +31,7 @@
 #include "shotrecords.h"
 #include "surveymap.h"
 
+#include <QCommandLineParser>
 #include <QApplication>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -229,12 +230,22 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "The QC window on a large file: longest UI gap while it is judged, shot moves, a giant shot, judging "
+        "again with new thresholds, cancel and close, sorting the problems, and peak memory."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("The FB file to judge (default: 53,000 shots x 240 picks, generated)."),
+                                 QStringLiteral("[FILE]"));
+    parser.process(app);
     QTemporaryDir tmp;
-    QString big = argc > 1 ? QString::fromLocal8Bit(argv[1]) : tmp.filePath(QStringLiteral("survey.fb"));
+    const bool given = !parser.positionalArguments().isEmpty();
+    QString big = given ? parser.positionalArguments().first() : tmp.filePath(QStringLiteral("survey.fb"));
     const QString wide = tmp.filePath(QStringLiteral("wide.fb"));
     const QString large = tmp.filePath(QStringLiteral("large.fb"));
     const QString giant = tmp.filePath(QStringLiteral("giant.fb"));
-    if (argc <= 1) {
+    if (!given) {
         out << "writing " << big << " (53,000 shots x 240 picks)..." << Qt::endl;
         if (!generate(big, 53000, 240))
             return 1;

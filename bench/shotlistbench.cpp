@@ -18,6 +18,7 @@
 #include "fblayout.h"
 #include "shotindex.h"
 
+#include <QCommandLineParser>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -148,8 +149,16 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "The viewer's open, shot-list pop-up, move to the last shot and memory, for 10^3 to 10^7 one-record "
+        "shots, or for FILE."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("An FB file to measure instead."),
+                                 QStringLiteral("[FILE]"));
+    parser.process(app);
     QTextStream out(stdout);
-    const QString argument = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    const QString argument = parser.positionalArguments().value(0);
     const QString heading = QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
                                 .arg("shots", 10).arg("index MiB", 10).arg("open", 9).arg("pop-up", 9)
                                 .arg("to last", 9).arg("held", 8).arg("peak", 8);

@@ -10,6 +10,7 @@
 #include "fbtabledialog.h"
 #include "shotindex.h"
 
+#include <QCommandLineParser>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -151,6 +152,12 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "The time from a navigation click to the filled table, for shots of 240 to 50,000 picks, beside a bare "
+        "model fill."));
+    parser.addHelpOption();
+    parser.process(app);
     QTextStream out(stdout);
 
     QTemporaryDir dir;
