@@ -2,6 +2,7 @@
 
 #include "fbcolumns.h"
 #include "imageexport.h"
+#include "pickeditor.h"
 #include "problemmodel.h"
 #include "qccsv.h"
 #include "qcmapvalues.h"
@@ -32,6 +33,7 @@
 #include <QProgressBar>
 #include <QResizeEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -40,6 +42,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QtMath>
+
+#include <qwt_plot_zoomer.h>
 
 #include <algorithm>
 #include <cmath>
@@ -186,7 +190,7 @@ void FbPickQcWindow::buildUi()
                     << fileMenu->addAction(tr("Export P&roblems as CSV..."), this,
                                            &FbPickQcWindow::exportProblemsDialog);
     fileMenu->addSeparator();
-    fileMenu->addAction(tr("&Close"), this, &QWidget::close);
+    QAction *closeAction = fileMenu->addAction(tr("&Close"), this, &QWidget::close);
 
     // Navigation: the shot list as the viewer shows it, then the steps.
     m_shotCombo = new QComboBox;
@@ -265,10 +269,15 @@ void FbPickQcWindow::buildUi()
     m_table->setObjectName(QStringLiteral("shotTable"));
     m_table->setModel(m_tableModel);
     m_table->verticalHeader()->hide();
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // fb_time takes a typed number; several picks are rejected at once.
+    m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                             | QAbstractItemView::AnyKeyPressed);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->setAlternatingRowColors(true);
+    m_editor = new PickEditor(this, m_table, m_tableModel);
+    m_editor->addFileActions(fileMenu, closeAction);
+    menuBar->addMenu(m_editor->createEditMenu(menuBar));
 
     m_map = new SurveyMap;
     m_map->setObjectName(QStringLiteral("surveyMap"));
@@ -345,6 +354,7 @@ void FbPickQcWindow::buildUi()
     m_bottom = new QStackedWidget;
     m_bottom->addWidget(m_summary);
     m_bottom->addWidget(m_loadingRow);
+    m_bottom->addWidget(m_editor->taskRow());
 
     auto *layout = new QVBoxLayout(this);
     layout->setMenuBar(menuBar);
@@ -395,6 +405,14 @@ void FbPickQcWindow::buildUi()
     connect(m_kindFilter, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             [this](int i) { m_problemModel->setKind(m_kindFilter->itemData(i).toInt()); });
     connect(m_problemView, &QTableView::activated, this, &FbPickQcWindow::activateProblem);
+
+    connect(m_editor, &PickEditor::message, this, &FbPickQcWindow::showMessage);
+    connect(m_editor, &PickEditor::workingChanged, this, [this](bool working) {
+        if (!m_loader.isRunning())
+            m_bottom->setCurrentWidget(working ? m_editor->taskRow() : static_cast<QWidget *>(m_summary));
+    });
+    connect(m_editor->session(), &EditSession::judged, this, &FbPickQcWindow::showJudged);
+    connect(m_editor->session(), &EditSession::picksChanged, this, &FbPickQcWindow::showEditedShots);
 }
 
 void FbPickQcWindow::openRemembered()
@@ -418,6 +436,8 @@ void FbPickQcWindow::openFileDialog()
 
 void FbPickQcWindow::openFile(const QString &fileName)
 {
+    if (!m_editor->mayDiscardEdits([this, fileName] { openFile(fileName); }))
+        return;
     m_loadingName = fileName;
     m_message->hide();
     m_progress->setValue(0);
@@ -468,6 +488,7 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
     // The views let go of the previous file's data before it is freed.
     const std::shared_ptr<const QcData> previous = std::move(m_data);
     m_data = std::move(data);
+    m_editor->setData(m_data);
     const PickQc::Report &r = m_data->report;
     setWindowTitle(tr("FB Pick QC - %1").arg(QFileInfo(m_data->fileName).fileName()));
 
@@ -480,32 +501,13 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
     else
         showMessage(QString(), false);
 
-    const int n = r.index.size();
     m_syncing = true;
     m_shotList->setShots(r.index);
     m_shotCombo->setMinimumContentsLength(m_shotList->longestTextLength());
     m_syncing = false;
 
     m_problemModel->setProblems(&r, &m_data->problems);
-    // The counts, then every kind found, as the kind table names them.
-    QStringList found;
-    for (int k = 0; k < PickQc::KindCount; ++k) {
-        const PickQc::KindInfo &kind = PickQc::kinds()[k];
-        if (r.count(kind.kind) > 0)
-            found << tr("%1: %L2").arg(kind.title()).arg(r.count(kind.kind));
-    }
-    m_summary->setText(tr("%1: %L2 shots, %L3 picks (status 0: %L4, status 1: %L5, other: %L6; not picked: %L7). "
-                          "Thresholds: outlier %8 ms, reciprocity %9 ms. %10")
-                           .arg(m_data->fileName)
-                           .arg(n)
-                           .arg(r.recordCount)
-                           .arg(r.status0)
-                           .arg(r.status1)
-                           .arg(r.statusOther)
-                           .arg(r.notPicked)
-                           .arg(r.settings.outlierMs)
-                           .arg(r.settings.reciprocityMs)
-                           .arg(found.isEmpty() ? tr("Nothing found.") : found.join(QStringLiteral("; ")) + QLatin1Char('.')));
+    updateSummary();
     m_current = -1;
     updateButtons();
     // The map and the first shot follow in the next turn of the event loop,
@@ -524,6 +526,30 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
         updateButtons();
         emit loadFinished(true);
     });
+}
+
+void FbPickQcWindow::updateSummary()
+{
+    const PickQc::Report &r = m_data->report;
+    // The counts, then every kind found, as the kind table names them.
+    QStringList found;
+    for (int k = 0; k < PickQc::KindCount; ++k) {
+        const PickQc::KindInfo &kind = PickQc::kinds()[k];
+        if (r.count(kind.kind) > 0)
+            found << tr("%1: %L2").arg(kind.title()).arg(r.count(kind.kind));
+    }
+    m_summary->setText(tr("%1: %L2 shots, %L3 picks (status 0: %L4, status 1: %L5, other: %L6; not picked: %L7). "
+                          "Thresholds: outlier %8 ms, reciprocity %9 ms. %10")
+                           .arg(m_data->fileName)
+                           .arg(r.index.size())
+                           .arg(r.recordCount)
+                           .arg(r.status0)
+                           .arg(r.status1)
+                           .arg(r.statusOther)
+                           .arg(r.notPicked)
+                           .arg(r.settings.outlierMs)
+                           .arg(r.settings.reciprocityMs)
+                           .arg(found.isEmpty() ? tr("Nothing found.") : found.join(QStringLiteral("; ")) + QLatin1Char('.')));
 }
 
 void FbPickQcWindow::goToShot(int shot, qint32 record)
@@ -550,9 +576,11 @@ void FbPickQcWindow::showShot(int shot)
                     false);
     else
         records = readShotRecords(m_data->fileName, entry.firstRecord, entry.lastRecord);
+    PickEditing::apply(m_editor->session()->edits(), &records, entry.firstRecord);
     PickQc::ShotFit fit = PickQc::fitShot(records, m_settings);
 
     m_syncing = true;
+    m_tableModel->setEdits(m_editor->session()->edits());
     m_tableModel->setShot(records, fit, entry.firstRecord);
     for (int c = 0; c < FbColumns::Count; ++c)
         m_table->setColumnWidth(c, FbColumns::widths[c]);
@@ -680,4 +708,53 @@ void FbPickQcWindow::exportProblemsDialog()
     QString error;
     if (!dir.isEmpty() && !QcCsv::writeTables(dir, m_data->report, &error))
         showMessage(error, true);
+}
+
+void FbPickQcWindow::reject()
+{
+    if (!m_editor->mayDiscardEdits([this] { close(); }))
+        return;
+    SorvDialog::reject();
+}
+
+void FbPickQcWindow::showJudged(std::shared_ptr<const QcData> data)
+{
+    if (!m_data || !data || data->fileName != m_data->fileName)
+        return;
+    // The views let go of the previous data before it is freed.
+    const std::shared_ptr<const QcData> previous = std::move(m_data);
+    m_data = std::move(data);
+    QScrollBar *problemScroll = m_problemView->verticalScrollBar();
+    const int scrolled = problemScroll->value();
+    m_problemModel->setProblems(&m_data->report, &m_data->problems);
+    problemScroll->setValue(scrolled);
+    updateSummary();
+    for (SurveyValues &values : m_mapValues)
+        values = SurveyValues();
+    const std::shared_ptr<const QcData> shown = m_data;
+    m_map->setShotDescriber([shown](int shot) { return QcMapValues::describe(shown->report, shot); });
+    updateMapValues();
+    updateButtons();
+}
+
+void FbPickQcWindow::showEditedShots(const QVector<qint32> &shots)
+{
+    if (!m_data || m_current < 0 || !std::binary_search(shots.cbegin(), shots.cend(), m_current))
+        return;
+    const ShotIndexEntry &entry = m_data->report.index.at(m_current);
+    QVector<FbRecord> records;
+    if (qint64(entry.lastRecord) - entry.firstRecord + 1 <= maxShotRecords())
+        records = m_editor->session()->records(m_current);
+    const PickQc::ShotFit fit = PickQc::fitShot(records, m_settings);
+    m_tableModel->setEdits(m_editor->session()->edits());
+    m_tableModel->updatePicks(records, fit);
+    // The plot keeps the user's zoom and the selected pick.
+    auto *zoomer = m_plot->findChild<QwtPlotZoomer *>();
+    const bool zoomed = zoomer && zoomer->zoomRectIndex() > 0;
+    const QRectF zoom = zoomed ? zoomer->zoomRect() : QRectF();
+    m_plot->setShot(records, fit, m_current, entry.ffid);
+    if (zoomed)
+        zoomer->zoom(zoom);
+    const QModelIndex current = m_table->currentIndex();
+    m_plot->setSelectedRow(current.isValid() ? current.row() : -1);
 }

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class PickEditor;
 class ProblemModel;
 class QCheckBox;
 class QComboBox;
@@ -34,6 +35,13 @@ class SurveyMap;
 // Problems activate to their shot and pick; a click on a source in the map
 // goes to its shot. Page Up / Page Down step through the shots, N and
 // Shift+N through the shots with problems. F1 opens the window's help page.
+//
+// Picks are edited in the window (PickEditor: reject, restore, type a time,
+// shift a shot, reject outliers, undo and redo), never in the file: the
+// table and the plot show the shot as edited, the summary, the problem
+// list and the map follow as the edited shots are judged again, and a
+// corrected copy is saved beside the file. Closing, or opening another
+// file, with edits that no copy holds asks first.
 //
 // Usage:
 //   auto *window = new FbPickQcWindow;
@@ -66,6 +74,10 @@ signals:
     // A load ended: ok when the new file is shown.
     void loadFinished(bool ok);
 
+public slots:
+    // Closes unless the user keeps edits that no copy holds.
+    void reject() override;
+
 protected:
     QString helpIndex() const override;
 
@@ -87,6 +99,11 @@ private:
     void showMessage(const QString &text, bool error);
     void setLoadingVisible(bool visible);
     int reciprocalRow(int shotB) const;
+    void updateSummary();
+    // The same file judged again after edits: the views keep their place.
+    void showJudged(std::shared_ptr<const QcData> data);
+    // The current shot again when its records changed.
+    void showEditedShots(const QVector<qint32> &shots);
 
     QcLoader m_loader;
     std::shared_ptr<const QcData> m_data;
@@ -121,6 +138,7 @@ private:
     QComboBox *m_colorBy = nullptr;
     SurveyValues m_mapValues[QcMapValues::QuantityCount];   // made when first shown
     QList<QAction *> m_exportActions;
+    PickEditor *m_editor = nullptr;
 };
 
 #endif // FBPICKQCWINDOW_H

@@ -1,0 +1,29 @@
+#include "editedcelldelegate.h"
+
+#include "shottablemodel.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+QColor EditedCellDelegate::markColor()
+{
+    return QColor(20, 30, 140);
+}
+
+void EditedCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    QStyledItemDelegate::paint(painter, option, index);
+    if (!index.data(ShotTableModel::EditedRole).toBool())
+        return;
+    const QRect r = option.rect;
+    const int side = qMax(6, qMin(r.height() / 2, 10));
+    QPainterPath corner;
+    corner.moveTo(r.topLeft());
+    corner.lineTo(r.left() + side, r.top());
+    corner.lineTo(r.left(), r.top() + side);
+    corner.closeSubpath();
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->fillPath(corner, markColor());
+    painter->restore();
+}
