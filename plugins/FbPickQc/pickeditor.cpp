@@ -404,6 +404,7 @@ void PickEditor::saveCorrectedCopy(const std::function<void()> &then)
                   return BackgroundTask::Done([this, ok, error, changed, edits, target, logName] {
                       const std::function<void()> then = std::move(m_afterSave);
                       m_afterSave = nullptr;
+                      m_saving = false;
                       if (!ok) {
                           emit message(tr("Cannot save the corrected copy: %1").arg(error), true);
                           return;
