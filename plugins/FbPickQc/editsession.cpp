@@ -42,14 +42,15 @@ std::shared_ptr<const QcData> judgeAgain(const JudgeInput &in, const std::atomic
     auto data = std::make_shared<QcData>();
     data->fileName = in.base->fileName;
     data->map = in.base->map;
-    if (!ReportCopy::copy(in.base->report, &data->report, error) || *cancel)
+    const std::unordered_set<qint32> edited(in.shots.cbegin(), in.shots.cend());
+    ReportCopy::Aside aside;
+    if (!ReportCopy::copy(in.base->report, &data->report, error, edited, &aside) || *cancel)
         return nullptr;
     PickQc::Report &r = data->report;
 
     // A pair that an edit ended (a pick rejected) comes back when its
     // picks do: every pair the file compared for these shots is offered
     // again, and judging keeps those whose times exist.
-    const std::unordered_set<qint32> edited(in.shots.cbegin(), in.shots.cend());
     const auto touches = [&edited](qint32 a, qint32 b) { return edited.count(a) > 0 || edited.count(b) > 0; };
     const auto byShots = [](const auto &x, const auto &y) {
         return x.shotA < y.shotA || (x.shotA == y.shotA && x.shotB < y.shotB);
@@ -77,7 +78,8 @@ std::shared_ptr<const QcData> judgeAgain(const JudgeInput &in, const std::atomic
     std::sort(repeats.begin(), repeats.end(), byShots);
     r.repeats = repeats;
 
-    // Each edited shot is read once for both states.
+    // Each shot of a batch is read once for both states.
+    std::unordered_set<qint32> batch;
     std::unordered_map<qint32, QVector<FbRecord>> fileRecords;
     const auto read = [&](qint32 shot) {
         const auto it = fileRecords.find(shot);
@@ -85,26 +87,56 @@ std::shared_ptr<const QcData> judgeAgain(const JudgeInput &in, const std::atomic
             return it->second;
         const ShotIndexEntry &e = r.index.at(shot);
         QVector<FbRecord> records = readShotRecords(data->fileName, e.firstRecord, e.lastRecord);
-        if (edited.count(shot) > 0)
+        if (batch.count(shot) > 0)
             fileRecords.emplace(shot, records);
         return records;
     };
     const auto withEdits = [&](const PickEdits &edits) {
-        return [&, edits](qint32 shot) {
+        return PickQc::RecordsOf([&, edits](qint32 shot) {
             QVector<FbRecord> records = read(shot);
             PickEditing::apply(edits, &records, r.index.at(shot).firstRecord);
             return records;
-        };
+        });
     };
-    if (!PickQc::rejudgeShots(&r, in.shots, withEdits(in.before), withEdits(in.after))) {
-        *error = EditSession::tr("the edited shots could not be judged again");
-        for (int k = 0; k < PickQc::KindCount; ++k) {
-            if (!r.findings(PickQc::Kind(k)).ok())
-                *error = r.findings(PickQc::Kind(k)).errorString();
-        }
-        return nullptr;
+    const PickQc::RecordsOf before = withEdits(in.before), after = withEdits(in.after);
+
+    // rejudgeShots() rewrites a shot's lists once for each shot it judges:
+    // the shots go a batch at a time, each batch's lists holding only its
+    // own findings, about BatchFindings of them. Every pair and the timing
+    // errors are settled again after each batch, the last time with every
+    // edit in place.
+    constexpr qint64 BatchFindings = 65536;
+    std::unordered_map<qint32, qint64> own;
+    for (int k = 0; k <= ReportCopy::ShotKindCount; ++k) {
+        PickQc::FindingList::Reader reader(k < ReportCopy::ShotKindCount ? r.findings(ReportCopy::ShotKinds[k])
+                                                                          : r.outlierCandidates());
+        while (const PickQc::Finding *f = reader.next())
+            ++own[f->shot];
     }
-    if (*cancel)
+    for (int next = 0; next < in.shots.size();) {
+        QVector<qint32> shots;
+        qint64 findings = 0;
+        while (next < in.shots.size() && (shots.isEmpty() || findings < BatchFindings)) {
+            shots.append(in.shots.at(next));
+            findings += own[in.shots.at(next++)];
+        }
+        batch = std::unordered_set<qint32>(shots.cbegin(), shots.cend());
+        fileRecords.clear();
+        ReportCopy::Aside rest;
+        if (!ReportCopy::setAside(&r, batch, &rest, error))
+            return nullptr;
+        if (!PickQc::rejudgeShots(&r, shots, before, after)) {
+            *error = EditSession::tr("the edited shots could not be judged again");
+            for (int k = 0; k < PickQc::KindCount; ++k) {
+                if (!r.findings(PickQc::Kind(k)).ok())
+                    *error = r.findings(PickQc::Kind(k)).errorString();
+            }
+            return nullptr;
+        }
+        if (!ReportCopy::putBack(&r, &rest, error) || *cancel)
+            return nullptr;
+    }
+    if (!ReportCopy::putBack(&r, &aside, error))
         return nullptr;
     data->problems = ProblemList::fromReport(r);
     return data;
