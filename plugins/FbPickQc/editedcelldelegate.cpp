@@ -7,7 +7,7 @@
 
 QColor EditedCellDelegate::markColor()
 {
-    return QColor(20, 30, 140);
+    return QColor(0, 0, 0);
 }
 
 void EditedCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
@@ -16,7 +16,7 @@ void EditedCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     if (!index.data(ShotTableModel::EditedRole).toBool())
         return;
     const QRect r = option.rect;
-    const int side = qMax(6, qMin(r.height() / 2, 10));
+    const int side = qBound(7, r.height() / 2, 11);
     QPainterPath corner;
     corner.moveTo(r.topLeft());
     corner.lineTo(r.left() + side, r.top());

@@ -4,8 +4,9 @@
 #include <QStyledItemDelegate>
 
 // Draws a cell as usual, and a cell that the user edited (the model's
-// ShotTableModel::EditedRole is true) with a dark triangle in its top left
-// corner, which reads beside every status colour of the background.
+// ShotTableModel::EditedRole is true) with a black triangle in its top left
+// corner, which reads on every status colour of the background and on the
+// selection's.
 class EditedCellDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
