@@ -33,6 +33,7 @@ struct JudgeInput
     QVector<qint32> shots;
     QVector<PickQc::ReciprocalPair> filePairs;
     QVector<PickQc::RepeatPair> fileRepeats;
+    qint64 batchFindings = 0;
 };
 
 // Runs on a worker: base copied, its pairs of the edited shots taken again
@@ -102,10 +103,9 @@ std::shared_ptr<const QcData> judgeAgain(const JudgeInput &in, const std::atomic
 
     // rejudgeShots() rewrites a shot's lists once for each shot it judges:
     // the shots go a batch at a time, each batch's lists holding only its
-    // own findings, about BatchFindings of them. Every pair and the timing
+    // own findings, about in.batchFindings of them. Every pair and the timing
     // errors are settled again after each batch, the last time with every
     // edit in place.
-    constexpr qint64 BatchFindings = 65536;
     std::unordered_map<qint32, qint64> own;
     for (int k = 0; k <= ReportCopy::ShotKindCount; ++k) {
         PickQc::FindingList::Reader reader(k < ReportCopy::ShotKindCount ? r.findings(ReportCopy::ShotKinds[k])
@@ -116,7 +116,7 @@ std::shared_ptr<const QcData> judgeAgain(const JudgeInput &in, const std::atomic
     for (int next = 0; next < in.shots.size();) {
         QVector<qint32> shots;
         qint64 findings = 0;
-        while (next < in.shots.size() && (shots.isEmpty() || findings < BatchFindings)) {
+        while (next < in.shots.size() && (shots.isEmpty() || findings < in.batchFindings)) {
             shots.append(in.shots.at(next));
             findings += own[in.shots.at(next++)];
         }
@@ -394,6 +394,7 @@ void EditSession::startJudging()
     std::sort(in.shots.begin(), in.shots.end());
     in.filePairs = m_filePairs;
     in.fileRepeats = m_fileRepeats;
+    in.batchFindings = m_batchFindings;
     m_dirty.clear();
     m_judge.start([this, in](const BackgroundTask::Progress &, const std::atomic_bool *cancel) {
         QString error;

@@ -53,6 +53,7 @@ class EditSession : public QObject
 public:
     // What restoring a pick that the file itself rejected sets: a pick in use.
     static constexpr qint32 RestoredStatus = 1;
+    static constexpr qint64 DefaultBatchFindings = 65536;
 
     explicit EditSession(QObject *parent = nullptr);
     ~EditSession() override;
@@ -71,6 +72,10 @@ public:
     // The edit of record, or nullptr.
     const PickEdit *editOf(qint32 record) const;
     bool isJudging() const { return m_judge.isRunning(); }
+    // Many edited shots are judged a batch at a time, each batch holding
+    // about this many findings of their own (DefaultBatchFindings); tests
+    // set it small to judge one shot at a time.
+    void setBatchFindings(qint64 findings) { m_batchFindings = findings; }
 
     qint32 rejectStatus() const { return m_rejectStatus; }
     // False, keeping the status, for 0 and 1 (statuses in use).
@@ -121,6 +126,7 @@ private:
     // The pairs the file compared, which an undo may bring back.
     QVector<PickQc::ReciprocalPair> m_filePairs;
     QVector<PickQc::RepeatPair> m_fileRepeats;
+    qint64 m_batchFindings = DefaultBatchFindings;
     QSet<qint32> m_dirty;   // shots changed since the running or last judging began
     BackgroundTask m_judge;
 };

@@ -324,10 +324,21 @@ private slots:
 
     // The corrected copy differs from the file only in the edited words, its
     // log names each of them, the session is clean after it, and the copy
-    // opened shows no problem of those fixed.
+    // opened shows no problem of those fixed: the verdicts the window gave
+    // the edits (made without waiting for them), judged from the copy
+    // afresh, in one batch or a shot at a time.
+    void savesACorrectedCopy_data()
+    {
+        QTest::addColumn<qint64>("batchFindings");
+        QTest::newRow("in one batch") << EditSession::DefaultBatchFindings;
+        QTest::newRow("a shot at a time") << qint64(1);
+    }
+
     void savesACorrectedCopy()
     {
+        QFETCH(qint64, batchFindings);
         openSurvey();
+        editor()->session()->setBatchFindings(batchFindings);
         m_window->goToShot(SpikeShotA);
         select({SpikeChannelA - 1});
         edit(QStringLiteral("rejectPicksAction"));
@@ -346,8 +357,9 @@ private slots:
             action("shiftShotAction")->trigger();
         }
         waitJudged();
+        const QStringList judged = problemRows(problemModel());
 
-        const QString copy = m_dir.filePath(QStringLiteral("survey-fixed.fb"));
+        const QString copy = m_dir.filePath(QStringLiteral("fixed-%1.fb").arg(QTest::currentDataTag()));
         QSignalSpy loaded(m_window, &FbPickQcWindow::loadFinished);
         bool cleanWhenAsked = false;
         ModalDriver driver([&](QWidget *modal) {
@@ -386,6 +398,7 @@ private slots:
         QCOMPARE(m_window->data()->fileName, copy);
         QCOMPARE(problemKeys(problemModel()),
                  QStringList{problem(PickQc::Kind::VaryingSource, VaryingShot, VaryingShot * Channels)});
+        QCOMPARE(problemRows(problemModel()), judged);
     }
 
     // Export writes the picks as edited: a rejected pick leaves the .sgt
