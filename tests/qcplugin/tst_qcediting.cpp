@@ -346,6 +346,12 @@ private slots:
         const qint32 typed = spikeRecord(SpikeShotB, SpikeChannelB);
         select({SpikeChannelB - 1});
         edit(QStringLiteral("type:%1").arg(double(plantedSurvey().at(typed).fb_time) + 25.0));
+        // A shot whose finding stays, judged again before the last shot is.
+        for (int shot : {VaryingShot, Shots - 1}) {
+            m_window->goToShot(shot);
+            select({2});
+            edit(QStringLiteral("rejectPicksAction"));
+        }
         m_window->goToShot(ShiftedShot);
         {
             ModalDriver driver([](QWidget *modal) {
@@ -373,8 +379,8 @@ private slots:
         QVERIFY2(loaded.wait(20000), qPrintable(child<QLabel>(m_window, "messageLabel")->text()));
         QVERIFY2(cleanWhenAsked, "the saved edits still count as unsaved");
 
-        // Only the edited words differ: the spike's status, the typed time
-        // and the shifted shot's times.
+        // Only the edited words differ: the statuses, the typed time and the
+        // shifted shot's times.
         const QByteArray fixed = fileBytes(copy);
         QCOMPARE(fixed.size(), m_surveyBytes.size());
         QSet<qint64> words;
@@ -385,7 +391,9 @@ private slots:
         const auto wordOf = [](qint32 record, const char *field) {
             return FbLayout::recordPosition(record) + FbLayout::fieldNamed(field)->offset;
         };
-        QSet<qint64> edited{wordOf(spikeRecord(SpikeShotA, SpikeChannelA), "fb_status"), wordOf(typed, "fb_time")};
+        QSet<qint64> edited{wordOf(spikeRecord(SpikeShotA, SpikeChannelA), "fb_status"), wordOf(typed, "fb_time"),
+                            wordOf(VaryingShot * Channels + 2, "fb_status"),
+                            wordOf((Shots - 1) * Channels + 2, "fb_status")};
         for (int c = 0; c < Channels; ++c)
             edited.insert(wordOf(ShiftedShot * Channels + c, "fb_time"));
         QCOMPARE(words, edited);
