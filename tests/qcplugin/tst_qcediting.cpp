@@ -346,12 +346,6 @@ private slots:
         const qint32 typed = spikeRecord(SpikeShotB, SpikeChannelB);
         select({SpikeChannelB - 1});
         edit(QStringLiteral("type:%1").arg(double(plantedSurvey().at(typed).fb_time) + 25.0));
-        // A shot whose finding stays, judged again before the last shot is.
-        for (int shot : {VaryingShot, Shots - 1}) {
-            m_window->goToShot(shot);
-            select({2});
-            edit(QStringLiteral("rejectPicksAction"));
-        }
         m_window->goToShot(ShiftedShot);
         {
             ModalDriver driver([](QWidget *modal) {
@@ -362,8 +356,16 @@ private slots:
             });
             action("shiftShotAction")->trigger();
         }
+        // A shot whose finding stays, judged again before the last shot is;
+        // the last edit made while the one before is being judged.
+        for (int shot : {VaryingShot, Shots - 1}) {
+            m_window->goToShot(shot);
+            select({2});
+            edit(QStringLiteral("rejectPicksAction"));
+        }
         waitJudged();
         const QStringList judged = problemRows(problemModel());
+        const QString summary = child<QLabel>(m_window, "summaryLabel")->text().mid(m_survey.size());
 
         const QString copy = m_dir.filePath(QStringLiteral("fixed-%1.fb").arg(QTest::currentDataTag()));
         QSignalSpy loaded(m_window, &FbPickQcWindow::loadFinished);
@@ -407,6 +409,7 @@ private slots:
         QCOMPARE(problemKeys(problemModel()),
                  QStringList{problem(PickQc::Kind::VaryingSource, VaryingShot, VaryingShot * Channels)});
         QCOMPARE(problemRows(problemModel()), judged);
+        QCOMPARE(child<QLabel>(m_window, "summaryLabel")->text().mid(copy.size()), summary);
     }
 
     // Export writes the picks as edited: a rejected pick leaves the .sgt
