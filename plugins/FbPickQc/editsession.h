@@ -7,6 +7,7 @@
 #include "qcloader.h"
 
 #include <QObject>
+#include <QHash>
 #include <QSet>
 #include <QUndoStack>
 
