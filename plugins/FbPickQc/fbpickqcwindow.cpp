@@ -2,6 +2,7 @@
 
 #include "fbcolumns.h"
 #include "imageexport.h"
+#include "pickeditor.h"
 #include "problemmodel.h"
 #include "qccsv.h"
 #include "qcmapvalues.h"
@@ -34,6 +35,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
@@ -46,6 +48,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <QtMath>
+
+#include <qwt_plot_zoomer.h>
 
 #include <algorithm>
 #include <cmath>
@@ -292,7 +296,7 @@ void FbPickQcWindow::buildUi()
                     << fileMenu->addAction(tr("Export P&roblems as CSV..."), this,
                                            &FbPickQcWindow::exportProblemsDialog);
     fileMenu->addSeparator();
-    fileMenu->addAction(tr("&Close"), this, &QWidget::close);
+    QAction *closeAction = fileMenu->addAction(tr("&Close"), this, &QWidget::close);
 
     // Navigation: the shot list as the viewer shows it, then the steps.
     m_shotCombo = new QComboBox;
@@ -394,11 +398,16 @@ void FbPickQcWindow::buildUi()
     m_table->setObjectName(QStringLiteral("shotTable"));
     m_table->setModel(m_tableModel);
     m_table->verticalHeader()->hide();
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // fb_time takes a typed number; several picks are rejected at once.
+    m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                             | QAbstractItemView::AnyKeyPressed);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->setAlternatingRowColors(true);
     m_table->setItemDelegate(new ShotTableDelegate(m_table));
+    m_editor = new PickEditor(this, m_table, m_tableModel);
+    m_editor->addFileActions(fileMenu, closeAction);
+    menuBar->addMenu(m_editor->createEditMenu(menuBar));
     // So that a pick scrolled to sits in the middle, not at a row's edge.
     m_table->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
 
@@ -493,6 +502,7 @@ void FbPickQcWindow::buildUi()
     m_bottom = new SummaryStack;
     m_bottom->addWidget(m_summary);
     m_bottom->addWidget(m_loadingRow);
+    m_bottom->addWidget(m_editor->taskRow());
 
     auto *layout = new QVBoxLayout(this);
     layout->setMenuBar(menuBar);
@@ -548,6 +558,14 @@ void FbPickQcWindow::buildUi()
         keep(orderKey, order);
     });
     connect(m_problemView, &QTreeView::activated, this, &FbPickQcWindow::activateProblem);
+
+    connect(m_editor, &PickEditor::message, this, &FbPickQcWindow::showMessage);
+    connect(m_editor, &PickEditor::workingChanged, this, [this](bool working) {
+        if (!m_loader.isRunning())
+            m_bottom->setCurrentWidget(working ? m_editor->taskRow() : static_cast<QWidget *>(m_summary));
+    });
+    connect(m_editor->session(), &EditSession::judged, this, &FbPickQcWindow::showJudged);
+    connect(m_editor->session(), &EditSession::picksChanged, this, &FbPickQcWindow::showEditedShots);
     for (QDoubleSpinBox *spin : {m_outlierSpin, m_reciprocitySpin})
         connect(spin, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
                 &FbPickQcWindow::onThresholdsChanged);
@@ -581,6 +599,14 @@ void FbPickQcWindow::openFileDialog()
 }
 
 void FbPickQcWindow::openFile(const QString &fileName)
+{
+    if (!m_editor->mayDiscardEdits([this, fileName] { openFile(fileName); }))
+        return;
+    m_keepEdits = false;
+    startLoading(fileName);
+}
+
+void FbPickQcWindow::startLoading(const QString &fileName)
 {
     m_loadingName = fileName;
     m_rejudging = false;
@@ -672,7 +698,7 @@ void FbPickQcWindow::onThresholdsChanged()
     keep(reciprocityKey, m_settings.reciprocityMs);
     // A load under way starts again with them.
     if (m_loader.isRunning() && !m_rejudging) {
-        openFile(m_loadingName);
+        startLoading(m_loadingName);
         return;
     }
     if (!m_data)
@@ -687,11 +713,15 @@ void FbPickQcWindow::onThresholdsChanged()
         }
         return;
     }
+    // The edits stay: judged again on top of the new verdicts.
+    m_keepEdits = true;
     if (!m_loader.rejudge(m_data, m_settings.outlierMs, m_settings.reciprocityMs)) {
         // Below what the pass kept: the file is judged again from its records.
-        openFile(m_data->fileName);
+        m_judgedEdits = {};
+        startLoading(m_data->fileName);
         return;
     }
+    m_judgedEdits = m_editor->session()->shownEdits();
     m_loadingName = m_data->fileName;
     m_rejudging = true;
     setLoadingVisible(true, true);
@@ -728,6 +758,13 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
     // The views let go of the previous file's data before it is freed.
     const std::shared_ptr<const QcData> previous = std::move(m_data);
     m_data = std::move(data);
+    // New thresholds keep the edits, judged again on the new verdicts; a
+    // file opened anew starts without.
+    if (m_keepEdits && previous && previous->fileName == m_data->fileName)
+        m_editor->session()->adopt(m_data, m_judgedEdits);
+    else
+        m_editor->setData(m_data);
+    m_keepEdits = false;
     const PickQc::Report &r = m_data->report;
     setWindowTitle(tr("FB Pick QC - %1").arg(QFileInfo(m_data->fileName).fileName()));
 
@@ -876,7 +913,7 @@ void FbPickQcWindow::requestShot(int shot)
 {
     m_current = shot;
     const ShotIndexEntry &entry = m_data->report.index.at(shot);
-    m_shotLoader.request(m_data->fileName, entry, shot, m_data->report.settings);
+    m_shotLoader.request(m_data->fileName, entry, shot, m_data->report.settings, m_editor->session()->edits());
     m_syncing = true;
     m_shotCombo->setCurrentIndex(shot);
     m_syncing = false;
@@ -905,6 +942,7 @@ void FbPickQcWindow::onShotLoaded(std::shared_ptr<const LoadedShot> loaded)
 
     m_syncing = true;
     // Only the records and fit are handed over; the pass over them was the worker's.
+    m_tableModel->setEdits(m_editor->session()->edits());
     ShotTableModel::Shot table = loaded->table;
     m_tableModel->setShot(std::move(table));
     for (int c = 0; c < FbColumns::Count; ++c)
@@ -968,7 +1006,7 @@ void FbPickQcWindow::applyTarget()
         m_partner = target.partner;
         if (m_partner >= 0)
             m_shotLoader.requestPartner(m_data->fileName, m_data->report.index.at(m_partner), m_partner,
-                                        m_data->report.settings);
+                                        m_data->report.settings, m_editor->session()->edits());
         else
             m_plot->setPartnerPicks({}, QString());
     }
@@ -1090,4 +1128,59 @@ void FbPickQcWindow::exportProblemsDialog()
     QcCsv::Tables tables;
     if (!dir.isEmpty() && !tables.write(dir, m_data->report))
         showMessage(tables.errorString(), true);
+}
+
+void FbPickQcWindow::reject()
+{
+    if (!m_editor->mayDiscardEdits([this] { close(); }))
+        return;
+    SorvDialog::reject();
+}
+
+void FbPickQcWindow::showJudged(std::shared_ptr<const QcData> data)
+{
+    if (!m_data || !data || data->fileName != m_data->fileName)
+        return;
+    // The views let go of the previous data before it is freed.
+    const std::shared_ptr<const QcData> previous = std::move(m_data);
+    m_data = std::move(data);
+    QScrollBar *problemScroll = m_problemView->verticalScrollBar();
+    const int scrolled = problemScroll->value();
+    m_problemModel->setProblems(&m_data->report, m_data->problems);
+    const QHeaderView *header = m_problemView->header();
+    if (header->sortIndicatorSection() >= 0 && header->sortIndicatorSection() < ProblemModel::DetailColumn)
+        m_problemModel->sort(header->sortIndicatorSection(), header->sortIndicatorOrder());
+    problemScroll->setValue(scrolled);
+    updateSummary();
+    for (SurveyValues &values : m_mapValues)
+        values = SurveyValues();
+    const std::shared_ptr<const QcData> shown = m_data;
+    m_map->setShotDescriber([shown](int shot) { return QcMapValues::describe(shown->report, shot); });
+    updateMapValues();
+    updateButtons();
+}
+
+void FbPickQcWindow::showEditedShots(const QVector<qint32> &shots)
+{
+    if (!m_data || m_current < 0 || m_shown != m_current
+        || !std::binary_search(shots.cbegin(), shots.cend(), m_current))
+        return;
+    const ShotIndexEntry &entry = m_data->report.index.at(m_current);
+    // Edits are made in shots the window shows, fitted: never in one too
+    // large to judge.
+    if (qint64(entry.lastRecord) - entry.firstRecord + 1 > m_data->report.settings.maxJudgedPicks)
+        return;
+    const QVector<FbRecord> records = m_editor->session()->records(m_current);
+    const PickQc::ShotFit fit = PickQc::fitShot(records, m_data->report.settings);
+    m_tableModel->setEdits(m_editor->session()->edits());
+    m_tableModel->updatePicks(records, fit);
+    // The plot keeps the user's zoom and the selected pick.
+    auto *zoomer = m_plot->findChild<QwtPlotZoomer *>();
+    const bool zoomed = zoomer && zoomer->zoomRectIndex() > 0;
+    const QRectF zoom = zoomed ? zoomer->zoomRect() : QRectF();
+    m_plot->setShot(records, fit, m_current, entry.ffid);
+    if (zoomed)
+        zoomer->zoom(zoom);
+    const QModelIndex current = m_table->currentIndex();
+    m_plot->setSelectedRow(current.isValid() ? current.row() : -1);
 }

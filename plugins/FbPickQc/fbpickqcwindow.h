@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class PickEditor;
 class ProblemModel;
 class QCheckBox;
 class QComboBox;
@@ -45,6 +46,13 @@ class SurveyMap;
 // the plot. A click on a source in the map goes to its shot. Page Up / Page
 // Down step through the shots, N and Shift+N through the shots with a
 // problem of their own, in the list's order. F1 opens the window's help page.
+//
+// Picks are edited in the window (PickEditor: reject, restore, type a time,
+// shift a shot, reject outliers, undo and redo), never in the file: the
+// table and the plot show the shot as edited, the summary, the problem
+// list and the map follow as the edited shots are judged again, and a
+// corrected copy is saved beside the file. Closing, or opening another
+// file, with edits that no copy holds asks first.
 //
 // Usage:
 //   auto *window = new FbPickQcWindow;
@@ -86,6 +94,10 @@ signals:
     // The table and plot show shot, with its pick selected when asked.
     void shotShown(int shot);
 
+public slots:
+    // Closes unless the user keeps edits that no copy holds.
+    void reject() override;
+
 protected:
     QString helpIndex() const override;
 
@@ -93,6 +105,8 @@ private slots:
     void onLoaded(std::shared_ptr<const QcData> data);
     void onFailed(const QString &message);
     void openFileDialog();
+    // Judges a file, whatever edits are held: openFile() asks first.
+    void startLoading(const QString &fileName);
     void exportDialog(QwtPlot *plot, const QString &title);
     void exportProblemsDialog();
     void activateProblem(const QModelIndex &index);
@@ -128,6 +142,10 @@ private:
     // cannot keep it.
     void keep(const char *name, const QVariant &value);
     int reciprocalRow(int shotB) const;
+    // The same file judged again after edits: the views keep their place.
+    void showJudged(std::shared_ptr<const QcData> data);
+    // The current shot again when its records changed.
+    void showEditedShots(const QVector<qint32> &shots);
 
     QcLoader m_loader;
     ShotLoader m_shotLoader;
@@ -135,6 +153,8 @@ private:
     PickQc::Settings m_settings;      // the thresholds every load and judging again use
     QString m_loadingName;
     bool m_rejudging = false;         // the loader judges the shown file again
+    bool m_keepEdits = false;         // ... for new thresholds: the edits stay
+    PickEdits m_judgedEdits;          // the edits the data judged again holds
     int m_current = -1;
     int m_shown = -1;
     Target m_target;                  // of the current shot, applied once it is shown
@@ -172,6 +192,7 @@ private:
     QComboBox *m_colorBy = nullptr;
     SurveyValues m_mapValues[QcMapValues::QuantityCount];   // made when first shown
     QList<QAction *> m_exportActions;
+    PickEditor *m_editor = nullptr;
 };
 
 #endif // FBPICKQCWINDOW_H

@@ -41,7 +41,7 @@ qint64 ShotLoader::budgetBytes(qint64 physical)
 }
 
 LoadedShot ShotLoader::load(const QString &fileName, const ShotIndexEntry &entry, int shot,
-                            const PickQc::Settings &settings, qint64 budget)
+                            const PickQc::Settings &settings, const PickEdits &edits, qint64 budget)
 {
     LoadedShot loaded;
     loaded.shot = shot;
@@ -54,6 +54,7 @@ LoadedShot ShotLoader::load(const QString &fileName, const ShotIndexEntry &entry
         return loaded;
     }
     QVector<FbRecord> records = readShotRecords(fileName, entry.firstRecord, entry.lastRecord);
+    PickEditing::apply(edits, &records, entry.firstRecord);
     PickQc::ShotFit fit;
     if (loaded.picks > settings.maxJudgedPicks)
         loaded.state = LoadedShot::NotJudged;
@@ -70,17 +71,17 @@ LoadedShot ShotLoader::load(const QString &fileName, const ShotIndexEntry &entry
 }
 
 void ShotLoader::request(const QString &fileName, const ShotIndexEntry &entry, int shot,
-                         const PickQc::Settings &settings)
+                         const PickQc::Settings &settings, const PickEdits &edits)
 {
     m_shots->run<std::shared_ptr<const LoadedShot>>(
         [=](const BackgroundJob::Ticket &) {
-            return std::make_shared<const LoadedShot>(load(fileName, entry, shot, settings));
+            return std::make_shared<const LoadedShot>(load(fileName, entry, shot, settings, edits));
         },
         [this](std::shared_ptr<const LoadedShot> shot) { emit shotLoaded(std::move(shot)); });
 }
 
 void ShotLoader::requestPartner(const QString &fileName, const ShotIndexEntry &entry, int partner,
-                                const PickQc::Settings &settings)
+                                const PickQc::Settings &settings, const PickEdits &edits)
 {
     m_partners->run<QVector<QPointF>>(
         [=](const BackgroundJob::Ticket &ticket) {
@@ -89,7 +90,8 @@ void ShotLoader::requestPartner(const QString &fileName, const ShotIndexEntry &e
             // A partner is a judged shot; one too large to judge compares with nothing.
             if (count > settings.maxJudgedPicks || !readable(count, budgetBytes()))
                 return picks;
-            const QVector<FbRecord> records = readShotRecords(fileName, entry.firstRecord, entry.lastRecord);
+            QVector<FbRecord> records = readShotRecords(fileName, entry.firstRecord, entry.lastRecord);
+            PickEditing::apply(edits, &records, entry.firstRecord);
             if (ticket.cancelled())
                 return picks;
             const PickQc::ShotFit fit = PickQc::fitShot(records, settings);

@@ -1,6 +1,7 @@
 #ifndef SHOTLOADER_H
 #define SHOTLOADER_H
 
+#include "pickedit.h"
 #include "pickqc.h"
 #include "shotindex.h"
 #include "shottablemodel.h"
@@ -33,7 +34,8 @@ struct LoadedShot
 };
 
 // Reads and fits the QC window's current shot, and the picks of a
-// reciprocal partner to compare it with, on workers: a shot of millions of
+// reciprocal partner to compare it with, as the user's edits leave them, on
+// workers: a shot of millions of
 // picks takes seconds to read and fit, and the window keeps responding
 // meanwhile. The latest request wins (BackgroundJob::Serial): moving on
 // before a shot arrives drops it, and a giant shot's read is never queued
@@ -60,11 +62,12 @@ public:
     explicit ShotLoader(QObject *parent = nullptr);
     ~ShotLoader() override;
 
-    void request(const QString &fileName, const ShotIndexEntry &entry, int shot, const PickQc::Settings &settings);
+    void request(const QString &fileName, const ShotIndexEntry &entry, int shot, const PickQc::Settings &settings,
+                 const PickEdits &edits = {});
     // The picks of shot `partner` as (signed offset, time in ms), each on
     // its side as its own fit places it: what ShotPlot::setPartnerPicks takes.
     void requestPartner(const QString &fileName, const ShotIndexEntry &entry, int partner,
-                        const PickQc::Settings &settings);
+                        const PickQc::Settings &settings, const PickEdits &edits = {});
     void cancel();
     bool isLoading() const;
 
@@ -72,7 +75,8 @@ public:
     static qint64 budgetBytes(qint64 physical = physicalMemory());
     // Does the work of request() on the calling thread.
     static LoadedShot load(const QString &fileName, const ShotIndexEntry &entry, int shot,
-                           const PickQc::Settings &settings, qint64 budget = budgetBytes());
+                           const PickQc::Settings &settings, const PickEdits &edits = {},
+                           qint64 budget = budgetBytes());
 
 signals:
     void shotLoaded(std::shared_ptr<const LoadedShot> shot);

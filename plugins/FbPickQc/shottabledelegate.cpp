@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QPainterPath>
 
 namespace {
 
@@ -11,6 +12,11 @@ namespace {
 constexpr int RingMargin = 3;
 
 } // namespace
+
+QColor ShotTableDelegate::editedMarkColor()
+{
+    return QColor(0, 0, 0);
+}
 
 void ShotTableDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
@@ -56,6 +62,19 @@ void ShotTableDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
             painter->fillRect(QRect(r.left(), r.top(), FrameWidth, r.height()), colour);
         if (index.model() && index.column() == index.model()->columnCount(index.parent()) - 1)
             painter->fillRect(QRect(r.right() - FrameWidth + 1, r.top(), FrameWidth, r.height()), colour);
+    }
+    // Over the frame, so that it reads on a selected row too.
+    if (index.data(ShotTableModel::EditedRole).toBool()) {
+        const QRect r = option.rect;
+        const int side = qBound(7, r.height() / 2, 11);
+        QPainterPath corner;
+        corner.moveTo(r.topLeft());
+        corner.lineTo(r.left() + side, r.top());
+        corner.lineTo(r.left(), r.top() + side);
+        corner.closeSubpath();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->fillPath(corner, editedMarkColor());
+        painter->setRenderHint(QPainter::Antialiasing, false);
     }
     painter->restore();
 }

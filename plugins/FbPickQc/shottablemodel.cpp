@@ -8,7 +8,9 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QHash>
+#include <QLocale>
 
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -164,8 +166,15 @@ QVariant ShotTableModel::data(const QModelIndex &index, int role) const
             return font;
         }
         return QVariant();
-    case Qt::ToolTipRole:
-        return toolTip(row, column);
+    case Qt::ToolTipRole: {
+        // A user's edit first, then what the fit says of the pick as it stands.
+        const QString edit = editToolTip(row, column), verdict = toolTip(row, column);
+        return edit.isEmpty() || verdict.isEmpty() ? edit + verdict : edit + QLatin1Char('\n') + verdict;
+    }
+    case Qt::EditRole:
+        return column == FbColumns::FbTime ? QVariant(editText(record.fb_time)) : QVariant();
+    case EditedRole:
+        return column == FbColumns::FbTime && m_edits.contains(m_firstRecord + row);
     default:
         return QVariant();
     }
@@ -196,4 +205,74 @@ QVariant ShotTableModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation == Qt::Vertical && role == Qt::DisplayRole)
         return section + 1;
     return QVariant();
+}
+
+void ShotTableModel::updatePicks(QVector<FbRecord> records, PickQc::ShotFit fit)
+{
+    if (records.size() != m_records.size()) {
+        setShot(std::move(records), std::move(fit), m_firstRecord);
+        return;
+    }
+    m_records = std::move(records);
+    m_fit = std::move(fit);
+    if (!m_records.isEmpty())
+        emit dataChanged(index(0, FbColumns::FbTime), index(m_records.size() - 1, FbColumns::FbTime));
+}
+
+void ShotTableModel::setEdits(const PickEdits &edits)
+{
+    m_edits = edits;
+    if (!m_records.isEmpty())
+        emit dataChanged(index(0, FbColumns::FbTime), index(m_records.size() - 1, FbColumns::FbTime));
+}
+
+void ShotTableModel::setEditable(bool editable)
+{
+    m_editable = editable;
+}
+
+QString ShotTableModel::editText(float time)
+{
+    char text[NumberText::MaxBytes];
+    return QString::fromLatin1(text, int(NumberText::writeFloat(time, text) - text));
+}
+
+Qt::ItemFlags ShotTableModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (m_editable && index.isValid() && index.column() == FbColumns::FbTime)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool ShotTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole || !m_editable || !index.isValid() || index.column() != FbColumns::FbTime
+        || index.row() >= m_records.size())
+        return false;
+    const QString text = value.toString().trimmed();
+    bool ok = false;
+    float ms = QLocale().toFloat(text, &ok);
+    if (!ok)
+        ms = QLocale::c().toFloat(text, &ok);
+    if (!ok || !std::isfinite(ms)) {
+        emit timeRefused(value.toString());
+        return false;
+    }
+    if (NumberText::floatBits(ms) != NumberText::floatBits(m_records.at(index.row()).fb_time))
+        emit timeEntered(m_firstRecord + index.row(), ms);
+    return true;
+}
+
+QString ShotTableModel::editToolTip(int row, int column) const
+{
+    if (column != FbColumns::FbTime || !m_edits.contains(m_firstRecord + row))
+        return QString();
+    const PickEdit e = m_edits.value(m_firstRecord + row);
+    QStringList lines{tr("Edited; the file holds:")};
+    if (e.timeEdited)
+        lines << tr("fb_time %1 (now %2)").arg(editText(e.fileTime), editText(e.time));
+    if (e.statusEdited)
+        lines << tr("fb_status %1 (now %2)").arg(e.fileStatus).arg(e.status);
+    return lines.join(QLatin1Char('\n'));
 }

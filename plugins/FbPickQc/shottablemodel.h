@@ -2,6 +2,7 @@
 #define SHOTTABLEMODEL_H
 
 #include "fblayout.h"
+#include "pickedit.h"
 #include "pickqc.h"
 
 #include <QAbstractTableModel>
@@ -14,6 +15,13 @@
 // on demand from the records; nothing is stored per cell. fb_time reads
 // at full precision: the shortest text that reads back to the same float.
 // OutlierRole tells a delegate which cell to mark.
+//
+// Editing: with setEditable(true), fb_time takes a typed number (in the
+// user's locale or with a point); the model changes nothing itself but
+// says timeEntered() (timeRefused() for text that is not a finite number),
+// and the shot's records come back through updatePicks(). The fb_time cell
+// of a pick the user edited (setEdits()) answers EditedRole with true and
+// says the file's values in its tool tip.
 class ShotTableModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -34,6 +42,9 @@ public:
     };
     static Shot prepare(QVector<FbRecord> records, PickQc::ShotFit fit, qint32 firstRecord);
 
+    // Whether a cell shows a user's edit (bool).
+    static constexpr int EditedRole = Qt::UserRole + 2;
+
     explicit ShotTableModel(QObject *parent = nullptr);
 
     // Takes a prepared shot; costs no pass over its records.
@@ -43,6 +54,17 @@ public:
     const QVector<FbRecord> &records() const { return m_records; }
     const PickQc::ShotFit &fit() const { return m_fit; }
     qint32 firstRecord() const { return m_firstRecord; }
+
+    // The same shot's records and fit after its picks were edited: the
+    // rows stay, so selection and scrolling do too. records must be as many
+    // as before.
+    void updatePicks(QVector<FbRecord> records, PickQc::ShotFit fit);
+    // The user's edits of the file, by record.
+    void setEdits(const PickEdits &edits);
+    void setEditable(bool editable);
+    // The fb_time column's text for typing: the shortest that reads back
+    // to the same value.
+    static QString editText(float time);
 
     // Whether a shot-constant column's cell differs from the shot's most
     // common value in that column.
@@ -54,15 +76,25 @@ public:
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+
+signals:
+    // A time typed for file record `record`.
+    void timeEntered(qint32 record, float ms);
+    void timeRefused(const QString &text);
 
 private:
     QString toolTip(int row, int column) const;
+    QString editToolTip(int row, int column) const;
 
     QVector<FbRecord> m_records;
     PickQc::ShotFit m_fit;
     qint32 m_firstRecord = 0;
     FbRecord m_common;        // the most common value of each source attribute
     quint32 m_varying = 0;    // bit per column that is not constant
+    PickEdits m_edits;
+    bool m_editable = false;
     QStringList m_titles;
 };
 

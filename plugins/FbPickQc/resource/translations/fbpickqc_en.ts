@@ -2,6 +2,37 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="en">
 <context>
+    <name>EditSession</name>
+    <message numerus="yes">
+        <source>Reject picks (%n)</source>
+        <translation>
+            <numerusform>Reject %n pick</numerusform>
+            <numerusform>Reject %n picks</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Restore picks (%n)</source>
+        <translation>
+            <numerusform>Restore %n pick</numerusform>
+            <numerusform>Restore %n picks</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Reject outliers of shot %1 (%n)</source>
+        <translation>
+            <numerusform>Reject %n outlier of shot %1</numerusform>
+            <numerusform>Reject %n outliers of shot %1</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Reject outliers of the file (%n)</source>
+        <translation>
+            <numerusform>Reject %n outlier of the file</numerusform>
+            <numerusform>Reject %n outliers of the file</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>FbPickQcWindow</name>
     <message numerus="yes">
         <source>%Ln problem(s)</source>
@@ -29,6 +60,37 @@
         <translation>
             <numerusform>%Ln flagged pair</numerusform>
             <numerusform>%Ln flagged pairs</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>PickEditor</name>
+    <message numerus="yes">
+        <source>Outliers of shot %1 (ffid %2): %n.</source>
+        <translation>
+            <numerusform>Outliers of shot %1 (ffid %2): %n.</numerusform>
+            <numerusform>Outliers of shot %1 (ffid %2): %n.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Outliers of the file: %n, in %L1 shots.</source>
+        <translation>
+            <numerusform>Outliers of the file: %n, in %L1 shots.</numerusform>
+            <numerusform>Outliers of the file: %n, in %L1 shots.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Edited picks of %1 that no saved copy holds: %n.</source>
+        <translation>
+            <numerusform>Edited picks of %1 that no saved copy holds: %n.</numerusform>
+            <numerusform>Edited picks of %1 that no saved copy holds: %n.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Saved the corrected copy %1 (words changed: %n) and its edit log %2.</source>
+        <translation>
+            <numerusform>Saved the corrected copy %1 (%n word changed) and its edit log %2.</numerusform>
+            <numerusform>Saved the corrected copy %1 (%n words changed) and its edit log %2.</numerusform>
         </translation>
     </message>
 </context>

@@ -2,10 +2,125 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>CorrectedCopy</name>
+    <message>
+        <source>%1 was written, but not its edit log: %2</source>
+        <translation>已写入 %1，但未写入其编辑日志：%2</translation>
+    </message>
+    <message>
+        <source>cannot make a temporary folder beside %1: %2</source>
+        <translation>无法在 %1 旁创建临时文件夹：%2</translation>
+    </message>
+</context>
+<context>
+    <name>EditSession</name>
+    <message>
+        <source>the edited shots could not be judged again</source>
+        <translation>无法重新评判已编辑的炮</translation>
+    </message>
+    <message>
+        <source>Cannot read %1: %2</source>
+        <translation>无法读取 %1：%2</translation>
+    </message>
+    <message numerus="yes">
+        <source>Reject picks (%n)</source>
+        <translation>
+            <numerusform>剔除初至（%n 个）</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Restore picks (%n)</source>
+        <translation>
+            <numerusform>恢复初至（%n 个）</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>fb_time of record %1 (ffid %2, channel %3): %4 ms</source>
+        <translation>记录 %1（ffid %2，道 %3）的 fb_time：%4 毫秒</translation>
+    </message>
+    <message>
+        <source>Shift shot %1 (ffid %2) by %3 ms</source>
+        <translation>将第 %1 炮（ffid %2）平移 %3 毫秒</translation>
+    </message>
+    <message numerus="yes">
+        <source>Reject outliers of shot %1 (%n)</source>
+        <translation>
+            <numerusform>剔除第 %1 炮的异常值（%n 个）</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Reject outliers of the file (%n)</source>
+        <translation>
+            <numerusform>剔除整个文件的异常值（%n 个）</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The edited shots could not be judged again: %1</source>
+        <translation>无法重新评判已编辑的炮：%1</translation>
+    </message>
+</context>
+<context>
     <name>FbBlockReader</name>
     <message>
         <source>not a regular file</source>
         <translation>不是普通文件</translation>
+    </message>
+</context>
+<context>
+    <name>FbCsvExport</name>
+    <message>
+        <source>cancelled</source>
+        <translation>已取消</translation>
+    </message>
+</context>
+<context>
+    <name>FbEditWriter</name>
+    <message>
+        <source>record %1</source>
+        <translation>记录 %1</translation>
+    </message>
+    <message>
+        <source>line %1: %2</source>
+        <translation>第 %1 行：%2</translation>
+    </message>
+    <message>
+        <source>%1 line %2: %3</source>
+        <translation>%1 第 %2 行：%3</translation>
+    </message>
+    <message>
+        <source>%1: only %2 can be edited</source>
+        <translation>%1：只能编辑 %2</translation>
+    </message>
+    <message>
+        <source>%1 is not in %2, which holds records 1..%3</source>
+        <translation>%1 不在 %2 中，该文件只有记录 1..%3</translation>
+    </message>
+    <message>
+        <source>cancelled</source>
+        <translation>已取消</translation>
+    </message>
+    <message>
+        <source>the file shrank while it was copied</source>
+        <translation>复制期间文件变小了</translation>
+    </message>
+    <message>
+        <source>%1: %2 is %3 in %4, not %5: the list was made for another file</source>
+        <translation>%1：%4 中的 %2 为 %3，而不是 %5：该列表是为另一个文件制作的</translation>
+    </message>
+</context>
+<context>
+    <name>FbOutputFile</name>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>not a regular file</source>
+        <translation>不是普通文件</translation>
+    </message>
+    <message>
+        <source>it is the input file %1</source>
+        <translation>它就是输入文件 %1</translation>
     </message>
 </context>
 <context>
@@ -339,6 +454,233 @@
     <message>
         <source>%1 cannot be written: the image could not be made.</source>
         <translation>无法写入 %1：无法生成图像。</translation>
+    </message>
+</context>
+<context>
+    <name>PickEditor</name>
+    <message>
+        <source>&apos;%1&apos; is not a time in ms; fb_time is unchanged.</source>
+        <translation>“%1”不是以毫秒为单位的时间；fb_time 未改变。</translation>
+    </message>
+    <message>
+        <source>Re&amp;ject Picks</source>
+        <translation>剔除初至(&amp;J)</translation>
+    </message>
+    <message>
+        <source>Reject the selected picks: their status becomes the reject status (Delete, R)</source>
+        <translation>剔除选中的初至：其状态改为剔除状态 (Delete, R)</translation>
+    </message>
+    <message>
+        <source>Re&amp;store Picks</source>
+        <translation>恢复初至(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Put the selected rejected picks back in use (Insert, Shift+R)</source>
+        <translation>重新启用选中的已剔除初至 (Insert, Shift+R)</translation>
+    </message>
+    <message>
+        <source>Shi&amp;ft Shot...</source>
+        <translation>平移炮(&amp;F)...</translation>
+    </message>
+    <message>
+        <source>Shift every pick of the current shot by a time, such as its estimated timing error</source>
+        <translation>将当前炮的所有初至平移一个时间，例如其估计的时间误差</translation>
+    </message>
+    <message>
+        <source>Reject &amp;Outliers of This Shot...</source>
+        <translation>剔除本炮的异常值(&amp;O)...</translation>
+    </message>
+    <message>
+        <source>Reject Outliers of the Fi&amp;le...</source>
+        <translation>剔除整个文件的异常值(&amp;L)...</translation>
+    </message>
+    <message>
+        <source>&amp;Undo</source>
+        <translation>撤销(&amp;U)</translation>
+    </message>
+    <message>
+        <source>&amp;Redo</source>
+        <translation>重做(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Edit &amp;History...</source>
+        <translation>编辑历史(&amp;H)...</translation>
+    </message>
+    <message>
+        <source>Reject S&amp;tatus...</source>
+        <translation>剔除状态(&amp;T)...</translation>
+    </message>
+    <message>
+        <source>Save Corrected Copy &amp;As...</source>
+        <translation>校正副本另存为(&amp;A)...</translation>
+    </message>
+    <message>
+        <source>Export Pic&amp;ks...</source>
+        <translation>导出初至(&amp;K)...</translation>
+    </message>
+    <message>
+        <source>&amp;Import Picks...</source>
+        <translation>导入初至(&amp;I)...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>编辑(&amp;E)</translation>
+    </message>
+    <message>
+        <source>The selected picks are rejected already.</source>
+        <translation>选中的初至已被剔除。</translation>
+    </message>
+    <message>
+        <source>The selected picks are in use already.</source>
+        <translation>选中的初至已在使用中。</translation>
+    </message>
+    <message>
+        <source>Shot %1 has no pick to shift.</source>
+        <translation>第 %1 炮没有可平移的初至。</translation>
+    </message>
+    <message>
+        <source>Shot %1 has no outlier.</source>
+        <translation>第 %1 炮没有异常值。</translation>
+    </message>
+    <message numerus="yes">
+        <source>Outliers of shot %1 (ffid %2): %n.</source>
+        <translation>
+            <numerusform>第 %1 炮（ffid %2）的异常值：%n 个。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Reject them? Their status becomes %1.</source>
+        <translation>要剔除它们吗？其状态将改为 %1。</translation>
+    </message>
+    <message>
+        <source>The file has no outlier.</source>
+        <translation>文件中没有异常值。</translation>
+    </message>
+    <message numerus="yes">
+        <source>Outliers of the file: %n, in %L1 shots.</source>
+        <translation>
+            <numerusform>整个文件的异常值：%n 个，分布在 %L1 炮中。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Edit History</source>
+        <translation>编辑历史</translation>
+    </message>
+    <message>
+        <source>&lt;the file as opened&gt;</source>
+        <translation>&lt;打开时的文件&gt;</translation>
+    </message>
+    <message>
+        <source>Click a step to go back or forward to it.</source>
+        <translation>单击某一步即可退回或前进到该步。</translation>
+    </message>
+    <message>
+        <source>Reject Status</source>
+        <translation>剔除状态</translation>
+    </message>
+    <message>
+        <source>The fb_status that rejecting a pick sets: any value but 0 and 1.</source>
+        <translation>剔除初至时设置的 fb_status：除 0 和 1 以外的任意值。</translation>
+    </message>
+    <message>
+        <source>%1 is a status of picks in use; the reject status stays %2.</source>
+        <translation>%1 是在用初至的状态；剔除状态仍为 %2。</translation>
+    </message>
+    <message numerus="yes">
+        <source>Edited picks of %1 that no saved copy holds: %n.</source>
+        <translation>
+            <numerusform>%1 中尚未保存到任何副本的已编辑初至：%n 个。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Save a corrected copy first?</source>
+        <translation>要先保存校正副本吗？</translation>
+    </message>
+    <message>
+        <source>Save Corrected Copy As</source>
+        <translation>校正副本另存为</translation>
+    </message>
+    <message>
+        <source>FB files (*.fb *.cal *.fit)</source>
+        <translation>初至文件 (*.fb *.cal *.fit)</translation>
+    </message>
+    <message>
+        <source>Saving the corrected copy %1</source>
+        <translation>正在保存校正副本 %1</translation>
+    </message>
+    <message>
+        <source>Cannot save the corrected copy: %1</source>
+        <translation>无法保存校正副本：%1</translation>
+    </message>
+    <message numerus="yes">
+        <source>Saved the corrected copy %1 (words changed: %n) and its edit log %2.</source>
+        <translation>
+            <numerusform>已保存校正副本 %1（更改的字：%n 个）及其编辑日志 %2。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Open the corrected copy %1?</source>
+        <translation>要打开校正副本 %1 吗？</translation>
+    </message>
+    <message>
+        <source>Unified data format (*.sgt)</source>
+        <translation>统一数据格式 (*.sgt)</translation>
+    </message>
+    <message>
+        <source>CSV table of every record (*.csv)</source>
+        <translation>所有记录的 CSV 表 (*.csv)</translation>
+    </message>
+    <message>
+        <source>Export Picks</source>
+        <translation>导出初至</translation>
+    </message>
+    <message>
+        <source>Exporting the picks to %1</source>
+        <translation>正在将初至导出到 %1</translation>
+    </message>
+    <message>
+        <source>Cannot export the picks: %1</source>
+        <translation>无法导出初至：%1</translation>
+    </message>
+    <message>
+        <source>Exported %L1 records to %2.</source>
+        <translation>已将 %L1 条记录导出到 %2。</translation>
+    </message>
+    <message>
+        <source>Exported %L1 picks between %L2 sensors to %3; left out: %L4 rejected, %L5 without a positive time, %L6 at a non-finite position, %L7 whose source and receiver are one sensor.</source>
+        <translation>已将 %L2 个测点之间的 %L1 个初至导出到 %3；未导出：%L4 个已剔除，%L5 个没有正的时间，%L6 个位置不是有限数，%L7 个炮点与检波点为同一测点。</translation>
+    </message>
+    <message>
+        <source>The picks are as edited.</source>
+        <translation>导出的是编辑后的初至。</translation>
+    </message>
+    <message>
+        <source>Import Picks</source>
+        <translation>导入初至</translation>
+    </message>
+    <message>
+        <source>Save Imported Picks As</source>
+        <translation>导入的初至另存为</translation>
+    </message>
+    <message>
+        <source>Importing %1</source>
+        <translation>正在导入 %1</translation>
+    </message>
+    <message>
+        <source>Cannot import the picks: %1</source>
+        <translation>无法导入初至：%1</translation>
+    </message>
+    <message>
+        <source>Imported %L1 picks in %L2 shots of %3 into %4.</source>
+        <translation>已将 %3 中 %L2 炮的 %L1 个初至导入到 %4。</translation>
+    </message>
+    <message>
+        <source>%1: cancelled.</source>
+        <translation>%1：已取消。</translation>
     </message>
 </context>
 <context>
@@ -691,6 +1033,111 @@
     </message>
 </context>
 <context>
+    <name>SgtConverter</name>
+    <message>
+        <source>cancelled</source>
+        <translation>已取消</translation>
+    </message>
+    <message>
+        <source>%1 changed while it was read</source>
+        <translation>读取期间 %1 发生了变化</translation>
+    </message>
+    <message>
+        <source>%1 holds no traveltime</source>
+        <translation>%1 中没有旅行时</translation>
+    </message>
+    <message>
+        <source>%1 line %2: the offset or an elevation does not fit an FB file in this length unit</source>
+        <translation>%1 第 %2 行：按此长度单位，偏移距或高程超出了初至文件的取值范围</translation>
+    </message>
+</context>
+<context>
+    <name>SgtFile</name>
+    <message>
+        <source>%1 line %2: %3</source>
+        <translation>%1 第 %2 行：%3</translation>
+    </message>
+    <message>
+        <source>the first line must be the number of sensors</source>
+        <translation>第一行必须是测点数</translation>
+    </message>
+    <message>
+        <source>without a token line a sensor needs 2 (x y) or 3 (x y z) values</source>
+        <translation>没有列名行时，每个测点需要 2 个（x y）或 3 个（x y z）值</translation>
+    </message>
+    <message>
+        <source>%1 values where a sensor has %2</source>
+        <translation>有 %1 个值，而测点应有 %2 个</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a finite number</source>
+        <translation>“%1”不是有限数</translation>
+    </message>
+    <message>
+        <source>after %1 sensors the number of data must follow</source>
+        <translation>%1 个测点之后必须是数据个数</translation>
+    </message>
+    <message>
+        <source>%1 values where a datum has %2</source>
+        <translation>有 %1 个值，而每条数据应有 %2 个</translation>
+    </message>
+    <message>
+        <source>sensor &apos;%1&apos; is not a number in 1..%2</source>
+        <translation>测点“%1”不是 1..%2 中的编号</translation>
+    </message>
+    <message>
+        <source>time &apos;%1&apos; is not a finite number</source>
+        <translation>时间“%1”不是有限数</translation>
+    </message>
+    <message>
+        <source>text after the last of the %1 data</source>
+        <translation>第 %1 条（最后一条）数据之后还有文字</translation>
+    </message>
+    <message>
+        <source>no number of sensors</source>
+        <translation>没有测点数</translation>
+    </message>
+    <message>
+        <source>the file ends after %1 of %2 sensors</source>
+        <translation>文件在 %2 个测点中的第 %1 个之后结束</translation>
+    </message>
+    <message>
+        <source>the file ends before the number of data</source>
+        <translation>文件在数据个数之前结束</translation>
+    </message>
+    <message>
+        <source>the file ends after %1 of %2 data</source>
+        <translation>文件在 %2 条数据中的第 %1 条之后结束</translation>
+    </message>
+</context>
+<context>
+    <name>ShiftShotDialog</name>
+    <message>
+        <source>Shift Shot</source>
+        <translation>平移炮</translation>
+    </message>
+    <message>
+        <source>Add a time to every pick of shot %1 (ffid %2); traces nobody picked keep theirs.</source>
+        <translation>给第 %1 炮（ffid %2）的每个初至加上一个时间；未拾取的道保持原值。</translation>
+    </message>
+    <message>
+        <source>Its estimated timing error is %1 ms (%2 of %3 pairs agree); the time below takes it off.</source>
+        <translation>其估计的时间误差为 %1 毫秒（%3 对中有 %2 对一致）；下面的时间可将其消除。</translation>
+    </message>
+    <message>
+        <source>The shot is in too few pairs to estimate its timing error.</source>
+        <translation>该炮所在的炮对太少，无法估计其时间误差。</translation>
+    </message>
+    <message>
+        <source> ms</source>
+        <translation> 毫秒</translation>
+    </message>
+    <message>
+        <source>Shift by:</source>
+        <translation>平移：</translation>
+    </message>
+</context>
+<context>
     <name>ShotPlot</name>
     <message>
         <source>Status 0</source>
@@ -758,6 +1205,18 @@
     <message>
         <source>Not judged: too few picks on this side of the source, or no finite time.</source>
         <translation>未评判：炮点这一侧的初至太少，或时间不是有限数。</translation>
+    </message>
+    <message>
+        <source>Edited; the file holds:</source>
+        <translation>已编辑；文件中的值：</translation>
+    </message>
+    <message>
+        <source>fb_time %1 (now %2)</source>
+        <translation>fb_time %1（现为 %2）</translation>
+    </message>
+    <message>
+        <source>fb_status %1 (now %2)</source>
+        <translation>fb_status %1（现为 %2）</translation>
     </message>
 </context>
 <context>

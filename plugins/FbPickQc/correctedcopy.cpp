@@ -1,0 +1,120 @@
+#include "correctedcopy.h"
+
+#include "editlog.h"
+#include "fbcsvexport.h"
+#include "fbeditwriter.h"
+#include "numbertext.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+CorrectedCopy::CorrectedCopy(const QString &fileName, const PickEdits &edits)
+    : m_fileName(fileName)
+    , m_edits(edits)
+{
+}
+
+bool CorrectedCopy::write(const QString &target, const QString &logName, const Progress &progress,
+                              const std::atomic_bool *cancel)
+{
+    m_error.clear();
+    m_cancelled = false;
+    m_changed = 0;
+    QVector<FbEdit> edits;
+    QStringList reasons;
+    for (auto it = m_edits.cbegin(); it != m_edits.cend(); ++it) {
+        // The file's word is checked, so that a file changed since it was
+        // judged is not corrected by edits made for what it held then.
+        if (it->timeEdited) {
+            FbEdit e = FbEdit::time(it.key(), it->time);
+            e.checkOld = true;
+            e.oldBits = NumberText::floatBits(it->fileTime);
+            edits.append(e);
+            reasons.append(it->timeReason);
+        }
+        if (it->statusEdited) {
+            FbEdit e = FbEdit::status(it.key(), it->status);
+            e.checkOld = true;
+            e.oldBits = quint32(it->fileStatus);
+            edits.append(e);
+            reasons.append(it->statusReason);
+        }
+    }
+    FbEditWriter writer(m_fileName);
+    writer.setEdits(edits);
+    if (!writer.write(target, progress, cancel)) {
+        m_cancelled = writer.wasCancelled();
+        m_error = writer.errorString();
+        return false;
+    }
+    QVector<EditLogRow> rows;
+    for (const FbEditWriter::Applied &a : writer.applied()) {
+        const FbEdit &e = edits.at(a.edit);
+        if (e.bits == a.oldBits)
+            continue;
+        EditLogRow row;
+        row.record = a.record;
+        row.fbNo = a.fbNo;
+        row.ffid = a.ffid;
+        row.channel = a.channel;
+        row.field = e.field;
+        row.hasOld = true;
+        row.oldBits = a.oldBits;
+        row.newBits = e.bits;
+        row.reason = reasons.at(a.edit);
+        rows.append(row);
+    }
+    m_changed = rows.size();
+    if (logName.isEmpty())
+        return true;
+    EditLog log;
+    log.setRows(rows);
+    if (!log.write(logName, {m_fileName, target})) {
+        m_error = tr("%1 was written, but not its edit log: %2").arg(target, log.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool CorrectedCopy::exportPicks(const QString &target, Format format, const Progress &progress,
+                                const std::atomic_bool *cancel)
+{
+    m_error.clear();
+    m_cancelled = false;
+    QString source = m_fileName;
+    // The edits reach the converters through a corrected copy beside the
+    // target, which has room for what is written there.
+    QTemporaryDir scratch(QDir(QFileInfo(target).absolutePath()).filePath(QStringLiteral(".fbpickqc-export-XXXXXX")));
+    const bool edited = !m_edits.isEmpty();
+    const auto half = [&progress](int from) {
+        return Progress([&progress, from](int percent) {
+            if (progress)
+                progress(from + percent / 2);
+        });
+    };
+    if (edited) {
+        if (!scratch.isValid()) {
+            m_error = tr("cannot make a temporary folder beside %1: %2").arg(target, scratch.errorString());
+            return false;
+        }
+        source = scratch.filePath(QStringLiteral("corrected.fb"));
+        if (!write(source, QString(), half(0), cancel))
+            return false;
+    }
+    const Progress rest = edited ? half(50) : progress;
+    if (format == Csv) {
+        FbCsvExport table;
+        const bool ok = table.write(source, target, rest, cancel);
+        m_csvRecords = table.records();
+        m_cancelled = table.wasCancelled();
+        m_error = table.errorString();
+        return ok;
+    }
+    SgtConverter converter;
+    const bool ok = converter.exportSgt(source, target, rest, cancel);
+    m_sgtCounts = converter.exportCounts();
+    m_cancelled = converter.wasCancelled();
+    m_error = converter.errorString();
+    return ok;
+}

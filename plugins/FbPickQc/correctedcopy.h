@@ -1,0 +1,67 @@
+#ifndef CORRECTEDCOPY_H
+#define CORRECTEDCOPY_H
+
+#include "pickedit.h"
+#include "sgtconverter.h"
+
+#include <QCoreApplication>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+
+// What the QC window writes from a file and the user's edits, on any
+// thread, never touching the file itself:
+// - write(): a corrected copy through the edit writer, in which only the
+//   edited words differ, and beside it its edit log (record, fb_no, ffid,
+//   channel, field, old, new, reason; one row per changed word). Each
+//   edit's old word is checked against the file, so a file changed on disk
+//   since it was opened is refused rather than half corrected. The copy is
+//   never the file (by any path or link), nor the log either of them.
+// - exportPicks(): the picks as the edits leave them, as the unified data
+//   format (.sgt) or a CSV table of every record; with edits, the file is
+//   first corrected into a temporary copy in the target's folder, which is
+//   removed afterwards.
+// Each is false with errorString() saying why (wasCancelled() when *cancel
+// became true); a failure leaves nothing under the target's name.
+//
+// Usage:
+//   CorrectedCopy copy(fileName, session.edits());
+//   if (!copy.write(target, target + ".edits.csv", progress, &cancel)) ... copy.errorString();
+class CorrectedCopy
+{
+    Q_DECLARE_TR_FUNCTIONS(CorrectedCopy)
+
+public:
+    using Progress = std::function<void(int percent)>;
+    enum Format { Sgt, Csv };
+
+    CorrectedCopy(const QString &fileName, const PickEdits &edits);
+
+    // logName empty: no log.
+    bool write(const QString &target, const QString &logName, const Progress &progress = Progress(),
+               const std::atomic_bool *cancel = nullptr);
+    // Words the copy changed (rows of the log).
+    int changedWords() const { return m_changed; }
+
+    bool exportPicks(const QString &target, Format format, const Progress &progress = Progress(),
+                     const std::atomic_bool *cancel = nullptr);
+    // After an .sgt export: what was written and what left out.
+    const SgtConverter::ExportCounts &sgtCounts() const { return m_sgtCounts; }
+    // After a CSV export: the records written.
+    qint64 csvRecords() const { return m_csvRecords; }
+
+    QString errorString() const { return m_error; }
+    bool wasCancelled() const { return m_cancelled; }
+
+private:
+    QString m_fileName;
+    PickEdits m_edits;
+    int m_changed = 0;
+    SgtConverter::ExportCounts m_sgtCounts;
+    qint64 m_csvRecords = 0;
+    QString m_error;
+    bool m_cancelled = false;
+};
+
+#endif // CORRECTEDCOPY_H

@@ -1,0 +1,142 @@
+#ifndef EDITSESSION_H
+#define EDITSESSION_H
+
+#include "backgroundtask.h"
+#include "pickedit.h"
+#include "pickeditcommand.h"
+#include "qcloader.h"
+
+#include <QObject>
+#include <QHash>
+#include <QSet>
+#include <QUndoStack>
+
+#include <memory>
+
+// The picks a user changes in the QC window, over one loaded file: a sparse
+// list of edits on top of the file (which is never written), an undo stack
+// with one command per action, and the edited shots judged again.
+//
+// Reading: records() and PickEditing::apply() give a shot's records as the
+// edits leave them, for the table, the plot and judging.
+//
+// Actions: rejectPicks(), restorePicks(), setTime(), shiftShot() and
+// rejectOutliers() each push one command (nothing when they change no pick)
+// and return the picks changed. Reject sets the reject status (a status
+// other than 0 and 1; FbPicks::DefaultRejectStatus unless set) on picks in
+// use; restore puts back the file's status of a pick the session rejected,
+// and RestoredStatus on one the file itself rejected. A shift adds to the
+// time of every pick of a shot but the traces nobody picked (a time of 0 or
+// less away from the source, or no number), which keep theirs. A time equal
+// to the file's, a status equal to the file's, is no edit.
+//
+// Judging: after every change (an action, undo, redo) picksChanged() names
+// the shots whose records changed at once; then those shots and their
+// reciprocal pairs are judged again from their records as they now stand,
+// on a worker thread (PickQc::rejudgeShots() on a copy of the shown
+// report), and judged() hands over the new data. Changes made meanwhile
+// are judged in one more run as soon as that one ends, so every change is
+// judged and the last judged() reflects every edit. Pairs the file
+// compared come back when an undo or a restore brings their picks back, so
+// undoing every edit gives the verdicts of the file again. Failures of
+// judging (a full disk for findings) are said by judgeFailed().
+//
+// Usage:
+//   EditSession session;
+//   connect(&session, &EditSession::judged, window, &Window::showJudged);
+//   session.reset(loadedData);
+//   session.rejectPicks({record});          // Ctrl+Z: session.undoStack()->undo()
+//   QVector<FbRecord> records = session.records(shot);
+class EditSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    // What restoring a pick that the file itself rejected sets: a pick in use.
+    static constexpr qint32 RestoredStatus = 1;
+    static constexpr qint64 DefaultBatchFindings = 65536;
+
+    explicit EditSession(QObject *parent = nullptr);
+    ~EditSession() override;
+
+    // A newly loaded file: no edits, an empty history, nothing judged.
+    void reset(std::shared_ptr<const QcData> data);
+    // The same file judged again with other thresholds: data holds the
+    // verdicts of judgedEdits (the edits the data judged again was shown
+    // with, or none when the file was read again). The edits and their
+    // history stay, and every edited shot is judged again on data.
+    void adopt(std::shared_ptr<const QcData> data, const PickEdits &judgedEdits);
+    // The edits the shown data holds the verdicts of.
+    const PickEdits &shownEdits() const { return m_shownEdits; }
+    // The data as last judged (the loaded data until an edit was judged).
+    std::shared_ptr<const QcData> data() const { return m_shown; }
+
+    QUndoStack *undoStack() { return &m_stack; }
+    // Edits that no corrected copy holds yet.
+    bool isModified() const { return !m_stack.isClean(); }
+    // The edits as they stand are in a copy.
+    void markSaved() { m_stack.setClean(); }
+    const PickEdits &edits() const { return m_edits; }
+    // The edit of record, or nullptr.
+    const PickEdit *editOf(qint32 record) const;
+    bool isJudging() const { return m_judge.isRunning(); }
+    // Many edited shots are judged a batch at a time, each batch holding
+    // about this many findings of their own (DefaultBatchFindings); tests
+    // set it small to judge one shot at a time.
+    void setBatchFindings(qint64 findings) { m_batchFindings = findings; }
+
+    qint32 rejectStatus() const { return m_rejectStatus; }
+    // False, keeping the status, for 0 and 1 (statuses in use).
+    bool setRejectStatus(qint32 status);
+
+    // The shot (0-based) that holds record, or -1.
+    int shotOf(qint32 record) const;
+    // The records of shot as the edits leave them (read from the file).
+    QVector<FbRecord> records(int shot) const;
+
+    int rejectPicks(const QVector<qint32> &records);
+    int restorePicks(const QVector<qint32> &records);
+    bool setTime(qint32 record, float ms);
+    int shiftShot(int shot, double ms);
+    // outliers: Outlier findings (record, residual); shot: the shot they
+    // are of, or -1 for the file, as the history names the step.
+    int rejectOutliers(const QVector<PickQc::Finding> &outliers, int shot);
+
+signals:
+    // The records of these shots (ascending) changed.
+    void picksChanged(const QVector<qint32> &shots);
+    void judged(std::shared_ptr<const QcData> data);
+    void judgingChanged(bool judging);
+    void judgeFailed(const QString &message);
+    // An action could not read the file.
+    void failed(const QString &message);
+
+private:
+    friend class PickEditCommand;
+    void applyChanges(const QVector<PickChange> &changes, bool after);
+    // The file's records by record number, for the given records; false
+    // after failed().
+    bool readFileRecords(QVector<qint32> records, QHash<qint32, FbRecord> *out);
+    // Pushes one command for the picks whose edit differs from the one
+    // they have; returns how many.
+    int push(const QString &text, QVector<PickChange> changes);
+    PickEdit current(qint32 record, const FbRecord &file) const;
+    void startJudging();
+    void judgingDone(const std::shared_ptr<const QcData> &data, const PickEdits &judgedEdits,
+                     const QVector<qint32> &shots, const QString &error);
+
+    QUndoStack m_stack;
+    PickEdits m_edits;
+    qint32 m_rejectStatus;
+    // What is shown, and the edits it was judged with.
+    std::shared_ptr<const QcData> m_shown;
+    PickEdits m_shownEdits;
+    // The pairs the file compared, which an undo may bring back.
+    QVector<PickQc::ReciprocalPair> m_filePairs;
+    QVector<PickQc::RepeatPair> m_fileRepeats;
+    qint64 m_batchFindings = DefaultBatchFindings;
+    QSet<qint32> m_dirty;   // shots changed since the running or last judging began
+    BackgroundTask m_judge;
+};
+
+#endif // EDITSESSION_H

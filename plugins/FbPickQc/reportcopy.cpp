@@ -1,0 +1,113 @@
+#include "reportcopy.h"
+
+namespace ReportCopy {
+
+namespace {
+
+PickQc::FindingList emptyLike(const PickQc::FindingList &list)
+{
+    PickQc::FindingList empty;
+    empty.setMemoryBudget(list.memoryBudget());
+    return empty;
+}
+
+bool append(PickQc::FindingList *list, const PickQc::Finding &f, QString *error)
+{
+    if (list->append(f))
+        return true;
+    *error = list->errorString();
+    return false;
+}
+
+// from into *to, the findings of shots not in judged into *aside when given.
+bool copyList(const PickQc::FindingList &from, PickQc::FindingList *to, const std::unordered_set<qint32> &judged,
+              PickQc::FindingList *aside, QString *error)
+{
+    PickQc::FindingList list = emptyLike(from);
+    if (aside)
+        *aside = emptyLike(from);
+    PickQc::FindingList::Reader reader(from);
+    while (const PickQc::Finding *f = reader.next()) {
+        const bool apart = aside && judged.count(f->shot) == 0;
+        if (!append(apart ? aside : &list, *f, error))
+            return false;
+    }
+    *to = std::move(list);
+    return true;
+}
+
+PickQc::FindingList &shotList(PickQc::Report *r, int k)
+{
+    return k < ShotKindCount ? r->findings(ShotKinds[k]) : r->outlierCandidates();
+}
+
+} // namespace
+
+bool copy(const PickQc::Report &from, PickQc::Report *to, QString *error, const std::unordered_set<qint32> &judged,
+          Aside *aside)
+{
+    to->settings = from.settings;
+    to->header = from.header;
+    to->fileSize = from.fileSize;
+    to->recordCount = from.recordCount;
+    to->minOffset = from.minOffset;
+    to->maxOffset = from.maxOffset;
+    to->index = from.index;
+    to->shots = from.shots;
+    to->pairs = from.pairs;
+    to->repeats = from.repeats;
+    to->timing = from.timing;
+    to->receivers = from.receivers;
+    to->stations = from.stations;
+    to->status0 = from.status0;
+    to->status1 = from.status1;
+    to->statusOther = from.statusOther;
+    to->notPicked = from.notPicked;
+    to->notJudged = from.notJudged;
+    to->setCandidateFloorMs(from.candidateFloorMs());
+    for (int k = 0; k < PickQc::KindCount; ++k) {
+        const PickQc::Kind kind = PickQc::Kind(k);
+        PickQc::FindingList *apart = nullptr;
+        for (int s = 0; aside && s < ShotKindCount; ++s)
+            apart = ShotKinds[s] == kind ? &aside->lists[s] : apart;
+        if (!copyList(from.findings(kind), &to->findings(kind), judged, apart, error))
+            return false;
+    }
+    return copyList(from.outlierCandidates(), &to->outlierCandidates(), judged,
+                    aside ? &aside->lists[ShotKindCount] : nullptr, error);
+}
+
+bool setAside(PickQc::Report *report, const std::unordered_set<qint32> &judged, Aside *aside, QString *error)
+{
+    for (int k = 0; k <= ShotKindCount; ++k) {
+        PickQc::FindingList &list = shotList(report, k);
+        if (!copyList(PickQc::FindingList(std::move(list)), &list, judged, &aside->lists[k], error))
+            return false;
+    }
+    return true;
+}
+
+bool putBack(PickQc::Report *to, Aside *aside, QString *error)
+{
+    for (int k = 0; k <= ShotKindCount; ++k) {
+        PickQc::FindingList &judged = shotList(to, k);
+        PickQc::FindingList merged = emptyLike(judged);
+        // Both in shot order, and no shot in both.
+        PickQc::FindingList::Reader a(aside->lists[k]), b(judged);
+        const PickQc::Finding *x = a.next(), *y = b.next();
+        while (x || y) {
+            const bool fromAside = x && (!y || x->shot <= y->shot);
+            if (!append(&merged, fromAside ? *x : *y, error))
+                return false;
+            if (fromAside)
+                x = a.next();
+            else
+                y = b.next();
+        }
+        judged = std::move(merged);
+        aside->lists[k] = PickQc::FindingList();
+    }
+    return true;
+}
+
+} // namespace ReportCopy

@@ -1,0 +1,620 @@
+// Editing picks in the QC window: each action, its undo and redo, the
+// verdicts that follow, the corrected copy and its log, export and import,
+// and the question before edits are lost. The opened file never changes.
+
+#include "correctedcopy.h"
+#include "shottabledelegate.h"
+#include "editlog.h"
+#include "fbcolumns.h"
+#include "fbpickqcwindow.h"
+#include "fbtestfile.h"
+#include "modaldriver.h"
+#include "pickeditor.h"
+#include "plantedsurvey.h"
+#include "problemmodel.h"
+#include "sgtconverter.h"
+#include "sgtfile.h"
+#include "shotplot.h"
+#include "shottablemodel.h"
+#include "statuscolors.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+namespace {
+
+template <typename T>
+T *child(QWidget *window, const char *name)
+{
+    return window->findChild<T *>(QString::fromLatin1(name));
+}
+
+// Every row of a problem list as its cells read (a shot's, then each
+// finding's under it), sorted: two lists are the same when the window lists
+// the same problems with the same values.
+QStringList problemRows(QAbstractItemModel *model, const QModelIndex &parent = QModelIndex())
+{
+    while (model->canFetchMore(parent))
+        model->fetchMore(parent);
+    QStringList rows;
+    for (int r = 0; r < model->rowCount(parent); ++r) {
+        QStringList cells;
+        for (int c = 0; c < model->columnCount(parent); ++c)
+            cells << model->index(r, c, parent).data().toString();
+        rows << cells.join(QLatin1Char('|'));
+        for (const QString &row : problemRows(model, model->index(r, 0, parent)))
+            rows << cells.first() + QLatin1String(" > ") + row;
+    }
+    rows.sort();
+    return rows;
+}
+
+// A problem by what it is about: its kind, shot (from 0) and record (-1 for none).
+QString problem(PickQc::Kind kind, int shot, int record = -1)
+{
+    return QStringLiteral("%1|%2|%3").arg(int(kind)).arg(shot).arg(record);
+}
+
+QStringList problemKeys(ProblemModel *model)
+{
+    while (model->canFetchMore(QModelIndex()))
+        model->fetchMore(QModelIndex());
+    QStringList keys;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QModelIndex shotRow = model->index(row, 0);
+        while (model->canFetchMore(shotRow))
+            model->fetchMore(shotRow);
+        for (int k = 0; k < model->rowCount(shotRow); ++k) {
+            const PickQc::Finding f = model->problem(model->index(k, 0, shotRow));
+            const bool named = PickQc::kindInfo(f.kind).scope == PickQc::Scope::Pick
+                               || f.kind == PickQc::Kind::VaryingSource;
+            keys << problem(f.kind, f.shot, named ? f.record : -1);
+        }
+    }
+    keys.sort();
+    return keys;
+}
+
+// A planted outlier's record.
+qint32 spikeRecord(int shot, int channel) { return shot * Channels + channel - 1; }
+
+QByteArray fileBytes(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Clicks a button of a message box.
+bool answer(QWidget *modal, QMessageBox::StandardButton button)
+{
+    auto *box = qobject_cast<QMessageBox *>(modal);
+    if (!box || !box->button(button))
+        return false;
+    box->button(button)->click();
+    return true;
+}
+
+// Types name into a file dialog and accepts it, as a user would.
+bool chooseFile(QWidget *modal, const QString &name)
+{
+    auto *dialog = qobject_cast<QFileDialog *>(modal);
+    if (!dialog)
+        return false;
+    dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(name);
+    QMetaObject::invokeMethod(dialog, "accept");
+    return true;
+}
+
+} // namespace
+
+class TestQcEditing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+        m_survey = m_dir.filePath(QStringLiteral("survey.fb"));
+        const QVector<FbRecord> survey = plantedSurvey();
+        m_surveyBytes = FbTest::fileBytes(survey, FbTest::headerFor(survey));
+        QVERIFY(FbTest::writeFile(m_survey, m_surveyBytes));
+        m_surveyTime = QFileInfo(m_survey).lastModified();
+    }
+
+    // Whatever a test did, the opened file is as it was written.
+    void cleanup()
+    {
+        if (m_window)
+            m_window->findChild<PickEditor *>()->session()->undoStack()->setClean();
+        delete m_window;
+        QSettings().clear();
+        QCOMPARE(fileBytes(m_survey), m_surveyBytes);
+        QCOMPARE(QFileInfo(m_survey).lastModified(), m_surveyTime);
+    }
+
+    // Each action changes the cell at once and the verdicts once the shot is
+    // judged again; undo gives the file's cell and verdicts back exactly,
+    // redo the edit's again. One action is one step, however many picks.
+    void editsUndoAndRedo_data()
+    {
+        QTest::addColumn<int>("shot");
+        QTest::addColumn<QVector<int>>("rows");    // selected
+        QTest::addColumn<QString>("how");          // a key, an action's name, or "type:TEXT"
+        QTest::addColumn<int>("rejectStatus");     // the setting; 0 for the default
+        QTest::addColumn<int>("status");           // of the first row after the edit
+        QTest::addColumn<float>("time");           // of the first row after the edit; NaN: as in the file
+        QTest::addColumn<QStringList>("gone");     // problems the edit fixes
+        const float asFile = qQNaN();
+        const int spikeA = SpikeChannelA - 1;
+        const QString outlierA = problem(PickQc::Kind::Outlier, SpikeShotA, spikeRecord(SpikeShotA, SpikeChannelA));
+        QTest::newRow("Delete rejects") << SpikeShotA << QVector<int>{spikeA} << "Delete" << 0 << 2 << asFile
+                                        << QStringList{outlierA};
+        QTest::newRow("R rejects with the chosen status")
+            << SpikeShotA << QVector<int>{spikeA} << "R" << 7 << 7 << asFile << QStringList{outlierA};
+        // The spike's time as the curve gives it: 30 ms early of the planted one.
+        const float fitted = plantedSurvey().at(spikeRecord(SpikeShotA, SpikeChannelA)).fb_time - 30.0f;
+        QTest::newRow("a typed time") << SpikeShotA << QVector<int>{spikeA}
+                                      << QStringLiteral("type:") + ShotTableModel::editText(fitted) << 0 << 0 << fitted
+                                      << QStringList{outlierA};
+        // Row 1 of a shot is status 2 in the file.
+        QTest::newRow("Insert restores what the file rejected")
+            << 5 << QVector<int>{1} << "Insert" << 0 << 1 << asFile << QStringList();
+        // Three receivers around a partner's source: the pair has no time
+        // there any more, so it is no longer compared.
+        const int partner = shiftedPartners().first();
+        const int atPartner = rowAtSource(ShiftedShot, partner);
+        QTest::newRow("a selection that ends a pair")
+            << ShiftedShot << QVector<int>{atPartner - 1, atPartner, atPartner + 1} << "rejectPicksAction" << 0 << 2
+            << asFile << QStringList{problem(PickQc::Kind::Reciprocity, ShiftedShot)};
+    }
+
+    void editsUndoAndRedo()
+    {
+        QFETCH(int, shot);
+        QFETCH(QVector<int>, rows);
+        QFETCH(QString, how);
+        QFETCH(int, rejectStatus);
+        QFETCH(int, status);
+        QFETCH(float, time);
+        QFETCH(QStringList, gone);
+        if (rejectStatus)
+            QSettings().setValue(QStringLiteral("FbPickQc/rejectStatus"), rejectStatus);
+        openSurvey();
+        showShot(shot);
+        auto *table = child<QTableView>(m_window, "shotTable");
+        const QAbstractItemModel *model = table->model();
+        const QModelIndex cell = model->index(rows.first(), FbColumns::FbTime);
+        const FbRecord file = plantedSurvey().at(shot * Channels + rows.first());
+        const QStringList before = problemRows(problemModel());
+        const QStringList keysBefore = problemKeys(problemModel());
+        const QString beforeTitle = plot()->title().text();
+
+        select(rows);
+        edit(how);
+        QCOMPARE(undoStack()->count(), 1);
+        const auto checkEdited = [&] {
+            QVERIFY2(cell.data(ShotTableModel::EditedRole).toBool(), "the cell is not marked");
+            QCOMPARE(cell.data(Qt::EditRole).toString(),
+                     ShotTableModel::editText(qIsNaN(time) ? file.fb_time : time));
+            QCOMPARE(cell.data(Qt::BackgroundRole).value<QBrush>().color(),
+                     StatusColors::background(FbColumns::pickClass(status)));
+            QVERIFY2(cell.data(Qt::ToolTipRole).toString().contains(
+                         qIsNaN(time) ? QStringLiteral("fb_status %1").arg(file.fb_status)
+                                      : QStringLiteral("fb_time %1").arg(ShotTableModel::editText(file.fb_time))),
+                     qPrintable(cell.data(Qt::ToolTipRole).toString()));
+            waitJudged();
+            QStringList expected = keysBefore;
+            for (const QString &g : gone)
+                expected.removeOne(g);
+            QCOMPARE(problemKeys(problemModel()), expected);
+        };
+        checkEdited();
+        // The mark is drawn in the cell's corner.
+        table->scrollTo(cell);
+        const QRect rect = table->visualRect(cell);
+        QCOMPARE(table->viewport()->grab().toImage().pixelColor(rect.topLeft() + QPoint(1, 1)),
+                 ShotTableDelegate::editedMarkColor());
+        // A fixed outlier is no longer ringed.
+        if (gone.value(0).startsWith(QString::number(int(PickQc::Kind::Outlier))))
+            QVERIFY2(plot()->title().text().contains(QStringLiteral("outliers: 0")), qPrintable(plot()->title().text()));
+
+        QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(!cell.data(ShotTableModel::EditedRole).toBool());
+        QCOMPARE(cell.data(Qt::EditRole).toString(), ShotTableModel::editText(file.fb_time));
+        QCOMPARE(cell.data(Qt::BackgroundRole).value<QBrush>().color(),
+                 StatusColors::background(FbColumns::pickClass(file.fb_status)));
+        waitJudged();
+        QCOMPARE(problemRows(problemModel()), before);
+        QCOMPARE(plot()->title().text(), beforeTitle);
+
+        QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        checkEdited();
+    }
+
+    // Text that is not a time is refused with a message, and nothing changes.
+    void typedTextThatIsNoTimeIsRefused()
+    {
+        openSurvey();
+        select({3});
+        edit(QStringLiteral("type:abc"));
+        QCOMPARE(undoStack()->count(), 0);
+        const QLabel *message = child<QLabel>(m_window, "messageLabel");
+        QVERIFY2(message->isVisible() && message->text().contains(QStringLiteral("'abc' is not a time")),
+                 qPrintable(message->text()));
+    }
+
+    // The shift is offered as the shot's estimated timing error, negated;
+    // applied, the shot is no longer late and its pairs agree.
+    void shiftingTheLateShot_data()
+    {
+        QTest::addColumn<double>("ms");        // NaN: the offered shift
+        QTest::addColumn<bool>("fixed");
+        QTest::newRow("by the offered time") << qQNaN() << true;
+        QTest::newRow("by half of it: still late") << -6.0 << false;
+    }
+
+    void shiftingTheLateShot()
+    {
+        QFETCH(double, ms);
+        QFETCH(bool, fixed);
+        openSurvey();
+        showShot(ShiftedShot);
+        double offered = qQNaN();
+        ModalDriver driver([&](QWidget *modal) {
+            auto *spin = modal->findChild<QDoubleSpinBox *>(QStringLiteral("shiftMsSpin"));
+            if (modal->objectName() != QLatin1String("shiftShotDialog") || !spin)
+                return false;
+            offered = spin->value();
+            if (!qIsNaN(ms))
+                spin->setValue(ms);
+            qobject_cast<QDialog *>(modal)->accept();
+            return true;
+        });
+        action("shiftShotAction")->trigger();
+        QVERIFY2(qAbs(offered + 12.0) < 0.5, qPrintable(QString::number(offered)));
+        waitJudged();
+        const QStringList keys = problemKeys(problemModel());
+        const QString late = problem(PickQc::Kind::TimingError, ShiftedShot);
+        QCOMPARE(keys.contains(late), !fixed);
+        QCOMPARE(keys.filter(QRegularExpression(QStringLiteral("^%1\\|").arg(int(PickQc::Kind::Reciprocity)))).size(),
+                 fixed ? 0 : shiftedPartners().size());
+        const double shifted = qIsNaN(ms) ? offered : ms;
+        const FbRecord first = plantedSurvey().at(ShiftedShot * Channels);
+        QCOMPARE(table()->model()->index(0, FbColumns::FbTime).data(Qt::EditRole).toString(),
+                 ShotTableModel::editText(float(double(first.fb_time) + shifted)));
+        QCOMPARE(undoStack()->count(), 1);
+    }
+
+    // Rejecting outliers says how many first, and does nothing on No.
+    void rejectingOutliersSaysHowMany_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("count");      // in the question
+        QTest::addColumn<QStringList>("gone");
+        const QString a = problem(PickQc::Kind::Outlier, SpikeShotA, spikeRecord(SpikeShotA, SpikeChannelA));
+        const QString b = problem(PickQc::Kind::Outlier, SpikeShotB, spikeRecord(SpikeShotB, SpikeChannelB));
+        QTest::newRow("of this shot") << "rejectOutliersAction" << true
+                                      << QStringLiteral("Outliers of shot %1 (ffid %2): 1.")
+                                             .arg(SpikeShotA + 1)
+                                             .arg(5001 + SpikeShotA)
+                                      << QStringList{a};
+        QTest::newRow("of the file") << "rejectFileOutliersAction" << true << "Outliers of the file: 2, in 2 shots."
+                                     << QStringList{a, b};
+        QTest::newRow("of the file, answered No")
+            << "rejectFileOutliersAction" << false << "Outliers of the file: 2, in 2 shots." << QStringList();
+    }
+
+    void rejectingOutliersSaysHowMany()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, yes);
+        QFETCH(QString, count);
+        QFETCH(QStringList, gone);
+        openSurvey();
+        showShot(SpikeShotA);
+        const QStringList before = problemKeys(problemModel());
+        QString asked;
+        ModalDriver driver([&](QWidget *modal) {
+            if (modal->objectName() != QLatin1String("confirmRejectOutliersBox"))
+                return false;
+            asked = qobject_cast<QMessageBox *>(modal)->text();
+            return answer(modal, yes ? QMessageBox::Yes : QMessageBox::No);
+        });
+        m_window->findChild<QAction *>(action)->trigger();
+        QVERIFY2(asked.startsWith(count), qPrintable(asked));
+        QCOMPARE(undoStack()->count(), yes ? 1 : 0);
+        waitJudged();
+        QStringList expected = before;
+        for (const QString &g : gone)
+            expected.removeOne(g);
+        QCOMPARE(problemKeys(problemModel()), expected);
+    }
+
+    // The corrected copy differs from the file only in the edited words, its
+    // log names each of them, the session is clean after it, and the copy
+    // opened shows no problem of those fixed: the verdicts the window gave
+    // the edits (made without waiting for them), judged from the copy
+    // afresh, in one batch or a shot at a time.
+    void savesACorrectedCopy_data()
+    {
+        QTest::addColumn<qint64>("batchFindings");
+        QTest::newRow("in one batch") << EditSession::DefaultBatchFindings;
+        QTest::newRow("a shot at a time") << qint64(1);
+    }
+
+    void savesACorrectedCopy()
+    {
+        QFETCH(qint64, batchFindings);
+        openSurvey();
+        editor()->session()->setBatchFindings(batchFindings);
+        showShot(SpikeShotA);
+        select({SpikeChannelA - 1});
+        edit(QStringLiteral("rejectPicksAction"));
+        showShot(SpikeShotB);
+        const qint32 typed = spikeRecord(SpikeShotB, SpikeChannelB);
+        select({SpikeChannelB - 1});
+        edit(QStringLiteral("type:%1").arg(double(plantedSurvey().at(typed).fb_time) + 25.0));
+        showShot(ShiftedShot);
+        {
+            ModalDriver driver([](QWidget *modal) {
+                if (modal->objectName() != QLatin1String("shiftShotDialog"))
+                    return false;
+                qobject_cast<QDialog *>(modal)->accept();
+                return true;
+            });
+            action("shiftShotAction")->trigger();
+        }
+        // A shot whose finding stays, judged again before the last shot is;
+        // the last edit made while the one before is being judged.
+        for (int shot : {VaryingShot, Shots - 1}) {
+            showShot(shot);
+            select({2});
+            edit(QStringLiteral("rejectPicksAction"));
+        }
+        waitJudged();
+        const QStringList judged = problemRows(problemModel());
+        const QString summary = child<QLabel>(m_window, "summaryLabel")->text().mid(m_survey.size());
+
+        const QString copy = m_dir.filePath(QStringLiteral("fixed-%1.fb").arg(QTest::currentDataTag()));
+        QSignalSpy loaded(m_window, &FbPickQcWindow::loadFinished);
+        bool cleanWhenAsked = false;
+        ModalDriver driver([&](QWidget *modal) {
+            if (modal->objectName() == QLatin1String("openCopyBox")) {
+                cleanWhenAsked = undoStack()->isClean();
+                return answer(modal, QMessageBox::Yes);
+            }
+            return chooseFile(modal, copy);
+        });
+        action("saveCorrectedCopyAction")->trigger();
+        QVERIFY2(loaded.wait(20000), qPrintable(child<QLabel>(m_window, "messageLabel")->text()));
+        QVERIFY2(cleanWhenAsked, "the saved edits still count as unsaved");
+
+        // Only the edited words differ: the statuses, the typed time and the
+        // shifted shot's times.
+        const QByteArray fixed = fileBytes(copy);
+        QCOMPARE(fixed.size(), m_surveyBytes.size());
+        QSet<qint64> words;
+        for (int i = 0; i < fixed.size(); ++i) {
+            if (fixed.at(i) != m_surveyBytes.at(i))
+                words.insert(FbLayout::HeaderSize + (i - FbLayout::HeaderSize) / 4 * 4);
+        }
+        const auto wordOf = [](qint32 record, const char *field) {
+            return FbLayout::recordPosition(record) + FbLayout::fieldNamed(field)->offset;
+        };
+        QSet<qint64> edited{wordOf(spikeRecord(SpikeShotA, SpikeChannelA), "fb_status"), wordOf(typed, "fb_time"),
+                            wordOf(VaryingShot * Channels + 2, "fb_status"),
+                            wordOf((Shots - 1) * Channels + 2, "fb_status")};
+        for (int c = 0; c < Channels; ++c)
+            edited.insert(wordOf(ShiftedShot * Channels + c, "fb_time"));
+        QCOMPARE(words, edited);
+        EditLog log;
+        QVERIFY2(log.read(copy + QStringLiteral(".edits.csv")), qPrintable(log.errorString()));
+        QCOMPARE(log.rows().size(), edited.size());
+        for (const EditLogRow &row : log.rows())
+            QVERIFY(edited.contains(FbLayout::recordPosition(row.record) + row.field->offset));
+
+        QCOMPARE(m_window->data()->fileName, copy);
+        QCOMPARE(problemKeys(problemModel()),
+                 QStringList{problem(PickQc::Kind::VaryingSource, VaryingShot, VaryingShot * Channels)});
+        QCOMPARE(problemRows(problemModel()), judged);
+        QCOMPARE(child<QLabel>(m_window, "summaryLabel")->text().mid(copy.size()), summary);
+    }
+
+    // Export writes the picks as edited: a rejected pick leaves the .sgt
+    // and shows its new status in the CSV table; import makes an FB file of
+    // an .sgt and opens it.
+    void exportsAsEditedAndImports_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("sgt") << "sgt";
+        QTest::newRow("csv") << "csv";
+    }
+
+    void exportsAsEditedAndImports()
+    {
+        QFETCH(QString, suffix);
+        openSurvey();
+        showShot(SpikeShotA);
+        select({SpikeChannelA - 1});
+        edit(QStringLiteral("rejectPicksAction"));
+        const QString name = m_dir.filePath(QStringLiteral("picks.") + suffix);
+        const QString plain = m_dir.filePath(QStringLiteral("plain.") + suffix);
+        {
+            ModalDriver driver([&](QWidget *modal) { return chooseFile(modal, name); });
+            action("exportPicksAction")->trigger();
+            QTRY_VERIFY_WITH_TIMEOUT(!editor()->isWorking(), 20000);
+        }
+        CorrectedCopy unedited(m_survey, PickEdits());
+        QVERIFY(unedited.exportPicks(plain, suffix == QLatin1String("csv") ? CorrectedCopy::Csv : CorrectedCopy::Sgt));
+        if (suffix == QLatin1String("csv")) {
+            // One line differs: the rejected pick's, in its status.
+            const QList<QByteArray> lines = fileBytes(name).split('\n'), plainLines = fileBytes(plain).split('\n');
+            QCOMPARE(lines.size(), plainLines.size());
+            QStringList differing;
+            for (int k = 0; k < lines.size(); ++k) {
+                if (lines.at(k) != plainLines.at(k))
+                    differing << QString::fromLatin1(lines.at(k));
+            }
+            QCOMPARE(differing.size(), 1);
+            QVERIFY2(differing.first().startsWith(QString::number(spikeRecord(SpikeShotA, SpikeChannelA) + 1)
+                                                  + QLatin1Char(',')),
+                     qPrintable(differing.first()));
+            return;
+        }
+        SgtFile edited, unchanged;
+        QVERIFY(edited.read(name) && unchanged.read(plain));
+        QCOMPARE(edited.data().size(), unchanged.data().size() - 1);
+
+        const QString imported = m_dir.filePath(QStringLiteral("imported.fb"));
+        QSignalSpy loaded(m_window, &FbPickQcWindow::loadFinished);
+        ModalDriver driver([&](QWidget *modal) {
+            if (modal->objectName() == QLatin1String("unsavedEditsBox"))
+                return answer(modal, QMessageBox::Discard);
+            auto *dialog = qobject_cast<QFileDialog *>(modal);
+            return dialog && chooseFile(modal, dialog->acceptMode() == QFileDialog::AcceptOpen ? name : imported);
+        });
+        action("importPicksAction")->trigger();
+        QVERIFY(loaded.wait(20000));
+        QVERIFY(loaded.last().at(0).toBool());
+        QCOMPARE(m_window->data()->fileName, imported);
+        QCOMPARE(qint64(m_window->data()->report.recordCount), qint64(edited.data().size()));
+    }
+
+    // Closing with edits that no copy holds asks, however the window is
+    // closed; Cancel keeps it and the edits, Discard closes, Save closes
+    // once the copy is saved.
+    void closingWithUnsavedEditsAsks_data()
+    {
+        QTest::addColumn<QString>("how");           // Escape, close, closeAll (as the host closing)
+        QTest::addColumn<int>("edits");             // 0, 1, or -1: one made and undone
+        QTest::addColumn<int>("button");            // the answer; 0 when nothing must be asked
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("Escape, Cancel") << "Escape" << 1 << int(QMessageBox::Cancel) << false;
+        QTest::newRow("close, Discard") << "close" << 1 << int(QMessageBox::Discard) << true;
+        QTest::newRow("the host closes all, Cancel") << "closeAll" << 1 << int(QMessageBox::Cancel) << false;
+        QTest::newRow("Escape, Save") << "Escape" << 1 << int(QMessageBox::Save) << true;
+        QTest::newRow("no edit: not asked") << "Escape" << 0 << 0 << true;
+        QTest::newRow("an edit undone: not asked") << "close" << -1 << 0 << true;
+    }
+
+    void closingWithUnsavedEditsAsks()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, edits);
+        QFETCH(int, button);
+        QFETCH(bool, closes);
+        openSurvey();
+        showShot(SpikeShotA);
+        if (edits != 0) {
+            select({SpikeChannelA - 1});
+            edit(QStringLiteral("rejectPicksAction"));
+        }
+        if (edits < 0)
+            undoStack()->undo();
+        const QString copy = m_dir.filePath(QStringLiteral("closing-%1.fb").arg(QTest::currentDataTag()));
+        QStringList asked;
+        ModalDriver driver([&](QWidget *modal) {
+            asked << modal->objectName();
+            if (modal->objectName() == QLatin1String("unsavedEditsBox"))
+                return answer(modal, QMessageBox::StandardButton(button));
+            return chooseFile(modal, copy);
+        });
+        if (how == QLatin1String("Escape"))
+            QTest::keyClick(m_window, Qt::Key_Escape);
+        else if (how == QLatin1String("close"))
+            m_window->close();
+        else
+            QApplication::closeAllWindows();
+        QCOMPARE(asked.contains(QStringLiteral("unsavedEditsBox")), button != 0);
+        if (closes) {
+            QTRY_VERIFY_WITH_TIMEOUT(!m_window, 20000);
+        } else {
+            QTest::qWait(100);
+            QVERIFY(m_window && m_window->isVisible());
+            QCOMPARE(undoStack()->count(), 1);
+        }
+        QCOMPARE(QFileInfo::exists(copy), button == QMessageBox::Save);
+    }
+
+private:
+    void openSurvey()
+    {
+        m_window = new FbPickQcWindow;
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        QSignalSpy finished(m_window, &FbPickQcWindow::loadFinished);
+        m_window->openFile(m_survey);
+        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.at(0).at(0).toBool());
+        QTRY_COMPARE(m_window->shownShot(), 0);
+    }
+
+    // Moves to shot and waits until it is shown: shots are read on a worker.
+    void showShot(int shot)
+    {
+        m_window->goToShot(shot);
+        QTRY_COMPARE(m_window->shownShot(), shot);
+    }
+
+    PickEditor *editor() const { return m_window->findChild<PickEditor *>(); }
+    QUndoStack *undoStack() const { return editor()->session()->undoStack(); }
+    QTableView *table() const { return child<QTableView>(m_window, "shotTable"); }
+    ShotPlot *plot() const { return child<ShotPlot>(m_window, "shotPlot"); }
+    ProblemModel *problemModel() const
+    {
+        return qobject_cast<ProblemModel *>(child<QTreeView>(m_window, "problemView")->model());
+    }
+    QAction *action(const char *name) const { return child<QAction>(m_window, name); }
+
+    void select(const QVector<int> &rows)
+    {
+        QTableView *view = table();
+        view->setFocus();
+        view->clearSelection();
+        for (int row : rows)
+            view->selectionModel()->select(view->model()->index(row, FbColumns::FbTime),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        view->selectionModel()->setCurrentIndex(view->model()->index(rows.first(), FbColumns::FbTime),
+                                                QItemSelectionModel::NoUpdate);
+    }
+
+    // A key on the table, an action by name, or "type:TEXT" typed into the
+    // current fb_time cell and entered.
+    void edit(const QString &how)
+    {
+        QTableView *view = table();
+        if (how.startsWith(QLatin1String("type:"))) {
+            const QString text = how.mid(5);
+            QTest::keyClicks(view, text.left(1));
+            QPointer<QWidget> editor = QApplication::focusWidget();
+            QVERIFY2(editor && editor != view, "typing opened no editor");
+            QTest::keyClicks(editor, text.mid(1));
+            QTest::keyClick(editor, Qt::Key_Return);
+            // The text is committed in the next turn of the event loop.
+            QTRY_VERIFY(!editor);
+        } else if (how.endsWith(QLatin1String("Action"))) {
+            action(qPrintable(how))->trigger();
+        } else {
+            const int key = QKeySequence(how)[0];
+            QTest::keyClick(view, Qt::Key(key & ~Qt::KeyboardModifierMask),
+                            Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+        }
+    }
+
+    void waitJudged()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(!editor()->session()->isJudging(), 20000);
+    }
+
+    QTemporaryDir m_dir;
+    QString m_survey;
+    QByteArray m_surveyBytes;
+    QDateTime m_surveyTime;
+    QPointer<FbPickQcWindow> m_window;
+};
+
+QTEST_MAIN(TestQcEditing)
+#include "tst_qcediting.moc"
