@@ -821,9 +821,10 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
     updateButtons();
     // The map and the first shot follow in the next turn of the event loop,
     // so that no single step of taking over a large file holds the window.
-    const QcData *loaded = m_data.get();
-    QTimer::singleShot(0, this, [this, loaded, first, target] {
-        if (m_data.get() != loaded)
+    // (Edited shots judged again meanwhile replace the data, not the load.)
+    const int load = ++m_loads;
+    QTimer::singleShot(0, this, [this, load, first, target] {
+        if (m_loads != load)
             return;
         m_map->setSurvey(m_data->map);
         updateMapValues();

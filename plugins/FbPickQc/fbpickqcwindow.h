@@ -154,6 +154,7 @@ private:
     QString m_loadingName;
     bool m_rejudging = false;         // the loader judges the shown file again
     bool m_keepEdits = false;         // ... for new thresholds: the edits stay
+    int m_loads = 0;                  // loads taken over, the latest last
     PickEdits m_judgedEdits;          // the edits the data judged again holds
     int m_current = -1;
     int m_shown = -1;
