@@ -10,6 +10,8 @@
 #include "shotplot.h"
 #include "shotrecords.h"
 #include "shottablemodel.h"
+#include "stationresidualview.h"
+#include "stationshotview.h"
 #include "surveymap.h"
 
 #include <sorvbaseutil.h>
@@ -35,6 +37,7 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
@@ -327,7 +330,7 @@ void FbPickQcWindow::buildUi()
     left->addWidget(m_plot);
     left->addWidget(m_table);
     auto *right = new QSplitter(Qt::Vertical);
-    right->addWidget(mapPane);
+    right->addWidget(buildSurveyTabs(mapPane));
     right->addWidget(problemPane);
     auto *panes = new QSplitter(Qt::Horizontal);
     panes->addWidget(left);
@@ -395,6 +398,80 @@ void FbPickQcWindow::buildUi()
     connect(m_kindFilter, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             [this](int i) { m_problemModel->setKind(m_kindFilter->itemData(i).toInt()); });
     connect(m_problemView, &QTableView::activated, this, &FbPickQcWindow::activateProblem);
+}
+
+QWidget *FbPickQcWindow::buildSurveyTabs(QWidget *mapPane)
+{
+    m_receiverView = new StationResidualView;
+    m_receiverView->setObjectName(QStringLiteral("receiverView"));
+    m_stationShots = new StationShotView;
+    m_stationShots->setObjectName(QStringLiteral("stationShotView"));
+    auto *kind = new QComboBox;
+    kind->setObjectName(QStringLiteral("stationValues"));
+    // In the order of StationShotView::Kind.
+    kind->addItems({tr("Reciprocal differences"), tr("Residuals")});
+    auto *stationsPane = new QWidget;
+    auto *stationsLayout = new QVBoxLayout(stationsPane);
+    stationsLayout->setContentsMargins(0, 0, 0, 0);
+    auto *stationsRow = new QHBoxLayout;
+    stationsRow->addWidget(new QLabel(tr("Colour cells by:")));
+    stationsRow->addWidget(kind);
+    stationsRow->addStretch(1);
+    stationsLayout->addLayout(stationsRow);
+    stationsLayout->addWidget(m_stationShots, 1);
+
+    m_surveyTabs = new QTabWidget;
+    m_surveyTabs->setObjectName(QStringLiteral("surveyTabs"));
+    m_surveyTabs->addTab(mapPane, tr("Map"));
+    m_surveyTabs->addTab(m_receiverView, tr("Receivers"));
+    m_surveyTabs->addTab(stationsPane, tr("Stations × shots"));
+
+    connect(kind, QOverload<int>::of(&QComboBox::currentIndexChanged), m_stationShots,
+            [this](int k) { m_stationShots->setKind(StationShotView::Kind(k)); });
+    connect(m_receiverView, &StationResidualView::receiverClicked, this, &FbPickQcWindow::goToReceiver);
+    connect(m_stationShots, &StationShotView::cellClicked, this, &FbPickQcWindow::goToCell);
+    return m_surveyTabs;
+}
+
+void FbPickQcWindow::showSurveyViews()
+{
+    const PickQc::Report &r = m_data->report;
+    m_receiverView->setAxis(m_data->stations);
+    // A receiver off by half what makes a pick an outlier, in every shot, is a problem.
+    m_receiverView->setThreshold(m_settings.outlierMs / 2);
+    m_stationShots->setSurvey(m_data->stations, r.index);
+    m_stationShots->setDifferences(r.pairs, m_settings.reciprocityMs);
+    m_stationShots->setResidualSource(m_data->fileName, m_settings);
+}
+
+void FbPickQcWindow::goToReceiver(int receiver)
+{
+    if (!m_data)
+        return;
+    int shot = -1;
+    qint32 record = -1;
+    if (m_data->stations.findRecording(m_data->fileName, m_data->report.index, receiver, &shot, &record, m_current))
+        goToShot(shot, record);
+}
+
+void FbPickQcWindow::goToCell(int shot, double coordinate, qint32 record)
+{
+    if (!m_data)
+        return;
+    goToShot(shot);
+    if (record < 0) {
+        // The shot's pick at the station, as the axis places it.
+        const QVector<FbRecord> &records = m_tableModel->records();
+        double best = m_data->stations.cellWidth() / 2;
+        for (int i = 0; i < records.size(); ++i) {
+            const double d = std::abs(m_data->stations.pickAt(records.at(i)) - coordinate);
+            if (d <= best) {
+                best = d;
+                record = m_tableModel->firstRecord() + i;
+            }
+        }
+    }
+    goToShot(shot, record);
 }
 
 void FbPickQcWindow::openRemembered()
@@ -520,6 +597,7 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
         const std::shared_ptr<const QcData> shown = m_data;
         m_map->setShotDescriber([shown](int shot) { return QcMapValues::describe(shown->report, shot); });
         updateMapValues();
+        showSurveyViews();
         goToShot(0);
         updateButtons();
         emit loadFinished(true);
@@ -562,6 +640,7 @@ void FbPickQcWindow::showShot(int shot)
     for (const FbRecord &r : qAsConst(records))
         receivers.append(QPointF(r.group_x, r.group_y));
     m_map->setCurrentShot(shot, receivers);
+    m_stationShots->setCurrentShot(shot);
     m_shotCombo->setCurrentIndex(shot);
     m_syncing = false;
     updateButtons();

@@ -16,12 +16,15 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
+class QTabWidget;
 class QTableView;
 class QToolButton;
 class QwtPlot;
 class ShotListModel;
 class ShotPlot;
 class ShotTableModel;
+class StationResidualView;
+class StationShotView;
 class SurveyMap;
 
 // The pick QC window: one FB file judged as a whole, and one shot at a time
@@ -32,7 +35,10 @@ class SurveyMap;
 // a worker thread with a progress bar and Cancel in the window; errors and an
 // incomplete file are said in the window's message line, not in boxes.
 // Problems activate to their shot and pick; a click on a source in the map
-// goes to its shot. Page Up / Page Down step through the shots, N and
+// goes to its shot. Beside the map, in tabs, the survey-wide views: each
+// receiver's mean residual (a click goes to a shot that recorded it, its
+// pick selected) and the stations-by-shots image of reciprocal differences
+// or residuals (a click goes to the shot and its pick at that station). Page Up / Page Down step through the shots, N and
 // Shift+N through the shots with problems. F1 opens the window's help page.
 //
 // Usage:
@@ -77,9 +83,14 @@ private slots:
     void exportProblemsDialog();
     void activateProblem(const QModelIndex &index);
     void stepProblemShot(int direction);
+    void goToReceiver(int receiver);
+    void goToCell(int shot, double coordinate, qint32 record);
 
 private:
     void buildUi();
+    // The map's pane and the survey-wide views, each a tab.
+    QWidget *buildSurveyTabs(QWidget *mapPane);
+    void showSurveyViews();
     void showShot(int shot);
     void selectRow(int row);
     void updateButtons();
@@ -120,6 +131,9 @@ private:
     SurveyMap *m_map = nullptr;
     QComboBox *m_colorBy = nullptr;
     SurveyValues m_mapValues[QcMapValues::QuantityCount];   // made when first shown
+    QTabWidget *m_surveyTabs = nullptr;
+    StationResidualView *m_receiverView = nullptr;
+    StationShotView *m_stationShots = nullptr;
     QList<QAction *> m_exportActions;
 };
 

@@ -92,6 +92,9 @@ void QcLoader::work(const std::shared_ptr<Run> &run, QcLoader *loader)
     data->map = QcMapValues::survey(data->report, [&run] { return !run->cancel; });
     if (run->cancel)
         return;
+    data->stations = StationAxis::build(data->report, [&run] { return !run->cancel; });
+    if (run->cancel)
+        return;
     report(100);
     std::shared_ptr<const QcData> result = data;
     post([loader, result] {

@@ -3,6 +3,7 @@
 
 #include "pickqc.h"
 #include "problemmodel.h"
+#include "stationaxis.h"
 #include "surveymapdata.h"
 
 #include <QObject>
@@ -17,22 +18,24 @@ class QThread;
 
 // What the QC window holds of a file once it is judged: the report (index,
 // per-shot summaries, findings, the distinct receiver positions), the
-// findings as the problem list shows them, and the survey map's data built
-// from them. Never a pick per record of the whole file.
+// findings as the problem list shows them, and the survey map's data and
+// the survey-wide views' station axis built from them. Never a pick per
+// record of the whole file.
 struct QcData
 {
     QString fileName;
     PickQc::Report report;
     ProblemList problems;
     SurveyMapData map;
+    StationAxis stations;
 
     // fb_count agrees with the records the file holds.
     bool complete() const { return qint64(report.header.fb_count) == report.recordCount; }
 };
 
 // Runs the QC pass (one read of the file, receivers collected as it goes),
-// the problem list and the survey map's data of one file on a worker
-// thread, so that the window keeps responding.
+// the problem list, the survey map's data and the station axis of one file
+// on a worker thread, so that the window keeps responding.
 //
 // Promises: progressChanged() moves 0..100 while it runs; exactly one of
 // loaded(), failed() ends a run that was not cancelled. cancel() takes effect
