@@ -205,6 +205,26 @@
         <source>Nothing found.</source>
         <translation>未发现问题。</translation>
     </message>
+    <message>
+        <source>Reciprocal differences</source>
+        <translation>互换差</translation>
+    </message>
+    <message>
+        <source>Colour cells by:</source>
+        <translation>单元着色依据：</translation>
+    </message>
+    <message>
+        <source>Map</source>
+        <translation>测网图</translation>
+    </message>
+    <message>
+        <source>Receivers</source>
+        <translation>检波点</translation>
+    </message>
+    <message>
+        <source>Stations × shots</source>
+        <translation>桩号 × 炮</translation>
+    </message>
 </context>
 <context>
     <name>ImageExport</name>
@@ -646,6 +666,119 @@
     <message>
         <source>Not judged: too few picks on this side of the source, or no finite time.</source>
         <translation>未评判：炮点这一侧的初至太少，或时间不是有限数。</translation>
+    </message>
+</context>
+<context>
+    <name>StationAxis</name>
+    <message>
+        <source>Receiver station</source>
+        <translation>检波点桩号</translation>
+    </message>
+    <message>
+        <source>Distance along the line</source>
+        <translation>沿测线距离</translation>
+    </message>
+    <message>
+        <source>no station</source>
+        <translation>无桩号</translation>
+    </message>
+    <message>
+        <source>%1 along the line</source>
+        <translation>沿测线 %1</translation>
+    </message>
+    <message>
+        <source>line %1, station %2</source>
+        <translation>测线 %1，桩号 %2</translation>
+    </message>
+    <message>
+        <source>station %1</source>
+        <translation>桩号 %1</translation>
+    </message>
+</context>
+<context>
+    <name>StationResidualView</name>
+    <message>
+        <source>Mean residual (ms)</source>
+        <translation>平均残差（毫秒）</translation>
+    </message>
+    <message>
+        <source>Mean residual</source>
+        <translation>平均残差</translation>
+    </message>
+    <message>
+        <source>RMS residual (±)</source>
+        <translation>均方根残差（±）</translation>
+    </message>
+    <message>
+        <source>Line %1</source>
+        <translation>测线 %1</translation>
+    </message>
+    <message>
+        <source>Mean beyond ±%1 ms</source>
+        <translation>平均残差超出 ±%1 毫秒</translation>
+    </message>
+    <message>
+        <source>Receiver line %1, station %2</source>
+        <translation>检波线 %1，桩号 %2</translation>
+    </message>
+    <message>
+        <source>x %1, y %2</source>
+        <translation>x %1，y %2</translation>
+    </message>
+    <message>
+        <source>Mean residual: %1 ms</source>
+        <translation>平均残差：%1 毫秒</translation>
+    </message>
+    <message>
+        <source>RMS residual: %1 ms</source>
+        <translation>均方根残差：%1 毫秒</translation>
+    </message>
+    <message>
+        <source>Picks: %L1</source>
+        <translation>初至数：%L1</translation>
+    </message>
+</context>
+<context>
+    <name>StationShotView</name>
+    <message>
+        <source>Shot</source>
+        <translation>炮</translation>
+    </message>
+    <message>
+        <source>Reciprocal difference (ms)</source>
+        <translation>互换差（毫秒）</translation>
+    </message>
+    <message>
+        <source>Residual (ms)</source>
+        <translation>残差（毫秒）</translation>
+    </message>
+    <message>
+        <source>Each cell: the row&apos;s shot&apos;s time at the column&apos;s source, minus that source&apos;s shot&apos;s time at the row&apos;s source</source>
+        <translation>每个单元：该行炮在该列炮点处的时间，减去该炮点所属炮在该行炮点处的时间</translation>
+    </message>
+    <message>
+        <source>Reading and fitting shots %1 to %2...</source>
+        <translation>正在读取并拟合第 %1 至 %2 炮……</translation>
+    </message>
+    <message>
+        <source>Residuals of shots %1 to %2</source>
+        <translation>第 %1 至 %2 炮的残差</translation>
+    </message>
+    <message>
+        <source>Shot %1 &gt; ffid %2</source>
+        <translation>第 %1 炮 &gt; ffid %2</translation>
+    </message>
+    <message>
+        <source>%1, the source of shot %2 &gt; ffid %3</source>
+        <translation>%1，第 %2 炮 &gt; ffid %3 的炮点</translation>
+    </message>
+    <message>
+        <source>Reciprocal difference: %1 ms</source>
+        <translation>互换差：%1 毫秒</translation>
+    </message>
+    <message>
+        <source>Residual: %1 ms (record %L2)</source>
+        <translation>残差：%1 毫秒（记录 %L2）</translation>
     </message>
 </context>
 <context>
