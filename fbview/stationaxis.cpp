@@ -156,14 +156,7 @@ StationAxis StationAxis::build(const PickQc::Report &report, const std::function
         axis.m_receivers[k] = receivers.at(order.at(k));
         axis.m_receiverCoordinates[k] = coordinates.at(order.at(k));
     }
-    if (axis.m_kind == Stations) {
-        // Two positions with one station: the first names it.
-        for (int k = 0; k < count; ++k) {
-            const quint64 key = stationKey(axis.m_receivers.at(k).line, axis.m_receivers.at(k).stat);
-            if (!axis.m_station.contains(key))
-                axis.m_station.insert(key, k);
-        }
-    } else {
+    if (axis.m_kind == Distance) {
         QVector<double> steps;
         for (int k = 1; k < count; ++k)
             steps.append(axis.m_receiverCoordinates.at(k) - axis.m_receiverCoordinates.at(k - 1));
@@ -185,6 +178,7 @@ StationAxis StationAxis::build(const PickQc::Report &report, const std::function
     PickQc::ShotSource last;
     float lastCoordinate = float(qQNaN());
     bool haveLast = false;
+    int line = -1;   // of the last source on a receiver line
     for (int s = 0; s < shots; ++s) {
         if (s % Batch == 0 && keepGoing && !keepGoing())
             return StationAxis();
@@ -195,9 +189,12 @@ StationAxis StationAxis::build(const PickQc::Report &report, const std::function
             if (axis.m_kind == Distance) {
                 c = finite(source.x, source.y) ? axis.along(source.x, source.y) : qQNaN();
             } else {
-                const auto at = axis.m_station.constFind(stationKey(source.line, source.stat));
-                if (at != axis.m_station.cend())
-                    c = axis.m_receiverCoordinates.at(at.value());
+                if (line < 0 || axis.m_lines.at(line).line != source.line)
+                    line = axis.m_lineIndex.value(source.line, -1);
+                // A station of a receiver line, or within a station of its ends.
+                const Line *on = line >= 0 ? &axis.m_lines.at(line) : nullptr;
+                if (on && source.stat >= on->first - axis.m_cellWidth && source.stat <= on->last + axis.m_cellWidth)
+                    c = on->base + source.stat;
                 else if (finite(source.x, source.y))
                     c = axis.nearestReceiver(source.x, source.y);
             }

@@ -30,16 +30,17 @@ class QwtScaleDraw;
 //   the survey's main direction (the receivers' principal axis), from the
 //   first receiver, in the file's coordinate unit.
 //
-// A shot's source lies at the receiver station its (s_line, s_stat) names
-// when a receiver carries that line and station, else at the receiver
-// nearest its position (a source between stations, or on a source line of
-// its own); with Distance, at its position's distance. NaN where a source
+// A shot's source lies at the station its (s_line, s_stat) names when that
+// is a receiver line and the station lies within its stations (or a station
+// past either end), else at the receiver nearest its position (a source
+// between stations, or on a source line of its own); with Distance, at its
+// position's distance. NaN where a source
 // or a pick cannot be placed (coordinates that are not finite, a line no
 // receiver carries).
 //
 // Built on any thread (the QC window builds it on its loading thread);
 // copies share the data. Costs a float per shot, and per receiver its
-// StationResidual and a double.
+// StationResidual and a double; about a second for ten million shots.
 //
 //   StationAxis axis = StationAxis::build(report);            // any thread
 //   double column = axis.sourceAt(shot);                       // NaN: nowhere
@@ -112,7 +113,6 @@ private:
         qint32 last = 0;
         double base = 0.0;   // coordinate = base + station
     };
-    static quint64 stationKey(qint32 line, qint32 stat) { return (quint64(quint32(line)) << 32) | quint32(stat); }
     const Line *lineOf(double coordinate) const;
     double along(float x, float y) const;
     double nearestReceiver(float x, float y);
@@ -127,11 +127,9 @@ private:
     double m_maximum = 1.0;
     double m_cellWidth = 1.0;
     double m_sourceSpacing = 1.0;
-    // Stations: the lines, by number, and which receiver sits at each
-    // (line, station).
+    // Stations: the lines, by number, and where each is in m_lines.
     QVector<Line> m_lines;
     QHash<qint32, int> m_lineIndex;
-    QHash<quint64, int> m_station;
     // Distance: the main direction through a point.
     double m_pointX = 0.0, m_pointY = 0.0, m_dirX = 1.0, m_dirY = 0.0;
     // A grid of the receivers' positions, for the nearest to a source:

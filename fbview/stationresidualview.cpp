@@ -44,21 +44,18 @@ public:
         const QRect area = canvasRect.toAlignedRect();
         if (area.width() <= 0 || area.height() <= 0)
             return;
-        // On screen the drawing is kept until the view changes; an export
-        // is drawn at its own scale.
+        // On screen the receivers are set into an image of the canvas's
+        // pixels, kept until the view changes; an export gets them as
+        // points, at its own scale.
         const int device = painter->device()->devType();
         if ((device != QInternal::Pixmap && device != QInternal::Widget)
             || painter->transform().type() > QTransform::TxTranslate) {
-            drawReceivers(painter, xMap, yMap, area);
+            paint(painter, collect(xMap, yMap, area), yMap, area);
             return;
         }
         const Key key{xMap.s1(), xMap.s2(), yMap.s1(), yMap.s2(), area};
         if (m_cache.isNull() || !(m_key == key)) {
-            m_cache = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
-            m_cache.fill(Qt::transparent);
-            QPainter cachePainter(&m_cache);
-            cachePainter.translate(-area.topLeft());
-            drawReceivers(&cachePainter, xMap, yMap, area);
+            m_cache = image(collect(xMap, yMap, area), yMap, area);
             m_key = key;
         }
         painter->drawImage(area.topLeft(), m_cache);
@@ -79,16 +76,25 @@ public:
         return int(qBound(0.0, std::floor(y), double(area.height() - 1)));
     }
 
-    void drawReceivers(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRect &area) const
+    // What is drawn, in pixels of area from its corner.
+    struct Layout
+    {
+        std::vector<float> band;      // per column: the widest rms, -1 for none
+        QVector<QPoint> ordinary;     // means within the threshold, one per pixel
+        QVector<QPoint> beyond;       // the others, one per pixel, largest |mean| last
+        QVector<bool> late;           // per beyond: above zero
+    };
+
+    Layout collect(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRect &area) const
     {
         const int width = area.width(), height = area.height();
         const QVector<PickQc::StationResidual> &receivers = m_axis.receivers();
         const int from = m_axis.lowerBound(qMin(xMap.s1(), xMap.s2()));
         const int to = m_axis.lowerBound(std::nextafter(qMax(xMap.s1(), xMap.s2()), qInf()));
-        std::vector<float> band(size_t(width), -1.0f);
+        Layout layout;
+        layout.band.assign(size_t(width), -1.0f);
         // Per pixel: 0 empty, 1 an ordinary mean, 2 + k receiver k beyond the threshold.
         std::vector<qint32> pixel(size_t(width) * size_t(height), 0);
-        QVector<QPoint> ordinary;
         QVector<int> beyond;
         for (int k = from; k < to; ++k) {
             const PickQc::StationResidual &r = receivers.at(k);
@@ -96,36 +102,19 @@ public:
             if (x < 0 || x >= width || !std::isfinite(r.meanResidual))
                 continue;
             if (std::isfinite(r.rmsResidual))
-                band[size_t(x)] = qMax(band[size_t(x)], r.rmsResidual);
+                layout.band[size_t(x)] = qMax(layout.band[size_t(x)], r.rmsResidual);
             const int y = rowOf(yMap, r.meanResidual, area);
             qint32 &p = pixel[size_t(y) * size_t(width) + size_t(x)];
             if (std::abs(r.meanResidual) > m_threshold) {
-                if (p < 2 || std::abs(r.meanResidual) > std::abs(receivers.at(p - 2).meanResidual)) {
-                    if (p < 2)
-                        beyond.append(k);
+                if (p < 2)
+                    beyond.append(k);
+                if (p < 2 || std::abs(r.meanResidual) > std::abs(receivers.at(p - 2).meanResidual))
                     p = 2 + k;
-                }
             } else if (p == 0) {
                 p = 1;
-                ordinary.append(QPoint(x, y));
+                layout.ordinary.append(QPoint(x, y));
             }
         }
-        QVector<QLineF> bands;
-        for (int x = 0; x < width; ++x) {
-            if (band[size_t(x)] >= 0) {
-                const double cx = area.left() + x + 0.5;
-                bands.append(QLineF(cx, yMap.transform(-band[size_t(x)]), cx, yMap.transform(band[size_t(x)])));
-            }
-        }
-        painter->setPen(QPen(BandColour, 1));
-        painter->drawLines(bands);
-        QVector<QPointF> points;
-        points.reserve(ordinary.size());
-        for (const QPoint &p : qAsConst(ordinary))
-            points.append(QPointF(area.left() + p.x() + 0.5, area.top() + p.y() + 0.5));
-        painter->setPen(QPen(PointColour, StationResidualView::PointSize, Qt::SolidLine, Qt::SquareCap));
-        painter->drawPoints(points.constData(), points.size());
-
         // Only the receiver kept at each pixel, the largest |mean| last.
         beyond.erase(std::remove_if(beyond.begin(), beyond.end(), [&](int k) {
                          const int x = columnOf(xMap, m_axis.receiverAt(k), area);
@@ -135,18 +124,82 @@ public:
         std::sort(beyond.begin(), beyond.end(), [&](int a, int b) {
             return std::abs(receivers.at(a).meanResidual) < std::abs(receivers.at(b).meanResidual);
         });
-        painter->setRenderHint(QPainter::Antialiasing, true);
         for (const int k : qAsConst(beyond)) {
             const float mean = receivers.at(k).meanResidual;
-            const QPointF c(area.left() + columnOf(xMap, m_axis.receiverAt(k), area) + 0.5,
-                            area.top() + rowOf(yMap, mean, area) + 0.5);
+            layout.beyond.append(QPoint(columnOf(xMap, m_axis.receiverAt(k), area), rowOf(yMap, mean, area)));
+            layout.late.append(mean > 0);
+        }
+        return layout;
+    }
+
+    // The band's pixel rows in a column, from its corner.
+    static std::pair<int, int> bandRows(float rms, const QwtScaleMap &yMap, const QRect &area)
+    {
+        return {rowOf(yMap, rms, area), rowOf(yMap, -rms, area)};
+    }
+
+    static void paintBeyond(QPainter *painter, const Layout &layout, const QPoint &corner)
+    {
+        painter->setRenderHint(QPainter::Antialiasing, true);
+        for (int k = 0; k < layout.beyond.size(); ++k) {
+            const QPointF c = corner + layout.beyond.at(k) + QPointF(0.5, 0.5);
             painter->setPen(QPen(RimColour, StationResidualView::ProblemSize + 2, Qt::SolidLine, Qt::RoundCap));
             painter->drawPoint(c);
-            painter->setPen(QPen(mean > 0 ? StationViews::late() : StationViews::early(),
+            painter->setPen(QPen(layout.late.at(k) ? StationViews::late() : StationViews::early(),
                                  StationResidualView::ProblemSize, Qt::SolidLine, Qt::RoundCap));
             painter->drawPoint(c);
         }
         painter->setRenderHint(QPainter::Antialiasing, false);
+    }
+
+    // As points and lines, for an export.
+    static void paint(QPainter *painter, const Layout &layout, const QwtScaleMap &yMap, const QRect &area)
+    {
+        QVector<QLineF> bands;
+        for (int x = 0; x < int(layout.band.size()); ++x) {
+            if (layout.band[size_t(x)] >= 0) {
+                const auto rows = bandRows(layout.band[size_t(x)], yMap, area);
+                const double cx = area.left() + x + 0.5;
+                bands.append(QLineF(cx, area.top() + rows.first + 0.5, cx, area.top() + rows.second + 0.5));
+            }
+        }
+        painter->setPen(QPen(BandColour, 1));
+        painter->drawLines(bands);
+        QVector<QPointF> points;
+        points.reserve(layout.ordinary.size());
+        for (const QPoint &p : layout.ordinary)
+            points.append(area.topLeft() + p + QPointF(0.5, 0.5));
+        painter->setPen(QPen(PointColour, StationResidualView::PointSize, Qt::SolidLine, Qt::SquareCap));
+        painter->drawPoints(points.constData(), points.size());
+        paintBeyond(painter, layout, area.topLeft());
+    }
+
+    // As pixels set one by one: a wide pen's points cost far more.
+    static QImage image(const Layout &layout, const QwtScaleMap &yMap, const QRect &area)
+    {
+        const int width = area.width(), height = area.height();
+        QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        auto *bits = reinterpret_cast<QRgb *>(image.bits());
+        const qsizetype stride = image.bytesPerLine() / qsizetype(sizeof(QRgb));
+        const QRgb band = BandColour.rgb(), point = PointColour.rgb();
+        for (int x = 0; x < width; ++x) {
+            if (layout.band[size_t(x)] < 0)
+                continue;
+            const auto rows = bandRows(layout.band[size_t(x)], yMap, area);
+            for (int y = rows.first; y <= rows.second; ++y)
+                bits[y * stride + x] = band;
+        }
+        constexpr int half = StationResidualView::PointSize / 2;
+        for (const QPoint &p : layout.ordinary) {
+            for (int y = qMax(0, p.y() - half); y <= qMin(height - 1, p.y() + half); ++y) {
+                for (int x = qMax(0, p.x() - half); x <= qMin(width - 1, p.x() + half); ++x)
+                    bits[y * stride + x] = point;
+            }
+        }
+        QPainter painter(&image);
+        paintBeyond(&painter, layout, QPoint());
+        return image;
     }
 
     struct Key

@@ -147,23 +147,64 @@ public:
         }
     }
 
+    // The cells in view as pixels: each row's span and each source's column
+    // are placed once, so that millions of pairs cost a few lookups each.
     QImage image(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRect &area) const
     {
         const int width = area.width(), height = area.height();
-        std::vector<float> best(size_t(width) * size_t(height), qQNaN());
-        const std::pair<int, int> rows = rowsIn(yMap, area.top(), area.bottom() + 1);
-        forEachCell(rows.first, rows.second, [&](const StationShotView::Cell &c) {
-            const auto spans = spansOf(c, xMap, yMap, area);
-            for (int y = spans.second.first; y <= spans.second.second; ++y) {
-                float *row = best.data() + size_t(y) * size_t(width);
-                for (int x = spans.first.first; x <= spans.first.second; ++x) {
-                    if (!(std::abs(row[x]) >= std::abs(c.value)))
-                        row[x] = c.value;
-                }
-            }
-        });
         QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
+        const std::pair<int, int> rows = rowsIn(yMap, area.top(), area.bottom() + 1);
+        if (rows.first > rows.second)
+            return image;
+        std::vector<float> best(size_t(width) * size_t(height), qQNaN());
+        const auto put = [&](const std::pair<int, int> &ys, const std::pair<int, int> &xs, float value) {
+            for (int y = ys.first; y <= ys.second; ++y) {
+                float *row = best.data() + size_t(y) * size_t(width);
+                for (int x = xs.first; x <= xs.second; ++x) {
+                    if (!(std::abs(row[x]) >= std::abs(value)))
+                        row[x] = value;
+                }
+            }
+        };
+        const auto columns = [&](double coordinate, double half) {
+            return pixelSpan(xMap.transform(coordinate - half) - area.left(),
+                             xMap.transform(coordinate + half) - area.left(), width);
+        };
+        std::vector<std::pair<int, int>> rowSpans;
+        for (int shot = rows.first; shot <= rows.second; ++shot)
+            rowSpans.push_back(pixelSpan(yMap.transform(shot + 0.5) - area.top(),
+                                         yMap.transform(shot + 1.5) - area.top(), height));
+        const auto rowSpan = [&](int shot) { return rowSpans[size_t(shot - rows.first)]; };
+        if (m_kind == StationShotView::Differences) {
+            // Partners lie at most m_maxGap shots from the rows in view.
+            const int from = int(qMax<qint64>(0, rows.first - m_maxGap));
+            const int to = int(qMin<qint64>(m_axis.shotCount() - 1, rows.second + m_maxGap));
+            std::vector<std::pair<int, int>> sourceSpans;
+            for (int shot = from; shot <= to; ++shot)
+                sourceSpans.push_back(columns(m_axis.sourceAt(shot), m_axis.sourceSpacing() / 2));
+            const auto sourceSpan = [&](int shot) {
+                return shot >= from && shot <= to ? sourceSpans[size_t(shot - from)] : std::pair<int, int>(1, 0);
+            };
+            const auto first = std::lower_bound(m_pairs.cbegin(), m_pairs.cend(), from,
+                                                [](const PickQc::ReciprocalPair &p, int shot) {
+                                                    return p.shotA < shot;
+                                                });
+            for (auto p = first; p != m_pairs.cend() && p->shotA <= rows.second; ++p) {
+                const float d = p->difference();
+                if (p->shotA >= rows.first)
+                    put(rowSpan(p->shotA), sourceSpan(p->shotB), d);
+                if (p->shotB >= rows.first && p->shotB <= rows.second)
+                    put(rowSpan(p->shotB), sourceSpan(p->shotA), -d);
+            }
+        } else {
+            const StationShotCells &cells = *m_cells;
+            const double half = m_axis.cellWidth() / 2;
+            for (int shot = qMax(rows.first, cells.firstShot); shot <= qMin(rows.second, cells.lastShot); ++shot) {
+                for (const StationShotCells::Cell *c = cells.begin(shot); c != cells.end(shot); ++c)
+                    put(rowSpan(shot), columns(c->coordinate, half), c->value);
+            }
+        }
         const double scale = Steps / m_reach;
         for (int y = 0; y < height; ++y) {
             auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
