@@ -67,36 +67,42 @@ public:
 
     int rtti() const override { return QwtPlotItem::Rtti_PlotUserItem; }
 
+    // The two cells of each pair with one in rows first..last: at the row of
+    // one shot and the other's source, valued the row shot's time there
+    // minus the other's at the row shot's source. visit(shot, partner, value).
+    template <typename Visit>
+    void forEachDifference(int first, int last, Visit visit) const
+    {
+        // Pairs run by shotA, and B is never more than m_maxGap after A.
+        const auto from = std::lower_bound(m_pairs.cbegin(), m_pairs.cend(), qint64(first) - m_maxGap,
+                                           [](const PickQc::ReciprocalPair &p, qint64 shot) {
+                                               return p.shotA < shot;
+                                           });
+        for (auto p = from; p != m_pairs.cend() && p->shotA <= last; ++p) {
+            if (p->shotA < 0 || p->shotB >= m_axis.shotCount())
+                continue;
+            const float d = p->difference();
+            if (p->shotA >= first)
+                visit(p->shotA, p->shotB, d);
+            if (p->shotB >= first && p->shotB <= last)
+                visit(p->shotB, p->shotA, -d);
+        }
+    }
+
     // Calls visit(cell) for each cell of the kind shown in rows first..last.
     template <typename Visit>
     void forEachCell(int first, int last, Visit visit) const
     {
-        StationShotView::Cell cell;
         if (m_kind == StationShotView::Differences) {
-            // Pairs run by shotA, and B is never more than m_maxGap after A.
-            const auto from = std::lower_bound(m_pairs.cbegin(), m_pairs.cend(), qint64(first) - m_maxGap,
-                                               [](const PickQc::ReciprocalPair &p, qint64 shot) {
-                                                   return p.shotA < shot;
-                                               });
-            for (auto p = from; p != m_pairs.cend() && p->shotA <= last; ++p) {
-                const float d = p->difference();
-                if (p->shotA >= first && p->shotB < m_axis.shotCount()) {
-                    cell = {p->shotA, m_axis.sourceAt(p->shotB), d, -1, p->shotB};
-                    visit(cell);
-                }
-                if (p->shotB >= first && p->shotB <= last && p->shotA >= 0) {
-                    cell = {p->shotB, m_axis.sourceAt(p->shotA), -d, -1, p->shotA};
-                    visit(cell);
-                }
-            }
+            forEachDifference(first, last, [&](int shot, int partner, float value) {
+                visit(StationShotView::Cell{shot, m_axis.sourceAt(partner), value, -1, partner});
+            });
             return;
         }
         const StationShotCells &cells = *m_cells;
         for (int shot = qMax(first, cells.firstShot); shot <= qMin(last, cells.lastShot); ++shot) {
-            for (const StationShotCells::Cell *c = cells.begin(shot); c != cells.end(shot); ++c) {
-                cell = {shot, c->coordinate, c->value, c->record, -1};
-                visit(cell);
-            }
+            for (const StationShotCells::Cell *c = cells.begin(shot); c != cells.end(shot); ++c)
+                visit(StationShotView::Cell{shot, c->coordinate, c->value, c->record, -1});
         }
     }
 
@@ -177,33 +183,21 @@ public:
                                          yMap.transform(shot + 1.5) - area.top(), height));
         const auto rowSpan = [&](int shot) { return rowSpans[size_t(shot - rows.first)]; };
         if (m_kind == StationShotView::Differences) {
-            // Partners lie at most m_maxGap shots from the rows in view.
+            // Each source's column is placed once: partners lie at most
+            // m_maxGap shots from the rows in view.
             const int from = int(qMax<qint64>(0, rows.first - m_maxGap));
             const int to = int(qMin<qint64>(m_axis.shotCount() - 1, rows.second + m_maxGap));
             std::vector<std::pair<int, int>> sourceSpans;
             for (int shot = from; shot <= to; ++shot)
                 sourceSpans.push_back(columns(m_axis.sourceAt(shot), m_axis.sourceSpacing() / 2));
-            const auto sourceSpan = [&](int shot) {
-                return shot >= from && shot <= to ? sourceSpans[size_t(shot - from)] : std::pair<int, int>(1, 0);
-            };
-            const auto first = std::lower_bound(m_pairs.cbegin(), m_pairs.cend(), from,
-                                                [](const PickQc::ReciprocalPair &p, int shot) {
-                                                    return p.shotA < shot;
-                                                });
-            for (auto p = first; p != m_pairs.cend() && p->shotA <= rows.second; ++p) {
-                const float d = p->difference();
-                if (p->shotA >= rows.first)
-                    put(rowSpan(p->shotA), sourceSpan(p->shotB), d);
-                if (p->shotB >= rows.first && p->shotB <= rows.second)
-                    put(rowSpan(p->shotB), sourceSpan(p->shotA), -d);
-            }
+            forEachDifference(rows.first, rows.second, [&](int shot, int partner, float value) {
+                put(rowSpan(shot), sourceSpans[size_t(partner - from)], value);
+            });
         } else {
-            const StationShotCells &cells = *m_cells;
             const double half = m_axis.cellWidth() / 2;
-            for (int shot = qMax(rows.first, cells.firstShot); shot <= qMin(rows.second, cells.lastShot); ++shot) {
-                for (const StationShotCells::Cell *c = cells.begin(shot); c != cells.end(shot); ++c)
-                    put(rowSpan(shot), columns(c->coordinate, half), c->value);
-            }
+            forEachCell(rows.first, rows.second, [&](const StationShotView::Cell &c) {
+                put(rowSpan(c.shot), columns(c.coordinate, half), c.value);
+            });
         }
         const double scale = Steps / m_reach;
         for (int y = 0; y < height; ++y) {
