@@ -372,8 +372,8 @@ void StationShotView::setKind(Kind kind)
     const QwtInterval rows = axisInterval(yLeft).normalized();
     if (kind == Residuals && rows.width() > ResidualShots) {
         const int centre = m_current >= 0 ? m_current : int((rows.minValue() + rows.maxValue()) / 2) - 1;
-        const double first = qMax(0.5, centre + 1 - ResidualShots / 2.0);
-        setAxisScale(yLeft, first + ResidualShots, first);
+        const int first = qMax(0, centre - ResidualShots / 2);
+        setAxisScale(yLeft, rowOf(first) + ResidualShots - 0.5, rowOf(first) - 0.5);
     }
     replot();
     requestResiduals();
@@ -422,16 +422,13 @@ void StationShotView::updateBar()
 void StationShotView::updateFooter()
 {
     QString text;
-    const QLocale locale = groupedLocale();
     if (m_kind == Differences) {
         text = tr("Each cell: the row's shot's time at the column's source, minus that source's shot's time "
                   "at the row's source");
     } else if (m_builder.isBusy()) {
-        text = tr("Reading and fitting shots %1 to %2...")
-                   .arg(locale.toString(m_requestedFirst + 1), locale.toString(m_requestedLast + 1));
+        text = tr("Reading and fitting shots %1 to %2...").arg(m_requestedFirst + 1).arg(m_requestedLast + 1);
     } else if (!m_cells->isEmpty()) {
-        text = tr("Residuals of shots %1 to %2")
-                   .arg(locale.toString(m_cells->firstShot + 1), locale.toString(m_cells->lastShot + 1));
+        text = tr("Residuals of shots %1 to %2").arg(m_cells->firstShot + 1).arg(m_cells->lastShot + 1);
     }
     QwtText footer(text);
     QFont font = footer.font();
@@ -456,9 +453,9 @@ void StationShotView::requestResiduals()
     }
     if (first >= m_requestedFirst && last <= m_requestedLast)
         return;
-    // A window around what is in view, so that small moves need nothing new.
-    const int centre = (first + last) / 2;
-    m_requestedLast = qMin(m_index.size() - 1, qMax(0, centre - ResidualShots / 2) + ResidualShots - 1);
+    // A window about what is in view, so that small moves need nothing new.
+    const int spare = ResidualShots - (last - first + 1);
+    m_requestedLast = qMin(m_index.size() - 1, qMax(0, first - spare / 2) + ResidualShots - 1);
     m_requestedFirst = qMax(0, m_requestedLast - ResidualShots + 1);
     m_builder.request(m_requestedFirst, m_requestedLast);
     updateFooter();

@@ -36,7 +36,9 @@ struct Plan
     int spikeShot = -1;           // one pick of it late by 20 ms, at spikeStation
     int spikeStation = -1;
     bool stationsUnset = false;   // every station number 0
-    bool twoLines = false;        // the second half of the shots on a receiver line 2 km north
+    bool twoLines = false;        // the second half of the shots on a receiver line 1 km north
+    bool between = false;         // sources halfway to the next station, on a source line of their own
+    bool slanted = false;         // the line at bearing 3-4-5 instead of east
 };
 
 int lineOf(const Plan &plan, int shot) { return plan.twoLines && shot >= Shots / 2 ? 2 : 1; }
@@ -47,19 +49,25 @@ QVector<FbRecord> survey(const Plan &plan)
     for (int s = 0; s < Shots; ++s) {
         const int line = lineOf(plan, s);
         const int source = plan.twoLines ? 60 + 2 * (s % (Shots / 2)) : 30 + 2 * s;
+        const double sourcePlace = source + (plan.between ? 0.5 : 0.0);
+        const auto place = [&](double station) {
+            return plan.slanted ? QPointF(5000 + 20.0 * station, 9000 + 15.0 * station)
+                                : QPointF(25.0 * station, 1000.0 * line);
+        };
         for (int c = 0; c < Channels; ++c) {
             const int station = source - Channels / 2 + c;
             FbRecord r;
             r.ffid = 3001 + s;
             r.channel = c + 1;
             r.fb_no = int(records.size());
-            r.offset = 25 * (station - source);
-            r.source_x = 25.0f * source;
-            r.source_y = 1000.0f * line;
-            r.group_x = 25.0f * station;
-            r.group_y = 1000.0f * line;
-            r.s_line = r.g_line = plan.stationsUnset ? 0 : line;
-            r.s_stat = plan.stationsUnset ? 0 : source;
+            r.offset = qRound(25 * (station - sourcePlace));
+            r.source_x = float(place(sourcePlace).x());
+            r.source_y = float(place(sourcePlace).y());
+            r.group_x = float(place(station).x());
+            r.group_y = float(place(station).y());
+            r.s_line = plan.stationsUnset ? 0 : plan.between ? line + 1 : line;
+            r.g_line = plan.stationsUnset ? 0 : line;
+            r.s_stat = plan.stationsUnset ? 0 : plan.between ? 9000 + s : source;
             r.g_stat = plan.stationsUnset ? 0 : station;
             const double x = std::abs(r.offset);
             r.fb_time = float(std::min(x / 1.2, 125.0 + x / 3.0));
@@ -104,9 +112,33 @@ int distance(const QColor &a, const QColor &b)
     return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
 }
 
-// The station of a receiver as the survey lays them out, whether the file
-// sets stations or not.
+// The station of a receiver of an east-west line, whether the file sets
+// stations or not.
 int stationOf(const FbRecord &r) { return qRound(r.group_x / 25.0f); }
+
+// Lines 1 km apart of the survey's shots, Copies times over, written to dir
+// and judged: many shots, each with the partners of its own line.
+constexpr int Copies = 60;
+bool judgeLongSurvey(const QTemporaryDir &dir, Judged *judged)
+{
+    for (int copy = 0; copy < Copies; ++copy) {
+        for (FbRecord r : survey(Plan())) {
+            r.ffid = 1000 + judged->records.size() / Channels;
+            r.s_line = r.g_line = copy + 1;
+            r.source_y = r.group_y = 1000.0f * (copy + 1);
+            judged->records.append(r);
+        }
+    }
+    judged->file = dir.filePath(QStringLiteral("long.fb"));
+    if (!FbTest::writeFile(judged->file, FbTest::fileBytes(judged->records, FbTest::headerFor(judged->records))))
+        return false;
+    PickQc::Settings settings;
+    settings.collectReceivers = true;
+    if (!PickQc::Analyzer(judged->file, settings).run(&judged->report))
+        return false;
+    judged->axis = StationAxis::build(judged->report);
+    return judged->report.index.size() == Copies * Shots;
+}
 
 } // namespace
 
@@ -123,6 +155,63 @@ private slots:
         QStandardPaths::setTestModeEnabled(true);
         QSettings().clear();
         qRegisterMetaType<std::shared_ptr<const StationShotCells>>();
+    }
+
+    // Sources and picks lie at their stations (lines side by side), a source
+    // between stations at a neighbouring one, and a line without stations
+    // by the distance along it, however it runs.
+    void axisPlacesSourcesAndPicks_data()
+    {
+        QTest::addColumn<bool>("stationsUnset");
+        QTest::addColumn<bool>("between");
+        QTest::addColumn<bool>("slanted");
+        QTest::addColumn<bool>("twoLines");
+        QTest::newRow("sources on stations") << false << false << false << false;
+        QTest::newRow("sources between stations, on a line of their own") << false << true << false << false;
+        QTest::newRow("two lines side by side") << false << false << false << true;
+        QTest::newRow("stations unset, a slanted line") << true << false << true << false;
+        QTest::newRow("stations unset, sources between") << true << true << true << false;
+    }
+    void axisPlacesSourcesAndPicks()
+    {
+        QFETCH(bool, stationsUnset);
+        QFETCH(bool, between);
+        QFETCH(bool, slanted);
+        QFETCH(bool, twoLines);
+        Plan plan;
+        plan.stationsUnset = stationsUnset;
+        plan.between = between;
+        plan.slanted = slanted;
+        plan.twoLines = twoLines;
+        QTemporaryDir dir;
+        Judged judged;
+        QVERIFY(judge(dir, plan, &judged));
+        const StationAxis &axis = judged.axis;
+        // Where station k lies: its number, or its distance from the first receiver.
+        const int firstStation = twoLines ? 36 : 6;
+        const auto expected = [&](double station) { return stationsUnset ? 25 * (station - firstStation) : station; };
+        const auto placed = [&](double coordinate, int line) {
+            if (stationsUnset)
+                return coordinate;
+            const QString text = axis.describe(coordinate);
+            const QString prefix = twoLines ? QStringLiteral("line %1, station ").arg(line) : QStringLiteral("station ");
+            return text.startsWith(prefix) ? text.mid(prefix.size()).toDouble() : qQNaN();
+        };
+        QCOMPARE(axis.cellWidth(), stationsUnset ? 25.0 : 1.0);
+        QCOMPARE(axis.sourceSpacing(), 2 * axis.cellWidth());
+        for (int s = 0; s < Shots; ++s) {
+            const double source = (twoLines ? 60 + 2 * (s % (Shots / 2)) : 30 + 2 * s) + (between ? 0.5 : 0.0);
+            const double shown = placed(axis.sourceAt(s), lineOf(plan, s));
+            // Between two stations, at one of them.
+            const double off = between && !stationsUnset ? 0.5 : 0.0;
+            QVERIFY2(std::abs(std::abs(shown - expected(source)) - off) < 1e-3,
+                     qPrintable(QStringLiteral("shot %1 at %2").arg(s).arg(shown)));
+        }
+        for (const FbRecord &r : qAsConst(judged.records)) {
+            const double station = stationsUnset ? (r.group_x - 5000) / 20.0 : r.g_stat;
+            const double shown = placed(axis.pickAt(r), r.g_line);
+            QVERIFY2(std::abs(shown - expected(station)) < 1e-3, qPrintable(QString::number(shown)));
+        }
     }
 
     // A receiver 3 ms late (or 4 early) in every shot is the one receiver
@@ -191,6 +280,10 @@ private slots:
             QVERIFY2(lastOfLine1 < firstOfLine2, qPrintable(QStringLiteral("%1 %2").arg(lastOfLine1).arg(firstOfLine2)));
         }
 
+        // Its tool tip names it.
+        QCOMPARE(view.receiverText(view.receiverAt(at)).section(QLatin1Char('\n'), 0, 0),
+                 QStringLiteral("Receiver line %1, station %2").arg(stationsUnset ? 0 : line)
+                     .arg(stationsUnset ? 0 : plan.lateStation));
         QSignalSpy clicked(&view, &StationResidualView::receiverClicked);
         QTest::mouseClick(view.canvas(), Qt::LeftButton, Qt::NoModifier, at);
         QCOMPARE(clicked.size(), 1);
@@ -249,6 +342,11 @@ private slots:
             }
         }
         QVERIFY2(inRow >= 10 && inRow == inColumn, qPrintable(QStringLiteral("%1 %2").arg(inRow).arg(inColumn)));
+        // The tool tip of the late shot's cell at the source of shot 15.
+        const QString place = stationsUnset ? QStringLiteral("1,350.0 along the line") : QStringLiteral("station 60");
+        QCOMPARE(view.cellText(view.cellAt(view.canvasPosOf(plan.lateShot, judged.axis.sourceAt(15)))),
+                 QStringLiteral("Shot 18 > ffid 3018\n%1, the source of shot 16 > ffid 3016\n"
+                                "Reciprocal difference: %2 ms").arg(place, delay > 0 ? "6.00" : "-6.00"));
     }
 
     // Each judged pick's residual lies at its own shot and station, only the
@@ -300,27 +398,15 @@ private slots:
     void residualsBuiltOffTheUiThreadLatestWins()
     {
         // Many shots, so that a build takes a while.
-        QVector<FbRecord> records;
-        for (int copy = 0; copy < 60; ++copy) {
-            // Lines 1 km apart, so that each shot's partners are those of its line.
-            for (FbRecord r : survey(Plan())) {
-                r.ffid = 1000 + records.size() / Channels;
-                r.s_line = r.g_line = copy + 1;
-                r.source_y = r.group_y = 1000.0f * (copy + 1);
-                records.append(r);
-            }
-        }
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("long.fb"));
-        QVERIFY(FbTest::writeFile(file, FbTest::fileBytes(records, FbTest::headerFor(records))));
-        PickQc::Settings settings;
-        settings.collectReceivers = true;
-        PickQc::Report report;
-        QVERIFY(PickQc::Analyzer(file, settings).run(&report));
-        QCOMPARE(report.index.size(), 60 * Shots);
+        Judged judged;
+        QVERIFY(judgeLongSurvey(dir, &judged));
+        const QString &file = judged.file;
+        const PickQc::Report &report = judged.report;
+        const PickQc::Settings settings;
 
         StationShotBuilder builder;
-        builder.setSource(file, report.index, StationAxis::build(report), settings);
+        builder.setSource(file, report.index, judged.axis, settings);
         QSignalSpy ready(&builder, &StationShotBuilder::ready);
         // The event loop turns while the shots are read and fitted: a build
         // on this thread would let the probe tick once at most.
@@ -343,9 +429,92 @@ private slots:
         QVERIFY(!builder.isBusy());
         // A new source drops what was asked of the old one.
         builder.request(0, 999);
-        builder.setSource(file, report.index, StationAxis::build(report), settings);
+        builder.setSource(file, report.index, judged.axis, settings);
         QTest::qWait(500);
         QCOMPARE(ready.size(), 1);
+    }
+
+    // The residual image holds the shots around the current one, at most
+    // ResidualShots of them, and keeps it in view.
+    void residualsFollowTheCurrentShot_data()
+    {
+        QTest::addColumn<int>("current");
+        QTest::addColumn<bool>("currentFirst");   // the shot shown before the residuals are asked for
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::newRow("the first shot") << 0 << false << 0 << 1999;
+        QTest::newRow("in the middle, shown before") << 1200 << true << 200 << 2199;
+        QTest::newRow("near the end") << 2300 << false << 400 << 2399;
+    }
+    void residualsFollowTheCurrentShot()
+    {
+        QFETCH(int, current);
+        QFETCH(bool, currentFirst);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QTemporaryDir dir;
+        Judged judged;
+        QVERIFY(judgeLongSurvey(dir, &judged));
+        StationShotView view;
+        view.resize(700, 500);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.setSurvey(judged.axis, judged.report.index);
+        view.setResidualSource(judged.file, PickQc::Settings());
+        if (currentFirst)
+            view.setCurrentShot(current);
+        view.setKind(StationShotView::Residuals);
+        view.setCurrentShot(current);
+        QTRY_VERIFY_WITH_TIMEOUT(!view.isBuilding(), 20000);
+        QCOMPARE(view.residualCells().firstShot, first);
+        QCOMPARE(view.residualCells().lastShot, last);
+        const QwtInterval shown = view.axisInterval(QwtPlot::yLeft).normalized();
+        QVERIFY(shown.contains(current + 1) && shown.width() <= StationShotView::ResidualShots);
+        QVERIFY(view.footer().text().endsWith(QStringLiteral("shots %1 to %2").arg(first + 1).arg(last + 1)));
+    }
+
+    // The wheel zooms about the pointer, up zooms in: the receivers along
+    // the stations only, the image both ways.
+    void viewsZoomAboutThePointer_data()
+    {
+        QTest::addColumn<bool>("image");
+        QTest::addColumn<int>("delta");
+        QTest::newRow("receivers, wheel up") << false << 120;
+        QTest::newRow("receivers, wheel down") << false << -120;
+        QTest::newRow("image, wheel up") << true << 120;
+        QTest::newRow("image, wheel down") << true << -120;
+    }
+    void viewsZoomAboutThePointer()
+    {
+        QFETCH(bool, image);
+        QFETCH(int, delta);
+        QTemporaryDir dir;
+        Judged judged;
+        QVERIFY(judge(dir, Plan(), &judged));
+        StationResidualView receivers;
+        StationShotView stations;
+        QwtPlot *view = image ? static_cast<QwtPlot *>(&stations) : &receivers;
+        receivers.setAxis(judged.axis);
+        stations.setSurvey(judged.axis, judged.report.index);
+        view->resize(700, 500);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        const QPoint pointer(300, 200);
+        const auto under = [&] {
+            return QPointF(view->canvasMap(QwtPlot::xBottom).invTransform(pointer.x()),
+                           view->canvasMap(QwtPlot::yLeft).invTransform(pointer.y()));
+        };
+        const QPointF before = under();
+        // Shots run down the image: its y axis is upside down.
+        const double width = view->axisInterval(QwtPlot::xBottom).width();
+        const double height = view->axisInterval(QwtPlot::yLeft).normalized().width();
+        QWheelEvent wheel(pointer, view->canvas()->mapToGlobal(pointer), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view->canvas(), &wheel);
+        const double ratio = view->axisInterval(QwtPlot::xBottom).width() / width;
+        QVERIFY2(delta > 0 ? ratio < 0.95 : ratio > 1.05, qPrintable(QString::number(ratio)));
+        QCOMPARE(view->axisInterval(QwtPlot::yLeft).normalized().width() / height, image ? ratio : 1.0);
+        QVERIFY(std::abs(under().x() - before.x()) < 1e-6 * width && std::abs(under().y() - before.y()) < 1e-6 * height);
     }
 
     // In the window, a click on a receiver, on a reciprocal difference or on
@@ -354,14 +523,18 @@ private slots:
     {
         QTest::addColumn<int>("tab");
         QTest::addColumn<int>("kind");   // of the stations tab
-        QTest::newRow("a late receiver") << 1 << -1;
-        QTest::newRow("a late shot's reciprocal difference") << 2 << int(StationShotView::Differences);
-        QTest::newRow("a spiked pick's residual") << 2 << int(StationShotView::Residuals);
+        QTest::addColumn<int>("from");   // the shot shown before the click
+        QTest::newRow("a late receiver") << 1 << -1 << 0;
+        // Shot 30 recorded stations 66 to 113.
+        QTest::newRow("a late receiver the current shot recorded") << 1 << -1 << 30;
+        QTest::newRow("a late shot's reciprocal difference") << 2 << int(StationShotView::Differences) << 0;
+        QTest::newRow("a spiked pick's residual") << 2 << int(StationShotView::Residuals) << 0;
     }
     void windowTabsGoToTheShot()
     {
         QFETCH(int, tab);
         QFETCH(int, kind);
+        QFETCH(int, from);
         Plan plan;
         plan.lateStation = 77;
         plan.stationDelay = 3.0;
@@ -383,12 +556,14 @@ private slots:
         QVERIFY(tabs);
         QCOMPARE(QStringList({tabs->tabText(0), tabs->tabText(1), tabs->tabText(2)}),
                  QStringList({"Map", "Receivers", QString::fromUtf8("Stations × shots")}));
+        window.goToShot(from);
         tabs->setCurrentIndex(tab);
+        QTRY_VERIFY(tabs->currentWidget()->isVisible());
         const StationAxis &axis = window.data()->stations;
 
         QWidget *canvas = nullptr;
         QPoint at;
-        int shot = -1, station = -1;
+        int shot = from > 0 ? from : -1, station = -1;
         if (tab == 1) {
             auto *view = window.findChild<StationResidualView *>(QStringLiteral("receiverView"));
             int late = 0;
@@ -413,7 +588,6 @@ private slots:
             at = view->canvasPosOf(shot, station);
             QCOMPARE(view->cellAt(at).shot, shot);
         }
-        QTRY_VERIFY(canvas->isVisible());
         QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, at);
         if (shot >= 0)
             QCOMPARE(window.currentShot(), shot);
