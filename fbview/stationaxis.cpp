@@ -3,6 +3,7 @@
 #include "shotrecords.h"
 
 #include <qwt_plot.h>
+#include <qwt_plot_marker.h>
 #include <qwt_scale_draw.h>
 #include <qwt_scale_map.h>
 #include <qwt_text.h>
@@ -61,88 +62,18 @@ private:
 StationAxis StationAxis::build(const PickQc::Report &report, const std::function<bool()> &keepGoing)
 {
     StationAxis axis;
-    QVector<PickQc::StationResidual> receivers = report.stations;
+    const QVector<PickQc::StationResidual> &receivers = report.stations;
     const int count = receivers.size();
-
     // Stations are unset when every receiver carries one number.
     bool oneStation = count > 1;
     for (int k = 1; k < count && oneStation; ++k)
         oneStation = receivers.at(k).stat == receivers.at(0).stat;
     axis.m_kind = oneStation ? Distance : Stations;
+    const QVector<double> coordinates = axis.m_kind == Stations ? axis.layLines(receivers)
+                                                                : axis.fitLine(receivers);
 
-    QVector<double> coordinates(count, qQNaN());
-    if (axis.m_kind == Stations) {
-        // Lines in number order (the report sorts by line, then station).
-        QVector<double> steps;
-        for (int k = 0; k < count; ++k) {
-            const PickQc::StationResidual &r = receivers.at(k);
-            if (axis.m_lines.isEmpty() || axis.m_lines.last().line != r.line)
-                axis.m_lines.append(Line{r.line, r.stat, r.stat, 0.0});
-            else if (r.stat != axis.m_lines.last().last)
-                steps.append(double(r.stat) - axis.m_lines.last().last);
-            axis.m_lines.last().last = r.stat;
-        }
-        axis.m_cellWidth = medianStep(steps, 1.0);
-        qint64 widest = 0;
-        for (const Line &line : qAsConst(axis.m_lines))
-            widest = qMax(widest, qint64(line.last) - line.first);
-        const double gap = qMax(10.0 * axis.m_cellWidth, 0.05 * double(widest));
-        double end = 0.0;
-        for (int l = 0; l < axis.m_lines.size(); ++l) {
-            Line &line = axis.m_lines[l];
-            line.base = l == 0 ? 0.0 : end + gap - line.first;
-            end = line.base + line.last;
-            axis.m_lineIndex.insert(line.line, l);
-        }
-        for (int k = 0; k < count; ++k) {
-            const PickQc::StationResidual &r = receivers.at(k);
-            coordinates[k] = axis.m_lines.at(axis.m_lineIndex.value(r.line)).base + r.stat;
-        }
-    } else {
-        // The receivers' principal axis, pointing east (or north).
-        double mx = 0, my = 0;
-        int finiteCount = 0;
-        for (const PickQc::StationResidual &r : qAsConst(receivers)) {
-            if (finite(r.x, r.y)) {
-                mx += r.x;
-                my += r.y;
-                ++finiteCount;
-            }
-        }
-        mx /= qMax(1, finiteCount);
-        my /= qMax(1, finiteCount);
-        double sxx = 0, sxy = 0, syy = 0;
-        for (const PickQc::StationResidual &r : qAsConst(receivers)) {
-            if (finite(r.x, r.y)) {
-                sxx += (r.x - mx) * (r.x - mx);
-                sxy += (r.x - mx) * (r.y - my);
-                syy += (r.y - my) * (r.y - my);
-            }
-        }
-        const double angle = 0.5 * std::atan2(2 * sxy, sxx - syy);
-        axis.m_dirX = std::cos(angle);
-        axis.m_dirY = std::sin(angle);
-        if (axis.m_dirX < -1e-9 || (std::abs(axis.m_dirX) <= 1e-9 && axis.m_dirY < 0)) {
-            axis.m_dirX = -axis.m_dirX;
-            axis.m_dirY = -axis.m_dirY;
-        }
-        axis.m_pointX = mx;
-        axis.m_pointY = my;
-        double lowest = qInf();
-        for (const PickQc::StationResidual &r : qAsConst(receivers)) {
-            if (finite(r.x, r.y))
-                lowest = qMin(lowest, axis.along(r.x, r.y));
-        }
-        // Distances from the first receiver along the line.
-        if (qIsFinite(lowest)) {
-            axis.m_pointX += lowest * axis.m_dirX;
-            axis.m_pointY += lowest * axis.m_dirY;
-        }
-        for (int k = 0; k < count; ++k)
-            coordinates[k] = axis.along(receivers.at(k).x, receivers.at(k).y);
-    }
-
-    // Receivers by coordinate; the report's order (line, station) among equals.
+    // Receivers by coordinate; the report's order (line, station) among
+    // equals, and the report's list itself when it is in that order already.
     QVector<int> order(count);
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
@@ -150,10 +81,14 @@ StationAxis StationAxis::build(const PickQc::Report &report, const std::function
         const double ca = coordinates.at(a), cb = coordinates.at(b);
         return ca < cb || (!std::isnan(ca) && std::isnan(cb));
     });
-    axis.m_receivers.resize(count);
+    bool inOrder = true;
+    for (int k = 0; k < count && inOrder; ++k)
+        inOrder = order.at(k) == k;
+    axis.m_receivers = inOrder ? receivers : QVector<PickQc::StationResidual>(count);
     axis.m_receiverCoordinates.resize(count);
     for (int k = 0; k < count; ++k) {
-        axis.m_receivers[k] = receivers.at(order.at(k));
+        if (!inOrder)
+            axis.m_receivers[k] = receivers.at(order.at(k));
         axis.m_receiverCoordinates[k] = coordinates.at(order.at(k));
     }
     if (axis.m_kind == Distance) {
@@ -162,67 +97,149 @@ StationAxis StationAxis::build(const PickQc::Report &report, const std::function
             steps.append(axis.m_receiverCoordinates.at(k) - axis.m_receiverCoordinates.at(k - 1));
         axis.m_cellWidth = medianStep(steps, 1.0);
     }
+    if (!axis.placeSources(report.shots, keepGoing))
+        return StationAxis();
+    return axis;
+}
 
+QVector<double> StationAxis::layLines(const QVector<PickQc::StationResidual> &receivers)
+{
+    // Lines in number order (the report sorts by line, then station).
+    QVector<double> steps;
+    for (const PickQc::StationResidual &r : receivers) {
+        if (m_lines.isEmpty() || m_lines.last().line != r.line)
+            m_lines.append(Line{r.line, r.stat, r.stat, 0.0});
+        else if (r.stat != m_lines.last().last)
+            steps.append(double(r.stat) - m_lines.last().last);
+        m_lines.last().last = r.stat;
+    }
+    m_cellWidth = medianStep(steps, 1.0);
+    qint64 widest = 0;
+    for (const Line &line : qAsConst(m_lines))
+        widest = qMax(widest, qint64(line.last) - line.first);
+    const double gap = qMax(10.0 * m_cellWidth, 0.05 * double(widest));
+    double end = 0.0;
+    for (int l = 0; l < m_lines.size(); ++l) {
+        Line &line = m_lines[l];
+        line.base = l == 0 ? 0.0 : end + gap - line.first;
+        end = line.base + line.last;
+        m_lineIndex.insert(line.line, l);
+    }
+    QVector<double> coordinates;
+    coordinates.reserve(receivers.size());
+    for (const PickQc::StationResidual &r : receivers)
+        coordinates.append(m_lines.at(m_lineIndex.value(r.line)).base + r.stat);
+    return coordinates;
+}
+
+QVector<double> StationAxis::fitLine(const QVector<PickQc::StationResidual> &receivers)
+{
+    // The receivers' principal axis, pointing east (or north).
+    double mx = 0, my = 0;
+    int finiteCount = 0;
+    for (const PickQc::StationResidual &r : receivers) {
+        if (finite(r.x, r.y)) {
+            mx += r.x;
+            my += r.y;
+            ++finiteCount;
+        }
+    }
+    mx /= qMax(1, finiteCount);
+    my /= qMax(1, finiteCount);
+    double sxx = 0, sxy = 0, syy = 0;
+    for (const PickQc::StationResidual &r : receivers) {
+        if (finite(r.x, r.y)) {
+            sxx += (r.x - mx) * (r.x - mx);
+            sxy += (r.x - mx) * (r.y - my);
+            syy += (r.y - my) * (r.y - my);
+        }
+    }
+    const double angle = 0.5 * std::atan2(2 * sxy, sxx - syy);
+    m_dirX = std::cos(angle);
+    m_dirY = std::sin(angle);
+    if (m_dirX < -1e-9 || (std::abs(m_dirX) <= 1e-9 && m_dirY < 0)) {
+        m_dirX = -m_dirX;
+        m_dirY = -m_dirY;
+    }
+    m_pointX = mx;
+    m_pointY = my;
+    // Distances from the first receiver along the line.
+    double lowest = qInf();
+    for (const PickQc::StationResidual &r : receivers) {
+        if (finite(r.x, r.y))
+            lowest = qMin(lowest, along(r.x, r.y));
+    }
+    if (qIsFinite(lowest)) {
+        m_pointX += lowest * m_dirX;
+        m_pointY += lowest * m_dirY;
+    }
+    QVector<double> coordinates;
+    coordinates.reserve(receivers.size());
+    for (const PickQc::StationResidual &r : receivers)
+        coordinates.append(along(r.x, r.y));
+    return coordinates;
+}
+
+bool StationAxis::placeSources(const PickQc::ShotSummaries &shots, const std::function<bool()> &keepGoing)
+{
     double lo = qInf(), hi = -qInf();
-    for (const double c : qAsConst(axis.m_receiverCoordinates)) {
+    for (const double c : qAsConst(m_receiverCoordinates)) {
         if (qIsFinite(c)) {
             lo = qMin(lo, c);
             hi = qMax(hi, c);
         }
     }
-    axis.m_origin = qIsFinite(lo) ? lo : 0.0;
-
-    // Each shot's source; consecutive shots from one place are placed once.
-    const int shots = report.shots.size();
-    axis.m_sources.resize(shots);
+    m_origin = qIsFinite(lo) ? lo : 0.0;
+    // Consecutive shots from one place are placed once.
+    m_sources.resize(shots.size());
     PickQc::ShotSource last;
     float lastCoordinate = float(qQNaN());
     bool haveLast = false;
     int line = -1;   // of the last source on a receiver line
-    for (int s = 0; s < shots; ++s) {
+    for (int s = 0; s < shots.size(); ++s) {
         if (s % Batch == 0 && keepGoing && !keepGoing())
-            return StationAxis();
-        const PickQc::ShotSource &source = report.shots.source(s);
+            return false;
+        const PickQc::ShotSource &source = shots.source(s);
         if (!haveLast || source.x != last.x || source.y != last.y || source.line != last.line
             || source.stat != last.stat) {
             double c = qQNaN();
-            if (axis.m_kind == Distance) {
-                c = finite(source.x, source.y) ? axis.along(source.x, source.y) : qQNaN();
+            if (m_kind == Distance) {
+                c = finite(source.x, source.y) ? along(source.x, source.y) : qQNaN();
             } else {
-                if (line < 0 || axis.m_lines.at(line).line != source.line)
-                    line = axis.m_lineIndex.value(source.line, -1);
+                if (line < 0 || m_lines.at(line).line != source.line)
+                    line = m_lineIndex.value(source.line, -1);
                 // A station of a receiver line, or within a station of its ends.
-                const Line *on = line >= 0 ? &axis.m_lines.at(line) : nullptr;
-                if (on && source.stat >= on->first - axis.m_cellWidth && source.stat <= on->last + axis.m_cellWidth)
+                const Line *on = line >= 0 ? &m_lines.at(line) : nullptr;
+                if (on && source.stat >= on->first - m_cellWidth && source.stat <= on->last + m_cellWidth)
                     c = on->base + source.stat;
                 else if (finite(source.x, source.y))
-                    c = axis.nearestReceiver(source.x, source.y);
+                    c = nearestReceiver(source.x, source.y);
             }
             last = source;
             haveLast = true;
-            lastCoordinate = float(c - axis.m_origin);
+            lastCoordinate = float(c - m_origin);
         }
-        axis.m_sources[s] = lastCoordinate;
+        m_sources[s] = lastCoordinate;
         if (std::isfinite(lastCoordinate)) {
-            lo = qMin(lo, axis.sourceAt(s));
-            hi = qMax(hi, axis.sourceAt(s));
+            lo = qMin(lo, sourceAt(s));
+            hi = qMax(hi, sourceAt(s));
         }
     }
     // Every step between shots when they are few, an even sample of them
     // when there are millions.
     QVector<double> steps;
-    const int stride = qMax(1, shots / 100000);
-    for (int s = stride; s < shots; s += stride)
-        steps.append(std::abs(double(axis.m_sources.at(s)) - axis.m_sources.at(s - stride)) / stride);
-    axis.m_sourceSpacing = qMax(axis.m_cellWidth, medianStep(steps, axis.m_cellWidth));
+    const int stride = qMax(1, shots.size() / 100000);
+    for (int s = stride; s < shots.size(); s += stride)
+        steps.append(std::abs(double(m_sources.at(s)) - m_sources.at(s - stride)) / stride);
+    m_sourceSpacing = qMax(m_cellWidth, medianStep(steps, m_cellWidth));
     if (lo <= hi) {
-        axis.m_minimum = lo;
-        axis.m_maximum = hi;
+        m_minimum = lo;
+        m_maximum = hi;
     }
     // The grid is needed only while sources are placed.
-    axis.m_cellReceivers = QVector<int>();
-    axis.m_cellStart = QVector<int>();
-    return axis;
+    m_cellReceivers = QVector<int>();
+    m_cellStart = QVector<int>();
+    return true;
 }
 
 double StationAxis::along(float x, float y) const
@@ -465,4 +482,21 @@ void StationViews::zoomAxis(QwtPlot *plot, int axis, int canvasPixel, double fac
     const double at = plot->canvasMap(axis).invTransform(canvasPixel);
     const QwtInterval shown = plot->axisInterval(axis);
     plot->setAxisScale(axis, at + (shown.minValue() - at) * factor, at + (shown.maxValue() - at) * factor);
+}
+
+QList<QwtPlotMarker *> StationViews::markLines(QwtPlot *plot, const StationAxis &axis)
+{
+    QList<QwtPlotMarker *> markers;
+    for (const auto &start : axis.lineStarts()) {
+        auto *marker = new QwtPlotMarker;
+        marker->setLineStyle(QwtPlotMarker::VLine);
+        marker->setLinePen(QColor(120, 120, 120), 1, Qt::DotLine);
+        marker->setXValue(start.first - axis.cellWidth() / 2);
+        marker->setLabel(QwtText(StationAxis::tr("Line %1").arg(start.second)));
+        marker->setLabelAlignment(Qt::AlignRight | Qt::AlignTop);
+        marker->setZ(20);
+        marker->attach(plot);
+        markers.append(marker);
+    }
+    return markers;
 }

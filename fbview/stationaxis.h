@@ -14,6 +14,7 @@
 #include <functional>
 
 class QwtPlot;
+class QwtPlotMarker;
 class QwtScaleDraw;
 
 // The axis the survey-wide views share: where each receiver, each pick's
@@ -34,13 +35,13 @@ class QwtScaleDraw;
 // is a receiver line and the station lies within its stations (or a station
 // past either end), else at the receiver nearest its position (a source
 // between stations, or on a source line of its own); with Distance, at its
-// position's distance. NaN where a source
-// or a pick cannot be placed (coordinates that are not finite, a line no
-// receiver carries).
+// position's distance. NaN where a source or a pick cannot be placed
+// (coordinates that are not finite, a line no receiver carries).
 //
 // Built on any thread (the QC window builds it on its loading thread);
-// copies share the data. Costs a float per shot, and per receiver its
-// StationResidual and a double; about a second for ten million shots.
+// copies share the data. Costs a float per shot and a double per receiver
+// (the report's receivers are shared when they are in the axis's order);
+// a few tenths of a second for ten million shots.
 //
 //   StationAxis axis = StationAxis::build(report);            // any thread
 //   double column = axis.sourceAt(shot);                       // NaN: nowhere
@@ -113,6 +114,12 @@ private:
         qint32 last = 0;
         double base = 0.0;   // coordinate = base + station
     };
+    // Each receiver's coordinate, as Stations and Distance lay them out.
+    QVector<double> layLines(const QVector<PickQc::StationResidual> &receivers);
+    QVector<double> fitLine(const QVector<PickQc::StationResidual> &receivers);
+    // Each shot's source, the span and the sources' spacing; false when
+    // keepGoing said stop.
+    bool placeSources(const PickQc::ShotSummaries &shots, const std::function<bool()> &keepGoing);
     const Line *lineOf(double coordinate) const;
     double along(float x, float y) const;
     double nearestReceiver(float x, float y);
@@ -151,6 +158,9 @@ QColor early();
 QColor diverging(double value, double reach);
 // Scales one axis of a plot about a canvas pixel; below 1 zooms in.
 void zoomAxis(QwtPlot *plot, int axis, int canvasPixel, double factor);
+// Where each receiver line starts, when several lie side by side: a dotted
+// line labelled with its number, attached to plot.
+QList<QwtPlotMarker *> markLines(QwtPlot *plot, const StationAxis &axis);
 
 } // namespace StationViews
 

@@ -319,17 +319,7 @@ void StationResidualView::setAxis(const StationAxis &axis)
         m_reach = qMax(1.0, double(sizes[at]));
     }
     qDeleteAll(m_lineStarts);
-    m_lineStarts.clear();
-    for (const auto &start : axis.lineStarts()) {
-        auto *marker = new QwtPlotMarker;
-        marker->setLineStyle(QwtPlotMarker::VLine);
-        marker->setLinePen(QColor(120, 120, 120), 1, Qt::DotLine);
-        marker->setXValue(start.first - axis.cellWidth() / 2);
-        marker->setLabel(QwtText(tr("Line %1").arg(start.second)));
-        marker->setLabelAlignment(Qt::AlignRight | Qt::AlignTop);
-        marker->attach(this);
-        m_lineStarts.append(marker);
-    }
+    m_lineStarts = StationViews::markLines(this, axis);
     m_item->invalidate();
     resetView();
 }

@@ -3,6 +3,7 @@
 #include <qwt_color_map.h>
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_item.h>
+#include <qwt_plot_marker.h>
 #include <qwt_plot_panner.h>
 #include <qwt_plot_picker.h>
 #include <qwt_scale_draw.h>
@@ -325,6 +326,8 @@ void StationShotView::setSurvey(const StationAxis &axis, const QVector<ShotIndex
     m_builder.setSource(QString(), {}, axis, PickQc::Settings());
     setAxisTitle(xBottom, axis.title());
     setAxisScaleDraw(xBottom, axis.scaleDraw());
+    qDeleteAll(m_lineStarts);
+    m_lineStarts = StationViews::markLines(this, axis);
     m_item->invalidate();
     updateBar();
     resetView();

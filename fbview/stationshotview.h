@@ -14,6 +14,7 @@
 #include <memory>
 
 class QTimer;
+class QwtPlotMarker;
 class StationShotItem;
 
 // An image of the survey, receiver stations across and shots down, each cell
@@ -125,6 +126,7 @@ private:
     int m_requestedFirst = 0, m_requestedLast = -1;
     StationShotBuilder m_builder;
     StationShotItem *m_item = nullptr;
+    QList<QwtPlotMarker *> m_lineStarts;
     QTimer *m_viewMoved = nullptr;
     QPoint m_pressPos;
 };

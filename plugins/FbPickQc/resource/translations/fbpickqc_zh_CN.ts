@@ -694,6 +694,10 @@
         <source>station %1</source>
         <translation>桩号 %1</translation>
     </message>
+    <message>
+        <source>Line %1</source>
+        <translation>测线 %1</translation>
+    </message>
 </context>
 <context>
     <name>StationResidualView</name>
@@ -708,10 +712,6 @@
     <message>
         <source>RMS residual (±)</source>
         <translation>均方根残差（±）</translation>
-    </message>
-    <message>
-        <source>Line %1</source>
-        <translation>测线 %1</translation>
     </message>
     <message>
         <source>Mean beyond ±%1 ms</source>
