@@ -420,17 +420,17 @@ QWidget *FbPickQcWindow::buildSurveyTabs(QWidget *mapPane)
     stationsLayout->addLayout(stationsRow);
     stationsLayout->addWidget(m_stationShots, 1);
 
-    m_surveyTabs = new QTabWidget;
-    m_surveyTabs->setObjectName(QStringLiteral("surveyTabs"));
-    m_surveyTabs->addTab(mapPane, tr("Map"));
-    m_surveyTabs->addTab(m_receiverView, tr("Receivers"));
-    m_surveyTabs->addTab(stationsPane, tr("Stations × shots"));
+    auto *tabs = new QTabWidget;
+    tabs->setObjectName(QStringLiteral("surveyTabs"));
+    tabs->addTab(mapPane, tr("Map"));
+    tabs->addTab(m_receiverView, tr("Receivers"));
+    tabs->addTab(stationsPane, tr("Stations × shots"));
 
     connect(kind, QOverload<int>::of(&QComboBox::currentIndexChanged), m_stationShots,
             [this](int k) { m_stationShots->setKind(StationShotView::Kind(k)); });
     connect(m_receiverView, &StationResidualView::receiverClicked, this, &FbPickQcWindow::goToReceiver);
     connect(m_stationShots, &StationShotView::cellClicked, this, &FbPickQcWindow::goToCell);
-    return m_surveyTabs;
+    return tabs;
 }
 
 void FbPickQcWindow::showSurveyViews()

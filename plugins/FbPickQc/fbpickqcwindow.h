@@ -16,7 +16,6 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
-class QTabWidget;
 class QTableView;
 class QToolButton;
 class QwtPlot;
@@ -38,8 +37,9 @@ class SurveyMap;
 // goes to its shot. Beside the map, in tabs, the survey-wide views: each
 // receiver's mean residual (a click goes to a shot that recorded it, its
 // pick selected) and the stations-by-shots image of reciprocal differences
-// or residuals (a click goes to the shot and its pick at that station). Page Up / Page Down step through the shots, N and
-// Shift+N through the shots with problems. F1 opens the window's help page.
+// or residuals (a click goes to the shot and its pick at that station).
+// Page Up / Page Down step through the shots, N and Shift+N through the
+// shots with problems. F1 opens the window's help page.
 //
 // Usage:
 //   auto *window = new FbPickQcWindow;
@@ -131,7 +131,6 @@ private:
     SurveyMap *m_map = nullptr;
     QComboBox *m_colorBy = nullptr;
     SurveyValues m_mapValues[QcMapValues::QuantityCount];   // made when first shown
-    QTabWidget *m_surveyTabs = nullptr;
     StationResidualView *m_receiverView = nullptr;
     StationShotView *m_stationShots = nullptr;
     QList<QAction *> m_exportActions;
