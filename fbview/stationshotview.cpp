@@ -426,8 +426,7 @@ void StationShotView::updateFooter()
 {
     QString text;
     if (m_kind == Differences) {
-        text = tr("Each cell: the row's shot's time at the column's source, minus that source's shot's time "
-                  "at the row's source");
+        text = tr("Each cell: the row's shot minus the shot from the column's source");
     } else if (m_builder.isBusy()) {
         text = tr("Reading and fitting shots %1 to %2...").arg(m_requestedFirst + 1).arg(m_requestedLast + 1);
     } else if (!m_cells->isEmpty()) {

@@ -46,6 +46,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -279,15 +280,6 @@ void FbPickQcWindow::buildUi()
     m_colorBy->setObjectName(QStringLiteral("mapColorBy"));
     // In the order of QcMapValues::Quantity.
     m_colorBy->addItems({tr("Outliers"), tr("RMS residual"), tr("Picks"), tr("Flagged pairs"), tr("Timing error")});
-    auto *mapPane = new QWidget;
-    auto *mapLayout = new QVBoxLayout(mapPane);
-    mapLayout->setContentsMargins(0, 0, 0, 0);
-    auto *mapRow = new QHBoxLayout;
-    mapRow->addWidget(new QLabel(tr("Colour sources by:")));
-    mapRow->addWidget(m_colorBy);
-    mapRow->addStretch(1);
-    mapLayout->addLayout(mapRow);
-    mapLayout->addWidget(m_map, 1);
 
     m_problemModel = new ProblemModel(this);
     m_problemView = new QTableView;
@@ -330,7 +322,7 @@ void FbPickQcWindow::buildUi()
     left->addWidget(m_plot);
     left->addWidget(m_table);
     auto *right = new QSplitter(Qt::Vertical);
-    right->addWidget(buildSurveyTabs(mapPane));
+    right->addWidget(buildSurveyTabs());
     right->addWidget(problemPane);
     auto *panes = new QSplitter(Qt::Horizontal);
     panes->addWidget(left);
@@ -400,7 +392,7 @@ void FbPickQcWindow::buildUi()
     connect(m_problemView, &QTableView::activated, this, &FbPickQcWindow::activateProblem);
 }
 
-QWidget *FbPickQcWindow::buildSurveyTabs(QWidget *mapPane)
+QWidget *FbPickQcWindow::buildSurveyTabs()
 {
     m_receiverView = new StationResidualView;
     m_receiverView->setObjectName(QStringLiteral("receiverView"));
@@ -410,22 +402,34 @@ QWidget *FbPickQcWindow::buildSurveyTabs(QWidget *mapPane)
     kind->setObjectName(QStringLiteral("stationValues"));
     // In the order of StationShotView::Kind.
     kind->addItems({tr("Reciprocal differences"), tr("Residuals")});
-    auto *stationsPane = new QWidget;
-    auto *stationsLayout = new QVBoxLayout(stationsPane);
-    stationsLayout->setContentsMargins(0, 0, 0, 0);
-    auto *stationsRow = new QHBoxLayout;
-    stationsRow->addWidget(new QLabel(tr("Colour cells by:")));
-    stationsRow->addWidget(kind);
-    stationsRow->addStretch(1);
-    stationsLayout->addLayout(stationsRow);
-    stationsLayout->addWidget(m_stationShots, 1);
 
     auto *tabs = new QTabWidget;
     tabs->setObjectName(QStringLiteral("surveyTabs"));
-    tabs->addTab(mapPane, tr("Map"));
+    tabs->addTab(m_map, tr("Map"));
     tabs->addTab(m_receiverView, tr("Receivers"));
-    tabs->addTab(stationsPane, tr("Stations × shots"));
-
+    tabs->addTab(m_stationShots, tr("Stations × shots"));
+    // What colours the view shown sits beside the tabs, so that the views
+    // keep the height a row of its own would take; only the shown view's
+    // list takes room there.
+    auto *controls = new QWidget;
+    auto *controlsLayout = new QHBoxLayout(controls);
+    controlsLayout->setContentsMargins(0, 0, 4, 0);
+    QComboBox *const perTab[] = {m_colorBy, nullptr, kind};
+    m_colorBy->setToolTip(tr("Colour sources by"));
+    kind->setToolTip(tr("Colour cells by"));
+    for (QComboBox *combo : perTab) {
+        if (combo)
+            controlsLayout->addWidget(combo);
+    }
+    const auto showControl = [perTab](int tab) {
+        for (int k = 0; k < int(std::size(perTab)); ++k) {
+            if (perTab[k])
+                perTab[k]->setVisible(k == tab);
+        }
+    };
+    showControl(0);
+    tabs->setCornerWidget(controls);
+    connect(tabs, &QTabWidget::currentChanged, controls, showControl);
     connect(kind, QOverload<int>::of(&QComboBox::currentIndexChanged), m_stationShots,
             [this](int k) { m_stationShots->setKind(StationShotView::Kind(k)); });
     connect(m_receiverView, &StationResidualView::receiverClicked, this, &FbPickQcWindow::goToReceiver);

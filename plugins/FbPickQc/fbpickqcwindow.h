@@ -88,8 +88,8 @@ private slots:
 
 private:
     void buildUi();
-    // The map's pane and the survey-wide views, each a tab.
-    QWidget *buildSurveyTabs(QWidget *mapPane);
+    // The map and the survey-wide views, each a tab.
+    QWidget *buildSurveyTabs();
     void showSurveyViews();
     void showShot(int shot);
     void selectRow(int row);

@@ -118,10 +118,6 @@
         <translation>初至数</translation>
     </message>
     <message>
-        <source>Colour sources by:</source>
-        <translation>炮点着色依据：</translation>
-    </message>
-    <message>
         <source>All kinds</source>
         <translation>全部类型</translation>
     </message>
@@ -210,10 +206,6 @@
         <translation>互换差</translation>
     </message>
     <message>
-        <source>Colour cells by:</source>
-        <translation>单元着色依据：</translation>
-    </message>
-    <message>
         <source>Map</source>
         <translation>测网图</translation>
     </message>
@@ -224,6 +216,14 @@
     <message>
         <source>Stations × shots</source>
         <translation>桩号 × 炮</translation>
+    </message>
+    <message>
+        <source>Colour sources by</source>
+        <translation>炮点着色依据</translation>
+    </message>
+    <message>
+        <source>Colour cells by</source>
+        <translation>单元着色依据</translation>
     </message>
 </context>
 <context>
@@ -753,10 +753,6 @@
         <translation>残差（毫秒）</translation>
     </message>
     <message>
-        <source>Each cell: the row&apos;s shot&apos;s time at the column&apos;s source, minus that source&apos;s shot&apos;s time at the row&apos;s source</source>
-        <translation>每个单元：该行炮在该列炮点处的时间，减去该炮点所属炮在该行炮点处的时间</translation>
-    </message>
-    <message>
         <source>Reading and fitting shots %1 to %2...</source>
         <translation>正在读取并拟合第 %1 至 %2 炮……</translation>
     </message>
@@ -779,6 +775,10 @@
     <message>
         <source>Residual: %1 ms (record %L2)</source>
         <translation>残差：%1 毫秒（记录 %L2）</translation>
+    </message>
+    <message>
+        <source>Each cell: the row&apos;s shot minus the shot from the column&apos;s source</source>
+        <translation>每个单元：该行的炮减去炮点位于该列的炮</translation>
     </message>
 </context>
 <context>
