@@ -43,6 +43,7 @@ std::shared_ptr<const QcData> judgeAgain(const JudgeInput &in, const std::atomic
     auto data = std::make_shared<QcData>();
     data->fileName = in.base->fileName;
     data->map = in.base->map;
+    data->stations = in.base->stations;
     const std::unordered_set<qint32> edited(in.shots.cbegin(), in.shots.cend());
     ReportCopy::Aside aside;
     if (!ReportCopy::copy(in.base->report, &data->report, error, edited, &aside) || *cancel)

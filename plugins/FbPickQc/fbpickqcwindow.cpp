@@ -12,6 +12,8 @@
 #include "shotrecords.h"
 #include "shottabledelegate.h"
 #include "shottablemodel.h"
+#include "stationresidualview.h"
+#include "stationshotview.h"
 #include "surveymap.h"
 
 #include <sorvbaseutil.h>
@@ -40,6 +42,7 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QSet>
 #include <QTableView>
 #include <QTimer>
@@ -53,6 +56,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace {
@@ -417,15 +421,6 @@ void FbPickQcWindow::buildUi()
     m_colorBy->setObjectName(QStringLiteral("mapColorBy"));
     // In the order of QcMapValues::Quantity.
     m_colorBy->addItems({tr("Outliers"), tr("RMS residual"), tr("Picks"), tr("Flagged pairs"), tr("Timing error")});
-    auto *mapPane = new QWidget;
-    auto *mapLayout = new QVBoxLayout(mapPane);
-    mapLayout->setContentsMargins(0, 0, 0, 0);
-    auto *mapRow = new QHBoxLayout;
-    mapRow->addWidget(new QLabel(tr("Colour sources by:")));
-    mapRow->addWidget(m_colorBy);
-    mapRow->addStretch(1);
-    mapLayout->addLayout(mapRow);
-    mapLayout->addWidget(m_map, 1);
 
     m_problemModel = new ProblemModel(this);
     m_problemView = new QTreeView;
@@ -483,7 +478,7 @@ void FbPickQcWindow::buildUi()
     left->addWidget(m_plot);
     left->addWidget(m_table);
     auto *right = new QSplitter(Qt::Vertical);
-    right->addWidget(mapPane);
+    right->addWidget(buildSurveyTabs());
     right->addWidget(problemPane);
     auto *panes = new QSplitter(Qt::Horizontal);
     panes->setObjectName(QStringLiteral("panes"));
@@ -569,6 +564,84 @@ void FbPickQcWindow::buildUi()
     for (QDoubleSpinBox *spin : {m_outlierSpin, m_reciprocitySpin})
         connect(spin, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
                 &FbPickQcWindow::onThresholdsChanged);
+}
+
+QWidget *FbPickQcWindow::buildSurveyTabs()
+{
+    m_receiverView = new StationResidualView;
+    m_receiverView->setObjectName(QStringLiteral("receiverView"));
+    m_stationShots = new StationShotView;
+    m_stationShots->setObjectName(QStringLiteral("stationShotView"));
+    auto *kind = new QComboBox;
+    kind->setObjectName(QStringLiteral("stationValues"));
+    // In the order of StationShotView::Kind.
+    kind->addItems({tr("Reciprocal differences"), tr("Residuals")});
+
+    auto *tabs = new QTabWidget;
+    tabs->setObjectName(QStringLiteral("surveyTabs"));
+    tabs->addTab(m_map, tr("Map"));
+    tabs->addTab(m_receiverView, tr("Receivers"));
+    tabs->addTab(m_stationShots, tr("Stations × shots"));
+    // What colours the view shown sits beside the tabs, so that the views
+    // keep the height a row of its own would take; only the shown view's
+    // list takes room there.
+    auto *controls = new QWidget;
+    auto *controlsLayout = new QHBoxLayout(controls);
+    controlsLayout->setContentsMargins(0, 0, 4, 0);
+    QComboBox *const perTab[] = {m_colorBy, nullptr, kind};
+    m_colorBy->setToolTip(tr("Colour sources by"));
+    kind->setToolTip(tr("Colour cells by"));
+    for (QComboBox *combo : perTab) {
+        if (combo)
+            controlsLayout->addWidget(combo);
+    }
+    const auto showControl = [perTab](int tab) {
+        for (int k = 0; k < int(std::size(perTab)); ++k) {
+            if (perTab[k])
+                perTab[k]->setVisible(k == tab);
+        }
+    };
+    showControl(0);
+    tabs->setCornerWidget(controls);
+    connect(tabs, &QTabWidget::currentChanged, controls, showControl);
+    connect(kind, QOverload<int>::of(&QComboBox::currentIndexChanged), m_stationShots,
+            [this](int k) { m_stationShots->setKind(StationShotView::Kind(k)); });
+    connect(m_receiverView, &StationResidualView::receiverClicked, this, &FbPickQcWindow::goToReceiver);
+    connect(m_stationShots, &StationShotView::cellClicked, this, &FbPickQcWindow::goToCell);
+    return tabs;
+}
+
+void FbPickQcWindow::showSurveyViews()
+{
+    const PickQc::Report &r = m_data->report;
+    m_receiverView->setAxis(m_data->stations);
+    // A receiver off by half what makes a pick an outlier, in every shot, is a problem.
+    m_receiverView->setThreshold(r.settings.outlierMs / 2);
+    m_stationShots->setSurvey(m_data->stations, r.index);
+    m_stationShots->setDifferences(r.pairs, r.settings.reciprocityMs);
+    m_stationShots->setResidualSource(m_data->fileName, r.settings);
+}
+
+void FbPickQcWindow::goToReceiver(int receiver)
+{
+    if (!m_data)
+        return;
+    int shot = -1;
+    qint32 record = -1;
+    if (m_data->stations.findRecording(m_data->fileName, m_data->report.index, receiver, &shot, &record, m_current))
+        goToShot(shot, record);
+}
+
+void FbPickQcWindow::goToCell(int shot, double coordinate, qint32 record)
+{
+    if (!m_data)
+        return;
+    Target target;
+    target.record = record;
+    // Else the shot's pick at the station, as the axis places it, once the
+    // shot is read.
+    target.station = record < 0 ? coordinate : qQNaN();
+    goTo(shot, target);
 }
 
 void FbPickQcWindow::openRemembered()
@@ -804,6 +877,7 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
     // (Judged again before its first shot was shown, it is taken over whole.)
     if (rejudged && m_current >= 0) {
         updateMapValues();
+        showSurveyViews();
         m_target = target;
         requestShot(m_current);
         updateButtons();
@@ -828,6 +902,7 @@ void FbPickQcWindow::onLoaded(std::shared_ptr<const QcData> data)
             return;
         m_map->setSurvey(m_data->map);
         updateMapValues();
+        showSurveyViews();
         goTo(first, target);
         updateButtons();
         emit loadFinished(true);
@@ -919,6 +994,7 @@ void FbPickQcWindow::requestShot(int shot)
     m_shotCombo->setCurrentIndex(shot);
     m_syncing = false;
     m_map->setCurrentShot(shot, {});
+    m_stationShots->setCurrentShot(shot);
     updateButtons();
 }
 
@@ -1001,6 +1077,16 @@ void FbPickQcWindow::applyTarget()
         row = m_tableModel->firstDifferingRow(target.column);
     } else if (target.partner >= 0) {
         row = reciprocalRow(target.partner);
+    } else if (std::isfinite(target.station)) {
+        const QVector<FbRecord> &records = m_tableModel->records();
+        double best = m_data->stations.cellWidth() / 2;
+        for (int i = 0; i < records.size(); ++i) {
+            const double d = std::abs(m_data->stations.pickAt(records.at(i)) - target.station);
+            if (d <= best) {
+                best = d;
+                row = i;
+            }
+        }
     }
     selectRow(row);
     if (target.partner != m_partner) {
@@ -1158,6 +1244,8 @@ void FbPickQcWindow::showJudged(std::shared_ptr<const QcData> data)
     const std::shared_ptr<const QcData> shown = m_data;
     m_map->setShotDescriber([shown](int shot) { return QcMapValues::describe(shown->report, shot); });
     updateMapValues();
+    // The edited shots' pairs; the receivers' means and residuals are the file's.
+    m_stationShots->setDifferences(m_data->report.pairs, m_data->report.settings.reciprocityMs);
     updateButtons();
 }
 

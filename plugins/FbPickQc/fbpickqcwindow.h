@@ -26,6 +26,8 @@ class QwtPlot;
 class ShotListModel;
 class ShotPlot;
 class ShotTableModel;
+class StationResidualView;
+class StationShotView;
 class SurveyMap;
 
 // The pick QC window: one FB file judged as a whole, and one shot at a time
@@ -43,9 +45,13 @@ class SurveyMap;
 // The problem list groups the findings by the shot they are filed under,
 // worst first (ProblemList says how shots are weighed); problems activate to
 // their shot and pick, and a pair also overlays the partner shot's picks on
-// the plot. A click on a source in the map goes to its shot. Page Up / Page
-// Down step through the shots, N and Shift+N through the shots with a
-// problem of their own, in the list's order. F1 opens the window's help page.
+// the plot. A click on a source in the map goes to its shot. Beside the map,
+// in tabs, the survey-wide views: each receiver's mean residual (a click goes
+// to a shot that recorded it, its pick selected) and the stations-by-shots
+// image of reciprocal differences or residuals (a click goes to the shot and
+// its pick at that station). Page Up / Page Down step through the shots, N
+// and Shift+N through the shots with a problem of their own, in the list's
+// order. F1 opens the window's help page.
 //
 // Picks are edited in the window (PickEditor: reject, restore, type a time,
 // shift a shot, reject outliers, undo and redo), never in the file: the
@@ -124,10 +130,16 @@ private:
         qint32 record = -1;
         int column = -1;
         int partner = -1;
+        double station = qQNaN();   // the pick nearest this place on the station axis
     };
     static Target targetOf(const PickQc::Finding &finding);
 
     void buildUi();
+    // The map and the survey-wide views, each a tab.
+    QWidget *buildSurveyTabs();
+    void showSurveyViews();
+    void goToReceiver(int receiver);
+    void goToCell(int shot, double coordinate, qint32 record);
     void goTo(int shot, const Target &target);
     void requestShot(int shot);
     void applyTarget();
@@ -194,6 +206,8 @@ private:
     SurveyValues m_mapValues[QcMapValues::QuantityCount];   // made when first shown
     QList<QAction *> m_exportActions;
     PickEditor *m_editor = nullptr;
+    StationResidualView *m_receiverView = nullptr;
+    StationShotView *m_stationShots = nullptr;
 };
 
 #endif // FBPICKQCWINDOW_H

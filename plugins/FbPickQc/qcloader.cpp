@@ -75,6 +75,9 @@ void QcLoader::start(const QString &fileName, const PickQc::Settings &settings)
             if (ticket.cancelled())
                 return outcome;
             data->map = QcMapValues::survey(data->report, keepGoing);
+            if (ticket.cancelled())
+                return outcome;
+            data->stations = StationAxis::build(data->report, keepGoing);
             progress(100);
             outcome.data = std::move(data);
             return outcome;
@@ -142,6 +145,7 @@ bool QcLoader::rejudge(const std::shared_ptr<const QcData> &data, double outlier
             auto fresh = std::make_shared<QcData>();
             fresh->fileName = data->fileName;
             fresh->map = data->map;
+            fresh->stations = data->stations;
             PickQc::Report &to = fresh->report;
             if (!copyForRejudging(from, outlierMs, reciprocityMs, &to, &outcome.error, ticket.cancelFlag()))
                 return outcome;

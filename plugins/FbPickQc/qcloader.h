@@ -3,6 +3,7 @@
 
 #include "pickqc.h"
 #include "problemmodel.h"
+#include "stationaxis.h"
 #include "surveymapdata.h"
 
 #include <QObject>
@@ -23,6 +24,7 @@ struct QcData
     PickQc::Report report;
     std::shared_ptr<const ProblemList> problems;
     SurveyMapData map;
+    StationAxis stations;   // of the survey-wide views
 
     // fb_count agrees with the records the file holds.
     bool complete() const { return qint64(report.header.fb_count) == report.recordCount; }
@@ -30,7 +32,8 @@ struct QcData
 
 // Judges a file for the QC window on a worker thread, so that the window
 // keeps responding: the QC pass (one read of the file, receivers collected
-// as it goes), the problem list and the survey map's data; or judges a
+// as it goes), the problem list, the survey map's data and the station axis
+// of the survey-wide views; or judges a
 // loaded file again with other thresholds, without reading it, on a copy
 // of its report (the window keeps showing the original meanwhile).
 //

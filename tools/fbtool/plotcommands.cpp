@@ -8,6 +8,10 @@
 #include "shotindex.h"
 #include "shotplot.h"
 #include "shotrecords.h"
+#include "stationaxis.h"
+#include "stationresidualview.h"
+#include "stationshotbuilder.h"
+#include "stationshotview.h"
 #include "surveymap.h"
 
 #include <QApplication>
@@ -186,19 +190,39 @@ int runPlot(const QStringList &args)
 int runMap(const QStringList &args)
 {
     CommandParser cmd(QStringLiteral("map"),
-                      QStringLiteral("Draws sources and receivers in map view at equal axis scale as the QC window "
-                                     "does, each source coloured by a per-shot QC value with a colour bar, shots "
-                                     "with a value above 0 larger and on top. OUT ends in .png, .svg or .pdf."));
+                      QStringLiteral("Draws a survey-wide view of the file as the QC window does. OUT ends in .png, "
+                                     ".svg or .pdf. Views:\n"
+                                     "  map        sources and receivers in map view at equal axis scale, each "
+                                     "source coloured by a per-shot QC value (--color) with a colour bar, shots with "
+                                     "a value above 0 larger and on top (the default);\n"
+                                     "  receivers  each receiver's mean residual over every shot that recorded it, "
+                                     "against its station, with the rms as a band; receivers whose mean is beyond "
+                                     "half the outlier threshold larger, late red, early blue;\n"
+                                     "  stations   receiver stations across, shots down: each reciprocal pair's "
+                                     "difference at each shot's row and the other's source station, so that a late "
+                                     "shot is a red row and a blue column;\n"
+                                     "  residuals  the same image of every judged pick's residual at its shot and "
+                                     "station (holds 16 bytes a judged pick)."));
     const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("The image to write."), QStringLiteral("OUT"));
+    const QCommandLineOption view(QStringLiteral("view"),
+                                  QStringLiteral("What to draw: map (the default), receivers, stations or residuals."),
+                                  QStringLiteral("VIEW"), QStringLiteral("map"));
     const QCommandLineOption colour(QStringLiteral("color"),
-                                    QStringLiteral("What colours the sources: outliers (per shot, the default), "
-                                                   "rms (residual of the fit, ms), picks (per shot), pairs "
+                                    QStringLiteral("What colours the sources of the map: outliers (per shot, the "
+                                                   "default), rms (residual of the fit, ms), picks (per shot), pairs "
                                                    "(flagged reciprocal pairs per shot) or timing (estimated "
                                                    "timing error, ms)."),
                                     QStringLiteral("VALUE"), QStringLiteral("outliers"));
+    const QCommandLineOption outlierMs(QStringLiteral("outlier-ms"),
+                                       QStringLiteral("Outlier threshold in ms, as for qc (default 8)."),
+                                       QStringLiteral("T"), QStringLiteral("8"));
+    const QCommandLineOption reciprocityMs(QStringLiteral("reciprocity-ms"),
+                                           QStringLiteral("Reciprocity tolerance in ms, as for qc (default 5); the "
+                                                          "stations view's colour bar spans it."),
+                                           QStringLiteral("T"), QStringLiteral("5"));
     const QCommandLineOption size = sizeOption();
-    cmd.parser.addOptions({output, colour, size});
+    cmd.parser.addOptions({output, view, colour, outlierMs, reciprocityMs, size});
     const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
         return Failed;
@@ -207,31 +231,87 @@ int runMap(const QStringList &args)
     QSize pixels;
     if (!imageOptions(p, output, size, &outName, &pixels))
         return Failed;
+    enum View { Map, Receivers, Stations, Residuals, ViewCount };
+    const char *const viewKeys[ViewCount] = {"map", "receivers", "stations", "residuals"};
+    int shown = 0;
+    while (shown < ViewCount && p.value(view) != QLatin1String(viewKeys[shown]))
+        ++shown;
+    if (shown == ViewCount)
+        return fail(QStringLiteral("--view: '%1' is not map, receivers, stations or residuals").arg(p.value(view)));
     const QString colourBy = p.value(colour);
     int quantity = 0;
     while (quantity < QcMapValues::QuantityCount && colourBy != QLatin1String(QcMapValues::keys[quantity]))
         ++quantity;
     if (quantity == QcMapValues::QuantityCount)
         return fail(QStringLiteral("--color: '%1' is not outliers, rms, picks, pairs or timing").arg(colourBy));
-
+    if (p.isSet(colour) && shown != Map)
+        return fail(QStringLiteral("--color colours the map only, not --view %1").arg(p.value(view)));
     // One read of the file judges it and collects its receivers.
     PickQc::Settings settings;
     settings.collectReceivers = true;
+    const struct { const QCommandLineOption &option; double *value; } thresholds[] = {
+        {outlierMs, &settings.outlierMs}, {reciprocityMs, &settings.reciprocityMs}};
+    for (const auto &t : thresholds) {
+        if (!toDouble(p.value(t.option), t.value) || *t.value < 0)
+            return fail(QStringLiteral("--%1: '%2' is not a time in ms").arg(t.option.names().first(),
+                                                                            p.value(t.option)));
+    }
+
     PickQc::Analyzer analyzer(fileName, settings);
     PickQc::Report report;
     if (!analyzer.run(&report))
         return fail(QStringLiteral("%1: %2").arg(fileName, analyzer.errorString()));
-    const SurveyMapData data = QcMapValues::survey(report);
+    const QString name = QFileInfo(fileName).fileName();
+    if (shown == Map) {
+        const SurveyMapData data = QcMapValues::survey(report);
+        SurveyMap map;
+        map.setTitle(QStringLiteral("%1: %2 sources, %3 receivers")
+                         .arg(name).arg(data.shotCount()).arg(data.receivers().size()));
+        map.resize(pixels);
+        map.setSurvey(data);
+        map.setValues(QcMapValues::values(report, QcMapValues::Quantity(quantity)));
+        if (!writeImage(&map, outName, pixels))
+            return Failed;
+        out() << outName << ": " << data.shotCount() << " sources, " << data.receivers().size() << " receivers\n";
+        return Ok;
+    }
 
-    SurveyMap map;
-    map.setTitle(QStringLiteral("%1: %2 sources, %3 receivers")
-                     .arg(QFileInfo(fileName).fileName()).arg(data.shotCount()).arg(data.receivers().size()));
-    map.resize(pixels);
-    map.setSurvey(data);
-    map.setValues(QcMapValues::values(report, QcMapValues::Quantity(quantity)));
-    if (!writeImage(&map, outName, pixels))
+    const StationAxis axis = StationAxis::build(report);
+    if (shown == Receivers) {
+        StationResidualView receivers;
+        receivers.resize(pixels);
+        receivers.setAxis(axis);
+        receivers.setThreshold(settings.outlierMs / 2);
+        int beyond = 0;
+        for (int k = 0; k < axis.receivers().size(); ++k)
+            beyond += receivers.standsOut(k) ? 1 : 0;
+        receivers.setTitle(QStringLiteral("%1: %2 receivers, %3 with a mean residual beyond %4 ms")
+                               .arg(name).arg(axis.receivers().size()).arg(beyond).arg(settings.outlierMs / 2));
+        if (!writeImage(&receivers, outName, pixels))
+            return Failed;
+        out() << outName << ": " << axis.receivers().size() << " receivers, " << beyond
+              << " with a mean residual beyond " << settings.outlierMs / 2 << " ms\n";
+        return Ok;
+    }
+
+    StationShotView image;
+    image.resize(pixels);
+    image.setSurvey(axis, report.index);
+    QString what;
+    if (shown == Stations) {
+        image.setDifferences(report.pairs, settings.reciprocityMs);
+        what = QStringLiteral("%1 compared pairs").arg(report.pairs.size());
+    } else {
+        const StationShotCells cells = StationShotBuilder::build(fileName, report.index, axis, settings, 0,
+                                                                 report.index.size() - 1);
+        image.setResidualCells(cells);
+        image.setKind(StationShotView::Residuals);
+        what = QStringLiteral("%1 judged picks").arg(cells.cells.size());
+    }
+    image.setTitle(QStringLiteral("%1: %2 shots, %3").arg(name).arg(report.index.size()).arg(what));
+    if (!writeImage(&image, outName, pixels))
         return Failed;
-    out() << outName << ": " << data.shotCount() << " sources, " << data.receivers().size() << " receivers\n";
+    out() << outName << ": " << report.index.size() << " shots, " << what << "\n";
     return Ok;
 }
 

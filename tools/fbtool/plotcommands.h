@@ -1,8 +1,8 @@
 #ifndef FBTOOL_PLOTCOMMANDS_H
 #define FBTOOL_PLOTCOMMANDS_H
 
-// fbtool plot and map: the view library's shot plot and survey map, drawn
-// offscreen into PNG, SVG or PDF files.
+// fbtool plot and map: the view library's shot plot, survey map and
+// survey-wide views, drawn offscreen into PNG, SVG or PDF files.
 
 #include <QStringList>
 
@@ -20,8 +20,12 @@ QCoreApplication *createApplication(int &argc, char **argv);
 // draws it, written as an image the way the window exports it.
 int runPlot(const QStringList &args);
 
-// "fbtool map FILE -o OUT [--color outliers|rms|picks] [--size WxH]": the
-// QC window's survey map of the file, sources coloured by a per-shot QC value.
+// "fbtool map FILE -o OUT [--view map|receivers|stations|residuals]
+// [--color outliers|rms|picks|pairs|timing] [--outlier-ms T]
+// [--reciprocity-ms T] [--size WxH]": one of the QC window's survey-wide
+// views of the file: the survey map, sources coloured by a per-shot QC
+// value; each receiver's mean residual; or the stations-by-shots image of
+// reciprocal differences or of residuals.
 int runMap(const QStringList &args);
 
 } // namespace FbTool

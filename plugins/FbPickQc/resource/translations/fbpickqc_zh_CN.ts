@@ -234,7 +234,7 @@
     </message>
     <message>
         <source>Colour sources by:</source>
-        <translation>炮点着色依据：</translation>
+        <translation type="vanished">炮点着色依据：</translation>
     </message>
     <message>
         <source>All kinds</source>
@@ -423,6 +423,30 @@
     <message>
         <source>Shot %1 &gt; ffid %2: %3, too many to show</source>
         <translation>第 %1 炮 &gt; ffid %2：%3，数量过多，无法显示</translation>
+    </message>
+    <message>
+        <source>Reciprocal differences</source>
+        <translation>互换差</translation>
+    </message>
+    <message>
+        <source>Map</source>
+        <translation>测网图</translation>
+    </message>
+    <message>
+        <source>Receivers</source>
+        <translation>检波点</translation>
+    </message>
+    <message>
+        <source>Stations × shots</source>
+        <translation>桩号 × 炮</translation>
+    </message>
+    <message>
+        <source>Colour sources by</source>
+        <translation>炮点着色依据</translation>
+    </message>
+    <message>
+        <source>Colour cells by</source>
+        <translation>单元着色依据</translation>
     </message>
 </context>
 <context>
@@ -1217,6 +1241,119 @@
     <message>
         <source>fb_status %1 (now %2)</source>
         <translation>fb_status %1（现为 %2）</translation>
+    </message>
+</context>
+<context>
+    <name>StationAxis</name>
+    <message>
+        <source>Receiver station</source>
+        <translation>检波点桩号</translation>
+    </message>
+    <message>
+        <source>Distance along the line</source>
+        <translation>沿测线距离</translation>
+    </message>
+    <message>
+        <source>no station</source>
+        <translation>无桩号</translation>
+    </message>
+    <message>
+        <source>%1 along the line</source>
+        <translation>沿测线 %1</translation>
+    </message>
+    <message>
+        <source>line %1, station %2</source>
+        <translation>测线 %1，桩号 %2</translation>
+    </message>
+    <message>
+        <source>station %1</source>
+        <translation>桩号 %1</translation>
+    </message>
+    <message>
+        <source>Line %1</source>
+        <translation>测线 %1</translation>
+    </message>
+</context>
+<context>
+    <name>StationResidualView</name>
+    <message>
+        <source>Mean residual (ms)</source>
+        <translation>平均残差（毫秒）</translation>
+    </message>
+    <message>
+        <source>Mean residual</source>
+        <translation>平均残差</translation>
+    </message>
+    <message>
+        <source>RMS residual (±)</source>
+        <translation>均方根残差（±）</translation>
+    </message>
+    <message>
+        <source>Mean beyond ±%1 ms</source>
+        <translation>平均残差超出 ±%1 毫秒</translation>
+    </message>
+    <message>
+        <source>Receiver line %1, station %2</source>
+        <translation>检波线 %1，桩号 %2</translation>
+    </message>
+    <message>
+        <source>x %1, y %2</source>
+        <translation>x %1，y %2</translation>
+    </message>
+    <message>
+        <source>Mean residual: %1 ms</source>
+        <translation>平均残差：%1 毫秒</translation>
+    </message>
+    <message>
+        <source>RMS residual: %1 ms</source>
+        <translation>均方根残差：%1 毫秒</translation>
+    </message>
+    <message>
+        <source>Picks: %L1</source>
+        <translation>初至数：%L1</translation>
+    </message>
+</context>
+<context>
+    <name>StationShotView</name>
+    <message>
+        <source>Shot</source>
+        <translation>炮</translation>
+    </message>
+    <message>
+        <source>Reciprocal difference (ms)</source>
+        <translation>互换差（毫秒）</translation>
+    </message>
+    <message>
+        <source>Residual (ms)</source>
+        <translation>残差（毫秒）</translation>
+    </message>
+    <message>
+        <source>Each cell: the row&apos;s shot minus the shot from the column&apos;s source</source>
+        <translation>每个单元：该行的炮减去炮点位于该列的炮</translation>
+    </message>
+    <message>
+        <source>Reading and fitting shots %1 to %2...</source>
+        <translation>正在读取并拟合第 %1 至 %2 炮……</translation>
+    </message>
+    <message>
+        <source>Residuals of shots %1 to %2</source>
+        <translation>第 %1 至 %2 炮的残差</translation>
+    </message>
+    <message>
+        <source>Shot %1 &gt; ffid %2</source>
+        <translation>第 %1 炮 &gt; ffid %2</translation>
+    </message>
+    <message>
+        <source>%1, the source of shot %2 &gt; ffid %3</source>
+        <translation>%1，第 %2 炮 &gt; ffid %3 的炮点</translation>
+    </message>
+    <message>
+        <source>Reciprocal difference: %1 ms</source>
+        <translation>互换差：%1 毫秒</translation>
+    </message>
+    <message>
+        <source>Residual: %1 ms (record %L2)</source>
+        <translation>残差：%1 毫秒（记录 %L2）</translation>
     </message>
 </context>
 <context>

@@ -1,0 +1,502 @@
+#include "stationaxis.h"
+
+#include "shotrecords.h"
+
+#include <qwt_plot.h>
+#include <qwt_plot_marker.h>
+#include <qwt_scale_draw.h>
+#include <qwt_scale_map.h>
+#include <qwt_text.h>
+
+#include <QLocale>
+#include <QtMath>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <queue>
+#include <utility>
+
+namespace {
+
+constexpr int Batch = 1 << 20;
+
+bool finite(float x, float y)
+{
+    return std::isfinite(x) && std::isfinite(y);
+}
+
+// The median of positive steps; `fallback` when there is none.
+double medianStep(QVector<double> steps, double fallback)
+{
+    steps.erase(std::remove_if(steps.begin(), steps.end(), [](double s) { return !(s > 0); }), steps.end());
+    if (steps.isEmpty())
+        return fallback;
+    std::nth_element(steps.begin(), steps.begin() + steps.size() / 2, steps.end());
+    return steps.at(steps.size() / 2);
+}
+
+QLocale groupedLocale()
+{
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+    return locale;
+}
+
+// Ticks that read the axis's labels.
+class StationScaleDraw : public QwtScaleDraw
+{
+public:
+    explicit StationScaleDraw(const StationAxis &axis)
+        : m_axis(axis)
+    {
+    }
+    QwtText label(double value) const override { return m_axis.label(value); }
+
+private:
+    StationAxis m_axis;
+};
+
+} // namespace
+
+StationAxis StationAxis::build(const PickQc::Report &report, const std::function<bool()> &keepGoing)
+{
+    StationAxis axis;
+    const QVector<PickQc::StationResidual> &receivers = report.stations;
+    const int count = receivers.size();
+    // Stations are unset when every receiver carries one number.
+    bool oneStation = count > 1;
+    for (int k = 1; k < count && oneStation; ++k)
+        oneStation = receivers.at(k).stat == receivers.at(0).stat;
+    axis.m_kind = oneStation ? Distance : Stations;
+    const QVector<double> coordinates = axis.m_kind == Stations ? axis.layLines(receivers)
+                                                                : axis.fitLine(receivers);
+
+    // Receivers by coordinate; the report's order (line, station) among
+    // equals, and the report's list itself when it is in that order already.
+    QVector<int> order(count);
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        // NaN (a position that is not finite) last.
+        const double ca = coordinates.at(a), cb = coordinates.at(b);
+        return ca < cb || (!std::isnan(ca) && std::isnan(cb));
+    });
+    bool inOrder = true;
+    for (int k = 0; k < count && inOrder; ++k)
+        inOrder = order.at(k) == k;
+    axis.m_receivers = inOrder ? receivers : QVector<PickQc::StationResidual>(count);
+    axis.m_receiverCoordinates.resize(count);
+    for (int k = 0; k < count; ++k) {
+        if (!inOrder)
+            axis.m_receivers[k] = receivers.at(order.at(k));
+        axis.m_receiverCoordinates[k] = coordinates.at(order.at(k));
+    }
+    if (axis.m_kind == Distance) {
+        QVector<double> steps;
+        for (int k = 1; k < count; ++k)
+            steps.append(axis.m_receiverCoordinates.at(k) - axis.m_receiverCoordinates.at(k - 1));
+        axis.m_cellWidth = medianStep(steps, 1.0);
+    }
+    if (!axis.placeSources(report.shots, keepGoing))
+        return StationAxis();
+    return axis;
+}
+
+QVector<double> StationAxis::layLines(const QVector<PickQc::StationResidual> &receivers)
+{
+    // Lines in number order (the report sorts by line, then station).
+    QVector<double> steps;
+    for (const PickQc::StationResidual &r : receivers) {
+        if (m_lines.isEmpty() || m_lines.last().line != r.line)
+            m_lines.append(Line{r.line, r.stat, r.stat, 0.0});
+        else if (r.stat != m_lines.last().last)
+            steps.append(double(r.stat) - m_lines.last().last);
+        m_lines.last().last = r.stat;
+    }
+    m_cellWidth = medianStep(steps, 1.0);
+    qint64 widest = 0;
+    for (const Line &line : qAsConst(m_lines))
+        widest = qMax(widest, qint64(line.last) - line.first);
+    const double gap = qMax(10.0 * m_cellWidth, 0.05 * double(widest));
+    double end = 0.0;
+    for (int l = 0; l < m_lines.size(); ++l) {
+        Line &line = m_lines[l];
+        line.base = l == 0 ? 0.0 : end + gap - line.first;
+        end = line.base + line.last;
+        m_lineIndex.insert(line.line, l);
+    }
+    QVector<double> coordinates;
+    coordinates.reserve(receivers.size());
+    for (const PickQc::StationResidual &r : receivers)
+        coordinates.append(m_lines.at(m_lineIndex.value(r.line)).base + r.stat);
+    return coordinates;
+}
+
+QVector<double> StationAxis::fitLine(const QVector<PickQc::StationResidual> &receivers)
+{
+    // The receivers' principal axis, pointing east (or north).
+    double mx = 0, my = 0;
+    int finiteCount = 0;
+    for (const PickQc::StationResidual &r : receivers) {
+        if (finite(r.x, r.y)) {
+            mx += r.x;
+            my += r.y;
+            ++finiteCount;
+        }
+    }
+    mx /= qMax(1, finiteCount);
+    my /= qMax(1, finiteCount);
+    double sxx = 0, sxy = 0, syy = 0;
+    for (const PickQc::StationResidual &r : receivers) {
+        if (finite(r.x, r.y)) {
+            sxx += (r.x - mx) * (r.x - mx);
+            sxy += (r.x - mx) * (r.y - my);
+            syy += (r.y - my) * (r.y - my);
+        }
+    }
+    const double angle = 0.5 * std::atan2(2 * sxy, sxx - syy);
+    m_dirX = std::cos(angle);
+    m_dirY = std::sin(angle);
+    if (m_dirX < -1e-9 || (std::abs(m_dirX) <= 1e-9 && m_dirY < 0)) {
+        m_dirX = -m_dirX;
+        m_dirY = -m_dirY;
+    }
+    m_pointX = mx;
+    m_pointY = my;
+    // Distances from the first receiver along the line.
+    double lowest = qInf();
+    for (const PickQc::StationResidual &r : receivers) {
+        if (finite(r.x, r.y))
+            lowest = qMin(lowest, along(r.x, r.y));
+    }
+    if (qIsFinite(lowest)) {
+        m_pointX += lowest * m_dirX;
+        m_pointY += lowest * m_dirY;
+    }
+    QVector<double> coordinates;
+    coordinates.reserve(receivers.size());
+    for (const PickQc::StationResidual &r : receivers)
+        coordinates.append(along(r.x, r.y));
+    return coordinates;
+}
+
+bool StationAxis::placeSources(const PickQc::ShotSummaries &shots, const std::function<bool()> &keepGoing)
+{
+    double lo = qInf(), hi = -qInf();
+    for (const double c : qAsConst(m_receiverCoordinates)) {
+        if (qIsFinite(c)) {
+            lo = qMin(lo, c);
+            hi = qMax(hi, c);
+        }
+    }
+    m_origin = qIsFinite(lo) ? lo : 0.0;
+    // Consecutive shots from one place are placed once.
+    m_sources.resize(shots.size());
+    PickQc::ShotSource last;
+    float lastCoordinate = float(qQNaN());
+    bool haveLast = false;
+    int line = -1;   // of the last source on a receiver line
+    for (int s = 0; s < shots.size(); ++s) {
+        if (s % Batch == 0 && keepGoing && !keepGoing())
+            return false;
+        const PickQc::ShotSource &source = shots.source(s);
+        if (!haveLast || source.x != last.x || source.y != last.y || source.line != last.line
+            || source.stat != last.stat) {
+            double c = qQNaN();
+            if (m_kind == Distance) {
+                c = finite(source.x, source.y) ? along(source.x, source.y) : qQNaN();
+            } else {
+                if (line < 0 || m_lines.at(line).line != source.line)
+                    line = m_lineIndex.value(source.line, -1);
+                // A station of a receiver line, or within a station of its ends.
+                const Line *on = line >= 0 ? &m_lines.at(line) : nullptr;
+                if (on && source.stat >= on->first - m_cellWidth && source.stat <= on->last + m_cellWidth)
+                    c = on->base + source.stat;
+                else if (finite(source.x, source.y))
+                    c = nearestReceiver(source.x, source.y);
+            }
+            last = source;
+            haveLast = true;
+            lastCoordinate = float(c - m_origin);
+        }
+        m_sources[s] = lastCoordinate;
+        if (std::isfinite(lastCoordinate)) {
+            lo = qMin(lo, sourceAt(s));
+            hi = qMax(hi, sourceAt(s));
+        }
+    }
+    // Every step between shots when they are few, an even sample of them
+    // when there are millions.
+    QVector<double> steps;
+    const int stride = qMax(1, shots.size() / 100000);
+    for (int s = stride; s < shots.size(); s += stride)
+        steps.append(std::abs(double(m_sources.at(s)) - m_sources.at(s - stride)) / stride);
+    m_sourceSpacing = qMax(m_cellWidth, medianStep(steps, m_cellWidth));
+    if (lo <= hi) {
+        m_minimum = lo;
+        m_maximum = hi;
+    }
+    // The grid is needed only while sources are placed.
+    m_cellReceivers = QVector<int>();
+    m_cellStart = QVector<int>();
+    return true;
+}
+
+double StationAxis::along(float x, float y) const
+{
+    return (double(x) - m_pointX) * m_dirX + (double(y) - m_pointY) * m_dirY;
+}
+
+void StationAxis::buildGrid()
+{
+    double minX = qInf(), minY = qInf(), maxX = -qInf(), maxY = -qInf();
+    for (const PickQc::StationResidual &r : qAsConst(m_receivers)) {
+        if (finite(r.x, r.y)) {
+            minX = qMin(minX, double(r.x));
+            maxX = qMax(maxX, double(r.x));
+            minY = qMin(minY, double(r.y));
+            maxY = qMax(maxY, double(r.y));
+        }
+    }
+    if (!(minX <= maxX))
+        return;
+    // About 1024 cells along the longer side.
+    m_gridX = minX;
+    m_gridY = minY;
+    m_gridCell = qMax(qMax(maxX - minX, maxY - minY) / 1024.0, 1e-6);
+    m_gridColumns = int((maxX - minX) / m_gridCell) + 1;
+    m_gridRows = int((maxY - minY) / m_gridCell) + 1;
+    QVector<int> cellOf(m_receivers.size(), -1);
+    m_cellStart.fill(0, m_gridColumns * m_gridRows + 1);
+    for (int k = 0; k < m_receivers.size(); ++k) {
+        const PickQc::StationResidual &r = m_receivers.at(k);
+        if (!finite(r.x, r.y))
+            continue;
+        const int ix = qBound(0, int((r.x - m_gridX) / m_gridCell), m_gridColumns - 1);
+        const int iy = qBound(0, int((r.y - m_gridY) / m_gridCell), m_gridRows - 1);
+        cellOf[k] = iy * m_gridColumns + ix;
+        ++m_cellStart[cellOf[k] + 1];
+    }
+    for (int c = 1; c < m_cellStart.size(); ++c)
+        m_cellStart[c] += m_cellStart[c - 1];
+    m_cellReceivers.resize(m_cellStart.last());
+    QVector<int> next = m_cellStart;
+    for (int k = 0; k < m_receivers.size(); ++k) {
+        if (cellOf.at(k) >= 0)
+            m_cellReceivers[next[cellOf.at(k)]++] = k;
+    }
+}
+
+double StationAxis::nearestReceiver(float x, float y)
+{
+    if (m_cellStart.isEmpty())
+        buildGrid();
+    if (m_cellReceivers.isEmpty())
+        return qQNaN();
+    const int cx = int(qBound(0.0, std::floor((x - m_gridX) / m_gridCell), double(m_gridColumns - 1)));
+    const int cy = int(qBound(0.0, std::floor((y - m_gridY) / m_gridCell), double(m_gridRows - 1)));
+    double best = qInf();
+    int nearest = -1;
+    const auto visit = [&](int ix, int iy) {
+        if (ix < 0 || iy < 0 || ix >= m_gridColumns || iy >= m_gridRows)
+            return;
+        const int c = iy * m_gridColumns + ix;
+        for (int k = m_cellStart.at(c); k < m_cellStart.at(c + 1); ++k) {
+            const int receiver = m_cellReceivers.at(k);
+            const PickQc::StationResidual &r = m_receivers.at(receiver);
+            const double d = std::hypot(double(r.x) - x, double(r.y) - y);
+            if (d < best || (d == best && receiver < nearest)) {
+                best = d;
+                nearest = receiver;
+            }
+        }
+    };
+    // Rings of cells outwards: what lies beyond ring r is at least r cells away.
+    const int rings = qMax(m_gridColumns, m_gridRows);
+    for (int r = 0; r <= rings; ++r) {
+        for (int i = -r; i <= r; ++i) {
+            visit(cx + i, cy - r);
+            if (r > 0)
+                visit(cx + i, cy + r);
+        }
+        for (int j = -r + 1; j <= r - 1; ++j) {
+            visit(cx - r, cy + j);
+            visit(cx + r, cy + j);
+        }
+        if (nearest >= 0 && best <= r * m_gridCell)
+            break;
+    }
+    return nearest >= 0 ? m_receiverCoordinates.at(nearest) : qQNaN();
+}
+
+int StationAxis::lowerBound(double coordinate) const
+{
+    return int(std::lower_bound(m_receiverCoordinates.cbegin(), m_receiverCoordinates.cend(), coordinate)
+               - m_receiverCoordinates.cbegin());
+}
+
+double StationAxis::pickAt(const FbRecord &record) const
+{
+    if (m_kind == Distance)
+        return finite(record.group_x, record.group_y) ? along(record.group_x, record.group_y) : qQNaN();
+    const auto line = m_lineIndex.constFind(record.g_line);
+    return line == m_lineIndex.cend() ? qQNaN() : m_lines.at(line.value()).base + record.g_stat;
+}
+
+const StationAxis::Line *StationAxis::lineOf(double coordinate) const
+{
+    // The line whose stations, with half the gap either side, hold it.
+    for (int l = 0; l < m_lines.size(); ++l) {
+        const Line &line = m_lines.at(l);
+        const double from = l == 0 ? -qInf() : (m_lines.at(l - 1).base + m_lines.at(l - 1).last + line.base
+                                                + line.first) / 2;
+        const double to = l + 1 == m_lines.size() ? qInf() : (line.base + line.last + m_lines.at(l + 1).base
+                                                              + m_lines.at(l + 1).first) / 2;
+        if (coordinate >= from && coordinate < to)
+            return &line;
+    }
+    return nullptr;
+}
+
+QString StationAxis::title() const
+{
+    return m_kind == Stations ? tr("Receiver station") : tr("Distance along the line");
+}
+
+QString StationAxis::label(double coordinate) const
+{
+    const QLocale locale = groupedLocale();
+    if (m_kind == Distance)
+        return locale.toString(coordinate, 'f', 0);
+    if (m_lines.size() <= 1)
+        return QString::number(qRound64(coordinate));
+    const Line *line = lineOf(coordinate);
+    const double station = line ? coordinate - line->base : qQNaN();
+    // A tick in the gap between two lines names no station.
+    if (!line || station < line->first - 0.5 * m_cellWidth || station > line->last + 0.5 * m_cellWidth)
+        return QString();
+    return QString::number(qRound64(station));
+}
+
+QString StationAxis::describe(double coordinate) const
+{
+    if (!qIsFinite(coordinate))
+        return tr("no station");
+    if (m_kind == Distance)
+        return tr("%1 along the line").arg(groupedLocale().toString(coordinate, 'f', 1));
+    const Line *line = m_lines.size() > 1 ? lineOf(coordinate) : nullptr;
+    if (line)
+        return tr("line %1, station %2").arg(line->line).arg(qRound64(coordinate - line->base));
+    return tr("station %1").arg(qRound64(coordinate));
+}
+
+QVector<QPair<double, qint32>> StationAxis::lineStarts() const
+{
+    QVector<QPair<double, qint32>> starts;
+    for (const Line &line : m_lines)
+        starts.append({line.base + line.first, line.line});
+    return m_lines.size() > 1 ? starts : QVector<QPair<double, qint32>>();
+}
+
+QVector<int> StationAxis::shotsNearest(double coordinate, int count) const
+{
+    // The best `count` so far, farthest (then highest shot) on top.
+    using Entry = std::pair<double, int>;
+    std::priority_queue<Entry> best;
+    const float relative = float(coordinate - m_origin);
+    for (int s = 0; s < m_sources.size() && count > 0; ++s) {
+        const float c = m_sources.at(s);
+        if (!std::isfinite(c))
+            continue;
+        const Entry e{std::abs(double(c) - double(relative)), s};
+        if (int(best.size()) < count) {
+            best.push(e);
+        } else if (e < best.top()) {
+            best.pop();
+            best.push(e);
+        }
+    }
+    QVector<int> shots(int(best.size()));
+    for (int k = shots.size() - 1; k >= 0; --k) {
+        shots[k] = best.top().second;
+        best.pop();
+    }
+    return shots;
+}
+
+bool StationAxis::findRecording(const QString &fileName, const QVector<ShotIndexEntry> &index, int receiver,
+                                int *shot, qint32 *record, int preferred, int tries) const
+{
+    if (receiver < 0 || receiver >= m_receivers.size())
+        return false;
+    const PickQc::StationResidual &wanted = m_receivers.at(receiver);
+    QVector<int> candidates = shotsNearest(m_receiverCoordinates.at(receiver), tries);
+    if (preferred >= 0)
+        candidates.prepend(preferred);
+    // A receiver is a position; its picks carry those very floats.
+    for (const int s : qAsConst(candidates)) {
+        if (s < 0 || s >= index.size())
+            continue;
+        const ShotIndexEntry &entry = index.at(s);
+        const QVector<FbRecord> records = readShotRecords(fileName, entry.firstRecord, entry.lastRecord);
+        for (int i = 0; i < records.size(); ++i) {
+            const FbRecord &r = records.at(i);
+            if (r.group_x + 0.0f == wanted.x && r.group_y + 0.0f == wanted.y) {
+                *shot = s;
+                *record = entry.firstRecord + i;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+QwtScaleDraw *StationAxis::scaleDraw() const
+{
+    return new StationScaleDraw(*this);
+}
+
+QColor StationViews::late()
+{
+    return QColor(215, 35, 35);
+}
+
+QColor StationViews::early()
+{
+    return QColor(35, 75, 210);
+}
+
+QColor StationViews::diverging(double value, double reach)
+{
+    if (!qIsFinite(value))
+        return QColor();
+    const double t = qBound(-1.0, reach > 0 ? value / reach : 0.0, 1.0);
+    const QColor end = t < 0 ? early() : late();
+    const double a = std::abs(t);
+    return QColor::fromRgbF(1.0 - a * (1.0 - end.redF()), 1.0 - a * (1.0 - end.greenF()),
+                            1.0 - a * (1.0 - end.blueF()));
+}
+
+void StationViews::zoomAxis(QwtPlot *plot, int axis, int canvasPixel, double factor)
+{
+    const double at = plot->canvasMap(axis).invTransform(canvasPixel);
+    const QwtInterval shown = plot->axisInterval(axis);
+    plot->setAxisScale(axis, at + (shown.minValue() - at) * factor, at + (shown.maxValue() - at) * factor);
+}
+
+QList<QwtPlotMarker *> StationViews::markLines(QwtPlot *plot, const StationAxis &axis)
+{
+    QList<QwtPlotMarker *> markers;
+    for (const auto &start : axis.lineStarts()) {
+        auto *marker = new QwtPlotMarker;
+        marker->setLineStyle(QwtPlotMarker::VLine);
+        marker->setLinePen(QColor(120, 120, 120), 1, Qt::DotLine);
+        marker->setXValue(start.first - axis.cellWidth() / 2);
+        marker->setLabel(QwtText(StationAxis::tr("Line %1").arg(start.second)));
+        marker->setLabelAlignment(Qt::AlignRight | Qt::AlignTop);
+        marker->setZ(20);
+        marker->attach(plot);
+        markers.append(marker);
+    }
+    return markers;
+}

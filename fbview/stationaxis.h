@@ -1,0 +1,167 @@
+#ifndef STATIONAXIS_H
+#define STATIONAXIS_H
+
+#include "fblayout.h"
+#include "pickqc.h"
+#include "shotindex.h"
+
+#include <QColor>
+#include <QCoreApplication>
+#include <QHash>
+#include <QString>
+#include <QVector>
+
+#include <functional>
+
+class QwtPlot;
+class QwtPlotMarker;
+class QwtScaleDraw;
+
+// The axis the survey-wide views share: where each receiver, each pick's
+// receiver and each shot's source lies along the receiver stations, so that
+// a receiver's mean residual, a reciprocal difference and a pick's residual
+// of any shot land in the same column.
+//
+// - Stations: the coordinate of a receiver is its station number (g_stat).
+//   One receiver line keeps its numbers as they are; several lines are laid
+//   side by side in line order, each shifted so that it starts a gap after
+//   the one before (the labels still read each line's own stations).
+// - Distance: when the file leaves stations unset (every receiver carries
+//   one and the same station number), the coordinate is the distance along
+//   the survey's main direction (the receivers' principal axis), from the
+//   first receiver, in the file's coordinate unit.
+//
+// A shot's source lies at the station its (s_line, s_stat) names when that
+// is a receiver line and the station lies within its stations (or a station
+// past either end), else at the receiver nearest its position (a source
+// between stations, or on a source line of its own); with Distance, at its
+// position's distance. NaN where a source or a pick cannot be placed
+// (coordinates that are not finite, a line no receiver carries).
+//
+// Built on any thread (the QC window builds it on its loading thread);
+// copies share the data. Costs a float per shot and a double per receiver
+// (the report's receivers are shared when they are in the axis's order);
+// a few tenths of a second for ten million shots.
+//
+//   StationAxis axis = StationAxis::build(report);            // any thread
+//   double column = axis.sourceAt(shot);                       // NaN: nowhere
+//   QString text = axis.describe(axis.pickAt(record));         // "station 57"
+class StationAxis
+{
+    Q_DECLARE_TR_FUNCTIONS(StationAxis)
+
+public:
+    enum Kind { Stations, Distance };
+
+    // The receivers of a report (Report::stations, which Settings::
+    // collectReceivers fills) and its shots' sources. keepGoing, when given,
+    // is asked every million shots; false stops the build and leaves the
+    // axis empty.
+    static StationAxis build(const PickQc::Report &report, const std::function<bool()> &keepGoing = {});
+
+    Kind kind() const { return m_kind; }
+    bool isEmpty() const { return m_receivers.isEmpty(); }
+    // One column's width: 1 station, or the median receiver spacing.
+    double cellWidth() const { return m_cellWidth; }
+    // The usual step between consecutive shots' sources (their median),
+    // at least cellWidth(): the width of a column of sources.
+    double sourceSpacing() const { return m_sourceSpacing; }
+    // The span of every receiver's and source's coordinate; 0..1 when none.
+    double minimum() const { return m_minimum; }
+    double maximum() const { return m_maximum; }
+
+    // The receivers, ordered by coordinate (then line and station).
+    const QVector<PickQc::StationResidual> &receivers() const { return m_receivers; }
+    double receiverAt(int receiver) const { return m_receiverCoordinates.at(receiver); }
+    // The first receiver whose coordinate is at least `coordinate`.
+    int lowerBound(double coordinate) const;
+
+    int shotCount() const { return m_sources.size(); }
+    double sourceAt(int shot) const { return m_origin + double(m_sources.at(shot)); }
+    // Where a pick's receiver lies; NaN when it cannot be placed.
+    double pickAt(const FbRecord &record) const;
+
+    // The axis's title: "Receiver station" or "Distance along the line".
+    QString title() const;
+    // A tick's text: the station (of its own line when lines lie side by
+    // side; empty in the gap between two) or the distance.
+    QString label(double coordinate) const;
+    // A coordinate in words: "station 57", "line 2, station 57" or "1,250.0
+    // along the line".
+    QString describe(double coordinate) const;
+    // Where each receiver line starts and its number, when several lie side
+    // by side; empty otherwise.
+    QVector<QPair<double, qint32>> lineStarts() const;
+    // A scale draw whose ticks read label(); owned by the plot it is given to.
+    QwtScaleDraw *scaleDraw() const;
+
+    // Up to `count` shots whose sources lie nearest `coordinate`, nearest
+    // first (the lower shot of equals): the shots most likely to have
+    // recorded a receiver there. One pass over the shots.
+    QVector<int> shotsNearest(double coordinate, int count) const;
+    // A shot that recorded receiver (of receivers()) and the file record of
+    // its pick there: `preferred` when it did, else one of the shots nearest
+    // it, found by reading them (at most `tries`). False when none of those
+    // holds it.
+    bool findRecording(const QString &fileName, const QVector<ShotIndexEntry> &index, int receiver, int *shot,
+                       qint32 *record, int preferred = -1, int tries = 32) const;
+
+private:
+    struct Line
+    {
+        qint32 line = 0;
+        qint32 first = 0;
+        qint32 last = 0;
+        double base = 0.0;   // coordinate = base + station
+    };
+    // Each receiver's coordinate, as Stations and Distance lay them out.
+    QVector<double> layLines(const QVector<PickQc::StationResidual> &receivers);
+    QVector<double> fitLine(const QVector<PickQc::StationResidual> &receivers);
+    // Each shot's source, the span and the sources' spacing; false when
+    // keepGoing said stop.
+    bool placeSources(const PickQc::ShotSummaries &shots, const std::function<bool()> &keepGoing);
+    const Line *lineOf(double coordinate) const;
+    double along(float x, float y) const;
+    double nearestReceiver(float x, float y);
+    void buildGrid();
+
+    Kind m_kind = Stations;
+    QVector<PickQc::StationResidual> m_receivers;
+    QVector<double> m_receiverCoordinates;
+    QVector<float> m_sources;       // per shot, less m_origin; NaN where none
+    double m_origin = 0.0;
+    double m_minimum = 0.0;
+    double m_maximum = 1.0;
+    double m_cellWidth = 1.0;
+    double m_sourceSpacing = 1.0;
+    // Stations: the lines, by number, and where each is in m_lines.
+    QVector<Line> m_lines;
+    QHash<qint32, int> m_lineIndex;
+    // Distance: the main direction through a point.
+    double m_pointX = 0.0, m_pointY = 0.0, m_dirX = 1.0, m_dirY = 0.0;
+    // A grid of the receivers' positions, for the nearest to a source:
+    // receivers sorted by cell and where each cell's run starts.
+    double m_gridX = 0.0, m_gridY = 0.0, m_gridCell = 1.0;
+    int m_gridColumns = 0, m_gridRows = 0;
+    QVector<int> m_cellReceivers;
+    QVector<int> m_cellStart;
+};
+
+// What the survey-wide views share besides the axis.
+namespace StationViews {
+
+// A signed time that is late (positive) or early: the ends of the views'
+// diverging colours, 0 white between them.
+QColor late();
+QColor early();
+// The colour of value on a diverging scale of -reach..reach.
+QColor diverging(double value, double reach);
+// Scales one axis of a plot about a canvas pixel; below 1 zooms in.
+void zoomAxis(QwtPlot *plot, int axis, int canvasPixel, double factor);
+// Where each receiver line starts, when several lie side by side: a dotted
+// line labelled with its number, attached to plot.
+QList<QwtPlotMarker *> markLines(QwtPlot *plot, const StationAxis &axis);
+
+} // namespace StationViews
+
+#endif // STATIONAXIS_H

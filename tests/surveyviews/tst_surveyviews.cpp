@@ -1,0 +1,655 @@
+// The survey-wide views as a user meets them: a late receiver standing out
+// among all receivers, a late shot's row and column in the image of
+// reciprocal differences, each pick's residual at its shot and station read
+// on a worker thread, the window's tabs going to what was clicked, and
+// fbtool drawing them.
+
+#include "fbpickqcwindow.h"
+#include "shottablemodel.h"
+#include "stationaxis.h"
+#include "stationresidualview.h"
+#include "stationshotbuilder.h"
+#include "stationshotview.h"
+
+#include "fbtestfile.h"
+
+#include <qwt_plot_canvas.h>
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <cmath>
+
+namespace {
+
+// A line of Shots shots, sources on every other receiver station, split
+// spreads of Channels channels 25 m apart and times of a two-layer
+// refraction without noise, with what a test plants.
+constexpr int Shots = 40, Channels = 48;
+
+struct Plan
+{
+    int lateShot = -1;            // every pick of it late by shotDelay
+    double shotDelay = 0.0;
+    int lateStation = -1;         // every pick at it late by stationDelay
+    double stationDelay = 0.0;
+    int spikeShot = -1;           // one pick of it late by 20 ms, at spikeStation
+    int spikeStation = -1;
+    bool stationsUnset = false;   // every station number 0
+    bool twoLines = false;        // the second half of the shots on a receiver line 1 km north
+    bool between = false;         // sources halfway to the next station, on a source line of their own
+    bool slanted = false;         // the line at bearing 3-4-5 instead of east
+};
+
+int lineOf(const Plan &plan, int shot) { return plan.twoLines && shot >= Shots / 2 ? 2 : 1; }
+
+QVector<FbRecord> survey(const Plan &plan)
+{
+    QVector<FbRecord> records;
+    for (int s = 0; s < Shots; ++s) {
+        const int line = lineOf(plan, s);
+        const int source = plan.twoLines ? 60 + 2 * (s % (Shots / 2)) : 30 + 2 * s;
+        const double sourcePlace = source + (plan.between ? 0.5 : 0.0);
+        const auto place = [&](double station) {
+            return plan.slanted ? QPointF(5000 + 20.0 * station, 9000 + 15.0 * station)
+                                : QPointF(25.0 * station, 1000.0 * line);
+        };
+        for (int c = 0; c < Channels; ++c) {
+            const int station = source - Channels / 2 + c;
+            FbRecord r;
+            r.ffid = 3001 + s;
+            r.channel = c + 1;
+            r.fb_no = int(records.size());
+            r.offset = qRound(25 * (station - sourcePlace));
+            r.source_x = float(place(sourcePlace).x());
+            r.source_y = float(place(sourcePlace).y());
+            r.group_x = float(place(station).x());
+            r.group_y = float(place(station).y());
+            r.s_line = plan.stationsUnset ? 0 : plan.between ? line + 1 : line;
+            r.g_line = plan.stationsUnset ? 0 : line;
+            r.s_stat = plan.stationsUnset ? 0 : plan.between ? 9000 + s : source;
+            r.g_stat = plan.stationsUnset ? 0 : station;
+            const double x = std::abs(r.offset);
+            r.fb_time = float(std::min(x / 1.2, 125.0 + x / 3.0));
+            if (s == plan.lateShot)
+                r.fb_time += float(plan.shotDelay);
+            if (station == plan.lateStation && line == lineOf(plan, Shots - 1))
+                r.fb_time += float(plan.stationDelay);
+            if (s == plan.spikeShot && station == plan.spikeStation)
+                r.fb_time += 20.0f;
+            records.append(r);
+        }
+    }
+    return records;
+}
+
+// The survey written to dir and judged, receivers collected.
+struct Judged
+{
+    QString file;
+    QVector<FbRecord> records;
+    PickQc::Report report;
+    StationAxis axis;
+};
+
+bool judge(const QTemporaryDir &dir, const Plan &plan, Judged *judged)
+{
+    judged->file = dir.filePath(QStringLiteral("survey.fb"));
+    judged->records = survey(plan);
+    if (!FbTest::writeFile(judged->file, FbTest::fileBytes(judged->records, FbTest::headerFor(judged->records))))
+        return false;
+    PickQc::Settings settings;
+    settings.collectReceivers = true;
+    if (!PickQc::Analyzer(judged->file, settings).run(&judged->report))
+        return false;
+    judged->axis = StationAxis::build(judged->report);
+    return true;
+}
+
+// How near two colours are.
+int distance(const QColor &a, const QColor &b)
+{
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+}
+
+// The station of a receiver of an east-west line, whether the file sets
+// stations or not.
+int stationOf(const FbRecord &r) { return qRound(r.group_x / 25.0f); }
+
+// Lines 1 km apart of the survey's shots, Copies times over, written to dir
+// and judged: many shots, each with the partners of its own line.
+constexpr int Copies = 60;
+bool judgeLongSurvey(const QTemporaryDir &dir, Judged *judged)
+{
+    for (int copy = 0; copy < Copies; ++copy) {
+        for (FbRecord r : survey(Plan())) {
+            r.ffid = 1000 + judged->records.size() / Channels;
+            r.s_line = r.g_line = copy + 1;
+            r.source_y = r.group_y = 1000.0f * (copy + 1);
+            judged->records.append(r);
+        }
+    }
+    judged->file = dir.filePath(QStringLiteral("long.fb"));
+    if (!FbTest::writeFile(judged->file, FbTest::fileBytes(judged->records, FbTest::headerFor(judged->records))))
+        return false;
+    PickQc::Settings settings;
+    settings.collectReceivers = true;
+    if (!PickQc::Analyzer(judged->file, settings).run(&judged->report))
+        return false;
+    judged->axis = StationAxis::build(judged->report);
+    return judged->report.index.size() == Copies * Shots;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(std::shared_ptr<const StationShotCells>)
+
+class TestSurveyViews : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale::c());
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+        qRegisterMetaType<std::shared_ptr<const StationShotCells>>();
+    }
+
+    // Sources and picks lie at their stations (lines side by side), a source
+    // between stations at a neighbouring one, and a line without stations
+    // by the distance along it, however it runs.
+    void axisPlacesSourcesAndPicks_data()
+    {
+        QTest::addColumn<bool>("stationsUnset");
+        QTest::addColumn<bool>("between");
+        QTest::addColumn<bool>("slanted");
+        QTest::addColumn<bool>("twoLines");
+        QTest::newRow("sources on stations") << false << false << false << false;
+        QTest::newRow("sources between stations, on a line of their own") << false << true << false << false;
+        QTest::newRow("two lines side by side") << false << false << false << true;
+        QTest::newRow("stations unset, a slanted line") << true << false << true << false;
+        QTest::newRow("stations unset, sources between") << true << true << true << false;
+    }
+    void axisPlacesSourcesAndPicks()
+    {
+        QFETCH(bool, stationsUnset);
+        QFETCH(bool, between);
+        QFETCH(bool, slanted);
+        QFETCH(bool, twoLines);
+        Plan plan;
+        plan.stationsUnset = stationsUnset;
+        plan.between = between;
+        plan.slanted = slanted;
+        plan.twoLines = twoLines;
+        QTemporaryDir dir;
+        Judged judged;
+        QVERIFY(judge(dir, plan, &judged));
+        const StationAxis &axis = judged.axis;
+        // Where station k lies: its number, or its distance from the first receiver.
+        const int firstStation = twoLines ? 36 : 6;
+        const auto expected = [&](double station) { return stationsUnset ? 25 * (station - firstStation) : station; };
+        const auto placed = [&](double coordinate, int line) {
+            if (stationsUnset)
+                return coordinate;
+            const QString text = axis.describe(coordinate);
+            const QString prefix = twoLines ? QStringLiteral("line %1, station ").arg(line) : QStringLiteral("station ");
+            return text.startsWith(prefix) ? text.mid(prefix.size()).toDouble() : qQNaN();
+        };
+        QCOMPARE(axis.cellWidth(), stationsUnset ? 25.0 : 1.0);
+        QCOMPARE(axis.sourceSpacing(), 2 * axis.cellWidth());
+        for (int s = 0; s < Shots; ++s) {
+            const double source = (twoLines ? 60 + 2 * (s % (Shots / 2)) : 30 + 2 * s) + (between ? 0.5 : 0.0);
+            const double shown = placed(axis.sourceAt(s), lineOf(plan, s));
+            // Between two stations, at one of them.
+            const double off = between && !stationsUnset ? 0.5 : 0.0;
+            QVERIFY2(std::abs(std::abs(shown - expected(source)) - off) < 1e-3,
+                     qPrintable(QStringLiteral("shot %1 at %2").arg(s).arg(shown)));
+        }
+        for (const FbRecord &r : qAsConst(judged.records)) {
+            const double station = stationsUnset ? (r.group_x - 5000) / 20.0 : r.g_stat;
+            const double shown = placed(axis.pickAt(r), r.g_line);
+            QVERIFY2(std::abs(shown - expected(station)) < 1e-3, qPrintable(QString::number(shown)));
+        }
+    }
+
+    // A receiver 3 ms late (or 4 early) in every shot is the one receiver
+    // beyond the threshold, drawn in the colour of its sign at its place,
+    // and a click on it reports it; lines lie side by side, and a line
+    // without stations is laid out by distance.
+    void receiverViewShowsALateReceiver_data()
+    {
+        QTest::addColumn<double>("delay");
+        QTest::addColumn<bool>("stationsUnset");
+        QTest::addColumn<bool>("twoLines");
+        QTest::newRow("late, by station") << 3.0 << false << false;
+        // The fit leans a little towards early picks: an early receiver
+        // needs to be earlier to stand out as far.
+        QTest::newRow("early, by station") << -4.0 << false << false;
+        QTest::newRow("late, stations unset: by distance") << 3.0 << true << false;
+        QTest::newRow("late, on the second of two lines") << 3.0 << false << true;
+    }
+    void receiverViewShowsALateReceiver()
+    {
+        QFETCH(double, delay);
+        QFETCH(bool, stationsUnset);
+        QFETCH(bool, twoLines);
+        Plan plan;
+        plan.lateStation = 77;
+        plan.stationDelay = delay;
+        plan.stationsUnset = stationsUnset;
+        plan.twoLines = twoLines;
+        QTemporaryDir dir;
+        Judged judged;
+        QVERIFY(judge(dir, plan, &judged));
+        const StationAxis &axis = judged.axis;
+        QCOMPARE(axis.kind(), stationsUnset ? StationAxis::Distance : StationAxis::Stations);
+
+        StationResidualView view;
+        view.resize(900, 500);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.setAxis(axis);
+        view.setThreshold(2.0);
+        const int line = twoLines ? 2 : 1;
+        int late = -1, beyond = 0;
+        for (int k = 0; k < axis.receivers().size(); ++k) {
+            const PickQc::StationResidual &r = axis.receivers().at(k);
+            if (r.x == 25.0f * plan.lateStation && r.y == 1000.0f * line)
+                late = k;
+            beyond += view.standsOut(k) ? 1 : 0;
+        }
+        QVERIFY(late >= 0);
+        QVERIFY2(view.standsOut(late) && beyond == 1, qPrintable(QStringLiteral("%1 beyond").arg(beyond)));
+
+        const QPoint at = view.canvasPosOf(late);
+        const QImage image = view.canvas()->grab().toImage();
+        const QColor expected = delay > 0 ? StationViews::late() : StationViews::early();
+        QVERIFY2(distance(image.pixelColor(at), expected) < 60, qPrintable(image.pixelColor(at).name()));
+        // Above the zero line when late.
+        QCOMPARE(at.y() < view.canvasMap(QwtPlot::yLeft).transform(0.0), delay > 0);
+        if (twoLines) {
+            // Every receiver of line 2 right of every one of line 1.
+            double lastOfLine1 = -qInf(), firstOfLine2 = qInf();
+            for (int k = 0; k < axis.receivers().size(); ++k) {
+                const double x = view.canvasMap(QwtPlot::xBottom).transform(axis.receiverAt(k));
+                (axis.receivers().at(k).line == 1 ? lastOfLine1 : firstOfLine2)
+                    = axis.receivers().at(k).line == 1 ? qMax(lastOfLine1, x) : qMin(firstOfLine2, x);
+            }
+            QVERIFY2(lastOfLine1 < firstOfLine2, qPrintable(QStringLiteral("%1 %2").arg(lastOfLine1).arg(firstOfLine2)));
+        }
+
+        // Its tool tip names it.
+        QCOMPARE(view.receiverText(view.receiverAt(at)).section(QLatin1Char('\n'), 0, 0),
+                 QStringLiteral("Receiver line %1, station %2").arg(stationsUnset ? 0 : line)
+                     .arg(stationsUnset ? 0 : plan.lateStation));
+        QSignalSpy clicked(&view, &StationResidualView::receiverClicked);
+        QTest::mouseClick(view.canvas(), Qt::LeftButton, Qt::NoModifier, at);
+        QCOMPARE(clicked.size(), 1);
+        QCOMPARE(clicked.at(0).at(0).toInt(), late);
+        QCOMPARE(clicked.at(0).at(1).toInt(), stationsUnset ? 0 : line);
+        QCOMPARE(clicked.at(0).at(2).toInt(), stationsUnset ? 0 : plan.lateStation);
+    }
+
+    // Every pair of a late shot puts its row in the colour of its delay and
+    // its source's column in the other, and leaves every other cell near 0.
+    void differencesMarkALateShot_data()
+    {
+        QTest::addColumn<double>("delay");
+        QTest::addColumn<bool>("stationsUnset");
+        QTest::newRow("a late shot") << 6.0 << false;
+        QTest::newRow("an early shot") << -6.0 << false;
+        QTest::newRow("a late shot, stations unset") << 6.0 << true;
+    }
+    void differencesMarkALateShot()
+    {
+        QFETCH(double, delay);
+        QFETCH(bool, stationsUnset);
+        Plan plan;
+        plan.lateShot = 17;
+        plan.shotDelay = delay;
+        plan.stationsUnset = stationsUnset;
+        QTemporaryDir dir;
+        Judged judged;
+        QVERIFY(judge(dir, plan, &judged));
+        StationShotView view;
+        view.resize(900, 700);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.setSurvey(judged.axis, judged.report.index);
+        view.setDifferences(judged.report.pairs, 5.0);
+        const QImage image = view.canvas()->grab().toImage();
+
+        int inRow = 0, inColumn = 0;
+        for (const PickQc::ReciprocalPair &pair : qAsConst(judged.report.pairs)) {
+            for (const auto &cell : {std::make_pair(pair.shotA, pair.shotB), std::make_pair(pair.shotB, pair.shotA)}) {
+                const QPoint at = view.canvasPosOf(cell.first, judged.axis.sourceAt(cell.second));
+                const StationShotView::Cell shown = view.cellAt(at);
+                QCOMPARE(shown.shot, cell.first);
+                QCOMPARE(shown.partner, cell.second);
+                const double sign = cell.first == plan.lateShot ? 1 : cell.second == plan.lateShot ? -1 : 0;
+                const QString where = QStringLiteral("shot %1 at the source of %2: %3 ms")
+                                          .arg(cell.first).arg(cell.second).arg(shown.value);
+                if (sign == 0) {
+                    QVERIFY2(std::abs(shown.value) < 1.0, qPrintable(where));
+                    continue;
+                }
+                QVERIFY2(std::abs(shown.value - sign * delay) < 1.0, qPrintable(where));
+                const QColor expected = shown.value > 0 ? StationViews::late() : StationViews::early();
+                QVERIFY2(distance(image.pixelColor(at), expected) < 60, qPrintable(where));
+                (sign > 0 ? inRow : inColumn) += 1;
+            }
+        }
+        QVERIFY2(inRow >= 10 && inRow == inColumn, qPrintable(QStringLiteral("%1 %2").arg(inRow).arg(inColumn)));
+        // The tool tip of the late shot's cell at the source of shot 15.
+        const QString place = stationsUnset ? QStringLiteral("1,350.0 along the line") : QStringLiteral("station 60");
+        QCOMPARE(view.cellText(view.cellAt(view.canvasPosOf(plan.lateShot, judged.axis.sourceAt(15)))),
+                 QStringLiteral("Shot 18 > ffid 3018\n%1, the source of shot 16 > ffid 3016\n"
+                                "Reciprocal difference: %2 ms").arg(place, delay > 0 ? "6.00" : "-6.00"));
+    }
+
+    // Each judged pick's residual lies at its own shot and station, only the
+    // shots asked for have cells, and a planted 20 ms spike shows there.
+    void residualCellsAtTheirShotAndStation_data()
+    {
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::addColumn<bool>("stationsUnset");
+        QTest::newRow("shots in the middle") << 10 << 29 << false;
+        QTest::newRow("past the last shot") << 30 << 60 << false;
+        QTest::newRow("stations unset") << 15 << 25 << true;
+    }
+    void residualCellsAtTheirShotAndStation()
+    {
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QFETCH(bool, stationsUnset);
+        Plan plan;
+        plan.spikeShot = 20;
+        plan.spikeStation = 60;
+        plan.stationsUnset = stationsUnset;
+        QTemporaryDir dir;
+        Judged judged;
+        QVERIFY(judge(dir, plan, &judged));
+        const StationShotCells cells = StationShotBuilder::build(judged.file, judged.report.index, judged.axis,
+                                                                 PickQc::Settings(), first, last);
+        QCOMPARE(cells.firstShot, first);
+        QCOMPARE(cells.lastShot, qMin(last, Shots - 1));
+        int spikes = 0;
+        for (int shot = cells.firstShot; shot <= cells.lastShot; ++shot) {
+            const ShotIndexEntry &entry = judged.report.index.at(shot);
+            QVERIFY(cells.end(shot) - cells.begin(shot) >= Channels - 2);
+            for (const StationShotCells::Cell *c = cells.begin(shot); c != cells.end(shot); ++c) {
+                QVERIFY(c->record >= entry.firstRecord && c->record <= entry.lastRecord);
+                const FbRecord &r = judged.records.at(c->record);
+                const double place = stationsUnset ? r.group_x - 25.0 * 6 : r.g_stat;
+                QVERIFY2(std::abs(c->coordinate - place) < 1e-3, qPrintable(QString::number(c->coordinate)));
+                const bool spike = shot == plan.spikeShot && stationOf(r) == plan.spikeStation;
+                QVERIFY2(std::abs(c->value - (spike ? 20.0 : 0.0)) < 1.0, qPrintable(QString::number(c->value)));
+                spikes += spike ? 1 : 0;
+            }
+        }
+        QCOMPARE(spikes, plan.spikeShot >= first && plan.spikeShot <= last ? 1 : 0);
+    }
+
+    // The builder reads on a thread of its own, so that the window's event
+    // loop keeps turning, and of requests in a row only the last is delivered.
+    void residualsBuiltOffTheUiThreadLatestWins()
+    {
+        // Many shots, so that a build takes a while.
+        QTemporaryDir dir;
+        Judged judged;
+        QVERIFY(judgeLongSurvey(dir, &judged));
+        const QString &file = judged.file;
+        const PickQc::Report &report = judged.report;
+        const PickQc::Settings settings;
+
+        StationShotBuilder builder;
+        builder.setSource(file, report.index, judged.axis, settings);
+        QSignalSpy ready(&builder, &StationShotBuilder::ready);
+        // The event loop turns while the shots are read and fitted: a build
+        // on this thread would let the probe tick once at most.
+        int ticks = 0;
+        QTimer probe;
+        connect(&probe, &QTimer::timeout, [&ticks] { ++ticks; });
+        probe.start(1);
+        builder.request(0, 1999);
+        builder.request(100, 299);
+        builder.request(400, 2399);
+        QVERIFY(builder.isBusy());
+        QCOMPARE(ready.size(), 0);
+        QVERIFY(ready.wait(20000));
+        QVERIFY2(ticks >= 3, qPrintable(QStringLiteral("%1 ticks").arg(ticks)));
+        QTest::qWait(300);
+        QCOMPARE(ready.size(), 1);
+        const auto cells = ready.at(0).at(0).value<std::shared_ptr<const StationShotCells>>();
+        QCOMPARE(cells->firstShot, 400);
+        QCOMPARE(cells->lastShot, 2399);
+        QVERIFY(!builder.isBusy());
+        // A new source drops what was asked of the old one.
+        builder.request(0, 999);
+        builder.setSource(file, report.index, judged.axis, settings);
+        QTest::qWait(500);
+        QCOMPARE(ready.size(), 1);
+    }
+
+    // The residual image holds the shots around the current one, at most
+    // ResidualShots of them, and keeps it in view.
+    void residualsFollowTheCurrentShot_data()
+    {
+        QTest::addColumn<int>("current");
+        QTest::addColumn<bool>("currentFirst");   // the shot shown before the residuals are asked for
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::newRow("the first shot") << 0 << false << 0 << 1999;
+        QTest::newRow("in the middle, shown before") << 1200 << true << 200 << 2199;
+        QTest::newRow("near the end") << 2300 << false << 400 << 2399;
+    }
+    void residualsFollowTheCurrentShot()
+    {
+        QFETCH(int, current);
+        QFETCH(bool, currentFirst);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QTemporaryDir dir;
+        Judged judged;
+        QVERIFY(judgeLongSurvey(dir, &judged));
+        StationShotView view;
+        view.resize(700, 500);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.setSurvey(judged.axis, judged.report.index);
+        view.setResidualSource(judged.file, PickQc::Settings());
+        if (currentFirst)
+            view.setCurrentShot(current);
+        view.setKind(StationShotView::Residuals);
+        view.setCurrentShot(current);
+        QTRY_VERIFY_WITH_TIMEOUT(!view.isBuilding(), 20000);
+        QCOMPARE(view.residualCells().firstShot, first);
+        QCOMPARE(view.residualCells().lastShot, last);
+        const QwtInterval shown = view.axisInterval(QwtPlot::yLeft).normalized();
+        QVERIFY(shown.contains(current + 1) && shown.width() <= StationShotView::ResidualShots);
+        QVERIFY(view.footer().text().endsWith(QStringLiteral("shots %1 to %2").arg(first + 1).arg(last + 1)));
+    }
+
+    // The wheel zooms about the pointer, up zooms in: the receivers along
+    // the stations only, the image both ways.
+    void viewsZoomAboutThePointer_data()
+    {
+        QTest::addColumn<bool>("image");
+        QTest::addColumn<int>("delta");
+        QTest::newRow("receivers, wheel up") << false << 120;
+        QTest::newRow("receivers, wheel down") << false << -120;
+        QTest::newRow("image, wheel up") << true << 120;
+        QTest::newRow("image, wheel down") << true << -120;
+    }
+    void viewsZoomAboutThePointer()
+    {
+        QFETCH(bool, image);
+        QFETCH(int, delta);
+        QTemporaryDir dir;
+        Judged judged;
+        QVERIFY(judge(dir, Plan(), &judged));
+        StationResidualView receivers;
+        StationShotView stations;
+        QwtPlot *view = image ? static_cast<QwtPlot *>(&stations) : &receivers;
+        receivers.setAxis(judged.axis);
+        stations.setSurvey(judged.axis, judged.report.index);
+        view->resize(700, 500);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        const QPoint pointer(300, 200);
+        const auto under = [&] {
+            return QPointF(view->canvasMap(QwtPlot::xBottom).invTransform(pointer.x()),
+                           view->canvasMap(QwtPlot::yLeft).invTransform(pointer.y()));
+        };
+        const QPointF before = under();
+        // Shots run down the image: its y axis is upside down.
+        const double width = view->axisInterval(QwtPlot::xBottom).width();
+        const double height = view->axisInterval(QwtPlot::yLeft).normalized().width();
+        QWheelEvent wheel(pointer, view->canvas()->mapToGlobal(pointer), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view->canvas(), &wheel);
+        const double ratio = view->axisInterval(QwtPlot::xBottom).width() / width;
+        QVERIFY2(delta > 0 ? ratio < 0.95 : ratio > 1.05, qPrintable(QString::number(ratio)));
+        QCOMPARE(view->axisInterval(QwtPlot::yLeft).normalized().width() / height, image ? ratio : 1.0);
+        QVERIFY(std::abs(under().x() - before.x()) < 1e-6 * width && std::abs(under().y() - before.y()) < 1e-6 * height);
+    }
+
+    // In the window, a click on a receiver, on a reciprocal difference or on
+    // a residual goes to a shot and selects its pick there.
+    void windowTabsGoToTheShot_data()
+    {
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<int>("kind");   // of the stations tab
+        QTest::addColumn<int>("from");   // the shot shown before the click
+        QTest::newRow("a late receiver") << 1 << -1 << 0;
+        // Shot 30 recorded stations 66 to 113.
+        QTest::newRow("a late receiver the current shot recorded") << 1 << -1 << 30;
+        QTest::newRow("a late shot's reciprocal difference") << 2 << int(StationShotView::Differences) << 0;
+        QTest::newRow("a spiked pick's residual") << 2 << int(StationShotView::Residuals) << 0;
+    }
+    void windowTabsGoToTheShot()
+    {
+        QFETCH(int, tab);
+        QFETCH(int, kind);
+        QFETCH(int, from);
+        Plan plan;
+        plan.lateStation = 77;
+        plan.stationDelay = 3.0;
+        plan.lateShot = 12;
+        plan.shotDelay = 6.0;
+        plan.spikeShot = 25;
+        plan.spikeStation = 70;
+        QTemporaryDir dir;
+        Judged judged;
+        QVERIFY(judge(dir, plan, &judged));
+        FbPickQcWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QSignalSpy finished(&window, &FbPickQcWindow::loadFinished);
+        window.openFile(judged.file);
+        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.at(0).at(0).toBool());
+        auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("surveyTabs"));
+        QVERIFY(tabs);
+        QCOMPARE(QStringList({tabs->tabText(0), tabs->tabText(1), tabs->tabText(2)}),
+                 QStringList({"Map", "Receivers", QString::fromUtf8("Stations × shots")}));
+        window.goToShot(from);
+        tabs->setCurrentIndex(tab);
+        QTRY_VERIFY(tabs->currentWidget()->isVisible());
+        const StationAxis &axis = window.data()->stations;
+
+        QWidget *canvas = nullptr;
+        QPoint at;
+        int shot = from > 0 ? from : -1, station = -1;
+        if (tab == 1) {
+            auto *view = window.findChild<StationResidualView *>(QStringLiteral("receiverView"));
+            int late = 0;
+            while (axis.receivers().at(late).stat != plan.lateStation)
+                ++late;
+            canvas = view->canvas();
+            at = view->canvasPosOf(late);
+            station = plan.lateStation;
+        } else {
+            auto *view = window.findChild<StationShotView *>(QStringLiteral("stationShotView"));
+            QSignalSpy shown(view, &StationShotView::residualsShown);
+            window.findChild<QComboBox *>(QStringLiteral("stationValues"))->setCurrentIndex(kind);
+            if (kind == StationShotView::Residuals) {
+                QVERIFY(shown.wait(20000));
+                shot = plan.spikeShot;
+                station = plan.spikeStation;
+            } else {
+                shot = plan.lateShot;
+                station = 30 + 2 * 15;   // the source of shot 15, a partner
+            }
+            canvas = view->canvas();
+            at = view->canvasPosOf(shot, station);
+            QCOMPARE(view->cellAt(at).shot, shot);
+        }
+        QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, at);
+        if (shot >= 0)
+            QCOMPARE(window.currentShot(), shot);
+        // The shot is read on a worker; its pick is selected once it is shown.
+        QTRY_COMPARE(window.shownShot(), window.currentShot());
+        auto *table = window.findChild<QTableView *>(QStringLiteral("shotTable"));
+        const auto *model = static_cast<const ShotTableModel *>(table->model());
+        QTRY_VERIFY(table->selectionModel()->currentIndex().isValid());
+        const int row = table->selectionModel()->currentIndex().row();
+        QVERIFY(row >= 0 && row < model->records().size());
+        QCOMPARE(judged.records.at(model->firstRecord() + row).g_stat, station);
+    }
+
+    // fbtool draws each view into the image it is given, and refuses what
+    // it cannot draw with one line.
+    void fbtoolDrawsTheViews_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("says");   // a pattern of stdout's line, or stderr's one line
+        QTest::newRow("receivers") << QStringList{"--view", "receivers", "--outlier-ms", "4"} << 0
+                                   << ": 126 receivers, 1 with a mean residual beyond 2 ms$";
+        QTest::newRow("stations") << QStringList{"--view", "stations", "--size", "640x480"} << 0
+                                  << ": 40 shots, [1-9][0-9]* compared pairs$";
+        QTest::newRow("residuals") << QStringList{"--view", "residuals"} << 0 << ": 40 shots, 1920 judged picks$";
+        QTest::newRow("an unknown view") << QStringList{"--view", "shots"} << 2
+                                         << "fbtool: --view: 'shots' is not map, receivers, stations or residuals";
+        QTest::newRow("colours of the map for another view")
+            << QStringList{"--view", "receivers", "--color", "rms"} << 2
+            << "fbtool: --color colours the map only, not --view receivers";
+    }
+    void fbtoolDrawsTheViews()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, exitCode);
+        QFETCH(QString, says);
+        Plan plan;
+        plan.lateStation = 77;
+        plan.stationDelay = 3.0;
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("survey.fb"));
+        const QVector<FbRecord> records = survey(plan);
+        QVERIFY(FbTest::writeFile(file, FbTest::fileBytes(records, FbTest::headerFor(records))));
+        const QString image = dir.filePath(QStringLiteral("view.png"));
+        QProcess fbtool;
+        fbtool.start(qEnvironmentVariable("FBTOOL"), QStringList{"map", file, "-o", image} + options);
+        QVERIFY(fbtool.waitForFinished(60000));
+        const QString out = QString::fromUtf8(fbtool.readAllStandardOutput());
+        const QString err = QString::fromUtf8(fbtool.readAllStandardError());
+        QCOMPARE(fbtool.exitCode(), exitCode);
+        if (exitCode != 0) {
+            QCOMPARE(err, says + QLatin1Char('\n'));
+            QVERIFY(!QFile::exists(image));
+            return;
+        }
+        QVERIFY2(err.isEmpty(), qPrintable(err));
+        QVERIFY2(QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(image) + says,
+                                    QRegularExpression::MultilineOption).match(out).hasMatch(), qPrintable(out));
+        const int at = options.indexOf(QStringLiteral("--size"));
+        QCOMPARE(QImage(image).size(), at >= 0 ? QSize(640, 480) : QSize(1200, 800));
+    }
+};
+
+QTEST_MAIN(TestSurveyViews)
+#include "tst_surveyviews.moc"
