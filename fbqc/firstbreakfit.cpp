@@ -23,6 +23,9 @@ constexpr double FitCutMs = 8.0;
 // late (or early) shot's timing error on top, ms.
 constexpr double DelayMinMs = -12.0;
 constexpr double DelayMaxMs = 40.0;
+// Picks at the source earlier than this before a first segment's line at
+// offset 0 are not its noise: the segment is no direct arrival.
+constexpr double SourceEarlierMs = 3.0;
 // A segment whose line rises less than this across its picks has no
 // measurable slope: it gives no velocity and is not a segment of its own.
 constexpr double MinRiseMs = 1.0;
@@ -1041,6 +1044,12 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         const int side = direct[Negative] ? Negative : Positive;
         direct[side] = !(std::abs(a[side] - zeroMedian) > FitCutMs);
     }
+    // Picks at the source clearly earlier than a first segment's line at
+    // offset 0 make that segment a refractor: the direct arrival runs from
+    // the source's time to short of the nearest picks, where a side has too
+    // few picks to show it.
+    for (int side = Negative; side <= Positive; ++side)
+        direct[side] = direct[side] && !(zeroMedian < a[side] - SourceEarlierMs);
     double delay = NaN;
     for (int attempt = 0; attempt < 3; ++attempt) {
         double w = 0.0, t = 0.0, reduce = 0.0, reduceT = 0.0;

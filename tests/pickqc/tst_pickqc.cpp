@@ -196,6 +196,30 @@ private slots:
         }
     }
 
+    // A direct arrival seen before the nearest receivers only: the sides'
+    // first segments are refractors, and the pick at the source, well before
+    // their lines, is the source's time and no outlier.
+    void sourceTimeBeforeRefractors_data()
+    {
+        QTest::addColumn<int>("directPicks");
+        QTest::addColumn<double>("delay");
+        QTest::newRow("direct arrival at the source only") << 0 << 2.0;
+        QTest::newRow("one pick each side of it, late shot") << 1 << 12.0;
+    }
+    void sourceTimeBeforeRefractors()
+    {
+        QFETCH(int, directPicks);
+        QFETCH(double, delay);
+        const QVector<FbRecord> records = slowTopShot(directPicks, delay, true);
+        const ShotFit fit = fitShot(records);
+        QCOMPARE(fit.outliers(), 0);
+        QVERIFY2(std::abs(fit.sourceDelay - delay) < 1.0, qPrintable(QString("delay %1").arg(fit.sourceDelay)));
+        for (int i = 0; i < records.size(); ++i) {
+            if (records[i].offset == 0)
+                QVERIFY2(std::abs(fit.picks[i].residual) < 1.0, qPrintable(QString::number(fit.picks[i].residual)));
+        }
+    }
+
     // A side cut short, whose last one or two picks already see the
     // refractor that the long side shows, takes that refractor for them
     // rather than ringing them: too few for a segment of their own.
