@@ -14,14 +14,16 @@ out=${1:-$root/help/images}
 cmake --build "$build" --target sorv BrowseFBFile FbPickQc fbtool >/dev/null
 # The same small project for every language, at a short path that reads
 # well in the viewer: a file of 40 shots whose first shot has a source
-# elevation that varies, so the viewer shows a red column.
+# elevation that varies, so the viewer shows a red column, with a late shot
+# and a wrong pick for the QC window to find.
 project=${TMPDIR:-/tmp}/line12
 rm -rf "$project"
 mkdir -p "$project"
 trap 'rm -rf "$project"' EXIT
 # fbtool counts shots from 1 now and counted from 0 before: ask for the
 # first shot either way.
-gen=("$build/bin/fbtool" gen "$project/line12.fb" --shots 40 --channels 48 --seed 12 --vary-source)
+gen=("$build/bin/fbtool" gen "$project/line12.fb" --shots 40 --channels 48 --seed 12 --shift 20:9 --spike 8:30:25
+     --vary-source)
 "${gen[@]}" 0:s_elev >/dev/null 2>&1 || "${gen[@]}" 1:s_elev >/dev/null
 cat > "$project/sorvproject.ini" <<INI
 [Types]
@@ -44,6 +46,7 @@ shoot() {
     cp "$tour/sorv.png" "$dir/sorv.png"
     cp "$tour/browsefbfiledialog.png" "$dir/w_cover.png"
     cp "$tour/fbtabledialog.png" "$dir/fbtabledialog.png"
+    cp "$tour/fbpickqcwindow.png" "$dir/fbpickqc.png"
     rm -rf "$tour"
     echo "help-screenshots: $lang in $dir"
 }
