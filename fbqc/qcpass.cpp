@@ -195,6 +195,7 @@ bool QcPass::firstPass()
     }
     flushZeroRun();
     m_faulter.stop();
+    m_receiving = nullptr;   // every batch's was waited for above
     if (m_report->recordCount == 0 || m_report->index.isEmpty())
         m_report->minOffset = m_report->maxOffset = 0;
     // The second pass reads one batch at a time.
@@ -375,6 +376,12 @@ void QcPass::startBatch(Batch *batch)
         checkChunk(batch, chunk);
     });
     m_pool->post(batch->task.get());
+    if (m_settings.collectReceivers && m_receiving) {
+        // Each shard of the receiver set takes one batch at a time: the
+        // batch before may still be adding to it.
+        m_pool->wait(m_receiving);
+        m_receiving = nullptr;
+    }
     batch->receiverTask.reset();
     if (m_settings.collectReceivers) {
         batch->receiverTask = std::make_unique<WorkerPool::Task>(size_t(m_receivers.shards()), [this, batch](
@@ -382,6 +389,7 @@ void QcPass::startBatch(Batch *batch)
             m_receivers.add(int(shard), batch->records.data(), batch->records.size());
         });
         m_pool->post(batch->receiverTask.get());
+        m_receiving = batch->receiverTask.get();
     }
 }
 

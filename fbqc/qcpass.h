@@ -179,6 +179,7 @@ private:
 
     Reciprocity m_reciprocity;
     ReceiverSet m_receivers;
+    WorkerPool::Task *m_receiving = nullptr;   // the receiver set's batch under way
     StationResiduals m_stations;
     RoomFaulter m_faulter;
 };
