@@ -60,7 +60,7 @@ QwtText labelText(const QString &text)
 } // namespace
 
 ShotPlot::ShotPlot(QWidget *parent)
-    : QwtPlot(parent)
+    : ViewPlot(parent)
 {
     setCanvasBackground(Qt::white);
     auto *grid = new QwtPlotGrid;

@@ -4,7 +4,7 @@
 #include "fblayout.h"
 #include "shotfit.h"
 
-#include <qwt_plot.h>
+#include "viewplot.h"
 
 #include <QString>
 #include <QVector>
@@ -33,7 +33,7 @@ class QwtPlotZoomer;
 //   plot->setOffsetUnit(QStringLiteral("ft"));
 //   plot->setShot(records, PickQc::fitShot(records, settings), shot, ffid);
 //   plot->setMode(ShotPlot::Residuals);
-class ShotPlot : public QwtPlot
+class ShotPlot : public ViewPlot
 {
     Q_OBJECT
 

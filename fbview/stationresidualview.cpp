@@ -6,10 +6,8 @@
 #include <qwt_plot_item.h>
 #include <qwt_plot_marker.h>
 #include <qwt_plot_panner.h>
-#include <qwt_plot_picker.h>
 #include <qwt_scale_map.h>
 #include <qwt_symbol.h>
-#include <qwt_text.h>
 
 #include <QLocale>
 #include <QMouseEvent>
@@ -53,8 +51,8 @@ public:
             paint(painter, collect(xMap, yMap, area), yMap, area);
             return;
         }
-        const Key key{xMap.s1(), xMap.s2(), yMap.s1(), yMap.s2(), area};
-        if (m_cache.isNull() || !(m_key == key)) {
+        const ViewPlot::CanvasKey key(xMap, yMap, area);
+        if (m_cache.isNull() || m_key != key) {
             m_cache = image(collect(xMap, yMap, area), yMap, area);
             m_key = key;
         }
@@ -202,50 +200,14 @@ public:
         return image;
     }
 
-    struct Key
-    {
-        double x1, x2, y1, y2;
-        QRect area;
-        bool operator==(const Key &o) const
-        {
-            return x1 == o.x1 && x2 == o.x2 && y1 == o.y1 && y2 == o.y2 && area == o.area;
-        }
-    };
     mutable QImage m_cache;
-    mutable Key m_key{};
+    mutable ViewPlot::CanvasKey m_key;
 
     StationAxis m_axis;
     double m_threshold = 4.0;
 };
 
 namespace {
-
-// Describes the receiver under the mouse.
-class ReceiverPicker : public QwtPlotPicker
-{
-public:
-    explicit ReceiverPicker(StationResidualView *view)
-        : QwtPlotPicker(view->canvas())
-        , m_view(view)
-    {
-        setTrackerMode(QwtPicker::AlwaysOn);
-    }
-
-protected:
-    QwtText trackerText(const QPoint &pos) const override
-    {
-        const int receiver = m_view->receiverAt(pos);
-        if (receiver < 0)
-            return QwtText();
-        QwtText text(m_view->receiverText(receiver));
-        text.setRenderFlags(Qt::AlignLeft);
-        text.setBackgroundBrush(QColor(255, 255, 255, 220));
-        return text;
-    }
-
-private:
-    StationResidualView *m_view;
-};
 
 // A legend entry: a curve with no points.
 QwtPlotCurve *legendEntry(QwtPlot *plot, const QString &title, QwtSymbol *symbol, const QPen &pen)
@@ -263,7 +225,7 @@ QwtPlotCurve *legendEntry(QwtPlot *plot, const QString &title, QwtSymbol *symbol
 } // namespace
 
 StationResidualView::StationResidualView(QWidget *parent)
-    : QwtPlot(parent)
+    : ViewPlot(parent)
     , m_item(new ReceiverItem)
 {
     setCanvasBackground(Qt::white);
@@ -290,7 +252,10 @@ StationResidualView::StationResidualView(QWidget *parent)
     auto *panner = new QwtPlotPanner(canvas());
     panner->setMouseButton(Qt::MiddleButton);
     panner->setAxisEnabled(yLeft, false);
-    new ReceiverPicker(this);
+    trackWith([this](const QPoint &pos) {
+        const int receiver = receiverAt(pos);
+        return receiver < 0 ? QString() : receiverText(receiver);
+    });
     canvas()->installEventFilter(this);
     setAxis(StationAxis());
 }

@@ -3,7 +3,7 @@
 
 #include "stationaxis.h"
 
-#include <qwt_plot.h>
+#include "viewplot.h"
 
 #include <QPoint>
 #include <QString>
@@ -35,7 +35,7 @@ class ReceiverItem;
 //   view->setAxis(StationAxis::build(report));
 //   view->setThreshold(settings.outlierMs / 2);
 //   connect(view, &StationResidualView::receiverClicked, ...);
-class StationResidualView : public QwtPlot
+class StationResidualView : public ViewPlot
 {
     Q_OBJECT
 

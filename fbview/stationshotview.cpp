@@ -5,7 +5,6 @@
 #include <qwt_plot_item.h>
 #include <qwt_plot_marker.h>
 #include <qwt_plot_panner.h>
-#include <qwt_plot_picker.h>
 #include <qwt_scale_draw.h>
 #include <qwt_scale_map.h>
 #include <qwt_scale_widget.h>
@@ -137,8 +136,8 @@ public:
             || painter->transform().type() > QTransform::TxTranslate) {
             painter->drawImage(area.topLeft(), image(xMap, yMap, area));
         } else {
-            const Key key{xMap.s1(), xMap.s2(), yMap.s1(), yMap.s2(), area};
-            if (m_cache.isNull() || !(m_key == key)) {
+            const ViewPlot::CanvasKey key(xMap, yMap, area);
+            if (m_cache.isNull() || m_key != key) {
                 m_cache = image(xMap, yMap, area);
                 m_key = key;
             }
@@ -222,17 +221,8 @@ public:
     }
     void invalidate() { m_cache = QImage(); }
 
-    struct Key
-    {
-        double x1, x2, y1, y2;
-        QRect area;
-        bool operator==(const Key &o) const
-        {
-            return x1 == o.x1 && x2 == o.x2 && y1 == o.y1 && y2 == o.y2 && area == o.area;
-        }
-    };
     mutable QImage m_cache;
-    mutable Key m_key{};
+    mutable ViewPlot::CanvasKey m_key;
 
     StationAxis m_axis;
     int m_rows = 0;
@@ -245,39 +235,8 @@ public:
     int m_current = -1;
 };
 
-namespace {
-
-// Describes the cell under the mouse.
-class CellPicker : public QwtPlotPicker
-{
-public:
-    explicit CellPicker(StationShotView *view)
-        : QwtPlotPicker(view->canvas())
-        , m_view(view)
-    {
-        setTrackerMode(QwtPicker::AlwaysOn);
-    }
-
-protected:
-    QwtText trackerText(const QPoint &pos) const override
-    {
-        const StationShotView::Cell cell = m_view->cellAt(pos);
-        if (cell.shot < 0)
-            return QwtText();
-        QwtText text(m_view->cellText(cell));
-        text.setRenderFlags(Qt::AlignLeft);
-        text.setBackgroundBrush(QColor(255, 255, 255, 220));
-        return text;
-    }
-
-private:
-    StationShotView *m_view;
-};
-
-} // namespace
-
 StationShotView::StationShotView(QWidget *parent)
-    : QwtPlot(parent)
+    : ViewPlot(parent)
     , m_cells(std::make_shared<const StationShotCells>())
     , m_item(new StationShotItem)
     , m_viewMoved(new QTimer(this))
@@ -296,7 +255,10 @@ StationShotView::StationShotView(QWidget *parent)
     panner->setMouseButton(Qt::MiddleButton);
     panner->setAxisEnabled(yRight, false);
     connect(panner, &QwtPlotPanner::panned, m_viewMoved, QOverload<>::of(&QTimer::start));
-    new CellPicker(this);
+    trackWith([this](const QPoint &pos) {
+        const Cell cell = cellAt(pos);
+        return cell.shot < 0 ? QString() : cellText(cell);
+    });
     canvas()->installEventFilter(this);
     // A pan or a few notches of the wheel ask once, when they pause.
     m_viewMoved->setSingleShot(true);

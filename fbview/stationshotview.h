@@ -5,7 +5,7 @@
 #include "stationaxis.h"
 #include "stationshotbuilder.h"
 
-#include <qwt_plot.h>
+#include "viewplot.h"
 
 #include <QPoint>
 #include <QString>
@@ -48,7 +48,7 @@ class StationShotItem;
 //   view->setResidualSource(fileName, settings);          // what Residuals reads
 //   view->setKind(StationShotView::Residuals);
 //   view->setCurrentShot(shot);
-class StationShotView : public QwtPlot
+class StationShotView : public ViewPlot
 {
     Q_OBJECT
 

@@ -5,7 +5,6 @@
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_item.h>
 #include <qwt_plot_panner.h>
-#include <qwt_plot_picker.h>
 #include <qwt_plot_rescaler.h>
 #include <qwt_scale_div.h>
 #include <qwt_scale_draw.h>
@@ -150,11 +149,11 @@ public:
             drawReceivers(painter, xMap, yMap, area);
             drawSources(painter, xMap, yMap, area);
         } else {
-            const CacheKey key{xMap.s1(), xMap.s2(), yMap.s1(), yMap.s2(), area};
+            const ViewPlot::CanvasKey key(xMap, yMap, area);
             const auto cached = [&](Layer &layer, void (SurveyItem::*drawLayer)(QPainter *, const QwtScaleMap &,
                                                                                  const QwtScaleMap &, const QRect &)
                                                       const) {
-                if (layer.image.isNull() || !(layer.key == key)) {
+                if (layer.image.isNull() || layer.key != key) {
                     layer.image = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
                     layer.image.fill(Qt::transparent);
                     QPainter layerPainter(&layer.image);
@@ -312,19 +311,10 @@ public:
         }
     }
 
-    struct CacheKey
-    {
-        double x1, x2, y1, y2;
-        QRect area;
-        bool operator==(const CacheKey &o) const
-        {
-            return x1 == o.x1 && x2 == o.x2 && y1 == o.y1 && y2 == o.y2 && area == o.area;
-        }
-    };
     struct Layer
     {
         QImage image;
-        CacheKey key{};
+        ViewPlot::CanvasKey key;
     };
     mutable Layer m_receiverLayer;
     mutable Layer m_sourceLayer;
@@ -337,39 +327,8 @@ public:
     int m_currentShot = -1;
 };
 
-namespace {
-
-// Describes the shot under the mouse.
-class SurveyPicker : public QwtPlotPicker
-{
-public:
-    explicit SurveyPicker(SurveyMap *map)
-        : QwtPlotPicker(map->canvas())
-        , m_map(map)
-    {
-        setTrackerMode(QwtPicker::AlwaysOn);
-    }
-
-protected:
-    QwtText trackerText(const QPoint &pos) const override
-    {
-        const int shot = m_map->shotAt(pos);
-        if (shot < 0)
-            return QwtText();
-        QwtText text(m_map->shotText(shot));
-        text.setRenderFlags(Qt::AlignLeft);
-        text.setBackgroundBrush(QColor(255, 255, 255, 220));
-        return text;
-    }
-
-private:
-    SurveyMap *m_map;
-};
-
-} // namespace
-
 SurveyMap::SurveyMap(QWidget *parent)
-    : QwtPlot(parent)
+    : ViewPlot(parent)
     , m_item(new SurveyItem)
 {
     setCanvasBackground(Qt::white);
@@ -389,7 +348,10 @@ SurveyMap::SurveyMap(QWidget *parent)
     auto *panner = new QwtPlotPanner(canvas());
     panner->setMouseButton(Qt::MiddleButton);
     panner->setAxisEnabled(yRight, false);
-    new SurveyPicker(this);
+    trackWith([this](const QPoint &pos) {
+        const int shot = shotAt(pos);
+        return shot < 0 ? QString() : shotText(shot);
+    });
     canvas()->installEventFilter(this);
     setValues(SurveyValues());
 }

@@ -3,7 +3,7 @@
 
 #include "surveymapdata.h"
 
-#include <qwt_plot.h>
+#include "viewplot.h"
 
 #include <QPointF>
 #include <QString>
@@ -36,7 +36,7 @@ class SurveyItem;
 //   map->setSurvey(SurveyMapData::build(sources, receivers));
 //   map->setValues({SurveyValues::Count, tr("Outliers per shot"), outliers});
 //   map->setShotDescriber([](int shot) { return QStringLiteral("ffid %1").arg(ffids.at(shot)); });
-class SurveyMap : public QwtPlot
+class SurveyMap : public ViewPlot
 {
     Q_OBJECT
 

@@ -134,10 +134,10 @@ private slots:
         window.show();
         QTemporaryDir dir;
         ScreenshotTour tour(&window, dir.path());
-        tour.setTimeLimit(2000);
+        tour.setTimeLimit(2000 * FBTEST_TIME_FACTOR);
         QSignalSpy finished(&tour, &ScreenshotTour::finished);
         tour.start();
-        QVERIFY(finished.wait(40000));
+        QVERIFY(finished.wait(40000 * FBTEST_TIME_FACTOR));
         QCOMPARE(finished.first().first().toBool(), error.isEmpty());
         QStringList written;
         for (const QString &path : tour.written()) {

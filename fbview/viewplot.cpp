@@ -1,0 +1,81 @@
+#include "viewplot.h"
+
+#include <qwt_plot_picker.h>
+#include <qwt_scale_map.h>
+#include <qwt_text.h>
+
+#include <QFontMetrics>
+
+namespace {
+
+// In characters and lines of the plot's font: two axes with titles and
+// labels either side of a canvas a few dozen points across.
+constexpr int MinimumColumns = 30;
+constexpr int MinimumLines = 12;
+constexpr int PreferredColumns = 80;
+constexpr int PreferredLines = 28;
+
+// Follows the mouse with a text of what is under it.
+class TextTracker : public QwtPlotPicker
+{
+public:
+    TextTracker(QWidget *canvas, std::function<QString(const QPoint &)> text)
+        : QwtPlotPicker(canvas)
+        , m_text(std::move(text))
+    {
+        setTrackerMode(QwtPicker::AlwaysOn);
+    }
+
+protected:
+    QwtText trackerText(const QPoint &pos) const override
+    {
+        const QString said = m_text(pos);
+        if (said.isEmpty())
+            return QwtText();
+        QwtText text(said);
+        text.setRenderFlags(Qt::AlignLeft);
+        text.setBackgroundBrush(QColor(255, 255, 255, 220));
+        return text;
+    }
+
+private:
+    std::function<QString(const QPoint &)> m_text;
+};
+
+} // namespace
+
+ViewPlot::ViewPlot(QWidget *parent)
+    : QwtPlot(parent)
+{
+}
+
+QSize ViewPlot::minimumSizeHint() const
+{
+    const QFontMetrics metrics(font());
+    return QSize(metrics.averageCharWidth() * MinimumColumns, metrics.height() * MinimumLines);
+}
+
+QSize ViewPlot::sizeHint() const
+{
+    const QFontMetrics metrics(font());
+    return QSize(metrics.averageCharWidth() * PreferredColumns, metrics.height() * PreferredLines);
+}
+
+void ViewPlot::trackWith(std::function<QString(const QPoint &)> text)
+{
+    new TextTracker(canvas(), std::move(text));
+}
+
+ViewPlot::CanvasKey::CanvasKey(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRect &canvasArea)
+    : x1(xMap.s1())
+    , x2(xMap.s2())
+    , y1(yMap.s1())
+    , y2(yMap.s2())
+    , area(canvasArea)
+{
+}
+
+bool ViewPlot::CanvasKey::operator==(const CanvasKey &o) const
+{
+    return x1 == o.x1 && x2 == o.x2 && y1 == o.y1 && y2 == o.y2 && area == o.area;
+}

@@ -1,0 +1,55 @@
+#ifndef VIEWPLOT_H
+#define VIEWPLOT_H
+
+#include <qwt_plot.h>
+
+#include <QRect>
+
+#include <functional>
+
+class QwtScaleMap;
+
+// The base of every plot of the view library: a QwtPlot whose size hints
+// come from its font rather than from laying out each axis's tick labels.
+// Qwt answers a plot's size hints by measuring every label of every axis,
+// some thousand allocations a call, and layouts ask again on each resize;
+// a window of four plots spent most of its opening in them. The hints only
+// ask for room for the axes and a readable canvas; a plot given more space
+// uses it as any QwtPlot does.
+//
+// It also holds what the survey-wide views share: a text beside the mouse
+// describing what is under it, and the key of a canvas image drawn once and
+// reused until the scales or the canvas change.
+//
+//   class SurveyMap : public ViewPlot { ... };
+//   trackWith([this](const QPoint &pos) { return shotText(shotAt(pos)); });
+class ViewPlot : public QwtPlot
+{
+    Q_OBJECT
+
+public:
+    explicit ViewPlot(QWidget *parent = nullptr);
+
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
+
+    // What a cached canvas image was drawn for: both scales' ranges and the
+    // canvas area. An item redraws its image when the key differs.
+    struct CanvasKey
+    {
+        double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+        QRect area;
+
+        CanvasKey() = default;
+        CanvasKey(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRect &canvasArea);
+        bool operator==(const CanvasKey &o) const;
+        bool operator!=(const CanvasKey &o) const { return !(*this == o); }
+    };
+
+protected:
+    // Shows beside the mouse, over the canvas, what text says of the point
+    // under it; nothing where it returns an empty string.
+    void trackWith(std::function<QString(const QPoint &)> text);
+};
+
+#endif // VIEWPLOT_H
