@@ -9,11 +9,13 @@
 namespace {
 
 // In characters and lines of the plot's font: two axes with titles and
-// labels either side of a canvas a few dozen points across.
+// labels either side of a canvas a few dozen points across; by preference
+// room for a shot of a few hundred picks, leaving the rest of a window to its
+// tables.
 constexpr int MinimumColumns = 30;
 constexpr int MinimumLines = 12;
-constexpr int PreferredColumns = 80;
-constexpr int PreferredLines = 28;
+constexpr int PreferredColumns = 60;
+constexpr int PreferredLines = 18;
 
 // Follows the mouse with a text of what is under it.
 class TextTracker : public QwtPlotPicker
