@@ -1,6 +1,8 @@
 #ifndef BENCHPROCESS_H
 #define BENCHPROCESS_H
 
+#include "benchtiming.h"
+
 #include <QByteArray>
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -68,12 +70,7 @@ inline Sample run(const QString &program, const QStringList &args)
     return sample;
 }
 
-inline double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
-}
+using BenchTiming::median;
 
 // What a whole-process benchmark is told on its command line.
 struct Options

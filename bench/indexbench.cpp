@@ -10,6 +10,7 @@
 // the ratios between them, and the peak resident memory of indexing a
 // file a tenth the size and of this one.
 
+#include "benchtiming.h"
 #include "fbgenerator.h"
 #include "shotindex.h"
 
@@ -29,6 +30,8 @@
 #include <cstring>
 #include <vector>
 
+using BenchTiming::median;
+
 namespace {
 
 QTextStream &out()
@@ -40,13 +43,6 @@ QTextStream &out()
 double seconds(const QElapsedTimer &timer)
 {
     return timer.nsecsElapsed() / 1e9;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
 }
 
 template <typename F>

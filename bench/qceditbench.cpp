@@ -15,6 +15,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bin/qceditbench [FILE]
 
+#include "benchtiming.h"
 #include "correctedcopy.h"
 #include "editsession.h"
 #include "fbgenerator.h"
@@ -37,50 +38,13 @@
 #include <functional>
 #include <vector>
 
+using BenchTiming::median;
+using BenchTiming::timeMs;
+using Probe = BenchTiming::UiProbe;
+
 namespace {
 
 QTextStream out(stdout);
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
-double timeMs(const std::function<void()> &f)
-{
-    QElapsedTimer t;
-    t.start();
-    f();
-    return t.nsecsElapsed() / 1e6;
-}
-
-// The longest gap between ticks of a 10 ms timer on the UI thread.
-struct Probe
-{
-    double longestMs = 0.0;
-    QElapsedTimer clock;
-    QTimer timer;
-    qint64 last = 0;
-
-    Probe()
-    {
-        timer.setInterval(10);
-        timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            const qint64 now = clock.nsecsElapsed();
-            longestMs = std::max(longestMs, (now - last) / 1e6);
-            last = now;
-        });
-    }
-    void start()
-    {
-        longestMs = 0.0;
-        clock.start();
-        last = 0;
-        timer.start();
-    }
-};
 
 // Runs the event loop until the session has judged every change.
 void waitJudged(EditSession *session)

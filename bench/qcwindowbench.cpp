@@ -24,6 +24,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bin/qcwindowbench [FILE]
 
+#include "benchtiming.h"
 #include "fbgenerator.h"
 #include "fbpickqcwindow.h"
 #include "pickqc.h"
@@ -50,23 +51,13 @@
 #include <functional>
 #include <vector>
 
+using BenchTiming::median;
+using BenchTiming::timeMs;
+using Probe = BenchTiming::UiProbe;
+
 namespace {
 
 QTextStream out(stdout);
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
-double timeMs(const std::function<void()> &f)
-{
-    QElapsedTimer t;
-    t.start();
-    f();
-    return t.nsecsElapsed() / 1e6;
-}
 
 // VmRSS or VmHWM of this process, in MiB.
 double memoryMiB(const char *field)
@@ -80,50 +71,6 @@ double memoryMiB(const char *field)
     }
     return 0.0;
 }
-
-// Measures the longest gap between ticks of a 10 ms timer while the event
-// loop runs.
-struct Probe
-{
-    double longestMs = 0.0;
-    double longestAtMs = 0.0;     // when the longest gap ended, from start()
-    QElapsedTimer clock;
-    QTimer timer;
-    qint64 last = 0;
-
-    Probe()
-    {
-        timer.setInterval(10);
-        timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer, &QTimer::timeout, [this] { tick(); });
-    }
-    void tick()
-    {
-        const qint64 now = clock.nsecsElapsed();
-        if ((now - last) / 1e6 > longestMs) {
-            longestMs = (now - last) / 1e6;
-            longestAtMs = now / 1e6;
-        }
-        last = now;
-    }
-    void start()
-    {
-        longestMs = 0.0;
-        clock.start();
-        last = 0;
-        timer.start();
-    }
-    // Stops after one more turn of the event loop, whose wait counts too.
-    double stop()
-    {
-        QEventLoop after;
-        QTimer::singleShot(20, &after, &QEventLoop::quit);
-        after.exec();
-        tick();
-        timer.stop();
-        return longestMs;
-    }
-};
 
 bool generate(const QString &fileName, int shots, int channels)
 {

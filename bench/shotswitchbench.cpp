@@ -5,6 +5,7 @@
 // cell, attach it to a table view). Prints both, their ratio and the peak
 // resident memory. Runs on the offscreen platform unless told otherwise.
 
+#include "benchtiming.h"
 #include "fblayout.h"
 #include "fbfileinfo.h"
 #include "fbtabledialog.h"
@@ -28,6 +29,8 @@
 #include <vector>
 
 #include <time.h>
+
+using BenchTiming::median;
 
 namespace {
 
@@ -96,13 +99,6 @@ bool writeBenchFile(const QString &path, int *records)
     }
     *records = total;
     return true;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
 }
 
 double threadCpuMs()

@@ -16,6 +16,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bin/surveyviewbench
 
+#include "benchtiming.h"
 #include "fbgenerator.h"
 #include "pickqc.h"
 #include "qcmapvalues.h"
@@ -38,15 +39,11 @@
 #include <random>
 #include <vector>
 
+using BenchTiming::median;
+
 namespace {
 
 QTextStream out(stdout);
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
 
 double medianMs(int runs, const std::function<void()> &f)
 {

@@ -312,3 +312,17 @@ bool EditLog::write(const QString &fileName, const QStringList &protect)
     m_error.clear();
     return true;
 }
+
+EditLogRow EditLogRow::applied(const FbEditWriter::Applied &word, const FbEdit &edit)
+{
+    EditLogRow row;
+    row.record = word.record;
+    row.fbNo = word.fbNo;
+    row.ffid = word.ffid;
+    row.channel = word.channel;
+    row.field = edit.field;
+    row.hasOld = true;
+    row.oldBits = word.oldBits;
+    row.newBits = edit.bits;
+    return row;
+}

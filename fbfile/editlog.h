@@ -23,6 +23,10 @@ struct EditLogRow
     quint32 newBits = 0;
     QString reason;
     int line = 0;                            // where read() found it; 0 for a row made here
+
+    // The row of a word the writer changed: where it is, what it held and
+    // what edit gave it; the reason is left to the caller.
+    static EditLogRow applied(const FbEditWriter::Applied &word, const FbEdit &edit);
 };
 
 // The edit log: a CSV file beside an edited FB file that says what changed,

@@ -53,15 +53,7 @@ bool CorrectedCopy::write(const QString &target, const QString &logName, const P
         const FbEdit &e = edits.at(a.edit);
         if (e.bits == a.oldBits)
             continue;
-        EditLogRow row;
-        row.record = a.record;
-        row.fbNo = a.fbNo;
-        row.ffid = a.ffid;
-        row.channel = a.channel;
-        row.field = e.field;
-        row.hasOld = true;
-        row.oldBits = a.oldBits;
-        row.newBits = e.bits;
+        EditLogRow row = EditLogRow::applied(a, e);
         row.reason = reasons.at(a.edit);
         rows.append(row);
     }

@@ -54,31 +54,25 @@ std::shared_ptr<const QcData> judgeAgain(const JudgeInput &in, const std::atomic
     // picks do: every pair the file compared for these shots is offered
     // again, and judging keeps those whose times exist.
     const auto touches = [&edited](qint32 a, qint32 b) { return edited.count(a) > 0 || edited.count(b) > 0; };
-    const auto byShots = [](const auto &x, const auto &y) {
-        return x.shotA < y.shotA || (x.shotA == y.shotA && x.shotB < y.shotB);
+    // A list of pairs keeps those of untouched shots and takes the file's
+    // pairs of edited ones, in shot order.
+    const auto merged = [&touches](const auto &kept, const auto &fromFile) {
+        std::decay_t<decltype(kept)> pairs;
+        for (const auto &p : kept) {
+            if (!touches(p.shotA, p.shotB))
+                pairs.append(p);
+        }
+        for (const auto &p : fromFile) {
+            if (touches(p.shotA, p.shotB))
+                pairs.append(p);
+        }
+        std::sort(pairs.begin(), pairs.end(), [](const auto &x, const auto &y) {
+            return x.shotA < y.shotA || (x.shotA == y.shotA && x.shotB < y.shotB);
+        });
+        return pairs;
     };
-    QVector<PickQc::ReciprocalPair> pairs;
-    for (const PickQc::ReciprocalPair &p : qAsConst(r.pairs)) {
-        if (!touches(p.shotA, p.shotB))
-            pairs.append(p);
-    }
-    for (const PickQc::ReciprocalPair &p : in.filePairs) {
-        if (touches(p.shotA, p.shotB))
-            pairs.append(p);
-    }
-    std::sort(pairs.begin(), pairs.end(), byShots);
-    r.pairs = pairs;
-    QVector<PickQc::RepeatPair> repeats;
-    for (const PickQc::RepeatPair &p : qAsConst(r.repeats)) {
-        if (!touches(p.shotA, p.shotB))
-            repeats.append(p);
-    }
-    for (const PickQc::RepeatPair &p : in.fileRepeats) {
-        if (touches(p.shotA, p.shotB))
-            repeats.append(p);
-    }
-    std::sort(repeats.begin(), repeats.end(), byShots);
-    r.repeats = repeats;
+    r.pairs = merged(r.pairs, in.filePairs);
+    r.repeats = merged(r.repeats, in.fileRepeats);
 
     // Each shot of a batch is read once for both states.
     std::unordered_set<qint32> batch;

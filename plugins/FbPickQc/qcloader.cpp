@@ -28,6 +28,15 @@ bool copyFindings(const PickQc::FindingList &from, PickQc::FindingList *to, QStr
     return true;
 }
 
+// Hands a run's outcome to the window, on the UI thread.
+void deliver(QcLoader *loader, Outcome outcome)
+{
+    if (outcome.data)
+        emit loader->loaded(std::move(outcome.data));
+    else
+        emit loader->failed(outcome.error);
+}
+
 } // namespace
 
 QcLoader::QcLoader(QObject *parent)
@@ -82,12 +91,7 @@ void QcLoader::start(const QString &fileName, const PickQc::Settings &settings)
             outcome.data = std::move(data);
             return outcome;
         },
-        [this](Outcome outcome) {
-            if (outcome.data)
-                emit loaded(std::move(outcome.data));
-            else
-                emit failed(outcome.error);
-        });
+        [this](Outcome outcome) { deliver(this, std::move(outcome)); });
 }
 
 bool QcLoader::copyForRejudging(const PickQc::Report &r, double outlierMs, double reciprocityMs,
@@ -155,11 +159,6 @@ bool QcLoader::rejudge(const std::shared_ptr<const QcData> &data, double outlier
             outcome.data = std::move(fresh);
             return outcome;
         },
-        [this](Outcome outcome) {
-            if (outcome.data)
-                emit loaded(std::move(outcome.data));
-            else
-                emit failed(outcome.error);
-        });
+        [this](Outcome outcome) { deliver(this, std::move(outcome)); });
     return true;
 }

@@ -346,15 +346,7 @@ int runEdit(const QStringList &args)
             ++same;
             continue;
         }
-        EditLogRow row;
-        row.record = a.record;
-        row.fbNo = a.fbNo;
-        row.ffid = a.ffid;
-        row.channel = a.channel;
-        row.field = e.field;
-        row.hasOld = true;
-        row.oldBits = a.oldBits;
-        row.newBits = e.bits;
+        EditLogRow row = EditLogRow::applied(a, e);
         for (int k = first; k < next; ++k) {
             const int edit = order.at(k);
             const QString &reason = plan.reasons.at(edit);
