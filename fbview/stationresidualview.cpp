@@ -45,9 +45,7 @@ public:
         // On screen the receivers are set into an image of the canvas's
         // pixels, kept until the view changes; an export gets them as
         // points, at its own scale.
-        const int device = painter->device()->devType();
-        if ((device != QInternal::Pixmap && device != QInternal::Widget)
-            || painter->transform().type() > QTransform::TxTranslate) {
+        if (!ViewPlot::onScreen(painter)) {
             paint(painter, collect(xMap, yMap, area), yMap, area);
             return;
         }

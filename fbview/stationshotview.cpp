@@ -131,9 +131,7 @@ public:
         const QRect area = canvasRect.toAlignedRect();
         if (area.width() <= 0 || area.height() <= 0)
             return;
-        const int device = painter->device()->devType();
-        if ((device != QInternal::Pixmap && device != QInternal::Widget)
-            || painter->transform().type() > QTransform::TxTranslate) {
+        if (!ViewPlot::onScreen(painter)) {
             painter->drawImage(area.topLeft(), image(xMap, yMap, area));
         } else {
             const ViewPlot::CanvasKey key(xMap, yMap, area);

@@ -143,9 +143,7 @@ public:
         // moving to another shot redraws only the highlight and other
         // colours redraw only the sources. An export gets the points
         // themselves, at its own scale.
-        const int device = painter->device()->devType();
-        if ((device != QInternal::Pixmap && device != QInternal::Widget)
-            || painter->transform().type() > QTransform::TxTranslate) {
+        if (!ViewPlot::onScreen(painter)) {
             drawReceivers(painter, xMap, yMap, area);
             drawSources(painter, xMap, yMap, area);
         } else {

@@ -5,6 +5,8 @@
 #include <qwt_text.h>
 
 #include <QFontMetrics>
+#include <QPaintDevice>
+#include <QPainter>
 
 namespace {
 
@@ -61,6 +63,13 @@ QSize ViewPlot::sizeHint() const
 {
     const QFontMetrics metrics(font());
     return QSize(metrics.averageCharWidth() * PreferredColumns, metrics.height() * PreferredLines);
+}
+
+bool ViewPlot::onScreen(const QPainter *painter)
+{
+    const int device = painter->device()->devType();
+    return (device == QInternal::Pixmap || device == QInternal::Widget)
+           && painter->transform().type() <= QTransform::TxTranslate;
 }
 
 void ViewPlot::trackWith(std::function<QString(const QPoint &)> text)

@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QPainter;
 class QwtScaleMap;
 
 // The base of every plot of the view library: a QwtPlot whose size hints
@@ -32,6 +33,12 @@ public:
 
     QSize minimumSizeHint() const override;
     QSize sizeHint() const override;
+
+    // Whether painter draws on screen at the canvas's own pixels, where an
+    // item may set pixels into an image it keeps; false for an export (a
+    // vector file, a printer, an image at another scale), which gets the
+    // points themselves.
+    static bool onScreen(const QPainter *painter);
 
     // What a cached canvas image was drawn for: both scales' ranges and the
     // canvas area. An item redraws its image when the key differs.
