@@ -2,6 +2,7 @@
 
 #include "backgroundjob.h"
 #include "qcmapvalues.h"
+#include "reportcopy.h"
 
 namespace {
 
@@ -11,22 +12,6 @@ struct Outcome
     std::shared_ptr<const QcData> data;
     QString error;
 };
-
-// Copies a list of findings, spilled pages included; false, with the
-// reason, when the copy's own spill fails.
-bool copyFindings(const PickQc::FindingList &from, PickQc::FindingList *to, QString *error)
-{
-    *to = PickQc::FindingList();
-    to->setMemoryBudget(from.memoryBudget());
-    PickQc::FindingList::Reader reader(from);
-    while (const PickQc::Finding *f = reader.next()) {
-        if (!to->append(*f)) {
-            *error = to->errorString();
-            return false;
-        }
-    }
-    return true;
-}
 
 // Hands a run's outcome to the window, on the UI thread.
 void deliver(QcLoader *loader, Outcome outcome)
@@ -97,27 +82,8 @@ void QcLoader::start(const QString &fileName, const PickQc::Settings &settings)
 bool QcLoader::copyForRejudging(const PickQc::Report &r, double outlierMs, double reciprocityMs,
                                 PickQc::Report *copy, QString *error, const std::atomic_bool *cancel)
 {
-    copy->settings = r.settings;
-    copy->header = r.header;
-    copy->fileSize = r.fileSize;
-    copy->recordCount = r.recordCount;
-    copy->minOffset = r.minOffset;
-    copy->maxOffset = r.maxOffset;
-    // Implicitly shared: these cost nothing until rejudge() changes them.
-    copy->index = r.index;
-    copy->shots = r.shots;
-    copy->pairs = r.pairs;
-    copy->repeats = r.repeats;
-    copy->timing = r.timing;
-    copy->receivers = r.receivers;
-    copy->stations = r.stations;
-    copy->status0 = r.status0;
-    copy->status1 = r.status1;
-    copy->statusOther = r.statusOther;
-    copy->notPicked = r.notPicked;
-    copy->notJudged = r.notJudged;
-    copy->setCandidateFloorMs(r.candidateFloorMs());
-    if (!copyFindings(r.outlierCandidates(), &copy->outlierCandidates(), error))
+    ReportCopy::copyValues(r, copy);
+    if (!ReportCopy::copyFindings(r.outlierCandidates(), &copy->outlierCandidates(), error))
         return false;
     // What rejudge() makes anew for the new thresholds (the outliers from
     // the candidates, the timing errors and flagged pairs from the compared
@@ -130,7 +96,7 @@ bool QcLoader::copyForRejudging(const PickQc::Report &r, double outlierMs, doubl
                                || kind == PickQc::Kind::Repeat;
         if ((kind == PickQc::Kind::Outlier && outliersAnew) || (fromPairs && pairsAnew))
             continue;
-        if (!copyFindings(r.findings(kind), &copy->findings(kind), error))
+        if (!ReportCopy::copyFindings(r.findings(kind), &copy->findings(kind), error))
             return false;
         if (cancel && *cancel)
             return false;

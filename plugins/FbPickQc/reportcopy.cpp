@@ -43,8 +43,7 @@ PickQc::FindingList &shotList(PickQc::Report *r, int k)
 
 } // namespace
 
-bool copy(const PickQc::Report &from, PickQc::Report *to, QString *error, const std::unordered_set<qint32> &judged,
-          Aside *aside)
+void copyValues(const PickQc::Report &from, PickQc::Report *to)
 {
     to->settings = from.settings;
     to->header = from.header;
@@ -65,6 +64,17 @@ bool copy(const PickQc::Report &from, PickQc::Report *to, QString *error, const 
     to->notPicked = from.notPicked;
     to->notJudged = from.notJudged;
     to->setCandidateFloorMs(from.candidateFloorMs());
+}
+
+bool copyFindings(const PickQc::FindingList &from, PickQc::FindingList *to, QString *error)
+{
+    return copyList(from, to, {}, nullptr, error);
+}
+
+bool copy(const PickQc::Report &from, PickQc::Report *to, QString *error, const std::unordered_set<qint32> &judged,
+          Aside *aside)
+{
+    copyValues(from, to);
     for (int k = 0; k < PickQc::KindCount; ++k) {
         const PickQc::Kind kind = PickQc::Kind(k);
         PickQc::FindingList *apart = nullptr;

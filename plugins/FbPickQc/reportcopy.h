@@ -49,6 +49,11 @@ struct Aside
 // and the candidates of shots not in `judged` go to *aside.
 bool copy(const PickQc::Report &from, PickQc::Report *to, QString *error,
           const std::unordered_set<qint32> &judged = {}, Aside *aside = nullptr);
+// Every value of a report but its lists of findings and outlier
+// candidates; the large ones are implicitly shared until changed.
+void copyValues(const PickQc::Report &from, PickQc::Report *to);
+// One list of findings, spilled pages included, with the same budget.
+bool copyFindings(const PickQc::FindingList &from, PickQc::FindingList *to, QString *error);
 bool setAside(PickQc::Report *report, const std::unordered_set<qint32> &judged, Aside *aside, QString *error);
 bool putBack(PickQc::Report *to, Aside *aside, QString *error);
 
