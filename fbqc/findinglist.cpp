@@ -51,6 +51,11 @@ void FindingList::setMemoryBudget(qint64 findings)
     m_budget = qMax<qint64>(PageFindings, findings);
 }
 
+void FindingList::reserve(qint64 findings)
+{
+    m_head.reserve(size_t(std::min(findings, m_budget)));
+}
+
 bool FindingList::append(const Finding &finding)
 {
     if (!m_error.isEmpty())
@@ -143,6 +148,7 @@ bool FindingList::replaceShot(qint32 shot, const std::vector<Finding> &replaceme
 {
     FindingList rebuilt;
     rebuilt.setMemoryBudget(m_budget);
+    rebuilt.reserve(m_size + qint64(replacement.size()));
     bool placed = false;
     {
         Reader reader(*this);

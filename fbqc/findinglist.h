@@ -40,6 +40,9 @@ public:
 
     qint64 size() const { return m_size; }
     bool isEmpty() const { return m_size == 0; }
+    // Room for findings appended next, up to the memory budget, so that a
+    // list built to a known size is not copied as it grows.
+    void reserve(qint64 findings);
     // False once a spill to disk failed (a full disk): the findings past
     // that point are lost, and errorString() says why.
     bool append(const Finding &finding);

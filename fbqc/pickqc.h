@@ -299,8 +299,14 @@ using RecordsOf = std::function<QVector<FbRecord>(qint32 shot)>;
 // pair the file did not compare. A shot too large to judge is left as it
 // was. False when a shot is not in the report or its records cannot be had.
 //
+// With settlePairs false, the timing errors, flagged pairs and repeats of
+// the whole report are left as they were: a caller judging many shots in
+// batches settles them once, with the last batch, which gives the same
+// report (nothing a shot's judgement reads depends on them).
+//
 //   PickQc::rejudgeShots(&report, {shot}, fromFile, withEdits);
-bool rejudgeShots(Report *report, const QVector<qint32> &shots, const RecordsOf &before, const RecordsOf &after);
+bool rejudgeShots(Report *report, const QVector<qint32> &shots, const RecordsOf &before, const RecordsOf &after,
+                  bool settlePairs = true);
 
 // Runs the QC pass over a whole file.
 class Analyzer

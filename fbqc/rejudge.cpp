@@ -113,7 +113,8 @@ double timeAtSource(const SpreadView &view, const ShotSource &s)
 
 } // namespace
 
-bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &before, const RecordsOf &after)
+bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &before, const RecordsOf &after,
+                  bool settlePairs)
 {
     if (!r->settings.judgePicks)
         return false;
@@ -215,7 +216,8 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &befo
     }
     r->repeats = repeats;
 
-    judgePairsAgain(r);
+    if (settlePairs)
+        judgePairsAgain(r);
     return true;
 }
 

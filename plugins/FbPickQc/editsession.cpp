@@ -98,9 +98,9 @@ std::shared_ptr<const QcData> judgeAgain(const JudgeInput &in, const std::atomic
 
     // rejudgeShots() rewrites a shot's lists once for each shot it judges:
     // the shots go a batch at a time, each batch's lists holding only its
-    // own findings, about in.batchFindings of them. Every pair and the timing
-    // errors are settled again after each batch, the last time with every
-    // edit in place.
+    // own findings, about in.batchFindings of them. The timing errors and
+    // flagged pairs are settled once, with the last batch, when every edit
+    // is in place.
     std::unordered_map<qint32, qint64> own;
     for (int k = 0; k <= ReportCopy::ShotKindCount; ++k) {
         PickQc::FindingList::Reader reader(k < ReportCopy::ShotKindCount ? r.findings(ReportCopy::ShotKinds[k])
@@ -120,7 +120,7 @@ std::shared_ptr<const QcData> judgeAgain(const JudgeInput &in, const std::atomic
         ReportCopy::Aside rest;
         if (!ReportCopy::setAside(&r, batch, &rest, error))
             return nullptr;
-        if (!PickQc::rejudgeShots(&r, shots, before, after)) {
+        if (!PickQc::rejudgeShots(&r, shots, before, after, next >= in.shots.size())) {
             *error = EditSession::tr("the edited shots could not be judged again");
             for (int k = 0; k < PickQc::KindCount; ++k) {
                 if (!r.findings(PickQc::Kind(k)).ok())

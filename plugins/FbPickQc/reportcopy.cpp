@@ -26,6 +26,8 @@ bool copyList(const PickQc::FindingList &from, PickQc::FindingList *to, const st
     PickQc::FindingList list = emptyLike(from);
     if (aside)
         *aside = emptyLike(from);
+    else
+        list.reserve(from.size());
     PickQc::FindingList::Reader reader(from);
     while (const PickQc::Finding *f = reader.next()) {
         const bool apart = aside && judged.count(f->shot) == 0;
