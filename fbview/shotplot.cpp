@@ -8,7 +8,6 @@
 #include <qwt_plot_curve.h>
 #include <qwt_plot_grid.h>
 #include <qwt_plot_marker.h>
-#include <qwt_plot_panner.h>
 #include <qwt_plot_zoomer.h>
 #include <qwt_scale_map.h>
 #include <qwt_symbol.h>
@@ -104,8 +103,7 @@ ShotPlot::ShotPlot(QWidget *parent)
     m_zoomer->setRubberBandPen(QPen(Qt::darkBlue));
     m_zoomer->setMousePattern(QwtEventPattern::MouseSelect2, Qt::RightButton);
     m_zoomer->setMousePattern(QwtEventPattern::MouseSelect3, Qt::NoButton);
-    m_panner = new QwtPlotPanner(canvas());
-    m_panner->setMouseButton(Qt::MiddleButton);
+    panWithMiddleButton();
     canvas()->installEventFilter(this);
     updateTitles();
     rebuild();
@@ -393,16 +391,12 @@ bool ShotPlot::eventFilter(QObject *watched, QEvent *event)
 {
     // A click (press and release in place) picks a point; a drag is the
     // zoomer's.
-    if (watched == canvas() && event->type() == QEvent::MouseButtonPress) {
-        m_pressPos = static_cast<QMouseEvent *>(event)->pos();
-    } else if (watched == canvas() && event->type() == QEvent::MouseButtonRelease) {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() == Qt::LeftButton && (mouse->pos() - m_pressPos).manhattanLength() < 4) {
-            const int row = rowAt(mouse->pos());
-            if (row >= 0) {
-                setSelectedRow(row);
-                emit rowClicked(row);
-            }
+    QPoint at;
+    if (endsClick(watched, event, &at)) {
+        const int row = rowAt(at);
+        if (row >= 0) {
+            setSelectedRow(row);
+            emit rowClicked(row);
         }
     }
     return QwtPlot::eventFilter(watched, event);

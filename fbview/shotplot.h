@@ -11,7 +11,6 @@
 
 class QwtPlotCurve;
 class QwtPlotMarker;
-class QwtPlotPanner;
 class QwtPlotZoomer;
 
 // One shot's picks against signed offset, in two modes:
@@ -114,8 +113,6 @@ private:
     quint32 m_legendEntries = ~0u;    // which items the legend lists, a bit each
     QwtPlotMarker *m_selection = nullptr;
     QwtPlotZoomer *m_zoomer = nullptr;
-    QwtPlotPanner *m_panner = nullptr;
-    QPoint m_pressPos;
 };
 
 #endif // SHOTPLOT_H

@@ -5,7 +5,6 @@
 #include <qwt_plot_curve.h>
 #include <qwt_plot_item.h>
 #include <qwt_plot_marker.h>
-#include <qwt_plot_panner.h>
 #include <qwt_scale_map.h>
 #include <qwt_symbol.h>
 
@@ -247,9 +246,7 @@ StationResidualView::StationResidualView(QWidget *parent)
                            QPen());
     insertLegend(new QwtLegend, QwtPlot::BottomLegend);
 
-    auto *panner = new QwtPlotPanner(canvas());
-    panner->setMouseButton(Qt::MiddleButton);
-    panner->setAxisEnabled(yLeft, false);
+    panWithMiddleButton(yLeft);
     trackWith([this](const QPoint &pos) {
         const int receiver = receiverAt(pos);
         return receiver < 0 ? QString() : receiverText(receiver);
@@ -381,16 +378,12 @@ bool StationResidualView::eventFilter(QObject *watched, QEvent *event)
         }
         return true;
     }
-    if (watched == canvas() && event->type() == QEvent::MouseButtonPress) {
-        m_pressPos = static_cast<QMouseEvent *>(event)->pos();
-    } else if (watched == canvas() && event->type() == QEvent::MouseButtonRelease) {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() == Qt::LeftButton && (mouse->pos() - m_pressPos).manhattanLength() < 4) {
-            const int receiver = receiverAt(mouse->pos());
-            if (receiver >= 0) {
-                const PickQc::StationResidual &r = m_axis.receivers().at(receiver);
-                emit receiverClicked(receiver, r.line, r.stat);
-            }
+    QPoint at;
+    if (endsClick(watched, event, &at)) {
+        const int receiver = receiverAt(at);
+        if (receiver >= 0) {
+            const PickQc::StationResidual &r = m_axis.receivers().at(receiver);
+            emit receiverClicked(receiver, r.line, r.stat);
         }
     }
     return QwtPlot::eventFilter(watched, event);

@@ -84,7 +84,6 @@ private:
     QwtPlotMarker *m_lines[3] = {};  // zero, -threshold, +threshold
     QwtPlotCurve *m_beyond = nullptr;   // its legend entry
     QList<QwtPlotMarker *> m_lineStarts;
-    QPoint m_pressPos;
 };
 
 #endif // STATIONRESIDUALVIEW_H

@@ -249,9 +249,7 @@ StationShotView::StationShotView(QWidget *parent)
     axisWidget(yRight)->setColorBarEnabled(true);
     axisWidget(yRight)->setColorBarWidth(14);
 
-    auto *panner = new QwtPlotPanner(canvas());
-    panner->setMouseButton(Qt::MiddleButton);
-    panner->setAxisEnabled(yRight, false);
+    QwtPlotPanner *panner = panWithMiddleButton(yRight);
     connect(panner, &QwtPlotPanner::panned, m_viewMoved, QOverload<>::of(&QTimer::start));
     trackWith([this](const QPoint &pos) {
         const Cell cell = cellAt(pos);
@@ -503,15 +501,11 @@ bool StationShotView::eventFilter(QObject *watched, QEvent *event)
         }
         return true;
     }
-    if (watched == canvas() && event->type() == QEvent::MouseButtonPress) {
-        m_pressPos = static_cast<QMouseEvent *>(event)->pos();
-    } else if (watched == canvas() && event->type() == QEvent::MouseButtonRelease) {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() == Qt::LeftButton && (mouse->pos() - m_pressPos).manhattanLength() < 4) {
-            const Cell cell = cellAt(mouse->pos());
-            if (cell.shot >= 0)
-                emit cellClicked(cell.shot, cell.coordinate, cell.record);
-        }
+    QPoint at;
+    if (endsClick(watched, event, &at)) {
+        const Cell cell = cellAt(at);
+        if (cell.shot >= 0)
+            emit cellClicked(cell.shot, cell.coordinate, cell.record);
     }
     return QwtPlot::eventFilter(watched, event);
 }

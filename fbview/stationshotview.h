@@ -128,7 +128,6 @@ private:
     StationShotItem *m_item = nullptr;
     QList<QwtPlotMarker *> m_lineStarts;
     QTimer *m_viewMoved = nullptr;
-    QPoint m_pressPos;
 };
 
 #endif // STATIONSHOTVIEW_H

@@ -4,7 +4,6 @@
 #include <qwt_picker_machine.h>
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_item.h>
-#include <qwt_plot_panner.h>
 #include <qwt_plot_rescaler.h>
 #include <qwt_scale_div.h>
 #include <qwt_scale_draw.h>
@@ -343,9 +342,7 @@ SurveyMap::SurveyMap(QWidget *parent)
     m_rescaler->setAspectRatio(yLeft, 1.0);
     m_rescaler->setAspectRatio(yRight, 0.0);
     m_rescaler->setAspectRatio(xTop, 0.0);
-    auto *panner = new QwtPlotPanner(canvas());
-    panner->setMouseButton(Qt::MiddleButton);
-    panner->setAxisEnabled(yRight, false);
+    panWithMiddleButton(yRight);
     trackWith([this](const QPoint &pos) {
         const int shot = shotAt(pos);
         return shot < 0 ? QString() : shotText(shot);
@@ -550,15 +547,11 @@ bool SurveyMap::eventFilter(QObject *watched, QEvent *event)
             zoomAt(wheel->position().toPoint(), std::pow(0.8, delta / 120.0));
         return true;
     }
-    if (watched == canvas() && event->type() == QEvent::MouseButtonPress) {
-        m_pressPos = static_cast<QMouseEvent *>(event)->pos();
-    } else if (watched == canvas() && event->type() == QEvent::MouseButtonRelease) {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() == Qt::LeftButton && (mouse->pos() - m_pressPos).manhattanLength() < 4) {
-            const int shot = shotAt(mouse->pos());
-            if (shot >= 0)
-                emit shotClicked(shot);
-        }
+    QPoint at;
+    if (endsClick(watched, event, &at)) {
+        const int shot = shotAt(at);
+        if (shot >= 0)
+            emit shotClicked(shot);
     }
     return QwtPlot::eventFilter(watched, event);
 }

@@ -80,7 +80,6 @@ private:
     QwtPlotRescaler *m_rescaler = nullptr;   // keeps both axes at one scale
     SurveyMapData m_data;
     std::function<QString(int)> m_describe;
-    QPoint m_pressPos;
 };
 
 #endif // SURVEYMAP_H

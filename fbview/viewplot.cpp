@@ -1,10 +1,12 @@
 #include "viewplot.h"
 
+#include <qwt_plot_panner.h>
 #include <qwt_plot_picker.h>
 #include <qwt_scale_map.h>
 #include <qwt_text.h>
 
 #include <QFontMetrics>
+#include <QMouseEvent>
 #include <QPaintDevice>
 #include <QPainter>
 
@@ -63,6 +65,32 @@ QSize ViewPlot::sizeHint() const
 {
     const QFontMetrics metrics(font());
     return QSize(metrics.averageCharWidth() * PreferredColumns, metrics.height() * PreferredLines);
+}
+
+QwtPlotPanner *ViewPlot::panWithMiddleButton(int fixedAxis)
+{
+    auto *panner = new QwtPlotPanner(canvas());
+    panner->setMouseButton(Qt::MiddleButton);
+    if (fixedAxis >= 0)
+        panner->setAxisEnabled(fixedAxis, false);
+    return panner;
+}
+
+bool ViewPlot::endsClick(QObject *watched, QEvent *event, QPoint *at)
+{
+    if (watched != canvas())
+        return false;
+    if (event->type() == QEvent::MouseButtonPress) {
+        m_pressPos = static_cast<QMouseEvent *>(event)->pos();
+        return false;
+    }
+    if (event->type() != QEvent::MouseButtonRelease)
+        return false;
+    const auto *mouse = static_cast<QMouseEvent *>(event);
+    if (mouse->button() != Qt::LeftButton || (mouse->pos() - m_pressPos).manhattanLength() >= 4)
+        return false;
+    *at = mouse->pos();
+    return true;
 }
 
 bool ViewPlot::onScreen(const QPainter *painter)

@@ -7,7 +7,9 @@
 
 #include <functional>
 
+class QEvent;
 class QPainter;
+class QwtPlotPanner;
 class QwtScaleMap;
 
 // The base of every plot of the view library: a QwtPlot whose size hints
@@ -54,9 +56,20 @@ public:
     };
 
 protected:
+    // A panner on the middle mouse button; fixedAxis (an axis id, or -1 for
+    // none) stays where it is.
+    QwtPlotPanner *panWithMiddleButton(int fixedAxis = -1);
+    // For a subclass's event filter on the canvas: true when event ends a
+    // left click (released within a few pixels of its press, so a drag is
+    // never a click), with where in *at.
+    bool endsClick(QObject *watched, QEvent *event, QPoint *at);
+
     // Shows beside the mouse, over the canvas, what text says of the point
     // under it; nothing where it returns an empty string.
     void trackWith(std::function<QString(const QPoint &)> text);
+
+private:
+    QPoint m_pressPos;
 };
 
 #endif // VIEWPLOT_H
