@@ -90,6 +90,17 @@ constexpr qint64 recordCount(qint64 fileSize)
     return fileSize < HeaderSize + RecordSize ? 0 : (fileSize - HeaderSize) / RecordSize;
 }
 
+// Bytes of a file of fileSize bytes past its header and its first
+// recordCount records: a partial record at the end, or the tail of a file
+// that changed while it was read; 0 for a file too short for a header.
+constexpr qint64 trailingBytes(qint64 fileSize, qint64 recordCount)
+{
+    return fileSize < HeaderSize ? 0 : fileSize - HeaderSize - recordCount * RecordSize;
+}
+
+// The most records one read into a QByteArray can hold.
+constexpr qint64 MaxRecordsPerRead = 0x7fffffff / RecordSize;
+
 // File position of record number record (0-based), in 64 bits.
 constexpr qint64 recordPosition(qint32 record)
 {

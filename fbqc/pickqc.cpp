@@ -135,9 +135,7 @@ int Report::problemKinds() const
 
 qint64 Report::trailingBytes() const
 {
-    if (fileSize < FbLayout::HeaderSize)
-        return 0;
-    return fileSize - FbLayout::HeaderSize - recordCount * FbLayout::RecordSize;
+    return FbLayout::trailingBytes(fileSize, recordCount);
 }
 
 const TimingEstimate *Report::timingOf(qint32 shot) const

@@ -16,8 +16,7 @@ namespace ShotViewBudget {
 // buffer.
 constexpr qint64 BytesPerRow = 3400 + 2 * FbLayout::RecordSize;
 
-// The most records one read can hold (the read buffer is a QByteArray).
-constexpr qint64 MaxRecordsPerRead = 0x7fffffff / FbLayout::RecordSize;
+using FbLayout::MaxRecordsPerRead;
 
 // Memory needed to show a shot of records records.
 constexpr qint64 estimatedBytes(qint64 records)
