@@ -156,7 +156,8 @@ private slots:
         writer.setBlockRecords(block);
         writer.setEdits(edits);
         int last = -1;
-        QVERIFY2(writer.write(path("copy.fb"), [&last](int percent) { last = percent; }), qPrintable(writer.errorString()));
+        QVERIFY2(writer.write(path("copy.fb"), [&last](int percent) { last = percent; }),
+                 qPrintable(writer.errorString()));
         QCOMPARE(readAll(path("copy.fb")), patched(source, edits));
         QCOMPARE(last, 100);
 
@@ -220,7 +221,8 @@ private slots:
         QVERIFY(FbTest::writeFile(source, bytes) && QDir(dir.path()).mkdir("folder")
                 && FbTest::writeFile(dir.filePath("existing.fb"), "keep me")
                 && QFile::link(source, dir.filePath("link.fb"))
-                && ::link(QFile::encodeName(source).constData(), QFile::encodeName(dir.filePath("hard.fb")).constData()) == 0);
+                && ::link(QFile::encodeName(source).constData(),
+                          QFile::encodeName(dir.filePath("hard.fb")).constData()) == 0);
         const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
         const QString targetName = target.isEmpty() ? source : dir.filePath(target);
         const QByteArray targetBefore = readAll(targetName);
@@ -297,10 +299,12 @@ private slots:
         QTest::newRow("a cell too many") << header + "2,fb_time,3,4\n" << "line 3: 4 cells where the header names 3";
         QTest::newRow("record not a number") << header + "2a,fb_time,3\n" << "line 3: record '2a'";
         QTest::newRow("record 0") << header + "0,fb_time,3\n" << "line 3: record '0'";
-        QTest::newRow("time with a unit") << header + "2,fb_time,12.5ms\n" << "line 3: new value '12.5ms' is not a number";
+        QTest::newRow("time with a unit") << header + "2,fb_time,12.5ms\n"
+                                          << "line 3: new value '12.5ms' is not a number";
         QTest::newRow("status not whole") << header + "2,fb_status,2.5\n" << "line 3: new value '2.5' is not a whole";
         QTest::newRow("a field that cannot be edited") << header + "2,offset,3\n" << "line 3: field 'offset' cannot";
-        QTest::newRow("no column new") << QByteArray("record,field,value\n1,fb_time,2\n") << "line 1: the header has no column new";
+        QTest::newRow("no column new") << QByteArray("record,field,value\n1,fb_time,2\n")
+                                       << "line 1: the header has no column new";
         QTest::newRow("an open quote") << header + "2,fb_time,3,\"why\n" << "line 3: a quoted cell is not closed";
         QTest::newRow("record past the file") << header + "\n81,fb_time,3\n" << "line 4: record 81 is not in";
         QTest::newRow("old of another file") << QByteArray("record,field,old,new\n5,fb_status,,2\n1,fb_time,99,3\n")
@@ -310,7 +314,8 @@ private slots:
     {
         QFETCH(QByteArray, csv);
         QFETCH(QString, error);
-        QVERIFY(QFile::exists(path("gen.fb")) || FbTool::run({"gen", path("gen.fb"), "--shots", "10", "--channels", "8"}).exitCode == 0);
+        QVERIFY(QFile::exists(path("gen.fb"))
+                || FbTool::run({"gen", path("gen.fb"), "--shots", "10", "--channels", "8"}).exitCode == 0);
         QVERIFY(write("bad.csv", csv));
         const Run run = FbTool::run({"edit", path("gen.fb"), "-o", path("bad.fb"), "--edits", path("bad.csv")});
         QCOMPARE(run.exitCode, 2);
@@ -520,11 +525,15 @@ private slots:
         QTest::addColumn<QByteArray>("sgt");
         QTest::addColumn<QString>("error");
         QTest::newRow("no count") << QByteArray("# nothing\nx\n") << "line 2: the first line must be the number";
-        QTest::newRow("a value short") << QByteArray("2\n# x z\n0 1\n5\n1\n1 2 0.1\n") << "line 4: 1 values where a sensor has 2";
-        QTest::newRow("sensor 3 of 2") << QByteArray("2\n0 0\n5 0\n1\n# s g t\n1 3 0.1\n") << "line 6: sensor '3' is not";
+        QTest::newRow("a value short") << QByteArray("2\n# x z\n0 1\n5\n1\n1 2 0.1\n")
+                                       << "line 4: 1 values where a sensor has 2";
+        QTest::newRow("sensor 3 of 2") << QByteArray("2\n0 0\n5 0\n1\n# s g t\n1 3 0.1\n")
+                                       << "line 6: sensor '3' is not";
         QTest::newRow("time not a number") << QByteArray("2\n0 0\n5 0\n1\n1 2 0.1s\n") << "line 5: time '0.1s'";
-        QTest::newRow("data short") << QByteArray("2\n0 0\n5 0\n3\n1 2 0.1\n\n") << "line 6: the file ends after 1 of 3 data";
-        QTest::newRow("text after the data") << QByteArray("2\n0 0\n5 0\n1\n1 2 0.1\n2 1 0.1\n") << "line 6: text after";
+        QTest::newRow("data short") << QByteArray("2\n0 0\n5 0\n3\n1 2 0.1\n\n")
+                                    << "line 6: the file ends after 1 of 3 data";
+        QTest::newRow("text after the data")
+            << QByteArray("2\n0 0\n5 0\n1\n1 2 0.1\n2 1 0.1\n") << "line 6: text after";
     }
     void sgtErrors()
     {
@@ -546,8 +555,9 @@ private slots:
         QTest::addColumn<int>("sensors");
         QTest::addColumn<int>("data");
         QTest::addColumn<QString>("leftOut");
-        const QString common = "Left out: 2 rejected (status other than 0 and 1), 1 without a positive time (unpicked), "
-                               "0 at a non-finite position, ";
+        const QString common
+            = "Left out: 2 rejected (status other than 0 and 1), 1 without a positive time (unpicked), "
+              "0 at a non-finite position, ";
         QTest::newRow("1 m: receivers pair up, one at the source")
             << "1" << 2 << 3 << common + "1 whose source and receiver are one sensor";
         QTest::newRow("0.35 m: only 20 and 20.3 one sensor")
@@ -572,7 +582,8 @@ private slots:
             records[k].fb_time = times[k];
         }
         QVERIFY(write("picks.fb", FbTest::fileBytes(records)));
-        const Run run = FbTool::run({"export", path("picks.fb"), "-o", path("picks.sgt"), "--merge-tolerance", tolerance});
+        const Run run
+            = FbTool::run({"export", path("picks.fb"), "-o", path("picks.sgt"), "--merge-tolerance", tolerance});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         QVERIFY2(run.out.contains(leftOut), qPrintable(run.out));
         SgtFile sgt;

@@ -184,8 +184,10 @@ private slots:
             QVERIFY(m.judged && m.direct);
             QCOMPARE(m.segments, 2);
             QCOMPARE(m.knotOffset[0], 0.0);
-            QVERIFY2(std::abs(m.segmentVelocity(0) / 600.0 - 1.0) < 0.1, qPrintable(QString::number(m.segmentVelocity(0))));
-            QVERIFY2(std::abs(m.segmentIntercept(0) - fit.sourceDelay) < 1e-6, qPrintable(QString::number(m.segmentIntercept(0))));
+            QVERIFY2(std::abs(m.segmentVelocity(0) / 600.0 - 1.0) < 0.1,
+                     qPrintable(QString::number(m.segmentVelocity(0))));
+            QVERIFY2(std::abs(m.segmentIntercept(0) - fit.sourceDelay) < 1e-6,
+                     qPrintable(QString::number(m.segmentIntercept(0))));
             QVERIFY2(std::abs(m.velocity / 2400.0 - 1.0) < 0.03, qPrintable(QString::number(m.velocity)));
         }
         for (int i = 0; i < records.size(); ++i) {
@@ -265,7 +267,8 @@ private slots:
         QTest::addColumn<double>("by");              // ms added to it
         QTest::addColumn<QVector<int>>("rejected");  // channels, counted the same way, with status 2
         QTest::newRow("farthest, late by 12 ms") << 12 << 12 << 12.0 << QVector<int>();
-        QTest::newRow("farthest, late by 20 ms, rejected picks before it") << 12 << 12 << 20.0 << QVector<int>{6, 9, 11};
+        QTest::newRow("farthest, late by 20 ms, rejected picks before it")
+            << 12 << 12 << 20.0 << QVector<int>{6, 9, 11};
         QTest::newRow("farthest, early by 35 ms, every other refractor pick rejected")
             << 12 << 12 << -35.0 << QVector<int>{5, 7, 9, 11};
         QTest::newRow("inside a refractor of six picks, late by 45 ms") << 10 << 8 << 45.0 << QVector<int>();
@@ -446,7 +449,8 @@ private slots:
                 if (layered && r.fb_time != 0.0f) {
                     // Statics at both ends, the delay, noise and the elevation static.
                     const double travel = FbGenerator::layerTime(o, r.offset);
-                    QVERIFY2(r.fb_time >= travel - 3.0 - 3.0 - 1.0 - 1.5 && r.fb_time <= travel + 3.0 + 3.0 + 12.0 + 1.0 + 1.5,
+                    QVERIFY2(r.fb_time >= travel - 3.0 - 3.0 - 1.0 - 1.5
+                                 && r.fb_time <= travel + 3.0 + 3.0 + 12.0 + 1.0 + 1.5,
                              qPrintable(at + QString(": %1 ms against %2").arg(r.fb_time).arg(travel)));
                 }
                 const FbRecord &p = twin[i];

@@ -22,7 +22,8 @@
 #include <random>
 
 struct Run { int exitCode = -1; QString out, err; }; // -1: did not finish normally
-const QString PairsHeader = QStringLiteral("shot_a,ffid_a,shot_b,ffid_b,time_ab,time_ba,difference,flagged,explained_by");
+const QString PairsHeader
+    = QStringLiteral("shot_a,ffid_a,shot_b,ffid_b,time_ab,time_ba,difference,flagged,explained_by");
 const QString ProblemsHeader = QStringLiteral("kind,shot,ffid,record,other_shot,field,value,count,detail");
 struct Spike { int row; int channel; double ms; };    // row: 1-based shot position
 struct Shift { int row; double ms; };

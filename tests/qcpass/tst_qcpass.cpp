@@ -166,7 +166,8 @@ private slots:
         QCOMPARE(late.size(), shiftedShot >= 0 ? 1 : 0);
         if (shiftedShot >= 0) {
             QCOMPARE(late.first().shot, shiftedShot);
-            QVERIFY2(std::abs(late.first().value - 7.0f) < 0.5f, qPrintable(QString("delay %1").arg(late.first().value)));
+            QVERIFY2(std::abs(late.first().value - 7.0f) < 0.5f,
+                     qPrintable(QString("delay %1").arg(late.first().value)));
             QCOMPARE(late.first().count, qint64(shots - 1));
         }
         for (const Finding &f : all(report, Kind::Reciprocity)) {
@@ -397,7 +398,8 @@ private slots:
         for (int k = 0; k < named.size(); ++k) {
             QCOMPARE(named[k].shot, lateShots[k]);
             QCOMPARE(bool(named[k].flags & BySourceDelay), bySourceDelay);
-            QVERIFY2(std::abs(named[k].value - late) < within, qPrintable(QString("shot %1: delay %2").arg(named[k].shot).arg(named[k].value)));
+            QVERIFY2(std::abs(named[k].value - late) < within,
+                     qPrintable(QString("shot %1: delay %2").arg(named[k].shot).arg(named[k].value)));
         }
     }
 

@@ -457,8 +457,9 @@ private slots:
         // Centred, where the table could scroll that far.
         const QScrollBar *bar = table->verticalScrollBar();
         if (bar->value() > bar->minimum() && bar->value() < bar->maximum())
-            QVERIFY2(std::abs(pick.center().y() - table->viewport()->height() / 2) <= pick.height(),
-                     qPrintable(QStringLiteral("row at %1 of %2").arg(pick.center().y()).arg(table->viewport()->height())));
+            QVERIFY2(
+                std::abs(pick.center().y() - table->viewport()->height() / 2) <= pick.height(),
+                qPrintable(QStringLiteral("row at %1 of %2").arg(pick.center().y()).arg(table->viewport()->height())));
         // The list's current row is the shot's.
         const QModelIndex listed = child<QTreeView>(m_window, "problemView")->currentIndex();
         QCOMPARE(listed.data(ProblemModel::ShotRole).toInt(), to);

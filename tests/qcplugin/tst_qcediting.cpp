@@ -218,7 +218,8 @@ private slots:
                  ShotTableDelegate::editedMarkColor());
         // A fixed outlier is no longer ringed.
         if (gone.value(0).startsWith(QString::number(int(PickQc::Kind::Outlier))))
-            QVERIFY2(plot()->title().text().contains(QStringLiteral("outliers: 0")), qPrintable(plot()->title().text()));
+            QVERIFY2(plot()->title().text().contains(QStringLiteral("outliers: 0")),
+                     qPrintable(plot()->title().text()));
 
         QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
         QVERIFY(!cell.data(ShotTableModel::EditedRole).toBool());
@@ -362,7 +363,8 @@ private slots:
         const QStringList keys = problemKeys(problemModel());
         QVERIFY2(!keys.contains(a) && keys.contains(b), qPrintable(keys.join(QLatin1Char(' '))));
         QTRY_COMPARE(m_window->shownShot(), SpikeShotA);
-        QVERIFY(table()->model()->index(SpikeChannelA - 1, FbColumns::FbTime).data(ShotTableModel::EditedRole).toBool());
+        QVERIFY(
+            table()->model()->index(SpikeChannelA - 1, FbColumns::FbTime).data(ShotTableModel::EditedRole).toBool());
     }
 
     // The corrected copy differs from the file only in the edited words, its

@@ -42,9 +42,10 @@ private slots:
         // Small pages, each naming its language, linking its neighbours and
         // the one stylesheet, as the installed ones do.
         const QString css = QStringLiteral("h1 { color: #123456; }");
-        const QString page = QStringLiteral("<html><head><meta charset=\"utf-8\"><title>%1</title>"
-                                            "<link rel=\"stylesheet\" href=\"%2style.css\">"
-                                            "</head><body><h1>%1</h1><p><a href=\"index.html\">index</a></p></body></html>");
+        const QString page
+            = QStringLiteral("<html><head><meta charset=\"utf-8\"><title>%1</title>"
+                             "<link rel=\"stylesheet\" href=\"%2style.css\">"
+                             "</head><body><h1>%1</h1><p><a href=\"index.html\">index</a></p></body></html>");
         const QList<QPair<QString, QString>> files = {
             {"style.css", css},
             {"index.html", page.arg("Index", "")},
@@ -331,10 +332,12 @@ private slots:
                 const QString name = format.toImageFormat().name();
                 const QImage image = pageView->loadResource(QTextDocument::ImageResource, QUrl(name)).value<QImage>();
                 QVERIFY2(!image.isNull(), qPrintable(name + QStringLiteral(" is not shown")));
-                QVERIFY2(image.width() < pageView->viewport()->width(), qPrintable(name + QStringLiteral(" is too wide")));
+                QVERIFY2(image.width() < pageView->viewport()->width(),
+                         qPrintable(name + QStringLiteral(" is too wide")));
             }
         }
-        QVERIFY2(images > 0 || !path.endsWith(QLatin1String("w_cover.html")), "the browse dialog's page lost its picture");
+        QVERIFY2(images > 0 || !path.endsWith(QLatin1String("w_cover.html")),
+                 "the browse dialog's page lost its picture");
     }
 
     void metaData_data()

@@ -194,7 +194,8 @@ private slots:
             if (stationsUnset)
                 return coordinate;
             const QString text = axis.describe(coordinate);
-            const QString prefix = twoLines ? QStringLiteral("line %1, station ").arg(line) : QStringLiteral("station ");
+            const QString prefix
+                = twoLines ? QStringLiteral("line %1, station ").arg(line) : QStringLiteral("station ");
             return text.startsWith(prefix) ? text.mid(prefix.size()).toDouble() : qQNaN();
         };
         QCOMPARE(axis.cellWidth(), stationsUnset ? 25.0 : 1.0);
@@ -277,7 +278,8 @@ private slots:
                 (axis.receivers().at(k).line == 1 ? lastOfLine1 : firstOfLine2)
                     = axis.receivers().at(k).line == 1 ? qMax(lastOfLine1, x) : qMin(firstOfLine2, x);
             }
-            QVERIFY2(lastOfLine1 < firstOfLine2, qPrintable(QStringLiteral("%1 %2").arg(lastOfLine1).arg(firstOfLine2)));
+            QVERIFY2(lastOfLine1 < firstOfLine2,
+                     qPrintable(QStringLiteral("%1 %2").arg(lastOfLine1).arg(firstOfLine2)));
         }
 
         // Its tool tip names it.
@@ -514,7 +516,8 @@ private slots:
         const double ratio = view->axisInterval(QwtPlot::xBottom).width() / width;
         QVERIFY2(delta > 0 ? ratio < 0.95 : ratio > 1.05, qPrintable(QString::number(ratio)));
         QCOMPARE(view->axisInterval(QwtPlot::yLeft).normalized().width() / height, image ? ratio : 1.0);
-        QVERIFY(std::abs(under().x() - before.x()) < 1e-6 * width && std::abs(under().y() - before.y()) < 1e-6 * height);
+        QVERIFY(std::abs(under().x() - before.x()) < 1e-6 * width
+                && std::abs(under().y() - before.y()) < 1e-6 * height);
     }
 
     // In the window, a click on a receiver, on a reciprocal difference or on

@@ -116,7 +116,8 @@ private slots:
         QVERIFY(lupdate.waitForFinished(60000));
         QVERIFY2(lupdate.exitCode() == 0, qPrintable(QString::fromLocal8Bit(lupdate.readAll())));
         const QVector<Message> updated = readCatalogue(copy);
-        const auto missing = std::count_if(updated.begin(), updated.end(), [](const Message &m) { return !m.finished; });
+        const auto missing
+            = std::count_if(updated.begin(), updated.end(), [](const Message &m) { return !m.finished; });
         QVERIFY2(missing == 0, qPrintable(QString::number(missing)
                                           + QLatin1String(" texts of the sources are not in the catalogue; "
                                                           "refresh it with the lupdate_<target> build target")));
