@@ -92,10 +92,10 @@ struct Judged
     StationAxis axis;
 };
 
-bool judge(const QTemporaryDir &dir, const Plan &plan, Judged *judged)
+// judged->records written to dir as name and judged.
+bool judgeRecords(const QTemporaryDir &dir, const QString &name, Judged *judged)
 {
-    judged->file = dir.filePath(QStringLiteral("survey.fb"));
-    judged->records = survey(plan);
+    judged->file = dir.filePath(name);
     if (!FbTest::writeFile(judged->file, FbTest::fileBytes(judged->records, FbTest::headerFor(judged->records))))
         return false;
     PickQc::Settings settings;
@@ -104,6 +104,12 @@ bool judge(const QTemporaryDir &dir, const Plan &plan, Judged *judged)
         return false;
     judged->axis = StationAxis::build(judged->report);
     return true;
+}
+
+bool judge(const QTemporaryDir &dir, const Plan &plan, Judged *judged)
+{
+    judged->records = survey(plan);
+    return judgeRecords(dir, QStringLiteral("survey.fb"), judged);
 }
 
 // How near two colours are.
@@ -129,15 +135,7 @@ bool judgeLongSurvey(const QTemporaryDir &dir, Judged *judged)
             judged->records.append(r);
         }
     }
-    judged->file = dir.filePath(QStringLiteral("long.fb"));
-    if (!FbTest::writeFile(judged->file, FbTest::fileBytes(judged->records, FbTest::headerFor(judged->records))))
-        return false;
-    PickQc::Settings settings;
-    settings.collectReceivers = true;
-    if (!PickQc::Analyzer(judged->file, settings).run(&judged->report))
-        return false;
-    judged->axis = StationAxis::build(judged->report);
-    return judged->report.index.size() == Copies * Shots;
+    return judgeRecords(dir, QStringLiteral("long.fb"), judged) && judged->report.index.size() == Copies * Shots;
 }
 
 } // namespace
