@@ -51,6 +51,7 @@ struct SegyShape
     int traces = 4;                 // two shots of two channels
     int intervalUs = 500;
     int delayMs = 12;
+    int extendedHeaders = 0;        // textual headers after the binary one
 };
 
 // Textual header, binary header, then traces of 240-byte headers and samples.
@@ -67,6 +68,8 @@ QByteArray segyBytes(const SegyShape &s, const std::function<void(QByteArray &, 
     put(b, 3500, s.revision == 2 ? 0x0200 : s.revision == 1 ? 0x0100 : 0, 2, false);
     if (s.revision == 2)
         put(b, 3296, 0x01020304, 4, s.le);
+    put(b, 3504, s.extendedHeaders, 2, s.le);
+    b.append(QByteArray(3200 * s.extendedHeaders, ' '));
     for (int t = 0; t < s.traces; ++t) {
         const int at = b.size();
         b.append(QByteArray(240 + size * samples, '\0'));
@@ -227,6 +230,10 @@ private slots:
         keys.ffidByte = 21;     // ensemble number
         keys.channelByte = 25;  // trace within the ensemble
         QTest::newRow("ffid and channel elsewhere") << keys << QString("IEEE float");
+        SegyShape extended;
+        extended.le = true;
+        extended.extendedHeaders = 2;
+        QTest::newRow("LE with extended textual headers") << extended << QString("IEEE float");
     }
     void segyReading()
     {
