@@ -357,6 +357,9 @@ private slots:
         QTest::newRow("text") << QByteArray("ffid,channel,time\n1001,1,12.5\n").repeated(200) << 9
                               << "neither SEG-Y nor SEG-2" << "" << 0;
         QTest::newRow("last trace cut short") << segyBytes(ok).chopped(7) << 9 << "" << "cut short" << 0;
+        QTest::newRow("delay changes")
+            << segyBytes(ok, [](QByteArray &b, int t, int at) { if (t == 3) put(b, at + 108, -8, 2, false); }) << 9 << ""
+            << "the first samples lie from -8 to 12 ms" << 0;
         QTest::newRow("sample count changes")
             << segyBytes(ok, [](QByteArray &b, int t, int at) { if (t == 2) put(b, at + 114, 9, 2, false); }) << 9
             << "trace 3 holds 9 samples" << "" << 0;
