@@ -285,6 +285,10 @@ bool Seg2Reader::index(const Progress &progress, Index *index)
 
     fileCount = names.size();
     Seg2File file;
+    // What varies from trace to trace, said once: the data set's figures
+    // are its first trace's.
+    int fewest = INT_MAX, most = 0;
+    double shortest = HUGE_VAL, longest = 0, earliest = HUGE_VAL, latest = -HUGE_VAL;
     for (int n = 0; n < names.size(); ++n) {
         if (!progress.report(n, names.size()))
             return fail(QStringLiteral("cancelled"));
@@ -310,6 +314,12 @@ bool Seg2Reader::index(const Progress &progress, Index *index)
                 static const char *const formats[] = {"", "int16", "int32", "20-bit float", "float32", "float64"};
                 sampleFormatName = QLatin1String(formats[t.format]);
             }
+            fewest = qMin(fewest, t.samples);
+            most = qMax(most, t.samples);
+            shortest = qMin(shortest, t.sampleIntervalMs);
+            longest = qMax(longest, t.sampleIntervalMs);
+            earliest = qMin(earliest, t.delayMs);
+            latest = qMax(latest, t.delayMs);
             TraceKey key;
             key.ffid = m_ffids.contains(base) ? m_ffids.value(base)
                      : t.hasShotNumber        ? t.shotNumber
@@ -325,6 +335,12 @@ bool Seg2Reader::index(const Progress &progress, Index *index)
     }
     if (index->keys.isEmpty())
         return fail(QStringLiteral("no SEG-2 file holds a trace"));
+    if (fewest != most)
+        index->warnings << QStringLiteral("traces hold %1 to %2 samples").arg(fewest).arg(most);
+    if (shortest != longest)
+        index->warnings << QStringLiteral("sample intervals run from %1 to %2 ms").arg(shortest).arg(longest);
+    if (earliest != latest)
+        index->warnings << QStringLiteral("the first samples lie from %1 to %2 ms").arg(earliest).arg(latest);
     progress.report(names.size(), names.size());
     return true;
 }

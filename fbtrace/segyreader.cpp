@@ -120,7 +120,7 @@ void readKey(const char *h, int ffidByte, int channelByte, TraceKey *key)
 // The delay recording time in ms, with the time scalar where one is set.
 double delayMs(const char *h)
 {
-    return scaled(qint16(field(h, SEGY_TR_DELAY_REC_TIME)), qint16(field(h, SEGY_TR_SCALAR_TRACE_HEADER)));
+    return scaled(word16(h, SEGY_TR_DELAY_REC_TIME), word16(h, SEGY_TR_SCALAR_TRACE_HEADER));
 }
 
 } // namespace
@@ -247,6 +247,7 @@ bool SegyReader::index(const Progress &progress, Index *index)
     index->samplesPerTrace = m_samples;
     index->sampleIntervalMs = m_intervalMs;
     char h[TraceHeaderBytes];
+    double earliest = 0, latest = 0;
     for (qint64 i = 0; i < m_traces; ++i) {
         if (i % TraceLimits::ProgressStride == 0 && !progress.report(i, m_traces))
             return fail(QStringLiteral("cancelled"));
@@ -259,12 +260,19 @@ bool SegyReader::index(const Progress &progress, Index *index)
             return fail(QStringLiteral("trace %1 holds %2 samples where the file's traces hold %3: traces of "
                                        "changing length cannot be read from a fixed-length file")
                             .arg(i + 1).arg(samples).arg(m_samples));
+        const double delay = delayMs(h);
         if (i == 0)
-            index->firstSampleMs = delayMs(h);
+            earliest = latest = index->firstSampleMs = delay;
+        earliest = qMin(earliest, delay);
+        latest = qMax(latest, delay);
         TraceKey key;
         readKey(h, m_ffidByte, m_channelByte, &key);
         index->add(key);
     }
+    // A gather's traces share its first trace's time base.
+    if (earliest != latest)
+        index->warnings << QStringLiteral("the first samples lie from %1 to %2 ms; a shot takes its first trace's")
+                               .arg(earliest).arg(latest);
     progress.report(m_traces, m_traces);
     // Shots are read through handles of their own.
     segy_close(m_file);

@@ -41,7 +41,7 @@ quint32 ibmWord(double v)
     return words.value(int(v));
 }
 
-struct SegySpec
+struct SegyShape
 {
     bool le = false;
     int format = 5;
@@ -51,10 +51,11 @@ struct SegySpec
     int traces = 4;                 // two shots of two channels
     int intervalUs = 500;
     int delayMs = 12;
+    int extendedHeaders = 0;        // textual headers after the binary one
 };
 
 // Textual header, binary header, then traces of 240-byte headers and samples.
-QByteArray segyBytes(const SegySpec &s, const std::function<void(QByteArray &, int trace, int at)> &touch = {})
+QByteArray segyBytes(const SegyShape &s, const std::function<void(QByteArray &, int trace, int at)> &touch = {})
 {
     const int size = s.format == 3 ? 2 : s.format == 8 ? 1 : 4;
     const int samples = Values.size();
@@ -67,6 +68,8 @@ QByteArray segyBytes(const SegySpec &s, const std::function<void(QByteArray &, i
     put(b, 3500, s.revision == 2 ? 0x0200 : s.revision == 1 ? 0x0100 : 0, 2, false);
     if (s.revision == 2)
         put(b, 3296, 0x01020304, 4, s.le);
+    put(b, 3504, s.extendedHeaders, 2, s.le);
+    b.append(QByteArray(3200 * s.extendedHeaders, ' '));
     for (int t = 0; t < s.traces; ++t) {
         const int at = b.size();
         b.append(QByteArray(240 + size * samples, '\0'));
@@ -194,7 +197,7 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-Q_DECLARE_METATYPE(SegySpec)
+Q_DECLARE_METATYPE(SegyShape)
 
 class TestTraces : public QObject
 {
@@ -209,13 +212,13 @@ private slots:
     // same keys, scaled coordinates, time base and samples.
     void segyReading_data()
     {
-        QTest::addColumn<SegySpec>("spec");
+        QTest::addColumn<SegyShape>("shape");
         QTest::addColumn<QString>("formatName");
         const struct { int code; const char *name; } formats[] = {
             {1, "IBM float"}, {2, "int32"}, {3, "int16"}, {5, "IEEE float"}, {8, "int8"}};
         for (const bool le : {false, true}) {
             for (const auto &f : formats) {
-                SegySpec s;
+                SegyShape s;
                 s.le = le;
                 s.format = f.code;
                 s.revision = le ? f.code % 2 + 1 : f.code % 3;  // 0, 1, 2 big-endian; 1, 2 little-endian
@@ -223,25 +226,29 @@ private slots:
                 QTest::addRow("%s %s rev%d", le ? "LE" : "BE", f.name, s.revision) << s << QString(f.name);
             }
         }
-        SegySpec keys;
+        SegyShape keys;
         keys.ffidByte = 21;     // ensemble number
         keys.channelByte = 25;  // trace within the ensemble
         QTest::newRow("ffid and channel elsewhere") << keys << QString("IEEE float");
+        SegyShape extended;
+        extended.le = true;
+        extended.extendedHeaders = 2;
+        QTest::newRow("LE with extended textual headers") << extended << QString("IEEE float");
     }
     void segyReading()
     {
-        QFETCH(SegySpec, spec);
+        QFETCH(SegyShape, shape);
         QFETCH(QString, formatName);
         const QString file = path("read.sgy");
-        QVERIFY(writeFile(file, segyBytes(spec)));
+        QVERIFY(writeFile(file, segyBytes(shape)));
         TraceDataSet data;
-        data.setOptions({spec.ffidByte, spec.channelByte, {}});
+        data.setOptions({shape.ffidByte, shape.channelByte, {}});
         QVERIFY2(data.open(file), qPrintable(data.errorString()));
         QCOMPARE(data.formatName(), QString("SEG-Y"));
-        QCOMPARE(data.revision(), spec.revision);
+        QCOMPARE(data.revision(), shape.revision);
         QCOMPARE(data.sampleFormatName(), formatName);
-        QCOMPARE(data.byteOrderName(), QString(spec.le ? "little-endian" : "big-endian"));
-        QCOMPARE(data.textHeaderEncoding(), QString(spec.ebcdic ? "EBCDIC" : "ASCII"));
+        QCOMPARE(data.byteOrderName(), QString(shape.le ? "little-endian" : "big-endian"));
+        QCOMPARE(data.textHeaderEncoding(), QString(shape.ebcdic ? "EBCDIC" : "ASCII"));
         QCOMPARE(data.traceCount(), qint64(4));
         QCOMPARE(data.shotCount(), 2);
         QCOMPARE(data.samplesPerTrace(), Values.size());
@@ -315,7 +322,10 @@ private slots:
         QCOMPARE(data.formatName(), QString("SEG-2"));
         QCOMPARE(data.byteOrderName(), QString(le ? "little-endian" : "big-endian"));
         QCOMPARE(data.fileCount(), 2);
-        QCOMPARE(data.warnings().size(), 1);                  // notes.txt
+        const int longest = traces[1].values.size();
+        QCOMPARE(data.warnings(), QStringList{"notes.txt is not a SEG-2 file: skipped"}
+                                      + (longest > Values.size() ? QStringList{QStringLiteral("traces hold 5 to %1 samples")
+                                                                                   .arg(longest)} : QStringList()));
         QCOMPARE(data.traceCount(), qint64(6));
         QCOMPARE(data.shotCount(), 2);                         // a shot never spans files
         QCOMPARE(data.sampleIntervalMs(), 0.25);
@@ -343,25 +353,28 @@ private slots:
         QTest::addColumn<QString>("warning");
         QTest::addColumn<int>("replaced");      // samples read as 0 in the first shot
 
-        const SegySpec ok;
+        const SegyShape ok;
         QTest::newRow("text") << QByteArray("ffid,channel,time\n1001,1,12.5\n").repeated(200) << 9
                               << "neither SEG-Y nor SEG-2" << "" << 0;
         QTest::newRow("last trace cut short") << segyBytes(ok).chopped(7) << 9 << "" << "cut short" << 0;
+        QTest::newRow("delay changes")
+            << segyBytes(ok, [](QByteArray &b, int t, int at) { if (t == 3) put(b, at + 108, -8, 2, false); }) << 9 << ""
+            << "the first samples lie from -8 to 12 ms" << 0;
         QTest::newRow("sample count changes")
             << segyBytes(ok, [](QByteArray &b, int t, int at) { if (t == 2) put(b, at + 114, 9, 2, false); }) << 9
             << "trace 3 holds 9 samples" << "" << 0;
-        SegySpec zero;
+        SegyShape zero;
         zero.intervalUs = 0;
         QTest::newRow("no sample interval") << segyBytes(zero) << 9 << "no sample interval" << "" << 0;
-        SegySpec swapped;
+        SegyShape swapped;
         swapped.intervalUs = 0xF401;   // 500 us in the other byte order
         QTest::newRow("absurd sample interval") << segyBytes(swapped) << 9 << "62.465 ms is beyond any recording" << ""
                                                 << 0;
-        SegySpec obsolete;
+        SegyShape obsolete;
         obsolete.format = 4;
         QTest::newRow("unsupported format") << segyBytes(obsolete) << 9 << "code 4 is not supported" << "" << 0;
         QTest::newRow("key byte inside a field") << segyBytes(ok) << 10 << "byte 10 (ffid)" << "" << 0;
-        SegySpec ibm;
+        SegyShape ibm;
         ibm.format = 1;
         QTest::newRow("IBM non-finite patterns")
             << segyBytes(ibm, [](QByteArray &b, int, int at) { put(b, at + 244, 0x7FC00000, 4, false); }) << 9 << ""
