@@ -121,8 +121,6 @@ const Shape &airShape()
     return s;
 }
 
-// An emergent arrival rides on a lower frequency than the main wavelet.
-constexpr double EmergentFrequencyRatio = 0.6;
 // The air wave's pitch against the dominant frequency, kept well below the
 // Nyquist frequency of the sampling.
 constexpr double AirFrequencyRatio = 2.5;
