@@ -11,7 +11,7 @@
 //   - snapped: a time displaced by 3 to 20 ms either way snapped to the
 //     onset within +/- 25 ms, within 1 ms;
 // and on every shot, picks planted as a picker gets them wrong: two runs of
-// 3 to 8 traces a period late (cycle skips) and two picks 0.3 to 0.6 of a
+// 3 to 8 traces a period late (cycle skips) and two picks 0.25 to 0.5 of a
 // period off (off the onset), the rest within 0.3 ms of the truth; the waveform checks
 // then say how many skipped picks they name (goal >= 95%), how many good
 // picks they call skipped (goal <= 0.1%) or off the onset, and how many
@@ -21,7 +21,7 @@
 // time, guided (+/- 30 ms) and over the whole trace (goal >= 50,000 a
 // second per core).
 //
-//   pickaccuracy [--shots N] [--no-speed]
+//   pickaccuracy [--shots N] [--no-speed] [--list]
 
 #include "onsetpicker.h"
 #include "shotgather.h"
@@ -42,6 +42,8 @@ QTextStream &out()
     static QTextStream stream(stdout);
     return stream;
 }
+
+bool listMisses = false;
 
 constexpr int Channels = 96;
 constexpr double GroupInterval = 10;        // m
@@ -212,7 +214,7 @@ Tally judgeFamily(const Family &f, int shots, quint64 seed)
             if (kind[c] == Skipped)
                 offBy = period;
             else if (kind[c] == Mispick)
-                offBy = random.uniform(0.3 * period, 0.6 * period) * (random.next() % 2 ? 1 : -1);
+                offBy = random.uniform(0.25 * period, 0.5 * period) * (random.next() % 2 ? 1 : -1);
             picks[c] = s.truth[c] + offBy;
         }
         const PickQc::WaveformCheck check = PickQc::checkWaveforms(s.gather, picks);
@@ -224,6 +226,15 @@ Tally judgeFamily(const Family &f, int shots, quint64 seed)
                 continue;
             }
             ++t.judged;
+            const bool missed = (kind[c] == Skipped) != (v == PickQc::WaveformVerdict::CycleSkip);
+            if (listMisses && missed)
+                out() << "    " << f.name << " S/N " << f.signalToNoise << " shot " << shot << " channel " << c
+                      << (kind[c] == Skipped ? " skipped pick not named" : " named skipped")
+                      << ": truth " << s.truth[c] << " pick " << picks[c] << " onset " << check.traces[c].onsetMs
+                      << " confidence " << check.traces[c].confidence << " verdict " << int(v) << ", neighbours "
+                      << (c > 0 ? int(check.traces[c - 1].verdict) : -1) << " "
+                      << (c + 1 < Channels ? int(check.traces[c + 1].verdict) : -1) << ", period " << check.periodMs
+                      << Qt::endl;
             switch (kind[c]) {
             case Good:
                 ++t.good;
@@ -344,8 +355,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption shotsOption(QStringLiteral("shots"), QStringLiteral("Shots a family (default 4)."),
                                          QStringLiteral("N"), QStringLiteral("4"));
     const QCommandLineOption noSpeed(QStringLiteral("no-speed"), QStringLiteral("Skip the timing."));
-    parser.addOptions({shotsOption, noSpeed});
+    const QCommandLineOption list(QStringLiteral("list"),
+                                  QStringLiteral("Print every skipped pick not named and every pick wrongly named."));
+    parser.addOptions({shotsOption, noSpeed, list});
     parser.process(app);
+    listMisses = parser.isSet(list);
     bool ok = false;
     const int shots = parser.value(shotsOption).toInt(&ok);
     if (!ok || shots < 1) {

@@ -17,10 +17,12 @@ constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double MarginMs = 60;
 // The coarse onset compares the energy of half a period (or this long when
 // the period is not given) after and before each time, and takes the first
-// rise to this share of the window's largest ratio.
+// rise to a share of the window's largest ratio.
 constexpr double EnergyMs = 10;
 constexpr int MinimumEnergySamples = 4;
 constexpr double EnergyRatioShare = 0.5;
+constexpr double StrongEnergyRatioShare = 0.1;
+constexpr double ClearEnergyRatio = 25;
 // Fewer noise samples than this before the coarse onset give no noise level.
 constexpr int MinimumNoiseSamples = 8;
 // Gaussian rms from the median of |x|, robust to a spike in the noise.
@@ -32,7 +34,7 @@ constexpr double DetectionShare = 0.4;
 constexpr double MinimumDetection = 1.5;
 constexpr double MaximumDetection = 5;
 // How far before the coarse onset the first motion is looked for: the
-// information criterion sets a slowly growing arrival a little late.
+// energy ratio sets a slowly growing arrival a little late.
 constexpr double LookBackPeriods = 0.3;
 constexpr double LookBackMs = 6;
 // The rising flank used to find the onset: from twice the noise's rms up to
@@ -56,7 +58,7 @@ constexpr double CorrelationPeriods = 2;
 constexpr double CheckWindowPeriods = 1.5;
 // At most this many traces too weak to judge may lie inside a run of
 // skipped picks or between it and the neighbour that judges it.
-constexpr int MaximumRunGap = 2;
+constexpr int MaximumRunGap = 4;
 // Lobes tried before giving up on a window.
 constexpr int MaximumLobes = 64;
 
@@ -92,8 +94,11 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
         ratio[size_t(k - from)] = after / std::max(before, floor);
         best = std::max(best, ratio[size_t(k - from)]);
     }
+    // Strong arrivals: any rise well clear of the noise's own ratios counts,
+    // a tenth of the largest at least; weak ones: half the largest.
+    const double wanted = std::min(EnergyRatioShare * best, std::max(ClearEnergyRatio, StrongEnergyRatioShare * best));
     int k = 0;
-    while (ratio[size_t(k)] < EnergyRatioShare * best)
+    while (ratio[size_t(k)] < wanted)
         ++k;
     while (k + 1 < int(ratio.size()) && ratio[size_t(k) + 1] >= ratio[size_t(k)])
         ++k;
@@ -311,7 +316,16 @@ OnsetPick pickInRange(const TraceSamples &t, double fromMs, double toMs, const O
     pick.found = true;
     pick.polarity = first.sign;
     pick.onsetMs = t.timeOf(onset);
-    pick.confidence = first.peakValue / noiseRms;
+    // Judged against the noise just before the onset as well: an arrival
+    // already growing there (an emergent one, its first cycles hidden) has
+    // no confident onset.
+    const int lead = std::max(MinimumEnergySamples, periodSamples > 0 ? int(periodSamples) : 2 * energyLength);
+    double leadEnergy = 0;
+    int leadCount = 0;
+    for (int i = std::max(0, int(std::floor(onset)) - lead); i < int(std::floor(onset)); ++i, ++leadCount)
+        leadEnergy += at(t, i) * at(t, i);
+    const double leadRms = leadCount ? std::sqrt(leadEnergy / leadCount) : 0;
+    pick.confidence = first.peakValue / std::max(noiseRms, leadRms);
     const double firstEnd = crossing(first.last, at(t, first.last), first.last + 1 < t.count ? at(t, first.last + 1) : 0);
     if (second.sign != 0) {
         const double secondEnd =
@@ -494,9 +508,14 @@ WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &pi
             skip[i] = j.displacementMs > 0 ? 1 : -1;
     }
 
-    // A run of picks a period off on the same side is a cycle skip when
-    // each good neighbour's waveform lines up with the run's onsets better
-    // than with its picks. Where the neighbours side with the picks, the
+    // Neighbours that vouch for a run: picks on their own confident onsets.
+    QVector<bool> onOnset(n, false);
+    for (int i = 0; i < n; ++i)
+        onOnset[i] = check.traces[i].verdict == WaveformVerdict::Good;
+
+    // A run of picks a period off on the same side is a cycle skip when a
+    // good neighbour's waveform lines up with the run's onsets better than
+    // with its picks and none says otherwise. Where the neighbours side with the picks, the
     // run's own onsets are the odd ones out and the picks stand. Traces too
     // weak to judge neither break a run nor stand beside it.
     auto passable = [&](int i) {
@@ -521,21 +540,22 @@ WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &pi
         int e = s;
         for (int k = nearestJudged(e + 1, 1); k >= 0 && skip[k] == skip[s]; k = nearestJudged(e + 1, 1))
             e = k;
-        int neighbours = 0, confirming = 0;
+        int confirming = 0, contradicting = 0;
         for (const auto &[outside, inside] :
              {std::pair<int, int>{nearestJudged(s - 1, -1), s}, std::pair<int, int>{nearestJudged(e + 1, 1), e}}) {
-            if (outside < 0 || check.traces[outside].verdict != WaveformVerdict::Good)
+            if (outside < 0 || !onOnset[outside])
                 continue;
-            ++neighbours;
             const TraceSamples a = traceOf(gather, outside), b = traceOf(gather, inside);
             const double anchor = onsets[size_t(outside)].onsetMs;
             const double atOnsets = bestCorrelation(a, anchor, b, onsets[size_t(inside)].onsetMs - anchor, period);
             const double atPicks = bestCorrelation(a, anchor, b, picksMs[inside] - picksMs[outside], period);
             if (atOnsets >= atPicks + settings.correlationMargin)
                 ++confirming;
+            else if (atPicks >= atOnsets + settings.correlationMargin)
+                ++contradicting;
         }
-        const bool skipped = neighbours > 0 && confirming == neighbours;
-        const bool picksStand = neighbours > 0 && confirming == 0;
+        const bool skipped = confirming > 0 && contradicting == 0;
+        const bool picksStand = contradicting > 0 && confirming == 0;
         for (int i = s; i <= e; ++i) {
             if (skip[i] == 0)
                 continue;

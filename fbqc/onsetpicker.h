@@ -14,14 +14,18 @@ struct ShotGather;
 // file, no widget, no thread of its own (callers run traces in parallel:
 // each call reads only its arguments).
 //
-// Method. An Akaike information criterion over the search window (the
-// trace split into two stationary parts, noise then signal) gives the
-// coarse onset. The noise level comes from a robust spread of the samples
-// before it. The first motion is the first lobe that clears the noise by a
-// margin that follows the arrival's own strength, and whose length fits the
-// wavelet's period (shorter lobes are an air wave or a spike, and are passed
-// over). The onset is where a line fitted to that lobe's rising flank meets
-// zero. Confidence is the arrival's first peak over the noise's rms.
+// Method. A modified energy ratio (the energy of half a period after each
+// time against half a period before) gives the coarse onset: the first rise
+// that comes near the window's largest ratio, not the largest itself, since
+// later arrivals are often stronger than the first break. The noise level
+// comes from a robust spread of the samples before it. The first motion is
+// the first lobe that clears the noise by a margin that follows the
+// arrival's own strength and whose length fits the wavelet's period
+// (shorter lobes are an air wave or a spike, and are passed over). The
+// onset is where a parabola fitted to that lobe's rising flank leaves zero.
+// Confidence is the first lobe's peak over the noise's rms, or over the
+// samples just before the onset when they are louder, so an emergent
+// arrival, whose first cycles hide in the noise, is not judged confidently.
 //
 //   PickQc::TraceSamples trace{gather.trace(i), gather.samplesPerTrace,
 //                              gather.firstSampleMs, gather.sampleIntervalMs};
@@ -63,7 +67,7 @@ struct OnsetPickerSettings
     PickPhase phase = PickPhase::Onset;
     // Picks whose first peak stands less than this many noise rms above
     // the noise are doubtful.
-    double minimumConfidence = 4;
+    double minimumConfidence = 6;
 };
 
 struct OnsetPick
@@ -109,7 +113,7 @@ struct WaveformCheckSettings
     double offOnsetToleranceMs = 0;
     // A pick within this share of a period of one period from its onset is
     // a cycle-skip candidate.
-    double periodTolerance = 0.25;
+    double periodTolerance = 0.3;
     // The waveforms of neighbouring traces must prefer the onsets' alignment
     // over the picks' by this much normalised correlation.
     double correlationMargin = 0.1;
