@@ -10,6 +10,7 @@ namespace PickQc {
 namespace {
 
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double Pi = 3.14159265358979323846;
 
 // Around the search window the picker also looks this far, for the noise
 // before an onset near the window's start and the lobes after one near its
@@ -41,6 +42,10 @@ constexpr double LookBackMs = 6;
 // this share of the first lobe's peak.
 constexpr double FlankTopShare = 0.5;
 constexpr double FlankLowRms = 2;
+// A lobe with this many samples at its peak is clipped; its flank is fitted
+// up to this share of the clip.
+constexpr int ClippedSamples = 3;
+constexpr double ClippedFlankTopShare = 0.9;
 // A flank of this many samples is fitted with a parabola (a first motion
 // that grows from zero bends up), fewer with a line.
 constexpr int QuadraticFlankSamples = 4;
@@ -49,7 +54,8 @@ constexpr int QuadraticFlankSamples = 4;
 constexpr double EarlyLobeShare = 0.5;
 // A lobe shorter than this share of half the wavelet's period is not the
 // first break (an air wave rings higher, a spike is shorter still).
-constexpr double ShortLobeShare = 0.45;
+constexpr double ShortLobeShare = 0.55;
+constexpr double LoudShare = 0.2;
 // Neighbouring waveforms are compared over this many periods from half a
 // period before the arrival.
 constexpr double CorrelationPeriods = 2;
@@ -59,6 +65,13 @@ constexpr double CheckWindowPeriods = 1.5;
 // At most this many traces too weak to judge may lie inside a run of
 // skipped picks or between it and the neighbour that judges it.
 constexpr int MaximumRunGap = 4;
+// Mains hum is taken off when a sinusoid at 50 or 60 Hz explains this
+// share of the noise over up to HumFitMs before the window, fitted over at
+// least this many of its cycles (fewer, and band-limited noise passes for
+// a sinusoid).
+constexpr double HumShare = 0.6;
+constexpr double HumCycles = 6;
+constexpr double HumFitMs = 200;
 // Lobes tried before giving up on a window.
 constexpr int MaximumLobes = 64;
 
@@ -145,6 +158,16 @@ Lobe lobeAround(const TraceSamples &t, int j, int lo, int hi)
     return l;
 }
 
+// How long a lobe stands above a fifth of its peak: its length without the
+// noise that may run into it at either end.
+int loudLength(const TraceSamples &t, const Lobe &lobe)
+{
+    int n = 0;
+    for (int i = lobe.first; i <= lobe.last; ++i)
+        n += lobe.sign * at(t, i) >= LoudShare * lobe.peakValue ? 1 : 0;
+    return n;
+}
+
 // The lobe that starts where `previous` ends (the next change of sign).
 Lobe nextLobe(const TraceSamples &t, const Lobe &previous, int hi)
 {
@@ -172,7 +195,11 @@ double parabolicPeak(const TraceSamples &t, int i)
 double flankOnset(const TraceSamples &t, const Lobe &lobe, double noiseRms)
 {
     const double low = std::min(FlankLowRms * noiseRms, 0.25 * lobe.peakValue);
-    const double high = FlankTopShare * lobe.peakValue;
+    // A clipped lobe's top is flat; its flank is true up to the clip.
+    int atTop = 0;
+    for (int i = lobe.first; i <= lobe.last; ++i)
+        atTop += lobe.sign * at(t, i) >= lobe.peakValue * (1 - 1e-6) ? 1 : 0;
+    const double high = (atTop >= ClippedSamples ? ClippedFlankTopShare : FlankTopShare) * lobe.peakValue;
     // The flank rises without a break to the peak; a bump of noise before
     // it is not part of it.
     int flankStart = lobe.peak;
@@ -240,6 +267,48 @@ double flankOnset(const TraceSamples &t, const Lobe &lobe, double noiseRms)
     return std::clamp(onset, start, double(lobe.peak));
 }
 
+// Mains hum over the noise before the window: the sinusoid at 50 or 60 Hz
+// that explains most of [from, to), fitted by least squares. Its
+// amplitudes of cos and sin from `from`, and the share of the samples'
+// energy it explains.
+struct Hum
+{
+    double omega = 0, cosine = 0, sine = 0, share = 0;
+};
+
+Hum fitHum(const TraceSamples &t, int from, int to)
+{
+    Hum best;
+    double energy = 0;
+    for (int i = from; i < to; ++i)
+        energy += at(t, i) * at(t, i);
+    if (energy <= 0)
+        return best;
+    for (double hz : {50.0, 60.0}) {
+        const double omega = 2 * Pi * hz * t.sampleIntervalMs / 1000;
+        if (omega >= Pi || (to - from) * omega < 2 * Pi * HumCycles)
+            continue;
+        // cos and sin by rotation: no trigonometry per sample.
+        const double stepC = std::cos(omega), stepS = std::sin(omega);
+        double c = 1, sn = 0, cc = 0, ss = 0, cs = 0, xc = 0, xs = 0;
+        for (int i = from; i < to; ++i) {
+            const double x = at(t, i);
+            cc += c * c, ss += sn * sn, cs += c * sn, xc += x * c, xs += x * sn;
+            const double next = c * stepC - sn * stepS;
+            sn = sn * stepC + c * stepS;
+            c = next;
+        }
+        const double det = cc * ss - cs * cs;
+        if (det <= 0)
+            continue;
+        const double a = (xc * ss - xs * cs) / det, b = (xs * cc - xc * cs) / det;
+        const double explained = (a * xc + b * xs) / energy;
+        if (explained > best.share)
+            best = Hum{omega, a, b, explained};
+    }
+    return best;
+}
+
 int clampIndex(double i, int count)
 {
     if (!(i > 0))
@@ -248,6 +317,8 @@ int clampIndex(double i, int count)
         return count - 1;
     return int(i);
 }
+
+OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const OnsetPickerSettings &s);
 
 OnsetPick pickInRange(const TraceSamples &t, double fromMs, double toMs, const OnsetPickerSettings &s)
 {
@@ -266,6 +337,31 @@ OnsetPick pickInRange(const TraceSamples &t, double fromMs, double toMs, const O
     if (a > b || hi - lo < 4)
         return pick;
 
+    // Hum that rules the noise before the window is taken off a copy of the
+    // trace first: it would hide a weak first break and pass for the noise.
+    std::vector<float> cleaned;
+    const Hum hum = fitHum(t, std::max(0, a - int(std::ceil(HumFitMs / dt))), a);
+    if (hum.share >= HumShare) {
+        cleaned.assign(t.samples, t.samples + t.count);
+        const double stepC = std::cos(hum.omega), stepS = std::sin(hum.omega);
+        const int from = std::max(0, a - int(std::ceil(HumFitMs / dt)));
+        double c = 1, sn = 0;
+        for (int i = from; i <= hi; ++i) {
+            cleaned[size_t(i)] -= float(hum.cosine * c + hum.sine * sn);
+            const double next = c * stepC - sn * stepS;
+            sn = sn * stepC + c * stepS;
+            c = next;
+        }
+        return pickCleaned(TraceSamples{cleaned.data(), t.count, t.firstSampleMs, t.sampleIntervalMs}, a, b, lo, hi, s);
+    }
+    return pickCleaned(t, a, b, lo, hi, s);
+}
+
+OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const OnsetPickerSettings &s)
+{
+    OnsetPick pick;
+    const double dt = t.sampleIntervalMs;
+    const int margin = int(std::ceil(MarginMs / dt));
     const double periodSamples = s.periodMs > 0 ? s.periodMs / dt : 0;
     const int energyLength =
         std::max(MinimumEnergySamples, int(std::lround(periodSamples > 0 ? periodSamples / 2 : EnergyMs / dt)));
@@ -298,7 +394,7 @@ OnsetPick pickInRange(const TraceSamples &t, double fromMs, double toMs, const O
         Lobe lobe = lobeAround(t, j, lo, hi);
         if (lobe.first > b + lookBack)
             return pick;   // the first thing out of the noise starts after the window
-        const bool shortLobe = periodSamples > 0 && lobe.last - lobe.first + 1 < ShortLobeShare * periodSamples / 2;
+        const bool shortLobe = periodSamples > 0 && loudLength(t, lobe) < ShortLobeShare * periodSamples / 2;
         // Before the coarse onset only a lobe of the arrival's own size is
         // taken: the noise there crosses a weak arrival's margin now and then.
         const bool earlyNoise = lobe.peak < coarse && lobe.peakValue < EarlyLobeShare * strength;
