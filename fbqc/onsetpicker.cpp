@@ -70,8 +70,11 @@ constexpr int MaximumRunGap = 4;
 // least this many of its cycles (fewer, and band-limited noise passes for
 // a sinusoid).
 constexpr double HumShare = 0.6;
-constexpr double HumCycles = 6;
+constexpr double HumCycles = 4;
 constexpr double HumFitMs = 200;
+// Snapping to a peak or trough takes those of at least this share of the
+// strongest in reach.
+constexpr double SnapExtremeShare = 0.5;
 // Lobes tried before giving up on a window.
 constexpr int MaximumLobes = 64;
 
@@ -255,14 +258,15 @@ double flankOnset(const TraceSamples &t, const Lobe &lobe, double noiseRms)
             done = true;
         }
     }
-    if (!done && lobe.peak > lobe.first) {
-        // Too steep for a flank of two samples: the last step out of the noise.
-        int i = lobe.first;
-        while (i < lobe.peak && lobe.sign * at(t, i + 1) < low)
-            ++i;
-        const double a = lobe.sign * at(t, i), b = lobe.sign * at(t, i + 1);
+    if (!done && lobe.first > 0) {
+        // Too steep for a flank of two samples: the last step out of the
+        // noise below the flank, passing over a wiggle on it.
+        int i = std::min(flankStart, lobe.peak);
+        while (i > lobe.first && lobe.sign * at(t, i - 1) >= low)
+            --i;
+        const double a = lobe.sign * at(t, i - 1), b = lobe.sign * at(t, i);
         if (b > a)
-            onset = i - a / (b - a);
+            onset = i - 1 - a / (b - a);
     }
     return std::clamp(onset, start, double(lobe.peak));
 }
@@ -524,15 +528,23 @@ double snapTime(const TraceSamples &t, double timeMs, double withinMs, PickPhase
         OnsetPickerSettings s = settings;
         s.phase = PickPhase::Onset;
         const OnsetPick pick = pickInRange(t, timeMs - withinMs, timeMs + withinMs, s);
-        return pick.found && std::fabs(pick.onsetMs - timeMs) <= withinMs ? pick.onsetMs : NaN;
+        const bool arrival = pick.found && pick.confidence >= s.minimumConfidence;
+        return arrival && std::fabs(pick.onsetMs - timeMs) <= withinMs ? pick.onsetMs : NaN;
     }
     const double centre = t.indexOf(timeMs);
     const double reach = withinMs / t.sampleIntervalMs;
     const int from = std::max(1, int(std::ceil(centre - reach)));
     const int to = std::min(t.count - 2, int(std::floor(centre + reach)));
+    // A peak or trough counts when it is at least half the window's
+    // strongest of its sign: a wiggle of noise on a flank is not one.
+    double strongest = 0;
+    for (int i = from; i <= to; ++i)
+        strongest = std::max(strongest, phase == PickPhase::FirstPeak ? at(t, i) : -at(t, i));
     double best = NaN;
     for (int i = from; i <= to; ++i) {
         const double a = at(t, i - 1), b = at(t, i), c = at(t, i + 1);
+        if (phase != PickPhase::ZeroCrossing && std::fabs(b) < SnapExtremeShare * strongest)
+            continue;
         double candidate = NaN;
         if (phase == PickPhase::FirstPeak && b > 0 && b >= a && b > c)
             candidate = parabolicPeak(t, i);

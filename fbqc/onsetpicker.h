@@ -89,9 +89,10 @@ OnsetPick pickOnset(const TraceSamples &trace, double fromMs, double toMs, const
 OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const OnsetPickerSettings &settings);
 
 // A clicked time moved onto the arrival within +/- withinMs: for Onset, the
-// onset of the arrival starting in that window; for the others, the nearest
-// such point of the waveform (a positive maximum, a negative minimum, a
-// change of sign) to timeMs. NaN when there is none in the window.
+// confident onset of the arrival starting in that window; for the others, the nearest
+// such point of the waveform to timeMs (a positive maximum or a negative
+// minimum at least half the strongest in the window, a change of sign).
+// NaN when there is none in the window.
 double snapTime(const TraceSamples &trace, double timeMs, double withinMs, PickPhase phase,
                 const OnsetPickerSettings &settings = OnsetPickerSettings());
 
