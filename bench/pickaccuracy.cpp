@@ -10,6 +10,8 @@
 //     truth (as a fitted curve gives), within one sample and within 1 ms;
 //   - snapped: a time displaced by 3 to 20 ms either way snapped to the
 //     onset within +/- 25 ms, within 1 ms;
+//   - shot: the whole shot picked with no prediction (pickGather: each
+//     trace guided by its neighbours), within 1 ms;
 // and on every shot, picks planted as a picker gets them wrong: two runs of
 // 3 to 8 traces a period late (cycle skips) and two picks 0.25 to 0.5 of a
 // period off (off the onset), the rest within 0.3 ms of the truth; the waveform checks
@@ -144,13 +146,14 @@ Shot makeShot(const Family &f, int shot, quint64 seed)
 
 struct Tally
 {
-    qint64 traces = 0, inSample = 0, inMs = 0, snaps = 0, snapInMs = 0;
+    qint64 traces = 0, inSample = 0, inMs = 0, snaps = 0, snapInMs = 0, unguidedInMs = 0, unguidedConfident = 0;
     qint64 skipped = 0, skippedFound = 0, good = 0, goodSkipped = 0, goodOff = 0, mispicks = 0, mispicksFound = 0;
     qint64 judged = 0, weak = 0, plantedSkips = 0;
 
     void add(const Tally &o)
     {
         traces += o.traces, inSample += o.inSample, inMs += o.inMs, snaps += o.snaps, snapInMs += o.snapInMs;
+        unguidedInMs += o.unguidedInMs, unguidedConfident += o.unguidedConfident;
         skipped += o.skipped, skippedFound += o.skippedFound, good += o.good, goodSkipped += o.goodSkipped;
         goodOff += o.goodOff, mispicks += o.mispicks, mispicksFound += o.mispicksFound;
         judged += o.judged, weak += o.weak, plantedSkips += o.plantedSkips;
@@ -189,6 +192,14 @@ Tally judgeFamily(const Family &f, int shots, quint64 seed)
                 PickQc::snapTime(trace, truth + displacement, SnapWithinMs, PickQc::PickPhase::Onset, settings);
             ++t.snaps;
             t.snapInMs += std::fabs(snapped - truth) <= 1 ? 1 : 0;
+        }
+
+        // The whole shot picked with no prediction: its neighbours guide
+        // each trace.
+        const QVector<PickQc::OnsetPick> unguided = PickQc::pickGather(s.gather, {});
+        for (int c = 0; c < Channels; ++c) {
+            t.unguidedInMs += unguided[c].found && std::fabs(unguided[c].onsetMs - s.truth[c]) <= 1 ? 1 : 0;
+            t.unguidedConfident += unguided[c].found && unguided[c].confidence >= settings.minimumConfidence;
         }
 
         // Picks as a picker leaves them: mostly right, two runs a period
@@ -260,7 +271,7 @@ void accuracy(int shots)
     out() << "Accuracy on " << shots << " shots x " << Channels << " traces a family (shares of judged picks for the"
           << " checks; too weak: share of all)\n";
     out() << QStringLiteral("family").leftJustified(24) << rpad(QStringLiteral("S/N"), 5) << rpad("1 smp", 7)
-          << rpad("1 ms", 7) << rpad("snap", 7) << rpad("skips", 7) << rpad("good>skip", 10) << rpad("good>off", 9)
+          << rpad("1 ms", 7) << rpad("snap", 7) << rpad("shot", 7) << rpad("skips", 7) << rpad("good>skip", 10) << rpad("good>off", 9)
           << rpad("mispick", 8) << rpad("weak", 7) << "\n";
     Tally total;
     QMap<double, Tally> bySignal;
@@ -269,7 +280,8 @@ void accuracy(int shots)
         const Tally t = judgeFamily(f, shots, ++seed);
         out() << f.name.leftJustified(24) << rpad(QString::number(f.signalToNoise), 5)
               << rpad(percent(t.inSample, t.traces), 7) << rpad(percent(t.inMs, t.traces), 7)
-              << rpad(percent(t.snapInMs, t.snaps), 7) << rpad(percent(t.skippedFound, t.skipped), 7)
+              << rpad(percent(t.snapInMs, t.snaps), 7) << rpad(percent(t.unguidedInMs, t.traces), 7)
+              << rpad(percent(t.skippedFound, t.skipped), 7)
               << rpad(percent(t.goodSkipped, t.good, 2), 10) << rpad(percent(t.goodOff, t.good, 2), 9)
               << rpad(percent(t.mispicksFound, t.mispicks), 8) << rpad(percent(t.weak, t.weak + t.judged), 7)
               << Qt::endl;
@@ -281,7 +293,8 @@ void accuracy(int shots)
         const Tally &t = it.value();
         out() << "  S/N " << rpad(QString::number(it.key()), 3) << ": picks within 1 sample "
               << percent(t.inSample, t.traces) << "%, within 1 ms " << percent(t.inMs, t.traces)
-              << "%, snapped within 1 ms " << percent(t.snapInMs, t.snaps) << "%, skipped picks named "
+              << "%, snapped within 1 ms " << percent(t.snapInMs, t.snaps) << "%, shot picked unguided within 1 ms "
+              << percent(t.unguidedInMs, t.traces) << "%, skipped picks named "
               << percent(t.skippedFound, t.skipped) << "%, good called skipped " << percent(t.goodSkipped, t.good, 3)
               << "%, mispicks found " << percent(t.mispicksFound, t.mispicks) << "%\n";
     }
@@ -289,7 +302,9 @@ void accuracy(int shots)
     const double falseSkips = total.good ? double(total.goodSkipped) / total.good : 0;
     out() << "\ntotal: " << total.traces << " traces; picks within 1 sample " << percent(total.inSample, total.traces)
           << "%, within 1 ms " << percent(total.inMs, total.traces) << "%; snapped within 1 ms "
-          << percent(total.snapInMs, total.snaps) << "%\n"
+          << percent(total.snapInMs, total.snaps) << "%; shots picked with no prediction within 1 ms "
+          << percent(total.unguidedInMs, total.traces) << "% (" << percent(total.unguidedConfident, total.traces)
+          << "% confident)\n"
           << "  skipped picks named " << total.skippedFound << "/" << total.skipped << " ("
           << percent(total.skippedFound, total.skipped) << "%, goal >= 95%: " << (found >= 0.95 ? "met" : "MISSED")
           << "); of all " << total.plantedSkips << " planted, with those too weak to judge: "
@@ -327,7 +342,7 @@ void speed()
                     const PickQc::OnsetPick pick = guided
                         ? PickQc::pickOnsetNear(trace, s.truth[c] + 5, settings)
                         : PickQc::pickOnset(trace, trace.timeOf(0), trace.timeOf(Samples - 1), settings);
-                    sink += pick.onsetMs;
+                    sink += pick.found ? pick.onsetMs : 0;
                 }
             traces += shots.size() * Channels;
             now = threadSeconds();
@@ -335,11 +350,24 @@ void speed()
         return traces / (now - start);
     };
     const double guided = rate(true), whole = rate(false);
+    qint64 gatherTraces = 0;
+    const double start = threadSeconds();
+    double now = start;
+    while (now - start < 2) {
+        for (const Shot &s : shots)
+            for (const PickQc::OnsetPick &pick : PickQc::pickGather(s.gather, {}, settings))
+                sink += pick.found ? pick.onsetMs : 0;
+        gatherTraces += shots.size() * Channels;
+        now = threadSeconds();
+    }
+    const double gather = gatherTraces / (now - start);
     out() << "\nSpeed (traces of " << Samples << " samples per second of thread CPU time, one core):\n"
           << "  guided, window +/- " << settings.windowMs << " ms   " << QString::number(guided, 'f', 0)
           << (guided >= 50000 ? "  (goal >= 50,000: met)" : "  (goal >= 50,000: MISSED)") << "\n"
           << "  whole trace                  " << QString::number(whole, 'f', 0)
           << (whole >= 50000 ? "  (goal >= 50,000: met)" : "  (goal >= 50,000: MISSED)") << "\n"
+          << "  whole shots, no prediction   " << QString::number(gather, 'f', 0)
+          << (gather >= 50000 ? "  (goal >= 50,000: met)" : "  (goal >= 50,000: MISSED)") << "\n"
           << "  (checksum " << QString::number(sink, 'g', 6) << ")" << Qt::endl;
 }
 

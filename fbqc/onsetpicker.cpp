@@ -75,6 +75,9 @@ constexpr double HumFitMs = 200;
 // Snapping to a peak or trough takes those of at least this share of the
 // strongest in reach.
 constexpr double SnapExtremeShare = 0.5;
+// A gather's trace without a prediction is checked against a line through
+// up to this many confident neighbours on each side.
+constexpr int NeighbourPicks = 3;
 // Lobes tried before giving up on a window.
 constexpr int MaximumLobes = 64;
 
@@ -677,6 +680,74 @@ WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &pi
         s = e + 1;
     }
     return check;
+}
+
+QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &predictedMs,
+                              const OnsetPickerSettings &settings)
+{
+    const int n = gather.traceCount();
+    std::vector<OnsetPick> picks(static_cast<size_t>(n));
+    if (!(gather.sampleIntervalMs > 0) || gather.samplesPerTrace < 4
+        || gather.samples.size() < qint64(n) * gather.samplesPerTrace
+        || (!predictedMs.isEmpty() && predictedMs.size() != n))
+        return QVector<OnsetPick>(picks.begin(), picks.end());
+    auto predicted = [&](int i) { return predictedMs.isEmpty() ? NaN : predictedMs[i]; };
+    const double wholeFrom = gather.firstSampleMs;
+    const double wholeTo = gather.timeOfSample(gather.samplesPerTrace - 1);
+    for (int i = 0; i < n; ++i) {
+        const TraceSamples trace = traceOf(gather, i);
+        picks[size_t(i)] = std::isfinite(predicted(i)) ? pickOnsetNear(trace, predicted(i), settings)
+                                               : pickOnset(trace, wholeFrom, wholeTo, settings);
+    }
+
+    // The neighbours' line: time against offset, or against position when
+    // the headers give no offsets.
+    bool offsets = false;
+    for (int i = 1; i < n && !offsets; ++i)
+        offsets = gather.headers[i].offset != gather.headers[0].offset;
+    auto abscissa = [&](int i) { return offsets ? gather.headers[i].offset : double(i); };
+    auto confident = [&](const OnsetPick &p) { return p.found && p.confidence >= settings.minimumConfidence; };
+    std::vector<OnsetPick> repicked = picks;
+    for (int i = 0; i < n; ++i) {
+        if (std::isfinite(predicted(i)))
+            continue;
+        QVector<int> near;
+        for (int k = i - 1; k >= 0 && near.size() < NeighbourPicks; --k)
+            if (confident(picks[size_t(k)]))
+                near.append(k);
+        const int before = near.size();
+        for (int k = i + 1; k < n && near.size() < before + NeighbourPicks; ++k)
+            if (confident(picks[size_t(k)]))
+                near.append(k);
+        if (near.size() < 2)
+            continue;
+        // Median slope over the pairs, then the median of the lines through
+        // each neighbour at that slope: one wrong neighbour moves neither.
+        QVector<double> slopes;
+        for (int x = 0; x < near.size(); ++x)
+            for (int y = x + 1; y < near.size(); ++y) {
+                const double d = abscissa(near[y]) - abscissa(near[x]);
+                if (d != 0)
+                    slopes.append((picks[size_t(near[y])].onsetMs - picks[size_t(near[x])].onsetMs) / d);
+            }
+        if (slopes.isEmpty())
+            continue;
+        const double slope = median(slopes);
+        QVector<double> times;
+        for (int k : near)
+            times.append(picks[size_t(k)].onsetMs + slope * (abscissa(i) - abscissa(k)));
+        const double expected = median(times);
+        const OnsetPick &own = picks[size_t(i)];
+        if (confident(own) && std::fabs(own.onsetMs - expected) <= settings.windowMs / 2)
+            continue;
+        // Far from its neighbours' line the trace's own pick was something
+        // else (a burst, a later arrival): the one near the line stands,
+        // with its own confidence.
+        const OnsetPick again = pickOnsetNear(traceOf(gather, i), expected, settings);
+        if (again.found)
+            repicked[size_t(i)] = again;
+    }
+    return QVector<OnsetPick>(repicked.begin(), repicked.end());
 }
 
 } // namespace PickQc

@@ -88,6 +88,18 @@ OnsetPick pickOnset(const TraceSamples &trace, double fromMs, double toMs, const
 // The same within predictedMs +/- settings.windowMs.
 OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const OnsetPickerSettings &settings);
 
+// One pick per trace of a gather, none of them given: each trace's onset
+// searched around predictedMs[i] when that is a number (a fitted curve's
+// time), else over the whole trace first and then again around the time its
+// neighbours' confident onsets give (a robust line through up to three on
+// each side, in the gather's order against the headers' offsets, or
+// against the trace's position when the offsets are all alike) when the
+// first search was not confident or strays from that time by more than half
+// the window. predictedMs may be empty. Doubtful picks are kept with their
+// confidence; traces with nothing in them are not found.
+QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &predictedMs,
+                              const OnsetPickerSettings &settings = OnsetPickerSettings());
+
 // A clicked time moved onto the arrival within +/- withinMs: for Onset, the
 // confident onset of the arrival starting in that window; for the others, the nearest
 // such point of the waveform to timeMs (a positive maximum or a negative

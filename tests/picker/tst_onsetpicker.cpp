@@ -87,9 +87,18 @@ double fineTruth(TraceSynthParams p, int sign)
     return p.firstSampleMs + i * p.sampleIntervalMs;
 }
 
+// What a shot's traces carry beside their first break.
+struct Oddities
+{
+    bool offsets = false;        // headers give offsets 10 m apart; else all 0
+    QVector<int> dead;           // traces of noise only
+    QVector<int> bursts;         // traces with a loud burst at 20 ms
+};
+
 // A shot of `traces` channels whose onsets step out by 1.5 ms a trace from
 // 60 ms, each trace with its own noise; the true onsets in *truth.
-ShotGather gatherOf(TraceWavelet wavelet, double hz, int traces, QVector<double> *truth)
+ShotGather gatherOf(TraceWavelet wavelet, double hz, int traces, QVector<double> *truth,
+                    const Oddities &odd = Oddities())
 {
     ShotGather g;
     g.ffid = 1;
@@ -104,8 +113,15 @@ ShotGather gatherOf(TraceWavelet wavelet, double hz, int traces, QVector<double>
         p.dominantHz = hz;
         p.signalToNoise = 30;
         p.seed = 100 + c;
+        if (odd.dead.contains(c))
+            p.onsetMs = -1;
+        if (odd.bursts.contains(c)) {
+            p.airWaveMs = 20;
+            p.airWaveAmplitude = 3;
+        }
         TraceHeader h;
         h.channel = c + 1;
+        h.offset = odd.offsets ? 10.0 * c : 0.0;
         g.headers.append(h);
         g.samples += synthesizeTrace(p);
         truth->append(p.onsetMs);
@@ -311,7 +327,59 @@ private slots:
         }
     }
 
-    // Inputs the check cannot use give no verdicts, never a crash.
+    // Whole shots picked with no prediction, or around a fitted curve's
+    // times a few ms off: every live trace on its onset, dead ones doubtful.
+    void picksWholeShots_data()
+    {
+        QTest::addColumn<TraceWavelet>("wavelet");
+        QTest::addColumn<double>("hz");
+        QTest::addColumn<bool>("offsets");
+        QTest::addColumn<double>("predictionOffMs");   // NaN: no prediction
+        QTest::addColumn<QVector<int>>("dead");
+        QTest::addColumn<QVector<int>>("bursts");
+        QTest::addColumn<double>("toleranceMs");
+        const auto B = TraceWavelet::Berlage, D = TraceWavelet::DampedSine;
+        QTest::newRow("offsets from the headers") << B << 40.0 << true << double(NAN) << QVector<int>() << QVector<int>() << 2.0;
+        QTest::newRow("no offsets: by position") << D << 25.0 << false << double(NAN) << QVector<int>() << QVector<int>() << 2.0;
+        QTest::newRow("around a fitted curve 8 ms off") << B << 40.0 << true << 8.0 << QVector<int>() << QVector<int>() << 2.0;
+        QTest::newRow("dead traces") << D << 40.0 << true << double(NAN) << QVector<int>{0, 5, 6, 30} << QVector<int>() << 2.0;
+        QTest::newRow("bursts before the first break") << D << 40.0 << true << double(NAN) << QVector<int>()
+                                                       << QVector<int>{3, 17, 18, 40} << 2.0;
+    }
+
+    void picksWholeShots()
+    {
+        QFETCH(TraceWavelet, wavelet);
+        QFETCH(double, hz);
+        QFETCH(bool, offsets);
+        QFETCH(double, predictionOffMs);
+        QFETCH(QVector<int>, dead);
+        QFETCH(QVector<int>, bursts);
+        QFETCH(double, toleranceMs);
+        QVector<double> truth;
+        Oddities odd;
+        odd.offsets = offsets;
+        odd.dead = dead;
+        odd.bursts = bursts;
+        const ShotGather gather = gatherOf(wavelet, hz, 48, &truth, odd);
+        QVector<double> predicted;
+        for (int c = 0; std::isfinite(predictionOffMs) && c < truth.size(); ++c)
+            predicted.append(truth[c] + (c % 2 ? predictionOffMs : -predictionOffMs));
+        const OnsetPickerSettings settings;
+        const QVector<OnsetPick> picks = pickGather(gather, predicted, settings);
+        QCOMPARE(picks.size(), truth.size());
+        for (int c = 0; c < truth.size(); ++c) {
+            const QByteArray where = QByteArray("trace ") + QByteArray::number(c) + " onset "
+                                   + QByteArray::number(picks[c].onsetMs) + " truth " + QByteArray::number(truth[c]);
+            if (dead.contains(c))
+                QVERIFY2(!picks[c].found || picks[c].confidence < settings.minimumConfidence, where);
+            else
+                QVERIFY2(picks[c].found && std::fabs(picks[c].onsetMs - truth[c]) <= toleranceMs, where);
+        }
+    }
+
+    // Inputs the check and the picker cannot use give no verdicts and no
+    // picks, never a crash.
     void waveformCheckOnBadInput()
     {
         QVector<double> truth;
@@ -322,6 +390,7 @@ private slots:
         gather.samples.resize(10);   // fewer samples than the traces claim
         for (const WaveformJudgement &j : checkWaveforms(gather, truth).traces)
             QVERIFY(j.verdict == WaveformVerdict::NotJudged);
+        QVERIFY(!pickGather(gather, truth).first().found);   // fewer samples than the traces claim
         const TraceSamples empty;
         QVERIFY(!pickOnsetNear(empty, 100, OnsetPickerSettings()).found);
         QVERIFY(std::isnan(snapTime(empty, 100, 10, PickPhase::FirstPeak)));
