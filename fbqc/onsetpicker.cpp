@@ -531,7 +531,7 @@ double snapTime(const TraceSamples &t, double timeMs, double withinMs, PickPhase
         OnsetPickerSettings s = settings;
         s.phase = PickPhase::Onset;
         const OnsetPick pick = pickInRange(t, timeMs - withinMs, timeMs + withinMs, s);
-        const bool arrival = pick.found && pick.confidence >= s.minimumConfidence;
+        const bool arrival = pick.found && pick.confidence >= s.snapMinimumConfidence;
         return arrival && std::fabs(pick.onsetMs - timeMs) <= withinMs ? pick.onsetMs : NaN;
     }
     const double centre = t.indexOf(timeMs);

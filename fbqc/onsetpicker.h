@@ -68,6 +68,10 @@ struct OnsetPickerSettings
     // Picks whose first peak stands less than this many noise rms above
     // the noise are doubtful.
     double minimumConfidence = 6;
+    // A click snaps to an onset at least this confident: less than judging
+    // a pick needs, more than noise alone reaches in all but about one
+    // window in a hundred.
+    double snapMinimumConfidence = 4.5;
 };
 
 struct OnsetPick
@@ -101,7 +105,7 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
                               const OnsetPickerSettings &settings = OnsetPickerSettings());
 
 // A clicked time moved onto the arrival within +/- withinMs: for Onset, the
-// confident onset of the arrival starting in that window; for the others, the nearest
+// onset of the arrival starting in that window (snapMinimumConfidence); for the others, the nearest
 // such point of the waveform to timeMs (a positive maximum or a negative
 // minimum at least half the strongest in the window, a change of sign).
 // NaN when there is none in the window.
