@@ -100,7 +100,9 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
         s2[size_t(i) + 1] = s2[size_t(i)] + x * x;
     }
     const double floor = std::max(s2[size_t(n)] / n, 1e-300) * 1e-9 * length;
-    from = std::max(from, lo + length);
+    // Near the trace's start the energy before is averaged over what there
+    // is: a first break a few ms into the trace (at the source) still shows.
+    from = std::max(from, lo + std::max(MinimumEnergySamples, length / 2));
     to = std::min(to, hi + 1 - length);
     if (from > to)
         return std::clamp((from + to) / 2, lo, hi);
@@ -108,8 +110,9 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     double best = 0;
     for (int k = from; k <= to; ++k) {
         const int i = k - lo;
+        const int beforeLength = std::min(length, i);
         const double after = s2[size_t(i + length)] - s2[size_t(i)];
-        const double before = s2[size_t(i)] - s2[size_t(i - length)];
+        const double before = (s2[size_t(i)] - s2[size_t(i - beforeLength)]) * length / beforeLength;
         ratio[size_t(k - from)] = after / std::max(before, floor);
         best = std::max(best, ratio[size_t(k - from)]);
     }
