@@ -378,9 +378,14 @@ OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const
     const int coarse = energyRatioOnset(t, lo, hi, a, b, energyLength);
 
     const int lookBack = std::max(1, int(periodSamples > 0 ? LookBackPeriods * periodSamples : LookBackMs / dt));
-    const int noiseEnd = coarse - lookBack - 1;
+    // The noise before the arrival; near the trace's start, what there is
+    // before the coarse onset. Too little of it leaves the level unknown.
+    int noiseEnd = coarse - lookBack - 1;
+    if (noiseEnd - lo + 1 < MinimumNoiseSamples)
+        noiseEnd = coarse - 1;
     const int noiseStart = std::max(lo, noiseEnd - margin);
-    double noise = noiseEnd - noiseStart + 1 >= MinimumNoiseSamples ? robustRms(t, noiseStart, noiseEnd) : 0;
+    const bool noiseKnown = noiseEnd - noiseStart + 1 >= MinimumNoiseSamples;
+    const double noise = noiseKnown ? robustRms(t, noiseStart, noiseEnd) : 0;
 
     const int strengthEnd = std::min(hi, coarse + int(periodSamples > 0 ? periodSamples : MarginMs / 2 / dt));
     double strength = 0;
@@ -388,9 +393,10 @@ OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const
         strength = std::max(strength, std::fabs(at(t, i)));
     if (strength == 0)
         return pick;
-    // Noise-free samples: any motion is the arrival.
-    const bool quiet = noise < strength * 1e-6;
-    const double noiseRms = quiet ? strength * 1e-6 : noise;
+    // Noise-free samples: any motion is the arrival. Unknown noise: only a
+    // lobe of the arrival's own size, never a confident one.
+    const bool quiet = noiseKnown && noise < strength * 1e-6;
+    const double noiseRms = quiet ? strength * 1e-6 : noiseKnown ? noise : strength / MinimumDetection;
     const double threshold =
         noiseRms * std::clamp(DetectionShare * strength / noiseRms, MinimumDetection, MaximumDetection);
 
