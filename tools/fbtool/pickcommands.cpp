@@ -158,12 +158,20 @@ int runPick(const QStringList &args)
     bytes.reserve(int(std::min<qint64>(data.traceCount() * FbLayout::RecordSize, FbLayout::MaxRecordsPerRead * FbLayout::RecordSize)));
     QElapsedTimer clock;
     clock.start();
+    // The next batch of shots is read while the threads pick this one:
+    // reading is one thread's work, picking every thread's.
+    auto readBatch = [&](int first, std::vector<ShotGather> *gathers) {
+        gathers->assign(static_cast<size_t>(std::min(batch, shots - first)), ShotGather());
+        for (size_t k = 0; k < gathers->size(); ++k)
+            if (!data.readShot(first + int(k), &(*gathers)[k]))
+                return false;
+        return true;
+    };
+    std::vector<ShotGather> gathers, ahead;
+    if (shots > 0 && !readBatch(0, &gathers))
+        return fail(data.errorString());
     for (int first = 0; first < shots; first += batch) {
-        const int count = std::min(batch, shots - first);
-        std::vector<ShotGather> gathers(static_cast<size_t>(count));
-        for (int k = 0; k < count; ++k)
-            if (!data.readShot(first + k, &gathers[size_t(k)]))
-                return fail(data.errorString());
+        const int count = int(gathers.size());
         // Each shot is picked by one thread on its own: the picks do not
         // depend on how many there are.
         std::vector<QVector<PickQc::OnsetPick>> picks(static_cast<size_t>(count));
@@ -173,11 +181,14 @@ int runPick(const QStringList &args)
                 picks[size_t(k)] = PickQc::pickGather(gathers[size_t(k)], {}, settings);
         };
         std::vector<std::thread> pool;
-        for (int t = 1; t < std::min<qint64>(threadCount, count); ++t)
+        for (int t = 0; t < std::min<qint64>(threadCount, count); ++t)
             pool.emplace_back(work);
-        work();
+        const bool more = first + batch < shots;
+        const bool read = !more || readBatch(first + batch, &ahead);
         for (std::thread &t : pool)
             t.join();
+        if (!read)
+            return fail(data.errorString());
 
         for (int k = 0; k < count; ++k) {
             const ShotGather &g = gathers[size_t(k)];
@@ -206,9 +217,10 @@ int runPick(const QStringList &args)
         }
         if (terminal)
             err << "\rpicking " << (first + count) * 100 / std::max(1, shots) << "%" << Qt::flush;
+        gathers.swap(ahead);
     }
     if (terminal)
-        err << "\r" << Qt::flush;
+        err << "\r             \r" << Qt::flush;
     if (record > FbLayout::MaxRecordsPerRead)
         return fail(QStringLiteral("%1: %2 traces are more than one FB file holds").arg(p.value(seismic)).arg(record));
     FbFileHeader header;
