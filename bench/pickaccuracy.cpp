@@ -96,8 +96,8 @@ QVector<Family> families()
         for (int polarity : {1, -1})
             for (double hz : {25.0, 50.0})
                 for (double sn : {3.0, 5.0, 10.0, 30.0})
-                    list.append({QStringLiteral("%1 %2 %3 Hz").arg(QString::fromLatin1(shape.name),
-                                                                  polarity > 0 ? QStringLiteral("+") : QStringLiteral("-"))
+                    list.append({QStringLiteral("%1 %2 %3 Hz")
+                                     .arg(QString::fromLatin1(shape.name), QLatin1String(polarity > 0 ? "+" : "-"))
                                      .arg(hz),
                                  shape.wavelet, shape.emergent, polarity, hz, sn});
     return list;
@@ -271,8 +271,8 @@ void accuracy(int shots)
     out() << "Accuracy on " << shots << " shots x " << Channels << " traces a family (shares of judged picks for the"
           << " checks; too weak: share of all)\n";
     out() << QStringLiteral("family").leftJustified(24) << rpad(QStringLiteral("S/N"), 5) << rpad("1 smp", 7)
-          << rpad("1 ms", 7) << rpad("snap", 7) << rpad("shot", 7) << rpad("skips", 7) << rpad("good>skip", 10) << rpad("good>off", 9)
-          << rpad("mispick", 8) << rpad("weak", 7) << "\n";
+          << rpad("1 ms", 7) << rpad("snap", 7) << rpad("shot", 7) << rpad("skips", 7) << rpad("good>skip", 10)
+          << rpad("good>off", 9) << rpad("mispick", 8) << rpad("weak", 7) << "\n";
     Tally total;
     QMap<double, Tally> bySignal;
     quint64 seed = 1;
@@ -308,8 +308,9 @@ void accuracy(int shots)
           << "  skipped picks named " << total.skippedFound << "/" << total.skipped << " ("
           << percent(total.skippedFound, total.skipped) << "%, goal >= 95%: " << (found >= 0.95 ? "met" : "MISSED")
           << "); of all " << total.plantedSkips << " planted, with those too weak to judge: "
-          << percent(total.skippedFound, total.plantedSkips) << "%\n  good picks called skipped " << total.goodSkipped << "/" << total.good << " ("
-          << percent(total.goodSkipped, total.good, 3) << "%, goal <= 0.1%: " << (falseSkips <= 0.001 ? "met" : "MISSED")
+          << percent(total.skippedFound, total.plantedSkips) << "%\n  good picks called skipped " << total.goodSkipped
+          << "/" << total.good << " (" << percent(total.goodSkipped, total.good, 3)
+          << "%, goal <= 0.1%: " << (falseSkips <= 0.001 ? "met" : "MISSED")
           << "), called off the onset " << total.goodOff << " (" << percent(total.goodOff, total.good, 2) << "%)\n"
           << "  mispicks found " << total.mispicksFound << "/" << total.mispicks << " ("
           << percent(total.mispicksFound, total.mispicks) << "%); too weak to judge " << total.weak << " of "

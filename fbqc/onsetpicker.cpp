@@ -75,6 +75,9 @@ constexpr double HumFitMs = 200;
 // Snapping to a peak or trough takes those of at least this share of the
 // strongest in reach.
 constexpr double SnapExtremeShare = 0.5;
+// A trace of a gather whose pick rings shorter than this share of the
+// shot's period is searched again knowing that period.
+constexpr double ShortPeriodShare = 0.6;
 // A gather's trace without a prediction is checked against a line through
 // up to this many confident neighbours on each side.
 constexpr int NeighbourPicks = 3;
@@ -438,7 +441,8 @@ OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const
         leadEnergy += at(t, i) * at(t, i);
     const double leadRms = leadCount ? std::sqrt(leadEnergy / leadCount) : 0;
     pick.confidence = first.peakValue / std::max(noiseRms, leadRms);
-    const double firstEnd = crossing(first.last, at(t, first.last), first.last + 1 < t.count ? at(t, first.last + 1) : 0);
+    const double firstEnd =
+        crossing(first.last, at(t, first.last), first.last + 1 < t.count ? at(t, first.last + 1) : 0);
     if (second.sign != 0) {
         const double secondEnd =
             crossing(second.last, at(t, second.last), second.last + 1 < t.count ? at(t, second.last + 1) : 0);
@@ -592,8 +596,9 @@ WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &pi
         if (!hasPick(i))
             continue;
         onsets[size_t(i)] = pickOnsetNear(traceOf(gather, i), picksMs[i], first);
-        if (onsets[size_t(i)].found && onsets[size_t(i)].confidence >= first.minimumConfidence && std::isfinite(onsets[size_t(i)].periodMs))
-            periods.append(onsets[size_t(i)].periodMs);
+        const OnsetPick &o = onsets[size_t(i)];
+        if (o.found && o.confidence >= first.minimumConfidence && std::isfinite(o.periodMs))
+            periods.append(o.periodMs);
     }
     const double period = settings.picker.periodMs > 0 ? settings.picker.periodMs : median(periods);
     check.periodMs = period;
@@ -624,7 +629,8 @@ WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &pi
         j.onsetMs = o.onsetMs;
         j.displacementMs = picksMs[i] - o.onsetMs;
         j.verdict = std::fabs(j.displacementMs) > tolerance ? WaveformVerdict::OffOnset : WaveformVerdict::Good;
-        if (std::isfinite(period) && std::fabs(std::fabs(j.displacementMs) - period) < settings.periodTolerance * period)
+        const double offPeriod = std::fabs(std::fabs(j.displacementMs) - period);
+        if (std::isfinite(period) && offPeriod < settings.periodTolerance * period)
             skip[i] = j.displacementMs > 0 ? 1 : -1;
     }
 
@@ -639,7 +645,8 @@ WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &pi
     // run's own onsets are the odd ones out and the picks stand. Traces too
     // weak to judge neither break a run nor stand beside it.
     auto passable = [&](int i) {
-        return check.traces[i].verdict == WaveformVerdict::TooWeak || check.traces[i].verdict == WaveformVerdict::NotJudged;
+        const WaveformVerdict v = check.traces[i].verdict;
+        return v == WaveformVerdict::TooWeak || v == WaveformVerdict::NotJudged;
     };
     // The nearest trace from `from` stepping by `step` that is not passable,
     // within MaximumRunGap passable ones; -1 when none.
@@ -703,10 +710,32 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
     auto predicted = [&](int i) { return predictedMs.isEmpty() ? NaN : predictedMs[i]; };
     const double wholeFrom = gather.firstSampleMs;
     const double wholeTo = gather.timeOfSample(gather.samplesPerTrace - 1);
-    for (int i = 0; i < n; ++i) {
+    auto pickOne = [&](int i, const OnsetPickerSettings &s) {
         const TraceSamples trace = traceOf(gather, i);
-        picks[size_t(i)] = std::isfinite(predicted(i)) ? pickOnsetNear(trace, predicted(i), settings)
-                                               : pickOnset(trace, wholeFrom, wholeTo, settings);
+        return std::isfinite(predicted(i)) ? pickOnsetNear(trace, predicted(i), s)
+                                           : pickOnset(trace, wholeFrom, wholeTo, s);
+    };
+    for (int i = 0; i < n; ++i)
+        picks[size_t(i)] = pickOne(i, settings);
+
+    // Without a period given, the shot's own (the median of its confident
+    // picks') tells an air wave's or a burst's short lobes from the first
+    // break: traces whose pick rang much shorter are searched again with it.
+    OnsetPickerSettings again = settings;
+    if (!(settings.periodMs > 0)) {
+        QVector<double> periods;
+        for (const OnsetPick &p : picks)
+            if (p.found && p.confidence >= settings.minimumConfidence && std::isfinite(p.periodMs))
+                periods.append(p.periodMs);
+        const double period = median(periods);
+        if (std::isfinite(period) && period > 0) {
+            again.periodMs = period;
+            for (int i = 0; i < n; ++i) {
+                const OnsetPick &p = picks[size_t(i)];
+                if (p.found && std::isfinite(p.periodMs) && p.periodMs < ShortPeriodShare * period)
+                    picks[size_t(i)] = pickOne(i, again);
+            }
+        }
     }
 
     // The neighbours' line: time against offset, or against position when
@@ -752,9 +781,9 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         // Far from its neighbours' line the trace's own pick was something
         // else (a burst, a later arrival): the one near the line stands,
         // with its own confidence.
-        const OnsetPick again = pickOnsetNear(traceOf(gather, i), expected, settings);
-        if (again.found)
-            repicked[size_t(i)] = again;
+        const OnsetPick nearLine = pickOnsetNear(traceOf(gather, i), expected, again);
+        if (nearLine.found)
+            repicked[size_t(i)] = nearLine;
     }
     return QVector<OnsetPick>(repicked.begin(), repicked.end());
 }

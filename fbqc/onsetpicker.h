@@ -99,8 +99,10 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // each side, in the gather's order against the headers' offsets, or
 // against the trace's position when the offsets are all alike) when the
 // first search was not confident or strays from that time by more than half
-// the window. predictedMs may be empty. Doubtful picks are kept with their
-// confidence; traces with nothing in them are not found.
+// the window. Without settings.periodMs, traces whose pick rings much
+// shorter than the shot's median period (an air wave near the source) are
+// searched again with that period. predictedMs may be empty. Doubtful picks
+// are kept with their confidence; traces with nothing in them are not found.
 QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &predictedMs,
                               const OnsetPickerSettings &settings = OnsetPickerSettings());
 

@@ -59,7 +59,8 @@ private slots:
         QTest::newRow("SEG-Y, geometry from the trace headers") << QStringList{"--snr", "20"} << "a.sgy"
                                                                  << QStringList() << 0.0 << false;
         QTest::newRow("SEG-2 folder, geometry from the FB file")
-            << QStringList{"--traces-format", "seg2", "--snr", "20"} << "b" << QStringList{"--geometry", "LINE"} << 0.0 << true;
+            << QStringList{"--traces-format", "seg2", "--snr", "20"} << "b" << QStringList{"--geometry", "LINE"}
+            << 0.0 << true;
         QTest::newRow("first sample set 20 ms early") << QStringList{"--snr", "20"} << "c.sgy"
                                                       << QStringList{"--first-sample", "-20"} << -20.0 << false;
     }

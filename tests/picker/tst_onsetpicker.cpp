@@ -93,6 +93,7 @@ struct Oddities
     bool offsets = false;        // headers give offsets 10 m apart; else all 0
     QVector<int> dead;           // traces of noise only
     QVector<int> bursts;         // traces with a loud burst at 20 ms
+    QVector<int> airWaves;       // traces whose air wave, twice as loud, comes 8 ms before the ground wave
 };
 
 // A shot of `traces` channels whose onsets step out by 1.5 ms a trace from
@@ -118,6 +119,10 @@ ShotGather gatherOf(TraceWavelet wavelet, double hz, int traces, QVector<double>
         if (odd.bursts.contains(c)) {
             p.airWaveMs = 20;
             p.airWaveAmplitude = 3;
+        }
+        if (odd.airWaves.contains(c)) {
+            p.airWaveMs = p.onsetMs - 8;
+            p.airWaveAmplitude = 2;
         }
         TraceHeader h;
         h.channel = c + 1;
@@ -153,20 +158,34 @@ private slots:
         QTest::addColumn<double>("toleranceMs");
         QTest::addColumn<Expect>("expect");
         const auto B = TraceWavelet::Berlage, D = TraceWavelet::DampedSine;
-        QTest::newRow("Berlage +, 40 Hz, S/N 30") << B << 1 << 40.0 << 30.0 << 0.5 << Trap::None << 0.0 << 2.0 << Expect::Confident;
-        QTest::newRow("Berlage -, 25 Hz, S/N 30") << B << -1 << 25.0 << 30.0 << 0.5 << Trap::None << 0.0 << 3.0 << Expect::Confident;
-        QTest::newRow("damped sine +, 40 Hz, S/N 30") << D << 1 << 40.0 << 30.0 << 0.5 << Trap::None << 0.0 << 1.0 << Expect::Confident;
-        QTest::newRow("damped sine -, 60 Hz, S/N 10") << D << -1 << 60.0 << 10.0 << 0.5 << Trap::None << 0.0 << 1.5 << Expect::Found;
-        QTest::newRow("damped sine, no noise") << D << 1 << 40.0 << 0.0 << 0.5 << Trap::None << 0.0 << 0.1 << Expect::Confident;
-        QTest::newRow("Berlage, no noise") << B << -1 << 40.0 << 0.0 << 0.5 << Trap::None << 0.0 << 0.4 << Expect::Confident;
-        QTest::newRow("Berlage, 1 ms samples") << B << 1 << 30.0 << 30.0 << 1.0 << Trap::None << 0.0 << 2.0 << Expect::Confident;
-        QTest::newRow("damped sine, 0.25 ms samples") << D << -1 << 40.0 << 30.0 << 0.25 << Trap::None << 0.0 << 1.0 << Expect::Confident;
-        QTest::newRow("clipped near the source") << D << 1 << 40.0 << 300.0 << 0.5 << Trap::Clipped << 0.0 << 1.0 << Expect::Confident;
-        QTest::newRow("hum on a far channel") << B << 1 << 40.0 << 30.0 << 0.5 << Trap::Hum << 0.0 << 2.0 << Expect::Confident;
-        QTest::newRow("air wave first, period given") << B << 1 << 40.0 << 30.0 << 0.5 << Trap::AirWave << 25.0 << 1.0 << Expect::Found;
-        QTest::newRow("emergent, S/N 30") << B << 1 << 40.0 << 30.0 << 0.5 << Trap::Emergent << 0.0 << 8.0 << Expect::NeverConfidentlyWrong;
-        QTest::newRow("emergent, S/N 10") << B << -1 << 40.0 << 10.0 << 0.5 << Trap::Emergent << 0.0 << 0.0 << Expect::Doubtful;
-        QTest::newRow("no arrival") << D << 1 << 40.0 << 10.0 << 0.5 << Trap::NoArrival << 0.0 << 0.0 << Expect::Doubtful;
+        QTest::newRow("Berlage +, 40 Hz, S/N 30") << B << 1 << 40.0 << 30.0 << 0.5
+            << Trap::None << 0.0 << 2.0 << Expect::Confident;
+        QTest::newRow("Berlage -, 25 Hz, S/N 30") << B << -1 << 25.0 << 30.0 << 0.5
+            << Trap::None << 0.0 << 3.0 << Expect::Confident;
+        QTest::newRow("damped sine +, 40 Hz, S/N 30") << D << 1 << 40.0 << 30.0 << 0.5
+            << Trap::None << 0.0 << 1.0 << Expect::Confident;
+        QTest::newRow("damped sine -, 60 Hz, S/N 10") << D << -1 << 60.0 << 10.0 << 0.5
+            << Trap::None << 0.0 << 1.5 << Expect::Found;
+        QTest::newRow("damped sine, no noise") << D << 1 << 40.0 << 0.0 << 0.5
+            << Trap::None << 0.0 << 0.1 << Expect::Confident;
+        QTest::newRow("Berlage, no noise") << B << -1 << 40.0 << 0.0 << 0.5
+            << Trap::None << 0.0 << 0.4 << Expect::Confident;
+        QTest::newRow("Berlage, 1 ms samples") << B << 1 << 30.0 << 30.0 << 1.0
+            << Trap::None << 0.0 << 2.0 << Expect::Confident;
+        QTest::newRow("damped sine, 0.25 ms samples") << D << -1 << 40.0 << 30.0 << 0.25
+            << Trap::None << 0.0 << 1.0 << Expect::Confident;
+        QTest::newRow("clipped near the source") << D << 1 << 40.0 << 300.0 << 0.5
+            << Trap::Clipped << 0.0 << 1.0 << Expect::Confident;
+        QTest::newRow("hum on a far channel") << B << 1 << 40.0 << 30.0 << 0.5
+            << Trap::Hum << 0.0 << 2.0 << Expect::Confident;
+        QTest::newRow("air wave first, period given") << B << 1 << 40.0 << 30.0 << 0.5
+            << Trap::AirWave << 25.0 << 1.0 << Expect::Found;
+        QTest::newRow("emergent, S/N 30") << B << 1 << 40.0 << 30.0 << 0.5
+            << Trap::Emergent << 0.0 << 8.0 << Expect::NeverConfidentlyWrong;
+        QTest::newRow("emergent, S/N 10") << B << -1 << 40.0 << 10.0 << 0.5
+            << Trap::Emergent << 0.0 << 0.0 << Expect::Doubtful;
+        QTest::newRow("no arrival") << D << 1 << 40.0 << 10.0 << 0.5
+            << Trap::NoArrival << 0.0 << 0.0 << Expect::Doubtful;
     }
 
     void picksOnsets()
@@ -321,7 +340,8 @@ private slots:
                                                                                      : WaveformVerdict::Good;
             QVERIFY2(j.verdict == expected, QByteArray("trace ") + QByteArray::number(c) + " verdict "
                                                 + QByteArray::number(int(j.verdict)) + " onset "
-                                                + QByteArray::number(j.onsetMs) + " truth " + QByteArray::number(truth[c]));
+                                                + QByteArray::number(j.onsetMs) + " truth "
+                                                + QByteArray::number(truth[c]));
             if (expected != WaveformVerdict::NotJudged)
                 QCOMPARE(j.displacementMs, picks[c] - j.onsetMs);
         }
@@ -337,14 +357,19 @@ private slots:
         QTest::addColumn<double>("predictionOffMs");   // NaN: no prediction
         QTest::addColumn<QVector<int>>("dead");
         QTest::addColumn<QVector<int>>("bursts");
+        QTest::addColumn<QVector<int>>("airWaves");
         QTest::addColumn<double>("toleranceMs");
         const auto B = TraceWavelet::Berlage, D = TraceWavelet::DampedSine;
-        QTest::newRow("offsets from the headers") << B << 40.0 << true << double(NAN) << QVector<int>() << QVector<int>() << 2.0;
-        QTest::newRow("no offsets: by position") << D << 25.0 << false << double(NAN) << QVector<int>() << QVector<int>() << 2.0;
-        QTest::newRow("around a fitted curve 8 ms off") << B << 40.0 << true << 8.0 << QVector<int>() << QVector<int>() << 2.0;
-        QTest::newRow("dead traces") << D << 40.0 << true << double(NAN) << QVector<int>{0, 5, 6, 30} << QVector<int>() << 2.0;
-        QTest::newRow("bursts before the first break") << D << 40.0 << true << double(NAN) << QVector<int>()
-                                                       << QVector<int>{3, 17, 18, 40} << 2.0;
+        const QVector<int> none;
+        QTest::newRow("offsets from the headers") << B << 40.0 << true << double(NAN) << none << none << none << 2.0;
+        QTest::newRow("no offsets: by position") << D << 25.0 << false << double(NAN) << none << none << none << 2.0;
+        QTest::newRow("around a fitted curve 8 ms off") << B << 40.0 << true << 8.0 << none << none << none << 2.0;
+        QTest::newRow("dead traces") << D << 40.0 << true << double(NAN) << QVector<int>{0, 5, 6, 30} << none << none
+                                     << 2.0;
+        QTest::newRow("bursts before the first break") << D << 40.0 << true << double(NAN) << none
+                                                       << QVector<int>{3, 17, 18, 40} << none << 2.0;
+        QTest::newRow("air wave first near the source") << B << 40.0 << true << double(NAN) << none << none
+                                                        << QVector<int>{0, 1, 2, 3} << 2.0;
     }
 
     void picksWholeShots()
@@ -355,12 +380,14 @@ private slots:
         QFETCH(double, predictionOffMs);
         QFETCH(QVector<int>, dead);
         QFETCH(QVector<int>, bursts);
+        QFETCH(QVector<int>, airWaves);
         QFETCH(double, toleranceMs);
         QVector<double> truth;
         Oddities odd;
         odd.offsets = offsets;
         odd.dead = dead;
         odd.bursts = bursts;
+        odd.airWaves = airWaves;
         const ShotGather gather = gatherOf(wavelet, hz, 48, &truth, odd);
         QVector<double> predicted;
         for (int c = 0; std::isfinite(predictionOffMs) && c < truth.size(); ++c)
@@ -371,8 +398,12 @@ private slots:
         for (int c = 0; c < truth.size(); ++c) {
             const QByteArray where = QByteArray("trace ") + QByteArray::number(c) + " onset "
                                    + QByteArray::number(picks[c].onsetMs) + " truth " + QByteArray::number(truth[c]);
+            const bool confident = picks[c].found && picks[c].confidence >= settings.minimumConfidence;
+            const bool within = picks[c].found && std::fabs(picks[c].onsetMs - truth[c]) <= toleranceMs;
             if (dead.contains(c))
-                QVERIFY2(!picks[c].found || picks[c].confidence < settings.minimumConfidence, where);
+                QVERIFY2(!confident, where);
+            else if (airWaves.contains(c))   // inside the air wave's ringing: right, or said to be doubtful
+                QVERIFY2(within || !confident, where);
             else
                 QVERIFY2(picks[c].found && std::fabs(picks[c].onsetMs - truth[c]) <= toleranceMs, where);
         }

@@ -155,7 +155,7 @@ int runPick(const QStringList &args)
     // The header's offset range is known only after the last trace: the
     // records wait in memory, 84 bytes a trace.
     QByteArray bytes;
-    bytes.reserve(int(std::min<qint64>(data.traceCount() * FbLayout::RecordSize, FbLayout::MaxRecordsPerRead * FbLayout::RecordSize)));
+    bytes.reserve(int(std::min<qint64>(data.traceCount(), FbLayout::MaxRecordsPerRead) * FbLayout::RecordSize));
     QElapsedTimer clock;
     clock.start();
     // The next batch of shots is read while the threads pick this one:
@@ -230,7 +230,8 @@ int runPick(const QStringList &args)
     header.max_offset = record ? maxOffset : 0;
     char headerBytes[FbLayout::HeaderSize];
     FbLayout::encodeHeader(header, headerBytes);
-    if (!file.write(headerBytes, FbLayout::HeaderSize) || !file.write(bytes.constData(), bytes.size()) || !file.commit())
+    if (!file.write(headerBytes, FbLayout::HeaderSize) || !file.write(bytes.constData(), bytes.size())
+        || !file.commit())
         return fail(file.errorString());
 
     QTextStream &o = out();
