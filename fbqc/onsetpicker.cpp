@@ -549,8 +549,9 @@ double snapTime(const TraceSamples &t, double timeMs, double withinMs, PickPhase
     }
     const double centre = t.indexOf(timeMs);
     const double reach = withinMs / t.sampleIntervalMs;
-    const int from = std::max(1, int(std::ceil(centre - reach)));
-    const int to = std::min(t.count - 2, int(std::floor(centre + reach)));
+    // Bounded in double before converting: a far-off click stays defined.
+    const int from = int(std::clamp(std::ceil(centre - reach), 1.0, double(t.count)));
+    const int to = int(std::clamp(std::floor(centre + reach), -1.0, double(t.count - 2)));
     // A peak or trough counts when it is at least half the window's
     // strongest of its sign: a wiggle of noise on a flank is not one.
     double strongest = 0;

@@ -425,6 +425,13 @@ private slots:
         const TraceSamples empty;
         QVERIFY(!pickOnsetNear(empty, 100, OnsetPickerSettings()).found);
         QVERIFY(std::isnan(snapTime(empty, 100, 10, PickPhase::FirstPeak)));
+        // Windows far past either end of a trace.
+        const ShotGather whole = gatherOf(TraceWavelet::Berlage, 40, 1, &truth);
+        const TraceSamples first = traceOf(whole, 0);
+        const double anywhere = snapTime(first, 1e12, 1e13, PickPhase::ZeroCrossing);
+        QVERIFY(anywhere >= first.timeOf(0) && anywhere <= first.timeOf(first.count - 1));
+        QVERIFY(std::isnan(snapTime(first, -1e12, 10, PickPhase::FirstPeak)));
+        QVERIFY(!pickOnset(first, 1e12, 2e12, OnsetPickerSettings()).found);
     }
 };
 
