@@ -86,6 +86,12 @@ constexpr int MaximumLobes = 64;
 
 double at(const TraceSamples &t, int i) { return double(t.samples[i]); }
 
+// Sample intervals and periods past these are no recording's: the trace is
+// left alone, the period taken as not given (sample counts stay in range).
+constexpr double MinimumIntervalMs = 1e-3, MaximumIntervalMs = 1e3, MaximumPeriodMs = 1e4;
+bool usableInterval(double ms) { return ms >= MinimumIntervalMs && ms <= MaximumIntervalMs; }
+bool usablePeriod(double ms) { return ms > 0 && ms <= MaximumPeriodMs; }
+
 // Where a straight line through (i, a) and (i + 1, b) crosses zero.
 double crossing(int i, double a, double b) { return a == b ? i : i + a / (a - b); }
 
@@ -336,7 +342,7 @@ OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const
 OnsetPick pickInRange(const TraceSamples &t, double fromMs, double toMs, const OnsetPickerSettings &s)
 {
     OnsetPick pick;
-    if (!t.samples || t.count < 4 || !(t.sampleIntervalMs > 0) || !(fromMs <= toMs))
+    if (!t.samples || t.count < 4 || !usableInterval(t.sampleIntervalMs) || !(fromMs <= toMs))
         return pick;
     const double dt = t.sampleIntervalMs;
     const double fromIndex = t.indexOf(fromMs), toIndex = t.indexOf(toMs);
@@ -375,7 +381,7 @@ OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const
     OnsetPick pick;
     const double dt = t.sampleIntervalMs;
     const int margin = int(std::ceil(MarginMs / dt));
-    const double periodSamples = s.periodMs > 0 ? s.periodMs / dt : 0;
+    const double periodSamples = usablePeriod(s.periodMs) ? s.periodMs / dt : 0;
     const int energyLength =
         std::max(MinimumEnergySamples, int(std::lround(periodSamples > 0 ? periodSamples / 2 : EnergyMs / dt)));
     const int coarse = energyRatioOnset(t, lo, hi, a, b, energyLength);
@@ -538,7 +544,7 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 double snapTime(const TraceSamples &t, double timeMs, double withinMs, PickPhase phase,
                 const OnsetPickerSettings &settings)
 {
-    if (!t.samples || t.count < 3 || !(t.sampleIntervalMs > 0) || !(withinMs >= 0) || !std::isfinite(timeMs))
+    if (!t.samples || t.count < 3 || !usableInterval(t.sampleIntervalMs) || !(withinMs >= 0) || !std::isfinite(timeMs))
         return NaN;
     if (phase == PickPhase::Onset) {
         OnsetPickerSettings s = settings;
@@ -582,7 +588,7 @@ WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &pi
     WaveformCheck check;
     const int n = gather.traceCount();
     check.traces.resize(n);
-    if (picksMs.size() != n || !(gather.sampleIntervalMs > 0) || gather.samplesPerTrace < 4
+    if (picksMs.size() != n || !usableInterval(gather.sampleIntervalMs) || gather.samplesPerTrace < 4
         || gather.samples.size() < qint64(n) * gather.samplesPerTrace)
         return check;
     auto hasPick = [&](int i) { return std::isfinite(picksMs[i]) && picksMs[i] > gather.firstSampleMs; };
@@ -601,7 +607,7 @@ WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &pi
         if (o.found && o.confidence >= first.minimumConfidence && std::isfinite(o.periodMs))
             periods.append(o.periodMs);
     }
-    const double period = settings.picker.periodMs > 0 ? settings.picker.periodMs : median(periods);
+    const double period = usablePeriod(settings.picker.periodMs) ? settings.picker.periodMs : median(periods);
     check.periodMs = period;
     if (std::isfinite(period)) {
         OnsetPickerSettings second = first;
@@ -704,7 +710,7 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
 {
     const int n = gather.traceCount();
     std::vector<OnsetPick> picks(static_cast<size_t>(n));
-    if (!(gather.sampleIntervalMs > 0) || gather.samplesPerTrace < 4
+    if (!usableInterval(gather.sampleIntervalMs) || gather.samplesPerTrace < 4
         || gather.samples.size() < qint64(n) * gather.samplesPerTrace
         || (!predictedMs.isEmpty() && predictedMs.size() != n))
         return QVector<OnsetPick>(picks.begin(), picks.end());
@@ -723,7 +729,7 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
     // picks') tells an air wave's or a burst's short lobes from the first
     // break: traces whose pick rang much shorter are searched again with it.
     OnsetPickerSettings again = settings;
-    if (!(settings.periodMs > 0)) {
+    if (!usablePeriod(settings.periodMs)) {
         QVector<double> periods;
         for (const OnsetPick &p : picks)
             if (p.found && p.confidence >= settings.minimumConfidence && std::isfinite(p.periodMs))

@@ -432,6 +432,12 @@ private slots:
         QVERIFY(anywhere >= first.timeOf(0) && anywhere <= first.timeOf(first.count - 1));
         QVERIFY(std::isnan(snapTime(first, -1e12, 10, PickPhase::FirstPeak)));
         QVERIFY(!pickOnset(first, 1e12, 2e12, OnsetPickerSettings()).found);
+        OnsetPickerSettings absurd;   // a period no wavelet has: taken as not given
+        absurd.periodMs = 1e300;
+        QVERIFY(std::fabs(pickOnsetNear(first, truth.last(), absurd).onsetMs - truth.last()) <= 2);
+        TraceSamples tiny = first;    // an interval no recorder has
+        tiny.sampleIntervalMs = 1e-300;
+        QVERIFY(!pickOnsetNear(tiny, 0, OnsetPickerSettings()).found);
     }
 };
 
