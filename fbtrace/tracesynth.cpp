@@ -121,8 +121,6 @@ const Shape &airShape()
     return s;
 }
 
-// An emergent arrival rides on a lower frequency than the main wavelet.
-constexpr double EmergentFrequencyRatio = 0.6;
 // The air wave's pitch against the dominant frequency, kept well below the
 // Nyquist frequency of the sampling.
 constexpr double AirFrequencyRatio = 2.5;
@@ -150,7 +148,8 @@ void addArrival(std::vector<double> &trace, const TraceSynthParams &p, const Sha
     const double endMs = startMs + shape.periods * 1000.0 / hz;
     // Bounded in double before converting, so that far-off times stay defined.
     const double firstSample = std::max(0.0, std::floor((startMs - p.firstSampleMs) / p.sampleIntervalMs));
-    const double lastSample = std::min(double(trace.size()) - 1, std::ceil((endMs - p.firstSampleMs) / p.sampleIntervalMs));
+    const double lastSample =
+        std::min(double(trace.size()) - 1, std::ceil((endMs - p.firstSampleMs) / p.sampleIntervalMs));
     if (!(firstSample <= lastSample))
         return;
     const int first = int(firstSample), last = int(lastSample);
@@ -226,7 +225,8 @@ QVector<float> synthesizeTrace(const TraceSynthParams &p)
                 const double delayPeriods = random.uniform(LaterArrivalFirstPeriods, LaterArrivalLastPeriods);
                 const double strength = random.uniform(0.3, 1.0) * std::exp(-delayPeriods / 30);
                 const double arrivalSign = random.uniform() < 0.5 ? -1.0 : 1.0;
-                addArrival(trace, p, berlage(), p.onsetMs + delayPeriods * periodMs, dominantHz * random.uniform(0.7, 1.2),
+                const double hz = dominantHz * random.uniform(0.7, 1.2);
+                addArrival(trace, p, berlage(), p.onsetMs + delayPeriods * periodMs, hz,
                            arrivalSign * p.laterArrivals * strength * p.amplitude);
             }
             // Scattered energy that grows in over a couple of periods after
@@ -237,7 +237,8 @@ QVector<float> synthesizeTrace(const TraceSynthParams &p)
                 const double since = p.firstSampleMs + i * p.sampleIntervalMs - p.onsetMs;
                 if (since <= 0)
                     continue;
-                const double envelope = (1 - std::exp(-since / (2 * periodMs))) * std::exp(-since / ScatteredCodaDecayMs);
+                const double envelope =
+                    (1 - std::exp(-since / (2 * periodMs))) * std::exp(-since / ScatteredCodaDecayMs);
                 trace[size_t(i)] += envelope * scatter[size_t(i)];
             }
         }

@@ -45,6 +45,9 @@ struct TraceSynthParams
 // The samples of one trace (params.samples values).
 QVector<float> synthesizeTrace(const TraceSynthParams &params);
 
+// An emergent arrival rides on this share of the dominant frequency.
+constexpr double EmergentFrequencyRatio = 0.6;
+
 // The period of the dominant frequency in ms: a cycle skip moves a pick by
 // about this much.
 inline double dominantPeriodMs(double dominantHz) { return 1000.0 / dominantHz; }

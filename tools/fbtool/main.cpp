@@ -15,6 +15,7 @@
 #include "editcommands.h"
 #include "plotcommands.h"
 #include "qccommand.h"
+#include "pickcommands.h"
 #include "seiscommands.h"
 
 #include "fbcolumns.h"
@@ -55,6 +56,7 @@ const char *const CommandSummary =
     "  export  write the picks in the unified data format (.sgt) or as a CSV table\n"
     "  import  build an FB file from the unified data format (.sgt)\n"
     "  seis    summarise a SEG-Y file or a folder of SEG-2 files, and match picks to its traces\n"
+    "  pick    pick the first break of every trace of a SEG-Y file or SEG-2 folder into an FB file\n"
     "\n"
     "Run 'fbtool COMMAND --help' for the options of a command.";
 
@@ -654,6 +656,7 @@ int main(int argc, char *argv[])
         {"gen", runGen}, {"info", runInfo}, {"shots", runShots}, {"dump", runDump}, {"check", runCheck},
         {"qc", runQc}, {"plot", runPlot}, {"map", runMap},
         {"edit", runEdit}, {"export", runExport}, {"import", runImport}, {"seis", runSeis},
+        {"pick", runPick},
     };
     for (const auto &c : commands) {
         if (command == QLatin1String(c.name)) {
@@ -670,7 +673,7 @@ int main(int argc, char *argv[])
                                      + QLatin1String(CommandSummary));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("gen, info, shots, dump, check, qc, plot, map, edit, export, import or seis."));
+    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("gen, info, shots, dump, check, qc, plot, map, edit, export, import, seis or pick."));
     if (!parser.parse(args))
         return usageError(parser);
     if (parser.isSet(help))
