@@ -131,8 +131,9 @@ void drawDensity(const GatherDisplay &d, const Viewport &v, QImage *image)
             column[r] = lut[std::clamp(qRound(level * (DensityLevels - 1)), 0, DensityLevels - 1)];
         }
     }
+    uchar *const bits = image->bits();
     for (int r = 0; r < height; ++r) {
-        auto *line = reinterpret_cast<QRgb *>(image->scanLine(r));
+        auto *line = reinterpret_cast<QRgb *>(bits + r * image->bytesPerLine());
         for (int c = 0; c < width; ++c) {
             if (columnTrace.at(c) >= 0)
                 line[c] = columns.at(columnTrace.at(c)).at(r);
@@ -140,14 +141,10 @@ void drawDensity(const GatherDisplay &d, const Viewport &v, QImage *image)
     }
 }
 
-void fillSpan(QImage *image, int row, double from, double to)
+void fillSpan(QRgb *line, int width, double from, double to)
 {
-    const int width = image->width();
-    int a = int(std::floor(clampPixel(std::min(from, to), width)));
-    int b = int(std::floor(clampPixel(std::max(from, to), width)));
-    a = std::max(a, 0);
-    b = std::min(b, width - 1);
-    auto *line = reinterpret_cast<QRgb *>(image->scanLine(row));
+    const int a = std::max(int(std::floor(clampPixel(std::min(from, to), width))), 0);
+    const int b = std::min(int(std::floor(clampPixel(std::max(from, to), width))), width - 1);
     for (int c = a; c <= b; ++c)
         line[c] = Ink;
 }
@@ -164,6 +161,9 @@ void drawWiggles(const GatherDisplay &d, const Viewport &v, QImage *image)
     const double swing = d.spacing / std::abs(xPerPixel);
     const double reach = (d.scaling.clip > 0 ? d.scaling.clip : 1.0) * swing + 1;
     const bool fill = v.display == Display::VariableArea;
+    // One detach, not one a row.
+    uchar *const bits = image->bits();
+    const qsizetype stride = image->bytesPerLine();
     for (int p = 0; p < d.count(); ++p) {
         const double centre = (d.x.at(p) - v.x1) / xPerPixel;
         if (centre + reach < 0 || centre - reach > width)
@@ -184,15 +184,17 @@ void drawWiggles(const GatherDisplay &d, const Viewport &v, QImage *image)
             if (to < 0 || from > samples - 1)
                 continue;
             const double s0 = std::max(from, 0.0), s1 = std::min(to, samples - 1.0);
-            double lo = std::min(valueAt(a, samples, s0), valueAt(a, samples, s1));
-            double hi = std::max(valueAt(a, samples, s0), valueAt(a, samples, s1));
+            const double v0 = valueAt(a, samples, s0), v1 = valueAt(a, samples, s1);
+            double lo = std::min(v0, v1), hi = std::max(v0, v1);
             for (int k = int(std::ceil(s0)); k <= int(s1); ++k) {
                 lo = std::min(lo, double(a[k]));
                 hi = std::max(hi, double(a[k]));
             }
+            auto *line = reinterpret_cast<QRgb *>(bits + r * stride);
             if (fill && hi > 0)
-                fillSpan(image, r, centre, centre + hi * swing);
-            fillSpan(image, r, centre + lo * swing, centre + hi * swing);
+                fillSpan(line, width, std::min(centre, centre + lo * swing), centre + hi * swing);
+            else
+                fillSpan(line, width, centre + lo * swing, centre + hi * swing);
         }
     }
 }

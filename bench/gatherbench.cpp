@@ -1,0 +1,153 @@
+// Benchmark of the gather view on one shot of 240 traces x 4,000 samples
+// (0.5 ms, two seconds), each beside a baseline measured in the same run:
+//  - the scaling a worker thread does when a shot arrives (plain, and with
+//    AGC), beside a copy of the same samples;
+//  - a redraw on the UI thread after a pan, for each display, at two
+//    window sizes, showing all two seconds (every sample drawn), beside the
+//    renderer's image alone and a bare QPainter::drawImage of it.
+// Medians of repeated runs, on the offscreen platform unless told otherwise.
+//
+//   QT_QPA_PLATFORM=offscreen build/bin/gatherbench
+
+#include "benchtiming.h"
+#include "gatherrenderer.h"
+#include "gatherview.h"
+#include "pickqc.h"
+#include "tracesynth.h"
+
+#include <qwt_plot_canvas.h>
+#include <qwt_scale_div.h>
+
+#include <QApplication>
+#include <QPainter>
+#include <QTextStream>
+
+#include <cmath>
+#include <functional>
+#include <vector>
+
+using BenchTiming::median;
+
+namespace {
+
+QTextStream out(stdout);
+
+constexpr int Traces = 240;
+constexpr int Samples = 4000;
+constexpr double IntervalMs = 0.5;
+constexpr int Runs = 21;
+
+double medianMs(int runs, const std::function<void()> &f)
+{
+    std::vector<double> times;
+    for (int k = 0; k < runs; ++k)
+        times.push_back(BenchTiming::timeMs(f));
+    return median(times);
+}
+
+// A split spread 10 m apart, first breaks of 1,800 m/s over the first
+// 300 m and 3,200 m/s beyond, picked where they are.
+void makeShot(ShotGather *gather, QVector<FbRecord> *records)
+{
+    gather->ffid = 1001;
+    gather->sampleIntervalMs = IntervalMs;
+    gather->samplesPerTrace = Samples;
+    for (int c = 0; c < Traces; ++c) {
+        const double offset = 10.0 * (c - Traces / 2) + 5.0;
+        const double x = std::abs(offset);
+        const double onset = 8.0 + std::min(x / 1.8, 110.0 + x / 3.2);
+        TraceHeader h;
+        h.ffid = gather->ffid;
+        h.channel = c + 1;
+        h.offset = offset;
+        h.traceIndex = c;
+        gather->headers.append(h);
+        TraceSynthParams p;
+        p.sampleIntervalMs = IntervalMs;
+        p.samples = Samples;
+        p.onsetMs = onset;
+        p.amplitude = 1000.0 / (1.0 + x / 100.0);
+        p.seed = 17 + c;
+        gather->samples += synthesizeTrace(p);
+        FbRecord r;
+        r.ffid = gather->ffid;
+        r.channel = c + 1;
+        r.offset = qint32(offset);
+        r.fb_time = float(onset);
+        records->append(r);
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    ShotGather gather;
+    QVector<FbRecord> records;
+    makeShot(&gather, &records);
+    out << "One shot: " << Traces << " traces x " << Samples << " samples (" << IntervalMs << " ms)\n";
+
+    GatherRenderer::Scaling plain, agc;
+    agc.agcWindowMs = 200;
+    QVector<float> copy;
+    const double copyMs = medianMs(Runs, [&] { copy = QVector<float>(gather.samples.cbegin(), gather.samples.cend()); });
+    const double plainMs = medianMs(Runs, [&] { GatherRenderer::prepare(gather, plain); });
+    const double agcMs = medianMs(Runs, [&] { GatherRenderer::prepare(gather, agc); });
+    out << QStringLiteral("Scaling (worker thread): plain %1 ms, AGC 200 ms %2 ms; copy of the samples %3 ms\n")
+               .arg(plainMs, 0, 'f', 2).arg(agcMs, 0, 'f', 2).arg(copyMs, 0, 'f', 2);
+    out.flush();
+
+    const PickQc::ShotFit fit = PickQc::fitShot(records);
+    const struct { GatherRenderer::Display display; const char *name; } displays[] = {
+        {GatherRenderer::Display::Wiggle, "wiggle"},
+        {GatherRenderer::Display::VariableArea, "variable area"},
+        {GatherRenderer::Display::DensityGrey, "density (grey)"},
+        {GatherRenderer::Display::DensityRedBlue, "density (red-white-blue)"},
+    };
+    for (const QSize window : {QSize(1200, 800), QSize(800, 600)}) {
+        GatherView view;
+        view.resize(window);
+        view.show();
+        view.setShot(gather, records, fit);
+        view.waitUntilReady();
+        view.setTimeWindow(0, Samples * IntervalMs);
+        QApplication::processEvents();
+        const QSize canvas = view.canvas()->size();
+        out << QStringLiteral("Window %1x%2 (canvas %3x%4), all %5 ms shown:\n")
+                   .arg(window.width()).arg(window.height()).arg(canvas.width()).arg(canvas.height())
+                   .arg(Samples * IntervalMs);
+        for (const auto &d : displays) {
+            view.setDisplay(d.display);
+            // A pan of one pixel each way in turn: the traces are drawn anew.
+            int step = 0;
+            const double redrawMs = medianMs(Runs, [&] {
+                const QwtScaleDiv div = view.axisScaleDiv(QwtPlot::xBottom);
+                const double shift = (div.upperBound() - div.lowerBound()) / canvas.width() * (step++ % 2 ? -1 : 1);
+                view.setAxisScale(QwtPlot::xBottom, div.lowerBound() + shift, div.upperBound() + shift);
+                view.replot();
+                view.canvas()->repaint();
+            });
+            const QwtScaleDiv xs = view.axisScaleDiv(QwtPlot::xBottom), ts = view.axisScaleDiv(QwtPlot::yLeft);
+            GatherRenderer::Viewport viewport;
+            viewport.x1 = xs.lowerBound(), viewport.x2 = xs.upperBound();
+            viewport.t1 = ts.upperBound(), viewport.t2 = ts.lowerBound();
+            viewport.display = d.display;
+            viewport.pixels = canvas;
+            const GatherRenderer::GatherDisplay shown = GatherRenderer::prepare(gather, plain);
+            QImage image;
+            const double imageMs = medianMs(Runs, [&] { image = GatherRenderer::draw(shown, viewport); });
+            QImage target(canvas, QImage::Format_ARGB32_Premultiplied);
+            const double blitMs = medianMs(Runs, [&] {
+                QPainter painter(&target);
+                painter.drawImage(0, 0, image);
+            });
+            out << QStringLiteral("  %1: redraw after a pan %2 ms (UI thread); its image alone %3 ms, "
+                                  "a bare drawImage %4 ms\n")
+                       .arg(QLatin1String(d.name), -26).arg(redrawMs, 0, 'f', 2).arg(imageMs, 0, 'f', 2)
+                       .arg(blitMs, 0, 'f', 2);
+            out.flush();
+        }
+    }
+    return 0;
+}
