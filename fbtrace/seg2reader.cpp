@@ -110,7 +110,7 @@ bool Seg2File::looksLike(const QByteArray &bytes)
 
 bool Seg2File::fail(const QString &why)
 {
-    error = QStringLiteral("%1: %2").arg(QFileInfo(fileName).fileName(), why);
+    error = why;
     return false;
 }
 
@@ -252,6 +252,13 @@ bool Seg2Reader::fail(const QString &why)
     return false;
 }
 
+bool Seg2Reader::failIn(const Seg2File &file)
+{
+    // A folder's message names the file; a file's own name is said already.
+    return fail(QFileInfo(m_path).isDir() ? QStringLiteral("%1: %2").arg(QFileInfo(file.fileName).fileName(), file.error)
+                                           : file.error);
+}
+
 bool Seg2Reader::index(const Progress &progress, Index *index)
 {
     QStringList names;
@@ -281,7 +288,7 @@ bool Seg2Reader::index(const Progress &progress, Index *index)
         if (!progress.report(n, names.size()))
             return fail(QStringLiteral("cancelled"));
         if (!file.parse(names[n]))
-            return fail(file.error);
+            return failIn(file);
         if (n == 0) {
             revision = file.revision;
             byteOrderName = file.littleEndian ? QStringLiteral("little-endian") : QStringLiteral("big-endian");
@@ -330,7 +337,7 @@ bool Seg2Reader::readShot(const TraceShot &shot, ShotGather *g)
     const FileEntry &entry = *(it - 1);
     Seg2File file;
     if (!file.parse(entry.path))
-        return fail(file.error);
+        return failIn(file);
     const int first = int(shot.firstTrace - entry.firstTrace);
     if (first + shot.traceCount > file.traces.size())
         return fail(QStringLiteral("%1 has changed since it was opened").arg(QFileInfo(entry.path).fileName()));
@@ -368,7 +375,7 @@ bool Seg2Reader::readShot(const TraceShot &shot, ShotGather *g)
         h.offset = std::copysign(std::hypot(dx, dy), dx != 0 ? dx : dy);
         h.traceIndex = shot.firstTrace + t;
         if (!file.readSamples(first + t, g->trace(t), &g->replacedSamples))
-            return fail(file.error);
+            return failIn(file);
     }
     return true;
 }

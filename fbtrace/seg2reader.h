@@ -74,6 +74,7 @@ private:
         qint64 firstTrace = 0;
     };
     bool fail(const QString &why);
+    bool failIn(const Seg2File &file);
 
     QString m_path;
     QHash<QString, qint32> m_ffids;

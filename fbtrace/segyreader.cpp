@@ -109,14 +109,6 @@ double delayMs(const char *h)
     return scaled(qint16(field(h, SEGY_TR_DELAY_REC_TIME)), qint16(field(h, SEGY_TR_SCALAR_TRACE_HEADER)));
 }
 
-// IBM words whose exponent exceeds what a float holds: the conversion
-// would make them infinite or meaningless, as a NaN written into an IBM
-// file (0x7FC00000) would be.
-bool ibmOverflows(quint32 bigEndianWord)
-{
-    return ((bigEndianWord >> 24) & 0x7F) > 64 + 32;
-}
-
 } // namespace
 
 SegyReader::SegyReader(const QString &fileName, int ffidByte, int channelByte)
@@ -305,14 +297,8 @@ bool SegyReader::readShot(const TraceShot &shot, ShotGather *g)
         if (segy_readtrace(m_file, int(trace), raw, m_trace0, m_traceBytes) != SEGY_OK)
             return fail(QStringLiteral("cannot read the samples of trace %1").arg(trace + 1));
         float *out = g->trace(t);
-        if (m_format == SEGY_IBM_FLOAT_4_BYTE) {
-            for (int i = 0; i < m_samples; ++i) {
-                if (ibmOverflows(qFromBigEndian<quint32>(raw + 4 * i))) {
-                    std::memset(raw + 4 * i, 0, 4);
-                    ++g->replacedSamples;
-                }
-            }
-        }
+        // IBM words past the float range come out infinite, and an IEEE
+        // file may hold NaN: both read as 0 below.
         segy_to_native(m_format, m_samples, raw);
         for (int i = 0; i < m_samples; ++i) {
             float v = 0;
