@@ -1,10 +1,14 @@
 // A shot's traces as the gather view shows them: the scaled values, the
-// traces' order across the picture, the pixels of each display, and the
-// view as a user meets it (readout, clicks, selection, messages, export).
+// traces' order across the picture, the pixels of each display, the view as
+// a user meets it (readout, clicks, selection, messages, export), and
+// fbtool traces drawing a generated line's shot or refusing its options.
 
+#include "fbgenerator.h"
 #include "gatherrenderer.h"
 #include "gatherview.h"
 #include "imageexport.h"
+#include "statuscolors.h"
+#include "tracegenerator.h"
 
 #include <qwt_plot_canvas.h>
 #include <qwt_scale_map.h>
@@ -89,7 +93,11 @@ class TestGather : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale::c());
+        QVERIFY(m_dir.isValid());
+    }
 
     // AGC, normalisation (each trace or the shot), gain and clip on two
     // known traces; samples that are not numbers count as 0.
@@ -353,6 +361,83 @@ private slots:
         }
         QVERIFY2(dark > written.width() * written.height() / 16 / 3, qPrintable(QString::number(dark)));
     }
+
+    // fbtool traces on a generated line of 4 shots x 12 channels and its
+    // SEG-Y file: the image with its picks, or one line saying what is wrong.
+    void tracesCommand_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said");
+        const QString picked = QStringLiteral("shot 2 > 1002, 12 traces, 12 of 12 picks on a trace");
+        QTest::newRow("wiggle") << QStringList{"--shot", "2"} << 0 << picked;
+        QTest::newRow("every option")
+            << QStringList{"--ffid", "1002", "--display", "density-rwb", "--agc", "100", "--clip", "0.8", "--window",
+                           "-20:300", "--reduce", "3400", "--size", "600x400", "--first-sample", "0"}
+            << 0 << picked;
+        QTest::newRow("no data set") << QStringList{"--shot", "2", "--seismic", ""} << 2 << "needs --seismic DATA";
+        QTest::newRow("shot and ffid") << QStringList{"--shot", "2", "--ffid", "1002"} << 2 << "exactly one of";
+        QTest::newRow("display") << QStringList{"--shot", "2", "--display", "colour"} << 2
+                                 << "--display: 'colour' is not one of wiggle, area, density, density-rwb";
+        QTest::newRow("agc") << QStringList{"--shot", "2", "--agc", "0"} << 2 << "--agc: '0' is not a positive";
+        QTest::newRow("clip") << QStringList{"--shot", "2", "--clip", "-1"} << 2 << "--clip: '-1' is not a positive";
+        QTest::newRow("window") << QStringList{"--shot", "2", "--window", "300:20"} << 2
+                                << "--window: '300:20' is not T0:T1";
+        QTest::newRow("reduce") << QStringList{"--shot", "2", "--reduce", "fast"} << 2 << "--reduce: 'fast'";
+        QTest::newRow("first sample") << QStringList{"--shot", "2", "--first-sample", "x"} << 2
+                                      << "--first-sample: 'x' is not a time";
+        QTest::newRow("shot not in the data") << QStringList{"--shot", "9"} << 2 << "not a shot in 1..4";
+    }
+    void tracesCommand()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        const QString fb = m_dir.filePath(QStringLiteral("line.fb")), segy = m_dir.filePath(QStringLiteral("line.sgy"));
+        FbGenerator::Options line;
+        line.shots = 4;
+        line.channels = 12;
+        if (!QFile::exists(segy)) {
+            TraceGenerator::Writer writer;
+            QVERIFY2(writer.write(line, TraceGenerator::Options(), segy), qPrintable(writer.errorString()));
+            QVERIFY(FbGenerator::FileWriter(line).write(fb, nullptr));
+        }
+        const QString image = m_dir.filePath(QStringLiteral("%1.png").arg(QTest::currentDataTag()));
+        QStringList args{"traces", fb, "-o", image};
+        if (!options.contains(QStringLiteral("--seismic")))
+            args << "--seismic" << segy;
+        QProcess fbtool;
+        fbtool.start(qEnvironmentVariable("FBTOOL"), args + options);
+        QVERIFY(fbtool.waitForFinished(60000 * FBTEST_TIME_FACTOR));
+        const QString stdOut = QString::fromUtf8(fbtool.readAllStandardOutput());
+        const QString stdErr = QString::fromUtf8(fbtool.readAllStandardError());
+        QCOMPARE(fbtool.exitCode(), exitCode);
+        QVERIFY2((exitCode == 0 ? stdOut : stdErr).contains(said), qPrintable(stdOut + stdErr));
+        if (exitCode != 0) {
+            QCOMPARE(stdErr.count(QLatin1Char('\n')), 1);
+            QVERIFY(!QFile::exists(image));
+            return;
+        }
+        QVERIFY2(stdErr.isEmpty(), qPrintable(stdErr));
+        // Traces in ink and the picks (all status 0 or 1 on a clean line) on them.
+        const QImage written(image);
+        QVERIFY(!written.isNull());
+        int dark = 0, picks = 0;
+        const QRgb status0 = StatusColors::mark(FbColumns::PickClass::Status0).rgb();
+        const QRgb status1 = StatusColors::mark(FbColumns::PickClass::Status1).rgb();
+        for (int y = 0; y < written.height(); ++y) {
+            for (int x = 0; x < written.width(); ++x) {
+                const QRgb c = written.pixel(x, y);
+                dark += qGray(c) < 128 ? 1 : 0;
+                picks += c == status0 || c == status1 ? 1 : 0;
+            }
+        }
+        QVERIFY2(dark > written.width() * written.height() / 50, qPrintable(QString::number(dark)));
+        QVERIFY2(picks > 12 * 10, qPrintable(QString::number(picks)));
+    }
+
+private:
+    QTemporaryDir m_dir;
 };
 
 QTEST_MAIN(TestGather)
