@@ -267,8 +267,10 @@ GatherDisplay prepare(const ShotGather &gather, const Scaling &scaling, const QV
     d.spacing = medianGap(d.x);
 
     d.scaled.resize(qint64(traces) * samples);
+    // A window longer than the trace is the whole trace, whatever was asked.
     const int window = d.scaling.agcWindowMs > 0
-                           ? std::max(1, int(std::lround(d.scaling.agcWindowMs / gather.sampleIntervalMs)))
+                           ? int(std::clamp(std::round(d.scaling.agcWindowMs / gather.sampleIntervalMs), 1.0,
+                                            2.0 * samples + 1))
                            : 0;
     QVector<double> peak(traces, 0.0);
     for (int p = 0; p < traces; ++p) {

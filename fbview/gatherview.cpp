@@ -554,6 +554,10 @@ bool GatherView::eventFilter(QObject *watched, QEvent *event)
         }
         return true;
     }
+    if (watched == canvas() && event->type() == QEvent::MouseButtonDblClick) {
+        resetView();
+        return true;
+    }
     QPoint at;
     if (endsClick(watched, event, &at)) {
         const int trace = traceAt(at);

@@ -28,8 +28,9 @@ class QwtPlotMarker;
 // change; until it is done the view keeps what it showed (isReady() is
 // false, and ready() is emitted after). Drawing, zoom and pan are on the UI
 // thread. The wheel zooms time about the mouse (with Ctrl, the traces), a
-// left or middle drag pans, a click selects the trace under the mouse, and
-// the mouse's channel, offset, time and amplitude show beside it.
+// left or middle drag pans, a double click shows the whole shot again, a
+// click selects the trace under the mouse, and the mouse's channel, offset,
+// time and amplitude show beside it.
 //
 //   view->setShot(gather, records, PickQc::fitShot(records, settings));
 //   connect(view, &GatherView::rowClicked, table, &PickTable::selectRow);

@@ -11,6 +11,7 @@
 #include "tracegenerator.h"
 
 #include <qwt_plot_canvas.h>
+#include <qwt_scale_div.h>
 #include <qwt_scale_map.h>
 
 #include <QtTest>
@@ -330,6 +331,23 @@ private slots:
         QCOMPARE(view->selectedTrace(), trace);
         view->setSelectedRow(2);
         QCOMPARE(view->selectedTrace(), -1);
+
+        // A wheel step in zooms time about the mouse, with Ctrl the traces;
+        // a double click shows the shot again.
+        for (const auto &[axis, modifier] : {std::pair{int(QwtPlot::yLeft), Qt::NoModifier},
+                                            std::pair{int(QwtPlot::xBottom), Qt::ControlModifier}}) {
+            const int along = axis == QwtPlot::yLeft ? at.y() : at.x();
+            const double under = view->canvasMap(axis).invTransform(along);
+            const double extent = std::abs(view->axisScaleDiv(axis).range());
+            QWheelEvent wheel(at, view->canvas()->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, modifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(view->canvas(), &wheel);
+            QCOMPARE(std::abs(view->axisScaleDiv(axis).range()), extent * 0.8);
+            QVERIFY(std::abs(view->canvasMap(axis).invTransform(along) - under) < extent / 1000);
+        }
+        const double zoomed = view->axisScaleDiv(QwtPlot::xBottom).range();
+        QTest::mouseDClick(view->canvas(), Qt::LeftButton, Qt::NoModifier, at);
+        QCOMPARE(view->axisScaleDiv(QwtPlot::xBottom).range(), zoomed / 0.8);
     }
 
     // Plain words where there are no traces, and an image file of the
