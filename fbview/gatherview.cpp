@@ -123,6 +123,9 @@ GatherView::GatherView(QWidget *parent)
     : ViewPlot(parent)
 {
     setObjectName(QStringLiteral("traceView"));
+    // A layout may shrink the view to its minimum on a small screen; a
+    // plot would otherwise insist on its preferred size.
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setCanvasBackground(Qt::white);
     m_item = new GatherItem;
     m_item->attach(this);

@@ -4,6 +4,7 @@
 // fbtool traces drawing a generated line's shot or refusing its options.
 
 #include "fbgenerator.h"
+#include "gatherpanel.h"
 #include "gatherrenderer.h"
 #include "gatherview.h"
 #include "imageexport.h"
@@ -348,6 +349,58 @@ private slots:
         const double zoomed = view->axisScaleDiv(QwtPlot::xBottom).range();
         QTest::mouseDClick(view->canvas(), Qt::LeftButton, Qt::NoModifier, at);
         QCOMPARE(view->axisScaleDiv(QwtPlot::xBottom).range(), zoomed / 0.8);
+    }
+
+    // Each control of the panel sets its own part of the view, and the
+    // panel fits beside the shot plot on an 800 x 600 screen.
+    void panel_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<int>("display");
+        QTest::addColumn<int>("order");
+        QTest::addColumn<bool>("perTrace");
+        QTest::addColumn<QVector<double>>("agcGainClip");
+        const int wiggle = int(Display::Wiggle), byOffset = int(Order::ByOffset);
+        QTest::newRow("display") << "traceDisplay" << QVariant(3) << int(Display::DensityRedBlue) << byOffset << true
+                                 << QVector<double>{0, 1, 1};
+        QTest::newRow("order") << "traceOrder" << QVariant(1) << wiggle << int(Order::ByChannel) << true
+                               << QVector<double>{0, 1, 1};
+        QTest::newRow("per trace") << "tracePerTrace" << QVariant(false) << wiggle << byOffset << false
+                                   << QVector<double>{0, 1, 1};
+        QTest::newRow("AGC") << "traceAgc" << QVariant(250.0) << wiggle << byOffset << true
+                             << QVector<double>{250, 1, 1};
+        QTest::newRow("gain") << "traceGain" << QVariant(2.5) << wiggle << byOffset << true
+                              << QVector<double>{0, 2.5, 1};
+        QTest::newRow("clip") << "traceClip" << QVariant(0.5) << wiggle << byOffset << true
+                              << QVector<double>{0, 1, 0.5};
+    }
+    void panel()
+    {
+        QFETCH(QString, control);
+        QFETCH(QVariant, value);
+        QFETCH(int, display);
+        QFETCH(int, order);
+        QFETCH(bool, perTrace);
+        QFETCH(QVector<double>, agcGainClip);
+        GatherPanel panel;
+        QVERIFY(panel.minimumSizeHint().width() <= panel.view()->minimumSizeHint().width() * 5 / 4);
+        QVERIFY(panel.minimumSizeHint().height() <= 400);
+        QWidget *w = panel.findChild<QWidget *>(control);
+        QVERIFY(w);
+        if (auto *combo = qobject_cast<QComboBox *>(w))
+            combo->setCurrentIndex(value.toInt());
+        else if (auto *check = qobject_cast<QCheckBox *>(w))
+            check->setChecked(value.toBool());
+        else
+            qobject_cast<QDoubleSpinBox *>(w)->setValue(value.toDouble());
+        const GatherView *view = panel.findChild<GatherView *>(QStringLiteral("traceView"));
+        QCOMPARE(int(view->display()), display);
+        QCOMPARE(int(view->scaling().order), order);
+        QCOMPARE(view->scaling().perTrace, perTrace);
+        QCOMPARE(view->scaling().agcWindowMs, agcGainClip.at(0));
+        QCOMPARE(view->scaling().gain, agcGainClip.at(1));
+        QCOMPARE(view->scaling().clip, agcGainClip.at(2));
     }
 
     // Plain words where there are no traces, and an image file of the
