@@ -181,8 +181,8 @@ void drawWiggles(const GatherDisplay &d, const Viewport &v, QImage *image)
             const double next = sampleAtRow(r + 1);
             const double from = std::min(edge, next), to = std::max(edge, next);
             edge = next;
-            if (to < 0 || from > samples - 1)
-                continue;
+            if (!(to >= 0 && from <= samples - 1))
+                continue;   // off the trace, or no time at all
             const double s0 = std::max(from, 0.0), s1 = std::min(to, samples - 1.0);
             const double v0 = valueAt(a, samples, s0), v1 = valueAt(a, samples, s1);
             double lo = std::min(v0, v1), hi = std::max(v0, v1);
@@ -238,13 +238,16 @@ GatherDisplay prepare(const ShotGather &gather, const Scaling &scaling, const QV
     const int traces = gather.traceCount();
     const int samples = gather.samplesPerTrace;
     if (traces == 0 || samples <= 0 || gather.samples.size() < qint64(traces) * samples
-        || !(gather.sampleIntervalMs > 0))
+        || !(gather.sampleIntervalMs > 0) || !std::isfinite(gather.sampleIntervalMs)
+        || !std::isfinite(gather.firstSampleMs))
         return d;
 
     QVector<double> offsetOf(traces), key(traces);
     for (int i = 0; i < traces; ++i) {
         const double given = i < offsets.size() ? offsets.at(i) : qQNaN();
-        offsetOf[i] = std::isfinite(given) ? given : gather.headers.at(i).offset;
+        // A trace without a usable offset stands at the source.
+        const double header = gather.headers.at(i).offset;
+        offsetOf[i] = std::isfinite(given) ? given : std::isfinite(header) ? header : 0.0;
         key[i] = scaling.order == Order::ByChannel ? double(gather.headers.at(i).channel) : offsetOf.at(i);
     }
     d.trace.resize(traces);

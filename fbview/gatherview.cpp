@@ -347,8 +347,10 @@ void GatherView::waitUntilReady()
 
 double GatherView::traceOffset(int trace) const
 {
+    // The renderer's rule: the pick's offset, else the header's, else 0.
     const double pick = m_pickOffset.value(trace, qQNaN());
-    return std::isfinite(pick) ? pick : m_gather.headers.at(trace).offset;
+    const double header = m_gather.headers.at(trace).offset;
+    return std::isfinite(pick) ? pick : std::isfinite(header) ? header : 0.0;
 }
 
 double GatherView::shownTime(int trace, double timeMs) const

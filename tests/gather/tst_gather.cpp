@@ -171,6 +171,10 @@ private slots:
                                                << QVector<double>{qQNaN(), -25, qQNaN(), -50}
                                                << QVector<int>{3, 1, 0, 2} << QVector<double>{-50, -25, 25, 50}
                                                << 25.0;
+        QTest::newRow("an offset that is no number") << int(Order::ByOffset) << channels
+                                                     << QVector<double>{qQNaN(), 10, -10, 20} << QVector<double>()
+                                                     << QVector<int>{2, 0, 1, 3} << QVector<double>{-10, 0, 10, 20}
+                                                     << 10.0;
         QTest::newRow("one offset twice") << int(Order::ByOffset) << channels << QVector<double>{10, 10, 0, 20}
                                           << QVector<double>() << QVector<int>{2, 1, 0, 3}
                                           << QVector<double>{0, 10, 10, 20} << 10.0;
