@@ -1,7 +1,8 @@
 // Benchmark of the gather view on one shot of 240 traces x 4,000 samples
 // (0.5 ms, two seconds), each beside a baseline measured in the same run:
 //  - the scaling a worker thread does when a shot arrives (plain, and with
-//    AGC), beside a copy of the same samples;
+//    AGC), beside a copy of the same samples, and the time from setShot()
+//    to the shot painted, with the UI thread's share of it;
 //  - a redraw on the UI thread after a pan, for each display, at two
 //    window sizes, showing all two seconds (every sample drawn), beside the
 //    renderer's image alone and a bare QPainter::drawImage of it.
@@ -19,6 +20,8 @@
 #include <qwt_scale_div.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QPainter>
 #include <QTextStream>
 
@@ -99,6 +102,32 @@ int main(int argc, char **argv)
     out.flush();
 
     const PickQc::ShotFit fit = PickQc::fitShot(records);
+
+    // A new shot: setShot() on the UI thread, the scaling on the worker,
+    // then the first paint with the traces.
+    for (const auto &[scaling, name] : {std::pair{plain, "plain"}, std::pair{agc, "AGC 200 ms"}}) {
+        GatherView view;
+        view.resize(1200, 800);
+        view.show();
+        view.setScaling(scaling);
+        QApplication::processEvents();
+        std::vector<double> total, ui;
+        for (int k = 0; k < Runs; ++k) {
+            QEventLoop loop;
+            const auto done = QObject::connect(&view, &GatherView::ready, &loop, &QEventLoop::quit);
+            QElapsedTimer clock;
+            clock.start();
+            double uiMs = BenchTiming::timeMs([&] { view.setShot(gather, records, fit); });
+            loop.exec();
+            uiMs += BenchTiming::timeMs([&] { view.canvas()->repaint(); });
+            total.push_back(clock.nsecsElapsed() / 1e6);
+            ui.push_back(uiMs);
+            QObject::disconnect(done);
+        }
+        out << QStringLiteral("A new shot (%1): shown %2 ms after setShot(), of which on the UI thread %3 ms\n")
+                   .arg(QLatin1String(name)).arg(median(total), 0, 'f', 2).arg(median(ui), 0, 'f', 2);
+        out.flush();
+    }
     const struct { GatherRenderer::Display display; const char *name; } displays[] = {
         {GatherRenderer::Display::Wiggle, "wiggle"},
         {GatherRenderer::Display::VariableArea, "variable area"},
