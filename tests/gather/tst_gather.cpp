@@ -407,6 +407,33 @@ private slots:
         QCOMPARE(view->scaling().clip, agcGainClip.at(2));
     }
 
+    // Shots given faster than they are scaled: only the last one shows, and
+    // nothing after clear().
+    void latestShotShown()
+    {
+        GatherView view;
+        view.resize(600, 400);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const ShotGather two = gatherOf({QVector<double>(50, 1.0), QVector<double>(50, -1.0)}, {5, 6}, {-300, 300});
+        const auto tracesAcross = [&view] {
+            QSet<int> traces;
+            for (int x = 0; x < view.canvas()->width(); ++x)
+                traces.insert(view.traceAt(QPoint(x, 10)));
+            return traces;
+        };
+        view.setShot(rampGather(), rampPicks(), PickQc::ShotFit());
+        view.setShot(two, {}, PickQc::ShotFit());
+        view.waitUntilReady();
+        QCOMPARE(tracesAcross(), (QSet<int>{-1, 0, 1}));
+        view.setShot(rampGather(), rampPicks(), PickQc::ShotFit());
+        view.clear();
+        view.waitUntilReady();
+        QTest::qWait(50);
+        QCOMPARE(tracesAcross(), QSet<int>{-1});
+        QCOMPARE(view.message(), QStringLiteral("No traces are open."));
+    }
+
     // Plain words where there are no traces, and an image file of the
     // traces drawn without a screen.
     void messagesAndExport()
