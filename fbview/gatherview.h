@@ -46,8 +46,9 @@ public:
 
     // The traces of a shot with the shot's picks (records in file order) and
     // their fit. A pick stands on the trace of its channel; rowTrace, when
-    // given, names the trace of each record instead (-1: none). The time
-    // window opens around the picks (all of the traces without any).
+    // given (one per record), names the trace of each record instead (-1:
+    // none). A trace holds one pick: a later record naming it is not drawn.
+    // The time window opens around the picks (all of the traces without any).
     void setShot(const ShotGather &gather, const QVector<FbRecord> &records, const PickQc::ShotFit &fit,
                  const QVector<int> &rowTrace = {});
     // No traces: says message, or that no traces are open.
