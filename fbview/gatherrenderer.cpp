@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <vector>
 
 namespace GatherRenderer {
 
@@ -26,21 +27,22 @@ double finiteOr0(float v)
 // Divides each sample by the mean absolute amplitude of the window centred
 // on it (cut at the trace's ends), so that weak and strong parts of a trace
 // show alike. Where the window holds nothing but zeros the trace stays 0.
-void automaticGain(float *trace, int samples, int window)
+// sum is scratch space of samples + 1 values, kept from trace to trace.
+void automaticGain(float *trace, int samples, int window, std::vector<double> *sum)
 {
-    QVector<double> sum(samples + 1);
-    sum[0] = 0;
+    sum->resize(size_t(samples) + 1);
+    double *s = sum->data();
+    s[0] = 0;
     for (int k = 0; k < samples; ++k)
-        sum[k + 1] = sum[k] + std::abs(double(trace[k]));
+        s[k + 1] = s[k] + std::abs(double(trace[k]));
+    // The sums are taken first, so each sample may be replaced in place.
     const int half = window / 2;
-    QVector<float> out(samples);
     for (int k = 0; k < samples; ++k) {
         const int from = std::max(0, k - half);
         const int to = std::min(samples, k + half + 1);
-        const double mean = (sum[to] - sum[from]) / (to - from);
-        out[k] = mean > 0 ? float(trace[k] / mean) : 0.0f;
+        const double mean = (s[to] - s[from]) / (to - from);
+        trace[k] = mean > 0 ? float(trace[k] / mean) : 0.0f;
     }
-    std::copy(out.cbegin(), out.cend(), trace);
 }
 
 double medianGap(const QVector<double> &x)
@@ -276,6 +278,7 @@ GatherDisplay prepare(const ShotGather &gather, const Scaling &scaling, const QV
                                             2.0 * samples + 1))
                            : 0;
     QVector<double> peak(traces, 0.0);
+    std::vector<double> sums;
     for (int p = 0; p < traces; ++p) {
         if (cancel && cancel->load(std::memory_order_relaxed))
             return GatherDisplay();
@@ -284,7 +287,7 @@ GatherDisplay prepare(const ShotGather &gather, const Scaling &scaling, const QV
         for (int k = 0; k < samples; ++k)
             to[k] = float(finiteOr0(from[k]));
         if (window > 0)
-            automaticGain(to, samples, window);
+            automaticGain(to, samples, window, &sums);
         for (int k = 0; k < samples; ++k)
             peak[p] = std::max(peak.at(p), std::abs(double(to[k])));
     }

@@ -211,7 +211,8 @@ void GatherView::setShot(const ShotGather &gather, const QVector<FbRecord> &reco
     updateTitles();
     rebuildMarks();
     startScaling();
-    resetView();
+    // Drawn once, when the traces are scaled: until then the last shot stays.
+    placeWholeShot();
 }
 
 void GatherView::clear(const QString &message)
@@ -418,6 +419,12 @@ void GatherView::updateSelection()
 
 void GatherView::resetView()
 {
+    placeWholeShot();
+    replot();
+}
+
+void GatherView::placeWholeShot()
+{
     const bool byChannel = m_scaling.order == GatherRenderer::Order::ByChannel;
     double x0 = qInf(), x1 = -qInf(), top = qInf(), bottom = -qInf();
     const int traces = m_gather.traceCount();
@@ -446,14 +453,19 @@ void GatherView::resetView()
         top = std::max(top, first - PickLeadMs - SpreadShareBefore * spread);
         bottom = std::min(bottom, last + PickTailMs + SpreadShareAfter * spread);
     }
-    setTimeWindow(top, bottom > top ? bottom : top + 1);
+    placeTime(top, bottom > top ? bottom : top + 1);
 }
 
 void GatherView::setTimeWindow(double t0, double t1)
 {
+    placeTime(t0, t1);
+    replot();
+}
+
+void GatherView::placeTime(double t0, double t1)
+{
     // Time runs down: the later time at the bottom of the axis.
     setAxisScale(yLeft, std::max(t0, t1), std::min(t0, t1));
-    replot();
 }
 
 void GatherView::zoomAxis(int axis, double at, double factor)

@@ -115,6 +115,10 @@ private:
     void updateSelection();
     void updateTitles();
     void zoomAxis(int axis, double at, double factor);
+    // The axes for every trace and the time around the picks; for a time
+    // window; neither draws.
+    void placeWholeShot();
+    void placeTime(double t0, double t1);
     double traceOffset(int trace) const;
     double shownTime(int trace, double timeMs) const;
 
