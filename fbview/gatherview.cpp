@@ -286,7 +286,7 @@ void GatherView::updateTitles()
         int onTraces = 0;
         for (int row : qAsConst(m_traceRow))
             onTraces += row >= 0 ? 1 : 0;
-        setTitle(tr("ffid %1 > traces: %L2, with picks: %L3").arg(m_gather.ffid).arg(m_gather.traceCount())
+        setTitle(tr("ffid %1: %L2 traces, %L3 picked").arg(m_gather.ffid).arg(m_gather.traceCount())
                      .arg(onTraces));
     }
     setAxisTitle(xBottom, m_scaling.order == GatherRenderer::Order::ByChannel
