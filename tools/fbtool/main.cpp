@@ -16,6 +16,7 @@
 #include "plotcommands.h"
 #include "tracecommands.h"
 #include "qccommand.h"
+#include "seiscommands.h"
 
 #include "fbcolumns.h"
 #include "fbgenerator.h"
@@ -55,6 +56,7 @@ const char *const CommandSummary =
     "  edit    write a copy with picks changed (edits file, shifts, rejected outliers) and an edit log\n"
     "  export  write the picks in the unified data format (.sgt) or as a CSV table\n"
     "  import  build an FB file from the unified data format (.sgt)\n"
+    "  seis    summarise a SEG-Y file or a folder of SEG-2 files, and match picks to its traces\n"
     "\n"
     "Run 'fbtool COMMAND --help' for the options of a command.";
 
@@ -259,13 +261,15 @@ int runGen(const QStringList &args)
     const GenOptions options;
     options.addTo(cmd.parser);
     const PickFaultOptions pickFaults(cmd.parser);
+    TraceGenOptions traces(cmd.parser);
     const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
         return Failed;
 
     FbGenerator::Options o;
     QString error;
-    if (!options.read(cmd.parser, &o, &error) || !pickFaults.read(cmd.parser, &o, &error))
+    if (!options.read(cmd.parser, &o, &error) || !pickFaults.read(cmd.parser, &o, &error)
+        || !traces.read(cmd.parser, &o, &error))
         return fail(error);
     FbGenerator::Result result;
     FbGenerator::FileWriter writer(o);
@@ -273,6 +277,8 @@ int runGen(const QStringList &args)
         return fail(writer.errorString());
     out() << fileName << ": " << result.records << " records, " << o.shots << " shots of " << o.channels
           << " channels, " << result.fileSize << " bytes\n";
+    if (!traces.write(&error))
+        return fail(error);
     return Ok;
 }
 
@@ -648,7 +654,7 @@ int main(int argc, char *argv[])
     const struct { const char *name; Runner run; } commands[] = {
         {"gen", runGen}, {"info", runInfo}, {"shots", runShots}, {"dump", runDump}, {"check", runCheck},
         {"qc", runQc}, {"plot", runPlot}, {"map", runMap}, {"traces", runTraces},
-        {"edit", runEdit}, {"export", runExport}, {"import", runImport},
+        {"edit", runEdit}, {"export", runExport}, {"import", runImport}, {"seis", runSeis},
     };
     for (const auto &c : commands) {
         if (command == QLatin1String(c.name)) {
@@ -665,7 +671,7 @@ int main(int argc, char *argv[])
                                      + QLatin1String(CommandSummary));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("gen, info, shots, dump, check, qc, plot, map, traces, edit, export or import."));
+    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("gen, info, shots, dump, check, qc, plot, map, traces, edit, export, import or seis."));
     if (!parser.parse(args))
         return usageError(parser);
     if (parser.isSet(help))
