@@ -93,14 +93,20 @@ bool TraceMatcher::match(const TraceDataSet &data, const QString &fbFile, TraceM
 
     const QVector<TraceKey> &keys = data.traceKeys();
     r->traces = keys.size();
+    // A key's traces in data-set order: the n-th pick of a key takes its
+    // n-th trace, so that a field record number used twice pairs up in order.
     QHash<quint64, int> byKey;
+    QVector<int> nextOfKey(byPosition ? 0 : keys.size(), -1);
     PositionGrid grid(byPosition ? m_settings.toleranceM : 1.0);
     for (int t = keys.size() - 1; t >= 0; --t) {
         const TraceKey &k = keys[t];
-        if (byPosition)
+        if (byPosition) {
             grid.add(k.sourceX, k.sourceY, k.receiverX, k.receiverY, t);
-        else
-            byKey.insert(keyOf(k.ffid, k.channel), t);   // the first trace of a key wins
+        } else {
+            int &first = byKey[keyOf(k.ffid, k.channel)];
+            nextOfKey[t] = first - 1;
+            first = t + 1;   // stored from 1: 0 is a key not seen yet
+        }
         r->traceFfidMin = t == keys.size() - 1 ? k.ffid : qMin(r->traceFfidMin, k.ffid);
         r->traceFfidMax = t == keys.size() - 1 ? k.ffid : qMax(r->traceFfidMax, k.ffid);
     }
@@ -123,8 +129,19 @@ bool TraceMatcher::match(const TraceDataSet &data, const QString &fbFile, TraceM
             r->pickFfidMin = r->picks == 0 ? rec.ffid : qMin(r->pickFfidMin, rec.ffid);
             r->pickFfidMax = r->picks == 0 ? rec.ffid : qMax(r->pickFfidMax, rec.ffid);
             ++r->picks;
-            const int t = byPosition ? grid.find(rec.source_x, rec.source_y, rec.group_x, rec.group_y, position)
-                                     : byKey.value(keyOf(rec.ffid, rec.channel), -1);
+            int t = -1;
+            if (byPosition) {
+                t = grid.find(rec.source_x, rec.source_y, rec.group_x, rec.group_y, position);
+            } else {
+                const auto it = byKey.find(keyOf(rec.ffid, rec.channel));
+                if (it != byKey.end()) {
+                    t = it.value() - 1;
+                    // Further picks of the key go on to its next trace; past
+                    // the last, they share the last.
+                    if (nextOfKey[t] >= 0)
+                        it.value() = nextOfKey[t] + 1;
+                }
+            }
             if (t >= 0) {
                 ++r->matched;
                 used[t] = true;

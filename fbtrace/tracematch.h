@@ -13,8 +13,10 @@
 // source and the receiver position each within a tolerance in metres (for
 // data sets whose keys were renumbered). Nothing is guessed: a pick with no
 // trace and a trace with no pick are counted and listed, never paired with
-// the nearest candidate. Where several traces share a key or a position,
-// a pick takes the first of them in data-set order.
+// the nearest candidate. Where several traces share a key, the picks of
+// that key take them in order (a field record number used for two shots
+// pairs the first shot's picks with the first shot's traces); where
+// several share a position, a pick takes the first in data-set order.
 struct TraceMatchSettings
 {
     enum class By { Keys, Position };

@@ -416,12 +416,14 @@ private slots:
         QTest::addColumn<int>("ffidOffset");       // picks' ffids against the traces'
         QTest::addColumn<double>("missing");
         QTest::addColumn<bool>("byPosition");
+        QTest::addColumn<bool>("repeatedFfid");      // shot 3 carries shot 1's ffid again
         QTest::addColumn<bool>("allPicksMatch");
         const int segy = int(TraceGenerator::Format::SegY), seg2 = int(TraceGenerator::Format::Seg2);
-        QTest::newRow("keys, picks left out") << segy << 4 << 0 << 0.2 << false << true;
-        QTest::newRow("keys, a shot without traces") << seg2 << 5 << 0 << 0.0 << false << false;
-        QTest::newRow("keys renumbered") << segy << 4 << 100 << 0.0 << false << false;
-        QTest::newRow("position, keys renumbered") << seg2 << 4 << 100 << 0.1 << true << true;
+        QTest::newRow("keys, picks left out") << segy << 4 << 0 << 0.2 << false << false << true;
+        QTest::newRow("keys, a shot without traces") << seg2 << 5 << 0 << 0.0 << false << false << false;
+        QTest::newRow("keys renumbered") << segy << 4 << 100 << 0.0 << false << false << false;
+        QTest::newRow("keys used twice") << segy << 4 << 0 << 0.0 << false << true << true;
+        QTest::newRow("position, keys renumbered") << seg2 << 4 << 100 << 0.1 << true << false << true;
     }
     void matching()
     {
@@ -430,10 +432,13 @@ private slots:
         QFETCH(int, ffidOffset);
         QFETCH(double, missing);
         QFETCH(bool, byPosition);
+        QFETCH(bool, repeatedFfid);
         QFETCH(bool, allPicksMatch);
         FbGenerator::Options line;
         line.shots = 4;
         line.channels = 12;
+        if (repeatedFfid)
+            line.repeatedFfid.append({0, 2});
         TraceGenerator::Options t;
         t.format = TraceGenerator::Format(traceFormat);
         t.sampleIntervalMs = 1;
