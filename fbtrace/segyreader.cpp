@@ -82,6 +82,19 @@ qint32 field(const char *header, int byte)
     return v;
 }
 
+// The standard 4- and 2-byte words read straight from a header segyio has
+// put in big-endian order: the index reads a handful per trace, and the
+// field table's lookup would cost more than the read of the header itself.
+qint32 word32(const char *header, int byte)
+{
+    return qFromBigEndian<qint32>(header + byte - 1);
+}
+
+qint32 word16(const char *header, int byte)
+{
+    return qFromBigEndian<qint16>(header + byte - 1);
+}
+
 // A header scalar: positive multiplies, negative divides, 0 is 1.
 double scaled(qint32 value, qint32 scalar)
 {
@@ -94,13 +107,13 @@ double scaled(qint32 value, qint32 scalar)
 
 void readKey(const char *h, int ffidByte, int channelByte, TraceKey *key)
 {
-    key->ffid = field(h, ffidByte);
-    key->channel = field(h, channelByte);
-    const qint32 s = qint16(field(h, SEGY_TR_SOURCE_GROUP_SCALAR));
-    key->sourceX = scaled(field(h, SEGY_TR_SOURCE_X), s);
-    key->sourceY = scaled(field(h, SEGY_TR_SOURCE_Y), s);
-    key->receiverX = scaled(field(h, SEGY_TR_GROUP_X), s);
-    key->receiverY = scaled(field(h, SEGY_TR_GROUP_Y), s);
+    key->ffid = ffidByte == SEGY_TR_FIELD_RECORD ? word32(h, ffidByte) : field(h, ffidByte);
+    key->channel = channelByte == SEGY_TR_NUMBER_ORIG_FIELD ? word32(h, channelByte) : field(h, channelByte);
+    const qint32 s = word16(h, SEGY_TR_SOURCE_GROUP_SCALAR);
+    key->sourceX = scaled(word32(h, SEGY_TR_SOURCE_X), s);
+    key->sourceY = scaled(word32(h, SEGY_TR_SOURCE_Y), s);
+    key->receiverX = scaled(word32(h, SEGY_TR_GROUP_X), s);
+    key->receiverY = scaled(word32(h, SEGY_TR_GROUP_Y), s);
 }
 
 // The delay recording time in ms, with the time scalar where one is set.
@@ -242,7 +255,7 @@ bool SegyReader::index(const Progress &progress, Index *index)
             return fail(QStringLiteral("cancelled"));
         if (!readHeader(i, h))
             return fail(QStringLiteral("cannot read the header of trace %1").arg(i + 1));
-        const int samples = field(h, SEGY_TR_SAMPLE_COUNT) & 0xFFFF;
+        const int samples = word16(h, SEGY_TR_SAMPLE_COUNT) & 0xFFFF;
         // 0 leaves the count to the binary header; 16 bits cannot hold a
         // rev. 2 extended count.
         if (samples != 0 && samples != m_samples && m_samples <= 0xFFFF)
