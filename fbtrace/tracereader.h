@@ -48,9 +48,9 @@ public:
 namespace TraceLimits {
 // Longer sample intervals are no seismic recording: a broken header.
 constexpr double MaxSampleIntervalMs = 100.0;
-// The most samples one gather may hold (1 GiB of floats); a shot beyond it
+// The most samples one gather may hold (256 MiB of floats); a shot beyond it
 // is a file whose keys do not split it into shots.
-constexpr qint64 MaxGatherSamples = qint64(1) << 28;
+constexpr qint64 MaxGatherSamples = qint64(1) << 26;
 // How many traces go between two progress reports while indexing.
 constexpr int ProgressStride = 4096;
 } // namespace TraceLimits

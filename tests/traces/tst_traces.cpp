@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -539,6 +541,62 @@ private slots:
                 QCOMPARE(s[moving] > 0, polarity > 0);
             }
         }
+    }
+
+    // The writers keep the line's geometry (coordinates to the cm,
+    // elevations, offsets, keys) through either format; the index reports
+    // its progress up to 100 and stops when cancelled.
+    void generatedLine_data()
+    {
+        QTest::addColumn<int>("traceFormat");
+        QTest::addRow("SEG-Y") << int(TraceGenerator::Format::SegY);
+        QTest::addRow("SEG-2") << int(TraceGenerator::Format::Seg2);
+    }
+    void generatedLine()
+    {
+        QFETCH(int, traceFormat);
+        FbGenerator::Options line;
+        line.shots = 3;
+        line.channels = 10;
+        line.sourceBetweenStations = true;   // coordinates off the station grid
+        TraceGenerator::Options t;
+        t.format = TraceGenerator::Format(traceFormat);
+        t.sampleIntervalMs = 2;
+        const QString out = path(QStringLiteral("line-%1").arg(traceFormat));
+        TraceGenerator::Writer writer;
+        QVERIFY2(writer.write(line, t, out), qPrintable(writer.errorString()));
+
+        std::atomic_bool cancel{false};
+        QVector<int> percents;
+        TraceDataSet data;
+        QVERIFY(data.open(out, Progress([&](int percent) { percents << percent; }, &cancel)));
+        QCOMPARE(percents.last(), 100);
+        QVERIFY(std::is_sorted(percents.cbegin(), percents.cend()));
+        for (int s = 0; s < line.shots; ++s) {
+            const QVector<FbRecord> records = FbGenerator::shotRecords(line, s);
+            ShotGather g;
+            QVERIFY(data.readShot(s, &g));
+            QCOMPARE(g.traceCount(), records.size());
+            for (int c = 0; c < records.size(); ++c) {
+                const FbRecord &r = records[c];
+                const TraceHeader &h = g.headers[c];
+                QCOMPARE(h.ffid, r.ffid);
+                QCOMPARE(h.channel, r.channel);
+                QVERIFY(std::abs(h.sourceX - r.source_x) <= 0.005 && std::abs(h.sourceY - r.source_y) <= 0.005);
+                QVERIFY(std::abs(h.receiverX - r.group_x) <= 0.005 && std::abs(h.receiverY - r.group_y) <= 0.005);
+                QCOMPARE(h.receiverZ, double(r.g_elev));
+                QCOMPARE(h.sourceZ, double(r.s_elev));
+                // SEG-2 has no offset: it comes from the positions, whose
+                // stations are a little off the line's nominal spacing.
+                const double slack = t.format == TraceGenerator::Format::Seg2 ? 2.0 : 0.0;
+                QVERIFY2(std::abs(std::abs(h.offset) - std::abs(r.offset)) <= slack,
+                         qPrintable(QStringLiteral("offset %1 for %2").arg(h.offset).arg(r.offset)));
+            }
+        }
+        cancel = true;
+        QVERIFY(!data.open(out, Progress::cancelOnly(&cancel)));
+        QVERIFY2(data.errorString().endsWith("cancelled"), qPrintable(data.errorString()));
+        QVERIFY(!data.isOpen());
     }
 
     // What seis says of generated traces and picks, and the exit code: 0,
