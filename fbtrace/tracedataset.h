@@ -123,7 +123,8 @@ public:
     double firstSampleMs() const;
 
     // The time of the first sample of every trace, in place of the
-    // format's own (a pre-trigger written as a positive delay, say).
+    // format's own (a pre-trigger written as a positive delay, say). It
+    // stays set, also across open(), until cleared.
     void setFirstSampleMs(double ms);
     void clearFirstSampleMs();
     bool firstSampleOverridden() const { return m_overrideFirstSample; }

@@ -46,8 +46,9 @@ public:
 };
 
 namespace TraceLimits {
-// Longer sample intervals are no seismic recording: a broken header.
-constexpr double MaxSampleIntervalMs = 100.0;
+// Longer sample intervals are no seismic recording but a broken header,
+// often one read in the wrong byte order (500 us swapped reads as 62 ms).
+constexpr double MaxSampleIntervalMs = 32.0;
 // The most samples one gather may hold (256 MiB of floats); a shot beyond it
 // is a file whose keys do not split it into shots.
 constexpr qint64 MaxGatherSamples = qint64(1) << 26;

@@ -351,6 +351,10 @@ private slots:
         SegySpec zero;
         zero.intervalUs = 0;
         QTest::newRow("no sample interval") << segyBytes(zero) << 9 << "no sample interval" << "" << 0;
+        SegySpec swapped;
+        swapped.intervalUs = 0xF401;   // 500 us in the other byte order
+        QTest::newRow("absurd sample interval") << segyBytes(swapped) << 9 << "62.465 ms is beyond any recording" << ""
+                                                << 0;
         SegySpec obsolete;
         obsolete.format = 4;
         QTest::newRow("unsupported format") << segyBytes(obsolete) << 9 << "code 4 is not supported" << "" << 0;
