@@ -256,7 +256,8 @@ private:
 int runGen(const QStringList &args)
 {
     CommandParser cmd(QStringLiteral("gen"),
-                      QStringLiteral("Writes a synthetic FB file: one 2-D line shot with a rolling split spread.\n")
+                      QStringLiteral("Writes a synthetic FB file: one 2-D line shot with a rolling split spread; with "
+                                     "--traces also its shot records.\n")
                           + QLatin1String(Numbering) + QStringLiteral(" Fault options may be given more than once."));
     const GenOptions options;
     options.addTo(cmd.parser);
