@@ -233,9 +233,10 @@ bool Seg2File::readSamples(int i, float *out, int *replaced)
             break;
         }
         }
-        const float f = float(v);
-        out[k] = std::isfinite(f) ? f : 0.0f;
-        *replaced += !std::isfinite(f);
+        // Past the float range a sample is no more a number than NaN is.
+        const bool finite = std::isfinite(v) && std::abs(v) <= std::numeric_limits<float>::max();
+        out[k] = finite ? float(v) : 0.0f;
+        *replaced += !finite;
     }
     return true;
 }

@@ -381,6 +381,10 @@ private slots:
         slow.strings = QStringList{"SAMPLE_INTERVAL 5"};
         QTest::newRow("SEG-2 absurd sample interval") << seg2Bytes(true, {slow}) << 9 << "sample interval of 5 s"
                                                       << "" << 0;
+        Seg2Trace huge;
+        huge.format = 5;
+        huge.values = {0, 1e300, -2};   // a double no float holds
+        QTest::newRow("SEG-2 float64 past the float range") << seg2Bytes(false, {huge}) << 9 << "" << "" << 1;
         Seg2Trace unknown;
         unknown.format = 7;
         QTest::newRow("SEG-2 unknown data format") << seg2Bytes(true, {unknown}) << 9 << "data format code 7" << ""
