@@ -253,11 +253,11 @@ bool Seg2Reader::fail(const QString &why)
     return false;
 }
 
-bool Seg2Reader::failIn(const Seg2File &file)
+QString Seg2Reader::errorIn(const Seg2File &file) const
 {
     // A folder's message names the file; a file's own name is said already.
-    return fail(QFileInfo(m_path).isDir() ? QStringLiteral("%1: %2").arg(QFileInfo(file.fileName).fileName(), file.error)
-                                           : file.error);
+    return QFileInfo(m_path).isDir() ? QStringLiteral("%1: %2").arg(QFileInfo(file.fileName).fileName(), file.error)
+                                     : file.error;
 }
 
 bool Seg2Reader::index(const Progress &progress, Index *index)
@@ -289,7 +289,7 @@ bool Seg2Reader::index(const Progress &progress, Index *index)
         if (!progress.report(n, names.size()))
             return fail(QStringLiteral("cancelled"));
         if (!file.parse(names[n]))
-            return failIn(file);
+            return fail(errorIn(file));
         if (n == 0) {
             revision = file.revision;
             byteOrderName = file.littleEndian ? QStringLiteral("little-endian") : QStringLiteral("big-endian");
@@ -329,8 +329,13 @@ bool Seg2Reader::index(const Progress &progress, Index *index)
     return true;
 }
 
-bool Seg2Reader::readShot(const TraceShot &shot, ShotGather *g)
+bool Seg2Reader::readShot(const TraceShot &shot, ShotGather *g, QString *error) const
 {
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
     const auto it = std::upper_bound(m_files.cbegin(), m_files.cend(), shot.firstTrace,
                                      [](qint64 trace, const FileEntry &f) { return trace < f.firstTrace; });
     if (it == m_files.cbegin())
@@ -338,7 +343,7 @@ bool Seg2Reader::readShot(const TraceShot &shot, ShotGather *g)
     const FileEntry &entry = *(it - 1);
     Seg2File file;
     if (!file.parse(entry.path))
-        return failIn(file);
+        return fail(errorIn(file));
     const int first = int(shot.firstTrace - entry.firstTrace);
     if (first + shot.traceCount > file.traces.size())
         return fail(QStringLiteral("%1 has changed since it was opened").arg(QFileInfo(entry.path).fileName()));
@@ -376,7 +381,7 @@ bool Seg2Reader::readShot(const TraceShot &shot, ShotGather *g)
         h.offset = std::copysign(std::hypot(dx, dy), dx != 0 ? dx : dy);
         h.traceIndex = shot.firstTrace + t;
         if (!file.readSamples(first + t, g->trace(t), &g->replacedSamples))
-            return failIn(file);
+            return fail(errorIn(file));
     }
     return true;
 }

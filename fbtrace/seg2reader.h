@@ -65,7 +65,7 @@ public:
     Seg2Reader(const QString &path, const QHash<QString, qint32> &ffids);
 
     bool index(const Progress &progress, Index *index) override;
-    bool readShot(const TraceShot &shot, ShotGather *gather) override;
+    bool readShot(const TraceShot &shot, ShotGather *gather, QString *error) const override;
 
 private:
     struct FileEntry
@@ -74,7 +74,7 @@ private:
         qint64 firstTrace = 0;
     };
     bool fail(const QString &why);
-    bool failIn(const Seg2File &file);
+    QString errorIn(const Seg2File &file) const;
 
     QString m_path;
     QHash<QString, qint32> m_ffids;

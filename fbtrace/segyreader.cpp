@@ -7,6 +7,7 @@
 #include <QtEndian>
 
 #include <climits>
+#include <memory>
 #include <cmath>
 #include <cstring>
 
@@ -153,7 +154,7 @@ bool SegyReader::fail(const QString &why)
 bool SegyReader::open(const QByteArray &head)
 {
     const uchar *p = reinterpret_cast<const uchar *>(head.constData());
-    const bool lsb = isLittleEndian(head);
+    const bool lsb = m_lsb = isLittleEndian(head);
     byteOrderName = lsb ? QStringLiteral("little-endian") : QStringLiteral("big-endian");
     textEncoding = ::textEncoding(head);
     auto word16 = [&](int at) { return lsb ? qFromLittleEndian<quint16>(p + at) : qFromBigEndian<quint16>(p + at); };
@@ -227,10 +228,6 @@ bool SegyReader::open(const QByteArray &head)
     return true;
 }
 
-bool SegyReader::readHeader(qint64 trace, char *header)
-{
-    return segy_traceheader(m_file, int(trace), header, m_trace0, m_traceBytes) == SEGY_OK;
-}
 
 bool SegyReader::index(const Progress &progress, Index *index)
 {
@@ -253,7 +250,7 @@ bool SegyReader::index(const Progress &progress, Index *index)
     for (qint64 i = 0; i < m_traces; ++i) {
         if (i % TraceLimits::ProgressStride == 0 && !progress.report(i, m_traces))
             return fail(QStringLiteral("cancelled"));
-        if (!readHeader(i, h))
+        if (segy_traceheader(m_file, int(i), h, m_trace0, m_traceBytes) != SEGY_OK)
             return fail(QStringLiteral("cannot read the header of trace %1").arg(i + 1));
         const int samples = word16(h, SEGY_TR_SAMPLE_COUNT) & 0xFFFF;
         // 0 leaves the count to the binary header; 16 bits cannot hold a
@@ -269,25 +266,37 @@ bool SegyReader::index(const Progress &progress, Index *index)
         index->add(key);
     }
     progress.report(m_traces, m_traces);
+    // Shots are read through handles of their own.
+    segy_close(m_file);
+    m_file = nullptr;
     return true;
 }
 
-bool SegyReader::readShot(const TraceShot &shot, ShotGather *g)
+bool SegyReader::readShot(const TraceShot &shot, ShotGather *g, QString *error) const
 {
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
     if (qint64(shot.traceCount) * m_samples > TraceLimits::MaxGatherSamples)
         return fail(QStringLiteral("shot %1 is too large to hold (%2 traces of %3 samples)")
                         .arg(shot.ffid).arg(shot.traceCount).arg(m_samples));
+    const std::unique_ptr<segy_file, int (*)(segy_file *)> file(segy_open(QFile::encodeName(m_fileName).constData(), "rb"),
+                                                                segy_close);
+    if (!file || segy_set_format(file.get(), m_format | (m_lsb ? SEGY_LSB : 0)) != SEGY_OK)
+        return fail(QStringLiteral("cannot open the file again"));
     g->ffid = shot.ffid;
     g->sampleIntervalMs = m_intervalMs;
     g->samplesPerTrace = m_samples;
     g->replacedSamples = 0;
     g->headers.resize(shot.traceCount);
     g->samples.resize(shot.traceCount * m_samples);
-    m_buffer.resize(m_traceBytes);
+    QByteArray buffer(m_traceBytes, Qt::Uninitialized);
     char h[TraceHeaderBytes];
     for (int t = 0; t < shot.traceCount; ++t) {
         const qint64 trace = shot.firstTrace + t;
-        if (!readHeader(trace, h))
+        if (segy_traceheader(file.get(), int(trace), h, m_trace0, m_traceBytes) != SEGY_OK)
             return fail(QStringLiteral("cannot read the header of trace %1").arg(trace + 1));
         if (t == 0)
             g->firstSampleMs = delayMs(h);
@@ -306,8 +315,8 @@ bool SegyReader::readShot(const TraceShot &shot, ShotGather *g)
         th.offset = field(h, SEGY_TR_OFFSET);
         th.traceIndex = trace;
 
-        char *raw = m_buffer.data();
-        if (segy_readtrace(m_file, int(trace), raw, m_trace0, m_traceBytes) != SEGY_OK)
+        char *raw = buffer.data();
+        if (segy_readtrace(file.get(), int(trace), raw, m_trace0, m_traceBytes) != SEGY_OK)
             return fail(QStringLiteral("cannot read the samples of trace %1").arg(trace + 1));
         float *out = g->trace(t);
         // IBM words past the float range come out infinite, and an IEEE

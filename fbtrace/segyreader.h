@@ -31,23 +31,22 @@ public:
     // Reads the binary header; head is the file's first 3600 bytes.
     bool open(const QByteArray &head);
     bool index(const Progress &progress, Index *index) override;
-    bool readShot(const TraceShot &shot, ShotGather *gather) override;
+    bool readShot(const TraceShot &shot, ShotGather *gather, QString *error) const override;
 
 private:
     bool fail(const QString &why);
-    bool readHeader(qint64 trace, char *header);
 
     QString m_fileName;
     int m_ffidByte;
     int m_channelByte;
-    segy_file_handle *m_file = nullptr;
+    segy_file_handle *m_file = nullptr;   // while indexing
     int m_format = 0;
+    bool m_lsb = false;
     int m_samples = 0;
     int m_traceBytes = 0;   // samples only, as segyio counts a trace
     long m_trace0 = 0;
     double m_intervalMs = 0;
     qint64 m_traces = 0;
-    QByteArray m_buffer;
 };
 
 #endif // FBTRACE_SEGYREADER_H

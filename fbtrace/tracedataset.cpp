@@ -123,18 +123,23 @@ void TraceDataSet::clearFirstSampleMs()
 
 bool TraceDataSet::readShot(int shot, ShotGather *gather)
 {
-    if (!m_reader) {
-        m_error = QStringLiteral("no traces are open");
+    return static_cast<const TraceDataSet *>(this)->readShot(shot, gather, &m_error);
+}
+
+bool TraceDataSet::readShot(int shot, ShotGather *gather, QString *error) const
+{
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
         return false;
-    }
-    if (shot < 0 || shot >= m_shots.size()) {
-        m_error = QStringLiteral("there is no shot %1 (the data set has %2)").arg(shot + 1).arg(m_shots.size());
-        return false;
-    }
-    if (!m_reader->readShot(m_shots[shot], gather)) {
-        m_error = QStringLiteral("%1: %2").arg(m_path, m_reader->error);
-        return false;
-    }
+    };
+    if (!m_reader)
+        return fail(QStringLiteral("no traces are open"));
+    if (shot < 0 || shot >= m_shots.size())
+        return fail(QStringLiteral("there is no shot %1 (the data set has %2)").arg(shot + 1).arg(m_shots.size()));
+    QString why;
+    if (!m_reader->readShot(m_shots[shot], gather, &why))
+        return fail(QStringLiteral("%1: %2").arg(m_path, why));
     if (m_overrideFirstSample)
         gather->firstSampleMs = m_firstSampleOverride;
     return true;

@@ -65,8 +65,8 @@ Q_DECLARE_TYPEINFO(TraceShot, Q_PRIMITIVE_TYPE);
 // as 0 and are counted in the gather's replacedSamples. SEG-2 traces of one
 // shot shorter than its longest are padded with zeros.
 //
-// Not thread-safe: one thread uses a data set at a time (the views read a
-// shot off the UI thread through their own TraceDataSet or by turns).
+// Opening, closing and setting the first sample are for one thread; once
+// open, the const readShot() may read shots on several threads at once.
 class TraceDataSet
 {
 public:
@@ -132,6 +132,10 @@ public:
     // Fills *gather with shot position `shot` (0-based). False when the
     // position is out of range or the shot cannot be read; errorString().
     bool readShot(int shot, ShotGather *gather);
+    // The same, safe to call from several threads at once (each call opens
+    // the file for itself) while nothing opens, closes or sets the first
+    // sample of the data set; *error (when given) says why it failed.
+    bool readShot(int shot, ShotGather *gather, QString *error) const;
 
     // Bytes the index holds per trace.
     static constexpr int indexBytesPerTrace() { return int(sizeof(TraceKey)); }

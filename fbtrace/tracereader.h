@@ -33,8 +33,10 @@ public:
     virtual ~Reader() = default;
     virtual bool index(const Progress &progress, Index *index) = 0;
     // Fills the gather's headers and samples; the caller sets the time base
-    // override afterwards. shot is one of the index's shots.
-    virtual bool readShot(const TraceShot &shot, ShotGather *gather) = 0;
+    // override afterwards. shot is one of the index's shots. Safe to call
+    // from several threads at once once index() has returned: each call
+    // opens the file for itself. *error (when given) says why it failed.
+    virtual bool readShot(const TraceShot &shot, ShotGather *gather, QString *error) const = 0;
 
     QString error;
     QString formatName;

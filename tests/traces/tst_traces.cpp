@@ -19,6 +19,8 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -552,8 +554,9 @@ private slots:
     }
 
     // The writers keep the line's geometry (coordinates to the cm,
-    // elevations, offsets, keys) through either format; the index reports
-    // its progress up to 100 and stops when cancelled.
+    // elevations, offsets, keys) through either format; shots read on
+    // several threads at once; the index reports its progress up to 100 and
+    // stops when cancelled.
     void generatedLine_data()
     {
         QTest::addColumn<int>("traceFormat");
@@ -601,6 +604,28 @@ private slots:
                          qPrintable(QStringLiteral("offset %1 for %2").arg(h.offset).arg(r.offset)));
             }
         }
+        // Shots read on several threads at once come out as read one by one.
+        QVector<ShotGather> alone(line.shots);
+        for (int s = 0; s < line.shots; ++s)
+            QVERIFY(data.readShot(s, &alone[s]));
+        std::atomic_int wrong{0};
+        std::vector<std::thread> readers;
+        const TraceDataSet &shared = data;
+        for (int k = 0; k < 4; ++k) {
+            readers.emplace_back([&, k] {
+                for (int n = 0; n < 10 * line.shots; ++n) {
+                    const int s = (n + k) % line.shots;
+                    ShotGather g;
+                    QString error;
+                    wrong += !shared.readShot(s, &g, &error) || g.samples != alone[s].samples
+                          || g.headers.size() != alone[s].headers.size() || g.headers.last().channel != line.channels;
+                }
+            });
+        }
+        for (std::thread &t : readers)
+            t.join();
+        QCOMPARE(wrong.load(), 0);
+
         cancel = true;
         QVERIFY(!data.open(out, Progress::cancelOnly(&cancel)));
         QVERIFY2(data.errorString().endsWith("cancelled"), qPrintable(data.errorString()));
