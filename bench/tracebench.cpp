@@ -1,7 +1,8 @@
 // tracebench: the trace library's index of a SEG-Y file of 1,000,000
 // traces against a plain read of its trace headers (one 240-byte pread a
 // trace, and segyio's own header loop), interleaved after warming the
-// cache, with the index's memory per trace.
+// cache, with the index's memory per trace; and the time to read one shot
+// of 240 traces x 4,000 samples, which the traces panel waits for.
 //
 //   tracebench [--traces N] [--samples S] [--dir DIR] [--repeat R]
 //
@@ -31,7 +32,7 @@ constexpr int TracesPerShot = 240;
 void put16(char *p, int at, int v) { qToBigEndian<qint16>(qint16(v), p + at - 1); }
 void put32(char *p, int at, qint32 v) { qToBigEndian<qint32>(v, p + at - 1); }
 
-bool writeFile(const QString &name, qint64 traces, int samples)
+bool writeFile(const QString &name, qint64 traces, int samples, int format = 3)
 {
     QFile f(name);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -39,9 +40,9 @@ bool writeFile(const QString &name, qint64 traces, int samples)
     std::vector<char> head(3600);
     put16(head.data(), 3217, 500);
     put16(head.data(), 3221, samples);
-    put16(head.data(), 3225, 3);   // int16
+    put16(head.data(), 3225, format);
     f.write(head.data(), qint64(head.size()));
-    const int traceBytes = 240 + 2 * samples;
+    const int traceBytes = 240 + (format == 3 ? 2 : 4) * samples;
     const int perBlock = qMax(1, (8 << 20) / traceBytes);
     std::vector<char> block(size_t(perBlock) * traceBytes);
     for (qint64 t = 0; t < traces;) {
@@ -144,5 +145,23 @@ int main(int argc, char *argv[])
     out << "  index / pread:  " << i / p << " (goal <= 1.2)\n";
     out << "  index / segyio: " << i / s << "\n";
     out << "index memory: " << bytesPerTrace << " bytes a trace (goal <= 48)\n";
+
+    // Ten shots of 240 traces x 4,000 IEEE samples; each read is one shot.
+    const QString shots = tmp.filePath("shots.sgy");
+    if (!writeFile(shots, 10 * TracesPerShot, 4000, 5)) {
+        std::fprintf(stderr, "tracebench: cannot write %s\n", qPrintable(shots));
+        return 2;
+    }
+    TraceDataSet data;
+    if (!data.open(shots)) {
+        std::fprintf(stderr, "tracebench: %s\n", qPrintable(data.errorString()));
+        return 2;
+    }
+    std::vector<double> reads;
+    ShotGather g;
+    for (int r = 0; r < 3 * data.shotCount(); ++r)
+        reads.push_back(BenchTiming::timeMs([&] { data.readShot(r % data.shotCount(), &g); }));
+    out << "one shot of 240 x 4000 samples read: " << BenchTiming::median(reads) << " ms (median of "
+        << reads.size() << ", cache warm)\n";
     return 0;
 }
