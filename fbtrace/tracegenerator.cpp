@@ -4,6 +4,7 @@
 #include "tracewriter.h"
 
 #include <QDir>
+#include <QSet>
 #include <QFileInfo>
 
 #include <cmath>
@@ -27,6 +28,23 @@ FbGenerator::Options truthOptions(const FbGenerator::Options &fb)
     o.missing = 0;
     o.unpicked = 0;
     return o;
+}
+
+// SEG-2 files take their shot's ffid as name; a shot whose ffid an earlier
+// one has taken is named after its position too, before the ffid, so that
+// the folder still sorts in shot order.
+QStringList seg2Names(const FbGenerator::Options &truth)
+{
+    QStringList names;
+    QSet<qint32> used;
+    for (int s = 0; s < truth.shots; ++s) {
+        const QVector<FbRecord> records = FbGenerator::shotRecords(truth, s);
+        const qint32 ffid = records.isEmpty() ? 0 : records.first().ffid;
+        names << (used.contains(ffid) ? QStringLiteral("r%1_%2.sg2").arg(s + 1, 4, 10, QLatin1Char('0')).arg(ffid)
+                                      : QStringLiteral("%1.sg2").arg(ffid));
+        used.insert(ffid);
+    }
+    return names;
 }
 
 quint64 traceSeed(quint64 seed, int shot, int channel)
@@ -109,9 +127,22 @@ bool Writer::write(const FbGenerator::Options &fb, const Options &t, const QStri
             m_error = segy.errorString();
             return false;
         }
-    } else if (!QDir().mkpath(path)) {
-        m_error = QStringLiteral("cannot make the folder %1").arg(path);
-        return false;
+    }
+    QStringList names;
+    if (t.format == Format::Seg2) {
+        if (!QDir().mkpath(path)) {
+            m_error = QStringLiteral("cannot make the folder %1").arg(path);
+            return false;
+        }
+        // Files left from another line would join this one as shots.
+        names = seg2Names(truth);
+        for (const QString &present : QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+            if (!names.contains(present)) {
+                m_error = QStringLiteral("%1 holds %2, which is no shot of this line: give an empty or new folder")
+                              .arg(path, present);
+                return false;
+            }
+        }
     }
 
     ShotGather g;
@@ -154,7 +185,7 @@ bool Writer::write(const FbGenerator::Options &fb, const Options &t, const QStri
                 m_error = segy.errorString();
                 return false;
             }
-        } else if (!writeSeg2File(QDir(path).filePath(QStringLiteral("%1.sg2").arg(g.ffid)), g, &m_error)) {
+        } else if (!writeSeg2File(QDir(path).filePath(names.at(s)), g, &m_error)) {
             return false;
         }
     }

@@ -65,7 +65,9 @@ class Writer
 {
 public:
     // Writes a SEG-Y file, or a folder of SEG-2 files (one per shot, named
-    // after its ffid), at path.
+    // after its ffid, and its position too where an earlier shot has that
+    // ffid), at path. A folder holding other files is refused: they would
+    // read as shots of the line.
     bool write(const FbGenerator::Options &fb, const Options &traces, const QString &path,
                const Progress &progress = Progress());
     QString errorString() const { return m_error; }

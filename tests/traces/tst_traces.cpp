@@ -434,7 +434,7 @@ private slots:
         QTest::newRow("keys, picks left out") << segy << 4 << 0 << 0.2 << false << false << true;
         QTest::newRow("keys, a shot without traces") << seg2 << 5 << 0 << 0.0 << false << false << false;
         QTest::newRow("keys renumbered") << segy << 4 << 100 << 0.0 << false << false << false;
-        QTest::newRow("keys used twice") << segy << 4 << 0 << 0.0 << false << true << true;
+        QTest::newRow("keys used twice") << seg2 << 4 << 0 << 0.0 << false << true << true;
         QTest::newRow("position, keys renumbered") << seg2 << 4 << 100 << 0.1 << true << false << true;
     }
     void matching()
@@ -660,6 +660,10 @@ private slots:
             << QStringList{"fbtool: --cycle-skip: channels 20-30 are not a run within 1..24"};
         QTest::newRow("mispick not of its form") << QStringList{"--mispick", "2:5"} << QStringList{} << 2
             << QStringList{"fbtool: --mispick: '2:5' is not POS:CH:MS"};
+        QTest::newRow("SEG-2 folder holding another line")
+            << QStringList{"--traces-format", "seg2", "--first-ffid", "3001", "--traces", path("seis-SEG-2 by position")}
+            << QStringList{} << 2
+            << QStringList{"holds 2001.sg2, which is no shot of this line: give an empty or new folder"};
     }
     void seisCommand()
     {
