@@ -86,6 +86,23 @@ QString validate(const FbGenerator::Options &fb, const Options &t)
     return FbGenerator::validate(pickOptions(fb, t));
 }
 
+QString targetProblem(const FbGenerator::Options &fb, const Options &t, const QString &path)
+{
+    const QFileInfo target(path);
+    if (t.format == Format::SegY)
+        return target.exists() && !target.isFile() ? QStringLiteral("%1 is not a regular file").arg(path) : QString();
+    if (target.exists() && !target.isDir())
+        return QStringLiteral("%1 is not a folder").arg(path);
+    // Files left from another line would join this one as shots.
+    const QStringList names = seg2Names(truthOptions(fb));
+    for (const QString &present : QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        if (!names.contains(present))
+            return QStringLiteral("%1 holds %2, which is no shot of this line: give an empty or new folder")
+                .arg(path, present);
+    }
+    return QString();
+}
+
 FbGenerator::Options pickOptions(const FbGenerator::Options &fb, const Options &t)
 {
     FbGenerator::Options o = fb;
@@ -134,15 +151,10 @@ bool Writer::write(const FbGenerator::Options &fb, const Options &t, const QStri
             m_error = QStringLiteral("cannot make the folder %1").arg(path);
             return false;
         }
-        // Files left from another line would join this one as shots.
         names = seg2Names(truth);
-        for (const QString &present : QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
-            if (!names.contains(present)) {
-                m_error = QStringLiteral("%1 holds %2, which is no shot of this line: give an empty or new folder")
-                              .arg(path, present);
-                return false;
-            }
-        }
+        m_error = targetProblem(fb, t, path);
+        if (!m_error.isEmpty())
+            return false;
     }
 
     ShotGather g;

@@ -58,6 +58,10 @@ struct Options
 // Empty when the options are usable together, else what is wrong.
 QString validate(const FbGenerator::Options &fb, const Options &traces);
 
+// Why path cannot take the traces (not a file, not a folder, a folder
+// holding files of another line), or empty.
+QString targetProblem(const FbGenerator::Options &fb, const Options &traces, const QString &path);
+
 // The FB options whose file carries the planted pick faults.
 FbGenerator::Options pickOptions(const FbGenerator::Options &fb, const Options &traces);
 

@@ -684,6 +684,7 @@ private slots:
                                                             "--traces", data} + gen);
         const bool genFails = exitCode == 2 && !seis.contains("--tolerance");
         QCOMPARE(made.first, genFails ? 2 : 0);
+        QCOMPARE(QFileInfo::exists(data + ".fb"), !genFails);   // a refused gen writes nothing
         const QPair<int, QString> run = genFails ? made : fbtool(QStringList{"seis", data, "--match", path("seis-picks.fb")} + seis);
         QCOMPARE(run.first, exitCode);
         for (const QString &line : lines)

@@ -262,6 +262,14 @@ bool TraceGenOptions::read(const QCommandLineParser &p, FbGenerator::Options *fb
         return false;
     }
     d->path = p.value(traces);
+    // Checked before the FB file is written, so that neither is left half done.
+    if (!d->path.isEmpty()) {
+        const QString problem = TraceGenerator::targetProblem(*fb, t, d->path);
+        if (!problem.isEmpty()) {
+            *error = problem;
+            return false;
+        }
+    }
     d->line = *fb;
     *fb = TraceGenerator::pickOptions(*fb, t);
     return true;
