@@ -15,7 +15,6 @@
 #include <QLocale>
 #include <QPainter>
 #include <QWheelEvent>
-#include <QtConcurrent>
 #include <QtMath>
 
 #include <algorithm>
@@ -158,13 +157,13 @@ GatherView::GatherView(QWidget *parent)
     panWithMiddleButton();
     canvas()->installEventFilter(this);
     trackWith([this](const QPoint &pos) { return readoutAt(pos); });
-    connect(&m_watcher, &QFutureWatcherBase::finished, this, &GatherView::scalingDone);
     clear();
 }
 
 GatherView::~GatherView()
 {
-    m_watcher.waitForFinished();
+    if (m_worker.joinable())
+        m_worker.join();
 }
 
 QVector<int> GatherView::matchByChannel(const ShotGather &gather, const QVector<FbRecord> &records)
@@ -307,27 +306,37 @@ void GatherView::startScaling()
 void GatherView::launchScaling()
 {
     m_running = m_wanted;
-    const ShotGather gather = m_gather;
-    const GatherRenderer::Scaling scaling = m_scaling;
-    const QVector<double> offsets = m_pickOffset;
-    m_watcher.setFuture(QtConcurrent::run([gather, scaling, offsets] {
-        return GatherRenderer::prepare(gather, scaling, offsets);
-    }));
+    m_finished = false;
+    // The worker gets its own copies and writes only m_result, which the UI
+    // thread reads after joining it.
+    m_worker = std::thread([this, gather = m_gather, scaling = m_scaling, offsets = m_pickOffset] {
+        m_result = GatherRenderer::prepare(gather, scaling, offsets);
+        m_finished = true;
+        QMetaObject::invokeMethod(this, &GatherView::scalingDone, Qt::QueuedConnection);
+    });
 }
 
 void GatherView::scalingDone()
 {
-    // waitUntilReady() may have taken this result already.
-    if (m_running == 0 || !m_watcher.future().isFinished())
-        return;
+    // waitUntilReady() may have taken this result already, and another
+    // scaling may be under way.
+    if (m_running != 0 && m_finished)
+        finishScaling();
+}
+
+void GatherView::finishScaling()
+{
+    m_worker.join();
     const quint64 generation = m_running;
     m_running = 0;
+    GatherDisplay result = std::move(m_result);
+    m_result = GatherDisplay();
     if (generation != m_wanted) {
         if (m_hasShot)
             launchScaling();
         return;
     }
-    m_shown = std::make_shared<const GatherDisplay>(m_watcher.result());
+    m_shown = std::make_shared<const GatherDisplay>(std::move(result));
     m_item->show(m_shown, m_message, m_display, m_velocity);
     replot();
     emit ready();
@@ -340,10 +349,8 @@ bool GatherView::isReady() const
 
 void GatherView::waitUntilReady()
 {
-    while (m_running != 0) {
-        m_watcher.waitForFinished();
-        scalingDone();
-    }
+    while (m_running != 0)
+        finishScaling();
 }
 
 double GatherView::traceOffset(int trace) const

@@ -7,11 +7,12 @@
 
 #include "viewplot.h"
 
-#include <QFutureWatcher>
 #include <QString>
 #include <QVector>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 class GatherItem;
 class QwtPlotCurve;
@@ -111,6 +112,8 @@ private:
     void startScaling();
     void launchScaling();
     void scalingDone();
+    // Waits for the worker, then shows its result or starts the latest.
+    void finishScaling();
     void rebuildMarks();
     void updateSelection();
     void updateTitles();
@@ -139,10 +142,11 @@ private:
 
     // What the canvas draws, and the scaling on its way.
     std::shared_ptr<const GatherRenderer::GatherDisplay> m_shown;
-    QFutureWatcher<GatherRenderer::GatherDisplay> m_watcher;
-    quint64 m_wanted = 0;            // inputs' generation; one scaling at a time
+    std::thread m_worker;            // one scaling at a time
+    GatherRenderer::GatherDisplay m_result;   // the worker's, read after joining it
+    std::atomic<bool> m_finished{false};      // the worker has written m_result
+    quint64 m_wanted = 0;            // inputs' generation
     quint64 m_running = 0;           // generation being scaled, 0 for none
-    bool m_fitView = false;          // the next scaling shown opens the whole view
 
     GatherItem *m_item = nullptr;
     QwtPlotCurve *m_status[3] = {};
