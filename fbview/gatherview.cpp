@@ -207,8 +207,8 @@ void GatherView::setShot(const ShotGather &gather, const QVector<FbRecord> &reco
     // The last shot's traces must not show under this one's picks.
     m_shown.reset();
     m_item->show(m_shown, m_message, m_display, m_velocity);
-    updateTitles();
     rebuildMarks();
+    updateTitles();
     startScaling();
     // Drawn once, when the traces are scaled: until then the last shot stays.
     placeWholeShot();
@@ -282,11 +282,11 @@ void GatherView::setOffsetUnit(const QString &unit)
 void GatherView::updateTitles()
 {
     if (m_hasShot) {
-        int onTraces = 0;
-        for (int row : qAsConst(m_traceRow))
-            onTraces += row >= 0 ? 1 : 0;
+        // The picks drawn: on a trace, and picked (an unpicked time is none).
+        const auto picked = std::count_if(m_points.cbegin(), m_points.cend(),
+                                          [](const QPointF &p) { return std::isfinite(p.y()); });
         setTitle(tr("ffid %1: %L2 traces, %L3 picked").arg(m_gather.ffid).arg(m_gather.traceCount())
-                     .arg(onTraces));
+                     .arg(qint64(picked)));
     }
     setAxisTitle(xBottom, m_scaling.order == GatherRenderer::Order::ByChannel
                               ? tr("Channel") : tr("Signed offset (%1)").arg(m_unit));

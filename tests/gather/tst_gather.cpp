@@ -12,6 +12,7 @@
 #include "tracegenerator.h"
 
 #include <qwt_plot_canvas.h>
+#include <qwt_text.h>
 #include <qwt_scale_div.h>
 #include <qwt_scale_map.h>
 
@@ -305,6 +306,7 @@ private slots:
         view->setShot(rampGather(), rampPicks(), PickQc::ShotFit());
         QVERIFY(view->message().isEmpty());
         QVERIFY(ready.wait(5000 * FBTEST_TIME_FACTOR));
+        QCOMPARE(view->title().text(), QStringLiteral("ffid 7: 4 traces, 3 picked"));
         QCOMPARE(view->traceOfRow(2), -1);   // channel 9 has no trace
         QCOMPARE(view->rowOfTrace(2), -1);
         QCOMPARE(view->traceOfRow(row), trace);
