@@ -14,6 +14,7 @@
 #include "commandline.h"
 #include "editcommands.h"
 #include "plotcommands.h"
+#include "tracecommands.h"
 #include "qccommand.h"
 #include "pickcommands.h"
 #include "seiscommands.h"
@@ -52,6 +53,7 @@ const char *const CommandSummary =
     "  qc      pick QC: fitted curves, outliers, reciprocity (exit 0 clean, 1 found)\n"
     "  plot    one shot's picks against offset with its fitted curve, as an image\n"
     "  map     sources and receivers in map view, sources coloured by a QC value\n"
+    "  traces  one shot's traces from SEG-Y or SEG-2 with its picks on them, as an image\n"
     "  edit    write a copy with picks changed (edits file, shifts, rejected outliers) and an edit log\n"
     "  export  write the picks in the unified data format (.sgt) or as a CSV table\n"
     "  import  build an FB file from the unified data format (.sgt)\n"
@@ -654,7 +656,7 @@ int main(int argc, char *argv[])
     using Runner = int (*)(const QStringList &);
     const struct { const char *name; Runner run; } commands[] = {
         {"gen", runGen}, {"info", runInfo}, {"shots", runShots}, {"dump", runDump}, {"check", runCheck},
-        {"qc", runQc}, {"plot", runPlot}, {"map", runMap},
+        {"qc", runQc}, {"plot", runPlot}, {"map", runMap}, {"traces", runTraces},
         {"edit", runEdit}, {"export", runExport}, {"import", runImport}, {"seis", runSeis},
         {"pick", runPick},
     };
@@ -673,7 +675,7 @@ int main(int argc, char *argv[])
                                      + QLatin1String(CommandSummary));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("gen, info, shots, dump, check, qc, plot, map, edit, export, import, seis or pick."));
+    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("gen, info, shots, dump, check, qc, plot, map, traces, edit, export, import, seis or pick."));
     if (!parser.parse(args))
         return usageError(parser);
     if (parser.isSet(help))
