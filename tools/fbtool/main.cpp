@@ -278,12 +278,22 @@ int runGen(const QStringList &args)
 
 int runInfo(const QStringList &args)
 {
-    CommandParser cmd(QStringLiteral("info"), QStringLiteral("Prints the summary of an FB file."));
+    CommandParser cmd(QStringLiteral("info"),
+                      QStringLiteral("Prints the summary of an FB file. A file without a complete record, or whose "
+                                     "header's offset range is reversed, is not an FB file (exit 2)."));
     IndexedFile file;
     if (!file.parse(cmd, args) || !file.open())
         return Failed;
     const ShotIndexScanner &scanner = *file.scanner;
     const FbFileHeader &h = scanner.header();
+    // An empty file, a text or another format renamed: no summary would
+    // mean anything.
+    if (scanner.recordCount() == 0)
+        return fail(QStringLiteral("%1: not an FB file: %2 bytes cannot hold a header and one record")
+                        .arg(file.name).arg(scanner.fileSize()));
+    if (h.min_offset > h.max_offset)
+        return fail(QStringLiteral("%1: not an FB file: the header's offset range %2 .. %3 is reversed")
+                        .arg(file.name).arg(h.min_offset).arg(h.max_offset));
 
     QTextStream &o = out();
     o << "File: " << file.name << '\n';
