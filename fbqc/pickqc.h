@@ -228,7 +228,7 @@ public:
     ShotSummaries shots;                  // one per index entry
     QVector<ReciprocalPair> pairs;        // every compared pair, by shotA then shotB
     QVector<RepeatPair> repeats;          // every compared repeat, by shotA then shotB
-    QVector<TimingEstimate> timing;       // shots in a compared pair, ascending
+    QVector<TimingEstimate> timing;       // at most one a shot, ascending
     QVector<ReceiverPosition> receivers;  // when Settings::collectReceivers
     QVector<StationResidual> stations;    // when Settings::collectReceivers, by line and station
     qint64 status0 = 0;                   // picks per pick-status class

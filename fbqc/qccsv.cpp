@@ -286,7 +286,7 @@ bool Tables::write(const QString &dirName, const PickQc::Report &r)
                         p = field(p, s.intercept[Negative], 3);
                         p = field(p, s.intercept[Positive], 3);
                         p = field(p, s.notPicked);
-                        // The estimates come in shot order, one per shot in a pair.
+                        // The estimates come in shot order, at most one a shot.
                         const bool timed = timing < r.timing.size() && r.timing.at(timing).shot == k;
                         p = field(p, timed ? r.timing.at(timing).delay : float(NaN), 2);
                         p = field(p, timed ? r.timing.at(timing).pairs : 0);

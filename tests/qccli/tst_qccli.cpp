@@ -237,6 +237,30 @@ private slots:
         QVERIFY(table(csv + "/problems.csv", ProblemsHeader).isEmpty());
     }
 
+    // shots.csv holds a timing error for every shot of a line, however it
+    // was judged: by its pairs, or by its time at the source where it is in
+    // too few pairs (one or two a shot) or none (end-on).
+    void shotsTableTimesEveryShot_data()
+    {
+        QTest::addColumn<QStringList>("gen");
+        QTest::newRow("one or two pairs a shot") << QStringList{"--channels", "12", "--shot-interval", "4"};
+        QTest::newRow("end-on") << QStringList{"--channels", "48", "--spread", "end-on"};
+        QTest::newRow("split") << QStringList{"--channels", "48"};
+    }
+    void shotsTableTimesEveryShot()
+    {
+        QFETCH(QStringList, gen);
+        const QString file = m_dir.filePath(QStringLiteral("timed.fb")), csv = m_dir.filePath(QStringLiteral("timed"));
+        QCOMPARE(fbtool(QStringList{"gen", file, "--shots", "40"} + gen).exitCode, 0);
+        QVERIFY(fbtool({"qc", file, "--csv", csv}).exitCode <= 1);
+        const auto shots = table(csv + "/shots.csv", "shot,ffid,picks,outliers,rms_residual,velocity_negative_side,"
+                                                     "velocity_positive_side,intercept_negative_side,"
+                                                     "intercept_positive_side,not_picked,timing_error,timing_pairs");
+        QCOMPARE(shots.size(), 40);
+        for (const QStringList &row : shots)
+            QVERIFY2(!row.at(10).isEmpty(), qPrintable("no timing error: " + row.join(',')));
+    }
+
     // The bytes the tables are made of read as QcCsv::decimal() for the same
     // value: rounding at the last place, signs, extremes, and a fixed random
     // sample of float bit patterns, most of them in the range of times in ms.
