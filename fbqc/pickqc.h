@@ -4,6 +4,7 @@
 #include "fblayout.h"
 #include "finding.h"
 #include "findinglist.h"
+#include "offsettally.h"
 #include "qcsettings.h"
 #include "shotfit.h"
 #include "shotindex.h"
@@ -236,6 +237,10 @@ public:
     qint64 statusOther = 0;
     qint64 notPicked = 0;                 // picks that are no picks: time <= 0 away from the source
     qint64 notJudged = 0;                 // picks not judged, the not picked included
+    OffsetTally offsets;                  // the offsets against the coordinates' distances
+    // The declared units with the offsets' factor found from the data (or
+    // declared): what every velocity and length shown is converted with.
+    Units units;
 
     const FindingList &findings(Kind kind) const { return m_findings[int(kind)]; }
     FindingList &findings(Kind kind) { return m_findings[int(kind)]; }

@@ -521,6 +521,7 @@ void QcPass::finishShot(const Batch &batch, size_t i)
     r.notJudged += w.notJudged;
     r.minOffset = std::min(r.minOffset, w.minOffset);
     r.maxOffset = std::max(r.maxOffset, w.maxOffset);
+    r.offsets.add(w.offsets);
     if (w.viewBuilt)
         m_reciprocity.addShot(b.shot, w.view, m_heldSpread);
 }
@@ -545,6 +546,7 @@ void QcPass::finishPart(const Batch &batch, size_t i)
     g.notPicked += w.notPicked;
     g.minOffset = std::min(g.minOffset, w.minOffset);
     g.maxOffset = std::max(g.maxOffset, w.maxOffset);
+    g.offsets.add(w.offsets);
     g.summary.nonFinite += w.summary.nonFinite;
     m_giantSource.add(records, int(b.records));
     m_giantRecords += qint64(b.records);
@@ -570,6 +572,7 @@ void QcPass::finishPart(const Batch &batch, size_t i)
     r.notJudged += m_giantRecords;
     r.minOffset = std::min(r.minOffset, g.minOffset);
     r.maxOffset = std::max(r.maxOffset, g.maxOffset);
+    r.offsets.add(g.offsets);
     // After the findings of the parts' chunks, which come first in the file.
     m_deferred.insert(m_deferred.end(), found.begin(), found.end());
     if (m_settings.judgePicks) {

@@ -46,37 +46,6 @@ QCommandLineOption outputOption(const QString &what)
                               QStringLiteral("OUT"));
 }
 
-// The FB units of --length-unit and --time-unit into *options; false after
-// reporting a name that is not one.
-struct UnitOptions
-{
-    QCommandLineOption length{QStringList{QStringLiteral("length-unit"), QStringLiteral("offset-unit")},
-                              QStringLiteral("Length unit of the FB file's coordinates, elevations and offsets: %1 "
-                                             "(default m).").arg(SgtConverter::lengthUnitNames().join(", ")),
-                              QStringLiteral("U"), QStringLiteral("m")};
-    QCommandLineOption time{QStringLiteral("time-unit"),
-                            QStringLiteral("Time unit of the FB file's fb_time: %1 (default ms).")
-                                .arg(SgtConverter::timeUnitNames().join(", ")),
-                            QStringLiteral("U"), QStringLiteral("ms")};
-
-    explicit UnitOptions(QCommandLineParser &parser) { parser.addOptions({length, time}); }
-
-    bool read(const QCommandLineParser &parser, SgtConverter::Options *options) const
-    {
-        if (!SgtConverter::lengthUnit(parser.value(length), &options->lengthUnit)) {
-            fail(QStringLiteral("--length-unit: '%1' is not one of %2")
-                     .arg(parser.value(length), SgtConverter::lengthUnitNames().join(", ")));
-            return false;
-        }
-        if (!SgtConverter::timeUnit(parser.value(time), &options->timeUnit)) {
-            fail(QStringLiteral("--time-unit: '%1' is not one of %2")
-                     .arg(parser.value(time), SgtConverter::timeUnitNames().join(", ")));
-            return false;
-        }
-        return true;
-    }
-};
-
 // ---------------------------------------------------------------- edit
 
 // The edits of one run in the order they apply, each with why it was made.
@@ -443,7 +412,7 @@ int runExport(const QStringList &args)
     }
 
     SgtConverter::Options options;
-    if (!units.read(p, &options))
+    if (!units.read(p, &options.lengthUnit, &options.timeUnit))
         return Failed;
     if (p.isSet(tolerance) && (!toDouble(p.value(tolerance), &options.mergeTolerance) || options.mergeTolerance < 0))
         return fail(QStringLiteral("--merge-tolerance: '%1' is not a distance in metres").arg(p.value(tolerance)));
@@ -490,7 +459,7 @@ int runImport(const QStringList &args)
     if (!cmd.parser.isSet(output))
         return fail(QStringLiteral("import needs -o OUT"));
     SgtConverter::Options options;
-    if (!units.read(cmd.parser, &options))
+    if (!units.read(cmd.parser, &options.lengthUnit, &options.timeUnit))
         return Failed;
     SgtConverter converter(options);
     const QString outName = cmd.parser.value(output);
