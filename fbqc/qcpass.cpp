@@ -439,6 +439,7 @@ void QcPass::checkShot(Batch *batch, size_t i, ShotFitter *fitter, Findings *out
     w.viewBuilt = false;
     if (fitter && !b.part && n > 0) {
         w.view.build(records, n);
+        w.view.setFit(w.fitted ? &w.fit : nullptr);
         w.viewBuilt = true;
     }
 }
@@ -624,9 +625,21 @@ bool QcPass::secondPass()
             }
             // Each part completes different shots: no two touch one entry.
             WorkerPool::Task task(shots.size(), [this, &records, &shots](size_t k) {
-                SpreadView view;
                 const BatchShot &b = shots[k];
-                m_reciprocity.complete(b.shot, records.data() + b.offset, static_cast<int>(b.records), &view);
+                const FbRecord *shotRecords = records.data() + b.offset;
+                const int n = static_cast<int>(b.records);
+                // The same fit as the first pass made, for the curve's
+                // shape: a pair's times do not depend on whether the
+                // shot's records were still held.
+                ShotFit fit;
+                const bool fitted = n >= MinPicksPerSide;
+                if (fitted) {
+                    ShotFitter *fitter = takeFitter();
+                    fitter->fit(shotRecords, n, m_settings, &fit);
+                    giveBack(fitter);
+                }
+                SpreadView view;
+                m_reciprocity.complete(b.shot, shotRecords, n, &view, fitted ? &fit : nullptr);
             });
             m_pool->post(&task);
             m_pool->wait(&task);

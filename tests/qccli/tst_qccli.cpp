@@ -292,22 +292,26 @@ private slots:
         QVERIFY2(std::abs(shots.at(0).at(6).toDouble() / 4600 - 1) < 0.05, qPrintable(shots.at(0).join(',')));
     }
 
-    // shots.csv holds a timing error for every shot of a line, however it
-    // was judged: by its pairs, or by its time at the source where it is in
-    // too few pairs (one or two a shot) or none (end-on).
-    void shotsTableTimesEveryShot_data()
+    // Clean lines shot in different ways are clean, and shots.csv holds a
+    // timing error for every shot, however it was judged: by its pairs, or
+    // by its time at the source where it is in too few pairs (one or two a
+    // shot) or none (end-on, or sources off the line, which share no
+    // receiver's place and are compared with no one).
+    void cleanLines_data()
     {
         QTest::addColumn<QStringList>("gen");
         QTest::newRow("one or two pairs a shot") << QStringList{"--channels", "12", "--shot-interval", "4"};
         QTest::newRow("end-on") << QStringList{"--channels", "48", "--spread", "end-on"};
         QTest::newRow("split") << QStringList{"--channels", "48"};
+        QTest::newRow("sources 5-50 m off the line") << QStringList{"--channels", "48", "--source-crossline", "5,50"};
     }
-    void shotsTableTimesEveryShot()
+    void cleanLines()
     {
         QFETCH(QStringList, gen);
         const QString file = m_dir.filePath(QStringLiteral("timed.fb")), csv = m_dir.filePath(QStringLiteral("timed"));
         QCOMPARE(fbtool(QStringList{"gen", file, "--shots", "40"} + gen).exitCode, 0);
-        QVERIFY(fbtool({"qc", file, "--csv", csv}).exitCode <= 1);
+        const Run run = fbtool({"qc", file, "--csv", csv});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.out));
         const auto shots = table(csv + "/shots.csv", "shot,ffid,picks,outliers,rms_residual,velocity_negative_side,"
                                                      "velocity_positive_side,intercept_negative_side,"
                                                      "intercept_positive_side,not_picked,timing_error,timing_pairs");
