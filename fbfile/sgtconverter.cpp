@@ -193,9 +193,18 @@ bool finite(const FbRecord &r)
 // the same and a round trip does not drift in its last digit.
 float fbFloat(double value, double unit)
 {
-    const float nearest = float(value / unit);
+    // Beyond a float: infinite, said so rather than left to the conversion.
+    constexpr double largest = std::numeric_limits<float>::max();
+    const double scaled = value / unit;
+    if (std::isnan(scaled))
+        return std::numeric_limits<float>::quiet_NaN();
+    if (!(std::abs(scaled) <= largest))
+        return scaled > 0 ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
+    const float nearest = float(scaled);
+    if (!(std::abs(value) <= largest))
+        return nearest;   // no float32 of the value to come back to
     const float target = float(value);
-    if (!std::isfinite(nearest) || float(double(nearest) * unit) == target)
+    if (float(double(nearest) * unit) == target)
         return nearest;
     float down = nearest, up = nearest;
     for (int step = 0; step < 4; ++step) {
