@@ -183,18 +183,20 @@ bool SgtFile::read(const QString &fileName)
         if (words.size() == 1 && words.at(0).isEmpty())
             continue;
         switch (stage) {
-        case SensorCount:
+        case SensorCount: {
             if (!parseCount(words, &sensorCount))
                 return fail(lineNumber, tr("the first line must be the number of sensors"));
             // A count the rest of the file cannot hold would only reserve
             // memory for nothing.
-            if (sensorCount > qMin(reader.remaining() / MinSensorBytes, MaxSensors))
+            const qint64 room = qMin(reader.remaining() / MinSensorBytes, MaxSensors);
+            if (sensorCount > room)
                 return fail(lineNumber, tr("%1 sensors declared, but the rest of the file holds at most %2")
-                                            .arg(sensorCount).arg(qMin(reader.remaining() / MinSensorBytes, MaxSensors)));
+                                            .arg(sensorCount).arg(room));
             m_sensors.reserve(sensorCount);
             stage = sensorCount > 0 ? Sensors : DataCount;
             named = false;
             break;
+        }
         case Sensors: {
             if (!named && m_sensors.isEmpty()) {
                 if (words.size() != 2 && words.size() != 3)
@@ -216,16 +218,18 @@ bool SgtFile::read(const QString &fileName)
                 stage = DataCount;
             break;
         }
-        case DataCount:
+        case DataCount: {
             if (!parseCount(words, &dataCount))
                 return fail(lineNumber, tr("after %1 sensors the number of data must follow").arg(sensorCount));
-            if (dataCount > qMin((reader.remaining() + 1) / MinDatumBytes, MaxData))
+            const qint64 room = qMin((reader.remaining() + 1) / MinDatumBytes, MaxData);
+            if (dataCount > room)
                 return fail(lineNumber, tr("%1 data declared, but the rest of the file holds at most %2")
-                                            .arg(dataCount).arg(qMin((reader.remaining() + 1) / MinDatumBytes, MaxData)));
+                                            .arg(dataCount).arg(room));
             m_data.reserve(dataCount);
             stage = dataCount > 0 ? Data : Done;
             named = false;
             break;
+        }
         case Data: {
             if (!named && m_data.isEmpty())
                 kinds = QVector<int>{0, 1, 2};

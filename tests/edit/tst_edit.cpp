@@ -537,7 +537,8 @@ private slots:
         // Counts the rest of the file cannot hold are refused before any
         // memory is taken for them.
         QTest::newRow("90000000 sensors in 6 bytes")
-            << QByteArray("90000000\n0 0 0\n") << "line 1: 90000000 sensors declared, but the rest of the file holds at most 3";
+            << QByteArray("90000000\n0 0 0\n")
+            << "line 1: 90000000 sensors declared, but the rest of the file holds at most 3";
         QTest::newRow("2000000000 data")
             << QByteArray("2\n0 0\n5 0\n2000000000\n1 2 0.1\n") << "line 4: 2000000000 data declared";
         QTest::newRow("a line without end") << QByteArray(3 << 20, '1') << "line 1: a line longer than";

@@ -443,8 +443,8 @@ int runImport(const QStringList &args)
             "Builds an FB file from a file of the unified data format (.sgt): one shot per source sensor (ffid "
             "and s_stat its sensor number), in sensor order, with one record per traveltime in the file's order "
             "(channel from 1, g_stat the sensor number), offsets signed along the line, elevations from z (0 "
-            "without), status 1, and a header that declares the record count and the offset range. A traveltime of 0 or "
-            "less stays as it is, which reads as unpicked.\n")
+            "without), status 1, and a header that declares the record count and the offset range. A traveltime "
+            "of 0 or less stays as it is, which reads as unpicked.\n")
             + QLatin1String(Units));
     cmd.parser.clearPositionalArguments();
     cmd.parser.addPositionalArgument(QStringLiteral("import"), QStringLiteral("The command."),
