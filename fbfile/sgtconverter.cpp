@@ -84,7 +84,8 @@ public:
         });
         QVector<SgtSensor> sensors;
         QHash<quint64, QVector<int>> grid;
-        auto cell = [tolerance](double v) { return qint64(std::floor(v / tolerance)); };
+        // Far-off positions or a tiny tolerance share the outermost cells.
+        auto cell = [tolerance](double v) { return qint64(std::floor(qBound(-1e15, v / tolerance, 1e15))); };
         auto cellKey = [](qint64 i, qint64 j) { return (quint64(i) << 32) ^ quint64(quint32(j)); };
         sensorOf->fill(-1, m_positions.size());
         for (int p : order) {
