@@ -3,7 +3,8 @@
 // Draws a family of survey lines with the generator (group intervals of 2 to
 // 50 m, 24 to 240 channels and one shot of 80,000, split and end-on spreads,
 // sources on and between stations, two and three layers, noise, statics,
-// source delays, missing picks and unpicked zeros), each twice: a clean twin
+// source delays, missing picks and unpicked zeros, sources off the line,
+// lengths in feet and offsets in a finer unit), each twice: a clean twin
 // and a planted twin with spikes of 12 to 60 ms on about one pick a shot and
 // some shots late by 9 to 15 ms. Both go through the whole QC pass
 // (PickQc::Analyzer), and each line prints the spikes found of those
@@ -102,8 +103,46 @@ const QVector<Geometry> &family()
         {"3 layers, 15 m, end-on 36", 15, 36, 60, endOn, false, {600, 1600, 3200}, {70, 260}, 1.0, 1.0, 2.0, 0.0, 0.0},
         {"3 close layers, 20 m, split 160", 20, 160, 30, split, false, {1800, 2400, 3200}, {200, 1200}, 1.0, 1.5, 2.0, 0.0, 0.0},
         {"2 layers, 6 m, split 30", 6, 30, 80, split, false, {500, 2000}, {25}, 1.0, 1.0, 2.0, 0.0, 0.0},
+        // Lengths as field files hold them (see lengthOptions()).
+        {"built-in curve, 25 m, split 120, off line 5-50 m", 25, 120, 40, split, false, {}, {}, 0.5, 0.0, 0.0, 0.0,
+         0.0},
+        {"2 layers, 10 m, split 96, off line 2-10 m", 10, 96, 50, split, false, {600, 2200}, {52}, 1.0, 1.0, 3.0, 0.0,
+         0.0},
+        {"3 layers, 25 m, split 120, feet", 25, 120, 40, split, false, {600, 2000, 4200}, {140, 700}, 1.0, 1.0, 3.0,
+         0.0, 0.0},
+        {"2 layers, 5 m, split 96, offsets in cm", 5, 96, 50, split, false, {450, 1800}, {30}, 1.0, 1.0, 2.0, 0.0, 0.0},
+        {"3 layers, 20 m, end-on 60, feet, 1/10 ft", 20, 60, 50, endOn, false, {700, 2000, 4200}, {120, 600}, 1.0, 1.0,
+         3.0, 0.0, 0.0},
     };
     return lines;
+}
+
+// The lines whose lengths are not plain metres on the line: sources off the
+// line (as on a road beside the spread), coordinates in feet, and offsets
+// and elevations in a finer unit than the coordinates.
+struct LengthOptions
+{
+    const char *name;
+    double crosslineMin;   // m
+    double crosslineMax;
+    bool feet;
+    int offsetFactor;
+};
+
+const LengthOptions *lengthOptions(const char *name)
+{
+    static const LengthOptions lines[] = {
+        {"built-in curve, 25 m, split 120, off line 5-50 m", 5.0, 50.0, false, 1},
+        {"2 layers, 10 m, split 96, off line 2-10 m", 2.0, 10.0, false, 1},
+        {"3 layers, 25 m, split 120, feet", 0.0, 0.0, true, 1},
+        {"2 layers, 5 m, split 96, offsets in cm", 0.0, 0.0, false, 100},
+        {"3 layers, 20 m, end-on 60, feet, 1/10 ft", 0.0, 0.0, true, 10},
+    };
+    for (const LengthOptions &l : lines) {
+        if (qstrcmp(l.name, name) == 0)
+            return &l;
+    }
+    return nullptr;
 }
 
 // The generator's own random numbers, so that the planted faults are the
@@ -133,6 +172,12 @@ FbGenerator::Options optionsOf(const Geometry &g, quint64 seed)
     o.sourceDelayMs = UpholeSpreadMs;
     o.missing = g.missing;
     o.unpicked = g.unpicked;
+    if (const LengthOptions *l = lengthOptions(g.name)) {
+        o.sourceCrosslineMin = l->crosslineMin;
+        o.sourceCrosslineMax = l->crosslineMax;
+        o.feet = l->feet;
+        o.offsetFactor = l->offsetFactor;
+    }
     return o;
 }
 

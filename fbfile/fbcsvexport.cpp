@@ -59,6 +59,13 @@ bool FbCsvExport::write(const QString &fbName, const QString &csvName, const Pro
         if (progress && now != percent)
             progress(percent = now);
     }
+    // A file cut or rewritten under us reads as zeros or as other records.
+    if (!reader.unchanged()) {
+        out.cancel();
+        m_error = tr("%1 changed while it was read").arg(fbName);
+        m_records = 0;
+        return false;
+    }
     if (!out.write(begin, p - begin) || !out.commit()) {
         m_error = out.errorString();
         m_records = 0;

@@ -18,8 +18,9 @@
 //
 // The file is read in blocks and the table written through FbOutputFile
 // (nothing under the target's name on failure, never over the input);
-// false with errorString() when the file cannot be read, the table cannot
-// be written or *cancel became true.
+// false with errorString() when the file cannot be read, was cut or
+// rewritten while it was read, the table cannot be written or *cancel
+// became true.
 //
 // Usage:
 //   FbCsvExport table;

@@ -24,6 +24,7 @@ constexpr double OriginY = 61000.0;
 constexpr qint32 FirstStation = 1000;
 constexpr qint32 LineNumber = 101;
 constexpr double Datum = 350.0;
+constexpr double FeetInMetres = 0.3048;
 
 // Three-layer refraction: a thin weathering layer at 1.7 m/ms, seen only
 // within about 17 m of the source, over refractors at 3.4 and 4.6 m/ms with
@@ -258,6 +259,19 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
     const qint32 sourceElevation = o.sourceBetweenStations
                                        ? (line.elevation(source) + line.elevation(next)) / 2
                                        : line.elevation(source);
+    // Off the line: a stream of its own, drawn only then, so that files
+    // on the line keep their bytes.
+    double crossline = 0.0;
+    if (o.sourceCrosslineMax > 0.0) {
+        Random off((o.seed + 0x9FB21C651E98DF25ULL) ^ (static_cast<quint64>(shot) + 1) * 0xC2B2AE3D27D4EB4FULL);
+        crossline = o.sourceCrosslineMin + off.uniform() * (o.sourceCrosslineMax - o.sourceCrosslineMin);
+    }
+    // Metres to the file's coordinate unit, and to its integer fields' unit.
+    const double coordinate = o.feet ? 1.0 / FeetInMetres : 1.0;
+    const double fine = coordinate * o.offsetFactor;
+    auto scaled = [fine](double metres) { return static_cast<qint32>(std::lround(metres * fine)); };
+    const float sourceXAt = static_cast<float>((sourceX - BearingY * crossline) * coordinate);
+    const float sourceYAt = static_cast<float>((sourceY + BearingX * crossline) * coordinate);
     const qint64 firstRecord = static_cast<qint64>(shot) * o.channels;
     const bool layered = !o.velocities.isEmpty();
     QVector<bool> unpicked(o.channels), missing(o.channels);
@@ -268,15 +282,16 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
         r = FbRecord();
         r.ffid = o.firstFfid + shot;
         r.channel = c + 1;
-        const double distance = (station - source - half) * o.groupInterval;
-        r.offset = static_cast<qint32>(std::lround(distance));
-        r.g_elev = line.elevation(station);
-        r.s_elev = sourceElevation;
-        r.s_depth = depth;
-        r.source_x = sourceX;
-        r.source_y = sourceY;
-        r.group_x = static_cast<float>(line.x(station));
-        r.group_y = static_cast<float>(line.y(station));
+        const double along = (station - source - half) * o.groupInterval;
+        const double distance = crossline > 0.0 ? std::copysign(std::hypot(along, crossline), along) : along;
+        r.offset = scaled(distance);
+        r.g_elev = scaled(line.elevation(station));
+        r.s_elev = scaled(sourceElevation);
+        r.s_depth = scaled(depth);
+        r.source_x = sourceXAt;
+        r.source_y = sourceYAt;
+        r.group_x = static_cast<float>(line.x(station) * coordinate);
+        r.group_y = static_cast<float>(line.y(station) * coordinate);
         r.s_line = LineNumber + (o.sourceBetweenStations ? 1 : 0);
         r.s_stat = FirstStation + source;
         r.g_line = LineNumber;
@@ -284,7 +299,7 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
         r.fb_no = static_cast<qint32>(firstRecord + c + 1);
 
         const double h = std::abs(distance);
-        const double elevation = StaticPerMetre * ((sourceElevation - Datum) + (r.g_elev - Datum));
+        const double elevation = StaticPerMetre * ((sourceElevation - Datum) + (line.elevation(station) - Datum));
         const double statics = line.sourceStatic(source) + line.receiverStatic(station) + delay;
         // A layered line lets the pick at the source read its delay, even
         // below 0; elsewhere a pick never reads 0, which means unpicked.
@@ -429,6 +444,14 @@ QString validate(const Options &o)
     const QString line = validateLine(o);
     if (!line.isEmpty())
         return line;
+    if (!(o.sourceCrosslineMin >= 0.0 && o.sourceCrosslineMin <= o.sourceCrosslineMax
+          && o.sourceCrosslineMax <= 10000.0))
+        return QStringLiteral("the crossline distances of the sources must be 0 <= MIN <= MAX <= 10000 m");
+    if (o.offsetFactor != 1 && o.offsetFactor != 10 && o.offsetFactor != 100 && o.offsetFactor != 1000)
+        return QStringLiteral("the offset factor must be 1, 10, 100 or 1000");
+    if (stationsOf(o) * o.groupInterval * double(o.offsetFactor) / (o.feet ? FeetInMetres : 1.0)
+        > std::numeric_limits<qint32>::max() / 2)
+        return QStringLiteral("the line is too long for int32 offsets in 1/%1 of its unit").arg(o.offsetFactor);
     if (static_cast<qint64>(o.firstFfid) + o.shots > std::numeric_limits<qint32>::max())
         return QStringLiteral("--first-ffid leaves no room for %1 shots").arg(o.shots);
 

@@ -151,6 +151,18 @@ struct Options
     // the shot), and stored as 0 ms. The pick at offset 0 is never either.
     double missing = 0.0;
     double unpicked = 0.0;
+
+    // Sources off the line, as on a road beside the spread: each shot's
+    // source moved crossline by a distance uniform in [min, max] m (0, 0:
+    // on the line); offsets and times follow the true distance.
+    double sourceCrosslineMin = 0.0;
+    double sourceCrosslineMax = 0.0;
+    // Units of the file's lengths. Coordinates, offsets and elevations in
+    // feet instead of metres; and the integer fields (offset, g_elev,
+    // s_elev, s_depth) in 1/offsetFactor of the coordinates' unit (100:
+    // centimetres beside metres), as field files hold them.
+    bool feet = false;
+    int offsetFactor = 1;
 };
 
 struct Result

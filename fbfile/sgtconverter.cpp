@@ -43,68 +43,180 @@ QStringList unitNames(const Unit (&units)[N])
     return names;
 }
 
-// Sensors met so far, found again by the exact float bits of an FB
-// position or, the first time, by distance on a grid of tolerance-sized
-// cells.
-class SensorList
+// The distinct positions of the written picks, by the exact float bits of
+// their FB coordinates, in the order met; then merged into sensors.
+class PositionList
 {
 public:
-    SensorList(double unit, double tolerance) : m_unit(unit), m_tolerance(tolerance) {}
-
-    const QVector<SgtSensor> &sensors() const { return m_sensors; }
-
-    // The sensor at FB position (x, y) with elevation, met or new.
-    int find(float x, float y, qint32 elevation)
+    struct Position
     {
-        const quint64 key = (quint64(NumberText::floatBits(x)) << 32) | NumberText::floatBits(y);
-        const auto known = m_exact.constFind(key);
-        if (known != m_exact.constEnd())
-            return *known;
-        const SgtSensor at{x * m_unit, y * m_unit, elevation * m_unit};
-        int found = -1;
-        if (m_tolerance > 0) {
-            const qint64 cx = cell(at.x), cy = cell(at.y);
-            for (qint64 i = cx - 1; i <= cx + 1; ++i) {
-                for (qint64 j = cy - 1; j <= cy + 1; ++j) {
-                    for (int s : m_grid.value(cellKey(i, j))) {
-                        const SgtSensor &o = m_sensors.at(s);
-                        if ((found < 0 || s < found) && std::hypot(o.x - at.x, o.y - at.y) <= m_tolerance)
-                            found = s;
+        SgtSensor at;            // metres
+        int sourceOrder = -1;    // when first used as a source, among sources
+    };
+
+    int add(float x, float y, qint32 elevation, double unit, bool source)
+    {
+        const quint64 key = keyOf(x, y);
+        auto known = m_index.find(key);
+        if (known == m_index.end()) {
+            known = m_index.insert(key, m_positions.size());
+            m_positions.append(Position{SgtSensor{x * unit, y * unit, elevation * unit}, -1});
+        }
+        Position &p = m_positions[*known];
+        if (source && p.sourceOrder < 0)
+            p.sourceOrder = m_sources++;
+        return *known;
+    }
+    int find(float x, float y) const { return m_index.value(keyOf(x, y), -1); }
+    const QVector<Position> &positions() const { return m_positions; }
+
+    // Merges positions closer than tolerance into sensors: sources first, in
+    // the order shots first use them, then the other positions as met; a
+    // position joins the first sensor within reach, which keeps its own
+    // place. Fills *sensorOf (by position) and returns the sensors.
+    QVector<SgtSensor> merge(double tolerance, QVector<int> *sensorOf) const
+    {
+        QVector<int> order(m_positions.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+            const int sa = m_positions.at(a).sourceOrder, sb = m_positions.at(b).sourceOrder;
+            return sa >= 0 && (sb < 0 || sa < sb);
+        });
+        QVector<SgtSensor> sensors;
+        QHash<quint64, QVector<int>> grid;
+        // Far-off positions or a tiny tolerance share the outermost cells.
+        auto cell = [tolerance](double v) { return qint64(std::floor(qBound(-1e15, v / tolerance, 1e15))); };
+        auto cellKey = [](qint64 i, qint64 j) { return (quint64(i) << 32) ^ quint64(quint32(j)); };
+        sensorOf->fill(-1, m_positions.size());
+        for (int p : order) {
+            const SgtSensor &at = m_positions.at(p).at;
+            int found = -1;
+            if (tolerance > 0) {
+                const qint64 cx = cell(at.x), cy = cell(at.y);
+                for (qint64 i = cx - 1; i <= cx + 1; ++i) {
+                    for (qint64 j = cy - 1; j <= cy + 1; ++j) {
+                        for (int s : grid.value(cellKey(i, j))) {
+                            const SgtSensor &o = sensors.at(s);
+                            if ((found < 0 || s < found) && std::hypot(o.x - at.x, o.y - at.y) < tolerance)
+                                found = s;
+                        }
                     }
                 }
             }
+            if (found < 0) {
+                found = sensors.size();
+                sensors.append(at);
+                if (tolerance > 0)
+                    grid[cellKey(cell(at.x), cell(at.y))].append(found);
+            }
+            (*sensorOf)[p] = found;
         }
-        if (found < 0) {
-            found = m_sensors.size();
-            m_sensors.append(at);
-            if (m_tolerance > 0)
-                m_grid[cellKey(cell(at.x), cell(at.y))].append(found);
-        }
-        m_exact.insert(key, found);
-        return found;
-    }
-
-    // The sensor of a position find() has met; -1 for another.
-    int known(float x, float y) const
-    {
-        return m_exact.value((quint64(NumberText::floatBits(x)) << 32) | NumberText::floatBits(y), -1);
+        return sensors;
     }
 
 private:
-    qint64 cell(double v) const { return qint64(std::floor(v / m_tolerance)); }
-    static quint64 cellKey(qint64 i, qint64 j) { return (quint64(i) << 32) ^ quint64(quint32(j)); }
+    static quint64 keyOf(float x, float y)
+    {
+        return (quint64(NumberText::floatBits(x)) << 32) | NumberText::floatBits(y);
+    }
 
-    double m_unit;
-    double m_tolerance;
-    QVector<SgtSensor> m_sensors;
-    QHash<quint64, int> m_exact;
-    QHash<quint64, QVector<int>> m_grid;
+    QVector<Position> m_positions;
+    QHash<quint64, int> m_index;
+    int m_sources = 0;
+};
+
+// The smallest horizontal distance between two of the points that are not
+// at one place; 0 when there is none. The points sorted along the line,
+// each is compared with those ahead of it closer along the line than the
+// best so far.
+double smallestDistance(const QVector<SgtSensor> &points)
+{
+    double dx = 1, dy = 0;
+    SgtConverter::lineDirection(points, &dx, &dy);
+    QVector<QPair<double, int>> along;
+    along.reserve(points.size());
+    for (int k = 0; k < points.size(); ++k)
+        along.append({points.at(k).x * dx + points.at(k).y * dy, k});
+    std::sort(along.begin(), along.end());
+    double best = std::numeric_limits<double>::infinity();
+    for (int i = 0; i < along.size(); ++i) {
+        const SgtSensor &a = points.at(along.at(i).second);
+        for (int j = i + 1; j < along.size() && along.at(j).first - along.at(i).first < best; ++j) {
+            const SgtSensor &b = points.at(along.at(j).second);
+            const double d = std::hypot(a.x - b.x, a.y - b.y);
+            if (d > 0)
+                best = qMin(best, d);
+        }
+    }
+    return std::isfinite(best) ? best : 0.0;
+}
+
+// The stations of the file (line and station number, sources and
+// receivers alike), each at the first position met there.
+class StationList
+{
+public:
+    void add(qint32 line, qint32 station, int position)
+    {
+        m_stations.insert((quint64(quint32(line)) << 32) | quint32(station), position);
+    }
+
+    // The smallest distance between two stations; where the file numbers
+    // fewer than two stations at different places, between two positions.
+    double smallestSpacing(const QVector<PositionList::Position> &positions) const
+    {
+        QVector<SgtSensor> points;
+        points.reserve(m_stations.size());
+        for (const int p : m_stations)
+            points.append(positions.at(p).at);
+        const double spacing = smallestDistance(points);
+        if (spacing > 0)
+            return spacing;
+        points.clear();
+        for (const PositionList::Position &p : positions)
+            points.append(p.at);
+        return smallestDistance(points);
+    }
+
+private:
+    QHash<quint64, int> m_stations;
 };
 
 bool finite(const FbRecord &r)
 {
     return std::isfinite(r.source_x) && std::isfinite(r.source_y) && std::isfinite(r.group_x)
         && std::isfinite(r.group_y);
+}
+
+// The float32 of an FB word for `value` (metres or seconds) in a unit of
+// `unit` of them: of the floats nearest value / unit, the one that turns
+// back into the same float32 value, so that a value written out again reads
+// the same and a round trip does not drift in its last digit.
+float fbFloat(double value, double unit)
+{
+    // Beyond a float: infinite, said so rather than left to the conversion.
+    constexpr double largest = std::numeric_limits<float>::max();
+    const double scaled = value / unit;
+    if (std::isnan(scaled))
+        return std::numeric_limits<float>::quiet_NaN();
+    if (!(std::abs(scaled) <= largest))
+        return scaled > 0 ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
+    const float nearest = float(scaled);
+    if (!(std::abs(value) <= largest))
+        return nearest;   // no float32 of the value to come back to
+    const float target = float(value);
+    if (float(double(nearest) * unit) == target)
+        return nearest;
+    float down = nearest, up = nearest;
+    for (int step = 0; step < 4; ++step) {
+        down = std::nextafter(down, -std::numeric_limits<float>::infinity());
+        up = std::nextafter(up, std::numeric_limits<float>::infinity());
+        if (float(double(down) * unit) == target)
+            return down;
+        if (float(double(up) * unit) == target)
+            return up;
+    }
+    return nearest;
 }
 
 bool fitsInt32(double v)
@@ -170,6 +282,7 @@ bool SgtConverter::exportSgt(const QString &fbName, const QString &sgtName, cons
 {
     m_counts = ExportCounts();
     m_cancelled = false;
+    m_tolerance = 0;
     FbBlockReader reader(fbName);
     if (!reader.open()) {
         m_error = QStringLiteral("%1: %2").arg(fbName, reader.errorString());
@@ -187,8 +300,8 @@ bool SgtConverter::exportSgt(const QString &fbName, const QString &sgtName, cons
     };
     const qint64 records = qMax<qint64>(1, reader.recordCount());
     int percent = -1;
-    // Each pass calls use(record, s, g) for the picks it writes; false when
-    // cancelled.
+    // Three passes (positions, counts, lines) call use(record) for every
+    // record; false when cancelled.
     auto pass = [&](int firstPercent, const std::function<void(const FbRecord &)> &use) {
         reader.setRange(0, reader.recordCount());
         FbBlockReader::Block block;
@@ -197,7 +310,7 @@ bool SgtConverter::exportSgt(const QString &fbName, const QString &sgtName, cons
                 return false;
             for (qint64 k = 0; k < block.records; ++k)
                 use(FbLayout::decodeRecord(block.record(k)));
-            const int now = firstPercent + int((block.firstRecord + block.records) * 50 / records);
+            const int now = firstPercent + int((block.firstRecord + block.records) * 33 / records);
             if (progress && now != percent)
                 progress(percent = now);
         }
@@ -206,66 +319,98 @@ bool SgtConverter::exportSgt(const QString &fbName, const QString &sgtName, cons
     auto written = [](const FbRecord &r) {
         return FbPicks::isAccepted(r.fb_status) && std::isfinite(r.fb_time) && r.fb_time > 0 && finite(r);
     };
-
-    SensorList sensors(m_options.lengthUnit, m_options.mergeTolerance);
-    const bool counted = pass(0, [&](const FbRecord &r) {
-        if (!FbPicks::isAccepted(r.fb_status))
-            ++m_counts.rejected;
-        else if (!(std::isfinite(r.fb_time) && r.fb_time > 0))
-            ++m_counts.noTime;
-        else if (!finite(r))
-            ++m_counts.badPosition;
-        else {
-            // The source first: sensors are numbered as they are met.
-            const int source = sensors.find(r.source_x, r.source_y, r.s_elev);
-            ++(source == sensors.find(r.group_x, r.group_y, r.g_elev) ? m_counts.atSource : m_counts.written);
-        }
-    });
-    if (!counted) {
+    auto cancelled = [&]() {
         m_cancelled = true;
         return fail(tr("cancelled"));
-    }
+    };
+    const QString changedWhileRead = tr("%1 changed while it was read").arg(fbName);
 
-    QVector<SgtSensor> positions = sensors.sensors();
+    const double unit = m_options.lengthUnit;
+    PositionList positions;
+    StationList stations;
+    if (!pass(0, [&](const FbRecord &r) {
+            if (!FbPicks::isAccepted(r.fb_status))
+                ++m_counts.rejected;
+            else if (!(std::isfinite(r.fb_time) && r.fb_time > 0))
+                ++m_counts.noTime;
+            else if (!finite(r))
+                ++m_counts.badPosition;
+            else {
+                stations.add(r.s_line, r.s_stat, positions.add(r.source_x, r.source_y, r.s_elev, unit, true));
+                stations.add(r.g_line, r.g_stat, positions.add(r.group_x, r.group_y, r.g_elev, unit, false));
+            }
+        }))
+        return cancelled();
+
+    // By default only what no two stations can be: closer than half the
+    // smallest station spacing.
+    m_tolerance = m_options.mergeTolerance >= 0 ? m_options.mergeTolerance
+                                                 : 0.5 * stations.smallestSpacing(positions.positions());
+    QVector<int> sensorOf;
+    QVector<SgtSensor> sensors = positions.merge(m_tolerance, &sensorOf);
+    auto sensorAt = [&](float x, float y) {
+        const int p = positions.find(x, y);
+        return p < 0 ? -1 : sensorOf.at(p);
+    };
+
+    bool changed = false;
+    if (!pass(33, [&](const FbRecord &r) {
+            if (changed || !written(r))
+                return;
+            const int s = sensorAt(r.source_x, r.source_y), g = sensorAt(r.group_x, r.group_y);
+            if (s < 0 || g < 0)
+                changed = true;
+            else
+                ++(s == g ? m_counts.atSource : m_counts.written);
+        }))
+        return cancelled();
+    if (changed)
+        return fail(changedWhileRead);
+
     int columns = SgtFile::X | SgtFile::Y | SgtFile::Z;
     if (m_options.profile) {
+        // x along the line from its start, so that the numbers stay small
+        // and read back to the same floats.
         double dx = 1, dy = 0;
-        lineDirection(positions, &dx, &dy);
-        for (SgtSensor &s : positions)
-            s = SgtSensor{s.x * dx + s.y * dy, 0.0, s.z};
+        lineDirection(sensors, &dx, &dy);
+        double start = std::numeric_limits<double>::infinity();
+        for (const SgtSensor &s : qAsConst(sensors))
+            start = qMin(start, s.x * dx + s.y * dy);
+        for (SgtSensor &s : sensors)
+            s = SgtSensor{s.x * dx + s.y * dy - start, 0.0, s.z};
         columns = SgtFile::X | SgtFile::Z;
     }
-    m_counts.sensors = positions.size();
-    QByteArray text = SgtFile::head(columns, positions, m_counts.written);
+    m_counts.sensors = sensors.size();
+    QByteArray text = SgtFile::head(columns, sensors, m_counts.written);
 
     qint64 lines = 0;
-    bool changed = false;
-    const bool wrote = pass(50, [&](const FbRecord &r) {
-        if (changed || !written(r))
-            return;
-        const int s = sensors.known(r.source_x, r.source_y), g = sensors.known(r.group_x, r.group_y);
-        if (s == g)
-            return;
-        if (s < 0 || g < 0) {
-            changed = true;
-            return;
-        }
-        char line[SgtFile::MaxDatumBytes];
-        text.append(line, int(SgtFile::writeDatum(s, g, r.fb_time * m_options.timeUnit, line) - line));
-        ++lines;
-        if (text.size() >= (1 << 20)) {
-            out.write(text.constData(), text.size());
-            text.clear();
-        }
-    });
-    if (!wrote) {
-        m_cancelled = true;
-        return fail(tr("cancelled"));
-    }
-    if (changed || lines != m_counts.written)
-        return fail(tr("%1 changed while it was read").arg(fbName));
-    if (!out.write(text.constData(), text.size()) || !out.commit())
+    bool failed = false;
+    if (!pass(66, [&](const FbRecord &r) {
+            if (changed || failed || !written(r))
+                return;
+            const int s = sensorAt(r.source_x, r.source_y), g = sensorAt(r.group_x, r.group_y);
+            if (s < 0 || g < 0) {
+                changed = true;
+                return;
+            }
+            if (s == g)
+                return;
+            char line[SgtFile::MaxDatumBytes];
+            text.append(line, int(SgtFile::writeDatum(s, g, r.fb_time * m_options.timeUnit, line) - line));
+            ++lines;
+            if (text.size() >= (1 << 20)) {
+                failed = !out.write(text.constData(), text.size());
+                text.clear();
+            }
+        }))
+        return cancelled();
+    // A file cut or rewritten under us reads as zeros or as other picks.
+    if (changed || lines != m_counts.written || !reader.unchanged())
+        return fail(changedWhileRead);
+    if (failed || !out.write(text.constData(), text.size()) || !out.commit())
         return fail(out.errorString());
+    if (progress)
+        progress(100);
     m_error.clear();
     return true;
 }
@@ -285,61 +430,106 @@ bool SgtConverter::importSgt(const QString &sgtName, const QString &fbName)
         m_error = tr("%1 holds no traveltime").arg(sgtName);
         return false;
     }
+    const double unit = m_options.lengthUnit;
+    // Each sensor once in the FB file's words, refused where they cannot hold it.
+    QVector<float> fx(sensors.size()), fy(sensors.size());
+    QVector<qint32> elevation(sensors.size());
+    for (int k = 0; k < sensors.size(); ++k) {
+        const SgtSensor &s = sensors.at(k);
+        fx[k] = fbFloat(s.x, unit);
+        fy[k] = fbFloat(s.y, unit);
+        const double z = std::round(s.z / unit);
+        if (!std::isfinite(fx.at(k)) || !std::isfinite(fy.at(k))) {
+            m_error = tr("%1: sensor %2 lies at %3 m, beyond what an FB file's coordinates hold in this length unit")
+                          .arg(sgtName).arg(k + 1).arg(std::isfinite(fx.at(k)) ? s.y : s.x);
+            return false;
+        }
+        if (!fitsInt32(z)) {
+            m_error = tr("%1: the elevation of sensor %2 does not fit an FB file in this length unit")
+                          .arg(sgtName).arg(k + 1);
+            return false;
+        }
+        elevation[k] = qint32(z);
+    }
     double dx = 1, dy = 0;
     lineDirection(sensors, &dx, &dy);
-    QVector<int> order(data.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&data](int a, int b) {
-        return data.at(a).s != data.at(b).s ? data.at(a).s < data.at(b).s : data.at(a).g < data.at(b).g;
-    });
 
-    const double unit = m_options.lengthUnit;
-    QByteArray bytes(int(FbLayout::HeaderSize + FbLayout::RecordSize * data.size()), '\0');
+    // Shots by source sensor, each with its traveltimes in the file's order:
+    // a counting sort, one int per datum.
+    QVector<int> first(sensors.size() + 1, 0);
+    for (const SgtDatum &d : data)
+        ++first[d.s + 1];
+    for (int k = 0; k < sensors.size(); ++k)
+        first[k + 1] += first.at(k);
+    QVector<int> order(data.size());
+    {
+        QVector<int> next = first;
+        for (int k = 0; k < data.size(); ++k)
+            order[next[data.at(k).s]++] = k;
+    }
+    auto offsetOf = [&](const SgtDatum &d) {
+        const SgtSensor &s = sensors.at(d.s), &g = sensors.at(d.g);
+        const double along = (g.x - s.x) * dx + (g.y - s.y) * dy;
+        return std::round(std::copysign(std::hypot(g.x - s.x, g.y - s.y), along) / unit);
+    };
     FbFileHeader header;
     header.fb_count = data.size();
     header.polarity = 1;
     header.min_offset = std::numeric_limits<qint32>::max();
     header.max_offset = std::numeric_limits<qint32>::min();
+    for (const SgtDatum &d : data) {
+        const double offset = offsetOf(d);
+        if (!fitsInt32(offset)) {
+            m_error = tr("%1 line %2: the offset does not fit an FB file in this length unit").arg(sgtName).arg(d.line);
+            return false;
+        }
+        header.min_offset = qMin(header.min_offset, qint32(offset));
+        header.max_offset = qMax(header.max_offset, qint32(offset));
+    }
+
+    FbOutputFile out(fbName);
+    if (!out.open({sgtName})) {
+        m_error = out.errorString();
+        return false;
+    }
+    // Written in blocks: memory holds the traveltimes, not the file.
+    QByteArray bytes(int(FbLayout::HeaderSize + FbLayout::RecordSize * FbLayout::BlockRecords), '\0');
+    FbLayout::encodeHeader(header, bytes.data());
+    qint64 used = FbLayout::HeaderSize;
     qint32 channel = 0;
     for (int k = 0; k < order.size(); ++k) {
         const SgtDatum &d = data.at(order.at(k));
-        const SgtSensor &s = sensors.at(d.s), &g = sensors.at(d.g);
         if (k == 0 || d.s != data.at(order.at(k - 1)).s) {
             channel = 0;
             ++m_importedShots;
         }
-        const double along = (g.x - s.x) * dx + (g.y - s.y) * dy;
-        const double offset = std::round(std::copysign(std::hypot(g.x - s.x, g.y - s.y), along) / unit);
-        const double sElev = std::round(s.z / unit), gElev = std::round(g.z / unit);
-        if (!fitsInt32(offset) || !fitsInt32(sElev) || !fitsInt32(gElev)) {
-            m_error = tr("%1 line %2: the offset or an elevation does not fit an FB file in this length unit")
-                          .arg(sgtName).arg(d.line);
-            return false;
-        }
         FbRecord r;
         r.ffid = d.s + 1;
         r.channel = ++channel;
-        r.offset = qint32(offset);
-        r.g_elev = qint32(gElev);
-        r.s_elev = qint32(sElev);
-        r.source_x = float(s.x / unit);
-        r.source_y = float(s.y / unit);
-        r.group_x = float(g.x / unit);
-        r.group_y = float(g.y / unit);
+        r.offset = qint32(offsetOf(d));
+        r.g_elev = elevation.at(d.g);
+        r.s_elev = elevation.at(d.s);
+        r.source_x = fx.at(d.s);
+        r.source_y = fy.at(d.s);
+        r.group_x = fx.at(d.g);
+        r.group_y = fy.at(d.g);
         r.s_line = r.g_line = 1;
         r.s_stat = d.s + 1;
         r.g_stat = d.g + 1;
-        r.fb_time = float(d.t / m_options.timeUnit);
+        r.fb_time = fbFloat(d.t, m_options.timeUnit);
         r.fb_status = 1;
         r.fb_no = k + 1;
-        header.min_offset = qMin(header.min_offset, r.offset);
-        header.max_offset = qMax(header.max_offset, r.offset);
-        FbLayout::encodeRecord(r, bytes.data() + FbLayout::recordPosition(k));
+        if (used + FbLayout::RecordSize > bytes.size()) {
+            if (!out.write(bytes.constData(), used)) {
+                m_error = out.errorString();
+                return false;
+            }
+            used = 0;
+        }
+        FbLayout::encodeRecord(r, bytes.data() + used);
+        used += FbLayout::RecordSize;
     }
-    FbLayout::encodeHeader(header, bytes.data());
-
-    FbOutputFile out(fbName);
-    if (!out.open({sgtName}) || !out.write(bytes.constData(), bytes.size()) || !out.commit()) {
+    if (!out.write(bytes.constData(), used) || !out.commit()) {
         m_error = out.errorString();
         return false;
     }

@@ -17,40 +17,49 @@
 // its coordinates, elevations and offsets in a length unit of its own and
 // its times in a time unit of its own (Options; by default m and ms).
 //
-// Export (FB -> .sgt), two passes over the file in blocks:
+// Export (FB -> .sgt), three passes over the file in blocks:
 // - picks in use only: a rejected status (other than 0 and 1), a time that
 //   is not a positive finite number (an unpicked trace, FbPicks::isUnpicked,
 //   or a zero-offset delay), and non-finite coordinates are left out, each
 //   counted;
 // - sensors are the sources (source_x, source_y, s_elev) and receivers
 //   (group_x, group_y, g_elev) of the written picks, merged by horizontal
-//   position: a position within mergeTolerance metres of an earlier sensor
-//   is that sensor (the earliest such), which keeps its own position; so a
-//   source at a receiver's station and a receiver met again in every shot
-//   are one sensor. A pick whose source and receiver are one sensor holds
-//   no traveltime between two places and is left out (counted). s_depth is
-//   not applied: sensors sit at the surface;
+//   position: positions closer than the merge tolerance are one sensor,
+//   which keeps the place of the first of them. By default the tolerance is
+//   half the survey's smallest station spacing, so that no two stations of
+//   the file become one however closely they stand, while a source at a
+//   receiver's station is that receiver. A pick whose source and receiver
+//   are one sensor holds no traveltime between two places and is left out
+//   (counted). s_depth is not applied: sensors sit at the surface;
+// - sensors are numbered sources first, in the order the shots of the file
+//   use them, then the other positions as met: import makes the same shots
+//   in the same order again;
 // - sensor positions are "x y z", or with profile set "x z" where x is the
-//   position along the line (the map position projected on the line's
-//   direction, lineDirection());
+//   distance along the line (the map position projected on the line's
+//   direction, lineDirection()) from the line's first sensor;
 // - memory grows with the number of distinct positions, not with the picks.
 //
 // Import (.sgt -> FB): one shot per source sensor (ffid and s_stat its
-// sensor number), in sensor order, its records in receiver order (channel
-// from 1, g_stat the receiver's sensor number, line numbers 1); offsets are
-// the horizontal distance, signed by the direction along the line, and
-// rounded to the FB length unit like the elevations (z, 0 when the file
-// names none); coordinates are float32 in the FB length unit, times in the
-// FB time unit; every pick gets status 1 and fb_no its record number from
-// 1; the header declares the record count, polarity 1 and the offset range
-// of the records. A traveltime of 0 or less is kept as it is, which an FB
-// file reads as unpicked.
+// sensor number), in sensor order, its records in the order of the file's
+// traveltimes (channel from 1, g_stat the receiver's sensor number, line
+// numbers 1); offsets are the horizontal distance, signed by the direction
+// along the line, and rounded to the FB length unit like the elevations (z,
+// 0 when the file names none); coordinates are float32 in the FB length
+// unit, times in the FB time unit, each the float that turns back into the
+// same value, so that export after import writes the same numbers; every
+// pick gets status 1 and fb_no its record number from 1; the header
+// declares the record count, polarity 1 and the offset range of the
+// records. A traveltime of 0 or less is kept as it is, which an FB file
+// reads as unpicked. Memory holds the traveltimes (SgtFile) and one block
+// of records, never the whole FB file. A sensor beyond what a float32
+// coordinate holds in the FB unit is refused.
 //
 // Both write through FbOutputFile (nothing under the target's name on
 // failure, never over the input) and fail with errorString() saying why:
 // the input cannot be read (an .sgt's errors name the line), an offset or
-// elevation does not fit the FB file's int32 words, the file changed
-// between the passes, the target cannot be written, or *cancel became true.
+// elevation does not fit the FB file's int32 words, a coordinate its float
+// words, the file changed (was cut or rewritten) while it was read, the
+// target cannot be written, or *cancel became true.
 //
 // Usage:
 //   SgtConverter converter(options);
@@ -67,7 +76,7 @@ public:
     {
         double lengthUnit = 1.0;       // metres per FB length unit
         double timeUnit = 0.001;       // seconds per FB time unit
-        double mergeTolerance = 1.0;   // metres; export only
+        double mergeTolerance = -1.0;  // metres, export only; below 0: half the smallest station spacing
         bool profile = false;          // export "x z" along the line instead of "x y z"
     };
 
@@ -99,6 +108,8 @@ public:
     bool exportSgt(const QString &fbName, const QString &sgtName, const Progress &progress = Progress(),
                    const std::atomic_bool *cancel = nullptr);
     const ExportCounts &exportCounts() const { return m_counts; }
+    // The merge tolerance the last export used, in metres.
+    double mergeToleranceUsed() const { return m_tolerance; }
 
     bool importSgt(const QString &sgtName, const QString &fbName);
     qint64 importedRecords() const { return m_importedRecords; }
@@ -110,6 +121,7 @@ public:
 private:
     Options m_options;
     ExportCounts m_counts;
+    double m_tolerance = 0;
     qint64 m_importedRecords = 0;
     int m_importedShots = 0;
     QString m_error;

@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -52,6 +53,67 @@ bool parseCount(const QList<QByteArray> &words, qint32 *count)
                                                        + words.at(0).size(), count) && *count >= 0;
 }
 
+// The fewest bytes a sensor ("0\n") and a datum ("1 1 0\n", the last without
+// its line end) take, and the most of each that fit one vector.
+constexpr qint64 MinSensorBytes = 2;
+constexpr qint64 MinDatumBytes = 6;
+constexpr qint64 MaxSensors = (std::numeric_limits<int>::max() - 64) / qint64(sizeof(SgtSensor));
+constexpr qint64 MaxData = (std::numeric_limits<int>::max() - 64) / qint64(sizeof(SgtDatum));
+
+// The lines of a file read in chunks, so that memory holds one chunk and
+// the values read, never the whole text. The last line needs no line end.
+class LineReader
+{
+public:
+    explicit LineReader(QFile &file) : m_file(file), m_size(file.size()) {}
+
+    bool next(QByteArray *line)
+    {
+        for (;;) {
+            const int end = m_buffer.indexOf('\n', m_start);
+            if (end >= 0) {
+                *line = m_buffer.mid(m_start, end - m_start);
+                m_consumed += end + 1 - m_start;
+                m_start = end + 1;
+                return true;
+            }
+            if (m_atEnd || m_buffer.size() - m_start > MaxLineBytes) {
+                if (!m_atEnd)
+                    m_error = SgtFile::tr("a line longer than %1 bytes").arg(MaxLineBytes);
+                if (m_start >= m_buffer.size() || !m_error.isEmpty())
+                    return false;
+                *line = m_buffer.mid(m_start);
+                m_consumed += m_buffer.size() - m_start;
+                m_start = m_buffer.size();
+                return true;
+            }
+            m_buffer.remove(0, m_start);
+            m_start = 0;
+            const int had = m_buffer.size();
+            m_buffer.resize(had + ChunkBytes);
+            const qint64 got = m_file.read(m_buffer.data() + had, ChunkBytes);
+            if (got < 0)
+                m_error = m_file.errorString();
+            m_buffer.resize(had + int(qMax<qint64>(0, got)));
+            m_atEnd = got <= 0;
+        }
+    }
+    // Bytes after the lines read so far, by the size the file had at the start.
+    qint64 remaining() const { return qMax<qint64>(0, m_size - m_consumed); }
+    QString errorString() const { return m_error; }
+
+private:
+    static constexpr int ChunkBytes = 1 << 20;
+    static constexpr int MaxLineBytes = 1 << 20;
+    QFile &m_file;
+    qint64 m_size;
+    qint64 m_consumed = 0;
+    QByteArray m_buffer;
+    int m_start = 0;
+    bool m_atEnd = false;
+    QString m_error;
+};
+
 } // namespace
 
 bool SgtFile::fail(int line, const QString &why)
@@ -71,13 +133,7 @@ bool SgtFile::read(const QString &fileName)
     FbInputFile input;
     if (!input.open(fileName))
         return fail(0, input.errorString());
-    QFile &file = input.file();
-    QByteArray text = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return fail(0, file.errorString());
-    if (text.endsWith('\n'))
-        text.chop(1); // the last line's end starts no line of its own
-    const QList<QByteArray> lines = text.split('\n');
+    LineReader reader(input.file());
 
     enum Stage { SensorCount, Sensors, DataCount, Data, Done } stage = SensorCount;
     qint32 sensorCount = 0, dataCount = 0;
@@ -85,7 +141,8 @@ bool SgtFile::read(const QString &fileName)
     QVector<int> kinds;
     bool named = false; // a token line came for the current section
     int lineNumber = 0;
-    for (const QByteArray &line : lines) {
+    QByteArray line;
+    while (reader.next(&line)) {
         ++lineNumber;
         const bool atStart = (stage == Sensors && m_sensors.isEmpty()) || (stage == Data && m_data.isEmpty());
         const QList<QByteArray> tokens = atStart && !named ? tokenWords(line) : QList<QByteArray>();
@@ -126,13 +183,20 @@ bool SgtFile::read(const QString &fileName)
         if (words.size() == 1 && words.at(0).isEmpty())
             continue;
         switch (stage) {
-        case SensorCount:
+        case SensorCount: {
             if (!parseCount(words, &sensorCount))
                 return fail(lineNumber, tr("the first line must be the number of sensors"));
+            // A count the rest of the file cannot hold would only reserve
+            // memory for nothing.
+            const qint64 room = qMin(reader.remaining() / MinSensorBytes, MaxSensors);
+            if (sensorCount > room)
+                return fail(lineNumber, tr("%1 sensors declared, but the rest of the file holds at most %2")
+                                            .arg(sensorCount).arg(room));
             m_sensors.reserve(sensorCount);
             stage = sensorCount > 0 ? Sensors : DataCount;
             named = false;
             break;
+        }
         case Sensors: {
             if (!named && m_sensors.isEmpty()) {
                 if (words.size() != 2 && words.size() != 3)
@@ -154,13 +218,18 @@ bool SgtFile::read(const QString &fileName)
                 stage = DataCount;
             break;
         }
-        case DataCount:
+        case DataCount: {
             if (!parseCount(words, &dataCount))
                 return fail(lineNumber, tr("after %1 sensors the number of data must follow").arg(sensorCount));
+            const qint64 room = qMin((reader.remaining() + 1) / MinDatumBytes, MaxData);
+            if (dataCount > room)
+                return fail(lineNumber, tr("%1 data declared, but the rest of the file holds at most %2")
+                                            .arg(dataCount).arg(room));
             m_data.reserve(dataCount);
             stage = dataCount > 0 ? Data : Done;
             named = false;
             break;
+        }
         case Data: {
             if (!named && m_data.isEmpty())
                 kinds = QVector<int>{0, 1, 2};
@@ -190,6 +259,8 @@ bool SgtFile::read(const QString &fileName)
             return fail(lineNumber, tr("text after the last of the %1 data").arg(dataCount));
         }
     }
+    if (!reader.errorString().isEmpty())
+        return fail(lineNumber + 1, reader.errorString());
     switch (stage) {
     case SensorCount:
         return fail(0, tr("no number of sensors"));

@@ -26,6 +26,7 @@ enum class Kind : quint8 {
     CountMismatch,    // the header's fb_count disagrees with the size
     PartialRecord,    // bytes after the last complete record
     NotFbFile,        // the header's offset range cannot describe the records
+    OffsetUnit,       // the offsets agree with no unit of the coordinates
     TimingError,      // a shot whose picks are all early or late
     Outlier,          // a pick far from its shot's first-break curve
     Reciprocity,      // a pair of shots whose reciprocal times disagree

@@ -4,6 +4,7 @@
 #include "fblayout.h"
 #include "finding.h"
 #include "findinglist.h"
+#include "offsettally.h"
 #include "qcsettings.h"
 #include "shotfit.h"
 #include "shotindex.h"
@@ -228,7 +229,7 @@ public:
     ShotSummaries shots;                  // one per index entry
     QVector<ReciprocalPair> pairs;        // every compared pair, by shotA then shotB
     QVector<RepeatPair> repeats;          // every compared repeat, by shotA then shotB
-    QVector<TimingEstimate> timing;       // shots in a compared pair, ascending
+    QVector<TimingEstimate> timing;       // at most one a shot, ascending
     QVector<ReceiverPosition> receivers;  // when Settings::collectReceivers
     QVector<StationResidual> stations;    // when Settings::collectReceivers, by line and station
     qint64 status0 = 0;                   // picks per pick-status class
@@ -236,6 +237,10 @@ public:
     qint64 statusOther = 0;
     qint64 notPicked = 0;                 // picks that are no picks: time <= 0 away from the source
     qint64 notJudged = 0;                 // picks not judged, the not picked included
+    OffsetTally offsets;                  // the offsets against the coordinates' distances
+    // The declared units with the offsets' factor found from the data (or
+    // declared): what every velocity and length shown is converted with.
+    Units units;
 
     const FindingList &findings(Kind kind) const { return m_findings[int(kind)]; }
     FindingList &findings(Kind kind) { return m_findings[int(kind)]; }

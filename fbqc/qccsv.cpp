@@ -281,12 +281,14 @@ bool Tables::write(const QString &dirName, const PickQc::Report &r)
                         p = field(p, s.picks);
                         p = field(p, s.outliers);
                         p = field(p, s.rmsResidual, 3);
-                        p = field(p, s.velocity[Negative], 1);
-                        p = field(p, s.velocity[Positive], 1);
-                        p = field(p, s.intercept[Negative], 3);
-                        p = field(p, s.intercept[Positive], 3);
+                        // In m/s and ms whatever units the file holds.
+                        const Units &u = r.units;
+                        p = field(p, float(u.metresPerSecond(s.velocity[Negative])), 1);
+                        p = field(p, float(u.metresPerSecond(s.velocity[Positive])), 1);
+                        p = field(p, float(u.milliseconds(s.intercept[Negative])), 3);
+                        p = field(p, float(u.milliseconds(s.intercept[Positive])), 3);
                         p = field(p, s.notPicked);
-                        // The estimates come in shot order, one per shot in a pair.
+                        // The estimates come in shot order, at most one a shot.
                         const bool timed = timing < r.timing.size() && r.timing.at(timing).shot == k;
                         p = field(p, timed ? r.timing.at(timing).delay : float(NaN), 2);
                         p = field(p, timed ? r.timing.at(timing).pairs : 0);

@@ -8,7 +8,8 @@
 // Writes a report's findings as CSV tables, the ones that fbtool qc --csv
 // and the QC window's export give (plain C-locale decimals, times in ms,
 // 1-based shot and record numbers, an empty field where a value does not
-// apply, '\n' line ends): outliers.csv, reciprocity.csv (every compared
+// apply, '\n' line ends; the shots' velocities in m/s and intercepts in ms
+// through Report::units, the offsets as stored): outliers.csv, reciprocity.csv (every compared
 // pair), repeats.csv (every compared repeat), shots.csv and problems.csv
 // (every other kind of finding), into a folder, which is made if needed.
 //

@@ -439,6 +439,7 @@ void QcPass::checkShot(Batch *batch, size_t i, ShotFitter *fitter, Findings *out
     w.viewBuilt = false;
     if (fitter && !b.part && n > 0) {
         w.view.build(records, n);
+        w.view.setFit(w.fitted ? &w.fit : nullptr);
         w.viewBuilt = true;
     }
 }
@@ -521,6 +522,7 @@ void QcPass::finishShot(const Batch &batch, size_t i)
     r.notJudged += w.notJudged;
     r.minOffset = std::min(r.minOffset, w.minOffset);
     r.maxOffset = std::max(r.maxOffset, w.maxOffset);
+    r.offsets.add(w.offsets);
     if (w.viewBuilt)
         m_reciprocity.addShot(b.shot, w.view, m_heldSpread);
 }
@@ -545,6 +547,7 @@ void QcPass::finishPart(const Batch &batch, size_t i)
     g.notPicked += w.notPicked;
     g.minOffset = std::min(g.minOffset, w.minOffset);
     g.maxOffset = std::max(g.maxOffset, w.maxOffset);
+    g.offsets.add(w.offsets);
     g.summary.nonFinite += w.summary.nonFinite;
     m_giantSource.add(records, int(b.records));
     m_giantRecords += qint64(b.records);
@@ -570,6 +573,7 @@ void QcPass::finishPart(const Batch &batch, size_t i)
     r.notJudged += m_giantRecords;
     r.minOffset = std::min(r.minOffset, g.minOffset);
     r.maxOffset = std::max(r.maxOffset, g.maxOffset);
+    r.offsets.add(g.offsets);
     // After the findings of the parts' chunks, which come first in the file.
     m_deferred.insert(m_deferred.end(), found.begin(), found.end());
     if (m_settings.judgePicks) {
@@ -621,9 +625,21 @@ bool QcPass::secondPass()
             }
             // Each part completes different shots: no two touch one entry.
             WorkerPool::Task task(shots.size(), [this, &records, &shots](size_t k) {
-                SpreadView view;
                 const BatchShot &b = shots[k];
-                m_reciprocity.complete(b.shot, records.data() + b.offset, static_cast<int>(b.records), &view);
+                const FbRecord *shotRecords = records.data() + b.offset;
+                const int n = static_cast<int>(b.records);
+                // The same fit as the first pass made, for the curve's
+                // shape: a pair's times do not depend on whether the
+                // shot's records were still held.
+                ShotFit fit;
+                const bool fitted = n >= MinPicksPerSide;
+                if (fitted) {
+                    ShotFitter *fitter = takeFitter();
+                    fitter->fit(shotRecords, n, m_settings, &fit);
+                    giveBack(fitter);
+                }
+                SpreadView view;
+                m_reciprocity.complete(b.shot, shotRecords, n, &view, fitted ? &fit : nullptr);
             });
             m_pool->post(&task);
             m_pool->wait(&task);

@@ -1,6 +1,7 @@
 #include "qcreporttext.h"
 
 #include "qccsv.h"
+#include "sgtconverter.h"
 
 #include <QTextStream>
 
@@ -33,6 +34,34 @@ QString signedMs(double value, int decimals)
 {
     const QString text = QcCsv::decimal(value, decimals);
     return value > 0 && text != QLatin1String("0") ? QLatin1Char('+') + text : text;
+}
+
+// The name of a unit of the tables of names, or the factor itself.
+QString unitName(double factor, const QStringList &names, bool (*lookup)(const QString &, double *))
+{
+    for (const QString &name : names) {
+        double f = 0.0;
+        if (lookup(name, &f) && f == factor)
+            return name;
+    }
+    return QString::number(factor);
+}
+
+// What the numbers of the file are in, when that is other than metres for
+// every length and ms: the reader of velocities and distances needs it.
+void writeUnits(QTextStream &out, const Report &r)
+{
+    const Units &u = r.units;
+    if (u.offsetFactor == 1 && u.metresPerLength == 1.0 && u.secondsPerTime == 0.001)
+        return;
+    out << "Units: coordinates in "
+        << unitName(u.metresPerLength, SgtConverter::lengthUnitNames(), &SgtConverter::lengthUnit) << ", ";
+    if (u.offsetFactor == 1)
+        out << "offsets and elevations in the same unit";
+    else
+        out << "offsets and elevations in 1/" << u.offsetFactor << " of the coordinates' unit";
+    out << ", times in " << unitName(u.secondsPerTime, SgtConverter::timeUnitNames(), &SgtConverter::timeUnit)
+        << '\n';
 }
 
 QString shotName(const Report &r, qint32 shot)
@@ -130,6 +159,8 @@ void writeCheck(QTextStream &out, const QString &fileName, const Report &r, qint
     if (r.count(Kind::NotFbFile) == 0)
         out << "Header offset range: " << r.header.min_offset << " .. " << r.header.max_offset << '\n';
     fileLine(Kind::NotFbFile);
+    writeUnits(out, r);
+    fileLine(Kind::OffsetUnit);
 
     bool statusWritten = false;
     for (int k = 0; k < KindCount; ++k) {
@@ -169,6 +200,7 @@ void writeQc(QTextStream &out, const QString &fileName, const Report &r, int lis
     out << "Records: " << r.recordCount << " in " << r.index.size() << " shots\n";
     out << "Thresholds: outlier " << QcCsv::decimal(r.settings.outlierMs, 3) << " ms, reciprocity "
         << QcCsv::decimal(r.settings.reciprocityMs, 3) << " ms\n";
+    writeUnits(out, r);
     out << "Pick status: 0: " << r.status0 << " (" << percent(r.status0, picks) << "), 1: " << r.status1 << " ("
         << percent(r.status1, picks) << "), other: " << r.statusOther << " (" << percent(r.statusOther, picks)
         << ")\n";

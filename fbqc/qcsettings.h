@@ -11,6 +11,48 @@ namespace PickQc {
 
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 
+// The units of a file's numbers. The coordinates' length unit and fb_time's
+// time unit are declared (a file does not say them); the integer lengths
+// (offset, g_elev, s_elev, s_depth) may hold a finer unit than the float
+// coordinates, as field files do (whole centimetres beside metres), which
+// the pass finds from the data (Report::units).
+//
+// The fits compute in the file's own numbers: offsets as stored, times as
+// stored taken as ms, so a fitted velocity is offset units per 1000 time
+// units. What is shown or written is converted here, once:
+//   const Units &u = report.units;
+//   out << u.metresPerSecond(summary.velocity[side]) << " m/s";
+struct Units
+{
+    double metresPerLength = 1.0;   // the coordinates' unit, in metres
+    double secondsPerTime = 0.001;  // fb_time's unit, in seconds
+    // Offsets and elevations are in 1/offsetFactor of the coordinates'
+    // unit; 0 in Settings: find it from the data.
+    int offsetFactor = 1;
+
+    double metresPerOffset() const { return metresPerLength / qMax(1, offsetFactor); }
+    // An offset or elevation as stored, in metres.
+    double metres(double stored) const { return stored * metresPerOffset(); }
+    // An offset or elevation as stored, in the coordinates' unit.
+    double coordinateLength(double stored) const { return stored / qMax(1, offsetFactor); }
+    // A fitted velocity (stored offset units per 1000 stored time units)
+    // in m/s.
+    double metresPerSecond(double fitted) const { return fitted * metresPerOffset() * (0.001 / secondsPerTime); }
+    // A time as stored in ms, and back: thresholds given in ms are applied
+    // to stored times through fileTime().
+    double milliseconds(double stored) const { return stored * (secondsPerTime / 0.001); }
+    double fileTime(double ms) const { return ms * (0.001 / secondsPerTime); }
+    // The plausible range of a near-surface velocity, in m/s: a fitted
+    // velocity outside it is worth a note.
+    static constexpr double PlausibleMinMetresPerSecond = 100.0;
+    static constexpr double PlausibleMaxMetresPerSecond = 7000.0;
+    bool plausible(double fitted) const
+    {
+        const double v = metresPerSecond(fitted);
+        return v >= PlausibleMinMetresPerSecond && v <= PlausibleMaxMetresPerSecond;
+    }
+};
+
 struct Settings
 {
     double outlierMs = 8.0;       // |residual| above this is an outlier
@@ -32,6 +74,9 @@ struct Settings
     // damaged or zero-filled stretch read as one shot) is checked record by
     // record but not fitted, and reported as too large to judge.
     qint64 maxJudgedPicks = 1000000;
+    // The declared units; offsetFactor 0 (the default) finds the unit of
+    // the offsets from the data.
+    Units units{1.0, 0.001, 0};
 };
 
 } // namespace PickQc

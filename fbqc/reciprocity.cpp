@@ -17,8 +17,14 @@ namespace {
 constexpr double MaxGapSpacings = 2.05;
 // A source this close to a receiver, in spacings, sits on it.
 constexpr double OnReceiverSpacings = 0.05;
-// How far off the segment between them the source may sit, in spacings.
+// Where sources are sought around a spread, and how close two sources are
+// one position (a repeat), in spacings.
 constexpr double LateralSpacings = 0.5;
+// How far off the segment between two receivers a source may sit and still
+// stand where the spread recorded, in spacings: a source farther off the
+// line (on a road beside the spread) shares no receiver's place, and its
+// time there would differ by the detour.
+constexpr double OffLineSpacings = 0.25;
 // Grid cells for finding sources near a spread, in receiver spacings: a
 // spread then touches a handful of cells.
 constexpr double CellSpacings = 64.0;
@@ -63,6 +69,7 @@ quint64 cellKey(qint64 cx, qint64 cy)
 void SpreadView::build(const FbRecord *records, int n)
 {
     m_records = records;
+    m_fit = nullptr;
 
     // Receivers by station; a spread usually arrives in station order.
     m_byStation.resize(n);
@@ -222,17 +229,21 @@ double SpreadView::stationTime(qint32 line, qint32 stat, bool *found) const
 
 double SpreadView::timeAt(qint32 line, qint32 stat, double x, double y) const
 {
-    if (m_stations) {
+    const FbRecord *records = m_records;
+    const int m = static_cast<int>(m_position.size());
+    const double spacing = m_spacingBound > 0.0 ? this->spacing() : 0.0;
+    // Coordinates decide where they are known: a station number says
+    // nothing of a source set off the line. Stations serve where the
+    // positions are missing.
+    const bool byPosition = m >= 2 && spacing > 0.0 && finite(x, y);
+    if (m_stations && !byPosition) {
         bool found = false;
         const double t = stationTime(line, stat, &found);
         if (found)
             return t;
     }
-    const FbRecord *records = m_records;
-    const int m = static_cast<int>(m_position.size());
     if (m < 1 || !finite(x, y))
         return NaN;
-    const double spacing = m_spacingBound > 0.0 ? this->spacing() : 0.0;
     const double p = (x - m_originX) * m_dirX + (y - m_originY) * m_dirY;
     int k = static_cast<int>(std::upper_bound(m_position.begin(), m_position.end(), p) - m_position.begin()) - 1;
     // A receiver on the point, found by position.
@@ -259,9 +270,22 @@ double SpreadView::timeAt(qint32 line, qint32 stat, double x, double y) const
     if (gap > 0.0)
         lambda = qBound(0.0, ((x - a.group_x) * ex + (y - a.group_y) * ey) / (gap * gap), 1.0);
     const double lateral = distance(x - (a.group_x + lambda * ex), y - (a.group_y + lambda * ey));
-    if (lateral > LateralSpacings * spacing)
+    if (lateral > OffLineSpacings * spacing)
         return NaN;
-    const double t = FbPicks::pickTime(a) + lambda * (FbPicks::pickTime(b) - FbPicks::pickTime(a));
+    const int ia = m_along[size_t(k)], ib = m_along[size_t(k) + 1];
+    const double ta = FbPicks::pickTime(a), tb = FbPicks::pickTime(b);
+    double t = ta + lambda * (tb - ta);
+    // Across a missing receiver at a crossover a straight line cuts the
+    // corner: follow the fitted curve's shape from each end instead.
+    if (m_fit && m_fit->picks.size() > std::max(ia, ib) && m_fit->picks[ia].side
+                                                                     == m_fit->picks[ib].side) {
+        const SideModel &side = m_fit->sides[m_fit->picks[ia].side];
+        const double oa = std::abs(double(a.offset)), ob = std::abs(double(b.offset));
+        const double ma = side.timeAt(oa), mb = side.timeAt(ob), mp = side.timeAt(oa + lambda * (ob - oa));
+        const double shaped = (1.0 - lambda) * (ta + mp - ma) + lambda * (tb + mp - mb);
+        if (std::isfinite(shaped))
+            t = shaped;
+    }
     return std::isfinite(t) ? t : NaN;
 }
 
@@ -548,7 +572,7 @@ void Reciprocity::point(const Pending &p, qint32 *line, qint32 *stat, double *x,
     *line = s.line, *stat = s.stat, *x = s.x, *y = s.y;
 }
 
-void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, SpreadView *view)
+void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, SpreadView *view, const ShotFit *fit)
 {
     const auto first = std::lower_bound(m_waiting.begin(), m_waiting.end(), shot, [this](qint32 k, qint32 a) {
         return m_pending[size_t(k)].a < a;
@@ -559,6 +583,7 @@ void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, SpreadVi
     if (first == last)
         return;
     view->build(records, n);
+    view->setFit(fit);
     for (auto it = first; it != last; ++it) {
         Pending &p = m_pending[size_t(*it)];
         qint32 line, stat;

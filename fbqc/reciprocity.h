@@ -10,12 +10,14 @@
 
 // Reciprocal times and repeats for the QC pass. Shots A (earlier) and B
 // (later) form a reciprocal pair when each one's spread holds the other's
-// source: at a receiver on the source's station or, where stations are not
-// set (one station for several receivers) or none matches, at a receiver
-// on the source's position; failing both, between two
-// receivers (ordered along the spread) at most 2 median receiver spacings
-// apart (one missing station) whose segment passes within half a spacing
-// of the source, the time then interpolated. Two shots from one source
+// source by coordinates: at a receiver on the source's position or between
+// two receivers (ordered along the spread) at most 2 median receiver
+// spacings apart (one missing station) whose segment passes within a
+// quarter spacing of the source, the time then interpolated along the
+// shape of the shot's fitted curve. A source farther off the line is
+// compared with no one. Only where positions are missing (not finite, or
+// all receivers at one point) do stations pair shots: at the receiver on
+// the source's station. Two shots from one source
 // position (within half a spacing) are a repeat instead: they are compared
 // at up to eight of B's receivers that A also recorded.
 //
@@ -37,11 +39,18 @@ class SpreadView
 public:
     // Arranges the n records, which must stay in place while the view is used.
     void build(const FbRecord *records, int n);
+    // The shot's fit (after build(); nullptr: none), whose curve shapes a
+    // time interpolated across a missing receiver; it must stay in place
+    // while the view is used.
+    void setFit(const ShotFit *fit) { m_fit = fit; }
     int size() const { return static_cast<int>(m_byStation.size()); }
-    // The shot's pick time at a point: at the receiver on the station (when
-    // stations can be trusted), at a receiver on the point, else
-    // interpolated; NaN when none exists or a
-    // time used is not finite or not a pick (<= 0 away from the source).
+    // The shot's pick time at a point: where the receivers' positions and
+    // the point are known, at a receiver on the point, else interpolated
+    // between the two receivers around it (along the fitted curve's shape
+    // when the view has the fit), and nothing for a point off the line;
+    // where positions are missing, at the receiver on the station (when
+    // stations can be trusted). NaN when none exists or a time used is not
+    // finite or not a pick (<= 0 away from the source).
     double timeAt(qint32 line, qint32 stat, double x, double y) const;
 
     struct LineRange
@@ -73,6 +82,7 @@ private:
     double stationTime(qint32 line, qint32 stat, bool *found) const;
 
     const FbRecord *m_records = nullptr;
+    const ShotFit *m_fit = nullptr;
     std::vector<int> m_byStation;
     std::vector<LineRange> m_lines;
     bool m_stations = true;       // one receiver per station: stations can be trusted
@@ -107,7 +117,7 @@ public:
     // Shot's records read again: takes its times at the later sources that
     // wait for them. Touches only shot's own entries, so threads may
     // complete different shots at once, each with its own *view.
-    void complete(qint32 shot, const FbRecord *records, int n, SpreadView *view);
+    void complete(qint32 shot, const FbRecord *records, int n, SpreadView *view, const ShotFit *fit = nullptr);
     // Every compared pair and repeat, by earlier then later shot; frees
     // what the pass held.
     void finish(QVector<ReciprocalPair> *pairs, QVector<RepeatPair> *repeats);

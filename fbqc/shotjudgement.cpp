@@ -19,8 +19,10 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
     w.notPicked = w.notJudged = 0;
     w.minOffset = std::numeric_limits<qint32>::max();
     w.maxOffset = std::numeric_limits<qint32>::min();
+    w.offsets = OffsetTally();
     for (int k = 0; k < n; ++k) {
         const FbRecord &r = records[k];
+        w.offsets.add(r);
         ++w.status[int(FbColumns::pickClass(r.fb_status))];
         w.minOffset = std::min(w.minOffset, r.offset);
         w.maxOffset = std::max(w.maxOffset, r.offset);

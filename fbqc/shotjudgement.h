@@ -3,6 +3,7 @@
 
 #include "checks/checks.h"
 #include "firstbreakfit.h"
+#include "offsettally.h"
 #include "pickqc.h"
 
 // One shot judged: its fit, its summary, its counts, its findings and its
@@ -22,6 +23,7 @@ struct ShotJudgement
     qint64 notJudged = 0;
     qint32 minOffset = 0;
     qint32 maxOffset = 0;
+    OffsetTally offsets;          // the shot's offsets against its coordinates
     bool fitted = false;          // fit holds the shot's fit (none below MinPicksPerSide picks)
 };
 

@@ -26,6 +26,7 @@ const std::vector<FileCheck> &fileChecks()
     // Timing errors come before the pairs they explain.
     static const std::vector<FileCheck> checks = {
         checkHeader,
+        checkOffsetUnit,
         checkTimingErrors,
         checkReciprocity,
         checkRepeats,

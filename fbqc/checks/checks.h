@@ -83,6 +83,9 @@ QString describeOutlier(const Finding &f, const Report &report);
 double weightOutlier(const Finding &f);
 void checkHeader(Report *report);
 QString describeHeader(const Finding &f, const Report &report);
+// The unit of the offsets against the coordinates: sets Report::units.
+void checkOffsetUnit(Report *report);
+QString describeOffsetUnit(const Finding &f, const Report &report);
 void checkRepeatedFfids(Report *report);
 QString describeRepeatedFfid(const Finding &f, const Report &report);
 QString describeTooLarge(const Finding &f, const Report &report);

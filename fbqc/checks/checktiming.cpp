@@ -170,9 +170,17 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
     for (const Finding &f : found)
         sorted.append(f);
     r->findings(Kind::TimingError) = std::move(sorted);
+    // One estimate a shot: a shot in one or two pairs is judged by its time
+    // at the source, and that estimate replaces what its few pairs said.
+    QVector<TimingEstimate> byPairs;
+    byPairs.reserve(r->timing.size());
+    for (const TimingEstimate &t : qAsConst(r->timing)) {
+        if (std::binary_search(paired.begin(), paired.end(), t.shot))
+            byPairs.append(t);
+    }
     QVector<TimingEstimate> all;
-    all.reserve(r->timing.size() + told.size());
-    std::merge(r->timing.cbegin(), r->timing.cend(), told.cbegin(), told.cend(), std::back_inserter(all),
+    all.reserve(byPairs.size() + told.size());
+    std::merge(byPairs.cbegin(), byPairs.cend(), told.cbegin(), told.cend(), std::back_inserter(all),
                [](const TimingEstimate &a, const TimingEstimate &b) { return a.shot < b.shot; });
     r->timing = all;
 }

@@ -40,9 +40,10 @@ inline double noise(quint32 a, quint32 b)
 }
 
 // One shot on a straight line at bearing 3-4-5: receivers at stations
-// first .. first + channels - 1, the source at station source.
+// first .. first + channels - 1, the source at station source, `aside`
+// metres off the line (its offsets and times still those along the line).
 inline QVector<FbRecord> shotOnLine(int shot, double source, int first, int channels, Curve curve,
-                             bool absoluteOffsets = false)
+                             bool absoluteOffsets = false, double aside = 0.0)
 {
     QVector<FbRecord> records;
     for (int c = 0; c < channels; ++c) {
@@ -53,10 +54,7 @@ inline QVector<FbRecord> shotOnLine(int shot, double source, int first, int chan
         r.fb_no = shot * 1000 + c;
         const double offset = (station - source) * Spacing;
         r.offset = qRound(absoluteOffsets ? std::abs(offset) : offset);
-        // A source on a station stands 30 m off the line, too far to be
-        // bracketed: only its station can match.
         const bool onStation = source == std::floor(source);
-        const double aside = onStation ? 30.0 : 0.0;
         r.source_x = float(5000.0 + 0.8 * Spacing * source - 0.6 * aside);
         r.source_y = float(9000.0 + 0.6 * Spacing * source + 0.8 * aside);
         r.group_x = float(5000.0 + 0.8 * Spacing * station);

@@ -6,9 +6,11 @@
 // the unified data format (.sgt) and back unchanged.
 
 #include "editlog.h"
+#include "fbcsvexport.h"
 #include "fbeditwriter.h"
 #include "fbtestfile.h"
 #include "numbertext.h"
+#include "sgtconverter.h"
 #include "sgtfile.h"
 
 #include <QDir>
@@ -530,8 +532,16 @@ private slots:
         QTest::newRow("sensor 3 of 2") << QByteArray("2\n0 0\n5 0\n1\n# s g t\n1 3 0.1\n")
                                        << "line 6: sensor '3' is not";
         QTest::newRow("time not a number") << QByteArray("2\n0 0\n5 0\n1\n1 2 0.1s\n") << "line 5: time '0.1s'";
-        QTest::newRow("data short") << QByteArray("2\n0 0\n5 0\n3\n1 2 0.1\n\n")
-                                    << "line 6: the file ends after 1 of 3 data";
+        QTest::newRow("data short") << QByteArray("2\n0 0\n5 0\n3\n1 2 0.1\n2 1 0.1 # no third\n\n")
+                                    << "line 7: the file ends after 2 of 3 data";
+        // Counts the rest of the file cannot hold are refused before any
+        // memory is taken for them.
+        QTest::newRow("90000000 sensors in 6 bytes")
+            << QByteArray("90000000\n0 0 0\n")
+            << "line 1: 90000000 sensors declared, but the rest of the file holds at most 3";
+        QTest::newRow("2000000000 data")
+            << QByteArray("2\n0 0\n5 0\n2000000000\n1 2 0.1\n") << "line 4: 2000000000 data declared";
+        QTest::newRow("a line without end") << QByteArray(3 << 20, '1') << "line 1: a line longer than";
         QTest::newRow("text after the data")
             << QByteArray("2\n0 0\n5 0\n1\n1 2 0.1\n2 1 0.1\n") << "line 6: text after";
     }
@@ -543,6 +553,158 @@ private slots:
         SgtFile file;
         QVERIFY(!file.read(path("bad.sgt")));
         QVERIFY2(file.errorString().contains(error), qPrintable(file.errorString()));
+    }
+
+    // import refuses what an FB file cannot hold in the unit asked for.
+    void importRefused_data()
+    {
+        QTest::addColumn<QByteArray>("sgt");
+        QTest::addColumn<QStringList>("units");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("x of 1e39 m") << QByteArray("2\n1e39 0\n0 0\n1\n1 2 0.1\n") << QStringList()
+                                     << "sensor 1 lies at 1e+39 m, beyond";
+        QTest::newRow("y of 3e38 m in ft") << QByteArray("2\n0 3e38\n0 0\n1\n1 2 0.1\n")
+                                           << QStringList{"--length-unit", "ft"} << "sensor 1 lies at 3e+38 m";
+        QTest::newRow("offset beyond int32 in mm")
+            << QByteArray("2\n0 0\n3e6 0\n1\n1 2 0.1\n") << QStringList{"--length-unit", "mm"}
+            << "line 5: the offset does not fit";
+    }
+    void importRefused()
+    {
+        QFETCH(QByteArray, sgt);
+        QFETCH(QStringList, units);
+        QFETCH(QString, error);
+        QVERIFY(write("refused.sgt", sgt));
+        QFile::remove(path("refused.fb"));
+        const Run run = FbTool::run(QStringList{"import", path("refused.sgt"), "-o", path("refused.fb")} + units);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(error), qPrintable(run.err));
+        QVERIFY(!QFile::exists(path("refused.fb")));
+    }
+
+    // A survey goes export -> import -> export to the same text: the same
+    // sensors (no two stations merged, however close), the same picks, the
+    // same last digits in any unit, and the shots of the import in the order
+    // of the original's. An empty gen is a line of 16 stations 0.5 m apart
+    // with a shot on every fourth.
+    void exportImportStable_data()
+    {
+        QTest::addColumn<QStringList>("gen");
+        QTest::addColumn<QStringList>("exportArgs");
+        QTest::addColumn<int>("sensors");   // -1: any
+        const QStringList survey{"--shots", "12", "--channels", "16", "--noise", "0"};
+        QTest::newRow("25 m, sources on stations") << survey << QStringList() << -1;
+        QTest::newRow("0.5 m stations") << QStringList() << QStringList() << 16;
+        QTest::newRow("0.5 m stations, profile") << QStringList() << QStringList{"--positions", "profile"} << 16;
+        QTest::newRow("ft and us") << survey << QStringList{"--length-unit", "ft", "--time-unit", "us"} << -1;
+        QTest::newRow("profile, cm") << survey << QStringList{"--positions", "profile", "--length-unit", "cm"} << -1;
+    }
+    void exportImportStable()
+    {
+        QFETCH(QStringList, gen);
+        QFETCH(QStringList, exportArgs);
+        QFETCH(int, sensors);
+        QStringList units = exportArgs;
+        units.removeAll("--positions");
+        units.removeAll("profile");
+        const QString fb = path("stable.fb"), first = path("first.sgt"), back = path("back.fb"),
+                      second = path("second.sgt");
+        if (gen.isEmpty()) {
+            QVector<qint32> ffids;
+            for (int shot = 0; shot < 4; ++shot)
+                ffids << QVector<qint32>(16, shot + 1);
+            QVector<FbRecord> records = FbTest::recordsWithFfids(ffids);
+            for (int k = 0; k < records.size(); ++k) {
+                FbRecord &r = records[k];
+                const int source = 4 * (k / 16), station = k % 16;
+                r.source_x = 0.5f * source;
+                r.group_x = 0.5f * station;
+                r.source_y = r.group_y = 1000;
+                r.s_line = r.g_line = 1;
+                r.s_stat = source;
+                r.g_stat = station;
+                r.fb_status = 1;
+                r.fb_time = 2.0f + std::abs(station - source);
+            }
+            QVERIFY(write("stable.fb", FbTest::fileBytes(records)));
+        } else {
+            QCOMPARE(FbTool::run(QStringList{"gen", fb} + gen).exitCode, 0);
+        }
+        Run run = FbTool::run(QStringList{"export", fb, "-o", first} + exportArgs);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        run = FbTool::run(QStringList{"import", first, "-o", back} + units);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        run = FbTool::run(QStringList{"export", back, "-o", second} + exportArgs);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        SgtFile sgt, again;
+        QVERIFY(sgt.read(first) && again.read(second));
+        if (sensors >= 0)
+            QCOMPARE(sgt.sensors().size(), sensors);
+        if (exportArgs.contains("profile")) {
+            // Distances along the line are not map floats: the same sensors
+            // and picks, from x 0, to a float's precision.
+            QCOMPARE(again.sensors().size(), sgt.sensors().size());
+            QCOMPARE(again.data().size(), sgt.data().size());
+            double start = sgt.sensors().at(0).x;
+            for (int k = 0; k < sgt.sensors().size(); ++k) {
+                start = qMin(start, sgt.sensors().at(k).x);
+                QVERIFY(std::abs(again.sensors().at(k).x - sgt.sensors().at(k).x) < 1e-4);
+            }
+            QCOMPARE(start, 0.0);
+            return;
+        }
+        QCOMPARE(readAll(second), readAll(first));
+
+        // Shot k of the import stands where shot k of the survey stood (to
+        // the float the unit gives).
+        auto sources = [](const QByteArray &bytes) {
+            QVector<QPointF> list;
+            for (qint64 k = 0; k < FbLayout::recordCount(bytes.size()); ++k) {
+                const FbRecord r = FbLayout::decodeRecord(bytes.constData() + FbLayout::recordPosition(qint32(k)));
+                if (list.isEmpty() || list.last() != QPointF(r.source_x, r.source_y))
+                    list << QPointF(r.source_x, r.source_y);
+            }
+            return list;
+        };
+        const QVector<QPointF> imported = sources(readAll(back)), original = sources(readAll(fb));
+        QCOMPARE(imported.size(), original.size());
+        for (int k = 0; k < original.size(); ++k)
+            QVERIFY2((imported.at(k) - original.at(k)).manhattanLength() < 0.01, qPrintable(QString::number(k)));
+    }
+
+    // A file cut while export reads it is refused, not written with zeros
+    // or with picks left out.
+    void exportOfCutFile_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("csv") << "csv";
+        QTest::newRow("sgt") << "sgt";
+    }
+    void exportOfCutFile()
+    {
+        QFETCH(QString, suffix);
+        const QString fb = path("cut.fb"), target = path("cut." + suffix);
+        QCOMPARE(FbTool::run({"gen", fb, "--shots", "20", "--channels", "1000"}).exitCode, 0); // 2 blocks
+        QFile::remove(target);
+        // Cut after the first block, the way another program would.
+        bool cut = false;
+        auto progress = [&](int) {
+            if (!cut)
+                cut = ::truncate(QFile::encodeName(fb).constData(), FbLayout::recordPosition(100)) == 0;
+        };
+        QString error;
+        if (suffix == QLatin1String("csv")) {
+            FbCsvExport table;
+            QVERIFY(!table.write(fb, target, progress));
+            error = table.errorString();
+        } else {
+            SgtConverter converter;
+            QVERIFY(!converter.exportSgt(fb, target, progress));
+            error = converter.errorString();
+        }
+        QVERIFY(cut);
+        QVERIFY2(error.contains("changed while it was read"), qPrintable(error));
+        QVERIFY(!QFile::exists(target));
     }
 
     // export leaves out rejected and unpicked picks and those whose source

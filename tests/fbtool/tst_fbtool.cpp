@@ -47,64 +47,68 @@ private slots:
     // listed line must appear, in the order listed, and info and check agree on the counts. The
     // file is the given bytes, or (given null) 10 shots of 8 channels made
     // with the row's options; shot n then holds records 8n-7..8n, its middle
-    // record is 8n-3. For given bytes the options go to check.
+    // record is 8n-3. For given bytes the options go to check. info refuses
+    // (exit 2) a file without a complete record or with a reversed header.
     void readBack_data()
     {
         QTest::addColumn<QByteArray>("given");
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<int>("checkExit");
+        QTest::addColumn<int>("infoExit");    // 2: info names the file as not an FB file
         QTest::addColumn<QStringList>("lines");
         const QByteArray gen;
-        QTest::newRow("clean") << gen << QStringList() << 0 << QStringList{
+        QTest::newRow("clean") << gen << QStringList() << 0 << 0 << QStringList{
             "Records: 80", "Shots: 10", "Polarity: positive (1)", "1,1001,1,8,8", "10,1010,73,80,8",
             "Declared count: 80 (matches the file size)", "Varying source attributes: 0", "Repeated ffids: 0",
             "Non-finite floats: 0", "Result: clean"};
         QTest::newRow("first ffid -3, polarity -1") << gen << QStringList{"--first-ffid", "-3", "--polarity", "-1"}
-            << 0 << QStringList{"Polarity: negative (-1)", "1,-3,1,8,8", "10,6,73,80,8", "Result: clean"};
-        QTest::newRow("varying s_elev") << gen << QStringList{"--vary-source", "4"} << 1 << QStringList{
+            << 0 << 0 << QStringList{"Polarity: negative (-1)", "1,-3,1,8,8", "10,6,73,80,8", "Result: clean"};
+        QTest::newRow("varying s_elev") << gen << QStringList{"--vary-source", "4"} << 1 << 0 << QStringList{
             "Varying source attributes: 1", "  shot 4 > 1004 (records 25..32): s_elev differs in 4 of 8 records",
             "Result: 1 problem found"};
-        QTest::newRow("NaN group_x") << gen << QStringList{"--nan", "3:group_x"} << 1 << QStringList{
+        QTest::newRow("NaN group_x") << gen << QStringList{"--nan", "3:group_x"} << 1 << 0 << QStringList{
             "Varying source attributes: 0", "Non-finite floats: 1",
             "  record 21 (fb_no 21, ffid 1003, channel 5): group_x = nan"};
         // A NaN source coordinate also makes its column vary: NaN equals nothing.
-        QTest::newRow("NaN source_x") << gen << QStringList{"--nan", "3"} << 1 << QStringList{
+        QTest::newRow("NaN source_x") << gen << QStringList{"--nan", "3"} << 1 << 0 << QStringList{
             "  shot 3 > 1003 (records 17..24): source_x differs in 1 of 8 records",
             "  record 21 (fb_no 21, ffid 1003, channel 5): source_x = nan", "Result: 2 problems found"};
-        QTest::newRow("infinite fb_time") << gen << QStringList{"--inf", "5:fb_time"} << 1 << QStringList{
+        QTest::newRow("infinite fb_time") << gen << QStringList{"--inf", "5:fb_time"} << 1 << 0 << QStringList{
             "Non-finite floats: 1", "  record 37 (fb_no 37, ffid 1005, channel 5): fb_time = inf"};
         // Listed by first shot, which is not ffid order here: 1001, 1009, 1004.
         QTest::newRow("ffids come back") << gen
             << QStringList{"--repeat-ffid", "9:2", "--repeat-ffid", "4:7", "--repeat-ffid", "6", "--repeat-ffid", "10"}
-            << 1 << QStringList{"Shots: 10", "Repeated ffids: 3", "  ffid 1001 names 3 shots:", "    shot 1 > 1001",
-                                "    shot 6 > 1001", "    shot 10 > 1001", "  ffid 1009 names 2 shots:",
+            << 1 << 0 << QStringList{"Shots: 10", "Repeated ffids: 3", "  ffid 1001 names 3 shots:",
+                                "    shot 1 > 1001", "    shot 6 > 1001", "    shot 10 > 1001",
+                                "  ffid 1009 names 2 shots:",
                                 "    shot 2 > 1009", "    shot 9 > 1009", "  ffid 1004 names 2 shots:",
                                 "    shot 4 > 1004", "    shot 7 > 1004"};
-        QTest::newRow("partial last record") << gen << QStringList{"--truncate", "50"} << 1 << QStringList{
+        QTest::newRow("partial last record") << gen << QStringList{"--truncate", "50"} << 1 << 0 << QStringList{
             "Records: 79", "10,1010,73,79,7", "Declared count: 80 MISMATCH: the file size gives 79 records",
             "Partial record: 34 bytes after the last complete record"};
-        QTest::newRow("lying fb_count") << gen << QStringList{"--declared-count", "100"} << 1 << QStringList{
+        QTest::newRow("lying fb_count") << gen << QStringList{"--declared-count", "100"} << 1 << 0 << QStringList{
             "Declared count: 100 MISMATCH: the file size gives 80 records", "Result: 1 problem found"};
-        QTest::newRow("0 bytes") << QByteArray("") << QStringList() << 1 << QStringList{
+        QTest::newRow("0 bytes") << QByteArray("") << QStringList() << 1 << 2 << QStringList{
             "Records: 0", "Shots: 1", "No complete record: 0 bytes cannot hold a header and one record",
             "Result: 1 problem found"};
-        QTest::newRow("a header and 83 bytes") << QByteArray(16 + 83, '\0') << QStringList() << 1 << QStringList{
-            "Partial record: 83 bytes after the last complete record", "Result: 2 problems found"};
+        QTest::newRow("a header and 83 bytes") << QByteArray(16 + 83, '\0') << QStringList() << 1 << 2
+            << QStringList{"Partial record: 83 bytes after the last complete record", "Result: 2 problems found"};
         // "ick " as the min_offset word is larger than "file" as max_offset.
         QTest::newRow("text renamed .fb") << QByteArray("README for the pick files of line 7.\n").repeated(3)
-            << QStringList() << 1 << QStringList{"Header offset range: 1948283503 .. 1881171304 REVERSED: this "
-                                                 "header cannot describe any record; not an FB file?"};
+            << QStringList() << 1 << 2 << QStringList{"Header offset range: 1948283503 .. 1881171304 REVERSED: "
+                                                      "this header cannot describe any record; not an FB file?"};
         // Every word but the ffid all ones: offsets -1, five NaNs a record.
         // Two ffids alternate, so each names 60 one-record shots, and each
         // shot's NaN source_x and source_y vary (NaN equals nothing).
         QByteArray nans(16, '\0');
         for (int k = 0; k < 120; ++k)
             nans += QByteArray(4, char(k % 2)) + QByteArray(80, '\xff');
-        QTest::newRow("600 NaNs, 240 variations, 2 ffids of 60 shots") << nans << QStringList() << 1 << QStringList{
+        QTest::newRow("600 NaNs, 240 variations, 2 ffids of 60 shots") << nans << QStringList() << 1 << 0
+            << QStringList{
             "Header offset range: 0 .. 0 does NOT contain the records' offsets -1 .. -1; not an FB file?",
             "Varying source attributes: 240", "  ... and 190 more", "Repeated ffids: 2", "  ffid 0 names 60 shots:",
             "    ... and 10 more", "Non-finite floats: 600", "  ... and 550 more"};
-        QTest::newRow("the same, --all") << nans << QStringList{"--all"} << 1 << QStringList{
+        QTest::newRow("the same, --all") << nans << QStringList{"--all"} << 1 << 0 << QStringList{
             "  shot 120 > 16843009 (records 120..120): source_y differs in 1 of 1 records", "    shot 120 > 16843009",
             "  record 120 (fb_no -1, ffid 16843009, channel -1): fb_time = nan"};
     }
@@ -113,6 +117,7 @@ private slots:
         QFETCH(QByteArray, given);
         QFETCH(QStringList, options);
         QFETCH(int, checkExit);
+        QFETCH(int, infoExit);
         QFETCH(QStringList, lines);
         const QString file = path("read.fb"), link = path("link.fb");
         QFile f(file);
@@ -125,7 +130,7 @@ private slots:
         QVERIFY(QFile::link(file, link));
         const Run info = fbtool({"info", link}), shots = fbtool({"shots", link, "--csv"});
         const Run check = fbtool(QStringList{"check", link} + (given.isNull() ? QStringList() : options));
-        QVERIFY2(info.exitCode == 0 && shots.exitCode == 0, "info or shots failed");
+        QVERIFY2(info.exitCode == infoExit && shots.exitCode == 0, qPrintable(info.err));
         QCOMPARE(check.exitCode, checkExit);
         const QStringList output = (info.out + shots.out + check.out).split(QLatin1Char('\n'));
         int at = -1;
@@ -133,6 +138,10 @@ private slots:
             const int found = output.indexOf(line, at + 1);
             QVERIFY2(found > at, qPrintable("missing line, or before the line listed ahead of it: " + line));
             at = found;
+        }
+        if (infoExit != 0) {
+            QVERIFY2(info.err.contains(": not an FB file: "), qPrintable(info.err));
+            return;
         }
         const QStringList checkLines = check.out.split(QLatin1Char('\n'));
         for (const char *count : {"Records: ", "Shots: "})

@@ -237,6 +237,89 @@ private slots:
         QVERIFY(table(csv + "/problems.csv", ProblemsHeader).isEmpty());
     }
 
+    // Offsets and elevations in a finer unit than the coordinates are found
+    // and said; velocities come out in m/s in whatever units the file is;
+    // offsets that agree with no unit (here 3 times the distance) are a
+    // problem of their own.
+    void units_data()
+    {
+        QTest::addColumn<QStringList>("gen");
+        QTest::addColumn<QStringList>("qc");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("offsetScale");   // 0: leave the offsets as made
+        QTest::newRow("cm beside m") << QStringList{"--offset-factor", "100"} << QStringList()
+            << "Units: coordinates in m, offsets and elevations in 1/100 of the coordinates' unit, times in ms" << 0;
+        QTest::newRow("ft, declared") << QStringList{"--feet"} << QStringList{"--length-unit", "ft"}
+            << "Units: coordinates in ft, offsets and elevations in the same unit, times in ms" << 0;
+        QTest::newRow("1/10 ft, off the line") << QStringList{"--feet", "--offset-factor", "10", "--source-crossline",
+                                                               "5,50"}
+            << QStringList{"--length-unit", "ft"}
+            << "Units: coordinates in ft, offsets and elevations in 1/10 of the coordinates' unit, times in ms" << 0;
+        QTest::newRow("offsets 3 times the distance") << QStringList() << QStringList()
+            << "Offsets agree with no unit of the coordinates: of 940 offsets, 0% are 1 times the distance between "
+               "source and receiver, the most of any of 1, 10, 100 and 1000" << 3;
+    }
+    void units()
+    {
+        QFETCH(QStringList, gen);
+        QFETCH(QStringList, qc);
+        QFETCH(QString, line);
+        QFETCH(int, offsetScale);
+        const QString file = m_dir.filePath(QStringLiteral("units.fb")), csv = m_dir.filePath(QStringLiteral("units"));
+        QCOMPARE(fbtool(QStringList{"gen", file, "--shots", "20", "--channels", "48", "--noise", "0"} + gen).exitCode,
+                 0);
+        if (offsetScale > 0) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QByteArray bytes = f.readAll();
+            for (qint64 k = 0; k < FbLayout::recordCount(bytes.size()); ++k) {
+                char *at = bytes.data() + FbLayout::recordPosition(qint32(k));
+                FbRecord r = FbLayout::decodeRecord(at);
+                r.offset *= offsetScale;
+                FbLayout::encodeRecord(r, at);
+            }
+            QVERIFY(f.seek(0) && f.write(bytes) == bytes.size());
+        }
+        const Run run = fbtool(QStringList{"qc", file, "--csv", csv} + qc);
+        QCOMPARE(run.exitCode, offsetScale > 0 ? 1 : 0);
+        QVERIFY2(run.out.split('\n').contains(line), qPrintable(run.out));
+        if (offsetScale > 0)
+            return;
+        // The refractor beyond 900 m runs at 4600 m/s.
+        const auto shots = table(csv + "/shots.csv", "shot,ffid,picks,outliers,rms_residual,velocity_negative_side,"
+                                                     "velocity_positive_side,intercept_negative_side,"
+                                                     "intercept_positive_side,not_picked,timing_error,timing_pairs");
+        QVERIFY2(std::abs(shots.at(0).at(6).toDouble() / 4600 - 1) < 0.05, qPrintable(shots.at(0).join(',')));
+    }
+
+    // Clean lines shot in different ways are clean, and shots.csv holds a
+    // timing error for every shot, however it was judged: by its pairs, or
+    // by its time at the source where it is in too few pairs (one or two a
+    // shot) or none (end-on, or sources off the line, which share no
+    // receiver's place and are compared with no one).
+    void cleanLines_data()
+    {
+        QTest::addColumn<QStringList>("gen");
+        QTest::newRow("one or two pairs a shot") << QStringList{"--channels", "12", "--shot-interval", "4"};
+        QTest::newRow("end-on") << QStringList{"--channels", "48", "--spread", "end-on"};
+        QTest::newRow("split") << QStringList{"--channels", "48"};
+        QTest::newRow("sources 5-50 m off the line") << QStringList{"--channels", "48", "--source-crossline", "5,50"};
+    }
+    void cleanLines()
+    {
+        QFETCH(QStringList, gen);
+        const QString file = m_dir.filePath(QStringLiteral("timed.fb")), csv = m_dir.filePath(QStringLiteral("timed"));
+        QCOMPARE(fbtool(QStringList{"gen", file, "--shots", "40"} + gen).exitCode, 0);
+        const Run run = fbtool({"qc", file, "--csv", csv});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.out));
+        const auto shots = table(csv + "/shots.csv", "shot,ffid,picks,outliers,rms_residual,velocity_negative_side,"
+                                                     "velocity_positive_side,intercept_negative_side,"
+                                                     "intercept_positive_side,not_picked,timing_error,timing_pairs");
+        QCOMPARE(shots.size(), 40);
+        for (const QStringList &row : shots)
+            QVERIFY2(!row.at(10).isEmpty(), qPrintable("no timing error: " + row.join(',')));
+    }
+
     // The bytes the tables are made of read as QcCsv::decimal() for the same
     // value: rounding at the last place, signs, extremes, and a fixed random
     // sample of float bit patterns, most of them in the range of times in ms.

@@ -6,6 +6,7 @@
 #include "fbcolumns.h"
 #include "fbgenerator.h"
 #include "pickqc.h"
+#include "reciprocity.h"
 #include "surveyline.h"
 
 #include <QFile>
@@ -348,6 +349,61 @@ private slots:
                 QVERIFY(f && sameFinding(*f, a[i]) && sameFinding(list.at(a.size() - 1 - i), a[a.size() - 1 - i]));
             }
         }
+    }
+
+    // A shot's time at a point of its spread: where the point and the
+    // receivers have coordinates they decide (a point off the line has no
+    // time, a station number on another receiver does not count), a missing
+    // receiver is bridged along the fitted curve (also at the crossover,
+    // where a straight line cuts the corner), and stations serve only a
+    // point without coordinates. Receivers every 10 m from the source at 0,
+    // times of a 600 m/s direct arrival and a 4000 m/s refractor (crossover
+    // at 70.6 m); the one at 70 m is missing.
+    void spreadTimeAt_data()
+    {
+        QTest::addColumn<double>("x");
+        QTest::addColumn<double>("y");
+        QTest::addColumn<int>("station");
+        QTest::addColumn<double>("expected");   // NaN: no time
+        const auto truth = [](double h) { return std::min(h / 0.6, 100.0 + h / 4.0); };
+        QTest::newRow("missing receiver at the crossover") << 70.0 << 0.0 << 1007 << truth(70);
+        QTest::newRow("missing receiver, a hair off the line") << 70.0 << 1.0 << 1007 << truth(70);
+        QTest::newRow("on a receiver, another's station") << 100.0 << 0.0 << 1030 << truth(100);
+        QTest::newRow("between receivers, 4 m off the line") << 95.0 << 4.0 << 1009 << qQNaN();
+        QTest::newRow("30 m off the line at a station") << 100.0 << 30.0 << 1010 << qQNaN();
+        QTest::newRow("no coordinates: by station") << qQNaN() << qQNaN() << 1030 << truth(300);
+    }
+    void spreadTimeAt()
+    {
+        QFETCH(double, x);
+        QFETCH(double, y);
+        QFETCH(int, station);
+        QFETCH(double, expected);
+        QVector<FbRecord> records;
+        for (int k = 1; k <= 60; ++k) {
+            if (k == 7)
+                continue;
+            FbRecord r;
+            r.ffid = 1;
+            r.channel = k;
+            r.offset = 10 * k;
+            r.group_x = float(10 * k);
+            r.s_line = r.g_line = 1;
+            r.s_stat = 1000;
+            r.g_stat = 1000 + k;
+            r.fb_time = float(std::min(10.0 * k / 0.6, 100.0 + 10.0 * k / 4.0));
+            r.fb_status = 1;
+            records.append(r);
+        }
+        const ShotFit fit = fitShot(records);
+        SpreadView view;
+        view.build(records.constData(), records.size());
+        view.setFit(&fit);
+        const double t = view.timeAt(1, station, x, y);
+        if (std::isnan(expected))
+            QVERIFY2(std::isnan(t), qPrintable(QString::number(t)));
+        else
+            QVERIFY2(std::abs(t - expected) < 0.5, qPrintable(QString("%1 for %2").arg(t).arg(expected)));
     }
 
     // A late shot is named with its delay however the line was shot: by

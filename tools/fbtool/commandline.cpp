@@ -1,5 +1,7 @@
 #include "commandline.h"
 
+#include "sgtconverter.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -114,6 +116,35 @@ bool toDouble(const QString &text, double *value)
     if (!ok || !std::isfinite(v))
         return false;
     *value = v;
+    return true;
+}
+
+UnitOptions::UnitOptions(QCommandLineParser &parser)
+    : length(QStringList{QStringLiteral("length-unit"), QStringLiteral("offset-unit")},
+             QStringLiteral("Length unit of the FB file's coordinates: %1 (default m). Offsets and elevations are "
+                            "in it or in a finer unit the data show.")
+                 .arg(SgtConverter::lengthUnitNames().join(QStringLiteral(", "))),
+             QStringLiteral("U"), QStringLiteral("m"))
+    , time(QStringLiteral("time-unit"),
+           QStringLiteral("Time unit of the FB file's fb_time: %1 (default ms).")
+               .arg(SgtConverter::timeUnitNames().join(QStringLiteral(", "))),
+           QStringLiteral("U"), QStringLiteral("ms"))
+{
+    parser.addOptions({length, time});
+}
+
+bool UnitOptions::read(const QCommandLineParser &parser, double *metres, double *seconds) const
+{
+    if (!SgtConverter::lengthUnit(parser.value(length), metres)) {
+        fail(QStringLiteral("--length-unit: '%1' is not one of %2")
+                 .arg(parser.value(length), SgtConverter::lengthUnitNames().join(QStringLiteral(", "))));
+        return false;
+    }
+    if (!SgtConverter::timeUnit(parser.value(time), seconds)) {
+        fail(QStringLiteral("--time-unit: '%1' is not one of %2")
+                 .arg(parser.value(time), SgtConverter::timeUnitNames().join(QStringLiteral(", "))));
+        return false;
+    }
     return true;
 }
 

@@ -43,6 +43,18 @@ private:
 Output &output();
 QTextStream &out();
 
+// --length-unit and --time-unit: the units a file's coordinates and times
+// are in, which a file does not say (defaults m and ms). read() gives
+// metres and seconds per unit; false after reporting a name that is not one.
+struct UnitOptions
+{
+    QCommandLineOption length;
+    QCommandLineOption time;
+
+    explicit UnitOptions(QCommandLineParser &parser);
+    bool read(const QCommandLineParser &parser, double *metres, double *seconds) const;
+};
+
 // Prints "fbtool: MESSAGE" as one line on stderr and returns Failed.
 int fail(const QString &message);
 int failWrite();

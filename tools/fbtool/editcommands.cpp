@@ -29,7 +29,7 @@ namespace {
 
 const char *const Units =
     "Units: the unified data format (.sgt) holds sensor positions in metres and traveltimes in seconds; an FB "
-    "file holds coordinates, elevations and offsets in its own length unit (--offset-unit) and fb_time in its "
+    "file holds coordinates, elevations and offsets in its own length unit (--length-unit) and fb_time in its "
     "own time unit (--time-unit).";
 
 // "+5", "-2.5": a signed time in ms for a reason or a message.
@@ -45,37 +45,6 @@ QCommandLineOption outputOption(const QString &what)
     return QCommandLineOption(QStringList{QStringLiteral("o"), QStringLiteral("output")}, what,
                               QStringLiteral("OUT"));
 }
-
-// The FB units of --offset-unit and --time-unit into *options; false after
-// reporting a name that is not one.
-struct UnitOptions
-{
-    QCommandLineOption length{QStringLiteral("offset-unit"),
-                              QStringLiteral("Length unit of the FB file's coordinates, elevations and offsets: %1 "
-                                             "(default m).").arg(SgtConverter::lengthUnitNames().join(", ")),
-                              QStringLiteral("U"), QStringLiteral("m")};
-    QCommandLineOption time{QStringLiteral("time-unit"),
-                            QStringLiteral("Time unit of the FB file's fb_time: %1 (default ms).")
-                                .arg(SgtConverter::timeUnitNames().join(", ")),
-                            QStringLiteral("U"), QStringLiteral("ms")};
-
-    explicit UnitOptions(QCommandLineParser &parser) { parser.addOptions({length, time}); }
-
-    bool read(const QCommandLineParser &parser, SgtConverter::Options *options) const
-    {
-        if (!SgtConverter::lengthUnit(parser.value(length), &options->lengthUnit)) {
-            fail(QStringLiteral("--offset-unit: '%1' is not one of %2")
-                     .arg(parser.value(length), SgtConverter::lengthUnitNames().join(", ")));
-            return false;
-        }
-        if (!SgtConverter::timeUnit(parser.value(time), &options->timeUnit)) {
-            fail(QStringLiteral("--time-unit: '%1' is not one of %2")
-                     .arg(parser.value(time), SgtConverter::timeUnitNames().join(", ")));
-            return false;
-        }
-        return true;
-    }
-};
 
 // ---------------------------------------------------------------- edit
 
@@ -395,7 +364,8 @@ int runExport(const QStringList &args)
         QStringLiteral(
             "Writes the picks of an FB file for the tools that come next.\n"
             "--format sgt: the unified data format (.sgt) of traveltime inversion: the sensors (sources and "
-            "receivers merged by position) as \"x y z\", or \"x z\" along the line with --positions profile, "
+            "receivers merged by position, sources first in the order of the shots) as \"x y z\", or \"x z\" "
+            "with --positions profile, x the distance along the line from its first sensor, "
             "then one \"s g t\" line per pick. Picks with a status other than 0 and 1 (rejected), traces without "
             "a positive time (unpicked), picks at a non-finite position and picks whose source and receiver are "
             "one sensor are left out. Sensors sit at the surface: s_depth is not applied.\n"
@@ -408,11 +378,12 @@ int runExport(const QStringList &args)
                                     QStringLiteral("F"));
     const QCommandLineOption tolerance(
         QStringLiteral("merge-tolerance"),
-        QStringLiteral("Positions closer than D metres horizontally are one sensor (default 1)."),
-        QStringLiteral("D"), QStringLiteral("1"));
+        QStringLiteral("Positions closer than D metres horizontally are one sensor (default: half the smallest "
+                       "spacing between two stations of the file, so no two stations merge)."),
+        QStringLiteral("D"));
     const QCommandLineOption positions(
         QStringLiteral("positions"),
-        QStringLiteral("map: sensors as \"x y z\" (default); profile: as \"x z\", x along the line."),
+        QStringLiteral("map: sensors as \"x y z\" (default); profile: as \"x z\", x along the line from its start."),
         QStringLiteral("map|profile"), QStringLiteral("map"));
     cmd.parser.addOptions({output, format, tolerance, positions});
     const UnitOptions units(cmd.parser);
@@ -441,9 +412,9 @@ int runExport(const QStringList &args)
     }
 
     SgtConverter::Options options;
-    if (!units.read(p, &options))
+    if (!units.read(p, &options.lengthUnit, &options.timeUnit))
         return Failed;
-    if (!toDouble(p.value(tolerance), &options.mergeTolerance) || options.mergeTolerance < 0)
+    if (p.isSet(tolerance) && (!toDouble(p.value(tolerance), &options.mergeTolerance) || options.mergeTolerance < 0))
         return fail(QStringLiteral("--merge-tolerance: '%1' is not a distance in metres").arg(p.value(tolerance)));
     if (p.value(positions) != QLatin1String("map") && p.value(positions) != QLatin1String("profile"))
         return fail(QStringLiteral("--positions: '%1' is not map or profile").arg(p.value(positions)));
@@ -458,6 +429,7 @@ int runExport(const QStringList &args)
     o << "Left out: " << c.rejected << " rejected (status other than 0 and 1), " << c.noTime
       << " without a positive time (unpicked), " << c.badPosition << " at a non-finite position, " << c.atSource
       << " whose source and receiver are one sensor\n";
+    o << "Merge tolerance: " << converter.mergeToleranceUsed() << " m\n";
     return Ok;
 }
 
@@ -469,10 +441,10 @@ int runImport(const QStringList &args)
         QStringLiteral("import"),
         QStringLiteral(
             "Builds an FB file from a file of the unified data format (.sgt): one shot per source sensor (ffid "
-            "and s_stat its sensor number) with one record per traveltime, receivers in sensor order (channel "
-            "from 1, g_stat the sensor number), offsets signed along the line, elevations from z (0 without), "
-            "status 1, and a header that declares the record count and the offset range. A traveltime of 0 or "
-            "less stays as it is, which reads as unpicked.\n")
+            "and s_stat its sensor number), in sensor order, with one record per traveltime in the file's order "
+            "(channel from 1, g_stat the sensor number), offsets signed along the line, elevations from z (0 "
+            "without), status 1, and a header that declares the record count and the offset range. A traveltime "
+            "of 0 or less stays as it is, which reads as unpicked.\n")
             + QLatin1String(Units));
     cmd.parser.clearPositionalArguments();
     cmd.parser.addPositionalArgument(QStringLiteral("import"), QStringLiteral("The command."),
@@ -487,7 +459,7 @@ int runImport(const QStringList &args)
     if (!cmd.parser.isSet(output))
         return fail(QStringLiteral("import needs -o OUT"));
     SgtConverter::Options options;
-    if (!units.read(cmd.parser, &options))
+    if (!units.read(cmd.parser, &options.lengthUnit, &options.timeUnit))
         return Failed;
     SgtConverter converter(options);
     const QString outName = cmd.parser.value(output);

@@ -14,10 +14,10 @@ namespace FbTool {
 int runEdit(const QStringList &args);
 
 // "fbtool export IN -o OUT [--format sgt|csv] [--merge-tolerance D]
-// [--positions map|profile] [--offset-unit U] [--time-unit U]".
+// [--positions map|profile] [--length-unit U] [--time-unit U]".
 int runExport(const QStringList &args);
 
-// "fbtool import IN.sgt -o OUT [--offset-unit U] [--time-unit U]".
+// "fbtool import IN.sgt -o OUT [--length-unit U] [--time-unit U]".
 int runImport(const QStringList &args);
 
 } // namespace FbTool

@@ -109,12 +109,19 @@ struct GenOptions
     Opt missing{"missing", "Leave out this fraction of the picks (channels missing from a shot).", "FRACTION",
                 "0"};
     Opt unpicked{"unpicked", "Store this fraction of the picks as 0 ms (unpicked).", "FRACTION", "0"};
+    Opt crossline{"source-crossline",
+                  "Sources off the line: each moved crossline by a distance uniform in MIN..MAX m.", "MIN,MAX"};
+    Opt feet{"feet", "Coordinates, offsets and elevations in feet instead of metres."};
+    Opt offsetFactor{"offset-factor",
+                     "Offsets and elevations in 1/F of the coordinates' unit: 1, 10, 100 or 1000 (default 1).", "F",
+                     "1"};
 
     void addTo(QCommandLineParser &p) const
     {
         p.addOptions({shots, channels, seed, firstFfid, polarity, groupInterval, shotInterval, vary, nan, inf, repeat,
                       truncate, declared, spread, between, velocities, thicknesses, crossovers, noise, sourceStatics,
-                      receiverStatics, stationStatics, triggerDelay, sourceDelay, missing, unpicked});
+                      receiverStatics, stationStatics, triggerDelay, sourceDelay, missing, unpicked, crossline, feet,
+                      offsetFactor});
     }
 
     // Fills *o from the parsed values. False, with the reason in *error, at
@@ -177,6 +184,19 @@ private:
             return setError(error, QStringLiteral("--spread: '%1' is not split or end-on").arg(spreadName));
         o->spread = spreadName == QLatin1String("split") ? FbGenerator::Spread::Split : FbGenerator::Spread::EndOn;
         o->sourceBetweenStations = p.isSet(between);
+        o->feet = p.isSet(feet);
+        qint64 factor = 0;
+        if (!toInt(p.value(offsetFactor), 1, 1000, &factor))
+            return setError(error, QStringLiteral("--offset-factor: '%1' is not 1, 10, 100 or 1000")
+                                       .arg(p.value(offsetFactor)));
+        o->offsetFactor = int(factor);
+        if (p.isSet(crossline)) {
+            const QStringList range = p.value(crossline).split(QLatin1Char(','));
+            if (range.size() != 2 || !toDouble(range.at(0), &o->sourceCrosslineMin)
+                || !toDouble(range.at(1), &o->sourceCrosslineMax))
+                return setError(error, QStringLiteral("--source-crossline: '%1' is not MIN,MAX in metres")
+                                           .arg(p.value(crossline)));
+        }
         const struct { const Opt &option; QVector<double> &list; } lists[] = {
             {velocities, o->velocities}, {thicknesses, o->thicknesses}, {crossovers, o->crossovers}};
         for (const auto &l : lists) {
@@ -289,12 +309,22 @@ int runGen(const QStringList &args)
 
 int runInfo(const QStringList &args)
 {
-    CommandParser cmd(QStringLiteral("info"), QStringLiteral("Prints the summary of an FB file."));
+    CommandParser cmd(QStringLiteral("info"),
+                      QStringLiteral("Prints the summary of an FB file. A file without a complete record, or whose "
+                                     "header's offset range is reversed, is not an FB file (exit 2)."));
     IndexedFile file;
     if (!file.parse(cmd, args) || !file.open())
         return Failed;
     const ShotIndexScanner &scanner = *file.scanner;
     const FbFileHeader &h = scanner.header();
+    // An empty file, a text or another format renamed: no summary would
+    // mean anything.
+    if (scanner.recordCount() == 0)
+        return fail(QStringLiteral("%1: not an FB file: %2 bytes cannot hold a header and one record")
+                        .arg(file.name).arg(scanner.fileSize()));
+    if (h.min_offset > h.max_offset)
+        return fail(QStringLiteral("%1: not an FB file: the header's offset range %2 .. %3 is reversed")
+                        .arg(file.name).arg(h.min_offset).arg(h.max_offset));
 
     QTextStream &o = out();
     o << "File: " << file.name << '\n';
@@ -626,6 +656,7 @@ int runCheck(const QStringList &args)
     const QCommandLineOption all(QStringLiteral("all"),
                                  QStringLiteral("List every item, not the first 50 of each kind."));
     cmd.parser.addOption(all);
+    const UnitOptions units(cmd.parser);
     const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
         return Failed;
@@ -633,6 +664,8 @@ int runCheck(const QStringList &args)
     // The QC's own checks of what the records hold, without judging picks.
     PickQc::Settings settings;
     settings.judgePicks = false;
+    if (!units.read(cmd.parser, &settings.units.metresPerLength, &settings.units.secondsPerTime))
+        return Failed;
     PickQc::Analyzer analyzer(fileName, settings);
     PickQc::Report report;
     if (!analyzer.run(&report))

@@ -61,6 +61,7 @@ int runQc(const QStringList &args)
                                                     "findings are the same for every number."),
                                      QStringLiteral("N"), QStringLiteral("0"));
     cmd.parser.addOptions({outlierMs, reciprocityMs, csv, threads});
+    const UnitOptions units(cmd.parser);
     const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
         return Failed;
@@ -78,6 +79,8 @@ int runQc(const QStringList &args)
     if (!toInt(cmd.parser.value(threads), 0, 1024, &threadCount))
         return fail(QStringLiteral("--threads: '%1' is not a number of threads").arg(cmd.parser.value(threads)));
     settings.threads = int(threadCount);
+    if (!units.read(cmd.parser, &settings.units.metresPerLength, &settings.units.secondsPerTime))
+        return Failed;
 
     PickQc::Analyzer analyzer(fileName, settings);
     PickQc::Report report;

@@ -72,6 +72,10 @@
         <source>cancelled</source>
         <translation>已取消</translation>
     </message>
+    <message>
+        <source>%1 changed while it was read</source>
+        <translation>读取期间 %1 发生了变化</translation>
+    </message>
 </context>
 <context>
     <name>FbEditWriter</name>
@@ -895,6 +899,18 @@
         <source>%1: timing error %2 ms (its time at the source against %3 neighbours)</source>
         <translation>%1：时间误差 %2 毫秒（按其震源处时间与 %3 个相邻炮比较）</translation>
     </message>
+    <message>
+        <source>Offsets that agree with no unit of the coordinates</source>
+        <translation>与坐标的任何单位都不相符的偏移距</translation>
+    </message>
+    <message>
+        <source>Agreeing</source>
+        <translation>相符</translation>
+    </message>
+    <message>
+        <source>Offsets agree with no unit of the coordinates: of %1 offsets, %2% are %3 times the distance between source and receiver, the most of any of 1, 10, 100 and 1000</source>
+        <translation>偏移距与坐标的任何单位都不相符：%1 个偏移距中，有 %2% 是炮点到检波点距离的 %3 倍，在 1、10、100 和 1000 中最多</translation>
+    </message>
 </context>
 <context>
     <name>ProblemModel</name>
@@ -1071,8 +1087,16 @@
         <translation>%1 中没有旅行时</translation>
     </message>
     <message>
-        <source>%1 line %2: the offset or an elevation does not fit an FB file in this length unit</source>
-        <translation>%1 第 %2 行：按此长度单位，偏移距或高程超出了初至文件的取值范围</translation>
+        <source>%1 line %2: the offset does not fit an FB file in this length unit</source>
+        <translation>%1 第 %2 行：按此长度单位，偏移距超出了初至文件的取值范围</translation>
+    </message>
+    <message>
+        <source>%1: sensor %2 lies at %3 m, beyond what an FB file&apos;s coordinates hold in this length unit</source>
+        <translation>%1：测点 %2 位于 %3 米处，按此长度单位超出了初至文件坐标的取值范围</translation>
+    </message>
+    <message>
+        <source>%1: the elevation of sensor %2 does not fit an FB file in this length unit</source>
+        <translation>%1：按此长度单位，测点 %2 的高程超出了初至文件的取值范围</translation>
     </message>
 </context>
 <context>
@@ -1132,6 +1156,18 @@
     <message>
         <source>the file ends after %1 of %2 data</source>
         <translation>文件在 %2 条数据中的第 %1 条之后结束</translation>
+    </message>
+    <message>
+        <source>%1 sensors declared, but the rest of the file holds at most %2</source>
+        <translation>声明了 %1 个测点，但文件其余部分最多只能容纳 %2 个</translation>
+    </message>
+    <message>
+        <source>%1 data declared, but the rest of the file holds at most %2</source>
+        <translation>声明了 %1 条数据，但文件其余部分最多只能容纳 %2 条</translation>
+    </message>
+    <message>
+        <source>a line longer than %1 bytes</source>
+        <translation>一行超过 %1 字节</translation>
     </message>
 </context>
 <context>
