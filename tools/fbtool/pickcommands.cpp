@@ -44,11 +44,13 @@ bool readGeometry(const QString &fileName, QHash<quint64, FbRecord> *geometry, Q
         *error = scanner.errorString();
         return false;
     }
-    const QVector<ShotIndexEntry> index = scanner.scan();
-    for (const ShotIndexEntry &shot : index) {
-        const QVector<FbRecord> records = readShotRecords(fileName, shot.firstRecord, shot.lastRecord);
-        if (records.size() != shot.lastRecord - shot.firstRecord + 1) {
-            *error = QStringLiteral("cannot read the records of ffid %1").arg(shot.ffid);
+    // Read in runs of whole records of about a block each, not shot by shot.
+    const qint64 count = scanner.recordCount();
+    for (qint64 first = 0; first < count; first += FbLayout::BlockRecords) {
+        const qint64 last = std::min(count, first + FbLayout::BlockRecords) - 1;
+        const QVector<FbRecord> records = readShotRecords(fileName, qint32(first), qint32(last));
+        if (records.size() != last - first + 1) {
+            *error = QStringLiteral("cannot read records %1 to %2").arg(first + 1).arg(last + 1);
             return false;
         }
         for (const FbRecord &r : records)
