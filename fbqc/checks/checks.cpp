@@ -21,15 +21,15 @@ const std::vector<ShotCheckEntry> &shotChecks()
     return checks;
 }
 
-const std::vector<FileCheck> &fileChecks()
+const std::vector<FileCheckEntry> &fileChecks()
 {
     // Timing errors come before the pairs they explain.
-    static const std::vector<FileCheck> checks = {
-        checkHeader,
-        checkTimingErrors,
-        checkReciprocity,
-        checkRepeats,
-        checkRepeatedFfids,
+    static const std::vector<FileCheckEntry> checks = {
+        {checkHeader, Basis::File},
+        {checkTimingErrors, Basis::Pairs},
+        {checkReciprocity, Basis::Pairs},
+        {checkRepeats, Basis::Pairs},
+        {checkRepeatedFfids, Basis::File},
     };
     return checks;
 }

@@ -102,9 +102,9 @@ std::shared_ptr<const QcData> judgeAgain(const JudgeInput &in, const std::atomic
     // flagged pairs are settled once, with the last batch, when every edit
     // is in place.
     std::unordered_map<qint32, qint64> own;
-    for (int k = 0; k <= ReportCopy::ShotKindCount; ++k) {
-        PickQc::FindingList::Reader reader(k < ReportCopy::ShotKindCount ? r.findings(ReportCopy::ShotKinds[k])
-                                                                          : r.outlierCandidates());
+    const std::vector<PickQc::Kind> &shotKinds = PickQc::shotKinds();
+    for (size_t k = 0; k <= shotKinds.size(); ++k) {
+        PickQc::FindingList::Reader reader(k < shotKinds.size() ? r.findings(shotKinds[k]) : r.outlierCandidates());
         while (const PickQc::Finding *f = reader.next())
             ++own[f->shot];
     }

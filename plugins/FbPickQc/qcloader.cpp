@@ -92,8 +92,7 @@ bool QcLoader::copyForRejudging(const PickQc::Report &r, double outlierMs, doubl
     const bool pairsAnew = reciprocityMs != r.settings.reciprocityMs;
     for (int k = 0; k < PickQc::KindCount; ++k) {
         const PickQc::Kind kind = PickQc::Kind(k);
-        const bool fromPairs = kind == PickQc::Kind::TimingError || kind == PickQc::Kind::Reciprocity
-                               || kind == PickQc::Kind::Repeat;
+        const bool fromPairs = PickQc::kindInfo(kind).basis == PickQc::Basis::Pairs;
         if ((kind == PickQc::Kind::Outlier && outliersAnew) || (fromPairs && pairsAnew))
             continue;
         if (!ReportCopy::copyFindings(r.findings(kind), &copy->findings(kind), error))

@@ -38,9 +38,11 @@ bool copyList(const PickQc::FindingList &from, PickQc::FindingList *to, const st
     return true;
 }
 
+const int ShotKindCount = int(PickQc::shotKinds().size());
+
 PickQc::FindingList &shotList(PickQc::Report *r, int k)
 {
-    return k < ShotKindCount ? r->findings(ShotKinds[k]) : r->outlierCandidates();
+    return k < ShotKindCount ? r->findings(PickQc::shotKinds()[size_t(k)]) : r->outlierCandidates();
 }
 
 } // namespace
@@ -81,19 +83,19 @@ bool copy(const PickQc::Report &from, PickQc::Report *to, QString *error, const 
         const PickQc::Kind kind = PickQc::Kind(k);
         PickQc::FindingList *apart = nullptr;
         for (int s = 0; aside && s < ShotKindCount; ++s)
-            apart = ShotKinds[s] == kind ? &aside->lists[s] : apart;
+            apart = PickQc::shotKinds()[size_t(s)] == kind ? &aside->lists[size_t(s)] : apart;
         if (!copyList(from.findings(kind), &to->findings(kind), judged, apart, error))
             return false;
     }
     return copyList(from.outlierCandidates(), &to->outlierCandidates(), judged,
-                    aside ? &aside->lists[ShotKindCount] : nullptr, error);
+                    aside ? &aside->lists[size_t(ShotKindCount)] : nullptr, error);
 }
 
 bool setAside(PickQc::Report *report, const std::unordered_set<qint32> &judged, Aside *aside, QString *error)
 {
     for (int k = 0; k <= ShotKindCount; ++k) {
         PickQc::FindingList &list = shotList(report, k);
-        if (!copyList(PickQc::FindingList(std::move(list)), &list, judged, &aside->lists[k], error))
+        if (!copyList(PickQc::FindingList(std::move(list)), &list, judged, &aside->lists[size_t(k)], error))
             return false;
     }
     return true;
@@ -105,7 +107,7 @@ bool putBack(PickQc::Report *to, Aside *aside, QString *error)
         PickQc::FindingList &judged = shotList(to, k);
         PickQc::FindingList merged = emptyLike(judged);
         // Both in shot order, and no shot in both.
-        PickQc::FindingList::Reader a(aside->lists[k]), b(judged);
+        PickQc::FindingList::Reader a(aside->lists[size_t(k)]), b(judged);
         const PickQc::Finding *x = a.next(), *y = b.next();
         while (x || y) {
             const bool fromAside = x && (!y || x->shot <= y->shot);
@@ -117,7 +119,7 @@ bool putBack(PickQc::Report *to, Aside *aside, QString *error)
                 y = b.next();
         }
         judged = std::move(merged);
-        aside->lists[k] = PickQc::FindingList();
+        aside->lists[size_t(k)] = PickQc::FindingList();
     }
     return true;
 }

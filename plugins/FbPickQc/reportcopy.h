@@ -33,16 +33,11 @@
 //   if (!ReportCopy::putBack(&copy, &aside, &error)) ...
 namespace ReportCopy {
 
-// The lists whose findings are filed shot by shot and replaced so.
-constexpr PickQc::Kind ShotKinds[] = {PickQc::Kind::Outlier, PickQc::Kind::ZeroFilled,
-                                      PickQc::Kind::VaryingSource, PickQc::Kind::NonFinite};
-constexpr int ShotKindCount = int(sizeof ShotKinds / sizeof ShotKinds[0]);
-
-// The findings of the shots not judged again: one list per ShotKinds
-// entry, then the outlier candidates.
+// The findings of the shots not judged again: one list per entry of
+// PickQc::shotKinds(), then the outlier candidates.
 struct Aside
 {
-    PickQc::FindingList lists[ShotKindCount + 1];
+    std::vector<PickQc::FindingList> lists = std::vector<PickQc::FindingList>(PickQc::shotKinds().size() + 1);
 };
 
 // With aside null, everything is copied; else the findings of ShotKinds
