@@ -2,7 +2,6 @@
 
 #include "fbblockreader.h"
 #include "fbpicks.h"
-#include "numbertext.h"
 #include "reportcopy.h"
 #include "shotrecords.h"
 
@@ -14,14 +13,6 @@
 #include <unordered_set>
 
 namespace {
-
-// A signed time in ms as the edit log's reasons write it: "+5", "-2.5".
-QString signedMs(double ms)
-{
-    char text[NumberText::MaxBytes];
-    const QString digits = QString::fromLatin1(text, int(NumberText::writeDouble(ms, text) - text));
-    return ms > 0 ? QLatin1Char('+') + digits : digits;
-}
 
 // What one judging run needs, all of it its own: the run may outlive the
 // session's state.
@@ -194,112 +185,77 @@ QVector<FbRecord> EditSession::records(int shot) const
     return records;
 }
 
-bool EditSession::readFileRecords(QVector<qint32> records, QHash<qint32, FbRecord> *out)
+PickQc::EditPlan EditSession::plan() const
 {
-    if (!m_shown)
-        return false;
-    std::sort(records.begin(), records.end());
-    FbBlockReader reader(m_shown->fileName);
-    if (!reader.open()) {
-        emit failed(tr("Cannot read %1: %2").arg(m_shown->fileName, reader.errorString()));
-        return false;
-    }
-    // Runs of neighbouring records are read as one range.
-    for (int k = 0; k < records.size();) {
-        int end = k + 1;
-        while (end < records.size() && records.at(end) <= records.at(end - 1) + 1)
-            ++end;
-        reader.setRange(records.at(k), qint64(records.at(end - 1)) - records.at(k) + 1);
-        FbBlockReader::Block block;
-        while (reader.nextBlock(&block)) {
-            for (qint64 i = 0; i < block.records; ++i)
-                out->insert(qint32(block.firstRecord + i), FbLayout::decodeRecord(block.record(i)));
-        }
-        k = end;
-    }
-    return true;
+    PickQc::EditPlan plan(m_shown ? m_shown->fileName : QString(),
+                          m_shown ? m_shown->report.index : QVector<ShotIndexEntry>(), m_edits,
+                          PickQc::EditPlan::Picks);
+    plan.setRejectStatus(m_rejectStatus);
+    return plan;
 }
 
-PickEdit EditSession::current(qint32 record, const FbRecord &file) const
+int EditSession::push(const QString &text, const PickQc::EditPlan &plan, bool planned)
 {
-    if (const PickEdit *e = editOf(record))
-        return *e;
-    PickEdit e;
-    e.fileTime = file.fb_time;
-    e.fileStatus = file.fb_status;
-    return e;
-}
-
-int EditSession::push(const QString &text, QVector<PickChange> changes)
-{
-    QVector<PickChange> real;
-    for (PickChange &c : changes) {
-        c.after = c.after.normalized();
-        if (!(c.after == c.before))
-            real.append(c);
-    }
-    if (real.isEmpty())
+    if (!planned) {
+        emit failed(plan.errorString());
         return 0;
-    const int n = real.size();
-    m_stack.push(new PickEditCommand(this, text, std::move(real)));
+    }
+    QVector<PickChange> changes = plan.changes();
+    if (changes.isEmpty())
+        return 0;
+    const int n = changes.size();
+    m_stack.push(new PickEditCommand(this, text, std::move(changes)));
     return n;
 }
 
+namespace {
+
+// "pick 21 (ffid 1003, channel 5)" for one pick, as the history names a step
+// of one pick; empty for more.
+QString onePick(const QVector<PickChange> &changes)
+{
+    if (changes.size() != 1)
+        return QString();
+    const PickChange &c = changes.first();
+    return EditSession::tr("pick %1 (ffid %2, channel %3)").arg(qint64(c.record) + 1).arg(c.ffid).arg(c.channel);
+}
+
+} // namespace
+
 int EditSession::rejectPicks(const QVector<qint32> &records)
 {
-    QHash<qint32, FbRecord> file;
-    if (!readFileRecords(records, &file))
+    if (!m_shown)
         return 0;
-    QVector<PickChange> changes;
-    for (qint32 record : records) {
-        const PickEdit before = current(record, file.value(record));
-        if (!FbPicks::isAccepted(before.statusNow()))
-            continue;
-        PickEdit after = before;
-        after.statusEdited = true;
-        after.status = m_rejectStatus;
-        after.statusReason = QStringLiteral("rejected in the QC window");
-        changes.append({record, before, after});
-    }
-    return push(tr("Reject picks (%n)", "", changes.size()), changes);
+    PickQc::EditPlan p = plan();
+    const bool ok = p.reject(records, QStringLiteral("rejected in the QC window"));
+    const QString pick = onePick(p.changes());
+    return push(pick.isEmpty() ? tr("Reject picks (%n)", "", p.changes().size()) : tr("Reject %1").arg(pick), p, ok);
 }
 
 int EditSession::restorePicks(const QVector<qint32> &records)
 {
-    QHash<qint32, FbRecord> file;
-    if (!readFileRecords(records, &file))
+    if (!m_shown)
         return 0;
-    QVector<PickChange> changes;
-    for (qint32 record : records) {
-        const PickEdit before = current(record, file.value(record));
-        if (FbPicks::isAccepted(before.statusNow()))
-            continue;
-        PickEdit after = before;
-        after.statusEdited = !FbPicks::isAccepted(before.fileStatus);
-        after.status = RestoredStatus;
-        after.statusReason = QStringLiteral("restored in the QC window");
-        changes.append({record, before, after});
-    }
-    return push(tr("Restore picks (%n)", "", changes.size()), changes);
+    PickQc::EditPlan p = plan();
+    const bool ok = p.restore(records, QStringLiteral("restored in the QC window"));
+    const QString pick = onePick(p.changes());
+    return push(pick.isEmpty() ? tr("Restore picks (%n)", "", p.changes().size()) : tr("Restore %1").arg(pick), p,
+                ok);
 }
 
 bool EditSession::setTime(qint32 record, float ms)
 {
-    QHash<qint32, FbRecord> file;
-    if (!readFileRecords({record}, &file))
+    if (!m_shown)
         return false;
-    const PickEdit before = current(record, file.value(record));
-    PickEdit after = before;
-    after.timeEdited = true;
-    after.time = ms;
-    after.timeReason = QStringLiteral("typed in the QC window");
-    const FbRecord &r = file.value(record);
+    PickQc::EditPlan p = plan();
+    const bool ok = p.retime(record, ms, QStringLiteral("typed in the QC window"));
+    const PickChange c = p.changes().value(0);
     return push(tr("fb_time of record %1 (ffid %2, channel %3): %4 ms")
                     .arg(qint64(record) + 1)
-                    .arg(r.ffid)
-                    .arg(r.channel)
+                    .arg(c.ffid)
+                    .arg(c.channel)
                     .arg(double(ms)),
-                {{record, before, after}})
+                p, ok)
         > 0;
 }
 
@@ -307,53 +263,22 @@ int EditSession::shiftShot(int shot, double ms)
 {
     if (!m_shown || shot < 0 || shot >= m_shown->report.index.size() || ms == 0.0 || !std::isfinite(ms))
         return 0;
-    const ShotIndexEntry &e = m_shown->report.index.at(shot);
-    const QVector<FbRecord> file = readShotRecords(m_shown->fileName, e.firstRecord, e.lastRecord);
-    const QString reason = QStringLiteral("shift ffid %1 by %2 ms").arg(e.ffid).arg(signedMs(ms));
-    QVector<PickChange> changes;
-    for (int k = 0; k < file.size(); ++k) {
-        const qint32 record = e.firstRecord + k;
-        const PickEdit before = current(record, file.at(k));
-        FbRecord r = file.at(k);
-        r.fb_time = before.timeNow();
-        // A trace nobody picked stays unpicked.
-        if (!std::isfinite(r.fb_time) || FbPicks::isUnpicked(r))
-            continue;
-        PickEdit after = before;
-        after.timeEdited = true;
-        after.time = float(double(r.fb_time) + ms);
-        after.timeReason = reason;
-        changes.append({record, before, after});
-    }
-    return push(tr("Shift shot %1 (ffid %2) by %3 ms").arg(shot + 1).arg(e.ffid).arg(signedMs(ms)), changes);
+    const qint32 ffid = m_shown->report.index.at(shot).ffid;
+    PickQc::EditPlan p = plan();
+    const bool ok = p.shiftShot(shot, ms, PickQc::EditPlan::shiftReason(ffid, ms));
+    return push(tr("Shift shot %1 (ffid %2) by %3 ms").arg(shot + 1).arg(ffid).arg(PickQc::signedMs(ms)), p, ok);
 }
 
 int EditSession::rejectOutliers(const QVector<PickQc::Finding> &outliers, int shot)
 {
-    QVector<qint32> records;
-    records.reserve(outliers.size());
-    for (const PickQc::Finding &f : outliers)
-        records.append(f.record);
-    QHash<qint32, FbRecord> file;
-    if (!m_shown || !readFileRecords(records, &file))
+    if (!m_shown)
         return 0;
-    const QString threshold = QString::number(m_shown->report.settings.outlierMs);
-    QVector<PickChange> changes;
-    for (const PickQc::Finding &f : outliers) {
-        const PickEdit before = current(f.record, file.value(f.record));
-        if (!FbPicks::isAccepted(before.statusNow()))
-            continue;
-        PickEdit after = before;
-        after.statusEdited = true;
-        after.status = m_rejectStatus;
-        after.statusReason = QStringLiteral("outlier: residual %1 ms, threshold %2 ms")
-                                 .arg(signedMs(std::round(double(f.value) * 100.0) / 100.0), threshold);
-        changes.append({f.record, before, after});
-    }
-    const int n = changes.size();
+    PickQc::EditPlan p = plan();
+    const bool ok = p.rejectOutliers(outliers, m_shown->report.settings.outlierMs);
+    const int n = p.changes().size();
     return push(shot >= 0 ? tr("Reject outliers of shot %1 (%n)", "", n).arg(shot + 1)
                           : tr("Reject outliers of the file (%n)", "", n),
-                changes);
+                p, ok);
 }
 
 void EditSession::applyChanges(const QVector<PickChange> &changes, bool after)

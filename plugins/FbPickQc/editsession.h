@@ -53,7 +53,7 @@ class EditSession : public QObject
 
 public:
     // What restoring a pick that the file itself rejected sets: a pick in use.
-    static constexpr qint32 RestoredStatus = 1;
+    static constexpr qint32 RestoredStatus = PickQc::RestoredStatus;
     static constexpr qint64 DefaultBatchFindings = 65536;
 
     explicit EditSession(QObject *parent = nullptr);
@@ -114,13 +114,11 @@ signals:
 private:
     friend class PickEditCommand;
     void applyChanges(const QVector<PickChange> &changes, bool after);
-    // The file's records by record number, for the given records; false
-    // after failed().
-    bool readFileRecords(QVector<qint32> records, QHash<qint32, FbRecord> *out);
-    // Pushes one command for the picks whose edit differs from the one
-    // they have; returns how many.
-    int push(const QString &text, QVector<PickChange> changes);
-    PickEdit current(qint32 record, const FbRecord &file) const;
+    // A plan over the edits as they stand.
+    PickQc::EditPlan plan() const;
+    // Pushes one command for the picks the plan changed; returns how many.
+    // With planned false, says why the plan failed and pushes nothing.
+    int push(const QString &text, const PickQc::EditPlan &plan, bool planned);
     void startJudging();
     void judgingDone(const std::shared_ptr<const QcData> &data, const PickEdits &judgedEdits,
                      const QVector<qint32> &shots, const QString &error);

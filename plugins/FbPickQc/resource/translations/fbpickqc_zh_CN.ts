@@ -20,7 +20,7 @@
     </message>
     <message>
         <source>Cannot read %1: %2</source>
-        <translation>无法读取 %1：%2</translation>
+        <translation type="vanished">无法读取 %1：%2</translation>
     </message>
     <message numerus="yes">
         <source>Reject picks (%n)</source>
@@ -57,6 +57,18 @@
     <message>
         <source>The edited shots could not be judged again: %1</source>
         <translation>无法重新评判已编辑的炮：%1</translation>
+    </message>
+    <message>
+        <source>pick %1 (ffid %2, channel %3)</source>
+        <translation>第 %1 条记录的初至（ffid %2，道 %3）</translation>
+    </message>
+    <message>
+        <source>Reject %1</source>
+        <translation>剔除%1</translation>
+    </message>
+    <message>
+        <source>Restore %1</source>
+        <translation>恢复%1</translation>
     </message>
 </context>
 <context>
@@ -751,6 +763,29 @@
     <message>
         <source>cannot keep the findings in a temporary file: %1</source>
         <translation>无法将检查结果保存到临时文件：%1</translation>
+    </message>
+</context>
+<context>
+    <name>PickQc::EditPlan</name>
+    <message>
+        <source>Cannot read %1: %2</source>
+        <translation>无法读取 %1：%2</translation>
+    </message>
+    <message>
+        <source>%1 holds no record %2</source>
+        <translation>%1 中没有第 %2 条记录</translation>
+    </message>
+    <message>
+        <source>Cannot read %1: it ended before record %2</source>
+        <translation>无法读取 %1：文件在第 %2 条记录之前结束</translation>
+    </message>
+    <message>
+        <source>%1 changed while it was read</source>
+        <translation>%1 在读取期间被更改</translation>
+    </message>
+    <message>
+        <source>%1 holds no shot %2</source>
+        <translation>%1 中没有第 %2 炮</translation>
     </message>
 </context>
 <context>
