@@ -2,7 +2,7 @@
 
 #include "fbblockreader.h"
 #include "fbpicks.h"
-#include "reportcopy.h"
+#include "qcsession.h"
 #include "shotrecords.h"
 
 #include <QHash>
@@ -21,110 +21,26 @@ struct JudgeInput
     std::shared_ptr<const QcData> base;
     PickEdits before;   // the edits base was judged with
     PickEdits after;
-    QVector<qint32> shots;
     QVector<PickQc::ReciprocalPair> filePairs;
     QVector<PickQc::RepeatPair> fileRepeats;
     qint64 batchFindings = 0;
 };
 
-// Runs on a worker: base copied, its pairs of the edited shots taken again
-// from the file's, and the edited shots judged as after leaves them.
+// Runs on a worker: the shown report (shared until changed) judged again
+// as after leaves its picks.
 std::shared_ptr<const QcData> judgeAgain(const JudgeInput &in, const std::atomic_bool *cancel, QString *error)
 {
+    PickQc::QcSession session;
+    session.resume(in.base->fileName, in.base->report, in.before, in.filePairs, in.fileRepeats);
+    session.setBatchFindings(in.batchFindings);
+    if (!session.setEdits(in.after, error, cancel) || *cancel)
+        return nullptr;
     auto data = std::make_shared<QcData>();
     data->fileName = in.base->fileName;
     data->map = in.base->map;
     data->stations = in.base->stations;
-    const std::unordered_set<qint32> edited(in.shots.cbegin(), in.shots.cend());
-    ReportCopy::Aside aside;
-    if (!ReportCopy::copy(in.base->report, &data->report, error, edited, &aside) || *cancel)
-        return nullptr;
-    PickQc::Report &r = data->report;
-
-    // A pair that an edit ended (a pick rejected) comes back when its
-    // picks do: every pair the file compared for these shots is offered
-    // again, and judging keeps those whose times exist.
-    const auto touches = [&edited](qint32 a, qint32 b) { return edited.count(a) > 0 || edited.count(b) > 0; };
-    // A list of pairs keeps those of untouched shots and takes the file's
-    // pairs of edited ones, in shot order.
-    const auto merged = [&touches](const auto &kept, const auto &fromFile) {
-        std::decay_t<decltype(kept)> pairs;
-        for (const auto &p : kept) {
-            if (!touches(p.shotA, p.shotB))
-                pairs.append(p);
-        }
-        for (const auto &p : fromFile) {
-            if (touches(p.shotA, p.shotB))
-                pairs.append(p);
-        }
-        std::sort(pairs.begin(), pairs.end(), [](const auto &x, const auto &y) {
-            return x.shotA < y.shotA || (x.shotA == y.shotA && x.shotB < y.shotB);
-        });
-        return pairs;
-    };
-    r.pairs = merged(r.pairs, in.filePairs);
-    r.repeats = merged(r.repeats, in.fileRepeats);
-
-    // Each shot of a batch is read once for both states.
-    std::unordered_set<qint32> batch;
-    std::unordered_map<qint32, QVector<FbRecord>> fileRecords;
-    const auto read = [&](qint32 shot) {
-        const auto it = fileRecords.find(shot);
-        if (it != fileRecords.end())
-            return it->second;
-        const ShotIndexEntry &e = r.index.at(shot);
-        QVector<FbRecord> records = readShotRecords(data->fileName, e.firstRecord, e.lastRecord);
-        if (batch.count(shot) > 0)
-            fileRecords.emplace(shot, records);
-        return records;
-    };
-    const auto withEdits = [&](const PickEdits &edits) {
-        return PickQc::RecordsOf([&, edits](qint32 shot) {
-            QVector<FbRecord> records = read(shot);
-            PickEditing::apply(edits, &records, r.index.at(shot).firstRecord);
-            return records;
-        });
-    };
-    const PickQc::RecordsOf before = withEdits(in.before), after = withEdits(in.after);
-
-    // rejudgeShots() rewrites a shot's lists once for each shot it judges:
-    // the shots go a batch at a time, each batch's lists holding only its
-    // own findings, about in.batchFindings of them. The timing errors and
-    // flagged pairs are settled once, with the last batch, when every edit
-    // is in place.
-    std::unordered_map<qint32, qint64> own;
-    const std::vector<PickQc::Kind> &shotKinds = PickQc::shotKinds();
-    for (size_t k = 0; k <= shotKinds.size(); ++k) {
-        PickQc::FindingList::Reader reader(k < shotKinds.size() ? r.findings(shotKinds[k]) : r.outlierCandidates());
-        while (const PickQc::Finding *f = reader.next())
-            ++own[f->shot];
-    }
-    for (int next = 0; next < in.shots.size();) {
-        QVector<qint32> shots;
-        qint64 findings = 0;
-        while (next < in.shots.size() && (shots.isEmpty() || findings < in.batchFindings)) {
-            shots.append(in.shots.at(next));
-            findings += own[in.shots.at(next++)];
-        }
-        batch = std::unordered_set<qint32>(shots.cbegin(), shots.cend());
-        fileRecords.clear();
-        ReportCopy::Aside rest;
-        if (!ReportCopy::setAside(&r, batch, &rest, error))
-            return nullptr;
-        if (!PickQc::rejudgeShots(&r, shots, before, after, next >= in.shots.size())) {
-            *error = EditSession::tr("the edited shots could not be judged again");
-            for (int k = 0; k < PickQc::KindCount; ++k) {
-                if (!r.findings(PickQc::Kind(k)).ok())
-                    *error = r.findings(PickQc::Kind(k)).errorString();
-            }
-            return nullptr;
-        }
-        if (!ReportCopy::putBack(&r, &rest, error) || *cancel)
-            return nullptr;
-    }
-    if (!ReportCopy::putBack(&r, &aside, error))
-        return nullptr;
-    data->problems = std::make_shared<const ProblemList>(ProblemList::fromReport(r));
+    data->report = session.takeReport();
+    data->problems = std::make_shared<const ProblemList>(ProblemList::fromReport(data->report));
     return data;
 }
 
@@ -144,7 +60,7 @@ void EditSession::reset(std::shared_ptr<const QcData> data)
     m_stack.clear();
     m_edits.clear();
     m_shownEdits.clear();
-    m_dirty.clear();
+    m_pending = false;
     m_shown = std::move(data);
     m_filePairs = m_shown ? m_shown->report.pairs : QVector<PickQc::ReciprocalPair>();
     m_fileRepeats = m_shown ? m_shown->report.repeats : QVector<PickQc::RepeatPair>();
@@ -169,10 +85,7 @@ int EditSession::shotOf(qint32 record) const
 {
     if (!m_shown)
         return -1;
-    const QVector<ShotIndexEntry> &index = m_shown->report.index;
-    const auto it = std::lower_bound(index.cbegin(), index.cend(), record,
-                                     [](const ShotIndexEntry &e, qint32 r) { return e.lastRecord < r; });
-    return it != index.cend() && it->firstRecord <= record ? int(it - index.cbegin()) : -1;
+    return PickQc::QcSession::shotOf(m_shown->report.index, record);
 }
 
 QVector<FbRecord> EditSession::records(int shot) const
@@ -181,7 +94,7 @@ QVector<FbRecord> EditSession::records(int shot) const
         return {};
     const ShotIndexEntry &e = m_shown->report.index.at(shot);
     QVector<FbRecord> records = readShotRecords(m_shown->fileName, e.firstRecord, e.lastRecord);
-    PickEditing::apply(m_edits, &records, e.firstRecord);
+    PickQc::applyEdits(m_edits, &records, e.firstRecord);
     return records;
 }
 
@@ -296,52 +209,45 @@ void EditSession::applyChanges(const QVector<PickChange> &changes, bool after)
     }
     std::sort(shots.begin(), shots.end());
     shots.erase(std::unique(shots.begin(), shots.end()), shots.end());
-    for (qint32 shot : qAsConst(shots))
-        m_dirty.insert(shot);
+    m_pending = true;
     emit picksChanged(shots);
     startJudging();
 }
 
 void EditSession::adopt(std::shared_ptr<const QcData> data, const PickEdits &judgedEdits)
 {
-    // A run under way judges on the old thresholds: its shots are judged
-    // again below, with every other edited one.
+    // A run under way judges on the old thresholds: the shots whose edits
+    // data does not hold are judged again below.
     m_judge.cancel();
     m_shown = std::move(data);
     m_shownEdits = judgedEdits;
-    for (auto it = m_edits.cbegin(); it != m_edits.cend(); ++it)
-        m_dirty.insert(shotOf(it.key()));
-    for (auto it = m_shownEdits.cbegin(); it != m_shownEdits.cend(); ++it)
-        m_dirty.insert(shotOf(it.key()));
-    m_dirty.remove(-1);
+    m_pending = true;
     startJudging();
     emit judgingChanged(m_judge.isRunning());
 }
 
 void EditSession::startJudging()
 {
-    if (m_judge.isRunning() || m_dirty.isEmpty() || !m_shown)
+    if (m_judge.isRunning() || !m_pending || !m_shown)
         return;
     JudgeInput in;
     in.base = m_shown;
     in.before = m_shownEdits;
     in.after = m_edits;
-    in.shots = QVector<qint32>(m_dirty.cbegin(), m_dirty.cend());
-    std::sort(in.shots.begin(), in.shots.end());
     in.filePairs = m_filePairs;
     in.fileRepeats = m_fileRepeats;
     in.batchFindings = m_batchFindings;
-    m_dirty.clear();
+    m_pending = false;
     m_judge.start([this, in](const BackgroundTask::Progress &, const std::atomic_bool *cancel) {
         QString error;
         const std::shared_ptr<const QcData> data = judgeAgain(in, cancel, &error);
-        return BackgroundTask::Done([this, data, in, error] { judgingDone(data, in.after, in.shots, error); });
+        return BackgroundTask::Done([this, data, in, error] { judgingDone(data, in.after, error); });
     });
     emit judgingChanged(true);
 }
 
 void EditSession::judgingDone(const std::shared_ptr<const QcData> &data, const PickEdits &judgedEdits,
-                              const QVector<qint32> &shots, const QString &error)
+                              const QString &error)
 {
     if (data) {
         m_shown = data;
@@ -349,8 +255,7 @@ void EditSession::judgingDone(const std::shared_ptr<const QcData> &data, const P
         emit judged(data);
     } else {
         // Judged again with the next change.
-        for (qint32 shot : shots)
-            m_dirty.insert(shot);
+        m_pending = true;
         emit judgeFailed(tr("The edited shots could not be judged again: %1").arg(error));
         emit judgingChanged(false);
         return;

@@ -5,6 +5,7 @@
 #include "pickedit.h"
 #include "pickeditcommand.h"
 #include "qcloader.h"
+#include "qcsession.h"
 
 #include <QObject>
 #include <QHash>
@@ -54,7 +55,7 @@ class EditSession : public QObject
 public:
     // What restoring a pick that the file itself rejected sets: a pick in use.
     static constexpr qint32 RestoredStatus = PickQc::RestoredStatus;
-    static constexpr qint64 DefaultBatchFindings = 65536;
+    static constexpr qint64 DefaultBatchFindings = PickQc::QcSession::DefaultBatchFindings;
 
     explicit EditSession(QObject *parent = nullptr);
     ~EditSession() override;
@@ -120,8 +121,7 @@ private:
     // With planned false, says why the plan failed and pushes nothing.
     int push(const QString &text, const PickQc::EditPlan &plan, bool planned);
     void startJudging();
-    void judgingDone(const std::shared_ptr<const QcData> &data, const PickEdits &judgedEdits,
-                     const QVector<qint32> &shots, const QString &error);
+    void judgingDone(const std::shared_ptr<const QcData> &data, const PickEdits &judgedEdits, const QString &error);
 
     QUndoStack m_stack;
     PickEdits m_edits;
@@ -133,7 +133,7 @@ private:
     QVector<PickQc::ReciprocalPair> m_filePairs;
     QVector<PickQc::RepeatPair> m_fileRepeats;
     qint64 m_batchFindings = DefaultBatchFindings;
-    QSet<qint32> m_dirty;   // shots changed since the running or last judging began
+    bool m_pending = false;   // edits changed since the running or last judging began
     BackgroundTask m_judge;
 };
 
