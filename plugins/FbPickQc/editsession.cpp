@@ -37,6 +37,7 @@ std::shared_ptr<const QcData> judgeAgain(const JudgeInput &in, const std::atomic
         return nullptr;
     auto data = std::make_shared<QcData>();
     data->fileName = in.base->fileName;
+    data->identity = in.base->identity;
     data->map = in.base->map;
     data->stations = in.base->stations;
     data->report = session.takeReport();

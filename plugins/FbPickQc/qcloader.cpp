@@ -57,6 +57,9 @@ void QcLoader::start(const QString &fileName, const PickQc::Settings &settings)
             Outcome outcome;
             auto data = std::make_shared<QcData>();
             data->fileName = fileName;
+            // Before the pass reads it: a file replaced meanwhile has
+            // another identity, and no copy is made from it.
+            data->identity = FbFileIdentity::of(fileName);
             PickQc::Settings judged = settings;
             judged.collectReceivers = true;
             PickQc::Analyzer analyzer(fileName, judged);
@@ -97,6 +100,7 @@ bool QcLoader::rejudge(const std::shared_ptr<const QcData> &data, double outlier
             const PickQc::Report &from = data->report;
             auto fresh = std::make_shared<QcData>();
             fresh->fileName = data->fileName;
+            fresh->identity = data->identity;
             fresh->map = data->map;
             fresh->stations = data->stations;
             PickQc::Report &to = fresh->report;

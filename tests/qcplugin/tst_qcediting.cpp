@@ -494,7 +494,7 @@ private slots:
             action("exportPicksAction")->trigger();
             QTRY_VERIFY_WITH_TIMEOUT(!editor()->isWorking(), 20000);
         }
-        CorrectedCopy unedited(m_survey, PickEdits());
+        CorrectedCopy unedited(m_survey, FbFileIdentity(), PickEdits());
         QVERIFY(unedited.exportPicks(plain, suffix == QLatin1String("csv") ? CorrectedCopy::Csv : CorrectedCopy::Sgt));
         if (suffix == QLatin1String("csv")) {
             // One line differs: the rejected pick's, in its status.

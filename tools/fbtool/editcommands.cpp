@@ -181,6 +181,11 @@ int runEdit(const QStringList &args)
     const QString logName = dry || p.isSet(noLog) ? QString()
                           : p.isSet(log)           ? p.value(log)
                                                    : outName + QStringLiteral(".edits.csv");
+    if (!logName.isEmpty() && QFileInfo(logName).absoluteFilePath() == QFileInfo(outName).absoluteFilePath())
+        return fail(QStringLiteral("--log: the log cannot be the output %1").arg(outName));
+    // The input as it is before anything reads it: the edits judged on it
+    // are written only from these very bytes.
+    const FbFileIdentity judged = FbFileIdentity::of(fileName);
 
     // Every word in the order the sources apply, each with why.
     PickQc::EditPlan plan(fileName, {}, {}, PickQc::EditPlan::Words);
@@ -233,48 +238,64 @@ int runEdit(const QStringList &args)
 
     FbEditWriter writer(fileName);
     writer.setEdits(plan.words());
+    writer.setSource(judged);
     if (p.isSet(edits))
         writer.setListName(p.value(edits));
-    if (!(dry ? writer.inspect() : writer.write(outName)))
-        return fail(writer.errorString());
 
     // Why each word changed: every edit of it, in the order they applied.
     // The edits in file order, as the writer applies them: each word's run
     // of edits meets its entry of applied(), which come in that order too.
     const QVector<FbEdit> &words = plan.words();
-    QVector<int> order(words.size());
-    std::iota(order.begin(), order.end(), 0);
-    auto position = [&words](int k) { return FbLayout::recordPosition(words.at(k).record) + words.at(k).field->offset; };
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return position(a) < position(b); });
-    const QString lineOf = QFileInfo(p.value(edits)).fileName() + QStringLiteral(" line ");
     QVector<EditLogRow> rows;
-    int same = 0, times = 0, next = 0;
-    for (const FbEditWriter::Applied &a : writer.applied()) {
-        const FbEdit &e = words.at(a.edit);
-        const int first = next;
-        while (next < order.size() && position(order.at(next)) == position(a.edit))
-            ++next;
-        if (e.bits == a.oldBits) {
-            ++same;
-            continue;
+    int same = 0, times = 0;
+    const auto makeRows = [&] {
+        QVector<int> order(words.size());
+        std::iota(order.begin(), order.end(), 0);
+        auto position = [&words](int k) {
+            return FbLayout::recordPosition(words.at(k).record) + words.at(k).field->offset;
+        };
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return position(a) < position(b); });
+        const QString lineOf = QFileInfo(p.value(edits)).fileName() + QStringLiteral(" line ");
+        int next = 0;
+        for (const FbEditWriter::Applied &a : writer.applied()) {
+            const FbEdit &e = words.at(a.edit);
+            const int first = next;
+            while (next < order.size() && position(order.at(next)) == position(a.edit))
+                ++next;
+            if (e.bits == a.oldBits) {
+                ++same;
+                continue;
+            }
+            EditLogRow row = EditLogRow::applied(a, e);
+            for (int k = first; k < next; ++k) {
+                const int edit = order.at(k);
+                const QString &reason = plan.reasons().at(edit);
+                if (k > first)
+                    row.reason += QStringLiteral("; ");
+                row.reason += reason.isEmpty() ? lineOf + QString::number(words.at(edit).line) : reason;
+            }
+            rows.append(row);
+            times += e.field == FbEdit::timeField() ? 1 : 0;
         }
-        EditLogRow row = EditLogRow::applied(a, e);
-        for (int k = first; k < next; ++k) {
-            const int edit = order.at(k);
-            const QString &reason = plan.reasons().at(edit);
-            if (k > first)
-                row.reason += QStringLiteral("; ");
-            row.reason += reason.isEmpty() ? lineOf + QString::number(words.at(edit).line) : reason;
-        }
-        rows.append(row);
-        times += e.field == FbEdit::timeField() ? 1 : 0;
-    }
-    if (!logName.isEmpty()) {
+    };
+    // The log is written before the output takes its name, so that a log
+    // that cannot be written leaves an existing output as it was.
+    if (!dry)
+        writer.setBeforeCommit([&](QString *error) {
+        makeRows();
+        if (logName.isEmpty())
+            return true;
         EditLog logFile;
         logFile.setRows(rows);
-        if (!logFile.write(logName, {fileName, outName}))
-            return fail(QStringLiteral("%1 was written, but not its log: %2").arg(outName, logFile.errorString()));
-    }
+        if (logFile.write(logName, {fileName, outName}))
+            return true;
+        *error = QStringLiteral("%1 was not written, as its log cannot be: %2").arg(outName, logFile.errorString());
+        return false;
+    });
+    if (!(dry ? writer.inspect() : writer.write(outName)))
+        return fail(writer.errorString());
+    if (dry)
+        makeRows();
 
     QTextStream &o = out();
     if (dry) {
