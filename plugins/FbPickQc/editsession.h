@@ -32,15 +32,16 @@
 // to the file's, a status equal to the file's, is no edit.
 //
 // Judging: after every change (an action, undo, redo) picksChanged() names
-// the shots whose records changed at once; then those shots and their
-// reciprocal pairs are judged again from their records as they now stand,
-// on a worker thread (PickQc::rejudgeShots() on a copy of the shown
-// report), and judged() hands over the new data. Changes made meanwhile
-// are judged in one more run as soon as that one ends, so every change is
-// judged and the last judged() reflects every edit. Pairs the file
-// compared come back when an undo or a restore brings their picks back, so
-// undoing every edit gives the verdicts of the file again. Failures of
-// judging (a full disk for findings) are said by judgeFailed().
+// the shots whose records changed at once; then a PickQc::QcSession over
+// the shown report (shared until changed) judges again, on a worker
+// thread, the shots whose edits differ from those the shown data holds
+// the verdicts of, with their reciprocal pairs, and judged() hands over
+// the new data. Changes made meanwhile are judged in one more run as soon
+// as that one ends, so every change is judged and the last judged()
+// reflects every edit. Pairs the file compared come back when an undo or a
+// restore brings their picks back, so undoing every edit gives the
+// verdicts of the file again. Failures of judging (a full disk for
+// findings) are said by judgeFailed().
 //
 // Usage:
 //   EditSession session;
