@@ -92,10 +92,34 @@ QString EditPlan::shiftReason(qint32 ffid, double ms)
     return QStringLiteral("shift ffid %1 by %2 ms").arg(ffid).arg(signedMs(ms));
 }
 
-QString EditPlan::outlierReason(double residualMs, double thresholdMs)
+namespace {
+
+QString outlierText(double residualMs, const QString &threshold)
 {
     return QStringLiteral("outlier: residual %1 ms, threshold %2 ms")
-        .arg(signedMs(std::round(residualMs * 100.0) / 100.0), QcCsv::decimal(thresholdMs, 3));
+        .arg(signedMs(std::round(residualMs * 100.0) / 100.0), threshold);
+}
+
+} // namespace
+
+QString EditPlan::outlierReason(double residualMs, double thresholdMs)
+{
+    return outlierText(residualMs, QcCsv::decimal(thresholdMs, 3));
+}
+
+qint32 EditPlan::text(const QString &reason)
+{
+    const auto it = m_textIndex.constFind(reason);
+    if (it != m_textIndex.cend())
+        return *it;
+    m_texts.append(reason);
+    return *m_textIndex.insert(reason, qint32(m_texts.size() - 1));
+}
+
+QString EditPlan::reason(int word) const
+{
+    const Why &why = m_whys.at(word);
+    return why.outlier ? outlierText(why.residual, m_texts.at(why.text)) : m_texts.at(why.text);
 }
 
 bool EditPlan::fail(const QString &why)
@@ -165,27 +189,33 @@ void EditPlan::change(qint32 record, const FbRecord &file, const PickEdit &after
     m_changes.append(c);
 }
 
-void EditPlan::word(const FbEdit &edit, const QString &reason)
+void EditPlan::word(const FbEdit &edit, const Why &why)
 {
     if (!(m_keep & Words))
         return;
     m_words.append(edit);
-    m_reasons.append(reason);
+    m_whys.append(why);
     if (edit.field == FbEdit::timeField())
         m_times.insert(edit.record, NumberText::bitsFloat(edit.bits));
 }
 
 void EditPlan::addWord(const FbEdit &edit, const QString &reason)
 {
-    word(edit, reason);
+    if (!(m_keep & Words))
+        return;
+    // A list's own reasons, each its own text (a log given back may hold
+    // millions of them, all different).
+    m_texts.append(reason);
+    word(edit, Why{0.0f, qint32(m_texts.size() - 1), false});
 }
 
 bool EditPlan::reject(const QVector<qint32> &records, const QString &reason)
 {
     const QVector<qint32> sorted = sortedUnique(records);
+    const Why why{0.0f, (m_keep & Words) ? text(reason) : 0, false};
     if (!(m_keep & Picks)) {
         for (qint32 record : sorted)
-            word(FbEdit::status(record, m_rejectStatus), reason);
+            word(FbEdit::status(record, m_rejectStatus), why);
         return true;
     }
     return read(sorted, [&](qint32 record, const FbRecord &file) {
@@ -196,12 +226,13 @@ bool EditPlan::reject(const QVector<qint32> &records, const QString &reason)
         e.status = m_rejectStatus;
         e.statusReason = reason;
         change(record, file, e);
-        word(FbEdit::status(record, m_rejectStatus), reason);
+        word(FbEdit::status(record, m_rejectStatus), why);
     });
 }
 
 bool EditPlan::restore(const QVector<qint32> &records, const QString &reason)
 {
+    const Why why{0.0f, (m_keep & Words) ? text(reason) : 0, false};
     return read(sortedUnique(records), [&](qint32 record, const FbRecord &file) {
         PickEdit e = current(record, file);
         if (FbPicks::isAccepted(e.statusNow()))
@@ -211,19 +242,20 @@ bool EditPlan::restore(const QVector<qint32> &records, const QString &reason)
         e.statusEdited = true;
         e.statusReason = reason;
         change(record, file, e);
-        word(FbEdit::status(record, e.status), reason);
+        word(FbEdit::status(record, e.status), why);
     });
 }
 
 bool EditPlan::retime(qint32 record, float ms, const QString &reason)
 {
+    const Why why{0.0f, (m_keep & Words) ? text(reason) : 0, false};
     return read({record}, [&](qint32, const FbRecord &file) {
         PickEdit e = current(record, file);
         e.timeEdited = true;
         e.time = ms;
         e.timeReason = reason;
         change(record, file, e);
-        word(FbEdit::time(record, ms), reason);
+        word(FbEdit::time(record, ms), why);
     });
 }
 
@@ -236,6 +268,7 @@ bool EditPlan::shiftShot(int shot, double ms, const QString &reason)
     records.reserve(e.lastRecord - e.firstRecord + 1);
     for (qint32 r = e.firstRecord; r <= e.lastRecord; ++r)
         records.append(r);
+    const Why why{0.0f, (m_keep & Words) ? text(reason) : 0, false};
     return read(records, [&](qint32 record, const FbRecord &file) {
         PickEdit now = current(record, file);
         FbRecord r = file;
@@ -252,7 +285,7 @@ bool EditPlan::shiftShot(int shot, double ms, const QString &reason)
             now.timeReason = reason;
             change(record, file, now);
         }
-        word(FbEdit::time(record, time), reason);
+        word(FbEdit::time(record, time), why);
     });
 }
 
@@ -293,9 +326,12 @@ bool EditPlan::rejectOutliers(const FindingList &outliers, double thresholdMs)
 
 bool EditPlan::rejectOutliers(const QVector<Outlier> &outliers, double thresholdMs)
 {
+    const qint32 threshold = (m_keep & Words) ? text(QcCsv::decimal(thresholdMs, 3)) : 0;
     if (!(m_keep & Picks)) {
+        m_words.reserve(m_words.size() + outliers.size());
+        m_whys.reserve(m_whys.size() + outliers.size());
         for (const Outlier &o : outliers)
-            word(FbEdit::status(o.record, m_rejectStatus), outlierReason(o.residual, thresholdMs));
+            word(FbEdit::status(o.record, m_rejectStatus), Why{o.residual, threshold, true});
         return true;
     }
     QHash<qint32, float> residual;
@@ -314,7 +350,7 @@ bool EditPlan::rejectOutliers(const QVector<Outlier> &outliers, double threshold
         e.status = m_rejectStatus;
         e.statusReason = outlierReason(residual.value(record), thresholdMs);
         change(record, file, e);
-        word(FbEdit::status(record, m_rejectStatus), e.statusReason);
+        word(FbEdit::status(record, m_rejectStatus), Why{residual.value(record), threshold, true});
     });
 }
 

@@ -136,7 +136,8 @@ public:
     // changed; picks it left as they were are not listed.
     QVector<PickChange> changes() const;
     const QVector<FbEdit> &words() const { return m_words; }
-    const QVector<QString> &reasons() const { return m_reasons; }
+    // Why words()[word] was set, as the edit log says it.
+    QString reason(int word) const;
     qint64 keptTimes() const { return m_keptTimes; }
     QString errorString() const { return m_error; }
 
@@ -149,13 +150,22 @@ private:
         qint32 record;
         float residual;
     };
+    // A word's reason, kept small: millions of rejected outliers each have
+    // their own residual but share the rest of the text.
+    struct Why
+    {
+        float residual;   // of an outlier
+        qint32 text;      // in m_texts: the whole reason, or an outlier's threshold
+        bool outlier;
+    };
+    qint32 text(const QString &reason);
     bool rejectOutliers(const QVector<Outlier> &outliers, double thresholdMs);
     // Calls visit(record, file's record) for the given records (ascending).
     template <typename Visit>
     bool read(const QVector<qint32> &records, Visit visit);
     PickEdit current(qint32 record, const FbRecord &file) const;
     void change(qint32 record, const FbRecord &file, const PickEdit &after);
-    void word(const FbEdit &edit, const QString &reason);
+    void word(const FbEdit &edit, const Why &why);
     bool fail(const QString &why);
 
     QString m_fileName;
@@ -166,7 +176,9 @@ private:
     QVector<PickChange> m_changes;
     QHash<qint32, int> m_changeOf;   // record -> its entry of m_changes
     QVector<FbEdit> m_words;
-    QVector<QString> m_reasons;
+    QVector<Why> m_whys;
+    QStringList m_texts;
+    QHash<QString, qint32> m_textIndex;
     QHash<qint32, float> m_times;    // Words: fb_time as the words so far leave it
     qint64 m_keptTimes = 0;
     QString m_error;

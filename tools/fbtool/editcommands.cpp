@@ -19,6 +19,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 #include <limits>
 #include <numeric>
@@ -245,10 +246,11 @@ int runEdit(const QStringList &args)
     // Why each word changed: every edit of it, in the order they applied.
     // The edits in file order, as the writer applies them: each word's run
     // of edits meets its entry of applied(), which come in that order too.
+    // Rows go to the log (or the dry run's list) one at a time: a run that
+    // rejects millions of picks never holds them as text.
     const QVector<FbEdit> &words = plan.words();
-    QVector<EditLogRow> rows;
-    int same = 0, times = 0;
-    const auto makeRows = [&] {
+    qint64 changed = 0, same = 0, times = 0;
+    const auto eachRow = [&](const std::function<void(const EditLogRow &)> &use) {
         QVector<int> order(words.size());
         std::iota(order.begin(), order.end(), 0);
         auto position = [&words](int k) {
@@ -269,12 +271,13 @@ int runEdit(const QStringList &args)
             EditLogRow row = EditLogRow::applied(a, e);
             for (int k = first; k < next; ++k) {
                 const int edit = order.at(k);
-                const QString &reason = plan.reasons().at(edit);
+                const QString reason = plan.reason(edit);
                 if (k > first)
                     row.reason += QStringLiteral("; ");
                 row.reason += reason.isEmpty() ? lineOf + QString::number(words.at(edit).line) : reason;
             }
-            rows.append(row);
+            use(row);
+            ++changed;
             times += e.field == FbEdit::timeField() ? 1 : 0;
         }
     };
@@ -282,28 +285,27 @@ int runEdit(const QStringList &args)
     // that cannot be written leaves an existing output as it was.
     if (!dry)
         writer.setBeforeCommit([&](QString *error) {
-        makeRows();
-        if (logName.isEmpty())
-            return true;
-        EditLog logFile;
-        logFile.setRows(rows);
-        if (logFile.write(logName, {fileName, outName}))
-            return true;
-        *error = QStringLiteral("%1 was not written, as its log cannot be: %2").arg(outName, logFile.errorString());
-        return false;
-    });
+            if (logName.isEmpty()) {
+                eachRow([](const EditLogRow &) {});
+                return true;
+            }
+            EditLog::Writer logFile(logName);
+            if (logFile.open({fileName, outName})) {
+                eachRow([&logFile](const EditLogRow &row) { logFile.add(row); });
+                if (logFile.commit())
+                    return true;
+            }
+            *error = QStringLiteral("%1 was not written, as its log cannot be: %2").arg(outName, logFile.errorString());
+            return false;
+        });
     if (!(dry ? writer.inspect() : writer.write(outName)))
         return fail(writer.errorString());
-    if (dry)
-        makeRows();
 
     QTextStream &o = out();
-    if (dry) {
-        for (const EditLogRow &row : qAsConst(rows))
-            o << changeLine(row) << '\n';
-    }
-    o << (dry ? "Would change " : "Changed ") << rows.size() << (rows.size() == 1 ? " word" : " words") << " ("
-      << times << " fb_time, " << rows.size() - times << " fb_status) of " << fileName;
+    if (dry)
+        eachRow([&o](const EditLogRow &row) { o << changeLine(row) << '\n'; });
+    o << (dry ? "Would change " : "Changed ") << changed << (changed == 1 ? " word" : " words") << " ("
+      << times << " fb_time, " << changed - times << " fb_status) of " << fileName;
     if (!dry)
         o << " into " << outName;
     o << '\n';
