@@ -120,6 +120,9 @@ bool FbEditWriter::checkEdits(qint64 recordCount)
 bool FbEditWriter::run(const QString *targetName, const Progress &progress, const std::atomic_bool *cancel)
 {
     m_applied.clear();
+    // One entry per edited word at most: room for all at once, rather than
+    // doubling through millions of them.
+    m_applied.reserve(m_edits.size());
     m_cancelled = false;
     FbInputFile input;
     if (!input.open(m_sourceName)) {

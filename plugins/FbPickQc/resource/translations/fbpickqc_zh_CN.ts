@@ -5,18 +5,22 @@
     <name>CorrectedCopy</name>
     <message>
         <source>%1 was written, but not its edit log: %2</source>
-        <translation>已写入 %1，但未写入其编辑日志：%2</translation>
+        <translation type="vanished">已写入 %1，但未写入其编辑日志：%2</translation>
     </message>
     <message>
         <source>cannot make a temporary folder beside %1: %2</source>
         <translation>无法在 %1 旁创建临时文件夹：%2</translation>
+    </message>
+    <message>
+        <source>%1 was not written, as its edit log cannot be: %2</source>
+        <translation>未写入 %1，因为无法写入其编辑日志：%2</translation>
     </message>
 </context>
 <context>
     <name>EditSession</name>
     <message>
         <source>the edited shots could not be judged again</source>
-        <translation>无法重新评判已编辑的炮</translation>
+        <translation type="vanished">无法重新评判已编辑的炮</translation>
     </message>
     <message>
         <source>Cannot read %1: %2</source>
@@ -118,6 +122,14 @@
     <message>
         <source>%1: %2 is %3 in %4, not %5: the list was made for another file</source>
         <translation>%1：%4 中的 %2 为 %3，而不是 %5：该列表是为另一个文件制作的</translation>
+    </message>
+    <message>
+        <source>%1 is not the file the edits were made for: it was replaced or changed since it was read</source>
+        <translation>%1 不是编辑所针对的文件：读取之后它已被替换或更改</translation>
+    </message>
+    <message>
+        <source>%1 changed while it was copied</source>
+        <translation>%1 在复制期间被更改</translation>
     </message>
 </context>
 <context>
@@ -929,6 +941,17 @@
     <message>
         <source>%1: timing error %2 ms (its time at the source against %3 neighbours)</source>
         <translation>%1：时间误差 %2 毫秒（按其震源处时间与 %3 个相邻炮比较）</translation>
+    </message>
+</context>
+<context>
+    <name>PickQc::QcSession</name>
+    <message>
+        <source>cancelled</source>
+        <translation>已取消</translation>
+    </message>
+    <message>
+        <source>the edited shots could not be judged again</source>
+        <translation>无法重新评判已编辑的炮</translation>
     </message>
 </context>
 <context>
