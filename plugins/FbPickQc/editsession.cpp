@@ -1,16 +1,11 @@
 #include "editsession.h"
 
-#include "fbblockreader.h"
 #include "fbpicks.h"
 #include "qcsession.h"
 #include "shotrecords.h"
 
-#include <QHash>
-
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace {
 

@@ -8,8 +8,6 @@
 #include "qcsession.h"
 
 #include <QObject>
-#include <QHash>
-#include <QSet>
 #include <QUndoStack>
 
 #include <memory>

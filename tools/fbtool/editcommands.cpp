@@ -3,24 +3,21 @@
 #include "commandline.h"
 
 #include "editlog.h"
+#include "editplan.h"
 #include "fbblockreader.h"
 #include "fbcsvexport.h"
 #include "fbeditwriter.h"
 #include "fbpicks.h"
-#include "editplan.h"
 #include "pickqc.h"
-#include "qccsv.h"
 #include "sgtconverter.h"
 #include "shotindex.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
-#include <QHash>
 #include <QTextStream>
 
 #include <algorithm>
 #include <functional>
-#include <cmath>
 #include <limits>
 #include <numeric>
 
