@@ -148,7 +148,7 @@ int main(int argc, char **argv)
     const QString copyName = tmp.filePath(QStringLiteral("corrected.fb"));
     const QString plainName = tmp.filePath(QStringLiteral("plain.fb"));
     const double copyMs = timeMs([&] {
-        CorrectedCopy copy(file, edits);
+        CorrectedCopy copy(file, FbFileIdentity(), edits);
         if (!copy.write(copyName, copyName + QStringLiteral(".edits.csv")))
             out << "cannot write the copy: " << copy.errorString() << Qt::endl;
     });

@@ -263,49 +263,78 @@ QVector<FbEdit> EditLog::edits() const
     return edits;
 }
 
+namespace {
+
+// A row without its reason: four numbers, the field and two values.
+constexpr int NumbersBytes = 7 * NumberText::MaxBytes + 8;
+// Text handed to the file at a time.
+constexpr int Flush = 1 << 20;
+
+} // namespace
+
+EditLog::Writer::Writer(const QString &fileName)
+    : m_out(fileName)
+{
+}
+
+bool EditLog::Writer::open(const QStringList &protect)
+{
+    if (!m_out.open(protect))
+        return false;
+    m_text = QByteArray(Header);
+    m_text += '\n';
+    m_text.reserve(Flush + NumbersBytes);
+    return true;
+}
+
+void EditLog::Writer::add(const EditLogRow &r)
+{
+    char numbers[NumbersBytes];
+    char *p = NumberText::writeInt(qint64(r.record) + 1, numbers);
+    for (const qint32 v : {r.fbNo, r.ffid, r.channel}) {
+        *p++ = ',';
+        p = NumberText::writeInt(v, p);
+    }
+    *p++ = ',';
+    p = std::copy(r.field->name, r.field->name + qstrlen(r.field->name), p);
+    *p++ = ',';
+    if (r.hasOld)
+        p = FbEditWriter::writeValue(*r.field, r.oldBits, p);
+    *p++ = ',';
+    p = FbEditWriter::writeValue(*r.field, r.newBits, p);
+    *p++ = ',';
+    m_text.append(numbers, int(p - numbers));
+    if (!r.reason.isEmpty()) {
+        const QByteArray reason = r.reason.toUtf8();
+        if (needsQuotes(reason))
+            m_text += '"' + QByteArray(reason).replace('"', "\"\"") + '"';
+        else
+            m_text += reason;
+    }
+    m_text += '\n';
+    if (m_text.size() >= Flush) {
+        m_out.write(m_text.constData(), m_text.size());
+        m_text.resize(0);
+    }
+}
+
+bool EditLog::Writer::commit()
+{
+    const bool ok = m_out.write(m_text.constData(), m_text.size()) && m_out.commit();
+    m_text = QByteArray();
+    return ok;
+}
+
 bool EditLog::write(const QString &fileName, const QStringList &protect)
 {
-    FbOutputFile out(fileName);
+    Writer out(fileName);
     if (!out.open(protect)) {
         m_error = out.errorString();
         return false;
     }
-    // A row without its reason: four numbers, the field and two values.
-    constexpr int NumbersBytes = 7 * NumberText::MaxBytes + 8;
-    constexpr int Flush = 1 << 20;
-    QByteArray text(Header);
-    text += '\n';
-    text.reserve(Flush + NumbersBytes);
-    char numbers[NumbersBytes];
-    for (const EditLogRow &r : qAsConst(m_rows)) {
-        char *p = NumberText::writeInt(qint64(r.record) + 1, numbers);
-        for (const qint32 v : {r.fbNo, r.ffid, r.channel}) {
-            *p++ = ',';
-            p = NumberText::writeInt(v, p);
-        }
-        *p++ = ',';
-        p = std::copy(r.field->name, r.field->name + qstrlen(r.field->name), p);
-        *p++ = ',';
-        if (r.hasOld)
-            p = FbEditWriter::writeValue(*r.field, r.oldBits, p);
-        *p++ = ',';
-        p = FbEditWriter::writeValue(*r.field, r.newBits, p);
-        *p++ = ',';
-        text.append(numbers, int(p - numbers));
-        if (!r.reason.isEmpty()) {
-            const QByteArray reason = r.reason.toUtf8();
-            if (needsQuotes(reason))
-                text += '"' + QByteArray(reason).replace('"', "\"\"") + '"';
-            else
-                text += reason;
-        }
-        text += '\n';
-        if (text.size() >= Flush) {
-            out.write(text.constData(), text.size());
-            text.resize(0);
-        }
-    }
-    if (!out.write(text.constData(), text.size()) || !out.commit()) {
+    for (const EditLogRow &r : qAsConst(m_rows))
+        out.add(r);
+    if (!out.commit()) {
         m_error = out.errorString();
         return false;
     }

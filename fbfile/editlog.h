@@ -2,6 +2,7 @@
 #define EDITLOG_H
 
 #include "fbeditwriter.h"
+#include "fboutputfile.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -74,6 +75,23 @@ public:
     bool read(const QString &fileName);
     // Writes the rows; protect names files the log must never replace.
     bool write(const QString &fileName, const QStringList &protect = QStringList());
+
+    // The same text, one row at a time, for a log of millions of rows that
+    // is never held whole: open(), add() each row, commit(). Nothing is
+    // under the name unless commit() is true.
+    class Writer
+    {
+    public:
+        explicit Writer(const QString &fileName);
+        bool open(const QStringList &protect = QStringList());
+        void add(const EditLogRow &row);
+        bool commit();
+        QString errorString() const { return m_out.errorString(); }
+
+    private:
+        FbOutputFile m_out;
+        QByteArray m_text;
+    };
     QString errorString() const { return m_error; }
 
     const QVector<EditLogRow> &rows() const { return m_rows; }

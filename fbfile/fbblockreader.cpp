@@ -15,12 +15,42 @@ FbBlockReader::FbBlockReader(const QString &fileName)
 {
 }
 
+namespace {
+
+FbFileIdentity identityOf(const struct stat &st)
+{
+    FbFileIdentity id;
+    id.device = quint64(st.st_dev);
+    id.inode = quint64(st.st_ino);
+    id.size = qint64(st.st_size);
+    id.modified = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return id;
+}
+
+} // namespace
+
+FbFileIdentity FbFileIdentity::of(const QString &fileName)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(fileName).constData(), &st) != 0)
+        return FbFileIdentity();
+    return identityOf(st);
+}
+
+FbFileIdentity FbInputFile::current() const
+{
+    struct stat st;
+    if (!m_file.isOpen() || ::fstat(m_file.handle(), &st) != 0)
+        return FbFileIdentity();
+    return identityOf(st);
+}
+
 bool FbInputFile::open(const QString &fileName)
 {
     QFile *const file = &m_file;
     QString *const reason = &m_error;
-    qint64 *const modified = &m_modified;
     m_error.clear();
+    m_identity = FbFileIdentity();
     file->close();
     const QFileInfo info(fileName);
     if (info.exists() && !info.isFile()) {
@@ -41,8 +71,7 @@ bool FbInputFile::open(const QString &fileName)
         return false;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (modified)
-        *modified = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    m_identity = identityOf(st);
     // Unbuffered: blocks are read straight into the caller's own buffer.
     if (!file->open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         ::close(fd);

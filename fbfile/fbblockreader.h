@@ -35,6 +35,28 @@
 //   FbInputFile input;
 //   if (!input.open(fileName)) ... input.errorString();   // "not a regular file", or the system's
 //   input.file().read(...);
+// Which file and which of its states: the same device and inode, size and
+// modification time. Work judged on a file is applied to it only while its
+// identity stays what it was (a file renamed over it, cut or rewritten in
+// place has another).
+struct FbFileIdentity
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = -1;
+    qint64 modified = 0;   // nanoseconds
+
+    bool isValid() const { return size >= 0; }
+    bool operator==(const FbFileIdentity &o) const
+    {
+        return device == o.device && inode == o.inode && size == o.size && modified == o.modified;
+    }
+    bool operator!=(const FbFileIdentity &o) const { return !(*this == o); }
+    // What fileName names now (following links); invalid when it cannot be
+    // looked at.
+    static FbFileIdentity of(const QString &fileName);
+};
+
 class FbInputFile
 {
 public:
@@ -42,12 +64,16 @@ public:
     QString errorString() const { return m_error; }
     QFile &file() { return m_file; }
     // The modification time the open found, in nanoseconds.
-    qint64 modified() const { return m_modified; }
+    qint64 modified() const { return m_identity.modified; }
+    // The opened file as the open found it, and as it is now (invalid when
+    // not open).
+    const FbFileIdentity &identity() const { return m_identity; }
+    FbFileIdentity current() const;
 
 private:
     QFile m_file;
     QString m_error;
-    qint64 m_modified = 0;
+    FbFileIdentity m_identity;
 };
 
 class FbBlockReader
@@ -96,6 +122,8 @@ public:
     // and its size and modification time are the same. A file cut or
     // rewritten while it was read gives records that are not the file's.
     bool unchanged() const;
+    // The file as open() found it.
+    const FbFileIdentity &identity() const { return m_input.identity(); }
 
 private:
     QString m_fileName;

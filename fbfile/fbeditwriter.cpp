@@ -120,10 +120,18 @@ bool FbEditWriter::checkEdits(qint64 recordCount)
 bool FbEditWriter::run(const QString *targetName, const Progress &progress, const std::atomic_bool *cancel)
 {
     m_applied.clear();
+    // One entry per edited word at most: room for all at once, rather than
+    // doubling through millions of them.
+    m_applied.reserve(m_edits.size());
     m_cancelled = false;
     FbInputFile input;
     if (!input.open(m_sourceName)) {
         m_error = QStringLiteral("%1: %2").arg(m_sourceName, input.errorString());
+        return false;
+    }
+    if (m_identity.isValid() && input.identity() != m_identity) {
+        m_error = tr("%1 is not the file the edits were made for: it was replaced or changed since it was read")
+                      .arg(m_sourceName);
         return false;
     }
     QFile &source = input.file();
@@ -206,6 +214,12 @@ bool FbEditWriter::run(const QString *targetName, const Progress &progress, cons
         if (progress && now != percent)
             progress(percent = now);
     }
+    // A file rewritten in place meanwhile gives bytes of neither version.
+    if (input.current() != input.identity())
+        return fail(tr("%1 changed while it was copied").arg(m_sourceName));
+    QString hookError;
+    if (m_beforeCommit && !m_beforeCommit(&hookError))
+        return fail(hookError);
     if (targetName && !target.commit())
         return fail(target.errorString());
     m_error.clear();

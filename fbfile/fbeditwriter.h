@@ -1,6 +1,7 @@
 #ifndef FBEDITWRITER_H
 #define FBEDITWRITER_H
 
+#include "fbblockreader.h"
 #include "fblayout.h"
 #include "numbertext.h"
 
@@ -73,6 +74,17 @@ Q_DECLARE_TYPEINFO(FbEdit, Q_PRIMITIVE_TYPE);
 // is never the source itself (by path, link or inode) unless
 // setReplaceSource(true) says so.
 //
+// Edits are made for the bytes they were judged on: setSource() names that
+// state of the file (FbFileIdentity, taken before it was first read), and
+// the copy is refused when the file opened is another one or another state
+// of it (renamed over, cut, rewritten). Whatever the source, it must not
+// change while it is copied (size and modification time at the end as at
+// the open): a copy matching neither version is never committed.
+//
+// beforeCommit, when set, runs once every block is written and checked and
+// before the target is renamed into place (the edit log is written there):
+// false from it leaves the target as it was, with its message.
+//
 // write() fails, writing nothing, when the source cannot be read, an edit
 // names a record past the file's last complete record or a field that
 // cannot be edited, an edit's old value does not match, the target cannot
@@ -121,6 +133,10 @@ public:
     const QVector<FbEdit> &edits() const { return m_edits; }
     // The file the edits' line numbers refer to, named with them in errors.
     void setListName(const QString &name) { m_listName = name; }
+    // The state of the source the edits were judged on; unset: any.
+    void setSource(const FbFileIdentity &identity) { m_identity = identity; }
+    using BeforeCommit = std::function<bool(QString *error)>;
+    void setBeforeCommit(const BeforeCommit &hook) { m_beforeCommit = hook; }
     // Allows the target to be the source file; off by default.
     void setReplaceSource(bool replace) { m_replaceSource = replace; }
     // Records per block copied; tests set it small to cross block boundaries.
@@ -142,6 +158,8 @@ private:
     QString editName(const FbEdit &edit) const;
 
     QString m_sourceName;
+    FbFileIdentity m_identity;
+    BeforeCommit m_beforeCommit;
     QString m_listName;
     QVector<FbEdit> m_edits;
     QVector<Applied> m_applied;

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <vector>
+
 // What the QC finds, in one shape for every kind: a finding names where it
 // is (the file, a shot, a pick, a pair of shots) and carries a few numbers
 // whose meaning its kind's row in the kind table gives. The checks append
@@ -47,6 +49,14 @@ enum class Severity : quint8 { Problem, Note };
 // What a finding is about.
 enum class Scope : quint8 { File, Shot, Pick, Pair };
 
+// What a kind's findings are judged from, and so what an edit of picks or
+// a new threshold makes judge again: one shot's records (again when that
+// shot's picks change), the compared pairs (again after any edit or a new
+// tolerance), or the file as a whole (its header, sizes and ffids, which
+// no edit of picks changes). A shot the pass could not judge is a note of
+// the pass that nothing judges again.
+enum class Basis : quint8 { ShotRecords, Pairs, File, Pass };
+
 // Bits of Finding::flags.
 enum FindingFlag : quint8 {
     // A flagged pair that a shot timing error accounts for; Finding::shot is
@@ -88,6 +98,7 @@ struct KindInfo
     const char *titleText;        // untranslated plural title, context "PickQc::Kind"
     Severity severity;
     Scope scope;
+    Basis basis;
     // The table of `fbtool qc --csv` that lists its findings, and that
     // table's header; kinds sharing a file share its columns.
     const char *csvFile;
@@ -111,6 +122,12 @@ struct KindInfo
 
 // Every kind, in Kind order.
 const KindInfo *kinds();
+// The kinds whose findings each shot's own checks make from its records,
+// filed shot by shot (Basis::ShotRecords, any scope but the file's): what
+// judging an edited shot again replaces. In Kind order.
+const std::vector<Kind> &shotKinds();
+// The kinds judged from the compared pairs, in Kind order.
+const std::vector<Kind> &pairKinds();
 const KindInfo &kindInfo(Kind kind);
 // The kind whose key is key, or nullptr.
 const KindInfo *kindNamed(const QString &key);

@@ -27,34 +27,34 @@ double noWeight(const Finding &f)
 
 
 const KindRow rows[KindCount] = {
-    {{Kind::NoRecords, "no-records", QT_TRANSLATE_NOOP("PickQc::Kind", "Files without a complete record"), Severity::Problem, Scope::File,
+    {{Kind::NoRecords, "no-records", QT_TRANSLATE_NOOP("PickQc::Kind", "Files without a complete record"), Severity::Problem, Scope::File, Basis::File,
       "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Bytes"), "", false, false}, describeHeader, noWeight},
     {{Kind::CountMismatch, "count-mismatch", QT_TRANSLATE_NOOP("PickQc::Kind", "Declared counts that disagree with the size"),
-      Severity::Problem, Scope::File, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Declared"), "", false, false}, describeHeader, noWeight},
-    {{Kind::PartialRecord, "partial-record", QT_TRANSLATE_NOOP("PickQc::Kind", "Partial records"), Severity::Problem, Scope::File,
+      Severity::Problem, Scope::File, Basis::File, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Declared"), "", false, false}, describeHeader, noWeight},
+    {{Kind::PartialRecord, "partial-record", QT_TRANSLATE_NOOP("PickQc::Kind", "Partial records"), Severity::Problem, Scope::File, Basis::File,
       "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Bytes"), "", false, false}, describeHeader, noWeight},
     {{Kind::NotFbFile, "not-fb-file", QT_TRANSLATE_NOOP("PickQc::Kind", "Headers that cannot describe the records"), Severity::Problem,
-      Scope::File, "problems.csv", nullptr, "", false, false}, describeHeader, noWeight},
+      Scope::File, Basis::File, "problems.csv", nullptr, "", false, false}, describeHeader, noWeight},
     {{Kind::OffsetUnit, "offset-unit", QT_TRANSLATE_NOOP("PickQc::Kind", "Offsets that agree with no unit of the coordinates"),
-      Severity::Problem, Scope::File, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Agreeing"), "%", false, false},
+      Severity::Problem, Scope::File, Basis::File, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Agreeing"), "%", false, false},
      describeOffsetUnit, noWeight},
-    {{Kind::TimingError, "timing-error", QT_TRANSLATE_NOOP("PickQc::Kind", "Shot timing errors"), Severity::Problem, Scope::Shot,
+    {{Kind::TimingError, "timing-error", QT_TRANSLATE_NOOP("PickQc::Kind", "Shot timing errors"), Severity::Problem, Scope::Shot, Basis::Pairs,
       "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Delay"), "ms", true, false}, describeTimingError, weightByValue},
-    {{Kind::Outlier, "outlier", QT_TRANSLATE_NOOP("PickQc::Kind", "Outliers"), Severity::Problem, Scope::Pick, "outliers.csv",
+    {{Kind::Outlier, "outlier", QT_TRANSLATE_NOOP("PickQc::Kind", "Outliers"), Severity::Problem, Scope::Pick, Basis::ShotRecords, "outliers.csv",
       QT_TRANSLATE_NOOP("PickQc::Kind", "Residual"), "ms", true, false}, describeOutlier, weightOutlier},
-    {{Kind::Reciprocity, "reciprocity", QT_TRANSLATE_NOOP("PickQc::Kind", "Flagged reciprocal pairs"), Severity::Problem, Scope::Pair,
+    {{Kind::Reciprocity, "reciprocity", QT_TRANSLATE_NOOP("PickQc::Kind", "Flagged reciprocal pairs"), Severity::Problem, Scope::Pair, Basis::Pairs,
       "reciprocity.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Difference"), "ms", true, false}, describeReciprocity, weightByValue},
-    {{Kind::Repeat, "repeat", QT_TRANSLATE_NOOP("PickQc::Kind", "Flagged repeats"), Severity::Problem, Scope::Pair, "repeats.csv",
+    {{Kind::Repeat, "repeat", QT_TRANSLATE_NOOP("PickQc::Kind", "Flagged repeats"), Severity::Problem, Scope::Pair, Basis::Pairs, "repeats.csv",
       QT_TRANSLATE_NOOP("PickQc::Kind", "Difference"), "ms", true, false}, describeRepeat, weightByValue},
-    {{Kind::ZeroFilled, "zero-filled", QT_TRANSLATE_NOOP("PickQc::Kind", "Runs of zero-filled records"), Severity::Problem, Scope::Shot,
+    {{Kind::ZeroFilled, "zero-filled", QT_TRANSLATE_NOOP("PickQc::Kind", "Runs of zero-filled records"), Severity::Problem, Scope::Shot, Basis::ShotRecords,
       "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Records"), "", false, false}, describeZeroFilled, noWeight},
-    {{Kind::TooLarge, "too-large", QT_TRANSLATE_NOOP("PickQc::Kind", "Shots too large to judge"), Severity::Note, Scope::Shot,
+    {{Kind::TooLarge, "too-large", QT_TRANSLATE_NOOP("PickQc::Kind", "Shots too large to judge"), Severity::Note, Scope::Shot, Basis::Pass,
       "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Picks"), "", true, false}, describeTooLarge, noWeight},
-    {{Kind::VaryingSource, "varying-source", QT_TRANSLATE_NOOP("PickQc::Kind", "Varying source attributes"), Severity::Problem, Scope::Shot,
+    {{Kind::VaryingSource, "varying-source", QT_TRANSLATE_NOOP("PickQc::Kind", "Varying source attributes"), Severity::Problem, Scope::Shot, Basis::ShotRecords,
       "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Records"), "", false, false}, describeVaryingSource, noWeight},
-    {{Kind::RepeatedFfid, "repeated-ffid", QT_TRANSLATE_NOOP("PickQc::Kind", "Repeated ffids"), Severity::Problem, Scope::Shot,
+    {{Kind::RepeatedFfid, "repeated-ffid", QT_TRANSLATE_NOOP("PickQc::Kind", "Repeated ffids"), Severity::Problem, Scope::Shot, Basis::File,
       "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Shots"), "", false, true}, describeRepeatedFfid, noWeight},
-    {{Kind::NonFinite, "non-finite", QT_TRANSLATE_NOOP("PickQc::Kind", "Non-finite floats"), Severity::Problem, Scope::Pick, "problems.csv",
+    {{Kind::NonFinite, "non-finite", QT_TRANSLATE_NOOP("PickQc::Kind", "Non-finite floats"), Severity::Problem, Scope::Pick, Basis::ShotRecords, "problems.csv",
       QT_TRANSLATE_NOOP("PickQc::Kind", "Value"), "", false, false}, describeNonFinite, weightByValue},
 };
 
@@ -98,6 +98,33 @@ double KindInfo::weight(const Finding &finding) const
 const KindInfo *kinds()
 {
     return infos();
+}
+
+namespace {
+
+std::vector<Kind> kindsWhere(bool (*keep)(const KindInfo &))
+{
+    std::vector<Kind> list;
+    for (int k = 0; k < KindCount; ++k) {
+        if (keep(infos()[k]))
+            list.push_back(Kind(k));
+    }
+    return list;
+}
+
+} // namespace
+
+const std::vector<Kind> &shotKinds()
+{
+    static const std::vector<Kind> list = kindsWhere(
+        [](const KindInfo &k) { return k.basis == Basis::ShotRecords && k.scope != Scope::File; });
+    return list;
+}
+
+const std::vector<Kind> &pairKinds()
+{
+    static const std::vector<Kind> list = kindsWhere([](const KindInfo &k) { return k.basis == Basis::Pairs; });
+    return list;
 }
 
 const KindInfo &kindInfo(Kind kind)

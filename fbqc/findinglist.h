@@ -21,6 +21,11 @@ namespace PickQc {
 // Appending is for one thread; at() may then be called from any number of
 // threads at once (a view on the UI thread, a sort on a worker).
 //
+// A copy shares the findings, spilled pages included, until one of the two
+// changes (appends, or is replaced shot by shot): copying a report to judge
+// it again on a worker costs nothing, whatever its lists hold. Copies may
+// be read and changed on different threads.
+//
 //   FindingList list;
 //   list.append(finding);
 //   for (qint64 k = 0; k < list.size(); ++k) use(list.at(k));
@@ -33,6 +38,8 @@ public:
     ~FindingList();
     FindingList(FindingList &&other) noexcept;
     FindingList &operator=(FindingList &&other) noexcept;
+    FindingList(const FindingList &other);
+    FindingList &operator=(const FindingList &other);
 
     // Findings kept in memory before the rest spills; tests set it small.
     void setMemoryBudget(qint64 findings);
@@ -75,18 +82,27 @@ public:
 
 private:
     static constexpr qint64 PageFindings = 4096;
+    // The findings, shared by copies of a list until one changes.
+    struct Storage
+    {
+        std::vector<Finding> head;   // the first findings, up to the budget
+        std::vector<Finding> tail;   // appended past the budget, not yet spilled
+        std::unique_ptr<QTemporaryFile> spill;
+        // The spill file's position, and the page caches of the lists
+        // sharing it.
+        std::mutex readMutex;
+    };
+    // The storage, this list's own (copied when shared) so it may change.
+    Storage &own();
     bool spill();
     bool readPage(qint64 first, std::vector<Finding> *page) const;
 
     qint64 m_budget;
     qint64 m_size = 0;
-    std::vector<Finding> m_head;      // the first findings, up to the budget
-    std::vector<Finding> m_tail;      // appended past the budget, not yet spilled
-    std::unique_ptr<QTemporaryFile> m_spill;
+    std::shared_ptr<Storage> m_data;
     QString m_error;
     // Pages read back, for at(); one per list is enough for a view that
     // scrolls and a sort that reads in order.
-    mutable std::mutex m_readMutex;
     mutable std::vector<Finding> m_cache;
     mutable qint64 m_cacheStart = -1;
 };

@@ -111,6 +111,8 @@ void ShotSummaries::reserve(int shots)
 Report::Report() = default;
 Report::Report(Report &&) noexcept = default;
 Report &Report::operator=(Report &&) noexcept = default;
+Report::Report(const Report &) = default;
+Report &Report::operator=(const Report &) = default;
 Report::~Report() = default;
 
 qint64 Report::problems() const

@@ -208,14 +208,17 @@ struct StationResidual
     float rmsResidual = 0.0f;     // ms
 };
 
+// What the pass found in a file. A copy shares its lists (findings spilled
+// to disk included) until one of the two changes, so a shown report is
+// copied for judging again on a worker at no cost.
 class Report
 {
 public:
     Report();
     Report(Report &&) noexcept;
     Report &operator=(Report &&) noexcept;
-    Report(const Report &) = delete;
-    Report &operator=(const Report &) = delete;
+    Report(const Report &);
+    Report &operator=(const Report &);
     ~Report();
 
     Settings settings;

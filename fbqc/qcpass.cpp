@@ -139,8 +139,8 @@ bool QcPass::run(Report *report)
         report->receivers = m_receivers.take();
         report->stations = m_stations.take();
     }
-    for (FileCheck check : fileChecks())
-        check(report);
+    for (const FileCheckEntry &check : fileChecks())
+        check.check(report);
     for (int k = 0; k <= KindCount; ++k) {
         const FindingList &list = k < KindCount ? report->findings(Kind(k)) : report->outlierCandidates();
         if (!list.ok()) {

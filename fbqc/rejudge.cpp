@@ -13,21 +13,18 @@
 // shots whose picks were edited.
 namespace PickQc {
 
-void checkTimingErrors(Report *report);
-void checkReciprocity(Report *report);
-void checkRepeats(Report *report);
-
 namespace {
 
 // The timing errors, flagged pairs and repeats again, from the compared
 // pairs as they now stand.
 void judgePairsAgain(Report *r)
 {
-    for (Kind kind : {Kind::TimingError, Kind::Reciprocity, Kind::Repeat})
+    for (Kind kind : pairKinds())
         r->findings(kind) = FindingList();
-    checkTimingErrors(r);
-    checkReciprocity(r);
-    checkRepeats(r);
+    for (const FileCheckEntry &check : fileChecks()) {
+        if (check.basis == Basis::Pairs)
+            check.check(r);
+    }
 }
 
 } // namespace
@@ -83,9 +80,6 @@ bool rejudge(Report *r, double outlierMs, double reciprocityMs)
 }
 
 namespace {
-
-// The kinds a shot's own checks make, in lists ordered by shot.
-constexpr Kind ShotKinds[] = {Kind::Outlier, Kind::ZeroFilled, Kind::VaryingSource, Kind::NonFinite};
 
 void subtract(Report *r, const ShotJudgement &j)
 {
@@ -145,7 +139,7 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &befo
         add(r, is);
         ShotSummary summary = is.summary;
         r->shots.replace(shot, summary);
-        for (Kind kind : ShotKinds) {
+        for (Kind kind : shotKinds()) {
             std::vector<Finding> own;
             for (const Finding &f : findings) {
                 if (f.kind == kind)

@@ -50,7 +50,10 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
     if (judge) {
         fitter->fit(records, n, settings, &w.fit);
         w.fitted = true;
-        double sum = 0.0, quiet = 0.0;
+        // The rms residual is made as judging again with another threshold
+        // makes it (rejudge()), from the quiet picks' sum as kept and the
+        // candidates' squares in pick order, so both give the same bits.
+        double quiet = 0.0, candidateSquares = 0.0;
         int kept = 0, judged = 0, quietPicks = 0;
         // Only a judged side judges picks: millions of tiny shots skip their verdicts.
         if (w.fit.sides[Negative].judged || w.fit.sides[Positive].judged) {
@@ -60,10 +63,8 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
                     continue;
                 ++judged;
                 const double r2 = double(v.residual) * v.residual;
-                if (!v.outlier) {
-                    sum += r2;
+                if (!v.outlier)
                     ++kept;
-                }
                 // Beyond the floor a pick is a candidate for a lower
                 // threshold; within it, it only counts.
                 if (std::abs(v.residual) > candidateFloorMs) {
@@ -73,6 +74,8 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
                     f.a = records[k].fb_time;
                     f.b = v.model;
                     candidates->push_back(f);
+                    if (!v.outlier)
+                        candidateSquares += double(f.value) * f.value;
                 } else {
                     quiet += r2;
                     ++quietPicks;
@@ -82,7 +85,7 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
         s.quietPicks = quietPicks;
         s.quietSquares = float(quiet);
         s.sourceDelay = float(w.fit.sourceDelay);
-        s.rmsResidual = kept > 0 ? static_cast<float>(std::sqrt(sum / kept)) : float(NaN);
+        s.rmsResidual = kept > 0 ? float(std::sqrt((double(s.quietSquares) + candidateSquares) / kept)) : float(NaN);
         for (int side = Negative; side <= Positive; ++side) {
             const SideModel &model = w.fit.sides[side];
             s.velocity[side] = model.judged ? static_cast<float>(model.velocity) : float(NaN);

@@ -21,16 +21,16 @@ const std::vector<ShotCheckEntry> &shotChecks()
     return checks;
 }
 
-const std::vector<FileCheck> &fileChecks()
+const std::vector<FileCheckEntry> &fileChecks()
 {
     // Timing errors come before the pairs they explain.
-    static const std::vector<FileCheck> checks = {
-        checkHeader,
-        checkOffsetUnit,
-        checkTimingErrors,
-        checkReciprocity,
-        checkRepeats,
-        checkRepeatedFfids,
+    static const std::vector<FileCheckEntry> checks = {
+        {checkHeader, Basis::File},
+        {checkOffsetUnit, Basis::File},
+        {checkTimingErrors, Basis::Pairs},
+        {checkReciprocity, Basis::Pairs},
+        {checkRepeats, Basis::Pairs},
+        {checkRepeatedFfids, Basis::File},
     };
     return checks;
 }

@@ -17,7 +17,8 @@
 // all run these same checks.
 //
 // Adding a check: its file here (the check, describe and weight functions),
-// a Kind and its row in the kind table, its entry in shotChecks() or
+// a Kind and its row in the kind table (its scope and basis say what
+// judges it again after an edit), its entry in shotChecks() or
 // fileChecks(), and its test.
 namespace PickQc {
 
@@ -42,6 +43,14 @@ using Findings = std::vector<Finding>;
 using ShotCheck = void (*)(const ShotData &shot, const Settings &settings, Findings *out);
 using FileCheck = void (*)(Report *report);
 
+struct FileCheckEntry
+{
+    FileCheck check;
+    // What it judges from: the checks of Basis::Pairs run again, in this
+    // order, whenever the compared pairs or the tolerance change.
+    Basis basis;
+};
+
 struct ShotCheckEntry
 {
     ShotCheck check;
@@ -51,7 +60,7 @@ struct ShotCheckEntry
 // Run on every shot, in this order, on any thread.
 const std::vector<ShotCheckEntry> &shotChecks();
 // Run once the file is read, in this order.
-const std::vector<FileCheck> &fileChecks();
+const std::vector<FileCheckEntry> &fileChecks();
 
 // A finding about the pick of record i of the shot.
 Finding pickFinding(Kind kind, const ShotData &shot, int i);

@@ -9,8 +9,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-CorrectedCopy::CorrectedCopy(const QString &fileName, const PickEdits &edits)
+CorrectedCopy::CorrectedCopy(const QString &fileName, const FbFileIdentity &judged, const PickEdits &edits)
     : m_fileName(fileName)
+    , m_judged(judged)
     , m_edits(edits)
 {
 }
@@ -43,27 +44,33 @@ bool CorrectedCopy::write(const QString &target, const QString &logName, const P
     }
     FbEditWriter writer(m_fileName);
     writer.setEdits(edits);
+    writer.setSource(m_judged);
+    // The log before the copy takes its name: a log that cannot be written
+    // leaves an existing copy as it was.
+    writer.setBeforeCommit([&](QString *error) {
+        QVector<EditLogRow> rows;
+        for (const FbEditWriter::Applied &a : writer.applied()) {
+            const FbEdit &e = edits.at(a.edit);
+            if (e.bits == a.oldBits)
+                continue;
+            EditLogRow row = EditLogRow::applied(a, e);
+            row.reason = reasons.at(a.edit);
+            rows.append(row);
+        }
+        m_changed = rows.size();
+        if (logName.isEmpty())
+            return true;
+        EditLog log;
+        log.setRows(rows);
+        if (log.write(logName, {m_fileName, target}))
+            return true;
+        *error = tr("%1 was not written, as its edit log cannot be: %2").arg(target, log.errorString());
+        return false;
+    });
     if (!writer.write(target, progress, cancel)) {
         m_cancelled = writer.wasCancelled();
         m_error = writer.errorString();
-        return false;
-    }
-    QVector<EditLogRow> rows;
-    for (const FbEditWriter::Applied &a : writer.applied()) {
-        const FbEdit &e = edits.at(a.edit);
-        if (e.bits == a.oldBits)
-            continue;
-        EditLogRow row = EditLogRow::applied(a, e);
-        row.reason = reasons.at(a.edit);
-        rows.append(row);
-    }
-    m_changed = rows.size();
-    if (logName.isEmpty())
-        return true;
-    EditLog log;
-    log.setRows(rows);
-    if (!log.write(logName, {m_fileName, target})) {
-        m_error = tr("%1 was written, but not its edit log: %2").arg(target, log.errorString());
+        m_changed = 0;
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 #ifndef CORRECTEDCOPY_H
 #define CORRECTEDCOPY_H
 
+#include "fbblockreader.h"
 #include "pickedit.h"
 #include "sgtconverter.h"
 
@@ -14,10 +15,13 @@
 // thread, never touching the file itself:
 // - write(): a corrected copy through the edit writer, in which only the
 //   edited words differ, and beside it its edit log (record, fb_no, ffid,
-//   channel, field, old, new, reason; one row per changed word). Each
-//   edit's old word is checked against the file, so a file changed on disk
-//   since it was opened is refused rather than half corrected. The copy is
-//   never the file (by any path or link), nor the log either of them.
+//   channel, field, old, new, reason; one row per changed word). The file
+//   must be the one the edits were judged on (FbFileIdentity, as the QC
+//   pass found it), and each edit's old word is checked against it, so a
+//   file replaced or changed on disk since is refused rather than half
+//   corrected. The log is written first: when it cannot be, an existing
+//   copy stays as it was. The copy is never the file (by any path or
+//   link), nor the log either of them.
 // - exportPicks(): the picks as the edits leave them, as the unified data
 //   format (.sgt) or a CSV table of every record; with edits, the file is
 //   first corrected into a temporary copy in the target's folder, which is
@@ -26,7 +30,7 @@
 // became true); a failure leaves nothing under the target's name.
 //
 // Usage:
-//   CorrectedCopy copy(fileName, session.edits());
+//   CorrectedCopy copy(fileName, data->identity, session.edits());
 //   if (!copy.write(target, target + ".edits.csv", progress, &cancel)) ... copy.errorString();
 class CorrectedCopy
 {
@@ -36,7 +40,8 @@ public:
     using Progress = std::function<void(int percent)>;
     enum Format { Sgt, Csv };
 
-    CorrectedCopy(const QString &fileName, const PickEdits &edits);
+    // judged: the file's state the edits were made on; invalid: any.
+    CorrectedCopy(const QString &fileName, const FbFileIdentity &judged, const PickEdits &edits);
 
     // logName empty: no log.
     bool write(const QString &target, const QString &logName, const Progress &progress = Progress(),
@@ -56,6 +61,7 @@ public:
 
 private:
     QString m_fileName;
+    FbFileIdentity m_judged;
     PickEdits m_edits;
     int m_changed = 0;
     SgtConverter::ExportCounts m_sgtCounts;

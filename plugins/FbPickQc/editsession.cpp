@@ -1,27 +1,13 @@
 #include "editsession.h"
 
-#include "fbblockreader.h"
 #include "fbpicks.h"
-#include "numbertext.h"
-#include "reportcopy.h"
+#include "qcsession.h"
 #include "shotrecords.h"
-
-#include <QHash>
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace {
-
-// A signed time in ms as the edit log's reasons write it: "+5", "-2.5".
-QString signedMs(double ms)
-{
-    char text[NumberText::MaxBytes];
-    const QString digits = QString::fromLatin1(text, int(NumberText::writeDouble(ms, text) - text));
-    return ms > 0 ? QLatin1Char('+') + digits : digits;
-}
 
 // What one judging run needs, all of it its own: the run may outlive the
 // session's state.
@@ -30,110 +16,27 @@ struct JudgeInput
     std::shared_ptr<const QcData> base;
     PickEdits before;   // the edits base was judged with
     PickEdits after;
-    QVector<qint32> shots;
     QVector<PickQc::ReciprocalPair> filePairs;
     QVector<PickQc::RepeatPair> fileRepeats;
     qint64 batchFindings = 0;
 };
 
-// Runs on a worker: base copied, its pairs of the edited shots taken again
-// from the file's, and the edited shots judged as after leaves them.
+// Runs on a worker: the shown report (shared until changed) judged again
+// as after leaves its picks.
 std::shared_ptr<const QcData> judgeAgain(const JudgeInput &in, const std::atomic_bool *cancel, QString *error)
 {
+    PickQc::QcSession session;
+    session.resume(in.base->fileName, in.base->report, in.before, in.filePairs, in.fileRepeats);
+    session.setBatchFindings(in.batchFindings);
+    if (!session.setEdits(in.after, error, cancel) || *cancel)
+        return nullptr;
     auto data = std::make_shared<QcData>();
     data->fileName = in.base->fileName;
+    data->identity = in.base->identity;
     data->map = in.base->map;
     data->stations = in.base->stations;
-    const std::unordered_set<qint32> edited(in.shots.cbegin(), in.shots.cend());
-    ReportCopy::Aside aside;
-    if (!ReportCopy::copy(in.base->report, &data->report, error, edited, &aside) || *cancel)
-        return nullptr;
-    PickQc::Report &r = data->report;
-
-    // A pair that an edit ended (a pick rejected) comes back when its
-    // picks do: every pair the file compared for these shots is offered
-    // again, and judging keeps those whose times exist.
-    const auto touches = [&edited](qint32 a, qint32 b) { return edited.count(a) > 0 || edited.count(b) > 0; };
-    // A list of pairs keeps those of untouched shots and takes the file's
-    // pairs of edited ones, in shot order.
-    const auto merged = [&touches](const auto &kept, const auto &fromFile) {
-        std::decay_t<decltype(kept)> pairs;
-        for (const auto &p : kept) {
-            if (!touches(p.shotA, p.shotB))
-                pairs.append(p);
-        }
-        for (const auto &p : fromFile) {
-            if (touches(p.shotA, p.shotB))
-                pairs.append(p);
-        }
-        std::sort(pairs.begin(), pairs.end(), [](const auto &x, const auto &y) {
-            return x.shotA < y.shotA || (x.shotA == y.shotA && x.shotB < y.shotB);
-        });
-        return pairs;
-    };
-    r.pairs = merged(r.pairs, in.filePairs);
-    r.repeats = merged(r.repeats, in.fileRepeats);
-
-    // Each shot of a batch is read once for both states.
-    std::unordered_set<qint32> batch;
-    std::unordered_map<qint32, QVector<FbRecord>> fileRecords;
-    const auto read = [&](qint32 shot) {
-        const auto it = fileRecords.find(shot);
-        if (it != fileRecords.end())
-            return it->second;
-        const ShotIndexEntry &e = r.index.at(shot);
-        QVector<FbRecord> records = readShotRecords(data->fileName, e.firstRecord, e.lastRecord);
-        if (batch.count(shot) > 0)
-            fileRecords.emplace(shot, records);
-        return records;
-    };
-    const auto withEdits = [&](const PickEdits &edits) {
-        return PickQc::RecordsOf([&, edits](qint32 shot) {
-            QVector<FbRecord> records = read(shot);
-            PickEditing::apply(edits, &records, r.index.at(shot).firstRecord);
-            return records;
-        });
-    };
-    const PickQc::RecordsOf before = withEdits(in.before), after = withEdits(in.after);
-
-    // rejudgeShots() rewrites a shot's lists once for each shot it judges:
-    // the shots go a batch at a time, each batch's lists holding only its
-    // own findings, about in.batchFindings of them. The timing errors and
-    // flagged pairs are settled once, with the last batch, when every edit
-    // is in place.
-    std::unordered_map<qint32, qint64> own;
-    for (int k = 0; k <= ReportCopy::ShotKindCount; ++k) {
-        PickQc::FindingList::Reader reader(k < ReportCopy::ShotKindCount ? r.findings(ReportCopy::ShotKinds[k])
-                                                                          : r.outlierCandidates());
-        while (const PickQc::Finding *f = reader.next())
-            ++own[f->shot];
-    }
-    for (int next = 0; next < in.shots.size();) {
-        QVector<qint32> shots;
-        qint64 findings = 0;
-        while (next < in.shots.size() && (shots.isEmpty() || findings < in.batchFindings)) {
-            shots.append(in.shots.at(next));
-            findings += own[in.shots.at(next++)];
-        }
-        batch = std::unordered_set<qint32>(shots.cbegin(), shots.cend());
-        fileRecords.clear();
-        ReportCopy::Aside rest;
-        if (!ReportCopy::setAside(&r, batch, &rest, error))
-            return nullptr;
-        if (!PickQc::rejudgeShots(&r, shots, before, after, next >= in.shots.size())) {
-            *error = EditSession::tr("the edited shots could not be judged again");
-            for (int k = 0; k < PickQc::KindCount; ++k) {
-                if (!r.findings(PickQc::Kind(k)).ok())
-                    *error = r.findings(PickQc::Kind(k)).errorString();
-            }
-            return nullptr;
-        }
-        if (!ReportCopy::putBack(&r, &rest, error) || *cancel)
-            return nullptr;
-    }
-    if (!ReportCopy::putBack(&r, &aside, error))
-        return nullptr;
-    data->problems = std::make_shared<const ProblemList>(ProblemList::fromReport(r));
+    data->report = session.takeReport();
+    data->problems = std::make_shared<const ProblemList>(ProblemList::fromReport(data->report));
     return data;
 }
 
@@ -153,7 +56,7 @@ void EditSession::reset(std::shared_ptr<const QcData> data)
     m_stack.clear();
     m_edits.clear();
     m_shownEdits.clear();
-    m_dirty.clear();
+    m_pending = false;
     m_shown = std::move(data);
     m_filePairs = m_shown ? m_shown->report.pairs : QVector<PickQc::ReciprocalPair>();
     m_fileRepeats = m_shown ? m_shown->report.repeats : QVector<PickQc::RepeatPair>();
@@ -178,10 +81,7 @@ int EditSession::shotOf(qint32 record) const
 {
     if (!m_shown)
         return -1;
-    const QVector<ShotIndexEntry> &index = m_shown->report.index;
-    const auto it = std::lower_bound(index.cbegin(), index.cend(), record,
-                                     [](const ShotIndexEntry &e, qint32 r) { return e.lastRecord < r; });
-    return it != index.cend() && it->firstRecord <= record ? int(it - index.cbegin()) : -1;
+    return PickQc::QcSession::shotOf(m_shown->report.index, record);
 }
 
 QVector<FbRecord> EditSession::records(int shot) const
@@ -190,116 +90,81 @@ QVector<FbRecord> EditSession::records(int shot) const
         return {};
     const ShotIndexEntry &e = m_shown->report.index.at(shot);
     QVector<FbRecord> records = readShotRecords(m_shown->fileName, e.firstRecord, e.lastRecord);
-    PickEditing::apply(m_edits, &records, e.firstRecord);
+    PickQc::applyEdits(m_edits, &records, e.firstRecord);
     return records;
 }
 
-bool EditSession::readFileRecords(QVector<qint32> records, QHash<qint32, FbRecord> *out)
+PickQc::EditPlan EditSession::plan() const
 {
-    if (!m_shown)
-        return false;
-    std::sort(records.begin(), records.end());
-    FbBlockReader reader(m_shown->fileName);
-    if (!reader.open()) {
-        emit failed(tr("Cannot read %1: %2").arg(m_shown->fileName, reader.errorString()));
-        return false;
-    }
-    // Runs of neighbouring records are read as one range.
-    for (int k = 0; k < records.size();) {
-        int end = k + 1;
-        while (end < records.size() && records.at(end) <= records.at(end - 1) + 1)
-            ++end;
-        reader.setRange(records.at(k), qint64(records.at(end - 1)) - records.at(k) + 1);
-        FbBlockReader::Block block;
-        while (reader.nextBlock(&block)) {
-            for (qint64 i = 0; i < block.records; ++i)
-                out->insert(qint32(block.firstRecord + i), FbLayout::decodeRecord(block.record(i)));
-        }
-        k = end;
-    }
-    return true;
+    PickQc::EditPlan plan(m_shown ? m_shown->fileName : QString(),
+                          m_shown ? m_shown->report.index : QVector<ShotIndexEntry>(), m_edits,
+                          PickQc::EditPlan::Picks);
+    plan.setRejectStatus(m_rejectStatus);
+    return plan;
 }
 
-PickEdit EditSession::current(qint32 record, const FbRecord &file) const
+int EditSession::push(const QString &text, const PickQc::EditPlan &plan, bool planned)
 {
-    if (const PickEdit *e = editOf(record))
-        return *e;
-    PickEdit e;
-    e.fileTime = file.fb_time;
-    e.fileStatus = file.fb_status;
-    return e;
-}
-
-int EditSession::push(const QString &text, QVector<PickChange> changes)
-{
-    QVector<PickChange> real;
-    for (PickChange &c : changes) {
-        c.after = c.after.normalized();
-        if (!(c.after == c.before))
-            real.append(c);
-    }
-    if (real.isEmpty())
+    if (!planned) {
+        emit failed(plan.errorString());
         return 0;
-    const int n = real.size();
-    m_stack.push(new PickEditCommand(this, text, std::move(real)));
+    }
+    QVector<PickChange> changes = plan.changes();
+    if (changes.isEmpty())
+        return 0;
+    const int n = changes.size();
+    m_stack.push(new PickEditCommand(this, text, std::move(changes)));
     return n;
 }
 
+namespace {
+
+// "pick 21 (ffid 1003, channel 5)" for one pick, as the history names a step
+// of one pick; empty for more.
+QString onePick(const QVector<PickChange> &changes)
+{
+    if (changes.size() != 1)
+        return QString();
+    const PickChange &c = changes.first();
+    return EditSession::tr("pick %1 (ffid %2, channel %3)").arg(qint64(c.record) + 1).arg(c.ffid).arg(c.channel);
+}
+
+} // namespace
+
 int EditSession::rejectPicks(const QVector<qint32> &records)
 {
-    QHash<qint32, FbRecord> file;
-    if (!readFileRecords(records, &file))
+    if (!m_shown)
         return 0;
-    QVector<PickChange> changes;
-    for (qint32 record : records) {
-        const PickEdit before = current(record, file.value(record));
-        if (!FbPicks::isAccepted(before.statusNow()))
-            continue;
-        PickEdit after = before;
-        after.statusEdited = true;
-        after.status = m_rejectStatus;
-        after.statusReason = QStringLiteral("rejected in the QC window");
-        changes.append({record, before, after});
-    }
-    return push(tr("Reject picks (%n)", "", changes.size()), changes);
+    PickQc::EditPlan p = plan();
+    const bool ok = p.reject(records, QStringLiteral("rejected in the QC window"));
+    const QString pick = onePick(p.changes());
+    return push(pick.isEmpty() ? tr("Reject picks (%n)", "", p.changes().size()) : tr("Reject %1").arg(pick), p, ok);
 }
 
 int EditSession::restorePicks(const QVector<qint32> &records)
 {
-    QHash<qint32, FbRecord> file;
-    if (!readFileRecords(records, &file))
+    if (!m_shown)
         return 0;
-    QVector<PickChange> changes;
-    for (qint32 record : records) {
-        const PickEdit before = current(record, file.value(record));
-        if (FbPicks::isAccepted(before.statusNow()))
-            continue;
-        PickEdit after = before;
-        after.statusEdited = !FbPicks::isAccepted(before.fileStatus);
-        after.status = RestoredStatus;
-        after.statusReason = QStringLiteral("restored in the QC window");
-        changes.append({record, before, after});
-    }
-    return push(tr("Restore picks (%n)", "", changes.size()), changes);
+    PickQc::EditPlan p = plan();
+    const bool ok = p.restore(records, QStringLiteral("restored in the QC window"));
+    const QString pick = onePick(p.changes());
+    return push(pick.isEmpty() ? tr("Restore picks (%n)", "", p.changes().size()) : tr("Restore %1").arg(pick), p,
+                ok);
 }
 
 bool EditSession::setTime(qint32 record, float ms)
 {
-    QHash<qint32, FbRecord> file;
-    if (!readFileRecords({record}, &file))
+    if (!m_shown)
         return false;
-    const PickEdit before = current(record, file.value(record));
-    PickEdit after = before;
-    after.timeEdited = true;
-    after.time = ms;
-    after.timeReason = QStringLiteral("typed in the QC window");
-    const FbRecord &r = file.value(record);
+    PickQc::EditPlan p = plan();
+    const bool ok = p.retime(record, ms, QStringLiteral("typed in the QC window"));
+    const PickChange c = p.changes().value(0);
     return push(tr("fb_time of record %1 (ffid %2, channel %3): %4 ms")
                     .arg(qint64(record) + 1)
-                    .arg(r.ffid)
-                    .arg(r.channel)
+                    .arg(c.ffid)
+                    .arg(c.channel)
                     .arg(double(ms)),
-                {{record, before, after}})
+                p, ok)
         > 0;
 }
 
@@ -307,53 +172,22 @@ int EditSession::shiftShot(int shot, double ms)
 {
     if (!m_shown || shot < 0 || shot >= m_shown->report.index.size() || ms == 0.0 || !std::isfinite(ms))
         return 0;
-    const ShotIndexEntry &e = m_shown->report.index.at(shot);
-    const QVector<FbRecord> file = readShotRecords(m_shown->fileName, e.firstRecord, e.lastRecord);
-    const QString reason = QStringLiteral("shift ffid %1 by %2 ms").arg(e.ffid).arg(signedMs(ms));
-    QVector<PickChange> changes;
-    for (int k = 0; k < file.size(); ++k) {
-        const qint32 record = e.firstRecord + k;
-        const PickEdit before = current(record, file.at(k));
-        FbRecord r = file.at(k);
-        r.fb_time = before.timeNow();
-        // A trace nobody picked stays unpicked.
-        if (!std::isfinite(r.fb_time) || FbPicks::isUnpicked(r))
-            continue;
-        PickEdit after = before;
-        after.timeEdited = true;
-        after.time = float(double(r.fb_time) + ms);
-        after.timeReason = reason;
-        changes.append({record, before, after});
-    }
-    return push(tr("Shift shot %1 (ffid %2) by %3 ms").arg(shot + 1).arg(e.ffid).arg(signedMs(ms)), changes);
+    const qint32 ffid = m_shown->report.index.at(shot).ffid;
+    PickQc::EditPlan p = plan();
+    const bool ok = p.shiftShot(shot, ms, PickQc::EditPlan::shiftReason(ffid, ms));
+    return push(tr("Shift shot %1 (ffid %2) by %3 ms").arg(shot + 1).arg(ffid).arg(PickQc::signedMs(ms)), p, ok);
 }
 
 int EditSession::rejectOutliers(const QVector<PickQc::Finding> &outliers, int shot)
 {
-    QVector<qint32> records;
-    records.reserve(outliers.size());
-    for (const PickQc::Finding &f : outliers)
-        records.append(f.record);
-    QHash<qint32, FbRecord> file;
-    if (!m_shown || !readFileRecords(records, &file))
+    if (!m_shown)
         return 0;
-    const QString threshold = QString::number(m_shown->report.settings.outlierMs);
-    QVector<PickChange> changes;
-    for (const PickQc::Finding &f : outliers) {
-        const PickEdit before = current(f.record, file.value(f.record));
-        if (!FbPicks::isAccepted(before.statusNow()))
-            continue;
-        PickEdit after = before;
-        after.statusEdited = true;
-        after.status = m_rejectStatus;
-        after.statusReason = QStringLiteral("outlier: residual %1 ms, threshold %2 ms")
-                                 .arg(signedMs(std::round(double(f.value) * 100.0) / 100.0), threshold);
-        changes.append({f.record, before, after});
-    }
-    const int n = changes.size();
+    PickQc::EditPlan p = plan();
+    const bool ok = p.rejectOutliers(outliers, m_shown->report.settings.outlierMs);
+    const int n = p.changes().size();
     return push(shot >= 0 ? tr("Reject outliers of shot %1 (%n)", "", n).arg(shot + 1)
                           : tr("Reject outliers of the file (%n)", "", n),
-                changes);
+                p, ok);
 }
 
 void EditSession::applyChanges(const QVector<PickChange> &changes, bool after)
@@ -371,52 +205,45 @@ void EditSession::applyChanges(const QVector<PickChange> &changes, bool after)
     }
     std::sort(shots.begin(), shots.end());
     shots.erase(std::unique(shots.begin(), shots.end()), shots.end());
-    for (qint32 shot : qAsConst(shots))
-        m_dirty.insert(shot);
+    m_pending = true;
     emit picksChanged(shots);
     startJudging();
 }
 
 void EditSession::adopt(std::shared_ptr<const QcData> data, const PickEdits &judgedEdits)
 {
-    // A run under way judges on the old thresholds: its shots are judged
-    // again below, with every other edited one.
+    // A run under way judges on the old thresholds: the shots whose edits
+    // data does not hold are judged again below.
     m_judge.cancel();
     m_shown = std::move(data);
     m_shownEdits = judgedEdits;
-    for (auto it = m_edits.cbegin(); it != m_edits.cend(); ++it)
-        m_dirty.insert(shotOf(it.key()));
-    for (auto it = m_shownEdits.cbegin(); it != m_shownEdits.cend(); ++it)
-        m_dirty.insert(shotOf(it.key()));
-    m_dirty.remove(-1);
+    m_pending = true;
     startJudging();
     emit judgingChanged(m_judge.isRunning());
 }
 
 void EditSession::startJudging()
 {
-    if (m_judge.isRunning() || m_dirty.isEmpty() || !m_shown)
+    if (m_judge.isRunning() || !m_pending || !m_shown)
         return;
     JudgeInput in;
     in.base = m_shown;
     in.before = m_shownEdits;
     in.after = m_edits;
-    in.shots = QVector<qint32>(m_dirty.cbegin(), m_dirty.cend());
-    std::sort(in.shots.begin(), in.shots.end());
     in.filePairs = m_filePairs;
     in.fileRepeats = m_fileRepeats;
     in.batchFindings = m_batchFindings;
-    m_dirty.clear();
+    m_pending = false;
     m_judge.start([this, in](const BackgroundTask::Progress &, const std::atomic_bool *cancel) {
         QString error;
         const std::shared_ptr<const QcData> data = judgeAgain(in, cancel, &error);
-        return BackgroundTask::Done([this, data, in, error] { judgingDone(data, in.after, in.shots, error); });
+        return BackgroundTask::Done([this, data, in, error] { judgingDone(data, in.after, error); });
     });
     emit judgingChanged(true);
 }
 
 void EditSession::judgingDone(const std::shared_ptr<const QcData> &data, const PickEdits &judgedEdits,
-                              const QVector<qint32> &shots, const QString &error)
+                              const QString &error)
 {
     if (data) {
         m_shown = data;
@@ -424,8 +251,7 @@ void EditSession::judgingDone(const std::shared_ptr<const QcData> &data, const P
         emit judged(data);
     } else {
         // Judged again with the next change.
-        for (qint32 shot : shots)
-            m_dirty.insert(shot);
+        m_pending = true;
         emit judgeFailed(tr("The edited shots could not be judged again: %1").arg(error));
         emit judgingChanged(false);
         return;

@@ -5,10 +5,9 @@
 #include "pickedit.h"
 #include "pickeditcommand.h"
 #include "qcloader.h"
+#include "qcsession.h"
 
 #include <QObject>
-#include <QHash>
-#include <QSet>
 #include <QUndoStack>
 
 #include <memory>
@@ -31,15 +30,16 @@
 // to the file's, a status equal to the file's, is no edit.
 //
 // Judging: after every change (an action, undo, redo) picksChanged() names
-// the shots whose records changed at once; then those shots and their
-// reciprocal pairs are judged again from their records as they now stand,
-// on a worker thread (PickQc::rejudgeShots() on a copy of the shown
-// report), and judged() hands over the new data. Changes made meanwhile
-// are judged in one more run as soon as that one ends, so every change is
-// judged and the last judged() reflects every edit. Pairs the file
-// compared come back when an undo or a restore brings their picks back, so
-// undoing every edit gives the verdicts of the file again. Failures of
-// judging (a full disk for findings) are said by judgeFailed().
+// the shots whose records changed at once; then a PickQc::QcSession over
+// the shown report (shared until changed) judges again, on a worker
+// thread, the shots whose edits differ from those the shown data holds
+// the verdicts of, with their reciprocal pairs, and judged() hands over
+// the new data. Changes made meanwhile are judged in one more run as soon
+// as that one ends, so every change is judged and the last judged()
+// reflects every edit. Pairs the file compared come back when an undo or a
+// restore brings their picks back, so undoing every edit gives the
+// verdicts of the file again. Failures of judging (a full disk for
+// findings) are said by judgeFailed().
 //
 // Usage:
 //   EditSession session;
@@ -53,8 +53,8 @@ class EditSession : public QObject
 
 public:
     // What restoring a pick that the file itself rejected sets: a pick in use.
-    static constexpr qint32 RestoredStatus = 1;
-    static constexpr qint64 DefaultBatchFindings = 65536;
+    static constexpr qint32 RestoredStatus = PickQc::RestoredStatus;
+    static constexpr qint64 DefaultBatchFindings = PickQc::QcSession::DefaultBatchFindings;
 
     explicit EditSession(QObject *parent = nullptr);
     ~EditSession() override;
@@ -114,16 +114,13 @@ signals:
 private:
     friend class PickEditCommand;
     void applyChanges(const QVector<PickChange> &changes, bool after);
-    // The file's records by record number, for the given records; false
-    // after failed().
-    bool readFileRecords(QVector<qint32> records, QHash<qint32, FbRecord> *out);
-    // Pushes one command for the picks whose edit differs from the one
-    // they have; returns how many.
-    int push(const QString &text, QVector<PickChange> changes);
-    PickEdit current(qint32 record, const FbRecord &file) const;
+    // A plan over the edits as they stand.
+    PickQc::EditPlan plan() const;
+    // Pushes one command for the picks the plan changed; returns how many.
+    // With planned false, says why the plan failed and pushes nothing.
+    int push(const QString &text, const PickQc::EditPlan &plan, bool planned);
     void startJudging();
-    void judgingDone(const std::shared_ptr<const QcData> &data, const PickEdits &judgedEdits,
-                     const QVector<qint32> &shots, const QString &error);
+    void judgingDone(const std::shared_ptr<const QcData> &data, const PickEdits &judgedEdits, const QString &error);
 
     QUndoStack m_stack;
     PickEdits m_edits;
@@ -135,7 +132,7 @@ private:
     QVector<PickQc::ReciprocalPair> m_filePairs;
     QVector<PickQc::RepeatPair> m_fileRepeats;
     qint64 m_batchFindings = DefaultBatchFindings;
-    QSet<qint32> m_dirty;   // shots changed since the running or last judging began
+    bool m_pending = false;   // edits changed since the running or last judging began
     BackgroundTask m_judge;
 };
 

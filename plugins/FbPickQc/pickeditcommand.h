@@ -8,15 +8,6 @@
 
 class EditSession;
 
-// One pick as a user's action leaves it: its edit before and after (an
-// empty edit: the file's words).
-struct PickChange
-{
-    qint32 record = 0;
-    PickEdit before;
-    PickEdit after;
-};
-
 // One step of the QC window's edit history: every pick one action of the
 // user changed, however many (a reject of a selection, a shot shifted, the
 // outliers of a file rejected), undone and redone together.

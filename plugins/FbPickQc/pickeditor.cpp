@@ -389,13 +389,14 @@ void PickEditor::saveCorrectedCopy(const std::function<void()> &then)
     if (target.isEmpty())
         return;
     const PickEdits edits = m_session.edits();
+    const FbFileIdentity judged = m_session.data() ? m_session.data()->identity : FbFileIdentity();
     const QString logName = target + logSuffix;
     m_saving = true;
     m_afterSave = then;
     startWork(tr("Saving the corrected copy %1").arg(QFileInfo(target).fileName()), true,
-              [this, source, edits, target, logName](const BackgroundTask::Progress &progress,
+              [this, source, judged, edits, target, logName](const BackgroundTask::Progress &progress,
                                                      const std::atomic_bool *cancel) {
-                  CorrectedCopy copy(source, edits);
+                  CorrectedCopy copy(source, judged, edits);
                   const bool ok = copy.write(target, logName, progress, cancel);
                   const QString error = copy.errorString();
                   const int changed = copy.changedWords();
@@ -447,10 +448,11 @@ void PickEditor::exportPicks()
     else
         target += format == CorrectedCopy::Csv ? QStringLiteral(".csv") : QStringLiteral(".sgt");
     const PickEdits edits = m_session.edits();
+    const FbFileIdentity judged = m_session.data() ? m_session.data()->identity : FbFileIdentity();
     startWork(tr("Exporting the picks to %1").arg(QFileInfo(target).fileName()), true,
-              [this, source, edits, target, format](const BackgroundTask::Progress &progress,
+              [this, source, judged, edits, target, format](const BackgroundTask::Progress &progress,
                                                     const std::atomic_bool *cancel) {
-                  CorrectedCopy copy(source, edits);
+                  CorrectedCopy copy(source, judged, edits);
                   const bool ok = copy.exportPicks(target, format, progress, cancel);
                   const QString error = copy.errorString();
                   const SgtConverter::ExportCounts counts = copy.sgtCounts();

@@ -2,7 +2,6 @@
 
 #include "backgroundjob.h"
 #include "qcmapvalues.h"
-#include "reportcopy.h"
 
 namespace {
 
@@ -58,6 +57,9 @@ void QcLoader::start(const QString &fileName, const PickQc::Settings &settings)
             Outcome outcome;
             auto data = std::make_shared<QcData>();
             data->fileName = fileName;
+            // Before the pass reads it: a file replaced meanwhile has
+            // another identity, and no copy is made from it.
+            data->identity = FbFileIdentity::of(fileName);
             PickQc::Settings judged = settings;
             judged.collectReceivers = true;
             PickQc::Analyzer analyzer(fileName, judged);
@@ -79,29 +81,13 @@ void QcLoader::start(const QString &fileName, const PickQc::Settings &settings)
         [this](Outcome outcome) { deliver(this, std::move(outcome)); });
 }
 
-bool QcLoader::copyForRejudging(const PickQc::Report &r, double outlierMs, double reciprocityMs,
-                                PickQc::Report *copy, QString *error, const std::atomic_bool *cancel)
+bool QcLoader::copyForRejudging(const PickQc::Report &r, double, double, PickQc::Report *copy, QString *,
+                                const std::atomic_bool *cancel)
 {
-    ReportCopy::copyValues(r, copy);
-    if (!ReportCopy::copyFindings(r.outlierCandidates(), &copy->outlierCandidates(), error))
-        return false;
-    // What rejudge() makes anew for the new thresholds (the outliers from
-    // the candidates, the timing errors and flagged pairs from the compared
-    // pairs) is not copied.
-    const bool outliersAnew = outlierMs != r.settings.outlierMs;
-    const bool pairsAnew = reciprocityMs != r.settings.reciprocityMs;
-    for (int k = 0; k < PickQc::KindCount; ++k) {
-        const PickQc::Kind kind = PickQc::Kind(k);
-        const bool fromPairs = kind == PickQc::Kind::TimingError || kind == PickQc::Kind::Reciprocity
-                               || kind == PickQc::Kind::Repeat;
-        if ((kind == PickQc::Kind::Outlier && outliersAnew) || (fromPairs && pairsAnew))
-            continue;
-        if (!ReportCopy::copyFindings(r.findings(kind), &copy->findings(kind), error))
-            return false;
-        if (cancel && *cancel)
-            return false;
-    }
-    return true;
+    // Its lists are shared with the shown report until rejudge() makes
+    // those of the new thresholds anew.
+    *copy = r;
+    return !(cancel && *cancel);
 }
 
 bool QcLoader::rejudge(const std::shared_ptr<const QcData> &data, double outlierMs, double reciprocityMs)
@@ -114,6 +100,7 @@ bool QcLoader::rejudge(const std::shared_ptr<const QcData> &data, double outlier
             const PickQc::Report &from = data->report;
             auto fresh = std::make_shared<QcData>();
             fresh->fileName = data->fileName;
+            fresh->identity = data->identity;
             fresh->map = data->map;
             fresh->stations = data->stations;
             PickQc::Report &to = fresh->report;

@@ -1,6 +1,7 @@
 #ifndef QCLOADER_H
 #define QCLOADER_H
 
+#include "fbblockreader.h"
 #include "pickqc.h"
 #include "problemmodel.h"
 #include "stationaxis.h"
@@ -21,6 +22,8 @@ class BackgroundJob;
 struct QcData
 {
     QString fileName;
+    // The file's state the report judged: edits are written only from it.
+    FbFileIdentity identity;
     PickQc::Report report;
     std::shared_ptr<const ProblemList> problems;
     SurveyMapData map;

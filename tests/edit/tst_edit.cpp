@@ -191,25 +191,31 @@ private slots:
         QTest::addColumn<QVector<FbEdit>>("edits");
         QTest::addColumn<bool>("cancel");
         QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("meddle");      // "replaced" before the copy, "rewritten" during it
         const QVector<FbEdit> one{FbEdit::time(1, 5)};
         FbEdit offset = FbEdit::time(1, 5);
         offset.field = FbLayout::fieldNamed("offset");
         QTest::newRow("record past the last") << "out.fb" << QVector<FbEdit>{FbEdit::time(1, 5), FbEdit::time(10, 1)}
-                                              << false << "record 11 is not in";
+                                              << false << "record 11 is not in" << "";
         QTest::newRow("a field that cannot be edited") << "out.fb" << QVector<FbEdit>{offset} << false
-                                                       << "only fb_time, fb_status can be edited";
+                                                       << "only fb_time, fb_status can be edited" << "";
         // Record 2 holds fb_time 0.5 and status 1 (FbTest's records).
         QTest::newRow("an old value of another file")
             << "out.fb"
             << QVector<FbEdit>{withOld(FbEdit::time(3, 9), NumberText::floatBits(0.75f), 4),
                                withOld(FbEdit::time(2, 9), NumberText::floatBits(0.25f), 7)}
-            << false << "list.csv line 7: record 3: fb_time is 0.5 in";
-        QTest::newRow("the source itself") << "" << one << false << "it is the input file";
-        QTest::newRow("a symlink to the source") << "link.fb" << one << false << "it is the input file";
-        QTest::newRow("a hard link to the source") << "hard.fb" << one << false << "it is the input file";
-        QTest::newRow("a folder") << "folder" << one << false << "not a regular file";
-        QTest::newRow("cancelled") << "out.fb" << one << true << "cancelled";
-        QTest::newRow("cancelled, existing target kept") << "existing.fb" << one << true << "cancelled";
+            << false << "list.csv line 7: record 3: fb_time is 0.5 in" << "";
+        QTest::newRow("the source itself") << "" << one << false << "it is the input file" << "";
+        QTest::newRow("a symlink to the source") << "link.fb" << one << false << "it is the input file" << "";
+        QTest::newRow("a hard link to the source") << "hard.fb" << one << false << "it is the input file" << "";
+        QTest::newRow("a folder") << "folder" << one << false << "not a regular file" << "";
+        QTest::newRow("cancelled") << "out.fb" << one << true << "cancelled" << "";
+        QTest::newRow("cancelled, existing target kept") << "existing.fb" << one << true << "cancelled" << "";
+        // Edits judged on one file are never applied to another's bytes.
+        QTest::newRow("another file renamed over the source")
+            << "existing.fb" << one << false << "is not the file the edits were made for" << "replaced";
+        QTest::newRow("the source rewritten in place during the copy")
+            << "existing.fb" << one << false << "changed while it was copied" << "rewritten";
     }
     void refused()
     {
@@ -217,9 +223,10 @@ private slots:
         QFETCH(QVector<FbEdit>, edits);
         QFETCH(bool, cancel);
         QFETCH(QString, error);
+        QFETCH(QString, meddle);
         QTemporaryDir dir;
         const QString source = dir.filePath("source.fb");
-        const QByteArray bytes = testFile(10, 0);
+        QByteArray bytes = testFile(10, 0);
         QVERIFY(FbTest::writeFile(source, bytes) && QDir(dir.path()).mkdir("folder")
                 && FbTest::writeFile(dir.filePath("existing.fb"), "keep me")
                 && QFile::link(source, dir.filePath("link.fb"))
@@ -233,8 +240,26 @@ private slots:
         writer.setEdits(edits);
         writer.setListName("list.csv");
         writer.setBlockRecords(2);
+        writer.setSource(FbFileIdentity::of(source));
+        if (meddle == "replaced") {
+            // As when a file is renamed over the input while it is judged.
+            bytes = testFile(10, 0);
+            bytes[int(FbLayout::HeaderSize) + 3] = 9;
+            QVERIFY(FbTest::writeFile(dir.filePath("other.fb"), bytes) && QFile::remove(source)
+                    && QFile::rename(dir.filePath("other.fb"), source));
+        }
+        const auto rewrite = [&] {
+            // The same size, one byte changed, as by a tool that writes in place.
+            QFile file(source);
+            bytes[int(FbLayout::HeaderSize) + 5] = char(bytes.at(int(FbLayout::HeaderSize) + 5) + 1);
+            return file.open(QIODevice::ReadWrite) && file.write(bytes) == bytes.size();
+        };
         std::atomic_bool stop{false};
-        QVERIFY(!writer.write(targetName, [&](int percent) { stop = cancel && percent >= 40; }, &stop));
+        QVERIFY(!writer.write(targetName, [&](int percent) {
+            stop = cancel && percent >= 40;
+            if (meddle == "rewritten" && percent >= 40 && percent < 60)
+                QVERIFY(rewrite());
+        }, &stop));
         QVERIFY2(writer.errorString().contains(error), qPrintable(writer.errorString()));
         QCOMPARE(writer.wasCancelled(), cancel);
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System), before);
@@ -328,24 +353,32 @@ private slots:
 
     // A write that fails part-way (a file-size limit, as a full disk) leaves
     // no partial output and no stray file, and an existing output as it was.
+    // A full disk, or a log that cannot be written: nothing new is left and
+    // an existing output stays as it was.
     void fullDisk_data()
     {
         QTest::addColumn<bool>("existing");
-        QTest::newRow("new output") << false;
-        QTest::newRow("existing output kept") << true;
+        QTest::addColumn<QString>("log");         // where the log goes; "" beside the output
+        QTest::newRow("new output") << false << "";
+        QTest::newRow("existing output kept") << true << "";
+        QTest::newRow("log cannot be written, existing output kept") << true << "missing/out.log.csv";
     }
     void fullDisk()
     {
         QFETCH(bool, existing);
+        QFETCH(QString, log);
         QTemporaryDir dir;
         const QString in = dir.filePath("in.fb"), out = dir.filePath("out.fb");
         QCOMPARE(FbTool::run({"gen", in, "--shots", "20", "--channels", "100"}).exitCode, 0); // 168 KB
         if (existing)
             QVERIFY(FbTest::writeFile(out, "keep me"));
         const QStringList before = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
-        const Run run = FbTool::run({"edit", in, "-o", out, "--shift", "1003:2"}, 64 * 1024);
+        QStringList args{"edit", in, "-o", out, "--shift", "1003:2"};
+        if (!log.isEmpty())
+            args << "--log" << dir.filePath(log);
+        const Run run = FbTool::run(args, log.isEmpty() ? 64 * 1024 : 0);
         QCOMPARE(run.exitCode, 2);
-        QVERIFY2(run.err.contains("cannot write " + out), qPrintable(run.err));
+        QVERIFY2(run.err.contains("cannot write " + (log.isEmpty() ? out : dir.filePath(log))), qPrintable(run.err));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), before);
         QCOMPARE(readAll(out), QByteArray(existing ? "keep me" : ""));
     }

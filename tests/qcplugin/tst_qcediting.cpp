@@ -146,28 +146,39 @@ private slots:
         QTest::addColumn<int>("status");           // of the first row after the edit
         QTest::addColumn<float>("time");           // of the first row after the edit; NaN: as in the file
         QTest::addColumn<QStringList>("gone");     // problems the edit fixes
+        QTest::addColumn<QString>("step");         // as the history names it
         const float asFile = qQNaN();
+        // "pick 21 (ffid 1003, channel 5)": one pick as the history names it.
+        const auto pick = [](int shot, int row) {
+            const FbRecord r = plantedSurvey().at(shot * Channels + row);
+            return QStringLiteral("pick %1 (ffid %2, channel %3)").arg(shot * Channels + row + 1).arg(r.ffid).arg(r.channel);
+        };
         const int spikeA = SpikeChannelA - 1;
         const QString outlierA = problem(PickQc::Kind::Outlier, SpikeShotA, spikeRecord(SpikeShotA, SpikeChannelA));
         QTest::newRow("Delete rejects") << SpikeShotA << QVector<int>{spikeA} << "Delete" << 0 << 2 << asFile
-                                        << QStringList{outlierA};
-        QTest::newRow("R rejects with the chosen status")
-            << SpikeShotA << QVector<int>{spikeA} << "R" << 7 << 7 << asFile << QStringList{outlierA};
+                                        << QStringList{outlierA} << "Reject " + pick(SpikeShotA, spikeA);
+        QTest::newRow("R rejects with the chosen status") << SpikeShotA << QVector<int>{spikeA} << "R" << 7 << 7 << asFile
+                                                          << QStringList{outlierA} << "Reject " + pick(SpikeShotA, spikeA);
         // The spike's time as the curve gives it: 30 ms early of the planted one.
         const float fitted = plantedSurvey().at(spikeRecord(SpikeShotA, SpikeChannelA)).fb_time - 30.0f;
         QTest::newRow("a typed time") << SpikeShotA << QVector<int>{spikeA}
                                       << QStringLiteral("type:") + ShotTableModel::editText(fitted) << 0 << 0 << fitted
-                                      << QStringList{outlierA};
+                                      << QStringList{outlierA}
+                                      << QStringLiteral("fb_time of record %1 (ffid %2, channel %3): %4 ms")
+                                             .arg(spikeRecord(SpikeShotA, SpikeChannelA) + 1)
+                                             .arg(plantedSurvey().at(spikeRecord(SpikeShotA, SpikeChannelA)).ffid)
+                                             .arg(SpikeChannelA)
+                                             .arg(double(fitted));
         // Row 1 of a shot is status 2 in the file.
         QTest::newRow("Insert restores what the file rejected")
-            << 5 << QVector<int>{1} << "Insert" << 0 << 1 << asFile << QStringList();
+            << 5 << QVector<int>{1} << "Insert" << 0 << 1 << asFile << QStringList() << "Restore " + pick(5, 1);
         // Three receivers around a partner's source: the pair has no time
         // there any more, so it is no longer compared.
         const int partner = shiftedPartners().first();
         const int atPartner = rowAtSource(ShiftedShot, partner);
         QTest::newRow("a selection that ends a pair")
             << ShiftedShot << QVector<int>{atPartner - 1, atPartner, atPartner + 1} << "rejectPicksAction" << 0 << 2
-            << asFile << QStringList{problem(PickQc::Kind::Reciprocity, ShiftedShot)};
+            << asFile << QStringList{problem(PickQc::Kind::Reciprocity, ShiftedShot)} << "Reject 3 picks";
     }
 
     void editsUndoAndRedo()
@@ -179,6 +190,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(float, time);
         QFETCH(QStringList, gone);
+        QFETCH(QString, step);
         if (rejectStatus)
             QSettings().setValue(QStringLiteral("FbPickQc/rejectStatus"), rejectStatus);
         openSurvey();
@@ -194,6 +206,7 @@ private slots:
         select(rows);
         edit(how);
         QCOMPARE(undoStack()->count(), 1);
+        QCOMPARE(undoStack()->text(0), step);
         const auto checkEdited = [&] {
             QVERIFY2(cell.data(ShotTableModel::EditedRole).toBool(), "the cell is not marked");
             QCOMPARE(cell.data(Qt::EditRole).toString(),
@@ -481,7 +494,7 @@ private slots:
             action("exportPicksAction")->trigger();
             QTRY_VERIFY_WITH_TIMEOUT(!editor()->isWorking(), 20000);
         }
-        CorrectedCopy unedited(m_survey, PickEdits());
+        CorrectedCopy unedited(m_survey, FbFileIdentity(), PickEdits());
         QVERIFY(unedited.exportPicks(plain, suffix == QLatin1String("csv") ? CorrectedCopy::Csv : CorrectedCopy::Sgt));
         if (suffix == QLatin1String("csv")) {
             // One line differs: the rejected pick's, in its status.

@@ -3,23 +3,21 @@
 #include "commandline.h"
 
 #include "editlog.h"
+#include "editplan.h"
 #include "fbblockreader.h"
 #include "fbcsvexport.h"
 #include "fbeditwriter.h"
 #include "fbpicks.h"
-#include "numbertext.h"
 #include "pickqc.h"
-#include "qccsv.h"
 #include "sgtconverter.h"
 #include "shotindex.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
-#include <QHash>
 #include <QTextStream>
 
 #include <algorithm>
-#include <cmath>
+#include <functional>
 #include <limits>
 #include <numeric>
 
@@ -32,14 +30,6 @@ const char *const Units =
     "file holds coordinates, elevations and offsets in its own length unit (--length-unit) and fb_time in its "
     "own time unit (--time-unit).";
 
-// "+5", "-2.5": a signed time in ms for a reason or a message.
-QString signedMs(double ms)
-{
-    char text[NumberText::MaxBytes];
-    const QString digits = QString::fromLatin1(text, int(NumberText::writeDouble(ms, text) - text));
-    return ms > 0 ? QLatin1Char('+') + digits : digits;
-}
-
 QCommandLineOption outputOption(const QString &what)
 {
     return QCommandLineOption(QStringList{QStringLiteral("o"), QStringLiteral("output")}, what,
@@ -47,66 +37,6 @@ QCommandLineOption outputOption(const QString &what)
 }
 
 // ---------------------------------------------------------------- edit
-
-// The edits of one run in the order they apply, each with why it was made.
-struct EditPlan
-{
-    QVector<FbEdit> edits;
-    QVector<QString> reasons;
-    // fb_time as the edits so far leave it, by record: what a shift adds to.
-    QHash<qint32, float> times;
-
-    void add(const FbEdit &edit, const QString &reason)
-    {
-        edits.append(edit);
-        reasons.append(reason);
-        if (edit.field == FbEdit::timeField())
-            times.insert(edit.record, NumberText::bitsFloat(edit.bits));
-    }
-};
-
-// A time shift of some shots: the source of --shift, and of every other
-// correction that moves whole shots in time.
-struct Shift
-{
-    QVector<int> shots;   // positions in the shot index
-    double ms = 0.0;
-    QString reason;
-};
-
-// Adds an edit for every pick of the shifted shots: ms more than the time
-// the plan leaves it. A trace without a pick (unpicked, or not finite)
-// keeps its time; *kept counts them. False after reporting a file that
-// cannot be read.
-bool addShifts(const QString &fileName, const QVector<ShotIndexEntry> &index, const QVector<Shift> &shifts,
-               EditPlan *plan, qint64 *kept)
-{
-    FbBlockReader reader(fileName);
-    if (!reader.open()) {
-        fail(QStringLiteral("%1: %2").arg(fileName, reader.errorString()));
-        return false;
-    }
-    for (const Shift &shift : shifts) {
-        for (const int shot : shift.shots) {
-            const ShotIndexEntry &e = index.at(shot);
-            reader.setRange(e.firstRecord, qint64(e.lastRecord) - e.firstRecord + 1);
-            FbBlockReader::Block block;
-            while (reader.nextBlock(&block)) {
-                for (qint64 k = 0; k < block.records; ++k) {
-                    FbRecord r = FbLayout::decodeRecord(block.record(k));
-                    const qint32 record = qint32(block.firstRecord + k);
-                    r.fb_time = plan->times.value(record, r.fb_time);
-                    if (!std::isfinite(r.fb_time) || FbPicks::isUnpicked(r)) {
-                        ++*kept;
-                        continue;
-                    }
-                    plan->add(FbEdit::time(record, float(double(r.fb_time) + shift.ms)), shift.reason);
-                }
-            }
-        }
-    }
-    return true;
-}
 
 // The pick's name and the change, as the dry run lists it.
 QString changeLine(const EditLogRow &row)
@@ -218,8 +148,15 @@ int runEdit(const QStringList &args)
     const QString logName = dry || p.isSet(noLog) ? QString()
                           : p.isSet(log)           ? p.value(log)
                                                    : outName + QStringLiteral(".edits.csv");
+    if (!logName.isEmpty() && QFileInfo(logName).absoluteFilePath() == QFileInfo(outName).absoluteFilePath())
+        return fail(QStringLiteral("--log: the log cannot be the output %1").arg(outName));
+    // The input as it is before anything reads it: the edits judged on it
+    // are written only from these very bytes.
+    const FbFileIdentity judged = FbFileIdentity::of(fileName);
 
-    EditPlan plan;
+    // Every word in the order the sources apply, each with why.
+    PickQc::EditPlan plan(fileName, {}, {}, PickQc::EditPlan::Words);
+    plan.setRejectStatus(qint32(status));
     if (p.isSet(edits)) {
         EditLog list;
         if (!list.read(p.value(edits)))
@@ -227,9 +164,8 @@ int runEdit(const QStringList &args)
         // A row without a reason is named by its line when the log is written.
         const QVector<FbEdit> rows = list.edits();
         for (int k = 0; k < rows.size(); ++k)
-            plan.add(rows.at(k), list.rows().at(k).reason);
+            plan.addWord(rows.at(k), list.rows().at(k).reason);
     }
-    qint64 keptTimes = 0;
     if (!shiftValues.isEmpty()) {
         ShotIndexScanner scanner(fileName);
         if (!scanner.open())
@@ -238,21 +174,20 @@ int runEdit(const QStringList &args)
             return fail(QStringLiteral("%1: %2 records, more than can be numbered")
                             .arg(fileName).arg(scanner.recordCount()));
         const QVector<ShotIndexEntry> index = scanner.scan();
-        QVector<Shift> shifts;
+        plan.setIndex(index);
         for (const auto &value : shiftValues) {
-            Shift s;
+            QVector<int> shots;
             for (int k = 0; k < index.size(); ++k) {
                 if (index.at(k).ffid == value.first)
-                    s.shots.append(k);
+                    shots.append(k);
             }
-            if (s.shots.isEmpty())
+            if (shots.isEmpty())
                 return fail(QStringLiteral("--shift: %1 has no shot with ffid %2").arg(fileName).arg(value.first));
-            s.ms = value.second;
-            s.reason = QStringLiteral("shift ffid %1 by %2 ms").arg(value.first).arg(signedMs(value.second));
-            shifts.append(s);
+            for (int shot : qAsConst(shots)) {
+                if (!plan.shiftShot(shot, value.second, PickQc::EditPlan::shiftReason(value.first, value.second)))
+                    return fail(plan.errorString());
+            }
         }
-        if (!addShifts(fileName, index, shifts, &plan, &keptTimes))
-            return Failed;
     }
     if (p.isSet(rejectOutliers) || p.isSet(fixTiming)) {
         // What the QC finds in the input, as fbtool qc would.
@@ -260,86 +195,83 @@ int runEdit(const QStringList &args)
         PickQc::Report report;
         if (!analyzer.run(&report))
             return fail(QStringLiteral("%1: %2").arg(fileName, analyzer.errorString()));
-        if (p.isSet(fixTiming)) {
-            // Each late (or early) shot back by its estimated delay.
-            QVector<Shift> shifts;
-            PickQc::FindingList::Reader late(report.findings(PickQc::Kind::TimingError));
-            while (const PickQc::Finding *f = late.next()) {
-                Shift s;
-                s.shots.append(f->shot);
-                s.ms = -std::round(double(f->value) * 100.0) / 100.0;
-                s.reason = QStringLiteral("timing error of shot %1 (ffid %2): %3 ms")
-                               .arg(qint64(f->shot) + 1)
-                               .arg(report.index.at(f->shot).ffid)
-                               .arg(signedMs(-s.ms));
-                shifts.append(s);
-            }
-            if (!addShifts(fileName, report.index, shifts, &plan, &keptTimes))
-                return Failed;
-        }
-        if (p.isSet(rejectOutliers)) {
-            const QString threshold = QcCsv::decimal(settings.outlierMs, 3);
-            PickQc::FindingList::Reader outliers(report.findings(PickQc::Kind::Outlier));
-            while (const PickQc::Finding *o = outliers.next())
-                plan.add(FbEdit::status(o->record, qint32(status)),
-                         QStringLiteral("outlier: residual %1 ms, threshold %2 ms")
-                             .arg(signedMs(std::round(o->value * 100.0) / 100.0), threshold));
-        }
+        plan.setIndex(report.index);
+        if (p.isSet(fixTiming) && !plan.fixTiming(report))
+            return fail(plan.errorString());
+        if (p.isSet(rejectOutliers) && !plan.rejectOutliers(report.findings(PickQc::Kind::Outlier), settings.outlierMs))
+            return fail(plan.errorString());
     }
+    const qint64 keptTimes = plan.keptTimes();
 
     FbEditWriter writer(fileName);
-    writer.setEdits(plan.edits);
+    writer.setEdits(plan.words());
+    writer.setSource(judged);
     if (p.isSet(edits))
         writer.setListName(p.value(edits));
-    if (!(dry ? writer.inspect() : writer.write(outName)))
-        return fail(writer.errorString());
 
     // Why each word changed: every edit of it, in the order they applied.
     // The edits in file order, as the writer applies them: each word's run
     // of edits meets its entry of applied(), which come in that order too.
-    QVector<int> order(plan.edits.size());
-    std::iota(order.begin(), order.end(), 0);
-    auto position = [&plan](int k) {
-        return FbLayout::recordPosition(plan.edits.at(k).record) + plan.edits.at(k).field->offset;
+    // Rows go to the log (or the dry run's list) one at a time: a run that
+    // rejects millions of picks never holds them as text.
+    const QVector<FbEdit> &words = plan.words();
+    qint64 changed = 0, same = 0, times = 0;
+    const auto eachRow = [&](const std::function<void(const EditLogRow &)> &use) {
+        QVector<int> order(words.size());
+        std::iota(order.begin(), order.end(), 0);
+        auto position = [&words](int k) {
+            return FbLayout::recordPosition(words.at(k).record) + words.at(k).field->offset;
+        };
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return position(a) < position(b); });
+        const QString lineOf = QFileInfo(p.value(edits)).fileName() + QStringLiteral(" line ");
+        int next = 0;
+        for (const FbEditWriter::Applied &a : writer.applied()) {
+            const FbEdit &e = words.at(a.edit);
+            const int first = next;
+            while (next < order.size() && position(order.at(next)) == position(a.edit))
+                ++next;
+            if (e.bits == a.oldBits) {
+                ++same;
+                continue;
+            }
+            EditLogRow row = EditLogRow::applied(a, e);
+            for (int k = first; k < next; ++k) {
+                const int edit = order.at(k);
+                const QString reason = plan.reason(edit);
+                if (k > first)
+                    row.reason += QStringLiteral("; ");
+                row.reason += reason.isEmpty() ? lineOf + QString::number(words.at(edit).line) : reason;
+            }
+            use(row);
+            ++changed;
+            times += e.field == FbEdit::timeField() ? 1 : 0;
+        }
     };
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return position(a) < position(b); });
-    const QString lineOf = QFileInfo(p.value(edits)).fileName() + QStringLiteral(" line ");
-    QVector<EditLogRow> rows;
-    int same = 0, times = 0, next = 0;
-    for (const FbEditWriter::Applied &a : writer.applied()) {
-        const FbEdit &e = plan.edits.at(a.edit);
-        const int first = next;
-        while (next < order.size() && position(order.at(next)) == position(a.edit))
-            ++next;
-        if (e.bits == a.oldBits) {
-            ++same;
-            continue;
-        }
-        EditLogRow row = EditLogRow::applied(a, e);
-        for (int k = first; k < next; ++k) {
-            const int edit = order.at(k);
-            const QString &reason = plan.reasons.at(edit);
-            if (k > first)
-                row.reason += QStringLiteral("; ");
-            row.reason += reason.isEmpty() ? lineOf + QString::number(plan.edits.at(edit).line) : reason;
-        }
-        rows.append(row);
-        times += e.field == FbEdit::timeField() ? 1 : 0;
-    }
-    if (!logName.isEmpty()) {
-        EditLog logFile;
-        logFile.setRows(rows);
-        if (!logFile.write(logName, {fileName, outName}))
-            return fail(QStringLiteral("%1 was written, but not its log: %2").arg(outName, logFile.errorString()));
-    }
+    // The log is written before the output takes its name, so that a log
+    // that cannot be written leaves an existing output as it was.
+    if (!dry)
+        writer.setBeforeCommit([&](QString *error) {
+            if (logName.isEmpty()) {
+                eachRow([](const EditLogRow &) {});
+                return true;
+            }
+            EditLog::Writer logFile(logName);
+            if (logFile.open({fileName, outName})) {
+                eachRow([&logFile](const EditLogRow &row) { logFile.add(row); });
+                if (logFile.commit())
+                    return true;
+            }
+            *error = QStringLiteral("%1 was not written, as its log cannot be: %2").arg(outName, logFile.errorString());
+            return false;
+        });
+    if (!(dry ? writer.inspect() : writer.write(outName)))
+        return fail(writer.errorString());
 
     QTextStream &o = out();
-    if (dry) {
-        for (const EditLogRow &row : qAsConst(rows))
-            o << changeLine(row) << '\n';
-    }
-    o << (dry ? "Would change " : "Changed ") << rows.size() << (rows.size() == 1 ? " word" : " words") << " ("
-      << times << " fb_time, " << rows.size() - times << " fb_status) of " << fileName;
+    if (dry)
+        eachRow([&o](const EditLogRow &row) { o << changeLine(row) << '\n'; });
+    o << (dry ? "Would change " : "Changed ") << changed << (changed == 1 ? " word" : " words") << " ("
+      << times << " fb_time, " << changed - times << " fb_status) of " << fileName;
     if (!dry)
         o << " into " << outName;
     o << '\n';

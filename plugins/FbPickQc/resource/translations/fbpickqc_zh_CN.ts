@@ -5,22 +5,26 @@
     <name>CorrectedCopy</name>
     <message>
         <source>%1 was written, but not its edit log: %2</source>
-        <translation>已写入 %1，但未写入其编辑日志：%2</translation>
+        <translation type="vanished">已写入 %1，但未写入其编辑日志：%2</translation>
     </message>
     <message>
         <source>cannot make a temporary folder beside %1: %2</source>
         <translation>无法在 %1 旁创建临时文件夹：%2</translation>
+    </message>
+    <message>
+        <source>%1 was not written, as its edit log cannot be: %2</source>
+        <translation>未写入 %1，因为无法写入其编辑日志：%2</translation>
     </message>
 </context>
 <context>
     <name>EditSession</name>
     <message>
         <source>the edited shots could not be judged again</source>
-        <translation>无法重新评判已编辑的炮</translation>
+        <translation type="vanished">无法重新评判已编辑的炮</translation>
     </message>
     <message>
         <source>Cannot read %1: %2</source>
-        <translation>无法读取 %1：%2</translation>
+        <translation type="vanished">无法读取 %1：%2</translation>
     </message>
     <message numerus="yes">
         <source>Reject picks (%n)</source>
@@ -57,6 +61,18 @@
     <message>
         <source>The edited shots could not be judged again: %1</source>
         <translation>无法重新评判已编辑的炮：%1</translation>
+    </message>
+    <message>
+        <source>pick %1 (ffid %2, channel %3)</source>
+        <translation>第 %1 条记录的初至（ffid %2，道 %3）</translation>
+    </message>
+    <message>
+        <source>Reject %1</source>
+        <translation>剔除%1</translation>
+    </message>
+    <message>
+        <source>Restore %1</source>
+        <translation>恢复%1</translation>
     </message>
 </context>
 <context>
@@ -110,6 +126,14 @@
     <message>
         <source>%1: %2 is %3 in %4, not %5: the list was made for another file</source>
         <translation>%1：%4 中的 %2 为 %3，而不是 %5：该列表是为另一个文件制作的</translation>
+    </message>
+    <message>
+        <source>%1 is not the file the edits were made for: it was replaced or changed since it was read</source>
+        <translation>%1 不是编辑所针对的文件：读取之后它已被替换或更改</translation>
+    </message>
+    <message>
+        <source>%1 changed while it was copied</source>
+        <translation>%1 在复制期间被更改</translation>
     </message>
 </context>
 <context>
@@ -758,6 +782,29 @@
     </message>
 </context>
 <context>
+    <name>PickQc::EditPlan</name>
+    <message>
+        <source>Cannot read %1: %2</source>
+        <translation>无法读取 %1：%2</translation>
+    </message>
+    <message>
+        <source>%1 holds no record %2</source>
+        <translation>%1 中没有第 %2 条记录</translation>
+    </message>
+    <message>
+        <source>Cannot read %1: it ended before record %2</source>
+        <translation>无法读取 %1：文件在第 %2 条记录之前结束</translation>
+    </message>
+    <message>
+        <source>%1 changed while it was read</source>
+        <translation>%1 在读取期间被更改</translation>
+    </message>
+    <message>
+        <source>%1 holds no shot %2</source>
+        <translation>%1 中没有第 %2 炮</translation>
+    </message>
+</context>
+<context>
     <name>PickQc::Kind</name>
     <message>
         <source>Files without a complete record</source>
@@ -910,6 +957,17 @@
     <message>
         <source>Offsets agree with no unit of the coordinates: of %1 offsets, %2% are %3 times the distance between source and receiver, the most of any of 1, 10, 100 and 1000</source>
         <translation>偏移距与坐标的任何单位都不相符：%1 个偏移距中，有 %2% 是炮点到检波点距离的 %3 倍，在 1、10、100 和 1000 中最多</translation>
+    </message>
+</context>
+<context>
+    <name>PickQc::QcSession</name>
+    <message>
+        <source>cancelled</source>
+        <translation>已取消</translation>
+    </message>
+    <message>
+        <source>the edited shots could not be judged again</source>
+        <translation>无法重新评判已编辑的炮</translation>
     </message>
 </context>
 <context>

@@ -1,0 +1,286 @@
+#include "qcsession.h"
+
+#include "shotrecords.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace PickQc {
+
+namespace {
+
+// The per-shot lists of a report: one per shot kind, then the outlier
+// candidates.
+FindingList &shotList(Report *r, size_t k)
+{
+    const std::vector<Kind> &kinds = shotKinds();
+    return k < kinds.size() ? r->findings(kinds[k]) : r->outlierCandidates();
+}
+
+size_t shotListCount()
+{
+    return shotKinds().size() + 1;
+}
+
+FindingList emptyLike(const FindingList &list)
+{
+    FindingList empty;
+    empty.setMemoryBudget(list.memoryBudget());
+    return empty;
+}
+
+bool append(FindingList *list, const Finding &f, QString *error)
+{
+    if (list->append(f))
+        return true;
+    *error = list->errorString();
+    return false;
+}
+
+// rejudgeShots() rewrites a per-shot list once for each shot it judges:
+// for the outliers of a file in thousands of shots that is hours. So the
+// findings of the shots not judged are set aside while a batch is judged,
+// each list then holding only the batch's own, and merged back in shot
+// order after.
+bool setAside(Report *r, const std::unordered_set<qint32> &judged, std::vector<FindingList> *aside, QString *error)
+{
+    aside->clear();
+    for (size_t k = 0; k < shotListCount(); ++k) {
+        FindingList &list = shotList(r, k);
+        FindingList kept = emptyLike(list), apart = emptyLike(list);
+        FindingList::Reader reader(list);
+        while (const Finding *f = reader.next()) {
+            if (!append(judged.count(f->shot) > 0 ? &kept : &apart, *f, error))
+                return false;
+        }
+        list = std::move(kept);
+        aside->push_back(std::move(apart));
+    }
+    return true;
+}
+
+bool putBack(Report *r, std::vector<FindingList> *aside, QString *error)
+{
+    for (size_t k = 0; k < shotListCount(); ++k) {
+        FindingList &judged = shotList(r, k);
+        FindingList merged = emptyLike(judged);
+        // Both in shot order, and no shot in both.
+        FindingList::Reader a((*aside)[k]), b(judged);
+        const Finding *x = a.next(), *y = b.next();
+        while (x || y) {
+            const bool fromAside = x && (!y || x->shot <= y->shot);
+            if (!append(&merged, fromAside ? *x : *y, error))
+                return false;
+            if (fromAside)
+                x = a.next();
+            else
+                y = b.next();
+        }
+        judged = std::move(merged);
+    }
+    aside->clear();
+    return true;
+}
+
+// The pairs of kept whose shots are not touched, with those of fromFile
+// whose shots are, in shot order.
+template <typename Pairs, typename Touches>
+Pairs merged(const Pairs &kept, const Pairs &fromFile, const Touches &touches)
+{
+    Pairs pairs;
+    pairs.reserve(kept.size());
+    for (const auto &p : kept) {
+        if (!touches(p.shotA, p.shotB))
+            pairs.append(p);
+    }
+    for (const auto &p : fromFile) {
+        if (touches(p.shotA, p.shotB))
+            pairs.append(p);
+    }
+    std::sort(pairs.begin(), pairs.end(), [](const auto &x, const auto &y) {
+        return x.shotA < y.shotA || (x.shotA == y.shotA && x.shotB < y.shotB);
+    });
+    return pairs;
+}
+
+} // namespace
+
+QcSession::QcSession() = default;
+
+void QcSession::load(const QString &fileName, Report report)
+{
+    m_fileName = fileName;
+    m_report = std::move(report);
+    m_edits.clear();
+    m_filePairs = m_report.pairs;
+    m_fileRepeats = m_report.repeats;
+}
+
+void QcSession::resume(const QString &fileName, Report report, const PickEdits &edits,
+                       const QVector<ReciprocalPair> &filePairs, const QVector<RepeatPair> &fileRepeats)
+{
+    m_fileName = fileName;
+    m_report = std::move(report);
+    m_edits = edits;
+    m_filePairs = filePairs;
+    m_fileRepeats = fileRepeats;
+}
+
+Report QcSession::takeReport()
+{
+    Report r = std::move(m_report);
+    m_report = Report();
+    return r;
+}
+
+int QcSession::shotOf(const QVector<ShotIndexEntry> &index, qint32 record)
+{
+    const auto it = std::lower_bound(index.cbegin(), index.cend(), record,
+                                     [](const ShotIndexEntry &e, qint32 r) { return e.lastRecord < r; });
+    return it != index.cend() && it->firstRecord <= record ? int(it - index.cbegin()) : -1;
+}
+
+QVector<FbRecord> QcSession::records(int shot) const
+{
+    if (shot < 0 || shot >= m_report.index.size())
+        return {};
+    const ShotIndexEntry &e = m_report.index.at(shot);
+    QVector<FbRecord> records = readShotRecords(m_fileName, e.firstRecord, e.lastRecord);
+    applyEdits(m_edits, &records, e.firstRecord);
+    return records;
+}
+
+QVector<qint32> QcSession::changedShots(const PickEdits &a, const PickEdits &b, const QVector<ShotIndexEntry> &index)
+{
+    QVector<qint32> records;
+    // Both maps ascending by record: one walk over the two.
+    auto x = a.cbegin(), y = b.cbegin();
+    while (x != a.cend() || y != b.cend()) {
+        if (y == b.cend() || (x != a.cend() && x.key() < y.key())) {
+            records.append(x.key());
+            ++x;
+        } else if (x == a.cend() || y.key() < x.key()) {
+            records.append(y.key());
+            ++y;
+        } else {
+            if (!(*x == *y))
+                records.append(x.key());
+            ++x, ++y;
+        }
+    }
+    QVector<qint32> shots;
+    auto shot = index.cbegin();
+    for (qint32 record : qAsConst(records)) {
+        shot = std::lower_bound(shot, index.cend(), record,
+                                [](const ShotIndexEntry &e, qint32 r) { return e.lastRecord < r; });
+        if (shot == index.cend())
+            break;
+        const qint32 s = qint32(shot - index.cbegin());
+        if (shot->firstRecord <= record && (shots.isEmpty() || shots.last() != s))
+            shots.append(s);
+    }
+    return shots;
+}
+
+bool QcSession::setThresholds(double outlierMs, double reciprocityMs)
+{
+    return rejudge(&m_report, outlierMs, reciprocityMs);
+}
+
+bool QcSession::setEdits(const PickEdits &edits, QString *error, const std::atomic_bool *cancel)
+{
+    const QVector<qint32> shots = changedShots(m_edits, edits, m_report.index);
+    if (shots.isEmpty()) {
+        m_edits = edits;
+        return true;
+    }
+    if (!judgeShots(shots, edits, error, cancel))
+        return false;
+    m_edits = edits;
+    return true;
+}
+
+bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after, QString *error,
+                           const std::atomic_bool *cancel)
+{
+    const auto cancelled = [cancel, error] {
+        if (cancel && *cancel) {
+            *error = tr("cancelled");
+            return true;
+        }
+        return false;
+    };
+    Report &r = m_report;
+    const std::unordered_set<qint32> edited(shots.cbegin(), shots.cend());
+
+    // A pair that an edit ended (a pick rejected) comes back when its
+    // picks do: every pair the file compared for these shots is offered
+    // again, and judging keeps those whose times exist.
+    const auto touches = [&edited](qint32 a, qint32 b) { return edited.count(a) > 0 || edited.count(b) > 0; };
+    r.pairs = merged(r.pairs, m_filePairs, touches);
+    r.repeats = merged(r.repeats, m_fileRepeats, touches);
+
+    // Each shot of a batch is read once for both states.
+    std::unordered_set<qint32> batch;
+    std::unordered_map<qint32, QVector<FbRecord>> fileRecords;
+    const auto read = [&](qint32 shot) {
+        const auto it = fileRecords.find(shot);
+        if (it != fileRecords.end())
+            return it->second;
+        const ShotIndexEntry &e = r.index.at(shot);
+        QVector<FbRecord> records = readShotRecords(m_fileName, e.firstRecord, e.lastRecord);
+        if (batch.count(shot) > 0)
+            fileRecords.emplace(shot, records);
+        return records;
+    };
+    const auto withEdits = [&](const PickEdits &edits) {
+        return RecordsOf([&, edits](qint32 shot) {
+            QVector<FbRecord> records = read(shot);
+            applyEdits(edits, &records, r.index.at(shot).firstRecord);
+            return records;
+        });
+    };
+    const RecordsOf before = withEdits(m_edits), now = withEdits(after);
+
+    // The shots go a batch at a time, each batch's lists holding only its
+    // own findings, about m_batchFindings of them. The timing errors and
+    // flagged pairs are settled once, with the last batch, when every edit
+    // is in place.
+    // First every list holds only the edited shots' findings, the rest of
+    // the file's set aside until the end.
+    std::vector<FindingList> rest, aside;
+    if (!setAside(&r, edited, &rest, error))
+        return false;
+    std::unordered_map<qint32, qint64> own;
+    for (size_t k = 0; k < shotListCount(); ++k) {
+        FindingList::Reader reader(shotList(&r, k));
+        while (const Finding *f = reader.next())
+            ++own[f->shot];
+    }
+    for (int next = 0; next < shots.size();) {
+        QVector<qint32> part;
+        qint64 findings = 0;
+        while (next < shots.size() && (part.isEmpty() || findings < m_batchFindings)) {
+            part.append(shots.at(next));
+            findings += own[shots.at(next++)];
+        }
+        batch = std::unordered_set<qint32>(part.cbegin(), part.cend());
+        fileRecords.clear();
+        if (!setAside(&r, batch, &aside, error))
+            return false;
+        if (!rejudgeShots(&r, part, before, now, next >= shots.size())) {
+            *error = tr("the edited shots could not be judged again");
+            for (int k = 0; k < KindCount; ++k) {
+                if (!r.findings(Kind(k)).ok())
+                    *error = r.findings(Kind(k)).errorString();
+            }
+            return false;
+        }
+        if (!putBack(&r, &aside, error) || cancelled())
+            return false;
+    }
+    return putBack(&r, &rest, error);
+}
+
+} // namespace PickQc

@@ -1,0 +1,261 @@
+// The QC session: whatever edits and thresholds come in whatever order, its
+// verdicts are those of a fresh pass over the file those edits make.
+
+#include "editplan.h"
+#include "fbcolumns.h"
+#include "fbeditwriter.h"
+#include "fbgenerator.h"
+#include "fbpicks.h"
+#include "qcsession.h"
+#include "shotrecords.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstring>
+#include <random>
+
+using namespace PickQc;
+
+namespace {
+
+QString findingText(const Finding &f)
+{
+    return QStringLiteral("kind %1 shot %2 record %3 other %4 value %5 a %6 b %7 count %8 flags %9")
+        .arg(int(f.kind)).arg(f.shot).arg(f.record).arg(f.otherShot).arg(double(f.value)).arg(double(f.a))
+        .arg(double(f.b)).arg(f.count).arg(f.flags);
+}
+
+// The first difference between two lists of findings, or nothing.
+QString listDifference(const char *what, const FindingList &got, const FindingList &want)
+{
+    FindingList::Reader a(got), b(want);
+    for (qint64 k = 0;; ++k) {
+        const Finding *x = a.next(), *y = b.next();
+        if (!x && !y)
+            return QString();
+        if (!x || !y || std::memcmp(x, y, sizeof(Finding)) != 0)
+            return QStringLiteral("%1 #%2: session %3, fresh pass %4")
+                .arg(QLatin1String(what)).arg(k)
+                .arg(x ? findingText(*x) : QStringLiteral("none"), y ? findingText(*y) : QStringLiteral("none"));
+    }
+}
+
+template <typename T>
+QString vectorDifference(const char *what, const QVector<T> &got, const QVector<T> &want)
+{
+    if (got.size() != want.size())
+        return QStringLiteral("%1: %2 in the session, %3 in the fresh pass")
+            .arg(QLatin1String(what)).arg(got.size()).arg(want.size());
+    for (int k = 0; k < got.size(); ++k) {
+        if (std::memcmp(&got.at(k), &want.at(k), sizeof(T)) != 0)
+            return QStringLiteral("%1 #%2 differs").arg(QLatin1String(what)).arg(k);
+    }
+    return QString();
+}
+
+// What a session's report and a fresh pass's may differ in, the first one.
+QString difference(const Report &got, const Report &want)
+{
+    for (int k = 0; k < KindCount; ++k) {
+        const QString d = listDifference(kindInfo(Kind(k)).key, got.findings(Kind(k)), want.findings(Kind(k)));
+        if (!d.isEmpty())
+            return d;
+    }
+    QString d = listDifference("outlier candidates", got.outlierCandidates(), want.outlierCandidates());
+    QVector<ShotSummary> gotShots, wantShots;
+    for (int s = 0; s < got.shots.size(); ++s)
+        gotShots.append(got.shots.at(s));
+    for (int s = 0; s < want.shots.size(); ++s)
+        wantShots.append(want.shots.at(s));
+    for (const QString &next : {vectorDifference("shot summaries", gotShots, wantShots),
+                                vectorDifference("reciprocal pairs", got.pairs, want.pairs),
+                                vectorDifference("repeats", got.repeats, want.repeats),
+                                vectorDifference("timing estimates", got.timing, want.timing)})
+        d = d.isEmpty() ? next : d;
+    const QVector<qint64> gotCounts{got.status0, got.status1, got.statusOther, got.notPicked, got.notJudged};
+    const QVector<qint64> wantCounts{want.status0, want.status1, want.statusOther, want.notPicked, want.notJudged};
+    return d.isEmpty() ? vectorDifference("pick counts", gotCounts, wantCounts) : d;
+}
+
+// The file as the edits leave it, judged by a fresh pass.
+Report freshPass(const QString &fileName, const PickEdits &edits, const Settings &settings, const QString &copyName)
+{
+    QVector<FbEdit> words;
+    for (auto it = edits.cbegin(); it != edits.cend(); ++it) {
+        if (it->timeEdited)
+            words.append(FbEdit::time(it.key(), it->time));
+        if (it->statusEdited)
+            words.append(FbEdit::status(it.key(), it->status));
+    }
+    FbEditWriter writer(fileName);
+    writer.setEdits(words);
+    Report report;
+    if (!writer.write(copyName)) {
+        qWarning("%s", qPrintable(writer.errorString()));
+        return report;
+    }
+    Analyzer analyzer(copyName, settings);
+    if (!analyzer.run(&report))
+        qWarning("%s", qPrintable(analyzer.errorString()));
+    return report;
+}
+
+void apply(const QVector<PickChange> &changes, PickEdits *edits)
+{
+    for (const PickChange &c : changes) {
+        if (c.after.isEmpty())
+            edits->remove(c.record);
+        else
+            edits->insert(c.record, c.after);
+    }
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(FbGenerator::Spread)
+
+class TestQcSession : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+private slots:
+    // Random sequences of every action of the edit plan, undos and new
+    // thresholds, each followed by the fresh pass's verdicts over the file
+    // as the edits leave it.
+    void sameAsAFreshPass_data()
+    {
+        QTest::addColumn<quint64>("seed");
+        QTest::addColumn<FbGenerator::Spread>("spread");
+        QTest::addColumn<bool>("betweenStations");   // sources between receivers: interpolated times
+        QTest::addColumn<double>("unpicked");        // fraction of traces nobody picked
+        QTest::addColumn<qint64>("batchFindings");   // 1: one edited shot judged at a time
+        const auto split = FbGenerator::Spread::Split, endOn = FbGenerator::Spread::EndOn;
+        QTest::newRow("split spread, seed 1") << quint64(1) << split << false << 0.0 << qint64(65536);
+        QTest::newRow("split spread, seed 2, unpicked traces") << quint64(2) << split << false << 0.03 << qint64(65536);
+        QTest::newRow("split spread, seed 3, a shot at a time") << quint64(3) << split << false << 0.0 << qint64(1);
+        QTest::newRow("sources between stations, seed 4") << quint64(4) << split << true << 0.0 << qint64(65536);
+        QTest::newRow("end-on spread, seed 5") << quint64(5) << endOn << false << 0.02 << qint64(65536);
+        QTest::newRow("end-on spread, seed 6, a shot at a time") << quint64(6) << endOn << false << 0.0 << qint64(1);
+    }
+
+    void sameAsAFreshPass()
+    {
+        QFETCH(quint64, seed);
+        QFETCH(FbGenerator::Spread, spread);
+        QFETCH(bool, betweenStations);
+        QFETCH(double, unpicked);
+        QFETCH(qint64, batchFindings);
+        FbGenerator::Options options;
+        options.shots = 36;
+        options.channels = 48;
+        options.seed = seed;
+        options.noiseMs = 2.0;
+        options.spread = spread;
+        options.sourceBetweenStations = betweenStations;
+        options.unpicked = unpicked;
+        // Late and early shots for the timing errors, spikes for outliers,
+        // a pick that is no number.
+        options.shifts = {{7, 12.0}, {20, -9.0}};
+        options.spikes = {{4, 10, 40.0}, {15, 30, -35.0}, {28, 5, 25.0}};
+        options.nanValues = {{11, int(FbColumns::FbTime)}};
+        const QString file = m_dir.filePath(QStringLiteral("line-%1.fb").arg(seed));
+        FbGenerator::FileWriter generator(options);
+        QVERIFY2(generator.write(file), qPrintable(generator.errorString()));
+
+        Settings settings;
+        settings.threads = 2;
+        Analyzer analyzer(file, settings);
+        Report loaded;
+        QVERIFY2(analyzer.run(&loaded), qPrintable(analyzer.errorString()));
+        QcSession session;
+        session.load(file, std::move(loaded));
+        session.setBatchFindings(batchFindings);
+
+        std::mt19937_64 random(seed);
+        const auto pick = [&random](int n) { return int(random() % quint64(n)); };
+        const QVector<ShotIndexEntry> index = session.report().index;
+        QVector<PickEdits> history{PickEdits()};
+        const QString copy = m_dir.filePath(QStringLiteral("corrected-%1.fb").arg(seed));
+        for (int step = 0; step < 16; ++step) {
+            PickEdits edits = session.edits();
+            EditPlan plan(file, index, edits, EditPlan::Picks);
+            const int shot = pick(index.size());
+            const ShotIndexEntry &e = index.at(shot);
+            const QVector<FbRecord> records = session.records(shot);
+            const qint32 record = e.firstRecord + pick(records.size());
+            QString action;
+            bool planned = true;
+            switch (pick(8)) {
+            case 0:
+                action = QStringLiteral("reject picks of shot %1").arg(shot);
+                planned = plan.reject({record, record + 1, e.firstRecord + pick(records.size())}, QStringLiteral("r"));
+                break;
+            case 1: {
+                // Picks the session rejected, back; the file's own rejects
+                // stay, as a pair they end was never compared.
+                QVector<qint32> rejected;
+                for (auto it = edits.cbegin(); it != edits.cend(); ++it) {
+                    if (it->statusEdited && FbPicks::isAccepted(it->fileStatus))
+                        rejected.append(it.key());
+                }
+                action = QStringLiteral("restore %1 picks").arg(rejected.size());
+                planned = plan.restore(rejected.mid(pick(rejected.size() + 1) / 2), QStringLiteral("s"));
+                break;
+            }
+            case 2: {
+                // A pick the file has: a time where there was none could
+                // make a pair the file never compared.
+                const FbRecord &r = records.at(record - e.firstRecord);
+                if (!FbPicks::isLive(r))
+                    continue;
+                const float time = r.fb_time + float(pick(41) - 20);
+                action = QStringLiteral("retime record %1 to %2").arg(record).arg(double(time));
+                planned = plan.retime(record, std::max(time, 1.0f), QStringLiteral("t"));
+                break;
+            }
+            case 3: {
+                const double ms = double(pick(31) - 15) + 0.5;
+                action = QStringLiteral("shift shot %1 by %2").arg(shot).arg(ms);
+                planned = plan.shiftShot(shot, ms, QStringLiteral("h"));
+                break;
+            }
+            case 4:
+                action = QStringLiteral("fix timing errors");
+                planned = plan.fixTiming(session.report());
+                break;
+            case 5:
+                action = QStringLiteral("reject outliers");
+                planned = plan.rejectOutliers(session.report().findings(Kind::Outlier), session.report().settings.outlierMs);
+                break;
+            case 6: {
+                const double outlierMs = CandidateFloorMs + pick(9), reciprocityMs = 2.0 + pick(6);
+                action = QStringLiteral("thresholds %1 and %2 ms").arg(outlierMs).arg(reciprocityMs);
+                QVERIFY(session.setThresholds(outlierMs, reciprocityMs));
+                settings.outlierMs = outlierMs;
+                settings.reciprocityMs = reciprocityMs;
+                break;
+            }
+            default:
+                action = QStringLiteral("undo to step %1").arg(history.size() / 2);
+                edits = history.at(history.size() / 2);
+                plan = EditPlan(file, index, edits, EditPlan::Picks);
+                break;
+            }
+            QVERIFY2(planned, qPrintable(plan.errorString()));
+            apply(plan.changes(), &edits);
+            QString error;
+            QVERIFY2(session.setEdits(edits, &error), qPrintable(error));
+            history.append(edits);
+            const Report fresh = freshPass(file, edits, settings, copy);
+            QVERIFY2(fresh.shots.size() == index.size(), "the fresh pass failed");
+            const QString d = difference(session.report(), fresh);
+            QVERIFY2(d.isEmpty(), qPrintable(QStringLiteral("step %1, %2: %3").arg(step).arg(action, d)));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQcSession)
+#include "tst_qcsession.moc"
