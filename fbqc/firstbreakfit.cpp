@@ -215,32 +215,43 @@ double FirstBreakFitter::score(const Model &m) const
 void FirstBreakFitter::refine(Model *m, int boundary, int step) const
 {
     // Within one number of segments the squared residuals alone decide;
-    // only a strictly better place is taken.
+    // only a strictly better place is taken. The two lines' residuals are
+    // a function of the breakpoint alone, computed afresh at every place
+    // (never carried along as a running total, whose rounding could make a
+    // move and its way back both look better): they fall strictly with
+    // every move, so no place is visited twice and the breakpoint moves at
+    // most once per pick between its neighbours, plus the halvings.
     const int j = boundary;
-    while (step >= 1) {
+    const int low = m->start[j - 1], high = m->start[j + 1];
+    double pairNow = m->line[j - 1].sse + m->line[j].sse;
+    int moves = 0;
+    while (step >= 1 && moves < high - low) {
         bool moved = false;
         for (int dir = -1; dir <= 1 && !moved; dir += 2) {
             const int at = m->start[j] + dir * step;
-            if (at <= m->start[j - 1] || at >= m->start[j + 1])
+            if (at <= low || at >= high)
                 continue;
             // Built and checked only when the residuals say it is better.
-            const double pair = lineSse(m->start[j - 1], at, j == 1 && m->k > 1) + lineSse(at, m->start[j + 1], false);
-            if (!(pair < m->line[j - 1].sse + m->line[j].sse))
+            const double pair = lineSse(low, at, j == 1 && m->k > 1) + lineSse(at, high, false);
+            if (!(pair < pairNow))
                 continue;
             Model t = *m;
             t.start[j] = at;
             refit(&t, j - 1);
             refit(&t, j);
+            const double pairThere = t.line[j - 1].sse + t.line[j].sse;
+            if (!(pairThere < pairNow))
+                continue;
             bool ok = true;
             for (int s = std::max(0, j - 2); s <= std::min(t.k - 1, j + 2) && ok; ++s)
                 ok = plausible(t, s);
             if (!ok)
                 continue;
-            t.sse = m->sse - m->line[j - 1].sse - m->line[j].sse + t.line[j - 1].sse + t.line[j].sse;
-            if (t.sse < m->sse) {
-                *m = t;
-                moved = true;
-            }
+            t.sse = m->sse - pairNow + pairThere;
+            *m = t;
+            pairNow = pairThere;
+            moved = true;
+            ++moves;
         }
         if (!moved)
             step /= 2;
