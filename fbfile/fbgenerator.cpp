@@ -24,6 +24,9 @@ constexpr double OriginY = 61000.0;
 constexpr qint32 FirstStation = 1000;
 constexpr qint32 LineNumber = 101;
 constexpr double Datum = 350.0;
+// The hills rise and fall by at most about this much around the datum: a
+// flat refractor under topography lies below the lowest of them.
+constexpr double Relief = 60.0;
 
 // Three-layer refraction: a thin weathering layer at 1.7 m/ms, seen only
 // within about 17 m of the source, over refractors at 3.4 and 4.6 m/ms with
@@ -132,18 +135,21 @@ public:
     }
     double stationStatic(int station) const { return m_stationStatic.isEmpty() ? 0.0 : m_stationStatic.at(station); }
     // The layers' travel time in ms at |offset| h, or the built-in curve's.
-    double travel(double h) const { return travel(h, h); }
-    // The same with the refractors' share of the distance on the slow half
-    // of the line: a head wave runs at the speed of the ground beneath it.
-    double travel(double h, double slow) const
+    double travel(double h) const { return travel(h, 0.0, 0.0); }
+    // The same with slow metres of the refractors' path on the slow half of
+    // the line (a head wave runs at the speed of the ground beneath it), and
+    // the refracted arrivals later by heightMs, the topography's delay at
+    // both ends of the ray; the direct arrival runs along the surface.
+    double travel(double h, double slow, double heightMs) const
     {
         const double f = 1.0 / (1.0 - m_options.lateralChange);
         const double refracted = h + (f - 1.0) * slow;   // distance as if all fast
         if (m_intercepts.isEmpty())
-            return std::min({h / V1, Intercept2Ms + refracted / V2, Intercept3Ms + refracted / V3});
+            return std::min({h / V1, heightMs + Intercept2Ms + refracted / V2,
+                             heightMs + Intercept3Ms + refracted / V3});
         double t = m_intercepts[0] + 1000.0 * h / m_options.velocities[0];
         for (int k = 1; k < m_intercepts.size(); ++k)
-            t = std::min(t, m_intercepts[k] + 1000.0 * refracted / m_options.velocities[k]);
+            t = std::min(t, heightMs + m_intercepts[k] + 1000.0 * refracted / m_options.velocities[k]);
         return t;
     }
     // The length of the ray's stretch between two stations that lies on the
@@ -308,9 +314,15 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
         r.fb_no = static_cast<qint32>(firstRecord + c + 1);
 
         const double h = std::abs(distance);
+        // Picks that follow the topography carry it in their travel time;
+        // else the small built-in elevation static.
+        const double lowest = Datum - Relief;
+        const double height = o.elevationVelocity > 0.0
+                                  ? 1000.0 * ((sourceElevation - depth - lowest) + (r.g_elev - lowest))
+                                        / o.elevationVelocity
+                                  : 0.0;
         const double elevation = o.elevationVelocity > 0.0
-                                     ? 1000.0 * ((sourceElevation - depth - Datum) + (r.g_elev - Datum))
-                                           / o.elevationVelocity
+                                     ? 0.0
                                      : StaticPerMetre * ((sourceElevation - Datum) + (r.g_elev - Datum));
         const double along = (source + half) * o.groupInterval;
         const double slow = line.slowStretch(along, along + distance);
@@ -318,7 +330,7 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
         // A layered line lets the pick at the source read its delay, even
         // below 0; elsewhere a pick never reads 0, which means unpicked.
         const double least = !layered ? 0.5 : h == 0.0 ? -HUGE_VAL : 0.125;
-        r.fb_time = firstBreak(line.travel(h, slow), elevation, statics, random.jitter(o.noiseMs), least);
+        r.fb_time = firstBreak(line.travel(h, slow, height), elevation, statics, random.jitter(o.noiseMs), least);
 
         // Mostly accepted picks, some rejected, a few of other kinds.
         const double u = random.uniform();

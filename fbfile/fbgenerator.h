@@ -157,10 +157,10 @@ struct Options
     // for a source and for a receiver on that station, so that it cancels
     // between reciprocal times as a real weathering static does.
     double stationStaticMs = 0.0;
-    // Topography the picks follow: each end of the ray later by its height
-    // above the datum (a buried source's less its depth) at this velocity,
-    // m/s, as a flat refractor under hills gives. 0: the built-in static of
-    // about 1 ms at most, which the QC can ignore.
+    // Topography the picks follow: each end of a refracted ray later by its
+    // height above the lowest ground of the line (a buried source's less its
+    // depth) at this velocity, m/s, as a flat refractor under hills gives.
+    // 0: the built-in static of about 1 ms at most, which the QC can ignore.
     double elevationVelocity = 0.0;
     // Slow ground past the middle of the line: every refractor's velocity
     // lower by this fraction there (the top layer's unchanged), so a shot on

@@ -60,6 +60,26 @@ constexpr int Stages = int(sizeof StageFloorsMs / sizeof StageFloorsMs[0]) + 2;
 constexpr int MaxRounds = 10;
 // Moving breakpoints to where their lines cross, at most this often.
 constexpr int SettleSteps = 3;
+// Picks follow the topography: a receiver higher than the source hears the
+// refractor later by its height at the near surface's velocity. The fit
+// finds that slowness from the picks themselves, ms per unit of height, at
+// most this (100 m/s near surface in metres) and never below 0. Heights
+// that would move the times by less than ElevationWorthMs across the shot
+// are left to the curve (the fit is as good, and the shot's delay stays
+// comparable with its neighbours'); later rounds stop when they would move
+// them by less than ElevationMinMs.
+constexpr double MaxHeightSlowness = 10.0;
+constexpr double ElevationMinMs = 1.0;
+constexpr double ElevationWorthMs = 6.0;
+constexpr int ElevationRounds = 8;
+// Picks this far off a segment's line still tell the slowness.
+constexpr double HeightCutMs = 3.0 * FitCutMs;
+// Rounds of the first slowness from the picks' bumps, each leaving out the
+// bumps beyond BendSpread times their median misfit (at least BendFloorMs).
+constexpr int BendRounds = 3;
+constexpr double BendSpread = 4.0;
+constexpr double BendFloorMs = 1.0;
+constexpr double BendClearance = 5.0;
 
 double median(double *v, int n)
 {
@@ -604,6 +624,7 @@ double FirstBreakFitter::robustScore(const Model &m, double outlierMs)
 bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, double outlierMs)
 {
     m_k = 0;
+    m_largest = HUGE_VAL;
     m_excluded = -1;
     if (n < MinPicksPerSide)
         return false;
@@ -617,11 +638,14 @@ bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
         // may have led the curve away from good ones), and then the fit
         // that explains more is kept.
         const bool leveraged = leveragedEnd(model);
-        bool beyond = false;
         residuals(model);
-        for (int i = 0; i < n && !beyond; ++i)
-            beyond = std::abs(m_r[i]) > outlierMs;
+        double largest = 0.0;
+        for (int i = 0; i < n; ++i)
+            largest = std::max(largest, std::abs(m_r[i]));
+        m_largest = largest;
+        const bool beyond = largest > outlierMs;
         if (leveraged || beyond) {
+            m_largest = HUGE_VAL;
             const double keptScore = robustScore(model, outlierMs);
             const double keptCut = m_cut;
             m_kept = m_w;
@@ -816,6 +840,83 @@ bool FirstBreakFitter::beyond(double outlierMs) const
     return false;
 }
 
+void FirstBreakFitter::heightSums(const double *height, double *rh, double *hh) const
+{
+    // Picks off the curve by up to HeightCutMs take part: a hill shows in
+    // the picks the curve left out for it, while wrong picks are far off or
+    // as often early as late at any height.
+    for (int j = 0; j < m_k; ++j) {
+        const Line &l = m_line[j];
+        auto near = [&](int i) { return std::abs(m_t[i] - (l.a + l.b * m_u[i])) <= HeightCutMs; };
+        // The heights of the segment's picks freed of their own line in
+        // |offset|: with the segment's lines held, the slowness is the
+        // regression of the residuals on what is left of the heights.
+        double w = 0.0, u = 0.0, uu = 0.0, z = 0.0, uz = 0.0;
+        for (int i = m_start[j]; i < m_start[j + 1]; ++i) {
+            if (!near(i))
+                continue;
+            const double zi = height[index(i)];
+            w += 1.0;
+            u += m_u[i];
+            uu += m_u[i] * m_u[i];
+            z += zi;
+            uz += m_u[i] * zi;
+        }
+        if (w < MinSegmentPicks - 0.5)
+            continue;
+        const double cu = uu - u * u / w;
+        const double b = cu > 1e-12 * uu ? (uz - u * z / w) / cu : 0.0;
+        const double a = (z - b * u) / w;
+        for (int i = m_start[j]; i < m_start[j + 1]; ++i) {
+            if (!near(i))
+                continue;
+            const double e = height[index(i)] - (a + b * m_u[i]);
+            *rh += (m_t[i] - (l.a + l.b * m_u[i])) * e;
+            *hh += e * e;
+        }
+    }
+}
+
+void FirstBreakFitter::bendSums(const double *height, double slowness, double cut, double sums[4],
+                                std::vector<double> *misfits) const
+{
+    // Each pick against the straight line through its two neighbours, in
+    // time and in height: a curve's straight stretches vanish, a hill's
+    // bumps stay, at most a kink and a wrong pick's neighbours do not.
+    for (int i = 1; i + 1 < m_n; ++i) {
+        const double span = m_u[i + 1] - m_u[i - 1];
+        if (!(span > 0.0))
+            continue;
+        const double f = (m_u[i] - m_u[i - 1]) / span;
+        const double dt = m_t[i] - ((1.0 - f) * m_t[i - 1] + f * m_t[i + 1]);
+        const double dz = height[index(i)] - ((1.0 - f) * height[index(i - 1)] + f * height[index(i + 1)]);
+        const double misfit = std::abs(dt - slowness * dz);
+        if (misfits)
+            misfits->push_back(misfit);
+        if (misfit > cut)
+            continue;
+        sums[0] += 1.0;
+        sums[1] += dt * dz;
+        sums[2] += dz * dz;
+        sums[3] += dt * dt;
+    }
+}
+
+double FirstBreakFitter::cappedSse(double cap, int *beyondCap) const
+{
+    if (m_k == 0)
+        return 0.0;
+    m_modelBuffer.resize(m_n);
+    modelTimes(m_modelBuffer.data());
+    double sum = 0.0;
+    for (int i = 0; i < m_n; ++i) {
+        const double r = m_t[i] - m_modelBuffer[index(i)];
+        sum += std::min(r * r, cap * cap);
+        *beyondCap += std::abs(r) > cap ? 1 : 0;
+    }
+    return sum;
+}
+
 double FirstBreakFitter::farthest() const
 {
     return m_u[m_n - 1] * m_scale;
@@ -951,6 +1052,93 @@ void splitSides(const FbRecord *records, int n, qint8 *sides)
     }
 }
 
+double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
+{
+    // Only a shot whose fit leaves picks well off, over receivers at
+    // different heights, pays for more rounds: flat ground and good fits
+    // keep the fit they have.
+    bool off = false;
+    for (int side = Negative; side <= Positive; ++side)
+        off = off || (fitted[side] && m_fitter[side].largestResidual() > FitCutMs / 2);
+    const double span = double(m_highest) - m_lowest;
+    if (!off || !(span * MaxHeightSlowness >= ElevationMinMs))
+        return 0.0;
+    double before = 0.0;
+    int offBefore = 0;
+    for (int side = Negative; side <= Positive; ++side)
+        before += fitted[side] ? m_fitter[side].cappedSse(FitCutMs, &offBefore) : 0.0;
+    for (int side = Negative; side <= Positive; ++side)
+        std::copy(m_t[side].begin(), m_t[side].begin() + counts[side], m_raw[side].begin());
+    // A first slowness from the bumps of the picks against the bumps of
+    // the ground, which the curve's straight segments cannot take up; the
+    // bends that fit worst (kinks, wrong picks) are left out, round by round.
+    double slowness = 0.0;
+    double cut = HeightCutMs;
+    bool clear = false;
+    for (int round = 0; round < BendRounds; ++round) {
+        double sums[4] = {0.0, 0.0, 0.0, 0.0};   // bumps, time x height, height^2, time^2
+        m_misfits.clear();
+        for (int side = Negative; side <= Positive; ++side) {
+            if (fitted[side])
+                m_fitter[side].bendSums(m_height[side].data(), slowness, cut, sums, &m_misfits);
+        }
+        if (!(sums[2] > 0.0) || !(sums[0] > 2.0))
+            break;
+        const double estimate = sums[1] / sums[2];
+        // Noise makes bumps too: the slowness counts when it stands clear
+        // of its own standard error.
+        const double misfit = std::max(0.0, sums[3] - estimate * sums[1]) / (sums[0] - 1.0);
+        clear = estimate > BendClearance * std::sqrt(misfit / sums[2]);
+        slowness = qBound(0.0, estimate, MaxHeightSlowness);
+        cut = std::max(BendFloorMs, BendSpread * median(m_misfits.data(), int(m_misfits.size())));
+    }
+    bool corrected = false;
+    if (clear && slowness * span >= ElevationWorthMs) {
+        corrected = true;
+        for (int side = Negative; side <= Positive; ++side) {
+            for (int j = 0; j < counts[side]; ++j)
+                m_t[side][j] = m_raw[side][j] - slowness * m_height[side][j];
+            fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
+        }
+    }
+    // Then rounds of: the slowness the fitted segments ask for, with their
+    // lines held, and the times at the source's height fitted again, so that
+    // a kink the heights hid may show in the next round.
+    for (int round = 0; round < ElevationRounds; ++round) {
+        double rh = 0.0, hh = 0.0;
+        for (int side = Negative; side <= Positive; ++side) {
+            if (fitted[side])
+                m_fitter[side].heightSums(m_height[side].data(), &rh, &hh);
+        }
+        if (!(hh > 0.0))
+            break;
+        const double next = qBound(0.0, slowness + rh / hh, MaxHeightSlowness);
+        if (!(std::abs(next - slowness) * span >= (corrected ? ElevationMinMs : ElevationWorthMs)))
+            break;
+        slowness = next;
+        corrected = true;
+        for (int side = Negative; side <= Positive; ++side) {
+            for (int j = 0; j < counts[side]; ++j)
+                m_t[side][j] = m_raw[side][j] - slowness * m_height[side][j];
+            fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
+        }
+    }
+    if (!corrected)
+        return 0.0;
+    double after = 0.0;
+    int offAfter = 0;
+    for (int side = Negative; side <= Positive; ++side)
+        after += fitted[side] ? m_fitter[side].cappedSse(FitCutMs, &offAfter) : 0.0;
+    if (after < before && offAfter < offBefore)
+        return slowness;
+    // The heights bring no pick back to the curve: the fit as picked.
+    for (int side = Negative; side <= Positive; ++side) {
+        std::copy(m_raw[side].begin(), m_raw[side].begin() + counts[side], m_t[side].begin());
+        fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
+    }
+    return 0.0;
+}
+
 void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, ShotFit *out)
 {
     out->sides[Negative] = SideModel();
@@ -959,6 +1147,9 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     out->picks.resize(n);
     m_zero.clear();
     m_zeroRecords.clear();
+    out->heightSlowness = 0.0;
+    m_lowest = std::numeric_limits<qint64>::max();
+    m_highest = std::numeric_limits<qint64>::min();
     // Sides by the sign of the offset when any is negative, which the
     // loop below tells as it goes; else along the spread.
     bool bySign = false;
@@ -971,6 +1162,8 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
             m_members[side].resize(n);
             m_h[side].resize(n);
             m_t[side].resize(n);
+            m_height[side].resize(n);
+            m_raw[side].resize(n);
             m_model[side].resize(n);
         }
     }
@@ -1012,6 +1205,10 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         m_members[side][j] = i;
         m_h[side][j] = std::abs(static_cast<double>(r.offset));
         m_t[side][j] = t;
+        const qint64 height = qint64(r.g_elev) - r.s_elev;
+        m_height[side][j] = double(height);
+        m_lowest = std::min(m_lowest, height);
+        m_highest = std::max(m_highest, height);
     }
     for (int side = Negative; side <= Positive; ++side) {
         out->sides[side].picks = finite[side];
@@ -1022,17 +1219,20 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     bool fitted[2] = {false, false};
     for (int side = Negative; side <= Positive; ++side)
         fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
+    m_zeroMedian = NaN;
+    if (!m_zero.empty()) {
+        m_sorted = m_zero;
+        m_zeroMedian = median(m_sorted.data(), int(m_sorted.size()));
+    }
+    const double slowness = correctForHeight(counts, fitted);
+    out->heightSlowness = slowness;
 
     // The source delay both sides share: by least squares over the first
     // segments that are direct arrivals (their lines meet offset 0 at a
     // plausible delay) and the picks at the source near them; a direct
     // arrival that cannot take the delay without a pick leaving its cut
     // drops out, and the rest try again.
-    double zeroMedian = NaN;
-    if (!m_zero.empty()) {
-        m_sorted = m_zero;
-        zeroMedian = median(m_sorted.data(), int(m_sorted.size()));
-    }
+    const double zeroMedian = m_zeroMedian;
     bool direct[2] = {false, false};
     for (int side = Negative; side <= Positive; ++side) {
         const double a = fitted[side] ? m_fitter[side].intercept(0) : NaN;
@@ -1164,8 +1364,15 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         }
         double *modelTimes = m_model[side].data();
         f.modelTimes(modelTimes);
+        if (slowness > 0.0) {
+            // Back from the source's height to the receiver's: the model of
+            // the time as picked.
+            const double *z = m_height[side].data();
+            for (int j = 0; j < counts[side]; ++j)
+                modelTimes[j] += slowness * z[j];
+        }
         const int *members = m_members[side].data();
-        const double *times = m_t[side].data();
+        const double *times = slowness > 0.0 ? m_raw[side].data() : m_t[side].data();
         double sum = 0.0;
         int within = 0, outliers = 0;
         for (int j = 0; j < counts[side]; ++j) {

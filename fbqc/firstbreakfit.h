@@ -3,6 +3,7 @@
 
 #include "shotfit.h"
 
+#include <cmath>
 #include <vector>
 
 // The robust first-break curve of one side of a shot, and the split of a
@@ -94,6 +95,29 @@ public:
     bool extend(double intercept, double slope);
     // Whether a pick is further than outlierMs from the model.
     bool beyond(double outlierMs) const;
+    // The largest distance in ms of a pick from the model fit() chose, or
+    // infinity when fit() did not tell it (later changes to the model are
+    // not seen).
+    double largestResidual() const { return m_largest; }
+    // What the picks taking part say about a time that grows with height:
+    // adds to *rh the sum of their residuals times their height h (in the
+    // order fit() received them) and to *hh that of the height squared,
+    // each height first freed of what its segment's line in |offset| would
+    // explain of it. *rh / *hh is then the least-squares ms per unit of
+    // height for the model's segments; their lines take up the rest.
+    void heightSums(const double *height, double *rh, double *hh) const;
+    // The same from the picks' bumps alone, which no curve of straight
+    // segments explains: each pick's time and height against the straight
+    // line through its neighbours by |offset|; a pick whose time bump is
+    // more than cut from slowness times its height bump is left out. Adds
+    // to sums the count of bumps, the sums of time times height, height
+    // squared and time squared; every bump's misfit is appended to *misfits
+    // when given.
+    void bendSums(const double *height, double slowness, double cut, double sums[4],
+                  std::vector<double> *misfits) const;
+    // The sum over every pick of its squared residual, each at most cap^2;
+    // adds the picks beyond cap to *beyondCap.
+    double cappedSse(double cap, int *beyondCap) const;
     // Model time of each pick, in the order fit() received them.
     void modelTimes(double *out) const;
 
@@ -175,6 +199,7 @@ private:
     std::vector<double> m_kept;    // the weights of the fit with every pick
     std::vector<Sums> m_sums;
     double m_cut = 0.0;
+    double m_largest = HUGE_VAL;
     double m_penalty = 0.0;   // of a segment, in the criterion of this round
     double m_delay = NaN;     // when finite, segment 0 passes through (0, m_delay)
     int m_excluded = -1;      // a pick (by |offset|) that never takes part, or -1
@@ -194,6 +219,10 @@ public:
     void fit(const FbRecord *records, int n, const Settings &settings, ShotFit *out);
 
 private:
+    // Fits the sides again with the times at the source's height when that
+    // explains the picks better; the ms per unit of height taken off (m_t
+    // then holds the corrected times), or 0 with the fits as they were.
+    double correctForHeight(const int counts[2], bool fitted[2]);
     FirstBreakFitter m_fitter[2];
     std::vector<qint8> m_side;
     // Per side: the records of its fitted picks, their |offset|, time and
@@ -201,10 +230,15 @@ private:
     std::vector<int> m_members[2];
     std::vector<double> m_h[2];
     std::vector<double> m_t[2];
+    std::vector<double> m_height[2];   // receiver elevation above the source's
+    std::vector<double> m_raw[2];      // times as picked, when m_t holds them at the source's height
     std::vector<double> m_model[2];
     std::vector<double> m_zero;        // times of the picks at offset 0
     std::vector<int> m_zeroRecords;    // and their records
     std::vector<double> m_sorted;
+    std::vector<double> m_misfits;
+    double m_zeroMedian = NaN;         // of the picks at the source
+    qint64 m_lowest = 0, m_highest = 0;   // receiver heights above the source of the fitted picks
 };
 
 // Sides of a shot: by the sign of the offset, or, when no offset is

@@ -79,6 +79,13 @@ struct ShotFit
     // source static, from the direct arrivals and the picks at offset 0;
     // NaN when neither is seen or no side is judged.
     double sourceDelay = NaN;
+    // Picks that follow the topography: ms per unit of height (g_elev -
+    // s_elev) that the fit took off each time before fitting, the near
+    // surface's slowness. The curves (knots, sourceDelay) are then those of
+    // times at the source's height: a pick's time there is fb_time -
+    // heightSlowness * (g_elev - s_elev). A pick's model and residual are
+    // always of the time as picked. 0 when the heights explain nothing.
+    double heightSlowness = 0.0;
     QVector<PickVerdict> picks;   // one per record, in record order
     int outliers() const { return sides[Negative].outliers + sides[Positive].outliers; }
 };

@@ -510,6 +510,55 @@ private slots:
         }
     }
 
+    // Picks that follow the topography: the fit takes the heights off at
+    // the near surface's slowness it finds in the picks, so that a line over
+    // hills is clean and a wrong pick among them still stands out, while a
+    // line whose elevations barely touch the times is fitted as picked.
+    void followsTopography_data()
+    {
+        QTest::addColumn<double>("velocity");   // of the topography's delay, m/s; 0: the built-in static
+        QTest::addColumn<bool>("spikes");       // channels 20, 70 and 100 off by +-25 ms
+        QTest::newRow("built-in static") << 0.0 << false;
+        QTest::newRow("hills at 2,000 m/s") << 2000.0 << false;
+        QTest::newRow("hills at 4,000 m/s") << 4000.0 << false;
+        QTest::newRow("hills at 2,000 m/s, wrong picks") << 2000.0 << true;
+    }
+    void followsTopography()
+    {
+        QFETCH(double, velocity);
+        QFETCH(bool, spikes);
+        FbGenerator::Options o;
+        o.shots = 40;
+        o.channels = 120;
+        o.seed = 3;
+        o.elevationVelocity = velocity;
+        const QVector<int> wrong{20, 70, 100};
+        for (int shot = 0; shot < o.shots && spikes; ++shot) {
+            for (int c : wrong)
+                o.spikes.append({shot, c, c == 70 ? -25.0 : 25.0});
+        }
+        int corrected = 0;
+        for (int shot = 0; shot < o.shots; ++shot) {
+            const QVector<FbRecord> records = FbGenerator::shotRecords(o, shot);
+            const ShotFit fit = fitShot(records);
+            // A shot whose curve takes up its hills as well keeps the times as
+            // picked; else the slowness is the ground's.
+            const double expected = velocity > 0.0 ? 1000.0 / velocity : 0.0;
+            QVERIFY2(fit.heightSlowness == 0.0 || std::abs(fit.heightSlowness - expected) <= 0.25 * expected,
+                     qPrintable(QString("shot %1: %2 ms/m").arg(shot).arg(fit.heightSlowness)));
+            corrected += fit.heightSlowness > 0.0 ? 1 : 0;
+            for (int i = 0; i < records.size(); ++i) {
+                const PickVerdict &v = fit.picks[i];
+                const bool planted = spikes && wrong.contains(records[i].channel);
+                if (!v.judged)
+                    continue;
+                QVERIFY2(v.outlier == planted, qPrintable(QString("shot %1 channel %2: residual %3 ms")
+                                                              .arg(shot).arg(records[i].channel).arg(v.residual)));
+            }
+        }
+        QCOMPARE(corrected > 0, velocity > 0.0);
+    }
+
     // Noisy sides whose breakpoint search once moved back and forth
     // between two places forever: every fit ends, and ends with a curve.
     // The picks ("|offset| time;") are what was left of such sides of
