@@ -246,6 +246,19 @@ Judged judge(const QString &fileName, const FbGenerator::Options &o, QString *er
         }
     }
     j.skipped = skipped.size();
+    // A pick of a skip run is found when flagged, or within a run the QC
+    // names; a run named elsewhere counts its picks as false.
+    QSet<qint64> inRuns, falseInRuns;
+    PickQc::FindingList::Reader runs(report.findings(PickQc::Kind::CycleSkip));
+    while (const PickQc::Finding *f = runs.next()) {
+        const int low = std::min(f->channel, int(f->a)), high = std::max(f->channel, int(f->a));
+        for (int c = low; c <= high; ++c) {
+            const qint64 key = qint64(f->shot) << 32 | quint32(c);
+            inRuns.insert(key);
+            if (!skipped.contains(key) && !planted.contains(key))
+                falseInRuns.insert(key);
+        }
+    }
     QSet<qint64> flagged;
     PickQc::FindingList::Reader outliers(report.findings(PickQc::Kind::Outlier));
     while (const PickQc::Finding *o = outliers.next()) {
@@ -254,13 +267,20 @@ Judged judge(const QString &fileName, const FbGenerator::Options &o, QString *er
         if (planted.contains(key))
             ++j.found;
         else if (skipped.contains(key))
-            ++j.skippedFound;
+            inRuns.insert(key);
         else
             ++j.falseOutliers;
         if (listFalse && !planted.contains(key))
             out() << "    false: shot " << o->shot + 1 << " channel " << o->channel << " offset " << o->offset
                   << " time " << o->a << " model " << o->b << Qt::endl;
     }
+    for (qint64 key : qAsConst(skipped)) {
+        j.skippedFound += inRuns.contains(key) ? 1 : 0;
+        if (listFalse && !inRuns.contains(key))
+            out() << "    missed: shot " << (key >> 32) + 1 << " channel " << quint32(key) << " of a skip run" << Qt::endl;
+    }
+    for (qint64 key : qAsConst(falseInRuns))
+        j.falseOutliers += flagged.contains(key) ? 0 : 1;
     if (listFalse) {
         for (const FbGenerator::PickSpike &s : spikes) {
             if (!flagged.contains(qint64(s.shot) << 32 | quint32(s.channel)))

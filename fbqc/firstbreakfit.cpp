@@ -77,6 +77,17 @@ constexpr double HeightCutMs = 3.0 * FitCutMs;
 // Rounds of the first slowness from the picks' bumps, each leaving out the
 // bumps beyond BendSpread times their median misfit (at least BendFloorMs).
 constexpr int BendRounds = 3;
+// A cycle skip: at least MinRunPicks (at most MaxRunPicks) neighbours by
+// |offset|, each more than RunMinMs off the curve the same way, within
+// RunSpreadMs of each other, between neighbours within RunNeighbourMs of it:
+// a step, where a curve that misses the ground drifts off gradually.
+constexpr int MinRunPicks = 4;
+constexpr int MaxRunPicks = 24;
+constexpr double RunMinMs = 5.0;
+constexpr double RunNeighbourMs = 2.5;
+// The jump of the residuals at each end of a run that the curve hid.
+constexpr double RunJumpMs = 6.0;
+constexpr double RunSpreadMs = 6.0;
 constexpr double BendSpread = 4.0;
 constexpr double BendFloorMs = 1.0;
 constexpr double BendClearance = 5.0;
@@ -480,7 +491,7 @@ void FirstBreakFitter::residuals(const Model &m, double cutA, double cutB, Choic
     bool changed[2] = {false, false};
     const double *r = m_r.data(), *w = m_w.data();
     for (int i = 0; i < m_n; ++i) {
-        const double size = i == m_excluded ? HUGE_VAL : std::abs(r[i]);
+        const double size = i == m_excluded || m_left[i] ? HUGE_VAL : std::abs(r[i]);
         const bool was = w[i] > 0.0, a = size <= cutA, b = size <= cutB;
         kept[0] += a ? 1 : 0;
         kept[1] += b ? 1 : 0;
@@ -534,6 +545,8 @@ FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double out
     std::fill(m_w.begin(), m_w.end(), 1.0);
     if (m_excluded >= 0)
         m_w[m_excluded] = 0.0;
+    for (int i = 0; i < m_n && m_anyLeft; ++i)
+        m_w[i] = m_left[i] ? 0.0 : m_w[i];
     prefixSums();
     Model model;
     if (start)
@@ -601,7 +614,7 @@ FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double out
             break;
         if (choice[chosen].changed) {
             for (int i = 0; i < m_n; ++i)
-                m_w[i] = std::abs(m_r[i]) <= cut && i != m_excluded ? 1.0 : 0.0;
+                m_w[i] = std::abs(m_r[i]) <= cut && i != m_excluded && !m_left[i] ? 1.0 : 0.0;
             prefixSums();
         }
     }
@@ -621,7 +634,8 @@ double FirstBreakFitter::robustScore(const Model &m, double outlierMs)
     return m_n * std::log(sum / m_n + NoiseFloorMs * NoiseFloorMs) + RobustSegmentPenalty * m.k * std::log(double(m_n));
 }
 
-bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, double outlierMs)
+bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, double outlierMs,
+                           const unsigned char *leftOut)
 {
     m_k = 0;
     m_largest = HUGE_VAL;
@@ -629,6 +643,15 @@ bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
     if (n < MinPicksPerSide)
         return false;
     order(absOffset, time, n);
+    m_left.assign(n, 0);
+    int left = 0;
+    for (int i = 0; i < n && leftOut; ++i) {
+        m_left[i] = leftOut[index(i)];
+        left += m_left[i] ? 1 : 0;
+    }
+    m_anyLeft = left > 0;
+    if (n - left < MinPicksPerSide)
+        return false;
     Model model = search(outlierMs);
     const int last = n - 1;
     if (model.ok) {
@@ -641,7 +664,7 @@ bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
         residuals(model);
         double largest = 0.0;
         for (int i = 0; i < n; ++i)
-            largest = std::max(largest, std::abs(m_r[i]));
+            largest = m_left[i] ? largest : std::max(largest, std::abs(m_r[i]));
         m_largest = largest;
         const bool beyond = largest > outlierMs;
         if (leveraged || beyond) {
@@ -1139,6 +1162,112 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
     return 0.0;
 }
 
+bool ShotFitter::leaveOutRuns(int side, int count)
+{
+    // A run of neighbours picked one period late (or early) pulls the curve
+    // towards itself and hides: it shows as a jump of the residuals by about
+    // its step at each end, the picks between off by the same amount.
+    FirstBreakFitter &f = m_fitter[side];
+    double *model = m_model[side].data();
+    f.modelTimes(model);
+    const double *t = m_t[side].data(), *h = m_h[side].data();
+    m_runOrder.resize(count);
+    for (int j = 0; j < count; ++j)
+        m_runOrder[j] = j;
+    std::stable_sort(m_runOrder.begin(), m_runOrder.end(), [h](int a, int b) { return h[a] < h[b]; });
+    auto residual = [&](int k) { return t[m_runOrder[k]] - model[m_runOrder[k]]; };
+    m_leftOut[side].assign(count, 0);
+    bool any = false;
+    // A jump from both picks before (or after) it: a lone wrong pick beside
+    // a run's end makes none.
+    auto jumpAt = [&](int from, int to, int step) {
+        const double a = residual(to) - residual(from);
+        if (from - step < 0 || from - step >= count)
+            return a;
+        const double b = residual(to) - residual(from - step);
+        return a * b > 0.0 ? (std::abs(a) < std::abs(b) ? a : b) : 0.0;
+    };
+    for (int k = 1; k + MinRunPicks <= count;) {
+        const double jump = jumpAt(k - 1, k, 1);
+        if (!(std::abs(jump) >= RunJumpMs)) {
+            ++k;
+            continue;
+        }
+        // The first end within reach where the residuals jump back, or the
+        // side's end, with the picks between alike but for the tilt of a
+        // curve that bent to them.
+        double low = residual(k), high = low;
+        int end = -1;
+        for (int e = k; e < count && e - k < MaxRunPicks; ++e) {
+            low = std::min(low, residual(e));
+            high = std::max(high, residual(e));
+            if (high - low > RunJumpMs + RunSpreadMs / 2)
+                break;
+            const double way = jump > 0.0 ? 1.0 : -1.0;
+            const bool back = e + 1 == count || jumpAt(e + 1, e, -1) * way >= RunJumpMs;
+            if (back && e - k + 1 >= MinRunPicks) {
+                end = e;
+                break;
+            }
+        }
+        if (end < 0) {
+            ++k;
+            continue;
+        }
+        for (int i = k; i <= end; ++i)
+            m_leftOut[side][m_runOrder[i]] = 1;
+        any = true;
+        k = end + 2;
+    }
+    return any;
+}
+
+void ShotFitter::markRuns(int side, int count, PickVerdict *picks)
+{
+    // A run is rare: the picks are only put in |offset| order when enough
+    // of them are off.
+    const int *members = m_members[side].data();
+    int off = 0;
+    for (int j = 0; j < count; ++j)
+        off += std::abs(picks[members[j]].residual) > RunMinMs ? 1 : 0;
+    if (off < MinRunPicks)
+        return;
+    m_runOrder.resize(count);
+    for (int j = 0; j < count; ++j)
+        m_runOrder[j] = j;
+    const double *h = m_h[side].data();
+    std::stable_sort(m_runOrder.begin(), m_runOrder.end(), [h](int a, int b) { return h[a] < h[b]; });
+    auto residual = [&](int k) { return double(picks[members[m_runOrder[k]]].residual); };
+    qint8 id = 0;
+    for (int k = 0; k < count && id < std::numeric_limits<qint8>::max();) {
+        const double first = residual(k);
+        if (!(std::abs(first) > RunMinMs)) {
+            ++k;
+            continue;
+        }
+        double low = first, high = first;
+        int end = k + 1;
+        for (; end < count; ++end) {
+            const double r = residual(end);
+            const bool along = std::abs(r) > RunMinMs && (r > 0.0) == (first > 0.0);
+            if (!along || std::max(high, r) - std::min(low, r) > RunSpreadMs)
+                break;
+            low = std::min(low, r);
+            high = std::max(high, r);
+        }
+        // Displaced from both neighbours (or the one a side's end leaves).
+        const bool before = k == 0 || std::abs(residual(k - 1)) <= RunNeighbourMs;
+        const bool after = end == count || std::abs(residual(end)) <= RunNeighbourMs;
+        const int length = end - k;
+        if (length >= MinRunPicks && length <= MaxRunPicks && before && after && (k > 0 || end < count)) {
+            ++id;
+            for (int i = k; i < end; ++i)
+                picks[members[m_runOrder[i]]].run = id;
+        }
+        k = end;
+    }
+}
+
 void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, ShotFit *out)
 {
     out->sides[Negative] = SideModel();
@@ -1225,6 +1354,17 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         m_zeroMedian = median(m_sorted.data(), int(m_sorted.size()));
     }
     const double slowness = correctForHeight(counts, fitted);
+    // Runs of cycle skips take no part in the curve: the side is fitted
+    // again without them.
+    for (int side = Negative; side <= Positive; ++side) {
+        if (fitted[side] && counts[side] >= 2 * MinRunPicks && m_fitter[side].largestResidual() > RunMinMs
+            && leaveOutRuns(side, counts[side])) {
+            const bool again = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs,
+                                                  m_leftOut[side].data());
+            if (!again)
+                fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
+        }
+    }
     out->heightSlowness = slowness;
 
     // The source delay both sides share: by least squares over the first
@@ -1390,6 +1530,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         model.outliers = outliers;
         sums[side] = sum;
         kept[side] = within;
+        markRuns(side, counts[side], picks);
     }
     if (std::isfinite(delay) && (fitted[Negative] || fitted[Positive])) {
         for (int i : m_zeroRecords) {

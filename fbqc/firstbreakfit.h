@@ -57,10 +57,13 @@ namespace PickQc {
 class FirstBreakFitter
 {
 public:
-    // Fits the n picks (absOffset[i] > 0, time[i] finite), in any order.
-    // False when no plausible model exists (fewer than MinPicksPerSide
-    // picks, or no rising line fits them); the fitter then holds nothing.
-    bool fit(const double *absOffset, const double *time, int n, double outlierMs);
+    // Fits the n picks (absOffset[i] > 0, time[i] finite), in any order;
+    // picks whose leftOut[i] is set (when leftOut is given) take no part,
+    // though modelTimes() gives them a time too. False when no plausible
+    // model exists (fewer than MinPicksPerSide picks taking part, or no
+    // rising line fits them); the fitter then holds nothing.
+    bool fit(const double *absOffset, const double *time, int n, double outlierMs,
+             const unsigned char *leftOut = nullptr);
 
     int segments() const { return m_k; }
     // Line k (0 <= k < segments()): ms at offset 0, and ms per offset unit.
@@ -203,6 +206,8 @@ private:
     double m_penalty = 0.0;   // of a segment, in the criterion of this round
     double m_delay = NaN;     // when finite, segment 0 passes through (0, m_delay)
     int m_excluded = -1;      // a pick (by |offset|) that never takes part, or -1
+    std::vector<unsigned char> m_left;   // by |offset|: picks the caller left out
+    bool m_anyLeft = false;
     mutable std::vector<double> m_modelBuffer;
     int m_k = 0;
     int m_start[MaxSegments + 1] = {};
@@ -223,6 +228,11 @@ private:
     // explains the picks better; the ms per unit of height taken off (m_t
     // then holds the corrected times), or 0 with the fits as they were.
     double correctForHeight(const int counts[2], bool fitted[2]);
+    // Sets m_leftOut[side] for the picks of runs the side's curve bent to
+    // hide; whether there are any.
+    bool leaveOutRuns(int side, int count);
+    // Numbers the runs of cycle skips among a judged side's picks.
+    void markRuns(int side, int count, PickVerdict *picks);
     FirstBreakFitter m_fitter[2];
     std::vector<qint8> m_side;
     // Per side: the records of its fitted picks, their |offset|, time and
@@ -237,6 +247,8 @@ private:
     std::vector<int> m_zeroRecords;    // and their records
     std::vector<double> m_sorted;
     std::vector<double> m_misfits;
+    std::vector<int> m_runOrder;
+    std::vector<unsigned char> m_leftOut[2];
     double m_zeroMedian = NaN;         // of the picks at the source
     qint64 m_lowest = 0, m_highest = 0;   // receiver heights above the source of the fitted picks
 };

@@ -85,7 +85,8 @@ bool rejudge(Report *r, double outlierMs, double reciprocityMs)
 namespace {
 
 // The kinds a shot's own checks make, in lists ordered by shot.
-constexpr Kind ShotKinds[] = {Kind::Outlier, Kind::ZeroFilled, Kind::VaryingSource, Kind::NonFinite};
+constexpr Kind ShotKinds[] = {Kind::Outlier,   Kind::ZeroFilled, Kind::VaryingSource,
+                               Kind::NonFinite, Kind::CycleSkip,  Kind::Velocity};
 
 void subtract(Report *r, const ShotJudgement &j)
 {

@@ -68,6 +68,10 @@ struct PickVerdict
     bool judged = false;          // its side was judged and it is a finite pick
     bool unpicked = false;        // fb_time <= 0 at a non-zero offset
     bool outlier = false;
+    // 1, 2, ... for the picks of one run of neighbours displaced from the
+    // curve by a near-constant step (a cycle skip), in |offset| order on its
+    // side; 0 for the rest. Told from the fit alone, whatever the threshold.
+    qint8 run = 0;
     float model = 0.0f;           // ms; NaN when not judged
     float residual = 0.0f;        // ms; NaN when not judged
 };

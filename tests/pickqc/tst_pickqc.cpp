@@ -3,6 +3,7 @@
 #include "fbcolumns.h"
 #include "fbgenerator.h"
 #include "fbtestfile.h"
+#include "checks/checks.h"
 #include "firstbreakfit.h"
 #include "pickqc.h"
 #include "surveyline.h"
@@ -557,6 +558,55 @@ private slots:
             }
         }
         QCOMPARE(corrected > 0, velocity > 0.0);
+    }
+
+    // What a shot's curves tell beyond single picks: a run of neighbours
+    // moved by one step is named as one cycle skip (not a lone spike, not a
+    // shorter run), and a velocity no ground has is noted, as offsets stored
+    // in centimetres give.
+    void curveFindings_data()
+    {
+        QTest::addColumn<int>("first");        // channel index of the run's first pick
+        QTest::addColumn<int>("length");       // picks late by step
+        QTest::addColumn<double>("step");      // ms
+        QTest::addColumn<int>("offsetScale");  // offsets stored in 1/scale of the coordinates' unit
+        QTest::addColumn<bool>("run");
+        QTest::addColumn<bool>("velocityNote");
+        QTest::newRow("clean") << 0 << 0 << 0.0 << 1 << false << false;
+        QTest::newRow("8 picks 12 ms late") << 150 << 8 << 12.0 << 1 << true << false;
+        QTest::newRow("6 picks 18 ms late, near side") << 60 << 6 << 18.0 << 1 << true << false;
+        QTest::newRow("a lone spike") << 150 << 1 << 25.0 << 1 << false << false;
+        QTest::newRow("3 picks: no run") << 150 << 3 << 12.0 << 1 << false << false;
+        QTest::newRow("offsets in cm") << 0 << 0 << 0.0 << 100 << false << true;
+    }
+    void curveFindings()
+    {
+        QFETCH(int, first);
+        QFETCH(int, length);
+        QFETCH(double, step);
+        QFETCH(int, offsetScale);
+        QFETCH(bool, run);
+        QFETCH(bool, velocityNote);
+        QVector<FbRecord> records = shotOnLine(5, 120.0, 0, 240, Curve::ThreeLayers);
+        for (int c = first; c < first + length; ++c)
+            records[c].fb_time += float(step);
+        for (FbRecord &r : records)
+            r.offset *= offsetScale;
+        const ShotFit fit = fitShot(records);
+        const ShotData shot{records.constData(), records.size(), 0, 0, &fit, true};
+        Findings found;
+        checkCycleSkips(shot, Settings(), &found);
+        QCOMPARE(int(found.size()), run ? 1 : 0);
+        if (run) {
+            const Finding &f = found.front();
+            QCOMPARE(f.count, qint64(length));
+            QVERIFY2(std::abs(f.value - step) < 2.0, qPrintable(QString::number(f.value)));
+            for (int c = 0; c < records.size(); ++c)
+                QCOMPARE(fit.picks[c].run != 0, c >= first && c < first + length);
+        }
+        found.clear();
+        checkVelocities(shot, Settings(), &found);
+        QCOMPARE(!found.empty(), velocityNote);
     }
 
     // Noisy sides whose breakpoint search once moved back and forth

@@ -895,6 +895,42 @@
         <source>%1: timing error %2 ms (its time at the source against %3 neighbours)</source>
         <translation>%1：时间误差 %2 毫秒（按其震源处时间与 %3 个相邻炮比较）</translation>
     </message>
+    <message>
+        <source>Runs of picks off by one step</source>
+        <translation>整体偏移一个周期的成串拾取</translation>
+    </message>
+    <message>
+        <source>Step</source>
+        <translation>偏移量</translation>
+    </message>
+    <message>
+        <source>Fitted velocities no ground has</source>
+        <translation>不合实际地层的拟合速度</translation>
+    </message>
+    <message>
+        <source>Velocity</source>
+        <translation>速度</translation>
+    </message>
+    <message>
+        <source>negative side</source>
+        <translation>负偏移距一侧</translation>
+    </message>
+    <message>
+        <source>positive side</source>
+        <translation>正偏移距一侧</translation>
+    </message>
+    <message>
+        <source>%1: %2 picks from channel %3 (offset %4) to channel %5 (offset %6) late by %7 ms as a run: a cycle skip?</source>
+        <translation>%1：从道 %3（偏移距 %4）到道 %5（偏移距 %6）的 %2 个拾取成串晚了 %7 毫秒：是跳周吗？</translation>
+    </message>
+    <message>
+        <source>%1: %2 picks from channel %3 (offset %4) to channel %5 (offset %6) early by %7 ms as a run: a cycle skip?</source>
+        <translation>%1：从道 %3（偏移距 %4）到道 %5（偏移距 %6）的 %2 个拾取成串早了 %7 毫秒：是跳周吗？</translation>
+    </message>
+    <message>
+        <source>%1, %2: segment %3 at %4 m/s, outside %5 to %6 m/s: offsets in another unit, or picks that no curve of refractors follows</source>
+        <translation>%1，%2：第 %3 段速度为 %4 米/秒，不在 %5 到 %6 米/秒之间：偏移距的单位不同，或拾取不符合任何折射曲线</translation>
+    </message>
 </context>
 <context>
     <name>ProblemModel</name>
