@@ -60,6 +60,9 @@ constexpr int Stages = int(sizeof StageFloorsMs / sizeof StageFloorsMs[0]) + 2;
 constexpr int MaxRounds = 10;
 // Moving breakpoints to where their lines cross, at most this often.
 constexpr int SettleSteps = 3;
+// Neighbouring segments whose velocities differ by less than this fraction
+// are one refractor.
+constexpr double NearEqualFraction = 0.03;
 // Picks follow the topography: a receiver higher than the source hears the
 // refractor later by its height at the near surface's velocity. The fit
 // finds that slowness from the picks themselves, ms per unit of height, at
@@ -686,10 +689,42 @@ bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
     }
     if (!model.ok)
         return false;
+    mergeNearEqual(&model);
     m_k = model.k;
     std::copy(model.start, model.start + MaxSegments + 1, m_start);
     std::copy(model.line, model.line + MaxSegments, m_line);
     return true;
+}
+
+void FirstBreakFitter::mergeNearEqual(Model *m) const
+{
+    // Two neighbouring segments of nearly one velocity are one refractor
+    // that noise or a small static split: one line through the picks of
+    // both, when it keeps each of them within the cut.
+    for (int j = m->k - 1; j >= 1; --j) {
+        const double slower = m->line[j - 1].b, faster = m->line[j].b;
+        if (!(faster > 0.0) || !(slower <= faster * (1.0 + NearEqualFraction)))
+            continue;
+        Model t = *m;
+        t.k = m->k - 1;
+        for (int s = j; s <= t.k; ++s) {
+            t.start[s] = m->start[s + 1];
+            if (s < t.k)
+                t.line[s] = m->line[s + 1];
+        }
+        if (!refit(&t, j - 1))
+            continue;
+        bool ok = true;
+        for (int s = std::max(0, j - 2); s <= std::min(t.k - 1, j) && ok; ++s)
+            ok = plausible(t, s);
+        const Line &l = t.line[j - 1];
+        for (int i = t.start[j - 1]; i < t.start[j] && ok; ++i)
+            ok = !(m_w[i] > 0.0) || std::abs(m_t[i] - (l.a + l.b * m_u[i])) <= m_cut;
+        if (!ok)
+            continue;
+        t.sse = m->sse - m->line[j - 1].sse - m->line[j].sse + l.sse;
+        *m = t;
+    }
 }
 
 bool FirstBreakFitter::leveragedEnd(const Model &m) const

@@ -157,6 +157,8 @@ private:
     void refine(Model *m, int boundary, int step) const;
     Model best(const Model *warm) const;
     bool settle(Model *m) const;
+    // Merges neighbouring segments of nearly one velocity.
+    void mergeNearEqual(Model *m) const;
     // Rounds of fits and cuts from every pick, starting from *start when given.
     Model rounds(double earlyPenalty, double outlierMs, const Model *start = nullptr);
     double robustScore(const Model &m, double outlierMs);

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 
 #include <cmath>
+#include <limits>
 
 // What a shot's fitted curves say beyond single picks: runs of picks that a
 // cycle skip moved together, and velocities that no ground has.
@@ -38,7 +39,7 @@ void checkCycleSkips(const ShotData &shot, const Settings &, Findings *out)
         return;
     // Each run once, from its pick nearest the source to its farthest.
     for (int side = Negative; side <= Positive; ++side) {
-        for (qint8 run = 1; run > 0; ++run) {
+        for (int run = 1; run <= std::numeric_limits<qint8>::max(); ++run) {
             int nearest = -1, farthest = -1, count = 0;
             double sum = 0.0;
             for (int i = 0; i < shot.n; ++i) {

@@ -609,6 +609,40 @@ private slots:
         QCOMPARE(!found.empty(), velocityNote);
     }
 
+    // One refractor is one segment: noise and the small elevation static of
+    // a long spread once split a refractor into two of nearly one velocity
+    // (4,587 and 4,617 m/s).
+    void oneRefractorOneSegment_data()
+    {
+        QTest::addColumn<bool>("layered");   // 800/2,000/4,600 m/s, else the built-in curve
+        QTest::newRow("built-in curve") << false;
+        QTest::newRow("three layers") << true;
+    }
+    void oneRefractorOneSegment()
+    {
+        QFETCH(bool, layered);
+        FbGenerator::Options o;
+        o.shots = 30;
+        o.channels = 240;
+        o.seed = layered ? 2 : 1;
+        if (layered) {
+            o.velocities = {800, 2000, 4600};
+            o.crossovers = {100, 900};
+            o.noiseMs = 1.0;
+        }
+        for (int shot = 0; shot < o.shots; ++shot) {
+            const ShotFit fit = fitShot(FbGenerator::shotRecords(o, shot));
+            for (int side = Negative; side <= Positive; ++side) {
+                const SideModel &m = fit.sides[side];
+                for (int k = 1; k < m.segments; ++k) {
+                    const double a = m.segmentVelocity(k - 1), b = m.segmentVelocity(k);
+                    QVERIFY2(!(b < 1.03 * a), qPrintable(QString("shot %1 side %2: %3 and %4 m/s").arg(shot).arg(side)
+                                                             .arg(a).arg(b)));
+                }
+            }
+        }
+    }
+
     // Noisy sides whose breakpoint search once moved back and forth
     // between two places forever: every fit ends, and ends with a curve.
     // The picks ("|offset| time;") are what was left of such sides of
