@@ -493,8 +493,9 @@ void FirstBreakFitter::residuals(const Model &m, double cutA, double cutB, Choic
     int kept[2] = {0, 0};
     bool changed[2] = {false, false};
     const double *r = m_r.data(), *w = m_w.data();
+    const unsigned char *left = m_anyLeft ? m_left.data() : nullptr;
     for (int i = 0; i < m_n; ++i) {
-        const double size = i == m_excluded || m_left[i] ? HUGE_VAL : std::abs(r[i]);
+        const double size = i == m_excluded || (left && left[i]) ? HUGE_VAL : std::abs(r[i]);
         const bool was = w[i] > 0.0, a = size <= cutA, b = size <= cutB;
         kept[0] += a ? 1 : 0;
         kept[1] += b ? 1 : 0;
@@ -617,7 +618,9 @@ FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double out
             break;
         if (choice[chosen].changed) {
             for (int i = 0; i < m_n; ++i)
-                m_w[i] = std::abs(m_r[i]) <= cut && i != m_excluded && !m_left[i] ? 1.0 : 0.0;
+                m_w[i] = std::abs(m_r[i]) <= cut && i != m_excluded ? 1.0 : 0.0;
+            for (int i = 0; i < m_n && m_anyLeft; ++i)
+                m_w[i] = m_left[i] ? 0.0 : m_w[i];
             prefixSums();
         }
     }
@@ -646,11 +649,13 @@ bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
     if (n < MinPicksPerSide)
         return false;
     order(absOffset, time, n);
-    m_left.assign(n, 0);
     int left = 0;
-    for (int i = 0; i < n && leftOut; ++i) {
-        m_left[i] = leftOut[index(i)];
-        left += m_left[i] ? 1 : 0;
+    if (leftOut) {
+        m_left.resize(n);
+        for (int i = 0; i < n; ++i) {
+            m_left[i] = leftOut[index(i)];
+            left += m_left[i] ? 1 : 0;
+        }
     }
     m_anyLeft = left > 0;
     if (n - left < MinPicksPerSide)
@@ -667,7 +672,7 @@ bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
         residuals(model);
         double largest = 0.0;
         for (int i = 0; i < n; ++i)
-            largest = m_left[i] ? largest : std::max(largest, std::abs(m_r[i]));
+            largest = m_anyLeft && m_left[i] ? largest : std::max(largest, std::abs(m_r[i]));
         m_largest = largest;
         const bool beyond = largest > outlierMs;
         if (leveraged || beyond) {

@@ -208,8 +208,8 @@ private:
     double m_penalty = 0.0;   // of a segment, in the criterion of this round
     double m_delay = NaN;     // when finite, segment 0 passes through (0, m_delay)
     int m_excluded = -1;      // a pick (by |offset|) that never takes part, or -1
-    std::vector<unsigned char> m_left;   // by |offset|: picks the caller left out
-    bool m_anyLeft = false;
+    std::vector<unsigned char> m_left;   // by |offset|: picks the caller left out, read only when
+    bool m_anyLeft = false;              // m_anyLeft
     mutable std::vector<double> m_modelBuffer;
     int m_k = 0;
     int m_start[MaxSegments + 1] = {};
