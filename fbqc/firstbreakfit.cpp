@@ -86,7 +86,7 @@ constexpr int BendRounds = 3;
 // a step, where a curve that misses the ground drifts off gradually.
 constexpr int MinRunPicks = 4;
 constexpr int MaxRunPicks = 24;
-constexpr double RunMinMs = 5.0;
+constexpr double RunMinMs = 7.0;
 constexpr double RunNeighbourMs = 2.5;
 // The jump of the residuals at each end of a run that the curve hid.
 constexpr double RunJumpMs = 6.0;
