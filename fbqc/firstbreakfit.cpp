@@ -1395,9 +1395,10 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     }
     const double slowness = correctForHeight(counts, fitted);
     // Runs of cycle skips take no part in the curve: the side is fitted
-    // again without them.
+    // again without them. Picks as scattered as a skip is long tell none.
     for (int side = Negative; side <= Positive; ++side) {
         if (fitted[side] && counts[side] >= 2 * MinRunPicks && m_fitter[side].largestResidual() > RunMinMs
+            && m_fitter[side].cut() < FitCutMs
             && leaveOutRuns(side, counts[side])) {
             const bool again = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs,
                                                   m_leftOut[side].data());
