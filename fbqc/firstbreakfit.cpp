@@ -903,7 +903,7 @@ bool FirstBreakFitter::beyond(double outlierMs) const
     return false;
 }
 
-void FirstBreakFitter::heightSums(const double *height, double *rh, double *hh) const
+void FirstBreakFitter::heightSums(const double *height, double sums[4]) const
 {
     // Picks off the curve by up to HeightCutMs take part: a hill shows in
     // the picks the curve left out for it, while wrong picks are far off or
@@ -934,8 +934,11 @@ void FirstBreakFitter::heightSums(const double *height, double *rh, double *hh) 
             if (!near(i))
                 continue;
             const double e = height[index(i)] - (a + b * m_u[i]);
-            *rh += (m_t[i] - (l.a + l.b * m_u[i])) * e;
-            *hh += e * e;
+            const double r = m_t[i] - (l.a + l.b * m_u[i]);
+            sums[0] += 1.0;
+            sums[1] += r * e;
+            sums[2] += e * e;
+            sums[3] += r * r;
         }
     }
 }
@@ -1168,15 +1171,21 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
     // lines held, and the times at the source's height fitted again, so that
     // a kink the heights hid may show in the next round.
     for (int round = 0; round < ElevationRounds; ++round) {
-        double rh = 0.0, hh = 0.0;
+        double sums[4] = {0.0, 0.0, 0.0, 0.0};   // picks, residual x height, height^2, residual^2
         for (int side = Negative; side <= Positive; ++side) {
             if (fitted[side])
-                m_fitter[side].heightSums(m_height[side].data(), &rh, &hh);
+                m_fitter[side].heightSums(m_height[side].data(), sums);
         }
-        if (!(hh > 0.0))
+        if (!(sums[2] > 0.0) || !(sums[0] > 2.0))
             break;
-        const double next = qBound(0.0, slowness + rh / hh, MaxHeightSlowness);
+        const double step = sums[1] / sums[2];
+        const double next = qBound(0.0, slowness + step, MaxHeightSlowness);
         if (!(std::abs(next - slowness) * span >= (corrected ? ElevationMinMs : ElevationWorthMs)))
+            break;
+        // Started here, the slowness must stand clear of the noise, as the
+        // bumps' must.
+        const double misfit = std::max(0.0, sums[3] - step * sums[1]) / (sums[0] - 1.0);
+        if (!corrected && !(std::abs(step) > BendClearance * std::sqrt(misfit / sums[2])))
             break;
         slowness = next;
         corrected = true;

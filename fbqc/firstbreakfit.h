@@ -102,13 +102,14 @@ public:
     // infinity when fit() did not tell it (later changes to the model are
     // not seen).
     double largestResidual() const { return m_largest; }
-    // What the picks taking part say about a time that grows with height:
-    // adds to *rh the sum of their residuals times their height h (in the
-    // order fit() received them) and to *hh that of the height squared,
-    // each height first freed of what its segment's line in |offset| would
-    // explain of it. *rh / *hh is then the least-squares ms per unit of
-    // height for the model's segments; their lines take up the rest.
-    void heightSums(const double *height, double *rh, double *hh) const;
+    // What the picks near the curve say about a time that grows with
+    // height: adds to sums their count, the sums of residual times height,
+    // height squared and residual squared (heights in the order fit()
+    // received them), each height first freed of what its segment's line in
+    // |offset| would explain of it. sums[1] / sums[2] is then the
+    // least-squares ms per unit of height for the model's segments; their
+    // lines take up the rest.
+    void heightSums(const double *height, double sums[4]) const;
     // The same from the picks' bumps alone, which no curve of straight
     // segments explains: each pick's time and height against the straight
     // line through its neighbours by |offset|; a pick whose time bump is
