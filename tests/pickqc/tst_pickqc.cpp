@@ -388,8 +388,8 @@ private slots:
     // its bytes for a seed (benches and files depend on them); end-on
     // spreads, sources between stations, layers with statics, delays and
     // noise within their bounds, missing and unpicked picks in their
-    // share; and a twin with planted spikes and a late shot differs from
-    // the clean line only there.
+    // share; and a twin with planted spikes, a late shot and a run of
+    // cycle skips differs from the clean line only there.
     void generatorLines_data()
     {
         QTest::addColumn<FbGenerator::Spread>("spread");
@@ -428,6 +428,7 @@ private slots:
         FbGenerator::Options planted = o;
         planted.spikes = {{2, 30, 25.0}};
         planted.shifts = {{4, 11.0}};
+        planted.skipRuns = {{3, 10, 6, 15.0}};
 
         QByteArray bytes;
         int records = 0, zeros = 0;
@@ -455,7 +456,8 @@ private slots:
                              qPrintable(at + QString(": %1 ms against %2").arg(r.fb_time).arg(travel)));
                 }
                 const FbRecord &p = twin[i];
-                const double late = (shot == 2 && r.channel == 30 ? 25.0 : 0.0) + (shot == 4 ? 11.0 : 0.0);
+                const double late = (shot == 2 && r.channel == 30 ? 25.0 : 0.0) + (shot == 4 ? 11.0 : 0.0)
+                                  + (shot == 3 && r.channel >= 10 && r.channel < 16 ? 15.0 : 0.0);
                 QCOMPARE(p.channel, r.channel);
                 QCOMPARE(p.fb_time, r.fb_time == 0.0f ? 0.0f : float(r.fb_time + late));
             }
@@ -466,6 +468,45 @@ private slots:
         const int all = o.shots * o.channels;
         QVERIFY2(std::abs(records - all * (1.0 - missing)) <= 0.05 * all, qPrintable(QString::number(records)));
         QVERIFY2(std::abs(zeros - records * unpicked) <= 0.08 * records, qPrintable(QString::number(zeros)));
+    }
+
+    // Ground that changes along the line keeps reciprocity: a source at
+    // station A heard at B takes as long as one at B heard at A, across the
+    // slow half or within one half, while a ray across the middle is later
+    // than on even ground.
+    void generatorSlowGround_data()
+    {
+        QTest::addColumn<int>("shotA");   // sources at stations 2 * shot
+        QTest::addColumn<int>("shotB");
+        QTest::newRow("across the middle") << 14 << 25;
+        QTest::newRow("on the slow half") << 22 << 33;
+        QTest::newRow("on the fast half") << 3 << 14;
+    }
+    void generatorSlowGround()
+    {
+        QFETCH(int, shotA);
+        QFETCH(int, shotB);
+        FbGenerator::Options o;
+        o.shots = 40;
+        o.channels = 48;
+        o.noiseMs = 0.0;
+        o.lateralChange = 0.3;
+        FbGenerator::Options even = o;
+        even.lateralChange = 0.0;
+        auto timeAt = [](const FbGenerator::Options &options, int shot, qint32 station) {
+            for (const FbRecord &r : FbGenerator::shotRecords(options, shot)) {
+                if (r.g_stat == station)
+                    return double(r.fb_time);
+            }
+            return qQNaN();
+        };
+        const qint32 stationA = 1000 + 2 * shotA, stationB = 1000 + 2 * shotB;
+        const double ab = timeAt(o, shotA, stationB), ba = timeAt(o, shotB, stationA);
+        QVERIFY2(std::abs(ab - ba) <= 0.125, qPrintable(QString("%1 against %2 ms").arg(ab).arg(ba)));
+        // The middle of the line's 79 stations is station 1039.
+        const bool slow = std::max(stationA, stationB) > 1039;
+        const double flat = timeAt(even, shotA, stationB);
+        QVERIFY2(slow ? ab > flat + 5.0 : ab == flat, qPrintable(QString("%1 against %2 ms").arg(ab).arg(flat)));
     }
 
     // A fifth of the picks wrong by 10 to 100 ms either way moves the model
