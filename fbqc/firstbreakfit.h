@@ -45,6 +45,9 @@ namespace PickQc {
 // or lends it the other side's deeper refractor for its last one or two
 // picks (extend()).
 //
+// Last, two neighbouring segments within 3% of one velocity become one line
+// when it keeps each of their picks within the cut.
+//
 // Only plausible segments are kept: a slope that rises by at least 1 ms
 // across the segment's picks, below the slope of the segment before and
 // crossing it among their picks, and at least 3 picks, except the first
@@ -220,7 +223,11 @@ private:
 };
 
 // Splits a shot's picks into sides, fits each side and the source delay the
-// two sides share; the heart of fitShot() and of the pass.
+// two sides share; the heart of fitShot() and of the pass. Where the picks
+// follow the topography the sides are fitted on times at the source's
+// height (ShotFit::heightSlowness); a run of neighbours picked one period
+// off takes no part in its side's curve, and its picks are numbered in
+// PickVerdict::run.
 class ShotFitter
 {
 public:
