@@ -25,6 +25,9 @@ constexpr qint32 FirstStation = 1000;
 constexpr qint32 LineNumber = 101;
 constexpr double Datum = 350.0;
 constexpr double FeetInMetres = 0.3048;
+// The hills rise and fall by at most about this much around the datum: a
+// flat refractor under topography lies below the lowest of them.
+constexpr double Relief = 60.0;
 
 // Three-layer refraction: a thin weathering layer at 1.7 m/ms, seen only
 // within about 17 m of the source, over refractors at 3.4 and 4.6 m/ms with
@@ -133,14 +136,31 @@ public:
     }
     double stationStatic(int station) const { return m_stationStatic.isEmpty() ? 0.0 : m_stationStatic.at(station); }
     // The layers' travel time in ms at |offset| h, or the built-in curve's.
-    double travel(double h) const
+    double travel(double h) const { return travel(h, 0.0, 0.0); }
+    // The same with slow metres of the refractors' path on the slow half of
+    // the line (a head wave runs at the speed of the ground beneath it), and
+    // the refracted arrivals later by heightMs, the topography's delay at
+    // both ends of the ray; the direct arrival runs along the surface.
+    double travel(double h, double slow, double heightMs) const
     {
+        const double f = 1.0 / (1.0 - m_options.lateralChange);
+        const double refracted = h + (f - 1.0) * slow;   // distance as if all fast
         if (m_intercepts.isEmpty())
-            return std::min({h / V1, Intercept2Ms + h / V2, Intercept3Ms + h / V3});
-        double t = HUGE_VAL;
-        for (int k = 0; k < m_intercepts.size(); ++k)
-            t = std::min(t, m_intercepts[k] + 1000.0 * h / m_options.velocities[k]);
+            return std::min({h / V1, heightMs + Intercept2Ms + refracted / V2,
+                             heightMs + Intercept3Ms + refracted / V3});
+        double t = m_intercepts[0] + 1000.0 * h / m_options.velocities[0];
+        for (int k = 1; k < m_intercepts.size(); ++k)
+            t = std::min(t, heightMs + m_intercepts[k] + 1000.0 * refracted / m_options.velocities[k]);
         return t;
+    }
+    // The length of the ray's stretch between two stations that lies on the
+    // slow half of the line, m.
+    double slowStretch(double a, double b) const
+    {
+        if (!(m_options.lateralChange > 0.0))
+            return 0.0;
+        const double middle = 0.5 * (m_stations - 1) * m_options.groupInterval;
+        return std::max(0.0, std::max(a, b) - std::max(middle, std::min(a, b)));
     }
 
 private:
@@ -214,6 +234,16 @@ void applyPickFaults(const Options &o, int shot, QVector<FbRecord> &records)
             continue;
         for (FbRecord &r : records)
             r.fb_time += static_cast<float>(shift.ms);
+    }
+    for (const SkipRun &run : o.skipRuns) {
+        if (run.shot != shot)
+            continue;
+        for (int c = run.channel - 1; c < std::min(int(records.size()), run.channel - 1 + run.count); ++c) {
+            FbRecord &r = records[c];
+            r.fb_time += static_cast<float>(run.ms);
+            if (r.fb_status != 0 && r.fb_status != 1)
+                r.fb_status = 1;
+        }
     }
 }
 
@@ -299,12 +329,23 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
         r.fb_no = static_cast<qint32>(firstRecord + c + 1);
 
         const double h = std::abs(distance);
-        const double elevation = StaticPerMetre * ((sourceElevation - Datum) + (line.elevation(station) - Datum));
+        // Picks that follow the topography carry it in their travel time;
+        // else the small built-in elevation static.
+        const double lowest = Datum - Relief;
+        const double height = o.elevationVelocity > 0.0
+                                  ? 1000.0 * ((sourceElevation - depth - lowest) + (line.elevation(station) - lowest))
+                                        / o.elevationVelocity
+                                  : 0.0;
+        const double elevation = o.elevationVelocity > 0.0
+                                     ? 0.0
+                                     : StaticPerMetre * ((sourceElevation - Datum) + (line.elevation(station) - Datum));
+        const double sourceAlong = (source + half) * o.groupInterval;
+        const double slow = line.slowStretch(sourceAlong, sourceAlong + along);
         const double statics = line.sourceStatic(source) + line.receiverStatic(station) + delay;
         // A layered line lets the pick at the source read its delay, even
         // below 0; elsewhere a pick never reads 0, which means unpicked.
         const double least = !layered ? 0.5 : h == 0.0 ? -HUGE_VAL : 0.125;
-        r.fb_time = firstBreak(line.travel(h), elevation, statics, random.jitter(o.noiseMs), least);
+        r.fb_time = firstBreak(line.travel(h, slow, height), elevation, statics, random.jitter(o.noiseMs), least);
 
         // Mostly accepted picks, some rejected, a few of other kinds.
         const double u = random.uniform();
@@ -357,6 +398,15 @@ QString validatePickFaults(const Options &o)
         if (!std::isfinite(shift.ms))
             return QStringLiteral("--shift: the time must be finite");
     }
+    for (const SkipRun &run : o.skipRuns) {
+        if (run.shot < 0 || run.shot >= o.shots)
+            return QStringLiteral("--skip-run: shot %1 is not in 1..%2").arg(run.shot + 1).arg(o.shots);
+        if (run.channel < 1 || run.count < 1 || run.count > o.channels - run.channel + 1)
+            return QStringLiteral("--skip-run: channels %1 to %2 are not in 1..%3")
+                .arg(run.channel).arg(qint64(run.channel) + run.count - 1).arg(o.channels);
+        if (!std::isfinite(run.ms))
+            return QStringLiteral("--skip-run: the time must be finite");
+    }
     return QString();
 }
 
@@ -388,7 +438,8 @@ QString validateLine(const Options &o)
         {o.noiseMs, 1000.0, "--noise"}, {o.sourceStaticMs, 1000.0, "--source-statics"},
         {o.receiverStaticMs, 1000.0, "--receiver-statics"}, {o.stationStaticMs, 1000.0, "--station-statics"},
         {o.triggerDelayMs, 1000.0, "--trigger-delay"}, {o.sourceDelayMs, 1000.0, "--source-delay"},
-        {o.missing, 0.99, "--missing"}, {o.unpicked, 0.99, "--unpicked"}};
+        {o.missing, 0.99, "--missing"}, {o.unpicked, 0.99, "--unpicked"},
+        {o.elevationVelocity, 1e6, "--elevation-velocity"}, {o.lateralChange, 0.9, "--lateral-change"}};
     for (const auto &a : amounts) {
         if (!(a.value >= 0.0 && a.value <= a.high))
             return QStringLiteral("%1 must be between 0 and %2").arg(QLatin1String(a.name)).arg(a.high);

@@ -28,7 +28,8 @@
 // sources between stations, two or three flat layers of chosen velocities
 // and thicknesses (or crossovers), more noise, surface-consistent source and
 // receiver statics, a source delay per shot (uphole and trigger time), picks
-// left out of the file and picks stored as 0 ms (unpicked). Their random
+// left out of the file and picks stored as 0 ms (unpicked), picks that follow
+// the topography, and refractors that slow down along the line. Their random
 // draws come from streams of their own, so the defaults still write the same
 // bytes for a seed, and a line with a planted fault differs from its clean
 // twin only by the fault.
@@ -93,6 +94,16 @@ struct ShotShift
     double ms = 0.0;
 };
 
+// A cycle skip: count neighbouring picks of shot row shot, from channel
+// number channel on, picked ms (one period of the wavelet) late.
+struct SkipRun
+{
+    int shot = 0;
+    int channel = 1;
+    int count = 5;
+    double ms = 0.0;
+};
+
 struct Options
 {
     int shots = 10;
@@ -123,6 +134,7 @@ struct Options
     // reciprocity. Applied after the field faults, so a NaN stays NaN.
     QVector<PickSpike> spikes;
     QVector<ShotShift> shifts;
+    QVector<SkipRun> skipRuns;
 
     // The survey line. Split spreads take channels / 2 stations behind the
     // source; end-on spreads start at the source's station. A source between
@@ -145,6 +157,15 @@ struct Options
     // for a source and for a receiver on that station, so that it cancels
     // between reciprocal times as a real weathering static does.
     double stationStaticMs = 0.0;
+    // Topography the picks follow: each end of a refracted ray later by its
+    // height above the lowest ground of the line (a buried source's less its
+    // depth) at this velocity, m/s, as a flat refractor under hills gives.
+    // 0: the built-in static of about 1 ms at most, which the QC can ignore.
+    double elevationVelocity = 0.0;
+    // Slow ground past the middle of the line: every refractor's velocity
+    // lower by this fraction there (the top layer's unchanged), so a shot on
+    // the fast half shooting across the middle sees its curve bend back.
+    double lateralChange = 0.0;
     double triggerDelayMs = 0.0;    // every shot later by it, the same for all
     double sourceDelayMs = 0.0;     // per shot, uniform in [0, ms): every pick later by it
     // Fractions of the picks: left out of the file (channels missing from

@@ -38,6 +38,8 @@ enum class Kind : quint8 {
     VaryingSource,    // a source attribute that is not constant within a shot
     RepeatedFfid,     // a shot whose ffid an earlier shot already carries
     NonFinite,        // a float field that is NaN or infinite
+    CycleSkip,        // a run of neighbouring picks off the curve by one step
+    Velocity,         // a fitted velocity no ground has
     Count
 };
 constexpr int KindCount = int(Kind::Count);

@@ -56,6 +56,12 @@ const KindRow rows[KindCount] = {
       "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Shots"), "", false, true}, describeRepeatedFfid, noWeight},
     {{Kind::NonFinite, "non-finite", QT_TRANSLATE_NOOP("PickQc::Kind", "Non-finite floats"), Severity::Problem, Scope::Pick, Basis::ShotRecords, "problems.csv",
       QT_TRANSLATE_NOOP("PickQc::Kind", "Value"), "", false, false}, describeNonFinite, weightByValue},
+    {{Kind::CycleSkip, "cycle-skip", QT_TRANSLATE_NOOP("PickQc::Kind", "Runs of picks off by one step"), Severity::Problem,
+      Scope::Pick, Basis::ShotRecords, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Step"), "ms", true, false}, describeCycleSkip,
+     weightCycleSkip},
+    {{Kind::Velocity, "velocity", QT_TRANSLATE_NOOP("PickQc::Kind", "Fitted velocities no ground has"), Severity::Note,
+      Scope::Shot, Basis::ShotRecords, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Velocity"), "m/s", true, false},
+     describeVelocity, weightVelocity},
 };
 
 

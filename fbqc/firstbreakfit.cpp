@@ -60,6 +60,40 @@ constexpr int Stages = int(sizeof StageFloorsMs / sizeof StageFloorsMs[0]) + 2;
 constexpr int MaxRounds = 10;
 // Moving breakpoints to where their lines cross, at most this often.
 constexpr int SettleSteps = 3;
+// Neighbouring segments whose velocities differ by less than this fraction
+// are one refractor.
+constexpr double NearEqualFraction = 0.03;
+// Picks follow the topography: a receiver higher than the source hears the
+// refractor later by its height at the near surface's velocity. The fit
+// finds that slowness from the picks themselves, ms per unit of height, at
+// most this (100 m/s near surface in metres) and never below 0. Heights
+// that would move the times by less than ElevationWorthMs across the shot
+// are left to the curve (the fit is as good, and the shot's delay stays
+// comparable with its neighbours'); later rounds stop when they would move
+// them by less than ElevationMinMs.
+constexpr double MaxHeightSlowness = 10.0;
+constexpr double ElevationMinMs = 1.0;
+constexpr double ElevationWorthMs = 6.0;
+constexpr int ElevationRounds = 8;
+// Picks this far off a segment's line still tell the slowness.
+constexpr double HeightCutMs = 3.0 * FitCutMs;
+// Rounds of the first slowness from the picks' bumps, each leaving out the
+// bumps beyond BendSpread times their median misfit (at least BendFloorMs).
+constexpr int BendRounds = 3;
+// A cycle skip: at least MinRunPicks (at most MaxRunPicks) neighbours by
+// |offset|, each more than RunMinMs off the curve the same way, within
+// RunSpreadMs of each other, between neighbours within RunNeighbourMs of it:
+// a step, where a curve that misses the ground drifts off gradually.
+constexpr int MinRunPicks = 4;
+constexpr int MaxRunPicks = 24;
+constexpr double RunMinMs = 7.0;
+constexpr double RunNeighbourMs = 2.5;
+// The jump of the residuals at each end of a run that the curve hid.
+constexpr double RunJumpMs = 6.0;
+constexpr double RunSpreadMs = 6.0;
+constexpr double BendSpread = 4.0;
+constexpr double BendFloorMs = 1.0;
+constexpr double BendClearance = 5.0;
 
 double median(double *v, int n)
 {
@@ -215,32 +249,43 @@ double FirstBreakFitter::score(const Model &m) const
 void FirstBreakFitter::refine(Model *m, int boundary, int step) const
 {
     // Within one number of segments the squared residuals alone decide;
-    // only a strictly better place is taken.
+    // only a strictly better place is taken. The two lines' residuals are
+    // a function of the breakpoint alone, computed afresh at every place
+    // (never carried along as a running total, whose rounding could make a
+    // move and its way back both look better): they fall strictly with
+    // every move, so no place is visited twice and the breakpoint moves at
+    // most once per pick between its neighbours, plus the halvings.
     const int j = boundary;
-    while (step >= 1) {
+    const int low = m->start[j - 1], high = m->start[j + 1];
+    double pairNow = m->line[j - 1].sse + m->line[j].sse;
+    int moves = 0;
+    while (step >= 1 && moves < high - low) {
         bool moved = false;
         for (int dir = -1; dir <= 1 && !moved; dir += 2) {
             const int at = m->start[j] + dir * step;
-            if (at <= m->start[j - 1] || at >= m->start[j + 1])
+            if (at <= low || at >= high)
                 continue;
             // Built and checked only when the residuals say it is better.
-            const double pair = lineSse(m->start[j - 1], at, j == 1 && m->k > 1) + lineSse(at, m->start[j + 1], false);
-            if (!(pair < m->line[j - 1].sse + m->line[j].sse))
+            const double pair = lineSse(low, at, j == 1 && m->k > 1) + lineSse(at, high, false);
+            if (!(pair < pairNow))
                 continue;
             Model t = *m;
             t.start[j] = at;
             refit(&t, j - 1);
             refit(&t, j);
+            const double pairThere = t.line[j - 1].sse + t.line[j].sse;
+            if (!(pairThere < pairNow))
+                continue;
             bool ok = true;
             for (int s = std::max(0, j - 2); s <= std::min(t.k - 1, j + 2) && ok; ++s)
                 ok = plausible(t, s);
             if (!ok)
                 continue;
-            t.sse = m->sse - m->line[j - 1].sse - m->line[j].sse + t.line[j - 1].sse + t.line[j].sse;
-            if (t.sse < m->sse) {
-                *m = t;
-                moved = true;
-            }
+            t.sse = m->sse - pairNow + pairThere;
+            *m = t;
+            pairNow = pairThere;
+            moved = true;
+            ++moves;
         }
         if (!moved)
             step /= 2;
@@ -448,8 +493,9 @@ void FirstBreakFitter::residuals(const Model &m, double cutA, double cutB, Choic
     int kept[2] = {0, 0};
     bool changed[2] = {false, false};
     const double *r = m_r.data(), *w = m_w.data();
+    const unsigned char *left = m_anyLeft ? m_left.data() : nullptr;
     for (int i = 0; i < m_n; ++i) {
-        const double size = i == m_excluded ? HUGE_VAL : std::abs(r[i]);
+        const double size = i == m_excluded || (left && left[i]) ? HUGE_VAL : std::abs(r[i]);
         const bool was = w[i] > 0.0, a = size <= cutA, b = size <= cutB;
         kept[0] += a ? 1 : 0;
         kept[1] += b ? 1 : 0;
@@ -503,6 +549,8 @@ FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double out
     std::fill(m_w.begin(), m_w.end(), 1.0);
     if (m_excluded >= 0)
         m_w[m_excluded] = 0.0;
+    for (int i = 0; i < m_n && m_anyLeft; ++i)
+        m_w[i] = m_left[i] ? 0.0 : m_w[i];
     prefixSums();
     Model model;
     if (start)
@@ -571,6 +619,8 @@ FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double out
         if (choice[chosen].changed) {
             for (int i = 0; i < m_n; ++i)
                 m_w[i] = std::abs(m_r[i]) <= cut && i != m_excluded ? 1.0 : 0.0;
+            for (int i = 0; i < m_n && m_anyLeft; ++i)
+                m_w[i] = m_left[i] ? 0.0 : m_w[i];
             prefixSums();
         }
     }
@@ -590,13 +640,26 @@ double FirstBreakFitter::robustScore(const Model &m, double outlierMs)
     return m_n * std::log(sum / m_n + NoiseFloorMs * NoiseFloorMs) + RobustSegmentPenalty * m.k * std::log(double(m_n));
 }
 
-bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, double outlierMs)
+bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, double outlierMs,
+                           const unsigned char *leftOut)
 {
     m_k = 0;
+    m_largest = HUGE_VAL;
     m_excluded = -1;
     if (n < MinPicksPerSide)
         return false;
     order(absOffset, time, n);
+    int left = 0;
+    if (leftOut) {
+        m_left.resize(n);
+        for (int i = 0; i < n; ++i) {
+            m_left[i] = leftOut[index(i)];
+            left += m_left[i] ? 1 : 0;
+        }
+    }
+    m_anyLeft = left > 0;
+    if (n - left < MinPicksPerSide)
+        return false;
     Model model = search(outlierMs);
     const int last = n - 1;
     if (model.ok) {
@@ -606,11 +669,14 @@ bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
         // may have led the curve away from good ones), and then the fit
         // that explains more is kept.
         const bool leveraged = leveragedEnd(model);
-        bool beyond = false;
         residuals(model);
-        for (int i = 0; i < n && !beyond; ++i)
-            beyond = std::abs(m_r[i]) > outlierMs;
+        double largest = 0.0;
+        for (int i = 0; i < n; ++i)
+            largest = m_anyLeft && m_left[i] ? largest : std::max(largest, std::abs(m_r[i]));
+        m_largest = largest;
+        const bool beyond = largest > outlierMs;
         if (leveraged || beyond) {
+            m_largest = HUGE_VAL;
             const double keptScore = robustScore(model, outlierMs);
             const double keptCut = m_cut;
             m_kept = m_w;
@@ -628,10 +694,42 @@ bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
     }
     if (!model.ok)
         return false;
+    mergeNearEqual(&model);
     m_k = model.k;
     std::copy(model.start, model.start + MaxSegments + 1, m_start);
     std::copy(model.line, model.line + MaxSegments, m_line);
     return true;
+}
+
+void FirstBreakFitter::mergeNearEqual(Model *m) const
+{
+    // Two neighbouring segments of nearly one velocity are one refractor
+    // that noise or a small static split: one line through the picks of
+    // both, when it keeps each of them within the cut.
+    for (int j = m->k - 1; j >= 1; --j) {
+        const double slower = m->line[j - 1].b, faster = m->line[j].b;
+        if (!(faster > 0.0) || !(slower <= faster * (1.0 + NearEqualFraction)))
+            continue;
+        Model t = *m;
+        t.k = m->k - 1;
+        for (int s = j; s <= t.k; ++s) {
+            t.start[s] = m->start[s + 1];
+            if (s < t.k)
+                t.line[s] = m->line[s + 1];
+        }
+        if (!refit(&t, j - 1))
+            continue;
+        bool ok = true;
+        for (int s = std::max(0, j - 2); s <= std::min(t.k - 1, j) && ok; ++s)
+            ok = plausible(t, s);
+        const Line &l = t.line[j - 1];
+        for (int i = t.start[j - 1]; i < t.start[j] && ok; ++i)
+            ok = !(m_w[i] > 0.0) || std::abs(m_t[i] - (l.a + l.b * m_u[i])) <= m_cut;
+        if (!ok)
+            continue;
+        t.sse = m->sse - m->line[j - 1].sse - m->line[j].sse + l.sse;
+        *m = t;
+    }
 }
 
 bool FirstBreakFitter::leveragedEnd(const Model &m) const
@@ -805,6 +903,86 @@ bool FirstBreakFitter::beyond(double outlierMs) const
     return false;
 }
 
+void FirstBreakFitter::heightSums(const double *height, double sums[4]) const
+{
+    // Picks off the curve by up to HeightCutMs take part: a hill shows in
+    // the picks the curve left out for it, while wrong picks are far off or
+    // as often early as late at any height.
+    for (int j = 0; j < m_k; ++j) {
+        const Line &l = m_line[j];
+        auto near = [&](int i) { return std::abs(m_t[i] - (l.a + l.b * m_u[i])) <= HeightCutMs; };
+        // The heights of the segment's picks freed of their own line in
+        // |offset|: with the segment's lines held, the slowness is the
+        // regression of the residuals on what is left of the heights.
+        double w = 0.0, u = 0.0, uu = 0.0, z = 0.0, uz = 0.0;
+        for (int i = m_start[j]; i < m_start[j + 1]; ++i) {
+            if (!near(i))
+                continue;
+            const double zi = height[index(i)];
+            w += 1.0;
+            u += m_u[i];
+            uu += m_u[i] * m_u[i];
+            z += zi;
+            uz += m_u[i] * zi;
+        }
+        if (w < MinSegmentPicks - 0.5)
+            continue;
+        const double cu = uu - u * u / w;
+        const double b = cu > 1e-12 * uu ? (uz - u * z / w) / cu : 0.0;
+        const double a = (z - b * u) / w;
+        for (int i = m_start[j]; i < m_start[j + 1]; ++i) {
+            if (!near(i))
+                continue;
+            const double e = height[index(i)] - (a + b * m_u[i]);
+            const double r = m_t[i] - (l.a + l.b * m_u[i]);
+            sums[0] += 1.0;
+            sums[1] += r * e;
+            sums[2] += e * e;
+            sums[3] += r * r;
+        }
+    }
+}
+
+void FirstBreakFitter::bendSums(const double *height, double slowness, double cut, double sums[4],
+                                std::vector<double> *misfits) const
+{
+    // Each pick against the straight line through its two neighbours, in
+    // time and in height: a curve's straight stretches vanish, a hill's
+    // bumps stay, at most a kink and a wrong pick's neighbours do not.
+    for (int i = 1; i + 1 < m_n; ++i) {
+        const double span = m_u[i + 1] - m_u[i - 1];
+        if (!(span > 0.0))
+            continue;
+        const double f = (m_u[i] - m_u[i - 1]) / span;
+        const double dt = m_t[i] - ((1.0 - f) * m_t[i - 1] + f * m_t[i + 1]);
+        const double dz = height[index(i)] - ((1.0 - f) * height[index(i - 1)] + f * height[index(i + 1)]);
+        const double misfit = std::abs(dt - slowness * dz);
+        if (misfits)
+            misfits->push_back(misfit);
+        if (misfit > cut)
+            continue;
+        sums[0] += 1.0;
+        sums[1] += dt * dz;
+        sums[2] += dz * dz;
+        sums[3] += dt * dt;
+    }
+}
+
+double FirstBreakFitter::cappedSse(double cap, int *beyondCap) const
+{
+    if (m_k == 0)
+        return 0.0;
+    m_modelBuffer.resize(m_n);
+    modelTimes(m_modelBuffer.data());
+    double sum = 0.0;
+    for (int i = 0; i < m_n; ++i) {
+        const double r = m_t[i] - m_modelBuffer[index(i)];
+        sum += std::min(r * r, cap * cap);
+        *beyondCap += std::abs(r) > cap ? 1 : 0;
+    }
+    return sum;
+}
+
 double FirstBreakFitter::farthest() const
 {
     return m_u[m_n - 1] * m_scale;
@@ -940,6 +1118,205 @@ void splitSides(const FbRecord *records, int n, qint8 *sides)
     }
 }
 
+double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
+{
+    // Only a shot whose fit leaves picks well off, over receivers at
+    // different heights, pays for more rounds: flat ground and good fits
+    // keep the fit they have.
+    bool off = false;
+    for (int side = Negative; side <= Positive; ++side)
+        off = off || (fitted[side] && m_fitter[side].largestResidual() > FitCutMs / 2);
+    const double span = double(m_highest) - m_lowest;
+    if (!off || !(span * MaxHeightSlowness >= ElevationMinMs))
+        return 0.0;
+    double before = 0.0;
+    int offBefore = 0;
+    for (int side = Negative; side <= Positive; ++side)
+        before += fitted[side] ? m_fitter[side].cappedSse(FitCutMs, &offBefore) : 0.0;
+    for (int side = Negative; side <= Positive; ++side)
+        std::copy(m_t[side].begin(), m_t[side].begin() + counts[side], m_raw[side].begin());
+    // A first slowness from the bumps of the picks against the bumps of
+    // the ground, which the curve's straight segments cannot take up; the
+    // bends that fit worst (kinks, wrong picks) are left out, round by round.
+    double slowness = 0.0;
+    double cut = HeightCutMs;
+    bool clear = false;
+    for (int round = 0; round < BendRounds; ++round) {
+        double sums[4] = {0.0, 0.0, 0.0, 0.0};   // bumps, time x height, height^2, time^2
+        m_misfits.clear();
+        for (int side = Negative; side <= Positive; ++side) {
+            if (fitted[side])
+                m_fitter[side].bendSums(m_height[side].data(), slowness, cut, sums, &m_misfits);
+        }
+        if (!(sums[2] > 0.0) || !(sums[0] > 2.0))
+            break;
+        const double estimate = sums[1] / sums[2];
+        // Noise makes bumps too: the slowness counts when it stands clear
+        // of its own standard error.
+        const double misfit = std::max(0.0, sums[3] - estimate * sums[1]) / (sums[0] - 1.0);
+        clear = estimate > BendClearance * std::sqrt(misfit / sums[2]);
+        slowness = qBound(0.0, estimate, MaxHeightSlowness);
+        cut = std::max(BendFloorMs, BendSpread * median(m_misfits.data(), int(m_misfits.size())));
+    }
+    bool corrected = false;
+    if (clear && slowness * span >= ElevationWorthMs) {
+        corrected = true;
+        for (int side = Negative; side <= Positive; ++side) {
+            for (int j = 0; j < counts[side]; ++j)
+                m_t[side][j] = m_raw[side][j] - slowness * m_height[side][j];
+            fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
+        }
+    }
+    // Then rounds of: the slowness the fitted segments ask for, with their
+    // lines held, and the times at the source's height fitted again, so that
+    // a kink the heights hid may show in the next round.
+    for (int round = 0; round < ElevationRounds; ++round) {
+        double sums[4] = {0.0, 0.0, 0.0, 0.0};   // picks, residual x height, height^2, residual^2
+        for (int side = Negative; side <= Positive; ++side) {
+            if (fitted[side])
+                m_fitter[side].heightSums(m_height[side].data(), sums);
+        }
+        if (!(sums[2] > 0.0) || !(sums[0] > 2.0))
+            break;
+        const double step = sums[1] / sums[2];
+        const double next = qBound(0.0, slowness + step, MaxHeightSlowness);
+        if (!(std::abs(next - slowness) * span >= (corrected ? ElevationMinMs : ElevationWorthMs)))
+            break;
+        // Started here, the slowness must stand clear of the noise, as the
+        // bumps' must.
+        const double misfit = std::max(0.0, sums[3] - step * sums[1]) / (sums[0] - 1.0);
+        if (!corrected && !(std::abs(step) > BendClearance * std::sqrt(misfit / sums[2])))
+            break;
+        slowness = next;
+        corrected = true;
+        for (int side = Negative; side <= Positive; ++side) {
+            for (int j = 0; j < counts[side]; ++j)
+                m_t[side][j] = m_raw[side][j] - slowness * m_height[side][j];
+            fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
+        }
+    }
+    if (!corrected)
+        return 0.0;
+    double after = 0.0;
+    int offAfter = 0;
+    for (int side = Negative; side <= Positive; ++side)
+        after += fitted[side] ? m_fitter[side].cappedSse(FitCutMs, &offAfter) : 0.0;
+    if (after < before && offAfter < offBefore)
+        return slowness;
+    // The heights bring no pick back to the curve: the fit as picked.
+    for (int side = Negative; side <= Positive; ++side) {
+        std::copy(m_raw[side].begin(), m_raw[side].begin() + counts[side], m_t[side].begin());
+        fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
+    }
+    return 0.0;
+}
+
+bool ShotFitter::leaveOutRuns(int side, int count)
+{
+    // A run of neighbours picked one period late (or early) pulls the curve
+    // towards itself and hides: it shows as a jump of the residuals by about
+    // its step at each end, the picks between off by the same amount.
+    FirstBreakFitter &f = m_fitter[side];
+    double *model = m_model[side].data();
+    f.modelTimes(model);
+    const double *t = m_t[side].data(), *h = m_h[side].data();
+    m_runOrder.resize(count);
+    for (int j = 0; j < count; ++j)
+        m_runOrder[j] = j;
+    std::stable_sort(m_runOrder.begin(), m_runOrder.end(), [h](int a, int b) { return h[a] < h[b]; });
+    auto residual = [&](int k) { return t[m_runOrder[k]] - model[m_runOrder[k]]; };
+    m_leftOut[side].assign(count, 0);
+    bool any = false;
+    // A jump from both picks before (or after) it: a lone wrong pick beside
+    // a run's end makes none.
+    auto jumpAt = [&](int from, int to, int step) {
+        const double a = residual(to) - residual(from);
+        if (from - step < 0 || from - step >= count)
+            return a;
+        const double b = residual(to) - residual(from - step);
+        return a * b > 0.0 ? (std::abs(a) < std::abs(b) ? a : b) : 0.0;
+    };
+    for (int k = 1; k + MinRunPicks <= count;) {
+        const double jump = jumpAt(k - 1, k, 1);
+        if (!(std::abs(jump) >= RunJumpMs)) {
+            ++k;
+            continue;
+        }
+        // The first end within reach where the residuals jump back, or the
+        // side's end, with the picks between alike but for the tilt of a
+        // curve that bent to them.
+        double low = residual(k), high = low;
+        int end = -1;
+        for (int e = k; e < count && e - k < MaxRunPicks; ++e) {
+            low = std::min(low, residual(e));
+            high = std::max(high, residual(e));
+            if (high - low > RunJumpMs + RunSpreadMs / 2)
+                break;
+            const double way = jump > 0.0 ? 1.0 : -1.0;
+            const bool back = e + 1 == count || jumpAt(e + 1, e, -1) * way >= RunJumpMs;
+            if (back && e - k + 1 >= MinRunPicks) {
+                end = e;
+                break;
+            }
+        }
+        if (end < 0) {
+            ++k;
+            continue;
+        }
+        for (int i = k; i <= end; ++i)
+            m_leftOut[side][m_runOrder[i]] = 1;
+        any = true;
+        k = end + 2;
+    }
+    return any;
+}
+
+void ShotFitter::markRuns(int side, int count, PickVerdict *picks)
+{
+    // A run is rare: the picks are only put in |offset| order when enough
+    // of them are off.
+    const int *members = m_members[side].data();
+    int off = 0;
+    for (int j = 0; j < count; ++j)
+        off += std::abs(picks[members[j]].residual) > RunMinMs ? 1 : 0;
+    if (off < MinRunPicks)
+        return;
+    m_runOrder.resize(count);
+    for (int j = 0; j < count; ++j)
+        m_runOrder[j] = j;
+    const double *h = m_h[side].data();
+    std::stable_sort(m_runOrder.begin(), m_runOrder.end(), [h](int a, int b) { return h[a] < h[b]; });
+    auto residual = [&](int k) { return double(picks[members[m_runOrder[k]]].residual); };
+    qint8 id = 0;
+    for (int k = 0; k < count && id < std::numeric_limits<qint8>::max();) {
+        const double first = residual(k);
+        if (!(std::abs(first) > RunMinMs)) {
+            ++k;
+            continue;
+        }
+        double low = first, high = first;
+        int end = k + 1;
+        for (; end < count; ++end) {
+            const double r = residual(end);
+            const bool along = std::abs(r) > RunMinMs && (r > 0.0) == (first > 0.0);
+            if (!along || std::max(high, r) - std::min(low, r) > RunSpreadMs)
+                break;
+            low = std::min(low, r);
+            high = std::max(high, r);
+        }
+        // Displaced from both neighbours (or the one a side's end leaves).
+        const bool before = k == 0 || std::abs(residual(k - 1)) <= RunNeighbourMs;
+        const bool after = end == count || std::abs(residual(end)) <= RunNeighbourMs;
+        const int length = end - k;
+        if (length >= MinRunPicks && length <= MaxRunPicks && before && after && (k > 0 || end < count)) {
+            ++id;
+            for (int i = k; i < end; ++i)
+                picks[members[m_runOrder[i]]].run = id;
+        }
+        k = end;
+    }
+}
+
 void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, ShotFit *out)
 {
     out->sides[Negative] = SideModel();
@@ -948,6 +1325,9 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     out->picks.resize(n);
     m_zero.clear();
     m_zeroRecords.clear();
+    out->heightSlowness = 0.0;
+    m_lowest = std::numeric_limits<qint64>::max();
+    m_highest = std::numeric_limits<qint64>::min();
     // Sides by the sign of the offset when any is negative, which the
     // loop below tells as it goes; else along the spread.
     bool bySign = false;
@@ -960,6 +1340,8 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
             m_members[side].resize(n);
             m_h[side].resize(n);
             m_t[side].resize(n);
+            m_height[side].resize(n);
+            m_raw[side].resize(n);
             m_model[side].resize(n);
         }
     }
@@ -1001,6 +1383,10 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         m_members[side][j] = i;
         m_h[side][j] = std::abs(static_cast<double>(r.offset));
         m_t[side][j] = t;
+        const qint64 height = qint64(r.g_elev) - r.s_elev;
+        m_height[side][j] = double(height);
+        m_lowest = std::min(m_lowest, height);
+        m_highest = std::max(m_highest, height);
     }
     for (int side = Negative; side <= Positive; ++side) {
         out->sides[side].picks = finite[side];
@@ -1011,17 +1397,32 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     bool fitted[2] = {false, false};
     for (int side = Negative; side <= Positive; ++side)
         fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
+    m_zeroMedian = NaN;
+    if (!m_zero.empty()) {
+        m_sorted = m_zero;
+        m_zeroMedian = median(m_sorted.data(), int(m_sorted.size()));
+    }
+    const double slowness = correctForHeight(counts, fitted);
+    // Runs of cycle skips take no part in the curve: the side is fitted
+    // again without them. Picks as scattered as a skip is long tell none.
+    for (int side = Negative; side <= Positive; ++side) {
+        if (fitted[side] && counts[side] >= 2 * MinRunPicks && m_fitter[side].largestResidual() > RunMinMs
+            && m_fitter[side].cut() < FitCutMs
+            && leaveOutRuns(side, counts[side])) {
+            const bool again = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs,
+                                                  m_leftOut[side].data());
+            if (!again)
+                fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
+        }
+    }
+    out->heightSlowness = slowness;
 
     // The source delay both sides share: by least squares over the first
     // segments that are direct arrivals (their lines meet offset 0 at a
     // plausible delay) and the picks at the source near them; a direct
     // arrival that cannot take the delay without a pick leaving its cut
     // drops out, and the rest try again.
-    double zeroMedian = NaN;
-    if (!m_zero.empty()) {
-        m_sorted = m_zero;
-        zeroMedian = median(m_sorted.data(), int(m_sorted.size()));
-    }
+    const double zeroMedian = m_zeroMedian;
     bool direct[2] = {false, false};
     for (int side = Negative; side <= Positive; ++side) {
         const double a = fitted[side] ? m_fitter[side].intercept(0) : NaN;
@@ -1153,8 +1554,15 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         }
         double *modelTimes = m_model[side].data();
         f.modelTimes(modelTimes);
+        if (slowness > 0.0) {
+            // Back from the source's height to the receiver's: the model of
+            // the time as picked.
+            const double *z = m_height[side].data();
+            for (int j = 0; j < counts[side]; ++j)
+                modelTimes[j] += slowness * z[j];
+        }
         const int *members = m_members[side].data();
-        const double *times = m_t[side].data();
+        const double *times = slowness > 0.0 ? m_raw[side].data() : m_t[side].data();
         double sum = 0.0;
         int within = 0, outliers = 0;
         for (int j = 0; j < counts[side]; ++j) {
@@ -1172,6 +1580,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         model.outliers = outliers;
         sums[side] = sum;
         kept[side] = within;
+        markRuns(side, counts[side], picks);
     }
     if (std::isfinite(delay) && (fitted[Negative] || fitted[Positive])) {
         for (int i : m_zeroRecords) {

@@ -3,6 +3,7 @@
 
 #include "shotfit.h"
 
+#include <cmath>
 #include <vector>
 
 // The robust first-break curve of one side of a shot, and the split of a
@@ -44,6 +45,9 @@ namespace PickQc {
 // or lends it the other side's deeper refractor for its last one or two
 // picks (extend()).
 //
+// Last, two neighbouring segments within 3% of one velocity become one line
+// when it keeps each of their picks within the cut.
+//
 // Only plausible segments are kept: a slope that rises by at least 1 ms
 // across the segment's picks, below the slope of the segment before and
 // crossing it among their picks, and at least 3 picks, except the first
@@ -56,10 +60,13 @@ namespace PickQc {
 class FirstBreakFitter
 {
 public:
-    // Fits the n picks (absOffset[i] > 0, time[i] finite), in any order.
-    // False when no plausible model exists (fewer than MinPicksPerSide
-    // picks, or no rising line fits them); the fitter then holds nothing.
-    bool fit(const double *absOffset, const double *time, int n, double outlierMs);
+    // Fits the n picks (absOffset[i] > 0, time[i] finite), in any order;
+    // picks whose leftOut[i] is set (when leftOut is given) take no part,
+    // though modelTimes() gives them a time too. False when no plausible
+    // model exists (fewer than MinPicksPerSide picks taking part, or no
+    // rising line fits them); the fitter then holds nothing.
+    bool fit(const double *absOffset, const double *time, int n, double outlierMs,
+             const unsigned char *leftOut = nullptr);
 
     int segments() const { return m_k; }
     // Line k (0 <= k < segments()): ms at offset 0, and ms per offset unit.
@@ -94,6 +101,30 @@ public:
     bool extend(double intercept, double slope);
     // Whether a pick is further than outlierMs from the model.
     bool beyond(double outlierMs) const;
+    // The largest distance in ms of a pick from the model fit() chose, or
+    // infinity when fit() did not tell it (later changes to the model are
+    // not seen).
+    double largestResidual() const { return m_largest; }
+    // What the picks near the curve say about a time that grows with
+    // height: adds to sums their count, the sums of residual times height,
+    // height squared and residual squared (heights in the order fit()
+    // received them), each height first freed of what its segment's line in
+    // |offset| would explain of it. sums[1] / sums[2] is then the
+    // least-squares ms per unit of height for the model's segments; their
+    // lines take up the rest.
+    void heightSums(const double *height, double sums[4]) const;
+    // The same from the picks' bumps alone, which no curve of straight
+    // segments explains: each pick's time and height against the straight
+    // line through its neighbours by |offset|; a pick whose time bump is
+    // more than cut from slowness times its height bump is left out. Adds
+    // to sums the count of bumps, the sums of time times height, height
+    // squared and time squared; every bump's misfit is appended to *misfits
+    // when given.
+    void bendSums(const double *height, double slowness, double cut, double sums[4],
+                  std::vector<double> *misfits) const;
+    // The sum over every pick of its squared residual, each at most cap^2;
+    // adds the picks beyond cap to *beyondCap.
+    double cappedSse(double cap, int *beyondCap) const;
     // Model time of each pick, in the order fit() received them.
     void modelTimes(double *out) const;
 
@@ -130,6 +161,8 @@ private:
     void refine(Model *m, int boundary, int step) const;
     Model best(const Model *warm) const;
     bool settle(Model *m) const;
+    // Merges neighbouring segments of nearly one velocity.
+    void mergeNearEqual(Model *m) const;
     // Rounds of fits and cuts from every pick, starting from *start when given.
     Model rounds(double earlyPenalty, double outlierMs, const Model *start = nullptr);
     double robustScore(const Model &m, double outlierMs);
@@ -175,9 +208,12 @@ private:
     std::vector<double> m_kept;    // the weights of the fit with every pick
     std::vector<Sums> m_sums;
     double m_cut = 0.0;
+    double m_largest = HUGE_VAL;
     double m_penalty = 0.0;   // of a segment, in the criterion of this round
     double m_delay = NaN;     // when finite, segment 0 passes through (0, m_delay)
     int m_excluded = -1;      // a pick (by |offset|) that never takes part, or -1
+    std::vector<unsigned char> m_left;   // by |offset|: picks the caller left out, read only when
+    bool m_anyLeft = false;              // m_anyLeft
     mutable std::vector<double> m_modelBuffer;
     int m_k = 0;
     int m_start[MaxSegments + 1] = {};
@@ -187,13 +223,26 @@ private:
 };
 
 // Splits a shot's picks into sides, fits each side and the source delay the
-// two sides share; the heart of fitShot() and of the pass.
+// two sides share; the heart of fitShot() and of the pass. Where the picks
+// follow the topography the sides are fitted on times at the source's
+// height (ShotFit::heightSlowness); a run of neighbours picked one period
+// off takes no part in its side's curve, and its picks are numbered in
+// PickVerdict::run.
 class ShotFitter
 {
 public:
     void fit(const FbRecord *records, int n, const Settings &settings, ShotFit *out);
 
 private:
+    // Fits the sides again with the times at the source's height when that
+    // explains the picks better; the ms per unit of height taken off (m_t
+    // then holds the corrected times), or 0 with the fits as they were.
+    double correctForHeight(const int counts[2], bool fitted[2]);
+    // Sets m_leftOut[side] for the picks of runs the side's curve bent to
+    // hide; whether there are any.
+    bool leaveOutRuns(int side, int count);
+    // Numbers the runs of cycle skips among a judged side's picks.
+    void markRuns(int side, int count, PickVerdict *picks);
     FirstBreakFitter m_fitter[2];
     std::vector<qint8> m_side;
     // Per side: the records of its fitted picks, their |offset|, time and
@@ -201,10 +250,17 @@ private:
     std::vector<int> m_members[2];
     std::vector<double> m_h[2];
     std::vector<double> m_t[2];
+    std::vector<double> m_height[2];   // receiver elevation above the source's
+    std::vector<double> m_raw[2];      // times as picked, when m_t holds them at the source's height
     std::vector<double> m_model[2];
     std::vector<double> m_zero;        // times of the picks at offset 0
     std::vector<int> m_zeroRecords;    // and their records
     std::vector<double> m_sorted;
+    std::vector<double> m_misfits;
+    std::vector<int> m_runOrder;
+    std::vector<unsigned char> m_leftOut[2];
+    double m_zeroMedian = NaN;         // of the picks at the source
+    qint64 m_lowest = 0, m_highest = 0;   // receiver heights above the source of the fitted picks
 };
 
 // Sides of a shot: by the sign of the offset, or, when no offset is

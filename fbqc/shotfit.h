@@ -68,6 +68,10 @@ struct PickVerdict
     bool judged = false;          // its side was judged and it is a finite pick
     bool unpicked = false;        // fb_time <= 0 at a non-zero offset
     bool outlier = false;
+    // 1, 2, ... for the picks of one run of neighbours displaced from the
+    // curve by a near-constant step (a cycle skip), in |offset| order on its
+    // side; 0 for the rest. Told from the fit alone, whatever the threshold.
+    qint8 run = 0;
     float model = 0.0f;           // ms; NaN when not judged
     float residual = 0.0f;        // ms; NaN when not judged
 };
@@ -79,6 +83,13 @@ struct ShotFit
     // source static, from the direct arrivals and the picks at offset 0;
     // NaN when neither is seen or no side is judged.
     double sourceDelay = NaN;
+    // Picks that follow the topography: ms per unit of height (g_elev -
+    // s_elev) that the fit took off each time before fitting, the near
+    // surface's slowness. The curves (knots, sourceDelay) are then those of
+    // times at the source's height: a pick's time there is fb_time -
+    // heightSlowness * (g_elev - s_elev). A pick's model and residual are
+    // always of the time as picked. 0 when the heights explain nothing.
+    double heightSlowness = 0.0;
     QVector<PickVerdict> picks;   // one per record, in record order
     int outliers() const { return sides[Negative].outliers + sides[Positive].outliers; }
 };

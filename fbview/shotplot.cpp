@@ -209,8 +209,11 @@ void ShotPlot::rebuild()
         const int side = i < m_fit.picks.size() ? int(verdict.side) : int(r.offset < 0 ? PickQc::Negative
                                                                                        : PickQc::Positive);
         const double absOffset = std::abs(double(r.offset));
+        // Where the picks followed the topography the curve is of times at
+        // the source's height, and so are the picks drawn with it.
+        const double atSource = r.fb_time - m_fit.heightSlowness * (double(r.g_elev) - r.s_elev);
         const double y = m_mode == Residuals ? (verdict.judged ? double(verdict.residual) : qQNaN())
-                                             : yOf(side, absOffset, r.fb_time);
+                                             : yOf(side, absOffset, atSource);
         const QPointF p(side == PickQc::Negative ? -absOffset : absOffset, y);
         m_points[i] = p;
         if (!qIsFinite(p.y()))

@@ -15,6 +15,8 @@ const std::vector<ShotCheckEntry> &shotChecks()
     static const std::vector<ShotCheckEntry> checks = {
         {checkZeroFilled, false},
         {checkOutliers, true},
+        {checkCycleSkips, true},
+        {checkVelocities, true},
         {checkVaryingSource, true},
         {checkNonFinite, false},
     };

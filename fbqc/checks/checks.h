@@ -90,6 +90,12 @@ QString describeZeroFilled(const Finding &f, const Report &report);
 void checkOutliers(const ShotData &shot, const Settings &settings, Findings *out);
 QString describeOutlier(const Finding &f, const Report &report);
 double weightOutlier(const Finding &f);
+void checkCycleSkips(const ShotData &shot, const Settings &settings, Findings *out);
+QString describeCycleSkip(const Finding &f, const Report &report);
+double weightCycleSkip(const Finding &f);
+void checkVelocities(const ShotData &shot, const Settings &settings, Findings *out);
+QString describeVelocity(const Finding &f, const Report &report);
+double weightVelocity(const Finding &f);
 void checkHeader(Report *report);
 QString describeHeader(const Finding &f, const Report &report);
 // The unit of the offsets against the coordinates: sets Report::units.

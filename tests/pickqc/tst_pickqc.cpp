@@ -3,6 +3,7 @@
 #include "fbcolumns.h"
 #include "fbgenerator.h"
 #include "fbtestfile.h"
+#include "checks/checks.h"
 #include "firstbreakfit.h"
 #include "pickqc.h"
 #include "surveyline.h"
@@ -387,8 +388,8 @@ private slots:
     // its bytes for a seed (benches and files depend on them); end-on
     // spreads, sources between stations, layers with statics, delays and
     // noise within their bounds, missing and unpicked picks in their
-    // share; and a twin with planted spikes and a late shot differs from
-    // the clean line only there.
+    // share; and a twin with planted spikes, a late shot and a run of
+    // cycle skips differs from the clean line only there.
     void generatorLines_data()
     {
         QTest::addColumn<FbGenerator::Spread>("spread");
@@ -427,6 +428,7 @@ private slots:
         FbGenerator::Options planted = o;
         planted.spikes = {{2, 30, 25.0}};
         planted.shifts = {{4, 11.0}};
+        planted.skipRuns = {{3, 10, 6, 15.0}};
 
         QByteArray bytes;
         int records = 0, zeros = 0;
@@ -454,7 +456,8 @@ private slots:
                              qPrintable(at + QString(": %1 ms against %2").arg(r.fb_time).arg(travel)));
                 }
                 const FbRecord &p = twin[i];
-                const double late = (shot == 2 && r.channel == 30 ? 25.0 : 0.0) + (shot == 4 ? 11.0 : 0.0);
+                const double late = (shot == 2 && r.channel == 30 ? 25.0 : 0.0) + (shot == 4 ? 11.0 : 0.0)
+                                  + (shot == 3 && r.channel >= 10 && r.channel < 16 ? 15.0 : 0.0);
                 QCOMPARE(p.channel, r.channel);
                 QCOMPARE(p.fb_time, r.fb_time == 0.0f ? 0.0f : float(r.fb_time + late));
             }
@@ -465,6 +468,45 @@ private slots:
         const int all = o.shots * o.channels;
         QVERIFY2(std::abs(records - all * (1.0 - missing)) <= 0.05 * all, qPrintable(QString::number(records)));
         QVERIFY2(std::abs(zeros - records * unpicked) <= 0.08 * records, qPrintable(QString::number(zeros)));
+    }
+
+    // Ground that changes along the line keeps reciprocity: a source at
+    // station A heard at B takes as long as one at B heard at A, across the
+    // slow half or within one half, while a ray across the middle is later
+    // than on even ground.
+    void generatorSlowGround_data()
+    {
+        QTest::addColumn<int>("shotA");   // sources at stations 2 * shot
+        QTest::addColumn<int>("shotB");
+        QTest::newRow("across the middle") << 14 << 25;
+        QTest::newRow("on the slow half") << 22 << 33;
+        QTest::newRow("on the fast half") << 3 << 14;
+    }
+    void generatorSlowGround()
+    {
+        QFETCH(int, shotA);
+        QFETCH(int, shotB);
+        FbGenerator::Options o;
+        o.shots = 40;
+        o.channels = 48;
+        o.noiseMs = 0.0;
+        o.lateralChange = 0.3;
+        FbGenerator::Options even = o;
+        even.lateralChange = 0.0;
+        auto timeAt = [](const FbGenerator::Options &options, int shot, qint32 station) {
+            for (const FbRecord &r : FbGenerator::shotRecords(options, shot)) {
+                if (r.g_stat == station)
+                    return double(r.fb_time);
+            }
+            return qQNaN();
+        };
+        const qint32 stationA = 1000 + 2 * shotA, stationB = 1000 + 2 * shotB;
+        const double ab = timeAt(o, shotA, stationB), ba = timeAt(o, shotB, stationA);
+        QVERIFY2(std::abs(ab - ba) <= 0.125, qPrintable(QString("%1 against %2 ms").arg(ab).arg(ba)));
+        // The middle of the line's 79 stations is station 1039.
+        const bool slow = std::max(stationA, stationB) > 1039;
+        const double flat = timeAt(even, shotA, stationB);
+        QVERIFY2(slow ? ab > flat + 5.0 : ab == flat, qPrintable(QString("%1 against %2 ms").arg(ab).arg(flat)));
     }
 
     // A fifth of the picks wrong by 10 to 100 ms either way moves the model
@@ -508,6 +550,184 @@ private slots:
             const double moved = std::abs(wrongFit.picks[c].model - cleanFit.picks[c].model);
             QVERIFY2(moved <= 1.0, qPrintable(QString("model moved by %1 ms at channel %2").arg(moved).arg(c)));
         }
+    }
+
+    // Picks that follow the topography: the fit takes the heights off at
+    // the near surface's slowness it finds in the picks, so that a line over
+    // hills is clean and a wrong pick among them still stands out, while a
+    // line whose elevations barely touch the times is fitted as picked.
+    void followsTopography_data()
+    {
+        QTest::addColumn<double>("velocity");   // of the topography's delay, m/s; 0: the built-in static
+        QTest::addColumn<bool>("spikes");       // channels 20, 70 and 100 off by +-25 ms
+        QTest::newRow("built-in static") << 0.0 << false;
+        QTest::newRow("hills at 2,000 m/s") << 2000.0 << false;
+        QTest::newRow("hills at 4,000 m/s") << 4000.0 << false;
+        QTest::newRow("hills at 2,000 m/s, wrong picks") << 2000.0 << true;
+    }
+    void followsTopography()
+    {
+        QFETCH(double, velocity);
+        QFETCH(bool, spikes);
+        FbGenerator::Options o;
+        o.shots = 40;
+        o.channels = 120;
+        o.seed = 3;
+        o.elevationVelocity = velocity;
+        const QVector<int> wrong{20, 70, 100};
+        for (int shot = 0; shot < o.shots && spikes; ++shot) {
+            for (int c : wrong)
+                o.spikes.append({shot, c, c == 70 ? -25.0 : 25.0});
+        }
+        int corrected = 0;
+        for (int shot = 0; shot < o.shots; ++shot) {
+            const QVector<FbRecord> records = FbGenerator::shotRecords(o, shot);
+            const ShotFit fit = fitShot(records);
+            // A shot whose curve takes up its hills as well keeps the times as
+            // picked; else the slowness is the ground's.
+            const double expected = velocity > 0.0 ? 1000.0 / velocity : 0.0;
+            QVERIFY2(fit.heightSlowness == 0.0 || std::abs(fit.heightSlowness - expected) <= 0.25 * expected,
+                     qPrintable(QString("shot %1: %2 ms/m").arg(shot).arg(fit.heightSlowness)));
+            corrected += fit.heightSlowness > 0.0 ? 1 : 0;
+            for (int i = 0; i < records.size(); ++i) {
+                const PickVerdict &v = fit.picks[i];
+                const bool planted = spikes && wrong.contains(records[i].channel);
+                if (!v.judged)
+                    continue;
+                QVERIFY2(v.outlier == planted, qPrintable(QString("shot %1 channel %2: residual %3 ms")
+                                                              .arg(shot).arg(records[i].channel).arg(v.residual)));
+            }
+        }
+        QCOMPARE(corrected > 0, velocity > 0.0);
+    }
+
+    // What a shot's curves tell beyond single picks: a run of neighbours
+    // moved by one step is named as one cycle skip (not a lone spike, not a
+    // shorter run), and a velocity no ground has is noted, as offsets stored
+    // in centimetres give.
+    void curveFindings_data()
+    {
+        QTest::addColumn<int>("first");        // channel index of the run's first pick
+        QTest::addColumn<int>("length");       // picks late by step
+        QTest::addColumn<double>("step");      // ms
+        QTest::addColumn<int>("offsetScale");  // offsets stored in 1/scale of the coordinates' unit
+        QTest::addColumn<bool>("run");
+        QTest::addColumn<bool>("velocityNote");
+        QTest::newRow("clean") << 0 << 0 << 0.0 << 1 << false << false;
+        QTest::newRow("8 picks 12 ms late") << 150 << 8 << 12.0 << 1 << true << false;
+        QTest::newRow("6 picks 18 ms late, near side") << 60 << 6 << 18.0 << 1 << true << false;
+        QTest::newRow("a lone spike") << 150 << 1 << 25.0 << 1 << false << false;
+        QTest::newRow("3 picks: no run") << 150 << 3 << 12.0 << 1 << false << false;
+        QTest::newRow("offsets in cm") << 0 << 0 << 0.0 << 100 << false << true;
+    }
+    void curveFindings()
+    {
+        QFETCH(int, first);
+        QFETCH(int, length);
+        QFETCH(double, step);
+        QFETCH(int, offsetScale);
+        QFETCH(bool, run);
+        QFETCH(bool, velocityNote);
+        QVector<FbRecord> records = shotOnLine(5, 120.0, 0, 240, Curve::ThreeLayers);
+        for (int c = first; c < first + length; ++c)
+            records[c].fb_time += float(step);
+        for (FbRecord &r : records)
+            r.offset *= offsetScale;
+        const ShotFit fit = fitShot(records);
+        const ShotData shot{records.constData(), records.size(), 0, 0, &fit, true};
+        Findings found;
+        checkCycleSkips(shot, Settings(), &found);
+        QCOMPARE(int(found.size()), run ? 1 : 0);
+        if (run) {
+            const Finding &f = found.front();
+            QCOMPARE(f.count, qint64(length));
+            QVERIFY2(std::abs(f.value - step) < 2.0, qPrintable(QString::number(f.value)));
+            for (int c = 0; c < records.size(); ++c)
+                QCOMPARE(fit.picks[c].run != 0, c >= first && c < first + length);
+        }
+        found.clear();
+        checkVelocities(shot, Settings(), &found);
+        QCOMPARE(!found.empty(), velocityNote);
+    }
+
+    // One refractor is one segment: noise and the small elevation static of
+    // a long spread once split a refractor into two of nearly one velocity
+    // (4,587 and 4,617 m/s).
+    void oneRefractorOneSegment_data()
+    {
+        QTest::addColumn<bool>("layered");   // 800/2,000/4,600 m/s, else the built-in curve
+        QTest::newRow("built-in curve") << false;
+        QTest::newRow("three layers") << true;
+    }
+    void oneRefractorOneSegment()
+    {
+        QFETCH(bool, layered);
+        FbGenerator::Options o;
+        o.shots = 30;
+        o.channels = 240;
+        o.seed = layered ? 2 : 1;
+        if (layered) {
+            o.velocities = {800, 2000, 4600};
+            o.crossovers = {100, 900};
+            o.noiseMs = 1.0;
+        }
+        for (int shot = 0; shot < o.shots; ++shot) {
+            const ShotFit fit = fitShot(FbGenerator::shotRecords(o, shot));
+            for (int side = Negative; side <= Positive; ++side) {
+                const SideModel &m = fit.sides[side];
+                for (int k = 1; k < m.segments; ++k) {
+                    const double a = m.segmentVelocity(k - 1), b = m.segmentVelocity(k);
+                    QVERIFY2(!(b < 1.03 * a), qPrintable(QString("shot %1 side %2: %3 and %4 m/s").arg(shot).arg(side)
+                                                             .arg(a).arg(b)));
+                }
+            }
+        }
+    }
+
+    // Noisy sides whose breakpoint search once moved back and forth
+    // between two places forever: every fit ends, and ends with a curve.
+    // The picks ("|offset| time;") are what was left of such sides of
+    // generated lines with 14 ms of noise once picks that did not matter
+    // were taken away.
+    void fitEnds_data()
+    {
+        QTest::addColumn<QString>("picks");
+        QTest::newRow("50 picks") << QString(
+            "25 3.375;75 29.25;100 31.5;125 31.875;150 61.125;200 69.5;225 84.875;425 142.25;450 150.875;"
+            "475 157.875;550 171.25;650 210.875;675 213.625;700 212.25;725 226.125;800 238.5;875 267;975 297;"
+            "1000 303.25;1075 298.25;1100 319.625;1175 329.125;1200 328.125;1425 391.75;1575 410.625;"
+            "1700 438.125;1725 444.5;1750 458.75;1800 468.75;1850 477;1875 477.5;1975 500.25;2000 517.375;"
+            "2050 525.5;2150 550.625;2250 567.375;2325 570.875;2400 605.875;2425 612.125;2450 615.375;"
+            "2500 618.25;2525 631.125;2650 654;2675 653.375;2800 682.75;2825 684.75;2875 691.5;2900 715.5;"
+            "2950 727.75;3000 714.875;");
+        QTest::newRow("90 picks") << QString(
+            "25 4.625;50 28.25;75 22.75;100 31.75;125 30.125;175 62.75;200 63.875;225 77.75;250 92;"
+            "275 94.625;325 91.75;350 115.5;375 123.875;400 127.25;425 142.75;450 136.875;475 153.25;"
+            "525 167.375;575 160.5;625 175.75;650 191.875;675 209.25;725 219.25;750 234;775 220.125;800 246;"
+            "825 238.5;925 262.25;1000 285.75;1025 305.75;1050 312.625;1100 303.5;1150 321.625;1175 330.75;"
+            "1225 349.875;1300 343.5;1375 376.375;1400 383;1425 369.625;1450 381.25;1475 382.5;1575 410.875;"
+            "1625 413.125;1675 449.875;1700 452.625;1725 449;1750 453.375;1775 449.25;1800 473;1825 470.75;"
+            "1875 472.375;1900 477.125;1925 504.25;1950 497.5;2000 518.625;2025 528.25;2075 525;2100 532.375;"
+            "2125 542.125;2150 538.5;2175 533.625;2200 565.75;2225 559.125;2250 554.625;2275 556.625;"
+            "2325 570.875;2350 596.875;2375 582.125;2425 588.125;2450 612;2475 600.25;2500 613.75;"
+            "2525 614.875;2550 616.5;2575 645.5;2600 644.75;2650 638.75;2675 663.5;2700 649.75;2725 673.5;"
+            "2750 670.875;2775 673.125;2800 670.75;2825 692.75;2850 696.25;2875 706.875;2900 707.375;"
+            "2925 701.75;2950 726.625;2975 723.125;");
+    }
+    void fitEnds()
+    {
+        QFETCH(QString, picks);
+        std::vector<double> h, t;
+        for (const QString &pick : picks.split(';', Qt::SkipEmptyParts)) {
+            h.push_back(pick.section(' ', 0, 0).toDouble());
+            t.push_back(pick.section(' ', 1, 1).toDouble());
+        }
+        FirstBreakFitter fitter;
+        QVERIFY(fitter.fit(h.data(), t.data(), int(h.size()), 8.0));
+        std::vector<double> model(h.size());
+        fitter.modelTimes(model.data());
+        for (size_t i = 0; i < h.size(); ++i)
+            QVERIFY2(std::isfinite(model[i]), qPrintable(QString("pick at %1 m").arg(h[i])));
     }
 
     // The pass fits shot after shot with one fitter, which keeps what it

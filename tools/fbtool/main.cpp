@@ -103,6 +103,13 @@ struct GenOptions
     Opt stationStatics{"station-statics",
                        "A static per station, uniform in +-MS ms, the same for a source and a receiver on it.", "MS",
                        "0"};
+    Opt elevationVelocity{"elevation-velocity",
+                          "Picks follow the topography: each end of the ray later by its height above the datum at "
+                          "V m/s (0, the default: a static of about 1 ms at most).",
+                          "V", "0"};
+    Opt lateralChange{"lateral-change",
+                      "Refractors slower by this fraction past the middle of the line (the top layer unchanged).",
+                      "FRACTION", "0"};
     Opt triggerDelay{"trigger-delay", "Every shot late by MS ms, the same for all.", "MS", "0"};
     Opt sourceDelay{"source-delay", "Every shot late by its own delay in [0, MS) ms (uphole and trigger time).",
                     "MS", "0"};
@@ -121,7 +128,7 @@ struct GenOptions
         p.addOptions({shots, channels, seed, firstFfid, polarity, groupInterval, shotInterval, vary, nan, inf, repeat,
                       truncate, declared, spread, between, velocities, thicknesses, crossovers, noise, sourceStatics,
                       receiverStatics, stationStatics, triggerDelay, sourceDelay, missing, unpicked, crossline, feet,
-                      offsetFactor});
+                      offsetFactor, elevationVelocity, lateralChange});
     }
 
     // Fills *o from the parsed values. False, with the reason in *error, at
@@ -213,7 +220,8 @@ private:
         const struct { const Opt &option; double &value; } amounts[] = {
             {noise, o->noiseMs}, {sourceStatics, o->sourceStaticMs}, {receiverStatics, o->receiverStaticMs},
             {stationStatics, o->stationStaticMs}, {triggerDelay, o->triggerDelayMs}, {sourceDelay, o->sourceDelayMs},
-            {missing, o->missing}, {unpicked, o->unpicked}};
+            {missing, o->missing}, {unpicked, o->unpicked}, {elevationVelocity, o->elevationVelocity},
+            {lateralChange, o->lateralChange}};
         for (const auto &a : amounts) {
             if (!toDouble(p.value(a.option), &a.value))
                 return setError(error, QStringLiteral("--%1: '%2' is not a number")

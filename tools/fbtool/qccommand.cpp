@@ -105,8 +105,12 @@ PickFaultOptions::PickFaultOptions(QCommandLineParser &parser)
             QStringLiteral("Every pick of shot POS is late by MS ms (early when negative), as a timing error; "
                            "qc finds it through reciprocity, not as outliers."),
             QStringLiteral("POS:MS"))
+    , skipRun(QStringLiteral("skip-run"),
+              QStringLiteral("COUNT neighbouring picks of shot POS from channel CHANNEL on are late by MS ms, as a "
+                             "cycle skip along part of the spread."),
+              QStringLiteral("POS:CHANNEL:COUNT:MS"))
 {
-    parser.addOptions({spike, shift});
+    parser.addOptions({spike, shift, skipRun});
 }
 
 bool PickFaultOptions::read(const QCommandLineParser &parser, FbGenerator::Options *options, QString *error) const
@@ -126,6 +130,17 @@ bool PickFaultOptions::read(const QCommandLineParser &parser, FbGenerator::Optio
             return false;
         }
         options->shifts.append({int(row - 1), ms});
+    }
+    for (const QString &text : parser.values(skipRun)) {
+        // POS:CHANNEL:COUNT:MS: the count read as the middle number of a spike.
+        const int colon = text.indexOf(QLatin1Char(':'));
+        qint64 first = 0, count = 0;
+        if (colon < 0 || !splitFault(text.mid(colon + 1), 3, &first, &count, &ms)
+            || !toInt(text.left(colon), 1, std::numeric_limits<int>::max(), &row)) {
+            *error = QStringLiteral("--skip-run: '%1' is not POS:CHANNEL:COUNT:MS").arg(text);
+            return false;
+        }
+        options->skipRuns.append({int(row - 1), int(first), int(count), ms});
     }
     return true;
 }

@@ -17,11 +17,13 @@ namespace FbTool {
 // be read or a CSV table cannot be written.
 int runQc(const QStringList &args);
 
-// gen's --spike POS:CHANNEL:MS and --shift POS:MS, shots by position from 1.
+// gen's --spike POS:CHANNEL:MS, --shift POS:MS and --skip-run
+// POS:CHANNEL:COUNT:MS, shots by position from 1.
 struct PickFaultOptions
 {
     QCommandLineOption spike;
     QCommandLineOption shift;
+    QCommandLineOption skipRun;
 
     // Adds both options to gen's parser.
     explicit PickFaultOptions(QCommandLineParser &parser);

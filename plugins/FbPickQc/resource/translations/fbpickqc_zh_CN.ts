@@ -958,6 +958,42 @@
         <source>Offsets agree with no unit of the coordinates: of %1 offsets, %2% are %3 times the distance between source and receiver, the most of any of 1, 10, 100 and 1000</source>
         <translation>偏移距与坐标的任何单位都不相符：%1 个偏移距中，有 %2% 是炮点到检波点距离的 %3 倍，在 1、10、100 和 1000 中最多</translation>
     </message>
+    <message>
+        <source>Runs of picks off by one step</source>
+        <translation>整体偏移一个周期的成串拾取</translation>
+    </message>
+    <message>
+        <source>Step</source>
+        <translation>偏移量</translation>
+    </message>
+    <message>
+        <source>Fitted velocities no ground has</source>
+        <translation>不合实际地层的拟合速度</translation>
+    </message>
+    <message>
+        <source>Velocity</source>
+        <translation>速度</translation>
+    </message>
+    <message>
+        <source>negative side</source>
+        <translation>负偏移距一侧</translation>
+    </message>
+    <message>
+        <source>positive side</source>
+        <translation>正偏移距一侧</translation>
+    </message>
+    <message>
+        <source>%1: %2 picks from channel %3 (offset %4) to channel %5 (offset %6) late by %7 ms as a run: a cycle skip?</source>
+        <translation>%1：从道 %3（偏移距 %4）到道 %5（偏移距 %6）的 %2 个拾取成串晚了 %7 毫秒：是跳周吗？</translation>
+    </message>
+    <message>
+        <source>%1: %2 picks from channel %3 (offset %4) to channel %5 (offset %6) early by %7 ms as a run: a cycle skip?</source>
+        <translation>%1：从道 %3（偏移距 %4）到道 %5（偏移距 %6）的 %2 个拾取成串早了 %7 毫秒：是跳周吗？</translation>
+    </message>
+    <message>
+        <source>%1, %2: segment %3 at %4 m/s, outside %5 to %6 m/s: offsets in another unit, or picks that no curve of refractors follows</source>
+        <translation>%1，%2：第 %3 段速度为 %4 米/秒，不在 %5 到 %6 米/秒之间：偏移距的单位不同，或拾取不符合任何折射曲线</translation>
+    </message>
 </context>
 <context>
     <name>PickQc::QcSession</name>

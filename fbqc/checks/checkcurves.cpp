@@ -1,0 +1,144 @@
+#include "checks.h"
+
+#include "pickqc.h"
+#include "qccsv.h"
+
+#include <QCoreApplication>
+
+#include <cmath>
+#include <limits>
+
+// What a shot's fitted curves say beyond single picks: runs of picks that a
+// cycle skip moved together, and velocities that no ground has.
+namespace PickQc {
+
+namespace {
+
+// Near-surface and refractor velocities of real ground, m/s: slower is air
+// or a curve bent by wrong picks, faster is offsets in another unit.
+constexpr double MinVelocity = 100.0;
+constexpr double MaxVelocity = 7000.0;
+
+QString sideName(int side)
+{
+    return side == Negative ? QCoreApplication::translate("PickQc::Kind", "negative side")
+                            : QCoreApplication::translate("PickQc::Kind", "positive side");
+}
+
+} // namespace
+
+void checkCycleSkips(const ShotData &shot, const Settings &, Findings *out)
+{
+    if (!shot.fit)
+        return;
+    const QVector<PickVerdict> &picks = shot.fit->picks;
+    bool any = false;
+    for (int i = 0; i < shot.n && !any; ++i)
+        any = picks.at(i).run != 0;
+    if (!any)
+        return;
+    // Each run once, from its pick nearest the source to its farthest.
+    for (int side = Negative; side <= Positive; ++side) {
+        for (int run = 1; run <= std::numeric_limits<qint8>::max(); ++run) {
+            int nearest = -1, farthest = -1, count = 0;
+            double sum = 0.0;
+            for (int i = 0; i < shot.n; ++i) {
+                const PickVerdict &v = picks.at(i);
+                if (v.run != run || v.side != side)
+                    continue;
+                const qint64 h = std::abs(qint64(shot.records[i].offset));
+                if (nearest < 0 || h < std::abs(qint64(shot.records[nearest].offset)))
+                    nearest = i;
+                if (farthest < 0 || h > std::abs(qint64(shot.records[farthest].offset)))
+                    farthest = i;
+                ++count;
+                sum += v.residual;
+            }
+            if (count == 0)
+                break;
+            Finding f = pickFinding(Kind::CycleSkip, shot, nearest);
+            f.side = qint8(side);
+            f.value = float(sum / count);
+            f.a = float(shot.records[farthest].channel);
+            f.b = float(shot.records[farthest].offset);
+            f.count = count;
+            out->push_back(f);
+        }
+    }
+}
+
+QString describeCycleSkip(const Finding &f, const Report &report)
+{
+    const QString text = f.value > 0 ? QCoreApplication::translate(
+                                           "PickQc::Kind", "%1: %2 picks from channel %3 (offset %4) to channel %5 "
+                                                           "(offset %6) late by %7 ms as a run: a cycle skip?")
+                                     : QCoreApplication::translate(
+                                           "PickQc::Kind", "%1: %2 picks from channel %3 (offset %4) to channel %5 "
+                                                           "(offset %6) early by %7 ms as a run: a cycle skip?");
+    return text.arg(shotName(report, f.shot))
+        .arg(f.count)
+        .arg(f.channel)
+        .arg(f.offset)
+        .arg(qint64(f.a))
+        .arg(qint64(f.b))
+        .arg(QcCsv::decimal(std::abs(f.value), 1));
+}
+
+double weightCycleSkip(const Finding &f)
+{
+    return std::abs(double(f.value)) * double(f.count);
+}
+
+void checkVelocities(const ShotData &shot, const Settings &, Findings *out)
+{
+    if (!shot.fit)
+        return;
+    for (int side = Negative; side <= Positive; ++side) {
+        const SideModel &m = shot.fit->sides[side];
+        if (!m.judged)
+            continue;
+        // The segment furthest outside, by ratio, says it for the side.
+        double worst = NaN, by = 1.0;
+        int segment = -1;
+        for (int k = 0; k < m.segments; ++k) {
+            const double v = m.segmentVelocity(k);
+            const double ratio = v < MinVelocity ? MinVelocity / v : v > MaxVelocity ? v / MaxVelocity : 1.0;
+            if (std::isfinite(v) && ratio > by) {
+                worst = v;
+                by = ratio;
+                segment = k;
+            }
+        }
+        if (segment < 0)
+            continue;
+        Finding f;
+        f.kind = Kind::Velocity;
+        f.shot = shot.shot;
+        f.record = shot.firstRecord;
+        f.side = qint8(side);
+        f.value = float(worst);
+        f.a = float(segment + 1);
+        f.count = 1;
+        out->push_back(f);
+    }
+}
+
+QString describeVelocity(const Finding &f, const Report &report)
+{
+    return QCoreApplication::translate("PickQc::Kind",
+                                       "%1, %2: segment %3 at %4 m/s, outside %5 to %6 m/s: offsets in another "
+                                       "unit, or picks that no curve of refractors follows")
+        .arg(shotName(report, f.shot), sideName(f.side))
+        .arg(qint64(f.a))
+        .arg(QcCsv::decimal(f.value, 0))
+        .arg(MinVelocity)
+        .arg(MaxVelocity);
+}
+
+double weightVelocity(const Finding &f)
+{
+    const double v = std::abs(double(f.value));
+    return v < MinVelocity ? MinVelocity / std::max(v, 1e-9) : v / MaxVelocity;
+}
+
+} // namespace PickQc
