@@ -1,5 +1,7 @@
 #include "commandline.h"
 
+#include "fboutputfile.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -95,6 +97,16 @@ QString CommandParser::parse(const QStringList &args)
         return QString();
     }
     return positional.at(1);
+}
+
+bool outputIsNotInput(const QString &output, const QStringList &inputs)
+{
+    QString error;
+    if (FbOutputFile::isProtected(output, inputs, &error)) {
+        fail(error);
+        return false;
+    }
+    return true;
 }
 
 bool toInt(const QString &text, qint64 low, qint64 high, qint64 *value)

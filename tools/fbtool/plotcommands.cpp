@@ -50,15 +50,17 @@ bool parseSize(const QString &text, QSize *size)
 }
 
 // The options plot and map share: the image and its size. False after
-// reporting a usage error.
+// reporting a usage error or an image that would replace the input.
 bool imageOptions(const QCommandLineParser &p, const QCommandLineOption &output, const QCommandLineOption &size,
-                  QString *outName, QSize *pixels)
+                  const QString &input, QString *outName, QSize *pixels)
 {
     *outName = p.value(output);
     if (!ImageExport::knowsSuffix(*outName)) {
         fail(QStringLiteral("-o: '%1' does not end in .png, .svg or .pdf").arg(*outName));
         return false;
     }
+    if (!outputIsNotInput(*outName, {input}))
+        return false;
     if (!parseSize(p.value(size), pixels)) {
         fail(QStringLiteral("--size: '%1' is not WxH, each in %2..%3")
                  .arg(p.value(size)).arg(ImageExport::MinSide).arg(ImageExport::MaxSide));
@@ -67,12 +69,13 @@ bool imageOptions(const QCommandLineParser &p, const QCommandLineOption &output,
     return true;
 }
 
-// Draws the widget at the image's size, as the QC window's export does.
-bool writeImage(QwtPlot *plot, const QString &outName, const QSize &pixels)
+// Draws the widget at the image's size, as the QC window's export does;
+// never over the input.
+bool writeImage(QwtPlot *plot, const QString &outName, const QSize &pixels, const QString &input)
 {
     plot->resize(pixels);
     ImageExport image;
-    if (!image.write(plot, outName, pixels)) {
+    if (!image.write(plot, outName, pixels, {input})) {
         fail(image.errorString());
         return false;
     }
@@ -138,7 +141,7 @@ int runPlot(const QStringList &args)
         return fail(QStringLiteral("plot needs exactly one of --shot and --ffid"));
     QString outName;
     QSize pixels;
-    if (!imageOptions(p, output, size, &outName, &pixels))
+    if (!imageOptions(p, output, size, fileName, &outName, &pixels))
         return Failed;
     double velocity = 0.0;
     if (p.isSet(reduce) && (!toDouble(p.value(reduce), &velocity) || velocity <= 0))
@@ -179,7 +182,7 @@ int runPlot(const QStringList &args)
     plot.setReductionVelocity(velocity);
     plot.setMode(p.isSet(residuals) ? ShotPlot::Residuals : ShotPlot::Times);
     plot.setShot(records, fit, row, entry.ffid);
-    if (!writeImage(&plot, outName, pixels))
+    if (!writeImage(&plot, outName, pixels, fileName))
         return Failed;
     out() << outName << ": shot " << (row + 1) << " > " << entry.ffid << ", " << records.size()
           << (records.size() == 1 ? " pick, " : " picks, ") << fit.outliers()
@@ -229,7 +232,7 @@ int runMap(const QStringList &args)
     const QCommandLineParser &p = cmd.parser;
     QString outName;
     QSize pixels;
-    if (!imageOptions(p, output, size, &outName, &pixels))
+    if (!imageOptions(p, output, size, fileName, &outName, &pixels))
         return Failed;
     enum View { Map, Receivers, Stations, Residuals, ViewCount };
     const char *const viewKeys[ViewCount] = {"map", "receivers", "stations", "residuals"};
@@ -270,7 +273,7 @@ int runMap(const QStringList &args)
         map.resize(pixels);
         map.setSurvey(data);
         map.setValues(QcMapValues::values(report, QcMapValues::Quantity(quantity)));
-        if (!writeImage(&map, outName, pixels))
+        if (!writeImage(&map, outName, pixels, fileName))
             return Failed;
         out() << outName << ": " << data.shotCount() << " sources, " << data.receivers().size() << " receivers\n";
         return Ok;
@@ -287,7 +290,7 @@ int runMap(const QStringList &args)
             beyond += receivers.standsOut(k) ? 1 : 0;
         receivers.setTitle(QStringLiteral("%1: %2 receivers, %3 with a mean residual beyond %4 ms")
                                .arg(name).arg(axis.receivers().size()).arg(beyond).arg(settings.outlierMs / 2));
-        if (!writeImage(&receivers, outName, pixels))
+        if (!writeImage(&receivers, outName, pixels, fileName))
             return Failed;
         out() << outName << ": " << axis.receivers().size() << " receivers, " << beyond
               << " with a mean residual beyond " << settings.outlierMs / 2 << " ms\n";
@@ -309,7 +312,7 @@ int runMap(const QStringList &args)
         what = QStringLiteral("%1 judged picks").arg(cells.cells.size());
     }
     image.setTitle(QStringLiteral("%1: %2 shots, %3").arg(name).arg(report.index.size()).arg(what));
-    if (!writeImage(&image, outName, pixels))
+    if (!writeImage(&image, outName, pixels, fileName))
         return Failed;
     out() << outName << ": " << report.index.size() << " shots, " << what << "\n";
     return Ok;

@@ -78,6 +78,9 @@ int runQc(const QStringList &args)
     if (!toInt(cmd.parser.value(threads), 0, 1024, &threadCount))
         return fail(QStringLiteral("--threads: '%1' is not a number of threads").arg(cmd.parser.value(threads)));
     settings.threads = int(threadCount);
+    QcCsv::Tables tables;
+    if (cmd.parser.isSet(csv) && !tables.checkTargets(cmd.parser.value(csv), {fileName}))
+        return fail(tables.errorString());
 
     PickQc::Analyzer analyzer(fileName, settings);
     PickQc::Report report;
@@ -87,8 +90,7 @@ int runQc(const QStringList &args)
     QcReportText::writeQc(out(), fileName, report, Listed);
     if (!output().flush())
         return failWrite();
-    QcCsv::Tables tables;
-    if (cmd.parser.isSet(csv) && !tables.write(cmd.parser.value(csv), report))
+    if (cmd.parser.isSet(csv) && !tables.write(cmd.parser.value(csv), report, {fileName}))
         return fail(tables.errorString());
     return report.clean() ? Ok : Found;
 }
