@@ -128,9 +128,8 @@ int runPlot(const QStringList &args)
                                         QStringLiteral("The unit of offsets, named on the axis and in velocities "
                                                        "(default m)."), QStringLiteral("U"), QStringLiteral("m"));
     const QCommandLineOption size = sizeOption();
-    const QCommandLineOption outlierMs(QStringLiteral("outlier-ms"),
-                                       QStringLiteral("Outlier threshold in ms, as for qc (default 8)."),
-                                       QStringLiteral("T"), QStringLiteral("8"));
+    const QCommandLineOption outlierMs
+        = thresholdOption(Threshold::Outlier, QStringLiteral("Outlier threshold in ms, as for qc (default %1)."));
     cmd.parser.addOptions({shot, ffid, output, reduce, residuals, offsetUnit, size, outlierMs});
     IndexedFile file;
     if (!file.parse(cmd, args))
@@ -217,13 +216,11 @@ int runMap(const QStringList &args)
                                                    "(flagged reciprocal pairs per shot) or timing (estimated "
                                                    "timing error, ms)."),
                                     QStringLiteral("VALUE"), QStringLiteral("outliers"));
-    const QCommandLineOption outlierMs(QStringLiteral("outlier-ms"),
-                                       QStringLiteral("Outlier threshold in ms, as for qc (default 8)."),
-                                       QStringLiteral("T"), QStringLiteral("8"));
-    const QCommandLineOption reciprocityMs(QStringLiteral("reciprocity-ms"),
-                                           QStringLiteral("Reciprocity tolerance in ms, as for qc (default 5); the "
-                                                          "stations view's colour bar spans it."),
-                                           QStringLiteral("T"), QStringLiteral("5"));
+    const QCommandLineOption outlierMs
+        = thresholdOption(Threshold::Outlier, QStringLiteral("Outlier threshold in ms, as for qc (default %1)."));
+    const QCommandLineOption reciprocityMs
+        = thresholdOption(Threshold::Reciprocity, QStringLiteral("Reciprocity tolerance in ms, as for qc (default "
+                                                                 "%1); the stations view's colour bar spans it."));
     const QCommandLineOption size = sizeOption();
     cmd.parser.addOptions({output, view, colour, outlierMs, reciprocityMs, size});
     const QString fileName = cmd.parse(args);

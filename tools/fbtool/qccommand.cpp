@@ -45,12 +45,10 @@ int runQc(const QStringList &args)
                                      "A pick is named by its record number, fb_no and channel.\n")
                           + QLatin1String(Numbering)
                           + QStringLiteral("\nExit code 0 when nothing is found, 1 when something is, 2 on error."));
-    const QCommandLineOption outlierMs(QStringLiteral("outlier-ms"),
-                                       QStringLiteral("Outlier threshold on |fb_time - model| in ms (default 8)."),
-                                       QStringLiteral("T"), QStringLiteral("8"));
-    const QCommandLineOption reciprocityMs(QStringLiteral("reciprocity-ms"),
-                                           QStringLiteral("Reciprocity tolerance in ms (default 5)."),
-                                           QStringLiteral("T"), QStringLiteral("5"));
+    const QCommandLineOption outlierMs = thresholdOption(
+        Threshold::Outlier, QStringLiteral("Outlier threshold on |fb_time - model| in ms (default %1)."));
+    const QCommandLineOption reciprocityMs
+        = thresholdOption(Threshold::Reciprocity, QStringLiteral("Reciprocity tolerance in ms (default %1)."));
     const QCommandLineOption csv(QStringLiteral("csv"),
                                  QStringLiteral("Also write every finding into DIR: outliers.csv, reciprocity.csv "
                                                 "(every compared pair), repeats.csv (every compared re-shot), "
