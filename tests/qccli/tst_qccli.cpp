@@ -362,6 +362,28 @@ private slots:
         }
     }
 
+    // A count of one takes the singular.
+    void singularCounts_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("part"); // of standard output
+        const QString one = m_dir.filePath("one.fb"), png = m_dir.filePath("one.png");
+        QTest::newRow("gen") << QStringList{"gen", one, "--shots", "1", "--channels", "1"}
+                             << ": 1 record, 1 shot of 1 channel, ";
+        QTest::newRow("qc") << QStringList{"qc", one} << "Records: 1 in 1 shot\n";
+        QTest::newRow("map") << QStringList{"map", one, "-o", png} << ": 1 source, 1 receiver\n";
+        QTest::newRow("map --view stations") << QStringList{"map", one, "--view", "stations", "-o", png}
+                                             << ": 1 shot, 0 compared pairs\n";
+    }
+    void singularCounts()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, part);
+        const Run run = fbtool(args);
+        QVERIFY2(run.exitCode == 0 || run.exitCode == 1, qPrintable(run.err));
+        QVERIFY2(run.out.contains(part), qPrintable(run.out));
+    }
+
     // No output of plot, map or qc --csv may replace its input, whatever
     // name or link leads to it: exit 2, the input's bytes as they were, and
     // no table written beside it.

@@ -256,8 +256,9 @@ int runGen(const QStringList &args)
     FbGenerator::FileWriter writer(o);
     if (!writer.write(fileName, &result))
         return fail(writer.errorString());
-    out() << fileName << ": " << result.records << " records, " << o.shots << " shots of " << o.channels
-          << " channels, " << result.fileSize << " bytes\n";
+    out() << fileName << ": " << QcReportText::counted(result.records, "record", "records") << ", "
+          << QcReportText::counted(o.shots, "shot", "shots") << " of "
+          << QcReportText::counted(o.channels, "channel", "channels") << ", " << result.fileSize << " bytes\n";
     return Ok;
 }
 

@@ -5,6 +5,7 @@
 #include "imageexport.h"
 #include "pickqc.h"
 #include "qcmapvalues.h"
+#include "qcreporttext.h"
 #include "shotindex.h"
 #include "shotplot.h"
 #include "shotrecords.h"
@@ -265,14 +266,15 @@ int runMap(const QStringList &args)
     if (shown == Map) {
         const SurveyMapData data = QcMapValues::survey(report);
         SurveyMap map;
-        map.setTitle(QStringLiteral("%1: %2 sources, %3 receivers")
-                         .arg(name).arg(data.shotCount()).arg(data.receivers().size()));
+        const QString counts = QcReportText::counted(data.shotCount(), "source", "sources") + QStringLiteral(", ")
+                             + QcReportText::counted(data.receivers().size(), "receiver", "receivers");
+        map.setTitle(name + QStringLiteral(": ") + counts);
         map.resize(pixels);
         map.setSurvey(data);
         map.setValues(QcMapValues::values(report, QcMapValues::Quantity(quantity)));
         if (!writeImage(&map, outName, pixels, fileName))
             return Failed;
-        out() << outName << ": " << data.shotCount() << " sources, " << data.receivers().size() << " receivers\n";
+        out() << outName << ": " << counts << '\n';
         return Ok;
     }
 
@@ -285,12 +287,13 @@ int runMap(const QStringList &args)
         int beyond = 0;
         for (int k = 0; k < axis.receivers().size(); ++k)
             beyond += receivers.standsOut(k) ? 1 : 0;
-        receivers.setTitle(QStringLiteral("%1: %2 receivers, %3 with a mean residual beyond %4 ms")
-                               .arg(name).arg(axis.receivers().size()).arg(beyond).arg(settings.outlierMs / 2));
+        const QString counts = QcReportText::counted(axis.receivers().size(), "receiver", "receivers")
+                             + QStringLiteral(", %1 with a mean residual beyond %2 ms")
+                                   .arg(beyond).arg(settings.outlierMs / 2);
+        receivers.setTitle(name + QStringLiteral(": ") + counts);
         if (!writeImage(&receivers, outName, pixels, fileName))
             return Failed;
-        out() << outName << ": " << axis.receivers().size() << " receivers, " << beyond
-              << " with a mean residual beyond " << settings.outlierMs / 2 << " ms\n";
+        out() << outName << ": " << counts << '\n';
         return Ok;
     }
 
@@ -300,18 +303,19 @@ int runMap(const QStringList &args)
     QString what;
     if (shown == Stations) {
         image.setDifferences(report.pairs, settings.reciprocityMs);
-        what = QStringLiteral("%1 compared pairs").arg(report.pairs.size());
+        what = QcReportText::counted(report.pairs.size(), "compared pair", "compared pairs");
     } else {
         const StationShotCells cells = StationShotBuilder::build(fileName, report.index, axis, settings, 0,
                                                                  report.index.size() - 1);
         image.setResidualCells(cells);
         image.setKind(StationShotView::Residuals);
-        what = QStringLiteral("%1 judged picks").arg(cells.cells.size());
+        what = QcReportText::counted(cells.cells.size(), "judged pick", "judged picks");
     }
-    image.setTitle(QStringLiteral("%1: %2 shots, %3").arg(name).arg(report.index.size()).arg(what));
+    what = QcReportText::counted(report.index.size(), "shot", "shots") + QStringLiteral(", ") + what;
+    image.setTitle(name + QStringLiteral(": ") + what);
     if (!writeImage(&image, outName, pixels, fileName))
         return Failed;
-    out() << outName << ": " << report.index.size() << " shots, " << what << "\n";
+    out() << outName << ": " << what << "\n";
     return Ok;
 }
 
