@@ -280,7 +280,8 @@ void PickEditor::rejectFileOutliers()
         emit message(tr("The file has no outlier."), false);
         return;
     }
-    const QString text = tr("Outliers of the file: %n, in %L1 shots.", "", outliers.size()).arg(qint64(shots.size()))
+    const QString text = tr("Outliers of the file: %n, in %1.", "", outliers.size())
+                             .arg(tr("%Ln shot(s)", "", int(shots.size())))
                        + QLatin1Char(' ') + tr("Reject them? Their status becomes %1.").arg(m_session.rejectStatus());
     if (ask(QStringLiteral("confirmRejectOutliersBox"), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
         == QMessageBox::Yes)

@@ -585,9 +585,15 @@
         <translation>文件中没有异常值。</translation>
     </message>
     <message numerus="yes">
-        <source>Outliers of the file: %n, in %L1 shots.</source>
+        <source>Outliers of the file: %n, in %1.</source>
         <translation>
-            <numerusform>整个文件的异常值：%n 个，分布在 %L1 炮中。</numerusform>
+            <numerusform>整个文件的异常值：%n 个，分布在 %1中。</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln shot(s)</source>
+        <translation>
+            <numerusform>%Ln 炮</numerusform>
         </translation>
     </message>
     <message>
