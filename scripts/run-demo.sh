@@ -28,7 +28,7 @@ if [ ! -f "$fb" ]; then
     # a varying source value, a NaN coordinate, an ffid that comes back;
     # and for the pick QC, two late picks and a shot with a timing error.
     "$build/bin/fbtool" gen "$fb" --shots 300 --channels 96 --seed 7 \
-        --vary-source 13 --nan-coordinate 41 --repeat-ffid 6:251 \
+        --vary-source 13 --nan 41 --repeat-ffid 6:251 \
         --spike 20:30:25 --spike 150:70:-18 --shift 200:7
 fi
 
