@@ -270,7 +270,7 @@ private slots:
     }
 
     // Coordinates in plain digits with thousands grouping, as many decimals
-    // as the ticks need.
+    // as the ticks need, under axis titles that name the unit.
     void mapAxisLabels_data()
     {
         QTest::addColumn<double>("lower");
@@ -293,6 +293,7 @@ private slots:
             map.setAxisScale(axis, lower, upper);
             map.replot();
             QCOMPARE(map.axisScaleDraw(axis)->label(value).text(), text);
+            QVERIFY2(map.axisTitle(axis).text().endsWith(QLatin1String(" (m)")), qPrintable(map.axisTitle(axis).text()));
         }
     }
 
