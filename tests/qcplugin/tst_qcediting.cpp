@@ -335,6 +335,7 @@ private slots:
         });
         m_window->findChild<QAction *>(action)->trigger();
         QVERIFY2(asked.startsWith(count), qPrintable(asked));
+        QVERIFY2(asked.section(QLatin1Char('\n'), -1).startsWith(QLatin1String("Reject them?")), qPrintable(asked));
         QCOMPARE(undoStack()->count(), (first.isEmpty() ? 0 : 1) + (yes ? 1 : 0));
         waitJudged();
         QStringList expected = before;
