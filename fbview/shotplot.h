@@ -10,6 +10,7 @@
 #include <QVector>
 
 class QwtPlotCurve;
+class PlotLabels;
 class QwtPlotMarker;
 class QwtPlotZoomer;
 
@@ -109,7 +110,8 @@ private:
     QwtPlotCurve *m_partnerCurve = nullptr;
     QwtPlotCurve *m_model[2] = {};    // by PickQc::Side
     QwtPlotMarker *m_threshold[2] = {};  // -threshold, +threshold
-    QVector<QwtPlotMarker *> m_labels;
+    QVector<QwtPlotMarker *> m_labels;   // the intercepts' marks
+    PlotLabels *m_labelTexts = nullptr;  // velocities and intercepts, placed clear of each other
     quint32 m_legendEntries = ~0u;    // which items the legend lists, a bit each
     QwtPlotMarker *m_selection = nullptr;
     QwtPlotZoomer *m_zoomer = nullptr;
