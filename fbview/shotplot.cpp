@@ -271,10 +271,22 @@ void ShotPlot::rebuild()
         m_threshold[k]->setYValue(k == 0 ? -m_thresholdMs : m_thresholdMs);
         m_threshold[k]->setVisible(m_mode == Residuals && anyJudged);
     }
-    m_threshold[0]->setItemAttribute(QwtPlotItem::Legend, m_mode == Residuals && anyJudged);
+    m_thresholdDrawn = m_mode == Residuals && anyJudged;
     updateLegendEntries();
     rebuildLabels();
     updateSelection();
+}
+
+void ShotPlot::replot()
+{
+    // The legend names the threshold lines only while they are on the
+    // scale, which the axes know once they are updated.
+    updateAxes();
+    const QwtInterval shown = axisInterval(yLeft);
+    const bool onScale = shown.contains(m_thresholdMs) || shown.contains(-m_thresholdMs);
+    m_threshold[0]->setItemAttribute(QwtPlotItem::Legend, m_thresholdDrawn && onScale);
+    updateLegendEntries();
+    ViewPlot::replot();
 }
 
 void ShotPlot::updateLegendEntries()

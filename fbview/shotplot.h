@@ -64,6 +64,7 @@ public:
     void setSelectedRow(int row);
     int selectedRow() const { return m_selected; }
     void resetZoom();
+    void replot() override;
 
     // Plot position of a row's pick in the current mode.
     QPointF pickPoint(int row) const;
@@ -99,6 +100,7 @@ private:
     double m_velocity = 0.0;
     QString m_unit = QStringLiteral("m");
     double m_thresholdMs = 8.0;
+    bool m_thresholdDrawn = false;    // residual mode with a judged side
     QVector<QPointF> m_partner;
     int m_selected = -1;
     // Above this many picks a shot is drawn as plain dots.

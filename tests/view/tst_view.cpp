@@ -134,6 +134,10 @@ private slots:
             << false << true << true << int(ShotPlot::Residuals) << 0.0 << "m" << "Residual (ms)"
             << QStringList{"Status 0", "Status 1", "Shot 41", ring, "Fitted curve",
                            QString::fromUtf8("Outlier threshold (±8 ms)")};
+        // Residuals well within the threshold: its lines are off the scale.
+        QTest::newRow("residuals, thresholds off the scale")
+            << true << false << false << int(ShotPlot::Residuals) << 0.0 << "m" << "Residual (ms)"
+            << QStringList{"Status 0", "Fitted curve"};
     }
     void plotSaysWhatItDraws()
     {
@@ -245,7 +249,8 @@ private slots:
             QVERIFY2(canvas.contains(rects.at(k)), qPrintable(QStringLiteral("label %1 leaves the canvas").arg(k)));
             QCOMPARE(rects.at(k).size(), sizes.at(k));
             for (int j = 0; j < k; ++j)
-                QVERIFY2(!rects.at(k).intersects(rects.at(j)), qPrintable(QStringLiteral("%1 covers %2").arg(k).arg(j)));
+                QVERIFY2(!rects.at(k).intersects(rects.at(j)),
+                         qPrintable(QStringLiteral("%1 covers %2").arg(k).arg(j)));
             if (clearOfPicks) {
                 for (const QPointF &p : qAsConst(picks))
                     QVERIFY2(!rects.at(k).contains(p), qPrintable(QStringLiteral("label %1 covers a pick").arg(k)));
@@ -345,7 +350,8 @@ private slots:
             map.setAxisScale(axis, lower, upper);
             map.replot();
             QCOMPARE(map.axisScaleDraw(axis)->label(value).text(), text);
-            QVERIFY2(map.axisTitle(axis).text().endsWith(QLatin1String(" (m)")), qPrintable(map.axisTitle(axis).text()));
+            const QString title = map.axisTitle(axis).text();
+            QVERIFY2(title.endsWith(QLatin1String(" (m)")), qPrintable(title));
         }
     }
 
