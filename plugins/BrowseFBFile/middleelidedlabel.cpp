@@ -25,8 +25,18 @@ QString MiddleElidedLabel::shownText(const QLabel *label)
         return text;
     const auto *elider = label->findChild<MiddleElidedLabel *>(QString(), Qt::FindDirectChildrenOnly);
     const QString caption = elider && text.startsWith(elider->m_caption) ? elider->m_caption : QString();
-    return caption
-         + metrics.elidedText(text.mid(caption.size()), Qt::ElideMiddle, width - metrics.horizontalAdvance(caption));
+    const QString value = text.mid(caption.size());
+    const int room = width - metrics.horizontalAdvance(caption);
+    // The last part of a path (the file's name) whole when there is room
+    // for it beside an ellipsis; else the middle of the whole value goes.
+    const QString name = value.mid(value.lastIndexOf(QLatin1Char('/')));
+    const int nameWidth = metrics.horizontalAdvance(name);
+    if (name.size() < value.size() && nameWidth + metrics.horizontalAdvance(QChar(0x2026)) <= room) {
+        const QString folder = metrics.elidedText(value.left(value.size() - name.size()), Qt::ElideMiddle,
+                                                  room - nameWidth);
+        return caption + (folder.isEmpty() ? QString(QChar(0x2026)) : folder) + name;
+    }
+    return caption + metrics.elidedText(value, Qt::ElideMiddle, room);
 }
 
 bool MiddleElidedLabel::eventFilter(QObject *watched, QEvent *event)

@@ -7,9 +7,9 @@
 class QLabel;
 
 // Shows a one-line label "CAPTION VALUE" whose text is wider than the label
-// with the middle of its value left out ("FB File: /data/…/line-7.fb"), so
-// that the caption stays whole and the value's end (a file's name) stays in
-// sight; the label's text() stays whole, and what it shows is drawn in the
+// with the middle of its value left out ("FB File: /data/…/line-7.fb"): the
+// caption stays whole, and so does the last part of a path (a file's name)
+// when there is room for it, else the value's end; the label's text() stays whole, and what it shows is drawn in the
 // label's own font, palette and alignment.
 //
 //   MiddleElidedLabel::install(ui->fbNameLabel, caption + QLatin1Char(' '));

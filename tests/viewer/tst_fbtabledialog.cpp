@@ -255,6 +255,10 @@ private slots:
         QCOMPARE(seen == nameLabel->text(),
                  nameLabel->fontMetrics().horizontalAdvance(nameLabel->text()) <= nameLabel->contentsRect().width());
         QVERIFY(nameLabel->fontMetrics().horizontalAdvance(seen) <= nameLabel->contentsRect().width());
+        const QString fileName = QFileInfo(v.info.fbName).fileName();
+        if (nameLabel->fontMetrics().horizontalAdvance(QStringLiteral("FB File: …/") + fileName)
+            <= nameLabel->contentsRect().width())
+            QVERIFY2(seen.endsWith(QLatin1Char('/') + fileName), qPrintable(seen));
         const QStringList shown{v.child<QLabel>("totalShotsLabel")->text(), v.child<QLabel>("totalFBsLabel")->text(),
                                 v.child<QLabel>("offsetRangeLabel")->text(), v.child<QLabel>("polarityLabel")->text(),
                                 v.child<QAbstractButton>("bulkUpButton")->toolTip(),
