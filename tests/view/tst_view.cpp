@@ -5,6 +5,8 @@
 #include "imageexport.h"
 #include "plotlabels.h"
 #include "shotplot.h"
+#include "stationaxis.h"
+#include "stationshotview.h"
 #include "surveymap.h"
 
 #include <qwt_color_map.h>
@@ -256,6 +258,49 @@ private slots:
                     QVERIFY2(!rects.at(k).contains(p), qPrintable(QStringLiteral("label %1 covers a pick").arg(k)));
             }
         }
+    }
+
+    // An axis title stays whole on one line, in a smaller font where the
+    // axis is short: a wrapped title lost its second line (the unit).
+    void axisTitlesFit_data()
+    {
+        QTest::addColumn<int>("view"); // 0 shot plot in reduced time, 1 stations x shots
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("axis");
+        QTest::addColumn<bool>("shrunk");
+        QTest::newRow("reduced time, short") << 0 << QSize(500, 300) << int(QwtPlot::yLeft) << true;
+        QTest::newRow("reduced time, tall") << 0 << QSize(500, 700) << int(QwtPlot::yLeft) << false;
+        QTest::newRow("colour bar, short") << 1 << QSize(600, 250) << int(QwtPlot::yRight) << true;
+    }
+    void axisTitlesFit()
+    {
+        QFETCH(int, view);
+        QFETCH(QSize, size);
+        QFETCH(int, axis);
+        QFETCH(bool, shrunk);
+        QScopedPointer<QwtPlot> plot;
+        if (view == 0) {
+            auto *shot = new ShotPlot;
+            shot->setReductionVelocity(3000);
+            const QVector<FbRecord> records = refractionShot(true, false);
+            shot->setShot(records, PickQc::fitShot(records), 0, 1001);
+            plot.reset(shot);
+        } else {
+            auto *stations = new StationShotView;
+            stations->setSurvey(StationAxis(), {});
+            plot.reset(stations);
+        }
+        plot->resize(size);
+        plot->show();
+        QVERIFY(QTest::qWaitForWindowExposed(plot.data()));
+        // The bottom title, short on a long axis, keeps the titles' own size.
+        const qreal ownPoints = plot->axisWidget(QwtPlot::xBottom)->title().font().pointSizeF();
+        const QwtScaleWidget *scale = plot->axisWidget(axis);
+        const QwtText title = scale->title();
+        QCOMPARE(scale->titleHeightForWidth(scale->height()), scale->titleHeightForWidth(QWIDGETSIZE_MAX));
+        QVERIFY2(QFontMetrics(title.font()).horizontalAdvance(title.text()) <= scale->height(),
+                 qPrintable(title.text() + QStringLiteral(" is longer than its axis")));
+        QCOMPARE(title.font().pointSizeF() < ownPoints, shrunk);
     }
 
     // Velocity = delta offset / delta time x 1000; only positive, finite ones.
