@@ -40,16 +40,26 @@ bool FbOutputFile::sameFile(const QString &a, const QString &b)
         && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+bool FbOutputFile::isProtected(const QString &target, const QStringList &protect, QString *error)
+{
+    for (const QString &name : protect) {
+        if (sameFile(target, name)) {
+            *error = QCoreApplication::translate("FbOutputFile", "cannot write %1: %2")
+                         .arg(target, QCoreApplication::translate("FbOutputFile", "it is the input file %1").arg(name));
+            return true;
+        }
+    }
+    return false;
+}
+
 bool FbOutputFile::open(const QStringList &protect)
 {
     const QFileInfo target(m_fileName);
     // A folder, a FIFO or a device is never replaced by a file.
     if (target.exists() && !target.isFile())
         return fail(QCoreApplication::translate("FbOutputFile", "not a regular file"));
-    for (const QString &name : protect) {
-        if (sameFile(m_fileName, name))
-            return fail(QCoreApplication::translate("FbOutputFile", "it is the input file %1").arg(name));
-    }
+    if (isProtected(m_fileName, protect, &m_error))
+        return false;
     // Unbuffered: the callers write large blocks of their own.
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(m_file.errorString());

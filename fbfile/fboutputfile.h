@@ -45,6 +45,10 @@ public:
 
     // Whether two names lead to one existing file (same device and inode).
     static bool sameFile(const QString &a, const QString &b);
+    // The one rule for every writer of this suite (files, tables, images):
+    // true, with *error as open() words it, when target is by any path or
+    // link one of protect.
+    static bool isProtected(const QString &target, const QStringList &protect, QString *error);
 
 private:
     bool fail(const QString &reason);

@@ -348,7 +348,9 @@ FirstBreakFitter::Model FirstBreakFitter::split(const Model &m) const
         const int s = trial.segment;
         Model t;
         t.k = m.k + 1;
-        for (int j = 0, from = 0; j < t.k; ++j) {
+        // m.k < MaxSegments (checked above); the bound is spelled out for
+        // the compiler, which cannot see it across the refits of the loop.
+        for (int j = 0, from = 0; j < t.k && j < MaxSegments; ++j) {
             t.start[j] = j == s + 1 ? trial.at : m.start[from];
             t.line[j] = m.line[from];
             from += j == s + 1 ? 0 : 1;

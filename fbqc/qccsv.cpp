@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include "fbcolumns.h"
+#include "fboutputfile.h"
 
 #include <charconv>
 #include <cmath>
@@ -203,10 +204,36 @@ bool writeTable(const QString &fileName, const char *header, qint64 rows, const 
 
 } // namespace
 
-bool Tables::write(const QString &dirName, const PickQc::Report &r)
+namespace {
+enum Table { Outliers, Reciprocity, Repeats, Shots, Problems, TableCount };
+const char *const TableFiles[TableCount] = {"outliers.csv", "reciprocity.csv", "repeats.csv", "shots.csv",
+                                            "problems.csv"};
+} // namespace
+
+QStringList Tables::fileNames()
+{
+    QStringList names;
+    for (const char *name : TableFiles)
+        names << QLatin1String(name);
+    return names;
+}
+
+bool Tables::checkTargets(const QString &dirName, const QStringList &protect)
+{
+    m_error.clear();
+    const QDir dir(dirName);
+    for (const QString &name : fileNames()) {
+        if (FbOutputFile::isProtected(dir.filePath(name), protect, &m_error))
+            return false;
+    }
+    return true;
+}
+
+bool Tables::write(const QString &dirName, const PickQc::Report &r, const QStringList &protect)
 {
     QString *error = &m_error;
-    m_error.clear();
+    if (!checkTargets(dirName, protect))
+        return false;
     using namespace PickQc;
     if (!QDir().mkpath(dirName)) {
         *error = QCoreApplication::translate("QcCsv", "Cannot make the folder %1.").arg(dirName);
@@ -225,7 +252,7 @@ bool Tables::write(const QString &dirName, const PickQc::Report &r)
     // Each row writer ends on the comma after its last field; endRow()
     // puts the line end over it.
     FindingList::Reader outliers(r.findings(Kind::Outlier));
-    const bool ok = writeTable(dir.filePath(QStringLiteral("outliers.csv")),
+    const bool ok = writeTable(dir.filePath(QLatin1String(TableFiles[Outliers])),
                       "shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual",
                       r.count(Kind::Outlier), [&](qint64, char *p) {
                           const Finding &x = *outliers.next();
@@ -239,7 +266,7 @@ bool Tables::write(const QString &dirName, const PickQc::Report &r)
                           p = field(p, x.b, 3);
                           return field(p, x.value, 3) - 1;
                       }, error)
-        && writeTable(dir.filePath(QStringLiteral("reciprocity.csv")),
+        && writeTable(dir.filePath(QLatin1String(TableFiles[Reciprocity])),
                       "shot_a,ffid_a,shot_b,ffid_b,time_ab,time_ba,difference,flagged,explained_by",
                       r.pairs.size(), [&](qint64 k, char *p) {
                           const ReciprocalPair &x = r.pairs.at(int(k));
@@ -254,7 +281,7 @@ bool Tables::write(const QString &dirName, const PickQc::Report &r)
                           p = field(p, flagged ? 1 : 0);
                           return shotField(p, flagged ? r.explainedBy(x.shotA, x.shotB, x.difference()) : -1) - 1;
                       }, error)
-        && writeTable(dir.filePath(QStringLiteral("repeats.csv")),
+        && writeTable(dir.filePath(QLatin1String(TableFiles[Repeats])),
                       "shot_a,ffid_a,shot_b,ffid_b,difference,receivers,flagged,explained_by", r.repeats.size(),
                       [&](qint64 k, char *p) {
                           const RepeatPair &x = r.repeats.at(int(k));
@@ -271,7 +298,7 @@ bool Tables::write(const QString &dirName, const PickQc::Report &r)
     if (!ok)
         return false;
     int timing = 0;
-    if (!writeTable(dir.filePath(QStringLiteral("shots.csv")),
+    if (!writeTable(dir.filePath(QLatin1String(TableFiles[Shots])),
                     "shot,ffid,picks,outliers,rms_residual,velocity_negative_side,velocity_positive_side,"
                     "intercept_negative_side,intercept_positive_side,not_picked,timing_error,timing_pairs",
                     r.shots.size(), [&](qint64 k, char *p) {
@@ -300,18 +327,18 @@ bool Tables::write(const QString &dirName, const PickQc::Report &r)
     // Every other kind in one table of the same columns, kind by kind.
     qint64 rows = 0;
     for (int k = 0; k < KindCount; ++k) {
-        if (qstrcmp(kinds()[k].csvFile, "problems.csv") == 0)
+        if (qstrcmp(kinds()[k].csvFile, TableFiles[Problems]) == 0)
             rows += r.count(Kind(k));
     }
     int kind = -1;
     std::unique_ptr<FindingList::Reader> reader;
-    return writeTable(dir.filePath(QStringLiteral("problems.csv")),
+    return writeTable(dir.filePath(QLatin1String(TableFiles[Problems])),
                       "kind,shot,ffid,record,other_shot,field,value,count,detail", rows, [&](qint64, char *p) {
                           const Finding *f = reader ? reader->next() : nullptr;
                           while (!f) {
                               do
                                   ++kind;
-                              while (qstrcmp(kinds()[kind].csvFile, "problems.csv") != 0
+                              while (qstrcmp(kinds()[kind].csvFile, TableFiles[Problems]) != 0
                                      || r.count(Kind(kind)) == 0);
                               reader = std::make_unique<FindingList::Reader>(r.findings(Kind(kind)));
                               f = reader->next();

@@ -4,6 +4,7 @@
 #include "pickqc.h"
 
 #include <QString>
+#include <QStringList>
 
 // Writes a report's findings as CSV tables, the ones that fbtool qc --csv
 // and the QC window's export give (plain C-locale decimals, times in ms,
@@ -21,7 +22,8 @@
 // context "QcCsv"), when the folder cannot be made or a table cannot be
 // opened or written: a write that fails part-way (a full disk) is reported,
 // and the tables written before it, and the part written of the failing
-// one, stay behind.
+// one, stay behind. A table that would be, by any path or link, one of the
+// protected files (the input) is refused before anything is written.
 //
 // Usage:
 //   QcCsv::Tables tables;
@@ -31,8 +33,14 @@ namespace QcCsv {
 class Tables
 {
 public:
-    bool write(const QString &dirName, const PickQc::Report &report);
+    bool write(const QString &dirName, const PickQc::Report &report, const QStringList &protect = QStringList());
     QString errorString() const { return m_error; }
+
+    // The names of the tables, as written into the folder.
+    static QStringList fileNames();
+    // False, with errorString() set, when a table in dirName would be one of
+    // protect; nothing is written.
+    bool checkTargets(const QString &dirName, const QStringList &protect);
 
 private:
     QString m_error;

@@ -476,6 +476,15 @@ bool QcPass::finishBatch(Batch *batch)
             ++chunk, next = 0, nextCandidate = 0;
     }
     m_held.pop_back();
+    // What the batch found has joined the report: a held batch keeps its
+    // records for later shots, not a second copy of its findings (every
+    // pick of it, under a threshold of 0).
+    for (std::vector<Findings> *lists : {&batch->findings, &batch->candidates}) {
+        for (Findings &list : *lists) {
+            if (list.capacity() > 0)
+                Findings().swap(list);
+        }
+    }
     m_faulter.advance(size_t(m_report->index.size()));
     if (!ok) {
         m_wasCancelled = true;

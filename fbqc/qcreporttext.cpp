@@ -192,12 +192,17 @@ void writeCheck(QTextStream &out, const QString &fileName, const Report &r, qint
         out << "Result: " << problems << (problems == 1 ? " problem" : " problems") << " found\n";
 }
 
+QString counted(qint64 n, const char *singular, const char *plural)
+{
+    return QString::number(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? singular : plural);
+}
+
 void writeQc(QTextStream &out, const QString &fileName, const Report &r, int listed)
 {
     const qint64 picks = r.status0 + r.status1 + r.statusOther;
     const qint64 judged = picks - r.notJudged;
     out << "File: " << fileName << '\n';
-    out << "Records: " << r.recordCount << " in " << r.index.size() << " shots\n";
+    out << "Records: " << r.recordCount << " in " << counted(r.index.size(), "shot", "shots") << '\n';
     out << "Thresholds: outlier " << QcCsv::decimal(r.settings.outlierMs, 3) << " ms, reciprocity "
         << QcCsv::decimal(r.settings.reciprocityMs, 3) << " ms\n";
     writeUnits(out, r);
@@ -277,7 +282,7 @@ void writeQc(QTextStream &out, const QString &fileName, const Report &r, int lis
             if (perShot[size_t(s)] == 0)
                 break;
             const TimingEstimate *t = r.timingOf(qint32(s));
-            out << "  " << shotName(r, qint32(s)) << ": " << perShot[size_t(s)] << " flagged pairs";
+            out << "  " << shotName(r, qint32(s)) << ": " << counted(perShot[size_t(s)], "flagged pair", "flagged pairs");
             if (t)
                 out << ", estimated timing error " << signedMs(t->delay, 1) << " ms";
             out << '\n';
@@ -298,8 +303,8 @@ void writeQc(QTextStream &out, const QString &fileName, const Report &r, int lis
         const ShotSummary s = r.shots.at(k);
         if (!std::isfinite(s.rmsResidual))
             break;
-        out << "  " << shotName(r, qint32(k)) << ": rms " << QcCsv::decimal(s.rmsResidual, 2) << " ms, " << s.picks
-            << " picks, " << s.outliers << " outliers\n";
+        out << "  " << shotName(r, qint32(k)) << ": rms " << QcCsv::decimal(s.rmsResidual, 2) << " ms, "
+            << counted(s.picks, "pick", "picks") << ", " << counted(s.outliers, "outlier", "outliers") << '\n';
     }
 
     const qint64 problems = r.problems();

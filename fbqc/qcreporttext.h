@@ -27,6 +27,9 @@ void writeCheck(QTextStream &out, const QString &fileName, const PickQc::Report 
 // pairs and the shots with the highest rms residual.
 void writeQc(QTextStream &out, const QString &fileName, const PickQc::Report &report, int listed);
 
+// "1 shot", "2 shots": a count with its noun, singular for one.
+QString counted(qint64 n, const char *singular, const char *plural);
+
 } // namespace QcReportText
 
 #endif // QCREPORTTEXT_H

@@ -1,5 +1,7 @@
 #include "imageexport.h"
 
+#include "fboutputfile.h"
+
 #include <qwt_plot.h>
 #include <qwt_plot_renderer.h>
 
@@ -81,7 +83,7 @@ bool ImageExport::fail(const QString &message)
     return false;
 }
 
-bool ImageExport::write(QwtPlot *plot, const QString &fileName, const QSize &requested)
+bool ImageExport::write(QwtPlot *plot, const QString &fileName, const QSize &requested, const QStringList &protect)
 {
     m_error.clear();
     const Format format = formatOf(fileName);
@@ -94,6 +96,9 @@ bool ImageExport::write(QwtPlot *plot, const QString &fileName, const QSize &req
         return fail(tr("%1 is a folder, not a file.").arg(fileName));
     if (info.exists() && !info.isFile())
         return fail(tr("%1 is not a regular file.").arg(fileName));
+    QString protectedError;
+    if (FbOutputFile::isProtected(fileName, protect, &protectedError))
+        return fail(protectedError);
     const QFileInfo folder(info.absolutePath());
     if (!folder.isDir())
         return fail(tr("%1 cannot be written: the folder %2 does not exist.")

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 class QwtPlot;
 
@@ -20,6 +21,8 @@ class QwtPlot;
 //   complete.
 // - A name that is a symbolic link (or a chain of them) is written through:
 //   the file the link points to gets the image, and the link stays a link.
+//   A name that is, by any path or link, one of the protected files (the
+//   input the plot was drawn from) is refused.
 // - None of those failures makes Qt print anything: the target is checked
 //   before anything is painted, and the image is made in memory before it
 //   is written.
@@ -52,7 +55,8 @@ public:
 
     // Draws plot into fileName at `pixels` (bounded as above). False with
     // errorString() set when nothing was written.
-    bool write(QwtPlot *plot, const QString &fileName, const QSize &pixels);
+    bool write(QwtPlot *plot, const QString &fileName, const QSize &pixels,
+               const QStringList &protect = QStringList());
     QString errorString() const { return m_error; }
 
 private:

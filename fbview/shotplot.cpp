@@ -1,5 +1,7 @@
 #include "shotplot.h"
 
+#include "plotlabels.h"
+
 #include "fbcolumns.h"
 #include "gatherrenderer.h"
 #include "statuscolors.h"
@@ -15,6 +17,7 @@
 #include <qwt_text.h>
 
 #include <QLocale>
+#include <QScopeGuard>
 #include <QMouseEvent>
 #include <QtMath>
 
@@ -93,6 +96,9 @@ ShotPlot::ShotPlot(QWidget *parent)
         threshold->setZ(ThresholdZ);
         threshold->attach(this);
     }
+    m_labelTexts = new PlotLabels;
+    m_labelTexts->setZ(LabelZ);
+    m_labelTexts->attach(this);
     m_selection = new QwtPlotMarker;
     m_selection->setSymbol(new QwtSymbol(QwtSymbol::Rect, Qt::NoBrush, QPen(QColor(0, 0, 160), 2), QSize(15, 15)));
     m_selection->setZ(SelectionZ);
@@ -269,10 +275,22 @@ void ShotPlot::rebuild()
         m_threshold[k]->setYValue(k == 0 ? -m_thresholdMs : m_thresholdMs);
         m_threshold[k]->setVisible(m_mode == Residuals && anyJudged);
     }
-    m_threshold[0]->setItemAttribute(QwtPlotItem::Legend, m_mode == Residuals && anyJudged);
+    m_thresholdDrawn = m_mode == Residuals && anyJudged;
     updateLegendEntries();
     rebuildLabels();
     updateSelection();
+}
+
+void ShotPlot::replot()
+{
+    // The legend names the threshold lines only while they are on the
+    // scale, which the axes know once they are updated.
+    updateAxes();
+    const QwtInterval shown = axisInterval(yLeft);
+    const bool onScale = shown.contains(m_thresholdMs) || shown.contains(-m_thresholdMs);
+    m_threshold[0]->setItemAttribute(QwtPlotItem::Legend, m_thresholdDrawn && onScale);
+    updateLegendEntries();
+    ViewPlot::replot();
 }
 
 void ShotPlot::updateLegendEntries()
@@ -298,6 +316,11 @@ void ShotPlot::rebuildLabels()
 {
     qDeleteAll(m_labels);
     m_labels.clear();
+    QVector<PlotLabels::Label> texts;
+    const auto placeTexts = qScopeGuard([&] {
+        m_labelTexts->setLabels(texts);
+        m_labelTexts->setObstacles(texts.isEmpty() ? QVector<QPointF>() : m_points);
+    });
     if (m_mode != Times)
         return;
     const QLocale locale;
@@ -307,7 +330,7 @@ void ShotPlot::rebuildLabels()
             continue;
         const double sign = side == PickQc::Negative ? -1.0 : 1.0;
         // Beside each segment, below its middle on the outer side, where
-        // the picks are not.
+        // the picks mostly are not; moved to another side when that is taken.
         const Qt::Alignment outward = Qt::AlignBottom | (side == PickQc::Negative ? Qt::AlignLeft : Qt::AlignRight);
         for (int k = 0; k < model.segments && k < PickQc::MaxSegments; ++k) {
             const double velocity = segmentVelocity(model, k);
@@ -315,13 +338,9 @@ void ShotPlot::rebuildLabels()
                 continue;
             const double x = (model.knotOffset[k] + model.knotOffset[k + 1]) / 2;
             const double t = (model.knotTime[k] + model.knotTime[k + 1]) / 2;
-            auto *label = new QwtPlotMarker;
-            label->setValue(sign * x, yOf(side, x, t));
             const QString speed = velocity >= 100 ? locale.toString(qRound64(velocity))
                                                   : locale.toString(velocity, 'g', 3);
-            label->setLabel(labelText(tr("%1 %2/s").arg(speed, m_unit)));
-            label->setLabelAlignment(outward);
-            m_labels.append(label);
+            texts.append({QPointF(sign * x, yOf(side, x, t)), labelText(tr("%1 %2/s").arg(speed, m_unit)), outward});
         }
         // The intercept: the model's time at the source, marked there.
         const double intercept = model.timeAt(0.0);
@@ -329,10 +348,10 @@ void ShotPlot::rebuildLabels()
             auto *label = new QwtPlotMarker;
             label->setValue(0.0, intercept);
             label->setSymbol(new QwtSymbol(QwtSymbol::Diamond, QBrush(Qt::white), QPen(ModelColor, 1.5), QSize(8, 8)));
-            label->setLabel(labelText(tr("intercept %1 ms").arg(locale.toString(intercept, 'f', 1))));
-            label->setLabelAlignment((side == PickQc::Negative ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop);
-            label->setSpacing(8);
             m_labels.append(label);
+            texts.append({QPointF(0.0, intercept),
+                          labelText(tr("intercept %1 ms").arg(locale.toString(intercept, 'f', 1))),
+                          (side == PickQc::Negative ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop});
         }
     }
     for (QwtPlotMarker *label : qAsConst(m_labels)) {

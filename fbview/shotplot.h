@@ -10,6 +10,7 @@
 #include <QVector>
 
 class QwtPlotCurve;
+class PlotLabels;
 class QwtPlotMarker;
 class QwtPlotZoomer;
 
@@ -63,6 +64,7 @@ public:
     void setSelectedRow(int row);
     int selectedRow() const { return m_selected; }
     void resetZoom();
+    void replot() override;
 
     // Plot position of a row's pick in the current mode.
     QPointF pickPoint(int row) const;
@@ -98,6 +100,7 @@ private:
     double m_velocity = 0.0;
     QString m_unit = QStringLiteral("m");
     double m_thresholdMs = 8.0;
+    bool m_thresholdDrawn = false;    // residual mode with a judged side
     QVector<QPointF> m_partner;
     int m_selected = -1;
     // Above this many picks a shot is drawn as plain dots.
@@ -109,7 +112,8 @@ private:
     QwtPlotCurve *m_partnerCurve = nullptr;
     QwtPlotCurve *m_model[2] = {};    // by PickQc::Side
     QwtPlotMarker *m_threshold[2] = {};  // -threshold, +threshold
-    QVector<QwtPlotMarker *> m_labels;
+    QVector<QwtPlotMarker *> m_labels;   // the intercepts' marks
+    PlotLabels *m_labelTexts = nullptr;  // velocities and intercepts, placed clear of each other
     quint32 m_legendEntries = ~0u;    // which items the legend lists, a bit each
     QwtPlotMarker *m_selection = nullptr;
     QwtPlotZoomer *m_zoomer = nullptr;

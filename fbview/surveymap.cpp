@@ -330,8 +330,7 @@ SurveyMap::SurveyMap(QWidget *parent)
 {
     setCanvasBackground(Qt::white);
     m_item->attach(this);
-    setAxisTitle(xBottom, tr("Easting"));
-    setAxisTitle(yLeft, tr("Northing"));
+    setCoordinateUnit(QStringLiteral("m"));
     for (const int axis : {xBottom, yLeft, yRight})
         setAxisScaleDraw(axis, new GroupedScaleDraw);
     enableAxis(yRight);
@@ -349,6 +348,12 @@ SurveyMap::SurveyMap(QWidget *parent)
     });
     canvas()->installEventFilter(this);
     setValues(SurveyValues());
+}
+
+void SurveyMap::setCoordinateUnit(const QString &unit)
+{
+    setAxisTitle(xBottom, tr("Easting (%1)").arg(unit));
+    setAxisTitle(yLeft, tr("Northing (%1)").arg(unit));
 }
 
 SurveyMap::~SurveyMap() = default;

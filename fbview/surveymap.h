@@ -48,6 +48,8 @@ public:
     explicit SurveyMap(QWidget *parent = nullptr);
     ~SurveyMap() override;
 
+    // The unit of the coordinates, named in the axis titles (m unless set).
+    void setCoordinateUnit(const QString &unit);
     // Shows a survey whole; its sources have no value until setValues().
     void setSurvey(const SurveyMapData &data);
     const SurveyMapData &survey() const { return m_data; }

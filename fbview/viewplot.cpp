@@ -3,6 +3,7 @@
 #include <qwt_plot_panner.h>
 #include <qwt_plot_picker.h>
 #include <qwt_scale_map.h>
+#include <qwt_scale_widget.h>
 #include <qwt_text.h>
 
 #include <QFontMetrics>
@@ -20,6 +21,10 @@ constexpr int MinimumColumns = 30;
 constexpr int MinimumLines = 12;
 constexpr int PreferredColumns = 60;
 constexpr int PreferredLines = 18;
+// Pixels left free at each end of an axis title, and the smallest size a
+// title is set in to fit its axis.
+constexpr double TitleMargin = 4.0;
+constexpr qreal MinTitlePoints = 6.0;
 
 // Follows the mouse with a text of what is under it.
 class TextTracker : public QwtPlotPicker
@@ -53,6 +58,45 @@ private:
 ViewPlot::ViewPlot(QWidget *parent)
     : QwtPlot(parent)
 {
+}
+
+void ViewPlot::updateLayout()
+{
+    QwtPlot::updateLayout();
+    // A smaller title changes the axes' room a little: a few rounds settle it.
+    for (int round = 0; round < 3 && fitAxisTitles(); ++round)
+        QwtPlot::updateLayout();
+}
+
+bool ViewPlot::fitAxisTitles()
+{
+    bool changed = false;
+    for (int axis = 0; axis < QwtPlot::axisCnt; ++axis) {
+        QwtScaleWidget *scale = axisWidget(axis);
+        QwtText title = scale->title();
+        if (!axisEnabled(axis) || title.isEmpty())
+            continue;
+        QFont font = title.font();
+        if (m_titlePoints[axis] <= 0 || !(title.renderFlags() & Qt::TextSingleLine))
+            m_titlePoints[axis] = font.pointSizeF();
+        const bool vertical = axis == QwtPlot::yLeft || axis == QwtPlot::yRight;
+        const double length = (vertical ? scale->height() : scale->width()) - 2 * TitleMargin;
+        QFont fitted = font;
+        qreal points = m_titlePoints[axis];
+        fitted.setPointSizeF(points);
+        while (points > MinTitlePoints && QFontMetricsF(fitted).horizontalAdvance(title.text()) > length) {
+            points = qMax(MinTitlePoints, points - 0.25);
+            fitted.setPointSizeF(points);
+        }
+        const int flags = (title.renderFlags() & ~Qt::TextWordWrap) | Qt::TextSingleLine;
+        if (qAbs(font.pointSizeF() - points) < 0.01 && title.renderFlags() == flags)
+            continue;
+        title.setFont(fitted);
+        title.setRenderFlags(flags);
+        scale->setTitle(title);
+        changed = true;
+    }
+    return changed;
 }
 
 QSize ViewPlot::minimumSizeHint() const

@@ -36,6 +36,11 @@ public:
     QSize minimumSizeHint() const override;
     QSize sizeHint() const override;
 
+    // Lays the plot out with every axis title on one line, in a smaller
+    // font where the axis is shorter than the title at its own size, so
+    // that a title never wraps and loses its unit.
+    void updateLayout() override;
+
     // Whether painter draws on screen at the canvas's own pixels, where an
     // item may set pixels into an image it keeps; false for an export (a
     // vector file, a printer, an image at another scale), which gets the
@@ -69,6 +74,12 @@ protected:
     void trackWith(std::function<QString(const QPoint &)> text);
 
 private:
+    // Sets each axis title on one line in the largest size up to its own
+    // that fits its axis; true when one changed.
+    bool fitAxisTitles();
+
+    // Each axis title's own point size, before any fitting; 0 until seen.
+    qreal m_titlePoints[QwtPlot::axisCnt] = {};
     QPoint m_pressPos;
 };
 

@@ -14,9 +14,14 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -129,6 +134,51 @@ bool argumentsValid(int argc, char *argv[], QString *lang)
     return false;
 }
 
+// Whether an X server answers on the local socket of `display` (":N",
+// ":N.S" or "unix:N"); a display on another host is taken on trust.
+bool localXServerAnswers(const QByteArray &display)
+{
+    const int colon = display.lastIndexOf(':');
+    const QByteArray host = display.left(colon);
+    if (colon < 0 || (!host.isEmpty() && host != "unix"))
+        return true;
+    bool ok = false;
+    const int number = display.mid(colon + 1).split('.').value(0).toInt(&ok);
+    if (!ok)
+        return true;
+    const QByteArray path = "/tmp/.X11-unix/X" + QByteArray::number(number);
+    // The server listens on the abstract name and on the file; either will do.
+    for (bool abstract : {true, false}) {
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path + (abstract ? 1 : 0), path.constData(), size_t(path.size()));
+        const socklen_t size = socklen_t(offsetof(sockaddr_un, sun_path) + (abstract ? 1 : 0) + path.size());
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const bool answers = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr *>(&address), size) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        if (answers)
+            return true;
+    }
+    return false;
+}
+
+// Whether the windowing system can be reached, checked before QApplication,
+// which aborts the process when it cannot. A platform chosen by the user
+// (QT_QPA_PLATFORM, -platform) is theirs to answer for.
+bool displayReachable(int argc, char *argv[])
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0
+            || std::strncmp(argv[i], "-platform=", 10) == 0 || std::strncmp(argv[i], "--platform=", 11) == 0)
+            return true;
+    }
+    const QByteArray display = qgetenv("DISPLAY");
+    return !display.isEmpty() && localXServerAnswers(display);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -141,6 +191,12 @@ int main(int argc, char *argv[])
     QString lang;
     if (!argumentsValid(argc, argv, &lang))
         return 1;
+    if (!onlyPrints(argc, argv) && !displayReachable(argc, argv)) {
+        std::fprintf(stderr, "sorv: needs a display, and none can be reached (DISPLAY=%s). To run without one, "
+                             "use QT_QPA_PLATFORM=offscreen sorv ... or xvfb-run -a sorv ...\n",
+                     qgetenv("DISPLAY").constData());
+        return 2;
+    }
 
     std::unique_ptr<QCoreApplication> app(onlyPrints(argc, argv) ? new QCoreApplication(argc, argv)
                                                                  : new QApplication(argc, argv));

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -27,6 +28,7 @@ MainWindow::MainWindow(const PluginRegistry &registry, QWidget *parent)
     m_closeProjectAction = fileMenu->addAction(tr("&Close Project"), this, &MainWindow::closeProject);
     fileMenu->addSeparator();
     QAction *quitAction = fileMenu->addAction(tr("&Quit"), this, &QWidget::close);
+    quitAction->setObjectName(QStringLiteral("quitAction"));
     quitAction->setShortcut(QKeySequence::Quit);
 
     m_pluginMenu = menuBar()->addMenu(tr("&Plug-ins"));
@@ -54,6 +56,22 @@ MainWindow::MainWindow(const PluginRegistry &registry, QWidget *parent)
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // Quitting closes every other window first, each as its own close
+    // would: one with unsaved work asks, and a cancel there keeps sorv open.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
+        if (window == this || !window->isVisible())
+            continue;
+        if (!window->close() && window->isVisible()) {
+            event->ignore();
+            return;
+        }
+    }
+    QMainWindow::closeEvent(event);
+}
 
 void MainWindow::createPluginActions()
 {

@@ -11,7 +11,9 @@ class QMenu;
 class QToolBar;
 
 // The host's window: the plug-ins' actions in a menu and on a toolbar,
-// the project commands, and the list of libraries found.
+// the project commands, and the list of libraries found. Closing it (File >
+// Quit) closes every other window of the application first; when one of
+// them stays open (its user cancelled), the host stays open too.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -31,6 +33,9 @@ public slots:
     void showAboutPlugins();
     // The help index, in the user-interface language where it is translated.
     void showUserGuide();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void projectChanged();

@@ -23,6 +23,12 @@ remove() {
     rm -rf "$work"
 }
 
+echo "== dependencies"
+# The Chinese interface is unreadable without a CJK font: the package must
+# bring one, not only suggest it.
+dpkg-deb -f "$deb" Depends | tr ',' '\n' | grep -qx ' *fonts-noto-cjk' \
+    || { echo "package-check: the package does not depend on fonts-noto-cjk" >&2; exit 1; }
+
 echo "== apt-get install -y $deb"
 DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -q "$deb"
 trap remove EXIT

@@ -33,7 +33,7 @@ if [ ! -f "$fb" ] || [ ! -f "$traces" ]; then
     # times, so the late picks sit off their onsets; the FB file's bytes
     # are the same with or without them.
     "$build/bin/fbtool" gen "$fb" --shots 300 --channels 96 --seed 7 \
-        --vary-source 13 --nan-coordinate 41 --repeat-ffid 6:251 \
+        --vary-source 13 --nan 41 --repeat-ffid 6:251 \
         --spike 20:30:25 --spike 150:70:-18 --shift 200:7 \
         --traces "$traces" --sample-interval 1
 fi

@@ -1,4 +1,5 @@
 #include "fbtabledialog.h"
+#include "middleelidedlabel.h"
 
 #include "fbcolumns.h"
 #include "shotlistmodel.h"
@@ -19,6 +20,13 @@
 #include <utility>
 
 static_assert(FbColumns::Count == 16, "the viewer keeps one width per table column");
+
+namespace {
+
+// Characters of the file's name that the file label always has room for.
+constexpr int MinNameChars = 24;
+
+} // namespace
 
 fbTableDialog::fbTableDialog(const FbFileInfo &info, QVector<ShotIndexEntry> shotIndex, QWidget *parent)
     : SorvDialog(parent)
@@ -84,10 +92,17 @@ void fbTableDialog::showSummary()
         + (fbInfo->polarity > 0 ? QObject::tr("positive") : QObject::tr("negative"));
 
     // A long path must not make the window as wide as itself: the label
-    // may shrink down to its caption, and the whole path stays readable in
-    // its tool tip.
-    ui->fbNameLabel->setMinimumWidth(ui->fbNameLabel->fontMetrics().horizontalAdvance(ui->fbNameLabel->text()));
+    // may shrink down to its caption, showing the path with its middle left
+    // out so that the file's name stays in sight, and the whole path stays
+    // readable in its tool tip.
+    // It keeps room for the caption and the file's name (or its end, for a
+    // name of more than MinNameChars).
+    const QFontMetrics metrics = ui->fbNameLabel->fontMetrics();
+    const QString name = QFileInfo(fbInfo->fbName).fileName().right(MinNameChars);
+    ui->fbNameLabel->setMinimumWidth(metrics.horizontalAdvance(ui->fbNameLabel->text() + blank + QChar(0x2026)
+                                                               + QLatin1Char('/') + name));
     ui->fbNameLabel->setToolTip(fbInfo->fbName);
+    MiddleElidedLabel::install(ui->fbNameLabel, ui->fbNameLabel->text() + blank);
     ui->fbNameLabel->setText(fbNameText);
     ui->totalShotsLabel->setText(totalShotsText);
     ui->totalFBsLabel->setText(totalFBsText);

@@ -258,7 +258,7 @@ void PickEditor::rejectShotOutliers()
     const QString text = tr("Outliers of shot %1 (ffid %2): %n.", "", outliers.size())
                              .arg(shot + 1)
                              .arg(data->report.index.at(shot).ffid)
-                       + QLatin1Char(' ') + tr("Reject them? Their status becomes %1.").arg(m_session.rejectStatus());
+                       + QLatin1Char('\n') + tr("Reject them? Their status becomes %1.").arg(m_session.rejectStatus());
     if (ask(QStringLiteral("confirmRejectOutliersBox"), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
         == QMessageBox::Yes)
         m_session.rejectOutliers(outliers, shot);
@@ -280,8 +280,9 @@ void PickEditor::rejectFileOutliers()
         emit message(tr("The file has no outlier."), false);
         return;
     }
-    const QString text = tr("Outliers of the file: %n, in %L1 shots.", "", outliers.size()).arg(qint64(shots.size()))
-                       + QLatin1Char(' ') + tr("Reject them? Their status becomes %1.").arg(m_session.rejectStatus());
+    const QString text = tr("Outliers of the file: %n, in %1.", "", outliers.size())
+                             .arg(tr("%Ln shot(s)", "", int(shots.size())))
+                       + QLatin1Char('\n') + tr("Reject them? Their status becomes %1.").arg(m_session.rejectStatus());
     if (ask(QStringLiteral("confirmRejectOutliersBox"), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
         == QMessageBox::Yes)
         m_session.rejectOutliers(outliers, -1);
@@ -343,6 +344,8 @@ void PickEditor::showContextMenu(const QPoint &pos)
     menu.exec(m_table->viewport()->mapToGlobal(pos));
 }
 
+// The question goes on a line of its own after the facts, so that the box
+// never wraps a lone word or number of it onto a line of its own.
 int PickEditor::ask(const QString &objectName, const QString &text, int buttons, int defaultButton)
 {
     QMessageBox box(QMessageBox::Question, m_window->windowTitle(), text,
@@ -363,7 +366,7 @@ bool PickEditor::mayDiscardEdits(const std::function<void()> &then)
         const int n = m_session.edits().size();
         const QString text = tr("Edited picks of %1 that no saved copy holds: %n.", "", n)
                                  .arg(QFileInfo(fileName()).fileName())
-                           + QLatin1Char(' ') + tr("Save a corrected copy first?");
+                           + QLatin1Char('\n') + tr("Save a corrected copy first?");
         const int answer = ask(QStringLiteral("unsavedEditsBox"), text,
                                QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
         if (answer == QMessageBox::Save)

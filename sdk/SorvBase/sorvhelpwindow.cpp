@@ -3,9 +3,11 @@
 #include "sorvbaseutil.h"
 #include "sorvdialog.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +15,8 @@
 #include <QLabel>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QTextBlock>
@@ -44,6 +48,9 @@ void deleteWindow()
 // width of the page, so that a page never needs to scroll sideways.
 class HelpBrowser : public QTextBrowser
 {
+    // Room left beside an image for its border and a space after it.
+    static constexpr int ImageSlack = 16;
+
 public:
     using QTextBrowser::QTextBrowser;
 
@@ -67,21 +74,61 @@ public:
     // A text document spaces every line of a paragraph alike, and a
     // screenshot is one line: the page's taller lines would leave a gap
     // half an image high under it. Paragraphs with an image get single
-    // spacing.
-    void fitImageLines()
+    // spacing, and an image wider than its paragraph's room (the page's
+    // side margins are the paragraph's) is drawn to that width.
+    void fitImages()
     {
+        struct Fit { int position, length; QTextImageFormat format; };
+        QVector<Fit> fits;
+        // The layout draws an image at the screen's resolution over the
+        // usual 96 dpi: a width in the format is taken back by as much.
+        qreal scale = 1.0;
+        if (const QPaintDevice *device = document()->documentLayout()->paintDevice())
+            scale = device->logicalDpiX() / 96.0;
+        // Room as when the page scrolls down, so that the scroll bar's
+        // coming never makes the page scroll sideways.
+        const int pageWidth = viewport()->width()
+            - (verticalScrollBar()->isVisible() ? 0 : verticalScrollBar()->sizeHint().width());
         QTextCursor cursor(document());
         for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+            const QTextBlockFormat blockFormat = block.blockFormat();
+            const qreal room = (pageWidth - 2 * document()->documentMargin() - blockFormat.leftMargin()
+                                - blockFormat.rightMargin() - ImageSlack) / scale;
+            bool hasImage = false;
             for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
-                if (it.fragment().charFormat().isImageFormat()) {
-                    QTextBlockFormat format = block.blockFormat();
-                    format.setLineHeight(0, QTextBlockFormat::SingleHeight);
-                    cursor.setPosition(block.position());
-                    cursor.setBlockFormat(format);
-                    break;
+                const QTextFragment fragment = it.fragment();
+                if (!fragment.charFormat().isImageFormat())
+                    continue;
+                hasImage = true;
+                QTextImageFormat image = fragment.charFormat().toImageFormat();
+                const QImage shown
+                    = document()->resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>();
+                const qreal width = qMax(qreal(1), qMin(room, qreal(shown.width())));
+                if (!shown.isNull() && qAbs(image.width() - width) >= 1) {
+                    image.setWidth(width);
+                    image.setHeight(shown.height() * width / shown.width());
+                    fits.append({fragment.position(), fragment.length(), image});
                 }
             }
+            if (hasImage) {
+                QTextBlockFormat format = blockFormat;
+                format.setLineHeight(0, QTextBlockFormat::SingleHeight);
+                cursor.setPosition(block.position());
+                cursor.setBlockFormat(format);
+            }
         }
+        for (const Fit &fit : qAsConst(fits)) {
+            cursor.setPosition(fit.position);
+            cursor.setPosition(fit.position + fit.length, QTextCursor::KeepAnchor);
+            cursor.setCharFormat(fit.format);
+        }
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QTextBrowser::resizeEvent(event);
+        fitImages();
     }
 
 private:
@@ -157,12 +204,28 @@ SorvHelpWindow::SorvHelpWindow(QWidget *parent)
     // without a browser is explained instead of showing an empty page.
     m_browser->setOpenLinks(false);
 
+    // Closed as a dialog is: Esc, Ctrl+W or the Close button.
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->setObjectName(QStringLiteral("helpButtons"));
+    buttons->setContentsMargins(6, 6, 6, 6);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
+    QList<QKeySequence> closeKeys = QKeySequence::keyBindings(QKeySequence::Close);
+    for (const QKeySequence &key : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        if (!closeKeys.contains(key))
+            closeKeys << key;
+    }
+    for (const QKeySequence &key : qAsConst(closeKeys)) {
+        auto *shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, this, &QWidget::close);
+    }
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(toolBar);
     layout->addWidget(m_message);
     layout->addWidget(m_browser, 1);
+    layout->addWidget(buttons);
 
     m_back->setEnabled(false);
     m_forward->setEnabled(false);
@@ -173,7 +236,7 @@ SorvHelpWindow::SorvHelpWindow(QWidget *parent)
     connect(m_browser, &QTextBrowser::backwardAvailable, m_back, &QAction::setEnabled);
     connect(m_browser, &QTextBrowser::forwardAvailable, m_forward, &QAction::setEnabled);
     connect(m_browser, &QTextBrowser::anchorClicked, this, &SorvHelpWindow::followLink);
-    connect(m_browser, &QTextBrowser::sourceChanged, browser, &HelpBrowser::fitImageLines);
+    connect(m_browser, &QTextBrowser::sourceChanged, browser, &HelpBrowser::fitImages);
     connect(m_browser, &QTextBrowser::sourceChanged, this, &SorvHelpWindow::pageChanged);
 }
 

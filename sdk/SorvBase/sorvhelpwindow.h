@@ -29,8 +29,9 @@ QT_END_NAMESPACE
 // The window is made on first use and reused, raised, by every later call.
 // While a modal dialog runs, the window is made that dialog's child, so
 // that it takes input beside it, and stands on its own again when the
-// dialog closes. Closing the window hides it; it keeps its place and
-// history for the next call.
+// dialog closes. Esc, Ctrl+W and its Close button close it as a dialog
+// closes. Closing the window hides it; it keeps its place and history for
+// the next call.
 class SORVBASE_EXPORT SorvHelpWindow : public QWidget
 {
     Q_OBJECT

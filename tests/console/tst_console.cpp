@@ -1,5 +1,6 @@
 // What the host prints on the console: nothing when a plug-in dialog opens,
-// and one line with exit code 1 for a usage error, display or not.
+// one line with exit code 1 for a usage error, display or not, and one
+// with exit code 2 that says how to run headless when there is no display.
 
 #include "browsefbfiledialog.h"
 #include "consolefilter.h"
@@ -86,22 +87,33 @@ private slots:
         QVERIFY2(slotWarnings.isEmpty(), qPrintable(slotWarnings.join(QLatin1Char('\n'))));
     }
 
-    void usageErrors_data()
+    void withoutDisplay_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("unknown option") << QStringList{"--bogus"};
-        QTest::newRow("missing value") << QStringList{"--project"};
-        QTest::newRow("after a platform option") << QStringList{"-platform", "offscreen", "--bogus"};
+        QTest::addColumn<QString>("display"); // empty: not set
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("errorPart");
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << "" << 1 << "Try 'sorv --help'";
+        QTest::newRow("missing value") << QStringList{"--project"} << "" << 1 << "Try 'sorv --help'";
+        QTest::newRow("after a platform option") << QStringList{"-platform", "offscreen", "--bogus"} << "" << 1
+                                                 << "Try 'sorv --help'";
+        QTest::newRow("no display") << QStringList() << "" << 2 << "QT_QPA_PLATFORM=offscreen sorv";
+        QTest::newRow("a display nobody serves") << QStringList{"--project", "."} << ":87" << 2 << "xvfb-run -a sorv";
     }
 
-    // Without a display and without a platform choice: the error, not a
-    // crash in the platform set-up.
-    void usageErrors()
+    // Without a display and without a platform choice: a usage error, or
+    // how to run headless, never a crash in the platform set-up.
+    void withoutDisplay()
     {
         QFETCH(QStringList, arguments);
+        QFETCH(QString, display);
+        QFETCH(int, exitCode);
+        QFETCH(QString, errorPart);
         QProcess sorv;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("DISPLAY"));
+        if (!display.isEmpty())
+            env.insert(QStringLiteral("DISPLAY"), display);
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         sorv.setProcessEnvironment(env);
@@ -109,8 +121,9 @@ private slots:
         QVERIFY(sorv.waitForFinished(20000));
         const QString err = QString::fromLocal8Bit(sorv.readAllStandardError());
         QCOMPARE(sorv.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(sorv.exitCode(), 1);
+        QCOMPARE(sorv.exitCode(), exitCode);
         QVERIFY2(err.startsWith(QLatin1String("sorv: ")) && err.count(QLatin1Char('\n')) == 1, qPrintable(err));
+        QVERIFY2(err.contains(errorPart), qPrintable(err));
         QCOMPARE(sorv.readAllStandardOutput(), QByteArray());
     }
 };

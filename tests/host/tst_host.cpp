@@ -4,10 +4,27 @@
 #include "screenshottour.h"
 
 #include <sorvbaseutil.h>
+#include <sorvhelpwindow.h>
 #include <sorvprojectmanager.h>
 
 #include <QAction>
 #include <QtTest>
+
+// A window whose user keeps it open when asked (unsaved work, Cancel).
+class KeptWindow : public QWidget
+{
+public:
+    bool keep = false;
+
+protected:
+    void closeEvent(QCloseEvent *event) override
+    {
+        if (keep)
+            event->ignore();
+        else
+            QWidget::closeEvent(event);
+    }
+};
 
 // The host's side of loading: which libraries it takes, which it refuses and
 // why, and how the window orders and enables the actions it receives.
@@ -99,6 +116,36 @@ private slots:
         // A window made inside a project starts with the action enabled.
         QVERIFY(projects.openProject(m_project.path()));
         QVERIFY(MainWindow(m_registry).pluginActions().at(0)->isEnabled());
+    }
+
+    // File > Quit closes every window, the help window too, unless one of
+    // them is kept open by its user; then the host stays open as well.
+    void quitClosesEveryWindow_data()
+    {
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("all close") << false;
+        QTest::newRow("one is kept open") << true;
+    }
+    void quitClosesEveryWindow()
+    {
+        QFETCH(bool, kept);
+        QTemporaryDir dir;
+        const QString page = dir.filePath(QStringLiteral("page.html"));
+        QVERIFY(FbTest::writeFile(page, "<html><head><title>Page</title></head><body>text</body></html>"));
+        MainWindow window(m_registry);
+        window.show();
+        KeptWindow other;
+        other.keep = kept;
+        other.show();
+        QVERIFY(SorvHelpWindow::instance()->showPage(page));
+        QAction *quit = window.findChild<QAction *>(QStringLiteral("quitAction"));
+        QVERIFY(quit);
+        quit->trigger();
+        QCOMPARE(window.isVisible(), kept);
+        QCOMPARE(other.isVisible(), kept);
+        if (!kept)
+            QVERIFY(!SorvHelpWindow::instance()->isVisible());
+        other.keep = false;
     }
 
     // The pictures of the demo and the help pages: every window that a

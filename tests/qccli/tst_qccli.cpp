@@ -10,6 +10,7 @@
 #include <QColor>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QSize>
@@ -20,6 +21,8 @@
 #include <cstring>
 #include <limits>
 #include <random>
+
+#include <unistd.h>
 
 struct Run { int exitCode = -1; QString out, err; }; // -1: did not finish normally
 const QString PairsHeader
@@ -440,6 +443,75 @@ private slots:
                      qPrintable(QStringLiteral("%1 pixels of %2 for %3 picks")
                                     .arg(pixels).arg(look.colour.name()).arg(picks)));
         }
+    }
+
+    // A count of one takes the singular.
+    void singularCounts_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("part"); // of standard output
+        const QString one = m_dir.filePath("one.fb"), png = m_dir.filePath("one.png");
+        QTest::newRow("gen") << QStringList{"gen", one, "--shots", "1", "--channels", "1"}
+                             << ": 1 record, 1 shot of 1 channel, ";
+        QTest::newRow("qc") << QStringList{"qc", one} << "Records: 1 in 1 shot\n";
+        QTest::newRow("map") << QStringList{"map", one, "-o", png} << ": 1 source, 1 receiver\n";
+        QTest::newRow("map --view stations") << QStringList{"map", one, "--view", "stations", "-o", png}
+                                             << ": 1 shot, 0 compared pairs\n";
+    }
+    void singularCounts()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, part);
+        const Run run = fbtool(args);
+        QVERIFY2(run.exitCode == 0 || run.exitCode == 1, qPrintable(run.err));
+        QVERIFY2(run.out.contains(part), qPrintable(run.out));
+    }
+
+    // No output of plot, map or qc --csv may replace its input, whatever
+    // name or link leads to it: exit 2, the input's bytes as they were, and
+    // no table written beside it.
+    void outputIsInput_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QStringList>("args");
+        const auto copy = [this](const QString &name) {
+            const QString path = m_dir.filePath(name);
+            QDir().mkpath(QFileInfo(path).path());
+            return QFile::copy(m_small, path) ? path : QString();
+        };
+        const auto link = [this](const QString &target, const QString &name) {
+            const QString path = m_dir.filePath(name);
+            QDir().mkpath(QFileInfo(path).path());
+            return QFile::link(target, path) ? path : QString();
+        };
+        QString in = copy("in1.fb");
+        QTest::newRow("plot through a symlink") << in << QStringList{"plot", in, "--shot", "1", "-o",
+                                                                     link(in, "v1.svg")};
+        in = copy("in2.fb");
+        QTest::newRow("map through a symlink") << in << QStringList{"map", in, "-o", link(in, "v2.png")};
+        in = copy("in3.fb");
+        const QString hard = m_dir.filePath("v3.pdf");
+        QVERIFY(::link(qPrintable(in), qPrintable(hard)) == 0);
+        QTest::newRow("map --view, a hard link") << in << QStringList{"map", in, "--view", "receivers", "-o", hard};
+        in = copy("q4/outliers.csv");
+        QTest::newRow("qc --csv, the input is a table") << in << QStringList{"qc", in, "--csv", m_dir.filePath("q4")};
+        in = copy("in5.fb");
+        link(in, "q5/shots.csv");
+        QTest::newRow("qc --csv, a table links to the input") << in << QStringList{"qc", in, "--csv",
+                                                                                   m_dir.filePath("q5/")};
+    }
+    void outputIsInput()
+    {
+        QFETCH(QString, input);
+        QFETCH(QStringList, args);
+        QVERIFY(!input.isEmpty() && !args.contains(QString()));
+        const Run run = fbtool(args);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(QLatin1String("it is the input file")), qPrintable(run.err));
+        QFile a(m_small), b(input);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QVERIFY(a.readAll() == b.readAll());
+        QVERIFY(!QFile::exists(QFileInfo(input).dir().filePath("reciprocity.csv")));
     }
 
     // Exit code 2 and one line on stderr.

@@ -304,25 +304,29 @@ private slots:
     // Rejecting outliers says how many first, and does nothing on No.
     void rejectingOutliersSaysHowMany_data()
     {
+        QTest::addColumn<QString>("first");      // an action answered Yes before; empty for none
         QTest::addColumn<QString>("action");
         QTest::addColumn<bool>("yes");
         QTest::addColumn<QString>("count");      // in the question
         QTest::addColumn<QStringList>("gone");
         const QString a = problem(PickQc::Kind::Outlier, SpikeShotA, spikeRecord(SpikeShotA, SpikeChannelA));
         const QString b = problem(PickQc::Kind::Outlier, SpikeShotB, spikeRecord(SpikeShotB, SpikeChannelB));
-        QTest::newRow("of this shot") << "rejectOutliersAction" << true
+        QTest::newRow("of this shot") << "" << "rejectOutliersAction" << true
                                       << QStringLiteral("Outliers of shot %1 (ffid %2): 1.")
                                              .arg(SpikeShotA + 1)
                                              .arg(5001 + SpikeShotA)
                                       << QStringList{a};
-        QTest::newRow("of the file") << "rejectFileOutliersAction" << true << "Outliers of the file: 2, in 2 shots."
-                                     << QStringList{a, b};
+        QTest::newRow("of the file") << "" << "rejectFileOutliersAction" << true
+                                     << "Outliers of the file: 2, in 2 shots." << QStringList{a, b};
         QTest::newRow("of the file, answered No")
-            << "rejectFileOutliersAction" << false << "Outliers of the file: 2, in 2 shots." << QStringList();
+            << "" << "rejectFileOutliersAction" << false << "Outliers of the file: 2, in 2 shots." << QStringList();
+        QTest::newRow("one left in the file") << "rejectOutliersAction" << "rejectFileOutliersAction" << true
+                                              << "Outliers of the file: 1, in 1 shot." << QStringList{a, b};
     }
 
     void rejectingOutliersSaysHowMany()
     {
+        QFETCH(QString, first);
         QFETCH(QString, action);
         QFETCH(bool, yes);
         QFETCH(QString, count);
@@ -330,6 +334,11 @@ private slots:
         openSurvey();
         showShot(SpikeShotA);
         const QStringList before = problemKeys(problemModel());
+        if (!first.isEmpty()) {
+            ModalDriver yesDriver([](QWidget *modal) { return answer(modal, QMessageBox::Yes); });
+            m_window->findChild<QAction *>(first)->trigger();
+            waitJudged();
+        }
         QString asked;
         ModalDriver driver([&](QWidget *modal) {
             if (modal->objectName() != QLatin1String("confirmRejectOutliersBox"))
@@ -339,7 +348,8 @@ private slots:
         });
         m_window->findChild<QAction *>(action)->trigger();
         QVERIFY2(asked.startsWith(count), qPrintable(asked));
-        QCOMPARE(undoStack()->count(), yes ? 1 : 0);
+        QVERIFY2(asked.section(QLatin1Char('\n'), -1).startsWith(QLatin1String("Reject them?")), qPrintable(asked));
+        QCOMPARE(undoStack()->count(), (first.isEmpty() ? 0 : 1) + (yes ? 1 : 0));
         waitJudged();
         QStringList expected = before;
         for (const QString &g : gone)

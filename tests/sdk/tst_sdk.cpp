@@ -276,6 +276,55 @@ private slots:
         QCOMPARE(m_urls, browser && handed.isValid() ? QList<QUrl>{handed} : QList<QUrl>());
     }
 
+    // The help window closes from the keyboard and by its button, alone or
+    // beside a modal dialog, and opens again where it was.
+    void helpWindowCloses_data()
+    {
+        QTest::addColumn<QString>("how"); // a key sequence, or "button"
+        QTest::addColumn<bool>("besideDialog");
+        QTest::newRow("Esc") << "Esc" << false;
+        QTest::newRow("Ctrl+W") << "Ctrl+W" << false;
+        QTest::newRow("Close button") << "button" << false;
+        QTest::newRow("Esc beside a dialog") << "Esc" << true;
+    }
+    void helpWindowCloses()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, besideDialog);
+        HelpDialog dialog;
+        dialog.page = QStringLiteral("w_cover.html");
+        bool closed = false, dialogOpen = false;
+        const auto closeHelp = [&] {
+            SorvHelpWindow *window = SorvHelpWindow::instance();
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+            window->activateWindow();
+            if (how == QLatin1String("button")) {
+                auto *buttons = window->findChild<QDialogButtonBox *>(QStringLiteral("helpButtons"));
+                QVERIFY(buttons);
+                buttons->button(QDialogButtonBox::Close)->click();
+            } else {
+                QTest::keySequence(window, QKeySequence(how));
+            }
+            closed = !window->isVisible();
+            dialogOpen = dialog.isVisible();
+        };
+        if (besideDialog) {
+            QTimer::singleShot(0, &dialog, [&] {
+                QTest::keyClick(&dialog, Qt::Key_F1);
+                closeHelp();
+                dialog.reject();
+            });
+            dialog.exec();
+        } else {
+            QVERIFY(SorvDialog::openHelpPage(QStringLiteral("w_cover.html"), nullptr));
+            closeHelp();
+        }
+        QVERIFY(closed);
+        QCOMPARE(dialogOpen, besideDialog); // Esc closed the help, not the dialog under it
+        QVERIFY(SorvDialog::openHelpPage(QStringLiteral("index.html"), nullptr));
+        QVERIFY(SorvHelpWindow::instance()->isVisible());
+    }
+
     // Beside a modal dialog, the help window takes the user's input, and it
     // stays open when the dialog closes.
     void helpBesideModalDialog()
@@ -338,6 +387,10 @@ private slots:
         }
         QVERIFY2(images > 0 || !path.endsWith(QLatin1String("w_cover.html")),
                  "the browse dialog's page lost its picture");
+        // Never sideways: the screenshots fit the page's margins.
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QCoreApplication::processEvents();
+        QVERIFY2(!pageView->horizontalScrollBar()->isVisible(), "the page scrolls sideways");
     }
 
     void metaData_data()

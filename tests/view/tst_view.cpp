@@ -3,7 +3,10 @@
 // stacks its sources, and how image files are written or refused.
 
 #include "imageexport.h"
+#include "plotlabels.h"
 #include "shotplot.h"
+#include "stationaxis.h"
+#include "stationshotview.h"
 #include "surveymap.h"
 
 #include <qwt_color_map.h>
@@ -133,6 +136,10 @@ private slots:
             << false << true << true << int(ShotPlot::Residuals) << 0.0 << "m" << "Residual (ms)"
             << QStringList{"Status 0", "Status 1", "Shot 41", ring, "Fitted curve",
                            QString::fromUtf8("Outlier threshold (±8 ms)")};
+        // Residuals well within the threshold: its lines are off the scale.
+        QTest::newRow("residuals, thresholds off the scale")
+            << true << false << false << int(ShotPlot::Residuals) << 0.0 << "m" << "Residual (ms)"
+            << QStringList{"Status 0", "Fitted curve"};
     }
     void plotSaysWhatItDraws()
     {
@@ -175,12 +182,14 @@ private slots:
         }
 
         QStringList velocities, intercepts;
-        for (const QwtPlotItem *item : plot.itemList(QwtPlotItem::Rtti_PlotMarker)) {
-            const QString text = static_cast<const QwtPlotMarker *>(item)->label().text();
-            if (text.endsWith(unit + QStringLiteral("/s")))
-                velocities << text;
-            else if (text.startsWith(QStringLiteral("intercept ")))
-                intercepts << text;
+        for (const QwtPlotItem *item : plot.itemList(QwtPlotItem::Rtti_PlotUserItem + 1)) {
+            for (const PlotLabels::Label &label : static_cast<const PlotLabels *>(item)->labels()) {
+                const QString text = label.text.text();
+                if (text.endsWith(unit + QStringLiteral("/s")))
+                    velocities << text;
+                else if (text.startsWith(QStringLiteral("intercept ")))
+                    intercepts << text;
+            }
         }
         if (mode == ShotPlot::Residuals) {
             QVERIFY2(velocities.isEmpty() && intercepts.isEmpty(), qPrintable(velocities.join(", ")));
@@ -199,6 +208,99 @@ private slots:
         QCOMPARE(intercepts.size(), 2);
         for (const QString &text : qAsConst(intercepts))
             QVERIFY2(std::abs(text.section(QLatin1Char(' '), 1, 1).toDouble()) < 2.0, qPrintable(text));
+    }
+
+    // Labels stay whole inside the canvas, off each other, and off the picks
+    // where there is room: a 100 x 16 label for each anchor, in a 400 x 300
+    // canvas.
+    void labelPlacement_data()
+    {
+        QTest::addColumn<QVector<QPointF>>("anchors");
+        QTest::addColumn<QVector<QPointF>>("picks");
+        QTest::addColumn<bool>("clearOfPicks");
+        QVector<QPointF> belowRight; // picks filling the preferred side of (200, 150)
+        for (int px = 200; px < 320; px += 3)
+            for (int py = 150; py < 180; py += 3)
+                belowRight << QPointF(px, py);
+        QTest::newRow("at the left edge") << QVector<QPointF>{{4, 150}} << QVector<QPointF>() << true;
+        QTest::newRow("at the bottom right corner") << QVector<QPointF>{{398, 298}} << QVector<QPointF>() << true;
+        QTest::newRow("four at one anchor") << QVector<QPointF>(4, QPointF(200, 150)) << QVector<QPointF>() << true;
+        QTest::newRow("two close together") << QVector<QPointF>{{200, 150}, {210, 155}} << QVector<QPointF>()
+                                            << true;
+        QTest::newRow("picks on its side") << QVector<QPointF>{{200, 150}} << belowRight << true;
+        QTest::newRow("picks everywhere, still inside")
+            << QVector<QPointF>{{200, 150}, {200, 150}} << [] {
+                   QVector<QPointF> all;
+                   for (int px = 0; px < 400; px += 2)
+                       for (int py = 0; py < 300; py += 2)
+                           all << QPointF(px, py);
+                   return all;
+               }() << false;
+    }
+    void labelPlacement()
+    {
+        QFETCH(QVector<QPointF>, anchors);
+        QFETCH(QVector<QPointF>, picks);
+        QFETCH(bool, clearOfPicks);
+        const QRectF canvas(0, 0, 400, 300);
+        const QVector<QSizeF> sizes(anchors.size(), QSizeF(100, 16));
+        const QVector<Qt::Alignment> preferred(anchors.size(), Qt::AlignBottom | Qt::AlignRight);
+        const QVector<QRectF> rects = PlotLabels::place(sizes, anchors, preferred, picks, canvas, 6);
+        QCOMPARE(rects.size(), anchors.size());
+        for (int k = 0; k < rects.size(); ++k) {
+            QVERIFY2(canvas.contains(rects.at(k)), qPrintable(QStringLiteral("label %1 leaves the canvas").arg(k)));
+            QCOMPARE(rects.at(k).size(), sizes.at(k));
+            for (int j = 0; j < k; ++j)
+                QVERIFY2(!rects.at(k).intersects(rects.at(j)),
+                         qPrintable(QStringLiteral("%1 covers %2").arg(k).arg(j)));
+            if (clearOfPicks) {
+                for (const QPointF &p : qAsConst(picks))
+                    QVERIFY2(!rects.at(k).contains(p), qPrintable(QStringLiteral("label %1 covers a pick").arg(k)));
+            }
+        }
+    }
+
+    // An axis title stays whole on one line, in a smaller font where the
+    // axis is short: a wrapped title lost its second line (the unit).
+    void axisTitlesFit_data()
+    {
+        QTest::addColumn<int>("view"); // 0 shot plot in reduced time, 1 stations x shots
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("axis");
+        QTest::addColumn<bool>("shrunk");
+        QTest::newRow("reduced time, short") << 0 << QSize(500, 300) << int(QwtPlot::yLeft) << true;
+        QTest::newRow("reduced time, tall") << 0 << QSize(500, 700) << int(QwtPlot::yLeft) << false;
+        QTest::newRow("colour bar, short") << 1 << QSize(600, 250) << int(QwtPlot::yRight) << true;
+    }
+    void axisTitlesFit()
+    {
+        QFETCH(int, view);
+        QFETCH(QSize, size);
+        QFETCH(int, axis);
+        QFETCH(bool, shrunk);
+        QScopedPointer<QwtPlot> plot;
+        if (view == 0) {
+            auto *shot = new ShotPlot;
+            shot->setReductionVelocity(3000);
+            const QVector<FbRecord> records = refractionShot(true, false);
+            shot->setShot(records, PickQc::fitShot(records), 0, 1001);
+            plot.reset(shot);
+        } else {
+            auto *stations = new StationShotView;
+            stations->setSurvey(StationAxis(), {});
+            plot.reset(stations);
+        }
+        plot->resize(size);
+        plot->show();
+        QVERIFY(QTest::qWaitForWindowExposed(plot.data()));
+        // The bottom title, short on a long axis, keeps the titles' own size.
+        const qreal ownPoints = plot->axisWidget(QwtPlot::xBottom)->title().font().pointSizeF();
+        const QwtScaleWidget *scale = plot->axisWidget(axis);
+        const QwtText title = scale->title();
+        QCOMPARE(scale->titleHeightForWidth(scale->height()), scale->titleHeightForWidth(QWIDGETSIZE_MAX));
+        QVERIFY2(QFontMetrics(title.font()).horizontalAdvance(title.text()) <= scale->height(),
+                 qPrintable(title.text() + QStringLiteral(" is longer than its axis")));
+        QCOMPARE(title.font().pointSizeF() < ownPoints, shrunk);
     }
 
     // Velocity = delta offset / delta time x 1000; only positive, finite ones.
@@ -270,7 +372,7 @@ private slots:
     }
 
     // Coordinates in plain digits with thousands grouping, as many decimals
-    // as the ticks need.
+    // as the ticks need, under axis titles that name the unit.
     void mapAxisLabels_data()
     {
         QTest::addColumn<double>("lower");
@@ -293,6 +395,8 @@ private slots:
             map.setAxisScale(axis, lower, upper);
             map.replot();
             QCOMPARE(map.axisScaleDraw(axis)->label(value).text(), text);
+            const QString title = map.axisTitle(axis).text();
+            QVERIFY2(title.endsWith(QLatin1String(" (m)")), qPrintable(title));
         }
     }
 

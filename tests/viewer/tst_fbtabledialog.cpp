@@ -4,6 +4,7 @@
 
 #include "fbcolumns.h"
 #include "fbtabledialog.h"
+#include "middleelidedlabel.h"
 #include "fbtestfile.h"
 #include "modaldriver.h"
 
@@ -244,6 +245,20 @@ private slots:
         QCOMPARE(v.child<QLabel>("fbNameLabel")->text(), QStringLiteral("FB File: ") + v.info.fbName);
         QCOMPARE(v.child<QLabel>("fbNameLabel")->toolTip(), v.info.fbName);
         QVERIFY2(v.dialog->minimumSizeHint().width() <= 1400, "the path sets the viewer's width");
+        // At 800 px a long path is shown with its middle left out: the
+        // caption and the file's name stay in sight.
+        v.dialog->resize(800, 600);
+        QCoreApplication::processEvents();
+        const QLabel *nameLabel = v.child<QLabel>("fbNameLabel");
+        const QString seen = MiddleElidedLabel::shownText(nameLabel);
+        QVERIFY2(seen.startsWith(QLatin1String("FB File: ")) && seen.endsWith(QLatin1String("s.fb")), qPrintable(seen));
+        QCOMPARE(seen == nameLabel->text(),
+                 nameLabel->fontMetrics().horizontalAdvance(nameLabel->text()) <= nameLabel->contentsRect().width());
+        QVERIFY(nameLabel->fontMetrics().horizontalAdvance(seen) <= nameLabel->contentsRect().width());
+        const QString fileName = QFileInfo(v.info.fbName).fileName();
+        if (nameLabel->fontMetrics().horizontalAdvance(QStringLiteral("FB File: …/") + fileName)
+            <= nameLabel->contentsRect().width())
+            QVERIFY2(seen.endsWith(QLatin1Char('/') + fileName), qPrintable(seen));
         const QStringList shown{v.child<QLabel>("totalShotsLabel")->text(), v.child<QLabel>("totalFBsLabel")->text(),
                                 v.child<QLabel>("offsetRangeLabel")->text(), v.child<QLabel>("polarityLabel")->text(),
                                 v.child<QAbstractButton>("bulkUpButton")->toolTip(),

@@ -1,5 +1,7 @@
 #include "commandline.h"
 
+#include "fboutputfile.h"
+#include "qcsettings.h"
 #include "sgtconverter.h"
 
 #include <cmath>
@@ -97,6 +99,25 @@ QString CommandParser::parse(const QStringList &args)
         return QString();
     }
     return positional.at(1);
+}
+
+bool outputIsNotInput(const QString &output, const QStringList &inputs)
+{
+    QString error;
+    if (FbOutputFile::isProtected(output, inputs, &error)) {
+        fail(error);
+        return false;
+    }
+    return true;
+}
+
+QCommandLineOption thresholdOption(Threshold which, const QString &description)
+{
+    const PickQc::Settings defaults;
+    const bool outlier = which == Threshold::Outlier;
+    const QString value = QString::number(outlier ? defaults.outlierMs : defaults.reciprocityMs);
+    return QCommandLineOption(outlier ? QStringLiteral("outlier-ms") : QStringLiteral("reciprocity-ms"),
+                              description.arg(value), QStringLiteral("T"), value);
 }
 
 bool toInt(const QString &text, qint64 low, qint64 high, qint64 *value)

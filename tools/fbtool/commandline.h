@@ -74,6 +74,17 @@ struct CommandParser
     QString parse(const QStringList &args);
 };
 
+// Every command's rule for what it writes: never one of its inputs, by any
+// path or link (the same check edit, export and import make as they open
+// their output). False after reporting it.
+bool outputIsNotInput(const QString &output, const QStringList &inputs);
+
+// The QC's thresholds as options, their defaults the QC's own settings.
+enum class Threshold { Outlier, Reciprocity };
+// --outlier-ms or --reciprocity-ms with value name T; "%1" in description
+// becomes the default.
+QCommandLineOption thresholdOption(Threshold which, const QString &description);
+
 // text as an integer in low..high.
 bool toInt(const QString &text, qint64 low, qint64 high, qint64 *value);
 // text as a finite number in C-locale notation.

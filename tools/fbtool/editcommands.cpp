@@ -85,13 +85,11 @@ int runEdit(const QStringList &args)
         QStringLiteral("fix-timing"),
         QStringLiteral("Take every shot timing error that pick QC estimates in the input off the shot's picks "
                        "(a shot found 9 ms late is shifted by -9 ms)."));
-    const QCommandLineOption outlierMs(QStringLiteral("outlier-ms"),
-                                       QStringLiteral("Outlier threshold for --reject-outliers in ms (default 8)."),
-                                       QStringLiteral("T"), QStringLiteral("8"));
-    const QCommandLineOption reciprocityMs(
-        QStringLiteral("reciprocity-ms"),
-        QStringLiteral("Reciprocity tolerance for --fix-timing in ms (default 5): smaller delays are left."),
-        QStringLiteral("T"), QStringLiteral("5"));
+    const QCommandLineOption outlierMs = thresholdOption(
+        Threshold::Outlier, QStringLiteral("Outlier threshold for --reject-outliers in ms (default %1)."));
+    const QCommandLineOption reciprocityMs = thresholdOption(
+        Threshold::Reciprocity,
+        QStringLiteral("Reciprocity tolerance for --fix-timing in ms (default %1): smaller delays are left."));
     const QCommandLineOption rejectStatus(
         QStringLiteral("reject-status"),
         QStringLiteral("The fb_status that rejects a pick: any value but 0 and 1 (default %1).")

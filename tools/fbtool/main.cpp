@@ -43,24 +43,8 @@ using namespace FbTool;
 
 namespace {
 
-const char *const CommandSummary =
-    "Commands:\n"
-    "  gen     write a synthetic FB file\n"
-    "  info    print a file's summary\n"
-    "  shots   print the shot index\n"
-    "  dump    print the records of one shot\n"
-    "  check   quality-control report (exit 0 clean, 1 problems found)\n"
-    "  qc      pick QC: fitted curves, outliers, reciprocity (exit 0 clean, 1 found)\n"
-    "  plot    one shot's picks against offset with its fitted curve, as an image\n"
-    "  map     sources and receivers in map view, sources coloured by a QC value\n"
-    "  traces  one shot's traces from SEG-Y or SEG-2 with its picks on them, as an image\n"
-    "  edit    write a copy with picks changed (edits file, shifts, rejected outliers) and an edit log\n"
-    "  export  write the picks in the unified data format (.sgt) or as a CSV table\n"
-    "  import  build an FB file from the unified data format (.sgt)\n"
-    "  seis    summarise a SEG-Y file or a folder of SEG-2 files, and match picks to its traces\n"
-    "  pick    pick the first break of every trace of a SEG-Y file or SEG-2 folder into an FB file\n"
-    "\n"
-    "Run 'fbtool COMMAND --help' for the options of a command.";
+// What "fbtool --help" says after the command table.
+const char *const CommandHelpHint = "Run 'fbtool COMMAND --help' for the options of a command.";
 
 // ---------------------------------------------------------------- gen
 
@@ -306,8 +290,9 @@ int runGen(const QStringList &args)
     FbGenerator::FileWriter writer(o);
     if (!writer.write(fileName, &result))
         return fail(writer.errorString());
-    out() << fileName << ": " << result.records << " records, " << o.shots << " shots of " << o.channels
-          << " channels, " << result.fileSize << " bytes\n";
+    out() << fileName << ": " << QcReportText::counted(result.records, "record", "records") << ", "
+          << QcReportText::counted(o.shots, "shot", "shots") << " of "
+          << QcReportText::counted(o.channels, "channel", "channels") << ", " << result.fileSize << " bytes\n";
     if (!traces.write(&error))
         return fail(error);
     return Ok;
@@ -682,6 +667,55 @@ int runCheck(const QStringList &args)
     return report.clean() ? Ok : Found;
 }
 
+// Every command: its name, what "fbtool --help" says of it, and what runs
+// it (which gives its own usage line and --help). The top-level help and
+// the dispatch both read this table.
+struct Command
+{
+    const char *name;
+    const char *summary;
+    int (*run)(const QStringList &);
+};
+
+const std::vector<Command> &commands()
+{
+    static const std::vector<Command> table = {
+        {"gen", "write a synthetic FB file", runGen},
+        {"info", "print a file's summary", runInfo},
+        {"shots", "print the shot index", runShots},
+        {"dump", "print the records of one shot", runDump},
+        {"check", "quality-control report (exit 0 clean, 1 problems found)", runCheck},
+        {"qc", "pick QC: fitted curves, outliers, reciprocity (exit 0 clean, 1 found)", runQc},
+        {"plot", "one shot's picks against offset with its fitted curve, as an image", runPlot},
+        {"map", "sources and receivers in map view, sources coloured by a QC value", runMap},
+        {"traces", "one shot's traces from SEG-Y or SEG-2 with its picks on them, as an image", runTraces},
+        {"edit", "write a copy with picks changed (edits file, shifts, rejected outliers) and an edit log", runEdit},
+        {"export", "write the picks in the unified data format (.sgt) or as a CSV table", runExport},
+        {"import", "build an FB file from the unified data format (.sgt)", runImport},
+        {"seis", "summarise a SEG-Y file or a folder of SEG-2 files, and match picks to its traces", runSeis},
+        {"pick", "pick the first break of every trace of a SEG-Y file or SEG-2 folder into an FB file", runPick},
+    };
+    return table;
+}
+
+QString commandSummary()
+{
+    QString text = QStringLiteral("Commands:\n");
+    for (const Command &c : commands())
+        text += QStringLiteral("  %1%2\n").arg(QLatin1String(c.name), -8).arg(QLatin1String(c.summary));
+    return text + QLatin1Char('\n') + QLatin1String(CommandHelpHint);
+}
+
+// "gen, info, ... or import."
+QString commandNames()
+{
+    QStringList names;
+    for (const Command &c : commands())
+        names << QLatin1String(c.name);
+    const QString last = names.takeLast();
+    return names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last + QLatin1Char('.');
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -694,14 +728,7 @@ int main(int argc, char *argv[])
     QStringList args = QCoreApplication::arguments();
     const QString command = args.size() > 1 ? args.at(1) : QString();
 
-    using Runner = int (*)(const QStringList &);
-    const struct { const char *name; Runner run; } commands[] = {
-        {"gen", runGen}, {"info", runInfo}, {"shots", runShots}, {"dump", runDump}, {"check", runCheck},
-        {"qc", runQc}, {"plot", runPlot}, {"map", runMap}, {"traces", runTraces},
-        {"edit", runEdit}, {"export", runExport}, {"import", runImport}, {"seis", runSeis},
-        {"pick", runPick},
-    };
-    for (const auto &c : commands) {
+    for (const Command &c : commands()) {
         if (command == QLatin1String(c.name)) {
             const int code = c.run(args);
             if (code != Failed && !output().flush())
@@ -712,11 +739,10 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Makes, inspects and checks FB (first-break pick) files.\n")
-                                     + QLatin1String(Numbering) + QStringLiteral("\n\n")
-                                     + QLatin1String(CommandSummary));
+                                     + QLatin1String(Numbering) + QStringLiteral("\n\n") + commandSummary());
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("gen, info, shots, dump, check, qc, plot, map, traces, edit, export, import, seis or pick."));
+    parser.addPositionalArgument(QStringLiteral("COMMAND"), commandNames());
     if (!parser.parse(args))
         return usageError(parser);
     if (parser.isSet(help))

@@ -5,6 +5,7 @@
 #include "imageexport.h"
 #include "pickqc.h"
 #include "qcmapvalues.h"
+#include "qcreporttext.h"
 #include "shotindex.h"
 #include "shotplot.h"
 #include "shotrecords.h"
@@ -50,14 +51,18 @@ QCommandLineOption sizeOption()
                               QStringLiteral("%1x%2").arg(ImageExport::DefaultWidth).arg(ImageExport::DefaultHeight));
 }
 
+// The options plot and map share: the image and its size. False after
+// reporting a usage error or an image that would replace the input.
 bool imageOptions(const QCommandLineParser &p, const QCommandLineOption &output, const QCommandLineOption &size,
-                  QString *outName, QSize *pixels)
+                  const QStringList &inputs, QString *outName, QSize *pixels)
 {
     *outName = p.value(output);
     if (!ImageExport::knowsSuffix(*outName)) {
         fail(QStringLiteral("-o: '%1' does not end in .png, .svg or .pdf").arg(*outName));
         return false;
     }
+    if (!outputIsNotInput(*outName, inputs))
+        return false;
     if (!parseSize(p.value(size), pixels)) {
         fail(QStringLiteral("--size: '%1' is not WxH, each in %2..%3")
                  .arg(p.value(size)).arg(ImageExport::MinSide).arg(ImageExport::MaxSide));
@@ -66,11 +71,13 @@ bool imageOptions(const QCommandLineParser &p, const QCommandLineOption &output,
     return true;
 }
 
-bool writeImage(QwtPlot *plot, const QString &outName, const QSize &pixels)
+// Draws the widget at the image's size, as the QC window's export does;
+// never over the input.
+bool writeImage(QwtPlot *plot, const QString &outName, const QSize &pixels, const QStringList &inputs)
 {
     plot->resize(pixels);
     ImageExport image;
-    if (!image.write(plot, outName, pixels)) {
+    if (!image.write(plot, outName, pixels, inputs)) {
         fail(image.errorString());
         return false;
     }
@@ -144,9 +151,8 @@ int runPlot(const QStringList &args)
                                         QStringLiteral("The unit of offsets, named on the axis and in velocities "
                                                        "(default m)."), QStringLiteral("U"), QStringLiteral("m"));
     const QCommandLineOption size = sizeOption();
-    const QCommandLineOption outlierMs(QStringLiteral("outlier-ms"),
-                                       QStringLiteral("Outlier threshold in ms, as for qc (default 8)."),
-                                       QStringLiteral("T"), QStringLiteral("8"));
+    const QCommandLineOption outlierMs
+        = thresholdOption(Threshold::Outlier, QStringLiteral("Outlier threshold in ms, as for qc (default %1)."));
     cmd.parser.addOptions({shot, ffid, output, reduce, residuals, offsetUnit, size, outlierMs});
     IndexedFile file;
     if (!file.parse(cmd, args))
@@ -157,7 +163,7 @@ int runPlot(const QStringList &args)
         return fail(QStringLiteral("plot needs exactly one of --shot and --ffid"));
     QString outName;
     QSize pixels;
-    if (!imageOptions(p, output, size, &outName, &pixels))
+    if (!imageOptions(p, output, size, {fileName}, &outName, &pixels))
         return Failed;
     double velocity = 0.0;
     if (p.isSet(reduce) && (!toDouble(p.value(reduce), &velocity) || velocity <= 0))
@@ -187,7 +193,7 @@ int runPlot(const QStringList &args)
     plot.setReductionVelocity(velocity);
     plot.setMode(p.isSet(residuals) ? ShotPlot::Residuals : ShotPlot::Times);
     plot.setShot(records, fit, row, entry.ffid);
-    if (!writeImage(&plot, outName, pixels))
+    if (!writeImage(&plot, outName, pixels, {fileName}))
         return Failed;
     out() << outName << ": shot " << (row + 1) << " > " << entry.ffid << ", " << records.size()
           << (records.size() == 1 ? " pick, " : " picks, ") << fit.outliers()
@@ -222,13 +228,11 @@ int runMap(const QStringList &args)
                                                    "(flagged reciprocal pairs per shot) or timing (estimated "
                                                    "timing error, ms)."),
                                     QStringLiteral("VALUE"), QStringLiteral("outliers"));
-    const QCommandLineOption outlierMs(QStringLiteral("outlier-ms"),
-                                       QStringLiteral("Outlier threshold in ms, as for qc (default 8)."),
-                                       QStringLiteral("T"), QStringLiteral("8"));
-    const QCommandLineOption reciprocityMs(QStringLiteral("reciprocity-ms"),
-                                           QStringLiteral("Reciprocity tolerance in ms, as for qc (default 5); the "
-                                                          "stations view's colour bar spans it."),
-                                           QStringLiteral("T"), QStringLiteral("5"));
+    const QCommandLineOption outlierMs
+        = thresholdOption(Threshold::Outlier, QStringLiteral("Outlier threshold in ms, as for qc (default %1)."));
+    const QCommandLineOption reciprocityMs
+        = thresholdOption(Threshold::Reciprocity, QStringLiteral("Reciprocity tolerance in ms, as for qc (default "
+                                                                 "%1); the stations view's colour bar spans it."));
     const QCommandLineOption size = sizeOption();
     cmd.parser.addOptions({output, view, colour, outlierMs, reciprocityMs, size});
     const QString fileName = cmd.parse(args);
@@ -237,7 +241,7 @@ int runMap(const QStringList &args)
     const QCommandLineParser &p = cmd.parser;
     QString outName;
     QSize pixels;
-    if (!imageOptions(p, output, size, &outName, &pixels))
+    if (!imageOptions(p, output, size, {fileName}, &outName, &pixels))
         return Failed;
     enum View { Map, Receivers, Stations, Residuals, ViewCount };
     const char *const viewKeys[ViewCount] = {"map", "receivers", "stations", "residuals"};
@@ -273,14 +277,15 @@ int runMap(const QStringList &args)
     if (shown == Map) {
         const SurveyMapData data = QcMapValues::survey(report);
         SurveyMap map;
-        map.setTitle(QStringLiteral("%1: %2 sources, %3 receivers")
-                         .arg(name).arg(data.shotCount()).arg(data.receivers().size()));
+        const QString counts = QcReportText::counted(data.shotCount(), "source", "sources") + QStringLiteral(", ")
+                             + QcReportText::counted(data.receivers().size(), "receiver", "receivers");
+        map.setTitle(name + QStringLiteral(": ") + counts);
         map.resize(pixels);
         map.setSurvey(data);
         map.setValues(QcMapValues::values(report, QcMapValues::Quantity(quantity)));
-        if (!writeImage(&map, outName, pixels))
+        if (!writeImage(&map, outName, pixels, {fileName}))
             return Failed;
-        out() << outName << ": " << data.shotCount() << " sources, " << data.receivers().size() << " receivers\n";
+        out() << outName << ": " << counts << '\n';
         return Ok;
     }
 
@@ -293,12 +298,13 @@ int runMap(const QStringList &args)
         int beyond = 0;
         for (int k = 0; k < axis.receivers().size(); ++k)
             beyond += receivers.standsOut(k) ? 1 : 0;
-        receivers.setTitle(QStringLiteral("%1: %2 receivers, %3 with a mean residual beyond %4 ms")
-                               .arg(name).arg(axis.receivers().size()).arg(beyond).arg(settings.outlierMs / 2));
-        if (!writeImage(&receivers, outName, pixels))
+        const QString counts = QcReportText::counted(axis.receivers().size(), "receiver", "receivers")
+                             + QStringLiteral(", %1 with a mean residual beyond %2 ms")
+                                   .arg(beyond).arg(settings.outlierMs / 2);
+        receivers.setTitle(name + QStringLiteral(": ") + counts);
+        if (!writeImage(&receivers, outName, pixels, {fileName}))
             return Failed;
-        out() << outName << ": " << axis.receivers().size() << " receivers, " << beyond
-              << " with a mean residual beyond " << settings.outlierMs / 2 << " ms\n";
+        out() << outName << ": " << counts << '\n';
         return Ok;
     }
 
@@ -308,18 +314,19 @@ int runMap(const QStringList &args)
     QString what;
     if (shown == Stations) {
         image.setDifferences(report.pairs, settings.reciprocityMs);
-        what = QStringLiteral("%1 compared pairs").arg(report.pairs.size());
+        what = QcReportText::counted(report.pairs.size(), "compared pair", "compared pairs");
     } else {
         const StationShotCells cells = StationShotBuilder::build(fileName, report.index, axis, settings, 0,
                                                                  report.index.size() - 1);
         image.setResidualCells(cells);
         image.setKind(StationShotView::Residuals);
-        what = QStringLiteral("%1 judged picks").arg(cells.cells.size());
+        what = QcReportText::counted(cells.cells.size(), "judged pick", "judged picks");
     }
-    image.setTitle(QStringLiteral("%1: %2 shots, %3").arg(name).arg(report.index.size()).arg(what));
-    if (!writeImage(&image, outName, pixels))
+    what = QcReportText::counted(report.index.size(), "shot", "shots") + QStringLiteral(", ") + what;
+    image.setTitle(name + QStringLiteral(": ") + what);
+    if (!writeImage(&image, outName, pixels, {fileName}))
         return Failed;
-    out() << outName << ": " << report.index.size() << " shots, " << what << "\n";
+    out() << outName << ": " << what << "\n";
     return Ok;
 }
 

@@ -18,16 +18,17 @@ class QwtPlot;
 namespace FbTool {
 
 // What the commands that draw share: --size, the image options (-o and
-// --size; false after reporting a usage error), the shot of --shot or
-// --ffid (its row in index, or -1 after reporting why not), and writing
-// the widget at the image's size as the QC window's export does (false
+// --size; false after reporting a usage error or an image that would
+// replace one of the inputs), the shot of --shot or --ffid (its row in
+// index, or -1 after reporting why not), and writing the widget at the
+// image's size as the QC window's export does, never over an input (false
 // after reporting why not).
 QCommandLineOption sizeOption();
 bool imageOptions(const QCommandLineParser &p, const QCommandLineOption &output, const QCommandLineOption &size,
-                  QString *outName, QSize *pixels);
+                  const QStringList &inputs, QString *outName, QSize *pixels);
 int chooseShot(const QCommandLineParser &p, const QCommandLineOption &shot, const QCommandLineOption &ffid,
                const QString &fileName, const QVector<ShotIndexEntry> &index);
-bool writeImage(QwtPlot *plot, const QString &outName, const QSize &pixels);
+bool writeImage(QwtPlot *plot, const QString &outName, const QSize &pixels, const QStringList &inputs);
 
 // The application object for the command in argv[1]: a GUI application for
 // plot, map and traces, which draw (on the offscreen platform when no display is

@@ -45,12 +45,10 @@ int runQc(const QStringList &args)
                                      "A pick is named by its record number, fb_no and channel.\n")
                           + QLatin1String(Numbering)
                           + QStringLiteral("\nExit code 0 when nothing is found, 1 when something is, 2 on error."));
-    const QCommandLineOption outlierMs(QStringLiteral("outlier-ms"),
-                                       QStringLiteral("Outlier threshold on |fb_time - model| in ms (default 8)."),
-                                       QStringLiteral("T"), QStringLiteral("8"));
-    const QCommandLineOption reciprocityMs(QStringLiteral("reciprocity-ms"),
-                                           QStringLiteral("Reciprocity tolerance in ms (default 5)."),
-                                           QStringLiteral("T"), QStringLiteral("5"));
+    const QCommandLineOption outlierMs = thresholdOption(
+        Threshold::Outlier, QStringLiteral("Outlier threshold on |fb_time - model| in ms (default %1)."));
+    const QCommandLineOption reciprocityMs
+        = thresholdOption(Threshold::Reciprocity, QStringLiteral("Reciprocity tolerance in ms (default %1)."));
     const QCommandLineOption csv(QStringLiteral("csv"),
                                  QStringLiteral("Also write every finding into DIR: outliers.csv, reciprocity.csv "
                                                 "(every compared pair), repeats.csv (every compared re-shot), "
@@ -81,6 +79,9 @@ int runQc(const QStringList &args)
     settings.threads = int(threadCount);
     if (!units.read(cmd.parser, &settings.units.metresPerLength, &settings.units.secondsPerTime))
         return Failed;
+    QcCsv::Tables tables;
+    if (cmd.parser.isSet(csv) && !tables.checkTargets(cmd.parser.value(csv), {fileName}))
+        return fail(tables.errorString());
 
     PickQc::Analyzer analyzer(fileName, settings);
     PickQc::Report report;
@@ -90,8 +91,7 @@ int runQc(const QStringList &args)
     QcReportText::writeQc(out(), fileName, report, Listed);
     if (!output().flush())
         return failWrite();
-    QcCsv::Tables tables;
-    if (cmd.parser.isSet(csv) && !tables.write(cmd.parser.value(csv), report))
+    if (cmd.parser.isSet(csv) && !tables.write(cmd.parser.value(csv), report, {fileName}))
         return fail(tables.errorString());
     return report.clean() ? Ok : Found;
 }

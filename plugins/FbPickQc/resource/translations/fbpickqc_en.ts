@@ -73,10 +73,17 @@
         </translation>
     </message>
     <message numerus="yes">
-        <source>Outliers of the file: %n, in %L1 shots.</source>
+        <source>Outliers of the file: %n, in %1.</source>
         <translation>
-            <numerusform>Outliers of the file: %n, in %L1 shots.</numerusform>
-            <numerusform>Outliers of the file: %n, in %L1 shots.</numerusform>
+            <numerusform>Outliers of the file: %n, in %1.</numerusform>
+            <numerusform>Outliers of the file: %n, in %1.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln shot(s)</source>
+        <translation>
+            <numerusform>%Ln shot</numerusform>
+            <numerusform>%Ln shots</numerusform>
         </translation>
     </message>
     <message numerus="yes">

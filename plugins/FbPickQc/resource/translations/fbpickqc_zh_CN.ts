@@ -40,11 +40,11 @@
     </message>
     <message>
         <source>fb_time of record %1 (ffid %2, channel %3): %4 ms</source>
-        <translation>记录 %1（ffid %2，道 %3）的 fb_time：%4 毫秒</translation>
+        <translation>记录 %1（ffid %2，道 %3）的 fb_time：%4 ms</translation>
     </message>
     <message>
         <source>Shift shot %1 (ffid %2) by %3 ms</source>
-        <translation>将第 %1 炮（ffid %2）平移 %3 毫秒</translation>
+        <translation>将第 %1 炮（ffid %2）平移 %3 ms</translation>
     </message>
     <message numerus="yes">
         <source>Reject outliers of shot %1 (%n)</source>
@@ -174,7 +174,7 @@
     </message>
     <message>
         <source>Export &amp;Plot...</source>
-        <translation>导出炮点图(&amp;P)...</translation>
+        <translation>导出单炮图(&amp;P)...</translation>
     </message>
     <message>
         <source>Export &amp;Map...</source>
@@ -298,7 +298,7 @@
     </message>
     <message>
         <source>Export Plot</source>
-        <translation>导出炮点图</translation>
+        <translation>导出单炮图</translation>
     </message>
     <message>
         <source>PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)</source>
@@ -398,7 +398,7 @@
     </message>
     <message>
         <source>%1: %2, %3 (status 0: %L4, status 1: %L5, other: %L6; not picked: %L7). Thresholds: outlier %8 ms, reciprocity %9 ms.</source>
-        <translation>%1：%2，%3（状态 0：%L4，状态 1：%L5，其他：%L6；未拾取：%L7）。阈值：异常值 %8 毫秒，互换性 %9 毫秒。</translation>
+        <translation>%1：%2，%3（状态 0：%L4，状态 1：%L5，其他：%L6；未拾取：%L7）。阈值：异常值 %8 ms，互换性 %9 ms。</translation>
     </message>
     <message numerus="yes">
         <source>%Ln pick(s)</source>
@@ -418,7 +418,7 @@
     </message>
     <message>
         <source>estimated timing error %1 ms</source>
-        <translation>估计时间误差 %1 毫秒</translation>
+        <translation>估计时间误差 %1 ms</translation>
     </message>
     <message>
         <source>Shots in the most flagged pairs: %1.</source>
@@ -512,7 +512,7 @@
     <name>PickEditor</name>
     <message>
         <source>&apos;%1&apos; is not a time in ms; fb_time is unchanged.</source>
-        <translation>“%1”不是以毫秒为单位的时间；fb_time 未改变。</translation>
+        <translation>“%1”不是以 ms 为单位的时间；fb_time 未改变。</translation>
     </message>
     <message>
         <source>Re&amp;ject Picks</source>
@@ -613,9 +613,15 @@
         <translation>文件中没有异常值。</translation>
     </message>
     <message numerus="yes">
-        <source>Outliers of the file: %n, in %L1 shots.</source>
+        <source>Outliers of the file: %n, in %1.</source>
         <translation>
-            <numerusform>整个文件的异常值：%n 个，分布在 %L1 炮中。</numerusform>
+            <numerusform>整个文件的异常值：%n 个，分布在 %1中。</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln shot(s)</source>
+        <translation>
+            <numerusform>%Ln 炮</numerusform>
         </translation>
     </message>
     <message>
@@ -896,11 +902,11 @@
     </message>
     <message>
         <source>%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, model %7 ms, residual %8 ms</source>
-        <translation>%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 毫秒，模型 %7 毫秒，残差 %8 毫秒</translation>
+        <translation>%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 ms，模型 %7 ms，残差 %8 ms</translation>
     </message>
     <message>
         <source>%1 and %2: %3 against %4 ms, difference %5 ms</source>
-        <translation>%1 与 %2：%3 对 %4 毫秒，相差 %5 毫秒</translation>
+        <translation>%1 与 %2：%3 对 %4 ms，相差 %5 ms</translation>
     </message>
     <message>
         <source>%1 (explained by the timing error of %2)</source>
@@ -908,7 +914,7 @@
     </message>
     <message>
         <source>%1 and %2 from one source position: %3 ms apart at %4 receivers</source>
-        <translation>%1 与 %2 位于同一炮点：在 %4 个检波点处相差 %3 毫秒</translation>
+        <translation>%1 与 %2 位于同一炮点：在 %4 个检波点处相差 %3 ms</translation>
     </message>
     <message>
         <source>%1 holds %2 picks, too many to judge; its records are checked, its picks are not fitted</source>
@@ -932,7 +938,7 @@
     </message>
     <message>
         <source>%1: timing error %2 ms (%3 of %4 pairs agree)</source>
-        <translation>%1：时间误差 %2 毫秒（%4 对中有 %3 对一致）</translation>
+        <translation>%1：时间误差 %2 ms（%4 对中有 %3 对一致）</translation>
     </message>
     <message>
         <source>%1: %2 = %3</source>
@@ -944,7 +950,7 @@
     </message>
     <message>
         <source>%1: timing error %2 ms (its time at the source against %3 neighbours)</source>
-        <translation>%1：时间误差 %2 毫秒（按其震源处时间与 %3 个相邻炮比较）</translation>
+        <translation>%1：时间误差 %2 ms（按其震源处时间与 %3 个相邻炮比较）</translation>
     </message>
     <message>
         <source>Offsets that agree with no unit of the coordinates</source>
@@ -1030,7 +1036,7 @@
     </message>
     <message>
         <source>Timing error (ms)</source>
-        <translation>时间误差（毫秒）</translation>
+        <translation>时间误差（ms）</translation>
     </message>
     <message>
         <source>Other</source>
@@ -1119,7 +1125,7 @@
     <name>QcMapValues</name>
     <message>
         <source>RMS residual (ms)</source>
-        <translation>均方根残差（毫秒）</translation>
+        <translation>均方根残差（ms）</translation>
     </message>
     <message>
         <source>Picks per shot</source>
@@ -1131,7 +1137,7 @@
     </message>
     <message>
         <source>%1 ms</source>
-        <translation>%1 毫秒</translation>
+        <translation>%1 ms</translation>
     </message>
     <message>
         <source>no fit</source>
@@ -1159,11 +1165,11 @@
     </message>
     <message>
         <source>Estimated timing error (ms)</source>
-        <translation>估计的时间误差（毫秒）</translation>
+        <translation>估计的时间误差（ms）</translation>
     </message>
     <message>
         <source>Timing error: %1 ms (%L2 pairs)</source>
-        <translation>时间误差：%1 毫秒（%L2 对）</translation>
+        <translation>时间误差：%1 ms（%L2 对）</translation>
     </message>
 </context>
 <context>
@@ -1276,7 +1282,7 @@
     </message>
     <message>
         <source>Its estimated timing error is %1 ms (%2 of %3 pairs agree); the time below takes it off.</source>
-        <translation>其估计的时间误差为 %1 毫秒（%3 对中有 %2 对一致）；下面的时间可将其消除。</translation>
+        <translation>其估计的时间误差为 %1 ms（%3 对中有 %2 对一致）；下面的时间可将其消除。</translation>
     </message>
     <message>
         <source>The shot is in too few pairs to estimate its timing error.</source>
@@ -1284,7 +1290,7 @@
     </message>
     <message>
         <source> ms</source>
-        <translation> 毫秒</translation>
+        <translation> ms</translation>
     </message>
     <message>
         <source>Shift by:</source>
@@ -1319,23 +1325,23 @@
     </message>
     <message>
         <source>Residual (ms)</source>
-        <translation>残差（毫秒）</translation>
+        <translation>残差（ms）</translation>
     </message>
     <message>
         <source>Reduced time t - |x| / %1 %2/s (ms)</source>
-        <translation>折合时间 t - |x| / %1 %2/s（毫秒）</translation>
+        <translation>折合时间 t - |x| / %1 %2/s（ms）</translation>
     </message>
     <message>
         <source>Time (ms)</source>
-        <translation>时间（毫秒）</translation>
+        <translation>时间（ms）</translation>
     </message>
     <message>
         <source>Outlier (off by more than %1 ms)</source>
-        <translation>异常值（偏离超过 %1 毫秒）</translation>
+        <translation>异常值（偏离超过 %1 ms）</translation>
     </message>
     <message>
         <source>Outlier threshold (±%1 ms)</source>
-        <translation>异常值阈值（±%1 毫秒）</translation>
+        <translation>异常值阈值（±%1 ms）</translation>
     </message>
     <message>
         <source>%1 %2/s</source>
@@ -1343,7 +1349,7 @@
     </message>
     <message>
         <source>intercept %1 ms</source>
-        <translation>截距 %1 毫秒</translation>
+        <translation>截距 %1 ms</translation>
     </message>
 </context>
 <context>
@@ -1354,7 +1360,7 @@
     </message>
     <message>
         <source>Outlier: %1 ms off the fitted first-break curve (model %2 ms).</source>
-        <translation>异常值：偏离拟合初至曲线 %1 毫秒（模型 %2 毫秒）。</translation>
+        <translation>异常值：偏离拟合初至曲线 %1 ms（模型 %2 ms）。</translation>
     </message>
     <message>
         <source>Not judged: too few picks on this side of the source, or no finite time.</source>
@@ -1408,7 +1414,7 @@
     <name>StationResidualView</name>
     <message>
         <source>Mean residual (ms)</source>
-        <translation>平均残差（毫秒）</translation>
+        <translation>平均残差（ms）</translation>
     </message>
     <message>
         <source>Mean residual</source>
@@ -1420,7 +1426,7 @@
     </message>
     <message>
         <source>Mean beyond ±%1 ms</source>
-        <translation>平均残差超出 ±%1 毫秒</translation>
+        <translation>平均残差超出 ±%1 ms</translation>
     </message>
     <message>
         <source>Receiver line %1, station %2</source>
@@ -1432,11 +1438,11 @@
     </message>
     <message>
         <source>Mean residual: %1 ms</source>
-        <translation>平均残差：%1 毫秒</translation>
+        <translation>平均残差：%1 ms</translation>
     </message>
     <message>
         <source>RMS residual: %1 ms</source>
-        <translation>均方根残差：%1 毫秒</translation>
+        <translation>均方根残差：%1 ms</translation>
     </message>
     <message>
         <source>Picks: %L1</source>
@@ -1451,11 +1457,11 @@
     </message>
     <message>
         <source>Reciprocal difference (ms)</source>
-        <translation>互换差（毫秒）</translation>
+        <translation>互换差（ms）</translation>
     </message>
     <message>
         <source>Residual (ms)</source>
-        <translation>残差（毫秒）</translation>
+        <translation>残差（ms）</translation>
     </message>
     <message>
         <source>Each cell: the row&apos;s shot minus the shot from the column&apos;s source</source>
@@ -1479,11 +1485,11 @@
     </message>
     <message>
         <source>Reciprocal difference: %1 ms</source>
-        <translation>互换差：%1 毫秒</translation>
+        <translation>互换差：%1 ms</translation>
     </message>
     <message>
         <source>Residual: %1 ms (record %L2)</source>
-        <translation>残差：%1 毫秒（记录 %L2）</translation>
+        <translation>残差：%1 ms（记录 %L2）</translation>
     </message>
 </context>
 <context>
@@ -1493,12 +1499,12 @@
         <translation>第 %1 炮</translation>
     </message>
     <message>
-        <source>Easting</source>
-        <translation>东坐标</translation>
+        <source>Easting (%1)</source>
+        <translation>东坐标（%1）</translation>
     </message>
     <message>
-        <source>Northing</source>
-        <translation>北坐标</translation>
+        <source>Northing (%1)</source>
+        <translation>北坐标（%1）</translation>
     </message>
     <message>
         <source>x %1, y %2</source>

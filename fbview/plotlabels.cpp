@@ -1,0 +1,172 @@
+#include "plotlabels.h"
+
+#include <qwt_scale_map.h>
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// Pixels between an anchor and its label.
+constexpr double Spacing = 6.0;
+// Obstacles are looked up in cells of this many pixels.
+constexpr int Cell = 4;
+
+// Which cells of the area hold an obstacle.
+class ObstacleGrid
+{
+public:
+    ObstacleGrid(const QRectF &area, const QVector<QPointF> &points)
+        : m_origin(area.topLeft())
+        , m_columns(std::max(1, int(std::ceil(area.width() / Cell))))
+        , m_rows(std::max(1, int(std::ceil(area.height() / Cell))))
+        , m_cells(size_t(m_columns) * size_t(m_rows), 0)
+    {
+        for (const QPointF &p : points) {
+            const int c = int(std::floor((p.x() - m_origin.x()) / Cell));
+            const int r = int(std::floor((p.y() - m_origin.y()) / Cell));
+            if (c >= 0 && c < m_columns && r >= 0 && r < m_rows)
+                m_cells[size_t(r) * size_t(m_columns) + size_t(c)] = 1;
+        }
+    }
+    // Cells of rect that hold an obstacle.
+    int count(const QRectF &rect) const
+    {
+        const int c0 = std::max(0, int(std::floor((rect.left() - m_origin.x()) / Cell)));
+        const int c1 = std::min(m_columns - 1, int(std::floor((rect.right() - m_origin.x()) / Cell)));
+        const int r0 = std::max(0, int(std::floor((rect.top() - m_origin.y()) / Cell)));
+        const int r1 = std::min(m_rows - 1, int(std::floor((rect.bottom() - m_origin.y()) / Cell)));
+        int n = 0;
+        for (int r = r0; r <= r1; ++r) {
+            for (int c = c0; c <= c1; ++c)
+                n += m_cells[size_t(r) * size_t(m_columns) + size_t(c)];
+        }
+        return n;
+    }
+
+private:
+    QPointF m_origin;
+    int m_columns, m_rows;
+    std::vector<char> m_cells;
+};
+
+// The rectangle of size beside anchor on the side alignment names, gap away.
+QRectF beside(const QPointF &anchor, const QSizeF &size, Qt::Alignment alignment, double gap)
+{
+    double x = anchor.x() - size.width() / 2, y = anchor.y() - size.height() / 2;
+    if (alignment & Qt::AlignLeft)
+        x = anchor.x() - gap - size.width();
+    else if (alignment & Qt::AlignRight)
+        x = anchor.x() + gap;
+    if (alignment & Qt::AlignTop)
+        y = anchor.y() - gap - size.height();
+    else if (alignment & Qt::AlignBottom)
+        y = anchor.y() + gap;
+    return QRectF(QPointF(x, y), size);
+}
+
+// rect moved the least distance that brings it inside area (its top left
+// corner inside, when it is larger).
+QRectF inside(QRectF rect, const QRectF &area)
+{
+    rect.moveLeft(std::max(area.left(), std::min(rect.left(), area.right() - rect.width())));
+    rect.moveTop(std::max(area.top(), std::min(rect.top(), area.bottom() - rect.height())));
+    return rect;
+}
+
+double overlap(const QRectF &a, const QRectF &b)
+{
+    const QRectF common = a.intersected(b);
+    return common.isEmpty() ? 0.0 : common.width() * common.height();
+}
+
+} // namespace
+
+PlotLabels::PlotLabels()
+{
+    setItemAttribute(QwtPlotItem::Legend, false);
+    setItemAttribute(QwtPlotItem::AutoScale, false);
+}
+
+void PlotLabels::setLabels(const QVector<Label> &labels)
+{
+    m_labels = labels;
+    itemChanged();
+}
+
+void PlotLabels::setObstacles(const QVector<QPointF> &points)
+{
+    m_obstacles = points;
+    itemChanged();
+}
+
+QVector<QRectF> PlotLabels::place(const QVector<QSizeF> &sizes, const QVector<QPointF> &anchors,
+                                  const QVector<Qt::Alignment> &preferred, const QVector<QPointF> &obstacles,
+                                  const QRectF &area, double spacing)
+{
+    const ObstacleGrid grid(area, obstacles);
+    const Qt::Alignment sides[] = {Qt::AlignBottom | Qt::AlignRight, Qt::AlignBottom | Qt::AlignLeft,
+                                   Qt::AlignTop | Qt::AlignRight,    Qt::AlignTop | Qt::AlignLeft,
+                                   Qt::AlignRight | Qt::AlignVCenter, Qt::AlignLeft | Qt::AlignVCenter,
+                                   Qt::AlignTop | Qt::AlignHCenter,   Qt::AlignBottom | Qt::AlignHCenter};
+    QVector<QRectF> placed;
+    for (int k = 0; k < sizes.size(); ++k) {
+        QVector<Qt::Alignment> order{preferred.value(k)};
+        for (Qt::Alignment side : sides) {
+            if (side != preferred.value(k))
+                order.append(side);
+        }
+        QRectF best;
+        double bestCost = -1.0;
+        for (double gap : {spacing, 3 * spacing}) {
+            for (Qt::Alignment side : qAsConst(order)) {
+                const QRectF wanted = beside(anchors.at(k), sizes.at(k), side, gap);
+                const QRectF rect = inside(wanted, area);
+                // Another label weighs most, then the picks under it, then
+                // how far the canvas's edge pushed it off its anchor.
+                double cost = 0.0;
+                for (const QRectF &other : qAsConst(placed))
+                    cost += 100.0 * overlap(rect, other);
+                cost += 10.0 * grid.count(rect);
+                cost += (rect.topLeft() - wanted.topLeft()).manhattanLength();
+                if (bestCost < 0 || cost < bestCost) {
+                    best = rect;
+                    bestCost = cost;
+                }
+                if (cost == 0.0)
+                    break;
+            }
+            if (bestCost == 0.0)
+                break;
+        }
+        placed.append(best);
+    }
+    return placed;
+}
+
+void PlotLabels::draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
+                      const QRectF &canvasRect) const
+{
+    if (m_labels.isEmpty())
+        return;
+    QVector<QSizeF> sizes;
+    QVector<QPointF> anchors;
+    QVector<Qt::Alignment> preferred;
+    for (const Label &label : m_labels) {
+        sizes.append(label.text.textSize(painter->font()));
+        anchors.append(QPointF(xMap.transform(label.anchor.x()), yMap.transform(label.anchor.y())));
+        preferred.append(label.preferred);
+    }
+    QVector<QPointF> obstacles;
+    obstacles.reserve(m_obstacles.size());
+    for (const QPointF &p : m_obstacles) {
+        if (std::isfinite(p.x()) && std::isfinite(p.y()))
+            obstacles.append(QPointF(xMap.transform(p.x()), yMap.transform(p.y())));
+    }
+    const QVector<QRectF> rects = place(sizes, anchors, preferred, obstacles, canvasRect, Spacing);
+    for (int k = 0; k < m_labels.size(); ++k)
+        m_labels.at(k).text.draw(painter, rects.at(k));
+}

@@ -1,0 +1,55 @@
+#ifndef PLOTLABELS_H
+#define PLOTLABELS_H
+
+#include <qwt_plot_item.h>
+#include <qwt_text.h>
+
+#include <QPointF>
+#include <QRectF>
+#include <QVector>
+
+// Text labels of a plot, each beside an anchor point (a segment's middle,
+// the intercept), placed when drawn so that they stay whole inside the
+// canvas, do not cover one another and keep off the given points (the
+// picks) where they can.
+//
+// Each label tries its preferred side of the anchor first, then the seven
+// other sides, then the same sides twice as far out; it takes the first
+// place that is free, or else the one with the least in its way, and is
+// finally moved inside the canvas. Labels are placed in the order given.
+//
+//   labels->setLabels({{QPointF(x, t), text, Qt::AlignBottom | Qt::AlignRight}});
+//   labels->setObstacles(pickPoints);   // plot coordinates; NaN ones are skipped
+class PlotLabels : public QwtPlotItem
+{
+public:
+    struct Label
+    {
+        QPointF anchor;            // plot coordinates
+        QwtText text;
+        Qt::Alignment preferred;   // the side of the anchor it would rather sit on
+    };
+
+    PlotLabels();
+
+    void setLabels(const QVector<Label> &labels);
+    const QVector<Label> &labels() const { return m_labels; }
+    void setObstacles(const QVector<QPointF> &points);
+
+    int rtti() const override { return QwtPlotItem::Rtti_PlotUserItem + 1; }
+    void draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
+              const QRectF &canvasRect) const override;
+
+    // The placing itself, in pixels: a rectangle of `sizes[k]` for each
+    // anchor, inside area, given the obstacle pixels. spacing is the gap
+    // between an anchor and its label.
+    static QVector<QRectF> place(const QVector<QSizeF> &sizes, const QVector<QPointF> &anchors,
+                                 const QVector<Qt::Alignment> &preferred, const QVector<QPointF> &obstacles,
+                                 const QRectF &area, double spacing);
+
+private:
+    QVector<Label> m_labels;
+    QVector<QPointF> m_obstacles;
+};
+
+#endif // PLOTLABELS_H
