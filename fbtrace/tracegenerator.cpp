@@ -53,6 +53,16 @@ quint64 traceSeed(quint64 seed, int shot, int channel)
     return r.next();
 }
 
+// Whether a trace's onset is emergent: a draw of its own, so that the
+// trace's noise and coda stay those of the line without the trap.
+bool emergentDraw(quint64 traceSeed, double share)
+{
+    if (share <= 0)
+        return false;
+    FbGenerator::Random r(traceSeed ^ 0x5E3A2F0C7B19D64DULL);
+    return r.uniform() < share;
+}
+
 } // namespace
 
 QString validate(const FbGenerator::Options &fb, const Options &t)
@@ -68,6 +78,17 @@ QString validate(const FbGenerator::Options &fb, const Options &t)
         return QStringLiteral("--trace-length must be at most %1 samples").arg(MaxSamples);
     if (t.polarity != 1 && t.polarity != -1)
         return QStringLiteral("the trace polarity must be +1 or -1");
+    if (!(t.emergentShare >= 0 && t.emergentShare <= 1))
+        return QStringLiteral("--emergent must be a fraction between 0 and 1");
+    if (!(t.clipNearM >= 0 && std::isfinite(t.clipNearM)))
+        return QStringLiteral("--clip-near must be 0 (none) or a distance in m");
+    if (!(t.humHz >= 0 && t.humHz < 500.0 / t.sampleIntervalMs))
+        return QStringLiteral("--hum must be above 0 and below the Nyquist frequency (%1 Hz)")
+            .arg(500.0 / t.sampleIntervalMs);
+    if (!(t.humAmplitude > 0 && std::isfinite(t.humAmplitude)))
+        return QStringLiteral("--hum: the amplitude must be above 0");
+    if (!(t.airWaveAmplitude > 0 && std::isfinite(t.airWaveAmplitude)))
+        return QStringLiteral("--air-wave-amplitude must be above 0");
     for (const CycleSkip &c : t.cycleSkips) {
         if (c.shot < 0 || c.shot >= fb.shots)
             return QStringLiteral("--cycle-skip: shot %1 is not in 1..%2").arg(c.shot + 1).arg(fb.shots);
@@ -175,6 +196,9 @@ bool Writer::write(const FbGenerator::Options &fb, const Options &t, const QStri
         g.ffid = records.isEmpty() ? 0 : records.first().ffid;
         g.headers.resize(records.size());
         g.samples.resize(records.size() * m_samples);
+        double longestOffset = 0;
+        for (const FbRecord &r : records)
+            longestOffset = std::max(longestOffset, std::abs(double(r.offset)));
         for (int c = 0; c < records.size(); ++c) {
             const FbRecord &r = records[c];
             TraceHeader &h = g.headers[c];
@@ -189,6 +213,14 @@ bool Writer::write(const FbGenerator::Options &fb, const Options &t, const QStri
             h.offset = r.offset;
             p.onsetMs = r.fb_time;
             p.seed = traceSeed(fb.seed, s, r.channel);
+            const double distance = std::abs(double(r.offset));
+            p.emergent = emergentDraw(p.seed, t.emergentShare);
+            p.clipAt = t.clipNearM > 0 && distance <= t.clipNearM ? NearClipLevel * p.amplitude : 0;
+            const bool far = distance > longestOffset / 2;
+            p.humHz = t.humHz > 0 && far ? t.humHz : 0;
+            p.humAmplitude = p.humHz > 0 ? t.humAmplitude * p.amplitude : 0;
+            p.airWaveMs = t.airWave ? 1000.0 * distance / AirSpeedMps : -1;
+            p.airWaveAmplitude = t.airWave ? t.airWaveAmplitude * p.amplitude : 0;
             const QVector<float> trace = synthesizeTrace(p);
             std::copy(trace.cbegin(), trace.cend(), g.trace(c));
         }

@@ -13,7 +13,11 @@
 // for unpicked and left-out picks too), in the line's geometry. What a
 // picker gets wrong is planted in the FB picks only, the waveforms staying
 // right: a cycle skip makes a run of picks one dominant period late, a
-// mispick moves one pick by a given time. The same options and seed give
+// mispick moves one pick by a given time. The traps of field records can be
+// planted in the waveforms too, each leaving the onset at the true pick
+// time: emergent low-frequency onsets, clipping near the source, hum on far
+// channels and an air wave. All are off by default, so that a line
+// generated without them keeps its bytes. The same options and seed give
 // the same bytes.
 //
 //   FbGenerator::Options fb = ...;            // as for the FB file
@@ -25,6 +29,15 @@
 namespace TraceGenerator {
 
 enum class Format { SegY, Seg2 };
+
+// Sound in air, m/s: the air wave reaches a receiver at |offset| / this.
+constexpr double AirSpeedMps = 340;
+// Near the source the recorder saturates at this share of the first
+// arrival's peak.
+constexpr double NearClipLevel = 0.4;
+// Default hum and air wave amplitudes, as shares of the first arrival's peak.
+constexpr double DefaultHumAmplitude = 0.25;
+constexpr double DefaultAirWaveAmplitude = 2;
 
 // Picks of channels firstChannel..lastChannel of shot row `shot` (0-based)
 // one period late.
@@ -53,6 +66,14 @@ struct Options
     double signalToNoise = 10;
     QVector<CycleSkip> cycleSkips;
     QVector<Mispick> mispicks;
+
+    // Field traps, 0 or false: none.
+    double emergentShare = 0;     // share of traces, by seeded draw, with emergent low-frequency onsets
+    double clipNearM = 0;         // traces within this |offset| of the source clipped at NearClipLevel
+    double humHz = 0;             // hum on channels beyond half the shot's longest |offset|
+    double humAmplitude = DefaultHumAmplitude;
+    bool airWave = false;         // sound arriving at |offset| / AirSpeedMps
+    double airWaveAmplitude = DefaultAirWaveAmplitude;
 };
 
 // Empty when the options are usable together, else what is wrong.

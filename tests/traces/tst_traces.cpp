@@ -10,6 +10,7 @@
 #include "tracematch.h"
 #include "tracesynth.h"
 
+#include <QCryptographicHash>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -566,6 +567,128 @@ private slots:
         }
     }
 
+    // Each field trap against the same line without it: emergent onsets on
+    // a drawn share of the traces, clipping only near the source, a hum
+    // only on far channels that outweighs the noise before the first break,
+    // an air wave at |offset| / 340 m/s. The first break stays at the true
+    // pick time; one seed, one set of bytes; with no trap the line keeps the
+    // bytes it had before the traps existed.
+    void fieldTraps_data()
+    {
+        QTest::addColumn<double>("emergent");
+        QTest::addColumn<double>("clipNearM");
+        QTest::addColumn<double>("humHz");
+        QTest::addColumn<bool>("airWave");
+        QTest::addRow("none") << 0.0 << 0.0 << 0.0 << false;
+        QTest::addRow("emergent half") << 0.5 << 0.0 << 0.0 << false;
+        QTest::addRow("clipped within 100 m") << 0.0 << 100.0 << 0.0 << false;
+        QTest::addRow("hum at 50 Hz") << 0.0 << 0.0 << 50.0 << false;
+        QTest::addRow("air wave") << 0.0 << 0.0 << 0.0 << true;
+    }
+    void fieldTraps()
+    {
+        QFETCH(double, emergent);
+        QFETCH(double, clipNearM);
+        QFETCH(double, humHz);
+        QFETCH(bool, airWave);
+        FbGenerator::Options line;
+        line.shots = 4;
+        line.channels = 24;
+        TraceGenerator::Options plain;
+        TraceGenerator::Options t;
+        t.emergentShare = emergent;
+        t.clipNearM = clipNearM;
+        t.humHz = humHz;
+        t.airWave = airWave;
+        const QString twin = path("traps-twin.sgy");
+        const QString out = path(QStringLiteral("traps-%1.sgy").arg(QTest::currentDataTag()));
+        TraceGenerator::Writer writer;
+        QVERIFY2(writer.write(line, plain, twin) && writer.write(line, t, out) && writer.write(line, t, out + "-again"),
+                 qPrintable(writer.errorString()));
+        auto bytes = [](const QString &file) {
+            QFile f(file);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        QCOMPARE(bytes(out), bytes(out + "-again"));
+        // Taken from the generator before it knew the traps.
+        QCOMPARE(QCryptographicHash::hash(bytes(twin), QCryptographicHash::Md5).toHex(),
+                 QByteArray("c9196f5bfe5d1f946e0b8ba8d2c92404"));
+        QCOMPARE(bytes(out) == bytes(twin), emergent == 0 && clipNearM == 0 && humHz == 0 && !airWave);
+
+        TraceDataSet trapped, clean;
+        QVERIFY(trapped.open(out) && clean.open(twin));
+        int traces = 0, emergentTraces = 0, humTraces = 0, airTraces = 0;
+        for (int shot = 0; shot < line.shots; ++shot) {
+            const QVector<FbRecord> truth = FbGenerator::shotRecords(line, shot);
+            ShotGather g, w;
+            QVERIFY(trapped.readShot(shot, &g) && clean.readShot(shot, &w));
+            double longest = 0;
+            for (const TraceHeader &h : g.headers)
+                longest = std::max(longest, std::abs(h.offset));
+            for (int c = 0; c < g.traceCount(); ++c, ++traces) {
+                const float *s = g.trace(c);
+                const float *twinTrace = w.trace(c);
+                const int n = g.samplesPerTrace;
+                const double distance = std::abs(g.headers[c].offset);
+                const int onset = int(std::floor(g.sampleAt(truth[c].fb_time)));
+                int changed = 0;
+                while (changed < n && s[changed] == twinTrace[changed])
+                    ++changed;
+                const QString where =
+                    QStringLiteral("shot %1 channel %2 offset %3: ").arg(shot + 1).arg(c + 1).arg(distance);
+                if (emergent > 0 && changed < n) {
+                    ++emergentTraces;
+                    QVERIFY2(changed >= onset && changed <= onset + 1, qPrintable(where + "changed before the onset"));
+                }
+                if (clipNearM > 0) {
+                    const float top =
+                        *std::max_element(s, s + n, [](float a, float b) { return std::abs(a) < std::abs(b); });
+                    if (distance <= clipNearM) {
+                        QCOMPARE(std::abs(top), float(TraceGenerator::NearClipLevel));
+                        QVERIFY2(std::count(s, s + n, top) > 1, qPrintable(where + "not clipped"));
+                    } else {
+                        QVERIFY2(changed == n, qPrintable(where + "clipped far from the source"));
+                    }
+                }
+                if (humHz > 0) {
+                    const bool far = distance > longest / 2;
+                    QVERIFY2((changed < n) == far, qPrintable(where + "hum on the wrong channels"));
+                    if (far && onset > 80) {
+                        ++humTraces;
+                        // Amplitude at f of the samples before the first break.
+                        auto amplitudeAt = [&](double f) {
+                            double re = 0, im = 0;
+                            for (int i = 0; i < onset; ++i) {
+                                const double phase = 2 * M_PI * f * i * g.sampleIntervalMs / 1000;
+                                re += s[i] * std::cos(phase);
+                                im += s[i] * std::sin(phase);
+                            }
+                            return std::hypot(re, im);
+                        };
+                        const double hum = amplitudeAt(humHz);
+                        for (double f = 10; f <= 200; f += 10) {
+                            if (f != humHz)
+                                QVERIFY2(amplitudeAt(f) < hum,
+                                         qPrintable(where + QString("%1 Hz over the hum").arg(f)));
+                        }
+                    }
+                }
+                if (airWave) {
+                    const double airMs = 1000 * distance / TraceGenerator::AirSpeedMps;
+                    const int air = int(std::min<double>(std::floor(g.sampleAt(airMs)), n));   // n: after the trace
+                    QVERIFY2(changed >= air && changed <= std::min(air + 1, n),
+                             qPrintable(where + "air wave not at |offset| / 340"));
+                    airTraces += air < n;
+                }
+            }
+        }
+        if (emergent > 0)
+            QVERIFY2(emergentTraces > 0.35 * traces && emergentTraces < 0.65 * traces,
+                     qPrintable(QString::number(emergentTraces)));
+        QVERIFY(humHz == 0 || humTraces > 0);
+        QVERIFY(!airWave || airTraces > 0);
+    }
+
     // The writers keep the line's geometry (coordinates to the cm,
     // elevations, offsets, keys) through either format; shots read on
     // several threads at once; the index reports its progress up to 100 and
@@ -673,6 +796,14 @@ private slots:
             << QStringList{"fbtool: --cycle-skip: channels 20-30 are not a run within 1..24"};
         QTest::newRow("mispick not of its form") << QStringList{"--mispick", "2:5"} << QStringList{} << 2
             << QStringList{"fbtool: --mispick: '2:5' is not POS:CH:MS"};
+        QTest::newRow("every field trap")
+            << QStringList{"--emergent", "0.3", "--clip-near", "60", "--hum", "50:0.5", "--air-wave",
+                           "--air-wave-amplitude", "3"}
+            << QStringList{} << 0 << QStringList{"Matched by ffid and channel: 96"};
+        QTest::newRow("hum not of its form") << QStringList{"--hum", "50:loud"} << QStringList{} << 2
+            << QStringList{"fbtool: --hum: '50:loud' is not HZ[:AMP]"};
+        QTest::newRow("emergent share over 1") << QStringList{"--emergent", "1.5"} << QStringList{} << 2
+            << QStringList{"fbtool: --emergent must be a fraction between 0 and 1"};
         QTest::newRow("SEG-2 folder holding another line")
             << QStringList{"--traces-format", "seg2", "--first-ffid", "3001", "--traces", path("seis-SEG-2 by position")}
             << QStringList{} << 2

@@ -206,9 +206,29 @@ TraceGenOptions::TraceGenOptions(QCommandLineParser &parser)
     , length(QStringLiteral("trace-length"),
              QStringLiteral("Trace length in ms (default: the latest first break and 250 ms more)."),
              QStringLiteral("MS"), QStringLiteral("0"))
+    , emergent(QStringLiteral("emergent"),
+               QStringLiteral("That share of the traces, drawn by the seed, has an emergent low-frequency onset "
+                              "(default 0)."),
+               QStringLiteral("FRACTION"), QStringLiteral("0"))
+    , clipNear(QStringLiteral("clip-near"),
+               QStringLiteral("Traces within M metres of the source are clipped, as a saturated recorder clips them "
+                              "(default 0: none)."),
+               QStringLiteral("M"), QStringLiteral("0"))
+    , hum(QStringLiteral("hum"),
+          QStringLiteral("A hum at HZ on the channels beyond half the shot's longest offset; AMP of the first "
+                         "arrival's peak (default %1).").arg(TraceGenerator::DefaultHumAmplitude),
+          QStringLiteral("HZ[:AMP]"))
+    , airWave(QStringLiteral("air-wave"),
+              QStringLiteral("An air wave arriving at |offset| / %1 m/s; on ground slower than sound it comes "
+                             "before the first break.").arg(TraceGenerator::AirSpeedMps))
+    , airWaveAmplitude(QStringLiteral("air-wave-amplitude"),
+                       QStringLiteral("The air wave's peak over the first arrival's (default %1).")
+                           .arg(TraceGenerator::DefaultAirWaveAmplitude),
+                       QStringLiteral("AMP"), QString::number(TraceGenerator::DefaultAirWaveAmplitude))
     , d(std::make_shared<Private>())
 {
-    parser.addOptions({traces, format, cycleSkip, mispick, frequency, tracePolarity, snr, interval, length});
+    parser.addOptions({traces, format, cycleSkip, mispick, frequency, tracePolarity, snr, interval, length, emergent,
+                       clipNear, hum, airWave, airWaveAmplitude});
 }
 
 bool TraceGenOptions::read(const QCommandLineParser &p, FbGenerator::Options *fb, QString *error)
@@ -227,13 +247,23 @@ bool TraceGenOptions::read(const QCommandLineParser &p, FbGenerator::Options *fb
     }
     t.polarity = polarity == QLatin1String("normal") ? 1 : -1;
     const struct { const QCommandLineOption &option; double &value; } numbers[] = {
-        {frequency, t.dominantHz}, {snr, t.signalToNoise}, {interval, t.sampleIntervalMs}, {length, t.lengthMs}};
+        {frequency, t.dominantHz}, {snr, t.signalToNoise}, {interval, t.sampleIntervalMs}, {length, t.lengthMs},
+        {emergent, t.emergentShare}, {clipNear, t.clipNearM}, {airWaveAmplitude, t.airWaveAmplitude}};
     for (const auto &n : numbers) {
         if (!toDouble(p.value(n.option), &n.value)) {
             *error = QStringLiteral("--%1: '%2' is not a number").arg(n.option.names().first(), p.value(n.option));
             return false;
         }
     }
+    if (p.isSet(hum)) {
+        const QStringList parts = p.value(hum).split(QLatin1Char(':'));
+        if (parts.size() > 2 || !toDouble(parts[0], &t.humHz) || !(t.humHz > 0)
+            || (parts.size() == 2 && !toDouble(parts[1], &t.humAmplitude))) {
+            *error = QStringLiteral("--hum: '%1' is not HZ[:AMP]").arg(p.value(hum));
+            return false;
+        }
+    }
+    t.airWave = p.isSet(airWave);
     qint64 shot = 0, first = 0, last = 0;
     for (const QString &text : p.values(cycleSkip)) {
         const QStringList parts = text.split(QLatin1Char(':'));

@@ -32,6 +32,11 @@ struct TraceGenOptions
     QCommandLineOption snr;
     QCommandLineOption interval;
     QCommandLineOption length;
+    QCommandLineOption emergent;
+    QCommandLineOption clipNear;
+    QCommandLineOption hum;
+    QCommandLineOption airWave;
+    QCommandLineOption airWaveAmplitude;
 
     explicit TraceGenOptions(QCommandLineParser &parser);
     // Adds the planted faults to *fb (the FB file's options). False with
