@@ -1,13 +1,14 @@
-#include "backgroundjob.h"
+#include "latestjob.h"
 
 #include <QThreadPool>
 
+#include <condition_variable>
 #include <mutex>
 
 namespace {
 
 // The workers of every job. A static pool waits for its threads when it is
-// destroyed, at the process's end or when the plug-in is unloaded. It never
+// destroyed, at the process's end or when the library is unloaded. It never
 // makes a request wait for a free thread: a cancelled pass or a giant shot's
 // fit may still hold one for a second or two.
 QThreadPool *workers()
@@ -25,53 +26,70 @@ QThreadPool *workers()
 } // namespace
 
 // Shared by the owner and its workers; the owner lets go of it as it ends.
-struct BackgroundJob::Queue
+struct LatestJob::Queue
 {
     std::mutex mutex;
-    BackgroundJob *owner = nullptr;                  // null once the owner is gone
+    std::condition_variable idle;                    // running fell to 0
+    LatestJob *owner = nullptr;                      // null once the owner is gone
     std::shared_ptr<Ticket::Request> waiting;        // Serial: the next request to run
     bool working = false;                            // Serial: a worker drains the queue
+    int running = 0;                                 // requests whose work runs now
 };
 
-struct BackgroundJob::Ticket::Request
+struct LatestJob::Ticket::Request
 {
     std::atomic_bool cancelled{false};
     std::shared_ptr<Queue> queue;
     std::function<void(const Ticket &)> task;
 };
 
-BackgroundJob::Ticket::Ticket(std::shared_ptr<Request> request)
+LatestJob::Ticket::Ticket(std::shared_ptr<Request> request)
     : m_request(std::move(request))
 {
 }
 
-bool BackgroundJob::Ticket::cancelled() const
+bool LatestJob::Ticket::cancelled() const
 {
     return m_request->cancelled;
 }
 
-const std::atomic_bool *BackgroundJob::Ticket::cancelFlag() const
+const std::atomic_bool *LatestJob::Ticket::cancelFlag() const
 {
     return &m_request->cancelled;
 }
 
-void BackgroundJob::Ticket::post(std::function<void()> f) const
+Progress LatestJob::Ticket::progress() const
+{
+    const Ticket ticket = *this;
+    return Progress(
+        [ticket](int percent) {
+            ticket.deliver(
+                [ticket, percent] {
+                    if (LatestJob *owner = ticket.m_request->queue->owner)
+                        emit owner->progressChanged(percent);
+                },
+                false);
+        },
+        &m_request->cancelled);
+}
+
+void LatestJob::Ticket::post(std::function<void()> f) const
 {
     deliver(std::move(f), false);
 }
 
-void BackgroundJob::Ticket::finish(std::function<void()> f) const
+void LatestJob::Ticket::finish(std::function<void()> f) const
 {
     deliver(std::move(f), true);
 }
 
-void BackgroundJob::Ticket::deliver(std::function<void()> f, bool last) const
+void LatestJob::Ticket::deliver(std::function<void()> f, bool last) const
 {
     const std::shared_ptr<Request> request = m_request;
     // Held while posting, so that the owner cannot be destroyed meanwhile;
     // an event posted to it is discarded with it.
     const std::lock_guard<std::mutex> lock(request->queue->mutex);
-    BackgroundJob *owner = request->queue->owner;
+    LatestJob *owner = request->queue->owner;
     if (!owner || request->cancelled)
         return;
     QMetaObject::invokeMethod(
@@ -86,23 +104,26 @@ void BackgroundJob::Ticket::deliver(std::function<void()> f, bool last) const
         Qt::QueuedConnection);
 }
 
-BackgroundJob::BackgroundJob(Mode mode, QObject *parent)
+LatestJob::LatestJob(Mode mode, QObject *parent, Ending ending)
     : QObject(parent)
     , m_mode(mode)
+    , m_ending(ending)
     , m_queue(std::make_shared<Queue>())
 {
     m_queue->owner = this;
 }
 
-BackgroundJob::~BackgroundJob()
+LatestJob::~LatestJob()
 {
     cancel();
-    const std::lock_guard<std::mutex> lock(m_queue->mutex);
+    std::unique_lock<std::mutex> lock(m_queue->mutex);
     m_queue->owner = nullptr;
     m_queue->waiting.reset();
+    if (m_ending == Wait)
+        m_queue->idle.wait(lock, [this] { return m_queue->running == 0; });
 }
 
-void BackgroundJob::cancel()
+void LatestJob::cancel()
 {
     if (!m_current)
         return;
@@ -110,7 +131,7 @@ void BackgroundJob::cancel()
     m_current.reset();
 }
 
-void BackgroundJob::start(std::function<void(const Ticket &)> task)
+void LatestJob::start(std::function<void(const Ticket &)> task)
 {
     cancel();
     auto request = std::make_shared<Ticket::Request>();
@@ -118,11 +139,7 @@ void BackgroundJob::start(std::function<void(const Ticket &)> task)
     request->task = std::move(task);
     m_current = request;
     if (m_mode == Concurrent) {
-        workers()->start([request] {
-            if (!request->cancelled)
-                request->task(Ticket(request));
-            request->task = nullptr;
-        });
+        workers()->start([request] { execute(request); });
         return;
     }
     const std::lock_guard<std::mutex> lock(m_queue->mutex);
@@ -135,15 +152,33 @@ void BackgroundJob::start(std::function<void(const Ticket &)> task)
     workers()->start([queue = m_queue, request]() mutable { drain(queue, std::move(request)); });
 }
 
+// Runs one request's work unless it was dropped before it began, counted
+// as running meanwhile for an owner that waits.
+void LatestJob::execute(const std::shared_ptr<Ticket::Request> &request)
+{
+    Queue &queue = *request->queue;
+    {
+        const std::lock_guard<std::mutex> lock(queue.mutex);
+        if (request->cancelled || !queue.owner) {
+            request->task = nullptr;
+            return;
+        }
+        ++queue.running;
+    }
+    request->task(Ticket(request));
+    // What the task holds goes with it, here rather than on the UI thread.
+    request->task = nullptr;
+    const std::lock_guard<std::mutex> lock(queue.mutex);
+    if (--queue.running == 0)
+        queue.idle.notify_all();
+}
+
 // Runs a serial job's requests one after another on one worker: the one it
 // was started with, then each latest waiting one, until none waits.
-void BackgroundJob::drain(const std::shared_ptr<Queue> &queue, std::shared_ptr<Ticket::Request> request)
+void LatestJob::drain(const std::shared_ptr<Queue> &queue, std::shared_ptr<Ticket::Request> request)
 {
     for (;;) {
-        if (!request->cancelled)
-            request->task(Ticket(request));
-        // What the task holds goes with it, here rather than on the UI thread.
-        request->task = nullptr;
+        execute(request);
         const std::lock_guard<std::mutex> lock(queue->mutex);
         request = std::move(queue->waiting);
         if (!request) {
