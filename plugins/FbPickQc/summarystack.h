@@ -6,14 +6,16 @@
 // The summary and, while work runs, its progress in the summary's place.
 // As high as the tallest page at its width whichever shows, so that the
 // panes above keep their size: a stack sizes a hidden word-wrapped label
-// by a hint made for no width in particular. Call fit() when a page's text
-// changes.
+// by a hint made for no width in particular. At one width it only grows,
+// so that a summary a line shorter after new thresholds moves nothing.
+// Call fit() when a page's text changes.
 class SummaryStack : public QStackedWidget
 {
 public:
     void fit()
     {
-        int height = 0;
+        int height = width() == m_fittedWidth ? maximumHeight() : 0;
+        m_fittedWidth = width();
         for (int i = 0; i < count(); ++i) {
             const QWidget *page = widget(i);
             height = qMax(height, page->hasHeightForWidth() ? page->heightForWidth(width())
@@ -29,6 +31,9 @@ protected:
         QStackedWidget::resizeEvent(event);
         fit();
     }
+
+private:
+    int m_fittedWidth = -1;
 };
 
 #endif // SUMMARYSTACK_H

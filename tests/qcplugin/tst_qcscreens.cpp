@@ -127,6 +127,42 @@ private slots:
                  qPrintable(QStringLiteral("detail at %1 of %2").arg(detail).arg(problems->viewport()->width())));
     }
 
+    // Judging again with other thresholds moves no pane: the summary may
+    // take a line less, the progress shows in its place meanwhile.
+    void thresholdsMoveNoPane_data()
+    {
+        QTest::addColumn<QString>("spin");
+        QTest::addColumn<double>("ms");
+        QTest::newRow("fewer outliers") << "outlierMsSpin" << 40.0;
+        QTest::newRow("no flagged pairs") << "reciprocityMsSpin" << 30.0;
+    }
+
+    void thresholdsMoveNoPane()
+    {
+        QFETCH(QString, spin);
+        QFETCH(double, ms);
+        QScopedPointer<FbPickQcWindow> window(new FbPickQcWindow);
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+        window->resize(1280, 800);
+        QSignalSpy finished(window.data(), &FbPickQcWindow::loadFinished);
+        window->openFile(m_survey);
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty() && window->shownShot() == 0, 30000);
+        QCoreApplication::processEvents();
+        const auto placeOf = [&window](const char *name) {
+            const QWidget *w = window->findChild<QWidget *>(QLatin1String(name));
+            return QRect(w->mapTo(window.data(), QPoint()), w->size());
+        };
+        const QRect plot = placeOf("shotPlot"), table = placeOf("shotTable"), problems = placeOf("problemView");
+        window->findChild<QDoubleSpinBox *>(spin)->setValue(ms);
+        QTRY_VERIFY_WITH_TIMEOUT(finished.size() == 2 && window->shownShot() == 0, 30000);
+        QCoreApplication::processEvents();
+        QCOMPARE(placeOf("shotPlot"), plot);
+        QCOMPARE(placeOf("shotTable"), table);
+        QCOMPARE(placeOf("problemView"), problems);
+    }
+
 private:
     QTemporaryDir m_dir;
     QString m_survey;
