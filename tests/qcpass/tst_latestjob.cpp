@@ -2,9 +2,8 @@
 
 #include <QtTest>
 
-#include <QSemaphore>
-
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -12,6 +11,18 @@
 // reach the owner's thread only for that request, a serial job never piles
 // up superseded work, and the owner's end waits for its workers or not, as
 // asked.
+namespace {
+
+// A flag one thread waits on and another raises: plain atomics, which a
+// thread checker sees through.
+void waitFor(const std::atomic_bool &flag)
+{
+    while (!flag)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+} // namespace
+
 class TestLatestJob : public QObject
 {
     Q_OBJECT
@@ -36,7 +47,7 @@ private slots:
         QFETCH(int, delivered);
         QFETCH(int, ran);
         LatestJob job{LatestJob::Mode(mode)};
-        QSemaphore gate, started;
+        std::atomic_bool gate{false}, started{false};
         std::atomic_int runs{0};
         QVector<int> results, progress;
         connect(&job, &LatestJob::progressChanged, this, [&](int percent) { progress << percent; });
@@ -46,19 +57,19 @@ private slots:
                     ++runs;
                     // The first holds its worker until the others are asked.
                     if (request == 0) {
-                        started.release();
-                        gate.acquire();
+                        started = true;
+                        waitFor(gate);
                     }
                     ticket.progress().report(request + 1, 3);
                     return request;
                 },
                 [&results](int result) { results << result; });
             if (request == 0)
-                started.acquire();
+                waitFor(started);
         }
         if (cancelLast)
             job.cancel();
-        gate.release();
+        gate = true;
         QTRY_VERIFY(!job.isRunning());
         // Anything late would have arrived by now.
         QTest::qWait(50);
@@ -81,23 +92,23 @@ private slots:
     void endingWaitsAsAsked()
     {
         QFETCH(int, ending);
-        auto gate = std::make_shared<QSemaphore>();
+        auto gate = std::make_shared<std::atomic_bool>(false);
         auto done = std::make_shared<std::atomic_bool>(false);
-        auto started = std::make_shared<QSemaphore>();
+        auto started = std::make_shared<std::atomic_bool>(false);
         bool delivered = false;
         auto *job = new LatestJob(LatestJob::Serial, nullptr, LatestJob::Ending(ending));
         job->run<bool>(
             [gate, done, started](const LatestJob::Ticket &ticket) {
-                started->release();
-                gate->acquire();
+                *started = true;
+                waitFor(*gate);
                 done->store(true);
                 return !ticket.cancelled();
             },
             [&delivered](bool) { delivered = true; });
-        started->acquire();
+        waitFor(*started);
         std::thread opener([gate] {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            gate->release();
+            *gate = true;
         });
         delete job;
         QCOMPARE(done->load(), ending == LatestJob::Wait);
