@@ -724,6 +724,36 @@ private slots:
         QCOMPARE(child<QTreeView>(m_window, "problemView")->model()->rowCount(), 0);
     }
 
+    // The file the browse dialog used, gone: the window opens its own last
+    // file and names the missing one; with nothing of its own, it says why
+    // the browsed one cannot be opened.
+    void goneBrowsedFileIsNamed_data()
+    {
+        QTest::addColumn<bool>("ownFile");
+        QTest::newRow("the window's own file instead") << true;
+        QTest::newRow("nothing else to open") << false;
+    }
+
+    void goneBrowsedFileIsNamed()
+    {
+        QFETCH(bool, ownFile);
+        QTemporaryDir project;
+        QVERIFY(SorvProjectManager::instance().openProject(project.path()));
+        const QString gone = project.filePath(QStringLiteral("gone.fb"));
+        QVERIFY(SorvBaseUtil::setProjectValue(QStringLiteral("BrowseFBFile_BrowseFBFileDialog_fbName"), gone));
+        if (ownFile)
+            QVERIFY(SorvBaseUtil::setProjectValue(FbPickQcWindow::projectKey("fbName"), m_survey));
+        m_window = new FbPickQcWindow;
+        m_window->show();
+        QSignalSpy finished(m_window, &FbPickQcWindow::loadFinished);
+        m_window->openRemembered();
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(finished.at(0).at(0).toBool(), ownFile);
+        QCOMPARE(m_window->data() ? m_window->data()->fileName : QString(), ownFile ? m_survey : QString());
+        const QString text = child<QLabel>(m_window, "messageLabel")->text();
+        QVERIFY2(text.contains(QDir::toNativeSeparators(gone)), qPrintable(text));
+    }
+
     // A project folder that cannot be written is said once, the values
     // last for the run, and the window takes the file the browse dialog
     // used even so.
