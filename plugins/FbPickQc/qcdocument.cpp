@@ -253,9 +253,8 @@ QcDocument::Target QcDocument::takeTarget()
     return target;
 }
 
-void QcDocument::setShown(int shot, const QVector<QPointF> &receivers)
+void QcDocument::setShown(int shot)
 {
     m_shown = shot;
-    m_receivers = receivers;
     emit shotShown(shot);
 }

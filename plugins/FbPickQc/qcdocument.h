@@ -99,9 +99,11 @@ public:
     int currentShot() const { return m_current; }
     int shownShot() const { return m_shown; }
     Target takeTarget();
-    // The shot panel shows shot, whose receivers (a sample, for the map) are given.
-    void setShown(int shot, const QVector<QPointF> &receivers);
-    const QVector<QPointF> &shownReceivers() const { return m_receivers; }
+    // The shot panel read shot: its receivers (a sample) for the map, a
+    // turn of the event loop before the shot is drawn.
+    void setReceivers(int shot, const QVector<QPointF> &receivers) { emit receiversRead(shot, receivers); }
+    // The shot panel shows shot.
+    void setShown(int shot);
     // What the shot panel selected (-1: nothing) and the partner it
     // overlays: the place kept when the same file is judged again.
     void setSelectedRecord(qint32 record) { m_selectedRecord = record; }
@@ -129,6 +131,7 @@ signals:
     void targetChanged();
     void picksChanged(const QVector<qint32> &shots);
     void loadFinished(bool ok);
+    void receiversRead(int shot, const QVector<QPointF> &receivers);
     void shotShown(int shot);
 
 private:
@@ -161,7 +164,6 @@ private:
     int m_current = -1;
     int m_shown = -1;
     Target m_target;
-    QVector<QPointF> m_receivers;
     qint32 m_selectedRecord = -1;
     int m_partner = -1;
     // The take-over under way; a later load's drops it.

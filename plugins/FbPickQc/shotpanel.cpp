@@ -170,6 +170,7 @@ void ShotPanel::onShotLoaded(std::shared_ptr<const LoadedShot> loaded)
     m_tableModel->setShot(std::move(table));
     for (int c = 0; c < FbColumns::Count; ++c)
         m_table->setColumnWidth(c, c == FbColumns::FbTime ? FbTimeWidth : FbColumns::widths[c]);
+    m_document->setReceivers(shot, loaded->receivers);
     // The plot in the next turn of the event loop: a shot of a million
     // picks takes tens of milliseconds to draw, the table and map as many.
     QTimer::singleShot(0, this, [this, loaded, picks] {
@@ -189,7 +190,7 @@ void ShotPanel::onShotLoaded(std::shared_ptr<const LoadedShot> loaded)
                 tr("Shot %1 > ffid %2: %3, too many to show").arg(shot + 1).arg(loaded->ffid).arg(picks));
         m_document->setPartner(-1);
         applyTarget();
-        m_document->setShown(shot, loaded->receivers);
+        m_document->setShown(shot);
     });
 }
 

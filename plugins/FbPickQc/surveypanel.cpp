@@ -74,8 +74,7 @@ SurveyPanel::SurveyPanel(QcDocument *document, QWidget *parent)
         m_map->setCurrentShot(shot, {});
         m_stationShots->setCurrentShot(shot);
     });
-    connect(document, &QcDocument::shotShown, this,
-            [this](int shot) { m_map->setCurrentShot(shot, m_document->shownReceivers()); });
+    connect(document, &QcDocument::receiversRead, m_map, &SurveyMap::setCurrentShot);
 }
 
 SurveyPanel::~SurveyPanel() = default;

@@ -81,7 +81,7 @@ private slots:
                 edited = Channels + 3;   // a pick of shot 1
                 QCOMPARE(session.rejectPicks({edited}), 1);
                 document.goTo(1);
-                document.setShown(1, {});
+                document.setShown(1);
                 document.setSelectedRecord(edited);
             }
             // A step that loads runs to its end before the next, unless the
