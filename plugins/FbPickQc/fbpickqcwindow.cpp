@@ -54,8 +54,7 @@ const char *const fileKey = "fbName";
 
 // What a plot keeps on any screen: room for its picks and a title on one line.
 const QSize PlotMinimum(320, 200);
-// Splitter sizes are shares of this, scaled to the room there is.
-constexpr int SplitUnit = 1000;
+constexpr int SplitUnit = ShotPanel::SplitUnit;
 
 // A threshold as the project keeps it, or the default when it keeps none
 // that makes sense.

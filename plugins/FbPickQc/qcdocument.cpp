@@ -197,10 +197,17 @@ void QcDocument::onLoaded(std::shared_ptr<const QcData> loaded)
     // (Judged again before its first shot was shown, it is taken over whole.)
     if (rejudged && m_current >= 0) {
         emit fileShown(m_data, false);
-        emit surveyShown(m_data, false);
         m_target = target;
         emit currentShotChanged(m_current);
-        emit loadFinished(true);
+        // The survey views a turn later, as for a new file.
+        m_takingOver = std::make_shared<int>(0);
+        QTimer::singleShot(0, this, [this, token = std::weak_ptr<int>(m_takingOver)] {
+            if (token.expired())
+                return;
+            m_takingOver.reset();
+            emit surveyShown(m_data, false);
+            emit loadFinished(true);
+        });
         return;
     }
     emit fileShown(m_data, true);

@@ -29,8 +29,6 @@ namespace {
 
 // fb_time at full precision, with room for the outlier ring.
 constexpr int FbTimeWidth = 110;
-// Splitter sizes are shares of this, scaled to the room there is.
-constexpr int SplitUnit = 1000;
 // The plot's title beside the table, against the window's font.
 constexpr qreal NarrowTitleScale = 0.85;
 

@@ -34,6 +34,10 @@ class ShotPanel : public QWidget
     Q_OBJECT
 
 public:
+    // Splitter sizes are shares of this, scaled to the room there is (the
+    // window's splitters use it too).
+    static constexpr int SplitUnit = 1000;
+
     explicit ShotPanel(QcDocument *document, QWidget *parent = nullptr);
     ~ShotPanel() override;
 

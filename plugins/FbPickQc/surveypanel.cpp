@@ -95,7 +95,9 @@ void SurveyPanel::showSurvey(const std::shared_ptr<const QcData> &data, bool new
     m_receiverView->setAxis(data->stations);
     // A receiver off by half what makes a pick an outlier, in every shot, is a problem.
     m_receiverView->setThreshold(r.settings.outlierMs / 2);
-    m_stationShots->setSurvey(data->stations, r.index);
+    // The same file judged again keeps its stations and shots.
+    if (newFile)
+        m_stationShots->setSurvey(data->stations, r.index);
     m_stationShots->setDifferences(r.pairs, r.settings.reciprocityMs);
     m_stationShots->setResidualSource(data->fileName, r.settings);
 }
