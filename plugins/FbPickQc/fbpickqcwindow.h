@@ -33,8 +33,8 @@ class WrappingRow;
 // SurveyPanel) each show a part of it and ask it to move, never each
 // other. On a large window the shot sits left (plot over table) and the
 // survey views over the problems right, in splitters; on a small one
-// (below CompactSize either way) the panels are tabs and the plot sits
-// beside the table.
+// (narrower than CompactWidth or lower than CompactHeight) the panels are
+// tabs and the plot sits beside the table.
 //
 // Modeless and deleted on close. Loading, judging again, reading a shot
 // and sorting run off the UI thread with a progress bar and Cancel; errors

@@ -24,8 +24,8 @@ class ShotTableModel;
 // as the edits leave them, keeping the zoom and the selected pick.
 //
 // controls() is the plot's row (reduction velocity, residuals, reset zoom),
-// placed by the window. orientation() lays the plot above the table
-// (vertical) or beside it (horizontal, for a low screen).
+// placed by the window. setOrientation() lays the plot above the table
+// (vertical) or beside it (horizontal, for a small window).
 //
 // Notes about the shot shown (too large to fit or to show) go out as
 // shotNote(); an empty note clears the previous one.
