@@ -112,15 +112,28 @@ void SurveyPanel::showEdited(const std::shared_ptr<const QcData> &data)
 
 void SurveyPanel::updateMapValues()
 {
-    const std::shared_ptr<const QcData> &data = m_document->data();
+    const std::shared_ptr<const QcData> data = m_document->data();
     if (!data)
         return;
     // A file's values never change: each colouring is made once, and going
-    // back to it (millions of shots) costs only the drawing.
-    SurveyValues &values = m_mapValues[m_colorBy->currentIndex()];
-    if (values.values.size() != data->report.shots.size())
-        values = QcMapValues::values(data->report, QcMapValues::Quantity(m_colorBy->currentIndex()));
-    m_map->setValues(values);
+    // back to it (millions of shots) costs only the drawing. Made off the UI
+    // thread: a value per shot of millions takes a second.
+    const int quantity = m_colorBy->currentIndex();
+    if (m_mapValues[quantity].values.size() == data->report.shots.size()) {
+        m_map->setValues(m_mapValues[quantity]);
+        return;
+    }
+    m_valuesJob.run<SurveyValues>(
+        [data, quantity](const LatestJob::Ticket &) {
+            return QcMapValues::values(data->report, QcMapValues::Quantity(quantity));
+        },
+        [this, data, quantity](SurveyValues values) {
+            if (data != m_document->data())
+                return;
+            m_mapValues[quantity] = std::move(values);
+            if (m_colorBy->currentIndex() == quantity)
+                m_map->setValues(m_mapValues[quantity]);
+        });
 }
 
 void SurveyPanel::goToReceiver(int receiver)

@@ -1,6 +1,7 @@
 #ifndef SURVEYPANEL_H
 #define SURVEYPANEL_H
 
+#include "latestjob.h"
 #include "qcdocument.h"
 #include "qcmapvalues.h"
 
@@ -43,6 +44,7 @@ private:
     StationResidualView *m_receiverView = nullptr;
     StationShotView *m_stationShots = nullptr;
     SurveyValues m_mapValues[QcMapValues::QuantityCount];   // made when first shown
+    LatestJob m_valuesJob{LatestJob::Serial};
 };
 
 #endif // SURVEYPANEL_H

@@ -832,7 +832,8 @@ private slots:
         openSurvey();
         child<QComboBox>(m_window, "mapColorBy")->setCurrentIndex(choice);
         auto *map = child<SurveyMap>(m_window, "surveyMap");
-        QCOMPARE(map->axisTitle(QwtPlot::yRight).text(), barTitle);
+        // The values are made off the UI thread.
+        QTRY_COMPARE(map->axisTitle(QwtPlot::yRight).text(), barTitle);
         const QString text = map->shotText(SpikeShotA);
         for (const QString &line : {QStringLiteral("Shot %1").arg(SpikeShotA + 1),
                                     QStringLiteral("ffid %1").arg(5001 + SpikeShotA), QStringLiteral("Outliers: 1"),
