@@ -117,9 +117,12 @@ signals:
     void message(const QString &text, bool error);
     // The thresholds to show in their boxes (they changed back, or loaded).
     void thresholdsShown(const PickQc::Settings &settings);
-    // A file loaded (a new one, or the same judged or read again): edits
-    // start anew unless kept, then the panels show its verdicts; a new
-    // file's survey follows with surveyShown(), after which goTo() runs.
+    // A file loaded: edits start anew unless kept (editsReset), the panels
+    // show its verdicts (fileShown), and a turn of the event loop later its
+    // survey (surveyShown). newFile is false only for the same file judged
+    // again from what its pass kept: the same shots, stations and receivers'
+    // residuals, other thresholds; the current shot is then read again, else
+    // goTo() follows surveyShown().
     void editsReset(const std::shared_ptr<const QcData> &data);
     void fileShown(const std::shared_ptr<const QcData> &data, bool newFile);
     void surveyShown(const std::shared_ptr<const QcData> &data, bool newFile);

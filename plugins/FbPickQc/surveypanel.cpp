@@ -92,12 +92,14 @@ void SurveyPanel::showSurvey(const std::shared_ptr<const QcData> &data, bool new
         m_map->setSurvey(data->map);
     updateMapValues();
     const PickQc::Report &r = data->report;
-    m_receiverView->setAxis(data->stations);
+    // The same file judged again from what its pass kept has the same
+    // stations, receivers' residuals and shots: only the thresholds differ.
+    if (newFile) {
+        m_receiverView->setAxis(data->stations);
+        m_stationShots->setSurvey(data->stations, r.index);
+    }
     // A receiver off by half what makes a pick an outlier, in every shot, is a problem.
     m_receiverView->setThreshold(r.settings.outlierMs / 2);
-    // The same file judged again keeps its stations and shots.
-    if (newFile)
-        m_stationShots->setSurvey(data->stations, r.index);
     m_stationShots->setDifferences(r.pairs, r.settings.reciprocityMs);
     m_stationShots->setResidualSource(data->fileName, r.settings);
 }
