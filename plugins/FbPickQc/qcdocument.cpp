@@ -5,6 +5,26 @@
 #include <QStringList>
 #include <QTimer>
 
+// Data the document no longer shows, handed to a worker to free as the
+// step that replaced it ends: a report of millions of shots takes a while
+// to free, and the views have let go of it by then.
+struct QcDocument::LetGo
+{
+    LetGo(QcDocument *document, std::shared_ptr<const QcData> data)
+        : document(document)
+        , data(std::move(data))
+    {
+    }
+    ~LetGo()
+    {
+        if (data)
+            document->m_letGo.run<bool>([data = std::move(data)](const LatestJob::Ticket &) { return bool(data); },
+                                        [](bool) {});
+    }
+    QcDocument *document;
+    std::shared_ptr<const QcData> data;
+};
+
 QcDocument::QcDocument(QObject *parent)
     : QObject(parent)
 {
@@ -160,10 +180,10 @@ void QcDocument::onLoaded(std::shared_ptr<const QcData> loaded)
         return;
     }
     // The views let go of the previous file's data before it is freed.
-    const std::shared_ptr<const QcData> previous = std::move(m_data);
+    LetGo previous(this, std::move(m_data));
     m_data = std::move(loaded);
     m_takingOver.reset();
-    const bool sameFile = previous && previous->fileName == m_data->fileName;
+    const bool sameFile = previous.data && previous.data->fileName == m_data->fileName;
     // New thresholds keep the edits, judged again on the new verdicts; a
     // file opened anew starts without.
     if (m_session && m_request.keepEdits && sameFile)
@@ -235,7 +255,7 @@ void QcDocument::onJudged(std::shared_ptr<const QcData> judged)
     if (!m_data || !judged || judged->fileName != m_data->fileName)
         return;
     // The views let go of the previous data before it is freed.
-    const std::shared_ptr<const QcData> previous = std::move(m_data);
+    LetGo previous(this, std::move(m_data));
     m_data = std::move(judged);
     emit verdictsChanged(m_data);
 }

@@ -1,6 +1,7 @@
 #ifndef QCDOCUMENT_H
 #define QCDOCUMENT_H
 
+#include "latestjob.h"
 #include "pickedit.h"
 #include "qcloader.h"
 
@@ -169,6 +170,8 @@ private:
     Target m_target;
     qint32 m_selectedRecord = -1;
     int m_partner = -1;
+    struct LetGo;
+    LatestJob m_letGo{LatestJob::Concurrent};
     // The take-over under way; a later load's drops it.
     std::shared_ptr<int> m_takingOver;
 };
