@@ -4,11 +4,6 @@
 #include "shotfit.h"
 #include "shotrecords.h"
 
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
-#include <optional>
-#include <thread>
 
 namespace {
 
@@ -23,105 +18,41 @@ qint64 recordsOf(const ShotIndexEntry &entry)
 
 } // namespace
 
-struct StationShotBuilder::Worker
-{
-    struct Request
-    {
-        quint64 generation = 0;
-        QString fileName;
-        QVector<ShotIndexEntry> index;
-        StationAxis axis;
-        PickQc::Settings settings;
-        int first = 0;
-        int last = -1;
-    };
-
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::optional<Request> pending;     // guarded by mutex
-    std::atomic<quint64> latest{0};     // the generation wanted now
-    std::atomic_bool stop{false};
-    std::thread thread;
-    // What requests read; touched on the builder's thread only.
-    Request source;
-
-    void run(StationShotBuilder *owner)
-    {
-        for (;;) {
-            Request request;
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                wake.wait(lock, [this] { return stop || pending; });
-                if (stop)
-                    return;
-                request = std::move(*pending);
-                pending.reset();
-            }
-            const quint64 generation = request.generation;
-            auto cells = std::make_shared<const StationShotCells>(
-                build(request.fileName, request.index, request.axis, request.settings, request.first, request.last,
-                      [this, generation] { return !stop && latest == generation; }));
-            if (stop || latest != generation)
-                continue;
-            // The owner outlives this thread (its destructor joins it).
-            QMetaObject::invokeMethod(owner, [owner, generation, cells] {
-                if (owner->m_generation != generation)
-                    return;
-                owner->m_busy = false;
-                emit owner->ready(cells);
-            }, Qt::QueuedConnection);
-        }
-    }
-};
-
 StationShotBuilder::StationShotBuilder(QObject *parent)
     : QObject(parent)
-    , m_worker(std::make_shared<Worker>())
+    , m_job(LatestJob::Serial, nullptr, LatestJob::Wait)
 {
-    m_worker->thread = std::thread([worker = m_worker.get(), this] { worker->run(this); });
 }
 
-StationShotBuilder::~StationShotBuilder()
-{
-    {
-        std::lock_guard<std::mutex> lock(m_worker->mutex);
-        m_worker->stop = true;
-    }
-    m_worker->wake.notify_one();
-    m_worker->thread.join();
-}
+// m_job waits for the build under way as it is destroyed.
+StationShotBuilder::~StationShotBuilder() = default;
 
 void StationShotBuilder::setSource(const QString &fileName, const QVector<ShotIndexEntry> &index,
                                    const StationAxis &axis, const PickQc::Settings &settings)
 {
-    Worker::Request &source = m_worker->source;
-    source.fileName = fileName;
-    source.index = index;
-    source.axis = axis;
-    source.settings = settings;
+    m_source.fileName = fileName;
+    m_source.index = index;
+    m_source.axis = axis;
+    m_source.settings = settings;
     // Whatever was asked of the old source is no longer wanted.
-    m_worker->latest = ++m_generation;
-    m_busy = false;
+    m_job.cancel();
 }
 
 void StationShotBuilder::request(int first, int last)
 {
-    Worker::Request request = m_worker->source;
-    request.generation = ++m_generation;
-    request.first = first;
-    request.last = qMin(last, first + MaxShots - 1);
-    m_busy = true;
-    {
-        std::lock_guard<std::mutex> lock(m_worker->mutex);
-        m_worker->latest = request.generation;
-        m_worker->pending = std::move(request);
-    }
-    m_worker->wake.notify_one();
+    const Source source = m_source;
+    last = qMin(last, first + MaxShots - 1);
+    m_job.run<std::shared_ptr<const StationShotCells>>(
+        [source, first, last](const LatestJob::Ticket &ticket) {
+            return std::make_shared<const StationShotCells>(
+                build(source.fileName, source.index, source.axis, source.settings, first, last, ticket.progress()));
+        },
+        [this](std::shared_ptr<const StationShotCells> cells) { emit ready(std::move(cells)); });
 }
 
 StationShotCells StationShotBuilder::build(const QString &fileName, const QVector<ShotIndexEntry> &index,
                                            const StationAxis &axis, const PickQc::Settings &settings, int first,
-                                           int last, const std::function<bool()> &keepGoing)
+                                           int last, const Progress &progress)
 {
     StationShotCells cells;
     first = qMax(0, first);
@@ -139,7 +70,7 @@ StationShotCells StationShotBuilder::build(const QString &fileName, const QVecto
         const QVector<FbRecord> block = readShotRecords(fileName, index.at(s).firstRecord, index.at(e).lastRecord);
         int offset = 0;
         for (int shot = s; shot <= e; ++shot) {
-            if (keepGoing && !keepGoing())
+            if (!progress.report(shot - first, last - first + 1))
                 return StationShotCells();
             const int n = int(qMin<qint64>(recordsOf(index.at(shot)), block.size() - offset));
             if (n > 0) {

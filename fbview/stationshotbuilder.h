@@ -1,6 +1,7 @@
 #ifndef STATIONSHOTBUILDER_H
 #define STATIONSHOTBUILDER_H
 
+#include "latestjob.h"
 #include "qcsettings.h"
 #include "shotindex.h"
 #include "stationaxis.h"
@@ -38,10 +39,10 @@ struct StationShotCells
 };
 Q_DECLARE_TYPEINFO(StationShotCells::Cell, Q_PRIMITIVE_TYPE);
 
-// Reads and fits runs of shots for the residual image on a worker thread of
-// its own, so that the window never waits for it: only the latest request
-// is built and delivered, and one superseded while it is built stops within
-// one shot's fit. The same run always gives the same cells, on any thread
+// Reads and fits runs of shots for the residual image off the UI thread (a
+// serial LatestJob), so that the window never waits for it: only the latest
+// request is built and delivered, and one superseded while it is built
+// stops within one shot's fit. The same run always gives the same cells, on any thread
 // (build() is what the worker calls; fbtool calls it directly).
 //
 // Promises: ready() arrives on the builder's thread, once per request that
@@ -66,11 +67,11 @@ public:
     // Shots first..last (clipped to the index) of fileName, judged with
     // settings. Reads the shots a block of many at a time; a shot the file
     // no longer holds whole reads as zeros, and one too large to read has
-    // no cells. Holds 16 bytes a judged pick. Empty when keepGoing
-    // returned false (asked before each shot).
+    // no cells. Holds 16 bytes a judged pick. Reports the shots done before
+    // each shot; empty when cancelled.
     static StationShotCells build(const QString &fileName, const QVector<ShotIndexEntry> &index,
                                   const StationAxis &axis, const PickQc::Settings &settings, int first, int last,
-                                  const std::function<bool()> &keepGoing = {});
+                                  const Progress &progress = Progress());
 
     // What later requests read; supersedes any request under way.
     void setSource(const QString &fileName, const QVector<ShotIndexEntry> &index, const StationAxis &axis,
@@ -79,16 +80,22 @@ public:
     // any request under way.
     void request(int first, int last);
     // A request is under way or waits.
-    bool isBusy() const { return m_busy; }
+    bool isBusy() const { return m_job.isRunning(); }
 
 signals:
     void ready(std::shared_ptr<const StationShotCells> cells);
 
 private:
-    struct Worker;
-    std::shared_ptr<Worker> m_worker;
-    quint64 m_generation = 0;
-    bool m_busy = false;
+    // What requests read.
+    struct Source
+    {
+        QString fileName;
+        QVector<ShotIndexEntry> index;
+        StationAxis axis;
+        PickQc::Settings settings;
+    };
+    Source m_source;
+    LatestJob m_job;
 };
 
 #endif // STATIONSHOTBUILDER_H

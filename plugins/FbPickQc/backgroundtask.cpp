@@ -1,69 +1,31 @@
 #include "backgroundtask.h"
 
-#include <QThread>
-
-struct BackgroundTask::Run
-{
-    std::atomic_bool cancel{false};
-};
-
 BackgroundTask::BackgroundTask(QObject *parent)
     : QObject(parent)
+    , m_job(LatestJob::Concurrent, nullptr, LatestJob::Wait)
 {
+    connect(&m_job, &LatestJob::progressChanged, this, &BackgroundTask::progressChanged);
 }
 
-BackgroundTask::~BackgroundTask()
-{
-    cancel();
-    for (const QPointer<QThread> &thread : qAsConst(m_threads)) {
-        if (thread) {
-            thread->wait();
-            delete thread.data();
-        }
-    }
-}
+// m_job, a member, waits for the workers as it is destroyed, before the
+// members their work uses.
+BackgroundTask::~BackgroundTask() = default;
 
 void BackgroundTask::start(Work work)
 {
-    cancel();
-    m_threads.removeAll(QPointer<QThread>());
-    m_run = std::make_shared<Run>();
-    m_running = true;
-    const std::shared_ptr<Run> run = m_run;
-    // Results travel back as queued calls that check the run is still the
-    // current one, so a cancelled run is silent; the task outlives its
-    // workers (its destructor waits), so the calls never reach a dead object.
-    QThread *thread = QThread::create([this, run, work] {
-        int lastPercent = -1;
-        const Progress progress = [this, run, &lastPercent](int percent) {
-            if (percent == lastPercent)
-                return;
-            lastPercent = percent;
-            QMetaObject::invokeMethod(this, [this, run, percent] {
-                if (m_run == run)
-                    emit progressChanged(percent);
-            }, Qt::QueuedConnection);
-        };
-        const Done done = work(progress, &run->cancel);
-        QMetaObject::invokeMethod(this, [this, run, done] {
-            if (m_run != run)
-                return;
-            m_run.reset();
-            m_running = false;
+    m_job.run<Done>(
+        [work = std::move(work)](const LatestJob::Ticket &ticket) {
+            const ::Progress progress = ticket.progress();
+            return work([progress](int percent) { progress.reportPercent(percent); }, ticket.cancelFlag());
+        },
+        [this](const Done &done) {
             if (done)
                 done();
             emit finished();
-        }, Qt::QueuedConnection);
-    });
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    m_threads.append(thread);
-    thread->start();
+        });
 }
 
 void BackgroundTask::cancel()
 {
-    if (m_run)
-        m_run->cancel = true;
-    m_run.reset();
-    m_running = false;
+    m_job.cancel();
 }

@@ -1,6 +1,6 @@
 #include "problemmodel.h"
 
-#include "backgroundjob.h"
+#include "latestjob.h"
 
 #include <QFont>
 #include <QLocale>
@@ -152,7 +152,7 @@ ProblemList ProblemList::fromReport(const PickQc::Report &report, const std::fun
 
 ProblemModel::ProblemModel(QObject *parent)
     : QAbstractItemModel(parent)
-    , m_sorter(new BackgroundJob(BackgroundJob::Serial, this))
+    , m_sorter(new LatestJob(LatestJob::Serial, this))
 {
 }
 
@@ -200,7 +200,7 @@ void ProblemModel::sort(int column, Qt::SortOrder order)
     // millions of shots. The file's own row stays first.
     const std::shared_ptr<const ProblemList> list = m_list;
     m_sorter->run<std::vector<qint32>>(
-        [list, column, order](const BackgroundJob::Ticket &ticket) {
+        [list, column, order](const LatestJob::Ticket &ticket) {
             const auto key = [column](const ShotProblems &g) -> double {
                 switch (column) {
                 case OutliersColumn: return g.outliers;

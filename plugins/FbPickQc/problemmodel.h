@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-class BackgroundJob;
+class LatestJob;
 
 // A shot's line in the problem list: the findings filed under it (a late
 // shot's flagged pairs are filed under it, not under its partners), counted.
@@ -165,7 +165,7 @@ private:
     qint64 m_shotCount = 0;
     int m_offered = 0;                 // top-level rows given to the view so far
     QHash<int, int> m_moreChildren;    // children given beyond the first batch, by group
-    BackgroundJob *m_sorter = nullptr;
+    LatestJob *m_sorter = nullptr;
 };
 
 #endif // PROBLEMMODEL_H

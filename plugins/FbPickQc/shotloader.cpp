@@ -1,6 +1,6 @@
 #include "shotloader.h"
 
-#include "backgroundjob.h"
+#include "latestjob.h"
 #include "fbcolumns.h"
 #include "shotrecords.h"
 
@@ -21,8 +21,8 @@ bool readable(qint64 picks, qint64 budget)
 
 ShotLoader::ShotLoader(QObject *parent)
     : QObject(parent)
-    , m_shots(new BackgroundJob(BackgroundJob::Serial, this))
-    , m_partners(new BackgroundJob(BackgroundJob::Serial, this))
+    , m_shots(new LatestJob(LatestJob::Serial, this))
+    , m_partners(new LatestJob(LatestJob::Serial, this))
 {
 }
 
@@ -74,7 +74,7 @@ void ShotLoader::request(const QString &fileName, const ShotIndexEntry &entry, i
                          const PickQc::Settings &settings, const PickEdits &edits)
 {
     m_shots->run<std::shared_ptr<const LoadedShot>>(
-        [=](const BackgroundJob::Ticket &) {
+        [=](const LatestJob::Ticket &) {
             return std::make_shared<const LoadedShot>(load(fileName, entry, shot, settings, edits));
         },
         [this](std::shared_ptr<const LoadedShot> shot) { emit shotLoaded(std::move(shot)); });
@@ -84,7 +84,7 @@ void ShotLoader::requestPartner(const QString &fileName, const ShotIndexEntry &e
                                 const PickQc::Settings &settings, const PickEdits &edits)
 {
     m_partners->run<QVector<QPointF>>(
-        [=](const BackgroundJob::Ticket &ticket) {
+        [=](const LatestJob::Ticket &ticket) {
             QVector<QPointF> picks;
             const qint64 count = qint64(entry.lastRecord) - entry.firstRecord + 1;
             // A partner is a judged shot; one too large to judge compares with nothing.

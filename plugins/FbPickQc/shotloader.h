@@ -13,7 +13,7 @@
 
 #include <memory>
 
-class BackgroundJob;
+class LatestJob;
 
 // One shot of the QC window as it is shown: its records prepared for the
 // table, its fit for the plot and its receivers for the map.
@@ -37,7 +37,7 @@ struct LoadedShot
 // reciprocal partner to compare it with, as the user's edits leave them, on
 // workers: a shot of millions of
 // picks takes seconds to read and fit, and the window keeps responding
-// meanwhile. The latest request wins (BackgroundJob::Serial): moving on
+// meanwhile. The latest request wins (LatestJob::Serial): moving on
 // before a shot arrives drops it, and a giant shot's read is never queued
 // behind another.
 //
@@ -83,8 +83,8 @@ signals:
     void partnerLoaded(int partner, const QVector<QPointF> &picks);
 
 private:
-    BackgroundJob *m_shots;
-    BackgroundJob *m_partners;
+    LatestJob *m_shots;
+    LatestJob *m_partners;
 };
 
 #endif // SHOTLOADER_H

@@ -175,7 +175,8 @@ private slots:
         QScopedPointer<QWidget> owner(opened);
         QVERIFY(opened->testAttribute(Qt::WA_DeleteOnClose) && !opened->isModal());
         // The load runs on a worker; a sanitized build takes seconds.
-        QTRY_COMPARE_WITH_TIMEOUT(opened->windowTitle(), QStringLiteral("FB Pick QC - survey.fb"), 30000);
+        // [*] marks edits that no copy holds, once there are any.
+        QTRY_COMPARE_WITH_TIMEOUT(opened->windowTitle(), QStringLiteral("FB Pick QC - survey.fb[*]"), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(child<QTableView>(opened, "shotTable")->model()->rowCount(), Channels, 30000);
     }
 
@@ -723,6 +724,36 @@ private slots:
         QCOMPARE(child<QTreeView>(m_window, "problemView")->model()->rowCount(), 0);
     }
 
+    // The file the browse dialog used, gone: the window opens its own last
+    // file and names the missing one; with nothing of its own, it says why
+    // the browsed one cannot be opened.
+    void goneBrowsedFileIsNamed_data()
+    {
+        QTest::addColumn<bool>("ownFile");
+        QTest::newRow("the window's own file instead") << true;
+        QTest::newRow("nothing else to open") << false;
+    }
+
+    void goneBrowsedFileIsNamed()
+    {
+        QFETCH(bool, ownFile);
+        QTemporaryDir project;
+        QVERIFY(SorvProjectManager::instance().openProject(project.path()));
+        const QString gone = project.filePath(QStringLiteral("gone.fb"));
+        QVERIFY(SorvBaseUtil::setProjectValue(QStringLiteral("BrowseFBFile_BrowseFBFileDialog_fbName"), gone));
+        if (ownFile)
+            QVERIFY(SorvBaseUtil::setProjectValue(FbPickQcWindow::projectKey("fbName"), m_survey));
+        m_window = new FbPickQcWindow;
+        m_window->show();
+        QSignalSpy finished(m_window, &FbPickQcWindow::loadFinished);
+        m_window->openRemembered();
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(finished.at(0).at(0).toBool(), ownFile);
+        QCOMPARE(m_window->data() ? m_window->data()->fileName : QString(), ownFile ? m_survey : QString());
+        const QString text = child<QLabel>(m_window, "messageLabel")->text();
+        QVERIFY2(text.contains(QDir::toNativeSeparators(gone)), qPrintable(text));
+    }
+
     // A project folder that cannot be written is said once, the values
     // last for the run, and the window takes the file the browse dialog
     // used even so.
@@ -801,7 +832,8 @@ private slots:
         openSurvey();
         child<QComboBox>(m_window, "mapColorBy")->setCurrentIndex(choice);
         auto *map = child<SurveyMap>(m_window, "surveyMap");
-        QCOMPARE(map->axisTitle(QwtPlot::yRight).text(), barTitle);
+        // The values are made off the UI thread.
+        QTRY_COMPARE(map->axisTitle(QwtPlot::yRight).text(), barTitle);
         const QString text = map->shotText(SpikeShotA);
         for (const QString &line : {QStringLiteral("Shot %1").arg(SpikeShotA + 1),
                                     QStringLiteral("ffid %1").arg(5001 + SpikeShotA), QStringLiteral("Outliers: 1"),

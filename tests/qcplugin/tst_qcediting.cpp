@@ -438,9 +438,11 @@ private slots:
         const QString copy = m_dir.filePath(QStringLiteral("fixed-%1.fb").arg(QTest::currentDataTag()));
         QSignalSpy loaded(m_window, &FbPickQcWindow::loadFinished);
         bool cleanWhenAsked = false;
+        // The title marks the edits that no copy holds, until one does.
+        QVERIFY(m_window->isWindowModified() && m_window->windowTitle().endsWith(QLatin1String("[*]")));
         ModalDriver driver([&](QWidget *modal) {
             if (modal->objectName() == QLatin1String("openCopyBox")) {
-                cleanWhenAsked = undoStack()->isClean();
+                cleanWhenAsked = undoStack()->isClean() && !m_window->isWindowModified();
                 return answer(modal, QMessageBox::Yes);
             }
             return chooseFile(modal, copy);

@@ -549,6 +549,9 @@ private slots:
         FbPickQcWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // Large enough for the panels side by side, the survey views in sight.
+        window.resize(1400, 900);
+        QTRY_VERIFY(!window.isCompact());
         QSignalSpy finished(&window, &FbPickQcWindow::loadFinished);
         window.openFile(judged.file);
         QVERIFY(finished.wait(20000));

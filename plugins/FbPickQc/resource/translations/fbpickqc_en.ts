@@ -33,37 +33,6 @@
     </message>
 </context>
 <context>
-    <name>FbPickQcWindow</name>
-    <message numerus="yes">
-        <source>%Ln problem(s)</source>
-        <translation>
-            <numerusform>%Ln problem</numerusform>
-            <numerusform>%Ln problems</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%Ln shot(s)</source>
-        <translation>
-            <numerusform>%Ln shot</numerusform>
-            <numerusform>%Ln shots</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%Ln pick(s)</source>
-        <translation>
-            <numerusform>%Ln pick</numerusform>
-            <numerusform>%Ln picks</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%Ln flagged pair(s)</source>
-        <translation>
-            <numerusform>%Ln flagged pair</numerusform>
-            <numerusform>%Ln flagged pairs</numerusform>
-        </translation>
-    </message>
-</context>
-<context>
     <name>PickEditor</name>
     <message numerus="yes">
         <source>Outliers of shot %1 (ffid %2): %n.</source>
@@ -98,6 +67,57 @@
         <translation>
             <numerusform>Saved the corrected copy %1 (%n word changed) and its edit log %2.</numerusform>
             <numerusform>Saved the corrected copy %1 (%n words changed) and its edit log %2.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>ProblemPanel</name>
+    <message numerus="yes">
+        <source>%Ln problem(s)</source>
+        <translation>
+            <numerusform>%Ln problem</numerusform>
+            <numerusform>%Ln problems</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln shot(s)</source>
+        <translation>
+            <numerusform>%Ln shot</numerusform>
+            <numerusform>%Ln shots</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>QcSummary</name>
+    <message numerus="yes">
+        <source>%Ln shot(s)</source>
+        <translation>
+            <numerusform>%Ln shot</numerusform>
+            <numerusform>%Ln shots</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln pick(s)</source>
+        <translation>
+            <numerusform>%Ln pick</numerusform>
+            <numerusform>%Ln picks</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln flagged pair(s)</source>
+        <translation>
+            <numerusform>%Ln flagged pair</numerusform>
+            <numerusform>%Ln flagged pairs</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>ShotPanel</name>
+    <message numerus="yes">
+        <source>%Ln pick(s)</source>
+        <translation>
+            <numerusform>%Ln pick</numerusform>
+            <numerusform>%Ln picks</numerusform>
         </translation>
     </message>
 </context>

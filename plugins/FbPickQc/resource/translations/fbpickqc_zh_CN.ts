@@ -221,24 +221,8 @@
         <translation>下一个有问题的炮 (N)</translation>
     </message>
     <message>
-        <source>plain time</source>
-        <translation>原始时间</translation>
-    </message>
-    <message>
-        <source>Plot reduced time t - |x| / V; empty plots plain time</source>
-        <translation>绘制折合时间 t - |x| / V；留空则绘制原始时间</translation>
-    </message>
-    <message>
-        <source>Reset Zoom</source>
-        <translation>复位缩放</translation>
-    </message>
-    <message>
         <source>Shot:</source>
         <translation>炮：</translation>
-    </message>
-    <message>
-        <source>Reduction velocity:</source>
-        <translation>折合速度：</translation>
     </message>
     <message>
         <source>Cancel</source>
@@ -249,52 +233,12 @@
         <translation>正在评判初至...</translation>
     </message>
     <message>
-        <source>Outliers</source>
-        <translation>异常值</translation>
-    </message>
-    <message>
-        <source>RMS residual</source>
-        <translation>均方根残差</translation>
-    </message>
-    <message>
-        <source>Picks</source>
-        <translation>初至数</translation>
-    </message>
-    <message>
-        <source>Colour sources by:</source>
-        <translation type="vanished">炮点着色依据：</translation>
-    </message>
-    <message>
-        <source>All kinds</source>
-        <translation>全部类型</translation>
-    </message>
-    <message>
-        <source>Problems:</source>
-        <translation>问题：</translation>
-    </message>
-    <message>
         <source>Open</source>
         <translation>打开</translation>
     </message>
     <message>
-        <source>Loading %1 was cancelled; %2 stays shown.</source>
-        <translation>已取消加载 %1；仍显示 %2。</translation>
-    </message>
-    <message>
-        <source>Loading %1 was cancelled.</source>
-        <translation>已取消加载 %1。</translation>
-    </message>
-    <message>
-        <source>Cannot open %1: %2</source>
-        <translation>无法打开 %1：%2</translation>
-    </message>
-    <message>
         <source>FB Pick QC - %1</source>
         <translation>初至质控 - %1</translation>
-    </message>
-    <message>
-        <source>The file is incomplete: its header declares %L1 picks, but it holds %L2 complete records. The records it holds are judged.</source>
-        <translation>文件不完整：文件头声明了 %L1 个初至，但只包含 %L2 条完整记录。已评判现有的记录。</translation>
     </message>
     <message>
         <source>Export Plot</source>
@@ -313,36 +257,6 @@
         <translation>将问题导出到文件夹</translation>
     </message>
     <message>
-        <source>Residuals</source>
-        <translation>残差</translation>
-    </message>
-    <message>
-        <source>Plot each pick&apos;s residual (time - fitted curve) instead of its time</source>
-        <translation>绘制每个初至的残差（时间减拟合曲线），而不是其时间</translation>
-    </message>
-    <message>
-        <source>Flagged pairs</source>
-        <translation>超限炮对</translation>
-    </message>
-    <message>
-        <source>Timing error</source>
-        <translation>时间误差</translation>
-    </message>
-    <message>
-        <source>%1: %L2</source>
-        <translation>%1：%L2</translation>
-    </message>
-    <message>
-        <source>Nothing found.</source>
-        <translation>未发现问题。</translation>
-    </message>
-    <message numerus="yes">
-        <source>%Ln problem(s)</source>
-        <translation>
-            <numerusform>%Ln 个问题</numerusform>
-        </translation>
-    </message>
-    <message>
         <source>A pick further than this from its shot&apos;s fitted curve is an outlier</source>
         <translation>初至偏离本炮拟合曲线超过此值即为异常值</translation>
     </message>
@@ -351,86 +265,56 @@
         <translation>互换时间或重复炮之差超过此值即标为超限</translation>
     </message>
     <message>
-        <source>Worst first</source>
-        <translation>最严重的在前</translation>
-    </message>
-    <message>
-        <source>File order</source>
-        <translation>文件顺序</translation>
-    </message>
-    <message>
-        <source>The order of the shots in the list, and the order N and Shift+N visit them in</source>
-        <translation>列表中各炮的顺序，也是 N 和 Shift+N 依次访问它们的顺序</translation>
-    </message>
-    <message>
-        <source>Order:</source>
-        <translation>顺序：</translation>
-    </message>
-    <message>
-        <source>%1, %2</source>
-        <translation>%1，%2</translation>
-    </message>
-    <message numerus="yes">
-        <source>%Ln shot(s)</source>
-        <translation>
-            <numerusform>%Ln 炮</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>Judging %1 again was cancelled; it stays shown as judged before.</source>
-        <translation>已取消重新评判 %1；仍按先前的评判结果显示。</translation>
-    </message>
-    <message>
         <source>The project folder %1 cannot be written: the thresholds and the file are kept for this run only.</source>
         <translation>无法写入工程文件夹 %1：阈值和文件仅在本次运行中保留。</translation>
     </message>
     <message>
         <source>%1 is not an FB file: %2</source>
-        <translation>%1 不是初至文件：%2</translation>
+        <translation type="vanished">%1 不是初至文件：%2</translation>
     </message>
     <message>
         <source>(%1 of judged picks)</source>
-        <translation>（占已评判初至的 %1）</translation>
+        <translation type="vanished">（占已评判初至的 %1）</translation>
     </message>
     <message>
         <source>(of %L1 compared; %L2 explained by shot timing errors)</source>
-        <translation>（共比较 %L1 对；其中 %L2 对由炮的时间误差解释）</translation>
+        <translation type="vanished">（共比较 %L1 对；其中 %L2 对由炮的时间误差解释）</translation>
     </message>
     <message>
         <source>%1: %2, %3 (status 0: %L4, status 1: %L5, other: %L6; not picked: %L7). Thresholds: outlier %8 ms, reciprocity %9 ms.</source>
-        <translation>%1：%2，%3（状态 0：%L4，状态 1：%L5，其他：%L6；未拾取：%L7）。阈值：异常值 %8 ms，互换性 %9 ms。</translation>
+        <translation type="vanished">%1：%2，%3（状态 0：%L4，状态 1：%L5，其他：%L6；未拾取：%L7）。阈值：异常值 %8 ms，互换性 %9 ms。</translation>
     </message>
     <message numerus="yes">
         <source>%Ln pick(s)</source>
-        <translation>
+        <translation type="vanished">
             <numerusform>%Ln 个初至</numerusform>
         </translation>
     </message>
     <message>
         <source>%1 &gt; %2: %3</source>
-        <translation>%1 &gt; %2：%3</translation>
+        <translation type="vanished">%1 &gt; %2：%3</translation>
     </message>
     <message numerus="yes">
         <source>%Ln flagged pair(s)</source>
-        <translation>
+        <translation type="vanished">
             <numerusform>%Ln 个超限炮对</numerusform>
         </translation>
     </message>
     <message>
         <source>estimated timing error %1 ms</source>
-        <translation>估计时间误差 %1 ms</translation>
+        <translation type="vanished">估计时间误差 %1 ms</translation>
     </message>
     <message>
         <source>Shots in the most flagged pairs: %1.</source>
-        <translation>超限炮对最多的炮：%1。</translation>
+        <translation type="vanished">超限炮对最多的炮：%1。</translation>
     </message>
     <message>
         <source>Shot %1 holds %2, too many to show; the other shots can be viewed.</source>
-        <translation>第 %1 炮有 %2，数量过多，无法显示；其他炮仍可查看。</translation>
+        <translation type="vanished">第 %1 炮有 %2，数量过多，无法显示；其他炮仍可查看。</translation>
     </message>
     <message>
         <source>Shot %1 &gt; ffid %2 (reciprocal partner)</source>
-        <translation>第 %1 炮 &gt; ffid %2（互换炮）</translation>
+        <translation type="vanished">第 %1 炮 &gt; ffid %2（互换炮）</translation>
     </message>
     <message>
         <source>Outlier &gt; </source>
@@ -441,40 +325,20 @@
         <translation>炮对 &gt; </translation>
     </message>
     <message>
-        <source>Shot %1 holds %2, too many to judge: the QC reports it as too large, and its records are listed unfitted, not plotted.</source>
-        <translation>第 %1 炮有 %2，数量过多，无法评判：质控将其报告为过大，其记录不经拟合列出，不绘图。</translation>
+        <source>Shot</source>
+        <translation>炮</translation>
     </message>
     <message>
-        <source>Shot %1 &gt; ffid %2: %3, too many to judge</source>
-        <translation>第 %1 炮 &gt; ffid %2：%3，数量过多，无法评判</translation>
+        <source>Problems</source>
+        <translation>问题</translation>
     </message>
     <message>
-        <source>Shot %1 &gt; ffid %2: %3, too many to show</source>
-        <translation>第 %1 炮 &gt; ffid %2：%3，数量过多，无法显示</translation>
+        <source>Survey</source>
+        <translation>测区</translation>
     </message>
     <message>
-        <source>Reciprocal differences</source>
-        <translation>互换差</translation>
-    </message>
-    <message>
-        <source>Map</source>
-        <translation>测网图</translation>
-    </message>
-    <message>
-        <source>Receivers</source>
-        <translation>检波点</translation>
-    </message>
-    <message>
-        <source>Stations × shots</source>
-        <translation>桩号 × 炮</translation>
-    </message>
-    <message>
-        <source>Colour sources by</source>
-        <translation>炮点着色依据</translation>
-    </message>
-    <message>
-        <source>Colour cells by</source>
-        <translation>单元着色依据</translation>
+        <source>%1, the file last browsed, is gone; %2 is opened instead.</source>
+        <translation>上次浏览的文件 %1 已不存在；改为打开 %2。</translation>
     </message>
 </context>
 <context>
@@ -1044,6 +908,49 @@
     </message>
 </context>
 <context>
+    <name>ProblemPanel</name>
+    <message>
+        <source>Problems:</source>
+        <translation>问题：</translation>
+    </message>
+    <message>
+        <source>Order:</source>
+        <translation>顺序：</translation>
+    </message>
+    <message>
+        <source>The order of the shots in the list, and the order N and Shift+N visit them in</source>
+        <translation>列表中各炮的顺序，也是 N 和 Shift+N 依次访问它们的顺序</translation>
+    </message>
+    <message>
+        <source>Worst first</source>
+        <translation>最严重的在前</translation>
+    </message>
+    <message>
+        <source>File order</source>
+        <translation>文件顺序</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln problem(s)</source>
+        <translation>
+            <numerusform>%Ln 个问题</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>All kinds</source>
+        <translation>全部类型</translation>
+    </message>
+    <message>
+        <source>%1, %2</source>
+        <translation>%1，%2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln shot(s)</source>
+        <translation>
+            <numerusform>%Ln 炮</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>fb_no</source>
@@ -1122,6 +1029,33 @@
     </message>
 </context>
 <context>
+    <name>QcDocument</name>
+    <message>
+        <source>Judging %1 again was cancelled; it stays shown as judged before.</source>
+        <translation>已取消重新评判 %1；仍按先前的评判结果显示。</translation>
+    </message>
+    <message>
+        <source>Loading %1 was cancelled; %2 stays shown.</source>
+        <translation>已取消加载 %1；仍显示 %2。</translation>
+    </message>
+    <message>
+        <source>Loading %1 was cancelled.</source>
+        <translation>已取消加载 %1。</translation>
+    </message>
+    <message>
+        <source>Cannot open %1: %2</source>
+        <translation>无法打开 %1：%2</translation>
+    </message>
+    <message>
+        <source>%1 is not an FB file: %2</source>
+        <translation>%1 不是初至文件：%2</translation>
+    </message>
+    <message>
+        <source>The file is incomplete: its header declares %L1 picks, but it holds %L2 complete records. The records it holds are judged.</source>
+        <translation>文件不完整：文件头声明了 %L1 个初至，但只包含 %L2 条完整记录。已评判现有的记录。</translation>
+    </message>
+</context>
+<context>
     <name>QcMapValues</name>
     <message>
         <source>RMS residual (ms)</source>
@@ -1170,6 +1104,59 @@
     <message>
         <source>Timing error: %1 ms (%L2 pairs)</source>
         <translation>时间误差：%1 ms（%L2 对）</translation>
+    </message>
+</context>
+<context>
+    <name>QcSummary</name>
+    <message>
+        <source>%1: %L2</source>
+        <translation>%1：%L2</translation>
+    </message>
+    <message>
+        <source>(%1 of judged picks)</source>
+        <translation>（占已评判初至的 %1）</translation>
+    </message>
+    <message>
+        <source>(of %L1 compared; %L2 explained by shot timing errors)</source>
+        <translation>（共比较 %L1 对；其中 %L2 对由炮的时间误差解释）</translation>
+    </message>
+    <message>
+        <source>%1: %2, %3 (status 0: %L4, status 1: %L5, other: %L6; not picked: %L7). Thresholds: outlier %8 ms, reciprocity %9 ms.</source>
+        <translation>%1：%2，%3（状态 0：%L4，状态 1：%L5，其他：%L6；未拾取：%L7）。阈值：异常值 %8 毫秒，互换性 %9 毫秒。</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln shot(s)</source>
+        <translation>
+            <numerusform>%Ln 炮</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln pick(s)</source>
+        <translation>
+            <numerusform>%Ln 个初至</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Nothing found.</source>
+        <translation>未发现问题。</translation>
+    </message>
+    <message>
+        <source>%1 &gt; %2: %3</source>
+        <translation>%1 &gt; %2：%3</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln flagged pair(s)</source>
+        <translation>
+            <numerusform>%Ln 个超限炮对</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>estimated timing error %1 ms</source>
+        <translation>估计时间误差 %1 毫秒</translation>
+    </message>
+    <message>
+        <source>Shots in the most flagged pairs: %1.</source>
+        <translation>超限炮对最多的炮：%1。</translation>
     </message>
 </context>
 <context>
@@ -1295,6 +1282,59 @@
     <message>
         <source>Shift by:</source>
         <translation>平移：</translation>
+    </message>
+</context>
+<context>
+    <name>ShotPanel</name>
+    <message>
+        <source>plain time</source>
+        <translation>原始时间</translation>
+    </message>
+    <message>
+        <source>Plot reduced time t - |x| / V; empty plots plain time</source>
+        <translation>绘制折合时间 t - |x| / V；留空则绘制原始时间</translation>
+    </message>
+    <message>
+        <source>Residuals</source>
+        <translation>残差</translation>
+    </message>
+    <message>
+        <source>Plot each pick&apos;s residual (time - fitted curve) instead of its time</source>
+        <translation>绘制每个初至的残差（时间减拟合曲线），而不是其时间</translation>
+    </message>
+    <message>
+        <source>Reset Zoom</source>
+        <translation>复位缩放</translation>
+    </message>
+    <message>
+        <source>Reduction velocity:</source>
+        <translation>折合速度：</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln pick(s)</source>
+        <translation>
+            <numerusform>%Ln 个初至</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Shot %1 holds %2, too many to judge: the QC reports it as too large, and its records are listed unfitted, not plotted.</source>
+        <translation>第 %1 炮有 %2，数量过多，无法评判：质控将其报告为过大，其记录不经拟合列出，不绘图。</translation>
+    </message>
+    <message>
+        <source>Shot %1 holds %2, too many to show; the other shots can be viewed.</source>
+        <translation>第 %1 炮有 %2，数量过多，无法显示；其他炮仍可查看。</translation>
+    </message>
+    <message>
+        <source>Shot %1 &gt; ffid %2: %3, too many to judge</source>
+        <translation>第 %1 炮 &gt; ffid %2：%3，数量过多，无法评判</translation>
+    </message>
+    <message>
+        <source>Shot %1 &gt; ffid %2: %3, too many to show</source>
+        <translation>第 %1 炮 &gt; ffid %2：%3，数量过多，无法显示</translation>
+    </message>
+    <message>
+        <source>Shot %1 &gt; ffid %2 (reciprocal partner)</source>
+        <translation>第 %1 炮 &gt; ffid %2（互换炮）</translation>
     </message>
 </context>
 <context>
@@ -1509,6 +1549,57 @@
     <message>
         <source>x %1, y %2</source>
         <translation>x %1，y %2</translation>
+    </message>
+</context>
+<context>
+    <name>SurveyPanel</name>
+    <message>
+        <source>Outliers</source>
+        <translation>异常值</translation>
+    </message>
+    <message>
+        <source>RMS residual</source>
+        <translation>均方根残差</translation>
+    </message>
+    <message>
+        <source>Picks</source>
+        <translation>初至数</translation>
+    </message>
+    <message>
+        <source>Flagged pairs</source>
+        <translation>超限炮对</translation>
+    </message>
+    <message>
+        <source>Timing error</source>
+        <translation>时间误差</translation>
+    </message>
+    <message>
+        <source>Reciprocal differences</source>
+        <translation>互换差</translation>
+    </message>
+    <message>
+        <source>Residuals</source>
+        <translation>残差</translation>
+    </message>
+    <message>
+        <source>Map</source>
+        <translation>测网图</translation>
+    </message>
+    <message>
+        <source>Receivers</source>
+        <translation>检波点</translation>
+    </message>
+    <message>
+        <source>Stations × shots</source>
+        <translation>桩号 × 炮</translation>
+    </message>
+    <message>
+        <source>Colour sources by</source>
+        <translation>炮点着色依据</translation>
+    </message>
+    <message>
+        <source>Colour cells by</source>
+        <translation>单元着色依据</translation>
     </message>
 </context>
 </TS>

@@ -1,0 +1,89 @@
+#include "qcsummary.h"
+
+#include "qcloader.h"
+
+#include <QLocale>
+#include <QStringList>
+
+#include <limits>
+
+namespace {
+
+// Shots named in the summary's list of the shots in the most flagged pairs.
+constexpr int MostFlaggedListed = 3;
+
+// A share of a count as a percentage that never reads 0% for a share that
+// is not 0: one decimal, or one significant digit below 0.1%.
+QString percentText(qint64 part, qint64 whole)
+{
+    if (whole <= 0)
+        return QString();
+    const double percent = 100.0 * double(part) / double(whole);
+    const QLocale locale;
+    if (part == 0 || percent >= 0.1)
+        return locale.toString(percent, 'f', 1) + QLatin1Char('%');
+    return locale.toString(percent, 'g', 1) + QLatin1Char('%');
+}
+
+// A count for tr()'s %n, which is an int.
+int plural(qint64 n)
+{
+    return int(qMin<qint64>(n, std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
+QString QcSummary::text(const QcData &data)
+{
+    const PickQc::Report &r = data.report;
+    const ProblemList &problems = *data.problems;
+    const qint64 judged = r.status0 + r.status1 + r.statusOther - r.notJudged;
+    // Every kind found, as the kind table names it, with what its count
+    // means beside it.
+    QStringList found;
+    for (int k = 0; k < PickQc::KindCount; ++k) {
+        const PickQc::KindInfo &kind = PickQc::kinds()[k];
+        const qint64 count = r.count(kind.kind);
+        if (count == 0)
+            continue;
+        QString text = tr("%1: %L2").arg(kind.title()).arg(count);
+        if (kind.kind == PickQc::Kind::Outlier)
+            text += QLatin1Char(' ') + tr("(%1 of judged picks)").arg(percentText(count, judged));
+        else if (kind.kind == PickQc::Kind::Reciprocity)
+            text += QLatin1Char(' ')
+                    + tr("(of %L1 compared; %L2 explained by shot timing errors)")
+                          .arg(r.pairs.size())
+                          .arg(problems.explainedPairs);
+        found << text;
+    }
+    QString text = tr("%1: %2, %3 (status 0: %L4, status 1: %L5, other: %L6; not picked: %L7). "
+                      "Thresholds: outlier %8 ms, reciprocity %9 ms.")
+                       .arg(data.fileName, tr("%Ln shot(s)", nullptr, r.index.size()),
+                            tr("%Ln pick(s)", nullptr, plural(r.recordCount)))
+                       .arg(r.status0)
+                       .arg(r.status1)
+                       .arg(r.statusOther)
+                       .arg(r.notPicked)
+                       .arg(QLocale().toString(r.settings.outlierMs))
+                       .arg(QLocale().toString(r.settings.reciprocityMs));
+    text += QLatin1Char('\n')
+            + (found.isEmpty() ? tr("Nothing found.") : found.join(QStringLiteral("; ")) + QLatin1Char('.'));
+    // The shots in the most flagged pairs, as fbtool qc lists them.
+    QStringList most;
+    for (size_t k = 0; k < problems.mostFlagged.size() && k < size_t(MostFlaggedListed); ++k) {
+        const qint32 shot = problems.mostFlagged[k].first;
+        QString item = tr("%1 > %2: %3")
+                           .arg(shot + 1)
+                           .arg(r.index.at(shot).ffid)
+                           .arg(tr("%Ln flagged pair(s)", nullptr, plural(problems.mostFlagged[k].second)));
+        if (const PickQc::TimingEstimate *t = r.timingOf(shot))
+            item += QLatin1String(", ")
+                    + tr("estimated timing error %1 ms")
+                          .arg((t->delay > 0 ? QStringLiteral("+") : QString())
+                               + QLocale().toString(double(t->delay), 'f', 1));
+        most << item;
+    }
+    if (!most.isEmpty())
+        text += QLatin1Char('\n') + tr("Shots in the most flagged pairs: %1.").arg(most.join(QStringLiteral("; ")));
+    return text;
+}

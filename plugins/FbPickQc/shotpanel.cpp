@@ -1,0 +1,298 @@
+#include "shotpanel.h"
+
+#include "editsession.h"
+#include "fbcolumns.h"
+#include "shotplot.h"
+#include "shottabledelegate.h"
+#include "shottablemodel.h"
+
+#include <QCheckBox>
+#include <QDoubleValidator>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <qwt_plot_zoomer.h>
+#include <qwt_text_label.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// fb_time at full precision, with room for the outlier ring.
+constexpr int FbTimeWidth = 110;
+// The plot's title beside the table, against the window's font.
+constexpr qreal NarrowTitleScale = 0.85;
+
+int plural(qint64 n)
+{
+    return int(qMin<qint64>(n, std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
+ShotPanel::ShotPanel(QcDocument *document, QWidget *parent)
+    : QWidget(parent)
+    , m_document(document)
+{
+    m_plot = new ShotPlot;
+    m_plot->setObjectName(QStringLiteral("shotPlot"));
+    m_plot->setOutlierThreshold(document->settings().outlierMs);
+    m_tableModel = new ShotTableModel(this);
+    m_table = new QTableView;
+    m_table->setObjectName(QStringLiteral("shotTable"));
+    m_table->setModel(m_tableModel);
+    m_table->verticalHeader()->hide();
+    // fb_time takes a typed number; several picks are rejected at once.
+    m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                             | QAbstractItemView::AnyKeyPressed);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_table->setAlternatingRowColors(true);
+    m_table->setItemDelegate(new ShotTableDelegate(m_table));
+    // So that a pick scrolled to sits in the middle, not at a row's edge.
+    m_table->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+
+    m_splitter = new QSplitter(Qt::Vertical);
+    m_splitter->setObjectName(QStringLiteral("shotSplitter"));
+    m_splitter->addWidget(m_plot);
+    m_splitter->addWidget(m_table);
+    m_splitter->setChildrenCollapsible(false);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_splitter);
+
+    m_controls = new QWidget;
+    m_velocity = new QLineEdit;
+    m_velocity->setObjectName(QStringLiteral("reductionVelocity"));
+    m_velocity->setPlaceholderText(tr("plain time"));
+    m_velocity->setToolTip(tr("Plot reduced time t - |x| / V; empty plots plain time"));
+    auto *validator = new QDoubleValidator(0.0, 1e9, 3, m_velocity);
+    validator->setLocale(QLocale::c());
+    m_velocity->setValidator(validator);
+    m_velocity->setMaximumWidth(110);
+    m_residuals = new QCheckBox(tr("Residuals"));
+    m_residuals->setObjectName(QStringLiteral("residualMode"));
+    m_residuals->setToolTip(tr("Plot each pick's residual (time - fitted curve) instead of its time"));
+    auto *resetZoom = new QPushButton(tr("Reset Zoom"));
+    resetZoom->setObjectName(QStringLiteral("resetZoomButton"));
+    auto *controls = new QHBoxLayout(m_controls);
+    controls->setContentsMargins(0, 0, 0, 0);
+    controls->addWidget(new QLabel(tr("Reduction velocity:")));
+    controls->addWidget(m_velocity);
+    controls->addWidget(m_residuals);
+    controls->addWidget(resetZoom);
+
+    connect(m_velocity, &QLineEdit::editingFinished, this,
+            [this] { m_plot->setReductionVelocity(QLocale::c().toDouble(m_velocity->text())); });
+    connect(m_residuals, &QCheckBox::toggled, this,
+            [this](bool on) { m_plot->setMode(on ? ShotPlot::Residuals : ShotPlot::Times); });
+    connect(resetZoom, &QPushButton::clicked, m_plot, &ShotPlot::resetZoom);
+    connect(m_plot, &ShotPlot::rowClicked, this, &ShotPanel::selectRow);
+    connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                const int row = current.isValid() ? current.row() : -1;
+                m_document->setSelectedRecord(row >= 0 ? qint32(m_tableModel->firstRecord() + row) : -1);
+                if (m_plot->selectedRow() != row)
+                    m_plot->setSelectedRow(row);
+            });
+
+    connect(&m_loader, &ShotLoader::shotLoaded, this, &ShotPanel::onShotLoaded);
+    connect(&m_loader, &ShotLoader::partnerLoaded, this, &ShotPanel::onPartnerLoaded);
+    connect(document, &QcDocument::fileShown, this, &ShotPanel::showFile);
+    connect(document, &QcDocument::currentShotChanged, this, &ShotPanel::requestShot);
+    connect(document, &QcDocument::targetChanged, this, &ShotPanel::applyTarget);
+    connect(document, &QcDocument::picksChanged, this, &ShotPanel::showEditedShots);
+}
+
+ShotPanel::~ShotPanel() = default;
+
+void ShotPanel::setOrientation(Qt::Orientation orientation)
+{
+    m_splitter->setOrientation(orientation);
+    // The plot wants all the room there is and the table a screenful of
+    // rows: over the table the plot takes a little less than half, beside
+    // it a little more, for its title on one line.
+    const bool beside = orientation == Qt::Horizontal;
+    m_splitter->setSizes({beside ? 13 * SplitUnit / 10 : 9 * SplitUnit / 10, SplitUnit});
+    // The title in the window's own font, bold, and smaller beside the
+    // table: on one line down to the narrowest plot a small screen leaves.
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    if (beside)
+        titleFont.setPointSizeF(titleFont.pointSizeF() * NarrowTitleScale);
+    m_plot->titleLabel()->setFont(titleFont);
+}
+
+void ShotPanel::showFile(const std::shared_ptr<const QcData> &data)
+{
+    m_plot->setOutlierThreshold(data->report.settings.outlierMs);
+}
+
+// Asks for a shot's records and fit; the table and plot keep the shot they
+// show until it arrives.
+void ShotPanel::requestShot(int shot)
+{
+    const std::shared_ptr<const QcData> &data = m_document->data();
+    m_loader.request(data->fileName, data->report.index.at(shot), shot, data->report.settings,
+                     m_document->session()->edits());
+}
+
+void ShotPanel::onShotLoaded(std::shared_ptr<const LoadedShot> loaded)
+{
+    if (!m_document->data() || loaded->shot != m_document->currentShot())
+        return;
+    const int shot = loaded->shot;
+    const QString name = QStringLiteral("%1 > %2").arg(shot + 1).arg(loaded->ffid);
+    const QString picks = tr("%Ln pick(s)", nullptr, plural(loaded->picks));
+    if (loaded->state == LoadedShot::NotJudged)
+        emit shotNote(tr("Shot %1 holds %2, too many to judge: the QC reports it as too large, and its records "
+                         "are listed unfitted, not plotted.")
+                          .arg(name, picks));
+    else if (loaded->state == LoadedShot::NotRead)
+        emit shotNote(tr("Shot %1 holds %2, too many to show; the other shots can be viewed.").arg(name, picks));
+    else
+        emit shotNote(QString());
+
+    // Only the records and fit are handed over; the pass over them was the worker's.
+    m_tableModel->setEdits(m_document->session()->edits());
+    ShotTableModel::Shot table = loaded->table;
+    m_tableModel->setShot(std::move(table));
+    for (int c = 0; c < FbColumns::Count; ++c)
+        m_table->setColumnWidth(c, c == FbColumns::FbTime ? FbTimeWidth : FbColumns::widths[c]);
+    m_document->setReceivers(shot, loaded->receivers);
+    // The plot in the next turn of the event loop: a shot of a million
+    // picks takes tens of milliseconds to draw, the table and map as many.
+    QTimer::singleShot(0, this, [this, loaded, picks] {
+        const int shot = loaded->shot;
+        if (shot != m_document->currentShot() || m_tableModel->firstRecord() != loaded->table.firstRecord)
+            return;
+        // A shot too large to judge is listed, not plotted: drawing millions
+        // of picks would hold the window for longer than a look is worth.
+        const bool judged = loaded->state == LoadedShot::Judged;
+        m_plot->setShot(judged ? m_tableModel->records() : QVector<FbRecord>(), m_tableModel->fit(), shot,
+                        loaded->ffid);
+        if (loaded->state == LoadedShot::NotJudged)
+            m_plot->setTitle(
+                tr("Shot %1 > ffid %2: %3, too many to judge").arg(shot + 1).arg(loaded->ffid).arg(picks));
+        else if (loaded->state == LoadedShot::NotRead)
+            m_plot->setTitle(
+                tr("Shot %1 > ffid %2: %3, too many to show").arg(shot + 1).arg(loaded->ffid).arg(picks));
+        m_document->setPartner(-1);
+        applyTarget();
+        m_document->setShown(shot);
+    });
+}
+
+void ShotPanel::applyTarget()
+{
+    const std::shared_ptr<const QcData> &data = m_document->data();
+    const QcDocument::Target target = m_document->takeTarget();
+    int row = -1;
+    if (target.record >= 0) {
+        const qint64 at = qint64(target.record) - m_tableModel->firstRecord();
+        row = at >= 0 && at < m_tableModel->rowCount() ? int(at) : -1;
+    } else if (target.column >= 0) {
+        row = m_tableModel->firstDifferingRow(target.column);
+    } else if (target.partner >= 0) {
+        row = reciprocalRow(target.partner);
+    } else if (std::isfinite(target.station)) {
+        const QVector<FbRecord> &records = m_tableModel->records();
+        double best = data->stations.cellWidth() / 2;
+        for (int i = 0; i < records.size(); ++i) {
+            const double d = std::abs(data->stations.pickAt(records.at(i)) - target.station);
+            if (d <= best) {
+                best = d;
+                row = i;
+            }
+        }
+    }
+    selectRow(row);
+    if (target.partner != m_document->partner()) {
+        m_document->setPartner(target.partner);
+        if (target.partner >= 0)
+            m_loader.requestPartner(data->fileName, data->report.index.at(target.partner), target.partner,
+                                    data->report.settings, m_document->session()->edits());
+        else
+            m_plot->setPartnerPicks({}, QString());
+    }
+}
+
+void ShotPanel::onPartnerLoaded(int partner, const QVector<QPointF> &picks)
+{
+    const std::shared_ptr<const QcData> &data = m_document->data();
+    if (!data || partner != m_document->partner() || m_document->shownShot() != m_document->currentShot())
+        return;
+    m_plot->setPartnerPicks(picks, tr("Shot %1 > ffid %2 (reciprocal partner)")
+                                       .arg(partner + 1)
+                                       .arg(data->report.index.at(partner).ffid));
+}
+
+void ShotPanel::selectRow(int row)
+{
+    if (row >= 0) {
+        const QModelIndex index = m_tableModel->index(row, FbColumns::FbTime);
+        m_table->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect
+                                                              | QItemSelectionModel::Rows);
+        m_table->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    } else {
+        m_table->selectionModel()->clearSelection();
+    }
+    if (m_plot->selectedRow() != row)
+        m_plot->setSelectedRow(row);
+}
+
+int ShotPanel::reciprocalRow(int shotB) const
+{
+    const PickQc::ShotSource &b = m_document->data()->report.shots.source(shotB);
+    const QVector<FbRecord> &records = m_tableModel->records();
+    int nearest = -1;
+    double best = qInf();
+    for (int i = 0; i < records.size(); ++i) {
+        const FbRecord &r = records.at(i);
+        if (r.g_line == b.line && r.g_stat == b.stat)
+            return i;
+        const double d = std::hypot(double(r.group_x) - b.x, double(r.group_y) - b.y);
+        if (d < best) {
+            best = d;
+            nearest = i;
+        }
+    }
+    return nearest;
+}
+
+void ShotPanel::showEditedShots(const QVector<qint32> &shots)
+{
+    const std::shared_ptr<const QcData> &data = m_document->data();
+    const int current = m_document->currentShot();
+    if (!data || current < 0 || m_document->shownShot() != current
+        || !std::binary_search(shots.cbegin(), shots.cend(), current))
+        return;
+    const ShotIndexEntry &entry = data->report.index.at(current);
+    // Edits are made in shots the window shows, fitted: never in one too
+    // large to judge.
+    if (qint64(entry.lastRecord) - entry.firstRecord + 1 > data->report.settings.maxJudgedPicks)
+        return;
+    EditSession *session = m_document->session();
+    const QVector<FbRecord> records = session->records(current);
+    const PickQc::ShotFit fit = PickQc::fitShot(records, data->report.settings);
+    m_tableModel->setEdits(session->edits());
+    m_tableModel->updatePicks(records, fit);
+    // The plot keeps the user's zoom and the selected pick.
+    auto *zoomer = m_plot->findChild<QwtPlotZoomer *>();
+    const bool zoomed = zoomer && zoomer->zoomRectIndex() > 0;
+    const QRectF zoom = zoomed ? zoomer->zoomRect() : QRectF();
+    m_plot->setShot(records, fit, current, entry.ffid);
+    if (zoomed)
+        zoomer->zoom(zoom);
+    const QModelIndex index = m_table->currentIndex();
+    m_plot->setSelectedRow(index.isValid() ? index.row() : -1);
+}

@@ -1,0 +1,77 @@
+#ifndef SHOTPANEL_H
+#define SHOTPANEL_H
+
+#include "qcdocument.h"
+#include "shotloader.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QCheckBox;
+class QLineEdit;
+class QSplitter;
+class QTableView;
+class ShotPlot;
+class ShotTableModel;
+
+// The current shot of the QC window: its picks against offset in the plot
+// (object name shotPlot) and its records in the viewer's table (shotTable),
+// the selected pick the same in both. It follows the document's current
+// shot: reads and fits it off the UI thread (ShotLoader), shows it, selects
+// the document's target and tells the document it is shown; a partner's
+// picks are overlaid when the target asks for them. Edited shots are shown
+// as the edits leave them, keeping the zoom and the selected pick.
+//
+// controls() is the plot's row (reduction velocity, residuals, reset zoom),
+// placed by the window. setOrientation() lays the plot above the table
+// (vertical) or beside it (horizontal, for a small window).
+//
+// Notes about the shot shown (too large to fit or to show) go out as
+// shotNote(); an empty note clears the previous one.
+class ShotPanel : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Splitter sizes are shares of this, scaled to the room there is (the
+    // window's splitters use it too).
+    static constexpr int SplitUnit = 1000;
+
+    explicit ShotPanel(QcDocument *document, QWidget *parent = nullptr);
+    ~ShotPanel() override;
+
+    ShotPlot *plot() const { return m_plot; }
+    QTableView *table() const { return m_table; }
+    ShotTableModel *tableModel() const { return m_tableModel; }
+    QWidget *controls() const { return m_controls; }
+    QSplitter *splitter() const { return m_splitter; }
+    void setOrientation(Qt::Orientation orientation);
+
+signals:
+    void shotNote(const QString &text);
+
+private:
+    void showFile(const std::shared_ptr<const QcData> &data);
+    void requestShot(int shot);
+    void onShotLoaded(std::shared_ptr<const LoadedShot> shot);
+    void onPartnerLoaded(int partner, const QVector<QPointF> &picks);
+    void applyTarget();
+    void selectRow(int row);
+    // The pick nearest to shot B's source: the receiver at B's station when
+    // there is one, else the nearest receiver position.
+    int reciprocalRow(int shotB) const;
+    void showEditedShots(const QVector<qint32> &shots);
+
+    QcDocument *m_document;
+    ShotLoader m_loader;
+    ShotPlot *m_plot = nullptr;
+    QTableView *m_table = nullptr;
+    ShotTableModel *m_tableModel = nullptr;
+    QSplitter *m_splitter = nullptr;
+    QWidget *m_controls = nullptr;
+    QLineEdit *m_velocity = nullptr;
+    QCheckBox *m_residuals = nullptr;
+};
+
+#endif // SHOTPANEL_H

@@ -1,0 +1,50 @@
+#ifndef SURVEYPANEL_H
+#define SURVEYPANEL_H
+
+#include "latestjob.h"
+#include "qcdocument.h"
+#include "qcmapvalues.h"
+
+#include <QWidget>
+
+class QComboBox;
+class QTabWidget;
+class StationResidualView;
+class StationShotView;
+class SurveyMap;
+
+// The survey-wide views of the QC window, each a tab: the map of sources
+// and receivers coloured by a QC quantity (surveyMap, mapColorBy), each
+// receiver's mean residual (receiverView) and the stations-by-shots image
+// of reciprocal differences or residuals (stationShotView, stationValues).
+// They mark the document's current shot; a click on a source, a receiver
+// or a cell goes to that shot (and pick) through the document.
+class SurveyPanel : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit SurveyPanel(QcDocument *document, QWidget *parent = nullptr);
+    ~SurveyPanel() override;
+
+    SurveyMap *map() const { return m_map; }
+
+private:
+    void showVerdicts(const std::shared_ptr<const QcData> &data);
+    void showSurvey(const std::shared_ptr<const QcData> &data, bool newFile);
+    void showEdited(const std::shared_ptr<const QcData> &data);
+    void updateMapValues();
+    void goToReceiver(int receiver);
+    void goToCell(int shot, double coordinate, qint32 record);
+
+    QcDocument *m_document;
+    QTabWidget *m_tabs = nullptr;
+    SurveyMap *m_map = nullptr;
+    QComboBox *m_colorBy = nullptr;
+    StationResidualView *m_receiverView = nullptr;
+    StationShotView *m_stationShots = nullptr;
+    SurveyValues m_mapValues[QcMapValues::QuantityCount];   // made when first shown
+    LatestJob m_valuesJob{LatestJob::Serial};
+};
+
+#endif // SURVEYPANEL_H

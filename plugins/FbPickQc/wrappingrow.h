@@ -1,0 +1,36 @@
+#ifndef WRAPPINGROW_H
+#define WRAPPINGROW_H
+
+#include <QList>
+#include <QWidget>
+
+class QVBoxLayout;
+
+// Groups of controls laid out as words are: as many on a line as fit, the
+// rest on the next, in the order given, so that a window fits a small
+// screen. Exactly as high as the lines it shows at its width. The groups
+// become its children; one dropped by setGroups() is left to whoever
+// takes it next.
+class WrappingRow : public QWidget
+{
+public:
+    explicit WrappingRow(QWidget *parent = nullptr);
+
+    void setGroups(const QList<QWidget *> &groups);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    // Which groups go on which line at a width.
+    QList<QList<int>> lines(int width) const;
+    void arrange(int width, bool again = false);
+
+    QList<QWidget *> m_groups;
+    QVBoxLayout *m_lines;
+    QList<QList<int>> m_arranged;
+};
+
+#endif // WRAPPINGROW_H

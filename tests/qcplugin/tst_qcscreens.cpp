@@ -1,0 +1,172 @@
+#include "fbpickqcwindow.h"
+#include "problemmodel.h"
+#include "shotplot.h"
+
+#include "fbtestfile.h"
+#include "plantedsurvey.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <qwt_text_label.h>
+
+// The QC window with a file loaded on screens from small to large, in
+// English and in Chinese: it fits, the shot stays readable, the table
+// shows a screenful of picks, every splitter can be moved either way, and
+// the problem list says what a problem is without scrolling.
+class TestQcScreens : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+        m_survey = m_dir.filePath(QStringLiteral("survey.fb"));
+        QVERIFY(FbTest::writeFile(m_survey, surveyBytes()));
+    }
+
+    void cleanup() { QSettings().clear(); }
+
+    void fitsTheScreen_data()
+    {
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<bool>("compact");   // the panels in tabs
+        const QSize sizes[] = {{800, 600}, {1024, 600}, {1280, 800}, {1920, 1080}};
+        for (const QSize &size : sizes) {
+            for (const char *language : {"en", "zh_CN"}) {
+                const QString name = QStringLiteral("%1x%2 %3").arg(size.width()).arg(size.height()).arg(language);
+                QTest::newRow(qPrintable(name)) << size << QString::fromLatin1(language) << (size.height() < 700);
+            }
+        }
+    }
+
+    void fitsTheScreen()
+    {
+        QFETCH(QSize, screen);
+        QFETCH(QString, language);
+        QFETCH(bool, compact);
+        QTranslator chinese;
+        if (language == QLatin1String("zh_CN")) {
+            QVERIFY(chinese.load(QStringLiteral(FBPICKQC_QM_DIR "/fbpickqc_zh_CN.qm")));
+            QCoreApplication::installTranslator(&chinese);
+        }
+        QScopedPointer<FbPickQcWindow> window(new FbPickQcWindow);
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+        QSignalSpy shown(window.data(), &FbPickQcWindow::shotShown);
+        window->openFile(m_survey);
+        QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 30000);
+        window->resize(screen);
+        QTRY_COMPARE(window->size(), screen);
+        // The panels placed anew for that size, and laid out.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCoreApplication::processEvents();
+        {
+            QWidget *nav = window->findChild<QWidget *>("navigation");
+            qDebug() << "nav" << nav->geometry() << nav->isVisible() << nav->sizeHint() << nav->minimumSizeHint();
+            for (QWidget *c : nav->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+                qDebug() << c << c->geometry() << c->isVisible();
+        }
+        QCoreApplication::removeTranslator(&chinese);
+        // To look at: QCSCREENS_SAVE=folder keeps each row's window as an image.
+        const QString save = qEnvironmentVariable("QCSCREENS_SAVE");
+        if (!save.isEmpty())
+            window->grab().save(QDir(save).filePath(QString::fromLatin1(QTest::currentDataTag()) + ".png"));
+        QCOMPARE(window->isCompact(), compact);
+        QVERIFY2(window->minimumSize().width() <= screen.width() && window->minimumSize().height() <= screen.height(),
+                 qPrintable(QStringLiteral("the window cannot be smaller than %1x%2")
+                                .arg(window->minimumSize().width()).arg(window->minimumSize().height())));
+
+        // The shot: a plot of readable size with its title on one line, a
+        // table of at least eight rows.
+        auto *plot = window->findChild<ShotPlot *>(QStringLiteral("shotPlot"));
+        auto *table = window->findChild<QTableView *>(QStringLiteral("shotTable"));
+        QVERIFY(plot->isVisible() && table->isVisible());
+        QVERIFY2(plot->width() >= 320 && plot->height() >= 200,
+                 qPrintable(QStringLiteral("plot %1x%2").arg(plot->width()).arg(plot->height())));
+        const QwtTextLabel *title = plot->titleLabel();
+        const int oneLine = int(plot->title().heightForWidth(QWIDGETSIZE_MAX, title->font()));
+        QVERIFY2(int(plot->title().heightForWidth(title->contentsRect().width(), title->font())) == oneLine,
+                 qPrintable(plot->title().text() + QStringLiteral(" %1 vs %2 at %3").arg(plot->title().heightForWidth(title->contentsRect().width(), title->font())).arg(oneLine).arg(title->contentsRect().width())));
+        QVERIFY2(table->viewport()->height() >= 8 * table->rowHeight(0),
+                 qPrintable(QStringLiteral("%1 px for rows of %2").arg(table->viewport()->height())
+                                .arg(table->rowHeight(0))));
+
+        // Every splitter can give room to either side.
+        auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("panelTabs"));
+        auto *problems = window->findChild<QTreeView *>(QStringLiteral("problemView"));
+        for (int tab = 0; tab < (compact ? tabs->count() : 1); ++tab) {
+            if (compact)
+                tabs->setCurrentIndex(tab);
+            QCoreApplication::processEvents();
+            const QList<QSplitter *> splitters = window->findChildren<QSplitter *>();
+            for (const QSplitter *splitter : splitters) {
+                if (!splitter->isVisible())
+                    continue;
+                const bool across = splitter->orientation() == Qt::Horizontal;
+                for (int i = 0; i < splitter->count(); ++i) {
+                    const QWidget *w = splitter->widget(i);
+                    const QSize least = w->minimumSize().expandedTo(w->minimumSizeHint());
+                    QVERIFY2((across ? w->width() > least.width() : w->height() > least.height()),
+                             qPrintable(splitter->objectName() + QStringLiteral(" cannot take room from ")
+                                        + w->metaObject()->className()));
+                }
+            }
+        }
+        // What a problem is, in sight: its detail begins within the list.
+        if (compact)
+            tabs->setCurrentWidget(tabs->widget(1));
+        QCoreApplication::processEvents();
+        QVERIFY(problems->isVisible());
+        const int detail = problems->header()->sectionViewportPosition(ProblemModel::DetailColumn);
+        QVERIFY2(detail >= 0 && detail + 100 <= problems->viewport()->width(),
+                 qPrintable(QStringLiteral("detail at %1 of %2").arg(detail).arg(problems->viewport()->width())));
+    }
+
+    // Judging again with other thresholds moves no pane: the summary may
+    // take a line less, the progress shows in its place meanwhile.
+    void thresholdsMoveNoPane_data()
+    {
+        QTest::addColumn<QString>("spin");
+        QTest::addColumn<double>("ms");
+        QTest::newRow("fewer outliers") << "outlierMsSpin" << 40.0;
+        QTest::newRow("no flagged pairs") << "reciprocityMsSpin" << 30.0;
+    }
+
+    void thresholdsMoveNoPane()
+    {
+        QFETCH(QString, spin);
+        QFETCH(double, ms);
+        QScopedPointer<FbPickQcWindow> window(new FbPickQcWindow);
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+        window->resize(1280, 800);
+        QSignalSpy finished(window.data(), &FbPickQcWindow::loadFinished);
+        window->openFile(m_survey);
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty() && window->shownShot() == 0, 30000);
+        QCoreApplication::processEvents();
+        const auto placeOf = [&window](const char *name) {
+            const QWidget *w = window->findChild<QWidget *>(QLatin1String(name));
+            return QRect(w->mapTo(window.data(), QPoint()), w->size());
+        };
+        const QRect plot = placeOf("shotPlot"), table = placeOf("shotTable"), problems = placeOf("problemView");
+        window->findChild<QDoubleSpinBox *>(spin)->setValue(ms);
+        QTRY_VERIFY_WITH_TIMEOUT(finished.size() == 2 && window->shownShot() == 0, 30000);
+        QCoreApplication::processEvents();
+        QCOMPARE(placeOf("shotPlot"), plot);
+        QCOMPARE(placeOf("shotTable"), table);
+        QCOMPARE(placeOf("problemView"), problems);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_survey;
+};
+
+QTEST_MAIN(TestQcScreens)
+#include "tst_qcscreens.moc"
