@@ -33,6 +33,7 @@ struct ShotGather
     int samplesPerTrace = 0;       // every trace of a gather has this many
     QVector<TraceHeader> headers;  // one per trace
     QVector<float> samples;        // headers.size() * samplesPerTrace, trace after trace
+    int replacedSamples = 0;       // samples that were no finite number, read as 0
 
     int traceCount() const { return headers.size(); }
     const float *trace(int i) const { return samples.constData() + qint64(i) * samplesPerTrace; }

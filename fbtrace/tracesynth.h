@@ -5,6 +5,14 @@
 
 #include <cstdint>
 
+// The first arrival's shape. Both start at zero at the onset and move
+// first in the polarity's direction; they differ in how sharply.
+enum class TraceWavelet
+{
+    Berlage,      // energy builds over half a period (minimum phase, the usual first break)
+    DampedSine,   // the first motion at full slope, ringing down (impulsive source)
+};
+
 // Synthetic shot records with a known truth, for the generator (fbtool gen
 // --traces), the onset picker's tests and the accuracy benches. One call
 // makes the samples of one trace; the same parameters and seed give the same
@@ -21,7 +29,8 @@ struct TraceSynthParams
     double onsetMs = 100;          // first break; <= firstSampleMs: no arrival
     double dominantHz = 40;        // wavelet's dominant frequency
     int polarity = 1;              // +1: first motion positive, -1 negative
-    double signalToNoise = 10;     // peak amplitude of the first arrival / noise rms
+    TraceWavelet wavelet = TraceWavelet::Berlage;
+    double signalToNoise = 10;     // peak amplitude of the first arrival / noise rms; <= 0: no noise
     double amplitude = 1;          // first arrival's peak amplitude
     bool emergent = false;         // low-frequency onset that grows over a few periods
     double laterArrivals = 1;      // strength of the coda after the first break (0: none)
@@ -35,6 +44,9 @@ struct TraceSynthParams
 
 // The samples of one trace (params.samples values).
 QVector<float> synthesizeTrace(const TraceSynthParams &params);
+
+// An emergent arrival rides on this share of the dominant frequency.
+constexpr double EmergentFrequencyRatio = 0.6;
 
 // The period of the dominant frequency in ms: a cycle skip moves a pick by
 // about this much.

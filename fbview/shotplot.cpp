@@ -1,6 +1,7 @@
 #include "shotplot.h"
 
 #include "fbcolumns.h"
+#include "gatherrenderer.h"
 #include "statuscolors.h"
 
 #include <qwt_legend.h>
@@ -121,7 +122,7 @@ double ShotPlot::yOf(int side, double absOffset, double time) const
         const PickQc::SideModel &model = m_fit.sides[side];
         return model.judged ? time - model.timeAt(absOffset) : qQNaN();
     }
-    return m_velocity > 0.0 ? time - absOffset / m_velocity * 1000.0 : time;
+    return GatherRenderer::reducedTime(time, absOffset, m_velocity);
 }
 
 void ShotPlot::setShot(const QVector<FbRecord> &records, const PickQc::ShotFit &fit, int position, qint32 ffid)

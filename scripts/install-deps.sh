@@ -7,6 +7,7 @@ packages=(
     build-essential cmake
     qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools qttranslations5-l10n
     libqwt-qt5-dev libqt5svg5-dev
+    libsegyio-dev
     fonts-noto-cjk imagemagick xdotool
     dpkg-dev
     xvfb xauth

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds what the demo runs (the host, both
 # plug-ins and fbtool; not the tests or benchmarks), makes a demo project
-# with a generated FB file, and starts the host on it.
+# with a generated FB file and its shot records (demo.sgy), and starts the
+# host on it.
 #
 # Without a display the demo runs headless instead, under a virtual X server
 # (or Qt's offscreen platform where there is none): the host opens each
@@ -23,13 +24,18 @@ cmake --build "$build" -j"$(nproc)" --target sorv BrowseFBFile FbPickQc fbtool
 
 mkdir -p "$project"
 fb="$project/demo.fb"
-if [ ! -f "$fb" ]; then
+traces="$project/demo.sgy"
+if [ ! -f "$fb" ] || [ ! -f "$traces" ]; then
     # A few hundred shots with some planted faults for the viewer to show:
     # a varying source value, a NaN coordinate, an ffid that comes back;
     # and for the pick QC, two late picks and a shot with a timing error.
+    # The shot records beside it have their first breaks at the true pick
+    # times, so the late picks sit off their onsets; the FB file's bytes
+    # are the same with or without them.
     "$build/bin/fbtool" gen "$fb" --shots 300 --channels 96 --seed 7 \
         --vary-source 13 --nan-coordinate 41 --repeat-ffid 6:251 \
-        --spike 20:30:25 --spike 150:70:-18 --shift 200:7
+        --spike 20:30:25 --spike 150:70:-18 --shift 200:7 \
+        --traces "$traces" --sample-interval 1
 fi
 
 # Point the browse dialog at the demo file, unless the project already
@@ -49,6 +55,7 @@ INI
 fi
 
 "$build/bin/fbtool" info "$fb"
+"$build/bin/fbtool" seis "$traces" --match "$fb" | head -n 14
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != offscreen ]; then
     exec "$build/bin/sorv" --project "$project"
 fi

@@ -14,7 +14,10 @@
 #include "commandline.h"
 #include "editcommands.h"
 #include "plotcommands.h"
+#include "tracecommands.h"
 #include "qccommand.h"
+#include "pickcommands.h"
+#include "seiscommands.h"
 
 #include "fbcolumns.h"
 #include "fbgenerator.h"
@@ -50,9 +53,12 @@ const char *const CommandSummary =
     "  qc      pick QC: fitted curves, outliers, reciprocity (exit 0 clean, 1 found)\n"
     "  plot    one shot's picks against offset with its fitted curve, as an image\n"
     "  map     sources and receivers in map view, sources coloured by a QC value\n"
+    "  traces  one shot's traces from SEG-Y or SEG-2 with its picks on them, as an image\n"
     "  edit    write a copy with picks changed (edits file, shifts, rejected outliers) and an edit log\n"
     "  export  write the picks in the unified data format (.sgt) or as a CSV table\n"
     "  import  build an FB file from the unified data format (.sgt)\n"
+    "  seis    summarise a SEG-Y file or a folder of SEG-2 files, and match picks to its traces\n"
+    "  pick    pick the first break of every trace of a SEG-Y file or SEG-2 folder into an FB file\n"
     "\n"
     "Run 'fbtool COMMAND --help' for the options of a command.";
 
@@ -252,18 +258,21 @@ private:
 int runGen(const QStringList &args)
 {
     CommandParser cmd(QStringLiteral("gen"),
-                      QStringLiteral("Writes a synthetic FB file: one 2-D line shot with a rolling split spread.\n")
+                      QStringLiteral("Writes a synthetic FB file: one 2-D line shot with a rolling split spread; with "
+                                     "--traces also its shot records.\n")
                           + QLatin1String(Numbering) + QStringLiteral(" Fault options may be given more than once."));
     const GenOptions options;
     options.addTo(cmd.parser);
     const PickFaultOptions pickFaults(cmd.parser);
+    TraceGenOptions traces(cmd.parser);
     const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
         return Failed;
 
     FbGenerator::Options o;
     QString error;
-    if (!options.read(cmd.parser, &o, &error) || !pickFaults.read(cmd.parser, &o, &error))
+    if (!options.read(cmd.parser, &o, &error) || !pickFaults.read(cmd.parser, &o, &error)
+        || !traces.read(cmd.parser, &o, &error))
         return fail(error);
     FbGenerator::Result result;
     FbGenerator::FileWriter writer(o);
@@ -271,6 +280,8 @@ int runGen(const QStringList &args)
         return fail(writer.errorString());
     out() << fileName << ": " << result.records << " records, " << o.shots << " shots of " << o.channels
           << " channels, " << result.fileSize << " bytes\n";
+    if (!traces.write(&error))
+        return fail(error);
     return Ok;
 }
 
@@ -645,8 +656,9 @@ int main(int argc, char *argv[])
     using Runner = int (*)(const QStringList &);
     const struct { const char *name; Runner run; } commands[] = {
         {"gen", runGen}, {"info", runInfo}, {"shots", runShots}, {"dump", runDump}, {"check", runCheck},
-        {"qc", runQc}, {"plot", runPlot}, {"map", runMap},
-        {"edit", runEdit}, {"export", runExport}, {"import", runImport},
+        {"qc", runQc}, {"plot", runPlot}, {"map", runMap}, {"traces", runTraces},
+        {"edit", runEdit}, {"export", runExport}, {"import", runImport}, {"seis", runSeis},
+        {"pick", runPick},
     };
     for (const auto &c : commands) {
         if (command == QLatin1String(c.name)) {
@@ -663,7 +675,7 @@ int main(int argc, char *argv[])
                                      + QLatin1String(CommandSummary));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("gen, info, shots, dump, check, qc, plot, map, edit, export or import."));
+    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("gen, info, shots, dump, check, qc, plot, map, traces, edit, export, import, seis or pick."));
     if (!parser.parse(args))
         return usageError(parser);
     if (parser.isSet(help))

@@ -27,17 +27,6 @@ namespace FbTool {
 
 namespace {
 
-// --size, as plot and map take it.
-QCommandLineOption sizeOption()
-{
-    return QCommandLineOption(QStringLiteral("size"),
-                              QStringLiteral("Image size in pixels, each side %1..%2 (default %3x%4).")
-                                  .arg(ImageExport::MinSide).arg(ImageExport::MaxSide)
-                                  .arg(ImageExport::DefaultWidth).arg(ImageExport::DefaultHeight),
-                              QStringLiteral("WxH"),
-                              QStringLiteral("%1x%2").arg(ImageExport::DefaultWidth).arg(ImageExport::DefaultHeight));
-}
-
 bool parseSize(const QString &text, QSize *size)
 {
     const QStringList parts = text.toLower().split(QLatin1Char('x'));
@@ -49,8 +38,18 @@ bool parseSize(const QString &text, QSize *size)
     return true;
 }
 
-// The options plot and map share: the image and its size. False after
-// reporting a usage error.
+} // namespace
+
+QCommandLineOption sizeOption()
+{
+    return QCommandLineOption(QStringLiteral("size"),
+                              QStringLiteral("Image size in pixels, each side %1..%2 (default %3x%4).")
+                                  .arg(ImageExport::MinSide).arg(ImageExport::MaxSide)
+                                  .arg(ImageExport::DefaultWidth).arg(ImageExport::DefaultHeight),
+                              QStringLiteral("WxH"),
+                              QStringLiteral("%1x%2").arg(ImageExport::DefaultWidth).arg(ImageExport::DefaultHeight));
+}
+
 bool imageOptions(const QCommandLineParser &p, const QCommandLineOption &output, const QCommandLineOption &size,
                   QString *outName, QSize *pixels)
 {
@@ -67,7 +66,6 @@ bool imageOptions(const QCommandLineParser &p, const QCommandLineOption &output,
     return true;
 }
 
-// Draws the widget at the image's size, as the QC window's export does.
 bool writeImage(QwtPlot *plot, const QString &outName, const QSize &pixels)
 {
     plot->resize(pixels);
@@ -79,12 +77,10 @@ bool writeImage(QwtPlot *plot, const QString &outName, const QSize &pixels)
     return true;
 }
 
-} // namespace
-
 QCoreApplication *createApplication(int &argc, char **argv)
 {
     const QByteArray command = argc > 1 ? QByteArray(argv[1]) : QByteArray();
-    if (command != "plot" && command != "map")
+    if (command != "plot" && command != "map" && command != "traces")
         return new QCoreApplication(argc, argv);
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -99,6 +95,29 @@ QCoreApplication *createApplication(int &argc, char **argv)
             qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     }
     return new QApplication(argc, argv);
+}
+
+int chooseShot(const QCommandLineParser &p, const QCommandLineOption &shot, const QCommandLineOption &ffid,
+               const QString &fileName, const QVector<ShotIndexEntry> &index)
+{
+    qint64 v = 0;
+    if (p.isSet(shot)) {
+        if (!toInt(p.value(shot), 1, index.size(), &v)) {
+            fail(QStringLiteral("--shot: '%1' is not a shot in 1..%2").arg(p.value(shot)).arg(index.size()));
+            return -1;
+        }
+        return int(v - 1);
+    }
+    if (!toInt(p.value(ffid), std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(), &v)) {
+        fail(QStringLiteral("--ffid: '%1' is not a number").arg(p.value(ffid)));
+        return -1;
+    }
+    for (int k = 0; k < index.size(); ++k) {
+        if (index.at(k).ffid == v)
+            return k;
+    }
+    fail(QStringLiteral("%1: no shot with ffid %2").arg(fileName).arg(v));
+    return -1;
 }
 
 int runPlot(const QStringList &args)
@@ -153,20 +172,9 @@ int runPlot(const QStringList &args)
     if (!file.open())
         return Failed;
     const QVector<ShotIndexEntry> &index = file.index;
-    qint64 v = 0;
-    int row = -1;
-    if (p.isSet(shot)) {
-        if (!toInt(p.value(shot), 1, index.size(), &v))
-            return fail(QStringLiteral("--shot: '%1' is not a shot in 1..%2").arg(p.value(shot)).arg(index.size()));
-        row = int(v - 1);
-    } else {
-        if (!toInt(p.value(ffid), std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(), &v))
-            return fail(QStringLiteral("--ffid: '%1' is not a number").arg(p.value(ffid)));
-        for (int k = 0; k < index.size() && row < 0; ++k)
-            row = index.at(k).ffid == v ? k : -1;
-        if (row < 0)
-            return fail(QStringLiteral("%1: no shot with ffid %2").arg(fileName).arg(v));
-    }
+    const int row = chooseShot(p, shot, ffid, fileName, index);
+    if (row < 0)
+        return Failed;
     const ShotIndexEntry &entry = index.at(row);
     const QVector<FbRecord> records = readShotRecords(fileName, entry.firstRecord, entry.lastRecord);
     if (records.size() != qint64(entry.lastRecord) - entry.firstRecord + 1)

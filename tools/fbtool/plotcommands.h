@@ -4,14 +4,33 @@
 // fbtool plot and map: the view library's shot plot, survey map and
 // survey-wide views, drawn offscreen into PNG, SVG or PDF files.
 
-#include <QStringList>
+#include "shotindex.h"
 
+#include <QStringList>
+#include <QVector>
+
+class QCommandLineOption;
+class QCommandLineParser;
 class QCoreApplication;
+class QSize;
+class QwtPlot;
 
 namespace FbTool {
 
+// What the commands that draw share: --size, the image options (-o and
+// --size; false after reporting a usage error), the shot of --shot or
+// --ffid (its row in index, or -1 after reporting why not), and writing
+// the widget at the image's size as the QC window's export does (false
+// after reporting why not).
+QCommandLineOption sizeOption();
+bool imageOptions(const QCommandLineParser &p, const QCommandLineOption &output, const QCommandLineOption &size,
+                  QString *outName, QSize *pixels);
+int chooseShot(const QCommandLineParser &p, const QCommandLineOption &shot, const QCommandLineOption &ffid,
+               const QString &fileName, const QVector<ShotIndexEntry> &index);
+bool writeImage(QwtPlot *plot, const QString &outName, const QSize &pixels);
+
 // The application object for the command in argv[1]: a GUI application for
-// plot and map, which draw (on the offscreen platform when no display is
+// plot, map and traces, which draw (on the offscreen platform when no display is
 // set, so that they work headless), a core application for every other.
 QCoreApplication *createApplication(int &argc, char **argv);
 

@@ -1,0 +1,402 @@
+// pickaccuracy: how right the onset picker, the snap and the waveform checks
+// are on synthesized shot gathers with a known first break, and how fast the
+// picker is.
+//
+// Each family (a wavelet, a polarity, a dominant frequency and a
+// signal-to-noise ratio) is a few shots of 96 channels, 10 m apart on a split
+// spread over two layers (500 and 2,000 m/s), 2,000 samples of 0.5 ms, each
+// trace with its own noise and coda. On every trace:
+//   - picked: the onset picker guided by a prediction up to 8 ms off the
+//     truth (as a fitted curve gives), within one sample and within 1 ms;
+//   - snapped: a time displaced by 3 to 20 ms either way snapped to the
+//     onset within +/- 25 ms, within 1 ms;
+//   - shot: the whole shot picked with no prediction (pickGather: each
+//     trace guided by its neighbours), within 1 ms;
+// and on every shot, picks planted as a picker gets them wrong: two runs of
+// 3 to 8 traces a period late (cycle skips) and two picks 0.25 to 0.5 of a
+// period off (off the onset), the rest within 0.3 ms of the truth; the waveform checks
+// then say how many skipped picks they name (goal >= 95%), how many good
+// picks they call skipped (goal <= 0.1%) or off the onset, and how many
+// mispicks they find. Too weak: traces whose first break is not judged.
+//
+// Then the speed: traces of 2,000 samples picked per second of thread CPU
+// time, guided (+/- 30 ms) and over the whole trace (goal >= 50,000 a
+// second per core).
+//
+//   pickaccuracy [--shots N] [--no-speed] [--list]
+
+#include "onsetpicker.h"
+#include "shotgather.h"
+#include "tracesynth.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+
+namespace {
+
+QTextStream &out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+bool listMisses = false;
+
+constexpr int Channels = 96;
+constexpr double GroupInterval = 10;        // m
+constexpr double TopVelocity = 500;         // m/s
+constexpr double RefractorVelocity = 2000;  // m/s
+constexpr double InterceptMs = 40;
+constexpr double SourceDelayMs = 20;
+constexpr double SampleIntervalMs = 0.5;
+constexpr int Samples = 2000;
+constexpr double PredictionErrorMs = 8;
+constexpr double SnapWithinMs = 25;
+constexpr double GoodPickJitterMs = 0.3;
+
+// Random numbers of the bench's own, the same on every machine.
+struct Random
+{
+    quint64 state;
+    quint64 next()
+    {
+        quint64 z = (state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    double uniform(double lo, double hi) { return lo + (hi - lo) * double(next() >> 11) / 9007199254740992.0; }
+    int integer(int lo, int hi) { return lo + int(next() % quint64(hi - lo + 1)); }
+};
+
+struct Family
+{
+    QString name;
+    TraceWavelet wavelet;
+    bool emergent;
+    int polarity;
+    double hz;
+    double signalToNoise;
+};
+
+QVector<Family> families()
+{
+    QVector<Family> list;
+    const struct { const char *name; TraceWavelet wavelet; bool emergent; } shapes[] = {
+        {"Berlage", TraceWavelet::Berlage, false},
+        {"damped sine", TraceWavelet::DampedSine, false},
+        {"emergent", TraceWavelet::Berlage, true},
+    };
+    for (const auto &shape : shapes)
+        for (int polarity : {1, -1})
+            for (double hz : {25.0, 50.0})
+                for (double sn : {3.0, 5.0, 10.0, 30.0})
+                    list.append({QStringLiteral("%1 %2 %3 Hz")
+                                     .arg(QString::fromLatin1(shape.name), QLatin1String(polarity > 0 ? "+" : "-"))
+                                     .arg(hz),
+                                 shape.wavelet, shape.emergent, polarity, hz, sn});
+    return list;
+}
+
+// One shot: its gather and the true onsets.
+struct Shot
+{
+    ShotGather gather;
+    QVector<double> truth;
+};
+
+Shot makeShot(const Family &f, int shot, quint64 seed)
+{
+    Shot s;
+    s.gather.ffid = shot + 1;
+    s.gather.sampleIntervalMs = SampleIntervalMs;
+    s.gather.samplesPerTrace = Samples;
+    s.gather.samples.reserve(Channels * Samples);
+    for (int c = 0; c < Channels; ++c) {
+        const double offset = (c - Channels / 2 + 0.5) * GroupInterval;
+        const double x = std::fabs(offset);
+        const double onset =
+            SourceDelayMs + std::min(x / TopVelocity * 1000, InterceptMs + x / RefractorVelocity * 1000);
+        TraceHeader h;
+        h.ffid = s.gather.ffid;
+        h.channel = c + 1;
+        h.offset = offset;
+        s.gather.headers.append(h);
+        s.truth.append(onset);
+        TraceSynthParams p;
+        p.sampleIntervalMs = SampleIntervalMs;
+        p.samples = Samples;
+        p.onsetMs = onset;
+        p.dominantHz = f.hz;
+        p.polarity = f.polarity;
+        p.wavelet = f.wavelet;
+        p.emergent = f.emergent;
+        p.signalToNoise = f.signalToNoise;
+        p.amplitude = 1000 / (1 + x / 100);
+        p.seed = seed * 1000003 + quint64(shot) * 1009 + quint64(c);
+        s.gather.samples += synthesizeTrace(p);
+    }
+    return s;
+}
+
+struct Tally
+{
+    qint64 traces = 0, inSample = 0, inMs = 0, snaps = 0, snapInMs = 0, unguidedInMs = 0, unguidedConfident = 0;
+    qint64 skipped = 0, skippedFound = 0, good = 0, goodSkipped = 0, goodOff = 0, mispicks = 0, mispicksFound = 0;
+    qint64 judged = 0, weak = 0, plantedSkips = 0;
+
+    void add(const Tally &o)
+    {
+        traces += o.traces, inSample += o.inSample, inMs += o.inMs, snaps += o.snaps, snapInMs += o.snapInMs;
+        unguidedInMs += o.unguidedInMs, unguidedConfident += o.unguidedConfident;
+        skipped += o.skipped, skippedFound += o.skippedFound, good += o.good, goodSkipped += o.goodSkipped;
+        goodOff += o.goodOff, mispicks += o.mispicks, mispicksFound += o.mispicksFound;
+        judged += o.judged, weak += o.weak, plantedSkips += o.plantedSkips;
+    }
+};
+
+QString percent(qint64 part, qint64 whole, int decimals = 1)
+{
+    return whole ? QString::number(100.0 * part / whole, 'f', decimals) : QStringLiteral("-");
+}
+
+QString rpad(const QString &text, int width)
+{
+    return text.rightJustified(width, QLatin1Char(' '));
+}
+
+Tally judgeFamily(const Family &f, int shots, quint64 seed)
+{
+    Tally t;
+    Random random{seed};
+    const double period = dominantPeriodMs(f.emergent ? f.hz * EmergentFrequencyRatio : f.hz);
+    for (int shot = 0; shot < shots; ++shot) {
+        const Shot s = makeShot(f, shot, seed);
+        const PickQc::OnsetPickerSettings settings;
+        for (int c = 0; c < Channels; ++c) {
+            const PickQc::TraceSamples trace = PickQc::traceOf(s.gather, c);
+            const double truth = s.truth[c];
+            const PickQc::OnsetPick pick =
+                PickQc::pickOnsetNear(trace, truth + random.uniform(-PredictionErrorMs, PredictionErrorMs), settings);
+            ++t.traces;
+            const double error = pick.found ? std::fabs(pick.onsetMs - truth) : INFINITY;
+            t.inSample += error <= SampleIntervalMs ? 1 : 0;
+            t.inMs += error <= 1 ? 1 : 0;
+            const double displacement = random.uniform(3, 20) * (random.next() % 2 ? 1 : -1);
+            const double snapped =
+                PickQc::snapTime(trace, truth + displacement, SnapWithinMs, PickQc::PickPhase::Onset, settings);
+            ++t.snaps;
+            t.snapInMs += std::fabs(snapped - truth) <= 1 ? 1 : 0;
+        }
+
+        // The whole shot picked with no prediction: its neighbours guide
+        // each trace.
+        const QVector<PickQc::OnsetPick> unguided = PickQc::pickGather(s.gather, {});
+        for (int c = 0; c < Channels; ++c) {
+            t.unguidedInMs += unguided[c].found && std::fabs(unguided[c].onsetMs - s.truth[c]) <= 1 ? 1 : 0;
+            t.unguidedConfident += unguided[c].found && unguided[c].confidence >= settings.minimumConfidence;
+        }
+
+        // Picks as a picker leaves them: mostly right, two runs a period
+        // late, two picks off the onset away from the runs.
+        enum Kind { Good, Skipped, Mispick };
+        QVector<Kind> kind(Channels, Good);
+        for (int run = 0; run < 2; ++run) {
+            const int length = random.integer(3, 8);
+            const int first = run * Channels / 2 + random.integer(4, Channels / 2 - length - 4);
+            for (int c = first; c < first + length; ++c)
+                kind[c] = Skipped;
+        }
+        for (int m = 0; m < 2;) {
+            const int c = random.integer(2, Channels - 3);
+            if (kind[c - 1] == Good && kind[c] == Good && kind[c + 1] == Good) {
+                kind[c] = Mispick;
+                ++m;
+            }
+        }
+        QVector<double> picks(Channels);
+        for (int c = 0; c < Channels; ++c) {
+            double offBy = random.uniform(-GoodPickJitterMs, GoodPickJitterMs);
+            if (kind[c] == Skipped)
+                offBy = period;
+            else if (kind[c] == Mispick)
+                offBy = random.uniform(0.25 * period, 0.5 * period) * (random.next() % 2 ? 1 : -1);
+            picks[c] = s.truth[c] + offBy;
+        }
+        const PickQc::WaveformCheck check = PickQc::checkWaveforms(s.gather, picks);
+        for (int c = 0; c < Channels; ++c) {
+            const PickQc::WaveformVerdict v = check.traces[c].verdict;
+            t.plantedSkips += kind[c] == Skipped ? 1 : 0;
+            if (v == PickQc::WaveformVerdict::TooWeak) {
+                ++t.weak;
+                continue;
+            }
+            ++t.judged;
+            const bool missed = (kind[c] == Skipped) != (v == PickQc::WaveformVerdict::CycleSkip);
+            if (listMisses && missed)
+                out() << "    " << f.name << " S/N " << f.signalToNoise << " shot " << shot << " channel " << c
+                      << (kind[c] == Skipped ? " skipped pick not named" : " named skipped")
+                      << ": truth " << s.truth[c] << " pick " << picks[c] << " onset " << check.traces[c].onsetMs
+                      << " confidence " << check.traces[c].confidence << " verdict " << int(v) << ", neighbours "
+                      << (c > 0 ? int(check.traces[c - 1].verdict) : -1) << " "
+                      << (c + 1 < Channels ? int(check.traces[c + 1].verdict) : -1) << ", period " << check.periodMs
+                      << Qt::endl;
+            switch (kind[c]) {
+            case Good:
+                ++t.good;
+                t.goodSkipped += v == PickQc::WaveformVerdict::CycleSkip ? 1 : 0;
+                t.goodOff += v == PickQc::WaveformVerdict::OffOnset ? 1 : 0;
+                break;
+            case Skipped:
+                ++t.skipped;
+                t.skippedFound += v == PickQc::WaveformVerdict::CycleSkip ? 1 : 0;
+                break;
+            case Mispick:
+                ++t.mispicks;
+                t.mispicksFound += v == PickQc::WaveformVerdict::OffOnset || v == PickQc::WaveformVerdict::CycleSkip;
+                break;
+            }
+        }
+    }
+    return t;
+}
+
+void accuracy(int shots)
+{
+    out() << "Accuracy on " << shots << " shots x " << Channels << " traces a family (shares of judged picks for the"
+          << " checks; too weak: share of all)\n";
+    out() << QStringLiteral("family").leftJustified(24) << rpad(QStringLiteral("S/N"), 5) << rpad("1 smp", 7)
+          << rpad("1 ms", 7) << rpad("snap", 7) << rpad("shot", 7) << rpad("skips", 7) << rpad("good>skip", 10)
+          << rpad("good>off", 9) << rpad("mispick", 8) << rpad("weak", 7) << "\n";
+    Tally total;
+    QMap<double, Tally> bySignal;
+    quint64 seed = 1;
+    for (const Family &f : families()) {
+        const Tally t = judgeFamily(f, shots, ++seed);
+        out() << f.name.leftJustified(24) << rpad(QString::number(f.signalToNoise), 5)
+              << rpad(percent(t.inSample, t.traces), 7) << rpad(percent(t.inMs, t.traces), 7)
+              << rpad(percent(t.snapInMs, t.snaps), 7) << rpad(percent(t.unguidedInMs, t.traces), 7)
+              << rpad(percent(t.skippedFound, t.skipped), 7)
+              << rpad(percent(t.goodSkipped, t.good, 2), 10) << rpad(percent(t.goodOff, t.good, 2), 9)
+              << rpad(percent(t.mispicksFound, t.mispicks), 8) << rpad(percent(t.weak, t.weak + t.judged), 7)
+              << Qt::endl;
+        total.add(t);
+        bySignal[f.signalToNoise].add(t);
+    }
+    out() << "\nBy signal-to-noise over every wavelet:\n";
+    for (auto it = bySignal.cbegin(); it != bySignal.cend(); ++it) {
+        const Tally &t = it.value();
+        out() << "  S/N " << rpad(QString::number(it.key()), 3) << ": picks within 1 sample "
+              << percent(t.inSample, t.traces) << "%, within 1 ms " << percent(t.inMs, t.traces)
+              << "%, snapped within 1 ms " << percent(t.snapInMs, t.snaps) << "%, shot picked unguided within 1 ms "
+              << percent(t.unguidedInMs, t.traces) << "%, skipped picks named "
+              << percent(t.skippedFound, t.skipped) << "%, good called skipped " << percent(t.goodSkipped, t.good, 3)
+              << "%, mispicks found " << percent(t.mispicksFound, t.mispicks) << "%\n";
+    }
+    const double found = total.skipped ? double(total.skippedFound) / total.skipped : 0;
+    const double falseSkips = total.good ? double(total.goodSkipped) / total.good : 0;
+    out() << "\ntotal: " << total.traces << " traces; picks within 1 sample " << percent(total.inSample, total.traces)
+          << "%, within 1 ms " << percent(total.inMs, total.traces) << "%; snapped within 1 ms "
+          << percent(total.snapInMs, total.snaps) << "%; shots picked with no prediction within 1 ms "
+          << percent(total.unguidedInMs, total.traces) << "% (" << percent(total.unguidedConfident, total.traces)
+          << "% confident)\n"
+          << "  skipped picks named " << total.skippedFound << "/" << total.skipped << " ("
+          << percent(total.skippedFound, total.skipped) << "%, goal >= 95%: " << (found >= 0.95 ? "met" : "MISSED")
+          << "); of all " << total.plantedSkips << " planted, with those too weak to judge: "
+          << percent(total.skippedFound, total.plantedSkips) << "%\n  good picks called skipped " << total.goodSkipped
+          << "/" << total.good << " (" << percent(total.goodSkipped, total.good, 3)
+          << "%, goal <= 0.1%: " << (falseSkips <= 0.001 ? "met" : "MISSED")
+          << "), called off the onset " << total.goodOff << " (" << percent(total.goodOff, total.good, 2) << "%)\n"
+          << "  mispicks found " << total.mispicksFound << "/" << total.mispicks << " ("
+          << percent(total.mispicksFound, total.mispicks) << "%); too weak to judge " << total.weak << " of "
+          << total.weak + total.judged << Qt::endl;
+}
+
+double threadSeconds()
+{
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+void speed()
+{
+    const Family f{QString(), TraceWavelet::Berlage, false, 1, 40, 10};
+    QVector<Shot> shots;
+    for (int s = 0; s < 4; ++s)
+        shots.append(makeShot(f, s, 77));
+    const PickQc::OnsetPickerSettings settings;
+    double sink = 0;
+    auto rate = [&](bool guided) {
+        qint64 traces = 0;
+        const double start = threadSeconds();
+        double now = start;
+        while (now - start < 2) {
+            for (const Shot &s : shots)
+                for (int c = 0; c < Channels; ++c) {
+                    const PickQc::TraceSamples trace = PickQc::traceOf(s.gather, c);
+                    const PickQc::OnsetPick pick = guided
+                        ? PickQc::pickOnsetNear(trace, s.truth[c] + 5, settings)
+                        : PickQc::pickOnset(trace, trace.timeOf(0), trace.timeOf(Samples - 1), settings);
+                    sink += pick.found ? pick.onsetMs : 0;
+                }
+            traces += shots.size() * Channels;
+            now = threadSeconds();
+        }
+        return traces / (now - start);
+    };
+    const double guided = rate(true), whole = rate(false);
+    qint64 gatherTraces = 0;
+    const double start = threadSeconds();
+    double now = start;
+    while (now - start < 2) {
+        for (const Shot &s : shots)
+            for (const PickQc::OnsetPick &pick : PickQc::pickGather(s.gather, {}, settings))
+                sink += pick.found ? pick.onsetMs : 0;
+        gatherTraces += shots.size() * Channels;
+        now = threadSeconds();
+    }
+    const double gather = gatherTraces / (now - start);
+    out() << "\nSpeed (traces of " << Samples << " samples per second of thread CPU time, one core):\n"
+          << "  guided, window +/- " << settings.windowMs << " ms   " << QString::number(guided, 'f', 0)
+          << (guided >= 50000 ? "  (goal >= 50,000: met)" : "  (goal >= 50,000: MISSED)") << "\n"
+          << "  whole trace                  " << QString::number(whole, 'f', 0)
+          << (whole >= 50000 ? "  (goal >= 50,000: met)" : "  (goal >= 50,000: MISSED)") << "\n"
+          << "  whole shots, no prediction   " << QString::number(gather, 'f', 0)
+          << (gather >= 50000 ? "  (goal >= 50,000: met)" : "  (goal >= 50,000: MISSED)") << "\n"
+          << "  (checksum " << QString::number(sink, 'g', 6) << ")" << Qt::endl;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Accuracy of the onset picker, the snap and the waveform checks on"
+                                                    " synthesized gathers, and the picker's speed."));
+    parser.addHelpOption();
+    const QCommandLineOption shotsOption(QStringLiteral("shots"), QStringLiteral("Shots a family (default 4)."),
+                                         QStringLiteral("N"), QStringLiteral("4"));
+    const QCommandLineOption noSpeed(QStringLiteral("no-speed"), QStringLiteral("Skip the timing."));
+    const QCommandLineOption list(QStringLiteral("list"),
+                                  QStringLiteral("Print every skipped pick not named and every pick wrongly named."));
+    parser.addOptions({shotsOption, noSpeed, list});
+    parser.process(app);
+    listMisses = parser.isSet(list);
+    bool ok = false;
+    const int shots = parser.value(shotsOption).toInt(&ok);
+    if (!ok || shots < 1) {
+        QTextStream(stderr) << "pickaccuracy: --shots needs a whole number of at least 1" << Qt::endl;
+        return 2;
+    }
+    accuracy(shots);
+    if (!parser.isSet(noSpeed))
+        speed();
+    return 0;
+}

@@ -1,0 +1,798 @@
+#include "onsetpicker.h"
+
+#include "shotgather.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace PickQc {
+
+namespace {
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double Pi = 3.14159265358979323846;
+
+// Around the search window the picker also looks this far, for the noise
+// before an onset near the window's start and the lobes after one near its
+// end.
+constexpr double MarginMs = 60;
+// The coarse onset compares the energy of half a period (or this long when
+// the period is not given) after and before each time, and takes the first
+// rise to a share of the window's largest ratio.
+constexpr double EnergyMs = 10;
+constexpr int MinimumEnergySamples = 4;
+constexpr double EnergyRatioShare = 0.5;
+constexpr double StrongEnergyRatioShare = 0.1;
+constexpr double ClearEnergyRatio = 25;
+// Fewer noise samples than this before the coarse onset give no noise level.
+constexpr int MinimumNoiseSamples = 8;
+// Gaussian rms from the median of |x|, robust to a spike in the noise.
+constexpr double MedianToRms = 1.4826;
+// The first motion must clear the noise by this share of the arrival's own
+// strength (in noise rms), held between the two bounds: a weak arrival is
+// taken at a low margin, a strong one is not fooled by a noise burst.
+constexpr double DetectionShare = 0.4;
+constexpr double MinimumDetection = 1.5;
+constexpr double MaximumDetection = 5;
+// How far before the coarse onset the first motion is looked for: the
+// energy ratio sets a slowly growing arrival a little late.
+constexpr double LookBackPeriods = 0.3;
+constexpr double LookBackMs = 6;
+// The rising flank used to find the onset: from twice the noise's rms up to
+// this share of the first lobe's peak.
+constexpr double FlankTopShare = 0.5;
+constexpr double FlankLowRms = 2;
+// A lobe with this many samples at its peak is clipped; its flank is fitted
+// up to this share of the clip.
+constexpr int ClippedSamples = 3;
+constexpr double ClippedFlankTopShare = 0.9;
+// A flank of this many samples is fitted with a parabola (a first motion
+// that grows from zero bends up), fewer with a line.
+constexpr int QuadraticFlankSamples = 4;
+// Before the coarse onset only a lobe of this share of the arrival's peak is
+// taken as its first motion.
+constexpr double EarlyLobeShare = 0.5;
+// A lobe shorter than this share of half the wavelet's period is not the
+// first break (an air wave rings higher, a spike is shorter still).
+constexpr double ShortLobeShare = 0.55;
+constexpr double LoudShare = 0.2;
+// Neighbouring waveforms are compared over this many periods from half a
+// period before the arrival.
+constexpr double CorrelationPeriods = 2;
+// The check searches around each pick at least this many periods either
+// side, so that a pick a period off still has its onset in the window.
+constexpr double CheckWindowPeriods = 1.5;
+// At most this many traces too weak to judge may lie inside a run of
+// skipped picks or between it and the neighbour that judges it.
+constexpr int MaximumRunGap = 4;
+// Mains hum is taken off when a sinusoid at 50 or 60 Hz explains this
+// share of the noise over up to HumFitMs before the window, fitted over at
+// least this many of its cycles (fewer, and band-limited noise passes for
+// a sinusoid).
+constexpr double HumShare = 0.6;
+constexpr double HumCycles = 4;
+constexpr double HumFitMs = 200;
+// Snapping to a peak or trough takes those of at least this share of the
+// strongest in reach.
+constexpr double SnapExtremeShare = 0.5;
+// A trace of a gather whose pick rings shorter than this share of the
+// shot's period is searched again knowing that period.
+constexpr double ShortPeriodShare = 0.6;
+// A gather's trace without a prediction is checked against a line through
+// up to this many confident neighbours on each side.
+constexpr int NeighbourPicks = 3;
+// Lobes tried before giving up on a window.
+constexpr int MaximumLobes = 64;
+
+double at(const TraceSamples &t, int i) { return double(t.samples[i]); }
+
+// Sample intervals and periods past these are no recording's: the trace is
+// left alone, the period taken as not given (sample counts stay in range).
+constexpr double MinimumIntervalMs = 1e-3, MaximumIntervalMs = 1e3, MaximumPeriodMs = 1e4;
+bool usableInterval(double ms) { return ms >= MinimumIntervalMs && ms <= MaximumIntervalMs; }
+bool usablePeriod(double ms) { return ms > 0 && ms <= MaximumPeriodMs; }
+
+// Where a straight line through (i, a) and (i + 1, b) crosses zero.
+double crossing(int i, double a, double b) { return a == b ? i : i + a / (a - b); }
+
+// The coarse onset: the first place in [from, to] where the energy over the
+// next `length` samples against the energy over the `length` before comes
+// within a share of its largest value in the window, then up to the top of
+// that rise. The first such rise, not the largest: a later arrival stronger
+// than the first break is common and is not it.
+int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, int length)
+{
+    const int n = hi - lo + 1;
+    std::vector<double> s2(size_t(n) + 1, 0.0);
+    for (int i = 0; i < n; ++i) {
+        const double x = at(t, lo + i);
+        s2[size_t(i) + 1] = s2[size_t(i)] + x * x;
+    }
+    const double floor = std::max(s2[size_t(n)] / n, 1e-300) * 1e-9 * length;
+    // Near the trace's start the energy before is averaged over what there
+    // is: a first break a few ms into the trace (at the source) still shows.
+    from = std::max(from, lo + std::max(MinimumEnergySamples, length / 2));
+    to = std::min(to, hi + 1 - length);
+    if (from > to)
+        return std::clamp((from + to) / 2, lo, hi);
+    std::vector<double> ratio(size_t(to - from + 1));
+    double best = 0;
+    for (int k = from; k <= to; ++k) {
+        const int i = k - lo;
+        const int beforeLength = std::min(length, i);
+        const double after = s2[size_t(i + length)] - s2[size_t(i)];
+        const double before = (s2[size_t(i)] - s2[size_t(i - beforeLength)]) * length / beforeLength;
+        ratio[size_t(k - from)] = after / std::max(before, floor);
+        best = std::max(best, ratio[size_t(k - from)]);
+    }
+    // Strong arrivals: any rise well clear of the noise's own ratios counts,
+    // a tenth of the largest at least; weak ones: half the largest.
+    const double wanted = std::min(EnergyRatioShare * best, std::max(ClearEnergyRatio, StrongEnergyRatioShare * best));
+    int k = 0;
+    while (ratio[size_t(k)] < wanted)
+        ++k;
+    while (k + 1 < int(ratio.size()) && ratio[size_t(k) + 1] >= ratio[size_t(k)])
+        ++k;
+    return from + k;
+}
+
+double robustRms(const TraceSamples &t, int from, int to)
+{
+    std::vector<double> a;
+    a.reserve(size_t(std::max(0, to - from + 1)));
+    for (int i = from; i <= to; ++i)
+        a.push_back(std::fabs(at(t, i)));
+    if (a.empty())
+        return 0;
+    auto middle = a.begin() + long(a.size() / 2);
+    std::nth_element(a.begin(), middle, a.end());
+    return *middle * MedianToRms;
+}
+
+// A run of samples of one sign: [first, last], its extreme at peak.
+struct Lobe
+{
+    int first = 0, last = 0, peak = 0;
+    int sign = 0;
+    double peakValue = 0;   // |x| at peak
+};
+
+Lobe lobeAround(const TraceSamples &t, int j, int lo, int hi)
+{
+    Lobe l;
+    l.sign = at(t, j) > 0 ? 1 : -1;
+    l.first = j;
+    while (l.first > lo && l.sign * at(t, l.first - 1) > 0)
+        --l.first;
+    l.last = j;
+    while (l.last < hi && l.sign * at(t, l.last + 1) > 0)
+        ++l.last;
+    l.peak = l.first;
+    for (int i = l.first; i <= l.last; ++i)
+        if (l.sign * at(t, i) > l.peakValue) {
+            l.peakValue = l.sign * at(t, i);
+            l.peak = i;
+        }
+    return l;
+}
+
+// How long a lobe stands above a fifth of its peak: its length without the
+// noise that may run into it at either end.
+int loudLength(const TraceSamples &t, const Lobe &lobe)
+{
+    int n = 0;
+    for (int i = lobe.first; i <= lobe.last; ++i)
+        n += lobe.sign * at(t, i) >= LoudShare * lobe.peakValue ? 1 : 0;
+    return n;
+}
+
+// The lobe that starts where `previous` ends (the next change of sign).
+Lobe nextLobe(const TraceSamples &t, const Lobe &previous, int hi)
+{
+    int j = previous.last + 1;
+    while (j <= hi && at(t, j) == 0)
+        ++j;
+    if (j > hi)
+        return Lobe();
+    return lobeAround(t, j, j, hi);
+}
+
+// Sub-sample position of an extreme at i, by a parabola through i-1..i+1.
+double parabolicPeak(const TraceSamples &t, int i)
+{
+    if (i <= 0 || i >= t.count - 1)
+        return i;
+    const double a = at(t, i - 1), b = at(t, i), c = at(t, i + 1);
+    const double d = a - 2 * b + c;
+    return d == 0 ? i : i + 0.5 * (a - c) / d;
+}
+
+// The onset of `lobe`: where a parabola (a line on a short flank) fitted to
+// its rising flank, from twice the noise's rms up to half its peak, leaves
+// zero; kept within the lobe's start and its peak.
+double flankOnset(const TraceSamples &t, const Lobe &lobe, double noiseRms)
+{
+    const double low = std::min(FlankLowRms * noiseRms, 0.25 * lobe.peakValue);
+    // A clipped lobe's top is flat; its flank is true up to the clip.
+    int atTop = 0;
+    for (int i = lobe.first; i <= lobe.last; ++i)
+        atTop += lobe.sign * at(t, i) >= lobe.peakValue * (1 - 1e-6) ? 1 : 0;
+    const double high = (atTop >= ClippedSamples ? ClippedFlankTopShare : FlankTopShare) * lobe.peakValue;
+    // The flank rises without a break to the peak; a bump of noise before
+    // it is not part of it.
+    int flankStart = lobe.peak;
+    while (flankStart > lobe.first && lobe.sign * at(t, flankStart - 1) < lobe.sign * at(t, flankStart)
+           && lobe.sign * at(t, flankStart - 1) >= low)
+        --flankStart;
+    const double start = lobe.first > 0 ? crossing(lobe.first - 1, at(t, lobe.first - 1), at(t, lobe.first))
+                                        : double(lobe.first);
+    // Least squares of y = c0 + c1 x + c2 x^2 (x from flankStart) and of the
+    // line y = c0 + c1 x over the flank.
+    double m[5] = {}, r[3] = {};
+    for (int i = flankStart; i <= lobe.peak; ++i) {
+        const double y = lobe.sign * at(t, i);
+        if (y < low || y > high)
+            continue;
+        const double x = i - flankStart;
+        double p = 1;
+        for (int k = 0; k < 5; ++k, p *= x)
+            m[k] += p;
+        r[0] += y;
+        r[1] += x * y;
+        r[2] += x * x * y;
+    }
+    double onset = start;
+    const double n = m[0];
+    const double det2 = n * m[2] - m[1] * m[1];
+    bool done = false;
+    if (n >= QuadraticFlankSamples) {
+        // 3x3 by Cramer's rule.
+        auto det3 = [](double a, double b, double c, double d, double e, double f, double g, double h, double i) {
+            return a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
+        };
+        const double d = det3(m[0], m[1], m[2], m[1], m[2], m[3], m[2], m[3], m[4]);
+        if (d != 0) {
+            const double c0 = det3(r[0], m[1], m[2], r[1], m[2], m[3], r[2], m[3], m[4]) / d;
+            const double c1 = det3(m[0], r[0], m[2], m[1], r[1], m[3], m[2], r[2], m[4]) / d;
+            const double c2 = det3(m[0], m[1], r[0], m[1], m[2], r[1], m[2], m[3], r[2]) / d;
+            const double disc = c1 * c1 - 4 * c2 * c0;
+            if (c2 > 0) {
+                onset = flankStart + (disc > 0 ? (-c1 + std::sqrt(disc)) / (2 * c2) : -c1 / (2 * c2));
+                done = true;
+            } else if (c2 < 0 && disc > 0) {
+                onset = flankStart + (-c1 + std::sqrt(disc)) / (2 * c2);
+                done = true;
+            }
+        }
+    }
+    if (!done && n >= 2 && det2 > 0) {
+        const double slope = (n * r[1] - m[1] * r[0]) / det2;
+        const double intercept = (r[0] - slope * m[1]) / n;
+        if (slope > 0) {
+            onset = flankStart - intercept / slope;
+            done = true;
+        }
+    }
+    if (!done && lobe.first > 0) {
+        // Too steep for a flank of two samples: the last step out of the
+        // noise below the flank, passing over a wiggle on it.
+        int i = std::min(flankStart, lobe.peak);
+        while (i > lobe.first && lobe.sign * at(t, i - 1) >= low)
+            --i;
+        const double a = lobe.sign * at(t, i - 1), b = lobe.sign * at(t, i);
+        if (b > a)
+            onset = i - 1 - a / (b - a);
+    }
+    return std::clamp(onset, start, double(lobe.peak));
+}
+
+// Mains hum over the noise before the window: the sinusoid at 50 or 60 Hz
+// that explains most of [from, to), fitted by least squares. Its
+// amplitudes of cos and sin from `from`, and the share of the samples'
+// energy it explains.
+struct Hum
+{
+    double omega = 0, cosine = 0, sine = 0, share = 0;
+};
+
+Hum fitHum(const TraceSamples &t, int from, int to)
+{
+    Hum best;
+    double energy = 0;
+    for (int i = from; i < to; ++i)
+        energy += at(t, i) * at(t, i);
+    if (energy <= 0)
+        return best;
+    for (double hz : {50.0, 60.0}) {
+        const double omega = 2 * Pi * hz * t.sampleIntervalMs / 1000;
+        if (omega >= Pi || (to - from) * omega < 2 * Pi * HumCycles)
+            continue;
+        // cos and sin by rotation: no trigonometry per sample.
+        const double stepC = std::cos(omega), stepS = std::sin(omega);
+        double c = 1, sn = 0, cc = 0, ss = 0, cs = 0, xc = 0, xs = 0;
+        for (int i = from; i < to; ++i) {
+            const double x = at(t, i);
+            cc += c * c, ss += sn * sn, cs += c * sn, xc += x * c, xs += x * sn;
+            const double next = c * stepC - sn * stepS;
+            sn = sn * stepC + c * stepS;
+            c = next;
+        }
+        const double det = cc * ss - cs * cs;
+        if (det <= 0)
+            continue;
+        const double a = (xc * ss - xs * cs) / det, b = (xs * cc - xc * cs) / det;
+        const double explained = (a * xc + b * xs) / energy;
+        if (explained > best.share)
+            best = Hum{omega, a, b, explained};
+    }
+    return best;
+}
+
+int clampIndex(double i, int count)
+{
+    if (!(i > 0))
+        return 0;
+    if (i >= count - 1)
+        return count - 1;
+    return int(i);
+}
+
+OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const OnsetPickerSettings &s);
+
+OnsetPick pickInRange(const TraceSamples &t, double fromMs, double toMs, const OnsetPickerSettings &s)
+{
+    OnsetPick pick;
+    if (!t.samples || t.count < 4 || !usableInterval(t.sampleIntervalMs) || !(fromMs <= toMs))
+        return pick;
+    const double dt = t.sampleIntervalMs;
+    const double fromIndex = t.indexOf(fromMs), toIndex = t.indexOf(toMs);
+    if (toIndex < 0 || fromIndex > t.count - 1)
+        return pick;
+    const int margin = int(std::ceil(MarginMs / dt));
+    const int a = std::max(1, clampIndex(std::ceil(fromIndex), t.count));
+    const int b = std::min(t.count - 2, clampIndex(toIndex, t.count));
+    const int lo = std::max(0, a - margin);
+    const int hi = int(std::min<qint64>(t.count - 1, qint64(b) + margin));
+    if (a > b || hi - lo < 4)
+        return pick;
+
+    // Hum that rules the noise before the window is taken off a copy of the
+    // trace first: it would hide a weak first break and pass for the noise.
+    std::vector<float> cleaned;
+    const Hum hum = fitHum(t, std::max(0, a - int(std::ceil(HumFitMs / dt))), a);
+    if (hum.share >= HumShare) {
+        cleaned.assign(t.samples, t.samples + t.count);
+        const double stepC = std::cos(hum.omega), stepS = std::sin(hum.omega);
+        const int from = std::max(0, a - int(std::ceil(HumFitMs / dt)));
+        double c = 1, sn = 0;
+        for (int i = from; i <= hi; ++i) {
+            cleaned[size_t(i)] -= float(hum.cosine * c + hum.sine * sn);
+            const double next = c * stepC - sn * stepS;
+            sn = sn * stepC + c * stepS;
+            c = next;
+        }
+        return pickCleaned(TraceSamples{cleaned.data(), t.count, t.firstSampleMs, t.sampleIntervalMs}, a, b, lo, hi, s);
+    }
+    return pickCleaned(t, a, b, lo, hi, s);
+}
+
+OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const OnsetPickerSettings &s)
+{
+    OnsetPick pick;
+    const double dt = t.sampleIntervalMs;
+    const int margin = int(std::ceil(MarginMs / dt));
+    const double periodSamples = usablePeriod(s.periodMs) ? s.periodMs / dt : 0;
+    const int energyLength =
+        std::max(MinimumEnergySamples, int(std::lround(periodSamples > 0 ? periodSamples / 2 : EnergyMs / dt)));
+    const int coarse = energyRatioOnset(t, lo, hi, a, b, energyLength);
+
+    const int lookBack = std::max(1, int(periodSamples > 0 ? LookBackPeriods * periodSamples : LookBackMs / dt));
+    // The noise before the arrival; near the trace's start, what there is
+    // before the coarse onset. Too little of it leaves the level unknown.
+    int noiseEnd = coarse - lookBack - 1;
+    if (noiseEnd - lo + 1 < MinimumNoiseSamples)
+        noiseEnd = coarse - 1;
+    const int noiseStart = std::max(lo, noiseEnd - margin);
+    const bool noiseKnown = noiseEnd - noiseStart + 1 >= MinimumNoiseSamples;
+    const double noise = noiseKnown ? robustRms(t, noiseStart, noiseEnd) : 0;
+
+    const int strengthEnd = std::min(hi, coarse + int(periodSamples > 0 ? periodSamples : MarginMs / 2 / dt));
+    double strength = 0;
+    for (int i = coarse; i <= strengthEnd; ++i)
+        strength = std::max(strength, std::fabs(at(t, i)));
+    if (strength == 0)
+        return pick;
+    // Noise-free samples: any motion is the arrival. Unknown noise: only a
+    // lobe of the arrival's own size, never a confident one.
+    const bool quiet = noiseKnown && noise < strength * 1e-6;
+    const double noiseRms = quiet ? strength * 1e-6 : noiseKnown ? noise : strength / MinimumDetection;
+    const double threshold =
+        noiseRms * std::clamp(DetectionShare * strength / noiseRms, MinimumDetection, MaximumDetection);
+
+    Lobe first;
+    int j = std::max(lo + 1, coarse - lookBack);
+    for (int tries = 0; j <= hi && tries < MaximumLobes; ++tries) {
+        while (j <= hi && std::fabs(at(t, j)) <= threshold)
+            ++j;
+        if (j > hi)
+            return pick;
+        Lobe lobe = lobeAround(t, j, lo, hi);
+        if (lobe.first > b + lookBack)
+            return pick;   // the first thing out of the noise starts after the window
+        const bool shortLobe = periodSamples > 0 && loudLength(t, lobe) < ShortLobeShare * periodSamples / 2;
+        // Before the coarse onset only a lobe of the arrival's own size is
+        // taken: the noise there crosses a weak arrival's margin now and then.
+        const bool earlyNoise = lobe.peak < coarse && lobe.peakValue < EarlyLobeShare * strength;
+        if (!shortLobe && !earlyNoise) {
+            first = lobe;
+            break;
+        }
+        j = lobe.last + 1;
+    }
+    if (first.sign == 0)
+        return pick;
+
+    const double onset = flankOnset(t, first, quiet ? 0 : noiseRms);
+    const Lobe second = nextLobe(t, first, hi);
+    pick.found = true;
+    pick.polarity = first.sign;
+    pick.onsetMs = t.timeOf(onset);
+    // Judged against the noise just before the onset as well: an arrival
+    // already growing there (an emergent one, its first cycles hidden) has
+    // no confident onset.
+    const int lead = std::max(MinimumEnergySamples, periodSamples > 0 ? int(periodSamples) : 2 * energyLength);
+    double leadEnergy = 0;
+    int leadCount = 0;
+    for (int i = std::max(0, int(std::floor(onset)) - lead); i < int(std::floor(onset)); ++i, ++leadCount)
+        leadEnergy += at(t, i) * at(t, i);
+    const double leadRms = leadCount ? std::sqrt(leadEnergy / leadCount) : 0;
+    pick.confidence = first.peakValue / std::max(noiseRms, leadRms);
+    const double firstEnd =
+        crossing(first.last, at(t, first.last), first.last + 1 < t.count ? at(t, first.last + 1) : 0);
+    if (second.sign != 0) {
+        const double secondEnd =
+            crossing(second.last, at(t, second.last), second.last + 1 < t.count ? at(t, second.last + 1) : 0);
+        pick.periodMs = (secondEnd - onset) * dt;
+    } else {
+        pick.periodMs = 2 * (firstEnd - onset) * dt;
+    }
+    switch (s.phase) {
+    case PickPhase::Onset:
+        pick.timeMs = pick.onsetMs;
+        break;
+    case PickPhase::FirstPeak:
+    case PickPhase::FirstTrough: {
+        const int wanted = s.phase == PickPhase::FirstPeak ? 1 : -1;
+        const Lobe &lobe = first.sign == wanted ? first : second;
+        if (lobe.sign == wanted)
+            pick.timeMs = t.timeOf(parabolicPeak(t, lobe.peak));
+        else
+            pick.found = false;
+        break;
+    }
+    case PickPhase::ZeroCrossing:
+        pick.timeMs = t.timeOf(firstEnd);
+        break;
+    }
+    return pick;
+}
+
+// Normalised correlation of trace a from aMs and trace b from bMs over
+// `length` samples of a's interval (b read between its samples).
+double correlation(const TraceSamples &a, double aMs, const TraceSamples &b, double bMs, int length)
+{
+    const double ai = a.indexOf(aMs), bi = b.indexOf(bMs);
+    const int a0 = int(std::lround(ai));
+    const double step = a.sampleIntervalMs / b.sampleIntervalMs;
+    double ab = 0, aa = 0, bb = 0;
+    for (int k = 0; k < length; ++k) {
+        const int ia = a0 + k;
+        const double xb = bi + k * step;
+        const int ib = int(std::floor(xb));
+        if (ia < 0 || ia >= a.count || ib < 0 || ib + 1 >= b.count)
+            continue;
+        const double f = xb - ib;
+        const double va = at(a, ia);
+        const double vb = (1 - f) * at(b, ib) + f * at(b, ib + 1);
+        ab += va * vb;
+        aa += va * va;
+        bb += vb * vb;
+    }
+    return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
+}
+
+// The best correlation of trace b's waveform against a's from half a period
+// before aMs, with b shifted by `lag` ms give or take a quarter period.
+double bestCorrelation(const TraceSamples &a, double aMs, const TraceSamples &b, double lag, double periodMs)
+{
+    const double dt = a.sampleIntervalMs;
+    const int length = std::max(4, int(std::lround(CorrelationPeriods * periodMs / dt)));
+    const double before = periodMs / 2;
+    const int reach = std::max(1, int(std::lround(periodMs / 4 / dt)));
+    double best = -1;
+    for (int k = -reach; k <= reach; ++k)
+        best = std::max(best, correlation(a, aMs - before, b, aMs - before + lag + k * dt, length));
+    return best;
+}
+
+double median(QVector<double> v)
+{
+    if (v.isEmpty())
+        return NaN;
+    auto middle = v.begin() + v.size() / 2;
+    std::nth_element(v.begin(), middle, v.end());
+    return *middle;
+}
+
+} // namespace
+
+TraceSamples traceOf(const ShotGather &gather, int i)
+{
+    return TraceSamples{gather.trace(i), gather.samplesPerTrace, gather.firstSampleMs, gather.sampleIntervalMs};
+}
+
+OnsetPick pickOnset(const TraceSamples &trace, double fromMs, double toMs, const OnsetPickerSettings &settings)
+{
+    return pickInRange(trace, fromMs, toMs, settings);
+}
+
+OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const OnsetPickerSettings &settings)
+{
+    return pickInRange(trace, predictedMs - settings.windowMs, predictedMs + settings.windowMs, settings);
+}
+
+double snapTime(const TraceSamples &t, double timeMs, double withinMs, PickPhase phase,
+                const OnsetPickerSettings &settings)
+{
+    if (!t.samples || t.count < 3 || !usableInterval(t.sampleIntervalMs) || !(withinMs >= 0) || !std::isfinite(timeMs))
+        return NaN;
+    if (phase == PickPhase::Onset) {
+        OnsetPickerSettings s = settings;
+        s.phase = PickPhase::Onset;
+        const OnsetPick pick = pickInRange(t, timeMs - withinMs, timeMs + withinMs, s);
+        const bool arrival = pick.found && pick.confidence >= s.snapMinimumConfidence;
+        return arrival && std::fabs(pick.onsetMs - timeMs) <= withinMs ? pick.onsetMs : NaN;
+    }
+    const double centre = t.indexOf(timeMs);
+    const double reach = withinMs / t.sampleIntervalMs;
+    // Bounded in double before converting: a far-off click stays defined.
+    const int from = int(std::clamp(std::ceil(centre - reach), 1.0, double(t.count)));
+    const int to = int(std::clamp(std::floor(centre + reach), -1.0, double(t.count - 2)));
+    // A peak or trough counts when it is at least half the window's
+    // strongest of its sign: a wiggle of noise on a flank is not one.
+    double strongest = 0;
+    for (int i = from; i <= to; ++i)
+        strongest = std::max(strongest, phase == PickPhase::FirstPeak ? at(t, i) : -at(t, i));
+    double best = NaN;
+    for (int i = from; i <= to; ++i) {
+        const double a = at(t, i - 1), b = at(t, i), c = at(t, i + 1);
+        if (phase != PickPhase::ZeroCrossing && std::fabs(b) < SnapExtremeShare * strongest)
+            continue;
+        double candidate = NaN;
+        if (phase == PickPhase::FirstPeak && b > 0 && b >= a && b > c)
+            candidate = parabolicPeak(t, i);
+        else if (phase == PickPhase::FirstTrough && b < 0 && b <= a && b < c)
+            candidate = parabolicPeak(t, i);
+        else if (phase == PickPhase::ZeroCrossing && ((b > 0 && c <= 0) || (b < 0 && c >= 0)))
+            candidate = crossing(i, b, c);
+        if (std::isfinite(candidate) && std::fabs(candidate - centre) <= reach
+            && (!std::isfinite(best) || std::fabs(candidate - centre) < std::fabs(best - centre)))
+            best = candidate;
+    }
+    return std::isfinite(best) ? t.timeOf(best) : NaN;
+}
+
+WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &picksMs,
+                             const WaveformCheckSettings &settings)
+{
+    WaveformCheck check;
+    const int n = gather.traceCount();
+    check.traces.resize(n);
+    if (picksMs.size() != n || !usableInterval(gather.sampleIntervalMs) || gather.samplesPerTrace < 4
+        || gather.samples.size() < qint64(n) * gather.samplesPerTrace)
+        return check;
+    auto hasPick = [&](int i) { return std::isfinite(picksMs[i]) && picksMs[i] > gather.firstSampleMs; };
+
+    // First the gather's period from the onsets near the picks, then every
+    // onset again in a window wide enough for a pick a period off.
+    std::vector<OnsetPick> onsets(static_cast<size_t>(n));
+    OnsetPickerSettings first = settings.picker;
+    first.phase = PickPhase::Onset;
+    QVector<double> periods;
+    for (int i = 0; i < n; ++i) {
+        if (!hasPick(i))
+            continue;
+        onsets[size_t(i)] = pickOnsetNear(traceOf(gather, i), picksMs[i], first);
+        const OnsetPick &o = onsets[size_t(i)];
+        if (o.found && o.confidence >= first.minimumConfidence && std::isfinite(o.periodMs))
+            periods.append(o.periodMs);
+    }
+    const double period = usablePeriod(settings.picker.periodMs) ? settings.picker.periodMs : median(periods);
+    check.periodMs = period;
+    if (std::isfinite(period)) {
+        OnsetPickerSettings second = first;
+        second.periodMs = period;
+        second.windowMs = std::max(first.windowMs, CheckWindowPeriods * period);
+        for (int i = 0; i < n; ++i)
+            if (hasPick(i))
+                onsets[size_t(i)] = pickOnsetNear(traceOf(gather, i), picksMs[i], second);
+    }
+
+    const double tolerance = settings.offOnsetToleranceMs > 0
+        ? settings.offOnsetToleranceMs
+        : std::max(2 * gather.sampleIntervalMs, std::isfinite(period) ? period / 5 : 0.0);
+    // +1 / -1: about a period after / before its onset; 0: not.
+    QVector<int> skip(n, 0);
+    for (int i = 0; i < n; ++i) {
+        WaveformJudgement &j = check.traces[i];
+        if (!hasPick(i))
+            continue;
+        const OnsetPick &o = onsets[size_t(i)];
+        j.confidence = o.confidence;
+        if (!o.found || o.confidence < first.minimumConfidence) {
+            j.verdict = WaveformVerdict::TooWeak;
+            continue;
+        }
+        j.onsetMs = o.onsetMs;
+        j.displacementMs = picksMs[i] - o.onsetMs;
+        j.verdict = std::fabs(j.displacementMs) > tolerance ? WaveformVerdict::OffOnset : WaveformVerdict::Good;
+        const double offPeriod = std::fabs(std::fabs(j.displacementMs) - period);
+        if (std::isfinite(period) && offPeriod < settings.periodTolerance * period)
+            skip[i] = j.displacementMs > 0 ? 1 : -1;
+    }
+
+    // Neighbours that vouch for a run: picks on their own confident onsets.
+    QVector<bool> onOnset(n, false);
+    for (int i = 0; i < n; ++i)
+        onOnset[i] = check.traces[i].verdict == WaveformVerdict::Good;
+
+    // A run of picks a period off on the same side is a cycle skip when a
+    // good neighbour's waveform lines up with the run's onsets better than
+    // with its picks and none says otherwise. Where the neighbours side with the picks, the
+    // run's own onsets are the odd ones out and the picks stand. Traces too
+    // weak to judge neither break a run nor stand beside it.
+    auto passable = [&](int i) {
+        const WaveformVerdict v = check.traces[i].verdict;
+        return v == WaveformVerdict::TooWeak || v == WaveformVerdict::NotJudged;
+    };
+    // The nearest trace from `from` stepping by `step` that is not passable,
+    // within MaximumRunGap passable ones; -1 when none.
+    auto nearestJudged = [&](int from, int step) {
+        for (int k = from, gap = 0; k >= 0 && k < n; k += step, ++gap) {
+            if (!passable(k))
+                return k;
+            if (gap >= MaximumRunGap)
+                break;
+        }
+        return -1;
+    };
+    for (int s = 0; s < n;) {
+        if (skip[s] == 0) {
+            ++s;
+            continue;
+        }
+        int e = s;
+        for (int k = nearestJudged(e + 1, 1); k >= 0 && skip[k] == skip[s]; k = nearestJudged(e + 1, 1))
+            e = k;
+        int confirming = 0, contradicting = 0;
+        for (const auto &[outside, inside] :
+             {std::pair<int, int>{nearestJudged(s - 1, -1), s}, std::pair<int, int>{nearestJudged(e + 1, 1), e}}) {
+            if (outside < 0 || !onOnset[outside])
+                continue;
+            const TraceSamples a = traceOf(gather, outside), b = traceOf(gather, inside);
+            const double anchor = onsets[size_t(outside)].onsetMs;
+            const double atOnsets = bestCorrelation(a, anchor, b, onsets[size_t(inside)].onsetMs - anchor, period);
+            const double atPicks = bestCorrelation(a, anchor, b, picksMs[inside] - picksMs[outside], period);
+            if (atOnsets >= atPicks + settings.correlationMargin)
+                ++confirming;
+            else if (atPicks >= atOnsets + settings.correlationMargin)
+                ++contradicting;
+        }
+        const bool skipped = confirming > 0 && contradicting == 0;
+        const bool picksStand = contradicting > 0 && confirming == 0;
+        for (int i = s; i <= e; ++i) {
+            if (skip[i] == 0)
+                continue;
+            if (skipped)
+                check.traces[i].verdict = WaveformVerdict::CycleSkip;
+            else if (picksStand)
+                check.traces[i].verdict = WaveformVerdict::Good;
+        }
+        if (skipped)
+            ++check.cycleSkipRuns;
+        s = e + 1;
+    }
+    return check;
+}
+
+QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &predictedMs,
+                              const OnsetPickerSettings &settings)
+{
+    const int n = gather.traceCount();
+    std::vector<OnsetPick> picks(static_cast<size_t>(n));
+    if (!usableInterval(gather.sampleIntervalMs) || gather.samplesPerTrace < 4
+        || gather.samples.size() < qint64(n) * gather.samplesPerTrace
+        || (!predictedMs.isEmpty() && predictedMs.size() != n))
+        return QVector<OnsetPick>(picks.begin(), picks.end());
+    auto predicted = [&](int i) { return predictedMs.isEmpty() ? NaN : predictedMs[i]; };
+    const double wholeFrom = gather.firstSampleMs;
+    const double wholeTo = gather.timeOfSample(gather.samplesPerTrace - 1);
+    auto pickOne = [&](int i, const OnsetPickerSettings &s) {
+        const TraceSamples trace = traceOf(gather, i);
+        return std::isfinite(predicted(i)) ? pickOnsetNear(trace, predicted(i), s)
+                                           : pickOnset(trace, wholeFrom, wholeTo, s);
+    };
+    for (int i = 0; i < n; ++i)
+        picks[size_t(i)] = pickOne(i, settings);
+
+    // Without a period given, the shot's own (the median of its confident
+    // picks') tells an air wave's or a burst's short lobes from the first
+    // break: traces whose pick rang much shorter are searched again with it.
+    OnsetPickerSettings again = settings;
+    if (!usablePeriod(settings.periodMs)) {
+        QVector<double> periods;
+        for (const OnsetPick &p : picks)
+            if (p.found && p.confidence >= settings.minimumConfidence && std::isfinite(p.periodMs))
+                periods.append(p.periodMs);
+        const double period = median(periods);
+        if (std::isfinite(period) && period > 0) {
+            again.periodMs = period;
+            for (int i = 0; i < n; ++i) {
+                const OnsetPick &p = picks[size_t(i)];
+                if (p.found && std::isfinite(p.periodMs) && p.periodMs < ShortPeriodShare * period)
+                    picks[size_t(i)] = pickOne(i, again);
+            }
+        }
+    }
+
+    // The neighbours' line: time against offset, or against position when
+    // the headers give no offsets.
+    bool offsets = false;
+    for (int i = 1; i < n && !offsets; ++i)
+        offsets = gather.headers[i].offset != gather.headers[0].offset;
+    auto abscissa = [&](int i) { return offsets ? gather.headers[i].offset : double(i); };
+    auto confident = [&](const OnsetPick &p) { return p.found && p.confidence >= settings.minimumConfidence; };
+    std::vector<OnsetPick> repicked = picks;
+    for (int i = 0; i < n; ++i) {
+        if (std::isfinite(predicted(i)))
+            continue;
+        QVector<int> near;
+        for (int k = i - 1; k >= 0 && near.size() < NeighbourPicks; --k)
+            if (confident(picks[size_t(k)]))
+                near.append(k);
+        const int before = near.size();
+        for (int k = i + 1; k < n && near.size() < before + NeighbourPicks; ++k)
+            if (confident(picks[size_t(k)]))
+                near.append(k);
+        if (near.size() < 2)
+            continue;
+        // Median slope over the pairs, then the median of the lines through
+        // each neighbour at that slope: one wrong neighbour moves neither.
+        QVector<double> slopes;
+        for (int x = 0; x < near.size(); ++x)
+            for (int y = x + 1; y < near.size(); ++y) {
+                const double d = abscissa(near[y]) - abscissa(near[x]);
+                if (d != 0)
+                    slopes.append((picks[size_t(near[y])].onsetMs - picks[size_t(near[x])].onsetMs) / d);
+            }
+        if (slopes.isEmpty())
+            continue;
+        const double slope = median(slopes);
+        QVector<double> times;
+        for (int k : near)
+            times.append(picks[size_t(k)].onsetMs + slope * (abscissa(i) - abscissa(k)));
+        const double expected = median(times);
+        const OnsetPick &own = picks[size_t(i)];
+        if (confident(own) && std::fabs(own.onsetMs - expected) <= settings.windowMs / 2)
+            continue;
+        // Far from its neighbours' line the trace's own pick was something
+        // else (a burst, a later arrival): the one near the line stands,
+        // with its own confidence.
+        const OnsetPick nearLine = pickOnsetNear(traceOf(gather, i), expected, again);
+        if (nearLine.found)
+            repicked[size_t(i)] = nearLine;
+    }
+    return QVector<OnsetPick>(repicked.begin(), repicked.end());
+}
+
+} // namespace PickQc

@@ -1,0 +1,167 @@
+#ifndef ONSETPICKER_H
+#define ONSETPICKER_H
+
+#include <QVector>
+
+#include <cmath>
+#include <limits>
+
+struct ShotGather;
+
+// Reading first breaks from the waveforms: where a trace's first arrival
+// starts, a click's time snapped to the arrival, and the picks of a shot
+// judged against their traces. Pure computation on samples in memory; no
+// file, no widget, no thread of its own (callers run traces in parallel:
+// each call reads only its arguments).
+//
+// Method. A modified energy ratio (the energy of half a period after each
+// time against half a period before) gives the coarse onset: the first rise
+// that comes near the window's largest ratio, not the largest itself, since
+// later arrivals are often stronger than the first break. The noise level
+// comes from a robust spread of the samples before it. The first motion is
+// the first lobe that clears the noise by a margin that follows the
+// arrival's own strength and whose length fits the wavelet's period
+// (shorter lobes are an air wave or a spike, and are passed over). The
+// onset is where a parabola fitted to that lobe's rising flank leaves zero.
+// Confidence is the first lobe's peak over the noise's rms, or over the
+// samples just before the onset when they are louder, so an emergent
+// arrival, whose first cycles hide in the noise, is not judged confidently.
+//
+//   PickQc::TraceSamples trace{gather.trace(i), gather.samplesPerTrace,
+//                              gather.firstSampleMs, gather.sampleIntervalMs};
+//   PickQc::OnsetPick pick = PickQc::pickOnsetNear(trace, predictedMs, settings);
+//   if (pick.found && pick.confidence >= settings.minimumConfidence) ...
+namespace PickQc {
+
+// Which point of the arrival a pick stands on.
+enum class PickPhase
+{
+    Onset,          // where the first motion leaves zero
+    FirstPeak,      // the first positive maximum at or after the onset
+    FirstTrough,    // the first negative minimum at or after the onset
+    ZeroCrossing,   // where the first lobe ends
+};
+
+// One trace's samples and its time base (sample i at firstSampleMs + i *
+// sampleIntervalMs). Does not own the samples.
+struct TraceSamples
+{
+    const float *samples = nullptr;
+    int count = 0;
+    double firstSampleMs = 0;
+    double sampleIntervalMs = 0;
+
+    double timeOf(double i) const { return firstSampleMs + i * sampleIntervalMs; }
+    double indexOf(double ms) const { return (ms - firstSampleMs) / sampleIntervalMs; }
+};
+TraceSamples traceOf(const ShotGather &gather, int i);
+
+struct OnsetPickerSettings
+{
+    // Half width of the search window around a predicted time, ms.
+    double windowMs = 30;
+    // The wavelet's dominant period, ms; 0: measured on the trace from the
+    // lobes after the onset. Giving it (the gather's) lets an air wave's
+    // short lobes be told from the first break on a trace that has one.
+    double periodMs = 0;
+    PickPhase phase = PickPhase::Onset;
+    // Picks whose first peak stands less than this many noise rms above
+    // the noise are doubtful.
+    double minimumConfidence = 6;
+    // A click snaps to an onset at least this confident: less than judging
+    // a pick needs, more than noise alone reaches in all but about one
+    // window in a hundred.
+    double snapMinimumConfidence = 4.5;
+};
+
+struct OnsetPick
+{
+    bool found = false;           // an arrival stands out of the noise in the window
+    double timeMs = std::numeric_limits<double>::quiet_NaN();    // on the settings' phase
+    double onsetMs = std::numeric_limits<double>::quiet_NaN();   // always the onset
+    double confidence = 0;        // first peak / noise rms
+    double periodMs = std::numeric_limits<double>::quiet_NaN();  // measured from the first lobes
+    int polarity = 0;             // +1 / -1: direction of the first motion
+};
+
+// The onset of the arrival that starts between fromMs and toMs (the samples
+// around the window are looked at too, for the noise before and the lobes
+// after). Not found when the trace is empty, the window lies outside it, or
+// nothing in it rises out of the noise.
+OnsetPick pickOnset(const TraceSamples &trace, double fromMs, double toMs, const OnsetPickerSettings &settings);
+// The same within predictedMs +/- settings.windowMs.
+OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const OnsetPickerSettings &settings);
+
+// One pick per trace of a gather, none of them given: each trace's onset
+// searched around predictedMs[i] when that is a number (a fitted curve's
+// time), else over the whole trace first and then again around the time its
+// neighbours' confident onsets give (a robust line through up to three on
+// each side, in the gather's order against the headers' offsets, or
+// against the trace's position when the offsets are all alike) when the
+// first search was not confident or strays from that time by more than half
+// the window. Without settings.periodMs, traces whose pick rings much
+// shorter than the shot's median period (an air wave near the source) are
+// searched again with that period. predictedMs may be empty. Doubtful picks
+// are kept with their confidence; traces with nothing in them are not found.
+QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &predictedMs,
+                              const OnsetPickerSettings &settings = OnsetPickerSettings());
+
+// A clicked time moved onto the arrival within +/- withinMs: for Onset, the
+// onset of the arrival starting in that window (snapMinimumConfidence); for the others, the nearest
+// such point of the waveform to timeMs (a positive maximum or a negative
+// minimum at least half the strongest in the window, a change of sign).
+// NaN when there is none in the window.
+double snapTime(const TraceSamples &trace, double timeMs, double withinMs, PickPhase phase,
+                const OnsetPickerSettings &settings = OnsetPickerSettings());
+
+// What the waveform says of one pick.
+enum class WaveformVerdict : quint8
+{
+    NotJudged,      // no pick, or no trace
+    Good,           // within tolerance of its trace's onset
+    TooWeak,        // the first break does not stand out enough to judge the pick
+    OffOnset,       // further than the tolerance from a confident onset
+    CycleSkip,      // one of a run about a period off, where the neighbours' waveforms continue
+};
+
+struct WaveformCheckSettings
+{
+    OnsetPickerSettings picker;
+    // Further than this from the onset is off the onset; 0: the larger of
+    // two samples and a fifth of the gather's period.
+    double offOnsetToleranceMs = 0;
+    // A pick within this share of a period of one period from its onset is
+    // a cycle-skip candidate.
+    double periodTolerance = 0.3;
+    // The waveforms of neighbouring traces must prefer the onsets' alignment
+    // over the picks' by this much normalised correlation.
+    double correlationMargin = 0.1;
+};
+
+struct WaveformJudgement
+{
+    WaveformVerdict verdict = WaveformVerdict::NotJudged;
+    double onsetMs = std::numeric_limits<double>::quiet_NaN();
+    double confidence = 0;
+    double displacementMs = std::numeric_limits<double>::quiet_NaN();   // pick - onset
+};
+
+struct WaveformCheck
+{
+    double periodMs = std::numeric_limits<double>::quiet_NaN();   // the gather's, median of confident traces
+    QVector<WaveformJudgement> traces;                             // one per trace of the gather
+    int cycleSkipRuns = 0;
+};
+
+// Judges each trace's pick (picksMs[i] for trace i; NaN or <= the first
+// sample's time: no pick) against its own onset, searched around the pick,
+// and names runs of picks about one period off their onsets as cycle skips
+// when the neighbouring traces' waveforms, correlated across the run's ends,
+// line up with the onsets rather than with the picks. Traces are neighbours
+// in the gather's order. picksMs must have one entry per trace.
+WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &picksMs,
+                             const WaveformCheckSettings &settings = WaveformCheckSettings());
+
+} // namespace PickQc
+
+#endif // ONSETPICKER_H

@@ -1,0 +1,349 @@
+#include "segyreader.h"
+
+#include <segyio/segy.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
+
+#include <climits>
+#include <memory>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr int TextBytes = SEGY_TEXT_HEADER_SIZE;
+constexpr int HeadBytes = SEGY_TEXT_HEADER_SIZE + SEGY_BINARY_HEADER_SIZE;
+constexpr int TraceHeaderBytes = SEGY_TRACE_HEADER_SIZE;
+// 0-based positions in the file of binary header words segyio does not name.
+constexpr int FormatAt = 3224;
+constexpr int ByteOrderAt = 3296;         // rev. 2: 0x01020304 in the file's order
+constexpr int ExtSamplesAt = 3268;        // rev. 2: 32-bit samples per trace
+constexpr int ExtIntervalAt = 3272;       // rev. 2: IEEE double, microseconds
+constexpr int RevisionAt = 3500;
+constexpr int ExtraTraceHeadersAt = 3506; // rev. 2: additional 240-byte headers
+constexpr quint32 ByteOrderWord = 0x01020304;
+
+bool isKnownCode(int code)
+{
+    // Every code some revision defines, supported or not, so that a file
+    // in a format we cannot read is still named SEG-Y.
+    return (code >= 1 && code <= 12) || code == 15 || code == 16;
+}
+
+bool isSupportedCode(int code)
+{
+    return code == SEGY_IBM_FLOAT_4_BYTE || code == SEGY_SIGNED_INTEGER_4_BYTE || code == SEGY_SIGNED_SHORT_2_BYTE
+        || code == SEGY_IEEE_FLOAT_4_BYTE || code == SEGY_SIGNED_CHAR_1_BYTE;
+}
+
+QString codeName(int code)
+{
+    switch (code) {
+    case SEGY_IBM_FLOAT_4_BYTE: return QStringLiteral("IBM float");
+    case SEGY_SIGNED_INTEGER_4_BYTE: return QStringLiteral("int32");
+    case SEGY_SIGNED_SHORT_2_BYTE: return QStringLiteral("int16");
+    case SEGY_IEEE_FLOAT_4_BYTE: return QStringLiteral("IEEE float");
+    case SEGY_SIGNED_CHAR_1_BYTE: return QStringLiteral("int8");
+    default: return QStringLiteral("code %1").arg(code);
+    }
+}
+
+// Little-endian when the byte-order word says so, else when only the
+// little-endian reading of the format code is one SEG-Y knows.
+bool isLittleEndian(const QByteArray &head)
+{
+    const uchar *p = reinterpret_cast<const uchar *>(head.constData());
+    if (qFromBigEndian<quint32>(p + ByteOrderAt) == ByteOrderWord)
+        return false;
+    if (qFromLittleEndian<quint32>(p + ByteOrderAt) == ByteOrderWord)
+        return true;
+    return !isKnownCode(qFromBigEndian<qint16>(p + FormatAt)) && isKnownCode(qFromLittleEndian<qint16>(p + FormatAt));
+}
+
+// Which alphabet the textual header is written in: EBCDIC letters, digits
+// and blanks against printable ASCII.
+QString textEncoding(const QByteArray &head)
+{
+    int ebcdic = 0, ascii = 0;
+    for (int i = 0; i < TextBytes; ++i) {
+        const uchar c = uchar(head.at(i));
+        ebcdic += c == 0x40 || (c >= 0xC1 && c <= 0xC9) || (c >= 0xD1 && c <= 0xD9) || (c >= 0xE2 && c <= 0xE9)
+               || (c >= 0xF0 && c <= 0xF9);
+        ascii += c >= 0x20 && c < 0x7F;
+    }
+    return ebcdic > ascii ? QStringLiteral("EBCDIC") : QStringLiteral("ASCII");
+}
+
+qint32 field(const char *header, int byte)
+{
+    int32_t v = 0;
+    segy_get_field(header, byte, &v);
+    return v;
+}
+
+// The standard 4- and 2-byte words read straight from a header segyio has
+// put in big-endian order: the index reads a handful per trace, and the
+// field table's lookup would cost more than the read of the header itself.
+qint32 word32(const char *header, int byte)
+{
+    return qFromBigEndian<qint32>(header + byte - 1);
+}
+
+qint32 word16(const char *header, int byte)
+{
+    return qFromBigEndian<qint16>(header + byte - 1);
+}
+
+// A header scalar: positive multiplies, negative divides, 0 is 1.
+double scaled(qint32 value, qint32 scalar)
+{
+    if (scalar > 0)
+        return double(value) * scalar;
+    if (scalar < 0)
+        return double(value) / -double(scalar);
+    return value;
+}
+
+void readKey(const char *h, int ffidByte, int channelByte, TraceKey *key)
+{
+    key->ffid = ffidByte == SEGY_TR_FIELD_RECORD ? word32(h, ffidByte) : field(h, ffidByte);
+    key->channel = channelByte == SEGY_TR_NUMBER_ORIG_FIELD ? word32(h, channelByte) : field(h, channelByte);
+    const qint32 s = word16(h, SEGY_TR_SOURCE_GROUP_SCALAR);
+    key->sourceX = scaled(word32(h, SEGY_TR_SOURCE_X), s);
+    key->sourceY = scaled(word32(h, SEGY_TR_SOURCE_Y), s);
+    key->receiverX = scaled(word32(h, SEGY_TR_GROUP_X), s);
+    key->receiverY = scaled(word32(h, SEGY_TR_GROUP_Y), s);
+}
+
+// The delay recording time in ms, with the time scalar where one is set.
+double delayMs(const char *h)
+{
+    return scaled(word16(h, SEGY_TR_DELAY_REC_TIME), word16(h, SEGY_TR_SCALAR_TRACE_HEADER));
+}
+
+} // namespace
+
+SegyReader::SegyReader(const QString &fileName, int ffidByte, int channelByte)
+    : m_fileName(fileName), m_ffidByte(ffidByte), m_channelByte(channelByte)
+{
+    formatName = QStringLiteral("SEG-Y");
+}
+
+SegyReader::~SegyReader()
+{
+    if (m_file)
+        segy_close(m_file);
+}
+
+bool SegyReader::looksLike(const QByteArray &head)
+{
+    if (head.size() < HeadBytes)
+        return false;
+    const uchar *p = reinterpret_cast<const uchar *>(head.constData());
+    return isKnownCode(qFromBigEndian<qint16>(p + FormatAt)) || isKnownCode(qFromLittleEndian<qint16>(p + FormatAt));
+}
+
+bool SegyReader::fail(const QString &why)
+{
+    error = why;
+    return false;
+}
+
+bool SegyReader::open(const QByteArray &head)
+{
+    const uchar *p = reinterpret_cast<const uchar *>(head.constData());
+    const bool lsb = m_lsb = isLittleEndian(head);
+    byteOrderName = lsb ? QStringLiteral("little-endian") : QStringLiteral("big-endian");
+    textEncoding = ::textEncoding(head);
+    auto word16 = [&](int at) { return lsb ? qFromLittleEndian<quint16>(p + at) : qFromBigEndian<quint16>(p + at); };
+    auto word32 = [&](int at) { return lsb ? qFromLittleEndian<quint32>(p + at) : qFromBigEndian<quint32>(p + at); };
+
+    m_format = qint16(word16(FormatAt));
+    sampleFormatName = codeName(m_format);
+    // Rev. 1 writes 0x0100; rev. 2 a major and a minor byte.
+    const int rev = word16(RevisionAt);
+    revision = rev >= 0x100 ? rev >> 8 : rev;
+    if (!isSupportedCode(m_format))
+        return fail(QStringLiteral("sample format code %1 is not supported (IBM float, IEEE float, int32, int16 "
+                                   "and int8 are)").arg(m_format));
+    if (revision >= 2 && word16(ExtraTraceHeadersAt) != 0)
+        return fail(QStringLiteral("traces with additional trace headers are not supported"));
+
+    const QByteArray name = QFile::encodeName(m_fileName);
+    m_file = segy_open(name.constData(), "rb");
+    if (!m_file)
+        return fail(QStringLiteral("cannot open the file"));
+    if (segy_set_format(m_file, m_format | (lsb ? SEGY_LSB : 0)) != SEGY_OK)
+        return fail(QStringLiteral("segyio cannot read sample format %1").arg(m_format));
+    char bin[SEGY_BINARY_HEADER_SIZE];
+    if (segy_binheader(m_file, bin) != SEGY_OK)
+        return fail(QStringLiteral("cannot read the binary header"));
+
+    m_samples = segy_samples(bin) & 0xFFFF;
+    if (m_samples == 0 && revision >= 2)
+        m_samples = int(qMin<quint32>(word32(ExtSamplesAt), quint32(INT_MAX)));
+    int32_t interval = 0;
+    segy_get_bfield(bin, SEGY_BIN_INTERVAL, &interval);
+    m_intervalMs = (interval & 0xFFFF) / 1000.0;
+    if (m_intervalMs == 0 && revision >= 2) {
+        const quint64 bits = lsb ? qFromLittleEndian<quint64>(p + ExtIntervalAt) : qFromBigEndian<quint64>(p + ExtIntervalAt);
+        double us = 0;
+        std::memcpy(&us, &bits, sizeof us);
+        m_intervalMs = std::isfinite(us) ? us / 1000.0 : 0.0;
+    }
+    int32_t extended = 0;
+    segy_get_bfield(bin, SEGY_BIN_EXT_HEADERS, &extended);
+    if (qint16(extended) < 0)
+        return fail(QStringLiteral("a variable number of extended textual headers is not supported"));
+    m_trace0 = segy_trace0(bin);
+
+    // The first trace header stands in for a binary header left blank.
+    char first[TraceHeaderBytes] = {};
+    const qint64 size = QFileInfo(m_fileName).size();
+    const bool haveTrace = size >= m_trace0 + TraceHeaderBytes;
+    if (haveTrace && segy_traceheader(m_file, 0, first, m_trace0, 0) != SEGY_OK)
+        return fail(QStringLiteral("cannot read the first trace header"));
+    if (m_samples == 0 && haveTrace)
+        m_samples = field(first, SEGY_TR_SAMPLE_COUNT) & 0xFFFF;
+    if (m_intervalMs == 0 && haveTrace)
+        m_intervalMs = (field(first, SEGY_TR_SAMPLE_INTER) & 0xFFFF) / 1000.0;
+    if (m_samples <= 0)
+        return fail(QStringLiteral("the traces hold no samples (0 in the binary and the first trace header)"));
+    if (!(m_intervalMs > 0))
+        return fail(QStringLiteral("no sample interval (0 in the binary and the first trace header)"));
+    if (m_intervalMs > TraceLimits::MaxSampleIntervalMs)
+        return fail(QStringLiteral("the sample interval of %1 ms is beyond any recording").arg(m_intervalMs));
+    const qint64 traceBytes = qint64(m_samples) * segy_trsize(m_format, 1);
+    if (traceBytes > INT_MAX - TraceHeaderBytes)
+        return fail(QStringLiteral("%1 samples a trace is more than a trace can hold").arg(m_samples));
+    m_traceBytes = int(traceBytes);
+
+    int32_t value = 0;
+    if (segy_get_field(first, m_ffidByte, &value) != SEGY_OK)
+        return fail(QStringLiteral("byte %1 (ffid) starts no trace header field").arg(m_ffidByte));
+    if (segy_get_field(first, m_channelByte, &value) != SEGY_OK)
+        return fail(QStringLiteral("byte %1 (channel) starts no trace header field").arg(m_channelByte));
+    return true;
+}
+
+
+bool SegyReader::index(const Progress &progress, Index *index)
+{
+    const qint64 size = QFileInfo(m_fileName).size();
+    const qint64 stride = TraceHeaderBytes + qint64(m_traceBytes);
+    const qint64 body = qMax<qint64>(0, size - m_trace0);
+    m_traces = body / stride;
+    if (m_traces > INT_MAX)
+        return fail(QStringLiteral("%1 traces are more than a data set can number").arg(m_traces));
+    if (body % stride != 0)
+        index->warnings << QStringLiteral("the last trace is cut short (%1 of its %2 bytes): it is left out")
+                               .arg(body % stride).arg(stride);
+    if (m_traces == 0)
+        return fail(QStringLiteral("the file holds no complete trace"));
+
+    index->keys.reserve(int(m_traces));
+    index->samplesPerTrace = m_samples;
+    index->sampleIntervalMs = m_intervalMs;
+    char h[TraceHeaderBytes];
+    double earliest = 0, latest = 0;
+    for (qint64 i = 0; i < m_traces; ++i) {
+        if (i % TraceLimits::ProgressStride == 0 && !progress.report(i, m_traces))
+            return fail(QStringLiteral("cancelled"));
+        if (segy_traceheader(m_file, int(i), h, m_trace0, m_traceBytes) != SEGY_OK)
+            return fail(QStringLiteral("cannot read the header of trace %1").arg(i + 1));
+        const int samples = word16(h, SEGY_TR_SAMPLE_COUNT) & 0xFFFF;
+        // 0 leaves the count to the binary header; 16 bits cannot hold a
+        // rev. 2 extended count.
+        if (samples != 0 && samples != m_samples && m_samples <= 0xFFFF)
+            return fail(QStringLiteral("trace %1 holds %2 samples where the file's traces hold %3: traces of "
+                                       "changing length cannot be read from a fixed-length file")
+                            .arg(i + 1).arg(samples).arg(m_samples));
+        const double delay = delayMs(h);
+        if (i == 0)
+            earliest = latest = index->firstSampleMs = delay;
+        earliest = qMin(earliest, delay);
+        latest = qMax(latest, delay);
+        TraceKey key;
+        readKey(h, m_ffidByte, m_channelByte, &key);
+        index->add(key);
+    }
+    // A gather's traces share its first trace's time base.
+    if (earliest != latest)
+        index->warnings << QStringLiteral("the first samples lie from %1 to %2 ms; a shot takes its first trace's")
+                               .arg(earliest).arg(latest);
+    progress.report(m_traces, m_traces);
+    // Shots are read through handles of their own.
+    segy_close(m_file);
+    m_file = nullptr;
+    return true;
+}
+
+bool SegyReader::readShot(const TraceShot &shot, ShotGather *g, QString *error) const
+{
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (qint64(shot.traceCount) * m_samples > TraceLimits::MaxGatherSamples)
+        return fail(QStringLiteral("shot %1 is too large to hold (%2 traces of %3 samples)")
+                        .arg(shot.ffid).arg(shot.traceCount).arg(m_samples));
+    const std::unique_ptr<segy_file, int (*)(segy_file *)> file(segy_open(QFile::encodeName(m_fileName).constData(), "rb"),
+                                                                segy_close);
+    if (!file || segy_set_format(file.get(), m_format | (m_lsb ? SEGY_LSB : 0)) != SEGY_OK)
+        return fail(QStringLiteral("cannot open the file again"));
+    g->ffid = shot.ffid;
+    g->sampleIntervalMs = m_intervalMs;
+    g->samplesPerTrace = m_samples;
+    g->replacedSamples = 0;
+    g->headers.resize(shot.traceCount);
+    g->samples.resize(shot.traceCount * m_samples);
+    QByteArray buffer(m_traceBytes, Qt::Uninitialized);
+    char h[TraceHeaderBytes];
+    for (int t = 0; t < shot.traceCount; ++t) {
+        const qint64 trace = shot.firstTrace + t;
+        if (segy_traceheader(file.get(), int(trace), h, m_trace0, m_traceBytes) != SEGY_OK)
+            return fail(QStringLiteral("cannot read the header of trace %1").arg(trace + 1));
+        if (t == 0)
+            g->firstSampleMs = delayMs(h);
+        TraceKey key;
+        readKey(h, m_ffidByte, m_channelByte, &key);
+        TraceHeader &th = g->headers[t];
+        th.ffid = key.ffid;
+        th.channel = key.channel;
+        th.sourceX = key.sourceX;
+        th.sourceY = key.sourceY;
+        th.receiverX = key.receiverX;
+        th.receiverY = key.receiverY;
+        const qint32 e = qint16(field(h, SEGY_TR_ELEV_SCALAR));
+        th.receiverZ = scaled(field(h, SEGY_TR_RECV_GROUP_ELEV), e);
+        th.sourceZ = scaled(field(h, SEGY_TR_SOURCE_SURF_ELEV), e);
+        th.offset = field(h, SEGY_TR_OFFSET);
+        th.traceIndex = trace;
+
+        char *raw = buffer.data();
+        if (segy_readtrace(file.get(), int(trace), raw, m_trace0, m_traceBytes) != SEGY_OK)
+            return fail(QStringLiteral("cannot read the samples of trace %1").arg(trace + 1));
+        float *out = g->trace(t);
+        // IBM words past the float range come out infinite, and an IEEE
+        // file may hold NaN: both read as 0 below.
+        segy_to_native(m_format, m_samples, raw);
+        for (int i = 0; i < m_samples; ++i) {
+            float v = 0;
+            switch (m_format) {
+            case SEGY_SIGNED_INTEGER_4_BYTE: { qint32 x; std::memcpy(&x, raw + 4 * i, 4); v = float(x); break; }
+            case SEGY_SIGNED_SHORT_2_BYTE: { qint16 x; std::memcpy(&x, raw + 2 * i, 2); v = x; break; }
+            case SEGY_SIGNED_CHAR_1_BYTE: v = qint8(raw[i]); break;
+            default: std::memcpy(&v, raw + 4 * i, 4); break;
+            }
+            if (!std::isfinite(v)) {
+                v = 0;
+                ++g->replacedSamples;
+            }
+            out[i] = v;
+        }
+    }
+    return true;
+}

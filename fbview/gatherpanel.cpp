@@ -1,0 +1,127 @@
+#include "gatherpanel.h"
+
+#include "gatherview.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QVBoxLayout>
+
+namespace {
+
+// What the controls allow: an AGC window up to ten seconds, gain and clip
+// from a hundredth to a hundred times a trace spacing.
+constexpr double MaxAgcMs = 10000, MinScale = 0.01, MaxScale = 100;
+constexpr int ComboCharacters = 5;
+
+QDoubleSpinBox *spinBox(const QString &name, const QString &prefix, double low, double high, double value,
+                        const QString &toolTip)
+{
+    auto *box = new QDoubleSpinBox;
+    box->setObjectName(name);
+    box->setPrefix(prefix);
+    box->setRange(low, high);
+    box->setDecimals(2);
+    box->setValue(value);
+    box->setToolTip(toolTip);
+    box->setKeyboardTracking(false);
+    return box;
+}
+
+} // namespace
+
+GatherPanel::GatherPanel(QWidget *parent)
+    : QWidget(parent)
+{
+    const GatherRenderer::Scaling defaults;
+    m_display = new QComboBox;
+    m_display->setObjectName(QStringLiteral("traceDisplay"));
+    m_display->addItem(tr("Wiggle"), int(GatherRenderer::Display::Wiggle));
+    m_display->addItem(tr("Variable area"), int(GatherRenderer::Display::VariableArea));
+    m_display->addItem(tr("Density, grey"), int(GatherRenderer::Display::DensityGrey));
+    m_display->addItem(tr("Density, red-white-blue"), int(GatherRenderer::Display::DensityRedBlue));
+    m_order = new QComboBox;
+    m_order->setObjectName(QStringLiteral("traceOrder"));
+    m_order->addItem(tr("By offset"), int(GatherRenderer::Order::ByOffset));
+    m_order->addItem(tr("By channel"), int(GatherRenderer::Order::ByChannel));
+    // Combos as narrow as a few characters; the list shows the whole names.
+    for (QComboBox *combo : {m_display, m_order}) {
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMinimumContentsLength(ComboCharacters);
+    }
+    m_perTrace = new QCheckBox(tr("Per trace"));
+    m_perTrace->setObjectName(QStringLiteral("tracePerTrace"));
+    m_perTrace->setToolTip(tr("Each trace scaled to its own peak; off, all to the shot's peak"));
+    m_perTrace->setChecked(defaults.perTrace);
+    m_agc = spinBox(QStringLiteral("traceAgc"), tr("AGC "), 0, MaxAgcMs, defaults.agcWindowMs,
+                    tr("Automatic gain control over a window of this many ms; 0 for none"));
+    m_agc->setSuffix(tr(" ms"));
+    m_agc->setDecimals(0);
+    m_agc->setSpecialValueText(tr("AGC off"));
+    m_agc->setSingleStep(50);
+    m_gain = spinBox(QStringLiteral("traceGain"), tr("Gain "), MinScale, MaxScale, defaults.gain,
+                     tr("A trace's peak swings this many trace spacings"));
+    m_gain->setSingleStep(0.25);
+    m_clip = spinBox(QStringLiteral("traceClip"), tr("Clip "), MinScale, MaxScale, defaults.clip,
+                     tr("Amplitudes beyond this many trace spacings are cut"));
+    m_clip->setSingleStep(0.25);
+
+    auto *controls = new QGridLayout;
+    controls->setContentsMargins(0, 0, 0, 0);
+    // Two columns, so the panel is about as narrow as the view can be.
+    controls->addWidget(m_display, 0, 0);
+    controls->addWidget(m_order, 0, 1);
+    controls->addWidget(m_perTrace, 1, 0);
+    controls->addWidget(m_agc, 1, 1);
+    controls->addWidget(m_gain, 2, 0);
+    controls->addWidget(m_clip, 2, 1);
+    m_view = new GatherView;
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(controls);
+    layout->addWidget(m_view, 1);
+
+    connect(m_display, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &GatherPanel::apply);
+    connect(m_order, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &GatherPanel::apply);
+    connect(m_perTrace, &QCheckBox::toggled, this, &GatherPanel::apply);
+    for (QDoubleSpinBox *box : {m_agc, m_gain, m_clip})
+        connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, &GatherPanel::apply);
+}
+
+void GatherPanel::apply()
+{
+    if (m_setting)
+        return;
+    const auto display = GatherRenderer::Display(m_display->currentData().toInt());
+    if (display != m_view->display())
+        m_view->setDisplay(display);
+    GatherRenderer::Scaling scaling;
+    scaling.order = GatherRenderer::Order(m_order->currentData().toInt());
+    scaling.perTrace = m_perTrace->isChecked();
+    scaling.agcWindowMs = m_agc->value();
+    scaling.gain = m_gain->value();
+    scaling.clip = m_clip->value();
+    const GatherRenderer::Scaling now = m_view->scaling();
+    // Only a change of scaling scales the traces again.
+    if (scaling.order != now.order || scaling.perTrace != now.perTrace || scaling.agcWindowMs != now.agcWindowMs
+        || scaling.gain != now.gain || scaling.clip != now.clip)
+        m_view->setScaling(scaling);
+}
+
+void GatherPanel::setDisplay(GatherRenderer::Display display)
+{
+    m_display->setCurrentIndex(m_display->findData(int(display)));
+}
+
+void GatherPanel::setScaling(const GatherRenderer::Scaling &scaling)
+{
+    m_setting = true;
+    m_order->setCurrentIndex(m_order->findData(int(scaling.order)));
+    m_perTrace->setChecked(scaling.perTrace);
+    m_agc->setValue(scaling.agcWindowMs);
+    m_gain->setValue(scaling.gain);
+    m_clip->setValue(scaling.clip);
+    m_setting = false;
+    apply();
+}

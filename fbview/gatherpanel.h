@@ -1,0 +1,53 @@
+#ifndef GATHERPANEL_H
+#define GATHERPANEL_H
+
+#include "gatherrenderer.h"
+
+#include <QWidget>
+
+class GatherView;
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+
+// The traces panel: the gather view under its controls (display, order,
+// one peak per trace, AGC window, gain, clip) in two short columns, about
+// as narrow as the view can be, so that it shares an 800 x 600 screen with
+// the shot plot and the pick table. Each control changes the view at once; everything else (the shot,
+// the reduction velocity, the selection) goes to view() directly.
+//
+//   auto *panel = new GatherPanel;
+//   panel->view()->setShot(gather, records, fit);
+//   connect(panel->view(), &GatherView::rowClicked, ...);
+//   settings.setValue("traces/scaling", ...panel->view()->scaling()...);
+//
+// Object names, for tests and style sheets: traceDisplay, traceOrder,
+// tracePerTrace, traceAgc (0: off), traceGain, traceClip; the view is
+// traceView.
+class GatherPanel : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit GatherPanel(QWidget *parent = nullptr);
+
+    GatherView *view() const { return m_view; }
+
+    // Sets the controls (and so the view) to these, as remembered.
+    void setDisplay(GatherRenderer::Display display);
+    void setScaling(const GatherRenderer::Scaling &scaling);
+
+private:
+    void apply();
+
+    GatherView *m_view = nullptr;
+    QComboBox *m_display = nullptr;
+    QComboBox *m_order = nullptr;
+    QCheckBox *m_perTrace = nullptr;
+    QDoubleSpinBox *m_agc = nullptr;
+    QDoubleSpinBox *m_gain = nullptr;
+    QDoubleSpinBox *m_clip = nullptr;
+    bool m_setting = false;   // controls being set from outside
+};
+
+#endif // GATHERPANEL_H

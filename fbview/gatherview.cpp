@@ -1,0 +1,597 @@
+#include "gatherview.h"
+
+#include "fbcolumns.h"
+#include "statuscolors.h"
+
+#include <qwt_plot_canvas.h>
+#include <qwt_plot_curve.h>
+#include <qwt_plot_item.h>
+#include <qwt_plot_marker.h>
+#include <qwt_plot_panner.h>
+#include <qwt_scale_div.h>
+#include <qwt_scale_map.h>
+#include <qwt_symbol.h>
+
+#include <QLocale>
+#include <QPainter>
+#include <QWheelEvent>
+#include <QtMath>
+
+#include <algorithm>
+#include <cmath>
+
+using GatherRenderer::GatherDisplay;
+
+namespace {
+
+// Drawing order, lowest first: the traces, the selected trace's line, the
+// fitted curve, the picks, their rings and the selected pick on top.
+constexpr double TracesZ = 0, TraceMarkZ = 10, ModelZ = 20, PicksZ = 30, RingsZ = 31, PickMarkZ = 100;
+const QColor ModelColor(30, 80, 200);
+const QColor SelectionColor(0, 0, 160);
+
+// The time window opened around the picks: this much before the earliest
+// and after the latest, plus a share of their spread, so the onsets and a
+// few cycles after them show.
+constexpr double PickLeadMs = 40, PickTailMs = 160, SpreadShareBefore = 0.25, SpreadShareAfter = 0.5;
+// A wheel step zooms by this factor; zooming in stops at a few samples.
+constexpr double WheelZoom = 0.8;
+constexpr double MinimumSamplesShown = 4;
+// An exported image is drawn at most this many pixels a side.
+constexpr int MaxImageSide = 8000;
+
+} // namespace
+
+// The traces as an image under the picks: drawn again only when the scales,
+// the canvas, the traces or how they are shown change.
+class GatherItem : public QwtPlotItem
+{
+public:
+    GatherItem() { setZ(TracesZ); }
+
+    void show(std::shared_ptr<const GatherDisplay> shown, const QString &message,
+              GatherRenderer::Display display, double velocity)
+    {
+        m_shown = std::move(shown);
+        m_message = message;
+        m_display = display;
+        m_velocity = velocity;
+        m_image = QImage();
+    }
+
+    void draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
+              const QRectF &canvasRect) const override
+    {
+        if (!m_message.isEmpty()) {
+            painter->setPen(QColor(80, 80, 80));
+            painter->drawText(canvasRect, Qt::AlignCenter | Qt::TextWordWrap, m_message);
+            return;
+        }
+        if (!m_shown || m_shown->isEmpty())
+            return;
+        const QRect area = canvasRect.toAlignedRect();
+        const bool onScreen = ViewPlot::onScreen(painter);
+        const ViewPlot::CanvasKey key(xMap, yMap, area);
+        if (!onScreen || m_image.isNull() || key != m_key) {
+            GatherRenderer::Viewport viewport;
+            viewport.x1 = xMap.invTransform(canvasRect.left());
+            viewport.x2 = xMap.invTransform(canvasRect.right());
+            viewport.t1 = yMap.invTransform(canvasRect.top());
+            viewport.t2 = yMap.invTransform(canvasRect.bottom());
+            viewport.velocity = m_velocity;
+            viewport.display = m_display;
+            // An export gets the image at its own pixels, not the screen's.
+            const QSize device = painter->transform().mapRect(canvasRect).toAlignedRect().size();
+            viewport.pixels = device.boundedTo(QSize(MaxImageSide, MaxImageSide)).expandedTo(QSize(1, 1));
+            QImage image = GatherRenderer::draw(*m_shown, viewport);
+            if (!onScreen) {
+                painter->drawImage(canvasRect, image);
+                return;
+            }
+            m_image = std::move(image);
+            m_key = key;
+        }
+        painter->drawImage(canvasRect, m_image);
+    }
+
+private:
+    std::shared_ptr<const GatherDisplay> m_shown;
+    QString m_message;
+    GatherRenderer::Display m_display = GatherRenderer::Display::Wiggle;
+    double m_velocity = 0;
+    mutable QImage m_image;
+    mutable ViewPlot::CanvasKey m_key;
+};
+
+namespace {
+
+QwtPlotCurve *scatter(QwtPlot *plot, QwtSymbol *symbol, double z)
+{
+    auto *curve = new QwtPlotCurve;
+    curve->setStyle(QwtPlotCurve::NoCurve);
+    symbol->setCachePolicy(QwtSymbol::Cache);
+    curve->setSymbol(symbol);
+    curve->setZ(z);
+    curve->attach(plot);
+    return curve;
+}
+
+} // namespace
+
+GatherView::GatherView(QWidget *parent)
+    : ViewPlot(parent)
+{
+    setObjectName(QStringLiteral("traceView"));
+    // A layout may shrink the view to its minimum on a small screen; a
+    // plot would otherwise insist on its preferred size.
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    setCanvasBackground(Qt::white);
+    m_item = new GatherItem;
+    m_item->attach(this);
+    for (int c = 0; c < 3; ++c) {
+        const QColor color = StatusColors::mark(FbColumns::PickClass(c));
+        m_status[c] = scatter(this, new QwtSymbol(QwtSymbol::Ellipse, QBrush(color), QPen(color.darker(150), 1),
+                                                  QSize(7, 7)), PicksZ);
+    }
+    m_rings = scatter(this, new QwtSymbol(QwtSymbol::Ellipse, Qt::NoBrush, QPen(Qt::black, 1.5), QSize(15, 15)),
+                      RingsZ);
+    for (QwtPlotCurve *&model : m_model) {
+        model = new QwtPlotCurve;
+        model->setPen(ModelColor, 2);
+        model->setRenderHint(QwtPlotItem::RenderAntialiased, true);
+        model->setZ(ModelZ);
+        model->attach(this);
+    }
+    m_traceMark = new QwtPlotMarker;
+    m_traceMark->setLineStyle(QwtPlotMarker::VLine);
+    m_traceMark->setLinePen(QColor(SelectionColor.red(), SelectionColor.green(), SelectionColor.blue(), 90), 3);
+    m_traceMark->setZ(TraceMarkZ);
+    m_traceMark->attach(this);
+    m_pickMark = new QwtPlotMarker;
+    m_pickMark->setSymbol(new QwtSymbol(QwtSymbol::Rect, Qt::NoBrush, QPen(SelectionColor, 2), QSize(15, 15)));
+    m_pickMark->setZ(PickMarkZ);
+    m_pickMark->attach(this);
+
+    auto *panner = new QwtPlotPanner(canvas());
+    panner->setMouseButton(Qt::LeftButton);
+    panWithMiddleButton();
+    canvas()->installEventFilter(this);
+    trackWith([this](const QPoint &pos) { return readoutAt(pos); });
+    clear();
+}
+
+GatherView::~GatherView()
+{
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+QVector<int> GatherView::matchByChannel(const ShotGather &gather, const QVector<FbRecord> &records)
+{
+    QHash<qint32, int> traceOfChannel;
+    for (int t = gather.traceCount() - 1; t >= 0; --t)
+        traceOfChannel.insert(gather.headers.at(t).channel, t);
+    QVector<int> rowTrace(records.size(), -1);
+    for (int row = 0; row < records.size(); ++row)
+        rowTrace[row] = traceOfChannel.value(records.at(row).channel, -1);
+    return rowTrace;
+}
+
+void GatherView::setShot(const ShotGather &gather, const QVector<FbRecord> &records, const PickQc::ShotFit &fit,
+                         const QVector<int> &rowTrace)
+{
+    m_gather = gather;
+    m_records = records;
+    m_fit = fit;
+    m_rowTrace = rowTrace.size() == records.size() ? rowTrace : matchByChannel(gather, records);
+    const int traces = gather.traceCount();
+    m_traceRow.fill(-1, traces);
+    m_pickOffset.fill(qQNaN(), traces);
+    for (int row = 0; row < records.size(); ++row) {
+        int &trace = m_rowTrace[row];
+        if (trace < 0 || trace >= traces || m_traceRow.at(trace) >= 0) {
+            trace = -1;
+            continue;
+        }
+        m_traceRow[trace] = row;
+        // Where the shot plot puts the pick: |offset| with its side's sign.
+        const FbRecord &r = records.at(row);
+        const int side = row < fit.picks.size() ? int(fit.picks.at(row).side)
+                                                : int(r.offset < 0 ? PickQc::Negative : PickQc::Positive);
+        const double absOffset = std::abs(double(r.offset));
+        m_pickOffset[trace] = side == PickQc::Negative ? -absOffset : absOffset;
+    }
+    m_hasShot = true;
+    m_message = traces == 0 ? tr("Shot ffid %1 has no traces in the data set.").arg(gather.ffid) : QString();
+    m_selectedTrace = -1;
+    // The last shot's traces must not show under this one's picks.
+    m_shown.reset();
+    m_item->show(m_shown, m_message, m_display, m_velocity);
+    rebuildMarks();
+    updateTitles();
+    startScaling();
+    // Drawn once, when the traces are scaled: until then the last shot stays.
+    placeWholeShot();
+}
+
+void GatherView::clear(const QString &message)
+{
+    m_gather = ShotGather();
+    m_records.clear();
+    m_fit = PickQc::ShotFit();
+    m_rowTrace.clear();
+    m_traceRow.clear();
+    m_pickOffset.clear();
+    m_hasShot = false;
+    m_message = message.isEmpty() ? tr("No traces are open.") : message;
+    m_selectedTrace = -1;
+    ++m_wanted;   // a scaling under way is not shown
+    m_shown.reset();
+    m_item->show(m_shown, m_message, m_display, m_velocity);
+    setTitle(QString());
+    updateTitles();
+    rebuildMarks();
+    resetView();
+}
+
+QString GatherView::message() const
+{
+    return m_message;
+}
+
+void GatherView::setDisplay(GatherRenderer::Display display)
+{
+    m_display = display;
+    m_item->show(m_shown, m_message, m_display, m_velocity);
+    replot();
+}
+
+void GatherView::setScaling(const GatherRenderer::Scaling &scaling)
+{
+    const bool reorder = scaling.order != m_scaling.order;
+    m_scaling = scaling;
+    updateTitles();
+    if (reorder) {
+        // The old order's traces would stand under the wrong picks.
+        m_shown.reset();
+        m_item->show(m_shown, m_message, m_display, m_velocity);
+        rebuildMarks();
+    }
+    if (m_hasShot)
+        startScaling();
+    if (reorder)
+        resetView();
+}
+
+void GatherView::setReductionVelocity(double velocity)
+{
+    m_velocity = velocity > 0.0 ? velocity : 0.0;
+    m_item->show(m_shown, m_message, m_display, m_velocity);
+    updateTitles();
+    rebuildMarks();
+    resetView();
+}
+
+void GatherView::setOffsetUnit(const QString &unit)
+{
+    m_unit = unit;
+    updateTitles();
+    replot();
+}
+
+void GatherView::updateTitles()
+{
+    if (m_hasShot) {
+        // The picks drawn: on a trace, and picked (an unpicked time is none).
+        const auto picked = std::count_if(m_points.cbegin(), m_points.cend(),
+                                          [](const QPointF &p) { return std::isfinite(p.y()); });
+        setTitle(tr("ffid %1: %L2 traces, %L3 picked").arg(m_gather.ffid).arg(m_gather.traceCount())
+                     .arg(qint64(picked)));
+    }
+    setAxisTitle(xBottom, m_scaling.order == GatherRenderer::Order::ByChannel
+                              ? tr("Channel") : tr("Signed offset (%1)").arg(m_unit));
+    if (m_velocity > 0.0)
+        setAxisTitle(yLeft, tr("Reduced time t - |x| / %1 %2/s (ms)").arg(m_velocity).arg(m_unit));
+    else
+        setAxisTitle(yLeft, tr("Time (ms)"));
+}
+
+void GatherView::startScaling()
+{
+    ++m_wanted;
+    if (m_running == 0)
+        launchScaling();   // else scalingDone() starts the latest
+}
+
+void GatherView::launchScaling()
+{
+    m_running = m_wanted;
+    m_finished = false;
+    // The worker gets its own copies and writes only m_result, which the UI
+    // thread reads after joining it.
+    m_worker = std::thread([this, gather = m_gather, scaling = m_scaling, offsets = m_pickOffset] {
+        m_result = GatherRenderer::prepare(gather, scaling, offsets);
+        m_finished = true;
+        QMetaObject::invokeMethod(this, &GatherView::scalingDone, Qt::QueuedConnection);
+    });
+}
+
+void GatherView::scalingDone()
+{
+    // waitUntilReady() may have taken this result already, and another
+    // scaling may be under way.
+    if (m_running != 0 && m_finished)
+        finishScaling();
+}
+
+void GatherView::finishScaling()
+{
+    m_worker.join();
+    const quint64 generation = m_running;
+    m_running = 0;
+    GatherDisplay result = std::move(m_result);
+    m_result = GatherDisplay();
+    if (generation != m_wanted) {
+        if (m_hasShot)
+            launchScaling();
+        return;
+    }
+    m_shown = std::make_shared<const GatherDisplay>(std::move(result));
+    m_item->show(m_shown, m_message, m_display, m_velocity);
+    replot();
+    emit ready();
+}
+
+bool GatherView::isReady() const
+{
+    return m_running == 0 && (!m_hasShot || m_shown);
+}
+
+void GatherView::waitUntilReady()
+{
+    while (m_running != 0)
+        finishScaling();
+}
+
+double GatherView::traceOffset(int trace) const
+{
+    // The renderer's rule: the pick's offset, else the header's, else 0.
+    const double pick = m_pickOffset.value(trace, qQNaN());
+    const double header = m_gather.headers.at(trace).offset;
+    return std::isfinite(pick) ? pick : std::isfinite(header) ? header : 0.0;
+}
+
+double GatherView::shownTime(int trace, double timeMs) const
+{
+    return GatherRenderer::reducedTime(timeMs, traceOffset(trace), m_velocity);
+}
+
+void GatherView::rebuildMarks()
+{
+    const bool byChannel = m_scaling.order == GatherRenderer::Order::ByChannel;
+    const auto traceX = [&](int trace) {
+        return byChannel ? double(m_gather.headers.at(trace).channel) : traceOffset(trace);
+    };
+    QVector<QPointF> byClass[3];
+    QVector<QPointF> rings;
+    m_points.fill(QPointF(0, qQNaN()), m_records.size());
+    for (int row = 0; row < m_records.size(); ++row) {
+        const int trace = m_rowTrace.at(row);
+        const FbRecord &r = m_records.at(row);
+        const PickQc::PickVerdict verdict = row < m_fit.picks.size() ? m_fit.picks.at(row) : PickQc::PickVerdict();
+        // An unpicked trace (time <= 0 off the source) has no pick to show.
+        if (trace < 0 || verdict.unpicked || !std::isfinite(r.fb_time))
+            continue;
+        const QPointF p(traceX(trace), shownTime(trace, r.fb_time));
+        m_points[row] = p;
+        byClass[int(FbColumns::pickClass(r.fb_status))].append(p);
+        if (verdict.outlier)
+            rings.append(p);
+    }
+    for (int c = 0; c < 3; ++c)
+        m_status[c]->setSamples(byClass[c]);
+    m_rings->setSamples(rings);
+
+    // Each judged side's curve at every trace of that side.
+    for (int side = 0; side < 2; ++side) {
+        const PickQc::SideModel &model = m_fit.sides[side];
+        QVector<QPointF> line;
+        for (int trace = 0; model.judged && trace < m_gather.traceCount(); ++trace) {
+            const double offset = traceOffset(trace);
+            if ((offset < 0) != (side == PickQc::Negative))
+                continue;
+            line.append(QPointF(traceX(trace), shownTime(trace, model.timeAt(std::abs(offset)))));
+        }
+        std::sort(line.begin(), line.end(), [](const QPointF &a, const QPointF &b) { return a.x() < b.x(); });
+        m_model[side]->setSamples(line);
+    }
+    updateSelection();
+}
+
+void GatherView::updateSelection()
+{
+    const bool trace = m_selectedTrace >= 0 && m_selectedTrace < m_gather.traceCount();
+    if (trace) {
+        m_traceMark->setXValue(m_scaling.order == GatherRenderer::Order::ByChannel
+                                   ? double(m_gather.headers.at(m_selectedTrace).channel)
+                                   : traceOffset(m_selectedTrace));
+    }
+    m_traceMark->setVisible(trace);
+    const int row = selectedRow();
+    const bool pick = row >= 0 && std::isfinite(m_points.at(row).y());
+    if (pick)
+        m_pickMark->setValue(m_points.at(row));
+    m_pickMark->setVisible(pick);
+}
+
+void GatherView::resetView()
+{
+    placeWholeShot();
+    replot();
+}
+
+void GatherView::placeWholeShot()
+{
+    const bool byChannel = m_scaling.order == GatherRenderer::Order::ByChannel;
+    double x0 = qInf(), x1 = -qInf(), top = qInf(), bottom = -qInf();
+    const int traces = m_gather.traceCount();
+    for (int t = 0; t < traces; ++t) {
+        const double x = byChannel ? double(m_gather.headers.at(t).channel) : traceOffset(t);
+        x0 = std::min(x0, x);
+        x1 = std::max(x1, x);
+        top = std::min(top, shownTime(t, m_gather.timeOfSample(0)));
+        bottom = std::max(bottom, shownTime(t, m_gather.timeOfSample(std::max(0, m_gather.samplesPerTrace - 1))));
+    }
+    if (traces == 0) {
+        x0 = 0, x1 = 1, top = 0, bottom = 1000;
+    }
+    const double margin = traces > 1 && x1 > x0 ? (x1 - x0) / (traces - 1) : 1.0;
+    setAxisScale(xBottom, x0 - margin, x1 + margin);
+
+    double first = qInf(), last = -qInf();
+    for (const QPointF &p : qAsConst(m_points)) {
+        if (std::isfinite(p.y())) {
+            first = std::min(first, p.y());
+            last = std::max(last, p.y());
+        }
+    }
+    if (std::isfinite(first)) {
+        const double spread = last - first;
+        top = std::max(top, first - PickLeadMs - SpreadShareBefore * spread);
+        bottom = std::min(bottom, last + PickTailMs + SpreadShareAfter * spread);
+    }
+    placeTime(top, bottom > top ? bottom : top + 1);
+}
+
+void GatherView::setTimeWindow(double t0, double t1)
+{
+    placeTime(t0, t1);
+    replot();
+}
+
+void GatherView::placeTime(double t0, double t1)
+{
+    // Time runs down: the later time at the bottom of the axis.
+    setAxisScale(yLeft, std::max(t0, t1), std::min(t0, t1));
+}
+
+void GatherView::zoomAxis(int axis, double at, double factor)
+{
+    const QwtScaleDiv &div = axisScaleDiv(axis);
+    const double lower = at + (div.lowerBound() - at) * factor;
+    const double upper = at + (div.upperBound() - at) * factor;
+    const double least = axis == yLeft ? MinimumSamplesShown * m_gather.sampleIntervalMs
+                                       : (m_shown ? m_shown->spacing : 1.0);
+    if (factor < 1 && std::abs(upper - lower) < least)
+        return;
+    setAxisScale(axis, lower, upper);
+    replot();
+}
+
+int GatherView::traceAt(const QPoint &canvasPos) const
+{
+    if (!m_shown || m_shown->isEmpty())
+        return -1;
+    const int p = m_shown->positionNear(canvasMap(xBottom).invTransform(canvasPos.x()));
+    return p >= 0 ? m_shown->trace.at(p) : -1;
+}
+
+QString GatherView::readoutAt(const QPoint &canvasPos) const
+{
+    const int trace = traceAt(canvasPos);
+    if (trace < 0)
+        return QString();
+    const double shown = canvasMap(yLeft).invTransform(canvasPos.y());
+    const double time = shown + (shown - shownTime(trace, shown));   // undo the reduction
+    const double s = m_gather.sampleAt(time);
+    const int samples = m_gather.samplesPerTrace;
+    if (!(s >= -0.5 && s <= samples - 0.5))
+        return QString();
+    const int k = std::clamp(qRound(s), 0, samples - 1);
+    const QLocale locale;
+    const TraceHeader &h = m_gather.headers.at(trace);
+    return tr("Channel %1, offset %2 %3\n%4 ms, amplitude %5")
+        .arg(h.channel)
+        .arg(locale.toString(traceOffset(trace), 'f', 1), m_unit)
+        .arg(locale.toString(time, 'f', 1), locale.toString(double(m_gather.trace(trace)[k]), 'g', 4));
+}
+
+QPointF GatherView::pickPoint(int row) const
+{
+    return row >= 0 && row < m_points.size() ? m_points.at(row) : QPointF(0, qQNaN());
+}
+
+int GatherView::traceOfRow(int row) const
+{
+    return m_rowTrace.value(row, -1);
+}
+
+int GatherView::rowOfTrace(int trace) const
+{
+    return m_traceRow.value(trace, -1);
+}
+
+int GatherView::selectedRow() const
+{
+    return rowOfTrace(m_selectedTrace);
+}
+
+void GatherView::selectTrace(int trace)
+{
+    m_selectedTrace = trace >= 0 && trace < m_gather.traceCount() ? trace : -1;
+    updateSelection();
+    // Bring the selected trace into view, keeping the zoom.
+    if (m_selectedTrace >= 0) {
+        const double x = m_traceMark->xValue();
+        const QwtScaleDiv div = axisScaleDiv(xBottom);
+        if (!div.contains(x)) {
+            const double half = (div.upperBound() - div.lowerBound()) / 2;
+            setAxisScale(xBottom, x - half, x + half);
+        }
+        const QPointF pick = pickPoint(selectedRow());
+        const QwtScaleDiv time = axisScaleDiv(yLeft);
+        if (std::isfinite(pick.y()) && !time.contains(pick.y())) {
+            const double half = (time.upperBound() - time.lowerBound()) / 2;
+            setAxisScale(yLeft, pick.y() - half, pick.y() + half);
+        }
+    }
+    replot();
+}
+
+void GatherView::setSelectedRow(int row)
+{
+    selectTrace(traceOfRow(row));
+}
+
+bool GatherView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == canvas() && event->type() == QEvent::Wheel) {
+        const auto *wheel = static_cast<QWheelEvent *>(event);
+        const double steps = wheel->angleDelta().y() / 120.0;
+        if (steps != 0) {
+            const double factor = std::pow(WheelZoom, steps);
+            const QPointF at = wheel->position();
+            if (wheel->modifiers() & Qt::ControlModifier)
+                zoomAxis(xBottom, canvasMap(xBottom).invTransform(at.x()), factor);
+            else
+                zoomAxis(yLeft, canvasMap(yLeft).invTransform(at.y()), factor);
+        }
+        return true;
+    }
+    if (watched == canvas() && event->type() == QEvent::MouseButtonDblClick) {
+        resetView();
+        return true;
+    }
+    QPoint at;
+    if (endsClick(watched, event, &at)) {
+        const int trace = traceAt(at);
+        if (trace >= 0) {
+            selectTrace(trace);
+            emit traceClicked(trace);
+            const int row = rowOfTrace(trace);
+            if (row >= 0)
+                emit rowClicked(row);
+        }
+    }
+    return QwtPlot::eventFilter(watched, event);
+}

@@ -1,0 +1,445 @@
+// The onset picker on synthesized traces with a known first break: each
+// wavelet and polarity, noise, the field's traps, the phases it can pick on,
+// snapping a click, and the waveform checks on planted cycle skips and
+// mispicks beside their clean twin.
+
+#include "onsetpicker.h"
+#include "shotgather.h"
+#include "tracesynth.h"
+
+#include <QtTest>
+
+#include <cmath>
+
+using namespace PickQc;
+
+namespace {
+
+constexpr int Seeds = 12;
+constexpr double OnsetMs = 150.3;   // between samples at every interval used
+
+// What a row expects of the picks on its seeds.
+enum class Expect {
+    Confident,         // every pick found, confident, on the first motion's side, within the tolerance
+    Found,             // every pick found within the tolerance, confident or not
+    NeverConfidentlyWrong,   // a confident pick is within the tolerance
+    Doubtful,          // no pick is confident
+};
+
+enum class Trap { None, Clipped, Hum, AirWave, Emergent, NoArrival };
+
+TraceSynthParams paramsOf(TraceWavelet wavelet, int polarity, double hz, double signalToNoise, Trap trap)
+{
+    TraceSynthParams p;
+    p.onsetMs = OnsetMs;
+    p.wavelet = wavelet;
+    p.polarity = polarity;
+    p.dominantHz = hz;
+    p.signalToNoise = signalToNoise;
+    switch (trap) {
+    case Trap::None:
+        break;
+    case Trap::Clipped:   // near the source: strong, clipped at a tenth of its peak
+        p.clipAt = 0.1;
+        break;
+    case Trap::Hum:       // far out: a mains hum six times the noise
+        p.humHz = 50;
+        p.humAmplitude = 6 / signalToNoise;
+        break;
+    case Trap::AirWave:   // near a hammer on slow ground: sound first, twice as strong
+        p.airWaveMs = OnsetMs - 10;
+        p.airWaveAmplitude = 2;
+        break;
+    case Trap::Emergent:
+        p.emergent = true;
+        break;
+    case Trap::NoArrival:
+        p.onsetMs = -1;
+        break;
+    }
+    return p;
+}
+
+TraceSamples samplesOf(const QVector<float> &trace, const TraceSynthParams &p)
+{
+    return TraceSamples{trace.constData(), trace.size(), p.firstSampleMs, p.sampleIntervalMs};
+}
+
+// The time of the extreme (sign +1 / -1, the first after the onset) or of
+// the first lobe's end (sign 0) on the noise-free trace sampled 100 times
+// finer: the truth for the phases, whatever the wavelet's constants.
+double fineTruth(TraceSynthParams p, int sign)
+{
+    p.signalToNoise = 0;
+    p.laterArrivals = 0;
+    p.sampleIntervalMs /= 100;
+    p.samples *= 100;
+    const QVector<float> t = synthesizeTrace(p);
+    int i = int(std::ceil((p.onsetMs - p.firstSampleMs) / p.sampleIntervalMs));
+    const int firstSign = t[i + 1] > 0 ? 1 : -1;
+    if (sign == 0) {
+        while (i + 1 < t.size() && t[i + 1] * firstSign > 0)
+            ++i;
+        return p.firstSampleMs + (i + 0.5) * p.sampleIntervalMs;
+    }
+    while (i + 1 < t.size() && !(t[i] * sign > 0 && t[i + 1] * sign < t[i] * sign))
+        ++i;
+    return p.firstSampleMs + i * p.sampleIntervalMs;
+}
+
+// What a shot's traces carry beside their first break.
+struct Oddities
+{
+    bool offsets = false;        // headers give offsets 10 m apart; else all 0
+    QVector<int> dead;           // traces of noise only
+    QVector<int> bursts;         // traces with a loud burst at 20 ms
+    QVector<int> airWaves;       // traces whose air wave, twice as loud, comes 8 ms before the ground wave
+};
+
+// A shot of `traces` channels whose onsets step out by 1.5 ms a trace from
+// 60 ms, each trace with its own noise; the true onsets in *truth.
+ShotGather gatherOf(TraceWavelet wavelet, double hz, int traces, QVector<double> *truth,
+                    const Oddities &odd = Oddities())
+{
+    ShotGather g;
+    g.ffid = 1;
+    g.sampleIntervalMs = 0.5;
+    g.samplesPerTrace = 1000;
+    for (int c = 0; c < traces; ++c) {
+        TraceSynthParams p;
+        p.sampleIntervalMs = g.sampleIntervalMs;
+        p.samples = g.samplesPerTrace;
+        p.onsetMs = 60 + 1.5 * c;
+        p.wavelet = wavelet;
+        p.dominantHz = hz;
+        p.signalToNoise = 30;
+        p.seed = 100 + c;
+        if (odd.dead.contains(c))
+            p.onsetMs = -1;
+        if (odd.bursts.contains(c)) {
+            p.airWaveMs = 20;
+            p.airWaveAmplitude = 3;
+        }
+        if (odd.airWaves.contains(c)) {
+            p.airWaveMs = p.onsetMs - 8;
+            p.airWaveAmplitude = 2;
+        }
+        TraceHeader h;
+        h.channel = c + 1;
+        h.offset = odd.offsets ? 10.0 * c : 0.0;
+        g.headers.append(h);
+        g.samples += synthesizeTrace(p);
+        truth->append(p.onsetMs);
+    }
+    return g;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(TraceWavelet)
+Q_DECLARE_METATYPE(Expect)
+Q_DECLARE_METATYPE(Trap)
+Q_DECLARE_METATYPE(PickPhase)
+
+class TestOnsetPicker : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void picksOnsets_data()
+    {
+        QTest::addColumn<TraceWavelet>("wavelet");
+        QTest::addColumn<int>("polarity");
+        QTest::addColumn<double>("hz");
+        QTest::addColumn<double>("signalToNoise");   // 0: none
+        QTest::addColumn<double>("sampleMs");
+        QTest::addColumn<Trap>("trap");
+        QTest::addColumn<double>("periodMs");        // given to the picker; 0: measured
+        QTest::addColumn<double>("toleranceMs");
+        QTest::addColumn<Expect>("expect");
+        const auto B = TraceWavelet::Berlage, D = TraceWavelet::DampedSine;
+        QTest::newRow("Berlage +, 40 Hz, S/N 30") << B << 1 << 40.0 << 30.0 << 0.5
+            << Trap::None << 0.0 << 2.0 << Expect::Confident;
+        QTest::newRow("Berlage -, 25 Hz, S/N 30") << B << -1 << 25.0 << 30.0 << 0.5
+            << Trap::None << 0.0 << 3.0 << Expect::Confident;
+        QTest::newRow("damped sine +, 40 Hz, S/N 30") << D << 1 << 40.0 << 30.0 << 0.5
+            << Trap::None << 0.0 << 1.0 << Expect::Confident;
+        QTest::newRow("damped sine -, 60 Hz, S/N 10") << D << -1 << 60.0 << 10.0 << 0.5
+            << Trap::None << 0.0 << 1.5 << Expect::Found;
+        QTest::newRow("damped sine, no noise") << D << 1 << 40.0 << 0.0 << 0.5
+            << Trap::None << 0.0 << 0.1 << Expect::Confident;
+        QTest::newRow("Berlage, no noise") << B << -1 << 40.0 << 0.0 << 0.5
+            << Trap::None << 0.0 << 0.4 << Expect::Confident;
+        QTest::newRow("Berlage, 1 ms samples") << B << 1 << 30.0 << 30.0 << 1.0
+            << Trap::None << 0.0 << 2.0 << Expect::Confident;
+        QTest::newRow("damped sine, 0.25 ms samples") << D << -1 << 40.0 << 30.0 << 0.25
+            << Trap::None << 0.0 << 1.0 << Expect::Confident;
+        QTest::newRow("clipped near the source") << D << 1 << 40.0 << 300.0 << 0.5
+            << Trap::Clipped << 0.0 << 1.0 << Expect::Confident;
+        QTest::newRow("hum on a far channel") << B << 1 << 40.0 << 30.0 << 0.5
+            << Trap::Hum << 0.0 << 2.0 << Expect::Confident;
+        QTest::newRow("air wave first, period given") << B << 1 << 40.0 << 30.0 << 0.5
+            << Trap::AirWave << 25.0 << 1.0 << Expect::Found;
+        QTest::newRow("emergent, S/N 30") << B << 1 << 40.0 << 30.0 << 0.5
+            << Trap::Emergent << 0.0 << 8.0 << Expect::NeverConfidentlyWrong;
+        QTest::newRow("emergent, S/N 10") << B << -1 << 40.0 << 10.0 << 0.5
+            << Trap::Emergent << 0.0 << 0.0 << Expect::Doubtful;
+        QTest::newRow("no arrival") << D << 1 << 40.0 << 10.0 << 0.5
+            << Trap::NoArrival << 0.0 << 0.0 << Expect::Doubtful;
+    }
+
+    void picksOnsets()
+    {
+        QFETCH(TraceWavelet, wavelet);
+        QFETCH(int, polarity);
+        QFETCH(double, hz);
+        QFETCH(double, signalToNoise);
+        QFETCH(double, sampleMs);
+        QFETCH(Trap, trap);
+        QFETCH(double, periodMs);
+        QFETCH(double, toleranceMs);
+        QFETCH(Expect, expect);
+        OnsetPickerSettings settings;
+        settings.periodMs = periodMs;
+        for (int seed = 1; seed <= Seeds; ++seed) {
+            TraceSynthParams p = paramsOf(wavelet, polarity, hz, signalToNoise, trap);
+            p.sampleIntervalMs = sampleMs;
+            p.samples = int(1000 / sampleMs);
+            p.firstSampleMs = sampleMs > 0.5 ? -20 : 0;   // a pre-trigger on the coarse row
+            p.seed = quint64(seed);
+            const QVector<float> trace = synthesizeTrace(p);
+            // Predicted as a fitted curve would: a few ms off either way.
+            const double predicted = OnsetMs + (seed % 2 ? 6 : -6);
+            const OnsetPick pick = pickOnsetNear(samplesOf(trace, p), predicted, settings);
+            const bool confident = pick.found && pick.confidence >= settings.minimumConfidence;
+            const double error = pick.onsetMs - OnsetMs;
+            const QByteArray where = QByteArray("seed ") + QByteArray::number(seed) + " error "
+                                   + QByteArray::number(error) + " confidence " + QByteArray::number(pick.confidence);
+            switch (expect) {
+            case Expect::Confident:
+                QVERIFY2(confident, where);
+                QVERIFY2(pick.polarity == polarity, where);
+                Q_FALLTHROUGH();
+            case Expect::Found:
+                QVERIFY2(pick.found && std::fabs(error) <= toleranceMs, where);
+                QCOMPARE(pick.timeMs, pick.onsetMs);
+                break;
+            case Expect::NeverConfidentlyWrong:
+                QVERIFY2(!confident || std::fabs(error) <= toleranceMs, where);
+                break;
+            case Expect::Doubtful:
+                QVERIFY2(!confident, where);
+                break;
+            }
+        }
+    }
+
+    // Picking on another phase, and snapping a click to each phase, against
+    // the noise-free waveform sampled finely. A broad peak moves with the
+    // noise by a millisecond; the wrong lobe would be a quarter period off.
+    void phasesAndSnaps_data()
+    {
+        QTest::addColumn<TraceWavelet>("wavelet");
+        QTest::addColumn<int>("polarity");
+        QTest::addColumn<PickPhase>("phase");
+        QTest::addColumn<double>("clickOffMs");   // the click, from the phase's truth
+        QTest::addColumn<double>("toleranceMs");
+        const auto B = TraceWavelet::Berlage, D = TraceWavelet::DampedSine;
+        QTest::newRow("onset, click 20 ms early") << D << 1 << PickPhase::Onset << -20.0 << 1.0;
+        QTest::newRow("onset, click 3 ms early") << B << -1 << PickPhase::Onset << -3.0 << 2.0;
+        QTest::newRow("onset, click 3 ms late") << D << -1 << PickPhase::Onset << 3.0 << 1.0;
+        QTest::newRow("onset, click 20 ms late") << B << 1 << PickPhase::Onset << 20.0 << 2.0;
+        QTest::newRow("first peak, positive first motion") << D << 1 << PickPhase::FirstPeak << 4.0 << 1.5;
+        QTest::newRow("first peak, negative first motion") << B << -1 << PickPhase::FirstPeak << -4.0 << 1.5;
+        QTest::newRow("first trough, positive first motion") << B << 1 << PickPhase::FirstTrough << 4.0 << 1.5;
+        QTest::newRow("first trough, negative first motion") << D << -1 << PickPhase::FirstTrough << -4.0 << 1.5;
+        QTest::newRow("zero crossing") << D << 1 << PickPhase::ZeroCrossing << 3.0 << 0.75;
+    }
+
+    void phasesAndSnaps()
+    {
+        QFETCH(TraceWavelet, wavelet);
+        QFETCH(int, polarity);
+        QFETCH(PickPhase, phase);
+        QFETCH(double, clickOffMs);
+        QFETCH(double, toleranceMs);
+        TraceSynthParams p = paramsOf(wavelet, polarity, 40, 30, Trap::None);
+        const double truth = phase == PickPhase::Onset      ? OnsetMs
+                           : phase == PickPhase::FirstPeak   ? fineTruth(p, 1)
+                           : phase == PickPhase::FirstTrough ? fineTruth(p, -1)
+                                                             : fineTruth(p, 0);
+        OnsetPickerSettings settings;
+        settings.phase = phase;
+        for (int seed = 1; seed <= Seeds; ++seed) {
+            p.seed = quint64(seed);
+            const QVector<float> trace = synthesizeTrace(p);
+            const TraceSamples samples = samplesOf(trace, p);
+            const QByteArray where = QByteArray("seed ") + QByteArray::number(seed);
+            const OnsetPick pick = pickOnsetNear(samples, OnsetMs + 5, settings);
+            QVERIFY2(pick.found, where);
+            if (phase != PickPhase::Onset)   // the onset's own accuracy is the rows above
+                QVERIFY2(std::fabs(pick.timeMs - truth) <= toleranceMs,
+                         where + " picked " + QByteArray::number(pick.timeMs) + " truth " + QByteArray::number(truth));
+            const double snapped = snapTime(samples, truth + clickOffMs, 25, phase);
+            QVERIFY2(std::fabs(snapped - truth) <= toleranceMs,
+                     where + " snapped " + QByteArray::number(snapped) + " truth " + QByteArray::number(truth));
+            // Out of reach of the arrival the onset is not made up.
+            QVERIFY2(std::isnan(snapTime(samples, OnsetMs - 60, 5, PickPhase::Onset)), where);
+        }
+    }
+
+    // Runs of picks a period late or early, a pick a third of a period off,
+    // beside the clean twin: the check names exactly what was planted.
+    void waveformChecks_data()
+    {
+        QTest::addColumn<TraceWavelet>("wavelet");
+        QTest::addColumn<double>("hz");
+        QTest::addColumn<int>("runFrom");     // first skipped trace; -1: none
+        QTest::addColumn<int>("runLength");
+        QTest::addColumn<int>("runSign");     // +1: a period late, -1: early
+        QTest::addColumn<int>("mispick");     // trace a third of a period late; -1: none
+        const auto B = TraceWavelet::Berlage, D = TraceWavelet::DampedSine;
+        QTest::newRow("clean twin, Berlage") << B << 40.0 << -1 << 0 << 0 << -1;
+        QTest::newRow("clean twin, damped sine") << D << 25.0 << -1 << 0 << 0 << -1;
+        QTest::newRow("run of 6 a period late") << B << 40.0 << 10 << 6 << 1 << -1;
+        QTest::newRow("run of 3 a period early") << D << 40.0 << 20 << 3 << -1 << -1;
+        QTest::newRow("one skipped pick, 25 Hz") << B << 25.0 << 30 << 1 << 1 << -1;
+        QTest::newRow("run at the gather's edge") << D << 50.0 << 0 << 5 << 1 << -1;
+        QTest::newRow("a mispick, no run") << B << 40.0 << -1 << 0 << 0 << 17;
+        QTest::newRow("a run and a mispick") << D << 40.0 << 30 << 8 << 1 << 12;
+    }
+
+    void waveformChecks()
+    {
+        QFETCH(TraceWavelet, wavelet);
+        QFETCH(double, hz);
+        QFETCH(int, runFrom);
+        QFETCH(int, runLength);
+        QFETCH(int, runSign);
+        QFETCH(int, mispick);
+        constexpr int Traces = 48;
+        QVector<double> truth;
+        const ShotGather gather = gatherOf(wavelet, hz, Traces, &truth);
+        const double period = dominantPeriodMs(hz);
+        QVector<double> picks = truth;
+        for (int c = runFrom; c >= 0 && c < runFrom + runLength; ++c)
+            picks[c] += runSign * period;
+        if (mispick >= 0)
+            picks[mispick] += period / 3;
+        picks[Traces - 1] = NAN;   // a trace without a pick
+
+        const WaveformCheck check = checkWaveforms(gather, picks);
+        QCOMPARE(check.traces.size(), Traces);
+        QVERIFY2(std::fabs(check.periodMs - period) <= 0.2 * period, QByteArray::number(check.periodMs));
+        QCOMPARE(check.cycleSkipRuns, runLength > 0 ? 1 : 0);
+        for (int c = 0; c < Traces; ++c) {
+            const WaveformJudgement &j = check.traces[c];
+            const WaveformVerdict expected = c == Traces - 1                        ? WaveformVerdict::NotJudged
+                                           : c >= runFrom && c < runFrom + runLength ? WaveformVerdict::CycleSkip
+                                           : c == mispick                            ? WaveformVerdict::OffOnset
+                                                                                     : WaveformVerdict::Good;
+            QVERIFY2(j.verdict == expected, QByteArray("trace ") + QByteArray::number(c) + " verdict "
+                                                + QByteArray::number(int(j.verdict)) + " onset "
+                                                + QByteArray::number(j.onsetMs) + " truth "
+                                                + QByteArray::number(truth[c]));
+            if (expected != WaveformVerdict::NotJudged)
+                QCOMPARE(j.displacementMs, picks[c] - j.onsetMs);
+        }
+    }
+
+    // Whole shots picked with no prediction, or around a fitted curve's
+    // times a few ms off: every live trace on its onset, dead ones doubtful.
+    void picksWholeShots_data()
+    {
+        QTest::addColumn<TraceWavelet>("wavelet");
+        QTest::addColumn<double>("hz");
+        QTest::addColumn<bool>("offsets");
+        QTest::addColumn<double>("predictionOffMs");   // NaN: no prediction
+        QTest::addColumn<QVector<int>>("dead");
+        QTest::addColumn<QVector<int>>("bursts");
+        QTest::addColumn<QVector<int>>("airWaves");
+        QTest::addColumn<double>("toleranceMs");
+        const auto B = TraceWavelet::Berlage, D = TraceWavelet::DampedSine;
+        const QVector<int> none;
+        QTest::newRow("offsets from the headers") << B << 40.0 << true << double(NAN) << none << none << none << 2.0;
+        QTest::newRow("no offsets: by position") << D << 25.0 << false << double(NAN) << none << none << none << 2.0;
+        QTest::newRow("around a fitted curve 8 ms off") << B << 40.0 << true << 8.0 << none << none << none << 2.0;
+        QTest::newRow("dead traces") << D << 40.0 << true << double(NAN) << QVector<int>{0, 5, 6, 30} << none << none
+                                     << 2.0;
+        QTest::newRow("bursts before the first break") << D << 40.0 << true << double(NAN) << none
+                                                       << QVector<int>{3, 17, 18, 40} << none << 2.0;
+        QTest::newRow("air wave first near the source") << B << 40.0 << true << double(NAN) << none << none
+                                                        << QVector<int>{0, 1, 2, 3} << 2.0;
+    }
+
+    void picksWholeShots()
+    {
+        QFETCH(TraceWavelet, wavelet);
+        QFETCH(double, hz);
+        QFETCH(bool, offsets);
+        QFETCH(double, predictionOffMs);
+        QFETCH(QVector<int>, dead);
+        QFETCH(QVector<int>, bursts);
+        QFETCH(QVector<int>, airWaves);
+        QFETCH(double, toleranceMs);
+        QVector<double> truth;
+        Oddities odd;
+        odd.offsets = offsets;
+        odd.dead = dead;
+        odd.bursts = bursts;
+        odd.airWaves = airWaves;
+        const ShotGather gather = gatherOf(wavelet, hz, 48, &truth, odd);
+        QVector<double> predicted;
+        for (int c = 0; std::isfinite(predictionOffMs) && c < truth.size(); ++c)
+            predicted.append(truth[c] + (c % 2 ? predictionOffMs : -predictionOffMs));
+        const OnsetPickerSettings settings;
+        const QVector<OnsetPick> picks = pickGather(gather, predicted, settings);
+        QCOMPARE(picks.size(), truth.size());
+        for (int c = 0; c < truth.size(); ++c) {
+            const QByteArray where = QByteArray("trace ") + QByteArray::number(c) + " onset "
+                                   + QByteArray::number(picks[c].onsetMs) + " truth " + QByteArray::number(truth[c]);
+            const bool confident = picks[c].found && picks[c].confidence >= settings.minimumConfidence;
+            const bool within = picks[c].found && std::fabs(picks[c].onsetMs - truth[c]) <= toleranceMs;
+            if (dead.contains(c))
+                QVERIFY2(!confident, where);
+            else if (airWaves.contains(c))   // inside the air wave's ringing: right, or said to be doubtful
+                QVERIFY2(within || !confident, where);
+            else
+                QVERIFY2(picks[c].found && std::fabs(picks[c].onsetMs - truth[c]) <= toleranceMs, where);
+        }
+    }
+
+    // Inputs the check and the picker cannot use give no verdicts and no
+    // picks, never a crash.
+    void waveformCheckOnBadInput()
+    {
+        QVector<double> truth;
+        ShotGather gather = gatherOf(TraceWavelet::Berlage, 40, 4, &truth);
+        QVERIFY(checkWaveforms(gather, truth.mid(0, 3)).traces.size() == 4);   // a pick short
+        for (const WaveformJudgement &j : checkWaveforms(gather, truth.mid(0, 3)).traces)
+            QVERIFY(j.verdict == WaveformVerdict::NotJudged);
+        gather.samples.resize(10);   // fewer samples than the traces claim
+        for (const WaveformJudgement &j : checkWaveforms(gather, truth).traces)
+            QVERIFY(j.verdict == WaveformVerdict::NotJudged);
+        QVERIFY(!pickGather(gather, truth).first().found);   // fewer samples than the traces claim
+        const TraceSamples empty;
+        QVERIFY(!pickOnsetNear(empty, 100, OnsetPickerSettings()).found);
+        QVERIFY(std::isnan(snapTime(empty, 100, 10, PickPhase::FirstPeak)));
+        // Windows far past either end of a trace.
+        const ShotGather whole = gatherOf(TraceWavelet::Berlage, 40, 1, &truth);
+        const TraceSamples first = traceOf(whole, 0);
+        const double anywhere = snapTime(first, 1e12, 1e13, PickPhase::ZeroCrossing);
+        QVERIFY(anywhere >= first.timeOf(0) && anywhere <= first.timeOf(first.count - 1));
+        QVERIFY(std::isnan(snapTime(first, -1e12, 10, PickPhase::FirstPeak)));
+        QVERIFY(!pickOnset(first, 1e12, 2e12, OnsetPickerSettings()).found);
+        OnsetPickerSettings absurd;   // a period no wavelet has: taken as not given
+        absurd.periodMs = 1e300;
+        QVERIFY(std::fabs(pickOnsetNear(first, truth.last(), absurd).onsetMs - truth.last()) <= 2);
+        TraceSamples tiny = first;    // an interval no recorder has
+        tiny.sampleIntervalMs = 1e-300;
+        QVERIFY(!pickOnsetNear(tiny, 0, OnsetPickerSettings()).found);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOnsetPicker)
+#include "tst_onsetpicker.moc"

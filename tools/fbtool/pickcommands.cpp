@@ -1,0 +1,250 @@
+#include "pickcommands.h"
+
+#include "commandline.h"
+
+#include "fblayout.h"
+#include "fboutputfile.h"
+#include "onsetpicker.h"
+#include "shotindex.h"
+#include "shotrecords.h"
+#include "tracedataset.h"
+
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+namespace FbTool {
+
+namespace {
+
+// Shots read ahead of the pickers: each thread has a few to work on while
+// the next ones are read (reading is one thread's job).
+constexpr int ShotsPerThread = 4;
+
+quint64 keyOf(qint32 ffid, qint32 channel)
+{
+    return (quint64(quint32(ffid)) << 32) | quint32(channel);
+}
+
+// The records of an FB file by ffid and channel: where --geometry takes
+// positions, stations and offsets from. The first record of a key wins.
+bool readGeometry(const QString &fileName, QHash<quint64, FbRecord> *geometry, QString *error)
+{
+    ShotIndexScanner scanner(fileName);
+    if (!scanner.open()) {
+        *error = scanner.errorString();
+        return false;
+    }
+    const QVector<ShotIndexEntry> index = scanner.scan();
+    for (const ShotIndexEntry &shot : index) {
+        const QVector<FbRecord> records = readShotRecords(fileName, shot.firstRecord, shot.lastRecord);
+        if (records.size() != shot.lastRecord - shot.firstRecord + 1) {
+            *error = QStringLiteral("cannot read the records of ffid %1").arg(shot.ffid);
+            return false;
+        }
+        for (const FbRecord &r : records)
+            if (!geometry->contains(keyOf(r.ffid, r.channel)))
+                geometry->insert(keyOf(r.ffid, r.channel), r);
+    }
+    return true;
+}
+
+FbRecord recordFromHeader(const TraceHeader &h)
+{
+    FbRecord r;
+    r.ffid = h.ffid;
+    r.channel = h.channel;
+    r.offset = qint32(std::lround(h.offset));
+    r.source_x = float(h.sourceX);
+    r.source_y = float(h.sourceY);
+    r.group_x = float(h.receiverX);
+    r.group_y = float(h.receiverY);
+    r.s_elev = qint32(std::lround(h.sourceZ));
+    r.g_elev = qint32(std::lround(h.receiverZ));
+    return r;
+}
+
+} // namespace
+
+int runPick(const QStringList &args)
+{
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral(
+        "Picks the first break of every trace of a seismic data set and writes one FB record a trace, in the data "
+        "set's shot order: status 0 for a confident pick, 1 for a doubtful one, time 0 where nothing rises out of "
+        "the noise. Positions, stations and offsets come from the trace headers, or with --geometry from the "
+        "records of an FB file with the same ffid and channel (their times and statuses are not used).\n"
+        "Exit code 0, 2 when a file cannot be read or written or an option is wrong."));
+    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help = p.addHelpOption();
+    p.addPositionalArgument(QStringLiteral("pick"), QStringLiteral("The command."), QStringLiteral("pick"));
+    const QCommandLineOption seismic(QStringLiteral("seismic"),
+                                     QStringLiteral("The data set: a SEG-Y file or a folder of SEG-2 files."),
+                                     QStringLiteral("DATA"));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("The FB file to write."), QStringLiteral("OUT"));
+    const QCommandLineOption geometry(QStringLiteral("geometry"),
+                                      QStringLiteral("Take positions, stations and offsets from this FB file's "
+                                                     "records, matched by ffid and channel."),
+                                      QStringLiteral("FB"));
+    const QCommandLineOption firstSample(QStringLiteral("first-sample"),
+                                         QStringLiteral("The time of every trace's first sample in ms, in place of "
+                                                        "the format's delay."),
+                                         QStringLiteral("MS"));
+    const QCommandLineOption threads(QStringLiteral("threads"),
+                                     QStringLiteral("Threads that pick (default 0: one per core)."),
+                                     QStringLiteral("N"), QStringLiteral("0"));
+    p.addOptions({seismic, output, geometry, firstSample, threads});
+    if (!p.parse(args))
+        return usageError(p);
+    if (p.isSet(help))
+        p.showHelp(0);
+    if (p.positionalArguments().size() != 1)
+        return fail(QStringLiteral("too many arguments"));
+    if (!p.isSet(seismic))
+        return fail(QStringLiteral("missing --seismic DATA"));
+    if (!p.isSet(output))
+        return fail(QStringLiteral("missing -o OUT"));
+    qint64 threadCount = 0;
+    if (!toInt(p.value(threads), 0, 1024, &threadCount))
+        return fail(QStringLiteral("--threads: '%1' is not a number of threads").arg(p.value(threads)));
+    if (threadCount == 0)
+        threadCount = std::max(1, QThread::idealThreadCount());
+    double firstSampleMs = 0;
+    if (p.isSet(firstSample) && !toDouble(p.value(firstSample), &firstSampleMs))
+        return fail(QStringLiteral("--first-sample: '%1' is not a number").arg(p.value(firstSample)));
+
+    QHash<quint64, FbRecord> known;
+    QString error;
+    if (p.isSet(geometry) && !readGeometry(p.value(geometry), &known, &error))
+        return fail(QStringLiteral("%1: %2").arg(p.value(geometry), error));
+
+    const bool terminal = isatty(STDERR_FILENO);
+    QTextStream err(stderr);
+    TraceDataSet data;
+    const Progress indexing(terminal ? Progress::Observer([&err](int percent) {
+        err << "\rindexing " << percent << "%" << Qt::flush;
+    })
+                                     : Progress::Observer());
+    if (!data.open(p.value(seismic), indexing))
+        return fail(data.errorString());
+    if (p.isSet(firstSample))
+        data.setFirstSampleMs(firstSampleMs);
+
+    FbOutputFile file(p.value(output));
+    QStringList protect{p.value(seismic)};
+    if (p.isSet(geometry))
+        protect << p.value(geometry);
+    if (!file.open(protect))
+        return fail(file.errorString());
+
+    const PickQc::OnsetPickerSettings settings;
+    const int shots = data.shotCount();
+    const int batch = int(threadCount) * ShotsPerThread;
+    qint64 confident = 0, doubtful = 0, none = 0, fromGeometry = 0, record = 0;
+    qint32 minOffset = std::numeric_limits<qint32>::max(), maxOffset = std::numeric_limits<qint32>::min();
+    // The header's offset range is known only after the last trace: the
+    // records wait in memory, 84 bytes a trace.
+    QByteArray bytes;
+    bytes.reserve(int(std::min<qint64>(data.traceCount(), FbLayout::MaxRecordsPerRead) * FbLayout::RecordSize));
+    QElapsedTimer clock;
+    clock.start();
+    // The next batch of shots is read while the threads pick this one:
+    // reading is one thread's work, picking every thread's.
+    auto readBatch = [&](int first, std::vector<ShotGather> *gathers) {
+        gathers->assign(static_cast<size_t>(std::min(batch, shots - first)), ShotGather());
+        for (size_t k = 0; k < gathers->size(); ++k)
+            if (!data.readShot(first + int(k), &(*gathers)[k]))
+                return false;
+        return true;
+    };
+    std::vector<ShotGather> gathers, ahead;
+    if (shots > 0 && !readBatch(0, &gathers))
+        return fail(data.errorString());
+    for (int first = 0; first < shots; first += batch) {
+        const int count = int(gathers.size());
+        // Each shot is picked by one thread on its own: the picks do not
+        // depend on how many there are.
+        std::vector<QVector<PickQc::OnsetPick>> picks(static_cast<size_t>(count));
+        std::atomic_int next{0};
+        auto work = [&] {
+            for (int k = next++; k < count; k = next++)
+                picks[size_t(k)] = PickQc::pickGather(gathers[size_t(k)], {}, settings);
+        };
+        std::vector<std::thread> pool;
+        for (int t = 0; t < std::min<qint64>(threadCount, count); ++t)
+            pool.emplace_back(work);
+        const bool more = first + batch < shots;
+        const bool read = !more || readBatch(first + batch, &ahead);
+        for (std::thread &t : pool)
+            t.join();
+        if (!read)
+            return fail(data.errorString());
+
+        for (int k = 0; k < count; ++k) {
+            const ShotGather &g = gathers[size_t(k)];
+            for (int i = 0; i < g.traceCount(); ++i) {
+                const TraceHeader &h = g.headers[i];
+                const auto found = known.constFind(keyOf(h.ffid, h.channel));
+                FbRecord r = found != known.constEnd() ? *found : recordFromHeader(h);
+                fromGeometry += found != known.constEnd() ? 1 : 0;
+                const PickQc::OnsetPick &pick = picks[size_t(k)][i];
+                if (!pick.found || !std::isfinite(pick.onsetMs) || pick.onsetMs <= 0) {
+                    r.fb_time = 0;
+                    r.fb_status = 1;
+                    ++none;
+                } else {
+                    r.fb_time = float(pick.onsetMs);
+                    r.fb_status = pick.confidence >= settings.minimumConfidence ? 0 : 1;
+                    ++(r.fb_status == 0 ? confident : doubtful);
+                }
+                r.fb_no = qint32(++record);
+                minOffset = std::min(minOffset, r.offset);
+                maxOffset = std::max(maxOffset, r.offset);
+                const int at = bytes.size();
+                bytes.resize(at + int(FbLayout::RecordSize));
+                FbLayout::encodeRecord(r, bytes.data() + at);
+            }
+        }
+        if (terminal)
+            err << "\rpicking " << (first + count) * 100 / std::max(1, shots) << "%" << Qt::flush;
+        gathers.swap(ahead);
+    }
+    if (terminal)
+        err << "\r             \r" << Qt::flush;
+    if (record > FbLayout::MaxRecordsPerRead)
+        return fail(QStringLiteral("%1: %2 traces are more than one FB file holds").arg(p.value(seismic)).arg(record));
+    FbFileHeader header;
+    header.fb_count = qint32(record);
+    header.polarity = 1;
+    header.min_offset = record ? minOffset : 0;
+    header.max_offset = record ? maxOffset : 0;
+    char headerBytes[FbLayout::HeaderSize];
+    FbLayout::encodeHeader(header, headerBytes);
+    if (!file.write(headerBytes, FbLayout::HeaderSize) || !file.write(bytes.constData(), bytes.size())
+        || !file.commit())
+        return fail(file.errorString());
+
+    QTextStream &o = out();
+    o << "Data: " << p.value(seismic) << " (" << data.formatName() << ", " << shots << " shots, " << record
+      << " traces)\n";
+    o << "Picked: " << confident << " confident (status 0), " << doubtful << " doubtful (status 1), " << none
+      << " without a first break (time 0)\n";
+    if (p.isSet(geometry))
+        o << "Geometry: " << fromGeometry << " traces from " << p.value(geometry) << ", " << record - fromGeometry
+          << " from the trace headers\n";
+    o << "Written: " << p.value(output) << " in " << QString::number(clock.elapsed() / 1000.0, 'f', 2) << " s on "
+      << threadCount << (threadCount == 1 ? " thread" : " threads") << '\n';
+    return Ok;
+}
+
+} // namespace FbTool

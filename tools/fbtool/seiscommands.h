@@ -1,0 +1,51 @@
+#ifndef FBTOOL_SEISCOMMANDS_H
+#define FBTOOL_SEISCOMMANDS_H
+
+// fbtool seis: a seismic data set's summary and its picks matched to its
+// traces; and gen's options that write traces under the generated picks.
+
+#include <QCommandLineOption>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QCommandLineParser;
+namespace FbGenerator { struct Options; }
+
+namespace FbTool {
+
+// "fbtool seis DATA [--match FB] [--first-sample MS] ...". Exit 0, or 1
+// when --match finds no pick with a trace (the data set is not the picks'),
+// 2 when DATA or FB cannot be read or an option is wrong.
+int runSeis(const QStringList &args);
+
+// gen's --traces OUT and what shapes the traces and plants picker faults.
+struct TraceGenOptions
+{
+    QCommandLineOption traces;
+    QCommandLineOption format;
+    QCommandLineOption cycleSkip;
+    QCommandLineOption mispick;
+    QCommandLineOption frequency;
+    QCommandLineOption tracePolarity;
+    QCommandLineOption snr;
+    QCommandLineOption interval;
+    QCommandLineOption length;
+
+    explicit TraceGenOptions(QCommandLineParser &parser);
+    // Adds the planted faults to *fb (the FB file's options). False with
+    // the reason in *error for a value that is not usable.
+    bool read(const QCommandLineParser &parser, FbGenerator::Options *fb, QString *error);
+    // Writes the traces when --traces was given (the line's options before
+    // read() added the faults); prints one line. False with *error.
+    bool write(QString *error);
+
+private:
+    struct Private;
+    std::shared_ptr<Private> d;
+};
+
+} // namespace FbTool
+
+#endif // FBTOOL_SEISCOMMANDS_H
