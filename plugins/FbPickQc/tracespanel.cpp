@@ -168,6 +168,11 @@ QString TracesPanel::tracesPath() const
     return m_data ? m_data->path() : QString();
 }
 
+double TracesPanel::firstSampleMs() const
+{
+    return m_data ? m_data->firstSampleMs() : qQNaN();
+}
+
 QString TracesPanel::status() const
 {
     return m_status->text();

@@ -53,6 +53,8 @@ public:
     bool isOpening() const;
     // The data set shown, empty when none.
     QString tracesPath() const;
+    // The time of the shown data set's first sample (ms), NaN when none is open.
+    double firstSampleMs() const;
     QString status() const;
     // The shot whose traces (or whose lack of them) are shown, -1 for none.
     int shownShot() const { return m_shownShot; }

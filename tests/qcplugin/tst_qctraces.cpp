@@ -98,6 +98,8 @@ private slots:
         QVERIFY2(heard.join(QLatin1Char('\n')).contains(said), qPrintable(heard.join(QLatin1Char('\n'))));
         if (traceFfid == 0)
             return;
+        // The generated records start at 0 ms; a time typed in the dialog replaces it.
+        QCOMPARE(panel->firstSampleMs(), firstSample.isEmpty() ? 0.0 : firstSample.toDouble());
         // The project remembers the data set and its first sample for the next window.
         QScopedPointer<FbPickQcWindow> next(new FbPickQcWindow);
         next->setAttribute(Qt::WA_DeleteOnClose, false);
