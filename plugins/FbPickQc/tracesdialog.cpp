@@ -43,7 +43,8 @@ TracesDialog::TracesDialog(QWidget *parent)
 
     QPushButton *ok = buttons->button(QDialogButtonBox::Ok);
     ok->setEnabled(false);
-    connect(m_path, &QLineEdit::textChanged, ok, [ok](const QString &text) { ok->setEnabled(!text.trimmed().isEmpty()); });
+    connect(m_path, &QLineEdit::textChanged, ok,
+            [ok](const QString &text) { ok->setEnabled(!text.trimmed().isEmpty()); });
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(file, &QPushButton::clicked, this, [this] {

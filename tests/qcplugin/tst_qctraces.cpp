@@ -146,7 +146,8 @@ private slots:
                                                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         }
         QTRY_COMPARE(view->selectedRow(), row);
-        QCOMPARE(window->document()->selectedRecord(), qint32(window->document()->data()->report.index.at(0).firstRecord + row));
+        const qint32 first = window->document()->data()->report.index.at(0).firstRecord;
+        QCOMPARE(window->document()->selectedRecord(), qint32(first + row));
     }
 
 private:
