@@ -1,6 +1,7 @@
 #include "fbpickqcwindow.h"
 
 #include "editsession.h"
+#include "gatherview.h"
 #include "imageexport.h"
 #include "pickeditor.h"
 #include "problemmodel.h"
@@ -27,6 +28,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -250,6 +252,11 @@ void FbPickQcWindow::buildUi()
             [this](int order) { keep(ProblemPanel::orderKey, order); });
     connect(m_editor, &PickEditor::message, this, &FbPickQcWindow::showMessage);
     connect(m_tracesPanel, &TracesPanel::message, this, &FbPickQcWindow::showMessage);
+    // The traces reduce time as the shot plot does, so that picks line up in both.
+    if (auto *velocity = m_shotPanel->controls()->findChild<QLineEdit *>(QStringLiteral("reductionVelocity")))
+        connect(velocity, &QLineEdit::editingFinished, this, [this, velocity] {
+            m_tracesPanel->view()->setReductionVelocity(QLocale::c().toDouble(velocity->text()));
+        });
     connect(m_tracesPanel, &TracesPanel::opened, this, [this](const QString &path, double firstSampleMs) {
         keep(tracesKey, path);
         keep(firstSampleKey, std::isfinite(firstSampleMs) ? QVariant(firstSampleMs) : QVariant(QString()));

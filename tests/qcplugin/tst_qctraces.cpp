@@ -146,6 +146,11 @@ private slots:
                                                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         }
         QTRY_COMPARE(view->selectedRow(), row);
+        // Reduced time is the shot plot's.
+        auto *velocity = window->findChild<QLineEdit *>(QStringLiteral("reductionVelocity"));
+        velocity->setText(QStringLiteral("%1").arg(1000 + row));
+        emit velocity->editingFinished();
+        QCOMPARE(view->reductionVelocity(), 1000.0 + row);
         const qint32 first = window->document()->data()->report.index.at(0).firstRecord;
         QCOMPARE(window->document()->selectedRecord(), qint32(first + row));
     }
