@@ -38,19 +38,22 @@ if [ ! -f "$fb" ] || [ ! -f "$traces" ]; then
         --traces "$traces" --sample-interval 1
 fi
 
-# Point the browse dialog at the demo file, unless the project already
-# remembers a file of its own.
+# Point the browse dialog at the demo file and the QC window at its shot
+# records, unless the project already remembers a file of its own.
 ini="$project/sorvproject.ini"
 if ! grep -q 'BrowseFBFile_BrowseFBFileDialog_fbName' "$ini" 2>/dev/null; then
     escaped=$(printf '%s' "$fb" | sed -e 's/\\/\\\\/g' -e 's/"/\\"/g')
+    escapedTraces=$(printf '%s' "$traces" | sed -e 's/\\/\\\\/g' -e 's/"/\\"/g')
     cat > "$ini" <<INI
 [Types]
 BrowseFBFile_BrowseFBFileDialog_fastStep=int
 BrowseFBFile_BrowseFBFileDialog_fbName=QString
+FbPickQc_FbPickQcWindow_tracesPath=QString
 
 [Values]
 BrowseFBFile_BrowseFBFileDialog_fastStep=10
 BrowseFBFile_BrowseFBFileDialog_fbName="$escaped"
+FbPickQc_FbPickQcWindow_tracesPath="$escapedTraces"
 INI
 fi
 

@@ -1,6 +1,7 @@
 #include "fbpickqcwindow.h"
 
 #include "editsession.h"
+#include "gatherview.h"
 #include "imageexport.h"
 #include "pickeditor.h"
 #include "problemmodel.h"
@@ -15,6 +16,8 @@
 #include "shotplot.h"
 #include "surveymap.h"
 #include "surveypanel.h"
+#include "tracesdialog.h"
+#include "tracespanel.h"
 
 #include <sorvbaseutil.h>
 #include <sorvprojectmanager.h>
@@ -25,6 +28,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -51,6 +55,10 @@ const QString browsedFileKey = QStringLiteral("BrowseFBFile_BrowseFBFileDialog_f
 const char *const outlierKey = "outlierMs";
 const char *const reciprocityKey = "reciprocityMs";
 const char *const fileKey = "fbName";
+// The shot records under the picks, and the time of their first sample
+// when the user set it (absent: the format's).
+const char *const tracesKey = "tracesPath";
+const char *const firstSampleKey = "tracesFirstSampleMs";
 
 // What a plot keeps on any screen: room for its picks and a title on one line.
 const QSize PlotMinimum(320, 200);
@@ -63,6 +71,14 @@ double threshold(const QVariant &kept, double fallback)
     bool ok = false;
     const double ms = kept.toDouble(&ok);
     return ok && std::isfinite(ms) && ms > 0.0 ? ms : fallback;
+}
+
+// A kept time that may be zero or negative; NaN when none was kept.
+double keptTime(const QVariant &kept)
+{
+    bool ok = false;
+    const double ms = kept.toDouble(&ok);
+    return ok && std::isfinite(ms) ? ms : qQNaN();
 }
 
 QToolButton *navButton(const QString &objectName, const QString &text, const QString &toolTip)
@@ -125,6 +141,9 @@ FbPickQcWindow::FbPickQcWindow(QWidget *parent)
     buildUi();
     updateTitle();
     updateButtons();
+    const QString traces = SorvBaseUtil::projectValue(projectKey(tracesKey)).toString();
+    if (!traces.isEmpty())
+        m_tracesPanel->openTraces(traces, keptTime(SorvBaseUtil::projectValue(projectKey(firstSampleKey))));
     resize(1400, 900);
     rememberGeometry(QStringLiteral("FbPickQcWindow"));
 }
@@ -147,6 +166,7 @@ void FbPickQcWindow::buildUi()
     m_problemPanel = new ProblemPanel(&m_document);
     m_problemPanel->setOrder(SorvBaseUtil::projectValue(projectKey(ProblemPanel::orderKey), 0).toInt());
     m_surveyPanel = new SurveyPanel(&m_document);
+    m_tracesPanel = new TracesPanel(&m_document);
     m_editor = new PickEditor(this, m_shotPanel->table(), m_shotPanel->tableModel());
     m_document.setSession(m_editor->session());
 
@@ -231,6 +251,16 @@ void FbPickQcWindow::buildUi()
     connect(m_problemPanel, &ProblemPanel::orderChosen, this,
             [this](int order) { keep(ProblemPanel::orderKey, order); });
     connect(m_editor, &PickEditor::message, this, &FbPickQcWindow::showMessage);
+    connect(m_tracesPanel, &TracesPanel::message, this, &FbPickQcWindow::showMessage);
+    // The traces reduce time as the shot plot does, so that picks line up in both.
+    if (auto *velocity = m_shotPanel->controls()->findChild<QLineEdit *>(QStringLiteral("reductionVelocity")))
+        connect(velocity, &QLineEdit::editingFinished, this, [this, velocity] {
+            m_tracesPanel->view()->setReductionVelocity(QLocale::c().toDouble(velocity->text()));
+        });
+    connect(m_tracesPanel, &TracesPanel::opened, this, [this](const QString &path, double firstSampleMs) {
+        keep(tracesKey, path);
+        keep(firstSampleKey, std::isfinite(firstSampleMs) ? QVariant(firstSampleMs) : QVariant(QString()));
+    });
     connect(m_editor, &PickEditor::workingChanged, &m_document, &QcDocument::setSaving);
     connect(m_editor->session()->undoStack(), &QUndoStack::cleanChanged, this, &FbPickQcWindow::updateTitle);
     // The plots give up the room their axes would like rather than push the
@@ -247,6 +277,8 @@ void FbPickQcWindow::buildMenus(QWidget *bar)
     QMenu *fileMenu = menuBar->addMenu(tr("&File"));
     QAction *open = fileMenu->addAction(tr("&Open..."), this, &FbPickQcWindow::openFileDialog);
     open->setShortcut(QKeySequence::Open);
+    QAction *openTraces = fileMenu->addAction(tr("Open &Traces..."), this, &FbPickQcWindow::openTracesDialog);
+    openTraces->setObjectName(QStringLiteral("actionOpenTraces"));
     fileMenu->addSeparator();
     m_exportActions << fileMenu->addAction(tr("Export &Plot..."), this,
                                            [this] {
@@ -362,6 +394,7 @@ void FbPickQcWindow::placePanels(bool compact, bool controlsInCorner)
         m_panelTabs->addTab(m_shotPanel, tr("Shot"));
         m_panelTabs->addTab(m_problemPanel, tr("Problems"));
         m_panelTabs->addTab(m_surveyPanel, tr("Survey"));
+        m_panelTabs->addTab(m_tracesPanel, tr("Traces"));
         m_shotPanel->setOrientation(Qt::Horizontal);
         m_placement->setCurrentWidget(m_panelTabs);
     } else {
@@ -369,18 +402,22 @@ void FbPickQcWindow::placePanels(bool compact, bool controlsInCorner)
         m_side->addWidget(m_surveyPanel);
         m_side->addWidget(m_problemPanel);
         m_panes->addWidget(m_shotPanel);
+        m_panes->addWidget(m_tracesPanel);
         m_panes->addWidget(m_side);
-        m_panes->setStretchFactor(0, 3);
-        m_panes->setStretchFactor(1, 2);
         // Panels back from the tabs come with no width of their own: the
-        // shot takes three fifths, the map and the problems half each.
-        m_panes->setSizes({3 * SplitUnit, 2 * SplitUnit});
+        // shot, the traces beside it and the map over the problems share
+        // the width so that each keeps room above its narrowest down to
+        // the smallest window that is not tabbed.
+        const int shares[] = {46, 31, 47};
+        for (int i = 0; i < 3; ++i)
+            m_panes->setStretchFactor(i, shares[i]);
+        m_panes->setSizes({shares[0] * SplitUnit, shares[1] * SplitUnit, shares[2] * SplitUnit});
         m_side->setSizes({SplitUnit, SplitUnit});
         m_shotPanel->setOrientation(Qt::Vertical);
         m_placement->setCurrentWidget(m_panes);
         // Pages a tab hid show again side by side.
         for (QWidget *panel : {static_cast<QWidget *>(m_shotPanel), static_cast<QWidget *>(m_problemPanel),
-                               static_cast<QWidget *>(m_surveyPanel)})
+                               static_cast<QWidget *>(m_surveyPanel), static_cast<QWidget *>(m_tracesPanel)})
             panel->show();
     }
 }
@@ -399,6 +436,17 @@ void FbPickQcWindow::resizeEvent(QResizeEvent *event)
     if (inCorner != m_controlsInCorner)
         placePanels(compact, inCorner);
     SorvDialog::resizeEvent(event);
+}
+
+void FbPickQcWindow::openTracesDialog()
+{
+    TracesDialog dialog(this);
+    dialog.setPath(m_tracesPanel->tracesPath().isEmpty()
+                       ? SorvBaseUtil::projectValue(projectKey(tracesKey)).toString()
+                       : m_tracesPanel->tracesPath());
+    dialog.setFirstSampleMs(keptTime(SorvBaseUtil::projectValue(projectKey(firstSampleKey))));
+    if (dialog.exec() == QDialog::Accepted)
+        m_tracesPanel->openTraces(dialog.path(), dialog.firstSampleMs());
 }
 
 void FbPickQcWindow::goToShot(int shot, qint32 record)

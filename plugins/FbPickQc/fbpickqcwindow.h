@@ -22,6 +22,7 @@ class ShotListModel;
 class ShotPanel;
 class SummaryStack;
 class SurveyPanel;
+class TracesPanel;
 class WrappingRow;
 
 // The pick QC window: one FB file judged as a whole, and one shot at a time
@@ -39,7 +40,8 @@ class WrappingRow;
 // Modeless and deleted on close. Loading, judging again, reading a shot
 // and sorting run off the UI thread with a progress bar and Cancel; errors
 // are said in the window's message line, not in boxes. The thresholds, the
-// problem list's order and the last file are kept per project. The title
+// problem list's order, the last file and the traces (TracesPanel, File >
+// Open Traces...) are kept per project. The title
 // marks edits that no corrected copy holds.
 //
 // Page Up / Page Down step through the shots, N and Shift+N through the
@@ -111,6 +113,8 @@ private:
     // in the tabs' corner or in the navigation.
     void placePanels(bool compact, bool controlsInCorner);
     void openFileDialog();
+    // Asks for shot records to show under the picks.
+    void openTracesDialog();
     void exportDialog(QwtPlot *plot, const QString &title, const QString &what);
     void exportProblemsDialog();
     void stepShot(int delta);
@@ -134,6 +138,7 @@ private:
     ShotPanel *m_shotPanel = nullptr;
     ProblemPanel *m_problemPanel = nullptr;
     SurveyPanel *m_surveyPanel = nullptr;
+    TracesPanel *m_tracesPanel = nullptr;
     PickEditor *m_editor = nullptr;
     QStackedWidget *m_placement = nullptr;
     QSplitter *m_panes = nullptr;

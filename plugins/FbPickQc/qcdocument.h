@@ -107,7 +107,15 @@ public:
     void setShown(int shot);
     // What the shot panel selected (-1: nothing) and the partner it
     // overlays: the place kept when the same file is judged again.
-    void setSelectedRecord(qint32 record) { m_selectedRecord = record; }
+    // Every panel marks the selected record, so a change is announced.
+    void setSelectedRecord(qint32 record)
+    {
+        if (record == m_selectedRecord)
+            return;
+        m_selectedRecord = record;
+        emit selectionChanged(record);
+    }
+    qint32 selectedRecord() const { return m_selectedRecord; }
     void setPartner(int partner) { m_partner = partner; }
     int partner() const { return m_partner; }
 
@@ -137,6 +145,8 @@ signals:
     void loadFinished(bool ok);
     void receiversRead(int shot, const QVector<QPointF> &receivers);
     void shotShown(int shot);
+    // The shot panel selected this file record (-1: nothing).
+    void selectionChanged(qint32 record);
 
 private:
     // One load: the file, and for new thresholds the edits to keep with

@@ -121,4 +121,42 @@
         </translation>
     </message>
 </context>
+<context>
+    <name>TracesPanel</name>
+    <message numerus="yes">
+        <source>%Ln pick(s) without a trace</source>
+        <translation>
+            <numerusform>%Ln pick without a trace</numerusform>
+            <numerusform>%Ln picks without a trace</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln trace(s) without a pick</source>
+        <translation>
+            <numerusform>%Ln trace without a pick</numerusform>
+            <numerusform>%Ln traces without a pick</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln trace(s)</source>
+        <translation>
+            <numerusform>%Ln trace</numerusform>
+            <numerusform>%Ln traces</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln shot(s)</source>
+        <translation>
+            <numerusform>%Ln shot</numerusform>
+            <numerusform>%Ln shots</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln pick(s)</source>
+        <translation>
+            <numerusform>%Ln pick</numerusform>
+            <numerusform>%Ln picks</numerusform>
+        </translation>
+    </message>
+</context>
 </TS>

@@ -340,6 +340,118 @@
         <source>%1, the file last browsed, is gone; %2 is opened instead.</source>
         <translation>上次浏览的文件 %1 已不存在；改为打开 %2。</translation>
     </message>
+    <message>
+        <source>Open &amp;Traces...</source>
+        <translation>打开地震道(&amp;T)...</translation>
+    </message>
+    <message>
+        <source>Traces</source>
+        <translation>地震道</translation>
+    </message>
+</context>
+<context>
+    <name>GatherPanel</name>
+    <message>
+        <source>Wiggle</source>
+        <translation>波形</translation>
+    </message>
+    <message>
+        <source>Variable area</source>
+        <translation>变面积</translation>
+    </message>
+    <message>
+        <source>Density, grey</source>
+        <translation>变密度，灰度</translation>
+    </message>
+    <message>
+        <source>Density, red-white-blue</source>
+        <translation>变密度，红白蓝</translation>
+    </message>
+    <message>
+        <source>By offset</source>
+        <translation>按偏移距</translation>
+    </message>
+    <message>
+        <source>By channel</source>
+        <translation>按道号</translation>
+    </message>
+    <message>
+        <source>Per trace</source>
+        <translation>逐道</translation>
+    </message>
+    <message>
+        <source>Each trace scaled to its own peak; off, all to the shot&apos;s peak</source>
+        <translation>每道按自身峰值缩放；关闭时全部按该炮峰值缩放</translation>
+    </message>
+    <message>
+        <source>AGC </source>
+        <translation>AGC </translation>
+    </message>
+    <message>
+        <source>Automatic gain control over a window of this many ms; 0 for none</source>
+        <translation>在这么多毫秒的时窗内做自动增益控制；0 表示不做</translation>
+    </message>
+    <message>
+        <source> ms</source>
+        <translation> 毫秒</translation>
+    </message>
+    <message>
+        <source>AGC off</source>
+        <translation>AGC 关</translation>
+    </message>
+    <message>
+        <source>Gain </source>
+        <translation>增益 </translation>
+    </message>
+    <message>
+        <source>A trace&apos;s peak swings this many trace spacings</source>
+        <translation>一道的峰值摆动这么多个道间距</translation>
+    </message>
+    <message>
+        <source>Clip </source>
+        <translation>截断 </translation>
+    </message>
+    <message>
+        <source>Amplitudes beyond this many trace spacings are cut</source>
+        <translation>超过这么多个道间距的振幅被截去</translation>
+    </message>
+</context>
+<context>
+    <name>GatherView</name>
+    <message>
+        <source>Shot ffid %1 has no traces in the data set.</source>
+        <translation>数据集中没有 ffid 为 %1 的炮的地震道。</translation>
+    </message>
+    <message>
+        <source>No traces are open.</source>
+        <translation>未打开地震道。</translation>
+    </message>
+    <message>
+        <source>ffid %1: %L2 traces, %L3 picked</source>
+        <translation>ffid %1：%L2 道，%L3 道有初至</translation>
+    </message>
+    <message>
+        <source>Channel</source>
+        <translation>道号</translation>
+    </message>
+    <message>
+        <source>Signed offset (%1)</source>
+        <translation>带符号偏移距（%1）</translation>
+    </message>
+    <message>
+        <source>Reduced time t - |x| / %1 %2/s (ms)</source>
+        <translation>折合时间 t - |x| / %1 %2/s（毫秒）</translation>
+    </message>
+    <message>
+        <source>Time (ms)</source>
+        <translation>时间（毫秒）</translation>
+    </message>
+    <message>
+        <source>Channel %1, offset %2 %3
+%4 ms, amplitude %5</source>
+        <translation>道号 %1，偏移距 %2 %3
+%4 毫秒，振幅 %5</translation>
+    </message>
 </context>
 <context>
     <name>ImageExport</name>
@@ -1600,6 +1712,138 @@
     <message>
         <source>Colour cells by</source>
         <translation>单元着色依据</translation>
+    </message>
+</context>
+<context>
+    <name>TracesDialog</name>
+    <message>
+        <source>Open Traces</source>
+        <translation>打开地震道</translation>
+    </message>
+    <message>
+        <source>A SEG-Y file or a folder of SEG-2 files</source>
+        <translation>一个 SEG-Y 文件或一个 SEG-2 文件夹</translation>
+    </message>
+    <message>
+        <source>File...</source>
+        <translation>文件...</translation>
+    </message>
+    <message>
+        <source>Folder...</source>
+        <translation>文件夹...</translation>
+    </message>
+    <message>
+        <source>as the file says</source>
+        <translation>按文件所记</translation>
+    </message>
+    <message>
+        <source>The time of every trace&apos;s first sample in ms; empty takes the format&apos;s delay</source>
+        <translation>每道第一个样点的时间（毫秒）；留空则采用格式中的延迟</translation>
+    </message>
+    <message>
+        <source>Traces:</source>
+        <translation>地震道：</translation>
+    </message>
+    <message>
+        <source>First sample (ms):</source>
+        <translation>第一个样点（毫秒）：</translation>
+    </message>
+    <message>
+        <source>Open SEG-Y File</source>
+        <translation>打开 SEG-Y 文件</translation>
+    </message>
+    <message>
+        <source>SEG-Y files (*.sgy *.segy *.SGY *.SEGY);;All files (*)</source>
+        <translation>SEG-Y 文件 (*.sgy *.segy *.SGY *.SEGY);;所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>Folder of SEG-2 Files</source>
+        <translation>SEG-2 文件夹</translation>
+    </message>
+</context>
+<context>
+    <name>TracesPanel</name>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>%1 cannot be opened as traces: %2</source>
+        <translation>无法将 %1 作为地震道打开：%2</translation>
+    </message>
+    <message>
+        <source>Opening the traces was cancelled; the traces shown stay.</source>
+        <translation>已取消打开地震道；仍显示原来的地震道。</translation>
+    </message>
+    <message>
+        <source>The picks cannot be matched to the traces: %1</source>
+        <translation>无法将初至与地震道匹配：%1</translation>
+    </message>
+    <message>
+        <source>No pick of %1 matches a trace of %2 by ffid and channel: the picks&apos; ffids run from %3 to %4, the traces&apos; from %5 to %6.</source>
+        <translation>%1 中没有任何初至按 ffid 和道号与 %2 中的地震道匹配：初至的 ffid 从 %3 到 %4，地震道的从 %5 到 %6。</translation>
+    </message>
+    <message>
+        <source>unreadable</source>
+        <translation>无法读取</translation>
+    </message>
+    <message>
+        <source>Shot ffid %1 has no traces in the data set.</source>
+        <translation>数据集中没有 ffid 为 %1 的炮的地震道。</translation>
+    </message>
+    <message>
+        <source>The traces of ffid %1 cannot be read: %2</source>
+        <translation>无法读取 ffid 为 %1 的地震道：%2</translation>
+    </message>
+    <message>
+        <source>Every pick of this shot has its trace.</source>
+        <translation>本炮每个初至都有对应的地震道。</translation>
+    </message>
+    <message>
+        <source>This shot: %1, %2.</source>
+        <translation>本炮：%1，%2。</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln pick(s) without a trace</source>
+        <translation>
+            <numerusform>%Ln 个初至没有地震道</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln trace(s) without a pick</source>
+        <translation>
+            <numerusform>%Ln 道没有初至</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>No traces are open: File &gt; Open Traces... shows a SEG-Y file or a folder of SEG-2 files under the picks.</source>
+        <translation>未打开地震道：文件 &gt; 打开地震道... 可在初至下显示一个 SEG-Y 文件或一个 SEG-2 文件夹。</translation>
+    </message>
+    <message>
+        <source>%1 (%2): %3 in %4</source>
+        <translation>%1（%2）：%4 中共 %3</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln trace(s)</source>
+        <translation>
+            <numerusform>%Ln 道</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln shot(s)</source>
+        <translation>
+            <numerusform>%Ln 炮</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 of %2 matched; %3, %4.</source>
+        <translation>%2 中有 %1 个已匹配；%3，%4。</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln pick(s)</source>
+        <translation>
+            <numerusform>%Ln 个初至</numerusform>
+        </translation>
     </message>
 </context>
 </TS>

@@ -1,0 +1,347 @@
+#include "tracespanel.h"
+
+#include "editsession.h"
+#include "gatherpanel.h"
+#include "gatherview.h"
+#include "latestjob.h"
+#include "shotloader.h"
+#include "tracedataset.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSet>
+#include <QVBoxLayout>
+
+#include <limits>
+
+// One shot as the traces panel shows it: the records and fit as the edits
+// leave them, the shot's traces, and each record's trace.
+struct TracesShot
+{
+    int shot = -1;
+    qint32 ffid = 0;
+    LoadedShot loaded;
+    int traceShot = -1;            // position in the data set, -1: the ffid has no traces
+    QString error;                 // the traces could not be read
+    ShotGather gather;
+    QVector<int> rowTrace;
+    std::shared_ptr<const TraceDataSet> data;
+};
+
+namespace {
+
+struct OpenedTraces
+{
+    std::shared_ptr<const TraceDataSet> data;
+    QString error;
+    QStringList warnings;
+};
+
+struct MatchedFile
+{
+    bool ok = false;
+    QString error;
+    QString fileName;
+    TraceMatchResult result;
+    std::shared_ptr<const TraceDataSet> data;
+};
+
+int plural(qint64 n)
+{
+    return int(qMin<qint64>(n, std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
+TracesPanel::TracesPanel(QcDocument *document, QWidget *parent)
+    : QWidget(parent)
+    , m_document(document)
+{
+    m_gather = new GatherPanel;
+    m_status = new QLabel;
+    m_status->setObjectName(QStringLiteral("traceStatus"));
+    m_status->setWordWrap(true);
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    m_progressRow = new QWidget;
+    m_progress = new QProgressBar;
+    m_progress->setObjectName(QStringLiteral("traceProgress"));
+    m_progress->setRange(0, 100);
+    auto *cancel = new QPushButton(tr("Cancel"));
+    cancel->setObjectName(QStringLiteral("traceCancel"));
+    auto *progress = new QHBoxLayout(m_progressRow);
+    progress->setContentsMargins(0, 0, 0, 0);
+    progress->addWidget(m_progress, 1);
+    progress->addWidget(cancel);
+    m_progressRow->hide();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_status);
+    layout->addWidget(m_progressRow);
+    layout->addWidget(m_gather, 1);
+
+    m_openJob = new LatestJob(LatestJob::Serial, this);
+    m_matchJob = new LatestJob(LatestJob::Serial, this);
+    m_shotJob = new LatestJob(LatestJob::Serial, this);
+    for (LatestJob *job : {m_openJob, m_matchJob})
+        connect(job, &LatestJob::progressChanged, m_progress, &QProgressBar::setValue);
+    connect(cancel, &QPushButton::clicked, this, &TracesPanel::cancelOpening);
+    connect(view(), &GatherView::rowClicked, this, &TracesPanel::onRowClicked);
+    connect(document, &QcDocument::selectionChanged, this, &TracesPanel::onSelectionChanged);
+    connect(document, &QcDocument::shotShown, this, &TracesPanel::requestShot);
+    connect(document, &QcDocument::fileShown, this, &TracesPanel::matchFile);
+    connect(document, &QcDocument::picksChanged, this, [this](const QVector<qint32> &shots) {
+        if (shots.contains(m_document->shownShot()))
+            requestShot();
+    });
+    view()->clear();
+    showStatus();
+}
+
+TracesPanel::~TracesPanel() = default;
+
+GatherView *TracesPanel::view() const
+{
+    return m_gather->view();
+}
+
+void TracesPanel::openTraces(const QString &path, double firstSampleMs)
+{
+    m_matchJob->cancel();
+    m_progress->setValue(0);
+    m_progressRow->show();
+    m_openJob->run<OpenedTraces>(
+        [path, firstSampleMs](const LatestJob::Ticket &ticket) {
+            OpenedTraces result;
+            auto data = std::make_shared<TraceDataSet>();
+            if (std::isfinite(firstSampleMs))
+                data->setFirstSampleMs(firstSampleMs);
+            if (data->open(path, ticket.progress())) {
+                result.warnings = data->warnings();
+                result.data = std::move(data);
+            } else {
+                result.error = data->errorString();
+            }
+            return result;
+        },
+        [this, path, firstSampleMs](OpenedTraces result) {
+            m_progressRow->hide();
+            const QString name = QDir::toNativeSeparators(path);
+            if (!result.data) {
+                emit message(tr("%1 cannot be opened as traces: %2").arg(name, result.error), true);
+                return;
+            }
+            m_data = std::move(result.data);
+            m_firstSampleMs = firstSampleMs;
+            m_hasMatch = false;
+            m_matchedFile.clear();
+            emit opened(path, firstSampleMs);
+            emit message(result.warnings.isEmpty() ? QString() : result.warnings.join(QLatin1Char(' ')), false);
+            showStatus();
+            matchFile();
+            requestShot();
+        });
+}
+
+void TracesPanel::cancelOpening()
+{
+    const bool opening = m_openJob->isRunning();
+    m_openJob->cancel();
+    m_matchJob->cancel();
+    m_progressRow->hide();
+    if (opening)
+        emit message(tr("Opening the traces was cancelled; the traces shown stay."), false);
+}
+
+bool TracesPanel::isOpening() const
+{
+    return m_openJob->isRunning() || m_matchJob->isRunning();
+}
+
+QString TracesPanel::tracesPath() const
+{
+    return m_data ? m_data->path() : QString();
+}
+
+double TracesPanel::firstSampleMs() const
+{
+    return m_data ? m_data->firstSampleMs() : qQNaN();
+}
+
+QString TracesPanel::status() const
+{
+    return m_status->text();
+}
+
+// Matches the whole file once per data set and file: the counts say how far
+// the traces can be trusted to belong to these picks.
+void TracesPanel::matchFile()
+{
+    const std::shared_ptr<const QcData> &data = m_document->data();
+    if (!m_data || !data || (m_hasMatch && m_matchedFile == data->fileName))
+        return;
+    m_hasMatch = false;
+    m_progress->setValue(0);
+    m_progressRow->show();
+    const std::shared_ptr<const TraceDataSet> traces = m_data;
+    const QString fileName = data->fileName;
+    m_matchJob->run<MatchedFile>(
+        [traces, fileName](const LatestJob::Ticket &ticket) {
+            MatchedFile matched;
+            matched.fileName = fileName;
+            matched.data = traces;
+            TraceMatcher matcher;
+            matched.ok = matcher.match(*traces, fileName, &matched.result, ticket.progress());
+            matched.error = matcher.errorString();
+            return matched;
+        },
+        [this](MatchedFile matched) {
+            m_progressRow->setVisible(m_openJob->isRunning());
+            if (matched.data != m_data)
+                return;
+            if (!matched.ok) {
+                emit message(tr("The picks cannot be matched to the traces: %1").arg(matched.error), true);
+                return;
+            }
+            m_match = matched.result;
+            m_hasMatch = true;
+            m_matchedFile = matched.fileName;
+            const TraceMatchResult &r = m_match;
+            if (r.picks > 0 && r.matched == 0)
+                emit message(tr("No pick of %1 matches a trace of %2 by ffid and channel: the picks' ffids run "
+                                "from %3 to %4, the traces' from %5 to %6.")
+                                 .arg(QFileInfo(matched.fileName).fileName(), QFileInfo(m_data->path()).fileName())
+                                 .arg(r.pickFfidMin)
+                                 .arg(r.pickFfidMax)
+                                 .arg(r.traceFfidMin)
+                                 .arg(r.traceFfidMax),
+                             true);
+            showStatus();
+        });
+}
+
+// Reads the document's shown shot and its traces; a later shot supersedes it.
+void TracesPanel::requestShot()
+{
+    const std::shared_ptr<const QcData> &data = m_document->data();
+    const int shot = m_document->shownShot();
+    if (!data || shot < 0 || shot >= data->report.index.size())
+        return;
+    if (!m_data) {
+        m_shotJob->cancel();
+        m_shownShot = shot;
+        m_shotStatus.clear();
+        view()->clear();
+        showStatus();
+        emit shotShown(shot);
+        return;
+    }
+    const std::shared_ptr<const TraceDataSet> traces = m_data;
+    const ShotIndexEntry entry = data->report.index.at(shot);
+    const QString fileName = data->fileName;
+    const PickQc::Settings settings = data->report.settings;
+    const PickEdits edits = m_document->session() ? m_document->session()->edits() : PickEdits();
+    m_shotJob->run<std::shared_ptr<const TracesShot>>(
+        [=](const LatestJob::Ticket &ticket) {
+            auto result = std::make_shared<TracesShot>();
+            result->shot = shot;
+            result->ffid = entry.ffid;
+            result->data = traces;
+            result->loaded = ShotLoader::load(fileName, entry, shot, settings, edits);
+            if (ticket.cancelled())
+                return std::shared_ptr<const TracesShot>(result);
+            result->traceShot = traces->shotOfFfid(entry.ffid);
+            if (result->traceShot >= 0) {
+                if (traces->readShot(result->traceShot, &result->gather, &result->error))
+                    result->rowTrace = matchRecordsToGather(result->loaded.table.records, result->gather);
+                else if (result->error.isEmpty())
+                    result->error = tr("unreadable");
+            }
+            return std::shared_ptr<const TracesShot>(result);
+        },
+        [this](std::shared_ptr<const TracesShot> shot) { showShot(shot); });
+}
+
+void TracesPanel::showShot(const std::shared_ptr<const TracesShot> &shot)
+{
+    // A shot the document no longer shows, or traces since replaced: the
+    // request for the current ones is on its way.
+    if (shot->shot != m_document->shownShot() || shot->data != m_data)
+        return;
+    m_shownShot = shot->shot;
+    m_firstRecord = shot->loaded.table.firstRecord;
+    if (shot->traceShot < 0) {
+        m_shotStatus = tr("Shot ffid %1 has no traces in the data set.").arg(shot->ffid);
+        view()->clear(m_shotStatus);
+    } else if (!shot->error.isEmpty()) {
+        m_shotStatus = tr("The traces of ffid %1 cannot be read: %2").arg(shot->ffid).arg(shot->error);
+        view()->clear(m_shotStatus);
+        emit message(m_shotStatus, true);
+    } else {
+        const QVector<FbRecord> &records = shot->loaded.table.records;
+        view()->setShot(shot->gather, records, shot->loaded.table.fit, shot->rowTrace);
+        QSet<int> picked;
+        qint64 withoutTrace = 0;
+        for (int trace : shot->rowTrace) {
+            if (trace < 0)
+                ++withoutTrace;
+            else
+                picked.insert(trace);
+        }
+        const qint64 withoutPick = shot->gather.traceCount() - picked.size();
+        m_shotStatus = withoutTrace == 0 && withoutPick == 0
+                           ? tr("Every pick of this shot has its trace.")
+                           : tr("This shot: %1, %2.")
+                                 .arg(tr("%Ln pick(s) without a trace", nullptr, plural(withoutTrace)),
+                                      tr("%Ln trace(s) without a pick", nullptr, plural(withoutPick)));
+        onSelectionChanged(m_document->selectedRecord());
+    }
+    showStatus();
+    emit shotShown(shot->shot);
+}
+
+void TracesPanel::showStatus()
+{
+    if (!m_data) {
+        m_status->setText(tr("No traces are open: File > Open Traces... shows a SEG-Y file or a folder of SEG-2 "
+                             "files under the picks."));
+        return;
+    }
+    QStringList lines;
+    lines << tr("%1 (%2): %3 in %4")
+                 .arg(QFileInfo(m_data->path()).fileName(), m_data->formatName(),
+                      tr("%Ln trace(s)", nullptr, plural(m_data->traceCount())),
+                      tr("%Ln shot(s)", nullptr, m_data->shotCount()));
+    if (m_hasMatch)
+        lines << tr("%1 of %2 matched; %3, %4.")
+                     .arg(QLocale().toString(m_match.matched),
+                          tr("%Ln pick(s)", nullptr, plural(m_match.picks)),
+                          tr("%Ln pick(s) without a trace", nullptr, plural(m_match.picksWithoutTrace)),
+                          tr("%Ln trace(s) without a pick", nullptr, plural(m_match.tracesWithoutPick)));
+    if (!m_shotStatus.isEmpty())
+        lines << m_shotStatus;
+    m_status->setText(lines.join(QLatin1Char('\n')));
+}
+
+void TracesPanel::onSelectionChanged(qint32 record)
+{
+    if (m_shownShot < 0 || m_shownShot != m_document->shownShot())
+        return;
+    const qint64 row = record < 0 ? -1 : qint64(record) - m_firstRecord;
+    view()->setSelectedRow(row >= 0 && row < std::numeric_limits<int>::max() ? int(row) : -1);
+}
+
+// A click on a picked trace selects its record for every panel.
+void TracesPanel::onRowClicked(int row)
+{
+    if (m_shownShot < 0 || m_shownShot != m_document->shownShot() || row < 0)
+        return;
+    QcDocument::Target target;
+    target.record = qint32(m_firstRecord + row);
+    m_document->goTo(m_shownShot, target);
+}

@@ -1,0 +1,217 @@
+#include "fbpickqcwindow.h"
+#include "gatherview.h"
+#include "tracespanel.h"
+
+#include "fbgenerator.h"
+#include "tracegenerator.h"
+
+#include <sorvbaseutil.h>
+#include <sorvprojectmanager.h>
+
+#include <QtTest>
+#include <QtWidgets>
+
+// The traces panel of the QC window, driven as a user would: File > Open
+// Traces... through its dialog, the gather of the shot shown, the selection
+// going both ways through the document, and data sets that do not fit the
+// picks named so.
+class TestQcTraces : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+        QVERIFY(SorvProjectManager::instance().openProject(m_dir.path()));
+        m_line.shots = 4;
+        m_line.channels = 12;
+        m_fb = m_dir.filePath(QStringLiteral("line.fb"));
+        QVERIFY(FbGenerator::FileWriter(m_line).write(m_fb, nullptr));
+    }
+
+    void openTraces_data()
+    {
+        QTest::addColumn<qint32>("traceFfid");     // the traces' first ffid; 0: a file of no trace format
+        QTest::addColumn<QString>("firstSample");
+        QTest::addColumn<int>("shot");
+        QTest::addColumn<bool>("gatherShown");
+        QTest::addColumn<QString>("said");          // in the panel (view or status), or the message line
+        QTest::newRow("every pick has its trace") << 1001 << QString() << 1 << true
+                                                  << "Every pick of this shot has its trace.";
+        QTest::newRow("first sample set") << 1001 << "-20" << 0 << true << "Every pick of this shot has its trace.";
+        QTest::newRow("shot among the traces") << 1003 << QString() << 3 << true
+                                               << "24 of 48";
+        QTest::newRow("shot without traces") << 1003 << QString() << 0 << false
+                                             << "Shot ffid 1001 has no traces in the data set.";
+        QTest::newRow("matches no pick") << 2001 << QString() << 0 << false
+                                         << "No pick of line.fb matches a trace of 2001.sgy";
+        QTest::newRow("not traces") << 0 << QString() << 0 << false << "cannot be opened as traces";
+    }
+    void openTraces()
+    {
+        QFETCH(qint32, traceFfid);
+        QFETCH(QString, firstSample);
+        QFETCH(int, shot);
+        QFETCH(bool, gatherShown);
+        QFETCH(QString, said);
+        const QString traces = tracesFile(traceFfid);
+        QScopedPointer<FbPickQcWindow> window(openWindow());
+        TracesPanel *panel = window->findChild<TracesPanel *>();
+        QVERIFY(panel);
+        GatherView *view = window->findChild<GatherView *>(QStringLiteral("traceView"));
+        QVERIFY(view);
+        QVERIFY(panel->status().startsWith(QLatin1String("No traces are open")));
+
+        QSignalSpy opened(panel, &TracesPanel::opened);
+        QSignalSpy messages(panel, &TracesPanel::message);
+        QSignalSpy shown(panel, &TracesPanel::shotShown);
+        chooseInDialog(traces, firstSample);
+        window->findChild<QAction *>(QStringLiteral("actionOpenTraces"))->trigger();
+        if (traceFfid == 0) {
+            QTRY_VERIFY(!messages.isEmpty());
+            QVERIFY(opened.isEmpty());
+        } else {
+            QTRY_COMPARE(opened.count(), 1);
+            // The shot shown is read with the new traces; another is asked for.
+            QTRY_VERIFY(!shown.isEmpty());
+            shown.clear();
+            if (shot != window->currentShot())
+                window->goToShot(shot);
+            else
+                shown.append({shot});
+            QTRY_VERIFY(!shown.isEmpty() && shown.last().at(0).toInt() == shot);
+        }
+        QTRY_VERIFY(!panel->isOpening());
+        if (gatherShown) {
+            view->waitUntilReady();
+            QCOMPARE(view->message(), QString());
+            QVERIFY2(view->title().text().startsWith(QStringLiteral("ffid %1:").arg(m_line.firstFfid + shot)),
+                     qPrintable(view->title().text()));
+        } else {
+            QVERIFY(!view->message().isEmpty());
+        }
+        QStringList heard{view->message(), panel->status()};
+        for (const QList<QVariant> &m : messages)
+            heard << m.at(0).toString();
+        QVERIFY2(heard.join(QLatin1Char('\n')).contains(said), qPrintable(heard.join(QLatin1Char('\n'))));
+        if (traceFfid == 0)
+            return;
+        // The generated records start at 0 ms; a time typed in the dialog replaces it.
+        QCOMPARE(panel->firstSampleMs(), firstSample.isEmpty() ? 0.0 : firstSample.toDouble());
+        // The project remembers the data set and its first sample for the next window.
+        QScopedPointer<FbPickQcWindow> next(new FbPickQcWindow);
+        next->setAttribute(Qt::WA_DeleteOnClose, false);
+        TracesPanel *nextPanel = next->findChild<TracesPanel *>();
+        QTRY_COMPARE(nextPanel->tracesPath(), traces);
+        QCOMPARE(SorvBaseUtil::projectValue(FbPickQcWindow::projectKey("tracesFirstSampleMs")).toString(),
+                 firstSample);
+    }
+
+    void selection_data()
+    {
+        QTest::addColumn<bool>("fromTraces");   // clicked in the traces, else chosen in the table
+        QTest::addColumn<int>("row");
+        QTest::newRow("table to traces") << false << 5;
+        QTest::newRow("traces to table") << true << 7;
+        QTest::newRow("traces to table, last pick") << true << 11;
+    }
+    void selection()
+    {
+        QFETCH(bool, fromTraces);
+        QFETCH(int, row);
+        QScopedPointer<FbPickQcWindow> window(openWindow());
+        TracesPanel *panel = window->findChild<TracesPanel *>();
+        QSignalSpy shown(panel, &TracesPanel::shotShown);
+        panel->openTraces(tracesFile(1001));
+        QTRY_VERIFY(!shown.isEmpty());
+        GatherView *view = panel->view();
+        view->waitUntilReady();
+        auto *table = window->findChild<QTableView *>(QStringLiteral("shotTable"));
+        QVERIFY(table);
+        if (fromTraces) {
+            // The traces in sight, as a user clicks them: a tab of their own on a small screen.
+            if (window->isCompact())
+                window->findChild<QTabWidget *>(QStringLiteral("panelTabs"))->setCurrentWidget(panel);
+            QTRY_VERIFY(view->isVisible());
+            view->replot();
+            const QPointF pick = view->pickPoint(row);
+            const QPoint at(qRound(view->canvasMap(QwtPlot::xBottom).transform(pick.x())),
+                            qRound(view->canvasMap(QwtPlot::yLeft).transform(pick.y())));
+            QTest::mouseClick(view->canvas(), Qt::LeftButton, Qt::NoModifier, at);
+            QTRY_COMPARE(table->currentIndex().row(), row);
+        } else {
+            table->selectionModel()->setCurrentIndex(table->model()->index(row, 0),
+                                                     QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        }
+        QTRY_COMPARE(view->selectedRow(), row);
+        // Reduced time is the shot plot's.
+        auto *velocity = window->findChild<QLineEdit *>(QStringLiteral("reductionVelocity"));
+        velocity->setText(QStringLiteral("%1").arg(1000 + row));
+        emit velocity->editingFinished();
+        QCOMPARE(view->reductionVelocity(), 1000.0 + row);
+        const qint32 first = window->document()->data()->report.index.at(0).firstRecord;
+        QCOMPARE(window->document()->selectedRecord(), qint32(first + row));
+    }
+
+private:
+    FbPickQcWindow *openWindow()
+    {
+        SorvBaseUtil::setProjectValue(FbPickQcWindow::projectKey("tracesPath"), QString());
+        auto *window = new FbPickQcWindow;
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+        window->resize(1400, 900);
+        window->show();
+        QSignalSpy shown(window, &FbPickQcWindow::shotShown);
+        window->openFile(m_fb);
+        if (!shown.wait(30000 * FBTEST_TIME_FACTOR))
+            qWarning("no shot shown");
+        return window;
+    }
+
+    // A SEG-Y file of the line with its field records numbered from ffid,
+    // or, for 0, a file that is neither SEG-Y nor SEG-2.
+    QString tracesFile(qint32 ffid)
+    {
+        const QString name = m_dir.filePath(QStringLiteral("%1.sgy").arg(ffid));
+        if (QFile::exists(name))
+            return name;
+        if (ffid == 0) {
+            QFile text(name);
+            if (text.open(QIODevice::WriteOnly))
+                text.write(QByteArray(4000, 'x'));
+            return name;
+        }
+        FbGenerator::Options line = m_line;
+        line.firstFfid = ffid;
+        TraceGenerator::Writer writer;
+        if (!writer.write(line, TraceGenerator::Options(), name))
+            qWarning("%s", qPrintable(writer.errorString()));
+        return name;
+    }
+
+    // Fills the Open Traces dialog once it is up, and accepts it.
+    void chooseInDialog(const QString &path, const QString &firstSample)
+    {
+        auto *poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [poll, path, firstSample] {
+            QWidget *dialog = QApplication::activeModalWidget();
+            if (!dialog || dialog->objectName() != QLatin1String("TracesDialog"))
+                return;
+            poll->deleteLater();
+            poll->stop();
+            dialog->findChild<QLineEdit *>(QStringLiteral("tracesPath"))->setText(path);
+            dialog->findChild<QLineEdit *>(QStringLiteral("tracesFirstSample"))->setText(firstSample);
+            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        });
+        poll->start(20);
+    }
+
+    QTemporaryDir m_dir;
+    FbGenerator::Options m_line;
+    QString m_fb;
+};
+
+QTEST_MAIN(TestQcTraces)
+#include "tst_qctraces.moc"
