@@ -35,6 +35,9 @@ enum class Kind : quint8 {
     VaryingSource,    // a source attribute that is not constant within a shot
     RepeatedFfid,     // a shot whose ffid an earlier shot already carries
     NonFinite,        // a float field that is NaN or infinite
+    OffOnset,         // a pick further than a tolerance from its trace's onset
+    CycleSkip,        // a run of picks about one period off the arrival
+    WeakOnset,        // a first break too weak to judge the pick against
     Count
 };
 constexpr int KindCount = int(Kind::Count);

@@ -53,6 +53,14 @@ const KindRow rows[KindCount] = {
       "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Shots"), "", false, true}, describeRepeatedFfid, noWeight},
     {{Kind::NonFinite, "non-finite", QT_TRANSLATE_NOOP("PickQc::Kind", "Non-finite floats"), Severity::Problem, Scope::Pick, "problems.csv",
       QT_TRANSLATE_NOOP("PickQc::Kind", "Value"), "", false, false}, describeNonFinite, weightByValue},
+    {{Kind::OffOnset, "off-onset", QT_TRANSLATE_NOOP("PickQc::Kind", "Picks off their trace's onset"), Severity::Problem,
+      Scope::Pick, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Displacement"), "ms", true, false}, describeOffOnset,
+     weightByValue},
+    {{Kind::CycleSkip, "cycle-skip", QT_TRANSLATE_NOOP("PickQc::Kind", "Cycle-skip runs"), Severity::Problem, Scope::Pick,
+      "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Displacement"), "ms", true, false}, describeCycleSkip, noWeight},
+    {{Kind::WeakOnset, "weak-onset", QT_TRANSLATE_NOOP("PickQc::Kind", "First breaks too weak to judge"), Severity::Note,
+      Scope::Pick, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Confidence"), "", true, false}, describeWeakOnset,
+     weightWeakOnset},
 };
 
 

@@ -90,6 +90,12 @@ QString describeTimingError(const Finding &f, const Report &report);
 double weightByValue(const Finding &f);
 QString describeReciprocity(const Finding &f, const Report &report);
 QString describeRepeat(const Finding &f, const Report &report);
+// The waveform checks' kinds; the pass that makes them reads traces
+// (waveformqc.h).
+QString describeOffOnset(const Finding &f, const Report &report);
+QString describeCycleSkip(const Finding &f, const Report &report);
+QString describeWeakOnset(const Finding &f, const Report &report);
+double weightWeakOnset(const Finding &f);
 
 // "shot 4 > 1004": a shot as the viewer lists it, 1-based position and ffid.
 QString shotName(const Report &report, qint32 shot);
