@@ -895,6 +895,46 @@
         <source>%1: timing error %2 ms (its time at the source against %3 neighbours)</source>
         <translation>%1：时间误差 %2 毫秒（按其震源处时间与 %3 个相邻炮比较）</translation>
     </message>
+    <message>
+        <source>Picks off their trace&apos;s onset</source>
+        <translation>偏离道起跳的初至</translation>
+    </message>
+    <message>
+        <source>Displacement</source>
+        <translation>偏移量</translation>
+    </message>
+    <message>
+        <source>Cycle-skip runs</source>
+        <translation>跳周期连续段</translation>
+    </message>
+    <message>
+        <source>First breaks too weak to judge</source>
+        <translation>太弱无法判断的初至</translation>
+    </message>
+    <message>
+        <source>Confidence</source>
+        <translation>置信度</translation>
+    </message>
+    <message>
+        <source>%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, trace onset %7 ms, %8 ms off</source>
+        <translation>%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 毫秒，道起跳 %7 毫秒，偏离 %8 毫秒</translation>
+    </message>
+    <message>
+        <source>late</source>
+        <translation>偏晚</translation>
+    </message>
+    <message>
+        <source>early</source>
+        <translation>偏早</translation>
+    </message>
+    <message>
+        <source>%1, channels %2 to %3 (%4 picks from record %5): %6 ms off their onsets, one period (%7 ms) %8 where the neighbouring traces continue</source>
+        <translation>%1，道 %2 至 %3（自记录 %5 起 %4 个初至）：偏离其起跳 %6 毫秒，比相邻道延续处%8一个周期（%7 毫秒）</translation>
+    </message>
+    <message>
+        <source>%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, the first break stands %7 times the noise out of it, too weak to judge</source>
+        <translation>%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 毫秒，初至仅高出噪声 %7 倍，太弱无法判断</translation>
+    </message>
 </context>
 <context>
     <name>ProblemModel</name>
