@@ -111,6 +111,13 @@ struct KindInfo
     double weight(const Finding &finding) const;
 };
 
+// Kinds found by judging picks against their traces: said only when traces
+// were read.
+inline bool readsTraces(Kind kind)
+{
+    return kind == Kind::OffOnset || kind == Kind::CycleSkip || kind == Kind::WeakOnset;
+}
+
 // Every kind, in Kind order.
 const KindInfo *kinds();
 const KindInfo &kindInfo(Kind kind);

@@ -236,6 +236,9 @@ public:
     qint64 statusOther = 0;
     qint64 notPicked = 0;                 // picks that are no picks: time <= 0 away from the source
     qint64 notJudged = 0;                 // picks not judged, the not picked included
+    // The picks were judged against their traces (WaveformJudge): the
+    // kinds that read traces are meaningful, even when none was found.
+    bool tracesJudged = false;
 
     const FindingList &findings(Kind kind) const { return m_findings[int(kind)]; }
     FindingList &findings(Kind kind) { return m_findings[int(kind)]; }

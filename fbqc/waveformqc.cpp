@@ -195,9 +195,11 @@ bool WaveformJudge::run(const QVector<ShotIndexEntry> &index, const RecordsOf &r
     m_summary = WaveformSummary();
     m_error.clear();
     const auto clearFindings = [report] {
-        if (report)
-            for (Kind k : WaveformKinds)
-                report->findings(k) = FindingList();
+        if (!report)
+            return;
+        report->tracesJudged = false;
+        for (Kind k : WaveformKinds)
+            report->findings(k) = FindingList();
     };
     clearFindings();
 
@@ -274,6 +276,8 @@ bool WaveformJudge::run(const QVector<ShotIndexEntry> &index, const RecordsOf &r
         std::nth_element(periods.begin(), periods.begin() + periods.size() / 2, periods.end());
         period = periods.at(periods.size() / 2);
     }
+    if (report)
+        report->tracesJudged = true;
     m_summary.shift = shiftOf(bins, tallied, data.sampleIntervalMs(), period, m_settings);
     return true;
 }

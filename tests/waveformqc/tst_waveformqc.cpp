@@ -91,6 +91,9 @@ private slots:
 
         r = fbtool(QStringList{"qc", line, "--seismic", data, "--csv", csv} + traceArgs);
         QVERIFY2(r.exitCode == exitCode, qPrintable(r.out + r.err));
+        // The waveform kinds are counted when traces were read, and only then.
+        QVERIFY(r.out.contains(QStringLiteral("\nCycle-skip runs: ")));
+        QVERIFY(!fbtool({"qc", line}).out.contains(QStringLiteral("Cycle-skip runs")));
         QVERIFY2(r.out.contains(QStringLiteral("Picks with a trace: 576 of 576")), qPrintable(r.out));
         if (!text.isEmpty())
             QVERIFY2(r.out.contains(text), qPrintable(r.out));
