@@ -78,8 +78,9 @@ class WaveformJudge
 public:
     explicit WaveformJudge(const WaveformQcSettings &settings = WaveformQcSettings());
 
-    // Judges the shots of index (records(shot) gives shot k's records) and,
-    // when report is given, appends its findings to it. data must be open.
+    // Judges the shots of index (records(k) gives shot k's records; it is
+    // called from several threads at once) and, when report is given,
+    // replaces its waveform findings with these. data must be open.
     bool run(const QVector<ShotIndexEntry> &index, const RecordsOf &records, const TraceDataSet &data,
              Report *report, const Progress &progress = Progress());
     // The same over a judged report's shots.

@@ -18,6 +18,8 @@
 #include <cmath>
 #include <limits>
 
+#include <unistd.h>
+
 namespace FbTool {
 
 namespace {
@@ -104,7 +106,17 @@ int runQc(const QStringList &args)
         PickQc::WaveformQcSettings waveform;
         waveform.threads = settings.threads;
         PickQc::WaveformJudge judge(waveform);
-        if (!judge.run(&report, PickQc::recordsFromFile(fileName, report.index), data))
+        // Judging every trace takes a while on a large data set: a terminal sees it move.
+        const bool terminal = isatty(STDERR_FILENO);
+        QTextStream err(stderr);
+        const Progress progress(terminal ? Progress::Observer([&err](int percent) {
+            err << "\rjudging against the traces " << percent << "%" << Qt::flush;
+        })
+                                         : Progress::Observer());
+        const bool judged = judge.run(&report, PickQc::recordsFromFile(fileName, report.index), data, progress);
+        if (terminal)
+            err << "\r                                  \r" << Qt::flush;
+        if (!judged)
             return fail(QStringLiteral("%1: %2").arg(path, judge.errorString()));
         const PickQc::WaveformSummary &w = judge.summary();
         QTextStream &o = out();
