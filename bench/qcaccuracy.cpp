@@ -294,7 +294,7 @@ Judged judge(const QString &fileName, const FbGenerator::Options &o, QString *er
     // A pick of a skip run is found when flagged, or within a run the QC
     // names; a run named elsewhere counts its picks as false.
     QSet<qint64> inRuns, falseInRuns;
-    PickQc::FindingList::Reader runs(report.findings(PickQc::Kind::CycleSkip));
+    PickQc::FindingList::Reader runs(report.findings(PickQc::Kind::StepRun));
     while (const PickQc::Finding *f = runs.next()) {
         const int low = std::min(f->channel, int(f->a)), high = std::max(f->channel, int(f->a));
         for (int c = low; c <= high; ++c) {

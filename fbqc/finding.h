@@ -38,8 +38,11 @@ enum class Kind : quint8 {
     VaryingSource,    // a source attribute that is not constant within a shot
     RepeatedFfid,     // a shot whose ffid an earlier shot already carries
     NonFinite,        // a float field that is NaN or infinite
-    CycleSkip,        // a run of neighbouring picks off the curve by one step
+    StepRun,          // a run of neighbouring picks off the curve by one step
     Velocity,         // a fitted velocity no ground has
+    OffOnset,         // a pick further than a tolerance from its trace's onset
+    CycleSkip,        // a run of picks about one period off the arrival
+    WeakOnset,        // a first break too weak to judge the pick against
     Count
 };
 constexpr int KindCount = int(Kind::Count);
@@ -56,8 +59,10 @@ enum class Scope : quint8 { File, Shot, Pick, Pair };
 // shot's picks change), the compared pairs (again after any edit or a new
 // tolerance), or the file as a whole (its header, sizes and ffids, which
 // no edit of picks changes). A shot the pass could not judge is a note of
-// the pass that nothing judges again.
-enum class Basis : quint8 { ShotRecords, Pairs, File, Pass };
+// the pass that nothing judges again. Picks judged against their traces
+// are judged by the waveform pass, when traces are open; an edit keeps
+// them as they were.
+enum class Basis : quint8 { ShotRecords, Pairs, File, Pass, Traces };
 
 // Bits of Finding::flags.
 enum FindingFlag : quint8 {
@@ -121,6 +126,13 @@ struct KindInfo
     // How bad it is, for "the worst first": larger is worse.
     double weight(const Finding &finding) const;
 };
+
+// Kinds found by judging picks against their traces: said only when traces
+// were read.
+inline bool readsTraces(Kind kind)
+{
+    return kind == Kind::OffOnset || kind == Kind::CycleSkip || kind == Kind::WeakOnset;
+}
 
 // Every kind, in Kind order.
 const KindInfo *kinds();

@@ -244,6 +244,9 @@ public:
     // The declared units with the offsets' factor found from the data (or
     // declared): what every velocity and length shown is converted with.
     Units units;
+    // The picks were judged against their traces (WaveformJudge): the
+    // kinds that read traces are meaningful, even when none was found.
+    bool tracesJudged = false;
 
     const FindingList &findings(Kind kind) const { return m_findings[int(kind)]; }
     FindingList &findings(Kind kind) { return m_findings[int(kind)]; }

@@ -249,7 +249,7 @@ void writeQc(QTextStream &out, const QString &fileName, const Report &r, int lis
 
     for (int k = 0; k < KindCount; ++k) {
         const KindInfo &kind = kinds()[k];
-        if (kind.scope == Scope::File)
+        if (kind.scope == Scope::File || (readsTraces(kind.kind) && !r.tracesJudged))
             continue;
         const FindingList &list = r.findings(kind.kind);
         out << QLatin1String(kind.titleText) << ": " << itemCount(r, kind) << context(kind.kind) << '\n';

@@ -27,7 +27,7 @@ QString sideName(int side)
 
 } // namespace
 
-void checkCycleSkips(const ShotData &shot, const Settings &, Findings *out)
+void checkStepRuns(const ShotData &shot, const Settings &, Findings *out)
 {
     if (!shot.fit)
         return;
@@ -56,7 +56,7 @@ void checkCycleSkips(const ShotData &shot, const Settings &, Findings *out)
             }
             if (count == 0)
                 break;
-            Finding f = pickFinding(Kind::CycleSkip, shot, nearest);
+            Finding f = pickFinding(Kind::StepRun, shot, nearest);
             f.side = qint8(side);
             f.value = float(sum / count);
             f.a = float(shot.records[farthest].channel);
@@ -67,7 +67,7 @@ void checkCycleSkips(const ShotData &shot, const Settings &, Findings *out)
     }
 }
 
-QString describeCycleSkip(const Finding &f, const Report &report)
+QString describeStepRun(const Finding &f, const Report &report)
 {
     const QString text = f.value > 0 ? QCoreApplication::translate(
                                            "PickQc::Kind", "%1: %2 picks from channel %3 (offset %4) to channel %5 "
@@ -84,7 +84,7 @@ QString describeCycleSkip(const Finding &f, const Report &report)
         .arg(QcCsv::decimal(std::abs(f.value), 1));
 }
 
-double weightCycleSkip(const Finding &f)
+double weightStepRun(const Finding &f)
 {
     return std::abs(double(f.value)) * double(f.count);
 }

@@ -15,7 +15,7 @@ const std::vector<ShotCheckEntry> &shotChecks()
     static const std::vector<ShotCheckEntry> checks = {
         {checkZeroFilled, false},
         {checkOutliers, true},
-        {checkCycleSkips, true},
+        {checkStepRuns, true},
         {checkVelocities, true},
         {checkVaryingSource, true},
         {checkNonFinite, false},

@@ -90,9 +90,9 @@ QString describeZeroFilled(const Finding &f, const Report &report);
 void checkOutliers(const ShotData &shot, const Settings &settings, Findings *out);
 QString describeOutlier(const Finding &f, const Report &report);
 double weightOutlier(const Finding &f);
-void checkCycleSkips(const ShotData &shot, const Settings &settings, Findings *out);
-QString describeCycleSkip(const Finding &f, const Report &report);
-double weightCycleSkip(const Finding &f);
+void checkStepRuns(const ShotData &shot, const Settings &settings, Findings *out);
+QString describeStepRun(const Finding &f, const Report &report);
+double weightStepRun(const Finding &f);
 void checkVelocities(const ShotData &shot, const Settings &settings, Findings *out);
 QString describeVelocity(const Finding &f, const Report &report);
 double weightVelocity(const Finding &f);
@@ -108,6 +108,12 @@ QString describeTimingError(const Finding &f, const Report &report);
 double weightByValue(const Finding &f);
 QString describeReciprocity(const Finding &f, const Report &report);
 QString describeRepeat(const Finding &f, const Report &report);
+// The waveform checks' kinds; the pass that makes them reads traces
+// (waveformqc.h).
+QString describeOffOnset(const Finding &f, const Report &report);
+QString describeCycleSkip(const Finding &f, const Report &report);
+QString describeWeakOnset(const Finding &f, const Report &report);
+double weightWeakOnset(const Finding &f);
 
 // "shot 4 > 1004": a shot as the viewer lists it, 1-based position and ffid.
 QString shotName(const Report &report, qint32 shot);

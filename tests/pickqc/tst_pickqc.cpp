@@ -636,7 +636,7 @@ private slots:
         const ShotFit fit = fitShot(records);
         const ShotData shot{records.constData(), records.size(), 0, 0, &fit, true};
         Findings found;
-        checkCycleSkips(shot, Settings(), &found);
+        checkStepRuns(shot, Settings(), &found);
         QCOMPARE(int(found.size()), run ? 1 : 0);
         if (run) {
             const Finding &f = found.front();

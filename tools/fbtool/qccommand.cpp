@@ -7,6 +7,9 @@
 #include "pickqc.h"
 #include "qccsv.h"
 #include "qcreporttext.h"
+#include "seiscommands.h"
+#include "tracedataset.h"
+#include "waveformqc.h"
 
 #include <QCommandLineParser>
 #include <QTextStream>
@@ -14,6 +17,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+
+#include <unistd.h>
 
 namespace FbTool {
 
@@ -41,7 +46,9 @@ int runQc(const QStringList &args)
                       QStringLiteral("Pick QC: fits each shot's first breaks against offset, on each side of the "
                                      "source, flags picks far from the fitted curve (outliers) and pairs of shots "
                                      "whose reciprocal times disagree, and counts pick statuses, varying source "
-                                     "attributes, repeated ffids and bad values.\n"
+                                     "attributes, repeated ffids and bad values. With --seismic, also judges each "
+                                     "pick against its own trace: picks off their trace's onset, runs of picks one "
+                                     "period off (cycle skips) and first breaks too weak to judge.\n"
                                      "A pick is named by its record number, fb_no and channel.\n")
                           + QLatin1String(Numbering)
                           + QStringLiteral("\nExit code 0 when nothing is found, 1 when something is, 2 on error."));
@@ -58,8 +65,14 @@ int runQc(const QStringList &args)
                                      QStringLiteral("Threads to judge with (default: one per core). The "
                                                     "findings are the same for every number."),
                                      QStringLiteral("N"), QStringLiteral("0"));
-    cmd.parser.addOptions({outlierMs, reciprocityMs, csv, threads});
+    const QCommandLineOption seismic(QStringLiteral("seismic"),
+                                     QStringLiteral("Judge the picks against the traces of this data set (a SEG-Y "
+                                                    "file or a folder of SEG-2 files), matched by ffid and "
+                                                    "channel."),
+                                     QStringLiteral("DATA"));
+    cmd.parser.addOptions({outlierMs, reciprocityMs, csv, threads, seismic});
     const UnitOptions units(cmd.parser);
+    const TraceOpenOptions traceOptions(cmd.parser);
     const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
         return Failed;
@@ -88,6 +101,35 @@ int runQc(const QStringList &args)
     if (!analyzer.run(&report))
         return fail(QStringLiteral("%1: %2").arg(fileName, analyzer.errorString()));
 
+    if (cmd.parser.isSet(seismic)) {
+        const QString path = cmd.parser.value(seismic);
+        TraceDataSet data;
+        QString error;
+        if (!traceOptions.open(cmd.parser, path, &data, &error))
+            return fail(error);
+        PickQc::WaveformQcSettings waveform;
+        waveform.threads = settings.threads;
+        PickQc::WaveformJudge judge(waveform);
+        // Judging every trace takes a while on a large data set: a terminal sees it move.
+        const bool terminal = isatty(STDERR_FILENO);
+        QTextStream err(stderr);
+        const Progress progress(terminal ? Progress::Observer([&err](int percent) {
+            err << "\rjudging against the traces " << percent << "%" << Qt::flush;
+        })
+                                         : Progress::Observer());
+        const bool judged = judge.run(&report, PickQc::recordsFromFile(fileName, report.index), data, progress);
+        if (terminal)
+            err << "\r                                  \r" << Qt::flush;
+        if (!judged)
+            return fail(QStringLiteral("%1: %2").arg(path, judge.errorString()));
+        const PickQc::WaveformSummary &w = judge.summary();
+        QTextStream &o = out();
+        o << "Traces: " << path << " (" << data.formatName() << ", " << data.shotCount() << " shots, "
+          << data.traceCount() << " traces, first sample " << data.firstSampleMs() << " ms)\n";
+        o << "Picks with a trace: " << w.matched << " of " << w.picks << ", judged against it: " << w.judged
+          << "; shots without traces: " << w.shotsWithoutTraces << '\n';
+        printShift(o, w.shift);
+    }
     QcReportText::writeQc(out(), fileName, report, Listed);
     if (!output().flush())
         return failWrite();

@@ -5,6 +5,7 @@
 #include "tracedataset.h"
 #include "tracegenerator.h"
 #include "tracematch.h"
+#include "waveformqc.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -50,6 +51,65 @@ QString plural(qint64 n, const char *one, const char *many)
 
 } // namespace
 
+void printShift(QTextStream &o, const PickQc::TimeShift &shift)
+{
+    if (shift.traces == 0)
+        return;
+    o << "Picks against onsets: median " << QString::number(shift.medianMs, 'f', 2) << " ms over " << shift.traces
+      << " confident traces\n";
+    if (shift.shifted)
+        o << "Warning: " << PickQc::describeShift(shift) << " See --first-sample.\n";
+}
+
+TraceOpenOptions::TraceOpenOptions(QCommandLineParser &parser)
+    : firstSample(QStringLiteral("first-sample"),
+                  QStringLiteral("The time of every trace's first sample in ms, in place of the format's delay."),
+                  QStringLiteral("MS"))
+    , ffidByte(QStringLiteral("ffid-byte"),
+               QStringLiteral("SEG-Y: the trace header byte where the ffid starts (default 9)."), QStringLiteral("N"),
+               QStringLiteral("9"))
+    , channelByte(QStringLiteral("channel-byte"),
+                  QStringLiteral("SEG-Y: the trace header byte where the channel starts (default 13)."),
+                  QStringLiteral("N"), QStringLiteral("13"))
+    , ffidTable(QStringLiteral("ffid-table"),
+                QStringLiteral("SEG-2: a text file of 'FILENAME FFID' lines giving each file's ffid."),
+                QStringLiteral("FILE"))
+{
+    parser.addOptions({firstSample, ffidByte, channelByte, ffidTable});
+}
+
+bool TraceOpenOptions::open(const QCommandLineParser &p, const QString &path, TraceDataSet *data,
+                            QString *error) const
+{
+    TraceDataSet::Options options;
+    qint64 v = 0;
+    if (!toInt(p.value(ffidByte), 1, 237, &v)) {
+        *error = QStringLiteral("--ffid-byte: '%1' is not a byte in 1..237").arg(p.value(ffidByte));
+        return false;
+    }
+    options.ffidByte = int(v);
+    if (!toInt(p.value(channelByte), 1, 237, &v)) {
+        *error = QStringLiteral("--channel-byte: '%1' is not a byte in 1..237").arg(p.value(channelByte));
+        return false;
+    }
+    options.channelByte = int(v);
+    if (p.isSet(ffidTable) && !readFfidTable(p.value(ffidTable), &options.seg2Ffids, error))
+        return false;
+    double firstSampleMs = 0;
+    if (p.isSet(firstSample) && !toDouble(p.value(firstSample), &firstSampleMs)) {
+        *error = QStringLiteral("--first-sample: '%1' is not a number").arg(p.value(firstSample));
+        return false;
+    }
+    data->setOptions(options);
+    if (!data->open(path)) {
+        *error = data->errorString();
+        return false;
+    }
+    if (p.isSet(firstSample))
+        data->setFirstSampleMs(firstSampleMs);
+    return true;
+}
+
 int runSeis(const QStringList &args)
 {
     QCommandLineParser p;
@@ -65,10 +125,6 @@ int runSeis(const QStringList &args)
     p.addPositionalArgument(QStringLiteral("DATA"), QStringLiteral("A SEG-Y file or a folder of SEG-2 files."));
     const QCommandLineOption match(QStringLiteral("match"), QStringLiteral("Match the picks of this FB file."),
                                    QStringLiteral("FB"));
-    const QCommandLineOption firstSample(QStringLiteral("first-sample"),
-                                         QStringLiteral("The time of every trace's first sample in ms, in place of "
-                                                        "the format's delay."),
-                                         QStringLiteral("MS"));
     const QCommandLineOption by(QStringLiteral("by"),
                                 QStringLiteral("Match by ffid and channel (keys, the default) or by source and "
                                                "receiver position (position)."),
@@ -76,18 +132,8 @@ int runSeis(const QStringList &args)
     const QCommandLineOption tolerance(QStringLiteral("tolerance"),
                                        QStringLiteral("Distance in m within which positions match (default 1)."),
                                        QStringLiteral("M"), QStringLiteral("1"));
-    const QCommandLineOption ffidByte(QStringLiteral("ffid-byte"),
-                                      QStringLiteral("SEG-Y: the trace header byte where the ffid starts (default 9)."),
-                                      QStringLiteral("N"), QStringLiteral("9"));
-    const QCommandLineOption channelByte(QStringLiteral("channel-byte"),
-                                         QStringLiteral("SEG-Y: the trace header byte where the channel starts "
-                                                        "(default 13)."),
-                                         QStringLiteral("N"), QStringLiteral("13"));
-    const QCommandLineOption ffidTable(QStringLiteral("ffid-table"),
-                                       QStringLiteral("SEG-2: a text file of 'FILENAME FFID' lines giving each "
-                                                      "file's ffid."),
-                                       QStringLiteral("FILE"));
-    p.addOptions({match, firstSample, by, tolerance, ffidByte, channelByte, ffidTable});
+    p.addOptions({match, by, tolerance});
+    const TraceOpenOptions open(p);
     if (!p.parse(args))
         return usageError(p);
     if (p.isSet(help))
@@ -97,20 +143,6 @@ int runSeis(const QStringList &args)
         return fail(positional.size() < 2 ? QStringLiteral("missing DATA") : QStringLiteral("too many arguments"));
     const QString path = positional.at(1);
 
-    TraceDataSet::Options options;
-    qint64 v = 0;
-    if (!toInt(p.value(ffidByte), 1, 237, &v))
-        return fail(QStringLiteral("--ffid-byte: '%1' is not a byte in 1..237").arg(p.value(ffidByte)));
-    options.ffidByte = int(v);
-    if (!toInt(p.value(channelByte), 1, 237, &v))
-        return fail(QStringLiteral("--channel-byte: '%1' is not a byte in 1..237").arg(p.value(channelByte)));
-    options.channelByte = int(v);
-    QString error;
-    if (p.isSet(ffidTable) && !readFfidTable(p.value(ffidTable), &options.seg2Ffids, &error))
-        return fail(error);
-    double firstSampleMs = 0;
-    if (p.isSet(firstSample) && !toDouble(p.value(firstSample), &firstSampleMs))
-        return fail(QStringLiteral("--first-sample: '%1' is not a number").arg(p.value(firstSample)));
     TraceMatchSettings settings;
     if (p.value(by) != QLatin1String("keys") && p.value(by) != QLatin1String("position"))
         return fail(QStringLiteral("--by: '%1' is not keys or position").arg(p.value(by)));
@@ -119,11 +151,9 @@ int runSeis(const QStringList &args)
         return fail(QStringLiteral("--tolerance: '%1' is not a positive number").arg(p.value(tolerance)));
 
     TraceDataSet data;
-    data.setOptions(options);
-    if (!data.open(path))
-        return fail(data.errorString());
-    if (p.isSet(firstSample))
-        data.setFirstSampleMs(firstSampleMs);
+    QString error;
+    if (!open.open(p, path, &data, &error))
+        return fail(error);
 
     QTextStream &o = out();
     o << "Data: " << path << '\n';
@@ -164,6 +194,18 @@ int runSeis(const QStringList &args)
         o << "  trace " << i.index + 1 << " (ffid " << i.ffid << ", channel " << i.channel << "): no pick\n";
     if (r.tracesWithoutPick > r.firstTracesWithoutPick.size())
         o << "  ... and " << r.tracesWithoutPick - r.firstTracesWithoutPick.size() << " more traces\n";
+    if (r.matched > 0) {
+        ShotIndexScanner scanner(fb);
+        if (!scanner.open())
+            return fail(QStringLiteral("%1: %2").arg(fb, scanner.errorString()));
+        const QVector<ShotIndexEntry> index = scanner.scan();
+        PickQc::WaveformQcSettings waveform;
+        waveform.match = settings;
+        PickQc::WaveformJudge judge(waveform);
+        if (!judge.run(index, PickQc::recordsFromFile(fb, index), data, nullptr))
+            return fail(QStringLiteral("%1: %2").arg(path, judge.errorString()));
+        printShift(o, judge.summary().shift);
+    }
     if (r.matched == 0 && r.picks > 0) {
         o << "No pick matches a trace: the picks' ffids run " << r.pickFfidMin << ".." << r.pickFfidMax
           << ", the traces' " << r.traceFfidMin << ".." << r.traceFfidMax << '\n';

@@ -11,6 +11,9 @@
 #include <memory>
 
 class QCommandLineParser;
+class QTextStream;
+class TraceDataSet;
+namespace PickQc { struct TimeShift; }
 namespace FbGenerator { struct Options; }
 
 namespace FbTool {
@@ -19,6 +22,25 @@ namespace FbTool {
 // when --match finds no pick with a trace (the data set is not the picks'),
 // 2 when DATA or FB cannot be read or an option is wrong.
 int runSeis(const QStringList &args);
+
+// The options of every command that opens a data set for its keys and
+// time base: --first-sample, --ffid-byte, --channel-byte, --ffid-table.
+struct TraceOpenOptions
+{
+    QCommandLineOption firstSample;
+    QCommandLineOption ffidByte;
+    QCommandLineOption channelByte;
+    QCommandLineOption ffidTable;
+
+    explicit TraceOpenOptions(QCommandLineParser &parser);
+    // Opens path into *data with the options given. False with *error for
+    // a value that is not usable or a data set that cannot be read.
+    bool open(const QCommandLineParser &parser, const QString &path, TraceDataSet *data, QString *error) const;
+};
+
+// The traces' shift against the picks in a line or two; nothing when no
+// confident trace was judged.
+void printShift(QTextStream &out, const PickQc::TimeShift &shift);
 
 // gen's --traces OUT and what shapes the traces and plants picker faults.
 struct TraceGenOptions

@@ -976,6 +976,46 @@
         <source>%1, %2: segment %3 at %4 m/s, outside %5 to %6 m/s: offsets in another unit, or picks that no curve of refractors follows</source>
         <translation>%1，%2：第 %3 段速度为 %4 米/秒，不在 %5 到 %6 米/秒之间：偏移距的单位不同，或拾取不符合任何折射曲线</translation>
     </message>
+    <message>
+        <source>Picks off their trace&apos;s onset</source>
+        <translation>偏离道起跳的初至</translation>
+    </message>
+    <message>
+        <source>Displacement</source>
+        <translation>偏移量</translation>
+    </message>
+    <message>
+        <source>Cycle-skip runs</source>
+        <translation>跳周期连续段</translation>
+    </message>
+    <message>
+        <source>First breaks too weak to judge</source>
+        <translation>太弱无法判断的初至</translation>
+    </message>
+    <message>
+        <source>Confidence</source>
+        <translation>置信度</translation>
+    </message>
+    <message>
+        <source>%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, trace onset %7 ms, %8 ms off</source>
+        <translation>%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 毫秒，道起跳 %7 毫秒，偏离 %8 毫秒</translation>
+    </message>
+    <message>
+        <source>late</source>
+        <translation>偏晚</translation>
+    </message>
+    <message>
+        <source>early</source>
+        <translation>偏早</translation>
+    </message>
+    <message>
+        <source>%1, channels %2 to %3 (%4 picks from record %5): %6 ms off their onsets, one period (%7 ms) %8 where the neighbouring traces continue</source>
+        <translation>%1，道 %2 至 %3（自记录 %5 起 %4 个初至）：偏离其起跳 %6 毫秒，比相邻道延续处%8一个周期（%7 毫秒）</translation>
+    </message>
+    <message>
+        <source>%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, the first break stands %7 times the noise out of it, too weak to judge</source>
+        <translation>%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 毫秒，初至仅高出噪声 %7 倍，太弱无法判断</translation>
+    </message>
 </context>
 <context>
     <name>PickQc::QcSession</name>
@@ -986,6 +1026,46 @@
     <message>
         <source>the edited shots could not be judged again</source>
         <translation>无法重新评判已编辑的炮</translation>
+    </message>
+    <message>
+        <source>Picks off their trace&apos;s onset</source>
+        <translation type="vanished">偏离道起跳的初至</translation>
+    </message>
+    <message>
+        <source>Displacement</source>
+        <translation type="vanished">偏移量</translation>
+    </message>
+    <message>
+        <source>Cycle-skip runs</source>
+        <translation type="vanished">跳周期连续段</translation>
+    </message>
+    <message>
+        <source>First breaks too weak to judge</source>
+        <translation type="vanished">太弱无法判断的初至</translation>
+    </message>
+    <message>
+        <source>Confidence</source>
+        <translation type="vanished">置信度</translation>
+    </message>
+    <message>
+        <source>%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, trace onset %7 ms, %8 ms off</source>
+        <translation type="vanished">%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 毫秒，道起跳 %7 毫秒，偏离 %8 毫秒</translation>
+    </message>
+    <message>
+        <source>late</source>
+        <translation type="vanished">偏晚</translation>
+    </message>
+    <message>
+        <source>early</source>
+        <translation type="vanished">偏早</translation>
+    </message>
+    <message>
+        <source>%1, channels %2 to %3 (%4 picks from record %5): %6 ms off their onsets, one period (%7 ms) %8 where the neighbouring traces continue</source>
+        <translation type="vanished">%1，道 %2 至 %3（自记录 %5 起 %4 个初至）：偏离其起跳 %6 毫秒，比相邻道延续处%8一个周期（%7 毫秒）</translation>
+    </message>
+    <message>
+        <source>%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, the first break stands %7 times the noise out of it, too weak to judge</source>
+        <translation type="vanished">%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 毫秒，初至仅高出噪声 %7 倍，太弱无法判断</translation>
     </message>
 </context>
 <context>
