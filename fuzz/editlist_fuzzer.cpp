@@ -1,32 +1,10 @@
 // Feeds arbitrary bytes to the library as an edits list (an edit log or a
 // hand-made list), and aborts when what must hold for any such file breaks.
 
+#include "fuzzinput.h"
 #include "textinputcheck.h"
-
-#include <QFile>
-#include <QString>
-
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // tmpfs when there is one: the library reads files, so each input is one.
-    static const QString path = QStringLiteral("%1/editlist_fuzzer_%2.csv")
-                                    .arg(QLatin1String(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp"))
-                                    .arg(getpid());
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        file.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
-    }
-    const QString problem = checkEditList(path);
-    if (!problem.isEmpty()) {
-        std::fprintf(stderr, "invariant broken: %s\n", qPrintable(problem));
-        std::abort();
-    }
-    return 0;
+    return fuzzFileInput(data, size, "editlist_fuzzer.csv", checkEditList);
 }

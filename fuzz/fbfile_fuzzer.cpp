@@ -1,41 +1,10 @@
 // Feeds arbitrary bytes to the FB file core as a file and aborts when an
 // index or shot invariant breaks.
 
+#include "fuzzinput.h"
 #include "fbfilecheck.h"
-
-#include <QByteArray>
-#include <QFile>
-#include <QString>
-
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <unistd.h>
-
-namespace {
-
-QString scratchFile()
-{
-    // tmpfs when there is one: the core reads files, so each input is one.
-    const char *dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    return QStringLiteral("%1/fbfile_fuzzer_%2.fb").arg(QLatin1String(dir)).arg(getpid());
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const QString path = scratchFile();
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        file.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
-    }
-    const QString problem = checkFbFile(path);
-    if (!problem.isEmpty()) {
-        std::fprintf(stderr, "invariant broken: %s\n", qPrintable(problem));
-        std::abort();
-    }
-    return 0;
+    return fuzzFileInput(data, size, "fbfile_fuzzer.fb", checkFbFile);
 }
