@@ -47,7 +47,6 @@ void QcLoader::start(const QString &fileName, const PickQc::Settings &settings)
     m_job->run<Outcome>(
         [fileName, settings](const LatestJob::Ticket &ticket) {
             const Progress progress = ticket.progress();
-            const auto keepGoing = [&ticket] { return !ticket.cancelled(); };
             Outcome outcome;
             auto data = std::make_shared<QcData>();
             data->fileName = fileName;
@@ -65,10 +64,10 @@ void QcLoader::start(const QString &fileName, const PickQc::Settings &settings)
             data->problems = std::make_shared<const ProblemList>(ProblemList::fromReport(data->report, progress));
             if (ticket.cancelled())
                 return outcome;
-            data->map = QcMapValues::survey(data->report, keepGoing);
+            data->map = QcMapValues::survey(data->report, progress);
             if (ticket.cancelled())
                 return outcome;
-            data->stations = StationAxis::build(data->report, keepGoing);
+            data->stations = StationAxis::build(data->report, progress);
             progress.reportPercent(100);
             outcome.data = std::move(data);
             return outcome;
