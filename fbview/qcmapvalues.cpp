@@ -9,7 +9,7 @@
 
 const char *const QcMapValues::keys[QuantityCount] = {"outliers", "rms", "picks", "pairs", "timing"};
 
-SurveyMapData QcMapValues::survey(const PickQc::Report &report, const std::function<bool()> &keepGoing)
+SurveyMapData QcMapValues::survey(const PickQc::Report &report, const Progress &progress)
 {
     const PickQc::ShotSummaries &shots = report.shots;
     QVector<SurveyPoint> sources(shots.size());
@@ -18,7 +18,7 @@ SurveyMapData QcMapValues::survey(const PickQc::Report &report, const std::funct
     QVector<SurveyPoint> receivers(report.receivers.size());
     for (int k = 0; k < report.receivers.size(); ++k)
         receivers[k] = SurveyPoint{report.receivers.at(k).x, report.receivers.at(k).y};
-    return SurveyMapData::build(std::move(sources), std::move(receivers), keepGoing);
+    return SurveyMapData::build(std::move(sources), std::move(receivers), progress);
 }
 
 SurveyValues QcMapValues::values(const PickQc::Report &report, Quantity quantity)

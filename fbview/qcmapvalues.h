@@ -27,8 +27,8 @@ public:
 
     // The map's data: each shot's source (as its first record gives it) and
     // the receivers the pass collected (Settings::collectReceivers);
-    // keepGoing as SurveyMapData::build() takes it.
-    static SurveyMapData survey(const PickQc::Report &report, const std::function<bool()> &keepGoing = {});
+    // Cancel as SurveyMapData::build() looks at it.
+    static SurveyMapData survey(const PickQc::Report &report, const Progress &progress = Progress());
     // The quantity for every shot of a report: outliers, picks and flagged
     // pairs (a pair a shot's timing error explains counts for that shot
     // only) are counts, the RMS residual (ms) a measure, the estimated

@@ -59,7 +59,7 @@ private:
 
 } // namespace
 
-StationAxis StationAxis::build(const PickQc::Report &report, const std::function<bool()> &keepGoing)
+StationAxis StationAxis::build(const PickQc::Report &report, const Progress &progress)
 {
     StationAxis axis;
     const QVector<PickQc::StationResidual> &receivers = report.stations;
@@ -97,7 +97,7 @@ StationAxis StationAxis::build(const PickQc::Report &report, const std::function
             steps.append(axis.m_receiverCoordinates.at(k) - axis.m_receiverCoordinates.at(k - 1));
         axis.m_cellWidth = medianStep(steps, 1.0);
     }
-    if (!axis.placeSources(report.shots, keepGoing))
+    if (!axis.placeSources(report.shots, progress))
         return StationAxis();
     return axis;
 }
@@ -180,7 +180,7 @@ QVector<double> StationAxis::fitLine(const QVector<PickQc::StationResidual> &rec
     return coordinates;
 }
 
-bool StationAxis::placeSources(const PickQc::ShotSummaries &shots, const std::function<bool()> &keepGoing)
+bool StationAxis::placeSources(const PickQc::ShotSummaries &shots, const Progress &progress)
 {
     double lo = qInf(), hi = -qInf();
     for (const double c : qAsConst(m_receiverCoordinates)) {
@@ -197,7 +197,7 @@ bool StationAxis::placeSources(const PickQc::ShotSummaries &shots, const std::fu
     bool haveLast = false;
     int line = -1;   // of the last source on a receiver line
     for (int s = 0; s < shots.size(); ++s) {
-        if (s % Batch == 0 && keepGoing && !keepGoing())
+        if (s % Batch == 0 && progress.cancelled())
             return false;
         const PickQc::ShotSource &source = shots.source(s);
         if (!haveLast || source.x != last.x || source.y != last.y || source.line != last.line

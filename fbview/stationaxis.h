@@ -3,6 +3,7 @@
 
 #include "fblayout.h"
 #include "pickqc.h"
+#include "progress.h"
 #include "shotindex.h"
 
 #include <QColor>
@@ -10,8 +11,6 @@
 #include <QHash>
 #include <QString>
 #include <QVector>
-
-#include <functional>
 
 class QwtPlot;
 class QwtPlotMarker;
@@ -54,10 +53,10 @@ public:
     enum Kind { Stations, Distance };
 
     // The receivers of a report (Report::stations, which Settings::
-    // collectReceivers fills) and its shots' sources. keepGoing, when given,
-    // is asked every million shots; false stops the build and leaves the
-    // axis empty.
-    static StationAxis build(const PickQc::Report &report, const std::function<bool()> &keepGoing = {});
+    // collectReceivers fills) and its shots' sources. Cancel is looked at
+    // every million shots; once asked, the build stops and leaves the axis
+    // empty.
+    static StationAxis build(const PickQc::Report &report, const Progress &progress = Progress());
 
     Kind kind() const { return m_kind; }
     bool isEmpty() const { return m_receivers.isEmpty(); }
@@ -118,8 +117,8 @@ private:
     QVector<double> layLines(const QVector<PickQc::StationResidual> &receivers);
     QVector<double> fitLine(const QVector<PickQc::StationResidual> &receivers);
     // Each shot's source, the span and the sources' spacing; false when
-    // keepGoing said stop.
-    bool placeSources(const PickQc::ShotSummaries &shots, const std::function<bool()> &keepGoing);
+    // Cancel was asked.
+    bool placeSources(const PickQc::ShotSummaries &shots, const Progress &progress);
     const Line *lineOf(double coordinate) const;
     double along(float x, float y) const;
     double nearestReceiver(float x, float y);

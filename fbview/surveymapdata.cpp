@@ -6,7 +6,7 @@
 #include <cstring>
 
 SurveyMapData SurveyMapData::build(QVector<SurveyPoint> sources, QVector<SurveyPoint> receivers,
-                                   const std::function<bool()> &keepGoing)
+                                   const Progress &progress)
 {
     constexpr int Batch = 1 << 20;
     SurveyMapData data;
@@ -42,7 +42,7 @@ SurveyMapData SurveyMapData::build(QVector<SurveyPoint> sources, QVector<SurveyP
     QVector<int> cellOfShot(shots, -1);
     data.m_cellStart.fill(0, data.m_columns * data.m_rows + 1);
     for (int s = 0; s < shots; ++s) {
-        if (s % Batch == 0 && keepGoing && !keepGoing())
+        if (s % Batch == 0 && progress.cancelled())
             return SurveyMapData();
         const SurveyPoint &p = data.m_sources.at(s);
         if (!qIsFinite(p.x))

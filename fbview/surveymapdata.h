@@ -1,6 +1,8 @@
 #ifndef SURVEYMAPDATA_H
 #define SURVEYMAPDATA_H
 
+#include "progress.h"
+
 #include <QPointF>
 #include <QRectF>
 #include <QString>
@@ -36,10 +38,10 @@ public:
     // that is not finite is kept (the shots keep their numbers) but neither
     // drawn nor found. receivers: distinct positions, as distinctReceivers()
     // gives them. Time grows in proportion to the points: about a second
-    // for ten million. keepGoing, when given, is asked every million shots
-    // and stops the build by returning false (the data is then empty).
+    // for ten million. Cancel is looked at every million shots; once asked,
+    // the build stops and the data is empty.
     static SurveyMapData build(QVector<SurveyPoint> sources, QVector<SurveyPoint> receivers,
-                               const std::function<bool()> &keepGoing = {});
+                               const Progress &progress = Progress());
 
     int shotCount() const { return m_sources.size(); }
     // Per shot; NaN where a coordinate is not finite.

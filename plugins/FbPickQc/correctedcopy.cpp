@@ -9,6 +9,16 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+namespace {
+
+// The percent callback the file writers take.
+std::function<void(int)> percentsTo(const Progress &progress)
+{
+    return [progress](int percent) { progress.reportPercent(percent); };
+}
+
+} // namespace
+
 CorrectedCopy::CorrectedCopy(const QString &fileName, const FbFileIdentity &judged, const PickEdits &edits)
     : m_fileName(fileName)
     , m_judged(judged)
@@ -16,8 +26,7 @@ CorrectedCopy::CorrectedCopy(const QString &fileName, const FbFileIdentity &judg
 {
 }
 
-bool CorrectedCopy::write(const QString &target, const QString &logName, const Progress &progress,
-                              const std::atomic_bool *cancel)
+bool CorrectedCopy::write(const QString &target, const QString &logName, const Progress &progress)
 {
     m_error.clear();
     m_cancelled = false;
@@ -67,7 +76,7 @@ bool CorrectedCopy::write(const QString &target, const QString &logName, const P
         *error = tr("%1 was not written, as its edit log cannot be: %2").arg(target, log.errorString());
         return false;
     });
-    if (!writer.write(target, progress, cancel)) {
+    if (!writer.write(target, percentsTo(progress), progress.cancelFlag())) {
         m_cancelled = writer.wasCancelled();
         m_error = writer.errorString();
         m_changed = 0;
@@ -76,8 +85,7 @@ bool CorrectedCopy::write(const QString &target, const QString &logName, const P
     return true;
 }
 
-bool CorrectedCopy::exportPicks(const QString &target, Format format, const Progress &progress,
-                                const std::atomic_bool *cancel)
+bool CorrectedCopy::exportPicks(const QString &target, Format format, const Progress &progress)
 {
     m_error.clear();
     m_cancelled = false;
@@ -86,32 +94,26 @@ bool CorrectedCopy::exportPicks(const QString &target, Format format, const Prog
     // target, which has room for what is written there.
     QTemporaryDir scratch(QDir(QFileInfo(target).absolutePath()).filePath(QStringLiteral(".fbpickqc-export-XXXXXX")));
     const bool edited = !m_edits.isEmpty();
-    const auto half = [&progress](int from) {
-        return Progress([&progress, from](int percent) {
-            if (progress)
-                progress(from + percent / 2);
-        });
-    };
     if (edited) {
         if (!scratch.isValid()) {
             m_error = tr("cannot make a temporary folder beside %1: %2").arg(target, scratch.errorString());
             return false;
         }
         source = scratch.filePath(QStringLiteral("corrected.fb"));
-        if (!write(source, QString(), half(0), cancel))
+        if (!write(source, QString(), progress.part(0, 50)))
             return false;
     }
-    const Progress rest = edited ? half(50) : progress;
+    const Progress rest = edited ? progress.part(50, 100) : progress;
     if (format == Csv) {
         FbCsvExport table;
-        const bool ok = table.write(source, target, rest, cancel);
+        const bool ok = table.write(source, target, percentsTo(rest), rest.cancelFlag());
         m_csvRecords = table.records();
         m_cancelled = table.wasCancelled();
         m_error = table.errorString();
         return ok;
     }
     SgtConverter converter;
-    const bool ok = converter.exportSgt(source, target, rest, cancel);
+    const bool ok = converter.exportSgt(source, target, percentsTo(rest), rest.cancelFlag());
     m_sgtCounts = converter.exportCounts();
     m_cancelled = converter.wasCancelled();
     m_error = converter.errorString();

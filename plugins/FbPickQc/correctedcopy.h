@@ -3,13 +3,12 @@
 
 #include "fbblockreader.h"
 #include "pickedit.h"
+#include "progress.h"
 #include "sgtconverter.h"
 
 #include <QCoreApplication>
 #include <QString>
 
-#include <atomic>
-#include <functional>
 
 // What the QC window writes from a file and the user's edits, on any
 // thread, never touching the file itself:
@@ -26,31 +25,28 @@
 //   format (.sgt) or a CSV table of every record; with edits, the file is
 //   first corrected into a temporary copy in the target's folder, which is
 //   removed afterwards.
-// Each is false with errorString() saying why (wasCancelled() when *cancel
-// became true); a failure leaves nothing under the target's name.
+// Each is false with errorString() saying why (wasCancelled() when Cancel
+// was asked); a failure leaves nothing under the target's name.
 //
 // Usage:
 //   CorrectedCopy copy(fileName, data->identity, session.edits());
-//   if (!copy.write(target, target + ".edits.csv", progress, &cancel)) ... copy.errorString();
+//   if (!copy.write(target, target + ".edits.csv", progress)) ... copy.errorString();
 class CorrectedCopy
 {
     Q_DECLARE_TR_FUNCTIONS(CorrectedCopy)
 
 public:
-    using Progress = std::function<void(int percent)>;
     enum Format { Sgt, Csv };
 
     // judged: the file's state the edits were made on; invalid: any.
     CorrectedCopy(const QString &fileName, const FbFileIdentity &judged, const PickEdits &edits);
 
     // logName empty: no log.
-    bool write(const QString &target, const QString &logName, const Progress &progress = Progress(),
-               const std::atomic_bool *cancel = nullptr);
+    bool write(const QString &target, const QString &logName, const Progress &progress = Progress());
     // Words the copy changed (rows of the log).
     int changedWords() const { return m_changed; }
 
-    bool exportPicks(const QString &target, Format format, const Progress &progress = Progress(),
-                     const std::atomic_bool *cancel = nullptr);
+    bool exportPicks(const QString &target, Format format, const Progress &progress = Progress());
     // After an .sgt export: what was written and what left out.
     const SgtConverter::ExportCounts &sgtCounts() const { return m_sgtCounts; }
     // After a CSV export: the records written.

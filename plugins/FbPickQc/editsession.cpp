@@ -23,12 +23,12 @@ struct JudgeInput
 
 // Runs on a worker: the shown report (shared until changed) judged again
 // as after leaves its picks.
-std::shared_ptr<const QcData> judgeAgain(const JudgeInput &in, const std::atomic_bool *cancel, QString *error)
+std::shared_ptr<const QcData> judgeAgain(const JudgeInput &in, const Progress &progress, QString *error)
 {
     PickQc::QcSession session;
     session.resume(in.base->fileName, in.base->report, in.before, in.filePairs, in.fileRepeats);
     session.setBatchFindings(in.batchFindings);
-    if (!session.setEdits(in.after, error, cancel) || *cancel)
+    if (!session.setEdits(in.after, error, progress.cancelFlag()) || progress.cancelled())
         return nullptr;
     auto data = std::make_shared<QcData>();
     data->fileName = in.base->fileName;
@@ -45,6 +45,7 @@ std::shared_ptr<const QcData> judgeAgain(const JudgeInput &in, const std::atomic
 EditSession::EditSession(QObject *parent)
     : QObject(parent)
     , m_rejectStatus(FbPicks::DefaultRejectStatus)
+    , m_judge(LatestJob::Concurrent, nullptr, LatestJob::Wait)
 {
 }
 
@@ -234,11 +235,18 @@ void EditSession::startJudging()
     in.fileRepeats = m_fileRepeats;
     in.batchFindings = m_batchFindings;
     m_pending = false;
-    m_judge.start([this, in](const BackgroundTask::Progress &, const std::atomic_bool *cancel) {
+    struct Judged
+    {
+        std::shared_ptr<const QcData> data;
         QString error;
-        const std::shared_ptr<const QcData> data = judgeAgain(in, cancel, &error);
-        return BackgroundTask::Done([this, data, in, error] { judgingDone(data, in.after, error); });
-    });
+    };
+    m_judge.run<Judged>(
+        [in](const LatestJob::Ticket &ticket) {
+            Judged judged;
+            judged.data = judgeAgain(in, ticket.progress(), &judged.error);
+            return judged;
+        },
+        [this, after = in.after](const Judged &judged) { judgingDone(judged.data, after, judged.error); });
     emit judgingChanged(true);
 }
 

@@ -1,7 +1,7 @@
 #ifndef EDITSESSION_H
 #define EDITSESSION_H
 
-#include "backgroundtask.h"
+#include "latestjob.h"
 #include "pickedit.h"
 #include "pickeditcommand.h"
 #include "qcloader.h"
@@ -133,7 +133,9 @@ private:
     QVector<PickQc::RepeatPair> m_fileRepeats;
     qint64 m_batchFindings = DefaultBatchFindings;
     bool m_pending = false;   // edits changed since the running or last judging began
-    BackgroundTask m_judge;
+    // Waits for its worker on destruction, before the members above go:
+    // a judging cancelled late still ends before the session does.
+    LatestJob m_judge;
 };
 
 #endif // EDITSESSION_H

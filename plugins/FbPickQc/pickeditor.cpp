@@ -45,6 +45,7 @@ PickEditor::PickEditor(FbPickQcWindow *window, QTableView *table, ShotTableModel
     , m_window(window)
     , m_table(table)
     , m_model(model)
+    , m_task(LatestJob::Concurrent, nullptr, LatestJob::Wait)
 {
     const QVariant status = QSettings().value(rejectStatusKey);
     if (status.isValid())
@@ -66,12 +67,7 @@ PickEditor::PickEditor(FbPickQcWindow *window, QTableView *table, ShotTableModel
     connect(&m_session, &EditSession::picksChanged, this, &PickEditor::updateActions);
     connect(&m_session, &EditSession::failed, this, [this](const QString &text) { emit message(text, true); });
     connect(&m_session, &EditSession::judgeFailed, this, [this](const QString &text) { emit message(text, true); });
-    connect(&m_task, &BackgroundTask::progressChanged, m_taskProgress, &QProgressBar::setValue);
-    connect(&m_task, &BackgroundTask::finished, this, [this] {
-        m_saving = false;
-        emit workingChanged(false);
-        updateActions();
-    });
+    connect(&m_task, &LatestJob::progressChanged, m_taskProgress, &QProgressBar::setValue);
     updateActions();
 }
 
@@ -397,13 +393,12 @@ void PickEditor::saveCorrectedCopy(const std::function<void()> &then)
     m_saving = true;
     m_afterSave = then;
     startWork(tr("Saving the corrected copy %1").arg(QFileInfo(target).fileName()), true,
-              [this, source, judged, edits, target, logName](const BackgroundTask::Progress &progress,
-                                                     const std::atomic_bool *cancel) {
+              [this, source, judged, edits, target, logName](const Progress &progress) {
                   CorrectedCopy copy(source, judged, edits);
-                  const bool ok = copy.write(target, logName, progress, cancel);
+                  const bool ok = copy.write(target, logName, progress);
                   const QString error = copy.errorString();
                   const int changed = copy.changedWords();
-                  return BackgroundTask::Done([this, ok, error, changed, edits, target, logName] {
+                  return Done([this, ok, error, changed, edits, target, logName] {
                       const std::function<void()> then = std::move(m_afterSave);
                       m_afterSave = nullptr;
                       m_saving = false;
@@ -453,15 +448,14 @@ void PickEditor::exportPicks()
     const PickEdits edits = m_session.edits();
     const FbFileIdentity judged = m_session.data() ? m_session.data()->identity : FbFileIdentity();
     startWork(tr("Exporting the picks to %1").arg(QFileInfo(target).fileName()), true,
-              [this, source, judged, edits, target, format](const BackgroundTask::Progress &progress,
-                                                    const std::atomic_bool *cancel) {
+              [this, source, judged, edits, target, format](const Progress &progress) {
                   CorrectedCopy copy(source, judged, edits);
-                  const bool ok = copy.exportPicks(target, format, progress, cancel);
+                  const bool ok = copy.exportPicks(target, format, progress);
                   const QString error = copy.errorString();
                   const SgtConverter::ExportCounts counts = copy.sgtCounts();
                   const qint64 records = copy.csvRecords();
                   const bool edited = !edits.isEmpty();
-                  return BackgroundTask::Done([this, ok, error, counts, records, edited, target, format] {
+                  return Done([this, ok, error, counts, records, edited, target, format] {
                       if (!ok) {
                           emit message(tr("Cannot export the picks: %1").arg(error), true);
                           return;
@@ -503,13 +497,13 @@ void PickEditor::importPicks()
         return;
     // The conversion cannot be stopped part-way: no Cancel.
     startWork(tr("Importing %1").arg(info.fileName()), false,
-              [this, sgt, target](const BackgroundTask::Progress &, const std::atomic_bool *) {
+              [this, sgt, target](const Progress &) {
                   SgtConverter converter;
                   const bool ok = converter.importSgt(sgt, target);
                   const QString error = converter.errorString();
                   const qint64 records = converter.importedRecords();
                   const int shots = converter.importedShots();
-                  return BackgroundTask::Done([this, ok, error, records, shots, sgt, target] {
+                  return Done([this, ok, error, records, shots, sgt, target] {
                       if (!ok) {
                           emit message(tr("Cannot import the picks: %1").arg(error), true);
                           return;
@@ -524,15 +518,27 @@ void PickEditor::importPicks()
               });
 }
 
-void PickEditor::startWork(const QString &label, bool cancellable, BackgroundTask::Work work)
+void PickEditor::startWork(const QString &label, bool cancellable, Work work)
 {
     m_taskLabelText = label;
     m_taskLabel->setText(label + QStringLiteral("..."));
     m_taskProgress->setRange(0, cancellable ? 100 : 0);
     m_taskProgress->setValue(0);
     m_taskCancel->setEnabled(cancellable);
-    m_task.start(std::move(work));
+    m_task.run<Done>([work = std::move(work)](const LatestJob::Ticket &ticket) { return work(ticket.progress()); },
+                     [this](const Done &done) {
+                         if (done)
+                             done();
+                         workEnded();
+                     });
     emit workingChanged(true);
+    updateActions();
+}
+
+void PickEditor::workEnded()
+{
+    m_saving = false;
+    emit workingChanged(false);
     updateActions();
 }
 

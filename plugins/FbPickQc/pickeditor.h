@@ -1,8 +1,9 @@
 #ifndef PICKEDITOR_H
 #define PICKEDITOR_H
 
-#include "backgroundtask.h"
 #include "editsession.h"
+#include "latestjob.h"
+#include "progress.h"
 
 #include <QObject>
 
@@ -89,8 +90,12 @@ private:
     void exportPicks();
     void importPicks();
 
+    // What a piece of work hands back to run on the UI thread once it ended.
+    using Done = std::function<void()>;
+    using Work = std::function<Done(const Progress &progress)>;
     // Starts work with its label in the task row; cancellable unless not.
-    void startWork(const QString &label, bool cancellable, BackgroundTask::Work work);
+    void startWork(const QString &label, bool cancellable, Work work);
+    void workEnded();
     void cancelWork();
     // A modal question with a name, so that it can be answered from outside.
     int ask(const QString &objectName, const QString &text, int buttons, int defaultButton);
@@ -99,7 +104,9 @@ private:
     QTableView *m_table;
     ShotTableModel *m_model;
     EditSession m_session;
-    BackgroundTask m_task;
+    // Waits for its worker on destruction: a copy being written ends
+    // before the editor, and the session its work reads, go.
+    LatestJob m_task;
     QString m_taskLabelText;
     bool m_saving = false;
     std::function<void()> m_afterSave;

@@ -11,7 +11,7 @@
 
 namespace {
 
-// Findings between two looks at keepGoing while the list is built.
+// Findings between two looks at Cancel while the list is built.
 constexpr qint64 LookEvery = 1 << 16;
 
 bool isPair(PickQc::Kind kind)
@@ -53,11 +53,11 @@ bool ProblemList::worse(const ShotProblems &a, const ShotProblems &b)
     return a.shot < b.shot;
 }
 
-ProblemList ProblemList::fromReport(const PickQc::Report &report, const std::function<bool()> &keepGoing)
+ProblemList ProblemList::fromReport(const PickQc::Report &report, const Progress &progress)
 {
     ProblemList list;
     qint64 seen = 0;
-    const auto stop = [&] { return keepGoing && ++seen % LookEvery == 0 && !keepGoing(); };
+    const auto stop = [&] { return ++seen % LookEvery == 0 && progress.cancelled(); };
     // Findings per shot, the file's at 0 and shot s at s + 1; then each
     // filed shot's group.
     std::vector<qint64> perShot(size_t(report.index.size()) + 1, 0);

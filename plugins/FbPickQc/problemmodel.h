@@ -2,11 +2,11 @@
 #define PROBLEMMODEL_H
 
 #include "pickqc.h"
+#include "progress.h"
 
 #include <QAbstractItemModel>
 #include <QHash>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -66,9 +66,9 @@ struct ProblemList
     int groupOf(qint32 shot) const;
     // a comes before b in the worst-first order.
     static bool worse(const ShotProblems &a, const ShotProblems &b);
-    // keepGoing is asked now and then; when it returns false the list is
-    // left unfinished, for a caller that no longer wants it.
-    static ProblemList fromReport(const PickQc::Report &report, const std::function<bool()> &keepGoing = {});
+    // Cancel is looked at now and then; once asked, the list is left
+    // unfinished, for a caller that no longer wants it.
+    static ProblemList fromReport(const PickQc::Report &report, const Progress &progress = Progress());
 };
 
 // The problem list of a loaded file as a tree: a row per shot with its

@@ -1,6 +1,6 @@
 #include "qcloader.h"
 
-#include "backgroundjob.h"
+#include "latestjob.h"
 #include "qcmapvalues.h"
 
 namespace {
@@ -25,8 +25,9 @@ void deliver(QcLoader *loader, Outcome outcome)
 
 QcLoader::QcLoader(QObject *parent)
     : QObject(parent)
-    , m_job(new BackgroundJob(BackgroundJob::Concurrent, this))
+    , m_job(new LatestJob(LatestJob::Concurrent, this))
 {
+    connect(m_job, &LatestJob::progressChanged, this, &QcLoader::progressChanged);
 }
 
 QcLoader::~QcLoader() = default;
@@ -44,16 +45,8 @@ bool QcLoader::isRunning() const
 void QcLoader::start(const QString &fileName, const PickQc::Settings &settings)
 {
     m_job->run<Outcome>(
-        [this, fileName, settings](const BackgroundJob::Ticket &ticket) {
-            int lastPercent = -1;
-            // `this` is only touched on its own thread, where the post runs.
-            auto progress = [&](int percent) {
-                if (percent == lastPercent)
-                    return;
-                lastPercent = percent;
-                ticket.post([this, percent] { emit progressChanged(percent); });
-            };
-            const auto keepGoing = [&ticket] { return !ticket.cancelled(); };
+        [fileName, settings](const LatestJob::Ticket &ticket) {
+            const Progress progress = ticket.progress();
             Outcome outcome;
             auto data = std::make_shared<QcData>();
             data->fileName = fileName;
@@ -63,18 +56,19 @@ void QcLoader::start(const QString &fileName, const PickQc::Settings &settings)
             PickQc::Settings judged = settings;
             judged.collectReceivers = true;
             PickQc::Analyzer analyzer(fileName, judged);
-            if (!analyzer.run(&data->report, progress, ticket.cancelFlag())) {
+            if (!analyzer.run(&data->report, [&progress](int percent) { progress.reportPercent(percent); },
+                              progress.cancelFlag())) {
                 outcome.error = analyzer.errorString();
                 return outcome;
             }
-            data->problems = std::make_shared<const ProblemList>(ProblemList::fromReport(data->report, keepGoing));
+            data->problems = std::make_shared<const ProblemList>(ProblemList::fromReport(data->report, progress));
             if (ticket.cancelled())
                 return outcome;
-            data->map = QcMapValues::survey(data->report, keepGoing);
+            data->map = QcMapValues::survey(data->report, progress);
             if (ticket.cancelled())
                 return outcome;
-            data->stations = StationAxis::build(data->report, keepGoing);
-            progress(100);
+            data->stations = StationAxis::build(data->report, progress);
+            progress.reportPercent(100);
             outcome.data = std::move(data);
             return outcome;
         },
@@ -82,12 +76,12 @@ void QcLoader::start(const QString &fileName, const PickQc::Settings &settings)
 }
 
 bool QcLoader::copyForRejudging(const PickQc::Report &r, double, double, PickQc::Report *copy, QString *,
-                                const std::atomic_bool *cancel)
+                                const Progress &progress)
 {
     // Its lists are shared with the shown report until rejudge() makes
     // those of the new thresholds anew.
     *copy = r;
-    return !(cancel && *cancel);
+    return !progress.cancelled();
 }
 
 bool QcLoader::rejudge(const std::shared_ptr<const QcData> &data, double outlierMs, double reciprocityMs)
@@ -95,7 +89,9 @@ bool QcLoader::rejudge(const std::shared_ptr<const QcData> &data, double outlier
     if (!data || outlierMs < data->report.candidateFloorMs())
         return false;
     m_job->run<Outcome>(
-        [data, outlierMs, reciprocityMs](const BackgroundJob::Ticket &ticket) {
+        [data, outlierMs, reciprocityMs](const LatestJob::Ticket &ticket) {
+            // No percent: judging again from what the pass kept is quick.
+            const Progress progress = Progress::cancelOnly(ticket.cancelFlag());
             Outcome outcome;
             const PickQc::Report &from = data->report;
             auto fresh = std::make_shared<QcData>();
@@ -104,11 +100,10 @@ bool QcLoader::rejudge(const std::shared_ptr<const QcData> &data, double outlier
             fresh->map = data->map;
             fresh->stations = data->stations;
             PickQc::Report &to = fresh->report;
-            if (!copyForRejudging(from, outlierMs, reciprocityMs, &to, &outcome.error, ticket.cancelFlag()))
+            if (!copyForRejudging(from, outlierMs, reciprocityMs, &to, &outcome.error, progress))
                 return outcome;
             PickQc::rejudge(&to, outlierMs, reciprocityMs);
-            fresh->problems = std::make_shared<const ProblemList>(
-                ProblemList::fromReport(to, [&ticket] { return !ticket.cancelled(); }));
+            fresh->problems = std::make_shared<const ProblemList>(ProblemList::fromReport(to, progress));
             outcome.data = std::move(fresh);
             return outcome;
         },

@@ -4,16 +4,16 @@
 #include "fbblockreader.h"
 #include "pickqc.h"
 #include "problemmodel.h"
+#include "progress.h"
 #include "stationaxis.h"
 #include "surveymapdata.h"
 
 #include <QObject>
 #include <QString>
 
-#include <atomic>
 #include <memory>
 
-class BackgroundJob;
+class LatestJob;
 
 // What the QC window holds of a file once it is judged: the report (index,
 // per-shot summaries, findings, the distinct receiver positions), the
@@ -71,9 +71,9 @@ public:
 
     // The copy rejudge() judges: every list and count of report but the
     // findings that judging with these thresholds makes anew. False, with
-    // the reason, when a copy's spill to disk fails (or *cancel is set).
+    // the reason, when a copy's spill to disk fails (or progress is cancelled).
     static bool copyForRejudging(const PickQc::Report &report, double outlierMs, double reciprocityMs,
-                                 PickQc::Report *copy, QString *error, const std::atomic_bool *cancel = nullptr);
+                                 PickQc::Report *copy, QString *error, const Progress &progress = Progress());
 
 signals:
     void progressChanged(int percent);
@@ -81,7 +81,7 @@ signals:
     void failed(const QString &message);
 
 private:
-    BackgroundJob *m_job;
+    LatestJob *m_job;
 };
 
 #endif // QCLOADER_H
