@@ -79,8 +79,10 @@ public:
     {
         start([work = std::move(work), done = std::move(done)](const Ticket &ticket) mutable {
             auto result = std::make_shared<Result>(work(ticket));
+            // Handed over whole: only the owner's thread touches the result
+            // from here on, moves it and frees it.
             if (!ticket.cancelled())
-                ticket.finish([done, result] { done(std::move(*result)); });
+                ticket.finish([done, result = std::move(result)] { done(std::move(*result)); });
         });
     }
     void cancel();
