@@ -148,7 +148,13 @@ FbPickQcWindow::FbPickQcWindow(QWidget *parent)
     rememberGeometry(QStringLiteral("FbPickQcWindow"));
 }
 
-FbPickQcWindow::~FbPickQcWindow() = default;
+FbPickQcWindow::~FbPickQcWindow()
+{
+    // The editor is a child, so it goes with QWidget's part of the window,
+    // after this part: its undo stack, cleaned as it goes, must not mark a
+    // window that is no longer whole.
+    disconnect(m_editor->session()->undoStack(), nullptr, this, nullptr);
+}
 
 QString FbPickQcWindow::projectKey(const char *name)
 {
