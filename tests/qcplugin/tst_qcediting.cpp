@@ -151,14 +151,18 @@ private slots:
         // "pick 21 (ffid 1003, channel 5)": one pick as the history names it.
         const auto pick = [](int shot, int row) {
             const FbRecord r = plantedSurvey().at(shot * Channels + row);
-            return QStringLiteral("pick %1 (ffid %2, channel %3)").arg(shot * Channels + row + 1).arg(r.ffid).arg(r.channel);
+            return QStringLiteral("pick %1 (ffid %2, channel %3)")
+                .arg(shot * Channels + row + 1)
+                .arg(r.ffid)
+                .arg(r.channel);
         };
         const int spikeA = SpikeChannelA - 1;
         const QString outlierA = problem(PickQc::Kind::Outlier, SpikeShotA, spikeRecord(SpikeShotA, SpikeChannelA));
         QTest::newRow("Delete rejects") << SpikeShotA << QVector<int>{spikeA} << "Delete" << 0 << 2 << asFile
                                         << QStringList{outlierA} << "Reject " + pick(SpikeShotA, spikeA);
-        QTest::newRow("R rejects with the chosen status") << SpikeShotA << QVector<int>{spikeA} << "R" << 7 << 7 << asFile
-                                                          << QStringList{outlierA} << "Reject " + pick(SpikeShotA, spikeA);
+        QTest::newRow("R rejects with the chosen status")
+            << SpikeShotA << QVector<int>{spikeA} << "R" << 7 << 7 << asFile << QStringList{outlierA}
+            << "Reject " + pick(SpikeShotA, spikeA);
         // The spike's time as the curve gives it: 30 ms early of the planted one.
         const float fitted = plantedSurvey().at(spikeRecord(SpikeShotA, SpikeChannelA)).fb_time - 30.0f;
         QTest::newRow("a typed time") << SpikeShotA << QVector<int>{spikeA}

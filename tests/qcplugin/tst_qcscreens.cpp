@@ -91,7 +91,11 @@ private slots:
         const QwtTextLabel *title = plot->titleLabel();
         const int oneLine = int(plot->title().heightForWidth(QWIDGETSIZE_MAX, title->font()));
         QVERIFY2(int(plot->title().heightForWidth(title->contentsRect().width(), title->font())) == oneLine,
-                 qPrintable(plot->title().text() + QStringLiteral(" %1 vs %2 at %3").arg(plot->title().heightForWidth(title->contentsRect().width(), title->font())).arg(oneLine).arg(title->contentsRect().width())));
+                 qPrintable(plot->title().text() +
+                            QStringLiteral(" %1 vs %2 at %3")
+                                .arg(plot->title().heightForWidth(title->contentsRect().width(), title->font()))
+                                .arg(oneLine)
+                                .arg(title->contentsRect().width())));
         QVERIFY2(table->viewport()->height() >= 8 * table->rowHeight(0),
                  qPrintable(QStringLiteral("%1 px for rows of %2").arg(table->viewport()->height())
                                 .arg(table->rowHeight(0))));

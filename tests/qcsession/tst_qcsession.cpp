@@ -228,7 +228,8 @@ private slots:
                 break;
             case 5:
                 action = QStringLiteral("reject outliers");
-                planned = plan.rejectOutliers(session.report().findings(Kind::Outlier), session.report().settings.outlierMs);
+                planned =
+                    plan.rejectOutliers(session.report().findings(Kind::Outlier), session.report().settings.outlierMs);
                 break;
             case 6: {
                 const double outlierMs = CandidateFloorMs + pick(9), reciprocityMs = 2.0 + pick(6);
