@@ -389,11 +389,11 @@
     </message>
     <message>
         <source>Automatic gain control over a window of this many ms; 0 for none</source>
-        <translation>在这么多毫秒的时窗内做自动增益控制；0 表示不做</translation>
+        <translation>在这么多 ms 的时窗内做自动增益控制；0 表示不做</translation>
     </message>
     <message>
         <source> ms</source>
-        <translation> 毫秒</translation>
+        <translation> ms</translation>
     </message>
     <message>
         <source>AGC off</source>
@@ -440,17 +440,17 @@
     </message>
     <message>
         <source>Reduced time t - |x| / %1 %2/s (ms)</source>
-        <translation>折合时间 t - |x| / %1 %2/s（毫秒）</translation>
+        <translation>折合时间 t - |x| / %1 %2/s（ms）</translation>
     </message>
     <message>
         <source>Time (ms)</source>
-        <translation>时间（毫秒）</translation>
+        <translation>时间（ms）</translation>
     </message>
     <message>
         <source>Channel %1, offset %2 %3
 %4 ms, amplitude %5</source>
         <translation>道号 %1，偏移距 %2 %3
-%4 毫秒，振幅 %5</translation>
+%4 ms，振幅 %5</translation>
     </message>
 </context>
 <context>
@@ -966,11 +966,11 @@
     </message>
     <message>
         <source>%1: %2 picks from channel %3 (offset %4) to channel %5 (offset %6) late by %7 ms as a run: a cycle skip?</source>
-        <translation>%1：从道 %3（偏移距 %4）到道 %5（偏移距 %6）的 %2 个拾取成串晚了 %7 毫秒：是跳周吗？</translation>
+        <translation>%1：从道 %3（偏移距 %4）到道 %5（偏移距 %6）的 %2 个拾取成串晚了 %7 ms：是跳周吗？</translation>
     </message>
     <message>
         <source>%1: %2 picks from channel %3 (offset %4) to channel %5 (offset %6) early by %7 ms as a run: a cycle skip?</source>
-        <translation>%1：从道 %3（偏移距 %4）到道 %5（偏移距 %6）的 %2 个拾取成串早了 %7 毫秒：是跳周吗？</translation>
+        <translation>%1：从道 %3（偏移距 %4）到道 %5（偏移距 %6）的 %2 个拾取成串早了 %7 ms：是跳周吗？</translation>
     </message>
     <message>
         <source>%1, %2: segment %3 at %4 m/s, outside %5 to %6 m/s: offsets in another unit, or picks that no curve of refractors follows</source>
@@ -998,7 +998,7 @@
     </message>
     <message>
         <source>%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, trace onset %7 ms, %8 ms off</source>
-        <translation>%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 毫秒，道起跳 %7 毫秒，偏离 %8 毫秒</translation>
+        <translation>%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 ms，道起跳 %7 ms，偏离 %8 ms</translation>
     </message>
     <message>
         <source>late</source>
@@ -1010,11 +1010,11 @@
     </message>
     <message>
         <source>%1, channels %2 to %3 (%4 picks from record %5): %6 ms off their onsets, one period (%7 ms) %8 where the neighbouring traces continue</source>
-        <translation>%1，道 %2 至 %3（自记录 %5 起 %4 个初至）：偏离其起跳 %6 毫秒，比相邻道延续处%8一个周期（%7 毫秒）</translation>
+        <translation>%1，道 %2 至 %3（自记录 %5 起 %4 个初至）：偏离其起跳 %6 ms，比相邻道延续处%8一个周期（%7 ms）</translation>
     </message>
     <message>
         <source>%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, the first break stands %7 times the noise out of it, too weak to judge</source>
-        <translation>%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 毫秒，初至仅高出噪声 %7 倍，太弱无法判断</translation>
+        <translation>%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 ms，初至仅高出噪声 %7 倍，太弱无法判断</translation>
     </message>
 </context>
 <context>
@@ -1049,7 +1049,7 @@
     </message>
     <message>
         <source>%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, trace onset %7 ms, %8 ms off</source>
-        <translation type="vanished">%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 毫秒，道起跳 %7 毫秒，偏离 %8 毫秒</translation>
+        <translation type="vanished">%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 ms，道起跳 %7 ms，偏离 %8 ms</translation>
     </message>
     <message>
         <source>late</source>
@@ -1061,11 +1061,11 @@
     </message>
     <message>
         <source>%1, channels %2 to %3 (%4 picks from record %5): %6 ms off their onsets, one period (%7 ms) %8 where the neighbouring traces continue</source>
-        <translation type="vanished">%1，道 %2 至 %3（自记录 %5 起 %4 个初至）：偏离其起跳 %6 毫秒，比相邻道延续处%8一个周期（%7 毫秒）</translation>
+        <translation type="vanished">%1，道 %2 至 %3（自记录 %5 起 %4 个初至）：偏离其起跳 %6 ms，比相邻道延续处%8一个周期（%7 ms）</translation>
     </message>
     <message>
         <source>%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, the first break stands %7 times the noise out of it, too weak to judge</source>
-        <translation type="vanished">%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 毫秒，初至仅高出噪声 %7 倍，太弱无法判断</translation>
+        <translation type="vanished">%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 ms，初至仅高出噪声 %7 倍，太弱无法判断</translation>
     </message>
 </context>
 <context>
@@ -1314,7 +1314,7 @@
     </message>
     <message>
         <source>%1: %2, %3 (status 0: %L4, status 1: %L5, other: %L6; not picked: %L7). Thresholds: outlier %8 ms, reciprocity %9 ms.</source>
-        <translation>%1：%2，%3（状态 0：%L4，状态 1：%L5，其他：%L6；未拾取：%L7）。阈值：异常值 %8 毫秒，互换性 %9 毫秒。</translation>
+        <translation>%1：%2，%3（状态 0：%L4，状态 1：%L5，其他：%L6；未拾取：%L7）。阈值：异常值 %8 ms，互换性 %9 ms。</translation>
     </message>
     <message numerus="yes">
         <source>%Ln shot(s)</source>
@@ -1344,7 +1344,7 @@
     </message>
     <message>
         <source>estimated timing error %1 ms</source>
-        <translation>估计时间误差 %1 毫秒</translation>
+        <translation>估计时间误差 %1 ms</translation>
     </message>
     <message>
         <source>Shots in the most flagged pairs: %1.</source>
@@ -1818,7 +1818,7 @@
     </message>
     <message>
         <source>The time of every trace&apos;s first sample in ms; empty takes the format&apos;s delay</source>
-        <translation>每道第一个样点的时间（毫秒）；留空则采用格式中的延迟</translation>
+        <translation>每道第一个样点的时间（ms）；留空则采用格式中的延迟</translation>
     </message>
     <message>
         <source>Traces:</source>
@@ -1826,7 +1826,7 @@
     </message>
     <message>
         <source>First sample (ms):</source>
-        <translation>第一个样点（毫秒）：</translation>
+        <translation>第一个样点（ms）：</translation>
     </message>
     <message>
         <source>Open SEG-Y File</source>
