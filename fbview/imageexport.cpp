@@ -51,6 +51,9 @@ void render(QwtPlot *plot, QPainter *painter, const QSizeF &device)
         if (qMin(sx, sy) >= 1.0 && qAbs(sx - sy) <= 0.01 * qMax(sx, sy))
             scale = qMin(sx, sy);
     }
+    // A plot never shown has not been laid out at its size yet: its axis
+    // titles would keep the size that fitted whatever it was before.
+    plot->updateLayout();
     QwtPlotRenderer renderer;
     renderer.setDiscardFlags(QwtPlotRenderer::DiscardBackground | QwtPlotRenderer::DiscardCanvasFrame);
     painter->scale(scale, scale);
