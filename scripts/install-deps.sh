@@ -11,7 +11,7 @@ packages=(
     fonts-noto-cjk imagemagick xdotool
     dpkg-dev
     xvfb xauth
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
 )
 
 missing=()
