@@ -27,9 +27,9 @@ namespace BenchProcess {
 
 struct Sample
 {
-    double seconds = -1.0;   // wall time; negative when the process did not exit normally
-    double cpu = 0.0;        // user + system seconds, less sensitive to a loaded machine
-    qint64 peakKiB = 0;      // the child's peak resident memory
+    double seconds = -1.0; // wall time; negative when the process did not exit normally
+    double cpu = 0.0;      // user + system seconds, less sensitive to a loaded machine
+    qint64 peakKiB = 0;    // the child's peak resident memory
     int exitCode = -1;
 };
 
@@ -65,8 +65,8 @@ inline Sample run(const QString &program, const QStringList &args)
     sample.exitCode = WEXITSTATUS(status);
     sample.seconds = elapsed;
     sample.peakKiB = usage.ru_maxrss;
-    sample.cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
-               + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    sample.cpu =
+        usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     return sample;
 }
 
@@ -76,9 +76,9 @@ using BenchTiming::median;
 struct Options
 {
     int repetitions = 5;
-    QString fbtool;     // the fbtool to run
-    QString dirName;    // where its files are kept; made if needed
-    QString baseline;   // an earlier fbtool to measure beside it; empty for none
+    QString fbtool;   // the fbtool to run
+    QString dirName;  // where its files are kept; made if needed
+    QString baseline; // an earlier fbtool to measure beside it; empty for none
 };
 
 // Parses --repeat N, --dir DIR (dirHelp says what is kept there; without
@@ -108,8 +108,8 @@ inline Options parseOptions(const QCoreApplication &app, const QString &descript
     parser.process(app);
     Options options;
     options.repetitions = qMax(1, parser.value(repeat).toInt());
-    options.fbtool = parser.isSet(tool) ? parser.value(tool)
-                                        : QCoreApplication::applicationDirPath() + QStringLiteral("/fbtool");
+    options.fbtool =
+        parser.isSet(tool) ? parser.value(tool) : QCoreApplication::applicationDirPath() + QStringLiteral("/fbtool");
     options.dirName = parser.isSet(dir) ? parser.value(dir) : temporaryDir;
     if (withBaseline)
         options.baseline = parser.value(baseline);

@@ -45,7 +45,7 @@ inline double timeMs(const std::function<void()> &f)
 struct UiProbe
 {
     double longestMs = 0.0;
-    double longestAtMs = 0.0;   // when the longest gap ended, from start()
+    double longestAtMs = 0.0; // when the longest gap ended, from start()
     QElapsedTimer clock;
     QTimer timer;
     qint64 last = 0;

@@ -85,11 +85,11 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir temporary;
-    const BenchProcess::Options bench = BenchProcess::parseOptions(
-        app, QStringLiteral("fbtool dump of a 3,000,000-pick shot against reading it."),
-        QStringLiteral("Folder for the file, kept and reused if present "
-                       "(default: a temporary folder; 260 MB free needed)."),
-        temporary.path());
+    const BenchProcess::Options bench =
+        BenchProcess::parseOptions(app, QStringLiteral("fbtool dump of a 3,000,000-pick shot against reading it."),
+                                   QStringLiteral("Folder for the file, kept and reused if present "
+                                                  "(default: a temporary folder; 260 MB free needed)."),
+                                   temporary.path());
     const int repetitions = bench.repetitions;
     const QString &fbtool = bench.fbtool;
     const QString &dirName = bench.dirName;
@@ -105,11 +105,17 @@ int main(int argc, char *argv[])
         }
     }
 
-    const struct { const char *name; QString program; QStringList args; } commands[] = {
+    const struct
+    {
+        const char *name;
+        QString program;
+        QStringList args;
+    } commands[] = {
         {"cat", QStringLiteral("/bin/cat"), {fileName}},
         {"check", fbtool, {QStringLiteral("check"), fileName}},
         {"dump", fbtool, {QStringLiteral("dump"), fileName, QStringLiteral("--shot"), QStringLiteral("1")}},
-        {"dump --csv", fbtool,
+        {"dump --csv",
+         fbtool,
          {QStringLiteral("dump"), fileName, QStringLiteral("--shot"), QStringLiteral("1"), QStringLiteral("--csv")}},
     };
     const int count = int(sizeof commands / sizeof commands[0]);
@@ -132,21 +138,28 @@ int main(int argc, char *argv[])
     out() << "medians of " << repetitions << " warm-cache runs on " << QFileInfo(fileName).size()
           << " bytes, one shot of 3,000,000 picks, whole processes\n";
     out() << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
-                 .arg(QStringLiteral("command"), -11).arg(QStringLiteral("wall s"), 7).arg(QStringLiteral("cpu s"), 7)
-                 .arg(QStringLiteral("/check"), 7).arg(QStringLiteral("cpu/chk"), 7)
-                 .arg(QStringLiteral("peak MiB"), 9).arg(QStringLiteral("goals (3x check, 64 MiB)"));
+                 .arg(QStringLiteral("command"), -11)
+                 .arg(QStringLiteral("wall s"), 7)
+                 .arg(QStringLiteral("cpu s"), 7)
+                 .arg(QStringLiteral("/check"), 7)
+                 .arg(QStringLiteral("cpu/chk"), 7)
+                 .arg(QStringLiteral("peak MiB"), 9)
+                 .arg(QStringLiteral("goals (3x check, 64 MiB)"));
     const double checkWall = median(wall[1]), checkCpu = median(cpu[1]);
     for (int c = 0; c < count; ++c) {
         const double ratio = median(wall[c]) / checkWall;
         const double peakMiB = peakKiB[c] / 1024.0;
         const bool isDump = c >= 2;
         out() << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
-                     .arg(QLatin1String(commands[c].name), -11).arg(seconds(median(wall[c])), 7)
-                     .arg(seconds(median(cpu[c])), 7).arg(ratio, 7, 'f', 2)
-                     .arg(median(cpu[c]) / checkCpu, 7, 'f', 2).arg(peakMiB, 9, 'f', 1)
+                     .arg(QLatin1String(commands[c].name), -11)
+                     .arg(seconds(median(wall[c])), 7)
+                     .arg(seconds(median(cpu[c])), 7)
+                     .arg(ratio, 7, 'f', 2)
+                     .arg(median(cpu[c]) / checkCpu, 7, 'f', 2)
+                     .arg(peakMiB, 9, 'f', 1)
                      .arg(!isDump ? QString()
-                                  : QLatin1String(ratio <= 3.0 ? "time met" : "time MISSED")
-                                        + QLatin1String(peakMiB <= 64.0 ? ", memory met" : ", memory MISSED"));
+                                  : QLatin1String(ratio <= 3.0 ? "time met" : "time MISSED") +
+                                        QLatin1String(peakMiB <= 64.0 ? ", memory met" : ", memory MISSED"));
     }
     out().flush();
     measureCells(fileName, 1000000);

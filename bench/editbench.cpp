@@ -50,8 +50,8 @@ bool writeEdits(const QString &fileName, qint64 records)
     for (int k = 0; k < 100000; ++k) {
         state = state * 6364136223846793005ULL + 1442695040888963407ULL;
         const qint64 record = qint64((state >> 16) % quint64(records)) + 1;
-        text += QByteArray::number(record)
-              + (k % 2 ? QByteArray(",fb_status,2\n") : ",fb_time," + QByteArray::number(10 + k % 500) + ".25\n");
+        text += QByteArray::number(record) +
+                (k % 2 ? QByteArray(",fb_status,2\n") : ",fb_time," + QByteArray::number(10 + k % 500) + ".25\n");
     }
     return file.write(text) == text.size();
 }
@@ -80,8 +80,7 @@ int main(int argc, char *argv[])
             return 1;
         }
     }
-    if (!QFileInfo::exists(editsName)
-        && !writeEdits(editsName, qint64(options.shots) * options.channels)) {
+    if (!QFileInfo::exists(editsName) && !writeEdits(editsName, qint64(options.shots) * options.channels)) {
         out() << "cannot write " << editsName << Qt::endl;
         return 1;
     }
@@ -89,13 +88,21 @@ int main(int argc, char *argv[])
     const QString copyName = dir.filePath(QStringLiteral("copy.fb"));
     const QString editedName = dir.filePath(QStringLiteral("edited.fb"));
     const QString logName = editedName + QStringLiteral(".edits.csv");
-    const struct { const char *name; QString program; QStringList args; QStringList outputs; } commands[] = {
+    const struct
+    {
+        const char *name;
+        QString program;
+        QStringList args;
+        QStringList outputs;
+    } commands[] = {
         {"cp", QStringLiteral("/bin/cp"), {fileName, copyName}, {copyName}},
-        {"cp + sync", QStringLiteral("/bin/sh"),
+        {"cp + sync",
+         QStringLiteral("/bin/sh"),
          {QStringLiteral("-c"), QStringLiteral("cp \"$1\" \"$2\" && sync \"$2\""), QStringLiteral("sh"), fileName,
           copyName},
          {copyName}},
-        {"edit", bench.fbtool,
+        {"edit",
+         bench.fbtool,
          {QStringLiteral("edit"), fileName, QStringLiteral("-o"), editedName, QStringLiteral("--edits"), editsName},
          {editedName, logName}},
     };
@@ -132,21 +139,28 @@ int main(int argc, char *argv[])
     for (int c = 0; c < count; ++c)
         removeOutputs(c);
 
-    out() << "medians of " << bench.repetitions << " warm-cache runs on " << QFileInfo(fileName).size()
-          << " bytes (" << options.shots << " shots x " << options.channels
-          << " picks), 100,000 edits, whole processes\n";
+    out() << "medians of " << bench.repetitions << " warm-cache runs on " << QFileInfo(fileName).size() << " bytes ("
+          << options.shots << " shots x " << options.channels << " picks), 100,000 edits, whole processes\n";
     out() << QStringLiteral("%1 %2 %3 %4 %5 %6\n")
-                 .arg(QStringLiteral("command"), -10).arg(QStringLiteral("wall s"), 7).arg(QStringLiteral("cpu s"), 7)
-                 .arg(QStringLiteral("/cp"), 6).arg(QStringLiteral("/cp+sync"), 8).arg(QStringLiteral("peak MiB"), 9);
+                 .arg(QStringLiteral("command"), -10)
+                 .arg(QStringLiteral("wall s"), 7)
+                 .arg(QStringLiteral("cpu s"), 7)
+                 .arg(QStringLiteral("/cp"), 6)
+                 .arg(QStringLiteral("/cp+sync"), 8)
+                 .arg(QStringLiteral("peak MiB"), 9);
     const double cp = median(wall[0]), durable = median(wall[1]);
     for (int c = 0; c < count; ++c) {
         const double w = median(wall[c]);
         out() << QStringLiteral("%1 %2 %3 %4 %5 %6\n")
-                     .arg(QLatin1String(commands[c].name), -10).arg(w, 7, 'f', 3).arg(median(cpu[c]), 7, 'f', 3)
-                     .arg(w / cp, 6, 'f', 2).arg(w / durable, 8, 'f', 2).arg(peakKiB[c] / 1024.0, 9, 'f', 1);
+                     .arg(QLatin1String(commands[c].name), -10)
+                     .arg(w, 7, 'f', 3)
+                     .arg(median(cpu[c]), 7, 'f', 3)
+                     .arg(w / cp, 6, 'f', 2)
+                     .arg(w / durable, 8, 'f', 2)
+                     .arg(peakKiB[c] / 1024.0, 9, 'f', 1);
     }
     const double ratio = median(wall[2]) / cp;
-    out() << "edit / cp = " << QString::number(ratio, 'f', 2) << " against the goal of 1.5: "
-          << (ratio <= 1.5 ? "met" : "MISSED") << Qt::endl;
+    out() << "edit / cp = " << QString::number(ratio, 'f', 2)
+          << " against the goal of 1.5: " << (ratio <= 1.5 ? "met" : "MISSED") << Qt::endl;
     return 0;
 }

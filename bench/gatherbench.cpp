@@ -117,11 +117,14 @@ int main(int argc, char **argv)
     GatherRenderer::Scaling plain, agc;
     agc.agcWindowMs = 200;
     QVector<float> copy;
-    const double copyMs = medianMs(Runs, [&] { copy = QVector<float>(gather.samples.cbegin(), gather.samples.cend()); });
+    const double copyMs =
+        medianMs(Runs, [&] { copy = QVector<float>(gather.samples.cbegin(), gather.samples.cend()); });
     const double plainMs = medianMs(Runs, [&] { GatherRenderer::prepare(gather, plain); });
     const double agcMs = medianMs(Runs, [&] { GatherRenderer::prepare(gather, agc); });
     out << QStringLiteral("Scaling (worker thread): plain %1 ms, AGC 200 ms %2 ms; copy of the samples %3 ms\n")
-               .arg(plainMs, 0, 'f', 2).arg(agcMs, 0, 'f', 2).arg(copyMs, 0, 'f', 2);
+               .arg(plainMs, 0, 'f', 2)
+               .arg(agcMs, 0, 'f', 2)
+               .arg(copyMs, 0, 'f', 2);
     out.flush();
 
     const PickQc::ShotFit fit = PickQc::fitShot(records);
@@ -151,10 +154,16 @@ int main(int argc, char **argv)
             QObject::disconnect(done);
         }
         out << QStringLiteral("A new shot (%1): shown %2 ms after setShot(), the UI thread's CPU %3 ms\n")
-                   .arg(QLatin1String(name)).arg(median(total), 0, 'f', 2).arg(median(ui), 0, 'f', 2);
+                   .arg(QLatin1String(name))
+                   .arg(median(total), 0, 'f', 2)
+                   .arg(median(ui), 0, 'f', 2);
         out.flush();
     }
-    const struct { GatherRenderer::Display display; const char *name; } displays[] = {
+    const struct
+    {
+        GatherRenderer::Display display;
+        const char *name;
+    } displays[] = {
         {GatherRenderer::Display::Wiggle, "wiggle"},
         {GatherRenderer::Display::VariableArea, "variable area"},
         {GatherRenderer::Display::DensityGrey, "density (grey)"},
@@ -170,7 +179,10 @@ int main(int argc, char **argv)
         QApplication::processEvents();
         const QSize canvas = view.canvas()->size();
         out << QStringLiteral("Window %1x%2 (canvas %3x%4), all %5 ms shown:\n")
-                   .arg(window.width()).arg(window.height()).arg(canvas.width()).arg(canvas.height())
+                   .arg(window.width())
+                   .arg(window.height())
+                   .arg(canvas.width())
+                   .arg(canvas.height())
                    .arg(Samples * IntervalMs);
         for (const auto &d : displays) {
             view.setDisplay(d.display);
@@ -201,8 +213,11 @@ int main(int argc, char **argv)
             });
             out << QStringLiteral("  %1: redraw after a pan %2 ms (UI thread; %3 ms of its CPU); its image alone "
                                   "%4 ms, a bare drawImage %5 ms\n")
-                       .arg(QLatin1String(d.name), -26).arg(redrawMs, 0, 'f', 2).arg(redrawCpuMs, 0, 'f', 2)
-                       .arg(imageMs, 0, 'f', 2).arg(blitMs, 0, 'f', 2);
+                       .arg(QLatin1String(d.name), -26)
+                       .arg(redrawMs, 0, 'f', 2)
+                       .arg(redrawCpuMs, 0, 'f', 2)
+                       .arg(imageMs, 0, 'f', 2)
+                       .arg(blitMs, 0, 'f', 2);
             out.flush();
         }
     }

@@ -45,7 +45,7 @@ double seconds(const QElapsedTimer &timer)
     return timer.nsecsElapsed() / 1e9;
 }
 
-template <typename F>
+template<typename F>
 double medianOf(int repetitions, F run)
 {
     std::vector<double> times;
@@ -64,7 +64,7 @@ qint64 peakRssKiB()
                 return line.mid(6).trimmed().split(' ').first().toLongLong();
         }
     }
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
@@ -196,8 +196,9 @@ int main(int argc, char *argv[])
                                  QStringLiteral("FB file to scan (default: generate 53,000 shots x 240 picks, "
                                                 "about 1.07 GB, into a temporary folder)."),
                                  QStringLiteral("[FILE]"));
-    const QCommandLineOption repeat(QStringLiteral("repeat"), QStringLiteral("Repetitions per measurement (default 5)."),
-                                    QStringLiteral("N"), QStringLiteral("5"));
+    const QCommandLineOption repeat(QStringLiteral("repeat"),
+                                    QStringLiteral("Repetitions per measurement (default 5)."), QStringLiteral("N"),
+                                    QStringLiteral("5"));
     const QCommandLineOption literal(QStringLiteral("literal-records"),
                                      QStringLiteral("Records of the literal scan (default 1000000)."),
                                      QStringLiteral("N"), QStringLiteral("1000000"));
@@ -271,7 +272,8 @@ int main(int argc, char *argv[])
     const double copy = median(copyTimes);
     const qint64 sample = qMin(records, literalRecords);
     int literalShots = 0;
-    const double literalSample = medianOf(qMin(repetitions, 3), [&] { return literalScan(fileName, sample, &literalShots); });
+    const double literalSample =
+        medianOf(qMin(repetitions, 3), [&] { return literalScan(fileName, sample, &literalShots); });
     const double literalScaled = literalSample * double(records) / double(sample);
 
     const double gib = double(fileSize) / (1 << 30);
@@ -293,7 +295,8 @@ int main(int argc, char *argv[])
     if (smallPeak >= 0)
         o << "  file of " << QFile(smallName).size() << " bytes  " << fixed(smallPeak / 1024.0, 1) << " MiB\n";
     o << "  file of " << fileSize << " bytes  " << fixed(bigPeak / 1024.0, 1) << " MiB"
-      << (peakReset ? QString() : QStringLiteral(" (process peak; before indexing %1 MiB)").arg(fixed(rssBefore / 1024.0, 1)))
+      << (peakReset ? QString()
+                    : QStringLiteral(" (process peak; before indexing %1 MiB)").arg(fixed(rssBefore / 1024.0, 1)))
       << '\n';
     o.flush();
     return 0;

@@ -48,9 +48,9 @@ QTextStream &out()
 bool listMisses = false;
 
 constexpr int Channels = 96;
-constexpr double GroupInterval = 10;        // m
-constexpr double TopVelocity = 500;         // m/s
-constexpr double RefractorVelocity = 2000;  // m/s
+constexpr double GroupInterval = 10;       // m
+constexpr double TopVelocity = 500;        // m/s
+constexpr double RefractorVelocity = 2000; // m/s
 constexpr double InterceptMs = 40;
 constexpr double SourceDelayMs = 20;
 constexpr double SampleIntervalMs = 0.5;
@@ -87,7 +87,12 @@ struct Family
 QVector<Family> families()
 {
     QVector<Family> list;
-    const struct { const char *name; TraceWavelet wavelet; bool emergent; } shapes[] = {
+    const struct
+    {
+        const char *name;
+        TraceWavelet wavelet;
+        bool emergent;
+    } shapes[] = {
         {"Berlage", TraceWavelet::Berlage, false},
         {"damped sine", TraceWavelet::DampedSine, false},
         {"emergent", TraceWavelet::Berlage, true},
@@ -240,9 +245,9 @@ Tally judgeFamily(const Family &f, int shots, quint64 seed)
             const bool missed = (kind[c] == Skipped) != (v == PickQc::WaveformVerdict::CycleSkip);
             if (listMisses && missed)
                 out() << "    " << f.name << " S/N " << f.signalToNoise << " shot " << shot << " channel " << c
-                      << (kind[c] == Skipped ? " skipped pick not named" : " named skipped")
-                      << ": truth " << s.truth[c] << " pick " << picks[c] << " onset " << check.traces[c].onsetMs
-                      << " confidence " << check.traces[c].confidence << " verdict " << int(v) << ", neighbours "
+                      << (kind[c] == Skipped ? " skipped pick not named" : " named skipped") << ": truth " << s.truth[c]
+                      << " pick " << picks[c] << " onset " << check.traces[c].onsetMs << " confidence "
+                      << check.traces[c].confidence << " verdict " << int(v) << ", neighbours "
                       << (c > 0 ? int(check.traces[c - 1].verdict) : -1) << " "
                       << (c + 1 < Channels ? int(check.traces[c + 1].verdict) : -1) << ", period " << check.periodMs
                       << Qt::endl;
@@ -281,10 +286,9 @@ void accuracy(int shots)
         out() << f.name.leftJustified(24) << rpad(QString::number(f.signalToNoise), 5)
               << rpad(percent(t.inSample, t.traces), 7) << rpad(percent(t.inMs, t.traces), 7)
               << rpad(percent(t.snapInMs, t.snaps), 7) << rpad(percent(t.unguidedInMs, t.traces), 7)
-              << rpad(percent(t.skippedFound, t.skipped), 7)
-              << rpad(percent(t.goodSkipped, t.good, 2), 10) << rpad(percent(t.goodOff, t.good, 2), 9)
-              << rpad(percent(t.mispicksFound, t.mispicks), 8) << rpad(percent(t.weak, t.weak + t.judged), 7)
-              << Qt::endl;
+              << rpad(percent(t.skippedFound, t.skipped), 7) << rpad(percent(t.goodSkipped, t.good, 2), 10)
+              << rpad(percent(t.goodOff, t.good, 2), 9) << rpad(percent(t.mispicksFound, t.mispicks), 8)
+              << rpad(percent(t.weak, t.weak + t.judged), 7) << Qt::endl;
         total.add(t);
         bySignal[f.signalToNoise].add(t);
     }
@@ -294,9 +298,9 @@ void accuracy(int shots)
         out() << "  S/N " << rpad(QString::number(it.key()), 3) << ": picks within 1 sample "
               << percent(t.inSample, t.traces) << "%, within 1 ms " << percent(t.inMs, t.traces)
               << "%, snapped within 1 ms " << percent(t.snapInMs, t.snaps) << "%, shot picked unguided within 1 ms "
-              << percent(t.unguidedInMs, t.traces) << "%, skipped picks named "
-              << percent(t.skippedFound, t.skipped) << "%, good called skipped " << percent(t.goodSkipped, t.good, 3)
-              << "%, mispicks found " << percent(t.mispicksFound, t.mispicks) << "%\n";
+              << percent(t.unguidedInMs, t.traces) << "%, skipped picks named " << percent(t.skippedFound, t.skipped)
+              << "%, good called skipped " << percent(t.goodSkipped, t.good, 3) << "%, mispicks found "
+              << percent(t.mispicksFound, t.mispicks) << "%\n";
     }
     const double found = total.skipped ? double(total.skippedFound) / total.skipped : 0;
     const double falseSkips = total.good ? double(total.goodSkipped) / total.good : 0;
@@ -307,11 +311,12 @@ void accuracy(int shots)
           << "% confident)\n"
           << "  skipped picks named " << total.skippedFound << "/" << total.skipped << " ("
           << percent(total.skippedFound, total.skipped) << "%, goal >= 95%: " << (found >= 0.95 ? "met" : "MISSED")
-          << "); of all " << total.plantedSkips << " planted, with those too weak to judge: "
-          << percent(total.skippedFound, total.plantedSkips) << "%\n  good picks called skipped " << total.goodSkipped
-          << "/" << total.good << " (" << percent(total.goodSkipped, total.good, 3)
-          << "%, goal <= 0.1%: " << (falseSkips <= 0.001 ? "met" : "MISSED")
-          << "), called off the onset " << total.goodOff << " (" << percent(total.goodOff, total.good, 2) << "%)\n"
+          << "); of all " << total.plantedSkips
+          << " planted, with those too weak to judge: " << percent(total.skippedFound, total.plantedSkips)
+          << "%\n  good picks called skipped " << total.goodSkipped << "/" << total.good << " ("
+          << percent(total.goodSkipped, total.good, 3)
+          << "%, goal <= 0.1%: " << (falseSkips <= 0.001 ? "met" : "MISSED") << "), called off the onset "
+          << total.goodOff << " (" << percent(total.goodOff, total.good, 2) << "%)\n"
           << "  mispicks found " << total.mispicksFound << "/" << total.mispicks << " ("
           << percent(total.mispicksFound, total.mispicks) << "%); too weak to judge " << total.weak << " of "
           << total.weak + total.judged << Qt::endl;
@@ -340,9 +345,9 @@ void speed()
             for (const Shot &s : shots)
                 for (int c = 0; c < Channels; ++c) {
                     const PickQc::TraceSamples trace = PickQc::traceOf(s.gather, c);
-                    const PickQc::OnsetPick pick = guided
-                        ? PickQc::pickOnsetNear(trace, s.truth[c] + 5, settings)
-                        : PickQc::pickOnset(trace, trace.timeOf(0), trace.timeOf(Samples - 1), settings);
+                    const PickQc::OnsetPick pick =
+                        guided ? PickQc::pickOnsetNear(trace, s.truth[c] + 5, settings)
+                               : PickQc::pickOnset(trace, trace.timeOf(0), trace.timeOf(Samples - 1), settings);
                     sink += pick.found ? pick.onsetMs : 0;
                 }
             traces += shots.size() * Channels;

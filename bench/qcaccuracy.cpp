@@ -56,18 +56,18 @@ constexpr double UpholeSpreadMs = 0.5;
 struct Geometry
 {
     const char *name;
-    int group;          // m between receiver stations
+    int group; // m between receiver stations
     int channels;
     int shots;
     Spread spread;
-    bool between;       // sources between stations
-    QVector<double> velocities;   // m/s; empty: the generator's built-in curve
-    QVector<double> crossovers;   // m
-    double noise;       // +- ms
-    double statics;     // +- ms, one per station, shared by a source and a receiver on it
-    double delay;       // the trigger delay of every shot, ms
-    double missing;     // fraction left out
-    double unpicked;    // fraction stored as 0 ms
+    bool between;               // sources between stations
+    QVector<double> velocities; // m/s; empty: the generator's built-in curve
+    QVector<double> crossovers; // m
+    double noise;               // +- ms
+    double statics;             // +- ms, one per station, shared by a source and a receiver on it
+    double delay;               // the trigger delay of every shot, ms
+    double missing;             // fraction left out
+    double unpicked;            // fraction stored as 0 ms
     // The ground beyond flat layers: picks that follow the topography at this
     // velocity (m/s, 0: the built-in small static), refractors slower by this
     // fraction past the middle of the line, and runs of cycle skips planted.
@@ -83,54 +83,341 @@ const QVector<Geometry> &family()
 {
     const Spread split = Spread::Split, endOn = Spread::EndOn;
     static const QVector<Geometry> lines = {
-        {"slow top 600/2400 m/s, 25 m, split 120", 25, 120, 60, split, false, {600, 2400}, {90}, 1.0, 1.0, 4.0, 0.0, 0.0},
-        {"3 layers, 50 m, split 96, 7 direct picks", 50, 96, 40, split, false, {500, 1800, 4000}, {370, 1800}, 1.0, 1.5, 3.0, 0.0, 0.0},
+        {"slow top 600/2400 m/s, 25 m, split 120",
+         25,
+         120,
+         60,
+         split,
+         false,
+         {600, 2400},
+         {90},
+         1.0,
+         1.0,
+         4.0,
+         0.0,
+         0.0},
+        {"3 layers, 50 m, split 96, 7 direct picks",
+         50,
+         96,
+         40,
+         split,
+         false,
+         {500, 1800, 4000},
+         {370, 1800},
+         1.0,
+         1.5,
+         3.0,
+         0.0,
+         0.0},
         {"3 layers, 2 m, split 48", 2, 48, 60, split, false, {300, 1200, 2500}, {9, 30}, 0.5, 0.5, 2.0, 0.0, 0.0},
         {"2 layers, 2 m, end-on 96", 2, 96, 40, endOn, false, {350, 1500}, {21}, 0.5, 0.5, 1.0, 0.0, 0.0},
-        {"3 layers, 5 m, split 240, 10% unpicked", 5, 240, 30, split, false, {400, 1600, 3500}, {31, 260}, 1.0, 1.0, 5.0, 0.0, 0.10},
-        {"3 layers, 10 m, end-on 120, 40% unpicked", 10, 120, 40, endOn, false, {500, 2000, 4500}, {61, 620}, 1.0, 1.0, 3.0, 0.0, 0.40},
+        {"3 layers, 5 m, split 240, 10% unpicked",
+         5,
+         240,
+         30,
+         split,
+         false,
+         {400, 1600, 3500},
+         {31, 260},
+         1.0,
+         1.0,
+         5.0,
+         0.0,
+         0.10},
+        {"3 layers, 10 m, end-on 120, 40% unpicked",
+         10,
+         120,
+         40,
+         endOn,
+         false,
+         {500, 2000, 4500},
+         {61, 620},
+         1.0,
+         1.0,
+         3.0,
+         0.0,
+         0.40},
         {"2 layers, 25 m, split 24", 25, 24, 80, split, false, {800, 3000}, {110}, 1.0, 1.0, 2.0, 0.0, 0.0},
         {"2 layers, 50 m, end-on 24", 50, 24, 80, endOn, false, {1500, 4500}, {420}, 1.0, 1.0, 2.0, 0.0, 0.0},
         {"built-in curve, 25 m, split 240", 25, 240, 40, split, false, {}, {}, 0.5, 0.0, 0.0, 0.0, 0.0},
         {"built-in curve, 25 m, one shot of 80,000", 25, 80000, 1, split, false, {}, {}, 0.5, 0.0, 0.0, 0.0, 0.0},
-        {"2 layers, 10 m, split 96, between stations", 10, 96, 50, split, true, {600, 2200}, {52}, 1.0, 1.0, 3.0, 0.0, 0.0},
-        {"3 layers, 25 m, end-on 60, between stations", 25, 60, 50, endOn, true, {700, 2000, 4200}, {140, 700}, 1.0, 1.0, 3.0, 0.0, 0.0},
-        {"3 layers, 20 m, split 120, statics 3 ms", 20, 120, 40, split, false, {600, 1900, 3800}, {100, 700}, 1.0, 3.0, 5.0, 0.0, 0.0},
-        {"2 layers, 15 m, split 200, 8% missing", 15, 200, 30, split, false, {900, 2600}, {80}, 1.0, 2.0, 3.0, 0.08, 0.0},
-        {"3 layers, 12 m, split 144, delays to 15 ms", 12, 144, 40, split, false, {450, 1700, 3300}, {50, 400}, 1.0, 1.0, 15.0, 0.0, 0.0},
-        {"3 layers, 20 m, end-on 240", 20, 240, 20, endOn, false, {800, 2500, 5000}, {150, 1500}, 1.0, 2.0, 3.0, 0.03, 0.0},
-        {"2 layers, 30 m, split 72, long direct", 30, 72, 50, split, false, {700, 2000}, {310}, 1.0, 1.5, 2.0, 0.0, 0.0},
+        {"2 layers, 10 m, split 96, between stations",
+         10,
+         96,
+         50,
+         split,
+         true,
+         {600, 2200},
+         {52},
+         1.0,
+         1.0,
+         3.0,
+         0.0,
+         0.0},
+        {"3 layers, 25 m, end-on 60, between stations",
+         25,
+         60,
+         50,
+         endOn,
+         true,
+         {700, 2000, 4200},
+         {140, 700},
+         1.0,
+         1.0,
+         3.0,
+         0.0,
+         0.0},
+        {"3 layers, 20 m, split 120, statics 3 ms",
+         20,
+         120,
+         40,
+         split,
+         false,
+         {600, 1900, 3800},
+         {100, 700},
+         1.0,
+         3.0,
+         5.0,
+         0.0,
+         0.0},
+        {"2 layers, 15 m, split 200, 8% missing",
+         15,
+         200,
+         30,
+         split,
+         false,
+         {900, 2600},
+         {80},
+         1.0,
+         2.0,
+         3.0,
+         0.08,
+         0.0},
+        {"3 layers, 12 m, split 144, delays to 15 ms",
+         12,
+         144,
+         40,
+         split,
+         false,
+         {450, 1700, 3300},
+         {50, 400},
+         1.0,
+         1.0,
+         15.0,
+         0.0,
+         0.0},
+        {"3 layers, 20 m, end-on 240",
+         20,
+         240,
+         20,
+         endOn,
+         false,
+         {800, 2500, 5000},
+         {150, 1500},
+         1.0,
+         2.0,
+         3.0,
+         0.03,
+         0.0},
+        {"2 layers, 30 m, split 72, long direct",
+         30,
+         72,
+         50,
+         split,
+         false,
+         {700, 2000},
+         {310},
+         1.0,
+         1.5,
+         2.0,
+         0.0,
+         0.0},
         {"3 layers, 4 m, split 120", 4, 120, 40, split, false, {350, 1400, 2800}, {14, 120}, 0.5, 1.0, 2.0, 0.0, 0.0},
-        {"3 layers, 40 m, end-on 48", 40, 48, 60, endOn, false, {1000, 2800, 5500}, {250, 1100}, 1.0, 2.0, 3.0, 0.0, 0.0},
+        {"3 layers, 40 m, end-on 48",
+         40,
+         48,
+         60,
+         endOn,
+         false,
+         {1000, 2800, 5500},
+         {250, 1100},
+         1.0,
+         2.0,
+         3.0,
+         0.0,
+         0.0},
         {"2 layers, 3 m, split 64, 40% unpicked", 3, 64, 50, split, false, {400, 1800}, {16}, 0.5, 0.5, 2.0, 0.0, 0.40},
-        {"2 layers, 25 m, split 180, gaps, zeros, statics", 25, 180, 30, split, false, {700, 2600}, {120}, 1.0, 2.0, 4.0, 0.05, 0.10},
-        {"3 layers, 8 m, split 100, between, delays", 8, 100, 40, split, true, {500, 1500, 3000}, {30, 200}, 1.0, 1.0, 10.0, 0.0, 0.0},
+        {"2 layers, 25 m, split 180, gaps, zeros, statics",
+         25,
+         180,
+         30,
+         split,
+         false,
+         {700, 2600},
+         {120},
+         1.0,
+         2.0,
+         4.0,
+         0.05,
+         0.10},
+        {"3 layers, 8 m, split 100, between, delays",
+         8,
+         100,
+         40,
+         split,
+         true,
+         {500, 1500, 3000},
+         {30, 200},
+         1.0,
+         1.0,
+         10.0,
+         0.0,
+         0.0},
         {"2 layers, 50 m, split 200", 50, 200, 20, split, false, {1000, 3500}, {230}, 1.0, 2.0, 3.0, 0.0, 0.0},
         {"3 layers, 15 m, end-on 36", 15, 36, 60, endOn, false, {600, 1600, 3200}, {70, 260}, 1.0, 1.0, 2.0, 0.0, 0.0},
-        {"3 close layers, 20 m, split 160", 20, 160, 30, split, false, {1800, 2400, 3200}, {200, 1200}, 1.0, 1.5, 2.0, 0.0, 0.0},
+        {"3 close layers, 20 m, split 160",
+         20,
+         160,
+         30,
+         split,
+         false,
+         {1800, 2400, 3200},
+         {200, 1200},
+         1.0,
+         1.5,
+         2.0,
+         0.0,
+         0.0},
         {"2 layers, 6 m, split 30", 6, 30, 80, split, false, {500, 2000}, {25}, 1.0, 1.0, 2.0, 0.0, 0.0},
         // Lengths as field files hold them (see lengthOptions()).
-        {"built-in curve, 25 m, split 120, off line 5-50 m", 25, 120, 40, split, false, {}, {}, 0.5, 0.0, 0.0, 0.0,
+        {"built-in curve, 25 m, split 120, off line 5-50 m",
+         25,
+         120,
+         40,
+         split,
+         false,
+         {},
+         {},
+         0.5,
+         0.0,
+         0.0,
+         0.0,
          0.0},
-        {"2 layers, 10 m, split 96, off line 2-10 m", 10, 96, 50, split, false, {600, 2200}, {52}, 1.0, 1.0, 3.0, 0.0,
+        {"2 layers, 10 m, split 96, off line 2-10 m",
+         10,
+         96,
+         50,
+         split,
+         false,
+         {600, 2200},
+         {52},
+         1.0,
+         1.0,
+         3.0,
+         0.0,
          0.0},
-        {"3 layers, 25 m, split 120, feet", 25, 120, 40, split, false, {600, 2000, 4200}, {140, 700}, 1.0, 1.0, 3.0,
-         0.0, 0.0},
+        {"3 layers, 25 m, split 120, feet",
+         25,
+         120,
+         40,
+         split,
+         false,
+         {600, 2000, 4200},
+         {140, 700},
+         1.0,
+         1.0,
+         3.0,
+         0.0,
+         0.0},
         {"2 layers, 5 m, split 96, offsets in cm", 5, 96, 50, split, false, {450, 1800}, {30}, 1.0, 1.0, 2.0, 0.0, 0.0},
-        {"3 layers, 20 m, end-on 60, feet, 1/10 ft", 20, 60, 50, endOn, false, {700, 2000, 4200}, {120, 600}, 1.0, 1.0,
-         3.0, 0.0, 0.0},
+        {"3 layers, 20 m, end-on 60, feet, 1/10 ft",
+         20,
+         60,
+         50,
+         endOn,
+         false,
+         {700, 2000, 4200},
+         {120, 600},
+         1.0,
+         1.0,
+         3.0,
+         0.0,
+         0.0},
         // Real ground: hills the picks follow, slow ground along the line,
         // cycle skips along part of a spread.
-        {"built-in curve, hills at 2,000 m/s, split 120", 25, 120, 60, split, false, {}, {}, 0.5, 0.0, 0.0, 0.0, 0.0,
+        {"built-in curve, hills at 2,000 m/s, split 120",
+         25,
+         120,
+         60,
+         split,
+         false,
+         {},
+         {},
+         0.5,
+         0.0,
+         0.0,
+         0.0,
+         0.0,
          2000.0},
-        {"3 layers, 20 m, hills at 3,000 m/s, split 160", 20, 160, 40, split, false, {700, 2000, 4000}, {120, 900}, 1.0,
-         1.0, 2.0, 0.0, 0.0, 3000.0},
-        {"2 layers, 25 m, hills at 2,500 m/s, end-on 96", 25, 96, 50, endOn, false, {800, 2600}, {150}, 1.0, 1.0, 2.0,
-         0.0, 0.0, 2500.0},
-        {"built-in curve, 25 m, 25% slower past the middle", 25, 120, 60, split, false, {}, {}, 0.5, 0.0,
-         0.0, 0.0, 0.0, 0.0, 0.25},
-        {"3 layers, 20 m, split 160, cycle skips", 20, 160, 40, split, false, {700, 2000, 4000}, {120, 900}, 1.0, 1.0,
-         2.0, 0.0, 0.0, 0.0, 0.0, true},
+        {"3 layers, 20 m, hills at 3,000 m/s, split 160",
+         20,
+         160,
+         40,
+         split,
+         false,
+         {700, 2000, 4000},
+         {120, 900},
+         1.0,
+         1.0,
+         2.0,
+         0.0,
+         0.0,
+         3000.0},
+        {"2 layers, 25 m, hills at 2,500 m/s, end-on 96",
+         25,
+         96,
+         50,
+         endOn,
+         false,
+         {800, 2600},
+         {150},
+         1.0,
+         1.0,
+         2.0,
+         0.0,
+         0.0,
+         2500.0},
+        {"built-in curve, 25 m, 25% slower past the middle",
+         25,
+         120,
+         60,
+         split,
+         false,
+         {},
+         {},
+         0.5,
+         0.0,
+         0.0,
+         0.0,
+         0.0,
+         0.0,
+         0.25},
+        {"3 layers, 20 m, split 160, cycle skips",
+         20,
+         160,
+         40,
+         split,
+         false,
+         {700, 2000, 4000},
+         {120, 900},
+         1.0,
+         1.0,
+         2.0,
+         0.0,
+         0.0,
+         0.0,
+         0.0,
+         true},
     };
     return lines;
 }
@@ -141,7 +428,7 @@ const QVector<Geometry> &family()
 struct LengthOptions
 {
     const char *name;
-    double crosslineMin;   // m
+    double crosslineMin; // m
     double crosslineMax;
     bool feet;
     int offsetFactor;
@@ -253,13 +540,13 @@ struct Judged
 {
     qint64 picks = 0;
     int found = 0;
-    int skipped = 0;            // picks of planted skip runs in use
-    int skippedFound = 0;       // of those, flagged
+    int skipped = 0;      // picks of planted skip runs in use
+    int skippedFound = 0; // of those, flagged
     int falseOutliers = 0;
-    int lateNamed = 0;          // late shots with a timing error reported
-    int lateWrong = 0;          // timing errors reported on shots on time
-    int pairs = 0;              // flagged reciprocal pairs
-    double delayError = 0.0;    // largest |estimate - planted| of a named late shot, ms
+    int lateNamed = 0;       // late shots with a timing error reported
+    int lateWrong = 0;       // timing errors reported on shots on time
+    int pairs = 0;           // flagged reciprocal pairs
+    double delayError = 0.0; // largest |estimate - planted| of a named late shot, ms
     bool ok = false;
 };
 
@@ -285,8 +572,8 @@ Judged judge(const QString &fileName, const FbGenerator::Options &o, QString *er
     for (const FbGenerator::SkipRun &run : o.skipRuns) {
         const QVector<FbRecord> records = FbGenerator::shotRecords(o, run.shot);
         for (const FbRecord &r : records) {
-            if (r.channel >= run.channel && r.channel < run.channel + run.count && r.fb_time > 0.0f
-                && (r.fb_status == 0 || r.fb_status == 1))
+            if (r.channel >= run.channel && r.channel < run.channel + run.count && r.fb_time > 0.0f &&
+                (r.fb_status == 0 || r.fb_status == 1))
                 skipped.insert(qint64(run.shot) << 32 | quint32(r.channel));
         }
     }
@@ -322,7 +609,8 @@ Judged judge(const QString &fileName, const FbGenerator::Options &o, QString *er
     for (qint64 key : qAsConst(skipped)) {
         j.skippedFound += inRuns.contains(key) ? 1 : 0;
         if (listFalse && !inRuns.contains(key))
-            out() << "    missed: shot " << (key >> 32) + 1 << " channel " << quint32(key) << " of a skip run" << Qt::endl;
+            out() << "    missed: shot " << (key >> 32) + 1 << " channel " << quint32(key) << " of a skip run"
+                  << Qt::endl;
     }
     for (qint64 key : qAsConst(falseInRuns))
         j.falseOutliers += flagged.contains(key) ? 0 : 1;
@@ -418,12 +706,12 @@ bool accuracy(const QString &dir, const QString &only)
         // Clean twins without an outlier or a flagged pair, at most 0.1% of
         // the planted line's picks flagged falsely, 95% of the spikes and 90%
         // of the picks of skip runs found, every late shot named within 1.5 ms.
-        const bool goal = b.falseOutliers == 0 && b.pairs == 0 && a.falseOutliers <= 0.001 * a.picks
-                       && a.found >= 0.95 * spikes && a.skippedFound >= 0.9 * a.skipped && a.lateNamed == lateShots
-                       && a.lateWrong + b.lateWrong == 0 && a.delayError <= 1.5;
-        const QString lateText = QStringLiteral("%1/%2").arg(a.lateNamed).arg(lateShots)
-                               + (a.lateWrong + b.lateWrong > 0 ? QStringLiteral("+%1").arg(a.lateWrong + b.lateWrong)
-                                                                : QString());
+        const bool goal = b.falseOutliers == 0 && b.pairs == 0 && a.falseOutliers <= 0.001 * a.picks &&
+                          a.found >= 0.95 * spikes && a.skippedFound >= 0.9 * a.skipped && a.lateNamed == lateShots &&
+                          a.lateWrong + b.lateWrong == 0 && a.delayError <= 1.5;
+        const QString lateText =
+            QStringLiteral("%1/%2").arg(a.lateNamed).arg(lateShots) +
+            (a.lateWrong + b.lateWrong > 0 ? QStringLiteral("+%1").arg(a.lateWrong + b.lateWrong) : QString());
         out() << pad(QString::fromUtf8(g.name), 48) << rpad(QString::number(a.picks), 9)
               << rpad(QStringLiteral("%1/%2").arg(a.found).arg(spikes), 12)
               << rpad(a.skipped > 0 ? QStringLiteral("%1/%2").arg(a.skippedFound).arg(a.skipped) : QStringLiteral("-"),
@@ -448,12 +736,12 @@ bool accuracy(const QString &dir, const QString &only)
         ++lines;
     }
     out() << "total: spikes found " << found << "/" << planted << ", picks of skip runs found " << skippedFound << "/"
-          << skippedTotal << ", false outliers " << falseTotal
-          << " on planted lines and " << cleanTotal << " on clean twins ("
+          << skippedTotal << ", false outliers " << falseTotal << " on planted lines and " << cleanTotal
+          << " on clean twins ("
           << QString::number(100.0 * (falseTotal + cleanTotal) / std::max<qint64>(1, picks), 'f', 3)
-          << "% of all picks), flagged pairs on clean twins " << pairsTotal << "; late shots named " << lateNamed << "/" << lateTotal << ", shots on time named late "
-          << lateWrong << ", largest delay error " << QString::number(worstDelay, 'f', 2) << " ms; goal met on "
-          << met << " of " << lines << " lines\n"
+          << "% of all picks), flagged pairs on clean twins " << pairsTotal << "; late shots named " << lateNamed << "/"
+          << lateTotal << ", shots on time named late " << lateWrong << ", largest delay error "
+          << QString::number(worstDelay, 'f', 2) << " ms; goal met on " << met << " of " << lines << " lines\n"
           << Qt::endl;
     return true;
 }

@@ -59,7 +59,7 @@ struct Variant
 {
     QString label;
     QString fbtool;
-    QStringList extra;   // options after qc FILE
+    QStringList extra; // options after qc FILE
     double seconds = 0.0;
     double cpu = 0.0;
     qint64 peakKiB = 0;
@@ -89,11 +89,12 @@ bool measure(const QString &fileName, int repetitions, Row *row)
         out() << "  " << row->name << " run " << (k + 1) << ": cat " << QString::number(c.seconds, 'f', 3) << " s";
         for (size_t v = 0; v < row->variants.size(); ++v) {
             Variant &variant = row->variants[v];
-            const Sample q = BenchProcess::run(variant.fbtool, QStringList{QStringLiteral("qc"), fileName}
-                                                                   + variant.extra);
+            const Sample q =
+                BenchProcess::run(variant.fbtool, QStringList{QStringLiteral("qc"), fileName} + variant.extra);
             if (c.seconds < 0 || q.seconds < 0 || q.exitCode > 1) {
-                out() << Qt::endl << "a run failed on " << fileName << " (" << variant.label << ", exit "
-                      << q.exitCode << ")" << Qt::endl;
+                out() << Qt::endl
+                      << "a run failed on " << fileName << " (" << variant.label << ", exit " << q.exitCode << ")"
+                      << Qt::endl;
                 return false;
             }
             times[v].push_back(q.seconds);
@@ -121,14 +122,21 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QTemporaryDir temporary;
     const BenchProcess::Options bench = BenchProcess::parseOptions(
-        app, QStringLiteral("Whole fbtool qc runs against cat on two files of about 1 GB: on one thread, on "
-                            "one per core, and an earlier fbtool's beside them."),
+        app,
+        QStringLiteral("Whole fbtool qc runs against cat on two files of about 1 GB: on one thread, on "
+                       "one per core, and an earlier fbtool's beside them."),
         QStringLiteral("Folder for the two files, kept and reused if present "
                        "(default: a temporary folder; 2.2 GB free needed)."),
         temporary.path(), true);
     const int repetitions = bench.repetitions;
     const QString &dirName = bench.dirName;
-    const struct { const char *name; const char *file; int shots; int channels; } files[] = {
+    const struct
+    {
+        const char *name;
+        const char *file;
+        int shots;
+        int channels;
+    } files[] = {
         {"53,000 shots x 240", "shots240.fb", 53000, 240},
         {"12,720,000 shots x 1", "shots1.fb", 12720000, 1},
     };
@@ -140,8 +148,8 @@ int main(int argc, char *argv[])
             return 1;
         Row row;
         row.name = QLatin1String(f.name);
-        row.variants.push_back({QStringLiteral("qc 1 thread"), bench.fbtool, {QStringLiteral("--threads"),
-                                                                             QStringLiteral("1")}});
+        row.variants.push_back(
+            {QStringLiteral("qc 1 thread"), bench.fbtool, {QStringLiteral("--threads"), QStringLiteral("1")}});
         row.variants.push_back({QStringLiteral("qc %1 threads").arg(cores), bench.fbtool, {}});
         if (!bench.baseline.isEmpty())
             row.variants.push_back({QStringLiteral("baseline qc"), bench.baseline, {}});
@@ -152,9 +160,14 @@ int main(int argc, char *argv[])
 
     out() << "\nmedians of " << repetitions << " warm-cache runs, whole processes, " << cores << " cores\n";
     out() << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9\n")
-                 .arg(QStringLiteral("file"), -22).arg(QStringLiteral("run"), -16).arg(QStringLiteral("wall s"), 8)
-                 .arg(QStringLiteral("cpu s"), 8).arg(QStringLiteral("cpu ns/pick"), 12)
-                 .arg(QStringLiteral("/cat"), 6).arg(QStringLiteral("speed-up"), 9).arg(QStringLiteral("peak MiB"), 9)
+                 .arg(QStringLiteral("file"), -22)
+                 .arg(QStringLiteral("run"), -16)
+                 .arg(QStringLiteral("wall s"), 8)
+                 .arg(QStringLiteral("cpu s"), 8)
+                 .arg(QStringLiteral("cpu ns/pick"), 12)
+                 .arg(QStringLiteral("/cat"), 6)
+                 .arg(QStringLiteral("speed-up"), 9)
+                 .arg(QStringLiteral("peak MiB"), 9)
                  .arg(QStringLiteral("goals (70 ns/pick, 256 MiB)"));
     for (const Row &r : rows) {
         out() << QStringLiteral("%1 %2 %3\n").arg(r.name, -22).arg(QStringLiteral("cat"), -16).arg(r.cat, 8, 'f', 3);
@@ -163,11 +176,16 @@ int main(int argc, char *argv[])
             const double perPick = v.cpu * 1e9 / double(qMax<qint64>(1, r.picks));
             const double peakMiB = v.peakKiB / 1024.0;
             out() << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9\n")
-                         .arg(QString(), -22).arg(v.label, -16).arg(v.seconds, 8, 'f', 3).arg(v.cpu, 8, 'f', 3)
-                         .arg(perPick, 12, 'f', 1).arg(v.seconds / r.cat, 6, 'f', 2)
-                         .arg(single / v.seconds, 9, 'f', 2).arg(peakMiB, 9, 'f', 1)
-                         .arg(QLatin1String(perPick <= 70.0 ? "cpu met" : "cpu MISSED")
-                              + QLatin1String(peakMiB <= 256.0 ? ", memory met" : ", memory MISSED"));
+                         .arg(QString(), -22)
+                         .arg(v.label, -16)
+                         .arg(v.seconds, 8, 'f', 3)
+                         .arg(v.cpu, 8, 'f', 3)
+                         .arg(perPick, 12, 'f', 1)
+                         .arg(v.seconds / r.cat, 6, 'f', 2)
+                         .arg(single / v.seconds, 9, 'f', 2)
+                         .arg(peakMiB, 9, 'f', 1)
+                         .arg(QLatin1String(perPick <= 70.0 ? "cpu met" : "cpu MISSED") +
+                              QLatin1String(peakMiB <= 256.0 ? ", memory met" : ", memory MISSED"));
         }
     }
     return 0;

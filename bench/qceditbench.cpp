@@ -162,7 +162,7 @@ int main(int argc, char **argv)
     waitJudged(session);
     probe.timer.stop();
     out << "its undo: holds the UI " << undoMs << " ms; verdicts shown after " << clock.nsecsElapsed() / 1e6
-        << " ms; longest UI gap meanwhile " << probe.longestMs << " ms; outliers again: "
-        << window.data()->report.count(PickQc::Kind::Outlier) << Qt::endl;
+        << " ms; longest UI gap meanwhile " << probe.longestMs
+        << " ms; outliers again: " << window.data()->report.count(PickQc::Kind::Outlier) << Qt::endl;
     return 0;
 }

@@ -87,7 +87,7 @@ bool generate(const QString &fileName, int shots, int channels)
 }
 
 // Runs the event loop until signal fires (or timeoutMs passes); true when it fired.
-template <typename Object, typename Signal>
+template<typename Object, typename Signal>
 bool waitFor(Object *object, Signal signal, int timeoutMs = 600000)
 {
     QEventLoop loop;
@@ -239,7 +239,7 @@ int main(int argc, char **argv)
     std::vector<double> full, highlight;
     for (int k = 0; k < 15; ++k) {
         full.push_back(timeMs([&] {
-            colourBy->setCurrentIndex(k % 2 ? 2 : 0);    // picks, outliers
+            colourBy->setCurrentIndex(k % 2 ? 2 : 0); // picks, outliers
             map->canvas()->repaint();
         }));
         highlight.push_back(timeMs([&] {
@@ -373,10 +373,14 @@ int main(int argc, char **argv)
     auto *kinds = window.findChild<QComboBox *>(QStringLiteral("problemKindFilter"));
     std::vector<double> filters;
     for (int k = 0; k < 6; ++k)
-        filters.push_back(timeMs([&] { kinds->setCurrentIndex(k % 2 ? kinds->findData(int(PickQc::Kind::Outlier)) : 0); }));
+        filters.push_back(
+            timeMs([&] { kinds->setCurrentIndex(k % 2 ? kinds->findData(int(PickQc::Kind::Outlier)) : 0); }));
 
-    out << Qt::endl << QStringLiteral("%1 shots, %2 distinct receivers; loaded and judged in %3 s")
-                           .arg(shots).arg(receivers).arg(loadMs / 1000.0, 0, 'f', 1)
+    out << Qt::endl
+        << QStringLiteral("%1 shots, %2 distinct receivers; loaded and judged in %3 s")
+               .arg(shots)
+               .arg(receivers)
+               .arg(loadMs / 1000.0, 0, 'f', 1)
         << Qt::endl;
     out << QStringLiteral("the longest UI gap ended %1 s into the load").arg(busyGapAt / 1000.0, 0, 'f', 2) << Qt::endl;
     out << QStringLiteral("judged again at 0.4 ms (read again) in %1 s: %L2 problems")
@@ -384,8 +388,12 @@ int main(int argc, char **argv)
                .arg(problemCount)
         << Qt::endl;
     out << Qt::endl;
-    out << QStringLiteral("%1 %2 %3 %4 %5").arg(QStringLiteral("measure"), -52).arg(QStringLiteral("window"), 10)
-               .arg(QStringLiteral("baseline"), 10).arg(QStringLiteral("ratio"), 7).arg(QStringLiteral("goal"), 9)
+    out << QStringLiteral("%1 %2 %3 %4 %5")
+               .arg(QStringLiteral("measure"), -52)
+               .arg(QStringLiteral("window"), 10)
+               .arg(QStringLiteral("baseline"), 10)
+               .arg(QStringLiteral("ratio"), 7)
+               .arg(QStringLiteral("goal"), 9)
         << Qt::endl;
     auto row = [](const QString &name, double value, double base, const QString &goal) {
         out << QStringLiteral("%1 %2 %3 %4 %5")
@@ -407,11 +415,14 @@ int main(int argc, char **argv)
     row(QStringLiteral("longest UI gap, 3,000,000-pick shot, ms (idle)"), maxGiant, idleGap, QStringLiteral("< 100"));
     row(QStringLiteral("judge again at another threshold, ms (rejudge)"), median(rejudges), median(bareRejudges),
         QStringLiteral("<= 500"));
-    row(QStringLiteral("longest UI gap judging again, ms (idle probe)"), maxRejudgeGap, idleGap, QStringLiteral("< 100"));
-    row(QStringLiteral("map full redraw, ms (bare drawPoints)"), median(full), median(bareDraw), QStringLiteral("< 100"));
+    row(QStringLiteral("longest UI gap judging again, ms (idle probe)"), maxRejudgeGap, idleGap,
+        QStringLiteral("< 100"));
+    row(QStringLiteral("map full redraw, ms (bare drawPoints)"), median(full), median(bareDraw),
+        QStringLiteral("< 100"));
     row(QStringLiteral("map highlight move, ms (bare drawPoints)"), median(highlight), median(bareDraw),
         QStringLiteral("< 100"));
-    row(QStringLiteral("open a file after Cancel, ms (idle probe)"), median(cancelStops), idleGap, QStringLiteral("< 100"));
+    row(QStringLiteral("open a file after Cancel, ms (idle probe)"), median(cancelStops), idleGap,
+        QStringLiteral("< 100"));
     row(QStringLiteral("open a file during a large shot's fit, ms (idle)"), median(openDuringFit), idleGap,
         QStringLiteral("< 100"));
     row(QStringLiteral("close right after Cancel, ms (idle probe)"), median(closeAfterCancel), idleGap,

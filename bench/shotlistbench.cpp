@@ -135,9 +135,13 @@ Row measure(QApplication &app, const FbFileInfo &info, const QVector<ShotIndexEn
 void print(QTextStream &out, qint64 shots, const Row &row)
 {
     out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7%8\n")
-               .arg(shots, 10).arg(shots * qint64(sizeof(ShotIndexEntry)) / (1024.0 * 1024.0), 10, 'f', 1)
-               .arg(row.openMs, 9, 'f', 1).arg(row.popupMs, 9, 'f', 1).arg(row.lastMs, 9, 'f', 1)
-               .arg(row.heldMiB, 8, 'f', 1).arg(row.peakMiB, 8, 'f', 1)
+               .arg(shots, 10)
+               .arg(shots * qint64(sizeof(ShotIndexEntry)) / (1024.0 * 1024.0), 10, 'f', 1)
+               .arg(row.openMs, 9, 'f', 1)
+               .arg(row.popupMs, 9, 'f', 1)
+               .arg(row.lastMs, 9, 'f', 1)
+               .arg(row.heldMiB, 8, 'f', 1)
+               .arg(row.peakMiB, 8, 'f', 1)
                .arg(row.atLast ? QString() : QStringLiteral("  (did not reach the last shot)"));
     out.flush();
 }
@@ -160,8 +164,13 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     const QString argument = parser.positionalArguments().value(0);
     const QString heading = QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
-                                .arg("shots", 10).arg("index MiB", 10).arg("open", 9).arg("pop-up", 9)
-                                .arg("to last", 9).arg("held", 8).arg("peak", 8);
+                                .arg("shots", 10)
+                                .arg("index MiB", 10)
+                                .arg("open", 9)
+                                .arg("pop-up", 9)
+                                .arg("to last", 9)
+                                .arg("held", 8)
+                                .arg("peak", 8);
 
     FbFileInfo info;
     if (QFileInfo(argument).isFile()) {

@@ -216,8 +216,13 @@ int main(int argc, char *argv[])
 
     out << "FB file: " << records << " records, " << index.size() << " shots\n";
     out << "median ms from a click to the filled table; wall clock, then the thread's CPU time\n";
-    out << qSetFieldWidth(10) << Qt::right << "picks" << "viewer" << "baseline" << "ratio" << "viewer"
-        << "baseline" << "ratio" << qSetFieldWidth(0) << '\n';
+    out << qSetFieldWidth(10) << Qt::right << "picks"
+        << "viewer"
+        << "baseline"
+        << "ratio"
+        << "viewer"
+        << "baseline"
+        << "ratio" << qSetFieldWidth(0) << '\n';
 
     int group = 0;
     bool allWithin = true;
@@ -235,8 +240,7 @@ int main(int argc, char *argv[])
             const Timing v = timeStep([button] { button->click(); });
             const Timing b = timeStep([&] { baseline(s.picks); });
             if (viewerTable->model()->rowCount() != s.picks) {
-                out << "viewer shows " << viewerTable->model()->rowCount() << " rows, expected " << s.picks
-                    << '\n';
+                out << "viewer shows " << viewerTable->model()->rowCount() << " rows, expected " << s.picks << '\n';
                 return 1;
             }
             if (k >= 0) {
@@ -249,9 +253,9 @@ int main(int argc, char *argv[])
         const double mv = median(viewerMs), mb = median(baseMs);
         const double cv = median(viewerCpu), cb = median(baseCpu);
         allWithin = allWithin && mv / mb <= 1.2;
-        out << qSetFieldWidth(10) << Qt::right << s.picks << QString::number(mv, 'f', 1)
-            << QString::number(mb, 'f', 1) << QString::number(mv / mb, 'f', 2) << QString::number(cv, 'f', 1)
-            << QString::number(cb, 'f', 1) << QString::number(cv / cb, 'f', 2) << qSetFieldWidth(0) << '\n';
+        out << qSetFieldWidth(10) << Qt::right << s.picks << QString::number(mv, 'f', 1) << QString::number(mb, 'f', 1)
+            << QString::number(mv / mb, 'f', 2) << QString::number(cv, 'f', 1) << QString::number(cb, 'f', 1)
+            << QString::number(cv / cb, 'f', 2) << qSetFieldWidth(0) << '\n';
         out.flush();
     }
     delete baseModel;

@@ -129,20 +129,20 @@ int main(int argc, char **argv)
         view.setThreshold(4.0);
         const QSize canvas = view.canvas()->size();
         const double drawMs = medianMs(5, [&] {
-            view.setThreshold(4.0);   // drops what is kept on screen
+            view.setThreshold(4.0); // drops what is kept on screen
             view.canvas()->grab();
         });
         const double bareMs = barePointsMs(receivers, canvas);
-        out << "  " << receivers << " receivers: " << drawMs << " ms; bare pixels " << bareMs
-            << " ms; ratio " << drawMs / bareMs << Qt::endl;
+        out << "  " << receivers << " receivers: " << drawMs << " ms; bare pixels " << bareMs << " ms; ratio "
+            << drawMs / bareMs << Qt::endl;
     }
 
     {
         const PickQc::Report report = syntheticReport(1000000, 12700000);
         const double axisMs = medianMs(3, [&] { StationAxis::build(report); });
         const double mapMs = medianMs(3, [&] { QcMapValues::survey(report); });
-        out << "Station axis of 12,700,000 shots and 1,000,000 receivers: " << axisMs << " ms; the map's data "
-            << mapMs << " ms; ratio " << axisMs / mapMs << Qt::endl;
+        out << "Station axis of 12,700,000 shots and 1,000,000 receivers: " << axisMs << " ms; the map's data " << mapMs
+            << " ms; ratio " << axisMs / mapMs << Qt::endl;
     }
 
     QTemporaryDir tmp;
@@ -166,9 +166,8 @@ int main(int argc, char **argv)
     const StationAxis axis = StationAxis::build(report);
     const int last = report.index.size() - 1;
     StationShotCells cells;
-    const double buildMs = medianMs(5, [&] {
-        cells = StationShotBuilder::build(file, report.index, axis, settings, 0, last);
-    });
+    const double buildMs =
+        medianMs(5, [&] { cells = StationShotBuilder::build(file, report.index, axis, settings, 0, last); });
     QVector<QVector<FbRecord>> shots;
     const double readMs = medianMs(5, [&] {
         const QVector<FbRecord> all = readShotRecords(file, 0, report.index.last().lastRecord);
@@ -221,12 +220,13 @@ int main(int argc, char **argv)
         differences.show();
         differences.setSurvey(StationAxis::build(big), index);
         const double drawMs = medianMs(5, [&] {
-            differences.setDifferences(big.pairs, 5.0);   // drops what is kept on screen
+            differences.setDifferences(big.pairs, 5.0); // drops what is kept on screen
             differences.canvas()->grab();
         });
         const double bareMs = barePointsMs(2 * big.pairs.size(), differences.canvas()->size());
-        out << "Reciprocal differences of " << Shots << " shots (" << big.pairs.size() << " pairs), full redraw: "
-            << drawMs << " ms; bare pixels " << bareMs << " ms; ratio " << drawMs / bareMs << Qt::endl;
+        out << "Reciprocal differences of " << Shots << " shots (" << big.pairs.size()
+            << " pairs), full redraw: " << drawMs << " ms; bare pixels " << bareMs << " ms; ratio " << drawMs / bareMs
+            << Qt::endl;
     }
     return 0;
 }

@@ -29,8 +29,14 @@ namespace {
 
 constexpr int TracesPerShot = 240;
 
-void put16(char *p, int at, int v) { qToBigEndian<qint16>(qint16(v), p + at - 1); }
-void put32(char *p, int at, qint32 v) { qToBigEndian<qint32>(v, p + at - 1); }
+void put16(char *p, int at, int v)
+{
+    qToBigEndian<qint16>(qint16(v), p + at - 1);
+}
+void put32(char *p, int at, qint32 v)
+{
+    qToBigEndian<qint32>(v, p + at - 1);
+}
 
 bool writeFile(const QString &name, qint64 traces, int samples, int format = 3)
 {
@@ -125,7 +131,7 @@ int main(int argc, char *argv[])
 
     std::vector<double> pread, segyio, index;
     double bytesPerTrace = 0;
-    preadHeaders(file, traces, samples);   // warm the cache
+    preadHeaders(file, traces, samples); // warm the cache
     for (int r = 0; r < repeat; ++r) {
         pread.push_back(BenchTiming::timeMs([&] { preadHeaders(file, traces, samples); }));
         segyio.push_back(BenchTiming::timeMs([&] { segyioHeaders(file, traces, samples); }));
@@ -134,8 +140,8 @@ int main(int argc, char *argv[])
             if (!data.open(file))
                 std::fprintf(stderr, "tracebench: %s\n", qPrintable(data.errorString()));
         }));
-        bytesPerTrace = (data.traceKeys().capacity() * sizeof(TraceKey)
-                         + data.shots().capacity() * sizeof(TraceShot)) / double(data.traceCount());
+        bytesPerTrace = (data.traceKeys().capacity() * sizeof(TraceKey) + data.shots().capacity() * sizeof(TraceShot)) /
+                        double(data.traceCount());
     }
     const double p = BenchTiming::median(pread), s = BenchTiming::median(segyio), i = BenchTiming::median(index);
     out << "median of " << repeat << " runs, cache warm:\n";
@@ -161,7 +167,7 @@ int main(int argc, char *argv[])
     ShotGather g;
     for (int r = 0; r < 3 * data.shotCount(); ++r)
         reads.push_back(BenchTiming::timeMs([&] { data.readShot(r % data.shotCount(), &g); }));
-    out << "one shot of 240 x 4000 samples read: " << BenchTiming::median(reads) << " ms (median of "
-        << reads.size() << ", cache warm)\n";
+    out << "one shot of 240 x 4000 samples read: " << BenchTiming::median(reads) << " ms (median of " << reads.size()
+        << ", cache warm)\n";
     return 0;
 }

@@ -49,8 +49,8 @@ public:
                 char *to = begin;
                 for (;;) {
                     if (m_p >= m_end) {
-                        *error = QCoreApplication::translate("EditLog", "line %1: a quoted cell is not closed")
-                                     .arg(*line);
+                        *error =
+                            QCoreApplication::translate("EditLog", "line %1: a quoted cell is not closed").arg(*line);
                         return false;
                     }
                     if (*m_p == '"') {
@@ -146,9 +146,9 @@ const FbLayout::Field *editableField(Cell name)
 
 bool needsQuotes(const QByteArray &text)
 {
-    return text.contains(',') || text.contains('"') || text.contains('\n') || text.contains('\r')
-        || (!text.isEmpty() && (text.front() == ' ' || text.back() == ' ' || text.front() == '\t'
-                                || text.back() == '\t'));
+    return text.contains(',') || text.contains('"') || text.contains('\n') || text.contains('\r') ||
+           (!text.isEmpty() &&
+            (text.front() == ' ' || text.back() == ' ' || text.front() == '\t' || text.back() == '\t'));
 }
 
 } // namespace
@@ -174,7 +174,7 @@ bool EditLog::read(const QString &fileName)
         return fail(0, file.errorString());
 
     CsvReader csv(&bytes);
-    QString why;   // what the reader found wrong with a line
+    QString why; // what the reader found wrong with a line
     std::vector<Cell> cells;
     int line = 0;
     int at[ColumnCount];
@@ -212,8 +212,11 @@ bool EditLog::read(const QString &fileName)
         if (!parseInt(cell(Record), &record) || record < 1)
             return fail(line, tr("record '%1' is not a record number from 1").arg(text(cell(Record))));
         row.record = record - 1;
-        const struct { Column column; qint32 *value; } names[] = {
-            {FbNo, &row.fbNo}, {Ffid, &row.ffid}, {Channel, &row.channel}};
+        const struct
+        {
+            Column column;
+            qint32 *value;
+        } names[] = {{FbNo, &row.fbNo}, {Ffid, &row.ffid}, {Channel, &row.channel}};
         for (const auto &n : names) {
             if (!cell(n.column).empty() && !parseInt(cell(n.column), n.value))
                 return fail(line, tr("%1 '%2' is not a whole number")
@@ -225,12 +228,14 @@ bool EditLog::read(const QString &fileName)
                                   .arg(text(cell(Field)), FbEditWriter::editableFields().join(QLatin1String(", "))));
         const bool isFloat = row.field->type == FbLayout::FieldType::Float32;
         if (!parseValue(*row.field, cell(New), &row.newBits))
-            return fail(line, tr("new value '%1' is not %2")
-                                  .arg(text(cell(New)), isFloat ? tr("a number") : tr("a whole number")));
+            return fail(
+                line,
+                tr("new value '%1' is not %2").arg(text(cell(New)), isFloat ? tr("a number") : tr("a whole number")));
         row.hasOld = !cell(Old).empty();
         if (row.hasOld && !parseValue(*row.field, cell(Old), &row.oldBits))
-            return fail(line, tr("old value '%1' is not %2")
-                                  .arg(text(cell(Old)), isFloat ? tr("a number") : tr("a whole number")));
+            return fail(
+                line,
+                tr("old value '%1' is not %2").arg(text(cell(Old)), isFloat ? tr("a number") : tr("a whole number")));
         if (!cell(Reason).empty())
             row.reason = text(cell(Reason));
         m_rows.append(row);
@@ -272,10 +277,7 @@ constexpr int Flush = 1 << 20;
 
 } // namespace
 
-EditLog::Writer::Writer(const QString &fileName)
-    : m_out(fileName)
-{
-}
+EditLog::Writer::Writer(const QString &fileName) : m_out(fileName) { }
 
 bool EditLog::Writer::open(const QStringList &protect)
 {

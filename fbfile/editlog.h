@@ -14,16 +14,16 @@
 // value the file held and the new one, and why.
 struct EditLogRow
 {
-    qint32 record = 0;                       // 0-based
+    qint32 record = 0; // 0-based
     qint32 fbNo = 0;
     qint32 ffid = 0;
     qint32 channel = 0;
     const FbLayout::Field *field = nullptr;
-    bool hasOld = false;                     // a hand-made list may leave it out
+    bool hasOld = false; // a hand-made list may leave it out
     quint32 oldBits = 0;
     quint32 newBits = 0;
     QString reason;
-    int line = 0;                            // where read() found it; 0 for a row made here
+    int line = 0; // where read() found it; 0 for a row made here
 
     // The row of a word the writer changed: where it is, what it held and
     // what edit gave it; the reason is left to the caller.

@@ -10,10 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-FbBlockReader::FbBlockReader(const QString &fileName)
-    : m_fileName(fileName)
-{
-}
+FbBlockReader::FbBlockReader(const QString &fileName) : m_fileName(fileName) { }
 
 namespace {
 
@@ -158,6 +155,6 @@ bool FbBlockReader::unchanged() const
     struct stat st;
     if (::fstat(m_file.handle(), &st) != 0)
         return false;
-    return qint64(st.st_size) == m_fileSize
-        && qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec == m_modified;
+    return qint64(st.st_size) == m_fileSize &&
+           qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec == m_modified;
 }

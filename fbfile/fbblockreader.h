@@ -44,7 +44,7 @@ struct FbFileIdentity
     quint64 device = 0;
     quint64 inode = 0;
     qint64 size = -1;
-    qint64 modified = 0;   // nanoseconds
+    qint64 modified = 0; // nanoseconds
 
     bool isValid() const { return size >= 0; }
     bool operator==(const FbFileIdentity &o) const
@@ -138,7 +138,7 @@ private:
     qint64 m_end = 0;
     qint64 m_position = -1; // where the file stands, or -1 when unknown
     bool m_shortRead = false;
-    qint64 m_modified = 0;  // nanoseconds, as open() found them
+    qint64 m_modified = 0; // nanoseconds, as open() found them
     QByteArray m_first;
     QByteArray m_buffer;
 };

@@ -11,22 +11,14 @@
 namespace FbColumns {
 
 const char *const titles[Count] = {
-    QT_TRANSLATE_NOOP("QObject", "fb_no"),
-    QT_TRANSLATE_NOOP("QObject", "ffid"),
-    QT_TRANSLATE_NOOP("QObject", "channel"),
-    QT_TRANSLATE_NOOP("QObject", "fb_time"),
-    QT_TRANSLATE_NOOP("QObject", "offset"),
-    QT_TRANSLATE_NOOP("QObject", "g_elev"),
-    QT_TRANSLATE_NOOP("QObject", "s_elev"),
-    QT_TRANSLATE_NOOP("QObject", "s_depth"),
-    QT_TRANSLATE_NOOP("QObject", "source_x"),
-    QT_TRANSLATE_NOOP("QObject", "source_y"),
-    QT_TRANSLATE_NOOP("QObject", "group_x"),
-    QT_TRANSLATE_NOOP("QObject", "group_y"),
-    QT_TRANSLATE_NOOP("QObject", "s_line"),
-    QT_TRANSLATE_NOOP("QObject", "s_stat"),
-    QT_TRANSLATE_NOOP("QObject", "g_line"),
-    QT_TRANSLATE_NOOP("QObject", "g_stat"),
+    QT_TRANSLATE_NOOP("QObject", "fb_no"),    QT_TRANSLATE_NOOP("QObject", "ffid"),
+    QT_TRANSLATE_NOOP("QObject", "channel"),  QT_TRANSLATE_NOOP("QObject", "fb_time"),
+    QT_TRANSLATE_NOOP("QObject", "offset"),   QT_TRANSLATE_NOOP("QObject", "g_elev"),
+    QT_TRANSLATE_NOOP("QObject", "s_elev"),   QT_TRANSLATE_NOOP("QObject", "s_depth"),
+    QT_TRANSLATE_NOOP("QObject", "source_x"), QT_TRANSLATE_NOOP("QObject", "source_y"),
+    QT_TRANSLATE_NOOP("QObject", "group_x"),  QT_TRANSLATE_NOOP("QObject", "group_y"),
+    QT_TRANSLATE_NOOP("QObject", "s_line"),   QT_TRANSLATE_NOOP("QObject", "s_stat"),
+    QT_TRANSLATE_NOOP("QObject", "g_line"),   QT_TRANSLATE_NOOP("QObject", "g_stat"),
 };
 
 const int widths[Count] = {90, 80, 80, 70, 70, 90, 80, 60, 100, 100, 100, 100, 80, 80, 90, 90};
@@ -83,11 +75,26 @@ ExactFloat exactMagnitude(float value)
     return {fraction | 0x800000u, biased - 150};
 }
 
-constexpr quint64 powersOf10[] = {1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull,
-                                  100000000ull, 1000000000ull, 10000000000ull, 100000000000ull,
-                                  1000000000000ull, 10000000000000ull, 100000000000000ull,
-                                  1000000000000000ull, 10000000000000000ull, 100000000000000000ull,
-                                  1000000000000000000ull, 10000000000000000000ull};
+constexpr quint64 powersOf10[] = {1ull,
+                                  10ull,
+                                  100ull,
+                                  1000ull,
+                                  10000ull,
+                                  100000ull,
+                                  1000000ull,
+                                  10000000ull,
+                                  100000000ull,
+                                  1000000000ull,
+                                  10000000000ull,
+                                  100000000000ull,
+                                  1000000000000ull,
+                                  10000000000000ull,
+                                  100000000000000ull,
+                                  1000000000000000ull,
+                                  10000000000000000ull,
+                                  100000000000000000ull,
+                                  1000000000000000000ull,
+                                  10000000000000000000ull};
 
 // Decimal digits of v.
 int digitCount(quint64 v)
@@ -242,8 +249,8 @@ char *writeSignificant6(float value, char *out, int width)
     int p = (binaryExponent * 78913) >> 18;
     // The guess is low by one for about a third of the values; a rounded
     // power of ten mends most of them without a second scaling.
-    static constexpr double powers[] = {1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5,
-                                        1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
+    static constexpr double powers[] = {1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0,  1e1,  1e2,  1e3,  1e4,  1e5,
+                                        1e6,  1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
     if (p >= -7 && p <= 16 && std::fabs(double(value)) >= powers[p + 7])
         ++p;
     quint64 digits = 0;

@@ -11,8 +11,22 @@
 namespace FbColumns {
 
 enum Column {
-    FbNo, Ffid, Channel, FbTime, Offset, GElev, SElev, SDepth,
-    SourceX, SourceY, GroupX, GroupY, SLine, SStat, GLine, GStat,
+    FbNo,
+    Ffid,
+    Channel,
+    FbTime,
+    Offset,
+    GElev,
+    SElev,
+    SDepth,
+    SourceX,
+    SourceY,
+    GroupX,
+    GroupY,
+    SLine,
+    SStat,
+    GLine,
+    GStat,
     Count
 };
 

@@ -29,8 +29,8 @@ qint64 wordPosition(const FbEdit &e)
 
 bool sameValue(const FbLayout::Field &field, quint32 a, quint32 b)
 {
-    if (field.type == FbLayout::FieldType::Float32
-        && std::isnan(NumberText::bitsFloat(a)) && std::isnan(NumberText::bitsFloat(b)))
+    if (field.type == FbLayout::FieldType::Float32 && std::isnan(NumberText::bitsFloat(a)) &&
+        std::isnan(NumberText::bitsFloat(b)))
         return true;
     return a == b;
 }
@@ -40,7 +40,7 @@ bool sameValue(const FbLayout::Field &field, quint32 a, quint32 b)
 char *FbEditWriter::writeValue(const FbLayout::Field &field, quint32 bits, char *out)
 {
     return field.type == FbLayout::FieldType::Float32 ? NumberText::writeFloat(NumberText::bitsFloat(bits), out)
-                                                       : NumberText::writeInt(qint32(bits), out);
+                                                      : NumberText::writeInt(qint32(bits), out);
 }
 
 QString FbEditWriter::valueText(const FbLayout::Field &field, quint32 bits)
@@ -49,10 +49,7 @@ QString FbEditWriter::valueText(const FbLayout::Field &field, quint32 bits)
     return QString::fromLatin1(text, int(writeValue(field, bits, text) - text));
 }
 
-FbEditWriter::FbEditWriter(const QString &sourceName)
-    : m_sourceName(sourceName)
-{
-}
+FbEditWriter::FbEditWriter(const QString &sourceName) : m_sourceName(sourceName) { }
 
 bool FbEditWriter::isEditable(const FbLayout::Field &field)
 {
@@ -104,13 +101,11 @@ bool FbEditWriter::checkEdits(qint64 recordCount)
 {
     for (const FbEdit &e : qAsConst(m_edits)) {
         if (!e.field || !isEditable(*e.field)) {
-            m_error = tr("%1: only %2 can be edited")
-                          .arg(editName(e), editableFields().join(QLatin1String(", ")));
+            m_error = tr("%1: only %2 can be edited").arg(editName(e), editableFields().join(QLatin1String(", ")));
             return false;
         }
         if (e.record < 0 || e.record >= recordCount) {
-            m_error = tr("%1 is not in %2, which holds records 1..%3")
-                          .arg(editName(e), m_sourceName).arg(recordCount);
+            m_error = tr("%1 is not in %2, which holds records 1..%3").arg(editName(e), m_sourceName).arg(recordCount);
             return false;
         }
     }
@@ -146,8 +141,7 @@ bool FbEditWriter::run(const QString *targetName, const Progress &progress, cons
                      [this](int a, int b) { return wordPosition(m_edits.at(a)) < wordPosition(m_edits.at(b)); });
 
     FbOutputFile target(targetName ? *targetName : QString());
-    if (targetName
-        && !target.open(m_replaceSource ? QStringList() : QStringList{m_sourceName})) {
+    if (targetName && !target.open(m_replaceSource ? QStringList() : QStringList{m_sourceName})) {
         m_error = target.errorString();
         return false;
     }
@@ -198,9 +192,8 @@ bool FbEditWriter::run(const QString *targetName, const Progress &progress, cons
                 const FbEdit &e = m_edits.at(order.at(next));
                 if (e.checkOld && !sameValue(*e.field, a.oldBits, e.oldBits))
                     return fail(tr("%1: %2 is %3 in %4, not %5: the list was made for another file")
-                                    .arg(editName(e), QLatin1String(e.field->name),
-                                         valueText(*e.field, a.oldBits), m_sourceName,
-                                         valueText(*e.field, e.oldBits)));
+                                    .arg(editName(e), QLatin1String(e.field->name), valueText(*e.field, a.oldBits),
+                                         m_sourceName, valueText(*e.field, e.oldBits)));
                 a.edit = order.at(next);
             }
             qToLittleEndian<quint32>(m_edits.at(a.edit).bits, word);

@@ -17,14 +17,14 @@
 // them is FbEditWriter::editableFields()).
 struct FbEdit
 {
-    qint32 record = 0;                       // 0-based record number
-    const FbLayout::Field *field = nullptr;  // an editable field (FbEditWriter::isEditable)
-    quint32 bits = 0;                        // the new word as stored: a float's or an int32's bits
+    qint32 record = 0;                      // 0-based record number
+    const FbLayout::Field *field = nullptr; // an editable field (FbEditWriter::isEditable)
+    quint32 bits = 0;                       // the new word as stored: a float's or an int32's bits
     // When set, the file must hold oldBits in that word (any NaN matches
     // any NaN), or nothing is written: a list made for another file.
     bool checkOld = false;
     quint32 oldBits = 0;
-    int line = 0;                            // the line of the edits file it came from, named in errors; 0 if none
+    int line = 0; // the line of the edits file it came from, named in errors; 0 if none
 
     // The editable fields, looked up once.
     static const FbLayout::Field *timeField()
@@ -109,12 +109,12 @@ public:
     // What one edited word held and which edit it got, for the edit log.
     struct Applied
     {
-        int edit = 0;          // index in setEdits()' list of the edit that won
+        int edit = 0; // index in setEdits()' list of the edit that won
         qint32 record = 0;
         qint32 ffid = 0;
         qint32 channel = 0;
         qint32 fbNo = 0;
-        quint32 oldBits = 0;   // the word as the source holds it
+        quint32 oldBits = 0; // the word as the source holds it
     };
 
     explicit FbEditWriter(const QString &sourceName);

@@ -15,7 +15,6 @@ namespace FbGenerator {
 
 namespace {
 
-
 // Line bearing: a 3-4-5 direction keeps the station coordinates exact.
 constexpr double BearingX = 0.8;
 constexpr double BearingY = 0.6;
@@ -48,8 +47,8 @@ constexpr double NoiseMs = 0.5;
 // Source attributes other than ffid, which names the shot.
 bool isSourceColumn(int column)
 {
-    return column >= 0 && column < FbColumns::Count && column != FbColumns::Ffid
-        && FbColumns::field(column).sourceAttribute;
+    return column >= 0 && column < FbColumns::Count && column != FbColumns::Ffid &&
+           FbColumns::field(column).sourceAttribute;
 }
 
 bool isFloatColumn(int column)
@@ -86,8 +85,7 @@ QVector<double> intercepts(const Options &o)
 class Line
 {
 public:
-    explicit Line(const Options &o)
-        : m_options(o)
+    explicit Line(const Options &o) : m_options(o)
     {
         m_stations = static_cast<int>(stationsOf(o));
         m_elevation.resize(m_stations);
@@ -96,8 +94,8 @@ public:
         Random random(o.seed * 0xD1B54A32D192ED03ULL + 1);
         const double phase = random.uniform() * 2.0 * M_PI;
         for (int s = 0; s < m_stations; ++s) {
-            const double hills = 40.0 * std::sin(2.0 * M_PI * s / 173.0 + phase)
-                               + 15.0 * std::sin(2.0 * M_PI * s / 41.0 + 2.0 * phase);
+            const double hills =
+                40.0 * std::sin(2.0 * M_PI * s / 173.0 + phase) + 15.0 * std::sin(2.0 * M_PI * s / 41.0 + 2.0 * phase);
             m_elevation[s] = static_cast<qint32>(std::lround(Datum + hills + random.jitter(2.0)));
             m_skidX[s] = random.jitter(0.5);
             m_skidY[s] = random.jitter(0.5);
@@ -144,10 +142,10 @@ public:
     double travel(double h, double slow, double heightMs) const
     {
         const double f = 1.0 / (1.0 - m_options.lateralChange);
-        const double refracted = h + (f - 1.0) * slow;   // distance as if all fast
+        const double refracted = h + (f - 1.0) * slow; // distance as if all fast
         if (m_intercepts.isEmpty())
-            return std::min({h / V1, heightMs + Intercept2Ms + refracted / V2,
-                             heightMs + Intercept3Ms + refracted / V3});
+            return std::min(
+                {h / V1, heightMs + Intercept2Ms + refracted / V2, heightMs + Intercept3Ms + refracted / V3});
         double t = m_intercepts[0] + 1000.0 * h / m_options.velocities[0];
         for (int k = 1; k < m_intercepts.size(); ++k)
             t = std::min(t, heightMs + m_intercepts[k] + 1000.0 * refracted / m_options.velocities[k]);
@@ -190,7 +188,11 @@ void applyFaults(const Options &o, int shot, QVector<FbRecord> &records)
                 records[k].*field.intMember += 1;
         }
     }
-    const struct { const QVector<FieldFault> &faults; float value; } planted[] = {
+    const struct
+    {
+        const QVector<FieldFault> &faults;
+        float value;
+    } planted[] = {
         {o.nanValues, std::numeric_limits<float>::quiet_NaN()},
         {o.infValues, std::numeric_limits<float>::infinity()},
     };
@@ -286,9 +288,8 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
     const double at = o.sourceBetweenStations ? 0.5 : 0.0;
     const float sourceX = static_cast<float>((1.0 - at) * line.x(source) + at * line.x(next) + random.jitter(1.0));
     const float sourceY = static_cast<float>((1.0 - at) * line.y(source) + at * line.y(next) + random.jitter(1.0));
-    const qint32 sourceElevation = o.sourceBetweenStations
-                                       ? (line.elevation(source) + line.elevation(next)) / 2
-                                       : line.elevation(source);
+    const qint32 sourceElevation =
+        o.sourceBetweenStations ? (line.elevation(source) + line.elevation(next)) / 2 : line.elevation(source);
     // Off the line: a stream of its own, drawn only then, so that files
     // on the line keep their bytes.
     double crossline = 0.0;
@@ -333,8 +334,8 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
         // else the small built-in elevation static.
         const double lowest = Datum - Relief;
         const double height = o.elevationVelocity > 0.0
-                                  ? 1000.0 * ((sourceElevation - depth - lowest) + (line.elevation(station) - lowest))
-                                        / o.elevationVelocity
+                                  ? 1000.0 * ((sourceElevation - depth - lowest) + (line.elevation(station) - lowest)) /
+                                        o.elevationVelocity
                                   : 0.0;
         const double elevation = o.elevationVelocity > 0.0
                                      ? 0.0
@@ -403,7 +404,9 @@ QString validatePickFaults(const Options &o)
             return QStringLiteral("--skip-run: shot %1 is not in 1..%2").arg(run.shot + 1).arg(o.shots);
         if (run.channel < 1 || run.count < 1 || run.count > o.channels - run.channel + 1)
             return QStringLiteral("--skip-run: channels %1 to %2 are not in 1..%3")
-                .arg(run.channel).arg(qint64(run.channel) + run.count - 1).arg(o.channels);
+                .arg(run.channel)
+                .arg(qint64(run.channel) + run.count - 1)
+                .arg(o.channels);
         if (!std::isfinite(run.ms))
             return QStringLiteral("--skip-run: the time must be finite");
     }
@@ -427,19 +430,30 @@ QString validateLine(const Options &o)
     const QVector<double> &depths = o.thicknesses.isEmpty() ? o.crossovers : o.thicknesses;
     const char *name = o.thicknesses.isEmpty() ? "--crossovers" : "--thicknesses";
     if (layers > 0 && depths.size() != layers - 1)
-        return QStringLiteral("%1: give one value per layer above the last (%2)").arg(QLatin1String(name)).arg(layers - 1);
+        return QStringLiteral("%1: give one value per layer above the last (%2)")
+            .arg(QLatin1String(name))
+            .arg(layers - 1);
     for (int k = 0; k < depths.size(); ++k) {
         if (!(depths[k] > 0.0) || !std::isfinite(depths[k]))
             return QStringLiteral("%1: the values must be positive").arg(QLatin1String(name));
         if (!o.crossovers.isEmpty() && k > 0 && !(depths[k] > depths[k - 1]))
             return QStringLiteral("--crossovers: the crossovers must increase");
     }
-    const struct { double value; double high; const char *name; } amounts[] = {
-        {o.noiseMs, 1000.0, "--noise"}, {o.sourceStaticMs, 1000.0, "--source-statics"},
-        {o.receiverStaticMs, 1000.0, "--receiver-statics"}, {o.stationStaticMs, 1000.0, "--station-statics"},
-        {o.triggerDelayMs, 1000.0, "--trigger-delay"}, {o.sourceDelayMs, 1000.0, "--source-delay"},
-        {o.missing, 0.99, "--missing"}, {o.unpicked, 0.99, "--unpicked"},
-        {o.elevationVelocity, 1e6, "--elevation-velocity"}, {o.lateralChange, 0.9, "--lateral-change"}};
+    const struct
+    {
+        double value;
+        double high;
+        const char *name;
+    } amounts[] = {{o.noiseMs, 1000.0, "--noise"},
+                   {o.sourceStaticMs, 1000.0, "--source-statics"},
+                   {o.receiverStaticMs, 1000.0, "--receiver-statics"},
+                   {o.stationStaticMs, 1000.0, "--station-statics"},
+                   {o.triggerDelayMs, 1000.0, "--trigger-delay"},
+                   {o.sourceDelayMs, 1000.0, "--source-delay"},
+                   {o.missing, 0.99, "--missing"},
+                   {o.unpicked, 0.99, "--unpicked"},
+                   {o.elevationVelocity, 1e6, "--elevation-velocity"},
+                   {o.lateralChange, 0.9, "--lateral-change"}};
     for (const auto &a : amounts) {
         if (!(a.value >= 0.0 && a.value <= a.high))
             return QStringLiteral("%1 must be between 0 and %2").arg(QLatin1String(a.name)).arg(a.high);
@@ -489,19 +503,20 @@ QString validate(const Options &o)
     const qint64 records = static_cast<qint64>(o.shots) * o.channels;
     if (records > std::numeric_limits<qint32>::max())
         return QStringLiteral("%1 shots of %2 channels exceed the records an FB file can number")
-            .arg(o.shots).arg(o.channels);
+            .arg(o.shots)
+            .arg(o.channels);
     if (stationsOf(o) * o.groupInterval > std::numeric_limits<qint32>::max() / 2)
         return QStringLiteral("the line is too long for int32 offsets");
     const QString line = validateLine(o);
     if (!line.isEmpty())
         return line;
-    if (!(o.sourceCrosslineMin >= 0.0 && o.sourceCrosslineMin <= o.sourceCrosslineMax
-          && o.sourceCrosslineMax <= 10000.0))
+    if (!(o.sourceCrosslineMin >= 0.0 && o.sourceCrosslineMin <= o.sourceCrosslineMax &&
+          o.sourceCrosslineMax <= 10000.0))
         return QStringLiteral("the crossline distances of the sources must be 0 <= MIN <= MAX <= 10000 m");
     if (o.offsetFactor != 1 && o.offsetFactor != 10 && o.offsetFactor != 100 && o.offsetFactor != 1000)
         return QStringLiteral("the offset factor must be 1, 10, 100 or 1000");
-    if (stationsOf(o) * o.groupInterval * double(o.offsetFactor) / (o.feet ? FeetInMetres : 1.0)
-        > std::numeric_limits<qint32>::max() / 2)
+    if (stationsOf(o) * o.groupInterval * double(o.offsetFactor) / (o.feet ? FeetInMetres : 1.0) >
+        std::numeric_limits<qint32>::max() / 2)
         return QStringLiteral("the line is too long for int32 offsets in 1/%1 of its unit").arg(o.offsetFactor);
     if (static_cast<qint64>(o.firstFfid) + o.shots > std::numeric_limits<qint32>::max())
         return QStringLiteral("--first-ffid leaves no room for %1 shots").arg(o.shots);
@@ -526,11 +541,14 @@ QString validate(const Options &o)
     for (const FfidRepeat &repeat : o.repeatedFfid) {
         if (repeat.source < 0 || repeat.source >= o.shots || repeat.shot < 0 || repeat.shot >= o.shots)
             return QStringLiteral("--repeat-ffid: shots %1 and %2 must be in 1..%3")
-                .arg(repeat.source + 1).arg(repeat.shot + 1).arg(o.shots);
+                .arg(repeat.source + 1)
+                .arg(repeat.shot + 1)
+                .arg(o.shots);
         // Neighbours would only make one longer run.
         if (qAbs(repeat.shot - repeat.source) < 2)
             return QStringLiteral("--repeat-ffid: shots %1 and %2 are less than 2 apart")
-                .arg(repeat.source + 1).arg(repeat.shot + 1);
+                .arg(repeat.source + 1)
+                .arg(repeat.shot + 1);
     }
     const QString pickFaults = validatePickFaults(o);
     if (!pickFaults.isEmpty())
@@ -550,10 +568,7 @@ QVector<FbRecord> shotRecords(const Options &options, int shot)
     return records;
 }
 
-FileWriter::FileWriter(const Options &options)
-    : m_options(options)
-{
-}
+FileWriter::FileWriter(const Options &options) : m_options(options) { }
 
 bool FileWriter::write(const QString &fileName, Result *result)
 {

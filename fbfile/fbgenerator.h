@@ -40,7 +40,7 @@ namespace FbGenerator {
 class Random
 {
 public:
-    explicit Random(quint64 seed) : m_state(seed) {}
+    explicit Random(quint64 seed) : m_state(seed) { }
     quint64 next()
     {
         quint64 z = (m_state += 0x9E3779B97F4A7C15ULL);
@@ -56,7 +56,6 @@ public:
 private:
     quint64 m_state;
 };
-
 
 // Where a shot's receivers lie: on both sides of the source (end-on where
 // the line ends), or all ahead of it along the line.
@@ -111,8 +110,8 @@ struct Options
     quint64 seed = 1;
     qint32 firstFfid = 1001;
     qint32 polarity = 1;
-    int groupInterval = 25;  // metres between receiver stations
-    int shotInterval = 2;    // receiver stations between neighbouring shots
+    int groupInterval = 25; // metres between receiver stations
+    int shotInterval = 2;   // receiver stations between neighbouring shots
 
     // From the middle record of the shot on, the source field moves (a
     // source attribute: s_elev, s_depth, source_x, source_y, s_line, s_stat).
@@ -148,7 +147,7 @@ struct Options
     QVector<double> velocities;
     QVector<double> thicknesses;
     QVector<double> crossovers;
-    double noiseMs = 0.5;           // uniform noise in +-noiseMs
+    double noiseMs = 0.5; // uniform noise in +-noiseMs
     // Surface-consistent statics, uniform in +-ms: one per source station,
     // one per receiver station, the same in every shot.
     double sourceStaticMs = 0.0;
@@ -166,8 +165,8 @@ struct Options
     // lower by this fraction there (the top layer's unchanged), so a shot on
     // the fast half shooting across the middle sees its curve bend back.
     double lateralChange = 0.0;
-    double triggerDelayMs = 0.0;    // every shot later by it, the same for all
-    double sourceDelayMs = 0.0;     // per shot, uniform in [0, ms): every pick later by it
+    double triggerDelayMs = 0.0; // every shot later by it, the same for all
+    double sourceDelayMs = 0.0;  // per shot, uniform in [0, ms): every pick later by it
     // Fractions of the picks: left out of the file (channels missing from
     // the shot), and stored as 0 ms. The pick at offset 0 is never either.
     double missing = 0.0;
@@ -188,9 +187,9 @@ struct Options
 
 struct Result
 {
-    qint64 records = 0;      // complete records left in the file
+    qint64 records = 0; // complete records left in the file
     qint64 fileSize = 0;
-    FbFileHeader header;     // as written
+    FbFileHeader header; // as written
 };
 
 // Checks the options against each other: counts in range, fault rows and

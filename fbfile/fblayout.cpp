@@ -79,8 +79,15 @@ namespace {
 
 // The words between the named fields: written back as they are held, never
 // read, so that the struct mirrors the file.
-const struct { int offset; qint32 FbRecord::*member; } unnamedWords[] = {
-    {56, &FbRecord::word56}, {68, &FbRecord::word68}, {76, &FbRecord::word76}, {80, &FbRecord::word80},
+const struct
+{
+    int offset;
+    qint32 FbRecord::*member;
+} unnamedWords[] = {
+    {56, &FbRecord::word56},
+    {68, &FbRecord::word68},
+    {76, &FbRecord::word76},
+    {80, &FbRecord::word80},
 };
 
 } // namespace

@@ -12,8 +12,8 @@
 // 16 bytes read as 0.
 struct FbFileHeader
 {
-    qint32 fb_count = 0;   // records declared by the writer; only checked against the size
-    qint32 polarity = 0;   // > 0 positive, otherwise negative
+    qint32 fb_count = 0; // records declared by the writer; only checked against the size
+    qint32 polarity = 0; // > 0 positive, otherwise negative
     qint32 min_offset = 0;
     qint32 max_offset = 0;
 };
@@ -58,19 +58,19 @@ constexpr qint64 BlockRecords = (1 << 20) / RecordSize;
 // this one table.
 enum class FieldType { Int32, Float32 };
 enum class CellFormat {
-    Decimal,      // integers as they are
-    Fixed2,       // coordinates: 'f' with 2 decimals
-    Significant6  // pick times: 'g' with 6 significant digits
+    Decimal,     // integers as they are
+    Fixed2,      // coordinates: 'f' with 2 decimals
+    Significant6 // pick times: 'g' with 6 significant digits
 };
 struct Field
 {
     const char *name;
-    int offset;             // byte offset within the record
+    int offset; // byte offset within the record
     FieldType type;
-    bool sourceAttribute;   // describes the shot's source, so is expected constant within a shot
+    bool sourceAttribute; // describes the shot's source, so is expected constant within a shot
     CellFormat format;
-    qint32 FbRecord::*intMember;    // set for Int32
-    float FbRecord::*floatMember;   // set for Float32
+    qint32 FbRecord::*intMember;  // set for Int32
+    float FbRecord::*floatMember; // set for Float32
 
     double value(const FbRecord &r) const { return type == FieldType::Int32 ? r.*intMember : r.*floatMember; }
 };

@@ -15,11 +15,7 @@ constexpr qint64 WritebackBytes = qint64(8) << 20;
 
 } // namespace
 
-FbOutputFile::FbOutputFile(const QString &fileName)
-    : m_fileName(fileName)
-    , m_file(fileName)
-{
-}
+FbOutputFile::FbOutputFile(const QString &fileName) : m_fileName(fileName), m_file(fileName) { }
 
 FbOutputFile::~FbOutputFile()
 {
@@ -36,8 +32,8 @@ bool FbOutputFile::fail(const QString &reason)
 bool FbOutputFile::sameFile(const QString &a, const QString &b)
 {
     struct stat sa, sb;
-    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0
-        && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0 &&
+           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 bool FbOutputFile::isProtected(const QString &target, const QStringList &protect, QString *error)

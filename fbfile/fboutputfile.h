@@ -57,7 +57,7 @@ private:
     QSaveFile m_file;
     QString m_error;
     qint64 m_written = 0;
-    qint64 m_flushed = 0;   // bytes whose writing back has been started
+    qint64 m_flushed = 0; // bytes whose writing back has been started
 };
 
 #endif // FBOUTPUTFILE_H

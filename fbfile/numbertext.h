@@ -41,7 +41,7 @@ inline char *writeInt(qint64 value, char *out)
 
 namespace Detail {
 
-template <typename T>
+template<typename T>
 bool parse(const char *begin, const char *end, T *value)
 {
     if (end - begin > 1 && *begin == '+' && begin[1] != '-')

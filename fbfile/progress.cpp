@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-Progress::Progress(Observer observer, const std::atomic_bool *cancel)
-    : m_cancel(cancel)
+Progress::Progress(Observer observer, const std::atomic_bool *cancel) : m_cancel(cancel)
 {
     if (observer) {
         m_shared = std::make_shared<Shared>();

@@ -22,7 +22,7 @@ struct Unit
 const Unit LengthUnits[] = {{"m", 1.0}, {"dm", 0.1}, {"cm", 0.01}, {"mm", 0.001}, {"km", 1000.0}, {"ft", 0.3048}};
 const Unit TimeUnits[] = {{"ms", 0.001}, {"s", 1.0}, {"us", 1e-6}};
 
-template <size_t N>
+template<size_t N>
 bool unitNamed(const Unit (&units)[N], const QString &name, double *factor)
 {
     for (const Unit &u : units) {
@@ -34,7 +34,7 @@ bool unitNamed(const Unit (&units)[N], const QString &name, double *factor)
     return false;
 }
 
-template <size_t N>
+template<size_t N>
 QStringList unitNames(const Unit (&units)[N])
 {
     QStringList names;
@@ -50,8 +50,8 @@ class PositionList
 public:
     struct Position
     {
-        SgtSensor at;            // metres
-        int sourceOrder = -1;    // when first used as a source, among sources
+        SgtSensor at;         // metres
+        int sourceOrder = -1; // when first used as a source, among sources
     };
 
     int add(float x, float y, qint32 elevation, double unit, bool source)
@@ -184,8 +184,8 @@ private:
 
 bool finite(const FbRecord &r)
 {
-    return std::isfinite(r.source_x) && std::isfinite(r.source_y) && std::isfinite(r.group_x)
-        && std::isfinite(r.group_y);
+    return std::isfinite(r.source_x) && std::isfinite(r.source_y) && std::isfinite(r.group_x) &&
+           std::isfinite(r.group_y);
 }
 
 // The float32 of an FB word for `value` (metres or seconds) in a unit of
@@ -203,7 +203,7 @@ float fbFloat(double value, double unit)
         return scaled > 0 ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
     const float nearest = float(scaled);
     if (!(std::abs(value) <= largest))
-        return nearest;   // no float32 of the value to come back to
+        return nearest; // no float32 of the value to come back to
     const float target = float(value);
     if (float(double(nearest) * unit) == target)
         return nearest;
@@ -272,10 +272,7 @@ void SgtConverter::lineDirection(const QVector<SgtSensor> &sensors, double *dx, 
 
 SgtConverter::SgtConverter() = default;
 
-SgtConverter::SgtConverter(const Options &options)
-    : m_options(options)
-{
-}
+SgtConverter::SgtConverter(const Options &options) : m_options(options) { }
 
 bool SgtConverter::exportSgt(const QString &fbName, const QString &sgtName, const Progress &progress,
                              const std::atomic_bool *cancel)
@@ -345,7 +342,7 @@ bool SgtConverter::exportSgt(const QString &fbName, const QString &sgtName, cons
     // By default only what no two stations can be: closer than half the
     // smallest station spacing.
     m_tolerance = m_options.mergeTolerance >= 0 ? m_options.mergeTolerance
-                                                 : 0.5 * stations.smallestSpacing(positions.positions());
+                                                : 0.5 * stations.smallestSpacing(positions.positions());
     QVector<int> sensorOf;
     QVector<SgtSensor> sensors = positions.merge(m_tolerance, &sensorOf);
     auto sensorAt = [&](float x, float y) {
@@ -441,12 +438,15 @@ bool SgtConverter::importSgt(const QString &sgtName, const QString &fbName)
         const double z = std::round(s.z / unit);
         if (!std::isfinite(fx.at(k)) || !std::isfinite(fy.at(k))) {
             m_error = tr("%1: sensor %2 lies at %3 m, beyond what an FB file's coordinates hold in this length unit")
-                          .arg(sgtName).arg(k + 1).arg(std::isfinite(fx.at(k)) ? s.y : s.x);
+                          .arg(sgtName)
+                          .arg(k + 1)
+                          .arg(std::isfinite(fx.at(k)) ? s.y : s.x);
             return false;
         }
         if (!fitsInt32(z)) {
             m_error = tr("%1: the elevation of sensor %2 does not fit an FB file in this length unit")
-                          .arg(sgtName).arg(k + 1);
+                          .arg(sgtName)
+                          .arg(k + 1);
             return false;
         }
         elevation[k] = qint32(z);

@@ -74,20 +74,20 @@ public:
 
     struct Options
     {
-        double lengthUnit = 1.0;       // metres per FB length unit
-        double timeUnit = 0.001;       // seconds per FB time unit
-        double mergeTolerance = -1.0;  // metres, export only; below 0: half the smallest station spacing
-        bool profile = false;          // export "x z" along the line instead of "x y z"
+        double lengthUnit = 1.0;      // metres per FB length unit
+        double timeUnit = 0.001;      // seconds per FB time unit
+        double mergeTolerance = -1.0; // metres, export only; below 0: half the smallest station spacing
+        bool profile = false;         // export "x z" along the line instead of "x y z"
     };
 
     struct ExportCounts
     {
         int sensors = 0;
         qint64 written = 0;
-        qint64 rejected = 0;       // status other than 0 and 1
-        qint64 noTime = 0;         // unpicked, or a time not above 0 or not finite
-        qint64 badPosition = 0;    // a coordinate not finite
-        qint64 atSource = 0;       // source and receiver one sensor
+        qint64 rejected = 0;    // status other than 0 and 1
+        qint64 noTime = 0;      // unpicked, or a time not above 0 or not finite
+        qint64 badPosition = 0; // a coordinate not finite
+        qint64 atSource = 0;    // source and receiver one sensor
     };
 
     // The FB units that can be named: a length unit in metres, a time unit

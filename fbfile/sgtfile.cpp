@@ -12,7 +12,11 @@
 
 namespace {
 
-const struct { char name; int column; } SensorTokens[] = {{'x', SgtFile::X}, {'y', SgtFile::Y}, {'z', SgtFile::Z}};
+const struct
+{
+    char name;
+    int column;
+} SensorTokens[] = {{'x', SgtFile::X}, {'y', SgtFile::Y}, {'z', SgtFile::Z}};
 
 // The words of a line before its comment.
 QList<QByteArray> valueWords(const QByteArray &line)
@@ -49,8 +53,9 @@ bool parseNumber(const QByteArray &word, double *value)
 
 bool parseCount(const QList<QByteArray> &words, qint32 *count)
 {
-    return words.size() == 1 && NumberText::parseInt32(words.at(0).constData(), words.at(0).constData()
-                                                       + words.at(0).size(), count) && *count >= 0;
+    return words.size() == 1 &&
+           NumberText::parseInt32(words.at(0).constData(), words.at(0).constData() + words.at(0).size(), count) &&
+           *count >= 0;
 }
 
 // The fewest bytes a sensor ("0\n") and a datum ("1 1 0\n", the last without
@@ -65,7 +70,7 @@ constexpr qint64 MaxData = (std::numeric_limits<int>::max() - 64) / qint64(sizeo
 class LineReader
 {
 public:
-    explicit LineReader(QFile &file) : m_file(file), m_size(file.size()) {}
+    explicit LineReader(QFile &file) : m_file(file), m_size(file.size()) { }
 
     bool next(QByteArray *line)
     {
@@ -190,8 +195,9 @@ bool SgtFile::read(const QString &fileName)
             // memory for nothing.
             const qint64 room = qMin(reader.remaining() / MinSensorBytes, MaxSensors);
             if (sensorCount > room)
-                return fail(lineNumber, tr("%1 sensors declared, but the rest of the file holds at most %2")
-                                            .arg(sensorCount).arg(room));
+                return fail(
+                    lineNumber,
+                    tr("%1 sensors declared, but the rest of the file holds at most %2").arg(sensorCount).arg(room));
             m_sensors.reserve(sensorCount);
             stage = sensorCount > 0 ? Sensors : DataCount;
             named = false;
@@ -223,8 +229,8 @@ bool SgtFile::read(const QString &fileName)
                 return fail(lineNumber, tr("after %1 sensors the number of data must follow").arg(sensorCount));
             const qint64 room = qMin((reader.remaining() + 1) / MinDatumBytes, MaxData);
             if (dataCount > room)
-                return fail(lineNumber, tr("%1 data declared, but the rest of the file holds at most %2")
-                                            .arg(dataCount).arg(room));
+                return fail(lineNumber,
+                            tr("%1 data declared, but the rest of the file holds at most %2").arg(dataCount).arg(room));
             m_data.reserve(dataCount);
             stage = dataCount > 0 ? Data : Done;
             named = false;
@@ -241,10 +247,11 @@ bool SgtFile::read(const QString &fileName)
                 const QByteArray &w = words.at(k);
                 if (kinds.at(k) == 0 || kinds.at(k) == 1) {
                     qint32 sensor = 0;
-                    if (!NumberText::parseInt32(w.constData(), w.constData() + w.size(), &sensor) || sensor < 1
-                        || sensor > sensorCount)
-                        return fail(lineNumber, tr("sensor '%1' is not a number in 1..%2")
-                                                    .arg(QString::fromUtf8(w)).arg(sensorCount));
+                    if (!NumberText::parseInt32(w.constData(), w.constData() + w.size(), &sensor) || sensor < 1 ||
+                        sensor > sensorCount)
+                        return fail(
+                            lineNumber,
+                            tr("sensor '%1' is not a number in 1..%2").arg(QString::fromUtf8(w)).arg(sensorCount));
                     (kinds.at(k) == 0 ? d.s : d.g) = sensor - 1;
                 } else if (kinds.at(k) == 2 && !parseNumber(w, &d.t)) {
                     return fail(lineNumber, tr("time '%1' is not a finite number").arg(QString::fromUtf8(w)));

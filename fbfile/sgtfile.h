@@ -12,7 +12,7 @@ struct SgtSensor
 {
     double x = 0.0;
     double y = 0.0;
-    double z = 0.0;   // elevation
+    double z = 0.0; // elevation
 };
 
 // One traveltime: the sensors of the source and the receiver (0-based here,
@@ -22,7 +22,7 @@ struct SgtDatum
     qint32 s = 0;
     qint32 g = 0;
     double t = 0.0;
-    int line = 0;     // where read() found it
+    int line = 0; // where read() found it
 };
 Q_DECLARE_TYPEINFO(SgtSensor, Q_PRIMITIVE_TYPE);
 Q_DECLARE_TYPEINFO(SgtDatum, Q_PRIMITIVE_TYPE);

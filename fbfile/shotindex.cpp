@@ -2,10 +2,7 @@
 
 #include <limits>
 
-ShotIndexScanner::ShotIndexScanner(const QString &fileName)
-    : m_reader(fileName)
-{
-}
+ShotIndexScanner::ShotIndexScanner(const QString &fileName) : m_reader(fileName) { }
 
 bool ShotIndexScanner::open()
 {

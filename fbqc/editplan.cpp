@@ -44,9 +44,9 @@ PickEdit PickEdit::normalized() const
 bool PickEdit::operator==(const PickEdit &o) const
 {
     using NumberText::floatBits;
-    return floatBits(fileTime) == floatBits(o.fileTime) && fileStatus == o.fileStatus && timeEdited == o.timeEdited
-        && statusEdited == o.statusEdited && (!timeEdited || floatBits(time) == floatBits(o.time))
-        && (!statusEdited || status == o.status) && timeReason == o.timeReason && statusReason == o.statusReason;
+    return floatBits(fileTime) == floatBits(o.fileTime) && fileStatus == o.fileStatus && timeEdited == o.timeEdited &&
+           statusEdited == o.statusEdited && (!timeEdited || floatBits(time) == floatBits(o.time)) &&
+           (!statusEdited || status == o.status) && timeReason == o.timeReason && statusReason == o.statusReason;
 }
 
 void applyEdits(const PickEdits &edits, QVector<FbRecord> *records, qint32 firstRecord)
@@ -71,13 +71,8 @@ QString signedMs(double ms)
 }
 
 EditPlan::EditPlan(const QString &fileName, const QVector<ShotIndexEntry> &index, const PickEdits &edits, int keep)
-    : m_fileName(fileName)
-    , m_index(index)
-    , m_base(edits)
-    , m_keep(keep)
-    , m_rejectStatus(FbPicks::DefaultRejectStatus)
-{
-}
+    : m_fileName(fileName), m_index(index), m_base(edits), m_keep(keep), m_rejectStatus(FbPicks::DefaultRejectStatus)
+{ }
 
 bool EditPlan::setRejectStatus(qint32 status)
 {
@@ -128,7 +123,7 @@ bool EditPlan::fail(const QString &why)
     return false;
 }
 
-template <typename Visit>
+template<typename Visit>
 bool EditPlan::read(const QVector<qint32> &records, Visit visit)
 {
     if (records.isEmpty())

@@ -154,14 +154,14 @@ private:
     // their own residual but share the rest of the text.
     struct Why
     {
-        float residual;   // of an outlier
-        qint32 text;      // in m_texts: the whole reason, or an outlier's threshold
+        float residual; // of an outlier
+        qint32 text;    // in m_texts: the whole reason, or an outlier's threshold
         bool outlier;
     };
     qint32 text(const QString &reason);
     bool rejectOutliers(const QVector<Outlier> &outliers, double thresholdMs);
     // Calls visit(record, file's record) for the given records (ascending).
-    template <typename Visit>
+    template<typename Visit>
     bool read(const QVector<qint32> &records, Visit visit);
     PickEdit current(qint32 record, const FbRecord &file) const;
     void change(qint32 record, const FbRecord &file, const PickEdit &after);
@@ -174,12 +174,12 @@ private:
     int m_keep;
     qint32 m_rejectStatus;
     QVector<PickChange> m_changes;
-    QHash<qint32, int> m_changeOf;   // record -> its entry of m_changes
+    QHash<qint32, int> m_changeOf; // record -> its entry of m_changes
     QVector<FbEdit> m_words;
     QVector<Why> m_whys;
     QStringList m_texts;
     QHash<QString, qint32> m_textIndex;
-    QHash<qint32, float> m_times;    // Words: fb_time as the words so far leave it
+    QHash<qint32, float> m_times; // Words: fb_time as the words so far leave it
     qint64 m_keptTimes = 0;
     QString m_error;
 };

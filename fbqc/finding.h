@@ -24,25 +24,25 @@ class Report;
 // In the order the reports list them: the file first, then the shots'
 // timing, picks and pairs, then what the records hold.
 enum class Kind : quint8 {
-    NoRecords,        // the file holds no complete record
-    CountMismatch,    // the header's fb_count disagrees with the size
-    PartialRecord,    // bytes after the last complete record
-    NotFbFile,        // the header's offset range cannot describe the records
-    OffsetUnit,       // the offsets agree with no unit of the coordinates
-    TimingError,      // a shot whose picks are all early or late
-    Outlier,          // a pick far from its shot's first-break curve
-    Reciprocity,      // a pair of shots whose reciprocal times disagree
-    Repeat,           // two shots from one source position that disagree
-    ZeroFilled,       // a run of records that are zero in every byte
-    TooLarge,         // a shot too large to judge its picks
-    VaryingSource,    // a source attribute that is not constant within a shot
-    RepeatedFfid,     // a shot whose ffid an earlier shot already carries
-    NonFinite,        // a float field that is NaN or infinite
-    StepRun,          // a run of neighbouring picks off the curve by one step
-    Velocity,         // a fitted velocity no ground has
-    OffOnset,         // a pick further than a tolerance from its trace's onset
-    CycleSkip,        // a run of picks about one period off the arrival
-    WeakOnset,        // a first break too weak to judge the pick against
+    NoRecords,     // the file holds no complete record
+    CountMismatch, // the header's fb_count disagrees with the size
+    PartialRecord, // bytes after the last complete record
+    NotFbFile,     // the header's offset range cannot describe the records
+    OffsetUnit,    // the offsets agree with no unit of the coordinates
+    TimingError,   // a shot whose picks are all early or late
+    Outlier,       // a pick far from its shot's first-break curve
+    Reciprocity,   // a pair of shots whose reciprocal times disagree
+    Repeat,        // two shots from one source position that disagree
+    ZeroFilled,    // a run of records that are zero in every byte
+    TooLarge,      // a shot too large to judge its picks
+    VaryingSource, // a source attribute that is not constant within a shot
+    RepeatedFfid,  // a shot whose ffid an earlier shot already carries
+    NonFinite,     // a float field that is NaN or infinite
+    StepRun,       // a run of neighbouring picks off the curve by one step
+    Velocity,      // a fitted velocity no ground has
+    OffOnset,      // a pick further than a tolerance from its trace's onset
+    CycleSkip,     // a run of picks about one period off the arrival
+    WeakOnset,     // a first break too weak to judge the pick against
     Count
 };
 constexpr int KindCount = int(Kind::Count);
@@ -81,19 +81,19 @@ enum FindingFlag : quint8 {
 struct Finding
 {
     Kind kind = Kind::Count;
-    qint8 column = -1;        // FbColumns::Column of the field concerned
-    quint8 flags = 0;         // FindingFlag bits
-    qint8 side = -1;          // Side of a pick, or -1
-    qint32 shot = -1;         // the shot it is filed under
-    qint32 record = -1;       // the pick's record, or the first of a run
-    qint32 otherShot = -1;    // the pair's other shot, or the first shot of an ffid
-    qint32 fbNo = 0;          // of the pick's record
+    qint8 column = -1;     // FbColumns::Column of the field concerned
+    quint8 flags = 0;      // FindingFlag bits
+    qint8 side = -1;       // Side of a pick, or -1
+    qint32 shot = -1;      // the shot it is filed under
+    qint32 record = -1;    // the pick's record, or the first of a run
+    qint32 otherShot = -1; // the pair's other shot, or the first shot of an ffid
+    qint32 fbNo = 0;       // of the pick's record
     qint32 channel = 0;
     qint32 offset = 0;
-    float value = 0.0f;       // the kind's main number (see KindInfo::valueName)
-    float a = 0.0f;           // the kind's details
+    float value = 0.0f; // the kind's main number (see KindInfo::valueName)
+    float a = 0.0f;     // the kind's details
     float b = 0.0f;
-    qint64 count = 0;         // how many: records, shots, pairs
+    qint64 count = 0; // how many: records, shots, pairs
 };
 
 // A kind's row of the table: everything that reports and views need to
@@ -101,8 +101,8 @@ struct Finding
 struct KindInfo
 {
     Kind kind;
-    const char *key;              // stable name for scripts: "outlier"
-    const char *titleText;        // untranslated plural title, context "PickQc::Kind"
+    const char *key;       // stable name for scripts: "outlier"
+    const char *titleText; // untranslated plural title, context "PickQc::Kind"
     Severity severity;
     Scope scope;
     Basis basis;

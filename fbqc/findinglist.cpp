@@ -16,16 +16,11 @@ constexpr qint64 DefaultBudget = qint64(1) << 19;
 
 } // namespace
 
-FindingList::FindingList()
-    : m_budget(DefaultBudget)
-    , m_data(std::make_shared<Storage>())
-{
-}
+FindingList::FindingList() : m_budget(DefaultBudget), m_data(std::make_shared<Storage>()) { }
 
 FindingList::~FindingList() = default;
 
-FindingList::FindingList(FindingList &&other) noexcept
-    : m_budget(DefaultBudget)
+FindingList::FindingList(FindingList &&other) noexcept : m_budget(DefaultBudget)
 {
     *this = std::move(other);
 }
@@ -46,12 +41,8 @@ FindingList &FindingList::operator=(FindingList &&other) noexcept
 }
 
 FindingList::FindingList(const FindingList &other)
-    : m_budget(other.m_budget)
-    , m_size(other.m_size)
-    , m_data(other.m_data)
-    , m_error(other.m_error)
-{
-}
+    : m_budget(other.m_budget), m_size(other.m_size), m_data(other.m_data), m_error(other.m_error)
+{ }
 
 FindingList &FindingList::operator=(const FindingList &other)
 {
@@ -122,16 +113,16 @@ bool FindingList::append(const Finding &finding)
 
 bool FindingList::spill()
 {
-    Storage &d = *m_data;   // owned: only append() spills
+    Storage &d = *m_data; // owned: only append() spills
     if (d.tail.empty())
         return true;
     const std::lock_guard<std::mutex> lock(d.readMutex);
     if (!d.spill) {
         d.spill = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("fbqc-findings-XXXXXX")));
         if (!d.spill->open()) {
-            m_error = QCoreApplication::translate("PickQc::Analyzer",
-                                                  "cannot keep the findings in a temporary file: %1")
-                          .arg(d.spill->errorString());
+            m_error =
+                QCoreApplication::translate("PickQc::Analyzer", "cannot keep the findings in a temporary file: %1")
+                    .arg(d.spill->errorString());
             m_size -= qint64(d.tail.size());
             d.tail.clear();
             return false;
@@ -162,8 +153,8 @@ bool FindingList::readPage(qint64 first, std::vector<Finding> *page) const
     const qint64 fromDisk = qBound<qint64>(0, head + onDisk - first, count);
     if (fromDisk > 0) {
         const qint64 bytes = fromDisk * qint64(sizeof(Finding));
-        if (!d.spill || !d.spill->seek((first - head) * qint64(sizeof(Finding)))
-            || d.spill->read(reinterpret_cast<char *>(page->data()), bytes) != bytes) {
+        if (!d.spill || !d.spill->seek((first - head) * qint64(sizeof(Finding))) ||
+            d.spill->read(reinterpret_cast<char *>(page->data()), bytes) != bytes) {
             page->clear();
             return false;
         }
@@ -223,10 +214,7 @@ bool FindingList::replaceShot(qint32 shot, const std::vector<Finding> &replaceme
     return true;
 }
 
-FindingList::Reader::Reader(const FindingList &list)
-    : m_list(list)
-{
-}
+FindingList::Reader::Reader(const FindingList &list) : m_list(list) { }
 
 const Finding *FindingList::Reader::next()
 {

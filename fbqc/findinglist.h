@@ -85,8 +85,8 @@ private:
     // The findings, shared by copies of a list until one changes.
     struct Storage
     {
-        std::vector<Finding> head;   // the first findings, up to the budget
-        std::vector<Finding> tail;   // appended past the budget, not yet spilled
+        std::vector<Finding> head; // the first findings, up to the budget
+        std::vector<Finding> tail; // appended past the budget, not yet spilled
         std::unique_ptr<QTemporaryFile> spill;
         // The spill file's position, and the page caches of the lists
         // sharing it.

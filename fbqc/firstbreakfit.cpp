@@ -614,7 +614,7 @@ FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double out
             rescore = !choice[1].changed && !start && round == 0;
         }
         if (choice[chosen].kept < MinPicksPerSide)
-            break;   // too few picks would be left: keep the last choice
+            break; // too few picks would be left: keep the last choice
         m_cut = cut;
         if (!choice[chosen].changed && final)
             break;
@@ -1104,8 +1104,8 @@ void splitSides(const FbRecord *records, int n, qint8 *sides)
         const double angle = 0.5 * std::atan2(2.0 * sxy, sxx - syy);
         dx = std::cos(angle);
         dy = std::sin(angle);
-        const double along = (double(records[last].group_x) - records[first].group_x) * dx
-                           + (double(records[last].group_y) - records[first].group_y) * dy;
+        const double along = (double(records[last].group_x) - records[first].group_x) * dx +
+                             (double(records[last].group_y) - records[first].group_y) * dy;
         if (along < 0.0) {
             dx = -dx;
             dy = -dy;
@@ -1144,7 +1144,7 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
     double cut = HeightCutMs;
     bool clear = false;
     for (int round = 0; round < BendRounds; ++round) {
-        double sums[4] = {0.0, 0.0, 0.0, 0.0};   // bumps, time x height, height^2, time^2
+        double sums[4] = {0.0, 0.0, 0.0, 0.0}; // bumps, time x height, height^2, time^2
         m_misfits.clear();
         for (int side = Negative; side <= Positive; ++side) {
             if (fitted[side])
@@ -1173,7 +1173,7 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
     // lines held, and the times at the source's height fitted again, so that
     // a kink the heights hid may show in the next round.
     for (int round = 0; round < ElevationRounds; ++round) {
-        double sums[4] = {0.0, 0.0, 0.0, 0.0};   // picks, residual x height, height^2, residual^2
+        double sums[4] = {0.0, 0.0, 0.0, 0.0}; // picks, residual x height, height^2, residual^2
         for (int side = Negative; side <= Positive; ++side) {
             if (fitted[side])
                 m_fitter[side].heightSums(m_height[side].data(), sums);
@@ -1395,7 +1395,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         out->sides[side].unpicked = unpicked[side];
     }
     if (counts[Negative] < MinPicksPerSide && counts[Positive] < MinPicksPerSide)
-        return;   // nothing to judge; no delay to tell without a curve
+        return; // nothing to judge; no delay to tell without a curve
     bool fitted[2] = {false, false};
     for (int side = Negative; side <= Positive; ++side)
         fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
@@ -1408,11 +1408,10 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     // Runs of cycle skips take no part in the curve: the side is fitted
     // again without them. Picks as scattered as a skip is long tell none.
     for (int side = Negative; side <= Positive; ++side) {
-        if (fitted[side] && counts[side] >= 2 * MinRunPicks && m_fitter[side].largestResidual() > RunMinMs
-            && m_fitter[side].cut() < FitCutMs
-            && leaveOutRuns(side, counts[side])) {
-            const bool again = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs,
-                                                  m_leftOut[side].data());
+        if (fitted[side] && counts[side] >= 2 * MinRunPicks && m_fitter[side].largestResidual() > RunMinMs &&
+            m_fitter[side].cut() < FitCutMs && leaveOutRuns(side, counts[side])) {
+            const bool again =
+                m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs, m_leftOut[side].data());
             if (!again)
                 fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
         }

@@ -135,15 +135,15 @@ private:
     };
     struct Line
     {
-        double a = 0.0, b = 0.0;   // t = a + b u
+        double a = 0.0, b = 0.0; // t = a + b u
         double sse = 0.0;
-        double w = 0.0;            // picks taking part
+        double w = 0.0; // picks taking part
         bool ok = false;
     };
     struct Model
     {
         int k = 0;
-        int start[MaxSegments + 1] = {};   // segment j holds sorted picks [start[j], start[j + 1])
+        int start[MaxSegments + 1] = {}; // segment j holds sorted picks [start[j], start[j + 1])
         Line line[MaxSegments];
         double sse = 0.0;
         bool ok = false;
@@ -187,33 +187,30 @@ private:
 
     int m_n = 0;
     double m_h0 = 0.0;
-    double m_scale = 1.0;   // largest |offset|: u = |offset| / scale runs over (0, 1]
+    double m_scale = 1.0; // largest |offset|: u = |offset| / scale runs over (0, 1]
     // How the picks came: already in |offset| order, in reverse, or
     // neither, when m_order holds the sorted order.
     enum Ordering { Ascending, Descending, Sorted };
     Ordering m_ordering = Ascending;
     // The index, as fit() received them, of the i-th pick by |offset|.
-    int index(int i) const
-    {
-        return m_ordering == Ascending ? i : m_ordering == Descending ? m_n - 1 - i : m_order[i];
-    }
+    int index(int i) const { return m_ordering == Ascending ? i : m_ordering == Descending ? m_n - 1 - i : m_order[i]; }
     std::vector<int> m_order;
     std::vector<int> m_grid;
     std::vector<double> m_u;
     std::vector<double> m_t;
     std::vector<double> m_w;
     std::vector<double> m_r;
-    std::vector<double> m_saved;   // the weights of the model to beat
-    std::vector<double> m_best;    // the weights of the best other fit
-    std::vector<double> m_kept;    // the weights of the fit with every pick
+    std::vector<double> m_saved; // the weights of the model to beat
+    std::vector<double> m_best;  // the weights of the best other fit
+    std::vector<double> m_kept;  // the weights of the fit with every pick
     std::vector<Sums> m_sums;
     double m_cut = 0.0;
     double m_largest = HUGE_VAL;
-    double m_penalty = 0.0;   // of a segment, in the criterion of this round
-    double m_delay = NaN;     // when finite, segment 0 passes through (0, m_delay)
-    int m_excluded = -1;      // a pick (by |offset|) that never takes part, or -1
-    std::vector<unsigned char> m_left;   // by |offset|: picks the caller left out, read only when
-    bool m_anyLeft = false;              // m_anyLeft
+    double m_penalty = 0.0;            // of a segment, in the criterion of this round
+    double m_delay = NaN;              // when finite, segment 0 passes through (0, m_delay)
+    int m_excluded = -1;               // a pick (by |offset|) that never takes part, or -1
+    std::vector<unsigned char> m_left; // by |offset|: picks the caller left out, read only when
+    bool m_anyLeft = false;            // m_anyLeft
     mutable std::vector<double> m_modelBuffer;
     int m_k = 0;
     int m_start[MaxSegments + 1] = {};
@@ -250,17 +247,17 @@ private:
     std::vector<int> m_members[2];
     std::vector<double> m_h[2];
     std::vector<double> m_t[2];
-    std::vector<double> m_height[2];   // receiver elevation above the source's
-    std::vector<double> m_raw[2];      // times as picked, when m_t holds them at the source's height
+    std::vector<double> m_height[2]; // receiver elevation above the source's
+    std::vector<double> m_raw[2];    // times as picked, when m_t holds them at the source's height
     std::vector<double> m_model[2];
-    std::vector<double> m_zero;        // times of the picks at offset 0
-    std::vector<int> m_zeroRecords;    // and their records
+    std::vector<double> m_zero;     // times of the picks at offset 0
+    std::vector<int> m_zeroRecords; // and their records
     std::vector<double> m_sorted;
     std::vector<double> m_misfits;
     std::vector<int> m_runOrder;
     std::vector<unsigned char> m_leftOut[2];
-    double m_zeroMedian = NaN;         // of the picks at the source
-    qint64 m_lowest = 0, m_highest = 0;   // receiver heights above the source of the fitted picks
+    double m_zeroMedian = NaN;          // of the picks at the source
+    qint64 m_lowest = 0, m_highest = 0; // receiver heights above the source of the fitted picks
 };
 
 // Sides of a shot: by the sign of the offset, or, when no offset is

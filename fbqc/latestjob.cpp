@@ -31,11 +31,7 @@ std::atomic_uint handedOver{0};
 class HandedOver : public QRunnable
 {
 public:
-    explicit HandedOver(std::function<void()> work)
-        : m_work(std::move(work))
-    {
-        setAutoDelete(true);
-    }
+    explicit HandedOver(std::function<void()> work) : m_work(std::move(work)) { setAutoDelete(true); }
     void run() override
     {
         handedOver.load(std::memory_order_acquire);
@@ -61,11 +57,11 @@ void startOnWorker(std::function<void()> work)
 struct LatestJob::Queue
 {
     std::mutex mutex;
-    std::condition_variable idle;                    // running fell to 0
-    LatestJob *owner = nullptr;                      // null once the owner is gone
-    std::shared_ptr<Ticket::Request> waiting;        // Serial: the next request to run
-    bool working = false;                            // Serial: a worker drains the queue
-    int running = 0;                                 // requests whose work runs now
+    std::condition_variable idle;             // running fell to 0
+    LatestJob *owner = nullptr;               // null once the owner is gone
+    std::shared_ptr<Ticket::Request> waiting; // Serial: the next request to run
+    bool working = false;                     // Serial: a worker drains the queue
+    int running = 0;                          // requests whose work runs now
 };
 
 struct LatestJob::Ticket::Request
@@ -75,10 +71,7 @@ struct LatestJob::Ticket::Request
     std::function<void(const Ticket &)> task;
 };
 
-LatestJob::Ticket::Ticket(std::shared_ptr<Request> request)
-    : m_request(std::move(request))
-{
-}
+LatestJob::Ticket::Ticket(std::shared_ptr<Request> request) : m_request(std::move(request)) { }
 
 bool LatestJob::Ticket::cancelled() const
 {
@@ -137,10 +130,7 @@ void LatestJob::Ticket::deliver(std::function<void()> f, bool last) const
 }
 
 LatestJob::LatestJob(Mode mode, QObject *parent, Ending ending)
-    : QObject(parent)
-    , m_mode(mode)
-    , m_ending(ending)
-    , m_queue(std::make_shared<Queue>())
+    : QObject(parent), m_mode(mode), m_ending(ending), m_queue(std::make_shared<Queue>())
 {
     m_queue->owner = this;
 }

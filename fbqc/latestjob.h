@@ -74,7 +74,7 @@ public:
 
     // Starts work(ticket) on a worker and, when it returns, done(result) on
     // this object's thread, unless superseded or cancelled meanwhile.
-    template <typename Result, typename Work, typename Done>
+    template<typename Result, typename Work, typename Done>
     void run(Work work, Done done)
     {
         start([work = std::move(work), done = std::move(done)](const Ticket &ticket) mutable {

@@ -84,16 +84,28 @@ constexpr int NeighbourPicks = 3;
 // Lobes tried before giving up on a window.
 constexpr int MaximumLobes = 64;
 
-double at(const TraceSamples &t, int i) { return double(t.samples[i]); }
+double at(const TraceSamples &t, int i)
+{
+    return double(t.samples[i]);
+}
 
 // Sample intervals and periods past these are no recording's: the trace is
 // left alone, the period taken as not given (sample counts stay in range).
 constexpr double MinimumIntervalMs = 1e-3, MaximumIntervalMs = 1e3, MaximumPeriodMs = 1e4;
-bool usableInterval(double ms) { return ms >= MinimumIntervalMs && ms <= MaximumIntervalMs; }
-bool usablePeriod(double ms) { return ms > 0 && ms <= MaximumPeriodMs; }
+bool usableInterval(double ms)
+{
+    return ms >= MinimumIntervalMs && ms <= MaximumIntervalMs;
+}
+bool usablePeriod(double ms)
+{
+    return ms > 0 && ms <= MaximumPeriodMs;
+}
 
 // Where a straight line through (i, a) and (i + 1, b) crosses zero.
-double crossing(int i, double a, double b) { return a == b ? i : i + a / (a - b); }
+double crossing(int i, double a, double b)
+{
+    return a == b ? i : i + a / (a - b);
+}
 
 // The coarse onset: the first place in [from, to] where the energy over the
 // next `length` samples against the energy over the `length` before comes
@@ -154,7 +166,7 @@ struct Lobe
 {
     int first = 0, last = 0, peak = 0;
     int sign = 0;
-    double peakValue = 0;   // |x| at peak
+    double peakValue = 0; // |x| at peak
 };
 
 Lobe lobeAround(const TraceSamples &t, int j, int lo, int hi)
@@ -221,11 +233,11 @@ double flankOnset(const TraceSamples &t, const Lobe &lobe, double noiseRms)
     // The flank rises without a break to the peak; a bump of noise before
     // it is not part of it.
     int flankStart = lobe.peak;
-    while (flankStart > lobe.first && lobe.sign * at(t, flankStart - 1) < lobe.sign * at(t, flankStart)
-           && lobe.sign * at(t, flankStart - 1) >= low)
+    while (flankStart > lobe.first && lobe.sign * at(t, flankStart - 1) < lobe.sign * at(t, flankStart) &&
+           lobe.sign * at(t, flankStart - 1) >= low)
         --flankStart;
-    const double start = lobe.first > 0 ? crossing(lobe.first - 1, at(t, lobe.first - 1), at(t, lobe.first))
-                                        : double(lobe.first);
+    const double start =
+        lobe.first > 0 ? crossing(lobe.first - 1, at(t, lobe.first - 1), at(t, lobe.first)) : double(lobe.first);
     // Least squares of y = c0 + c1 x + c2 x^2 (x from flankStart) and of the
     // line y = c0 + c1 x over the flank.
     double m[5] = {}, r[3] = {};
@@ -418,7 +430,7 @@ OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const
             return pick;
         Lobe lobe = lobeAround(t, j, lo, hi);
         if (lobe.first > b + lookBack)
-            return pick;   // the first thing out of the noise starts after the window
+            return pick; // the first thing out of the noise starts after the window
         const bool shortLobe = periodSamples > 0 && loudLength(t, lobe) < ShortLobeShare * periodSamples / 2;
         // Before the coarse onset only a lobe of the arrival's own size is
         // taken: the noise there crosses a weak arrival's margin now and then.
@@ -575,8 +587,8 @@ double snapTime(const TraceSamples &t, double timeMs, double withinMs, PickPhase
             candidate = parabolicPeak(t, i);
         else if (phase == PickPhase::ZeroCrossing && ((b > 0 && c <= 0) || (b < 0 && c >= 0)))
             candidate = crossing(i, b, c);
-        if (std::isfinite(candidate) && std::fabs(candidate - centre) <= reach
-            && (!std::isfinite(best) || std::fabs(candidate - centre) < std::fabs(best - centre)))
+        if (std::isfinite(candidate) && std::fabs(candidate - centre) <= reach &&
+            (!std::isfinite(best) || std::fabs(candidate - centre) < std::fabs(best - centre)))
             best = candidate;
     }
     return std::isfinite(best) ? t.timeOf(best) : NaN;
@@ -588,8 +600,8 @@ WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &pi
     WaveformCheck check;
     const int n = gather.traceCount();
     check.traces.resize(n);
-    if (picksMs.size() != n || !usableInterval(gather.sampleIntervalMs) || gather.samplesPerTrace < 4
-        || gather.samples.size() < qint64(n) * gather.samplesPerTrace)
+    if (picksMs.size() != n || !usableInterval(gather.sampleIntervalMs) || gather.samplesPerTrace < 4 ||
+        gather.samples.size() < qint64(n) * gather.samplesPerTrace)
         return check;
     auto hasPick = [&](int i) { return std::isfinite(picksMs[i]) && picksMs[i] > gather.firstSampleMs; };
 
@@ -619,8 +631,8 @@ WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &pi
     }
 
     const double tolerance = settings.offOnsetToleranceMs > 0
-        ? settings.offOnsetToleranceMs
-        : std::max(2 * gather.sampleIntervalMs, std::isfinite(period) ? period / 5 : 0.0);
+                                 ? settings.offOnsetToleranceMs
+                                 : std::max(2 * gather.sampleIntervalMs, std::isfinite(period) ? period / 5 : 0.0);
     // +1 / -1: about a period after / before its onset; 0: not.
     QVector<int> skip(n, 0);
     for (int i = 0; i < n; ++i) {
@@ -710,9 +722,9 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
 {
     const int n = gather.traceCount();
     std::vector<OnsetPick> picks(static_cast<size_t>(n));
-    if (!usableInterval(gather.sampleIntervalMs) || gather.samplesPerTrace < 4
-        || gather.samples.size() < qint64(n) * gather.samplesPerTrace
-        || (!predictedMs.isEmpty() && predictedMs.size() != n))
+    if (!usableInterval(gather.sampleIntervalMs) || gather.samplesPerTrace < 4 ||
+        gather.samples.size() < qint64(n) * gather.samplesPerTrace ||
+        (!predictedMs.isEmpty() && predictedMs.size() != n))
         return QVector<OnsetPick>(picks.begin(), picks.end());
     auto predicted = [&](int i) { return predictedMs.isEmpty() ? NaN : predictedMs[i]; };
     const double wholeFrom = gather.firstSampleMs;

@@ -34,12 +34,11 @@ struct ShotGather;
 namespace PickQc {
 
 // Which point of the arrival a pick stands on.
-enum class PickPhase
-{
-    Onset,          // where the first motion leaves zero
-    FirstPeak,      // the first positive maximum at or after the onset
-    FirstTrough,    // the first negative minimum at or after the onset
-    ZeroCrossing,   // where the first lobe ends
+enum class PickPhase {
+    Onset,        // where the first motion leaves zero
+    FirstPeak,    // the first positive maximum at or after the onset
+    FirstTrough,  // the first negative minimum at or after the onset
+    ZeroCrossing, // where the first lobe ends
 };
 
 // One trace's samples and its time base (sample i at firstSampleMs + i *
@@ -76,12 +75,12 @@ struct OnsetPickerSettings
 
 struct OnsetPick
 {
-    bool found = false;           // an arrival stands out of the noise in the window
-    double timeMs = std::numeric_limits<double>::quiet_NaN();    // on the settings' phase
-    double onsetMs = std::numeric_limits<double>::quiet_NaN();   // always the onset
-    double confidence = 0;        // first peak / noise rms
-    double periodMs = std::numeric_limits<double>::quiet_NaN();  // measured from the first lobes
-    int polarity = 0;             // +1 / -1: direction of the first motion
+    bool found = false;                                         // an arrival stands out of the noise in the window
+    double timeMs = std::numeric_limits<double>::quiet_NaN();   // on the settings' phase
+    double onsetMs = std::numeric_limits<double>::quiet_NaN();  // always the onset
+    double confidence = 0;                                      // first peak / noise rms
+    double periodMs = std::numeric_limits<double>::quiet_NaN(); // measured from the first lobes
+    int polarity = 0;                                           // +1 / -1: direction of the first motion
 };
 
 // The onset of the arrival that starts between fromMs and toMs (the samples
@@ -115,13 +114,12 @@ double snapTime(const TraceSamples &trace, double timeMs, double withinMs, PickP
                 const OnsetPickerSettings &settings = OnsetPickerSettings());
 
 // What the waveform says of one pick.
-enum class WaveformVerdict : quint8
-{
-    NotJudged,      // no pick, or no trace
-    Good,           // within tolerance of its trace's onset
-    TooWeak,        // the first break does not stand out enough to judge the pick
-    OffOnset,       // further than the tolerance from a confident onset
-    CycleSkip,      // one of a run about a period off, where the neighbours' waveforms continue
+enum class WaveformVerdict : quint8 {
+    NotJudged, // no pick, or no trace
+    Good,      // within tolerance of its trace's onset
+    TooWeak,   // the first break does not stand out enough to judge the pick
+    OffOnset,  // further than the tolerance from a confident onset
+    CycleSkip, // one of a run about a period off, where the neighbours' waveforms continue
 };
 
 struct WaveformCheckSettings
@@ -143,13 +141,13 @@ struct WaveformJudgement
     WaveformVerdict verdict = WaveformVerdict::NotJudged;
     double onsetMs = std::numeric_limits<double>::quiet_NaN();
     double confidence = 0;
-    double displacementMs = std::numeric_limits<double>::quiet_NaN();   // pick - onset
+    double displacementMs = std::numeric_limits<double>::quiet_NaN(); // pick - onset
 };
 
 struct WaveformCheck
 {
-    double periodMs = std::numeric_limits<double>::quiet_NaN();   // the gather's, median of confident traces
-    QVector<WaveformJudgement> traces;                             // one per trace of the gather
+    double periodMs = std::numeric_limits<double>::quiet_NaN(); // the gather's, median of confident traces
+    QVector<WaveformJudgement> traces;                          // one per trace of the gather
     int cycleSkipRuns = 0;
 };
 

@@ -20,8 +20,8 @@ ShotSummary ShotSummaries::at(int shot) const
     s.sourceY = source.y;
     s.sLine = source.line;
     s.sStat = source.stat;
-    const auto it = std::lower_bound(m_judged.cbegin(), m_judged.cend(), shot,
-                                     [](const Judged &j, int k) { return j.shot < k; });
+    const auto it =
+        std::lower_bound(m_judged.cbegin(), m_judged.cend(), shot, [](const Judged &j, int k) { return j.shot < k; });
     if (it == m_judged.cend() || it->shot != shot) {
         s.notJudged = s.picks;
         s.rmsResidual = float(NaN);
@@ -48,19 +48,27 @@ ShotSummary ShotSummaries::at(int shot) const
 
 ShotSummaries::Judged ShotSummaries::judged(int shot, const ShotSummary &s)
 {
-    return Judged{shot, s.outliers, s.notJudged, s.notPicked, s.nonFinite, s.varyingColumns, s.rmsResidual,
+    return Judged{shot,
+                  s.outliers,
+                  s.notJudged,
+                  s.notPicked,
+                  s.nonFinite,
+                  s.varyingColumns,
+                  s.rmsResidual,
                   {s.velocity[Negative], s.velocity[Positive]},
                   {s.intercept[Negative], s.intercept[Positive]},
-                  s.sourceDelay, s.quietPicks, s.quietSquares};
+                  s.sourceDelay,
+                  s.quietPicks,
+                  s.quietSquares};
 }
 
 bool ShotSummaries::hasNothing(const ShotSummary &s)
 {
-    const bool noFit = std::isnan(s.rmsResidual) && std::isnan(s.sourceDelay) && std::isnan(s.velocity[Negative])
-                    && std::isnan(s.velocity[Positive]) && std::isnan(s.intercept[Negative])
-                    && std::isnan(s.intercept[Positive]);
-    return noFit && s.outliers == 0 && s.notJudged == s.picks && s.notPicked == 0 && s.nonFinite == 0
-        && s.varyingColumns == 0;
+    const bool noFit = std::isnan(s.rmsResidual) && std::isnan(s.sourceDelay) && std::isnan(s.velocity[Negative]) &&
+                       std::isnan(s.velocity[Positive]) && std::isnan(s.intercept[Negative]) &&
+                       std::isnan(s.intercept[Positive]);
+    return noFit && s.outliers == 0 && s.notJudged == s.picks && s.notPicked == 0 && s.nonFinite == 0 &&
+           s.varyingColumns == 0;
 }
 
 void ShotSummaries::append(const ShotSummary &s)
@@ -74,8 +82,8 @@ void ShotSummaries::append(const ShotSummary &s)
 void ShotSummaries::replace(int shot, const ShotSummary &s)
 {
     m_sources[shot] = ShotSource{s.sourceX, s.sourceY, s.sLine, s.sStat};
-    const auto it = std::lower_bound(m_judged.begin(), m_judged.end(), shot,
-                                     [](const Judged &j, int k) { return j.shot < k; });
+    const auto it =
+        std::lower_bound(m_judged.begin(), m_judged.end(), shot, [](const Judged &j, int k) { return j.shot < k; });
     const bool present = it != m_judged.end() && it->shot == shot;
     if (hasNothing(s)) {
         if (present)
@@ -91,7 +99,8 @@ std::vector<ShotSummaries::Timing> ShotSummaries::timings() const
 {
     std::vector<Timing> timings;
     for (const Judged &j : m_judged) {
-        if (std::isfinite(j.sourceDelay) || std::isfinite(j.intercept[Negative]) || std::isfinite(j.intercept[Positive]))
+        if (std::isfinite(j.sourceDelay) || std::isfinite(j.intercept[Negative]) ||
+            std::isfinite(j.intercept[Positive]))
             timings.push_back(Timing{j.shot, {j.sourceDelay, j.intercept[Negative], j.intercept[Positive]}});
     }
     return timings;
@@ -158,8 +167,8 @@ qint32 Report::explainedBy(qint32 a, qint32 b, double d) const
         return -1;
     const TimingEstimate *ta = timingOf(a), *tb = timingOf(b);
     const auto late = [this](const TimingEstimate *t) {
-        return t && std::abs(t->delay) > settings.reciprocityMs && t->pairs >= MinTimingPairs
-            && 2 * t->agreeing > t->pairs;
+        return t && std::abs(t->delay) > settings.reciprocityMs && t->pairs >= MinTimingPairs &&
+               2 * t->agreeing > t->pairs;
     };
     const bool lateA = late(ta), lateB = late(tb);
     if (!lateA && !lateB)
@@ -170,11 +179,7 @@ qint32 Report::explainedBy(qint32 a, qint32 b, double d) const
     return !lateA || (lateB && std::abs(tb->delay) > std::abs(ta->delay)) ? b : a;
 }
 
-Analyzer::Analyzer(const QString &fileName, const Settings &settings)
-    : m_fileName(fileName)
-    , m_settings(settings)
-{
-}
+Analyzer::Analyzer(const QString &fileName, const Settings &settings) : m_fileName(fileName), m_settings(settings) { }
 
 bool Analyzer::run(Report *report, const Progress &progress, const std::atomic_bool *cancel)
 {

@@ -48,18 +48,18 @@ struct ShotSummary
     qint32 ffid = 0;
     qint32 picks = 0;
     qint32 outliers = 0;
-    qint32 notJudged = 0;         // picks not judged: too few on their side, not picked, not finite
-    qint32 notPicked = 0;         // time <= 0 away from the source: the trace was not picked
-    float rmsResidual = 0.0f;     // ms, both sides together; NaN when nothing judged
-    float velocity[2] = {};       // per Side, farthest plausible segment; NaN where none
-    float intercept[2] = {};      // per Side; NaN where the side has no fit
-    float sourceDelay = float(NaN);   // ms at offset 0 (ShotFit::sourceDelay); NaN where unknown
-    float sourceX = 0.0f;         // of the shot's first record
+    qint32 notJudged = 0;           // picks not judged: too few on their side, not picked, not finite
+    qint32 notPicked = 0;           // time <= 0 away from the source: the trace was not picked
+    float rmsResidual = 0.0f;       // ms, both sides together; NaN when nothing judged
+    float velocity[2] = {};         // per Side, farthest plausible segment; NaN where none
+    float intercept[2] = {};        // per Side; NaN where the side has no fit
+    float sourceDelay = float(NaN); // ms at offset 0 (ShotFit::sourceDelay); NaN where unknown
+    float sourceX = 0.0f;           // of the shot's first record
     float sourceY = 0.0f;
     qint32 sLine = 0;
     qint32 sStat = 0;
-    quint32 varyingColumns = 0;   // bit FbColumns::Column set when that source attribute varies
-    qint32 nonFinite = 0;         // non-finite float values in the shot's records
+    quint32 varyingColumns = 0; // bit FbColumns::Column set when that source attribute varies
+    qint32 nonFinite = 0;       // non-finite float values in the shot's records
     // The judged picks within the candidate floor (Report::candidateFloorMs):
     // how many and their squared residuals, from which the rms residual is
     // made again for another threshold.
@@ -114,7 +114,7 @@ public:
     struct Timing
     {
         qint32 shot;
-        float values[3];   // sourceDelay, intercept[Negative], intercept[Positive]
+        float values[3]; // sourceDelay, intercept[Negative], intercept[Positive]
     };
     std::vector<Timing> timings() const;
     // Where the room for sources lies and what one takes, to fault it in
@@ -142,7 +142,7 @@ private:
     static bool hasNothing(const ShotSummary &s);
     QVector<ShotIndexEntry> m_index;
     QVector<ShotSource> m_sources;
-    QVector<Judged> m_judged;   // ascending by shot
+    QVector<Judged> m_judged; // ascending by shot
 };
 
 // Two shots whose sources sit at each other's receivers. A comes before B in
@@ -170,8 +170,8 @@ struct RepeatPair
 {
     qint32 shotA = 0;
     qint32 shotB = 0;
-    float difference = 0.0f;      // ms
-    qint32 receivers = 0;         // receivers compared
+    float difference = 0.0f; // ms
+    qint32 receivers = 0;    // receivers compared
 };
 
 // Fewer pairs cannot tell a late shot from a late partner.
@@ -182,9 +182,9 @@ constexpr int MinTimingPairs = 3;
 struct TimingEstimate
 {
     qint32 shot = 0;
-    float delay = 0.0f;           // ms; positive: the shot's picks are late
-    qint32 pairs = 0;             // pairs and repeats it is in; 0 when told by its neighbours
-    qint32 agreeing = 0;          // of those, the ones the estimate reconciles; or the neighbours
+    float delay = 0.0f;  // ms; positive: the shot's picks are late
+    qint32 pairs = 0;    // pairs and repeats it is in; 0 when told by its neighbours
+    qint32 agreeing = 0; // of those, the ones the estimate reconciles; or the neighbours
 };
 
 // A receiver position of the survey, for the map: every distinct finite
@@ -199,13 +199,13 @@ struct ReceiverPosition
 // receiver, or its static, shows as a mean residual away from 0.
 struct StationResidual
 {
-    qint32 line = 0;              // g_line and g_stat of its first pick
+    qint32 line = 0; // g_line and g_stat of its first pick
     qint32 stat = 0;
-    float x = 0.0f;               // its position
+    float x = 0.0f; // its position
     float y = 0.0f;
-    qint32 picks = 0;             // judged picks
-    float meanResidual = 0.0f;    // ms
-    float rmsResidual = 0.0f;     // ms
+    qint32 picks = 0;          // judged picks
+    float meanResidual = 0.0f; // ms
+    float rmsResidual = 0.0f;  // ms
 };
 
 // What the pass found in a file. A copy shares its lists (findings spilled
@@ -229,18 +229,18 @@ public:
     qint32 minOffset = 0;
     qint32 maxOffset = 0;
     QVector<ShotIndexEntry> index;
-    ShotSummaries shots;                  // one per index entry
-    QVector<ReciprocalPair> pairs;        // every compared pair, by shotA then shotB
-    QVector<RepeatPair> repeats;          // every compared repeat, by shotA then shotB
-    QVector<TimingEstimate> timing;       // at most one a shot, ascending
-    QVector<ReceiverPosition> receivers;  // when Settings::collectReceivers
-    QVector<StationResidual> stations;    // when Settings::collectReceivers, by line and station
-    qint64 status0 = 0;                   // picks per pick-status class
+    ShotSummaries shots;                 // one per index entry
+    QVector<ReciprocalPair> pairs;       // every compared pair, by shotA then shotB
+    QVector<RepeatPair> repeats;         // every compared repeat, by shotA then shotB
+    QVector<TimingEstimate> timing;      // at most one a shot, ascending
+    QVector<ReceiverPosition> receivers; // when Settings::collectReceivers
+    QVector<StationResidual> stations;   // when Settings::collectReceivers, by line and station
+    qint64 status0 = 0;                  // picks per pick-status class
     qint64 status1 = 0;
     qint64 statusOther = 0;
-    qint64 notPicked = 0;                 // picks that are no picks: time <= 0 away from the source
-    qint64 notJudged = 0;                 // picks not judged, the not picked included
-    OffsetTally offsets;                  // the offsets against the coordinates' distances
+    qint64 notPicked = 0; // picks that are no picks: time <= 0 away from the source
+    qint64 notJudged = 0; // picks not judged, the not picked included
+    OffsetTally offsets;  // the offsets against the coordinates' distances
     // The declared units with the offsets' factor found from the data (or
     // declared): what every velocity and length shown is converted with.
     Units units;
@@ -338,8 +338,7 @@ public:
     // became true, which is checked at least every few milliseconds of work
     // (wasCancelled() then answers true); errorString() says why. On false,
     // *report is left empty.
-    bool run(Report *report, const Progress &progress = Progress(),
-             const std::atomic_bool *cancel = nullptr);
+    bool run(Report *report, const Progress &progress = Progress(), const std::atomic_bool *cancel = nullptr);
     QString errorString() const;
     bool wasCancelled() const;
 

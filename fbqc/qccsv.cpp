@@ -32,8 +32,8 @@ QString decimal(double value, int decimals)
 char *writeDecimal(float value, int decimals, char *out)
 {
     Q_ASSERT(decimals >= 0 && decimals <= 9);
-    static constexpr quint64 powersOf10[] = {1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull,
-                                             10000000ull, 100000000ull, 1000000000ull};
+    static constexpr quint64 powersOf10[] = {1ull,      10ull,      100ull,      1000ull,      10000ull,
+                                             100000ull, 1000000ull, 10000000ull, 100000000ull, 1000000000ull};
     if (!std::isfinite(value))
         return out;
     // The exact value, m * 2^e: every rounding below is decided on it, never
@@ -55,11 +55,10 @@ char *writeDecimal(float value, int decimals, char *out)
         if (e <= 39)
             return std::to_chars(out, out + 20, m << e).ptr; // < 2^63
         // From 2^63 on the library writes the exact digits (up to 39 of them).
-        return std::to_chars(out, out + MaxDecimalBytes - 1, std::fabs(double(value)), std::chars_format::fixed, 0)
-            .ptr;
+        return std::to_chars(out, out + MaxDecimalBytes - 1, std::fabs(double(value)), std::chars_format::fixed, 0).ptr;
     }
     // units = |value| * 10^decimals, half a unit or more rounded up.
-    const int shift = -e; // 1..149
+    const int shift = -e;                            // 1..149
     const quint64 scaled = m * powersOf10[decimals]; // < 2^24 * 10^9 < 2^54
     const quint64 units = shift >= 64 ? 0 : (scaled >> shift) + ((scaled >> (shift - 1)) & 1);
     if (units == 0) {
@@ -100,7 +99,7 @@ public:
     static constexpr int BlockBytes = 1 << 20;
     static constexpr int MaxRowBytes = 1024; // the longest row, a quoted detail: under 700
 
-    explicit TableFile(const QString &fileName) : m_file(fileName), m_buffer(BlockBytes + MaxRowBytes) {}
+    explicit TableFile(const QString &fileName) : m_file(fileName), m_buffer(BlockBytes + MaxRowBytes) { }
 
     bool open(const char *header)
     {
@@ -186,7 +185,7 @@ char *textField(char *p, const QByteArray &text)
 
 // Writes one table, its rows by writeRow(qint64 k, char *p) -> end, k in
 // 0..rows-1; false with the reason in *error.
-template <typename WriteRow>
+template<typename WriteRow>
 bool writeTable(const QString &fileName, const char *header, qint64 rows, const WriteRow &writeRow, QString *error)
 {
     TableFile table(fileName);
@@ -252,76 +251,85 @@ bool Tables::write(const QString &dirName, const PickQc::Report &r, const QStrin
     // Each row writer ends on the comma after its last field; endRow()
     // puts the line end over it.
     FindingList::Reader outliers(r.findings(Kind::Outlier));
-    const bool ok = writeTable(dir.filePath(QLatin1String(TableFiles[Outliers])),
-                      "shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual",
-                      r.count(Kind::Outlier), [&](qint64, char *p) {
-                          const Finding &x = *outliers.next();
-                          p = field(p, qint64(x.shot) + 1);
-                          p = field(p, ffid(x.shot));
-                          p = field(p, qint64(x.record) + 1);
-                          p = field(p, x.fbNo);
-                          p = field(p, x.channel);
-                          p = field(p, x.offset);
-                          p = field(p, x.a, 4);
-                          p = field(p, x.b, 3);
-                          return field(p, x.value, 3) - 1;
-                      }, error)
-        && writeTable(dir.filePath(QLatin1String(TableFiles[Reciprocity])),
-                      "shot_a,ffid_a,shot_b,ffid_b,time_ab,time_ba,difference,flagged,explained_by",
-                      r.pairs.size(), [&](qint64 k, char *p) {
-                          const ReciprocalPair &x = r.pairs.at(int(k));
-                          p = field(p, qint64(x.shotA) + 1);
-                          p = field(p, ffid(x.shotA));
-                          p = field(p, qint64(x.shotB) + 1);
-                          p = field(p, ffid(x.shotB));
-                          p = field(p, x.timeAB, 3);
-                          p = field(p, x.timeBA, 3);
-                          p = field(p, x.difference(), 3);
-                          const bool flagged = r.flagged(x);
-                          p = field(p, flagged ? 1 : 0);
-                          return shotField(p, flagged ? r.explainedBy(x.shotA, x.shotB, x.difference()) : -1) - 1;
-                      }, error)
-        && writeTable(dir.filePath(QLatin1String(TableFiles[Repeats])),
-                      "shot_a,ffid_a,shot_b,ffid_b,difference,receivers,flagged,explained_by", r.repeats.size(),
-                      [&](qint64 k, char *p) {
-                          const RepeatPair &x = r.repeats.at(int(k));
-                          p = field(p, qint64(x.shotA) + 1);
-                          p = field(p, ffid(x.shotA));
-                          p = field(p, qint64(x.shotB) + 1);
-                          p = field(p, ffid(x.shotB));
-                          p = field(p, x.difference, 3);
-                          p = field(p, x.receivers);
-                          const bool flagged = std::abs(x.difference) > r.settings.reciprocityMs;
-                          p = field(p, flagged ? 1 : 0);
-                          return shotField(p, flagged ? r.explainedBy(x.shotA, x.shotB, x.difference) : -1) - 1;
-                      }, error);
+    const bool ok = writeTable(
+                        dir.filePath(QLatin1String(TableFiles[Outliers])),
+                        "shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual", r.count(Kind::Outlier),
+                        [&](qint64, char *p) {
+                            const Finding &x = *outliers.next();
+                            p = field(p, qint64(x.shot) + 1);
+                            p = field(p, ffid(x.shot));
+                            p = field(p, qint64(x.record) + 1);
+                            p = field(p, x.fbNo);
+                            p = field(p, x.channel);
+                            p = field(p, x.offset);
+                            p = field(p, x.a, 4);
+                            p = field(p, x.b, 3);
+                            return field(p, x.value, 3) - 1;
+                        },
+                        error) &&
+                    writeTable(
+                        dir.filePath(QLatin1String(TableFiles[Reciprocity])),
+                        "shot_a,ffid_a,shot_b,ffid_b,time_ab,time_ba,difference,flagged,explained_by", r.pairs.size(),
+                        [&](qint64 k, char *p) {
+                            const ReciprocalPair &x = r.pairs.at(int(k));
+                            p = field(p, qint64(x.shotA) + 1);
+                            p = field(p, ffid(x.shotA));
+                            p = field(p, qint64(x.shotB) + 1);
+                            p = field(p, ffid(x.shotB));
+                            p = field(p, x.timeAB, 3);
+                            p = field(p, x.timeBA, 3);
+                            p = field(p, x.difference(), 3);
+                            const bool flagged = r.flagged(x);
+                            p = field(p, flagged ? 1 : 0);
+                            return shotField(p, flagged ? r.explainedBy(x.shotA, x.shotB, x.difference()) : -1) - 1;
+                        },
+                        error) &&
+                    writeTable(
+                        dir.filePath(QLatin1String(TableFiles[Repeats])),
+                        "shot_a,ffid_a,shot_b,ffid_b,difference,receivers,flagged,explained_by", r.repeats.size(),
+                        [&](qint64 k, char *p) {
+                            const RepeatPair &x = r.repeats.at(int(k));
+                            p = field(p, qint64(x.shotA) + 1);
+                            p = field(p, ffid(x.shotA));
+                            p = field(p, qint64(x.shotB) + 1);
+                            p = field(p, ffid(x.shotB));
+                            p = field(p, x.difference, 3);
+                            p = field(p, x.receivers);
+                            const bool flagged = std::abs(x.difference) > r.settings.reciprocityMs;
+                            p = field(p, flagged ? 1 : 0);
+                            return shotField(p, flagged ? r.explainedBy(x.shotA, x.shotB, x.difference) : -1) - 1;
+                        },
+                        error);
     if (!ok)
         return false;
     int timing = 0;
-    if (!writeTable(dir.filePath(QLatin1String(TableFiles[Shots])),
-                    "shot,ffid,picks,outliers,rms_residual,velocity_negative_side,velocity_positive_side,"
-                    "intercept_negative_side,intercept_positive_side,not_picked,timing_error,timing_pairs",
-                    r.shots.size(), [&](qint64 k, char *p) {
-                        const ShotSummary s = r.shots.at(int(k));
-                        p = field(p, k + 1);
-                        p = field(p, ffid(qint32(k)));
-                        p = field(p, s.picks);
-                        p = field(p, s.outliers);
-                        p = field(p, s.rmsResidual, 3);
-                        // In m/s and ms whatever units the file holds.
-                        const Units &u = r.units;
-                        p = field(p, float(u.metresPerSecond(s.velocity[Negative])), 1);
-                        p = field(p, float(u.metresPerSecond(s.velocity[Positive])), 1);
-                        p = field(p, float(u.milliseconds(s.intercept[Negative])), 3);
-                        p = field(p, float(u.milliseconds(s.intercept[Positive])), 3);
-                        p = field(p, s.notPicked);
-                        // The estimates come in shot order, at most one a shot.
-                        const bool timed = timing < r.timing.size() && r.timing.at(timing).shot == k;
-                        p = field(p, timed ? r.timing.at(timing).delay : float(NaN), 2);
-                        p = field(p, timed ? r.timing.at(timing).pairs : 0);
-                        timing += timed ? 1 : 0;
-                        return p - 1;
-                    }, error))
+    if (!writeTable(
+            dir.filePath(QLatin1String(TableFiles[Shots])),
+            "shot,ffid,picks,outliers,rms_residual,velocity_negative_side,velocity_positive_side,"
+            "intercept_negative_side,intercept_positive_side,not_picked,timing_error,timing_pairs",
+            r.shots.size(),
+            [&](qint64 k, char *p) {
+                const ShotSummary s = r.shots.at(int(k));
+                p = field(p, k + 1);
+                p = field(p, ffid(qint32(k)));
+                p = field(p, s.picks);
+                p = field(p, s.outliers);
+                p = field(p, s.rmsResidual, 3);
+                // In m/s and ms whatever units the file holds.
+                const Units &u = r.units;
+                p = field(p, float(u.metresPerSecond(s.velocity[Negative])), 1);
+                p = field(p, float(u.metresPerSecond(s.velocity[Positive])), 1);
+                p = field(p, float(u.milliseconds(s.intercept[Negative])), 3);
+                p = field(p, float(u.milliseconds(s.intercept[Positive])), 3);
+                p = field(p, s.notPicked);
+                // The estimates come in shot order, at most one a shot.
+                const bool timed = timing < r.timing.size() && r.timing.at(timing).shot == k;
+                p = field(p, timed ? r.timing.at(timing).delay : float(NaN), 2);
+                p = field(p, timed ? r.timing.at(timing).pairs : 0);
+                timing += timed ? 1 : 0;
+                return p - 1;
+            },
+            error))
         return false;
 
     // Every other kind in one table of the same columns, kind by kind.
@@ -332,28 +340,30 @@ bool Tables::write(const QString &dirName, const PickQc::Report &r, const QStrin
     }
     int kind = -1;
     std::unique_ptr<FindingList::Reader> reader;
-    return writeTable(dir.filePath(QLatin1String(TableFiles[Problems])),
-                      "kind,shot,ffid,record,other_shot,field,value,count,detail", rows, [&](qint64, char *p) {
-                          const Finding *f = reader ? reader->next() : nullptr;
-                          while (!f) {
-                              do
-                                  ++kind;
-                              while (qstrcmp(kinds()[kind].csvFile, TableFiles[Problems]) != 0
-                                     || r.count(Kind(kind)) == 0);
-                              reader = std::make_unique<FindingList::Reader>(r.findings(Kind(kind)));
-                              f = reader->next();
-                          }
-                          const KindInfo &info = kinds()[kind];
-                          p = textField(p, info.key);
-                          p = shotField(p, f->shot);
-                          p = f->shot >= 0 ? field(p, ffid(f->shot)) : textField(p, QByteArray());
-                          p = f->record >= 0 ? field(p, qint64(f->record) + 1) : textField(p, QByteArray());
-                          p = shotField(p, f->otherShot);
-                          p = textField(p, f->column >= 0 ? QByteArray(FbColumns::titles[f->column]) : QByteArray());
-                          p = field(p, f->value, 3);
-                          p = field(p, f->count);
-                          return textField(p, info.describe(*f, r).left(MaxDetailChars).toUtf8()) - 1;
-                      }, error);
+    return writeTable(
+        dir.filePath(QLatin1String(TableFiles[Problems])), "kind,shot,ffid,record,other_shot,field,value,count,detail",
+        rows,
+        [&](qint64, char *p) {
+            const Finding *f = reader ? reader->next() : nullptr;
+            while (!f) {
+                do
+                    ++kind;
+                while (qstrcmp(kinds()[kind].csvFile, TableFiles[Problems]) != 0 || r.count(Kind(kind)) == 0);
+                reader = std::make_unique<FindingList::Reader>(r.findings(Kind(kind)));
+                f = reader->next();
+            }
+            const KindInfo &info = kinds()[kind];
+            p = textField(p, info.key);
+            p = shotField(p, f->shot);
+            p = f->shot >= 0 ? field(p, ffid(f->shot)) : textField(p, QByteArray());
+            p = f->record >= 0 ? field(p, qint64(f->record) + 1) : textField(p, QByteArray());
+            p = shotField(p, f->otherShot);
+            p = textField(p, f->column >= 0 ? QByteArray(FbColumns::titles[f->column]) : QByteArray());
+            p = field(p, f->value, 3);
+            p = field(p, f->count);
+            return textField(p, info.describe(*f, r).left(MaxDetailChars).toUtf8()) - 1;
+        },
+        error);
 }
 
 } // namespace QcCsv

@@ -39,15 +39,11 @@ int threadsFor(const Settings &settings)
 
 QcPass::QcPass(const QString &fileName, const Settings &settings, const Analyzer::Progress &progress,
                const std::atomic_bool *cancel)
-    : m_settings(settings)
-    , m_progress(progress)
-    , m_cancel(cancel)
-    , m_reader(fileName)
-    , m_heldSpread([this](qint32 shot) { return heldSpread(shot); })
-    , m_receivers(std::min(threadsFor(settings), MaxReceiverShards))
-    , m_stations(std::min(threadsFor(settings), MaxReceiverShards))
-{
-}
+    : m_settings(settings), m_progress(progress), m_cancel(cancel), m_reader(fileName),
+      m_heldSpread([this](qint32 shot) { return heldSpread(shot); }),
+      m_receivers(std::min(threadsFor(settings), MaxReceiverShards)),
+      m_stations(std::min(threadsFor(settings), MaxReceiverShards))
+{ }
 
 bool QcPass::cancelRequested() const
 {
@@ -79,8 +75,7 @@ bool QcPass::open()
         return false;
     }
     if (m_report->recordCount > std::numeric_limits<qint32>::max()) {
-        m_error = QCoreApplication::translate("PickQc::Analyzer",
-                                              "the file holds more records than can be numbered");
+        m_error = QCoreApplication::translate("PickQc::Analyzer", "the file holds more records than can be numbered");
         return false;
     }
     return true;
@@ -195,7 +190,7 @@ bool QcPass::firstPass()
     }
     flushZeroRun();
     m_faulter.stop();
-    m_receiving = nullptr;   // every batch's was waited for above
+    m_receiving = nullptr; // every batch's was waited for above
     if (m_report->recordCount == 0 || m_report->index.isEmpty())
         m_report->minOffset = m_report->maxOffset = 0;
     // The second pass reads one batch at a time.
@@ -233,8 +228,7 @@ QcPass::Batch *QcPass::spareBatch()
 
 size_t QcPass::footprint(const Batch &batch)
 {
-    return batch.records.capacity() * (sizeof(FbRecord) + HeldBytesPerPick)
-         + batch.work.size() * sizeof(ShotWork);
+    return batch.records.capacity() * (sizeof(FbRecord) + HeldBytesPerPick) + batch.work.size() * sizeof(ShotWork);
 }
 
 void QcPass::hold(Batch *batch)
@@ -372,9 +366,7 @@ void QcPass::startBatch(Batch *batch)
         batch->findings.resize(chunks);
         batch->candidates.resize(chunks);
     }
-    batch->task = std::make_unique<WorkerPool::Task>(chunks, [this, batch](size_t chunk) {
-        checkChunk(batch, chunk);
-    });
+    batch->task = std::make_unique<WorkerPool::Task>(chunks, [this, batch](size_t chunk) { checkChunk(batch, chunk); });
     m_pool->post(batch->task.get());
     if (m_settings.collectReceivers && m_receiving) {
         // Each shard of the receiver set takes one batch at a time: the
@@ -384,10 +376,10 @@ void QcPass::startBatch(Batch *batch)
     }
     batch->receiverTask.reset();
     if (m_settings.collectReceivers) {
-        batch->receiverTask = std::make_unique<WorkerPool::Task>(size_t(m_receivers.shards()), [this, batch](
-                                                                                                   size_t shard) {
-            m_receivers.add(int(shard), batch->records.data(), batch->records.size());
-        });
+        batch->receiverTask =
+            std::make_unique<WorkerPool::Task>(size_t(m_receivers.shards()), [this, batch](size_t shard) {
+                m_receivers.add(int(shard), batch->records.data(), batch->records.size());
+            });
         m_pool->post(batch->receiverTask.get());
         m_receiving = batch->receiverTask.get();
     }
@@ -404,8 +396,7 @@ void QcPass::gatherStations(Batch *batch)
             const BatchShot &b = batch->shots[i];
             const ShotWork &w = batch->work[i];
             if (w.fitted)
-                m_stations.add(int(shard), batch->records.data() + b.offset, w.fit.picks.constData(),
-                               int(b.records));
+                m_stations.add(int(shard), batch->records.data() + b.offset, w.fit.picks.constData(), int(b.records));
         }
     });
     m_pool->post(batch->stationTask.get());
@@ -498,8 +489,8 @@ void QcPass::addFinding(const Finding &f)
     // A zero-filled stretch read in parts is one run: runs wait until the
     // next one shows whether it goes on.
     if (f.kind == Kind::ZeroFilled) {
-        if (m_zeroRun.kind == Kind::ZeroFilled && m_zeroRun.shot == f.shot
-            && qint64(m_zeroRun.record) + m_zeroRun.count == f.record) {
+        if (m_zeroRun.kind == Kind::ZeroFilled && m_zeroRun.shot == f.shot &&
+            qint64(m_zeroRun.record) + m_zeroRun.count == f.record) {
             m_zeroRun.count += f.count;
             return;
         }

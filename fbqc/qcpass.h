@@ -49,12 +49,12 @@ private:
     // Whole shots read together, or parts of a shot too large to judge.
     struct BatchShot
     {
-        qint32 shot;          // index entry
-        qint32 firstRecord;   // of these records
-        size_t offset;        // in the batch's records
+        qint32 shot;        // index entry
+        qint32 firstRecord; // of these records
+        size_t offset;      // in the batch's records
         size_t records;
-        bool part = false;    // a part of a shot too large to judge
-        bool last = true;     // the shot's last part (always, for a whole shot)
+        bool part = false; // a part of a shot too large to judge
+        bool last = true;  // the shot's last part (always, for a whole shot)
     };
     // What the pool makes of one shot of a batch.
     struct ShotWork : ShotJudgement
@@ -106,14 +106,14 @@ private:
     struct Batch
     {
         Records records;
-        std::vector<BatchShot> shots;      // in file order
+        std::vector<BatchShot> shots; // in file order
         // One per shot; they only grow, so that their lists keep their room.
         std::vector<ShotWork> work;
         // The shots are checked in chunks of `claim`, each chunk's findings
         // in its own list, so that they join the report in file order.
         size_t claim = 1;
         std::vector<Findings> findings;
-        std::vector<Findings> candidates;   // outlier candidates, the same way
+        std::vector<Findings> candidates; // outlier candidates, the same way
         std::unique_ptr<WorkerPool::Task> task;
         std::unique_ptr<WorkerPool::Task> receiverTask;
         std::unique_ptr<WorkerPool::Task> stationTask;
@@ -162,24 +162,24 @@ private:
 
     std::vector<std::unique_ptr<Batch>> m_owned;
     std::vector<Batch *> m_spare;
-    std::deque<Batch *> m_held;          // finished, oldest first
+    std::deque<Batch *> m_held; // finished, oldest first
     size_t m_heldBytes = 0;
     Reciprocity::HeldSpread m_heldSpread;
 
     // Filling: where the shot still arriving starts, and its number.
     qint32 m_shotFirst = 0;
     qint32 m_nextShot = 0;
-    bool m_giant = false;                // the shot arriving is too large to judge
+    bool m_giant = false; // the shot arriving is too large to judge
     // Finishing a shot too large to judge, part by part.
     ShotWork m_giantWork;
     qint64 m_giantRecords = 0;
     SourceTally m_giantSource;
-    Findings m_deferred;                    // a giant shot's findings, after its chunk's
-    Finding m_zeroRun;                      // a run of zero records that may go on
+    Findings m_deferred; // a giant shot's findings, after its chunk's
+    Finding m_zeroRun;   // a run of zero records that may go on
 
     Reciprocity m_reciprocity;
     ReceiverSet m_receivers;
-    WorkerPool::Task *m_receiving = nullptr;   // the receiver set's batch under way
+    WorkerPool::Task *m_receiving = nullptr; // the receiver set's batch under way
     StationResiduals m_stations;
     RoomFaulter m_faulter;
 };

@@ -60,8 +60,7 @@ void writeUnits(QTextStream &out, const Report &r)
         out << "offsets and elevations in the same unit";
     else
         out << "offsets and elevations in 1/" << u.offsetFactor << " of the coordinates' unit";
-    out << ", times in " << unitName(u.secondsPerTime, SgtConverter::timeUnitNames(), &SgtConverter::timeUnit)
-        << '\n';
+    out << ", times in " << unitName(u.secondsPerTime, SgtConverter::timeUnitNames(), &SgtConverter::timeUnit) << '\n';
 }
 
 QString shotName(const Report &r, qint32 shot)
@@ -95,9 +94,8 @@ std::vector<qint64> worst(qint64 count, int listed, const std::function<double(q
         const double v = key(k);
         if (qint64(top.size()) == listed && !(v > top.back().first))
             continue;
-        const auto at = std::upper_bound(top.begin(), top.end(), v, [](double value, const auto &t) {
-            return value > t.first;
-        });
+        const auto at =
+            std::upper_bound(top.begin(), top.end(), v, [](double value, const auto &t) { return value > t.first; });
         top.insert(at, {v, k});
         if (qint64(top.size()) > listed)
             top.pop_back();
@@ -207,8 +205,7 @@ void writeQc(QTextStream &out, const QString &fileName, const Report &r, int lis
         << QcCsv::decimal(r.settings.reciprocityMs, 3) << " ms\n";
     writeUnits(out, r);
     out << "Pick status: 0: " << r.status0 << " (" << percent(r.status0, picks) << "), 1: " << r.status1 << " ("
-        << percent(r.status1, picks) << "), other: " << r.statusOther << " (" << percent(r.statusOther, picks)
-        << ")\n";
+        << percent(r.status1, picks) << "), other: " << r.statusOther << " (" << percent(r.statusOther, picks) << ")\n";
     out << "Not picked: " << r.notPicked << " (a time of 0 or less away from the source)\n";
     out << "Judged picks: " << judged << ", not judged: " << r.notJudged << " (a status other than 0 or 1, not picked, "
         << "not finite, or on sides with fewer than " << MinPicksPerSide << " picks)\n";
@@ -258,9 +255,7 @@ void writeQc(QTextStream &out, const QString &fileName, const Report &r, int lis
             continue;
         }
         // The worst first; a kind without a weight worth ranking by keeps file order.
-        const std::vector<qint64> rows = worst(list.size(), listed, [&](qint64 i) {
-            return kind.weight(list.at(i));
-        });
+        const std::vector<qint64> rows = worst(list.size(), listed, [&](qint64 i) { return kind.weight(list.at(i)); });
         for (qint64 i : rows)
             out << "  " << kind.describe(list.at(i), r) << '\n';
         more(list.size(), qint64(rows.size()));
@@ -282,7 +277,8 @@ void writeQc(QTextStream &out, const QString &fileName, const Report &r, int lis
             if (perShot[size_t(s)] == 0)
                 break;
             const TimingEstimate *t = r.timingOf(qint32(s));
-            out << "  " << shotName(r, qint32(s)) << ": " << counted(perShot[size_t(s)], "flagged pair", "flagged pairs");
+            out << "  " << shotName(r, qint32(s)) << ": "
+                << counted(perShot[size_t(s)], "flagged pair", "flagged pairs");
             if (t)
                 out << ", estimated timing error " << signedMs(t->delay, 1) << " ms";
             out << '\n';

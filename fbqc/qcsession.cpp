@@ -85,7 +85,7 @@ bool putBack(Report *r, std::vector<FindingList> *aside, QString *error)
 
 // The pairs of kept whose shots are not touched, with those of fromFile
 // whose shots are, in shot order.
-template <typename Pairs, typename Touches>
+template<typename Pairs, typename Touches>
 Pairs merged(const Pairs &kept, const Pairs &fromFile, const Touches &touches)
 {
     Pairs pairs;

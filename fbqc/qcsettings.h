@@ -24,8 +24,8 @@ constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 //   out << u.metresPerSecond(summary.velocity[side]) << " m/s";
 struct Units
 {
-    double metresPerLength = 1.0;   // the coordinates' unit, in metres
-    double secondsPerTime = 0.001;  // fb_time's unit, in seconds
+    double metresPerLength = 1.0;  // the coordinates' unit, in metres
+    double secondsPerTime = 0.001; // fb_time's unit, in seconds
     // Offsets and elevations are in 1/offsetFactor of the coordinates'
     // unit; 0 in Settings: find it from the data.
     int offsetFactor = 1;
@@ -55,8 +55,8 @@ struct Units
 
 struct Settings
 {
-    double outlierMs = 8.0;       // |residual| above this is an outlier
-    double reciprocityMs = 5.0;   // reciprocal difference above this is flagged
+    double outlierMs = 8.0;     // |residual| above this is an outlier
+    double reciprocityMs = 5.0; // reciprocal difference above this is flagged
     // Fit the picks, compare shots and estimate their timing errors; false
     // checks only what the records hold (fbtool check), which is quicker.
     bool judgePicks = true;

@@ -8,7 +8,6 @@
 
 namespace PickQc {
 
-
 void ReceiverSet::Shard::insert(quint64 key)
 {
     if (key == 0) {
@@ -36,10 +35,7 @@ void ReceiverSet::Shard::insert(quint64 key)
     }
 }
 
-ReceiverSet::ReceiverSet(int shards)
-    : m_shards(size_t(std::max(1, shards)))
-{
-}
+ReceiverSet::ReceiverSet(int shards) : m_shards(size_t(std::max(1, shards))) { }
 
 void ReceiverSet::add(int shard, const FbRecord *records, size_t n)
 {

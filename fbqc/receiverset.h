@@ -34,9 +34,9 @@ public:
 private:
     struct Shard
     {
-        std::vector<quint64> table;   // open addressing; 0 is empty
+        std::vector<quint64> table; // open addressing; 0 is empty
         size_t used = 0;
-        bool hasZero = false;         // the key 0, (0, 0), kept aside
+        bool hasZero = false; // the key 0, (0, 0), kept aside
         void insert(quint64 key);
     };
     std::vector<Shard> m_shards;

@@ -51,7 +51,6 @@ bool finite(double x, double y)
     return std::isfinite(x) && std::isfinite(y);
 }
 
-
 qint64 cellOf(double coordinate, double cell)
 {
     // Far-off garbage coordinates share the outermost cells.
@@ -99,8 +98,7 @@ void SpreadView::build(const FbRecord *records, int n)
         m_lines.clear();
     // One line of receivers on consecutive stations, each once: a
     // station's receiver is found by its number alone.
-    m_consecutive = m_stations && m_lines.size() == 1
-                 && qint64(m_lines[0].maxStat) - m_lines[0].minStat + 1 == n;
+    m_consecutive = m_stations && m_lines.size() == 1 && qint64(m_lines[0].maxStat) - m_lines[0].minStat + 1 == n;
 
     // Receivers along the spread's main direction.
     m_along.clear();
@@ -212,12 +210,12 @@ double SpreadView::stationTime(qint32 line, qint32 stat, bool *found) const
         if (line == range.line && stat >= range.minStat && stat <= range.maxStat)
             at = m_byStation[size_t(qint64(stat) - range.minStat)];
     } else {
-        const auto hit = std::lower_bound(m_byStation.begin(), m_byStation.end(), std::make_pair(line, stat),
-                                          [records](int i, const std::pair<qint32, qint32> &key) {
-                                              const FbRecord &r = records[i];
-                                              return r.g_line != key.first ? r.g_line < key.first
-                                                                           : r.g_stat < key.second;
-                                          });
+        const auto hit =
+            std::lower_bound(m_byStation.begin(), m_byStation.end(), std::make_pair(line, stat),
+                             [records](int i, const std::pair<qint32, qint32> &key) {
+                                 const FbRecord &r = records[i];
+                                 return r.g_line != key.first ? r.g_line < key.first : r.g_stat < key.second;
+                             });
         if (hit != m_byStation.end() && records[*hit].g_line == line && records[*hit].g_stat == stat)
             at = *hit;
     }
@@ -277,8 +275,7 @@ double SpreadView::timeAt(qint32 line, qint32 stat, double x, double y) const
     double t = ta + lambda * (tb - ta);
     // Across a missing receiver at a crossover a straight line cuts the
     // corner: follow the fitted curve's shape from each end instead.
-    if (m_fit && m_fit->picks.size() > std::max(ia, ib) && m_fit->picks[ia].side
-                                                                     == m_fit->picks[ib].side) {
+    if (m_fit && m_fit->picks.size() > std::max(ia, ib) && m_fit->picks[ia].side == m_fit->picks[ib].side) {
         const SideModel &side = m_fit->sides[m_fit->picks[ia].side];
         const double oa = std::abs(double(a.offset)), ob = std::abs(double(b.offset));
         const double ma = side.timeAt(oa), mb = side.timeAt(ob), mp = side.timeAt(oa + lambda * (ob - oa));
@@ -412,8 +409,8 @@ void Reciprocity::candidates(const SpreadView &view, qint32 shot)
             std::sort(sources.tail.begin(), sources.tail.end(), order);
             const size_t middle = sources.sorted.size();
             sources.sorted.insert(sources.sorted.end(), sources.tail.begin(), sources.tail.end());
-            std::inplace_merge(sources.sorted.begin(), sources.sorted.begin() + qint64(middle),
-                               sources.sorted.end(), order);
+            std::inplace_merge(sources.sorted.begin(), sources.sorted.begin() + qint64(middle), sources.sorted.end(),
+                               order);
             sources.tail.clear();
         }
         auto from = std::lower_bound(sources.sorted.begin(), sources.sorted.end(), range.minStat,
@@ -574,12 +571,10 @@ void Reciprocity::point(const Pending &p, qint32 *line, qint32 *stat, double *x,
 
 void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, SpreadView *view, const ShotFit *fit)
 {
-    const auto first = std::lower_bound(m_waiting.begin(), m_waiting.end(), shot, [this](qint32 k, qint32 a) {
-        return m_pending[size_t(k)].a < a;
-    });
-    const auto last = std::upper_bound(first, m_waiting.end(), shot, [this](qint32 a, qint32 k) {
-        return a < m_pending[size_t(k)].a;
-    });
+    const auto first = std::lower_bound(m_waiting.begin(), m_waiting.end(), shot,
+                                        [this](qint32 k, qint32 a) { return m_pending[size_t(k)].a < a; });
+    const auto last = std::upper_bound(first, m_waiting.end(), shot,
+                                       [this](qint32 a, qint32 k) { return a < m_pending[size_t(k)].a; });
     if (first == last)
         return;
     view->build(records, n);
@@ -625,9 +620,8 @@ void Reciprocity::finish(QVector<ReciprocalPair> *pairs, QVector<RepeatPair> *re
             if (p.probe >= 0 && std::isfinite(p.timeA))
                 probes.push_back(&p);
         }
-        std::stable_sort(probes.begin(), probes.end(), [](const Pending *x, const Pending *y) {
-            return x->a != y->a ? x->a < y->a : x->b < y->b;
-        });
+        std::stable_sort(probes.begin(), probes.end(),
+                         [](const Pending *x, const Pending *y) { return x->a != y->a ? x->a < y->a : x->b < y->b; });
         std::vector<double> differences;
         for (size_t k = 0; k < probes.size();) {
             size_t end = k;

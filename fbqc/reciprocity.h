@@ -85,7 +85,7 @@ private:
     const ShotFit *m_fit = nullptr;
     std::vector<int> m_byStation;
     std::vector<LineRange> m_lines;
-    bool m_stations = true;       // one receiver per station: stations can be trusted
+    bool m_stations = true; // one receiver per station: stations can be trusted
     bool m_consecutive = false;
     std::vector<int> m_along;
     std::vector<double> m_position;
@@ -128,9 +128,9 @@ private:
     {
         qint32 a;
         qint32 b;
-        float timeB;     // B's time at the point
-        float timeA;     // A's; NaN until A's records are read again
-        qint32 probe;    // -1: the point is B's source (a reciprocal pair); else a repeat's probe
+        float timeB;  // B's time at the point
+        float timeA;  // A's; NaN until A's records are read again
+        qint32 probe; // -1: the point is B's source (a reciprocal pair); else a repeat's probe
     };
     struct Probe
     {
@@ -141,8 +141,8 @@ private:
     };
     struct LineSources
     {
-        std::vector<qint32> sorted;   // shots by s_stat, then by file order
-        std::vector<qint32> tail;     // appended since the last merge
+        std::vector<qint32> sorted; // shots by s_stat, then by file order
+        std::vector<qint32> tail;   // appended since the last merge
         qint32 minStat = 0;
         qint32 maxStat = 0;
     };

@@ -123,7 +123,7 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &befo
             return false;
         const ShotIndexEntry &e = r->index.at(shot);
         if (qint64(e.lastRecord) - e.firstRecord + 1 > r->settings.maxJudgedPicks)
-            continue;   // too large to judge: its findings stay as they were
+            continue; // too large to judge: its findings stay as they were
         const QVector<FbRecord> old = before(shot), current = after(shot);
         if (old.size() != e.lastRecord - e.firstRecord + 1 || current.size() != old.size())
             return false;

@@ -32,21 +32,21 @@ constexpr int MaxSegments = 4;
 // line passes through the shot's source delay at offset 0.
 struct SideModel
 {
-    int picks = 0;                // records on this side in use (status 0 or 1) with a finite fb_time
-    int unpicked = 0;             // of those, times <= 0 off the source: not picks, never judged
+    int picks = 0;    // records on this side in use (status 0 or 1) with a finite fb_time
+    int unpicked = 0; // of those, times <= 0 off the source: not picks, never judged
     int outliers = 0;
-    int segments = 0;             // 1..MaxSegments when judged
-    bool judged = false;          // enough picks, and a plausible model
-    bool direct = false;          // segment 0 is the direct arrival, starting at (0, source delay)
-    quint8 measured = 0;          // bit k set when segment k's slope gives a velocity
+    int segments = 0;    // 1..MaxSegments when judged
+    bool judged = false; // enough picks, and a plausible model
+    bool direct = false; // segment 0 is the direct arrival, starting at (0, source delay)
+    quint8 measured = 0; // bit k set when segment k's slope gives a velocity
     // Knots of the model: |offset| increasing, model time at each; segments + 1
     // used. With a direct arrival the first knot is (0, source delay), else
     // the nearest fitted pick's |offset|.
     double knotOffset[MaxSegments + 1] = {};
     double knotTime[MaxSegments + 1] = {};
-    double velocity = NaN;        // farthest segment with a velocity, offset unit per second
-    double intercept = NaN;       // ms: that segment's line extended to offset 0
-    double rmsResidual = NaN;     // ms, over the picks that are not outliers
+    double velocity = NaN;    // farthest segment with a velocity, offset unit per second
+    double intercept = NaN;   // ms: that segment's line extended to offset 0
+    double rmsResidual = NaN; // ms, over the picks that are not outliers
 
     // Model time at |offset| (the end segments extended); NaN when not judged.
     double timeAt(double absOffset) const;
@@ -64,21 +64,21 @@ struct SideModel
 // pick (a status other than 0 and 1) are neither fitted nor judged.
 struct PickVerdict
 {
-    qint8 side = Positive;        // Side
-    bool judged = false;          // its side was judged and it is a finite pick
-    bool unpicked = false;        // fb_time <= 0 at a non-zero offset
+    qint8 side = Positive; // Side
+    bool judged = false;   // its side was judged and it is a finite pick
+    bool unpicked = false; // fb_time <= 0 at a non-zero offset
     bool outlier = false;
     // 1, 2, ... for the picks of one run of neighbours displaced from the
     // curve by a near-constant step (a cycle skip), in |offset| order on its
     // side; 0 for the rest. Told from the fit alone, whatever the threshold.
     qint8 run = 0;
-    float model = 0.0f;           // ms; NaN when not judged
-    float residual = 0.0f;        // ms; NaN when not judged
+    float model = 0.0f;    // ms; NaN when not judged
+    float residual = 0.0f; // ms; NaN when not judged
 };
 
 struct ShotFit
 {
-    SideModel sides[2];           // indexed by Side
+    SideModel sides[2]; // indexed by Side
     // ms at offset 0, the same on both sides: trigger delay, uphole time and
     // source static, from the direct arrivals and the picks at offset 0;
     // NaN when neither is seen or no side is judged.
@@ -90,7 +90,7 @@ struct ShotFit
     // heightSlowness * (g_elev - s_elev). A pick's model and residual are
     // always of the time as picked. 0 when the heights explain nothing.
     double heightSlowness = 0.0;
-    QVector<PickVerdict> picks;   // one per record, in record order
+    QVector<PickVerdict> picks; // one per record, in record order
     int outliers() const { return sides[Negative].outliers + sides[Positive].outliers; }
 };
 

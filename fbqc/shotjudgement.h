@@ -18,13 +18,13 @@ struct ShotJudgement
 {
     ShotFit fit;
     ShotSummary summary;
-    qint64 status[3] = {};        // picks per FbColumns::PickClass
+    qint64 status[3] = {}; // picks per FbColumns::PickClass
     qint64 notPicked = 0;
     qint64 notJudged = 0;
     qint32 minOffset = 0;
     qint32 maxOffset = 0;
-    OffsetTally offsets;          // the shot's offsets against its coordinates
-    bool fitted = false;          // fit holds the shot's fit (none below MinPicksPerSide picks)
+    OffsetTally offsets; // the shot's offsets against its coordinates
+    bool fitted = false; // fit holds the shot's fit (none below MinPicksPerSide picks)
 };
 
 // Judges the records of shot.records (shot.fit is ignored): counts,

@@ -9,11 +9,7 @@
 
 namespace PickQc {
 
-
-StationResiduals::StationResiduals(int shards)
-    : m_shards(size_t(std::max(1, shards)))
-{
-}
+StationResiduals::StationResiduals(int shards) : m_shards(size_t(std::max(1, shards))) { }
 
 void StationResiduals::add(int shard, const FbRecord *records, const PickVerdict *verdicts, int n)
 {

@@ -37,8 +37,8 @@ struct ShotResult
     bool withoutTraces = false;
     bool failed = false;
     QString error;
-    std::vector<Finding> findings[3];   // in WaveformKinds' order
-    std::vector<float> displacements;   // confident traces' pick - onset
+    std::vector<Finding> findings[3]; // in WaveformKinds' order
+    std::vector<float> displacements; // confident traces' pick - onset
     double periodMs = std::numeric_limits<double>::quiet_NaN();
 };
 
@@ -95,8 +95,8 @@ void judgeShot(qint32 shot, const ShotIndexEntry &entry, const QVector<FbRecord>
         if (i < 0)
             continue;
         const WaveformJudgement &j = check.traces.at(t);
-        if (j.verdict == WaveformVerdict::NotJudged
-            || (j.verdict == WaveformVerdict::TooWeak && picksMs.at(t) < judgeableFromMs))
+        if (j.verdict == WaveformVerdict::NotJudged ||
+            (j.verdict == WaveformVerdict::TooWeak && picksMs.at(t) < judgeableFromMs))
             continue;
         ++out->judged;
         if (j.verdict == WaveformVerdict::TooWeak) {
@@ -111,8 +111,8 @@ void judgeShot(qint32 shot, const ShotIndexEntry &entry, const QVector<FbRecord>
             f.b = float(j.onsetMs);
             out->findings[0].push_back(f);
         }
-        if ((j.verdict == WaveformVerdict::Good || j.verdict == WaveformVerdict::OffOnset)
-            && j.confidence >= minimumConfidence && std::isfinite(j.displacementMs))
+        if ((j.verdict == WaveformVerdict::Good || j.verdict == WaveformVerdict::OffOnset) &&
+            j.confidence >= minimumConfidence && std::isfinite(j.displacementMs))
             out->displacements.push_back(float(j.displacementMs));
     }
 
@@ -130,8 +130,8 @@ void judgeShot(qint32 shot, const ShotIndexEntry &entry, const QVector<FbRecord>
             const WaveformVerdict v = check.traces.at(u).verdict;
             if (recordOf.at(u) < 0 || v == WaveformVerdict::NotJudged || v == WaveformVerdict::TooWeak)
                 continue;
-            if (v != WaveformVerdict::CycleSkip
-                || (check.traces.at(u).displacementMs > 0) != (check.traces.at(t).displacementMs > 0))
+            if (v != WaveformVerdict::CycleSkip ||
+                (check.traces.at(u).displacementMs > 0) != (check.traces.at(t).displacementMs > 0))
                 break;
             off.push_back(check.traces.at(u).displacementMs);
             last = u;
@@ -172,7 +172,8 @@ TimeShift shiftOf(const std::vector<qint64> &bins, qint64 total, double interval
     shift.agreeing = double(near) / double(total);
     // An onset read off a waveform sits a little after the true first
     // motion, by a share of the period: less than that is no shift.
-    const double beyond = std::max(s.shiftSamples * intervalMs, std::isfinite(periodMs) ? s.shiftPeriods * periodMs : 0.0);
+    const double beyond =
+        std::max(s.shiftSamples * intervalMs, std::isfinite(periodMs) ? s.shiftPeriods * periodMs : 0.0);
     shift.shifted = std::fabs(shift.medianMs) > beyond && shift.agreeing >= s.agreementShare;
     return shift;
 }
@@ -187,7 +188,7 @@ RecordsOf recordsFromFile(const QString &fbFile, const QVector<ShotIndexEntry> &
     };
 }
 
-WaveformJudge::WaveformJudge(const WaveformQcSettings &settings) : m_settings(settings) {}
+WaveformJudge::WaveformJudge(const WaveformQcSettings &settings) : m_settings(settings) { }
 
 bool WaveformJudge::run(const QVector<ShotIndexEntry> &index, const RecordsOf &records, const TraceDataSet &data,
                         Report *report, const Progress &progress)
@@ -220,7 +221,7 @@ bool WaveformJudge::run(const QVector<ShotIndexEntry> &index, const RecordsOf &r
     const int batch = threads * ShotsPerThread;
     std::vector<qint64> bins(size_t(2 * ShiftRangeMs / ShiftBinMs), 0);
     qint64 tallied = 0;
-    QVector<double> periods;   // one a shot
+    QVector<double> periods; // one a shot
     for (int first = 0; first < index.size(); first += batch) {
         const int count = std::min(batch, int(index.size()) - first);
         std::vector<ShotResult> results(static_cast<size_t>(count));

@@ -57,15 +57,15 @@ struct TimeShift
 {
     qint64 traces = 0;
     double medianMs = std::numeric_limits<double>::quiet_NaN();
-    double agreeing = 0;      // share of traces within the agreement of the median
+    double agreeing = 0; // share of traces within the agreement of the median
     bool shifted = false;
 };
 
 struct WaveformSummary
 {
-    qint64 picks = 0;             // records in the shots judged
-    qint64 matched = 0;           // picks that found a trace
-    qint64 judged = 0;            // matched picks with a time, judged against their trace
+    qint64 picks = 0;   // records in the shots judged
+    qint64 matched = 0; // picks that found a trace
+    qint64 judged = 0;  // matched picks with a time, judged against their trace
     qint32 shotsWithoutTraces = 0;
     TimeShift shift;
 };
@@ -81,11 +81,10 @@ public:
     // Judges the shots of index (records(k) gives shot k's records; it is
     // called from several threads at once) and, when report is given,
     // replaces its waveform findings with these. data must be open.
-    bool run(const QVector<ShotIndexEntry> &index, const RecordsOf &records, const TraceDataSet &data,
-             Report *report, const Progress &progress = Progress());
+    bool run(const QVector<ShotIndexEntry> &index, const RecordsOf &records, const TraceDataSet &data, Report *report,
+             const Progress &progress = Progress());
     // The same over a judged report's shots.
-    bool run(Report *report, const RecordsOf &records, const TraceDataSet &data,
-             const Progress &progress = Progress())
+    bool run(Report *report, const RecordsOf &records, const TraceDataSet &data, const Progress &progress = Progress())
     {
         return run(report->index, records, data, report, progress);
     }

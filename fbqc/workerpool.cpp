@@ -48,13 +48,11 @@ void WorkerPool::post(Task *task)
 
 void WorkerPool::wait(Task *task)
 {
-    while (task->runOne()) {
-    }
+    while (task->runOne()) { }
     std::unique_lock<std::mutex> lock(m_mutex);
     // Done, and no pool thread still holds it: then it may go.
-    m_finished.wait(lock, [task] {
-        return task->m_done.load(std::memory_order_acquire) == task->m_parts && task->m_users == 0;
-    });
+    m_finished.wait(
+        lock, [task] { return task->m_done.load(std::memory_order_acquire) == task->m_parts && task->m_users == 0; });
     for (auto it = m_tasks.begin(); it != m_tasks.end(); ++it) {
         if (*it == task) {
             m_tasks.erase(it);
@@ -79,8 +77,7 @@ void WorkerPool::work()
         }
         ++task->m_users;
         lock.unlock();
-        while (task->runOne()) {
-        }
+        while (task->runOne()) { }
         lock.lock();
         --task->m_users;
         m_finished.notify_all();

@@ -29,8 +29,7 @@ public:
     class Task
     {
     public:
-        Task(size_t parts, std::function<void(size_t part)> run)
-            : m_parts(parts), m_run(std::move(run)) {}
+        Task(size_t parts, std::function<void(size_t part)> run) : m_parts(parts), m_run(std::move(run)) { }
         size_t parts() const { return m_parts; }
 
     private:
@@ -41,7 +40,7 @@ public:
         std::function<void(size_t)> m_run;
         std::atomic<size_t> m_next{0};
         std::atomic<size_t> m_done{0};
-        int m_users = 0;   // pool threads inside it; under the pool's mutex
+        int m_users = 0; // pool threads inside it; under the pool's mutex
     };
 
     // threads: all threads of the pool, the caller's included (at least 1).

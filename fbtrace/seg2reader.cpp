@@ -78,11 +78,17 @@ QVector<double> numbers(const QByteArray &value)
 qint64 dataBytes(int format, qint64 samples)
 {
     switch (format) {
-    case 1: return samples * 2;
-    case 2: case 4: return samples * 4;
-    case 3: return (samples + 3) / 4 * 10;
-    case 5: return samples * 8;
-    default: return -1;
+    case 1:
+        return samples * 2;
+    case 2:
+    case 4:
+        return samples * 4;
+    case 3:
+        return (samples + 3) / 4 * 10;
+    case 5:
+        return samples * 8;
+    default:
+        return -1;
     }
 }
 
@@ -131,7 +137,8 @@ bool Seg2File::parse(const QString &name)
     const int pointerBytes = h.u16(4);
     const int count = h.u16(6);
     if (count * 4 > pointerBytes)
-        return fail(QStringLiteral("%1 traces do not fit a trace pointer block of %2 bytes").arg(count).arg(pointerBytes));
+        return fail(
+            QStringLiteral("%1 traces do not fit a trace pointer block of %2 bytes").arg(count).arg(pointerBytes));
     const QByteArray pointerBlock = file.read(pointerBytes);
     if (pointerBlock.size() < pointerBytes)
         return fail(QStringLiteral("the trace pointers run past the end of the file"));
@@ -142,10 +149,13 @@ bool Seg2File::parse(const QString &name)
         pointers[i] = pb.u32(4 * i);
         if (qint64(pointers[i]) + FixedBlockBytes > size)
             return fail(QStringLiteral("the pointer of trace %1 (byte %2) lies past the end of the file (%3 bytes)")
-                            .arg(i + 1).arg(pointers[i]).arg(size));
+                            .arg(i + 1)
+                            .arg(pointers[i])
+                            .arg(size));
         if (pointers[i] < quint32(FixedBlockBytes + pointerBytes))
             return fail(QStringLiteral("the pointer of trace %1 (byte %2) points into the file descriptor block")
-                            .arg(i + 1).arg(pointers[i]));
+                            .arg(i + 1)
+                            .arg(pointers[i]));
         firstBlock = qMin(firstBlock, pointers[i]);
     }
     Strings fileStrings;
@@ -162,7 +172,8 @@ bool Seg2File::parse(const QString &name)
         QByteArray block = file.read(FixedBlockBytes);
         const Bytes tb{reinterpret_cast<const uchar *>(block.constData()), littleEndian};
         if (block.size() < FixedBlockBytes || tb.u16(0) != TraceBlockId)
-            return fail(QStringLiteral("trace %1 has no trace descriptor block at byte %2").arg(i + 1).arg(pointers[i]));
+            return fail(
+                QStringLiteral("trace %1 has no trace descriptor block at byte %2").arg(i + 1).arg(pointers[i]));
         const int blockBytes = tb.u16(2);
         t.samples = int(qMin<quint32>(tb.u32(8), quint32(INT_MAX)));
         t.format = uchar(block.at(12));
@@ -218,17 +229,28 @@ bool Seg2File::readSamples(int i, float *out, int *replaced)
     for (int k = 0; k < t.samples; ++k) {
         double v = 0;
         switch (t.format) {
-        case 1: v = qint16(b.u16(2 * k)); break;
-        case 2: v = qint32(b.u32(4 * k)); break;
+        case 1:
+            v = qint16(b.u16(2 * k));
+            break;
+        case 2:
+            v = qint32(b.u32(4 * k));
+            break;
         case 3: {
             const int group = k / 4 * 10;
             const int exponent = (b.u16(group) >> (12 - 4 * (k % 4))) & 0xF;
             v = std::ldexp(double(qint16(b.u16(group + 2 + 2 * (k % 4)))), exponent);
             break;
         }
-        case 4: { const quint32 w = b.u32(4 * k); float f; std::memcpy(&f, &w, 4); v = f; break; }
+        case 4: {
+            const quint32 w = b.u32(4 * k);
+            float f;
+            std::memcpy(&f, &w, 4);
+            v = f;
+            break;
+        }
         case 5: {
-            const quint64 w = littleEndian ? qFromLittleEndian<quint64>(b.p + 8 * k) : qFromBigEndian<quint64>(b.p + 8 * k);
+            const quint64 w =
+                littleEndian ? qFromLittleEndian<quint64>(b.p + 8 * k) : qFromBigEndian<quint64>(b.p + 8 * k);
             std::memcpy(&v, &w, 8);
             break;
         }
@@ -241,8 +263,7 @@ bool Seg2File::readSamples(int i, float *out, int *replaced)
     return true;
 }
 
-Seg2Reader::Seg2Reader(const QString &path, const QHash<QString, qint32> &ffids)
-    : m_path(path), m_ffids(ffids)
+Seg2Reader::Seg2Reader(const QString &path, const QHash<QString, qint32> &ffids) : m_path(path), m_ffids(ffids)
 {
     formatName = QStringLiteral("SEG-2");
 }
@@ -322,8 +343,8 @@ bool Seg2Reader::index(const Progress &progress, Index *index)
             latest = qMax(latest, t.delayMs);
             TraceKey key;
             key.ffid = m_ffids.contains(base) ? m_ffids.value(base)
-                     : t.hasShotNumber        ? t.shotNumber
-                     : inName >= 0            ? qint32(inName)
+                       : t.hasShotNumber      ? t.shotNumber
+                       : inName >= 0          ? qint32(inName)
                                               : n + 1;
             key.channel = t.channel;
             key.sourceX = t.source[0];
@@ -374,7 +395,9 @@ bool Seg2Reader::readShot(const TraceShot &shot, ShotGather *g, QString *error) 
     }
     if (qint64(samples) * shot.traceCount > TraceLimits::MaxGatherSamples)
         return fail(QStringLiteral("shot %1 is too large to hold (%2 traces of %3 samples)")
-                        .arg(shot.ffid).arg(shot.traceCount).arg(samples));
+                        .arg(shot.ffid)
+                        .arg(shot.traceCount)
+                        .arg(samples));
     g->ffid = shot.ffid;
     g->sampleIntervalMs = t0.sampleIntervalMs;
     g->firstSampleMs = t0.delayMs;

@@ -18,9 +18,9 @@ constexpr int HeadBytes = SEGY_TEXT_HEADER_SIZE + SEGY_BINARY_HEADER_SIZE;
 constexpr int TraceHeaderBytes = SEGY_TRACE_HEADER_SIZE;
 // 0-based positions in the file of binary header words segyio does not name.
 constexpr int FormatAt = 3224;
-constexpr int ByteOrderAt = 3296;         // rev. 2: 0x01020304 in the file's order
-constexpr int ExtSamplesAt = 3268;        // rev. 2: 32-bit samples per trace
-constexpr int ExtIntervalAt = 3272;       // rev. 2: IEEE double, microseconds
+constexpr int ByteOrderAt = 3296;   // rev. 2: 0x01020304 in the file's order
+constexpr int ExtSamplesAt = 3268;  // rev. 2: 32-bit samples per trace
+constexpr int ExtIntervalAt = 3272; // rev. 2: IEEE double, microseconds
 constexpr int RevisionAt = 3500;
 constexpr int ExtraTraceHeadersAt = 3506; // rev. 2: additional 240-byte headers
 constexpr quint32 ByteOrderWord = 0x01020304;
@@ -34,19 +34,25 @@ bool isKnownCode(int code)
 
 bool isSupportedCode(int code)
 {
-    return code == SEGY_IBM_FLOAT_4_BYTE || code == SEGY_SIGNED_INTEGER_4_BYTE || code == SEGY_SIGNED_SHORT_2_BYTE
-        || code == SEGY_IEEE_FLOAT_4_BYTE || code == SEGY_SIGNED_CHAR_1_BYTE;
+    return code == SEGY_IBM_FLOAT_4_BYTE || code == SEGY_SIGNED_INTEGER_4_BYTE || code == SEGY_SIGNED_SHORT_2_BYTE ||
+           code == SEGY_IEEE_FLOAT_4_BYTE || code == SEGY_SIGNED_CHAR_1_BYTE;
 }
 
 QString codeName(int code)
 {
     switch (code) {
-    case SEGY_IBM_FLOAT_4_BYTE: return QStringLiteral("IBM float");
-    case SEGY_SIGNED_INTEGER_4_BYTE: return QStringLiteral("int32");
-    case SEGY_SIGNED_SHORT_2_BYTE: return QStringLiteral("int16");
-    case SEGY_IEEE_FLOAT_4_BYTE: return QStringLiteral("IEEE float");
-    case SEGY_SIGNED_CHAR_1_BYTE: return QStringLiteral("int8");
-    default: return QStringLiteral("code %1").arg(code);
+    case SEGY_IBM_FLOAT_4_BYTE:
+        return QStringLiteral("IBM float");
+    case SEGY_SIGNED_INTEGER_4_BYTE:
+        return QStringLiteral("int32");
+    case SEGY_SIGNED_SHORT_2_BYTE:
+        return QStringLiteral("int16");
+    case SEGY_IEEE_FLOAT_4_BYTE:
+        return QStringLiteral("IEEE float");
+    case SEGY_SIGNED_CHAR_1_BYTE:
+        return QStringLiteral("int8");
+    default:
+        return QStringLiteral("code %1").arg(code);
     }
 }
 
@@ -69,8 +75,8 @@ QString textEncoding(const QByteArray &head)
     int ebcdic = 0, ascii = 0;
     for (int i = 0; i < TextBytes; ++i) {
         const uchar c = uchar(head.at(i));
-        ebcdic += c == 0x40 || (c >= 0xC1 && c <= 0xC9) || (c >= 0xD1 && c <= 0xD9) || (c >= 0xE2 && c <= 0xE9)
-               || (c >= 0xF0 && c <= 0xF9);
+        ebcdic += c == 0x40 || (c >= 0xC1 && c <= 0xC9) || (c >= 0xD1 && c <= 0xD9) || (c >= 0xE2 && c <= 0xE9) ||
+                  (c >= 0xF0 && c <= 0xF9);
         ascii += c >= 0x20 && c < 0x7F;
     }
     return ebcdic > ascii ? QStringLiteral("EBCDIC") : QStringLiteral("ASCII");
@@ -167,7 +173,8 @@ bool SegyReader::open(const QByteArray &head)
     revision = rev >= 0x100 ? rev >> 8 : rev;
     if (!isSupportedCode(m_format))
         return fail(QStringLiteral("sample format code %1 is not supported (IBM float, IEEE float, int32, int16 "
-                                   "and int8 are)").arg(m_format));
+                                   "and int8 are)")
+                        .arg(m_format));
     if (revision >= 2 && word16(ExtraTraceHeadersAt) != 0)
         return fail(QStringLiteral("traces with additional trace headers are not supported"));
 
@@ -188,7 +195,8 @@ bool SegyReader::open(const QByteArray &head)
     segy_get_bfield(bin, SEGY_BIN_INTERVAL, &interval);
     m_intervalMs = (interval & 0xFFFF) / 1000.0;
     if (m_intervalMs == 0 && revision >= 2) {
-        const quint64 bits = lsb ? qFromLittleEndian<quint64>(p + ExtIntervalAt) : qFromBigEndian<quint64>(p + ExtIntervalAt);
+        const quint64 bits =
+            lsb ? qFromLittleEndian<quint64>(p + ExtIntervalAt) : qFromBigEndian<quint64>(p + ExtIntervalAt);
         double us = 0;
         std::memcpy(&us, &bits, sizeof us);
         m_intervalMs = std::isfinite(us) ? us / 1000.0 : 0.0;
@@ -228,7 +236,6 @@ bool SegyReader::open(const QByteArray &head)
     return true;
 }
 
-
 bool SegyReader::index(const Progress &progress, Index *index)
 {
     const qint64 size = QFileInfo(m_fileName).size();
@@ -239,7 +246,8 @@ bool SegyReader::index(const Progress &progress, Index *index)
         return fail(QStringLiteral("%1 traces are more than a data set can number").arg(m_traces));
     if (body % stride != 0)
         index->warnings << QStringLiteral("the last trace is cut short (%1 of its %2 bytes): it is left out")
-                               .arg(body % stride).arg(stride);
+                               .arg(body % stride)
+                               .arg(stride);
     if (m_traces == 0)
         return fail(QStringLiteral("the file holds no complete trace"));
 
@@ -259,7 +267,9 @@ bool SegyReader::index(const Progress &progress, Index *index)
         if (samples != 0 && samples != m_samples && m_samples <= 0xFFFF)
             return fail(QStringLiteral("trace %1 holds %2 samples where the file's traces hold %3: traces of "
                                        "changing length cannot be read from a fixed-length file")
-                            .arg(i + 1).arg(samples).arg(m_samples));
+                            .arg(i + 1)
+                            .arg(samples)
+                            .arg(m_samples));
         const double delay = delayMs(h);
         if (i == 0)
             earliest = latest = index->firstSampleMs = delay;
@@ -272,7 +282,8 @@ bool SegyReader::index(const Progress &progress, Index *index)
     // A gather's traces share its first trace's time base.
     if (earliest != latest)
         index->warnings << QStringLiteral("the first samples lie from %1 to %2 ms; a shot takes its first trace's")
-                               .arg(earliest).arg(latest);
+                               .arg(earliest)
+                               .arg(latest);
     progress.report(m_traces, m_traces);
     // Shots are read through handles of their own.
     segy_close(m_file);
@@ -289,9 +300,11 @@ bool SegyReader::readShot(const TraceShot &shot, ShotGather *g, QString *error) 
     };
     if (qint64(shot.traceCount) * m_samples > TraceLimits::MaxGatherSamples)
         return fail(QStringLiteral("shot %1 is too large to hold (%2 traces of %3 samples)")
-                        .arg(shot.ffid).arg(shot.traceCount).arg(m_samples));
-    const std::unique_ptr<segy_file, int (*)(segy_file *)> file(segy_open(QFile::encodeName(m_fileName).constData(), "rb"),
-                                                                segy_close);
+                        .arg(shot.ffid)
+                        .arg(shot.traceCount)
+                        .arg(m_samples));
+    const std::unique_ptr<segy_file, int (*)(segy_file *)> file(
+        segy_open(QFile::encodeName(m_fileName).constData(), "rb"), segy_close);
     if (!file || segy_set_format(file.get(), m_format | (m_lsb ? SEGY_LSB : 0)) != SEGY_OK)
         return fail(QStringLiteral("cannot open the file again"));
     g->ffid = shot.ffid;
@@ -333,10 +346,24 @@ bool SegyReader::readShot(const TraceShot &shot, ShotGather *g, QString *error) 
         for (int i = 0; i < m_samples; ++i) {
             float v = 0;
             switch (m_format) {
-            case SEGY_SIGNED_INTEGER_4_BYTE: { qint32 x; std::memcpy(&x, raw + 4 * i, 4); v = float(x); break; }
-            case SEGY_SIGNED_SHORT_2_BYTE: { qint16 x; std::memcpy(&x, raw + 2 * i, 2); v = x; break; }
-            case SEGY_SIGNED_CHAR_1_BYTE: v = qint8(raw[i]); break;
-            default: std::memcpy(&v, raw + 4 * i, 4); break;
+            case SEGY_SIGNED_INTEGER_4_BYTE: {
+                qint32 x;
+                std::memcpy(&x, raw + 4 * i, 4);
+                v = float(x);
+                break;
+            }
+            case SEGY_SIGNED_SHORT_2_BYTE: {
+                qint16 x;
+                std::memcpy(&x, raw + 2 * i, 2);
+                v = x;
+                break;
+            }
+            case SEGY_SIGNED_CHAR_1_BYTE:
+                v = qint8(raw[i]);
+                break;
+            default:
+                std::memcpy(&v, raw + 4 * i, 4);
+                break;
             }
             if (!std::isfinite(v)) {
                 v = 0;

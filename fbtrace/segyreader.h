@@ -39,11 +39,11 @@ private:
     QString m_fileName;
     int m_ffidByte;
     int m_channelByte;
-    segy_file_handle *m_file = nullptr;   // while indexing
+    segy_file_handle *m_file = nullptr; // while indexing
     int m_format = 0;
     bool m_lsb = false;
     int m_samples = 0;
-    int m_traceBytes = 0;   // samples only, as segyio counts a trace
+    int m_traceBytes = 0; // samples only, as segyio counts a trace
     long m_trace0 = 0;
     double m_intervalMs = 0;
     qint64 m_traces = 0;

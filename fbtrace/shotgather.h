@@ -17,23 +17,23 @@
 // DELAY) unless the user set the time of the first sample for the data set.
 struct TraceHeader
 {
-    qint32 ffid = 0;          // field record the trace belongs to
-    qint32 channel = 0;       // trace number within the record, from 1
-    double sourceX = 0, sourceY = 0, sourceZ = 0;     // scalars applied
+    qint32 ffid = 0;                              // field record the trace belongs to
+    qint32 channel = 0;                           // trace number within the record, from 1
+    double sourceX = 0, sourceY = 0, sourceZ = 0; // scalars applied
     double receiverX = 0, receiverY = 0, receiverZ = 0;
-    double offset = 0;        // as the header gives it, scalars applied
-    qint64 traceIndex = 0;    // 0-based position of the trace in the data set
+    double offset = 0;     // as the header gives it, scalars applied
+    qint64 traceIndex = 0; // 0-based position of the trace in the data set
 };
 
 struct ShotGather
 {
     qint32 ffid = 0;
-    double sampleIntervalMs = 0;   // > 0 once filled
+    double sampleIntervalMs = 0; // > 0 once filled
     double firstSampleMs = 0;
-    int samplesPerTrace = 0;       // every trace of a gather has this many
-    QVector<TraceHeader> headers;  // one per trace
-    QVector<float> samples;        // headers.size() * samplesPerTrace, trace after trace
-    int replacedSamples = 0;       // samples that were no finite number, read as 0
+    int samplesPerTrace = 0;      // every trace of a gather has this many
+    QVector<TraceHeader> headers; // one per trace
+    QVector<float> samples;       // headers.size() * samplesPerTrace, trace after trace
+    int replacedSamples = 0;      // samples that were no finite number, read as 0
 
     int traceCount() const { return headers.size(); }
     const float *trace(int i) const { return samples.constData() + qint64(i) * samplesPerTrace; }

@@ -60,7 +60,8 @@ bool TraceDataSet::open(const QString &path, const Progress &progress)
             reader = std::move(segy);
         } else {
             return fail(QStringLiteral("%1 is neither SEG-Y nor SEG-2: no SEG-2 block id, and no SEG-Y sample "
-                                       "format code in its binary header").arg(path));
+                                       "format code in its binary header")
+                            .arg(path));
         }
     }
 
@@ -93,12 +94,30 @@ TraceDataSet::Format TraceDataSet::format() const
     return m_reader->formatName == QLatin1String("SEG-2") ? Format::Seg2 : Format::SegY;
 }
 
-QString TraceDataSet::formatName() const { return m_reader ? m_reader->formatName : QString(); }
-int TraceDataSet::revision() const { return m_reader ? m_reader->revision : 0; }
-QString TraceDataSet::sampleFormatName() const { return m_reader ? m_reader->sampleFormatName : QString(); }
-QString TraceDataSet::byteOrderName() const { return m_reader ? m_reader->byteOrderName : QString(); }
-QString TraceDataSet::textHeaderEncoding() const { return m_reader ? m_reader->textEncoding : QString(); }
-int TraceDataSet::fileCount() const { return m_reader ? m_reader->fileCount : 0; }
+QString TraceDataSet::formatName() const
+{
+    return m_reader ? m_reader->formatName : QString();
+}
+int TraceDataSet::revision() const
+{
+    return m_reader ? m_reader->revision : 0;
+}
+QString TraceDataSet::sampleFormatName() const
+{
+    return m_reader ? m_reader->sampleFormatName : QString();
+}
+QString TraceDataSet::byteOrderName() const
+{
+    return m_reader ? m_reader->byteOrderName : QString();
+}
+QString TraceDataSet::textHeaderEncoding() const
+{
+    return m_reader ? m_reader->textEncoding : QString();
+}
+int TraceDataSet::fileCount() const
+{
+    return m_reader ? m_reader->fileCount : 0;
+}
 
 int TraceDataSet::shotOfFfid(qint32 ffid) const
 {

@@ -17,7 +17,7 @@ struct TraceKey
 {
     qint32 ffid = 0;
     qint32 channel = 0;
-    double sourceX = 0, sourceY = 0;      // scalars applied
+    double sourceX = 0, sourceY = 0; // scalars applied
     double receiverX = 0, receiverY = 0;
 };
 Q_DECLARE_TYPEINFO(TraceKey, Q_PRIMITIVE_TYPE);
@@ -102,12 +102,12 @@ public:
 
     QString path() const { return m_path; }
     Format format() const;
-    QString formatName() const;        // "SEG-Y" or "SEG-2"
-    int revision() const;              // SEG-Y 0, 1, 2; SEG-2's revision number
-    QString sampleFormatName() const;  // "IBM float", "int16", "20-bit float", ...
-    QString byteOrderName() const;     // "big-endian" or "little-endian"
+    QString formatName() const;         // "SEG-Y" or "SEG-2"
+    int revision() const;               // SEG-Y 0, 1, 2; SEG-2's revision number
+    QString sampleFormatName() const;   // "IBM float", "int16", "20-bit float", ...
+    QString byteOrderName() const;      // "big-endian" or "little-endian"
     QString textHeaderEncoding() const; // SEG-Y: "EBCDIC" or "ASCII"; else empty
-    int fileCount() const;             // SEG-2 files read; 1 for SEG-Y
+    int fileCount() const;              // SEG-2 files read; 1 for SEG-Y
 
     qint64 traceCount() const { return m_keys.size(); }
     int shotCount() const { return m_shots.size(); }

@@ -13,9 +13,9 @@ namespace TraceGenerator {
 
 namespace {
 
-constexpr double TailMs = 250.0;        // recorded past the latest first break
+constexpr double TailMs = 250.0; // recorded past the latest first break
 constexpr double RoundLengthMs = 100.0;
-constexpr int MaxSamples = 0xFFFF;      // what a SEG-Y header can count
+constexpr int MaxSamples = 0xFFFF; // what a SEG-Y header can count
 
 // The line without pick faults or gaps: its picks are the true onsets,
 // one record per channel.
@@ -94,7 +94,9 @@ QString validate(const FbGenerator::Options &fb, const Options &t)
             return QStringLiteral("--cycle-skip: shot %1 is not in 1..%2").arg(c.shot + 1).arg(fb.shots);
         if (c.firstChannel < 1 || c.lastChannel > fb.channels || c.firstChannel > c.lastChannel)
             return QStringLiteral("--cycle-skip: channels %1-%2 are not a run within 1..%3")
-                .arg(c.firstChannel).arg(c.lastChannel).arg(fb.channels);
+                .arg(c.firstChannel)
+                .arg(c.lastChannel)
+                .arg(fb.channels);
     }
     for (const Mispick &m : t.mispicks) {
         if (m.shot < 0 || m.shot >= fb.shots)
@@ -160,7 +162,9 @@ bool Writer::write(const FbGenerator::Options &fb, const Options &t, const QStri
     if (t.format == Format::SegY) {
         const QString text = QStringLiteral("SYNTHETIC SHOT RECORDS\nSHOTS %1 CHANNELS %2 SEED %3\n"
                                             "FIRST BREAKS AT THE TRUE PICK TIMES")
-                                 .arg(fb.shots).arg(fb.channels).arg(fb.seed);
+                                 .arg(fb.shots)
+                                 .arg(fb.channels)
+                                 .arg(fb.seed);
         if (!segy.open(path, m_samples, t.sampleIntervalMs, fb.channels, text)) {
             m_error = segy.errorString();
             return false;

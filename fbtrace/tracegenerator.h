@@ -60,19 +60,19 @@ struct Options
 {
     Format format = Format::SegY;
     double sampleIntervalMs = 0.5;
-    double lengthMs = 0;          // 0: the latest first break + 250 ms, in whole 100 ms
+    double lengthMs = 0; // 0: the latest first break + 250 ms, in whole 100 ms
     double dominantHz = 40;
-    int polarity = 1;             // first motion: +1 up, -1 down
+    int polarity = 1; // first motion: +1 up, -1 down
     double signalToNoise = 10;
     QVector<CycleSkip> cycleSkips;
     QVector<Mispick> mispicks;
 
     // Field traps, 0 or false: none.
-    double emergentShare = 0;     // share of traces, by seeded draw, with emergent low-frequency onsets
-    double clipNearM = 0;         // traces within this |offset| of the source clipped at NearClipLevel
-    double humHz = 0;             // hum on channels beyond half the shot's longest |offset|
+    double emergentShare = 0; // share of traces, by seeded draw, with emergent low-frequency onsets
+    double clipNearM = 0;     // traces within this |offset| of the source clipped at NearClipLevel
+    double humHz = 0;         // hum on channels beyond half the shot's longest |offset|
     double humAmplitude = DefaultHumAmplitude;
-    bool airWave = false;         // sound arriving at |offset| / AirSpeedMps
+    bool airWave = false; // sound arriving at |offset| / AirSpeedMps
     double airWaveAmplitude = DefaultAirWaveAmplitude;
 };
 

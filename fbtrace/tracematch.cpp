@@ -22,7 +22,7 @@ quint64 keyOf(qint32 ffid, qint32 channel)
 class PositionGrid
 {
 public:
-    explicit PositionGrid(double tolerance) : m_tolerance(tolerance) {}
+    explicit PositionGrid(double tolerance) : m_tolerance(tolerance) { }
 
     void add(double sx, double sy, double rx, double ry, int item)
     {
@@ -31,8 +31,7 @@ public:
 
     // The first item (lowest number) within the tolerance of both ends,
     // or -1. position(item, xyxy) gives an item's coordinates.
-    int find(double sx, double sy, double rx, double ry,
-             const std::function<void(int, double *)> &position) const
+    int find(double sx, double sy, double rx, double ry, const std::function<void(int, double *)> &position) const
     {
         const qint64 c[4] = {cell(sx), cell(sy), cell(rx), cell(ry)};
         int best = -1;
@@ -41,8 +40,8 @@ public:
             const qint64 k = cellKey(c[0] + n % 3 - 1, c[1] + n / 3 % 3 - 1, c[2] + n / 9 % 3 - 1, c[3] + n / 27 - 1);
             for (auto it = m_cells.constFind(k); it != m_cells.cend() && it.key() == k; ++it) {
                 position(it.value(), p);
-                if (std::hypot(p[0] - sx, p[1] - sy) <= m_tolerance && std::hypot(p[2] - rx, p[3] - ry) <= m_tolerance
-                    && (best < 0 || it.value() < best))
+                if (std::hypot(p[0] - sx, p[1] - sy) <= m_tolerance &&
+                    std::hypot(p[2] - rx, p[3] - ry) <= m_tolerance && (best < 0 || it.value() < best))
                     best = it.value();
             }
         }
@@ -69,13 +68,9 @@ private:
 
 } // namespace
 
-TraceMatcher::TraceMatcher(const TraceMatchSettings &settings)
-    : m_settings(settings)
-{
-}
+TraceMatcher::TraceMatcher(const TraceMatchSettings &settings) : m_settings(settings) { }
 
-bool TraceMatcher::match(const TraceDataSet &data, const QString &fbFile, TraceMatchResult *r,
-                         const Progress &progress)
+bool TraceMatcher::match(const TraceDataSet &data, const QString &fbFile, TraceMatchResult *r, const Progress &progress)
 {
     *r = TraceMatchResult();
     const bool byPosition = m_settings.by == TraceMatchSettings::By::Position;
@@ -105,7 +100,7 @@ bool TraceMatcher::match(const TraceDataSet &data, const QString &fbFile, TraceM
         } else {
             int &first = byKey[keyOf(k.ffid, k.channel)];
             nextOfKey[t] = first - 1;
-            first = t + 1;   // stored from 1: 0 is a key not seen yet
+            first = t + 1; // stored from 1: 0 is a key not seen yet
         }
         r->traceFfidMin = t == keys.size() - 1 ? k.ffid : qMin(r->traceFfidMin, k.ffid);
         r->traceFfidMax = t == keys.size() - 1 ? k.ffid : qMax(r->traceFfidMax, k.ffid);

@@ -21,8 +21,8 @@ struct TraceMatchSettings
 {
     enum class By { Keys, Position };
     By by = By::Keys;
-    double toleranceM = 1.0;   // for By::Position, > 0
-    int listLimit = 20;        // unmatched picks and traces listed, each
+    double toleranceM = 1.0; // for By::Position, > 0
+    int listLimit = 20;      // unmatched picks and traces listed, each
 };
 
 // A pick or a trace named for a report: an FB record (0-based) or a trace
@@ -36,12 +36,12 @@ struct TraceMatchItem
 
 struct TraceMatchResult
 {
-    qint64 picks = 0;              // records in the FB file
+    qint64 picks = 0; // records in the FB file
     qint64 traces = 0;
-    qint64 matched = 0;            // picks that found a trace
+    qint64 matched = 0; // picks that found a trace
     qint64 picksWithoutTrace = 0;
     qint64 tracesWithoutPick = 0;
-    QVector<TraceMatchItem> firstPicksWithoutTrace;   // up to listLimit
+    QVector<TraceMatchItem> firstPicksWithoutTrace; // up to listLimit
     QVector<TraceMatchItem> firstTracesWithoutPick;
     // The ffid ranges of both sides, to say why nothing matched.
     qint32 pickFfidMin = 0, pickFfidMax = 0;

@@ -14,7 +14,7 @@ constexpr double Pi = 3.14159265358979323846;
 class Random
 {
 public:
-    explicit Random(std::uint64_t seed) : m_state(seed) {}
+    explicit Random(std::uint64_t seed) : m_state(seed) { }
 
     std::uint64_t next()
     {
@@ -63,10 +63,10 @@ Random streamOf(std::uint64_t seed, Stream stream)
 // Zero before and at u = 0, first motion positive; envelope * sin(2 pi u).
 struct Shape
 {
-    double power;       // envelope grows as u^power from the onset
-    double decay;       // then falls as exp(-decay * u)
-    double periods;     // length after which what is left is negligible
-    double peak;        // largest |value|, to scale the arrival to its amplitude
+    double power;   // envelope grows as u^power from the onset
+    double decay;   // then falls as exp(-decay * u)
+    double periods; // length after which what is left is negligible
+    double peak;    // largest |value|, to scale the arrival to its amplitude
 
     double at(double u) const
     {
@@ -139,8 +139,8 @@ constexpr double NoiseBandQ = 0.7;
 constexpr int NoiseWarmUpSamples = 256;
 
 // Adds amplitude * shape((t - startMs) * hz / 1000) to every sample.
-void addArrival(std::vector<double> &trace, const TraceSynthParams &p, const Shape &shape, double startMs,
-                double hz, double amplitude)
+void addArrival(std::vector<double> &trace, const TraceSynthParams &p, const Shape &shape, double startMs, double hz,
+                double amplitude)
 {
     if (amplitude == 0 || !(hz > 0))
         return;
@@ -211,8 +211,7 @@ QVector<float> synthesizeTrace(const TraceSynthParams &p)
 
     if (arrives) {
         if (p.emergent)
-            addArrival(trace, p, emergentShape(), p.onsetMs, dominantHz * EmergentFrequencyRatio,
-                       sign * p.amplitude);
+            addArrival(trace, p, emergentShape(), p.onsetMs, dominantHz * EmergentFrequencyRatio, sign * p.amplitude);
         else
             addArrival(trace, p, p.wavelet == TraceWavelet::DampedSine ? dampedSine() : berlage(), p.onsetMs,
                        dominantHz, sign * p.amplitude);
@@ -246,8 +245,8 @@ QVector<float> synthesizeTrace(const TraceSynthParams &p)
 
     if (p.airWaveMs >= 0 && p.airWaveAmplitude != 0) {
         const double nyquistHz = 500.0 / p.sampleIntervalMs;
-        const double airHz = std::min(std::max(AirFrequencyRatio * dominantHz, AirMinimumHz),
-                                      AirMaximumNyquistShare * nyquistHz);
+        const double airHz =
+            std::min(std::max(AirFrequencyRatio * dominantHz, AirMinimumHz), AirMaximumNyquistShare * nyquistHz);
         addArrival(trace, p, airShape(), p.airWaveMs, airHz, p.airWaveAmplitude);
     }
 

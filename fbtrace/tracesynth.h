@@ -7,10 +7,9 @@
 
 // The first arrival's shape. Both start at zero at the onset and move
 // first in the polarity's direction; they differ in how sharply.
-enum class TraceWavelet
-{
-    Berlage,      // energy builds over half a period (minimum phase, the usual first break)
-    DampedSine,   // the first motion at full slope, ringing down (impulsive source)
+enum class TraceWavelet {
+    Berlage,    // energy builds over half a period (minimum phase, the usual first break)
+    DampedSine, // the first motion at full slope, ringing down (impulsive source)
 };
 
 // Synthetic shot records with a known truth, for the generator (fbtool gen
@@ -25,19 +24,19 @@ struct TraceSynthParams
 {
     double sampleIntervalMs = 0.5;
     int samples = 2000;
-    double firstSampleMs = 0;      // time of sample 0
-    double onsetMs = 100;          // first break; <= firstSampleMs: no arrival
-    double dominantHz = 40;        // wavelet's dominant frequency
-    int polarity = 1;              // +1: first motion positive, -1 negative
+    double firstSampleMs = 0; // time of sample 0
+    double onsetMs = 100;     // first break; <= firstSampleMs: no arrival
+    double dominantHz = 40;   // wavelet's dominant frequency
+    int polarity = 1;         // +1: first motion positive, -1 negative
     TraceWavelet wavelet = TraceWavelet::Berlage;
-    double signalToNoise = 10;     // peak amplitude of the first arrival / noise rms; <= 0: no noise
-    double amplitude = 1;          // first arrival's peak amplitude
-    bool emergent = false;         // low-frequency onset that grows over a few periods
-    double laterArrivals = 1;      // strength of the coda after the first break (0: none)
-    double clipAt = 0;             // > 0: samples clipped at +/- this (near the source)
-    double humHz = 0;              // > 0: a sinusoidal hum of humAmplitude at this frequency
+    double signalToNoise = 10; // peak amplitude of the first arrival / noise rms; <= 0: no noise
+    double amplitude = 1;      // first arrival's peak amplitude
+    bool emergent = false;     // low-frequency onset that grows over a few periods
+    double laterArrivals = 1;  // strength of the coda after the first break (0: none)
+    double clipAt = 0;         // > 0: samples clipped at +/- this (near the source)
+    double humHz = 0;          // > 0: a sinusoidal hum of humAmplitude at this frequency
     double humAmplitude = 0;
-    double airWaveMs = -1;         // >= 0: an air wave (sound) arriving at this time
+    double airWaveMs = -1; // >= 0: an air wave (sound) arriving at this time
     double airWaveAmplitude = 0;
     std::uint64_t seed = 1;
 };
@@ -50,6 +49,9 @@ constexpr double EmergentFrequencyRatio = 0.6;
 
 // The period of the dominant frequency in ms: a cycle skip moves a pick by
 // about this much.
-inline double dominantPeriodMs(double dominantHz) { return 1000.0 / dominantHz; }
+inline double dominantPeriodMs(double dominantHz)
+{
+    return 1000.0 / dominantHz;
+}
 
 #endif // FBTRACE_TRACESYNTH_H

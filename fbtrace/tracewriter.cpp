@@ -13,7 +13,7 @@ constexpr int TextBytes = 3200;
 constexpr int BinaryBytes = 400;
 constexpr int TraceHeaderBytes = 240;
 constexpr int IeeeFloatCode = 5;
-constexpr int CoordinateScalar = -100;   // coordinates written in cm
+constexpr int CoordinateScalar = -100; // coordinates written in cm
 // The trace pointers' block size is a 16-bit count of bytes.
 constexpr int MaxSeg2Traces = 0xFFFF / 4;
 
@@ -31,18 +31,31 @@ uchar ebcdic(char c)
     if (c >= '0' && c <= '9')
         return uchar(0xF0 + (c - '0'));
     switch (c) {
-    case '.': return 0x4B;
-    case ',': return 0x6B;
-    case ':': return 0x7A;
-    case '-': return 0x60;
-    case '/': return 0x61;
-    case '=': return 0x7E;
-    default: return 0x40;
+    case '.':
+        return 0x4B;
+    case ',':
+        return 0x6B;
+    case ':':
+        return 0x7A;
+    case '-':
+        return 0x60;
+    case '/':
+        return 0x61;
+    case '=':
+        return 0x7E;
+    default:
+        return 0x40;
     }
 }
 
-void put16(char *p, int at, qint32 v) { qToBigEndian<qint16>(qint16(v), p + at - 1); }
-void put32(char *p, int at, qint32 v) { qToBigEndian<qint32>(v, p + at - 1); }
+void put16(char *p, int at, qint32 v)
+{
+    qToBigEndian<qint16>(qint16(v), p + at - 1);
+}
+void put32(char *p, int at, qint32 v)
+{
+    qToBigEndian<qint32>(v, p + at - 1);
+}
 
 qint32 rounded(double v)
 {
@@ -74,20 +87,21 @@ bool SegyWriter::open(const QString &fileName, int samples, double intervalMs, i
     char head[TextBytes + BinaryBytes] = {};
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (int line = 0; line < 40; ++line) {
-        const QByteArray card = QStringLiteral("C%1 %2").arg(line + 1, 2).arg(lines.value(line)).toLatin1().leftJustified(80, ' ', true);
+        const QByteArray card =
+            QStringLiteral("C%1 %2").arg(line + 1, 2).arg(lines.value(line)).toLatin1().leftJustified(80, ' ', true);
         for (int i = 0; i < 80; ++i)
             head[line * 80 + i] = char(ebcdic(card.at(i)));
     }
-    char *b = head;   // positions below count from the file's start
+    char *b = head; // positions below count from the file's start
     put16(b, 3213, tracesPerShot);
     put16(b, 3217, qint32(std::lround(intervalMs * 1000)));
     put16(b, 3221, samples);
     put16(b, 3225, IeeeFloatCode);
     put16(b, 3227, tracesPerShot);
-    put16(b, 3229, 1);          // as recorded
-    put16(b, 3255, 1);          // metres
-    put16(b, 3501, 0x0100);     // revision 1
-    put16(b, 3503, 1);          // fixed-length traces
+    put16(b, 3229, 1);      // as recorded
+    put16(b, 3255, 1);      // metres
+    put16(b, 3501, 0x0100); // revision 1
+    put16(b, 3503, 1);      // fixed-length traces
     if (m_file.write(head, sizeof head) != qint64(sizeof head))
         return fail(m_file.errorString());
     return true;
@@ -96,7 +110,8 @@ bool SegyWriter::open(const QString &fileName, int samples, double intervalMs, i
 bool SegyWriter::write(const ShotGather &g)
 {
     if (g.samplesPerTrace != m_samples)
-        return fail(QStringLiteral("a gather of %1 samples a trace in a file of %2").arg(g.samplesPerTrace).arg(m_samples));
+        return fail(
+            QStringLiteral("a gather of %1 samples a trace in a file of %2").arg(g.samplesPerTrace).arg(m_samples));
     QByteArray bytes(g.traceCount() * (TraceHeaderBytes + 4 * m_samples), '\0');
     char *p = bytes.data();
     for (int t = 0; t < g.traceCount(); ++t) {
@@ -106,7 +121,7 @@ bool SegyWriter::write(const ShotGather &g)
         put32(p, 5, qint32(m_written));
         put32(p, 9, h.ffid);
         put32(p, 13, h.channel);
-        put16(p, 29, 1);        // seismic data
+        put16(p, 29, 1); // seismic data
         put32(p, 37, rounded(h.offset));
         put32(p, 41, rounded(h.receiverZ));
         put32(p, 45, rounded(h.sourceZ));
@@ -116,7 +131,7 @@ bool SegyWriter::write(const ShotGather &g)
         put32(p, 77, rounded(h.sourceY * 100));
         put32(p, 81, rounded(h.receiverX * 100));
         put32(p, 85, rounded(h.receiverY * 100));
-        put16(p, 89, 1);        // length
+        put16(p, 89, 1); // length
         put16(p, 109, rounded(g.firstSampleMs));
         put16(p, 115, m_samples);
         put16(p, 117, qint32(std::lround(m_intervalMs * 1000)));
@@ -169,7 +184,8 @@ bool writeSeg2File(const QString &fileName, const ShotGather &g, QString *error)
 {
     const int n = g.traceCount();
     if (n > MaxSeg2Traces) {
-        *error = QStringLiteral("cannot write %1: a SEG-2 file holds at most %2 traces").arg(fileName).arg(MaxSeg2Traces);
+        *error =
+            QStringLiteral("cannot write %1: a SEG-2 file holds at most %2 traces").arg(fileName).arg(MaxSeg2Traces);
         return false;
     }
     QByteArray fileBlock(32, '\0');
@@ -178,8 +194,8 @@ bool writeSeg2File(const QString &fileName, const ShotGather &g, QString *error)
     qToLittleEndian<quint16>(1, f + 2);
     qToLittleEndian<quint16>(quint16(4 * n), f + 4);
     qToLittleEndian<quint16>(quint16(n), f + 6);
-    f[8] = 1;       // string terminator: one NUL
-    f[11] = 1;      // line terminator: one LF
+    f[8] = 1;  // string terminator: one NUL
+    f[11] = 1; // line terminator: one LF
     f[12] = '\n';
     QByteArray strings;
     appendString(&strings, QStringLiteral("NOTE synthetic shot record"));
@@ -195,10 +211,13 @@ bool writeSeg2File(const QString &fileName, const ShotGather &g, QString *error)
         QByteArray text;
         appendString(&text, QStringLiteral("CHANNEL_NUMBER %1").arg(h.channel));
         appendString(&text, QStringLiteral("DELAY %1").arg(number(g.firstSampleMs / 1000.0)));
-        appendString(&text, QStringLiteral("RECEIVER_LOCATION %1 %2 %3").arg(number(h.receiverX), number(h.receiverY), number(h.receiverZ)));
+        appendString(&text, QStringLiteral("RECEIVER_LOCATION %1 %2 %3")
+                                .arg(number(h.receiverX), number(h.receiverY), number(h.receiverZ)));
         appendString(&text, QStringLiteral("SAMPLE_INTERVAL %1").arg(number(g.sampleIntervalMs / 1000.0)));
         appendString(&text, QStringLiteral("SHOT_SEQUENCE_NUMBER %1").arg(h.ffid));
-        appendString(&text, QStringLiteral("SOURCE_LOCATION %1 %2 %3").arg(number(h.sourceX), number(h.sourceY), number(h.sourceZ)));
+        appendString(
+            &text,
+            QStringLiteral("SOURCE_LOCATION %1 %2 %3").arg(number(h.sourceX), number(h.sourceY), number(h.sourceZ)));
         text.append(2, '\0');
         QByteArray block(32, '\0');
         block += text;
@@ -208,7 +227,7 @@ bool writeSeg2File(const QString &fileName, const ShotGather &g, QString *error)
         qToLittleEndian<quint16>(quint16(block.size()), b + 2);
         qToLittleEndian<quint32>(quint32(4 * g.samplesPerTrace), b + 4);
         qToLittleEndian<quint32>(quint32(g.samplesPerTrace), b + 8);
-        b[12] = 4;  // float32
+        b[12] = 4; // float32
         body += block;
         const float *s = g.trace(t);
         for (int i = 0; i < g.samplesPerTrace; ++i) {
@@ -221,8 +240,8 @@ bool writeSeg2File(const QString &fileName, const ShotGather &g, QString *error)
     }
     QFile file(fileName);
     const QFileInfo target(fileName);
-    if ((target.exists() && !target.isFile()) || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        || file.write(fileBlock) != fileBlock.size() || file.write(body) != body.size()) {
+    if ((target.exists() && !target.isFile()) || !file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(fileBlock) != fileBlock.size() || file.write(body) != body.size()) {
         *error = QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString());
         return false;
     }

@@ -31,8 +31,7 @@ QDoubleSpinBox *spinBox(const QString &name, const QString &prefix, double low, 
 
 } // namespace
 
-GatherPanel::GatherPanel(QWidget *parent)
-    : QWidget(parent)
+GatherPanel::GatherPanel(QWidget *parent) : QWidget(parent)
 {
     const GatherRenderer::Scaling defaults;
     m_display = new QComboBox;
@@ -104,8 +103,8 @@ void GatherPanel::apply()
     scaling.clip = m_clip->value();
     const GatherRenderer::Scaling now = m_view->scaling();
     // Only a change of scaling scales the traces again.
-    if (scaling.order != now.order || scaling.perTrace != now.perTrace || scaling.agcWindowMs != now.agcWindowMs
-        || scaling.gain != now.gain || scaling.clip != now.clip)
+    if (scaling.order != now.order || scaling.perTrace != now.perTrace || scaling.agcWindowMs != now.agcWindowMs ||
+        scaling.gain != now.gain || scaling.clip != now.clip)
         m_view->setScaling(scaling);
 }
 

@@ -47,7 +47,7 @@ private:
     QDoubleSpinBox *m_agc = nullptr;
     QDoubleSpinBox *m_gain = nullptr;
     QDoubleSpinBox *m_clip = nullptr;
-    bool m_setting = false;   // controls being set from outside
+    bool m_setting = false; // controls being set from outside
 };
 
 #endif // GATHERPANEL_H

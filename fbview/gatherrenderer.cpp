@@ -184,7 +184,7 @@ void drawWiggles(const GatherDisplay &d, const Viewport &v, QImage *image)
             const double from = std::min(edge, next), to = std::max(edge, next);
             edge = next;
             if (!(to >= 0 && from <= samples - 1))
-                continue;   // off the trace, or no time at all
+                continue; // off the trace, or no time at all
             const double s0 = std::max(from, 0.0), s1 = std::min(to, samples - 1.0);
             const double v0 = valueAt(a, samples, s0), v1 = valueAt(a, samples, s1);
             double lo = std::min(v0, v1), hi = std::max(v0, v1);
@@ -239,9 +239,9 @@ GatherDisplay prepare(const ShotGather &gather, const Scaling &scaling, const QV
         d.scaling.gain = 1;
     const int traces = gather.traceCount();
     const int samples = gather.samplesPerTrace;
-    if (traces == 0 || samples <= 0 || gather.samples.size() < qint64(traces) * samples
-        || !(gather.sampleIntervalMs > 0) || !std::isfinite(gather.sampleIntervalMs)
-        || !std::isfinite(gather.firstSampleMs))
+    if (traces == 0 || samples <= 0 || gather.samples.size() < qint64(traces) * samples ||
+        !(gather.sampleIntervalMs > 0) || !std::isfinite(gather.sampleIntervalMs) ||
+        !std::isfinite(gather.firstSampleMs))
         return d;
 
     QVector<double> offsetOf(traces), key(traces);
@@ -273,10 +273,10 @@ GatherDisplay prepare(const ShotGather &gather, const Scaling &scaling, const QV
 
     d.scaled.resize(qint64(traces) * samples);
     // A window longer than the trace is the whole trace, whatever was asked.
-    const int window = d.scaling.agcWindowMs > 0
-                           ? int(std::clamp(std::round(d.scaling.agcWindowMs / gather.sampleIntervalMs), 1.0,
-                                            2.0 * samples + 1))
-                           : 0;
+    const int window =
+        d.scaling.agcWindowMs > 0
+            ? int(std::clamp(std::round(d.scaling.agcWindowMs / gather.sampleIntervalMs), 1.0, 2.0 * samples + 1))
+            : 0;
     QVector<double> peak(traces, 0.0);
     std::vector<double> sums;
     for (int p = 0; p < traces; ++p) {
@@ -309,8 +309,8 @@ QImage draw(const GatherDisplay &display, const Viewport &viewport)
     if (image.isNull())
         return image;
     image.fill(Qt::transparent);
-    const bool usable = std::isfinite(viewport.x1) && std::isfinite(viewport.x2) && std::isfinite(viewport.t1)
-                        && std::isfinite(viewport.t2) && viewport.x1 != viewport.x2 && viewport.t1 != viewport.t2;
+    const bool usable = std::isfinite(viewport.x1) && std::isfinite(viewport.x2) && std::isfinite(viewport.t1) &&
+                        std::isfinite(viewport.t2) && viewport.x1 != viewport.x2 && viewport.t1 != viewport.t2;
     if (display.isEmpty() || !usable)
         return image;
     if (viewport.display == Display::DensityGrey || viewport.display == Display::DensityRedBlue)

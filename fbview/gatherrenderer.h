@@ -32,10 +32,10 @@ enum class Order { ByOffset, ByChannel };
 
 struct Scaling
 {
-    double agcWindowMs = 0;     // > 0: automatic gain control over this window
-    bool perTrace = true;       // each trace to its own peak; else all to the shot's peak
-    double gain = 1;            // after normalising: 1 swings the peak one trace spacing
-    double clip = 1;            // amplitudes beyond +/- clip are cut (> 0)
+    double agcWindowMs = 0; // > 0: automatic gain control over this window
+    bool perTrace = true;   // each trace to its own peak; else all to the shot's peak
+    double gain = 1;        // after normalising: 1 swings the peak one trace spacing
+    double clip = 1;        // amplitudes beyond +/- clip are cut (> 0)
     Order order = Order::ByOffset;
 };
 
@@ -43,14 +43,14 @@ struct Scaling
 // (increasing x). Empty when the gather has no traces or was cancelled.
 struct GatherDisplay
 {
-    ShotGather gather;          // as read: the readout's amplitudes, the time base
+    ShotGather gather; // as read: the readout's amplitudes, the time base
     Scaling scaling;
-    QVector<int> trace;         // display position -> trace of the gather
-    QVector<int> position;      // trace of the gather -> display position
-    QVector<double> x;          // per display position, increasing
-    QVector<double> offset;     // per display position: signed offset, for reduced time
-    QVector<float> scaled;      // per display position, samplesPerTrace each, within +/- clip
-    double spacing = 1;         // x between neighbouring traces (the median gap)
+    QVector<int> trace;     // display position -> trace of the gather
+    QVector<int> position;  // trace of the gather -> display position
+    QVector<double> x;      // per display position, increasing
+    QVector<double> offset; // per display position: signed offset, for reduced time
+    QVector<float> scaled;  // per display position, samplesPerTrace each, within +/- clip
+    double spacing = 1;     // x between neighbouring traces (the median gap)
 
     bool isEmpty() const { return trace.isEmpty(); }
     int count() const { return trace.size(); }
@@ -75,7 +75,7 @@ GatherDisplay prepare(const ShotGather &gather, const Scaling &scaling, const QV
 struct Viewport
 {
     double x1 = 0, x2 = 1, t1 = 0, t2 = 1;
-    double velocity = 0;        // offset unit per second; <= 0: plain time
+    double velocity = 0; // offset unit per second; <= 0: plain time
     Display display = Display::Wiggle;
     QSize pixels;
 };

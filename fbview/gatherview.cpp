@@ -49,8 +49,8 @@ class GatherItem : public QwtPlotItem
 public:
     GatherItem() { setZ(TracesZ); }
 
-    void show(std::shared_ptr<const GatherDisplay> shown, const QString &message,
-              GatherRenderer::Display display, double velocity)
+    void show(std::shared_ptr<const GatherDisplay> shown, const QString &message, GatherRenderer::Display display,
+              double velocity)
     {
         m_shown = std::move(shown);
         m_message = message;
@@ -118,8 +118,7 @@ QwtPlotCurve *scatter(QwtPlot *plot, QwtSymbol *symbol, double z)
 
 } // namespace
 
-GatherView::GatherView(QWidget *parent)
-    : ViewPlot(parent)
+GatherView::GatherView(QWidget *parent) : ViewPlot(parent)
 {
     setObjectName(QStringLiteral("traceView"));
     // A layout may shrink the view to its minimum on a small screen; a
@@ -130,11 +129,11 @@ GatherView::GatherView(QWidget *parent)
     m_item->attach(this);
     for (int c = 0; c < 3; ++c) {
         const QColor color = StatusColors::mark(FbColumns::PickClass(c));
-        m_status[c] = scatter(this, new QwtSymbol(QwtSymbol::Ellipse, QBrush(color), QPen(color.darker(150), 1),
-                                                  QSize(7, 7)), PicksZ);
+        m_status[c] = scatter(
+            this, new QwtSymbol(QwtSymbol::Ellipse, QBrush(color), QPen(color.darker(150), 1), QSize(7, 7)), PicksZ);
     }
-    m_rings = scatter(this, new QwtSymbol(QwtSymbol::Ellipse, Qt::NoBrush, QPen(Qt::black, 1.5), QSize(15, 15)),
-                      RingsZ);
+    m_rings =
+        scatter(this, new QwtSymbol(QwtSymbol::Ellipse, Qt::NoBrush, QPen(Qt::black, 1.5), QSize(15, 15)), RingsZ);
     for (QwtPlotCurve *&model : m_model) {
         model = new QwtPlotCurve;
         model->setPen(ModelColor, 2);
@@ -225,7 +224,7 @@ void GatherView::clear(const QString &message)
     m_hasShot = false;
     m_message = message.isEmpty() ? tr("No traces are open.") : message;
     m_selectedTrace = -1;
-    ++m_wanted;   // a scaling under way is not shown
+    ++m_wanted; // a scaling under way is not shown
     m_shown.reset();
     m_item->show(m_shown, m_message, m_display, m_velocity);
     setTitle(QString());
@@ -283,13 +282,13 @@ void GatherView::updateTitles()
 {
     if (m_hasShot) {
         // The picks drawn: on a trace, and picked (an unpicked time is none).
-        const auto picked = std::count_if(m_points.cbegin(), m_points.cend(),
-                                          [](const QPointF &p) { return std::isfinite(p.y()); });
-        setTitle(tr("ffid %1: %L2 traces, %L3 picked").arg(m_gather.ffid).arg(m_gather.traceCount())
-                     .arg(qint64(picked)));
+        const auto picked =
+            std::count_if(m_points.cbegin(), m_points.cend(), [](const QPointF &p) { return std::isfinite(p.y()); });
+        setTitle(
+            tr("ffid %1: %L2 traces, %L3 picked").arg(m_gather.ffid).arg(m_gather.traceCount()).arg(qint64(picked)));
     }
-    setAxisTitle(xBottom, m_scaling.order == GatherRenderer::Order::ByChannel
-                              ? tr("Channel") : tr("Signed offset (%1)").arg(m_unit));
+    setAxisTitle(xBottom, m_scaling.order == GatherRenderer::Order::ByChannel ? tr("Channel")
+                                                                              : tr("Signed offset (%1)").arg(m_unit));
     if (m_velocity > 0.0)
         setAxisTitle(yLeft, tr("Reduced time t - |x| / %1 %2/s (ms)").arg(m_velocity).arg(m_unit));
     else
@@ -300,7 +299,7 @@ void GatherView::startScaling()
 {
     ++m_wanted;
     if (m_running == 0)
-        launchScaling();   // else scalingDone() starts the latest
+        launchScaling(); // else scalingDone() starts the latest
 }
 
 void GatherView::launchScaling()
@@ -480,8 +479,8 @@ void GatherView::zoomAxis(int axis, double at, double factor)
     const QwtScaleDiv &div = axisScaleDiv(axis);
     const double lower = at + (div.lowerBound() - at) * factor;
     const double upper = at + (div.upperBound() - at) * factor;
-    const double least = axis == yLeft ? MinimumSamplesShown * m_gather.sampleIntervalMs
-                                       : (m_shown ? m_shown->spacing : 1.0);
+    const double least =
+        axis == yLeft ? MinimumSamplesShown * m_gather.sampleIntervalMs : (m_shown ? m_shown->spacing : 1.0);
     if (factor < 1 && std::abs(upper - lower) < least)
         return;
     setAxisScale(axis, lower, upper);
@@ -502,7 +501,7 @@ QString GatherView::readoutAt(const QPoint &canvasPos) const
     if (trace < 0)
         return QString();
     const double shown = canvasMap(yLeft).invTransform(canvasPos.y());
-    const double time = shown + (shown - shownTime(trace, shown));   // undo the reduction
+    const double time = shown + (shown - shownTime(trace, shown)); // undo the reduction
     const double s = m_gather.sampleAt(time);
     const int samples = m_gather.samplesPerTrace;
     if (!(s >= -0.5 && s <= samples - 0.5))

@@ -128,9 +128,9 @@ private:
     ShotGather m_gather;
     QVector<FbRecord> m_records;
     PickQc::ShotFit m_fit;
-    QVector<int> m_rowTrace;         // per record
-    QVector<int> m_traceRow;         // per trace
-    QVector<double> m_pickOffset;    // per trace: the signed offset of its pick, NaN without
+    QVector<int> m_rowTrace;      // per record
+    QVector<int> m_traceRow;      // per trace
+    QVector<double> m_pickOffset; // per trace: the signed offset of its pick, NaN without
     bool m_hasShot = false;
     QString m_message;
 
@@ -142,11 +142,11 @@ private:
 
     // What the canvas draws, and the scaling on its way.
     std::shared_ptr<const GatherRenderer::GatherDisplay> m_shown;
-    std::thread m_worker;            // one scaling at a time
-    GatherRenderer::GatherDisplay m_result;   // the worker's, read after joining it
-    std::atomic<bool> m_finished{false};      // the worker has written m_result
-    quint64 m_wanted = 0;            // inputs' generation
-    quint64 m_running = 0;           // generation being scaled, 0 for none
+    std::thread m_worker;                   // one scaling at a time
+    GatherRenderer::GatherDisplay m_result; // the worker's, read after joining it
+    std::atomic<bool> m_finished{false};    // the worker has written m_result
+    quint64 m_wanted = 0;                   // inputs' generation
+    quint64 m_running = 0;                  // generation being scaled, 0 for none
 
     GatherItem *m_item = nullptr;
     QwtPlotCurve *m_status[3] = {};
@@ -154,7 +154,7 @@ private:
     QwtPlotCurve *m_model[2] = {};
     QwtPlotMarker *m_traceMark = nullptr;
     QwtPlotMarker *m_pickMark = nullptr;
-    QVector<QPointF> m_points;       // per record
+    QVector<QPointF> m_points; // per record
 };
 
 #endif // GATHERVIEW_H

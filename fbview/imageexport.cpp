@@ -124,7 +124,9 @@ bool ImageExport::write(QwtPlot *plot, const QString &fileName, const QSize &req
         QImage image(pixels, QImage::Format_RGB32);
         if (image.isNull())
             return fail(tr("%1 cannot be written: no memory for an image of %2 x %3 pixels.")
-                            .arg(fileName).arg(pixels.width()).arg(pixels.height()));
+                            .arg(fileName)
+                            .arg(pixels.width())
+                            .arg(pixels.height()));
         image.fill(Qt::white);
         QPainter painter(&image);
         render(plot, &painter, pixels);
@@ -147,8 +149,8 @@ bool ImageExport::write(QwtPlot *plot, const QString &fileName, const QSize &req
         // One page of the image's size at screen resolution.
         QPdfWriter pdf(&buffer);
         pdf.setResolution(int(ScreenDpi));
-        pdf.setPageSize(QPageSize(QSizeF(pixels) * 72.0 / ScreenDpi, QPageSize::Point, QString(),
-                                  QPageSize::ExactMatch));
+        pdf.setPageSize(
+            QPageSize(QSizeF(pixels) * 72.0 / ScreenDpi, QPageSize::Point, QString(), QPageSize::ExactMatch));
         pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
         pdf.setTitle(QFileInfo(fileName).fileName());
         QPainter painter(&pdf);

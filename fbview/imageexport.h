@@ -55,8 +55,7 @@ public:
 
     // Draws plot into fileName at `pixels` (bounded as above). False with
     // errorString() set when nothing was written.
-    bool write(QwtPlot *plot, const QString &fileName, const QSize &pixels,
-               const QStringList &protect = QStringList());
+    bool write(QwtPlot *plot, const QString &fileName, const QSize &pixels, const QStringList &protect = QStringList());
     QString errorString() const { return m_error; }
 
 private:

@@ -20,10 +20,8 @@ class ObstacleGrid
 {
 public:
     ObstacleGrid(const QRectF &area, const QVector<QPointF> &points)
-        : m_origin(area.topLeft())
-        , m_columns(std::max(1, int(std::ceil(area.width() / Cell))))
-        , m_rows(std::max(1, int(std::ceil(area.height() / Cell))))
-        , m_cells(size_t(m_columns) * size_t(m_rows), 0)
+        : m_origin(area.topLeft()), m_columns(std::max(1, int(std::ceil(area.width() / Cell)))),
+          m_rows(std::max(1, int(std::ceil(area.height() / Cell)))), m_cells(size_t(m_columns) * size_t(m_rows), 0)
     {
         for (const QPointF &p : points) {
             const int c = int(std::floor((p.x() - m_origin.x()) / Cell));
@@ -108,8 +106,8 @@ QVector<QRectF> PlotLabels::place(const QVector<QSizeF> &sizes, const QVector<QP
                                   const QRectF &area, double spacing)
 {
     const ObstacleGrid grid(area, obstacles);
-    const Qt::Alignment sides[] = {Qt::AlignBottom | Qt::AlignRight, Qt::AlignBottom | Qt::AlignLeft,
-                                   Qt::AlignTop | Qt::AlignRight,    Qt::AlignTop | Qt::AlignLeft,
+    const Qt::Alignment sides[] = {Qt::AlignBottom | Qt::AlignRight,  Qt::AlignBottom | Qt::AlignLeft,
+                                   Qt::AlignTop | Qt::AlignRight,     Qt::AlignTop | Qt::AlignLeft,
                                    Qt::AlignRight | Qt::AlignVCenter, Qt::AlignLeft | Qt::AlignVCenter,
                                    Qt::AlignTop | Qt::AlignHCenter,   Qt::AlignBottom | Qt::AlignHCenter};
     QVector<QRectF> placed;

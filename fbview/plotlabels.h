@@ -25,9 +25,9 @@ class PlotLabels : public QwtPlotItem
 public:
     struct Label
     {
-        QPointF anchor;            // plot coordinates
+        QPointF anchor; // plot coordinates
         QwtText text;
-        Qt::Alignment preferred;   // the side of the anchor it would rather sit on
+        Qt::Alignment preferred; // the side of the anchor it would rather sit on
     };
 
     PlotLabels();

@@ -84,14 +84,13 @@ QString QcMapValues::describe(const PickQc::Report &report, int shot)
         return QString();
     const PickQc::ShotSummary s = report.shots.at(shot);
     const QLocale locale;
-    const QString rms = qIsFinite(s.rmsResidual) ? tr("%1 ms").arg(locale.toString(double(s.rmsResidual), 'f', 2))
-                                                 : tr("no fit");
-    QString text = tr("ffid %1").arg(s.ffid) + QLatin1Char('\n') + tr("Outliers: %L1").arg(s.outliers)
-                   + QLatin1Char('\n') + tr("RMS residual: %1").arg(rms) + QLatin1Char('\n')
-                   + tr("Picks: %L1").arg(s.picks);
+    const QString rms =
+        qIsFinite(s.rmsResidual) ? tr("%1 ms").arg(locale.toString(double(s.rmsResidual), 'f', 2)) : tr("no fit");
+    QString text = tr("ffid %1").arg(s.ffid) + QLatin1Char('\n') + tr("Outliers: %L1").arg(s.outliers) +
+                   QLatin1Char('\n') + tr("RMS residual: %1").arg(rms) + QLatin1Char('\n') +
+                   tr("Picks: %L1").arg(s.picks);
     if (const PickQc::TimingEstimate *t = report.timingOf(shot))
-        text += QLatin1Char('\n') + tr("Timing error: %1 ms (%L2 pairs)")
-                                        .arg(locale.toString(double(t->delay), 'f', 1))
-                                        .arg(t->pairs);
+        text += QLatin1Char('\n') +
+                tr("Timing error: %1 ms (%L2 pairs)").arg(locale.toString(double(t->delay), 'f', 1)).arg(t->pairs);
     return text;
 }

@@ -12,10 +12,7 @@ int decimalLength(qint64 value)
 
 } // namespace
 
-ShotListModel::ShotListModel(QObject *parent)
-    : QAbstractListModel(parent)
-{
-}
+ShotListModel::ShotListModel(QObject *parent) : QAbstractListModel(parent) { }
 
 void ShotListModel::setShots(const QVector<ShotIndexEntry> &shots)
 {

@@ -7,8 +7,7 @@
 
 #include <climits>
 
-ShotListView::ShotListView(QWidget *parent)
-    : QAbstractItemView(parent)
+ShotListView::ShotListView(QWidget *parent) : QAbstractItemView(parent)
 {
     setSelectionMode(SingleSelection);
     setSelectionBehavior(SelectRows);
@@ -50,9 +49,15 @@ void ShotListView::scrollTo(const QModelIndex &index, ScrollHint hint)
     const int page = viewport()->height();
     qint64 offset = verticalOffset();
     switch (hint) {
-    case PositionAtTop: offset = top; break;
-    case PositionAtBottom: offset = top + rowHeight() - page; break;
-    case PositionAtCenter: offset = top - (page - rowHeight()) / 2; break;
+    case PositionAtTop:
+        offset = top;
+        break;
+    case PositionAtBottom:
+        offset = top + rowHeight() - page;
+        break;
+    case PositionAtCenter:
+        offset = top - (page - rowHeight()) / 2;
+        break;
     case EnsureVisible:
         if (top < offset)
             offset = top;
@@ -93,13 +98,28 @@ QModelIndex ShotListView::moveCursor(CursorAction cursorAction, Qt::KeyboardModi
     const int page = qMax(1, viewport()->height() / rowHeight());
     int row = current;
     switch (cursorAction) {
-    case MoveUp: case MovePrevious: row = current - 1; break;
-    case MoveDown: case MoveNext: row = current + 1; break;
-    case MovePageUp: row = current - page; break;
-    case MovePageDown: row = current + page; break;
-    case MoveHome: row = 0; break;
-    case MoveEnd: row = count - 1; break;
-    default: break;
+    case MoveUp:
+    case MovePrevious:
+        row = current - 1;
+        break;
+    case MoveDown:
+    case MoveNext:
+        row = current + 1;
+        break;
+    case MovePageUp:
+        row = current - page;
+        break;
+    case MovePageDown:
+        row = current + page;
+        break;
+    case MoveHome:
+        row = 0;
+        break;
+    case MoveEnd:
+        row = count - 1;
+        break;
+    default:
+        break;
     }
     return model()->index(qBound(0, row, count - 1), 0, rootIndex());
 }

@@ -28,8 +28,7 @@ namespace {
 
 // Drawing order, lowest first: the fitted curve and its labels above the picks.
 // The legend lists them in the same order.
-constexpr double PicksZ = 20, PartnerZ = 21, RingsZ = 22, ModelZ = 30, ThresholdZ = 31, LabelZ = 40,
-                 SelectionZ = 100;
+constexpr double PicksZ = 20, PartnerZ = 21, RingsZ = 22, ModelZ = 30, ThresholdZ = 31, LabelZ = 40, SelectionZ = 100;
 const QColor ModelColor(30, 80, 200);
 
 QwtSymbol *dotSymbol(const QColor &fill)
@@ -62,8 +61,7 @@ QwtText labelText(const QString &text)
 
 } // namespace
 
-ShotPlot::ShotPlot(QWidget *parent)
-    : ViewPlot(parent)
+ShotPlot::ShotPlot(QWidget *parent) : ViewPlot(parent)
 {
     setCanvasBackground(Qt::white);
     auto *grid = new QwtPlotGrid;
@@ -75,10 +73,10 @@ ShotPlot::ShotPlot(QWidget *parent)
         m_status[c] = scatter(this, dotSymbol(StatusColors::mark(FbColumns::PickClass(c))), PicksZ);
         m_status[c]->setTitle(statusTitles[c]);
     }
-    m_partnerCurve = scatter(this, new QwtSymbol(QwtSymbol::Diamond, Qt::NoBrush, QPen(QColor(90, 90, 90), 1.5),
-                                                 QSize(9, 9)), PartnerZ);
-    m_rings = scatter(this, new QwtSymbol(QwtSymbol::Ellipse, Qt::NoBrush, QPen(Qt::black, 1.5), QSize(15, 15)),
-                      RingsZ);
+    m_partnerCurve = scatter(
+        this, new QwtSymbol(QwtSymbol::Diamond, Qt::NoBrush, QPen(QColor(90, 90, 90), 1.5), QSize(9, 9)), PartnerZ);
+    m_rings =
+        scatter(this, new QwtSymbol(QwtSymbol::Ellipse, Qt::NoBrush, QPen(Qt::black, 1.5), QSize(15, 15)), RingsZ);
     for (QwtPlotCurve *&model : m_model) {
         model = new QwtPlotCurve(tr("Fitted curve"));
         model->setPen(ModelColor, 2);
@@ -212,8 +210,8 @@ void ShotPlot::rebuild()
     for (int i = 0; i < m_records.size(); ++i) {
         const FbRecord &r = m_records.at(i);
         const PickQc::PickVerdict verdict = i < m_fit.picks.size() ? m_fit.picks.at(i) : PickQc::PickVerdict();
-        const int side = i < m_fit.picks.size() ? int(verdict.side) : int(r.offset < 0 ? PickQc::Negative
-                                                                                       : PickQc::Positive);
+        const int side =
+            i < m_fit.picks.size() ? int(verdict.side) : int(r.offset < 0 ? PickQc::Negative : PickQc::Positive);
         const double absOffset = std::abs(double(r.offset));
         // Where the picks followed the topography the curve is of times at
         // the source's height, and so are the picks drawn with it.
@@ -299,8 +297,8 @@ void ShotPlot::updateLegendEntries()
     // one put back would join the end of it: when the entries change, they
     // are all made again in drawing order, so that a shot with another mix
     // of statuses does not reorder them.
-    const QwtPlotItem *entries[] = {m_status[0], m_status[1], m_status[2], m_partnerCurve, m_rings,
-                                    m_model[0], m_model[1], m_threshold[0]};
+    const QwtPlotItem *entries[] = {m_status[0], m_status[1], m_status[2], m_partnerCurve,
+                                    m_rings,     m_model[0],  m_model[1],  m_threshold[0]};
     quint32 shown = 0;
     for (int k = 0; k < int(std::size(entries)); ++k)
         shown |= entries[k]->testItemAttribute(QwtPlotItem::Legend) ? 1u << k : 0u;
@@ -338,8 +336,8 @@ void ShotPlot::rebuildLabels()
                 continue;
             const double x = (model.knotOffset[k] + model.knotOffset[k + 1]) / 2;
             const double t = (model.knotTime[k] + model.knotTime[k + 1]) / 2;
-            const QString speed = velocity >= 100 ? locale.toString(qRound64(velocity))
-                                                  : locale.toString(velocity, 'g', 3);
+            const QString speed =
+                velocity >= 100 ? locale.toString(qRound64(velocity)) : locale.toString(velocity, 'g', 3);
             texts.append({QPointF(sign * x, yOf(side, x, t)), labelText(tr("%1 %2/s").arg(speed, m_unit)), outward});
         }
         // The intercept: the model's time at the source, marked there.

@@ -100,21 +100,21 @@ private:
     double m_velocity = 0.0;
     QString m_unit = QStringLiteral("m");
     double m_thresholdMs = 8.0;
-    bool m_thresholdDrawn = false;    // residual mode with a judged side
+    bool m_thresholdDrawn = false; // residual mode with a judged side
     QVector<QPointF> m_partner;
     int m_selected = -1;
     // Above this many picks a shot is drawn as plain dots.
     static constexpr int DenseShot = 5000;
     bool m_dense = false;
-    QVector<QPointF> m_points;        // per row; NaN y for a pick not drawn
-    QwtPlotCurve *m_status[3] = {};   // by FbColumns::PickClass
+    QVector<QPointF> m_points;      // per row; NaN y for a pick not drawn
+    QwtPlotCurve *m_status[3] = {}; // by FbColumns::PickClass
     QwtPlotCurve *m_rings = nullptr;
     QwtPlotCurve *m_partnerCurve = nullptr;
-    QwtPlotCurve *m_model[2] = {};    // by PickQc::Side
-    QwtPlotMarker *m_threshold[2] = {};  // -threshold, +threshold
-    QVector<QwtPlotMarker *> m_labels;   // the intercepts' marks
-    PlotLabels *m_labelTexts = nullptr;  // velocities and intercepts, placed clear of each other
-    quint32 m_legendEntries = ~0u;    // which items the legend lists, a bit each
+    QwtPlotCurve *m_model[2] = {};      // by PickQc::Side
+    QwtPlotMarker *m_threshold[2] = {}; // -threshold, +threshold
+    QVector<QwtPlotMarker *> m_labels;  // the intercepts' marks
+    PlotLabels *m_labelTexts = nullptr; // velocities and intercepts, placed clear of each other
+    quint32 m_legendEntries = ~0u;      // which items the legend lists, a bit each
     QwtPlotMarker *m_selection = nullptr;
     QwtPlotZoomer *m_zoomer = nullptr;
 };

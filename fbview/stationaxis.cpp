@@ -47,10 +47,7 @@ QLocale groupedLocale()
 class StationScaleDraw : public QwtScaleDraw
 {
 public:
-    explicit StationScaleDraw(const StationAxis &axis)
-        : m_axis(axis)
-    {
-    }
+    explicit StationScaleDraw(const StationAxis &axis) : m_axis(axis) { }
     QwtText label(double value) const override { return m_axis.label(value); }
 
 private:
@@ -69,8 +66,7 @@ StationAxis StationAxis::build(const PickQc::Report &report, const Progress &pro
     for (int k = 1; k < count && oneStation; ++k)
         oneStation = receivers.at(k).stat == receivers.at(0).stat;
     axis.m_kind = oneStation ? Distance : Stations;
-    const QVector<double> coordinates = axis.m_kind == Stations ? axis.layLines(receivers)
-                                                                : axis.fitLine(receivers);
+    const QVector<double> coordinates = axis.m_kind == Stations ? axis.layLines(receivers) : axis.fitLine(receivers);
 
     // Receivers by coordinate; the report's order (line, station) among
     // equals, and the report's list itself when it is in that order already.
@@ -195,13 +191,13 @@ bool StationAxis::placeSources(const PickQc::ShotSummaries &shots, const Progres
     PickQc::ShotSource last;
     float lastCoordinate = float(qQNaN());
     bool haveLast = false;
-    int line = -1;   // of the last source on a receiver line
+    int line = -1; // of the last source on a receiver line
     for (int s = 0; s < shots.size(); ++s) {
         if (s % Batch == 0 && progress.cancelled())
             return false;
         const PickQc::ShotSource &source = shots.source(s);
-        if (!haveLast || source.x != last.x || source.y != last.y || source.line != last.line
-            || source.stat != last.stat) {
+        if (!haveLast || source.x != last.x || source.y != last.y || source.line != last.line ||
+            source.stat != last.stat) {
             double c = qQNaN();
             if (m_kind == Distance) {
                 c = finite(source.x, source.y) ? along(source.x, source.y) : qQNaN();
@@ -331,8 +327,8 @@ double StationAxis::nearestReceiver(float x, float y)
 
 int StationAxis::lowerBound(double coordinate) const
 {
-    return int(std::lower_bound(m_receiverCoordinates.cbegin(), m_receiverCoordinates.cend(), coordinate)
-               - m_receiverCoordinates.cbegin());
+    return int(std::lower_bound(m_receiverCoordinates.cbegin(), m_receiverCoordinates.cend(), coordinate) -
+               m_receiverCoordinates.cbegin());
 }
 
 double StationAxis::pickAt(const FbRecord &record) const
@@ -348,10 +344,11 @@ const StationAxis::Line *StationAxis::lineOf(double coordinate) const
     // The line whose stations, with half the gap either side, hold it.
     for (int l = 0; l < m_lines.size(); ++l) {
         const Line &line = m_lines.at(l);
-        const double from = l == 0 ? -qInf() : (m_lines.at(l - 1).base + m_lines.at(l - 1).last + line.base
-                                                + line.first) / 2;
-        const double to = l + 1 == m_lines.size() ? qInf() : (line.base + line.last + m_lines.at(l + 1).base
-                                                              + m_lines.at(l + 1).first) / 2;
+        const double from =
+            l == 0 ? -qInf() : (m_lines.at(l - 1).base + m_lines.at(l - 1).last + line.base + line.first) / 2;
+        const double to = l + 1 == m_lines.size()
+                              ? qInf()
+                              : (line.base + line.last + m_lines.at(l + 1).base + m_lines.at(l + 1).first) / 2;
         if (coordinate >= from && coordinate < to)
             return &line;
     }
@@ -424,8 +421,8 @@ QVector<int> StationAxis::shotsNearest(double coordinate, int count) const
     return shots;
 }
 
-bool StationAxis::findRecording(const QString &fileName, const QVector<ShotIndexEntry> &index, int receiver,
-                                int *shot, qint32 *record, int preferred, int tries) const
+bool StationAxis::findRecording(const QString &fileName, const QVector<ShotIndexEntry> &index, int receiver, int *shot,
+                                qint32 *record, int preferred, int tries) const
 {
     if (receiver < 0 || receiver >= m_receivers.size())
         return false;

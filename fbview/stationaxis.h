@@ -111,7 +111,7 @@ private:
         qint32 line = 0;
         qint32 first = 0;
         qint32 last = 0;
-        double base = 0.0;   // coordinate = base + station
+        double base = 0.0; // coordinate = base + station
     };
     // Each receiver's coordinate, as Stations and Distance lay them out.
     QVector<double> layLines(const QVector<PickQc::StationResidual> &receivers);
@@ -127,7 +127,7 @@ private:
     Kind m_kind = Stations;
     QVector<PickQc::StationResidual> m_receivers;
     QVector<double> m_receiverCoordinates;
-    QVector<float> m_sources;       // per shot, less m_origin; NaN where none
+    QVector<float> m_sources; // per shot, less m_origin; NaN where none
     double m_origin = 0.0;
     double m_minimum = 0.0;
     double m_maximum = 1.0;

@@ -74,10 +74,10 @@ public:
     // What is drawn, in pixels of area from its corner.
     struct Layout
     {
-        std::vector<float> band;      // per column: the widest rms, -1 for none
-        QVector<QPoint> ordinary;     // means within the threshold, one per pixel
-        QVector<QPoint> beyond;       // the others, one per pixel, largest |mean| last
-        QVector<bool> late;           // per beyond: above zero
+        std::vector<float> band;  // per column: the widest rms, -1 for none
+        QVector<QPoint> ordinary; // means within the threshold, one per pixel
+        QVector<QPoint> beyond;   // the others, one per pixel, largest |mean| last
+        QVector<bool> late;       // per beyond: above zero
     };
 
     Layout collect(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRect &area) const
@@ -111,11 +111,13 @@ public:
             }
         }
         // Only the receiver kept at each pixel, the largest |mean| last.
-        beyond.erase(std::remove_if(beyond.begin(), beyond.end(), [&](int k) {
-                         const int x = columnOf(xMap, m_axis.receiverAt(k), area);
-                         const int y = rowOf(yMap, receivers.at(k).meanResidual, area);
-                         return pixel[size_t(y) * size_t(width) + size_t(x)] != 2 + k;
-                     }), beyond.end());
+        beyond.erase(std::remove_if(beyond.begin(), beyond.end(),
+                                    [&](int k) {
+                                        const int x = columnOf(xMap, m_axis.receiverAt(k), area);
+                                        const int y = rowOf(yMap, receivers.at(k).meanResidual, area);
+                                        return pixel[size_t(y) * size_t(width) + size_t(x)] != 2 + k;
+                                    }),
+                     beyond.end());
         std::sort(beyond.begin(), beyond.end(), [&](int a, int b) {
             return std::abs(receivers.at(a).meanResidual) < std::abs(receivers.at(b).meanResidual);
         });
@@ -221,9 +223,7 @@ QwtPlotCurve *legendEntry(QwtPlot *plot, const QString &title, QwtSymbol *symbol
 
 } // namespace
 
-StationResidualView::StationResidualView(QWidget *parent)
-    : ViewPlot(parent)
-    , m_item(new ReceiverItem)
+StationResidualView::StationResidualView(QWidget *parent) : ViewPlot(parent), m_item(new ReceiverItem)
 {
     setCanvasBackground(Qt::white);
     m_item->attach(this);
@@ -238,11 +238,13 @@ StationResidualView::StationResidualView(QWidget *parent)
     m_lines[1]->setLinePen(QColor(200, 60, 60), 1, Qt::DashLine);
     m_lines[2]->setLinePen(QColor(200, 60, 60), 1, Qt::DashLine);
 
-    legendEntry(this, tr("Mean residual"), new QwtSymbol(QwtSymbol::Rect, QBrush(PointColour), QPen(PointColour),
-                                                         QSize(PointSize, PointSize)), QPen());
+    legendEntry(this, tr("Mean residual"),
+                new QwtSymbol(QwtSymbol::Rect, QBrush(PointColour), QPen(PointColour), QSize(PointSize, PointSize)),
+                QPen());
     legendEntry(this, tr("RMS residual (±)"), nullptr, QPen(BandColour, 6));
-    m_beyond = legendEntry(this, QString(), new QwtSymbol(QwtSymbol::Ellipse, QBrush(StationViews::late()),
-                                                          QPen(RimColour, 1), QSize(ProblemSize, ProblemSize)),
+    m_beyond = legendEntry(this, QString(),
+                           new QwtSymbol(QwtSymbol::Ellipse, QBrush(StationViews::late()), QPen(RimColour, 1),
+                                         QSize(ProblemSize, ProblemSize)),
                            QPen());
     insertLegend(new QwtLegend, QwtPlot::BottomLegend);
 
@@ -294,8 +296,8 @@ void StationResidualView::setThreshold(double ms)
 
 bool StationResidualView::standsOut(int receiver) const
 {
-    return receiver >= 0 && receiver < m_axis.receivers().size()
-           && std::abs(m_axis.receivers().at(receiver).meanResidual) > m_threshold;
+    return receiver >= 0 && receiver < m_axis.receivers().size() &&
+           std::abs(m_axis.receivers().at(receiver).meanResidual) > m_threshold;
 }
 
 void StationResidualView::updateThresholdItems()
@@ -359,11 +361,11 @@ QString StationResidualView::receiverText(int receiver) const
     const PickQc::StationResidual &r = m_axis.receivers().at(receiver);
     QLocale locale;
     locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
-    return tr("Receiver line %1, station %2").arg(r.line).arg(r.stat) + QLatin1Char('\n')
-           + tr("x %1, y %2").arg(locale.toString(r.x, 'f', 2), locale.toString(r.y, 'f', 2)) + QLatin1Char('\n')
-           + tr("Mean residual: %1 ms").arg(locale.toString(r.meanResidual, 'f', 2)) + QLatin1Char('\n')
-           + tr("RMS residual: %1 ms").arg(locale.toString(r.rmsResidual, 'f', 2)) + QLatin1Char('\n')
-           + tr("Picks: %L1").arg(r.picks);
+    return tr("Receiver line %1, station %2").arg(r.line).arg(r.stat) + QLatin1Char('\n') +
+           tr("x %1, y %2").arg(locale.toString(r.x, 'f', 2), locale.toString(r.y, 'f', 2)) + QLatin1Char('\n') +
+           tr("Mean residual: %1 ms").arg(locale.toString(r.meanResidual, 'f', 2)) + QLatin1Char('\n') +
+           tr("RMS residual: %1 ms").arg(locale.toString(r.rmsResidual, 'f', 2)) + QLatin1Char('\n') +
+           tr("Picks: %L1").arg(r.picks);
 }
 
 bool StationResidualView::eventFilter(QObject *watched, QEvent *event)

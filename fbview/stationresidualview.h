@@ -79,10 +79,10 @@ private:
 
     StationAxis m_axis;
     double m_threshold = 4.0;
-    double m_reach = 1.0;            // of the data: |mean| or rms, nearly all
+    double m_reach = 1.0; // of the data: |mean| or rms, nearly all
     ReceiverItem *m_item = nullptr;
-    QwtPlotMarker *m_lines[3] = {};  // zero, -threshold, +threshold
-    QwtPlotCurve *m_beyond = nullptr;   // its legend entry
+    QwtPlotMarker *m_lines[3] = {};   // zero, -threshold, +threshold
+    QwtPlotCurve *m_beyond = nullptr; // its legend entry
     QList<QwtPlotMarker *> m_lineStarts;
 };
 

@@ -4,7 +4,6 @@
 #include "shotfit.h"
 #include "shotrecords.h"
 
-
 namespace {
 
 // Records read at once: a few MB, so that a run of short shots costs a few
@@ -19,10 +18,8 @@ qint64 recordsOf(const ShotIndexEntry &entry)
 } // namespace
 
 StationShotBuilder::StationShotBuilder(QObject *parent)
-    : QObject(parent)
-    , m_job(LatestJob::Serial, nullptr, LatestJob::Wait)
-{
-}
+    : QObject(parent), m_job(LatestJob::Serial, nullptr, LatestJob::Wait)
+{ }
 
 // m_job waits for the build under way as it is destroyed.
 StationShotBuilder::~StationShotBuilder() = default;
@@ -64,8 +61,8 @@ StationShotCells StationShotBuilder::build(const QString &fileName, const QVecto
         // A block of shots that follow one another in the file.
         int e = s;
         qint64 total = recordsOf(index.at(s));
-        while (e < last && index.at(e + 1).firstRecord == index.at(e).lastRecord + 1
-               && total + recordsOf(index.at(e + 1)) <= BlockRecords)
+        while (e < last && index.at(e + 1).firstRecord == index.at(e).lastRecord + 1 &&
+               total + recordsOf(index.at(e + 1)) <= BlockRecords)
             total += recordsOf(index.at(++e));
         const QVector<FbRecord> block = readShotRecords(fileName, index.at(s).firstRecord, index.at(e).lastRecord);
         int offset = 0;

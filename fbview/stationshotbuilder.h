@@ -22,13 +22,13 @@ struct StationShotCells
 {
     struct Cell
     {
-        double coordinate = 0.0;  // on the axis
-        float value = 0.0f;       // ms
-        qint32 record = 0;        // the pick's file record
+        double coordinate = 0.0; // on the axis
+        float value = 0.0f;      // ms
+        qint32 record = 0;       // the pick's file record
     };
     int firstShot = 0;
-    int lastShot = -1;            // firstShot - 1 when empty
-    QVector<qint32> rowStart;     // per shot firstShot..lastShot, then one more
+    int lastShot = -1;        // firstShot - 1 when empty
+    QVector<qint32> rowStart; // per shot firstShot..lastShot, then one more
     QVector<Cell> cells;
 
     bool isEmpty() const { return lastShot < firstShot; }

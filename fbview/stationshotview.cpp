@@ -24,7 +24,7 @@
 namespace {
 
 const QColor EmptyColour(228, 228, 228);
-constexpr int Steps = 128;   // colours either side of 0
+constexpr int Steps = 128; // colours either side of 0
 
 QLocale groupedLocale()
 {
@@ -70,14 +70,12 @@ public:
     // The two cells of each pair with one in rows first..last: at the row of
     // one shot and the other's source, valued the row shot's time there
     // minus the other's at the row shot's source. visit(shot, partner, value).
-    template <typename Visit>
+    template<typename Visit>
     void forEachDifference(int first, int last, Visit visit) const
     {
         // Pairs run by shotA, and B is never more than m_maxGap after A.
         const auto from = std::lower_bound(m_pairs.cbegin(), m_pairs.cend(), qint64(first) - m_maxGap,
-                                           [](const PickQc::ReciprocalPair &p, qint64 shot) {
-                                               return p.shotA < shot;
-                                           });
+                                           [](const PickQc::ReciprocalPair &p, qint64 shot) { return p.shotA < shot; });
         for (auto p = from; p != m_pairs.cend() && p->shotA <= last; ++p) {
             if (p->shotA < 0 || p->shotB >= m_axis.shotCount())
                 continue;
@@ -90,7 +88,7 @@ public:
     }
 
     // Calls visit(cell) for each cell of the kind shown in rows first..last.
-    template <typename Visit>
+    template<typename Visit>
     void forEachCell(int first, int last, Visit visit) const
     {
         if (m_kind == StationShotView::Differences) {
@@ -146,8 +144,7 @@ public:
             const double top = yMap.transform(m_current + 0.5), bottom = yMap.transform(m_current + 1.5);
             painter->setPen(QPen(Qt::black, 1));
             painter->setBrush(Qt::NoBrush);
-            painter->drawRect(QRectF(area.left(), qMin(top, bottom) - 1, area.width() - 1,
-                                     std::abs(bottom - top) + 1));
+            painter->drawRect(QRectF(area.left(), qMin(top, bottom) - 1, area.width() - 1, std::abs(bottom - top) + 1));
         }
     }
 
@@ -177,8 +174,8 @@ public:
         };
         std::vector<std::pair<int, int>> rowSpans;
         for (int shot = rows.first; shot <= rows.second; ++shot)
-            rowSpans.push_back(pixelSpan(yMap.transform(shot + 0.5) - area.top(),
-                                         yMap.transform(shot + 1.5) - area.top(), height));
+            rowSpans.push_back(
+                pixelSpan(yMap.transform(shot + 0.5) - area.top(), yMap.transform(shot + 1.5) - area.top(), height));
         const auto rowSpan = [&](int shot) { return rowSpans[size_t(shot - rows.first)]; };
         if (m_kind == StationShotView::Differences) {
             // Each source's column is placed once: partners lie at most
@@ -226,7 +223,7 @@ public:
     int m_rows = 0;
     StationShotView::Kind m_kind = StationShotView::Differences;
     QVector<PickQc::ReciprocalPair> m_pairs;
-    qint64 m_maxGap = 0;   // the most shots between a pair's two
+    qint64 m_maxGap = 0; // the most shots between a pair's two
     std::shared_ptr<const StationShotCells> m_cells;
     double m_reach = 1.0;
     std::vector<QRgb> m_colours;
@@ -234,10 +231,8 @@ public:
 };
 
 StationShotView::StationShotView(QWidget *parent)
-    : ViewPlot(parent)
-    , m_cells(std::make_shared<const StationShotCells>())
-    , m_item(new StationShotItem)
-    , m_viewMoved(new QTimer(this))
+    : ViewPlot(parent), m_cells(std::make_shared<const StationShotCells>()), m_item(new StationShotItem),
+      m_viewMoved(new QTimer(this))
 {
     setCanvasBackground(EmptyColour);
     m_item->m_cells = m_cells;
@@ -446,10 +441,11 @@ StationShotView::Cell StationShotView::cellAt(const QPoint &canvasPos) const
         const auto spans = m_item->spansOf(c, xMap, yMap, area);
         if (at.y() < spans.second.first || at.y() > spans.second.second)
             return;
-        const int distance = at.x() < spans.first.first ? spans.first.first - at.x()
-                             : at.x() > spans.first.second ? at.x() - spans.first.second : 0;
-        if (distance < bestDistance
-            || (distance == bestDistance && found.shot >= 0 && std::abs(c.value) > std::abs(found.value))) {
+        const int distance = at.x() < spans.first.first    ? spans.first.first - at.x()
+                             : at.x() > spans.first.second ? at.x() - spans.first.second
+                                                           : 0;
+        if (distance < bestDistance ||
+            (distance == bestDistance && found.shot >= 0 && std::abs(c.value) > std::abs(found.value))) {
             bestDistance = distance;
             found = c;
         }
@@ -471,13 +467,14 @@ QString StationShotView::cellText(const Cell &cell) const
     const QString value = locale.toString(double(cell.value), 'f', 2);
     QString text = tr("Shot %1 > ffid %2").arg(cell.shot + 1).arg(m_index.at(cell.shot).ffid) + QLatin1Char('\n');
     if (cell.partner >= 0 && cell.partner < m_index.size())
-        return text + tr("%1, the source of shot %2 > ffid %3")
-                          .arg(m_axis.describe(cell.coordinate))
-                          .arg(cell.partner + 1)
-                          .arg(m_index.at(cell.partner).ffid)
-               + QLatin1Char('\n') + tr("Reciprocal difference: %1 ms").arg(value);
-    return text + m_axis.describe(cell.coordinate) + QLatin1Char('\n')
-           + tr("Residual: %1 ms (record %L2)").arg(value).arg(cell.record + 1);
+        return text +
+               tr("%1, the source of shot %2 > ffid %3")
+                   .arg(m_axis.describe(cell.coordinate))
+                   .arg(cell.partner + 1)
+                   .arg(m_index.at(cell.partner).ffid) +
+               QLatin1Char('\n') + tr("Reciprocal difference: %1 ms").arg(value);
+    return text + m_axis.describe(cell.coordinate) + QLatin1Char('\n') +
+           tr("Residual: %1 ms (record %L2)").arg(value).arg(cell.record + 1);
 }
 
 void StationShotView::showEvent(QShowEvent *event)

@@ -84,11 +84,11 @@ public:
     // A cell of the kind shown.
     struct Cell
     {
-        int shot = -1;            // -1: no cell
+        int shot = -1; // -1: no cell
         double coordinate = qQNaN();
-        float value = 0.0f;       // ms
-        qint32 record = -1;       // the pick's, for a residual
-        int partner = -1;         // the other shot, for a difference
+        float value = 0.0f; // ms
+        qint32 record = -1; // the pick's, for a residual
+        int partner = -1;   // the other shot, for a difference
     };
     // The cell under a canvas pixel (the nearest in its row within a few
     // pixels); shot -1 when there is none.
@@ -121,7 +121,7 @@ private:
     int m_current = -1;
     double m_toleranceMs = 5.0;
     double m_outlierMs = 8.0;
-    bool m_readable = false;              // a residual source is set
+    bool m_readable = false; // a residual source is set
     std::shared_ptr<const StationShotCells> m_cells;
     int m_requestedFirst = 0, m_requestedLast = -1;
     StationShotBuilder m_builder;

@@ -29,10 +29,10 @@ namespace {
 // byte, above it 1 + its rank (the higher, the later it is drawn), and the
 // top bit for a value that stands out. Per pixel the highest code wins.
 constexpr quint16 StandsOut = 0x8000;
-constexpr int NoValue = 255;            // colour index of a shot without a value
-constexpr int MaxBands = 10;            // steps of a count's bar, at most
-constexpr int SmoothBins = 64;          // colours of a measure
-constexpr int SignedBins = 65;          // colours of a signed measure, 0 in the middle
+constexpr int NoValue = 255;   // colour index of a shot without a value
+constexpr int MaxBands = 10;   // steps of a count's bar, at most
+constexpr int SmoothBins = 64; // colours of a measure
+constexpr int SignedBins = 65; // colours of a signed measure, 0 in the middle
 
 quint16 code(int colour, int rank, bool standsOut)
 {
@@ -44,10 +44,10 @@ quint16 code(int colour, int rank, bool standsOut)
 struct ValueCoder
 {
     SurveyValues::Kind kind = SurveyValues::Count;
-    double low = 0.0;     // a count's first band, a measure's bottom
-    double step = 1.0;    // a count's band width, a measure's range
-    int bins = 1;         // a count's bands, a measure's colours; a signed one's middle
-    double reach = 1.0;   // a signed measure's largest size
+    double low = 0.0;   // a count's first band, a measure's bottom
+    double step = 1.0;  // a count's band width, a measure's range
+    int bins = 1;       // a count's bands, a measure's colours; a signed one's middle
+    double reach = 1.0; // a signed measure's largest size
 
     quint16 operator()(float value) const
     {
@@ -147,9 +147,9 @@ public:
             drawSources(painter, xMap, yMap, area);
         } else {
             const ViewPlot::CanvasKey key(xMap, yMap, area);
-            const auto cached = [&](Layer &layer, void (SurveyItem::*drawLayer)(QPainter *, const QwtScaleMap &,
-                                                                                 const QwtScaleMap &, const QRect &)
-                                                      const) {
+            const auto cached = [&](Layer &layer,
+                                    void (SurveyItem::*drawLayer)(QPainter *, const QwtScaleMap &, const QwtScaleMap &,
+                                                                  const QRect &) const) {
                 if (layer.image.isNull() || layer.key != key) {
                     layer.image = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
                     layer.image.fill(Qt::transparent);
@@ -179,14 +179,10 @@ public:
     struct PixelMap
     {
         PixelMap(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRect &area)
-            : ax(xMap.transform(1.0) - xMap.transform(0.0))
-            , bx(xMap.transform(0.0) - area.left())
-            , ay(yMap.transform(1.0) - yMap.transform(0.0))
-            , by(yMap.transform(0.0) - area.top())
-            , width(area.width())
-            , height(area.height())
-        {
-        }
+            : ax(xMap.transform(1.0) - xMap.transform(0.0)), bx(xMap.transform(0.0) - area.left()),
+              ay(yMap.transform(1.0) - yMap.transform(0.0)), by(yMap.transform(0.0) - area.top()), width(area.width()),
+              height(area.height())
+        { }
         int operator()(const SurveyPoint &p) const
         {
             const double x = ax * double(p.x) + bx;
@@ -317,16 +313,14 @@ public:
     mutable Layer m_sourceLayer;
 
     SurveyMapData m_data;
-    QVector<float> m_values;         // per shot
+    QVector<float> m_values; // per shot
     ValueCoder m_coder;
     QColor m_colours[256];
     QVector<QPointF> m_currentReceivers;
     int m_currentShot = -1;
 };
 
-SurveyMap::SurveyMap(QWidget *parent)
-    : ViewPlot(parent)
-    , m_item(new SurveyItem)
+SurveyMap::SurveyMap(QWidget *parent) : ViewPlot(parent), m_item(new SurveyItem)
 {
     setCanvasBackground(Qt::white);
     m_item->attach(this);
@@ -428,8 +422,8 @@ void SurveyMap::setValues(const SurveyValues &values)
         for (int k = 0; k <= bands - (step == 1 ? 1 : 0); ++k)
             ticks.append(double(first + k * step));
         axisWidget(yRight)->setColorMap(interval, bar);
-        setAxisScaleDiv(yRight, QwtScaleDiv(interval.minValue(), interval.maxValue(), QList<double>(),
-                                            QList<double>(), ticks));
+        setAxisScaleDiv(yRight,
+                        QwtScaleDiv(interval.minValue(), interval.maxValue(), QList<double>(), QList<double>(), ticks));
         coder.low = double(first);
         coder.step = double(step);
         coder.bins = bands;
@@ -451,7 +445,8 @@ void SurveyMap::setValues(const SurveyValues &values)
     }
     case SurveyValues::Signed: {
         const double reach = qMax(std::abs(double(lo)), std::abs(double(hi))) > 0
-                                 ? qMax(std::abs(double(lo)), std::abs(double(hi))) : 1.0;
+                                 ? qMax(std::abs(double(lo)), std::abs(double(hi)))
+                                 : 1.0;
         const int middle = SignedBins / 2;
         bar = divergingColors();
         for (int k = 0; k < SignedBins; ++k)
@@ -488,11 +483,10 @@ int SurveyMap::shotAt(const QPoint &canvasPos) const
     const QwtScaleMap xMap = canvasMap(xBottom);
     const QwtScaleMap yMap = canvasMap(yLeft);
     constexpr double reach = 6.0; // pixels
-    const QRectF area = QRectF(QPointF(xMap.invTransform(canvasPos.x() - reach),
-                                       yMap.invTransform(canvasPos.y() + reach)),
-                               QPointF(xMap.invTransform(canvasPos.x() + reach),
-                                       yMap.invTransform(canvasPos.y() - reach)))
-                            .normalized();
+    const QRectF area =
+        QRectF(QPointF(xMap.invTransform(canvasPos.x() - reach), yMap.invTransform(canvasPos.y() + reach)),
+               QPointF(xMap.invTransform(canvasPos.x() + reach), yMap.invTransform(canvasPos.y() - reach)))
+            .normalized();
     double best = reach * reach;
     int shot = -1;
     m_data.forEachSourceNear(area, [&](int s) {
@@ -523,8 +517,8 @@ QString SurveyMap::shotText(int shot) const
     QLocale locale;
     locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
     const QPointF p = m_data.source(shot);
-    QString text = tr("Shot %1").arg(shot + 1) + QLatin1Char('\n')
-                   + tr("x %1, y %2").arg(locale.toString(p.x(), 'f', 2), locale.toString(p.y(), 'f', 2));
+    QString text = tr("Shot %1").arg(shot + 1) + QLatin1Char('\n') +
+                   tr("x %1, y %2").arg(locale.toString(p.x(), 'f', 2), locale.toString(p.y(), 'f', 2));
     const QString more = m_describe ? m_describe(shot) : QString();
     if (!more.isEmpty())
         text += QLatin1Char('\n') + more;

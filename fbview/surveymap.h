@@ -79,7 +79,7 @@ private:
     void zoomAt(const QPoint &canvasPos, double factor);
 
     SurveyItem *m_item = nullptr;
-    QwtPlotRescaler *m_rescaler = nullptr;   // keeps both axes at one scale
+    QwtPlotRescaler *m_rescaler = nullptr; // keeps both axes at one scale
     SurveyMapData m_data;
     std::function<QString(int)> m_describe;
 };

@@ -78,13 +78,13 @@ private:
 struct SurveyValues
 {
     enum Kind {
-        Count,       // whole numbers (outliers, picks): a stepped bar with whole-number ticks
-        Continuous,  // a measure (RMS residual in ms): a smooth bar
-        Signed       // a signed measure (a timing error in ms): a bar diverging from 0
+        Count,      // whole numbers (outliers, picks): a stepped bar with whole-number ticks
+        Continuous, // a measure (RMS residual in ms): a smooth bar
+        Signed      // a signed measure (a timing error in ms): a bar diverging from 0
     };
     Kind kind = Count;
-    QString title;             // the colour bar's, with its unit
-    QVector<float> values;     // one per shot; NaN where a shot has none
+    QString title;         // the colour bar's, with its unit
+    QVector<float> values; // one per shot; NaN where a shot has none
 };
 
 #endif // SURVEYMAPDATA_H

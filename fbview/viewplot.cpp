@@ -31,8 +31,7 @@ class TextTracker : public QwtPlotPicker
 {
 public:
     TextTracker(QWidget *canvas, std::function<QString(const QPoint &)> text)
-        : QwtPlotPicker(canvas)
-        , m_text(std::move(text))
+        : QwtPlotPicker(canvas), m_text(std::move(text))
     {
         setTrackerMode(QwtPicker::AlwaysOn);
     }
@@ -55,10 +54,7 @@ private:
 
 } // namespace
 
-ViewPlot::ViewPlot(QWidget *parent)
-    : QwtPlot(parent)
-{
-}
+ViewPlot::ViewPlot(QWidget *parent) : QwtPlot(parent) { }
 
 void ViewPlot::updateLayout()
 {
@@ -140,8 +136,8 @@ bool ViewPlot::endsClick(QObject *watched, QEvent *event, QPoint *at)
 bool ViewPlot::onScreen(const QPainter *painter)
 {
     const int device = painter->device()->devType();
-    return (device == QInternal::Pixmap || device == QInternal::Widget)
-           && painter->transform().type() <= QTransform::TxTranslate;
+    return (device == QInternal::Pixmap || device == QInternal::Widget) &&
+           painter->transform().type() <= QTransform::TxTranslate;
 }
 
 void ViewPlot::trackWith(std::function<QString(const QPoint &)> text)
@@ -150,13 +146,8 @@ void ViewPlot::trackWith(std::function<QString(const QPoint &)> text)
 }
 
 ViewPlot::CanvasKey::CanvasKey(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRect &canvasArea)
-    : x1(xMap.s1())
-    , x2(xMap.s2())
-    , y1(yMap.s1())
-    , y2(yMap.s2())
-    , area(canvasArea)
-{
-}
+    : x1(xMap.s1()), x2(xMap.s2()), y1(yMap.s1()), y2(yMap.s2()), area(canvasArea)
+{ }
 
 bool ViewPlot::CanvasKey::operator==(const CanvasKey &o) const
 {

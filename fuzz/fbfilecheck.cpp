@@ -25,7 +25,10 @@ QString checkAgreesWithIndex(const QString &fileName, const QVector<ShotIndexEnt
         return QStringLiteral("the check cannot open what the index opened: %1").arg(check.errorString());
     if (report.recordCount != records || report.index != index)
         return QStringLiteral("the check counts %1 records in %2 shots, the index %3 in %4")
-            .arg(report.recordCount).arg(report.index.size()).arg(records).arg(index.size());
+            .arg(report.recordCount)
+            .arg(report.index.size())
+            .arg(records)
+            .arg(index.size());
     if (report.status0 + report.status1 + report.statusOther != records)
         return QStringLiteral("pick-status counts do not add up to the records");
     QHash<qint32, int> runs;
@@ -36,7 +39,8 @@ QString checkAgreesWithIndex(const QString &fileName, const QVector<ShotIndexEnt
         repeatedShots += n > 1 ? n - 1 : 0;
     if (records > 0 && report.count(PickQc::Kind::RepeatedFfid) != repeatedShots)
         return QStringLiteral("the check finds %1 shots with a repeated ffid, the index %2")
-            .arg(report.count(PickQc::Kind::RepeatedFfid)).arg(repeatedShots);
+            .arg(report.count(PickQc::Kind::RepeatedFfid))
+            .arg(repeatedShots);
     if (records == 0 && report.clean())
         return QStringLiteral("a file without records passed as clean");
     QString text;

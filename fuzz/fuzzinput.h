@@ -17,10 +17,10 @@
 
 inline int fuzzFileInput(const uint8_t *data, size_t size, const char *name, QString (*check)(const QString &))
 {
-    static const QString path = QStringLiteral("%1/%2_%3")
-                                    .arg(QLatin1String(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp"),
-                                         QLatin1String(name))
-                                    .arg(getpid());
+    static const QString path =
+        QStringLiteral("%1/%2_%3")
+            .arg(QLatin1String(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp"), QLatin1String(name))
+            .arg(getpid());
     {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))

@@ -38,12 +38,17 @@ QString compare(const Report &a, const Report &b, const char *what)
         const FindingList &x = a.findings(Kind(kind)), &y = b.findings(Kind(kind));
         if (x.size() != y.size())
             return QStringLiteral("%1 %2 findings against %3 %4")
-                .arg(x.size()).arg(QLatin1String(kinds()[kind].key)).arg(y.size()).arg(QLatin1String(what));
+                .arg(x.size())
+                .arg(QLatin1String(kinds()[kind].key))
+                .arg(y.size())
+                .arg(QLatin1String(what));
         FindingList::Reader rx(x), ry(y);
         for (qint64 k = 0; k < x.size(); ++k) {
             const Finding *f = rx.next(), *g = ry.next();
             if (!f || !g || std::memcmp(f, g, sizeof(Finding)) != 0)
-                return QStringLiteral("%1 finding %2 differs %3").arg(QLatin1String(kinds()[kind].key)).arg(k)
+                return QStringLiteral("%1 finding %2 differs %3")
+                    .arg(QLatin1String(kinds()[kind].key))
+                    .arg(k)
                     .arg(QLatin1String(what));
         }
     }
@@ -67,9 +72,9 @@ QString checkQcPass(const QString &fileName)
         return QStringLiteral("the pass cannot judge what the index read: %1").arg(error);
     if (report.index != index)
         return QStringLiteral("the pass's index differs from the scanner's");
-    if (report.status0 < 0 || report.status1 < 0 || report.statusOther < 0
-        || report.status0 + report.status1 + report.statusOther != report.recordCount
-        || report.notJudged > report.recordCount || report.notPicked > report.notJudged)
+    if (report.status0 < 0 || report.status1 < 0 || report.statusOther < 0 ||
+        report.status0 + report.status1 + report.statusOther != report.recordCount ||
+        report.notJudged > report.recordCount || report.notPicked > report.notJudged)
         return QStringLiteral("the pick counts do not add up");
 
     for (const auto &variant : {std::make_pair(qint64(0), 1), std::make_pair(qint64(32) << 20, 3)}) {
@@ -97,7 +102,9 @@ QString checkQcPass(const QString &fileName)
             own += fit.picks[i].outlier && FbPicks::isLive(records[i]) ? 1 : 0;
         if (own != perShot[size_t(s)] || report.shots.at(s).outliers != own)
             return QStringLiteral("shot %1 has %2 outliers in the pass, %3 in its own fit")
-                .arg(s).arg(perShot[size_t(s)]).arg(own);
+                .arg(s)
+                .arg(perShot[size_t(s)])
+                .arg(own);
     }
 
     // The check finds what the records hold alike.

@@ -24,7 +24,8 @@ QString checkSgtImport(const QString &sgtName)
         return QStringLiteral("the imported file does not open: %1").arg(scanner.errorString());
     if (scanner.recordCount() != converter.importedRecords())
         return QStringLiteral("%1 records imported, %2 in the file")
-            .arg(converter.importedRecords()).arg(scanner.recordCount());
+            .arg(converter.importedRecords())
+            .arg(scanner.recordCount());
     const QVector<ShotIndexEntry> index = scanner.scan();
     if (converter.importedRecords() > 0 && index.size() != converter.importedShots())
         return QStringLiteral("%1 shots imported, %2 indexed").arg(converter.importedShots()).arg(index.size());
@@ -41,9 +42,9 @@ QString checkEditList(const QString &csvName)
 {
     EditLog log;
     if (!log.read(csvName))
-        return log.errorString().contains(csvName) ? QString()
-                                                   : QStringLiteral("a refusal does not name the file: %1")
-                                                         .arg(log.errorString());
+        return log.errorString().contains(csvName)
+                   ? QString()
+                   : QStringLiteral("a refusal does not name the file: %1").arg(log.errorString());
     const QVector<FbEdit> edits = log.edits();
     if (edits.size() != log.rows().size())
         return QStringLiteral("%1 rows, %2 edits").arg(log.rows().size()).arg(edits.size());
@@ -64,8 +65,8 @@ QString checkEditList(const QString &csvName)
         return QStringLiteral("%1 edits, %2 read back").arg(edits.size()).arg(back.size());
     for (int k = 0; k < edits.size(); ++k) {
         const FbEdit &a = edits.at(k), &b = back.at(k);
-        if (a.record != b.record || a.field != b.field || a.bits != b.bits || a.checkOld != b.checkOld
-            || (a.checkOld && a.oldBits != b.oldBits))
+        if (a.record != b.record || a.field != b.field || a.bits != b.bits || a.checkOld != b.checkOld ||
+            (a.checkOld && a.oldBits != b.oldBits))
             return QStringLiteral("edit %1 (line %2) reads back changed").arg(k + 1).arg(a.line);
     }
     return QString();

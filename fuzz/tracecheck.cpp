@@ -37,8 +37,11 @@ QString checkDataSet(const QString &path)
         }
         const TraceShot &shot = data.shots()[s];
         if (g.traceCount() != shot.traceCount || g.samples.size() != qint64(g.traceCount()) * g.samplesPerTrace)
-            return QStringLiteral("shot %1 holds %2 traces of %3 samples in %4 values").arg(s + 1)
-                .arg(g.traceCount()).arg(g.samplesPerTrace).arg(g.samples.size());
+            return QStringLiteral("shot %1 holds %2 traces of %3 samples in %4 values")
+                .arg(s + 1)
+                .arg(g.traceCount())
+                .arg(g.samplesPerTrace)
+                .arg(g.samples.size());
         if (!(g.sampleIntervalMs > 0))
             return QStringLiteral("shot %1 has no sample interval").arg(s + 1);
         for (const TraceHeader &h : qAsConst(g.headers)) {

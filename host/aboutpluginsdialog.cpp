@@ -9,8 +9,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-AboutPluginsDialog::AboutPluginsDialog(const PluginRegistry &registry, QWidget *parent)
-    : SorvDialog(parent)
+AboutPluginsDialog::AboutPluginsDialog(const PluginRegistry &registry, QWidget *parent) : SorvDialog(parent)
 {
     setWindowTitle(tr("About Plug-ins"));
 

@@ -20,9 +20,9 @@ bool ConsoleFilter::isAmbiguousSlotWarning(QtMsgType type, const QString &messag
 {
     // The slot is named on_<object>_<signal>() and takes nothing, so any of
     // the overloads serves it; a slot with arguments keeps its warning.
-    static const QRegularExpression pattern(QStringLiteral(
-        "^QMetaObject::connectSlotsByName: Connecting slot on_\\w+\\(\\) "
-        "with the first of the following compatible signals: \\(.*\\)$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^QMetaObject::connectSlotsByName: Connecting slot on_\\w+\\(\\) "
+                       "with the first of the following compatible signals: \\(.*\\)$"));
     return type == QtWarningMsg && pattern.match(message).hasMatch();
 }
 

@@ -6,10 +6,7 @@
 #include <QRegularExpression>
 #include <QTranslator>
 
-HostTranslations::HostTranslations(const QLocale &locale)
-    : m_locale(locale)
-{
-}
+HostTranslations::HostTranslations(const QLocale &locale) : m_locale(locale) { }
 
 QString HostTranslations::resourceFolder()
 {
@@ -37,8 +34,8 @@ QStringList HostTranslations::install(QCoreApplication *app)
             continue;
         m_tried.insert(catalogue.first);
         auto *translator = new QTranslator(app);
-        if (translator->load(m_locale, catalogue.first, QStringLiteral("_"), catalogue.second)
-            && app->installTranslator(translator)) {
+        if (translator->load(m_locale, catalogue.first, QStringLiteral("_"), catalogue.second) &&
+            app->installTranslator(translator)) {
             installed << catalogue.first;
         } else {
             delete translator;

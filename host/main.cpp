@@ -43,8 +43,9 @@ bool onlyPrints(int argc, char *argv[])
 bool isGuiOption(const QString &argument, bool *takesValue)
 {
     static const char *const withValue[] = {
-        "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "geometry",
-        "qwindowicon", "icon", "qwindowtitle", "title", "session", "display", "name", "style", "stylesheet",
+        "platform",   "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry", "geometry", "qwindowicon",
+        "icon",       "qwindowtitle",       "title",         "session", "display",         "name",     "style",
+        "stylesheet",
     };
     static const char *const alone[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
     QString name = argument;
@@ -95,9 +96,9 @@ struct HostOptions
 
     void addTo(QCommandLineParser &parser, const QString &defaultFolder)
     {
-        parser.setApplicationDescription(QCoreApplication::translate(
-            "main", "Host of the seismic processing plug-ins: loads the general plug-ins "
-                    "and places their commands in a menu and on a toolbar."));
+        parser.setApplicationDescription(
+            QCoreApplication::translate("main", "Host of the seismic processing plug-ins: loads the general plug-ins "
+                                                "and places their commands in a menu and on a toolbar."));
         parser.addHelpOption();
         parser.addVersionOption();
         pluginDir.setDescription(QCoreApplication::translate("main", "Load plug-ins from <dir>; may be given more "
@@ -171,8 +172,8 @@ bool displayReachable(int argc, char *argv[])
     if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         return true;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0
-            || std::strncmp(argv[i], "-platform=", 10) == 0 || std::strncmp(argv[i], "--platform=", 11) == 0)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0 ||
+            std::strncmp(argv[i], "-platform=", 10) == 0 || std::strncmp(argv[i], "--platform=", 11) == 0)
             return true;
     }
     const QByteArray display = qgetenv("DISPLAY");
@@ -192,8 +193,9 @@ int main(int argc, char *argv[])
     if (!argumentsValid(argc, argv, &lang))
         return 1;
     if (!onlyPrints(argc, argv) && !displayReachable(argc, argv)) {
-        std::fprintf(stderr, "sorv: needs a display, and none can be reached (DISPLAY=%s). To run without one, "
-                             "use QT_QPA_PLATFORM=offscreen sorv ... or xvfb-run -a sorv ...\n",
+        std::fprintf(stderr,
+                     "sorv: needs a display, and none can be reached (DISPLAY=%s). To run without one, "
+                     "use QT_QPA_PLATFORM=offscreen sorv ... or xvfb-run -a sorv ...\n",
                      qgetenv("DISPLAY").constData());
         return 2;
     }
@@ -238,8 +240,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(options.project)) {
         const QString dir = parser.value(options.project);
         if (!SorvProjectManager::instance().openProject(dir)) {
-            err << QCoreApplication::translate("main", "sorv: cannot open %1 as a project: it is not a folder")
-                       .arg(dir)
+            err << QCoreApplication::translate("main", "sorv: cannot open %1 as a project: it is not a folder").arg(dir)
                 << '\n';
             return 1;
         }

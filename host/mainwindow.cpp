@@ -18,9 +18,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-MainWindow::MainWindow(const PluginRegistry &registry, QWidget *parent)
-    : QMainWindow(parent)
-    , m_registry(registry)
+MainWindow::MainWindow(const PluginRegistry &registry, QWidget *parent) : QMainWindow(parent), m_registry(registry)
 {
     QMenu *fileMenu = menuBar()->addMenu(tr("&File"));
     QAction *openAction = fileMenu->addAction(tr("&Open Project..."), this, &MainWindow::openProject);
@@ -99,17 +97,15 @@ void MainWindow::createPluginActions()
             ++failed;
     }
     const QString loadedText = tr("Plug-ins loaded: %1").arg(m_pluginActions.size());
-    statusBar()->showMessage(failed == 0 ? loadedText
-                                         : tr("%1; libraries refused: %2 (Help > About Plug-ins)")
-                                               .arg(loadedText)
-                                               .arg(failed));
+    statusBar()->showMessage(
+        failed == 0 ? loadedText : tr("%1; libraries refused: %2 (Help > About Plug-ins)").arg(loadedText).arg(failed));
 }
 
 void MainWindow::openProject()
 {
     const QString start = SorvProjectManager::instance().define().projectDir;
-    const QString dir = QFileDialog::getExistingDirectory(this, tr("Open Project"),
-                                                          start.isEmpty() ? QDir::homePath() : start);
+    const QString dir =
+        QFileDialog::getExistingDirectory(this, tr("Open Project"), start.isEmpty() ? QDir::homePath() : start);
     if (dir.isEmpty())
         return;
     if (!SorvProjectManager::instance().openProject(dir))

@@ -63,9 +63,9 @@ PluginRecord PluginRegistry::inspect(const QString &filePath) const
     record.iid = metaData.value(QStringLiteral("IID")).toString();
     if (record.iid != QLatin1String(SorvGeneralPlugin_iid)) {
         record.status = PluginRecord::WrongInterface;
-        record.reason = QCoreApplication::translate("PluginRegistry", "wrong interface id: %1 instead of %2")
-                            .arg(record.iid.isEmpty() ? QStringLiteral("none") : record.iid,
-                                 QLatin1String(SorvGeneralPlugin_iid));
+        record.reason =
+            QCoreApplication::translate("PluginRegistry", "wrong interface id: %1 instead of %2")
+                .arg(record.iid.isEmpty() ? QStringLiteral("none") : record.iid, QLatin1String(SorvGeneralPlugin_iid));
         return record;
     }
 
@@ -84,9 +84,10 @@ PluginRecord PluginRegistry::inspect(const QString &filePath) const
     if (!plugin) {
         record.status = PluginRecord::NoInstance;
         record.reason = instance
-            ? QCoreApplication::translate("PluginRegistry", "its object is not a general plug-in (%1)")
-                  .arg(QLatin1String(instance->metaObject()->className()))
-            : QCoreApplication::translate("PluginRegistry", "gives no plug-in object: %1").arg(loader.errorString());
+                            ? QCoreApplication::translate("PluginRegistry", "its object is not a general plug-in (%1)")
+                                  .arg(QLatin1String(instance->metaObject()->className()))
+                            : QCoreApplication::translate("PluginRegistry", "gives no plug-in object: %1")
+                                  .arg(loader.errorString());
         // The library stays loaded: the object may still be referenced
         // from the loader's own records.
         return record;

@@ -24,7 +24,7 @@ struct PluginRecord
     QString className; // from the metadata; empty when there is none
     QString iid;       // from the metadata; empty when there is none
     Status status = NotAPlugin;
-    QString reason;    // what went wrong, for the user; empty when loaded
+    QString reason; // what went wrong, for the user; empty when loaded
 
     // Filled only for a loaded plug-in.
     QPointer<SorvGeneralPlugin> plugin;

@@ -41,9 +41,7 @@ bool isGone(const QWidget *window)
 } // namespace
 
 ScreenshotTour::ScreenshotTour(MainWindow *window, const QString &dir, QObject *parent)
-    : QObject(parent)
-    , m_window(window)
-    , m_dir(dir)
+    : QObject(parent), m_window(window), m_dir(dir)
 {
     m_timer.setInterval(50);
     connect(&m_timer, &QTimer::timeout, this, &ScreenshotTour::poll);
@@ -239,8 +237,8 @@ QWidget *ScreenshotTour::newWindow() const
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget *window : windows) {
         const Qt::WindowType type = window->windowType();
-        if (window->isVisible() && (type == Qt::Window || type == Qt::Dialog) && window != m_window
-            && window != m_first && !m_known.contains(window) && !qobject_cast<QProgressDialog *>(window))
+        if (window->isVisible() && (type == Qt::Window || type == Qt::Dialog) && window != m_window &&
+            window != m_first && !m_known.contains(window) && !qobject_cast<QProgressDialog *>(window))
             return window;
     }
     return nullptr;

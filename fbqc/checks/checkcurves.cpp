@@ -69,12 +69,12 @@ void checkStepRuns(const ShotData &shot, const Settings &, Findings *out)
 
 QString describeStepRun(const Finding &f, const Report &report)
 {
-    const QString text = f.value > 0 ? QCoreApplication::translate(
-                                           "PickQc::Kind", "%1: %2 picks from channel %3 (offset %4) to channel %5 "
-                                                           "(offset %6) late by %7 ms as a run: a cycle skip?")
-                                     : QCoreApplication::translate(
-                                           "PickQc::Kind", "%1: %2 picks from channel %3 (offset %4) to channel %5 "
-                                                           "(offset %6) early by %7 ms as a run: a cycle skip?");
+    const QString text =
+        f.value > 0
+            ? QCoreApplication::translate("PickQc::Kind", "%1: %2 picks from channel %3 (offset %4) to channel %5 "
+                                                          "(offset %6) late by %7 ms as a run: a cycle skip?")
+            : QCoreApplication::translate("PickQc::Kind", "%1: %2 picks from channel %3 (offset %4) to channel %5 "
+                                                          "(offset %6) early by %7 ms as a run: a cycle skip?");
     return text.arg(shotName(report, f.shot))
         .arg(f.count)
         .arg(f.channel)

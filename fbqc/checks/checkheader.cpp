@@ -32,8 +32,8 @@ void checkHeader(Report *r)
     if (r->trailingBytes() > 0)
         r->findings(Kind::PartialRecord).append(fileFinding(Kind::PartialRecord, r->trailingBytes()));
     const bool reversed = r->header.min_offset > r->header.max_offset;
-    const bool outside = r->recordCount > 0
-                      && (r->minOffset < r->header.min_offset || r->maxOffset > r->header.max_offset);
+    const bool outside =
+        r->recordCount > 0 && (r->minOffset < r->header.min_offset || r->maxOffset > r->header.max_offset);
     if (reversed || outside) {
         Finding f = fileFinding(Kind::NotFbFile);
         f.flags = reversed ? 1 : 0;

@@ -65,10 +65,10 @@ QString describeReciprocity(const Finding &f, const Report &r)
 {
     // Always named A then B, in file order, whichever it is filed under.
     const bool swapped = f.shot > f.otherShot;
-    const QString pair = QCoreApplication::translate("PickQc::Kind", "%1 and %2: %3 against %4 ms, difference %5 ms")
-                             .arg(shotName(r, swapped ? f.otherShot : f.shot),
-                                  shotName(r, swapped ? f.shot : f.otherShot), QcCsv::decimal(f.a, 2),
-                                  QcCsv::decimal(f.b, 2), QcCsv::decimal(std::abs(f.value), 2));
+    const QString pair =
+        QCoreApplication::translate("PickQc::Kind", "%1 and %2: %3 against %4 ms, difference %5 ms")
+            .arg(shotName(r, swapped ? f.otherShot : f.shot), shotName(r, swapped ? f.shot : f.otherShot),
+                 QcCsv::decimal(f.a, 2), QcCsv::decimal(f.b, 2), QcCsv::decimal(std::abs(f.value), 2));
     if (!(f.flags & Explained))
         return pair;
     return QCoreApplication::translate("PickQc::Kind", "%1 (explained by the timing error of %2)")
@@ -78,13 +78,12 @@ QString describeReciprocity(const Finding &f, const Report &r)
 QString describeRepeat(const Finding &f, const Report &r)
 {
     const bool swapped = f.shot > f.otherShot;
-    const QString text = QCoreApplication::translate("PickQc::Kind",
-                                                     "%1 and %2 from one source position: %3 ms apart at %4 "
-                                                     "receivers")
-                             .arg(shotName(r, swapped ? f.otherShot : f.shot),
-                                  shotName(r, swapped ? f.shot : f.otherShot),
-                                  QcCsv::decimal(f.value, 2))
-                             .arg(f.count);
+    const QString text =
+        QCoreApplication::translate("PickQc::Kind", "%1 and %2 from one source position: %3 ms apart at %4 "
+                                                    "receivers")
+            .arg(shotName(r, swapped ? f.otherShot : f.shot), shotName(r, swapped ? f.shot : f.otherShot),
+                 QcCsv::decimal(f.value, 2))
+            .arg(f.count);
     if (!(f.flags & Explained))
         return text;
     return QCoreApplication::translate("PickQc::Kind", "%1 (explained by the timing error of %2)")

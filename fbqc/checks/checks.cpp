@@ -13,12 +13,8 @@ void checkRepeats(Report *report);
 const std::vector<ShotCheckEntry> &shotChecks()
 {
     static const std::vector<ShotCheckEntry> checks = {
-        {checkZeroFilled, false},
-        {checkOutliers, true},
-        {checkStepRuns, true},
-        {checkVelocities, true},
-        {checkVaryingSource, true},
-        {checkNonFinite, false},
+        {checkZeroFilled, false}, {checkOutliers, true},      {checkStepRuns, true},
+        {checkVelocities, true},  {checkVaryingSource, true}, {checkNonFinite, false},
     };
     return checks;
 }
@@ -27,12 +23,8 @@ const std::vector<FileCheckEntry> &fileChecks()
 {
     // Timing errors come before the pairs they explain.
     static const std::vector<FileCheckEntry> checks = {
-        {checkHeader, Basis::File},
-        {checkOffsetUnit, Basis::File},
-        {checkTimingErrors, Basis::Pairs},
-        {checkReciprocity, Basis::Pairs},
-        {checkRepeats, Basis::Pairs},
-        {checkRepeatedFfids, Basis::File},
+        {checkHeader, Basis::File},       {checkOffsetUnit, Basis::File}, {checkTimingErrors, Basis::Pairs},
+        {checkReciprocity, Basis::Pairs}, {checkRepeats, Basis::Pairs},   {checkRepeatedFfids, Basis::File},
     };
     return checks;
 }

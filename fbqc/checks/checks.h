@@ -54,7 +54,7 @@ struct FileCheckEntry
 struct ShotCheckEntry
 {
     ShotCheck check;
-    bool needsWholeShot;   // skipped for the parts of a shot too large to judge
+    bool needsWholeShot; // skipped for the parts of a shot too large to judge
 };
 
 // Run on every shot, in this order, on any thread.

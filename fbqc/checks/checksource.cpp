@@ -73,8 +73,8 @@ void checkVaryingSource(const ShotData &shot, const Settings &, Findings *out)
     bool same = !std::isnan(first.source_x + first.source_y);
     for (int i = 1; i < shot.n && same; ++i) {
         const FbRecord &r = shot.records[i];
-        same = std::memcmp(&r.s_elev, &first.s_elev, sizeof(qint32) * 2 + sizeof(float) * 2) == 0
-            && r.s_line == first.s_line && r.s_stat == first.s_stat;
+        same = std::memcmp(&r.s_elev, &first.s_elev, sizeof(qint32) * 2 + sizeof(float) * 2) == 0 &&
+               r.s_line == first.s_line && r.s_stat == first.s_stat;
     }
     if (same)
         return;

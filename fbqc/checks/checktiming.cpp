@@ -40,8 +40,8 @@ constexpr double SettledMs = 0.01;
 
 struct Edge
 {
-    qint32 other;   // compact id
-    float d;        // this shot's delay minus the other's, as the pair says
+    qint32 other; // compact id
+    float d;      // this shot's delay minus the other's, as the pair says
 };
 
 // Neighbours on each side in file order that a shot's time at the source
@@ -69,8 +69,8 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
         for (const TimingEstimate &t : qAsConst(r->timing)) {
             while (j < count && timings[j].shot < t.shot)
                 ++j;
-            if (j < count && timings[j].shot == t.shot && std::abs(t.delay) > tolerance
-                && t.pairs >= MinTimingPairs && 2 * t.agreeing > t.pairs)
+            if (j < count && timings[j].shot == t.shot && std::abs(t.delay) > tolerance && t.pairs >= MinTimingPairs &&
+                2 * t.agreeing > t.pairs)
                 known[j] = t.delay;
         }
     }
@@ -135,8 +135,8 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
         for (size_t k = 0; k < count; ++k) {
             if (!changed[k])
                 continue;
-            for (size_t j = k > DelayNeighbours ? k - DelayNeighbours : 0;
-                 j < std::min(count, k + DelayNeighbours + 1); ++j)
+            for (size_t j = k > DelayNeighbours ? k - DelayNeighbours : 0; j < std::min(count, k + DelayNeighbours + 1);
+                 ++j)
                 dirty[j] = 1;
         }
     }
@@ -270,7 +270,7 @@ void checkTimingErrors(Report *r)
     }
 
     r->timing.reserve(int(n));
-    std::vector<qint32> paired;   // shots with enough pairs to be judged by them
+    std::vector<qint32> paired; // shots with enough pairs to be judged by them
     for (size_t s = 0; s < n; ++s) {
         // The agreeing pairs' mean: the median chose them, the mean uses
         // all they say.

@@ -24,9 +24,7 @@ const QString fastStepKey = QStringLiteral("BrowseFBFile_BrowseFBFileDialog_fast
 
 } // namespace
 
-BrowseFBFileDialog::BrowseFBFileDialog(QWidget *parent)
-    : SorvDialog(parent)
-    , ui(new Ui::BrowseFBFileDialog)
+BrowseFBFileDialog::BrowseFBFileDialog(QWidget *parent) : SorvDialog(parent), ui(new Ui::BrowseFBFileDialog)
 {
     ui->setupUi(this);
     projectDir = SorvProjectManager::instance().define().projectDir;

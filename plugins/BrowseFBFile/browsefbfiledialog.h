@@ -10,7 +10,9 @@
 #include <QString>
 #include <QVector>
 
-namespace Ui { class BrowseFBFileDialog; }
+namespace Ui {
+class BrowseFBFileDialog;
+}
 
 // Asks for an FB file and the viewer's fast step, keeps both per project,
 // indexes the file once per name (again only when it changed on disk) and
@@ -49,9 +51,9 @@ private:
     Ui::BrowseFBFileDialog *ui;
     FbFileInfo fbInfo;
     QString projectDir;
-    QString lastFbName;                 // the file whose index shotIndex holds
+    QString lastFbName; // the file whose index shotIndex holds
     QVector<ShotIndexEntry> shotIndex;
-    qint64 indexedSize = -1;            // the file as shotIndex was built from it
+    qint64 indexedSize = -1; // the file as shotIndex was built from it
     QDateTime indexedModified;
 
     friend class BrowseFBFileDialogTest;

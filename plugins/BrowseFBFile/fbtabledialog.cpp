@@ -29,8 +29,7 @@ constexpr int MinNameChars = 24;
 } // namespace
 
 fbTableDialog::fbTableDialog(const FbFileInfo &info, QVector<ShotIndexEntry> shotIndex, QWidget *parent)
-    : SorvDialog(parent)
-    , ui(new Ui::fbTableDialog)
+    : SorvDialog(parent), ui(new Ui::fbTableDialog)
 {
     ui->setupUi(this);
     fbInfo = &info;
@@ -80,16 +79,13 @@ void fbTableDialog::showSummary()
     // caption carries over.
     const QChar blank(QLatin1Char(' '));
     const QString fbNameText = ui->fbNameLabel->text() + blank + fbInfo->fbName;
-    const QString totalShotsText =
-        ui->totalShotsLabel->text() + blank + tr("%L1").arg(fbInfo->totalShots) + blank;
-    const QString totalFBsText =
-        ui->totalFBsLabel->text() + blank + tr("%L1").arg(fbInfo->totalFBs) + blank;
+    const QString totalShotsText = ui->totalShotsLabel->text() + blank + tr("%L1").arg(fbInfo->totalShots) + blank;
+    const QString totalFBsText = ui->totalFBsLabel->text() + blank + tr("%L1").arg(fbInfo->totalFBs) + blank;
     // Offsets are shown bare, without digit grouping.
-    const QString offsetRangeText = ui->offsetRangeLabel->text() + blank
-        + QString::number(fbInfo->minOffset) + QLatin1String(" - ")
-        + QString::number(fbInfo->maxOffset) + blank;
-    const QString polarityText = ui->polarityLabel->text() + blank
-        + (fbInfo->polarity > 0 ? QObject::tr("positive") : QObject::tr("negative"));
+    const QString offsetRangeText = ui->offsetRangeLabel->text() + blank + QString::number(fbInfo->minOffset) +
+                                    QLatin1String(" - ") + QString::number(fbInfo->maxOffset) + blank;
+    const QString polarityText =
+        ui->polarityLabel->text() + blank + (fbInfo->polarity > 0 ? QObject::tr("positive") : QObject::tr("negative"));
 
     // A long path must not make the window as wide as itself: the label
     // may shrink down to its caption, showing the path with its middle left
@@ -99,8 +95,8 @@ void fbTableDialog::showSummary()
     // name of more than MinNameChars).
     const QFontMetrics metrics = ui->fbNameLabel->fontMetrics();
     const QString name = QFileInfo(fbInfo->fbName).fileName().right(MinNameChars);
-    ui->fbNameLabel->setMinimumWidth(metrics.horizontalAdvance(ui->fbNameLabel->text() + blank + QChar(0x2026)
-                                                               + QLatin1Char('/') + name));
+    ui->fbNameLabel->setMinimumWidth(
+        metrics.horizontalAdvance(ui->fbNameLabel->text() + blank + QChar(0x2026) + QLatin1Char('/') + name));
     ui->fbNameLabel->setToolTip(fbInfo->fbName);
     MiddleElidedLabel::install(ui->fbNameLabel, ui->fbNameLabel->text() + blank);
     ui->fbNameLabel->setText(fbNameText);
@@ -170,8 +166,8 @@ void fbTableDialog::fillTable()
     QStandardItem varyingPrototype;
     varyingPrototype.setForeground(QBrush(StatusColors::varyingSource(), Qt::SolidPattern));
     QStandardItem statusPrototypes[3]; // by PickClass
-    for (const auto pickClass : {FbColumns::PickClass::Status0, FbColumns::PickClass::Status1,
-                                 FbColumns::PickClass::Other})
+    for (const auto pickClass :
+         {FbColumns::PickClass::Status0, FbColumns::PickClass::Status1, FbColumns::PickClass::Other})
         statusPrototypes[int(pickClass)].setBackground(QBrush(StatusColors::background(pickClass), Qt::SolidPattern));
 
     // Source attributes should not change within a shot; a column in which

@@ -12,7 +12,9 @@
 
 class QStandardItemModel;
 
-namespace Ui { class fbTableDialog; }
+namespace Ui {
+class fbTableDialog;
+}
 
 // The viewer of one FB file: a summary of the whole file, the picks of one
 // shot at a time in a 16-column table, and the controls that move between

@@ -5,11 +5,7 @@
 #include <QPainter>
 #include <QStyle>
 
-MiddleElidedLabel::MiddleElidedLabel(QLabel *label, const QString &caption)
-    : QObject(label)
-    , m_caption(caption)
-{
-}
+MiddleElidedLabel::MiddleElidedLabel(QLabel *label, const QString &caption) : QObject(label), m_caption(caption) { }
 
 void MiddleElidedLabel::install(QLabel *label, const QString &caption)
 {
@@ -32,8 +28,8 @@ QString MiddleElidedLabel::shownText(const QLabel *label)
     const QString name = value.mid(value.lastIndexOf(QLatin1Char('/')));
     const int nameWidth = metrics.horizontalAdvance(name);
     if (name.size() < value.size() && nameWidth + metrics.horizontalAdvance(QChar(0x2026)) <= room) {
-        const QString folder = metrics.elidedText(value.left(value.size() - name.size()), Qt::ElideMiddle,
-                                                  room - nameWidth);
+        const QString folder =
+            metrics.elidedText(value.left(value.size() - name.size()), Qt::ElideMiddle, room - nameWidth);
         return caption + (folder.isEmpty() ? QString(QChar(0x2026)) : folder) + name;
     }
     return caption + metrics.elidedText(value, Qt::ElideMiddle, room);

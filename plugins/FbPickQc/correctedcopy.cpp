@@ -20,11 +20,8 @@ std::function<void(int)> percentsTo(const Progress &progress)
 } // namespace
 
 CorrectedCopy::CorrectedCopy(const QString &fileName, const FbFileIdentity &judged, const PickEdits &edits)
-    : m_fileName(fileName)
-    , m_judged(judged)
-    , m_edits(edits)
-{
-}
+    : m_fileName(fileName), m_judged(judged), m_edits(edits)
+{ }
 
 bool CorrectedCopy::write(const QString &target, const QString &logName, const Progress &progress)
 {

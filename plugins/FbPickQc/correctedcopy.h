@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QString>
 
-
 // What the QC window writes from a file and the user's edits, on any
 // thread, never touching the file itself:
 // - write(): a corrected copy through the edit writer, in which only the

@@ -14,7 +14,7 @@ namespace {
 struct JudgeInput
 {
     std::shared_ptr<const QcData> base;
-    PickEdits before;   // the edits base was judged with
+    PickEdits before; // the edits base was judged with
     PickEdits after;
     QVector<PickQc::ReciprocalPair> filePairs;
     QVector<PickQc::RepeatPair> fileRepeats;
@@ -43,11 +43,9 @@ std::shared_ptr<const QcData> judgeAgain(const JudgeInput &in, const Progress &p
 } // namespace
 
 EditSession::EditSession(QObject *parent)
-    : QObject(parent)
-    , m_rejectStatus(FbPicks::DefaultRejectStatus)
-    , m_judge(LatestJob::Concurrent, nullptr, LatestJob::Wait)
-{
-}
+    : QObject(parent), m_rejectStatus(FbPicks::DefaultRejectStatus),
+      m_judge(LatestJob::Concurrent, nullptr, LatestJob::Wait)
+{ }
 
 EditSession::~EditSession() = default;
 
@@ -149,8 +147,7 @@ int EditSession::restorePicks(const QVector<qint32> &records)
     PickQc::EditPlan p = plan();
     const bool ok = p.restore(records, QStringLiteral("restored in the QC window"));
     const QString pick = onePick(p.changes());
-    return push(pick.isEmpty() ? tr("Restore picks (%n)", "", p.changes().size()) : tr("Restore %1").arg(pick), p,
-                ok);
+    return push(pick.isEmpty() ? tr("Restore picks (%n)", "", p.changes().size()) : tr("Restore %1").arg(pick), p, ok);
 }
 
 bool EditSession::setTime(qint32 record, float ms)
@@ -165,8 +162,7 @@ bool EditSession::setTime(qint32 record, float ms)
                     .arg(c.ffid)
                     .arg(c.channel)
                     .arg(double(ms)),
-                p, ok)
-        > 0;
+                p, ok) > 0;
 }
 
 int EditSession::shiftShot(int shot, double ms)

@@ -132,7 +132,7 @@ private:
     QVector<PickQc::ReciprocalPair> m_filePairs;
     QVector<PickQc::RepeatPair> m_fileRepeats;
     qint64 m_batchFindings = DefaultBatchFindings;
-    bool m_pending = false;   // edits changed since the running or last judging began
+    bool m_pending = false; // edits changed since the running or last judging began
     // Waits for its worker on destruction, before the members above go:
     // a judging cancelled late still ends before the session does.
     LatestJob m_judge;

@@ -125,8 +125,7 @@ static void installPluralForms()
         delete plurals;
 }
 
-FbPickQcWindow::FbPickQcWindow(QWidget *parent)
-    : SorvDialog(parent)
+FbPickQcWindow::FbPickQcWindow(QWidget *parent) : SorvDialog(parent)
 {
     setObjectName(QStringLiteral("FbPickQcWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -136,8 +135,7 @@ FbPickQcWindow::FbPickQcWindow(QWidget *parent)
     // The project's thresholds, for every load of this window.
     const PickQc::Settings defaults;
     m_document.setThresholds(threshold(SorvBaseUtil::projectValue(projectKey(outlierKey)), defaults.outlierMs),
-                             threshold(SorvBaseUtil::projectValue(projectKey(reciprocityKey)),
-                                       defaults.reciprocityMs));
+                             threshold(SorvBaseUtil::projectValue(projectKey(reciprocityKey)), defaults.reciprocityMs));
     buildUi();
     updateTitle();
     updateButtons();
@@ -224,7 +222,7 @@ void FbPickQcWindow::buildUi()
     auto *layout = new QVBoxLayout(this);
     layout->setMenuBar(menuBar);
     layout->addWidget(buildNavigation());
-    m_compact = true;   // so that the first placing places
+    m_compact = true; // so that the first placing places
     placePanels(false, false);
     layout->addWidget(m_message);
     layout->addWidget(m_placement, 1);
@@ -286,18 +284,11 @@ void FbPickQcWindow::buildMenus(QWidget *bar)
     QAction *openTraces = fileMenu->addAction(tr("Open &Traces..."), this, &FbPickQcWindow::openTracesDialog);
     openTraces->setObjectName(QStringLiteral("actionOpenTraces"));
     fileMenu->addSeparator();
-    m_exportActions << fileMenu->addAction(tr("Export &Plot..."), this,
-                                           [this] {
-                                               exportDialog(m_shotPanel->plot(), tr("Export Plot"),
-                                                            QStringLiteral("shot-%1").arg(currentShot() + 1));
-                                           })
-                    << fileMenu->addAction(tr("Export &Map..."), this,
-                                           [this] {
-                                               exportDialog(m_surveyPanel->map(), tr("Export Map"),
-                                                            QStringLiteral("map"));
-                                           })
-                    << fileMenu->addAction(tr("Export P&roblems as CSV..."), this,
-                                           &FbPickQcWindow::exportProblemsDialog);
+    m_exportActions << fileMenu->addAction(tr("Export &Plot..."), this, [this] {
+        exportDialog(m_shotPanel->plot(), tr("Export Plot"), QStringLiteral("shot-%1").arg(currentShot() + 1));
+    }) << fileMenu->addAction(tr("Export &Map..."), this, [this] {
+        exportDialog(m_surveyPanel->map(), tr("Export Map"), QStringLiteral("map"));
+    }) << fileMenu->addAction(tr("Export P&roblems as CSV..."), this, &FbPickQcWindow::exportProblemsDialog);
     fileMenu->addSeparator();
     QAction *closeAction = fileMenu->addAction(tr("&Close"), this, &QWidget::close);
     m_editor->addFileActions(fileMenu, closeAction);
@@ -325,8 +316,8 @@ QWidget *FbPickQcWindow::buildNavigation()
     m_last = navButton(QStringLiteral("lastButton"), QStringLiteral(">|"), tr("Last shot"));
     m_previousProblem = navButton(QStringLiteral("previousProblemButton"), tr("Previous problem"),
                                   tr("Previous shot with a problem (Shift+N)"));
-    m_nextProblem = navButton(QStringLiteral("nextProblemButton"), tr("Next problem"),
-                              tr("Next shot with a problem (N)"));
+    m_nextProblem =
+        navButton(QStringLiteral("nextProblemButton"), tr("Next problem"), tr("Next shot with a problem (N)"));
     // The thresholds, named inside their boxes so that they fit beside the
     // problem buttons; applied when a value is entered or stepped, not at
     // every key typed, since each change judges the file again.
@@ -354,8 +345,7 @@ QWidget *FbPickQcWindow::buildNavigation()
     m_navGroups = {group({new QLabel(tr("Shot:")), m_shotCombo, m_first, m_previous, m_next, m_last}),
                    group({m_previousProblem, m_nextProblem, m_outlierSpin, m_reciprocitySpin})};
 
-    connect(m_shotCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            [this](int row) { goToShot(row); });
+    connect(m_shotCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this](int row) { goToShot(row); });
     connect(m_first, &QToolButton::clicked, this, [this] { goToShot(0); });
     connect(m_previous, &QToolButton::clicked, this, [this] { stepShot(-1); });
     connect(m_next, &QToolButton::clicked, this, [this] { stepShot(1); });
@@ -363,8 +353,7 @@ QWidget *FbPickQcWindow::buildNavigation()
     connect(m_previousProblem, &QToolButton::clicked, this, [this] { m_problemPanel->step(-1); });
     connect(m_nextProblem, &QToolButton::clicked, this, [this] { m_problemPanel->step(1); });
     connect(new QShortcut(QKeySequence(Qt::Key_PageUp), this), &QShortcut::activated, this, [this] { stepShot(-1); });
-    connect(new QShortcut(QKeySequence(Qt::Key_PageDown), this), &QShortcut::activated, this,
-            [this] { stepShot(1); });
+    connect(new QShortcut(QKeySequence(Qt::Key_PageDown), this), &QShortcut::activated, this, [this] { stepShot(1); });
     connect(new QShortcut(QKeySequence(Qt::Key_N), this), &QShortcut::activated, this,
             [this] { m_problemPanel->step(1); });
     connect(new QShortcut(QKeySequence(Qt::SHIFT + Qt::Key_N), this), &QShortcut::activated, this,
@@ -385,8 +374,7 @@ void FbPickQcWindow::placePanels(bool compact, bool controlsInCorner)
     // end the navigation.
     if (m_controlsInCorner && !controlsInCorner)
         m_panelTabs->setCornerWidget(nullptr);
-    m_navigation->setGroups(controlsInCorner ? m_navGroups
-                                             : m_navGroups + QList<QWidget *>{m_shotPanel->controls()});
+    m_navigation->setGroups(controlsInCorner ? m_navGroups : m_navGroups + QList<QWidget *>{m_shotPanel->controls()});
     if (controlsInCorner) {
         m_panelTabs->setCornerWidget(m_shotPanel->controls());
         m_shotPanel->controls()->show();
@@ -435,9 +423,8 @@ void FbPickQcWindow::resizeEvent(QResizeEvent *event)
     if (compact != m_compact)
         placePanels(compact, false);
     // The tabs' width is known once they are placed.
-    const int besideTabs = m_panelTabs->tabBar()->sizeHint().width()
-                           + m_shotPanel->controls()->sizeHint().width() + 2 * layout()->margin()
-                           + 2 * layout()->spacing();
+    const int besideTabs = m_panelTabs->tabBar()->sizeHint().width() + m_shotPanel->controls()->sizeHint().width() +
+                           2 * layout()->margin() + 2 * layout()->spacing();
     const bool inCorner = compact && size.width() >= besideTabs;
     if (inCorner != m_controlsInCorner)
         placePanels(compact, inCorner);
@@ -447,9 +434,8 @@ void FbPickQcWindow::resizeEvent(QResizeEvent *event)
 void FbPickQcWindow::openTracesDialog()
 {
     TracesDialog dialog(this);
-    dialog.setPath(m_tracesPanel->tracesPath().isEmpty()
-                       ? SorvBaseUtil::projectValue(projectKey(tracesKey)).toString()
-                       : m_tracesPanel->tracesPath());
+    dialog.setPath(m_tracesPanel->tracesPath().isEmpty() ? SorvBaseUtil::projectValue(projectKey(tracesKey)).toString()
+                                                         : m_tracesPanel->tracesPath());
     dialog.setFirstSampleMs(keptTime(SorvBaseUtil::projectValue(projectKey(firstSampleKey))));
     if (dialog.exec() == QDialog::Accepted)
         m_tracesPanel->openTraces(dialog.path(), dialog.firstSampleMs());
@@ -492,8 +478,12 @@ void FbPickQcWindow::showState(QcDocument::State state)
         m_progress->setRange(0, state == QcDocument::JudgingAgain ? 0 : 100);
         m_bottom->setCurrentWidget(m_loadingRow);
         break;
-    case QcDocument::Saving: m_bottom->setCurrentWidget(m_editor->taskRow()); break;
-    default: m_bottom->setCurrentWidget(m_summary); break;
+    case QcDocument::Saving:
+        m_bottom->setCurrentWidget(m_editor->taskRow());
+        break;
+    default:
+        m_bottom->setCurrentWidget(m_summary);
+        break;
     }
 }
 
@@ -520,8 +510,8 @@ void FbPickQcWindow::updateTitle()
 {
     // [*] marks edits that no corrected copy holds.
     const std::shared_ptr<const QcData> &data = m_document.data();
-    setWindowTitle((data ? tr("FB Pick QC - %1").arg(QFileInfo(data->fileName).fileName()) : tr("FB Pick QC"))
-                   + QStringLiteral("[*]"));
+    setWindowTitle((data ? tr("FB Pick QC - %1").arg(QFileInfo(data->fileName).fileName()) : tr("FB Pick QC")) +
+                   QStringLiteral("[*]"));
     setWindowModified(m_editor && m_editor->session()->isModified());
 }
 
@@ -548,10 +538,10 @@ void FbPickQcWindow::openRemembered()
 void FbPickQcWindow::openFileDialog()
 {
     const std::shared_ptr<const QcData> &data = m_document.data();
-    const QString dir = data ? QFileInfo(data->fileName).absolutePath()
-                             : SorvProjectManager::instance().define().projectDir;
-    const QString name = QFileDialog::getOpenFileName(this, tr("Open"), dir,
-                                                      QStringLiteral("FB files (*.cal *.fb *.fit)"));
+    const QString dir =
+        data ? QFileInfo(data->fileName).absolutePath() : SorvProjectManager::instance().define().projectDir;
+    const QString name =
+        QFileDialog::getOpenFileName(this, tr("Open"), dir, QStringLiteral("FB files (*.cal *.fb *.fit)"));
     if (!name.isEmpty())
         openFile(name);
 }
@@ -579,8 +569,8 @@ void FbPickQcWindow::exportDialog(QwtPlot *plot, const QString &title, const QSt
     const std::shared_ptr<const QcData> &data = m_document.data();
     const QFileInfo file(data ? data->fileName : QString());
     const QString dir = data ? file.absolutePath() : SorvProjectManager::instance().define().projectDir;
-    const QString suggested = QDir(dir).filePath(file.completeBaseName() + QLatin1Char('-') + what
-                                                 + QStringLiteral(".png"));
+    const QString suggested =
+        QDir(dir).filePath(file.completeBaseName() + QLatin1Char('-') + what + QStringLiteral(".png"));
     const QString name = QFileDialog::getSaveFileName(
         this, title, suggested, tr("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
     ImageExport image;

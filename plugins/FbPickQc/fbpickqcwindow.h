@@ -133,7 +133,7 @@ private:
     QcDocument m_document;
     bool m_compact = false;
     bool m_controlsInCorner = false;
-    bool m_shotNote = false;          // the message line speaks of the shot shown
+    bool m_shotNote = false; // the message line speaks of the shot shown
 
     ShotPanel *m_shotPanel = nullptr;
     ProblemPanel *m_problemPanel = nullptr;
@@ -145,7 +145,7 @@ private:
     QSplitter *m_side = nullptr;
     QTabWidget *m_panelTabs = nullptr;
     WrappingRow *m_navigation = nullptr;
-    QList<QWidget *> m_navGroups;     // the navigation's own; the plot's controls join them when not compact
+    QList<QWidget *> m_navGroups; // the navigation's own; the plot's controls join them when not compact
 
     QLabel *m_message = nullptr;
     QLabel *m_summary = nullptr;

@@ -3,11 +3,8 @@
 #include "editsession.h"
 
 PickEditCommand::PickEditCommand(EditSession *session, const QString &text, QVector<PickChange> changes)
-    : QUndoCommand(text)
-    , m_session(session)
-    , m_changes(std::move(changes))
-{
-}
+    : QUndoCommand(text), m_session(session), m_changes(std::move(changes))
+{ }
 
 void PickEditCommand::undo()
 {

@@ -41,11 +41,8 @@ QAction *namedAction(QObject *parent, const char *objectName, const QString &tex
 } // namespace
 
 PickEditor::PickEditor(FbPickQcWindow *window, QTableView *table, ShotTableModel *model)
-    : QObject(window)
-    , m_window(window)
-    , m_table(table)
-    , m_model(model)
-    , m_task(LatestJob::Concurrent, nullptr, LatestJob::Wait)
+    : QObject(window), m_window(window), m_table(table), m_model(model),
+      m_task(LatestJob::Concurrent, nullptr, LatestJob::Wait)
 {
     const QVariant status = QSettings().value(rejectStatusKey);
     if (status.isValid())
@@ -58,7 +55,8 @@ PickEditor::PickEditor(FbPickQcWindow *window, QTableView *table, ShotTableModel
     connect(m_table, &QWidget::customContextMenuRequested, this, &PickEditor::showContextMenu);
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &PickEditor::updateActions);
     connect(m_model, &QAbstractItemModel::modelReset, this, &PickEditor::updateActions);
-    connect(m_model, &ShotTableModel::timeEntered, this, [this](qint32 record, float ms) { m_session.setTime(record, ms); });
+    connect(m_model, &ShotTableModel::timeEntered, this,
+            [this](qint32 record, float ms) { m_session.setTime(record, ms); });
     connect(m_model, &ShotTableModel::timeRefused, this, [this](const QString &text) {
         emit message(tr("'%1' is not a time in ms; fb_time is unchanged.").arg(text), true);
     });
@@ -253,10 +251,10 @@ void PickEditor::rejectShotOutliers()
     }
     const QString text = tr("Outliers of shot %1 (ffid %2): %n.", "", outliers.size())
                              .arg(shot + 1)
-                             .arg(data->report.index.at(shot).ffid)
-                       + QLatin1Char('\n') + tr("Reject them? Their status becomes %1.").arg(m_session.rejectStatus());
-    if (ask(QStringLiteral("confirmRejectOutliersBox"), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
-        == QMessageBox::Yes)
+                             .arg(data->report.index.at(shot).ffid) +
+                         QLatin1Char('\n') + tr("Reject them? Their status becomes %1.").arg(m_session.rejectStatus());
+    if (ask(QStringLiteral("confirmRejectOutliersBox"), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
+        QMessageBox::Yes)
         m_session.rejectOutliers(outliers, shot);
 }
 
@@ -276,11 +274,11 @@ void PickEditor::rejectFileOutliers()
         emit message(tr("The file has no outlier."), false);
         return;
     }
-    const QString text = tr("Outliers of the file: %n, in %1.", "", outliers.size())
-                             .arg(tr("%Ln shot(s)", "", int(shots.size())))
-                       + QLatin1Char('\n') + tr("Reject them? Their status becomes %1.").arg(m_session.rejectStatus());
-    if (ask(QStringLiteral("confirmRejectOutliersBox"), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
-        == QMessageBox::Yes)
+    const QString text =
+        tr("Outliers of the file: %n, in %1.", "", outliers.size()).arg(tr("%Ln shot(s)", "", int(shots.size()))) +
+        QLatin1Char('\n') + tr("Reject them? Their status becomes %1.").arg(m_session.rejectStatus());
+    if (ask(QStringLiteral("confirmRejectOutliersBox"), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
+        QMessageBox::Yes)
         m_session.rejectOutliers(outliers, -1);
 }
 
@@ -344,8 +342,8 @@ void PickEditor::showContextMenu(const QPoint &pos)
 // never wraps a lone word or number of it onto a line of its own.
 int PickEditor::ask(const QString &objectName, const QString &text, int buttons, int defaultButton)
 {
-    QMessageBox box(QMessageBox::Question, m_window->windowTitle(), text,
-                    QMessageBox::StandardButtons(buttons), m_window);
+    QMessageBox box(QMessageBox::Question, m_window->windowTitle(), text, QMessageBox::StandardButtons(buttons),
+                    m_window);
     box.setObjectName(objectName);
     box.setDefaultButton(QMessageBox::StandardButton(defaultButton));
     return box.exec();
@@ -360,9 +358,9 @@ bool PickEditor::mayDiscardEdits(const std::function<void()> &then)
     }
     if (hasUnsavedEdits()) {
         const int n = m_session.edits().size();
-        const QString text = tr("Edited picks of %1 that no saved copy holds: %n.", "", n)
-                                 .arg(QFileInfo(fileName()).fileName())
-                           + QLatin1Char('\n') + tr("Save a corrected copy first?");
+        const QString text =
+            tr("Edited picks of %1 that no saved copy holds: %n.", "", n).arg(QFileInfo(fileName()).fileName()) +
+            QLatin1Char('\n') + tr("Save a corrected copy first?");
         const int answer = ask(QStringLiteral("unsavedEditsBox"), text,
                                QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
         if (answer == QMessageBox::Save)
@@ -381,8 +379,8 @@ void PickEditor::saveCorrectedCopy(const std::function<void()> &then)
     if (source.isEmpty() || m_session.edits().isEmpty() || m_task.isRunning())
         return;
     const QFileInfo info(source);
-    const QString suggested = info.dir().filePath(info.completeBaseName() + QStringLiteral("-corrected.")
-                                                  + (info.suffix().isEmpty() ? QStringLiteral("fb") : info.suffix()));
+    const QString suggested = info.dir().filePath(info.completeBaseName() + QStringLiteral("-corrected.") +
+                                                  (info.suffix().isEmpty() ? QStringLiteral("fb") : info.suffix()));
     const QString target = QFileDialog::getSaveFileName(m_window, tr("Save Corrected Copy As"), suggested,
                                                         tr("FB files (*.fb *.cal *.fit)"));
     if (target.isEmpty())
@@ -409,16 +407,15 @@ void PickEditor::saveCorrectedCopy(const std::function<void()> &then)
                       // Edits made while it was written are not in it.
                       if (m_session.edits() == edits)
                           m_session.markSaved();
-                      emit message(tr("Saved the corrected copy %1 (words changed: %n) and its edit log %2.", "",
-                                      changed)
-                                       .arg(target, logName),
-                                   false);
+                      emit message(
+                          tr("Saved the corrected copy %1 (words changed: %n) and its edit log %2.", "", changed)
+                              .arg(target, logName),
+                          false);
                       if (then)
                           then();
                       else if (ask(QStringLiteral("openCopyBox"),
                                    tr("Open the corrected copy %1?").arg(QFileInfo(target).fileName()),
-                                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-                               == QMessageBox::Yes)
+                                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes)
                           m_window->openFile(target);
                   });
               });
@@ -461,17 +458,17 @@ void PickEditor::exportPicks()
                           return;
                       }
                       QString text = format == CorrectedCopy::Csv
-                                       ? tr("Exported %L1 records to %2.").arg(records).arg(target)
-                                       : tr("Exported %L1 picks between %L2 sensors to %3; left out: %L4 rejected, "
-                                            "%L5 without a positive time, %L6 at a non-finite position, %L7 whose "
-                                            "source and receiver are one sensor.")
-                                             .arg(counts.written)
-                                             .arg(counts.sensors)
-                                             .arg(target)
-                                             .arg(counts.rejected)
-                                             .arg(counts.noTime)
-                                             .arg(counts.badPosition)
-                                             .arg(counts.atSource);
+                                         ? tr("Exported %L1 records to %2.").arg(records).arg(target)
+                                         : tr("Exported %L1 picks between %L2 sensors to %3; left out: %L4 rejected, "
+                                              "%L5 without a positive time, %L6 at a non-finite position, %L7 whose "
+                                              "source and receiver are one sensor.")
+                                               .arg(counts.written)
+                                               .arg(counts.sensors)
+                                               .arg(target)
+                                               .arg(counts.rejected)
+                                               .arg(counts.noTime)
+                                               .arg(counts.badPosition)
+                                               .arg(counts.atSource);
                       if (edited)
                           text += QLatin1Char(' ') + tr("The picks are as edited.");
                       emit message(text, false);
@@ -484,38 +481,33 @@ void PickEditor::importPicks()
     if (m_task.isRunning())
         return;
     const QString dir = fileName().isEmpty() ? QString() : QFileInfo(fileName()).absolutePath();
-    const QString sgt = QFileDialog::getOpenFileName(m_window, tr("Import Picks"), dir,
-                                                     tr("Unified data format (*.sgt)"));
+    const QString sgt =
+        QFileDialog::getOpenFileName(m_window, tr("Import Picks"), dir, tr("Unified data format (*.sgt)"));
     if (sgt.isEmpty())
         return;
     const QFileInfo info(sgt);
-    const QString target = QFileDialog::getSaveFileName(m_window, tr("Save Imported Picks As"),
-                                                        info.dir().filePath(info.completeBaseName()
-                                                                            + QStringLiteral(".fb")),
-                                                        tr("FB files (*.fb *.cal *.fit)"));
+    const QString target = QFileDialog::getSaveFileName(
+        m_window, tr("Save Imported Picks As"), info.dir().filePath(info.completeBaseName() + QStringLiteral(".fb")),
+        tr("FB files (*.fb *.cal *.fit)"));
     if (target.isEmpty())
         return;
     // The conversion cannot be stopped part-way: no Cancel.
-    startWork(tr("Importing %1").arg(info.fileName()), false,
-              [this, sgt, target](const Progress &) {
-                  SgtConverter converter;
-                  const bool ok = converter.importSgt(sgt, target);
-                  const QString error = converter.errorString();
-                  const qint64 records = converter.importedRecords();
-                  const int shots = converter.importedShots();
-                  return Done([this, ok, error, records, shots, sgt, target] {
-                      if (!ok) {
-                          emit message(tr("Cannot import the picks: %1").arg(error), true);
-                          return;
-                      }
-                      emit message(tr("Imported %L1 picks in %L2 shots of %3 into %4.")
-                                       .arg(records)
-                                       .arg(shots)
-                                       .arg(sgt, target),
-                                   false);
-                      m_window->openFile(target);
-                  });
-              });
+    startWork(tr("Importing %1").arg(info.fileName()), false, [this, sgt, target](const Progress &) {
+        SgtConverter converter;
+        const bool ok = converter.importSgt(sgt, target);
+        const QString error = converter.errorString();
+        const qint64 records = converter.importedRecords();
+        const int shots = converter.importedShots();
+        return Done([this, ok, error, records, shots, sgt, target] {
+            if (!ok) {
+                emit message(tr("Cannot import the picks: %1").arg(error), true);
+                return;
+            }
+            emit message(tr("Imported %L1 picks in %L2 shots of %3 into %4.").arg(records).arg(shots).arg(sgt, target),
+                         false);
+            m_window->openFile(target);
+        });
+    });
 }
 
 void PickEditor::startWork(const QString &label, bool cancellable, Work work)

@@ -144,17 +144,14 @@ ProblemList ProblemList::fromReport(const PickQc::Report &report, const Progress
     list.worstFirst.resize(list.groups.size());
     for (size_t g = 0; g < list.groups.size(); ++g)
         list.worstFirst[g] = qint32(g);
-    std::sort(list.worstFirst.begin(), list.worstFirst.end(), [&list](qint32 a, qint32 b) {
-        return worse(list.groups[size_t(a)], list.groups[size_t(b)]);
-    });
+    std::sort(list.worstFirst.begin(), list.worstFirst.end(),
+              [&list](qint32 a, qint32 b) { return worse(list.groups[size_t(a)], list.groups[size_t(b)]); });
     return list;
 }
 
 ProblemModel::ProblemModel(QObject *parent)
-    : QAbstractItemModel(parent)
-    , m_sorter(new LatestJob(LatestJob::Serial, this))
-{
-}
+    : QAbstractItemModel(parent), m_sorter(new LatestJob(LatestJob::Serial, this))
+{ }
 
 ProblemModel::~ProblemModel() = default;
 
@@ -203,11 +200,16 @@ void ProblemModel::sort(int column, Qt::SortOrder order)
         [list, column, order](const LatestJob::Ticket &ticket) {
             const auto key = [column](const ShotProblems &g) -> double {
                 switch (column) {
-                case OutliersColumn: return g.outliers;
-                case PairsColumn: return g.pairs;
-                case TimingColumn: return std::isfinite(g.timingMs) ? std::abs(double(g.timingMs)) : -1.0;
-                case OtherColumn: return double(g.other);
-                default: return g.shot;
+                case OutliersColumn:
+                    return g.outliers;
+                case PairsColumn:
+                    return g.pairs;
+                case TimingColumn:
+                    return std::isfinite(g.timingMs) ? std::abs(double(g.timingMs)) : -1.0;
+                case OtherColumn:
+                    return double(g.other);
+                default:
+                    return g.shot;
                 }
             };
             struct Keyed
@@ -444,9 +446,8 @@ qint32 ProblemModel::adjacentShot(qint32 shot, int direction) const
     if (row < 0) {
         if (m_sorted.empty() && m_order == FileOrder) {
             // Where the shot would stand in file order.
-            const auto at = std::lower_bound(m_rows.begin(), m_rows.end(), shot, [this](qint32 g, qint32 s) {
-                return m_list->groups[size_t(g)].shot < s;
-            });
+            const auto at = std::lower_bound(m_rows.begin(), m_rows.end(), shot,
+                                             [this](qint32 g, qint32 s) { return m_list->groups[size_t(g)].shot < s; });
             row = qint64(at - m_rows.begin()) - (direction > 0 ? 1 : 0);
         } else {
             row = direction > 0 ? -1 : rows;
@@ -485,8 +486,10 @@ QVariant ProblemModel::shotData(const ShotProblems &g, int column, int role) con
         if (g.shot < 0)
             return tr("File");
         return QStringLiteral("%1 > %2").arg(g.shot + 1).arg(m_report->index.at(g.shot).ffid);
-    case OutliersColumn: return count(g.outliers);
-    case PairsColumn: return count(g.pairs);
+    case OutliersColumn:
+        return count(g.outliers);
+    case PairsColumn:
+        return count(g.pairs);
     case TimingColumn: {
         if (!std::isfinite(g.timingMs))
             return QVariant();
@@ -494,8 +497,10 @@ QVariant ProblemModel::shotData(const ShotProblems &g, int column, int role) con
         const double ms = std::round(double(g.timingMs) * 10.0) / 10.0;
         return (ms > 0 ? QStringLiteral("+") : QString()) + QLocale().toString(ms == 0.0 ? 0.0 : ms, 'f', 1);
     }
-    case OtherColumn: return count(g.other);
-    default: return QVariant();
+    case OtherColumn:
+        return count(g.other);
+    default:
+        return QVariant();
     }
 }
 
@@ -507,8 +512,10 @@ QVariant ProblemModel::data(const QModelIndex &index, int role) const
         return shotData(m_list->groups[size_t(m_rows[size_t(index.row())])], index.column(), role);
     const PickQc::Finding f = problem(index);
     switch (role) {
-    case KindRole: return int(f.kind);
-    case ShotRole: return f.shot;
+    case KindRole:
+        return int(f.kind);
+    case ShotRole:
+        return f.shot;
     case Qt::DisplayRole:
         if (index.column() == ShotColumn)
             return kindName(f.kind);
@@ -517,7 +524,8 @@ QVariant ProblemModel::data(const QModelIndex &index, int role) const
         return QVariant();
     case Qt::ToolTipRole:
         return index.column() == DetailColumn ? PickQc::kindInfo(f.kind).describe(f, *m_report) : QVariant();
-    default: return QVariant();
+    default:
+        return QVariant();
     }
 }
 
@@ -526,12 +534,19 @@ QVariant ProblemModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QVariant();
     switch (section) {
-    case ShotColumn: return tr("Shot");
-    case OutliersColumn: return tr("Outliers");
-    case PairsColumn: return tr("Flagged pairs");
-    case TimingColumn: return tr("Timing error (ms)");
-    case OtherColumn: return tr("Other");
-    case DetailColumn: return tr("Detail");
-    default: return QVariant();
+    case ShotColumn:
+        return tr("Shot");
+    case OutliersColumn:
+        return tr("Outliers");
+    case PairsColumn:
+        return tr("Flagged pairs");
+    case TimingColumn:
+        return tr("Timing error (ms)");
+    case OtherColumn:
+        return tr("Other");
+    case DetailColumn:
+        return tr("Detail");
+    default:
+        return QVariant();
     }
 }

@@ -16,16 +16,16 @@ class LatestJob;
 // shot's flagged pairs are filed under it, not under its partners), counted.
 struct ShotProblems
 {
-    qint32 shot = -1;         // -1: the file as a whole
+    qint32 shot = -1; // -1: the file as a whole
     qint32 outliers = 0;
-    qint32 pairs = 0;         // flagged reciprocal pairs and repeats
-    qint64 other = 0;         // its other findings, notes included
-    qint64 problems = 0;      // of all its findings, those that are problems (not notes)
-    quint32 kinds = 0;        // bit 1 << kind for each kind it has
-    bool whole = false;       // a problem about the whole shot: a timing error, zero-filled records...
-    float weight = 0.0f;      // its problems' weights summed, as the kind table weighs them
-    float timingMs = 0.0f;    // the shot's estimated timing error; NaN when it is in no compared pair
-    qint64 first = 0;         // its findings: ProblemList::entries[first, first + count())
+    qint32 pairs = 0;      // flagged reciprocal pairs and repeats
+    qint64 other = 0;      // its other findings, notes included
+    qint64 problems = 0;   // of all its findings, those that are problems (not notes)
+    quint32 kinds = 0;     // bit 1 << kind for each kind it has
+    bool whole = false;    // a problem about the whole shot: a timing error, zero-filled records...
+    float weight = 0.0f;   // its problems' weights summed, as the kind table weighs them
+    float timingMs = 0.0f; // the shot's estimated timing error; NaN when it is in no compared pair
+    qint64 first = 0;      // its findings: ProblemList::entries[first, first + count())
     qint64 count() const { return qint64(outliers) + pairs + other; }
 };
 Q_DECLARE_TYPEINFO(ShotProblems, Q_PRIMITIVE_TYPE);
@@ -47,17 +47,17 @@ Q_DECLARE_TYPEINFO(ShotProblems, Q_PRIMITIVE_TYPE);
 // only a note comes after every shot with a problem.
 struct ProblemList
 {
-    qint64 kindBegin[PickQc::KindCount + 1] = {};   // kind k's rows: [kindBegin[k], kindBegin[k + 1])
-    std::vector<ShotProblems> groups;                // the file's (when it has findings), then shots ascending
-    std::vector<qint64> entries;                     // rows, group after group
-    std::vector<qint32> worstFirst;                  // groups, worst first
+    qint64 kindBegin[PickQc::KindCount + 1] = {}; // kind k's rows: [kindBegin[k], kindBegin[k + 1])
+    std::vector<ShotProblems> groups;             // the file's (when it has findings), then shots ascending
+    std::vector<qint64> entries;                  // rows, group after group
+    std::vector<qint32> worstFirst;               // groups, worst first
     // What the summary says of the flagged pairs and repeats: how many a
     // shot's timing error explains, and the shots in the most of them, most
     // first (a pair that a timing error explains counts against that shot
     // only, any other against both), at most MostFlagged.
     static constexpr int MostFlagged = 10;
     qint64 explainedPairs = 0;
-    std::vector<std::pair<qint32, qint64>> mostFlagged;   // shot, pairs
+    std::vector<std::pair<qint32, qint64>> mostFlagged; // shot, pairs
 
     qint64 size() const { return kindBegin[PickQc::KindCount]; }
     PickQc::Kind kindOf(qint64 row) const;
@@ -91,8 +91,8 @@ class ProblemModel : public QAbstractItemModel
 public:
     enum Column { ShotColumn, OutliersColumn, PairsColumn, TimingColumn, OtherColumn, DetailColumn, ColumnCount };
     enum Order { WorstFirst, FileOrder };
-    static constexpr int KindRole = Qt::UserRole + 1;   // a finding's kind; -1 on a shot's row
-    static constexpr int ShotRole = Qt::UserRole + 2;   // the shot a row is filed under, -1 for the file
+    static constexpr int KindRole = Qt::UserRole + 1; // a finding's kind; -1 on a shot's row
+    static constexpr int ShotRole = Qt::UserRole + 2; // the shot a row is filed under, -1 for the file
     static constexpr int Batch = 10000;
 
     explicit ProblemModel(QObject *parent = nullptr);
@@ -159,12 +159,12 @@ private:
     std::shared_ptr<const ProblemList> m_list;
     int m_kind = -1;
     Order m_order = WorstFirst;
-    std::vector<qint32> m_sorted;      // groups in a column's order; empty when none
-    std::vector<qint32> m_rows;        // groups shown, in order
-    std::vector<qint32> m_position;    // per group: its row, or -1
+    std::vector<qint32> m_sorted;   // groups in a column's order; empty when none
+    std::vector<qint32> m_rows;     // groups shown, in order
+    std::vector<qint32> m_position; // per group: its row, or -1
     qint64 m_shotCount = 0;
-    int m_offered = 0;                 // top-level rows given to the view so far
-    QHash<int, int> m_moreChildren;    // children given beyond the first batch, by group
+    int m_offered = 0;              // top-level rows given to the view so far
+    QHash<int, int> m_moreChildren; // children given beyond the first batch, by group
     LatestJob *m_sorter = nullptr;
 };
 

@@ -12,7 +12,7 @@ namespace {
 
 // Widths of the columns before the detail, which takes the rest.
 constexpr int ShotWidth = 130;
-constexpr int CountWidths[] = {75, 110, 135, 60};   // outliers, pairs, timing, other
+constexpr int CountWidths[] = {75, 110, 135, 60}; // outliers, pairs, timing, other
 constexpr int DetailMinimum = 160;
 
 int plural(qint64 n)
@@ -23,10 +23,7 @@ int plural(qint64 n)
 } // namespace
 
 ProblemPanel::ProblemPanel(QcDocument *document, QWidget *parent)
-    : QWidget(parent)
-    , m_document(document)
-    , m_ui(new Ui::ProblemPanel)
-    , m_model(new ProblemModel(this))
+    : QWidget(parent), m_document(document), m_ui(new Ui::ProblemPanel), m_model(new ProblemModel(this))
 {
     m_ui->setupUi(this);
     QTreeView *view = m_ui->problemView;
@@ -122,6 +119,6 @@ void ProblemPanel::activate(const QModelIndex &index)
     const QModelIndex finding = m_model->isShotRow(index) ? m_model->firstProblemOf(index) : index;
     const qint32 shot = index.data(ProblemModel::ShotRole).toInt();
     if (shot >= 0)
-        m_document->goTo(shot, finding.isValid() ? QcDocument::targetOf(m_model->problem(finding))
-                                                 : QcDocument::Target());
+        m_document->goTo(shot,
+                         finding.isValid() ? QcDocument::targetOf(m_model->problem(finding)) : QcDocument::Target());
 }

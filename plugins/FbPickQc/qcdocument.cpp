@@ -10,11 +10,7 @@
 // to free, and the views have let go of it by then.
 struct QcDocument::LetGo
 {
-    LetGo(QcDocument *document, std::shared_ptr<const QcData> data)
-        : document(document)
-        , data(std::move(data))
-    {
-    }
+    LetGo(QcDocument *document, std::shared_ptr<const QcData> data) : document(document), data(std::move(data)) { }
     ~LetGo()
     {
         if (data)
@@ -25,8 +21,7 @@ struct QcDocument::LetGo
     std::shared_ptr<const QcData> data;
 };
 
-QcDocument::QcDocument(QObject *parent)
-    : QObject(parent)
+QcDocument::QcDocument(QObject *parent) : QObject(parent)
 {
     connect(&m_loader, &QcLoader::progressChanged, this, &QcDocument::progressChanged);
     connect(&m_loader, &QcLoader::loaded, this, &QcDocument::onLoaded);
@@ -46,8 +41,12 @@ QcDocument::Target QcDocument::targetOf(const PickQc::Finding &f)
 {
     Target target;
     switch (PickQc::kindInfo(f.kind).scope) {
-    case PickQc::Scope::Pick: target.record = f.record; break;
-    case PickQc::Scope::Pair: target.partner = f.otherShot; break;
+    case PickQc::Scope::Pick:
+        target.record = f.record;
+        break;
+    case PickQc::Scope::Pair:
+        target.partner = f.otherShot;
+        break;
     default:
         if (f.kind == PickQc::Kind::VaryingSource)
             target.column = f.column;

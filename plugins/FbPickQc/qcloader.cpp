@@ -23,9 +23,7 @@ void deliver(QcLoader *loader, Outcome outcome)
 
 } // namespace
 
-QcLoader::QcLoader(QObject *parent)
-    : QObject(parent)
-    , m_job(new LatestJob(LatestJob::Concurrent, this))
+QcLoader::QcLoader(QObject *parent) : QObject(parent), m_job(new LatestJob(LatestJob::Concurrent, this))
 {
     connect(m_job, &LatestJob::progressChanged, this, &QcLoader::progressChanged);
 }
@@ -56,8 +54,9 @@ void QcLoader::start(const QString &fileName, const PickQc::Settings &settings)
             PickQc::Settings judged = settings;
             judged.collectReceivers = true;
             PickQc::Analyzer analyzer(fileName, judged);
-            if (!analyzer.run(&data->report, [&progress](int percent) { progress.reportPercent(percent); },
-                              progress.cancelFlag())) {
+            if (!analyzer.run(
+                    &data->report, [&progress](int percent) { progress.reportPercent(percent); },
+                    progress.cancelFlag())) {
                 outcome.error = analyzer.errorString();
                 return outcome;
             }

@@ -50,10 +50,9 @@ QString QcSummary::text(const QcData &data)
         if (kind.kind == PickQc::Kind::Outlier)
             text += QLatin1Char(' ') + tr("(%1 of judged picks)").arg(percentText(count, judged));
         else if (kind.kind == PickQc::Kind::Reciprocity)
-            text += QLatin1Char(' ')
-                    + tr("(of %L1 compared; %L2 explained by shot timing errors)")
-                          .arg(r.pairs.size())
-                          .arg(problems.explainedPairs);
+            text += QLatin1Char(' ') + tr("(of %L1 compared; %L2 explained by shot timing errors)")
+                                           .arg(r.pairs.size())
+                                           .arg(problems.explainedPairs);
         found << text;
     }
     QString text = tr("%1: %2, %3 (status 0: %L4, status 1: %L5, other: %L6; not picked: %L7). "
@@ -66,8 +65,8 @@ QString QcSummary::text(const QcData &data)
                        .arg(r.notPicked)
                        .arg(QLocale().toString(r.settings.outlierMs))
                        .arg(QLocale().toString(r.settings.reciprocityMs));
-    text += QLatin1Char('\n')
-            + (found.isEmpty() ? tr("Nothing found.") : found.join(QStringLiteral("; ")) + QLatin1Char('.'));
+    text += QLatin1Char('\n') +
+            (found.isEmpty() ? tr("Nothing found.") : found.join(QStringLiteral("; ")) + QLatin1Char('.'));
     // The shots in the most flagged pairs, as fbtool qc lists them.
     QStringList most;
     for (size_t k = 0; k < problems.mostFlagged.size() && k < size_t(MostFlaggedListed); ++k) {
@@ -77,10 +76,9 @@ QString QcSummary::text(const QcData &data)
                            .arg(r.index.at(shot).ffid)
                            .arg(tr("%Ln flagged pair(s)", nullptr, plural(problems.mostFlagged[k].second)));
         if (const PickQc::TimingEstimate *t = r.timingOf(shot))
-            item += QLatin1String(", ")
-                    + tr("estimated timing error %1 ms")
-                          .arg((t->delay > 0 ? QStringLiteral("+") : QString())
-                               + QLocale().toString(double(t->delay), 'f', 1));
+            item += QLatin1String(", ") + tr("estimated timing error %1 ms")
+                                              .arg((t->delay > 0 ? QStringLiteral("+") : QString()) +
+                                                   QLocale().toString(double(t->delay), 'f', 1));
         most << item;
     }
     if (!most.isEmpty())

@@ -15,15 +15,14 @@ ShiftShotDialog::ShiftShotDialog(int shot, qint32 ffid, const PickQc::TimingEsti
     setWindowTitle(tr("Shift Shot"));
     auto *about = new QLabel;
     about->setWordWrap(true);
-    const QString what = tr("Add a time to every pick of shot %1 (ffid %2); traces nobody picked keep theirs.")
-                             .arg(shot + 1)
-                             .arg(ffid);
+    const QString what =
+        tr("Add a time to every pick of shot %1 (ffid %2); traces nobody picked keep theirs.").arg(shot + 1).arg(ffid);
     if (estimate)
-        about->setText(what + QLatin1Char(' ')
-                       + tr("Its estimated timing error is %1 ms (%2 of %3 pairs agree); the time below takes it off.")
-                             .arg(double(estimate->delay), 0, 'f', 2)
-                             .arg(estimate->agreeing)
-                             .arg(estimate->pairs));
+        about->setText(what + QLatin1Char(' ') +
+                       tr("Its estimated timing error is %1 ms (%2 of %3 pairs agree); the time below takes it off.")
+                           .arg(double(estimate->delay), 0, 'f', 2)
+                           .arg(estimate->agreeing)
+                           .arg(estimate->pairs));
     else
         about->setText(what + QLatin1Char(' ') + tr("The shot is in too few pairs to estimate its timing error."));
 

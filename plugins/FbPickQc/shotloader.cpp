@@ -20,11 +20,9 @@ bool readable(qint64 picks, qint64 budget)
 } // namespace
 
 ShotLoader::ShotLoader(QObject *parent)
-    : QObject(parent)
-    , m_shots(new LatestJob(LatestJob::Serial, this))
-    , m_partners(new LatestJob(LatestJob::Serial, this))
-{
-}
+    : QObject(parent), m_shots(new LatestJob(LatestJob::Serial, this)),
+      m_partners(new LatestJob(LatestJob::Serial, this))
+{ }
 
 ShotLoader::~ShotLoader() = default;
 
@@ -99,8 +97,8 @@ void ShotLoader::requestPartner(const QString &fileName, const ShotIndexEntry &e
             for (int i = 0; i < records.size(); ++i) {
                 const PickQc::PickVerdict &v = fit.picks.at(i);
                 // What the pass compares: picks in use, not the unpicked.
-                if (FbColumns::pickClass(records.at(i).fb_status) == FbColumns::PickClass::Other || v.unpicked
-                    || !std::isfinite(records.at(i).fb_time))
+                if (FbColumns::pickClass(records.at(i).fb_status) == FbColumns::PickClass::Other || v.unpicked ||
+                    !std::isfinite(records.at(i).fb_time))
                     continue;
                 const double x = std::abs(double(records.at(i).offset));
                 picks.append(QPointF(v.side == PickQc::Negative ? -x : x, records.at(i).fb_time));

@@ -20,17 +20,17 @@ class LatestJob;
 struct LoadedShot
 {
     enum State {
-        Judged,       // read and fitted, as the pass fitted it
-        NotJudged,    // more picks than the pass judges (reported too large): read, not fitted
-        NotRead       // more picks than the window can hold: neither read nor fitted
+        Judged,    // read and fitted, as the pass fitted it
+        NotJudged, // more picks than the pass judges (reported too large): read, not fitted
+        NotRead    // more picks than the window can hold: neither read nor fitted
     };
     int shot = -1;
     qint32 ffid = 0;
-    qint64 picks = 0;             // records the index gives the shot
+    qint64 picks = 0; // records the index gives the shot
     State state = Judged;
-    PickQc::Settings settings;    // what it was fitted with
+    PickQc::Settings settings; // what it was fitted with
     ShotTableModel::Shot table;
-    QVector<QPointF> receivers;   // for the map, at most ShotLoader::MapReceivers
+    QVector<QPointF> receivers; // for the map, at most ShotLoader::MapReceivers
 };
 
 // Reads and fits the QC window's current shot, and the picks of a

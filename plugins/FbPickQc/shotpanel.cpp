@@ -39,9 +39,7 @@ int plural(qint64 n)
 
 } // namespace
 
-ShotPanel::ShotPanel(QcDocument *document, QWidget *parent)
-    : QWidget(parent)
-    , m_document(document)
+ShotPanel::ShotPanel(QcDocument *document, QWidget *parent) : QWidget(parent), m_document(document)
 {
     m_plot = new ShotPlot;
     m_plot->setObjectName(QStringLiteral("shotPlot"));
@@ -52,8 +50,8 @@ ShotPanel::ShotPanel(QcDocument *document, QWidget *parent)
     m_table->setModel(m_tableModel);
     m_table->verticalHeader()->hide();
     // fb_time takes a typed number; several picks are rejected at once.
-    m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
-                             | QAbstractItemView::AnyKeyPressed);
+    m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                             QAbstractItemView::AnyKeyPressed);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->setAlternatingRowColors(true);
@@ -181,11 +179,9 @@ void ShotPanel::onShotLoaded(std::shared_ptr<const LoadedShot> loaded)
         m_plot->setShot(judged ? m_tableModel->records() : QVector<FbRecord>(), m_tableModel->fit(), shot,
                         loaded->ffid);
         if (loaded->state == LoadedShot::NotJudged)
-            m_plot->setTitle(
-                tr("Shot %1 > ffid %2: %3, too many to judge").arg(shot + 1).arg(loaded->ffid).arg(picks));
+            m_plot->setTitle(tr("Shot %1 > ffid %2: %3, too many to judge").arg(shot + 1).arg(loaded->ffid).arg(picks));
         else if (loaded->state == LoadedShot::NotRead)
-            m_plot->setTitle(
-                tr("Shot %1 > ffid %2: %3, too many to show").arg(shot + 1).arg(loaded->ffid).arg(picks));
+            m_plot->setTitle(tr("Shot %1 > ffid %2: %3, too many to show").arg(shot + 1).arg(loaded->ffid).arg(picks));
         m_document->setPartner(-1);
         applyTarget();
         m_document->setShown(shot);
@@ -231,17 +227,16 @@ void ShotPanel::onPartnerLoaded(int partner, const QVector<QPointF> &picks)
     const std::shared_ptr<const QcData> &data = m_document->data();
     if (!data || partner != m_document->partner() || m_document->shownShot() != m_document->currentShot())
         return;
-    m_plot->setPartnerPicks(picks, tr("Shot %1 > ffid %2 (reciprocal partner)")
-                                       .arg(partner + 1)
-                                       .arg(data->report.index.at(partner).ffid));
+    m_plot->setPartnerPicks(
+        picks, tr("Shot %1 > ffid %2 (reciprocal partner)").arg(partner + 1).arg(data->report.index.at(partner).ffid));
 }
 
 void ShotPanel::selectRow(int row)
 {
     if (row >= 0) {
         const QModelIndex index = m_tableModel->index(row, FbColumns::FbTime);
-        m_table->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect
-                                                              | QItemSelectionModel::Rows);
+        m_table->selectionModel()->setCurrentIndex(index,
+                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         m_table->scrollTo(index, QAbstractItemView::PositionAtCenter);
     } else {
         m_table->selectionModel()->clearSelection();
@@ -273,8 +268,8 @@ void ShotPanel::showEditedShots(const QVector<qint32> &shots)
 {
     const std::shared_ptr<const QcData> &data = m_document->data();
     const int current = m_document->currentShot();
-    if (!data || current < 0 || m_document->shownShot() != current
-        || !std::binary_search(shots.cbegin(), shots.cend(), current))
+    if (!data || current < 0 || m_document->shownShot() != current ||
+        !std::binary_search(shots.cbegin(), shots.cend(), current))
         return;
     const ShotIndexEntry &entry = data->report.index.at(current);
     // Edits are made in shots the window shows, fitted: never in one too

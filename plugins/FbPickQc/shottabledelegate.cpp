@@ -41,8 +41,8 @@ void ShotTableDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
 
     painter->save();
     if (outlier) {
-        const QRect ring(option.rect.right() - RingSize - RingMargin + 1,
-                         option.rect.center().y() - RingSize / 2, RingSize, RingSize);
+        const QRect ring(option.rect.right() - RingSize - RingMargin + 1, option.rect.center().y() - RingSize / 2,
+                         RingSize, RingSize);
         painter->setRenderHint(QPainter::Antialiasing);
         painter->setPen(QPen(option.palette.color(QPalette::Text), 1.5));
         painter->setBrush(Qt::NoBrush);
@@ -52,9 +52,8 @@ void ShotTableDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     if (selected) {
         // The row's frame: its top and bottom edge in every cell, its ends in
         // the first and last column.
-        const QColor colour = option.palette.color(option.state & QStyle::State_Active ? QPalette::Active
-                                                                                         : QPalette::Inactive,
-                                                   QPalette::Highlight);
+        const QColor colour = option.palette.color(
+            option.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive, QPalette::Highlight);
         const QRect r = option.rect;
         painter->fillRect(QRect(r.left(), r.top(), r.width(), FrameWidth), colour);
         painter->fillRect(QRect(r.left(), r.bottom() - FrameWidth + 1, r.width(), FrameWidth), colour);

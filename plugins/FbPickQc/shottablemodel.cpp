@@ -23,14 +23,29 @@ quint32 rawValue(const FbRecord &r, int column)
     quint32 bits = 0;
     auto take = [&bits](const auto &field) { std::memcpy(&bits, &field, sizeof bits); };
     switch (column) {
-    case FbColumns::Ffid: take(r.ffid); break;
-    case FbColumns::SElev: take(r.s_elev); break;
-    case FbColumns::SDepth: take(r.s_depth); break;
-    case FbColumns::SourceX: take(r.source_x); break;
-    case FbColumns::SourceY: take(r.source_y); break;
-    case FbColumns::SLine: take(r.s_line); break;
-    case FbColumns::SStat: take(r.s_stat); break;
-    default: break;
+    case FbColumns::Ffid:
+        take(r.ffid);
+        break;
+    case FbColumns::SElev:
+        take(r.s_elev);
+        break;
+    case FbColumns::SDepth:
+        take(r.s_depth);
+        break;
+    case FbColumns::SourceX:
+        take(r.source_x);
+        break;
+    case FbColumns::SourceY:
+        take(r.source_y);
+        break;
+    case FbColumns::SLine:
+        take(r.s_line);
+        break;
+    case FbColumns::SStat:
+        take(r.s_stat);
+        break;
+    default:
+        break;
     }
     return bits;
 }
@@ -46,8 +61,7 @@ bool isShotConstant(int column)
 
 } // namespace
 
-ShotTableModel::ShotTableModel(QObject *parent)
-    : QAbstractTableModel(parent)
+ShotTableModel::ShotTableModel(QObject *parent) : QAbstractTableModel(parent)
 {
     for (const char *title : FbColumns::titles)
         m_titles.append(QCoreApplication::translate("QObject", title));
@@ -79,14 +93,29 @@ ShotTableModel::Shot ShotTableModel::prepare(QVector<FbRecord> records, PickQc::
         // Copy the one field across by its raw bits.
         const quint32 bits = rawValue(rows.at(bestRow), column);
         switch (column) {
-        case FbColumns::Ffid: std::memcpy(&shot.common.ffid, &bits, 4); break;
-        case FbColumns::SElev: std::memcpy(&shot.common.s_elev, &bits, 4); break;
-        case FbColumns::SDepth: std::memcpy(&shot.common.s_depth, &bits, 4); break;
-        case FbColumns::SourceX: std::memcpy(&shot.common.source_x, &bits, 4); break;
-        case FbColumns::SourceY: std::memcpy(&shot.common.source_y, &bits, 4); break;
-        case FbColumns::SLine: std::memcpy(&shot.common.s_line, &bits, 4); break;
-        case FbColumns::SStat: std::memcpy(&shot.common.s_stat, &bits, 4); break;
-        default: break;
+        case FbColumns::Ffid:
+            std::memcpy(&shot.common.ffid, &bits, 4);
+            break;
+        case FbColumns::SElev:
+            std::memcpy(&shot.common.s_elev, &bits, 4);
+            break;
+        case FbColumns::SDepth:
+            std::memcpy(&shot.common.s_depth, &bits, 4);
+            break;
+        case FbColumns::SourceX:
+            std::memcpy(&shot.common.source_x, &bits, 4);
+            break;
+        case FbColumns::SourceY:
+            std::memcpy(&shot.common.source_y, &bits, 4);
+            break;
+        case FbColumns::SLine:
+            std::memcpy(&shot.common.s_line, &bits, 4);
+            break;
+        case FbColumns::SStat:
+            std::memcpy(&shot.common.s_stat, &bits, 4);
+            break;
+        default:
+            break;
         }
     }
     return shot;
@@ -247,8 +276,8 @@ Qt::ItemFlags ShotTableModel::flags(const QModelIndex &index) const
 
 bool ShotTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole || !m_editable || !index.isValid() || index.column() != FbColumns::FbTime
-        || index.row() >= m_records.size())
+    if (role != Qt::EditRole || !m_editable || !index.isValid() || index.column() != FbColumns::FbTime ||
+        index.row() >= m_records.size())
         return false;
     const QString text = value.toString().trimmed();
     bool ok = false;

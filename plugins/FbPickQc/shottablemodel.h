@@ -36,9 +36,9 @@ public:
     {
         QVector<FbRecord> records;
         PickQc::ShotFit fit;
-        qint32 firstRecord = 0;   // file record number of the shot's first record
-        FbRecord common;          // the most common value of each source attribute
-        quint32 varying = 0;      // bit per column that is not constant
+        qint32 firstRecord = 0; // file record number of the shot's first record
+        FbRecord common;        // the most common value of each source attribute
+        quint32 varying = 0;    // bit per column that is not constant
     };
     static Shot prepare(QVector<FbRecord> records, PickQc::ShotFit fit, qint32 firstRecord);
 
@@ -91,8 +91,8 @@ private:
     QVector<FbRecord> m_records;
     PickQc::ShotFit m_fit;
     qint32 m_firstRecord = 0;
-    FbRecord m_common;        // the most common value of each source attribute
-    quint32 m_varying = 0;    // bit per column that is not constant
+    FbRecord m_common;     // the most common value of each source attribute
+    quint32 m_varying = 0; // bit per column that is not constant
     PickEdits m_edits;
     bool m_editable = false;
     QStringList m_titles;

@@ -18,8 +18,8 @@ public:
         m_fittedWidth = width();
         for (int i = 0; i < count(); ++i) {
             const QWidget *page = widget(i);
-            height = qMax(height, page->hasHeightForWidth() ? page->heightForWidth(width())
-                                                             : page->sizeHint().height());
+            height =
+                qMax(height, page->hasHeightForWidth() ? page->heightForWidth(width()) : page->sizeHint().height());
         }
         if (height != maximumHeight())
             setFixedHeight(height);

@@ -11,9 +11,7 @@
 
 #include <iterator>
 
-SurveyPanel::SurveyPanel(QcDocument *document, QWidget *parent)
-    : QWidget(parent)
-    , m_document(document)
+SurveyPanel::SurveyPanel(QcDocument *document, QWidget *parent) : QWidget(parent), m_document(document)
 {
     m_map = new SurveyMap;
     m_map->setObjectName(QStringLiteral("surveyMap"));

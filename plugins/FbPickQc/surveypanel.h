@@ -43,7 +43,7 @@ private:
     QComboBox *m_colorBy = nullptr;
     StationResidualView *m_receiverView = nullptr;
     StationShotView *m_stationShots = nullptr;
-    SurveyValues m_mapValues[QcMapValues::QuantityCount];   // made when first shown
+    SurveyValues m_mapValues[QcMapValues::QuantityCount]; // made when first shown
     LatestJob m_valuesJob{LatestJob::Serial};
 };
 

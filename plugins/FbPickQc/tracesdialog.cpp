@@ -9,8 +9,7 @@
 #include <QPushButton>
 #include <QtMath>
 
-TracesDialog::TracesDialog(QWidget *parent)
-    : QDialog(parent)
+TracesDialog::TracesDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TracesDialog"));
     setWindowTitle(tr("Open Traces"));

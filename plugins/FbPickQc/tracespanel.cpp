@@ -25,8 +25,8 @@ struct TracesShot
     int shot = -1;
     qint32 ffid = 0;
     LoadedShot loaded;
-    int traceShot = -1;            // position in the data set, -1: the ffid has no traces
-    QString error;                 // the traces could not be read
+    int traceShot = -1; // position in the data set, -1: the ffid has no traces
+    QString error;      // the traces could not be read
     ShotGather gather;
     QVector<int> rowTrace;
     std::shared_ptr<const TraceDataSet> data;
@@ -57,9 +57,7 @@ int plural(qint64 n)
 
 } // namespace
 
-TracesPanel::TracesPanel(QcDocument *document, QWidget *parent)
-    : QWidget(parent)
-    , m_document(document)
+TracesPanel::TracesPanel(QcDocument *document, QWidget *parent) : QWidget(parent), m_document(document)
 {
     m_gather = new GatherPanel;
     m_status = new QLabel;
@@ -319,8 +317,7 @@ void TracesPanel::showStatus()
                       tr("%Ln shot(s)", nullptr, m_data->shotCount()));
     if (m_hasMatch)
         lines << tr("%1 of %2 matched; %3, %4.")
-                     .arg(QLocale().toString(m_match.matched),
-                          tr("%Ln pick(s)", nullptr, plural(m_match.picks)),
+                     .arg(QLocale().toString(m_match.matched), tr("%Ln pick(s)", nullptr, plural(m_match.picks)),
                           tr("%Ln pick(s) without a trace", nullptr, plural(m_match.picksWithoutTrace)),
                           tr("%Ln trace(s) without a pick", nullptr, plural(m_match.tracesWithoutPick)));
     if (!m_shotStatus.isEmpty())

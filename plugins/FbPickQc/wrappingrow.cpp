@@ -4,9 +4,7 @@
 #include <QResizeEvent>
 #include <QVBoxLayout>
 
-WrappingRow::WrappingRow(QWidget *parent)
-    : QWidget(parent)
-    , m_lines(new QVBoxLayout(this))
+WrappingRow::WrappingRow(QWidget *parent) : QWidget(parent), m_lines(new QVBoxLayout(this))
 {
     m_lines->setContentsMargins(0, 0, 0, 0);
 }

@@ -4,9 +4,9 @@
 #include <QtCore/qglobal.h>
 
 #if defined(SORVBASE_LIBRARY)
-#  define SORVBASE_EXPORT Q_DECL_EXPORT
+#define SORVBASE_EXPORT Q_DECL_EXPORT
 #else
-#  define SORVBASE_EXPORT Q_DECL_IMPORT
+#define SORVBASE_EXPORT Q_DECL_IMPORT
 #endif
 
 #endif // SORVBASE_GLOBAL_H

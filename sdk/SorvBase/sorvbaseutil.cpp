@@ -22,8 +22,7 @@ QHash<QString, QVariant> &runValues()
 
 QString valuesPath()
 {
-    return QDir(SorvProjectManager::instance().define().projectDir)
-        .filePath(SorvProjectManager::valuesFileName());
+    return QDir(SorvProjectManager::instance().define().projectDir).filePath(SorvProjectManager::valuesFileName());
 }
 
 // Values of projects whose values file cannot be used, by that file's path;

@@ -13,10 +13,7 @@
 #include <QSettings>
 #include <QShowEvent>
 
-SorvDialog::SorvDialog(QWidget *parent)
-    : QDialog(parent)
-{
-}
+SorvDialog::SorvDialog(QWidget *parent) : QDialog(parent) { }
 
 SorvDialog::~SorvDialog() = default;
 

@@ -78,7 +78,11 @@ public:
     // side margins are the paragraph's) is drawn to that width.
     void fitImages()
     {
-        struct Fit { int position, length; QTextImageFormat format; };
+        struct Fit
+        {
+            int position, length;
+            QTextImageFormat format;
+        };
         QVector<Fit> fits;
         // The layout draws an image at the screen's resolution over the
         // usual 96 dpi: a width in the format is taken back by as much.
@@ -87,13 +91,14 @@ public:
             scale = device->logicalDpiX() / 96.0;
         // Room as when the page scrolls down, so that the scroll bar's
         // coming never makes the page scroll sideways.
-        const int pageWidth = viewport()->width()
-            - (verticalScrollBar()->isVisible() ? 0 : verticalScrollBar()->sizeHint().width());
+        const int pageWidth =
+            viewport()->width() - (verticalScrollBar()->isVisible() ? 0 : verticalScrollBar()->sizeHint().width());
         QTextCursor cursor(document());
         for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
             const QTextBlockFormat blockFormat = block.blockFormat();
-            const qreal room = (pageWidth - 2 * document()->documentMargin() - blockFormat.leftMargin()
-                                - blockFormat.rightMargin() - ImageSlack) / scale;
+            const qreal room = (pageWidth - 2 * document()->documentMargin() - blockFormat.leftMargin() -
+                                blockFormat.rightMargin() - ImageSlack) /
+                               scale;
             bool hasImage = false;
             for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
                 const QTextFragment fragment = it.fragment();
@@ -101,8 +106,8 @@ public:
                     continue;
                 hasImage = true;
                 QTextImageFormat image = fragment.charFormat().toImageFormat();
-                const QImage shown
-                    = document()->resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>();
+                const QImage shown =
+                    document()->resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>();
                 const qreal width = qMax(qreal(1), qMin(room, qreal(shown.width())));
                 if (!shown.isNull() && qAbs(image.width() - width) >= 1) {
                     image.setWidth(width);
@@ -136,8 +141,8 @@ private:
     // against the page's address `page`; empty when it links none.
     QString linkedStyleSheet(const QByteArray &html, const QUrl &page)
     {
-        static const QRegularExpression link(
-            QStringLiteral("<link\\s[^>]*rel\\s*=\\s*\"?stylesheet\"?[^>]*>"), QRegularExpression::CaseInsensitiveOption);
+        static const QRegularExpression link(QStringLiteral("<link\\s[^>]*rel\\s*=\\s*\"?stylesheet\"?[^>]*>"),
+                                             QRegularExpression::CaseInsensitiveOption);
         static const QRegularExpression href(QStringLiteral("href\\s*=\\s*\"([^\"]*)\""),
                                              QRegularExpression::CaseInsensitiveOption);
         const QUrl base = source().resolved(page);
@@ -169,8 +174,7 @@ QString unreadableReason(const QString &path)
 
 } // namespace
 
-SorvHelpWindow::SorvHelpWindow(QWidget *parent)
-    : QWidget(parent, Qt::Window)
+SorvHelpWindow::SorvHelpWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("SorvHelpWindow"));
     setWindowTitle(tr("Help"));
@@ -267,7 +271,6 @@ bool SorvHelpWindow::showPage(const QString &path, QWidget *anchor)
     if (parentWidget() != owner)
         adopt(owner);
 
-
     if (!m_placed) {
         m_placed = true;
         resize(820, 700);
@@ -332,14 +335,14 @@ void SorvHelpWindow::followLink(const QUrl &link)
     if (!url.isLocalFile()) {
         if (systemBrowserAvailable() && QDesktopServices::openUrl(url))
             return;
-        showMessage(tr("%1 is not a help page, and no web browser is installed to open it.")
-                        .arg(url.toDisplayString()));
+        showMessage(
+            tr("%1 is not a help page, and no web browser is installed to open it.").arg(url.toDisplayString()));
         return;
     }
     const QString reason = unreadableReason(url.toLocalFile());
     if (!reason.isEmpty()) {
-        showMessage(tr("The help page %1 cannot be shown: %2.")
-                        .arg(QDir::toNativeSeparators(url.toLocalFile()), reason));
+        showMessage(
+            tr("The help page %1 cannot be shown: %2.").arg(QDir::toNativeSeparators(url.toLocalFile()), reason));
         return;
     }
     m_message->hide();

@@ -1,9 +1,6 @@
 #include "sorvgeneralplugin.h"
 
-SorvGeneralPlugin::SorvGeneralPlugin()
-    : QObject(nullptr)
-{
-}
+SorvGeneralPlugin::SorvGeneralPlugin() : QObject(nullptr) { }
 
 SorvGeneralPlugin::~SorvGeneralPlugin() = default;
 

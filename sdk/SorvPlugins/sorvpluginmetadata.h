@@ -30,12 +30,11 @@
 // compile time and stays byte for byte what the host has always read; a
 // layout this SDK cannot vouch for (another Qt major version, a class name
 // too long to encode) does not compile.
-#define SORV_GENERAL_PLUGIN(PLUGINCLASS)                                                                     \
-    QT_PLUGIN_METADATA_SECTION static constexpr auto qt_pluginMetaDataBlock =                               \
-        SorvPluginMetaData::block(#PLUGINCLASS);                                                             \
-    static_assert(SorvPluginMetaData::reads(qt_pluginMetaDataBlock, #PLUGINCLASS),                           \
-                  "the plug-in metadata must read back as the general plug-in interface id and the class"); \
-    static constexpr const unsigned char *qt_pluginMetaData = qt_pluginMetaDataBlock.bytes;                  \
+#define SORV_GENERAL_PLUGIN(PLUGINCLASS)                                                                               \
+    QT_PLUGIN_METADATA_SECTION static constexpr auto qt_pluginMetaDataBlock = SorvPluginMetaData::block(#PLUGINCLASS); \
+    static_assert(SorvPluginMetaData::reads(qt_pluginMetaDataBlock, #PLUGINCLASS),                                     \
+                  "the plug-in metadata must read back as the general plug-in interface id and the class");            \
+    static constexpr const unsigned char *qt_pluginMetaData = qt_pluginMetaDataBlock.bytes;                            \
     QT_MOC_EXPORT_PLUGIN(PLUGINCLASS, PLUGINCLASS)
 
 // Qt's loader reads, from the .qtmetadata section: a signature, the format
@@ -68,13 +67,13 @@ constexpr std::size_t blockSize(std::size_t nameSize)
     return sizeof(signature) + 4 + 1 + (1 + textSize(iidSize)) + (1 + textSize(nameSize)) + 2 + 1;
 }
 
-template <std::size_t Size>
+template<std::size_t Size>
 struct Block
 {
     unsigned char bytes[Size];
 };
 
-template <std::size_t Size>
+template<std::size_t Size>
 constexpr void appendText(Block<Size> &block, std::size_t &at, const char *text, std::size_t size)
 {
     if (size < 24) {
@@ -89,7 +88,7 @@ constexpr void appendText(Block<Size> &block, std::size_t &at, const char *text,
 
 // The metadata block of the general plug-in class `className` (a string
 // literal, as the macro passes it).
-template <std::size_t N>
+template<std::size_t N>
 constexpr Block<blockSize(N - 1)> block(const char (&className)[N])
 {
     static_assert(N > 1 && N - 1 < 256, "a plug-in class name must be 1 to 255 bytes long");
@@ -115,7 +114,7 @@ constexpr Block<blockSize(N - 1)> block(const char (&className)[N])
 // Reads the block back the way the host's loader does and answers whether
 // it holds exactly the signature, the map of the interface id, className
 // and an empty "MetaData", and nothing after the map's end.
-template <std::size_t Size, std::size_t N>
+template<std::size_t Size, std::size_t N>
 constexpr bool reads(const Block<Size> &block, const char (&className)[N])
 {
     std::size_t at = 0;
@@ -143,11 +142,9 @@ constexpr bool reads(const Block<Size> &block, const char (&className)[N])
         }
         return true;
     };
-    return block.bytes[at++] == MapStart
-        && block.bytes[at++] == Iid && text(SorvGeneralPlugin_iid, iidSize)
-        && block.bytes[at++] == ClassName && text(className, N - 1)
-        && block.bytes[at++] == MetaData && block.bytes[at++] == EmptyMap
-        && block.bytes[at++] == MapEnd && at == Size;
+    return block.bytes[at++] == MapStart && block.bytes[at++] == Iid && text(SorvGeneralPlugin_iid, iidSize) &&
+           block.bytes[at++] == ClassName && text(className, N - 1) && block.bytes[at++] == MetaData &&
+           block.bytes[at++] == EmptyMap && block.bytes[at++] == MapEnd && at == Size;
 }
 
 } // namespace SorvPluginMetaData

@@ -27,12 +27,12 @@ inline bool make(const QString &fileName, qint64 size, const FbFileHeader &heade
     QFile file(fileName);
     char bytes[FbLayout::RecordSize];
     FbLayout::encodeHeader(header, bytes);
-    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.resize(size)
-              && file.write(bytes, FbLayout::HeaderSize) == FbLayout::HeaderSize;
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.resize(size) &&
+              file.write(bytes, FbLayout::HeaderSize) == FbLayout::HeaderSize;
     for (const Placed &p : records) {
         FbLayout::encodeRecord(p.record, bytes);
-        ok = ok && file.seek(FbLayout::HeaderSize + FbLayout::RecordSize * p.recordNumber)
-             && file.write(bytes, FbLayout::RecordSize) == FbLayout::RecordSize;
+        ok = ok && file.seek(FbLayout::HeaderSize + FbLayout::RecordSize * p.recordNumber) &&
+             file.write(bytes, FbLayout::RecordSize) == FbLayout::RecordSize;
     }
     file.close();
     struct stat st;

@@ -50,8 +50,9 @@ private slots:
         const QVector<FbRecord> lastShot = readShotRecords(path, last - 3, last);
         QCOMPARE(lastShot.size(), 4);
         for (int k = 0; k < 4; ++k)
-            QVERIFY2(lastShot.at(k).ffid == 9003 && lastShot.at(k).channel == k + 1
-                         && lastShot.at(k).fb_time == 100.0f + k, qPrintable(QString("record %1 differs").arg(k)));
+            QVERIFY2(lastShot.at(k).ffid == 9003 && lastShot.at(k).channel == k + 1 &&
+                         lastShot.at(k).fb_time == 100.0f + k,
+                     qPrintable(QString("record %1 differs").arg(k)));
     }
 };
 

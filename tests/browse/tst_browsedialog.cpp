@@ -22,7 +22,12 @@ enum class Seen { OpenError, Incomplete, Progress, Viewer, ViewerWithoutIndex, S
 // a key or button.
 enum class Change { None, CutKeepTime, Touch, Pipe };
 enum class Press { Ok, Nothing, Enter, Cancel, ChooseAndOk };
-struct Step { Press press; const char *name; Change change = Change::None; };
+struct Step
+{
+    Press press;
+    const char *name;
+    Change change = Change::None;
+};
 
 // Logs what the dialog opens and the last value a progress dialog showed. A
 // small scan ends before any timer could see its progress dialog, so that
@@ -64,8 +69,8 @@ public:
 // Failing rows name what the dialog opened, in words.
 char *toString(const QVector<Seen> &events)
 {
-    const char *const names[] = {"open error", "incomplete", "progress", "viewer", "viewer without index",
-                                 "stale stored values"};
+    const char *const names[] = {"open error", "incomplete",           "progress",
+                                 "viewer",     "viewer without index", "stale stored values"};
     QStringList words;
     for (const Seen seen : events)
         words << names[int(seen)];
@@ -106,7 +111,11 @@ class BrowseFBFileDialogTest : public QObject
 
 private slots:
     void init();
-    void cleanup() { SorvProjectManager::instance().closeProject(); m_dir.reset(); }
+    void cleanup()
+    {
+        SorvProjectManager::instance().closeProject();
+        m_dir.reset();
+    }
     void storedValues_data();
     void storedValues();
     void pressOk_data();
@@ -188,9 +197,8 @@ void BrowseFBFileDialogTest::pressOk_data()
     using Events = QVector<Seen>;
     const Press ok = Press::Ok;
     const int threeShots = 2;
-    QTest::newRow("changed and changed back")
-        << Steps{{ok, "good.fb"}, {Press::Nothing, "other.fb"}, {ok, "good.fb"}}
-        << Events{S::Progress, S::Viewer, S::Viewer} << threeShots << 6;
+    QTest::newRow("changed and changed back") << Steps{{ok, "good.fb"}, {Press::Nothing, "other.fb"}, {ok, "good.fb"}}
+                                              << Events{S::Progress, S::Viewer, S::Viewer} << threeShots << 6;
     QTest::newRow("same file, another path")
         << Steps{{ok, "good.fb"}, {ok, "./good.fb"}} << Events{S::Progress, S::Viewer, S::Progress, S::Viewer}
         << threeShots << 6;
@@ -198,9 +206,8 @@ void BrowseFBFileDialogTest::pressOk_data()
     QTest::newRow("cut to its header, same time")
         << Steps{{ok, "good.fb"}, {ok, "good.fb", Change::CutKeepTime}}
         << Events{S::Progress, S::Viewer, S::Incomplete, S::Progress, S::Viewer} << 0 << 0;
-    QTest::newRow("same size, new time")
-        << Steps{{ok, "good.fb"}, {ok, "good.fb", Change::Touch}}
-        << Events{S::Progress, S::Viewer, S::Progress, S::Viewer} << threeShots << 6;
+    QTest::newRow("same size, new time") << Steps{{ok, "good.fb"}, {ok, "good.fb", Change::Touch}}
+                                         << Events{S::Progress, S::Viewer, S::Progress, S::Viewer} << threeShots << 6;
     // A pipe swapped in after the name was validated is refused, not opened
     // (that would block), and the failed load forgets the index it replaced.
     QTest::newRow("pipe, then the loaded name")
@@ -211,15 +218,13 @@ void BrowseFBFileDialogTest::pressOk_data()
         << Events{S::Progress, S::Viewer, S::OpenError, S::OpenError} << threeShots << 6;
     QTest::newRow("a folder is not offered")
         << Steps{{ok, "good.fb"}, {ok, "folder.fb"}} << Events{S::Progress, S::Viewer} << threeShots << 6;
-    QTest::newRow("incomplete file")
-        << Steps{{ok, "incomplete.fb"}} << Events{S::Incomplete, S::Progress, S::Viewer} << 4 << 10;
+    QTest::newRow("incomplete file") << Steps{{ok, "incomplete.fb"}} << Events{S::Incomplete, S::Progress, S::Viewer}
+                                     << 4 << 10;
     QTest::newRow("Enter in the name field")
         << Steps{{Press::Enter, "good.fb"}} << Events{S::Progress, S::Viewer} << threeShots << 6;
-    QTest::newRow("Enter while OK is disabled")
-        << Steps{{Press::Enter, "missing.fb"}} << Events{} << -1 << 0;
+    QTest::newRow("Enter while OK is disabled") << Steps{{Press::Enter, "missing.fb"}} << Events{} << -1 << 0;
     for (const char *awkward : {"pick files/line 7 picks.fb", "初至/测线 七.fb", "données, été/tir ✓.cal"})
-        QTest::newRow(awkward) << Steps{{Press::ChooseAndOk, awkward}} << Events{S::Progress, S::Viewer}
-                               << 1 << 3;
+        QTest::newRow(awkward) << Steps{{Press::ChooseAndOk, awkward}} << Events{S::Progress, S::Viewer} << 1 << 3;
     QTest::newRow("Cancel after a viewer")
         << Steps{{ok, "good.fb"}, {Press::Cancel, "other.fb"}} << Events{S::Progress, S::Viewer} << threeShots << 6;
 }
@@ -257,7 +262,8 @@ void BrowseFBFileDialogTest::pressOk()
         const QDateTime modified = QFileInfo(path).lastModified();
         QFile file(path);
         switch (step.change) {
-        case Change::None: break;
+        case Change::None:
+            break;
         case Change::CutKeepTime:
             QVERIFY(file.resize(FbLayout::HeaderSize) && file.open(QIODevice::ReadWrite));
             QVERIFY(file.setFileTime(modified, QFileDevice::FileModificationTime));

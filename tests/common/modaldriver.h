@@ -14,7 +14,10 @@
 class ModalDriver : public QObject
 {
 public:
-    struct Seen { QString className, text; }; // text: the message of a message box
+    struct Seen
+    {
+        QString className, text;
+    }; // text: the message of a message box
     // Returns true when it has dealt with (closed) the window.
     using Handler = std::function<bool(QWidget *modal)>;
 

@@ -43,7 +43,7 @@ inline double noise(quint32 a, quint32 b)
 // first .. first + channels - 1, the source at station source, `aside`
 // metres off the line (its offsets and times still those along the line).
 inline QVector<FbRecord> shotOnLine(int shot, double source, int first, int channels, Curve curve,
-                             bool absoluteOffsets = false, double aside = 0.0)
+                                    bool absoluteOffsets = false, double aside = 0.0)
 {
     QVector<FbRecord> records;
     for (int c = 0; c < channels; ++c) {

@@ -95,8 +95,8 @@ private slots:
         QTest::addColumn<QString>("errorPart");
         QTest::newRow("unknown option") << QStringList{"--bogus"} << "" << 1 << "Try 'sorv --help'";
         QTest::newRow("missing value") << QStringList{"--project"} << "" << 1 << "Try 'sorv --help'";
-        QTest::newRow("after a platform option") << QStringList{"-platform", "offscreen", "--bogus"} << "" << 1
-                                                 << "Try 'sorv --help'";
+        QTest::newRow("after a platform option")
+            << QStringList{"-platform", "offscreen", "--bogus"} << "" << 1 << "Try 'sorv --help'";
         QTest::newRow("no display") << QStringList() << "" << 2 << "QT_QPA_PLATFORM=offscreen sorv";
         QTest::newRow("a display nobody serves") << QStringList{"--project", "."} << ":87" << 2 << "xvfb-run -a sorv";
     }

@@ -35,15 +35,36 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<FbFileHeader>("header");
         QTest::addColumn<FbRecord>("record");
-        const QByteArray header = QByteArray::fromHex("02000000" "01000000" "64000000" "F4010000");
-        const QByteArray record = QByteArray::fromHex(
-            "01020304" "F0000000" "A2FEFFFF" "5E010000" "F6FFFFFF" "0C000000" "0000C03F" "000000C0" "0000C842"
-            "0000803E" "65000000" "E8030000" "66000000" "00000100" "00000000" "00004841" "FFFFFFFF" "00000000"
-            "FFFFFF7F" "00000000" "00000000");
+        const QByteArray header = QByteArray::fromHex("02000000"
+                                                      "01000000"
+                                                      "64000000"
+                                                      "F4010000");
+        const QByteArray record = QByteArray::fromHex("01020304"
+                                                      "F0000000"
+                                                      "A2FEFFFF"
+                                                      "5E010000"
+                                                      "F6FFFFFF"
+                                                      "0C000000"
+                                                      "0000C03F"
+                                                      "000000C0"
+                                                      "0000C842"
+                                                      "0000803E"
+                                                      "65000000"
+                                                      "E8030000"
+                                                      "66000000"
+                                                      "00000100"
+                                                      "00000000"
+                                                      "00004841"
+                                                      "FFFFFFFF"
+                                                      "00000000"
+                                                      "FFFFFF7F"
+                                                      "00000000"
+                                                      "00000000");
         QTest::newRow("10 bytes of header") << header.left(10) << FbFileHeader{2, 1, 100, 0} << FbRecord();
-        QTest::newRow("header and record") << header + record << FbFileHeader{2, 1, 100, 500}
-            << FbRecord{0x04030201, 240, -350, 350, -10, 12, 1.5f, -2.0f, 100.0f, 0.25f, 101, 1000, 102, 65536,
-                        0, 12.5f, -1, 0, 2147483647, 0, 0};
+        QTest::newRow("header and record")
+            << header + record << FbFileHeader{2, 1, 100, 500}
+            << FbRecord{0x04030201, 240, -350,  350, -10,   12, 1.5f, -2.0f,      100.0f, 0.25f, 101,
+                        1000,       102, 65536, 0,   12.5f, -1, 0,    2147483647, 0,      0};
     }
     void layout()
     {
@@ -51,8 +72,9 @@ private slots:
         QFETCH(FbFileHeader, header);
         QFETCH(FbRecord, record);
         const FbFileHeader h = FbLayout::decodeHeader(bytes.constData(), bytes.size());
-        QVERIFY2(h.fb_count == header.fb_count && h.polarity == header.polarity && h.min_offset == header.min_offset
-                     && h.max_offset == header.max_offset, "the header reads other words");
+        QVERIFY2(h.fb_count == header.fb_count && h.polarity == header.polarity && h.min_offset == header.min_offset &&
+                     h.max_offset == header.max_offset,
+                 "the header reads other words");
         const FbRecord r = FbLayout::decodeRecord(bytes.leftJustified(100, '\0').constData() + 16);
         QStringList differing;
         for (const FbLayout::Field &f : FbLayout::fields)
@@ -91,7 +113,12 @@ private slots:
                 runs << qMakePair(101 + runs.size(), records);
             return runs;
         };
-        const struct { const char *name; Runs runs; int extraBytes, moves, cutTo = INT_MAX; } shapes[] = {
+        const struct
+        {
+            const char *name;
+            Runs runs;
+            int extraBytes, moves, cutTo = INT_MAX;
+        } shapes[] = {
             {"5,5,5,7,7,5 + 50 bytes, cut inside record 4", {{5, 3}, {7, 2}, {5, 1}}, 50, 2, 16 + 84 * 4 + 40},
             {"5,7,7", {{5, 1}, {7, 2}}, 0, 1},
             {"one record", {{42, 1}}, 0, 0},
@@ -171,8 +198,8 @@ private slots:
         using C = FbColumns::Column;
         using V = QVector<int>;
         QTest::newRow("s_line 8 in record 3") << with(4, 3, &FbRecord::s_line, 8) << C::SLine << "7" << V{C::SLine};
-        QTest::newRow("one record, NaN source_y") << with(1, 0, &FbRecord::source_y, nan) << C::SourceY << "nan"
-                                                  << V{C::SourceY};
+        QTest::newRow("one record, NaN source_y")
+            << with(1, 0, &FbRecord::source_y, nan) << C::SourceY << "nan" << V{C::SourceY};
         QTest::newRow("no records") << QVector<FbRecord>() << C::Ffid << "0" << V{};
     }
     void columns()
@@ -184,8 +211,8 @@ private slots:
         QCOMPARE(FbColumns::cellText(shot.value(0), column), text);
         for (int c : FbColumns::shotConstantColumns)
             QVERIFY2(FbColumns::columnVaries(shot, c) == varying.contains(c),
-                     qPrintable(QString(FbColumns::titles[c]) + (varying.contains(c) ? " should" : " should not")
-                                + " vary"));
+                     qPrintable(QString(FbColumns::titles[c]) + (varying.contains(c) ? " should" : " should not") +
+                                " vary"));
     }
 
     // The bulk writer's text equals the viewer's, and the viewer's is the
@@ -241,8 +268,8 @@ private slots:
     // formats (n/8 for 2 decimals, q * 2^-k = q * 5^k * 10^-k for 6 digits).
     void bulkTextSample()
     {
-        const FbLayout::Field *fields[] = {&FbColumns::field(FbColumns::Offset),
-                                           &FbColumns::field(FbColumns::GroupX), &FbColumns::field(FbColumns::FbTime)};
+        const FbLayout::Field *fields[] = {&FbColumns::field(FbColumns::Offset), &FbColumns::field(FbColumns::GroupX),
+                                           &FbColumns::field(FbColumns::FbTime)};
         QRandomGenerator random(20261205);
         QStringList differing;
         for (int k = 0; k < 400000; ++k) {
@@ -258,7 +285,9 @@ private slots:
                 const QString viewer = FbColumns::fieldText(*f, r), bulk = bulkText(*f, r);
                 if (viewer != bulk && differing.size() < 10)
                     differing << QStringLiteral("%1 0x%2: viewer %3, bulk %4")
-                                     .arg(f->name).arg(bits, 8, 16, QLatin1Char('0')).arg(viewer, bulk);
+                                     .arg(f->name)
+                                     .arg(bits, 8, 16, QLatin1Char('0'))
+                                     .arg(viewer, bulk);
             }
         }
         QVERIFY2(differing.isEmpty(), qPrintable(differing.join("; ")));

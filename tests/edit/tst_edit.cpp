@@ -32,7 +32,11 @@ Q_DECLARE_METATYPE(QVector<FbEdit>)
 
 namespace {
 
-struct Run { int exitCode = -1; QString out, err; }; // -1: did not finish normally
+struct Run
+{
+    int exitCode = -1;
+    QString out, err;
+}; // -1: did not finish normally
 
 // fbtool as a user runs it; with fileLimit > 0, in a process that may not
 // write a file past that many bytes, as on a full disk.
@@ -60,7 +64,7 @@ protected:
     }
 
 private:
-    explicit FbTool(qint64 fileLimit) : m_fileLimit(fileLimit) {}
+    explicit FbTool(qint64 fileLimit) : m_fileLimit(fileLimit) { }
     qint64 m_fileLimit;
 };
 
@@ -131,15 +135,18 @@ private slots:
         QTest::addColumn<int>("tail");
         QTest::addColumn<int>("block");
         QTest::addColumn<QVector<FbEdit>>("edits");
-        QTest::newRow("first and last record") << 10 << 0 << 4
-            << QVector<FbEdit>{FbEdit::status(9, 2), FbEdit::time(0, 12.5f)};
-        QTest::newRow("each side of two block boundaries") << 12 << 0 << 4
+        QTest::newRow("first and last record")
+            << 10 << 0 << 4 << QVector<FbEdit>{FbEdit::status(9, 2), FbEdit::time(0, 12.5f)};
+        QTest::newRow("each side of two block boundaries")
+            << 12 << 0 << 4
             << QVector<FbEdit>{FbEdit::time(3, 1), FbEdit::time(4, 2), FbEdit::status(7, -1), FbEdit::status(8, 5)};
-        QTest::newRow("unnamed words and a partial record kept") << 9 << 50 << 4
-            << QVector<FbEdit>{FbEdit::time(8, 3), FbEdit::status(4, 2)};
-        QTest::newRow("the last of three edits of one word wins") << 6 << 0 << 2
+        QTest::newRow("unnamed words and a partial record kept")
+            << 9 << 50 << 4 << QVector<FbEdit>{FbEdit::time(8, 3), FbEdit::status(4, 2)};
+        QTest::newRow("the last of three edits of one word wins")
+            << 6 << 0 << 2
             << QVector<FbEdit>{FbEdit::time(2, 1), FbEdit::status(2, 9), FbEdit::time(2, 2), FbEdit::time(2, 3)};
-        QTest::newRow("NaN, -0 and infinity, blocks of one") << 5 << 83 << 1
+        QTest::newRow("NaN, -0 and infinity, blocks of one")
+            << 5 << 83 << 1
             << QVector<FbEdit>{FbEdit::time(1, NaN), FbEdit::time(2, -0.0f),
                                FbEdit::time(3, -std::numeric_limits<float>::infinity())};
         QTest::newRow("nothing to edit") << 3 << 7 << 4 << QVector<FbEdit>();
@@ -187,35 +194,46 @@ private slots:
     // the folder, and says why.
     void refused_data()
     {
-        QTest::addColumn<QString>("target");      // "" for the source's own path
+        QTest::addColumn<QString>("target"); // "" for the source's own path
         QTest::addColumn<QVector<FbEdit>>("edits");
         QTest::addColumn<bool>("cancel");
         QTest::addColumn<QString>("error");
-        QTest::addColumn<QString>("meddle");      // "replaced" before the copy, "rewritten" during it
+        QTest::addColumn<QString>("meddle"); // "replaced" before the copy, "rewritten" during it
         const QVector<FbEdit> one{FbEdit::time(1, 5)};
         FbEdit offset = FbEdit::time(1, 5);
         offset.field = FbLayout::fieldNamed("offset");
-        QTest::newRow("record past the last") << "out.fb" << QVector<FbEdit>{FbEdit::time(1, 5), FbEdit::time(10, 1)}
-                                              << false << "record 11 is not in" << "";
-        QTest::newRow("a field that cannot be edited") << "out.fb" << QVector<FbEdit>{offset} << false
-                                                       << "only fb_time, fb_status can be edited" << "";
+        QTest::newRow("record past the last")
+            << "out.fb" << QVector<FbEdit>{FbEdit::time(1, 5), FbEdit::time(10, 1)} << false << "record 11 is not in"
+            << "";
+        QTest::newRow("a field that cannot be edited")
+            << "out.fb" << QVector<FbEdit>{offset} << false << "only fb_time, fb_status can be edited"
+            << "";
         // Record 2 holds fb_time 0.5 and status 1 (FbTest's records).
         QTest::newRow("an old value of another file")
             << "out.fb"
             << QVector<FbEdit>{withOld(FbEdit::time(3, 9), NumberText::floatBits(0.75f), 4),
                                withOld(FbEdit::time(2, 9), NumberText::floatBits(0.25f), 7)}
-            << false << "list.csv line 7: record 3: fb_time is 0.5 in" << "";
-        QTest::newRow("the source itself") << "" << one << false << "it is the input file" << "";
-        QTest::newRow("a symlink to the source") << "link.fb" << one << false << "it is the input file" << "";
-        QTest::newRow("a hard link to the source") << "hard.fb" << one << false << "it is the input file" << "";
-        QTest::newRow("a folder") << "folder" << one << false << "not a regular file" << "";
-        QTest::newRow("cancelled") << "out.fb" << one << true << "cancelled" << "";
-        QTest::newRow("cancelled, existing target kept") << "existing.fb" << one << true << "cancelled" << "";
+            << false << "list.csv line 7: record 3: fb_time is 0.5 in"
+            << "";
+        QTest::newRow("the source itself") << "" << one << false << "it is the input file"
+                                           << "";
+        QTest::newRow("a symlink to the source") << "link.fb" << one << false << "it is the input file"
+                                                 << "";
+        QTest::newRow("a hard link to the source") << "hard.fb" << one << false << "it is the input file"
+                                                   << "";
+        QTest::newRow("a folder") << "folder" << one << false << "not a regular file"
+                                  << "";
+        QTest::newRow("cancelled") << "out.fb" << one << true << "cancelled"
+                                   << "";
+        QTest::newRow("cancelled, existing target kept") << "existing.fb" << one << true << "cancelled"
+                                                         << "";
         // Edits judged on one file are never applied to another's bytes.
         QTest::newRow("another file renamed over the source")
-            << "existing.fb" << one << false << "is not the file the edits were made for" << "replaced";
+            << "existing.fb" << one << false << "is not the file the edits were made for"
+            << "replaced";
         QTest::newRow("the source rewritten in place during the copy")
-            << "existing.fb" << one << false << "changed while it was copied" << "rewritten";
+            << "existing.fb" << one << false << "changed while it was copied"
+            << "rewritten";
     }
     void refused()
     {
@@ -227,11 +245,10 @@ private slots:
         QTemporaryDir dir;
         const QString source = dir.filePath("source.fb");
         QByteArray bytes = testFile(10, 0);
-        QVERIFY(FbTest::writeFile(source, bytes) && QDir(dir.path()).mkdir("folder")
-                && FbTest::writeFile(dir.filePath("existing.fb"), "keep me")
-                && QFile::link(source, dir.filePath("link.fb"))
-                && ::link(QFile::encodeName(source).constData(),
-                          QFile::encodeName(dir.filePath("hard.fb")).constData()) == 0);
+        QVERIFY(
+            FbTest::writeFile(source, bytes) && QDir(dir.path()).mkdir("folder") &&
+            FbTest::writeFile(dir.filePath("existing.fb"), "keep me") && QFile::link(source, dir.filePath("link.fb")) &&
+            ::link(QFile::encodeName(source).constData(), QFile::encodeName(dir.filePath("hard.fb")).constData()) == 0);
         const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
         const QString targetName = target.isEmpty() ? source : dir.filePath(target);
         const QByteArray targetBefore = readAll(targetName);
@@ -245,8 +262,8 @@ private slots:
             // As when a file is renamed over the input while it is judged.
             bytes = testFile(10, 0);
             bytes[int(FbLayout::HeaderSize) + 3] = 9;
-            QVERIFY(FbTest::writeFile(dir.filePath("other.fb"), bytes) && QFile::remove(source)
-                    && QFile::rename(dir.filePath("other.fb"), source));
+            QVERIFY(FbTest::writeFile(dir.filePath("other.fb"), bytes) && QFile::remove(source) &&
+                    QFile::rename(dir.filePath("other.fb"), source));
         }
         const auto rewrite = [&] {
             // The same size, one byte changed, as by a tool that writes in place.
@@ -255,11 +272,14 @@ private slots:
             return file.open(QIODevice::ReadWrite) && file.write(bytes) == bytes.size();
         };
         std::atomic_bool stop{false};
-        QVERIFY(!writer.write(targetName, [&](int percent) {
-            stop = cancel && percent >= 40;
-            if (meddle == "rewritten" && percent >= 40 && percent < 60)
-                QVERIFY(rewrite());
-        }, &stop));
+        QVERIFY(!writer.write(
+            targetName,
+            [&](int percent) {
+                stop = cancel && percent >= 40;
+                if (meddle == "rewritten" && percent >= 40 && percent < 60)
+                    QVERIFY(rewrite());
+            },
+            &stop));
         QVERIFY2(writer.errorString().contains(error), qPrintable(writer.errorString()));
         QCOMPARE(writer.wasCancelled(), cancel);
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System), before);
@@ -272,10 +292,13 @@ private slots:
     void logRoundTrip()
     {
         const FbLayout::Field *time = FbEdit::timeField(), *status = FbEdit::statusField();
-        const QVector<std::pair<float, QString>> values{
-            {0.1f, "plain"}, {1e-45f, "a, comma"}, {-0.0f, "\"quoted\" text"}, {NaN, "two\nlines"},
-            {std::numeric_limits<float>::infinity(), " edge spaces "}, {-std::numeric_limits<float>::max(), "拾取"},
-            {16777217.0f, ""}};
+        const QVector<std::pair<float, QString>> values{{0.1f, "plain"},
+                                                        {1e-45f, "a, comma"},
+                                                        {-0.0f, "\"quoted\" text"},
+                                                        {NaN, "two\nlines"},
+                                                        {std::numeric_limits<float>::infinity(), " edge spaces "},
+                                                        {-std::numeric_limits<float>::max(), "拾取"},
+                                                        {16777217.0f, ""}};
         QVector<EditLogRow> rows;
         for (int k = 0; k < values.size(); ++k)
             rows.append({k * 3, k + 100, -k, k + 1, time, k % 2 == 0, NumberText::floatBits(float(k) / 3),
@@ -301,7 +324,8 @@ private slots:
     // lines; old is optional.
     void handMadeList()
     {
-        QVERIFY(write("hand.csv", "\xEF\xBB\xBF" "New, Field ,RECORD,comment\r\n"
+        QVERIFY(write("hand.csv", "\xEF\xBB\xBF"
+                                  "New, Field ,RECORD,comment\r\n"
                                   "+12.5, fb_time , 3 ,first\r\n\r\n"
                                   "  -1 ,fb_status,+4,\"a, b\"\r\n"));
         EditLog list;
@@ -323,26 +347,33 @@ private slots:
         QTest::addColumn<QByteArray>("csv");
         QTest::addColumn<QString>("error");
         const QByteArray header = "record,field,new\n1,fb_time,2\n";
-        QTest::newRow("a cell too many") << header + "2,fb_time,3,4\n" << "line 3: 4 cells where the header names 3";
-        QTest::newRow("record not a number") << header + "2a,fb_time,3\n" << "line 3: record '2a'";
-        QTest::newRow("record 0") << header + "0,fb_time,3\n" << "line 3: record '0'";
+        QTest::newRow("a cell too many") << header + "2,fb_time,3,4\n"
+                                         << "line 3: 4 cells where the header names 3";
+        QTest::newRow("record not a number") << header + "2a,fb_time,3\n"
+                                             << "line 3: record '2a'";
+        QTest::newRow("record 0") << header + "0,fb_time,3\n"
+                                  << "line 3: record '0'";
         QTest::newRow("time with a unit") << header + "2,fb_time,12.5ms\n"
                                           << "line 3: new value '12.5ms' is not a number";
-        QTest::newRow("status not whole") << header + "2,fb_status,2.5\n" << "line 3: new value '2.5' is not a whole";
-        QTest::newRow("a field that cannot be edited") << header + "2,offset,3\n" << "line 3: field 'offset' cannot";
+        QTest::newRow("status not whole") << header + "2,fb_status,2.5\n"
+                                          << "line 3: new value '2.5' is not a whole";
+        QTest::newRow("a field that cannot be edited") << header + "2,offset,3\n"
+                                                       << "line 3: field 'offset' cannot";
         QTest::newRow("no column new") << QByteArray("record,field,value\n1,fb_time,2\n")
                                        << "line 1: the header has no column new";
-        QTest::newRow("an open quote") << header + "2,fb_time,3,\"why\n" << "line 3: a quoted cell is not closed";
-        QTest::newRow("record past the file") << header + "\n81,fb_time,3\n" << "line 4: record 81 is not in";
-        QTest::newRow("old of another file") << QByteArray("record,field,old,new\n5,fb_status,,2\n1,fb_time,99,3\n")
-                                             << "line 3: record 1: fb_time is";
+        QTest::newRow("an open quote") << header + "2,fb_time,3,\"why\n"
+                                       << "line 3: a quoted cell is not closed";
+        QTest::newRow("record past the file") << header + "\n81,fb_time,3\n"
+                                              << "line 4: record 81 is not in";
+        QTest::newRow("old of another file")
+            << QByteArray("record,field,old,new\n5,fb_status,,2\n1,fb_time,99,3\n") << "line 3: record 1: fb_time is";
     }
     void badList()
     {
         QFETCH(QByteArray, csv);
         QFETCH(QString, error);
-        QVERIFY(QFile::exists(path("gen.fb"))
-                || FbTool::run({"gen", path("gen.fb"), "--shots", "10", "--channels", "8"}).exitCode == 0);
+        QVERIFY(QFile::exists(path("gen.fb")) ||
+                FbTool::run({"gen", path("gen.fb"), "--shots", "10", "--channels", "8"}).exitCode == 0);
         QVERIFY(write("bad.csv", csv));
         const Run run = FbTool::run({"edit", path("gen.fb"), "-o", path("bad.fb"), "--edits", path("bad.csv")});
         QCOMPARE(run.exitCode, 2);
@@ -358,7 +389,7 @@ private slots:
     void fullDisk_data()
     {
         QTest::addColumn<bool>("existing");
-        QTest::addColumn<QString>("log");         // where the log goes; "" beside the output
+        QTest::addColumn<QString>("log"); // where the log goes; "" beside the output
         QTest::newRow("new output") << false << "";
         QTest::newRow("existing output kept") << true << "";
         QTest::newRow("log cannot be written, existing output kept") << true << "missing/out.log.csv";
@@ -390,9 +421,9 @@ private slots:
     // makes the same bytes again from the input.
     void editCommand_data()
     {
-        QTest::addColumn<QByteArray>("list");        // written to list.csv when not empty
+        QTest::addColumn<QByteArray>("list"); // written to list.csv when not empty
         QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QStringList>("changes");    // record:field:new:reason, in file order
+        QTest::addColumn<QStringList>("changes"); // record:field:new:reason, in file order
         QTest::newRow("shift every shot of an ffid, not the unpicked trace")
             << QByteArray() << QStringList{"--shift", "7:1.5"}
             << QStringList{"2:fb_time:1.75:shift ffid 7 by +1.5 ms", "3:fb_time:2:shift ffid 7 by +1.5 ms",
@@ -432,9 +463,13 @@ private slots:
             const quint32 bits = field == FbEdit::timeField() ? NumberText::floatBits(parts.at(2).toFloat())
                                                               : quint32(parts.at(2).toInt());
             const FbRecord r = FbLayout::decodeRecord(input.constData() + FbLayout::recordPosition(record));
-            logLines << QStringLiteral("%1,%2,%3,%4,%5,%6,%7,%8").arg(record + 1).arg(r.fb_no).arg(r.ffid)
-                            .arg(r.channel).arg(parts.at(1), FbEditWriter::valueText(*field, wordAt(input, at)),
-                                                parts.at(2), parts.at(3));
+            logLines << QStringLiteral("%1,%2,%3,%4,%5,%6,%7,%8")
+                            .arg(record + 1)
+                            .arg(r.fb_no)
+                            .arg(r.ffid)
+                            .arg(r.channel)
+                            .arg(parts.at(1), FbEditWriter::valueText(*field, wordAt(input, at)), parts.at(2),
+                                 parts.at(3));
             qToLittleEndian<quint32>(bits, expected.data() + at);
         }
         QCOMPARE(readAll(out), expected);
@@ -477,8 +512,8 @@ private slots:
             std::memcpy(&was, &a, 4);
             std::memcpy(&is, &b, 4);
             if (late)
-                QVERIFY2(std::abs(is - was + 9.0f) < 0.5f, qPrintable(QString("record %1: %2 -> %3").arg(record)
-                                                                          .arg(was).arg(is)));
+                QVERIFY2(std::abs(is - was + 9.0f) < 0.5f,
+                         qPrintable(QString("record %1: %2 -> %3").arg(record).arg(was).arg(is)));
             else
                 QCOMPARE(b, a);
         }
@@ -494,7 +529,7 @@ private slots:
         QTest::addColumn<QByteArray>("sgt");
         QTest::addColumn<QStringList>("units");
         QTest::addColumn<QStringList>("exportArgs");
-        QTest::addColumn<QVector<qint32>>("offsets");  // of the FB records, in file order
+        QTest::addColumn<QVector<qint32>>("offsets"); // of the FB records, in file order
         // A profile with topography; sensor 5 is a source between receivers 2 and 3.
         const QByteArray profile = "# a refraction line\n6   # sensors\n# x z\n0 100\n10 101\n20 103\n30 102\n"
                                    "15 104 # source between 2 and 3\n40 99\n"
@@ -502,9 +537,9 @@ private slots:
                                    "5 4 0.015 0.001\n5 6 0 0.001\n1 4 0.033 0.001\n1 6 0.042 0.001\n";
         QTest::newRow("profile, m and ms") << profile << QStringList() << QStringList{"--positions", "profile"}
                                            << QVector<qint32>{30, 40, -15, -5, 5, 15, 25};
-        QTest::newRow("profile, cm and s") << profile << QStringList{"--offset-unit", "cm", "--time-unit", "s"}
-                                           << QStringList{"--positions", "profile"}
-                                           << QVector<qint32>{3000, 4000, -1500, -500, 500, 1500, 2500};
+        QTest::newRow("profile, cm and s")
+            << profile << QStringList{"--offset-unit", "cm", "--time-unit", "s"}
+            << QStringList{"--positions", "profile"} << QVector<qint32>{3000, 4000, -1500, -500, 500, 1500, 2500};
         // A line running south-west in map coordinates, data columns in
         // another order: offsets grow towards growing x.
         QTest::newRow("map x y z, columns g t s")
@@ -529,8 +564,8 @@ private slots:
             got << FbLayout::decodeRecord(bytes.constData() + FbLayout::recordPosition(qint32(k))).offset;
         QCOMPARE(got, offsets);
         QCOMPARE(header.fb_count, offsets.size());
-        QVERIFY(header.min_offset == *std::min_element(got.begin(), got.end())
-                && header.max_offset == *std::max_element(got.begin(), got.end()));
+        QVERIFY(header.min_offset == *std::min_element(got.begin(), got.end()) &&
+                header.max_offset == *std::max_element(got.begin(), got.end()));
         const Run exported = FbTool::run(QStringList{"export", fb, "-o", back} + units + exportArgs);
         QVERIFY2(exported.exitCode == 0, qPrintable(exported.err));
 
@@ -540,8 +575,14 @@ private slots:
             for (const SgtDatum &d : f.data()) {
                 const SgtSensor &s = f.sensors().at(d.s), &g = f.sensors().at(d.g);
                 if (d.t > 0)
-                    list << QStringLiteral("%1 %2 %3 > %4 %5 %6: %7").arg(s.x).arg(s.y).arg(s.z).arg(g.x).arg(g.y)
-                                .arg(g.z).arg(d.t, 0, 'g', 6);
+                    list << QStringLiteral("%1 %2 %3 > %4 %5 %6: %7")
+                                .arg(s.x)
+                                .arg(s.y)
+                                .arg(s.z)
+                                .arg(g.x)
+                                .arg(g.y)
+                                .arg(g.z)
+                                .arg(d.t, 0, 'g', 6);
             }
             list.sort();
             return list;
@@ -572,8 +613,8 @@ private slots:
         QTest::newRow("90000000 sensors in 6 bytes")
             << QByteArray("90000000\n0 0 0\n")
             << "line 1: 90000000 sensors declared, but the rest of the file holds at most 3";
-        QTest::newRow("2000000000 data")
-            << QByteArray("2\n0 0\n5 0\n2000000000\n1 2 0.1\n") << "line 4: 2000000000 data declared";
+        QTest::newRow("2000000000 data") << QByteArray("2\n0 0\n5 0\n2000000000\n1 2 0.1\n")
+                                         << "line 4: 2000000000 data declared";
         QTest::newRow("a line without end") << QByteArray(3 << 20, '1') << "line 1: a line longer than";
         QTest::newRow("text after the data")
             << QByteArray("2\n0 0\n5 0\n1\n1 2 0.1\n2 1 0.1\n") << "line 6: text after";
@@ -624,7 +665,7 @@ private slots:
     {
         QTest::addColumn<QStringList>("gen");
         QTest::addColumn<QStringList>("exportArgs");
-        QTest::addColumn<int>("sensors");   // -1: any
+        QTest::addColumn<int>("sensors"); // -1: any
         const QStringList survey{"--shots", "12", "--channels", "16", "--noise", "0"};
         QTest::newRow("25 m, sources on stations") << survey << QStringList() << -1;
         QTest::newRow("0.5 m stations") << QStringList() << QStringList() << 16;
@@ -750,9 +791,9 @@ private slots:
         QTest::addColumn<int>("sensors");
         QTest::addColumn<int>("data");
         QTest::addColumn<QString>("leftOut");
-        const QString common
-            = "Left out: 2 rejected (status other than 0 and 1), 1 without a positive time (unpicked), "
-              "0 at a non-finite position, ";
+        const QString common =
+            "Left out: 2 rejected (status other than 0 and 1), 1 without a positive time (unpicked), "
+            "0 at a non-finite position, ";
         QTest::newRow("1 m: receivers pair up, one at the source")
             << "1" << 2 << 3 << common + "1 whose source and receiver are one sensor";
         QTest::newRow("0.35 m: only 20 and 20.3 one sensor")
@@ -777,8 +818,8 @@ private slots:
             records[k].fb_time = times[k];
         }
         QVERIFY(write("picks.fb", FbTest::fileBytes(records)));
-        const Run run
-            = FbTool::run({"export", path("picks.fb"), "-o", path("picks.sgt"), "--merge-tolerance", tolerance});
+        const Run run =
+            FbTool::run({"export", path("picks.fb"), "-o", path("picks.sgt"), "--merge-tolerance", tolerance});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         QVERIFY2(run.out.contains(leftOut), qPrintable(run.out));
         SgtFile sgt;

@@ -14,7 +14,11 @@
 
 #include <sys/stat.h>
 
-struct Run { int exitCode = -1; QString out, err; }; // -1: did not finish normally
+struct Run
+{
+    int exitCode = -1;
+    QString out, err;
+}; // -1: did not finish normally
 
 class TestFbTool : public QObject
 {
@@ -54,63 +58,97 @@ private slots:
         QTest::addColumn<QByteArray>("given");
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<int>("checkExit");
-        QTest::addColumn<int>("infoExit");    // 2: info names the file as not an FB file
+        QTest::addColumn<int>("infoExit"); // 2: info names the file as not an FB file
         QTest::addColumn<QStringList>("lines");
         const QByteArray gen;
-        QTest::newRow("clean") << gen << QStringList() << 0 << 0 << QStringList{
-            "Records: 80", "Shots: 10", "Polarity: positive (1)", "1,1001,1,8,8", "10,1010,73,80,8",
-            "Declared count: 80 (matches the file size)", "Varying source attributes: 0", "Repeated ffids: 0",
-            "Non-finite floats: 0", "Result: clean"};
-        QTest::newRow("first ffid -3, polarity -1") << gen << QStringList{"--first-ffid", "-3", "--polarity", "-1"}
-            << 0 << 0 << QStringList{"Polarity: negative (-1)", "1,-3,1,8,8", "10,6,73,80,8", "Result: clean"};
-        QTest::newRow("varying s_elev") << gen << QStringList{"--vary-source", "4"} << 1 << 0 << QStringList{
-            "Varying source attributes: 1", "  shot 4 > 1004 (records 25..32): s_elev differs in 4 of 8 records",
-            "Result: 1 problem found"};
-        QTest::newRow("NaN group_x") << gen << QStringList{"--nan", "3:group_x"} << 1 << 0 << QStringList{
-            "Varying source attributes: 0", "Non-finite floats: 1",
-            "  record 21 (fb_no 21, ffid 1003, channel 5): group_x = nan"};
+        QTest::newRow("clean") << gen << QStringList() << 0 << 0
+                               << QStringList{"Records: 80",
+                                              "Shots: 10",
+                                              "Polarity: positive (1)",
+                                              "1,1001,1,8,8",
+                                              "10,1010,73,80,8",
+                                              "Declared count: 80 (matches the file size)",
+                                              "Varying source attributes: 0",
+                                              "Repeated ffids: 0",
+                                              "Non-finite floats: 0",
+                                              "Result: clean"};
+        QTest::newRow("first ffid -3, polarity -1")
+            << gen << QStringList{"--first-ffid", "-3", "--polarity", "-1"} << 0 << 0
+            << QStringList{"Polarity: negative (-1)", "1,-3,1,8,8", "10,6,73,80,8", "Result: clean"};
+        QTest::newRow("varying s_elev") << gen << QStringList{"--vary-source", "4"} << 1 << 0
+                                        << QStringList{
+                                               "Varying source attributes: 1",
+                                               "  shot 4 > 1004 (records 25..32): s_elev differs in 4 of 8 records",
+                                               "Result: 1 problem found"};
+        QTest::newRow("NaN group_x") << gen << QStringList{"--nan", "3:group_x"} << 1 << 0
+                                     << QStringList{"Varying source attributes: 0", "Non-finite floats: 1",
+                                                    "  record 21 (fb_no 21, ffid 1003, channel 5): group_x = nan"};
         // A NaN source coordinate also makes its column vary: NaN equals nothing.
-        QTest::newRow("NaN source_x") << gen << QStringList{"--nan", "3"} << 1 << 0 << QStringList{
-            "  shot 3 > 1003 (records 17..24): source_x differs in 1 of 8 records",
-            "  record 21 (fb_no 21, ffid 1003, channel 5): source_x = nan", "Result: 2 problems found"};
-        QTest::newRow("infinite fb_time") << gen << QStringList{"--inf", "5:fb_time"} << 1 << 0 << QStringList{
-            "Non-finite floats: 1", "  record 37 (fb_no 37, ffid 1005, channel 5): fb_time = inf"};
+        QTest::newRow("NaN source_x") << gen << QStringList{"--nan", "3"} << 1 << 0
+                                      << QStringList{
+                                             "  shot 3 > 1003 (records 17..24): source_x differs in 1 of 8 records",
+                                             "  record 21 (fb_no 21, ffid 1003, channel 5): source_x = nan",
+                                             "Result: 2 problems found"};
+        QTest::newRow("infinite fb_time")
+            << gen << QStringList{"--inf", "5:fb_time"} << 1 << 0
+            << QStringList{"Non-finite floats: 1", "  record 37 (fb_no 37, ffid 1005, channel 5): fb_time = inf"};
         // Listed by first shot, which is not ffid order here: 1001, 1009, 1004.
-        QTest::newRow("ffids come back") << gen
-            << QStringList{"--repeat-ffid", "9:2", "--repeat-ffid", "4:7", "--repeat-ffid", "6", "--repeat-ffid", "10"}
-            << 1 << 0 << QStringList{"Shots: 10", "Repeated ffids: 3", "  ffid 1001 names 3 shots:",
-                                "    shot 1 > 1001", "    shot 6 > 1001", "    shot 10 > 1001",
-                                "  ffid 1009 names 2 shots:",
-                                "    shot 2 > 1009", "    shot 9 > 1009", "  ffid 1004 names 2 shots:",
-                                "    shot 4 > 1004", "    shot 7 > 1004"};
-        QTest::newRow("partial last record") << gen << QStringList{"--truncate", "50"} << 1 << 0 << QStringList{
-            "Records: 79", "10,1010,73,79,7", "Declared count: 80 MISMATCH: the file size gives 79 records",
-            "Partial record: 34 bytes after the last complete record"};
-        QTest::newRow("lying fb_count") << gen << QStringList{"--declared-count", "100"} << 1 << 0 << QStringList{
-            "Declared count: 100 MISMATCH: the file size gives 80 records", "Result: 1 problem found"};
-        QTest::newRow("0 bytes") << QByteArray("") << QStringList() << 1 << 2 << QStringList{
-            "Records: 0", "Shots: 1", "No complete record: 0 bytes cannot hold a header and one record",
-            "Result: 1 problem found"};
-        QTest::newRow("a header and 83 bytes") << QByteArray(16 + 83, '\0') << QStringList() << 1 << 2
+        QTest::newRow("ffids come back") << gen << QStringList{"--repeat-ffid", "9:2", "--repeat-ffid", "4:7",
+                                                               "--repeat-ffid", "6",   "--repeat-ffid", "10"}
+                                         << 1 << 0 << QStringList{"Shots: 10",
+                                                                  "Repeated ffids: 3",
+                                                                  "  ffid 1001 names 3 shots:",
+                                                                  "    shot 1 > 1001",
+                                                                  "    shot 6 > 1001",
+                                                                  "    shot 10 > 1001",
+                                                                  "  ffid 1009 names 2 shots:",
+                                                                  "    shot 2 > 1009",
+                                                                  "    shot 9 > 1009",
+                                                                  "  ffid 1004 names 2 shots:",
+                                                                  "    shot 4 > 1004",
+                                                                  "    shot 7 > 1004"};
+        QTest::newRow("partial last record")
+            << gen << QStringList{"--truncate", "50"} << 1 << 0
+            << QStringList{"Records: 79", "10,1010,73,79,7",
+                           "Declared count: 80 MISMATCH: the file size gives 79 records",
+                           "Partial record: 34 bytes after the last complete record"};
+        QTest::newRow("lying fb_count") << gen << QStringList{"--declared-count", "100"} << 1 << 0
+                                        << QStringList{"Declared count: 100 MISMATCH: the file size gives 80 records",
+                                                       "Result: 1 problem found"};
+        QTest::newRow("0 bytes") << QByteArray("") << QStringList() << 1 << 2
+                                 << QStringList{"Records: 0", "Shots: 1",
+                                                "No complete record: 0 bytes cannot hold a header and one record",
+                                                "Result: 1 problem found"};
+        QTest::newRow("a header and 83 bytes")
+            << QByteArray(16 + 83, '\0') << QStringList() << 1 << 2
             << QStringList{"Partial record: 83 bytes after the last complete record", "Result: 2 problems found"};
         // "ick " as the min_offset word is larger than "file" as max_offset.
-        QTest::newRow("text renamed .fb") << QByteArray("README for the pick files of line 7.\n").repeated(3)
-            << QStringList() << 1 << 2 << QStringList{"Header offset range: 1948283503 .. 1881171304 REVERSED: "
-                                                      "this header cannot describe any record; not an FB file?"};
+        QTest::newRow("text renamed .fb")
+            << QByteArray("README for the pick files of line 7.\n").repeated(3) << QStringList() << 1 << 2
+            << QStringList{"Header offset range: 1948283503 .. 1881171304 REVERSED: "
+                           "this header cannot describe any record; not an FB file?"};
         // Every word but the ffid all ones: offsets -1, five NaNs a record.
         // Two ffids alternate, so each names 60 one-record shots, and each
         // shot's NaN source_x and source_y vary (NaN equals nothing).
         QByteArray nans(16, '\0');
         for (int k = 0; k < 120; ++k)
             nans += QByteArray(4, char(k % 2)) + QByteArray(80, '\xff');
-        QTest::newRow("600 NaNs, 240 variations, 2 ffids of 60 shots") << nans << QStringList() << 1 << 0
+        QTest::newRow("600 NaNs, 240 variations, 2 ffids of 60 shots")
+            << nans << QStringList() << 1 << 0
             << QStringList{
-            "Header offset range: 0 .. 0 does NOT contain the records' offsets -1 .. -1; not an FB file?",
-            "Varying source attributes: 240", "  ... and 190 more", "Repeated ffids: 2", "  ffid 0 names 60 shots:",
-            "    ... and 10 more", "Non-finite floats: 600", "  ... and 550 more"};
-        QTest::newRow("the same, --all") << nans << QStringList{"--all"} << 1 << 0 << QStringList{
-            "  shot 120 > 16843009 (records 120..120): source_y differs in 1 of 1 records", "    shot 120 > 16843009",
-            "  record 120 (fb_no -1, ffid 16843009, channel -1): fb_time = nan"};
+                   "Header offset range: 0 .. 0 does NOT contain the records' offsets -1 .. -1; not an FB file?",
+                   "Varying source attributes: 240",
+                   "  ... and 190 more",
+                   "Repeated ffids: 2",
+                   "  ffid 0 names 60 shots:",
+                   "    ... and 10 more",
+                   "Non-finite floats: 600",
+                   "  ... and 550 more"};
+        QTest::newRow("the same, --all")
+            << nans << QStringList{"--all"} << 1 << 0
+            << QStringList{"  shot 120 > 16843009 (records 120..120): source_y differs in 1 of 1 records",
+                           "    shot 120 > 16843009",
+                           "  record 120 (fb_no -1, ffid 16843009, channel -1): fb_time = nan"};
     }
     void readBack()
     {
@@ -145,8 +183,8 @@ private slots:
         }
         const QStringList checkLines = check.out.split(QLatin1Char('\n'));
         for (const char *count : {"Records: ", "Shots: "})
-            QVERIFY2(checkLines.filter(count).size() == 1
-                         && checkLines.filter(count) == info.out.split('\n').filter(count),
+            QVERIFY2(checkLines.filter(count).size() == 1 &&
+                         checkLines.filter(count) == info.out.split('\n').filter(count),
                      qPrintable(QStringLiteral("info and check disagree on %1").arg(count)));
     }
 
@@ -194,8 +232,8 @@ private slots:
         QTest::newRow("0.123457") << QVector<float>{0.75f, 0.123457f} << QVector<float>{1, 2};
         QTest::newRow("-0.00012345") << QVector<float>{2, -0.00012345f} << QVector<float>{1, 2};
         QTest::newRow("1.23457e+06") << QVector<float>{2, 1234567} << QVector<float>{1, 2};
-        QTest::newRow("-1.23457e+06, NaN, -inf") << QVector<float>{-1234567, float(qQNaN()), -inf}
-                                                 << QVector<float>{1, 2, 3};
+        QTest::newRow("-1.23457e+06, NaN, -inf")
+            << QVector<float>{-1234567, float(qQNaN()), -inf} << QVector<float>{1, 2, 3};
         QTest::newRow("group_x -0.00 and 1e10") << QVector<float>{1, 2} << QVector<float>{-0.001f, 1e10f};
         QTest::newRow("group_x -5e9 and 1") << QVector<float>{1, 2} << QVector<float>{-5e9f, 1};
     }
@@ -248,16 +286,18 @@ private slots:
                                          << "not a regular file";
         QTest::newRow("dump, a device") << QStringList{"dump", "/dev/zero", "--shot", "1"} << QString()
                                         << "/dev/zero: not a regular file";
-        QTest::newRow("gen, folder missing") << QStringList{"gen", path("no/such.fb"), "--shots", "1", "--channels",
-                                                            "1"} << QString() << "cannot write";
-        QTest::newRow("gen, bad field") << QStringList{"gen", gen, "--shots", "3", "--channels", "3", "--vary-source",
-                                                       "1:g_elev"}
-            << QString() << "use one of s_elev, s_depth, source_x, source_y, s_line, s_stat";
+        QTest::newRow("gen, folder missing")
+            << QStringList{"gen", path("no/such.fb"), "--shots", "1", "--channels", "1"} << QString() << "cannot write";
+        QTest::newRow("gen, bad field") << QStringList{"gen",        gen, "--shots",       "3",
+                                                       "--channels", "3", "--vary-source", "1:g_elev"}
+                                        << QString()
+                                        << "use one of s_elev, s_depth, source_x, source_y, s_line, s_stat";
         QTest::newRow("gen, position 0") << QStringList{"gen", gen, "--shots", "3", "--channels", "3", "--nan", "0"}
                                          << QString() << "--nan: '0' is not POS";
         QTest::newRow("unknown option") << QStringList{"shots", gen, "--bogus"} << QString() << "unknown option";
         QTest::newRow("dump, shot past the last") << QStringList{"dump", gen, "--shot", "4"} << QString() << "1..3";
-        QTest::newRow("shots to a full device") << QStringList{"shots", gen} << "/dev/full" << "cannot write";
+        QTest::newRow("shots to a full device") << QStringList{"shots", gen} << "/dev/full"
+                                                << "cannot write";
         QTest::newRow("dump to a full device") << QStringList{"dump", gen, "--shot", "1"} << "/dev/full"
                                                << "cannot write";
     }

@@ -12,7 +12,11 @@
 namespace {
 
 using Check = QString (*)(const QString &);
-const struct { const char *corpus; Check checks[2]; } Corpora[] = {
+const struct
+{
+    const char *corpus;
+    Check checks[2];
+} Corpora[] = {
     {"corpus", {checkFbFile, checkQcPass}},
     {"corpus-sgt", {checkSgtImport, nullptr}},
     {"corpus-edits", {checkEditList, nullptr}},

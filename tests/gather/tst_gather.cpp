@@ -70,8 +70,8 @@ ShotGather rampGather()
 QVector<FbRecord> rampPicks()
 {
     QVector<FbRecord> records;
-    for (auto [channel, offset, time, status] : {std::tuple{1, -30, 60.0f, 0}, {2, -10, 42.0f, 1}, {9, 50, 80.0f, 0},
-                                                 {4, 30, 70.0f, 2}}) {
+    for (auto [channel, offset, time, status] :
+         {std::tuple{1, -30, 60.0f, 0}, {2, -10, 42.0f, 1}, {9, 50, 80.0f, 0}, {4, 30, 70.0f, 2}}) {
         FbRecord r;
         r.ffid = 7;
         r.channel = channel;
@@ -114,8 +114,8 @@ private slots:
         QTest::addColumn<double>("clip");
         QTest::addColumn<QVector<double>>("expected");
         const QVector<double> a{0, 2, -4, 1}, b{0, 1, 0, -0.5};
-        QTest::newRow("each trace to its peak") << a << b << true << 0.0 << 1.0 << 1.0
-                                                << QVector<double>{0, .5, -1, .25, 0, 1, 0, -.5};
+        QTest::newRow("each trace to its peak")
+            << a << b << true << 0.0 << 1.0 << 1.0 << QVector<double>{0, .5, -1, .25, 0, 1, 0, -.5};
         QTest::newRow("the shot's peak") << a << b << false << 0.0 << 1.0 << 1.0
                                          << QVector<double>{0, .5, -1, .25, 0, .25, 0, -.125};
         QTest::newRow("gain, then clip") << a << b << true << 0.0 << 2.0 << 0.6
@@ -145,8 +145,8 @@ private slots:
         const QVector<double> got = scaledOf(prepare(gatherOf({first, second}), scaling));
         QCOMPARE(got.size(), expected.size());
         for (int k = 0; k < got.size(); ++k)
-            QVERIFY2(std::abs(got.at(k) - expected.at(k)) < 1e-6, qPrintable(QStringLiteral("sample %1: %2")
-                                                                                  .arg(k).arg(got.at(k))));
+            QVERIFY2(std::abs(got.at(k) - expected.at(k)) < 1e-6,
+                     qPrintable(QStringLiteral("sample %1: %2").arg(k).arg(got.at(k))));
     }
 
     // Traces stand by offset (the picks' offsets where given) or by
@@ -167,18 +167,15 @@ private slots:
         QTest::newRow("by channel") << int(Order::ByChannel) << channels << offsets << QVector<double>()
                                     << QVector<int>{1, 3, 0, 2} << QVector<double>{1, 2, 3, 4} << 1.0;
         // A file of offsets >= 0 whose picks put two traces behind the source.
-        QTest::newRow("by the picks' offsets") << int(Order::ByOffset) << channels
-                                               << QVector<double>{25, 25, 50, 50}
+        QTest::newRow("by the picks' offsets") << int(Order::ByOffset) << channels << QVector<double>{25, 25, 50, 50}
                                                << QVector<double>{qQNaN(), -25, qQNaN(), -50}
-                                               << QVector<int>{3, 1, 0, 2} << QVector<double>{-50, -25, 25, 50}
-                                               << 25.0;
-        QTest::newRow("an offset that is no number") << int(Order::ByOffset) << channels
-                                                     << QVector<double>{qQNaN(), 10, -10, 20} << QVector<double>()
-                                                     << QVector<int>{2, 0, 1, 3} << QVector<double>{-10, 0, 10, 20}
-                                                     << 10.0;
-        QTest::newRow("one offset twice") << int(Order::ByOffset) << channels << QVector<double>{10, 10, 0, 20}
-                                          << QVector<double>() << QVector<int>{2, 1, 0, 3}
-                                          << QVector<double>{0, 10, 10, 20} << 10.0;
+                                               << QVector<int>{3, 1, 0, 2} << QVector<double>{-50, -25, 25, 50} << 25.0;
+        QTest::newRow("an offset that is no number")
+            << int(Order::ByOffset) << channels << QVector<double>{qQNaN(), 10, -10, 20} << QVector<double>()
+            << QVector<int>{2, 0, 1, 3} << QVector<double>{-10, 0, 10, 20} << 10.0;
+        QTest::newRow("one offset twice")
+            << int(Order::ByOffset) << channels << QVector<double>{10, 10, 0, 20} << QVector<double>()
+            << QVector<int>{2, 1, 0, 3} << QVector<double>{0, 10, 10, 20} << 10.0;
     }
     void order()
     {
@@ -191,8 +188,8 @@ private slots:
         QFETCH(double, spacing);
         Scaling scaling;
         scaling.order = Order(order);
-        const GatherDisplay d = prepare(gatherOf(QVector<QVector<double>>(4, {1, 2}), channels, offsets), scaling,
-                                        pickOffsets);
+        const GatherDisplay d =
+            prepare(gatherOf(QVector<QVector<double>>(4, {1, 2}), channels, offsets), scaling, pickOffsets);
         QCOMPARE(d.trace, traces);
         QCOMPARE(d.x, x);
         QCOMPARE(d.spacing, spacing);
@@ -248,8 +245,8 @@ private slots:
         Scaling scaling;
         scaling.gain = 0.5;
         scaling.clip = 0.5;
-        const GatherDisplay d = prepare(gatherOf({QVector<double>(100, 0.0), lobe, QVector<double>(100, 0.0)}),
-                                        scaling);
+        const GatherDisplay d =
+            prepare(gatherOf({QVector<double>(100, 0.0), lobe, QVector<double>(100, 0.0)}), scaling);
         Viewport v;
         v.x1 = -10, v.x2 = 30, v.t1 = 0, v.t2 = 100;
         v.velocity = velocity;
@@ -307,7 +304,7 @@ private slots:
         QVERIFY(view->message().isEmpty());
         QVERIFY(ready.wait(5000 * FBTEST_TIME_FACTOR));
         QCOMPARE(view->title().text(), QStringLiteral("ffid 7: 4 traces, 3 picked"));
-        QCOMPARE(view->traceOfRow(2), -1);   // channel 9 has no trace
+        QCOMPARE(view->traceOfRow(2), -1); // channel 9 has no trace
         QCOMPARE(view->rowOfTrace(2), -1);
         QCOMPARE(view->traceOfRow(row), trace);
         QCOMPARE(view->pickPoint(row), QPointF(x, shownTime));
@@ -341,8 +338,8 @@ private slots:
 
         // A wheel step in zooms time about the mouse, with Ctrl the traces;
         // a double click shows the shot again.
-        for (const auto &[axis, modifier] : {std::pair{int(QwtPlot::yLeft), Qt::NoModifier},
-                                            std::pair{int(QwtPlot::xBottom), Qt::ControlModifier}}) {
+        for (const auto &[axis, modifier] :
+             {std::pair{int(QwtPlot::yLeft), Qt::NoModifier}, std::pair{int(QwtPlot::xBottom), Qt::ControlModifier}}) {
             const int along = axis == QwtPlot::yLeft ? at.y() : at.x();
             const double under = view->canvasMap(axis).invTransform(along);
             const double extent = std::abs(view->axisScaleDiv(axis).range());
@@ -475,10 +472,11 @@ private slots:
         QTest::addColumn<QString>("said");
         const QString picked = QStringLiteral("shot 2 > 1002, 12 traces, 12 of 12 picks on a trace");
         QTest::newRow("wiggle") << QStringList{"--shot", "2"} << 0 << picked;
-        QTest::newRow("every option")
-            << QStringList{"--ffid", "1002", "--display", "density-rwb", "--agc", "100", "--clip", "0.8", "--window",
-                           "-20:300", "--reduce", "3400", "--size", "600x400", "--first-sample", "0"}
-            << 0 << picked;
+        QTest::newRow("every option") << QStringList{"--ffid",   "1002",    "--display",      "density-rwb",
+                                                     "--agc",    "100",     "--clip",         "0.8",
+                                                     "--window", "-20:300", "--reduce",       "3400",
+                                                     "--size",   "600x400", "--first-sample", "0"}
+                                      << 0 << picked;
         QTest::newRow("no data set") << QStringList{"--shot", "2", "--seismic", ""} << 2 << "needs --seismic DATA";
         QTest::newRow("shot and ffid") << QStringList{"--shot", "2", "--ffid", "1002"} << 2 << "exactly one of";
         QTest::newRow("display") << QStringList{"--shot", "2", "--display", "colour"} << 2

@@ -18,7 +18,11 @@
 
 namespace {
 
-template<class T> T *child(QWidget *parent, const char *name) { return parent->findChild<T *>(QLatin1String(name)); }
+template<class T>
+T *child(QWidget *parent, const char *name)
+{
+    return parent->findChild<T *>(QLatin1String(name));
+}
 
 // What the viewer shows: the current row, the rows of its table and the
 // ffid of the first of them (empty for an empty table).

@@ -51,10 +51,10 @@ private slots:
         QTest::addColumn<QString>("reason"); // a part of it
         QTest::newRow("module") << "libBrowseFBFile.so" << int(PluginRecord::Loaded) << "";
         QTest::newRow("text file") << "libbroken.so" << int(PluginRecord::NotAPlugin) << "not a plug-in";
-        QTest::newRow("wrong IID")
-            << "libwronginterface.so" << int(PluginRecord::WrongInterface) << "wrong interface id";
-        QTest::newRow("missing symbol")
-            << "libmissingsymbol.so" << int(PluginRecord::LoadFailed) << "sorv_test_symbol_nobody_defines";
+        QTest::newRow("wrong IID") << "libwronginterface.so" << int(PluginRecord::WrongInterface)
+                                   << "wrong interface id";
+        QTest::newRow("missing symbol") << "libmissingsymbol.so" << int(PluginRecord::LoadFailed)
+                                        << "sorv_test_symbol_nobody_defines";
         QTest::newRow("not general") << "libnotgeneral.so" << int(PluginRecord::NoInstance) << "not a general plug-in";
     }
 
@@ -156,11 +156,10 @@ private slots:
         QTest::addColumn<QString>("plugins"); // folder
         QTest::addColumn<QStringList>("pictures");
         QTest::addColumn<QString>("error"); // a part of the one error; empty for none
-        QTest::newRow("both plug-ins")
-            << qEnvironmentVariable("SORV_PLUGIN_DIR")
-            << QStringList{"sorv.png", "browsefbfiledialog.png", "fbtabledialog.png", "fbpickqcwindow.png",
-                           "sorvhelpwindow.png"}
-            << "";
+        QTest::newRow("both plug-ins") << qEnvironmentVariable("SORV_PLUGIN_DIR")
+                                       << QStringList{"sorv.png", "browsefbfiledialog.png", "fbtabledialog.png",
+                                                      "fbpickqcwindow.png", "sorvhelpwindow.png"}
+                                       << "";
         QTest::newRow("a command that opens no window")
             << TEST_PLUGIN_DIR << QStringList{"sorv.png", "sorvhelpwindow.png"}
             << "the window of \"Project Tool\" did not appear";

@@ -15,7 +15,11 @@
 
 namespace {
 
-struct Run { int exitCode = -1; QString out, err; };   // -1: did not finish normally
+struct Run
+{
+    int exitCode = -1;
+    QString out, err;
+}; // -1: did not finish normally
 
 Run fbtool(const QStringList &args)
 {
@@ -54,15 +58,15 @@ private slots:
         QTest::addColumn<QStringList>("genArgs");
         QTest::addColumn<QString>("data");
         QTest::addColumn<QStringList>("pickArgs");
-        QTest::addColumn<double>("shiftMs");         // every pick moved by the time base given
-        QTest::addColumn<bool>("fbGeometry");        // the records' geometry is the FB file's
-        QTest::newRow("SEG-Y, geometry from the trace headers") << QStringList{"--snr", "20"} << "a.sgy"
-                                                                 << QStringList() << 0.0 << false;
+        QTest::addColumn<double>("shiftMs");  // every pick moved by the time base given
+        QTest::addColumn<bool>("fbGeometry"); // the records' geometry is the FB file's
+        QTest::newRow("SEG-Y, geometry from the trace headers")
+            << QStringList{"--snr", "20"} << "a.sgy" << QStringList() << 0.0 << false;
         QTest::newRow("SEG-2 folder, geometry from the FB file")
-            << QStringList{"--traces-format", "seg2", "--snr", "20"} << "b" << QStringList{"--geometry", "LINE"}
-            << 0.0 << true;
-        QTest::newRow("first sample set 20 ms early") << QStringList{"--snr", "20"} << "c.sgy"
-                                                      << QStringList{"--first-sample", "-20"} << -20.0 << false;
+            << QStringList{"--traces-format", "seg2", "--snr", "20"} << "b" << QStringList{"--geometry", "LINE"} << 0.0
+            << true;
+        QTest::newRow("first sample set 20 ms early")
+            << QStringList{"--snr", "20"} << "c.sgy" << QStringList{"--first-sample", "-20"} << -20.0 << false;
     }
 
     void picksGeneratedData()
@@ -91,7 +95,7 @@ private slots:
             QCOMPARE(p.offset, t.offset);
             QCOMPARE(p.group_x, t.group_x);
             if (fbGeometry)
-                QCOMPARE(p.g_stat, t.g_stat);   // stations are in the FB file only
+                QCOMPARE(p.g_stat, t.g_stat); // stations are in the FB file only
             confident += p.fb_status == 0 ? 1 : 0;
             if (t.offset == 0 || t.fb_time <= 0)
                 continue;
@@ -127,10 +131,10 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("no data set") << QStringList{"pick", "-o", "OUT"} << "missing --seismic";
         QTest::newRow("no output") << QStringList{"pick", "--seismic", "DATA"} << "missing -o";
-        QTest::newRow("threads not a number") << QStringList{"pick", "--seismic", "DATA", "-o", "OUT", "--threads", "x"}
-                                              << "--threads";
-        QTest::newRow("an FB file as the data set") << QStringList{"pick", "--seismic", "LINE", "-o", "OUT"}
-                                                    << "neither SEG-Y nor SEG-2";
+        QTest::newRow("threads not a number")
+            << QStringList{"pick", "--seismic", "DATA", "-o", "OUT", "--threads", "x"} << "--threads";
+        QTest::newRow("an FB file as the data set")
+            << QStringList{"pick", "--seismic", "LINE", "-o", "OUT"} << "neither SEG-Y nor SEG-2";
         QTest::newRow("geometry that cannot be read")
             << QStringList{"pick", "--seismic", "DATA", "-o", "OUT", "--geometry", "NONE"} << "NONE";
         QTest::newRow("output over the data set") << QStringList{"pick", "--seismic", "DATA", "-o", "DATA"} << "DATA";
@@ -143,7 +147,11 @@ private slots:
         const QString line = path("bad.fb"), data = path("bad.sgy");
         if (!QFile::exists(data))
             QCOMPARE(fbtool({"gen", line, "--shots", "2", "--channels", "12", "--traces", data}).exitCode, 0);
-        const QByteArray before = [&] { QFile f(data); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+        const QByteArray before = [&] {
+            QFile f(data);
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        }();
         const QString out = path("bad.out.fb"), none = path("none.fb");
         args.replaceInStrings(QStringLiteral("DATA"), data);
         args.replaceInStrings(QStringLiteral("LINE"), line);
@@ -154,7 +162,11 @@ private slots:
         QCOMPARE(r.exitCode, 2);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QVERIFY(!QFile::exists(out));
-        const QByteArray after = [&] { QFile f(data); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+        const QByteArray after = [&] {
+            QFile f(data);
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        }();
         QVERIFY(after == before);
     }
 };

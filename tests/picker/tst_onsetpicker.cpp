@@ -16,14 +16,14 @@ using namespace PickQc;
 namespace {
 
 constexpr int Seeds = 12;
-constexpr double OnsetMs = 150.3;   // between samples at every interval used
+constexpr double OnsetMs = 150.3; // between samples at every interval used
 
 // What a row expects of the picks on its seeds.
 enum class Expect {
-    Confident,         // every pick found, confident, on the first motion's side, within the tolerance
-    Found,             // every pick found within the tolerance, confident or not
-    NeverConfidentlyWrong,   // a confident pick is within the tolerance
-    Doubtful,          // no pick is confident
+    Confident,             // every pick found, confident, on the first motion's side, within the tolerance
+    Found,                 // every pick found within the tolerance, confident or not
+    NeverConfidentlyWrong, // a confident pick is within the tolerance
+    Doubtful,              // no pick is confident
 };
 
 enum class Trap { None, Clipped, Hum, AirWave, Emergent, NoArrival };
@@ -39,14 +39,14 @@ TraceSynthParams paramsOf(TraceWavelet wavelet, int polarity, double hz, double 
     switch (trap) {
     case Trap::None:
         break;
-    case Trap::Clipped:   // near the source: strong, clipped at a tenth of its peak
+    case Trap::Clipped: // near the source: strong, clipped at a tenth of its peak
         p.clipAt = 0.1;
         break;
-    case Trap::Hum:       // far out: a mains hum six times the noise
+    case Trap::Hum: // far out: a mains hum six times the noise
         p.humHz = 50;
         p.humAmplitude = 6 / signalToNoise;
         break;
-    case Trap::AirWave:   // near a hammer on slow ground: sound first, twice as strong
+    case Trap::AirWave: // near a hammer on slow ground: sound first, twice as strong
         p.airWaveMs = OnsetMs - 10;
         p.airWaveAmplitude = 2;
         break;
@@ -90,10 +90,10 @@ double fineTruth(TraceSynthParams p, int sign)
 // What a shot's traces carry beside their first break.
 struct Oddities
 {
-    bool offsets = false;        // headers give offsets 10 m apart; else all 0
-    QVector<int> dead;           // traces of noise only
-    QVector<int> bursts;         // traces with a loud burst at 20 ms
-    QVector<int> airWaves;       // traces whose air wave, twice as loud, comes 8 ms before the ground wave
+    bool offsets = false;  // headers give offsets 10 m apart; else all 0
+    QVector<int> dead;     // traces of noise only
+    QVector<int> bursts;   // traces with a loud burst at 20 ms
+    QVector<int> airWaves; // traces whose air wave, twice as loud, comes 8 ms before the ground wave
 };
 
 // A shot of `traces` channels whose onsets step out by 1.5 ms a trace from
@@ -151,41 +151,41 @@ private slots:
         QTest::addColumn<TraceWavelet>("wavelet");
         QTest::addColumn<int>("polarity");
         QTest::addColumn<double>("hz");
-        QTest::addColumn<double>("signalToNoise");   // 0: none
+        QTest::addColumn<double>("signalToNoise"); // 0: none
         QTest::addColumn<double>("sampleMs");
         QTest::addColumn<Trap>("trap");
-        QTest::addColumn<double>("periodMs");        // given to the picker; 0: measured
+        QTest::addColumn<double>("periodMs"); // given to the picker; 0: measured
         QTest::addColumn<double>("toleranceMs");
         QTest::addColumn<Expect>("expect");
         const auto B = TraceWavelet::Berlage, D = TraceWavelet::DampedSine;
-        QTest::newRow("Berlage +, 40 Hz, S/N 30") << B << 1 << 40.0 << 30.0 << 0.5
-            << Trap::None << 0.0 << 2.0 << Expect::Confident;
-        QTest::newRow("Berlage -, 25 Hz, S/N 30") << B << -1 << 25.0 << 30.0 << 0.5
-            << Trap::None << 0.0 << 3.0 << Expect::Confident;
-        QTest::newRow("damped sine +, 40 Hz, S/N 30") << D << 1 << 40.0 << 30.0 << 0.5
-            << Trap::None << 0.0 << 1.0 << Expect::Confident;
-        QTest::newRow("damped sine -, 60 Hz, S/N 10") << D << -1 << 60.0 << 10.0 << 0.5
-            << Trap::None << 0.0 << 1.5 << Expect::Found;
-        QTest::newRow("damped sine, no noise") << D << 1 << 40.0 << 0.0 << 0.5
-            << Trap::None << 0.0 << 0.1 << Expect::Confident;
-        QTest::newRow("Berlage, no noise") << B << -1 << 40.0 << 0.0 << 0.5
-            << Trap::None << 0.0 << 0.4 << Expect::Confident;
-        QTest::newRow("Berlage, 1 ms samples") << B << 1 << 30.0 << 30.0 << 1.0
-            << Trap::None << 0.0 << 2.0 << Expect::Confident;
-        QTest::newRow("damped sine, 0.25 ms samples") << D << -1 << 40.0 << 30.0 << 0.25
-            << Trap::None << 0.0 << 1.0 << Expect::Confident;
-        QTest::newRow("clipped near the source") << D << 1 << 40.0 << 300.0 << 0.5
-            << Trap::Clipped << 0.0 << 1.0 << Expect::Confident;
-        QTest::newRow("hum on a far channel") << B << 1 << 40.0 << 30.0 << 0.5
-            << Trap::Hum << 0.0 << 2.0 << Expect::Confident;
-        QTest::newRow("air wave first, period given") << B << 1 << 40.0 << 30.0 << 0.5
-            << Trap::AirWave << 25.0 << 1.0 << Expect::Found;
-        QTest::newRow("emergent, S/N 30") << B << 1 << 40.0 << 30.0 << 0.5
-            << Trap::Emergent << 0.0 << 8.0 << Expect::NeverConfidentlyWrong;
-        QTest::newRow("emergent, S/N 10") << B << -1 << 40.0 << 10.0 << 0.5
-            << Trap::Emergent << 0.0 << 0.0 << Expect::Doubtful;
-        QTest::newRow("no arrival") << D << 1 << 40.0 << 10.0 << 0.5
-            << Trap::NoArrival << 0.0 << 0.0 << Expect::Doubtful;
+        QTest::newRow("Berlage +, 40 Hz, S/N 30")
+            << B << 1 << 40.0 << 30.0 << 0.5 << Trap::None << 0.0 << 2.0 << Expect::Confident;
+        QTest::newRow("Berlage -, 25 Hz, S/N 30")
+            << B << -1 << 25.0 << 30.0 << 0.5 << Trap::None << 0.0 << 3.0 << Expect::Confident;
+        QTest::newRow("damped sine +, 40 Hz, S/N 30")
+            << D << 1 << 40.0 << 30.0 << 0.5 << Trap::None << 0.0 << 1.0 << Expect::Confident;
+        QTest::newRow("damped sine -, 60 Hz, S/N 10")
+            << D << -1 << 60.0 << 10.0 << 0.5 << Trap::None << 0.0 << 1.5 << Expect::Found;
+        QTest::newRow("damped sine, no noise")
+            << D << 1 << 40.0 << 0.0 << 0.5 << Trap::None << 0.0 << 0.1 << Expect::Confident;
+        QTest::newRow("Berlage, no noise")
+            << B << -1 << 40.0 << 0.0 << 0.5 << Trap::None << 0.0 << 0.4 << Expect::Confident;
+        QTest::newRow("Berlage, 1 ms samples")
+            << B << 1 << 30.0 << 30.0 << 1.0 << Trap::None << 0.0 << 2.0 << Expect::Confident;
+        QTest::newRow("damped sine, 0.25 ms samples")
+            << D << -1 << 40.0 << 30.0 << 0.25 << Trap::None << 0.0 << 1.0 << Expect::Confident;
+        QTest::newRow("clipped near the source")
+            << D << 1 << 40.0 << 300.0 << 0.5 << Trap::Clipped << 0.0 << 1.0 << Expect::Confident;
+        QTest::newRow("hum on a far channel")
+            << B << 1 << 40.0 << 30.0 << 0.5 << Trap::Hum << 0.0 << 2.0 << Expect::Confident;
+        QTest::newRow("air wave first, period given")
+            << B << 1 << 40.0 << 30.0 << 0.5 << Trap::AirWave << 25.0 << 1.0 << Expect::Found;
+        QTest::newRow("emergent, S/N 30")
+            << B << 1 << 40.0 << 30.0 << 0.5 << Trap::Emergent << 0.0 << 8.0 << Expect::NeverConfidentlyWrong;
+        QTest::newRow("emergent, S/N 10")
+            << B << -1 << 40.0 << 10.0 << 0.5 << Trap::Emergent << 0.0 << 0.0 << Expect::Doubtful;
+        QTest::newRow("no arrival") << D << 1 << 40.0 << 10.0 << 0.5 << Trap::NoArrival << 0.0 << 0.0
+                                    << Expect::Doubtful;
     }
 
     void picksOnsets()
@@ -205,7 +205,7 @@ private slots:
             TraceSynthParams p = paramsOf(wavelet, polarity, hz, signalToNoise, trap);
             p.sampleIntervalMs = sampleMs;
             p.samples = int(1000 / sampleMs);
-            p.firstSampleMs = sampleMs > 0.5 ? -20 : 0;   // a pre-trigger on the coarse row
+            p.firstSampleMs = sampleMs > 0.5 ? -20 : 0; // a pre-trigger on the coarse row
             p.seed = quint64(seed);
             const QVector<float> trace = synthesizeTrace(p);
             // Predicted as a fitted curve would: a few ms off either way.
@@ -213,8 +213,8 @@ private slots:
             const OnsetPick pick = pickOnsetNear(samplesOf(trace, p), predicted, settings);
             const bool confident = pick.found && pick.confidence >= settings.minimumConfidence;
             const double error = pick.onsetMs - OnsetMs;
-            const QByteArray where = QByteArray("seed ") + QByteArray::number(seed) + " error "
-                                   + QByteArray::number(error) + " confidence " + QByteArray::number(pick.confidence);
+            const QByteArray where = QByteArray("seed ") + QByteArray::number(seed) + " error " +
+                                     QByteArray::number(error) + " confidence " + QByteArray::number(pick.confidence);
             switch (expect) {
             case Expect::Confident:
                 QVERIFY2(confident, where);
@@ -242,7 +242,7 @@ private slots:
         QTest::addColumn<TraceWavelet>("wavelet");
         QTest::addColumn<int>("polarity");
         QTest::addColumn<PickPhase>("phase");
-        QTest::addColumn<double>("clickOffMs");   // the click, from the phase's truth
+        QTest::addColumn<double>("clickOffMs"); // the click, from the phase's truth
         QTest::addColumn<double>("toleranceMs");
         const auto B = TraceWavelet::Berlage, D = TraceWavelet::DampedSine;
         QTest::newRow("onset, click 20 ms early") << D << 1 << PickPhase::Onset << -20.0 << 1.0;
@@ -264,10 +264,10 @@ private slots:
         QFETCH(double, clickOffMs);
         QFETCH(double, toleranceMs);
         TraceSynthParams p = paramsOf(wavelet, polarity, 40, 30, Trap::None);
-        const double truth = phase == PickPhase::Onset      ? OnsetMs
-                           : phase == PickPhase::FirstPeak   ? fineTruth(p, 1)
-                           : phase == PickPhase::FirstTrough ? fineTruth(p, -1)
-                                                             : fineTruth(p, 0);
+        const double truth = phase == PickPhase::Onset         ? OnsetMs
+                             : phase == PickPhase::FirstPeak   ? fineTruth(p, 1)
+                             : phase == PickPhase::FirstTrough ? fineTruth(p, -1)
+                                                               : fineTruth(p, 0);
         OnsetPickerSettings settings;
         settings.phase = phase;
         for (int seed = 1; seed <= Seeds; ++seed) {
@@ -277,7 +277,7 @@ private slots:
             const QByteArray where = QByteArray("seed ") + QByteArray::number(seed);
             const OnsetPick pick = pickOnsetNear(samples, OnsetMs + 5, settings);
             QVERIFY2(pick.found, where);
-            if (phase != PickPhase::Onset)   // the onset's own accuracy is the rows above
+            if (phase != PickPhase::Onset) // the onset's own accuracy is the rows above
                 QVERIFY2(std::fabs(pick.timeMs - truth) <= toleranceMs,
                          where + " picked " + QByteArray::number(pick.timeMs) + " truth " + QByteArray::number(truth));
             const double snapped = snapTime(samples, truth + clickOffMs, 25, phase);
@@ -294,10 +294,10 @@ private slots:
     {
         QTest::addColumn<TraceWavelet>("wavelet");
         QTest::addColumn<double>("hz");
-        QTest::addColumn<int>("runFrom");     // first skipped trace; -1: none
+        QTest::addColumn<int>("runFrom"); // first skipped trace; -1: none
         QTest::addColumn<int>("runLength");
-        QTest::addColumn<int>("runSign");     // +1: a period late, -1: early
-        QTest::addColumn<int>("mispick");     // trace a third of a period late; -1: none
+        QTest::addColumn<int>("runSign"); // +1: a period late, -1: early
+        QTest::addColumn<int>("mispick"); // trace a third of a period late; -1: none
         const auto B = TraceWavelet::Berlage, D = TraceWavelet::DampedSine;
         QTest::newRow("clean twin, Berlage") << B << 40.0 << -1 << 0 << 0 << -1;
         QTest::newRow("clean twin, damped sine") << D << 25.0 << -1 << 0 << 0 << -1;
@@ -326,7 +326,7 @@ private slots:
             picks[c] += runSign * period;
         if (mispick >= 0)
             picks[mispick] += period / 3;
-        picks[Traces - 1] = NAN;   // a trace without a pick
+        picks[Traces - 1] = NAN; // a trace without a pick
 
         const WaveformCheck check = checkWaveforms(gather, picks);
         QCOMPARE(check.traces.size(), Traces);
@@ -334,14 +334,13 @@ private slots:
         QCOMPARE(check.cycleSkipRuns, runLength > 0 ? 1 : 0);
         for (int c = 0; c < Traces; ++c) {
             const WaveformJudgement &j = check.traces[c];
-            const WaveformVerdict expected = c == Traces - 1                        ? WaveformVerdict::NotJudged
-                                           : c >= runFrom && c < runFrom + runLength ? WaveformVerdict::CycleSkip
-                                           : c == mispick                            ? WaveformVerdict::OffOnset
-                                                                                     : WaveformVerdict::Good;
-            QVERIFY2(j.verdict == expected, QByteArray("trace ") + QByteArray::number(c) + " verdict "
-                                                + QByteArray::number(int(j.verdict)) + " onset "
-                                                + QByteArray::number(j.onsetMs) + " truth "
-                                                + QByteArray::number(truth[c]));
+            const WaveformVerdict expected = c == Traces - 1                           ? WaveformVerdict::NotJudged
+                                             : c >= runFrom && c < runFrom + runLength ? WaveformVerdict::CycleSkip
+                                             : c == mispick                            ? WaveformVerdict::OffOnset
+                                                                                       : WaveformVerdict::Good;
+            QVERIFY2(j.verdict == expected,
+                     QByteArray("trace ") + QByteArray::number(c) + " verdict " + QByteArray::number(int(j.verdict)) +
+                         " onset " + QByteArray::number(j.onsetMs) + " truth " + QByteArray::number(truth[c]));
             if (expected != WaveformVerdict::NotJudged)
                 QCOMPARE(j.displacementMs, picks[c] - j.onsetMs);
         }
@@ -354,7 +353,7 @@ private slots:
         QTest::addColumn<TraceWavelet>("wavelet");
         QTest::addColumn<double>("hz");
         QTest::addColumn<bool>("offsets");
-        QTest::addColumn<double>("predictionOffMs");   // NaN: no prediction
+        QTest::addColumn<double>("predictionOffMs"); // NaN: no prediction
         QTest::addColumn<QVector<int>>("dead");
         QTest::addColumn<QVector<int>>("bursts");
         QTest::addColumn<QVector<int>>("airWaves");
@@ -366,10 +365,10 @@ private slots:
         QTest::newRow("around a fitted curve 8 ms off") << B << 40.0 << true << 8.0 << none << none << none << 2.0;
         QTest::newRow("dead traces") << D << 40.0 << true << double(NAN) << QVector<int>{0, 5, 6, 30} << none << none
                                      << 2.0;
-        QTest::newRow("bursts before the first break") << D << 40.0 << true << double(NAN) << none
-                                                       << QVector<int>{3, 17, 18, 40} << none << 2.0;
-        QTest::newRow("air wave first near the source") << B << 40.0 << true << double(NAN) << none << none
-                                                        << QVector<int>{0, 1, 2, 3} << 2.0;
+        QTest::newRow("bursts before the first break")
+            << D << 40.0 << true << double(NAN) << none << QVector<int>{3, 17, 18, 40} << none << 2.0;
+        QTest::newRow("air wave first near the source")
+            << B << 40.0 << true << double(NAN) << none << none << QVector<int>{0, 1, 2, 3} << 2.0;
     }
 
     void picksWholeShots()
@@ -396,13 +395,13 @@ private slots:
         const QVector<OnsetPick> picks = pickGather(gather, predicted, settings);
         QCOMPARE(picks.size(), truth.size());
         for (int c = 0; c < truth.size(); ++c) {
-            const QByteArray where = QByteArray("trace ") + QByteArray::number(c) + " onset "
-                                   + QByteArray::number(picks[c].onsetMs) + " truth " + QByteArray::number(truth[c]);
+            const QByteArray where = QByteArray("trace ") + QByteArray::number(c) + " onset " +
+                                     QByteArray::number(picks[c].onsetMs) + " truth " + QByteArray::number(truth[c]);
             const bool confident = picks[c].found && picks[c].confidence >= settings.minimumConfidence;
             const bool within = picks[c].found && std::fabs(picks[c].onsetMs - truth[c]) <= toleranceMs;
             if (dead.contains(c))
                 QVERIFY2(!confident, where);
-            else if (airWaves.contains(c))   // inside the air wave's ringing: right, or said to be doubtful
+            else if (airWaves.contains(c)) // inside the air wave's ringing: right, or said to be doubtful
                 QVERIFY2(within || !confident, where);
             else
                 QVERIFY2(picks[c].found && std::fabs(picks[c].onsetMs - truth[c]) <= toleranceMs, where);
@@ -415,13 +414,13 @@ private slots:
     {
         QVector<double> truth;
         ShotGather gather = gatherOf(TraceWavelet::Berlage, 40, 4, &truth);
-        QVERIFY(checkWaveforms(gather, truth.mid(0, 3)).traces.size() == 4);   // a pick short
+        QVERIFY(checkWaveforms(gather, truth.mid(0, 3)).traces.size() == 4); // a pick short
         for (const WaveformJudgement &j : checkWaveforms(gather, truth.mid(0, 3)).traces)
             QVERIFY(j.verdict == WaveformVerdict::NotJudged);
-        gather.samples.resize(10);   // fewer samples than the traces claim
+        gather.samples.resize(10); // fewer samples than the traces claim
         for (const WaveformJudgement &j : checkWaveforms(gather, truth).traces)
             QVERIFY(j.verdict == WaveformVerdict::NotJudged);
-        QVERIFY(!pickGather(gather, truth).first().found);   // fewer samples than the traces claim
+        QVERIFY(!pickGather(gather, truth).first().found); // fewer samples than the traces claim
         const TraceSamples empty;
         QVERIFY(!pickOnsetNear(empty, 100, OnsetPickerSettings()).found);
         QVERIFY(std::isnan(snapTime(empty, 100, 10, PickPhase::FirstPeak)));
@@ -432,10 +431,10 @@ private slots:
         QVERIFY(anywhere >= first.timeOf(0) && anywhere <= first.timeOf(first.count - 1));
         QVERIFY(std::isnan(snapTime(first, -1e12, 10, PickPhase::FirstPeak)));
         QVERIFY(!pickOnset(first, 1e12, 2e12, OnsetPickerSettings()).found);
-        OnsetPickerSettings absurd;   // a period no wavelet has: taken as not given
+        OnsetPickerSettings absurd; // a period no wavelet has: taken as not given
         absurd.periodMs = 1e300;
         QVERIFY(std::fabs(pickOnsetNear(first, truth.last(), absurd).onsetMs - truth.last()) <= 2);
-        TraceSamples tiny = first;    // an interval no recorder has
+        TraceSamples tiny = first; // an interval no recorder has
         tiny.sampleIntervalMs = 1e-300;
         QVERIFY(!pickOnsetNear(tiny, 0, OnsetPickerSettings()).found);
     }

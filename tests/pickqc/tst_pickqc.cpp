@@ -28,7 +28,7 @@ enum class PickOrder { FileOrder, Reversed, Shuffled };
 // when atSource.
 QVector<FbRecord> slowTopShot(int directPicks, double delay, bool atSource, double spacing = 25.0, int each = 40)
 {
-    constexpr double v1 = 0.6, v2 = 2.4;   // m/ms
+    constexpr double v1 = 0.6, v2 = 2.4; // m/ms
     const double crossover = (directPicks + 0.5) * spacing;
     const double intercept = crossover * (1.0 / v1 - 1.0 / v2);
     QVector<FbRecord> records;
@@ -73,20 +73,20 @@ private slots:
         QTest::addColumn<int>("sourceChannel");
         QTest::addColumn<bool>("absoluteOffsets");
         QTest::addColumn<QVector<int>>("spikes");    // channels off by 10 + 9 * k ms, alternating sign
-        QTest::addColumn<QVector<int>>("nonFinite");  // channels whose time is NaN or infinite
+        QTest::addColumn<QVector<int>>("nonFinite"); // channels whose time is NaN or infinite
         QTest::addColumn<bool>("negativeJudged");
         QTest::addColumn<bool>("positiveJudged");
-        QTest::addColumn<int>("falsePerMille");   // false flags allowed per 1,000 good picks
+        QTest::addColumn<int>("falsePerMille"); // false flags allowed per 1,000 good picks
         // Early spikes stay above 0 ms, which would mean unpicked.
         const QVector<int> spikes{3, 17, 40, 66, 90, 109, 131, 150, 177, 201, 222, 239};
-        QTest::newRow("split spread, two layers") << Curve::TwoLayers << 240 << 120 << false << spikes
-                                                  << QVector<int>() << true << true << 5;
-        QTest::newRow("split spread, three layers") << Curve::ThreeLayers << 240 << 120 << false << spikes
-                                                    << QVector<int>() << true << true << 5;
-        QTest::newRow("offsets >= 0: sides by position") << Curve::ThreeLayers << 240 << 100 << true << spikes
-                                                         << QVector<int>() << true << true << 5;
-        QTest::newRow("end-on spread: one side") << Curve::TwoLayers << 120 << -1 << true << QVector<int>{5, 60}
-                                                 << QVector<int>() << false << true << 5;
+        QTest::newRow("split spread, two layers")
+            << Curve::TwoLayers << 240 << 120 << false << spikes << QVector<int>() << true << true << 5;
+        QTest::newRow("split spread, three layers")
+            << Curve::ThreeLayers << 240 << 120 << false << spikes << QVector<int>() << true << true << 5;
+        QTest::newRow("offsets >= 0: sides by position")
+            << Curve::ThreeLayers << 240 << 100 << true << spikes << QVector<int>() << true << true << 5;
+        QTest::newRow("end-on spread: one side")
+            << Curve::TwoLayers << 120 << -1 << true << QVector<int>{5, 60} << QVector<int>() << false << true << 5;
         QTest::newRow("four picks behind the source: not judged")
             << Curve::TwoLayers << 100 << 4 << false << QVector<int>{50} << QVector<int>() << false << true << 5;
         QTest::newRow("five picks behind the source: judged")
@@ -95,8 +95,8 @@ private slots:
             << Curve::TwoLayers << 100 << 6 << false << QVector<int>{70} << QVector<int>{1, 4} << false << true << 5;
         // A spread of 2,000 km: the direct arrival and first refractor
         // near the source are a few dozen of 40,000 picks a side.
-        QTest::newRow("80,000 channels, clean") << Curve::ThreeLayers << 80000 << 40000 << false << QVector<int>()
-                                                << QVector<int>() << true << true << 0;
+        QTest::newRow("80,000 channels, clean")
+            << Curve::ThreeLayers << 80000 << 40000 << false << QVector<int>() << QVector<int>() << true << true << 0;
     }
     void judgesPicks()
     {
@@ -142,8 +142,8 @@ private slots:
         }
         QVERIFY2(falseFlags <= judgedGood * falsePerMille / 1000,
                  qPrintable(QString("%1 false flags among %2 good picks").arg(falseFlags).arg(judgedGood)));
-        const int nonFiniteBehind = int(std::count_if(nonFinite.begin(), nonFinite.end(),
-                                                      [=](int c) { return c < sourceChannel; }));
+        const int nonFiniteBehind =
+            int(std::count_if(nonFinite.begin(), nonFinite.end(), [=](int c) { return c < sourceChannel; }));
         QCOMPARE(fit.sides[Negative].picks, qMax(0, sourceChannel) - nonFiniteBehind);
         QCOMPARE(fit.outliers(), int(spikes.size()) + falseFlags);
         // The deepest refractor of a long side: offset units per second,
@@ -163,9 +163,9 @@ private slots:
     // judged against that delay, not against a refractor's line.
     void directArrival_data()
     {
-        QTest::addColumn<int>("directPicks");   // channels each side before the crossover
-        QTest::addColumn<double>("delay");      // ms at offset 0
-        QTest::addColumn<bool>("atSource");     // a pick at offset 0
+        QTest::addColumn<int>("directPicks"); // channels each side before the crossover
+        QTest::addColumn<double>("delay");    // ms at offset 0
+        QTest::addColumn<bool>("atSource");   // a pick at offset 0
         QTest::newRow("direct on 2 channels") << 2 << 4.0 << false;
         QTest::newRow("direct on 3 channels") << 3 << 4.0 << false;
         QTest::newRow("direct on 7 channels") << 7 << 4.0 << false;
@@ -228,8 +228,8 @@ private slots:
     // rather than ringing them: too few for a segment of their own.
     void shortSideBorrowsTheRefractor_data()
     {
-        QTest::addColumn<int>("refracted");      // picks of the short side beyond the crossover
-        QTest::addColumn<double>("residual");    // the most any of its picks may be off, ms
+        QTest::addColumn<int>("refracted");   // picks of the short side beyond the crossover
+        QTest::addColumn<double>("residual"); // the most any of its picks may be off, ms
         QTest::newRow("one pick beyond the crossover") << 1 << 3.0;
         QTest::newRow("two picks beyond the crossover") << 2 << 8.0;
     }
@@ -241,18 +241,18 @@ private slots:
         QVector<FbRecord> records = slowTopShot(directPicks, 5.0, false);
         // Keep the positive side whole and the negative side's nearest
         // channels up to `refracted` beyond its crossover.
-        records.erase(std::remove_if(records.begin(), records.end(), [&](const FbRecord &r) {
-                          return r.offset < -25 * (directPicks + refracted);
-                      }), records.end());
+        records.erase(std::remove_if(records.begin(), records.end(),
+                                     [&](const FbRecord &r) { return r.offset < -25 * (directPicks + refracted); }),
+                      records.end());
         const ShotFit fit = fitShot(records);
         QCOMPARE(fit.outliers(), 0);
         const SideModel &shortSide = fit.sides[Negative];
         QVERIFY(shortSide.judged);
         for (int i = 0; i < records.size(); ++i) {
             if (records[i].offset < 0)
-                QVERIFY2(std::abs(fit.picks[i].residual) < residual, qPrintable(QString("offset %1: residual %2")
-                                                                             .arg(records[i].offset)
-                                                                             .arg(fit.picks[i].residual)));
+                QVERIFY2(
+                    std::abs(fit.picks[i].residual) < residual,
+                    qPrintable(QString("offset %1: residual %2").arg(records[i].offset).arg(fit.picks[i].residual)));
         }
     }
 
@@ -263,10 +263,10 @@ private slots:
     // show, late or early.
     void wrongPickOnShortSide_data()
     {
-        QTest::addColumn<int>("each");               // channels on each side of the source
-        QTest::addColumn<int>("channel");            // the wrong pick's, counted from the source on the positive side
-        QTest::addColumn<double>("by");              // ms added to it
-        QTest::addColumn<QVector<int>>("rejected");  // channels, counted the same way, with status 2
+        QTest::addColumn<int>("each");              // channels on each side of the source
+        QTest::addColumn<int>("channel");           // the wrong pick's, counted from the source on the positive side
+        QTest::addColumn<double>("by");             // ms added to it
+        QTest::addColumn<QVector<int>>("rejected"); // channels, counted the same way, with status 2
         QTest::newRow("farthest, late by 12 ms") << 12 << 12 << 12.0 << QVector<int>();
         QTest::newRow("farthest, late by 20 ms, rejected picks before it")
             << 12 << 12 << 20.0 << QVector<int>{6, 9, 11};
@@ -297,13 +297,17 @@ private slots:
     // good picks beyond the kink.
     void wrongPickHidesTheKink()
     {
-        const struct { qint32 offset; float time; qint16 status; } picks[] = {
-            {-114, 99.25f, 1}, {-108, 94.75f, -1}, {-102, 93.0f, 1}, {-96, 88.5f, 1}, {-90, 86.25f, 1},
-            {-84, 84.5f, 0}, {-78, 79.125f, 1}, {-72, 77.25f, 1}, {-66, 73.125f, 1}, {-60, 70.75f, 0},
-            {-54, 69.125f, 1}, {-48, 65.75f, 1}, {-42, 64.25f, 1}, {-36, 61.625f, 2}, {-30, 56.75f, 0},
-            {-24, 50.875f, 1}, {-18, 42.125f, 0}, {-12, 29.0f, 1}, {-6, 15.0f, 1}, {0, 6.0f, 1},
-            {6, 17.0f, 1}, {12, 27.375f, 1}, {18, 41.875f, 1}, {24, 52.25f, 1}, {30, 58.25f, 1},
-            {36, 58.125f, 1}, {42, 62.875f, 1}, {48, 110.481f, 1}, {54, 70.25f, 1}, {60, 71.0f, 1}};
+        const struct
+        {
+            qint32 offset;
+            float time;
+            qint16 status;
+        } picks[] = {{-114, 99.25f, 1}, {-108, 94.75f, -1}, {-102, 93.0f, 1},  {-96, 88.5f, 1},   {-90, 86.25f, 1},
+                     {-84, 84.5f, 0},   {-78, 79.125f, 1},  {-72, 77.25f, 1},  {-66, 73.125f, 1}, {-60, 70.75f, 0},
+                     {-54, 69.125f, 1}, {-48, 65.75f, 1},   {-42, 64.25f, 1},  {-36, 61.625f, 2}, {-30, 56.75f, 0},
+                     {-24, 50.875f, 1}, {-18, 42.125f, 0},  {-12, 29.0f, 1},   {-6, 15.0f, 1},    {0, 6.0f, 1},
+                     {6, 17.0f, 1},     {12, 27.375f, 1},   {18, 41.875f, 1},  {24, 52.25f, 1},   {30, 58.25f, 1},
+                     {36, 58.125f, 1},  {42, 62.875f, 1},   {48, 110.481f, 1}, {54, 70.25f, 1},   {60, 71.0f, 1}};
         QVector<FbRecord> records;
         for (const auto &p : picks) {
             FbRecord r;
@@ -317,9 +321,8 @@ private slots:
         const ShotFit fit = fitShot(records);
         for (int i = 0; i < records.size(); ++i) {
             const bool wrong = records[i].offset == 48;
-            QVERIFY2(fit.picks[i].outlier == wrong, qPrintable(QString("offset %1: residual %2")
-                                                                 .arg(records[i].offset)
-                                                                 .arg(fit.picks[i].residual)));
+            QVERIFY2(fit.picks[i].outlier == wrong,
+                     qPrintable(QString("offset %1: residual %2").arg(records[i].offset).arg(fit.picks[i].residual)));
         }
         QCOMPARE(fit.sides[Positive].segments, 2);
     }
@@ -330,7 +333,7 @@ private slots:
     // there.
     void unpickedTraces_data()
     {
-        QTest::addColumn<int>("percent");   // of the positive side's picks off the source
+        QTest::addColumn<int>("percent"); // of the positive side's picks off the source
         QTest::newRow("10% unpicked") << 10;
         QTest::newRow("40% unpicked") << 40;
     }
@@ -367,7 +370,7 @@ private slots:
     // it is not judged, flags nothing and reports no velocity.
     void implausibleSide_data()
     {
-        QTest::addColumn<double>("slope");   // ms per m on the positive side
+        QTest::addColumn<double>("slope"); // ms per m on the positive side
         QTest::newRow("falling") << -0.1;
         QTest::newRow("flat") << 0.0;
     }
@@ -394,7 +397,7 @@ private slots:
     {
         QTest::addColumn<FbGenerator::Spread>("spread");
         QTest::addColumn<bool>("between");
-        QTest::addColumn<bool>("layered");      // 500/1800/4000 m/s, statics 3 ms, delay 12 ms, noise 1 ms
+        QTest::addColumn<bool>("layered"); // 500/1800/4000 m/s, statics 3 ms, delay 12 ms, noise 1 ms
         QTest::addColumn<double>("missing");
         QTest::addColumn<double>("unpicked");
         const FbGenerator::Spread split = FbGenerator::Spread::Split, endOn = FbGenerator::Spread::EndOn;
@@ -451,13 +454,13 @@ private slots:
                 if (layered && r.fb_time != 0.0f) {
                     // Statics at both ends, the delay, noise and the elevation static.
                     const double travel = FbGenerator::layerTime(o, r.offset);
-                    QVERIFY2(r.fb_time >= travel - 3.0 - 3.0 - 1.0 - 1.5
-                                 && r.fb_time <= travel + 3.0 + 3.0 + 12.0 + 1.0 + 1.5,
+                    QVERIFY2(r.fb_time >= travel - 3.0 - 3.0 - 1.0 - 1.5 &&
+                                 r.fb_time <= travel + 3.0 + 3.0 + 12.0 + 1.0 + 1.5,
                              qPrintable(at + QString(": %1 ms against %2").arg(r.fb_time).arg(travel)));
                 }
                 const FbRecord &p = twin[i];
-                const double late = (shot == 2 && r.channel == 30 ? 25.0 : 0.0) + (shot == 4 ? 11.0 : 0.0)
-                                  + (shot == 3 && r.channel >= 10 && r.channel < 16 ? 15.0 : 0.0);
+                const double late = (shot == 2 && r.channel == 30 ? 25.0 : 0.0) + (shot == 4 ? 11.0 : 0.0) +
+                                    (shot == 3 && r.channel >= 10 && r.channel < 16 ? 15.0 : 0.0);
                 QCOMPARE(p.channel, r.channel);
                 QCOMPARE(p.fb_time, r.fb_time == 0.0f ? 0.0f : float(r.fb_time + late));
             }
@@ -476,7 +479,7 @@ private slots:
     // than on even ground.
     void generatorSlowGround_data()
     {
-        QTest::addColumn<int>("shotA");   // sources at stations 2 * shot
+        QTest::addColumn<int>("shotA"); // sources at stations 2 * shot
         QTest::addColumn<int>("shotB");
         QTest::newRow("across the middle") << 14 << 25;
         QTest::newRow("on the slow half") << 22 << 33;
@@ -514,9 +517,9 @@ private slots:
     void wrongPicksDoNotMoveModel_data()
     {
         QTest::addColumn<Curve>("curve");
-        QTest::addColumn<int>("every");   // every n-th pick is wrong ...
-        QTest::addColumn<int>("phase");   // ... starting here
-        QTest::addColumn<int>("shot");    // seeds the noise
+        QTest::addColumn<int>("every"); // every n-th pick is wrong ...
+        QTest::addColumn<int>("phase"); // ... starting here
+        QTest::addColumn<int>("shot");  // seeds the noise
         QTest::newRow("two layers, every fifth") << Curve::TwoLayers << 5 << 2 << 1;
         QTest::newRow("three layers, every fifth") << Curve::ThreeLayers << 5 << 0 << 2;
         QTest::newRow("three layers, every fifth, other noise") << Curve::ThreeLayers << 5 << 4 << 3;
@@ -558,8 +561,8 @@ private slots:
     // line whose elevations barely touch the times is fitted as picked.
     void followsTopography_data()
     {
-        QTest::addColumn<double>("velocity");   // of the topography's delay, m/s; 0: the built-in static
-        QTest::addColumn<bool>("spikes");       // channels 20, 70 and 100 off by +-25 ms
+        QTest::addColumn<double>("velocity"); // of the topography's delay, m/s; 0: the built-in static
+        QTest::addColumn<bool>("spikes");     // channels 20, 70 and 100 off by +-25 ms
         QTest::newRow("built-in static") << 0.0 << false;
         QTest::newRow("hills at 2,000 m/s") << 2000.0 << false;
         QTest::newRow("hills at 4,000 m/s") << 4000.0 << false;
@@ -595,7 +598,9 @@ private slots:
                 if (!v.judged)
                     continue;
                 QVERIFY2(v.outlier == planted, qPrintable(QString("shot %1 channel %2: residual %3 ms")
-                                                              .arg(shot).arg(records[i].channel).arg(v.residual)));
+                                                              .arg(shot)
+                                                              .arg(records[i].channel)
+                                                              .arg(v.residual)));
             }
         }
         QCOMPARE(corrected > 0, velocity > 0.0);
@@ -607,10 +612,10 @@ private slots:
     // in centimetres give.
     void curveFindings_data()
     {
-        QTest::addColumn<int>("first");        // channel index of the run's first pick
-        QTest::addColumn<int>("length");       // picks late by step
-        QTest::addColumn<double>("step");      // ms
-        QTest::addColumn<int>("offsetScale");  // offsets stored in 1/scale of the coordinates' unit
+        QTest::addColumn<int>("first");       // channel index of the run's first pick
+        QTest::addColumn<int>("length");      // picks late by step
+        QTest::addColumn<double>("step");     // ms
+        QTest::addColumn<int>("offsetScale"); // offsets stored in 1/scale of the coordinates' unit
         QTest::addColumn<bool>("run");
         QTest::addColumn<bool>("velocityNote");
         QTest::newRow("clean") << 0 << 0 << 0.0 << 1 << false << false;
@@ -655,7 +660,7 @@ private slots:
     // (4,587 and 4,617 m/s).
     void oneRefractorOneSegment_data()
     {
-        QTest::addColumn<bool>("layered");   // 800/2,000/4,600 m/s, else the built-in curve
+        QTest::addColumn<bool>("layered"); // 800/2,000/4,600 m/s, else the built-in curve
         QTest::newRow("built-in curve") << false;
         QTest::newRow("three layers") << true;
     }
@@ -677,8 +682,8 @@ private slots:
                 const SideModel &m = fit.sides[side];
                 for (int k = 1; k < m.segments; ++k) {
                     const double a = m.segmentVelocity(k - 1), b = m.segmentVelocity(k);
-                    QVERIFY2(!(b < 1.03 * a), qPrintable(QString("shot %1 side %2: %3 and %4 m/s").arg(shot).arg(side)
-                                                             .arg(a).arg(b)));
+                    QVERIFY2(!(b < 1.03 * a),
+                             qPrintable(QString("shot %1 side %2: %3 and %4 m/s").arg(shot).arg(side).arg(a).arg(b)));
                 }
             }
         }
@@ -741,8 +746,8 @@ private slots:
         QTest::addColumn<Curve>("curve");
         QTest::addColumn<int>("channels");
         QTest::addColumn<int>("sourceChannel");
-        QTest::addColumn<int>("wrongRun");     // picks late by 20 ms side by side, from channel 10
-        QTest::addColumn<PickOrder>("order");  // of the records given to the reused fitter
+        QTest::addColumn<int>("wrongRun");    // picks late by 20 ms side by side, from channel 10
+        QTest::addColumn<PickOrder>("order"); // of the records given to the reused fitter
         const PickOrder file = PickOrder::FileOrder;
         QTest::newRow("split spread, two layers") << Curve::TwoLayers << 240 << 120 << 0 << file;
         QTest::newRow("split spread, three layers") << Curve::ThreeLayers << 240 << 120 << 0 << file;
@@ -767,11 +772,12 @@ private slots:
         QVector<FbRecord> shot = shotOnLine(2, sourceChannel, 0, channels, curve);
         for (int c = 10; c < 10 + wrongRun; ++c)
             shot[c].fb_time += 20.0f;
-        QVector<int> at(channels);             // where record c is in the reused fitter's input
+        QVector<int> at(channels); // where record c is in the reused fitter's input
         QVector<FbRecord> input(channels);
         for (int c = 0; c < channels; ++c) {
-            at[c] = order == PickOrder::FileOrder ? c
-                    : order == PickOrder::Reversed ? channels - 1 - c : c * 37 % channels;
+            at[c] = order == PickOrder::FileOrder  ? c
+                    : order == PickOrder::Reversed ? channels - 1 - c
+                                                   : c * 37 % channels;
             input[at[c]] = shot[c];
         }
 
@@ -785,8 +791,12 @@ private slots:
             QCOMPARE(a.segments, b.segments);
             for (int k = 0; k <= a.segments; ++k) {
                 QVERIFY2(a.knotOffset[k] == b.knotOffset[k] && a.knotTime[k] == b.knotTime[k],
-                         qPrintable(QString("side %1 knot %2: reused (%3, %4), fresh (%5, %6)").arg(side).arg(k)
-                                        .arg(a.knotOffset[k]).arg(a.knotTime[k]).arg(b.knotOffset[k])
+                         qPrintable(QString("side %1 knot %2: reused (%3, %4), fresh (%5, %6)")
+                                        .arg(side)
+                                        .arg(k)
+                                        .arg(a.knotOffset[k])
+                                        .arg(a.knotTime[k])
+                                        .arg(b.knotOffset[k])
                                         .arg(b.knotTime[k])));
             }
         }

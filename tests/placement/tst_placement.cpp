@@ -27,22 +27,22 @@ private slots:
 
     void placeOnScreen_data()
     {
-        QTest::addColumn<QString>("via");    // call, dialog (parent), dialog (active), dialog placed
-        QTest::addColumn<QRect>("anchor");   // the anchor window's area; none when null
-        QTest::addColumn<QRect>("window");   // its area before it is placed
+        QTest::addColumn<QString>("via");  // call, dialog (parent), dialog (active), dialog placed
+        QTest::addColumn<QRect>("anchor"); // the anchor window's area; none when null
+        QTest::addColumn<QRect>("window"); // its area before it is placed
         QTest::addColumn<QSize>("minimum");
-        QTest::addColumn<QString>("where");  // where its frame ends up
+        QTest::addColumn<QString>("where"); // where its frame ends up
         const QSize none;
-        QTest::newRow("centred on its anchor") << "call" << QRect(100, 100, 400, 300) << QRect(0, 0, 300, 200)
-                                               << none << "centred on the anchor";
+        QTest::newRow("centred on its anchor")
+            << "call" << QRect(100, 100, 400, 300) << QRect(0, 0, 300, 200) << none << "centred on the anchor";
         QTest::newRow("dialog centred on its parent") << "dialog (parent)" << QRect(100, 100, 400, 300)
                                                       << QRect(0, 0, 300, 200) << none << "centred on the anchor";
-        QTest::newRow("anchor near the edge") << "call" << QRect(650, 500, 150, 100) << QRect(0, 0, 400, 300)
-                                              << none << "bottom right";
+        QTest::newRow("anchor near the edge")
+            << "call" << QRect(650, 500, 150, 100) << QRect(0, 0, 400, 300) << none << "bottom right";
         QTest::newRow("dialog over an active window near the edge")
             << "dialog (active)" << QRect(650, 500, 150, 100) << QRect(0, 0, 400, 300) << none << "bottom right";
-        QTest::newRow("anchor off screen") << "call" << QRect(-2000, -1500, 640, 360) << QRect(0, 0, 400, 300)
-                                           << none << "centred on the screen";
+        QTest::newRow("anchor off screen")
+            << "call" << QRect(-2000, -1500, 640, 360) << QRect(0, 0, 400, 300) << none << "centred on the screen";
         QTest::newRow("dialog larger than the screen")
             << "dialog (active)" << QRect(80, 120, 640, 360) << QRect(0, 0, 1400, 900) << none << "the screen";
         QTest::newRow("minimum larger than the screen")
@@ -69,9 +69,10 @@ private slots:
             anchorWindow->activateWindow();
             QTRY_COMPARE(QApplication::activeWindow(), anchorWindow.get());
         }
-        std::unique_ptr<QWidget> placed(via == QLatin1String("call") ? new QWidget
-                                        : new SorvDialog(via == QLatin1String("dialog (parent)") ? anchorWindow.get()
-                                                                                                  : nullptr));
+        std::unique_ptr<QWidget> placed(
+            via == QLatin1String("call")
+                ? new QWidget
+                : new SorvDialog(via == QLatin1String("dialog (parent)") ? anchorWindow.get() : nullptr));
         placed->setWindowFlag(Qt::Window);
         placed->setMinimumSize(minimum.isValid() ? minimum : QSize(0, 0));
         placed->resize(window.size());
@@ -84,8 +85,8 @@ private slots:
 
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         const QRect frame = placed->frameGeometry();
-        const QString seen = QStringLiteral("frame %1,%2 %3x%4")
-                                 .arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height());
+        const QString seen =
+            QStringLiteral("frame %1,%2 %3x%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height());
         if (minimum.isValid()) {
             QCOMPARE(placed->size(), minimum);
         } else {
@@ -113,8 +114,8 @@ private slots:
     // the screen; the first time it fills a small screen.
     void qcWindowGeometry_data()
     {
-        QTest::addColumn<QRect>("left");     // where the user left an earlier window; none when null
-        QTest::addColumn<QString>("where");  // where the next one opens
+        QTest::addColumn<QRect>("left");    // where the user left an earlier window; none when null
+        QTest::addColumn<QString>("where"); // where the next one opens
         QTest::newRow("first time, small screen") << QRect() << "the screen";
         QTest::newRow("moved and resized") << QRect(60, 80, 700, 480) << "as left";
         QTest::newRow("left off the screen") << QRect(-500, 700, 700, 480) << "inside, same size";
@@ -138,15 +139,15 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(window.data()));
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         const QRect frame = window->frameGeometry();
-        const QString seen = QStringLiteral("frame %1,%2 %3x%4")
-                                 .arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height());
+        const QString seen =
+            QStringLiteral("frame %1,%2 %3x%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height());
         QVERIFY2(screen.contains(frame), qPrintable(seen));
         // Every control in sight, whole, none over another.
         QVector<QRect> controls;
         const QList<QWidget *> children = window->findChildren<QWidget *>();
         for (QWidget *child : children) {
-            if (child->isVisible() && (qobject_cast<QAbstractButton *>(child) || qobject_cast<QComboBox *>(child)
-                                       || qobject_cast<QLineEdit *>(child))) {
+            if (child->isVisible() && (qobject_cast<QAbstractButton *>(child) || qobject_cast<QComboBox *>(child) ||
+                                       qobject_cast<QLineEdit *>(child))) {
                 const QRect area(child->mapTo(window, QPoint(0, 0)), child->size());
                 QVERIFY2(window->rect().contains(area) && area.width() >= child->minimumSizeHint().width(),
                          qPrintable(child->objectName() + " is cut off"));

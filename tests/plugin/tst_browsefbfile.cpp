@@ -25,8 +25,10 @@ private slots:
 #else
         const bool debug = true;
 #endif
-        const QJsonObject expected{{"IID", SorvGeneralPlugin_iid}, {"className", "BrowseFBFile"},
-                                   {"MetaData", QJsonObject()}, {"debug", debug},
+        const QJsonObject expected{{"IID", SorvGeneralPlugin_iid},
+                                   {"className", "BrowseFBFile"},
+                                   {"MetaData", QJsonObject()},
+                                   {"debug", debug},
                                    {"version", (QT_VERSION_MAJOR << 16) | (QT_VERSION_MINOR << 8)}};
         // Read from the file, as a host does before loading anything; Qt adds
         // its own architecture key.

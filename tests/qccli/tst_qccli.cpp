@@ -24,12 +24,25 @@
 
 #include <unistd.h>
 
-struct Run { int exitCode = -1; QString out, err; }; // -1: did not finish normally
-const QString PairsHeader
-    = QStringLiteral("shot_a,ffid_a,shot_b,ffid_b,time_ab,time_ba,difference,flagged,explained_by");
+struct Run
+{
+    int exitCode = -1;
+    QString out, err;
+}; // -1: did not finish normally
+const QString PairsHeader =
+    QStringLiteral("shot_a,ffid_a,shot_b,ffid_b,time_ab,time_ba,difference,flagged,explained_by");
 const QString ProblemsHeader = QStringLiteral("kind,shot,ffid,record,other_shot,field,value,count,detail");
-struct Spike { int row; int channel; double ms; };    // row: 1-based shot position
-struct Shift { int row; double ms; };
+struct Spike
+{
+    int row;
+    int channel;
+    double ms;
+}; // row: 1-based shot position
+struct Shift
+{
+    int row;
+    double ms;
+};
 Q_DECLARE_METATYPE(QVector<Spike>)
 Q_DECLARE_METATYPE(QVector<Shift>)
 
@@ -38,7 +51,7 @@ class TestQcCli : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    QString m_small;                                  // 20 shots x 48, a 40 ms spike at shot 10, channel 30
+    QString m_small; // 20 shots x 48, a 40 ms spike at shot 10, channel 30
 
     static Run fbtool(const QStringList &args)
     {
@@ -108,7 +121,7 @@ private slots:
         const QString file = m_dir.filePath(QStringLiteral("planted.fb"));
         const QString csv = m_dir.filePath(QStringLiteral("planted"));
         QStringList gen{"gen", file, "--shots", QString::number(shots), "--channels", QString::number(channels)};
-        QSet<int> faulty;                              // ffids of shots with a planted fault
+        QSet<int> faulty; // ffids of shots with a planted fault
         for (const Spike &s : spikes) {
             gen << "--spike" << QStringLiteral("%1:%2:%3").arg(s.row).arg(s.channel).arg(s.ms);
             faulty.insert(1000 + s.row);
@@ -121,15 +134,15 @@ private slots:
         const Run qc = fbtool({"qc", file, "--csv", csv});
         QCOMPARE(qc.exitCode, exitCode);
 
-        const auto outliers = table(csv + "/outliers.csv",
-                                    "shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual");
+        const auto outliers =
+            table(csv + "/outliers.csv", "shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual");
         int unplanted = outliers.size();
         for (const Spike &s : spikes) {
             const auto at = std::find_if(outliers.begin(), outliers.end(), [&s](const QStringList &o) {
                 return o.at(0).toInt() == s.row && o.at(4).toInt() == s.channel;
             });
-            QVERIFY2(at != outliers.end(), qPrintable(QStringLiteral("spike at shot %1, channel %2 not found")
-                                                          .arg(s.row).arg(s.channel)));
+            QVERIFY2(at != outliers.end(),
+                     qPrintable(QStringLiteral("spike at shot %1, channel %2 not found").arg(s.row).arg(s.channel)));
             QVERIFY2(std::abs(at->at(8).toDouble() - s.ms) < 3.0,
                      qPrintable(QStringLiteral("spike of %1 ms has residual %2").arg(s.ms).arg(at->at(8))));
             --unplanted;
@@ -138,7 +151,7 @@ private slots:
 
         const auto pairs = table(csv + "/reciprocity.csv", PairsHeader);
         QVERIFY2(!pairs.isEmpty(), "no reciprocal pair compared");
-        QSet<int> flaggedWithEarlier, flaggedWithLater;   // ffids flagged with a shot before, after them
+        QSet<int> flaggedWithEarlier, flaggedWithLater; // ffids flagged with a shot before, after them
         for (const QStringList &p : pairs) {
             if (p.at(7) != QLatin1String("1"))
                 continue;
@@ -179,15 +192,15 @@ private slots:
         const QString csv = m_dir.filePath(QStringLiteral("tables"));
         QCOMPARE(fbtool({"qc", m_small, "--csv", csv}).exitCode, 1);
 
-        const auto outliers = table(csv + "/outliers.csv",
-                                    "shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual");
+        const auto outliers =
+            table(csv + "/outliers.csv", "shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual");
         QCOMPARE(outliers.size(), 1);
         const QStringList o = outliers.first();
         const FbRecord spiked = shot(m_small, 10, 48).at(29);
         QCOMPARE(o.size(), 9);
-        QCOMPARE(o.at(0), QStringLiteral("10"));                          // shot position
+        QCOMPARE(o.at(0), QStringLiteral("10")); // shot position
         QCOMPARE(o.at(1), QStringLiteral("1010"));
-        QCOMPARE(o.at(2), QStringLiteral("462"));                         // 9 shots of 48, then channel 30
+        QCOMPARE(o.at(2), QStringLiteral("462")); // 9 shots of 48, then channel 30
         QCOMPARE(o.at(3).toInt(), spiked.fb_no);
         QCOMPARE(o.at(4), QStringLiteral("30"));
         QCOMPARE(o.at(5).toInt(), spiked.offset);
@@ -249,18 +262,22 @@ private slots:
         QTest::addColumn<QStringList>("gen");
         QTest::addColumn<QStringList>("qc");
         QTest::addColumn<QString>("line");
-        QTest::addColumn<int>("offsetScale");   // 0: leave the offsets as made
-        QTest::newRow("cm beside m") << QStringList{"--offset-factor", "100"} << QStringList()
+        QTest::addColumn<int>("offsetScale"); // 0: leave the offsets as made
+        QTest::newRow("cm beside m")
+            << QStringList{"--offset-factor", "100"} << QStringList()
             << "Units: coordinates in m, offsets and elevations in 1/100 of the coordinates' unit, times in ms" << 0;
-        QTest::newRow("ft, declared") << QStringList{"--feet"} << QStringList{"--length-unit", "ft"}
+        QTest::newRow("ft, declared")
+            << QStringList{"--feet"} << QStringList{"--length-unit", "ft"}
             << "Units: coordinates in ft, offsets and elevations in the same unit, times in ms" << 0;
-        QTest::newRow("1/10 ft, off the line") << QStringList{"--feet", "--offset-factor", "10", "--source-crossline",
-                                                               "5,50"}
+        QTest::newRow("1/10 ft, off the line")
+            << QStringList{"--feet", "--offset-factor", "10", "--source-crossline", "5,50"}
             << QStringList{"--length-unit", "ft"}
             << "Units: coordinates in ft, offsets and elevations in 1/10 of the coordinates' unit, times in ms" << 0;
-        QTest::newRow("offsets 3 times the distance") << QStringList() << QStringList()
+        QTest::newRow("offsets 3 times the distance")
+            << QStringList() << QStringList()
             << "Offsets agree with no unit of the coordinates: of 940 offsets, 0% are 1 times the distance between "
-               "source and receiver, the most of any of 1, 10, 100 and 1000" << 3;
+               "source and receiver, the most of any of 1, 10, 100 and 1000"
+            << 3;
     }
     void units()
     {
@@ -331,19 +348,41 @@ private slots:
         QTest::addColumn<float>("value");
         QTest::addColumn<int>("decimals");
         using Limits = std::numeric_limits<float>;
-        const struct { const char *name; float value; int decimals; } edges[] = {
-            {"0.0625, exactly halfway, to 3", 0.0625f, 3}, {"-0.0625 to 3", -0.0625f, 3},
-            {"0.25, exactly halfway, to 1", 0.25f, 1}, {"2.5 to 0", 2.5f, 0}, {"8388607.5 to 0", 8388607.5f, 0},
-            {"0.0005 to 3", 0.0005f, 3}, {"0.0015 to 3", 0.0015f, 3}, {"2.5e-4 to 3", 2.5e-4f, 3},
-            {"-0.0005 to 3", -0.0005f, 3}, {"-0.0004 rounds to zero", -0.0004f, 3}, {"-0.04 to 1", -0.04f, 1},
-            {"9.9996 carries into the units", 9.9996f, 3}, {"999.96 to 1", 999.96f, 1},
-            {"1.99999 leaves no decimals", 1.99999f, 3}, {"100.5 to 1", 100.5f, 1}, {"0.1 to 9", 0.1f, 9},
-            {"-123.456 to 4", -123.456f, 4}, {"0", 0.0f, 3}, {"-0", -0.0f, 3},
-            {"smallest denormal", Limits::denorm_min(), 4}, {"largest denormal", Limits::min() * 0.999f, 4},
-            {"2^56 - 4", 72057589742960640.0f, 1}, {"2^56", 72057594037927936.0f, 3},
-            {"2^63", 9223372036854775808.0f, 3}, {"2^64", 18446744073709551616.0f, 1},
-            {"3e38", 3e38f, 3}, {"-FLT_MAX", -Limits::max(), 4},
-            {"NaN", Limits::quiet_NaN(), 3}, {"inf", Limits::infinity(), 3}, {"-inf", -Limits::infinity(), 1}};
+        const struct
+        {
+            const char *name;
+            float value;
+            int decimals;
+        } edges[] = {{"0.0625, exactly halfway, to 3", 0.0625f, 3},
+                     {"-0.0625 to 3", -0.0625f, 3},
+                     {"0.25, exactly halfway, to 1", 0.25f, 1},
+                     {"2.5 to 0", 2.5f, 0},
+                     {"8388607.5 to 0", 8388607.5f, 0},
+                     {"0.0005 to 3", 0.0005f, 3},
+                     {"0.0015 to 3", 0.0015f, 3},
+                     {"2.5e-4 to 3", 2.5e-4f, 3},
+                     {"-0.0005 to 3", -0.0005f, 3},
+                     {"-0.0004 rounds to zero", -0.0004f, 3},
+                     {"-0.04 to 1", -0.04f, 1},
+                     {"9.9996 carries into the units", 9.9996f, 3},
+                     {"999.96 to 1", 999.96f, 1},
+                     {"1.99999 leaves no decimals", 1.99999f, 3},
+                     {"100.5 to 1", 100.5f, 1},
+                     {"0.1 to 9", 0.1f, 9},
+                     {"-123.456 to 4", -123.456f, 4},
+                     {"0", 0.0f, 3},
+                     {"-0", -0.0f, 3},
+                     {"smallest denormal", Limits::denorm_min(), 4},
+                     {"largest denormal", Limits::min() * 0.999f, 4},
+                     {"2^56 - 4", 72057589742960640.0f, 1},
+                     {"2^56", 72057594037927936.0f, 3},
+                     {"2^63", 9223372036854775808.0f, 3},
+                     {"2^64", 18446744073709551616.0f, 1},
+                     {"3e38", 3e38f, 3},
+                     {"-FLT_MAX", -Limits::max(), 4},
+                     {"NaN", Limits::quiet_NaN(), 3},
+                     {"inf", Limits::infinity(), 3},
+                     {"-inf", -Limits::infinity(), 1}};
         for (const auto &edge : edges)
             QTest::newRow(edge.name) << edge.value << edge.decimals;
         std::mt19937 random(20261206);
@@ -374,22 +413,22 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("image");
         QTest::addColumn<QByteArray>("magic");
-        QTest::addColumn<QSize>("size");                             // of a PNG
-        QTest::addColumn<int>("plottedShot");                        // whose status colours must show; 0: none
+        QTest::addColumn<QSize>("size");      // of a PNG
+        QTest::addColumn<int>("plottedShot"); // whose status colours must show; 0: none
         QTest::addColumn<QString>("said");
-        QTest::addColumn<QStringList>("drawn");                      // texts an SVG holds
-        QTest::newRow("plot by position") << QStringList{"plot", "--shot", "10", "--size", "640x480"} << "p.png"
-                                          << QByteArray("\x89PNG") << QSize(640, 480) << 10 << "shot 10 > 1010"
-                                          << QStringList();
-        QTest::newRow("plot by ffid, reduced") << QStringList{"plot", "--ffid", "1004", "--reduce", "3400"} << "p.png"
-                                               << QByteArray("\x89PNG") << QSize(1200, 800) << 4 << "shot 4 > 1004"
-                                               << QStringList();
-        QTest::newRow("plot as SVG, in feet") << QStringList{"plot", "--shot", "1", "--offset-unit", "ft"} << "p.svg"
-                                              << QByteArray("<?xml") << QSize() << 0 << "48 picks"
-                                              << QStringList{"Signed offset (ft)", " ft/s", "Status 1"};
-        QTest::newRow("residuals as SVG") << QStringList{"plot", "--shot", "10", "--residuals"} << "r.svg"
-                                          << QByteArray("<?xml") << QSize() << 0 << "1 outlier"
-                                          << QStringList{"Residual (ms)", "Signed offset (m)"};
+        QTest::addColumn<QStringList>("drawn"); // texts an SVG holds
+        QTest::newRow("plot by position")
+            << QStringList{"plot", "--shot", "10", "--size", "640x480"} << "p.png" << QByteArray("\x89PNG")
+            << QSize(640, 480) << 10 << "shot 10 > 1010" << QStringList();
+        QTest::newRow("plot by ffid, reduced")
+            << QStringList{"plot", "--ffid", "1004", "--reduce", "3400"} << "p.png" << QByteArray("\x89PNG")
+            << QSize(1200, 800) << 4 << "shot 4 > 1004" << QStringList();
+        QTest::newRow("plot as SVG, in feet")
+            << QStringList{"plot", "--shot", "1", "--offset-unit", "ft"} << "p.svg" << QByteArray("<?xml") << QSize()
+            << 0 << "48 picks" << QStringList{"Signed offset (ft)", " ft/s", "Status 1"};
+        QTest::newRow("residuals as SVG")
+            << QStringList{"plot", "--shot", "10", "--residuals"} << "r.svg" << QByteArray("<?xml") << QSize() << 0
+            << "1 outlier" << QStringList{"Residual (ms)", "Signed offset (m)"};
         QTest::newRow("map by rms") << QStringList{"map", "--color", "rms", "--size", "900x900"} << "m.png"
                                     << QByteArray("\x89PNG") << QSize(900, 900) << 0 << "20 sources, 48 receivers"
                                     << QStringList();
@@ -425,10 +464,13 @@ private slots:
         if (plottedShot == 0)
             return;
         // The viewer's colours made opaque, with a little room for rounding.
-        const struct { FbColumns::PickClass pickClass; QColor colour; } looks[] = {
-            {FbColumns::PickClass::Status0, StatusColors::mark(FbColumns::PickClass::Status0)},
-            {FbColumns::PickClass::Status1, StatusColors::mark(FbColumns::PickClass::Status1)},
-            {FbColumns::PickClass::Other, StatusColors::mark(FbColumns::PickClass::Other)}};
+        const struct
+        {
+            FbColumns::PickClass pickClass;
+            QColor colour;
+        } looks[] = {{FbColumns::PickClass::Status0, StatusColors::mark(FbColumns::PickClass::Status0)},
+                     {FbColumns::PickClass::Status1, StatusColors::mark(FbColumns::PickClass::Status1)},
+                     {FbColumns::PickClass::Other, StatusColors::mark(FbColumns::PickClass::Other)}};
         for (const auto &look : looks) {
             int picks = 0, pixels = 0;
             for (const FbRecord &r : shot(m_small, plottedShot, 48))
@@ -436,12 +478,16 @@ private slots:
             for (int y = 0; y < picture.height(); ++y)
                 for (int x = 0; x < picture.width(); ++x) {
                     const QColor c = picture.pixelColor(x, y);
-                    pixels += std::abs(c.red() - look.colour.red()) + std::abs(c.green() - look.colour.green())
-                              + std::abs(c.blue() - look.colour.blue()) < 12 ? 1 : 0;
+                    pixels += std::abs(c.red() - look.colour.red()) + std::abs(c.green() - look.colour.green()) +
+                                          std::abs(c.blue() - look.colour.blue()) <
+                                      12
+                                  ? 1
+                                  : 0;
                 }
-            QVERIFY2((pixels >= 10 * picks) && (picks > 0 || pixels == 0),
-                     qPrintable(QStringLiteral("%1 pixels of %2 for %3 picks")
-                                    .arg(pixels).arg(look.colour.name()).arg(picks)));
+            QVERIFY2(
+                (pixels >= 10 * picks) && (picks > 0 || pixels == 0),
+                qPrintable(
+                    QStringLiteral("%1 pixels of %2 for %3 picks").arg(pixels).arg(look.colour.name()).arg(picks)));
         }
     }
 
@@ -455,8 +501,8 @@ private slots:
                              << ": 1 record, 1 shot of 1 channel, ";
         QTest::newRow("qc") << QStringList{"qc", one} << "Records: 1 in 1 shot\n";
         QTest::newRow("map") << QStringList{"map", one, "-o", png} << ": 1 source, 1 receiver\n";
-        QTest::newRow("map --view stations") << QStringList{"map", one, "--view", "stations", "-o", png}
-                                             << ": 1 shot, 0 compared pairs\n";
+        QTest::newRow("map --view stations")
+            << QStringList{"map", one, "--view", "stations", "-o", png} << ": 1 shot, 0 compared pairs\n";
     }
     void singularCounts()
     {
@@ -485,8 +531,8 @@ private slots:
             return QFile::link(target, path) ? path : QString();
         };
         QString in = copy("in1.fb");
-        QTest::newRow("plot through a symlink") << in << QStringList{"plot", in, "--shot", "1", "-o",
-                                                                     link(in, "v1.svg")};
+        QTest::newRow("plot through a symlink")
+            << in << QStringList{"plot", in, "--shot", "1", "-o", link(in, "v1.svg")};
         in = copy("in2.fb");
         QTest::newRow("map through a symlink") << in << QStringList{"map", in, "-o", link(in, "v2.png")};
         in = copy("in3.fb");
@@ -497,8 +543,8 @@ private slots:
         QTest::newRow("qc --csv, the input is a table") << in << QStringList{"qc", in, "--csv", m_dir.filePath("q4")};
         in = copy("in5.fb");
         link(in, "q5/shots.csv");
-        QTest::newRow("qc --csv, a table links to the input") << in << QStringList{"qc", in, "--csv",
-                                                                                   m_dir.filePath("q5/")};
+        QTest::newRow("qc --csv, a table links to the input")
+            << in << QStringList{"qc", in, "--csv", m_dir.filePath("q5/")};
     }
     void outputIsInput()
     {
@@ -522,25 +568,25 @@ private slots:
         QTest::newRow("qc, missing file") << QStringList{"qc", m_dir.filePath("missing.fb")};
         QTest::newRow("qc, threshold not a number") << QStringList{"qc", file, "--outlier-ms", "8ms"};
         QTest::newRow("qc, tables into a file") << QStringList{"qc", file, "--csv", file};
-        const QString full = m_dir.filePath("full");        // a table on a disk with no room left
+        const QString full = m_dir.filePath("full"); // a table on a disk with no room left
         QVERIFY(QDir().mkpath(full) && QFile::link("/dev/full", full + "/shots.csv"));
         QTest::newRow("qc, disk full") << QStringList{"qc", file, "--csv", full};
         QTest::newRow("plot, shot 0") << QStringList{"plot", file, "--shot", "0", "-o", png};
         QTest::newRow("plot, unknown format") << QStringList{"plot", file, "--shot", "1", "-o", jpg};
-        QTest::newRow("plot, image too small") << QStringList{"plot", file, "--shot", "1", "-o", png,
-                                                              "--size", "100x800"};
-        QTest::newRow("plot, no such folder") << QStringList{"plot", file, "--shot", "1",
-                                                             "-o", m_dir.filePath("no/x.png")};
+        QTest::newRow("plot, image too small")
+            << QStringList{"plot", file, "--shot", "1", "-o", png, "--size", "100x800"};
+        QTest::newRow("plot, no such folder")
+            << QStringList{"plot", file, "--shot", "1", "-o", m_dir.filePath("no/x.png")};
         const QString folder = m_dir.filePath("folder.svg");
         QVERIFY(QDir().mkpath(folder));
         QTest::newRow("map into a folder") << QStringList{"map", file, "-o", folder};
         QTest::newRow("map, unknown colouring") << QStringList{"map", file, "--color", "depth", "-o", png};
-        QTest::newRow("gen, spike at shot 0") << QStringList{"gen", m_dir.filePath("g.fb"), "--shots", "2",
-                                                             "--channels", "4", "--spike", "0:1:20"};
-        QTest::newRow("gen, spike past the channels") << QStringList{"gen", m_dir.filePath("g.fb"), "--shots", "2",
-                                                                     "--channels", "4", "--spike", "1:5:20"};
-        QTest::newRow("gen, shift without a time") << QStringList{"gen", m_dir.filePath("g.fb"), "--shots", "2",
-                                                                  "--channels", "4", "--shift", "1"};
+        QTest::newRow("gen, spike at shot 0")
+            << QStringList{"gen", m_dir.filePath("g.fb"), "--shots", "2", "--channels", "4", "--spike", "0:1:20"};
+        QTest::newRow("gen, spike past the channels")
+            << QStringList{"gen", m_dir.filePath("g.fb"), "--shots", "2", "--channels", "4", "--spike", "1:5:20"};
+        QTest::newRow("gen, shift without a time")
+            << QStringList{"gen", m_dir.filePath("g.fb"), "--shots", "2", "--channels", "4", "--shift", "1"};
     }
     void errors()
     {

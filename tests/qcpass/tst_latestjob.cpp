@@ -31,9 +31,9 @@ private slots:
     void latestRequestWins_data()
     {
         QTest::addColumn<int>("mode");
-        QTest::addColumn<bool>("cancelLast");   // cancel() after the last request
-        QTest::addColumn<int>("delivered");     // the request whose result arrives; -1: none
-        QTest::addColumn<int>("ran");           // requests whose work ran (-1: any number)
+        QTest::addColumn<bool>("cancelLast"); // cancel() after the last request
+        QTest::addColumn<int>("delivered");   // the request whose result arrives; -1: none
+        QTest::addColumn<int>("ran");         // requests whose work ran (-1: any number)
         QTest::newRow("serial: the middle one never runs") << int(LatestJob::Serial) << false << 2 << 2;
         QTest::newRow("concurrent: only the last delivers") << int(LatestJob::Concurrent) << false << 2 << -1;
         QTest::newRow("serial, cancelled: nothing arrives") << int(LatestJob::Serial) << true << -1 << -1;

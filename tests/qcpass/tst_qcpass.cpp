@@ -32,10 +32,9 @@ QVector<Finding> all(const Report &report, Kind kind)
 
 bool sameFinding(const Finding &a, const Finding &b)
 {
-    return a.kind == b.kind && a.column == b.column && a.flags == b.flags && a.side == b.side && a.shot == b.shot
-        && a.record == b.record && a.otherShot == b.otherShot && a.fbNo == b.fbNo && a.channel == b.channel
-        && a.offset == b.offset && a.count == b.count
-        && std::memcmp(&a.value, &b.value, 3 * sizeof(float)) == 0;
+    return a.kind == b.kind && a.column == b.column && a.flags == b.flags && a.side == b.side && a.shot == b.shot &&
+           a.record == b.record && a.otherShot == b.otherShot && a.fbNo == b.fbNo && a.channel == b.channel &&
+           a.offset == b.offset && a.count == b.count && std::memcmp(&a.value, &b.value, 3 * sizeof(float)) == 0;
 }
 
 Report judge(const QString &fileName, Settings settings = Settings())
@@ -72,24 +71,24 @@ private slots:
     void reciprocity_data()
     {
         QTest::addColumn<Source>("source");
-        QTest::addColumn<int>("shiftedShot");     // -1: none
-        QTest::addColumn<int>("deadStations");    // from station 340 on, in every shot
+        QTest::addColumn<int>("shiftedShot");  // -1: none
+        QTest::addColumn<int>("deadStations"); // from station 340 on, in every shot
         QTest::addColumn<QVector<int>>("unpaired");
         // Shot backwards along the line, sources placed by station only.
         QTest::addColumn<bool>("reversed");
-        QTest::addColumn<int>("reshot");          // shot that repeats the source before it; -1: none
+        QTest::addColumn<int>("reshot"); // shot that repeats the source before it; -1: none
         QTest::newRow("on stations") << Source::OnStation << -1 << 0 << QVector<int>() << false << -1;
-        QTest::newRow("on stations, one shot 7 ms late among 41") << Source::OnStation << 9 << 0 << QVector<int>()
-                                                                  << false << -1;
+        QTest::newRow("on stations, one shot 7 ms late among 41")
+            << Source::OnStation << 9 << 0 << QVector<int>() << false << -1;
         QTest::newRow("on stations, shot backwards") << Source::OnStation << 9 << 0 << QVector<int>() << true << -1;
-        QTest::newRow("between stations, one shot 7 ms late") << Source::BetweenStations << 4 << 0 << QVector<int>()
-                                                               << false << -1;
-        QTest::newRow("between stations, one missing station") << Source::BetweenStations << -1 << 1
-                                                               << QVector<int>() << false << -1;
-        QTest::newRow("between stations, two missing stations") << Source::BetweenStations << -1 << 2
-                                                                << QVector<int>{10} << false << -1;
-        QTest::newRow("a source shot twice into two spreads") << Source::OnStation << -1 << 0 << QVector<int>()
-                                                              << false << 12;
+        QTest::newRow("between stations, one shot 7 ms late")
+            << Source::BetweenStations << 4 << 0 << QVector<int>() << false << -1;
+        QTest::newRow("between stations, one missing station")
+            << Source::BetweenStations << -1 << 1 << QVector<int>() << false << -1;
+        QTest::newRow("between stations, two missing stations")
+            << Source::BetweenStations << -1 << 2 << QVector<int>{10} << false << -1;
+        QTest::newRow("a source shot twice into two spreads")
+            << Source::OnStation << -1 << 0 << QVector<int>() << false << 12;
     }
     void reciprocity()
     {
@@ -112,9 +111,10 @@ private slots:
                 r.fb_time += s == shiftedShot ? 7.0f : 0.0f;
                 r.source_x = reversed ? qQNaN() : r.source_x;
             }
-            shot.erase(std::remove_if(shot.begin(), shot.end(), [=](const FbRecord &r) {
-                           return r.g_stat >= 340 && r.g_stat < 340 + deadStations;
-                       }), shot.end());
+            shot.erase(
+                std::remove_if(shot.begin(), shot.end(),
+                               [=](const FbRecord &r) { return r.g_stat >= 340 && r.g_stat < 340 + deadStations; }),
+                shot.end());
             if (s == 6)
                 shot[100].fb_time += 30.0f;
             records += shot;
@@ -128,9 +128,9 @@ private slots:
             QCOMPARE(read.pairs.size(), report.pairs.size());
             for (int k = 0; k < read.pairs.size(); ++k) {
                 const ReciprocalPair &a = report.pairs[k], &b = read.pairs[k];
-                QVERIFY2(a.shotA == b.shotA && a.shotB == b.shotB && a.timeAB == b.timeAB && a.timeBA == b.timeBA,
-                         qPrintable(QString("pair %1 differs when read again with %2 bytes held").arg(k)
-                                        .arg(recentBytes)));
+                QVERIFY2(
+                    a.shotA == b.shotA && a.shotB == b.shotB && a.timeAB == b.timeAB && a.timeBA == b.timeBA,
+                    qPrintable(QString("pair %1 differs when read again with %2 bytes held").arg(k).arg(recentBytes)));
             }
             QCOMPARE(read.repeats.size(), report.repeats.size());
         }
@@ -146,9 +146,10 @@ private slots:
         }
         for (int k = 1; k < report.pairs.size(); ++k) {
             const ReciprocalPair &a = report.pairs[k - 1], &b = report.pairs[k];
-            QVERIFY2(std::make_pair(a.shotA, a.shotB) < std::make_pair(b.shotA, b.shotB),
-                     qPrintable(QString("pair %1-%2 listed before %3-%4").arg(a.shotA).arg(a.shotB)
-                                    .arg(b.shotA).arg(b.shotB)));
+            QVERIFY2(
+                std::make_pair(a.shotA, a.shotB) < std::make_pair(b.shotA, b.shotB),
+                qPrintable(
+                    QString("pair %1-%2 listed before %3-%4").arg(a.shotA).arg(a.shotB).arg(b.shotA).arg(b.shotB)));
         }
         for (const ReciprocalPair &p : report.pairs) {
             const bool shifted = p.shotA == shiftedShot || p.shotB == shiftedShot;
@@ -203,7 +204,7 @@ private slots:
         records[shot1 + 1].s_elev = 5;
         records[shot2 + 3].fb_time = qQNaN();
         records[shot2 + 4].group_x = qInf();
-        records[shot2 + 5].fb_time = 0.0f;    // not picked
+        records[shot2 + 5].fb_time = 0.0f; // not picked
         for (int k = 240; k < 300; ++k)
             records[k].ffid = 100;
         // Two shots too small to judge, the second with a varying source.
@@ -235,8 +236,9 @@ private slots:
             QCOMPARE(small.picks, 3);
             QCOMPARE(small.notJudged, 3);
             QCOMPARE(small.outliers, 0);
-            QVERIFY2(std::isnan(small.rmsResidual) && std::isnan(small.velocity[Negative])
-                         && std::isnan(small.intercept[Positive]), "a shot too small to judge has a fit");
+            QVERIFY2(std::isnan(small.rmsResidual) && std::isnan(small.velocity[Negative]) &&
+                         std::isnan(small.intercept[Positive]),
+                     "a shot too small to judge has a fit");
             QCOMPARE(small.varyingColumns, s == 6 ? 1u << FbColumns::SElev : 0u);
         }
         QCOMPARE(report.shots[1].varyingColumns, 1u << FbColumns::SElev);
@@ -328,8 +330,10 @@ private slots:
                 const QVector<Finding> a = all(first, Kind(k)), b = all(other, Kind(k));
                 QCOMPARE(b.size(), a.size());
                 for (int i = 0; i < a.size(); ++i)
-                    QVERIFY2(sameFinding(a[i], b[i]), qPrintable(QString("%1 finding %2 differs with %3 threads")
-                                                                     .arg(kinds()[k].key).arg(i).arg(threads)));
+                    QVERIFY2(
+                        sameFinding(a[i], b[i]),
+                        qPrintable(
+                            QString("%1 finding %2 differs with %3 threads").arg(kinds()[k].key).arg(i).arg(threads)));
             }
             for (int s = 0; s < first.shots.size(); ++s) {
                 const ShotSummary a = first.shots.at(s), b = other.shots.at(s);
@@ -364,7 +368,7 @@ private slots:
         QTest::addColumn<double>("x");
         QTest::addColumn<double>("y");
         QTest::addColumn<int>("station");
-        QTest::addColumn<double>("expected");   // NaN: no time
+        QTest::addColumn<double>("expected"); // NaN: no time
         const auto truth = [](double h) { return std::min(h / 0.6, 100.0 + h / 4.0); };
         QTest::newRow("missing receiver at the crossover") << 70.0 << 0.0 << 1007 << truth(70);
         QTest::newRow("missing receiver, a hair off the line") << 70.0 << 1.0 << 1007 << truth(70);
@@ -425,8 +429,7 @@ private slots:
         QTest::newRow("end-on, 12 ms early") << endOn << -12.0 << QVector<int>{19} << true << 1.5;
         QTest::newRow("end-on, clean") << endOn << 0.0 << QVector<int>() << true << 1.5;
         // The last shot's neighbours are half late: it is on time all the same.
-        QTest::newRow("end-on, three late before the last")
-            << endOn << 12.0 << QVector<int>{36, 37, 38} << true << 2.5;
+        QTest::newRow("end-on, three late before the last") << endOn << 12.0 << QVector<int>{36, 37, 38} << true << 2.5;
     }
     void lateShotOnEveryGeometry()
     {
@@ -506,7 +509,9 @@ private slots:
         for (int s = 0; s < fresh.shots.size(); ++s) {
             QCOMPARE(report.shots.at(s).outliers, fresh.shots.at(s).outliers);
             QVERIFY2(std::abs(report.shots.at(s).rmsResidual - fresh.shots.at(s).rmsResidual) < 1e-4f,
-                     qPrintable(QString("shot %1: rms %2 against %3").arg(s).arg(report.shots.at(s).rmsResidual)
+                     qPrintable(QString("shot %1: rms %2 against %3")
+                                    .arg(s)
+                                    .arg(report.shots.at(s).rmsResidual)
                                     .arg(fresh.shots.at(s).rmsResidual)));
         }
     }
@@ -583,8 +588,8 @@ private slots:
     void failures_data()
     {
         QTest::addColumn<QString>("path");
-        QTest::addColumn<int>("cancelAt");   // progress value that cancels; -1: never
-        QTest::addColumn<bool>("cut");       // the file is cut short once the pass has begun
+        QTest::addColumn<int>("cancelAt"); // progress value that cancels; -1: never
+        QTest::addColumn<bool>("cut");     // the file is cut short once the pass has begun
         QVERIFY(FbTest::writeFile(m_dir.filePath("header.fb"), FbTest::fileBytes({})));
         // Shots far apart: no pair, so only the first pass can notice.
         QVector<FbRecord> line;

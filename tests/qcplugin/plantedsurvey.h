@@ -25,8 +25,14 @@ constexpr int SpikeChannelA = 11, SpikeChannelB = 40;
 // file sees it.
 constexpr int LateSpikeShot = 8, LateSpikeChannel = 15;
 
-inline int sourceStation(int shot) { return 30 + 4 * shot; }
-inline int firstStation(int shot) { return sourceStation(shot) - Channels / 2; }
+inline int sourceStation(int shot)
+{
+    return 30 + 4 * shot;
+}
+inline int firstStation(int shot)
+{
+    return sourceStation(shot) - Channels / 2;
+}
 
 inline QVector<FbRecord> plantedSurvey(bool lateSpike = false)
 {
@@ -51,8 +57,8 @@ inline QVector<FbRecord> plantedSurvey(bool lateSpike = false)
             // Rows 0, 1, 2 of a shot: statuses 1, 2 (rejected), 0; the
             // receivers at sources and the spikes are picks in use.
             r.fb_status = c % 3;
-            if (r.fb_status == 2
-                && (station % 4 == 2 || c == SpikeChannelA || c == SpikeChannelB || c == LateSpikeChannel))
+            if (r.fb_status == 2 &&
+                (station % 4 == 2 || c == SpikeChannelA || c == SpikeChannelB || c == LateSpikeChannel))
                 r.fb_status = 0;
             const double x = std::abs(r.offset);
             r.fb_time = float(std::min(x / 1.2, 125.0 + x / 3.0)); // ms: 1200 and 3000 m/s, kink at 250 m
@@ -91,6 +97,9 @@ inline QVector<int> shiftedPartners()
 }
 
 // The shot row at which a receiver of shot `shot` sits on shot `other`'s source.
-inline int rowAtSource(int shot, int other) { return sourceStation(other) - firstStation(shot); }
+inline int rowAtSource(int shot, int other)
+{
+    return sourceStation(other) - firstStation(shot);
+}
 
 #endif // PLANTEDSURVEY_H

@@ -31,7 +31,7 @@ namespace {
 struct Found
 {
     PickQc::Kind kind;
-    int shot;     // filed under
+    int shot; // filed under
     int record;
     bool operator<(const Found &o) const { return std::tie(kind, shot, record) < std::tie(o.kind, o.shot, o.record); }
     bool operator==(const Found &o) const { return kind == o.kind && shot == o.shot && record == o.record; }
@@ -45,7 +45,7 @@ QString describe(const QVector<Found> &list)
     return parts.join(QStringLiteral("; "));
 }
 
-template <typename T>
+template<typename T>
 T *child(QWidget *window, const char *name)
 {
     return window->findChild<T *>(QString::fromLatin1(name));
@@ -97,9 +97,15 @@ CellLook lookOf(const QImage &image, const QRect &cell, FbColumns::PickClass sta
             const int r = c.red(), g = c.green(), b = c.blue();
             bool hue = false;
             switch (status) {
-            case FbColumns::PickClass::Status0: hue = g - std::max(r, b) > 60; break;
-            case FbColumns::PickClass::Status1: hue = std::min(r, b) - g > 60; break;
-            case FbColumns::PickClass::Other: hue = r - std::max(g, b) > 60; break;
+            case FbColumns::PickClass::Status0:
+                hue = g - std::max(r, b) > 60;
+                break;
+            case FbColumns::PickClass::Status1:
+                hue = std::min(r, b) - g > 60;
+                break;
+            case FbColumns::PickClass::Other:
+                hue = r - std::max(g, b) > 60;
+                break;
             }
             ++inner;
             coloured += hue ? 1 : 0;
@@ -200,8 +206,8 @@ private slots:
             expected.append({PickQc::Kind::Reciprocity, ShiftedShot, -1});
         std::sort(expected.begin(), expected.end());
         const QVector<Found> found = withoutRecords(listedFindings(model));
-        QVERIFY2(found == expected, qPrintable(QStringLiteral("listed: %1\nplanted: %2")
-                                                   .arg(describe(found), describe(expected))));
+        QVERIFY2(found == expected,
+                 qPrintable(QStringLiteral("listed: %1\nplanted: %2").arg(describe(found), describe(expected))));
         QCOMPARE(model->index(0, 0).data(ProblemModel::ShotRole).toInt(), ShiftedShot);
         QCOMPARE(model->index(0, ProblemModel::PairsColumn).data().toInt(), shiftedPartners().size());
         QVERIFY2(model->index(0, ProblemModel::TimingColumn).data().toString().startsWith(QLatin1String("+12")),
@@ -213,20 +219,19 @@ private slots:
     // first problem, and a pair overlays the partner's picks.
     void problemListSortsFiltersAndActivates_data()
     {
-        QTest::addColumn<int>("kind");           // -1: all kinds
-        QTest::addColumn<int>("order");          // ProblemModel::Order
-        QTest::addColumn<int>("column");         // -1: the order's
+        QTest::addColumn<int>("kind");   // -1: all kinds
+        QTest::addColumn<int>("order");  // ProblemModel::Order
+        QTest::addColumn<int>("column"); // -1: the order's
         QTest::addColumn<Qt::SortOrder>("sortOrder");
-        QTest::addColumn<int>("shots");          // shot rows
-        QTest::addColumn<int>("shot");           // of the first row
-        QTest::addColumn<int>("tableRow");       // the shot's row its first problem selects
-        QTest::addColumn<int>("partner");        // the shot whose picks are overlaid; -1: none
+        QTest::addColumn<int>("shots");    // shot rows
+        QTest::addColumn<int>("shot");     // of the first row
+        QTest::addColumn<int>("tableRow"); // the shot's row its first problem selects
+        QTest::addColumn<int>("partner");  // the shot whose picks are overlaid; -1: none
         const int worst = ProblemModel::WorstFirst, file = ProblemModel::FileOrder;
         const int first = shiftedPartners().first();
         const int outlier = int(PickQc::Kind::Outlier);
         QTest::newRow("all, worst first: the late shot and a pair of it")
-            << -1 << worst << -1 << Qt::AscendingOrder << 4 << ShiftedShot << rowAtSource(ShiftedShot, first)
-            << first;
+            << -1 << worst << -1 << Qt::AscendingOrder << 4 << ShiftedShot << rowAtSource(ShiftedShot, first) << first;
         QTest::newRow("all, file order") << -1 << file << -1 << Qt::AscendingOrder << 4 << SpikeShotA
                                          << SpikeChannelA - 1 << -1;
         QTest::newRow("outliers, worst first: the larger residual")
@@ -393,31 +398,31 @@ private slots:
     // select and show the shot's first problem in the table.
     void goesToShot_data()
     {
-        QTest::addColumn<int>("order");    // ProblemModel::Order
+        QTest::addColumn<int>("order"); // ProblemModel::Order
         QTest::addColumn<int>("from");
-        QTest::addColumn<int>("key");      // with its modifiers; 0: a click on the map
-        QTest::addColumn<int>("source");   // the source clicked on the map; -1: a spot far from any
+        QTest::addColumn<int>("key");    // with its modifiers; 0: a click on the map
+        QTest::addColumn<int>("source"); // the source clicked on the map; -1: a spot far from any
         QTest::addColumn<int>("to");
         QTest::addColumn<int>("tableRow"); // selected and in sight; -1: not checked
         const int shiftN = Qt::Key_N | Qt::ShiftModifier;
         const int worst = ProblemModel::WorstFirst, file = ProblemModel::FileOrder;
         const int partner = shiftedPartners().first();
-        QTest::newRow("N from the first shot: the late shot") << worst << 0 << int(Qt::Key_N) << -1 << ShiftedShot
-                                                              << rowAtSource(ShiftedShot, partner);
+        QTest::newRow("N from the first shot: the late shot")
+            << worst << 0 << int(Qt::Key_N) << -1 << ShiftedShot << rowAtSource(ShiftedShot, partner);
         QTest::newRow("N after the late shot: the varying source")
             << worst << ShiftedShot << int(Qt::Key_N) << -1 << VaryingShot << Channels / 2;
-        QTest::newRow("N on: the larger spike") << worst << VaryingShot << int(Qt::Key_N) << -1 << SpikeShotA
-                                                << SpikeChannelA - 1;
+        QTest::newRow("N on: the larger spike")
+            << worst << VaryingShot << int(Qt::Key_N) << -1 << SpikeShotA << SpikeChannelA - 1;
         QTest::newRow("N on: the last one, far down the table")
             << worst << SpikeShotA << int(Qt::Key_N) << -1 << SpikeShotB << SpikeChannelB - 1;
-        QTest::newRow("N after the last problem stays") << worst << SpikeShotB << int(Qt::Key_N) << -1 << SpikeShotB
-                                                        << -1;
+        QTest::newRow("N after the last problem stays")
+            << worst << SpikeShotB << int(Qt::Key_N) << -1 << SpikeShotB << -1;
         QTest::newRow("Shift+N goes back in the order")
             << worst << SpikeShotA << shiftN << -1 << VaryingShot << Channels / 2;
         QTest::newRow("N in file order skips clean shots")
             << file << ShiftedShot + 1 << int(Qt::Key_N) << -1 << SpikeShotB << SpikeChannelB - 1;
-        QTest::newRow("Shift+N in file order") << file << SpikeShotB << shiftN << -1 << ShiftedShot
-                                               << rowAtSource(ShiftedShot, partner);
+        QTest::newRow("Shift+N in file order")
+            << file << SpikeShotB << shiftN << -1 << ShiftedShot << rowAtSource(ShiftedShot, partner);
         QTest::newRow("Page Down") << worst << 5 << int(Qt::Key_PageDown) << -1 << 6 << -1;
         QTest::newRow("Page Up at the first shot stays") << worst << 0 << int(Qt::Key_PageUp) << -1 << 0 << -1;
         QTest::newRow("a source on the map") << worst << 0 << 0 << 16 << 16 << -1;
@@ -476,9 +481,9 @@ private slots:
     {
         QTest::addColumn<double>("outlierMs");
         QTest::addColumn<double>("reciprocityMs");
-        QTest::addColumn<int>("outliers");       // in the list
+        QTest::addColumn<int>("outliers"); // in the list
         QTest::addColumn<int>("timingErrors");
-        QTest::addColumn<int>("ringed");         // in the plot of the first spike's shot
+        QTest::addColumn<int>("ringed"); // in the plot of the first spike's shot
         QTest::addColumn<bool>("reread");
         QTest::newRow("outlier 40 ms: no spike is an outlier") << 40.0 << 5.0 << 0 << 1 << 0 << false;
         QTest::newRow("outlier 28 ms: only the larger spike") << 28.0 << 5.0 << 1 << 1 << 1 << false;
@@ -520,9 +525,13 @@ private slots:
         for (int k = 0; k < PickQc::KindCount; ++k)
             QCOMPARE(shown.count(PickQc::Kind(k)), fresh.count(PickQc::Kind(k)));
         const auto totals = [](const PickQc::Report &r) {
-            return QVector<qint64>{r.recordCount, r.index.size(), r.shots.size(), r.pairs.size(), r.repeats.size(),
-                                   r.timing.size(), r.receivers.size(), r.stations.size(), r.status0, r.status1,
-                                   r.statusOther, r.notPicked, r.notJudged, r.shots.at(SpikeShotA).outliers};
+            return QVector<qint64>{r.recordCount,      r.index.size(),
+                                   r.shots.size(),     r.pairs.size(),
+                                   r.repeats.size(),   r.timing.size(),
+                                   r.receivers.size(), r.stations.size(),
+                                   r.status0,          r.status1,
+                                   r.statusOther,      r.notPicked,
+                                   r.notJudged,        r.shots.at(SpikeShotA).outliers};
         };
         QCOMPARE(totals(shown), totals(fresh));
 
@@ -587,19 +596,19 @@ private slots:
         QTest::addColumn<int>("channels");
         QTest::addColumn<qint64>("maxJudged");
         QTest::addColumn<qint64>("budget");
-        QTest::addColumn<int>("state");          // LoadedShot::State
-        QTest::addColumn<int>("rows");           // table rows
+        QTest::addColumn<int>("state"); // LoadedShot::State
+        QTest::addColumn<int>("rows");  // table rows
         QTest::addColumn<bool>("fitted");
         QTest::addColumn<int>("receivers");
         const qint64 plenty = qint64(1) << 30, judged = PickQc::Settings().maxJudgedPicks;
         QTest::newRow("judged") << 48 << judged << plenty << int(LoadedShot::Judged) << 48 << true << 48;
-        QTest::newRow("too many to judge") << 48 << qint64(47) << plenty << int(LoadedShot::NotJudged) << 48 << false
-                                           << 48;
-        QTest::newRow("too many to hold") << 48 << judged << 47 * ShotLoader::BytesPerPick
-                                          << int(LoadedShot::NotRead) << 0 << false << 0;
+        QTest::newRow("too many to judge")
+            << 48 << qint64(47) << plenty << int(LoadedShot::NotJudged) << 48 << false << 48;
+        QTest::newRow("too many to hold")
+            << 48 << judged << 47 * ShotLoader::BytesPerPick << int(LoadedShot::NotRead) << 0 << false << 0;
         // Every third of 25,000.
-        QTest::newRow("receivers thinned for the map") << 25000 << judged << plenty << int(LoadedShot::Judged) << 25000
-                                                       << true << 8334;
+        QTest::newRow("receivers thinned for the map")
+            << 25000 << judged << plenty << int(LoadedShot::Judged) << 25000 << true << 8334;
     }
 
     void shotsReadWithinBudget()
@@ -695,7 +704,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("opens");
-        QTest::addColumn<QString>("says");   // after the file's name, or at the start
+        QTest::addColumn<QString>("says"); // after the file's name, or at the start
         const QByteArray survey = surveyBytes();
         QByteArray text;
         for (int line = 0; text.size() < 4000; ++line)
@@ -763,11 +772,11 @@ private slots:
         QVERIFY(SorvProjectManager::instance().openProject(QStringLiteral("/proc/self")));
         QVERIFY(!SorvBaseUtil::setProjectValue(QStringLiteral("BrowseFBFile_BrowseFBFileDialog_fbName"), m_survey));
         static int warnings = 0;
-        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &,
-                                                                    const QString &message) {
-            if (message.contains(QLatin1String("cannot be written")))
-                ++warnings;
-        });
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &message) {
+                if (message.contains(QLatin1String("cannot be written")))
+                    ++warnings;
+            });
         m_window = new FbPickQcWindow;
         m_window->show();
         QSignalSpy finished(m_window, &FbPickQcWindow::loadFinished);
@@ -835,9 +844,9 @@ private slots:
         // The values are made off the UI thread.
         QTRY_COMPARE(map->axisTitle(QwtPlot::yRight).text(), barTitle);
         const QString text = map->shotText(SpikeShotA);
-        for (const QString &line : {QStringLiteral("Shot %1").arg(SpikeShotA + 1),
-                                    QStringLiteral("ffid %1").arg(5001 + SpikeShotA), QStringLiteral("Outliers: 1"),
-                                    QStringLiteral("Picks: %1").arg(Channels)})
+        for (const QString &line :
+             {QStringLiteral("Shot %1").arg(SpikeShotA + 1), QStringLiteral("ffid %1").arg(5001 + SpikeShotA),
+              QStringLiteral("Outliers: 1"), QStringLiteral("Picks: %1").arg(Channels)})
             QVERIFY2(text.contains(line), qPrintable(text));
     }
 
@@ -864,11 +873,13 @@ private slots:
             child<ShotPlot>(m_window, "shotPlot")->setFixedWidth(1);
             QTRY_COMPARE(child<ShotPlot>(m_window, "shotPlot")->width(), 1);
         }
-        const struct { const char *action, *widget; } exports[] = {{"Export &Plot...", "shotPlot"},
-                                                                    {"Export &Map...", "surveyMap"}};
+        const struct
+        {
+            const char *action, *widget;
+        } exports[] = {{"Export &Plot...", "shotPlot"}, {"Export &Map...", "surveyMap"}};
         for (const auto &e : exports) {
-            const QString file = m_dir.filePath(QStringLiteral("%1-%2.%3").arg(QLatin1String(e.widget),
-                                                                               QTest::currentDataTag(), suffix));
+            const QString file = m_dir.filePath(
+                QStringLiteral("%1-%2.%3").arg(QLatin1String(e.widget), QTest::currentDataTag(), suffix));
             ModalDriver driver([file](QWidget *modal) {
                 auto *dialog = qobject_cast<QFileDialog *>(modal);
                 if (dialog) {
@@ -908,8 +919,7 @@ private:
         QSignalSpy finished(m_window, &FbPickQcWindow::loadFinished);
         m_window->openFile(name.isEmpty() ? m_survey : name);
         QVERIFY(finished.wait(20000));
-        QVERIFY2(finished.at(0).at(0).toBool() == opens,
-                 qPrintable(child<QLabel>(m_window, "messageLabel")->text()));
+        QVERIFY2(finished.at(0).at(0).toBool() == opens, qPrintable(child<QLabel>(m_window, "messageLabel")->text()));
         if (opens)
             QTRY_COMPARE(m_window->shownShot(), 0);
     }

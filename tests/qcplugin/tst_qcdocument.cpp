@@ -22,25 +22,34 @@ private slots:
 
     void statesOfALoad_data()
     {
-        QTest::addColumn<QStringList>("steps");   // open, open missing, cancel, outlier N, back, edit
-        QTest::addColumn<QString>("states");      // every state entered, in order
-        QTest::addColumn<QString>("finished");    // each loadFinished: + ok, - not
-        QTest::addColumn<double>("shownOutlierMs");   // of the verdicts shown; 0: none shown
-        QTest::newRow("a file loads") << QStringList{"open"} << "Loading Loaded" << "+" << 8.0;
-        QTest::newRow("a file that is gone") << QStringList{"open missing"} << "Loading Failed" << "-" << 0.0;
-        QTest::newRow("first load cancelled") << QStringList{"open", "cancel"} << "Loading Empty" << "-" << 0.0;
+        QTest::addColumn<QStringList>("steps");     // open, open missing, cancel, outlier N, back, edit
+        QTest::addColumn<QString>("states");        // every state entered, in order
+        QTest::addColumn<QString>("finished");      // each loadFinished: + ok, - not
+        QTest::addColumn<double>("shownOutlierMs"); // of the verdicts shown; 0: none shown
+        QTest::newRow("a file loads") << QStringList{"open"} << "Loading Loaded"
+                                      << "+" << 8.0;
+        QTest::newRow("a file that is gone") << QStringList{"open missing"} << "Loading Failed"
+                                             << "-" << 0.0;
+        QTest::newRow("first load cancelled") << QStringList{"open", "cancel"} << "Loading Empty"
+                                              << "-" << 0.0;
         QTest::newRow("new thresholds from what the pass kept")
-            << QStringList{"open", "outlier 20"} << "Loading Loaded JudgingAgain Loaded" << "++" << 20.0;
+            << QStringList{"open", "outlier 20"} << "Loading Loaded JudgingAgain Loaded"
+            << "++" << 20.0;
         QTest::newRow("below the floor: read again")
-            << QStringList{"open", "outlier 1.5"} << "Loading Loaded Loading Loaded" << "++" << 1.5;
+            << QStringList{"open", "outlier 1.5"} << "Loading Loaded Loading Loaded"
+            << "++" << 1.5;
         QTest::newRow("back to the shown thresholds drops the judging")
-            << QStringList{"open", "outlier 20", "back"} << "Loading Loaded JudgingAgain Loaded" << "+" << 8.0;
+            << QStringList{"open", "outlier 20", "back"} << "Loading Loaded JudgingAgain Loaded"
+            << "+" << 8.0;
         QTest::newRow("judging again cancelled")
-            << QStringList{"open", "outlier 20", "cancel"} << "Loading Loaded JudgingAgain Loaded" << "+-" << 8.0;
+            << QStringList{"open", "outlier 20", "cancel"} << "Loading Loaded JudgingAgain Loaded"
+            << "+-" << 8.0;
         QTest::newRow("a gone file after a loaded one keeps it shown")
-            << QStringList{"open", "open missing"} << "Loading Loaded Loading Loaded" << "+-" << 8.0;
+            << QStringList{"open", "open missing"} << "Loading Loaded Loading Loaded"
+            << "+-" << 8.0;
         QTest::newRow("edits survive new thresholds")
-            << QStringList{"open", "edit", "outlier 20"} << "Loading Loaded JudgingAgain Loaded" << "++" << 20.0;
+            << QStringList{"open", "edit", "outlier 20"} << "Loading Loaded JudgingAgain Loaded"
+            << "++" << 20.0;
     }
 
     void statesOfALoad()
@@ -78,7 +87,7 @@ private slots:
             } else if (step == QLatin1String("edit")) {
                 // A pick of the shown shot rejected, then that shot selected.
                 QTRY_COMPARE(document.currentShot(), 0);
-                edited = Channels + 3;   // a pick of shot 1
+                edited = Channels + 3; // a pick of shot 1
                 QCOMPARE(session.rejectPicks({edited}), 1);
                 document.goTo(1);
                 document.setShown(1);
@@ -87,8 +96,8 @@ private slots:
             // A step that loads runs to its end before the next, unless the
             // next takes it over.
             const int next = steps.indexOf(step) + 1;
-            const bool takenOver = next < steps.size()
-                                   && (steps.at(next) == QLatin1String("cancel") || steps.at(next) == "back");
+            const bool takenOver =
+                next < steps.size() && (steps.at(next) == QLatin1String("cancel") || steps.at(next) == "back");
             if (waits && !takenOver)
                 QTRY_VERIFY_WITH_TIMEOUT(ends.size() > endsBefore, 20000);
         }

@@ -23,7 +23,7 @@
 
 namespace {
 
-template <typename T>
+template<typename T>
 T *child(QWidget *window, const char *name)
 {
     return window->findChild<T *>(QString::fromLatin1(name));
@@ -66,8 +66,8 @@ QStringList problemKeys(ProblemModel *model)
             model->fetchMore(shotRow);
         for (int k = 0; k < model->rowCount(shotRow); ++k) {
             const PickQc::Finding f = model->problem(model->index(k, 0, shotRow));
-            const bool named = PickQc::kindInfo(f.kind).scope == PickQc::Scope::Pick
-                               || f.kind == PickQc::Kind::VaryingSource;
+            const bool named =
+                PickQc::kindInfo(f.kind).scope == PickQc::Scope::Pick || f.kind == PickQc::Kind::VaryingSource;
             keys << problem(f.kind, f.shot, named ? f.record : -1);
         }
     }
@@ -76,7 +76,10 @@ QStringList problemKeys(ProblemModel *model)
 }
 
 // A planted outlier's record.
-qint32 spikeRecord(int shot, int channel) { return shot * Channels + channel - 1; }
+qint32 spikeRecord(int shot, int channel)
+{
+    return shot * Channels + channel - 1;
+}
 
 QByteArray fileBytes(const QString &name)
 {
@@ -140,13 +143,13 @@ private slots:
     void editsUndoAndRedo_data()
     {
         QTest::addColumn<int>("shot");
-        QTest::addColumn<QVector<int>>("rows");    // selected
-        QTest::addColumn<QString>("how");          // a key, an action's name, or "type:TEXT"
-        QTest::addColumn<int>("rejectStatus");     // the setting; 0 for the default
-        QTest::addColumn<int>("status");           // of the first row after the edit
-        QTest::addColumn<float>("time");           // of the first row after the edit; NaN: as in the file
-        QTest::addColumn<QStringList>("gone");     // problems the edit fixes
-        QTest::addColumn<QString>("step");         // as the history names it
+        QTest::addColumn<QVector<int>>("rows"); // selected
+        QTest::addColumn<QString>("how");       // a key, an action's name, or "type:TEXT"
+        QTest::addColumn<int>("rejectStatus");  // the setting; 0 for the default
+        QTest::addColumn<int>("status");        // of the first row after the edit
+        QTest::addColumn<float>("time");        // of the first row after the edit; NaN: as in the file
+        QTest::addColumn<QStringList>("gone");  // problems the edit fixes
+        QTest::addColumn<QString>("step");      // as the history names it
         const float asFile = qQNaN();
         // "pick 21 (ffid 1003, channel 5)": one pick as the history names it.
         const auto pick = [](int shot, int row) {
@@ -213,13 +216,14 @@ private slots:
         QCOMPARE(undoStack()->text(0), step);
         const auto checkEdited = [&] {
             QVERIFY2(cell.data(ShotTableModel::EditedRole).toBool(), "the cell is not marked");
-            QCOMPARE(cell.data(Qt::EditRole).toString(),
-                     ShotTableModel::editText(qIsNaN(time) ? file.fb_time : time));
+            QCOMPARE(cell.data(Qt::EditRole).toString(), ShotTableModel::editText(qIsNaN(time) ? file.fb_time : time));
             QCOMPARE(cell.data(Qt::BackgroundRole).value<QBrush>().color(),
                      StatusColors::background(FbColumns::pickClass(status)));
-            QVERIFY2(cell.data(Qt::ToolTipRole).toString().contains(
-                         qIsNaN(time) ? QStringLiteral("fb_status %1").arg(file.fb_status)
-                                      : QStringLiteral("fb_time %1").arg(ShotTableModel::editText(file.fb_time))),
+            QVERIFY2(cell.data(Qt::ToolTipRole)
+                         .toString()
+                         .contains(qIsNaN(time)
+                                       ? QStringLiteral("fb_status %1").arg(file.fb_status)
+                                       : QStringLiteral("fb_time %1").arg(ShotTableModel::editText(file.fb_time))),
                      qPrintable(cell.data(Qt::ToolTipRole).toString()));
             waitJudged();
             QStringList expected = keysBefore;
@@ -267,7 +271,7 @@ private slots:
     // applied, the shot is no longer late and its pairs agree.
     void shiftingTheLateShot_data()
     {
-        QTest::addColumn<double>("ms");        // NaN: the offered shift
+        QTest::addColumn<double>("ms"); // NaN: the offered shift
         QTest::addColumn<bool>("fixed");
         QTest::newRow("by the offered time") << qQNaN() << true;
         QTest::newRow("by half of it: still late") << -6.0 << false;
@@ -308,24 +312,27 @@ private slots:
     // Rejecting outliers says how many first, and does nothing on No.
     void rejectingOutliersSaysHowMany_data()
     {
-        QTest::addColumn<QString>("first");      // an action answered Yes before; empty for none
+        QTest::addColumn<QString>("first"); // an action answered Yes before; empty for none
         QTest::addColumn<QString>("action");
         QTest::addColumn<bool>("yes");
-        QTest::addColumn<QString>("count");      // in the question
+        QTest::addColumn<QString>("count"); // in the question
         QTest::addColumn<QStringList>("gone");
         const QString a = problem(PickQc::Kind::Outlier, SpikeShotA, spikeRecord(SpikeShotA, SpikeChannelA));
         const QString b = problem(PickQc::Kind::Outlier, SpikeShotB, spikeRecord(SpikeShotB, SpikeChannelB));
-        QTest::newRow("of this shot") << "" << "rejectOutliersAction" << true
-                                      << QStringLiteral("Outliers of shot %1 (ffid %2): 1.")
-                                             .arg(SpikeShotA + 1)
-                                             .arg(5001 + SpikeShotA)
-                                      << QStringList{a};
-        QTest::newRow("of the file") << "" << "rejectFileOutliersAction" << true
-                                     << "Outliers of the file: 2, in 2 shots." << QStringList{a, b};
+        QTest::newRow("of this shot")
+            << ""
+            << "rejectOutliersAction" << true
+            << QStringLiteral("Outliers of shot %1 (ffid %2): 1.").arg(SpikeShotA + 1).arg(5001 + SpikeShotA)
+            << QStringList{a};
+        QTest::newRow("of the file") << ""
+                                     << "rejectFileOutliersAction" << true << "Outliers of the file: 2, in 2 shots."
+                                     << QStringList{a, b};
         QTest::newRow("of the file, answered No")
-            << "" << "rejectFileOutliersAction" << false << "Outliers of the file: 2, in 2 shots." << QStringList();
-        QTest::newRow("one left in the file") << "rejectOutliersAction" << "rejectFileOutliersAction" << true
-                                              << "Outliers of the file: 1, in 1 shot." << QStringList{a, b};
+            << ""
+            << "rejectFileOutliersAction" << false << "Outliers of the file: 2, in 2 shots." << QStringList();
+        QTest::newRow("one left in the file")
+            << "rejectOutliersAction"
+            << "rejectFileOutliersAction" << true << "Outliers of the file: 1, in 1 shot." << QStringList{a, b};
     }
 
     void rejectingOutliersSaysHowMany()
@@ -522,8 +529,8 @@ private slots:
                     differing << QString::fromLatin1(lines.at(k));
             }
             QCOMPARE(differing.size(), 1);
-            QVERIFY2(differing.first().startsWith(QString::number(spikeRecord(SpikeShotA, SpikeChannelA) + 1)
-                                                  + QLatin1Char(',')),
+            QVERIFY2(differing.first().startsWith(QString::number(spikeRecord(SpikeShotA, SpikeChannelA) + 1) +
+                                                  QLatin1Char(',')),
                      qPrintable(differing.first()));
             return;
         }
@@ -551,9 +558,9 @@ private slots:
     // once the copy is saved.
     void closingWithUnsavedEditsAsks_data()
     {
-        QTest::addColumn<QString>("how");           // Escape, close, closeAll (as the host closing)
-        QTest::addColumn<int>("edits");             // 0, 1, or -1: one made and undone
-        QTest::addColumn<int>("button");            // the answer; 0 when nothing must be asked
+        QTest::addColumn<QString>("how"); // Escape, close, closeAll (as the host closing)
+        QTest::addColumn<int>("edits");   // 0, 1, or -1: one made and undone
+        QTest::addColumn<int>("button");  // the answer; 0 when nothing must be asked
         QTest::addColumn<bool>("closes");
         QTest::newRow("Escape, Cancel") << "Escape" << 1 << int(QMessageBox::Cancel) << false;
         QTest::newRow("close, Discard") << "close" << 1 << int(QMessageBox::Discard) << true;
@@ -667,10 +674,7 @@ private:
         }
     }
 
-    void waitJudged()
-    {
-        QTRY_VERIFY_WITH_TIMEOUT(!editor()->session()->isJudging(), 20000);
-    }
+    void waitJudged() { QTRY_VERIFY_WITH_TIMEOUT(!editor()->session()->isJudging(), 20000); }
 
     QTemporaryDir m_dir;
     QString m_survey;

@@ -33,7 +33,7 @@ private slots:
     {
         QTest::addColumn<QSize>("screen");
         QTest::addColumn<QString>("language");
-        QTest::addColumn<bool>("compact");   // the panels in tabs
+        QTest::addColumn<bool>("compact"); // the panels in tabs
         const QSize sizes[] = {{800, 600}, {1024, 600}, {1280, 800}, {1920, 1080}};
         for (const QSize &size : sizes) {
             for (const char *language : {"en", "zh_CN"}) {
@@ -79,7 +79,8 @@ private slots:
         QCOMPARE(window->isCompact(), compact);
         QVERIFY2(window->minimumSize().width() <= screen.width() && window->minimumSize().height() <= screen.height(),
                  qPrintable(QStringLiteral("the window cannot be smaller than %1x%2")
-                                .arg(window->minimumSize().width()).arg(window->minimumSize().height())));
+                                .arg(window->minimumSize().width())
+                                .arg(window->minimumSize().height())));
 
         // The shot: a plot of readable size with its title on one line, a
         // table of at least eight rows.
@@ -97,8 +98,8 @@ private slots:
                                 .arg(oneLine)
                                 .arg(title->contentsRect().width())));
         QVERIFY2(table->viewport()->height() >= 8 * table->rowHeight(0),
-                 qPrintable(QStringLiteral("%1 px for rows of %2").arg(table->viewport()->height())
-                                .arg(table->rowHeight(0))));
+                 qPrintable(
+                     QStringLiteral("%1 px for rows of %2").arg(table->viewport()->height()).arg(table->rowHeight(0))));
 
         // Every splitter can give room to either side.
         auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("panelTabs"));
@@ -116,8 +117,8 @@ private slots:
                     const QWidget *w = splitter->widget(i);
                     const QSize least = w->minimumSize().expandedTo(w->minimumSizeHint());
                     QVERIFY2((across ? w->width() > least.width() : w->height() > least.height()),
-                             qPrintable(splitter->objectName() + QStringLiteral(" cannot take room from ")
-                                        + w->metaObject()->className()));
+                             qPrintable(splitter->objectName() + QStringLiteral(" cannot take room from ") +
+                                        w->metaObject()->className()));
                 }
             }
         }

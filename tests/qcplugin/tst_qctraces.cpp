@@ -33,18 +33,17 @@ private slots:
 
     void openTraces_data()
     {
-        QTest::addColumn<qint32>("traceFfid");     // the traces' first ffid; 0: a file of no trace format
+        QTest::addColumn<qint32>("traceFfid"); // the traces' first ffid; 0: a file of no trace format
         QTest::addColumn<QString>("firstSample");
         QTest::addColumn<int>("shot");
         QTest::addColumn<bool>("gatherShown");
-        QTest::addColumn<QString>("said");          // in the panel (view or status), or the message line
-        QTest::newRow("every pick has its trace") << 1001 << QString() << 1 << true
-                                                  << "Every pick of this shot has its trace.";
+        QTest::addColumn<QString>("said"); // in the panel (view or status), or the message line
+        QTest::newRow("every pick has its trace")
+            << 1001 << QString() << 1 << true << "Every pick of this shot has its trace.";
         QTest::newRow("first sample set") << 1001 << "-20" << 0 << true << "Every pick of this shot has its trace.";
-        QTest::newRow("shot among the traces") << 1003 << QString() << 3 << true
-                                               << "24 of 48";
-        QTest::newRow("shot without traces") << 1003 << QString() << 0 << false
-                                             << "Shot ffid 1001 has no traces in the data set.";
+        QTest::newRow("shot among the traces") << 1003 << QString() << 3 << true << "24 of 48";
+        QTest::newRow("shot without traces")
+            << 1003 << QString() << 0 << false << "Shot ffid 1001 has no traces in the data set.";
         QTest::newRow("matches no pick") << 2001 << QString() << 0 << false
                                          << "No pick of line.fb matches a trace of 2001.sgy";
         QTest::newRow("not traces") << 0 << QString() << 0 << false << "cannot be opened as traces";
@@ -105,13 +104,12 @@ private slots:
         next->setAttribute(Qt::WA_DeleteOnClose, false);
         TracesPanel *nextPanel = next->findChild<TracesPanel *>();
         QTRY_COMPARE(nextPanel->tracesPath(), traces);
-        QCOMPARE(SorvBaseUtil::projectValue(FbPickQcWindow::projectKey("tracesFirstSampleMs")).toString(),
-                 firstSample);
+        QCOMPARE(SorvBaseUtil::projectValue(FbPickQcWindow::projectKey("tracesFirstSampleMs")).toString(), firstSample);
     }
 
     void selection_data()
     {
-        QTest::addColumn<bool>("fromTraces");   // clicked in the traces, else chosen in the table
+        QTest::addColumn<bool>("fromTraces"); // clicked in the traces, else chosen in the table
         QTest::addColumn<int>("row");
         QTest::newRow("table to traces") << false << 5;
         QTest::newRow("traces to table") << true << 7;

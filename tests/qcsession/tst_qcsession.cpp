@@ -22,8 +22,15 @@ namespace {
 QString findingText(const Finding &f)
 {
     return QStringLiteral("kind %1 shot %2 record %3 other %4 value %5 a %6 b %7 count %8 flags %9")
-        .arg(int(f.kind)).arg(f.shot).arg(f.record).arg(f.otherShot).arg(double(f.value)).arg(double(f.a))
-        .arg(double(f.b)).arg(f.count).arg(f.flags);
+        .arg(int(f.kind))
+        .arg(f.shot)
+        .arg(f.record)
+        .arg(f.otherShot)
+        .arg(double(f.value))
+        .arg(double(f.a))
+        .arg(double(f.b))
+        .arg(f.count)
+        .arg(f.flags);
 }
 
 // The first difference between two lists of findings, or nothing.
@@ -36,17 +43,20 @@ QString listDifference(const char *what, const FindingList &got, const FindingLi
             return QString();
         if (!x || !y || std::memcmp(x, y, sizeof(Finding)) != 0)
             return QStringLiteral("%1 #%2: session %3, fresh pass %4")
-                .arg(QLatin1String(what)).arg(k)
+                .arg(QLatin1String(what))
+                .arg(k)
                 .arg(x ? findingText(*x) : QStringLiteral("none"), y ? findingText(*y) : QStringLiteral("none"));
     }
 }
 
-template <typename T>
+template<typename T>
 QString vectorDifference(const char *what, const QVector<T> &got, const QVector<T> &want)
 {
     if (got.size() != want.size())
         return QStringLiteral("%1: %2 in the session, %3 in the fresh pass")
-            .arg(QLatin1String(what)).arg(got.size()).arg(want.size());
+            .arg(QLatin1String(what))
+            .arg(got.size())
+            .arg(want.size());
     for (int k = 0; k < got.size(); ++k) {
         if (std::memcmp(&got.at(k), &want.at(k), sizeof(T)) != 0)
             return QStringLiteral("%1 #%2 differs").arg(QLatin1String(what)).arg(k);
@@ -129,9 +139,9 @@ private slots:
     {
         QTest::addColumn<quint64>("seed");
         QTest::addColumn<FbGenerator::Spread>("spread");
-        QTest::addColumn<bool>("betweenStations");   // sources between receivers: interpolated times
-        QTest::addColumn<double>("unpicked");        // fraction of traces nobody picked
-        QTest::addColumn<qint64>("batchFindings");   // 1: one edited shot judged at a time
+        QTest::addColumn<bool>("betweenStations"); // sources between receivers: interpolated times
+        QTest::addColumn<double>("unpicked");      // fraction of traces nobody picked
+        QTest::addColumn<qint64>("batchFindings"); // 1: one edited shot judged at a time
         const auto split = FbGenerator::Spread::Split, endOn = FbGenerator::Spread::EndOn;
         QTest::newRow("split spread, seed 1") << quint64(1) << split << false << 0.0 << qint64(65536);
         QTest::newRow("split spread, seed 2, unpicked traces") << quint64(2) << split << false << 0.03 << qint64(65536);

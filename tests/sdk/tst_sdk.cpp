@@ -15,12 +15,13 @@
 #include <sys/stat.h>
 
 // A dialog whose help page the test chooses.
-struct HelpDialog : SorvDialog {
+struct HelpDialog : SorvDialog
+{
     QString page;
     QString helpIndex() const override { return page; }
 };
 
-template <std::size_t Size>
+template<std::size_t Size>
 QByteArray bytes(const SorvPluginMetaData::Block<Size> &block)
 {
     return QByteArray(reinterpret_cast<const char *>(block.bytes), int(Size));
@@ -42,10 +43,10 @@ private slots:
         // Small pages, each naming its language, linking its neighbours and
         // the one stylesheet, as the installed ones do.
         const QString css = QStringLiteral("h1 { color: #123456; }");
-        const QString page
-            = QStringLiteral("<html><head><meta charset=\"utf-8\"><title>%1</title>"
-                             "<link rel=\"stylesheet\" href=\"%2style.css\">"
-                             "</head><body><h1>%1</h1><p><a href=\"index.html\">index</a></p></body></html>");
+        const QString page =
+            QStringLiteral("<html><head><meta charset=\"utf-8\"><title>%1</title>"
+                           "<link rel=\"stylesheet\" href=\"%2style.css\">"
+                           "</head><body><h1>%1</h1><p><a href=\"index.html\">index</a></p></body></html>");
         const QList<QPair<QString, QString>> files = {
             {"style.css", css},
             {"index.html", page.arg("Index", "")},
@@ -93,10 +94,10 @@ private slots:
         QTest::newRow("page not installed") << "w_missing.html" << int(Qt::Key_F1) << en << "" << true << -1;
         QTest::newRow("dialog without page") << "" << int(Qt::Key_F1) << en << "index.html" << false << -1;
         QTest::newRow("Chinese page") << "w_cover.html" << int(Qt::Key_F1) << zh << "zh_CN/w_cover.html" << false << -1;
-        QTest::newRow("no Chinese page") << "only_english.html" << int(Qt::Key_F1) << zh << "only_english.html"
-                                         << false << -1;
-        QTest::newRow("shift+F1 is no help") << "w_cover.html" << int(Qt::Key_F1 | Qt::ShiftModifier) << en << ""
-                                             << false << -1;
+        QTest::newRow("no Chinese page") << "only_english.html" << int(Qt::Key_F1) << zh << "only_english.html" << false
+                                         << -1;
+        QTest::newRow("shift+F1 is no help")
+            << "w_cover.html" << int(Qt::Key_F1 | Qt::ShiftModifier) << en << "" << false << -1;
         QTest::newRow("Enter clicks the default button") << "" << int(Qt::Key_Enter) << en << "" << false << 1;
         QTest::newRow("Escape rejects") << "w_cover.html" << int(Qt::Key_Escape) << en << "" << false << 0;
     }
@@ -195,36 +196,54 @@ private slots:
     void helpWindow_data()
     {
         QTest::addColumn<QLocale::Language>("language");
-        QTest::addColumn<bool>("browser");       // one on the PATH
-        QTest::addColumn<QStringList>("steps");  // F1 <page>, link <url>, back, forward, home, browser
-        QTest::addColumn<QString>("shown");      // the page shown at the end
+        QTest::addColumn<bool>("browser");      // one on the PATH
+        QTest::addColumn<QStringList>("steps"); // F1 <page>, link <url>, back, forward, home, browser
+        QTest::addColumn<QString>("shown");     // the page shown at the end
         QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("history");    // Back and Forward enabled: "", "back", "forward", "back forward"
-        QTest::addColumn<QString>("message");    // a part of what the window says; empty for nothing
+        QTest::addColumn<QString>("history"); // Back and Forward enabled: "", "back", "forward", "back forward"
+        QTest::addColumn<QString>("message"); // a part of what the window says; empty for nothing
         const QLocale::Language en = QLocale::English;
         const QLocale::Language zh = QLocale::Chinese;
         QTest::newRow("English, no browser") << en << false << QStringList{"F1 w_cover.html"} << "w_cover.html"
-                                             << "Browse dialog" << "" << "";
+                                             << "Browse dialog"
+                                             << ""
+                                             << "";
         QTest::newRow("Chinese") << zh << false << QStringList{"F1 w_cover.html"} << "zh_CN/w_cover.html"
-                                 << QStringLiteral("浏览对话框") << "" << "";
+                                 << QStringLiteral("浏览对话框") << ""
+                                 << "";
         QTest::newRow("link, back") << en << false << QStringList{"F1 w_cover.html", "link index.html", "back"}
-                                    << "w_cover.html" << "Browse dialog" << "forward" << "";
-        QTest::newRow("back, forward")
-            << en << false << QStringList{"F1 w_cover.html", "link index.html", "back", "forward"} << "index.html"
-            << "Index" << "back" << "";
-        QTest::newRow("home, Chinese") << zh << false << QStringList{"F1 w_cover.html", "home"}
-                                       << "zh_CN/index.html" << QStringLiteral("索引") << "back" << "";
+                                    << "w_cover.html"
+                                    << "Browse dialog"
+                                    << "forward"
+                                    << "";
+        QTest::newRow("back, forward") << en << false
+                                       << QStringList{"F1 w_cover.html", "link index.html", "back", "forward"}
+                                       << "index.html"
+                                       << "Index"
+                                       << "back"
+                                       << "";
+        QTest::newRow("home, Chinese") << zh << false << QStringList{"F1 w_cover.html", "home"} << "zh_CN/index.html"
+                                       << QStringLiteral("索引") << "back"
+                                       << "";
         QTest::newRow("link to a missing page")
-            << en << false << QStringList{"F1 w_cover.html", "link gone.html"} << "w_cover.html" << "Browse dialog"
-            << "" << "gone.html cannot be shown: there is no such file";
+            << en << false << QStringList{"F1 w_cover.html", "link gone.html"} << "w_cover.html"
+            << "Browse dialog"
+            << ""
+            << "gone.html cannot be shown: there is no such file";
         QTest::newRow("web link, no browser")
             << en << false << QStringList{"F1 w_cover.html", "link https://example.org/a"} << "w_cover.html"
-            << "Browse dialog" << "" << "no web browser is installed";
+            << "Browse dialog"
+            << ""
+            << "no web browser is installed";
         QTest::newRow("web link, browser")
             << en << true << QStringList{"F1 w_cover.html", "link https://example.org/a"} << "w_cover.html"
-            << "Browse dialog" << "" << "";
+            << "Browse dialog"
+            << ""
+            << "";
         QTest::newRow("Open in Browser") << en << true << QStringList{"F1 index.html", "browser"} << "index.html"
-                                         << "Index" << "" << "";
+                                         << "Index"
+                                         << ""
+                                         << "";
     }
 
     void helpWindow()
@@ -398,7 +417,7 @@ private slots:
         QTest::addColumn<QByteArray>("block");
         QTest::addColumn<QByteArray>("expected"); // after the signature and the Qt version
         QTest::addColumn<QString>("className");
-        QTest::addColumn<QString>("library");     // a plug-in that must carry the block; empty for none
+        QTest::addColumn<QString>("library"); // a plug-in that must carry the block; empty for none
         const QByteArray iid = QByteArray::fromHex("bf027822") + "org.sorv.plugins.SorvGeneralPlugin";
         const QByteArray end = QByteArray::fromHex("04a0ff");
         // The browse plug-in's block as the host has always read it.
@@ -409,7 +428,8 @@ private slots:
             << "BrowseFBFile" << BROWSEFBFILE_PLUGIN;
         QTest::newRow("23 bytes: the length in the text's head")
             << bytes(SorvPluginMetaData::block("ABCDEFGHIJKLMNOPQRSTUVW"))
-            << iid + QByteArray::fromHex("0377") + "ABCDEFGHIJKLMNOPQRSTUVW" + end << "ABCDEFGHIJKLMNOPQRSTUVW" << "";
+            << iid + QByteArray::fromHex("0377") + "ABCDEFGHIJKLMNOPQRSTUVW" + end << "ABCDEFGHIJKLMNOPQRSTUVW"
+            << "";
         QTest::newRow("24 bytes: the length in a byte of its own")
             << bytes(SorvPluginMetaData::block("ABCDEFGHIJKLMNOPQRSTUVWX"))
             << iid + QByteArray::fromHex("037818") + "ABCDEFGHIJKLMNOPQRSTUVWX" + end << "ABCDEFGHIJKLMNOPQRSTUVWX"
@@ -422,8 +442,8 @@ private slots:
         QFETCH(QByteArray, expected);
         QFETCH(QString, className);
         QFETCH(QString, library);
-        const QByteArray header = QByteArray("QTMETADATA !") + char(0) + char(QT_VERSION_MAJOR)
-            + char(QT_VERSION_MINOR) + char(qPluginArchRequirements());
+        const QByteArray header = QByteArray("QTMETADATA !") + char(0) + char(QT_VERSION_MAJOR) +
+                                  char(QT_VERSION_MINOR) + char(qPluginArchRequirements());
         QCOMPARE(block.toHex(), (header + expected).toHex());
         // Qt's own reader finds the keys the host looks up.
         const QCborMap map = QCborValue::fromCbor(block.mid(header.size())).toMap();

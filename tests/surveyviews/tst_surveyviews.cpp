@@ -29,19 +29,22 @@ constexpr int Shots = 40, Channels = 48;
 
 struct Plan
 {
-    int lateShot = -1;            // every pick of it late by shotDelay
+    int lateShot = -1; // every pick of it late by shotDelay
     double shotDelay = 0.0;
-    int lateStation = -1;         // every pick at it late by stationDelay
+    int lateStation = -1; // every pick at it late by stationDelay
     double stationDelay = 0.0;
-    int spikeShot = -1;           // one pick of it late by 20 ms, at spikeStation
+    int spikeShot = -1; // one pick of it late by 20 ms, at spikeStation
     int spikeStation = -1;
-    bool stationsUnset = false;   // every station number 0
-    bool twoLines = false;        // the second half of the shots on a receiver line 1 km north
-    bool between = false;         // sources halfway to the next station, on a source line of their own
-    bool slanted = false;         // the line at bearing 3-4-5 instead of east
+    bool stationsUnset = false; // every station number 0
+    bool twoLines = false;      // the second half of the shots on a receiver line 1 km north
+    bool between = false;       // sources halfway to the next station, on a source line of their own
+    bool slanted = false;       // the line at bearing 3-4-5 instead of east
 };
 
-int lineOf(const Plan &plan, int shot) { return plan.twoLines && shot >= Shots / 2 ? 2 : 1; }
+int lineOf(const Plan &plan, int shot)
+{
+    return plan.twoLines && shot >= Shots / 2 ? 2 : 1;
+}
 
 QVector<FbRecord> survey(const Plan &plan)
 {
@@ -120,7 +123,10 @@ int distance(const QColor &a, const QColor &b)
 
 // The station of a receiver of an east-west line, whether the file sets
 // stations or not.
-int stationOf(const FbRecord &r) { return qRound(r.group_x / 25.0f); }
+int stationOf(const FbRecord &r)
+{
+    return qRound(r.group_x / 25.0f);
+}
 
 // Lines 1 km apart of the survey's shots, Copies times over, written to dir
 // and judged: many shots, each with the partners of its own line.
@@ -192,8 +198,8 @@ private slots:
             if (stationsUnset)
                 return coordinate;
             const QString text = axis.describe(coordinate);
-            const QString prefix
-                = twoLines ? QStringLiteral("line %1, station ").arg(line) : QStringLiteral("station ");
+            const QString prefix =
+                twoLines ? QStringLiteral("line %1, station ").arg(line) : QStringLiteral("station ");
             return text.startsWith(prefix) ? text.mid(prefix.size()).toDouble() : qQNaN();
         };
         QCOMPARE(axis.cellWidth(), stationsUnset ? 25.0 : 1.0);
@@ -273,8 +279,8 @@ private slots:
             double lastOfLine1 = -qInf(), firstOfLine2 = qInf();
             for (int k = 0; k < axis.receivers().size(); ++k) {
                 const double x = view.canvasMap(QwtPlot::xBottom).transform(axis.receiverAt(k));
-                (axis.receivers().at(k).line == 1 ? lastOfLine1 : firstOfLine2)
-                    = axis.receivers().at(k).line == 1 ? qMax(lastOfLine1, x) : qMin(firstOfLine2, x);
+                (axis.receivers().at(k).line == 1 ? lastOfLine1 : firstOfLine2) =
+                    axis.receivers().at(k).line == 1 ? qMax(lastOfLine1, x) : qMin(firstOfLine2, x);
             }
             QVERIFY2(lastOfLine1 < firstOfLine2,
                      qPrintable(QStringLiteral("%1 %2").arg(lastOfLine1).arg(firstOfLine2)));
@@ -282,7 +288,8 @@ private slots:
 
         // Its tool tip names it.
         QCOMPARE(view.receiverText(view.receiverAt(at)).section(QLatin1Char('\n'), 0, 0),
-                 QStringLiteral("Receiver line %1, station %2").arg(stationsUnset ? 0 : line)
+                 QStringLiteral("Receiver line %1, station %2")
+                     .arg(stationsUnset ? 0 : line)
                      .arg(stationsUnset ? 0 : plan.lateStation));
         QSignalSpy clicked(&view, &StationResidualView::receiverClicked);
         QTest::mouseClick(view.canvas(), Qt::LeftButton, Qt::NoModifier, at);
@@ -330,7 +337,9 @@ private slots:
                 QCOMPARE(shown.partner, cell.second);
                 const double sign = cell.first == plan.lateShot ? 1 : cell.second == plan.lateShot ? -1 : 0;
                 const QString where = QStringLiteral("shot %1 at the source of %2: %3 ms")
-                                          .arg(cell.first).arg(cell.second).arg(shown.value);
+                                          .arg(cell.first)
+                                          .arg(cell.second)
+                                          .arg(shown.value);
                 if (sign == 0) {
                     QVERIFY2(std::abs(shown.value) < 1.0, qPrintable(where));
                     continue;
@@ -346,7 +355,8 @@ private slots:
         const QString place = stationsUnset ? QStringLiteral("1,350.0 along the line") : QStringLiteral("station 60");
         QCOMPARE(view.cellText(view.cellAt(view.canvasPosOf(plan.lateShot, judged.axis.sourceAt(15)))),
                  QStringLiteral("Shot 18 > ffid 3018\n%1, the source of shot 16 > ffid 3016\n"
-                                "Reciprocal difference: %2 ms").arg(place, delay > 0 ? "6.00" : "-6.00"));
+                                "Reciprocal difference: %2 ms")
+                     .arg(place, delay > 0 ? "6.00" : "-6.00"));
     }
 
     // Each judged pick's residual lies at its own shot and station, only the
@@ -372,8 +382,8 @@ private slots:
         QTemporaryDir dir;
         Judged judged;
         QVERIFY(judge(dir, plan, &judged));
-        const StationShotCells cells = StationShotBuilder::build(judged.file, judged.report.index, judged.axis,
-                                                                 PickQc::Settings(), first, last);
+        const StationShotCells cells =
+            StationShotBuilder::build(judged.file, judged.report.index, judged.axis, PickQc::Settings(), first, last);
         QCOMPARE(cells.firstShot, first);
         QCOMPARE(cells.lastShot, qMin(last, Shots - 1));
         int spikes = 0;
@@ -439,7 +449,7 @@ private slots:
     void residualsFollowTheCurrentShot_data()
     {
         QTest::addColumn<int>("current");
-        QTest::addColumn<bool>("currentFirst");   // the shot shown before the residuals are asked for
+        QTest::addColumn<bool>("currentFirst"); // the shot shown before the residuals are asked for
         QTest::addColumn<int>("first");
         QTest::addColumn<int>("last");
         QTest::newRow("the first shot") << 0 << false << 0 << 1999;
@@ -514,8 +524,8 @@ private slots:
         const double ratio = view->axisInterval(QwtPlot::xBottom).width() / width;
         QVERIFY2(delta > 0 ? ratio < 0.95 : ratio > 1.05, qPrintable(QString::number(ratio)));
         QCOMPARE(view->axisInterval(QwtPlot::yLeft).normalized().width() / height, image ? ratio : 1.0);
-        QVERIFY(std::abs(under().x() - before.x()) < 1e-6 * width
-                && std::abs(under().y() - before.y()) < 1e-6 * height);
+        QVERIFY(std::abs(under().x() - before.x()) < 1e-6 * width &&
+                std::abs(under().y() - before.y()) < 1e-6 * height);
     }
 
     // In the window, a click on a receiver, on a reciprocal difference or on
@@ -523,8 +533,8 @@ private slots:
     void windowTabsGoToTheShot_data()
     {
         QTest::addColumn<int>("tab");
-        QTest::addColumn<int>("kind");   // of the stations tab
-        QTest::addColumn<int>("from");   // the shot shown before the click
+        QTest::addColumn<int>("kind"); // of the stations tab
+        QTest::addColumn<int>("from"); // the shot shown before the click
         QTest::newRow("a late receiver") << 1 << -1 << 0;
         // Shot 30 recorded stations 66 to 113.
         QTest::newRow("a late receiver the current shot recorded") << 1 << -1 << 30;
@@ -586,7 +596,7 @@ private slots:
                 station = plan.spikeStation;
             } else {
                 shot = plan.lateShot;
-                station = 30 + 2 * 15;   // the source of shot 15, a partner
+                station = 30 + 2 * 15; // the source of shot 15, a partner
             }
             canvas = view->canvas();
             at = view->canvasPosOf(shot, station);
@@ -611,7 +621,7 @@ private slots:
     {
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("says");   // a pattern of stdout's line, or stderr's one line
+        QTest::addColumn<QString>("says"); // a pattern of stdout's line, or stderr's one line
         QTest::newRow("receivers") << QStringList{"--view", "receivers", "--outlier-ms", "4"} << 0
                                    << ": 126 receivers, 1 with a mean residual beyond 2 ms$";
         QTest::newRow("stations") << QStringList{"--view", "stations", "--size", "640x480"} << 0
@@ -649,7 +659,10 @@ private slots:
         }
         QVERIFY2(err.isEmpty(), qPrintable(err));
         QVERIFY2(QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(image) + says,
-                                    QRegularExpression::MultilineOption).match(out).hasMatch(), qPrintable(out));
+                                    QRegularExpression::MultilineOption)
+                     .match(out)
+                     .hasMatch(),
+                 qPrintable(out));
         const int at = options.indexOf(QStringLiteral("--size"));
         QCOMPARE(QImage(image).size(), at >= 0 ? QSize(640, 480) : QSize(1200, 800));
     }

@@ -37,8 +37,8 @@ void put(QByteArray &b, int at, qint64 v, int size, bool le)
 // IBM single precision of the Values, by hand: 16^(e-64) * 0.fraction.
 quint32 ibmWord(double v)
 {
-    static const QHash<int, quint32> words = {{0, 0x00000000}, {1, 0x41100000}, {-2, 0xC1200000},
-                                              {100, 0x42640000}, {-120, 0xC2780000}};
+    static const QHash<int, quint32> words = {
+        {0, 0x00000000}, {1, 0x41100000}, {-2, 0xC1200000}, {100, 0x42640000}, {-120, 0xC2780000}};
     return words.value(int(v));
 }
 
@@ -49,10 +49,10 @@ struct SegyShape
     int revision = 1;
     bool ebcdic = true;
     int ffidByte = 9, channelByte = 13;
-    int traces = 4;                 // two shots of two channels
+    int traces = 4; // two shots of two channels
     int intervalUs = 500;
     int delayMs = 12;
-    int extendedHeaders = 0;        // textual headers after the binary one
+    int extendedHeaders = 0; // textual headers after the binary one
 };
 
 // Textual header, binary header, then traces of 240-byte headers and samples.
@@ -76,10 +76,10 @@ QByteArray segyBytes(const SegyShape &s, const std::function<void(QByteArray &, 
         b.append(QByteArray(240 + size * samples, '\0'));
         put(b, at + s.ffidByte - 1, 1001 + t / 2, 4, s.le);
         put(b, at + s.channelByte - 1, 1 + t % 2, 4, s.le);
-        put(b, at + 40, 3505, 4, s.le);          // receiver elevation, dm
-        put(b, at + 68, -10, 2, s.le);           // elevation scalar
-        put(b, at + 70, -100, 2, s.le);          // coordinate scalar: cm
-        put(b, at + 72, 123456, 4, s.le);        // source x
+        put(b, at + 40, 3505, 4, s.le);   // receiver elevation, dm
+        put(b, at + 68, -10, 2, s.le);    // elevation scalar
+        put(b, at + 70, -100, 2, s.le);   // coordinate scalar: cm
+        put(b, at + 72, 123456, 4, s.le); // source x
         put(b, at + 80, 200000 + 100 * t, 4, s.le);
         put(b, at + 108, s.delayMs, 2, s.le);
         put(b, at + 114, samples, 2, s.le);
@@ -215,21 +215,24 @@ private slots:
     {
         QTest::addColumn<SegyShape>("shape");
         QTest::addColumn<QString>("formatName");
-        const struct { int code; const char *name; } formats[] = {
-            {1, "IBM float"}, {2, "int32"}, {3, "int16"}, {5, "IEEE float"}, {8, "int8"}};
+        const struct
+        {
+            int code;
+            const char *name;
+        } formats[] = {{1, "IBM float"}, {2, "int32"}, {3, "int16"}, {5, "IEEE float"}, {8, "int8"}};
         for (const bool le : {false, true}) {
             for (const auto &f : formats) {
                 SegyShape s;
                 s.le = le;
                 s.format = f.code;
-                s.revision = le ? f.code % 2 + 1 : f.code % 3;  // 0, 1, 2 big-endian; 1, 2 little-endian
+                s.revision = le ? f.code % 2 + 1 : f.code % 3; // 0, 1, 2 big-endian; 1, 2 little-endian
                 s.ebcdic = f.code != 3;
                 QTest::addRow("%s %s rev%d", le ? "LE" : "BE", f.name, s.revision) << s << QString(f.name);
             }
         }
         SegyShape keys;
-        keys.ffidByte = 21;     // ensemble number
-        keys.channelByte = 25;  // trace within the ensemble
+        keys.ffidByte = 21;    // ensemble number
+        keys.channelByte = 25; // trace within the ensemble
         QTest::newRow("ffid and channel elsewhere") << keys << QString("IEEE float");
         SegyShape extended;
         extended.le = true;
@@ -301,13 +304,13 @@ private slots:
         QVector<Seg2Trace> traces(3);
         for (int t = 0; t < 3; ++t) {
             traces[t].format = format;
-            traces[t].strings << QStringLiteral("CHANNEL_NUMBER %1").arg(t + 1)
-                              << "SOURCE_LOCATION 10.5 0 101" << QStringLiteral("RECEIVER_LOCATION %1 0 99").arg(8.5 - 2 * t);
+            traces[t].strings << QStringLiteral("CHANNEL_NUMBER %1").arg(t + 1) << "SOURCE_LOCATION 10.5 0 101"
+                              << QStringLiteral("RECEIVER_LOCATION %1 0 99").arg(8.5 - 2 * t);
             if (ffidFrom == "sequence")
                 traces[t].strings << "SHOT_SEQUENCE_NUMBER 77";
         }
         if (format == 3)
-            traces[1].values << 196608 << -40960;   // past 16 bits; a second, partial group
+            traces[1].values << 196608 << -40960; // past 16 bits; a second, partial group
         if (format >= 4)
             traces[1].values << 0.25;
         const QString first = ffidFrom == "name" ? "shot1001.dat" : "a.dat";
@@ -324,24 +327,25 @@ private slots:
         QCOMPARE(data.byteOrderName(), QString(le ? "little-endian" : "big-endian"));
         QCOMPARE(data.fileCount(), 2);
         const int longest = traces[1].values.size();
-        QCOMPARE(data.warnings(), QStringList{"notes.txt is not a SEG-2 file: skipped"}
-                                      + (longest > Values.size() ? QStringList{QStringLiteral("traces hold 5 to %1 samples")
-                                                                                   .arg(longest)} : QStringList()));
+        QCOMPARE(data.warnings(),
+                 QStringList{"notes.txt is not a SEG-2 file: skipped"} +
+                     (longest > Values.size() ? QStringList{QStringLiteral("traces hold 5 to %1 samples").arg(longest)}
+                                              : QStringList()));
         QCOMPARE(data.traceCount(), qint64(6));
-        QCOMPARE(data.shotCount(), 2);                         // a shot never spans files
+        QCOMPARE(data.shotCount(), 2); // a shot never spans files
         QCOMPARE(data.sampleIntervalMs(), 0.25);
 
         ShotGather g;
         QVERIFY2(data.readShot(1, &g), qPrintable(data.errorString()));
         QCOMPARE(g.ffid, ffid);
         QCOMPARE(g.firstSampleMs, -10.0);
-        QCOMPARE(g.samplesPerTrace, traces[1].values.size());  // the longest trace
+        QCOMPARE(g.samplesPerTrace, traces[1].values.size()); // the longest trace
         QCOMPARE(g.headers[2].channel, 3);
         QCOMPARE(g.headers[2].offset, -6.0);
         QCOMPARE(g.headers[2].sourceZ, 101.0);
         for (int i = 0; i < traces[1].values.size(); ++i)
             QCOMPARE(g.trace(1)[i], float(traces[1].values[i]));
-        QCOMPARE(g.trace(0)[Values.size()], 0.0f);             // shorter traces padded
+        QCOMPARE(g.trace(0)[Values.size()], 0.0f); // shorter traces padded
     }
 
     // Each broken file gives one clear message (or a warning and what can
@@ -350,61 +354,80 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("ffidByte");
-        QTest::addColumn<QString>("error");     // empty: opens
+        QTest::addColumn<QString>("error"); // empty: opens
         QTest::addColumn<QString>("warning");
-        QTest::addColumn<int>("replaced");      // samples read as 0 in the first shot
+        QTest::addColumn<int>("replaced"); // samples read as 0 in the first shot
 
         const SegyShape ok;
         QTest::newRow("text") << QByteArray("ffid,channel,time\n1001,1,12.5\n").repeated(200) << 9
-                              << "neither SEG-Y nor SEG-2" << "" << 0;
-        QTest::newRow("last trace cut short") << segyBytes(ok).chopped(7) << 9 << "" << "cut short" << 0;
-        QTest::newRow("delay changes")
-            << segyBytes(ok, [](QByteArray &b, int t, int at) { if (t == 3) put(b, at + 108, -8, 2, false); }) << 9 << ""
-            << "the first samples lie from -8 to 12 ms" << 0;
-        QTest::newRow("sample count changes")
-            << segyBytes(ok, [](QByteArray &b, int t, int at) { if (t == 2) put(b, at + 114, 9, 2, false); }) << 9
-            << "trace 3 holds 9 samples" << "" << 0;
+                              << "neither SEG-Y nor SEG-2"
+                              << "" << 0;
+        QTest::newRow("last trace cut short") << segyBytes(ok).chopped(7) << 9 << ""
+                                              << "cut short" << 0;
+        QTest::newRow("delay changes") << segyBytes(ok,
+                                                    [](QByteArray &b, int t, int at) {
+                                                        if (t == 3)
+                                                            put(b, at + 108, -8, 2, false);
+                                                    })
+                                       << 9 << ""
+                                       << "the first samples lie from -8 to 12 ms" << 0;
+        QTest::newRow("sample count changes") << segyBytes(ok,
+                                                           [](QByteArray &b, int t, int at) {
+                                                               if (t == 2)
+                                                                   put(b, at + 114, 9, 2, false);
+                                                           })
+                                              << 9 << "trace 3 holds 9 samples"
+                                              << "" << 0;
         SegyShape zero;
         zero.intervalUs = 0;
-        QTest::newRow("no sample interval") << segyBytes(zero) << 9 << "no sample interval" << "" << 0;
+        QTest::newRow("no sample interval") << segyBytes(zero) << 9 << "no sample interval"
+                                            << "" << 0;
         SegyShape swapped;
-        swapped.intervalUs = 0xF401;   // 500 us in the other byte order
-        QTest::newRow("absurd sample interval") << segyBytes(swapped) << 9 << "62.465 ms is beyond any recording" << ""
-                                                << 0;
+        swapped.intervalUs = 0xF401; // 500 us in the other byte order
+        QTest::newRow("absurd sample interval") << segyBytes(swapped) << 9 << "62.465 ms is beyond any recording"
+                                                << "" << 0;
         SegyShape obsolete;
         obsolete.format = 4;
-        QTest::newRow("unsupported format") << segyBytes(obsolete) << 9 << "code 4 is not supported" << "" << 0;
-        QTest::newRow("key byte inside a field") << segyBytes(ok) << 10 << "byte 10 (ffid)" << "" << 0;
+        QTest::newRow("unsupported format") << segyBytes(obsolete) << 9 << "code 4 is not supported"
+                                            << "" << 0;
+        QTest::newRow("key byte inside a field") << segyBytes(ok) << 10 << "byte 10 (ffid)"
+                                                 << "" << 0;
         SegyShape ibm;
         ibm.format = 1;
         QTest::newRow("IBM non-finite patterns")
             << segyBytes(ibm, [](QByteArray &b, int, int at) { put(b, at + 244, 0x7FC00000, 4, false); }) << 9 << ""
             << "" << 2;
-        QTest::newRow("IEEE NaN")
-            << segyBytes(ok, [](QByteArray &b, int, int at) { put(b, at + 248, 0x7FC00000, 4, false); }) << 9 << ""
-            << "" << 2;
+        QTest::newRow("IEEE NaN") << segyBytes(
+                                         ok, [](QByteArray &b, int, int at) { put(b, at + 248, 0x7FC00000, 4, false); })
+                                  << 9 << ""
+                                  << "" << 2;
 
         const QVector<Seg2Trace> one(1);
-        QTest::newRow("SEG-2 pointer past the end") << seg2Bytes(true, one, {}, 1 << 20) << 9
-                                                   << "lies past the end of the file" << "" << 0;
-        QTest::newRow("SEG-2 negative string length") << seg2Bytes(true, one, {"NOTE x"}, 0, -8) << 9
-                                                      << "negative length" << "" << 0;
-        QTest::newRow("SEG-2 string past its block") << seg2Bytes(false, one, {"NOTE x"}, 0, 4000) << 9
-                                                     << "runs past the end of its block" << "" << 0;
-        QTest::newRow("SEG-2 samples past the end") << seg2Bytes(true, one).chopped(3) << 9
-                                                    << "samples of trace 1 run past the end" << "" << 0;
+        QTest::newRow("SEG-2 pointer past the end")
+            << seg2Bytes(true, one, {}, 1 << 20) << 9 << "lies past the end of the file"
+            << "" << 0;
+        QTest::newRow("SEG-2 negative string length")
+            << seg2Bytes(true, one, {"NOTE x"}, 0, -8) << 9 << "negative length"
+            << "" << 0;
+        QTest::newRow("SEG-2 string past its block")
+            << seg2Bytes(false, one, {"NOTE x"}, 0, 4000) << 9 << "runs past the end of its block"
+            << "" << 0;
+        QTest::newRow("SEG-2 samples past the end")
+            << seg2Bytes(true, one).chopped(3) << 9 << "samples of trace 1 run past the end"
+            << "" << 0;
         Seg2Trace slow;
         slow.strings = QStringList{"SAMPLE_INTERVAL 5"};
         QTest::newRow("SEG-2 absurd sample interval") << seg2Bytes(true, {slow}) << 9 << "sample interval of 5 s"
                                                       << "" << 0;
         Seg2Trace huge;
         huge.format = 5;
-        huge.values = {0, 1e300, -2};   // a double no float holds
-        QTest::newRow("SEG-2 float64 past the float range") << seg2Bytes(false, {huge}) << 9 << "" << "" << 1;
+        huge.values = {0, 1e300, -2}; // a double no float holds
+        QTest::newRow("SEG-2 float64 past the float range") << seg2Bytes(false, {huge}) << 9 << ""
+                                                            << "" << 1;
         Seg2Trace unknown;
         unknown.format = 7;
-        QTest::newRow("SEG-2 unknown data format") << seg2Bytes(true, {unknown}) << 9 << "data format code 7" << ""
-                                                   << 0;
+        QTest::newRow("SEG-2 unknown data format") << seg2Bytes(true, {unknown}) << 9 << "data format code 7"
+                                                   << "" << 0;
     }
     void badInput()
     {
@@ -437,12 +460,12 @@ private slots:
     // is counted on both sides.
     void matching_data()
     {
-        QTest::addColumn<int>("traceFormat");      // TraceGenerator::Format
+        QTest::addColumn<int>("traceFormat"); // TraceGenerator::Format
         QTest::addColumn<int>("pickShots");
-        QTest::addColumn<int>("ffidOffset");       // picks' ffids against the traces'
+        QTest::addColumn<int>("ffidOffset"); // picks' ffids against the traces'
         QTest::addColumn<double>("missing");
         QTest::addColumn<bool>("byPosition");
-        QTest::addColumn<bool>("repeatedFfid");      // shot 3 carries shot 1's ffid again
+        QTest::addColumn<bool>("repeatedFfid"); // shot 3 carries shot 1's ffid again
         QTest::addColumn<bool>("allPicksMatch");
         const int segy = int(TraceGenerator::Format::SegY), seg2 = int(TraceGenerator::Format::Seg2);
         QTest::newRow("keys, picks left out") << segy << 4 << 0 << 0.2 << false << false << true;
@@ -529,7 +552,7 @@ private slots:
         t.format = TraceGenerator::Format(traceFormat);
         t.sampleIntervalMs = intervalMs;
         t.polarity = polarity;
-        t.signalToNoise = 0;   // no noise: nothing moves before the onset
+        t.signalToNoise = 0; // no noise: nothing moves before the onset
         t.cycleSkips.append({1, 5, 8});
         const QString out = path(QStringLiteral("time-%1").arg(traceFormat));
         const QString again = out + "-again";
@@ -561,7 +584,9 @@ private slots:
                     ++moving;
                 QVERIFY2(moving >= std::floor(at) && moving <= std::floor(at) + 1,
                          qPrintable(QStringLiteral("channel %1: onset at sample %2, first motion at %3")
-                                        .arg(r.channel).arg(at).arg(moving)));
+                                        .arg(r.channel)
+                                        .arg(at)
+                                        .arg(moving)));
                 QCOMPARE(s[moving] > 0, polarity > 0);
             }
         }
@@ -675,7 +700,7 @@ private slots:
                 }
                 if (airWave) {
                     const double airMs = 1000 * distance / TraceGenerator::AirSpeedMps;
-                    const int air = int(std::min<double>(std::floor(g.sampleAt(airMs)), n));   // n: after the trace
+                    const int air = int(std::min<double>(std::floor(g.sampleAt(airMs)), n)); // n: after the trace
                     QVERIFY2(changed >= air && changed <= std::min(air + 1, n),
                              qPrintable(where + "air wave not at |offset| / 340"));
                     airTraces += air < n;
@@ -705,7 +730,7 @@ private slots:
         FbGenerator::Options line;
         line.shots = 3;
         line.channels = 10;
-        line.sourceBetweenStations = true;   // coordinates off the station grid
+        line.sourceBetweenStations = true; // coordinates off the station grid
         TraceGenerator::Options t;
         t.format = TraceGenerator::Format(traceFormat);
         t.sampleIntervalMs = 2;
@@ -753,8 +778,8 @@ private slots:
                     const int s = (n + k) % line.shots;
                     ShotGather g;
                     QString error;
-                    wrong += !shared.readShot(s, &g, &error) || g.samples != alone[s].samples
-                          || g.headers.size() != alone[s].headers.size() || g.headers.last().channel != line.channels;
+                    wrong += !shared.readShot(s, &g, &error) || g.samples != alone[s].samples ||
+                             g.headers.size() != alone[s].headers.size() || g.headers.last().channel != line.channels;
                 }
             });
         }
@@ -772,40 +797,52 @@ private slots:
     // 1 when no pick matches, 2 for what cannot be read or used.
     void seisCommand_data()
     {
-        QTest::addColumn<QStringList>("gen");         // after "gen FB --shots 4 --channels 24"
-        QTest::addColumn<QStringList>("seis");        // after "seis DATA"
+        QTest::addColumn<QStringList>("gen");  // after "gen FB --shots 4 --channels 24"
+        QTest::addColumn<QStringList>("seis"); // after "seis DATA"
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QStringList>("lines");       // in stdout, or the one stderr line
+        QTest::addColumn<QStringList>("lines"); // in stdout, or the one stderr line
         QTest::newRow("SEG-Y") << QStringList{} << QStringList{} << 0
-            << QStringList{"Format: SEG-Y revision 1, big-endian, EBCDIC textual header", "Sample format: IEEE float",
-                           "Traces: 96", "Shots: 4", "Sample interval: 0.5 ms", "First sample: 0 ms",
-                           "Matched by ffid and channel: 96", "Picks without a trace: 0"};
+                               << QStringList{"Format: SEG-Y revision 1, big-endian, EBCDIC textual header",
+                                              "Sample format: IEEE float",
+                                              "Traces: 96",
+                                              "Shots: 4",
+                                              "Sample interval: 0.5 ms",
+                                              "First sample: 0 ms",
+                                              "Matched by ffid and channel: 96",
+                                              "Picks without a trace: 0"};
         QTest::newRow("SEG-2, renumbered")
             << QStringList{"--traces-format", "seg2", "--sample-interval", "0.25", "--first-ffid", "2001"}
             << QStringList{"--first-sample", "-5"} << 1
-            << QStringList{"Format: SEG-2 revision 1, little-endian, 4 files", "Sample format: float32",
-                           "Sample interval: 0.25 ms", "First sample: -5 ms (--first-sample)", "Matched by ffid and channel: 0",
-                           "  pick 1 (ffid 1001, channel 1): no trace", "  ... and 76 more picks",
+            << QStringList{"Format: SEG-2 revision 1, little-endian, 4 files",
+                           "Sample format: float32",
+                           "Sample interval: 0.25 ms",
+                           "First sample: -5 ms (--first-sample)",
+                           "Matched by ffid and channel: 0",
+                           "  pick 1 (ffid 1001, channel 1): no trace",
+                           "  ... and 76 more picks",
                            "No pick matches a trace: the picks' ffids run 1001..1004, the traces' 2001..2004"};
-        QTest::newRow("SEG-2 by position") << QStringList{"--traces-format", "seg2", "--first-ffid", "2001"}
-            << QStringList{"--by", "position"} << 0
+        QTest::newRow("SEG-2 by position")
+            << QStringList{"--traces-format", "seg2", "--first-ffid", "2001"} << QStringList{"--by", "position"} << 0
             << QStringList{"Matched by position: 96", "Picks without a trace: 0", "Traces without a pick: 0"};
         QTest::newRow("bad tolerance") << QStringList{} << QStringList{"--by", "position", "--tolerance", "0"} << 2
-            << QStringList{"fbtool: --tolerance: '0' is not a positive number"};
-        QTest::newRow("cycle skip off the line") << QStringList{"--cycle-skip", "2:20-30"} << QStringList{} << 2
+                                       << QStringList{"fbtool: --tolerance: '0' is not a positive number"};
+        QTest::newRow("cycle skip off the line")
+            << QStringList{"--cycle-skip", "2:20-30"} << QStringList{} << 2
             << QStringList{"fbtool: --cycle-skip: channels 20-30 are not a run within 1..24"};
         QTest::newRow("mispick not of its form") << QStringList{"--mispick", "2:5"} << QStringList{} << 2
-            << QStringList{"fbtool: --mispick: '2:5' is not POS:CH:MS"};
+                                                 << QStringList{"fbtool: --mispick: '2:5' is not POS:CH:MS"};
         QTest::newRow("every field trap")
-            << QStringList{"--emergent", "0.3", "--clip-near", "60", "--hum", "50:0.5", "--air-wave",
-                           "--air-wave-amplitude", "3"}
+            << QStringList{"--emergent", "0.3",        "--clip-near",          "60", "--hum",
+                           "50:0.5",     "--air-wave", "--air-wave-amplitude", "3"}
             << QStringList{} << 0 << QStringList{"Matched by ffid and channel: 96"};
         QTest::newRow("hum not of its form") << QStringList{"--hum", "50:loud"} << QStringList{} << 2
-            << QStringList{"fbtool: --hum: '50:loud' is not HZ[:AMP]"};
+                                             << QStringList{"fbtool: --hum: '50:loud' is not HZ[:AMP]"};
         QTest::newRow("emergent share over 1") << QStringList{"--emergent", "1.5"} << QStringList{} << 2
-            << QStringList{"fbtool: --emergent must be a fraction between 0 and 1"};
+                                               << QStringList{"fbtool: --emergent must be a fraction between 0 and 1"};
         QTest::newRow("SEG-2 folder holding another line")
-            << QStringList{"--traces-format", "seg2", "--first-ffid", "3001", "--traces", path("seis-SEG-2 by position")}
+            << QStringList{"--traces-format", "seg2",
+                           "--first-ffid",    "3001",
+                           "--traces",        path("seis-SEG-2 by position")}
             << QStringList{} << 2
             << QStringList{"holds 2001.sg2, which is no shot of this line: give an empty or new folder"};
     }
@@ -819,17 +856,19 @@ private slots:
             QProcess process;
             process.start(qEnvironmentVariable("FBTOOL"), args);
             const bool done = process.waitForFinished(20000) && process.exitStatus() == QProcess::NormalExit;
-            return QPair<int, QString>(done ? process.exitCode() : -1,
-                                       QString::fromLocal8Bit(process.readAllStandardOutput() + process.readAllStandardError()));
+            return QPair<int, QString>(
+                done ? process.exitCode() : -1,
+                QString::fromLocal8Bit(process.readAllStandardOutput() + process.readAllStandardError()));
         };
         const QString data = path(QStringLiteral("seis-%1").arg(QTest::currentDataTag()));
         // The picks keep the line's own numbering; the traces may not.
-        const QPair<int, QString> made = fbtool(QStringList{"gen", data + ".fb", "--shots", "4", "--channels", "24",
-                                                            "--traces", data} + gen);
+        const QPair<int, QString> made =
+            fbtool(QStringList{"gen", data + ".fb", "--shots", "4", "--channels", "24", "--traces", data} + gen);
         const bool genFails = exitCode == 2 && !seis.contains("--tolerance");
         QCOMPARE(made.first, genFails ? 2 : 0);
-        QCOMPARE(QFileInfo::exists(data + ".fb"), !genFails);   // a refused gen writes nothing
-        const QPair<int, QString> run = genFails ? made : fbtool(QStringList{"seis", data, "--match", path("seis-picks.fb")} + seis);
+        QCOMPARE(QFileInfo::exists(data + ".fb"), !genFails); // a refused gen writes nothing
+        const QPair<int, QString> run =
+            genFails ? made : fbtool(QStringList{"seis", data, "--match", path("seis-picks.fb")} + seis);
         QCOMPARE(run.first, exitCode);
         for (const QString &line : lines)
             QVERIFY2(run.second.contains(line + "\n"), qPrintable(run.second));
@@ -838,7 +877,8 @@ private slots:
     void initTestCase()
     {
         QProcess process;
-        process.start(qEnvironmentVariable("FBTOOL"), {"gen", path("seis-picks.fb"), "--shots", "4", "--channels", "24"});
+        process.start(qEnvironmentVariable("FBTOOL"),
+                      {"gen", path("seis-picks.fb"), "--shots", "4", "--channels", "24"});
         QVERIFY(process.waitForFinished(20000) && process.exitCode() == 0);
     }
 };

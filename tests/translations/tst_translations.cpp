@@ -116,22 +116,22 @@ private slots:
         QVERIFY(lupdate.waitForFinished(60000));
         QVERIFY2(lupdate.exitCode() == 0, qPrintable(QString::fromLocal8Bit(lupdate.readAll())));
         const QVector<Message> updated = readCatalogue(copy);
-        const auto missing
-            = std::count_if(updated.begin(), updated.end(), [](const Message &m) { return !m.finished; });
-        QVERIFY2(missing == 0, qPrintable(QString::number(missing)
-                                          + QLatin1String(" texts of the sources are not in the catalogue; "
-                                                          "refresh it with the lupdate_<target> build target")));
+        const auto missing =
+            std::count_if(updated.begin(), updated.end(), [](const Message &m) { return !m.finished; });
+        QVERIFY2(missing == 0, qPrintable(QString::number(missing) +
+                                          QLatin1String(" texts of the sources are not in the catalogue; "
+                                                        "refresh it with the lupdate_<target> build target")));
     }
 
     void hostLanguage_data()
     {
-        QTest::addColumn<QString>("lang");     // LANG of the process
+        QTest::addColumn<QString>("lang"); // LANG of the process
         QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QString>("command");  // the plug-in's name as listed
+        QTest::addColumn<QString>("command"); // the plug-in's name as listed
         QTest::newRow("Chinese system") << "zh_CN.UTF-8" << QStringList() << QString::fromUtf8("浏览初至文件");
         QTest::newRow("English system") << "en_US.UTF-8" << QStringList() << "Browse FB File";
-        QTest::newRow("chosen on the command line") << "C" << QStringList{"--lang", "zh_CN"}
-                                                    << QString::fromUtf8("浏览初至文件");
+        QTest::newRow("chosen on the command line")
+            << "C" << QStringList{"--lang", "zh_CN"} << QString::fromUtf8("浏览初至文件");
     }
 
     // The plug-in's catalogue reaches the host only once its library is

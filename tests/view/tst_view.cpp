@@ -123,23 +123,24 @@ private slots:
         QTest::addColumn<QStringList>("legend");
         const QString ring = QStringLiteral("Outlier (off by more than 8 ms)");
         QTest::newRow("times, all statuses, an outlier")
-            << false << true << false << int(ShotPlot::Times) << 0.0 << "m" << "Time (ms)"
-            << QStringList{"Status 0", "Status 1", "Other status", ring, "Fitted curve"};
+            << false << true << false << int(ShotPlot::Times) << 0.0 << "m"
+            << "Time (ms)" << QStringList{"Status 0", "Status 1", "Other status", ring, "Fitted curve"};
         QTest::newRow("status 0 only, no outlier, feet")
-            << true << false << false << int(ShotPlot::Times) << 0.0 << "ft" << "Time (ms)"
-            << QStringList{"Status 0", "Fitted curve"};
-        QTest::newRow("reduced time, a partner") << true << false << true << int(ShotPlot::Times) << 3000.0 << "m"
-                                                 << "Reduced time t - |x| / 3000 m/s (ms)"
-                                                 << QStringList{"Status 0", "Shot 41", "Fitted curve"};
+            << true << false << false << int(ShotPlot::Times) << 0.0 << "ft"
+            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"};
+        QTest::newRow("reduced time, a partner")
+            << true << false << true << int(ShotPlot::Times) << 3000.0 << "m"
+            << "Reduced time t - |x| / 3000 m/s (ms)" << QStringList{"Status 0", "Shot 41", "Fitted curve"};
         // Rejected picks (other statuses) are not judged: they have no residual.
         QTest::newRow("residuals, a partner")
-            << false << true << true << int(ShotPlot::Residuals) << 0.0 << "m" << "Residual (ms)"
-            << QStringList{"Status 0", "Status 1", "Shot 41", ring, "Fitted curve",
-                           QString::fromUtf8("Outlier threshold (±8 ms)")};
+            << false << true << true << int(ShotPlot::Residuals) << 0.0 << "m"
+            << "Residual (ms)"
+            << QStringList{"Status 0", "Status 1",     "Shot 41",
+                           ring,       "Fitted curve", QString::fromUtf8("Outlier threshold (±8 ms)")};
         // Residuals well within the threshold: its lines are off the scale.
         QTest::newRow("residuals, thresholds off the scale")
-            << true << false << false << int(ShotPlot::Residuals) << 0.0 << "m" << "Residual (ms)"
-            << QStringList{"Status 0", "Fitted curve"};
+            << true << false << false << int(ShotPlot::Residuals) << 0.0 << "m"
+            << "Residual (ms)" << QStringList{"Status 0", "Fitted curve"};
     }
     void plotSaysWhatItDraws()
     {
@@ -225,17 +226,15 @@ private slots:
         QTest::newRow("at the left edge") << QVector<QPointF>{{4, 150}} << QVector<QPointF>() << true;
         QTest::newRow("at the bottom right corner") << QVector<QPointF>{{398, 298}} << QVector<QPointF>() << true;
         QTest::newRow("four at one anchor") << QVector<QPointF>(4, QPointF(200, 150)) << QVector<QPointF>() << true;
-        QTest::newRow("two close together") << QVector<QPointF>{{200, 150}, {210, 155}} << QVector<QPointF>()
-                                            << true;
+        QTest::newRow("two close together") << QVector<QPointF>{{200, 150}, {210, 155}} << QVector<QPointF>() << true;
         QTest::newRow("picks on its side") << QVector<QPointF>{{200, 150}} << belowRight << true;
-        QTest::newRow("picks everywhere, still inside")
-            << QVector<QPointF>{{200, 150}, {200, 150}} << [] {
-                   QVector<QPointF> all;
-                   for (int px = 0; px < 400; px += 2)
-                       for (int py = 0; py < 300; py += 2)
-                           all << QPointF(px, py);
-                   return all;
-               }() << false;
+        QTest::newRow("picks everywhere, still inside") << QVector<QPointF>{{200, 150}, {200, 150}} << [] {
+            QVector<QPointF> all;
+            for (int px = 0; px < 400; px += 2)
+                for (int py = 0; py < 300; py += 2)
+                    all << QPointF(px, py);
+            return all;
+        }() << false;
     }
     void labelPlacement()
     {
@@ -366,8 +365,8 @@ private slots:
         const double ratio = map.axisInterval(QwtPlot::xBottom).width() / width;
         QVERIFY2(zoomsIn ? ratio < 0.95 : ratio > 1.05, qPrintable(QString::number(ratio)));
         // Both axes alike: the scale stays equal.
-        QVERIFY(std::abs(map.axisInterval(QwtPlot::yLeft).width() / map.axisInterval(QwtPlot::xBottom).width()
-                         - aspect) < 1e-9);
+        QVERIFY(std::abs(map.axisInterval(QwtPlot::yLeft).width() / map.axisInterval(QwtPlot::xBottom).width() -
+                         aspect) < 1e-9);
         QVERIFY(std::abs(under().x() - before.x()) < 0.01 && std::abs(under().y() - before.y()) < 0.01);
     }
 
@@ -406,26 +405,25 @@ private slots:
     {
         QTest::addColumn<SurveyValues::Kind>("kind");
         QTest::addColumn<QVector<float>>("values");
-        QTest::addColumn<QVector<double>>("sameColour");    // pairs of values
-        QTest::addColumn<QVector<double>>("otherColour");   // pairs of values
-        QTest::addColumn<QList<double>>("ticks");           // of a count; empty: not checked
+        QTest::addColumn<QVector<double>>("sameColour");  // pairs of values
+        QTest::addColumn<QVector<double>>("otherColour"); // pairs of values
+        QTest::addColumn<QList<double>>("ticks");         // of a count; empty: not checked
         QVector<float> upTo40;
         for (int k = 0; k <= 40; ++k)
             upTo40 << float(k);
         QTest::newRow("outliers 0..3") << SurveyValues::Count << QVector<float>{0, 3, 1, 2, 0, float(qQNaN())}
                                        << QVector<double>{0.6, 1.4} << QVector<double>{1.4, 1.6, 2.0, 3.0}
                                        << QList<double>{0, 1, 2, 3};
-        QTest::newRow("counts 0..40 in fives") << SurveyValues::Count << upTo40 << QVector<double>{5, 9}
-                                               << QVector<double>{4, 5, 35, 40}
-                                               << QList<double>{0, 5, 10, 15, 20, 25, 30, 35, 40, 45};
+        QTest::newRow("counts 0..40 in fives")
+            << SurveyValues::Count << upTo40 << QVector<double>{5, 9} << QVector<double>{4, 5, 35, 40}
+            << QList<double>{0, 5, 10, 15, 20, 25, 30, 35, 40, 45};
         QTest::newRow("picks 47 and 48") << SurveyValues::Count << QVector<float>{48, 47, 48}
                                          << QVector<double>{48, 48.4} << QVector<double>{47, 48}
                                          << QList<double>{47, 48};
-        QTest::newRow("rms 0..2.5") << SurveyValues::Continuous << QVector<float>{0.5f, 2.5f, 1.0f}
-                                    << QVector<double>() << QVector<double>{1.0, 1.1, 0.0, 2.5} << QList<double>();
-        QTest::newRow("timing error -3..5") << SurveyValues::Signed << QVector<float>{-3, 0, 5}
-                                            << QVector<double>() << QVector<double>{-2, 2, -0.5, 0}
-                                            << QList<double>();
+        QTest::newRow("rms 0..2.5") << SurveyValues::Continuous << QVector<float>{0.5f, 2.5f, 1.0f} << QVector<double>()
+                                    << QVector<double>{1.0, 1.1, 0.0, 2.5} << QList<double>();
+        QTest::newRow("timing error -3..5") << SurveyValues::Signed << QVector<float>{-3, 0, 5} << QVector<double>()
+                                            << QVector<double>{-2, 2, -0.5, 0} << QList<double>();
     }
     void mapColourBarFollowsTheKind()
     {
@@ -445,9 +443,9 @@ private slots:
             QVERIFY2(colour(sameColour.at(k)) == colour(sameColour.at(k + 1)),
                      qPrintable(QStringLiteral("%1 and %2 differ").arg(sameColour.at(k)).arg(sameColour.at(k + 1))));
         for (int k = 0; k + 1 < otherColour.size(); k += 2)
-            QVERIFY2(colour(otherColour.at(k)) != colour(otherColour.at(k + 1)),
-                     qPrintable(QStringLiteral("%1 and %2 look alike").arg(otherColour.at(k))
-                                    .arg(otherColour.at(k + 1))));
+            QVERIFY2(
+                colour(otherColour.at(k)) != colour(otherColour.at(k + 1)),
+                qPrintable(QStringLiteral("%1 and %2 look alike").arg(otherColour.at(k)).arg(otherColour.at(k + 1))));
         if (!ticks.isEmpty())
             QCOMPARE(map.axisScaleDiv(QwtPlot::yRight).ticks(QwtScaleDiv::MajorTick), ticks);
         if (kind == SurveyValues::Signed) {
@@ -492,8 +490,9 @@ private slots:
         const QColor expected = bar->colorMap()->color(bar->colorBarInterval(), value);
         const auto near = [&](int x) {
             const QColor c = image.pixelColor(x, centre.y());
-            return std::abs(c.red() - expected.red()) + std::abs(c.green() - expected.green())
-                       + std::abs(c.blue() - expected.blue()) < 40;
+            return std::abs(c.red() - expected.red()) + std::abs(c.green() - expected.green()) +
+                       std::abs(c.blue() - expected.blue()) <
+                   40;
         };
         int across = 0;
         for (int x = centre.x() - 10; x <= centre.x() + 10; ++x)
@@ -526,23 +525,26 @@ private slots:
     void exportWritesOrRefuses_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("linkTo");       // the name is a link to this, when given
-        QTest::addColumn<QByteArray>("magic");     // of the written file; empty: refused
-        QTest::addColumn<QString>("why");          // in the refusal
+        QTest::addColumn<QString>("linkTo");   // the name is a link to this, when given
+        QTest::addColumn<QByteArray>("magic"); // of the written file; empty: refused
+        QTest::addColumn<QString>("why");      // in the refusal
         QTest::newRow("png") << "plot.png" << QString() << QByteArray("\x89PNG") << QString();
         QTest::newRow("svg") << "plot.svg" << QString() << QByteArray("<?xml") << QString();
         QTest::newRow("pdf in upper case") << "plot.PDF" << QString() << QByteArray("%PDF") << QString();
-        QTest::newRow("png through a link") << "link.png" << "target.png" << QByteArray("\x89PNG") << QString();
-        QTest::newRow("svg through a link") << "link.svg" << "target.svg" << QByteArray("<?xml") << QString();
-        QTest::newRow("pdf through a link") << "link.pdf" << "target.pdf" << QByteArray("%PDF") << QString();
-        QTest::newRow("a link to a file not yet there") << "new.png" << "made/new.png" << QByteArray("\x89PNG")
-                                                        << QString();
+        QTest::newRow("png through a link") << "link.png"
+                                            << "target.png" << QByteArray("\x89PNG") << QString();
+        QTest::newRow("svg through a link") << "link.svg"
+                                            << "target.svg" << QByteArray("<?xml") << QString();
+        QTest::newRow("pdf through a link") << "link.pdf"
+                                            << "target.pdf" << QByteArray("%PDF") << QString();
+        QTest::newRow("a link to a file not yet there") << "new.png"
+                                                        << "made/new.png" << QByteArray("\x89PNG") << QString();
         QTest::newRow("a folder") << "folder.svg" << QString() << QByteArray() << "is a folder";
-        QTest::newRow("a link to a folder") << "tofolder.png" << "folder.svg" << QByteArray() << "is a folder";
+        QTest::newRow("a link to a folder") << "tofolder.png"
+                                            << "folder.svg" << QByteArray() << "is a folder";
         QTest::newRow("jpeg") << "plot.jpg" << QString() << QByteArray() << "must end in .png, .svg or .pdf";
         QTest::newRow("no such folder") << "missing/plot.png" << QString() << QByteArray() << "does not exist";
-        QTest::newRow("a file for a folder") << "plot.svg/inner.png" << QString() << QByteArray()
-                                             << "does not exist";
+        QTest::newRow("a file for a folder") << "plot.svg/inner.png" << QString() << QByteArray() << "does not exist";
     }
     void exportWritesOrRefuses()
     {

@@ -38,7 +38,11 @@ struct Viewer
         scanner.open();
         dialog.reset(new fbTableDialog(info, scanner.scan()));
     }
-    template<class T> T *child(const char *name) const { return dialog->findChild<T *>(QLatin1String(name)); }
+    template<class T>
+    T *child(const char *name) const
+    {
+        return dialog->findChild<T *>(QLatin1String(name));
+    }
     QComboBox *combo() const { return child<QComboBox>("ffidCombo"); }
     QStandardItemModel *model() const
     {
@@ -60,14 +64,34 @@ const QBrush statusColours[] = {green, magenta, red}; // fb_status 0, 1, 2 of re
 // ffid 7, or a pipe put in its place). Then the row that must be current,
 // which button groups are on, and the ffid the rows hold (Own: the shot's
 // own, 100 + row).
-enum class Act { Open, Start, BulkDown, Down, Up, BulkUp, End, Pick, PopupKeys, PopupClick,
-                 Cut, Delete, Replace, Pipe };
+enum class Act {
+    Open,
+    Start,
+    BulkDown,
+    Down,
+    Up,
+    BulkUp,
+    End,
+    Pick,
+    PopupKeys,
+    PopupClick,
+    Cut,
+    Delete,
+    Replace,
+    Pipe
+};
 enum class On { None, Forward, Backward, Both };
 // The buttons of Start ... End, backward ones first.
-const char *const buttons[] = {nullptr, "toStartButton", "bulkDownButton", "downButton",
-                               "upButton", "bulkUpButton", "toEndButton"};
+const char *const buttons[] = {nullptr,    "toStartButton", "bulkDownButton", "downButton",
+                               "upButton", "bulkUpButton",  "toEndButton"};
 enum { Own = -1 };
-struct Step { Act act; int row; On on; int ffid = Own; };
+struct Step
+{
+    Act act;
+    int row;
+    On on;
+    int ffid = Own;
+};
 
 // One record of a four-record shot changed and given an fb_status: the text
 // of the changed cell, the fb_time background, and whether the column turns
@@ -102,26 +126,26 @@ private slots:
         using A = Act;
         using Steps = QVector<Step>;
         const On none = On::None, fwd = On::Forward, back = On::Backward, both = On::Both;
-        QTest::newRow("one shot")
-            << QVector<int>{3} << Steps{{A::Open, 0, none}, {A::Up, 0, none}, {A::End, 0, none}, {A::Pick, 0, none}};
+        QTest::newRow("one shot") << QVector<int>{3}
+                                  << Steps{{A::Open, 0, none}, {A::Up, 0, none}, {A::End, 0, none}, {A::Pick, 0, none}};
         // Fast step 10: forward to 10, 20 and the last, back to 14, 4 and the first. The last
         // shot is one record longer, so a table sized for another shot shows.
         QTest::newRow("25 shots") << QVector<int>(24, 2) + QVector<int>{3}
-                                  << Steps{{A::Open, 0, fwd}, {A::BulkUp, 10, both}, {A::BulkUp, 20, both},
-                                           {A::BulkUp, 24, back}, {A::BulkDown, 14, both}, {A::BulkDown, 4, both},
-                                           {A::BulkDown, 0, fwd}, {A::Pick, 12, both}, {A::Pick, 12, both},
-                                           {A::PopupKeys, 15, both}, {A::PopupClick, 17, both},
-                                           {A::PopupKeys, 24, back}, {A::Start, 0, fwd}, {A::Up, 1, both},
-                                           {A::Down, 0, fwd}, {A::End, 24, back}, {A::Down, 23, both},
-                                           {A::Up, 24, back}};
+                                  << Steps{
+                                         {A::Open, 0, fwd},        {A::BulkUp, 10, both},     {A::BulkUp, 20, both},
+                                         {A::BulkUp, 24, back},    {A::BulkDown, 14, both},   {A::BulkDown, 4, both},
+                                         {A::BulkDown, 0, fwd},    {A::Pick, 12, both},       {A::Pick, 12, both},
+                                         {A::PopupKeys, 15, both}, {A::PopupClick, 17, both}, {A::PopupKeys, 24, back},
+                                         {A::Start, 0, fwd},       {A::Up, 1, both},          {A::Down, 0, fwd},
+                                         {A::End, 24, back},       {A::Down, 23, both},       {A::Up, 24, back}};
         // Records the file no longer holds show as zeros, without a message.
         for (const Act change : {A::Cut, A::Delete, A::Replace, A::Pipe}) {
             const int lostFfid = change == A::Replace ? 7 : 0;
             const char *const names[] = {"file cut", "file deleted", "file replaced", "a pipe in its place"};
             QTest::newRow(names[int(change) - int(A::Cut)])
                 << QVector<int>(6, 2)
-                << Steps{{A::Open, 0, fwd}, {change, 0, fwd}, {A::Up, 1, both, 0}, {A::BulkUp, 5, back, 0},
-                         {A::Down, 4, both, 0}, {A::Start, 0, fwd, lostFfid}};
+                << Steps{{A::Open, 0, fwd},       {change, 0, fwd},      {A::Up, 1, both, 0},
+                         {A::BulkUp, 5, back, 0}, {A::Down, 4, both, 0}, {A::Start, 0, fwd, lostFfid}};
         }
     }
     void navigation()
@@ -135,8 +159,11 @@ private slots:
             QPointer<QStandardItemModel> before = v.model();
             QFile file(v.info.fbName);
             switch (step.act) {
-            case Act::Open: break;
-            case Act::Pick: v.combo()->setCurrentIndex(step.row); break;
+            case Act::Open:
+                break;
+            case Act::Pick:
+                v.combo()->setCurrentIndex(step.row);
+                break;
             case Act::PopupKeys:
             case Act::PopupClick: {
                 // As a user does: open the list, then click the row, or go
@@ -154,15 +181,21 @@ private slots:
                 QVERIFY2(!list->isVisible(), "the shot list stayed open");
                 break;
             }
-            case Act::Cut: QVERIFY(file.resize(FbLayout::HeaderSize)); break;
-            case Act::Delete: QVERIFY(file.remove()); break;
+            case Act::Cut:
+                QVERIFY(file.resize(FbLayout::HeaderSize));
+                break;
+            case Act::Delete:
+                QVERIFY(file.remove());
+                break;
             case Act::Replace:
                 QVERIFY(FbTest::writeFile(v.info.fbName, FbTest::fileBytes(FbTest::recordsWithFfids({7, 7}))));
                 break;
             case Act::Pipe:
                 QVERIFY(file.remove() && ::mkfifo(QFile::encodeName(v.info.fbName).constData(), 0600) == 0);
                 break;
-            default: v.child<QAbstractButton>(buttons[int(step.act)])->click(); break;
+            default:
+                v.child<QAbstractButton>(buttons[int(step.act)])->click();
+                break;
             }
             const int row = v.combo()->currentIndex();
             QCOMPARE(row, step.row);
@@ -204,21 +237,21 @@ private slots:
             return v;
         };
         const QStringList zeros{"Number of sources: 0 ", "Number of FBs: 0 ", "Offset range: 0 - 0 ",
-                                "Polarity: positive", "Forward 10 shots", "Backward 10 shots"};
+                                "Polarity: positive",    "Forward 10 shots",  "Backward 10 shots"};
         QTest::newRow("1 shot") << FbFileInfo{{}, 98765, 1234, -50, 3000, 1, 10} << QVector<qint32>{7}
                                 << QStringList{"Number of sources: 1,234 ", "Number of FBs: 98,765 ",
-                                               "Offset range: -50 - 3000 ", "Polarity: positive", "Forward 10 shots",
-                                               "Backward 10 shots"}
+                                               "Offset range: -50 - 3000 ", "Polarity: positive",
+                                               "Forward 10 shots",          "Backward 10 shots"}
                                 << QStringList{"1 > 7", "1 > 7", "1 > 7"} << 0;
-        QTest::newRow("9 shots") << FbFileInfo{{}, 1234567, 999, 1000, 12000, 0, 3} << range(1001, 9)
-                                 << QStringList{"Number of sources: 999 ", "Number of FBs: 1,234,567 ",
-                                                "Offset range: 1000 - 12000 ", "Polarity: negative", "Forward 3 shots",
-                                                "Backward 3 shots"}
-                                 << QStringList{"1 > 1001", "7 > 1007", "9 > 1009"} << 0;
+        QTest::newRow("9 shots")
+            << FbFileInfo{{}, 1234567, 999, 1000, 12000, 0, 3} << range(1001, 9)
+            << QStringList{"Number of sources: 999 ", "Number of FBs: 1,234,567 ", "Offset range: 1000 - 12000 ",
+                           "Polarity: negative",      "Forward 3 shots",           "Backward 3 shots"}
+            << QStringList{"1 > 1001", "7 > 1007", "9 > 1009"} << 0;
         QTest::newRow("10 shots") << FbFileInfo{{}, 0, 1, -3000, -50, -1, 100} << range(5, 10)
-                                  << QStringList{"Number of sources: 1 ", "Number of FBs: 0 ",
+                                  << QStringList{"Number of sources: 1 ",      "Number of FBs: 0 ",
                                                  "Offset range: -3000 - -50 ", "Polarity: negative",
-                                                 "Forward 100 shots", "Backward 100 shots"}
+                                                 "Forward 100 shots",          "Backward 100 shots"}
                                   << QStringList{" 1 >  5", " 7 > 11", "10 > 14"} << 0;
         QTest::newRow("250 shots") << FbFileInfo() << QVector<qint32>{3} + range(1002, 249) << zeros
                                    << QStringList{"  1 >   3", "  7 > 1007", "250 > 1250"} << 0;
@@ -226,8 +259,8 @@ private slots:
                                     << QStringList{"1 > 123456", "2 > -42", "2 > -42"} << 0;
         // The path stays whole in the label and its tool tip, but no longer
         // makes the viewer as wide as itself.
-        QTest::newRow("3,993-character path") << FbFileInfo() << QVector<qint32>{4} << zeros
-                                              << QStringList{"1 > 4", "1 > 4", "1 > 4"} << 3993;
+        QTest::newRow("3,993-character path")
+            << FbFileInfo() << QVector<qint32>{4} << zeros << QStringList{"1 > 4", "1 > 4", "1 > 4"} << 3993;
     }
     void texts()
     {
@@ -256,13 +289,13 @@ private slots:
                  nameLabel->fontMetrics().horizontalAdvance(nameLabel->text()) <= nameLabel->contentsRect().width());
         QVERIFY(nameLabel->fontMetrics().horizontalAdvance(seen) <= nameLabel->contentsRect().width());
         const QString fileName = QFileInfo(v.info.fbName).fileName();
-        if (nameLabel->fontMetrics().horizontalAdvance(QStringLiteral("FB File: …/") + fileName)
-            <= nameLabel->contentsRect().width())
+        if (nameLabel->fontMetrics().horizontalAdvance(QStringLiteral("FB File: …/") + fileName) <=
+            nameLabel->contentsRect().width())
             QVERIFY2(seen.endsWith(QLatin1Char('/') + fileName), qPrintable(seen));
-        const QStringList shown{v.child<QLabel>("totalShotsLabel")->text(), v.child<QLabel>("totalFBsLabel")->text(),
-                                v.child<QLabel>("offsetRangeLabel")->text(), v.child<QLabel>("polarityLabel")->text(),
-                                v.child<QAbstractButton>("bulkUpButton")->toolTip(),
-                                v.child<QAbstractButton>("bulkDownButton")->toolTip()};
+        const QStringList shown{
+            v.child<QLabel>("totalShotsLabel")->text(),          v.child<QLabel>("totalFBsLabel")->text(),
+            v.child<QLabel>("offsetRangeLabel")->text(),         v.child<QLabel>("polarityLabel")->text(),
+            v.child<QAbstractButton>("bulkUpButton")->toolTip(), v.child<QAbstractButton>("bulkDownButton")->toolTip()};
         QCOMPARE(shown, summary);
         const int last = ffids.size() - 1;
         const QStringList rows{v.combo()->itemText(0), v.combo()->itemText(qMin(6, last)), v.combo()->itemText(last)};
@@ -276,16 +309,16 @@ private slots:
     {
         QTest::addColumn<Cell>("cell");
         using R = FbRecord &;
-        QTest::newRow("uniform s_elev")
-            << Cell{0, [](R r) { r.s_elev = 250; }, FbColumns::SElev, 0, "250", green, false};
+        QTest::newRow("uniform s_elev") << Cell{0,    [](R r) { r.s_elev = 250; }, FbColumns::SElev, 0, "250", green,
+                                                false};
         QTest::newRow("one s_elev differs")
             << Cell{2, [](R r) { r.s_elev = 251; }, FbColumns::SElev, 1, "251", magenta, true};
-        QTest::newRow("NaN in record 0")
-            << Cell{0, [](R r) { r.source_x = qQNaN(); }, FbColumns::SourceX, 2, "nan", red, true};
-        QTest::newRow("fb_time 5e-05")
-            << Cell{0, [](R r) { r.fb_time = 5e-05f; }, FbColumns::FbTime, 1, "5e-05", magenta, false};
-        QTest::newRow("source_x 1.5")
-            << Cell{3, [](R r) { r.source_x = 1.5f; }, FbColumns::SourceX, -1, "1.50", red, true};
+        QTest::newRow("NaN in record 0") << Cell{
+            0, [](R r) { r.source_x = qQNaN(); }, FbColumns::SourceX, 2, "nan", red, true};
+        QTest::newRow("fb_time 5e-05") << Cell{
+            0, [](R r) { r.fb_time = 5e-05f; }, FbColumns::FbTime, 1, "5e-05", magenta, false};
+        QTest::newRow("source_x 1.5") << Cell{3,   [](R r) { r.source_x = 1.5f; }, FbColumns::SourceX, -1, "1.50", red,
+                                              true};
     }
     void cells()
     {

@@ -11,7 +11,11 @@
 
 namespace {
 
-struct Run { int exitCode = -1; QString out, err; };   // -1: did not finish normally
+struct Run
+{
+    int exitCode = -1;
+    QString out, err;
+}; // -1: did not finish normally
 
 Run fbtool(const QStringList &args)
 {
@@ -55,12 +59,12 @@ private slots:
     void judgesPicksAgainstTraces_data()
     {
         QTest::addColumn<QStringList>("genArgs");
-        QTest::addColumn<QStringList>("traceArgs");   // for qc and seis alike
+        QTest::addColumn<QStringList>("traceArgs"); // for qc and seis alike
         QTest::addColumn<int>("exitCode");
         // kind,shot,ffid,record,other_shot of every off-onset and cycle-skip row.
-        QTest::addColumn<QStringList>("rows");        // when no shift is said
-        QTest::addColumn<QString>("text");            // in qc's report, when not empty
-        QTest::addColumn<QString>("shift");           // the shift's sign said, or empty: none said
+        QTest::addColumn<QStringList>("rows"); // when no shift is said
+        QTest::addColumn<QString>("text");     // in qc's report, when not empty
+        QTest::addColumn<QString>("shift");    // the shift's sign said, or empty: none said
 
         QTest::newRow("clean") << QStringList() << QStringList() << 0 << QStringList() << QString() << QString();
         QTest::newRow("cycle skip and mispick")
@@ -70,10 +74,10 @@ private slots:
         QTest::newRow("cycle skip, SEG-2 folder")
             << QStringList{"--traces-format", "seg2", "--cycle-skip", "8:30-33"} << QStringList() << 1
             << QStringList{"cycle-skip,8,1008,366,"} << "channels 30 to 33 (4 picks" << QString();
-        QTest::newRow("first sample 4 ms late") << QStringList() << QStringList{"--first-sample", "4"} << 1
-                                                << QStringList() << QString() << "by -";
-        QTest::newRow("first sample 4 ms early") << QStringList() << QStringList{"--first-sample", "-4"} << 1
-                                                 << QStringList() << QString() << "by +";
+        QTest::newRow("first sample 4 ms late")
+            << QStringList() << QStringList{"--first-sample", "4"} << 1 << QStringList() << QString() << "by -";
+        QTest::newRow("first sample 4 ms early")
+            << QStringList() << QStringList{"--first-sample", "-4"} << 1 << QStringList() << QString() << "by +";
     }
 
     void judgesPicksAgainstTraces()
@@ -113,8 +117,8 @@ private slots:
     void sameForEveryThreadCount()
     {
         const QString line = path("t.fb"), data = path("t.sgy");
-        QCOMPARE(fbtool({"gen", line, "--shots", "9", "--channels", "24", "--traces", data, "--cycle-skip",
-                         "4:5-8", "--mispick", "2:10:-9"})
+        QCOMPARE(fbtool({"gen", line, "--shots", "9", "--channels", "24", "--traces", data, "--cycle-skip", "4:5-8",
+                         "--mispick", "2:10:-9"})
                      .exitCode,
                  0);
         QByteArray first;
@@ -136,10 +140,10 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("an FB file as the data set") << QStringList{"--seismic", "LINE"} << "neither SEG-Y nor SEG-2";
         QTest::newRow("no such data set") << QStringList{"--seismic", "NONE"} << "NONE";
-        QTest::newRow("first sample not a number") << QStringList{"--seismic", "DATA", "--first-sample", "x"}
-                                                   << "--first-sample";
-        QTest::newRow("ffid byte past the header") << QStringList{"--seismic", "DATA", "--ffid-byte", "300"}
-                                                   << "--ffid-byte";
+        QTest::newRow("first sample not a number")
+            << QStringList{"--seismic", "DATA", "--first-sample", "x"} << "--first-sample";
+        QTest::newRow("ffid byte past the header")
+            << QStringList{"--seismic", "DATA", "--ffid-byte", "300"} << "--ffid-byte";
     }
 
     void refusesBadInput()

@@ -145,8 +145,8 @@ UnitOptions::UnitOptions(QCommandLineParser &parser)
              QStringLiteral("Length unit of the FB file's coordinates: %1 (default m). Offsets and elevations are "
                             "in it or in a finer unit the data show.")
                  .arg(SgtConverter::lengthUnitNames().join(QStringLiteral(", "))),
-             QStringLiteral("U"), QStringLiteral("m"))
-    , time(QStringLiteral("time-unit"),
+             QStringLiteral("U"), QStringLiteral("m")),
+      time(QStringLiteral("time-unit"),
            QStringLiteral("Time unit of the FB file's fb_time: %1 (default ms).")
                .arg(SgtConverter::timeUnitNames().join(QStringLiteral(", "))),
            QStringLiteral("U"), QStringLiteral("ms"))

@@ -32,8 +32,7 @@ const char *const Units =
 
 QCommandLineOption outputOption(const QString &what)
 {
-    return QCommandLineOption(QStringList{QStringLiteral("o"), QStringLiteral("output")}, what,
-                              QStringLiteral("OUT"));
+    return QCommandLineOption(QStringList{QStringLiteral("o"), QStringLiteral("output")}, what, QStringLiteral("OUT"));
 }
 
 // ---------------------------------------------------------------- edit
@@ -42,7 +41,10 @@ QCommandLineOption outputOption(const QString &what)
 QString changeLine(const EditLogRow &row)
 {
     return QStringLiteral("record %1 (fb_no %2, ffid %3, channel %4): %5 %6 -> %7%8")
-        .arg(qint64(row.record) + 1).arg(row.fbNo).arg(row.ffid).arg(row.channel)
+        .arg(qint64(row.record) + 1)
+        .arg(row.fbNo)
+        .arg(row.ffid)
+        .arg(row.channel)
         .arg(QLatin1String(row.field->name), FbEditWriter::valueText(*row.field, row.oldBits),
              FbEditWriter::valueText(*row.field, row.newBits),
              row.reason.isEmpty() ? QString() : QStringLiteral("  (%1)").arg(row.reason));
@@ -65,8 +67,8 @@ int runEdit(const QStringList &args)
             "Unless --no-log, the edit log OUT.edits.csv (or --log) lists every changed word: "
             "record,fb_no,ffid,channel,field,old,new,reason. Given to --edits, it makes the same file again from "
             "the same input; its old values are checked against the input, so a log made for another file is "
-            "refused.\n")
-            + QLatin1String(Numbering));
+            "refused.\n") +
+            QLatin1String(Numbering));
     const QCommandLineOption output = outputOption(QStringLiteral("The edited FB file to write."));
     const QCommandLineOption edits(
         QStringLiteral("edits"),
@@ -101,8 +103,8 @@ int runEdit(const QStringList &args)
     const QCommandLineOption noLog(QStringLiteral("no-log"), QStringLiteral("Write no edit log."));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"),
                                     QStringLiteral("List every change that would be made and write nothing."));
-    cmd.parser.addOptions({output, edits, shift, fixTiming, rejectOutliers, outlierMs, reciprocityMs, rejectStatus,
-                           log, noLog, dryRun});
+    cmd.parser.addOptions(
+        {output, edits, shift, fixTiming, rejectOutliers, outlierMs, reciprocityMs, rejectStatus, log, noLog, dryRun});
     const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
         return Failed;
@@ -120,10 +122,10 @@ int runEdit(const QStringList &args)
     }
     qint64 status = 0;
     if (!toInt(p.value(rejectStatus), std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(),
-               &status)
-        || FbPicks::isAccepted(qint32(status)))
-        return fail(QStringLiteral("--reject-status: '%1' is not a status other than 0 and 1")
-                        .arg(p.value(rejectStatus)));
+               &status) ||
+        FbPicks::isAccepted(qint32(status)))
+        return fail(
+            QStringLiteral("--reject-status: '%1' is not a status other than 0 and 1").arg(p.value(rejectStatus)));
     PickQc::Settings settings;
     if (!toDouble(p.value(outlierMs), &settings.outlierMs) || settings.outlierMs < 0)
         return fail(QStringLiteral("--outlier-ms: '%1' is not a time in ms").arg(p.value(outlierMs)));
@@ -136,16 +138,16 @@ int runEdit(const QStringList &args)
         const int colon = text.lastIndexOf(QLatin1Char(':'));
         qint64 ffid = 0;
         double ms = 0.0;
-        if (colon < 0
-            || !toInt(text.left(colon), std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(), &ffid)
-            || !toDouble(text.mid(colon + 1), &ms))
+        if (colon < 0 ||
+            !toInt(text.left(colon), std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(), &ffid) ||
+            !toDouble(text.mid(colon + 1), &ms))
             return fail(QStringLiteral("--shift: '%1' is not FFID:MS").arg(text));
         shiftValues.append({qint32(ffid), ms});
     }
     const QString outName = p.value(output);
     const QString logName = dry || p.isSet(noLog) ? QString()
-                          : p.isSet(log)           ? p.value(log)
-                                                   : outName + QStringLiteral(".edits.csv");
+                            : p.isSet(log)        ? p.value(log)
+                                                  : outName + QStringLiteral(".edits.csv");
     if (!logName.isEmpty() && QFileInfo(logName).absoluteFilePath() == QFileInfo(outName).absoluteFilePath())
         return fail(QStringLiteral("--log: the log cannot be the output %1").arg(outName));
     // The input as it is before anything reads it: the edits judged on it
@@ -169,8 +171,8 @@ int runEdit(const QStringList &args)
         if (!scanner.open())
             return fail(QStringLiteral("%1: %2").arg(fileName, scanner.errorString()));
         if (!scanner.recordCountFits())
-            return fail(QStringLiteral("%1: %2 records, more than can be numbered")
-                            .arg(fileName).arg(scanner.recordCount()));
+            return fail(
+                QStringLiteral("%1: %2 records, more than can be numbered").arg(fileName).arg(scanner.recordCount()));
         const QVector<ShotIndexEntry> index = scanner.scan();
         plan.setIndex(index);
         for (const auto &value : shiftValues) {
@@ -268,14 +270,13 @@ int runEdit(const QStringList &args)
     QTextStream &o = out();
     if (dry)
         eachRow([&o](const EditLogRow &row) { o << changeLine(row) << '\n'; });
-    o << (dry ? "Would change " : "Changed ") << changed << (changed == 1 ? " word" : " words") << " ("
-      << times << " fb_time, " << changed - times << " fb_status) of " << fileName;
+    o << (dry ? "Would change " : "Changed ") << changed << (changed == 1 ? " word" : " words") << " (" << times
+      << " fb_time, " << changed - times << " fb_status) of " << fileName;
     if (!dry)
         o << " into " << outName;
     o << '\n';
     if (same > 0)
-        o << "Unchanged: " << same << (same == 1 ? " word already held" : " words already held")
-          << " its new value\n";
+        o << "Unchanged: " << same << (same == 1 ? " word already held" : " words already held") << " its new value\n";
     if (keptTimes > 0)
         o << "Not shifted: " << keptTimes << " unpicked or non-finite times\n";
     if (!logName.isEmpty())
@@ -300,12 +301,11 @@ int runExport(const QStringList &args)
             "a positive time (unpicked), picks at a non-finite position and picks whose source and receiver are "
             "one sensor are left out. Sensors sit at the surface: s_depth is not applied.\n"
             "--format csv: every record with every named field, for spreadsheets and scripts: record (from 1), "
-            "then the fields in file order, values exactly as stored.\n")
-            + QLatin1String(Units));
+            "then the fields in file order, values exactly as stored.\n") +
+            QLatin1String(Units));
     const QCommandLineOption output = outputOption(QStringLiteral("The file to write."));
     const QCommandLineOption format(QStringLiteral("format"),
-                                    QStringLiteral("sgt or csv (default: by the suffix of OUT)."),
-                                    QStringLiteral("F"));
+                                    QStringLiteral("sgt or csv (default: by the suffix of OUT)."), QStringLiteral("F"));
     const QCommandLineOption tolerance(
         QStringLiteral("merge-tolerance"),
         QStringLiteral("Positions closer than D metres horizontally are one sensor (default: half the smallest "
@@ -374,8 +374,8 @@ int runImport(const QStringList &args)
             "and s_stat its sensor number), in sensor order, with one record per traveltime in the file's order "
             "(channel from 1, g_stat the sensor number), offsets signed along the line, elevations from z (0 "
             "without), status 1, and a header that declares the record count and the offset range. A traveltime "
-            "of 0 or less stays as it is, which reads as unpicked.\n")
-            + QLatin1String(Units));
+            "of 0 or less stays as it is, which reads as unpicked.\n") +
+            QLatin1String(Units));
     cmd.parser.clearPositionalArguments();
     cmd.parser.addPositionalArgument(QStringLiteral("import"), QStringLiteral("The command."),
                                      QStringLiteral("import"));

@@ -95,13 +95,12 @@ struct GenOptions
                       "Refractors slower by this fraction past the middle of the line (the top layer unchanged).",
                       "FRACTION", "0"};
     Opt triggerDelay{"trigger-delay", "Every shot late by MS ms, the same for all.", "MS", "0"};
-    Opt sourceDelay{"source-delay", "Every shot late by its own delay in [0, MS) ms (uphole and trigger time).",
-                    "MS", "0"};
-    Opt missing{"missing", "Leave out this fraction of the picks (channels missing from a shot).", "FRACTION",
-                "0"};
+    Opt sourceDelay{"source-delay", "Every shot late by its own delay in [0, MS) ms (uphole and trigger time).", "MS",
+                    "0"};
+    Opt missing{"missing", "Leave out this fraction of the picks (channels missing from a shot).", "FRACTION", "0"};
     Opt unpicked{"unpicked", "Store this fraction of the picks as 0 ms (unpicked).", "FRACTION", "0"};
-    Opt crossline{"source-crossline",
-                  "Sources off the line: each moved crossline by a distance uniform in MIN..MAX m.", "MIN,MAX"};
+    Opt crossline{"source-crossline", "Sources off the line: each moved crossline by a distance uniform in MIN..MAX m.",
+                  "MIN,MAX"};
     Opt feet{"feet", "Coordinates, offsets and elevations in feet instead of metres."};
     Opt offsetFactor{"offset-factor",
                      "Offsets and elevations in 1/F of the coordinates' unit: 1, 10, 100 or 1000 (default 1).", "F",
@@ -109,10 +108,13 @@ struct GenOptions
 
     void addTo(QCommandLineParser &p) const
     {
-        p.addOptions({shots, channels, seed, firstFfid, polarity, groupInterval, shotInterval, vary, nan, inf, repeat,
-                      truncate, declared, spread, between, velocities, thicknesses, crossovers, noise, sourceStatics,
-                      receiverStatics, stationStatics, triggerDelay, sourceDelay, missing, unpicked, crossline, feet,
-                      offsetFactor, elevationVelocity, lateralChange});
+        p.addOptions({shots,           channels,       seed,         firstFfid,    polarity,
+                      groupInterval,   shotInterval,   vary,         nan,          inf,
+                      repeat,          truncate,       declared,     spread,       between,
+                      velocities,      thicknesses,    crossovers,   noise,        sourceStatics,
+                      receiverStatics, stationStatics, triggerDelay, sourceDelay,  missing,
+                      unpicked,        crossline,      feet,         offsetFactor, elevationVelocity,
+                      lateralChange});
     }
 
     // Fills *o from the parsed values. False, with the reason in *error, at
@@ -128,7 +130,9 @@ struct GenOptions
             if (toInt(p.value(option), low, high, &v))
                 return true;
             *error = QStringLiteral("--%1: '%2' is not a number in %3..%4")
-                         .arg(option.names().first(), p.value(option)).arg(low).arg(high);
+                         .arg(option.names().first(), p.value(option))
+                         .arg(low)
+                         .arg(high);
             return false;
         };
         if (!number(shots, 1, int32Max))
@@ -178,18 +182,21 @@ private:
         o->feet = p.isSet(feet);
         qint64 factor = 0;
         if (!toInt(p.value(offsetFactor), 1, 1000, &factor))
-            return setError(error, QStringLiteral("--offset-factor: '%1' is not 1, 10, 100 or 1000")
-                                       .arg(p.value(offsetFactor)));
+            return setError(
+                error, QStringLiteral("--offset-factor: '%1' is not 1, 10, 100 or 1000").arg(p.value(offsetFactor)));
         o->offsetFactor = int(factor);
         if (p.isSet(crossline)) {
             const QStringList range = p.value(crossline).split(QLatin1Char(','));
-            if (range.size() != 2 || !toDouble(range.at(0), &o->sourceCrosslineMin)
-                || !toDouble(range.at(1), &o->sourceCrosslineMax))
-                return setError(error, QStringLiteral("--source-crossline: '%1' is not MIN,MAX in metres")
-                                           .arg(p.value(crossline)));
+            if (range.size() != 2 || !toDouble(range.at(0), &o->sourceCrosslineMin) ||
+                !toDouble(range.at(1), &o->sourceCrosslineMax))
+                return setError(
+                    error, QStringLiteral("--source-crossline: '%1' is not MIN,MAX in metres").arg(p.value(crossline)));
         }
-        const struct { const Opt &option; QVector<double> &list; } lists[] = {
-            {velocities, o->velocities}, {thicknesses, o->thicknesses}, {crossovers, o->crossovers}};
+        const struct
+        {
+            const Opt &option;
+            QVector<double> &list;
+        } lists[] = {{velocities, o->velocities}, {thicknesses, o->thicknesses}, {crossovers, o->crossovers}};
         for (const auto &l : lists) {
             if (!p.isSet(l.option))
                 continue;
@@ -201,15 +208,25 @@ private:
                 l.list.append(v);
             }
         }
-        const struct { const Opt &option; double &value; } amounts[] = {
-            {noise, o->noiseMs}, {sourceStatics, o->sourceStaticMs}, {receiverStatics, o->receiverStaticMs},
-            {stationStatics, o->stationStaticMs}, {triggerDelay, o->triggerDelayMs}, {sourceDelay, o->sourceDelayMs},
-            {missing, o->missing}, {unpicked, o->unpicked}, {elevationVelocity, o->elevationVelocity},
-            {lateralChange, o->lateralChange}};
+        const struct
+        {
+            const Opt &option;
+            double &value;
+        } amounts[] = {{noise, o->noiseMs},
+                       {sourceStatics, o->sourceStaticMs},
+                       {receiverStatics, o->receiverStaticMs},
+                       {stationStatics, o->stationStaticMs},
+                       {triggerDelay, o->triggerDelayMs},
+                       {sourceDelay, o->sourceDelayMs},
+                       {missing, o->missing},
+                       {unpicked, o->unpicked},
+                       {elevationVelocity, o->elevationVelocity},
+                       {lateralChange, o->lateralChange}};
         for (const auto &a : amounts) {
             if (!toDouble(p.value(a.option), &a.value))
-                return setError(error, QStringLiteral("--%1: '%2' is not a number")
-                                           .arg(a.option.names().first(), p.value(a.option)));
+                return setError(
+                    error,
+                    QStringLiteral("--%1: '%2' is not a number").arg(a.option.names().first(), p.value(a.option)));
         }
         return true;
     }
@@ -232,7 +249,8 @@ private:
 
     bool readFaults(const QCommandLineParser &p, FbGenerator::Options *o, QString *error) const
     {
-        const struct {
+        const struct
+        {
             const Opt &option;
             const char *defaultField;
             QStringList fields;
@@ -258,8 +276,8 @@ private:
         for (const QString &text : p.values(repeat)) {
             const QStringList parts = text.split(QLatin1Char(':'));
             FbGenerator::FfidRepeat r;
-            if (parts.size() > 2 || (parts.size() == 2 && !position(parts.at(0), &r.source))
-                || !position(parts.last(), &r.shot))
+            if (parts.size() > 2 || (parts.size() == 2 && !position(parts.at(0), &r.source)) ||
+                !position(parts.last(), &r.shot))
                 return setError(error, QStringLiteral("--repeat-ffid: '%1' is not POS or SOURCE:POS").arg(text));
             o->repeatedFfid.append(r);
         }
@@ -271,8 +289,8 @@ int runGen(const QStringList &args)
 {
     CommandParser cmd(QStringLiteral("gen"),
                       QStringLiteral("Writes a synthetic FB file: one 2-D line shot with a rolling split spread; with "
-                                     "--traces also its shot records.\n")
-                          + QLatin1String(Numbering) + QStringLiteral(" Fault options may be given more than once."));
+                                     "--traces also its shot records.\n") +
+                          QLatin1String(Numbering) + QStringLiteral(" Fault options may be given more than once."));
     const GenOptions options;
     options.addTo(cmd.parser);
     const PickFaultOptions pickFaults(cmd.parser);
@@ -283,8 +301,8 @@ int runGen(const QStringList &args)
 
     FbGenerator::Options o;
     QString error;
-    if (!options.read(cmd.parser, &o, &error) || !pickFaults.read(cmd.parser, &o, &error)
-        || !traces.read(cmd.parser, &o, &error))
+    if (!options.read(cmd.parser, &o, &error) || !pickFaults.read(cmd.parser, &o, &error) ||
+        !traces.read(cmd.parser, &o, &error))
         return fail(error);
     FbGenerator::Result result;
     FbGenerator::FileWriter writer(o);
@@ -314,10 +332,13 @@ int runInfo(const QStringList &args)
     // mean anything.
     if (scanner.recordCount() == 0)
         return fail(QStringLiteral("%1: not an FB file: %2 bytes cannot hold a header and one record")
-                        .arg(file.name).arg(scanner.fileSize()));
+                        .arg(file.name)
+                        .arg(scanner.fileSize()));
     if (h.min_offset > h.max_offset)
         return fail(QStringLiteral("%1: not an FB file: the header's offset range %2 .. %3 is reversed")
-                        .arg(file.name).arg(h.min_offset).arg(h.max_offset));
+                        .arg(file.name)
+                        .arg(h.min_offset)
+                        .arg(h.max_offset));
 
     QTextStream &o = out();
     o << "File: " << file.name << '\n';
@@ -341,8 +362,8 @@ int runInfo(const QStringList &args)
 int runShots(const QStringList &args)
 {
     CommandParser cmd(QStringLiteral("shots"),
-                      QStringLiteral("Prints the shot index: one line per run of records with the same ffid.\n")
-                          + QLatin1String(Numbering) + QStringLiteral(" The last record is inclusive."));
+                      QStringLiteral("Prints the shot index: one line per run of records with the same ffid.\n") +
+                          QLatin1String(Numbering) + QStringLiteral(" The last record is inclusive."));
     const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Comma-separated values with a title line."));
     cmd.parser.addOption(csv);
     IndexedFile file;
@@ -355,8 +376,10 @@ int runShots(const QStringList &args)
     if (asCsv)
         o << "shot,ffid,first,last,records\n";
     else
-        o << qSetFieldWidth(8) << "shot" << qSetFieldWidth(12) << "ffid" << "first" << "last" << "records"
-          << qSetFieldWidth(0) << '\n';
+        o << qSetFieldWidth(8) << "shot" << qSetFieldWidth(12) << "ffid"
+          << "first"
+          << "last"
+          << "records" << qSetFieldWidth(0) << '\n';
     for (int k = 0; k < index.size() && output().ok(); ++k) {
         const ShotIndexEntry &e = index.at(k);
         const qint64 first = qint64(e.firstRecord) + 1, last = qint64(e.lastRecord) + 1;
@@ -390,8 +413,7 @@ class DumpColumn
 public:
     explicit DumpColumn(const FbLayout::Field &field)
         : m_field(&field), m_cached(field.sourceAttribute), m_width(int(qstrlen(field.name)))
-    {
-    }
+    { }
 
     const FbLayout::Field &field() const { return *m_field; }
     int width() const { return m_width; }
@@ -586,7 +608,8 @@ int runDump(const QStringList &args)
 {
     CommandParser cmd(QStringLiteral("dump"),
                       QStringLiteral("Prints the records of one shot with every named field, formatted as the "
-                                     "viewer shows them, plus fb_status last.\n") + QLatin1String(Numbering));
+                                     "viewer shows them, plus fb_status last.\n") +
+                          QLatin1String(Numbering));
     const QCommandLineOption shot(QStringLiteral("shot"), QStringLiteral("The shot at position POS (from 1)."),
                                   QStringLiteral("POS"));
     const QCommandLineOption ffid(QStringLiteral("ffid"), QStringLiteral("The first shot with this ffid."),
@@ -607,8 +630,8 @@ int runDump(const QStringList &args)
     int row = -1;
     if (cmd.parser.isSet(shot)) {
         if (!toInt(cmd.parser.value(shot), 1, index.size(), &v))
-            return fail(QStringLiteral("--shot: '%1' is not a shot in 1..%2")
-                            .arg(cmd.parser.value(shot)).arg(index.size()));
+            return fail(
+                QStringLiteral("--shot: '%1' is not a shot in 1..%2").arg(cmd.parser.value(shot)).arg(index.size()));
         row = int(v - 1);
     } else {
         if (!toInt(cmd.parser.value(ffid), std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(), &v))
@@ -642,10 +665,10 @@ int runCheck(const QStringList &args)
                                      "size, runs of records that are all zeros, source attributes that vary "
                                      "within a shot, ffids that name more than one shot, NaN or infinite floats, "
                                      "and the pick-status counts. The same checks as qc runs, without judging "
-                                     "the picks.\n")
-                          + QLatin1String(Numbering)
-                          + QStringLiteral(" A pick is named by its record number, fb_no, ffid and channel.\n"
-                                           "Exit code 0 when clean, 1 when a problem was found."));
+                                     "the picks.\n") +
+                          QLatin1String(Numbering) +
+                          QStringLiteral(" A pick is named by its record number, fb_no, ffid and channel.\n"
+                                         "Exit code 0 when clean, 1 when a problem was found."));
     const QCommandLineOption all(QStringLiteral("all"),
                                  QStringLiteral("List every item, not the first 50 of each kind."));
     cmd.parser.addOption(all);
@@ -738,8 +761,8 @@ int main(int argc, char *argv[])
     }
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Makes, inspects and checks FB (first-break pick) files.\n")
-                                     + QLatin1String(Numbering) + QStringLiteral("\n\n") + commandSummary());
+    parser.setApplicationDescription(QStringLiteral("Makes, inspects and checks FB (first-break pick) files.\n") +
+                                     QLatin1String(Numbering) + QStringLiteral("\n\n") + commandSummary());
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("COMMAND"), commandNames());

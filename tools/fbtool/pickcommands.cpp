@@ -133,10 +133,9 @@ int runPick(const QStringList &args)
     const bool terminal = isatty(STDERR_FILENO);
     QTextStream err(stderr);
     TraceDataSet data;
-    const Progress indexing(terminal ? Progress::Observer([&err](int percent) {
-        err << "\rindexing " << percent << "%" << Qt::flush;
-    })
-                                     : Progress::Observer());
+    const Progress indexing(
+        terminal ? Progress::Observer([&err](int percent) { err << "\rindexing " << percent << "%" << Qt::flush; })
+                 : Progress::Observer());
     if (!data.open(p.value(seismic), indexing))
         return fail(data.errorString());
     if (p.isSet(firstSample))
@@ -232,8 +231,8 @@ int runPick(const QStringList &args)
     header.max_offset = record ? maxOffset : 0;
     char headerBytes[FbLayout::HeaderSize];
     FbLayout::encodeHeader(header, headerBytes);
-    if (!file.write(headerBytes, FbLayout::HeaderSize) || !file.write(bytes.constData(), bytes.size())
-        || !file.commit())
+    if (!file.write(headerBytes, FbLayout::HeaderSize) || !file.write(bytes.constData(), bytes.size()) ||
+        !file.commit())
         return fail(file.errorString());
 
     QTextStream &o = out();

@@ -32,8 +32,8 @@ bool parseSize(const QString &text, QSize *size)
 {
     const QStringList parts = text.toLower().split(QLatin1Char('x'));
     qint64 w = 0, h = 0;
-    if (parts.size() != 2 || !toInt(parts.at(0), ImageExport::MinSide, ImageExport::MaxSide, &w)
-        || !toInt(parts.at(1), ImageExport::MinSide, ImageExport::MaxSide, &h))
+    if (parts.size() != 2 || !toInt(parts.at(0), ImageExport::MinSide, ImageExport::MaxSide, &w) ||
+        !toInt(parts.at(1), ImageExport::MinSide, ImageExport::MaxSide, &h))
         return false;
     *size = QSize(int(w), int(h));
     return true;
@@ -45,8 +45,10 @@ QCommandLineOption sizeOption()
 {
     return QCommandLineOption(QStringLiteral("size"),
                               QStringLiteral("Image size in pixels, each side %1..%2 (default %3x%4).")
-                                  .arg(ImageExport::MinSide).arg(ImageExport::MaxSide)
-                                  .arg(ImageExport::DefaultWidth).arg(ImageExport::DefaultHeight),
+                                  .arg(ImageExport::MinSide)
+                                  .arg(ImageExport::MaxSide)
+                                  .arg(ImageExport::DefaultWidth)
+                                  .arg(ImageExport::DefaultHeight),
                               QStringLiteral("WxH"),
                               QStringLiteral("%1x%2").arg(ImageExport::DefaultWidth).arg(ImageExport::DefaultHeight));
 }
@@ -65,7 +67,9 @@ bool imageOptions(const QCommandLineParser &p, const QCommandLineOption &output,
         return false;
     if (!parseSize(p.value(size), pixels)) {
         fail(QStringLiteral("--size: '%1' is not WxH, each in %2..%3")
-                 .arg(p.value(size)).arg(ImageExport::MinSide).arg(ImageExport::MaxSide));
+                 .arg(p.value(size))
+                 .arg(ImageExport::MinSide)
+                 .arg(ImageExport::MaxSide));
         return false;
     }
     return true;
@@ -89,16 +93,16 @@ QCoreApplication *createApplication(int &argc, char **argv)
     const QByteArray command = argc > 1 ? QByteArray(argv[1]) : QByteArray();
     if (command != "plot" && command != "map" && command != "traces")
         return new QCoreApplication(argc, argv);
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Without a session's runtime folder Qt warns on stderr, which would
     // break the one-line error convention; a private one in the temp folder
     // is what it would fall back to anyway.
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
         const QString runtime = QDir::tempPath() + QStringLiteral("/runtime-fbtool-") + QString::number(getuid());
-        if (QDir().mkpath(runtime) && QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner
-                                                                         | QFile::ExeOwner))
+        if (QDir().mkpath(runtime) &&
+            QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
             qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     }
     return new QApplication(argc, argv);
@@ -133,8 +137,8 @@ int runPlot(const QStringList &args)
                       QStringLiteral("Draws one shot's picks against signed offset as the QC window does: each pick "
                                      "in its status colour (0 green, 1 magenta, other red), the fitted first-break "
                                      "curve of each side with each segment's apparent velocity and the intercept, "
-                                     "outliers ringed, a legend. OUT ends in .png, .svg or .pdf.\n")
-                          + QLatin1String(Numbering));
+                                     "outliers ringed, a legend. OUT ends in .png, .svg or .pdf.\n") +
+                          QLatin1String(Numbering));
     const QCommandLineOption shot(QStringLiteral("shot"), QStringLiteral("The shot at position N (from 1)."),
                                   QStringLiteral("N"));
     const QCommandLineOption ffid(QStringLiteral("ffid"), QStringLiteral("The first shot with this ffid."),
@@ -143,16 +147,18 @@ int runPlot(const QStringList &args)
                                     QStringLiteral("The image to write."), QStringLiteral("OUT"));
     const QCommandLineOption reduce(QStringLiteral("reduce"),
                                     QStringLiteral("Plot reduced time t - |offset|/V, V in offset units per "
-                                                   "second."), QStringLiteral("V"));
+                                                   "second."),
+                                    QStringLiteral("V"));
     const QCommandLineOption residuals(QStringLiteral("residuals"),
                                        QStringLiteral("Plot each pick's residual (time - fitted curve) instead of "
                                                       "its time."));
     const QCommandLineOption offsetUnit(QStringLiteral("offset-unit"),
                                         QStringLiteral("The unit of offsets, named on the axis and in velocities "
-                                                       "(default m)."), QStringLiteral("U"), QStringLiteral("m"));
+                                                       "(default m)."),
+                                        QStringLiteral("U"), QStringLiteral("m"));
     const QCommandLineOption size = sizeOption();
-    const QCommandLineOption outlierMs
-        = thresholdOption(Threshold::Outlier, QStringLiteral("Outlier threshold in ms, as for qc (default %1)."));
+    const QCommandLineOption outlierMs =
+        thresholdOption(Threshold::Outlier, QStringLiteral("Outlier threshold in ms, as for qc (default %1)."));
     cmd.parser.addOptions({shot, ffid, output, reduce, residuals, offsetUnit, size, outlierMs});
     IndexedFile file;
     if (!file.parse(cmd, args))
@@ -228,11 +234,11 @@ int runMap(const QStringList &args)
                                                    "(flagged reciprocal pairs per shot) or timing (estimated "
                                                    "timing error, ms)."),
                                     QStringLiteral("VALUE"), QStringLiteral("outliers"));
-    const QCommandLineOption outlierMs
-        = thresholdOption(Threshold::Outlier, QStringLiteral("Outlier threshold in ms, as for qc (default %1)."));
-    const QCommandLineOption reciprocityMs
-        = thresholdOption(Threshold::Reciprocity, QStringLiteral("Reciprocity tolerance in ms, as for qc (default "
-                                                                 "%1); the stations view's colour bar spans it."));
+    const QCommandLineOption outlierMs =
+        thresholdOption(Threshold::Outlier, QStringLiteral("Outlier threshold in ms, as for qc (default %1)."));
+    const QCommandLineOption reciprocityMs =
+        thresholdOption(Threshold::Reciprocity, QStringLiteral("Reciprocity tolerance in ms, as for qc (default "
+                                                               "%1); the stations view's colour bar spans it."));
     const QCommandLineOption size = sizeOption();
     cmd.parser.addOptions({output, view, colour, outlierMs, reciprocityMs, size});
     const QString fileName = cmd.parse(args);
@@ -261,12 +267,15 @@ int runMap(const QStringList &args)
     // One read of the file judges it and collects its receivers.
     PickQc::Settings settings;
     settings.collectReceivers = true;
-    const struct { const QCommandLineOption &option; double *value; } thresholds[] = {
-        {outlierMs, &settings.outlierMs}, {reciprocityMs, &settings.reciprocityMs}};
+    const struct
+    {
+        const QCommandLineOption &option;
+        double *value;
+    } thresholds[] = {{outlierMs, &settings.outlierMs}, {reciprocityMs, &settings.reciprocityMs}};
     for (const auto &t : thresholds) {
         if (!toDouble(p.value(t.option), t.value) || *t.value < 0)
-            return fail(QStringLiteral("--%1: '%2' is not a time in ms").arg(t.option.names().first(),
-                                                                            p.value(t.option)));
+            return fail(
+                QStringLiteral("--%1: '%2' is not a time in ms").arg(t.option.names().first(), p.value(t.option)));
     }
 
     PickQc::Analyzer analyzer(fileName, settings);
@@ -277,8 +286,8 @@ int runMap(const QStringList &args)
     if (shown == Map) {
         const SurveyMapData data = QcMapValues::survey(report);
         SurveyMap map;
-        const QString counts = QcReportText::counted(data.shotCount(), "source", "sources") + QStringLiteral(", ")
-                             + QcReportText::counted(data.receivers().size(), "receiver", "receivers");
+        const QString counts = QcReportText::counted(data.shotCount(), "source", "sources") + QStringLiteral(", ") +
+                               QcReportText::counted(data.receivers().size(), "receiver", "receivers");
         map.setTitle(name + QStringLiteral(": ") + counts);
         map.resize(pixels);
         map.setSurvey(data);
@@ -298,9 +307,9 @@ int runMap(const QStringList &args)
         int beyond = 0;
         for (int k = 0; k < axis.receivers().size(); ++k)
             beyond += receivers.standsOut(k) ? 1 : 0;
-        const QString counts = QcReportText::counted(axis.receivers().size(), "receiver", "receivers")
-                             + QStringLiteral(", %1 with a mean residual beyond %2 ms")
-                                   .arg(beyond).arg(settings.outlierMs / 2);
+        const QString counts =
+            QcReportText::counted(axis.receivers().size(), "receiver", "receivers") +
+            QStringLiteral(", %1 with a mean residual beyond %2 ms").arg(beyond).arg(settings.outlierMs / 2);
         receivers.setTitle(name + QStringLiteral(": ") + counts);
         if (!writeImage(&receivers, outName, pixels, {fileName}))
             return Failed;
@@ -316,8 +325,8 @@ int runMap(const QStringList &args)
         image.setDifferences(report.pairs, settings.reciprocityMs);
         what = QcReportText::counted(report.pairs.size(), "compared pair", "compared pairs");
     } else {
-        const StationShotCells cells = StationShotBuilder::build(fileName, report.index, axis, settings, 0,
-                                                                 report.index.size() - 1);
+        const StationShotCells cells =
+            StationShotBuilder::build(fileName, report.index, axis, settings, 0, report.index.size() - 1);
         image.setResidualCells(cells);
         image.setKind(StationShotView::Residuals);
         what = QcReportText::counted(cells.cells.size(), "judged pick", "judged picks");

@@ -34,8 +34,8 @@ bool splitFault(const QString &text, int numbers, qint64 *row, qint64 *channel, 
     if (parts.size() != numbers)
         return false;
     const qint64 intMax = std::numeric_limits<int>::max();
-    return toInt(parts.first(), 1, intMax, row) && (numbers == 2 || toInt(parts.at(1), 1, intMax, channel))
-        && toDouble(parts.last(), ms);
+    return toInt(parts.first(), 1, intMax, row) && (numbers == 2 || toInt(parts.at(1), 1, intMax, channel)) &&
+           toDouble(parts.last(), ms);
 }
 
 } // namespace
@@ -49,13 +49,13 @@ int runQc(const QStringList &args)
                                      "attributes, repeated ffids and bad values. With --seismic, also judges each "
                                      "pick against its own trace: picks off their trace's onset, runs of picks one "
                                      "period off (cycle skips) and first breaks too weak to judge.\n"
-                                     "A pick is named by its record number, fb_no and channel.\n")
-                          + QLatin1String(Numbering)
-                          + QStringLiteral("\nExit code 0 when nothing is found, 1 when something is, 2 on error."));
+                                     "A pick is named by its record number, fb_no and channel.\n") +
+                          QLatin1String(Numbering) +
+                          QStringLiteral("\nExit code 0 when nothing is found, 1 when something is, 2 on error."));
     const QCommandLineOption outlierMs = thresholdOption(
         Threshold::Outlier, QStringLiteral("Outlier threshold on |fb_time - model| in ms (default %1)."));
-    const QCommandLineOption reciprocityMs
-        = thresholdOption(Threshold::Reciprocity, QStringLiteral("Reciprocity tolerance in ms (default %1)."));
+    const QCommandLineOption reciprocityMs =
+        thresholdOption(Threshold::Reciprocity, QStringLiteral("Reciprocity tolerance in ms (default %1)."));
     const QCommandLineOption csv(QStringLiteral("csv"),
                                  QStringLiteral("Also write every finding into DIR: outliers.csv, reciprocity.csv "
                                                 "(every compared pair), repeats.csv (every compared re-shot), "
@@ -78,8 +78,11 @@ int runQc(const QStringList &args)
         return Failed;
 
     PickQc::Settings settings;
-    const struct { const QCommandLineOption &option; double *value; } thresholds[] = {
-        {outlierMs, &settings.outlierMs}, {reciprocityMs, &settings.reciprocityMs}};
+    const struct
+    {
+        const QCommandLineOption &option;
+        double *value;
+    } thresholds[] = {{outlierMs, &settings.outlierMs}, {reciprocityMs, &settings.reciprocityMs}};
     for (const auto &t : thresholds) {
         const QString text = cmd.parser.value(t.option);
         if (!toDouble(text, t.value) || *t.value < 0)
@@ -142,12 +145,12 @@ PickFaultOptions::PickFaultOptions(QCommandLineParser &parser)
     : spike(QStringLiteral("spike"),
             QStringLiteral("The pick of channel CHANNEL in shot POS is off by MS ms, as a cycle skip; qc finds "
                            "it as an outlier."),
-            QStringLiteral("POS:CHANNEL:MS"))
-    , shift(QStringLiteral("shift"),
+            QStringLiteral("POS:CHANNEL:MS")),
+      shift(QStringLiteral("shift"),
             QStringLiteral("Every pick of shot POS is late by MS ms (early when negative), as a timing error; "
                            "qc finds it through reciprocity, not as outliers."),
-            QStringLiteral("POS:MS"))
-    , skipRun(QStringLiteral("skip-run"),
+            QStringLiteral("POS:MS")),
+      skipRun(QStringLiteral("skip-run"),
               QStringLiteral("COUNT neighbouring picks of shot POS from channel CHANNEL on are late by MS ms, as a "
                              "cycle skip along part of the spread."),
               QStringLiteral("POS:CHANNEL:COUNT:MS"))
@@ -177,8 +180,8 @@ bool PickFaultOptions::read(const QCommandLineParser &parser, FbGenerator::Optio
         // POS:CHANNEL:COUNT:MS: the count read as the middle number of a spike.
         const int colon = text.indexOf(QLatin1Char(':'));
         qint64 first = 0, count = 0;
-        if (colon < 0 || !splitFault(text.mid(colon + 1), 3, &first, &count, &ms)
-            || !toInt(text.left(colon), 1, std::numeric_limits<int>::max(), &row)) {
+        if (colon < 0 || !splitFault(text.mid(colon + 1), 3, &first, &count, &ms) ||
+            !toInt(text.left(colon), 1, std::numeric_limits<int>::max(), &row)) {
             *error = QStringLiteral("--skip-run: '%1' is not POS:CHANNEL:COUNT:MS").arg(text);
             return false;
         }

@@ -8,7 +8,9 @@
 #include <QStringList>
 
 class QCommandLineParser;
-namespace FbGenerator { struct Options; }
+namespace FbGenerator {
+struct Options;
+}
 
 namespace FbTool {
 

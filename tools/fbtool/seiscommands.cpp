@@ -34,8 +34,8 @@ bool readFfidTable(const QString &fileName, QHash<QString, qint32> *table, QStri
             continue;
         const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         qint64 ffid = 0;
-        if (words.size() != 2 || !toInt(words[1], std::numeric_limits<qint32>::min(),
-                                         std::numeric_limits<qint32>::max(), &ffid)) {
+        if (words.size() != 2 ||
+            !toInt(words[1], std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(), &ffid)) {
             *error = QStringLiteral("%1:%2: expected a file name and an ffid").arg(fileName).arg(line);
             return false;
         }
@@ -64,22 +64,21 @@ void printShift(QTextStream &o, const PickQc::TimeShift &shift)
 TraceOpenOptions::TraceOpenOptions(QCommandLineParser &parser)
     : firstSample(QStringLiteral("first-sample"),
                   QStringLiteral("The time of every trace's first sample in ms, in place of the format's delay."),
-                  QStringLiteral("MS"))
-    , ffidByte(QStringLiteral("ffid-byte"),
+                  QStringLiteral("MS")),
+      ffidByte(QStringLiteral("ffid-byte"),
                QStringLiteral("SEG-Y: the trace header byte where the ffid starts (default 9)."), QStringLiteral("N"),
-               QStringLiteral("9"))
-    , channelByte(QStringLiteral("channel-byte"),
+               QStringLiteral("9")),
+      channelByte(QStringLiteral("channel-byte"),
                   QStringLiteral("SEG-Y: the trace header byte where the channel starts (default 13)."),
-                  QStringLiteral("N"), QStringLiteral("13"))
-    , ffidTable(QStringLiteral("ffid-table"),
+                  QStringLiteral("N"), QStringLiteral("13")),
+      ffidTable(QStringLiteral("ffid-table"),
                 QStringLiteral("SEG-2: a text file of 'FILENAME FFID' lines giving each file's ffid."),
                 QStringLiteral("FILE"))
 {
     parser.addOptions({firstSample, ffidByte, channelByte, ffidTable});
 }
 
-bool TraceOpenOptions::open(const QCommandLineParser &p, const QString &path, TraceDataSet *data,
-                            QString *error) const
+bool TraceOpenOptions::open(const QCommandLineParser &p, const QString &path, TraceDataSet *data, QString *error) const
 {
     TraceDataSet::Options options;
     qint64 v = 0;
@@ -146,7 +145,8 @@ int runSeis(const QStringList &args)
     TraceMatchSettings settings;
     if (p.value(by) != QLatin1String("keys") && p.value(by) != QLatin1String("position"))
         return fail(QStringLiteral("--by: '%1' is not keys or position").arg(p.value(by)));
-    settings.by = p.value(by) == QLatin1String("keys") ? TraceMatchSettings::By::Keys : TraceMatchSettings::By::Position;
+    settings.by =
+        p.value(by) == QLatin1String("keys") ? TraceMatchSettings::By::Keys : TraceMatchSettings::By::Position;
     if (!toDouble(p.value(tolerance), &settings.toleranceM) || !(settings.toleranceM > 0))
         return fail(QStringLiteral("--tolerance: '%1' is not a positive number").arg(p.value(tolerance)));
 
@@ -168,8 +168,8 @@ int runSeis(const QStringList &args)
     o << "Shots: " << data.shotCount() << '\n';
     o << "Samples per trace: " << data.samplesPerTrace() << '\n';
     o << "Sample interval: " << data.sampleIntervalMs() << " ms\n";
-    o << "First sample: " << data.firstSampleMs() << " ms"
-      << (data.firstSampleOverridden() ? " (--first-sample)" : "") << '\n';
+    o << "First sample: " << data.firstSampleMs() << " ms" << (data.firstSampleOverridden() ? " (--first-sample)" : "")
+      << '\n';
     o << "Index: " << TraceDataSet::indexBytesPerTrace() << " bytes a trace\n";
     for (const QString &w : data.warnings())
         o << "Warning: " << w << '\n';
@@ -182,8 +182,8 @@ int runSeis(const QStringList &args)
     if (!matcher.match(data, fb, &r))
         return fail(QStringLiteral("%1: %2").arg(fb, matcher.errorString()));
     o << "Picks: " << r.picks << " in " << fb << '\n';
-    o << "Matched " << (settings.by == TraceMatchSettings::By::Keys ? "by ffid and channel" : "by position")
-      << ": " << r.matched << '\n';
+    o << "Matched " << (settings.by == TraceMatchSettings::By::Keys ? "by ffid and channel" : "by position") << ": "
+      << r.matched << '\n';
     o << "Picks without a trace: " << r.picksWithoutTrace << '\n';
     o << "Traces without a pick: " << r.tracesWithoutPick << '\n';
     for (const TraceMatchItem &i : qAsConst(r.firstPicksWithoutTrace))
@@ -225,49 +225,50 @@ TraceGenOptions::TraceGenOptions(QCommandLineParser &parser)
     : traces(QStringLiteral("traces"),
              QStringLiteral("Also write shot records whose first arrivals lie at the true pick times: a SEG-Y file, "
                             "or a folder of SEG-2 files."),
-             QStringLiteral("OUT"))
-    , format(QStringLiteral("traces-format"), QStringLiteral("segy (the default) or seg2."), QStringLiteral("FORMAT"),
-             QStringLiteral("segy"))
-    , cycleSkip(QStringLiteral("cycle-skip"),
+             QStringLiteral("OUT")),
+      format(QStringLiteral("traces-format"), QStringLiteral("segy (the default) or seg2."), QStringLiteral("FORMAT"),
+             QStringLiteral("segy")),
+      cycleSkip(QStringLiteral("cycle-skip"),
                 QStringLiteral("The picks of channels CH1 to CH2 of shot POS are one period late; the traces keep "
                                "the true onset."),
-                QStringLiteral("POS:CH1-CH2"))
-    , mispick(QStringLiteral("mispick"),
+                QStringLiteral("POS:CH1-CH2")),
+      mispick(QStringLiteral("mispick"),
               QStringLiteral("The pick of channel CH of shot POS is off by MS ms; the trace keeps the true onset."),
-              QStringLiteral("POS:CH:MS"))
-    , frequency(QStringLiteral("frequency"), QStringLiteral("The wavelet's dominant frequency in Hz (default 40)."),
-                QStringLiteral("HZ"), QStringLiteral("40"))
-    , tracePolarity(QStringLiteral("trace-polarity"),
+              QStringLiteral("POS:CH:MS")),
+      frequency(QStringLiteral("frequency"), QStringLiteral("The wavelet's dominant frequency in Hz (default 40)."),
+                QStringLiteral("HZ"), QStringLiteral("40")),
+      tracePolarity(QStringLiteral("trace-polarity"),
                     QStringLiteral("The first motion: normal (up, the default) or reversed."),
-                    QStringLiteral("normal|reversed"), QStringLiteral("normal"))
-    , snr(QStringLiteral("snr"),
-          QStringLiteral("First arrival's peak over the noise's rms (default 10; 0: no noise)."),
-          QStringLiteral("RATIO"), QStringLiteral("10"))
-    , interval(QStringLiteral("sample-interval"), QStringLiteral("Trace sample interval in ms (default 0.5)."),
-               QStringLiteral("MS"), QStringLiteral("0.5"))
-    , length(QStringLiteral("trace-length"),
+                    QStringLiteral("normal|reversed"), QStringLiteral("normal")),
+      snr(QStringLiteral("snr"), QStringLiteral("First arrival's peak over the noise's rms (default 10; 0: no noise)."),
+          QStringLiteral("RATIO"), QStringLiteral("10")),
+      interval(QStringLiteral("sample-interval"), QStringLiteral("Trace sample interval in ms (default 0.5)."),
+               QStringLiteral("MS"), QStringLiteral("0.5")),
+      length(QStringLiteral("trace-length"),
              QStringLiteral("Trace length in ms (default: the latest first break and 250 ms more)."),
-             QStringLiteral("MS"), QStringLiteral("0"))
-    , emergent(QStringLiteral("emergent"),
+             QStringLiteral("MS"), QStringLiteral("0")),
+      emergent(QStringLiteral("emergent"),
                QStringLiteral("That share of the traces, drawn by the seed, has an emergent low-frequency onset "
                               "(default 0)."),
-               QStringLiteral("FRACTION"), QStringLiteral("0"))
-    , clipNear(QStringLiteral("clip-near"),
+               QStringLiteral("FRACTION"), QStringLiteral("0")),
+      clipNear(QStringLiteral("clip-near"),
                QStringLiteral("Traces within M metres of the source are clipped, as a saturated recorder clips them "
                               "(default 0: none)."),
-               QStringLiteral("M"), QStringLiteral("0"))
-    , hum(QStringLiteral("hum"),
+               QStringLiteral("M"), QStringLiteral("0")),
+      hum(QStringLiteral("hum"),
           QStringLiteral("A hum at HZ on the channels beyond half the shot's longest offset; AMP of the first "
-                         "arrival's peak (default %1).").arg(TraceGenerator::DefaultHumAmplitude),
-          QStringLiteral("HZ[:AMP]"))
-    , airWave(QStringLiteral("air-wave"),
+                         "arrival's peak (default %1).")
+              .arg(TraceGenerator::DefaultHumAmplitude),
+          QStringLiteral("HZ[:AMP]")),
+      airWave(QStringLiteral("air-wave"),
               QStringLiteral("An air wave arriving at |offset| / %1 m/s; on ground slower than sound it comes "
-                             "before the first break.").arg(TraceGenerator::AirSpeedMps))
-    , airWaveAmplitude(QStringLiteral("air-wave-amplitude"),
+                             "before the first break.")
+                  .arg(TraceGenerator::AirSpeedMps)),
+      airWaveAmplitude(QStringLiteral("air-wave-amplitude"),
                        QStringLiteral("The air wave's peak over the first arrival's (default %1).")
                            .arg(TraceGenerator::DefaultAirWaveAmplitude),
-                       QStringLiteral("AMP"), QString::number(TraceGenerator::DefaultAirWaveAmplitude))
-    , d(std::make_shared<Private>())
+                       QStringLiteral("AMP"), QString::number(TraceGenerator::DefaultAirWaveAmplitude)),
+      d(std::make_shared<Private>())
 {
     parser.addOptions({traces, format, cycleSkip, mispick, frequency, tracePolarity, snr, interval, length, emergent,
                        clipNear, hum, airWave, airWaveAmplitude});
@@ -288,9 +289,17 @@ bool TraceGenOptions::read(const QCommandLineParser &p, FbGenerator::Options *fb
         return false;
     }
     t.polarity = polarity == QLatin1String("normal") ? 1 : -1;
-    const struct { const QCommandLineOption &option; double &value; } numbers[] = {
-        {frequency, t.dominantHz}, {snr, t.signalToNoise}, {interval, t.sampleIntervalMs}, {length, t.lengthMs},
-        {emergent, t.emergentShare}, {clipNear, t.clipNearM}, {airWaveAmplitude, t.airWaveAmplitude}};
+    const struct
+    {
+        const QCommandLineOption &option;
+        double &value;
+    } numbers[] = {{frequency, t.dominantHz},
+                   {snr, t.signalToNoise},
+                   {interval, t.sampleIntervalMs},
+                   {length, t.lengthMs},
+                   {emergent, t.emergentShare},
+                   {clipNear, t.clipNearM},
+                   {airWaveAmplitude, t.airWaveAmplitude}};
     for (const auto &n : numbers) {
         if (!toDouble(p.value(n.option), &n.value)) {
             *error = QStringLiteral("--%1: '%2' is not a number").arg(n.option.names().first(), p.value(n.option));
@@ -299,8 +308,8 @@ bool TraceGenOptions::read(const QCommandLineParser &p, FbGenerator::Options *fb
     }
     if (p.isSet(hum)) {
         const QStringList parts = p.value(hum).split(QLatin1Char(':'));
-        if (parts.size() > 2 || !toDouble(parts[0], &t.humHz) || !(t.humHz > 0)
-            || (parts.size() == 2 && !toDouble(parts[1], &t.humAmplitude))) {
+        if (parts.size() > 2 || !toDouble(parts[0], &t.humHz) || !(t.humHz > 0) ||
+            (parts.size() == 2 && !toDouble(parts[1], &t.humAmplitude))) {
             *error = QStringLiteral("--hum: '%1' is not HZ[:AMP]").arg(p.value(hum));
             return false;
         }
@@ -310,9 +319,9 @@ bool TraceGenOptions::read(const QCommandLineParser &p, FbGenerator::Options *fb
     for (const QString &text : p.values(cycleSkip)) {
         const QStringList parts = text.split(QLatin1Char(':'));
         const QStringList run = parts.value(1).split(QLatin1Char('-'));
-        if (parts.size() != 2 || run.size() != 2 || !toInt(parts[0], 1, std::numeric_limits<int>::max(), &shot)
-            || !toInt(run[0], 1, std::numeric_limits<int>::max(), &first)
-            || !toInt(run[1], 1, std::numeric_limits<int>::max(), &last)) {
+        if (parts.size() != 2 || run.size() != 2 || !toInt(parts[0], 1, std::numeric_limits<int>::max(), &shot) ||
+            !toInt(run[0], 1, std::numeric_limits<int>::max(), &first) ||
+            !toInt(run[1], 1, std::numeric_limits<int>::max(), &last)) {
             *error = QStringLiteral("--cycle-skip: '%1' is not POS:CH1-CH2").arg(text);
             return false;
         }
@@ -321,8 +330,8 @@ bool TraceGenOptions::read(const QCommandLineParser &p, FbGenerator::Options *fb
     for (const QString &text : p.values(mispick)) {
         const QStringList parts = text.split(QLatin1Char(':'));
         double ms = 0;
-        if (parts.size() != 3 || !toInt(parts[0], 1, std::numeric_limits<int>::max(), &shot)
-            || !toInt(parts[1], 1, std::numeric_limits<int>::max(), &first) || !toDouble(parts[2], &ms)) {
+        if (parts.size() != 3 || !toInt(parts[0], 1, std::numeric_limits<int>::max(), &shot) ||
+            !toInt(parts[1], 1, std::numeric_limits<int>::max(), &first) || !toDouble(parts[2], &ms)) {
             *error = QStringLiteral("--mispick: '%1' is not POS:CH:MS").arg(text);
             return false;
         }

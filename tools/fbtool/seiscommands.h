@@ -13,8 +13,12 @@
 class QCommandLineParser;
 class QTextStream;
 class TraceDataSet;
-namespace PickQc { struct TimeShift; }
-namespace FbGenerator { struct Options; }
+namespace PickQc {
+struct TimeShift;
+}
+namespace FbGenerator {
+struct Options;
+}
 
 namespace FbTool {
 

@@ -17,7 +17,11 @@ namespace FbTool {
 namespace {
 
 // The names --display takes, in the order the help lists them.
-const struct { const char *name; GatherRenderer::Display display; } Displays[] = {
+const struct
+{
+    const char *name;
+    GatherRenderer::Display display;
+} Displays[] = {
     {"wiggle", GatherRenderer::Display::Wiggle},
     {"area", GatherRenderer::Display::VariableArea},
     {"density", GatherRenderer::Display::DensityGrey},
@@ -40,8 +44,8 @@ int runTraces(const QStringList &args)
                                      "SEG-2 files) by its ffid, each normalised to its peak, by signed offset; each "
                                      "pick on its trace (matched by ffid and channel) in its status colour (0 green, "
                                      "1 magenta, other red), the fitted first-break curve, outliers ringed. OUT ends "
-                                     "in .png, .svg or .pdf.\n")
-                          + QLatin1String(Numbering));
+                                     "in .png, .svg or .pdf.\n") +
+                          QLatin1String(Numbering));
     const QCommandLineOption seismic(QStringLiteral("seismic"),
                                      QStringLiteral("The shot records: a SEG-Y file or a folder of SEG-2 files."),
                                      QStringLiteral("DATA"));
@@ -57,23 +61,26 @@ int runTraces(const QStringList &args)
     const QCommandLineOption display(QStringLiteral("display"),
                                      QStringLiteral("How traces are drawn: %1 (default wiggle; area fills the "
                                                     "positive lobes, density is grey, density-rwb red, white and "
-                                                    "blue).").arg(displayNames.join(QStringLiteral(", "))),
+                                                    "blue).")
+                                         .arg(displayNames.join(QStringLiteral(", "))),
                                      QStringLiteral("D"), QStringLiteral("wiggle"));
-    const QCommandLineOption agc(QStringLiteral("agc"),
-                                 QStringLiteral("Automatic gain control over a window of MS ms."), QStringLiteral("MS"));
+    const QCommandLineOption agc(
+        QStringLiteral("agc"), QStringLiteral("Automatic gain control over a window of MS ms."), QStringLiteral("MS"));
     const QCommandLineOption clip(QStringLiteral("clip"),
                                   QStringLiteral("Cut amplitudes beyond C trace spacings (default 1)."),
                                   QStringLiteral("C"), QStringLiteral("1"));
     const QCommandLineOption window(QStringLiteral("window"),
                                     QStringLiteral("Show time T0 to T1 ms (reduced time with --reduce); default: "
-                                                   "around the picks."), QStringLiteral("T0:T1"));
+                                                   "around the picks."),
+                                    QStringLiteral("T0:T1"));
     const QCommandLineOption reduce(QStringLiteral("reduce"),
                                     QStringLiteral("Reduced time t - |offset|/V, V in offset units per second."),
                                     QStringLiteral("V"));
     const QCommandLineOption size = sizeOption();
     const QCommandLineOption firstSample(QStringLiteral("first-sample"),
                                          QStringLiteral("The time of every trace's first sample in ms, in place of "
-                                                        "the one the data set gives."), QStringLiteral("MS"));
+                                                        "the one the data set gives."),
+                                         QStringLiteral("MS"));
     cmd.parser.addOptions({seismic, shot, ffid, output, display, agc, clip, window, reduce, size, firstSample});
     IndexedFile file;
     if (!file.parse(cmd, args))
