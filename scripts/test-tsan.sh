@@ -13,7 +13,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build-tsan}
 bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORV_TSAN=ON
-tests=(tst_qcpass tst_latestjob tst_qcsession tst_pickqc tst_qccli tst_fbtool tst_fbpickqc tst_traces tst_gather tst_pickcli)
+tests=(tst_qcpass tst_latestjob tst_qcsession tst_pickqc tst_qccli tst_fbtool tst_fbpickqc tst_traces tst_gather tst_seiscli)
 cmake --build "$build" -j"$(nproc)" --target fbtool FbPickQc BrowseFBFile "${tests[@]}"
 export QT_QPA_PLATFORM=offscreen
 export TSAN_OPTIONS="suppressions=$root/scripts/tsan.supp halt_on_error=1 second_deadlock_stack=1 history_size=4"

@@ -8,6 +8,7 @@
 #include "editlog.h"
 #include "fbcsvexport.h"
 #include "fbeditwriter.h"
+#include "fbtoolrun.h"
 #include "fbtestfile.h"
 #include "numbertext.h"
 #include "sgtconverter.h"
@@ -32,11 +33,7 @@ Q_DECLARE_METATYPE(QVector<FbEdit>)
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QString out, err;
-}; // -1: did not finish normally
+using FbTest::Run;
 
 // fbtool as a user runs it; with fileLimit > 0, in a process that may not
 // write a file past that many bytes, as on a full disk.
@@ -46,11 +43,7 @@ public:
     static Run run(const QStringList &args, qint64 fileLimit = 0)
     {
         FbTool process(fileLimit);
-        process.start(qEnvironmentVariable("FBTOOL"), args);
-        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-            return Run();
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        return FbTest::fbtool(args, process);
     }
 
 protected:

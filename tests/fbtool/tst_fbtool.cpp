@@ -4,6 +4,7 @@
 // every failure is one line and exit code 2, never a hang.
 
 #include "fbcolumns.h"
+#include "fbtoolrun.h"
 #include "fbtestfile.h"
 
 #include <QProcess>
@@ -14,11 +15,7 @@
 
 #include <sys/stat.h>
 
-struct Run
-{
-    int exitCode = -1;
-    QString out, err;
-}; // -1: did not finish normally
+using FbTest::Run;
 
 class TestFbTool : public QObject
 {
@@ -31,11 +28,7 @@ class TestFbTool : public QObject
         QProcess process;
         if (!stdoutFile.isEmpty())
             process.setStandardOutputFile(stdoutFile);
-        process.start(qEnvironmentVariable("FBTOOL"), args);
-        if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit)
-            return Run();
-        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-                QString::fromLocal8Bit(process.readAllStandardError())};
+        return FbTest::fbtool(args, process);
     }
 
     QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }

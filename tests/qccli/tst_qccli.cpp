@@ -3,6 +3,7 @@
 // CSV tables hold what the file holds, and the images show the picks.
 
 #include "fbcolumns.h"
+#include "fbtoolrun.h"
 #include "qccsv.h"
 #include "shotrecords.h"
 #include "statuscolors.h"
@@ -24,11 +25,9 @@
 
 #include <unistd.h>
 
-struct Run
-{
-    int exitCode = -1;
-    QString out, err;
-}; // -1: did not finish normally
+using FbTest::fbtool;
+using FbTest::Run;
+
 const QString PairsHeader =
     QStringLiteral("shot_a,ffid_a,shot_b,ffid_b,time_ab,time_ba,difference,flagged,explained_by");
 const QString ProblemsHeader = QStringLiteral("kind,shot,ffid,record,other_shot,field,value,count,detail");
@@ -52,16 +51,6 @@ class TestQcCli : public QObject
 
     QTemporaryDir m_dir;
     QString m_small; // 20 shots x 48, a 40 ms spike at shot 10, channel 30
-
-    static Run fbtool(const QStringList &args)
-    {
-        QProcess process;
-        process.start(qEnvironmentVariable("FBTOOL"), args);
-        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-            return Run();
-        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-                QString::fromLocal8Bit(process.readAllStandardError())};
-    }
 
     // The rows of a CSV table below its header, which must be `header`.
     static QVector<QStringList> table(const QString &fileName, const QString &header)

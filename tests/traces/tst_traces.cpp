@@ -1,8 +1,7 @@
 // The trace library: SEG-Y and SEG-2 files whose bytes this test lays out
 // itself from the formats' published layouts (both byte orders, every
 // sample format), broken files, picks matched to traces, the time base
-// of generated traces under their picks, and fbtool's gen --traces and seis
-// run as a user would.
+// of generated traces under their picks.
 
 #include "fbgenerator.h"
 #include "tracedataset.h"
@@ -11,7 +10,6 @@
 #include "tracesynth.h"
 
 #include <QCryptographicHash>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -791,95 +789,6 @@ private slots:
         QVERIFY(!data.open(out, Progress::cancelOnly(&cancel)));
         QVERIFY2(data.errorString().endsWith("cancelled"), qPrintable(data.errorString()));
         QVERIFY(!data.isOpen());
-    }
-
-    // What seis says of generated traces and picks, and the exit code: 0,
-    // 1 when no pick matches, 2 for what cannot be read or used.
-    void seisCommand_data()
-    {
-        QTest::addColumn<QStringList>("gen");  // after "gen FB --shots 4 --channels 24"
-        QTest::addColumn<QStringList>("seis"); // after "seis DATA"
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QStringList>("lines"); // in stdout, or the one stderr line
-        QTest::newRow("SEG-Y") << QStringList{} << QStringList{} << 0
-                               << QStringList{"Format: SEG-Y revision 1, big-endian, EBCDIC textual header",
-                                              "Sample format: IEEE float",
-                                              "Traces: 96",
-                                              "Shots: 4",
-                                              "Sample interval: 0.5 ms",
-                                              "First sample: 0 ms",
-                                              "Matched by ffid and channel: 96",
-                                              "Picks without a trace: 0"};
-        QTest::newRow("SEG-2, renumbered")
-            << QStringList{"--traces-format", "seg2", "--sample-interval", "0.25", "--first-ffid", "2001"}
-            << QStringList{"--first-sample", "-5"} << 1
-            << QStringList{"Format: SEG-2 revision 1, little-endian, 4 files",
-                           "Sample format: float32",
-                           "Sample interval: 0.25 ms",
-                           "First sample: -5 ms (--first-sample)",
-                           "Matched by ffid and channel: 0",
-                           "  pick 1 (ffid 1001, channel 1): no trace",
-                           "  ... and 76 more picks",
-                           "No pick matches a trace: the picks' ffids run 1001..1004, the traces' 2001..2004"};
-        QTest::newRow("SEG-2 by position")
-            << QStringList{"--traces-format", "seg2", "--first-ffid", "2001"} << QStringList{"--by", "position"} << 0
-            << QStringList{"Matched by position: 96", "Picks without a trace: 0", "Traces without a pick: 0"};
-        QTest::newRow("bad tolerance") << QStringList{} << QStringList{"--by", "position", "--tolerance", "0"} << 2
-                                       << QStringList{"fbtool: --tolerance: '0' is not a positive number"};
-        QTest::newRow("cycle skip off the line")
-            << QStringList{"--cycle-skip", "2:20-30"} << QStringList{} << 2
-            << QStringList{"fbtool: --cycle-skip: channels 20-30 are not a run within 1..24"};
-        QTest::newRow("mispick not of its form") << QStringList{"--mispick", "2:5"} << QStringList{} << 2
-                                                 << QStringList{"fbtool: --mispick: '2:5' is not POS:CH:MS"};
-        QTest::newRow("every field trap")
-            << QStringList{"--emergent", "0.3",        "--clip-near",          "60", "--hum",
-                           "50:0.5",     "--air-wave", "--air-wave-amplitude", "3"}
-            << QStringList{} << 0 << QStringList{"Matched by ffid and channel: 96"};
-        QTest::newRow("hum not of its form") << QStringList{"--hum", "50:loud"} << QStringList{} << 2
-                                             << QStringList{"fbtool: --hum: '50:loud' is not HZ[:AMP]"};
-        QTest::newRow("emergent share over 1") << QStringList{"--emergent", "1.5"} << QStringList{} << 2
-                                               << QStringList{"fbtool: --emergent must be a fraction between 0 and 1"};
-        QTest::newRow("SEG-2 folder holding another line")
-            << QStringList{"--traces-format", "seg2",
-                           "--first-ffid",    "3001",
-                           "--traces",        path("seis-SEG-2 by position")}
-            << QStringList{} << 2
-            << QStringList{"holds 2001.sg2, which is no shot of this line: give an empty or new folder"};
-    }
-    void seisCommand()
-    {
-        QFETCH(QStringList, gen);
-        QFETCH(QStringList, seis);
-        QFETCH(int, exitCode);
-        QFETCH(QStringList, lines);
-        auto fbtool = [](const QStringList &args) {
-            QProcess process;
-            process.start(qEnvironmentVariable("FBTOOL"), args);
-            const bool done = process.waitForFinished(20000) && process.exitStatus() == QProcess::NormalExit;
-            return QPair<int, QString>(
-                done ? process.exitCode() : -1,
-                QString::fromLocal8Bit(process.readAllStandardOutput() + process.readAllStandardError()));
-        };
-        const QString data = path(QStringLiteral("seis-%1").arg(QTest::currentDataTag()));
-        // The picks keep the line's own numbering; the traces may not.
-        const QPair<int, QString> made =
-            fbtool(QStringList{"gen", data + ".fb", "--shots", "4", "--channels", "24", "--traces", data} + gen);
-        const bool genFails = exitCode == 2 && !seis.contains("--tolerance");
-        QCOMPARE(made.first, genFails ? 2 : 0);
-        QCOMPARE(QFileInfo::exists(data + ".fb"), !genFails); // a refused gen writes nothing
-        const QPair<int, QString> run =
-            genFails ? made : fbtool(QStringList{"seis", data, "--match", path("seis-picks.fb")} + seis);
-        QCOMPARE(run.first, exitCode);
-        for (const QString &line : lines)
-            QVERIFY2(run.second.contains(line + "\n"), qPrintable(run.second));
-    }
-
-    void initTestCase()
-    {
-        QProcess process;
-        process.start(qEnvironmentVariable("FBTOOL"),
-                      {"gen", path("seis-picks.fb"), "--shots", "4", "--channels", "24"});
-        QVERIFY(process.waitForFinished(20000) && process.exitCode() == 0);
     }
 };
 

@@ -1,0 +1,327 @@
+// fbtool's commands over shot records, run as a user would on records that
+// fbtool gen wrote under known picks: seis describes a data set and matches
+// picks to it; pick lands on the true onsets and keeps the data set's order
+// and the chosen geometry; qc --seismic names the picker faults planted in
+// the picks where they are and leaves the clean twin clean, and says a time
+// base set wrong; neither depends on the thread count, and unusable input
+// is refused with nothing written.
+
+#include "fblayout.h"
+#include "fbtoolrun.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+using FbTest::contents;
+using FbTest::fbtool;
+using FbTest::Run;
+
+namespace {
+
+QVector<FbRecord> records(const QString &fileName)
+{
+    const QByteArray bytes = contents(fileName);
+    QVector<FbRecord> out;
+    for (qint64 at = FbLayout::HeaderSize; at + FbLayout::RecordSize <= bytes.size(); at += FbLayout::RecordSize)
+        out.append(FbLayout::decodeRecord(bytes.constData() + at));
+    return out;
+}
+
+// The waveform kinds' rows of a problems table, without the text column.
+QStringList waveformRows(const QString &fileName)
+{
+    QStringList rows;
+    for (const QByteArray &line : contents(fileName).split('\n')) {
+        const QString row = QString::fromUtf8(line);
+        if (row.startsWith(QLatin1String("off-onset,")) || row.startsWith(QLatin1String("cycle-skip,")))
+            rows << row.section(QLatin1Char(','), 0, 4);
+    }
+    return rows;
+}
+
+} // namespace
+
+class TestSeisCli : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    int m_runs = 0;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private slots:
+    void initTestCase()
+    {
+        QCOMPARE(fbtool({"gen", path("seis-picks.fb"), "--shots", "4", "--channels", "24"}).exitCode, 0);
+    }
+
+    // What seis says of generated traces and picks, and the exit code: 0,
+    // 1 when no pick matches, 2 for what cannot be read or used.
+    void seisCommand_data()
+    {
+        QTest::addColumn<QStringList>("gen");  // after "gen FB --shots 4 --channels 24"
+        QTest::addColumn<QStringList>("seis"); // after "seis DATA"
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("lines"); // in stdout, or the one stderr line
+        QTest::newRow("SEG-Y") << QStringList{} << QStringList{} << 0
+                               << QStringList{"Format: SEG-Y revision 1, big-endian, EBCDIC textual header",
+                                              "Sample format: IEEE float",
+                                              "Traces: 96",
+                                              "Shots: 4",
+                                              "Sample interval: 0.5 ms",
+                                              "First sample: 0 ms",
+                                              "Matched by ffid and channel: 96",
+                                              "Picks without a trace: 0"};
+        QTest::newRow("SEG-2, renumbered")
+            << QStringList{"--traces-format", "seg2", "--sample-interval", "0.25", "--first-ffid", "2001"}
+            << QStringList{"--first-sample", "-5"} << 1
+            << QStringList{"Format: SEG-2 revision 1, little-endian, 4 files",
+                           "Sample format: float32",
+                           "Sample interval: 0.25 ms",
+                           "First sample: -5 ms (--first-sample)",
+                           "Matched by ffid and channel: 0",
+                           "  pick 1 (ffid 1001, channel 1): no trace",
+                           "  ... and 76 more picks",
+                           "No pick matches a trace: the picks' ffids run 1001..1004, the traces' 2001..2004"};
+        QTest::newRow("SEG-2 by position")
+            << QStringList{"--traces-format", "seg2", "--first-ffid", "2001"} << QStringList{"--by", "position"} << 0
+            << QStringList{"Matched by position: 96", "Picks without a trace: 0", "Traces without a pick: 0"};
+        QTest::newRow("bad tolerance") << QStringList{} << QStringList{"--by", "position", "--tolerance", "0"} << 2
+                                       << QStringList{"fbtool: --tolerance: '0' is not a positive number"};
+        QTest::newRow("cycle skip off the line")
+            << QStringList{"--cycle-skip", "2:20-30"} << QStringList{} << 2
+            << QStringList{"fbtool: --cycle-skip: channels 20-30 are not a run within 1..24"};
+        QTest::newRow("mispick not of its form") << QStringList{"--mispick", "2:5"} << QStringList{} << 2
+                                                 << QStringList{"fbtool: --mispick: '2:5' is not POS:CH:MS"};
+        QTest::newRow("every field trap")
+            << QStringList{"--emergent", "0.3",        "--clip-near",          "60", "--hum",
+                           "50:0.5",     "--air-wave", "--air-wave-amplitude", "3"}
+            << QStringList{} << 0 << QStringList{"Matched by ffid and channel: 96"};
+        QTest::newRow("hum not of its form") << QStringList{"--hum", "50:loud"} << QStringList{} << 2
+                                             << QStringList{"fbtool: --hum: '50:loud' is not HZ[:AMP]"};
+        QTest::newRow("emergent share over 1") << QStringList{"--emergent", "1.5"} << QStringList{} << 2
+                                               << QStringList{"fbtool: --emergent must be a fraction between 0 and 1"};
+        QTest::newRow("SEG-2 folder holding another line")
+            << QStringList{"--traces-format", "seg2",
+                           "--first-ffid",    "3001",
+                           "--traces",        path("seis-SEG-2 by position")}
+            << QStringList{} << 2
+            << QStringList{"holds 2001.sg2, which is no shot of this line: give an empty or new folder"};
+    }
+    void seisCommand()
+    {
+        QFETCH(QStringList, gen);
+        QFETCH(QStringList, seis);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, lines);
+        const QString data = path(QStringLiteral("seis-%1").arg(QTest::currentDataTag()));
+        // The picks keep the line's own numbering; the traces may not.
+        const Run made =
+            fbtool(QStringList{"gen", data + ".fb", "--shots", "4", "--channels", "24", "--traces", data} + gen);
+        const bool genFails = exitCode == 2 && !seis.contains("--tolerance");
+        QCOMPARE(made.exitCode, genFails ? 2 : 0);
+        QCOMPARE(QFileInfo::exists(data + ".fb"), !genFails); // a refused gen writes nothing
+        const Run run = genFails ? made : fbtool(QStringList{"seis", data, "--match", path("seis-picks.fb")} + seis);
+        QCOMPARE(run.exitCode, exitCode);
+        for (const QString &line : lines)
+            QVERIFY2((run.out + run.err).contains(line + "\n"), qPrintable(run.out + run.err));
+    }
+
+    void picksGeneratedData_data()
+    {
+        QTest::addColumn<QStringList>("genArgs");
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<QStringList>("pickArgs");
+        QTest::addColumn<double>("shiftMs");  // every pick moved by the time base given
+        QTest::addColumn<bool>("fbGeometry"); // the records' geometry is the FB file's
+        QTest::newRow("SEG-Y, geometry from the trace headers")
+            << QStringList{"--snr", "20"} << "a.sgy" << QStringList() << 0.0 << false;
+        QTest::newRow("SEG-2 folder, geometry from the FB file")
+            << QStringList{"--traces-format", "seg2", "--snr", "20"} << "b" << QStringList{"--geometry", "LINE"} << 0.0
+            << true;
+        QTest::newRow("first sample set 20 ms early")
+            << QStringList{"--snr", "20"} << "c.sgy" << QStringList{"--first-sample", "-20"} << -20.0 << false;
+    }
+    void picksGeneratedData()
+    {
+        QFETCH(QStringList, genArgs);
+        QFETCH(QString, data);
+        QFETCH(QStringList, pickArgs);
+        QFETCH(double, shiftMs);
+        QFETCH(bool, fbGeometry);
+        const QString line = path(data + ".fb"), picked = path(data + ".picked.fb");
+        Run r = fbtool(QStringList{"gen", line, "--shots", "12", "--channels", "48", "--traces", path(data)} + genArgs);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        pickArgs.replaceInStrings(QStringLiteral("LINE"), line);
+        r = fbtool(QStringList{"pick", "--seismic", path(data), "-o", picked} + pickArgs);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY2(r.out.contains(QStringLiteral("576 traces")), qPrintable(r.out));
+
+        const QVector<FbRecord> truth = records(line), picks = records(picked);
+        QCOMPARE(picks.size(), truth.size());
+        int compared = 0, within2 = 0, confident = 0;
+        for (int i = 0; i < picks.size(); ++i) {
+            const FbRecord &t = truth[i], &p = picks[i];
+            QCOMPARE(p.ffid, t.ffid);
+            QCOMPARE(p.channel, t.channel);
+            QCOMPARE(p.fb_no, i + 1);
+            QCOMPARE(p.offset, t.offset);
+            QCOMPARE(p.group_x, t.group_x);
+            if (fbGeometry)
+                QCOMPARE(p.g_stat, t.g_stat); // stations are in the FB file only
+            confident += p.fb_status == 0 ? 1 : 0;
+            if (t.offset == 0 || t.fb_time <= 0)
+                continue;
+            ++compared;
+            within2 += std::fabs(p.fb_time - (t.fb_time + shiftMs)) <= 2 ? 1 : 0;
+        }
+        QVERIFY2(within2 >= 0.95 * compared, qPrintable(QStringLiteral("%1 of %2").arg(within2).arg(compared)));
+        QVERIFY2(confident >= 0.9 * picks.size(), qPrintable(QString::number(confident)));
+    }
+
+    void judgesPicksAgainstTraces_data()
+    {
+        QTest::addColumn<QStringList>("genArgs");
+        QTest::addColumn<QStringList>("traceArgs"); // for qc and seis alike
+        QTest::addColumn<int>("exitCode");
+        // kind,shot,ffid,record,other_shot of every off-onset and cycle-skip row.
+        QTest::addColumn<QStringList>("rows"); // when no shift is said
+        QTest::addColumn<QString>("text");     // in qc's report, when not empty
+        QTest::addColumn<QString>("shift");    // the shift's sign said, or empty: none said
+
+        QTest::newRow("clean") << QStringList() << QStringList() << 0 << QStringList() << QString() << QString();
+        QTest::newRow("cycle skip and mispick")
+            << QStringList{"--cycle-skip", "3:10-14", "--mispick", "5:20:12"} << QStringList() << 1
+            << QStringList{"off-onset,5,1005,212,", "cycle-skip,3,1003,106,"}
+            << "shot 3 > 1003, channels 10 to 14 (5 picks from record 106)" << QString();
+        QTest::newRow("cycle skip, SEG-2 folder")
+            << QStringList{"--traces-format", "seg2", "--cycle-skip", "8:30-33"} << QStringList() << 1
+            << QStringList{"cycle-skip,8,1008,366,"} << "channels 30 to 33 (4 picks" << QString();
+        QTest::newRow("first sample 4 ms late")
+            << QStringList() << QStringList{"--first-sample", "4"} << 1 << QStringList() << QString() << "by -";
+        QTest::newRow("first sample 4 ms early")
+            << QStringList() << QStringList{"--first-sample", "-4"} << 1 << QStringList() << QString() << "by +";
+    }
+    void judgesPicksAgainstTraces()
+    {
+        QFETCH(QStringList, genArgs);
+        QFETCH(QStringList, traceArgs);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, rows);
+        QFETCH(QString, text);
+        QFETCH(QString, shift);
+        const QString name = QString::number(m_runs++);
+        const QString line = path(name + ".fb"), data = path(name + ".data"), csv = path(name + ".csv");
+        Run r = fbtool(QStringList{"gen", line, "--shots", "12", "--channels", "48", "--traces", data} + genArgs);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+
+        r = fbtool(QStringList{"qc", line, "--seismic", data, "--csv", csv} + traceArgs);
+        QVERIFY2(r.exitCode == exitCode, qPrintable(r.out + r.err));
+        // The waveform kinds are counted when traces were read, and only then.
+        QVERIFY(r.out.contains(QStringLiteral("\nCycle-skip runs: ")));
+        QVERIFY(!fbtool({"qc", line}).out.contains(QStringLiteral("Cycle-skip runs")));
+        QVERIFY2(r.out.contains(QStringLiteral("Picks with a trace: 576 of 576")), qPrintable(r.out));
+        if (!text.isEmpty())
+            QVERIFY2(r.out.contains(text), qPrintable(r.out));
+        // A wrong time base puts many picks off their onsets: only the
+        // shift is looked at then.
+        if (shift.isEmpty())
+            QCOMPARE(waveformRows(csv + "/problems.csv"), rows);
+
+        const QString said = QStringLiteral("look shifted against the picks ") + shift;
+        QCOMPARE(r.out.contains(said), !shift.isEmpty());
+        QVERIFY(shift.isEmpty() || r.out.contains(QStringLiteral("See --first-sample")));
+        r = fbtool(QStringList{"seis", data, "--match", line} + traceArgs);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(r.out.contains(said), !shift.isEmpty());
+    }
+
+    // What pick writes and what qc --seismic finds, byte for byte the same
+    // on one thread and on three.
+    void sameForEveryThreadCount_data()
+    {
+        QTest::addColumn<QStringList>("args"); // OUT: the output of the run
+        QTest::addColumn<QString>("output");   // the file compared, under OUT
+        QTest::addColumn<QByteArray>("holds");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("pick") << QStringList{"pick", "--seismic", "DATA", "-o", "OUT"} << QString() << QByteArray()
+                              << 0;
+        QTest::newRow("qc --seismic") << QStringList{"qc", "LINE", "--seismic", "DATA", "--csv", "OUT"}
+                                      << "/problems.csv" << QByteArray("\ncycle-skip,4,") << 1;
+    }
+    void sameForEveryThreadCount()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, output);
+        QFETCH(QByteArray, holds);
+        QFETCH(int, exitCode);
+        const QString line = path("t.fb"), data = path("t.sgy");
+        if (!QFile::exists(data))
+            QCOMPARE(fbtool({"gen", line, "--shots", "9", "--channels", "24", "--traces", data, "--cycle-skip", "4:5-8",
+                             "--mispick", "2:10:-9"})
+                         .exitCode,
+                     0);
+        args.replaceInStrings(QStringLiteral("LINE"), line).replaceInStrings(QStringLiteral("DATA"), data);
+        QByteArray first;
+        for (const char *threads : {"1", "3"}) {
+            const QString out = path(QStringLiteral("%1-%2").arg(QTest::currentDataTag(), QLatin1String(threads)));
+            QStringList run = args;
+            QCOMPARE(fbtool(run.replaceInStrings(QStringLiteral("OUT"), out) << "--threads" << threads).exitCode,
+                     exitCode);
+            const QByteArray bytes = contents(out + output);
+            QVERIFY(bytes.size() > FbLayout::HeaderSize && bytes.contains(holds));
+            if (first.isEmpty())
+                first = bytes;
+            else
+                QVERIFY(bytes == first);
+        }
+        if (output.isEmpty()) // one record a trace
+            QCOMPARE(first.size(), FbLayout::HeaderSize + 9 * 24 * FbLayout::RecordSize);
+    }
+
+    void refusesBadInput_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("pick: no data set") << QStringList{"pick", "-o", "OUT"} << "missing --seismic";
+        QTest::newRow("pick: no output") << QStringList{"pick", "--seismic", "DATA"} << "missing -o";
+        QTest::newRow("pick: threads not a number")
+            << QStringList{"pick", "--seismic", "DATA", "-o", "OUT", "--threads", "x"} << "--threads";
+        QTest::newRow("pick: an FB file as the data set")
+            << QStringList{"pick", "--seismic", "LINE", "-o", "OUT"} << "neither SEG-Y nor SEG-2";
+        QTest::newRow("pick: geometry that cannot be read")
+            << QStringList{"pick", "--seismic", "DATA", "-o", "OUT", "--geometry", "NONE"} << "NONE";
+        QTest::newRow("pick: output over the data set")
+            << QStringList{"pick", "--seismic", "DATA", "-o", "DATA"} << "DATA";
+        QTest::newRow("qc: an FB file as the data set")
+            << QStringList{"qc", "LINE", "--seismic", "LINE"} << "neither SEG-Y nor SEG-2";
+        QTest::newRow("qc: no such data set") << QStringList{"qc", "LINE", "--seismic", "NONE"} << "NONE";
+        QTest::newRow("qc: first sample not a number")
+            << QStringList{"qc", "LINE", "--seismic", "DATA", "--first-sample", "x"} << "--first-sample";
+        QTest::newRow("qc: ffid byte past the header")
+            << QStringList{"qc", "LINE", "--seismic", "DATA", "--ffid-byte", "300"} << "--ffid-byte";
+    }
+    void refusesBadInput()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        const QString line = path("bad.fb"), data = path("bad.sgy"), out = path("bad.out.fb"), none = path("none.fb");
+        if (!QFile::exists(data))
+            QCOMPARE(fbtool({"gen", line, "--shots", "2", "--channels", "12", "--traces", data}).exitCode, 0);
+        const QByteArray before = contents(data);
+        args.replaceInStrings(QStringLiteral("DATA"), data).replaceInStrings(QStringLiteral("LINE"), line);
+        args.replaceInStrings(QStringLiteral("OUT"), out).replaceInStrings(QStringLiteral("NONE"), none);
+        message.replace(QStringLiteral("DATA"), data).replace(QStringLiteral("NONE"), none);
+        const Run r = fbtool(args);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QVERIFY(!QFile::exists(out));
+        QVERIFY(contents(data) == before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSeisCli)
+#include "tst_seiscli.moc"
