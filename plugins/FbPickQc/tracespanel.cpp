@@ -4,8 +4,11 @@
 #include "gatherpanel.h"
 #include "gatherview.h"
 #include "latestjob.h"
+#include "pickedit.h"
 #include "shotloader.h"
+#include "shotrecords.h"
 #include "tracedataset.h"
+#include "waveformqc.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -47,6 +50,7 @@ struct MatchedFile
     QString error;
     QString fileName;
     TraceMatchResult result;
+    PickQc::TimeShift shift;
     std::shared_ptr<const TraceDataSet> data;
 };
 
@@ -59,6 +63,7 @@ int plural(qint64 n)
 
 TracesPanel::TracesPanel(QcDocument *document, QWidget *parent) : QWidget(parent), m_document(document)
 {
+    qRegisterMetaType<TracesSource>();
     m_gather = new GatherPanel;
     m_status = new QLabel;
     m_status->setObjectName(QStringLiteral("traceStatus"));
@@ -110,16 +115,25 @@ GatherView *TracesPanel::view() const
 
 void TracesPanel::openTraces(const QString &path, double firstSampleMs)
 {
+    TracesSource source;
+    source.path = path;
+    source.firstSampleMs = firstSampleMs;
+    openTraces(source);
+}
+
+void TracesPanel::openTraces(const TracesSource &source)
+{
     m_matchJob->cancel();
     m_progress->setValue(0);
     m_progressRow->show();
     m_openJob->run<OpenedTraces>(
-        [path, firstSampleMs](const LatestJob::Ticket &ticket) {
+        [source](const LatestJob::Ticket &ticket) {
             OpenedTraces result;
             auto data = std::make_shared<TraceDataSet>();
-            if (std::isfinite(firstSampleMs))
-                data->setFirstSampleMs(firstSampleMs);
-            if (data->open(path, ticket.progress())) {
+            data->setOptions(source.dataSetOptions());
+            if (std::isfinite(source.firstSampleMs))
+                data->setFirstSampleMs(source.firstSampleMs);
+            if (data->open(source.path, ticket.progress())) {
                 result.warnings = data->warnings();
                 result.data = std::move(data);
             } else {
@@ -127,18 +141,18 @@ void TracesPanel::openTraces(const QString &path, double firstSampleMs)
             }
             return result;
         },
-        [this, path, firstSampleMs](OpenedTraces result) {
+        [this, source](OpenedTraces result) {
             m_progressRow->hide();
-            const QString name = QDir::toNativeSeparators(path);
+            const QString name = QDir::toNativeSeparators(source.path);
             if (!result.data) {
                 emit message(tr("%1 cannot be opened as traces: %2").arg(name, result.error), true);
                 return;
             }
             m_data = std::move(result.data);
-            m_firstSampleMs = firstSampleMs;
+            m_source = source;
             m_hasMatch = false;
             m_matchedFile.clear();
-            emit opened(path, firstSampleMs);
+            emit opened(source);
             emit message(result.warnings.isEmpty() ? QString() : result.warnings.join(QLatin1Char(' ')), false);
             showStatus();
             matchFile();
@@ -188,14 +202,33 @@ void TracesPanel::matchFile()
     m_progressRow->show();
     const std::shared_ptr<const TraceDataSet> traces = m_data;
     const QString fileName = data->fileName;
+    const QVector<ShotIndexEntry> index = data->report.index;
+    const PickEdits edits = m_document->session() ? m_document->session()->edits() : PickEdits();
+    const TraceMatchSettings match = m_source.match;
     m_matchJob->run<MatchedFile>(
-        [traces, fileName](const LatestJob::Ticket &ticket) {
+        [traces, fileName, index, edits, match](const LatestJob::Ticket &ticket) {
             MatchedFile matched;
             matched.fileName = fileName;
             matched.data = traces;
-            TraceMatcher matcher;
-            matched.ok = matcher.match(*traces, fileName, &matched.result, ticket.progress());
+            TraceMatcher matcher(match);
+            matched.ok = matcher.match(*traces, fileName, &matched.result, ticket.progress().part(0, 30));
             matched.error = matcher.errorString();
+            if (!matched.ok || matched.result.matched == 0)
+                return matched;
+            // A first sample whose time is not the format's shows as every
+            // pick off its onset by the same amount: measured on the picks
+            // as edited, said, never applied.
+            const PickQc::RecordsOf records = [fileName, index, edits](qint32 shot) {
+                const ShotIndexEntry &e = index.at(shot);
+                QVector<FbRecord> r = readShotRecords(fileName, e.firstRecord, e.lastRecord);
+                PickQc::applyEdits(edits, &r, e.firstRecord);
+                return r;
+            };
+            PickQc::WaveformQcSettings settings;
+            settings.match = match;
+            PickQc::WaveformJudge judge(settings);
+            if (judge.run(index, records, *traces, nullptr, ticket.progress().part(30, 100)))
+                matched.shift = judge.summary().shift;
             return matched;
         },
         [this](MatchedFile matched) {
@@ -207,13 +240,21 @@ void TracesPanel::matchFile()
                 return;
             }
             m_match = matched.result;
+            m_shift = matched.shift;
             m_hasMatch = true;
             m_matchedFile = matched.fileName;
             const TraceMatchResult &r = m_match;
-            if (r.picks > 0 && r.matched == 0)
+            const QString fbName = QFileInfo(matched.fileName).fileName();
+            const QString tracesName = QFileInfo(m_data->path()).fileName();
+            if (r.picks > 0 && r.matched == 0 && m_source.match.by == TraceMatchSettings::By::Position)
+                emit message(tr("No pick of %1 matches a trace of %2 by source and receiver position within %3 m.")
+                                 .arg(fbName, tracesName)
+                                 .arg(m_source.match.toleranceM),
+                             true);
+            else if (r.picks > 0 && r.matched == 0)
                 emit message(tr("No pick of %1 matches a trace of %2 by ffid and channel: the picks' ffids run "
                                 "from %3 to %4, the traces' from %5 to %6.")
-                                 .arg(QFileInfo(matched.fileName).fileName(), QFileInfo(m_data->path()).fileName())
+                                 .arg(fbName, tracesName)
                                  .arg(r.pickFfidMin)
                                  .arg(r.pickFfidMax)
                                  .arg(r.traceFfidMin)
@@ -244,6 +285,7 @@ void TracesPanel::requestShot()
     const QString fileName = data->fileName;
     const PickQc::Settings settings = data->report.settings;
     const PickEdits edits = m_document->session() ? m_document->session()->edits() : PickEdits();
+    const TraceMatchSettings match = m_source.match;
     m_shotJob->run<std::shared_ptr<const TracesShot>>(
         [=](const LatestJob::Ticket &ticket) {
             auto result = std::make_shared<TracesShot>();
@@ -253,10 +295,11 @@ void TracesPanel::requestShot()
             result->loaded = ShotLoader::load(fileName, entry, shot, settings, edits);
             if (ticket.cancelled())
                 return std::shared_ptr<const TracesShot>(result);
-            result->traceShot = traces->shotOfFfid(entry.ffid);
+            const QVector<FbRecord> &records = result->loaded.table.records;
+            result->traceShot = records.isEmpty() ? -1 : traceShotOf(*traces, records.first(), match);
             if (result->traceShot >= 0) {
                 if (traces->readShot(result->traceShot, &result->gather, &result->error))
-                    result->rowTrace = matchRecordsToGather(result->loaded.table.records, result->gather);
+                    result->rowTrace = matchRecordsToGather(result->loaded.table.records, result->gather, match);
                 else if (result->error.isEmpty())
                     result->error = tr("unreadable");
             }
@@ -320,6 +363,8 @@ void TracesPanel::showStatus()
                      .arg(QLocale().toString(m_match.matched), tr("%Ln pick(s)", nullptr, plural(m_match.picks)),
                           tr("%Ln pick(s) without a trace", nullptr, plural(m_match.picksWithoutTrace)),
                           tr("%Ln trace(s) without a pick", nullptr, plural(m_match.tracesWithoutPick)));
+    if (m_hasMatch && m_shift.shifted)
+        lines << PickQc::describeShift(m_shift);
     if (!m_shotStatus.isEmpty())
         lines << m_shotStatus;
     m_status->setText(lines.join(QLatin1Char('\n')));

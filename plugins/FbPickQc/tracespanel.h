@@ -3,6 +3,8 @@
 
 #include "qcdocument.h"
 #include "tracematch.h"
+#include "tracessource.h"
+#include "waveformqc.h"
 
 #include <QWidget>
 
@@ -35,7 +37,9 @@ struct TracesShot;
 //
 // The status line (traceStatus) never guesses: it says that no traces are
 // open, that a shot has none, how many picks have no trace and traces no
-// pick, and names a data set that matches no pick of the file.
+// pick, names a data set that matches no pick of the file, and says when
+// the traces look shifted against the picks by a constant (measured on the
+// picks' onsets, never applied).
 class TracesPanel : public QWidget
 {
     Q_OBJECT
@@ -47,6 +51,7 @@ public:
     GatherPanel *gatherPanel() const { return m_gather; }
     GatherView *view() const;
 
+    void openTraces(const TracesSource &source);
     // firstSampleMs NaN: the format's own time of the first sample.
     void openTraces(const QString &path, double firstSampleMs = qQNaN());
     void cancelOpening();
@@ -55,13 +60,15 @@ public:
     QString tracesPath() const;
     // The time of the shown data set's first sample (ms), NaN when none is open.
     double firstSampleMs() const;
+    // How the data set shown was read and is matched (its path empty when none is open).
+    TracesSource source() const { return m_source; }
     QString status() const;
     // The shot whose traces (or whose lack of them) are shown, -1 for none.
     int shownShot() const { return m_shownShot; }
 
 signals:
     // A data set was indexed and is shown; kept per project by the window.
-    void opened(const QString &path, double firstSampleMs);
+    void opened(const TracesSource &source);
     void message(const QString &text, bool error);
     // The traces of the document's shown shot, or the reason there are none, are shown.
     void shotShown(int shot);
@@ -84,11 +91,12 @@ private:
     LatestJob *m_shotJob = nullptr;
 
     std::shared_ptr<const TraceDataSet> m_data;
-    double m_firstSampleMs = qQNaN();
+    TracesSource m_source;
     // The whole file against the data set, for the FB file m_matchedFile.
     bool m_hasMatch = false;
     QString m_matchedFile;
     TraceMatchResult m_match;
+    PickQc::TimeShift m_shift;
     // The shot shown: its first record, and its picks and traces unmatched.
     int m_shownShot = -1;
     qint32 m_firstRecord = -1;

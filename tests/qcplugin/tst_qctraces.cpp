@@ -1,6 +1,7 @@
 #include "fbpickqcwindow.h"
 #include "gatherview.h"
 #include "tracespanel.h"
+#include "tracessource.h"
 
 #include "fbgenerator.h"
 #include "tracegenerator.h"
@@ -40,7 +41,8 @@ private slots:
         QTest::addColumn<QString>("said"); // in the panel (view or status), or the message line
         QTest::newRow("every pick has its trace")
             << 1001 << QString() << 1 << true << "Every pick of this shot has its trace.";
-        QTest::newRow("first sample set") << 1001 << "-20" << 0 << true << "Every pick of this shot has its trace.";
+        QTest::newRow("first sample set")
+            << 1001 << "-20" << 0 << true << "The traces look shifted against the picks by +";
         QTest::newRow("shot among the traces") << 1003 << QString() << 3 << true << "24 of 48";
         QTest::newRow("shot without traces")
             << 1003 << QString() << 0 << false << "Shot ffid 1001 has no traces in the data set.";
@@ -95,6 +97,8 @@ private slots:
         for (const QList<QVariant> &m : messages)
             heard << m.at(0).toString();
         QVERIFY2(heard.join(QLatin1Char('\n')).contains(said), qPrintable(heard.join(QLatin1Char('\n'))));
+        // A shift is said only of traces whose first sample is off.
+        QTRY_COMPARE(panel->status().contains(QLatin1String("shifted")), said.contains(QLatin1String("shifted")));
         if (traceFfid == 0)
             return;
         // The generated records start at 0 ms; a time typed in the dialog replaces it.
@@ -105,6 +109,75 @@ private slots:
         TracesPanel *nextPanel = next->findChild<TracesPanel *>();
         QTRY_COMPARE(nextPanel->tracesPath(), traces);
         QCOMPARE(SorvBaseUtil::projectValue(FbPickQcWindow::projectKey("tracesFirstSampleMs")).toString(), firstSample);
+    }
+
+    // Data sets whose keys are not where the defaults look: each named in
+    // the dialog is matched, the same left at the default is not.
+    void readingOptions_data()
+    {
+        QTest::addColumn<QString>("traces"); // see readingFile()
+        QTest::addColumn<int>("ffidByte");
+        QTest::addColumn<bool>("fileNumber");
+        QTest::addColumn<bool>("byPosition");
+        QTest::addColumn<bool>("matched");
+        QTest::newRow("ffid at byte 17") << "ffid17" << 17 << false << false << true;
+        QTest::newRow("ffid at byte 17, not named") << "ffid17" << 9 << false << false << false;
+        QTest::newRow("SEG-2 ffid from the file name") << "renamed" << 9 << true << false << true;
+        QTest::newRow("SEG-2 ffid from the shot number") << "renamed" << 9 << false << false << false;
+        QTest::newRow("renumbered, by position") << "renumbered" << 9 << false << true << true;
+    }
+    void readingOptions()
+    {
+        QFETCH(QString, traces);
+        QFETCH(int, ffidByte);
+        QFETCH(bool, fileNumber);
+        QFETCH(bool, byPosition);
+        QFETCH(bool, matched);
+        const QString path = readingFile(traces);
+        QVERIFY(!path.isEmpty());
+        QScopedPointer<FbPickQcWindow> window(openWindow());
+        TracesPanel *panel = window->findChild<TracesPanel *>();
+        QSignalSpy opened(panel, &TracesPanel::opened);
+        QSignalSpy messages(panel, &TracesPanel::message);
+        QSignalSpy shown(panel, &TracesPanel::shotShown);
+        auto *poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [=] {
+            QWidget *dialog = QApplication::activeModalWidget();
+            if (!dialog || dialog->objectName() != QLatin1String("TracesDialog"))
+                return;
+            poll->deleteLater();
+            poll->stop();
+            dialog->findChild<QLineEdit *>(QStringLiteral("tracesPath"))->setText(path);
+            dialog->findChild<QSpinBox *>(QStringLiteral("tracesFfidByte"))->setValue(ffidByte);
+            dialog->findChild<QComboBox *>(QStringLiteral("tracesSeg2Ffid"))->setCurrentIndex(fileNumber ? 1 : 0);
+            dialog->findChild<QComboBox *>(QStringLiteral("tracesMatchBy"))->setCurrentIndex(byPosition ? 1 : 0);
+            auto *tolerance = dialog->findChild<QDoubleSpinBox *>(QStringLiteral("tracesTolerance"));
+            QCOMPARE(tolerance->isEnabled(), byPosition);
+            tolerance->setValue(2.5);
+            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        });
+        poll->start(20);
+        window->findChild<QAction *>(QStringLiteral("actionOpenTraces"))->trigger();
+        QTRY_COMPARE(opened.count(), 1);
+        QTRY_VERIFY(!shown.isEmpty());
+        QTRY_VERIFY(!panel->isOpening());
+        QStringList heard{panel->status()};
+        for (const QList<QVariant> &m : messages)
+            heard << m.at(0).toString();
+        const QString all = heard.join(QLatin1Char('\n'));
+        QVERIFY2(all.contains(QLatin1String("Every pick of this shot has its trace.")) == matched, qPrintable(all));
+        QVERIFY2(all.contains(QLatin1String("No pick of line.fb matches")) == !matched, qPrintable(all));
+
+        // The next window of the project reads and matches them the same way.
+        QScopedPointer<FbPickQcWindow> next(new FbPickQcWindow);
+        next->setAttribute(Qt::WA_DeleteOnClose, false);
+        TracesPanel *nextPanel = next->findChild<TracesPanel *>();
+        QTRY_COMPARE(nextPanel->tracesPath(), path);
+        const TracesSource kept = nextPanel->source();
+        QCOMPARE(kept.ffidByte, ffidByte);
+        QCOMPARE(kept.seg2Ffid == TracesSource::Seg2Ffid::FileNumber, fileNumber);
+        QCOMPARE(kept.match.by == TraceMatchSettings::By::Position, byPosition);
+        QCOMPARE(kept.match.toleranceM, 2.5);
     }
 
     void selection_data()
@@ -186,6 +259,49 @@ private:
         TraceGenerator::Writer writer;
         if (!writer.write(line, TraceGenerator::Options(), name))
             qWarning("%s", qPrintable(writer.errorString()));
+        return name;
+    }
+
+    // Traces of the line whose keys sit elsewhere: "ffid17" a SEG-Y file
+    // with each ffid moved from byte 9 to byte 17; "renamed" a folder of
+    // SEG-2 files whose shot numbers run from 2001 but whose names give the
+    // line's ffids; "renumbered" a SEG-Y file numbered from ffid 2001.
+    QString readingFile(const QString &kind)
+    {
+        FbGenerator::Options line = m_line;
+        TraceGenerator::Options options;
+        const QString name = m_dir.filePath(kind);
+        if (QFileInfo::exists(name))
+            return name;
+        if (kind != QLatin1String("ffid17"))
+            line.firstFfid = 2001;
+        if (kind == QLatin1String("renamed"))
+            options.format = TraceGenerator::Format::Seg2;
+        TraceGenerator::Writer writer;
+        if (!writer.write(line, options, name)) {
+            qWarning("%s", qPrintable(writer.errorString()));
+            return QString();
+        }
+        if (kind == QLatin1String("renamed")) {
+            QDir dir(name);
+            for (int shot = 0; shot < line.shots; ++shot)
+                dir.rename(QStringLiteral("%1.sg2").arg(2001 + shot),
+                           QStringLiteral("shot%1.sg2").arg(m_line.firstFfid + shot));
+        } else if (kind == QLatin1String("ffid17")) {
+            QFile file(name);
+            if (!file.open(QIODevice::ReadWrite))
+                return QString();
+            QByteArray bytes = file.readAll();
+            const int traces = line.shots * line.channels;
+            const int traceBytes = (bytes.size() - 3600) / traces;
+            for (int t = 0; t < traces; ++t) {
+                char *header = bytes.data() + 3600 + t * traceBytes;
+                memcpy(header + 16, header + 8, 4);
+                memset(header + 8, 0, 4);
+            }
+            file.seek(0);
+            file.write(bytes);
+        }
         return name;
     }
 
