@@ -54,6 +54,9 @@ struct MatchedFile
     std::shared_ptr<const TraceDataSet> data;
 };
 
+// Below this height the panel gives the gather all it can.
+constexpr int ShortHeight = 480;
+
 int plural(qint64 n)
 {
     return int(qMin<qint64>(n, std::numeric_limits<int>::max()));
@@ -68,6 +71,8 @@ TracesPanel::TracesPanel(QcDocument *document, QWidget *parent) : QWidget(parent
     m_status = new QLabel;
     m_status->setObjectName(QStringLiteral("traceStatus"));
     m_status->setWordWrap(true);
+    // Its text never widens the panel: wrapped, or cut to one line.
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     m_progressRow = new QWidget;
@@ -187,7 +192,29 @@ double TracesPanel::firstSampleMs() const
 
 QString TracesPanel::status() const
 {
-    return m_status->text();
+    return m_statusText;
+}
+
+void TracesPanel::setStatusText(const QString &text)
+{
+    m_statusText = text;
+    m_status->setWordWrap(!m_short);
+    m_status->setToolTip(m_short ? text : QString());
+    m_status->setText(m_short
+                          ? m_status->fontMetrics().elidedText(
+                                QString(text).replace(QLatin1Char('\n'), QLatin1String("  ")), Qt::ElideRight, width())
+                          : text);
+}
+
+void TracesPanel::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const bool isShort = height() < ShortHeight;
+    if (isShort != m_short) {
+        m_short = isShort;
+        m_gather->setControlsBeside(isShort);
+    }
+    setStatusText(m_statusText);
 }
 
 // Matches the whole file once per data set and file: the counts say how far
@@ -349,8 +376,8 @@ void TracesPanel::showShot(const std::shared_ptr<const TracesShot> &shot)
 void TracesPanel::showStatus()
 {
     if (!m_data) {
-        m_status->setText(tr("No traces are open: File > Open Traces... shows a SEG-Y file or a folder of SEG-2 "
-                             "files under the picks."));
+        setStatusText(tr("No traces are open: File > Open Traces... shows a SEG-Y file or a folder of SEG-2 "
+                         "files under the picks."));
         return;
     }
     QStringList lines;
@@ -367,7 +394,7 @@ void TracesPanel::showStatus()
         lines << PickQc::describeShift(m_shift);
     if (!m_shotStatus.isEmpty())
         lines << m_shotStatus;
-    m_status->setText(lines.join(QLatin1Char('\n')));
+    setStatusText(lines.join(QLatin1Char('\n')));
 }
 
 void TracesPanel::onSelectionChanged(qint32 record)

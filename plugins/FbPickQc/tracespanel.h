@@ -31,6 +31,10 @@ struct TracesShot;
 // wins) with its records as the edits leave them, and matched trace by
 // trace; the whole file is matched once per data set and FB file.
 //
+// A panel short of height (a small screen's tab) gives the gather the
+// height: its controls go beside it and the status line keeps to one line
+// (the whole of it in its tool tip).
+//
 // Selection goes through the document: a click on a picked trace asks the
 // document to select that record; the record the document selects is
 // marked in the traces.
@@ -73,7 +77,11 @@ signals:
     // The traces of the document's shown shot, or the reason there are none, are shown.
     void shotShown(int shot);
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    void setStatusText(const QString &text);
     void requestShot();
     void showShot(const std::shared_ptr<const TracesShot> &shot);
     void matchFile();
@@ -84,6 +92,9 @@ private:
     QcDocument *m_document;
     GatherPanel *m_gather = nullptr;
     QLabel *m_status = nullptr;
+    QString m_statusText;
+    // Short of height: the status on one line, the gather's controls beside it.
+    bool m_short = false;
     QWidget *m_progressRow = nullptr;
     QProgressBar *m_progress = nullptr;
     LatestJob *m_openJob = nullptr;
