@@ -66,14 +66,20 @@ GatherPanel::GatherPanel(QWidget *parent) : QWidget(parent)
                      tr("Amplitudes beyond this many trace spacings are cut"));
     m_clip->setSingleStep(0.25);
 
-    m_controls = new QGridLayout;
-    m_controls->setContentsMargins(0, 0, 0, 0);
+    auto *controls = m_controls = new QGridLayout;
+    controls->setContentsMargins(0, 0, 0, 0);
+    // Two columns, so the panel is about as narrow as the view can be.
+    controls->addWidget(m_display, 0, 0);
+    controls->addWidget(m_order, 0, 1);
+    controls->addWidget(m_perTrace, 1, 0);
+    controls->addWidget(m_agc, 1, 1);
+    controls->addWidget(m_gain, 2, 0);
+    controls->addWidget(m_clip, 2, 1);
     m_view = new GatherView;
-    m_layout = new QBoxLayout(QBoxLayout::TopToBottom, this);
-    m_layout->setContentsMargins(0, 0, 0, 0);
-    m_layout->addLayout(m_controls);
-    m_layout->addWidget(m_view, 1);
-    setControlsBeside(false);
+    auto *layout = m_layout = new QBoxLayout(QBoxLayout::TopToBottom, this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(controls);
+    layout->addWidget(m_view, 1);
 
     connect(m_display, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &GatherPanel::apply);
     connect(m_order, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &GatherPanel::apply);
@@ -121,11 +127,15 @@ void GatherPanel::setScaling(const GatherRenderer::Scaling &scaling)
 
 void GatherPanel::setControlsBeside(bool beside)
 {
-    const QList<QWidget *> controls{m_display, m_order, m_perTrace, m_agc, m_gain, m_clip};
-    for (QWidget *w : controls)
-        m_controls->removeWidget(w);
-    // Above: two columns, so the panel is about as narrow as the view can
-    // be. Beside: one column on the right, so the view keeps the height.
+    // Taken in the order they were laid out, row by row.
+    QList<QWidget *> controls;
+    while (QLayoutItem *item = m_controls->takeAt(0)) {
+        if (item->widget())
+            controls << item->widget();
+        delete item;
+    }
+    // Above: two columns. Beside: one column right of the view, so that it
+    // keeps the height.
     for (int i = 0; i < controls.size(); ++i)
         m_controls->addWidget(controls[i], beside ? i : i / 2, beside ? 0 : i % 2);
     m_controls->setRowStretch(controls.size(), beside ? 1 : 0);
