@@ -1069,6 +1069,21 @@
     </message>
 </context>
 <context>
+    <name>PickQc::WaveformJudge</name>
+    <message>
+        <source>Cancelled.</source>
+        <translation>已取消。</translation>
+    </message>
+    <message>
+        <source>ffid %1: %2</source>
+        <translation>ffid %1：%2</translation>
+    </message>
+    <message>
+        <source>The traces look shifted against the picks by %1 ms (%2% of %3 confident traces agree): is the first sample&apos;s time right?</source>
+        <translation>地震道相对初至似乎整体偏移了 %1 ms（%3 个可信地震道中 %2% 一致）：第一个样点的时间对吗？</translation>
+    </message>
+</context>
+<context>
     <name>ProblemModel</name>
     <message>
         <source>Shot</source>
@@ -1840,6 +1855,62 @@
         <source>Folder of SEG-2 Files</source>
         <translation>SEG-2 文件夹</translation>
     </message>
+    <message>
+        <source>SEG-Y: the trace header byte where the field record number starts</source>
+        <translation>SEG-Y：道头中野外记录号起始的字节</translation>
+    </message>
+    <message>
+        <source>SEG-Y: the trace header byte where the channel number starts</source>
+        <translation>SEG-Y：道头中道号起始的字节</translation>
+    </message>
+    <message>
+        <source>Shot sequence number</source>
+        <translation>炮序号</translation>
+    </message>
+    <message>
+        <source>Number in the file name</source>
+        <translation>文件名中的编号</translation>
+    </message>
+    <message>
+        <source>SEG-2: where a file&apos;s ffid comes from</source>
+        <translation>SEG-2：文件的 ffid 取自何处</translation>
+    </message>
+    <message>
+        <source>ffid and channel</source>
+        <translation>ffid 和道号</translation>
+    </message>
+    <message>
+        <source>Source and receiver position</source>
+        <translation>炮点和检波点位置</translation>
+    </message>
+    <message>
+        <source> m</source>
+        <translation> m</translation>
+    </message>
+    <message>
+        <source>How far a trace&apos;s source and receiver may lie from a pick&apos;s</source>
+        <translation>地震道的炮点和检波点与初至的相距上限</translation>
+    </message>
+    <message>
+        <source>within</source>
+        <translation>容差</translation>
+    </message>
+    <message>
+        <source>SEG-Y ffid byte:</source>
+        <translation>SEG-Y ffid 字节：</translation>
+    </message>
+    <message>
+        <source>SEG-Y channel byte:</source>
+        <translation>SEG-Y 道号字节：</translation>
+    </message>
+    <message>
+        <source>SEG-2 ffid:</source>
+        <translation>SEG-2 ffid：</translation>
+    </message>
+    <message>
+        <source>Match picks by:</source>
+        <translation>初至匹配方式：</translation>
+    </message>
 </context>
 <context>
     <name>TracesPanel</name>
@@ -1924,6 +1995,10 @@
         <translation>
             <numerusform>%Ln 个初至</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>No pick of %1 matches a trace of %2 by source and receiver position within %3 m.</source>
+        <translation>%1 中没有任何初至按炮点和检波点位置（容差 %3 m）与 %2 中的地震道匹配。</translation>
     </message>
 </context>
 </TS>
