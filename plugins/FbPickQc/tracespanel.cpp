@@ -7,6 +7,7 @@
 #include "pickedit.h"
 #include "shotloader.h"
 #include "shotrecords.h"
+#include "tracefiller.h"
 #include "tracedataset.h"
 #include "waveformqc.h"
 
@@ -91,6 +92,9 @@ TracesPanel::TracesPanel(QcDocument *document, QWidget *parent) : QWidget(parent
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_status);
     layout->addWidget(m_progressRow);
+    m_filler = new TraceFiller(document, view(), this);
+    layout->addWidget(m_filler->progressRow());
+    connect(m_filler, &TraceFiller::message, this, &TracesPanel::message);
     layout->addWidget(m_gather, 1);
 
     m_openJob = new LatestJob(LatestJob::Serial, this);
@@ -155,6 +159,7 @@ void TracesPanel::openTraces(const TracesSource &source)
             }
             m_data = std::move(result.data);
             m_source = source;
+            m_filler->setDataSet(m_data, source.match);
             m_hasMatch = false;
             m_matchedFile.clear();
             emit opened(source);
@@ -343,6 +348,7 @@ void TracesPanel::showShot(const std::shared_ptr<const TracesShot> &shot)
         return;
     m_shownShot = shot->shot;
     m_firstRecord = shot->loaded.table.firstRecord;
+    m_filler->setShot(-1, ShotGather(), {});
     if (shot->traceShot < 0) {
         m_shotStatus = tr("Shot ffid %1 has no traces in the data set.").arg(shot->ffid);
         view()->clear(m_shotStatus);
@@ -353,6 +359,7 @@ void TracesPanel::showShot(const std::shared_ptr<const TracesShot> &shot)
     } else {
         const QVector<FbRecord> &records = shot->loaded.table.records;
         view()->setShot(shot->gather, records, shot->loaded.table.fit, shot->rowTrace);
+        m_filler->setShot(shot->shot, shot->gather, shot->rowTrace);
         QSet<int> picked;
         qint64 withoutTrace = 0;
         for (int trace : shot->rowTrace) {

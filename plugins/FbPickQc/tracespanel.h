@@ -16,6 +16,7 @@ class LatestJob;
 class QLabel;
 class QProgressBar;
 class TraceDataSet;
+class TraceFiller;
 struct TracesShot;
 
 // The shot records under the QC window's picks: the gather of the shot the
@@ -34,6 +35,10 @@ struct TracesShot;
 // A panel short of height (a small screen's tab) gives the gather the
 // height: its controls go beside it and the status line keeps to one line
 // (the whole of it in its tool tip).
+//
+// The traces nobody picked are filled from their onsets by the TraceFiller
+// ("Pick This Shot", "Pick the File" in the gather's context menu), as
+// edits of the document's session.
 //
 // Selection goes through the document: a click on a picked trace asks the
 // document to select that record; the record the document selects is
@@ -54,6 +59,7 @@ public:
 
     GatherPanel *gatherPanel() const { return m_gather; }
     GatherView *view() const;
+    TraceFiller *filler() const { return m_filler; }
 
     void openTraces(const TracesSource &source);
     // firstSampleMs NaN: the format's own time of the first sample.
@@ -91,6 +97,7 @@ private:
 
     QcDocument *m_document;
     GatherPanel *m_gather = nullptr;
+    TraceFiller *m_filler = nullptr;
     QLabel *m_status = nullptr;
     QString m_statusText;
     // Short of height: the status on one line, the gather's controls beside it.

@@ -1,5 +1,8 @@
+#include "editsession.h"
 #include "fbpickqcwindow.h"
+#include "fbpicks.h"
 #include "gatherview.h"
+#include "tracefiller.h"
 #include "tracespanel.h"
 #include "tracessource.h"
 
@@ -180,6 +183,84 @@ private slots:
         QCOMPARE(kept.match.toleranceM, 2.5);
     }
 
+    // Traces nobody picked, filled from their onsets as one undoable step:
+    // those of the shot shown, or of every shot; a pick already made, or of
+    // another shot, is left as it is.
+    void pickFromTraces_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("wholeFile");
+        QTest::newRow("this shot") << "tracePickShot" << false;
+        QTest::newRow("the file") << "tracePickFile" << true;
+    }
+    void pickFromTraces()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, wholeFile);
+        FbGenerator::Options line = m_line;
+        line.unpicked = 0.25;
+        const QString fb = m_dir.filePath(QStringLiteral("unpicked.fb"));
+        QVERIFY(FbGenerator::FileWriter(line).write(fb, nullptr));
+        QScopedPointer<FbPickQcWindow> window(openWindow(fb));
+        TracesPanel *panel = window->findChild<TracesPanel *>();
+        QSignalSpy shown(panel, &TracesPanel::shotShown);
+        QSignalSpy messages(panel, &TracesPanel::message);
+        panel->openTraces(tracesFile(1001));
+        QTRY_VERIFY(!shown.isEmpty());
+        QTRY_VERIFY(!panel->isOpening());
+        const int shot = 1;
+        window->goToShot(shot);
+        QTRY_COMPARE(panel->shownShot(), shot);
+        EditSession *session = window->document()->session();
+        QUndoStack *undo = session->undoStack();
+        const int steps = undo->count();
+
+        auto *pick = panel->findChild<QAction *>(action);
+        QVERIFY(pick);
+        QTRY_VERIFY(pick->isEnabled());
+        pick->trigger();
+        QTRY_COMPARE(undo->count(), steps + 1);
+        QVERIFY(!panel->filler()->isPicking());
+
+        // Well within a period (25 ms): a pick off by a cycle fails.
+        const float OnsetToleranceMs = 2.0f;
+        int unpicked = 0, filled = 0;
+        for (int s = 0; s < line.shots; ++s) {
+            const QVector<FbRecord> file = FbGenerator::shotRecords(line, s);
+            const QVector<FbRecord> truth = FbGenerator::shotRecords(m_line, s);
+            const QVector<FbRecord> now = session->records(s);
+            QCOMPARE(now.size(), file.size());
+            for (int i = 0; i < now.size(); ++i) {
+                if (!FbPicks::isUnpicked(file.at(i)) || (!wholeFile && s != shot)) {
+                    QCOMPARE(now.at(i).fb_time, file.at(i).fb_time);
+                    continue;
+                }
+                ++unpicked;
+                if (FbPicks::isUnpicked(now.at(i)))
+                    continue;
+                ++filled;
+                QVERIFY2(std::abs(now.at(i).fb_time - truth.at(i).fb_time) <= OnsetToleranceMs,
+                         qPrintable(QStringLiteral("shot %1 channel %2: %3 ms, the onset at %4 ms")
+                                        .arg(s)
+                                        .arg(now.at(i).channel)
+                                        .arg(now.at(i).fb_time)
+                                        .arg(truth.at(i).fb_time)));
+            }
+        }
+        // Clean generated traces: nearly every unpicked one has a confident onset.
+        QVERIFY2(unpicked > 0 && filled >= 0.9 * unpicked,
+                 qPrintable(QStringLiteral("%1 of %2 filled").arg(filled).arg(unpicked)));
+        QVERIFY(messages.last().at(0).toString().contains(QLatin1String("picked")));
+        // One step takes them all back.
+        undo->undo();
+        for (int s = 0; s < line.shots; ++s) {
+            const QVector<FbRecord> file = FbGenerator::shotRecords(line, s);
+            const QVector<FbRecord> now = session->records(s);
+            for (int i = 0; i < now.size(); ++i)
+                QCOMPARE(now.at(i).fb_time, file.at(i).fb_time);
+        }
+    }
+
     void selection_data()
     {
         QTest::addColumn<bool>("fromTraces"); // clicked in the traces, else chosen in the table
@@ -227,7 +308,7 @@ private slots:
     }
 
 private:
-    FbPickQcWindow *openWindow()
+    FbPickQcWindow *openWindow(const QString &fb = QString())
     {
         SorvBaseUtil::setProjectValue(FbPickQcWindow::projectKey("tracesPath"), QString());
         auto *window = new FbPickQcWindow;
@@ -235,7 +316,7 @@ private:
         window->resize(1400, 900);
         window->show();
         QSignalSpy shown(window, &FbPickQcWindow::shotShown);
-        window->openFile(m_fb);
+        window->openFile(fb.isEmpty() ? m_fb : fb);
         if (!shown.wait(30000 * FBTEST_TIME_FACTOR))
             qWarning("no shot shown");
         return window;

@@ -1810,6 +1810,79 @@
     </message>
 </context>
 <context>
+    <name>TraceFiller</name>
+    <message>
+        <source>Pick This Shot</source>
+        <translation>拾取本炮</translation>
+    </message>
+    <message>
+        <source>Pick the traces of this shot that have no pick, from their onsets</source>
+        <translation>按起跳点拾取本炮没有初至的地震道</translation>
+    </message>
+    <message>
+        <source>Pick the File</source>
+        <translation>拾取整个文件</translation>
+    </message>
+    <message>
+        <source>Pick every trace of the file that has no pick, from its onset</source>
+        <translation>按起跳点拾取文件中所有没有初至的地震道</translation>
+    </message>
+    <message>
+        <source>Picking the file: %p%</source>
+        <translation>正在拾取文件：%p%</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Picking the file was cancelled; no pick changed.</source>
+        <translation>拾取文件已取消；没有初至被改动。</translation>
+    </message>
+    <message>
+        <source>Pick shot %1 (ffid %2) from its traces</source>
+        <translation>从地震道拾取第 %1 炮（ffid %2）</translation>
+    </message>
+    <message>
+        <source>this shot</source>
+        <translation>本炮</translation>
+    </message>
+    <message>
+        <source>Pick the file from its traces</source>
+        <translation>从地震道拾取整个文件</translation>
+    </message>
+    <message>
+        <source>the file</source>
+        <translation>文件</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln trace(s) without a confident onset</source>
+        <translation>
+            <numerusform>%Ln 道没有可信的起跳点</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln pick(s) without a trace</source>
+        <translation>
+            <numerusform>%Ln 个初至没有地震道</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Every trace of %1 has a pick.</source>
+        <translation>%1的每一道都有初至。</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln unpicked trace(s) of %1 picked</source>
+        <translation>
+            <numerusform>已拾取%1中 %Ln 个未拾取的道</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>; left unpicked: %1</source>
+        <translation>；仍未拾取：%1</translation>
+    </message>
+</context>
+<context>
     <name>TracesDialog</name>
     <message>
         <source>Open Traces</source>
