@@ -51,6 +51,14 @@ struct MatchedFile
     QString error;
     QString fileName;
     TraceMatchResult result;
+    std::shared_ptr<const TraceDataSet> data;
+};
+
+struct JudgedWaveforms
+{
+    std::shared_ptr<const QcData> base;
+    std::shared_ptr<const QcData> judged; // null: failed or cancelled
+    QString error;
     PickQc::TimeShift shift;
     std::shared_ptr<const TraceDataSet> data;
 };
@@ -100,13 +108,16 @@ TracesPanel::TracesPanel(QcDocument *document, QWidget *parent) : QWidget(parent
     m_openJob = new LatestJob(LatestJob::Serial, this);
     m_matchJob = new LatestJob(LatestJob::Serial, this);
     m_shotJob = new LatestJob(LatestJob::Serial, this);
-    for (LatestJob *job : {m_openJob, m_matchJob})
+    m_waveformJob = new LatestJob(LatestJob::Serial, this);
+    for (LatestJob *job : {m_openJob, m_matchJob, m_waveformJob})
         connect(job, &LatestJob::progressChanged, m_progress, &QProgressBar::setValue);
     connect(cancel, &QPushButton::clicked, this, &TracesPanel::cancelOpening);
     connect(view(), &GatherView::rowClicked, this, &TracesPanel::onRowClicked);
     connect(document, &QcDocument::selectionChanged, this, &TracesPanel::onSelectionChanged);
     connect(document, &QcDocument::shotShown, this, &TracesPanel::requestShot);
     connect(document, &QcDocument::fileShown, this, &TracesPanel::matchFile);
+    connect(document, &QcDocument::fileShown, this, &TracesPanel::judgeWaveforms);
+    connect(document, &QcDocument::verdictsChanged, this, &TracesPanel::judgeWaveforms);
     connect(document, &QcDocument::picksChanged, this, [this](const QVector<qint32> &shots) {
         if (shots.contains(m_document->shownShot()))
             requestShot();
@@ -162,6 +173,8 @@ void TracesPanel::openTraces(const TracesSource &source)
             m_filler->setDataSet(m_data, source.match);
             m_hasMatch = false;
             m_matchedFile.clear();
+            m_waveformData.reset();
+            m_shift = PickQc::TimeShift();
             emit opened(source);
             emit message(result.warnings.isEmpty() ? QString() : result.warnings.join(QLatin1Char(' ')), false);
             showStatus();
@@ -175,6 +188,7 @@ void TracesPanel::cancelOpening()
     const bool opening = m_openJob->isRunning();
     m_openJob->cancel();
     m_matchJob->cancel();
+    m_waveformJob->cancel();
     m_progressRow->hide();
     if (opening)
         emit message(tr("Opening the traces was cancelled; the traces shown stay."), false);
@@ -183,6 +197,11 @@ void TracesPanel::cancelOpening()
 bool TracesPanel::isOpening() const
 {
     return m_openJob->isRunning() || m_matchJob->isRunning();
+}
+
+bool TracesPanel::isJudging() const
+{
+    return m_waveformJob->isRunning();
 }
 
 QString TracesPanel::tracesPath() const
@@ -234,33 +253,15 @@ void TracesPanel::matchFile()
     m_progressRow->show();
     const std::shared_ptr<const TraceDataSet> traces = m_data;
     const QString fileName = data->fileName;
-    const QVector<ShotIndexEntry> index = data->report.index;
-    const PickEdits edits = m_document->session() ? m_document->session()->edits() : PickEdits();
     const TraceMatchSettings match = m_source.match;
     m_matchJob->run<MatchedFile>(
-        [traces, fileName, index, edits, match](const LatestJob::Ticket &ticket) {
+        [traces, fileName, match](const LatestJob::Ticket &ticket) {
             MatchedFile matched;
             matched.fileName = fileName;
             matched.data = traces;
             TraceMatcher matcher(match);
-            matched.ok = matcher.match(*traces, fileName, &matched.result, ticket.progress().part(0, 30));
+            matched.ok = matcher.match(*traces, fileName, &matched.result, ticket.progress());
             matched.error = matcher.errorString();
-            if (!matched.ok || matched.result.matched == 0)
-                return matched;
-            // A first sample whose time is not the format's shows as every
-            // pick off its onset by the same amount: measured on the picks
-            // as edited, said, never applied.
-            const PickQc::RecordsOf records = [fileName, index, edits](qint32 shot) {
-                const ShotIndexEntry &e = index.at(shot);
-                QVector<FbRecord> r = readShotRecords(fileName, e.firstRecord, e.lastRecord);
-                PickQc::applyEdits(edits, &r, e.firstRecord);
-                return r;
-            };
-            PickQc::WaveformQcSettings settings;
-            settings.match = match;
-            PickQc::WaveformJudge judge(settings);
-            if (judge.run(index, records, *traces, nullptr, ticket.progress().part(30, 100)))
-                matched.shift = judge.summary().shift;
             return matched;
         },
         [this](MatchedFile matched) {
@@ -272,7 +273,6 @@ void TracesPanel::matchFile()
                 return;
             }
             m_match = matched.result;
-            m_shift = matched.shift;
             m_hasMatch = true;
             m_matchedFile = matched.fileName;
             const TraceMatchResult &r = m_match;
@@ -292,6 +292,63 @@ void TracesPanel::matchFile()
                                  .arg(r.traceFfidMin)
                                  .arg(r.traceFfidMax),
                              true);
+            showStatus();
+            judgeWaveforms();
+        });
+}
+
+// Judges every matched pick of the data shown against its trace, whenever
+// the data shown is not the one judged last (a new file, new thresholds, an
+// edit judged): the waveform findings then never stay stale.
+void TracesPanel::judgeWaveforms()
+{
+    const std::shared_ptr<const QcData> base = m_document->data();
+    if (!m_data || !base || base == m_waveformData || !m_hasMatch || m_matchedFile != base->fileName ||
+        m_match.matched == 0)
+        return;
+    const std::shared_ptr<const TraceDataSet> traces = m_data;
+    // The edits the verdicts shown were judged with.
+    const PickEdits edits = m_document->session() ? m_document->session()->shownEdits() : PickEdits();
+    PickQc::WaveformQcSettings settings;
+    settings.match = m_source.match;
+    settings.threads = base->report.settings.threads;
+    m_progress->setValue(0);
+    m_progressRow->show();
+    m_waveformJob->run<JudgedWaveforms>(
+        [base, traces, edits, settings](const LatestJob::Ticket &ticket) {
+            JudgedWaveforms result;
+            result.base = base;
+            result.data = traces;
+            const QString fileName = base->fileName;
+            const QVector<ShotIndexEntry> &index = base->report.index;
+            const PickQc::RecordsOf records = [fileName, index, edits](qint32 shot) {
+                const ShotIndexEntry &e = index.at(shot);
+                QVector<FbRecord> r = readShotRecords(fileName, e.firstRecord, e.lastRecord);
+                PickQc::applyEdits(edits, &r, e.firstRecord);
+                return r;
+            };
+            auto judged = std::make_shared<QcData>(*base);
+            PickQc::WaveformJudge judge(settings);
+            if (!judge.run(&judged->report, records, *traces, ticket.progress())) {
+                result.error = judge.errorString();
+                return result;
+            }
+            judged->problems = std::make_shared<const ProblemList>(ProblemList::fromReport(judged->report));
+            result.shift = judge.summary().shift;
+            result.judged = std::move(judged);
+            return result;
+        },
+        [this](JudgedWaveforms result) {
+            m_progressRow->setVisible(m_openJob->isRunning() || m_matchJob->isRunning());
+            if (result.data != m_data || result.base != m_document->data())
+                return;
+            if (!result.judged) {
+                emit message(tr("The picks cannot be judged against the traces: %1").arg(result.error), true);
+                return;
+            }
+            m_shift = result.shift;
+            m_waveformData = result.judged;
+            m_document->showWaveformVerdicts(result.base, result.judged);
             showStatus();
         });
 }

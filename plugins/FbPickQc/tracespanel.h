@@ -40,6 +40,13 @@ struct TracesShot;
 // ("Pick This Shot", "Pick the File" in the gather's context menu), as
 // edits of the document's session.
 //
+// With traces open and matched, every matched pick of the data shown is
+// judged against its trace (PickQc::WaveformJudge, off the UI thread with
+// progress and Cancel) and the findings (off the onset, cycle skips, weak
+// first breaks) join the problem list through the document; whenever the
+// document shows other verdicts (an edit judged, new thresholds), they are
+// judged again.
+//
 // Selection goes through the document: a click on a picked trace asks the
 // document to select that record; the record the document selects is
 // marked in the traces.
@@ -66,6 +73,8 @@ public:
     void openTraces(const QString &path, double firstSampleMs = qQNaN());
     void cancelOpening();
     bool isOpening() const;
+    // The waveform checks run over the data shown.
+    bool isJudging() const;
     // The data set shown, empty when none.
     QString tracesPath() const;
     // The time of the shown data set's first sample (ms), NaN when none is open.
@@ -91,6 +100,7 @@ private:
     void requestShot();
     void showShot(const std::shared_ptr<const TracesShot> &shot);
     void matchFile();
+    void judgeWaveforms();
     void showStatus();
     void onSelectionChanged(qint32 record);
     void onRowClicked(int row);
@@ -107,6 +117,9 @@ private:
     LatestJob *m_openJob = nullptr;
     LatestJob *m_matchJob = nullptr;
     LatestJob *m_shotJob = nullptr;
+    LatestJob *m_waveformJob = nullptr;
+    // The data shown with the waveform findings this panel judged last.
+    std::shared_ptr<const QcData> m_waveformData;
 
     std::shared_ptr<const TraceDataSet> m_data;
     TracesSource m_source;

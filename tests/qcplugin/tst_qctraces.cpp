@@ -2,12 +2,14 @@
 #include "fbpickqcwindow.h"
 #include "fbpicks.h"
 #include "gatherview.h"
+#include "tracedataset.h"
 #include "tracefiller.h"
 #include "tracespanel.h"
 #include "tracessource.h"
 
 #include "fbgenerator.h"
 #include "tracegenerator.h"
+#include "waveformqc.h"
 
 #include <sorvbaseutil.h>
 #include <sorvprojectmanager.h>
@@ -87,7 +89,7 @@ private slots:
                 shown.append({shot});
             QTRY_VERIFY(!shown.isEmpty() && shown.last().at(0).toInt() == shot);
         }
-        QTRY_VERIFY(!panel->isOpening());
+        QTRY_VERIFY(!panel->isOpening() && !panel->isJudging());
         if (gatherShown) {
             view->waitUntilReady();
             QCOMPARE(view->message(), QString());
@@ -259,6 +261,61 @@ private slots:
             for (int i = 0; i < now.size(); ++i)
                 QCOMPARE(now.at(i).fb_time, file.at(i).fb_time);
         }
+    }
+
+    // With the traces open the window judges the picks against them: a
+    // planted cycle skip and mispick are found as qc --seismic finds them
+    // on the same files, and a skipped pick put right is no longer named
+    // once the edit is judged.
+    void waveformChecks()
+    {
+        FbGenerator::Options line = m_line;
+        line.channels = 48;
+        TraceGenerator::Options options;
+        options.cycleSkips.append({1, 20, 26});
+        options.mispicks.append({2, 30, 8.0});
+        const QString fb = m_dir.filePath(QStringLiteral("skipped.fb"));
+        const QString sgy = m_dir.filePath(QStringLiteral("skipped.sgy"));
+        QVERIFY(FbGenerator::FileWriter(TraceGenerator::pickOptions(line, options)).write(fb, nullptr));
+        TraceGenerator::Writer writer;
+        QVERIFY2(writer.write(line, options, sgy), qPrintable(writer.errorString()));
+        QScopedPointer<FbPickQcWindow> window(openWindow(fb));
+        TracesPanel *panel = window->findChild<TracesPanel *>();
+        panel->openTraces(sgy);
+        QcDocument *document = window->document();
+        QTRY_VERIFY(document->data()->report.tracesJudged && !panel->isOpening() && !panel->isJudging());
+
+        // What the command line's qc --seismic reports.
+        PickQc::Report expected;
+        PickQc::Analyzer analyzer(fb, document->data()->report.settings);
+        QVERIFY(analyzer.run(&expected));
+        TraceDataSet data;
+        QVERIFY(data.open(sgy));
+        PickQc::WaveformJudge judge;
+        QVERIFY(judge.run(&expected, PickQc::recordsFromFile(fb, expected.index), data));
+        const auto records = [](const PickQc::Report &report, PickQc::Kind kind) {
+            QVector<qint32> r;
+            for (qint64 k = 0; k < report.findings(kind).size(); ++k)
+                r << report.findings(kind).at(k).record;
+            return r;
+        };
+        for (PickQc::Kind kind : {PickQc::Kind::OffOnset, PickQc::Kind::CycleSkip, PickQc::Kind::WeakOnset})
+            QCOMPARE(records(document->data()->report, kind), records(expected, kind));
+        const QVector<qint32> skipped = records(document->data()->report, PickQc::Kind::CycleSkip);
+        QVERIFY(!skipped.isEmpty());
+        QVERIFY(!records(document->data()->report, PickQc::Kind::OffOnset).isEmpty());
+
+        // The first skipped pick put back on its onset.
+        const qint32 record = skipped.first();
+        const int shot = document->data()->report.index.at(1).firstRecord <= record ? 1 : 0;
+        const qint32 channelRow = record - document->data()->report.index.at(shot).firstRecord;
+        const float truth = FbGenerator::shotRecords(line, shot).at(channelRow).fb_time;
+        const std::shared_ptr<const QcData> before = document->data();
+        QVERIFY(document->session()->setTime(record, truth));
+        QTRY_VERIFY(document->data() != before && document->data()->report.tracesJudged && !panel->isJudging() &&
+                    !document->session()->isJudging());
+        for (PickQc::Kind kind : {PickQc::Kind::OffOnset, PickQc::Kind::CycleSkip})
+            QVERIFY(!records(document->data()->report, kind).contains(record));
     }
 
     void selection_data()

@@ -2073,5 +2073,9 @@
         <source>No pick of %1 matches a trace of %2 by source and receiver position within %3 m.</source>
         <translation>%1 中没有任何初至按炮点和检波点位置（容差 %3 m）与 %2 中的地震道匹配。</translation>
     </message>
+    <message>
+        <source>The picks cannot be judged against the traces: %1</source>
+        <translation>无法按地震道检查初至：%1</translation>
+    </message>
 </context>
 </TS>
