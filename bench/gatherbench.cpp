@@ -10,12 +10,25 @@
 // the redraws also as the UI thread's CPU time, which other work on the
 // machine does not inflate.
 //
+// With --switch, instead: the QC window on a generated line of 4,167 shots
+// x 240 channels (1,000,080 picks) with its SEG-Y traces (1,000,080 traces
+// of 500 samples, 2 ms) open, Page Down pressed shot after shot; the time
+// from the key press until the traces panel has the next shot's gather
+// painted, beside reading the same shot from the data set alone. The files
+// go to a temporary folder (about 2.3 GB) and are removed at the end.
+//
 //   QT_QPA_PLATFORM=offscreen build/bin/gatherbench
+//   QT_QPA_PLATFORM=offscreen build/bin/gatherbench --switch [--shots N]
 
 #include "benchtiming.h"
+#include "fbgenerator.h"
+#include "fbpickqcwindow.h"
 #include "gatherrenderer.h"
 #include "gatherview.h"
 #include "pickqc.h"
+#include "tracedataset.h"
+#include "tracegenerator.h"
+#include "tracespanel.h"
 #include "tracesynth.h"
 
 #include <qwt_plot_canvas.h>
@@ -24,8 +37,11 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 
 #include <cmath>
 #include <ctime>
@@ -104,11 +120,117 @@ void makeShot(ShotGather *gather, QVector<FbRecord> *records)
     }
 }
 
+// Runs the event loop until signal fires (or timeoutMs passes); true when it fired.
+template<typename Object, typename Signal>
+bool waitFor(Object *object, Signal signal, int timeoutMs = 600000)
+{
+    QEventLoop loop;
+    bool fired = false;
+    const auto connection = QObject::connect(object, signal, &loop, [&] {
+        fired = true;
+        loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    QObject::disconnect(connection);
+    return fired;
+}
+
+// Page Down in the QC window with a SEG-Y of a million traces open: from
+// the key press to the next shot's gather painted in the traces panel.
+int switchShots(int shots)
+{
+    QTemporaryDir dir;
+    FbGenerator::Options line;
+    line.shots = shots;
+    line.channels = 240;
+    line.seed = 11;
+    TraceGenerator::Options options;
+    options.sampleIntervalMs = 2.0;
+    options.lengthMs = 1000;
+    const QString fb = dir.filePath(QStringLiteral("line.fb"));
+    const QString sgy = dir.filePath(QStringLiteral("line.sgy"));
+    out << "writing " << shots << " shots x 240 picks and their traces ..." << Qt::endl;
+    QElapsedTimer clock;
+    clock.start();
+    TraceGenerator::Writer writer;
+    if (!dir.isValid() || !FbGenerator::FileWriter(line).write(fb) || !writer.write(line, options, sgy)) {
+        out << "cannot write the line: " << writer.errorString() << Qt::endl;
+        return 1;
+    }
+    out << QStringLiteral("written in %1 s: %2 MB of traces, %3 samples a trace\n")
+               .arg(clock.elapsed() / 1000.0, 0, 'f', 1)
+               .arg(QFileInfo(sgy).size() / 1e6, 0, 'f', 0)
+               .arg(writer.samplesPerTrace());
+
+    FbPickQcWindow window;
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    window.resize(1400, 900);
+    window.show();
+    window.openFile(fb);
+    if (!waitFor(&window, &FbPickQcWindow::shotShown)) {
+        out << "the window showed no shot" << Qt::endl;
+        return 1;
+    }
+    auto *panel = window.findChild<TracesPanel *>();
+    clock.restart();
+    panel->openTraces(sgy);
+    while ((panel->tracesPath().isEmpty() || panel->isOpening()) && clock.elapsed() < 600000)
+        waitFor(panel, &TracesPanel::shotShown, 1000);
+    out << QStringLiteral("traces indexed and matched in %1 s\n").arg(clock.elapsed() / 1000.0, 0, 'f', 1);
+
+    TraceDataSet data;
+    if (panel->tracesPath().isEmpty() || !data.open(sgy)) {
+        out << "cannot open the traces: " << data.errorString() << Qt::endl;
+        return 1;
+    }
+    GatherView *view = panel->view();
+    std::vector<double> shown, read;
+    const int presses = qMin(41, shots - 1);
+    for (int k = 0; k < presses; ++k) {
+        const int next = window.currentShot() + 1;
+        // The reading alone, of a shot far from the ones pressed to.
+        ShotGather gather;
+        QString error;
+        read.push_back(BenchTiming::timeMs([&] { data.readShot(shots - 1 - k, &gather, &error); }));
+        clock.restart();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_PageDown, Qt::NoModifier);
+        QApplication::sendEvent(&window, &press);
+        QApplication::sendEvent(&window, &release);
+        while (panel->shownShot() != next && clock.elapsed() < 60000)
+            waitFor(panel, &TracesPanel::shotShown, 1000);
+        view->waitUntilReady();
+        view->canvas()->repaint();
+        shown.push_back(clock.nsecsElapsed() / 1e6);
+    }
+    std::vector<double> sorted = shown;
+    std::sort(sorted.begin(), sorted.end());
+    out << QStringLiteral("Next shot (Page Down, %1 presses, %2 traces): gather painted %3 ms after the key press "
+                          "(median; slowest %4 ms); the shot read alone %5 ms\n")
+               .arg(presses)
+               .arg(data.traceCount())
+               .arg(median(shown), 0, 'f', 1)
+               .arg(sorted.empty() ? 0.0 : sorted.back(), 0, 'f', 1)
+               .arg(median(read), 0, 'f', 1);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    const QStringList args = QApplication::arguments();
+    if (args.contains(QLatin1String("--switch"))) {
+        const int at = args.indexOf(QLatin1String("--shots"));
+        const int shots = at > 0 && at + 1 < args.size() ? args.at(at + 1).toInt() : 4167;
+        if (shots < 2) {
+            out << "--shots: give 2 or more" << Qt::endl;
+            return 2;
+        }
+        return switchShots(shots);
+    }
     ShotGather gather;
     QVector<FbRecord> records;
     makeShot(&gather, &records);

@@ -263,7 +263,8 @@ bool Seg2File::readSamples(int i, float *out, int *replaced)
     return true;
 }
 
-Seg2Reader::Seg2Reader(const QString &path, const QHash<QString, qint32> &ffids) : m_path(path), m_ffids(ffids)
+Seg2Reader::Seg2Reader(const QString &path, const QHash<QString, qint32> &ffids, bool fileNumbers)
+    : m_path(path), m_ffids(ffids), m_fileNumbers(fileNumbers)
 {
     formatName = QStringLiteral("SEG-2");
 }
@@ -342,10 +343,11 @@ bool Seg2Reader::index(const Progress &progress, Index *index)
             earliest = qMin(earliest, t.delayMs);
             latest = qMax(latest, t.delayMs);
             TraceKey key;
-            key.ffid = m_ffids.contains(base) ? m_ffids.value(base)
-                       : t.hasShotNumber      ? t.shotNumber
-                       : inName >= 0          ? qint32(inName)
-                                              : n + 1;
+            key.ffid = m_ffids.contains(base)         ? m_ffids.value(base)
+                       : m_fileNumbers && inName >= 0 ? qint32(inName)
+                       : t.hasShotNumber              ? t.shotNumber
+                       : inName >= 0                  ? qint32(inName)
+                                                      : n + 1;
             key.channel = t.channel;
             key.sourceX = t.source[0];
             key.sourceY = t.source[1];

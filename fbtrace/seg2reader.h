@@ -58,11 +58,13 @@ private:
 // order of the number in their names, then by name; files of other content
 // skipped with a warning. A file's traces take the ffid the user's table
 // gives its name, else their SHOT_SEQUENCE_NUMBER, else the number in the
-// file's name, else the file's position from 1; a shot never spans files.
+// file's name, else the file's position from 1 (with fileNumbers, the
+// number in the name before the SHOT_SEQUENCE_NUMBER); a shot never spans
+// files.
 class Seg2Reader : public TraceDataSet::Reader
 {
 public:
-    Seg2Reader(const QString &path, const QHash<QString, qint32> &ffids);
+    Seg2Reader(const QString &path, const QHash<QString, qint32> &ffids, bool fileNumbers = false);
 
     bool index(const Progress &progress, Index *index) override;
     bool readShot(const TraceShot &shot, ShotGather *gather, QString *error) const override;
@@ -78,6 +80,7 @@ private:
 
     QString m_path;
     QHash<QString, qint32> m_ffids;
+    bool m_fileNumbers = false;
     QVector<FileEntry> m_files;
 };
 

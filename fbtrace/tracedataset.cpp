@@ -41,7 +41,7 @@ bool TraceDataSet::open(const QString &path, const Progress &progress)
         return fail(QStringLiteral("%1 does not exist").arg(path));
     std::unique_ptr<Reader> reader;
     if (info.isDir()) {
-        reader = std::make_unique<Seg2Reader>(path, m_options.seg2Ffids);
+        reader = std::make_unique<Seg2Reader>(path, m_options.seg2Ffids, m_options.seg2FileNumbers);
     } else {
         // A FIFO or a device could block or never end.
         if (!info.isFile())
@@ -52,7 +52,7 @@ bool TraceDataSet::open(const QString &path, const Progress &progress)
         const QByteArray head = file.read(3600);
         file.close();
         if (Seg2File::looksLike(head)) {
-            reader = std::make_unique<Seg2Reader>(path, m_options.seg2Ffids);
+            reader = std::make_unique<Seg2Reader>(path, m_options.seg2Ffids, m_options.seg2FileNumbers);
         } else if (SegyReader::looksLike(head)) {
             auto segy = std::make_unique<SegyReader>(path, m_options.ffidByte, m_options.channelByte);
             if (!segy->open(head))

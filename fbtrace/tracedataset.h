@@ -82,6 +82,9 @@ public:
         // named take SHOT_SEQUENCE_NUMBER, else the number in their name,
         // else their position in the folder from 1.
         QHash<QString, qint32> seg2Ffids;
+        // SEG-2: the number in a file's name goes before its
+        // SHOT_SEQUENCE_NUMBER (seismographs that count shots per session).
+        bool seg2FileNumbers = false;
     };
 
     TraceDataSet();

@@ -183,3 +183,17 @@ QVector<int> matchRecordsToGather(const QVector<FbRecord> &records, const ShotGa
     }
     return result;
 }
+
+int traceShotOf(const TraceDataSet &data, const FbRecord &first, const TraceMatchSettings &settings)
+{
+    if (settings.by == TraceMatchSettings::By::Keys)
+        return data.shotOfFfid(first.ffid);
+    const QVector<TraceKey> &keys = data.traceKeys();
+    const QVector<TraceShot> &shots = data.shots();
+    for (int s = 0; s < shots.size(); ++s) {
+        const TraceKey &k = keys.at(int(shots.at(s).firstTrace));
+        if (std::hypot(k.sourceX - first.source_x, k.sourceY - first.source_y) <= settings.toleranceM)
+            return s;
+    }
+    return -1;
+}

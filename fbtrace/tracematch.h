@@ -67,6 +67,12 @@ private:
     QString m_error;
 };
 
+// The data set's shot that holds an FB shot's traces, or -1: by keys the
+// first shot of its ffid; by position the first shot whose source lies
+// within the tolerance of the FB shot's (its first record's) source.
+int traceShotOf(const TraceDataSet &data, const FbRecord &first,
+                const TraceMatchSettings &settings = TraceMatchSettings());
+
 // The trace of a gather each record of one shot goes to, by the same
 // rules: result[i] is a trace position in gather, or -1.
 QVector<int> matchRecordsToGather(const QVector<FbRecord> &records, const ShotGather &gather,

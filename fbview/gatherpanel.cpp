@@ -66,7 +66,7 @@ GatherPanel::GatherPanel(QWidget *parent) : QWidget(parent)
                      tr("Amplitudes beyond this many trace spacings are cut"));
     m_clip->setSingleStep(0.25);
 
-    auto *controls = new QGridLayout;
+    auto *controls = m_controls = new QGridLayout;
     controls->setContentsMargins(0, 0, 0, 0);
     // Two columns, so the panel is about as narrow as the view can be.
     controls->addWidget(m_display, 0, 0);
@@ -76,7 +76,7 @@ GatherPanel::GatherPanel(QWidget *parent) : QWidget(parent)
     controls->addWidget(m_gain, 2, 0);
     controls->addWidget(m_clip, 2, 1);
     m_view = new GatherView;
-    auto *layout = new QVBoxLayout(this);
+    auto *layout = m_layout = new QBoxLayout(QBoxLayout::TopToBottom, this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(controls);
     layout->addWidget(m_view, 1);
@@ -123,4 +123,21 @@ void GatherPanel::setScaling(const GatherRenderer::Scaling &scaling)
     m_clip->setValue(scaling.clip);
     m_setting = false;
     apply();
+}
+
+void GatherPanel::setControlsBeside(bool beside)
+{
+    // Taken in the order they were laid out, row by row.
+    QList<QWidget *> controls;
+    while (QLayoutItem *item = m_controls->takeAt(0)) {
+        if (item->widget())
+            controls << item->widget();
+        delete item;
+    }
+    // Above: two columns. Beside: one column right of the view, so that it
+    // keeps the height.
+    for (int i = 0; i < controls.size(); ++i)
+        m_controls->addWidget(controls[i], beside ? i : i / 2, beside ? 0 : i % 2);
+    m_controls->setRowStretch(controls.size(), beside ? 1 : 0);
+    m_layout->setDirection(beside ? QBoxLayout::RightToLeft : QBoxLayout::TopToBottom);
 }

@@ -6,9 +6,11 @@
 #include <QWidget>
 
 class GatherView;
+class QBoxLayout;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QGridLayout;
 
 // The traces panel: the gather view under its controls (display, order,
 // one peak per trace, AGC window, gain, clip) in two short columns, about
@@ -36,11 +38,16 @@ public:
     // Sets the controls (and so the view) to these, as remembered.
     void setDisplay(GatherRenderer::Display display);
     void setScaling(const GatherRenderer::Scaling &scaling);
+    // The controls in one column right of the view rather than above it,
+    // for a panel short of height.
+    void setControlsBeside(bool beside);
 
 private:
     void apply();
 
     GatherView *m_view = nullptr;
+    QBoxLayout *m_layout = nullptr;
+    QGridLayout *m_controls = nullptr;
     QComboBox *m_display = nullptr;
     QComboBox *m_order = nullptr;
     QCheckBox *m_perTrace = nullptr;

@@ -59,6 +59,8 @@ const char *const fileKey = "fbName";
 // when the user set it (absent: the format's).
 const char *const tracesKey = "tracesPath";
 const char *const firstSampleKey = "tracesFirstSampleMs";
+// How they are read and matched (TracesSource's map).
+const char *const tracesReadingKey = "tracesReading";
 
 // What a plot keeps on any screen: room for its picks and a title on one line.
 const QSize PlotMinimum(320, 200);
@@ -139,9 +141,9 @@ FbPickQcWindow::FbPickQcWindow(QWidget *parent) : SorvDialog(parent)
     buildUi();
     updateTitle();
     updateButtons();
-    const QString traces = SorvBaseUtil::projectValue(projectKey(tracesKey)).toString();
-    if (!traces.isEmpty())
-        m_tracesPanel->openTraces(traces, keptTime(SorvBaseUtil::projectValue(projectKey(firstSampleKey))));
+    const TracesSource traces = keptTraces();
+    if (!traces.path.isEmpty())
+        m_tracesPanel->openTraces(traces);
     resize(1400, 900);
     rememberGeometry(QStringLiteral("FbPickQcWindow"));
 }
@@ -261,9 +263,11 @@ void FbPickQcWindow::buildUi()
         connect(velocity, &QLineEdit::editingFinished, this, [this, velocity] {
             m_tracesPanel->view()->setReductionVelocity(QLocale::c().toDouble(velocity->text()));
         });
-    connect(m_tracesPanel, &TracesPanel::opened, this, [this](const QString &path, double firstSampleMs) {
-        keep(tracesKey, path);
-        keep(firstSampleKey, std::isfinite(firstSampleMs) ? QVariant(firstSampleMs) : QVariant(QString()));
+    connect(m_tracesPanel, &TracesPanel::opened, this, [this](const TracesSource &source) {
+        keep(tracesKey, source.path);
+        keep(firstSampleKey,
+             std::isfinite(source.firstSampleMs) ? QVariant(source.firstSampleMs) : QVariant(QString()));
+        keep(tracesReadingKey, source.toVariant());
     });
     connect(m_editor, &PickEditor::workingChanged, &m_document, &QcDocument::setSaving);
     connect(m_editor->session()->undoStack(), &QUndoStack::cleanChanged, this, &FbPickQcWindow::updateTitle);
@@ -434,11 +438,17 @@ void FbPickQcWindow::resizeEvent(QResizeEvent *event)
 void FbPickQcWindow::openTracesDialog()
 {
     TracesDialog dialog(this);
-    dialog.setPath(m_tracesPanel->tracesPath().isEmpty() ? SorvBaseUtil::projectValue(projectKey(tracesKey)).toString()
-                                                         : m_tracesPanel->tracesPath());
-    dialog.setFirstSampleMs(keptTime(SorvBaseUtil::projectValue(projectKey(firstSampleKey))));
+    dialog.setSource(m_tracesPanel->tracesPath().isEmpty() ? keptTraces() : m_tracesPanel->source());
     if (dialog.exec() == QDialog::Accepted)
-        m_tracesPanel->openTraces(dialog.path(), dialog.firstSampleMs());
+        m_tracesPanel->openTraces(dialog.source());
+}
+
+TracesSource FbPickQcWindow::keptTraces() const
+{
+    TracesSource source = TracesSource::fromVariant(SorvBaseUtil::projectValue(projectKey(tracesReadingKey)));
+    source.path = SorvBaseUtil::projectValue(projectKey(tracesKey)).toString();
+    source.firstSampleMs = keptTime(SorvBaseUtil::projectValue(projectKey(firstSampleKey)));
+    return source;
 }
 
 void FbPickQcWindow::goToShot(int shot, qint32 record)

@@ -23,6 +23,7 @@ class ShotPanel;
 class SummaryStack;
 class SurveyPanel;
 class TracesPanel;
+struct TracesSource;
 class WrappingRow;
 
 // The pick QC window: one FB file judged as a whole, and one shot at a time
@@ -115,6 +116,8 @@ private:
     void openFileDialog();
     // Asks for shot records to show under the picks.
     void openTracesDialog();
+    // The traces the project keeps, with how they are read and matched.
+    TracesSource keptTraces() const;
     void exportDialog(QwtPlot *plot, const QString &title, const QString &what);
     void exportProblemsDialog();
     void stepShot(int delta);

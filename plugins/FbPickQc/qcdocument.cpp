@@ -284,3 +284,12 @@ void QcDocument::setShown(int shot)
     m_shown = shot;
     emit shotShown(shot);
 }
+
+bool QcDocument::showWaveformVerdicts(const std::shared_ptr<const QcData> &base, std::shared_ptr<const QcData> judged)
+{
+    if (!base || base != m_data || !judged)
+        return false;
+    m_data = std::move(judged);
+    emit verdictsChanged(m_data);
+    return true;
+}

@@ -116,6 +116,10 @@ public:
         emit selectionChanged(record);
     }
     qint32 selectedRecord() const { return m_selectedRecord; }
+    // The data shown, base, with the waveform checks' findings added
+    // (judged): shown as verdictsChanged(). False, and nothing shown, when
+    // base is no longer the data shown.
+    bool showWaveformVerdicts(const std::shared_ptr<const QcData> &base, std::shared_ptr<const QcData> judged);
     void setPartner(int partner) { m_partner = partner; }
     int partner() const { return m_partner; }
 

@@ -4,8 +4,12 @@
 #include "gatherpanel.h"
 #include "gatherview.h"
 #include "latestjob.h"
+#include "pickedit.h"
 #include "shotloader.h"
+#include "shotrecords.h"
+#include "tracefiller.h"
 #include "tracedataset.h"
+#include "waveformqc.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -50,6 +54,18 @@ struct MatchedFile
     std::shared_ptr<const TraceDataSet> data;
 };
 
+struct JudgedWaveforms
+{
+    std::shared_ptr<const QcData> base;
+    std::shared_ptr<const QcData> judged; // null: failed or cancelled
+    QString error;
+    PickQc::TimeShift shift;
+    std::shared_ptr<const TraceDataSet> data;
+};
+
+// Below this height the panel gives the gather all it can.
+constexpr int ShortHeight = 480;
+
 int plural(qint64 n)
 {
     return int(qMin<qint64>(n, std::numeric_limits<int>::max()));
@@ -59,10 +75,13 @@ int plural(qint64 n)
 
 TracesPanel::TracesPanel(QcDocument *document, QWidget *parent) : QWidget(parent), m_document(document)
 {
+    qRegisterMetaType<TracesSource>();
     m_gather = new GatherPanel;
     m_status = new QLabel;
     m_status->setObjectName(QStringLiteral("traceStatus"));
     m_status->setWordWrap(true);
+    // Its text never widens the panel: wrapped, or cut to one line.
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     m_progressRow = new QWidget;
@@ -81,18 +100,24 @@ TracesPanel::TracesPanel(QcDocument *document, QWidget *parent) : QWidget(parent
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_status);
     layout->addWidget(m_progressRow);
+    m_filler = new TraceFiller(document, view(), this);
+    layout->addWidget(m_filler->progressRow());
+    connect(m_filler, &TraceFiller::message, this, &TracesPanel::message);
     layout->addWidget(m_gather, 1);
 
     m_openJob = new LatestJob(LatestJob::Serial, this);
     m_matchJob = new LatestJob(LatestJob::Serial, this);
     m_shotJob = new LatestJob(LatestJob::Serial, this);
-    for (LatestJob *job : {m_openJob, m_matchJob})
+    m_waveformJob = new LatestJob(LatestJob::Serial, this);
+    for (LatestJob *job : {m_openJob, m_matchJob, m_waveformJob})
         connect(job, &LatestJob::progressChanged, m_progress, &QProgressBar::setValue);
     connect(cancel, &QPushButton::clicked, this, &TracesPanel::cancelOpening);
     connect(view(), &GatherView::rowClicked, this, &TracesPanel::onRowClicked);
     connect(document, &QcDocument::selectionChanged, this, &TracesPanel::onSelectionChanged);
     connect(document, &QcDocument::shotShown, this, &TracesPanel::requestShot);
     connect(document, &QcDocument::fileShown, this, &TracesPanel::matchFile);
+    connect(document, &QcDocument::fileShown, this, &TracesPanel::judgeWaveforms);
+    connect(document, &QcDocument::verdictsChanged, this, &TracesPanel::judgeWaveforms);
     connect(document, &QcDocument::picksChanged, this, [this](const QVector<qint32> &shots) {
         if (shots.contains(m_document->shownShot()))
             requestShot();
@@ -110,16 +135,25 @@ GatherView *TracesPanel::view() const
 
 void TracesPanel::openTraces(const QString &path, double firstSampleMs)
 {
+    TracesSource source;
+    source.path = path;
+    source.firstSampleMs = firstSampleMs;
+    openTraces(source);
+}
+
+void TracesPanel::openTraces(const TracesSource &source)
+{
     m_matchJob->cancel();
     m_progress->setValue(0);
     m_progressRow->show();
     m_openJob->run<OpenedTraces>(
-        [path, firstSampleMs](const LatestJob::Ticket &ticket) {
+        [source](const LatestJob::Ticket &ticket) {
             OpenedTraces result;
             auto data = std::make_shared<TraceDataSet>();
-            if (std::isfinite(firstSampleMs))
-                data->setFirstSampleMs(firstSampleMs);
-            if (data->open(path, ticket.progress())) {
+            data->setOptions(source.dataSetOptions());
+            if (std::isfinite(source.firstSampleMs))
+                data->setFirstSampleMs(source.firstSampleMs);
+            if (data->open(source.path, ticket.progress())) {
                 result.warnings = data->warnings();
                 result.data = std::move(data);
             } else {
@@ -127,18 +161,21 @@ void TracesPanel::openTraces(const QString &path, double firstSampleMs)
             }
             return result;
         },
-        [this, path, firstSampleMs](OpenedTraces result) {
+        [this, source](OpenedTraces result) {
             m_progressRow->hide();
-            const QString name = QDir::toNativeSeparators(path);
+            const QString name = QDir::toNativeSeparators(source.path);
             if (!result.data) {
                 emit message(tr("%1 cannot be opened as traces: %2").arg(name, result.error), true);
                 return;
             }
             m_data = std::move(result.data);
-            m_firstSampleMs = firstSampleMs;
+            m_source = source;
+            m_filler->setDataSet(m_data, source.match);
             m_hasMatch = false;
             m_matchedFile.clear();
-            emit opened(path, firstSampleMs);
+            m_waveformData.reset();
+            m_shift = PickQc::TimeShift();
+            emit opened(source);
             emit message(result.warnings.isEmpty() ? QString() : result.warnings.join(QLatin1Char(' ')), false);
             showStatus();
             matchFile();
@@ -151,6 +188,7 @@ void TracesPanel::cancelOpening()
     const bool opening = m_openJob->isRunning();
     m_openJob->cancel();
     m_matchJob->cancel();
+    m_waveformJob->cancel();
     m_progressRow->hide();
     if (opening)
         emit message(tr("Opening the traces was cancelled; the traces shown stay."), false);
@@ -159,6 +197,11 @@ void TracesPanel::cancelOpening()
 bool TracesPanel::isOpening() const
 {
     return m_openJob->isRunning() || m_matchJob->isRunning();
+}
+
+bool TracesPanel::isJudging() const
+{
+    return m_waveformJob->isRunning();
 }
 
 QString TracesPanel::tracesPath() const
@@ -173,7 +216,29 @@ double TracesPanel::firstSampleMs() const
 
 QString TracesPanel::status() const
 {
-    return m_status->text();
+    return m_statusText;
+}
+
+void TracesPanel::setStatusText(const QString &text)
+{
+    m_statusText = text;
+    m_status->setWordWrap(!m_short);
+    m_status->setToolTip(m_short ? text : QString());
+    m_status->setText(m_short
+                          ? m_status->fontMetrics().elidedText(
+                                QString(text).replace(QLatin1Char('\n'), QLatin1String("  ")), Qt::ElideRight, width())
+                          : text);
+}
+
+void TracesPanel::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const bool isShort = height() < ShortHeight;
+    if (isShort != m_short) {
+        m_short = isShort;
+        m_gather->setControlsBeside(isShort);
+    }
+    setStatusText(m_statusText);
 }
 
 // Matches the whole file once per data set and file: the counts say how far
@@ -188,12 +253,13 @@ void TracesPanel::matchFile()
     m_progressRow->show();
     const std::shared_ptr<const TraceDataSet> traces = m_data;
     const QString fileName = data->fileName;
+    const TraceMatchSettings match = m_source.match;
     m_matchJob->run<MatchedFile>(
-        [traces, fileName](const LatestJob::Ticket &ticket) {
+        [traces, fileName, match](const LatestJob::Ticket &ticket) {
             MatchedFile matched;
             matched.fileName = fileName;
             matched.data = traces;
-            TraceMatcher matcher;
+            TraceMatcher matcher(match);
             matched.ok = matcher.match(*traces, fileName, &matched.result, ticket.progress());
             matched.error = matcher.errorString();
             return matched;
@@ -210,15 +276,79 @@ void TracesPanel::matchFile()
             m_hasMatch = true;
             m_matchedFile = matched.fileName;
             const TraceMatchResult &r = m_match;
-            if (r.picks > 0 && r.matched == 0)
+            const QString fbName = QFileInfo(matched.fileName).fileName();
+            const QString tracesName = QFileInfo(m_data->path()).fileName();
+            if (r.picks > 0 && r.matched == 0 && m_source.match.by == TraceMatchSettings::By::Position)
+                emit message(tr("No pick of %1 matches a trace of %2 by source and receiver position within %3 m.")
+                                 .arg(fbName, tracesName)
+                                 .arg(m_source.match.toleranceM),
+                             true);
+            else if (r.picks > 0 && r.matched == 0)
                 emit message(tr("No pick of %1 matches a trace of %2 by ffid and channel: the picks' ffids run "
                                 "from %3 to %4, the traces' from %5 to %6.")
-                                 .arg(QFileInfo(matched.fileName).fileName(), QFileInfo(m_data->path()).fileName())
+                                 .arg(fbName, tracesName)
                                  .arg(r.pickFfidMin)
                                  .arg(r.pickFfidMax)
                                  .arg(r.traceFfidMin)
                                  .arg(r.traceFfidMax),
                              true);
+            showStatus();
+            judgeWaveforms();
+        });
+}
+
+// Judges every matched pick of the data shown against its trace, whenever
+// the data shown is not the one judged last (a new file, new thresholds, an
+// edit judged): the waveform findings then never stay stale.
+void TracesPanel::judgeWaveforms()
+{
+    const std::shared_ptr<const QcData> base = m_document->data();
+    if (!m_data || !base || base == m_waveformData || !m_hasMatch || m_matchedFile != base->fileName ||
+        m_match.matched == 0)
+        return;
+    const std::shared_ptr<const TraceDataSet> traces = m_data;
+    // The edits the verdicts shown were judged with.
+    const PickEdits edits = m_document->session() ? m_document->session()->shownEdits() : PickEdits();
+    PickQc::WaveformQcSettings settings;
+    settings.match = m_source.match;
+    settings.threads = base->report.settings.threads;
+    m_progress->setValue(0);
+    m_progressRow->show();
+    m_waveformJob->run<JudgedWaveforms>(
+        [base, traces, edits, settings](const LatestJob::Ticket &ticket) {
+            JudgedWaveforms result;
+            result.base = base;
+            result.data = traces;
+            const QString fileName = base->fileName;
+            const QVector<ShotIndexEntry> &index = base->report.index;
+            const PickQc::RecordsOf records = [fileName, index, edits](qint32 shot) {
+                const ShotIndexEntry &e = index.at(shot);
+                QVector<FbRecord> r = readShotRecords(fileName, e.firstRecord, e.lastRecord);
+                PickQc::applyEdits(edits, &r, e.firstRecord);
+                return r;
+            };
+            auto judged = std::make_shared<QcData>(*base);
+            PickQc::WaveformJudge judge(settings);
+            if (!judge.run(&judged->report, records, *traces, ticket.progress())) {
+                result.error = judge.errorString();
+                return result;
+            }
+            judged->problems = std::make_shared<const ProblemList>(ProblemList::fromReport(judged->report));
+            result.shift = judge.summary().shift;
+            result.judged = std::move(judged);
+            return result;
+        },
+        [this](JudgedWaveforms result) {
+            m_progressRow->setVisible(m_openJob->isRunning() || m_matchJob->isRunning());
+            if (result.data != m_data || result.base != m_document->data())
+                return;
+            if (!result.judged) {
+                emit message(tr("The picks cannot be judged against the traces: %1").arg(result.error), true);
+                return;
+            }
+            m_shift = result.shift;
+            m_waveformData = result.judged;
+            m_document->showWaveformVerdicts(result.base, result.judged);
             showStatus();
         });
 }
@@ -244,6 +374,7 @@ void TracesPanel::requestShot()
     const QString fileName = data->fileName;
     const PickQc::Settings settings = data->report.settings;
     const PickEdits edits = m_document->session() ? m_document->session()->edits() : PickEdits();
+    const TraceMatchSettings match = m_source.match;
     m_shotJob->run<std::shared_ptr<const TracesShot>>(
         [=](const LatestJob::Ticket &ticket) {
             auto result = std::make_shared<TracesShot>();
@@ -253,10 +384,11 @@ void TracesPanel::requestShot()
             result->loaded = ShotLoader::load(fileName, entry, shot, settings, edits);
             if (ticket.cancelled())
                 return std::shared_ptr<const TracesShot>(result);
-            result->traceShot = traces->shotOfFfid(entry.ffid);
+            const QVector<FbRecord> &records = result->loaded.table.records;
+            result->traceShot = records.isEmpty() ? -1 : traceShotOf(*traces, records.first(), match);
             if (result->traceShot >= 0) {
                 if (traces->readShot(result->traceShot, &result->gather, &result->error))
-                    result->rowTrace = matchRecordsToGather(result->loaded.table.records, result->gather);
+                    result->rowTrace = matchRecordsToGather(result->loaded.table.records, result->gather, match);
                 else if (result->error.isEmpty())
                     result->error = tr("unreadable");
             }
@@ -273,6 +405,7 @@ void TracesPanel::showShot(const std::shared_ptr<const TracesShot> &shot)
         return;
     m_shownShot = shot->shot;
     m_firstRecord = shot->loaded.table.firstRecord;
+    m_filler->setShot(-1, ShotGather(), {});
     if (shot->traceShot < 0) {
         m_shotStatus = tr("Shot ffid %1 has no traces in the data set.").arg(shot->ffid);
         view()->clear(m_shotStatus);
@@ -283,6 +416,7 @@ void TracesPanel::showShot(const std::shared_ptr<const TracesShot> &shot)
     } else {
         const QVector<FbRecord> &records = shot->loaded.table.records;
         view()->setShot(shot->gather, records, shot->loaded.table.fit, shot->rowTrace);
+        m_filler->setShot(shot->shot, shot->gather, shot->rowTrace);
         QSet<int> picked;
         qint64 withoutTrace = 0;
         for (int trace : shot->rowTrace) {
@@ -306,8 +440,8 @@ void TracesPanel::showShot(const std::shared_ptr<const TracesShot> &shot)
 void TracesPanel::showStatus()
 {
     if (!m_data) {
-        m_status->setText(tr("No traces are open: File > Open Traces... shows a SEG-Y file or a folder of SEG-2 "
-                             "files under the picks."));
+        setStatusText(tr("No traces are open: File > Open Traces... shows a SEG-Y file or a folder of SEG-2 "
+                         "files under the picks."));
         return;
     }
     QStringList lines;
@@ -320,9 +454,11 @@ void TracesPanel::showStatus()
                      .arg(QLocale().toString(m_match.matched), tr("%Ln pick(s)", nullptr, plural(m_match.picks)),
                           tr("%Ln pick(s) without a trace", nullptr, plural(m_match.picksWithoutTrace)),
                           tr("%Ln trace(s) without a pick", nullptr, plural(m_match.tracesWithoutPick)));
+    if (m_hasMatch && m_shift.shifted)
+        lines << PickQc::describeShift(m_shift);
     if (!m_shotStatus.isEmpty())
         lines << m_shotStatus;
-    m_status->setText(lines.join(QLatin1Char('\n')));
+    setStatusText(lines.join(QLatin1Char('\n')));
 }
 
 void TracesPanel::onSelectionChanged(qint32 record)

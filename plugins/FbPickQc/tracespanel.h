@@ -3,6 +3,8 @@
 
 #include "qcdocument.h"
 #include "tracematch.h"
+#include "tracessource.h"
+#include "waveformqc.h"
 
 #include <QWidget>
 
@@ -14,6 +16,7 @@ class LatestJob;
 class QLabel;
 class QProgressBar;
 class TraceDataSet;
+class TraceFiller;
 struct TracesShot;
 
 // The shot records under the QC window's picks: the gather of the shot the
@@ -29,13 +32,30 @@ struct TracesShot;
 // wins) with its records as the edits leave them, and matched trace by
 // trace; the whole file is matched once per data set and FB file.
 //
+// A panel short of height (a small screen's tab) gives the gather the
+// height: its controls go beside it and the status line keeps to one line
+// (the whole of it in its tool tip).
+//
+// The traces nobody picked are filled from their onsets by the TraceFiller
+// ("Pick This Shot", "Pick the File" in the gather's context menu), as
+// edits of the document's session.
+//
+// With traces open and matched, every matched pick of the data shown is
+// judged against its trace (PickQc::WaveformJudge, off the UI thread with
+// progress and Cancel) and the findings (off the onset, cycle skips, weak
+// first breaks) join the problem list through the document; whenever the
+// document shows other verdicts (an edit judged, new thresholds), they are
+// judged again.
+//
 // Selection goes through the document: a click on a picked trace asks the
 // document to select that record; the record the document selects is
 // marked in the traces.
 //
 // The status line (traceStatus) never guesses: it says that no traces are
 // open, that a shot has none, how many picks have no trace and traces no
-// pick, and names a data set that matches no pick of the file.
+// pick, names a data set that matches no pick of the file, and says when
+// the traces look shifted against the picks by a constant (measured on the
+// picks' onsets, never applied).
 class TracesPanel : public QWidget
 {
     Q_OBJECT
@@ -46,49 +66,68 @@ public:
 
     GatherPanel *gatherPanel() const { return m_gather; }
     GatherView *view() const;
+    TraceFiller *filler() const { return m_filler; }
 
+    void openTraces(const TracesSource &source);
     // firstSampleMs NaN: the format's own time of the first sample.
     void openTraces(const QString &path, double firstSampleMs = qQNaN());
     void cancelOpening();
     bool isOpening() const;
+    // The waveform checks run over the data shown.
+    bool isJudging() const;
     // The data set shown, empty when none.
     QString tracesPath() const;
     // The time of the shown data set's first sample (ms), NaN when none is open.
     double firstSampleMs() const;
+    // How the data set shown was read and is matched (its path empty when none is open).
+    TracesSource source() const { return m_source; }
     QString status() const;
     // The shot whose traces (or whose lack of them) are shown, -1 for none.
     int shownShot() const { return m_shownShot; }
 
 signals:
     // A data set was indexed and is shown; kept per project by the window.
-    void opened(const QString &path, double firstSampleMs);
+    void opened(const TracesSource &source);
     void message(const QString &text, bool error);
     // The traces of the document's shown shot, or the reason there are none, are shown.
     void shotShown(int shot);
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    void setStatusText(const QString &text);
     void requestShot();
     void showShot(const std::shared_ptr<const TracesShot> &shot);
     void matchFile();
+    void judgeWaveforms();
     void showStatus();
     void onSelectionChanged(qint32 record);
     void onRowClicked(int row);
 
     QcDocument *m_document;
     GatherPanel *m_gather = nullptr;
+    TraceFiller *m_filler = nullptr;
     QLabel *m_status = nullptr;
+    QString m_statusText;
+    // Short of height: the status on one line, the gather's controls beside it.
+    bool m_short = false;
     QWidget *m_progressRow = nullptr;
     QProgressBar *m_progress = nullptr;
     LatestJob *m_openJob = nullptr;
     LatestJob *m_matchJob = nullptr;
     LatestJob *m_shotJob = nullptr;
+    LatestJob *m_waveformJob = nullptr;
+    // The data shown with the waveform findings this panel judged last.
+    std::shared_ptr<const QcData> m_waveformData;
 
     std::shared_ptr<const TraceDataSet> m_data;
-    double m_firstSampleMs = qQNaN();
+    TracesSource m_source;
     // The whole file against the data set, for the FB file m_matchedFile.
     bool m_hasMatch = false;
     QString m_matchedFile;
     TraceMatchResult m_match;
+    PickQc::TimeShift m_shift;
     // The shot shown: its first record, and its picks and traces unmatched.
     int m_shownShot = -1;
     qint32 m_firstRecord = -1;

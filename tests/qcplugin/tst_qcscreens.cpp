@@ -1,6 +1,8 @@
 #include "fbpickqcwindow.h"
+#include "gatherview.h"
 #include "problemmodel.h"
 #include "shotplot.h"
+#include "tracespanel.h"
 
 #include "fbtestfile.h"
 #include "plantedsurvey.h"
@@ -122,6 +124,19 @@ private slots:
                 }
             }
         }
+        // The traces: the gather takes most of its panel's height, so that
+        // a shot's first breaks read on a small screen too.
+        auto *traces = window->findChild<GatherView *>(QStringLiteral("traceView"));
+        if (compact)
+            tabs->setCurrentWidget(window->findChild<TracesPanel *>());
+        QCoreApplication::processEvents();
+        if (!save.isEmpty())
+            window->grab().save(QDir(save).filePath(QString::fromLatin1(QTest::currentDataTag()) + " traces.png"));
+        QVERIFY(traces->isVisible());
+        const int tracesPanel = window->findChild<TracesPanel *>()->height();
+        QVERIFY2(compact ? traces->height() >= 0.85 * tracesPanel : traces->height() >= 300,
+                 qPrintable(QStringLiteral("traces %1 px high of %2").arg(traces->height()).arg(tracesPanel)));
+
         // What a problem is, in sight: its detail begins within the list.
         if (compact)
             tabs->setCurrentWidget(tabs->widget(1));

@@ -1,9 +1,15 @@
+#include "editsession.h"
 #include "fbpickqcwindow.h"
+#include "fbpicks.h"
 #include "gatherview.h"
+#include "tracedataset.h"
+#include "tracefiller.h"
 #include "tracespanel.h"
+#include "tracessource.h"
 
 #include "fbgenerator.h"
 #include "tracegenerator.h"
+#include "waveformqc.h"
 
 #include <sorvbaseutil.h>
 #include <sorvprojectmanager.h>
@@ -40,7 +46,8 @@ private slots:
         QTest::addColumn<QString>("said"); // in the panel (view or status), or the message line
         QTest::newRow("every pick has its trace")
             << 1001 << QString() << 1 << true << "Every pick of this shot has its trace.";
-        QTest::newRow("first sample set") << 1001 << "-20" << 0 << true << "Every pick of this shot has its trace.";
+        QTest::newRow("first sample set")
+            << 1001 << "-20" << 0 << true << "The traces look shifted against the picks by +";
         QTest::newRow("shot among the traces") << 1003 << QString() << 3 << true << "24 of 48";
         QTest::newRow("shot without traces")
             << 1003 << QString() << 0 << false << "Shot ffid 1001 has no traces in the data set.";
@@ -82,7 +89,7 @@ private slots:
                 shown.append({shot});
             QTRY_VERIFY(!shown.isEmpty() && shown.last().at(0).toInt() == shot);
         }
-        QTRY_VERIFY(!panel->isOpening());
+        QTRY_VERIFY(!panel->isOpening() && !panel->isJudging());
         if (gatherShown) {
             view->waitUntilReady();
             QCOMPARE(view->message(), QString());
@@ -95,6 +102,8 @@ private slots:
         for (const QList<QVariant> &m : messages)
             heard << m.at(0).toString();
         QVERIFY2(heard.join(QLatin1Char('\n')).contains(said), qPrintable(heard.join(QLatin1Char('\n'))));
+        // A shift is said only of traces whose first sample is off.
+        QTRY_COMPARE(panel->status().contains(QLatin1String("shifted")), said.contains(QLatin1String("shifted")));
         if (traceFfid == 0)
             return;
         // The generated records start at 0 ms; a time typed in the dialog replaces it.
@@ -105,6 +114,208 @@ private slots:
         TracesPanel *nextPanel = next->findChild<TracesPanel *>();
         QTRY_COMPARE(nextPanel->tracesPath(), traces);
         QCOMPARE(SorvBaseUtil::projectValue(FbPickQcWindow::projectKey("tracesFirstSampleMs")).toString(), firstSample);
+    }
+
+    // Data sets whose keys are not where the defaults look: each named in
+    // the dialog is matched, the same left at the default is not.
+    void readingOptions_data()
+    {
+        QTest::addColumn<QString>("traces"); // see readingFile()
+        QTest::addColumn<int>("ffidByte");
+        QTest::addColumn<bool>("fileNumber");
+        QTest::addColumn<bool>("byPosition");
+        QTest::addColumn<bool>("matched");
+        QTest::newRow("ffid at byte 17") << "ffid17" << 17 << false << false << true;
+        QTest::newRow("ffid at byte 17, not named") << "ffid17" << 9 << false << false << false;
+        QTest::newRow("SEG-2 ffid from the file name") << "renamed" << 9 << true << false << true;
+        QTest::newRow("SEG-2 ffid from the shot number") << "renamed" << 9 << false << false << false;
+        QTest::newRow("renumbered, by position") << "renumbered" << 9 << false << true << true;
+    }
+    void readingOptions()
+    {
+        QFETCH(QString, traces);
+        QFETCH(int, ffidByte);
+        QFETCH(bool, fileNumber);
+        QFETCH(bool, byPosition);
+        QFETCH(bool, matched);
+        const QString path = readingFile(traces);
+        QVERIFY(!path.isEmpty());
+        QScopedPointer<FbPickQcWindow> window(openWindow());
+        TracesPanel *panel = window->findChild<TracesPanel *>();
+        QSignalSpy opened(panel, &TracesPanel::opened);
+        QSignalSpy messages(panel, &TracesPanel::message);
+        QSignalSpy shown(panel, &TracesPanel::shotShown);
+        auto *poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [=] {
+            QWidget *dialog = QApplication::activeModalWidget();
+            if (!dialog || dialog->objectName() != QLatin1String("TracesDialog"))
+                return;
+            poll->deleteLater();
+            poll->stop();
+            dialog->findChild<QLineEdit *>(QStringLiteral("tracesPath"))->setText(path);
+            dialog->findChild<QSpinBox *>(QStringLiteral("tracesFfidByte"))->setValue(ffidByte);
+            dialog->findChild<QComboBox *>(QStringLiteral("tracesSeg2Ffid"))->setCurrentIndex(fileNumber ? 1 : 0);
+            dialog->findChild<QComboBox *>(QStringLiteral("tracesMatchBy"))->setCurrentIndex(byPosition ? 1 : 0);
+            auto *tolerance = dialog->findChild<QDoubleSpinBox *>(QStringLiteral("tracesTolerance"));
+            QCOMPARE(tolerance->isEnabled(), byPosition);
+            tolerance->setValue(2.5);
+            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        });
+        poll->start(20);
+        window->findChild<QAction *>(QStringLiteral("actionOpenTraces"))->trigger();
+        QTRY_COMPARE(opened.count(), 1);
+        QTRY_VERIFY(!shown.isEmpty());
+        QTRY_VERIFY(!panel->isOpening());
+        QStringList heard{panel->status()};
+        for (const QList<QVariant> &m : messages)
+            heard << m.at(0).toString();
+        const QString all = heard.join(QLatin1Char('\n'));
+        QVERIFY2(all.contains(QLatin1String("Every pick of this shot has its trace.")) == matched, qPrintable(all));
+        QVERIFY2(all.contains(QLatin1String("No pick of line.fb matches")) == !matched, qPrintable(all));
+
+        // The next window of the project reads and matches them the same way.
+        QScopedPointer<FbPickQcWindow> next(new FbPickQcWindow);
+        next->setAttribute(Qt::WA_DeleteOnClose, false);
+        TracesPanel *nextPanel = next->findChild<TracesPanel *>();
+        QTRY_COMPARE(nextPanel->tracesPath(), path);
+        const TracesSource kept = nextPanel->source();
+        QCOMPARE(kept.ffidByte, ffidByte);
+        QCOMPARE(kept.seg2Ffid == TracesSource::Seg2Ffid::FileNumber, fileNumber);
+        QCOMPARE(kept.match.by == TraceMatchSettings::By::Position, byPosition);
+        QCOMPARE(kept.match.toleranceM, 2.5);
+    }
+
+    // Traces nobody picked, filled from their onsets as one undoable step:
+    // those of the shot shown, or of every shot; a pick already made, or of
+    // another shot, is left as it is.
+    void pickFromTraces_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("wholeFile");
+        QTest::newRow("this shot") << "tracePickShot" << false;
+        QTest::newRow("the file") << "tracePickFile" << true;
+    }
+    void pickFromTraces()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, wholeFile);
+        FbGenerator::Options line = m_line;
+        line.unpicked = 0.25;
+        const QString fb = m_dir.filePath(QStringLiteral("unpicked.fb"));
+        QVERIFY(FbGenerator::FileWriter(line).write(fb, nullptr));
+        QScopedPointer<FbPickQcWindow> window(openWindow(fb));
+        TracesPanel *panel = window->findChild<TracesPanel *>();
+        QSignalSpy shown(panel, &TracesPanel::shotShown);
+        QSignalSpy messages(panel, &TracesPanel::message);
+        panel->openTraces(tracesFile(1001));
+        QTRY_VERIFY(!shown.isEmpty());
+        QTRY_VERIFY(!panel->isOpening());
+        const int shot = 1;
+        window->goToShot(shot);
+        QTRY_COMPARE(panel->shownShot(), shot);
+        EditSession *session = window->document()->session();
+        QUndoStack *undo = session->undoStack();
+        const int steps = undo->count();
+
+        auto *pick = panel->findChild<QAction *>(action);
+        QVERIFY(pick);
+        QTRY_VERIFY(pick->isEnabled());
+        pick->trigger();
+        QTRY_COMPARE(undo->count(), steps + 1);
+        QVERIFY(!panel->filler()->isPicking());
+
+        // Well within a period (25 ms): a pick off by a cycle fails.
+        const float OnsetToleranceMs = 2.0f;
+        int unpicked = 0, filled = 0;
+        for (int s = 0; s < line.shots; ++s) {
+            const QVector<FbRecord> file = FbGenerator::shotRecords(line, s);
+            const QVector<FbRecord> truth = FbGenerator::shotRecords(m_line, s);
+            const QVector<FbRecord> now = session->records(s);
+            QCOMPARE(now.size(), file.size());
+            for (int i = 0; i < now.size(); ++i) {
+                if (!FbPicks::isUnpicked(file.at(i)) || (!wholeFile && s != shot)) {
+                    QCOMPARE(now.at(i).fb_time, file.at(i).fb_time);
+                    continue;
+                }
+                ++unpicked;
+                if (FbPicks::isUnpicked(now.at(i)))
+                    continue;
+                ++filled;
+                QVERIFY2(std::abs(now.at(i).fb_time - truth.at(i).fb_time) <= OnsetToleranceMs,
+                         qPrintable(QStringLiteral("shot %1 channel %2: %3 ms, the onset at %4 ms")
+                                        .arg(s)
+                                        .arg(now.at(i).channel)
+                                        .arg(now.at(i).fb_time)
+                                        .arg(truth.at(i).fb_time)));
+            }
+        }
+        // Clean generated traces: nearly every unpicked one has a confident onset.
+        QVERIFY2(unpicked > 0 && filled >= 0.9 * unpicked,
+                 qPrintable(QStringLiteral("%1 of %2 filled").arg(filled).arg(unpicked)));
+        QVERIFY(messages.last().at(0).toString().contains(QLatin1String("picked")));
+        // One step takes them all back.
+        undo->undo();
+        for (int s = 0; s < line.shots; ++s) {
+            const QVector<FbRecord> file = FbGenerator::shotRecords(line, s);
+            const QVector<FbRecord> now = session->records(s);
+            for (int i = 0; i < now.size(); ++i)
+                QCOMPARE(now.at(i).fb_time, file.at(i).fb_time);
+        }
+    }
+
+    // With the traces open the window judges the picks against them: a
+    // planted cycle skip and mispick are found as qc --seismic finds them
+    // on the same files, and a skipped pick put right is no longer named
+    // once the edit is judged.
+    void waveformChecks()
+    {
+        FbGenerator::Options line = m_line;
+        line.channels = 48;
+        TraceGenerator::Options options;
+        options.cycleSkips.append({1, 20, 26});
+        options.mispicks.append({2, 30, 8.0});
+        const QString fb = m_dir.filePath(QStringLiteral("skipped.fb"));
+        const QString sgy = m_dir.filePath(QStringLiteral("skipped.sgy"));
+        QVERIFY(FbGenerator::FileWriter(TraceGenerator::pickOptions(line, options)).write(fb, nullptr));
+        TraceGenerator::Writer writer;
+        QVERIFY2(writer.write(line, options, sgy), qPrintable(writer.errorString()));
+        QScopedPointer<FbPickQcWindow> window(openWindow(fb));
+        TracesPanel *panel = window->findChild<TracesPanel *>();
+        panel->openTraces(sgy);
+        QcDocument *document = window->document();
+        QTRY_VERIFY(document->data()->report.tracesJudged && !panel->isOpening() && !panel->isJudging());
+
+        // What the command line's qc --seismic reports.
+        PickQc::Report expected;
+        PickQc::Analyzer analyzer(fb, document->data()->report.settings);
+        QVERIFY(analyzer.run(&expected));
+        TraceDataSet data;
+        QVERIFY(data.open(sgy));
+        PickQc::WaveformJudge judge;
+        QVERIFY(judge.run(&expected, PickQc::recordsFromFile(fb, expected.index), data));
+        const auto records = [](const PickQc::Report &report, PickQc::Kind kind) {
+            QVector<qint32> r;
+            for (qint64 k = 0; k < report.findings(kind).size(); ++k)
+                r << report.findings(kind).at(k).record;
+            return r;
+        };
+        for (PickQc::Kind kind : {PickQc::Kind::OffOnset, PickQc::Kind::CycleSkip, PickQc::Kind::WeakOnset})
+            QCOMPARE(records(document->data()->report, kind), records(expected, kind));
+        const QVector<qint32> skipped = records(document->data()->report, PickQc::Kind::CycleSkip);
+        QVERIFY(!skipped.isEmpty());
+        QVERIFY(!records(document->data()->report, PickQc::Kind::OffOnset).isEmpty());
+
+        // The first skipped pick put back on its onset.
+        const qint32 record = skipped.first();
+        const int shot = document->data()->report.index.at(1).firstRecord <= record ? 1 : 0;
+        const qint32 channelRow = record - document->data()->report.index.at(shot).firstRecord;
+        const float truth = FbGenerator::shotRecords(line, shot).at(channelRow).fb_time;
+        const std::shared_ptr<const QcData> before = document->data();
+        QVERIFY(document->session()->setTime(record, truth));
+        QTRY_VERIFY(document->data() != before && document->data()->report.tracesJudged && !panel->isJudging() &&
+                    !document->session()->isJudging());
+        for (PickQc::Kind kind : {PickQc::Kind::OffOnset, PickQc::Kind::CycleSkip})
+            QVERIFY(!records(document->data()->report, kind).contains(record));
     }
 
     void selection_data()
@@ -154,7 +365,7 @@ private slots:
     }
 
 private:
-    FbPickQcWindow *openWindow()
+    FbPickQcWindow *openWindow(const QString &fb = QString())
     {
         SorvBaseUtil::setProjectValue(FbPickQcWindow::projectKey("tracesPath"), QString());
         auto *window = new FbPickQcWindow;
@@ -162,7 +373,7 @@ private:
         window->resize(1400, 900);
         window->show();
         QSignalSpy shown(window, &FbPickQcWindow::shotShown);
-        window->openFile(m_fb);
+        window->openFile(fb.isEmpty() ? m_fb : fb);
         if (!shown.wait(30000 * FBTEST_TIME_FACTOR))
             qWarning("no shot shown");
         return window;
@@ -186,6 +397,49 @@ private:
         TraceGenerator::Writer writer;
         if (!writer.write(line, TraceGenerator::Options(), name))
             qWarning("%s", qPrintable(writer.errorString()));
+        return name;
+    }
+
+    // Traces of the line whose keys sit elsewhere: "ffid17" a SEG-Y file
+    // with each ffid moved from byte 9 to byte 17; "renamed" a folder of
+    // SEG-2 files whose shot numbers run from 2001 but whose names give the
+    // line's ffids; "renumbered" a SEG-Y file numbered from ffid 2001.
+    QString readingFile(const QString &kind)
+    {
+        FbGenerator::Options line = m_line;
+        TraceGenerator::Options options;
+        const QString name = m_dir.filePath(kind);
+        if (QFileInfo::exists(name))
+            return name;
+        if (kind != QLatin1String("ffid17"))
+            line.firstFfid = 2001;
+        if (kind == QLatin1String("renamed"))
+            options.format = TraceGenerator::Format::Seg2;
+        TraceGenerator::Writer writer;
+        if (!writer.write(line, options, name)) {
+            qWarning("%s", qPrintable(writer.errorString()));
+            return QString();
+        }
+        if (kind == QLatin1String("renamed")) {
+            QDir dir(name);
+            for (int shot = 0; shot < line.shots; ++shot)
+                dir.rename(QStringLiteral("%1.sg2").arg(2001 + shot),
+                           QStringLiteral("shot%1.sg2").arg(m_line.firstFfid + shot));
+        } else if (kind == QLatin1String("ffid17")) {
+            QFile file(name);
+            if (!file.open(QIODevice::ReadWrite))
+                return QString();
+            QByteArray bytes = file.readAll();
+            const int traces = line.shots * line.channels;
+            const int traceBytes = (bytes.size() - 3600) / traces;
+            for (int t = 0; t < traces; ++t) {
+                char *header = bytes.data() + 3600 + t * traceBytes;
+                memcpy(header + 16, header + 8, 4);
+                memset(header + 8, 0, 4);
+            }
+            file.seek(0);
+            file.write(bytes);
+        }
         return name;
     }
 

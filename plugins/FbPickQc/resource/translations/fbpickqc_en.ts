@@ -122,6 +122,30 @@
     </message>
 </context>
 <context>
+    <name>TraceFiller</name>
+    <message numerus="yes">
+        <source>%Ln trace(s) without a confident onset</source>
+        <translation>
+            <numerusform>%Ln trace without a confident onset</numerusform>
+            <numerusform>%Ln traces without a confident onset</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln pick(s) without a trace</source>
+        <translation>
+            <numerusform>%Ln pick without a trace</numerusform>
+            <numerusform>%Ln picks without a trace</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln unpicked trace(s) of %1 picked</source>
+        <translation>
+            <numerusform>%Ln unpicked trace of %1 picked</numerusform>
+            <numerusform>%Ln unpicked traces of %1 picked</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>TracesPanel</name>
     <message numerus="yes">
         <source>%Ln pick(s) without a trace</source>

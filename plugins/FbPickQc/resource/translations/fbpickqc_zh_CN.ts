@@ -1069,6 +1069,21 @@
     </message>
 </context>
 <context>
+    <name>PickQc::WaveformJudge</name>
+    <message>
+        <source>Cancelled.</source>
+        <translation>已取消。</translation>
+    </message>
+    <message>
+        <source>ffid %1: %2</source>
+        <translation>ffid %1：%2</translation>
+    </message>
+    <message>
+        <source>The traces look shifted against the picks by %1 ms (%2% of %3 confident traces agree): is the first sample&apos;s time right?</source>
+        <translation>地震道相对初至似乎整体偏移了 %1 ms（%3 个可信地震道中 %2% 一致）：第一个样点的时间对吗？</translation>
+    </message>
+</context>
+<context>
     <name>ProblemModel</name>
     <message>
         <source>Shot</source>
@@ -1795,6 +1810,79 @@
     </message>
 </context>
 <context>
+    <name>TraceFiller</name>
+    <message>
+        <source>Pick This Shot</source>
+        <translation>拾取本炮</translation>
+    </message>
+    <message>
+        <source>Pick the traces of this shot that have no pick, from their onsets</source>
+        <translation>按起跳点拾取本炮没有初至的地震道</translation>
+    </message>
+    <message>
+        <source>Pick the File</source>
+        <translation>拾取整个文件</translation>
+    </message>
+    <message>
+        <source>Pick every trace of the file that has no pick, from its onset</source>
+        <translation>按起跳点拾取文件中所有没有初至的地震道</translation>
+    </message>
+    <message>
+        <source>Picking the file: %p%</source>
+        <translation>正在拾取文件：%p%</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Picking the file was cancelled; no pick changed.</source>
+        <translation>拾取文件已取消；没有初至被改动。</translation>
+    </message>
+    <message>
+        <source>Pick shot %1 (ffid %2) from its traces</source>
+        <translation>从地震道拾取第 %1 炮（ffid %2）</translation>
+    </message>
+    <message>
+        <source>this shot</source>
+        <translation>本炮</translation>
+    </message>
+    <message>
+        <source>Pick the file from its traces</source>
+        <translation>从地震道拾取整个文件</translation>
+    </message>
+    <message>
+        <source>the file</source>
+        <translation>文件</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln trace(s) without a confident onset</source>
+        <translation>
+            <numerusform>%Ln 道没有可信的起跳点</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln pick(s) without a trace</source>
+        <translation>
+            <numerusform>%Ln 个初至没有地震道</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Every trace of %1 has a pick.</source>
+        <translation>%1的每一道都有初至。</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln unpicked trace(s) of %1 picked</source>
+        <translation>
+            <numerusform>已拾取%1中 %Ln 个未拾取的道</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>; left unpicked: %1</source>
+        <translation>；仍未拾取：%1</translation>
+    </message>
+</context>
+<context>
     <name>TracesDialog</name>
     <message>
         <source>Open Traces</source>
@@ -1839,6 +1927,62 @@
     <message>
         <source>Folder of SEG-2 Files</source>
         <translation>SEG-2 文件夹</translation>
+    </message>
+    <message>
+        <source>SEG-Y: the trace header byte where the field record number starts</source>
+        <translation>SEG-Y：道头中野外记录号起始的字节</translation>
+    </message>
+    <message>
+        <source>SEG-Y: the trace header byte where the channel number starts</source>
+        <translation>SEG-Y：道头中道号起始的字节</translation>
+    </message>
+    <message>
+        <source>Shot sequence number</source>
+        <translation>炮序号</translation>
+    </message>
+    <message>
+        <source>Number in the file name</source>
+        <translation>文件名中的编号</translation>
+    </message>
+    <message>
+        <source>SEG-2: where a file&apos;s ffid comes from</source>
+        <translation>SEG-2：文件的 ffid 取自何处</translation>
+    </message>
+    <message>
+        <source>ffid and channel</source>
+        <translation>ffid 和道号</translation>
+    </message>
+    <message>
+        <source>Source and receiver position</source>
+        <translation>炮点和检波点位置</translation>
+    </message>
+    <message>
+        <source> m</source>
+        <translation> m</translation>
+    </message>
+    <message>
+        <source>How far a trace&apos;s source and receiver may lie from a pick&apos;s</source>
+        <translation>地震道的炮点和检波点与初至的相距上限</translation>
+    </message>
+    <message>
+        <source>within</source>
+        <translation>容差</translation>
+    </message>
+    <message>
+        <source>SEG-Y ffid byte:</source>
+        <translation>SEG-Y ffid 字节：</translation>
+    </message>
+    <message>
+        <source>SEG-Y channel byte:</source>
+        <translation>SEG-Y 道号字节：</translation>
+    </message>
+    <message>
+        <source>SEG-2 ffid:</source>
+        <translation>SEG-2 ffid：</translation>
+    </message>
+    <message>
+        <source>Match picks by:</source>
+        <translation>初至匹配方式：</translation>
     </message>
 </context>
 <context>
@@ -1924,6 +2068,14 @@
         <translation>
             <numerusform>%Ln 个初至</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>No pick of %1 matches a trace of %2 by source and receiver position within %3 m.</source>
+        <translation>%1 中没有任何初至按炮点和检波点位置（容差 %3 m）与 %2 中的地震道匹配。</translation>
+    </message>
+    <message>
+        <source>The picks cannot be judged against the traces: %1</source>
+        <translation>无法按地震道检查初至：%1</translation>
     </message>
 </context>
 </TS>
