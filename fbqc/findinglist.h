@@ -19,7 +19,7 @@ namespace PickQc {
 // read back a piece at a time. A damaged file or a threshold of 0 can give
 // tens of millions of findings; counts stay exact and nothing is dropped.
 //
-// Held in pieces of at most a few thousand findings, so that replacing one
+// Held in pieces of at most a few hundred findings, so that replacing one
 // shot's findings in a list ordered by shot rewrites only the pieces that
 // hold that shot, whatever the list's length: an edited pick is judged
 // again without rewriting the file's million outlier candidates.
@@ -93,7 +93,7 @@ public:
     };
 
 private:
-    static constexpr qint64 PieceFindings = 4096;
+    static constexpr qint64 PieceFindings = 512;
     struct Spill;
     // A run of findings, never changed once a copy shares it.
     struct Piece

@@ -359,15 +359,14 @@ private slots:
     // A list ordered by shot, some of it on disk, with one shot's findings
     // replaced: the rest stays in order around the new ones, wherever the
     // shot lies among the list's pieces, and a copy taken before keeps what
-    // it had. The 4096-finding pieces put shot 2's 3,000 findings across a
-    // piece boundary.
+    // it had. Shot 2's 3,000 findings lie across pieces.
     void findingListReplaceShot_data()
     {
         QTest::addColumn<qint64>("budget");
         QTest::addColumn<int>("shot");
         QTest::addColumn<int>("replacements");
-        QTest::newRow("a shot across two pieces, all in memory") << qint64(1) << 2 << 5;
-        QTest::newRow("a shot across two pieces, on disk") << qint64(0) << 2 << 5;
+        QTest::newRow("a shot across pieces, all in memory") << qint64(1) << 2 << 5;
+        QTest::newRow("a shot across pieces, on disk") << qint64(0) << 2 << 5;
         QTest::newRow("a shot emptied, on disk") << qint64(0) << 3 << 0;
         QTest::newRow("a shot grown past a piece") << qint64(0) << 1 << 9000;
         QTest::newRow("a shot the list lacks, inside it") << qint64(0) << 4 << 3;
