@@ -144,12 +144,14 @@ bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after,
         return false;
     };
     Report &r = m_report;
-    const std::unordered_set<qint32> edited(shots.cbegin(), shots.cend());
 
     // A pair that an edit ended (a pick rejected) comes back when its
     // picks do: every pair the file compared for these shots is offered
     // again, and judging keeps those whose times exist.
-    const auto touches = [&edited](qint32 a, qint32 b) { return edited.count(a) > 0 || edited.count(b) > 0; };
+    std::vector<char> isEdited(size_t(r.index.size()), 0);
+    for (qint32 shot : shots)
+        isEdited[size_t(shot)] = 1;
+    const auto touches = [&isEdited](qint32 a, qint32 b) { return isEdited[size_t(a)] || isEdited[size_t(b)]; };
     r.pairs = merged(r.pairs, m_filePairs, touches);
     r.repeats = merged(r.repeats, m_fileRepeats, touches);
 

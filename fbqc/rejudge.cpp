@@ -180,7 +180,10 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &befo
         }
         return it->second;
     };
-    const auto touched = [&](qint32 a, qint32 b) { return now.count(a) > 0 || now.count(b) > 0; };
+    std::vector<char> judged(size_t(r->index.size()), 0);
+    for (const auto &entry : now)
+        judged[size_t(entry.first)] = 1;
+    const auto touched = [&judged](qint32 a, qint32 b) { return judged[size_t(a)] || judged[size_t(b)]; };
     QVector<ReciprocalPair> pairs;
     pairs.reserve(r->pairs.size());
     for (const ReciprocalPair &p : qAsConst(r->pairs)) {

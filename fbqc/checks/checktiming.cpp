@@ -230,8 +230,11 @@ void checkTimingErrors(Report *r)
             visit(p.shotA, p.shotB, p.difference);
     };
     each([&](qint32 a, qint32 b, float) { ++id[size_t(a)], ++id[size_t(b)]; });
-    std::vector<qint64> start(1, 0);
-    std::vector<qint32> shots;
+    // Built where the next settling will find them.
+    auto rounds = std::make_shared<TimingRounds>();
+    std::vector<qint64> &start = rounds->start;
+    std::vector<qint32> &shots = rounds->shots;
+    start.assign(1, 0);
     for (size_t shot = 0; shot < shotCount; ++shot) {
         if (id[shot] == 0) {
             id[shot] = -1;
@@ -249,7 +252,8 @@ void checkTimingErrors(Report *r)
 
     // The pairs of each shot, both ways round.
     const size_t n = shots.size();
-    std::vector<Edge> edges(static_cast<size_t>(start[n]));
+    std::vector<Edge> &edges = rounds->edges;
+    edges.resize(static_cast<size_t>(start[n]));
     {
         std::vector<qint64> next(start.begin(), start.end() - 1);
         each([&](qint32 a, qint32 b, float d) {
@@ -298,21 +302,15 @@ void checkTimingErrors(Report *r)
             same[s] = alike ? 1 : 0;
         }
     }
-    std::vector<char> isActive(n, 0);
+    std::vector<char> &isActive = rounds->active;
+    isActive.assign(n, 0);
     for (qint32 s : active)
         isActive[size_t(s)] = 1;
     for (size_t s = 0; s < n; ++s) {
         if (same[s] && isActive[s] != last->active[size_t(lastId[s])])
             same[s] = 0;
     }
-    auto rounds = std::make_shared<TimingRounds>();
     const bool keep = n * MaxRounds <= MaxKeptDelays;
-    if (keep) {
-        rounds->shots = shots;
-        rounds->start = start;
-        rounds->edges = edges;
-        rounds->active = isActive;
-    }
 
     // A shot's median is taken again only when its pairs changed or a
     // partner's delay differs from the last settling's in that round.
@@ -368,7 +366,7 @@ void checkTimingErrors(Report *r)
                 redo[size_t(edges[size_t(k)].other)] = 1;
         }
     }
-    r->setTimingRounds(keep ? std::move(rounds) : nullptr);
+    r->setTimingRounds(keep ? rounds : nullptr);
 
     r->timing.reserve(int(n));
     std::vector<qint32> paired; // shots with enough pairs to be judged by them
