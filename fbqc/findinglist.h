@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 class QTemporaryFile;
@@ -15,16 +16,22 @@ namespace PickQc {
 
 // The findings of one kind, in the order they were appended, bounded in
 // memory: past a budget they go to a temporary file, from which they are
-// read back a page at a time. A damaged file or a threshold of 0 can give
+// read back a piece at a time. A damaged file or a threshold of 0 can give
 // tens of millions of findings; counts stay exact and nothing is dropped.
+//
+// Held in pieces of at most a few hundred findings, so that replacing one
+// shot's findings in a list ordered by shot rewrites only the pieces that
+// hold that shot, whatever the list's length: an edited pick is judged
+// again without rewriting the file's million outlier candidates.
 //
 // Appending is for one thread; at() may then be called from any number of
 // threads at once (a view on the UI thread, a sort on a worker).
 //
-// A copy shares the findings, spilled pages included, until one of the two
-// changes (appends, or is replaced shot by shot): copying a report to judge
-// it again on a worker costs nothing, whatever its lists hold. Copies may
-// be read and changed on different threads.
+// A copy shares the findings, spilled pieces included, until one of the two
+// changes (appends, or is replaced shot by shot), and then shares all the
+// pieces the change did not touch: copying a report to judge it again on a
+// worker costs nothing, whatever its lists hold. Copies may be read and
+// changed on different threads.
 //
 //   FindingList list;
 //   list.append(finding);
@@ -47,8 +54,8 @@ public:
 
     qint64 size() const { return m_size; }
     bool isEmpty() const { return m_size == 0; }
-    // Room for findings appended next, up to the memory budget, so that a
-    // list built to a known size is not copied as it grows.
+    // Kept for callers that know the size ahead; pieces grow without
+    // copying what they hold, so it changes nothing but the hint.
     void reserve(qint64 findings);
     // False once a spill to disk failed (a full disk): the findings past
     // that point are lost, and errorString() says why.
@@ -62,9 +69,13 @@ public:
 
     // In a list ordered by shot: the findings of shot replaced by
     // replacement (ordered as they should stand), the rest kept in order.
-    // Rewrites the list, so costs what reading it does. False when a spill
-    // fails (errorString()).
+    // Rewrites only the pieces that hold shot or border on it. False when
+    // a spill fails (errorString()).
     bool replaceShot(qint32 shot, const std::vector<Finding> &replacement);
+
+    // In a list ordered by shot: how many findings shot has. Reads only
+    // the pieces that hold it.
+    qint64 countOfShot(qint32 shot) const;
 
     class Reader
     {
@@ -75,36 +86,45 @@ public:
 
     private:
         const FindingList &m_list;
-        qint64 m_next = 0;
+        size_t m_piece = 0;
+        qint64 m_at = 0; // within the piece
         std::vector<Finding> m_page;
-        qint64 m_pageStart = 0;
+        const Finding *m_current = nullptr; // the piece's findings, in memory or m_page
     };
 
 private:
-    static constexpr qint64 PageFindings = 4096;
-    // The findings, shared by copies of a list until one changes.
-    struct Storage
+    static constexpr qint64 PieceFindings = 512;
+    struct Spill;
+    // A run of findings, never changed once a copy shares it.
+    struct Piece
     {
-        std::vector<Finding> head; // the first findings, up to the budget
-        std::vector<Finding> tail; // appended past the budget, not yet spilled
-        std::unique_ptr<QTemporaryFile> spill;
-        // The spill file's position, and the page caches of the lists
-        // sharing it.
-        std::mutex readMutex;
+        std::vector<Finding> findings; // empty once spilled
+        qint64 count = 0;
+        qint64 offset = -1; // in the spill file, when spilled
+        qint32 firstShot = 0;
+        qint32 lastShot = 0;
     };
-    // The storage, this list's own (copied when shared) so it may change.
-    Storage &own();
-    bool spill();
-    bool readPage(qint64 first, std::vector<Finding> *page) const;
+    bool add(std::vector<std::shared_ptr<Piece>> *pieces, const Finding &finding);
+    bool spill(Piece *piece);
+    // The pieces that hold shot, in a list ordered by shot; where its
+    // findings go when it has none.
+    std::pair<size_t, size_t> piecesOf(qint32 shot) const;
+    bool readPiece(const Piece &piece, std::vector<Finding> *page) const;
+    void recount();
 
     qint64 m_budget;
     qint64 m_size = 0;
-    std::shared_ptr<Storage> m_data;
+    qint64 m_inMemory = 0;
+    std::vector<std::shared_ptr<Piece>> m_pieces;
+    std::vector<qint64> m_starts; // each piece's first index
+    // The file spilled pieces live in, shared by copies; only ever grows.
+    std::shared_ptr<Spill> m_spill;
     QString m_error;
-    // Pages read back, for at(); one per list is enough for a view that
-    // scrolls and a sort that reads in order.
+    // The piece read back last, for at(); one per list is enough for a
+    // view that scrolls and a sort that reads in order.
+    mutable std::mutex m_cacheMutex;
     mutable std::vector<Finding> m_cache;
-    mutable qint64 m_cacheStart = -1;
+    mutable const Piece *m_cached = nullptr;
 };
 
 } // namespace PickQc

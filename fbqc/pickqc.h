@@ -13,6 +13,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <memory>
 #include <utility>
 #include <vector>
 #include <functional>
@@ -208,6 +209,8 @@ struct StationResidual
     float rmsResidual = 0.0f;  // ms
 };
 
+struct TimingRounds;
+
 // What the pass found in a file. A copy shares its lists (findings spilled
 // to disk included) until one of the two changes, so a shown report is
 // copied for judging again on a worker at no cost.
@@ -277,10 +280,17 @@ public:
     // none does.
     qint32 explainedBy(qint32 a, qint32 b, double d) const;
 
+    // How the shot timing errors were last settled, round by round, so that
+    // settling them again after an edit recomputes only the shots the edit
+    // reaches; shared by copies. Null before they are first settled.
+    const std::shared_ptr<const TimingRounds> &timingRounds() const { return m_timingRounds; }
+    void setTimingRounds(std::shared_ptr<const TimingRounds> rounds) { m_timingRounds = std::move(rounds); }
+
 private:
     FindingList m_findings[KindCount];
     FindingList m_candidates;
     double m_candidateFloorMs = 0.0;
+    std::shared_ptr<const TimingRounds> m_timingRounds;
 };
 
 // The lowest outlier threshold rejudge() can take without reading again.

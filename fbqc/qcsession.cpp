@@ -10,79 +10,6 @@ namespace PickQc {
 
 namespace {
 
-// The per-shot lists of a report: one per shot kind, then the outlier
-// candidates.
-FindingList &shotList(Report *r, size_t k)
-{
-    const std::vector<Kind> &kinds = shotKinds();
-    return k < kinds.size() ? r->findings(kinds[k]) : r->outlierCandidates();
-}
-
-size_t shotListCount()
-{
-    return shotKinds().size() + 1;
-}
-
-FindingList emptyLike(const FindingList &list)
-{
-    FindingList empty;
-    empty.setMemoryBudget(list.memoryBudget());
-    return empty;
-}
-
-bool append(FindingList *list, const Finding &f, QString *error)
-{
-    if (list->append(f))
-        return true;
-    *error = list->errorString();
-    return false;
-}
-
-// rejudgeShots() rewrites a per-shot list once for each shot it judges:
-// for the outliers of a file in thousands of shots that is hours. So the
-// findings of the shots not judged are set aside while a batch is judged,
-// each list then holding only the batch's own, and merged back in shot
-// order after.
-bool setAside(Report *r, const std::unordered_set<qint32> &judged, std::vector<FindingList> *aside, QString *error)
-{
-    aside->clear();
-    for (size_t k = 0; k < shotListCount(); ++k) {
-        FindingList &list = shotList(r, k);
-        FindingList kept = emptyLike(list), apart = emptyLike(list);
-        FindingList::Reader reader(list);
-        while (const Finding *f = reader.next()) {
-            if (!append(judged.count(f->shot) > 0 ? &kept : &apart, *f, error))
-                return false;
-        }
-        list = std::move(kept);
-        aside->push_back(std::move(apart));
-    }
-    return true;
-}
-
-bool putBack(Report *r, std::vector<FindingList> *aside, QString *error)
-{
-    for (size_t k = 0; k < shotListCount(); ++k) {
-        FindingList &judged = shotList(r, k);
-        FindingList merged = emptyLike(judged);
-        // Both in shot order, and no shot in both.
-        FindingList::Reader a((*aside)[k]), b(judged);
-        const Finding *x = a.next(), *y = b.next();
-        while (x || y) {
-            const bool fromAside = x && (!y || x->shot <= y->shot);
-            if (!append(&merged, fromAside ? *x : *y, error))
-                return false;
-            if (fromAside)
-                x = a.next();
-            else
-                y = b.next();
-        }
-        judged = std::move(merged);
-    }
-    aside->clear();
-    return true;
-}
-
 // The pairs of kept whose shots are not touched, with those of fromFile
 // whose shots are, in shot order.
 template<typename Pairs, typename Touches>
@@ -90,18 +17,23 @@ Pairs merged(const Pairs &kept, const Pairs &fromFile, const Touches &touches)
 {
     Pairs pairs;
     pairs.reserve(kept.size());
-    for (const auto &p : kept) {
-        if (!touches(p.shotA, p.shotB))
-            pairs.append(p);
-    }
-    for (const auto &p : fromFile) {
-        if (touches(p.shotA, p.shotB))
-            pairs.append(p);
-    }
-    std::sort(pairs.begin(), pairs.end(), [](const auto &x, const auto &y) {
+    const auto before = [](const auto &x, const auto &y) {
         return x.shotA < y.shotA || (x.shotA == y.shotA && x.shotB < y.shotB);
-    });
-    return pairs;
+    };
+    // Both lists are in shot order already: one walk merges them.
+    auto x = kept.cbegin(), y = fromFile.cbegin();
+    for (;;) {
+        while (x != kept.cend() && touches(x->shotA, x->shotB))
+            ++x;
+        while (y != fromFile.cend() && !touches(y->shotA, y->shotB))
+            ++y;
+        if (x == kept.cend() && y == fromFile.cend())
+            return pairs;
+        if (y == fromFile.cend() || (x != kept.cend() && !before(*y, *x)))
+            pairs.append(*x++);
+        else
+            pairs.append(*y++);
+    }
 }
 
 } // namespace
@@ -212,12 +144,14 @@ bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after,
         return false;
     };
     Report &r = m_report;
-    const std::unordered_set<qint32> edited(shots.cbegin(), shots.cend());
 
     // A pair that an edit ended (a pick rejected) comes back when its
     // picks do: every pair the file compared for these shots is offered
     // again, and judging keeps those whose times exist.
-    const auto touches = [&edited](qint32 a, qint32 b) { return edited.count(a) > 0 || edited.count(b) > 0; };
+    std::vector<char> isEdited(size_t(r.index.size()), 0);
+    for (qint32 shot : shots)
+        isEdited[size_t(shot)] = 1;
+    const auto touches = [&isEdited](qint32 a, qint32 b) { return isEdited[size_t(a)] || isEdited[size_t(b)]; };
     r.pairs = merged(r.pairs, m_filePairs, touches);
     r.repeats = merged(r.repeats, m_fileRepeats, touches);
 
@@ -243,20 +177,16 @@ bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after,
     };
     const RecordsOf before = withEdits(m_edits), now = withEdits(after);
 
-    // The shots go a batch at a time, each batch's lists holding only its
-    // own findings, about m_batchFindings of them. The timing errors and
-    // flagged pairs are settled once, with the last batch, when every edit
-    // is in place.
-    // First every list holds only the edited shots' findings, the rest of
-    // the file's set aside until the end.
-    std::vector<FindingList> rest, aside;
-    if (!setAside(&r, edited, &rest, error))
-        return false;
+    // The shots go a batch at a time, about m_batchFindings findings of
+    // their own each, so that a cancel is heard between batches and the
+    // records held stay few. The timing errors and flagged pairs are
+    // settled once, with the last batch, when every edit is in place.
     std::unordered_map<qint32, qint64> own;
-    for (size_t k = 0; k < shotListCount(); ++k) {
-        FindingList::Reader reader(shotList(&r, k));
-        while (const Finding *f = reader.next())
-            ++own[f->shot];
+    for (qint32 shot : shots) {
+        qint64 &n = own[shot];
+        for (Kind kind : shotKinds())
+            n += r.findings(kind).countOfShot(shot);
+        n += r.outlierCandidates().countOfShot(shot);
     }
     for (int next = 0; next < shots.size();) {
         QVector<qint32> part;
@@ -267,20 +197,20 @@ bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after,
         }
         batch = std::unordered_set<qint32>(part.cbegin(), part.cend());
         fileRecords.clear();
-        if (!setAside(&r, batch, &aside, error))
-            return false;
         if (!rejudgeShots(&r, part, before, now, next >= shots.size())) {
             *error = tr("the edited shots could not be judged again");
             for (int k = 0; k < KindCount; ++k) {
                 if (!r.findings(Kind(k)).ok())
                     *error = r.findings(Kind(k)).errorString();
             }
+            if (!r.outlierCandidates().ok())
+                *error = r.outlierCandidates().errorString();
             return false;
         }
-        if (!putBack(&r, &aside, error) || cancelled())
+        if (cancelled())
             return false;
     }
-    return putBack(&r, &rest, error);
+    return true;
 }
 
 } // namespace PickQc

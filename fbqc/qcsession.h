@@ -47,8 +47,8 @@ class QcSession
     Q_DECLARE_TR_FUNCTIONS(PickQc::QcSession)
 
 public:
-    // Edited shots are judged a batch at a time, each batch's lists holding
-    // about this many findings of their own.
+    // Edited shots are judged a batch at a time, about this many findings
+    // of their own each; a cancel is heard between batches.
     static constexpr qint64 DefaultBatchFindings = 65536;
 
     QcSession();

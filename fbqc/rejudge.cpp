@@ -1,5 +1,6 @@
 #include "pickqc.h"
 
+#include "fbcolumns.h"
 #include "fbpicks.h"
 #include "reciprocity.h"
 #include "robuststats.h"
@@ -99,6 +100,18 @@ void add(Report *r, const ShotJudgement &j)
     r->notJudged += j.notJudged;
 }
 
+// What a shot as the report holds it added to the file's counts: its
+// statuses from its records, the rest from its summary (no fit needed).
+ShotJudgement counted(const QVector<FbRecord> &records, const ShotSummary &summary)
+{
+    ShotJudgement j;
+    for (const FbRecord &record : records)
+        ++j.status[int(FbColumns::pickClass(record.fb_status))];
+    j.notPicked = summary.notPicked;
+    j.notJudged = summary.notJudged;
+    return j;
+}
+
 // Shot's time at another shot's source, or at a point.
 double timeAtSource(const SpreadView &view, const ShotSource &s)
 {
@@ -127,15 +140,12 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &befo
         const QVector<FbRecord> old = before(shot), current = after(shot);
         if (old.size() != e.lastRecord - e.firstRecord + 1 || current.size() != old.size())
             return false;
-        ShotJudgement was, is;
-        Findings oldFindings, oldCandidates, findings, candidates;
-        const ShotData data{nullptr, old.size(), shot, e.firstRecord, nullptr, true};
-        ShotData then = data, anew = data;
-        then.records = old.constData();
+        ShotJudgement is;
+        Findings findings, candidates;
+        ShotData anew{nullptr, current.size(), shot, e.firstRecord, nullptr, true};
         anew.records = current.constData();
-        judgeShot(then, r->settings, r->candidateFloorMs(), &fitter, &was, &oldFindings, &oldCandidates);
         judgeShot(anew, r->settings, r->candidateFloorMs(), &fitter, &is, &findings, &candidates);
-        subtract(r, was);
+        subtract(r, counted(old, r->shots.at(shot)));
         add(r, is);
         ShotSummary summary = is.summary;
         r->shots.replace(shot, summary);
@@ -170,7 +180,10 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &befo
         }
         return it->second;
     };
-    const auto touched = [&](qint32 a, qint32 b) { return now.count(a) > 0 || now.count(b) > 0; };
+    std::vector<char> judged(size_t(r->index.size()), 0);
+    for (const auto &entry : now)
+        judged[size_t(entry.first)] = 1;
+    const auto touched = [&judged](qint32 a, qint32 b) { return judged[size_t(a)] || judged[size_t(b)]; };
     QVector<ReciprocalPair> pairs;
     pairs.reserve(r->pairs.size());
     for (const ReciprocalPair &p : qAsConst(r->pairs)) {

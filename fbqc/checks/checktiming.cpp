@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 // Shot timing errors: a shot recorded late (or early) has every pick late
@@ -35,14 +36,42 @@ namespace PickQc {
 
 namespace {
 
-constexpr int MaxRounds = 20;
-constexpr double SettledMs = 0.01;
-
 struct Edge
 {
     qint32 other; // compact id
     float d;      // this shot's delay minus the other's, as the pair says
 };
+
+} // namespace
+
+// The rounds of one settling of the delays: the shots in pairs and their
+// pairs, which of them moved, and each round's medians before the gauge
+// was taken off, and the gauge. Settling again takes a round's median from
+// here for every shot whose pairs and partners' delays are bit for bit
+// what they were in that round: the median of the same values is the same
+// number, so the result is the one a settling from scratch gives.
+struct TimingRounds
+{
+    std::vector<qint32> shots; // compact id -> shot
+    std::vector<qint64> start; // each shot's first edge
+    std::vector<Edge> edges;
+    std::vector<char> active;
+    std::vector<std::vector<double>> medians; // per round, per compact id
+    std::vector<double> gauges;               // per round
+};
+
+namespace {
+
+// Rounds kept for at most this many delays: beyond, settling starts over.
+constexpr size_t MaxKeptDelays = size_t(1) << 22;
+
+bool sameBits(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof(double)) == 0;
+}
+
+constexpr int MaxRounds = 20;
+constexpr double SettledMs = 0.01;
 
 // Neighbours on each side in file order that a shot's time at the source
 // is set against, and how many must be known.
@@ -201,8 +230,11 @@ void checkTimingErrors(Report *r)
             visit(p.shotA, p.shotB, p.difference);
     };
     each([&](qint32 a, qint32 b, float) { ++id[size_t(a)], ++id[size_t(b)]; });
-    std::vector<qint64> start(1, 0);
-    std::vector<qint32> shots;
+    // Built where the next settling will find them.
+    auto rounds = std::make_shared<TimingRounds>();
+    std::vector<qint64> &start = rounds->start;
+    std::vector<qint32> &shots = rounds->shots;
+    start.assign(1, 0);
     for (size_t shot = 0; shot < shotCount; ++shot) {
         if (id[shot] == 0) {
             id[shot] = -1;
@@ -213,13 +245,15 @@ void checkTimingErrors(Report *r)
         shots.push_back(qint32(shot));
     }
     if (shots.empty()) {
+        r->setTimingRounds(nullptr);
         checkSourceDelays(r, {});
         return;
     }
 
     // The pairs of each shot, both ways round.
     const size_t n = shots.size();
-    std::vector<Edge> edges(static_cast<size_t>(start[n]));
+    std::vector<Edge> &edges = rounds->edges;
+    edges.resize(static_cast<size_t>(start[n]));
     {
         std::vector<qint64> next(start.begin(), start.end() - 1);
         each([&](qint32 a, qint32 b, float d) {
@@ -245,19 +279,67 @@ void checkTimingErrors(Report *r)
         }
     }
 
+    // What the last settling did for each shot that is as it was then
+    // (the same partners, the same differences, moving or not alike).
+    const std::shared_ptr<const TimingRounds> last = r->timingRounds();
+    std::vector<qint32> lastId(n, -1);
+    std::vector<char> same(n, 0);
+    if (last) {
+        size_t j = 0;
+        for (size_t s = 0; s < n; ++s) {
+            while (j < last->shots.size() && last->shots[j] < shots[s])
+                ++j;
+            if (j == last->shots.size() || last->shots[j] != shots[s])
+                continue;
+            lastId[s] = qint32(j);
+            const qint64 count = start[s + 1] - start[s];
+            bool alike = last->start[j + 1] - last->start[j] == count;
+            for (qint64 k = 0; alike && k < count; ++k) {
+                const Edge &now = edges[size_t(start[s] + k)], &then = last->edges[size_t(last->start[j] + k)];
+                alike = shots[size_t(now.other)] == last->shots[size_t(then.other)] &&
+                        std::memcmp(&now.d, &then.d, sizeof(float)) == 0;
+            }
+            same[s] = alike ? 1 : 0;
+        }
+    }
+    std::vector<char> &isActive = rounds->active;
+    isActive.assign(n, 0);
+    for (qint32 s : active)
+        isActive[size_t(s)] = 1;
+    for (size_t s = 0; s < n; ++s) {
+        if (same[s] && isActive[s] != last->active[size_t(lastId[s])])
+            same[s] = 0;
+    }
+    const bool keep = n * MaxRounds <= MaxKeptDelays;
+
+    // A shot's median is taken again only when its pairs changed or a
+    // partner's delay differs from the last settling's in that round.
+    std::vector<double> lastDelay(last ? last->shots.size() : 0, 0.0);
+    std::vector<char> redo(n, 1);
+    for (size_t s = 0; s < n; ++s)
+        redo[s] = same[s] ? 0 : 1;
     std::vector<double> delay(n, 0.0), next(n, 0.0), says, sorted;
     for (int round = 0; !active.empty() && round < MaxRounds; ++round) {
+        const bool known = last && size_t(round) < last->medians.size();
         for (qint32 s : active) {
+            if (known && !redo[size_t(s)]) {
+                next[size_t(s)] = last->medians[size_t(round)][size_t(lastId[size_t(s)])];
+                continue;
+            }
             says.clear();
             for (qint64 k = start[size_t(s)]; k < start[size_t(s) + 1]; ++k)
                 says.push_back(double(edges[size_t(k)].d) + delay[size_t(edges[size_t(k)].other)]);
             next[size_t(s)] = median(says);
         }
+        if (keep)
+            rounds->medians.push_back(next);
         // Held at zero where most shots are: the median over all of them.
         sorted.assign(n, 0.0);
         for (qint32 s : active)
             sorted[size_t(s)] = next[size_t(s)];
         const double gauge = 2 * active.size() > n ? median(sorted) : 0.0;
+        if (keep)
+            rounds->gauges.push_back(gauge);
         double moved = 0.0;
         for (qint32 s : active) {
             next[size_t(s)] -= gauge;
@@ -267,7 +349,24 @@ void checkTimingErrors(Report *r)
             delay[size_t(s)] = next[size_t(s)];
         if (moved < SettledMs)
             break;
+        if (!known || size_t(round) + 1 >= last->medians.size())
+            continue;
+        // The last settling's delays after this round, and the shots whose
+        // partners' delays now differ from them.
+        for (size_t j = 0; j < lastDelay.size(); ++j) {
+            if (last->active[j])
+                lastDelay[j] = last->medians[size_t(round)][j] - last->gauges[size_t(round)];
+        }
+        for (size_t s = 0; s < n; ++s)
+            redo[s] = same[s] ? 0 : 1;
+        for (size_t s = 0; s < n; ++s) {
+            if (lastId[s] >= 0 && sameBits(delay[s], lastDelay[size_t(lastId[s])]))
+                continue;
+            for (qint64 k = start[s]; k < start[s + 1]; ++k)
+                redo[size_t(edges[size_t(k)].other)] = 1;
+        }
     }
+    r->setTimingRounds(keep ? rounds : nullptr);
 
     r->timing.reserve(int(n));
     std::vector<qint32> paired; // shots with enough pairs to be judged by them

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -353,6 +354,69 @@ private slots:
                 QVERIFY(f && sameFinding(*f, a[i]) && sameFinding(list.at(a.size() - 1 - i), a[a.size() - 1 - i]));
             }
         }
+    }
+
+    // A list ordered by shot, some of it on disk, with one shot's findings
+    // replaced: the rest stays in order around the new ones, wherever the
+    // shot lies among the list's pieces, and a copy taken before keeps what
+    // it had. Shot 2's 3,000 findings lie across pieces.
+    void findingListReplaceShot_data()
+    {
+        QTest::addColumn<qint64>("budget");
+        QTest::addColumn<int>("shot");
+        QTest::addColumn<int>("replacements");
+        QTest::newRow("a shot across pieces, all in memory") << qint64(1) << 2 << 5;
+        QTest::newRow("a shot across pieces, on disk") << qint64(0) << 2 << 5;
+        QTest::newRow("a shot emptied, on disk") << qint64(0) << 3 << 0;
+        QTest::newRow("a shot grown past a piece") << qint64(0) << 1 << 9000;
+        QTest::newRow("a shot the list lacks, inside it") << qint64(0) << 4 << 3;
+        QTest::newRow("the first shot, before all") << qint64(0) << -1 << 2;
+        QTest::newRow("a shot after all") << qint64(0) << 9 << 2;
+    }
+    void findingListReplaceShot()
+    {
+        QFETCH(qint64, budget);
+        QFETCH(int, shot);
+        QFETCH(int, replacements);
+        // Shots 0..7 but 4; shot 2 has 3,000 findings, the others 1,500.
+        std::vector<Finding> want;
+        FindingList list;
+        list.setMemoryBudget(budget == 0 ? 1 : qint64(1) << 20);
+        for (qint32 s = 0; s < 8; ++s) {
+            for (int k = 0; s != 4 && k < (s == 2 ? 3000 : 1500); ++k) {
+                Finding f;
+                f.shot = s;
+                f.record = 10000 * s + k;
+                want.push_back(f);
+                QVERIFY(list.append(f));
+            }
+        }
+        const FindingList copy = list;
+        const std::vector<Finding> before = want;
+        std::vector<Finding> replacement(static_cast<size_t>(replacements));
+        for (int k = 0; k < replacements; ++k)
+            replacement[size_t(k)].shot = shot, replacement[size_t(k)].record = -1 - k;
+        QVERIFY(list.replaceShot(shot, replacement));
+        const auto at = std::find_if(want.begin(), want.end(), [&](const Finding &f) { return f.shot >= shot; });
+        const auto place = at - want.begin();
+        want.erase(at, std::find_if(at, want.end(), [&](const Finding &f) { return f.shot != shot; }));
+        want.insert(want.begin() + place, replacement.begin(), replacement.end());
+
+        const auto holds = [](const FindingList &got, const std::vector<Finding> &expected) {
+            QCOMPARE(got.size(), qint64(expected.size()));
+            FindingList::Reader reader(got);
+            for (size_t k = 0; k < expected.size(); ++k) {
+                const Finding *f = reader.next();
+                QVERIFY2(f && f->shot == expected[k].shot && f->record == expected[k].record,
+                         qPrintable(QString::number(k)));
+                QCOMPARE(got.at(qint64(k)).record, expected[k].record);
+            }
+            QVERIFY(!reader.next());
+        };
+        holds(list, want);
+        holds(copy, before);
+        QCOMPARE(list.countOfShot(shot), qint64(replacements));
+        QCOMPARE(list.countOfShot(2), qint64(shot == 2 ? replacements : 3000));
     }
 
     // A shot's time at a point of its spread: where the point and the
