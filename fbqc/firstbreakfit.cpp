@@ -15,6 +15,12 @@ constexpr int MinSegmentPicks = 3;
 // The direct arrival may be seen on as few picks: its line must then meet
 // offset 0 at a plausible source delay.
 constexpr int MinDirectPicks = 2;
+// A segment slower than the one before needs more: a wrong pick or two at
+// a side's end must not bend it back.
+constexpr int MinSlowerPicks = 5;
+// and must be slower by at least this fraction: less is noise, or hills
+// the heights explain.
+constexpr double MinSlowerFraction = 0.08;
 // The cut the fit judges its own picks by, whatever threshold the user
 // chooses for outliers: one model for every threshold, so that a new
 // threshold is a new verdict on the same residuals.
@@ -43,6 +49,11 @@ constexpr double NoiseFloorMs = 0.1;
 // and a missed kink would shut out the good picks beyond it.
 constexpr double SegmentPenalty = 4.0;
 constexpr double EarlySegmentPenalty = 1.0;
+// What a bend towards the slower costs on top, at every price: layered
+// ground only bends towards the faster, so the picks must demand it, and
+// a side is fitted with such bends only when its picks are left well off
+// a curve without them (see ShotFitter::fit()).
+constexpr double SlowerBendPenalty = 4.0;
 // Sides with fewer picks start at the lower price: a wrong pick weighs
 // more among few.
 constexpr int FewPicks = 40;
@@ -215,11 +226,14 @@ bool FirstBreakFitter::plausible(const Model &m, int j) const
         return false;
     if (j == 0)
         return true;
-    // Slower than the segment before, and crossing it among the picks of
-    // the two and after the crossing before: every line is the earliest
-    // arrival at some of its picks.
+    // Faster than the segment before (a deeper refractor), or slower where
+    // the ground under the spread slows (a lateral change), and crossing it
+    // among the picks of the two and after the crossing before: every line
+    // is the arrival at some of its picks.
     const Line &before = m.line[j - 1];
-    if (!(l.b < before.b))
+    if (!(l.b != before.b))
+        return false;
+    if (l.b > before.b && (!m_slower || l.w < MinSlowerPicks - 0.5 || l.b < before.b * (1.0 + MinSlowerFraction)))
         return false;
     const double cross = (l.a - before.a) / (before.b - l.b);
     if (!(cross > m_u[m.start[j - 1]] && cross < m_u[m.start[j + 1] - 1]))
@@ -243,7 +257,11 @@ double FirstBreakFitter::score(const Model &m) const
     if (!m.ok)
         return HUGE_VAL;
     const double w = m_sums[m_n].w;
-    return w * std::log(m.sse / w + NoiseFloorMs * NoiseFloorMs) + m_penalty * m.k * std::log(w);
+    int slower = 0;
+    for (int j = 1; j < m.k; ++j)
+        slower += m.line[j].b > m.line[j - 1].b ? 1 : 0;
+    return w * std::log(m.sse / w + NoiseFloorMs * NoiseFloorMs) +
+           (m_penalty * m.k + SlowerBendPenalty * slower) * std::log(w);
 }
 
 void FirstBreakFitter::refine(Model *m, int boundary, int step) const
@@ -709,7 +727,8 @@ void FirstBreakFitter::mergeNearEqual(Model *m) const
     // that noise or a small static split: one line through the picks of
     // both, when it keeps each of them within the cut.
     for (int j = m->k - 1; j >= 1; --j) {
-        const double slower = m->line[j - 1].b, faster = m->line[j].b;
+        const double slower = std::max(m->line[j - 1].b, m->line[j].b);
+        const double faster = std::min(m->line[j - 1].b, m->line[j].b);
         if (!(faster > 0.0) || !(slower <= faster * (1.0 + NearEqualFraction)))
             continue;
         Model t = *m;
@@ -985,6 +1004,14 @@ double FirstBreakFitter::cappedSse(double cap, int *beyondCap) const
     return sum;
 }
 
+int FirstBreakFitter::slowerBends() const
+{
+    int count = 0;
+    for (int j = 1; j < m_k; ++j)
+        count += m_line[j].b > m_line[j - 1].b ? 1 : 0;
+    return count;
+}
+
 double FirstBreakFitter::farthest() const
 {
     return m_u[m_n - 1] * m_scale;
@@ -1031,8 +1058,9 @@ bool FirstBreakFitter::pinFirstSegment(double delay)
     // the picks up to the second segment's end can see the new line.
     const int reach = m.k > 1 ? m.start[2] : m_n;
     const Line &next = m.line[std::min(1, m.k - 1)];
+    const double cross = m.k > 1 ? (next.a - pinned.a) / (pinned.b - next.b) : HUGE_VAL;
     for (int i = 0; i < reach; ++i) {
-        const double model = std::min(pinned.a + pinned.b * m_u[i], next.a + next.b * m_u[i]);
+        const double model = m_u[i] <= cross ? pinned.a + pinned.b * m_u[i] : next.a + next.b * m_u[i];
         if (m_w[i] > 0.0 && std::abs(m_t[i] - model) > m_cut)
             return false;
     }
@@ -1397,14 +1425,32 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     if (counts[Negative] < MinPicksPerSide && counts[Positive] < MinPicksPerSide)
         return; // nothing to judge; no delay to tell without a curve
     bool fitted[2] = {false, false};
-    for (int side = Negative; side <= Positive; ++side)
+    for (int side = Negative; side <= Positive; ++side) {
+        m_fitter[side].allowSlowerBends(false);
         fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
+    }
     m_zeroMedian = NaN;
     if (!m_zero.empty()) {
         m_sorted = m_zero;
         m_zeroMedian = median(m_sorted.data(), int(m_sorted.size()));
     }
     const double slowness = correctForHeight(counts, fitted);
+    // A side left well off its curve may cross ground that slows along the
+    // spread: fitted again with bends towards the slower, it keeps the fit
+    // that brings more picks near. Runs of cycle skips are told after, so a
+    // curve that bends to the ground never makes a run of its picks.
+    for (int side = Negative; side <= Positive; ++side) {
+        if (!fitted[side] || !(m_fitter[side].largestResidual() > FitCutMs / 2))
+            continue;
+        int offBefore = 0, offAfter = 0;
+        const double before = m_fitter[side].cappedSse(FitCutMs, &offBefore);
+        m_trial.allowSlowerBends(true);
+        if (!m_trial.fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs) || m_trial.slowerBends() == 0)
+            continue;
+        const double after = m_trial.cappedSse(FitCutMs, &offAfter);
+        if (offAfter < offBefore && after < before)
+            std::swap(m_fitter[side], m_trial);
+    }
     // Runs of cycle skips take no part in the curve: the side is fitted
     // again without them. Picks as scattered as a skip is long tell none.
     for (int side = Negative; side <= Positive; ++side) {

@@ -13,7 +13,10 @@ namespace PickQc {
 
 // Fits the first breaks of one side of a shot: time against |offset| as the
 // earliest of 1 to MaxSegments lines (so continuous, rising, and each
-// segment no slower than the one before), robust to wrong picks.
+// segment no slower than the one before), robust to wrong picks. With
+// allowSlowerBends() a segment may also be slower than the one before, by
+// at least 8% and over at least 5 picks, at a higher price per bend: ground
+// that slows along the spread.
 //
 // Method: the picks are ordered by |offset| and the lines are fitted by
 // least squares to the picks that take part, round by round. The first
@@ -49,7 +52,8 @@ namespace PickQc {
 // when it keeps each of their picks within the cut.
 //
 // Only plausible segments are kept: a slope that rises by at least 1 ms
-// across the segment's picks, below the slope of the segment before and
+// across the segment's picks, below the slope of the segment before (or,
+// when allowed, above it) and
 // crossing it among their picks, and at least 3 picks, except the first
 // segment, which may be a direct arrival of 2 whose line then meets offset
 // 0 at a plausible source delay (-5 to 40 ms).
@@ -67,6 +71,13 @@ public:
     // rising line fits them); the fitter then holds nothing.
     bool fit(const double *absOffset, const double *time, int n, double outlierMs,
              const unsigned char *leftOut = nullptr);
+
+    // Whether a segment may be slower than the one before (ground that
+    // slows along the spread); off unless set, when each segment is no
+    // slower than the one before.
+    void allowSlowerBends(bool allow) { m_slower = allow; }
+    // How many segments of the model are slower than the one before.
+    int slowerBends() const;
 
     int segments() const { return m_k; }
     // Line k (0 <= k < segments()): ms at offset 0, and ms per offset unit.
@@ -209,6 +220,7 @@ private:
     double m_penalty = 0.0;            // of a segment, in the criterion of this round
     double m_delay = NaN;              // when finite, segment 0 passes through (0, m_delay)
     int m_excluded = -1;               // a pick (by |offset|) that never takes part, or -1
+    bool m_slower = false;             // segments may bend towards the slower
     std::vector<unsigned char> m_left; // by |offset|: picks the caller left out, read only when
     bool m_anyLeft = false;            // m_anyLeft
     mutable std::vector<double> m_modelBuffer;
@@ -241,6 +253,7 @@ private:
     // Numbers the runs of cycle skips among a judged side's picks.
     void markRuns(int side, int count, PickVerdict *picks);
     FirstBreakFitter m_fitter[2];
+    FirstBreakFitter m_trial; // a side's other fit, swapped in when it is better
     std::vector<qint8> m_side;
     // Per side: the records of its fitted picks, their |offset|, time and
     // model time.

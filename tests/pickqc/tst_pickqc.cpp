@@ -512,6 +512,50 @@ private slots:
         QVERIFY2(slow ? ab > flat + 5.0 : ab == flat, qPrintable(QString("%1 against %2 ms").arg(ab).arg(flat)));
     }
 
+    // Ground that slows past the middle of the line bends the curves of the
+    // shots on the fast half back towards the slower: the clean line has no
+    // outlier and wrong picks on it still stand out, while even ground with
+    // noise never bends that way.
+    void bendsWhereGroundSlows_data()
+    {
+        QTest::addColumn<double>("lateral"); // refractors this much slower past the middle
+        QTest::addColumn<bool>("spikes");    // channels 10 and 100 off by +-20 ms
+        QTest::newRow("25% slower") << 0.25 << false;
+        QTest::newRow("25% slower, wrong picks") << 0.25 << true;
+        QTest::newRow("even ground, 1 ms noise") << 0.0 << false;
+    }
+    void bendsWhereGroundSlows()
+    {
+        QFETCH(double, lateral);
+        QFETCH(bool, spikes);
+        FbGenerator::Options o;
+        o.shots = 30;
+        o.channels = 120;
+        o.seed = 4;
+        o.noiseMs = lateral > 0.0 ? 0.5 : 1.0;
+        o.lateralChange = lateral;
+        for (int shot = 0; shot < o.shots && spikes; ++shot)
+            o.spikes += {{shot, 10, 20.0}, {shot, 100, -20.0}};
+        int slowerBends = 0;
+        for (int shot = 0; shot < o.shots; ++shot) {
+            const QVector<FbRecord> records = FbGenerator::shotRecords(o, shot);
+            const ShotFit fit = fitShot(records);
+            for (const SideModel &m : fit.sides) {
+                for (int k = 1; k < m.segments; ++k)
+                    slowerBends += m.segmentVelocity(k) < m.segmentVelocity(k - 1) ? 1 : 0;
+            }
+            for (int i = 0; i < records.size(); ++i) {
+                const bool planted = spikes && (records[i].channel == 10 || records[i].channel == 100);
+                QVERIFY2(!fit.picks[i].judged || fit.picks[i].outlier == planted,
+                         qPrintable(QString("shot %1 channel %2: residual %3 ms")
+                                        .arg(shot)
+                                        .arg(records[i].channel)
+                                        .arg(fit.picks[i].residual)));
+            }
+        }
+        QCOMPARE(slowerBends > 0, lateral > 0.0);
+    }
+
     // A fifth of the picks wrong by 10 to 100 ms either way moves the model
     // at the good picks by at most 1 ms from the model of the clean shot.
     void wrongPicksDoNotMoveModel_data()
