@@ -15,8 +15,12 @@ constexpr int MinSegmentPicks = 3;
 // The direct arrival may be seen on as few picks: its line must then meet
 // offset 0 at a plausible source delay.
 constexpr int MinDirectPicks = 2;
-// A segment slower than the one before needs more: a wrong pick or two at
-// a side's end must not bend it back.
+// Through a source delay the other side or the picks at the source tell, a
+// direct arrival may be seen on one pick: a wrong pick beside it on the
+// trace nearest the source must not take the side's curve.
+constexpr int MinPinnedPicks = 1;
+// A segment slower than the one before, and that one, need more: a wrong
+// pick or two at a side's end must not bend it back.
 constexpr int MinSlowerPicks = 5;
 // and must be slower by at least this fraction: less is noise, or hills
 // the heights explain.
@@ -191,8 +195,16 @@ FirstBreakFitter::Line FirstBreakFitter::fitLine(int from, int to, bool first, b
     Line l;
     const Sums s = range(from, to);
     l.w = s.w;
-    if (s.w < MinDirectPicks - 0.5)
+    const bool pinned = first && std::isfinite(m_delay);
+    if (s.w < (pinned ? MinPinnedPicks : MinDirectPicks) - 0.5)
         return l;
+    if (pinned && s.w < MinDirectPicks - 0.5) {
+        // One pick and the source delay make the line.
+        l.a = m_delay;
+        l.b = (s.ut - l.a * s.u) / s.uu;
+        l.ok = true;
+        return l;
+    }
     const double meanU = s.u / s.w;
     const double cu = s.uu - meanU * s.u;
     const double ct = s.ut - meanU * s.t;
@@ -201,7 +213,6 @@ FirstBreakFitter::Line FirstBreakFitter::fitLine(int from, int to, bool first, b
     l.b = ct / cu;
     l.a = (s.t - l.b * s.u) / s.w;
     l.sse = s.tt - s.t * s.t / s.w - l.b * ct;
-    const bool pinned = first && std::isfinite(m_delay);
     if (pinned || (first && !alone && s.w < MinSegmentPicks && (l.a < DelayMinMs || l.a > DelayMaxMs))) {
         // A direct arrival through the shot's source delay, or of two or
         // three picks through the nearest plausible one.
@@ -218,10 +229,12 @@ FirstBreakFitter::Line FirstBreakFitter::fitLine(int from, int to, bool first, b
 bool FirstBreakFitter::plausible(const Model &m, int j) const
 {
     const Line &l = m.line[j];
-    const int need = j == 0 && m.k > 1 ? MinDirectPicks : MinSegmentPicks;
+    const bool pinned = j == 0 && std::isfinite(m_delay);
+    const int need = j == 0 && m.k > 1 ? (pinned ? MinPinnedPicks : MinDirectPicks) : MinSegmentPicks;
     if (!l.ok || l.w < need - 0.5 || !(l.b > 0.0))
         return false;
-    const double span = m_u[m.start[j + 1] - 1] - m_u[m.start[j]];
+    // A line through the source delay rises from offset 0.
+    const double span = m_u[m.start[j + 1] - 1] - (pinned ? 0.0 : m_u[m.start[j]]);
     if (l.b * span < MinRiseMs)
         return false;
     if (j == 0)
@@ -233,7 +246,8 @@ bool FirstBreakFitter::plausible(const Model &m, int j) const
     const Line &before = m.line[j - 1];
     if (!(l.b != before.b))
         return false;
-    if (l.b > before.b && (!m_slower || l.w < MinSlowerPicks - 0.5 || l.b < before.b * (1.0 + MinSlowerFraction)))
+    if (l.b > before.b &&
+        (!m_slower || std::min(l.w, before.w) < MinSlowerPicks - 0.5 || l.b < before.b * (1.0 + MinSlowerFraction)))
         return false;
     const double cross = (l.a - before.a) / (before.b - l.b);
     if (!(cross > m_u[m.start[j - 1]] && cross < m_u[m.start[j + 1] - 1]))
@@ -315,7 +329,7 @@ double FirstBreakFitter::lineSse(int from, int to, bool first) const
     // The squared residuals of a free line, without the checks of
     // fitLine(); a first segment that fitLine() may pin is asked there.
     const Sums s = range(from, to);
-    if (s.w < MinDirectPicks - 0.5)
+    if (s.w < (first && std::isfinite(m_delay) ? MinPinnedPicks : MinDirectPicks) - 0.5)
         return HUGE_VAL;
     if (first && (std::isfinite(m_delay) || s.w < MinSegmentPicks)) {
         const Line l = fitLine(from, to, true, false);
@@ -657,7 +671,11 @@ double FirstBreakFitter::robustScore(const Model &m, double outlierMs)
     double sum = 0.0;
     for (int i = 0; i < m_n; ++i)
         sum += std::min(m_r[i] * m_r[i], cap);
-    return m_n * std::log(sum / m_n + NoiseFloorMs * NoiseFloorMs) + RobustSegmentPenalty * m.k * std::log(double(m_n));
+    // A first segment through the shot's source delay has only its slope
+    // to fit: half the price.
+    const double segments = std::isfinite(m_delay) ? m.k - 0.5 : m.k;
+    return m_n * std::log(sum / m_n + NoiseFloorMs * NoiseFloorMs) +
+           RobustSegmentPenalty * segments * std::log(double(m_n));
 }
 
 bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, double outlierMs,
@@ -831,17 +849,29 @@ bool FirstBreakFitter::refitThrough(double delay, double outlierMs)
     m_saved = m_w;
     Model best;
     double bestCut = 0.0;
+    const int excluded = m_excluded;
+    int bestExcluded = excluded;
     m_delay = delay;
-    for (double penalty : {EarlySegmentPenalty, SegmentPenalty}) {
-        const Model m = rounds(penalty, outlierMs);
-        const double score = m.ok ? robustScore(m, outlierMs) : HUGE_VAL;
-        if (score < bestScore) {
-            bestScore = score;
-            best = m;
-            bestCut = m_cut;
-            m_best = m_w;
+    // Also without the nearest pick: a wrong one there pulls a line through
+    // the delay most, and the first round would keep it and cut the good
+    // picks beyond.
+    for (int without : {excluded, 0}) {
+        if (without == 0 && excluded == 0)
+            continue;
+        m_excluded = without;
+        for (double penalty : {EarlySegmentPenalty, SegmentPenalty}) {
+            const Model m = rounds(penalty, outlierMs);
+            const double score = m.ok ? robustScore(m, outlierMs) : HUGE_VAL;
+            if (score < bestScore) {
+                bestScore = score;
+                best = m;
+                bestCut = m_cut;
+                m_best = m_w;
+                bestExcluded = without;
+            }
         }
     }
+    m_excluded = bestExcluded;
     m_delay = NaN;
     m_w = best.ok ? m_best : m_saved;
     m_cut = best.ok ? bestCut : currentCut;

@@ -199,6 +199,45 @@ private slots:
         }
     }
 
+    // A wrong pick on the trace nearest the source is flagged and the side
+    // is still fitted: its direct arrival is not bent to it, nor its line
+    // taken to a source delay well before 0 ms. A whole shot early keeps
+    // its early delay, which the timing errors then tell.
+    void nearestTraceWrong_data()
+    {
+        QTest::addColumn<int>("directPicks"); // channels each side before the crossover
+        QTest::addColumn<double>("delay");    // ms at offset 0, the whole shot
+        QTest::addColumn<bool>("atSource");
+        QTest::addColumn<double>("spike"); // ms on the positive side's nearest pick
+        QTest::newRow("50 ms late, direct on 2") << 2 << 4.0 << false << 50.0;
+        QTest::newRow("50 ms late, direct on 3, at the source") << 3 << 4.0 << true << 50.0;
+        QTest::newRow("19.5 ms early, direct on 2") << 2 << 4.0 << false << -19.5;
+        QTest::newRow("19.5 ms early, direct on 3") << 3 << 4.0 << false << -19.5;
+        QTest::newRow("19.5 ms early, direct on 2, at the source") << 2 << 4.0 << true << -19.5;
+        QTest::newRow("shot 9 ms early, at the source") << 3 << -9.0 << true << 0.0;
+        QTest::newRow("shot 9 ms early, direct on 7") << 7 << -9.0 << false << 0.0;
+    }
+    void nearestTraceWrong()
+    {
+        QFETCH(int, directPicks);
+        QFETCH(double, delay);
+        QFETCH(bool, atSource);
+        QFETCH(double, spike);
+        QVector<FbRecord> records = slowTopShot(directPicks, delay, atSource);
+        const int nearest = records.size() / 2 + (atSource ? 1 : 0);
+        QCOMPARE(records[nearest].offset, 25);
+        records[nearest].fb_time += float(spike);
+        const ShotFit fit = fitShot(records);
+        QVERIFY2(std::abs(fit.sourceDelay - delay) < 1.5, qPrintable(QString("delay %1").arg(fit.sourceDelay)));
+        for (const SideModel &m : fit.sides)
+            QVERIFY(m.judged);
+        for (int i = 0; i < records.size(); ++i) {
+            QVERIFY2(
+                fit.picks[i].outlier == (spike != 0.0 && i == nearest),
+                qPrintable(QString("offset %1: residual %2 ms").arg(records[i].offset).arg(fit.picks[i].residual)));
+        }
+    }
+
     // A direct arrival seen before the nearest receivers only: the sides'
     // first segments are refractors, and the pick at the source, well before
     // their lines, is the source's time and no outlier.
