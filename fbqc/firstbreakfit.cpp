@@ -33,6 +33,11 @@ constexpr double FitCutMs = 8.0;
 // late (or early) shot's timing error on top, ms.
 constexpr double DelayMinMs = -12.0;
 constexpr double DelayMaxMs = 40.0;
+// Below this a source delay is no fit of one side's picks alone: trigger
+// and uphole times are not negative, so a line meeting offset 0 earlier is
+// an early shot that other picks confirm, or a direct arrival bent to a
+// wrong pick. An early shot keeps its delay, which its timing error tells.
+constexpr double DelayFloorMs = -3.0;
 // Picks at the source earlier than this before a first segment's line at
 // offset 0 are not its noise: the segment is no direct arrival.
 constexpr double SourceEarlierMs = 3.0;
@@ -661,7 +666,7 @@ FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double out
     return model;
 }
 
-double FirstBreakFitter::robustScore(const Model &m, double outlierMs)
+double FirstBreakFitter::robustScore(const Model &m, double outlierMs, double sourceMs)
 {
     // The criterion over every pick, each counting at most the threshold:
     // a model that leaves good picks far off pays for each of them, a wrong
@@ -669,13 +674,19 @@ double FirstBreakFitter::robustScore(const Model &m, double outlierMs)
     residuals(m);
     const double cap = outlierMs * outlierMs;
     double sum = 0.0;
-    for (int i = 0; i < m_n; ++i)
+    int n = m_n;
+    for (int i = 0; i < n; ++i)
         sum += std::min(m_r[i] * m_r[i], cap);
+    if (std::isfinite(sourceMs)) {
+        // The picks at the source count as one pick more.
+        const double r = sourceMs - m.line[0].a;
+        sum += std::min(r * r, cap);
+        ++n;
+    }
     // A first segment through the shot's source delay has only its slope
     // to fit: half the price.
     const double segments = std::isfinite(m_delay) ? m.k - 0.5 : m.k;
-    return m_n * std::log(sum / m_n + NoiseFloorMs * NoiseFloorMs) +
-           RobustSegmentPenalty * segments * std::log(double(m_n));
+    return n * std::log(sum / n + NoiseFloorMs * NoiseFloorMs) + RobustSegmentPenalty * segments * std::log(double(n));
 }
 
 bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, double outlierMs,
@@ -835,7 +846,7 @@ FirstBreakFitter::Model FirstBreakFitter::search(double outlierMs)
     return model;
 }
 
-bool FirstBreakFitter::refitThrough(double delay, double outlierMs)
+bool FirstBreakFitter::refitThrough(double delay, double outlierMs, bool atSource)
 {
     if (m_k == 0)
         return false;
@@ -844,7 +855,8 @@ bool FirstBreakFitter::refitThrough(double delay, double outlierMs)
     std::copy(m_start, m_start + MaxSegments + 1, current.start);
     std::copy(m_line, m_line + MaxSegments, current.line);
     current.ok = true;
-    double bestScore = robustScore(current, outlierMs);
+    const double sourceMs = atSource ? delay : NaN;
+    double bestScore = robustScore(current, outlierMs, sourceMs);
     const double currentCut = m_cut;
     m_saved = m_w;
     Model best;
@@ -861,7 +873,7 @@ bool FirstBreakFitter::refitThrough(double delay, double outlierMs)
         m_excluded = without;
         for (double penalty : {EarlySegmentPenalty, SegmentPenalty}) {
             const Model m = rounds(penalty, outlierMs);
-            const double score = m.ok ? robustScore(m, outlierMs) : HUGE_VAL;
+            const double score = m.ok ? robustScore(m, outlierMs, sourceMs) : HUGE_VAL;
             if (score < bestScore) {
                 bestScore = score;
                 best = m;
@@ -1528,6 +1540,18 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     // few picks to show it.
     for (int side = Negative; side <= Positive; ++side)
         direct[side] = direct[side] && !(zeroMedian < a[side] - SourceEarlierMs);
+    // A line meeting offset 0 well before 0 ms is an early shot only when
+    // the picks at the source or the other side's direct arrival say so
+    // too; on its own it is a direct arrival bent to a wrong pick.
+    bool early[2] = {false, false};
+    for (int side = Negative; side <= Positive; ++side)
+        early[side] = direct[side] && a[side] < DelayFloorMs;
+    for (int side = Negative; side <= Positive; ++side) {
+        const int other = 1 - side;
+        const bool agreed =
+            std::abs(a[side] - zeroMedian) <= FitCutMs || (direct[other] && std::abs(a[side] - a[other]) <= FitCutMs);
+        direct[side] = direct[side] && (!early[side] || agreed);
+    }
     double delay = NaN;
     for (int attempt = 0; attempt < 3; ++attempt) {
         double w = 0.0, t = 0.0, reduce = 0.0, reduceT = 0.0;
@@ -1586,11 +1610,22 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     }
     if (!direct[Negative] && !direct[Positive]) {
         // No direct arrival: the picks at the source alone tell the delay,
-        // which cannot be later than any side's first line at offset 0.
+        // which cannot be later than any side's first line at offset 0. A
+        // first line meeting offset 0 before the source's time and before 0
+        // ms is bent to a wrong pick near the source: the side is fitted
+        // again through the source's time, and else moves the delay no
+        // further than the floor.
         delay = zeroMedian;
         for (int side = Negative; side <= Positive; ++side) {
-            if (fitted[side])
-                delay = std::min(delay, m_fitter[side].intercept(0));
+            if (!fitted[side])
+                continue;
+            const double line = m_fitter[side].intercept(0);
+            if (line < DelayFloorMs && line < zeroMedian - SourceEarlierMs &&
+                m_fitter[side].refitThrough(zeroMedian, FitCutMs, true)) {
+                direct[side] = true;
+                continue;
+            }
+            delay = std::min(delay, std::max(line, std::min(DelayFloorMs, zeroMedian)));
         }
         delay = std::isnan(zeroMedian) ? NaN : qBound(DelayMinMs, delay, DelayMaxMs);
     }

@@ -102,8 +102,10 @@ public:
     bool pinFirstSegment(double delay);
     // Fits the picks again with the first segment a direct arrival through
     // (0, delay), and keeps that model when it explains more of the picks
-    // (each counting at most the outlier threshold). True when it did.
-    bool refitThrough(double delay, double outlierMs);
+    // (each counting at most the outlier threshold; with atSource, the
+    // delay is the time picked at the source and counts as a pick). True
+    // when it did.
+    bool refitThrough(double delay, double outlierMs, bool atSource = false);
     // Takes the line intercept (ms) + slope (ms per offset unit), a
     // refractor the other side of the shot shows, as a last segment when
     // it arrives first at no more than the last two picks, beyond the
@@ -176,7 +178,9 @@ private:
     void mergeNearEqual(Model *m) const;
     // Rounds of fits and cuts from every pick, starting from *start when given.
     Model rounds(double earlyPenalty, double outlierMs, const Model *start = nullptr);
-    double robustScore(const Model &m, double outlierMs);
+    // sourceMs, when finite, is the time of the picks at the source, which
+    // the model's first line is judged by as one pick more.
+    double robustScore(const Model &m, double outlierMs, double sourceMs = NaN);
     // The best of the fits tried from every pick (m_excluded aside).
     Model search(double outlierMs);
     // Whether the farthest pick, taking part in m, is beyond the cut of

@@ -209,13 +209,17 @@ private slots:
         QTest::addColumn<double>("delay");    // ms at offset 0, the whole shot
         QTest::addColumn<bool>("atSource");
         QTest::addColumn<double>("spike"); // ms on the positive side's nearest pick
-        QTest::newRow("50 ms late, direct on 2") << 2 << 4.0 << false << 50.0;
-        QTest::newRow("50 ms late, direct on 3, at the source") << 3 << 4.0 << true << 50.0;
-        QTest::newRow("19.5 ms early, direct on 2") << 2 << 4.0 << false << -19.5;
-        QTest::newRow("19.5 ms early, direct on 3") << 3 << 4.0 << false << -19.5;
-        QTest::newRow("19.5 ms early, direct on 2, at the source") << 2 << 4.0 << true << -19.5;
-        QTest::newRow("shot 9 ms early, at the source") << 3 << -9.0 << true << 0.0;
-        QTest::newRow("shot 9 ms early, direct on 7") << 7 << -9.0 << false << 0.0;
+        QTest::addColumn<bool>("endOn");   // the positive side alone
+        QTest::newRow("50 ms late, direct on 2") << 2 << 4.0 << false << 50.0 << false;
+        QTest::newRow("50 ms late, direct on 3, at the source") << 3 << 4.0 << true << 50.0 << false;
+        QTest::newRow("19.5 ms early, direct on 2") << 2 << 4.0 << false << -19.5 << false;
+        QTest::newRow("19.5 ms early, direct on 3") << 3 << 4.0 << false << -19.5 << false;
+        QTest::newRow("19.5 ms early, direct on 2, at the source") << 2 << 4.0 << true << -19.5 << false;
+        QTest::newRow("19.5 ms early, direct on 2, end-on, at the source") << 2 << 4.0 << true << -19.5 << true;
+        QTest::newRow("10 ms early, direct on 3, end-on, at the source") << 3 << 4.0 << true << -10.0 << true;
+        QTest::newRow("shot 9 ms early, at the source") << 3 << -9.0 << true << 0.0 << false;
+        QTest::newRow("shot 9 ms early, direct on 7") << 7 << -9.0 << false << 0.0 << false;
+        QTest::newRow("shot 9 ms early, end-on, at the source") << 3 << -9.0 << true << 0.0 << true;
     }
     void nearestTraceWrong()
     {
@@ -223,14 +227,16 @@ private slots:
         QFETCH(double, delay);
         QFETCH(bool, atSource);
         QFETCH(double, spike);
+        QFETCH(bool, endOn);
         QVector<FbRecord> records = slowTopShot(directPicks, delay, atSource);
-        const int nearest = records.size() / 2 + (atSource ? 1 : 0);
+        if (endOn)
+            records.remove(0, 40);
+        const int nearest = endOn ? (atSource ? 1 : 0) : records.size() / 2 + (atSource ? 1 : 0);
         QCOMPARE(records[nearest].offset, 25);
         records[nearest].fb_time += float(spike);
         const ShotFit fit = fitShot(records);
         QVERIFY2(std::abs(fit.sourceDelay - delay) < 1.5, qPrintable(QString("delay %1").arg(fit.sourceDelay)));
-        for (const SideModel &m : fit.sides)
-            QVERIFY(m.judged);
+        QVERIFY(fit.sides[Positive].judged && fit.sides[Negative].judged != endOn);
         for (int i = 0; i < records.size(); ++i) {
             QVERIFY2(
                 fit.picks[i].outlier == (spike != 0.0 && i == nearest),
