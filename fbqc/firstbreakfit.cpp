@@ -15,6 +15,16 @@ constexpr int MinSegmentPicks = 3;
 // The direct arrival may be seen on as few picks: its line must then meet
 // offset 0 at a plausible source delay.
 constexpr int MinDirectPicks = 2;
+// Through a source delay the other side or the picks at the source tell, a
+// direct arrival may be seen on one pick: a wrong pick beside it on the
+// trace nearest the source must not take the side's curve.
+constexpr int MinPinnedPicks = 1;
+// A segment slower than the one before, and that one, need more: a wrong
+// pick or two at a side's end must not bend it back.
+constexpr int MinSlowerPicks = 5;
+// and must be slower by at least this fraction: less is noise, or hills
+// the heights explain.
+constexpr double MinSlowerFraction = 0.08;
 // The cut the fit judges its own picks by, whatever threshold the user
 // chooses for outliers: one model for every threshold, so that a new
 // threshold is a new verdict on the same residuals.
@@ -23,6 +33,11 @@ constexpr double FitCutMs = 8.0;
 // late (or early) shot's timing error on top, ms.
 constexpr double DelayMinMs = -12.0;
 constexpr double DelayMaxMs = 40.0;
+// Below this a source delay is no fit of one side's picks alone: trigger
+// and uphole times are not negative, so a line meeting offset 0 earlier is
+// an early shot that other picks confirm, or a direct arrival bent to a
+// wrong pick. An early shot keeps its delay, which its timing error tells.
+constexpr double DelayFloorMs = -3.0;
 // Picks at the source earlier than this before a first segment's line at
 // offset 0 are not its noise: the segment is no direct arrival.
 constexpr double SourceEarlierMs = 3.0;
@@ -43,6 +58,11 @@ constexpr double NoiseFloorMs = 0.1;
 // and a missed kink would shut out the good picks beyond it.
 constexpr double SegmentPenalty = 4.0;
 constexpr double EarlySegmentPenalty = 1.0;
+// What a bend towards the slower costs on top, at every price: layered
+// ground only bends towards the faster, so the picks must demand it, and
+// a side is fitted with such bends only when its picks are left well off
+// a curve without them (see ShotFitter::fit()).
+constexpr double SlowerBendPenalty = 4.0;
 // Sides with fewer picks start at the lower price: a wrong pick weighs
 // more among few.
 constexpr int FewPicks = 40;
@@ -180,8 +200,16 @@ FirstBreakFitter::Line FirstBreakFitter::fitLine(int from, int to, bool first, b
     Line l;
     const Sums s = range(from, to);
     l.w = s.w;
-    if (s.w < MinDirectPicks - 0.5)
+    const bool pinned = first && std::isfinite(m_delay);
+    if (s.w < (pinned ? MinPinnedPicks : MinDirectPicks) - 0.5)
         return l;
+    if (pinned && s.w < MinDirectPicks - 0.5) {
+        // One pick and the source delay make the line.
+        l.a = m_delay;
+        l.b = (s.ut - l.a * s.u) / s.uu;
+        l.ok = true;
+        return l;
+    }
     const double meanU = s.u / s.w;
     const double cu = s.uu - meanU * s.u;
     const double ct = s.ut - meanU * s.t;
@@ -190,7 +218,6 @@ FirstBreakFitter::Line FirstBreakFitter::fitLine(int from, int to, bool first, b
     l.b = ct / cu;
     l.a = (s.t - l.b * s.u) / s.w;
     l.sse = s.tt - s.t * s.t / s.w - l.b * ct;
-    const bool pinned = first && std::isfinite(m_delay);
     if (pinned || (first && !alone && s.w < MinSegmentPicks && (l.a < DelayMinMs || l.a > DelayMaxMs))) {
         // A direct arrival through the shot's source delay, or of two or
         // three picks through the nearest plausible one.
@@ -207,19 +234,25 @@ FirstBreakFitter::Line FirstBreakFitter::fitLine(int from, int to, bool first, b
 bool FirstBreakFitter::plausible(const Model &m, int j) const
 {
     const Line &l = m.line[j];
-    const int need = j == 0 && m.k > 1 ? MinDirectPicks : MinSegmentPicks;
+    const bool pinned = j == 0 && std::isfinite(m_delay);
+    const int need = j == 0 && m.k > 1 ? (pinned ? MinPinnedPicks : MinDirectPicks) : MinSegmentPicks;
     if (!l.ok || l.w < need - 0.5 || !(l.b > 0.0))
         return false;
-    const double span = m_u[m.start[j + 1] - 1] - m_u[m.start[j]];
+    // A line through the source delay rises from offset 0.
+    const double span = m_u[m.start[j + 1] - 1] - (pinned ? 0.0 : m_u[m.start[j]]);
     if (l.b * span < MinRiseMs)
         return false;
     if (j == 0)
         return true;
-    // Slower than the segment before, and crossing it among the picks of
-    // the two and after the crossing before: every line is the earliest
-    // arrival at some of its picks.
+    // Faster than the segment before (a deeper refractor), or slower where
+    // the ground under the spread slows (a lateral change), and crossing it
+    // among the picks of the two and after the crossing before: every line
+    // is the arrival at some of its picks.
     const Line &before = m.line[j - 1];
-    if (!(l.b < before.b))
+    if (!(l.b != before.b))
+        return false;
+    if (l.b > before.b &&
+        (!m_slower || std::min(l.w, before.w) < MinSlowerPicks - 0.5 || l.b < before.b * (1.0 + MinSlowerFraction)))
         return false;
     const double cross = (l.a - before.a) / (before.b - l.b);
     if (!(cross > m_u[m.start[j - 1]] && cross < m_u[m.start[j + 1] - 1]))
@@ -243,7 +276,11 @@ double FirstBreakFitter::score(const Model &m) const
     if (!m.ok)
         return HUGE_VAL;
     const double w = m_sums[m_n].w;
-    return w * std::log(m.sse / w + NoiseFloorMs * NoiseFloorMs) + m_penalty * m.k * std::log(w);
+    int slower = 0;
+    for (int j = 1; j < m.k; ++j)
+        slower += m.line[j].b > m.line[j - 1].b ? 1 : 0;
+    return w * std::log(m.sse / w + NoiseFloorMs * NoiseFloorMs) +
+           (m_penalty * m.k + SlowerBendPenalty * slower) * std::log(w);
 }
 
 void FirstBreakFitter::refine(Model *m, int boundary, int step) const
@@ -297,7 +334,7 @@ double FirstBreakFitter::lineSse(int from, int to, bool first) const
     // The squared residuals of a free line, without the checks of
     // fitLine(); a first segment that fitLine() may pin is asked there.
     const Sums s = range(from, to);
-    if (s.w < MinDirectPicks - 0.5)
+    if (s.w < (first && std::isfinite(m_delay) ? MinPinnedPicks : MinDirectPicks) - 0.5)
         return HUGE_VAL;
     if (first && (std::isfinite(m_delay) || s.w < MinSegmentPicks)) {
         const Line l = fitLine(from, to, true, false);
@@ -629,7 +666,7 @@ FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double out
     return model;
 }
 
-double FirstBreakFitter::robustScore(const Model &m, double outlierMs)
+double FirstBreakFitter::robustScore(const Model &m, double outlierMs, double sourceMs)
 {
     // The criterion over every pick, each counting at most the threshold:
     // a model that leaves good picks far off pays for each of them, a wrong
@@ -637,9 +674,19 @@ double FirstBreakFitter::robustScore(const Model &m, double outlierMs)
     residuals(m);
     const double cap = outlierMs * outlierMs;
     double sum = 0.0;
-    for (int i = 0; i < m_n; ++i)
+    int n = m_n;
+    for (int i = 0; i < n; ++i)
         sum += std::min(m_r[i] * m_r[i], cap);
-    return m_n * std::log(sum / m_n + NoiseFloorMs * NoiseFloorMs) + RobustSegmentPenalty * m.k * std::log(double(m_n));
+    if (std::isfinite(sourceMs)) {
+        // The picks at the source count as one pick more.
+        const double r = sourceMs - m.line[0].a;
+        sum += std::min(r * r, cap);
+        ++n;
+    }
+    // A first segment through the shot's source delay has only its slope
+    // to fit: half the price.
+    const double segments = std::isfinite(m_delay) ? m.k - 0.5 : m.k;
+    return n * std::log(sum / n + NoiseFloorMs * NoiseFloorMs) + RobustSegmentPenalty * segments * std::log(double(n));
 }
 
 bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, double outlierMs,
@@ -709,7 +756,8 @@ void FirstBreakFitter::mergeNearEqual(Model *m) const
     // that noise or a small static split: one line through the picks of
     // both, when it keeps each of them within the cut.
     for (int j = m->k - 1; j >= 1; --j) {
-        const double slower = m->line[j - 1].b, faster = m->line[j].b;
+        const double slower = std::max(m->line[j - 1].b, m->line[j].b);
+        const double faster = std::min(m->line[j - 1].b, m->line[j].b);
         if (!(faster > 0.0) || !(slower <= faster * (1.0 + NearEqualFraction)))
             continue;
         Model t = *m;
@@ -798,7 +846,7 @@ FirstBreakFitter::Model FirstBreakFitter::search(double outlierMs)
     return model;
 }
 
-bool FirstBreakFitter::refitThrough(double delay, double outlierMs)
+bool FirstBreakFitter::refitThrough(double delay, double outlierMs, bool atSource)
 {
     if (m_k == 0)
         return false;
@@ -807,22 +855,35 @@ bool FirstBreakFitter::refitThrough(double delay, double outlierMs)
     std::copy(m_start, m_start + MaxSegments + 1, current.start);
     std::copy(m_line, m_line + MaxSegments, current.line);
     current.ok = true;
-    double bestScore = robustScore(current, outlierMs);
+    const double sourceMs = atSource ? delay : NaN;
+    double bestScore = robustScore(current, outlierMs, sourceMs);
     const double currentCut = m_cut;
     m_saved = m_w;
     Model best;
     double bestCut = 0.0;
+    const int excluded = m_excluded;
+    int bestExcluded = excluded;
     m_delay = delay;
-    for (double penalty : {EarlySegmentPenalty, SegmentPenalty}) {
-        const Model m = rounds(penalty, outlierMs);
-        const double score = m.ok ? robustScore(m, outlierMs) : HUGE_VAL;
-        if (score < bestScore) {
-            bestScore = score;
-            best = m;
-            bestCut = m_cut;
-            m_best = m_w;
+    // Also without the nearest pick: a wrong one there pulls a line through
+    // the delay most, and the first round would keep it and cut the good
+    // picks beyond.
+    for (int without : {excluded, 0}) {
+        if (without == 0 && excluded == 0)
+            continue;
+        m_excluded = without;
+        for (double penalty : {EarlySegmentPenalty, SegmentPenalty}) {
+            const Model m = rounds(penalty, outlierMs);
+            const double score = m.ok ? robustScore(m, outlierMs, sourceMs) : HUGE_VAL;
+            if (score < bestScore) {
+                bestScore = score;
+                best = m;
+                bestCut = m_cut;
+                m_best = m_w;
+                bestExcluded = without;
+            }
         }
     }
+    m_excluded = bestExcluded;
     m_delay = NaN;
     m_w = best.ok ? m_best : m_saved;
     m_cut = best.ok ? bestCut : currentCut;
@@ -985,6 +1046,14 @@ double FirstBreakFitter::cappedSse(double cap, int *beyondCap) const
     return sum;
 }
 
+int FirstBreakFitter::slowerBends() const
+{
+    int count = 0;
+    for (int j = 1; j < m_k; ++j)
+        count += m_line[j].b > m_line[j - 1].b ? 1 : 0;
+    return count;
+}
+
 double FirstBreakFitter::farthest() const
 {
     return m_u[m_n - 1] * m_scale;
@@ -1031,8 +1100,9 @@ bool FirstBreakFitter::pinFirstSegment(double delay)
     // the picks up to the second segment's end can see the new line.
     const int reach = m.k > 1 ? m.start[2] : m_n;
     const Line &next = m.line[std::min(1, m.k - 1)];
+    const double cross = m.k > 1 ? (next.a - pinned.a) / (pinned.b - next.b) : HUGE_VAL;
     for (int i = 0; i < reach; ++i) {
-        const double model = std::min(pinned.a + pinned.b * m_u[i], next.a + next.b * m_u[i]);
+        const double model = m_u[i] <= cross ? pinned.a + pinned.b * m_u[i] : next.a + next.b * m_u[i];
         if (m_w[i] > 0.0 && std::abs(m_t[i] - model) > m_cut)
             return false;
     }
@@ -1397,14 +1467,32 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     if (counts[Negative] < MinPicksPerSide && counts[Positive] < MinPicksPerSide)
         return; // nothing to judge; no delay to tell without a curve
     bool fitted[2] = {false, false};
-    for (int side = Negative; side <= Positive; ++side)
+    for (int side = Negative; side <= Positive; ++side) {
+        m_fitter[side].allowSlowerBends(false);
         fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
+    }
     m_zeroMedian = NaN;
     if (!m_zero.empty()) {
         m_sorted = m_zero;
         m_zeroMedian = median(m_sorted.data(), int(m_sorted.size()));
     }
     const double slowness = correctForHeight(counts, fitted);
+    // A side left well off its curve may cross ground that slows along the
+    // spread: fitted again with bends towards the slower, it keeps the fit
+    // that brings more picks near. Runs of cycle skips are told after, so a
+    // curve that bends to the ground never makes a run of its picks.
+    for (int side = Negative; side <= Positive; ++side) {
+        if (!fitted[side] || !(m_fitter[side].largestResidual() > FitCutMs / 2))
+            continue;
+        int offBefore = 0, offAfter = 0;
+        const double before = m_fitter[side].cappedSse(FitCutMs, &offBefore);
+        m_trial.allowSlowerBends(true);
+        if (!m_trial.fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs) || m_trial.slowerBends() == 0)
+            continue;
+        const double after = m_trial.cappedSse(FitCutMs, &offAfter);
+        if (offAfter < offBefore && after < before)
+            std::swap(m_fitter[side], m_trial);
+    }
     // Runs of cycle skips take no part in the curve: the side is fitted
     // again without them. Picks as scattered as a skip is long tell none.
     for (int side = Negative; side <= Positive; ++side) {
@@ -1452,6 +1540,18 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     // few picks to show it.
     for (int side = Negative; side <= Positive; ++side)
         direct[side] = direct[side] && !(zeroMedian < a[side] - SourceEarlierMs);
+    // A line meeting offset 0 well before 0 ms is an early shot only when
+    // the picks at the source or the other side's direct arrival say so
+    // too; on its own it is a direct arrival bent to a wrong pick.
+    bool early[2] = {false, false};
+    for (int side = Negative; side <= Positive; ++side)
+        early[side] = direct[side] && a[side] < DelayFloorMs;
+    for (int side = Negative; side <= Positive; ++side) {
+        const int other = 1 - side;
+        const bool agreed =
+            std::abs(a[side] - zeroMedian) <= FitCutMs || (direct[other] && std::abs(a[side] - a[other]) <= FitCutMs);
+        direct[side] = direct[side] && (!early[side] || agreed);
+    }
     double delay = NaN;
     for (int attempt = 0; attempt < 3; ++attempt) {
         double w = 0.0, t = 0.0, reduce = 0.0, reduceT = 0.0;
@@ -1510,11 +1610,22 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     }
     if (!direct[Negative] && !direct[Positive]) {
         // No direct arrival: the picks at the source alone tell the delay,
-        // which cannot be later than any side's first line at offset 0.
+        // which cannot be later than any side's first line at offset 0. A
+        // first line meeting offset 0 before the source's time and before 0
+        // ms is bent to a wrong pick near the source: the side is fitted
+        // again through the source's time, and else moves the delay no
+        // further than the floor.
         delay = zeroMedian;
         for (int side = Negative; side <= Positive; ++side) {
-            if (fitted[side])
-                delay = std::min(delay, m_fitter[side].intercept(0));
+            if (!fitted[side])
+                continue;
+            const double line = m_fitter[side].intercept(0);
+            if (line < DelayFloorMs && line < zeroMedian - SourceEarlierMs &&
+                m_fitter[side].refitThrough(zeroMedian, FitCutMs, true)) {
+                direct[side] = true;
+                continue;
+            }
+            delay = std::min(delay, std::max(line, std::min(DelayFloorMs, zeroMedian)));
         }
         delay = std::isnan(zeroMedian) ? NaN : qBound(DelayMinMs, delay, DelayMaxMs);
     }

@@ -13,7 +13,10 @@ namespace PickQc {
 
 // Fits the first breaks of one side of a shot: time against |offset| as the
 // earliest of 1 to MaxSegments lines (so continuous, rising, and each
-// segment no slower than the one before), robust to wrong picks.
+// segment no slower than the one before), robust to wrong picks. With
+// allowSlowerBends() a segment may also be slower than the one before, by
+// at least 8% and over at least 5 picks, at a higher price per bend: ground
+// that slows along the spread.
 //
 // Method: the picks are ordered by |offset| and the lines are fitted by
 // least squares to the picks that take part, round by round. The first
@@ -49,7 +52,8 @@ namespace PickQc {
 // when it keeps each of their picks within the cut.
 //
 // Only plausible segments are kept: a slope that rises by at least 1 ms
-// across the segment's picks, below the slope of the segment before and
+// across the segment's picks, below the slope of the segment before (or,
+// when allowed, above it) and
 // crossing it among their picks, and at least 3 picks, except the first
 // segment, which may be a direct arrival of 2 whose line then meets offset
 // 0 at a plausible source delay (-5 to 40 ms).
@@ -67,6 +71,13 @@ public:
     // rising line fits them); the fitter then holds nothing.
     bool fit(const double *absOffset, const double *time, int n, double outlierMs,
              const unsigned char *leftOut = nullptr);
+
+    // Whether a segment may be slower than the one before (ground that
+    // slows along the spread); off unless set, when each segment is no
+    // slower than the one before.
+    void allowSlowerBends(bool allow) { m_slower = allow; }
+    // How many segments of the model are slower than the one before.
+    int slowerBends() const;
 
     int segments() const { return m_k; }
     // Line k (0 <= k < segments()): ms at offset 0, and ms per offset unit.
@@ -91,8 +102,10 @@ public:
     bool pinFirstSegment(double delay);
     // Fits the picks again with the first segment a direct arrival through
     // (0, delay), and keeps that model when it explains more of the picks
-    // (each counting at most the outlier threshold). True when it did.
-    bool refitThrough(double delay, double outlierMs);
+    // (each counting at most the outlier threshold; with atSource, the
+    // delay is the time picked at the source and counts as a pick). True
+    // when it did.
+    bool refitThrough(double delay, double outlierMs, bool atSource = false);
     // Takes the line intercept (ms) + slope (ms per offset unit), a
     // refractor the other side of the shot shows, as a last segment when
     // it arrives first at no more than the last two picks, beyond the
@@ -165,7 +178,9 @@ private:
     void mergeNearEqual(Model *m) const;
     // Rounds of fits and cuts from every pick, starting from *start when given.
     Model rounds(double earlyPenalty, double outlierMs, const Model *start = nullptr);
-    double robustScore(const Model &m, double outlierMs);
+    // sourceMs, when finite, is the time of the picks at the source, which
+    // the model's first line is judged by as one pick more.
+    double robustScore(const Model &m, double outlierMs, double sourceMs = NaN);
     // The best of the fits tried from every pick (m_excluded aside).
     Model search(double outlierMs);
     // Whether the farthest pick, taking part in m, is beyond the cut of
@@ -209,6 +224,7 @@ private:
     double m_penalty = 0.0;            // of a segment, in the criterion of this round
     double m_delay = NaN;              // when finite, segment 0 passes through (0, m_delay)
     int m_excluded = -1;               // a pick (by |offset|) that never takes part, or -1
+    bool m_slower = false;             // segments may bend towards the slower
     std::vector<unsigned char> m_left; // by |offset|: picks the caller left out, read only when
     bool m_anyLeft = false;            // m_anyLeft
     mutable std::vector<double> m_modelBuffer;
@@ -241,6 +257,7 @@ private:
     // Numbers the runs of cycle skips among a judged side's picks.
     void markRuns(int side, int count, PickVerdict *picks);
     FirstBreakFitter m_fitter[2];
+    FirstBreakFitter m_trial; // a side's other fit, swapped in when it is better
     std::vector<qint8> m_side;
     // Per side: the records of its fitted picks, their |offset|, time and
     // model time.

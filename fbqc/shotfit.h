@@ -26,9 +26,10 @@ constexpr int MinPicksPerSide = 5;
 constexpr int MaxSegments = 4;
 
 // The fitted first-break curve of one side of a shot: continuous, rising
-// with |offset| and bending only towards the faster (each segment's slowness
-// at most the one before), as refractions in flat or gently dipping layers
-// give. The first segment is the direct arrival when the picks show it: its
+// with |offset| and bending towards the faster (each segment's slowness at
+// most the one before), as refractions in flat or gently dipping layers
+// give; or, where the picks demand it, towards the slower, as ground that
+// slows along the spread gives. The first segment is the direct arrival when the picks show it: its
 // line passes through the shot's source delay at offset 0.
 struct SideModel
 {

@@ -199,6 +199,51 @@ private slots:
         }
     }
 
+    // A wrong pick on the trace nearest the source is flagged and the side
+    // is still fitted: its direct arrival is not bent to it, nor its line
+    // taken to a source delay well before 0 ms. A whole shot early keeps
+    // its early delay, which the timing errors then tell.
+    void nearestTraceWrong_data()
+    {
+        QTest::addColumn<int>("directPicks"); // channels each side before the crossover
+        QTest::addColumn<double>("delay");    // ms at offset 0, the whole shot
+        QTest::addColumn<bool>("atSource");
+        QTest::addColumn<double>("spike"); // ms on the positive side's nearest pick
+        QTest::addColumn<bool>("endOn");   // the positive side alone
+        QTest::newRow("50 ms late, direct on 2") << 2 << 4.0 << false << 50.0 << false;
+        QTest::newRow("50 ms late, direct on 3, at the source") << 3 << 4.0 << true << 50.0 << false;
+        QTest::newRow("19.5 ms early, direct on 2") << 2 << 4.0 << false << -19.5 << false;
+        QTest::newRow("19.5 ms early, direct on 3") << 3 << 4.0 << false << -19.5 << false;
+        QTest::newRow("19.5 ms early, direct on 2, at the source") << 2 << 4.0 << true << -19.5 << false;
+        QTest::newRow("19.5 ms early, direct on 2, end-on, at the source") << 2 << 4.0 << true << -19.5 << true;
+        QTest::newRow("10 ms early, direct on 3, end-on, at the source") << 3 << 4.0 << true << -10.0 << true;
+        QTest::newRow("shot 9 ms early, at the source") << 3 << -9.0 << true << 0.0 << false;
+        QTest::newRow("shot 9 ms early, direct on 7") << 7 << -9.0 << false << 0.0 << false;
+        QTest::newRow("shot 9 ms early, end-on, at the source") << 3 << -9.0 << true << 0.0 << true;
+    }
+    void nearestTraceWrong()
+    {
+        QFETCH(int, directPicks);
+        QFETCH(double, delay);
+        QFETCH(bool, atSource);
+        QFETCH(double, spike);
+        QFETCH(bool, endOn);
+        QVector<FbRecord> records = slowTopShot(directPicks, delay, atSource);
+        if (endOn)
+            records.remove(0, 40);
+        const int nearest = endOn ? (atSource ? 1 : 0) : records.size() / 2 + (atSource ? 1 : 0);
+        QCOMPARE(records[nearest].offset, 25);
+        records[nearest].fb_time += float(spike);
+        const ShotFit fit = fitShot(records);
+        QVERIFY2(std::abs(fit.sourceDelay - delay) < 1.5, qPrintable(QString("delay %1").arg(fit.sourceDelay)));
+        QVERIFY(fit.sides[Positive].judged && fit.sides[Negative].judged != endOn);
+        for (int i = 0; i < records.size(); ++i) {
+            QVERIFY2(
+                fit.picks[i].outlier == (spike != 0.0 && i == nearest),
+                qPrintable(QString("offset %1: residual %2 ms").arg(records[i].offset).arg(fit.picks[i].residual)));
+        }
+    }
+
     // A direct arrival seen before the nearest receivers only: the sides'
     // first segments are refractors, and the pick at the source, well before
     // their lines, is the source's time and no outlier.
@@ -510,6 +555,50 @@ private slots:
         const bool slow = std::max(stationA, stationB) > 1039;
         const double flat = timeAt(even, shotA, stationB);
         QVERIFY2(slow ? ab > flat + 5.0 : ab == flat, qPrintable(QString("%1 against %2 ms").arg(ab).arg(flat)));
+    }
+
+    // Ground that slows past the middle of the line bends the curves of the
+    // shots on the fast half back towards the slower: the clean line has no
+    // outlier and wrong picks on it still stand out, while even ground with
+    // noise never bends that way.
+    void bendsWhereGroundSlows_data()
+    {
+        QTest::addColumn<double>("lateral"); // refractors this much slower past the middle
+        QTest::addColumn<bool>("spikes");    // channels 10 and 100 off by +-20 ms
+        QTest::newRow("25% slower") << 0.25 << false;
+        QTest::newRow("25% slower, wrong picks") << 0.25 << true;
+        QTest::newRow("even ground, 1 ms noise") << 0.0 << false;
+    }
+    void bendsWhereGroundSlows()
+    {
+        QFETCH(double, lateral);
+        QFETCH(bool, spikes);
+        FbGenerator::Options o;
+        o.shots = 30;
+        o.channels = 120;
+        o.seed = 4;
+        o.noiseMs = lateral > 0.0 ? 0.5 : 1.0;
+        o.lateralChange = lateral;
+        for (int shot = 0; shot < o.shots && spikes; ++shot)
+            o.spikes += {{shot, 10, 20.0}, {shot, 100, -20.0}};
+        int slowerBends = 0;
+        for (int shot = 0; shot < o.shots; ++shot) {
+            const QVector<FbRecord> records = FbGenerator::shotRecords(o, shot);
+            const ShotFit fit = fitShot(records);
+            for (const SideModel &m : fit.sides) {
+                for (int k = 1; k < m.segments; ++k)
+                    slowerBends += m.segmentVelocity(k) < m.segmentVelocity(k - 1) ? 1 : 0;
+            }
+            for (int i = 0; i < records.size(); ++i) {
+                const bool planted = spikes && (records[i].channel == 10 || records[i].channel == 100);
+                QVERIFY2(!fit.picks[i].judged || fit.picks[i].outlier == planted,
+                         qPrintable(QString("shot %1 channel %2: residual %3 ms")
+                                        .arg(shot)
+                                        .arg(records[i].channel)
+                                        .arg(fit.picks[i].residual)));
+            }
+        }
+        QCOMPARE(slowerBends > 0, lateral > 0.0);
     }
 
     // A fifth of the picks wrong by 10 to 100 ms either way moves the model
