@@ -644,8 +644,12 @@ Judged judge(const QString &fileName, const FbGenerator::Options &o, QString *er
             out() << "    late shot not named: shot " << it.key() + 1 << " by " << it.value() << " ms" << Qt::endl;
     }
     PickQc::FindingList::Reader pairs(report.findings(PickQc::Kind::Reciprocity));
-    while (pairs.next())
+    while (const PickQc::Finding *p = pairs.next()) {
         ++j.pairs;
+        if (listFalse)
+            out() << "    flagged pair: shots " << p->shot + 1 << " and " << p->otherShot + 1 << ": " << p->a
+                  << " against " << p->b << " ms" << Qt::endl;
+    }
     j.picks = report.recordCount;
     j.ok = true;
     return j;

@@ -54,7 +54,7 @@ struct ShotSummary
     float velocity[2] = {};         // per Side, farthest plausible segment; NaN where none
     float intercept[2] = {};        // per Side; NaN where the side has no fit
     float sourceDelay = float(NaN); // ms at offset 0 (ShotFit::sourceDelay); NaN where unknown
-    float sourceX = 0.0f;           // of the shot's first record
+    float sourceX = 0.0f;           // where the source stands (sourcePosition())
     float sourceY = 0.0f;
     qint32 sLine = 0;
     qint32 sStat = 0;
@@ -67,7 +67,7 @@ struct ShotSummary
     float quietSquares = 0.0f;
 };
 
-// Where a shot's source is, as its first record gives it.
+// Where a shot's source stands, by its first record (see ShotSummary::sourceX).
 struct ShotSource
 {
     float x = 0.0f;
