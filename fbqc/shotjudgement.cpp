@@ -129,6 +129,8 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
         s.quietPicks = quietPicks;
         s.quietSquares = float(quiet);
         s.sourceDelay = float(w.fit.sourceDelay);
+        s.sourceHeight = 2.0f * float(records[0].s_elev) - float(records[0].s_depth);
+        s.heightSlowness = float(w.fit.heightSlowness);
         s.rmsResidual = kept > 0 ? float(std::sqrt((double(s.quietSquares) + candidateSquares) / kept)) : float(NaN);
         for (int side = Negative; side <= Positive; ++side) {
             const SideModel &model = w.fit.sides[side];

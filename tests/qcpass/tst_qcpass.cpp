@@ -492,13 +492,18 @@ private slots:
         // How far an estimate may be off: on an end-on line the static under
         // a source (here up to 1.5 ms) cannot be told from its timing.
         QTest::addColumn<double>("within");
+        QTest::addColumn<double>("hills"); // m/s the picks follow the topography at; 0: flat
         const int split = int(FbGenerator::Spread::Split), endOn = int(FbGenerator::Spread::EndOn);
-        QTest::newRow("split, 10 ms late") << split << 10.0 << QVector<int>{19} << false << 1.5;
-        QTest::newRow("end-on, 10 ms late") << endOn << 10.0 << QVector<int>{19} << true << 1.5;
-        QTest::newRow("end-on, 12 ms early") << endOn << -12.0 << QVector<int>{19} << true << 1.5;
-        QTest::newRow("end-on, clean") << endOn << 0.0 << QVector<int>() << true << 1.5;
+        QTest::newRow("split, 10 ms late") << split << 10.0 << QVector<int>{19} << false << 1.5 << 0.0;
+        QTest::newRow("end-on, 10 ms late") << endOn << 10.0 << QVector<int>{19} << true << 1.5 << 0.0;
+        QTest::newRow("end-on, 12 ms early") << endOn << -12.0 << QVector<int>{19} << true << 1.5 << 0.0;
+        QTest::newRow("end-on, clean") << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0;
         // The last shot's neighbours are half late: it is on time all the same.
-        QTest::newRow("end-on, three late before the last") << endOn << 12.0 << QVector<int>{36, 37, 38} << true << 2.5;
+        QTest::newRow("end-on, three late before the last")
+            << endOn << 12.0 << QVector<int>{36, 37, 38} << true << 2.5 << 0.0;
+        // Hills the picks follow: each shot's intercepts on the datum of its neighbours.
+        QTest::newRow("end-on, hills, two late side by side")
+            << endOn << 13.0 << QVector<int>{19, 20} << true << 1.5 << 2500.0;
     }
     void lateShotOnEveryGeometry()
     {
@@ -507,7 +512,9 @@ private slots:
         QFETCH(QVector<int>, lateShots);
         QFETCH(bool, bySourceDelay);
         QFETCH(double, within);
+        QFETCH(double, hills);
         FbGenerator::Options o;
+        o.elevationVelocity = hills;
         o.shots = 40;
         o.channels = 48;
         o.spread = FbGenerator::Spread(spread);
