@@ -4,7 +4,8 @@
 // 50 m, 24 to 240 channels and one shot of 80,000, split and end-on spreads,
 // sources on and between stations, two and three layers, noise, statics,
 // source delays, missing picks and unpicked zeros, sources off the line,
-// lengths in feet and offsets in a finer unit), each twice: a clean twin
+// lengths in feet and offsets in a finer unit, hills, lateral change, cycle
+// skips, velocity gradients, dipping and hidden layers), each twice: a clean twin
 // and a planted twin with spikes of 12 to 60 ms on about one pick a shot and
 // some shots late by 9 to 15 ms. Both go through the whole QC pass
 // (PickQc::Analyzer), and each line prints the spikes found of those
@@ -74,6 +75,13 @@ struct Geometry
     double elevationVelocity = 0.0;
     double lateral = 0.0;
     bool skips = false;
+    // Ground beyond flat layers of constant velocity: the top layer's
+    // velocity gradient (m/s per m of depth), the interfaces' dip along the
+    // line (degrees), and a hidden layer under the top one (m/s, m).
+    double gradient = 0.0;
+    double dip = 0.0;
+    double hiddenVelocity = 0.0;
+    double hiddenThickness = 0.0;
 };
 
 // The family: each line a kind of survey users judge, and together the
@@ -418,6 +426,103 @@ const QVector<Geometry> &family()
          0.0,
          0.0,
          true},
+        // Ground that is not flat layers: a velocity gradient that curves the
+        // direct arrival, dipping interfaces (a shot sees its refractor
+        // faster up-dip than down-dip), a blind layer slower than the one
+        // above it and a thin layer whose head wave never arrives first.
+        {"2 layers, 5 m, split 96, gradient 20 m/s per m",
+         5,
+         96,
+         40,
+         split,
+         false,
+         {500, 2500},
+         {60},
+         0.5,
+         0.5,
+         2.0,
+         0.0,
+         0.0,
+         0.0,
+         0.0,
+         false,
+         20.0},
+        {"3 layers, 10 m, split 120, dip 2 degrees",
+         10,
+         120,
+         40,
+         split,
+         false,
+         {600, 2000, 4000},
+         {120, 700},
+         1.0,
+         1.0,
+         2.0,
+         0.0,
+         0.0,
+         0.0,
+         0.0,
+         false,
+         0.0,
+         2.0},
+        {"2 layers, 20 m, end-on 72, dip -1.5 degrees",
+         20,
+         72,
+         50,
+         endOn,
+         false,
+         {700, 2600},
+         {160},
+         1.0,
+         1.0,
+         2.0,
+         0.0,
+         0.0,
+         0.0,
+         0.0,
+         false,
+         0.0,
+         -1.5},
+        {"2 layers, 10 m, split 96, blind layer 500 m/s",
+         10,
+         96,
+         40,
+         split,
+         false,
+         {800, 2500},
+         {100},
+         1.0,
+         1.0,
+         2.0,
+         0.0,
+         0.0,
+         0.0,
+         0.0,
+         false,
+         0.0,
+         0.0,
+         500.0,
+         15.0},
+        {"2 layers, 25 m, split 120, thin layer 1,500 m/s",
+         25,
+         120,
+         40,
+         split,
+         false,
+         {700, 3000},
+         {150},
+         1.0,
+         1.0,
+         2.0,
+         0.0,
+         0.0,
+         0.0,
+         0.0,
+         false,
+         0.0,
+         0.0,
+         1500.0,
+         3.0},
     };
     return lines;
 }
@@ -485,6 +590,10 @@ FbGenerator::Options optionsOf(const Geometry &g, quint64 seed)
     }
     o.elevationVelocity = g.elevationVelocity;
     o.lateralChange = g.lateral;
+    o.gradient = g.gradient;
+    o.dipDegrees = g.dip;
+    o.hiddenVelocity = g.hiddenVelocity;
+    o.hiddenThickness = g.hiddenThickness;
     return o;
 }
 
@@ -644,8 +753,12 @@ Judged judge(const QString &fileName, const FbGenerator::Options &o, QString *er
             out() << "    late shot not named: shot " << it.key() + 1 << " by " << it.value() << " ms" << Qt::endl;
     }
     PickQc::FindingList::Reader pairs(report.findings(PickQc::Kind::Reciprocity));
-    while (pairs.next())
+    while (const PickQc::Finding *p = pairs.next()) {
         ++j.pairs;
+        if (listFalse)
+            out() << "    flagged pair: shots " << p->shot + 1 << " and " << p->otherShot + 1 << ": " << p->a
+                  << " against " << p->b << " ms" << Qt::endl;
+    }
     j.picks = report.recordCount;
     j.ok = true;
     return j;

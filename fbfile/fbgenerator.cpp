@@ -118,6 +118,14 @@ public:
         }
         if (!o.velocities.isEmpty())
             m_intercepts = intercepts(o);
+        if (beyondFlat(o))
+            buildLayers();
+    }
+
+    // Whether the ground is more than flat layers of constant velocity.
+    static bool beyondFlat(const Options &o)
+    {
+        return !o.velocities.isEmpty() && (o.gradient > 0.0 || o.dipDegrees != 0.0 || o.hiddenThickness > 0.0);
     }
 
     int stations() const { return m_stations; }
@@ -141,8 +149,16 @@ public:
     // both ends of the ray; the direct arrival runs along the surface.
     double travel(double h, double slow, double heightMs) const
     {
+        return travel(h, slow, heightMs, m_middle, m_middle);
+    }
+    // The same for a ray from a source to a receiver at these distances
+    // along the line, m, which dipping layers need.
+    double travel(double h, double slow, double heightMs, double sourceAlong, double receiverAlong) const
+    {
         const double f = 1.0 / (1.0 - m_options.lateralChange);
         const double refracted = h + (f - 1.0) * slow; // distance as if all fast
+        if (!m_layerVelocity.isEmpty())
+            return layeredTravel(h, refracted, heightMs, sourceAlong, receiverAlong);
         if (m_intercepts.isEmpty())
             return std::min(
                 {h / V1, heightMs + Intercept2Ms + refracted / V2, heightMs + Intercept3Ms + refracted / V3});
@@ -162,7 +178,81 @@ public:
     }
 
 private:
+    // The layers top first, with the hidden one under the top layer, and
+    // their thicknesses at the line's middle (from the crossovers if those
+    // were given).
+    void buildLayers()
+    {
+        const Options &o = m_options;
+        QVector<double> thickness = o.thicknesses;
+        if (thickness.isEmpty()) {
+            // The thicknesses that give the crossovers' intercepts.
+            for (int k = 1; k < o.velocities.size(); ++k) {
+                double above = 0.0;
+                for (int j = 0; j + 1 < k; ++j)
+                    above += 2000.0 * thickness[j] * slownessStep(o.velocities[j], o.velocities[k]);
+                thickness.append(std::max(0.0, (m_intercepts[k] - above) /
+                                                   (2000.0 * slownessStep(o.velocities[k - 1], o.velocities[k]))));
+            }
+        }
+        m_layerVelocity = o.velocities;
+        m_layerThickness = thickness;
+        if (o.hiddenThickness > 0.0) {
+            m_layerVelocity.insert(1, o.hiddenVelocity);
+            m_layerThickness.insert(1, o.hiddenThickness);
+        }
+        m_middle = 0.5 * (m_stations - 1) * o.groupInterval;
+    }
+    static double slownessStep(double above, double below)
+    {
+        return std::sqrt(std::max(0.0, 1.0 / (above * above) - 1.0 / (below * below)));
+    }
+    // The top layer's thickness under a point along the line: dipping
+    // interfaces deepen towards the line's end, never above the surface.
+    double topThickness(double along) const
+    {
+        const double dip = std::tan(m_options.dipDegrees * M_PI / 180.0) * (along - m_middle);
+        return std::max(MinTopThickness, m_layerThickness[0] + dip);
+    }
+    // The direct arrival through the top layer, ms: a straight ray, or with
+    // a gradient the diving ray, which exists only while it stays above the
+    // layer's base.
+    double direct(double h, double top) const
+    {
+        const double v0 = m_layerVelocity[0], k = m_options.gradient;
+        if (!(k > 0.0))
+            return 1000.0 * h / v0;
+        const double reach = 2.0 * std::sqrt(std::pow(v0 + k * top, 2) - v0 * v0) / k;
+        return h <= reach ? 1000.0 * 2.0 / k * std::asinh(k * h / (2.0 * v0)) : HUGE_VAL;
+    }
+    // Head waves as delay times: each end of the ray pays the layers above
+    // the refractor under it, so that swapping source and receiver keeps
+    // the time. A layer slower than one above it has no head wave.
+    double layeredTravel(double h, double refracted, double heightMs, double sourceAlong, double receiverAlong) const
+    {
+        const double topS = topThickness(sourceAlong), topR = topThickness(receiverAlong);
+        double t = direct(h, std::min(topS, topR));
+        double fastest = m_layerVelocity[0];
+        for (int k = 1; k < m_layerVelocity.size(); ++k) {
+            const double v = m_layerVelocity[k];
+            if (!(v > fastest))
+                continue;
+            fastest = v;
+            double delay = 0.0;
+            for (int j = 0; j < k; ++j) {
+                const double thick = j == 0 ? topS + topR : 2.0 * m_layerThickness[j];
+                delay += 1000.0 * thick * slownessStep(m_layerVelocity[j], v);
+            }
+            t = std::min(t, heightMs + delay + 1000.0 * refracted / v);
+        }
+        return t;
+    }
+
+    static constexpr double MinTopThickness = 0.5;
     const Options &m_options;
+    QVector<double> m_layerVelocity; // only when the ground is beyond flat layers
+    QVector<double> m_layerThickness;
+    double m_middle = 0.0;
     int m_stations = 0;
     QVector<qint32> m_elevation;
     QVector<double> m_skidX;
@@ -346,7 +436,8 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
         // A layered line lets the pick at the source read its delay, even
         // below 0; elsewhere a pick never reads 0, which means unpicked.
         const double least = !layered ? 0.5 : h == 0.0 ? -HUGE_VAL : 0.125;
-        r.fb_time = firstBreak(line.travel(h, slow, height), elevation, statics, random.jitter(o.noiseMs), least);
+        r.fb_time = firstBreak(line.travel(h, slow, height, sourceAlong, sourceAlong + along), elevation, statics,
+                               random.jitter(o.noiseMs), least);
 
         // Mostly accepted picks, some rejected, a few of other kinds.
         const double u = random.uniform();
@@ -453,11 +544,24 @@ QString validateLine(const Options &o)
                    {o.missing, 0.99, "--missing"},
                    {o.unpicked, 0.99, "--unpicked"},
                    {o.elevationVelocity, 1e6, "--elevation-velocity"},
+                   {o.gradient, 1000.0, "--gradient"},
+                   {o.hiddenThickness, 10000.0, "--hidden-layer's thickness"},
+                   {o.hiddenVelocity, 1e6, "--hidden-layer's velocity"},
                    {o.lateralChange, 0.9, "--lateral-change"}};
     for (const auto &a : amounts) {
         if (!(a.value >= 0.0 && a.value <= a.high))
             return QStringLiteral("%1 must be between 0 and %2").arg(QLatin1String(a.name)).arg(a.high);
     }
+    if (!(std::abs(o.dipDegrees) <= 30.0))
+        return QStringLiteral("--dip must be between -30 and 30 degrees");
+    const bool beyond = o.gradient > 0.0 || o.dipDegrees != 0.0 || o.hiddenThickness > 0.0 || o.hiddenVelocity > 0.0;
+    if (beyond && layers == 0)
+        return QStringLiteral("--gradient, --dip and --hidden-layer need --velocities");
+    if ((o.hiddenThickness > 0.0) != (o.hiddenVelocity > 0.0))
+        return QStringLiteral("--hidden-layer needs a velocity and a thickness");
+    if (o.hiddenThickness > 0.0 && !(o.hiddenVelocity < v[1]))
+        return QStringLiteral("--hidden-layer: the hidden layer must be slower than the layer under it (%1 m/s)")
+            .arg(v[1]);
     return QString();
 }
 

@@ -29,7 +29,8 @@
 // and thicknesses (or crossovers), more noise, surface-consistent source and
 // receiver statics, a source delay per shot (uphole and trigger time), picks
 // left out of the file and picks stored as 0 ms (unpicked), picks that follow
-// the topography, and refractors that slow down along the line. Their random
+// the topography, refractors that slow down along the line, a velocity
+// gradient in the top layer, dipping interfaces and hidden layers. Their random
 // draws come from streams of their own, so the defaults still write the same
 // bytes for a seed, and a line with a planted fault differs from its clean
 // twin only by the fault.
@@ -165,6 +166,19 @@ struct Options
     // lower by this fraction there (the top layer's unchanged), so a shot on
     // the fast half shooting across the middle sees its curve bend back.
     double lateralChange = 0.0;
+    // Ground beyond flat layers of constant velocity (with --velocities):
+    // the top layer's velocity growing with depth by this much per metre
+    // (1/s), so the direct arrival dives and curves towards faster times
+    // until it would reach the layer's base; interfaces dipping along the
+    // line by this many degrees (deeper towards the line's end, the given
+    // thicknesses or crossovers holding at its middle); and a hidden layer
+    // of this velocity (m/s) and thickness (m) under the top one, which
+    // never arrives first: slower than the top layer (a blind layer) or too
+    // thin to be seen, it only delays the deeper refractors.
+    double gradient = 0.0;
+    double dipDegrees = 0.0;
+    double hiddenVelocity = 0.0;
+    double hiddenThickness = 0.0;
     double triggerDelayMs = 0.0; // every shot later by it, the same for all
     double sourceDelayMs = 0.0;  // per shot, uniform in [0, ms): every pick later by it
     // Fractions of the picks: left out of the file (channels missing from

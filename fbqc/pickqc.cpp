@@ -41,6 +41,8 @@ ShotSummary ShotSummaries::at(int shot) const
         s.intercept[side] = it->intercept[side];
     }
     s.sourceDelay = it->sourceDelay;
+    s.sourceHeight = it->sourceHeight;
+    s.heightSlowness = it->heightSlowness;
     s.quietPicks = it->quietPicks;
     s.quietSquares = it->quietSquares;
     return s;
@@ -58,6 +60,8 @@ ShotSummaries::Judged ShotSummaries::judged(int shot, const ShotSummary &s)
                   {s.velocity[Negative], s.velocity[Positive]},
                   {s.intercept[Negative], s.intercept[Positive]},
                   s.sourceDelay,
+                  s.sourceHeight,
+                  s.heightSlowness,
                   s.quietPicks,
                   s.quietSquares};
 }
@@ -101,7 +105,10 @@ std::vector<ShotSummaries::Timing> ShotSummaries::timings() const
     for (const Judged &j : m_judged) {
         if (std::isfinite(j.sourceDelay) || std::isfinite(j.intercept[Negative]) ||
             std::isfinite(j.intercept[Positive]))
-            timings.push_back(Timing{j.shot, {j.sourceDelay, j.intercept[Negative], j.intercept[Positive]}});
+            timings.push_back(Timing{j.shot,
+                                     {j.sourceDelay, j.intercept[Negative], j.intercept[Positive]},
+                                     j.sourceHeight,
+                                     j.heightSlowness});
     }
     return timings;
 }

@@ -55,7 +55,14 @@ struct ShotSummary
     float velocity[2] = {};         // per Side, farthest plausible segment; NaN where none
     float intercept[2] = {};        // per Side; NaN where the side has no fit
     float sourceDelay = float(NaN); // ms at offset 0 (ShotFit::sourceDelay); NaN where unknown
-    float sourceX = 0.0f;           // of the shot's first record
+    // Twice the source's elevation less its depth (2 s_elev - s_depth, as
+    // stored), and the ms per unit of height the fit took off its picks
+    // (ShotFit::heightSlowness, 0 where heights explain nothing): a
+    // refractor's intercept at the source's height grows by their product,
+    // so shots on hills are compared on one datum.
+    float sourceHeight = 0.0f;
+    float heightSlowness = 0.0f;
+    float sourceX = 0.0f; // where the source stands (sourcePosition())
     float sourceY = 0.0f;
     qint32 sLine = 0;
     qint32 sStat = 0;
@@ -68,7 +75,7 @@ struct ShotSummary
     float quietSquares = 0.0f;
 };
 
-// Where a shot's source is, as its first record gives it.
+// Where a shot's source stands, by its first record (see ShotSummary::sourceX).
 struct ShotSource
 {
     float x = 0.0f;
@@ -79,7 +86,7 @@ struct ShotSource
 
 // The summaries of a file's shots, one per index entry, in file order.
 // Held compactly: a shot with nothing judged (millions of one-record shots)
-// keeps only its source, 16 bytes; a judged one another 48. Its ffid and
+// keeps only its source, 16 bytes; a judged one another 64. Its ffid and
 // pick count come from the shot index the pass attaches at its end, which
 // shares the report's index rather than copying it.
 //
@@ -116,6 +123,8 @@ public:
     {
         qint32 shot;
         float values[3]; // sourceDelay, intercept[Negative], intercept[Positive]
+        float sourceHeight;
+        float heightSlowness;
     };
     std::vector<Timing> timings() const;
     // Where the room for sources lies and what one takes, to fault it in
@@ -136,6 +145,8 @@ private:
         float velocity[2];
         float intercept[2];
         float sourceDelay;
+        float sourceHeight;
+        float heightSlowness;
         qint32 quietPicks;
         float quietSquares;
     };

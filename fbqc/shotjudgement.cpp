@@ -8,6 +8,49 @@
 
 namespace PickQc {
 
+namespace {
+
+// A source the file puts on a receiver (offset 0) but surveyed within this
+// many receiver spacings of it stands on that receiver: its surveyed
+// position is off by the survey's error, a metre or so, which on a line of
+// 2 m stations is half a station, while its offsets were measured on the
+// ground. A source a station or more away is another fault.
+constexpr double OnItsReceiverSpacings = 1.0;
+
+double distance(double ax, double ay, double bx, double by)
+{
+    return std::hypot(bx - ax, by - ay);
+}
+
+} // namespace
+
+QPointF sourcePosition(const FbRecord *records, int n)
+{
+    if (n <= 0)
+        return QPointF();
+    const FbRecord &first = records[0];
+    const QPointF surveyed(first.source_x, first.source_y);
+    for (int k = 0; k < n; ++k) {
+        const FbRecord &r = records[k];
+        if (r.offset != 0 || !std::isfinite(r.group_x + r.group_y))
+            continue;
+        // The spacing beside it: its nearest neighbour in the spread.
+        double spacing = HUGE_VAL;
+        for (int j : {k - 1, k + 1}) {
+            if (j < 0 || j >= n || !std::isfinite(records[j].group_x + records[j].group_y))
+                continue;
+            const double d = distance(r.group_x, r.group_y, records[j].group_x, records[j].group_y);
+            if (d > 0.0)
+                spacing = std::min(spacing, d);
+        }
+        if (std::isfinite(spacing) &&
+            distance(first.source_x, first.source_y, r.group_x, r.group_y) <= OnItsReceiverSpacings * spacing)
+            return QPointF(r.group_x, r.group_y);
+        break;
+    }
+    return surveyed;
+}
+
 void judgeShot(const ShotData &shot, const Settings &settings, double candidateFloorMs, ShotFitter *fitter,
                ShotJudgement *out, Findings *findings, Findings *candidates)
 {
@@ -34,8 +77,9 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
     s.picks = n;
     if (n > 0) {
         s.ffid = records[0].ffid;
-        s.sourceX = records[0].source_x;
-        s.sourceY = records[0].source_y;
+        const QPointF at = sourcePosition(records, n);
+        s.sourceX = float(at.x());
+        s.sourceY = float(at.y());
         s.sLine = records[0].s_line;
         s.sStat = records[0].s_stat;
     }
@@ -85,6 +129,8 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
         s.quietPicks = quietPicks;
         s.quietSquares = float(quiet);
         s.sourceDelay = float(w.fit.sourceDelay);
+        s.sourceHeight = 2.0f * float(records[0].s_elev) - float(records[0].s_depth);
+        s.heightSlowness = float(w.fit.heightSlowness);
         s.rmsResidual = kept > 0 ? float(std::sqrt((double(s.quietSquares) + candidateSquares) / kept)) : float(NaN);
         for (int side = Negative; side <= Positive; ++side) {
             const SideModel &model = w.fit.sides[side];

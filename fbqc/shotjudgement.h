@@ -6,6 +6,8 @@
 #include "offsettally.h"
 #include "pickqc.h"
 
+#include <QPointF>
+
 // One shot judged: its fit, its summary, its counts, its findings and its
 // outlier candidates. What the pass does for every shot of a file, and
 // what judging edited shots again does for each of them, with one code.
@@ -31,6 +33,13 @@ struct ShotJudgement
 // summary, and with a fitter (null: picks are not judged) the fit, the
 // candidates beyond candidateFloorMs, then every shot check into *findings
 // (those that need the whole shot only when shot.whole).
+// Where a shot's source stands: its first record's surveyed position, or
+// the receiver the file puts it on (offset 0) when the survey places it
+// within a receiver spacing of that receiver. Reciprocal times are
+// taken there, so a survey error of a metre on a line of 2 m stations does
+// not move a source between receivers.
+QPointF sourcePosition(const FbRecord *records, int n);
+
 void judgeShot(const ShotData &shot, const Settings &settings, double candidateFloorMs, ShotFitter *fitter,
                ShotJudgement *out, Findings *findings, Findings *candidates);
 

@@ -14,6 +14,21 @@ namespace {
 constexpr double Spacing = 6.0;
 // Obstacles are looked up in cells of this many pixels.
 constexpr int Cell = 4;
+// What it costs a label that names one side of the spread (it prefers the
+// left or the right of its anchor) to sit across its anchor: more than any
+// picks under it, less than covering another label, so that at any image
+// size it stays on its side unless that side has no room.
+constexpr double WrongSideCost = 5000.0;
+
+// Whether rect lies across anchor from the horizontal side `side` names.
+bool acrossAnchor(const QRectF &rect, const QPointF &anchor, Qt::Alignment side)
+{
+    if (side & Qt::AlignLeft)
+        return rect.right() > anchor.x() + 0.5;
+    if (side & Qt::AlignRight)
+        return rect.left() < anchor.x() - 0.5;
+    return false;
+}
 
 // Which cells of the area hold an obstacle.
 class ObstacleGrid
@@ -130,6 +145,8 @@ QVector<QRectF> PlotLabels::place(const QVector<QSizeF> &sizes, const QVector<QP
                     cost += 100.0 * overlap(rect, other);
                 cost += 10.0 * grid.count(rect);
                 cost += (rect.topLeft() - wanted.topLeft()).manhattanLength();
+                if (acrossAnchor(rect, anchors.at(k), preferred.value(k)))
+                    cost += WrongSideCost;
                 if (bestCost < 0 || cost < bestCost) {
                     best = rect;
                     bestCost = cost;

@@ -16,7 +16,10 @@
 // Each label tries its preferred side of the anchor first, then the seven
 // other sides, then the same sides twice as far out; it takes the first
 // place that is free, or else the one with the least in its way, and is
-// finally moved inside the canvas. Labels are placed in the order given.
+// finally moved inside the canvas. A label that prefers the left or the
+// right of its anchor (one side of the spread's) stays on that side unless
+// it would cover another label there, so it keeps its side at every image
+// size. Labels are placed in the order given.
 //
 //   labels->setLabels({{QPointF(x, t), text, Qt::AlignBottom | Qt::AlignRight}});
 //   labels->setObstacles(pickPoints);   // plot coordinates; NaN ones are skipped

@@ -107,7 +107,7 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
     for (size_t k = 0; k < count; ++k)
         isPaired[k] = std::binary_search(paired.begin(), paired.end(), timings[k].shot) ? 1 : 0;
     std::vector<TimingEstimate> estimate(count);
-    std::vector<double> near, says, next;
+    std::vector<double> near, says, next, slowness;
     for (int round = 0; round < NeighbourRounds; ++round) {
         next = known;
         std::vector<char> changed(count, 0);
@@ -120,19 +120,41 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
             // one ray path in one.
             says.clear();
             int neighbours = 0;
+            const size_t from = k > DelayNeighbours ? k - DelayNeighbours : 0;
+            const size_t to = std::min(count, k + DelayNeighbours + 1);
+            // On hills a refractor's intercept grows with the source's
+            // height: the neighbours' are moved to this shot's height with
+            // the near surface's slowness the fits that took heights off
+            // agree on. A fit that took no height off has intercepts of
+            // another kind, set only against its like.
+            const bool onHills = timings[k].heightSlowness > 0.0f;
+            slowness.clear();
+            for (size_t j = from; j < to; ++j) {
+                if (timings[j].heightSlowness > 0.0f)
+                    slowness.push_back(timings[j].heightSlowness);
+            }
+            const double perHeight = !slowness.empty() ? median(slowness) : 0.0;
+            const bool mixed = !slowness.empty() && slowness.size() < to - from;
+            double delaySays = NaN;
             for (int m = 0; m < 3; ++m) {
                 if (!std::isfinite(timings[k].values[m]))
                     continue;
                 near.clear();
-                for (size_t j = k > DelayNeighbours ? k - DelayNeighbours : 0;
-                     j < std::min(count, k + DelayNeighbours + 1); ++j) {
-                    if (j != k && std::isfinite(timings[j].values[m]))
-                        near.push_back(timings[j].values[m] - known[j]);
+                for (size_t j = from; j < to; ++j) {
+                    if (j == k || !std::isfinite(timings[j].values[m]))
+                        continue;
+                    if (m > 0 && (timings[j].heightSlowness > 0.0f) != onHills)
+                        continue;
+                    const double datum =
+                        m == 0 ? 0.0 : perHeight * (double(timings[k].sourceHeight) - timings[j].sourceHeight);
+                    near.push_back(timings[j].values[m] - known[j] + datum);
                 }
                 if (int(near.size()) < MinDelayNeighbours)
                     continue;
                 neighbours = std::max(neighbours, int(near.size()));
                 says.push_back(double(timings[k].values[m]) - median(near));
+                if (m == 0)
+                    delaySays = says.back();
             }
             named[k] = 0;
             next[k] = 0.0;
@@ -143,6 +165,11 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
             }
             TimingEstimate &t = estimate[k];
             t.shot = timings[k].shot;
+            // Where the neighbours' fits disagree on the heights their
+            // intercepts are of mixed kinds: the time at the source, which
+            // no height touches, measures the delay alone.
+            if (mixed && std::isfinite(delaySays))
+                says.assign(1, delaySays);
             t.delay = float(median(says));
             t.pairs = 0;
             t.agreeing = neighbours;

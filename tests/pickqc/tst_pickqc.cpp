@@ -601,6 +601,67 @@ private slots:
         QCOMPARE(slowerBends > 0, lateral > 0.0);
     }
 
+    // Ground beyond flat layers keeps reciprocity and moves the arrivals by
+    // what the physics says against flat layers of the same velocities
+    // (600 and 2400 m/s, crossover at 60 m, a top layer 23.2 m thick): a
+    // gradient of 20 m/s per m makes the direct arrival dive and come early,
+    // a dip of 1 degree thickens the top layer under both ends of a ray past
+    // the middle of the line's 96 stations (475 m), and a layer hidden under the top one
+    // delays the refractor, by 49.3 ms when blind (400 m/s, 10 m), by
+    // 2.9 ms when thin (1200 m/s, 2 m) and never seen.
+    void generatorGround_data()
+    {
+        QTest::addColumn<double>("gradient");
+        QTest::addColumn<double>("dip");
+        QTest::addColumn<double>("hiddenVelocity");
+        QTest::addColumn<double>("hiddenThickness");
+        QTest::addColumn<int>("shotA"); // sources at stations 2 * shot, 10 m apart
+        QTest::addColumn<int>("shotB");
+        QTest::addColumn<double>("low"); // the time from A to B less the flat ground's, ms
+        QTest::addColumn<double>("high");
+        QTest::newRow("gradient, 60 m") << 20.0 << 0.0 << 0.0 << 0.0 << 20 << 23 << -12.5 << -11.3;
+        QTest::newRow("dip, 600 to 780 m") << 0.0 << 1.0 << 0.0 << 0.0 << 30 << 39 << 11.5 << 12.7;
+        QTest::newRow("blind layer, 400 m") << 0.0 << 0.0 << 400.0 << 10.0 << 10 << 30 << 48.5 << 50.1;
+        QTest::newRow("thin layer, 400 m") << 0.0 << 0.0 << 1200.0 << 2.0 << 10 << 30 << 2.5 << 3.3;
+        QTest::newRow("thin layer, 100 m") << 0.0 << 0.0 << 1200.0 << 2.0 << 10 << 15 << 2.5 << 3.3;
+    }
+    void generatorGround()
+    {
+        QFETCH(double, gradient);
+        QFETCH(double, dip);
+        QFETCH(double, hiddenVelocity);
+        QFETCH(double, hiddenThickness);
+        QFETCH(int, shotA);
+        QFETCH(int, shotB);
+        QFETCH(double, low);
+        QFETCH(double, high);
+        FbGenerator::Options flat;
+        flat.shots = 40;
+        flat.channels = 96;
+        flat.groupInterval = 10;
+        flat.noiseMs = 0.0;
+        flat.velocities = {600, 2400};
+        flat.crossovers = {60};
+        FbGenerator::Options o = flat;
+        o.gradient = gradient;
+        o.dipDegrees = dip;
+        o.hiddenVelocity = hiddenVelocity;
+        o.hiddenThickness = hiddenThickness;
+        QCOMPARE(FbGenerator::validate(o), QString());
+        auto timeAt = [](const FbGenerator::Options &options, int shot, qint32 station) {
+            for (const FbRecord &r : FbGenerator::shotRecords(options, shot)) {
+                if (r.g_stat == station)
+                    return double(r.fb_time);
+            }
+            return qQNaN();
+        };
+        const qint32 stationA = 1000 + 2 * shotA, stationB = 1000 + 2 * shotB;
+        const double ab = timeAt(o, shotA, stationB), ba = timeAt(o, shotB, stationA);
+        QVERIFY2(std::abs(ab - ba) <= 0.125, qPrintable(QString("%1 against %2 ms").arg(ab).arg(ba)));
+        const double change = ab - timeAt(flat, shotA, stationB);
+        QVERIFY2(change >= low && change <= high, qPrintable(QString("%1 ms against flat layers").arg(change)));
+    }
+
     // A fifth of the picks wrong by 10 to 100 ms either way moves the model
     // at the good picks by at most 1 ms from the model of the clean shot.
     void wrongPicksDoNotMoveModel_data()

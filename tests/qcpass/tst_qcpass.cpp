@@ -7,6 +7,7 @@
 #include "fbgenerator.h"
 #include "pickqc.h"
 #include "reciprocity.h"
+#include "shotjudgement.h"
 #include "surveyline.h"
 
 #include <QFile>
@@ -474,6 +475,74 @@ private slots:
             QVERIFY2(std::abs(t - expected) < 0.5, qPrintable(QString("%1 for %2").arg(t).arg(expected)));
     }
 
+    // A source stands where its offsets put it when the survey places it
+    // within a receiver spacing of its offset-0 receiver (a metre of survey
+    // error on 2 m stations); elsewhere its surveyed position holds: a
+    // source off the line shares no receiver, and one a few stations from
+    // its offset-0 receiver is a fault of its own. Receivers every 2 m
+    // along x; the source's surveyed position given.
+    void sourcePosition_data()
+    {
+        QTest::addColumn<double>("sourceX");
+        QTest::addColumn<double>("sourceY");
+        QTest::addColumn<bool>("zeroOffset"); // a receiver at x = 20 has offset 0
+        QTest::addColumn<double>("expectedX");
+        QTest::addColumn<double>("expectedY");
+        QTest::newRow("1.4 m off its receiver on 2 m stations") << 21.0 << 1.0 << true << 20.0 << 0.0;
+        QTest::newRow("6 m off its offset-0 receiver") << 26.0 << 0.0 << true << 26.0 << 0.0;
+        QTest::newRow("off the line, no offset 0") << 20.0 << 1.0 << false << 20.0 << 1.0;
+    }
+    void sourcePosition()
+    {
+        QFETCH(double, sourceX);
+        QFETCH(double, sourceY);
+        QFETCH(bool, zeroOffset);
+        QFETCH(double, expectedX);
+        QFETCH(double, expectedY);
+        QVector<FbRecord> records;
+        for (int k = 0; k < 21; ++k) {
+            FbRecord r;
+            r.group_x = float(2 * k);
+            r.offset = 2 * k - 20 + (zeroOffset ? 0 : 1);
+            r.source_x = float(sourceX);
+            r.source_y = float(sourceY);
+            records.append(r);
+        }
+        const QPointF at = PickQc::sourcePosition(records.constData(), records.size());
+        QCOMPARE(at, QPointF(expectedX, expectedY));
+    }
+
+    // Clean lines of closely spaced stations, whose sources are surveyed a
+    // metre or so off the receivers they stand on, flag no reciprocal pair.
+    void fineLineFlagsNoPair_data()
+    {
+        QTest::addColumn<int>("group");
+        QTest::addColumn<QVector<double>>("velocities");
+        QTest::addColumn<QVector<double>>("crossovers");
+        QTest::newRow("2 m, three layers") << 2 << QVector<double>{300, 1200, 2500} << QVector<double>{9, 30};
+    }
+    void fineLineFlagsNoPair()
+    {
+        QFETCH(int, group);
+        QFETCH(QVector<double>, velocities);
+        QFETCH(QVector<double>, crossovers);
+        FbGenerator::Options o;
+        o.shots = 60;
+        o.channels = 48;
+        o.seed = 4;
+        o.groupInterval = group;
+        o.velocities = velocities;
+        o.crossovers = crossovers;
+        FbGenerator::FileWriter writer(o);
+        const QString fileName = m_dir.filePath("fine.fb");
+        QVERIFY2(writer.write(fileName), qPrintable(writer.errorString()));
+        const Report report = judge(fileName);
+        QVERIFY(report.pairs.size() > 100);
+        for (const Finding &f : all(report, Kind::Reciprocity))
+            QFAIL(qPrintable(
+                QString("shots %1 and %2: %3 against %4 ms").arg(f.shot).arg(f.otherShot).arg(f.a).arg(f.b)));
+    }
+
     // A late shot is named with its delay however the line was shot: by
     // its pairs on a split spread, by its time at the source against its
     // neighbours' on an end-on spread, whose shots compare no pair, also
@@ -487,13 +556,18 @@ private slots:
         // How far an estimate may be off: on an end-on line the static under
         // a source (here up to 1.5 ms) cannot be told from its timing.
         QTest::addColumn<double>("within");
+        QTest::addColumn<double>("hills"); // m/s the picks follow the topography at; 0: flat
         const int split = int(FbGenerator::Spread::Split), endOn = int(FbGenerator::Spread::EndOn);
-        QTest::newRow("split, 10 ms late") << split << 10.0 << QVector<int>{19} << false << 1.5;
-        QTest::newRow("end-on, 10 ms late") << endOn << 10.0 << QVector<int>{19} << true << 1.5;
-        QTest::newRow("end-on, 12 ms early") << endOn << -12.0 << QVector<int>{19} << true << 1.5;
-        QTest::newRow("end-on, clean") << endOn << 0.0 << QVector<int>() << true << 1.5;
+        QTest::newRow("split, 10 ms late") << split << 10.0 << QVector<int>{19} << false << 1.5 << 0.0;
+        QTest::newRow("end-on, 10 ms late") << endOn << 10.0 << QVector<int>{19} << true << 1.5 << 0.0;
+        QTest::newRow("end-on, 12 ms early") << endOn << -12.0 << QVector<int>{19} << true << 1.5 << 0.0;
+        QTest::newRow("end-on, clean") << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0;
         // The last shot's neighbours are half late: it is on time all the same.
-        QTest::newRow("end-on, three late before the last") << endOn << 12.0 << QVector<int>{36, 37, 38} << true << 2.5;
+        QTest::newRow("end-on, three late before the last")
+            << endOn << 12.0 << QVector<int>{36, 37, 38} << true << 2.5 << 0.0;
+        // Hills the picks follow: each shot's intercepts on the datum of its neighbours.
+        QTest::newRow("end-on, hills, two late side by side")
+            << endOn << 13.0 << QVector<int>{19, 20} << true << 1.5 << 2500.0;
     }
     void lateShotOnEveryGeometry()
     {
@@ -502,7 +576,9 @@ private slots:
         QFETCH(QVector<int>, lateShots);
         QFETCH(bool, bySourceDelay);
         QFETCH(double, within);
+        QFETCH(double, hills);
         FbGenerator::Options o;
+        o.elevationVelocity = hills;
         o.shots = 40;
         o.channels = 48;
         o.spread = FbGenerator::Spread(spread);

@@ -213,37 +213,49 @@ private slots:
 
     // Labels stay whole inside the canvas, off each other, and off the picks
     // where there is room: a 100 x 16 label for each anchor, in a 400 x 300
-    // canvas.
+    // canvas. A label that names the left side of the spread stays left of
+    // its anchor even where picks fill that side, as an intercept label
+    // must at any image size.
     void labelPlacement_data()
     {
         QTest::addColumn<QVector<QPointF>>("anchors");
         QTest::addColumn<QVector<QPointF>>("picks");
         QTest::addColumn<bool>("clearOfPicks");
-        QVector<QPointF> belowRight; // picks filling the preferred side of (200, 150)
+        QTest::addColumn<bool>("left");    // the labels prefer the top left of their anchors, and keep left
+        QVector<QPointF> belowRight, left; // picks filling the preferred side of (200, 150); its left
         for (int px = 200; px < 320; px += 3)
             for (int py = 150; py < 180; py += 3)
                 belowRight << QPointF(px, py);
-        QTest::newRow("at the left edge") << QVector<QPointF>{{4, 150}} << QVector<QPointF>() << true;
-        QTest::newRow("at the bottom right corner") << QVector<QPointF>{{398, 298}} << QVector<QPointF>() << true;
-        QTest::newRow("four at one anchor") << QVector<QPointF>(4, QPointF(200, 150)) << QVector<QPointF>() << true;
-        QTest::newRow("two close together") << QVector<QPointF>{{200, 150}, {210, 155}} << QVector<QPointF>() << true;
-        QTest::newRow("picks on its side") << QVector<QPointF>{{200, 150}} << belowRight << true;
+        for (int px = 80; px < 200; px += 3)
+            for (int py = 110; py < 190; py += 3)
+                left << QPointF(px, py);
+        QTest::newRow("at the left edge") << QVector<QPointF>{{4, 150}} << QVector<QPointF>() << true << false;
+        QTest::newRow("at the bottom right corner")
+            << QVector<QPointF>{{398, 298}} << QVector<QPointF>() << true << false;
+        QTest::newRow("four at one anchor")
+            << QVector<QPointF>(4, QPointF(200, 150)) << QVector<QPointF>() << true << false;
+        QTest::newRow("two close together")
+            << QVector<QPointF>{{200, 150}, {210, 155}} << QVector<QPointF>() << true << false;
+        QTest::newRow("picks on its side") << QVector<QPointF>{{200, 150}} << belowRight << true << false;
         QTest::newRow("picks everywhere, still inside") << QVector<QPointF>{{200, 150}, {200, 150}} << [] {
             QVector<QPointF> all;
             for (int px = 0; px < 400; px += 2)
                 for (int py = 0; py < 300; py += 2)
                     all << QPointF(px, py);
             return all;
-        }() << false;
+        }() << false << false;
+        QTest::newRow("picks fill its left side") << QVector<QPointF>{{200, 150}} << left << false << true;
     }
     void labelPlacement()
     {
         QFETCH(QVector<QPointF>, anchors);
         QFETCH(QVector<QPointF>, picks);
         QFETCH(bool, clearOfPicks);
+        QFETCH(bool, left);
         const QRectF canvas(0, 0, 400, 300);
         const QVector<QSizeF> sizes(anchors.size(), QSizeF(100, 16));
-        const QVector<Qt::Alignment> preferred(anchors.size(), Qt::AlignBottom | Qt::AlignRight);
+        const QVector<Qt::Alignment> preferred(anchors.size(),
+                                               left ? Qt::AlignTop | Qt::AlignLeft : Qt::AlignBottom | Qt::AlignRight);
         const QVector<QRectF> rects = PlotLabels::place(sizes, anchors, preferred, picks, canvas, 6);
         QCOMPARE(rects.size(), anchors.size());
         for (int k = 0; k < rects.size(); ++k) {
@@ -256,6 +268,9 @@ private slots:
                 for (const QPointF &p : qAsConst(picks))
                     QVERIFY2(!rects.at(k).contains(p), qPrintable(QStringLiteral("label %1 covers a pick").arg(k)));
             }
+            if (left)
+                QVERIFY2(rects.at(k).right() <= anchors.at(k).x(),
+                         qPrintable(QStringLiteral("label %1 crossed to the right").arg(k)));
         }
     }
 

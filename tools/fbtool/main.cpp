@@ -94,6 +94,16 @@ struct GenOptions
     Opt lateralChange{"lateral-change",
                       "Refractors slower by this fraction past the middle of the line (the top layer unchanged).",
                       "FRACTION", "0"};
+    Opt gradient{"gradient",
+                 "With --velocities: the top layer's velocity grows by K m/s per metre of depth, so the direct "
+                 "arrival curves.",
+                 "K", "0"};
+    Opt dip{"dip", "With --velocities: the interfaces dip along the line by DEG degrees (deeper towards its end).",
+            "DEG", "0"};
+    Opt hiddenLayer{"hidden-layer",
+                    "With --velocities: a layer of V m/s and H m under the top one that never arrives first (slower "
+                    "than the top layer, or thin).",
+                    "V,H"};
     Opt triggerDelay{"trigger-delay", "Every shot late by MS ms, the same for all.", "MS", "0"};
     Opt sourceDelay{"source-delay", "Every shot late by its own delay in [0, MS) ms (uphole and trigger time).", "MS",
                     "0"};
@@ -114,7 +124,7 @@ struct GenOptions
                       velocities,      thicknesses,    crossovers,   noise,        sourceStatics,
                       receiverStatics, stationStatics, triggerDelay, sourceDelay,  missing,
                       unpicked,        crossline,      feet,         offsetFactor, elevationVelocity,
-                      lateralChange});
+                      lateralChange,   gradient,       dip,          hiddenLayer});
     }
 
     // Fills *o from the parsed values. False, with the reason in *error, at
@@ -185,6 +195,13 @@ private:
             return setError(
                 error, QStringLiteral("--offset-factor: '%1' is not 1, 10, 100 or 1000").arg(p.value(offsetFactor)));
         o->offsetFactor = int(factor);
+        if (p.isSet(hiddenLayer)) {
+            const QStringList pair = p.value(hiddenLayer).split(QLatin1Char(','));
+            if (pair.size() != 2 || !toDouble(pair.at(0), &o->hiddenVelocity) ||
+                !toDouble(pair.at(1), &o->hiddenThickness) || !(o->hiddenVelocity > 0.0) || !(o->hiddenThickness > 0.0))
+                return setError(error, QStringLiteral("--hidden-layer: '%1' is not V,H (m/s and m, both positive)")
+                                           .arg(p.value(hiddenLayer)));
+        }
         if (p.isSet(crossline)) {
             const QStringList range = p.value(crossline).split(QLatin1Char(','));
             if (range.size() != 2 || !toDouble(range.at(0), &o->sourceCrosslineMin) ||
@@ -221,7 +238,9 @@ private:
                        {missing, o->missing},
                        {unpicked, o->unpicked},
                        {elevationVelocity, o->elevationVelocity},
-                       {lateralChange, o->lateralChange}};
+                       {lateralChange, o->lateralChange},
+                       {gradient, o->gradient},
+                       {dip, o->dipDegrees}};
         for (const auto &a : amounts) {
             if (!toDouble(p.value(a.option), &a.value))
                 return setError(
