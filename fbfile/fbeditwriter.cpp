@@ -78,14 +78,14 @@ void FbEditWriter::setBlockRecords(qint64 records)
     m_blockRecords = qBound<qint64>(1, records, FbLayout::BlockRecords * 16);
 }
 
-bool FbEditWriter::write(const QString &targetName, const Progress &progress, const std::atomic_bool *cancel)
+bool FbEditWriter::write(const QString &targetName, const Progress &progress)
 {
-    return run(&targetName, progress, cancel);
+    return run(&targetName, progress);
 }
 
-bool FbEditWriter::inspect(const Progress &progress, const std::atomic_bool *cancel)
+bool FbEditWriter::inspect(const Progress &progress)
 {
-    return run(nullptr, progress, cancel);
+    return run(nullptr, progress);
 }
 
 QString FbEditWriter::editName(const FbEdit &edit) const
@@ -97,27 +97,21 @@ QString FbEditWriter::editName(const FbEdit &edit) const
                                 : tr("%1 line %2: %3").arg(m_listName).arg(edit.line).arg(record);
 }
 
-bool FbEditWriter::checkEdits(qint64 recordCount)
+bool FbEditWriter::checkEdit(const FbEdit &e, qint64 recordCount, QString *error) const
 {
-    for (const FbEdit &e : qAsConst(m_edits)) {
-        if (!e.field || !isEditable(*e.field)) {
-            m_error = tr("%1: only %2 can be edited").arg(editName(e), editableFields().join(QLatin1String(", ")));
-            return false;
-        }
-        if (e.record < 0 || e.record >= recordCount) {
-            m_error = tr("%1 is not in %2, which holds records 1..%3").arg(editName(e), m_sourceName).arg(recordCount);
-            return false;
-        }
+    if (!e.field || !isEditable(*e.field)) {
+        *error = tr("%1: only %2 can be edited").arg(editName(e), editableFields().join(QLatin1String(", ")));
+        return false;
+    }
+    if (e.record < 0 || e.record >= recordCount) {
+        *error = tr("%1 is not in %2, which holds records 1..%3").arg(editName(e), m_sourceName).arg(recordCount);
+        return false;
     }
     return true;
 }
 
-bool FbEditWriter::run(const QString *targetName, const Progress &progress, const std::atomic_bool *cancel)
+bool FbEditWriter::run(const QString *targetName, const Progress &progress)
 {
-    m_applied.clear();
-    // One entry per edited word at most: room for all at once, rather than
-    // doubling through millions of them.
-    m_applied.reserve(m_edits.size());
     m_cancelled = false;
     FbInputFile input;
     if (!input.open(m_sourceName)) {
@@ -131,14 +125,30 @@ bool FbEditWriter::run(const QString *targetName, const Progress &progress, cons
     }
     QFile &source = input.file();
     const qint64 size = source.size();
-    if (!checkEdits(FbLayout::recordCount(size)))
-        return false;
+    const qint64 recordCount = FbLayout::recordCount(size);
+    if (m_source) {
+        if (!m_source->start(*this, recordCount, &m_error))
+            return false;
+    } else {
+        for (const FbEdit &e : qAsConst(m_edits)) {
+            if (!checkEdit(e, recordCount, &m_error))
+                return false;
+        }
+    }
 
-    // File order; a stable sort keeps several edits of one word in list order.
-    QVector<int> order(m_edits.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [this](int a, int b) { return wordPosition(m_edits.at(a)) < wordPosition(m_edits.at(b)); });
+    // The edits in file order; a stable sort keeps several edits of one
+    // word in list order. With a source, only the current block's.
+    QVector<FbEdit> blockEdits;
+    const QVector<FbEdit> &list = m_source ? blockEdits : m_edits;
+    QVector<int> order;
+    auto sortOrder = [&order, &list]() {
+        order.resize(list.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(),
+                         [&list](int a, int b) { return wordPosition(list.at(a)) < wordPosition(list.at(b)); });
+    };
+    if (!m_source)
+        sortOrder();
 
     FbOutputFile target(targetName ? *targetName : QString());
     if (targetName && !target.open(m_replaceSource ? QStringList() : QStringList{m_sourceName})) {
@@ -147,7 +157,6 @@ bool FbEditWriter::run(const QString *targetName, const Progress &progress, cons
     }
     auto fail = [&](const QString &error) {
         m_error = error;
-        m_applied.clear();
         target.cancel();
         return false;
     };
@@ -160,9 +169,8 @@ bool FbEditWriter::run(const QString *targetName, const Progress &progress, cons
     const qint64 blockBytes = m_blockRecords * FbLayout::RecordSize;
     QByteArray buffer(int(FbLayout::HeaderSize + blockBytes), Qt::Uninitialized);
     int next = 0;
-    int percent = -1;
     for (qint64 start = 0; start < size;) {
-        if (cancel && cancel->load()) {
+        if (progress.cancelled()) {
             m_cancelled = true;
             return fail(tr("cancelled"));
         }
@@ -177,8 +185,29 @@ bool FbEditWriter::run(const QString *targetName, const Progress &progress, cons
             got += n;
         }
 
-        while (next < order.size() && wordPosition(m_edits.at(order.at(next))) < blockEnd) {
-            const FbEdit &first = m_edits.at(order.at(next));
+        if (m_source) {
+            // The complete records of this block.
+            const qint64 firstRecord = qMax<qint64>(0, start - FbLayout::HeaderSize) / FbLayout::RecordSize;
+            const qint64 endRecord =
+                qMin(recordCount, qMax<qint64>(0, blockEnd - FbLayout::HeaderSize) / FbLayout::RecordSize);
+            blockEdits.resize(0);
+            if (endRecord > firstRecord)
+                m_source->block(firstRecord, endRecord - firstRecord,
+                                data + (FbLayout::recordPosition(qint32(firstRecord)) - start), &blockEdits);
+            for (const FbEdit &e : qAsConst(blockEdits)) {
+                QString why;
+                if (!checkEdit(e, recordCount, &why))
+                    return fail(why);
+                if (e.record < firstRecord || e.record >= endRecord)
+                    return fail(tr("%1 came out of file order").arg(editName(e)));
+            }
+            sortOrder();
+            next = 0;
+        }
+
+        while (next < order.size() && wordPosition(list.at(order.at(next))) < blockEnd) {
+            const int firstEdit = next;
+            const FbEdit &first = list.at(order.at(next));
             const qint64 position = wordPosition(first);
             char *word = data + (position - start);
             const char *record = data + (FbLayout::recordPosition(first.record) - start);
@@ -188,24 +217,24 @@ bool FbEditWriter::run(const QString *targetName, const Progress &progress, cons
             a.channel = qFromLittleEndian<qint32>(record + channel.offset);
             a.fbNo = qFromLittleEndian<qint32>(record + fbNo.offset);
             a.oldBits = qFromLittleEndian<quint32>(word);
-            for (; next < order.size() && wordPosition(m_edits.at(order.at(next))) == position; ++next) {
-                const FbEdit &e = m_edits.at(order.at(next));
+            for (; next < order.size() && wordPosition(list.at(order.at(next))) == position; ++next) {
+                const FbEdit &e = list.at(order.at(next));
                 if (e.checkOld && !sameValue(*e.field, a.oldBits, e.oldBits))
                     return fail(tr("%1: %2 is %3 in %4, not %5: the list was made for another file")
                                     .arg(editName(e), QLatin1String(e.field->name), valueText(*e.field, a.oldBits),
                                          m_sourceName, valueText(*e.field, e.oldBits)));
                 a.edit = order.at(next);
             }
-            qToLittleEndian<quint32>(m_edits.at(a.edit).bits, word);
-            m_applied.append(a);
+            qToLittleEndian<quint32>(list.at(a.edit).bits, word);
+            QString hookError;
+            if (m_wordWritten && !m_wordWritten(a, list, order.constData() + firstEdit, next - firstEdit, &hookError))
+                return fail(hookError);
         }
 
         if (targetName && !target.write(data, bytes))
             return fail(target.errorString());
         start = blockEnd;
-        const int now = int(start * 100 / size);
-        if (progress && now != percent)
-            progress(percent = now);
+        progress.report(start, size);
     }
     // A file rewritten in place meanwhile gives bytes of neither version.
     if (input.current() != input.identity())

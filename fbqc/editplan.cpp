@@ -6,9 +6,12 @@
 #include "pickqc.h"
 #include "qccsv.h"
 
+#include <QtEndian>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 
 namespace PickQc {
 
@@ -111,9 +114,9 @@ qint32 EditPlan::text(const QString &reason)
     return *m_textIndex.insert(reason, qint32(m_texts.size() - 1));
 }
 
-QString EditPlan::reason(int word) const
+QString EditPlan::reason(int k) const
 {
-    const Why &why = m_whys.at(word);
+    const Why &why = m_blockWhys.at(k);
     return why.outlier ? outlierText(why.residual, m_texts.at(why.text)) : m_texts.at(why.text);
 }
 
@@ -184,14 +187,21 @@ void EditPlan::change(qint32 record, const FbRecord &file, const PickEdit &after
     m_changes.append(c);
 }
 
+EditPlan::Step &EditPlan::listedStep()
+{
+    if (m_steps.isEmpty() || m_steps.last().type != Step::Listed)
+        m_steps.append(Step{Step::Listed, m_words.size(), m_words.size()});
+    return m_steps.last();
+}
+
 void EditPlan::word(const FbEdit &edit, const Why &why)
 {
     if (!(m_keep & Words))
         return;
+    Step &step = listedStep();
     m_words.append(edit);
     m_whys.append(why);
-    if (edit.field == FbEdit::timeField())
-        m_times.insert(edit.record, NumberText::bitsFloat(edit.bits));
+    step.end = m_words.size();
 }
 
 void EditPlan::addWord(const FbEdit &edit, const QString &reason)
@@ -259,6 +269,13 @@ bool EditPlan::shiftShot(int shot, double ms, const QString &reason)
     if (shot < 0 || shot >= m_index.size())
         return fail(tr("%1 holds no shot %2").arg(m_fileName).arg(qint64(shot) + 1));
     const ShotIndexEntry &e = m_index.at(shot);
+    if (m_keep == Words) {
+        Step step{Step::Shift, e.firstRecord, e.lastRecord + 1};
+        step.ms = ms;
+        step.text = text(reason);
+        m_steps.append(step);
+        return true;
+    }
     QVector<qint32> records;
     records.reserve(e.lastRecord - e.firstRecord + 1);
     for (qint32 r = e.firstRecord; r <= e.lastRecord; ++r)
@@ -267,19 +284,17 @@ bool EditPlan::shiftShot(int shot, double ms, const QString &reason)
     return read(records, [&](qint32 record, const FbRecord &file) {
         PickEdit now = current(record, file);
         FbRecord r = file;
-        r.fb_time = (m_keep & Picks) ? now.timeNow() : m_times.value(record, file.fb_time);
+        r.fb_time = now.timeNow();
         // A trace nobody picked stays unpicked.
         if (!std::isfinite(r.fb_time) || FbPicks::isUnpicked(r)) {
             ++m_keptTimes;
             return;
         }
         const float time = float(double(r.fb_time) + ms);
-        if (m_keep & Picks) {
-            now.timeEdited = true;
-            now.time = time;
-            now.timeReason = reason;
-            change(record, file, now);
-        }
+        now.timeEdited = true;
+        now.time = time;
+        now.timeReason = reason;
+        change(record, file, now);
         word(FbEdit::time(record, time), why);
     });
 }
@@ -302,40 +317,49 @@ bool EditPlan::fixTiming(const Report &report)
 
 bool EditPlan::rejectOutliers(const QVector<Finding> &outliers, double thresholdMs)
 {
-    QVector<Outlier> list;
+    FindingList list;
     list.reserve(outliers.size());
     for (const Finding &f : outliers)
-        list.append({f.record, f.value});
+        list.append(f);
     return rejectOutliers(list, thresholdMs);
 }
 
 bool EditPlan::rejectOutliers(const FindingList &outliers, double thresholdMs)
 {
-    QVector<Outlier> list;
-    list.reserve(int(std::min<qint64>(outliers.size(), std::numeric_limits<int>::max())));
-    FindingList::Reader reader(outliers);
-    while (const Finding *f = reader.next())
-        list.append({f->record, f->value});
-    return rejectOutliers(list, thresholdMs);
-}
-
-bool EditPlan::rejectOutliers(const QVector<Outlier> &outliers, double thresholdMs)
-{
-    const qint32 threshold = (m_keep & Words) ? text(QcCsv::decimal(thresholdMs, 3)) : 0;
-    if (!(m_keep & Picks)) {
-        m_words.reserve(m_words.size() + outliers.size());
-        m_whys.reserve(m_whys.size() + outliers.size());
-        for (const Outlier &o : outliers)
-            word(FbEdit::status(o.record, m_rejectStatus), Why{o.residual, threshold, true});
+    if (m_keep == Words) {
+        // The report's list itself when it runs in record order, as the
+        // pass gives it; a sorted copy otherwise.
+        Step step{Step::Outliers, 0, 0};
+        step.text = text(QcCsv::decimal(thresholdMs, 3));
+        FindingList::Reader reader(outliers);
+        bool ordered = true;
+        qint32 last = std::numeric_limits<qint32>::min();
+        while (const Finding *f = reader.next()) {
+            ordered = ordered && f->record >= last;
+            last = std::max(last, f->record);
+        }
+        step.end = last;
+        if (ordered) {
+            step.list = outliers;
+        } else {
+            FindingList::Reader again(outliers);
+            while (const Finding *f = again.next())
+                step.sorted.append({f->record, f->value});
+            std::stable_sort(step.sorted.begin(), step.sorted.end(),
+                             [](const Outlier &a, const Outlier &b) { return a.record < b.record; });
+        }
+        m_steps.append(step);
         return true;
     }
+    const qint32 threshold = (m_keep & Words) ? text(QcCsv::decimal(thresholdMs, 3)) : 0;
     QHash<qint32, float> residual;
     QVector<qint32> records;
-    residual.reserve(outliers.size());
-    records.reserve(outliers.size());
-    for (const Outlier &o : outliers) {
-        residual.insert(o.record, o.residual);
-        records.append(o.record);
+    residual.reserve(int(std::min<qint64>(outliers.size(), std::numeric_limits<int>::max())));
+    records.reserve(residual.capacity());
+    FindingList::Reader reader(outliers);
+    while (const Finding *f = reader.next()) {
+        residual.insert(f->record, f->value);
+        records.append(f->record);
     }
     return read(sortedUnique(records), [&](qint32 record, const FbRecord &file) {
         PickEdit e = current(record, file);
@@ -347,6 +371,98 @@ bool EditPlan::rejectOutliers(const QVector<Outlier> &outliers, double threshold
         change(record, file, e);
         word(FbEdit::status(record, m_rejectStatus), Why{residual.value(record), threshold, true});
     });
+}
+
+bool EditPlan::start(const FbEditWriter &writer, qint64 recordCount, QString *error)
+{
+    m_keptTimes = 0;
+    for (Step &step : m_steps) {
+        step.next = 0;
+        switch (step.type) {
+        case Step::Listed:
+            for (int k = step.first; k < step.end; ++k) {
+                if (!writer.checkEdit(m_words.at(k), recordCount, error))
+                    return false;
+            }
+            if (step.order.isEmpty()) {
+                step.order.resize(step.end - step.first);
+                std::iota(step.order.begin(), step.order.end(), step.first);
+                std::stable_sort(step.order.begin(), step.order.end(),
+                                 [this](int a, int b) { return m_words.at(a).record < m_words.at(b).record; });
+            }
+            break;
+        case Step::Shift:
+        case Step::Outliers:
+            // Records from the file's own index or QC pass: past its end
+            // only when the file is not the one they came from.
+            if (step.end > recordCount || (step.type == Step::Outliers && step.end >= recordCount)) {
+                *error = tr("%1 holds no record %2").arg(m_fileName).arg(qint64(step.end) + 1);
+                return false;
+            }
+            break;
+        }
+    }
+    return true;
+}
+
+void EditPlan::put(const FbEdit &edit, const Why &why, QVector<FbEdit> *edits)
+{
+    edits->append(edit);
+    m_blockWhys.append(why);
+    if (edit.field == FbEdit::timeField())
+        m_blockTimes[int(edit.record - m_blockFirst)] = NumberText::bitsFloat(edit.bits);
+}
+
+void EditPlan::block(qint64 first, qint64 count, const char *records, QVector<FbEdit> *edits)
+{
+    edits->resize(0);
+    m_blockWhys.resize(0);
+    m_blockFirst = first;
+    const qint64 end = first + count;
+    const FbLayout::Field &timeField = *FbEdit::timeField();
+    // fb_time as each step leaves it, for the shifts after it.
+    m_blockTimes.resize(int(count));
+    for (qint64 k = 0; k < count; ++k)
+        m_blockTimes[int(k)] =
+            NumberText::bitsFloat(qFromLittleEndian<quint32>(records + k * FbLayout::RecordSize + timeField.offset));
+    for (Step &step : m_steps) {
+        switch (step.type) {
+        case Step::Listed:
+            for (; step.next < step.order.size() && m_words.at(step.order.at(int(step.next))).record < end; ++step.next)
+                put(m_words.at(step.order.at(int(step.next))), m_whys.at(step.order.at(int(step.next))), edits);
+            break;
+        case Step::Shift: {
+            const Why why{0.0f, step.text, false};
+            for (qint64 record = std::max<qint64>(first, step.first); record < std::min<qint64>(end, step.end);
+                 ++record) {
+                FbRecord r = FbLayout::decodeRecord(records + (record - first) * FbLayout::RecordSize);
+                r.fb_time = m_blockTimes.at(int(record - first));
+                // A trace nobody picked stays unpicked.
+                if (!std::isfinite(r.fb_time) || FbPicks::isUnpicked(r)) {
+                    ++m_keptTimes;
+                    continue;
+                }
+                put(FbEdit::time(qint32(record), float(double(r.fb_time) + step.ms)), why, edits);
+            }
+            break;
+        }
+        case Step::Outliers:
+            if (step.sorted.isEmpty()) {
+                for (; step.next < step.list.size(); ++step.next) {
+                    const Finding f = step.list.at(step.next);
+                    if (f.record >= end)
+                        break;
+                    put(FbEdit::status(f.record, m_rejectStatus), Why{f.value, step.text, true}, edits);
+                }
+            } else {
+                for (; step.next < step.sorted.size() && step.sorted.at(int(step.next)).record < end; ++step.next) {
+                    const Outlier &o = step.sorted.at(int(step.next));
+                    put(FbEdit::status(o.record, m_rejectStatus), Why{o.residual, step.text, true}, edits);
+                }
+            }
+            break;
+        }
+    }
 }
 
 QVector<PickChange> EditPlan::changes() const

@@ -3,6 +3,7 @@
 
 #include "fbeditwriter.h"
 #include "fblayout.h"
+#include "findinglist.h"
 #include "shotindex.h"
 
 #include <QCoreApplication>
@@ -15,7 +16,6 @@
 // window share, and the form an edit of a pick takes.
 namespace PickQc {
 
-class FindingList;
 class Report;
 struct Finding;
 
@@ -90,22 +90,26 @@ constexpr qint32 RestoredStatus = 1;
 // earlier ones left (a shift adds to a retimed pick's new time).
 //
 // What the plan keeps is chosen up front: Picks, each changed pick once
-// with its edit before and after (an undo step of the window); Words, every
-// word set in the order the steps set it, with its reason (the edit writer
-// and its log, as fbtool writes them; several edits of one word are kept,
-// the last one wins). With Words alone, a reject or outlier step reads
-// nothing from the file, so millions of them cost only their words.
+// with its edit before and after (an undo step of the window); Words, the
+// words to set, for the edit writer and its log as fbtool writes them:
+// the plan is then the writer's FbEditSource, handing out each block's
+// words in the order the steps set them, each with its reason (several
+// edits of one word are kept, the last one wins). With Words alone, steps
+// are kept as steps (a shot shift, an outlier list shared with the
+// report) and their words made only block by block as the file is
+// copied, so millions of them cost no more than a block's; a shift then
+// adds to the time the words before it leave, read from the block.
 //
 // Plain, no Qt event loop: runs on any thread, one plan per thread. The
-// file is read in ranges of neighbouring records, once per step. A step is
-// false, with errorString(), when the file cannot be read or a record or
-// shot is not in it; the plan then holds the steps before it.
+// file is read in ranges of neighbouring records, once per step (Picks).
+// A step is false, with errorString(), when the file cannot be read or a
+// record or shot is not in it; the plan then holds the steps before it.
 //
 // Usage:
 //   PickQc::EditPlan plan(fileName, report.index, session.edits(), PickQc::EditPlan::Picks);
 //   if (!plan.reject({record}, reason)) ... plan.errorString();
 //   push(plan.changes());
-class EditPlan
+class EditPlan : public FbEditSource
 {
     Q_DECLARE_TR_FUNCTIONS(PickQc::EditPlan)
 
@@ -135,9 +139,14 @@ public:
     // Each pick whose edit the plan changed, once, in the order first
     // changed; picks it left as they were are not listed.
     QVector<PickChange> changes() const;
-    const QVector<FbEdit> &words() const { return m_words; }
-    // Why words()[word] was set, as the edit log says it.
-    QString reason(int word) const;
+
+    // Words: the writer's source. reason(k) says why the k-th word of the
+    // block last handed out was set, as the edit log says it.
+    bool start(const FbEditWriter &writer, qint64 recordCount, QString *error) override;
+    void block(qint64 first, qint64 count, const char *records, QVector<FbEdit> *edits) override;
+    QString reason(int k) const;
+    // Times a shift left as they were (unpicked, not a number): with Words
+    // alone, counted as the words are handed out.
     qint64 keptTimes() const { return m_keptTimes; }
     QString errorString() const { return m_error; }
 
@@ -158,8 +167,26 @@ private:
         qint32 text;    // in m_texts: the whole reason, or an outlier's threshold
         bool outlier;
     };
+    // A step of a Words plan: a run of listed words (m_words[first ..
+    // end - 1]), a shift of records first .. end - 1, or an outlier list.
+    struct Step
+    {
+        enum Type { Listed, Shift, Outliers };
+        Step(Type type, qint32 first, qint32 end) : type(type), first(first), end(end) { }
+        Type type;
+        qint32 first;
+        qint32 end;
+        double ms = 0.0;         // Shift
+        qint32 text = 0;         // Shift: reason; Outliers: threshold
+        FindingList list;        // Outliers, when in record order
+        QVector<Outlier> sorted; // Outliers otherwise, sorted by record
+        // Where the next block starts: a word of order, a finding.
+        QVector<int> order; // Listed: the run in file order
+        qint64 next = 0;
+    };
     qint32 text(const QString &reason);
-    bool rejectOutliers(const QVector<Outlier> &outliers, double thresholdMs);
+    Step &listedStep();
+    void put(const FbEdit &edit, const Why &why, QVector<FbEdit> *edits);
     // Calls visit(record, file's record) for the given records (ascending).
     template<typename Visit>
     bool read(const QVector<qint32> &records, Visit visit);
@@ -179,7 +206,10 @@ private:
     QVector<Why> m_whys;
     QStringList m_texts;
     QHash<QString, qint32> m_textIndex;
-    QHash<qint32, float> m_times; // Words: fb_time as the words so far leave it
+    QVector<Step> m_steps;
+    QVector<Why> m_blockWhys;    // of the block last handed out
+    QVector<float> m_blockTimes; // fb_time of its records as the steps so far leave it
+    qint64 m_blockFirst = 0;
     qint64 m_keptTimes = 0;
     QString m_error;
 };

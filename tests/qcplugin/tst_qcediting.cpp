@@ -6,6 +6,7 @@
 #include "shottabledelegate.h"
 #include "editlog.h"
 #include "fbcolumns.h"
+#include "fbgenerator.h"
 #include "fbpickqcwindow.h"
 #include "fbtestfile.h"
 #include "modaldriver.h"
@@ -491,6 +492,65 @@ private slots:
                  QStringList{problem(PickQc::Kind::VaryingSource, VaryingShot, VaryingShot * Channels)});
         QCOMPARE(problemRows(problemModel()), judged);
         QCOMPARE(child<QLabel>(m_window, "summaryLabel")->text().mid(copy.size()), summary);
+    }
+
+    // A corrected copy and its log, byte for byte, as they have always been
+    // written: a file of several copy blocks, edits on both sides of each
+    // block boundary, on the first and last record, both words of a pick,
+    // and reasons the log must quote.
+    void correctedCopyBytes_data()
+    {
+        QTest::addColumn<int>("step"); // every step-th record edited
+        QTest::addColumn<QByteArray>("copyMd5");
+        QTest::addColumn<QByteArray>("logMd5");
+        QTest::newRow("every 7th pick") << 7 << QByteArray("811ecc60ee5b4064b2e3ee602235b8e1")
+                                        << QByteArray("9d8a629113f57a1e58c57371f6684a04");
+        QTest::newRow("every 12483rd pick, at the block seams")
+            << int(FbLayout::BlockRecords) << QByteArray("c22c335df00cd3f2cb6fc453a2248e60")
+            << QByteArray("ff4e3b36734f5ff58145ca63cea17452");
+    }
+
+    void correctedCopyBytes()
+    {
+        QFETCH(int, step);
+        QFETCH(QByteArray, copyMd5);
+        QFETCH(QByteArray, logMd5);
+        FbGenerator::Options options;
+        options.shots = 130;
+        options.channels = 240;
+        options.seed = 11;
+        const QString source = m_dir.filePath(QStringLiteral("blocks.fb"));
+        FbGenerator::FileWriter generator(options);
+        QVERIFY2(generator.write(source), qPrintable(generator.errorString()));
+        const qint32 records = qint32(FbLayout::recordCount(QFileInfo(source).size()));
+        const QByteArray bytes = fileBytes(source);
+        PickEdits edits;
+        const auto add = [&](qint32 record, int kind) {
+            PickEdit e;
+            const FbRecord r = FbLayout::decodeRecord(bytes.constData() + FbLayout::recordPosition(record));
+            e.fileTime = r.fb_time;
+            e.fileStatus = r.fb_status;
+            e.timeEdited = kind != 1;
+            e.time = r.fb_time + float(record % 13) * 0.25f + 0.5f;
+            e.timeReason = QStringLiteral("moved, by \"hand\" %1").arg(record);
+            e.statusEdited = kind != 0;
+            e.status = -1 - record % 3;
+            e.statusReason = record % 2 ? QString() : QStringLiteral("bad pick");
+            edits.insert(record, e);
+        };
+        for (qint32 record = 0; record < records; record += step) {
+            for (qint32 r = qMax(0, record - 1); r <= qMin(records - 1, record + 1); ++r)
+                add(r, r % 3);
+        }
+        add(records - 1, 2);
+        const QString copy = m_dir.filePath(QStringLiteral("blocks-fixed.fb"));
+        CorrectedCopy corrected(source, FbFileIdentity::of(source), edits);
+        QVERIFY2(corrected.write(copy, copy + QStringLiteral(".edits.csv")), qPrintable(corrected.errorString()));
+        const auto md5 = [](const QString &name) {
+            return QCryptographicHash::hash(fileBytes(name), QCryptographicHash::Md5).toHex();
+        };
+        QCOMPARE(md5(copy), copyMd5);
+        QCOMPARE(md5(copy + QStringLiteral(".edits.csv")), logMd5);
     }
 
     // Export writes the picks as edited: a rejected pick leaves the .sgt

@@ -19,7 +19,6 @@
 #include <algorithm>
 #include <functional>
 #include <limits>
-#include <numeric>
 
 namespace FbTool {
 
@@ -201,75 +200,87 @@ int runEdit(const QStringList &args)
         if (p.isSet(rejectOutliers) && !plan.rejectOutliers(report.findings(PickQc::Kind::Outlier), settings.outlierMs))
             return fail(plan.errorString());
     }
-    const qint64 keptTimes = plan.keptTimes();
-
     FbEditWriter writer(fileName);
-    writer.setEdits(plan.words());
+    writer.setEditSource(&plan);
     writer.setSource(judged);
     if (p.isSet(edits))
         writer.setListName(p.value(edits));
 
-    // Why each word changed: every edit of it, in the order they applied.
-    // The edits in file order, as the writer applies them: each word's run
-    // of edits meets its entry of applied(), which come in that order too.
-    // Rows go to the log (or the dry run's list) one at a time: a run that
-    // rejects millions of picks never holds them as text.
-    const QVector<FbEdit> &words = plan.words();
+    // Each changed word as the writer applies it, in file order, with why:
+    // every edit of it, in the order they applied. Rows go to the log (or
+    // the dry run's list) one at a time, block by block: a run that
+    // rejects millions of picks never holds them.
     qint64 changed = 0, same = 0, times = 0;
-    const auto eachRow = [&](const std::function<void(const EditLogRow &)> &use) {
-        QVector<int> order(words.size());
-        std::iota(order.begin(), order.end(), 0);
-        auto position = [&words](int k) {
-            return FbLayout::recordPosition(words.at(k).record) + words.at(k).field->offset;
-        };
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return position(a) < position(b); });
-        const QString lineOf = QFileInfo(p.value(edits)).fileName() + QStringLiteral(" line ");
-        int next = 0;
-        for (const FbEditWriter::Applied &a : writer.applied()) {
-            const FbEdit &e = words.at(a.edit);
-            const int first = next;
-            while (next < order.size() && position(order.at(next)) == position(a.edit))
-                ++next;
+    const QString lineOf = QFileInfo(p.value(edits)).fileName() + QStringLiteral(" line ");
+    std::function<bool(const EditLogRow &, QString *)> use;
+    writer.setWordWritten(
+        [&](const FbEditWriter::Applied &a, const QVector<FbEdit> &list, const int *order, int count, QString *error) {
+            const FbEdit &e = list.at(a.edit);
             if (e.bits == a.oldBits) {
                 ++same;
-                continue;
-            }
-            EditLogRow row = EditLogRow::applied(a, e);
-            for (int k = first; k < next; ++k) {
-                const int edit = order.at(k);
-                const QString reason = plan.reason(edit);
-                if (k > first)
-                    row.reason += QStringLiteral("; ");
-                row.reason += reason.isEmpty() ? lineOf + QString::number(words.at(edit).line) : reason;
-            }
-            use(row);
-            ++changed;
-            times += e.field == FbEdit::timeField() ? 1 : 0;
-        }
-    };
-    // The log is written before the output takes its name, so that a log
-    // that cannot be written leaves an existing output as it was.
-    if (!dry)
-        writer.setBeforeCommit([&](QString *error) {
-            if (logName.isEmpty()) {
-                eachRow([](const EditLogRow &) {});
                 return true;
             }
-            EditLog::Writer logFile(logName);
-            if (logFile.open({fileName, outName})) {
-                eachRow([&logFile](const EditLogRow &row) { logFile.add(row); });
-                if (logFile.commit())
-                    return true;
+            EditLogRow row = EditLogRow::applied(a, e);
+            for (int k = 0; k < count; ++k) {
+                const QString reason = plan.reason(order[k]);
+                if (k > 0)
+                    row.reason += QStringLiteral("; ");
+                row.reason += reason.isEmpty() ? lineOf + QString::number(list.at(order[k]).line) : reason;
             }
-            *error = QStringLiteral("%1 was not written, as its log cannot be: %2").arg(outName, logFile.errorString());
-            return false;
+            ++changed;
+            times += e.field == FbEdit::timeField() ? 1 : 0;
+            return use(row, error);
         });
-    if (!(dry ? writer.inspect() : writer.write(outName)))
+    const auto logFailed = [&](const EditLog::Writer &logFile, QString *error) {
+        *error = QStringLiteral("%1 was not written, as its log cannot be: %2").arg(outName, logFile.errorString());
+        return false;
+    };
+    bool ok = false;
+    if (dry) {
+        // Checked whole first, then listed: a list cut short by a bad word
+        // is never printed.
+        use = [](const EditLogRow &, QString *) { return true; };
+        ok = writer.inspect();
+        if (ok) {
+            changed = same = times = 0;
+            QTextStream &o = out();
+            use = [&o](const EditLogRow &row, QString *) {
+                o << changeLine(row) << '\n';
+                return true;
+            };
+            ok = writer.inspect();
+        }
+    } else {
+        // The log fills beside the copy under a temporary name and takes
+        // its own first, so that a log that cannot be written leaves an
+        // existing output as it was.
+        EditLog::Writer logFile(logName);
+        bool logOpen = false;
+        const auto openLog = [&](QString *error) {
+            if (logName.isEmpty() || logOpen)
+                return true;
+            logOpen = logFile.open({fileName, outName});
+            return logOpen || logFailed(logFile, error);
+        };
+        use = [&](const EditLogRow &row, QString *error) {
+            if (!openLog(error))
+                return false;
+            if (!logName.isEmpty())
+                logFile.add(row);
+            return true;
+        };
+        writer.setBeforeCommit([&](QString *error) {
+            if (!openLog(error))
+                return false;
+            return logName.isEmpty() || logFile.commit() || logFailed(logFile, error);
+        });
+        ok = writer.write(outName);
+    }
+    if (!ok)
         return fail(writer.errorString());
+    const qint64 keptTimes = plan.keptTimes();
 
     QTextStream &o = out();
-    if (dry)
-        eachRow([&o](const EditLogRow &row) { o << changeLine(row) << '\n'; });
     o << (dry ? "Would change " : "Changed ") << changed << (changed == 1 ? " word" : " words") << " (" << times
       << " fb_time, " << changed - times << " fb_status) of " << fileName;
     if (!dry)
