@@ -56,6 +56,13 @@ constexpr double EarlyLobeShare = 0.5;
 // first break (an air wave rings higher, a spike is shorter still).
 constexpr double ShortLobeShare = 0.55;
 constexpr double LoudShare = 0.2;
+// An onset read from the first lobe's end lies at most this share of half
+// a period before the flank's onset (the first motion hidden in the noise)
+// and at most this share after it.
+constexpr double HiddenShare = 0.35, LateShare = 0.1;
+// Samples before an onset louder than this many noise rms are another
+// arrival's ringing.
+constexpr double RingingLead = 2;
 // Neighbouring waveforms are compared over this many periods from half a
 // period before the arrival.
 constexpr double CorrelationPeriods = 2;
@@ -444,30 +451,57 @@ OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const
     if (first.sign == 0)
         return pick;
 
-    const double onset = flankOnset(t, first, quiet ? 0 : noiseRms);
+    double onset = flankOnset(t, first, quiet ? 0 : noiseRms);
     const Lobe second = nextLobe(t, first, hi);
-    pick.found = true;
-    pick.polarity = first.sign;
-    pick.onsetMs = t.timeOf(onset);
+    const Lobe third = second.sign != 0 ? nextLobe(t, second, hi) : Lobe();
+    auto endOf = [&](const Lobe &l) {
+        return crossing(l.last, at(t, l.last), l.last + 1 < t.count ? at(t, l.last + 1) : 0);
+    };
+    const double firstEnd = endOf(first);
+    // One whole cycle from the first lobe's end to the third's: the
+    // zero crossings are where the waveform is steepest, so the noise moves
+    // them least.
+    const double cycle = third.sign != 0 ? endOf(third) - firstEnd : NaN;
     // Judged against the noise just before the onset as well: an arrival
     // already growing there (an emergent one, its first cycles hidden) has
     // no confident onset.
     const int lead = std::max(MinimumEnergySamples, periodSamples > 0 ? int(periodSamples) : 2 * energyLength);
-    double leadEnergy = 0;
-    int leadCount = 0;
-    for (int i = std::max(0, int(std::floor(onset)) - lead); i < int(std::floor(onset)); ++i, ++leadCount)
-        leadEnergy += at(t, i) * at(t, i);
-    const double leadRms = leadCount ? std::sqrt(leadEnergy / leadCount) : 0;
-    pick.confidence = first.peakValue / std::max(noiseRms, leadRms);
-    const double firstEnd =
-        crossing(first.last, at(t, first.last), first.last + 1 < t.count ? at(t, first.last + 1) : 0);
-    if (second.sign != 0) {
-        const double secondEnd =
-            crossing(second.last, at(t, second.last), second.last + 1 < t.count ? at(t, second.last + 1) : 0);
-        pick.periodMs = (secondEnd - onset) * dt;
-    } else {
-        pick.periodMs = 2 * (firstEnd - onset) * dt;
+    auto leadRmsBefore = [&](double at0) {
+        double energy = 0;
+        int count = 0;
+        for (int i = std::max(0, int(std::floor(at0)) - lead); i < int(std::floor(at0)); ++i, ++count)
+            energy += at(t, i) * at(t, i);
+        return count ? std::sqrt(energy / count) : 0.0;
+    };
+    // An arrival whose energy builds over its first cycle (its second lobe
+    // as strong as its first or stronger) starts too gently for its flank to
+    // show where: the first motion hides in the noise for a good part of the
+    // first lobe and the flank's extrapolation lands late. Its first lobe's
+    // end does show, half a period after the onset, so the onset is read
+    // there. An impulsive arrival (its first lobe the strongest) starts at
+    // full slope and is read on its flank.
+    // Not where the noise is nil (the flank then shows from its first
+    // sample) nor where something else still rings before the arrival (its
+    // lobes move the first lobe's end).
+    const double halfPeriod = (periodSamples > 0 ? periodSamples : cycle) / 2;
+    // The reading stays within the part of the lobe the noise can hide
+    // before the flank's onset: further off, the lobes taken are not the
+    // arrival's first two (noise before it, or a later arrival after).
+    if (!quiet && second.sign != 0 && second.peakValue >= first.peakValue && halfPeriod > 0 &&
+        leadRmsBefore(onset) <= RingingLead * noiseRms) {
+        const double read = firstEnd - halfPeriod;
+        if (read >= onset - HiddenShare * halfPeriod && read <= onset + LateShare * halfPeriod)
+            onset = read;
     }
+    pick.found = true;
+    pick.polarity = first.sign;
+    pick.onsetMs = t.timeOf(onset);
+    const double leadRms = leadRmsBefore(onset);
+    pick.confidence = first.peakValue / std::max(noiseRms, leadRms);
+    if (second.sign != 0)
+        pick.periodMs = (endOf(second) - onset) * dt;
+    else
+        pick.periodMs = 2 * (firstEnd - onset) * dt;
     switch (s.phase) {
     case PickPhase::Onset:
         pick.timeMs = pick.onsetMs;

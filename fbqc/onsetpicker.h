@@ -22,7 +22,11 @@ struct ShotGather;
 // the first lobe that clears the noise by a margin that follows the
 // arrival's own strength and whose length fits the wavelet's period
 // (shorter lobes are an air wave or a spike, and are passed over). The
-// onset is where a parabola fitted to that lobe's rising flank leaves zero.
+// onset of an impulsive arrival (its first lobe the strongest) is where a
+// parabola fitted to that lobe's rising flank leaves zero; an arrival whose
+// energy builds over its first cycle starts too gently for its flank to
+// show the start through the noise, and its onset is read half a period
+// (given, or measured over the next lobes) before the first lobe's end.
 // Confidence is the first lobe's peak over the noise's rms, or over the
 // samples just before the onset when they are louder, so an emergent
 // arrival, whose first cycles hide in the noise, is not judged confidently.

@@ -9,6 +9,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace PickQc;
@@ -157,35 +158,38 @@ private slots:
         QTest::addColumn<double>("periodMs"); // given to the picker; 0: measured
         QTest::addColumn<double>("toleranceMs");
         QTest::addColumn<Expect>("expect");
+        // The median error over the seeds at most this; 0: not looked at.
+        // Reading an onset late by a share of the period shows here first.
+        QTest::addColumn<double>("biasMs");
         const auto B = TraceWavelet::Berlage, D = TraceWavelet::DampedSine;
         QTest::newRow("Berlage +, 40 Hz, S/N 30")
-            << B << 1 << 40.0 << 30.0 << 0.5 << Trap::None << 0.0 << 2.0 << Expect::Confident;
+            << B << 1 << 40.0 << 30.0 << 0.5 << Trap::None << 0.0 << 2.0 << Expect::Confident << 0.3;
         QTest::newRow("Berlage -, 25 Hz, S/N 30")
-            << B << -1 << 25.0 << 30.0 << 0.5 << Trap::None << 0.0 << 3.0 << Expect::Confident;
+            << B << -1 << 25.0 << 30.0 << 0.5 << Trap::None << 0.0 << 3.0 << Expect::Confident << 0.3;
         QTest::newRow("damped sine +, 40 Hz, S/N 30")
-            << D << 1 << 40.0 << 30.0 << 0.5 << Trap::None << 0.0 << 1.0 << Expect::Confident;
+            << D << 1 << 40.0 << 30.0 << 0.5 << Trap::None << 0.0 << 1.0 << Expect::Confident << 0.0;
         QTest::newRow("damped sine -, 60 Hz, S/N 10")
-            << D << -1 << 60.0 << 10.0 << 0.5 << Trap::None << 0.0 << 1.5 << Expect::Found;
+            << D << -1 << 60.0 << 10.0 << 0.5 << Trap::None << 0.0 << 1.5 << Expect::Found << 0.0;
         QTest::newRow("damped sine, no noise")
-            << D << 1 << 40.0 << 0.0 << 0.5 << Trap::None << 0.0 << 0.1 << Expect::Confident;
+            << D << 1 << 40.0 << 0.0 << 0.5 << Trap::None << 0.0 << 0.1 << Expect::Confident << 0.0;
         QTest::newRow("Berlage, no noise")
-            << B << -1 << 40.0 << 0.0 << 0.5 << Trap::None << 0.0 << 0.4 << Expect::Confident;
+            << B << -1 << 40.0 << 0.0 << 0.5 << Trap::None << 0.0 << 0.4 << Expect::Confident << 0.0;
         QTest::newRow("Berlage, 1 ms samples")
-            << B << 1 << 30.0 << 30.0 << 1.0 << Trap::None << 0.0 << 2.0 << Expect::Confident;
+            << B << 1 << 30.0 << 30.0 << 1.0 << Trap::None << 0.0 << 2.0 << Expect::Confident << 0.5;
         QTest::newRow("damped sine, 0.25 ms samples")
-            << D << -1 << 40.0 << 30.0 << 0.25 << Trap::None << 0.0 << 1.0 << Expect::Confident;
+            << D << -1 << 40.0 << 30.0 << 0.25 << Trap::None << 0.0 << 1.0 << Expect::Confident << 0.0;
         QTest::newRow("clipped near the source")
-            << D << 1 << 40.0 << 300.0 << 0.5 << Trap::Clipped << 0.0 << 1.0 << Expect::Confident;
+            << D << 1 << 40.0 << 300.0 << 0.5 << Trap::Clipped << 0.0 << 1.0 << Expect::Confident << 0.0;
         QTest::newRow("hum on a far channel")
-            << B << 1 << 40.0 << 30.0 << 0.5 << Trap::Hum << 0.0 << 2.0 << Expect::Confident;
+            << B << 1 << 40.0 << 30.0 << 0.5 << Trap::Hum << 0.0 << 2.0 << Expect::Confident << 0.0;
         QTest::newRow("air wave first, period given")
-            << B << 1 << 40.0 << 30.0 << 0.5 << Trap::AirWave << 25.0 << 1.0 << Expect::Found;
+            << B << 1 << 40.0 << 30.0 << 0.5 << Trap::AirWave << 25.0 << 1.0 << Expect::Found << 0.0;
         QTest::newRow("emergent, S/N 30")
-            << B << 1 << 40.0 << 30.0 << 0.5 << Trap::Emergent << 0.0 << 8.0 << Expect::NeverConfidentlyWrong;
+            << B << 1 << 40.0 << 30.0 << 0.5 << Trap::Emergent << 0.0 << 8.0 << Expect::NeverConfidentlyWrong << 0.0;
         QTest::newRow("emergent, S/N 10")
-            << B << -1 << 40.0 << 10.0 << 0.5 << Trap::Emergent << 0.0 << 0.0 << Expect::Doubtful;
+            << B << -1 << 40.0 << 10.0 << 0.5 << Trap::Emergent << 0.0 << 0.0 << Expect::Doubtful << 0.0;
         QTest::newRow("no arrival") << D << 1 << 40.0 << 10.0 << 0.5 << Trap::NoArrival << 0.0 << 0.0
-                                    << Expect::Doubtful;
+                                    << Expect::Doubtful << 0.0;
     }
 
     void picksOnsets()
@@ -199,6 +203,8 @@ private slots:
         QFETCH(double, periodMs);
         QFETCH(double, toleranceMs);
         QFETCH(Expect, expect);
+        QFETCH(double, biasMs);
+        QVector<double> errors;
         OnsetPickerSettings settings;
         settings.periodMs = periodMs;
         for (int seed = 1; seed <= Seeds; ++seed) {
@@ -213,6 +219,7 @@ private slots:
             const OnsetPick pick = pickOnsetNear(samplesOf(trace, p), predicted, settings);
             const bool confident = pick.found && pick.confidence >= settings.minimumConfidence;
             const double error = pick.onsetMs - OnsetMs;
+            errors.append(error);
             const QByteArray where = QByteArray("seed ") + QByteArray::number(seed) + " error " +
                                      QByteArray::number(error) + " confidence " + QByteArray::number(pick.confidence);
             switch (expect) {
@@ -232,6 +239,9 @@ private slots:
                 break;
             }
         }
+        std::sort(errors.begin(), errors.end());
+        const double median = (errors[Seeds / 2 - 1] + errors[Seeds / 2]) / 2;
+        QVERIFY2(biasMs == 0 || std::fabs(median) <= biasMs, qPrintable(QString::number(median)));
     }
 
     // Picking on another phase, and snapping a click to each phase, against
