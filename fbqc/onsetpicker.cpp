@@ -60,6 +60,12 @@ constexpr double LoudShare = 0.2;
 // a period before the flank's onset (the first motion hidden in the noise)
 // and at most this share after it.
 constexpr double HiddenShare = 0.35, LateShare = 0.1;
+// A weak trace is judged against the stack of up to this many picked
+// neighbours on each side, when at least MinimumStack of them are usable;
+// lined up within a period / StackReachShare either way.
+constexpr int StackNeighbours = 8;
+constexpr int MinimumStack = 4;
+constexpr double StackReachShare = 8;
 // Samples before an onset louder than this many noise rms are another
 // arrival's ringing.
 constexpr double RingingLead = 2;
@@ -570,6 +576,122 @@ double median(QVector<double> v)
     return *middle;
 }
 
+// A trace's sample at a fractional index, 0 outside it.
+double sampleAt(const TraceSamples &t, double index)
+{
+    const int i = int(std::floor(index));
+    if (i < 0 || i + 1 >= t.count)
+        return 0;
+    const double f = index - i;
+    return (1 - f) * at(t, i) + f * at(t, i + 1);
+}
+
+// Traces too weak to judge on their own are judged against their
+// neighbours: the waveforms of up to StackNeighbours picked traces on each
+// side, lined up at their picks and stacked (each at unit energy), stand out
+// of the noise where one trace does not. A weak trace whose waveform lines
+// up with that stack a period away from its pick, by the margin better than
+// at its pick, has a skipped pick. Twice: the second time without the
+// skipped picks found, whose traces would pull a run's stack their way.
+void judgeWeakByNeighbours(const ShotGather &gather, const QVector<double> &picksMs, double period, double margin,
+                           const QVector<int> &skip, WaveformCheck *check)
+{
+    const int n = gather.traceCount();
+    const double dt = gather.sampleIntervalMs;
+    const int length = std::max(4, int(std::lround(CorrelationPeriods * period / dt)));
+    const double before = period / 2;
+    const int reach = std::max(1, int(std::lround(period / StackReachShare / dt)));
+    auto hasPick = [&](int i) { return std::isfinite(picksMs[i]) && picksMs[i] > gather.firstSampleMs; };
+    auto weak = [&](int i) { return hasPick(i) && check->traces[i].verdict == WaveformVerdict::TooWeak; };
+    auto stackable = [&](int k) {
+        const WaveformVerdict v = check->traces[k].verdict;
+        return hasPick(k) && skip[k] == 0 && v != WaveformVerdict::OffOnset && v != WaveformVerdict::CycleSkip &&
+               v != WaveformVerdict::NotJudged;
+    };
+    std::vector<double> stack(static_cast<size_t>(length));
+    std::vector<double> window(static_cast<size_t>(length + 2 * reach));
+    // The best normalised correlation of the stack with trace i from
+    // startMs, give or take `reach` samples.
+    auto correlate = [&](const TraceSamples &t, double startMs) {
+        const double first = t.indexOf(startMs) - reach;
+        for (size_t j = 0; j < window.size(); ++j)
+            window[j] = sampleAt(t, first + double(j) * dt / t.sampleIntervalMs);
+        double best = -1;
+        for (int lag = 0; lag <= 2 * reach; ++lag) {
+            double ab = 0, bb = 0;
+            for (int j = 0; j < length; ++j) {
+                const double b = window[size_t(lag + j)];
+                ab += stack[size_t(j)] * b;
+                bb += b * b;
+            }
+            best = std::max(best, bb > 0 ? ab / std::sqrt(bb) : 0.0);
+        }
+        return best;
+    };
+    std::vector<int> side(static_cast<size_t>(n));
+    for (int pass = 0; pass < 2; ++pass) {
+        std::fill(side.begin(), side.end(), 0);
+        for (int i = 0; i < n; ++i) {
+            if (!weak(i))
+                continue;
+            std::fill(stack.begin(), stack.end(), 0.0);
+            int used = 0;
+            for (int k = std::max(0, i - StackNeighbours); k <= std::min(n - 1, i + StackNeighbours); ++k) {
+                if (k == i || !stackable(k))
+                    continue;
+                const TraceSamples t = traceOf(gather, k);
+                const double first = t.indexOf(picksMs[k] - before);
+                double energy = 0;
+                for (int j = 0; j < length; ++j) {
+                    window[size_t(j)] = sampleAt(t, first + j * dt / t.sampleIntervalMs);
+                    energy += window[size_t(j)] * window[size_t(j)];
+                }
+                if (energy <= 0)
+                    continue;
+                for (int j = 0; j < length; ++j)
+                    stack[size_t(j)] += window[size_t(j)] / std::sqrt(energy);
+                ++used;
+            }
+            double stackEnergy = 0;
+            for (double v : stack)
+                stackEnergy += v * v;
+            if (used < MinimumStack || stackEnergy <= 0)
+                continue;
+            for (double &v : stack)
+                v /= std::sqrt(stackEnergy);
+            const TraceSamples t = traceOf(gather, i);
+            const double here = correlate(t, picksMs[i] - before);
+            const double late = correlate(t, picksMs[i] - period - before); // the pick a period late
+            const double early = correlate(t, picksMs[i] + period - before);
+            side[size_t(i)] = late >= here + margin && late >= early ? 1 : early >= here + margin ? -1 : 0;
+        }
+        // One weak trace alone is not a run: the noise lines one up a period
+        // off now and then. A neighbour must be off the same way.
+        auto offAs = [&](int k, int way) {
+            if (k < 0 || k >= n)
+                return false;
+            const WaveformJudgement &j = check->traces[k];
+            return side[size_t(k)] == way ||
+                   (j.verdict == WaveformVerdict::CycleSkip && (j.displacementMs > 0 ? 1 : -1) == way);
+        };
+        for (int i = 0; i < n; ++i) {
+            const int way = side[size_t(i)];
+            if (way == 0 || !(offAs(i - 1, way) || offAs(i + 1, way)))
+                continue;
+            WaveformJudgement &j = check->traces[i];
+            j.verdict = WaveformVerdict::CycleSkip;
+            j.displacementMs = way * period;
+            j.onsetMs = picksMs[i] - way * period;
+        }
+    }
+    // Runs counted again: the weak traces named may extend or join them.
+    check->cycleSkipRuns = 0;
+    for (int i = 0; i < n; ++i)
+        if (check->traces[i].verdict == WaveformVerdict::CycleSkip &&
+            (i == 0 || check->traces[i - 1].verdict != WaveformVerdict::CycleSkip))
+            ++check->cycleSkipRuns;
+}
+
 } // namespace
 
 TraceSamples traceOf(const ShotGather &gather, int i)
@@ -748,6 +870,10 @@ WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &pi
             ++check.cycleSkipRuns;
         s = e + 1;
     }
+    // Without a confident onset in the shot there is no period to line the
+    // waveforms up by: its weak traces stay unjudged.
+    if (std::isfinite(period))
+        judgeWeakByNeighbours(gather, picksMs, period, settings.correlationMargin, skip, &check);
     return check;
 }
 

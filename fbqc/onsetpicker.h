@@ -159,7 +159,12 @@ struct WaveformCheck
 // sample's time: no pick) against its own onset, searched around the pick,
 // and names runs of picks about one period off their onsets as cycle skips
 // when the neighbouring traces' waveforms, correlated across the run's ends,
-// line up with the onsets rather than with the picks. Traces are neighbours
+// line up with the onsets rather than with the picks. A trace too weak to
+// judge alone is judged against the stack of its picked neighbours'
+// waveforms, lined up at their picks: when its own lines up with that stack
+// a period away from its pick, clearly better than at it, and a neighbour is
+// off the same way, its pick is a cycle skip (in a shot with no confident
+// onset, and so no period, weak traces stay unjudged). Traces are neighbours
 // in the gather's order. picksMs must have one entry per trace.
 WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &picksMs,
                              const WaveformCheckSettings &settings = WaveformCheckSettings());

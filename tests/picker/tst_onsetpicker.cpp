@@ -95,6 +95,7 @@ struct Oddities
     QVector<int> dead;     // traces of noise only
     QVector<int> bursts;   // traces with a loud burst at 20 ms
     QVector<int> airWaves; // traces whose air wave, twice as loud, comes 8 ms before the ground wave
+    QVector<int> weak;     // traces at S/N 2, too weak to judge alone
 };
 
 // A shot of `traces` channels whose onsets step out by 1.5 ms a trace from
@@ -113,7 +114,7 @@ ShotGather gatherOf(TraceWavelet wavelet, double hz, int traces, QVector<double>
         p.onsetMs = 60 + 1.5 * c;
         p.wavelet = wavelet;
         p.dominantHz = hz;
-        p.signalToNoise = 30;
+        p.signalToNoise = odd.weak.contains(c) ? 2 : 30;
         p.seed = 100 + c;
         if (odd.dead.contains(c))
             p.onsetMs = -1;
@@ -306,17 +307,22 @@ private slots:
         QTest::addColumn<double>("hz");
         QTest::addColumn<int>("runFrom"); // first skipped trace; -1: none
         QTest::addColumn<int>("runLength");
-        QTest::addColumn<int>("runSign"); // +1: a period late, -1: early
-        QTest::addColumn<int>("mispick"); // trace a third of a period late; -1: none
+        QTest::addColumn<int>("runSign");  // +1: a period late, -1: early
+        QTest::addColumn<int>("mispick");  // trace a third of a period late; -1: none
+        QTest::addColumn<int>("weakFrom"); // traces weakFrom to weakTo - 1 too weak to judge alone
+        QTest::addColumn<int>("weakTo");
         const auto B = TraceWavelet::Berlage, D = TraceWavelet::DampedSine;
-        QTest::newRow("clean twin, Berlage") << B << 40.0 << -1 << 0 << 0 << -1;
-        QTest::newRow("clean twin, damped sine") << D << 25.0 << -1 << 0 << 0 << -1;
-        QTest::newRow("run of 6 a period late") << B << 40.0 << 10 << 6 << 1 << -1;
-        QTest::newRow("run of 3 a period early") << D << 40.0 << 20 << 3 << -1 << -1;
-        QTest::newRow("one skipped pick, 25 Hz") << B << 25.0 << 30 << 1 << 1 << -1;
-        QTest::newRow("run at the gather's edge") << D << 50.0 << 0 << 5 << 1 << -1;
-        QTest::newRow("a mispick, no run") << B << 40.0 << -1 << 0 << 0 << 17;
-        QTest::newRow("a run and a mispick") << D << 40.0 << 30 << 8 << 1 << 12;
+        QTest::newRow("clean twin, Berlage") << B << 40.0 << -1 << 0 << 0 << -1 << -1 << -1;
+        QTest::newRow("clean twin, damped sine") << D << 25.0 << -1 << 0 << 0 << -1 << -1 << -1;
+        QTest::newRow("run of 6 a period late") << B << 40.0 << 10 << 6 << 1 << -1 << -1 << -1;
+        QTest::newRow("run of 3 a period early") << D << 40.0 << 20 << 3 << -1 << -1 << -1 << -1;
+        QTest::newRow("one skipped pick, 25 Hz") << B << 25.0 << 30 << 1 << 1 << -1 << -1 << -1;
+        QTest::newRow("run at the gather's edge") << D << 50.0 << 0 << 5 << 1 << -1 << -1 << -1;
+        QTest::newRow("a mispick, no run") << B << 40.0 << -1 << 0 << 0 << 17 << -1 << -1;
+        QTest::newRow("a run and a mispick") << D << 40.0 << 30 << 8 << 1 << 12 << -1 << -1;
+        // Judged against their neighbours' stacked waveforms instead.
+        QTest::newRow("weak run of 5 a period late") << B << 40.0 << 20 << 5 << 1 << -1 << 16 << 29;
+        QTest::newRow("weak clean twin") << B << 40.0 << -1 << 0 << 0 << -1 << 16 << 29;
     }
 
     void waveformChecks()
@@ -327,9 +333,14 @@ private slots:
         QFETCH(int, runLength);
         QFETCH(int, runSign);
         QFETCH(int, mispick);
+        QFETCH(int, weakFrom);
+        QFETCH(int, weakTo);
         constexpr int Traces = 48;
         QVector<double> truth;
-        const ShotGather gather = gatherOf(wavelet, hz, Traces, &truth);
+        Oddities odd;
+        for (int c = weakFrom; c >= 0 && c < weakTo; ++c)
+            odd.weak.append(c);
+        const ShotGather gather = gatherOf(wavelet, hz, Traces, &truth, odd);
         const double period = dominantPeriodMs(hz);
         QVector<double> picks = truth;
         for (int c = runFrom; c >= 0 && c < runFrom + runLength; ++c)
@@ -344,14 +355,17 @@ private slots:
         QCOMPARE(check.cycleSkipRuns, runLength > 0 ? 1 : 0);
         for (int c = 0; c < Traces; ++c) {
             const WaveformJudgement &j = check.traces[c];
-            const WaveformVerdict expected = c == Traces - 1                           ? WaveformVerdict::NotJudged
-                                             : c >= runFrom && c < runFrom + runLength ? WaveformVerdict::CycleSkip
-                                             : c == mispick                            ? WaveformVerdict::OffOnset
-                                                                                       : WaveformVerdict::Good;
+            WaveformVerdict expected = c == Traces - 1                           ? WaveformVerdict::NotJudged
+                                       : c >= runFrom && c < runFrom + runLength ? WaveformVerdict::CycleSkip
+                                       : c == mispick                            ? WaveformVerdict::OffOnset
+                                                                                 : WaveformVerdict::Good;
+            // A weak trace's good pick may be judged alone or not at all.
+            if (expected == WaveformVerdict::Good && odd.weak.contains(c) && j.verdict == WaveformVerdict::TooWeak)
+                expected = WaveformVerdict::TooWeak;
             QVERIFY2(j.verdict == expected,
                      QByteArray("trace ") + QByteArray::number(c) + " verdict " + QByteArray::number(int(j.verdict)) +
                          " onset " + QByteArray::number(j.onsetMs) + " truth " + QByteArray::number(truth[c]));
-            if (expected != WaveformVerdict::NotJudged)
+            if (expected != WaveformVerdict::NotJudged && expected != WaveformVerdict::TooWeak)
                 QCOMPARE(j.displacementMs, picks[c] - j.onsetMs);
         }
     }
