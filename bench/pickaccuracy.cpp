@@ -296,8 +296,8 @@ void accuracy(int shots)
           << " checks; too weak: share of all)\n";
     out() << QStringLiteral("family").leftJustified(24) << rpad(QStringLiteral("S/N"), 5) << rpad("1 smp", 7)
           << rpad("1 ms", 7) << rpad("2 ms", 7) << rpad(">5 ms", 7) << rpad("bias", 7) << rpad("snap", 7)
-          << rpad("shot", 7) << rpad("skips", 7) << rpad("good>skip", 10) << rpad("good>off", 9) << rpad("mispick", 8)
-          << rpad("weak", 7) << "\n";
+          << rpad("shot", 7) << rpad("skips", 7) << rpad("of all", 7) << rpad("good>skip", 10) << rpad("good>off", 9)
+          << rpad("mispick", 8) << rpad("weak", 7) << "\n";
     Tally total;
     QMap<double, Tally> bySignal;
     quint64 seed = 1;
@@ -307,9 +307,10 @@ void accuracy(int shots)
               << rpad(percent(t.inSample, t.traces), 7) << rpad(percent(t.inMs, t.traces), 7)
               << rpad(percent(t.in2Ms, t.traces), 7) << rpad(percent(t.over5Ms, t.traces), 7) << rpad(bias(t.errors), 7)
               << rpad(percent(t.snapInMs, t.snaps), 7) << rpad(percent(t.unguidedInMs, t.traces), 7)
-              << rpad(percent(t.skippedFound, t.skipped), 7) << rpad(percent(t.goodSkipped, t.good, 2), 10)
-              << rpad(percent(t.goodOff, t.good, 2), 9) << rpad(percent(t.mispicksFound, t.mispicks), 8)
-              << rpad(percent(t.weak, t.weak + t.judged), 7) << Qt::endl;
+              << rpad(percent(t.skippedFound, t.skipped), 7) << rpad(percent(t.skippedFound, t.plantedSkips), 7)
+              << rpad(percent(t.goodSkipped, t.good, 2), 10) << rpad(percent(t.goodOff, t.good, 2), 9)
+              << rpad(percent(t.mispicksFound, t.mispicks), 8) << rpad(percent(t.weak, t.weak + t.judged), 7)
+              << Qt::endl;
         total.add(t);
         bySignal[f.signalToNoise].add(t);
     }
