@@ -579,9 +579,11 @@ double median(QVector<double> v)
 // A trace's sample at a fractional index, 0 outside it.
 double sampleAt(const TraceSamples &t, double index)
 {
-    const int i = int(std::floor(index));
-    if (i < 0 || i + 1 >= t.count)
+    // Bounded in double before converting: a pick far off the trace stays
+    // defined.
+    if (!(index >= 0 && index < t.count - 1))
         return 0;
+    const int i = int(index);
     const double f = index - i;
     return (1 - f) * at(t, i) + f * at(t, i + 1);
 }
