@@ -91,6 +91,10 @@ constexpr double SnapExtremeShare = 0.5;
 // A trace of a gather whose pick rings shorter than this share of the
 // shot's period is searched again knowing that period.
 constexpr double ShortPeriodShare = 0.6;
+// A gather's period is measured on every this many traces, from at least
+// this many confident ones.
+constexpr int PeriodSampleStep = 4;
+constexpr int MinimumPeriodSamples = 3;
 // A gather's trace without a prediction is checked against a line through
 // up to this many confident neighbours on each side.
 constexpr int NeighbourPicks = 3;
@@ -896,17 +900,38 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         return std::isfinite(predicted(i)) ? pickOnsetNear(trace, predicted(i), s)
                                            : pickOnset(trace, wholeFrom, wholeTo, s);
     };
-    for (int i = 0; i < n; ++i)
-        picks[size_t(i)] = pickOne(i, settings);
-
     // Without a period given, the shot's own (the median of its confident
-    // picks') tells an air wave's or a burst's short lobes from the first
-    // break: traces whose pick rang much shorter are searched again with it.
+    // picks') is measured first on every few traces, and every trace is then
+    // picked knowing it: one trace's lobes measure it roughly, and an
+    // arrival that builds up is read half a period before its first lobe's
+    // end. It also tells an air wave's or a burst's short lobes from the
+    // first break. A shot with too few confident traces in that sample is
+    // picked without it first, then traces whose pick rang much shorter than
+    // the median of all its confident picks are searched again with that.
     OnsetPickerSettings again = settings;
+    auto confidentPeriod = [&](const OnsetPick &p) {
+        return p.found && p.confidence >= settings.minimumConfidence && std::isfinite(p.periodMs);
+    };
     if (!usablePeriod(settings.periodMs)) {
         QVector<double> periods;
+        for (int i = 0; i < n; i += PeriodSampleStep) {
+            const OnsetPick p = pickOne(i, settings);
+            if (confidentPeriod(p))
+                periods.append(p.periodMs);
+        }
+        const double period = median(periods);
+        if (periods.size() >= MinimumPeriodSamples && period > 0)
+            again.periodMs = period;
+    }
+    if (usablePeriod(again.periodMs)) {
+        for (int i = 0; i < n; ++i)
+            picks[size_t(i)] = pickOne(i, again);
+    } else {
+        for (int i = 0; i < n; ++i)
+            picks[size_t(i)] = pickOne(i, settings);
+        QVector<double> periods;
         for (const OnsetPick &p : picks)
-            if (p.found && p.confidence >= settings.minimumConfidence && std::isfinite(p.periodMs))
+            if (confidentPeriod(p))
                 periods.append(p.periodMs);
         const double period = median(periods);
         if (std::isfinite(period) && period > 0) {

@@ -102,9 +102,12 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // each side, in the gather's order against the headers' offsets, or
 // against the trace's position when the offsets are all alike) when the
 // first search was not confident or strays from that time by more than half
-// the window. Without settings.periodMs, traces whose pick rings much
-// shorter than the shot's median period (an air wave near the source) are
-// searched again with that period. predictedMs may be empty. Doubtful picks
+// the window. Without settings.periodMs, the shot's period (the median of
+// the confident picks of every fourth trace) is measured first and every
+// trace picked knowing it; when too few of those are confident, traces
+// whose pick rings much shorter than the median period of all confident
+// picks (an air wave near the source) are searched again with that period.
+// predictedMs may be empty. Doubtful picks
 // are kept with their confidence; traces with nothing in them are not found.
 QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &predictedMs,
                               const OnsetPickerSettings &settings = OnsetPickerSettings());
