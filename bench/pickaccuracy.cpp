@@ -8,6 +8,8 @@
 // trace with its own noise and coda. On every trace:
 //   - picked: the onset picker guided by a prediction up to 8 ms off the
 //     truth (as a fitted curve gives), within one sample and within 1 ms;
+//   - g.shot: the whole shot picked with those predictions (pickGather:
+//     the shot's period measured first), within 1 ms;
 //   - snapped: a time displaced by 3 to 20 ms either way snapped to the
 //     onset within +/- 25 ms, within 1 ms;
 //   - shot: the whole shot picked with no prediction (pickGather: each
@@ -152,22 +154,39 @@ Shot makeShot(const Family &f, int shot, quint64 seed)
 struct Tally
 {
     qint64 traces = 0, inSample = 0, inMs = 0, snaps = 0, snapInMs = 0, unguidedInMs = 0, unguidedConfident = 0;
+    qint64 guidedShotInMs = 0;
     qint64 skipped = 0, skippedFound = 0, good = 0, goodSkipped = 0, goodOff = 0, mispicks = 0, mispicksFound = 0;
     qint64 judged = 0, weak = 0, plantedSkips = 0;
+    qint64 in2Ms = 0, over5Ms = 0;
+    QVector<double> errors; // guided pick - truth, ms, of the picks found
 
     void add(const Tally &o)
     {
         traces += o.traces, inSample += o.inSample, inMs += o.inMs, snaps += o.snaps, snapInMs += o.snapInMs;
         unguidedInMs += o.unguidedInMs, unguidedConfident += o.unguidedConfident;
+        guidedShotInMs += o.guidedShotInMs;
         skipped += o.skipped, skippedFound += o.skippedFound, good += o.good, goodSkipped += o.goodSkipped;
         goodOff += o.goodOff, mispicks += o.mispicks, mispicksFound += o.mispicksFound;
         judged += o.judged, weak += o.weak, plantedSkips += o.plantedSkips;
+        in2Ms += o.in2Ms, over5Ms += o.over5Ms;
+        errors += o.errors;
     }
 };
 
 QString percent(qint64 part, qint64 whole, int decimals = 1)
 {
     return whole ? QString::number(100.0 * part / whole, 'f', decimals) : QStringLiteral("-");
+}
+
+// The median of the signed errors: how late (positive) the picks sit on
+// the whole, apart from their scatter.
+QString bias(QVector<double> errors)
+{
+    if (errors.isEmpty())
+        return QStringLiteral("-");
+    auto middle = errors.begin() + errors.size() / 2;
+    std::nth_element(errors.begin(), middle, errors.end());
+    return QString::number(*middle, 'f', 2);
 }
 
 QString rpad(const QString &text, int width)
@@ -183,15 +202,20 @@ Tally judgeFamily(const Family &f, int shots, quint64 seed)
     for (int shot = 0; shot < shots; ++shot) {
         const Shot s = makeShot(f, shot, seed);
         const PickQc::OnsetPickerSettings settings;
+        QVector<double> predicted(Channels);
         for (int c = 0; c < Channels; ++c) {
             const PickQc::TraceSamples trace = PickQc::traceOf(s.gather, c);
             const double truth = s.truth[c];
-            const PickQc::OnsetPick pick =
-                PickQc::pickOnsetNear(trace, truth + random.uniform(-PredictionErrorMs, PredictionErrorMs), settings);
+            predicted[c] = truth + random.uniform(-PredictionErrorMs, PredictionErrorMs);
+            const PickQc::OnsetPick pick = PickQc::pickOnsetNear(trace, predicted[c], settings);
             ++t.traces;
             const double error = pick.found ? std::fabs(pick.onsetMs - truth) : INFINITY;
             t.inSample += error <= SampleIntervalMs ? 1 : 0;
             t.inMs += error <= 1 ? 1 : 0;
+            t.in2Ms += error <= 2 ? 1 : 0;
+            t.over5Ms += error > 5 ? 1 : 0;
+            if (pick.found)
+                t.errors.append(pick.onsetMs - truth);
             const double displacement = random.uniform(3, 20) * (random.next() % 2 ? 1 : -1);
             const double snapped =
                 PickQc::snapTime(trace, truth + displacement, SnapWithinMs, PickQc::PickPhase::Onset, settings);
@@ -202,6 +226,10 @@ Tally judgeFamily(const Family &f, int shots, quint64 seed)
         // The whole shot picked with no prediction: its neighbours guide
         // each trace.
         const QVector<PickQc::OnsetPick> unguided = PickQc::pickGather(s.gather, {});
+        // And guided by the same predictions, the whole shot at once.
+        const QVector<PickQc::OnsetPick> guidedShot = PickQc::pickGather(s.gather, predicted);
+        for (int c = 0; c < Channels; ++c)
+            t.guidedShotInMs += guidedShot[c].found && std::fabs(guidedShot[c].onsetMs - s.truth[c]) <= 1 ? 1 : 0;
         for (int c = 0; c < Channels; ++c) {
             t.unguidedInMs += unguided[c].found && std::fabs(unguided[c].onsetMs - s.truth[c]) <= 1 ? 1 : 0;
             t.unguidedConfident += unguided[c].found && unguided[c].confidence >= settings.minimumConfidence;
@@ -276,7 +304,8 @@ void accuracy(int shots)
     out() << "Accuracy on " << shots << " shots x " << Channels << " traces a family (shares of judged picks for the"
           << " checks; too weak: share of all)\n";
     out() << QStringLiteral("family").leftJustified(24) << rpad(QStringLiteral("S/N"), 5) << rpad("1 smp", 7)
-          << rpad("1 ms", 7) << rpad("snap", 7) << rpad("shot", 7) << rpad("skips", 7) << rpad("good>skip", 10)
+          << rpad("1 ms", 7) << rpad("2 ms", 7) << rpad(">5 ms", 7) << rpad("bias", 7) << rpad("g.shot", 7)
+          << rpad("snap", 7) << rpad("shot", 7) << rpad("skips", 7) << rpad("of all", 7) << rpad("good>skip", 10)
           << rpad("good>off", 9) << rpad("mispick", 8) << rpad("weak", 7) << "\n";
     Tally total;
     QMap<double, Tally> bySignal;
@@ -285,8 +314,10 @@ void accuracy(int shots)
         const Tally t = judgeFamily(f, shots, ++seed);
         out() << f.name.leftJustified(24) << rpad(QString::number(f.signalToNoise), 5)
               << rpad(percent(t.inSample, t.traces), 7) << rpad(percent(t.inMs, t.traces), 7)
-              << rpad(percent(t.snapInMs, t.snaps), 7) << rpad(percent(t.unguidedInMs, t.traces), 7)
-              << rpad(percent(t.skippedFound, t.skipped), 7) << rpad(percent(t.goodSkipped, t.good, 2), 10)
+              << rpad(percent(t.in2Ms, t.traces), 7) << rpad(percent(t.over5Ms, t.traces), 7) << rpad(bias(t.errors), 7)
+              << rpad(percent(t.guidedShotInMs, t.traces), 7) << rpad(percent(t.snapInMs, t.snaps), 7)
+              << rpad(percent(t.unguidedInMs, t.traces), 7) << rpad(percent(t.skippedFound, t.skipped), 7)
+              << rpad(percent(t.skippedFound, t.plantedSkips), 7) << rpad(percent(t.goodSkipped, t.good, 2), 10)
               << rpad(percent(t.goodOff, t.good, 2), 9) << rpad(percent(t.mispicksFound, t.mispicks), 8)
               << rpad(percent(t.weak, t.weak + t.judged), 7) << Qt::endl;
         total.add(t);
@@ -296,8 +327,10 @@ void accuracy(int shots)
     for (auto it = bySignal.cbegin(); it != bySignal.cend(); ++it) {
         const Tally &t = it.value();
         out() << "  S/N " << rpad(QString::number(it.key()), 3) << ": picks within 1 sample "
-              << percent(t.inSample, t.traces) << "%, within 1 ms " << percent(t.inMs, t.traces)
-              << "%, snapped within 1 ms " << percent(t.snapInMs, t.snaps) << "%, shot picked unguided within 1 ms "
+              << percent(t.inSample, t.traces) << "%, within 1 ms " << percent(t.inMs, t.traces) << "%, 2 ms "
+              << percent(t.in2Ms, t.traces) << "%, off by > 5 ms " << percent(t.over5Ms, t.traces) << "%, bias "
+              << bias(t.errors) << " ms"
+              << ", snapped within 1 ms " << percent(t.snapInMs, t.snaps) << "%, shot picked unguided within 1 ms "
               << percent(t.unguidedInMs, t.traces) << "%, skipped picks named " << percent(t.skippedFound, t.skipped)
               << "%, good called skipped " << percent(t.goodSkipped, t.good, 3) << "%, mispicks found "
               << percent(t.mispicksFound, t.mispicks) << "%\n";
@@ -305,10 +338,13 @@ void accuracy(int shots)
     const double found = total.skipped ? double(total.skippedFound) / total.skipped : 0;
     const double falseSkips = total.good ? double(total.goodSkipped) / total.good : 0;
     out() << "\ntotal: " << total.traces << " traces; picks within 1 sample " << percent(total.inSample, total.traces)
-          << "%, within 1 ms " << percent(total.inMs, total.traces) << "%; snapped within 1 ms "
-          << percent(total.snapInMs, total.snaps) << "%; shots picked with no prediction within 1 ms "
-          << percent(total.unguidedInMs, total.traces) << "% (" << percent(total.unguidedConfident, total.traces)
-          << "% confident)\n"
+          << "%, within 1 ms " << percent(total.inMs, total.traces) << "% (goal 75%), 2 ms "
+          << percent(total.in2Ms, total.traces) << "% (goal 95%), off by > 5 ms "
+          << percent(total.over5Ms, total.traces) << "% (goal < 1%), bias " << bias(total.errors)
+          << " ms; snapped within 1 ms " << percent(total.snapInMs, total.snaps)
+          << "%; whole shots guided by the same predictions within 1 ms " << percent(total.guidedShotInMs, total.traces)
+          << "%; shots picked with no prediction within 1 ms " << percent(total.unguidedInMs, total.traces) << "% ("
+          << percent(total.unguidedConfident, total.traces) << "% confident)\n"
           << "  skipped picks named " << total.skippedFound << "/" << total.skipped << " ("
           << percent(total.skippedFound, total.skipped) << "%, goal >= 95%: " << (found >= 0.95 ? "met" : "MISSED")
           << "); of all " << total.plantedSkips

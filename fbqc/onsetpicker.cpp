@@ -56,6 +56,19 @@ constexpr double EarlyLobeShare = 0.5;
 // first break (an air wave rings higher, a spike is shorter still).
 constexpr double ShortLobeShare = 0.55;
 constexpr double LoudShare = 0.2;
+// An onset read from the first lobe's end lies at most this share of half
+// a period before the flank's onset (the first motion hidden in the noise)
+// and at most this share after it.
+constexpr double HiddenShare = 0.35, LateShare = 0.1;
+// A weak trace is judged against the stack of up to this many picked
+// neighbours on each side, when at least MinimumStack of them are usable;
+// lined up within a period / StackReachShare either way.
+constexpr int StackNeighbours = 8;
+constexpr int MinimumStack = 4;
+constexpr double StackReachShare = 8;
+// Samples before an onset louder than this many noise rms are another
+// arrival's ringing.
+constexpr double RingingLead = 2;
 // Neighbouring waveforms are compared over this many periods from half a
 // period before the arrival.
 constexpr double CorrelationPeriods = 2;
@@ -78,6 +91,10 @@ constexpr double SnapExtremeShare = 0.5;
 // A trace of a gather whose pick rings shorter than this share of the
 // shot's period is searched again knowing that period.
 constexpr double ShortPeriodShare = 0.6;
+// A gather's period is measured on every this many traces, from at least
+// this many confident ones.
+constexpr int PeriodSampleStep = 4;
+constexpr int MinimumPeriodSamples = 3;
 // A gather's trace without a prediction is checked against a line through
 // up to this many confident neighbours on each side.
 constexpr int NeighbourPicks = 3;
@@ -444,30 +461,57 @@ OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const
     if (first.sign == 0)
         return pick;
 
-    const double onset = flankOnset(t, first, quiet ? 0 : noiseRms);
+    double onset = flankOnset(t, first, quiet ? 0 : noiseRms);
     const Lobe second = nextLobe(t, first, hi);
-    pick.found = true;
-    pick.polarity = first.sign;
-    pick.onsetMs = t.timeOf(onset);
+    const Lobe third = second.sign != 0 ? nextLobe(t, second, hi) : Lobe();
+    auto endOf = [&](const Lobe &l) {
+        return crossing(l.last, at(t, l.last), l.last + 1 < t.count ? at(t, l.last + 1) : 0);
+    };
+    const double firstEnd = endOf(first);
+    // One whole cycle from the first lobe's end to the third's: the
+    // zero crossings are where the waveform is steepest, so the noise moves
+    // them least.
+    const double cycle = third.sign != 0 ? endOf(third) - firstEnd : NaN;
     // Judged against the noise just before the onset as well: an arrival
     // already growing there (an emergent one, its first cycles hidden) has
     // no confident onset.
     const int lead = std::max(MinimumEnergySamples, periodSamples > 0 ? int(periodSamples) : 2 * energyLength);
-    double leadEnergy = 0;
-    int leadCount = 0;
-    for (int i = std::max(0, int(std::floor(onset)) - lead); i < int(std::floor(onset)); ++i, ++leadCount)
-        leadEnergy += at(t, i) * at(t, i);
-    const double leadRms = leadCount ? std::sqrt(leadEnergy / leadCount) : 0;
-    pick.confidence = first.peakValue / std::max(noiseRms, leadRms);
-    const double firstEnd =
-        crossing(first.last, at(t, first.last), first.last + 1 < t.count ? at(t, first.last + 1) : 0);
-    if (second.sign != 0) {
-        const double secondEnd =
-            crossing(second.last, at(t, second.last), second.last + 1 < t.count ? at(t, second.last + 1) : 0);
-        pick.periodMs = (secondEnd - onset) * dt;
-    } else {
-        pick.periodMs = 2 * (firstEnd - onset) * dt;
+    auto leadRmsBefore = [&](double at0) {
+        double energy = 0;
+        int count = 0;
+        for (int i = std::max(0, int(std::floor(at0)) - lead); i < int(std::floor(at0)); ++i, ++count)
+            energy += at(t, i) * at(t, i);
+        return count ? std::sqrt(energy / count) : 0.0;
+    };
+    // An arrival whose energy builds over its first cycle (its second lobe
+    // as strong as its first or stronger) starts too gently for its flank to
+    // show where: the first motion hides in the noise for a good part of the
+    // first lobe and the flank's extrapolation lands late. Its first lobe's
+    // end does show, half a period after the onset, so the onset is read
+    // there. An impulsive arrival (its first lobe the strongest) starts at
+    // full slope and is read on its flank.
+    // Not where the noise is nil (the flank then shows from its first
+    // sample) nor where something else still rings before the arrival (its
+    // lobes move the first lobe's end).
+    const double halfPeriod = (periodSamples > 0 ? periodSamples : cycle) / 2;
+    // The reading stays within the part of the lobe the noise can hide
+    // before the flank's onset: further off, the lobes taken are not the
+    // arrival's first two (noise before it, or a later arrival after).
+    if (!quiet && second.sign != 0 && second.peakValue >= first.peakValue && halfPeriod > 0 &&
+        leadRmsBefore(onset) <= RingingLead * noiseRms) {
+        const double read = firstEnd - halfPeriod;
+        if (read >= onset - HiddenShare * halfPeriod && read <= onset + LateShare * halfPeriod)
+            onset = read;
     }
+    pick.found = true;
+    pick.polarity = first.sign;
+    pick.onsetMs = t.timeOf(onset);
+    const double leadRms = leadRmsBefore(onset);
+    pick.confidence = first.peakValue / std::max(noiseRms, leadRms);
+    if (second.sign != 0)
+        pick.periodMs = (endOf(second) - onset) * dt;
+    else
+        pick.periodMs = 2 * (firstEnd - onset) * dt;
     switch (s.phase) {
     case PickPhase::Onset:
         pick.timeMs = pick.onsetMs;
@@ -534,6 +578,124 @@ double median(QVector<double> v)
     auto middle = v.begin() + v.size() / 2;
     std::nth_element(v.begin(), middle, v.end());
     return *middle;
+}
+
+// A trace's sample at a fractional index, 0 outside it.
+double sampleAt(const TraceSamples &t, double index)
+{
+    // Bounded in double before converting: a pick far off the trace stays
+    // defined.
+    if (!(index >= 0 && index < t.count - 1))
+        return 0;
+    const int i = int(index);
+    const double f = index - i;
+    return (1 - f) * at(t, i) + f * at(t, i + 1);
+}
+
+// Traces too weak to judge on their own are judged against their
+// neighbours: the waveforms of up to StackNeighbours picked traces on each
+// side, lined up at their picks and stacked (each at unit energy), stand out
+// of the noise where one trace does not. A weak trace whose waveform lines
+// up with that stack a period away from its pick, by the margin better than
+// at its pick, has a skipped pick. Twice: the second time without the
+// skipped picks found, whose traces would pull a run's stack their way.
+void judgeWeakByNeighbours(const ShotGather &gather, const QVector<double> &picksMs, double period, double margin,
+                           const QVector<int> &skip, WaveformCheck *check)
+{
+    const int n = gather.traceCount();
+    const double dt = gather.sampleIntervalMs;
+    const int length = std::max(4, int(std::lround(CorrelationPeriods * period / dt)));
+    const double before = period / 2;
+    const int reach = std::max(1, int(std::lround(period / StackReachShare / dt)));
+    auto hasPick = [&](int i) { return std::isfinite(picksMs[i]) && picksMs[i] > gather.firstSampleMs; };
+    auto weak = [&](int i) { return hasPick(i) && check->traces[i].verdict == WaveformVerdict::TooWeak; };
+    auto stackable = [&](int k) {
+        const WaveformVerdict v = check->traces[k].verdict;
+        return hasPick(k) && skip[k] == 0 && v != WaveformVerdict::OffOnset && v != WaveformVerdict::CycleSkip &&
+               v != WaveformVerdict::NotJudged;
+    };
+    std::vector<double> stack(static_cast<size_t>(length));
+    std::vector<double> window(static_cast<size_t>(length + 2 * reach));
+    // The best normalised correlation of the stack with trace i from
+    // startMs, give or take `reach` samples.
+    auto correlate = [&](const TraceSamples &t, double startMs) {
+        const double first = t.indexOf(startMs) - reach;
+        for (size_t j = 0; j < window.size(); ++j)
+            window[j] = sampleAt(t, first + double(j) * dt / t.sampleIntervalMs);
+        double best = -1;
+        for (int lag = 0; lag <= 2 * reach; ++lag) {
+            double ab = 0, bb = 0;
+            for (int j = 0; j < length; ++j) {
+                const double b = window[size_t(lag + j)];
+                ab += stack[size_t(j)] * b;
+                bb += b * b;
+            }
+            best = std::max(best, bb > 0 ? ab / std::sqrt(bb) : 0.0);
+        }
+        return best;
+    };
+    std::vector<int> side(static_cast<size_t>(n));
+    for (int pass = 0; pass < 2; ++pass) {
+        std::fill(side.begin(), side.end(), 0);
+        for (int i = 0; i < n; ++i) {
+            if (!weak(i))
+                continue;
+            std::fill(stack.begin(), stack.end(), 0.0);
+            int used = 0;
+            for (int k = std::max(0, i - StackNeighbours); k <= std::min(n - 1, i + StackNeighbours); ++k) {
+                if (k == i || !stackable(k))
+                    continue;
+                const TraceSamples t = traceOf(gather, k);
+                const double first = t.indexOf(picksMs[k] - before);
+                double energy = 0;
+                for (int j = 0; j < length; ++j) {
+                    window[size_t(j)] = sampleAt(t, first + j * dt / t.sampleIntervalMs);
+                    energy += window[size_t(j)] * window[size_t(j)];
+                }
+                if (energy <= 0)
+                    continue;
+                for (int j = 0; j < length; ++j)
+                    stack[size_t(j)] += window[size_t(j)] / std::sqrt(energy);
+                ++used;
+            }
+            double stackEnergy = 0;
+            for (double v : stack)
+                stackEnergy += v * v;
+            if (used < MinimumStack || stackEnergy <= 0)
+                continue;
+            for (double &v : stack)
+                v /= std::sqrt(stackEnergy);
+            const TraceSamples t = traceOf(gather, i);
+            const double here = correlate(t, picksMs[i] - before);
+            const double late = correlate(t, picksMs[i] - period - before); // the pick a period late
+            const double early = correlate(t, picksMs[i] + period - before);
+            side[size_t(i)] = late >= here + margin && late >= early ? 1 : early >= here + margin ? -1 : 0;
+        }
+        // One weak trace alone is not a run: the noise lines one up a period
+        // off now and then. A neighbour must be off the same way.
+        auto offAs = [&](int k, int way) {
+            if (k < 0 || k >= n)
+                return false;
+            const WaveformJudgement &j = check->traces[k];
+            return side[size_t(k)] == way ||
+                   (j.verdict == WaveformVerdict::CycleSkip && (j.displacementMs > 0 ? 1 : -1) == way);
+        };
+        for (int i = 0; i < n; ++i) {
+            const int way = side[size_t(i)];
+            if (way == 0 || !(offAs(i - 1, way) || offAs(i + 1, way)))
+                continue;
+            WaveformJudgement &j = check->traces[i];
+            j.verdict = WaveformVerdict::CycleSkip;
+            j.displacementMs = way * period;
+            j.onsetMs = picksMs[i] - way * period;
+        }
+    }
+    // Runs counted again: the weak traces named may extend or join them.
+    check->cycleSkipRuns = 0;
+    for (int i = 0; i < n; ++i)
+        if (check->traces[i].verdict == WaveformVerdict::CycleSkip &&
+            (i == 0 || check->traces[i - 1].verdict != WaveformVerdict::CycleSkip))
+            ++check->cycleSkipRuns;
 }
 
 } // namespace
@@ -714,6 +876,10 @@ WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &pi
             ++check.cycleSkipRuns;
         s = e + 1;
     }
+    // Without a confident onset in the shot there is no period to line the
+    // waveforms up by: its weak traces stay unjudged.
+    if (std::isfinite(period))
+        judgeWeakByNeighbours(gather, picksMs, period, settings.correlationMargin, skip, &check);
     return check;
 }
 
@@ -734,17 +900,38 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         return std::isfinite(predicted(i)) ? pickOnsetNear(trace, predicted(i), s)
                                            : pickOnset(trace, wholeFrom, wholeTo, s);
     };
-    for (int i = 0; i < n; ++i)
-        picks[size_t(i)] = pickOne(i, settings);
-
     // Without a period given, the shot's own (the median of its confident
-    // picks') tells an air wave's or a burst's short lobes from the first
-    // break: traces whose pick rang much shorter are searched again with it.
+    // picks') is measured first on every few traces, and every trace is then
+    // picked knowing it: one trace's lobes measure it roughly, and an
+    // arrival that builds up is read half a period before its first lobe's
+    // end. It also tells an air wave's or a burst's short lobes from the
+    // first break. A shot with too few confident traces in that sample is
+    // picked without it first, then traces whose pick rang much shorter than
+    // the median of all its confident picks are searched again with that.
     OnsetPickerSettings again = settings;
+    auto confidentPeriod = [&](const OnsetPick &p) {
+        return p.found && p.confidence >= settings.minimumConfidence && std::isfinite(p.periodMs);
+    };
     if (!usablePeriod(settings.periodMs)) {
         QVector<double> periods;
+        for (int i = 0; i < n; i += PeriodSampleStep) {
+            const OnsetPick p = pickOne(i, settings);
+            if (confidentPeriod(p))
+                periods.append(p.periodMs);
+        }
+        const double period = median(periods);
+        if (periods.size() >= MinimumPeriodSamples && period > 0)
+            again.periodMs = period;
+    }
+    if (usablePeriod(again.periodMs)) {
+        for (int i = 0; i < n; ++i)
+            picks[size_t(i)] = pickOne(i, again);
+    } else {
+        for (int i = 0; i < n; ++i)
+            picks[size_t(i)] = pickOne(i, settings);
+        QVector<double> periods;
         for (const OnsetPick &p : picks)
-            if (p.found && p.confidence >= settings.minimumConfidence && std::isfinite(p.periodMs))
+            if (confidentPeriod(p))
                 periods.append(p.periodMs);
         const double period = median(periods);
         if (std::isfinite(period) && period > 0) {

@@ -22,7 +22,11 @@ struct ShotGather;
 // the first lobe that clears the noise by a margin that follows the
 // arrival's own strength and whose length fits the wavelet's period
 // (shorter lobes are an air wave or a spike, and are passed over). The
-// onset is where a parabola fitted to that lobe's rising flank leaves zero.
+// onset of an impulsive arrival (its first lobe the strongest) is where a
+// parabola fitted to that lobe's rising flank leaves zero; an arrival whose
+// energy builds over its first cycle starts too gently for its flank to
+// show the start through the noise, and its onset is read half a period
+// (given, or measured over the next lobes) before the first lobe's end.
 // Confidence is the first lobe's peak over the noise's rms, or over the
 // samples just before the onset when they are louder, so an emergent
 // arrival, whose first cycles hide in the noise, is not judged confidently.
@@ -98,9 +102,12 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // each side, in the gather's order against the headers' offsets, or
 // against the trace's position when the offsets are all alike) when the
 // first search was not confident or strays from that time by more than half
-// the window. Without settings.periodMs, traces whose pick rings much
-// shorter than the shot's median period (an air wave near the source) are
-// searched again with that period. predictedMs may be empty. Doubtful picks
+// the window. Without settings.periodMs, the shot's period (the median of
+// the confident picks of every fourth trace) is measured first and every
+// trace picked knowing it; when too few of those are confident, traces
+// whose pick rings much shorter than the median period of all confident
+// picks (an air wave near the source) are searched again with that period.
+// predictedMs may be empty. Doubtful picks
 // are kept with their confidence; traces with nothing in them are not found.
 QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &predictedMs,
                               const OnsetPickerSettings &settings = OnsetPickerSettings());
@@ -155,7 +162,12 @@ struct WaveformCheck
 // sample's time: no pick) against its own onset, searched around the pick,
 // and names runs of picks about one period off their onsets as cycle skips
 // when the neighbouring traces' waveforms, correlated across the run's ends,
-// line up with the onsets rather than with the picks. Traces are neighbours
+// line up with the onsets rather than with the picks. A trace too weak to
+// judge alone is judged against the stack of its picked neighbours'
+// waveforms, lined up at their picks: when its own lines up with that stack
+// a period away from its pick, clearly better than at it, and a neighbour is
+// off the same way, its pick is a cycle skip (in a shot with no confident
+// onset, and so no period, weak traces stay unjudged). Traces are neighbours
 // in the gather's order. picksMs must have one entry per trace.
 WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &picksMs,
                              const WaveformCheckSettings &settings = WaveformCheckSettings());

@@ -9,10 +9,12 @@
 #include "fblayout.h"
 #include "fbtoolrun.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 
 using FbTest::contents;
@@ -180,6 +182,17 @@ private slots:
         }
         QVERIFY2(within2 >= 0.95 * compared, qPrintable(QStringLiteral("%1 of %2").arg(within2).arg(compared)));
         QVERIFY2(confident >= 0.9 * picks.size(), qPrintable(QString::number(confident)));
+        // The header, written after the records, declares them and their
+        // offset range; the records' temporary file is gone.
+        const QByteArray head = contents(picked).left(FbLayout::HeaderSize);
+        const FbFileHeader header = FbLayout::decodeHeader(head.constData(), head.size());
+        QCOMPARE(header.fb_count, picks.size());
+        const auto [least, most] = std::minmax_element(
+            picks.cbegin(), picks.cend(), [](const FbRecord &a, const FbRecord &b) { return a.offset < b.offset; });
+        QCOMPARE(header.min_offset, least->offset);
+        QCOMPARE(header.max_offset, most->offset);
+        QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral(".fbtool-pick-*")}, QDir::Files | QDir::Hidden),
+                 QStringList());
     }
 
     void judgesPicksAgainstTraces_data()

@@ -11,12 +11,15 @@
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QHash>
+#include <QTemporaryFile>
 #include <QThread>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <limits>
 #include <thread>
 #include <vector>
 
@@ -29,6 +32,9 @@ namespace {
 // Shots read ahead of the pickers: each thread has a few to work on while
 // the next ones are read (reading is one thread's job).
 constexpr int ShotsPerThread = 4;
+// The most records an FB file holds: its count and record numbers are
+// 32-bit words.
+constexpr qint64 MaxRecords = std::numeric_limits<qint32>::max();
 
 quint64 keyOf(qint32 ffid, qint32 channel)
 {
@@ -141,6 +147,13 @@ int runPick(const QStringList &args)
     if (p.isSet(firstSample))
         data.setFirstSampleMs(firstSampleMs);
 
+    // An FB file numbers its records and declares their count in 32 bits.
+    if (data.traceCount() > MaxRecords)
+        return fail(QStringLiteral("%1: %2 traces are more than one FB file holds (%3)")
+                        .arg(p.value(seismic))
+                        .arg(data.traceCount())
+                        .arg(MaxRecords));
+
     FbOutputFile file(p.value(output));
     QStringList protect{p.value(seismic)};
     if (p.isSet(geometry))
@@ -148,15 +161,20 @@ int runPick(const QStringList &args)
     if (!file.open(protect))
         return fail(file.errorString());
 
+    // The header's count and offset range are known only after the last
+    // trace: the records go to a temporary file beside the output as they
+    // are made, and follow the header into it at the end.
+    QTemporaryFile records(QFileInfo(p.value(output)).absolutePath() + QStringLiteral("/.fbtool-pick-XXXXXX"));
+    if (!records.open())
+        return fail(
+            QStringLiteral("cannot write a temporary file beside %1: %2").arg(p.value(output), records.errorString()));
+    QByteArray bytes;
+
     const PickQc::OnsetPickerSettings settings;
     const int shots = data.shotCount();
     const int batch = int(threadCount) * ShotsPerThread;
     qint64 confident = 0, doubtful = 0, none = 0, fromGeometry = 0, record = 0;
     qint32 minOffset = std::numeric_limits<qint32>::max(), maxOffset = std::numeric_limits<qint32>::min();
-    // The header's offset range is known only after the last trace: the
-    // records wait in memory, 84 bytes a trace.
-    QByteArray bytes;
-    bytes.reserve(int(std::min<qint64>(data.traceCount(), FbLayout::MaxRecordsPerRead) * FbLayout::RecordSize));
     QElapsedTimer clock;
     clock.start();
     // The next batch of shots is read while the threads pick this one:
@@ -216,14 +234,16 @@ int runPick(const QStringList &args)
                 FbLayout::encodeRecord(r, bytes.data() + at);
             }
         }
+        if (records.write(bytes) != bytes.size())
+            return fail(QStringLiteral("cannot write a temporary file beside %1: %2")
+                            .arg(p.value(output), records.errorString()));
+        bytes.clear();
         if (terminal)
             err << "\rpicking " << (first + count) * 100 / std::max(1, shots) << "%" << Qt::flush;
         gathers.swap(ahead);
     }
     if (terminal)
         err << "\r             \r" << Qt::flush;
-    if (record > FbLayout::MaxRecordsPerRead)
-        return fail(QStringLiteral("%1: %2 traces are more than one FB file holds").arg(p.value(seismic)).arg(record));
     FbFileHeader header;
     header.fb_count = qint32(record);
     header.polarity = 1;
@@ -231,8 +251,23 @@ int runPick(const QStringList &args)
     header.max_offset = record ? maxOffset : 0;
     char headerBytes[FbLayout::HeaderSize];
     FbLayout::encodeHeader(header, headerBytes);
-    if (!file.write(headerBytes, FbLayout::HeaderSize) || !file.write(bytes.constData(), bytes.size()) ||
-        !file.commit())
+    if (!file.write(headerBytes, FbLayout::HeaderSize))
+        return fail(file.errorString());
+    if (!records.flush() || !records.seek(0))
+        return fail(QStringLiteral("cannot read back the temporary file beside %1: %2")
+                        .arg(p.value(output), records.errorString()));
+    // Copied in blocks of whole records: memory stays flat whatever the count.
+    QByteArray block(int(FbLayout::BlockRecords * FbLayout::RecordSize), Qt::Uninitialized);
+    for (qint64 left = records.size(); left > 0;) {
+        const qint64 got = records.read(block.data(), std::min<qint64>(left, block.size()));
+        if (got <= 0)
+            return fail(QStringLiteral("cannot read back the temporary file beside %1: %2")
+                            .arg(p.value(output), records.errorString()));
+        if (!file.write(block.constData(), got))
+            return fail(file.errorString());
+        left -= got;
+    }
+    if (!file.commit())
         return fail(file.errorString());
 
     QTextStream &o = out();
