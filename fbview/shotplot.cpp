@@ -162,6 +162,13 @@ void ShotPlot::setOffsetUnit(const QString &unit)
     refresh(false);
 }
 
+void ShotPlot::setUnits(const PickQc::Units &units)
+{
+    m_units = units;
+    m_unitsKnown = true;
+    refresh(false);
+}
+
 void ShotPlot::setOutlierThreshold(double ms)
 {
     m_thresholdMs = ms;
@@ -331,14 +338,19 @@ void ShotPlot::rebuildLabels()
         // the picks mostly are not; moved to another side when that is taken.
         const Qt::Alignment outward = Qt::AlignBottom | (side == PickQc::Negative ? Qt::AlignLeft : Qt::AlignRight);
         for (int k = 0; k < model.segments && k < PickQc::MaxSegments; ++k) {
-            const double velocity = segmentVelocity(model, k);
-            if (!qIsFinite(velocity))
+            const double fitted = segmentVelocity(model, k);
+            if (!qIsFinite(fitted))
                 continue;
+            // In m/s where the file's units are known: offsets in
+            // centimetres or feet would otherwise read as a hundred times,
+            // or a third again, too fast.
+            const double velocity = m_unitsKnown ? m_units.metresPerSecond(fitted) : fitted;
+            const QString speedUnit = m_unitsKnown ? QStringLiteral("m") : m_unit;
             const double x = (model.knotOffset[k] + model.knotOffset[k + 1]) / 2;
             const double t = (model.knotTime[k] + model.knotTime[k + 1]) / 2;
             const QString speed =
                 velocity >= 100 ? locale.toString(qRound64(velocity)) : locale.toString(velocity, 'g', 3);
-            texts.append({QPointF(sign * x, yOf(side, x, t)), labelText(tr("%1 %2/s").arg(speed, m_unit)), outward});
+            texts.append({QPointF(sign * x, yOf(side, x, t)), labelText(tr("%1 %2/s").arg(speed, speedUnit)), outward});
         }
         // The intercept: the model's time at the source, marked there.
         const double intercept = model.timeAt(0.0);

@@ -52,6 +52,10 @@ public:
     double reductionVelocity() const { return m_velocity; }
     void setOffsetUnit(const QString &unit);
     QString offsetUnit() const { return m_unit; }
+    // The file's units, once known (the QC pass finds the offsets' factor):
+    // each segment's velocity is then written in m/s, whatever unit the
+    // offsets are stored in.
+    void setUnits(const PickQc::Units &units);
     // The outlier threshold the fit used (ms), named in the legend and drawn
     // in residual mode.
     void setOutlierThreshold(double ms);
@@ -99,6 +103,8 @@ private:
     Mode m_mode = Times;
     double m_velocity = 0.0;
     QString m_unit = QStringLiteral("m");
+    PickQc::Units m_units;
+    bool m_unitsKnown = false;
     double m_thresholdMs = 8.0;
     bool m_thresholdDrawn = false; // residual mode with a judged side
     QVector<QPointF> m_partner;

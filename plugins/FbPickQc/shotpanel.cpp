@@ -133,6 +133,7 @@ void ShotPanel::setOrientation(Qt::Orientation orientation)
 void ShotPanel::showFile(const std::shared_ptr<const QcData> &data)
 {
     m_plot->setOutlierThreshold(data->report.settings.outlierMs);
+    m_plot->setUnits(data->report.units);
 }
 
 // Asks for a shot's records and fit; the table and plot keep the shot they

@@ -414,7 +414,7 @@ private slots:
             << QSize(1200, 800) << 4 << "shot 4 > 1004" << QStringList();
         QTest::newRow("plot as SVG, in feet")
             << QStringList{"plot", "--shot", "1", "--offset-unit", "ft"} << "p.svg" << QByteArray("<?xml") << QSize()
-            << 0 << "48 picks" << QStringList{"Signed offset (ft)", " ft/s", "Status 1"};
+            << 0 << "48 picks" << QStringList{"Signed offset (ft)", " m/s", "Status 1"};
         QTest::newRow("residuals as SVG")
             << QStringList{"plot", "--shot", "10", "--residuals"} << "r.svg" << QByteArray("<?xml") << QSize() << 0
             << "1 outlier" << QStringList{"Residual (ms)", "Signed offset (m)"};

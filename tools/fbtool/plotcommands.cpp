@@ -1,5 +1,7 @@
 #include "plotcommands.h"
 
+#include "offsettally.h"
+
 #include "commandline.h"
 
 #include "imageexport.h"
@@ -152,14 +154,13 @@ int runPlot(const QStringList &args)
     const QCommandLineOption residuals(QStringLiteral("residuals"),
                                        QStringLiteral("Plot each pick's residual (time - fitted curve) instead of "
                                                       "its time."));
-    const QCommandLineOption offsetUnit(QStringLiteral("offset-unit"),
-                                        QStringLiteral("The unit of offsets, named on the axis and in velocities "
-                                                       "(default m)."),
-                                        QStringLiteral("U"), QStringLiteral("m"));
     const QCommandLineOption size = sizeOption();
     const QCommandLineOption outlierMs =
         thresholdOption(Threshold::Outlier, QStringLiteral("Outlier threshold in ms, as for qc (default %1)."));
-    cmd.parser.addOptions({shot, ffid, output, reduce, residuals, offsetUnit, size, outlierMs});
+    cmd.parser.addOptions({shot, ffid, output, reduce, residuals, size, outlierMs});
+    // The coordinates' unit names the offset axis; velocities are written
+    // in m/s from it and the offsets' finer unit the shot shows.
+    const UnitOptions units(cmd.parser);
     IndexedFile file;
     if (!file.parse(cmd, args))
         return Failed;
@@ -174,10 +175,10 @@ int runPlot(const QStringList &args)
     double velocity = 0.0;
     if (p.isSet(reduce) && (!toDouble(p.value(reduce), &velocity) || velocity <= 0))
         return fail(QStringLiteral("--reduce: '%1' is not a positive velocity").arg(p.value(reduce)));
-    const QString unit = p.value(offsetUnit).trimmed();
-    if (unit.isEmpty())
-        return fail(QStringLiteral("--offset-unit: the unit is empty"));
     PickQc::Settings settings;
+    if (!units.read(p, &settings.units.metresPerLength, &settings.units.secondsPerTime))
+        return Failed;
+    const QString unit = p.value(units.length).trimmed();
     if (!toDouble(p.value(outlierMs), &settings.outlierMs) || settings.outlierMs < 0)
         return fail(QStringLiteral("--outlier-ms: '%1' is not a time in ms").arg(p.value(outlierMs)));
 
@@ -193,8 +194,14 @@ int runPlot(const QStringList &args)
         return fail(QStringLiteral("shot %1 has too many records to draw").arg(row + 1));
     const PickQc::ShotFit fit = PickQc::fitShot(records, settings);
 
+    PickQc::OffsetTally tally;
+    for (const FbRecord &r : records)
+        tally.add(r);
+    settings.units.offsetFactor = tally.found() ? tally.factor() : 1;
     ShotPlot plot;
-    plot.setOffsetUnit(unit);
+    plot.setOffsetUnit(
+        settings.units.offsetFactor == 1 ? unit : QStringLiteral("1/%1 %2").arg(settings.units.offsetFactor).arg(unit));
+    plot.setUnits(settings.units);
     plot.setOutlierThreshold(settings.outlierMs);
     plot.setReductionVelocity(velocity);
     plot.setMode(p.isSet(residuals) ? ShotPlot::Residuals : ShotPlot::Times);

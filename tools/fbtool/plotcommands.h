@@ -36,7 +36,7 @@ bool writeImage(QwtPlot *plot, const QString &outName, const QSize &pixels, cons
 QCoreApplication *createApplication(int &argc, char **argv);
 
 // "fbtool plot FILE (--shot N | --ffid F) -o OUT [--reduce V] [--residuals]
-// [--offset-unit U] [--size WxH]": one shot as the QC window's shot plot
+// [--length-unit U] [--time-unit U] [--size WxH]": one shot as the QC window's shot plot
 // draws it, written as an image the way the window exports it.
 int runPlot(const QStringList &args);
 
