@@ -165,6 +165,17 @@ bool EditSession::setTime(qint32 record, float ms)
                 p, ok) > 0;
 }
 
+int EditSession::setTimes(const QVector<QPair<qint32, float>> &times, const QString &text, const QString &reason)
+{
+    if (!m_shown || times.isEmpty())
+        return 0;
+    PickQc::EditPlan p = plan();
+    bool ok = true;
+    for (const auto &t : times)
+        ok = ok && p.retime(t.first, t.second, reason);
+    return push(text, p, ok);
+}
+
 int EditSession::shiftShot(int shot, double ms)
 {
     if (!m_shown || shot < 0 || shot >= m_shown->report.index.size() || ms == 0.0 || !std::isfinite(ms))

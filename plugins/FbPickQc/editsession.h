@@ -97,6 +97,10 @@ public:
     int rejectPicks(const QVector<qint32> &records);
     int restorePicks(const QVector<qint32> &records);
     bool setTime(qint32 record, float ms);
+    // Several picks' times set as one step (a line drawn across traces,
+    // suggestions accepted): text names the step in the history, reason
+    // each word in the edit log. Returns the picks changed.
+    int setTimes(const QVector<QPair<qint32, float>> &times, const QString &text, const QString &reason);
     int shiftShot(int shot, double ms);
     // outliers: Outlier findings (record, residual); shot: the shot they
     // are of, or -1 for the file, as the history names the step.
