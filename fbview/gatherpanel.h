@@ -6,9 +6,12 @@
 #include <QWidget>
 
 class GatherView;
+class QActionGroup;
+class QMenu;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QToolButton;
 
 // The traces panel: the gather view under its controls (display, order,
 // one peak per trace, AGC window, gain, clip) in two short columns, about
@@ -21,8 +24,14 @@ class QDoubleSpinBox;
 //   connect(panel->view(), &GatherView::rowClicked, ...);
 //   settings.setValue("traces/scaling", ...panel->view()->scaling()...);
 //
+// Re-picking: a Pick toggle (picking with the left button instead of
+// panning) whose menu says where a picked time snaps to (onset, first peak,
+// first trough, zero crossing, nowhere), and how far it may move; both are
+// remembered in the application's settings.
+//
 // Object names, for tests and style sheets: traceDisplay, traceOrder,
-// tracePerTrace, traceAgc (0: off), traceGain, traceClip; the view is
+// tracePerTrace, traceAgc (0: off), traceGain, traceClip, tracePickMode,
+// traceSnap (the group of snap actions), traceSnapWithin; the view is
 // traceView.
 class GatherPanel : public QWidget
 {
@@ -36,8 +45,13 @@ public:
     // Sets the controls (and so the view) to these, as remembered.
     void setDisplay(GatherRenderer::Display display);
     void setScaling(const GatherRenderer::Scaling &scaling);
+    void setPickMode(bool on);
+    // The Pick button's menu (Snap To), for its owner's actions.
+    QMenu *pickMenu() const { return m_pickMenu; }
 
 private:
+    void applySnap();
+
     void apply();
 
     GatherView *m_view = nullptr;
@@ -47,6 +61,10 @@ private:
     QDoubleSpinBox *m_agc = nullptr;
     QDoubleSpinBox *m_gain = nullptr;
     QDoubleSpinBox *m_clip = nullptr;
+    QToolButton *m_pick = nullptr;
+    QMenu *m_pickMenu = nullptr;
+    QActionGroup *m_snap = nullptr;
+    QDoubleSpinBox *m_within = nullptr;
     bool m_setting = false; // controls being set from outside
 };
 

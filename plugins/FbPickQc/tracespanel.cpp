@@ -6,6 +6,7 @@
 #include "latestjob.h"
 #include "shotloader.h"
 #include "tracedataset.h"
+#include "tracerepicker.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -81,6 +82,10 @@ TracesPanel::TracesPanel(QcDocument *document, QWidget *parent) : QWidget(parent
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_status);
     layout->addWidget(m_progressRow);
+    // Re-picking from the traces: its menu among the gather's controls, its progress under ours.
+    m_repicker = new TraceRepicker(document, m_gather, this);
+    layout->addWidget(m_repicker->progressRow());
+    connect(m_repicker, &TraceRepicker::message, this, &TracesPanel::message);
     layout->addWidget(m_gather, 1);
 
     m_openJob = new LatestJob(LatestJob::Serial, this);
@@ -135,6 +140,7 @@ void TracesPanel::openTraces(const QString &path, double firstSampleMs)
                 return;
             }
             m_data = std::move(result.data);
+            m_repicker->setDataSet(m_data);
             m_firstSampleMs = firstSampleMs;
             m_hasMatch = false;
             m_matchedFile.clear();
@@ -234,6 +240,7 @@ void TracesPanel::requestShot()
         m_shotJob->cancel();
         m_shownShot = shot;
         m_shotStatus.clear();
+        m_repicker->clearShot();
         view()->clear();
         showStatus();
         emit shotShown(shot);
@@ -273,6 +280,7 @@ void TracesPanel::showShot(const std::shared_ptr<const TracesShot> &shot)
         return;
     m_shownShot = shot->shot;
     m_firstRecord = shot->loaded.table.firstRecord;
+    m_repicker->clearShot();
     if (shot->traceShot < 0) {
         m_shotStatus = tr("Shot ffid %1 has no traces in the data set.").arg(shot->ffid);
         view()->clear(m_shotStatus);
@@ -283,6 +291,7 @@ void TracesPanel::showShot(const std::shared_ptr<const TracesShot> &shot)
     } else {
         const QVector<FbRecord> &records = shot->loaded.table.records;
         view()->setShot(shot->gather, records, shot->loaded.table.fit, shot->rowTrace);
+        m_repicker->setShot(shot->shot, m_firstRecord);
         QSet<int> picked;
         qint64 withoutTrace = 0;
         for (int trace : shot->rowTrace) {

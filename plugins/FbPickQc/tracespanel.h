@@ -14,6 +14,7 @@ class LatestJob;
 class QLabel;
 class QProgressBar;
 class TraceDataSet;
+class TraceRepicker;
 struct TracesShot;
 
 // The shot records under the QC window's picks: the gather of the shot the
@@ -28,6 +29,9 @@ struct TracesShot;
 // Each shot the document shows is read off the UI thread (the latest shot
 // wins) with its records as the edits leave them, and matched trace by
 // trace; the whole file is matched once per data set and FB file.
+//
+// Picks are changed from the traces by the TraceRepicker (the view's
+// gestures and keys, suggestions), as edits of the document's session.
 //
 // Selection goes through the document: a click on a picked trace asks the
 // document to select that record; the record the document selects is
@@ -46,6 +50,7 @@ public:
 
     GatherPanel *gatherPanel() const { return m_gather; }
     GatherView *view() const;
+    TraceRepicker *repicker() const { return m_repicker; }
 
     // firstSampleMs NaN: the format's own time of the first sample.
     void openTraces(const QString &path, double firstSampleMs = qQNaN());
@@ -76,6 +81,7 @@ private:
 
     QcDocument *m_document;
     GatherPanel *m_gather = nullptr;
+    TraceRepicker *m_repicker = nullptr;
     QLabel *m_status = nullptr;
     QWidget *m_progressRow = nullptr;
     QProgressBar *m_progress = nullptr;
