@@ -640,9 +640,14 @@ void GatherView::setSelectedRow(int row)
 
 bool GatherView::pickEvent(QEvent *event)
 {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick && type != QEvent::MouseMove &&
+        type != QEvent::MouseButtonRelease)
+        return false;
     const auto *mouse = static_cast<QMouseEvent *>(event);
-    switch (event->type()) {
+    switch (type) {
     case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: // picks again rather than showing the whole shot
         if (mouse->button() != Qt::LeftButton)
             return false;
         m_stroking = true;

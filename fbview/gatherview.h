@@ -39,7 +39,8 @@ class QwtPlotMarker;
 // Re-picking: in pick mode a left click sets the clicked trace's pick and a
 // left drag sets the pick of every trace the line crosses, each time moved
 // onto its trace's waveform as setSnap() says; the middle button still pans
-// and the wheel still zooms. With the view focused, Up and Down move the
+// and the wheel still zooms (a left double click picks too, rather than
+// showing the whole shot). With the view focused, Up and Down move the
 // selected pick a sample earlier or later, Delete asks to reject it and
 // Insert to restore it. The view changes no pick itself: it says what the
 // user asked through timesPicked(), rejectRequested() and restoreRequested(),
