@@ -148,13 +148,16 @@ private slots:
     void suggestions_data()
     {
         QTest::addColumn<QString>("action");
-        QTest::newRow("this shot") << "traceRepickShot";
-        QTest::newRow("the file") << "traceRepickFile";
+        QTest::addColumn<int>("shot");
+        QTest::newRow("this shot") << "traceRepickShot" << SkipShot;
+        QTest::newRow("a clean shot: none") << "traceRepickShot" << 0;
+        QTest::newRow("the file") << "traceRepickFile" << SkipShot;
     }
     void suggestions()
     {
         QFETCH(QString, action);
-        QScopedPointer<FbPickQcWindow> window(openWindow());
+        QFETCH(int, shot);
+        QScopedPointer<FbPickQcWindow> window(openWindow(shot));
         GatherView *view = window->findChild<GatherView *>(QStringLiteral("traceView"));
         auto *repicker = window->findChild<TracesPanel *>()->repicker();
         EditSession *session = window->document()->session();
@@ -163,6 +166,11 @@ private slots:
 
         window->findChild<QAction *>(action)->trigger();
         QTRY_VERIFY(!repicker->isSuggesting());
+        if (shot != SkipShot) {
+            QCOMPARE(repicker->suggestionCount(), 0);
+            QVERIFY(!window->findChild<QAction *>(QStringLiteral("traceAcceptSuggestions"))->isEnabled());
+            return;
+        }
         QSet<int> suggested;
         for (const PickQc::Suggestion &s : view->suggestions()) {
             suggested.insert(before.at(s.row).channel);
@@ -190,8 +198,8 @@ private:
     static constexpr int SkipShot = 1, SkipFirst = 10, SkipLast = 15;
     static constexpr double SampleMs = 0.5; // the generated traces' interval
 
-    // The window on the line with its traces open and the skipped shot shown.
-    FbPickQcWindow *openWindow()
+    // The window on the line with its traces open and shot (the skipped one unless said) shown.
+    FbPickQcWindow *openWindow(int shot = SkipShot)
     {
         SorvBaseUtil::setProjectValue(FbPickQcWindow::projectKey("tracesPath"), QString());
         auto *window = new FbPickQcWindow;
@@ -207,11 +215,13 @@ private:
         panel->openTraces(m_sgy);
         if (!traces.wait(30000 * FBTEST_TIME_FACTOR))
             qWarning("no traces shown");
-        traces.clear();
-        window->goToShot(SkipShot);
-        if (!QTest::qWaitFor([&] { return !traces.isEmpty() && traces.last().at(0).toInt() == SkipShot; },
+        if (panel->shownShot() != shot) {
+            traces.clear();
+            window->goToShot(shot);
+        }
+        if (!QTest::qWaitFor([&] { return !traces.isEmpty() && traces.last().at(0).toInt() == shot; },
                              30000 * FBTEST_TIME_FACTOR))
-            qWarning("the skipped shot's traces not shown");
+            qWarning("the shot's traces not shown");
         if (window->isCompact())
             window->findChild<QTabWidget *>(QStringLiteral("panelTabs"))->setCurrentWidget(panel);
         GatherView *view = panel->view();
