@@ -695,12 +695,14 @@ void GatherView::finishStroke(const QPoint &pos)
         const int trace = traceAt(pos);
         if (trace < 0)
             return;
+        // Read before selecting: selecting may scroll the pick into view.
+        add(trace, canvasMap(yLeft).invTransform(pos.y()));
+        showPicked(rows, times);
         selectTrace(trace);
         emit traceClicked(trace);
         const int row = rowOfTrace(trace);
         if (row >= 0)
             emit rowClicked(row);
-        add(trace, canvasMap(yLeft).invTransform(pos.y()));
         if (!rows.isEmpty())
             emit timesPicked(rows, times, Gesture::Click);
         return;
@@ -714,8 +716,20 @@ void GatherView::finishStroke(const QPoint &pos)
             continue;
         add(trace, b.x() == a.x() ? a.y() : a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x()));
     }
-    if (!rows.isEmpty())
-        emit timesPicked(rows, times, Gesture::Drag);
+    if (rows.isEmpty())
+        return;
+    showPicked(rows, times);
+    emit timesPicked(rows, times, Gesture::Drag);
+}
+
+void GatherView::showPicked(const QVector<int> &rows, const QVector<double> &timesMs)
+{
+    // Shown at once, before the edited records come back: the picks stand
+    // where they were drawn, and a held key steps on from there.
+    for (int i = 0; i < rows.size(); ++i)
+        m_records[rows.at(i)].fb_time = float(timesMs.at(i));
+    rebuildMarks();
+    replot();
 }
 
 bool GatherView::keyEvent(QKeyEvent *event)
@@ -733,11 +747,7 @@ bool GatherView::keyEvent(QKeyEvent *event)
             return false;
         const double moved = time + (event->key() == Qt::Key_Up ? -step : step);
         emit timesPicked({row}, {moved}, Gesture::Nudge);
-        // Shown at once, so that a held key steps on from here before the
-        // edited records come back.
-        m_records[row].fb_time = float(moved);
-        rebuildMarks();
-        replot();
+        showPicked({row}, {moved});
         return true;
     }
     case Qt::Key_Delete:

@@ -172,6 +172,7 @@ private:
     bool keyEvent(QKeyEvent *event);
     // The stroke from press to pos: the picks it sets, snapped.
     void finishStroke(const QPoint &pos);
+    void showPicked(const QVector<int> &rows, const QVector<double> &timesMs);
     void rebuildSuggestions();
 
     ShotGather m_gather;

@@ -55,9 +55,14 @@ private slots:
         QTest::addColumn<int>("lastChannel");
         QTest::addColumn<double>("drawnOffMs"); // drawn this far from the true first break
         QTest::addColumn<double>("toleranceMs");
-        QTest::newRow("click late on a clean trace") << false << 4 << 4 << 3.0 << SampleMs;
-        QTest::newRow("click early on a skipped trace") << false << SkipFirst + 1 << SkipFirst + 1 << -3.0 << SampleMs;
-        QTest::newRow("drag across the cycle skip") << true << SkipFirst - 1 << SkipLast + 1 << 2.0 << 1.0;
+        QTest::addColumn<int>("snap"); // chosen in the Pick menu
+        const int onset = int(PickQc::SnapMode::Onset);
+        QTest::newRow("click late on a clean trace") << false << 4 << 4 << 3.0 << SampleMs << onset;
+        QTest::newRow("click early on a skipped trace")
+            << false << SkipFirst + 1 << SkipFirst + 1 << -3.0 << SampleMs << onset;
+        QTest::newRow("drag across the cycle skip") << true << SkipFirst - 1 << SkipLast + 1 << 2.0 << 1.0 << onset;
+        QTest::newRow("click, snapping off: where clicked")
+            << false << 4 << 4 << 3.0 << SampleMs << int(PickQc::SnapMode::None);
     }
     void pickFromTraces()
     {
@@ -66,6 +71,7 @@ private slots:
         QFETCH(int, lastChannel);
         QFETCH(double, drawnOffMs);
         QFETCH(double, toleranceMs);
+        QFETCH(int, snap);
         QScopedPointer<FbPickQcWindow> window(openWindow());
         GatherView *view = window->findChild<GatherView *>(QStringLiteral("traceView"));
         EditSession *session = window->document()->session();
@@ -74,8 +80,20 @@ private slots:
 
         window->findChild<QToolButton *>(QStringLiteral("tracePickMode"))->click();
         QVERIFY(view->pickMode());
+        for (QAction *mode : window->findChild<QActionGroup *>(QStringLiteral("traceSnap"))->actions())
+            if (mode->data().toInt() == snap)
+                mode->trigger();
+        QCOMPARE(int(view->snap().mode), snap);
         const std::shared_ptr<const QcData> judgedBefore = window->document()->data();
         const int a = rowOf(before, firstChannel), b = rowOf(before, lastChannel);
+        // Zoomed in on the arrivals, as one picks.
+        view->setTimeWindow(truth.at(a).fb_time - 20, truth.at(b).fb_time + 20);
+        // Unsnapped, a time lands where it was drawn, within a pixel.
+        const bool snapped = snap != int(PickQc::SnapMode::None);
+        const double aimedMs = snapped ? 0.0 : drawnOffMs;
+        if (!snapped)
+            toleranceMs = std::max(toleranceMs, std::abs(view->canvasMap(QwtPlot::yLeft).invTransform(1) -
+                                                         view->canvasMap(QwtPlot::yLeft).invTransform(0)));
         const QPoint from = view->canvasPoint(view->traceOfRow(a), truth.at(a).fb_time + drawnOffMs);
         const QPoint to = view->canvasPoint(view->traceOfRow(b), truth.at(b).fb_time + drawnOffMs);
         QTest::mousePress(view->canvas(), Qt::LeftButton, Qt::NoModifier, from);
@@ -86,7 +104,7 @@ private slots:
         QTRY_COMPARE(session->undoStack()->count(), 1);
         const QVector<FbRecord> after = session->records(SkipShot);
         for (int row = a; row <= b; ++row)
-            QVERIFY2(std::abs(after.at(row).fb_time - truth.at(row).fb_time) <= toleranceMs,
+            QVERIFY2(std::abs(after.at(row).fb_time - truth.at(row).fb_time - aimedMs) <= toleranceMs,
                      qPrintable(QStringLiteral("channel %1: %2 ms, true %3 ms")
                                     .arg(after.at(row).channel)
                                     .arg(double(after.at(row).fb_time))
