@@ -6,7 +6,13 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
+#include <QActionGroup>
+#include <QMenu>
+#include <QSettings>
+#include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -14,6 +20,10 @@ namespace {
 // from a hundredth to a hundred times a trace spacing.
 constexpr double MaxAgcMs = 10000, MinScale = 0.01, MaxScale = 100;
 constexpr int ComboCharacters = 5;
+// A picked time snaps at most this far (ms).
+constexpr double MaxSnapWithinMs = 200;
+const char *const SnapModeKey = "traces/snapMode";
+const char *const SnapWithinKey = "traces/snapWithinMs";
 
 QDoubleSpinBox *spinBox(const QString &name, const QString &prefix, double low, double high, double value,
                         const QString &toolTip)
@@ -66,6 +76,38 @@ GatherPanel::GatherPanel(QWidget *parent) : QWidget(parent)
                      tr("Amplitudes beyond this many trace spacings are cut"));
     m_clip->setSingleStep(0.25);
 
+    m_pick = new QToolButton;
+    m_pick->setObjectName(QStringLiteral("tracePickMode"));
+    m_pick->setText(tr("Pick"));
+    m_pick->setCheckable(true);
+    m_pick->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    m_pick->setToolTip(tr("Pick on the traces: a click sets the trace's pick, a drag sets the picks along the line "
+                          "drawn, each snapped to the waveform. The middle button pans, the wheel zooms. Keys: Up "
+                          "and Down move the selected pick a sample earlier or later, Delete rejects it, Insert "
+                          "restores it."));
+    // Where a picked time snaps to: a choice in the Pick button's menu,
+    // so that picking costs the controls no more width.
+    const QSettings settings;
+    const int savedMode = settings.value(QLatin1String(SnapModeKey), int(PickQc::SnapMode::Onset)).toInt();
+    m_pickMenu = new QMenu(this);
+    QMenu *snapMenu = m_pickMenu->addMenu(tr("Snap To"));
+    m_snap = new QActionGroup(this);
+    m_snap->setObjectName(QStringLiteral("traceSnap"));
+    for (int mode = 0; mode < PickQc::SnapModeCount; ++mode) {
+        QAction *action = snapMenu->addAction(PickQc::snapModeName(PickQc::SnapMode(mode)));
+        action->setCheckable(true);
+        action->setData(mode);
+        action->setChecked(mode == savedMode || (mode == 0 && (savedMode < 0 || savedMode >= PickQc::SnapModeCount)));
+        m_snap->addAction(action);
+    }
+    m_pick->setMenu(m_pickMenu);
+    m_pick->setPopupMode(QToolButton::MenuButtonPopup);
+    m_within = spinBox(QStringLiteral("traceSnapWithin"), tr("±"), 0, MaxSnapWithinMs,
+                       settings.value(QLatin1String(SnapWithinKey), PickQc::SnapSettings::DefaultWithinMs).toDouble(),
+                       tr("A picked time moves at most this many ms to snap"));
+    m_within->setSuffix(tr(" ms"));
+    m_within->setDecimals(1);
+
     auto *controls = m_controls = new QGridLayout;
     controls->setContentsMargins(0, 0, 0, 0);
     // Two columns, so the panel is about as narrow as the view can be.
@@ -75,6 +117,9 @@ GatherPanel::GatherPanel(QWidget *parent) : QWidget(parent)
     controls->addWidget(m_agc, 1, 1);
     controls->addWidget(m_gain, 2, 0);
     controls->addWidget(m_clip, 2, 1);
+    // Re-picking in one more row: the toggle, and how far a time snaps.
+    controls->addWidget(m_pick, 3, 0);
+    controls->addWidget(m_within, 3, 1);
     m_view = new GatherView;
     auto *layout = m_layout = new QBoxLayout(QBoxLayout::TopToBottom, this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -86,6 +131,26 @@ GatherPanel::GatherPanel(QWidget *parent) : QWidget(parent)
     connect(m_perTrace, &QCheckBox::toggled, this, &GatherPanel::apply);
     for (QDoubleSpinBox *box : {m_agc, m_gain, m_clip})
         connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, &GatherPanel::apply);
+    connect(m_pick, &QToolButton::toggled, m_view, &GatherView::setPickMode);
+    connect(m_snap, &QActionGroup::triggered, this, &GatherPanel::applySnap);
+    connect(m_within, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, &GatherPanel::applySnap);
+    applySnap();
+}
+
+void GatherPanel::applySnap()
+{
+    PickQc::SnapSettings snap;
+    snap.mode = PickQc::SnapMode(m_snap->checkedAction() ? m_snap->checkedAction()->data().toInt() : 0);
+    snap.withinMs = m_within->value();
+    m_view->setSnap(snap);
+    QSettings settings;
+    settings.setValue(QLatin1String(SnapModeKey), int(snap.mode));
+    settings.setValue(QLatin1String(SnapWithinKey), snap.withinMs);
+}
+
+void GatherPanel::setPickMode(bool on)
+{
+    m_pick->setChecked(on);
 }
 
 void GatherPanel::apply()

@@ -6,11 +6,14 @@
 #include <QWidget>
 
 class GatherView;
+class QActionGroup;
 class QBoxLayout;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QGridLayout;
+class QMenu;
+class QToolButton;
 
 // The traces panel: the gather view under its controls (display, order,
 // one peak per trace, AGC window, gain, clip) in two short columns, about
@@ -23,8 +26,14 @@ class QGridLayout;
 //   connect(panel->view(), &GatherView::rowClicked, ...);
 //   settings.setValue("traces/scaling", ...panel->view()->scaling()...);
 //
+// Re-picking: a Pick toggle (picking with the left button instead of
+// panning) whose menu says where a picked time snaps to (onset, first peak,
+// first trough, zero crossing, nowhere), and how far it may move; both are
+// remembered in the application's settings.
+//
 // Object names, for tests and style sheets: traceDisplay, traceOrder,
-// tracePerTrace, traceAgc (0: off), traceGain, traceClip; the view is
+// tracePerTrace, traceAgc (0: off), traceGain, traceClip, tracePickMode,
+// traceSnap (the group of snap actions), traceSnapWithin; the view is
 // traceView.
 class GatherPanel : public QWidget
 {
@@ -41,8 +50,13 @@ public:
     // The controls in one column right of the view rather than above it,
     // for a panel short of height.
     void setControlsBeside(bool beside);
+    void setPickMode(bool on);
+    // The Pick button's menu (Snap To), for its owner's actions.
+    QMenu *pickMenu() const { return m_pickMenu; }
 
 private:
+    void applySnap();
+
     void apply();
 
     GatherView *m_view = nullptr;
@@ -54,6 +68,10 @@ private:
     QDoubleSpinBox *m_agc = nullptr;
     QDoubleSpinBox *m_gain = nullptr;
     QDoubleSpinBox *m_clip = nullptr;
+    QToolButton *m_pick = nullptr;
+    QMenu *m_pickMenu = nullptr;
+    QActionGroup *m_snap = nullptr;
+    QDoubleSpinBox *m_within = nullptr;
     bool m_setting = false; // controls being set from outside
 };
 

@@ -12,6 +12,8 @@
 #include <qwt_scale_map.h>
 #include <qwt_symbol.h>
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QPainter>
 #include <QWheelEvent>
@@ -26,7 +28,8 @@ namespace {
 
 // Drawing order, lowest first: the traces, the selected trace's line, the
 // fitted curve, the picks, their rings and the selected pick on top.
-constexpr double TracesZ = 0, TraceMarkZ = 10, ModelZ = 20, PicksZ = 30, RingsZ = 31, PickMarkZ = 100;
+constexpr double TracesZ = 0, TraceMarkZ = 10, ModelZ = 20, PicksZ = 30, RingsZ = 31, SuggestedZ = 32, PickMarkZ = 100,
+                 StrokeZ = 110;
 const QColor ModelColor(30, 80, 200);
 const QColor SelectionColor(0, 0, 160);
 
@@ -151,10 +154,21 @@ GatherView::GatherView(QWidget *parent) : ViewPlot(parent)
     m_pickMark->setZ(PickMarkZ);
     m_pickMark->attach(this);
 
-    auto *panner = new QwtPlotPanner(canvas());
-    panner->setMouseButton(Qt::LeftButton);
+    const QColor suggested = StatusColors::suggestion();
+    m_suggested = scatter(
+        this, new QwtSymbol(QwtSymbol::Diamond, QBrush(suggested), QPen(suggested.darker(150), 1), QSize(11, 11)),
+        SuggestedZ);
+    m_stroke = new QwtPlotCurve;
+    m_stroke->setPen(SelectionColor, 1.5, Qt::DashLine);
+    m_stroke->setZ(StrokeZ);
+    m_stroke->attach(this);
+
+    m_panner = new QwtPlotPanner(canvas());
+    m_panner->setMouseButton(Qt::LeftButton);
     panWithMiddleButton();
     canvas()->installEventFilter(this);
+    // Keys nudge, reject and restore the selected pick.
+    canvas()->setFocusPolicy(Qt::StrongFocus);
     trackWith([this](const QPoint &pos) { return readoutAt(pos); });
     clear();
 }
@@ -179,6 +193,12 @@ QVector<int> GatherView::matchByChannel(const ShotGather &gather, const QVector<
 void GatherView::setShot(const ShotGather &gather, const QVector<FbRecord> &records, const PickQc::ShotFit &fit,
                          const QVector<int> &rowTrace)
 {
+    // The same traces again (their picks edited): keep the zoom, the
+    // selection and the scaled traces, so that picking goes on in place.
+    const bool sameTraces = m_hasShot && gather.ffid == m_gather.ffid &&
+                            gather.samplesPerTrace == m_gather.samplesPerTrace &&
+                            gather.headers.size() == m_gather.headers.size() && gather.samples == m_gather.samples;
+    const QVector<double> oldOffsets = m_pickOffset;
     m_gather = gather;
     m_records = records;
     m_fit = fit;
@@ -202,6 +222,15 @@ void GatherView::setShot(const ShotGather &gather, const QVector<FbRecord> &reco
     }
     m_hasShot = true;
     m_message = traces == 0 ? tr("Shot ffid %1 has no traces in the data set.").arg(gather.ffid) : QString();
+    const auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
+    if (sameTraces && m_shown &&
+        std::equal(oldOffsets.cbegin(), oldOffsets.cend(), m_pickOffset.cbegin(), m_pickOffset.cend(), same)) {
+        rebuildMarks();
+        updateTitles();
+        replot();
+        return;
+    }
+    m_suggestions.clear();
     m_selectedTrace = -1;
     // The last shot's traces must not show under this one's picks.
     m_shown.reset();
@@ -222,6 +251,7 @@ void GatherView::clear(const QString &message)
     m_traceRow.clear();
     m_pickOffset.clear();
     m_hasShot = false;
+    m_suggestions.clear();
     m_message = message.isEmpty() ? tr("No traces are open.") : message;
     m_selectedTrace = -1;
     ++m_wanted; // a scaling under way is not shown
@@ -360,17 +390,33 @@ double GatherView::traceOffset(int trace) const
     return std::isfinite(pick) ? pick : std::isfinite(header) ? header : 0.0;
 }
 
+double GatherView::traceX(int trace) const
+{
+    return m_scaling.order == GatherRenderer::Order::ByChannel ? double(m_gather.headers.at(trace).channel)
+                                                               : traceOffset(trace);
+}
+
 double GatherView::shownTime(int trace, double timeMs) const
 {
     return GatherRenderer::reducedTime(timeMs, traceOffset(trace), m_velocity);
 }
 
+double GatherView::recordedTime(int trace, double shownMs) const
+{
+    // The reduction is a shift per trace.
+    return shownMs + (shownMs - shownTime(trace, shownMs));
+}
+
+QPoint GatherView::canvasPoint(int trace, double timeMs) const
+{
+    if (trace < 0 || trace >= m_gather.traceCount())
+        return QPoint(-1, -1);
+    return QPoint(qRound(canvasMap(xBottom).transform(traceX(trace))),
+                  qRound(canvasMap(yLeft).transform(shownTime(trace, timeMs))));
+}
+
 void GatherView::rebuildMarks()
 {
-    const bool byChannel = m_scaling.order == GatherRenderer::Order::ByChannel;
-    const auto traceX = [&](int trace) {
-        return byChannel ? double(m_gather.headers.at(trace).channel) : traceOffset(trace);
-    };
     QVector<QPointF> byClass[3];
     QVector<QPointF> rings;
     m_points.fill(QPointF(0, qQNaN()), m_records.size());
@@ -404,7 +450,37 @@ void GatherView::rebuildMarks()
         std::sort(line.begin(), line.end(), [](const QPointF &a, const QPointF &b) { return a.x() < b.x(); });
         m_model[side]->setSamples(line);
     }
+    rebuildSuggestions();
     updateSelection();
+}
+
+void GatherView::rebuildSuggestions()
+{
+    QVector<QPointF> points;
+    for (const PickQc::Suggestion &s : qAsConst(m_suggestions)) {
+        const int trace = traceOfRow(s.row);
+        if (trace >= 0 && trace < m_gather.traceCount())
+            points.append(QPointF(traceX(trace), shownTime(trace, s.newMs)));
+    }
+    m_suggested->setSamples(points);
+}
+
+void GatherView::setSuggestions(const QVector<PickQc::Suggestion> &suggestions)
+{
+    m_suggestions = suggestions;
+    rebuildSuggestions();
+    replot();
+}
+
+void GatherView::setPickMode(bool on)
+{
+    m_pickMode = on;
+    m_stroking = false;
+    m_stroke->setSamples(QVector<QPointF>());
+    // The left button picks instead of panning; the middle one still pans.
+    m_panner->setEnabled(!on);
+    canvas()->setCursor(on ? Qt::CrossCursor : Qt::ArrowCursor);
+    replot();
 }
 
 void GatherView::updateSelection()
@@ -562,8 +638,145 @@ void GatherView::setSelectedRow(int row)
     selectTrace(traceOfRow(row));
 }
 
+bool GatherView::pickEvent(QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick && type != QEvent::MouseMove &&
+        type != QEvent::MouseButtonRelease)
+        return false;
+    const auto *mouse = static_cast<QMouseEvent *>(event);
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: // picks again rather than showing the whole shot
+        if (mouse->button() != Qt::LeftButton)
+            return false;
+        m_stroking = true;
+        m_strokeStart = mouse->pos();
+        canvas()->setFocus(Qt::MouseFocusReason);
+        return true;
+    case QEvent::MouseMove:
+        if (!m_stroking)
+            return false;
+        m_stroke->setSamples(QVector<QPointF>{invTransformed(m_strokeStart), invTransformed(mouse->pos())});
+        replot();
+        return true;
+    case QEvent::MouseButtonRelease:
+        if (mouse->button() != Qt::LeftButton || !m_stroking)
+            return false;
+        m_stroking = false;
+        m_stroke->setSamples(QVector<QPointF>());
+        finishStroke(mouse->pos());
+        replot();
+        return true;
+    default:
+        return false;
+    }
+}
+
+QPointF GatherView::invTransformed(const QPoint &canvasPos) const
+{
+    return QPointF(canvasMap(xBottom).invTransform(canvasPos.x()), canvasMap(yLeft).invTransform(canvasPos.y()));
+}
+
+void GatherView::finishStroke(const QPoint &pos)
+{
+    if (!m_shown || m_gather.traceCount() == 0)
+        return;
+    QVector<int> rows;
+    QVector<double> times;
+    const auto add = [&](int trace, double shownMs) {
+        const int row = rowOfTrace(trace);
+        if (row < 0)
+            return;
+        rows.append(row);
+        times.append(PickQc::snapDrawn(PickQc::traceOf(m_gather, trace), recordedTime(trace, shownMs), m_snap));
+    };
+    if ((pos - m_strokeStart).manhattanLength() < QApplication::startDragDistance()) {
+        const int trace = traceAt(pos);
+        if (trace < 0)
+            return;
+        // Read before selecting: selecting may scroll the pick into view.
+        add(trace, canvasMap(yLeft).invTransform(pos.y()));
+        showPicked(rows, times);
+        selectTrace(trace);
+        emit traceClicked(trace);
+        const int row = rowOfTrace(trace);
+        if (row >= 0)
+            emit rowClicked(row);
+        if (!rows.isEmpty())
+            emit timesPicked(rows, times, Gesture::Click);
+        return;
+    }
+    // Every trace between the stroke's ends, at the line's time there.
+    const QPointF a = invTransformed(m_strokeStart), b = invTransformed(pos);
+    const double low = std::min(a.x(), b.x()), high = std::max(a.x(), b.x());
+    for (int trace = 0; trace < m_gather.traceCount(); ++trace) {
+        const double x = traceX(trace);
+        if (x < low || x > high)
+            continue;
+        add(trace, b.x() == a.x() ? a.y() : a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x()));
+    }
+    if (rows.isEmpty())
+        return;
+    showPicked(rows, times);
+    emit timesPicked(rows, times, Gesture::Drag);
+}
+
+void GatherView::showPicked(const QVector<int> &rows, const QVector<double> &timesMs)
+{
+    // Shown at once, before the edited records come back: the picks stand
+    // where they were drawn, and a held key steps on from there.
+    for (int i = 0; i < rows.size(); ++i)
+        m_records[rows.at(i)].fb_time = float(timesMs.at(i));
+    rebuildMarks();
+    replot();
+}
+
+bool GatherView::keyEvent(QKeyEvent *event)
+{
+    const int row = selectedRow();
+    if (row < 0 || event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
+        return false;
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down: {
+        // Time runs down: Up is a sample earlier.
+        const double time = m_records.at(row).fb_time;
+        const double step = m_gather.sampleIntervalMs;
+        if (!std::isfinite(time) || !(step > 0))
+            return false;
+        const double moved = time + (event->key() == Qt::Key_Up ? -step : step);
+        emit timesPicked({row}, {moved}, Gesture::Nudge);
+        showPicked({row}, {moved});
+        return true;
+    }
+    case Qt::Key_Delete:
+        emit rejectRequested(row);
+        return true;
+    case Qt::Key_Insert:
+        emit restoreRequested(row);
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool GatherView::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == canvas() && event->type() == QEvent::ShortcutOverride) {
+        // The view's keys act on its pick before the window's shortcuts.
+        auto *key = static_cast<QKeyEvent *>(event);
+        const int k = key->key();
+        if (selectedRow() >= 0 && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) &&
+            (k == Qt::Key_Up || k == Qt::Key_Down || k == Qt::Key_Delete || k == Qt::Key_Insert)) {
+            key->accept();
+            return true;
+        }
+    }
+    if (watched == canvas() && event->type() == QEvent::KeyPress && keyEvent(static_cast<QKeyEvent *>(event)))
+        return true;
+    if (watched == canvas() && m_pickMode && pickEvent(event))
+        return true;
     if (watched == canvas() && event->type() == QEvent::Wheel) {
         const auto *wheel = static_cast<QWheelEvent *>(event);
         const double steps = wheel->angleDelta().y() / 120.0;

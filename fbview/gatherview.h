@@ -3,6 +3,7 @@
 
 #include "fblayout.h"
 #include "gatherrenderer.h"
+#include "repick.h"
 #include "shotfit.h"
 
 #include "viewplot.h"
@@ -15,7 +16,9 @@
 #include <thread>
 
 class GatherItem;
+class QKeyEvent;
 class QwtPlotCurve;
+class QwtPlotPanner;
 class QwtPlotMarker;
 
 // One shot's traces under its picks (object name "traceView"): wiggle,
@@ -32,6 +35,18 @@ class QwtPlotMarker;
 // left or middle drag pans, a double click shows the whole shot again, a
 // click selects the trace under the mouse, and the mouse's channel, offset,
 // time and amplitude show beside it.
+//
+// Re-picking: in pick mode a left click sets the clicked trace's pick and a
+// left drag sets the pick of every trace the line crosses, each time moved
+// onto its trace's waveform as setSnap() says; the middle button still pans
+// and the wheel still zooms (a left double click picks too, rather than
+// showing the whole shot). With the view focused, Up and Down move the
+// selected pick a sample earlier or later, Delete asks to reject it and
+// Insert to restore it. The view changes no pick itself: it says what the
+// user asked through timesPicked(), rejectRequested() and restoreRequested(),
+// and shows the records it is given next. Only records on a trace can be
+// set (a trace without a record has no pick to change). Proposed times
+// (setSuggestions()) stand beside their picks in StatusColors::suggestion().
 //
 //   view->setShot(gather, records, PickQc::fitShot(records, settings));
 //   connect(view, &GatherView::rowClicked, table, &PickTable::selectRow);
@@ -88,6 +103,26 @@ public:
     int traceOfRow(int row) const;
     int rowOfTrace(int trace) const;
 
+    // Re-picking (see above); pick mode off at first, snapping to the onset.
+    void setPickMode(bool on);
+    bool pickMode() const { return m_pickMode; }
+    void setSnap(const PickQc::SnapSettings &snap) { m_snap = snap; }
+    PickQc::SnapSettings snap() const { return m_snap; }
+    // New times proposed for records of the shot shown (rows); setShot()
+    // of another shot drops them.
+    void setSuggestions(const QVector<PickQc::Suggestion> &suggestions);
+    const QVector<PickQc::Suggestion> &suggestions() const { return m_suggestions; }
+    // What is shown: the gather and its records.
+    const ShotGather &gather() const { return m_gather; }
+    const QVector<FbRecord> &records() const { return m_records; }
+    const PickQc::ShotFit &fit() const { return m_fit; }
+    // The canvas pixel of a trace at a time (not reduced): where a user
+    // clicks to pick it there.
+    QPoint canvasPoint(int trace, double timeMs) const;
+
+    enum class Gesture { Click, Drag, Nudge };
+    Q_ENUM(Gesture)
+
     // Each record's trace by channel: the first trace of the record's channel.
     static QVector<int> matchByChannel(const ShotGather &gather, const QVector<FbRecord> &records);
 
@@ -104,6 +139,11 @@ signals:
     void rowClicked(int row);
     // The scaled traces are shown.
     void ready();
+    // The user set these records' (rows of the shot) times, in ms, by one
+    // gesture: one edit.
+    void timesPicked(const QVector<int> &rows, const QVector<double> &timesMs, GatherView::Gesture gesture);
+    void rejectRequested(int row);
+    void restoreRequested(int row);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -123,7 +163,17 @@ private:
     void placeWholeShot();
     void placeTime(double t0, double t1);
     double traceOffset(int trace) const;
+    double traceX(int trace) const;
     double shownTime(int trace, double timeMs) const;
+    // A shown (maybe reduced) time of a trace as recorded.
+    double recordedTime(int trace, double shownMs) const;
+    bool pickEvent(QEvent *event);
+    QPointF invTransformed(const QPoint &canvasPos) const;
+    bool keyEvent(QKeyEvent *event);
+    // The stroke from press to pos: the picks it sets, snapped.
+    void finishStroke(const QPoint &pos);
+    void showPicked(const QVector<int> &rows, const QVector<double> &timesMs);
+    void rebuildSuggestions();
 
     ShotGather m_gather;
     QVector<FbRecord> m_records;
@@ -155,6 +205,15 @@ private:
     QwtPlotMarker *m_traceMark = nullptr;
     QwtPlotMarker *m_pickMark = nullptr;
     QVector<QPointF> m_points; // per record
+
+    bool m_pickMode = false;
+    PickQc::SnapSettings m_snap;
+    QwtPlotPanner *m_panner = nullptr; // the left button's
+    bool m_stroking = false;
+    QPoint m_strokeStart;
+    QwtPlotCurve *m_stroke = nullptr;
+    QVector<PickQc::Suggestion> m_suggestions;
+    QwtPlotCurve *m_suggested = nullptr;
 };
 
 #endif // GATHERVIEW_H

@@ -21,4 +21,9 @@ QColor varyingSource()
     return QColor(255, 0, 0, 255);
 }
 
+QColor suggestion()
+{
+    return QColor(255, 140, 0, 255);
+}
+
 } // namespace StatusColors

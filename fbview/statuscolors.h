@@ -27,6 +27,10 @@ QColor mark(FbColumns::PickClass pickClass);
 // The text of a source value that is not constant within its shot.
 QColor varyingSource();
 
+// A new time proposed for a pick, drawn beside the pick until accepted:
+// opaque orange, apart from every status colour.
+QColor suggestion();
+
 } // namespace StatusColors
 
 #endif // STATUSCOLORS_H

@@ -9,6 +9,7 @@
 #include "shotrecords.h"
 #include "tracefiller.h"
 #include "tracedataset.h"
+#include "tracerepicker.h"
 #include "waveformqc.h"
 
 #include <QDir>
@@ -103,6 +104,11 @@ TracesPanel::TracesPanel(QcDocument *document, QWidget *parent) : QWidget(parent
     m_filler = new TraceFiller(document, view(), this);
     layout->addWidget(m_filler->progressRow());
     connect(m_filler, &TraceFiller::message, this, &TracesPanel::message);
+
+    // Re-picking from the traces: its menu among the gather's controls, its progress under ours.
+    m_repicker = new TraceRepicker(document, m_gather, this);
+    layout->addWidget(m_repicker->progressRow());
+    connect(m_repicker, &TraceRepicker::message, this, &TracesPanel::message);
     layout->addWidget(m_gather, 1);
 
     m_openJob = new LatestJob(LatestJob::Serial, this);
@@ -171,6 +177,7 @@ void TracesPanel::openTraces(const TracesSource &source)
             m_data = std::move(result.data);
             m_source = source;
             m_filler->setDataSet(m_data, source.match);
+            m_repicker->setDataSet(m_data);
             m_hasMatch = false;
             m_matchedFile.clear();
             m_waveformData.reset();
@@ -364,6 +371,7 @@ void TracesPanel::requestShot()
         m_shotJob->cancel();
         m_shownShot = shot;
         m_shotStatus.clear();
+        m_repicker->clearShot();
         view()->clear();
         showStatus();
         emit shotShown(shot);
@@ -406,6 +414,7 @@ void TracesPanel::showShot(const std::shared_ptr<const TracesShot> &shot)
     m_shownShot = shot->shot;
     m_firstRecord = shot->loaded.table.firstRecord;
     m_filler->setShot(-1, ShotGather(), {});
+    m_repicker->clearShot();
     if (shot->traceShot < 0) {
         m_shotStatus = tr("Shot ffid %1 has no traces in the data set.").arg(shot->ffid);
         view()->clear(m_shotStatus);
@@ -417,6 +426,7 @@ void TracesPanel::showShot(const std::shared_ptr<const TracesShot> &shot)
         const QVector<FbRecord> &records = shot->loaded.table.records;
         view()->setShot(shot->gather, records, shot->loaded.table.fit, shot->rowTrace);
         m_filler->setShot(shot->shot, shot->gather, shot->rowTrace);
+        m_repicker->setShot(shot->shot, m_firstRecord);
         QSet<int> picked;
         qint64 withoutTrace = 0;
         for (int trace : shot->rowTrace) {

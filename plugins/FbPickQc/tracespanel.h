@@ -17,6 +17,8 @@ class QLabel;
 class QProgressBar;
 class TraceDataSet;
 class TraceFiller;
+
+class TraceRepicker;
 struct TracesShot;
 
 // The shot records under the QC window's picks: the gather of the shot the
@@ -46,6 +48,9 @@ struct TracesShot;
 // first breaks) join the problem list through the document; whenever the
 // document shows other verdicts (an edit judged, new thresholds), they are
 // judged again.
+
+// Picks are changed from the traces by the TraceRepicker (the view's
+// gestures and keys, suggestions), as edits of the document's session.
 //
 // Selection goes through the document: a click on a picked trace asks the
 // document to select that record; the record the document selects is
@@ -67,6 +72,8 @@ public:
     GatherPanel *gatherPanel() const { return m_gather; }
     GatherView *view() const;
     TraceFiller *filler() const { return m_filler; }
+
+    TraceRepicker *repicker() const { return m_repicker; }
 
     void openTraces(const TracesSource &source);
     // firstSampleMs NaN: the format's own time of the first sample.
@@ -108,6 +115,8 @@ private:
     QcDocument *m_document;
     GatherPanel *m_gather = nullptr;
     TraceFiller *m_filler = nullptr;
+
+    TraceRepicker *m_repicker = nullptr;
     QLabel *m_status = nullptr;
     QString m_statusText;
     // Short of height: the status on one line, the gather's controls beside it.
