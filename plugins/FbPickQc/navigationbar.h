@@ -32,9 +32,17 @@ class NavigationBar : public WrappingRow
     Q_OBJECT
 
 public:
+    // The groups' widths in font heights, room for their texts in English
+    // and in Chinese, so that both wrap alike: the shot and its steps, the
+    // problem steps and the thresholds, the trailing group.
+    static constexpr int ShotEms = 23;
+    static constexpr int StepsEms = 33;
+    static constexpr int TrailingEms = 26;
+
     NavigationBar(QcDocument *document, ProblemPanel *problems, QWidget *scope);
 
-    // A group to end the bar with (the plot's controls), or none.
+    // A group to end the bar with (the plot's controls), or none; it is
+    // given TrailingEms of width.
     void setTrailing(QWidget *group);
     // Shows the document's thresholds without judging again.
     void showThresholds(const PickQc::Settings &settings);
