@@ -2,6 +2,7 @@
 
 #include "editsession.h"
 #include "gatherview.h"
+#include "messageline.h"
 #include "navigationbar.h"
 #include "pickeditor.h"
 #include "problempanel.h"
@@ -18,7 +19,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
-#include <QLabel>
 #include <QLineEdit>
 #include <QResizeEvent>
 #include <QSet>
@@ -127,11 +127,7 @@ void FbPickQcWindow::buildUi()
     m_actions = new QcActions(this, &m_document, m_shotPanel, m_surveyPanel, m_tracesPanel, m_editor);
     m_navigation = new NavigationBar(&m_document, m_problemPanel, this);
 
-    m_message = new QLabel;
-    m_message->setObjectName(QStringLiteral("messageLabel"));
-    m_message->setWordWrap(true);
-    m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_message->hide();
+    m_message = new MessageLine;
 
     // The progress takes the summary's place while a file loads, so that
     // the panes keep their size and nothing is laid out again.
@@ -159,7 +155,7 @@ void FbPickQcWindow::buildUi()
     layout->addWidget(m_placement, 1);
     layout->addWidget(m_bottom);
 
-    connect(&m_document, &QcDocument::message, this, &FbPickQcWindow::showMessage);
+    connect(&m_document, &QcDocument::message, m_message, &MessageLine::showMessage);
     connect(&m_document, &QcDocument::thresholdsShown, this, [this](const PickQc::Settings &settings) {
         keep(outlierKey, settings.outlierMs);
         keep(reciprocityKey, settings.reciprocityMs);
@@ -168,7 +164,7 @@ void FbPickQcWindow::buildUi()
         keep(outlierKey, outlierMs);
         keep(reciprocityKey, reciprocityMs);
     });
-    connect(m_actions, &QcActions::message, this, &FbPickQcWindow::showMessage);
+    connect(m_actions, &QcActions::message, m_message, &MessageLine::showMessage);
     connect(&m_document, &QcDocument::editsReset, m_editor, &PickEditor::setData);
     connect(&m_document, &QcDocument::fileShown, this, &FbPickQcWindow::showFile);
     connect(&m_document, &QcDocument::verdictsChanged, this, &FbPickQcWindow::updateButtons);
@@ -179,11 +175,11 @@ void FbPickQcWindow::buildUi()
     });
     connect(&m_document, &QcDocument::surveyShown, this, &FbPickQcWindow::updateButtons);
     connect(&m_document, &QcDocument::loadFinished, this, &FbPickQcWindow::loadFinished);
-    connect(m_shotPanel, &ShotPanel::shotNote, this, &FbPickQcWindow::showShotNote);
+    connect(m_shotPanel, &ShotPanel::shotNote, m_message, &MessageLine::showShotNote);
     connect(m_problemPanel, &ProblemPanel::orderChosen, this,
             [this](int order) { keep(ProblemPanel::orderKey, order); });
-    connect(m_editor, &PickEditor::message, this, &FbPickQcWindow::showMessage);
-    connect(m_tracesPanel, &TracesPanel::message, this, &FbPickQcWindow::showMessage);
+    connect(m_editor, &PickEditor::message, m_message, &MessageLine::showMessage);
+    connect(m_tracesPanel, &TracesPanel::message, m_message, &MessageLine::showMessage);
     // The traces reduce time as the shot plot does, so that picks line up in both.
     if (auto *velocity = m_shotPanel->controls()->findChild<QLineEdit *>(QStringLiteral("reductionVelocity")))
         connect(velocity, &QLineEdit::editingFinished, this, [this, velocity] {
@@ -326,39 +322,11 @@ void FbPickQcWindow::openFile(const QString &fileName)
     m_document.open(fileName);
 }
 
-bool FbPickQcWindow::isLoading() const
-{
-    return m_document.isLoading();
-}
-
-void FbPickQcWindow::cancelLoading()
-{
-    m_document.cancel();
-}
-
 void FbPickQcWindow::reject()
 {
     if (!m_editor->mayDiscardEdits([this] { close(); }))
         return;
     SorvDialog::reject();
-}
-
-void FbPickQcWindow::showMessage(const QString &text, bool error)
-{
-    m_shotNote = false;
-    m_message->setText(text);
-    m_message->setStyleSheet(error ? QStringLiteral("color: #b00000; font-weight: bold;")
-                                   : QStringLiteral("color: #805000;"));
-    m_message->setVisible(!text.isEmpty());
-}
-
-void FbPickQcWindow::showShotNote(const QString &text)
-{
-    // A note about the shot shown before goes with it; others stay.
-    if (text.isEmpty() && !m_shotNote)
-        return;
-    showMessage(text, false);
-    m_shotNote = !text.isEmpty();
 }
 
 void FbPickQcWindow::keep(const char *name, const QVariant &value)
@@ -376,6 +344,5 @@ void FbPickQcWindow::keep(const char *name, const QVariant &value)
     const QString note = tr("The project folder %1 cannot be written: the thresholds and the file are kept for "
                             "this run only.")
                              .arg(QDir::toNativeSeparators(dir));
-    const bool error = m_message->styleSheet().contains(QLatin1String("bold"));
-    showMessage(m_message->text().isEmpty() ? note : m_message->text() + QLatin1Char(' ') + note, error);
+    m_message->append(note);
 }

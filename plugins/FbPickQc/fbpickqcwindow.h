@@ -11,7 +11,7 @@ class NavigationBar;
 class PickEditor;
 class ProblemPanel;
 class QcActions;
-class QLabel;
+class MessageLine;
 class QSplitter;
 class QStackedWidget;
 class QTabWidget;
@@ -67,8 +67,8 @@ public:
     void openRemembered();
     // Starts loading fileName; the current file stays shown until it is done.
     void openFile(const QString &fileName);
-    void cancelLoading();
-    bool isLoading() const;
+    void cancelLoading() { m_document.cancel(); }
+    bool isLoading() const { return m_document.isLoading(); }
 
     QcDocument *document() { return &m_document; }
     // The loaded file, or null before the first load succeeds.
@@ -108,8 +108,6 @@ private:
     void placePanels(bool compact, bool controlsInCorner);
     void updateButtons();
     void showFile(const std::shared_ptr<const QcData> &data, bool newFile);
-    void showMessage(const QString &text, bool error);
-    void showShotNote(const QString &text);
     void updateTitle();
     // Keeps a value for the project, and says once when the project folder
     // cannot keep it.
@@ -118,7 +116,6 @@ private:
     QcDocument m_document;
     bool m_compact = false;
     bool m_controlsInCorner = false;
-    bool m_shotNote = false; // the message line speaks of the shot shown
 
     ShotPanel *m_shotPanel = nullptr;
     ProblemPanel *m_problemPanel = nullptr;
@@ -132,7 +129,7 @@ private:
     NavigationBar *m_navigation = nullptr;
     QcActions *m_actions = nullptr;
 
-    QLabel *m_message = nullptr;
+    MessageLine *m_message = nullptr;
     StatusArea *m_bottom = nullptr;
 };
 
