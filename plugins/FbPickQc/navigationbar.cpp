@@ -32,8 +32,6 @@ QWidget *group(const QList<QWidget *> &widgets)
     layout->setContentsMargins(0, 0, 0, 0);
     for (QWidget *w : widgets)
         layout->addWidget(w);
-    // Room a group is given beyond its needs goes after it.
-    layout->addStretch(1);
     return box;
 }
 
@@ -91,8 +89,8 @@ NavigationBar::NavigationBar(QcDocument *document, ProblemPanel *problems, QWidg
     // window breaks only between them.
     m_groups = {group({new QLabel(tr("Shot:")), m_shotCombo, m_first, m_previous, m_next, m_last}),
                 group({m_previousProblem, m_nextProblem, m_outlierSpin, m_reciprocitySpin})};
-    m_groups.at(0)->setMinimumWidth(ShotEms * fontMetrics().height());
-    m_groups.at(1)->setMinimumWidth(StepsEms * fontMetrics().height());
+    setRoom(m_groups.at(0), ShotEms * fontMetrics().height());
+    setRoom(m_groups.at(1), StepsEms * fontMetrics().height());
     setTrailing(nullptr);
 
     const auto goTo = [this](int shot) { m_document->goTo(shot, QcDocument::Target()); };
@@ -127,7 +125,7 @@ NavigationBar::NavigationBar(QcDocument *document, ProblemPanel *problems, QWidg
 void NavigationBar::setTrailing(QWidget *trailing)
 {
     if (trailing)
-        trailing->setMinimumWidth(TrailingEms * fontMetrics().height());
+        setRoom(trailing, TrailingEms * fontMetrics().height());
     setGroups(trailing ? m_groups + QList<QWidget *>{trailing} : m_groups);
 }
 

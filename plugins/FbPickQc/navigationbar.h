@@ -42,7 +42,7 @@ public:
     NavigationBar(QcDocument *document, ProblemPanel *problems, QWidget *scope);
 
     // A group to end the bar with (the plot's controls), or none; it is
-    // given TrailingEms of width.
+    // given TrailingEms of room.
     void setTrailing(QWidget *group);
     // Shows the document's thresholds without judging again.
     void showThresholds(const PickQc::Settings &settings);

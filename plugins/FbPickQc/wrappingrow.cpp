@@ -19,9 +19,18 @@ void WrappingRow::setGroups(const QList<QWidget *> &groups)
     arrange(width() > 0 ? width() : QWIDGETSIZE_MAX, true);
 }
 
+namespace {
+const char *const RoomProperty = "wrappingRowRoom";
+}
+
+void WrappingRow::setRoom(QWidget *group, int width)
+{
+    group->setProperty(RoomProperty, width);
+}
+
 int WrappingRow::widthOf(const QWidget *group)
 {
-    return qMax(group->sizeHint().width(), group->minimumWidth());
+    return qMax(group->sizeHint().width(), group->property(RoomProperty).toInt());
 }
 
 QSize WrappingRow::sizeHint() const
