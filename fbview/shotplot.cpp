@@ -59,6 +59,30 @@ QwtText labelText(const QString &text)
     return label;
 }
 
+// A legend that keeps the height it once needed at the plot's width, so
+// that an entry gained or lost (the outliers', as thresholds change) does
+// not resize the canvas above it. Qwt's layout sizes the legend by its
+// height for a width.
+class SteadyLegend : public QwtLegend
+{
+public:
+    int heightForWidth(int width) const override
+    {
+        const int needed = QwtLegend::heightForWidth(width);
+        const int plotWidth = parentWidget() ? parentWidget()->width() : width;
+        if (plotWidth != m_plotWidth) {
+            m_plotWidth = plotWidth;
+            m_kept = 0;
+        }
+        m_kept = qMax(m_kept, needed);
+        return m_kept;
+    }
+
+private:
+    mutable int m_plotWidth = -1;
+    mutable int m_kept = 0;
+};
+
 } // namespace
 
 ShotPlot::ShotPlot(QWidget *parent) : ViewPlot(parent)
@@ -102,7 +126,7 @@ ShotPlot::ShotPlot(QWidget *parent) : ViewPlot(parent)
     m_selection->setZ(SelectionZ);
     m_selection->attach(this);
     m_selection->setVisible(false);
-    insertLegend(new QwtLegend, QwtPlot::BottomLegend);
+    insertLegend(new SteadyLegend, QwtPlot::BottomLegend);
 
     m_zoomer = new QwtPlotZoomer(canvas());
     m_zoomer->setRubberBandPen(QPen(Qt::darkBlue));

@@ -198,6 +198,81 @@ int EditSession::rejectOutliers(const QVector<PickQc::Finding> &outliers, int sh
                 p, ok);
 }
 
+std::function<EditSession::Planned(const Progress &)> EditSession::planFileOutliers() const
+{
+    if (!m_shown)
+        return {};
+    PickQc::EditPlan p = plan();
+    return [p, data = m_shown, before = m_edits](const Progress &progress) mutable {
+        Planned planned;
+        planned.before = before;
+        const PickQc::FindingList &outliers = data->report.findings(PickQc::Kind::Outlier);
+        QVector<qint32> findingShots;
+        {
+            PickQc::FindingList::Reader reader(outliers);
+            while (const PickQc::Finding *f = reader.next()) {
+                if (findingShots.isEmpty() || findingShots.last() != f->shot)
+                    findingShots.append(f->shot);
+            }
+        }
+        std::sort(findingShots.begin(), findingShots.end());
+        planned.shotsOfFindings = std::unique(findingShots.begin(), findingShots.end()) - findingShots.begin();
+        if (!progress.reportPercent(10))
+            return Planned();
+        if (!p.rejectOutliers(outliers, data->report.settings.outlierMs)) {
+            planned.error = p.errorString();
+            return planned;
+        }
+        if (!progress.reportPercent(70))
+            return Planned();
+        const QVector<PickChange> changes = p.changes();
+        planned.picks = changes.size();
+        planned.text = tr("Reject outliers of the file (%n)", "", int(planned.picks));
+        planned.after = before;
+        for (const PickChange &c : changes) {
+            if (c.after.isEmpty())
+                planned.after.remove(c.record);
+            else
+                planned.after.insert(c.record, c.after);
+            const int shot = PickQc::QcSession::shotOf(data->report.index, c.record);
+            if (shot >= 0 && (planned.shots.isEmpty() || planned.shots.last() != shot))
+                planned.shots.append(shot);
+        }
+        std::sort(planned.shots.begin(), planned.shots.end());
+        planned.shots.erase(std::unique(planned.shots.begin(), planned.shots.end()), planned.shots.end());
+        progress.reportPercent(100);
+        return planned;
+    };
+}
+
+qint64 EditSession::pushPlanned(Planned planned)
+{
+    if (!planned.error.isEmpty()) {
+        emit failed(planned.error);
+        return 0;
+    }
+    // Same edits share their data: a step planned over edits that changed
+    // since would undo those changes.
+    if (!planned.before.isSharedWith(m_edits) && planned.before != m_edits) {
+        emit failed(tr("The picks were edited while the step was planned: nothing was changed. Try again."));
+        return 0;
+    }
+    if (planned.picks == 0)
+        return 0;
+    const qint64 n = planned.picks;
+    m_stack.push(new PickEditCommand(this, planned.text, std::move(planned.before), std::move(planned.after),
+                                     std::move(planned.shots), n));
+    return n;
+}
+
+void EditSession::applyEdits(const PickEdits &edits, const QVector<qint32> &shots)
+{
+    m_edits = edits;
+    m_pending = true;
+    emit picksChanged(shots);
+    startJudging();
+}
+
 void EditSession::applyChanges(const QVector<PickChange> &changes, bool after)
 {
     QVector<qint32> shots;

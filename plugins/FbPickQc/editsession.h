@@ -3,6 +3,7 @@
 
 #include "latestjob.h"
 #include "pickedit.h"
+#include "progress.h"
 #include "pickeditcommand.h"
 #include "qcloader.h"
 #include "qcsession.h"
@@ -10,6 +11,7 @@
 #include <QObject>
 #include <QUndoStack>
 
+#include <functional>
 #include <memory>
 
 // The picks a user changes in the QC window, over one loaded file: a sparse
@@ -40,6 +42,12 @@
 // restore brings their picks back, so undoing every edit gives the
 // verdicts of the file again. Failures of judging (a full disk for
 // findings) are said by judgeFailed().
+//
+// Large actions (every outlier of the file) are planned off the UI thread:
+// planFileOutliers() takes what the plan needs, the returned function runs
+// on a worker, and pushPlanned() makes its result one step on the UI
+// thread. Such a step keeps the edits before and after it whole, so that
+// doing and undoing it costs the same however many picks it changes.
 //
 // Usage:
 //   EditSession session;
@@ -106,6 +114,26 @@ public:
     // are of, or -1 for the file, as the history names the step.
     int rejectOutliers(const QVector<PickQc::Finding> &outliers, int shot);
 
+    // An action planned off the UI thread, to push as one step.
+    struct Planned
+    {
+        QString text;               // the step's name in the history
+        QString error;              // why the plan failed; empty when it did not
+        PickEdits before;           // the edits it was planned over
+        PickEdits after;            // the edits once it is done
+        QVector<qint32> shots;      // the shots it changes (ascending)
+        qint64 picks = 0;           // the picks it changes
+        qint64 shotsOfFindings = 0; // the shots its findings came from
+    };
+    // The rejection of every outlier the shown verdicts hold, as a function
+    // for any thread (empty when there is no file); it stops early, with an
+    // empty plan, when progress is cancelled.
+    std::function<Planned(const Progress &progress)> planFileOutliers() const;
+    // Pushes a plan as one step and returns the picks it changes: 0 when it
+    // changes none, failed (said by failed()), or was planned over other
+    // edits than those that stand now (said by failed() too).
+    qint64 pushPlanned(Planned planned);
+
 signals:
     // The records of these shots (ascending) changed.
     void picksChanged(const QVector<qint32> &shots);
@@ -118,6 +146,8 @@ signals:
 private:
     friend class PickEditCommand;
     void applyChanges(const QVector<PickChange> &changes, bool after);
+    // A planned step done or undone: the edits become edits whole.
+    void applyEdits(const PickEdits &edits, const QVector<qint32> &shots);
     // A plan over the edits as they stand.
     PickQc::EditPlan plan() const;
     // Pushes one command for the picks the plan changed; returns how many.

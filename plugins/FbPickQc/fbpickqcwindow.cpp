@@ -2,45 +2,30 @@
 
 #include "editsession.h"
 #include "gatherview.h"
-#include "imageexport.h"
+#include "messageline.h"
+#include "navigationbar.h"
 #include "pickeditor.h"
-#include "problemmodel.h"
 #include "problempanel.h"
-#include "qccsv.h"
-#include "qcsummary.h"
-#include "summarystack.h"
-#include "wrappingrow.h"
-#include "shotlistmodel.h"
-#include "shotlistview.h"
+#include "qcactions.h"
 #include "shotpanel.h"
 #include "shotplot.h"
-#include "surveymap.h"
+#include "statusarea.h"
 #include "surveypanel.h"
-#include "tracesdialog.h"
 #include "tracespanel.h"
 
 #include <sorvbaseutil.h>
 #include <sorvprojectmanager.h>
 
-#include <QComboBox>
-#include <QDoubleSpinBox>
-#include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
 #include <QMenuBar>
-#include <QProgressBar>
-#include <QPushButton>
+#include <QLineEdit>
 #include <QResizeEvent>
 #include <QSet>
-#include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QToolButton>
 #include <QTranslator>
 #include <QUndoStack>
 #include <QVBoxLayout>
@@ -55,12 +40,6 @@ const QString browsedFileKey = QStringLiteral("BrowseFBFile_BrowseFBFileDialog_f
 const char *const outlierKey = "outlierMs";
 const char *const reciprocityKey = "reciprocityMs";
 const char *const fileKey = "fbName";
-// The shot records under the picks, and the time of their first sample
-// when the user set it (absent: the format's).
-const char *const tracesKey = "tracesPath";
-const char *const firstSampleKey = "tracesFirstSampleMs";
-// How they are read and matched (TracesSource's map).
-const char *const tracesReadingKey = "tracesReading";
 
 // What a plot keeps on any screen: room for its picks and a title on one line.
 const QSize PlotMinimum(320, 200);
@@ -73,35 +52,6 @@ double threshold(const QVariant &kept, double fallback)
     bool ok = false;
     const double ms = kept.toDouble(&ok);
     return ok && std::isfinite(ms) && ms > 0.0 ? ms : fallback;
-}
-
-// A kept time that may be zero or negative; NaN when none was kept.
-double keptTime(const QVariant &kept)
-{
-    bool ok = false;
-    const double ms = kept.toDouble(&ok);
-    return ok && std::isfinite(ms) ? ms : qQNaN();
-}
-
-QToolButton *navButton(const QString &objectName, const QString &text, const QString &toolTip)
-{
-    auto *button = new QToolButton;
-    button->setObjectName(objectName);
-    button->setText(text);
-    button->setToolTip(toolTip);
-    button->setAutoRaise(true);
-    return button;
-}
-
-// A row of widgets without margins, as one group of a WrappingRow.
-QWidget *group(const QList<QWidget *> &widgets)
-{
-    auto *box = new QWidget;
-    auto *layout = new QHBoxLayout(box);
-    layout->setContentsMargins(0, 0, 0, 0);
-    for (QWidget *w : widgets)
-        layout->addWidget(w);
-    return box;
 }
 
 } // namespace
@@ -141,9 +91,7 @@ FbPickQcWindow::FbPickQcWindow(QWidget *parent) : SorvDialog(parent)
     buildUi();
     updateTitle();
     updateButtons();
-    const TracesSource traces = keptTraces();
-    if (!traces.path.isEmpty())
-        m_tracesPanel->openTraces(traces);
+    m_actions->reopenTraces();
     resize(1400, 900);
     rememberGeometry(QStringLiteral("FbPickQcWindow"));
 }
@@ -176,37 +124,14 @@ void FbPickQcWindow::buildUi()
     m_editor = new PickEditor(this, m_shotPanel->table(), m_shotPanel->tableModel());
     m_document.setSession(m_editor->session());
 
-    auto *menuBar = new QMenuBar(this);
-    buildMenus(menuBar);
+    m_actions = new QcActions(this, &m_document, m_shotPanel, m_surveyPanel, m_tracesPanel, m_editor);
+    m_navigation = new NavigationBar(&m_document, m_problemPanel, this);
 
-    m_message = new QLabel;
-    m_message->setObjectName(QStringLiteral("messageLabel"));
-    m_message->setWordWrap(true);
-    m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_message->hide();
+    m_message = new MessageLine;
 
-    m_loadingRow = new QWidget;
-    m_progress = new QProgressBar;
-    m_progress->setObjectName(QStringLiteral("loadProgress"));
-    m_progress->setRange(0, 100);
-    auto *cancel = new QPushButton(tr("Cancel"));
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    auto *loading = new QHBoxLayout(m_loadingRow);
-    loading->setContentsMargins(0, 0, 0, 0);
-    loading->addWidget(new QLabel(tr("Judging the picks...")));
-    loading->addWidget(m_progress, 1);
-    loading->addWidget(cancel);
-
-    m_summary = new QLabel;
-    m_summary->setObjectName(QStringLiteral("summaryLabel"));
-    m_summary->setWordWrap(true);
-    m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // The progress takes the summary's place while a file loads, so that
     // the panes keep their size and nothing is laid out again.
-    m_bottom = new SummaryStack;
-    m_bottom->addWidget(m_summary);
-    m_bottom->addWidget(m_loadingRow);
-    m_bottom->addWidget(m_editor->taskRow());
+    m_bottom = new StatusArea(&m_document, m_editor->taskRow());
 
     m_panes = new QSplitter(Qt::Horizontal);
     m_panes->setObjectName(QStringLiteral("panes"));
@@ -222,52 +147,49 @@ void FbPickQcWindow::buildUi()
     m_placement->setMinimumSize(2 * PlotMinimum.width(), PlotMinimum.height());
 
     auto *layout = new QVBoxLayout(this);
-    layout->setMenuBar(menuBar);
-    layout->addWidget(buildNavigation());
+    layout->setMenuBar(m_actions->menuBar());
+    layout->addWidget(m_navigation);
     m_compact = true; // so that the first placing places
     placePanels(false, false);
     layout->addWidget(m_message);
     layout->addWidget(m_placement, 1);
     layout->addWidget(m_bottom);
 
-    connect(cancel, &QPushButton::clicked, this, &FbPickQcWindow::cancelLoading);
-    connect(&m_document, &QcDocument::progressChanged, m_progress, &QProgressBar::setValue);
-    connect(&m_document, &QcDocument::stateChanged, this, &FbPickQcWindow::showState);
-    connect(&m_document, &QcDocument::message, this, &FbPickQcWindow::showMessage);
-    connect(&m_document, &QcDocument::thresholdsShown, this, &FbPickQcWindow::showThresholds);
+    connect(&m_document, &QcDocument::message, m_message, &MessageLine::showMessage);
+    connect(&m_document, &QcDocument::thresholdsShown, this, [this](const PickQc::Settings &settings) {
+        keep(outlierKey, settings.outlierMs);
+        keep(reciprocityKey, settings.reciprocityMs);
+    });
+    connect(m_navigation, &NavigationBar::thresholdsChosen, this, [this](double outlierMs, double reciprocityMs) {
+        keep(outlierKey, outlierMs);
+        keep(reciprocityKey, reciprocityMs);
+    });
+    connect(m_actions, &QcActions::message, m_message, &MessageLine::showMessage);
     connect(&m_document, &QcDocument::editsReset, m_editor, &PickEditor::setData);
     connect(&m_document, &QcDocument::fileShown, this, &FbPickQcWindow::showFile);
-    connect(&m_document, &QcDocument::verdictsChanged, this, [this] {
-        showSummary();
-        updateButtons();
-    });
-    connect(&m_document, &QcDocument::currentShotChanged, this, [this](int shot) {
-        const QSignalBlocker blocker(m_shotCombo);
-        m_shotCombo->setCurrentIndex(shot);
-        updateButtons();
-    });
+    connect(&m_document, &QcDocument::verdictsChanged, this, &FbPickQcWindow::updateButtons);
+    connect(&m_document, &QcDocument::currentShotChanged, this, &FbPickQcWindow::updateButtons);
     connect(&m_document, &QcDocument::shotShown, this, [this](int shot) {
         updateButtons();
         emit shotShown(shot);
     });
     connect(&m_document, &QcDocument::surveyShown, this, &FbPickQcWindow::updateButtons);
     connect(&m_document, &QcDocument::loadFinished, this, &FbPickQcWindow::loadFinished);
-    connect(m_shotPanel, &ShotPanel::shotNote, this, &FbPickQcWindow::showShotNote);
-    connect(m_problemPanel, &ProblemPanel::listChanged, this, &FbPickQcWindow::updateButtons);
+    connect(m_shotPanel, &ShotPanel::shotNote, m_message, &MessageLine::showShotNote);
     connect(m_problemPanel, &ProblemPanel::orderChosen, this,
             [this](int order) { keep(ProblemPanel::orderKey, order); });
-    connect(m_editor, &PickEditor::message, this, &FbPickQcWindow::showMessage);
-    connect(m_tracesPanel, &TracesPanel::message, this, &FbPickQcWindow::showMessage);
+    connect(m_editor, &PickEditor::message, m_message, &MessageLine::showMessage);
+    connect(m_tracesPanel, &TracesPanel::message, m_message, &MessageLine::showMessage);
     // The traces reduce time as the shot plot does, so that picks line up in both.
     if (auto *velocity = m_shotPanel->controls()->findChild<QLineEdit *>(QStringLiteral("reductionVelocity")))
         connect(velocity, &QLineEdit::editingFinished, this, [this, velocity] {
             m_tracesPanel->view()->setReductionVelocity(QLocale::c().toDouble(velocity->text()));
         });
     connect(m_tracesPanel, &TracesPanel::opened, this, [this](const TracesSource &source) {
-        keep(tracesKey, source.path);
-        keep(firstSampleKey,
+        keep(QcActions::TracesKey, source.path);
+        keep(QcActions::FirstSampleKey,
              std::isfinite(source.firstSampleMs) ? QVariant(source.firstSampleMs) : QVariant(QString()));
-        keep(tracesReadingKey, source.toVariant());
+        keep(QcActions::TracesReadingKey, source.toVariant());
     });
     connect(m_editor, &PickEditor::workingChanged, &m_document, &QcDocument::setSaving);
     connect(m_editor->session()->undoStack(), &QUndoStack::cleanChanged, this, &FbPickQcWindow::updateTitle);
@@ -279,98 +201,6 @@ void FbPickQcWindow::buildUi()
     m_shotPanel->plot()->setMinimumSize(PlotMinimum);
 }
 
-void FbPickQcWindow::buildMenus(QWidget *bar)
-{
-    auto *menuBar = static_cast<QMenuBar *>(bar);
-    QMenu *fileMenu = menuBar->addMenu(tr("&File"));
-    QAction *open = fileMenu->addAction(tr("&Open..."), this, &FbPickQcWindow::openFileDialog);
-    open->setShortcut(QKeySequence::Open);
-    QAction *openTraces = fileMenu->addAction(tr("Open &Traces..."), this, &FbPickQcWindow::openTracesDialog);
-    openTraces->setObjectName(QStringLiteral("actionOpenTraces"));
-    fileMenu->addSeparator();
-    m_exportActions << fileMenu->addAction(tr("Export &Plot..."), this, [this] {
-        exportDialog(m_shotPanel->plot(), tr("Export Plot"), QStringLiteral("shot-%1").arg(currentShot() + 1));
-    }) << fileMenu->addAction(tr("Export &Map..."), this, [this] {
-        exportDialog(m_surveyPanel->map(), tr("Export Map"), QStringLiteral("map"));
-    }) << fileMenu->addAction(tr("Export P&roblems as CSV..."), this, &FbPickQcWindow::exportProblemsDialog);
-    fileMenu->addSeparator();
-    QAction *closeAction = fileMenu->addAction(tr("&Close"), this, &QWidget::close);
-    m_editor->addFileActions(fileMenu, closeAction);
-    menuBar->addMenu(m_editor->createEditMenu(menuBar));
-}
-
-QWidget *FbPickQcWindow::buildNavigation()
-{
-    // The shot list as the viewer shows it, then the steps.
-    m_shotCombo = new QComboBox;
-    m_shotCombo->setObjectName(QStringLiteral("shotCombo"));
-    m_shotCombo->setMaxVisibleItems(30);
-    m_shotCombo->setStyleSheet(QStringLiteral("combobox-popup:0;"));
-    m_shotCombo->setMinimumContentsLength(16);
-    // Sized by that length, not by measuring every row.
-    m_shotCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    // The viewer's list, which makes and places a row only when it is in
-    // sight: a file may hold millions of shots.
-    m_shotList = new ShotListModel(m_shotCombo);
-    m_shotCombo->setView(new ShotListView);
-    m_shotCombo->setModel(m_shotList);
-    m_first = navButton(QStringLiteral("firstButton"), QStringLiteral("|<"), tr("First shot"));
-    m_previous = navButton(QStringLiteral("previousButton"), QStringLiteral("<"), tr("Previous shot (Page Up)"));
-    m_next = navButton(QStringLiteral("nextButton"), QStringLiteral(">"), tr("Next shot (Page Down)"));
-    m_last = navButton(QStringLiteral("lastButton"), QStringLiteral(">|"), tr("Last shot"));
-    m_previousProblem = navButton(QStringLiteral("previousProblemButton"), tr("Previous problem"),
-                                  tr("Previous shot with a problem (Shift+N)"));
-    m_nextProblem =
-        navButton(QStringLiteral("nextProblemButton"), tr("Next problem"), tr("Next shot with a problem (N)"));
-    // The thresholds, named inside their boxes so that they fit beside the
-    // problem buttons; applied when a value is entered or stepped, not at
-    // every key typed, since each change judges the file again.
-    const auto thresholdSpin = [](const char *name, double value, const QString &prefix, const QString &toolTip) {
-        auto *spin = new QDoubleSpinBox;
-        spin->setObjectName(QLatin1String(name));
-        spin->setRange(0.1, 99.9);
-        spin->setDecimals(1);
-        spin->setSingleStep(0.5);
-        spin->setPrefix(prefix);
-        spin->setSuffix(QStringLiteral(" ms"));
-        spin->setKeyboardTracking(false);
-        spin->setValue(value);
-        spin->setToolTip(toolTip);
-        return spin;
-    };
-    const PickQc::Settings &settings = m_document.settings();
-    m_outlierSpin = thresholdSpin("outlierMsSpin", settings.outlierMs, tr("Outlier > "),
-                                  tr("A pick further than this from its shot's fitted curve is an outlier"));
-    m_reciprocitySpin = thresholdSpin("reciprocityMsSpin", settings.reciprocityMs, tr("Pairs > "),
-                                      tr("Reciprocal times or repeats that differ by more than this are flagged"));
-
-    m_navigation = new WrappingRow;
-    m_navigation->setObjectName(QStringLiteral("navigation"));
-    m_navGroups = {group({new QLabel(tr("Shot:")), m_shotCombo, m_first, m_previous, m_next, m_last}),
-                   group({m_previousProblem, m_nextProblem, m_outlierSpin, m_reciprocitySpin})};
-
-    connect(m_shotCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this](int row) { goToShot(row); });
-    connect(m_first, &QToolButton::clicked, this, [this] { goToShot(0); });
-    connect(m_previous, &QToolButton::clicked, this, [this] { stepShot(-1); });
-    connect(m_next, &QToolButton::clicked, this, [this] { stepShot(1); });
-    connect(m_last, &QToolButton::clicked, this, [this] { goToShot(m_document.shotCount() - 1); });
-    connect(m_previousProblem, &QToolButton::clicked, this, [this] { m_problemPanel->step(-1); });
-    connect(m_nextProblem, &QToolButton::clicked, this, [this] { m_problemPanel->step(1); });
-    connect(new QShortcut(QKeySequence(Qt::Key_PageUp), this), &QShortcut::activated, this, [this] { stepShot(-1); });
-    connect(new QShortcut(QKeySequence(Qt::Key_PageDown), this), &QShortcut::activated, this, [this] { stepShot(1); });
-    connect(new QShortcut(QKeySequence(Qt::Key_N), this), &QShortcut::activated, this,
-            [this] { m_problemPanel->step(1); });
-    connect(new QShortcut(QKeySequence(Qt::SHIFT + Qt::Key_N), this), &QShortcut::activated, this,
-            [this] { m_problemPanel->step(-1); });
-    for (QDoubleSpinBox *spin : {m_outlierSpin, m_reciprocitySpin})
-        connect(spin, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, [this] {
-            keep(outlierKey, m_outlierSpin->value());
-            keep(reciprocityKey, m_reciprocitySpin->value());
-            m_document.setThresholds(m_outlierSpin->value(), m_reciprocitySpin->value());
-        });
-    return m_navigation;
-}
-
 void FbPickQcWindow::placePanels(bool compact, bool controlsInCorner)
 {
     // The plot's controls sit in the tabs' corner when compact and there
@@ -378,7 +208,7 @@ void FbPickQcWindow::placePanels(bool compact, bool controlsInCorner)
     // end the navigation.
     if (m_controlsInCorner && !controlsInCorner)
         m_panelTabs->setCornerWidget(nullptr);
-    m_navigation->setGroups(controlsInCorner ? m_navGroups : m_navGroups + QList<QWidget *>{m_shotPanel->controls()});
+    m_navigation->setTrailing(controlsInCorner ? nullptr : m_shotPanel->controls());
     if (controlsInCorner) {
         m_panelTabs->setCornerWidget(m_shotPanel->controls());
         m_shotPanel->controls()->show();
@@ -435,22 +265,6 @@ void FbPickQcWindow::resizeEvent(QResizeEvent *event)
     SorvDialog::resizeEvent(event);
 }
 
-void FbPickQcWindow::openTracesDialog()
-{
-    TracesDialog dialog(this);
-    dialog.setSource(m_tracesPanel->tracesPath().isEmpty() ? keptTraces() : m_tracesPanel->source());
-    if (dialog.exec() == QDialog::Accepted)
-        m_tracesPanel->openTraces(dialog.source());
-}
-
-TracesSource FbPickQcWindow::keptTraces() const
-{
-    TracesSource source = TracesSource::fromVariant(SorvBaseUtil::projectValue(projectKey(tracesReadingKey)));
-    source.path = SorvBaseUtil::projectValue(projectKey(tracesKey)).toString();
-    source.firstSampleMs = keptTime(SorvBaseUtil::projectValue(projectKey(firstSampleKey)));
-    return source;
-}
-
 void FbPickQcWindow::goToShot(int shot, qint32 record)
 {
     QcDocument::Target target;
@@ -458,62 +272,20 @@ void FbPickQcWindow::goToShot(int shot, qint32 record)
     m_document.goTo(shot, target);
 }
 
-void FbPickQcWindow::stepShot(int delta)
-{
-    if (m_document.shotCount() > 0)
-        goToShot(qBound(0, m_document.currentShot() + delta, m_document.shotCount() - 1));
-}
-
 void FbPickQcWindow::updateButtons()
 {
-    const int n = m_document.shotCount();
-    const int current = m_document.currentShot();
-    const bool any = n > 0 && current >= 0;
-    m_first->setEnabled(any && current > 0);
-    m_previous->setEnabled(any && current > 0);
-    m_next->setEnabled(any && current < n - 1);
-    m_last->setEnabled(any && current < n - 1);
-    m_previousProblem->setEnabled(any && m_problemPanel->adjacentShot(current, -1) >= 0);
-    m_nextProblem->setEnabled(any && m_problemPanel->adjacentShot(current, 1) >= 0);
-    for (QAction *action : qAsConst(m_exportActions))
-        action->setEnabled(any);
-}
-
-void FbPickQcWindow::showState(QcDocument::State state)
-{
-    switch (state) {
-    case QcDocument::Loading:
-    case QcDocument::JudgingAgain:
-        // Judging again from what the pass kept cannot say how far it got.
-        m_progress->setRange(0, state == QcDocument::JudgingAgain ? 0 : 100);
-        m_bottom->setCurrentWidget(m_loadingRow);
-        break;
-    case QcDocument::Saving:
-        m_bottom->setCurrentWidget(m_editor->taskRow());
-        break;
-    default:
-        m_bottom->setCurrentWidget(m_summary);
-        break;
-    }
+    m_navigation->updateButtons();
+    m_actions->updateActions();
 }
 
 void FbPickQcWindow::showFile(const std::shared_ptr<const QcData> &data, bool newFile)
 {
     updateTitle();
-    showSummary();
     if (newFile) {
         keep(fileKey, data->fileName);
-        const QSignalBlocker blocker(m_shotCombo);
-        m_shotList->setShots(data->report.index);
-        m_shotCombo->setMinimumContentsLength(m_shotList->longestTextLength());
+        m_navigation->showShots(data);
     }
     updateButtons();
-}
-
-void FbPickQcWindow::showSummary()
-{
-    m_summary->setText(QcSummary::text(*m_document.data()));
-    m_bottom->fit();
 }
 
 void FbPickQcWindow::updateTitle()
@@ -540,19 +312,8 @@ void FbPickQcWindow::openRemembered()
     }
     const QString name = browsed.isEmpty() ? own : browsed;
     if (name.isEmpty())
-        openFileDialog();
+        m_actions->openFileDialog();
     else
-        openFile(name);
-}
-
-void FbPickQcWindow::openFileDialog()
-{
-    const std::shared_ptr<const QcData> &data = m_document.data();
-    const QString dir =
-        data ? QFileInfo(data->fileName).absolutePath() : SorvProjectManager::instance().define().projectDir;
-    const QString name =
-        QFileDialog::getOpenFileName(this, tr("Open"), dir, QStringLiteral("FB files (*.cal *.fb *.fit)"));
-    if (!name.isEmpty())
         openFile(name);
 }
 
@@ -563,66 +324,11 @@ void FbPickQcWindow::openFile(const QString &fileName)
     m_document.open(fileName);
 }
 
-bool FbPickQcWindow::isLoading() const
-{
-    return m_document.isLoading();
-}
-
-void FbPickQcWindow::cancelLoading()
-{
-    m_document.cancel();
-}
-
-void FbPickQcWindow::exportDialog(QwtPlot *plot, const QString &title, const QString &what)
-{
-    // Beside the file, named after it and what is drawn, as a corrected copy is.
-    const std::shared_ptr<const QcData> &data = m_document.data();
-    const QFileInfo file(data ? data->fileName : QString());
-    const QString dir = data ? file.absolutePath() : SorvProjectManager::instance().define().projectDir;
-    const QString suggested =
-        QDir(dir).filePath(file.completeBaseName() + QLatin1Char('-') + what + QStringLiteral(".png"));
-    const QString name = QFileDialog::getSaveFileName(
-        this, title, suggested, tr("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
-    ImageExport image;
-    if (!name.isEmpty() && !image.write(plot, name, ImageExport::sizeFor(plot->size())))
-        showMessage(image.errorString(), true);
-}
-
-void FbPickQcWindow::exportProblemsDialog()
-{
-    const std::shared_ptr<const QcData> &data = m_document.data();
-    if (!data)
-        return;
-    const QString dir = QFileDialog::getExistingDirectory(this, tr("Export Problems to Folder"),
-                                                          QFileInfo(data->fileName).absolutePath());
-    QcCsv::Tables tables;
-    if (!dir.isEmpty() && !tables.write(dir, data->report))
-        showMessage(tables.errorString(), true);
-}
-
 void FbPickQcWindow::reject()
 {
     if (!m_editor->mayDiscardEdits([this] { close(); }))
         return;
     SorvDialog::reject();
-}
-
-void FbPickQcWindow::showMessage(const QString &text, bool error)
-{
-    m_shotNote = false;
-    m_message->setText(text);
-    m_message->setStyleSheet(error ? QStringLiteral("color: #b00000; font-weight: bold;")
-                                   : QStringLiteral("color: #805000;"));
-    m_message->setVisible(!text.isEmpty());
-}
-
-void FbPickQcWindow::showShotNote(const QString &text)
-{
-    // A note about the shot shown before goes with it; others stay.
-    if (text.isEmpty() && !m_shotNote)
-        return;
-    showMessage(text, false);
-    m_shotNote = !text.isEmpty();
 }
 
 void FbPickQcWindow::keep(const char *name, const QVariant &value)
@@ -640,17 +346,5 @@ void FbPickQcWindow::keep(const char *name, const QVariant &value)
     const QString note = tr("The project folder %1 cannot be written: the thresholds and the file are kept for "
                             "this run only.")
                              .arg(QDir::toNativeSeparators(dir));
-    const bool error = m_message->styleSheet().contains(QLatin1String("bold"));
-    showMessage(m_message->text().isEmpty() ? note : m_message->text() + QLatin1Char(' ') + note, error);
-}
-
-void FbPickQcWindow::showThresholds(const PickQc::Settings &settings)
-{
-    for (auto spin : {std::make_pair(m_outlierSpin, settings.outlierMs),
-                      std::make_pair(m_reciprocitySpin, settings.reciprocityMs)}) {
-        const QSignalBlocker blocker(spin.first);
-        spin.first->setValue(spin.second);
-    }
-    keep(outlierKey, settings.outlierMs);
-    keep(reciprocityKey, settings.reciprocityMs);
+    m_message->append(note);
 }

@@ -7,33 +7,28 @@
 
 #include <memory>
 
+class NavigationBar;
 class PickEditor;
 class ProblemPanel;
-class QComboBox;
-class QDoubleSpinBox;
-class QLabel;
-class QProgressBar;
+class QcActions;
+class MessageLine;
 class QSplitter;
 class QStackedWidget;
 class QTabWidget;
-class QToolButton;
-class QwtPlot;
-class ShotListModel;
 class ShotPanel;
-class SummaryStack;
+class StatusArea;
 class SurveyPanel;
 class TracesPanel;
-struct TracesSource;
-class WrappingRow;
 
 // The pick QC window: one FB file judged as a whole, and one shot at a time
 // in a plot of its picks against offset and in the viewer's table, beside
 // the list of problems and the survey views, all moving together.
 //
-// The window is wiring, menus and placement: the file and where the user
-// is in it are the QcDocument's; the panels (ShotPanel, ProblemPanel,
-// SurveyPanel) each show a part of it and ask it to move, never each
-// other. On a large window the shot sits left (plot over table) and the
+// The window is wiring and placement: the file and where the user is in
+// it are the QcDocument's; the panels (ShotPanel, ProblemPanel,
+// SurveyPanel, TracesPanel) each show a part of it and ask it to move,
+// never each other; the menus and their dialogs are QcActions', the tool
+// bar the NavigationBar's. On a large window the shot sits left (plot over table) and the
 // survey views over the problems right, in splitters; on a small one
 // (narrower than CompactWidth or lower than CompactHeight) the panels are
 // tabs and the plot sits beside the table.
@@ -72,8 +67,8 @@ public:
     void openRemembered();
     // Starts loading fileName; the current file stays shown until it is done.
     void openFile(const QString &fileName);
-    void cancelLoading();
-    bool isLoading() const;
+    void cancelLoading() { m_document.cancel(); }
+    bool isLoading() const { return m_document.isLoading(); }
 
     QcDocument *document() { return &m_document; }
     // The loaded file, or null before the first load succeeds.
@@ -108,26 +103,11 @@ protected:
 
 private:
     void buildUi();
-    QWidget *buildNavigation();
-    void buildMenus(QWidget *bar);
     // The panels in splitters, or in tabs when compact; the plot's controls
     // in the tabs' corner or in the navigation.
     void placePanels(bool compact, bool controlsInCorner);
-    void openFileDialog();
-    // Asks for shot records to show under the picks.
-    void openTracesDialog();
-    // The traces the project keeps, with how they are read and matched.
-    TracesSource keptTraces() const;
-    void exportDialog(QwtPlot *plot, const QString &title, const QString &what);
-    void exportProblemsDialog();
-    void stepShot(int delta);
     void updateButtons();
-    void showState(QcDocument::State state);
     void showFile(const std::shared_ptr<const QcData> &data, bool newFile);
-    void showSummary();
-    void showMessage(const QString &text, bool error);
-    void showShotNote(const QString &text);
-    void showThresholds(const PickQc::Settings &settings);
     void updateTitle();
     // Keeps a value for the project, and says once when the project folder
     // cannot keep it.
@@ -136,7 +116,6 @@ private:
     QcDocument m_document;
     bool m_compact = false;
     bool m_controlsInCorner = false;
-    bool m_shotNote = false; // the message line speaks of the shot shown
 
     ShotPanel *m_shotPanel = nullptr;
     ProblemPanel *m_problemPanel = nullptr;
@@ -147,25 +126,11 @@ private:
     QSplitter *m_panes = nullptr;
     QSplitter *m_side = nullptr;
     QTabWidget *m_panelTabs = nullptr;
-    WrappingRow *m_navigation = nullptr;
-    QList<QWidget *> m_navGroups; // the navigation's own; the plot's controls join them when not compact
+    NavigationBar *m_navigation = nullptr;
+    QcActions *m_actions = nullptr;
 
-    QLabel *m_message = nullptr;
-    QLabel *m_summary = nullptr;
-    QWidget *m_loadingRow = nullptr;
-    SummaryStack *m_bottom = nullptr;
-    QProgressBar *m_progress = nullptr;
-    QComboBox *m_shotCombo = nullptr;
-    ShotListModel *m_shotList = nullptr;
-    QToolButton *m_first = nullptr;
-    QToolButton *m_previous = nullptr;
-    QToolButton *m_next = nullptr;
-    QToolButton *m_last = nullptr;
-    QToolButton *m_previousProblem = nullptr;
-    QToolButton *m_nextProblem = nullptr;
-    QDoubleSpinBox *m_outlierSpin = nullptr;
-    QDoubleSpinBox *m_reciprocitySpin = nullptr;
-    QList<QAction *> m_exportActions;
+    MessageLine *m_message = nullptr;
+    StatusArea *m_bottom = nullptr;
 };
 
 #endif // FBPICKQCWINDOW_H

@@ -6,12 +6,24 @@ PickEditCommand::PickEditCommand(EditSession *session, const QString &text, QVec
     : QUndoCommand(text), m_session(session), m_changes(std::move(changes))
 { }
 
+PickEditCommand::PickEditCommand(EditSession *session, const QString &text, PickEdits before, PickEdits after,
+                                 QVector<qint32> shots, qint64 picks)
+    : QUndoCommand(text), m_session(session), m_whole(true), m_before(std::move(before)), m_after(std::move(after)),
+      m_shots(std::move(shots)), m_picks(picks)
+{ }
+
 void PickEditCommand::undo()
 {
-    m_session->applyChanges(m_changes, false);
+    if (m_whole)
+        m_session->applyEdits(m_before, m_shots);
+    else
+        m_session->applyChanges(m_changes, false);
 }
 
 void PickEditCommand::redo()
 {
-    m_session->applyChanges(m_changes, true);
+    if (m_whole)
+        m_session->applyEdits(m_after, m_shots);
+    else
+        m_session->applyChanges(m_changes, true);
 }

@@ -185,7 +185,7 @@ void PickEditor::updateActions()
     m_rejectOutliers->setEnabled(shot);
     // The file's outliers are counted from the verdicts, which must be those
     // of every edit made.
-    m_rejectFileOutliers->setEnabled(shot && !m_session.isJudging());
+    m_rejectFileOutliers->setEnabled(shot && !m_session.isJudging() && !m_task.isRunning());
     m_save->setEnabled(shot && !m_session.edits().isEmpty() && !m_task.isRunning());
     m_export->setEnabled(shot && !m_task.isRunning());
     m_import->setEnabled(!m_task.isRunning());
@@ -260,26 +260,30 @@ void PickEditor::rejectShotOutliers()
 
 void PickEditor::rejectFileOutliers()
 {
-    const std::shared_ptr<const QcData> data = m_session.data();
-    if (!data || m_session.isJudging())
+    if (m_session.isJudging() || m_task.isRunning())
         return;
-    QVector<PickQc::Finding> outliers;
-    std::set<qint32> shots;
-    PickQc::FindingList::Reader reader(data->report.findings(PickQc::Kind::Outlier));
-    while (const PickQc::Finding *f = reader.next()) {
-        outliers.append(*f);
-        shots.insert(f->shot);
-    }
-    if (outliers.isEmpty()) {
-        emit message(tr("The file has no outlier."), false);
+    auto plan = m_session.planFileOutliers();
+    if (!plan)
         return;
-    }
-    const QString text =
-        tr("Outliers of the file: %n, in %1.", "", outliers.size()).arg(tr("%Ln shot(s)", "", int(shots.size()))) +
-        QLatin1Char('\n') + tr("Reject them? Their status becomes %1.").arg(m_session.rejectStatus());
-    if (ask(QStringLiteral("confirmRejectOutliersBox"), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
-        QMessageBox::Yes)
-        m_session.rejectOutliers(outliers, -1);
+    // Millions of outliers take seconds to gather and plan: on a worker,
+    // with Cancel; the question comes once it is known what would change.
+    startWork(tr("Gathering the outliers of the file"), true, [this, plan](const Progress &progress) {
+        auto planned = std::make_shared<EditSession::Planned>(plan(progress));
+        return Done([this, planned] {
+            if (planned->error.isEmpty() && planned->picks == 0) {
+                emit message(tr("The file has no outlier."), false);
+                return;
+            }
+            const QString text = tr("Outliers of the file: %n, in %1.", "", int(planned->picks))
+                                     .arg(tr("%Ln shot(s)", "", int(planned->shotsOfFindings))) +
+                                 QLatin1Char('\n') +
+                                 tr("Reject them? Their status becomes %1.").arg(m_session.rejectStatus());
+            if (!planned->error.isEmpty() ||
+                ask(QStringLiteral("confirmRejectOutliersBox"), text, QMessageBox::Yes | QMessageBox::No,
+                    QMessageBox::Yes) == QMessageBox::Yes)
+                m_session.pushPlanned(std::move(*planned));
+        });
+    });
 }
 
 void PickEditor::showHistory()

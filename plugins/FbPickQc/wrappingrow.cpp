@@ -19,11 +19,25 @@ void WrappingRow::setGroups(const QList<QWidget *> &groups)
     arrange(width() > 0 ? width() : QWIDGETSIZE_MAX, true);
 }
 
+namespace {
+const char *const RoomProperty = "wrappingRowRoom";
+}
+
+void WrappingRow::setRoom(QWidget *group, int width)
+{
+    group->setProperty(RoomProperty, width);
+}
+
+int WrappingRow::widthOf(const QWidget *group)
+{
+    return qMax(group->sizeHint().width(), group->property(RoomProperty).toInt());
+}
+
 QSize WrappingRow::sizeHint() const
 {
     int width = 0;
     for (const QWidget *group : m_groups)
-        width += group->sizeHint().width() + m_lines->spacing();
+        width += widthOf(group) + m_lines->spacing();
     return QSize(width, height());
 }
 
@@ -46,7 +60,7 @@ QList<QList<int>> WrappingRow::lines(int width) const
     QList<QList<int>> result;
     int used = 0;
     for (int g = 0; g < m_groups.size(); ++g) {
-        const int w = m_groups.at(g)->sizeHint().width();
+        const int w = widthOf(m_groups.at(g));
         if (result.isEmpty() || used + m_lines->spacing() + w > width) {
             result.append(QList<int>());
             used = 0;

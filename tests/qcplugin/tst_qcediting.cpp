@@ -351,6 +351,7 @@ private slots:
             m_window->findChild<QAction *>(first)->trigger();
             waitJudged();
         }
+        const QStringList asAsked = problemKeys(problemModel());
         QString asked;
         ModalDriver driver([&](QWidget *modal) {
             if (modal->objectName() != QLatin1String("confirmRejectOutliersBox"))
@@ -359,6 +360,8 @@ private slots:
             return answer(modal, yes ? QMessageBox::Yes : QMessageBox::No);
         });
         m_window->findChild<QAction *>(action)->trigger();
+        // The file's outliers are gathered on a worker before the question.
+        QTRY_VERIFY(!asked.isEmpty());
         QVERIFY2(asked.startsWith(count), qPrintable(asked));
         QVERIFY2(asked.section(QLatin1Char('\n'), -1).startsWith(QLatin1String("Reject them?")), qPrintable(asked));
         QCOMPARE(undoStack()->count(), (first.isEmpty() ? 0 : 1) + (yes ? 1 : 0));
@@ -367,6 +370,33 @@ private slots:
         for (const QString &g : gone)
             expected.removeOne(g);
         QCOMPARE(problemKeys(problemModel()), expected);
+        if (!yes)
+            return;
+        // The step undone and done again, whole.
+        undoStack()->undo();
+        waitJudged();
+        QCOMPARE(problemKeys(problemModel()), asAsked);
+        undoStack()->redo();
+        waitJudged();
+        QCOMPARE(problemKeys(problemModel()), expected);
+    }
+
+    // A step planned over edits that changed meanwhile is refused: pushed,
+    // its undo would take those changes back too.
+    void plannedOverOtherEditsIsRefused()
+    {
+        openSurvey();
+        showShot(SpikeShotA);
+        EditSession *session = m_window->findChild<PickEditor *>()->session();
+        const auto plan = session->planFileOutliers();
+        QVERIFY(plan);
+        select({SpikeChannelA - 1});
+        edit(QStringLiteral("rejectPicksAction"));
+        QSignalSpy failed(session, &EditSession::failed);
+        QCOMPARE(session->pushPlanned(plan(Progress())), qint64(0));
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(undoStack()->count(), 1);
+        QVERIFY(session->pushPlanned(session->planFileOutliers()(Progress())) > 0);
     }
 
     // New thresholds keep the edits: judged again from what the pass kept,

@@ -74,6 +74,10 @@
         <source>Restore %1</source>
         <translation>恢复%1</translation>
     </message>
+    <message>
+        <source>The picks were edited while the step was planned: nothing was changed. Try again.</source>
+        <translation>准备这一步时拾取又被编辑过：未做任何更改。请重试。</translation>
+    </message>
 </context>
 <context>
     <name>FbBlockReader</name>
@@ -166,75 +170,75 @@
     </message>
     <message>
         <source>&amp;File</source>
-        <translation>文件(&amp;F)</translation>
+        <translation type="vanished">文件(&amp;F)</translation>
     </message>
     <message>
         <source>&amp;Open...</source>
-        <translation>打开(&amp;O)...</translation>
+        <translation type="vanished">打开(&amp;O)...</translation>
     </message>
     <message>
         <source>Export &amp;Plot...</source>
-        <translation>导出单炮图(&amp;P)...</translation>
+        <translation type="vanished">导出单炮图(&amp;P)...</translation>
     </message>
     <message>
         <source>Export &amp;Map...</source>
-        <translation>导出测网图(&amp;M)...</translation>
+        <translation type="vanished">导出测网图(&amp;M)...</translation>
     </message>
     <message>
         <source>Export P&amp;roblems as CSV...</source>
-        <translation>将问题导出为 CSV(&amp;R)...</translation>
+        <translation type="vanished">将问题导出为 CSV(&amp;R)...</translation>
     </message>
     <message>
         <source>&amp;Close</source>
-        <translation>关闭(&amp;C)</translation>
+        <translation type="vanished">关闭(&amp;C)</translation>
     </message>
     <message>
         <source>First shot</source>
-        <translation>第一炮</translation>
+        <translation type="vanished">第一炮</translation>
     </message>
     <message>
         <source>Previous shot (Page Up)</source>
-        <translation>上一炮 (Page Up)</translation>
+        <translation type="vanished">上一炮 (Page Up)</translation>
     </message>
     <message>
         <source>Next shot (Page Down)</source>
-        <translation>下一炮 (Page Down)</translation>
+        <translation type="vanished">下一炮 (Page Down)</translation>
     </message>
     <message>
         <source>Last shot</source>
-        <translation>最后一炮</translation>
+        <translation type="vanished">最后一炮</translation>
     </message>
     <message>
         <source>Previous problem</source>
-        <translation>上一个问题</translation>
+        <translation type="vanished">上一个问题</translation>
     </message>
     <message>
         <source>Previous shot with a problem (Shift+N)</source>
-        <translation>上一个有问题的炮 (Shift+N)</translation>
+        <translation type="vanished">上一个有问题的炮 (Shift+N)</translation>
     </message>
     <message>
         <source>Next problem</source>
-        <translation>下一个问题</translation>
+        <translation type="vanished">下一个问题</translation>
     </message>
     <message>
         <source>Next shot with a problem (N)</source>
-        <translation>下一个有问题的炮 (N)</translation>
+        <translation type="vanished">下一个有问题的炮 (N)</translation>
     </message>
     <message>
         <source>Shot:</source>
-        <translation>炮：</translation>
+        <translation type="vanished">炮：</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation>取消</translation>
+        <translation type="vanished">取消</translation>
     </message>
     <message>
         <source>Judging the picks...</source>
-        <translation>正在评判初至...</translation>
+        <translation type="vanished">正在评判初至...</translation>
     </message>
     <message>
         <source>Open</source>
-        <translation>打开</translation>
+        <translation type="vanished">打开</translation>
     </message>
     <message>
         <source>FB Pick QC - %1</source>
@@ -242,27 +246,27 @@
     </message>
     <message>
         <source>Export Plot</source>
-        <translation>导出单炮图</translation>
+        <translation type="vanished">导出单炮图</translation>
     </message>
     <message>
         <source>PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)</source>
-        <translation>PNG 图像 (*.png);;SVG 矢量图 (*.svg);;PDF 文档 (*.pdf)</translation>
+        <translation type="vanished">PNG 图像 (*.png);;SVG 矢量图 (*.svg);;PDF 文档 (*.pdf)</translation>
     </message>
     <message>
         <source>Export Map</source>
-        <translation>导出测网图</translation>
+        <translation type="vanished">导出测网图</translation>
     </message>
     <message>
         <source>Export Problems to Folder</source>
-        <translation>将问题导出到文件夹</translation>
+        <translation type="vanished">将问题导出到文件夹</translation>
     </message>
     <message>
         <source>A pick further than this from its shot&apos;s fitted curve is an outlier</source>
-        <translation>初至偏离本炮拟合曲线超过此值即为异常值</translation>
+        <translation type="vanished">初至偏离本炮拟合曲线超过此值即为异常值</translation>
     </message>
     <message>
         <source>Reciprocal times or repeats that differ by more than this are flagged</source>
-        <translation>互换时间或重复炮之差超过此值即标为超限</translation>
+        <translation type="vanished">互换时间或重复炮之差超过此值即标为超限</translation>
     </message>
     <message>
         <source>The project folder %1 cannot be written: the thresholds and the file are kept for this run only.</source>
@@ -318,11 +322,11 @@
     </message>
     <message>
         <source>Outlier &gt; </source>
-        <translation>异常值 &gt; </translation>
+        <translation type="vanished">异常值 &gt; </translation>
     </message>
     <message>
         <source>Pairs &gt; </source>
-        <translation>炮对 &gt; </translation>
+        <translation type="vanished">炮对 &gt; </translation>
     </message>
     <message>
         <source>Shot</source>
@@ -342,7 +346,7 @@
     </message>
     <message>
         <source>Open &amp;Traces...</source>
-        <translation>打开地震道(&amp;T)...</translation>
+        <translation type="vanished">打开地震道(&amp;T)...</translation>
     </message>
     <message>
         <source>Traces</source>
@@ -482,6 +486,61 @@
     <message>
         <source>%1 cannot be written: the image could not be made.</source>
         <translation>无法写入 %1：无法生成图像。</translation>
+    </message>
+</context>
+<context>
+    <name>NavigationBar</name>
+    <message>
+        <source>First shot</source>
+        <translation>第一炮</translation>
+    </message>
+    <message>
+        <source>Previous shot (Page Up)</source>
+        <translation>上一炮 (Page Up)</translation>
+    </message>
+    <message>
+        <source>Next shot (Page Down)</source>
+        <translation>下一炮 (Page Down)</translation>
+    </message>
+    <message>
+        <source>Last shot</source>
+        <translation>最后一炮</translation>
+    </message>
+    <message>
+        <source>Previous problem</source>
+        <translation>上一个问题</translation>
+    </message>
+    <message>
+        <source>Previous shot with a problem (Shift+N)</source>
+        <translation>上一个有问题的炮 (Shift+N)</translation>
+    </message>
+    <message>
+        <source>Next problem</source>
+        <translation>下一个问题</translation>
+    </message>
+    <message>
+        <source>Next shot with a problem (N)</source>
+        <translation>下一个有问题的炮 (N)</translation>
+    </message>
+    <message>
+        <source>Outlier &gt; </source>
+        <translation>异常值 &gt; </translation>
+    </message>
+    <message>
+        <source>A pick further than this from its shot&apos;s fitted curve is an outlier</source>
+        <translation>初至偏离本炮拟合曲线超过此值即为异常值</translation>
+    </message>
+    <message>
+        <source>Pairs &gt; </source>
+        <translation>炮对 &gt; </translation>
+    </message>
+    <message>
+        <source>Reciprocal times or repeats that differ by more than this are flagged</source>
+        <translation>互换时间或重复炮之差超过此值即标为超限</translation>
+    </message>
+    <message>
+        <source>Shot:</source>
+        <translation>炮：</translation>
     </message>
 </context>
 <context>
@@ -715,6 +774,10 @@
     <message>
         <source>%1: cancelled.</source>
         <translation>%1：已取消。</translation>
+    </message>
+    <message>
+        <source>Gathering the outliers of the file</source>
+        <translation>正在收集整个文件的异常值</translation>
     </message>
 </context>
 <context>
@@ -1222,6 +1285,57 @@
     <message>
         <source>g_stat</source>
         <translation>g_stat</translation>
+    </message>
+</context>
+<context>
+    <name>QcActions</name>
+    <message>
+        <source>&amp;File</source>
+        <translation>文件(&amp;F)</translation>
+    </message>
+    <message>
+        <source>&amp;Open...</source>
+        <translation>打开(&amp;O)...</translation>
+    </message>
+    <message>
+        <source>Open &amp;Traces...</source>
+        <translation>打开地震道(&amp;T)...</translation>
+    </message>
+    <message>
+        <source>Export &amp;Plot...</source>
+        <translation>导出单炮图(&amp;P)...</translation>
+    </message>
+    <message>
+        <source>Export Plot</source>
+        <translation>导出单炮图</translation>
+    </message>
+    <message>
+        <source>Export &amp;Map...</source>
+        <translation>导出测网图(&amp;M)...</translation>
+    </message>
+    <message>
+        <source>Export Map</source>
+        <translation>导出测网图</translation>
+    </message>
+    <message>
+        <source>Export P&amp;roblems as CSV...</source>
+        <translation>将问题导出为 CSV(&amp;R)...</translation>
+    </message>
+    <message>
+        <source>&amp;Close</source>
+        <translation>关闭(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>打开</translation>
+    </message>
+    <message>
+        <source>PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)</source>
+        <translation>PNG 图像 (*.png);;SVG 矢量图 (*.svg);;PDF 文档 (*.pdf)</translation>
+    </message>
+    <message>
+        <source>Export Problems to Folder</source>
+        <translation>将问题导出到文件夹</translation>
     </message>
 </context>
 <context>
@@ -1737,6 +1851,17 @@
     <message>
         <source>Residual: %1 ms (record %L2)</source>
         <translation>残差：%1 ms（记录 %L2）</translation>
+    </message>
+</context>
+<context>
+    <name>StatusArea</name>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Judging the picks...</source>
+        <translation>正在评判初至...</translation>
     </message>
 </context>
 <context>
