@@ -557,31 +557,51 @@ private slots:
         QVERIFY2(slow ? ab > flat + 5.0 : ab == flat, qPrintable(QString("%1 against %2 ms").arg(ab).arg(flat)));
     }
 
-    // Ground that slows past the middle of the line bends the curves of the
-    // shots on the fast half back towards the slower: the clean line has no
-    // outlier and wrong picks on it still stand out, while even ground with
-    // noise never bends that way.
-    void bendsWhereGroundSlows_data()
+    // Ground that is not flat layers: refractors slowing past the middle of
+    // the line bend the curves of the shots on the fast half back towards the
+    // slower, and picks that follow the topography are fitted with the heights
+    // taken off at the near surface's slowness found in the picks. Either way
+    // the clean line has no outlier and wrong picks on it still stand out,
+    // while even ground never bends that way and a line whose elevations
+    // barely touch the times is fitted as picked.
+    void judgesUnevenGround_data()
     {
-        QTest::addColumn<double>("lateral"); // refractors this much slower past the middle
-        QTest::addColumn<bool>("spikes");    // channels 10 and 100 off by +-20 ms
-        QTest::newRow("25% slower") << 0.25 << false;
-        QTest::newRow("25% slower, wrong picks") << 0.25 << true;
-        QTest::newRow("even ground, 1 ms noise") << 0.0 << false;
+        QTest::addColumn<double>("lateral");          // refractors this much slower past the middle
+        QTest::addColumn<double>("velocity");         // of the topography's delay, m/s; 0: the built-in static
+        QTest::addColumn<QMap<int, double>>("wrong"); // channel: ms it is off by in every shot
+        QTest::addColumn<double>("noise");            // ms
+        QTest::addColumn<int>("shots");
+        QTest::addColumn<quint64>("seed");
+        const QMap<int, double> none, bends{{10, 20.0}, {100, -20.0}}, hills{{20, 25.0}, {70, -25.0}, {100, 25.0}};
+        QTest::newRow("25% slower") << 0.25 << 0.0 << none << 0.5 << 30 << quint64(4);
+        QTest::newRow("25% slower, wrong picks") << 0.25 << 0.0 << bends << 0.5 << 30 << quint64(4);
+        QTest::newRow("even ground, 1 ms noise") << 0.0 << 0.0 << none << 1.0 << 30 << quint64(4);
+        QTest::newRow("built-in static") << 0.0 << 0.0 << none << 0.5 << 40 << quint64(3);
+        QTest::newRow("hills at 2,000 m/s") << 0.0 << 2000.0 << none << 0.5 << 40 << quint64(3);
+        QTest::newRow("hills at 4,000 m/s") << 0.0 << 4000.0 << none << 0.5 << 40 << quint64(3);
+        QTest::newRow("hills at 2,000 m/s, wrong picks") << 0.0 << 2000.0 << hills << 0.5 << 40 << quint64(3);
     }
-    void bendsWhereGroundSlows()
+    void judgesUnevenGround()
     {
         QFETCH(double, lateral);
-        QFETCH(bool, spikes);
+        QFETCH(double, velocity);
+        using Wrong = QMap<int, double>;
+        QFETCH(Wrong, wrong);
+        QFETCH(double, noise);
+        QFETCH(int, shots);
+        QFETCH(quint64, seed);
         FbGenerator::Options o;
-        o.shots = 30;
+        o.shots = shots;
         o.channels = 120;
-        o.seed = 4;
-        o.noiseMs = lateral > 0.0 ? 0.5 : 1.0;
+        o.seed = seed;
+        o.noiseMs = noise;
         o.lateralChange = lateral;
-        for (int shot = 0; shot < o.shots && spikes; ++shot)
-            o.spikes += {{shot, 10, 20.0}, {shot, 100, -20.0}};
-        int slowerBends = 0;
+        o.elevationVelocity = velocity;
+        for (int shot = 0; shot < o.shots; ++shot) {
+            for (auto w = wrong.cbegin(); w != wrong.cend(); ++w)
+                o.spikes.append({shot, w.key(), w.value()});
+        }
+        int slowerBends = 0, corrected = 0;
         for (int shot = 0; shot < o.shots; ++shot) {
             const QVector<FbRecord> records = FbGenerator::shotRecords(o, shot);
             const ShotFit fit = fitShot(records);
@@ -589,16 +609,23 @@ private slots:
                 for (int k = 1; k < m.segments; ++k)
                     slowerBends += m.segmentVelocity(k) < m.segmentVelocity(k - 1) ? 1 : 0;
             }
+            // A shot whose curve takes up its hills as well keeps the times as
+            // picked; else the slowness is the ground's.
+            const double expected = velocity > 0.0 ? 1000.0 / velocity : 0.0;
+            QVERIFY2(fit.heightSlowness == 0.0 || std::abs(fit.heightSlowness - expected) <= 0.25 * expected,
+                     qPrintable(QString("shot %1: %2 ms/m").arg(shot).arg(fit.heightSlowness)));
+            corrected += fit.heightSlowness > 0.0 ? 1 : 0;
             for (int i = 0; i < records.size(); ++i) {
-                const bool planted = spikes && (records[i].channel == 10 || records[i].channel == 100);
-                QVERIFY2(!fit.picks[i].judged || fit.picks[i].outlier == planted,
+                const PickVerdict &v = fit.picks[i];
+                QVERIFY2(!v.judged || v.outlier == wrong.contains(records[i].channel),
                          qPrintable(QString("shot %1 channel %2: residual %3 ms")
                                         .arg(shot)
                                         .arg(records[i].channel)
-                                        .arg(fit.picks[i].residual)));
+                                        .arg(v.residual)));
             }
         }
         QCOMPARE(slowerBends > 0, lateral > 0.0);
+        QCOMPARE(corrected > 0, velocity > 0.0);
     }
 
     // Ground beyond flat layers keeps reciprocity and moves the arrivals by
@@ -703,57 +730,6 @@ private slots:
             const double moved = std::abs(wrongFit.picks[c].model - cleanFit.picks[c].model);
             QVERIFY2(moved <= 1.0, qPrintable(QString("model moved by %1 ms at channel %2").arg(moved).arg(c)));
         }
-    }
-
-    // Picks that follow the topography: the fit takes the heights off at
-    // the near surface's slowness it finds in the picks, so that a line over
-    // hills is clean and a wrong pick among them still stands out, while a
-    // line whose elevations barely touch the times is fitted as picked.
-    void followsTopography_data()
-    {
-        QTest::addColumn<double>("velocity"); // of the topography's delay, m/s; 0: the built-in static
-        QTest::addColumn<bool>("spikes");     // channels 20, 70 and 100 off by +-25 ms
-        QTest::newRow("built-in static") << 0.0 << false;
-        QTest::newRow("hills at 2,000 m/s") << 2000.0 << false;
-        QTest::newRow("hills at 4,000 m/s") << 4000.0 << false;
-        QTest::newRow("hills at 2,000 m/s, wrong picks") << 2000.0 << true;
-    }
-    void followsTopography()
-    {
-        QFETCH(double, velocity);
-        QFETCH(bool, spikes);
-        FbGenerator::Options o;
-        o.shots = 40;
-        o.channels = 120;
-        o.seed = 3;
-        o.elevationVelocity = velocity;
-        const QVector<int> wrong{20, 70, 100};
-        for (int shot = 0; shot < o.shots && spikes; ++shot) {
-            for (int c : wrong)
-                o.spikes.append({shot, c, c == 70 ? -25.0 : 25.0});
-        }
-        int corrected = 0;
-        for (int shot = 0; shot < o.shots; ++shot) {
-            const QVector<FbRecord> records = FbGenerator::shotRecords(o, shot);
-            const ShotFit fit = fitShot(records);
-            // A shot whose curve takes up its hills as well keeps the times as
-            // picked; else the slowness is the ground's.
-            const double expected = velocity > 0.0 ? 1000.0 / velocity : 0.0;
-            QVERIFY2(fit.heightSlowness == 0.0 || std::abs(fit.heightSlowness - expected) <= 0.25 * expected,
-                     qPrintable(QString("shot %1: %2 ms/m").arg(shot).arg(fit.heightSlowness)));
-            corrected += fit.heightSlowness > 0.0 ? 1 : 0;
-            for (int i = 0; i < records.size(); ++i) {
-                const PickVerdict &v = fit.picks[i];
-                const bool planted = spikes && wrong.contains(records[i].channel);
-                if (!v.judged)
-                    continue;
-                QVERIFY2(v.outlier == planted, qPrintable(QString("shot %1 channel %2: residual %3 ms")
-                                                              .arg(shot)
-                                                              .arg(records[i].channel)
-                                                              .arg(v.residual)));
-            }
-        }
-        QCOMPARE(corrected > 0, velocity > 0.0);
     }
 
     // What a shot's curves tell beyond single picks: a run of neighbours
