@@ -518,45 +518,6 @@ private slots:
         QVERIFY2(std::abs(zeros - records * unpicked) <= 0.08 * records, qPrintable(QString::number(zeros)));
     }
 
-    // Ground that changes along the line keeps reciprocity: a source at
-    // station A heard at B takes as long as one at B heard at A, across the
-    // slow half or within one half, while a ray across the middle is later
-    // than on even ground.
-    void generatorSlowGround_data()
-    {
-        QTest::addColumn<int>("shotA"); // sources at stations 2 * shot
-        QTest::addColumn<int>("shotB");
-        QTest::newRow("across the middle") << 14 << 25;
-        QTest::newRow("on the slow half") << 22 << 33;
-        QTest::newRow("on the fast half") << 3 << 14;
-    }
-    void generatorSlowGround()
-    {
-        QFETCH(int, shotA);
-        QFETCH(int, shotB);
-        FbGenerator::Options o;
-        o.shots = 40;
-        o.channels = 48;
-        o.noiseMs = 0.0;
-        o.lateralChange = 0.3;
-        FbGenerator::Options even = o;
-        even.lateralChange = 0.0;
-        auto timeAt = [](const FbGenerator::Options &options, int shot, qint32 station) {
-            for (const FbRecord &r : FbGenerator::shotRecords(options, shot)) {
-                if (r.g_stat == station)
-                    return double(r.fb_time);
-            }
-            return qQNaN();
-        };
-        const qint32 stationA = 1000 + 2 * shotA, stationB = 1000 + 2 * shotB;
-        const double ab = timeAt(o, shotA, stationB), ba = timeAt(o, shotB, stationA);
-        QVERIFY2(std::abs(ab - ba) <= 0.125, qPrintable(QString("%1 against %2 ms").arg(ab).arg(ba)));
-        // The middle of the line's 79 stations is station 1039.
-        const bool slow = std::max(stationA, stationB) > 1039;
-        const double flat = timeAt(even, shotA, stationB);
-        QVERIFY2(slow ? ab > flat + 5.0 : ab == flat, qPrintable(QString("%1 against %2 ms").arg(ab).arg(flat)));
-    }
-
     // Ground that is not flat layers: refractors slowing past the middle of
     // the line bend the curves of the shots on the fast half back towards the
     // slower, and picks that follow the topography are fitted with the heights
@@ -630,7 +591,10 @@ private slots:
 
     // Ground beyond flat layers keeps reciprocity and moves the arrivals by
     // what the physics says against flat layers of the same velocities
-    // (600 and 2400 m/s, crossover at 60 m, a top layer 23.2 m thick): a
+    // (600 and 2400 m/s, crossover at 60 m, a top layer 23.2 m thick):
+    // refractors 30% slower past the middle of the line (475 m) delay a ray
+    // by 22.3 ms over its 125 m beyond the middle, by 35.7 ms over 200 m, and
+    // leave one on the fast half as it was, a
     // gradient of 20 m/s per m makes the direct arrival dive and come early,
     // a dip of 1 degree thickens the top layer under both ends of a ray past
     // the middle of the line's 96 stations (475 m), and a layer hidden under the top one
@@ -638,6 +602,7 @@ private slots:
     // 2.9 ms when thin (1200 m/s, 2 m) and never seen.
     void generatorGround_data()
     {
+        QTest::addColumn<double>("lateral");
         QTest::addColumn<double>("gradient");
         QTest::addColumn<double>("dip");
         QTest::addColumn<double>("hiddenVelocity");
@@ -646,14 +611,21 @@ private slots:
         QTest::addColumn<int>("shotB");
         QTest::addColumn<double>("low"); // the time from A to B less the flat ground's, ms
         QTest::addColumn<double>("high");
-        QTest::newRow("gradient, 60 m") << 20.0 << 0.0 << 0.0 << 0.0 << 20 << 23 << -12.5 << -11.3;
-        QTest::newRow("dip, 600 to 780 m") << 0.0 << 1.0 << 0.0 << 0.0 << 30 << 39 << 11.5 << 12.7;
-        QTest::newRow("blind layer, 400 m") << 0.0 << 0.0 << 400.0 << 10.0 << 10 << 30 << 48.5 << 50.1;
-        QTest::newRow("thin layer, 400 m") << 0.0 << 0.0 << 1200.0 << 2.0 << 10 << 30 << 2.5 << 3.3;
-        QTest::newRow("thin layer, 100 m") << 0.0 << 0.0 << 1200.0 << 2.0 << 10 << 15 << 2.5 << 3.3;
+        QTest::newRow("slower past the middle, 400 to 600 m")
+            << 0.3 << 0.0 << 0.0 << 0.0 << 0.0 << 20 << 30 << 21.7 << 22.9;
+        QTest::newRow("slower past the middle, 500 to 700 m")
+            << 0.3 << 0.0 << 0.0 << 0.0 << 0.0 << 25 << 35 << 35.1 << 36.3;
+        QTest::newRow("slower past the middle, 60 to 280 m")
+            << 0.3 << 0.0 << 0.0 << 0.0 << 0.0 << 3 << 14 << 0.0 << 0.0;
+        QTest::newRow("gradient, 60 m") << 0.0 << 20.0 << 0.0 << 0.0 << 0.0 << 20 << 23 << -12.5 << -11.3;
+        QTest::newRow("dip, 600 to 780 m") << 0.0 << 0.0 << 1.0 << 0.0 << 0.0 << 30 << 39 << 11.5 << 12.7;
+        QTest::newRow("blind layer, 400 m") << 0.0 << 0.0 << 0.0 << 400.0 << 10.0 << 10 << 30 << 48.5 << 50.1;
+        QTest::newRow("thin layer, 400 m") << 0.0 << 0.0 << 0.0 << 1200.0 << 2.0 << 10 << 30 << 2.5 << 3.3;
+        QTest::newRow("thin layer, 100 m") << 0.0 << 0.0 << 0.0 << 1200.0 << 2.0 << 10 << 15 << 2.5 << 3.3;
     }
     void generatorGround()
     {
+        QFETCH(double, lateral);
         QFETCH(double, gradient);
         QFETCH(double, dip);
         QFETCH(double, hiddenVelocity);
@@ -670,6 +642,7 @@ private slots:
         flat.velocities = {600, 2400};
         flat.crossovers = {60};
         FbGenerator::Options o = flat;
+        o.lateralChange = lateral;
         o.gradient = gradient;
         o.dipDegrees = dip;
         o.hiddenVelocity = hiddenVelocity;
