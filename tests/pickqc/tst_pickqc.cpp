@@ -199,47 +199,71 @@ private slots:
         }
     }
 
-    // A wrong pick on the trace nearest the source is flagged and the side
-    // is still fitted: its direct arrival is not bent to it, nor its line
-    // taken to a source delay well before 0 ms. A whole shot early keeps
-    // its early delay, which the timing errors then tell.
-    void nearestTraceWrong_data()
+    // A wrong pick is flagged, alone, and its side is still fitted. On the
+    // trace nearest the source the direct arrival is not bent to it, nor its
+    // line taken to a source delay well before 0 ms; a whole shot early keeps
+    // its early delay, which the timing errors then tell. On a short side a
+    // wrong pick weighs much: at the farthest pick it pulls its segment's line
+    // to itself, the more so where rejected picks leave the segment few, and
+    // inside a short refractor it can hide the kink from the first fit.
+    void flagsTheWrongPick_data()
     {
         QTest::addColumn<int>("directPicks"); // channels each side before the crossover
         QTest::addColumn<double>("delay");    // ms at offset 0, the whole shot
         QTest::addColumn<bool>("atSource");
-        QTest::addColumn<double>("spike"); // ms on the positive side's nearest pick
-        QTest::addColumn<bool>("endOn");   // the positive side alone
-        QTest::newRow("50 ms late, direct on 2") << 2 << 4.0 << false << 50.0 << false;
-        QTest::newRow("50 ms late, direct on 3, at the source") << 3 << 4.0 << true << 50.0 << false;
-        QTest::newRow("19.5 ms early, direct on 2") << 2 << 4.0 << false << -19.5 << false;
-        QTest::newRow("19.5 ms early, direct on 3") << 3 << 4.0 << false << -19.5 << false;
-        QTest::newRow("19.5 ms early, direct on 2, at the source") << 2 << 4.0 << true << -19.5 << false;
-        QTest::newRow("19.5 ms early, direct on 2, end-on, at the source") << 2 << 4.0 << true << -19.5 << true;
-        QTest::newRow("10 ms early, direct on 3, end-on, at the source") << 3 << 4.0 << true << -10.0 << true;
-        QTest::newRow("shot 9 ms early, at the source") << 3 << -9.0 << true << 0.0 << false;
-        QTest::newRow("shot 9 ms early, direct on 7") << 7 << -9.0 << false << 0.0 << false;
-        QTest::newRow("shot 9 ms early, end-on, at the source") << 3 << -9.0 << true << 0.0 << true;
+        QTest::addColumn<int>("each");              // channels on each side of the source
+        QTest::addColumn<bool>("endOn");            // the positive side alone
+        QTest::addColumn<int>("channel");           // the wrong pick's, counted from the source on the positive side
+        QTest::addColumn<double>("by");             // ms added to it
+        QTest::addColumn<QVector<int>>("rejected"); // channels, counted the same way, with status 2
+        const QVector<int> none;
+        QTest::newRow("nearest 50 ms late, direct on 2") << 2 << 4.0 << false << 40 << false << 1 << 50.0 << none;
+        QTest::newRow("nearest 50 ms late, direct on 3, at the source")
+            << 3 << 4.0 << true << 40 << false << 1 << 50.0 << none;
+        QTest::newRow("nearest 19.5 ms early, direct on 2") << 2 << 4.0 << false << 40 << false << 1 << -19.5 << none;
+        QTest::newRow("nearest 19.5 ms early, direct on 3") << 3 << 4.0 << false << 40 << false << 1 << -19.5 << none;
+        QTest::newRow("nearest 19.5 ms early, direct on 2, at the source")
+            << 2 << 4.0 << true << 40 << false << 1 << -19.5 << none;
+        QTest::newRow("nearest 19.5 ms early, direct on 2, end-on, at the source")
+            << 2 << 4.0 << true << 40 << true << 1 << -19.5 << none;
+        QTest::newRow("nearest 10 ms early, direct on 3, end-on, at the source")
+            << 3 << 4.0 << true << 40 << true << 1 << -10.0 << none;
+        QTest::newRow("shot 9 ms early, at the source") << 3 << -9.0 << true << 40 << false << 1 << 0.0 << none;
+        QTest::newRow("shot 9 ms early, direct on 7") << 7 << -9.0 << false << 40 << false << 1 << 0.0 << none;
+        QTest::newRow("shot 9 ms early, end-on, at the source") << 3 << -9.0 << true << 40 << true << 1 << 0.0 << none;
+        QTest::newRow("short side, farthest late by 12 ms") << 4 << 2.0 << false << 12 << false << 12 << 12.0 << none;
+        QTest::newRow("short side, farthest late by 20 ms, rejected picks before it")
+            << 4 << 2.0 << false << 12 << false << 12 << 20.0 << QVector<int>{6, 9, 11};
+        QTest::newRow("short side, farthest early by 35 ms, every other refractor pick rejected")
+            << 4 << 2.0 << false << 12 << false << 12 << -35.0 << QVector<int>{5, 7, 9, 11};
+        QTest::newRow("short side, inside a refractor of six picks, late by 45 ms")
+            << 4 << 2.0 << false << 10 << false << 8 << 45.0 << none;
     }
-    void nearestTraceWrong()
+    void flagsTheWrongPick()
     {
         QFETCH(int, directPicks);
         QFETCH(double, delay);
         QFETCH(bool, atSource);
-        QFETCH(double, spike);
+        QFETCH(int, each);
         QFETCH(bool, endOn);
-        QVector<FbRecord> records = slowTopShot(directPicks, delay, atSource);
+        QFETCH(int, channel);
+        QFETCH(double, by);
+        QFETCH(QVector<int>, rejected);
+        QVector<FbRecord> records = slowTopShot(directPicks, delay, atSource, 25.0, each);
         if (endOn)
-            records.remove(0, 40);
-        const int nearest = endOn ? (atSource ? 1 : 0) : records.size() / 2 + (atSource ? 1 : 0);
-        QCOMPARE(records[nearest].offset, 25);
-        records[nearest].fb_time += float(spike);
+            records.remove(0, each);
+        const auto indexOf = [&](int k) { return (endOn ? 0 : each) + (atSource ? 1 : 0) + k - 1; };
+        const int wrong = indexOf(channel);
+        QCOMPARE(records[wrong].offset, 25 * channel);
+        records[wrong].fb_time += float(by);
+        for (int c : rejected)
+            records[indexOf(c)].fb_status = 2;
         const ShotFit fit = fitShot(records);
         QVERIFY2(std::abs(fit.sourceDelay - delay) < 1.5, qPrintable(QString("delay %1").arg(fit.sourceDelay)));
         QVERIFY(fit.sides[Positive].judged && fit.sides[Negative].judged != endOn);
         for (int i = 0; i < records.size(); ++i) {
             QVERIFY2(
-                fit.picks[i].outlier == (spike != 0.0 && i == nearest),
+                fit.picks[i].outlier == (by != 0.0 && i == wrong),
                 qPrintable(QString("offset %1: residual %2 ms").arg(records[i].offset).arg(fit.picks[i].residual)));
         }
     }
@@ -299,40 +323,6 @@ private slots:
                     std::abs(fit.picks[i].residual) < residual,
                     qPrintable(QString("offset %1: residual %2").arg(records[i].offset).arg(fit.picks[i].residual)));
         }
-    }
-
-    // On a short side a wrong pick weighs much: at the farthest pick it
-    // pulls its segment's line to itself, the more so where rejected picks
-    // leave the segment few, and inside a short refractor it can hide the
-    // kink from the first fit. It is judged against what the other picks
-    // show, late or early.
-    void wrongPickOnShortSide_data()
-    {
-        QTest::addColumn<int>("each");              // channels on each side of the source
-        QTest::addColumn<int>("channel");           // the wrong pick's, counted from the source on the positive side
-        QTest::addColumn<double>("by");             // ms added to it
-        QTest::addColumn<QVector<int>>("rejected"); // channels, counted the same way, with status 2
-        QTest::newRow("farthest, late by 12 ms") << 12 << 12 << 12.0 << QVector<int>();
-        QTest::newRow("farthest, late by 20 ms, rejected picks before it")
-            << 12 << 12 << 20.0 << QVector<int>{6, 9, 11};
-        QTest::newRow("farthest, early by 35 ms, every other refractor pick rejected")
-            << 12 << 12 << -35.0 << QVector<int>{5, 7, 9, 11};
-        QTest::newRow("inside a refractor of six picks, late by 45 ms") << 10 << 8 << 45.0 << QVector<int>();
-    }
-    void wrongPickOnShortSide()
-    {
-        QFETCH(int, each);
-        QFETCH(int, channel);
-        QFETCH(double, by);
-        QFETCH(QVector<int>, rejected);
-        QVector<FbRecord> records = slowTopShot(4, 2.0, false, 25.0, each);
-        const int wrong = each - 1 + channel;
-        records[wrong].fb_time += float(by);
-        for (int c : rejected)
-            records[each - 1 + c].fb_status = 2;
-        const ShotFit fit = fitShot(records);
-        QVERIFY2(fit.picks[wrong].outlier, qPrintable(QString("residual %1").arg(fit.picks[wrong].residual)));
-        QCOMPARE(fit.outliers(), 1);
     }
 
     // A shot of a short split spread (6 m groups, 500 m/s over 2,000 m/s)
