@@ -216,4 +216,13 @@ bool Analyzer::wasCancelled() const
     return m_cancelled;
 }
 
+void timesInMilliseconds(FbRecord *records, qint64 count, const Units &units)
+{
+    if (units.timesInMs())
+        return;
+    const double toMs = units.milliseconds(1.0);
+    for (qint64 k = 0; k < count; ++k)
+        records[k].fb_time = float(double(records[k].fb_time) * toMs);
+}
+
 } // namespace PickQc

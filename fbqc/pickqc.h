@@ -304,6 +304,13 @@ private:
     std::shared_ptr<const TimingRounds> m_timingRounds;
 };
 
+// Turns the records' fb_time from the declared unit into ms, in place: the
+// QC judges every pick in ms, so records are converted once as they enter
+// it (the pass, rejudgeShots(); a caller of fitShot() does it itself).
+// Unpicked (0 or less) and non-finite times stay so. Nothing changes for a
+// file in ms.
+void timesInMilliseconds(FbRecord *records, qint64 count, const Units &units);
+
 // The lowest outlier threshold rejudge() can take without reading again.
 constexpr double CandidateFloorMs = 2.0;
 

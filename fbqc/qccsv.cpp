@@ -319,8 +319,8 @@ bool Tables::write(const QString &dirName, const PickQc::Report &r, const QStrin
                 const Units &u = r.units;
                 p = field(p, float(u.metresPerSecond(s.velocity[Negative])), 1);
                 p = field(p, float(u.metresPerSecond(s.velocity[Positive])), 1);
-                p = field(p, float(u.milliseconds(s.intercept[Negative])), 3);
-                p = field(p, float(u.milliseconds(s.intercept[Positive])), 3);
+                p = field(p, s.intercept[Negative], 3);
+                p = field(p, s.intercept[Positive], 3);
                 p = field(p, s.notPicked);
                 // The estimates come in shot order, at most one a shot.
                 const bool timed = timing < r.timing.size() && r.timing.at(timing).shot == k;

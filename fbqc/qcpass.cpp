@@ -304,6 +304,7 @@ bool QcPass::fill(Batch *batch, Batch *spill, bool *ended)
         const size_t old = records.size();
         records.resize(old + size_t(block.records));
         FbLayout::decodeRecords(block.data, block.records, records.data() + old);
+        timesInMilliseconds(records.data() + old, block.records, m_settings.units);
         qint32 ffid = records[start].ffid;
         for (size_t k = old; k < records.size(); ++k) {
             if (records[k].ffid == ffid)
@@ -614,6 +615,7 @@ bool QcPass::secondPass()
             const size_t old = records.size();
             records.resize(old + size_t(block.records));
             FbLayout::decodeRecords(block.data, block.records, records.data() + old);
+            timesInMilliseconds(records.data() + old, block.records, m_settings.units);
             shots.clear();
             for (qint64 k = 0; k < block.records; ++k) {
                 if (block.firstRecord + k < index[wanted[current]].lastRecord)

@@ -17,9 +17,10 @@ constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 // coordinates, as field files do (whole centimetres beside metres), which
 // the pass finds from the data (Report::units).
 //
-// The fits compute in the file's own numbers: offsets as stored, times as
-// stored taken as ms, so a fitted velocity is offset units per 1000 time
-// units. What is shown or written is converted here, once:
+// Pick times enter the QC in ms (timesInMilliseconds(), where records are
+// read), so every threshold, residual, difference and delay is in ms
+// whatever fb_time's unit; offsets stay as stored, so a fitted velocity is
+// offset units per second. What is shown or written is converted here:
 //   const Units &u = report.units;
 //   out << u.metresPerSecond(summary.velocity[side]) << " m/s";
 struct Units
@@ -35,13 +36,11 @@ struct Units
     double metres(double stored) const { return stored * metresPerOffset(); }
     // An offset or elevation as stored, in the coordinates' unit.
     double coordinateLength(double stored) const { return stored / qMax(1, offsetFactor); }
-    // A fitted velocity (stored offset units per 1000 stored time units)
-    // in m/s.
-    double metresPerSecond(double fitted) const { return fitted * metresPerOffset() * (0.001 / secondsPerTime); }
-    // A time as stored in ms, and back: thresholds given in ms are applied
-    // to stored times through fileTime().
+    // A fitted velocity (stored offset units per second) in m/s.
+    double metresPerSecond(double fitted) const { return fitted * metresPerOffset(); }
+    // A time as stored, in ms.
     double milliseconds(double stored) const { return stored * (secondsPerTime / 0.001); }
-    double fileTime(double ms) const { return ms * (0.001 / secondsPerTime); }
+    bool timesInMs() const { return secondsPerTime == 0.001; }
     // The plausible range of a near-surface velocity, in m/s: a fitted
     // velocity outside it is worth a note.
     static constexpr double PlausibleMinMetresPerSecond = 100.0;

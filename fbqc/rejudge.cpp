@@ -120,11 +120,20 @@ double timeAtSource(const SpreadView &view, const ShotSource &s)
 
 } // namespace
 
-bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &before, const RecordsOf &after,
+bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &fileBefore, const RecordsOf &fileAfter,
                   bool settlePairs)
 {
     if (!r->settings.judgePicks)
         return false;
+    // Judged in ms, as the pass judged them.
+    const auto inMs = [r](const RecordsOf &from) {
+        return [r, &from](qint32 shot) {
+            QVector<FbRecord> records = from(shot);
+            timesInMilliseconds(records.data(), records.size(), r->settings.units);
+            return records;
+        };
+    };
+    const RecordsOf before = inMs(fileBefore), after = inMs(fileAfter);
     QVector<qint32> edited = shots;
     std::sort(edited.begin(), edited.end());
     edited.erase(std::unique(edited.begin(), edited.end()), edited.end());

@@ -614,6 +614,65 @@ private slots:
         }
     }
 
+    // A file whose times are in seconds, declared so, is judged as its twin
+    // in ms: the same outliers, the late shot with its delay in ms, the same
+    // flagged pairs, velocities in m/s; the clean line has no outlier.
+    void declaredTimeUnit_data()
+    {
+        QTest::addColumn<double>("secondsPerTime");
+        QTest::addColumn<bool>("spiked");
+        QTest::newRow("ms, clean") << 0.001 << false;
+        QTest::newRow("ms, spiked") << 0.001 << true;
+        QTest::newRow("s, clean") << 1.0 << false;
+        QTest::newRow("s, spiked") << 1.0 << true;
+    }
+    void declaredTimeUnit()
+    {
+        QFETCH(double, secondsPerTime);
+        QFETCH(bool, spiked);
+        FbGenerator::Options o;
+        o.shots = 40;
+        o.channels = 48;
+        o.spread = FbGenerator::Spread::Split;
+        o.velocities = {600, 2000, 4000};
+        o.crossovers = {80, 500};
+        o.shifts.append({19, 10.0});
+        if (spiked)
+            o.spikes = {{7, 30, 25.0}, {22, 10, -20.0}};
+        QVector<FbRecord> ms;
+        for (int shot = 0; shot < o.shots; ++shot)
+            ms += FbGenerator::shotRecords(o, shot);
+        QVector<FbRecord> inUnit = ms;
+        for (FbRecord &r : inUnit)
+            r.fb_time = float(r.fb_time * (0.001 / secondsPerTime));
+        Settings declared;
+        declared.units.secondsPerTime = secondsPerTime;
+        const Report twin = judge(writeFile(m_dir, "twin.fb", ms));
+        const Report r = judge(writeFile(m_dir, "unit.fb", inUnit), declared);
+
+        const QVector<Finding> outliers = all(r, Kind::Outlier), twinOutliers = all(twin, Kind::Outlier);
+        QCOMPARE(twinOutliers.size(), spiked ? 2 : 0);
+        QCOMPARE(outliers.size(), twinOutliers.size());
+        for (int k = 0; k < outliers.size(); ++k) {
+            QCOMPARE(outliers[k].record, twinOutliers[k].record);
+            QVERIFY(std::abs(outliers[k].value - twinOutliers[k].value) < 0.01);
+        }
+        const QVector<Finding> late = all(r, Kind::TimingError);
+        QCOMPARE(late.size(), 1);
+        QCOMPARE(late[0].shot, 19);
+        QVERIFY2(std::abs(late[0].value - all(twin, Kind::TimingError).value(0).value) < 0.01,
+                 qPrintable(QString::number(late[0].value)));
+        const auto flagged = [](const Report &report) {
+            return std::count_if(report.pairs.begin(), report.pairs.end(),
+                                 [&report](const ReciprocalPair &p) { return report.flagged(p); });
+        };
+        QVERIFY(flagged(twin) > 0);
+        QCOMPARE(flagged(r), flagged(twin));
+        const ShotSummary shot = r.shots.at(0), twinShot = twin.shots.at(0);
+        QVERIFY(std::abs(r.units.metresPerSecond(shot.velocity[Positive]) -
+                         twin.units.metresPerSecond(twinShot.velocity[Positive])) < 1.0);
+    }
+
     // New thresholds judged without reading the file give what a new pass
     // with them finds; below the candidate floor the file must be read.
     void rejudgeMatchesANewPass_data()

@@ -189,9 +189,11 @@ int runPlot(const QStringList &args)
     if (row < 0)
         return Failed;
     const ShotIndexEntry &entry = index.at(row);
-    const QVector<FbRecord> records = readShotRecords(fileName, entry.firstRecord, entry.lastRecord);
+    QVector<FbRecord> records = readShotRecords(fileName, entry.firstRecord, entry.lastRecord);
     if (records.size() != qint64(entry.lastRecord) - entry.firstRecord + 1)
         return fail(QStringLiteral("shot %1 has too many records to draw").arg(row + 1));
+    // Fitted and drawn in ms, as the QC judges them.
+    PickQc::timesInMilliseconds(records.data(), records.size(), settings.units);
     const PickQc::ShotFit fit = PickQc::fitShot(records, settings);
 
     PickQc::OffsetTally tally;

@@ -120,7 +120,15 @@ int runQc(const QStringList &args)
             err << "\rjudging against the traces " << percent << "%" << Qt::flush;
         })
                                          : Progress::Observer());
-        const bool judged = judge.run(&report, PickQc::recordsFromFile(fileName, report.index), data, progress);
+        // Picks against the traces' ms, whatever unit the file's times are in.
+        const PickQc::RecordsOf fromFile = PickQc::recordsFromFile(fileName, report.index);
+        const PickQc::Units fileUnits = settings.units;
+        const PickQc::RecordsOf inMs = [fromFile, fileUnits](qint32 shot) {
+            QVector<FbRecord> records = fromFile(shot);
+            PickQc::timesInMilliseconds(records.data(), records.size(), fileUnits);
+            return records;
+        };
+        const bool judged = judge.run(&report, inMs, data, progress);
         if (terminal)
             err << "\r                                  \r" << Qt::flush;
         if (!judged)
