@@ -95,7 +95,7 @@ Indexed indexFile(const QString &fileName)
         scanner.setBlockRecords(blockRecords);
     if (!scanner.open())
         qFatal("cannot open %s", qPrintable(fileName));
-    const QVector<ShotIndexEntry> index = scanner.scan([&](int) { ++result.progressCalls; });
+    const QVector<ShotIndexEntry> index = scanner.scan(Progress([&](int) { ++result.progressCalls; }));
     result.seconds = seconds(timer);
     result.shots = index.size();
     return result;

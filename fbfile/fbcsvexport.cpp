@@ -4,8 +4,7 @@
 #include "fboutputfile.h"
 #include "numbertext.h"
 
-bool FbCsvExport::write(const QString &fbName, const QString &csvName, const Progress &progress,
-                        const std::atomic_bool *cancel)
+bool FbCsvExport::write(const QString &fbName, const QString &csvName, const Progress &progress)
 {
     m_records = 0;
     m_cancelled = false;
@@ -30,11 +29,10 @@ bool FbCsvExport::write(const QString &fbName, const QString &csvName, const Pro
     QByteArray buffer(Flush + RowBytes, Qt::Uninitialized);
     char *const begin = buffer.data();
     char *p = std::copy(text.constBegin(), text.constEnd(), begin);
-    int percent = -1;
     const qint64 records = qMax<qint64>(1, reader.recordCount());
     FbBlockReader::Block block;
     while (reader.nextBlock(&block)) {
-        if (cancel && cancel->load()) {
+        if (progress.cancelled()) {
             m_cancelled = true;
             out.cancel();
             m_error = tr("cancelled");
@@ -55,9 +53,7 @@ bool FbCsvExport::write(const QString &fbName, const QString &csvName, const Pro
             }
         }
         m_records += block.records;
-        const int now = int(m_records * 100 / records);
-        if (progress && now != percent)
-            progress(percent = now);
+        progress.reportPercent(int(m_records * 100 / records));
     }
     // A file cut or rewritten under us reads as zeros or as other records.
     if (!reader.unchanged()) {

@@ -1,11 +1,10 @@
 #ifndef FBCSVEXPORT_H
 #define FBCSVEXPORT_H
 
+#include "progress.h"
+
 #include <QCoreApplication>
 #include <QString>
-
-#include <atomic>
-#include <functional>
 
 // Every record of an FB file as a CSV table, for spreadsheets and scripts:
 // a title line "record," followed by the named fields in file order (the
@@ -19,21 +18,18 @@
 // The file is read in blocks and the table written through FbOutputFile
 // (nothing under the target's name on failure, never over the input);
 // false with errorString() when the file cannot be read, was cut or
-// rewritten while it was read, the table cannot be written or *cancel
-// became true.
+// rewritten while it was read, the table cannot be written or the
+// progress was cancelled (checked every block).
 //
 // Usage:
 //   FbCsvExport table;
-//   if (!table.write(fbName, csvName, progress, &cancel)) ... table.errorString();
+//   if (!table.write(fbName, csvName, progress)) ... table.errorString();
 class FbCsvExport
 {
     Q_DECLARE_TR_FUNCTIONS(FbCsvExport)
 
 public:
-    using Progress = std::function<void(int percent)>;
-
-    bool write(const QString &fbName, const QString &csvName, const Progress &progress = Progress(),
-               const std::atomic_bool *cancel = nullptr);
+    bool write(const QString &fbName, const QString &csvName, const Progress &progress = Progress());
     qint64 records() const { return m_records; }
     QString errorString() const { return m_error; }
     bool wasCancelled() const { return m_cancelled; }

@@ -46,6 +46,8 @@ public:
     const std::atomic_bool *cancelFlag() const { return m_cancel; }
 
 private:
+    // Hands percent to the observer when it is past the last one.
+    void deliver(int percent) const;
     struct Shared
     {
         Observer observer;

@@ -274,8 +274,7 @@ SgtConverter::SgtConverter() = default;
 
 SgtConverter::SgtConverter(const Options &options) : m_options(options) { }
 
-bool SgtConverter::exportSgt(const QString &fbName, const QString &sgtName, const Progress &progress,
-                             const std::atomic_bool *cancel)
+bool SgtConverter::exportSgt(const QString &fbName, const QString &sgtName, const Progress &progress)
 {
     m_counts = ExportCounts();
     m_cancelled = false;
@@ -296,20 +295,17 @@ bool SgtConverter::exportSgt(const QString &fbName, const QString &sgtName, cons
         return false;
     };
     const qint64 records = qMax<qint64>(1, reader.recordCount());
-    int percent = -1;
     // Three passes (positions, counts, lines) call use(record) for every
     // record; false when cancelled.
     auto pass = [&](int firstPercent, const std::function<void(const FbRecord &)> &use) {
         reader.setRange(0, reader.recordCount());
         FbBlockReader::Block block;
         while (reader.nextBlock(&block)) {
-            if (cancel && cancel->load())
+            if (progress.cancelled())
                 return false;
             for (qint64 k = 0; k < block.records; ++k)
                 use(FbLayout::decodeRecord(block.record(k)));
-            const int now = firstPercent + int((block.firstRecord + block.records) * 33 / records);
-            if (progress && now != percent)
-                progress(percent = now);
+            progress.reportPercent(firstPercent + int((block.firstRecord + block.records) * 33 / records));
         }
         return true;
     };
@@ -406,8 +402,7 @@ bool SgtConverter::exportSgt(const QString &fbName, const QString &sgtName, cons
         return fail(changedWhileRead);
     if (failed || !out.write(text.constData(), text.size()) || !out.commit())
         return fail(out.errorString());
-    if (progress)
-        progress(100);
+    progress.reportPercent(100);
     m_error.clear();
     return true;
 }

@@ -1,14 +1,12 @@
 #ifndef SGTCONVERTER_H
 #define SGTCONVERTER_H
 
+#include "progress.h"
 #include "sgtfile.h"
 
 #include <QCoreApplication>
 #include <QString>
 #include <QStringList>
-
-#include <atomic>
-#include <functional>
 
 // Picks of an FB file to the unified data format (.sgt) that traveltime
 // inversion reads, and back.
@@ -59,19 +57,17 @@
 // the input cannot be read (an .sgt's errors name the line), an offset or
 // elevation does not fit the FB file's int32 words, a coordinate its float
 // words, the file changed (was cut or rewritten) while it was read, the
-// target cannot be written, or *cancel became true.
+// target cannot be written, or the progress was cancelled.
 //
 // Usage:
 //   SgtConverter converter(options);
-//   if (!converter.exportSgt(fbName, sgtName, progress, &cancel)) ... converter.errorString();
+//   if (!converter.exportSgt(fbName, sgtName, progress)) ... converter.errorString();
 //   converter.exportCounts().written ...
 class SgtConverter
 {
     Q_DECLARE_TR_FUNCTIONS(SgtConverter)
 
 public:
-    using Progress = std::function<void(int percent)>;
-
     struct Options
     {
         double lengthUnit = 1.0;      // metres per FB length unit
@@ -105,8 +101,7 @@ public:
     SgtConverter();
     explicit SgtConverter(const Options &options);
 
-    bool exportSgt(const QString &fbName, const QString &sgtName, const Progress &progress = Progress(),
-                   const std::atomic_bool *cancel = nullptr);
+    bool exportSgt(const QString &fbName, const QString &sgtName, const Progress &progress = Progress());
     const ExportCounts &exportCounts() const { return m_counts; }
     // The merge tolerance the last export used, in metres.
     double mergeToleranceUsed() const { return m_tolerance; }

@@ -66,8 +66,7 @@ QVector<ShotIndexEntry> ShotIndexScanner::scan(const Progress &progress)
             if (i >= threshold) {
                 ++value;
                 threshold += step;
-                if (progress)
-                    progress(value);
+                progress.reportPercent(value);
             }
         }
     }

@@ -2,11 +2,10 @@
 #define SHOTINDEX_H
 
 #include "fbblockreader.h"
+#include "progress.h"
 
 #include <QString>
 #include <QVector>
-
-#include <functional>
 
 // One shot: a maximal run of consecutive records with the same ffid.
 // Record numbers are 0-based and lastRecord is inclusive.
@@ -38,13 +37,6 @@ inline bool operator!=(const ShotIndexEntry &a, const ShotIndexEntry &b)
 class ShotIndexScanner
 {
 public:
-    // Receives the new progress value each time it moves: at a shot start
-    // whose first record has reached the threshold, by one, at most once per
-    // shot. The step is recordCount / 100 (0 below 100 records, so that
-    // every new shot moves it); values run past 100 when shots are many and
-    // small.
-    using Progress = std::function<void(int value)>;
-
     explicit ShotIndexScanner(const QString &fileName);
 
     // Opens the file read-only and reads the header. False when it is not a
@@ -66,7 +58,11 @@ public:
     // Scans every record's ffid and returns the index in file order. With
     // no complete record the index is the single entry {the word at offset
     // 16 (missing bytes as 0), 0, -1}. Returns an empty index when the file
-    // is not open or its record count does not fit in int32.
+    // is not open or its record count does not fit in int32. The progress
+    // moves at a shot start whose first record has reached the next
+    // hundredth of the records, by one percent, at most once per shot, so
+    // a file of few records moves it once per shot; the scan runs to the
+    // end whatever its cancel flag says.
     QVector<ShotIndexEntry> scan(const Progress &progress = Progress());
 
     // Records per block read; tests set it small to cross block boundaries.

@@ -188,14 +188,14 @@ qint32 Report::explainedBy(qint32 a, qint32 b, double d) const
 
 Analyzer::Analyzer(const QString &fileName, const Settings &settings) : m_fileName(fileName), m_settings(settings) { }
 
-bool Analyzer::run(Report *report, const Progress &progress, const std::atomic_bool *cancel)
+bool Analyzer::run(Report *report, const Progress &progress)
 {
     m_error.clear();
     m_cancelled = false;
     if (report)
         *report = Report();
     Report result;
-    QcPass pass(m_fileName, m_settings, progress, cancel);
+    QcPass pass(m_fileName, m_settings, progress);
     if (!pass.run(&result)) {
         m_cancelled = pass.cancelled();
         m_error = pass.errorString();

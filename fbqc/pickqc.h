@@ -5,6 +5,7 @@
 #include "finding.h"
 #include "findinglist.h"
 #include "offsettally.h"
+#include "progress.h"
 #include "qcsettings.h"
 #include "shotfit.h"
 #include "shotindex.h"
@@ -36,7 +37,7 @@
 // Usage:
 //   PickQc::Analyzer analyzer(fileName, settings);
 //   PickQc::Report report;
-//   if (!analyzer.run(&report, progress, &cancel)) ... analyzer.errorString();
+//   if (!analyzer.run(&report, progress)) ... analyzer.errorString();
 //   for (qint64 k = 0; k < report.findings(PickQc::Kind::Outlier).size(); ++k) ...
 // The current shot of a viewer is judged again on its own, with the same
 // result as in the pass:
@@ -351,9 +352,6 @@ bool rejudgeShots(Report *report, const QVector<qint32> &shots, const RecordsOf 
 class Analyzer
 {
 public:
-    // Receives 0..100 as the pass moves on.
-    using Progress = std::function<void(int percent)>;
-
     explicit Analyzer(const QString &fileName, const Settings &settings = Settings());
 
     // Reads and judges the file: one pass over all records, then a second
@@ -362,11 +360,11 @@ public:
     // findings are the same whatever the number. run() itself may be called
     // from any thread. False when the file cannot be opened or read (not a
     // regular file, unreadable, no complete record when picks are judged),
-    // when it changed while it was read (cut or rewritten), or when *cancel
-    // became true, which is checked at least every few milliseconds of work
+    // when it changed while it was read (cut or rewritten), or when progress
+    // was cancelled, which is checked at least every few milliseconds of work
     // (wasCancelled() then answers true); errorString() says why. On false,
     // *report is left empty.
-    bool run(Report *report, const Progress &progress = Progress(), const std::atomic_bool *cancel = nullptr);
+    bool run(Report *report, const Progress &progress = Progress());
     QString errorString() const;
     bool wasCancelled() const;
 

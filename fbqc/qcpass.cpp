@@ -37,9 +37,8 @@ int threadsFor(const Settings &settings)
 
 } // namespace
 
-QcPass::QcPass(const QString &fileName, const Settings &settings, const Analyzer::Progress &progress,
-               const std::atomic_bool *cancel)
-    : m_settings(settings), m_progress(progress), m_cancel(cancel), m_reader(fileName),
+QcPass::QcPass(const QString &fileName, const Settings &settings, const Progress &progress)
+    : m_settings(settings), m_progress(progress), m_reader(fileName),
       m_heldSpread([this](qint32 shot) { return heldSpread(shot); }),
       m_receivers(std::min(threadsFor(settings), MaxReceiverShards)),
       m_stations(std::min(threadsFor(settings), MaxReceiverShards))
@@ -47,7 +46,7 @@ QcPass::QcPass(const QString &fileName, const Settings &settings, const Analyzer
 
 bool QcPass::cancelRequested() const
 {
-    return m_cancel && m_cancel->load(std::memory_order_relaxed);
+    return m_progress.cancelled();
 }
 
 void QcPass::setProgress(int percent)
@@ -56,8 +55,7 @@ void QcPass::setProgress(int percent)
     if (percent == m_percent)
         return;
     m_percent = percent;
-    if (m_progress)
-        m_progress(percent);
+    m_progress.reportPercent(percent);
 }
 
 bool QcPass::open()

@@ -36,8 +36,7 @@ namespace PickQc {
 class QcPass
 {
 public:
-    QcPass(const QString &fileName, const Settings &settings, const Analyzer::Progress &progress,
-           const std::atomic_bool *cancel);
+    QcPass(const QString &fileName, const Settings &settings, const Progress &progress);
     // False when the file cannot be read, changed while it was read, or
     // the pass was cancelled (cancelled() then answers true); errorString()
     // says why.
@@ -143,8 +142,7 @@ private:
     const SpreadView *heldSpread(qint32 shot) const;
 
     Settings m_settings;
-    Analyzer::Progress m_progress;
-    const std::atomic_bool *m_cancel = nullptr;
+    Progress m_progress;
     QString m_error;
     bool m_wasCancelled = false;
     Report *m_report = nullptr;

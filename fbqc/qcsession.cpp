@@ -120,24 +120,24 @@ bool QcSession::setThresholds(double outlierMs, double reciprocityMs)
     return rejudge(&m_report, outlierMs, reciprocityMs);
 }
 
-bool QcSession::setEdits(const PickEdits &edits, QString *error, const std::atomic_bool *cancel)
+bool QcSession::setEdits(const PickEdits &edits, QString *error, const Progress &progress)
 {
     const QVector<qint32> shots = changedShots(m_edits, edits, m_report.index);
     if (shots.isEmpty()) {
         m_edits = edits;
         return true;
     }
-    if (!judgeShots(shots, edits, error, cancel))
+    if (!judgeShots(shots, edits, error, progress))
         return false;
     m_edits = edits;
     return true;
 }
 
 bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after, QString *error,
-                           const std::atomic_bool *cancel)
+                           const Progress &progress)
 {
-    const auto cancelled = [cancel, error] {
-        if (cancel && *cancel) {
+    const auto cancelled = [&progress, error] {
+        if (progress.cancelled()) {
             *error = tr("cancelled");
             return true;
         }

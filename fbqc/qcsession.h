@@ -75,7 +75,7 @@ public:
 
     // Judges again with the edits as they now stand: the shots whose picks
     // differ from those report() was judged with. False with *error.
-    bool setEdits(const PickEdits &edits, QString *error, const std::atomic_bool *cancel = nullptr);
+    bool setEdits(const PickEdits &edits, QString *error, const Progress &progress = Progress());
     // New thresholds, from what the pass kept; false, with nothing changed,
     // when the outlier threshold is below the report's candidate floor:
     // the file must be judged again by the pass.
@@ -90,8 +90,7 @@ public:
     static QVector<qint32> changedShots(const PickEdits &a, const PickEdits &b, const QVector<ShotIndexEntry> &index);
 
 private:
-    bool judgeShots(const QVector<qint32> &shots, const PickEdits &after, QString *error,
-                    const std::atomic_bool *cancel);
+    bool judgeShots(const QVector<qint32> &shots, const PickEdits &after, QString *error, const Progress &progress);
 
     QString m_fileName;
     Report m_report;

@@ -82,13 +82,13 @@ QString checkFbFile(const QString &fileName)
 
     qint64 lastValue = 0;
     qint64 moves = 0;
-    const QVector<ShotIndexEntry> index = scanner.scan([&](int value) {
+    const QVector<ShotIndexEntry> index = scanner.scan(Progress([&](int value) {
         if (value != lastValue + 1)
             lastValue = -1000000; // marks a jump; reported below
         else
             lastValue = value;
         ++moves;
-    });
+    }));
 
     if (index.isEmpty())
         return QStringLiteral("empty index");

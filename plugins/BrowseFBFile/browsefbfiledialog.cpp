@@ -170,7 +170,7 @@ bool BrowseFBFileDialog::loadFbFile()
     progress.show();
     progress.setValue(0);
 
-    shotIndex = scanner.scan([&progress](int value) { progress.setValue(value); });
+    shotIndex = scanner.scan(Progress([&progress](int value) { progress.setValue(value); }));
 
     const FbFileHeader &header = scanner.header();
     fbInfo.polarity = header.polarity;

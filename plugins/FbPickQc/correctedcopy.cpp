@@ -9,16 +9,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-namespace {
-
-// The percent callback the file writers take.
-std::function<void(int)> percentsTo(const Progress &progress)
-{
-    return [progress](int percent) { progress.reportPercent(percent); };
-}
-
-} // namespace
-
 CorrectedCopy::CorrectedCopy(const QString &fileName, const FbFileIdentity &judged, const PickEdits &edits)
     : m_fileName(fileName), m_judged(judged), m_edits(edits)
 { }
@@ -142,14 +132,14 @@ bool CorrectedCopy::exportPicks(const QString &target, Format format, const Prog
     const Progress rest = edited ? progress.part(50, 100) : progress;
     if (format == Csv) {
         FbCsvExport table;
-        const bool ok = table.write(source, target, percentsTo(rest), rest.cancelFlag());
+        const bool ok = table.write(source, target, rest);
         m_csvRecords = table.records();
         m_cancelled = table.wasCancelled();
         m_error = table.errorString();
         return ok;
     }
     SgtConverter converter;
-    const bool ok = converter.exportSgt(source, target, percentsTo(rest), rest.cancelFlag());
+    const bool ok = converter.exportSgt(source, target, rest);
     m_sgtCounts = converter.exportCounts();
     m_cancelled = converter.wasCancelled();
     m_error = converter.errorString();

@@ -28,7 +28,7 @@ std::shared_ptr<const QcData> judgeAgain(const JudgeInput &in, const Progress &p
     PickQc::QcSession session;
     session.resume(in.base->fileName, in.base->report, in.before, in.filePairs, in.fileRepeats);
     session.setBatchFindings(in.batchFindings);
-    if (!session.setEdits(in.after, error, progress.cancelFlag()) || progress.cancelled())
+    if (!session.setEdits(in.after, error, progress) || progress.cancelled())
         return nullptr;
     auto data = std::make_shared<QcData>();
     data->fileName = in.base->fileName;

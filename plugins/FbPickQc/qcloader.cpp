@@ -54,9 +54,7 @@ void QcLoader::start(const QString &fileName, const PickQc::Settings &settings)
             PickQc::Settings judged = settings;
             judged.collectReceivers = true;
             PickQc::Analyzer analyzer(fileName, judged);
-            if (!analyzer.run(
-                    &data->report, [&progress](int percent) { progress.reportPercent(percent); },
-                    progress.cancelFlag())) {
+            if (!analyzer.run(&data->report, progress)) {
                 outcome.error = analyzer.errorString();
                 return outcome;
             }

@@ -40,7 +40,7 @@ private slots:
         const bool fits = n <= std::numeric_limits<qint32>::max();
         QCOMPARE(scanner.recordCountFits(), fits);
         int lastProgress = 0;
-        const QVector<ShotIndexEntry> index = scanner.scan([&](int value) { lastProgress = value; });
+        const QVector<ShotIndexEntry> index = scanner.scan(Progress([&](int value) { lastProgress = value; }));
         QCOMPARE(lastProgress, fits ? 3 : 0);
         const qint32 last = qint32(n - 1);
         const QVector<ShotIndexEntry> shots{

@@ -814,10 +814,10 @@ private slots:
         QFile::remove(target);
         // Cut after the first block, the way another program would.
         bool cut = false;
-        auto progress = [&](int) {
+        const Progress progress([&](int) {
             if (!cut)
                 cut = ::truncate(QFile::encodeName(fb).constData(), FbLayout::recordPosition(100)) == 0;
-        };
+        });
         QString error;
         if (suffix == QLatin1String("csv")) {
             FbCsvExport table;

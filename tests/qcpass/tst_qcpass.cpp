@@ -246,7 +246,7 @@ private slots:
         Analyzer analyzer(fileName);
         Report report;
         QVector<int> progress;
-        QVERIFY(analyzer.run(&report, [&progress](int p) { progress.append(p); }));
+        QVERIFY(analyzer.run(&report, Progress([&progress](int p) { progress.append(p); })));
         QVERIFY(std::is_sorted(progress.begin(), progress.end()));
         QCOMPARE(progress.last(), 100);
 
@@ -819,7 +819,7 @@ private slots:
             if (cut && percent >= 5 && !wasCut)
                 wasCut = QFile::resize(path, QFileInfo(path).size() / 2);
         };
-        QVERIFY(!analyzer.run(&report, progress, &cancel));
+        QVERIFY(!analyzer.run(&report, Progress(progress, &cancel)));
         QCOMPARE(analyzer.wasCancelled(), cancelAt >= 0);
         QVERIFY(!analyzer.errorString().isEmpty());
         QCOMPARE(report.recordCount, qint64(0));

@@ -132,6 +132,62 @@ class TestQcSession : public QObject
     QTemporaryDir m_dir;
 
 private slots:
+    // The plan handing its words out block by block writes what the same
+    // words as one list write, whatever the blocks: listed words, then
+    // outliers in any order (the later edit of a word wins).
+    void wordsBlockByBlock_data()
+    {
+        QTest::addColumn<QVector<qint32>>("outliers");
+        QTest::addColumn<int>("block");
+        QTest::newRow("in record order, blocks of 4") << QVector<qint32>{1, 2, 9, 17, 23} << 4;
+        QTest::newRow("out of order and repeated, blocks of 2") << QVector<qint32>{9, 2, 23, 2, 0, 17} << 2;
+        QTest::newRow("out of order, one block") << QVector<qint32>{23, 5, 6} << 4096;
+    }
+    void wordsBlockByBlock()
+    {
+        QFETCH(QVector<qint32>, outliers);
+        QFETCH(int, block);
+        FbGenerator::Options options;
+        options.shots = 4;
+        options.channels = 6;
+        const QString file = m_dir.filePath(QStringLiteral("blocks.fb"));
+        QVERIFY(FbGenerator::FileWriter(options).write(file));
+        const QVector<FbEdit> listed{FbEdit::status(2, 7), FbEdit::time(3, 12.5f), FbEdit::time(23, 40.0f)};
+        QVector<Finding> findings;
+        QVector<FbEdit> words = listed;
+        for (qint32 record : outliers) {
+            Finding f;
+            f.record = record;
+            f.value = 9.5f;
+            findings.append(f);
+            words.append(FbEdit::status(record, FbPicks::DefaultRejectStatus));
+        }
+        const auto write = [&](FbEditWriter *writer, const QString &name, int *written) {
+            writer->setBlockRecords(block);
+            writer->setWordWritten(
+                [written](const FbEditWriter::Applied &, const QVector<FbEdit> &, const int *, int count, QString *) {
+                    *written += count;
+                    return true;
+                });
+            const bool ok = writer->write(m_dir.filePath(name));
+            QFile copy(m_dir.filePath(name));
+            return ok && copy.open(QIODevice::ReadOnly) ? copy.readAll() : writer->errorString().toUtf8();
+        };
+        FbEditWriter asList(file);
+        asList.setEdits(words);
+        int fromList = 0, fromPlan = 0;
+        const QByteArray expected = write(&asList, QStringLiteral("list.fb"), &fromList);
+
+        EditPlan plan(file, {}, {}, EditPlan::Words);
+        for (const FbEdit &w : listed)
+            plan.addWord(w, QStringLiteral("listed"));
+        QVERIFY(plan.rejectOutliers(findings, 8.0));
+        FbEditWriter asPlan(file);
+        asPlan.setEditSource(&plan);
+        QCOMPARE(write(&asPlan, QStringLiteral("plan.fb"), &fromPlan), expected);
+        QCOMPARE(fromPlan, fromList);
+    }
+
     // Random sequences of every action of the edit plan, undos and new
     // thresholds, each followed by the fresh pass's verdicts over the file
     // as the edits leave it.

@@ -139,6 +139,10 @@
         <source>%1 changed while it was copied</source>
         <translation>%1 在复制期间被更改</translation>
     </message>
+    <message>
+        <source>%1 came out of file order</source>
+        <translation>%1 未按文件中的顺序给出</translation>
+    </message>
 </context>
 <context>
     <name>FbOutputFile</name>
