@@ -235,8 +235,9 @@ bool FindingList::replaceShot(qint32 shot, const std::vector<Finding> &replaceme
     std::vector<Finding> kept, page;
     for (auto it = from; it != to; ++it) {
         if (!readPiece(**it, &page)) {
-            m_error = QCoreApplication::translate("PickQc::Analyzer", "cannot read the findings back: %1")
-                          .arg(m_spill->file->errorString());
+            m_error =
+                QCoreApplication::translate("PickQc::Analyzer", "cannot keep the findings in a temporary file: %1")
+                    .arg(m_spill->file->errorString());
             return false;
         }
         kept.insert(kept.end(), page.begin(), page.end());

@@ -131,6 +131,43 @@ Report::Report(const Report &) = default;
 Report &Report::operator=(const Report &) = default;
 Report::~Report() = default;
 
+bool Report::addFinding(const Finding &finding)
+{
+    return m_findings[int(finding.kind)].append(finding);
+}
+
+bool Report::addCandidate(const Finding &candidate)
+{
+    return m_candidates.append(candidate);
+}
+
+void Report::setFindings(Kind kind, FindingList findings)
+{
+    m_findings[int(kind)] = std::move(findings);
+}
+
+bool Report::replaceShot(qint32 shot, const std::vector<Finding> &findings, const std::vector<Finding> &candidates,
+                         QString *error)
+{
+    const auto replace = [&](FindingList *list, const std::vector<Finding> &own) {
+        if (list->replaceShot(shot, own))
+            return true;
+        *error = list->errorString();
+        return false;
+    };
+    std::vector<Finding> own;
+    for (Kind kind : shotKinds()) {
+        own.clear();
+        for (const Finding &f : findings) {
+            if (f.kind == kind)
+                own.push_back(f);
+        }
+        if (!replace(&m_findings[int(kind)], own))
+            return false;
+    }
+    return replace(&m_candidates, candidates);
+}
+
 qint64 Report::problems() const
 {
     qint64 sum = 0;

@@ -264,12 +264,25 @@ public:
     bool tracesJudged = false;
 
     const FindingList &findings(Kind kind) const { return m_findings[int(kind)]; }
-    FindingList &findings(Kind kind) { return m_findings[int(kind)]; }
     // Picks whose residual exceeds the candidate floor, outliers or not, as
     // Outlier findings: what rejudge() takes outliers from for a new
     // threshold down to the floor.
     const FindingList &outlierCandidates() const { return m_candidates; }
-    FindingList &outlierCandidates() { return m_candidates; }
+
+    // The lists change only through these, so that a shot's findings stay
+    // together and in shot order wherever edits replace them. Adding is
+    // false once a list could not keep a finding on disk (the list's
+    // errorString() says why).
+    bool addFinding(const Finding &finding);
+    bool addCandidate(const Finding &candidate);
+    void setFindings(Kind kind, FindingList findings);
+    void clearFindings(Kind kind) { setFindings(kind, FindingList()); }
+    // The findings of shot, of every kind judged shot by shot, and its
+    // candidates, replaced by those given (each in the order the shot's
+    // checks made them); the other shots' stay. False with *error when a
+    // list could not be kept on disk.
+    bool replaceShot(qint32 shot, const std::vector<Finding> &findings, const std::vector<Finding> &candidates,
+                     QString *error);
     double candidateFloorMs() const { return m_candidateFloorMs; }
     void setCandidateFloorMs(double ms) { m_candidateFloorMs = ms; }
     qint64 count(Kind kind) const { return m_findings[int(kind)].size(); }

@@ -458,7 +458,7 @@ bool QcPass::finishBatch(Batch *batch)
             addFinding(found[next]);
         const Findings &candidates = batch->candidates[chunk];
         for (; nextCandidate < candidates.size() && candidates[nextCandidate].shot <= b.shot; ++nextCandidate)
-            m_report->outlierCandidates().append(candidates[nextCandidate]);
+            m_report->addCandidate(candidates[nextCandidate]);
         for (const Finding &f : m_deferred)
             addFinding(f);
         m_deferred.clear();
@@ -497,13 +497,13 @@ void QcPass::addFinding(const Finding &f)
         m_zeroRun = f;
         return;
     }
-    m_report->findings(f.kind).append(f);
+    m_report->addFinding(f);
 }
 
 void QcPass::flushZeroRun()
 {
     if (m_zeroRun.kind == Kind::ZeroFilled)
-        m_report->findings(Kind::ZeroFilled).append(m_zeroRun);
+        m_report->addFinding(m_zeroRun);
     m_zeroRun = Finding();
 }
 

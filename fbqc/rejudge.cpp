@@ -21,7 +21,7 @@ namespace {
 void judgePairsAgain(Report *r)
 {
     for (Kind kind : pairKinds())
-        r->findings(kind) = FindingList();
+        r->clearFindings(kind);
     for (const FileCheckEntry &check : fileChecks()) {
         if (check.basis == Basis::Pairs)
             check.check(r);
@@ -59,7 +59,7 @@ bool rejudge(Report *r, double outlierMs, double reciprocityMs)
             t.kept += outlier ? 0 : 1;
             t.squares += outlier ? 0.0 : double(f->value) * f->value;
         }
-        r->findings(Kind::Outlier) = std::move(outliers);
+        r->setFindings(Kind::Outlier, std::move(outliers));
         size_t next = 0;
         for (int shot = 0; shot < r->shots.size(); ++shot) {
             ShotSummary s = r->shots.at(shot);
@@ -158,16 +158,9 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &file
         add(r, is);
         ShotSummary summary = is.summary;
         r->shots.replace(shot, summary);
-        for (Kind kind : shotKinds()) {
-            std::vector<Finding> own;
-            for (const Finding &f : findings) {
-                if (f.kind == kind)
-                    own.push_back(f);
-            }
-            if (!r->findings(kind).replaceShot(shot, own))
-                return false;
-        }
-        if (!r->outlierCandidates().replaceShot(shot, std::vector<Finding>(candidates.begin(), candidates.end())))
+        QString error;
+        if (!r->replaceShot(shot, std::vector<Finding>(findings.begin(), findings.end()),
+                            std::vector<Finding>(candidates.begin(), candidates.end()), &error))
             return false;
         now.emplace(shot, current);
     }

@@ -200,7 +200,7 @@ bool WaveformJudge::run(const QVector<ShotIndexEntry> &index, const RecordsOf &r
             return;
         report->tracesJudged = false;
         for (Kind k : WaveformKinds)
-            report->findings(k) = FindingList();
+            report->clearFindings(k);
     };
     clearFindings();
 
@@ -265,7 +265,7 @@ bool WaveformJudge::run(const QVector<ShotIndexEntry> &index, const RecordsOf &r
                 continue;
             for (int j = 0; j < 3; ++j)
                 for (const Finding &f : r.findings[j])
-                    if (!report->findings(WaveformKinds[j]).append(f)) {
+                    if (!report->addFinding(f)) {
                         m_error = report->findings(WaveformKinds[j]).errorString();
                         clearFindings();
                         return false;

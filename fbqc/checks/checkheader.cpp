@@ -26,18 +26,18 @@ Finding fileFinding(Kind kind, qint64 count = 0)
 void checkHeader(Report *r)
 {
     if (r->recordCount == 0)
-        r->findings(Kind::NoRecords).append(fileFinding(Kind::NoRecords, r->fileSize));
+        r->addFinding(fileFinding(Kind::NoRecords, r->fileSize));
     if (r->header.fb_count != r->recordCount)
-        r->findings(Kind::CountMismatch).append(fileFinding(Kind::CountMismatch, r->header.fb_count));
+        r->addFinding(fileFinding(Kind::CountMismatch, r->header.fb_count));
     if (r->trailingBytes() > 0)
-        r->findings(Kind::PartialRecord).append(fileFinding(Kind::PartialRecord, r->trailingBytes()));
+        r->addFinding(fileFinding(Kind::PartialRecord, r->trailingBytes()));
     const bool reversed = r->header.min_offset > r->header.max_offset;
     const bool outside =
         r->recordCount > 0 && (r->minOffset < r->header.min_offset || r->maxOffset > r->header.max_offset);
     if (reversed || outside) {
         Finding f = fileFinding(Kind::NotFbFile);
         f.flags = reversed ? 1 : 0;
-        r->findings(Kind::NotFbFile).append(f);
+        r->addFinding(f);
     }
 }
 

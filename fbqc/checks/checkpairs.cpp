@@ -38,26 +38,24 @@ Finding pairFinding(Kind kind, const Report &r, qint32 a, qint32 b, float d)
 
 void checkReciprocity(Report *r)
 {
-    FindingList &out = r->findings(Kind::Reciprocity);
     for (const ReciprocalPair &p : qAsConst(r->pairs)) {
         if (!r->flagged(p))
             continue;
         Finding f = pairFinding(Kind::Reciprocity, *r, p.shotA, p.shotB, p.difference());
         f.a = p.timeAB;
         f.b = p.timeBA;
-        out.append(f);
+        r->addFinding(f);
     }
 }
 
 void checkRepeats(Report *r)
 {
-    FindingList &out = r->findings(Kind::Repeat);
     for (const RepeatPair &p : qAsConst(r->repeats)) {
         if (!(std::abs(p.difference) > r->settings.reciprocityMs))
             continue;
         Finding f = pairFinding(Kind::Repeat, *r, p.shotA, p.shotB, p.difference);
         f.count = p.receivers;
-        out.append(f);
+        r->addFinding(f);
     }
 }
 

@@ -40,7 +40,6 @@ void checkRepeatedFfids(Report *r)
         k = end;
     }
     std::sort(runs.begin(), runs.end());
-    FindingList &out = r->findings(Kind::RepeatedFfid);
     for (const auto &run : runs) {
         size_t end = run.second + 1;
         while (end < byFfid.size() && byFfid[end].first == byFfid[run.second].first)
@@ -54,7 +53,7 @@ void checkRepeatedFfids(Report *r)
             f.record = index[f.shot].firstRecord;
             f.value = float(byFfid[j].first);
             f.count = qint64(end - run.second);
-            out.append(f);
+            r->addFinding(f);
         }
     }
 }

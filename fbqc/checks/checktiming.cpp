@@ -211,7 +211,7 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
             f.value = t.delay;
             f.count = 0;
             f.a = float(t.agreeing);
-            r->findings(Kind::TimingError).append(f);
+            r->addFinding(f);
         }
     }
     if (told.isEmpty())
@@ -225,7 +225,7 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
     FindingList sorted;
     for (const Finding &f : found)
         sorted.append(f);
-    r->findings(Kind::TimingError) = std::move(sorted);
+    r->setFindings(Kind::TimingError, std::move(sorted));
     // One estimate a shot: a shot in one or two pairs is judged by its time
     // at the source, and that estimate replaces what its few pairs said.
     QVector<TimingEstimate> byPairs;
@@ -423,7 +423,7 @@ void checkTimingErrors(Report *r)
             f.value = t.delay;
             f.count = t.pairs;
             f.a = float(t.agreeing);
-            r->findings(Kind::TimingError).append(f);
+            r->addFinding(f);
         }
     }
     checkSourceDelays(r, paired);

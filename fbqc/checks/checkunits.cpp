@@ -30,7 +30,7 @@ void checkOffsetUnit(Report *r)
             best = k;
     }
     f.value = float(100.0 * double(t.agreeing(best)) / double(t.examined()));
-    r->findings(Kind::OffsetUnit).append(f);
+    r->addFinding(f);
 }
 
 QString describeOffsetUnit(const Finding &f, const Report &)
