@@ -146,6 +146,44 @@
     </message>
 </context>
 <context>
+    <name>TraceRepicker</name>
+    <message numerus="yes">
+        <source>Pick %n trace(s) along a line</source>
+        <translation>
+            <numerusform>Pick %n trace along a line</numerusform>
+            <numerusform>Pick %n traces along a line</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Accept suggestions from the traces (%n)</source>
+        <translation>
+            <numerusform>Accept %n suggestion from the traces</numerusform>
+            <numerusform>Accept %n suggestions from the traces</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n pick(s) re-picked from the traces.</source>
+        <translation>
+            <numerusform>%n pick re-picked from the traces.</numerusform>
+            <numerusform>%n picks re-picked from the traces.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n new time(s) proposed for the file: Pick &gt; Accept Suggestions sets them.</source>
+        <translation>
+            <numerusform>%n new time proposed for the file: Pick &gt; Accept Suggestions sets it.</numerusform>
+            <numerusform>%n new times proposed for the file: Pick &gt; Accept Suggestions sets them.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n new time(s) proposed for this shot: Pick &gt; Accept Suggestions sets them.</source>
+        <translation>
+            <numerusform>%n new time proposed for this shot: Pick &gt; Accept Suggestions sets it.</numerusform>
+            <numerusform>%n new times proposed for this shot: Pick &gt; Accept Suggestions sets them.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>TracesPanel</name>
     <message numerus="yes">
         <source>%Ln pick(s) without a trace</source>

@@ -423,6 +423,26 @@
         <source>Amplitudes beyond this many trace spacings are cut</source>
         <translation>超过这么多个道间距的振幅被截去</translation>
     </message>
+    <message>
+        <source>Pick</source>
+        <translation>拾取</translation>
+    </message>
+    <message>
+        <source>Pick on the traces: a click sets the trace&apos;s pick, a drag sets the picks along the line drawn, each snapped to the waveform. The middle button pans, the wheel zooms. Keys: Up and Down move the selected pick a sample earlier or later, Delete rejects it, Insert restores it.</source>
+        <translation>在地震道上拾取：单击设置该道的初至，拖动设置所画直线经过各道的初至，每个都吸附到波形上。中键平移，滚轮缩放。按键：上、下方向键把选中的初至提前或推后一个采样，Delete 剔除它，Insert 恢复它。</translation>
+    </message>
+    <message>
+        <source>Snap To</source>
+        <translation>吸附到</translation>
+    </message>
+    <message>
+        <source>±</source>
+        <translation>±</translation>
+    </message>
+    <message>
+        <source>A picked time moves at most this many ms to snap</source>
+        <translation>拾取的时间为吸附最多移动这么多 ms</translation>
+    </message>
 </context>
 <context>
     <name>GatherView</name>
@@ -1133,6 +1153,29 @@
     <message>
         <source>%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, the first break stands %7 times the noise out of it, too weak to judge</source>
         <translation type="vanished">%1，记录 %2（fb_no %3，道 %4），偏移距 %5：fb_time %6 ms，初至仅高出噪声 %7 倍，太弱无法判断</translation>
+    </message>
+</context>
+<context>
+    <name>PickQc::Repick</name>
+    <message>
+        <source>Onset</source>
+        <translation>起跳</translation>
+    </message>
+    <message>
+        <source>First peak</source>
+        <translation>第一个波峰</translation>
+    </message>
+    <message>
+        <source>First trough</source>
+        <translation>第一个波谷</translation>
+    </message>
+    <message>
+        <source>Zero crossing</source>
+        <translation>过零点</translation>
+    </message>
+    <message>
+        <source>No snapping</source>
+        <translation>不吸附</translation>
     </message>
 </context>
 <context>
@@ -2009,6 +2052,99 @@
     <message>
         <source>; left unpicked: %1</source>
         <translation>；仍未拾取：%1</translation>
+    </message>
+</context>
+<context>
+    <name>TraceRepicker</name>
+    <message>
+        <source>Re-pick Outliers of This Shot from the Traces</source>
+        <translation>按地震道重新拾取本炮的异常值</translation>
+    </message>
+    <message>
+        <source>Propose new times, read from this shot&apos;s traces, for the picks the fit flags or the waveforms disown</source>
+        <translation>为拟合标出的或波形不认可的初至，从本炮的地震道读出并建议新的时间</translation>
+    </message>
+    <message>
+        <source>Re-pick Outliers of the File from the Traces</source>
+        <translation>按地震道重新拾取整个文件的异常值</translation>
+    </message>
+    <message>
+        <source>The same for every shot of the file that has traces</source>
+        <translation>对文件中每个有地震道的炮做同样的事</translation>
+    </message>
+    <message>
+        <source>Accept Suggestions</source>
+        <translation>接受建议</translation>
+    </message>
+    <message>
+        <source>Set every proposed time, as one edit</source>
+        <translation>把所有建议的时间作为一次编辑设置</translation>
+    </message>
+    <message>
+        <source>Dismiss Suggestions</source>
+        <translation>放弃建议</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Re-picking the file was cancelled.</source>
+        <translation>已取消对整个文件的重新拾取。</translation>
+    </message>
+    <message numerus="yes">
+        <source>Pick %n trace(s) along a line</source>
+        <translation>
+            <numerusform>沿直线拾取 %n 道</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>record %1 (ffid %2, channel %3)</source>
+        <translation>第 %1 条记录（ffid %2，道 %3）</translation>
+    </message>
+    <message>
+        <source>Nudge %1 to %2 ms</source>
+        <translation>把%1微调到 %2 ms</translation>
+    </message>
+    <message>
+        <source>Pick %1 on its trace: %2 ms</source>
+        <translation>在地震道上拾取%1：%2 ms</translation>
+    </message>
+    <message>
+        <source>The traces cannot be read: %1</source>
+        <translation>无法读取地震道：%1</translation>
+    </message>
+    <message numerus="yes">
+        <source>Accept suggestions from the traces (%n)</source>
+        <translation>
+            <numerusform>接受来自地震道的建议（%n）</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n pick(s) re-picked from the traces.</source>
+        <translation>
+            <numerusform>已按地震道重新拾取 %n 个初至。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The traces propose no new time for the file&apos;s flagged picks.</source>
+        <translation>地震道没有为文件中被标出的初至建议新的时间。</translation>
+    </message>
+    <message>
+        <source>The traces propose no new time for this shot&apos;s flagged picks.</source>
+        <translation>地震道没有为本炮被标出的初至建议新的时间。</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n new time(s) proposed for the file: Pick &gt; Accept Suggestions sets them.</source>
+        <translation>
+            <numerusform>为文件建议了 %n 个新时间：拾取 &gt; 接受建议 可设置它们。</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n new time(s) proposed for this shot: Pick &gt; Accept Suggestions sets them.</source>
+        <translation>
+            <numerusform>为本炮建议了 %n 个新时间：拾取 &gt; 接受建议 可设置它们。</numerusform>
+        </translation>
     </message>
 </context>
 <context>
