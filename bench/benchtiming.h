@@ -84,6 +84,22 @@ struct UiProbe
     }
 };
 
+// Runs the event loop until signal fires (or timeoutMs passes); true when it fired.
+template<typename Object, typename Signal>
+bool waitFor(Object *object, Signal signal, int timeoutMs = 600000)
+{
+    QEventLoop loop;
+    bool fired = false;
+    const auto connection = QObject::connect(object, signal, &loop, [&] {
+        fired = true;
+        loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    QObject::disconnect(connection);
+    return fired;
+}
+
 } // namespace BenchTiming
 
 #endif // BENCHTIMING_H

@@ -120,22 +120,6 @@ void makeShot(ShotGather *gather, QVector<FbRecord> *records)
     }
 }
 
-// Runs the event loop until signal fires (or timeoutMs passes); true when it fired.
-template<typename Object, typename Signal>
-bool waitFor(Object *object, Signal signal, int timeoutMs = 600000)
-{
-    QEventLoop loop;
-    bool fired = false;
-    const auto connection = QObject::connect(object, signal, &loop, [&] {
-        fired = true;
-        loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    QObject::disconnect(connection);
-    return fired;
-}
-
 // Page Down in the QC window with a SEG-Y of a million traces open: from
 // the key press to the next shot's gather painted in the traces panel.
 int switchShots(int shots)
@@ -168,7 +152,7 @@ int switchShots(int shots)
     window.resize(1400, 900);
     window.show();
     window.openFile(fb);
-    if (!waitFor(&window, &FbPickQcWindow::shotShown)) {
+    if (!BenchTiming::waitFor(&window, &FbPickQcWindow::shotShown)) {
         out << "the window showed no shot" << Qt::endl;
         return 1;
     }
@@ -176,7 +160,7 @@ int switchShots(int shots)
     clock.restart();
     panel->openTraces(sgy);
     while ((panel->tracesPath().isEmpty() || panel->isOpening()) && clock.elapsed() < 600000)
-        waitFor(panel, &TracesPanel::shotShown, 1000);
+        BenchTiming::waitFor(panel, &TracesPanel::shotShown, 1000);
     out << QStringLiteral("traces indexed and matched in %1 s\n").arg(clock.elapsed() / 1000.0, 0, 'f', 1);
 
     TraceDataSet data;
@@ -199,7 +183,7 @@ int switchShots(int shots)
         QApplication::sendEvent(&window, &press);
         QApplication::sendEvent(&window, &release);
         while (panel->shownShot() != next && clock.elapsed() < 60000)
-            waitFor(panel, &TracesPanel::shotShown, 1000);
+            BenchTiming::waitFor(panel, &TracesPanel::shotShown, 1000);
         view->waitUntilReady();
         view->canvas()->repaint();
         shown.push_back(clock.nsecsElapsed() / 1e6);

@@ -86,22 +86,6 @@ bool generate(const QString &fileName, int shots, int channels)
     return true;
 }
 
-// Runs the event loop until signal fires (or timeoutMs passes); true when it fired.
-template<typename Object, typename Signal>
-bool waitFor(Object *object, Signal signal, int timeoutMs = 600000)
-{
-    QEventLoop loop;
-    bool fired = false;
-    const auto connection = QObject::connect(object, signal, &loop, [&] {
-        fired = true;
-        loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    QObject::disconnect(connection);
-    return fired;
-}
-
 bool load(FbPickQcWindow &window, const QString &fileName, Probe *probe, double *elapsedMs)
 {
     bool ok = false;
@@ -111,14 +95,14 @@ bool load(FbPickQcWindow &window, const QString &fileName, Probe *probe, double 
     if (probe)
         probe->start();
     window.openFile(fileName);
-    waitFor(&window, &FbPickQcWindow::loadFinished);
+    BenchTiming::waitFor(&window, &FbPickQcWindow::loadFinished);
     *elapsedMs = t.nsecsElapsed() / 1e6;
     if (probe)
         probe->stop();
     QObject::disconnect(connection);
     // The first shot too.
     if (ok && window.shownShot() != window.currentShot())
-        waitFor(&window, &FbPickQcWindow::shotShown);
+        BenchTiming::waitFor(&window, &FbPickQcWindow::shotShown);
     return ok;
 }
 
@@ -128,7 +112,7 @@ double moveTo(FbPickQcWindow &window, int shot)
     return timeMs([&] {
         window.goToShot(shot);
         if (window.shownShot() != shot)
-            waitFor(&window, &FbPickQcWindow::shotShown);
+            BenchTiming::waitFor(&window, &FbPickQcWindow::shotShown);
         QApplication::processEvents();
     });
 }
@@ -166,7 +150,7 @@ double setThreshold(FbPickQcWindow &window, const char *spin, double ms)
 {
     return timeMs([&] {
         window.findChild<QDoubleSpinBox *>(QLatin1String(spin))->setValue(ms);
-        waitFor(&window, &FbPickQcWindow::loadFinished);
+        BenchTiming::waitFor(&window, &FbPickQcWindow::loadFinished);
     });
 }
 
@@ -366,7 +350,7 @@ int main(int argc, char **argv)
             // As a click on the column title does.
             problems->header()->setSortIndicator(k % 2 ? ProblemModel::OutliersColumn : ProblemModel::TimingColumn,
                                                  Qt::DescendingOrder);
-            waitFor(model, &ProblemModel::sorted);
+            BenchTiming::waitFor(model, &ProblemModel::sorted);
         }));
         sortGaps.push_back(probe.stop());
     }
