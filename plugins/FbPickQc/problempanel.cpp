@@ -3,6 +3,7 @@
 #include "problemmodel.h"
 #include "ui_problempanel.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QScrollBar>
 
@@ -14,6 +15,14 @@ namespace {
 constexpr int ShotWidth = 130;
 constexpr int CountWidths[] = {75, 110, 135, 60}; // outliers, pairs, timing, other
 constexpr int DetailMinimum = 160;
+
+int countsWidth()
+{
+    int width = ShotWidth;
+    for (int w : CountWidths)
+        width += w;
+    return width;
+}
 
 int plural(qint64 n)
 {
@@ -39,8 +48,10 @@ ProblemPanel::ProblemPanel(QcDocument *document, QWidget *parent)
     view->setColumnWidth(ProblemModel::ShotColumn, ShotWidth);
     for (int c = ProblemModel::OutliersColumn; c < ProblemModel::DetailColumn; ++c)
         view->setColumnWidth(c, CountWidths[c - ProblemModel::OutliersColumn]);
-    header->setSectionResizeMode(ProblemModel::DetailColumn, QHeaderView::Stretch);
+    // The detail takes the room the counts leave, but never less than it
+    // needs to be read: on a narrow pane the counts scroll, not the detail.
     view->setColumnWidth(ProblemModel::DetailColumn, DetailMinimum);
+    view->viewport()->installEventFilter(this);
 
     QComboBox *kinds = m_ui->problemKindFilter;
     kinds->addItem(tr("All kinds"), -1);
@@ -67,6 +78,15 @@ ProblemPanel::ProblemPanel(QcDocument *document, QWidget *parent)
             [this](const std::shared_ptr<const QcData> &data) { showProblems(data, false); });
     connect(document, &QcDocument::verdictsChanged, this,
             [this](const std::shared_ptr<const QcData> &data) { showProblems(data, true); });
+}
+
+bool ProblemPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    QTreeView *view = m_ui->problemView;
+    if (watched == view->viewport() && event->type() == QEvent::Resize)
+        view->setColumnWidth(ProblemModel::DetailColumn,
+                             qMax(DetailMinimum, view->viewport()->width() - countsWidth()));
+    return QWidget::eventFilter(watched, event);
 }
 
 ProblemPanel::~ProblemPanel() = default;

@@ -44,6 +44,9 @@ signals:
     // The order was chosen, to keep for the project.
     void orderChosen(int order);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void showProblems(const std::shared_ptr<const QcData> &data, bool keepPlace);
     void activate(const QModelIndex &index);
