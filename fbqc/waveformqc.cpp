@@ -55,10 +55,14 @@ Finding findingOf(Kind kind, qint32 shot, const ShotIndexEntry &entry, const QVe
     return f;
 }
 
+// dataShot is the shot found by keys; by position the shot's first record
+// finds it here, where the records are at hand.
 void judgeShot(qint32 shot, const ShotIndexEntry &entry, const QVector<FbRecord> &records, int dataShot,
                const TraceDataSet &data, const WaveformQcSettings &settings, ShotResult *out)
 {
     out->picks = records.size();
+    if (settings.match.by == TraceMatchSettings::By::Position)
+        dataShot = records.isEmpty() ? -1 : traceShotOf(data, records.first(), settings.match);
     if (dataShot < 0) {
         out->withoutTraces = true;
         return;
@@ -204,7 +208,11 @@ bool WaveformJudge::run(const QVector<ShotIndexEntry> &index, const RecordsOf &r
     };
     clearFindings();
 
-    // The n-th FB shot of an ffid goes to the n-th data-set shot of it.
+    if (m_settings.match.by == TraceMatchSettings::By::Position && !(m_settings.match.toleranceM > 0)) {
+        m_error = QCoreApplication::translate("PickQc::WaveformJudge", "The position tolerance must be positive.");
+        return false;
+    }
+    // By keys the n-th FB shot of an ffid goes to the n-th data-set shot of it.
     QHash<qint32, QVector<int>> dataShots;
     for (int s = 0; s < data.shotCount(); ++s)
         dataShots[data.shots().at(s).ffid].append(s);

@@ -15,9 +15,11 @@
 class TraceDataSet;
 
 // The picks of an FB file judged against the traces they were read from:
-// each shot's records matched to its traces (the shot whose ffid is the
-// FB shot's, the n-th FB shot of an ffid taking the n-th such shot of the
-// data set), the matched picks checked by PickQc::checkWaveforms(), and the
+// each shot's records matched to its traces as settings.match says (by
+// keys the shot whose ffid is the FB shot's, the n-th FB shot of an ffid
+// taking the n-th such shot of the data set; by position the shot
+// traceShotOf() gives, so renumbered ffids find the same traces), the
+// matched picks checked by PickQc::checkWaveforms(), and the
 // findings appended to a report as off-onset picks, cycle-skip runs and
 // first breaks too weak to judge. Beside the findings it measures whether
 // the traces sit shifted against the picks by a constant (a first sample
@@ -26,7 +28,8 @@ class TraceDataSet;
 // One shot's records and traces are held per thread; the shots are judged
 // on up to `threads` threads and their findings appended in shot order, so
 // the report is the same for every number of threads. Fails (false,
-// errorString()) when a shot's traces cannot be read, or on Cancel; the
+// errorString()) when a shot's traces cannot be read, a position match
+// has no positive tolerance, or on Cancel; the
 // report then holds no waveform finding.
 //
 //   PickQc::WaveformJudge judge(settings);

@@ -199,37 +199,54 @@ private slots:
     {
         QTest::addColumn<QStringList>("genArgs");
         QTest::addColumn<QStringList>("traceArgs"); // for qc and seis alike
+        // gen options for the traces alone: the picks keep the line's ffids.
+        QTest::addColumn<QStringList>("dataArgs");
         QTest::addColumn<int>("exitCode");
         // kind,shot,ffid,record,other_shot of every off-onset and cycle-skip row.
         QTest::addColumn<QStringList>("rows"); // when no shift is said
         QTest::addColumn<QString>("text");     // in qc's report, when not empty
         QTest::addColumn<QString>("shift");    // the shift's sign said, or empty: none said
 
-        QTest::newRow("clean") << QStringList() << QStringList() << 0 << QStringList() << QString() << QString();
+        const QStringList none;
+        const QStringList renumbered{"--first-ffid", "2001"};
+        const QStringList byPosition{"--by", "position"};
+        QTest::newRow("clean") << none << none << none << 0 << none << QString() << QString();
         QTest::newRow("cycle skip and mispick")
-            << QStringList{"--cycle-skip", "3:10-14", "--mispick", "5:20:12"} << QStringList() << 1
+            << QStringList{"--cycle-skip", "3:10-14", "--mispick", "5:20:12"} << none << none << 1
+            << QStringList{"off-onset,5,1005,212,", "cycle-skip,3,1003,106,"}
+            << "shot 3 > 1003, channels 10 to 14 (5 picks from record 106)" << QString();
+        QTest::newRow("cycle skip and mispick, renumbered traces by position")
+            << QStringList{"--cycle-skip", "3:10-14", "--mispick", "5:20:12"} << byPosition << renumbered << 1
             << QStringList{"off-onset,5,1005,212,", "cycle-skip,3,1003,106,"}
             << "shot 3 > 1003, channels 10 to 14 (5 picks from record 106)" << QString();
         QTest::newRow("cycle skip, SEG-2 folder")
-            << QStringList{"--traces-format", "seg2", "--cycle-skip", "8:30-33"} << QStringList() << 1
+            << QStringList{"--traces-format", "seg2", "--cycle-skip", "8:30-33"} << none << none << 1
             << QStringList{"cycle-skip,8,1008,366,"} << "channels 30 to 33 (4 picks" << QString();
         QTest::newRow("first sample 4 ms late")
-            << QStringList() << QStringList{"--first-sample", "4"} << 1 << QStringList() << QString() << "by -";
-        QTest::newRow("first sample 4 ms early")
-            << QStringList() << QStringList{"--first-sample", "-4"} << 1 << QStringList() << QString() << "by +";
+            << none << QStringList{"--first-sample", "4"} << none << 1 << none << QString() << "by -";
+        QTest::newRow("first sample 4 ms early, renumbered traces by position")
+            << none << QStringList{"--first-sample", "-4"} + byPosition << renumbered << 1 << none << QString()
+            << "by +";
     }
     void judgesPicksAgainstTraces()
     {
         QFETCH(QStringList, genArgs);
         QFETCH(QStringList, traceArgs);
+        QFETCH(QStringList, dataArgs);
         QFETCH(int, exitCode);
         QFETCH(QStringList, rows);
         QFETCH(QString, text);
         QFETCH(QString, shift);
         const QString name = QString::number(m_runs++);
         const QString line = path(name + ".fb"), data = path(name + ".data"), csv = path(name + ".csv");
-        Run r = fbtool(QStringList{"gen", line, "--shots", "12", "--channels", "48", "--traces", data} + genArgs);
+        const QStringList gen{"gen", line, "--shots", "12", "--channels", "48", "--traces"};
+        Run r = fbtool(gen + QStringList{data} + genArgs + dataArgs);
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        if (!dataArgs.isEmpty()) {
+            // The picks written again under the line's own keys, the traces kept.
+            r = fbtool(gen + QStringList{path(name + ".other")} + genArgs);
+            QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        }
 
         r = fbtool(QStringList{"qc", line, "--seismic", data, "--csv", csv} + traceArgs);
         QVERIFY2(r.exitCode == exitCode, qPrintable(r.out + r.err));

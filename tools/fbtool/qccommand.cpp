@@ -68,11 +68,12 @@ int runQc(const QStringList &args)
     const QCommandLineOption seismic(QStringLiteral("seismic"),
                                      QStringLiteral("Judge the picks against the traces of this data set (a SEG-Y "
                                                     "file or a folder of SEG-2 files), matched by ffid and "
-                                                    "channel."),
+                                                    "channel or as --by says."),
                                      QStringLiteral("DATA"));
     cmd.parser.addOptions({outlierMs, reciprocityMs, csv, threads, seismic});
     const UnitOptions units(cmd.parser);
     const TraceOpenOptions traceOptions(cmd.parser);
+    const TraceMatchOptions matchOptions(cmd.parser);
     const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
         return Failed;
@@ -95,6 +96,11 @@ int runQc(const QStringList &args)
     settings.threads = int(threadCount);
     if (!units.read(cmd.parser, &settings.units.metresPerLength, &settings.units.secondsPerTime))
         return Failed;
+    PickQc::WaveformQcSettings waveform;
+    waveform.threads = settings.threads;
+    QString matchError;
+    if (!matchOptions.read(cmd.parser, &waveform.match, &matchError))
+        return fail(matchError);
     QcCsv::Tables tables;
     if (cmd.parser.isSet(csv) && !tables.checkTargets(cmd.parser.value(csv), {fileName}))
         return fail(tables.errorString());
@@ -110,8 +116,6 @@ int runQc(const QStringList &args)
         QString error;
         if (!traceOptions.open(cmd.parser, path, &data, &error))
             return fail(error);
-        PickQc::WaveformQcSettings waveform;
-        waveform.threads = settings.threads;
         PickQc::WaveformJudge judge(waveform);
         // Judging every trace takes a while on a large data set: a terminal sees it move.
         const bool terminal = isatty(STDERR_FILENO);

@@ -109,6 +109,33 @@ bool TraceOpenOptions::open(const QCommandLineParser &p, const QString &path, Tr
     return true;
 }
 
+TraceMatchOptions::TraceMatchOptions(QCommandLineParser &parser)
+    : by(QStringLiteral("by"),
+         QStringLiteral("Match picks to traces by ffid and channel (keys, the default) or by source and receiver "
+                        "position (position), for traces whose ffids were renumbered."),
+         QStringLiteral("keys|position"), QStringLiteral("keys")),
+      tolerance(QStringLiteral("tolerance"),
+                QStringLiteral("With --by position: distance in m within which positions match (default 1)."),
+                QStringLiteral("M"), QStringLiteral("1"))
+{
+    parser.addOptions({by, tolerance});
+}
+
+bool TraceMatchOptions::read(const QCommandLineParser &parser, TraceMatchSettings *settings, QString *error) const
+{
+    const QString method = parser.value(by);
+    if (method != QLatin1String("keys") && method != QLatin1String("position")) {
+        *error = QStringLiteral("--by: '%1' is not keys or position").arg(method);
+        return false;
+    }
+    settings->by = method == QLatin1String("keys") ? TraceMatchSettings::By::Keys : TraceMatchSettings::By::Position;
+    if (!toDouble(parser.value(tolerance), &settings->toleranceM) || !(settings->toleranceM > 0)) {
+        *error = QStringLiteral("--tolerance: '%1' is not a positive number").arg(parser.value(tolerance));
+        return false;
+    }
+    return true;
+}
+
 int runSeis(const QStringList &args)
 {
     QCommandLineParser p;
@@ -124,14 +151,8 @@ int runSeis(const QStringList &args)
     p.addPositionalArgument(QStringLiteral("DATA"), QStringLiteral("A SEG-Y file or a folder of SEG-2 files."));
     const QCommandLineOption match(QStringLiteral("match"), QStringLiteral("Match the picks of this FB file."),
                                    QStringLiteral("FB"));
-    const QCommandLineOption by(QStringLiteral("by"),
-                                QStringLiteral("Match by ffid and channel (keys, the default) or by source and "
-                                               "receiver position (position)."),
-                                QStringLiteral("keys|position"), QStringLiteral("keys"));
-    const QCommandLineOption tolerance(QStringLiteral("tolerance"),
-                                       QStringLiteral("Distance in m within which positions match (default 1)."),
-                                       QStringLiteral("M"), QStringLiteral("1"));
-    p.addOptions({match, by, tolerance});
+    p.addOption(match);
+    const TraceMatchOptions matchOptions(p);
     const TraceOpenOptions open(p);
     if (!p.parse(args))
         return usageError(p);
@@ -143,15 +164,11 @@ int runSeis(const QStringList &args)
     const QString path = positional.at(1);
 
     TraceMatchSettings settings;
-    if (p.value(by) != QLatin1String("keys") && p.value(by) != QLatin1String("position"))
-        return fail(QStringLiteral("--by: '%1' is not keys or position").arg(p.value(by)));
-    settings.by =
-        p.value(by) == QLatin1String("keys") ? TraceMatchSettings::By::Keys : TraceMatchSettings::By::Position;
-    if (!toDouble(p.value(tolerance), &settings.toleranceM) || !(settings.toleranceM > 0))
-        return fail(QStringLiteral("--tolerance: '%1' is not a positive number").arg(p.value(tolerance)));
+    QString error;
+    if (!matchOptions.read(p, &settings, &error))
+        return fail(error);
 
     TraceDataSet data;
-    QString error;
     if (!open.open(p, path, &data, &error))
         return fail(error);
 

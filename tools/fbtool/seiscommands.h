@@ -13,6 +13,7 @@
 class QCommandLineParser;
 class QTextStream;
 class TraceDataSet;
+struct TraceMatchSettings;
 namespace PickQc {
 struct TimeShift;
 }
@@ -40,6 +41,18 @@ struct TraceOpenOptions
     // Opens path into *data with the options given. False with *error for
     // a value that is not usable or a data set that cannot be read.
     bool open(const QCommandLineParser &parser, const QString &path, TraceDataSet *data, QString *error) const;
+};
+
+// --by keys|position and --tolerance M: how picks find their traces, for
+// every command that matches them (seis --match, qc --seismic).
+struct TraceMatchOptions
+{
+    QCommandLineOption by;
+    QCommandLineOption tolerance;
+
+    explicit TraceMatchOptions(QCommandLineParser &parser);
+    // The settings given. False with *error for a value that is not usable.
+    bool read(const QCommandLineParser &parser, TraceMatchSettings *settings, QString *error) const;
 };
 
 // The traces' shift against the picks in a line or two; nothing when no
