@@ -333,6 +333,8 @@ private slots:
             << QStringList{"qc", "LINE", "--seismic", "DATA", "--first-sample", "x"} << "--first-sample";
         QTest::newRow("qc: ffid byte past the header")
             << QStringList{"qc", "LINE", "--seismic", "DATA", "--ffid-byte", "300"} << "--ffid-byte";
+        QTest::newRow("qc: no such match")
+            << QStringList{"qc", "LINE", "--seismic", "DATA", "--by", "shot"} << "--by: 'shot' is not keys or position";
     }
     void refusesBadInput()
     {
