@@ -1192,6 +1192,10 @@
         <source>The traces look shifted against the picks by %1 ms (%2% of %3 confident traces agree): is the first sample&apos;s time right?</source>
         <translation>地震道相对初至似乎整体偏移了 %1 ms（%3 个可信地震道中 %2% 一致）：第一个样点的时间对吗？</translation>
     </message>
+    <message>
+        <source>The position tolerance must be positive.</source>
+        <translation>位置容差必须为正数。</translation>
+    </message>
 </context>
 <context>
     <name>ProblemModel</name>
