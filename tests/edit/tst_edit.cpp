@@ -575,6 +575,57 @@ private slots:
         QCOMPARE(FbTool::run({"qc", out}).exitCode, 0);
     }
 
+    // A file with fb_time in s and its twin in ms: shifts and timing errors
+    // are given in ms and the QC judges in ms, so the copies' times differ
+    // by the factor and their statuses not at all.
+    void secondsTwin_data()
+    {
+        QTest::addColumn<QStringList>("gen");
+        QTest::addColumn<QStringList>("edit");
+        QTest::newRow("shift in ms") << QStringList() << QStringList{"--shift", "1004:2.5"};
+        QTest::newRow("fix a shot 9 ms late") << QStringList{"--shift", "5:9"} << QStringList{"--fix-timing"};
+        QTest::newRow("reject outliers at an ms threshold")
+            << QStringList{"--spike", "4:20:30"} << QStringList{"--reject-outliers", "--outlier-ms", "5"};
+    }
+    void secondsTwin()
+    {
+        QFETCH(QStringList, gen);
+        QFETCH(QStringList, edit);
+        const QString ms = path("twin-ms.fb"), s = path("twin-s.fb");
+        QCOMPARE(FbTool::run(QStringList{"gen", ms, "--shots", "16", "--channels", "24"} + gen).exitCode, 0);
+        QByteArray seconds = readAll(ms);
+        const qint32 count = qint32(FbLayout::recordCount(seconds.size()));
+        const auto timeAt = [](const QByteArray &bytes, qint32 record) {
+            const quint32 bits = wordAt(bytes, FbLayout::recordPosition(record) + FbEdit::timeField()->offset);
+            float t;
+            std::memcpy(&t, &bits, 4);
+            return t;
+        };
+        for (qint32 record = 0; record < count; ++record) {
+            const float t = timeAt(seconds, record) / 1000.0f;
+            quint32 bits;
+            std::memcpy(&bits, &t, 4);
+            qToLittleEndian<quint32>(bits,
+                                     seconds.data() + FbLayout::recordPosition(record) + FbEdit::timeField()->offset);
+        }
+        QVERIFY(FbTest::writeFile(s, seconds));
+        const Run inMs = FbTool::run(QStringList{"edit", ms, "-o", ms + ".out"} + edit);
+        QVERIFY2(inMs.exitCode == 0, qPrintable(inMs.err));
+        const Run inS = FbTool::run(QStringList{"edit", s, "-o", s + ".out", "--time-unit", "s"} + edit);
+        QVERIFY2(inS.exitCode == 0, qPrintable(inS.err));
+        const QByteArray before = readAll(ms), fromMs = readAll(ms + ".out"), fromS = readAll(s + ".out");
+        int changed = 0;
+        for (qint32 record = 0; record < count; ++record) {
+            const qint64 status = FbLayout::recordPosition(record) + FbEdit::statusField()->offset;
+            QCOMPARE(wordAt(fromS, status), wordAt(fromMs, status));
+            const float a = timeAt(fromMs, record), b = timeAt(fromS, record) * 1000.0f;
+            QVERIFY2(std::abs(a - b) <= 1e-5f * std::max(1.0f, std::abs(a)),
+                     qPrintable(QString("record %1: %2 ms, %3 s").arg(record).arg(a).arg(b / 1000.0f)));
+            changed += wordAt(fromMs, status) != wordAt(before, status) || a != timeAt(before, record);
+        }
+        QVERIFY(changed > 0);
+    }
+
     // sgt -> FB -> sgt keeps every pick (positions and times) but the
     // unpicked one, whatever the units of the FB file; the FB file numbers
     // shots by source sensor, signs offsets along the line and declares its
