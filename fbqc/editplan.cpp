@@ -269,9 +269,10 @@ bool EditPlan::shiftShot(int shot, double ms, const QString &reason)
     if (shot < 0 || shot >= m_index.size())
         return fail(tr("%1 holds no shot %2").arg(m_fileName).arg(qint64(shot) + 1));
     const ShotIndexEntry &e = m_index.at(shot);
+    const double delta = ms * m_storedPerMs;
     if (m_keep == Words) {
         Step step{Step::Shift, e.firstRecord, e.lastRecord + 1};
-        step.ms = ms;
+        step.delta = delta;
         step.text = text(reason);
         m_steps.append(step);
         return true;
@@ -290,7 +291,7 @@ bool EditPlan::shiftShot(int shot, double ms, const QString &reason)
             ++m_keptTimes;
             return;
         }
-        const float time = float(double(r.fb_time) + ms);
+        const float time = float(double(r.fb_time) + delta);
         now.timeEdited = true;
         now.time = time;
         now.timeReason = reason;
@@ -442,7 +443,7 @@ void EditPlan::block(qint64 first, qint64 count, const char *records, QVector<Fb
                     ++m_keptTimes;
                     continue;
                 }
-                put(FbEdit::time(qint32(record), float(double(r.fb_time) + step.ms)), why, edits);
+                put(FbEdit::time(qint32(record), float(double(r.fb_time) + step.delta)), why, edits);
             }
             break;
         }

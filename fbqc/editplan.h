@@ -123,6 +123,9 @@ public:
     // Any status but 0 and 1; false, keeping the status, otherwise.
     bool setRejectStatus(qint32 status);
     qint32 rejectStatus() const { return m_rejectStatus; }
+    // fb_time's unit in seconds (default ms). Shifts and timing errors are
+    // given in ms and written into the file in its own unit.
+    void setSecondsPerTime(double seconds) { m_storedPerMs = 0.001 / seconds; }
 
     bool reject(const QVector<qint32> &records, const QString &reason);
     bool restore(const QVector<qint32> &records, const QString &reason);
@@ -176,7 +179,7 @@ private:
         Type type;
         qint32 first;
         qint32 end;
-        double ms = 0.0;         // Shift
+        double delta = 0.0;      // Shift, in fb_time's unit
         qint32 text = 0;         // Shift: reason; Outliers: threshold
         FindingList list;        // Outliers, when in record order
         QVector<Outlier> sorted; // Outliers otherwise, sorted by record
@@ -200,6 +203,7 @@ private:
     PickEdits m_base;
     int m_keep;
     qint32 m_rejectStatus;
+    double m_storedPerMs = 1.0;
     QVector<PickChange> m_changes;
     QHash<qint32, int> m_changeOf; // record -> its entry of m_changes
     QVector<FbEdit> m_words;

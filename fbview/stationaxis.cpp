@@ -357,7 +357,10 @@ const StationAxis::Line *StationAxis::lineOf(double coordinate) const
 
 QString StationAxis::title() const
 {
-    return m_kind == Stations ? tr("Receiver station") : tr("Distance along the line");
+    if (m_kind == Stations)
+        return tr("Receiver station");
+    return m_lengthUnit.isEmpty() ? tr("Distance along the line")
+                                  : tr("Distance along the line (%1)").arg(m_lengthUnit);
 }
 
 QString StationAxis::label(double coordinate) const

@@ -80,8 +80,10 @@ public:
     // Where a pick's receiver lies; NaN when it cannot be placed.
     double pickAt(const FbRecord &record) const;
 
-    // The axis's title: "Receiver station" or "Distance along the line".
+    // The axis's title: "Receiver station" or "Distance along the line",
+    // the distance naming the coordinates' unit when one is set.
     QString title() const;
+    void setLengthUnit(const QString &unit) { m_lengthUnit = unit; }
     // A tick's text: the station (of its own line when lines lie side by
     // side; empty in the gap between two) or the distance.
     QString label(double coordinate) const;
@@ -125,6 +127,7 @@ private:
     void buildGrid();
 
     Kind m_kind = Stations;
+    QString m_lengthUnit;
     QVector<PickQc::StationResidual> m_receivers;
     QVector<double> m_receiverCoordinates;
     QVector<float> m_sources; // per shot, less m_origin; NaN where none

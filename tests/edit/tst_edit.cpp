@@ -575,6 +575,47 @@ private slots:
         QCOMPARE(FbTool::run({"qc", out}).exitCode, 0);
     }
 
+    // A file with fb_time in s and its twin in ms: shifts and timing errors
+    // are given in ms and the QC judges in ms, so the copies' times differ
+    // by the factor and their statuses not at all.
+    void secondsTwin_data()
+    {
+        QTest::addColumn<QStringList>("gen");
+        QTest::addColumn<QStringList>("edit");
+        QTest::newRow("shift in ms") << QStringList() << QStringList{"--shift", "1004:2.5"};
+        QTest::newRow("fix a shot 9 ms late") << QStringList{"--shift", "5:9"} << QStringList{"--fix-timing"};
+        QTest::newRow("reject outliers at an ms threshold")
+            << QStringList{"--spike", "4:20:30"} << QStringList{"--reject-outliers", "--outlier-ms", "5"};
+    }
+    void secondsTwin()
+    {
+        QFETCH(QStringList, gen);
+        QFETCH(QStringList, edit);
+        const QString ms = path("twin-ms.fb"), s = path("twin-s.fb");
+        QCOMPARE(FbTool::run(QStringList{"gen", ms, "--shots", "16", "--channels", "24"} + gen).exitCode, 0);
+        const QByteArray before = readAll(ms);
+        QByteArray seconds = before;
+        for (qint32 k = 0; k < FbLayout::recordCount(seconds.size()); ++k) {
+            FbRecord r = FbLayout::decodeRecord(seconds.constData() + FbLayout::recordPosition(k));
+            r.fb_time /= 1000.0f;
+            FbLayout::encodeRecord(r, seconds.data() + FbLayout::recordPosition(k));
+        }
+        QVERIFY(FbTest::writeFile(s, seconds));
+        const Run inMs = FbTool::run(QStringList{"edit", ms, "-o", ms + ".out"} + edit);
+        QVERIFY2(inMs.exitCode == 0, qPrintable(inMs.err));
+        const Run inS = FbTool::run(QStringList{"edit", s, "-o", s + ".out", "--time-unit", "s"} + edit);
+        QVERIFY2(inS.exitCode == 0, qPrintable(inS.err));
+        const QByteArray fromMs = readAll(ms + ".out"), fromS = readAll(s + ".out");
+        QVERIFY(fromMs != before);
+        for (qint32 k = 0; k < FbLayout::recordCount(before.size()); ++k) {
+            const FbRecord a = FbLayout::decodeRecord(fromMs.constData() + FbLayout::recordPosition(k));
+            const FbRecord b = FbLayout::decodeRecord(fromS.constData() + FbLayout::recordPosition(k));
+            QCOMPARE(b.fb_status, a.fb_status);
+            QVERIFY2(std::abs(a.fb_time - b.fb_time * 1000.0f) <= 1e-5f * std::max(1.0f, std::abs(a.fb_time)),
+                     qPrintable(QString("record %1: %2 ms, %3 s").arg(k + 1).arg(a.fb_time).arg(b.fb_time)));
+        }
+    }
+
     // sgt -> FB -> sgt keeps every pick (positions and times) but the
     // unpicked one, whatever the units of the FB file; the FB file numbers
     // shots by source sensor, signs offsets along the line and declares its

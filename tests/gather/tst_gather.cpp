@@ -4,6 +4,7 @@
 // fbtool traces drawing a generated line's shot or refusing its options.
 
 #include "fbgenerator.h"
+#include "fblayout.h"
 #include "gatherpanel.h"
 #include "gatherrenderer.h"
 #include "gatherview.h"
@@ -489,6 +490,10 @@ private slots:
         QTest::newRow("first sample") << QStringList{"--shot", "2", "--first-sample", "x"} << 2
                                       << "--first-sample: 'x' is not a time";
         QTest::newRow("shot not in the data") << QStringList{"--shot", "9"} << 2 << "not a shot in 1..4";
+        // The same line with fb_time in s: drawn as its ms twin is.
+        QTest::newRow("times in s") << QStringList{"--shot", "2", "--time-unit", "s"} << 0 << picked;
+        QTest::newRow("time unit") << QStringList{"--shot", "2", "--time-unit", "h"} << 2
+                                   << "--time-unit: 'h' is not one of";
     }
     void tracesCommand()
     {
@@ -496,6 +501,8 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, said);
         const QString fb = m_dir.filePath(QStringLiteral("line.fb")), segy = m_dir.filePath(QStringLiteral("line.sgy"));
+        const QString inSeconds = m_dir.filePath(QStringLiteral("line-s.fb"));
+        const bool seconds = options.contains(QStringLiteral("s"));
         FbGenerator::Options line;
         line.shots = 4;
         line.channels = 12;
@@ -503,9 +510,19 @@ private slots:
             TraceGenerator::Writer writer;
             QVERIFY2(writer.write(line, TraceGenerator::Options(), segy), qPrintable(writer.errorString()));
             QVERIFY(FbGenerator::FileWriter(line).write(fb, nullptr));
+            QFile in(fb), twin(inSeconds);
+            QVERIFY(in.open(QIODevice::ReadOnly) && twin.open(QIODevice::WriteOnly));
+            QByteArray bytes = in.readAll();
+            for (qint32 k = 0; k < FbLayout::recordCount(bytes.size()); ++k) {
+                char *at = bytes.data() + FbLayout::recordPosition(k);
+                FbRecord r = FbLayout::decodeRecord(at);
+                r.fb_time /= 1000.0f;
+                FbLayout::encodeRecord(r, at);
+            }
+            QVERIFY(twin.write(bytes) == bytes.size());
         }
         const QString image = m_dir.filePath(QStringLiteral("%1.png").arg(QTest::currentDataTag()));
-        QStringList args{"traces", fb, "-o", image};
+        QStringList args{"traces", seconds ? inSeconds : fb, "-o", image};
         if (!options.contains(QStringLiteral("--seismic")))
             args << "--seismic" << segy;
         QProcess fbtool;
@@ -536,6 +553,13 @@ private slots:
         }
         QVERIFY2(dark > written.width() * written.height() / 50, qPrintable(QString::number(dark)));
         QVERIFY2(picks > 12 * 10, qPrintable(QString::number(picks)));
+        if (seconds) {
+            const QString twin = m_dir.filePath(QStringLiteral("twin.png"));
+            QCOMPARE(QProcess::execute(qEnvironmentVariable("FBTOOL"),
+                                       {"traces", fb, "-o", twin, "--seismic", segy, "--shot", "2"}),
+                     0);
+            QVERIFY(QImage(twin) == written);
+        }
     }
 
 private:

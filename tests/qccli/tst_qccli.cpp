@@ -396,7 +396,8 @@ private slots:
 
     // Each image is written in the asked format and size; a plot shows each
     // status colour exactly when the shot has picks of that status, and an
-    // SVG plot names the offset unit on its axis and in its velocities.
+    // SVG plot names the offset unit on its axis and in its velocities, an
+    // SVG map the coordinates' unit on its axes.
     void images_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -423,6 +424,9 @@ private slots:
                                     << QStringList();
         QTest::newRow("map as PDF") << QStringList{"map"} << "m.pdf" << QByteArray("%PDF") << QSize() << 0
                                     << "20 sources" << QStringList();
+        QTest::newRow("map as SVG, in feet")
+            << QStringList{"map", "--length-unit", "ft"} << "m.svg" << QByteArray("<?xml") << QSize() << 0
+            << "20 sources" << QStringList{"Easting (ft)", "Northing (ft)"};
     }
     void images()
     {

@@ -63,6 +63,8 @@ int runEdit(const QStringList &args)
             "The sources apply in this order: --edits (its rows in order), then each --shift in the order given "
             "(adding to the time the edits before left), then --fix-timing, then --reject-outliers (both as pick "
             "QC judges the input); of several edits of one word the last one wins.\n"
+            "Shifts, timing errors and thresholds are in ms whatever fb_time's unit (--time-unit); a shift is "
+            "written into the copy in the file's own unit. Times in --edits are fb_time values as stored.\n"
             "Unless --no-log, the edit log OUT.edits.csv (or --log) lists every changed word: "
             "record,fb_no,ffid,channel,field,old,new,reason. Given to --edits, it makes the same file again from "
             "the same input; its old values are checked against the input, so a log made for another file is "
@@ -104,6 +106,7 @@ int runEdit(const QStringList &args)
                                     QStringLiteral("List every change that would be made and write nothing."));
     cmd.parser.addOptions(
         {output, edits, shift, fixTiming, rejectOutliers, outlierMs, reciprocityMs, rejectStatus, log, noLog, dryRun});
+    const UnitOptions units(cmd.parser);
     const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
         return Failed;
@@ -132,6 +135,8 @@ int runEdit(const QStringList &args)
         return fail(QStringLiteral("--reciprocity-ms: '%1' is not a time in ms").arg(p.value(reciprocityMs)));
     if (p.isSet(reciprocityMs) && !p.isSet(fixTiming))
         return fail(QStringLiteral("--reciprocity-ms needs --fix-timing"));
+    if (!units.read(p, &settings.units.metresPerLength, &settings.units.secondsPerTime))
+        return Failed;
     QVector<QPair<qint32, double>> shiftValues;
     for (const QString &text : p.values(shift)) {
         const int colon = text.lastIndexOf(QLatin1Char(':'));
@@ -156,6 +161,7 @@ int runEdit(const QStringList &args)
     // Every word in the order the sources apply, each with why.
     PickQc::EditPlan plan(fileName, {}, {}, PickQc::EditPlan::Words);
     plan.setRejectStatus(qint32(status));
+    plan.setSecondsPerTime(settings.units.secondsPerTime);
     if (p.isSet(edits)) {
         EditLog list;
         if (!list.read(p.value(edits)))

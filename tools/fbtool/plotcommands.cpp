@@ -250,6 +250,8 @@ int runMap(const QStringList &args)
                                                                "%1); the stations view's colour bar spans it."));
     const QCommandLineOption size = sizeOption();
     cmd.parser.addOptions({output, view, colour, outlierMs, reciprocityMs, size});
+    // The coordinates' unit names the axes; times enter the QC in ms.
+    const UnitOptions units(cmd.parser);
     const QString fileName = cmd.parse(args);
     if (fileName.isEmpty())
         return Failed;
@@ -286,6 +288,9 @@ int runMap(const QStringList &args)
             return fail(
                 QStringLiteral("--%1: '%2' is not a time in ms").arg(t.option.names().first(), p.value(t.option)));
     }
+    if (!units.read(p, &settings.units.metresPerLength, &settings.units.secondsPerTime))
+        return Failed;
+    const QString unit = p.value(units.length).trimmed();
 
     PickQc::Analyzer analyzer(fileName, settings);
     PickQc::Report report;
@@ -299,6 +304,7 @@ int runMap(const QStringList &args)
                                QcReportText::counted(data.receivers().size(), "receiver", "receivers");
         map.setTitle(name + QStringLiteral(": ") + counts);
         map.resize(pixels);
+        map.setCoordinateUnit(unit);
         map.setSurvey(data);
         map.setValues(QcMapValues::values(report, QcMapValues::Quantity(quantity)));
         if (!writeImage(&map, outName, pixels, {fileName}))
@@ -307,7 +313,8 @@ int runMap(const QStringList &args)
         return Ok;
     }
 
-    const StationAxis axis = StationAxis::build(report);
+    StationAxis axis = StationAxis::build(report);
+    axis.setLengthUnit(unit);
     if (shown == Receivers) {
         StationResidualView receivers;
         receivers.resize(pixels);

@@ -43,8 +43,9 @@ int runTraces(const QStringList &args)
                                      "the traces of the FB file's shot, found in DATA (a SEG-Y file or a folder of "
                                      "SEG-2 files) by its ffid, each normalised to its peak, by signed offset; each "
                                      "pick on its trace (matched by ffid and channel) in its status colour (0 green, "
-                                     "1 magenta, other red), the fitted first-break curve, outliers ringed. OUT ends "
-                                     "in .png, .svg or .pdf.\n") +
+                                     "1 magenta, other red), the fitted first-break curve, outliers ringed. Times are "
+                                     "drawn in ms whatever fb_time's unit (--time-unit). OUT ends in .png, .svg or "
+                                     ".pdf.\n") +
                           QLatin1String(Numbering));
     const QCommandLineOption seismic(QStringLiteral("seismic"),
                                      QStringLiteral("The shot records: a SEG-Y file or a folder of SEG-2 files."),
@@ -82,6 +83,7 @@ int runTraces(const QStringList &args)
                                                         "the one the data set gives."),
                                          QStringLiteral("MS"));
     cmd.parser.addOptions({seismic, shot, ffid, output, display, agc, clip, window, reduce, size, firstSample});
+    const UnitOptions units(cmd.parser);
     IndexedFile file;
     if (!file.parse(cmd, args))
         return Failed;
@@ -114,6 +116,9 @@ int runTraces(const QStringList &args)
     double firstSampleMs = 0;
     if (p.isSet(firstSample) && !toDouble(p.value(firstSample), &firstSampleMs))
         return fail(QStringLiteral("--first-sample: '%1' is not a time in ms").arg(p.value(firstSample)));
+    PickQc::Units fileUnits;
+    if (!units.read(p, &fileUnits.metresPerLength, &fileUnits.secondsPerTime))
+        return Failed;
 
     if (!file.open())
         return Failed;
@@ -121,9 +126,11 @@ int runTraces(const QStringList &args)
     if (row < 0)
         return Failed;
     const ShotIndexEntry &entry = file.index.at(row);
-    const QVector<FbRecord> records = readShotRecords(file.name, entry.firstRecord, entry.lastRecord);
+    QVector<FbRecord> records = readShotRecords(file.name, entry.firstRecord, entry.lastRecord);
     if (records.size() != qint64(entry.lastRecord) - entry.firstRecord + 1)
         return fail(QStringLiteral("shot %1 has too many records to draw").arg(row + 1));
+    // The traces' time axis is in ms, whatever unit the file's picks are in.
+    PickQc::timesInMilliseconds(records.data(), records.size(), fileUnits);
 
     TraceDataSet data;
     if (p.isSet(firstSample))

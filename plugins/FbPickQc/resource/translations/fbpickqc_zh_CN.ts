@@ -1802,6 +1802,10 @@
         <translation>沿测线距离</translation>
     </message>
     <message>
+        <source>Distance along the line (%1)</source>
+        <translation>沿测线距离（%1）</translation>
+    </message>
+    <message>
         <source>no station</source>
         <translation>无桩号</translation>
     </message>
