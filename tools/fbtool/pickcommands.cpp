@@ -3,7 +3,7 @@
 #include "commandline.h"
 
 #include "fblayout.h"
-#include "fboutputfile.h"
+#include "fbspooledwriter.h"
 #include "onsetpicker.h"
 #include "shotindex.h"
 #include "shotrecords.h"
@@ -13,7 +13,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
-#include <QTemporaryFile>
 #include <QThread>
 
 #include <algorithm>
@@ -154,27 +153,19 @@ int runPick(const QStringList &args)
                         .arg(data.traceCount())
                         .arg(MaxRecords));
 
-    FbOutputFile file(p.value(output));
     QStringList protect{p.value(seismic)};
     if (p.isSet(geometry))
         protect << p.value(geometry);
+    // The header's count and offset range are known only after the last
+    // trace: the records are spooled beside the output as they are made.
+    FbSpooledWriter file(p.value(output), QStringLiteral(".fbtool-pick-"));
     if (!file.open(protect))
         return fail(file.errorString());
-
-    // The header's count and offset range are known only after the last
-    // trace: the records go to a temporary file beside the output as they
-    // are made, and follow the header into it at the end.
-    QTemporaryFile records(QFileInfo(p.value(output)).absolutePath() + QStringLiteral("/.fbtool-pick-XXXXXX"));
-    if (!records.open())
-        return fail(
-            QStringLiteral("cannot write a temporary file beside %1: %2").arg(p.value(output), records.errorString()));
-    QByteArray bytes;
 
     const PickQc::OnsetPickerSettings settings;
     const int shots = data.shotCount();
     const int batch = int(threadCount) * ShotsPerThread;
     qint64 confident = 0, doubtful = 0, none = 0, fromGeometry = 0, record = 0;
-    qint32 minOffset = std::numeric_limits<qint32>::max(), maxOffset = std::numeric_limits<qint32>::min();
     QElapsedTimer clock;
     clock.start();
     // The next batch of shots is read while the threads pick this one:
@@ -227,46 +218,16 @@ int runPick(const QStringList &args)
                     ++(r.fb_status == 0 ? confident : doubtful);
                 }
                 r.fb_no = qint32(++record);
-                minOffset = std::min(minOffset, r.offset);
-                maxOffset = std::max(maxOffset, r.offset);
-                const int at = bytes.size();
-                bytes.resize(at + int(FbLayout::RecordSize));
-                FbLayout::encodeRecord(r, bytes.data() + at);
+                if (!file.append(r))
+                    return fail(file.errorString());
             }
         }
-        if (records.write(bytes) != bytes.size())
-            return fail(QStringLiteral("cannot write a temporary file beside %1: %2")
-                            .arg(p.value(output), records.errorString()));
-        bytes.clear();
         if (terminal)
             err << "\rpicking " << (first + count) * 100 / std::max(1, shots) << "%" << Qt::flush;
         gathers.swap(ahead);
     }
     if (terminal)
         err << "\r             \r" << Qt::flush;
-    FbFileHeader header;
-    header.fb_count = qint32(record);
-    header.polarity = 1;
-    header.min_offset = record ? minOffset : 0;
-    header.max_offset = record ? maxOffset : 0;
-    char headerBytes[FbLayout::HeaderSize];
-    FbLayout::encodeHeader(header, headerBytes);
-    if (!file.write(headerBytes, FbLayout::HeaderSize))
-        return fail(file.errorString());
-    if (!records.flush() || !records.seek(0))
-        return fail(QStringLiteral("cannot read back the temporary file beside %1: %2")
-                        .arg(p.value(output), records.errorString()));
-    // Copied in blocks of whole records: memory stays flat whatever the count.
-    QByteArray block(int(FbLayout::BlockRecords * FbLayout::RecordSize), Qt::Uninitialized);
-    for (qint64 left = records.size(); left > 0;) {
-        const qint64 got = records.read(block.data(), std::min<qint64>(left, block.size()));
-        if (got <= 0)
-            return fail(QStringLiteral("cannot read back the temporary file beside %1: %2")
-                            .arg(p.value(output), records.errorString()));
-        if (!file.write(block.constData(), got))
-            return fail(file.errorString());
-        left -= got;
-    }
     if (!file.commit())
         return fail(file.errorString());
 
