@@ -148,4 +148,10 @@ void encodeRecord(const FbRecord &r, char *out)
         putInt32(out, w.offset, r.*w.member);
 }
 
+float decodeTime(const char *bytes)
+{
+    static const int offset = fieldNamed("fb_time")->offset;
+    return floatAt(bytes, offset);
+}
+
 } // namespace FbLayout

@@ -117,6 +117,13 @@ FbRecord decodeRecord(const char *bytes);
 // decodeRecord() would. Where the host is little-endian and FbRecord mirrors
 // the file, a block copy: the QC pass decodes every record of a file.
 void decodeRecords(const char *bytes, qint64 count, FbRecord *out);
+// The k-th of consecutive records starting at bytes.
+inline const char *recordAt(const char *bytes, qint64 k)
+{
+    return bytes + RecordSize * k;
+}
+// The fb_time of the record at bytes.
+float decodeTime(const char *bytes);
 // The ffid word of the record at bytes. Inline: the shot-index scan calls it
 // for every record of the file.
 inline qint32 decodeFfid(const char *bytes)

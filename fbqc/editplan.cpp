@@ -420,12 +420,10 @@ void EditPlan::block(qint64 first, qint64 count, const char *records, QVector<Fb
     m_blockWhys.resize(0);
     m_blockFirst = first;
     const qint64 end = first + count;
-    const FbLayout::Field &timeField = *FbEdit::timeField();
     // fb_time as each step leaves it, for the shifts after it.
     m_blockTimes.resize(int(count));
     for (qint64 k = 0; k < count; ++k)
-        m_blockTimes[int(k)] =
-            NumberText::bitsFloat(qFromLittleEndian<quint32>(records + k * FbLayout::RecordSize + timeField.offset));
+        m_blockTimes[int(k)] = FbLayout::decodeTime(FbLayout::recordAt(records, k));
     for (Step &step : m_steps) {
         switch (step.type) {
         case Step::Listed:
@@ -436,7 +434,7 @@ void EditPlan::block(qint64 first, qint64 count, const char *records, QVector<Fb
             const Why why{0.0f, step.text, false};
             for (qint64 record = std::max<qint64>(first, step.first); record < std::min<qint64>(end, step.end);
                  ++record) {
-                FbRecord r = FbLayout::decodeRecord(records + (record - first) * FbLayout::RecordSize);
+                FbRecord r = FbLayout::decodeRecord(FbLayout::recordAt(records, record - first));
                 r.fb_time = m_blockTimes.at(int(record - first));
                 // A trace nobody picked stays unpicked.
                 if (!std::isfinite(r.fb_time) || FbPicks::isUnpicked(r)) {
