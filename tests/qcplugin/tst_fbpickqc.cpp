@@ -13,6 +13,7 @@
 #include "fbtestfile.h"
 #include "modaldriver.h"
 #include "plantedsurvey.h"
+#include "qcwindowfixture.h"
 
 #include <sorvbaseutil.h>
 #include <sorvhelpwindow.h>
@@ -43,12 +44,6 @@ QString describe(const QVector<Found> &list)
     for (const Found &f : list)
         parts << QStringLiteral("%1 shot %2 record %3").arg(ProblemModel::kindName(f.kind)).arg(f.shot).arg(f.record);
     return parts.join(QStringLiteral("; "));
-}
-
-template<typename T>
-T *child(QWidget *window, const char *name)
-{
-    return window->findChild<T *>(QString::fromLatin1(name));
 }
 
 // Every finding the problem list shows, filed under the shot of the row it
@@ -126,7 +121,7 @@ int plotOutliers(ShotPlot *plot)
 
 } // namespace
 
-class TestFbPickQc : public QObject
+class TestFbPickQc : public QObject, QcWindowFixture
 {
     Q_OBJECT
 
@@ -135,10 +130,7 @@ private slots:
     {
         // The window keeps its place in the user's settings: a test run
         // starts from none and leaves the user's own alone.
-        QStandardPaths::setTestModeEnabled(true);
-        QSettings().clear();
-        m_survey = m_dir.filePath(QStringLiteral("survey.fb"));
-        QVERIFY(FbTest::writeFile(m_survey, surveyBytes()));
+        startSettings(surveyBytes());
     }
 
     void cleanup()
@@ -907,33 +899,6 @@ private slots:
             }
         }
     }
-
-private:
-    // Opens name (the survey unless given) in a new window; the load must
-    // end as `opens` says, and then its first shot is shown.
-    void openSurvey(const QString &name = QString(), bool opens = true)
-    {
-        m_window = new FbPickQcWindow;
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
-        QSignalSpy finished(m_window, &FbPickQcWindow::loadFinished);
-        m_window->openFile(name.isEmpty() ? m_survey : name);
-        QVERIFY(finished.wait(20000));
-        QVERIFY2(finished.at(0).at(0).toBool() == opens, qPrintable(child<QLabel>(m_window, "messageLabel")->text()));
-        if (opens)
-            QTRY_COMPARE(m_window->shownShot(), 0);
-    }
-
-    // Moves to shot and waits until it is shown.
-    void showShot(int shot)
-    {
-        m_window->goToShot(shot);
-        QTRY_COMPARE(m_window->shownShot(), shot);
-    }
-
-    QTemporaryDir m_dir;
-    QString m_survey;
-    QPointer<FbPickQcWindow> m_window;
 };
 
 QTEST_MAIN(TestFbPickQc)

@@ -3,22 +3,19 @@
 
 #include "fbtestfile.h"
 #include "plantedsurvey.h"
+#include "qcwindowfixture.h"
 
 #include <QtTest>
 
 // The QC window's document without a window: the states a load, judging
 // again, a failure and Cancel go through, what each ends in, and that the
 // place (shot, selected pick) and the edits survive new thresholds.
-class TestQcDocument : public QObject
+class TestQcDocument : public QObject, QcWindowFixture
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        m_survey = m_dir.filePath(QStringLiteral("survey.fb"));
-        QVERIFY(FbTest::writeFile(m_survey, surveyBytes()));
-    }
+    void initTestCase() { startSettings(surveyBytes()); }
 
     void statesOfALoad_data()
     {
@@ -120,10 +117,6 @@ private slots:
             QCOMPARE(document.takeTarget().record, edited);
         }
     }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_survey;
 };
 
 QTEST_MAIN(TestQcDocument)

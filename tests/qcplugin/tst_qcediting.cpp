@@ -13,6 +13,7 @@
 #include "pickeditor.h"
 #include "plantedsurvey.h"
 #include "problemmodel.h"
+#include "qcwindowfixture.h"
 #include "sgtconverter.h"
 #include "sgtfile.h"
 #include "shotplot.h"
@@ -23,12 +24,6 @@
 #include <QtWidgets>
 
 namespace {
-
-template<typename T>
-T *child(QWidget *window, const char *name)
-{
-    return window->findChild<T *>(QString::fromLatin1(name));
-}
 
 // Every row of a problem list as its cells read (a shot's, then each
 // finding's under it), sorted: two lists are the same when the window lists
@@ -111,19 +106,15 @@ bool chooseFile(QWidget *modal, const QString &name)
 
 } // namespace
 
-class TestQcEditing : public QObject
+class TestQcEditing : public QObject, QcWindowFixture
 {
     Q_OBJECT
 
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
-        QSettings().clear();
-        m_survey = m_dir.filePath(QStringLiteral("survey.fb"));
-        const QVector<FbRecord> survey = plantedSurvey();
-        m_surveyBytes = FbTest::fileBytes(survey, FbTest::headerFor(survey));
-        QVERIFY(FbTest::writeFile(m_survey, m_surveyBytes));
+        m_surveyBytes = surveyBytes();
+        startSettings(m_surveyBytes);
         m_surveyTime = QFileInfo(m_survey).lastModified();
     }
 
@@ -700,25 +691,6 @@ private slots:
     }
 
 private:
-    void openSurvey()
-    {
-        m_window = new FbPickQcWindow;
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
-        QSignalSpy finished(m_window, &FbPickQcWindow::loadFinished);
-        m_window->openFile(m_survey);
-        QVERIFY(finished.wait(20000));
-        QVERIFY(finished.at(0).at(0).toBool());
-        QTRY_COMPARE(m_window->shownShot(), 0);
-    }
-
-    // Moves to shot and waits until it is shown: shots are read on a worker.
-    void showShot(int shot)
-    {
-        m_window->goToShot(shot);
-        QTRY_COMPARE(m_window->shownShot(), shot);
-    }
-
     PickEditor *editor() const { return m_window->findChild<PickEditor *>(); }
     QUndoStack *undoStack() const { return editor()->session()->undoStack(); }
     QTableView *table() const { return child<QTableView>(m_window, "shotTable"); }
@@ -766,11 +738,8 @@ private:
 
     void waitJudged() { QTRY_VERIFY_WITH_TIMEOUT(!editor()->session()->isJudging(), 20000); }
 
-    QTemporaryDir m_dir;
-    QString m_survey;
     QByteArray m_surveyBytes;
     QDateTime m_surveyTime;
-    QPointer<FbPickQcWindow> m_window;
 };
 
 QTEST_MAIN(TestQcEditing)

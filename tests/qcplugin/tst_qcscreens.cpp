@@ -6,6 +6,7 @@
 
 #include "fbtestfile.h"
 #include "plantedsurvey.h"
+#include "qcwindowfixture.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -16,20 +17,18 @@
 // English and in Chinese: it fits, the shot stays readable, the table
 // shows a screenful of picks, every splitter can be moved either way, and
 // the problem list says what a problem is without scrolling.
-class TestQcScreens : public QObject
+class TestQcScreens : public QObject, QcWindowFixture
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        QSettings().clear();
-        m_survey = m_dir.filePath(QStringLiteral("survey.fb"));
-        QVERIFY(FbTest::writeFile(m_survey, surveyBytes()));
-    }
+    void initTestCase() { startSettings(surveyBytes()); }
 
-    void cleanup() { QSettings().clear(); }
+    void cleanup()
+    {
+        delete m_window;
+        QSettings().clear();
+    }
 
     void fitsTheScreen_data()
     {
@@ -55,13 +54,8 @@ private slots:
             QVERIFY(chinese.load(QStringLiteral(FBPICKQC_QM_DIR "/fbpickqc_zh_CN.qm")));
             QCoreApplication::installTranslator(&chinese);
         }
-        QScopedPointer<FbPickQcWindow> window(new FbPickQcWindow);
-        window->setAttribute(Qt::WA_DeleteOnClose, false);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.data()));
-        QSignalSpy shown(window.data(), &FbPickQcWindow::shotShown);
-        window->openFile(m_survey);
-        QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 30000);
+        openSurvey();
+        FbPickQcWindow *window = m_window;
         window->resize(screen);
         QTRY_COMPARE(window->size(), screen);
         // The panels placed anew for that size, and laid out.
@@ -180,37 +174,29 @@ private slots:
     {
         QFETCH(QString, spin);
         QFETCH(double, ms);
-        QScopedPointer<FbPickQcWindow> window(new FbPickQcWindow);
-        window->setAttribute(Qt::WA_DeleteOnClose, false);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+        openSurvey();
+        FbPickQcWindow *window = m_window;
         window->resize(1280, 800);
-        QSignalSpy finished(window.data(), &FbPickQcWindow::loadFinished);
-        window->openFile(m_survey);
-        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty() && window->shownShot() == 0, 30000);
+        QTRY_COMPARE(window->size(), QSize(1280, 800));
         // A shot whose one outlier goes at 40 ms: the legend loses its entry.
-        window->goToShot(SpikeShotA);
-        QTRY_COMPARE(window->shownShot(), SpikeShotA);
+        showShot(SpikeShotA);
+        QSignalSpy finished(window, &FbPickQcWindow::loadFinished);
         QCoreApplication::processEvents();
         const auto placeOf = [&window](const char *name) {
             const QWidget *w = window->findChild<QWidget *>(QLatin1String(name));
-            return QRect(w->mapTo(window.data(), QPoint()), w->size());
+            return QRect(w->mapTo(window, QPoint()), w->size());
         };
         const QWidget *canvas = window->findChild<ShotPlot *>()->canvas();
         const QSize canvasSize = canvas->size();
         const QRect plot = placeOf("shotPlot"), table = placeOf("shotTable"), problems = placeOf("problemView");
         window->findChild<QDoubleSpinBox *>(spin)->setValue(ms);
-        QTRY_VERIFY_WITH_TIMEOUT(finished.size() == 2 && window->shownShot() == SpikeShotA, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(finished.size() == 1 && window->shownShot() == SpikeShotA, 30000);
         QCoreApplication::processEvents();
         QCOMPARE(canvas->size(), canvasSize);
         QCOMPARE(placeOf("shotPlot"), plot);
         QCOMPARE(placeOf("shotTable"), table);
         QCOMPARE(placeOf("problemView"), problems);
     }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_survey;
 };
 
 QTEST_MAIN(TestQcScreens)

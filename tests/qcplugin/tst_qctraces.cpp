@@ -9,6 +9,7 @@
 
 #include "fbgenerator.h"
 #include "tracegenerator.h"
+#include "qcwindowfixture.h"
 #include "waveformqc.h"
 
 #include <sorvbaseutil.h>
@@ -21,15 +22,14 @@
 // Traces... through its dialog, the gather of the shot shown, the selection
 // going both ways through the document, and data sets that do not fit the
 // picks named so.
-class TestQcTraces : public QObject
+class TestQcTraces : public QObject, QcWindowFixture
 {
     Q_OBJECT
 
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
-        QSettings().clear();
+        startSettings();
         QVERIFY(SorvProjectManager::instance().openProject(m_dir.path()));
         m_line.shots = 4;
         m_line.channels = 12;
@@ -73,7 +73,9 @@ private slots:
         QSignalSpy opened(panel, &TracesPanel::opened);
         QSignalSpy messages(panel, &TracesPanel::message);
         QSignalSpy shown(panel, &TracesPanel::shotShown);
-        chooseInDialog(traces, firstSample);
+        chooseInDialog(traces, [firstSample](QWidget *dialog) {
+            dialog->findChild<QLineEdit *>(QStringLiteral("tracesFirstSample"))->setText(firstSample);
+        });
         window->findChild<QAction *>(QStringLiteral("actionOpenTraces"))->trigger();
         if (traceFfid == 0) {
             QTRY_VERIFY(!messages.isEmpty());
@@ -145,23 +147,14 @@ private slots:
         QSignalSpy opened(panel, &TracesPanel::opened);
         QSignalSpy messages(panel, &TracesPanel::message);
         QSignalSpy shown(panel, &TracesPanel::shotShown);
-        auto *poll = new QTimer(this);
-        connect(poll, &QTimer::timeout, this, [=] {
-            QWidget *dialog = QApplication::activeModalWidget();
-            if (!dialog || dialog->objectName() != QLatin1String("TracesDialog"))
-                return;
-            poll->deleteLater();
-            poll->stop();
-            dialog->findChild<QLineEdit *>(QStringLiteral("tracesPath"))->setText(path);
+        chooseInDialog(path, [=](QWidget *dialog) {
             dialog->findChild<QSpinBox *>(QStringLiteral("tracesFfidByte"))->setValue(ffidByte);
             dialog->findChild<QComboBox *>(QStringLiteral("tracesSeg2Ffid"))->setCurrentIndex(fileNumber ? 1 : 0);
             dialog->findChild<QComboBox *>(QStringLiteral("tracesMatchBy"))->setCurrentIndex(byPosition ? 1 : 0);
             auto *tolerance = dialog->findChild<QDoubleSpinBox *>(QStringLiteral("tracesTolerance"));
             QCOMPARE(tolerance->isEnabled(), byPosition);
             tolerance->setValue(2.5);
-            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
         });
-        poll->start(20);
         window->findChild<QAction *>(QStringLiteral("actionOpenTraces"))->trigger();
         QTRY_COMPARE(opened.count(), 1);
         QTRY_VERIFY(!shown.isEmpty());
@@ -365,19 +358,7 @@ private slots:
     }
 
 private:
-    FbPickQcWindow *openWindow(const QString &fb = QString())
-    {
-        SorvBaseUtil::setProjectValue(FbPickQcWindow::projectKey("tracesPath"), QString());
-        auto *window = new FbPickQcWindow;
-        window->setAttribute(Qt::WA_DeleteOnClose, false);
-        window->resize(1400, 900);
-        window->show();
-        QSignalSpy shown(window, &FbPickQcWindow::shotShown);
-        window->openFile(fb.isEmpty() ? m_fb : fb);
-        if (!shown.wait(30000 * FBTEST_TIME_FACTOR))
-            qWarning("no shot shown");
-        return window;
-    }
+    FbPickQcWindow *openWindow(const QString &fb = QString()) { return openLarge(fb.isEmpty() ? m_fb : fb); }
 
     // A SEG-Y file of the line with its field records numbered from ffid,
     // or, for 0, a file that is neither SEG-Y nor SEG-2.
@@ -443,24 +424,24 @@ private:
         return name;
     }
 
-    // Fills the Open Traces dialog once it is up, and accepts it.
-    void chooseInDialog(const QString &path, const QString &firstSample)
+    // Types path into the Open Traces dialog once it is up, lets fill set
+    // the rest, and accepts it.
+    void chooseInDialog(const QString &path, const std::function<void(QWidget *)> &fill)
     {
         auto *poll = new QTimer(this);
-        connect(poll, &QTimer::timeout, this, [poll, path, firstSample] {
+        connect(poll, &QTimer::timeout, this, [poll, path, fill] {
             QWidget *dialog = QApplication::activeModalWidget();
             if (!dialog || dialog->objectName() != QLatin1String("TracesDialog"))
                 return;
             poll->deleteLater();
             poll->stop();
             dialog->findChild<QLineEdit *>(QStringLiteral("tracesPath"))->setText(path);
-            dialog->findChild<QLineEdit *>(QStringLiteral("tracesFirstSample"))->setText(firstSample);
+            fill(dialog);
             dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
         });
         poll->start(20);
     }
 
-    QTemporaryDir m_dir;
     FbGenerator::Options m_line;
     QString m_fb;
 };

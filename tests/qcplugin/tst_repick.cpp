@@ -7,9 +7,9 @@
 #include "tracespanel.h"
 
 #include "fbgenerator.h"
+#include "qcwindowfixture.h"
 #include "tracegenerator.h"
 
-#include <sorvbaseutil.h>
 #include <sorvprojectmanager.h>
 
 #include <QtTest>
@@ -19,15 +19,14 @@
 // click and a line drawn in pick mode, keys on the selected pick, and the
 // suggestions for flagged picks, on generated traces whose true first
 // breaks are known, with a run of picks planted one period late.
-class TestRepick : public QObject
+class TestRepick : public QObject, QcWindowFixture
 {
     Q_OBJECT
 
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
-        QSettings().clear();
+        startSettings();
         QVERIFY(SorvProjectManager::instance().openProject(m_dir.path()));
         m_line.shots = 4;
         m_line.channels = 24;
@@ -219,15 +218,7 @@ private:
     // The window on the line with its traces open and shot (the skipped one unless said) shown.
     FbPickQcWindow *openWindow(int shot = SkipShot)
     {
-        SorvBaseUtil::setProjectValue(FbPickQcWindow::projectKey("tracesPath"), QString());
-        auto *window = new FbPickQcWindow;
-        window->setAttribute(Qt::WA_DeleteOnClose, false);
-        window->resize(1400, 900);
-        window->show();
-        QSignalSpy shown(window, &FbPickQcWindow::shotShown);
-        window->openFile(m_fb);
-        if (!shown.wait(30000 * FBTEST_TIME_FACTOR))
-            qWarning("no shot shown");
+        FbPickQcWindow *window = openLarge(m_fb);
         TracesPanel *panel = window->findChild<TracesPanel *>();
         QSignalSpy traces(panel, &TracesPanel::shotShown);
         panel->openTraces(m_sgy);
@@ -264,7 +255,6 @@ private:
         return -1;
     }
 
-    QTemporaryDir m_dir;
     FbGenerator::Options m_line;
     TraceGenerator::Options m_traces;
     QString m_truth, m_fb, m_sgy;
