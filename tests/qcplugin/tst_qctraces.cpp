@@ -37,32 +37,54 @@ private slots:
         QVERIFY(FbGenerator::FileWriter(m_line).write(m_fb, nullptr));
     }
 
+    // File > Open Traces... with what the dialog can be told: the gather of
+    // the shot asked for, or why there is none; keys not where the defaults
+    // look matched once named in the dialog, not when left at the default;
+    // and the next window of the project reads them the same way.
     void openTraces_data()
     {
-        QTest::addColumn<qint32>("traceFfid"); // the traces' first ffid; 0: a file of no trace format
+        QTest::addColumn<QString>("traces"); // see tracesFile()
         QTest::addColumn<QString>("firstSample");
+        QTest::addColumn<int>("ffidByte");
+        QTest::addColumn<bool>("fileNumber");
+        QTest::addColumn<bool>("byPosition");
         QTest::addColumn<int>("shot");
         QTest::addColumn<bool>("gatherShown");
         QTest::addColumn<QString>("said"); // in the panel (view or status), or the message line
-        QTest::newRow("every pick has its trace")
-            << 1001 << QString() << 1 << true << "Every pick of this shot has its trace.";
+        const QString all = QStringLiteral("Every pick of this shot has its trace.");
+        const QString none = QStringLiteral("No pick of line.fb matches a trace of ");
+        QTest::newRow("every pick has its trace") << "1001" << QString() << 9 << false << false << 1 << true << all;
         QTest::newRow("first sample set")
-            << 1001 << "-20" << 0 << true << "The traces look shifted against the picks by +";
-        QTest::newRow("shot among the traces") << 1003 << QString() << 3 << true << "24 of 48";
-        QTest::newRow("shot without traces")
-            << 1003 << QString() << 0 << false << "Shot ffid 1001 has no traces in the data set.";
-        QTest::newRow("matches no pick") << 2001 << QString() << 0 << false
-                                         << "No pick of line.fb matches a trace of 2001.sgy";
-        QTest::newRow("not traces") << 0 << QString() << 0 << false << "cannot be opened as traces";
+            << "1001"
+            << "-20" << 9 << false << false << 0 << true << "The traces look shifted against the picks by +";
+        QTest::newRow("shot among the traces") << "1003" << QString() << 9 << false << false << 3 << true << "24 of 48";
+        QTest::newRow("shot without traces") << "1003" << QString() << 9 << false << false << 0 << false
+                                             << "Shot ffid 1001 has no traces in the data set.";
+        QTest::newRow("matches no pick") << "2001" << QString() << 9 << false << false << 0 << false
+                                         << none + "2001.sgy";
+        QTest::newRow("not traces") << "text" << QString() << 9 << false << false << 0 << false
+                                    << "cannot be opened as traces";
+        QTest::newRow("ffid at byte 17") << "ffid17" << QString() << 17 << false << false << 0 << true << all;
+        QTest::newRow("ffid at byte 17, not named")
+            << "ffid17" << QString() << 9 << false << false << 0 << false << none;
+        QTest::newRow("SEG-2 ffid from the file name")
+            << "renamed" << QString() << 9 << true << false << 0 << true << all;
+        QTest::newRow("SEG-2 ffid from the shot number")
+            << "renamed" << QString() << 9 << false << false << 0 << false << none;
+        QTest::newRow("renumbered, by position") << "2001" << QString() << 9 << false << true << 0 << true << all;
     }
     void openTraces()
     {
-        QFETCH(qint32, traceFfid);
+        QFETCH(QString, traces);
         QFETCH(QString, firstSample);
+        QFETCH(int, ffidByte);
+        QFETCH(bool, fileNumber);
+        QFETCH(bool, byPosition);
         QFETCH(int, shot);
         QFETCH(bool, gatherShown);
         QFETCH(QString, said);
-        const QString traces = tracesFile(traceFfid);
+        const QString path = tracesFile(traces);
+        QVERIFY(!path.isEmpty());
         QScopedPointer<FbPickQcWindow> window(openWindow());
         TracesPanel *panel = window->findChild<TracesPanel *>();
         QVERIFY(panel);
@@ -73,11 +95,18 @@ private slots:
         QSignalSpy opened(panel, &TracesPanel::opened);
         QSignalSpy messages(panel, &TracesPanel::message);
         QSignalSpy shown(panel, &TracesPanel::shotShown);
-        chooseInDialog(traces, [firstSample](QWidget *dialog) {
+        chooseInDialog(path, [=](QWidget *dialog) {
             dialog->findChild<QLineEdit *>(QStringLiteral("tracesFirstSample"))->setText(firstSample);
+            dialog->findChild<QSpinBox *>(QStringLiteral("tracesFfidByte"))->setValue(ffidByte);
+            dialog->findChild<QComboBox *>(QStringLiteral("tracesSeg2Ffid"))->setCurrentIndex(fileNumber ? 1 : 0);
+            dialog->findChild<QComboBox *>(QStringLiteral("tracesMatchBy"))->setCurrentIndex(byPosition ? 1 : 0);
+            auto *tolerance = dialog->findChild<QDoubleSpinBox *>(QStringLiteral("tracesTolerance"));
+            QCOMPARE(tolerance->isEnabled(), byPosition);
+            tolerance->setValue(2.5);
         });
         window->findChild<QAction *>(QStringLiteral("actionOpenTraces"))->trigger();
-        if (traceFfid == 0) {
+        const bool isTraces = traces != QLatin1String("text");
+        if (!isTraces) {
             QTRY_VERIFY(!messages.isEmpty());
             QVERIFY(opened.isEmpty());
         } else {
@@ -95,7 +124,9 @@ private slots:
         if (gatherShown) {
             view->waitUntilReady();
             QCOMPARE(view->message(), QString());
-            QVERIFY2(view->title().text().startsWith(QStringLiteral("ffid %1:").arg(m_line.firstFfid + shot)),
+            // Matched by position, a gather goes by its traces' own ffid.
+            const int ffid = (byPosition ? traces.toInt() : m_line.firstFfid) + shot;
+            QVERIFY2(view->title().text().startsWith(QStringLiteral("ffid %1:").arg(ffid)),
                      qPrintable(view->title().text()));
         } else {
             QVERIFY(!view->message().isEmpty());
@@ -103,74 +134,23 @@ private slots:
         QStringList heard{view->message(), panel->status()};
         for (const QList<QVariant> &m : messages)
             heard << m.at(0).toString();
-        QVERIFY2(heard.join(QLatin1Char('\n')).contains(said), qPrintable(heard.join(QLatin1Char('\n'))));
+        const QString text = heard.join(QLatin1Char('\n'));
+        QVERIFY2(text.contains(said), qPrintable(text));
+        const QString none = QStringLiteral("No pick of line.fb matches");
+        QVERIFY2(text.contains(none) == said.contains(none), qPrintable(text));
         // A shift is said only of traces whose first sample is off.
         QTRY_COMPARE(panel->status().contains(QLatin1String("shifted")), said.contains(QLatin1String("shifted")));
-        if (traceFfid == 0)
+        if (!isTraces)
             return;
         // The generated records start at 0 ms; a time typed in the dialog replaces it.
         QCOMPARE(panel->firstSampleMs(), firstSample.isEmpty() ? 0.0 : firstSample.toDouble());
-        // The project remembers the data set and its first sample for the next window.
-        QScopedPointer<FbPickQcWindow> next(new FbPickQcWindow);
-        next->setAttribute(Qt::WA_DeleteOnClose, false);
-        TracesPanel *nextPanel = next->findChild<TracesPanel *>();
-        QTRY_COMPARE(nextPanel->tracesPath(), traces);
-        QCOMPARE(SorvBaseUtil::projectValue(FbPickQcWindow::projectKey("tracesFirstSampleMs")).toString(), firstSample);
-    }
-
-    // Data sets whose keys are not where the defaults look: each named in
-    // the dialog is matched, the same left at the default is not.
-    void readingOptions_data()
-    {
-        QTest::addColumn<QString>("traces"); // see readingFile()
-        QTest::addColumn<int>("ffidByte");
-        QTest::addColumn<bool>("fileNumber");
-        QTest::addColumn<bool>("byPosition");
-        QTest::addColumn<bool>("matched");
-        QTest::newRow("ffid at byte 17") << "ffid17" << 17 << false << false << true;
-        QTest::newRow("ffid at byte 17, not named") << "ffid17" << 9 << false << false << false;
-        QTest::newRow("SEG-2 ffid from the file name") << "renamed" << 9 << true << false << true;
-        QTest::newRow("SEG-2 ffid from the shot number") << "renamed" << 9 << false << false << false;
-        QTest::newRow("renumbered, by position") << "renumbered" << 9 << false << true << true;
-    }
-    void readingOptions()
-    {
-        QFETCH(QString, traces);
-        QFETCH(int, ffidByte);
-        QFETCH(bool, fileNumber);
-        QFETCH(bool, byPosition);
-        QFETCH(bool, matched);
-        const QString path = readingFile(traces);
-        QVERIFY(!path.isEmpty());
-        QScopedPointer<FbPickQcWindow> window(openWindow());
-        TracesPanel *panel = window->findChild<TracesPanel *>();
-        QSignalSpy opened(panel, &TracesPanel::opened);
-        QSignalSpy messages(panel, &TracesPanel::message);
-        QSignalSpy shown(panel, &TracesPanel::shotShown);
-        chooseInDialog(path, [=](QWidget *dialog) {
-            dialog->findChild<QSpinBox *>(QStringLiteral("tracesFfidByte"))->setValue(ffidByte);
-            dialog->findChild<QComboBox *>(QStringLiteral("tracesSeg2Ffid"))->setCurrentIndex(fileNumber ? 1 : 0);
-            dialog->findChild<QComboBox *>(QStringLiteral("tracesMatchBy"))->setCurrentIndex(byPosition ? 1 : 0);
-            auto *tolerance = dialog->findChild<QDoubleSpinBox *>(QStringLiteral("tracesTolerance"));
-            QCOMPARE(tolerance->isEnabled(), byPosition);
-            tolerance->setValue(2.5);
-        });
-        window->findChild<QAction *>(QStringLiteral("actionOpenTraces"))->trigger();
-        QTRY_COMPARE(opened.count(), 1);
-        QTRY_VERIFY(!shown.isEmpty());
-        QTRY_VERIFY(!panel->isOpening());
-        QStringList heard{panel->status()};
-        for (const QList<QVariant> &m : messages)
-            heard << m.at(0).toString();
-        const QString all = heard.join(QLatin1Char('\n'));
-        QVERIFY2(all.contains(QLatin1String("Every pick of this shot has its trace.")) == matched, qPrintable(all));
-        QVERIFY2(all.contains(QLatin1String("No pick of line.fb matches")) == !matched, qPrintable(all));
-
-        // The next window of the project reads and matches them the same way.
+        // The project remembers the data set, its first sample and how it
+        // is read for the next window.
         QScopedPointer<FbPickQcWindow> next(new FbPickQcWindow);
         next->setAttribute(Qt::WA_DeleteOnClose, false);
         TracesPanel *nextPanel = next->findChild<TracesPanel *>();
         QTRY_COMPARE(nextPanel->tracesPath(), path);
+        QCOMPARE(SorvBaseUtil::projectValue(FbPickQcWindow::projectKey("tracesFirstSampleMs")).toString(), firstSample);
         const TracesSource kept = nextPanel->source();
         QCOMPARE(kept.ffidByte, ffidByte);
         QCOMPARE(kept.seg2Ffid == TracesSource::Seg2Ffid::FileNumber, fileNumber);
@@ -200,7 +180,7 @@ private slots:
         TracesPanel *panel = window->findChild<TracesPanel *>();
         QSignalSpy shown(panel, &TracesPanel::shotShown);
         QSignalSpy messages(panel, &TracesPanel::message);
-        panel->openTraces(tracesFile(1001));
+        panel->openTraces(tracesFile(QStringLiteral("1001")));
         QTRY_VERIFY(!shown.isEmpty());
         QTRY_VERIFY(!panel->isOpening());
         const int shot = 1;
@@ -326,7 +306,7 @@ private slots:
         QScopedPointer<FbPickQcWindow> window(openWindow());
         TracesPanel *panel = window->findChild<TracesPanel *>();
         QSignalSpy shown(panel, &TracesPanel::shotShown);
-        panel->openTraces(tracesFile(1001));
+        panel->openTraces(tracesFile(QStringLiteral("1001")));
         QTRY_VERIFY(!shown.isEmpty());
         GatherView *view = panel->view();
         view->waitUntilReady();
@@ -360,41 +340,29 @@ private slots:
 private:
     FbPickQcWindow *openWindow(const QString &fb = QString()) { return openLarge(fb.isEmpty() ? m_fb : fb); }
 
-    // A SEG-Y file of the line with its field records numbered from ffid,
-    // or, for 0, a file that is neither SEG-Y nor SEG-2.
-    QString tracesFile(qint32 ffid)
+    // Traces of the line: "1001" and the like a SEG-Y file whose field
+    // records are numbered from that ffid; "text" a file that is neither
+    // SEG-Y nor SEG-2; "ffid17" a SEG-Y file with each ffid moved from byte
+    // 9 to byte 17; "renamed" a folder of SEG-2 files whose shot numbers run
+    // from 2001 but whose names give the line's ffids.
+    QString tracesFile(const QString &kind)
     {
-        const QString name = m_dir.filePath(QStringLiteral("%1.sgy").arg(ffid));
-        if (QFile::exists(name))
+        const int ffid = kind.toInt();
+        const bool renamed = kind == QLatin1String("renamed");
+        const QString name = m_dir.filePath(renamed ? kind : kind + QLatin1String(".sgy"));
+        if (QFileInfo::exists(name))
             return name;
-        if (ffid == 0) {
+        if (kind == QLatin1String("text")) {
             QFile text(name);
             if (text.open(QIODevice::WriteOnly))
                 text.write(QByteArray(4000, 'x'));
             return name;
         }
         FbGenerator::Options line = m_line;
-        line.firstFfid = ffid;
-        TraceGenerator::Writer writer;
-        if (!writer.write(line, TraceGenerator::Options(), name))
-            qWarning("%s", qPrintable(writer.errorString()));
-        return name;
-    }
-
-    // Traces of the line whose keys sit elsewhere: "ffid17" a SEG-Y file
-    // with each ffid moved from byte 9 to byte 17; "renamed" a folder of
-    // SEG-2 files whose shot numbers run from 2001 but whose names give the
-    // line's ffids; "renumbered" a SEG-Y file numbered from ffid 2001.
-    QString readingFile(const QString &kind)
-    {
-        FbGenerator::Options line = m_line;
         TraceGenerator::Options options;
-        const QString name = m_dir.filePath(kind);
-        if (QFileInfo::exists(name))
-            return name;
-        if (kind != QLatin1String("ffid17"))
-            line.firstFfid = 2001;
-        if (kind == QLatin1String("renamed"))
+        if (ffid > 0 || renamed)
+            line.firstFfid = renamed ? 2001 : ffid;
+        if (renamed)
             options.format = TraceGenerator::Format::Seg2;
         TraceGenerator::Writer writer;
         if (!writer.write(line, options, name)) {
