@@ -10,6 +10,7 @@
 
 #include "fbpickqcwindow.h"
 #include "fbtestfile.h"
+#include "problemmodel.h"
 
 #include <sorvbaseutil.h>
 
@@ -21,6 +22,36 @@ template<typename T>
 T *child(QObject *window, const char *name)
 {
     return window->findChild<T *>(QString::fromLatin1(name));
+}
+
+// A problem by what it is about: its kind, the shot it is listed under
+// (from 0) and its record (-1 for none).
+inline QString problem(PickQc::Kind kind, int shot, int record = -1)
+{
+    return QStringLiteral("%1|%2|%3").arg(ProblemModel::kindName(kind)).arg(shot).arg(record);
+}
+
+// Every finding the problem list shows, by problem(), sorted. Kinds whose
+// findings name no pick go without their record.
+inline QStringList problemKeys(ProblemModel *model)
+{
+    while (model->canFetchMore(QModelIndex()))
+        model->fetchMore(QModelIndex());
+    QStringList keys;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QModelIndex shotRow = model->index(row, 0);
+        const int shot = shotRow.data(ProblemModel::ShotRole).toInt();
+        while (model->canFetchMore(shotRow))
+            model->fetchMore(shotRow);
+        for (int k = 0; k < model->rowCount(shotRow); ++k) {
+            const PickQc::Finding f = model->problem(model->index(k, 0, shotRow));
+            const bool named =
+                PickQc::kindInfo(f.kind).scope == PickQc::Scope::Pick || f.kind == PickQc::Kind::VaryingSource;
+            keys << problem(f.kind, shot, named ? f.record : -1);
+        }
+    }
+    keys.sort();
+    return keys;
 }
 
 class QcWindowFixture

@@ -45,32 +45,6 @@ QStringList problemRows(QAbstractItemModel *model, const QModelIndex &parent = Q
     return rows;
 }
 
-// A problem by what it is about: its kind, shot (from 0) and record (-1 for none).
-QString problem(PickQc::Kind kind, int shot, int record = -1)
-{
-    return QStringLiteral("%1|%2|%3").arg(int(kind)).arg(shot).arg(record);
-}
-
-QStringList problemKeys(ProblemModel *model)
-{
-    while (model->canFetchMore(QModelIndex()))
-        model->fetchMore(QModelIndex());
-    QStringList keys;
-    for (int row = 0; row < model->rowCount(); ++row) {
-        const QModelIndex shotRow = model->index(row, 0);
-        while (model->canFetchMore(shotRow))
-            model->fetchMore(shotRow);
-        for (int k = 0; k < model->rowCount(shotRow); ++k) {
-            const PickQc::Finding f = model->problem(model->index(k, 0, shotRow));
-            const bool named =
-                PickQc::kindInfo(f.kind).scope == PickQc::Scope::Pick || f.kind == PickQc::Kind::VaryingSource;
-            keys << problem(f.kind, f.shot, named ? f.record : -1);
-        }
-    }
-    keys.sort();
-    return keys;
-}
-
 // A planted outlier's record.
 qint32 spikeRecord(int shot, int channel)
 {
@@ -230,7 +204,7 @@ private slots:
         QCOMPARE(table->viewport()->grab().toImage().pixelColor(rect.topLeft() + QPoint(1, 1)),
                  ShotTableDelegate::editedMarkColor());
         // A fixed outlier is no longer ringed.
-        if (gone.value(0).startsWith(QString::number(int(PickQc::Kind::Outlier))))
+        if (gone.value(0).startsWith(ProblemModel::kindName(PickQc::Kind::Outlier) + QLatin1Char('|')))
             QVERIFY2(plot()->title().text().contains(QStringLiteral("outliers: 0")),
                      qPrintable(plot()->title().text()));
 
@@ -292,8 +266,7 @@ private slots:
         const QStringList keys = problemKeys(problemModel());
         const QString late = problem(PickQc::Kind::TimingError, ShiftedShot);
         QCOMPARE(keys.contains(late), !fixed);
-        QCOMPARE(keys.filter(QRegularExpression(QStringLiteral("^%1\\|").arg(int(PickQc::Kind::Reciprocity)))).size(),
-                 fixed ? 0 : shiftedPartners().size());
+        QCOMPARE(keys.count(problem(PickQc::Kind::Reciprocity, ShiftedShot)), fixed ? 0 : shiftedPartners().size());
         const double shifted = qIsNaN(ms) ? offered : ms;
         const FbRecord first = plantedSurvey().at(ShiftedShot * Channels);
         QCOMPARE(table()->model()->index(0, FbColumns::FbTime).data(Qt::EditRole).toString(),
