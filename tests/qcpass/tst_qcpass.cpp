@@ -569,17 +569,23 @@ private slots:
         // a source (here up to 1.5 ms) cannot be told from its timing.
         QTest::addColumn<double>("within");
         QTest::addColumn<double>("hills"); // m/s the picks follow the topography at; 0: flat
+        QTest::addColumn<double>("dip");   // degrees the refractors dip along the line
         const int split = int(FbGenerator::Spread::Split), endOn = int(FbGenerator::Spread::EndOn);
-        QTest::newRow("split, 10 ms late") << split << 10.0 << QVector<int>{19} << false << 1.5 << 0.0;
-        QTest::newRow("end-on, 10 ms late") << endOn << 10.0 << QVector<int>{19} << true << 1.5 << 0.0;
-        QTest::newRow("end-on, 12 ms early") << endOn << -12.0 << QVector<int>{19} << true << 1.5 << 0.0;
-        QTest::newRow("end-on, clean") << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0;
+        QTest::newRow("split, 10 ms late") << split << 10.0 << QVector<int>{19} << false << 1.5 << 0.0 << 0.0;
+        QTest::newRow("end-on, 10 ms late") << endOn << 10.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0;
+        QTest::newRow("end-on, 12 ms early") << endOn << -12.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0;
+        QTest::newRow("end-on, clean") << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0 << 0.0;
         // The last shot's neighbours are half late: it is on time all the same.
         QTest::newRow("end-on, three late before the last")
-            << endOn << 12.0 << QVector<int>{36, 37, 38} << true << 2.5 << 0.0;
+            << endOn << 12.0 << QVector<int>{36, 37, 38} << true << 2.5 << 0.0 << 0.0;
         // Hills the picks follow: each shot's intercepts on the datum of its neighbours.
         QTest::newRow("end-on, hills, two late side by side")
-            << endOn << 13.0 << QVector<int>{19, 20} << true << 1.5 << 2500.0;
+            << endOn << 13.0 << QVector<int>{19, 20} << true << 1.5 << 2500.0 << 0.0;
+        // Intercepts falling shot by shot over a dipping refractor: at the
+        // line's ends the neighbours all lie on one side of the trend.
+        QTest::newRow("end-on, dipping, late at both ends")
+            << endOn << 11.0 << QVector<int>{1, 2, 37} << true << 2.0 << 0.0 << -1.5;
+        QTest::newRow("end-on, dipping, clean") << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0 << -1.5;
     }
     void lateShotOnEveryGeometry()
     {
@@ -589,8 +595,10 @@ private slots:
         QFETCH(bool, bySourceDelay);
         QFETCH(double, within);
         QFETCH(double, hills);
+        QFETCH(double, dip);
         FbGenerator::Options o;
         o.elevationVelocity = hills;
+        o.dipDegrees = dip;
         o.shots = 40;
         o.channels = 48;
         o.spread = FbGenerator::Spread(spread);
