@@ -307,6 +307,34 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
     r->timing = all;
 }
 
+// Of the fits, one in this many must take heights off for the file to
+// have a near-surface slowness.
+constexpr size_t MinHeightShare = 4;
+
+// The time each shot's picks gain by its source's depth: the depth at
+// the near surface's slowness, the median of the fits that took heights
+// off. On hills a fit takes them off only where the relief under its own
+// spread stands out of the noise, so a quarter of the fits is enough to
+// tell the slowness; with fewer, heights explain nothing and no shot gains.
+// One slowness for the file, so that a pair's two sources are measured
+// alike.
+std::vector<double> upholeTimes(const Report &r)
+{
+    std::vector<double> uphole(size_t(r.index.size()), 0.0);
+    const std::vector<ShotSummaries::Timing> timings = r.shots.timings();
+    std::vector<double> slowness;
+    for (const ShotSummaries::Timing &t : timings) {
+        if (t.heightSlowness > 0.0f)
+            slowness.push_back(t.heightSlowness);
+    }
+    if (slowness.empty() || slowness.size() * MinHeightShare < timings.size())
+        return uphole;
+    const double perDepth = median(slowness);
+    for (const ShotSummaries::Timing &t : timings)
+        uphole[size_t(t.shot)] = perDepth * t.sourceDepth;
+    return uphole;
+}
+
 } // namespace
 
 void checkTimingErrors(Report *r)
@@ -316,11 +344,14 @@ void checkTimingErrors(Report *r)
     // Every shot in a pair gets a compact id, in shot order.
     const size_t shotCount = size_t(r->index.size());
     std::vector<qint32> id(shotCount, 0);
+    // Each source's depth at the near surface's slowness, where the fits
+    // take heights off: what a buried source's picks gain on a partner's.
+    const std::vector<double> uphole = upholeTimes(*r);
     auto each = [&](auto visit) {
         for (const ReciprocalPair &p : qAsConst(r->pairs))
-            visit(p.shotA, p.shotB, p.difference());
+            visit(p.shotA, p.shotB, p.difference() + float(uphole[size_t(p.shotA)] - uphole[size_t(p.shotB)]));
         for (const RepeatPair &p : qAsConst(r->repeats))
-            visit(p.shotA, p.shotB, p.difference);
+            visit(p.shotA, p.shotB, p.difference + float(uphole[size_t(p.shotA)] - uphole[size_t(p.shotB)]));
     };
     each([&](qint32 a, qint32 b, float) { ++id[size_t(a)], ++id[size_t(b)]; });
     // Built where the next settling will find them.

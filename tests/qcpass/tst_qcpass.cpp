@@ -581,6 +581,9 @@ private slots:
         // Hills the picks follow: each shot's intercepts on the datum of its neighbours.
         QTest::newRow("end-on, hills, two late side by side")
             << endOn << 13.0 << QVector<int>{19, 20} << true << 1.5 << 2500.0 << 0.0;
+        // Buried sources on hills: each pair's picks differ by its sources' depths.
+        QTest::newRow("split, hills, late shots")
+            << split << 12.0 << QVector<int>{8, 19, 30} << false << 0.8 << 1000.0 << 0.0;
         // Intercepts falling shot by shot over a dipping refractor: at the
         // line's ends the neighbours all lie on one side of the trend.
         QTest::newRow("end-on, dipping, late at both ends")
