@@ -129,6 +129,19 @@ double trendAt(const std::vector<std::pair<double, double>> &near, bool trend, d
     return median(work);
 }
 
+// A side's farthest intercept within this of its time at the source is
+// a line through the source, which reached no refractor: the time at the
+// source again, tens of ms below a refractor's intercept. Which kind a
+// side's farthest is changes from shot to shot where its length or the
+// source's distance off the line does, so each is set only against its
+// like.
+constexpr double ThroughSourceMs = 2.0;
+
+bool reachesRefractor(const ShotSummaries::Timing &t, int measure)
+{
+    return !(std::abs(double(t.values[measure]) - t.values[0]) < ThroughSourceMs);
+}
+
 // The shots in too few pairs, by their time at the source against their
 // neighbours'; their estimates join the report's, in shot order.
 void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
@@ -208,6 +221,8 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
                     if (j == k || !std::isfinite(timings[j].values[m]))
                         continue;
                     if (m > 0 && (timings[j].heightSlowness > 0.0f) != onHills)
+                        continue;
+                    if (m > 0 && reachesRefractor(timings[j], m) != reachesRefractor(timings[k], m))
                         continue;
                     const double datum =
                         m == 0 ? 0.0 : perHeight * (double(timings[k].sourceHeight) - timings[j].sourceHeight);
