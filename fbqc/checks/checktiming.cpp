@@ -332,23 +332,36 @@ constexpr size_t MinHeightShare = 4;
 // spread stands out of the noise, so a quarter of the fits is enough to
 // tell the slowness; with fewer, heights explain nothing and no shot gains.
 // One slowness for the file, so that a pair's two sources are measured
-// alike.
-std::vector<double> upholeTimes(const Report &r)
+// alike. Held for the judged shots only (millions of one-record shots have
+// no fit), ascending by shot.
+class UpholeTimes
 {
-    std::vector<double> uphole(size_t(r.index.size()), 0.0);
-    const std::vector<ShotSummaries::Timing> timings = r.shots.timings();
-    std::vector<double> slowness;
-    for (const ShotSummaries::Timing &t : timings) {
-        if (t.heightSlowness > 0.0f)
-            slowness.push_back(t.heightSlowness);
+public:
+    explicit UpholeTimes(const Report &r)
+    {
+        const std::vector<ShotSummaries::Timing> timings = r.shots.timings();
+        std::vector<double> slowness;
+        for (const ShotSummaries::Timing &t : timings) {
+            if (t.heightSlowness > 0.0f)
+                slowness.push_back(t.heightSlowness);
+        }
+        if (slowness.empty() || slowness.size() * MinHeightShare < timings.size())
+            return;
+        const double perDepth = median(slowness);
+        m_times.reserve(timings.size());
+        for (const ShotSummaries::Timing &t : timings)
+            m_times.push_back({t.shot, float(perDepth * t.sourceDepth)});
     }
-    if (slowness.empty() || slowness.size() * MinHeightShare < timings.size())
-        return uphole;
-    const double perDepth = median(slowness);
-    for (const ShotSummaries::Timing &t : timings)
-        uphole[size_t(t.shot)] = perDepth * t.sourceDepth;
-    return uphole;
-}
+    float at(qint32 shot) const
+    {
+        const auto it = std::lower_bound(m_times.cbegin(), m_times.cend(), shot,
+                                         [](const std::pair<qint32, float> &t, qint32 s) { return t.first < s; });
+        return it != m_times.cend() && it->first == shot ? it->second : 0.0f;
+    }
+
+private:
+    std::vector<std::pair<qint32, float>> m_times;
+};
 
 } // namespace
 
@@ -361,12 +374,12 @@ void checkTimingErrors(Report *r)
     std::vector<qint32> id(shotCount, 0);
     // Each source's depth at the near surface's slowness, where the fits
     // take heights off: what a buried source's picks gain on a partner's.
-    const std::vector<double> uphole = upholeTimes(*r);
+    const UpholeTimes uphole(*r);
     auto each = [&](auto visit) {
         for (const ReciprocalPair &p : qAsConst(r->pairs))
-            visit(p.shotA, p.shotB, p.difference() + float(uphole[size_t(p.shotA)] - uphole[size_t(p.shotB)]));
+            visit(p.shotA, p.shotB, p.difference() + (uphole.at(p.shotA) - uphole.at(p.shotB)));
         for (const RepeatPair &p : qAsConst(r->repeats))
-            visit(p.shotA, p.shotB, p.difference + float(uphole[size_t(p.shotA)] - uphole[size_t(p.shotB)]));
+            visit(p.shotA, p.shotB, p.difference + (uphole.at(p.shotA) - uphole.at(p.shotB)));
     };
     each([&](qint32 a, qint32 b, float) { ++id[size_t(a)], ++id[size_t(b)]; });
     // Built where the next settling will find them.
