@@ -43,6 +43,7 @@ ShotSummary ShotSummaries::at(int shot) const
     s.sourceDelay = it->sourceDelay;
     s.sourceHeight = it->sourceHeight;
     s.heightSlowness = it->heightSlowness;
+    s.sourceDepth = it->sourceDepth;
     s.quietPicks = it->quietPicks;
     s.quietSquares = it->quietSquares;
     return s;
@@ -62,6 +63,7 @@ ShotSummaries::Judged ShotSummaries::judged(int shot, const ShotSummary &s)
                   s.sourceDelay,
                   s.sourceHeight,
                   s.heightSlowness,
+                  s.sourceDepth,
                   s.quietPicks,
                   s.quietSquares};
 }
@@ -108,7 +110,8 @@ std::vector<ShotSummaries::Timing> ShotSummaries::timings() const
             timings.push_back(Timing{j.shot,
                                      {j.sourceDelay, j.intercept[Negative], j.intercept[Positive]},
                                      j.sourceHeight,
-                                     j.heightSlowness});
+                                     j.heightSlowness,
+                                     j.sourceDepth});
     }
     return timings;
 }

@@ -63,6 +63,10 @@ struct ShotSummary
     // so shots on hills are compared on one datum.
     float sourceHeight = 0.0f;
     float heightSlowness = 0.0f;
+    // The source's depth below its ground (s_depth, as stored): a buried
+    // source's picks are earlier by its depth at the near surface's
+    // slowness, which a reciprocal partner on the surface does not share.
+    float sourceDepth = 0.0f;
     float sourceX = 0.0f; // where the source stands (sourcePosition())
     float sourceY = 0.0f;
     qint32 sLine = 0;
@@ -87,7 +91,7 @@ struct ShotSource
 
 // The summaries of a file's shots, one per index entry, in file order.
 // Held compactly: a shot with nothing judged (millions of one-record shots)
-// keeps only its source, 16 bytes; a judged one another 64. Its ffid and
+// keeps only its source, 16 bytes; a judged one another 68. Its ffid and
 // pick count come from the shot index the pass attaches at its end, which
 // shares the report's index rather than copying it.
 //
@@ -126,6 +130,7 @@ public:
         float values[3]; // sourceDelay, intercept[Negative], intercept[Positive]
         float sourceHeight;
         float heightSlowness;
+        float sourceDepth;
     };
     std::vector<Timing> timings() const;
     // Where the room for sources lies and what one takes, to fault it in
@@ -148,6 +153,7 @@ private:
         float sourceDelay;
         float sourceHeight;
         float heightSlowness;
+        float sourceDepth;
         qint32 quietPicks;
         float quietSquares;
     };

@@ -28,8 +28,9 @@
 // none) is judged by its time at the source, the delay its fit shares
 // between its sides, and each side's farthest intercept: against the
 // median of its nearest neighbours' along the file, which the near surface
-// changes only slowly, each neighbour's own timing error taken off (its
-// pairs' verdict, or this comparison's, round by round). The static under
+// changes only slowly (an intercept against their trend along the line
+// where the refractor dips), each neighbour's own timing error taken off
+// (its pairs' verdict, or this comparison's, round by round). The static under
 // the source is not told from a timing error this way: an estimate is as
 // good as the near surface under the sources is alike.
 namespace PickQc {
@@ -82,6 +83,65 @@ constexpr int MinDelayNeighbours = 4;
 // beside it look early.
 constexpr int NeighbourRounds = 4;
 
+// A trend along the neighbours is taken only when it changes the measure
+// across them by this many times their scatter about it: a straight line
+// through noise, carried to a shot at the end of a line, is further off
+// than their median.
+constexpr double TrendOverScatter = 4.0;
+
+// What the neighbours say a measure should be at a shot, from (u, value)
+// with u the neighbour's distance along the line from it: their median, or
+// where trend is set and a robust straight line through them (the median
+// of the pairwise slopes, then the median offset) changes the measure
+// across them by more than least and stands out of their scatter, that
+// line at u = 0. A refractor's intercepts change steadily along a line
+// over a dipping refractor, and at either end of a line all neighbours lie
+// on one side, where the median is off by half the trend across them; a
+// trend below least moves the median less than a timing error worth naming.
+double trendAt(const std::vector<std::pair<double, double>> &near, bool trend, double least,
+               std::vector<double> *scratch)
+{
+    std::vector<double> &work = *scratch;
+    work.clear();
+    double low = near.front().first, high = low;
+    for (size_t a = 0; a < near.size(); ++a) {
+        low = std::min(low, near[a].first);
+        high = std::max(high, near[a].first);
+        for (size_t b = a + 1; b < near.size(); ++b) {
+            const double du = near[b].first - near[a].first;
+            if (du != 0.0)
+                work.push_back((near[b].second - near[a].second) / du);
+        }
+    }
+    const double slope = work.empty() ? 0.0 : median(work);
+    work.clear();
+    for (const auto &[u, value] : near)
+        work.push_back(value - slope * u);
+    const double offset = median(work);
+    for (double &w : work)
+        w = std::abs(w - offset);
+    const double scatter = 1.4826 * median(work);
+    if (trend && std::abs(slope) * (high - low) > std::max(least, TrendOverScatter * scatter))
+        return offset;
+    work.clear();
+    for (const auto &[u, value] : near)
+        work.push_back(value);
+    return median(work);
+}
+
+// A side's farthest intercept within this of its time at the source is
+// a line through the source, which reached no refractor: the time at the
+// source again, tens of ms below a refractor's intercept. Which kind a
+// side's farthest is changes from shot to shot where its length or the
+// source's distance off the line does, so each is set only against its
+// like.
+constexpr double ThroughSourceMs = 2.0;
+
+bool reachesRefractor(const ShotSummaries::Timing &t, int measure)
+{
+    return !(std::abs(double(t.values[measure]) - t.values[0]) < ThroughSourceMs);
+}
+
 // The shots in too few pairs, by their time at the source against their
 // neighbours'; their estimates join the report's, in shot order.
 void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
@@ -107,7 +167,8 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
     for (size_t k = 0; k < count; ++k)
         isPaired[k] = std::binary_search(paired.begin(), paired.end(), timings[k].shot) ? 1 : 0;
     std::vector<TimingEstimate> estimate(count);
-    std::vector<double> near, says, next, slowness;
+    std::vector<double> says, next, slowness, scratch;
+    std::vector<std::pair<double, double>> near;
     for (int round = 0; round < NeighbourRounds; ++round) {
         next = known;
         std::vector<char> changed(count, 0);
@@ -135,6 +196,22 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
             }
             const double perHeight = !slowness.empty() ? median(slowness) : 0.0;
             const bool mixed = !slowness.empty() && slowness.size() < to - from;
+            // Each neighbour's place along the line, signed by the direction
+            // from the first neighbour to the last (file order where the
+            // sources share one position).
+            const ShotSource &here = r->shots.source(timings[k].shot);
+            const ShotSource &first = r->shots.source(timings[from].shot);
+            const ShotSource &last = r->shots.source(timings[to - 1].shot);
+            double dx = double(last.x) - first.x, dy = double(last.y) - first.y;
+            const double span = std::hypot(dx, dy);
+            if (span > 0.0)
+                dx /= span, dy /= span;
+            auto along = [&](size_t j) {
+                if (span == 0.0)
+                    return double(j) - double(k);
+                const ShotSource &there = r->shots.source(timings[j].shot);
+                return (double(there.x) - here.x) * dx + (double(there.y) - here.y) * dy;
+            };
             double delaySays = NaN;
             for (int m = 0; m < 3; ++m) {
                 if (!std::isfinite(timings[k].values[m]))
@@ -145,14 +222,18 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
                         continue;
                     if (m > 0 && (timings[j].heightSlowness > 0.0f) != onHills)
                         continue;
+                    if (m > 0 && reachesRefractor(timings[j], m) != reachesRefractor(timings[k], m))
+                        continue;
                     const double datum =
                         m == 0 ? 0.0 : perHeight * (double(timings[k].sourceHeight) - timings[j].sourceHeight);
-                    near.push_back(timings[j].values[m] - known[j] + datum);
+                    near.emplace_back(along(j), timings[j].values[m] - known[j] + datum);
                 }
                 if (int(near.size()) < MinDelayNeighbours)
                     continue;
                 neighbours = std::max(neighbours, int(near.size()));
-                says.push_back(double(timings[k].values[m]) - median(near));
+                // The time at the source sees only the near surface, which
+                // no dip of a refractor tilts.
+                says.push_back(double(timings[k].values[m]) - trendAt(near, m > 0, tolerance, &scratch));
                 if (m == 0)
                     delaySays = says.back();
             }
@@ -241,6 +322,47 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
     r->timing = all;
 }
 
+// Of the fits, one in this many must take heights off for the file to
+// have a near-surface slowness.
+constexpr size_t MinHeightShare = 4;
+
+// The time each shot's picks gain by its source's depth: the depth at
+// the near surface's slowness, the median of the fits that took heights
+// off. On hills a fit takes them off only where the relief under its own
+// spread stands out of the noise, so a quarter of the fits is enough to
+// tell the slowness; with fewer, heights explain nothing and no shot gains.
+// One slowness for the file, so that a pair's two sources are measured
+// alike. Held for the judged shots only (millions of one-record shots have
+// no fit), ascending by shot.
+class UpholeTimes
+{
+public:
+    explicit UpholeTimes(const Report &r)
+    {
+        const std::vector<ShotSummaries::Timing> timings = r.shots.timings();
+        std::vector<double> slowness;
+        for (const ShotSummaries::Timing &t : timings) {
+            if (t.heightSlowness > 0.0f)
+                slowness.push_back(t.heightSlowness);
+        }
+        if (slowness.empty() || slowness.size() * MinHeightShare < timings.size())
+            return;
+        const double perDepth = median(slowness);
+        m_times.reserve(timings.size());
+        for (const ShotSummaries::Timing &t : timings)
+            m_times.push_back({t.shot, float(perDepth * t.sourceDepth)});
+    }
+    float at(qint32 shot) const
+    {
+        const auto it = std::lower_bound(m_times.cbegin(), m_times.cend(), shot,
+                                         [](const std::pair<qint32, float> &t, qint32 s) { return t.first < s; });
+        return it != m_times.cend() && it->first == shot ? it->second : 0.0f;
+    }
+
+private:
+    std::vector<std::pair<qint32, float>> m_times;
+};
+
 } // namespace
 
 void checkTimingErrors(Report *r)
@@ -250,11 +372,14 @@ void checkTimingErrors(Report *r)
     // Every shot in a pair gets a compact id, in shot order.
     const size_t shotCount = size_t(r->index.size());
     std::vector<qint32> id(shotCount, 0);
+    // Each source's depth at the near surface's slowness, where the fits
+    // take heights off: what a buried source's picks gain on a partner's.
+    const UpholeTimes uphole(*r);
     auto each = [&](auto visit) {
         for (const ReciprocalPair &p : qAsConst(r->pairs))
-            visit(p.shotA, p.shotB, p.difference());
+            visit(p.shotA, p.shotB, p.difference() + (uphole.at(p.shotA) - uphole.at(p.shotB)));
         for (const RepeatPair &p : qAsConst(r->repeats))
-            visit(p.shotA, p.shotB, p.difference);
+            visit(p.shotA, p.shotB, p.difference + (uphole.at(p.shotA) - uphole.at(p.shotB)));
     };
     each([&](qint32 a, qint32 b, float) { ++id[size_t(a)], ++id[size_t(b)]; });
     // Built where the next settling will find them.

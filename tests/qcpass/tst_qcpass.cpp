@@ -569,17 +569,33 @@ private slots:
         // a source (here up to 1.5 ms) cannot be told from its timing.
         QTest::addColumn<double>("within");
         QTest::addColumn<double>("hills"); // m/s the picks follow the topography at; 0: flat
+        QTest::addColumn<double>("dip");   // degrees the refractors dip along the line
+        // m crossline sources stand off the line at most (a tenth at least), on
+        // the built-in curve and 96 channels; 0: on the line
+        QTest::addColumn<double>("offLine");
         const int split = int(FbGenerator::Spread::Split), endOn = int(FbGenerator::Spread::EndOn);
-        QTest::newRow("split, 10 ms late") << split << 10.0 << QVector<int>{19} << false << 1.5 << 0.0;
-        QTest::newRow("end-on, 10 ms late") << endOn << 10.0 << QVector<int>{19} << true << 1.5 << 0.0;
-        QTest::newRow("end-on, 12 ms early") << endOn << -12.0 << QVector<int>{19} << true << 1.5 << 0.0;
-        QTest::newRow("end-on, clean") << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0;
+        QTest::newRow("split, 10 ms late") << split << 10.0 << QVector<int>{19} << false << 1.5 << 0.0 << 0.0 << 0.0;
+        QTest::newRow("end-on, 10 ms late") << endOn << 10.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0;
+        QTest::newRow("end-on, 12 ms early") << endOn << -12.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0;
+        QTest::newRow("end-on, clean") << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0 << 0.0 << 0.0;
         // The last shot's neighbours are half late: it is on time all the same.
         QTest::newRow("end-on, three late before the last")
-            << endOn << 12.0 << QVector<int>{36, 37, 38} << true << 2.5 << 0.0;
+            << endOn << 12.0 << QVector<int>{36, 37, 38} << true << 2.5 << 0.0 << 0.0 << 0.0;
         // Hills the picks follow: each shot's intercepts on the datum of its neighbours.
         QTest::newRow("end-on, hills, two late side by side")
-            << endOn << 13.0 << QVector<int>{19, 20} << true << 1.5 << 2500.0;
+            << endOn << 13.0 << QVector<int>{19, 20} << true << 1.5 << 2500.0 << 0.0 << 0.0;
+        // Buried sources on hills: each pair's picks differ by its sources' depths.
+        QTest::newRow("split, hills, late shots")
+            << split << 12.0 << QVector<int>{8, 19, 30} << false << 0.8 << 1000.0 << 0.0 << 0.0;
+        // Sources off the line: a short side's farthest intercept is its
+        // direct arrival's on one shot and a refractor's on the next.
+        QTest::newRow("split, off the line, two late side by side")
+            << split << 12.0 << QVector<int>{18, 19} << true << 1.5 << 0.0 << 0.0 << 50.0;
+        // Intercepts falling shot by shot over a dipping refractor: at the
+        // line's ends the neighbours all lie on one side of the trend.
+        QTest::newRow("end-on, dipping, late at both ends")
+            << endOn << 11.0 << QVector<int>{1, 2, 37} << true << 2.0 << 0.0 << -1.5 << 0.0;
+        QTest::newRow("end-on, dipping, clean") << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0 << -1.5 << 0.0;
     }
     void lateShotOnEveryGeometry()
     {
@@ -589,13 +605,21 @@ private slots:
         QFETCH(bool, bySourceDelay);
         QFETCH(double, within);
         QFETCH(double, hills);
+        QFETCH(double, dip);
+        QFETCH(double, offLine);
         FbGenerator::Options o;
         o.elevationVelocity = hills;
+        o.dipDegrees = dip;
         o.shots = 40;
         o.channels = 48;
         o.spread = FbGenerator::Spread(spread);
         o.velocities = {600, 2000, 4000};
         o.crossovers = {80, 500};
+        if (offLine > 0.0) {
+            o.velocities.clear(), o.crossovers.clear();
+            o.channels = 96;
+            o.sourceCrosslineMin = offLine / 10.0, o.sourceCrosslineMax = offLine;
+        }
         o.stationStaticMs = 1.5;
         o.triggerDelayMs = 3.0;
         o.sourceDelayMs = 0.5;
