@@ -111,6 +111,13 @@ constexpr double RunNeighbourMs = 2.5;
 // The jump of the residuals at each end of a run that the curve hid.
 constexpr double RunJumpMs = 6.0;
 constexpr double RunSpreadMs = 6.0;
+// A curve bent to a run leaves jumps of its residuals where the run begins
+// and ends, though no longer of one step: such jumps, beyond this many
+// times the median jump between neighbours (noise), bound the stretches
+// tried without, the largest jumps first and at most RunTrials a side.
+constexpr double RunJumpNoise = 5.0;
+constexpr int RunTrials = 4;
+constexpr int MaxBentRuns = 2;
 constexpr double BendSpread = 4.0;
 constexpr double BendFloorMs = 1.0;
 constexpr double BendClearance = 5.0;
@@ -1343,6 +1350,120 @@ bool ShotFitter::leaveOutRuns(int side, int count)
     return any;
 }
 
+bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft)
+{
+    const double *t = m_t[side].data(), *h = m_h[side].data();
+    double *model = m_model[side].data();
+    m_fitter[side].modelTimes(model);
+    m_runOrder.resize(count);
+    for (int j = 0; j < count; ++j)
+        m_runOrder[j] = j;
+    std::stable_sort(m_runOrder.begin(), m_runOrder.end(), [h](int a, int b) { return h[a] < h[b]; });
+    if (!anyLeft)
+        m_leftOut[side].assign(count, 0);
+    unsigned char *left = m_leftOut[side].data();
+    m_residuals.resize(count);
+    for (int k = 0; k < count; ++k)
+        m_residuals[k] = t[m_runOrder[k]] - model[m_runOrder[k]];
+    const double *r = m_residuals.data();
+    // Jumps between neighbours by |offset| beyond what the side's noise
+    // makes; m_trialModel is scratch for their median here.
+    m_trialModel.resize(count);
+    for (int k = 1; k < count; ++k)
+        m_trialModel[k - 1] = std::abs(r[k] - r[k - 1]);
+    const double limit = std::max(RunJumpMs, RunJumpNoise * median(m_trialModel.data(), count - 1));
+    m_jumps.clear();
+    m_jumps.push_back(0);
+    for (int k = 1; k < count; ++k) {
+        if (std::abs(r[k] - r[k - 1]) >= limit)
+            m_jumps.push_back(k);
+    }
+    m_jumps.push_back(count);
+    if (m_jumps.size() < 3)
+        return false;
+    // Stretches between neighbouring jumps (or a side's end), by the
+    // smaller of their end jumps.
+    struct Stretch
+    {
+        int from, to;
+        double jump;
+    };
+    Stretch tries[RunTrials];
+    int tried = 0;
+    const int jumps = int(m_jumps.size());
+    for (int j = 1; j < jumps; ++j) {
+        const int from = m_jumps[j - 1], to = m_jumps[j];
+        const int length = to - from;
+        if (length < MinRunPicks || length > MaxRunPicks || (from == 0 && to == count))
+            continue;
+        bool clear = true;
+        for (int k = from; k < to && clear; ++k)
+            clear = !left[m_runOrder[k]];
+        if (!clear)
+            continue;
+        const double a = from > 0 ? std::abs(r[from] - r[from - 1]) : HUGE_VAL;
+        const double b = to < count ? std::abs(r[to] - r[to - 1]) : HUGE_VAL;
+        const Stretch s{from, to, std::min(a, b)};
+        int at = tried < RunTrials ? tried++ : RunTrials;
+        if (at == RunTrials && !(s.jump > tries[RunTrials - 1].jump))
+            continue;
+        at = std::min(at, RunTrials - 1);
+        for (; at > 0 && tries[at - 1].jump < s.jump; --at)
+            tries[at] = tries[at - 1];
+        tries[at] = s;
+    }
+    // The others' fit before: how many beyond the cut, and their capped
+    // squared residuals.
+    auto others = [&](const double *m, const Stretch &s, int *beyond) {
+        double sum = 0.0;
+        for (int k = 0; k < count; ++k) {
+            const int j = m_runOrder[k];
+            if ((k >= s.from && k < s.to) || left[j])
+                continue;
+            const double d = t[j] - m[j];
+            sum += std::min(d * d, FitCutMs * FitCutMs);
+            *beyond += std::abs(d) > FitCutMs ? 1 : 0;
+        }
+        return sum;
+    };
+    m_trial.allowSlowerBends(m_fitter[side].slowerBendsAllowed());
+    for (int i = 0; i < tried; ++i) {
+        const Stretch &s = tries[i];
+        for (int k = s.from; k < s.to; ++k)
+            left[m_runOrder[k]] = 1;
+        bool run = m_trial.fit(h, t, count, FitCutMs, left);
+        if (run) {
+            // One step, the same way for every pick of the stretch, and a
+            // jump back at each neighbour.
+            m_trial.modelTimes(m_trialModel.data());
+            auto off = [&](int k) { return t[m_runOrder[k]] - m_trialModel[m_runOrder[k]]; };
+            double low = off(s.from), high = low;
+            for (int k = s.from + 1; k < s.to; ++k) {
+                low = std::min(low, off(k));
+                high = std::max(high, off(k));
+            }
+            const double way = low > 0.0 ? 1.0 : -1.0;
+            const double step = 0.5 * (low + high);
+            run = (low >= RunMinMs || high <= -RunMinMs) && high - low <= RunSpreadMs;
+            run = run && (s.from == 0 || (step - off(s.from - 1)) * way >= RunJumpMs);
+            run = run && (s.to == count || (step - off(s.to)) * way >= RunJumpMs);
+        }
+        if (run) {
+            int beforeOff = 0, afterOff = 0;
+            const double before = others(model, s, &beforeOff);
+            const double after = others(m_trialModel.data(), s, &afterOff);
+            run = afterOff <= beforeOff && after <= before;
+        }
+        if (run) {
+            std::swap(m_fitter[side], m_trial);
+            return true;
+        }
+        for (int k = s.from; k < s.to; ++k)
+            left[m_runOrder[k]] = 0;
+    }
+    return false;
+}
+
 void ShotFitter::markRuns(int side, int count, PickVerdict *picks)
 {
     // A run is rare: the picks are only put in |offset| order when enough
@@ -1495,6 +1616,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     }
     // Runs of cycle skips take no part in the curve: the side is fitted
     // again without them. Picks as scattered as a skip is long tell none.
+    bool anyLeft[2] = {false, false};
     for (int side = Negative; side <= Positive; ++side) {
         if (fitted[side] && counts[side] >= 2 * MinRunPicks && m_fitter[side].largestResidual() > RunMinMs &&
             m_fitter[side].cut() < FitCutMs && leaveOutRuns(side, counts[side])) {
@@ -1502,7 +1624,15 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
                 m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs, m_leftOut[side].data());
             if (!again)
                 fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
+            anyLeft[side] = again;
         }
+    }
+    // A run the curve bent to follow so far that its ends show no step.
+    for (int side = Negative; side <= Positive; ++side) {
+        if (!fitted[side] || counts[side] < 2 * MinRunPicks || !(m_fitter[side].largestResidual() > FitCutMs / 2))
+            continue;
+        for (int found = 0; found < MaxBentRuns && leaveOutBentRuns(side, counts[side], anyLeft[side]); ++found)
+            anyLeft[side] = true;
     }
     out->heightSlowness = slowness;
 

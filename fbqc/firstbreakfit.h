@@ -76,6 +76,7 @@ public:
     // slows along the spread); off unless set, when each segment is no
     // slower than the one before.
     void allowSlowerBends(bool allow) { m_slower = allow; }
+    bool slowerBendsAllowed() const { return m_slower; }
     // How many segments of the model are slower than the one before.
     int slowerBends() const;
 
@@ -254,6 +255,13 @@ private:
     // Sets m_leftOut[side] for the picks of runs the side's curve bent to
     // hide; whether there are any.
     bool leaveOutRuns(int side, int count);
+    // Finds a run the side's curve bent to follow, so far that its ends
+    // leave no run shape: each stretch between two jumps of the residuals
+    // is left out of a trial fit, and taken as a run when its picks then
+    // stand off that curve by one step while the others fit no worse. The
+    // side's fitter then holds the fit without it (m_leftOut[side] set);
+    // whether it found one. anyLeft: m_leftOut[side] already holds runs.
+    bool leaveOutBentRuns(int side, int count, bool anyLeft);
     // Numbers the runs of cycle skips among a judged side's picks.
     void markRuns(int side, int count, PickVerdict *picks);
     FirstBreakFitter m_fitter[2];
@@ -271,6 +279,9 @@ private:
     std::vector<int> m_zeroRecords; // and their records
     std::vector<double> m_sorted;
     std::vector<double> m_misfits;
+    std::vector<double> m_residuals; // of a side's picks in |offset| order
+    std::vector<int> m_jumps;
+    std::vector<double> m_trialModel;
     std::vector<int> m_runOrder;
     std::vector<unsigned char> m_leftOut[2];
     double m_zeroMedian = NaN;          // of the picks at the source
