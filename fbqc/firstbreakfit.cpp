@@ -960,6 +960,42 @@ bool FirstBreakFitter::extend(double intercept, double slope)
     return true;
 }
 
+bool FirstBreakFitter::lendDirect(double intercept, double slope)
+{
+    if (m_k == 0 || m_k >= MaxSegments)
+        return false;
+    Line line;
+    line.a = intercept;
+    line.b = slope * m_scale;
+    line.ok = true;
+    if (!(line.b > m_line[0].b))
+        return false;
+    const double cross = (m_line[0].a - line.a) / (line.b - m_line[0].b);
+    int first = 0;
+    while (first < m_n && !(m_w[first] > 0.0))
+        ++first;
+    const int end = int(std::upper_bound(m_u.begin(), m_u.begin() + m_n, cross) - m_u.begin());
+    if (first == m_n || end == 0 || !(cross <= m_u[first]))
+        return false;
+    for (int j = m_k; j > 0; --j) {
+        m_line[j] = m_line[j - 1];
+        m_start[j + 1] = m_start[j];
+    }
+    m_line[0] = line;
+    m_start[1] = end;
+    ++m_k;
+    return true;
+}
+
+double FirstBreakFitter::timeAt(double absOffset) const
+{
+    const double u = absOffset / m_scale;
+    int j = 0;
+    while (j + 1 < m_k && u > (m_line[j + 1].a - m_line[j].a) / (m_line[j].b - m_line[j + 1].b))
+        ++j;
+    return m_line[j].a + m_line[j].b * u;
+}
+
 bool FirstBreakFitter::beyond(double outlierMs) const
 {
     if (m_k == 0)
@@ -1350,7 +1386,7 @@ bool ShotFitter::leaveOutRuns(int side, int count)
     return any;
 }
 
-bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft)
+bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherFitted, bool *near)
 {
     const double *t = m_t[side].data(), *h = m_h[side].data();
     double *model = m_model[side].data();
@@ -1379,8 +1415,6 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft)
             m_jumps.push_back(k);
     }
     m_jumps.push_back(count);
-    if (m_jumps.size() < 3)
-        return false;
     // Stretches between neighbouring jumps (or a side's end), by the
     // smaller of their end jumps.
     struct Stretch
@@ -1390,6 +1424,29 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft)
     };
     Stretch tries[RunTrials];
     int tried = 0;
+    // The other side's direct arrival, when its first line meets offset 0
+    // at a plausible source delay (the picks there may be the run's); a run from the nearest
+    // pick on stands off its curve by one step up to a jump back, and is
+    // tried first.
+    const FirstBreakFitter &other = m_fitter[1 - side];
+    const double meets = otherFitted ? other.intercept(0) : NaN;
+    const bool direct = meets >= DelayMinMs && meets <= DelayMaxMs;
+    if (direct) {
+        auto off = [&](int k) { return t[m_runOrder[k]] - other.timeAt(h[m_runOrder[k]]); };
+        double previous = off(0);
+        int to = 1;
+        for (; std::abs(previous) >= RunMinMs && to < count && to <= MaxRunPicks; ++to) {
+            const double d = off(to);
+            if (std::abs(d - previous) >= limit)
+                break;
+            previous = d;
+        }
+        bool clear = true;
+        for (int k = 0; k < to && clear; ++k)
+            clear = !left[m_runOrder[k]];
+        if (clear && to >= MinRunPicks && to <= MaxRunPicks && to < count && std::abs(previous) >= RunMinMs)
+            tries[tried++] = Stretch{0, to, HUGE_VAL};
+    }
     const int jumps = int(m_jumps.size());
     for (int j = 1; j < jumps; ++j) {
         const int from = m_jumps[j - 1], to = m_jumps[j];
@@ -1436,6 +1493,14 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft)
             // One step, the same way for every pick of the stretch, and a
             // jump back at each neighbour.
             m_trial.modelTimes(m_trialModel.data());
+            // Near the source the direct arrival the other side shows
+            // arrives first where this side's is left out.
+            if (direct && s.from == 0) {
+                for (int k = 0; k < s.to; ++k) {
+                    const int j = m_runOrder[k];
+                    m_trialModel[j] = std::min(m_trialModel[j], meets + other.slope(0) * h[j]);
+                }
+            }
             auto off = [&](int k) { return t[m_runOrder[k]] - m_trialModel[m_runOrder[k]]; };
             double low = off(s.from), high = low;
             for (int k = s.from + 1; k < s.to; ++k) {
@@ -1444,7 +1509,9 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft)
             }
             const double way = low > 0.0 ? 1.0 : -1.0;
             const double step = 0.5 * (low + high);
-            run = (low >= RunMinMs || high <= -RunMinMs) && high - low <= RunSpreadMs;
+            // A skipped cycle near the source is picked late: a side whose
+            // direct arrival stands early of the other's is the good one.
+            run = (low >= RunMinMs || (high <= -RunMinMs && s.from > 0)) && high - low <= RunSpreadMs;
             run = run && (s.from == 0 || (step - off(s.from - 1)) * way >= RunJumpMs);
             run = run && (s.to == count || (step - off(s.to)) * way >= RunJumpMs);
         }
@@ -1456,6 +1523,9 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft)
         }
         if (run) {
             std::swap(m_fitter[side], m_trial);
+            const double nearest = h[m_runOrder[0]];
+            *near = direct && s.from == 0 &&
+                    meets + other.slope(0) * nearest < m_fitter[side].timeAt(nearest) - RunNeighbourMs;
             return true;
         }
         for (int k = s.from; k < s.to; ++k)
@@ -1627,12 +1697,22 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
             anyLeft[side] = again;
         }
     }
-    // A run the curve bent to follow so far that its ends show no step.
+    // A run the curve bent to follow so far that its ends show no step,
+    // or that lifted a side's whole direct arrival above the other's.
+    bool nearRun[2] = {false, false};
+    const bool apart = fitted[Negative] && fitted[Positive] &&
+                       std::abs(m_fitter[Negative].intercept(0) - m_fitter[Positive].intercept(0)) >= RunMinMs;
     for (int side = Negative; side <= Positive; ++side) {
-        if (!fitted[side] || counts[side] < 2 * MinRunPicks || !(m_fitter[side].largestResidual() > FitCutMs / 2))
+        if (!fitted[side] || counts[side] < 2 * MinRunPicks ||
+            !(apart || m_fitter[side].largestResidual() > FitCutMs / 2))
             continue;
-        for (int found = 0; found < MaxBentRuns && leaveOutBentRuns(side, counts[side], anyLeft[side]); ++found)
+        for (int found = 0; found < MaxBentRuns; ++found) {
+            bool near = false;
+            if (!leaveOutBentRuns(side, counts[side], anyLeft[side], fitted[1 - side], &near))
+                break;
             anyLeft[side] = true;
+            nearRun[side] = nearRun[side] || near;
+        }
     }
     out->heightSlowness = slowness;
 
@@ -1645,7 +1725,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     bool direct[2] = {false, false};
     for (int side = Negative; side <= Positive; ++side) {
         const double a = fitted[side] ? m_fitter[side].intercept(0) : NaN;
-        direct[side] = a >= DelayMinMs && a <= DelayMaxMs;
+        direct[side] = !nearRun[side] && a >= DelayMinMs && a <= DelayMaxMs;
     }
     // Two first segments that agree are direct arrivals, whatever a pick
     // at the source says. Of two that disagree, the one nearer the picks
@@ -1662,7 +1742,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     }
     if (direct[Negative] != direct[Positive]) {
         const int side = direct[Negative] ? Negative : Positive;
-        direct[side] = !(std::abs(a[side] - zeroMedian) > FitCutMs);
+        direct[side] = nearRun[1 - side] || !(std::abs(a[side] - zeroMedian) > FitCutMs);
     }
     // Picks at the source clearly earlier than a first segment's line at
     // offset 0 make that segment a refractor: the direct arrival runs from
@@ -1723,7 +1803,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     // not show (a wrong pick among two or three): fitted again through the
     // delay, it keeps what explains more.
     for (int side = Negative; side <= Positive; ++side) {
-        if (fitted[side] && !direct[side] && std::isfinite(delay) && m_fitter[side].beyond(FitCutMs))
+        if (fitted[side] && !direct[side] && !nearRun[side] && std::isfinite(delay) && m_fitter[side].beyond(FitCutMs))
             direct[side] = m_fitter[side].refitThrough(delay, FitCutMs);
     }
     // A side whose last picks are left early may see there a refractor
@@ -1758,6 +1838,13 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
             delay = std::min(delay, std::max(line, std::min(DelayFloorMs, zeroMedian)));
         }
         delay = std::isnan(zeroMedian) ? NaN : qBound(DelayMinMs, delay, DelayMaxMs);
+    }
+    // A side whose picks near the source were a run takes the other's
+    // direct arrival.
+    for (int side = Negative; side <= Positive; ++side) {
+        const int other = 1 - side;
+        if (nearRun[side] && direct[other] && std::isfinite(delay))
+            direct[side] = m_fitter[side].lendDirect(delay, m_fitter[other].slope(0));
     }
     out->sourceDelay = delay;
 

@@ -113,6 +113,16 @@ public:
     // picks that took part, and brings each of them within the cut. True
     // when it did.
     bool extend(double intercept, double slope);
+    // Takes the line intercept (ms) + slope (ms per offset unit), the
+    // direct arrival the other side of the shot shows, as this side's first
+    // segment when its picks near the source take no part (a run of cycle
+    // skips there was left out): it must be slower than the first segment
+    // and cross it before that segment's first pick taking part. True when
+    // it did.
+    bool lendDirect(double intercept, double slope);
+    // The model's time at |offset| x: the line of the segment whose
+    // crossings with its neighbours hold x.
+    double timeAt(double absOffset) const;
     // Whether a pick is further than outlierMs from the model.
     bool beyond(double outlierMs) const;
     // The largest distance in ms of a pick from the model fit() chose, or
@@ -261,7 +271,12 @@ private:
     // stand off that curve by one step while the others fit no worse. The
     // side's fitter then holds the fit without it (m_leftOut[side] set);
     // whether it found one. anyLeft: m_leftOut[side] already holds runs.
-    bool leaveOutBentRuns(int side, int count, bool anyLeft);
+    // A run from the nearest pick on may have lifted the side's whole
+    // direct arrival: it is found against the other side's curve (when
+    // otherFitted) and judged against its direct arrival; *near is set when
+    // the fit without it starts with a refractor, which then needs that
+    // direct arrival lent (FirstBreakFitter::lendDirect()).
+    bool leaveOutBentRuns(int side, int count, bool anyLeft, bool otherFitted, bool *near);
     // Numbers the runs of cycle skips among a judged side's picks.
     void markRuns(int side, int count, PickVerdict *picks);
     FirstBreakFitter m_fitter[2];
