@@ -987,13 +987,19 @@ bool FirstBreakFitter::lendDirect(double intercept, double slope)
     return true;
 }
 
-double FirstBreakFitter::timeAt(double absOffset) const
+int FirstBreakFitter::segmentOf(double absOffset) const
 {
     const double u = absOffset / m_scale;
     int j = 0;
     while (j + 1 < m_k && u > (m_line[j + 1].a - m_line[j].a) / (m_line[j].b - m_line[j + 1].b))
         ++j;
-    return m_line[j].a + m_line[j].b * u;
+    return j;
+}
+
+double FirstBreakFitter::timeAt(double absOffset) const
+{
+    const int j = segmentOf(absOffset);
+    return m_line[j].a + m_line[j].b * absOffset / m_scale;
 }
 
 bool FirstBreakFitter::beyond(double outlierMs) const
@@ -1514,6 +1520,22 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             run = (low >= RunMinMs || (high <= -RunMinMs && s.from > 0)) && high - low <= RunSpreadMs;
             run = run && (s.from == 0 || (step - off(s.from - 1)) * way >= RunJumpMs);
             run = run && (s.to == count || (step - off(s.to)) * way >= RunJumpMs);
+            // A run stands off a refractor that more picks show: of a
+            // stretch at a side's end and the picks beside it, both one
+            // step apart along one velocity, the fewer are the run.
+            int beside = 0;
+            for (int end : {s.from - 1, s.to}) {
+                if (end < 0 || end >= count)
+                    continue;
+                const int j = m_trial.segmentOf(h[m_runOrder[end]]);
+                int picks = 0;
+                for (int k = 0; k < count; ++k) {
+                    const double x = h[m_runOrder[k]];
+                    picks += !left[m_runOrder[k]] && x >= m_trial.segmentBegin(j) && x <= m_trial.segmentEnd(j) ? 1 : 0;
+                }
+                beside = std::max(beside, picks);
+            }
+            run = run && beside > s.to - s.from;
         }
         if (run) {
             int beforeOff = 0, afterOff = 0;

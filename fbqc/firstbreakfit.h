@@ -120,8 +120,9 @@ public:
     // and cross it before that segment's first pick taking part. True when
     // it did.
     bool lendDirect(double intercept, double slope);
-    // The model's time at |offset| x: the line of the segment whose
-    // crossings with its neighbours hold x.
+    // The segment whose crossings with its neighbours hold |offset| x,
+    // and the model's time there.
+    int segmentOf(double absOffset) const;
     double timeAt(double absOffset) const;
     // Whether a pick is further than outlierMs from the model.
     bool beyond(double outlierMs) const;
