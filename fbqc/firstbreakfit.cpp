@@ -1453,27 +1453,40 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
         if (clear && to >= MinRunPicks && to <= MaxRunPicks && to < count && std::abs(previous) >= RunMinMs)
             tries[tried++] = Stretch{0, to, HUGE_VAL};
     }
+    auto consider = [&](int from, int to, double jump) {
+        const int length = to - from;
+        if (length < MinRunPicks || length > MaxRunPicks || (from == 0 && to == count))
+            return;
+        for (int k = from; k < to; ++k) {
+            if (left[m_runOrder[k]])
+                return;
+        }
+        int at = tried < RunTrials ? tried++ : RunTrials;
+        if (at == RunTrials && !(jump > tries[RunTrials - 1].jump))
+            return;
+        at = std::min(at, RunTrials - 1);
+        for (; at > 0 && tries[at - 1].jump < jump; --at)
+            tries[at] = tries[at - 1];
+        tries[at] = Stretch{from, to, jump};
+    };
+    const FirstBreakFitter &f = m_fitter[side];
     const int jumps = int(m_jumps.size());
     for (int j = 1; j < jumps; ++j) {
         const int from = m_jumps[j - 1], to = m_jumps[j];
-        const int length = to - from;
-        if (length < MinRunPicks || length > MaxRunPicks || (from == 0 && to == count))
-            continue;
-        bool clear = true;
-        for (int k = from; k < to && clear; ++k)
-            clear = !left[m_runOrder[k]];
-        if (!clear)
-            continue;
         const double a = from > 0 ? std::abs(r[from] - r[from - 1]) : HUGE_VAL;
         const double b = to < count ? std::abs(r[to] - r[to - 1]) : HUGE_VAL;
-        const Stretch s{from, to, std::min(a, b)};
-        int at = tried < RunTrials ? tried++ : RunTrials;
-        if (at == RunTrials && !(s.jump > tries[RunTrials - 1].jump))
-            continue;
-        at = std::min(at, RunTrials - 1);
-        for (; at > 0 && tries[at - 1].jump < s.jump; --at)
-            tries[at] = tries[at - 1];
-        tries[at] = s;
+        consider(from, to, std::min(a, b));
+        // A run the curve took as a segment of its own, up to the jump
+        // where the refractor's later picks stand early of it: tried after
+        // the stretches two jumps bound.
+        if (to < count) {
+            const double begin = f.segmentBegin(f.segmentOf(h[m_runOrder[to - 1]]));
+            int k = to - 1;
+            while (k > from && h[m_runOrder[k - 1]] >= begin)
+                --k;
+            if (k > from)
+                consider(k, to, b / RunJumpNoise);
+        }
     }
     // The others' fit before: how many beyond the cut, and their capped
     // squared residuals.
@@ -1541,7 +1554,9 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             int beforeOff = 0, afterOff = 0;
             const double before = others(model, s, &beforeOff);
             const double after = others(m_trialModel.data(), s, &afterOff);
-            run = afterOff <= beforeOff && after <= before;
+            // Alike where the run did not bend the curve, to rounding and
+            // about one pick's noise.
+            run = afterOff <= beforeOff && after <= before + RunNeighbourMs * RunNeighbourMs;
         }
         if (run) {
             std::swap(m_fitter[side], m_trial);

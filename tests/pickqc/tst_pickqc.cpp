@@ -729,6 +729,65 @@ private slots:
         QCOMPARE(!found.empty(), velocityNote);
     }
 
+    // A run of cycle skips the first curve bends to follow hides: the good
+    // picks at its ends look wrong instead. Every pick of the run is found
+    // (flagged or named in a run), no good pick is flagged, and the curve
+    // stays where the clean shot's is.
+    void runsTheCurveBentTo_data()
+    {
+        QTest::addColumn<int>("shot");
+        QTest::addColumn<int>("channel"); // first channel of the run
+        QTest::addColumn<int>("count");
+        QTest::addColumn<double>("ms");
+        QTest::addColumn<int>("spike");           // channel of a spike beside it, or 0
+        QTest::addColumn<double>("hillVelocity"); // picks follow the topography, m/s (0: flat with statics)
+        QTest::addColumn<int>("seed");
+        QTest::newRow("across the crossover, a spike beside") << 17 << 24 << 7 << 12.0 << 32 << 0.0 << 2;
+        QTest::newRow("from the nearest trace, the direct arrival lifted") << 18 << 37 << 6 << 12.0 << 0 << 0.0 << 2;
+        QTest::newRow("from the nearest trace past the crossover") << 10 << 22 << 8 << 14.0 << 0 << 0.0 << 2;
+        QTest::newRow("at the start of the last refractor, hills") << 38 << 23 << 8 << 14.0 << 0 << 2000.0 << 1;
+    }
+    void runsTheCurveBentTo()
+    {
+        QFETCH(int, shot);
+        QFETCH(int, channel);
+        QFETCH(int, count);
+        QFETCH(double, ms);
+        QFETCH(int, spike);
+        QFETCH(double, hillVelocity);
+        QFETCH(int, seed);
+        FbGenerator::Options o;
+        o.shots = 40;
+        o.channels = 160;
+        o.seed = quint64(seed);
+        o.groupInterval = 20;
+        o.velocities = {700, 2000, 4000};
+        o.crossovers = {120, 900};
+        o.noiseMs = 1.0;
+        o.sourceStaticMs = hillVelocity > 0.0 ? 0.0 : 1.0;
+        o.receiverStaticMs = o.sourceStaticMs;
+        o.elevationVelocity = hillVelocity;
+        const ShotFit clean = fitShot(FbGenerator::shotRecords(o, shot));
+        o.skipRuns.append({shot, channel, count, ms});
+        if (spike > 0)
+            o.spikes.append({shot, spike, -40.0});
+        const QVector<FbRecord> records = FbGenerator::shotRecords(o, shot);
+        const ShotFit fit = fitShot(records);
+        for (int i = 0; i < records.size(); ++i) {
+            const int c = records[i].channel;
+            const PickVerdict &v = fit.picks[i];
+            if (c == spike || !v.judged)
+                continue;
+            const QString where = QString("channel %1, residual %2").arg(c).arg(v.residual);
+            if (c >= channel && c < channel + count) {
+                QVERIFY2(v.outlier || v.run != 0, qPrintable("run pick missed at " + where));
+                continue;
+            }
+            QVERIFY2(!v.outlier, qPrintable("good pick flagged at " + where));
+            QVERIFY2(std::abs(v.model - clean.picks[i].model) <= 2.0, qPrintable("curve moved at " + where));
+        }
+    }
+
     // One refractor is one segment: noise and the small elevation static of
     // a long spread once split a refractor into two of nearly one velocity
     // (4,587 and 4,617 m/s).
