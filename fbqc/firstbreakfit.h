@@ -48,7 +48,7 @@ namespace PickQc {
 // or lends it the other side's deeper refractor for its last one or two
 // picks (extend()).
 //
-// Last, two neighbouring segments within 3% of one velocity become one line
+// Last, two neighbouring segments within 5% of one velocity become one line
 // when it keeps each of their picks within the cut.
 //
 // Only plausible segments are kept: a slope that rises by at least 1 ms
