@@ -81,8 +81,9 @@ constexpr int MaxRounds = 10;
 // Moving breakpoints to where their lines cross, at most this often.
 constexpr int SettleSteps = 3;
 // Neighbouring segments whose velocities differ by less than this fraction
-// are one refractor.
-constexpr double NearEqualFraction = 0.03;
+// are one refractor: statics of a millisecond split a refractor 20 m
+// stations show into two 4% apart.
+constexpr double NearEqualFraction = 0.05;
 // Picks follow the topography: a receiver higher than the source hears the
 // refractor later by its height at the near surface's velocity. The fit
 // finds that slowness from the picks themselves, ms per unit of height, at
@@ -111,6 +112,13 @@ constexpr double RunNeighbourMs = 2.5;
 // The jump of the residuals at each end of a run that the curve hid.
 constexpr double RunJumpMs = 6.0;
 constexpr double RunSpreadMs = 6.0;
+// A curve bent to a run leaves jumps of its residuals where the run begins
+// and ends, though no longer of one step: such jumps, beyond this many
+// times the median jump between neighbours (noise), bound the stretches
+// tried without, the largest jumps first and at most RunTrials a side.
+constexpr double RunJumpNoise = 5.0;
+constexpr int RunTrials = 4;
+constexpr int MaxBentRuns = 2;
 constexpr double BendSpread = 4.0;
 constexpr double BendFloorMs = 1.0;
 constexpr double BendClearance = 5.0;
@@ -953,6 +961,48 @@ bool FirstBreakFitter::extend(double intercept, double slope)
     return true;
 }
 
+bool FirstBreakFitter::lendDirect(double intercept, double slope)
+{
+    if (m_k == 0 || m_k >= MaxSegments)
+        return false;
+    Line line;
+    line.a = intercept;
+    line.b = slope * m_scale;
+    line.ok = true;
+    if (!(line.b > m_line[0].b))
+        return false;
+    const double cross = (m_line[0].a - line.a) / (line.b - m_line[0].b);
+    int first = 0;
+    while (first < m_n && !(m_w[first] > 0.0))
+        ++first;
+    const int end = int(std::upper_bound(m_u.begin(), m_u.begin() + m_n, cross) - m_u.begin());
+    if (first == m_n || end == 0 || !(cross <= m_u[first]))
+        return false;
+    for (int j = m_k; j > 0; --j) {
+        m_line[j] = m_line[j - 1];
+        m_start[j + 1] = m_start[j];
+    }
+    m_line[0] = line;
+    m_start[1] = end;
+    ++m_k;
+    return true;
+}
+
+int FirstBreakFitter::segmentOf(double absOffset) const
+{
+    const double u = absOffset / m_scale;
+    int j = 0;
+    while (j + 1 < m_k && u > (m_line[j + 1].a - m_line[j].a) / (m_line[j].b - m_line[j + 1].b))
+        ++j;
+    return j;
+}
+
+double FirstBreakFitter::timeAt(double absOffset) const
+{
+    const int j = segmentOf(absOffset);
+    return m_line[j].a + m_line[j].b * absOffset / m_scale;
+}
+
 bool FirstBreakFitter::beyond(double outlierMs) const
 {
     if (m_k == 0)
@@ -1343,6 +1393,185 @@ bool ShotFitter::leaveOutRuns(int side, int count)
     return any;
 }
 
+bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherFitted, bool *near)
+{
+    const double *t = m_t[side].data(), *h = m_h[side].data();
+    double *model = m_model[side].data();
+    m_fitter[side].modelTimes(model);
+    m_runOrder.resize(count);
+    for (int j = 0; j < count; ++j)
+        m_runOrder[j] = j;
+    std::stable_sort(m_runOrder.begin(), m_runOrder.end(), [h](int a, int b) { return h[a] < h[b]; });
+    if (!anyLeft)
+        m_leftOut[side].assign(count, 0);
+    unsigned char *left = m_leftOut[side].data();
+    m_residuals.resize(count);
+    for (int k = 0; k < count; ++k)
+        m_residuals[k] = t[m_runOrder[k]] - model[m_runOrder[k]];
+    const double *r = m_residuals.data();
+    // Jumps between neighbours by |offset| beyond what the side's noise
+    // makes; m_trialModel is scratch for their median here.
+    m_trialModel.resize(count);
+    for (int k = 1; k < count; ++k)
+        m_trialModel[k - 1] = std::abs(r[k] - r[k - 1]);
+    const double limit = std::max(RunJumpMs, RunJumpNoise * median(m_trialModel.data(), count - 1));
+    m_jumps.clear();
+    m_jumps.push_back(0);
+    for (int k = 1; k < count; ++k) {
+        if (std::abs(r[k] - r[k - 1]) >= limit)
+            m_jumps.push_back(k);
+    }
+    m_jumps.push_back(count);
+    // Stretches between neighbouring jumps (or a side's end), by the
+    // smaller of their end jumps.
+    struct Stretch
+    {
+        int from, to;
+        double jump;
+    };
+    Stretch tries[RunTrials];
+    int tried = 0;
+    // The other side's direct arrival, when its first line meets offset 0
+    // at a plausible source delay (the picks there may be the run's); a run from the nearest
+    // pick on stands off its curve by one step up to a jump back, and is
+    // tried first.
+    const FirstBreakFitter &other = m_fitter[1 - side];
+    const double meets = otherFitted ? other.intercept(0) : NaN;
+    const bool direct = meets >= DelayMinMs && meets <= DelayMaxMs;
+    if (direct) {
+        auto off = [&](int k) { return t[m_runOrder[k]] - other.timeAt(h[m_runOrder[k]]); };
+        double previous = off(0);
+        int to = 1;
+        for (; std::abs(previous) >= RunMinMs && to < count && to <= MaxRunPicks; ++to) {
+            const double d = off(to);
+            if (std::abs(d - previous) >= limit)
+                break;
+            previous = d;
+        }
+        bool clear = true;
+        for (int k = 0; k < to && clear; ++k)
+            clear = !left[m_runOrder[k]];
+        if (clear && to >= MinRunPicks && to <= MaxRunPicks && to < count && std::abs(previous) >= RunMinMs)
+            tries[tried++] = Stretch{0, to, HUGE_VAL};
+    }
+    auto consider = [&](int from, int to, double jump) {
+        const int length = to - from;
+        if (length < MinRunPicks || length > MaxRunPicks || (from == 0 && to == count))
+            return;
+        for (int k = from; k < to; ++k) {
+            if (left[m_runOrder[k]])
+                return;
+        }
+        int at = tried < RunTrials ? tried++ : RunTrials;
+        if (at == RunTrials && !(jump > tries[RunTrials - 1].jump))
+            return;
+        at = std::min(at, RunTrials - 1);
+        for (; at > 0 && tries[at - 1].jump < jump; --at)
+            tries[at] = tries[at - 1];
+        tries[at] = Stretch{from, to, jump};
+    };
+    const FirstBreakFitter &f = m_fitter[side];
+    const int jumps = int(m_jumps.size());
+    for (int j = 1; j < jumps; ++j) {
+        const int from = m_jumps[j - 1], to = m_jumps[j];
+        const double a = from > 0 ? std::abs(r[from] - r[from - 1]) : HUGE_VAL;
+        const double b = to < count ? std::abs(r[to] - r[to - 1]) : HUGE_VAL;
+        consider(from, to, std::min(a, b));
+        // A run the curve took as a segment of its own, up to the jump
+        // where the refractor's later picks stand early of it: tried after
+        // the stretches two jumps bound.
+        if (to < count) {
+            const double begin = f.segmentBegin(f.segmentOf(h[m_runOrder[to - 1]]));
+            int k = to - 1;
+            while (k > from && h[m_runOrder[k - 1]] >= begin)
+                --k;
+            if (k > from)
+                consider(k, to, b / RunJumpNoise);
+        }
+    }
+    // The others' fit before: how many beyond the cut, and their capped
+    // squared residuals.
+    auto others = [&](const double *m, const Stretch &s, int *beyond) {
+        double sum = 0.0;
+        for (int k = 0; k < count; ++k) {
+            const int j = m_runOrder[k];
+            if ((k >= s.from && k < s.to) || left[j])
+                continue;
+            const double d = t[j] - m[j];
+            sum += std::min(d * d, FitCutMs * FitCutMs);
+            *beyond += std::abs(d) > FitCutMs ? 1 : 0;
+        }
+        return sum;
+    };
+    m_trial.allowSlowerBends(m_fitter[side].slowerBendsAllowed());
+    for (int i = 0; i < tried; ++i) {
+        const Stretch &s = tries[i];
+        for (int k = s.from; k < s.to; ++k)
+            left[m_runOrder[k]] = 1;
+        bool run = m_trial.fit(h, t, count, FitCutMs, left);
+        if (run) {
+            // One step, the same way for every pick of the stretch, and a
+            // jump back at each neighbour.
+            m_trial.modelTimes(m_trialModel.data());
+            // Near the source the direct arrival the other side shows
+            // arrives first where this side's is left out.
+            if (direct && s.from == 0) {
+                for (int k = 0; k < s.to; ++k) {
+                    const int j = m_runOrder[k];
+                    m_trialModel[j] = std::min(m_trialModel[j], meets + other.slope(0) * h[j]);
+                }
+            }
+            auto off = [&](int k) { return t[m_runOrder[k]] - m_trialModel[m_runOrder[k]]; };
+            double low = off(s.from), high = low;
+            for (int k = s.from + 1; k < s.to; ++k) {
+                low = std::min(low, off(k));
+                high = std::max(high, off(k));
+            }
+            const double way = low > 0.0 ? 1.0 : -1.0;
+            const double step = 0.5 * (low + high);
+            // A skipped cycle near the source is picked late: a side whose
+            // direct arrival stands early of the other's is the good one.
+            run = (low >= RunMinMs || (high <= -RunMinMs && s.from > 0)) && high - low <= RunSpreadMs;
+            run = run && (s.from == 0 || (step - off(s.from - 1)) * way >= RunJumpMs);
+            run = run && (s.to == count || (step - off(s.to)) * way >= RunJumpMs);
+            // A run stands off a refractor that more picks show: of a
+            // stretch at a side's end and the picks beside it, both one
+            // step apart along one velocity, the fewer are the run.
+            int beside = 0;
+            for (int end : {s.from - 1, s.to}) {
+                if (end < 0 || end >= count)
+                    continue;
+                const int j = m_trial.segmentOf(h[m_runOrder[end]]);
+                int picks = 0;
+                for (int k = 0; k < count; ++k) {
+                    const double x = h[m_runOrder[k]];
+                    picks += !left[m_runOrder[k]] && x >= m_trial.segmentBegin(j) && x <= m_trial.segmentEnd(j) ? 1 : 0;
+                }
+                beside = std::max(beside, picks);
+            }
+            run = run && beside > s.to - s.from;
+        }
+        if (run) {
+            int beforeOff = 0, afterOff = 0;
+            const double before = others(model, s, &beforeOff);
+            const double after = others(m_trialModel.data(), s, &afterOff);
+            // Alike where the run did not bend the curve, to rounding and
+            // about one pick's noise.
+            run = afterOff <= beforeOff && after <= before + RunNeighbourMs * RunNeighbourMs;
+        }
+        if (run) {
+            std::swap(m_fitter[side], m_trial);
+            const double nearest = h[m_runOrder[0]];
+            *near = direct && s.from == 0 &&
+                    meets + other.slope(0) * nearest < m_fitter[side].timeAt(nearest) - RunNeighbourMs;
+            return true;
+        }
+        for (int k = s.from; k < s.to; ++k)
+            left[m_runOrder[k]] = 0;
+    }
+    return false;
+}
+
 void ShotFitter::markRuns(int side, int count, PickVerdict *picks)
 {
     // A run is rare: the picks are only put in |offset| order when enough
@@ -1495,6 +1724,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     }
     // Runs of cycle skips take no part in the curve: the side is fitted
     // again without them. Picks as scattered as a skip is long tell none.
+    bool anyLeft[2] = {false, false};
     for (int side = Negative; side <= Positive; ++side) {
         if (fitted[side] && counts[side] >= 2 * MinRunPicks && m_fitter[side].largestResidual() > RunMinMs &&
             m_fitter[side].cut() < FitCutMs && leaveOutRuns(side, counts[side])) {
@@ -1502,6 +1732,24 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
                 m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs, m_leftOut[side].data());
             if (!again)
                 fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
+            anyLeft[side] = again;
+        }
+    }
+    // A run the curve bent to follow so far that its ends show no step,
+    // or that lifted a side's whole direct arrival above the other's.
+    bool nearRun[2] = {false, false};
+    const bool apart = fitted[Negative] && fitted[Positive] &&
+                       std::abs(m_fitter[Negative].intercept(0) - m_fitter[Positive].intercept(0)) >= RunMinMs;
+    for (int side = Negative; side <= Positive; ++side) {
+        if (!fitted[side] || counts[side] < 2 * MinRunPicks ||
+            !(apart || m_fitter[side].largestResidual() > FitCutMs / 2))
+            continue;
+        for (int found = 0; found < MaxBentRuns; ++found) {
+            bool near = false;
+            if (!leaveOutBentRuns(side, counts[side], anyLeft[side], fitted[1 - side], &near))
+                break;
+            anyLeft[side] = true;
+            nearRun[side] = nearRun[side] || near;
         }
     }
     out->heightSlowness = slowness;
@@ -1515,7 +1763,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     bool direct[2] = {false, false};
     for (int side = Negative; side <= Positive; ++side) {
         const double a = fitted[side] ? m_fitter[side].intercept(0) : NaN;
-        direct[side] = a >= DelayMinMs && a <= DelayMaxMs;
+        direct[side] = !nearRun[side] && a >= DelayMinMs && a <= DelayMaxMs;
     }
     // Two first segments that agree are direct arrivals, whatever a pick
     // at the source says. Of two that disagree, the one nearer the picks
@@ -1532,7 +1780,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     }
     if (direct[Negative] != direct[Positive]) {
         const int side = direct[Negative] ? Negative : Positive;
-        direct[side] = !(std::abs(a[side] - zeroMedian) > FitCutMs);
+        direct[side] = nearRun[1 - side] || !(std::abs(a[side] - zeroMedian) > FitCutMs);
     }
     // Picks at the source clearly earlier than a first segment's line at
     // offset 0 make that segment a refractor: the direct arrival runs from
@@ -1593,7 +1841,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     // not show (a wrong pick among two or three): fitted again through the
     // delay, it keeps what explains more.
     for (int side = Negative; side <= Positive; ++side) {
-        if (fitted[side] && !direct[side] && std::isfinite(delay) && m_fitter[side].beyond(FitCutMs))
+        if (fitted[side] && !direct[side] && !nearRun[side] && std::isfinite(delay) && m_fitter[side].beyond(FitCutMs))
             direct[side] = m_fitter[side].refitThrough(delay, FitCutMs);
     }
     // A side whose last picks are left early may see there a refractor
@@ -1628,6 +1876,13 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
             delay = std::min(delay, std::max(line, std::min(DelayFloorMs, zeroMedian)));
         }
         delay = std::isnan(zeroMedian) ? NaN : qBound(DelayMinMs, delay, DelayMaxMs);
+    }
+    // A side whose picks near the source were a run takes the other's
+    // direct arrival.
+    for (int side = Negative; side <= Positive; ++side) {
+        const int other = 1 - side;
+        if (nearRun[side] && direct[other] && std::isfinite(delay))
+            direct[side] = m_fitter[side].lendDirect(delay, m_fitter[other].slope(0));
     }
     out->sourceDelay = delay;
 

@@ -48,7 +48,7 @@ namespace PickQc {
 // or lends it the other side's deeper refractor for its last one or two
 // picks (extend()).
 //
-// Last, two neighbouring segments within 3% of one velocity become one line
+// Last, two neighbouring segments within 5% of one velocity become one line
 // when it keeps each of their picks within the cut.
 //
 // Only plausible segments are kept: a slope that rises by at least 1 ms
@@ -76,6 +76,7 @@ public:
     // slows along the spread); off unless set, when each segment is no
     // slower than the one before.
     void allowSlowerBends(bool allow) { m_slower = allow; }
+    bool slowerBendsAllowed() const { return m_slower; }
     // How many segments of the model are slower than the one before.
     int slowerBends() const;
 
@@ -112,6 +113,17 @@ public:
     // picks that took part, and brings each of them within the cut. True
     // when it did.
     bool extend(double intercept, double slope);
+    // Takes the line intercept (ms) + slope (ms per offset unit), the
+    // direct arrival the other side of the shot shows, as this side's first
+    // segment when its picks near the source take no part (a run of cycle
+    // skips there was left out): it must be slower than the first segment
+    // and cross it before that segment's first pick taking part. True when
+    // it did.
+    bool lendDirect(double intercept, double slope);
+    // The segment whose crossings with its neighbours hold |offset| x,
+    // and the model's time there.
+    int segmentOf(double absOffset) const;
+    double timeAt(double absOffset) const;
     // Whether a pick is further than outlierMs from the model.
     bool beyond(double outlierMs) const;
     // The largest distance in ms of a pick from the model fit() chose, or
@@ -254,6 +266,18 @@ private:
     // Sets m_leftOut[side] for the picks of runs the side's curve bent to
     // hide; whether there are any.
     bool leaveOutRuns(int side, int count);
+    // Finds a run the side's curve bent to follow, so far that its ends
+    // leave no run shape: each stretch between two jumps of the residuals
+    // is left out of a trial fit, and taken as a run when its picks then
+    // stand off that curve by one step while the others fit no worse. The
+    // side's fitter then holds the fit without it (m_leftOut[side] set);
+    // whether it found one. anyLeft: m_leftOut[side] already holds runs.
+    // A run from the nearest pick on may have lifted the side's whole
+    // direct arrival: it is found against the other side's curve (when
+    // otherFitted) and judged against its direct arrival; *near is set when
+    // the fit without it starts with a refractor, which then needs that
+    // direct arrival lent (FirstBreakFitter::lendDirect()).
+    bool leaveOutBentRuns(int side, int count, bool anyLeft, bool otherFitted, bool *near);
     // Numbers the runs of cycle skips among a judged side's picks.
     void markRuns(int side, int count, PickVerdict *picks);
     FirstBreakFitter m_fitter[2];
@@ -271,6 +295,9 @@ private:
     std::vector<int> m_zeroRecords; // and their records
     std::vector<double> m_sorted;
     std::vector<double> m_misfits;
+    std::vector<double> m_residuals; // of a side's picks in |offset| order
+    std::vector<int> m_jumps;
+    std::vector<double> m_trialModel;
     std::vector<int> m_runOrder;
     std::vector<unsigned char> m_leftOut[2];
     double m_zeroMedian = NaN;          // of the picks at the source

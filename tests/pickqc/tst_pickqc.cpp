@@ -729,20 +729,82 @@ private slots:
         QCOMPARE(!found.empty(), velocityNote);
     }
 
-    // One refractor is one segment: noise and the small elevation static of
-    // a long spread once split a refractor into two of nearly one velocity
-    // (4,587 and 4,617 m/s).
+    // A run of cycle skips the first curve bends to follow hides: the good
+    // picks at its ends look wrong instead. Every pick of the run is found
+    // (flagged or named in a run), no good pick is flagged, and the curve
+    // stays where the clean shot's is.
+    void runsTheCurveBentTo_data()
+    {
+        QTest::addColumn<int>("shot");
+        QTest::addColumn<int>("channel"); // first channel of the run
+        QTest::addColumn<int>("count");
+        QTest::addColumn<double>("ms");
+        QTest::addColumn<int>("spike");           // channel of a spike beside it, or 0
+        QTest::addColumn<double>("hillVelocity"); // picks follow the topography, m/s (0: flat with statics)
+        QTest::addColumn<int>("seed");
+        QTest::newRow("across the crossover, a spike beside") << 17 << 24 << 7 << 12.0 << 32 << 0.0 << 2;
+        QTest::newRow("from the nearest trace, the direct arrival lifted") << 18 << 37 << 6 << 12.0 << 0 << 0.0 << 2;
+        QTest::newRow("from the nearest trace past the crossover") << 10 << 22 << 8 << 14.0 << 0 << 0.0 << 2;
+        QTest::newRow("at the start of the last refractor, hills") << 38 << 23 << 8 << 14.0 << 0 << 2000.0 << 1;
+    }
+    void runsTheCurveBentTo()
+    {
+        QFETCH(int, shot);
+        QFETCH(int, channel);
+        QFETCH(int, count);
+        QFETCH(double, ms);
+        QFETCH(int, spike);
+        QFETCH(double, hillVelocity);
+        QFETCH(int, seed);
+        FbGenerator::Options o;
+        o.shots = 40;
+        o.channels = 160;
+        o.seed = quint64(seed);
+        o.groupInterval = 20;
+        o.velocities = {700, 2000, 4000};
+        o.crossovers = {120, 900};
+        o.noiseMs = 1.0;
+        o.sourceStaticMs = hillVelocity > 0.0 ? 0.0 : 1.0;
+        o.receiverStaticMs = o.sourceStaticMs;
+        o.elevationVelocity = hillVelocity;
+        const ShotFit clean = fitShot(FbGenerator::shotRecords(o, shot));
+        o.skipRuns.append({shot, channel, count, ms});
+        if (spike > 0)
+            o.spikes.append({shot, spike, -40.0});
+        const QVector<FbRecord> records = FbGenerator::shotRecords(o, shot);
+        const ShotFit fit = fitShot(records);
+        for (int i = 0; i < records.size(); ++i) {
+            const int c = records[i].channel;
+            const PickVerdict &v = fit.picks[i];
+            if (c == spike || !v.judged)
+                continue;
+            const QString where = QString("channel %1, residual %2").arg(c).arg(v.residual);
+            if (c >= channel && c < channel + count) {
+                QVERIFY2(v.outlier || v.run != 0, qPrintable("run pick missed at " + where));
+                continue;
+            }
+            QVERIFY2(!v.outlier, qPrintable("good pick flagged at " + where));
+            QVERIFY2(std::abs(v.model - clean.picks[i].model) <= 2.0, qPrintable("curve moved at " + where));
+        }
+    }
+
+    // One refractor is one segment: noise, statics and the small elevation
+    // static of a long spread once split a refractor into two of nearly one
+    // velocity (4,587 and 4,617 m/s; 1,985 and 2,066 m/s).
     void oneRefractorOneSegment_data()
     {
-        QTest::addColumn<bool>("layered"); // 800/2,000/4,600 m/s, else the built-in curve
-        QTest::newRow("built-in curve") << false;
-        QTest::newRow("three layers") << true;
+        QTest::addColumn<bool>("layered");     // 800/2,000/4,600 m/s, else the built-in curve
+        QTest::addColumn<double>("staticsMs"); // with them: 700/2,000/4,000 m/s at 20 m
+        QTest::newRow("built-in curve") << false << 0.0;
+        QTest::newRow("three layers") << true << 0.0;
+        QTest::newRow("three layers, statics") << true << 1.0;
     }
     void oneRefractorOneSegment()
     {
         QFETCH(bool, layered);
+        QFETCH(double, staticsMs);
         FbGenerator::Options o;
-        o.shots = 30;
+        o.shots = 40;
         o.channels = 240;
         o.seed = layered ? 2 : 1;
         if (layered) {
@@ -750,13 +812,21 @@ private slots:
             o.crossovers = {100, 900};
             o.noiseMs = 1.0;
         }
+        if (staticsMs > 0.0) {
+            o.channels = 160;
+            o.groupInterval = 20;
+            o.velocities = {700, 2000, 4000};
+            o.crossovers = {120, 900};
+            o.sourceStaticMs = staticsMs;
+            o.receiverStaticMs = staticsMs;
+        }
         for (int shot = 0; shot < o.shots; ++shot) {
             const ShotFit fit = fitShot(FbGenerator::shotRecords(o, shot));
             for (int side = Negative; side <= Positive; ++side) {
                 const SideModel &m = fit.sides[side];
                 for (int k = 1; k < m.segments; ++k) {
                     const double a = m.segmentVelocity(k - 1), b = m.segmentVelocity(k);
-                    QVERIFY2(!(b < 1.03 * a),
+                    QVERIFY2(!(b < 1.05 * a),
                              qPrintable(QString("shot %1 side %2: %3 and %4 m/s").arg(shot).arg(side).arg(a).arg(b)));
                 }
             }
