@@ -98,6 +98,16 @@ constexpr int MinimumPeriodSamples = 3;
 // A gather's trace without a prediction is checked against a line through
 // up to this many confident neighbours on each side.
 constexpr int NeighbourPicks = 3;
+// The gather stage stacks up to this many neighbours on each side, and
+// lines a trace up on them when at least MinimumGatherStack are usable,
+// within this share of a period of where the moveout puts it, over this
+// many rounds; the onset is then read on the stack within StackSearchShare
+// of a period of the trace's alignment time.
+constexpr int GatherNeighbours = 8;
+constexpr int MinimumGatherStack = 3;
+constexpr double AlignReachShare = 0.5;
+constexpr int AlignmentRounds = 2;
+constexpr double StackSearchShare = 0.5;
 // Lobes tried before giving up on a window.
 constexpr int MaximumLobes = 64;
 
@@ -698,6 +708,204 @@ void judgeWeakByNeighbours(const ShotGather &gather, const QVector<double> &pick
             ++check->cycleSkipRuns;
 }
 
+// Traces on opposite sides of the source (offsets of opposite sign) do not
+// continue one moveout; a trace at the source, or headers without offsets,
+// go with either side.
+bool sameSideOfSource(const ShotGather &gather, int i, int k)
+{
+    const double a = gather.headers[i].offset, b = gather.headers[k].offset;
+    return !(a < 0 && b > 0) && !(a > 0 && b < 0);
+}
+
+// Where the shot's moveout puts each trace: a robust line through the times
+// of up to `reach` neighbours on each side (the median slope over their
+// pairs, then the median of the lines through each at that slope), so one
+// wrong neighbour moves it little. Only neighbours on the trace's own side
+// of the source count. NaN with fewer than
+// three neighbours.
+std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<double> &times, int reach)
+{
+    const int n = gather.traceCount();
+    bool offsets = false;
+    for (int i = 1; i < n && !offsets; ++i)
+        offsets = gather.headers[i].offset != gather.headers[0].offset;
+    auto abscissa = [&](int i) { return offsets ? gather.headers[i].offset : double(i); };
+    std::vector<double> line(static_cast<size_t>(n), NaN);
+    QVector<int> near;
+    QVector<double> slopes, lines;
+    for (int i = 0; i < n; ++i) {
+        near.clear();
+        for (int k = std::max(0, i - reach); k <= std::min(n - 1, i + reach); ++k)
+            if (k != i && std::isfinite(times[size_t(k)]) && sameSideOfSource(gather, i, k))
+                near.append(k);
+        if (near.size() < 3)
+            continue;
+        slopes.clear();
+        for (int x = 0; x < near.size(); ++x)
+            for (int y = x + 1; y < near.size(); ++y) {
+                const double d = abscissa(near[y]) - abscissa(near[x]);
+                if (d != 0)
+                    slopes.append((times[size_t(near[y])] - times[size_t(near[x])]) / d);
+            }
+        if (slopes.isEmpty())
+            continue;
+        const double slope = median(slopes);
+        lines.clear();
+        for (int k : near)
+            lines.append(times[size_t(k)] + slope * (abscissa(i) - abscissa(k)));
+        line[size_t(i)] = median(lines);
+    }
+    return line;
+}
+
+// The gather stage. One trace's first break at a low signal-to-noise ratio
+// hides in its noise, but its neighbours carry the same wavelet a moveout
+// apart. Each trace is lined up on the stack of its neighbours (their
+// waveforms over the first cycles, each at unit energy, at their own
+// alignment times) by correlation, within a fraction of a period of where
+// the shot's moveout puts it, twice over. The onset is then read on the
+// stack of the trace and its neighbours at those alignments, which has the
+// noise of one trace over the square root of their number, and carried back
+// to the trace by its alignment time. The stack's reading replaces the
+// trace's own when it is the more confident; the pick keeps the trace's own
+// confidence (what the trace alone shows). Every trace is aligned against
+// the previous round's times, so the result does not depend on the order.
+void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetPickerSettings &settings,
+                           std::vector<OnsetPick> *picks)
+{
+    const int n = gather.traceCount();
+    const double dt = gather.sampleIntervalMs;
+    std::vector<double> onsets(static_cast<size_t>(n), NaN);
+    for (int i = 0; i < n; ++i)
+        if ((*picks)[size_t(i)].found)
+            onsets[size_t(i)] = (*picks)[size_t(i)].onsetMs;
+    std::vector<double> aligned = moveoutLine(gather, onsets, GatherNeighbours);
+    for (int i = 0; i < n; ++i)
+        if (!std::isfinite(aligned[size_t(i)]))
+            aligned[size_t(i)] = onsets[size_t(i)];
+
+    const int before = int(std::lround(period / 2 / dt));
+    const int length = std::max(4, int(std::lround(CorrelationPeriods * period / dt)));
+    const int reach = std::max(1, int(std::lround(AlignReachShare * period / dt)));
+    // Each trace's waveform over the correlation window at its alignment
+    // time, at unit energy; empty (all zero) where it has none.
+    std::vector<double> windows(size_t(n) * size_t(length));
+    std::vector<double> scale(static_cast<size_t>(n));
+    auto cut = [&](int k) {
+        double *w = windows.data() + size_t(k) * size_t(length);
+        std::fill(w, w + length, 0.0);
+        scale[size_t(k)] = 0;
+        if (!std::isfinite(aligned[size_t(k)]))
+            return;
+        const TraceSamples t = traceOf(gather, k);
+        const double first = t.indexOf(aligned[size_t(k)]) - before;
+        double energy = 0;
+        for (int j = 0; j < length; ++j) {
+            w[j] = sampleAt(t, first + j);
+            energy += w[j] * w[j];
+        }
+        if (energy <= 0)
+            return;
+        scale[size_t(k)] = 1 / std::sqrt(energy);
+        for (int j = 0; j < length; ++j)
+            w[j] *= scale[size_t(k)];
+    };
+    auto stackable = [&](int i, int k) { return k != i && scale[size_t(k)] > 0 && sameSideOfSource(gather, i, k); };
+    std::vector<double> stack(static_cast<size_t>(length));
+    std::vector<double> own(size_t(length) + 2 * size_t(reach));
+    std::vector<double> scores(2 * size_t(reach) + 1);
+    for (int round = 0; round < AlignmentRounds; ++round) {
+        for (int k = 0; k < n; ++k)
+            cut(k);
+        std::vector<double> next = aligned;
+        for (int i = 0; i < n; ++i) {
+            if (!std::isfinite(aligned[size_t(i)]))
+                continue;
+            std::fill(stack.begin(), stack.end(), 0.0);
+            int used = 0;
+            for (int k = std::max(0, i - GatherNeighbours); k <= std::min(n - 1, i + GatherNeighbours); ++k) {
+                if (!stackable(i, k))
+                    continue;
+                const double *w = windows.data() + size_t(k) * size_t(length);
+                for (int j = 0; j < length; ++j)
+                    stack[size_t(j)] += w[j];
+                ++used;
+            }
+            if (used < MinimumGatherStack)
+                continue;
+            const TraceSamples t = traceOf(gather, i);
+            const double first = t.indexOf(aligned[size_t(i)]) - before - reach;
+            for (size_t j = 0; j < own.size(); ++j)
+                own[j] = sampleAt(t, first + double(j));
+            int best = -1;
+            for (int lag = 0; lag <= 2 * reach; ++lag) {
+                double ab = 0, bb = 0;
+                for (int j = 0; j < length; ++j) {
+                    const double b = own[size_t(lag + j)];
+                    ab += stack[size_t(j)] * b;
+                    bb += b * b;
+                }
+                scores[size_t(lag)] = bb > 0 ? ab / std::sqrt(bb) : 0;
+                if (best < 0 || scores[size_t(lag)] > scores[size_t(best)])
+                    best = lag;
+            }
+            if (scores[size_t(best)] <= 0)
+                continue;
+            double lag = best;
+            if (best > 0 && best < 2 * reach) {
+                const double a = scores[size_t(best) - 1], b = scores[size_t(best)], c = scores[size_t(best) + 1];
+                const double d = a - 2 * b + c;
+                if (d < 0)
+                    lag += 0.5 * (a - c) / d;
+            }
+            next[size_t(i)] = aligned[size_t(i)] + (lag - reach) * dt;
+        }
+        aligned = std::move(next);
+    }
+
+    // The onset read on each trace's stack, around its alignment time.
+    for (int k = 0; k < n; ++k)
+        cut(k);
+    const double searchMs = StackSearchShare * period;
+    const int pre = int(std::ceil((MarginMs + searchMs) / dt)) + 1;
+    const int post = pre + int(std::ceil(period / dt));
+    std::vector<float> stacked(size_t(pre) + size_t(post) + 1);
+    OnsetPickerSettings onStack = settings;
+    onStack.periodMs = period;
+    for (int i = 0; i < n; ++i) {
+        if (!std::isfinite(aligned[size_t(i)]) || scale[size_t(i)] <= 0)
+            continue;
+        std::fill(stacked.begin(), stacked.end(), 0.0f);
+        int used = 0;
+        for (int k = std::max(0, i - GatherNeighbours); k <= std::min(n - 1, i + GatherNeighbours); ++k) {
+            if (k != i && !stackable(i, k))
+                continue;
+            const TraceSamples t = traceOf(gather, k);
+            const double first = t.indexOf(aligned[size_t(k)]) - pre;
+            for (size_t j = 0; j < stacked.size(); ++j)
+                stacked[j] += float(scale[size_t(k)] * sampleAt(t, first + double(j)));
+            ++used;
+        }
+        if (used <= MinimumGatherStack)
+            continue;
+        const TraceSamples stackTrace{stacked.data(), int(stacked.size()), -pre * dt, dt};
+        const OnsetPick read = pickInRange(stackTrace, -searchMs, searchMs, onStack);
+        OnsetPick &pick = (*picks)[size_t(i)];
+        if (!read.found || (pick.found && read.confidence <= pick.confidence))
+            continue;
+        const double onsetMs = aligned[size_t(i)] + read.onsetMs;
+        const double shift = pick.found ? pick.timeMs - pick.onsetMs : 0;
+        if (!pick.found) {
+            pick.found = true;
+            pick.confidence = 0;
+            pick.polarity = read.polarity;
+            pick.periodMs = read.periodMs;
+        }
+        pick.onsetMs = onsetMs;
+        pick.timeMs = onsetMs + shift;
+    }
+}
+
 } // namespace
 
 TraceSamples traceOf(const ShotGather &gather, int i)
@@ -991,6 +1199,18 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         if (nearLine.found)
             repicked[size_t(i)] = nearLine;
     }
+    // The gather stage needs the shot's period to line waveforms up by: the
+    // one it was picked with, else the median of what the picks measured.
+    double period = again.periodMs;
+    if (!usablePeriod(period)) {
+        QVector<double> periods;
+        for (const OnsetPick &p : repicked)
+            if (p.found && std::isfinite(p.periodMs))
+                periods.append(p.periodMs);
+        period = median(periods);
+    }
+    if (usablePeriod(period) && period >= MinimumIntervalMs * 4)
+        pickOnNeighbourStacks(gather, period, settings, &repicked);
     return QVector<OnsetPick>(repicked.begin(), repicked.end());
 }
 
