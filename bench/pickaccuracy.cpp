@@ -355,7 +355,7 @@ void accuracy(int shots)
           << "%; whole shots guided by the same predictions within 1 ms " << percent(total.guidedShotInMs, total.traces)
           << "% (goal 75%), 2 ms " << percent(total.guidedShotIn2Ms, total.traces) << "% (goal 95%), off by > 5 ms "
           << percent(total.guidedShotOver5Ms, total.traces) << "% (goal < 1%)"
-          << "%; shots picked with no prediction within 1 ms " << percent(total.unguidedInMs, total.traces) << "% ("
+          << "; shots picked with no prediction within 1 ms " << percent(total.unguidedInMs, total.traces) << "% ("
           << percent(total.unguidedConfident, total.traces) << "% confident)\n"
           << "  skipped picks named " << total.skippedFound << "/" << total.skipped << " ("
           << percent(total.skippedFound, total.skipped) << "%, goal >= 95%: " << (found >= 0.95 ? "met" : "MISSED")

@@ -518,6 +518,8 @@ OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const
     pick.onsetMs = t.timeOf(onset);
     const double leadRms = leadRmsBefore(onset);
     pick.confidence = first.peakValue / std::max(noiseRms, leadRms);
+    if (std::isfinite(cycle) && cycle > 0)
+        pick.cycleMs = cycle * dt;
     if (second.sign != 0)
         pick.periodMs = (endOf(second) - onset) * dt;
     else
@@ -715,6 +717,13 @@ bool sameSideOfSource(const ShotGather &gather, int i, int k)
 {
     const double a = gather.headers[i].offset, b = gather.headers[k].offset;
     return !(a < 0 && b > 0) && !(a > 0 && b < 0);
+}
+
+// A pick's period from its whole first cycle where it shows, which the
+// onset's reading does not move.
+double wholeCycle(const OnsetPick &p)
+{
+    return std::isfinite(p.cycleMs) ? p.cycleMs : p.periodMs;
 }
 
 // Where the shot's moveout puts each trace: a robust line through the times
@@ -1125,7 +1134,7 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         for (int i = 0; i < n; i += PeriodSampleStep) {
             const OnsetPick p = pickOne(i, settings);
             if (confidentPeriod(p))
-                periods.append(p.periodMs);
+                periods.append(wholeCycle(p));
         }
         const double period = median(periods);
         if (periods.size() >= MinimumPeriodSamples && period > 0)
@@ -1140,13 +1149,13 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         QVector<double> periods;
         for (const OnsetPick &p : picks)
             if (confidentPeriod(p))
-                periods.append(p.periodMs);
+                periods.append(wholeCycle(p));
         const double period = median(periods);
         if (std::isfinite(period) && period > 0) {
             again.periodMs = period;
             for (int i = 0; i < n; ++i) {
                 const OnsetPick &p = picks[size_t(i)];
-                if (p.found && std::isfinite(p.periodMs) && p.periodMs < ShortPeriodShare * period)
+                if (p.found && std::isfinite(p.periodMs) && wholeCycle(p) < ShortPeriodShare * period)
                     picks[size_t(i)] = pickOne(i, again);
             }
         }
@@ -1206,7 +1215,7 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         QVector<double> periods;
         for (const OnsetPick &p : repicked)
             if (p.found && std::isfinite(p.periodMs))
-                periods.append(p.periodMs);
+                periods.append(wholeCycle(p));
         period = median(periods);
     }
     if (usablePeriod(period) && period >= MinimumIntervalMs * 4)
