@@ -112,13 +112,14 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // whose pick rings much shorter than the median period of all confident
 // picks (an air wave near the source) are searched again with that period.
 // Then each trace is lined up by correlation on the stack of up to eight
-// neighbours on each side (on its side of the source), within half a period
-// of the robust line through their onsets, and its onset is read on the
-// stack of itself and those neighbours, lined up: where that stack's onset
-// stands out more than the trace's own, the pick moves there but keeps the
-// trace's own confidence (what the trace alone shows). A shot's first break
-// is so read well below the noise of one trace; a trace that differs from
-// its neighbours by more than half a period keeps its own reading.
+// neighbours on each side (up to the source), within half a period of the
+// robust line through their onsets, and its onset is read on the stack of
+// itself and those neighbours, lined up: where that stack's onset stands out
+// more than the trace's own, the pick moves there but keeps the trace's own
+// confidence (what the trace alone shows). A shot's first break is so read
+// well below the noise of one trace. On a shot where most traces are not
+// confident alone, this is done twice, the second time from the line
+// through the first time's picks.
 // predictedMs may be empty. Doubtful picks
 // are kept with their confidence; traces with nothing in them are not found.
 QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &predictedMs,
