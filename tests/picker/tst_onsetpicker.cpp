@@ -419,6 +419,8 @@ private slots:
             << B << 40.0 << true << double(NAN) << none << none << none << 5.0 << 3.0 << 0.45 << false << false;
         QTest::newRow("emergent 40 Hz, S/N 10")
             << B << 40.0 << true << double(NAN) << none << none << none << 10.0 << 10.0 << 0.65 << true << false;
+        QTest::newRow("around a fitted curve 8 ms off, S/N 5")
+            << B << 25.0 << true << 8.0 << none << none << none << 5.0 << 5.0 << 0.55 << false << false;
         QTest::newRow("split spread, S/N 5")
             << D << 40.0 << true << double(NAN) << none << none << none << 5.0 << 5.0 << 0.85 << false << true;
     }
