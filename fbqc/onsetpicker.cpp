@@ -98,6 +98,28 @@ constexpr int MinimumPeriodSamples = 3;
 // A gather's trace without a prediction is checked against a line through
 // up to this many confident neighbours on each side.
 constexpr int NeighbourPicks = 3;
+// The gather stage stacks up to this many neighbours on each side, and
+// lines a trace up on them when at least MinimumGatherStack are usable,
+// within this share of a period of where the moveout puts it, over this
+// many rounds; the onset is then read on the stack within StackSearchShare
+// of a period of the trace's alignment time.
+constexpr int GatherNeighbours = 8;
+constexpr int MinimumGatherStack = 3;
+constexpr double AlignReachShare = 0.5;
+constexpr int AlignmentRounds = 2;
+// Lags are first tried this many to a period, then every sample around the
+// best of them.
+constexpr double AlignSamplesPerPeriod = 16;
+constexpr double StackSearchShare = 0.5;
+// The stack read for the onset reaches this far (this many periods, at
+// least StackNoiseMs) before the search for its noise, and this many
+// periods after it for the lobes.
+constexpr double StackNoiseMs = 20, StackNoisePeriods = 1, StackLobesPeriods = 2;
+// On a shot where fewer than this share of the traces are confident on
+// their own, the stage runs again from its own picks: their line is truer
+// than the one through the traces' own readings.
+constexpr double WeakShotShare = 0.5;
+constexpr int GatherPasses = 2;
 // Lobes tried before giving up on a window.
 constexpr int MaximumLobes = 64;
 
@@ -508,6 +530,8 @@ OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const
     pick.onsetMs = t.timeOf(onset);
     const double leadRms = leadRmsBefore(onset);
     pick.confidence = first.peakValue / std::max(noiseRms, leadRms);
+    if (std::isfinite(cycle) && cycle > 0)
+        pick.cycleMs = cycle * dt;
     if (second.sign != 0)
         pick.periodMs = (endOf(second) - onset) * dt;
     else
@@ -696,6 +720,285 @@ void judgeWeakByNeighbours(const ShotGather &gather, const QVector<double> &pick
         if (check->traces[i].verdict == WaveformVerdict::CycleSkip &&
             (i == 0 || check->traces[i - 1].verdict != WaveformVerdict::CycleSkip))
             ++check->cycleSkipRuns;
+}
+
+// A trace's samples at the fractional indices first, first + 1, ... (count
+// of them), 0 outside it: one interpolation weight for the whole run.
+template<typename T>
+void resample(const TraceSamples &t, double first, int count, T *out)
+{
+    // Bounded in double before converting, as in sampleAt.
+    if (!(first > -double(count) - 1 && first < double(t.count))) {
+        std::fill(out, out + count, T(0));
+        return;
+    }
+    const double whole = std::floor(first);
+    const double f = first - whole;
+    const int i0 = int(whole);
+    for (int j = 0; j < count; ++j) {
+        const int i = i0 + j;
+        out[j] = i >= 0 && i < t.count - 1 ? T((1 - f) * at(t, i) + f * at(t, i + 1)) : T(0);
+    }
+}
+
+// Traces on opposite sides of the source (offsets of opposite sign) do not
+// continue one moveout; a trace at the source, or headers without offsets,
+// go with either side.
+bool sameSideOfSource(const ShotGather &gather, int i, int k)
+{
+    const double a = gather.headers[i].offset, b = gather.headers[k].offset;
+    return !(a < 0 && b > 0) && !(a > 0 && b < 0);
+}
+
+// A pick's period from its whole first cycle where it shows, which the
+// onset's reading does not move.
+double wholeCycle(const OnsetPick &p)
+{
+    return std::isfinite(p.cycleMs) ? p.cycleMs : p.periodMs;
+}
+
+// Where the shot's moveout puts each trace: a robust line through the times
+// of up to `reach` neighbours on each side (the median slope over their
+// pairs, then the median of the lines through each at that slope), so one
+// wrong neighbour moves it little. Only neighbours on the trace's own side
+// of the source count. NaN with fewer than
+// three neighbours.
+std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<double> &times, int reach)
+{
+    const int n = gather.traceCount();
+    bool offsets = false;
+    for (int i = 1; i < n && !offsets; ++i)
+        offsets = gather.headers[i].offset != gather.headers[0].offset;
+    auto abscissa = [&](int i) { return offsets ? gather.headers[i].offset : double(i); };
+    auto middle = [](std::vector<double> &v) {
+        auto m = v.begin() + long(v.size() / 2);
+        std::nth_element(v.begin(), m, v.end());
+        return *m;
+    };
+    std::vector<double> line(static_cast<size_t>(n), NaN);
+    std::vector<int> near;
+    std::vector<double> slopes, lines;
+    for (int i = 0; i < n; ++i) {
+        near.clear();
+        for (int k = std::max(0, i - reach); k <= std::min(n - 1, i + reach); ++k)
+            if (k != i && std::isfinite(times[size_t(k)]) && sameSideOfSource(gather, i, k))
+                near.push_back(k);
+        if (near.size() < 3)
+            continue;
+        slopes.clear();
+        for (size_t x = 0; x < near.size(); ++x)
+            for (size_t y = x + 1; y < near.size(); ++y) {
+                const double d = abscissa(near[y]) - abscissa(near[x]);
+                if (d != 0)
+                    slopes.push_back((times[size_t(near[y])] - times[size_t(near[x])]) / d);
+            }
+        if (slopes.empty())
+            continue;
+        const double slope = middle(slopes);
+        lines.clear();
+        for (int k : near)
+            lines.push_back(times[size_t(k)] + slope * (abscissa(i) - abscissa(k)));
+        line[size_t(i)] = middle(lines);
+    }
+    return line;
+}
+
+// The gather stage. One trace's first break at a low signal-to-noise ratio
+// hides in its noise, but its neighbours carry the same wavelet a moveout
+// apart. Each trace is lined up on the stack of its neighbours (their
+// waveforms over the first cycles, each at unit energy, at their own
+// alignment times) by correlation, within a fraction of a period of where
+// the shot's moveout puts it, twice over. The onset is then read on the
+// stack of the trace and its neighbours at those alignments, which has the
+// noise of one trace over the square root of their number, and carried back
+// to the trace by its alignment time. The stack's reading replaces the
+// trace's own when it is the more confident; the pick keeps the trace's own
+// confidence (what the trace alone shows). Every trace is aligned against
+// the previous round's times, so the result does not depend on the order.
+void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetPickerSettings &settings,
+                           std::vector<OnsetPick> *picks)
+{
+    const int n = gather.traceCount();
+    const double dt = gather.sampleIntervalMs;
+    std::vector<double> onsets(static_cast<size_t>(n), NaN);
+    for (int i = 0; i < n; ++i)
+        if ((*picks)[size_t(i)].found)
+            onsets[size_t(i)] = (*picks)[size_t(i)].onsetMs;
+    std::vector<double> aligned = moveoutLine(gather, onsets, GatherNeighbours);
+    for (int i = 0; i < n; ++i)
+        if (!std::isfinite(aligned[size_t(i)]))
+            aligned[size_t(i)] = onsets[size_t(i)];
+
+    const int before = int(std::lround(period / 2 / dt));
+    const int length = std::max(4, int(std::lround(CorrelationPeriods * period / dt)));
+    const int reach = std::max(1, int(std::lround(AlignReachShare * period / dt)));
+    // Each trace's waveform over the correlation window at its alignment
+    // time, at unit energy; empty (all zero) where it has none.
+    std::vector<double> windows(size_t(n) * size_t(length));
+    std::vector<double> scale(static_cast<size_t>(n));
+    auto cut = [&](int k) {
+        double *w = windows.data() + size_t(k) * size_t(length);
+        std::fill(w, w + length, 0.0);
+        scale[size_t(k)] = 0;
+        if (!std::isfinite(aligned[size_t(k)]))
+            return;
+        const TraceSamples t = traceOf(gather, k);
+        const double first = t.indexOf(aligned[size_t(k)]) - before;
+        resample(t, first, length, w);
+        double energy = 0;
+        for (int j = 0; j < length; ++j)
+            energy += w[j] * w[j];
+        if (energy <= 0)
+            return;
+        scale[size_t(k)] = 1 / std::sqrt(energy);
+        for (int j = 0; j < length; ++j)
+            w[j] *= scale[size_t(k)];
+    };
+    // A trace's neighbours: up to GatherNeighbours on each side, up to the
+    // source. Stacks over them come from running sums over the gather.
+    std::vector<int> lowest(static_cast<size_t>(n)), highest(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        int lo = i, hi = i;
+        while (lo > std::max(0, i - GatherNeighbours) && sameSideOfSource(gather, i, lo - 1))
+            --lo;
+        while (hi < std::min(n - 1, i + GatherNeighbours) && sameSideOfSource(gather, i, hi + 1))
+            ++hi;
+        lowest[size_t(i)] = lo;
+        highest[size_t(i)] = hi;
+    }
+    std::vector<double> sums(size_t(n + 1) * size_t(length));
+    std::vector<int> counts(size_t(n) + 1);
+    auto sumUp = [&](const double *rows, int width, std::vector<double> *into) {
+        std::fill(into->begin(), into->begin() + width, 0.0);
+        for (int k = 0; k < n; ++k) {
+            const double *row = rows + size_t(k) * size_t(width);
+            const double *previous = into->data() + size_t(k) * size_t(width);
+            double *next = into->data() + size_t(k + 1) * size_t(width);
+            for (int j = 0; j < width; ++j)
+                next[j] = previous[j] + row[j];
+            counts[size_t(k) + 1] = counts[size_t(k)] + (scale[size_t(k)] > 0 ? 1 : 0);
+        }
+    };
+    std::vector<double> stack(static_cast<size_t>(length));
+    std::vector<double> own(size_t(length) + 2 * size_t(reach));
+    std::vector<double> ownEnergy(own.size() + 1, 0.0);
+    std::vector<double> scores(2 * size_t(reach) + 1);
+    const int stride = std::max(1, int(period / dt / AlignSamplesPerPeriod));
+    for (int round = 0; round < AlignmentRounds; ++round) {
+        for (int k = 0; k < n; ++k)
+            cut(k);
+        sumUp(windows.data(), length, &sums);
+        std::vector<double> next = aligned;
+        for (int i = 0; i < n; ++i) {
+            if (!std::isfinite(aligned[size_t(i)]))
+                continue;
+            const int lo = lowest[size_t(i)], hi = highest[size_t(i)];
+            const int used = counts[size_t(hi) + 1] - counts[size_t(lo)] - (scale[size_t(i)] > 0 ? 1 : 0);
+            if (used < MinimumGatherStack)
+                continue;
+            const double *top = sums.data() + size_t(hi + 1) * size_t(length);
+            const double *bottom = sums.data() + size_t(lo) * size_t(length);
+            const double *self = windows.data() + size_t(i) * size_t(length);
+            for (int j = 0; j < length; ++j)
+                stack[size_t(j)] = top[j] - bottom[j] - self[j];
+            const TraceSamples t = traceOf(gather, i);
+            const double first = t.indexOf(aligned[size_t(i)]) - before - reach;
+            resample(t, first, int(own.size()), own.data());
+            for (size_t j = 0; j < own.size(); ++j)
+                ownEnergy[j + 1] = ownEnergy[j] + own[j] * own[j];
+            // Every stride-th lag over every stride-th sample first (the
+            // waveform is smooth over a stride), then every lag around the
+            // best of those.
+            auto score = [&](int lag, int step) {
+                double ab = 0;
+                for (int j = 0; j < length; j += step)
+                    ab += stack[size_t(j)] * own[size_t(lag + j)];
+                const double bb = ownEnergy[size_t(lag + length)] - ownEnergy[size_t(lag)];
+                return bb > 0 ? step * ab / std::sqrt(bb) : 0.0;
+            };
+            int coarse = 0;
+            double coarseScore = -1;
+            for (int lag = 0; lag <= 2 * reach; lag += stride) {
+                const double v = score(lag, stride);
+                if (v > coarseScore) {
+                    coarseScore = v;
+                    coarse = lag;
+                }
+            }
+            int best = -1;
+            const int from = std::max(0, coarse - stride), to = std::min(2 * reach, coarse + stride);
+            for (int lag = std::max(0, from - 1); lag <= std::min(2 * reach, to + 1); ++lag)
+                scores[size_t(lag)] = score(lag, 1);
+            for (int lag = from; lag <= to; ++lag)
+                if (best < 0 || scores[size_t(lag)] > scores[size_t(best)])
+                    best = lag;
+            if (scores[size_t(best)] <= 0)
+                continue;
+            double lag = best;
+            if (best > 0 && best < 2 * reach) {
+                const double a = scores[size_t(best) - 1], b = scores[size_t(best)], c = scores[size_t(best) + 1];
+                const double d = a - 2 * b + c;
+                if (d < 0)
+                    lag += 0.5 * (a - c) / d;
+            }
+            next[size_t(i)] = aligned[size_t(i)] + (lag - reach) * dt;
+        }
+        aligned = std::move(next);
+    }
+
+    // The onset read on each trace's stack, around its alignment time.
+    for (int k = 0; k < n; ++k)
+        cut(k);
+    const double searchMs = StackSearchShare * period;
+    // Enough of the stack for its noise before the search and the arrival's
+    // first three lobes after it.
+    const int pre = int(std::ceil((searchMs + std::max(StackNoiseMs, StackNoisePeriods * period)) / dt)) + 1;
+    const int post = int(std::ceil((searchMs + StackLobesPeriods * period) / dt)) + 1;
+    const size_t span = size_t(pre) + size_t(post) + 1;
+    std::vector<float> stacked(span);
+    // Each trace around its alignment time once, at unit energy.
+    std::vector<double> segments(size_t(n) * span, 0.0);
+    for (int k = 0; k < n; ++k) {
+        if (scale[size_t(k)] <= 0)
+            continue;
+        const TraceSamples t = traceOf(gather, k);
+        const double first = t.indexOf(aligned[size_t(k)]) - pre;
+        double *segment = segments.data() + size_t(k) * span;
+        resample(t, first, int(span), segment);
+        for (size_t j = 0; j < span; ++j)
+            segment[j] *= scale[size_t(k)];
+    }
+    std::vector<double> segmentSums(size_t(n + 1) * span);
+    sumUp(segments.data(), int(span), &segmentSums);
+    OnsetPickerSettings onStack = settings;
+    onStack.periodMs = period;
+    for (int i = 0; i < n; ++i) {
+        if (!std::isfinite(aligned[size_t(i)]) || scale[size_t(i)] <= 0)
+            continue;
+        const int lo = lowest[size_t(i)], hi = highest[size_t(i)];
+        const int used = counts[size_t(hi) + 1] - counts[size_t(lo)];
+        const double *top = segmentSums.data() + size_t(hi + 1) * span;
+        const double *bottom = segmentSums.data() + size_t(lo) * span;
+        for (size_t j = 0; j < span; ++j)
+            stacked[j] = float(top[j] - bottom[j]);
+        if (used <= MinimumGatherStack)
+            continue;
+        const TraceSamples stackTrace{stacked.data(), int(stacked.size()), -pre * dt, dt};
+        const OnsetPick read = pickInRange(stackTrace, -searchMs, searchMs, onStack);
+        OnsetPick &pick = (*picks)[size_t(i)];
+        if (!read.found || (pick.found && read.confidence <= pick.confidence))
+            continue;
+        const double onsetMs = aligned[size_t(i)] + read.onsetMs;
+        const double shift = pick.found ? pick.timeMs - pick.onsetMs : 0;
+        if (!pick.found) {
+            pick.found = true;
+            pick.confidence = 0;
+            pick.polarity = read.polarity;
+            pick.periodMs = read.periodMs;
+        }
+        pick.onsetMs = onsetMs;
+        pick.timeMs = onsetMs + shift;
+    }
 }
 
 } // namespace
@@ -917,7 +1220,7 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         for (int i = 0; i < n; i += PeriodSampleStep) {
             const OnsetPick p = pickOne(i, settings);
             if (confidentPeriod(p))
-                periods.append(p.periodMs);
+                periods.append(wholeCycle(p));
         }
         const double period = median(periods);
         if (periods.size() >= MinimumPeriodSamples && period > 0)
@@ -932,13 +1235,13 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         QVector<double> periods;
         for (const OnsetPick &p : picks)
             if (confidentPeriod(p))
-                periods.append(p.periodMs);
+                periods.append(wholeCycle(p));
         const double period = median(periods);
         if (std::isfinite(period) && period > 0) {
             again.periodMs = period;
             for (int i = 0; i < n; ++i) {
                 const OnsetPick &p = picks[size_t(i)];
-                if (p.found && std::isfinite(p.periodMs) && p.periodMs < ShortPeriodShare * period)
+                if (p.found && std::isfinite(p.periodMs) && wholeCycle(p) < ShortPeriodShare * period)
                     picks[size_t(i)] = pickOne(i, again);
             }
         }
@@ -990,6 +1293,24 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         const OnsetPick nearLine = pickOnsetNear(traceOf(gather, i), expected, again);
         if (nearLine.found)
             repicked[size_t(i)] = nearLine;
+    }
+    // The gather stage needs the shot's period to line waveforms up by: the
+    // one it was picked with, else the median of what the picks measured.
+    double period = again.periodMs;
+    if (!usablePeriod(period)) {
+        QVector<double> periods;
+        for (const OnsetPick &p : repicked)
+            if (p.found && std::isfinite(p.periodMs))
+                periods.append(wholeCycle(p));
+        period = median(periods);
+    }
+    if (usablePeriod(period) && period >= MinimumIntervalMs * 4) {
+        int confidentPicks = 0;
+        for (const OnsetPick &p : repicked)
+            confidentPicks += confident(p) ? 1 : 0;
+        const int passes = confidentPicks < WeakShotShare * n ? GatherPasses : 1;
+        for (int pass = 0; pass < passes; ++pass)
+            pickOnNeighbourStacks(gather, period, settings, &repicked);
     }
     return QVector<OnsetPick>(repicked.begin(), repicked.end());
 }

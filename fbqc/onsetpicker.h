@@ -84,7 +84,11 @@ struct OnsetPick
     double onsetMs = std::numeric_limits<double>::quiet_NaN();  // always the onset
     double confidence = 0;                                      // first peak / noise rms
     double periodMs = std::numeric_limits<double>::quiet_NaN(); // measured from the first lobes
-    int polarity = 0;                                           // +1 / -1: direction of the first motion
+    // One whole cycle between the first and the third lobes' ends: unlike
+    // periodMs it does not move with the onset, so it stays true where the
+    // onset is read late; NaN when the third lobe is not there.
+    double cycleMs = std::numeric_limits<double>::quiet_NaN();
+    int polarity = 0; // +1 / -1: direction of the first motion
 };
 
 // The onset of the arrival that starts between fromMs and toMs (the samples
@@ -107,6 +111,15 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // trace picked knowing it; when too few of those are confident, traces
 // whose pick rings much shorter than the median period of all confident
 // picks (an air wave near the source) are searched again with that period.
+// Then each trace is lined up by correlation on the stack of up to eight
+// neighbours on each side (up to the source), within half a period of the
+// robust line through their onsets, and its onset is read on the stack of
+// itself and those neighbours, lined up: where that stack's onset stands out
+// more than the trace's own, the pick moves there but keeps the trace's own
+// confidence (what the trace alone shows). A shot's first break is so read
+// well below the noise of one trace. On a shot where most traces are not
+// confident alone, this is done twice, the second time from the line
+// through the first time's picks.
 // predictedMs may be empty. Doubtful picks
 // are kept with their confidence; traces with nothing in them are not found.
 QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &predictedMs,

@@ -97,10 +97,13 @@ struct Oddities
     QVector<int> airWaves; // traces whose air wave, twice as loud, comes 8 ms before the ground wave
     QVector<int> weak;     // traces at S/N 2, too weak to judge alone
     double signalToNoise = 30;
+    bool emergent = false;    // first breaks that build up over a few periods
+    bool splitSpread = false; // the source mid-spread: offsets of both signs, onsets rising both ways
 };
 
 // A shot of `traces` channels whose onsets step out by 1.5 ms a trace from
-// 60 ms, each trace with its own noise; the true onsets in *truth.
+// 60 ms (from the middle trace out on a split spread), each trace with its
+// own noise; the true onsets in *truth.
 ShotGather gatherOf(TraceWavelet wavelet, double hz, int traces, QVector<double> *truth,
                     const Oddities &odd = Oddities())
 {
@@ -112,8 +115,10 @@ ShotGather gatherOf(TraceWavelet wavelet, double hz, int traces, QVector<double>
         TraceSynthParams p;
         p.sampleIntervalMs = g.sampleIntervalMs;
         p.samples = g.samplesPerTrace;
-        p.onsetMs = 60 + 1.5 * c;
+        const int out = odd.splitSpread ? c - traces / 2 : c;
+        p.onsetMs = 60 + 1.5 * std::abs(out);
         p.wavelet = wavelet;
+        p.emergent = odd.emergent;
         p.dominantHz = hz;
         p.signalToNoise = odd.weak.contains(c) ? 2 : odd.signalToNoise;
         p.seed = 100 + c;
@@ -129,7 +134,7 @@ ShotGather gatherOf(TraceWavelet wavelet, double hz, int traces, QVector<double>
         }
         TraceHeader h;
         h.channel = c + 1;
-        h.offset = odd.offsets ? 10.0 * c : 0.0;
+        h.offset = odd.offsets ? 10.0 * out : 0.0;
         g.headers.append(h);
         g.samples += synthesizeTrace(p);
         truth->append(p.onsetMs);
@@ -388,22 +393,36 @@ private slots:
         // 1 ms: the shot's period read on every trace keeps a noisy one's
         // onset where a single trace's lobes would scatter it.
         QTest::addColumn<double>("within1Share");
+        QTest::addColumn<bool>("emergent");
+        QTest::addColumn<bool>("splitSpread");
         const auto B = TraceWavelet::Berlage, D = TraceWavelet::DampedSine;
         const QVector<int> none;
         QTest::newRow("offsets from the headers")
-            << B << 40.0 << true << double(NAN) << none << none << none << 2.0 << 30.0 << 0.9;
+            << B << 40.0 << true << double(NAN) << none << none << none << 2.0 << 30.0 << 0.9 << false << false;
         QTest::newRow("no offsets: by position")
-            << D << 25.0 << false << double(NAN) << none << none << none << 2.0 << 30.0 << 0.9;
+            << D << 25.0 << false << double(NAN) << none << none << none << 2.0 << 30.0 << 0.9 << false << false;
         QTest::newRow("around a fitted curve 8 ms off")
-            << B << 40.0 << true << 8.0 << none << none << none << 2.0 << 30.0 << 0.9;
+            << B << 40.0 << true << 8.0 << none << none << none << 2.0 << 30.0 << 0.9 << false << false;
         QTest::newRow("dead traces") << D << 40.0 << true << double(NAN) << QVector<int>{0, 5, 6, 30} << none << none
-                                     << 2.0 << 30.0 << 0.9;
+                                     << 2.0 << 30.0 << 0.9 << false << false;
         QTest::newRow("bursts before the first break")
-            << D << 40.0 << true << double(NAN) << none << QVector<int>{3, 17, 18, 40} << none << 2.0 << 30.0 << 0.9;
+            << D << 40.0 << true << double(NAN) << none << QVector<int>{3, 17, 18, 40} << none << 2.0 << 30.0 << 0.9
+            << false << false;
         QTest::newRow("air wave first near the source")
-            << B << 40.0 << true << double(NAN) << none << none << QVector<int>{0, 1, 2, 3} << 2.0 << 30.0 << 0.9;
+            << B << 40.0 << true << double(NAN) << none << none << QVector<int>{0, 1, 2, 3} << 2.0 << 30.0 << 0.9
+            << false << false;
         QTest::newRow("Berlage 25 Hz, S/N 10")
-            << B << 25.0 << true << double(NAN) << none << none << none << 99.0 << 10.0 << 0.65;
+            << B << 25.0 << true << double(NAN) << none << none << none << 99.0 << 10.0 << 0.65 << false << false;
+        // Below one trace's noise: the first break read on the neighbours'
+        // stack, carried back to each trace.
+        QTest::newRow("Berlage 40 Hz, S/N 3")
+            << B << 40.0 << true << double(NAN) << none << none << none << 5.0 << 3.0 << 0.45 << false << false;
+        QTest::newRow("emergent 40 Hz, S/N 10")
+            << B << 40.0 << true << double(NAN) << none << none << none << 10.0 << 10.0 << 0.65 << true << false;
+        QTest::newRow("around a fitted curve 8 ms off, S/N 5")
+            << B << 25.0 << true << 8.0 << none << none << none << 5.0 << 5.0 << 0.55 << false << false;
+        QTest::newRow("split spread, S/N 5")
+            << D << 40.0 << true << double(NAN) << none << none << none << 5.0 << 5.0 << 0.85 << false << true;
     }
 
     void picksWholeShots()
@@ -418,8 +437,12 @@ private slots:
         QFETCH(double, toleranceMs);
         QFETCH(double, signalToNoise);
         QFETCH(double, within1Share);
+        QFETCH(bool, emergent);
+        QFETCH(bool, splitSpread);
         QVector<double> truth;
         Oddities odd;
+        odd.emergent = emergent;
+        odd.splitSpread = splitSpread;
         odd.signalToNoise = signalToNoise;
         odd.offsets = offsets;
         odd.dead = dead;
