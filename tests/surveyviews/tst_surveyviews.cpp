@@ -12,6 +12,7 @@
 #include "stationshotview.h"
 
 #include "fbtestfile.h"
+#include "shownwidget.h"
 
 #include <qwt_plot_canvas.h>
 
@@ -252,9 +253,7 @@ private slots:
         QCOMPARE(axis.kind(), stationsUnset ? StationAxis::Distance : StationAxis::Stations);
 
         StationResidualView view;
-        view.resize(900, 500);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(FbTest::shown(&view, {900, 500}));
         view.setAxis(axis);
         view.setThreshold(2.0);
         const int line = twoLines ? 2 : 1;
@@ -321,9 +320,7 @@ private slots:
         Judged judged;
         QVERIFY(judge(dir, plan, &judged));
         StationShotView view;
-        view.resize(900, 700);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(FbTest::shown(&view, {900, 700}));
         view.setSurvey(judged.axis, judged.report.index);
         view.setDifferences(judged.report.pairs, 5.0);
         const QImage image = view.canvas()->grab().toImage();
@@ -466,9 +463,7 @@ private slots:
         Judged judged;
         QVERIFY(judgeLongSurvey(dir, &judged));
         StationShotView view;
-        view.resize(700, 500);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(FbTest::shown(&view, {700, 500}));
         view.setSurvey(judged.axis, judged.report.index);
         view.setResidualSource(judged.file, PickQc::Settings());
         if (currentFirst)
@@ -506,9 +501,7 @@ private slots:
         QwtPlot *view = image ? static_cast<QwtPlot *>(&stations) : &receivers;
         receivers.setAxis(judged.axis);
         stations.setSurvey(judged.axis, judged.report.index);
-        view->resize(700, 500);
-        view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(view));
+        QVERIFY(FbTest::shown(view, {700, 500}));
         const QPoint pointer(300, 200);
         const auto under = [&] {
             return QPointF(view->canvasMap(QwtPlot::xBottom).invTransform(pointer.x()),
