@@ -691,61 +691,54 @@ private slots:
         QCOMPARE(picks(returned), picks(original));
     }
 
-    // A broken .sgt file is refused with the line that breaks it.
-    void sgtErrors_data()
+    // A broken .sgt file is refused with the line that breaks it, and
+    // import refuses what an FB file cannot hold in the unit asked for:
+    // exit 2, the reason said, no output.
+    void sgtRefused_data()
     {
         QTest::addColumn<QByteArray>("sgt");
         QTest::addColumn<QString>("error");
-        QTest::newRow("no count") << QByteArray("# nothing\nx\n") << "line 2: the first line must be the number";
+        QTest::addColumn<QStringList>("units");
+        QTest::newRow("no count") << QByteArray("# nothing\nx\n") << "line 2: the first line must be the number"
+                                  << QStringList();
         QTest::newRow("a value short") << QByteArray("2\n# x z\n0 1\n5\n1\n1 2 0.1\n")
-                                       << "line 4: 1 values where a sensor has 2";
+                                       << "line 4: 1 values where a sensor has 2" << QStringList();
         QTest::newRow("sensor 3 of 2") << QByteArray("2\n0 0\n5 0\n1\n# s g t\n1 3 0.1\n")
-                                       << "line 6: sensor '3' is not";
-        QTest::newRow("time not a number") << QByteArray("2\n0 0\n5 0\n1\n1 2 0.1s\n") << "line 5: time '0.1s'";
+                                       << "line 6: sensor '3' is not" << QStringList();
+        QTest::newRow("time not a number")
+            << QByteArray("2\n0 0\n5 0\n1\n1 2 0.1s\n") << "line 5: time '0.1s'" << QStringList();
         QTest::newRow("data short") << QByteArray("2\n0 0\n5 0\n3\n1 2 0.1\n2 1 0.1 # no third\n\n")
-                                    << "line 7: the file ends after 2 of 3 data";
+                                    << "line 7: the file ends after 2 of 3 data" << QStringList();
         // Counts the rest of the file cannot hold are refused before any
         // memory is taken for them.
         QTest::newRow("90000000 sensors in 6 bytes")
             << QByteArray("90000000\n0 0 0\n")
-            << "line 1: 90000000 sensors declared, but the rest of the file holds at most 3";
+            << "line 1: 90000000 sensors declared, but the rest of the file holds at most 3" << QStringList();
         QTest::newRow("2000000000 data") << QByteArray("2\n0 0\n5 0\n2000000000\n1 2 0.1\n")
-                                         << "line 4: 2000000000 data declared";
-        QTest::newRow("a line without end") << QByteArray(3 << 20, '1') << "line 1: a line longer than";
+                                         << "line 4: 2000000000 data declared" << QStringList();
+        QTest::newRow("a line without end")
+            << QByteArray(3 << 20, '1') << "line 1: a line longer than" << QStringList();
         QTest::newRow("text after the data")
-            << QByteArray("2\n0 0\n5 0\n1\n1 2 0.1\n2 1 0.1\n") << "line 6: text after";
-    }
-    void sgtErrors()
-    {
-        QFETCH(QByteArray, sgt);
-        QFETCH(QString, error);
-        QVERIFY(write("bad.sgt", sgt));
-        SgtFile file;
-        QVERIFY(!file.read(path("bad.sgt")));
-        QVERIFY2(file.errorString().contains(error), qPrintable(file.errorString()));
-    }
-
-    // import refuses what an FB file cannot hold in the unit asked for.
-    void importRefused_data()
-    {
-        QTest::addColumn<QByteArray>("sgt");
-        QTest::addColumn<QStringList>("units");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("x of 1e39 m") << QByteArray("2\n1e39 0\n0 0\n1\n1 2 0.1\n") << QStringList()
-                                     << "sensor 1 lies at 1e+39 m, beyond";
-        QTest::newRow("y of 3e38 m in ft") << QByteArray("2\n0 3e38\n0 0\n1\n1 2 0.1\n")
-                                           << QStringList{"--length-unit", "ft"} << "sensor 1 lies at 3e+38 m";
+            << QByteArray("2\n0 0\n5 0\n1\n1 2 0.1\n2 1 0.1\n") << "line 6: text after" << QStringList();
+        QTest::newRow("x of 1e39 m") << QByteArray("2\n1e39 0\n0 0\n1\n1 2 0.1\n") << "sensor 1 lies at 1e+39 m, beyond"
+                                     << QStringList();
+        QTest::newRow("y of 3e38 m in ft") << QByteArray("2\n0 3e38\n0 0\n1\n1 2 0.1\n") << "sensor 1 lies at 3e+38 m"
+                                           << QStringList{"--length-unit", "ft"};
         QTest::newRow("offset beyond int32 in mm")
-            << QByteArray("2\n0 0\n3e6 0\n1\n1 2 0.1\n") << QStringList{"--length-unit", "mm"}
-            << "line 5: the offset does not fit";
+            << QByteArray("2\n0 0\n3e6 0\n1\n1 2 0.1\n") << "line 5: the offset does not fit"
+            << QStringList{"--length-unit", "mm"};
     }
-    void importRefused()
+    void sgtRefused()
     {
         QFETCH(QByteArray, sgt);
-        QFETCH(QStringList, units);
         QFETCH(QString, error);
+        QFETCH(QStringList, units);
         QVERIFY(write("refused.sgt", sgt));
         QFile::remove(path("refused.fb"));
+        SgtFile file;
+        // A file that reads is one whose values an FB file cannot hold.
+        if (!file.read(path("refused.sgt")))
+            QVERIFY2(file.errorString().contains(error), qPrintable(file.errorString()));
         const Run run = FbTool::run(QStringList{"import", path("refused.sgt"), "-o", path("refused.fb")} + units);
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains(error), qPrintable(run.err));

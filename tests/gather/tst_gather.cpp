@@ -11,6 +11,7 @@
 #include "imageexport.h"
 #include "statuscolors.h"
 #include "tracegenerator.h"
+#include "shownwidget.h"
 
 #include <qwt_plot_canvas.h>
 #include <qwt_text.h>
@@ -292,9 +293,7 @@ private slots:
         auto *view = window.findChild<GatherView *>(QStringLiteral("traceView"));
         QVERIFY(view);
         QCOMPARE(view->message(), QStringLiteral("No traces are open."));
-        window.resize(600, 900);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(FbTest::shown(&window, {600, 900}));
 
         Scaling scaling;
         scaling.order = Order(order);
@@ -412,9 +411,7 @@ private slots:
     void latestShotShown()
     {
         GatherView view;
-        view.resize(600, 400);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(FbTest::shown(&view, {600, 400}));
         const ShotGather two = gatherOf({QVector<double>(50, 1.0), QVector<double>(50, -1.0)}, {5, 6}, {-300, 300});
         const auto tracesAcross = [&view] {
             QSet<int> traces;

@@ -31,6 +31,10 @@ using FbTest::Run;
 const QString PairsHeader =
     QStringLiteral("shot_a,ffid_a,shot_b,ffid_b,time_ab,time_ba,difference,flagged,explained_by");
 const QString ProblemsHeader = QStringLiteral("kind,shot,ffid,record,other_shot,field,value,count,detail");
+const QString ShotsHeader = QStringLiteral("shot,ffid,picks,outliers,rms_residual,velocity_negative_side,"
+                                           "velocity_positive_side,intercept_negative_side,"
+                                           "intercept_positive_side,not_picked,timing_error,timing_pairs");
+const QString OutliersHeader = QStringLiteral("shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual");
 struct Spike
 {
     int row;
@@ -123,8 +127,7 @@ private slots:
         const Run qc = fbtool({"qc", file, "--csv", csv});
         QCOMPARE(qc.exitCode, exitCode);
 
-        const auto outliers =
-            table(csv + "/outliers.csv", "shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual");
+        const auto outliers = table(csv + "/outliers.csv", OutliersHeader);
         int unplanted = outliers.size();
         for (const Spike &s : spikes) {
             const auto at = std::find_if(outliers.begin(), outliers.end(), [&s](const QStringList &o) {
@@ -181,8 +184,7 @@ private slots:
         const QString csv = m_dir.filePath(QStringLiteral("tables"));
         QCOMPARE(fbtool({"qc", m_small, "--csv", csv}).exitCode, 1);
 
-        const auto outliers =
-            table(csv + "/outliers.csv", "shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual");
+        const auto outliers = table(csv + "/outliers.csv", OutliersHeader);
         QCOMPARE(outliers.size(), 1);
         const QStringList o = outliers.first();
         const FbRecord spiked = shot(m_small, 10, 48).at(29);
@@ -198,9 +200,7 @@ private slots:
         QVERIFY2(std::abs(o.at(6).toDouble() - o.at(7).toDouble() - o.at(8).toDouble()) < 0.002,
                  "residual is not fb_time - model_time");
 
-        const auto shots = table(csv + "/shots.csv", "shot,ffid,picks,outliers,rms_residual,velocity_negative_side,"
-                                                     "velocity_positive_side,intercept_negative_side,"
-                                                     "intercept_positive_side,not_picked,timing_error,timing_pairs");
+        const auto shots = table(csv + "/shots.csv", ShotsHeader);
         QCOMPARE(shots.size(), 20);
         // The first shot is end-on: nothing to fit behind its source.
         QCOMPARE(shots.at(0).mid(0, 4), (QStringList{"1", "1001", "48", "0"}));
@@ -295,9 +295,8 @@ private slots:
         if (offsetScale > 0)
             return;
         // The refractor beyond 900 m runs at 4600 m/s.
-        const auto shots = table(csv + "/shots.csv", "shot,ffid,picks,outliers,rms_residual,velocity_negative_side,"
-                                                     "velocity_positive_side,intercept_negative_side,"
-                                                     "intercept_positive_side,not_picked,timing_error,timing_pairs");
+        const auto shots = table(csv + "/shots.csv", ShotsHeader);
+        QVERIFY(!shots.isEmpty());
         QVERIFY2(std::abs(shots.at(0).at(6).toDouble() / 4600 - 1) < 0.05, qPrintable(shots.at(0).join(',')));
     }
 
@@ -321,9 +320,7 @@ private slots:
         QCOMPARE(fbtool(QStringList{"gen", file, "--shots", "40"} + gen).exitCode, 0);
         const Run run = fbtool({"qc", file, "--csv", csv});
         QVERIFY2(run.exitCode == 0, qPrintable(run.out));
-        const auto shots = table(csv + "/shots.csv", "shot,ffid,picks,outliers,rms_residual,velocity_negative_side,"
-                                                     "velocity_positive_side,intercept_negative_side,"
-                                                     "intercept_positive_side,not_picked,timing_error,timing_pairs");
+        const auto shots = table(csv + "/shots.csv", ShotsHeader);
         QCOMPARE(shots.size(), 40);
         for (const QStringList &row : shots)
             QVERIFY2(!row.at(10).isEmpty(), qPrintable("no timing error: " + row.join(',')));

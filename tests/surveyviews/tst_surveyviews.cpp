@@ -12,6 +12,7 @@
 #include "stationshotview.h"
 
 #include "fbtestfile.h"
+#include "shownwidget.h"
 
 #include <qwt_plot_canvas.h>
 
@@ -86,19 +87,20 @@ QVector<FbRecord> survey(const Plan &plan)
     return records;
 }
 
-// The survey written to dir and judged, receivers collected.
+// The survey written to a folder of its own and judged, receivers collected.
 struct Judged
 {
+    QTemporaryDir dir; // where file lies, removed with the result
     QString file;
     QVector<FbRecord> records;
     PickQc::Report report;
     StationAxis axis;
 };
 
-// judged->records written to dir as name and judged.
-bool judgeRecords(const QTemporaryDir &dir, const QString &name, Judged *judged)
+// judged->records written to its folder as name and judged.
+bool judgeRecords(const QString &name, Judged *judged)
 {
-    judged->file = dir.filePath(name);
+    judged->file = judged->dir.filePath(name);
     if (!FbTest::writeFile(judged->file, FbTest::fileBytes(judged->records, FbTest::headerFor(judged->records))))
         return false;
     PickQc::Settings settings;
@@ -109,10 +111,10 @@ bool judgeRecords(const QTemporaryDir &dir, const QString &name, Judged *judged)
     return true;
 }
 
-bool judge(const QTemporaryDir &dir, const Plan &plan, Judged *judged)
+bool judge(const Plan &plan, Judged *judged)
 {
     judged->records = survey(plan);
-    return judgeRecords(dir, QStringLiteral("survey.fb"), judged);
+    return judgeRecords(QStringLiteral("survey.fb"), judged);
 }
 
 // How near two colours are.
@@ -128,10 +130,10 @@ int stationOf(const FbRecord &r)
     return qRound(r.group_x / 25.0f);
 }
 
-// Lines 1 km apart of the survey's shots, Copies times over, written to dir
+// Lines 1 km apart of the survey's shots, Copies times over, written
 // and judged: many shots, each with the partners of its own line.
 constexpr int Copies = 60;
-bool judgeLongSurvey(const QTemporaryDir &dir, Judged *judged)
+bool judgeLongSurvey(Judged *judged)
 {
     for (int copy = 0; copy < Copies; ++copy) {
         for (FbRecord r : survey(Plan())) {
@@ -141,7 +143,7 @@ bool judgeLongSurvey(const QTemporaryDir &dir, Judged *judged)
             judged->records.append(r);
         }
     }
-    return judgeRecords(dir, QStringLiteral("long.fb"), judged) && judged->report.index.size() == Copies * Shots;
+    return judgeRecords(QStringLiteral("long.fb"), judged) && judged->report.index.size() == Copies * Shots;
 }
 
 } // namespace
@@ -187,9 +189,8 @@ private slots:
         plan.between = between;
         plan.slanted = slanted;
         plan.twoLines = twoLines;
-        QTemporaryDir dir;
         Judged judged;
-        QVERIFY(judge(dir, plan, &judged));
+        QVERIFY(judge(plan, &judged));
         const StationAxis &axis = judged.axis;
         // Where station k lies: its number, or its distance from the first receiver.
         const int firstStation = twoLines ? 36 : 6;
@@ -245,16 +246,13 @@ private slots:
         plan.stationDelay = delay;
         plan.stationsUnset = stationsUnset;
         plan.twoLines = twoLines;
-        QTemporaryDir dir;
         Judged judged;
-        QVERIFY(judge(dir, plan, &judged));
+        QVERIFY(judge(plan, &judged));
         const StationAxis &axis = judged.axis;
         QCOMPARE(axis.kind(), stationsUnset ? StationAxis::Distance : StationAxis::Stations);
 
         StationResidualView view;
-        view.resize(900, 500);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(FbTest::shown(&view, {900, 500}));
         view.setAxis(axis);
         view.setThreshold(2.0);
         const int line = twoLines ? 2 : 1;
@@ -317,13 +315,10 @@ private slots:
         plan.lateShot = 17;
         plan.shotDelay = delay;
         plan.stationsUnset = stationsUnset;
-        QTemporaryDir dir;
         Judged judged;
-        QVERIFY(judge(dir, plan, &judged));
+        QVERIFY(judge(plan, &judged));
         StationShotView view;
-        view.resize(900, 700);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(FbTest::shown(&view, {900, 700}));
         view.setSurvey(judged.axis, judged.report.index);
         view.setDifferences(judged.report.pairs, 5.0);
         const QImage image = view.canvas()->grab().toImage();
@@ -379,9 +374,8 @@ private slots:
         plan.spikeShot = 20;
         plan.spikeStation = 60;
         plan.stationsUnset = stationsUnset;
-        QTemporaryDir dir;
         Judged judged;
-        QVERIFY(judge(dir, plan, &judged));
+        QVERIFY(judge(plan, &judged));
         const StationShotCells cells =
             StationShotBuilder::build(judged.file, judged.report.index, judged.axis, PickQc::Settings(), first, last);
         QCOMPARE(cells.firstShot, first);
@@ -408,9 +402,8 @@ private slots:
     void residualsBuiltOffTheUiThreadLatestWins()
     {
         // Many shots, so that a build takes a while.
-        QTemporaryDir dir;
         Judged judged;
-        QVERIFY(judgeLongSurvey(dir, &judged));
+        QVERIFY(judgeLongSurvey(&judged));
         const QString &file = judged.file;
         const PickQc::Report &report = judged.report;
         const PickQc::Settings settings;
@@ -462,13 +455,10 @@ private slots:
         QFETCH(bool, currentFirst);
         QFETCH(int, first);
         QFETCH(int, last);
-        QTemporaryDir dir;
         Judged judged;
-        QVERIFY(judgeLongSurvey(dir, &judged));
+        QVERIFY(judgeLongSurvey(&judged));
         StationShotView view;
-        view.resize(700, 500);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(FbTest::shown(&view, {700, 500}));
         view.setSurvey(judged.axis, judged.report.index);
         view.setResidualSource(judged.file, PickQc::Settings());
         if (currentFirst)
@@ -498,17 +488,14 @@ private slots:
     {
         QFETCH(bool, image);
         QFETCH(int, delta);
-        QTemporaryDir dir;
         Judged judged;
-        QVERIFY(judge(dir, Plan(), &judged));
+        QVERIFY(judge(Plan(), &judged));
         StationResidualView receivers;
         StationShotView stations;
         QwtPlot *view = image ? static_cast<QwtPlot *>(&stations) : &receivers;
         receivers.setAxis(judged.axis);
         stations.setSurvey(judged.axis, judged.report.index);
-        view->resize(700, 500);
-        view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(view));
+        QVERIFY(FbTest::shown(view, {700, 500}));
         const QPoint pointer(300, 200);
         const auto under = [&] {
             return QPointF(view->canvasMap(QwtPlot::xBottom).invTransform(pointer.x()),
@@ -553,9 +540,8 @@ private slots:
         plan.shotDelay = 6.0;
         plan.spikeShot = 25;
         plan.spikeStation = 70;
-        QTemporaryDir dir;
         Judged judged;
-        QVERIFY(judge(dir, plan, &judged));
+        QVERIFY(judge(plan, &judged));
         FbPickQcWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

@@ -8,6 +8,7 @@
 #include "stationaxis.h"
 #include "stationshotview.h"
 #include "surveymap.h"
+#include "shownwidget.h"
 
 #include <qwt_color_map.h>
 #include <qwt_legend.h>
@@ -304,9 +305,7 @@ private slots:
             stations->setSurvey(StationAxis(), {});
             plot.reset(stations);
         }
-        plot->resize(size);
-        plot->show();
-        QVERIFY(QTest::qWaitForWindowExposed(plot.data()));
+        QVERIFY(FbTest::shown(plot.data(), size));
         // The bottom title, short on a long axis, keeps the titles' own size.
         const qreal ownPoints = plot->axisWidget(QwtPlot::xBottom)->title().font().pointSizeF();
         const QwtScaleWidget *scale = plot->axisWidget(axis);
@@ -362,9 +361,7 @@ private slots:
         QFETCH(int, delta);
         QFETCH(bool, zoomsIn);
         SurveyMap map;
-        map.resize(600, 400);
-        map.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&map));
+        QVERIFY(FbTest::shown(&map, {600, 400}));
         map.setSurvey(SurveyMapData::build(lineSources(500), {}));
         const QPoint pointer(200, 150);
         const auto under = [&] {
@@ -494,9 +491,7 @@ private slots:
         values[200] = 5.0f;
         values[100 + problem] = value;
         SurveyMap map;
-        map.resize(700, 500);
-        map.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&map));
+        QVERIFY(FbTest::shown(&map, {700, 500}));
         map.setSurvey(SurveyMapData::build(sources, {}));
         map.setValues({kind, QStringLiteral("value"), values});
         const QImage image = map.canvas()->grab().toImage();
@@ -521,9 +516,7 @@ private slots:
     void mapFindsAndDescribesShots()
     {
         SurveyMap map;
-        map.resize(600, 400);
-        map.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&map));
+        QVERIFY(FbTest::shown(&map, {600, 400}));
         QVector<SurveyPoint> sources = lineSources(200);
         sources[7] = SurveyPoint{float(qQNaN()), 4100000.0f};
         map.setSurvey(SurveyMapData::build(sources, {}));
