@@ -442,16 +442,13 @@ void SurveyMap::fitSurvey()
 
 void SurveyMap::setValues(const SurveyValues &values)
 {
-    // The range of the values that exist (a NaN fails both comparisons).
-    float lo = std::numeric_limits<float>::max(), hi = -std::numeric_limits<float>::max();
-    for (const float v : values.values) {
-        if (std::abs(v) <= std::numeric_limits<float>::max()) {
-            lo = v < lo ? v : lo;
-            hi = v > hi ? v : hi;
-        }
+    SurveyValues ranged;
+    if (!values.hasRange()) {
+        ranged.values = values.values;
+        ranged.findRange();
     }
-    if (lo > hi)
-        lo = hi = 0.0f;
+    const float lo = values.hasRange() ? values.low : ranged.low;
+    const float hi = values.hasRange() ? values.high : ranged.high;
 
     QColor *colours = m_item->m_colours;
     colours[NoValue] = QColor(120, 120, 120);
