@@ -20,9 +20,11 @@
 //    time until it is sorted; a change of the kind filter;
 //  - the resident memory before the load and the peak after it.
 // Medians of repeated runs. Runs on the offscreen platform unless told
-// otherwise.
+// otherwise. With --gaps-only it measures only the longest UI gaps: the
+// load, the file opened again over a small one, the large shots and judging
+// again.
 //
-//   QT_QPA_PLATFORM=offscreen build/bin/qcwindowbench [FILE]
+//   QT_QPA_PLATFORM=offscreen build/bin/qcwindowbench [--gaps-only] [FILE]
 
 #include "benchtiming.h"
 #include "fbgenerator.h"
