@@ -75,6 +75,7 @@ SurveyValues QcMapValues::values(const PickQc::Report &report, Quantity quantity
         break;
     }
     }
+    values.findRange();
     return values;
 }
 

@@ -14,10 +14,12 @@ int decimalLength(qint64 value)
 
 ShotListModel::ShotListModel(QObject *parent) : QAbstractListModel(parent) { }
 
-void ShotListModel::setShots(const QVector<ShotIndexEntry> &shots)
+void ShotListModel::setShots(const QVector<ShotIndexEntry> &shots, QVector<ShotIndexEntry> *previous)
 {
     if (!m_shots.isEmpty()) {
         beginResetModel();
+        if (previous)
+            previous->swap(m_shots);
         m_shots.clear();
         endResetModel();
     }
@@ -36,13 +38,19 @@ QString ShotListModel::text(int row) const
 
 int ShotListModel::longestTextLength() const
 {
+    return longestTextLength(m_shots);
+}
+
+int ShotListModel::longestTextLength(const QVector<ShotIndexEntry> &shots)
+{
     qint32 lowest = 0, highest = 0;
-    for (const ShotIndexEntry &shot : m_shots) {
+    for (const ShotIndexEntry &shot : shots) {
         lowest = qMin(lowest, shot.ffid);
         highest = qMax(highest, shot.ffid);
     }
+    const int width = decimalLength(shots.size());
     const int ffidLength = qMax(decimalLength(lowest), decimalLength(highest));
-    return m_width + 3 + qMax(m_width, ffidLength);
+    return width + 3 + qMax(width, ffidLength);
 }
 
 int ShotListModel::rowCount(const QModelIndex &parent) const

@@ -25,14 +25,19 @@ class ShotListModel : public QAbstractListModel
 public:
     explicit ShotListModel(QObject *parent = nullptr);
 
-    // Inserts one row per entry of shots in a single step.
-    void setShots(const QVector<ShotIndexEntry> &shots);
+    // Inserts one row per entry of shots in a single step. The list held
+    // before is moved to *previous when given, for the caller to free where
+    // it costs the UI nothing (millions of entries take a while to free).
+    void setShots(const QVector<ShotIndexEntry> &shots, QVector<ShotIndexEntry> *previous = nullptr);
 
     // The text of row i: "%1 > %2" with i + 1 and the entry's ffid, each
     // padded with blanks to at least the digits of the shot count.
     QString text(int row) const;
     // Characters of the longest text any row has, found without making them.
     int longestTextLength() const;
+    // The same for a list not yet set: a scan of every entry, which a caller
+    // with millions of shots makes off the UI thread.
+    static int longestTextLength(const QVector<ShotIndexEntry> &shots);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;

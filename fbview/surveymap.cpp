@@ -1,5 +1,7 @@
 #include "surveymap.h"
 
+#include "latestjob.h"
+
 #include <qwt_color_map.h>
 #include <qwt_picker_machine.h>
 #include <qwt_plot_canvas.h>
@@ -18,6 +20,7 @@
 #include <QtMath>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -143,35 +146,79 @@ public:
         // colours redraw only the sources. An export gets the points
         // themselves, at its own scale.
         if (!ViewPlot::onScreen(painter)) {
-            drawReceivers(painter, xMap, yMap, area);
-            drawSources(painter, xMap, yMap, area);
+            const Scene scene = this->scene();
+            drawReceivers(painter, scene, xMap, yMap, area);
+            drawSources(painter, scene, xMap, yMap, area);
         } else {
             const ViewPlot::CanvasKey key(xMap, yMap, area);
-            const auto cached = [&](Layer &layer,
-                                    void (SurveyItem::*drawLayer)(QPainter *, const QwtScaleMap &, const QwtScaleMap &,
-                                                                  const QRect &) const) {
-                if (layer.image.isNull() || layer.key != key) {
-                    layer.image = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
-                    layer.image.fill(Qt::transparent);
-                    QPainter layerPainter(&layer.image);
-                    layerPainter.translate(-area.topLeft());
-                    (this->*drawLayer)(&layerPainter, xMap, yMap, area);
-                    layer.key = key;
+            // A survey of millions of points is drawn into its images on a
+            // worker; until they arrive the canvas shows what it had at this
+            // scale, or nothing.
+            const bool offThread =
+                m_offThread && qint64(m_data.sources().size()) + m_data.receivers().size() > OffThreadPoints;
+            const auto cached = [&](Layer &layer, DrawLayer drawLayer, quint64 current) {
+                if (layer.key != key || layer.generation != current) {
+                    if (!offThread) {
+                        layer.image = layerImage(scene(), drawLayer, xMap, yMap, area);
+                        layer.key = key;
+                        layer.generation = current;
+                    } else if (layer.wantedKey != key || layer.wanted != current) {
+                        layer.wantedKey = key;
+                        layer.wanted = current;
+                        if (!layer.job)
+                            layer.job = std::make_unique<LatestJob>(LatestJob::Serial);
+                        layer.job->run<QImage>(
+                            [scene = scene(), drawLayer, xMap, yMap, area](const LatestJob::Ticket &) {
+                                return layerImage(scene, drawLayer, xMap, yMap, area);
+                            },
+                            [this, &layer, key, generation = current](QImage image) {
+                                layer.image = std::move(image);
+                                layer.key = key;
+                                layer.generation = generation;
+                                if (plot())
+                                    plot()->replot();
+                            });
+                    }
                 }
-                painter->drawImage(area.topLeft(), layer.image);
+                if (!layer.image.isNull() && layer.key == key)
+                    painter->drawImage(area.topLeft(), layer.image);
             };
-            cached(m_receiverLayer, &SurveyItem::drawReceivers);
-            cached(m_sourceLayer, &SurveyItem::drawSources);
+            cached(m_receiverLayer, &SurveyItem::drawReceivers, m_surveyGeneration);
+            cached(m_sourceLayer, &SurveyItem::drawSources, m_surveyGeneration + m_colourGeneration);
         }
         drawCurrent(painter, xMap, yMap);
     }
 
-    void invalidate()
+    // What a layer is drawn from, copied for a worker (the lists are shared).
+    struct Scene
     {
-        m_receiverLayer.image = QImage();
-        m_sourceLayer.image = QImage();
+        SurveyMapData data;
+        QVector<float> values;
+        ValueCoder coder;
+        std::array<QColor, 256> colours;
+    };
+    using DrawLayer = void (*)(QPainter *, const Scene &, const QwtScaleMap &, const QwtScaleMap &, const QRect &);
+
+    Scene scene() const
+    {
+        Scene s{m_data, m_values, m_coder, {}};
+        std::copy(m_colours, m_colours + 256, s.colours.begin());
+        return s;
     }
-    void invalidateColours() { m_sourceLayer.image = QImage(); }
+    static QImage layerImage(const Scene &scene, DrawLayer drawLayer, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
+                             const QRect &area)
+    {
+        QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.translate(-area.topLeft());
+        drawLayer(&painter, scene, xMap, yMap, area);
+        return image;
+    }
+
+    void invalidate() { ++m_surveyGeneration; }
+    void invalidateColours() { ++m_colourGeneration; }
+    void setOffThread(bool on) { m_offThread = on; }
 
     // Map positions to pixels of area, as indexes into a row-major buffer of
     // its pixels (-1 outside): the axes' linear maps taken apart once, since
@@ -200,12 +247,13 @@ public:
         return QPointF(area.left() + i % area.width() + 0.5, area.top() + i / area.width() + 0.5);
     }
 
-    void drawReceivers(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRect &area) const
+    static void drawReceivers(QPainter *painter, const Scene &scene, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
+                              const QRect &area)
     {
         std::vector<bool> taken(size_t(area.width()) * size_t(area.height()), false);
         QVector<QPointF> points;
         const PixelMap pixelOf(xMap, yMap, area);
-        for (const SurveyPoint &p : m_data.receivers()) {
+        for (const SurveyPoint &p : scene.data.receivers()) {
             const int i = pixelOf(p);
             if (i >= 0 && !taken[size_t(i)]) {
                 taken[size_t(i)] = true;
@@ -216,15 +264,16 @@ public:
         painter->drawPoints(points.constData(), points.size());
     }
 
-    void drawSources(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRect &area) const
+    static void drawSources(QPainter *painter, const Scene &scene, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
+                            const QRect &area)
     {
         // Per pixel: 0 empty, else the highest code drawn there.
         std::vector<quint16> best(size_t(area.width()) * size_t(area.height()), 0);
         QVector<int> used;
-        const QVector<SurveyPoint> &sources = m_data.sources();
+        const QVector<SurveyPoint> &sources = scene.data.sources();
         const SurveyPoint *positions = sources.constData();
-        const float *values = m_values.constData();
-        const int valued = qMin(sources.size(), m_values.size());
+        const float *values = scene.values.constData();
+        const int valued = qMin(sources.size(), scene.values.size());
         const PixelMap pixelOf(xMap, yMap, area);
         // Most shots have the value of the one before (no outlier, the
         // same number of picks): its code is made once.
@@ -237,7 +286,7 @@ public:
             const float v = s < valued ? values[s] : qQNaN();
             if (!(v == last)) {
                 last = v;
-                lastCode = m_coder(v);
+                lastCode = scene.coder(v);
             }
             quint16 &b = best[size_t(i)];
             if (!b)
@@ -258,8 +307,9 @@ public:
         for (int k = 0; k < 256; ++k) {
             if (byColour[k].isEmpty())
                 continue;
-            painter->setPen(QPen(m_colours[k], k == NoValue ? SurveyMap::SourceSize - 1 : SurveyMap::SourceSize,
-                                 Qt::SolidLine, Qt::SquareCap));
+            painter->setPen(QPen(scene.colours[size_t(k)],
+                                 k == NoValue ? SurveyMap::SourceSize - 1 : SurveyMap::SourceSize, Qt::SolidLine,
+                                 Qt::SquareCap));
             painter->drawPoints(byColour[k].constData(), byColour[k].size());
         }
         if (outstanding.isEmpty())
@@ -278,7 +328,7 @@ public:
             int end = start + 1;
             while (end < outstanding.size() && (outstanding.at(end).first & 0xff) == colour)
                 ++end;
-            painter->setPen(QPen(m_colours[colour], SurveyMap::ProblemSize, Qt::SolidLine, Qt::RoundCap));
+            painter->setPen(QPen(scene.colours[size_t(colour)], SurveyMap::ProblemSize, Qt::SolidLine, Qt::RoundCap));
             painter->drawPoints(points.constData() + start, end - start);
             start = end;
         }
@@ -308,7 +358,14 @@ public:
     {
         QImage image;
         ViewPlot::CanvasKey key;
+        quint64 generation = 0;
+        // What the worker draws now, if anything.
+        ViewPlot::CanvasKey wantedKey;
+        quint64 wanted = 0;
+        std::unique_ptr<LatestJob> job;
     };
+    // Points of a survey above which its layers are drawn on a worker.
+    static constexpr qint64 OffThreadPoints = 500000;
     mutable Layer m_receiverLayer;
     mutable Layer m_sourceLayer;
 
@@ -318,6 +375,10 @@ public:
     QColor m_colours[256];
     QVector<QPointF> m_currentReceivers;
     int m_currentShot = -1;
+    // Bumped when what the layers show changes: the points, the sources' colours.
+    quint64 m_surveyGeneration = 1;
+    quint64 m_colourGeneration = 0;
+    bool m_offThread = false;
 };
 
 SurveyMap::SurveyMap(QWidget *parent) : ViewPlot(parent), m_item(new SurveyItem)
@@ -381,16 +442,13 @@ void SurveyMap::fitSurvey()
 
 void SurveyMap::setValues(const SurveyValues &values)
 {
-    // The range of the values that exist (a NaN fails both comparisons).
-    float lo = std::numeric_limits<float>::max(), hi = -std::numeric_limits<float>::max();
-    for (const float v : values.values) {
-        if (std::abs(v) <= std::numeric_limits<float>::max()) {
-            lo = v < lo ? v : lo;
-            hi = v > hi ? v : hi;
-        }
+    SurveyValues ranged;
+    if (!values.hasRange()) {
+        ranged.values = values.values;
+        ranged.findRange();
     }
-    if (lo > hi)
-        lo = hi = 0.0f;
+    const float lo = values.hasRange() ? values.low : ranged.low;
+    const float hi = values.hasRange() ? values.high : ranged.high;
 
     QColor *colours = m_item->m_colours;
     colours[NoValue] = QColor(120, 120, 120);
@@ -464,6 +522,11 @@ void SurveyMap::setValues(const SurveyValues &values)
     m_item->invalidateColours();
     setAxisTitle(yRight, values.title);
     replot();
+}
+
+void SurveyMap::setDrawnOffThread(bool on)
+{
+    m_item->setOffThread(on);
 }
 
 void SurveyMap::setShotDescriber(std::function<QString(int)> describe)

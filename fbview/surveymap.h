@@ -55,6 +55,9 @@ public:
     const SurveyMapData &survey() const { return m_data; }
     // One value per shot of the survey (missing ones count as none).
     void setValues(const SurveyValues &values);
+    // On screen, a survey of millions of points is drawn on a worker and
+    // shown when ready, instead of holding up the UI thread (off unless set).
+    void setDrawnOffThread(bool on);
     // Extra lines of a shot's tool tip (its ffid, its values).
     void setShotDescriber(std::function<QString(int shot)> describe);
     void setCurrentShot(int shot, const QVector<QPointF> &shotReceivers);

@@ -3,6 +3,7 @@
 #include <QtMath>
 
 #include <cmath>
+#include <limits>
 #include <cstring>
 
 SurveyMapData SurveyMapData::build(QVector<SurveyPoint> sources, QVector<SurveyPoint> receivers,
@@ -82,4 +83,20 @@ void SurveyMapData::forEachSourceNear(const QRectF &area, const std::function<vo
                 visit(m_cellShots.at(k));
         }
     }
+}
+
+void SurveyValues::findRange()
+{
+    // A NaN fails both comparisons.
+    float lo = std::numeric_limits<float>::max(), hi = -std::numeric_limits<float>::max();
+    for (const float v : values) {
+        if (std::abs(v) <= std::numeric_limits<float>::max()) {
+            lo = v < lo ? v : lo;
+            hi = v > hi ? v : hi;
+        }
+    }
+    if (lo > hi)
+        lo = hi = 0.0f;
+    low = lo;
+    high = hi;
 }

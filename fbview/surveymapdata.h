@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 
 // A point of a survey map: a source or receiver position as the FB file
 // holds it, in single precision (half the memory of a QPointF, which counts
@@ -85,6 +86,13 @@ struct SurveyValues
     Kind kind = Count;
     QString title;         // the colour bar's, with its unit
     QVector<float> values; // one per shot; NaN where a shot has none
+    // The range of the values that exist (0 to 0 when none does), once
+    // findRange() ran: a maker of millions of values runs it off the UI
+    // thread; otherwise SurveyMap::setValues() finds it.
+    float low = std::numeric_limits<float>::quiet_NaN(), high = std::numeric_limits<float>::quiet_NaN();
+
+    void findRange();
+    bool hasRange() const { return low <= high; }
 };
 
 #endif // SURVEYMAPDATA_H

@@ -141,8 +141,12 @@ void NavigationBar::showThresholds(const PickQc::Settings &settings)
 void NavigationBar::showShots(const std::shared_ptr<const QcData> &data)
 {
     const QSignalBlocker blocker(m_shotCombo);
-    m_shotList->setShots(data->report.index);
-    m_shotCombo->setMinimumContentsLength(m_shotList->longestTextLength());
+    // Both scans of millions of shots stay off the UI thread: the widest
+    // text was found as the file was judged, the old list is freed on a worker.
+    auto previous = std::make_shared<QVector<ShotIndexEntry>>();
+    m_shotList->setShots(data->report.index, previous.get());
+    m_document->letGo(std::move(previous));
+    m_shotCombo->setMinimumContentsLength(data->shotTextLength);
 }
 
 void NavigationBar::stepShot(int delta)

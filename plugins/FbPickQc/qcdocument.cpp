@@ -14,12 +14,16 @@ struct QcDocument::LetGo
     ~LetGo()
     {
         if (data)
-            document->m_letGo.run<bool>([data = std::move(data)](const LatestJob::Ticket &) { return bool(data); },
-                                        [](bool) {});
+            document->letGo(std::move(data));
     }
     QcDocument *document;
     std::shared_ptr<const QcData> data;
 };
+
+void QcDocument::letGo(std::shared_ptr<const void> held)
+{
+    m_letGo.run<bool>([held = std::move(held)](const LatestJob::Ticket &) { return bool(held); }, [](bool) {});
+}
 
 QcDocument::QcDocument(QObject *parent) : QObject(parent)
 {

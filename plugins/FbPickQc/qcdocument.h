@@ -83,6 +83,9 @@ public:
     void open(const QString &fileName);
     // Said in the message line when the load under way ends.
     void setNote(const QString &note) { m_request.note = note; }
+    // Frees on a worker what a view let go of: lists of millions of shots
+    // take a while to free.
+    void letGo(std::shared_ptr<const void> held);
     void cancel();
     bool isLoading() const { return m_state == Loading || m_state == JudgingAgain; }
     QString loadingName() const { return m_request.fileName; }

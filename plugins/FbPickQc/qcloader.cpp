@@ -2,6 +2,7 @@
 
 #include "latestjob.h"
 #include "qcmapvalues.h"
+#include "shotlistmodel.h"
 
 namespace {
 
@@ -65,6 +66,7 @@ void QcLoader::start(const QString &fileName, const PickQc::Settings &settings)
             if (ticket.cancelled())
                 return outcome;
             data->stations = StationAxis::build(data->report, progress);
+            data->shotTextLength = ShotListModel::longestTextLength(data->report.index);
             progress.reportPercent(100);
             outcome.data = std::move(data);
             return outcome;
@@ -96,6 +98,7 @@ bool QcLoader::rejudge(const std::shared_ptr<const QcData> &data, double outlier
             fresh->identity = data->identity;
             fresh->map = data->map;
             fresh->stations = data->stations;
+            fresh->shotTextLength = data->shotTextLength;
             PickQc::Report &to = fresh->report;
             if (!copyForRejudging(from, outlierMs, reciprocityMs, &to, &outcome.error, progress))
                 return outcome;

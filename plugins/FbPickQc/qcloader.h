@@ -27,7 +27,8 @@ struct QcData
     PickQc::Report report;
     std::shared_ptr<const ProblemList> problems;
     SurveyMapData map;
-    StationAxis stations; // of the survey-wide views
+    StationAxis stations;   // of the survey-wide views
+    int shotTextLength = 0; // characters of the shot list's longest text
 
     // fb_count agrees with the records the file holds.
     bool complete() const { return qint64(report.header.fb_count) == report.recordCount; }

@@ -14,6 +14,7 @@
 SurveyPanel::SurveyPanel(QcDocument *document, QWidget *parent) : QWidget(parent), m_document(document)
 {
     m_map = new SurveyMap;
+    m_map->setDrawnOffThread(true);
     m_map->setObjectName(QStringLiteral("surveyMap"));
     m_colorBy = new QComboBox;
     m_colorBy->setObjectName(QStringLiteral("mapColorBy"));

@@ -511,6 +511,49 @@ private slots:
         QVERIFY2(across >= 6, qPrintable(QStringLiteral("%1 pixels across").arg(across)));
     }
 
+    // A survey of millions of points is drawn on a worker: once it arrives
+    // the canvas is the one drawn in place, for the survey and for each
+    // colouring after it (the second of the same range, under the same
+    // colour bar, changes only the sources' colours).
+    void mapDrawnOffThreadMatches_data()
+    {
+        QTest::addColumn<QVector<int>>("shifts"); // of the counts along the line, set in turn
+        QTest::newRow("survey only") << QVector<int>();
+        QTest::newRow("counts, then the same counts moved along") << QVector<int>{0, 3};
+    }
+    void mapDrawnOffThreadMatches()
+    {
+        QFETCH(QVector<int>, shifts);
+        const QVector<SurveyPoint> sources = lineSources(600000);
+        QVector<float> values;
+        // A map drawn in place with no earlier state: what the other must show.
+        const auto expected = [&] {
+            SurveyMap map;
+            map.resize(500, 400);
+            map.show();
+            map.setSurvey(SurveyMapData::build(sources, {}));
+            if (!values.isEmpty())
+                map.setValues({SurveyValues::Count, QStringLiteral("outliers"), values});
+            return map.canvas()->grab().toImage();
+        };
+        SurveyMap map;
+        map.setDrawnOffThread(true);
+        map.resize(500, 400);
+        map.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&map));
+        map.setSurvey(SurveyMapData::build(sources, {}));
+        QImage wanted = expected();
+        QTRY_VERIFY_WITH_TIMEOUT(map.canvas()->grab().toImage() == wanted, 20000);
+        for (const int shift : shifts) {
+            values.resize(sources.size());
+            for (int k = 0; k < values.size(); ++k)
+                values[k] = float((k / 20000 + shift) % 7); // bands wider than a pixel
+            map.setValues({SurveyValues::Count, QStringLiteral("outliers"), values});
+            wanted = expected();
+            QTRY_VERIFY_WITH_TIMEOUT(map.canvas()->grab().toImage() == wanted, 20000);
+        }
+    }
+
     // The shot under the mouse is found, and its tool tip gives its number,
     // its position and what the caller says of it.
     void mapFindsAndDescribesShots()
