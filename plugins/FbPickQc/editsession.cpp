@@ -170,9 +170,7 @@ int EditSession::setTimes(const QVector<QPair<qint32, float>> &times, const QStr
     if (!m_shown || times.isEmpty())
         return 0;
     PickQc::EditPlan p = plan();
-    bool ok = true;
-    for (const auto &t : times)
-        ok = ok && p.retime(t.first, t.second, reason);
+    const bool ok = p.retime(times, reason);
     return push(text, p, ok);
 }
 
