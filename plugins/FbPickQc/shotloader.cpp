@@ -53,6 +53,8 @@ LoadedShot ShotLoader::load(const QString &fileName, const ShotIndexEntry &entry
     }
     QVector<FbRecord> records = readShotRecords(fileName, entry.firstRecord, entry.lastRecord);
     PickEditing::apply(edits, &records, entry.firstRecord);
+    // Shown, drawn and fitted in ms, as the pass judged them.
+    PickQc::timesInMilliseconds(records.data(), records.size(), settings.units);
     PickQc::ShotFit fit;
     if (loaded.picks > settings.maxJudgedPicks)
         loaded.state = LoadedShot::NotJudged;
