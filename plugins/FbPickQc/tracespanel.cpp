@@ -335,10 +335,13 @@ void TracesPanel::judgeWaveforms()
             result.data = traces;
             const QString fileName = base->fileName;
             const QVector<ShotIndexEntry> &index = base->report.index;
-            const PickQc::RecordsOf records = [fileName, index, edits](qint32 shot) {
+            const PickQc::Units units = base->report.settings.units;
+            const PickQc::RecordsOf records = [fileName, index, edits, units](qint32 shot) {
                 const ShotIndexEntry &e = index.at(shot);
                 QVector<FbRecord> r = readShotRecords(fileName, e.firstRecord, e.lastRecord);
                 PickQc::applyEdits(edits, &r, e.firstRecord);
+                // The traces' time axis is in ms, whatever the file's unit.
+                PickQc::timesInMilliseconds(r.data(), r.size(), units);
                 return r;
             };
             auto judged = std::make_shared<QcData>(*base);
