@@ -92,6 +92,7 @@ void ShotLoader::requestPartner(const QString &fileName, const ShotIndexEntry &e
                 return picks;
             QVector<FbRecord> records = readShotRecords(fileName, entry.firstRecord, entry.lastRecord);
             PickEditing::apply(edits, &records, entry.firstRecord);
+            PickQc::timesInMilliseconds(records.data(), records.size(), settings.units);
             if (ticket.cancelled())
                 return picks;
             const PickQc::ShotFit fit = PickQc::fitShot(records, settings);
