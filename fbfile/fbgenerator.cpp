@@ -362,29 +362,36 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
 {
     records.resize(o.channels);
     Random random(o.seed ^ (static_cast<quint64>(shot) + 1) * 0x9E3779B97F4A7C15ULL);
+    // A repeated shot stands where the shot it repeats stood: the position's
+    // draws come from that shot's stream, the picks' from its own.
+    int placed = shot;
+    for (const FfidRepeat &repeat : o.repeatedPosition)
+        placed = repeat.shot == shot ? repeat.source : placed;
+    Random placedRandom(o.seed ^ (static_cast<quint64>(placed) + 1) * 0x9E3779B97F4A7C15ULL);
+    Random &where = placed == shot ? random : placedRandom;
     // The draws of the line options, in a stream of their own and in the
     // same order whatever the options: the default draws above stay put.
     Random extra((o.seed + 0x632BE59BD9B4E019ULL) ^ (static_cast<quint64>(shot) + 1) * 0xD6E8FEB86659FD93ULL);
     const double delay = o.triggerDelayMs + extra.uniform() * o.sourceDelayMs;
 
-    const int source = shot * o.shotInterval;
+    const int source = placed * o.shotInterval;
     const double half = o.sourceBetweenStations ? 0.5 : 0.0;
     // Split spread around the source, end-on where the line ends; or all
     // receivers ahead of the source.
     const int first = o.spread == Spread::EndOn ? source + (o.sourceBetweenStations ? 1 : 0)
                                                 : qBound(0, source - o.channels / 2, line.stations() - o.channels);
-    const qint32 depth = 9 + static_cast<qint32>(random.next() % 7);
+    const qint32 depth = 9 + static_cast<qint32>(where.next() % 7);
     const int next = qMin(source + 1, line.stations() - 1);
     const double at = o.sourceBetweenStations ? 0.5 : 0.0;
-    const float sourceX = static_cast<float>((1.0 - at) * line.x(source) + at * line.x(next) + random.jitter(1.0));
-    const float sourceY = static_cast<float>((1.0 - at) * line.y(source) + at * line.y(next) + random.jitter(1.0));
+    const float sourceX = static_cast<float>((1.0 - at) * line.x(source) + at * line.x(next) + where.jitter(1.0));
+    const float sourceY = static_cast<float>((1.0 - at) * line.y(source) + at * line.y(next) + where.jitter(1.0));
     const qint32 sourceElevation =
         o.sourceBetweenStations ? (line.elevation(source) + line.elevation(next)) / 2 : line.elevation(source);
     // Off the line: a stream of its own, drawn only then, so that files
     // on the line keep their bytes.
     double crossline = 0.0;
     if (o.sourceCrosslineMax > 0.0) {
-        Random off((o.seed + 0x9FB21C651E98DF25ULL) ^ (static_cast<quint64>(shot) + 1) * 0xC2B2AE3D27D4EB4FULL);
+        Random off((o.seed + 0x9FB21C651E98DF25ULL) ^ (static_cast<quint64>(placed) + 1) * 0xC2B2AE3D27D4EB4FULL);
         crossline = o.sourceCrosslineMin + off.uniform() * (o.sourceCrosslineMax - o.sourceCrosslineMin);
     }
     // Metres to the file's coordinate unit, and to its integer fields' unit.
@@ -653,6 +660,14 @@ QString validate(const Options &o)
             return QStringLiteral("--repeat-ffid: shots %1 and %2 are less than 2 apart")
                 .arg(repeat.source + 1)
                 .arg(repeat.shot + 1);
+    }
+    for (const FfidRepeat &repeat : o.repeatedPosition) {
+        if (repeat.source < 0 || repeat.source >= o.shots || repeat.shot < 0 || repeat.shot >= o.shots ||
+            repeat.source == repeat.shot)
+            return QStringLiteral("--repeat-position: shots %1 and %2 must be two shots in 1..%3")
+                .arg(repeat.source + 1)
+                .arg(repeat.shot + 1)
+                .arg(o.shots);
     }
     const QString pickFaults = validatePickFaults(o);
     if (!pickFaults.isEmpty())

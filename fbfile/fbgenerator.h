@@ -124,6 +124,10 @@ struct Options
     // Shots that carry another shot's ffid again; the two rows are at least
     // 2 apart, or they would make one longer run instead.
     QVector<FfidRepeat> repeatedFfid;
+    // Shots fired again from another shot's source position (the same
+    // spread), each with its own ffid, noise and source delay: a repeated
+    // shot, as crews do when a record is bad.
+    QVector<FfidRepeat> repeatedPosition;
     // Bytes cut off the end once the file is written; fb_count still
     // declares the full count.
     qint64 truncateBytes = 0;

@@ -264,6 +264,28 @@ bool EditPlan::retime(qint32 record, float ms, const QString &reason)
     });
 }
 
+bool EditPlan::retime(const QVector<QPair<qint32, float>> &times, const QString &reason)
+{
+    QHash<qint32, float> last;
+    last.reserve(times.size());
+    QVector<qint32> records;
+    records.reserve(times.size());
+    for (const auto &t : times) {
+        last.insert(t.first, t.second);
+        records.append(t.first);
+    }
+    const Why why{0.0f, (m_keep & Words) ? text(reason) : 0, false};
+    return read(sortedUnique(records), [&](qint32 record, const FbRecord &file) {
+        const float ms = last.value(record);
+        PickEdit e = current(record, file);
+        e.timeEdited = true;
+        e.time = ms;
+        e.timeReason = reason;
+        change(record, file, e);
+        word(FbEdit::time(record, ms), why);
+    });
+}
+
 bool EditPlan::shiftShot(int shot, double ms, const QString &reason)
 {
     if (shot < 0 || shot >= m_index.size())

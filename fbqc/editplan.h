@@ -79,7 +79,7 @@ constexpr qint32 RestoredStatus = 1;
 //   use; a pick already rejected is left;
 // - restore puts back the file's status of a pick the edits rejected, and
 //   RestoredStatus on one the file itself rejected;
-// - retime sets one pick's time;
+// - retime sets a pick's time;
 // - a shot shift adds to the time of every pick of the shot but the traces
 //   nobody picked (a time of 0 or less away from the source) and times
 //   that are no number, which keep theirs (keptTimes() counts them);
@@ -130,6 +130,10 @@ public:
     bool reject(const QVector<qint32> &records, const QString &reason);
     bool restore(const QVector<qint32> &records, const QString &reason);
     bool retime(qint32 record, float ms, const QString &reason);
+    // Many picks' times in one pass over the file, neighbouring records read
+    // together: as retime() of each in turn (a record given twice takes its
+    // last time), but the changes listed in record order.
+    bool retime(const QVector<QPair<qint32, float>> &times, const QString &reason);
     bool shiftShot(int shot, double ms, const QString &reason);
     bool fixTiming(const Report &report);
     // outliers: Outlier findings of the file (record, residual).

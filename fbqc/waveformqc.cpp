@@ -55,14 +55,11 @@ Finding findingOf(Kind kind, qint32 shot, const ShotIndexEntry &entry, const QVe
     return f;
 }
 
-// dataShot is the shot found by keys; by position the shot's first record
-// finds it here, where the records are at hand.
+// dataShot is the data-set shot paired with this one, or -1.
 void judgeShot(qint32 shot, const ShotIndexEntry &entry, const QVector<FbRecord> &records, int dataShot,
                const TraceDataSet &data, const WaveformQcSettings &settings, ShotResult *out)
 {
     out->picks = records.size();
-    if (settings.match.by == TraceMatchSettings::By::Position)
-        dataShot = records.isEmpty() ? -1 : traceShotOf(data, records.first(), settings.match);
     if (dataShot < 0) {
         out->withoutTraces = true;
         return;
@@ -212,17 +209,8 @@ bool WaveformJudge::run(const QVector<ShotIndexEntry> &index, const RecordsOf &r
         m_error = QCoreApplication::translate("PickQc::WaveformJudge", "The position tolerance must be positive.");
         return false;
     }
-    // By keys the n-th FB shot of an ffid goes to the n-th data-set shot of it.
-    QHash<qint32, QVector<int>> dataShots;
-    for (int s = 0; s < data.shotCount(); ++s)
-        dataShots[data.shots().at(s).ffid].append(s);
-    QHash<qint32, int> seen;
-    std::vector<int> dataShotOf(size_t(index.size()), -1);
-    for (int k = 0; k < index.size(); ++k) {
-        const qint32 ffid = index.at(k).ffid;
-        const int n = seen[ffid]++;
-        dataShotOf[size_t(k)] = dataShots.value(ffid).value(n, -1);
-    }
+    TraceShotPairing pairing(data, m_settings.match);
+    const bool byPosition = m_settings.match.by == TraceMatchSettings::By::Position;
 
     const int threads = m_settings.threads > 0 ? m_settings.threads : std::max(1, QThread::idealThreadCount());
     WorkerPool pool(threads);
@@ -233,11 +221,28 @@ bool WaveformJudge::run(const QVector<ShotIndexEntry> &index, const RecordsOf &r
     for (int first = 0; first < index.size(); first += batch) {
         const int count = std::min(batch, int(index.size()) - first);
         std::vector<ShotResult> results(static_cast<size_t>(count));
+        std::vector<QVector<FbRecord>> held(static_cast<size_t>(count));
+        WorkerPool::Task read(size_t(count), [&](size_t k) {
+            if (!progress.cancelled())
+                held[k] = records(first + int(k));
+        });
+        pool.post(&read);
+        pool.wait(&read);
+        // Paired in file order, where the shots before are known: a shot
+        // repeated at a position or an ffid takes the next data-set shot.
+        std::vector<int> dataShotOf(static_cast<size_t>(count), -1);
+        for (int k = 0; k < count; ++k) {
+            FbRecord firstRecord = held[size_t(k)].isEmpty() ? FbRecord() : held[size_t(k)].first();
+            firstRecord.ffid = index.at(first + k).ffid;
+            if (!byPosition || !held[size_t(k)].isEmpty())
+                dataShotOf[size_t(k)] = pairing.next(firstRecord);
+        }
         WorkerPool::Task task(size_t(count), [&](size_t k) {
             const qint32 shot = first + int(k);
             if (progress.cancelled())
                 return;
-            judgeShot(shot, index.at(shot), records(shot), dataShotOf[size_t(shot)], data, m_settings, &results[k]);
+            judgeShot(shot, index.at(shot), held[k], dataShotOf[k], data, m_settings, &results[k]);
+            held[k] = QVector<FbRecord>();
         });
         pool.post(&task);
         pool.wait(&task);

@@ -15,10 +15,10 @@
 class TraceDataSet;
 
 // The picks of an FB file judged against the traces they were read from:
-// each shot's records matched to its traces as settings.match says (by
-// keys the shot whose ffid is the FB shot's, the n-th FB shot of an ffid
-// taking the n-th such shot of the data set; by position the shot
-// traceShotOf() gives, so renumbered ffids find the same traces), the
+// each shot's records matched to its traces as settings.match says (the
+// data-set shot TraceShotPairing gives: by keys the n-th FB shot of an ffid
+// takes the n-th such shot of the data set, by position the n-th FB shot
+// from a source position the n-th shot fired there), the
 // matched picks checked by PickQc::checkWaveforms(), and the
 // findings appended to a report as off-onset picks, cycle-skip runs and
 // first breaks too weak to judge. Beside the findings it measures whether

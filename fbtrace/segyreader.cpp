@@ -13,6 +13,26 @@
 
 namespace {
 
+// n samples of type T (native order) as floats; those that are no finite
+// number read as 0 and are counted. The format is chosen once a trace, not
+// once a sample.
+template<typename T>
+int toSamples(const char *raw, int n, float *out)
+{
+    int replaced = 0;
+    for (int i = 0; i < n; ++i) {
+        T x;
+        std::memcpy(&x, raw + sizeof(T) * size_t(i), sizeof(T));
+        float v = float(x);
+        if (!std::isfinite(v)) {
+            v = 0;
+            ++replaced;
+        }
+        out[i] = v;
+    }
+    return replaced;
+}
+
 constexpr int TextBytes = SEGY_TEXT_HEADER_SIZE;
 constexpr int HeadBytes = SEGY_TEXT_HEADER_SIZE + SEGY_BINARY_HEADER_SIZE;
 constexpr int TraceHeaderBytes = SEGY_TRACE_HEADER_SIZE;
@@ -341,35 +361,21 @@ bool SegyReader::readShot(const TraceShot &shot, ShotGather *g, QString *error) 
             return fail(QStringLiteral("cannot read the samples of trace %1").arg(trace + 1));
         float *out = g->trace(t);
         // IBM words past the float range come out infinite, and an IEEE
-        // file may hold NaN: both read as 0 below.
+        // file may hold NaN: both read as 0.
         segy_to_native(m_format, m_samples, raw);
-        for (int i = 0; i < m_samples; ++i) {
-            float v = 0;
-            switch (m_format) {
-            case SEGY_SIGNED_INTEGER_4_BYTE: {
-                qint32 x;
-                std::memcpy(&x, raw + 4 * i, 4);
-                v = float(x);
-                break;
-            }
-            case SEGY_SIGNED_SHORT_2_BYTE: {
-                qint16 x;
-                std::memcpy(&x, raw + 2 * i, 2);
-                v = x;
-                break;
-            }
-            case SEGY_SIGNED_CHAR_1_BYTE:
-                v = qint8(raw[i]);
-                break;
-            default:
-                std::memcpy(&v, raw + 4 * i, 4);
-                break;
-            }
-            if (!std::isfinite(v)) {
-                v = 0;
-                ++g->replacedSamples;
-            }
-            out[i] = v;
+        switch (m_format) {
+        case SEGY_SIGNED_INTEGER_4_BYTE:
+            g->replacedSamples += toSamples<qint32>(raw, m_samples, out);
+            break;
+        case SEGY_SIGNED_SHORT_2_BYTE:
+            g->replacedSamples += toSamples<qint16>(raw, m_samples, out);
+            break;
+        case SEGY_SIGNED_CHAR_1_BYTE:
+            g->replacedSamples += toSamples<qint8>(raw, m_samples, out);
+            break;
+        default:
+            g->replacedSamples += toSamples<float>(raw, m_samples, out);
+            break;
         }
     }
     return true;

@@ -1,10 +1,12 @@
 #include "tracematch.h"
 
+#include "fbblockreader.h"
 #include "shotindex.h"
 #include "shotrecords.h"
 
 #include <QHash>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -29,9 +31,10 @@ public:
         m_cells.insert(cellKey(cell(sx), cell(sy), cell(rx), cell(ry)), item);
     }
 
-    // The first item (lowest number) within the tolerance of both ends,
-    // or -1. position(item, xyxy) gives an item's coordinates.
-    int find(double sx, double sy, double rx, double ry, const std::function<void(int, double *)> &position) const
+    // The first item (lowest number) in [from, to) within the tolerance of
+    // both ends, or -1. position(item, xyxy) gives an item's coordinates.
+    int find(double sx, double sy, double rx, double ry, const std::function<void(int, double *)> &position,
+             qint64 from = 0, qint64 to = std::numeric_limits<int>::max()) const
     {
         const qint64 c[4] = {cell(sx), cell(sy), cell(rx), cell(ry)};
         int best = -1;
@@ -39,6 +42,8 @@ public:
         for (int n = 0; n < 81; ++n) {
             const qint64 k = cellKey(c[0] + n % 3 - 1, c[1] + n / 3 % 3 - 1, c[2] + n / 9 % 3 - 1, c[3] + n / 27 - 1);
             for (auto it = m_cells.constFind(k); it != m_cells.cend() && it.key() == k; ++it) {
+                if (it.value() < from || it.value() >= to)
+                    continue;
                 position(it.value(), p);
                 if (std::hypot(p[0] - sx, p[1] - sy) <= m_tolerance &&
                     std::hypot(p[2] - rx, p[3] - ry) <= m_tolerance && (best < 0 || it.value() < best))
@@ -113,12 +118,18 @@ bool TraceMatcher::match(const TraceDataSet &data, const QString &fbFile, TraceM
     };
 
     QVector<bool> used(keys.size(), false);
+    // By position a shot's picks look only among the traces of the data-set
+    // shot paired with it, so a repeated shot finds its own traces.
+    TraceShotPairing pairing(data, m_settings);
     for (int s = 0; s < shots.size(); ++s) {
         if (!progress.report(s, shots.size())) {
             m_error = QStringLiteral("cancelled");
             return false;
         }
         const QVector<FbRecord> records = readShotRecords(fbFile, shots[s].firstRecord, shots[s].lastRecord);
+        const int dataShot = byPosition && !records.isEmpty() ? pairing.next(records.first()) : -1;
+        const qint64 from = dataShot < 0 ? 0 : data.shots().at(dataShot).firstTrace;
+        const qint64 to = dataShot < 0 ? 0 : from + data.shots().at(dataShot).traceCount;
         for (int i = 0; i < records.size(); ++i) {
             const FbRecord &rec = records[i];
             r->pickFfidMin = r->picks == 0 ? rec.ffid : qMin(r->pickFfidMin, rec.ffid);
@@ -126,7 +137,7 @@ bool TraceMatcher::match(const TraceDataSet &data, const QString &fbFile, TraceM
             ++r->picks;
             int t = -1;
             if (byPosition) {
-                t = grid.find(rec.source_x, rec.source_y, rec.group_x, rec.group_y, position);
+                t = grid.find(rec.source_x, rec.source_y, rec.group_x, rec.group_y, position, from, to);
             } else {
                 const auto it = byKey.find(keyOf(rec.ffid, rec.channel));
                 if (it != byKey.end()) {
@@ -184,16 +195,79 @@ QVector<int> matchRecordsToGather(const QVector<FbRecord> &records, const ShotGa
     return result;
 }
 
-int traceShotOf(const TraceDataSet &data, const FbRecord &first, const TraceMatchSettings &settings)
+TraceShotPairing::TraceShotPairing(const TraceDataSet &data, const TraceMatchSettings &settings) : m_settings(settings)
 {
-    if (settings.by == TraceMatchSettings::By::Keys)
-        return data.shotOfFfid(first.ffid);
     const QVector<TraceKey> &keys = data.traceKeys();
     const QVector<TraceShot> &shots = data.shots();
+    if (m_settings.by == TraceMatchSettings::By::Keys) {
+        for (int s = 0; s < shots.size(); ++s)
+            m_shotsOfFfid[shots.at(s).ffid].append(s);
+        return;
+    }
+    if (!(m_settings.toleranceM > 0))
+        return;
+    m_dataSources.reserve(shots.size());
     for (int s = 0; s < shots.size(); ++s) {
         const TraceKey &k = keys.at(int(shots.at(s).firstTrace));
-        if (std::hypot(k.sourceX - first.source_x, k.sourceY - first.source_y) <= settings.toleranceM)
-            return s;
+        m_dataSources.append({k.sourceX, k.sourceY});
+        m_dataGrid[cellOf(k.sourceX, k.sourceY)].append(s);
     }
-    return -1;
+}
+
+quint64 TraceShotPairing::cellOf(double x, double y, int dx, int dy) const
+{
+    auto cell = [this](double v, int d) {
+        const double c = std::floor(v / m_settings.toleranceM);
+        return quint32(qint32((std::isfinite(c) ? qBound(-1e9, c, 1e9) : 0.0) + d));
+    };
+    return (quint64(cell(x, dx)) << 32) | cell(y, dy);
+}
+
+QVector<int> TraceShotPairing::near(const Grid &grid, const QVector<Source> &sources, double x, double y) const
+{
+    QVector<int> found;
+    for (int n = 0; n < 9; ++n) {
+        for (int item : grid.value(cellOf(x, y, n % 3 - 1, n / 3 - 1))) {
+            if (std::hypot(sources.at(item).x - x, sources.at(item).y - y) <= m_settings.toleranceM)
+                found.append(item);
+        }
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+int TraceShotPairing::next(const FbRecord &first)
+{
+    if (m_settings.by == TraceMatchSettings::By::Keys) {
+        const int n = m_seenFfid[first.ffid]++;
+        return m_shotsOfFfid.value(first.ffid).value(n, -1);
+    }
+    if (!(m_settings.toleranceM > 0))
+        return -1;
+    const double x = first.source_x, y = first.source_y;
+    const int n = near(m_fbGrid, m_fbSources, x, y).size();
+    m_fbGrid[cellOf(x, y)].append(m_fbSources.size());
+    m_fbSources.append({x, y});
+    return near(m_dataGrid, m_dataSources, x, y).value(n, -1);
+}
+
+QVector<int> traceShotsOf(const TraceDataSet &data, const QString &fbFile, const QVector<ShotIndexEntry> &index,
+                          const TraceMatchSettings &settings)
+{
+    QVector<int> result(index.size(), -1);
+    TraceShotPairing pairing(data, settings);
+    FbInputFile input;
+    const bool open = input.open(fbFile);
+    char bytes[FbLayout::RecordSize];
+    for (int s = 0; s < index.size(); ++s) {
+        // The first record stands for its shot; one that cannot be read
+        // pairs as zeros, as shot records that cannot be read do.
+        std::fill(std::begin(bytes), std::end(bytes), 0);
+        if (open && input.file().seek(FbLayout::recordPosition(index.at(s).firstRecord)))
+            input.file().read(bytes, FbLayout::RecordSize);
+        FbRecord first = FbLayout::decodeRecord(bytes);
+        first.ffid = index.at(s).ffid;
+        result[s] = pairing.next(first);
+    }
+    return result;
 }

@@ -4,8 +4,10 @@
 #include "fblayout.h"
 #include "progress.h"
 #include "shotgather.h"
+#include "shotindex.h"
 #include "tracedataset.h"
 
+#include <QHash>
 #include <QString>
 #include <QVector>
 
@@ -16,7 +18,8 @@
 // the nearest candidate. Where several traces share a key, the picks of
 // that key take them in order (a field record number used for two shots
 // pairs the first shot's picks with the first shot's traces); where
-// several share a position, a pick takes the first in data-set order.
+// several share a position, a pick looks among the traces of the data-set
+// shot its FB shot is paired with (TraceShotPairing) and takes the first.
 struct TraceMatchSettings
 {
     enum class By { Keys, Position };
@@ -67,11 +70,43 @@ private:
     QString m_error;
 };
 
-// The data set's shot that holds an FB shot's traces, or -1: by keys the
-// first shot of its ffid; by position the first shot whose source lies
-// within the tolerance of the FB shot's (its first record's) source.
-int traceShotOf(const TraceDataSet &data, const FbRecord &first,
-                const TraceMatchSettings &settings = TraceMatchSettings());
+// Pairs FB shots with the data set's shots, the FB shots taken one at a
+// time in file order. By keys the n-th FB shot of an ffid takes the n-th
+// data-set shot of that ffid; by position the n-th FB shot fired from a
+// source position (sources within the tolerance) takes the n-th data-set
+// shot fired there, so a shot repeated at one position is judged against
+// its own traces. -1 where the data set has no such shot.
+//   TraceShotPairing pairing(data, settings);
+//   for (each FB shot, in file order) int s = pairing.next(firstRecordOfTheShot);
+// A non-positive tolerance pairs nothing by position.
+class TraceShotPairing
+{
+public:
+    explicit TraceShotPairing(const TraceDataSet &data, const TraceMatchSettings &settings = TraceMatchSettings());
+    int next(const FbRecord &first);
+
+private:
+    struct Source
+    {
+        double x = 0, y = 0;
+    };
+    using Grid = QHash<quint64, QVector<int>>;
+    // The items of sources within the tolerance of (x, y), in order, found
+    // in the 3 x 3 cells of a grid of the tolerance's size around it.
+    QVector<int> near(const Grid &grid, const QVector<Source> &sources, double x, double y) const;
+    quint64 cellOf(double x, double y, int dx = 0, int dy = 0) const;
+
+    TraceMatchSettings m_settings;
+    QHash<qint32, int> m_seenFfid;
+    QHash<qint32, QVector<int>> m_shotsOfFfid;
+    QVector<Source> m_dataSources, m_fbSources;
+    Grid m_dataGrid, m_fbGrid;
+};
+
+// The data-set shot of every shot of an FB file's index, by
+// TraceShotPairing (one record read a shot, the file opened once).
+QVector<int> traceShotsOf(const TraceDataSet &data, const QString &fbFile, const QVector<ShotIndexEntry> &index,
+                          const TraceMatchSettings &settings = TraceMatchSettings());
 
 // The trace of a gather each record of one shot goes to, by the same
 // rules: result[i] is a trace position in gather, or -1.

@@ -90,6 +90,7 @@ QVector<FbRecord> EditSession::records(int shot) const
     const ShotIndexEntry &e = m_shown->report.index.at(shot);
     QVector<FbRecord> records = readShotRecords(m_shown->fileName, e.firstRecord, e.lastRecord);
     PickQc::applyEdits(m_edits, &records, e.firstRecord);
+    PickQc::timesInMilliseconds(records.data(), records.size(), m_shown->report.settings.units);
     return records;
 }
 
@@ -99,7 +100,15 @@ PickQc::EditPlan EditSession::plan() const
                           m_shown ? m_shown->report.index : QVector<ShotIndexEntry>(), m_edits,
                           PickQc::EditPlan::Picks);
     plan.setRejectStatus(m_rejectStatus);
+    if (m_shown)
+        plan.setSecondsPerTime(m_shown->report.settings.units.secondsPerTime);
     return plan;
+}
+
+float EditSession::storedTime(float ms) const
+{
+    const double secondsPerTime = m_shown ? m_shown->report.settings.units.secondsPerTime : 0.001;
+    return secondsPerTime == 0.001 ? ms : float(double(ms) * 0.001 / secondsPerTime);
 }
 
 int EditSession::push(const QString &text, const PickQc::EditPlan &plan, bool planned)
@@ -155,7 +164,7 @@ bool EditSession::setTime(qint32 record, float ms)
     if (!m_shown)
         return false;
     PickQc::EditPlan p = plan();
-    const bool ok = p.retime(record, ms, QStringLiteral("typed in the QC window"));
+    const bool ok = p.retime(record, storedTime(ms), QStringLiteral("typed in the QC window"));
     const PickChange c = p.changes().value(0);
     return push(tr("fb_time of record %1 (ffid %2, channel %3): %4 ms")
                     .arg(qint64(record) + 1)
@@ -169,10 +178,11 @@ int EditSession::setTimes(const QVector<QPair<qint32, float>> &times, const QStr
 {
     if (!m_shown || times.isEmpty())
         return 0;
+    QVector<QPair<qint32, float>> stored = times;
+    for (auto &t : stored)
+        t.second = storedTime(t.second);
     PickQc::EditPlan p = plan();
-    bool ok = true;
-    for (const auto &t : times)
-        ok = ok && p.retime(t.first, t.second, reason);
+    const bool ok = p.retime(stored, reason);
     return push(text, p, ok);
 }
 

@@ -29,7 +29,9 @@
 // and RestoredStatus on one the file itself rejected. A shift adds to the
 // time of every pick of a shot but the traces nobody picked (a time of 0 or
 // less away from the source, or no number), which keep theirs. A time equal
-// to the file's, a status equal to the file's, is no edit.
+// to the file's, a status equal to the file's, is no edit. Times and shifts
+// are given in ms and stored in the file's time unit (the shown verdicts'
+// settings).
 //
 // Judging: after every change (an action, undo, redo) picksChanged() names
 // the shots whose records changed at once; then a PickQc::QcSession over
@@ -99,7 +101,8 @@ public:
 
     // The shot (0-based) that holds record, or -1.
     int shotOf(qint32 record) const;
-    // The records of shot as the edits leave them (read from the file).
+    // The records of shot as the edits leave them (read from the file),
+    // times in ms.
     QVector<FbRecord> records(int shot) const;
 
     int rejectPicks(const QVector<qint32> &records);
@@ -150,6 +153,8 @@ private:
     void applyEdits(const PickEdits &edits, const QVector<qint32> &shots);
     // A plan over the edits as they stand.
     PickQc::EditPlan plan() const;
+    // A time in ms as fb_time stores it.
+    float storedTime(float ms) const;
     // Pushes one command for the picks the plan changed; returns how many.
     // With planned false, says why the plan failed and pushes nothing.
     int push(const QString &text, const PickQc::EditPlan &plan, bool planned);

@@ -6,6 +6,7 @@
 #include "qccsv.h"
 #include "qcdocument.h"
 #include "shotpanel.h"
+#include "sgtconverter.h"
 #include "shotplot.h"
 #include "surveymap.h"
 #include "surveypanel.h"
@@ -15,6 +16,7 @@
 #include <sorvbaseutil.h>
 #include <sorvprojectmanager.h>
 
+#include <QActionGroup>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
@@ -25,6 +27,7 @@
 const char *const QcActions::TracesKey = "tracesPath";
 const char *const QcActions::FirstSampleKey = "tracesFirstSampleMs";
 const char *const QcActions::TracesReadingKey = "tracesReading";
+const char *const QcActions::TimeUnitKey = "timeUnit";
 
 namespace {
 
@@ -48,6 +51,7 @@ QcActions::QcActions(FbPickQcWindow *window, QcDocument *document, ShotPanel *sh
     open->setShortcut(QKeySequence::Open);
     QAction *openTraces = fileMenu->addAction(tr("Open &Traces..."), this, &QcActions::openTracesDialog);
     openTraces->setObjectName(QStringLiteral("actionOpenTraces"));
+    addTimeUnitMenu(fileMenu);
     fileMenu->addSeparator();
     m_exportActions << fileMenu->addAction(tr("Export &Plot..."), this, [this] {
         exportDialog(m_shot->plot(), tr("Export Plot"), QStringLiteral("shot-%1").arg(m_document->currentShot() + 1));
@@ -59,6 +63,34 @@ QcActions::QcActions(FbPickQcWindow *window, QcDocument *document, ShotPanel *sh
     editor->addFileActions(fileMenu, closeAction);
     m_menuBar->addMenu(editor->createEditMenu(m_menuBar));
     updateActions();
+}
+
+// What fb_time is stored in, kept per project: a file in seconds is read,
+// judged and edited in ms like any other.
+void QcActions::addTimeUnitMenu(QMenu *fileMenu)
+{
+    QMenu *menu = fileMenu->addMenu(tr("fb_time &Unit"));
+    auto *units = new QActionGroup(menu);
+    units->setObjectName(QStringLiteral("timeUnit"));
+    QString kept = SorvBaseUtil::projectValue(FbPickQcWindow::projectKey(TimeUnitKey)).toString();
+    double seconds = 0.001;
+    if (!SgtConverter::timeUnit(kept, &seconds))
+        kept = QStringLiteral("ms");
+    for (const QString &name : SgtConverter::timeUnitNames()) {
+        QAction *action = menu->addAction(name);
+        action->setCheckable(true);
+        action->setChecked(name == kept);
+        action->setData(name);
+        units->addAction(action);
+    }
+    m_document->setTimeUnit(seconds);
+    connect(units, &QActionGroup::triggered, this, [this](QAction *action) {
+        double chosen = 0.001;
+        if (!SgtConverter::timeUnit(action->data().toString(), &chosen))
+            return;
+        SorvBaseUtil::setProjectValue(FbPickQcWindow::projectKey(TimeUnitKey), action->data());
+        m_document->setTimeUnit(chosen);
+    });
 }
 
 void QcActions::updateActions()

@@ -7,6 +7,7 @@
 class FbPickQcWindow;
 class PickEditor;
 class QAction;
+class QMenu;
 class QMenuBar;
 class QwtPlot;
 class QcDocument;
@@ -36,6 +37,7 @@ public:
     static const char *const FirstSampleKey;
     // How they are read and matched (TracesSource's map).
     static const char *const TracesReadingKey;
+    static const char *const TimeUnitKey; // fb_time's unit: ms, s or us
 
     QcActions(FbPickQcWindow *window, QcDocument *document, ShotPanel *shot, SurveyPanel *survey, TracesPanel *traces,
               PickEditor *editor);
@@ -53,6 +55,7 @@ signals:
 private:
     // Asks for shot records to show under the picks.
     void openTracesDialog();
+    void addTimeUnitMenu(QMenu *fileMenu);
     // The traces the project keeps, with how they are read and matched.
     TracesSource keptTraces() const;
     void exportDialog(QwtPlot *plot, const QString &title, const QString &what);

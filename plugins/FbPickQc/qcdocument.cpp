@@ -116,6 +116,24 @@ void QcDocument::cancel()
     emit loadFinished(false);
 }
 
+void QcDocument::setTimeUnit(double secondsPerTime)
+{
+    if (!(secondsPerTime > 0) || secondsPerTime == m_settings.units.secondsPerTime)
+        return;
+    m_settings.units.secondsPerTime = secondsPerTime;
+    if (m_state == Loading) {
+        start(m_request);
+        return;
+    }
+    if (!m_data)
+        return;
+    // Every time the pass kept is in the old unit: read the file again.
+    Request request;
+    request.fileName = m_data->fileName;
+    request.keepEdits = true;
+    start(request);
+}
+
 void QcDocument::setThresholds(double outlierMs, double reciprocityMs)
 {
     m_settings.outlierMs = outlierMs;

@@ -50,6 +50,10 @@ struct QcTarget
 // again fails or is cancelled, thresholdsShown() gives back those of the
 // verdicts shown.
 //
+// Time unit: setTimeUnit() says what fb_time is stored in; the file is then
+// read and judged again (edits kept), and every time the window shows,
+// draws or takes is in ms whatever the file's unit.
+//
 // Usage:
 //   QcDocument doc;
 //   doc.setSession(editor->session());
@@ -92,6 +96,7 @@ public:
 
     const PickQc::Settings &settings() const { return m_settings; }
     void setThresholds(double outlierMs, double reciprocityMs);
+    void setTimeUnit(double secondsPerTime);
 
     const std::shared_ptr<const QcData> &data() const { return m_data; }
     int shotCount() const { return m_data ? m_data->report.index.size() : 0; }

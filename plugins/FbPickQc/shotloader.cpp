@@ -53,6 +53,8 @@ LoadedShot ShotLoader::load(const QString &fileName, const ShotIndexEntry &entry
     }
     QVector<FbRecord> records = readShotRecords(fileName, entry.firstRecord, entry.lastRecord);
     PickEditing::apply(edits, &records, entry.firstRecord);
+    // Shown, drawn and fitted in ms, as the pass judged them.
+    PickQc::timesInMilliseconds(records.data(), records.size(), settings.units);
     PickQc::ShotFit fit;
     if (loaded.picks > settings.maxJudgedPicks)
         loaded.state = LoadedShot::NotJudged;
@@ -90,6 +92,7 @@ void ShotLoader::requestPartner(const QString &fileName, const ShotIndexEntry &e
                 return picks;
             QVector<FbRecord> records = readShotRecords(fileName, entry.firstRecord, entry.lastRecord);
             PickEditing::apply(edits, &records, entry.firstRecord);
+            PickQc::timesInMilliseconds(records.data(), records.size(), settings.units);
             if (ticket.cancelled())
                 return picks;
             const PickQc::ShotFit fit = PickQc::fitShot(records, settings);

@@ -173,6 +173,7 @@ void TraceFiller::pickFile()
         [=](const LatestJob::Ticket &ticket) {
             auto total = std::make_shared<TraceFill>();
             const Progress progress = ticket.progress();
+            const QVector<int> traceShots = traceShotsOf(*traces, fileName, index, match);
             WorkerPool pool(threads);
             const int batch = threads * ShotsPerThread;
             for (int first = 0; first < index.size(); first += batch) {
@@ -186,7 +187,7 @@ void TraceFiller::pickFile()
                     PickQc::applyEdits(edits, &records, e.firstRecord);
                     if (!std::any_of(records.cbegin(), records.cend(), FbPicks::isUnpicked))
                         return;
-                    const int shot = records.isEmpty() ? -1 : traceShotOf(*traces, records.first(), match);
+                    const int shot = traceShots.value(first + int(k), -1);
                     ShotGather gather;
                     QString error;
                     if (shot < 0 || !traces->readShot(shot, &gather, &error)) {

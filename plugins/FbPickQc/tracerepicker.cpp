@@ -114,11 +114,12 @@ GatherView *TraceRepicker::view() const
     return m_panel->view();
 }
 
-void TraceRepicker::setDataSet(std::shared_ptr<const TraceDataSet> data)
+void TraceRepicker::setDataSet(std::shared_ptr<const TraceDataSet> data, const TraceMatchSettings &match)
 {
     m_job->cancel();
     m_progressRow->hide();
     m_data = std::move(data);
+    m_match = match;
     m_suggested.clear();
     clearShot();
 }
@@ -201,17 +202,19 @@ void TraceRepicker::suggestForFile()
     const PickQc::Settings settings = data->report.settings;
     const PickEdits edits = m_document->session() ? m_document->session()->edits() : PickEdits();
     const PickQc::SnapSettings snap = view()->snap();
+    const TraceMatchSettings match = m_match;
     m_progress->setValue(0);
     m_progressRow->show();
     m_job->run<FileSuggestions>(
         [=](const LatestJob::Ticket &ticket) {
             FileSuggestions result;
             const Progress progress = ticket.progress();
+            const QVector<int> traceShots = traceShotsOf(*traces, fileName, index, match);
             for (int shot = 0; shot < index.size(); ++shot) {
                 if (!progress.report(shot, index.size()))
                     break;
                 const ShotIndexEntry &entry = index.at(shot);
-                const int traceShot = traces->shotOfFfid(entry.ffid);
+                const int traceShot = traceShots.value(shot, -1);
                 if (traceShot < 0)
                     continue;
                 const LoadedShot loaded = ShotLoader::load(fileName, entry, shot, settings, edits);
@@ -224,7 +227,7 @@ void TraceRepicker::suggestForFile()
                     break;
                 }
                 const QVector<FbRecord> &records = loaded.table.records;
-                const QVector<int> rowTrace = matchRecordsToGather(records, gather);
+                const QVector<int> rowTrace = matchRecordsToGather(records, gather, match);
                 for (const PickQc::Suggestion &s :
                      PickQc::suggestRepicks(gather, records, rowTrace, loaded.table.fit, snap))
                     result.proposed.append({loaded.table.firstRecord + s.row, s});

@@ -3,6 +3,7 @@
 
 #include "qcdocument.h"
 #include "repick.h"
+#include "tracematch.h"
 
 #include <QHash>
 #include <QObject>
@@ -37,7 +38,7 @@ class TraceDataSet;
 //
 //   auto *repicker = new TraceRepicker(document, gatherPanel, this);
 //   layout->addWidget(repicker->progressRow());
-//   repicker->setDataSet(data);                  // traces opened
+//   repicker->setDataSet(data, match);           // traces opened
 //   repicker->setShot(shot, firstRecord);        // after view->setShot()
 class TraceRepicker : public QObject
 {
@@ -47,7 +48,7 @@ public:
     TraceRepicker(QcDocument *document, GatherPanel *panel, QObject *parent = nullptr);
     ~TraceRepicker() override;
 
-    void setDataSet(std::shared_ptr<const TraceDataSet> data);
+    void setDataSet(std::shared_ptr<const TraceDataSet> data, const TraceMatchSettings &match);
     // The view shows the records of shot from file record firstRecord on.
     void setShot(int shot, qint32 firstRecord);
     // The shot's traces are gone from the view.
@@ -82,6 +83,7 @@ private:
     QcDocument *m_document;
     GatherPanel *m_panel;
     std::shared_ptr<const TraceDataSet> m_data;
+    TraceMatchSettings m_match;
     int m_shot = -1;
     qint32 m_firstRecord = -1;
     QHash<qint32, Proposed> m_suggested;

@@ -52,6 +52,7 @@ struct MatchedFile
     QString error;
     QString fileName;
     TraceMatchResult result;
+    std::shared_ptr<const QVector<int>> traceShots; // per FB shot, its data-set shot
     std::shared_ptr<const TraceDataSet> data;
 };
 
@@ -177,9 +178,10 @@ void TracesPanel::openTraces(const TracesSource &source)
             m_data = std::move(result.data);
             m_source = source;
             m_filler->setDataSet(m_data, source.match);
-            m_repicker->setDataSet(m_data);
+            m_repicker->setDataSet(m_data, source.match);
             m_hasMatch = false;
             m_matchedFile.clear();
+            m_traceShots.reset();
             m_waveformData.reset();
             m_shift = PickQc::TimeShift();
             emit opened(source);
@@ -261,14 +263,18 @@ void TracesPanel::matchFile()
     const std::shared_ptr<const TraceDataSet> traces = m_data;
     const QString fileName = data->fileName;
     const TraceMatchSettings match = m_source.match;
+    const QVector<ShotIndexEntry> index = data->report.index;
     m_matchJob->run<MatchedFile>(
-        [traces, fileName, match](const LatestJob::Ticket &ticket) {
+        [traces, fileName, match, index](const LatestJob::Ticket &ticket) {
             MatchedFile matched;
             matched.fileName = fileName;
             matched.data = traces;
             TraceMatcher matcher(match);
             matched.ok = matcher.match(*traces, fileName, &matched.result, ticket.progress());
             matched.error = matcher.errorString();
+            if (matched.ok)
+                matched.traceShots =
+                    std::make_shared<const QVector<int>>(traceShotsOf(*traces, fileName, index, match));
             return matched;
         },
         [this](MatchedFile matched) {
@@ -280,6 +286,7 @@ void TracesPanel::matchFile()
                 return;
             }
             m_match = matched.result;
+            m_traceShots = matched.traceShots;
             m_hasMatch = true;
             m_matchedFile = matched.fileName;
             const TraceMatchResult &r = m_match;
@@ -328,10 +335,13 @@ void TracesPanel::judgeWaveforms()
             result.data = traces;
             const QString fileName = base->fileName;
             const QVector<ShotIndexEntry> &index = base->report.index;
-            const PickQc::RecordsOf records = [fileName, index, edits](qint32 shot) {
+            const PickQc::Units units = base->report.settings.units;
+            const PickQc::RecordsOf records = [fileName, index, edits, units](qint32 shot) {
                 const ShotIndexEntry &e = index.at(shot);
                 QVector<FbRecord> r = readShotRecords(fileName, e.firstRecord, e.lastRecord);
                 PickQc::applyEdits(edits, &r, e.firstRecord);
+                // The traces' time axis is in ms, whatever the file's unit.
+                PickQc::timesInMilliseconds(r.data(), r.size(), units);
                 return r;
             };
             auto judged = std::make_shared<QcData>(*base);
@@ -383,6 +393,10 @@ void TracesPanel::requestShot()
     const PickQc::Settings settings = data->report.settings;
     const PickEdits edits = m_document->session() ? m_document->session()->edits() : PickEdits();
     const TraceMatchSettings match = m_source.match;
+    // The file's pairing once it is made; until then the shot pairs on its own.
+    const std::shared_ptr<const QVector<int>> traceShots =
+        m_hasMatch && m_matchedFile == fileName ? m_traceShots : nullptr;
+    const QVector<ShotIndexEntry> index = data->report.index;
     m_shotJob->run<std::shared_ptr<const TracesShot>>(
         [=](const LatestJob::Ticket &ticket) {
             auto result = std::make_shared<TracesShot>();
@@ -393,7 +407,12 @@ void TracesPanel::requestShot()
             if (ticket.cancelled())
                 return std::shared_ptr<const TracesShot>(result);
             const QVector<FbRecord> &records = result->loaded.table.records;
-            result->traceShot = records.isEmpty() ? -1 : traceShotOf(*traces, records.first(), match);
+            if (records.isEmpty())
+                result->traceShot = -1;
+            else if (traceShots)
+                result->traceShot = traceShots->value(shot, -1);
+            else
+                result->traceShot = traceShotsOf(*traces, fileName, index.mid(0, shot + 1), match).value(shot, -1);
             if (result->traceShot >= 0) {
                 if (traces->readShot(result->traceShot, &result->gather, &result->error))
                     result->rowTrace = matchRecordsToGather(result->loaded.table.records, result->gather, match);

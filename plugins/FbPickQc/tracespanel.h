@@ -136,6 +136,7 @@ private:
     bool m_hasMatch = false;
     QString m_matchedFile;
     TraceMatchResult m_match;
+    std::shared_ptr<const QVector<int>> m_traceShots; // per FB shot, its data-set shot
     PickQc::TimeShift m_shift;
     // The shot shown: its first record, and its picks and traces unmatched.
     int m_shownShot = -1;

@@ -234,20 +234,37 @@ private slots:
     }
 
     // The shift is offered as the shot's estimated timing error, negated;
-    // applied, the shot is no longer late and its pairs agree.
+    // applied, the shot is no longer late and its pairs agree. A file whose
+    // times are stored in seconds is shown, shifted and typed into in ms.
     void shiftingTheLateShot_data()
     {
         QTest::addColumn<double>("ms"); // NaN: the offered shift
         QTest::addColumn<bool>("fixed");
-        QTest::newRow("by the offered time") << qQNaN() << true;
-        QTest::newRow("by half of it: still late") << -6.0 << false;
+        QTest::addColumn<double>("secondsPerTime");
+        QTest::newRow("by the offered time") << qQNaN() << true << 0.001;
+        QTest::newRow("by half of it: still late") << -6.0 << false << 0.001;
+        QTest::newRow("stored in seconds, by the offered time") << qQNaN() << true << 1.0;
+        QTest::newRow("stored in seconds, by half of it: still late") << -6.0 << false << 1.0;
     }
 
     void shiftingTheLateShot()
     {
         QFETCH(double, ms);
         QFETCH(bool, fixed);
-        openSurvey();
+        QFETCH(double, secondsPerTime);
+        const bool inSeconds = secondsPerTime != 0.001;
+        if (inSeconds) {
+            QVector<FbRecord> survey = plantedSurvey();
+            for (FbRecord &r : survey)
+                r.fb_time = float(double(r.fb_time) / 1000.0);
+            const QString name = m_dir.filePath(QStringLiteral("seconds.fb"));
+            QVERIFY(FbTest::writeFile(name, FbTest::fileBytes(survey, FbTest::headerFor(survey))));
+            SorvBaseUtil::setProjectValue(FbPickQcWindow::projectKey("timeUnit"), QStringLiteral("s"));
+            openSurvey(name);
+            SorvBaseUtil::setProjectValue(FbPickQcWindow::projectKey("timeUnit"), QStringLiteral("ms"));
+        } else {
+            openSurvey();
+        }
         showShot(ShiftedShot);
         double offered = qQNaN();
         ModalDriver driver([&](QWidget *modal) {
@@ -269,9 +286,20 @@ private slots:
         QCOMPARE(keys.count(problem(PickQc::Kind::Reciprocity, ShiftedShot)), fixed ? 0 : shiftedPartners().size());
         const double shifted = qIsNaN(ms) ? offered : ms;
         const FbRecord first = plantedSurvey().at(ShiftedShot * Channels);
-        QCOMPARE(table()->model()->index(0, FbColumns::FbTime).data(Qt::EditRole).toString(),
-                 ShotTableModel::editText(float(double(first.fb_time) + shifted)));
+        const double now = double(first.fb_time) + shifted;
+        const double cell = table()->model()->index(0, FbColumns::FbTime).data(Qt::EditRole).toDouble();
+        QVERIFY2(qAbs(cell - now) < 1e-3, qPrintable(QString::number(cell)));
+        // Stored in the file's own unit.
+        const PickEdits edits = editor()->session()->edits();
+        const qint32 record = ShiftedShot * Channels;
+        QVERIFY2(qAbs(double(edits.value(record).time) * secondsPerTime * 1000.0 - now) < 1e-3,
+                 qPrintable(QString::number(double(edits.value(record).time))));
         QCOMPARE(undoStack()->count(), 1);
+        // A time typed in, in ms.
+        QVERIFY(table()->model()->setData(table()->model()->index(1, FbColumns::FbTime), QStringLiteral("50.5")));
+        QCOMPARE(undoStack()->count(), 2);
+        const double typed = double(editor()->session()->edits().value(record + 1).time) * secondsPerTime * 1000.0;
+        QVERIFY2(qAbs(typed - 50.5) < 1e-4, qPrintable(QString::number(typed)));
     }
 
     // Rejecting outliers says how many first, and does nothing on No.

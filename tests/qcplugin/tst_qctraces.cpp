@@ -8,6 +8,7 @@
 #include "tracessource.h"
 
 #include "fbgenerator.h"
+#include "fblayout.h"
 #include "tracegenerator.h"
 #include "qcwindowfixture.h"
 #include "waveformqc.h"
@@ -239,9 +240,17 @@ private slots:
     // With the traces open the window judges the picks against them: a
     // planted cycle skip and mispick are found as qc --seismic finds them
     // on the same files, and a skipped pick put right is no longer named
-    // once the edit is judged.
+    // once the edit is judged. A file storing its times in seconds, opened
+    // as such, gives the same findings.
+    void waveformChecks_data()
+    {
+        QTest::addColumn<QString>("unit");
+        QTest::newRow("ms") << "ms";
+        QTest::newRow("stored in seconds") << "s";
+    }
     void waveformChecks()
     {
+        QFETCH(QString, unit);
         FbGenerator::Options line = m_line;
         line.channels = 48;
         TraceGenerator::Options options;
@@ -252,7 +261,23 @@ private slots:
         QVERIFY(FbGenerator::FileWriter(TraceGenerator::pickOptions(line, options)).write(fb, nullptr));
         TraceGenerator::Writer writer;
         QVERIFY2(writer.write(line, options, sgy), qPrintable(writer.errorString()));
-        QScopedPointer<FbPickQcWindow> window(openWindow(fb));
+        QString opened = fb;
+        if (unit == QLatin1String("s")) {
+            opened = m_dir.filePath(QStringLiteral("skipped-s.fb"));
+            QFile file(fb), copy(opened);
+            QVERIFY(file.open(QIODevice::ReadOnly) && copy.open(QIODevice::WriteOnly));
+            QByteArray bytes = file.readAll();
+            for (qint64 at = FbLayout::HeaderSize; at + FbLayout::RecordSize <= bytes.size();
+                 at += FbLayout::RecordSize) {
+                FbRecord r = FbLayout::decodeRecord(bytes.constData() + at);
+                r.fb_time = float(double(r.fb_time) / 1000.0);
+                FbLayout::encodeRecord(r, bytes.data() + at);
+            }
+            QVERIFY(copy.write(bytes) == bytes.size());
+        }
+        SorvBaseUtil::setProjectValue(FbPickQcWindow::projectKey("timeUnit"), unit);
+        QScopedPointer<FbPickQcWindow> window(openWindow(opened));
+        SorvBaseUtil::setProjectValue(FbPickQcWindow::projectKey("timeUnit"), QStringLiteral("ms"));
         TracesPanel *panel = window->findChild<TracesPanel *>();
         panel->openTraces(sgy);
         QcDocument *document = window->document();
@@ -260,7 +285,10 @@ private slots:
 
         // What the command line's qc --seismic reports.
         PickQc::Report expected;
-        PickQc::Analyzer analyzer(fb, document->data()->report.settings);
+        // On the ms file: the seconds twin must give the same findings.
+        PickQc::Settings inMs = document->data()->report.settings;
+        inMs.units.secondsPerTime = 0.001;
+        PickQc::Analyzer analyzer(fb, inMs);
         QVERIFY(analyzer.run(&expected));
         TraceDataSet data;
         QVERIFY(data.open(sgy));

@@ -188,6 +188,49 @@ private slots:
         QCOMPARE(fromPlan, fromList);
     }
 
+    // Many picks retimed in one pass leave every pick as retiming them one
+    // by one does: a record given twice takes its last time, one already
+    // edited keeps its file's words, one the file does not hold fails.
+    void retimeInOnePass_data()
+    {
+        using Times = QVector<QPair<qint32, float>>;
+        QTest::addColumn<Times>("times");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("scattered, out of order") << Times{{230, 70.5f}, {3, 12.0f}, {117, 55.25f}, {4, 13.0f}} << true;
+        QTest::newRow("one record twice, the last wins") << Times{{40, 20.0f}, {41, 21.0f}, {40, 30.0f}} << true;
+        QTest::newRow("an edited record again") << Times{{5, 9.0f}, {6, 10.0f}} << true;
+        QTest::newRow("past the file") << Times{{7, 9.0f}, {240, 10.0f}} << false;
+    }
+    void retimeInOnePass()
+    {
+        using Times = QVector<QPair<qint32, float>>;
+        QFETCH(Times, times);
+        QFETCH(bool, ok);
+        FbGenerator::Options options;
+        options.shots = 10;
+        options.channels = 24;
+        const QString file = m_dir.filePath(QStringLiteral("retimes.fb"));
+        QVERIFY(FbGenerator::FileWriter(options).write(file));
+        EditPlan before(file, {}, {}, EditPlan::Picks);
+        QVERIFY(before.retime(5, 99.0f, QStringLiteral("typed")));
+        PickEdits edits;
+        apply(before.changes(), &edits);
+
+        EditPlan oneByOne(file, {}, edits, EditPlan::Picks), onePass(file, {}, edits, EditPlan::Picks);
+        bool each = true;
+        for (const auto &t : times)
+            each = each && oneByOne.retime(t.first, t.second, QStringLiteral("r"));
+        QCOMPARE(each, ok);
+        QCOMPARE(onePass.retime(times, QStringLiteral("r")), ok);
+        if (!ok)
+            return;
+        PickEdits expected = edits, got = edits;
+        apply(oneByOne.changes(), &expected);
+        apply(onePass.changes(), &got);
+        QCOMPARE(got, expected);
+        QCOMPARE(onePass.changes().size(), oneByOne.changes().size());
+    }
+
     // Random sequences of every action of the edit plan, undos and new
     // thresholds, each followed by the fresh pass's verdicts over the file
     // as the edits leave it.

@@ -219,6 +219,12 @@ private slots:
             << QStringList{"--cycle-skip", "3:10-14", "--mispick", "5:20:12"} << byPosition << renumbered << 1
             << QStringList{"off-onset,5,1005,212,", "cycle-skip,3,1003,106,"}
             << "shot 3 > 1003, channels 10 to 14 (5 picks from record 106)" << QString();
+        // Shot 9 fired again where shot 3 stood, later by its own source delay:
+        // judged against shot 3's traces, its picks would all sit off their onsets.
+        QTest::newRow("shot repeated at a position, renumbered traces by position")
+            << QStringList{"--repeat-position", "3:9", "--source-delay", "20", "--cycle-skip", "9:10-14"} << byPosition
+            << renumbered << 1 << QStringList{"cycle-skip,9,1009,394,"}
+            << "shot 9 > 1009, channels 10 to 14 (5 picks from record 394)" << QString();
         QTest::newRow("cycle skip, SEG-2 folder")
             << QStringList{"--traces-format", "seg2", "--cycle-skip", "8:30-33"} << none << none << 1
             << QStringList{"cycle-skip,8,1008,366,"} << "channels 30 to 33 (4 picks" << QString();

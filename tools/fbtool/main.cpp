@@ -71,6 +71,10 @@ struct GenOptions
     Opt repeat{"repeat-ffid",
                "Shot POS carries the ffid of shot SOURCE (default 1) again; they must be at least 2 apart.",
                "[SOURCE:]POS"};
+    Opt repeatPosition{"repeat-position",
+                       "Shot POS is fired again from the source position of shot SOURCE (default 1), into the same "
+                       "spread, with its own ffid and noise.",
+                       "[SOURCE:]POS"};
     Opt truncate{"truncate", "Cut BYTES off the end of the file; fb_count still declares the full count.", "BYTES"};
     Opt declared{"declared-count", "Write N as fb_count instead of the true record count.", "N"};
     // The survey line beyond the defaults.
@@ -124,7 +128,7 @@ struct GenOptions
                       velocities,      thicknesses,    crossovers,   noise,        sourceStatics,
                       receiverStatics, stationStatics, triggerDelay, sourceDelay,  missing,
                       unpicked,        crossline,      feet,         offsetFactor, elevationVelocity,
-                      lateralChange,   gradient,       dip,          hiddenLayer});
+                      lateralChange,   gradient,       dip,          hiddenLayer,  repeatPosition});
     }
 
     // Fills *o from the parsed values. False, with the reason in *error, at
@@ -299,6 +303,14 @@ private:
                 !position(parts.last(), &r.shot))
                 return setError(error, QStringLiteral("--repeat-ffid: '%1' is not POS or SOURCE:POS").arg(text));
             o->repeatedFfid.append(r);
+        }
+        for (const QString &text : p.values(repeatPosition)) {
+            const QStringList parts = text.split(QLatin1Char(':'));
+            FbGenerator::FfidRepeat r;
+            if (parts.size() > 2 || (parts.size() == 2 && !position(parts.at(0), &r.source)) ||
+                !position(parts.last(), &r.shot))
+                return setError(error, QStringLiteral("--repeat-position: '%1' is not POS or SOURCE:POS").arg(text));
+            o->repeatedPosition.append(r);
         }
         return true;
     }

@@ -1388,6 +1388,10 @@
         <source>Export Problems to Folder</source>
         <translation>将问题导出到文件夹</translation>
     </message>
+    <message>
+        <source>fb_time &amp;Unit</source>
+        <translation>fb_time 单位(&amp;U)</translation>
+    </message>
 </context>
 <context>
     <name>QcCsv</name>
