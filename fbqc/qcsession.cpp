@@ -1,5 +1,6 @@
 #include "qcsession.h"
 
+#include "fbblockreader.h"
 #include "shotrecords.h"
 
 #include <algorithm>
@@ -155,6 +156,9 @@ bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after,
     r.pairs = merged(r.pairs, m_filePairs, touches);
     r.repeats = merged(r.repeats, m_fileRepeats, touches);
 
+    // One open for the thousands of shots an edit of the whole file reads.
+    FbInputFile input;
+    input.open(m_fileName);
     // Each shot of a batch is read once for both states.
     std::unordered_set<qint32> batch;
     std::unordered_map<qint32, QVector<FbRecord>> fileRecords;
@@ -163,7 +167,7 @@ bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after,
         if (it != fileRecords.end())
             return it->second;
         const ShotIndexEntry &e = r.index.at(shot);
-        QVector<FbRecord> records = readShotRecords(m_fileName, e.firstRecord, e.lastRecord);
+        QVector<FbRecord> records = readShotRecords(&input, e.firstRecord, e.lastRecord);
         if (batch.count(shot) > 0)
             fileRecords.emplace(shot, records);
         return records;
