@@ -43,7 +43,9 @@ public:
     bool reportPercent(int percent) const;
 
     Progress part(int fromPercent, int toPercent) const;
-    const std::atomic_bool *cancelFlag() const { return m_cancel; }
+    // The same cancel with no percent reported, for a step whose caller
+    // shows none (quick work inside a job that otherwise reports).
+    Progress silent() const { return cancelOnly(m_cancel); }
 
 private:
     // Hands percent to the observer when it is past the last one.

@@ -17,6 +17,17 @@ qint32 maxShotRecords()
 
 QVector<FbRecord> readShotRecords(const QString &fileName, qint32 firstRecord, qint32 lastRecord)
 {
+    if (static_cast<qint64>(lastRecord) - firstRecord + 1 <= 0 || firstRecord < 0)
+        return {};
+    // Opened as the block reader opens: only a regular file, never
+    // blocking on a FIFO swapped in for it.
+    FbInputFile input;
+    input.open(fileName);
+    return readShotRecords(&input, firstRecord, lastRecord);
+}
+
+QVector<FbRecord> readShotRecords(FbInputFile *input, qint32 firstRecord, qint32 lastRecord)
+{
     QVector<FbRecord> records;
     const qint64 count = static_cast<qint64>(lastRecord) - firstRecord + 1;
     if (count <= 0 || firstRecord < 0)
@@ -30,11 +41,8 @@ QVector<FbRecord> readShotRecords(const QString &fileName, qint32 firstRecord, q
 
     const qint64 size = FbLayout::RecordSize * count;
     QByteArray buffer(static_cast<int>(size), '\0');
-    // Opened as the block reader opens: only a regular file, never
-    // blocking on a FIFO swapped in for it.
-    FbInputFile input;
-    if (input.open(fileName) && input.file().seek(FbLayout::recordPosition(firstRecord)))
-        input.file().read(buffer.data(), size);
+    if (input->file().isOpen() && input->file().seek(FbLayout::recordPosition(firstRecord)))
+        input->file().read(buffer.data(), size);
 
     records.resize(static_cast<int>(count));
     FbLayout::decodeRecords(buffer.constData(), count, records.data());

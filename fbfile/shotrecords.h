@@ -16,6 +16,11 @@
 // shot of more than maxShotRecords() records.
 QVector<FbRecord> readShotRecords(const QString &fileName, qint32 firstRecord, qint32 lastRecord);
 
+// The same from a file its caller opened once for many shots. A file that
+// is not open reads as zeros.
+class FbInputFile;
+QVector<FbRecord> readShotRecords(FbInputFile *input, qint32 firstRecord, qint32 lastRecord);
+
 // The most records one shot may have to be read into memory at all.
 qint32 maxShotRecords();
 

@@ -78,11 +78,6 @@ bool LatestJob::Ticket::cancelled() const
     return m_request->cancelled;
 }
 
-const std::atomic_bool *LatestJob::Ticket::cancelFlag() const
-{
-    return &m_request->cancelled;
-}
-
 Progress LatestJob::Ticket::progress() const
 {
     const Ticket ticket = *this;

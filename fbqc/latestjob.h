@@ -52,7 +52,6 @@ public:
     public:
         // The request was superseded or cancelled: its result is not wanted.
         bool cancelled() const;
-        const std::atomic_bool *cancelFlag() const;
         // Reports to the owner's progressChanged() while the request is the
         // latest, and says when to stop.
         Progress progress() const;

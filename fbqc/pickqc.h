@@ -358,14 +358,22 @@ using RecordsOf = std::function<QVector<FbRecord>(qint32 shot)>;
 // pair the file did not compare. A shot too large to judge is left as it
 // was. False when a shot is not in the report or its records cannot be had.
 //
-// With settlePairs false, the timing errors, flagged pairs and repeats of
-// the whole report are left as they were: a caller judging many shots in
-// batches settles them once, with the last batch, which gives the same
-// report (nothing a shot's judgement reads depends on them).
+// With settlePairs false, the pairs and repeats are not measured again and
+// the timing errors, flagged pairs and repeats of the whole report are left
+// as they were: a caller judging many shots in batches calls
+// settleShotPairs() once for all of them, which gives the same report
+// (nothing a shot's judgement reads depends on them).
 //
 //   PickQc::rejudgeShots(&report, {shot}, fromFile, withEdits);
 bool rejudgeShots(Report *report, const QVector<qint32> &shots, const RecordsOf &before, const RecordsOf &after,
                   bool settlePairs = true);
+
+// The second half of rejudgeShots(): the reciprocal pairs and repeats of
+// shots measured again from their records after (and their partners'),
+// then the timing errors, flagged pairs and repeats of the whole report
+// settled. Each shot's records are read once. False when a shot is not in
+// the report.
+bool settleShotPairs(Report *report, const QVector<qint32> &shots, const RecordsOf &after);
 
 // Runs the QC pass over a whole file.
 class Analyzer

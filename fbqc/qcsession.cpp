@@ -1,5 +1,6 @@
 #include "qcsession.h"
 
+#include "fbblockreader.h"
 #include "shotrecords.h"
 
 #include <algorithm>
@@ -155,6 +156,9 @@ bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after,
     r.pairs = merged(r.pairs, m_filePairs, touches);
     r.repeats = merged(r.repeats, m_fileRepeats, touches);
 
+    // One open for the thousands of shots an edit of the whole file reads.
+    FbInputFile input;
+    input.open(m_fileName);
     // Each shot of a batch is read once for both states.
     std::unordered_set<qint32> batch;
     std::unordered_map<qint32, QVector<FbRecord>> fileRecords;
@@ -163,7 +167,7 @@ bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after,
         if (it != fileRecords.end())
             return it->second;
         const ShotIndexEntry &e = r.index.at(shot);
-        QVector<FbRecord> records = readShotRecords(m_fileName, e.firstRecord, e.lastRecord);
+        QVector<FbRecord> records = readShotRecords(&input, e.firstRecord, e.lastRecord);
         if (batch.count(shot) > 0)
             fileRecords.emplace(shot, records);
         return records;
@@ -179,8 +183,9 @@ bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after,
 
     // The shots go a batch at a time, about m_batchFindings findings of
     // their own each, so that a cancel is heard between batches and the
-    // records held stay few. The timing errors and flagged pairs are
-    // settled once, with the last batch, when every edit is in place.
+    // records held stay few. Their pairs are measured and the timing errors
+    // and flagged pairs settled once, after the last batch, when every edit
+    // is in place.
     std::unordered_map<qint32, qint64> own;
     for (qint32 shot : shots) {
         qint64 &n = own[shot];
@@ -197,7 +202,7 @@ bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after,
         }
         batch = std::unordered_set<qint32>(part.cbegin(), part.cend());
         fileRecords.clear();
-        if (!rejudgeShots(&r, part, before, now, next >= shots.size())) {
+        if (!rejudgeShots(&r, part, before, now, false)) {
             *error = tr("the edited shots could not be judged again");
             for (int k = 0; k < KindCount; ++k) {
                 if (!r.findings(Kind(k)).ok())
@@ -209,6 +214,12 @@ bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after,
         }
         if (cancelled())
             return false;
+    }
+    batch.clear();
+    fileRecords.clear();
+    if (!settleShotPairs(&r, shots, now)) {
+        *error = tr("the edited shots could not be judged again");
+        return false;
     }
     return true;
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <unordered_map>
 
 // Judging a report again without the pass: for new thresholds, and for
@@ -118,73 +119,49 @@ double timeAtSource(const SpreadView &view, const ShotSource &s)
     return view.timeAt(s.line, s.stat, s.x, s.y);
 }
 
-} // namespace
-
-bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &fileBefore, const RecordsOf &fileAfter,
-                  bool settlePairs)
+// Judged in ms, as the pass judged them.
+RecordsOf inMilliseconds(const Report &r, const RecordsOf &from)
 {
-    if (!r->settings.judgePicks)
-        return false;
-    // Judged in ms, as the pass judged them.
-    const auto inMs = [r](const RecordsOf &from) {
-        return [r, &from](qint32 shot) {
-            QVector<FbRecord> records = from(shot);
-            timesInMilliseconds(records.data(), records.size(), r->settings.units);
-            return records;
-        };
+    const Units units = r.settings.units;
+    return [units, from](qint32 shot) {
+        QVector<FbRecord> records = from(shot);
+        timesInMilliseconds(records.data(), records.size(), units);
+        return records;
     };
-    const RecordsOf before = inMs(fileBefore), after = inMs(fileAfter);
-    QVector<qint32> edited = shots;
-    std::sort(edited.begin(), edited.end());
-    edited.erase(std::unique(edited.begin(), edited.end()), edited.end());
-    ShotFitter fitter;
-    // What each edited shot was and is now.
-    std::unordered_map<qint32, QVector<FbRecord>> now;
-    for (qint32 shot : qAsConst(edited)) {
-        if (shot < 0 || shot >= r->index.size())
-            return false;
-        const ShotIndexEntry &e = r->index.at(shot);
-        if (qint64(e.lastRecord) - e.firstRecord + 1 > r->settings.maxJudgedPicks)
-            continue; // too large to judge: its findings stay as they were
-        const QVector<FbRecord> old = before(shot), current = after(shot);
-        if (old.size() != e.lastRecord - e.firstRecord + 1 || current.size() != old.size())
-            return false;
-        ShotJudgement is;
-        Findings findings, candidates;
-        ShotData anew{nullptr, current.size(), shot, e.firstRecord, nullptr, true};
-        anew.records = current.constData();
-        judgeShot(anew, r->settings, r->candidateFloorMs(), &fitter, &is, &findings, &candidates);
-        subtract(r, counted(old, r->shots.at(shot)));
-        add(r, is);
-        ShotSummary summary = is.summary;
-        r->shots.replace(shot, summary);
-        QString error;
-        if (!r->replaceShot(shot, std::vector<Finding>(findings.begin(), findings.end()),
-                            std::vector<Finding>(candidates.begin(), candidates.end()), &error))
-            return false;
-        now.emplace(shot, current);
-    }
+}
 
-    // The pairs and repeats of the edited shots, taken again from their
-    // records as they now stand and their partners' (edited or not).
-    const auto recordsOf = [&](qint32 shot) {
-        const auto it = now.find(shot);
-        return it != now.end() ? it->second : after(shot);
+// A shot small enough to be judged again; a larger one keeps its findings.
+bool isJudged(const Report &r, qint32 shot)
+{
+    const ShotIndexEntry &e = r.index.at(shot);
+    return qint64(e.lastRecord) - e.firstRecord + 1 <= r.settings.maxJudgedPicks;
+}
+
+// The pairs and repeats of the judged shots, taken again from their
+// records as they now stand (after, in ms) and their partners'. Both lists
+// are in shot order, a pair's earlier shot first: a shot's spread is held
+// from its first pair until the walk passes it, so each is read once.
+void measurePairsAgain(Report *r, const std::vector<char> &judged, const RecordsOf &after)
+{
+    struct Held
+    {
+        QVector<FbRecord> records;
+        SpreadView view;
     };
-    std::unordered_map<qint32, SpreadView> views;
-    std::unordered_map<qint32, QVector<FbRecord>> held;
+    std::map<qint32, Held> held;
     const auto viewOf = [&](qint32 shot) -> const SpreadView & {
-        auto it = views.find(shot);
-        if (it == views.end()) {
-            held[shot] = recordsOf(shot);
-            it = views.emplace(shot, SpreadView()).first;
-            it->second.build(held[shot].constData(), held[shot].size());
+        auto it = held.find(shot);
+        if (it == held.end()) {
+            it = held.emplace(shot, Held()).first;
+            it->second.records = after(shot);
+            it->second.view.build(it->second.records.constData(), it->second.records.size());
         }
-        return it->second;
+        return it->second.view;
     };
-    std::vector<char> judged(size_t(r->index.size()), 0);
-    for (const auto &entry : now)
-        judged[size_t(entry.first)] = 1;
+    const auto passed = [&held](qint32 shot) {
+        while (!held.empty() && held.begin()->first < shot)
+            held.erase(held.begin());
+    };
     const auto touched = [&judged](qint32 a, qint32 b) { return judged[size_t(a)] || judged[size_t(b)]; };
     QVector<ReciprocalPair> pairs;
     pairs.reserve(r->pairs.size());
@@ -193,6 +170,7 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &file
             pairs.append(p);
             continue;
         }
+        passed(std::min(p.shotA, p.shotB));
         const double ab = timeAtSource(viewOf(p.shotA), r->shots.source(p.shotB));
         const double ba = timeAtSource(viewOf(p.shotB), r->shots.source(p.shotA));
         // A time that is gone (a pick rejected or unpicked) ends the pair.
@@ -200,6 +178,7 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &file
             pairs.append(ReciprocalPair{p.shotA, p.shotB, float(ab), float(ba)});
     }
     r->pairs = pairs;
+    held.clear();
     std::vector<int> probes;
     std::vector<double> differences;
     QVector<RepeatPair> repeats;
@@ -208,6 +187,7 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &file
             repeats.append(p);
             continue;
         }
+        passed(std::min(p.shotA, p.shotB));
         const SpreadView &a = viewOf(p.shotA), &b = viewOf(p.shotB);
         const ShotSource &source = r->shots.source(p.shotB);
         b.probes(source.x, source.y, 8, &probes);
@@ -224,9 +204,56 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &file
         repeats.append(RepeatPair{p.shotA, p.shotB, float(middle), qint32(differences.size())});
     }
     r->repeats = repeats;
+}
 
-    if (settlePairs)
-        judgePairsAgain(r);
+} // namespace
+
+bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &fileBefore, const RecordsOf &fileAfter,
+                  bool settlePairs)
+{
+    if (!r->settings.judgePicks)
+        return false;
+    const RecordsOf before = inMilliseconds(*r, fileBefore), after = inMilliseconds(*r, fileAfter);
+    QVector<qint32> edited = shots;
+    std::sort(edited.begin(), edited.end());
+    edited.erase(std::unique(edited.begin(), edited.end()), edited.end());
+    ShotFitter fitter;
+    for (qint32 shot : qAsConst(edited)) {
+        if (shot < 0 || shot >= r->index.size())
+            return false;
+        if (!isJudged(*r, shot))
+            continue; // too large to judge: its findings stay as they were
+        const ShotIndexEntry &e = r->index.at(shot);
+        const QVector<FbRecord> old = before(shot), current = after(shot);
+        if (old.size() != e.lastRecord - e.firstRecord + 1 || current.size() != old.size())
+            return false;
+        ShotJudgement is;
+        Findings findings, candidates;
+        ShotData anew{nullptr, current.size(), shot, e.firstRecord, nullptr, true};
+        anew.records = current.constData();
+        judgeShot(anew, r->settings, r->candidateFloorMs(), &fitter, &is, &findings, &candidates);
+        subtract(r, counted(old, r->shots.at(shot)));
+        add(r, is);
+        ShotSummary summary = is.summary;
+        r->shots.replace(shot, summary);
+        QString error;
+        if (!r->replaceShot(shot, std::vector<Finding>(findings.begin(), findings.end()),
+                            std::vector<Finding>(candidates.begin(), candidates.end()), &error))
+            return false;
+    }
+    return !settlePairs || settleShotPairs(r, edited, fileAfter);
+}
+
+bool settleShotPairs(Report *r, const QVector<qint32> &shots, const RecordsOf &after)
+{
+    std::vector<char> judged(size_t(r->index.size()), 0);
+    for (qint32 shot : shots) {
+        if (shot < 0 || shot >= r->index.size())
+            return false;
+        judged[size_t(shot)] = isJudged(*r, shot) ? 1 : 0;
+    }
+    measurePairsAgain(r, judged, inMilliseconds(*r, after));
+    judgePairsAgain(r);
     return true;
 }
 

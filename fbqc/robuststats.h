@@ -19,6 +19,16 @@ inline double median(std::vector<double> &values)
     return m;
 }
 
+// The median of values already in ascending order, the same number
+// median() gives for them in any order.
+inline double medianOfSorted(const double *values, size_t count)
+{
+    double m = values[count / 2];
+    if (count % 2 == 0)
+        m = 0.5 * (m + values[count / 2 - 1]);
+    return m;
+}
+
 } // namespace PickQc
 
 #endif // ROBUSTSTATS_H

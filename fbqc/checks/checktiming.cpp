@@ -471,6 +471,16 @@ void checkTimingErrors(Report *r)
     for (size_t s = 0; s < n; ++s)
         redo[s] = same[s] ? 0 : 1;
     std::vector<double> delay(n, 0.0), next(n, 0.0), says, sorted;
+    // Each shot's pairs in the order of what they said when its median was
+    // last taken: from round to round its partners' delays move little, so
+    // a few swaps put them in order again where a selection starts over.
+    std::vector<qint32> order(edges.size()), byValue;
+    std::vector<char> ordered(n, 0);
+    std::vector<std::pair<double, qint32>> keyed;
+    for (qint32 s : active) {
+        for (qint64 k = start[size_t(s)]; k < start[size_t(s) + 1]; ++k)
+            order[size_t(k)] = qint32(k - start[size_t(s)]);
+    }
     for (int round = 0; !active.empty() && round < MaxRounds; ++round) {
         const bool known = last && size_t(round) < last->medians.size();
         for (qint32 s : active) {
@@ -478,10 +488,34 @@ void checkTimingErrors(Report *r)
                 next[size_t(s)] = last->medians[size_t(round)][size_t(lastId[size_t(s)])];
                 continue;
             }
-            says.clear();
-            for (qint64 k = start[size_t(s)]; k < start[size_t(s) + 1]; ++k)
-                says.push_back(double(edges[size_t(k)].d) + delay[size_t(edges[size_t(k)].other)]);
-            next[size_t(s)] = median(says);
+            const qint64 first = start[size_t(s)], count = start[size_t(s) + 1] - first;
+            says.resize(size_t(count));
+            byValue.resize(size_t(count));
+            for (qint64 k = 0; k < count; ++k) {
+                const qint32 e = order[size_t(first + k)];
+                const Edge &edge = edges[size_t(first + e)];
+                const double value = double(edge.d) + delay[size_t(edge.other)];
+                // Insertion: few moves when the order is nearly right.
+                size_t j = size_t(k);
+                for (; ordered[size_t(s)] && j > 0 && says[j - 1] > value; --j) {
+                    says[j] = says[j - 1];
+                    byValue[j] = byValue[j - 1];
+                }
+                says[j] = value;
+                byValue[j] = e;
+            }
+            if (!ordered[size_t(s)]) {
+                // The first time the values are in no order: sort them.
+                keyed.resize(size_t(count));
+                for (size_t k = 0; k < keyed.size(); ++k)
+                    keyed[k] = {says[k], byValue[k]};
+                std::sort(keyed.begin(), keyed.end());
+                for (size_t k = 0; k < keyed.size(); ++k)
+                    says[k] = keyed[k].first, byValue[k] = keyed[k].second;
+                ordered[size_t(s)] = 1;
+            }
+            std::copy(byValue.begin(), byValue.end(), order.begin() + first);
+            next[size_t(s)] = medianOfSorted(says.data(), says.size());
         }
         if (keep)
             rounds->medians.push_back(next);

@@ -90,7 +90,7 @@ bool QcLoader::rejudge(const std::shared_ptr<const QcData> &data, double outlier
     m_job->run<Outcome>(
         [data, outlierMs, reciprocityMs](const LatestJob::Ticket &ticket) {
             // No percent: judging again from what the pass kept is quick.
-            const Progress progress = Progress::cancelOnly(ticket.cancelFlag());
+            const Progress progress = ticket.progress().silent();
             Outcome outcome;
             const PickQc::Report &from = data->report;
             auto fresh = std::make_shared<QcData>();

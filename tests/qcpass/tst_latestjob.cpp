@@ -34,10 +34,13 @@ private slots:
         QTest::addColumn<bool>("cancelLast"); // cancel() after the last request
         QTest::addColumn<int>("delivered");   // the request whose result arrives; -1: none
         QTest::addColumn<int>("ran");         // requests whose work ran (-1: any number)
-        QTest::newRow("serial: the middle one never runs") << int(LatestJob::Serial) << false << 2 << 2;
-        QTest::newRow("concurrent: only the last delivers") << int(LatestJob::Concurrent) << false << 2 << -1;
-        QTest::newRow("serial, cancelled: nothing arrives") << int(LatestJob::Serial) << true << -1 << -1;
-        QTest::newRow("concurrent, cancelled") << int(LatestJob::Concurrent) << true << -1 << -1;
+        QTest::addColumn<bool>("silent");     // the work reports through progress().silent()
+        QTest::newRow("serial: the middle one never runs") << int(LatestJob::Serial) << false << 2 << 2 << false;
+        QTest::newRow("concurrent: only the last delivers") << int(LatestJob::Concurrent) << false << 2 << -1 << false;
+        QTest::newRow("serial, cancelled: nothing arrives") << int(LatestJob::Serial) << true << -1 << -1 << false;
+        QTest::newRow("concurrent, cancelled") << int(LatestJob::Concurrent) << true << -1 << -1 << false;
+        QTest::newRow("silent: no percent, superseded still heard")
+            << int(LatestJob::Serial) << false << 2 << 2 << true;
     }
 
     void latestRequestWins()
@@ -46,21 +49,25 @@ private slots:
         QFETCH(bool, cancelLast);
         QFETCH(int, delivered);
         QFETCH(int, ran);
+        QFETCH(bool, silent);
         LatestJob job{LatestJob::Mode(mode)};
-        std::atomic_bool gate{false}, started{false};
+        std::atomic_bool gate{false}, started{false}, firstGoesOn{true};
         std::atomic_int runs{0};
         QVector<int> results, progress;
         connect(&job, &LatestJob::progressChanged, this, [&](int percent) { progress << percent; });
         for (int request = 0; request < 3; ++request) {
             job.run<int>(
-                [&gate, &started, &runs, request](const LatestJob::Ticket &ticket) {
+                [&gate, &started, &runs, &firstGoesOn, silent, request](const LatestJob::Ticket &ticket) {
                     ++runs;
                     // The first holds its worker until the others are asked.
                     if (request == 0) {
                         started = true;
                         waitFor(gate);
                     }
-                    ticket.progress().report(request + 1, 3);
+                    const Progress progress = silent ? ticket.progress().silent() : ticket.progress();
+                    const bool goOn = progress.report(request + 1, 3);
+                    if (request == 0)
+                        firstGoesOn = goOn;
                     return request;
                 },
                 [&results](int result) { results << result; });
@@ -75,7 +82,9 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(results, delivered < 0 ? QVector<int>() : QVector<int>{delivered});
         // Progress only of the request delivered: 100% of the third.
-        QCOMPARE(progress, delivered < 0 ? QVector<int>() : QVector<int>{100});
+        QCOMPARE(progress, delivered < 0 || silent ? QVector<int>() : QVector<int>{100});
+        // The first was superseded while it waited: its work is told to stop.
+        QVERIFY(!firstGoesOn);
         if (ran >= 0)
             QCOMPARE(runs.load(), ran);
     }
