@@ -12,10 +12,10 @@
 // over the shot's first million records. Goals: a dump at most 3x check, at
 // most 64 MiB.
 
-#include "fbblockreader.h"
-#include "fbcolumns.h"
+#include <fbfile/fbblockreader.h>
+#include <fbfile/fbcolumns.h>
 #include "benchprocess.h"
-#include "fbgenerator.h"
+#include <fbfile/fbgenerator.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,6 +26,8 @@
 
 #include <algorithm>
 #include <vector>
+
+using namespace FbFile;
 
 namespace {
 

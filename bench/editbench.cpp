@@ -16,7 +16,7 @@
 // cp makes no such promise, which is why the durable copy is shown beside it.
 
 #include "benchprocess.h"
-#include "fbgenerator.h"
+#include <fbfile/fbgenerator.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,6 +26,8 @@
 #include <QTextStream>
 
 #include <vector>
+
+using namespace FbFile;
 
 namespace {
 

@@ -21,15 +21,15 @@
 //   QT_QPA_PLATFORM=offscreen build/bin/gatherbench --switch [--shots N]
 
 #include "benchtiming.h"
-#include "fbgenerator.h"
+#include <fbfile/fbgenerator.h>
 #include "fbpickqcwindow.h"
-#include "gatherrenderer.h"
-#include "gatherview.h"
-#include "pickqc.h"
-#include "tracedataset.h"
-#include "tracegenerator.h"
+#include <fbview/gatherrenderer.h>
+#include <fbview/gatherview.h>
+#include <fbqc/pickqc.h>
+#include <fbtrace/tracedataset.h>
+#include <fbtrace/tracegenerator.h>
 #include "tracespanel.h"
-#include "tracesynth.h"
+#include <fbtrace/tracesynth.h>
 
 #include <qwt_plot_canvas.h>
 #include <qwt_scale_div.h>
@@ -47,6 +47,11 @@
 #include <ctime>
 #include <functional>
 #include <vector>
+
+using namespace FbFile;
+using namespace FbTrace;
+using namespace FbQc;
+using namespace FbView;
 
 using BenchTiming::median;
 
@@ -233,7 +238,7 @@ int main(int argc, char **argv)
                .arg(copyMs, 0, 'f', 2);
     out.flush();
 
-    const PickQc::ShotFit fit = PickQc::fitShot(records);
+    const FbQc::ShotFit fit = FbQc::fitShot(records);
 
     // A new shot: setShot() on the UI thread, the scaling on the worker,
     // then the first paint with the traces.

@@ -11,8 +11,8 @@
 // file a tenth the size and of this one.
 
 #include "benchtiming.h"
-#include "fbgenerator.h"
-#include "shotindex.h"
+#include <fbfile/fbgenerator.h>
+#include <fbfile/shotindex.h>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -29,6 +29,8 @@
 #include <algorithm>
 #include <cstring>
 #include <vector>
+
+using namespace FbFile;
 
 using BenchTiming::median;
 

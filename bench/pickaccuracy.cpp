@@ -28,9 +28,9 @@
 //
 //   pickaccuracy [--shots N] [--no-speed] [--list]
 
-#include "onsetpicker.h"
-#include "shotgather.h"
-#include "tracesynth.h"
+#include <fbqc/onsetpicker.h>
+#include <fbtrace/shotgather.h>
+#include <fbtrace/tracesynth.h>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -39,6 +39,9 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+
+using namespace FbTrace;
+using namespace FbQc;
 
 namespace {
 
@@ -203,13 +206,13 @@ Tally judgeFamily(const Family &f, int shots, quint64 seed)
     const double period = dominantPeriodMs(f.emergent ? f.hz * EmergentFrequencyRatio : f.hz);
     for (int shot = 0; shot < shots; ++shot) {
         const Shot s = makeShot(f, shot, seed);
-        const PickQc::OnsetPickerSettings settings;
+        const FbQc::OnsetPickerSettings settings;
         QVector<double> predicted(Channels);
         for (int c = 0; c < Channels; ++c) {
-            const PickQc::TraceSamples trace = PickQc::traceOf(s.gather, c);
+            const FbQc::TraceSamples trace = FbQc::traceOf(s.gather, c);
             const double truth = s.truth[c];
             predicted[c] = truth + random.uniform(-PredictionErrorMs, PredictionErrorMs);
-            const PickQc::OnsetPick pick = PickQc::pickOnsetNear(trace, predicted[c], settings);
+            const FbQc::OnsetPick pick = FbQc::pickOnsetNear(trace, predicted[c], settings);
             ++t.traces;
             const double error = pick.found ? std::fabs(pick.onsetMs - truth) : INFINITY;
             t.inSample += error <= SampleIntervalMs ? 1 : 0;
@@ -220,16 +223,16 @@ Tally judgeFamily(const Family &f, int shots, quint64 seed)
                 t.errors.append(pick.onsetMs - truth);
             const double displacement = random.uniform(3, 20) * (random.next() % 2 ? 1 : -1);
             const double snapped =
-                PickQc::snapTime(trace, truth + displacement, SnapWithinMs, PickQc::PickPhase::Onset, settings);
+                FbQc::snapTime(trace, truth + displacement, SnapWithinMs, FbQc::PickPhase::Onset, settings);
             ++t.snaps;
             t.snapInMs += std::fabs(snapped - truth) <= 1 ? 1 : 0;
         }
 
         // The whole shot picked with no prediction: its neighbours guide
         // each trace.
-        const QVector<PickQc::OnsetPick> unguided = PickQc::pickGather(s.gather, {});
+        const QVector<FbQc::OnsetPick> unguided = FbQc::pickGather(s.gather, {});
         // And guided by the same predictions, the whole shot at once.
-        const QVector<PickQc::OnsetPick> guidedShot = PickQc::pickGather(s.gather, predicted);
+        const QVector<FbQc::OnsetPick> guidedShot = FbQc::pickGather(s.gather, predicted);
         for (int c = 0; c < Channels; ++c) {
             const double error = guidedShot[c].found ? std::fabs(guidedShot[c].onsetMs - s.truth[c]) : INFINITY;
             t.guidedShotInMs += error <= 1 ? 1 : 0;
@@ -267,16 +270,16 @@ Tally judgeFamily(const Family &f, int shots, quint64 seed)
                 offBy = random.uniform(0.25 * period, 0.5 * period) * (random.next() % 2 ? 1 : -1);
             picks[c] = s.truth[c] + offBy;
         }
-        const PickQc::WaveformCheck check = PickQc::checkWaveforms(s.gather, picks);
+        const FbQc::WaveformCheck check = FbQc::checkWaveforms(s.gather, picks);
         for (int c = 0; c < Channels; ++c) {
-            const PickQc::WaveformVerdict v = check.traces[c].verdict;
+            const FbQc::WaveformVerdict v = check.traces[c].verdict;
             t.plantedSkips += kind[c] == Skipped ? 1 : 0;
-            if (v == PickQc::WaveformVerdict::TooWeak) {
+            if (v == FbQc::WaveformVerdict::TooWeak) {
                 ++t.weak;
                 continue;
             }
             ++t.judged;
-            const bool missed = (kind[c] == Skipped) != (v == PickQc::WaveformVerdict::CycleSkip);
+            const bool missed = (kind[c] == Skipped) != (v == FbQc::WaveformVerdict::CycleSkip);
             if (listMisses && missed)
                 out() << "    " << f.name << " S/N " << f.signalToNoise << " shot " << shot << " channel " << c
                       << (kind[c] == Skipped ? " skipped pick not named" : " named skipped") << ": truth " << s.truth[c]
@@ -288,16 +291,16 @@ Tally judgeFamily(const Family &f, int shots, quint64 seed)
             switch (kind[c]) {
             case Good:
                 ++t.good;
-                t.goodSkipped += v == PickQc::WaveformVerdict::CycleSkip ? 1 : 0;
-                t.goodOff += v == PickQc::WaveformVerdict::OffOnset ? 1 : 0;
+                t.goodSkipped += v == FbQc::WaveformVerdict::CycleSkip ? 1 : 0;
+                t.goodOff += v == FbQc::WaveformVerdict::OffOnset ? 1 : 0;
                 break;
             case Skipped:
                 ++t.skipped;
-                t.skippedFound += v == PickQc::WaveformVerdict::CycleSkip ? 1 : 0;
+                t.skippedFound += v == FbQc::WaveformVerdict::CycleSkip ? 1 : 0;
                 break;
             case Mispick:
                 ++t.mispicks;
-                t.mispicksFound += v == PickQc::WaveformVerdict::OffOnset || v == PickQc::WaveformVerdict::CycleSkip;
+                t.mispicksFound += v == FbQc::WaveformVerdict::OffOnset || v == FbQc::WaveformVerdict::CycleSkip;
                 break;
             }
         }
@@ -383,7 +386,7 @@ void speed()
     QVector<Shot> shots;
     for (int s = 0; s < 4; ++s)
         shots.append(makeShot(f, s, 77));
-    const PickQc::OnsetPickerSettings settings;
+    const FbQc::OnsetPickerSettings settings;
     double sink = 0;
     auto rate = [&](bool guided) {
         qint64 traces = 0;
@@ -392,10 +395,10 @@ void speed()
         while (now - start < 2) {
             for (const Shot &s : shots)
                 for (int c = 0; c < Channels; ++c) {
-                    const PickQc::TraceSamples trace = PickQc::traceOf(s.gather, c);
-                    const PickQc::OnsetPick pick =
-                        guided ? PickQc::pickOnsetNear(trace, s.truth[c] + 5, settings)
-                               : PickQc::pickOnset(trace, trace.timeOf(0), trace.timeOf(Samples - 1), settings);
+                    const FbQc::TraceSamples trace = FbQc::traceOf(s.gather, c);
+                    const FbQc::OnsetPick pick =
+                        guided ? FbQc::pickOnsetNear(trace, s.truth[c] + 5, settings)
+                               : FbQc::pickOnset(trace, trace.timeOf(0), trace.timeOf(Samples - 1), settings);
                     sink += pick.found ? pick.onsetMs : 0;
                 }
             traces += shots.size() * Channels;
@@ -409,7 +412,7 @@ void speed()
     double now = start;
     while (now - start < 2) {
         for (const Shot &s : shots)
-            for (const PickQc::OnsetPick &pick : PickQc::pickGather(s.gather, {}, settings))
+            for (const FbQc::OnsetPick &pick : FbQc::pickGather(s.gather, {}, settings))
                 sink += pick.found ? pick.onsetMs : 0;
         gatherTraces += shots.size() * Channels;
         now = threadSeconds();

@@ -12,7 +12,7 @@
 
 #include "benchprocess.h"
 #include "benchtiming.h"
-#include "tracedataset.h"
+#include <fbtrace/tracedataset.h>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -22,6 +22,9 @@
 
 #include <ctime>
 #include <vector>
+
+using namespace FbFile;
+using namespace FbTrace;
 
 namespace {
 

@@ -8,7 +8,7 @@
 // skips, velocity gradients, dipping and hidden layers), each twice: a clean twin
 // and a planted twin with spikes of 12 to 60 ms on about one pick a shot and
 // some shots late by 9 to 15 ms. Both go through the whole QC pass
-// (PickQc::Analyzer), and each line prints the spikes found of those
+// (FbQc::Analyzer), and each line prints the spikes found of those
 // planted and the false outliers (any other pick flagged) on either twin.
 // Goal on every line: no false outlier on the clean twin, at least 95% of
 // the spikes found.
@@ -20,10 +20,10 @@
 //
 //   qcaccuracy [--quick] [--dir DIR] [--only TEXT]
 
-#include "fbgenerator.h"
-#include "fblayout.h"
-#include "firstbreakfit.h"
-#include "pickqc.h"
+#include <fbfile/fbgenerator.h>
+#include <fbfile/fblayout.h>
+#include <fbqc/firstbreakfit.h>
+#include <fbqc/pickqc.h>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -37,6 +37,9 @@
 #include <cmath>
 #include <ctime>
 #include <vector>
+
+using namespace FbFile;
+using namespace FbQc;
 
 namespace {
 
@@ -231,7 +234,7 @@ void plant(const FbGenerator::Options &clean, FbGenerator::Options *planted, qui
         QVector<int> usable;
         for (int i = 0; i < records.size(); ++i) {
             const FbRecord &r = records[i];
-            if (r.fb_time > 0.0f && r.offset != 0 && sides[r.offset > 0 ? 1 : 0] >= PickQc::MinPicksPerSide)
+            if (r.fb_time > 0.0f && r.offset != 0 && sides[r.offset > 0 ? 1 : 0] >= FbQc::MinPicksPerSide)
                 usable.append(i);
         }
         QSet<int> taken;
@@ -285,8 +288,8 @@ Judged judge(const QString &fileName, const FbGenerator::Options &o, QString *er
     const QVector<FbGenerator::PickSpike> &spikes = o.spikes;
     const QVector<FbGenerator::ShotShift> &shifts = o.shifts;
     Judged j;
-    PickQc::Analyzer analyzer(fileName);
-    PickQc::Report report;
+    FbQc::Analyzer analyzer(fileName);
+    FbQc::Report report;
     if (!analyzer.run(&report)) {
         *error = analyzer.errorString();
         return j;
@@ -308,8 +311,8 @@ Judged judge(const QString &fileName, const FbGenerator::Options &o, QString *er
     // A pick of a skip run is found when flagged, or within a run the QC
     // names; a run named elsewhere counts its picks as false.
     QSet<qint64> inRuns, falseInRuns;
-    PickQc::FindingList::Reader runs(report.findings(PickQc::Kind::StepRun));
-    while (const PickQc::Finding *f = runs.next()) {
+    FbQc::FindingList::Reader runs(report.findings(FbQc::Kind::StepRun));
+    while (const FbQc::Finding *f = runs.next()) {
         const int low = std::min(f->channel, int(f->a)), high = std::max(f->channel, int(f->a));
         for (int c = low; c <= high; ++c) {
             const qint64 key = qint64(f->shot) << 32 | quint32(c);
@@ -319,8 +322,8 @@ Judged judge(const QString &fileName, const FbGenerator::Options &o, QString *er
         }
     }
     QSet<qint64> flagged;
-    PickQc::FindingList::Reader outliers(report.findings(PickQc::Kind::Outlier));
-    while (const PickQc::Finding *o = outliers.next()) {
+    FbQc::FindingList::Reader outliers(report.findings(FbQc::Kind::Outlier));
+    while (const FbQc::Finding *o = outliers.next()) {
         const qint64 key = qint64(o->shot) << 32 | quint32(o->channel);
         flagged.insert(key);
         if (planted.contains(key))
@@ -351,8 +354,8 @@ Judged judge(const QString &fileName, const FbGenerator::Options &o, QString *er
     QHash<qint32, double> late;
     for (const FbGenerator::ShotShift &s : shifts)
         late.insert(s.shot, s.ms);
-    PickQc::FindingList::Reader timing(report.findings(PickQc::Kind::TimingError));
-    while (const PickQc::Finding *t = timing.next()) {
+    FbQc::FindingList::Reader timing(report.findings(FbQc::Kind::TimingError));
+    while (const FbQc::Finding *t = timing.next()) {
         if (!late.contains(t->shot)) {
             ++j.lateWrong;
             if (listFalse)
@@ -370,8 +373,8 @@ Judged judge(const QString &fileName, const FbGenerator::Options &o, QString *er
         for (auto it = late.cbegin(); it != late.cend(); ++it)
             out() << "    late shot not named: shot " << it.key() + 1 << " by " << it.value() << " ms" << Qt::endl;
     }
-    PickQc::FindingList::Reader pairs(report.findings(PickQc::Kind::Reciprocity));
-    while (const PickQc::Finding *p = pairs.next()) {
+    FbQc::FindingList::Reader pairs(report.findings(FbQc::Kind::Reciprocity));
+    while (const FbQc::Finding *p = pairs.next()) {
         ++j.pairs;
         if (listFalse)
             out() << "    flagged pair: shots " << p->shot + 1 << " and " << p->otherShot + 1 << ": " << p->a
@@ -503,9 +506,9 @@ bool speed(const QString &dir, int shots)
         out() << "cannot read " << fileName << Qt::endl;
         return false;
     }
-    PickQc::ShotFitter fitter;
-    PickQc::ShotFit fit;
-    const PickQc::Settings settings;
+    FbQc::ShotFitter fitter;
+    FbQc::ShotFit fit;
+    const FbQc::Settings settings;
     std::vector<FbRecord> records(channels);
     std::vector<std::pair<float, float>> sorted(channels);
     QByteArray bytes(FbLayout::RecordSize * channels, Qt::Uninitialized);

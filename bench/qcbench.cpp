@@ -12,7 +12,7 @@
 // pick, at most 256 MiB.
 
 #include "benchprocess.h"
-#include "fbgenerator.h"
+#include <fbfile/fbgenerator.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,6 +24,8 @@
 
 #include <algorithm>
 #include <vector>
+
+using namespace FbFile;
 
 namespace {
 

@@ -18,10 +18,10 @@
 #include "benchtiming.h"
 #include "correctedcopy.h"
 #include "editsession.h"
-#include "fbgenerator.h"
+#include <fbfile/fbgenerator.h>
 #include "fbpickqcwindow.h"
 #include "pickeditor.h"
-#include "shotrecords.h"
+#include <fbfile/shotrecords.h>
 
 #include <QAbstractButton>
 #include <QAction>
@@ -37,6 +37,10 @@
 #include <algorithm>
 #include <functional>
 #include <vector>
+
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
 
 using BenchTiming::median;
 using BenchTiming::timeMs;
@@ -99,11 +103,11 @@ int main(int argc, char **argv)
     }
     // The window's data is replaced whenever edits are judged: what is
     // needed of the loaded one is copied.
-    const PickQc::Report &report = window.data()->report;
+    const FbQc::Report &report = window.data()->report;
     const QVector<ShotIndexEntry> index = report.index;
-    const PickQc::Settings settings = report.settings;
+    const FbQc::Settings settings = report.settings;
     out << "file: " << file << ", " << index.size() << " shots, " << report.recordCount << " picks, "
-        << report.count(PickQc::Kind::Outlier) << " outliers, " << report.pairs.size() << " compared pairs" << Qt::endl;
+        << report.count(FbQc::Kind::Outlier) << " outliers, " << report.pairs.size() << " compared pairs" << Qt::endl;
     out << "load and judge the whole file: " << loadMs << " ms" << Qt::endl;
 
     // One pick at a time, in shots across the file.
@@ -116,7 +120,7 @@ int main(int argc, char **argv)
         }));
         bare.push_back(timeMs([&] {
             const QVector<FbRecord> records = readShotRecords(file, e.firstRecord, e.lastRecord);
-            const PickQc::ShotFit fit = PickQc::fitShot(records, settings);
+            const FbQc::ShotFit fit = FbQc::fitShot(records, settings);
             Q_UNUSED(fit);
         }));
         session->undoStack()->undo();
@@ -149,7 +153,7 @@ int main(int argc, char **argv)
     out << "every outlier of the file rejected (" << session->edits().size() << " picks): the action holds the UI "
         << actionMs << " ms (question answered at once included); verdicts shown after " << judgedMs
         << " ms; longest UI gap meanwhile " << probe.longestMs << " ms" << Qt::endl;
-    out << "  left: " << window.data()->report.count(PickQc::Kind::Outlier) << " outliers" << Qt::endl;
+    out << "  left: " << window.data()->report.count(FbQc::Kind::Outlier) << " outliers" << Qt::endl;
 
     const PickEdits edits = session->edits();
     const QString copyName = tmp.filePath(QStringLiteral("corrected.fb"));
@@ -170,6 +174,6 @@ int main(int argc, char **argv)
     probe.timer.stop();
     out << "its undo: holds the UI " << undoMs << " ms; verdicts shown after " << clock.nsecsElapsed() / 1e6
         << " ms; longest UI gap meanwhile " << probe.longestMs
-        << " ms; outliers again: " << window.data()->report.count(PickQc::Kind::Outlier) << Qt::endl;
+        << " ms; outliers again: " << window.data()->report.count(FbQc::Kind::Outlier) << Qt::endl;
     return 0;
 }

@@ -9,7 +9,7 @@
 //    shot alone; the longest UI gap while a 1,000,000-pick shot (judged)
 //    and a 3,000,000-pick shot (too large to judge) are read and shown;
 //  - judging the file again after a threshold change (8 to 6 ms), until
-//    the window shows it, beside the bare PickQc::rejudge of a copy of the
+//    the window shows it, beside the bare FbQc::rejudge of a copy of the
 //    report, with the longest UI gap meanwhile;
 //  - a full redraw of the survey map, and a move of its highlight, beside a
 //    bare drawPoints() of the same points into an image;
@@ -27,12 +27,12 @@
 //   QT_QPA_PLATFORM=offscreen build/bin/qcwindowbench [--gaps-only] [FILE]
 
 #include "benchtiming.h"
-#include "fbgenerator.h"
+#include <fbfile/fbgenerator.h>
 #include "fbpickqcwindow.h"
-#include "pickqc.h"
+#include <fbqc/pickqc.h>
 #include "problemmodel.h"
-#include "shotrecords.h"
-#include "surveymap.h"
+#include <fbfile/shotrecords.h>
+#include <fbview/surveymap.h>
 
 #include <QCommandLineParser>
 #include <QApplication>
@@ -52,6 +52,10 @@
 #include <algorithm>
 #include <functional>
 #include <vector>
+
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
 
 using BenchTiming::median;
 using BenchTiming::timeMs;
@@ -130,7 +134,7 @@ void shotSwitch(FbPickQcWindow &window, const QVector<int> &shots, double *windo
         const ShotIndexEntry &e = data->report.index.at(shot);
         bare.push_back(timeMs([&] {
             const QVector<FbRecord> records = readShotRecords(data->fileName, e.firstRecord, e.lastRecord);
-            const PickQc::ShotFit fit = PickQc::fitShot(records, data->report.settings);
+            const FbQc::ShotFit fit = FbQc::fitShot(records, data->report.settings);
             Q_UNUSED(fit);
         }));
     }
@@ -268,13 +272,13 @@ int main(int argc, char **argv)
         probe.start();
         rejudges.push_back(setThreshold(window, "outlierMsSpin", ms));
         rejudgeGaps.push_back(probe.stop());
-        const PickQc::Report &shown = window.data()->report;
-        PickQc::Report copy;
+        const FbQc::Report &shown = window.data()->report;
+        FbQc::Report copy;
         QString error;
         const double other = k % 2 ? 6.0 : 8.0;
         bareRejudges.push_back(timeMs([&] {
             QcLoader::copyForRejudging(shown, other, shown.settings.reciprocityMs, &copy, &error);
-            PickQc::rejudge(&copy, other, shown.settings.reciprocityMs);
+            FbQc::rejudge(&copy, other, shown.settings.reciprocityMs);
         }));
     }
     if (window.data()->report.settings.outlierMs != 8.0)
@@ -397,7 +401,7 @@ int main(int argc, char **argv)
     std::vector<double> filters;
     for (int k = 0; k < 6; ++k)
         filters.push_back(
-            timeMs([&] { kinds->setCurrentIndex(k % 2 ? kinds->findData(int(PickQc::Kind::Outlier)) : 0); }));
+            timeMs([&] { kinds->setCurrentIndex(k % 2 ? kinds->findData(int(FbQc::Kind::Outlier)) : 0); }));
 
     out << Qt::endl
         << QStringLiteral("%1 shots, %2 distinct receivers; loaded and judged in %3 s")

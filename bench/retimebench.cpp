@@ -9,14 +9,17 @@
 // changes, or it says so and fails.
 
 #include "benchtiming.h"
-#include "editplan.h"
-#include "fbgenerator.h"
+#include <fbqc/editplan.h>
+#include <fbfile/fbgenerator.h>
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <QTextStream>
 
 #include <random>
+
+using namespace FbFile;
+using namespace FbQc;
 
 int main(int argc, char **argv)
 {
@@ -41,13 +44,13 @@ int main(int argc, char **argv)
     std::vector<double> oneByOne, onePass;
     for (int run = 0; run < 3; ++run) {
         oneByOne.push_back(BenchTiming::timeMs([&] {
-            PickQc::EditPlan plan(file, {}, {}, PickQc::EditPlan::Picks);
+            FbQc::EditPlan plan(file, {}, {}, FbQc::EditPlan::Picks);
             for (const auto &t : times)
                 plan.retime(t.first, t.second, QStringLiteral("accepted"));
             oneByOneChanges = plan.changes().size();
         }));
         onePass.push_back(BenchTiming::timeMs([&] {
-            PickQc::EditPlan plan(file, {}, {}, PickQc::EditPlan::Picks);
+            FbQc::EditPlan plan(file, {}, {}, FbQc::EditPlan::Picks);
             plan.retime(times, QStringLiteral("accepted"));
             onePassChanges = plan.changes().size();
         }));

@@ -15,8 +15,8 @@
 
 #include "fbfileinfo.h"
 #include "fbtabledialog.h"
-#include "fblayout.h"
-#include "shotindex.h"
+#include <fbfile/fblayout.h>
+#include <fbfile/shotindex.h>
 
 #include <QCommandLineParser>
 #include <QAbstractButton>
@@ -31,6 +31,8 @@
 #include <QTimer>
 
 #include <sys/resource.h>
+
+using namespace FbFile;
 
 namespace {
 

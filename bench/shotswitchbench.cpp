@@ -6,10 +6,10 @@
 // resident memory. Runs on the offscreen platform unless told otherwise.
 
 #include "benchtiming.h"
-#include "fblayout.h"
+#include <fbfile/fblayout.h>
 #include "fbfileinfo.h"
 #include "fbtabledialog.h"
-#include "shotindex.h"
+#include <fbfile/shotindex.h>
 
 #include <QCommandLineParser>
 #include <QAbstractButton>
@@ -29,6 +29,8 @@
 #include <vector>
 
 #include <time.h>
+
+using namespace FbFile;
 
 using BenchTiming::median;
 

@@ -17,14 +17,14 @@
 //   QT_QPA_PLATFORM=offscreen build/bin/surveyviewbench
 
 #include "benchtiming.h"
-#include "fbgenerator.h"
-#include "pickqc.h"
-#include "qcmapvalues.h"
-#include "shotrecords.h"
-#include "stationaxis.h"
-#include "stationresidualview.h"
-#include "stationshotbuilder.h"
-#include "stationshotview.h"
+#include <fbfile/fbgenerator.h>
+#include <fbqc/pickqc.h>
+#include <fbview/qcmapvalues.h>
+#include <fbfile/shotrecords.h>
+#include <fbview/stationaxis.h>
+#include <fbview/stationresidualview.h>
+#include <fbview/stationshotbuilder.h>
+#include <fbview/stationshotview.h>
 
 #include <qwt_plot_canvas.h>
 
@@ -38,6 +38,10 @@
 #include <functional>
 #include <random>
 #include <vector>
+
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
 
 using BenchTiming::median;
 
@@ -79,15 +83,15 @@ double barePointsMs(int n, const QSize &size)
 // A report of `receivers` receivers on 100 lines (mean and rms drawn at
 // random, one in a thousand off by 5 ms) and `shots` shots, one per
 // receiver station in turn.
-PickQc::Report syntheticReport(int receivers, int shots)
+FbQc::Report syntheticReport(int receivers, int shots)
 {
-    PickQc::Report report;
+    FbQc::Report report;
     std::mt19937 random(3);
     std::normal_distribution<float> noise(0.0f, 0.5f);
     const int perLine = receivers / 100;
     report.stations.reserve(receivers);
     for (int k = 0; k < receivers; ++k) {
-        PickQc::StationResidual r;
+        FbQc::StationResidual r;
         r.line = 1 + k / perLine;
         r.stat = 1000 + k % perLine;
         r.x = 25.0f * (k % perLine);
@@ -99,7 +103,7 @@ PickQc::Report syntheticReport(int receivers, int shots)
     }
     report.shots.reserve(shots);
     for (int s = 0; s < shots; ++s) {
-        PickQc::ShotSummary summary;
+        FbQc::ShotSummary summary;
         const int k = s % receivers;
         summary.sLine = 1 + k / perLine;
         summary.sStat = 1000 + k % perLine;
@@ -138,7 +142,7 @@ int main(int argc, char **argv)
     }
 
     {
-        const PickQc::Report report = syntheticReport(1000000, 12700000);
+        const FbQc::Report report = syntheticReport(1000000, 12700000);
         const double axisMs = medianMs(3, [&] { StationAxis::build(report); });
         const double mapMs = medianMs(3, [&] { QcMapValues::survey(report); });
         out << "Station axis of 12,700,000 shots and 1,000,000 receivers: " << axisMs << " ms; the map's data " << mapMs
@@ -156,10 +160,10 @@ int main(int argc, char **argv)
         out << "cannot write " << file << ": " << writer.errorString() << Qt::endl;
         return 1;
     }
-    PickQc::Settings settings;
+    FbQc::Settings settings;
     settings.collectReceivers = true;
-    PickQc::Report report;
-    if (!PickQc::Analyzer(file, settings).run(&report)) {
+    FbQc::Report report;
+    if (!FbQc::Analyzer(file, settings).run(&report)) {
         out << "cannot judge " << file << Qt::endl;
         return 1;
     }
@@ -177,7 +181,7 @@ int main(int argc, char **argv)
         shots.append(readShotRecords(file, e.firstRecord, e.lastRecord));
     const double fitMs = medianMs(5, [&] {
         for (const QVector<FbRecord> &records : qAsConst(shots))
-            PickQc::fitShot(records, settings);
+            FbQc::fitShot(records, settings);
     });
     out << "Residuals of 2,000 shots x 240 picks (" << cells.cells.size() << " cells): " << buildMs
         << " ms; reading them " << readMs << " ms and fitting them " << fitMs << " ms; ratio "
@@ -198,19 +202,19 @@ int main(int argc, char **argv)
         // One line of 53,000 sources a station apart, each with the 119
         // after it as partners.
         constexpr int Shots = 53000, Partners = 119;
-        PickQc::Report big;
+        FbQc::Report big;
         for (int k = 0; k < Shots + 240; ++k)
-            big.stations.append(PickQc::StationResidual{1, k, 25.0f * k, 0.0f, 60, 0.0f, 0.5f});
+            big.stations.append(FbQc::StationResidual{1, k, 25.0f * k, 0.0f, 60, 0.0f, 0.5f});
         std::mt19937 random(9);
         std::normal_distribution<float> noise(0.0f, 1.0f);
         for (int s = 0; s < Shots; ++s) {
-            PickQc::ShotSummary summary;
+            FbQc::ShotSummary summary;
             summary.sLine = 1;
             summary.sStat = s + 120;
             summary.sourceX = 25.0f * (s + 120);
             big.shots.append(summary);
             for (int b = s + 1; b <= s + Partners && b < Shots; ++b)
-                big.pairs.append(PickQc::ReciprocalPair{s, b, 100.0f + noise(random), 100.0f});
+                big.pairs.append(FbQc::ReciprocalPair{s, b, 100.0f + noise(random), 100.0f});
         }
         QVector<ShotIndexEntry> index(Shots);
         for (int s = 0; s < Shots; ++s)

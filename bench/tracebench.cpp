@@ -10,7 +10,7 @@
 // temporary folder and removed at the end.
 
 #include "benchtiming.h"
-#include "tracedataset.h"
+#include <fbtrace/tracedataset.h>
 
 #include <segyio/segy.h>
 
@@ -24,6 +24,9 @@
 #include <vector>
 #include <fcntl.h>
 #include <unistd.h>
+
+using namespace FbFile;
+using namespace FbTrace;
 
 namespace {
 

@@ -30,6 +30,9 @@ function(sorv_embed_translations)
         get_filename_component(source ${source} ABSOLUTE)
         list(APPEND sources ${source})
     endforeach()
+    # The headers by library path, as the compiler finds them: a class's
+    # namespace is part of its translation context.
+    list(PREPEND sources -I ${PROJECT_SOURCE_DIR})
     if(T_PLURALS_ONLY)
         # An lupdate option, passed on wherever the sources are.
         list(PREPEND sources -pluralonly)

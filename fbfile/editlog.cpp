@@ -1,8 +1,8 @@
-#include "editlog.h"
+#include <fbfile/editlog.h>
 
-#include "fbblockreader.h"
-#include "fboutputfile.h"
-#include "numbertext.h"
+#include <fbfile/fbblockreader.h>
+#include <fbfile/fboutputfile.h>
+#include <fbfile/numbertext.h>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -10,6 +10,8 @@
 #include <limits>
 #include <string_view>
 #include <vector>
+
+namespace FbFile {
 
 const char *const EditLog::Header = "record,fb_no,ffid,channel,field,old,new,reason";
 
@@ -357,3 +359,5 @@ EditLogRow EditLogRow::applied(const FbEditWriter::Applied &word, const FbEdit &
     row.newBits = edit.bits;
     return row;
 }
+
+} // namespace FbFile

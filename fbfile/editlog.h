@@ -1,13 +1,15 @@
-#ifndef EDITLOG_H
-#define EDITLOG_H
+#ifndef FBFILE_EDITLOG_H
+#define FBFILE_EDITLOG_H
 
-#include "fbeditwriter.h"
-#include "fboutputfile.h"
+#include <fbfile/fbeditwriter.h>
+#include <fbfile/fboutputfile.h>
 
 #include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 #include <QVector>
+
+namespace FbFile {
 
 // One change as an edit log lists it: which pick (record from 1 in the
 // text, 0-based here, with its fb_no, ffid and channel), which field, the
@@ -108,4 +110,6 @@ private:
     QString m_error;
 };
 
-#endif // EDITLOG_H
+} // namespace FbFile
+
+#endif // FBFILE_EDITLOG_H

@@ -1,4 +1,4 @@
-#include "fbblockreader.h"
+#include <fbfile/fbblockreader.h>
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace FbFile {
 
 FbBlockReader::FbBlockReader(const QString &fileName) : m_fileName(fileName) { }
 
@@ -158,3 +160,5 @@ bool FbBlockReader::unchanged() const
     return qint64(st.st_size) == m_fileSize &&
            qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec == m_modified;
 }
+
+} // namespace FbFile

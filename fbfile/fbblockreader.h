@@ -1,11 +1,13 @@
-#ifndef FBBLOCKREADER_H
-#define FBBLOCKREADER_H
+#ifndef FBFILE_FBBLOCKREADER_H
+#define FBFILE_FBBLOCKREADER_H
 
-#include "fblayout.h"
+#include <fbfile/fblayout.h>
 
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+
+namespace FbFile {
 
 // Sequential reading of an FB file in blocks of whole records, with one
 // bounded buffer whatever the file size: what the shot index, the check and
@@ -143,4 +145,6 @@ private:
     QByteArray m_buffer;
 };
 
-#endif // FBBLOCKREADER_H
+} // namespace FbFile
+
+#endif // FBFILE_FBBLOCKREADER_H

@@ -1,4 +1,4 @@
-#include "fbcolumns.h"
+#include <fbfile/fbcolumns.h>
 
 #include <QCoreApplication>
 
@@ -7,6 +7,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+
+namespace FbFile {
 
 namespace FbColumns {
 
@@ -365,3 +367,5 @@ bool columnVaries(const QVector<FbRecord> &records, int column)
 }
 
 } // namespace FbColumns
+
+} // namespace FbFile

@@ -1,10 +1,12 @@
-#ifndef FBCOLUMNS_H
-#define FBCOLUMNS_H
+#ifndef FBFILE_FBCOLUMNS_H
+#define FBFILE_FBCOLUMNS_H
 
-#include "fblayout.h"
+#include <fbfile/fblayout.h>
 
 #include <QString>
 #include <QVector>
+
+namespace FbFile {
 
 // The sixteen columns in which a shot's records are shown, as the viewer
 // table and the command-line dump share them.
@@ -94,4 +96,6 @@ inline PickClass pickClass(qint32 fbStatus)
 
 } // namespace FbColumns
 
-#endif // FBCOLUMNS_H
+} // namespace FbFile
+
+#endif // FBFILE_FBCOLUMNS_H

@@ -1,8 +1,10 @@
-#include "fbcsvexport.h"
+#include <fbfile/fbcsvexport.h>
 
-#include "fbblockreader.h"
-#include "fboutputfile.h"
-#include "numbertext.h"
+#include <fbfile/fbblockreader.h>
+#include <fbfile/fboutputfile.h>
+#include <fbfile/numbertext.h>
+
+namespace FbFile {
 
 bool FbCsvExport::write(const QString &fbName, const QString &csvName, const Progress &progress)
 {
@@ -70,3 +72,5 @@ bool FbCsvExport::write(const QString &fbName, const QString &csvName, const Pro
     m_error.clear();
     return true;
 }
+
+} // namespace FbFile

@@ -1,10 +1,12 @@
-#ifndef FBCSVEXPORT_H
-#define FBCSVEXPORT_H
+#ifndef FBFILE_FBCSVEXPORT_H
+#define FBFILE_FBCSVEXPORT_H
 
-#include "progress.h"
+#include <fbfile/progress.h>
 
 #include <QCoreApplication>
 #include <QString>
+
+namespace FbFile {
 
 // Every record of an FB file as a CSV table, for spreadsheets and scripts:
 // a title line "record," followed by the named fields in file order (the
@@ -40,4 +42,6 @@ private:
     bool m_cancelled = false;
 };
 
-#endif // FBCSVEXPORT_H
+} // namespace FbFile
+
+#endif // FBFILE_FBCSVEXPORT_H

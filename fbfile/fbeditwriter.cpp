@@ -1,7 +1,7 @@
-#include "fbeditwriter.h"
+#include <fbfile/fbeditwriter.h>
 
-#include "fbblockreader.h"
-#include "fboutputfile.h"
+#include <fbfile/fbblockreader.h>
+#include <fbfile/fboutputfile.h>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+
+namespace FbFile {
 
 namespace {
 
@@ -247,3 +249,5 @@ bool FbEditWriter::run(const QString *targetName, const Progress &progress)
     m_error.clear();
     return true;
 }
+
+} // namespace FbFile

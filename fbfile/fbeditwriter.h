@@ -1,16 +1,18 @@
-#ifndef FBEDITWRITER_H
-#define FBEDITWRITER_H
+#ifndef FBFILE_FBEDITWRITER_H
+#define FBFILE_FBEDITWRITER_H
 
-#include "fbblockreader.h"
-#include "fblayout.h"
-#include "numbertext.h"
-#include "progress.h"
+#include <fbfile/fbblockreader.h>
+#include <fbfile/fblayout.h>
+#include <fbfile/numbertext.h>
+#include <fbfile/progress.h>
 
 #include <QCoreApplication>
 #include <QString>
 #include <QVector>
 
 #include <functional>
+
+namespace FbFile {
 
 // One change to an FB file: a new value for one word of one record. Only
 // the pick's own words can be edited: fb_time and fb_status (the list of
@@ -55,7 +57,11 @@ struct FbEdit
         return e;
     }
 };
-Q_DECLARE_TYPEINFO(FbEdit, Q_PRIMITIVE_TYPE);
+} // namespace FbFile
+
+Q_DECLARE_TYPEINFO(FbFile::FbEdit, Q_PRIMITIVE_TYPE);
+
+namespace FbFile {
 
 class FbEditWriter;
 
@@ -201,4 +207,6 @@ private:
     qint64 m_blockRecords = FbLayout::BlockRecords;
 };
 
-#endif // FBEDITWRITER_H
+} // namespace FbFile
+
+#endif // FBFILE_FBEDITWRITER_H

@@ -1,6 +1,6 @@
-#include "fbgenerator.h"
+#include <fbfile/fbgenerator.h>
 
-#include "fbcolumns.h"
+#include <fbfile/fbcolumns.h>
 
 #include <QByteArray>
 #include <QFile>
@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+
+namespace FbFile {
 
 namespace FbGenerator {
 
@@ -767,3 +769,5 @@ bool FileWriter::write(const QString &fileName, Result *result)
 }
 
 } // namespace FbGenerator
+
+} // namespace FbFile

@@ -1,11 +1,13 @@
-#ifndef FBGENERATOR_H
-#define FBGENERATOR_H
+#ifndef FBFILE_FBGENERATOR_H
+#define FBFILE_FBGENERATOR_H
 
-#include "fblayout.h"
+#include <fbfile/fblayout.h>
 
 #include <QString>
 #include <QStringList>
 #include <QVector>
+
+namespace FbFile {
 
 // Synthetic FB files: one 2-D line with a rolling split spread, so that the
 // files look like a real pick file (coordinates along a bearing, negative
@@ -250,4 +252,6 @@ QStringList nonFiniteFields();
 
 } // namespace FbGenerator
 
-#endif // FBGENERATOR_H
+} // namespace FbFile
+
+#endif // FBFILE_FBGENERATOR_H

@@ -1,8 +1,10 @@
-#include "fblayout.h"
+#include <fbfile/fblayout.h>
 
 #include <QtEndian>
 
 #include <cstring>
+
+namespace FbFile {
 
 namespace {
 
@@ -155,3 +157,5 @@ float decodeTime(const char *bytes)
 }
 
 } // namespace FbLayout
+
+} // namespace FbFile

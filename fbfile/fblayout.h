@@ -1,8 +1,10 @@
-#ifndef FBLAYOUT_H
-#define FBLAYOUT_H
+#ifndef FBFILE_FBLAYOUT_H
+#define FBFILE_FBLAYOUT_H
 
 #include <QtEndian>
 #include <QtGlobal>
+
+namespace FbFile {
 
 // The layout of an FB (first-break pick) file: a 16-byte header of four
 // little-endian int32 words, then fixed 84-byte records of twenty-one 4-byte
@@ -138,4 +140,6 @@ void encodeRecord(const FbRecord &record, char *out);
 
 } // namespace FbLayout
 
-#endif // FBLAYOUT_H
+} // namespace FbFile
+
+#endif // FBFILE_FBLAYOUT_H

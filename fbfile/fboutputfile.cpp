@@ -1,4 +1,4 @@
-#include "fboutputfile.h"
+#include <fbfile/fboutputfile.h>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -6,6 +6,8 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+
+namespace FbFile {
 
 namespace {
 
@@ -101,3 +103,5 @@ void FbOutputFile::cancel()
     // when this object does.
     m_file.cancelWriting();
 }
+
+} // namespace FbFile

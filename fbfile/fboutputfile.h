@@ -1,9 +1,11 @@
-#ifndef FBOUTPUTFILE_H
-#define FBOUTPUTFILE_H
+#ifndef FBFILE_FBOUTPUTFILE_H
+#define FBFILE_FBOUTPUTFILE_H
 
 #include <QSaveFile>
 #include <QString>
 #include <QStringList>
+
+namespace FbFile {
 
 // A file this library writes (an edited FB file, an edit log, a converted
 // pick file): written under a temporary name beside the target and renamed
@@ -60,4 +62,6 @@ private:
     qint64 m_flushed = 0; // bytes whose writing back has been started
 };
 
-#endif // FBOUTPUTFILE_H
+} // namespace FbFile
+
+#endif // FBFILE_FBOUTPUTFILE_H

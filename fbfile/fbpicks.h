@@ -1,10 +1,12 @@
-#ifndef FBPICKS_H
-#define FBPICKS_H
+#ifndef FBFILE_FBPICKS_H
+#define FBFILE_FBPICKS_H
 
-#include "fbcolumns.h"
+#include <fbfile/fbcolumns.h>
 
 #include <cmath>
 #include <limits>
+
+namespace FbFile {
 
 // What a record's status and time say about its pick: the one reading that
 // the QC, the edit and the export commands share.
@@ -43,4 +45,6 @@ inline double pickTime(const FbRecord &r)
 
 } // namespace FbPicks
 
-#endif // FBPICKS_H
+} // namespace FbFile
+
+#endif // FBFILE_FBPICKS_H

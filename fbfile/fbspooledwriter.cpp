@@ -1,8 +1,10 @@
-#include "fbspooledwriter.h"
+#include <fbfile/fbspooledwriter.h>
 
 #include <QFileInfo>
 
 #include <algorithm>
+
+namespace FbFile {
 
 FbSpooledWriter::FbSpooledWriter(const QString &target, const QString &spoolPrefix)
     : m_target(target), m_output(target),
@@ -81,3 +83,5 @@ bool FbSpooledWriter::commit()
     }
     return true;
 }
+
+} // namespace FbFile

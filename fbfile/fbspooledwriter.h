@@ -1,8 +1,8 @@
-#ifndef FBSPOOLEDWRITER_H
-#define FBSPOOLEDWRITER_H
+#ifndef FBFILE_FBSPOOLEDWRITER_H
+#define FBFILE_FBSPOOLEDWRITER_H
 
-#include "fblayout.h"
-#include "fboutputfile.h"
+#include <fbfile/fblayout.h>
+#include <fbfile/fboutputfile.h>
 
 #include <QByteArray>
 #include <QString>
@@ -10,6 +10,8 @@
 #include <QTemporaryFile>
 
 #include <limits>
+
+namespace FbFile {
 
 // An FB file whose records are made before their count is known (picks
 // made trace by trace): the records are spooled to a hidden temporary file
@@ -56,4 +58,6 @@ private:
     QString m_error;
 };
 
-#endif // FBSPOOLEDWRITER_H
+} // namespace FbFile
+
+#endif // FBFILE_FBSPOOLEDWRITER_H

@@ -1,11 +1,13 @@
-#ifndef NUMBERTEXT_H
-#define NUMBERTEXT_H
+#ifndef FBFILE_NUMBERTEXT_H
+#define FBFILE_NUMBERTEXT_H
 
 #include <QtGlobal>
 
 #include <charconv>
 #include <cstring>
 #include <limits>
+
+namespace FbFile {
 
 // Numbers as the text files of this library write and read them (the edit
 // log, the pick table, the unified data format): C-locale whatever the
@@ -88,4 +90,6 @@ inline float bitsFloat(quint32 bits)
 
 } // namespace NumberText
 
-#endif // NUMBERTEXT_H
+} // namespace FbFile
+
+#endif // FBFILE_NUMBERTEXT_H

@@ -1,6 +1,8 @@
-#include "progress.h"
+#include <fbfile/progress.h>
 
 #include <algorithm>
+
+namespace FbFile {
 
 Progress::Progress(Observer observer, const std::atomic_bool *cancel) : m_cancel(cancel)
 {
@@ -56,3 +58,5 @@ Progress Progress::part(int fromPercent, int toPercent) const
     p.m_to = m_from + span * std::clamp(toPercent, 0, 100) / 100;
     return p;
 }
+
+} // namespace FbFile

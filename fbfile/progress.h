@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+namespace FbFile {
+
 // The one progress-and-cancel contract of long work, from the block reader
 // up to the views: the work says how far it got, the caller says whether to
 // go on.
@@ -60,5 +62,7 @@ private:
     int m_from = 0;
     int m_to = 100;
 };
+
+} // namespace FbFile
 
 #endif // FBFILE_PROGRESS_H

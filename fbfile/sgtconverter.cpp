@@ -1,9 +1,9 @@
-#include "sgtconverter.h"
+#include <fbfile/sgtconverter.h>
 
-#include "fbblockreader.h"
-#include "fboutputfile.h"
-#include "fbpicks.h"
-#include "numbertext.h"
+#include <fbfile/fbblockreader.h>
+#include <fbfile/fboutputfile.h>
+#include <fbfile/fbpicks.h>
+#include <fbfile/numbertext.h>
 
 #include <QHash>
 
@@ -11,6 +11,8 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+
+namespace FbFile {
 
 namespace {
 
@@ -532,3 +534,5 @@ bool SgtConverter::importSgt(const QString &sgtName, const QString &fbName)
     m_error.clear();
     return true;
 }
+
+} // namespace FbFile

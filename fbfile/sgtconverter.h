@@ -1,12 +1,14 @@
-#ifndef SGTCONVERTER_H
-#define SGTCONVERTER_H
+#ifndef FBFILE_SGTCONVERTER_H
+#define FBFILE_SGTCONVERTER_H
 
-#include "progress.h"
-#include "sgtfile.h"
+#include <fbfile/progress.h>
+#include <fbfile/sgtfile.h>
 
 #include <QCoreApplication>
 #include <QString>
 #include <QStringList>
+
+namespace FbFile {
 
 // Picks of an FB file to the unified data format (.sgt) that traveltime
 // inversion reads, and back.
@@ -123,4 +125,6 @@ private:
     bool m_cancelled = false;
 };
 
-#endif // SGTCONVERTER_H
+} // namespace FbFile
+
+#endif // FBFILE_SGTCONVERTER_H

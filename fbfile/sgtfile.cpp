@@ -1,14 +1,16 @@
-#include "sgtfile.h"
+#include <fbfile/sgtfile.h>
 
-#include "fbblockreader.h"
-#include "fboutputfile.h"
-#include "numbertext.h"
+#include <fbfile/fbblockreader.h>
+#include <fbfile/fboutputfile.h>
+#include <fbfile/numbertext.h>
 
 #include <QFile>
 
 #include <cctype>
 #include <cmath>
 #include <limits>
+
+namespace FbFile {
 
 namespace {
 
@@ -335,3 +337,5 @@ bool SgtFile::write(const QString &fileName, const QStringList &protect)
     m_error.clear();
     return true;
 }
+
+} // namespace FbFile

@@ -1,10 +1,12 @@
-#ifndef SGTFILE_H
-#define SGTFILE_H
+#ifndef FBFILE_SGTFILE_H
+#define FBFILE_SGTFILE_H
 
 #include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 #include <QVector>
+
+namespace FbFile {
 
 // A sensor of the unified data format: a position in metres. Columns a file
 // does not name read as 0.
@@ -24,8 +26,12 @@ struct SgtDatum
     double t = 0.0;
     int line = 0; // where read() found it
 };
-Q_DECLARE_TYPEINFO(SgtSensor, Q_PRIMITIVE_TYPE);
-Q_DECLARE_TYPEINFO(SgtDatum, Q_PRIMITIVE_TYPE);
+} // namespace FbFile
+
+Q_DECLARE_TYPEINFO(FbFile::SgtSensor, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(FbFile::SgtDatum, Q_PRIMITIVE_TYPE);
+
+namespace FbFile {
 
 // The unified data format (.sgt) of traveltime inversion: sensor positions,
 // then traveltimes between pairs of them. The text:
@@ -99,4 +105,6 @@ private:
     QString m_error;
 };
 
-#endif // SGTFILE_H
+} // namespace FbFile
+
+#endif // FBFILE_SGTFILE_H

@@ -1,6 +1,8 @@
-#include "shotindex.h"
+#include <fbfile/shotindex.h>
 
 #include <limits>
+
+namespace FbFile {
 
 ShotIndexScanner::ShotIndexScanner(const QString &fileName) : m_reader(fileName) { }
 
@@ -74,3 +76,5 @@ QVector<ShotIndexEntry> ShotIndexScanner::scan(const Progress &progress)
     index.append(current);
     return index;
 }
+
+} // namespace FbFile

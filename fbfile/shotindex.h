@@ -1,11 +1,13 @@
-#ifndef SHOTINDEX_H
-#define SHOTINDEX_H
+#ifndef FBFILE_SHOTINDEX_H
+#define FBFILE_SHOTINDEX_H
 
-#include "fbblockreader.h"
-#include "progress.h"
+#include <fbfile/fbblockreader.h>
+#include <fbfile/progress.h>
 
 #include <QString>
 #include <QVector>
+
+namespace FbFile {
 
 // One shot: a maximal run of consecutive records with the same ffid.
 // Record numbers are 0-based and lastRecord is inclusive.
@@ -15,7 +17,11 @@ struct ShotIndexEntry
     qint32 firstRecord = 0;
     qint32 lastRecord = 0;
 };
-Q_DECLARE_TYPEINFO(ShotIndexEntry, Q_PRIMITIVE_TYPE);
+} // namespace FbFile
+
+Q_DECLARE_TYPEINFO(FbFile::ShotIndexEntry, Q_PRIMITIVE_TYPE);
+
+namespace FbFile {
 
 inline bool operator==(const ShotIndexEntry &a, const ShotIndexEntry &b)
 {
@@ -72,4 +78,6 @@ private:
     FbBlockReader m_reader;
 };
 
-#endif // SHOTINDEX_H
+} // namespace FbFile
+
+#endif // FBFILE_SHOTINDEX_H

@@ -1,11 +1,13 @@
-#include "shotrecords.h"
+#include <fbfile/shotrecords.h>
 
-#include "fbblockreader.h"
+#include <fbfile/fbblockreader.h>
 
 #include <QByteArray>
 #include <QFile>
 
 #include <limits>
+
+namespace FbFile {
 
 qint32 maxShotRecords()
 {
@@ -48,3 +50,5 @@ QVector<FbRecord> readShotRecords(FbInputFile *input, qint32 firstRecord, qint32
     FbLayout::decodeRecords(buffer.constData(), count, records.data());
     return records;
 }
+
+} // namespace FbFile

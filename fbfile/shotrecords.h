@@ -1,10 +1,12 @@
-#ifndef SHOTRECORDS_H
-#define SHOTRECORDS_H
+#ifndef FBFILE_SHOTRECORDS_H
+#define FBFILE_SHOTRECORDS_H
 
-#include "fblayout.h"
+#include <fbfile/fblayout.h>
 
 #include <QString>
 #include <QVector>
+
+namespace FbFile {
 
 // Reads records firstRecord..lastRecord (inclusive) of an FB file with one
 // seek and one read into a zero-filled buffer. Only a regular file is
@@ -24,4 +26,6 @@ QVector<FbRecord> readShotRecords(FbInputFile *input, qint32 firstRecord, qint32
 // The most records one shot may have to be read into memory at all.
 qint32 maxShotRecords();
 
-#endif // SHOTRECORDS_H
+} // namespace FbFile
+
+#endif // FBFILE_SHOTRECORDS_H

@@ -1,10 +1,10 @@
-#include "editplan.h"
+#include <fbqc/editplan.h>
 
-#include "fbblockreader.h"
-#include "fbpicks.h"
-#include "numbertext.h"
-#include "pickqc.h"
-#include "qccsv.h"
+#include <fbfile/fbblockreader.h>
+#include <fbfile/fbpicks.h>
+#include <fbfile/numbertext.h>
+#include <fbqc/pickqc.h>
+#include <fbqc/qccsv.h>
 
 #include <QtEndian>
 
@@ -13,7 +13,9 @@
 #include <limits>
 #include <numeric>
 
-namespace PickQc {
+using namespace FbFile;
+
+namespace FbQc {
 
 namespace {
 
@@ -497,4 +499,4 @@ QVector<PickChange> EditPlan::changes() const
     return real;
 }
 
-} // namespace PickQc
+} // namespace FbQc

@@ -1,10 +1,10 @@
-#ifndef EDITPLAN_H
-#define EDITPLAN_H
+#ifndef FBQC_EDITPLAN_H
+#define FBQC_EDITPLAN_H
 
-#include "fbeditwriter.h"
-#include "fblayout.h"
-#include "findinglist.h"
-#include "shotindex.h"
+#include <fbfile/fbeditwriter.h>
+#include <fbfile/fblayout.h>
+#include <fbqc/findinglist.h>
+#include <fbfile/shotindex.h>
 
 #include <QCoreApplication>
 #include <QHash>
@@ -14,7 +14,7 @@
 
 // Changing picks: the one set of rules that `fbtool edit` and the QC
 // window share, and the form an edit of a pick takes.
-namespace PickQc {
+namespace FbQc {
 
 class Report;
 struct Finding;
@@ -54,7 +54,7 @@ using PickEdits = QMap<qint32, PickEdit>;
 
 // records (firstRecord .. firstRecord + size - 1 of the file) as edits
 // leave them.
-void applyEdits(const PickEdits &edits, QVector<FbRecord> *records, qint32 firstRecord);
+void applyEdits(const PickEdits &edits, QVector<FbFile::FbRecord> *records, qint32 firstRecord);
 
 // One pick as an action leaves it: its edit before and after (an empty
 // edit: the file's words), and the pick's name.
@@ -106,20 +106,20 @@ constexpr qint32 RestoredStatus = 1;
 // record or shot is not in it; the plan then holds the steps before it.
 //
 // Usage:
-//   PickQc::EditPlan plan(fileName, report.index, session.edits(), PickQc::EditPlan::Picks);
+//   FbQc::EditPlan plan(fileName, report.index, session.edits(), FbQc::EditPlan::Picks);
 //   if (!plan.reject({record}, reason)) ... plan.errorString();
 //   push(plan.changes());
-class EditPlan : public FbEditSource
+class EditPlan : public FbFile::FbEditSource
 {
-    Q_DECLARE_TR_FUNCTIONS(PickQc::EditPlan)
+    Q_DECLARE_TR_FUNCTIONS(FbQc::EditPlan)
 
 public:
     enum Keep { Picks = 1, Words = 2 };
 
-    EditPlan(const QString &fileName, const QVector<ShotIndexEntry> &index, const PickEdits &edits, int keep);
+    EditPlan(const QString &fileName, const QVector<FbFile::ShotIndexEntry> &index, const PickEdits &edits, int keep);
 
     // The shots that shiftShot() numbers, when not given at construction.
-    void setIndex(const QVector<ShotIndexEntry> &index) { m_index = index; }
+    void setIndex(const QVector<FbFile::ShotIndexEntry> &index) { m_index = index; }
     // Any status but 0 and 1; false, keeping the status, otherwise.
     bool setRejectStatus(qint32 status);
     qint32 rejectStatus() const { return m_rejectStatus; }
@@ -141,7 +141,7 @@ public:
     bool rejectOutliers(const FindingList &outliers, double thresholdMs);
     // A word from an edit list, as it stands (Words only): later shifts add
     // to a time it sets.
-    void addWord(const FbEdit &word, const QString &reason);
+    void addWord(const FbFile::FbEdit &word, const QString &reason);
 
     // Each pick whose edit the plan changed, once, in the order first
     // changed; picks it left as they were are not listed.
@@ -149,8 +149,8 @@ public:
 
     // Words: the writer's source. reason(k) says why the k-th word of the
     // block last handed out was set, as the edit log says it.
-    bool start(const FbEditWriter &writer, qint64 recordCount, QString *error) override;
-    void block(qint64 first, qint64 count, const char *records, QVector<FbEdit> *edits) override;
+    bool start(const FbFile::FbEditWriter &writer, qint64 recordCount, QString *error) override;
+    void block(qint64 first, qint64 count, const char *records, QVector<FbFile::FbEdit> *edits) override;
     QString reason(int k) const;
     // Times a shift left as they were (unpicked, not a number): with Words
     // alone, counted as the words are handed out.
@@ -193,24 +193,24 @@ private:
     };
     qint32 text(const QString &reason);
     Step &listedStep();
-    void put(const FbEdit &edit, const Why &why, QVector<FbEdit> *edits);
+    void put(const FbFile::FbEdit &edit, const Why &why, QVector<FbFile::FbEdit> *edits);
     // Calls visit(record, file's record) for the given records (ascending).
     template<typename Visit>
     bool read(const QVector<qint32> &records, Visit visit);
-    PickEdit current(qint32 record, const FbRecord &file) const;
-    void change(qint32 record, const FbRecord &file, const PickEdit &after);
-    void word(const FbEdit &edit, const Why &why);
+    PickEdit current(qint32 record, const FbFile::FbRecord &file) const;
+    void change(qint32 record, const FbFile::FbRecord &file, const PickEdit &after);
+    void word(const FbFile::FbEdit &edit, const Why &why);
     bool fail(const QString &why);
 
     QString m_fileName;
-    QVector<ShotIndexEntry> m_index;
+    QVector<FbFile::ShotIndexEntry> m_index;
     PickEdits m_base;
     int m_keep;
     qint32 m_rejectStatus;
     double m_storedPerMs = 1.0;
     QVector<PickChange> m_changes;
     QHash<qint32, int> m_changeOf; // record -> its entry of m_changes
-    QVector<FbEdit> m_words;
+    QVector<FbFile::FbEdit> m_words;
     QVector<Why> m_whys;
     QStringList m_texts;
     QHash<QString, qint32> m_textIndex;
@@ -222,8 +222,8 @@ private:
     QString m_error;
 };
 
-} // namespace PickQc
+} // namespace FbQc
 
-Q_DECLARE_TYPEINFO(PickQc::PickChange, Q_MOVABLE_TYPE);
+Q_DECLARE_TYPEINFO(FbQc::PickChange, Q_MOVABLE_TYPE);
 
-#endif // EDITPLAN_H
+#endif // FBQC_EDITPLAN_H

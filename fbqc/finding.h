@@ -1,5 +1,5 @@
-#ifndef FINDING_H
-#define FINDING_H
+#ifndef FBQC_FINDING_H
+#define FBQC_FINDING_H
 
 #include <QString>
 #include <QtGlobal>
@@ -15,9 +15,9 @@
 // that makes it.
 //
 // Usage:
-//   for (const PickQc::KindInfo &kind : PickQc::kinds())
+//   for (const FbQc::KindInfo &kind : FbQc::kinds())
 //       out << kind.title() << ": " << report.count(kind.kind) << '\n';
-namespace PickQc {
+namespace FbQc {
 
 class Report;
 
@@ -102,7 +102,7 @@ struct KindInfo
 {
     Kind kind;
     const char *key;       // stable name for scripts: "outlier"
-    const char *titleText; // untranslated plural title, context "PickQc::Kind"
+    const char *titleText; // untranslated plural title, context "FbQc::Kind"
     Severity severity;
     Scope scope;
     Basis basis;
@@ -121,7 +121,7 @@ struct KindInfo
 
     QString title() const;
     // A finding as one line of plain text, for the printed report and the
-    // window's problem list (context "PickQc::Kind").
+    // window's problem list (context "FbQc::Kind").
     QString describe(const Finding &finding, const Report &report) const;
     // How bad it is, for "the worst first": larger is worse.
     double weight(const Finding &finding) const;
@@ -146,8 +146,8 @@ const KindInfo &kindInfo(Kind kind);
 // The kind whose key is key, or nullptr.
 const KindInfo *kindNamed(const QString &key);
 
-} // namespace PickQc
+} // namespace FbQc
 
-Q_DECLARE_TYPEINFO(PickQc::Finding, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(FbQc::Finding, Q_PRIMITIVE_TYPE);
 
-#endif // FINDING_H
+#endif // FBQC_FINDING_H

@@ -1,15 +1,17 @@
-#include "finding.h"
+#include <fbqc/finding.h>
 
-#include "checks/checks.h"
-#include "pickqc.h"
+#include <fbqc/checks/checks.h>
+#include <fbqc/pickqc.h>
 
 #include <QCoreApplication>
 
 #include <array>
 
+using namespace FbFile;
+
 // The kinds of finding, one row each: what every report, table and view
 // knows of a kind.
-namespace PickQc {
+namespace FbQc {
 
 namespace {
 
@@ -26,89 +28,85 @@ double noWeight(const Finding &f)
 }
 
 const KindRow rows[KindCount] = {
-    {{Kind::NoRecords, "no-records", QT_TRANSLATE_NOOP("PickQc::Kind", "Files without a complete record"),
-      Severity::Problem, Scope::File, Basis::File, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Bytes"), "",
-      false, false},
+    {{Kind::NoRecords, "no-records", QT_TRANSLATE_NOOP("FbQc::Kind", "Files without a complete record"),
+      Severity::Problem, Scope::File, Basis::File, "problems.csv", QT_TRANSLATE_NOOP("FbQc::Kind", "Bytes"), "", false,
+      false},
      describeHeader,
      noWeight},
     {{Kind::CountMismatch, "count-mismatch",
-      QT_TRANSLATE_NOOP("PickQc::Kind", "Declared counts that disagree with the size"), Severity::Problem, Scope::File,
-      Basis::File, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Declared"), "", false, false},
+      QT_TRANSLATE_NOOP("FbQc::Kind", "Declared counts that disagree with the size"), Severity::Problem, Scope::File,
+      Basis::File, "problems.csv", QT_TRANSLATE_NOOP("FbQc::Kind", "Declared"), "", false, false},
      describeHeader,
      noWeight},
-    {{Kind::PartialRecord, "partial-record", QT_TRANSLATE_NOOP("PickQc::Kind", "Partial records"), Severity::Problem,
-      Scope::File, Basis::File, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Bytes"), "", false, false},
+    {{Kind::PartialRecord, "partial-record", QT_TRANSLATE_NOOP("FbQc::Kind", "Partial records"), Severity::Problem,
+      Scope::File, Basis::File, "problems.csv", QT_TRANSLATE_NOOP("FbQc::Kind", "Bytes"), "", false, false},
      describeHeader,
      noWeight},
-    {{Kind::NotFbFile, "not-fb-file", QT_TRANSLATE_NOOP("PickQc::Kind", "Headers that cannot describe the records"),
+    {{Kind::NotFbFile, "not-fb-file", QT_TRANSLATE_NOOP("FbQc::Kind", "Headers that cannot describe the records"),
       Severity::Problem, Scope::File, Basis::File, "problems.csv", nullptr, "", false, false},
      describeHeader,
      noWeight},
     {{Kind::OffsetUnit, "offset-unit",
-      QT_TRANSLATE_NOOP("PickQc::Kind", "Offsets that agree with no unit of the coordinates"), Severity::Problem,
-      Scope::File, Basis::File, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Agreeing"), "%", false, false},
+      QT_TRANSLATE_NOOP("FbQc::Kind", "Offsets that agree with no unit of the coordinates"), Severity::Problem,
+      Scope::File, Basis::File, "problems.csv", QT_TRANSLATE_NOOP("FbQc::Kind", "Agreeing"), "%", false, false},
      describeOffsetUnit,
      noWeight},
-    {{Kind::TimingError, "timing-error", QT_TRANSLATE_NOOP("PickQc::Kind", "Shot timing errors"), Severity::Problem,
-      Scope::Shot, Basis::Pairs, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Delay"), "ms", true, false},
+    {{Kind::TimingError, "timing-error", QT_TRANSLATE_NOOP("FbQc::Kind", "Shot timing errors"), Severity::Problem,
+      Scope::Shot, Basis::Pairs, "problems.csv", QT_TRANSLATE_NOOP("FbQc::Kind", "Delay"), "ms", true, false},
      describeTimingError,
      weightByValue},
-    {{Kind::Outlier, "outlier", QT_TRANSLATE_NOOP("PickQc::Kind", "Outliers"), Severity::Problem, Scope::Pick,
-      Basis::ShotRecords, "outliers.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Residual"), "ms", true, false},
+    {{Kind::Outlier, "outlier", QT_TRANSLATE_NOOP("FbQc::Kind", "Outliers"), Severity::Problem, Scope::Pick,
+      Basis::ShotRecords, "outliers.csv", QT_TRANSLATE_NOOP("FbQc::Kind", "Residual"), "ms", true, false},
      describeOutlier,
      weightOutlier},
-    {{Kind::Reciprocity, "reciprocity", QT_TRANSLATE_NOOP("PickQc::Kind", "Flagged reciprocal pairs"),
-      Severity::Problem, Scope::Pair, Basis::Pairs, "reciprocity.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Difference"),
-      "ms", true, false},
+    {{Kind::Reciprocity, "reciprocity", QT_TRANSLATE_NOOP("FbQc::Kind", "Flagged reciprocal pairs"), Severity::Problem,
+      Scope::Pair, Basis::Pairs, "reciprocity.csv", QT_TRANSLATE_NOOP("FbQc::Kind", "Difference"), "ms", true, false},
      describeReciprocity,
      weightByValue},
-    {{Kind::Repeat, "repeat", QT_TRANSLATE_NOOP("PickQc::Kind", "Flagged repeats"), Severity::Problem, Scope::Pair,
-      Basis::Pairs, "repeats.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Difference"), "ms", true, false},
+    {{Kind::Repeat, "repeat", QT_TRANSLATE_NOOP("FbQc::Kind", "Flagged repeats"), Severity::Problem, Scope::Pair,
+      Basis::Pairs, "repeats.csv", QT_TRANSLATE_NOOP("FbQc::Kind", "Difference"), "ms", true, false},
      describeRepeat,
      weightByValue},
-    {{Kind::ZeroFilled, "zero-filled", QT_TRANSLATE_NOOP("PickQc::Kind", "Runs of zero-filled records"),
-      Severity::Problem, Scope::Shot, Basis::ShotRecords, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Records"),
+    {{Kind::ZeroFilled, "zero-filled", QT_TRANSLATE_NOOP("FbQc::Kind", "Runs of zero-filled records"),
+      Severity::Problem, Scope::Shot, Basis::ShotRecords, "problems.csv", QT_TRANSLATE_NOOP("FbQc::Kind", "Records"),
       "", false, false},
      describeZeroFilled,
      noWeight},
-    {{Kind::TooLarge, "too-large", QT_TRANSLATE_NOOP("PickQc::Kind", "Shots too large to judge"), Severity::Note,
-      Scope::Shot, Basis::Pass, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Picks"), "", true, false},
+    {{Kind::TooLarge, "too-large", QT_TRANSLATE_NOOP("FbQc::Kind", "Shots too large to judge"), Severity::Note,
+      Scope::Shot, Basis::Pass, "problems.csv", QT_TRANSLATE_NOOP("FbQc::Kind", "Picks"), "", true, false},
      describeTooLarge,
      noWeight},
-    {{Kind::VaryingSource, "varying-source", QT_TRANSLATE_NOOP("PickQc::Kind", "Varying source attributes"),
-      Severity::Problem, Scope::Shot, Basis::ShotRecords, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Records"),
+    {{Kind::VaryingSource, "varying-source", QT_TRANSLATE_NOOP("FbQc::Kind", "Varying source attributes"),
+      Severity::Problem, Scope::Shot, Basis::ShotRecords, "problems.csv", QT_TRANSLATE_NOOP("FbQc::Kind", "Records"),
       "", false, false},
      describeVaryingSource,
      noWeight},
-    {{Kind::RepeatedFfid, "repeated-ffid", QT_TRANSLATE_NOOP("PickQc::Kind", "Repeated ffids"), Severity::Problem,
-      Scope::Shot, Basis::File, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Shots"), "", false, true},
+    {{Kind::RepeatedFfid, "repeated-ffid", QT_TRANSLATE_NOOP("FbQc::Kind", "Repeated ffids"), Severity::Problem,
+      Scope::Shot, Basis::File, "problems.csv", QT_TRANSLATE_NOOP("FbQc::Kind", "Shots"), "", false, true},
      describeRepeatedFfid,
      noWeight},
-    {{Kind::NonFinite, "non-finite", QT_TRANSLATE_NOOP("PickQc::Kind", "Non-finite floats"), Severity::Problem,
-      Scope::Pick, Basis::ShotRecords, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Value"), "", false, false},
+    {{Kind::NonFinite, "non-finite", QT_TRANSLATE_NOOP("FbQc::Kind", "Non-finite floats"), Severity::Problem,
+      Scope::Pick, Basis::ShotRecords, "problems.csv", QT_TRANSLATE_NOOP("FbQc::Kind", "Value"), "", false, false},
      describeNonFinite,
      weightByValue},
-    {{Kind::StepRun, "step-run", QT_TRANSLATE_NOOP("PickQc::Kind", "Runs of picks off by one step"), Severity::Problem,
-      Scope::Pick, Basis::ShotRecords, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Step"), "ms", true, false},
+    {{Kind::StepRun, "step-run", QT_TRANSLATE_NOOP("FbQc::Kind", "Runs of picks off by one step"), Severity::Problem,
+      Scope::Pick, Basis::ShotRecords, "problems.csv", QT_TRANSLATE_NOOP("FbQc::Kind", "Step"), "ms", true, false},
      describeStepRun,
      weightStepRun},
-    {{Kind::Velocity, "velocity", QT_TRANSLATE_NOOP("PickQc::Kind", "Fitted velocities no ground has"), Severity::Note,
-      Scope::Shot, Basis::ShotRecords, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Velocity"), "m/s", true,
-      false},
+    {{Kind::Velocity, "velocity", QT_TRANSLATE_NOOP("FbQc::Kind", "Fitted velocities no ground has"), Severity::Note,
+      Scope::Shot, Basis::ShotRecords, "problems.csv", QT_TRANSLATE_NOOP("FbQc::Kind", "Velocity"), "m/s", true, false},
      describeVelocity,
      weightVelocity},
-    {{Kind::OffOnset, "off-onset", QT_TRANSLATE_NOOP("PickQc::Kind", "Picks off their trace's onset"),
-      Severity::Problem, Scope::Pick, Basis::Traces, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Displacement"),
-      "ms", true, false},
+    {{Kind::OffOnset, "off-onset", QT_TRANSLATE_NOOP("FbQc::Kind", "Picks off their trace's onset"), Severity::Problem,
+      Scope::Pick, Basis::Traces, "problems.csv", QT_TRANSLATE_NOOP("FbQc::Kind", "Displacement"), "ms", true, false},
      describeOffOnset,
      weightByValue},
-    {{Kind::CycleSkip, "cycle-skip", QT_TRANSLATE_NOOP("PickQc::Kind", "Cycle-skip runs"), Severity::Problem,
-      Scope::Pick, Basis::Traces, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Displacement"), "ms", true, false},
+    {{Kind::CycleSkip, "cycle-skip", QT_TRANSLATE_NOOP("FbQc::Kind", "Cycle-skip runs"), Severity::Problem, Scope::Pick,
+      Basis::Traces, "problems.csv", QT_TRANSLATE_NOOP("FbQc::Kind", "Displacement"), "ms", true, false},
      describeCycleSkip,
      noWeight},
-    {{Kind::WeakOnset, "weak-onset", QT_TRANSLATE_NOOP("PickQc::Kind", "First breaks too weak to judge"),
-      Severity::Note, Scope::Pick, Basis::Traces, "problems.csv", QT_TRANSLATE_NOOP("PickQc::Kind", "Confidence"), "",
-      true, false},
+    {{Kind::WeakOnset, "weak-onset", QT_TRANSLATE_NOOP("FbQc::Kind", "First breaks too weak to judge"), Severity::Note,
+      Scope::Pick, Basis::Traces, "problems.csv", QT_TRANSLATE_NOOP("FbQc::Kind", "Confidence"), "", true, false},
      describeWeakOnset,
      weightWeakOnset},
 };
@@ -136,7 +134,7 @@ const KindInfo *infos()
 
 QString KindInfo::title() const
 {
-    return QCoreApplication::translate("PickQc::Kind", titleText);
+    return QCoreApplication::translate("FbQc::Kind", titleText);
 }
 
 QString KindInfo::describe(const Finding &finding, const Report &report) const
@@ -195,4 +193,4 @@ const KindInfo *kindNamed(const QString &key)
     return nullptr;
 }
 
-} // namespace PickQc
+} // namespace FbQc

@@ -1,4 +1,4 @@
-#include "findinglist.h"
+#include <fbqc/findinglist.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace PickQc {
+namespace FbQc {
 
 namespace {
 
@@ -86,7 +86,7 @@ bool FindingList::spill(Piece *piece)
         m_spill = std::make_shared<Spill>();
     const std::lock_guard<std::mutex> lock(m_spill->mutex);
     const auto fail = [&] {
-        m_error = QCoreApplication::translate("PickQc::Analyzer", "cannot keep the findings in a temporary file: %1")
+        m_error = QCoreApplication::translate("FbQc::Analyzer", "cannot keep the findings in a temporary file: %1")
                       .arg(m_spill->file->errorString());
         return false;
     };
@@ -235,9 +235,8 @@ bool FindingList::replaceShot(qint32 shot, const std::vector<Finding> &replaceme
     std::vector<Finding> kept, page;
     for (auto it = from; it != to; ++it) {
         if (!readPiece(**it, &page)) {
-            m_error =
-                QCoreApplication::translate("PickQc::Analyzer", "cannot keep the findings in a temporary file: %1")
-                    .arg(m_spill->file->errorString());
+            m_error = QCoreApplication::translate("FbQc::Analyzer", "cannot keep the findings in a temporary file: %1")
+                          .arg(m_spill->file->errorString());
             return false;
         }
         kept.insert(kept.end(), page.begin(), page.end());
@@ -282,4 +281,4 @@ const Finding *FindingList::Reader::next()
     return nullptr;
 }
 
-} // namespace PickQc
+} // namespace FbQc

@@ -1,7 +1,7 @@
-#ifndef FINDINGLIST_H
-#define FINDINGLIST_H
+#ifndef FBQC_FINDINGLIST_H
+#define FBQC_FINDINGLIST_H
 
-#include "finding.h"
+#include <fbqc/finding.h>
 
 #include <QString>
 
@@ -12,7 +12,7 @@
 
 class QTemporaryFile;
 
-namespace PickQc {
+namespace FbQc {
 
 // The findings of one kind, in the order they were appended, bounded in
 // memory: past a budget they go to a temporary file, from which they are
@@ -127,6 +127,6 @@ private:
     mutable const Piece *m_cached = nullptr;
 };
 
-} // namespace PickQc
+} // namespace FbQc
 
-#endif // FINDINGLIST_H
+#endif // FBQC_FINDINGLIST_H

@@ -1,11 +1,13 @@
-#include "firstbreakfit.h"
+#include <fbqc/firstbreakfit.h>
 
-#include "fbpicks.h"
+#include <fbfile/fbpicks.h>
 
 #include <algorithm>
 #include <cmath>
 
-namespace PickQc {
+using namespace FbFile;
+
+namespace FbQc {
 
 namespace {
 
@@ -1966,4 +1968,4 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         out->sides[side].rmsResidual = kept[side] > 0 ? std::sqrt(sums[side] / kept[side]) : NaN;
 }
 
-} // namespace PickQc
+} // namespace FbQc

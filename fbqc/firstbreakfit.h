@@ -1,7 +1,7 @@
-#ifndef FIRSTBREAKFIT_H
-#define FIRSTBREAKFIT_H
+#ifndef FBQC_FIRSTBREAKFIT_H
+#define FBQC_FIRSTBREAKFIT_H
 
-#include "shotfit.h"
+#include <fbqc/shotfit.h>
 
 #include <cmath>
 #include <vector>
@@ -9,7 +9,7 @@
 // The robust first-break curve of one side of a shot, and the split of a
 // shot's picks into sides. Internal to the QC pass and fitShot(): both call
 // the same code, so that a shot judged on its own gets the pass's verdict.
-namespace PickQc {
+namespace FbQc {
 
 // Fits the first breaks of one side of a shot: time against |offset| as the
 // earliest of 1 to MaxSegments lines (so continuous, rising, and each
@@ -256,7 +256,7 @@ private:
 class ShotFitter
 {
 public:
-    void fit(const FbRecord *records, int n, const Settings &settings, ShotFit *out);
+    void fit(const FbFile::FbRecord *records, int n, const Settings &settings, ShotFit *out);
 
 private:
     // Fits the sides again with the times at the source's height when that
@@ -307,8 +307,8 @@ private:
 // Sides of a shot: by the sign of the offset, or, when no offset is
 // negative, by the receiver's position relative to the source along the
 // spread's main direction. sides[i] receives the Side of record i.
-void splitSides(const FbRecord *records, int n, qint8 *sides);
+void splitSides(const FbFile::FbRecord *records, int n, qint8 *sides);
 
-} // namespace PickQc
+} // namespace FbQc
 
-#endif // FIRSTBREAKFIT_H
+#endif // FBQC_FIRSTBREAKFIT_H

@@ -1,9 +1,13 @@
-#include "latestjob.h"
+#include <fbqc/latestjob.h>
 
 #include <QThreadPool>
 
 #include <condition_variable>
 #include <mutex>
+
+using namespace FbFile;
+
+namespace FbQc {
 
 namespace {
 
@@ -204,3 +208,5 @@ void LatestJob::drain(const std::shared_ptr<Queue> &queue, std::shared_ptr<Ticke
         }
     }
 }
+
+} // namespace FbQc

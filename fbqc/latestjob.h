@@ -1,13 +1,15 @@
 #ifndef FBQC_LATESTJOB_H
 #define FBQC_LATESTJOB_H
 
-#include "progress.h"
+#include <fbfile/progress.h>
 
 #include <QObject>
 
 #include <atomic>
 #include <functional>
 #include <memory>
+
+namespace FbQc {
 
 // The one way work leaves the UI thread for a while (judging a file,
 // reading and fitting a shot, sorting a list, building an image, writing a
@@ -54,7 +56,7 @@ public:
         bool cancelled() const;
         // Reports to the owner's progressChanged() while the request is the
         // latest, and says when to stop.
-        Progress progress() const;
+        FbFile::Progress progress() const;
         // Runs f on the owner's thread while the request is still the latest.
         void post(std::function<void()> f) const;
 
@@ -102,5 +104,7 @@ private:
     std::shared_ptr<Queue> m_queue;
     std::shared_ptr<Ticket::Request> m_current;
 };
+
+} // namespace FbQc
 
 #endif // FBQC_LATESTJOB_H

@@ -1,4 +1,4 @@
-#include "memoryadvice.h"
+#include <fbqc/memoryadvice.h>
 
 #include <algorithm>
 #include <system_error>
@@ -8,7 +8,7 @@
 #include <unistd.h>
 #endif
 
-namespace PickQc {
+namespace FbQc {
 
 void adviseLargePages(const void *data, size_t bytes)
 {
@@ -98,4 +98,4 @@ void RoomFaulter::run()
 #endif
 }
 
-} // namespace PickQc
+} // namespace FbQc

@@ -1,5 +1,5 @@
-#ifndef MEMORYADVICE_H
-#define MEMORYADVICE_H
+#ifndef FBQC_MEMORYADVICE_H
+#define FBQC_MEMORYADVICE_H
 
 #include <QtGlobal>
 
@@ -12,7 +12,7 @@
 // How the QC pass asks the system to lay out lists of millions of per-shot
 // entries. Hints only: where the system cannot heed them nothing changes but
 // the time taken.
-namespace PickQc {
+namespace FbQc {
 
 // Asks for large pages under a list of millions of shot entries: faulting
 // in a gigabyte page by page costs more than the rest of a pass over
@@ -58,6 +58,6 @@ private:
     bool m_stop = false;
 };
 
-} // namespace PickQc
+} // namespace FbQc
 
-#endif // MEMORYADVICE_H
+#endif // FBQC_MEMORYADVICE_H

@@ -1,8 +1,10 @@
-#include "offsettally.h"
+#include <fbqc/offsettally.h>
 
 #include <cmath>
 
-namespace PickQc {
+using namespace FbFile;
+
+namespace FbQc {
 
 constexpr int OffsetTally::Factors[];
 
@@ -57,4 +59,4 @@ bool OffsetTally::found() const
     return double(m_agree[best]) >= FoundShare * double(m_examined);
 }
 
-} // namespace PickQc
+} // namespace FbQc

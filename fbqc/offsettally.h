@@ -1,7 +1,7 @@
-#ifndef OFFSETTALLY_H
-#define OFFSETTALLY_H
+#ifndef FBQC_OFFSETTALLY_H
+#define FBQC_OFFSETTALLY_H
 
-#include "fblayout.h"
+#include <fbfile/fblayout.h>
 
 #include <QtGlobal>
 
@@ -21,7 +21,7 @@
 // Usage:
 //   OffsetTally t;  for (...) t.add(record);  total.add(t);
 //   if (total.found()) ... total.factor();
-namespace PickQc {
+namespace FbQc {
 
 class OffsetTally
 {
@@ -34,7 +34,7 @@ public:
     // Fewer examined records than this say nothing.
     static constexpr qint64 MinExamined = 10;
 
-    void add(const FbRecord &r);
+    void add(const FbFile::FbRecord &r);
     void add(const OffsetTally &other);
 
     qint64 examined() const { return m_examined; }
@@ -51,6 +51,6 @@ private:
     qint64 m_agree[FactorCount] = {};
 };
 
-} // namespace PickQc
+} // namespace FbQc
 
-#endif // OFFSETTALLY_H
+#endif // FBQC_OFFSETTALLY_H

@@ -1,11 +1,13 @@
-#include "onsetpicker.h"
+#include <fbqc/onsetpicker.h>
 
-#include "shotgather.h"
+#include <fbtrace/shotgather.h>
 
 #include <algorithm>
 #include <vector>
 
-namespace PickQc {
+using namespace FbTrace;
+
+namespace FbQc {
 
 namespace {
 
@@ -1315,4 +1317,4 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
     return QVector<OnsetPick>(repicked.begin(), repicked.end());
 }
 
-} // namespace PickQc
+} // namespace FbQc

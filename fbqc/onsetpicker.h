@@ -1,12 +1,14 @@
-#ifndef ONSETPICKER_H
-#define ONSETPICKER_H
+#ifndef FBQC_ONSETPICKER_H
+#define FBQC_ONSETPICKER_H
 
 #include <QVector>
 
 #include <cmath>
 #include <limits>
 
+namespace FbTrace {
 struct ShotGather;
+}
 
 // Reading first breaks from the waveforms: where a trace's first arrival
 // starts, a click's time snapped to the arrival, and the picks of a shot
@@ -31,11 +33,11 @@ struct ShotGather;
 // samples just before the onset when they are louder, so an emergent
 // arrival, whose first cycles hide in the noise, is not judged confidently.
 //
-//   PickQc::TraceSamples trace{gather.trace(i), gather.samplesPerTrace,
+//   FbQc::TraceSamples trace{gather.trace(i), gather.samplesPerTrace,
 //                              gather.firstSampleMs, gather.sampleIntervalMs};
-//   PickQc::OnsetPick pick = PickQc::pickOnsetNear(trace, predictedMs, settings);
+//   FbQc::OnsetPick pick = FbQc::pickOnsetNear(trace, predictedMs, settings);
 //   if (pick.found && pick.confidence >= settings.minimumConfidence) ...
-namespace PickQc {
+namespace FbQc {
 
 // Which point of the arrival a pick stands on.
 enum class PickPhase {
@@ -57,7 +59,7 @@ struct TraceSamples
     double timeOf(double i) const { return firstSampleMs + i * sampleIntervalMs; }
     double indexOf(double ms) const { return (ms - firstSampleMs) / sampleIntervalMs; }
 };
-TraceSamples traceOf(const ShotGather &gather, int i);
+TraceSamples traceOf(const FbTrace::ShotGather &gather, int i);
 
 struct OnsetPickerSettings
 {
@@ -122,7 +124,7 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // through the first time's picks.
 // predictedMs may be empty. Doubtful picks
 // are kept with their confidence; traces with nothing in them are not found.
-QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &predictedMs,
+QVector<OnsetPick> pickGather(const FbTrace::ShotGather &gather, const QVector<double> &predictedMs,
                               const OnsetPickerSettings &settings = OnsetPickerSettings());
 
 // A clicked time moved onto the arrival within +/- withinMs: for Onset, the
@@ -182,9 +184,9 @@ struct WaveformCheck
 // off the same way, its pick is a cycle skip (in a shot with no confident
 // onset, and so no period, weak traces stay unjudged). Traces are neighbours
 // in the gather's order. picksMs must have one entry per trace.
-WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &picksMs,
+WaveformCheck checkWaveforms(const FbTrace::ShotGather &gather, const QVector<double> &picksMs,
                              const WaveformCheckSettings &settings = WaveformCheckSettings());
 
-} // namespace PickQc
+} // namespace FbQc
 
-#endif // ONSETPICKER_H
+#endif // FBQC_ONSETPICKER_H

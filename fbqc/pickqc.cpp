@@ -1,12 +1,14 @@
-#include "pickqc.h"
+#include <fbqc/pickqc.h>
 
-#include "memoryadvice.h"
-#include "qcpass.h"
+#include <fbqc/memoryadvice.h>
+#include <fbqc/qcpass.h>
 
 #include <algorithm>
 #include <cmath>
 
-namespace PickQc {
+using namespace FbFile;
+
+namespace FbQc {
 
 ShotSummary ShotSummaries::at(int shot) const
 {
@@ -265,4 +267,4 @@ void timesInMilliseconds(FbRecord *records, qint64 count, const Units &units)
         records[k].fb_time = float(double(records[k].fb_time) * toMs);
 }
 
-} // namespace PickQc
+} // namespace FbQc

@@ -1,14 +1,14 @@
-#ifndef PICKQC_H
-#define PICKQC_H
+#ifndef FBQC_PICKQC_H
+#define FBQC_PICKQC_H
 
-#include "fblayout.h"
-#include "finding.h"
-#include "findinglist.h"
-#include "offsettally.h"
-#include "progress.h"
-#include "qcsettings.h"
-#include "shotfit.h"
-#include "shotindex.h"
+#include <fbfile/fblayout.h>
+#include <fbqc/finding.h>
+#include <fbqc/findinglist.h>
+#include <fbqc/offsettally.h>
+#include <fbfile/progress.h>
+#include <fbqc/qcsettings.h>
+#include <fbqc/shotfit.h>
+#include <fbfile/shotindex.h>
 
 #include <QString>
 #include <QVector>
@@ -35,14 +35,14 @@
 // and pairs; findings past a budget wait on disk.
 //
 // Usage:
-//   PickQc::Analyzer analyzer(fileName, settings);
-//   PickQc::Report report;
+//   FbQc::Analyzer analyzer(fileName, settings);
+//   FbQc::Report report;
 //   if (!analyzer.run(&report, progress)) ... analyzer.errorString();
-//   for (qint64 k = 0; k < report.findings(PickQc::Kind::Outlier).size(); ++k) ...
+//   for (qint64 k = 0; k < report.findings(FbQc::Kind::Outlier).size(); ++k) ...
 // The current shot of a viewer is judged again on its own, with the same
 // result as in the pass:
-//   PickQc::ShotFit fit = PickQc::fitShot(records, settings);
-namespace PickQc {
+//   FbQc::ShotFit fit = FbQc::fitShot(records, settings);
+namespace FbQc {
 
 // What the pass keeps of each shot: one per index entry, in file order.
 struct ShotSummary
@@ -113,7 +113,7 @@ public:
     // Replaces the summary of shot, as after its picks were edited.
     void replace(int shot, const ShotSummary &summary);
     // The index entries of the appended shots, one per shot.
-    void attachIndex(const QVector<ShotIndexEntry> &index);
+    void attachIndex(const QVector<FbFile::ShotIndexEntry> &index);
     // Room for shots summaries; only address space until they arrive.
     void reserve(int shots);
     int capacity() const { return m_sources.capacity(); }
@@ -159,7 +159,7 @@ private:
     };
     static Judged judged(int shot, const ShotSummary &s);
     static bool hasNothing(const ShotSummary &s);
-    QVector<ShotIndexEntry> m_index;
+    QVector<FbFile::ShotIndexEntry> m_index;
     QVector<ShotSource> m_sources;
     QVector<Judged> m_judged; // ascending by shot
 };
@@ -243,13 +243,13 @@ public:
     ~Report();
 
     Settings settings;
-    FbFileHeader header;
+    FbFile::FbFileHeader header;
     qint64 fileSize = 0;
     qint64 recordCount = 0;
     // The records' offset range; meaningful when recordCount > 0.
     qint32 minOffset = 0;
     qint32 maxOffset = 0;
-    QVector<ShotIndexEntry> index;
+    QVector<FbFile::ShotIndexEntry> index;
     ShotSummaries shots;                 // one per index entry
     QVector<ReciprocalPair> pairs;       // every compared pair, by shotA then shotB
     QVector<RepeatPair> repeats;         // every compared repeat, by shotA then shotB
@@ -329,7 +329,7 @@ private:
 // it (the pass, rejudgeShots(); a caller of fitShot() does it itself).
 // Unpicked (0 or less) and non-finite times stay so. Nothing changes for a
 // file in ms.
-void timesInMilliseconds(FbRecord *records, qint64 count, const Units &units);
+void timesInMilliseconds(FbFile::FbRecord *records, qint64 count, const Units &units);
 
 // The lowest outlier threshold rejudge() can take without reading again.
 constexpr double CandidateFloorMs = 2.0;
@@ -341,11 +341,11 @@ constexpr double CandidateFloorMs = 2.0;
 // the outlier threshold is below the candidate floor: the file must be
 // judged again. Takes time in proportion to the candidates and pairs.
 //
-//   if (!PickQc::rejudge(&report, 5.0, 3.0)) ... run the Analyzer again;
+//   if (!FbQc::rejudge(&report, 5.0, 3.0)) ... run the Analyzer again;
 bool rejudge(Report *report, double outlierMs, double reciprocityMs);
 
 // A shot's records as they stand: from the file, with a user's edits.
-using RecordsOf = std::function<QVector<FbRecord>(qint32 shot)>;
+using RecordsOf = std::function<QVector<FbFile::FbRecord>(qint32 shot)>;
 
 // Judges shots again after their picks were edited (times, statuses), as
 // the pass would judge their records as they now stand (after): each
@@ -364,7 +364,7 @@ using RecordsOf = std::function<QVector<FbRecord>(qint32 shot)>;
 // settleShotPairs() once for all of them, which gives the same report
 // (nothing a shot's judgement reads depends on them).
 //
-//   PickQc::rejudgeShots(&report, {shot}, fromFile, withEdits);
+//   FbQc::rejudgeShots(&report, {shot}, fromFile, withEdits);
 bool rejudgeShots(Report *report, const QVector<qint32> &shots, const RecordsOf &before, const RecordsOf &after,
                   bool settlePairs = true);
 
@@ -391,7 +391,7 @@ public:
     // was cancelled, which is checked at least every few milliseconds of work
     // (wasCancelled() then answers true); errorString() says why. On false,
     // *report is left empty.
-    bool run(Report *report, const Progress &progress = Progress());
+    bool run(Report *report, const FbFile::Progress &progress = FbFile::Progress());
     QString errorString() const;
     bool wasCancelled() const;
 
@@ -402,14 +402,14 @@ private:
     bool m_cancelled = false;
 };
 
-} // namespace PickQc
+} // namespace FbQc
 
 // Plain values: lists of millions of them grow in place.
-Q_DECLARE_TYPEINFO(PickQc::ShotSummary, Q_PRIMITIVE_TYPE);
-Q_DECLARE_TYPEINFO(PickQc::ReciprocalPair, Q_PRIMITIVE_TYPE);
-Q_DECLARE_TYPEINFO(PickQc::RepeatPair, Q_PRIMITIVE_TYPE);
-Q_DECLARE_TYPEINFO(PickQc::TimingEstimate, Q_PRIMITIVE_TYPE);
-Q_DECLARE_TYPEINFO(PickQc::ReceiverPosition, Q_PRIMITIVE_TYPE);
-Q_DECLARE_TYPEINFO(PickQc::StationResidual, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(FbQc::ShotSummary, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(FbQc::ReciprocalPair, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(FbQc::RepeatPair, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(FbQc::TimingEstimate, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(FbQc::ReceiverPosition, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(FbQc::StationResidual, Q_PRIMITIVE_TYPE);
 
-#endif // PICKQC_H
+#endif // FBQC_PICKQC_H

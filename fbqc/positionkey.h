@@ -1,5 +1,5 @@
-#ifndef POSITIONKEY_H
-#define POSITIONKEY_H
+#ifndef FBQC_POSITIONKEY_H
+#define FBQC_POSITIONKEY_H
 
 #include <QtGlobal>
 
@@ -9,7 +9,7 @@
 // coordinates are the same floats (0 and -0 alike), as a rolling spread
 // writes a station's surveyed position the same way every time. And a
 // mixing of keys into hash shards, so that threads can share them out.
-namespace PickQc {
+namespace FbQc {
 
 inline quint64 positionKey(float x, float y)
 {
@@ -36,6 +36,6 @@ inline quint64 shardOf(quint64 key, quint64 shards)
     return (mixKey(key) >> 40) % shards;
 }
 
-} // namespace PickQc
+} // namespace FbQc
 
-#endif // POSITIONKEY_H
+#endif // FBQC_POSITIONKEY_H

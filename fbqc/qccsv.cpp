@@ -1,17 +1,21 @@
-#include "qccsv.h"
+#include <fbqc/qccsv.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
-#include "fbcolumns.h"
-#include "fboutputfile.h"
+#include <fbfile/fbcolumns.h>
+#include <fbfile/fboutputfile.h>
 
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
+
+using namespace FbFile;
+
+namespace FbQc {
 
 namespace QcCsv {
 
@@ -228,12 +232,12 @@ bool Tables::checkTargets(const QString &dirName, const QStringList &protect)
     return true;
 }
 
-bool Tables::write(const QString &dirName, const PickQc::Report &r, const QStringList &protect)
+bool Tables::write(const QString &dirName, const FbQc::Report &r, const QStringList &protect)
 {
     QString *error = &m_error;
     if (!checkTargets(dirName, protect))
         return false;
-    using namespace PickQc;
+    using namespace FbQc;
     if (!QDir().mkpath(dirName)) {
         *error = QCoreApplication::translate("QcCsv", "Cannot make the folder %1.").arg(dirName);
         return false;
@@ -367,3 +371,5 @@ bool Tables::write(const QString &dirName, const PickQc::Report &r, const QStrin
 }
 
 } // namespace QcCsv
+
+} // namespace FbQc

@@ -1,10 +1,12 @@
-#ifndef QCCSV_H
-#define QCCSV_H
+#ifndef FBQC_QCCSV_H
+#define FBQC_QCCSV_H
 
-#include "pickqc.h"
+#include <fbqc/pickqc.h>
 
 #include <QString>
 #include <QStringList>
+
+namespace FbQc {
 
 // Writes a report's findings as CSV tables, the ones that fbtool qc --csv
 // and the QC window's export give (plain C-locale decimals, times in ms,
@@ -33,7 +35,7 @@ namespace QcCsv {
 class Tables
 {
 public:
-    bool write(const QString &dirName, const PickQc::Report &report, const QStringList &protect = QStringList());
+    bool write(const QString &dirName, const FbQc::Report &report, const QStringList &protect = QStringList());
     QString errorString() const { return m_error; }
 
     // The names of the tables, as written into the folder.
@@ -65,4 +67,6 @@ char *writeDecimal(float value, int decimals, char *out);
 
 } // namespace QcCsv
 
-#endif // QCCSV_H
+} // namespace FbQc
+
+#endif // FBQC_QCCSV_H

@@ -1,7 +1,7 @@
-#include "qcpass.h"
+#include <fbqc/qcpass.h>
 
-#include "fbcolumns.h"
-#include "fbpicks.h"
+#include <fbfile/fbcolumns.h>
+#include <fbfile/fbpicks.h>
 
 #include <QCoreApplication>
 #include <QThread>
@@ -10,7 +10,9 @@
 #include <cmath>
 #include <limits>
 
-namespace PickQc {
+using namespace FbFile;
+
+namespace FbQc {
 
 namespace {
 
@@ -69,11 +71,11 @@ bool QcPass::open()
     m_report->recordCount = m_reader.recordCount();
     if (m_report->recordCount == 0 && m_settings.judgePicks) {
         // Callers name the file before the reason, as for the reader's errors.
-        m_error = QCoreApplication::translate("PickQc::Analyzer", "the file holds no complete record");
+        m_error = QCoreApplication::translate("FbQc::Analyzer", "the file holds no complete record");
         return false;
     }
     if (m_report->recordCount > std::numeric_limits<qint32>::max()) {
-        m_error = QCoreApplication::translate("PickQc::Analyzer", "the file holds more records than can be numbered");
+        m_error = QCoreApplication::translate("FbQc::Analyzer", "the file holds more records than can be numbered");
         return false;
     }
     return true;
@@ -123,7 +125,7 @@ bool QcPass::run(Report *report)
         report->shots.attachIndex(report->index);
     }
     if (!m_reader.unchanged()) {
-        m_error = QCoreApplication::translate("PickQc::Analyzer",
+        m_error = QCoreApplication::translate("FbQc::Analyzer",
                                               "the file changed while it was read (cut short or rewritten); "
                                               "judge it again once it is complete");
         return false;
@@ -285,7 +287,7 @@ bool QcPass::fill(Batch *batch, Batch *spill, bool *ended)
     while (batch->shots.empty()) {
         if (cancelRequested()) {
             m_wasCancelled = true;
-            m_error = QCoreApplication::translate("PickQc::Analyzer", "cancelled");
+            m_error = QCoreApplication::translate("FbQc::Analyzer", "cancelled");
             return false;
         }
         if (!m_reader.nextBlock(&block)) {
@@ -478,7 +480,7 @@ bool QcPass::finishBatch(Batch *batch)
     m_faulter.advance(size_t(m_report->index.size()));
     if (!ok) {
         m_wasCancelled = true;
-        m_error = QCoreApplication::translate("PickQc::Analyzer", "cancelled");
+        m_error = QCoreApplication::translate("FbQc::Analyzer", "cancelled");
     }
     return ok;
 }
@@ -607,7 +609,7 @@ bool QcPass::secondPass()
         while (m_reader.nextBlock(&block)) {
             if (cancelRequested()) {
                 m_wasCancelled = true;
-                m_error = QCoreApplication::translate("PickQc::Analyzer", "cancelled");
+                m_error = QCoreApplication::translate("FbQc::Analyzer", "cancelled");
                 return false;
             }
             const size_t old = records.size();
@@ -652,4 +654,4 @@ bool QcPass::secondPass()
     return true;
 }
 
-} // namespace PickQc
+} // namespace FbQc

@@ -1,16 +1,16 @@
-#ifndef QCPASS_H
-#define QCPASS_H
+#ifndef FBQC_QCPASS_H
+#define FBQC_QCPASS_H
 
-#include "checks/checks.h"
-#include "fbblockreader.h"
-#include "firstbreakfit.h"
-#include "memoryadvice.h"
-#include "pickqc.h"
-#include "reciprocity.h"
-#include "shotjudgement.h"
-#include "receiverset.h"
-#include "stationresiduals.h"
-#include "workerpool.h"
+#include <fbqc/checks/checks.h>
+#include <fbfile/fbblockreader.h>
+#include <fbqc/firstbreakfit.h>
+#include <fbqc/memoryadvice.h>
+#include <fbqc/pickqc.h>
+#include <fbqc/reciprocity.h>
+#include <fbqc/shotjudgement.h>
+#include <fbqc/receiverset.h>
+#include <fbqc/stationresiduals.h>
+#include <fbqc/workerpool.h>
 
 #include <algorithm>
 #include <deque>
@@ -18,7 +18,7 @@
 #include <mutex>
 #include <vector>
 
-// The QC pass behind PickQc::Analyzer::run(): one sequential read of the
+// The QC pass behind FbQc::Analyzer::run(): one sequential read of the
 // records in blocks that builds the index, runs the shot checks on each
 // shot as its last record arrives, gathers the file statistics, the
 // receivers and the reciprocal times of each shot at the sources before
@@ -31,12 +31,12 @@
 // the next: so the findings, and their order, are the same whatever the
 // pool's size. Holds a few batches of records at a time, never a pick per
 // record of the whole file.
-namespace PickQc {
+namespace FbQc {
 
 class QcPass
 {
 public:
-    QcPass(const QString &fileName, const Settings &settings, const Progress &progress);
+    QcPass(const QString &fileName, const Settings &settings, const FbFile::Progress &progress);
     // False when the file cannot be read, changed while it was read, or
     // the pass was cancelled (cancelled() then answers true); errorString()
     // says why.
@@ -69,9 +69,9 @@ private:
         size_t size() const { return m_size; }
         bool empty() const { return m_size == 0; }
         size_t capacity() const { return m_room.size(); }
-        FbRecord *data() { return m_room.data(); }
-        const FbRecord *data() const { return m_room.data(); }
-        FbRecord &operator[](size_t k) { return m_room[k]; }
+        FbFile::FbRecord *data() { return m_room.data(); }
+        const FbFile::FbRecord *data() const { return m_room.data(); }
+        FbFile::FbRecord &operator[](size_t k) { return m_room[k]; }
         void clear() { m_size = 0; }
         // Records beyond the old size hold whatever they held.
         void resize(size_t n)
@@ -80,7 +80,7 @@ private:
                 m_room.resize(std::max(n, m_room.size() + m_room.size() / 2));
             m_size = n;
         }
-        void assign(const FbRecord *from, size_t n)
+        void assign(const FbFile::FbRecord *from, size_t n)
         {
             resize(n);
             std::copy(from, from + n, m_room.data());
@@ -99,7 +99,7 @@ private:
         }
 
     private:
-        std::vector<FbRecord> m_room;
+        std::vector<FbFile::FbRecord> m_room;
         size_t m_size = 0;
     };
     struct Batch
@@ -142,13 +142,13 @@ private:
     const SpreadView *heldSpread(qint32 shot) const;
 
     Settings m_settings;
-    Progress m_progress;
+    FbFile::Progress m_progress;
     QString m_error;
     bool m_wasCancelled = false;
     Report *m_report = nullptr;
     int m_percent = -1;
 
-    FbBlockReader m_reader;
+    FbFile::FbBlockReader m_reader;
     std::unique_ptr<WorkerPool> m_pool;
     // Fitters keep their buffers from shot to shot: one per chunk in
     // flight, taken from and given back to this list.
@@ -182,6 +182,6 @@ private:
     RoomFaulter m_faulter;
 };
 
-} // namespace PickQc
+} // namespace FbQc
 
-#endif // QCPASS_H
+#endif // FBQC_QCPASS_H

@@ -1,7 +1,7 @@
-#include "qcreporttext.h"
+#include <fbqc/qcreporttext.h>
 
-#include "qccsv.h"
-#include "sgtconverter.h"
+#include <fbqc/qccsv.h>
+#include <fbfile/sgtconverter.h>
 
 #include <QTextStream>
 
@@ -11,9 +11,13 @@
 #include <limits>
 #include <vector>
 
+using namespace FbFile;
+
+namespace FbQc {
+
 namespace QcReportText {
 
-using namespace PickQc;
+using namespace FbQc;
 
 namespace {
 
@@ -311,3 +315,5 @@ void writeQc(QTextStream &out, const QString &fileName, const Report &r, int lis
 }
 
 } // namespace QcReportText
+
+} // namespace FbQc

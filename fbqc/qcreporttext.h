@@ -1,11 +1,13 @@
-#ifndef QCREPORTTEXT_H
-#define QCREPORTTEXT_H
+#ifndef FBQC_QCREPORTTEXT_H
+#define FBQC_QCREPORTTEXT_H
 
-#include "pickqc.h"
+#include <fbqc/pickqc.h>
 
 #include <QString>
 
 class QTextStream;
+
+namespace FbQc {
 
 // A QC report as text for a terminal, one item per line: what `fbtool
 // check` and `fbtool qc` print. Both go through the kind table, so a new
@@ -20,16 +22,18 @@ namespace QcReportText {
 // What the records hold: counts, the header against the file, and every
 // kind of finding with its first `listed` items (negative lists all), each
 // list followed by how many more it left out.
-void writeCheck(QTextStream &out, const QString &fileName, const PickQc::Report &report, qint64 listed);
+void writeCheck(QTextStream &out, const QString &fileName, const FbQc::Report &report, qint64 listed);
 
 // The judged picks: thresholds, counts, shot timing errors first, then
 // every kind with its `listed` worst items, the shots in the most flagged
 // pairs and the shots with the highest rms residual.
-void writeQc(QTextStream &out, const QString &fileName, const PickQc::Report &report, int listed);
+void writeQc(QTextStream &out, const QString &fileName, const FbQc::Report &report, int listed);
 
 // "1 shot", "2 shots": a count with its noun, singular for one.
 QString counted(qint64 n, const char *singular, const char *plural);
 
 } // namespace QcReportText
 
-#endif // QCREPORTTEXT_H
+} // namespace FbQc
+
+#endif // FBQC_QCREPORTTEXT_H

@@ -1,13 +1,15 @@
-#include "qcsession.h"
+#include <fbqc/qcsession.h>
 
-#include "fbblockreader.h"
-#include "shotrecords.h"
+#include <fbfile/fbblockreader.h>
+#include <fbfile/shotrecords.h>
 
 #include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
 
-namespace PickQc {
+using namespace FbFile;
+
+namespace FbQc {
 
 namespace {
 
@@ -224,4 +226,4 @@ bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after,
     return true;
 }
 
-} // namespace PickQc
+} // namespace FbQc

@@ -1,8 +1,8 @@
-#ifndef QCSESSION_H
-#define QCSESSION_H
+#ifndef FBQC_QCSESSION_H
+#define FBQC_QCSESSION_H
 
-#include "editplan.h"
-#include "pickqc.h"
+#include <fbqc/editplan.h>
+#include <fbqc/pickqc.h>
 
 #include <QCoreApplication>
 #include <QString>
@@ -32,19 +32,19 @@
 // cancel) leave the session half judged: drop it and keep the one shown.
 //
 // Usage:
-//   PickQc::QcSession session;
+//   FbQc::QcSession session;
 //   session.load(fileName, std::move(report));      // as Analyzer::run() left it
-//   PickQc::EditPlan plan(fileName, session.report().index, session.edits(), PickQc::EditPlan::Picks);
+//   FbQc::EditPlan plan(fileName, session.report().index, session.edits(), FbQc::EditPlan::Picks);
 //   plan.reject({record}, reason);
-//   PickQc::PickEdits edits = session.edits();
-//   for (const PickQc::PickChange &c : plan.changes()) edits.insert(c.record, c.after);
+//   FbQc::PickEdits edits = session.edits();
+//   for (const FbQc::PickChange &c : plan.changes()) edits.insert(c.record, c.after);
 //   if (!session.setEdits(edits, &error)) ...;
 //   if (!session.setThresholds(4.0, 3.0)) ... run the pass again;
-namespace PickQc {
+namespace FbQc {
 
 class QcSession
 {
-    Q_DECLARE_TR_FUNCTIONS(PickQc::QcSession)
+    Q_DECLARE_TR_FUNCTIONS(FbQc::QcSession)
 
 public:
     // Edited shots are judged a batch at a time, about this many findings
@@ -75,22 +75,24 @@ public:
 
     // Judges again with the edits as they now stand: the shots whose picks
     // differ from those report() was judged with. False with *error.
-    bool setEdits(const PickEdits &edits, QString *error, const Progress &progress = Progress());
+    bool setEdits(const PickEdits &edits, QString *error, const FbFile::Progress &progress = FbFile::Progress());
     // New thresholds, from what the pass kept; false, with nothing changed,
     // when the outlier threshold is below the report's candidate floor:
     // the file must be judged again by the pass.
     bool setThresholds(double outlierMs, double reciprocityMs);
 
     // The shot (0-based) of index that holds record, or -1.
-    static int shotOf(const QVector<ShotIndexEntry> &index, qint32 record);
+    static int shotOf(const QVector<FbFile::ShotIndexEntry> &index, qint32 record);
     // The records of shot as edits() leaves them (read from the file).
-    QVector<FbRecord> records(int shot) const;
+    QVector<FbFile::FbRecord> records(int shot) const;
 
     // The shots (ascending) of index whose picks differ between a and b.
-    static QVector<qint32> changedShots(const PickEdits &a, const PickEdits &b, const QVector<ShotIndexEntry> &index);
+    static QVector<qint32> changedShots(const PickEdits &a, const PickEdits &b,
+                                        const QVector<FbFile::ShotIndexEntry> &index);
 
 private:
-    bool judgeShots(const QVector<qint32> &shots, const PickEdits &after, QString *error, const Progress &progress);
+    bool judgeShots(const QVector<qint32> &shots, const PickEdits &after, QString *error,
+                    const FbFile::Progress &progress);
 
     QString m_fileName;
     Report m_report;
@@ -100,6 +102,6 @@ private:
     qint64 m_batchFindings = DefaultBatchFindings;
 };
 
-} // namespace PickQc
+} // namespace FbQc
 
-#endif // QCSESSION_H
+#endif // FBQC_QCSESSION_H

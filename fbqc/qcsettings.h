@@ -1,5 +1,5 @@
-#ifndef QCSETTINGS_H
-#define QCSETTINGS_H
+#ifndef FBQC_QCSETTINGS_H
+#define FBQC_QCSETTINGS_H
 
 #include <QtGlobal>
 
@@ -7,7 +7,7 @@
 
 // What a user chooses about how picks are judged; shared by the fits, the
 // pass and everything that shows their results.
-namespace PickQc {
+namespace FbQc {
 
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 
@@ -78,6 +78,6 @@ struct Settings
     Units units{1.0, 0.001, 0};
 };
 
-} // namespace PickQc
+} // namespace FbQc
 
-#endif // QCSETTINGS_H
+#endif // FBQC_QCSETTINGS_H

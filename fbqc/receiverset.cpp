@@ -1,12 +1,14 @@
-#include "receiverset.h"
+#include <fbqc/receiverset.h>
 
-#include "positionkey.h"
+#include <fbqc/positionkey.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-namespace PickQc {
+using namespace FbFile;
+
+namespace FbQc {
 
 void ReceiverSet::Shard::insert(quint64 key)
 {
@@ -81,4 +83,4 @@ QVector<ReceiverPosition> ReceiverSet::take()
     return out;
 }
 
-} // namespace PickQc
+} // namespace FbQc

@@ -1,8 +1,8 @@
-#ifndef RECEIVERSET_H
-#define RECEIVERSET_H
+#ifndef FBQC_RECEIVERSET_H
+#define FBQC_RECEIVERSET_H
 
-#include "fblayout.h"
-#include "pickqc.h"
+#include <fbfile/fblayout.h>
+#include <fbqc/pickqc.h>
 
 #include <vector>
 
@@ -19,7 +19,7 @@
 //   ReceiverSet set(threads);
 //   ... on thread t: for each record: set.add(t, record);   (t < shards())
 //   QVector<ReceiverPosition> all = set.take();
-namespace PickQc {
+namespace FbQc {
 
 class ReceiverSet
 {
@@ -28,7 +28,7 @@ public:
     int shards() const { return int(m_shards.size()); }
     // Adds the receivers of records that fall in shard; other records are
     // left to their shards.
-    void add(int shard, const FbRecord *records, size_t n);
+    void add(int shard, const FbFile::FbRecord *records, size_t n);
     QVector<ReceiverPosition> take();
 
 private:
@@ -42,6 +42,6 @@ private:
     std::vector<Shard> m_shards;
 };
 
-} // namespace PickQc
+} // namespace FbQc
 
-#endif // RECEIVERSET_H
+#endif // FBQC_RECEIVERSET_H

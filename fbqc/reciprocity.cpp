@@ -1,13 +1,15 @@
-#include "reciprocity.h"
-#include "robuststats.h"
+#include <fbqc/reciprocity.h>
+#include <fbqc/robuststats.h>
 
-#include "memoryadvice.h"
-#include "fbpicks.h"
+#include <fbqc/memoryadvice.h>
+#include <fbfile/fbpicks.h>
 
 #include <algorithm>
 #include <cmath>
 
-namespace PickQc {
+using namespace FbFile;
+
+namespace FbQc {
 
 namespace {
 
@@ -644,4 +646,4 @@ void Reciprocity::finish(QVector<ReciprocalPair> *pairs, QVector<RepeatPair> *re
     m_lastSources = nullptr;
 }
 
-} // namespace PickQc
+} // namespace FbQc

@@ -1,7 +1,7 @@
-#ifndef RECIPROCITY_H
-#define RECIPROCITY_H
+#ifndef FBQC_RECIPROCITY_H
+#define FBQC_RECIPROCITY_H
 
-#include "pickqc.h"
+#include <fbqc/pickqc.h>
 
 #include <functional>
 #include <unordered_map>
@@ -31,14 +31,14 @@
 // a few sources per receiver (the nearest in file order), whatever the
 // stations and coordinates say, so that a file whose stations are all 0
 // or whose sources all sit at one point costs no more than a sane one.
-namespace PickQc {
+namespace FbQc {
 
 // One shot's receivers, arranged to find its time at a point.
 class SpreadView
 {
 public:
     // Arranges the n records, which must stay in place while the view is used.
-    void build(const FbRecord *records, int n);
+    void build(const FbFile::FbRecord *records, int n);
     // The shot's fit (after build(); nullptr: none), whose curve shapes a
     // time interpolated across a missing receiver; it must stay in place
     // while the view is used.
@@ -76,12 +76,12 @@ public:
     // source at (x, y): where a repeat is compared. Record numbers in the
     // shot, in order along the spread.
     void probes(double x, double y, int count, std::vector<int> *out) const;
-    const FbRecord &record(int i) const { return m_records[i]; }
+    const FbFile::FbRecord &record(int i) const { return m_records[i]; }
 
 private:
     double stationTime(qint32 line, qint32 stat, bool *found) const;
 
-    const FbRecord *m_records = nullptr;
+    const FbFile::FbRecord *m_records = nullptr;
     const ShotFit *m_fit = nullptr;
     std::vector<int> m_byStation;
     std::vector<LineRange> m_lines;
@@ -117,7 +117,7 @@ public:
     // Shot's records read again: takes its times at the later sources that
     // wait for them. Touches only shot's own entries, so threads may
     // complete different shots at once, each with its own *view.
-    void complete(qint32 shot, const FbRecord *records, int n, SpreadView *view, const ShotFit *fit = nullptr);
+    void complete(qint32 shot, const FbFile::FbRecord *records, int n, SpreadView *view, const ShotFit *fit = nullptr);
     // Every compared pair and repeat, by earlier then later shot; frees
     // what the pass held.
     void finish(QVector<ReciprocalPair> *pairs, QVector<RepeatPair> *repeats);
@@ -176,6 +176,6 @@ private:
     std::vector<qint32> m_waiting;
 };
 
-} // namespace PickQc
+} // namespace FbQc
 
-#endif // RECIPROCITY_H
+#endif // FBQC_RECIPROCITY_H

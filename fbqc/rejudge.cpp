@@ -1,19 +1,21 @@
-#include "pickqc.h"
+#include <fbqc/pickqc.h>
 
-#include "fbcolumns.h"
-#include "fbpicks.h"
-#include "reciprocity.h"
-#include "robuststats.h"
-#include "shotjudgement.h"
+#include <fbfile/fbcolumns.h>
+#include <fbfile/fbpicks.h>
+#include <fbqc/reciprocity.h>
+#include <fbqc/robuststats.h>
+#include <fbqc/shotjudgement.h>
 
 #include <algorithm>
 #include <cmath>
 #include <map>
 #include <unordered_map>
 
+using namespace FbFile;
+
 // Judging a report again without the pass: for new thresholds, and for
 // shots whose picks were edited.
-namespace PickQc {
+namespace FbQc {
 
 namespace {
 
@@ -257,4 +259,4 @@ bool settleShotPairs(Report *r, const QVector<qint32> &shots, const RecordsOf &a
     return true;
 }
 
-} // namespace PickQc
+} // namespace FbQc

@@ -1,11 +1,14 @@
-#include "repick.h"
+#include <fbqc/repick.h>
 
-#include "fbpicks.h"
-#include "shotgather.h"
+#include <fbfile/fbpicks.h>
+#include <fbtrace/shotgather.h>
 
 #include <cmath>
 
-namespace PickQc {
+using namespace FbFile;
+using namespace FbTrace;
+
+namespace FbQc {
 
 PickPhase phaseOf(SnapMode mode)
 {
@@ -27,17 +30,17 @@ QString snapModeName(SnapMode mode)
 {
     switch (mode) {
     case SnapMode::Onset:
-        return QCoreApplication::translate("PickQc::Repick", "Onset");
+        return QCoreApplication::translate("FbQc::Repick", "Onset");
     case SnapMode::FirstPeak:
-        return QCoreApplication::translate("PickQc::Repick", "First peak");
+        return QCoreApplication::translate("FbQc::Repick", "First peak");
     case SnapMode::FirstTrough:
-        return QCoreApplication::translate("PickQc::Repick", "First trough");
+        return QCoreApplication::translate("FbQc::Repick", "First trough");
     case SnapMode::ZeroCrossing:
-        return QCoreApplication::translate("PickQc::Repick", "Zero crossing");
+        return QCoreApplication::translate("FbQc::Repick", "Zero crossing");
     case SnapMode::None:
         break;
     }
-    return QCoreApplication::translate("PickQc::Repick", "No snapping");
+    return QCoreApplication::translate("FbQc::Repick", "No snapping");
 }
 
 double snapDrawn(const TraceSamples &trace, double drawnMs, const SnapSettings &snap)
@@ -94,4 +97,4 @@ QVector<Suggestion> suggestRepicks(const ShotGather &gather, const QVector<FbRec
     return suggestions;
 }
 
-} // namespace PickQc
+} // namespace FbQc

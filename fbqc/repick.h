@@ -1,9 +1,9 @@
-#ifndef REPICK_H
-#define REPICK_H
+#ifndef FBQC_REPICK_H
+#define FBQC_REPICK_H
 
-#include "fblayout.h"
-#include "onsetpicker.h"
-#include "shotfit.h"
+#include <fbfile/fblayout.h>
+#include <fbqc/onsetpicker.h>
+#include <fbqc/shotfit.h>
 
 #include <QCoreApplication>
 #include <QVector>
@@ -14,10 +14,10 @@
 // computation on one gather in memory, like the onset picker it uses; the
 // caller turns the times into edits.
 //
-//   PickQc::SnapSettings snap{PickQc::SnapMode::Onset, 10};
-//   double ms = PickQc::snapDrawn(PickQc::traceOf(gather, trace), drawnMs, snap);
-//   QVector<PickQc::Suggestion> s = PickQc::suggestRepicks(gather, records, rowTrace, fit, snap);
-namespace PickQc {
+//   FbQc::SnapSettings snap{FbQc::SnapMode::Onset, 10};
+//   double ms = FbQc::snapDrawn(FbQc::traceOf(gather, trace), drawnMs, snap);
+//   QVector<FbQc::Suggestion> s = FbQc::suggestRepicks(gather, records, rowTrace, fit, snap);
+namespace FbQc {
 
 // Where a drawn time lands: a point of the arrival (the phases of the
 // picker), or just where it was drawn.
@@ -60,10 +60,10 @@ struct Suggestion
 // its own confident onset gets none: its waveform vouches for it. So do
 // picks whose search finds no confident arrival, and those it would move by
 // less than a sample. In row order.
-QVector<Suggestion> suggestRepicks(const ShotGather &gather, const QVector<FbRecord> &records,
+QVector<Suggestion> suggestRepicks(const FbTrace::ShotGather &gather, const QVector<FbFile::FbRecord> &records,
                                    const QVector<int> &rowTrace, const ShotFit &fit, const SnapSettings &snap,
                                    const WaveformCheckSettings &check = WaveformCheckSettings());
 
-} // namespace PickQc
+} // namespace FbQc
 
-#endif // REPICK_H
+#endif // FBQC_REPICK_H

@@ -1,11 +1,11 @@
-#ifndef ROBUSTSTATS_H
-#define ROBUSTSTATS_H
+#ifndef FBQC_ROBUSTSTATS_H
+#define FBQC_ROBUSTSTATS_H
 
 #include <algorithm>
 #include <vector>
 
 // Statistics a few wrong values cannot move, for the QC's comparisons.
-namespace PickQc {
+namespace FbQc {
 
 // The median of values (reordered in the doing); the mean of the middle two
 // for an even count. values must not be empty.
@@ -29,6 +29,6 @@ inline double medianOfSorted(const double *values, size_t count)
     return m;
 }
 
-} // namespace PickQc
+} // namespace FbQc
 
-#endif // ROBUSTSTATS_H
+#endif // FBQC_ROBUSTSTATS_H

@@ -1,8 +1,10 @@
-#include "shotfit.h"
+#include <fbqc/shotfit.h>
 
-#include "firstbreakfit.h"
+#include <fbqc/firstbreakfit.h>
 
-namespace PickQc {
+using namespace FbFile;
+
+namespace FbQc {
 
 double SideModel::timeAt(double absOffset) const
 {
@@ -42,4 +44,4 @@ ShotFit fitShot(const QVector<FbRecord> &records, const Settings &settings)
     return fit;
 }
 
-} // namespace PickQc
+} // namespace FbQc

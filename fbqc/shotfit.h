@@ -1,8 +1,8 @@
-#ifndef SHOTFIT_H
-#define SHOTFIT_H
+#ifndef FBQC_SHOTFIT_H
+#define FBQC_SHOTFIT_H
 
-#include "fblayout.h"
-#include "qcsettings.h"
+#include <fbfile/fblayout.h>
+#include <fbqc/qcsettings.h>
 
 #include <QVector>
 
@@ -11,9 +11,9 @@
 // shows. fitShot() and the pass call the same code, so a shot judged on its
 // own gets the pass's verdict.
 //
-//   PickQc::ShotFit fit = PickQc::fitShot(records, settings);
+//   FbQc::ShotFit fit = FbQc::fitShot(records, settings);
 //   if (fit.picks[i].outlier) ...
-namespace PickQc {
+namespace FbQc {
 
 // A side of the source: negative offsets (or receivers behind the source
 // along the spread when a file stores only offsets >= 0), or positive.
@@ -97,10 +97,10 @@ struct ShotFit
 
 // Fits one shot's records (one index entry, in file order). Deterministic: the
 // same records and settings always give the same fit.
-ShotFit fitShot(const QVector<FbRecord> &records, const Settings &settings = Settings());
+ShotFit fitShot(const QVector<FbFile::FbRecord> &records, const Settings &settings = Settings());
 
-} // namespace PickQc
+} // namespace FbQc
 
-Q_DECLARE_TYPEINFO(PickQc::PickVerdict, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(FbQc::PickVerdict, Q_PRIMITIVE_TYPE);
 
-#endif // SHOTFIT_H
+#endif // FBQC_SHOTFIT_H

@@ -1,12 +1,14 @@
-#include "shotjudgement.h"
+#include <fbqc/shotjudgement.h>
 
-#include "fbcolumns.h"
-#include "fbpicks.h"
+#include <fbfile/fbcolumns.h>
+#include <fbfile/fbpicks.h>
 
 #include <cmath>
 #include <limits>
 
-namespace PickQc {
+using namespace FbFile;
+
+namespace FbQc {
 
 namespace {
 
@@ -162,4 +164,4 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
     }
 }
 
-} // namespace PickQc
+} // namespace FbQc

@@ -1,10 +1,10 @@
-#ifndef SHOTJUDGEMENT_H
-#define SHOTJUDGEMENT_H
+#ifndef FBQC_SHOTJUDGEMENT_H
+#define FBQC_SHOTJUDGEMENT_H
 
-#include "checks/checks.h"
-#include "firstbreakfit.h"
-#include "offsettally.h"
-#include "pickqc.h"
+#include <fbqc/checks/checks.h>
+#include <fbqc/firstbreakfit.h>
+#include <fbqc/offsettally.h>
+#include <fbqc/pickqc.h>
 
 #include <QPointF>
 
@@ -14,7 +14,7 @@
 //
 //   ShotJudgement j;
 //   judgeShot(shotData, settings, report.candidateFloorMs(), &fitter, &j, &findings, &candidates);
-namespace PickQc {
+namespace FbQc {
 
 struct ShotJudgement
 {
@@ -38,11 +38,11 @@ struct ShotJudgement
 // within a receiver spacing of that receiver. Reciprocal times are
 // taken there, so a survey error of a metre on a line of 2 m stations does
 // not move a source between receivers.
-QPointF sourcePosition(const FbRecord *records, int n);
+QPointF sourcePosition(const FbFile::FbRecord *records, int n);
 
 void judgeShot(const ShotData &shot, const Settings &settings, double candidateFloorMs, ShotFitter *fitter,
                ShotJudgement *out, Findings *findings, Findings *candidates);
 
-} // namespace PickQc
+} // namespace FbQc
 
-#endif // SHOTJUDGEMENT_H
+#endif // FBQC_SHOTJUDGEMENT_H

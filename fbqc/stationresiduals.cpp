@@ -1,13 +1,15 @@
-#include "stationresiduals.h"
+#include <fbqc/stationresiduals.h>
 
-#include "fbpicks.h"
-#include "positionkey.h"
+#include <fbfile/fbpicks.h>
+#include <fbqc/positionkey.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-namespace PickQc {
+using namespace FbFile;
+
+namespace FbQc {
 
 StationResiduals::StationResiduals(int shards) : m_shards(size_t(std::max(1, shards))) { }
 
@@ -51,4 +53,4 @@ QVector<StationResidual> StationResiduals::take()
     return QVector<StationResidual>(all.begin(), all.end());
 }
 
-} // namespace PickQc
+} // namespace FbQc

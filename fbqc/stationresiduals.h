@@ -1,9 +1,9 @@
-#ifndef STATIONRESIDUALS_H
-#define STATIONRESIDUALS_H
+#ifndef FBQC_STATIONRESIDUALS_H
+#define FBQC_STATIONRESIDUALS_H
 
-#include "fblayout.h"
-#include "pickqc.h"
-#include "shotfit.h"
+#include <fbfile/fblayout.h>
+#include <fbqc/pickqc.h>
+#include <fbqc/shotfit.h>
 
 #include <unordered_map>
 #include <vector>
@@ -22,14 +22,14 @@
 //   StationResiduals stations(shards);
 //   ... on thread t: stations.add(t, records, fit.picks.constData(), n);
 //   QVector<StationResidual> all = stations.take();
-namespace PickQc {
+namespace FbQc {
 
 class StationResiduals
 {
 public:
     explicit StationResiduals(int shards = 1);
     int shards() const { return int(m_shards.size()); }
-    void add(int shard, const FbRecord *records, const PickVerdict *verdicts, int n);
+    void add(int shard, const FbFile::FbRecord *records, const PickVerdict *verdicts, int n);
     // Sorted by line, then station, then position.
     QVector<StationResidual> take();
 
@@ -47,6 +47,6 @@ private:
     std::vector<std::unordered_map<quint64, Sum>> m_shards;
 };
 
-} // namespace PickQc
+} // namespace FbQc
 
-#endif // STATIONRESIDUALS_H
+#endif // FBQC_STATIONRESIDUALS_H

@@ -1,9 +1,9 @@
-#include "waveformqc.h"
+#include <fbqc/waveformqc.h>
 
-#include "fbpicks.h"
-#include "shotrecords.h"
-#include "tracedataset.h"
-#include "workerpool.h"
+#include <fbfile/fbpicks.h>
+#include <fbfile/shotrecords.h>
+#include <fbtrace/tracedataset.h>
+#include <fbqc/workerpool.h>
 
 #include <QCoreApplication>
 #include <QHash>
@@ -13,7 +13,10 @@
 #include <cmath>
 #include <vector>
 
-namespace PickQc {
+using namespace FbFile;
+using namespace FbTrace;
+
+namespace FbQc {
 
 namespace {
 
@@ -206,7 +209,7 @@ bool WaveformJudge::run(const QVector<ShotIndexEntry> &index, const RecordsOf &r
     clearFindings();
 
     if (m_settings.match.by == TraceMatchSettings::By::Position && !(m_settings.match.toleranceM > 0)) {
-        m_error = QCoreApplication::translate("PickQc::WaveformJudge", "The position tolerance must be positive.");
+        m_error = QCoreApplication::translate("FbQc::WaveformJudge", "The position tolerance must be positive.");
         return false;
     }
     TraceShotPairing pairing(data, m_settings.match);
@@ -247,7 +250,7 @@ bool WaveformJudge::run(const QVector<ShotIndexEntry> &index, const RecordsOf &r
         pool.post(&task);
         pool.wait(&task);
         if (!progress.report(first + count, index.size())) {
-            m_error = QCoreApplication::translate("PickQc::WaveformJudge", "Cancelled.");
+            m_error = QCoreApplication::translate("FbQc::WaveformJudge", "Cancelled.");
             clearFindings();
             return false;
         }
@@ -255,7 +258,7 @@ bool WaveformJudge::run(const QVector<ShotIndexEntry> &index, const RecordsOf &r
         for (int k = 0; k < count; ++k) {
             ShotResult &r = results[size_t(k)];
             if (r.failed) {
-                m_error = QCoreApplication::translate("PickQc::WaveformJudge", "ffid %1: %2")
+                m_error = QCoreApplication::translate("FbQc::WaveformJudge", "ffid %1: %2")
                               .arg(index.at(first + k).ffid)
                               .arg(r.error);
                 clearFindings();
@@ -300,7 +303,7 @@ QString describeShift(const TimeShift &shift)
 {
     if (!shift.shifted)
         return QString();
-    return QCoreApplication::translate("PickQc::WaveformJudge",
+    return QCoreApplication::translate("FbQc::WaveformJudge",
                                        "The traces look shifted against the picks by %1 ms (%2% of %3 confident "
                                        "traces agree): is the first sample's time right?")
         .arg((shift.medianMs > 0 ? QStringLiteral("+") : QString()) + QString::number(shift.medianMs, 'f', 1))
@@ -308,4 +311,4 @@ QString describeShift(const TimeShift &shift)
         .arg(shift.traces);
 }
 
-} // namespace PickQc
+} // namespace FbQc

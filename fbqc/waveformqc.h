@@ -1,25 +1,27 @@
-#ifndef WAVEFORMQC_H
-#define WAVEFORMQC_H
+#ifndef FBQC_WAVEFORMQC_H
+#define FBQC_WAVEFORMQC_H
 
-#include "onsetpicker.h"
-#include "pickqc.h"
-#include "progress.h"
-#include "shotindex.h"
-#include "tracematch.h"
+#include <fbqc/onsetpicker.h>
+#include <fbqc/pickqc.h>
+#include <fbfile/progress.h>
+#include <fbfile/shotindex.h>
+#include <fbtrace/tracematch.h>
 
 #include <QString>
 #include <QVector>
 
 #include <limits>
 
+namespace FbTrace {
 class TraceDataSet;
+}
 
 // The picks of an FB file judged against the traces they were read from:
 // each shot's records matched to its traces as settings.match says (the
 // data-set shot TraceShotPairing gives: by keys the n-th FB shot of an ffid
 // takes the n-th such shot of the data set, by position the n-th FB shot
 // from a source position the n-th shot fired there), the
-// matched picks checked by PickQc::checkWaveforms(), and the
+// matched picks checked by FbQc::checkWaveforms(), and the
 // findings appended to a report as off-onset picks, cycle-skip runs and
 // first breaks too weak to judge. Beside the findings it measures whether
 // the traces sit shifted against the picks by a constant (a first sample
@@ -32,15 +34,15 @@ class TraceDataSet;
 // has no positive tolerance, or on Cancel; the
 // report then holds no waveform finding.
 //
-//   PickQc::WaveformJudge judge(settings);
-//   if (!judge.run(&report, data, PickQc::recordsFromFile(fbFile), progress)) ... judge.errorString();
+//   FbQc::WaveformJudge judge(settings);
+//   if (!judge.run(&report, data, FbQc::recordsFromFile(fbFile), progress)) ... judge.errorString();
 //   judge.summary().shift.shifted ...
-namespace PickQc {
+namespace FbQc {
 
 struct WaveformQcSettings
 {
     WaveformCheckSettings check;
-    TraceMatchSettings match;
+    FbTrace::TraceMatchSettings match;
     // 0: one per core.
     int threads = 0;
     // A shift is said when the median pick - onset is beyond this many
@@ -74,7 +76,7 @@ struct WaveformSummary
 };
 
 // A shot's records read from an FB file (readShotRecords), for run().
-RecordsOf recordsFromFile(const QString &fbFile, const QVector<ShotIndexEntry> &index);
+RecordsOf recordsFromFile(const QString &fbFile, const QVector<FbFile::ShotIndexEntry> &index);
 
 class WaveformJudge
 {
@@ -84,10 +86,11 @@ public:
     // Judges the shots of index (records(k) gives shot k's records; it is
     // called from several threads at once) and, when report is given,
     // replaces its waveform findings with these. data must be open.
-    bool run(const QVector<ShotIndexEntry> &index, const RecordsOf &records, const TraceDataSet &data, Report *report,
-             const Progress &progress = Progress());
+    bool run(const QVector<FbFile::ShotIndexEntry> &index, const RecordsOf &records, const FbTrace::TraceDataSet &data,
+             Report *report, const FbFile::Progress &progress = FbFile::Progress());
     // The same over a judged report's shots.
-    bool run(Report *report, const RecordsOf &records, const TraceDataSet &data, const Progress &progress = Progress())
+    bool run(Report *report, const RecordsOf &records, const FbTrace::TraceDataSet &data,
+             const FbFile::Progress &progress = FbFile::Progress())
     {
         return run(report->index, records, data, report, progress);
     }
@@ -105,6 +108,6 @@ private:
 // sample's time right?" or empty when they do not.
 QString describeShift(const TimeShift &shift);
 
-} // namespace PickQc
+} // namespace FbQc
 
-#endif // WAVEFORMQC_H
+#endif // FBQC_WAVEFORMQC_H

@@ -1,6 +1,8 @@
-#include "workerpool.h"
+#include <fbqc/workerpool.h>
 
 #include <system_error>
+
+namespace FbQc {
 
 bool WorkerPool::Task::runOne()
 {
@@ -83,3 +85,5 @@ void WorkerPool::work()
         m_finished.notify_all();
     }
 }
+
+} // namespace FbQc

@@ -1,5 +1,5 @@
-#ifndef WORKERPOOL_H
-#define WORKERPOOL_H
+#ifndef FBQC_WORKERPOOL_H
+#define FBQC_WORKERPOOL_H
 
 #include <atomic>
 #include <condition_variable>
@@ -9,6 +9,8 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+
+namespace FbQc {
 
 // The threads of one QC pass: started once, given the parts of one task
 // after another, stopped when the pass ends. The thread that waits for a
@@ -69,4 +71,6 @@ private:
     bool m_stop = false;
 };
 
-#endif // WORKERPOOL_H
+} // namespace FbQc
+
+#endif // FBQC_WORKERPOOL_H

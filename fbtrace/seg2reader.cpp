@@ -1,4 +1,4 @@
-#include "seg2reader.h"
+#include <fbtrace/seg2reader.h>
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +11,10 @@
 #include <limits>
 #include <cmath>
 #include <cstring>
+
+using namespace FbFile;
+
+namespace FbTrace {
 
 namespace {
 
@@ -426,3 +430,5 @@ bool Seg2Reader::readShot(const TraceShot &shot, ShotGather *g, QString *error) 
     }
     return true;
 }
+
+} // namespace FbTrace

@@ -1,10 +1,12 @@
 #ifndef FBTRACE_SEG2READER_H
 #define FBTRACE_SEG2READER_H
 
-#include "tracereader.h"
+#include <fbtrace/tracereader.h>
 
 #include <QByteArray>
 #include <QHash>
+
+namespace FbTrace {
 
 // One SEG-2 file (the 1990 standard) as its descriptor blocks describe it:
 // the file descriptor block with its trace pointers and strings, and per
@@ -66,7 +68,7 @@ class Seg2Reader : public TraceDataSet::Reader
 public:
     Seg2Reader(const QString &path, const QHash<QString, qint32> &ffids, bool fileNumbers = false);
 
-    bool index(const Progress &progress, Index *index) override;
+    bool index(const FbFile::Progress &progress, Index *index) override;
     bool readShot(const TraceShot &shot, ShotGather *gather, QString *error) const override;
 
 private:
@@ -83,5 +85,7 @@ private:
     bool m_fileNumbers = false;
     QVector<FileEntry> m_files;
 };
+
+} // namespace FbTrace
 
 #endif // FBTRACE_SEG2READER_H

@@ -1,4 +1,4 @@
-#include "segyreader.h"
+#include <fbtrace/segyreader.h>
 
 #include <segyio/segy.h>
 
@@ -10,6 +10,10 @@
 #include <memory>
 #include <cmath>
 #include <cstring>
+
+using namespace FbFile;
+
+namespace FbTrace {
 
 namespace {
 
@@ -182,7 +186,7 @@ bool SegyReader::open(const QByteArray &head)
     const uchar *p = reinterpret_cast<const uchar *>(head.constData());
     const bool lsb = m_lsb = isLittleEndian(head);
     byteOrderName = lsb ? QStringLiteral("little-endian") : QStringLiteral("big-endian");
-    textEncoding = ::textEncoding(head);
+    textEncoding = FbTrace::textEncoding(head);
     auto word16 = [&](int at) { return lsb ? qFromLittleEndian<quint16>(p + at) : qFromBigEndian<quint16>(p + at); };
     auto word32 = [&](int at) { return lsb ? qFromLittleEndian<quint32>(p + at) : qFromBigEndian<quint32>(p + at); };
 
@@ -380,3 +384,5 @@ bool SegyReader::readShot(const TraceShot &shot, ShotGather *g, QString *error) 
     }
     return true;
 }
+
+} // namespace FbTrace

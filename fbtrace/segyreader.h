@@ -1,11 +1,13 @@
 #ifndef FBTRACE_SEGYREADER_H
 #define FBTRACE_SEGYREADER_H
 
-#include "tracereader.h"
+#include <fbtrace/tracereader.h>
 
 #include <QByteArray>
 
 struct segy_file_handle;
+
+namespace FbTrace {
 
 // SEG-Y revisions 0 to 2 through segyio: big- or little-endian (the rev. 2
 // byte-order word, else whichever order gives a known sample format code),
@@ -30,7 +32,7 @@ public:
 
     // Reads the binary header; head is the file's first 3600 bytes.
     bool open(const QByteArray &head);
-    bool index(const Progress &progress, Index *index) override;
+    bool index(const FbFile::Progress &progress, Index *index) override;
     bool readShot(const TraceShot &shot, ShotGather *gather, QString *error) const override;
 
 private:
@@ -48,5 +50,7 @@ private:
     double m_intervalMs = 0;
     qint64 m_traces = 0;
 };
+
+} // namespace FbTrace
 
 #endif // FBTRACE_SEGYREADER_H

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace FbTrace {
+
 // The traces of one shot as the trace library hands them to the views, the
 // onset picker and the waveform checks: every trace of the shot, in the data
 // set's order, sampled at one interval. Only the current shot is held; a
@@ -41,5 +43,7 @@ struct ShotGather
     double timeOfSample(double i) const { return firstSampleMs + i * sampleIntervalMs; }
     double sampleAt(double ms) const { return (ms - firstSampleMs) / sampleIntervalMs; }
 };
+
+} // namespace FbTrace
 
 #endif // FBTRACE_SHOTGATHER_H

@@ -1,10 +1,14 @@
-#include "tracedataset.h"
+#include <fbtrace/tracedataset.h>
 
-#include "seg2reader.h"
-#include "segyreader.h"
+#include <fbtrace/seg2reader.h>
+#include <fbtrace/segyreader.h>
 
 #include <QFile>
 #include <QFileInfo>
+
+using namespace FbFile;
+
+namespace FbTrace {
 
 TraceDataSet::TraceDataSet() = default;
 TraceDataSet::~TraceDataSet() = default;
@@ -163,3 +167,5 @@ bool TraceDataSet::readShot(int shot, ShotGather *gather, QString *error) const
         gather->firstSampleMs = m_firstSampleOverride;
     return true;
 }
+
+} // namespace FbTrace

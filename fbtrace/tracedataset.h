@@ -1,8 +1,8 @@
 #ifndef FBTRACE_TRACEDATASET_H
 #define FBTRACE_TRACEDATASET_H
 
-#include "progress.h"
-#include "shotgather.h"
+#include <fbfile/progress.h>
+#include <fbtrace/shotgather.h>
 
 #include <QHash>
 #include <QString>
@@ -10,6 +10,8 @@
 #include <QVector>
 
 #include <memory>
+
+namespace FbTrace {
 
 // What the index keeps of one trace: its keys for finding the shot and for
 // matching picks, 40 bytes whatever the format.
@@ -20,7 +22,11 @@ struct TraceKey
     double sourceX = 0, sourceY = 0; // scalars applied
     double receiverX = 0, receiverY = 0;
 };
-Q_DECLARE_TYPEINFO(TraceKey, Q_PRIMITIVE_TYPE);
+} // namespace FbTrace
+
+Q_DECLARE_TYPEINFO(FbTrace::TraceKey, Q_PRIMITIVE_TYPE);
+
+namespace FbTrace {
 
 // One shot: a maximal run of consecutive traces with the same ffid (within
 // one file of a SEG-2 folder). Traces are numbered from 0 across the data set.
@@ -30,7 +36,11 @@ struct TraceShot
     qint32 traceCount = 0;
     qint64 firstTrace = 0;
 };
-Q_DECLARE_TYPEINFO(TraceShot, Q_PRIMITIVE_TYPE);
+} // namespace FbTrace
+
+Q_DECLARE_TYPEINFO(FbTrace::TraceShot, Q_PRIMITIVE_TYPE);
+
+namespace FbTrace {
 
 // A set of shot records on disk: one SEG-Y file, or a folder of SEG-2 files
 // (one shot or more per file), or a single SEG-2 file.
@@ -96,7 +106,7 @@ public:
     const Options &options() const { return m_options; }
 
     // Opens and indexes path (a file or a folder); replaces what was open.
-    bool open(const QString &path, const Progress &progress = Progress());
+    bool open(const QString &path, const FbFile::Progress &progress = FbFile::Progress());
     void close();
     bool isOpen() const;
     QString errorString() const { return m_error; }
@@ -161,5 +171,7 @@ private:
     bool m_overrideFirstSample = false;
     double m_firstSampleOverride = 0;
 };
+
+} // namespace FbTrace
 
 #endif // FBTRACE_TRACEDATASET_H

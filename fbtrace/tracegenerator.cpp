@@ -1,13 +1,17 @@
-#include "tracegenerator.h"
+#include <fbtrace/tracegenerator.h>
 
-#include "tracesynth.h"
-#include "tracewriter.h"
+#include <fbtrace/tracesynth.h>
+#include <fbtrace/tracewriter.h>
 
 #include <QDir>
 #include <QSet>
 #include <QFileInfo>
 
 #include <cmath>
+
+using namespace FbFile;
+
+namespace FbTrace {
 
 namespace TraceGenerator {
 
@@ -246,3 +250,5 @@ bool Writer::write(const FbGenerator::Options &fb, const Options &t, const QStri
 }
 
 } // namespace TraceGenerator
+
+} // namespace FbTrace

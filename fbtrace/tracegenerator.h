@@ -1,11 +1,13 @@
 #ifndef FBTRACE_TRACEGENERATOR_H
 #define FBTRACE_TRACEGENERATOR_H
 
-#include "fbgenerator.h"
-#include "progress.h"
+#include <fbfile/fbgenerator.h>
+#include <fbfile/progress.h>
 
 #include <QString>
 #include <QVector>
+
+namespace FbTrace {
 
 // Shot records under a generated FB file, with a known truth: every trace
 // of every shot and channel of the generator's line has its first arrival
@@ -77,14 +79,14 @@ struct Options
 };
 
 // Empty when the options are usable together, else what is wrong.
-QString validate(const FbGenerator::Options &fb, const Options &traces);
+QString validate(const FbFile::FbGenerator::Options &fb, const Options &traces);
 
 // Why path cannot take the traces (not a file, not a folder, a folder
 // holding files of another line), or empty.
-QString targetProblem(const FbGenerator::Options &fb, const Options &traces, const QString &path);
+QString targetProblem(const FbFile::FbGenerator::Options &fb, const Options &traces, const QString &path);
 
 // The FB options whose file carries the planted pick faults.
-FbGenerator::Options pickOptions(const FbGenerator::Options &fb, const Options &traces);
+FbFile::FbGenerator::Options pickOptions(const FbFile::FbGenerator::Options &fb, const Options &traces);
 
 class Writer
 {
@@ -93,8 +95,8 @@ public:
     // after its ffid, and its position too where an earlier shot has that
     // ffid), at path. A folder holding other files is refused: they would
     // read as shots of the line.
-    bool write(const FbGenerator::Options &fb, const Options &traces, const QString &path,
-               const Progress &progress = Progress());
+    bool write(const FbFile::FbGenerator::Options &fb, const Options &traces, const QString &path,
+               const FbFile::Progress &progress = FbFile::Progress());
     QString errorString() const { return m_error; }
     int samplesPerTrace() const { return m_samples; }
 
@@ -104,5 +106,7 @@ private:
 };
 
 } // namespace TraceGenerator
+
+} // namespace FbTrace
 
 #endif // FBTRACE_TRACEGENERATOR_H

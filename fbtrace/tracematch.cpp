@@ -1,8 +1,8 @@
-#include "tracematch.h"
+#include <fbtrace/tracematch.h>
 
-#include "fbblockreader.h"
-#include "shotindex.h"
-#include "shotrecords.h"
+#include <fbfile/fbblockreader.h>
+#include <fbfile/shotindex.h>
+#include <fbfile/shotrecords.h>
 
 #include <QHash>
 
@@ -10,6 +10,10 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+
+using namespace FbFile;
+
+namespace FbTrace {
 
 namespace {
 
@@ -271,3 +275,5 @@ QVector<int> traceShotsOf(const TraceDataSet &data, const QString &fbFile, const
     }
     return result;
 }
+
+} // namespace FbTrace

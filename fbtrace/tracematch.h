@@ -1,15 +1,17 @@
 #ifndef FBTRACE_TRACEMATCH_H
 #define FBTRACE_TRACEMATCH_H
 
-#include "fblayout.h"
-#include "progress.h"
-#include "shotgather.h"
-#include "shotindex.h"
-#include "tracedataset.h"
+#include <fbfile/fblayout.h>
+#include <fbfile/progress.h>
+#include <fbtrace/shotgather.h>
+#include <fbfile/shotindex.h>
+#include <fbtrace/tracedataset.h>
 
 #include <QHash>
 #include <QString>
 #include <QVector>
+
+namespace FbTrace {
 
 // Picks matched to traces: by ffid and channel (the default), or by the
 // source and the receiver position each within a tolerance in metres (for
@@ -62,7 +64,7 @@ class TraceMatcher
 public:
     explicit TraceMatcher(const TraceMatchSettings &settings = TraceMatchSettings());
     bool match(const TraceDataSet &data, const QString &fbFile, TraceMatchResult *result,
-               const Progress &progress = Progress());
+               const FbFile::Progress &progress = FbFile::Progress());
     QString errorString() const { return m_error; }
 
 private:
@@ -83,7 +85,7 @@ class TraceShotPairing
 {
 public:
     explicit TraceShotPairing(const TraceDataSet &data, const TraceMatchSettings &settings = TraceMatchSettings());
-    int next(const FbRecord &first);
+    int next(const FbFile::FbRecord &first);
 
 private:
     struct Source
@@ -105,12 +107,14 @@ private:
 
 // The data-set shot of every shot of an FB file's index, by
 // TraceShotPairing (one record read a shot, the file opened once).
-QVector<int> traceShotsOf(const TraceDataSet &data, const QString &fbFile, const QVector<ShotIndexEntry> &index,
+QVector<int> traceShotsOf(const TraceDataSet &data, const QString &fbFile, const QVector<FbFile::ShotIndexEntry> &index,
                           const TraceMatchSettings &settings = TraceMatchSettings());
 
 // The trace of a gather each record of one shot goes to, by the same
 // rules: result[i] is a trace position in gather, or -1.
-QVector<int> matchRecordsToGather(const QVector<FbRecord> &records, const ShotGather &gather,
+QVector<int> matchRecordsToGather(const QVector<FbFile::FbRecord> &records, const ShotGather &gather,
                                   const TraceMatchSettings &settings = TraceMatchSettings());
+
+} // namespace FbTrace
 
 #endif // FBTRACE_TRACEMATCH_H

@@ -1,7 +1,9 @@
 #ifndef FBTRACE_TRACEREADER_H
 #define FBTRACE_TRACEREADER_H
 
-#include "tracedataset.h"
+#include <fbtrace/tracedataset.h>
+
+namespace FbTrace {
 
 // What a format's reader gives TraceDataSet: the index, read once, and a
 // shot's traces on demand. Readers report failures as one sentence naming
@@ -31,7 +33,7 @@ public:
     };
 
     virtual ~Reader() = default;
-    virtual bool index(const Progress &progress, Index *index) = 0;
+    virtual bool index(const FbFile::Progress &progress, Index *index) = 0;
     // Fills the gather's headers and samples; the caller sets the time base
     // override afterwards. shot is one of the index's shots. Safe to call
     // from several threads at once once index() has returned: each call
@@ -57,5 +59,7 @@ constexpr qint64 MaxGatherSamples = qint64(1) << 26;
 // How many traces go between two progress reports while indexing.
 constexpr int ProgressStride = 4096;
 } // namespace TraceLimits
+
+} // namespace FbTrace
 
 #endif // FBTRACE_TRACEREADER_H

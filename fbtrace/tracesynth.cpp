@@ -1,8 +1,10 @@
-#include "tracesynth.h"
+#include <fbtrace/tracesynth.h>
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
+
+namespace FbTrace {
 
 namespace {
 
@@ -274,3 +276,5 @@ QVector<float> synthesizeTrace(const TraceSynthParams &p)
     }
     return result;
 }
+
+} // namespace FbTrace

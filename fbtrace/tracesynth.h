@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace FbTrace {
+
 // The first arrival's shape. Both start at zero at the onset and move
 // first in the polarity's direction; they differ in how sharply.
 enum class TraceWavelet {
@@ -53,5 +55,7 @@ inline double dominantPeriodMs(double dominantHz)
 {
     return 1000.0 / dominantHz;
 }
+
+} // namespace FbTrace
 
 #endif // FBTRACE_TRACESYNTH_H

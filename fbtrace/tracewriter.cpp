@@ -1,4 +1,4 @@
-#include "tracewriter.h"
+#include <fbtrace/tracewriter.h>
 
 #include <QByteArray>
 #include <QFileInfo>
@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <cstring>
+
+namespace FbTrace {
 
 namespace {
 
@@ -252,3 +254,5 @@ bool writeSeg2File(const QString &fileName, const ShotGather &g, QString *error)
     }
     return true;
 }
+
+} // namespace FbTrace

@@ -1,10 +1,12 @@
 #ifndef FBTRACE_TRACEWRITER_H
 #define FBTRACE_TRACEWRITER_H
 
-#include "shotgather.h"
+#include <fbtrace/shotgather.h>
 
 #include <QFile>
 #include <QString>
+
+namespace FbTrace {
 
 // Writers of shot records for the generator, in one fixed flavour of each
 // format (readers take every flavour; writers need only one):
@@ -38,5 +40,7 @@ private:
 
 // Writes one gather as one SEG-2 file.
 bool writeSeg2File(const QString &fileName, const ShotGather &gather, QString *error);
+
+} // namespace FbTrace
 
 #endif // FBTRACE_TRACEWRITER_H

@@ -1,6 +1,6 @@
-#include "gatherpanel.h"
+#include <fbview/gatherpanel.h>
 
-#include "gatherview.h"
+#include <fbview/gatherview.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,6 +13,12 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+using namespace FbFile;
+using namespace FbTrace;
+using namespace FbQc;
+
+namespace FbView {
 
 namespace {
 
@@ -88,22 +94,22 @@ GatherPanel::GatherPanel(QWidget *parent) : QWidget(parent)
     // Where a picked time snaps to: a choice in the Pick button's menu,
     // so that picking costs the controls no more width.
     const QSettings settings;
-    const int savedMode = settings.value(QLatin1String(SnapModeKey), int(PickQc::SnapMode::Onset)).toInt();
+    const int savedMode = settings.value(QLatin1String(SnapModeKey), int(FbQc::SnapMode::Onset)).toInt();
     m_pickMenu = new QMenu(this);
     QMenu *snapMenu = m_pickMenu->addMenu(tr("Snap To"));
     m_snap = new QActionGroup(this);
     m_snap->setObjectName(QStringLiteral("traceSnap"));
-    for (int mode = 0; mode < PickQc::SnapModeCount; ++mode) {
-        QAction *action = snapMenu->addAction(PickQc::snapModeName(PickQc::SnapMode(mode)));
+    for (int mode = 0; mode < FbQc::SnapModeCount; ++mode) {
+        QAction *action = snapMenu->addAction(FbQc::snapModeName(FbQc::SnapMode(mode)));
         action->setCheckable(true);
         action->setData(mode);
-        action->setChecked(mode == savedMode || (mode == 0 && (savedMode < 0 || savedMode >= PickQc::SnapModeCount)));
+        action->setChecked(mode == savedMode || (mode == 0 && (savedMode < 0 || savedMode >= FbQc::SnapModeCount)));
         m_snap->addAction(action);
     }
     m_pick->setMenu(m_pickMenu);
     m_pick->setPopupMode(QToolButton::MenuButtonPopup);
     m_within = spinBox(QStringLiteral("traceSnapWithin"), tr("±"), 0, MaxSnapWithinMs,
-                       settings.value(QLatin1String(SnapWithinKey), PickQc::SnapSettings::DefaultWithinMs).toDouble(),
+                       settings.value(QLatin1String(SnapWithinKey), FbQc::SnapSettings::DefaultWithinMs).toDouble(),
                        tr("A picked time moves at most this many ms to snap"));
     m_within->setSuffix(tr(" ms"));
     m_within->setDecimals(1);
@@ -139,8 +145,8 @@ GatherPanel::GatherPanel(QWidget *parent) : QWidget(parent)
 
 void GatherPanel::applySnap()
 {
-    PickQc::SnapSettings snap;
-    snap.mode = PickQc::SnapMode(m_snap->checkedAction() ? m_snap->checkedAction()->data().toInt() : 0);
+    FbQc::SnapSettings snap;
+    snap.mode = FbQc::SnapMode(m_snap->checkedAction() ? m_snap->checkedAction()->data().toInt() : 0);
     snap.withinMs = m_within->value();
     m_view->setSnap(snap);
     QSettings settings;
@@ -206,3 +212,5 @@ void GatherPanel::setControlsBeside(bool beside)
     m_controls->setRowStretch(controls.size(), beside ? 1 : 0);
     m_layout->setDirection(beside ? QBoxLayout::RightToLeft : QBoxLayout::TopToBottom);
 }
+
+} // namespace FbView

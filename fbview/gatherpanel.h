@@ -1,11 +1,10 @@
-#ifndef GATHERPANEL_H
-#define GATHERPANEL_H
+#ifndef FBVIEW_GATHERPANEL_H
+#define FBVIEW_GATHERPANEL_H
 
-#include "gatherrenderer.h"
+#include <fbview/gatherrenderer.h>
 
 #include <QWidget>
 
-class GatherView;
 class QActionGroup;
 class QBoxLayout;
 class QCheckBox;
@@ -14,6 +13,10 @@ class QDoubleSpinBox;
 class QGridLayout;
 class QMenu;
 class QToolButton;
+
+namespace FbView {
+
+class GatherView;
 
 // The traces panel: the gather view under its controls (display, order,
 // one peak per trace, AGC window, gain, clip) in two short columns, about
@@ -75,4 +78,6 @@ private:
     bool m_setting = false; // controls being set from outside
 };
 
-#endif // GATHERPANEL_H
+} // namespace FbView
+
+#endif // FBVIEW_GATHERPANEL_H

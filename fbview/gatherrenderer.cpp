@@ -1,4 +1,4 @@
-#include "gatherrenderer.h"
+#include <fbview/gatherrenderer.h>
 
 #include <QtMath>
 
@@ -6,6 +6,10 @@
 #include <cmath>
 #include <numeric>
 #include <vector>
+
+using namespace FbTrace;
+
+namespace FbView {
 
 namespace GatherRenderer {
 
@@ -321,3 +325,5 @@ QImage draw(const GatherDisplay &display, const Viewport &viewport)
 }
 
 } // namespace GatherRenderer
+
+} // namespace FbView

@@ -1,7 +1,7 @@
-#ifndef GATHERRENDERER_H
-#define GATHERRENDERER_H
+#ifndef FBVIEW_GATHERRENDERER_H
+#define FBVIEW_GATHERRENDERER_H
 
-#include "shotgather.h"
+#include <fbtrace/shotgather.h>
 
 #include <QImage>
 #include <QRgb>
@@ -9,6 +9,8 @@
 #include <QVector>
 
 #include <atomic>
+
+namespace FbView {
 
 // How a shot's traces become a picture, without widgets: the traces'
 // scaling (AGC, normalisation, gain, clip) and their order across the
@@ -43,7 +45,7 @@ struct Scaling
 // (increasing x). Empty when the gather has no traces or was cancelled.
 struct GatherDisplay
 {
-    ShotGather gather; // as read: the readout's amplitudes, the time base
+    FbTrace::ShotGather gather; // as read: the readout's amplitudes, the time base
     Scaling scaling;
     QVector<int> trace;     // display position -> trace of the gather
     QVector<int> position;  // trace of the gather -> display position
@@ -67,7 +69,7 @@ struct GatherDisplay
 // header's (so the traces stand where the shot plot puts their picks), NaN
 // for a trace that keeps its own; empty to keep all. A non-finite sample
 // counts as 0. cancel, when given and set, makes it return an empty display.
-GatherDisplay prepare(const ShotGather &gather, const Scaling &scaling, const QVector<double> &offsets = {},
+GatherDisplay prepare(const FbTrace::ShotGather &gather, const Scaling &scaling, const QVector<double> &offsets = {},
                       const std::atomic<bool> *cancel = nullptr);
 
 // The part of the picture to draw: x from x1 (left edge) to x2 (right edge),
@@ -95,4 +97,6 @@ QRgb densityColor(Display display, double amplitudeOverClip);
 
 } // namespace GatherRenderer
 
-#endif // GATHERRENDERER_H
+} // namespace FbView
+
+#endif // FBVIEW_GATHERRENDERER_H

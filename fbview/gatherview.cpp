@@ -1,7 +1,7 @@
-#include "gatherview.h"
+#include <fbview/gatherview.h>
 
-#include "fbcolumns.h"
-#include "statuscolors.h"
+#include <fbfile/fbcolumns.h>
+#include <fbview/statuscolors.h>
 
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
@@ -21,6 +21,12 @@
 
 #include <algorithm>
 #include <cmath>
+
+using namespace FbFile;
+using namespace FbTrace;
+using namespace FbQc;
+
+namespace FbView {
 
 using GatherRenderer::GatherDisplay;
 
@@ -190,7 +196,7 @@ QVector<int> GatherView::matchByChannel(const ShotGather &gather, const QVector<
     return rowTrace;
 }
 
-void GatherView::setShot(const ShotGather &gather, const QVector<FbRecord> &records, const PickQc::ShotFit &fit,
+void GatherView::setShot(const ShotGather &gather, const QVector<FbRecord> &records, const FbQc::ShotFit &fit,
                          const QVector<int> &rowTrace)
 {
     // The same traces again (their picks edited): keep the zoom, the
@@ -215,10 +221,10 @@ void GatherView::setShot(const ShotGather &gather, const QVector<FbRecord> &reco
         m_traceRow[trace] = row;
         // Where the shot plot puts the pick: |offset| with its side's sign.
         const FbRecord &r = records.at(row);
-        const int side = row < fit.picks.size() ? int(fit.picks.at(row).side)
-                                                : int(r.offset < 0 ? PickQc::Negative : PickQc::Positive);
+        const int side =
+            row < fit.picks.size() ? int(fit.picks.at(row).side) : int(r.offset < 0 ? FbQc::Negative : FbQc::Positive);
         const double absOffset = std::abs(double(r.offset));
-        m_pickOffset[trace] = side == PickQc::Negative ? -absOffset : absOffset;
+        m_pickOffset[trace] = side == FbQc::Negative ? -absOffset : absOffset;
     }
     m_hasShot = true;
     m_message = traces == 0 ? tr("Shot ffid %1 has no traces in the data set.").arg(gather.ffid) : QString();
@@ -246,7 +252,7 @@ void GatherView::clear(const QString &message)
 {
     m_gather = ShotGather();
     m_records.clear();
-    m_fit = PickQc::ShotFit();
+    m_fit = FbQc::ShotFit();
     m_rowTrace.clear();
     m_traceRow.clear();
     m_pickOffset.clear();
@@ -423,7 +429,7 @@ void GatherView::rebuildMarks()
     for (int row = 0; row < m_records.size(); ++row) {
         const int trace = m_rowTrace.at(row);
         const FbRecord &r = m_records.at(row);
-        const PickQc::PickVerdict verdict = row < m_fit.picks.size() ? m_fit.picks.at(row) : PickQc::PickVerdict();
+        const FbQc::PickVerdict verdict = row < m_fit.picks.size() ? m_fit.picks.at(row) : FbQc::PickVerdict();
         // An unpicked trace (time <= 0 off the source) has no pick to show.
         if (trace < 0 || verdict.unpicked || !std::isfinite(r.fb_time))
             continue;
@@ -439,11 +445,11 @@ void GatherView::rebuildMarks()
 
     // Each judged side's curve at every trace of that side.
     for (int side = 0; side < 2; ++side) {
-        const PickQc::SideModel &model = m_fit.sides[side];
+        const FbQc::SideModel &model = m_fit.sides[side];
         QVector<QPointF> line;
         for (int trace = 0; model.judged && trace < m_gather.traceCount(); ++trace) {
             const double offset = traceOffset(trace);
-            if ((offset < 0) != (side == PickQc::Negative))
+            if ((offset < 0) != (side == FbQc::Negative))
                 continue;
             line.append(QPointF(traceX(trace), shownTime(trace, model.timeAt(std::abs(offset)))));
         }
@@ -457,7 +463,7 @@ void GatherView::rebuildMarks()
 void GatherView::rebuildSuggestions()
 {
     QVector<QPointF> points;
-    for (const PickQc::Suggestion &s : qAsConst(m_suggestions)) {
+    for (const FbQc::Suggestion &s : qAsConst(m_suggestions)) {
         const int trace = traceOfRow(s.row);
         if (trace >= 0 && trace < m_gather.traceCount())
             points.append(QPointF(traceX(trace), shownTime(trace, s.newMs)));
@@ -465,7 +471,7 @@ void GatherView::rebuildSuggestions()
     m_suggested->setSamples(points);
 }
 
-void GatherView::setSuggestions(const QVector<PickQc::Suggestion> &suggestions)
+void GatherView::setSuggestions(const QVector<FbQc::Suggestion> &suggestions)
 {
     m_suggestions = suggestions;
     rebuildSuggestions();
@@ -689,7 +695,7 @@ void GatherView::finishStroke(const QPoint &pos)
         if (row < 0)
             return;
         rows.append(row);
-        times.append(PickQc::snapDrawn(PickQc::traceOf(m_gather, trace), recordedTime(trace, shownMs), m_snap));
+        times.append(FbQc::snapDrawn(FbQc::traceOf(m_gather, trace), recordedTime(trace, shownMs), m_snap));
     };
     if ((pos - m_strokeStart).manhattanLength() < QApplication::startDragDistance()) {
         const int trace = traceAt(pos);
@@ -807,3 +813,5 @@ bool GatherView::eventFilter(QObject *watched, QEvent *event)
     }
     return QwtPlot::eventFilter(watched, event);
 }
+
+} // namespace FbView

@@ -1,12 +1,12 @@
-#ifndef GATHERVIEW_H
-#define GATHERVIEW_H
+#ifndef FBVIEW_GATHERVIEW_H
+#define FBVIEW_GATHERVIEW_H
 
-#include "fblayout.h"
-#include "gatherrenderer.h"
-#include "repick.h"
-#include "shotfit.h"
+#include <fbfile/fblayout.h>
+#include <fbview/gatherrenderer.h>
+#include <fbqc/repick.h>
+#include <fbqc/shotfit.h>
 
-#include "viewplot.h"
+#include <fbview/viewplot.h>
 
 #include <QString>
 #include <QVector>
@@ -15,11 +15,14 @@
 #include <memory>
 #include <thread>
 
-class GatherItem;
 class QKeyEvent;
 class QwtPlotCurve;
 class QwtPlotPanner;
 class QwtPlotMarker;
+
+namespace FbView {
+
+class GatherItem;
 
 // One shot's traces under its picks (object name "traceView"): wiggle,
 // variable area or variable density, the picks on their traces in their
@@ -48,7 +51,7 @@ class QwtPlotMarker;
 // set (a trace without a record has no pick to change). Proposed times
 // (setSuggestions()) stand beside their picks in StatusColors::suggestion().
 //
-//   view->setShot(gather, records, PickQc::fitShot(records, settings));
+//   view->setShot(gather, records, FbQc::fitShot(records, settings));
 //   connect(view, &GatherView::rowClicked, table, &PickTable::selectRow);
 //   view->setSelectedRow(row);             // from the table or the shot plot
 //   view->clear(tr("No traces for this line."));
@@ -65,7 +68,7 @@ public:
     // given (one per record), names the trace of each record instead (-1:
     // none). A trace holds one pick: a later record naming it is not drawn.
     // The time window opens around the picks (all of the traces without any).
-    void setShot(const ShotGather &gather, const QVector<FbRecord> &records, const PickQc::ShotFit &fit,
+    void setShot(const FbTrace::ShotGather &gather, const QVector<FbFile::FbRecord> &records, const FbQc::ShotFit &fit,
                  const QVector<int> &rowTrace = {});
     // No traces: says message, or that no traces are open.
     void clear(const QString &message = QString());
@@ -106,16 +109,16 @@ public:
     // Re-picking (see above); pick mode off at first, snapping to the onset.
     void setPickMode(bool on);
     bool pickMode() const { return m_pickMode; }
-    void setSnap(const PickQc::SnapSettings &snap) { m_snap = snap; }
-    PickQc::SnapSettings snap() const { return m_snap; }
+    void setSnap(const FbQc::SnapSettings &snap) { m_snap = snap; }
+    FbQc::SnapSettings snap() const { return m_snap; }
     // New times proposed for records of the shot shown (rows); setShot()
     // of another shot drops them.
-    void setSuggestions(const QVector<PickQc::Suggestion> &suggestions);
-    const QVector<PickQc::Suggestion> &suggestions() const { return m_suggestions; }
+    void setSuggestions(const QVector<FbQc::Suggestion> &suggestions);
+    const QVector<FbQc::Suggestion> &suggestions() const { return m_suggestions; }
     // What is shown: the gather and its records.
-    const ShotGather &gather() const { return m_gather; }
-    const QVector<FbRecord> &records() const { return m_records; }
-    const PickQc::ShotFit &fit() const { return m_fit; }
+    const FbTrace::ShotGather &gather() const { return m_gather; }
+    const QVector<FbFile::FbRecord> &records() const { return m_records; }
+    const FbQc::ShotFit &fit() const { return m_fit; }
     // The canvas pixel of a trace at a time (not reduced): where a user
     // clicks to pick it there.
     QPoint canvasPoint(int trace, double timeMs) const;
@@ -124,7 +127,7 @@ public:
     Q_ENUM(Gesture)
 
     // Each record's trace by channel: the first trace of the record's channel.
-    static QVector<int> matchByChannel(const ShotGather &gather, const QVector<FbRecord> &records);
+    static QVector<int> matchByChannel(const FbTrace::ShotGather &gather, const QVector<FbFile::FbRecord> &records);
 
 public slots:
     // Marks a trace of the gather (and its pick), -1 for none.
@@ -175,9 +178,9 @@ private:
     void showPicked(const QVector<int> &rows, const QVector<double> &timesMs);
     void rebuildSuggestions();
 
-    ShotGather m_gather;
-    QVector<FbRecord> m_records;
-    PickQc::ShotFit m_fit;
+    FbTrace::ShotGather m_gather;
+    QVector<FbFile::FbRecord> m_records;
+    FbQc::ShotFit m_fit;
     QVector<int> m_rowTrace;      // per record
     QVector<int> m_traceRow;      // per trace
     QVector<double> m_pickOffset; // per trace: the signed offset of its pick, NaN without
@@ -207,13 +210,15 @@ private:
     QVector<QPointF> m_points; // per record
 
     bool m_pickMode = false;
-    PickQc::SnapSettings m_snap;
+    FbQc::SnapSettings m_snap;
     QwtPlotPanner *m_panner = nullptr; // the left button's
     bool m_stroking = false;
     QPoint m_strokeStart;
     QwtPlotCurve *m_stroke = nullptr;
-    QVector<PickQc::Suggestion> m_suggestions;
+    QVector<FbQc::Suggestion> m_suggestions;
     QwtPlotCurve *m_suggested = nullptr;
 };
 
-#endif // GATHERVIEW_H
+} // namespace FbView
+
+#endif // FBVIEW_GATHERVIEW_H

@@ -1,6 +1,6 @@
-#include "imageexport.h"
+#include <fbview/imageexport.h>
 
-#include "fboutputfile.h"
+#include <fbfile/fboutputfile.h>
 
 #include <qwt_plot.h>
 #include <qwt_plot_renderer.h>
@@ -14,6 +14,10 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QSvgGenerator>
+
+using namespace FbFile;
+
+namespace FbView {
 
 namespace {
 
@@ -167,3 +171,5 @@ bool ImageExport::write(QwtPlot *plot, const QString &fileName, const QSize &req
         return fail(tr("%1 cannot be written: %2").arg(fileName, file.errorString()));
     return true;
 }
+
+} // namespace FbView

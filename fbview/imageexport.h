@@ -1,5 +1,5 @@
-#ifndef IMAGEEXPORT_H
-#define IMAGEEXPORT_H
+#ifndef FBVIEW_IMAGEEXPORT_H
+#define FBVIEW_IMAGEEXPORT_H
 
 #include <QCoreApplication>
 #include <QSize>
@@ -7,6 +7,8 @@
 #include <QStringList>
 
 class QwtPlot;
+
+namespace FbView {
 
 // Writes a plot (the shot plot, the survey map) as an image file: PNG, SVG
 // or PDF by the name's suffix, in any case. The QC window's exports and
@@ -64,4 +66,6 @@ private:
     QString m_error;
 };
 
-#endif // IMAGEEXPORT_H
+} // namespace FbView
+
+#endif // FBVIEW_IMAGEEXPORT_H

@@ -1,4 +1,4 @@
-#include "plotlabels.h"
+#include <fbview/plotlabels.h>
 
 #include <qwt_scale_map.h>
 
@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 #include <vector>
+
+namespace FbView {
 
 namespace {
 
@@ -185,3 +187,5 @@ void PlotLabels::draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScale
     for (int k = 0; k < m_labels.size(); ++k)
         m_labels.at(k).text.draw(painter, rects.at(k));
 }
+
+} // namespace FbView

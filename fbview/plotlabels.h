@@ -1,5 +1,5 @@
-#ifndef PLOTLABELS_H
-#define PLOTLABELS_H
+#ifndef FBVIEW_PLOTLABELS_H
+#define FBVIEW_PLOTLABELS_H
 
 #include <qwt_plot_item.h>
 #include <qwt_text.h>
@@ -7,6 +7,8 @@
 #include <QPointF>
 #include <QRectF>
 #include <QVector>
+
+namespace FbView {
 
 // Text labels of a plot, each beside an anchor point (a segment's middle,
 // the intercept), placed when drawn so that they stay whole inside the
@@ -55,4 +57,6 @@ private:
     QVector<QPointF> m_obstacles;
 };
 
-#endif // PLOTLABELS_H
+} // namespace FbView
+
+#endif // FBVIEW_PLOTLABELS_H

@@ -1,17 +1,22 @@
-#include "qcmapvalues.h"
+#include <fbview/qcmapvalues.h>
 
-#include "memoryadvice.h"
+#include <fbqc/memoryadvice.h>
 
 #include <QLocale>
 
 #include <algorithm>
 #include <QtMath>
 
+using namespace FbFile;
+using namespace FbQc;
+
+namespace FbView {
+
 const char *const QcMapValues::keys[QuantityCount] = {"outliers", "rms", "picks", "pairs", "timing"};
 
-SurveyMapData QcMapValues::survey(const PickQc::Report &report, const Progress &progress)
+SurveyMapData QcMapValues::survey(const FbQc::Report &report, const Progress &progress)
 {
-    const PickQc::ShotSummaries &shots = report.shots;
+    const FbQc::ShotSummaries &shots = report.shots;
     QVector<SurveyPoint> sources(shots.size());
     for (int s = 0; s < shots.size(); ++s)
         sources[s] = SurveyPoint{shots.source(s).x, shots.source(s).y};
@@ -21,13 +26,13 @@ SurveyMapData QcMapValues::survey(const PickQc::Report &report, const Progress &
     return SurveyMapData::build(std::move(sources), std::move(receivers), progress);
 }
 
-SurveyValues QcMapValues::values(const PickQc::Report &report, Quantity quantity)
+SurveyValues QcMapValues::values(const FbQc::Report &report, Quantity quantity)
 {
     SurveyValues values;
     const int shots = report.shots.size();
     // A list for millions of shots is faulted in far faster in large pages.
     values.values.reserve(shots);
-    PickQc::adviseLargePages(values.values.constData(), size_t(shots) * sizeof(float));
+    FbQc::adviseLargePages(values.values.constData(), size_t(shots) * sizeof(float));
     values.values.resize(shots);
     float *value = values.values.data();
     switch (quantity) {
@@ -46,10 +51,10 @@ SurveyValues QcMapValues::values(const PickQc::Report &report, Quantity quantity
     case FlaggedPairs: {
         values.kind = SurveyValues::Count;
         values.title = tr("Flagged pairs per shot");
-        PickQc::FindingList::Reader pairs(report.findings(PickQc::Kind::Reciprocity));
-        while (const PickQc::Finding *f = pairs.next()) {
+        FbQc::FindingList::Reader pairs(report.findings(FbQc::Kind::Reciprocity));
+        while (const FbQc::Finding *f = pairs.next()) {
             value[f->shot] += 1.0f;
-            if (!(f->flags & PickQc::Explained))
+            if (!(f->flags & FbQc::Explained))
                 value[f->otherShot] += 1.0f;
         }
         break;
@@ -58,7 +63,7 @@ SurveyValues QcMapValues::values(const PickQc::Report &report, Quantity quantity
         values.kind = SurveyValues::Signed;
         values.title = tr("Estimated timing error (ms)");
         std::fill(value, value + shots, float(qQNaN()));
-        for (const PickQc::TimingEstimate &t : report.timing)
+        for (const FbQc::TimingEstimate &t : report.timing)
             value[t.shot] = t.delay;
         break;
     case Outliers:
@@ -67,8 +72,8 @@ SurveyValues QcMapValues::values(const PickQc::Report &report, Quantity quantity
         // of shots is counted without looking each one up.
         values.kind = SurveyValues::Count;
         values.title = tr("Outliers per shot");
-        PickQc::FindingList::Reader outliers(report.findings(PickQc::Kind::Outlier));
-        while (const PickQc::Finding *o = outliers.next()) {
+        FbQc::FindingList::Reader outliers(report.findings(FbQc::Kind::Outlier));
+        while (const FbQc::Finding *o = outliers.next()) {
             if (o->shot >= 0 && o->shot < shots)
                 value[o->shot] += 1.0f;
         }
@@ -79,19 +84,21 @@ SurveyValues QcMapValues::values(const PickQc::Report &report, Quantity quantity
     return values;
 }
 
-QString QcMapValues::describe(const PickQc::Report &report, int shot)
+QString QcMapValues::describe(const FbQc::Report &report, int shot)
 {
     if (shot < 0 || shot >= report.shots.size())
         return QString();
-    const PickQc::ShotSummary s = report.shots.at(shot);
+    const FbQc::ShotSummary s = report.shots.at(shot);
     const QLocale locale;
     const QString rms =
         qIsFinite(s.rmsResidual) ? tr("%1 ms").arg(locale.toString(double(s.rmsResidual), 'f', 2)) : tr("no fit");
     QString text = tr("ffid %1").arg(s.ffid) + QLatin1Char('\n') + tr("Outliers: %L1").arg(s.outliers) +
                    QLatin1Char('\n') + tr("RMS residual: %1").arg(rms) + QLatin1Char('\n') +
                    tr("Picks: %L1").arg(s.picks);
-    if (const PickQc::TimingEstimate *t = report.timingOf(shot))
+    if (const FbQc::TimingEstimate *t = report.timingOf(shot))
         text += QLatin1Char('\n') +
                 tr("Timing error: %1 ms (%L2 pairs)").arg(locale.toString(double(t->delay), 'f', 1)).arg(t->pairs);
     return text;
 }
+
+} // namespace FbView

@@ -1,11 +1,13 @@
-#ifndef QCMAPVALUES_H
-#define QCMAPVALUES_H
+#ifndef FBVIEW_QCMAPVALUES_H
+#define FBVIEW_QCMAPVALUES_H
 
-#include "pickqc.h"
-#include "surveymapdata.h"
+#include <fbqc/pickqc.h>
+#include <fbview/surveymapdata.h>
 
 #include <QCoreApplication>
 #include <QString>
+
+namespace FbView {
 
 // What the QC window and fbtool map show of a judged file on a survey map:
 // its sources, a per-shot QC quantity to colour them by, and the lines of a
@@ -28,15 +30,17 @@ public:
     // The map's data: each shot's source (as its first record gives it) and
     // the receivers the pass collected (Settings::collectReceivers);
     // Cancel as SurveyMapData::build() looks at it.
-    static SurveyMapData survey(const PickQc::Report &report, const Progress &progress = Progress());
+    static SurveyMapData survey(const FbQc::Report &report, const FbFile::Progress &progress = FbFile::Progress());
     // The quantity for every shot of a report: outliers, picks and flagged
     // pairs (a pair a shot's timing error explains counts for that shot
     // only) are counts, the RMS residual (ms) a measure, the estimated
     // timing error (ms) a signed measure; NaN for a shot that has none.
-    static SurveyValues values(const PickQc::Report &report, Quantity quantity);
+    static SurveyValues values(const FbQc::Report &report, Quantity quantity);
     // "ffid F", then the shot's outliers, RMS residual, picks and estimated
     // timing error, a line each.
-    static QString describe(const PickQc::Report &report, int shot);
+    static QString describe(const FbQc::Report &report, int shot);
 };
 
-#endif // QCMAPVALUES_H
+} // namespace FbView
+
+#endif // FBVIEW_QCMAPVALUES_H

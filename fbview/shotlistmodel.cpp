@@ -1,4 +1,8 @@
-#include "shotlistmodel.h"
+#include <fbview/shotlistmodel.h>
+
+using namespace FbFile;
+
+namespace FbView {
 
 namespace {
 
@@ -64,3 +68,5 @@ QVariant ShotListModel::data(const QModelIndex &index, int role) const
         return QVariant();
     return text(index.row());
 }
+
+} // namespace FbView

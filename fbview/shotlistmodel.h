@@ -1,10 +1,12 @@
-#ifndef SHOTLISTMODEL_H
-#define SHOTLISTMODEL_H
+#ifndef FBVIEW_SHOTLISTMODEL_H
+#define FBVIEW_SHOTLISTMODEL_H
 
-#include "shotindex.h"
+#include <fbfile/shotindex.h>
 
 #include <QAbstractListModel>
 #include <QVector>
+
+namespace FbView {
 
 // The viewer's list of shots, one row per shot index entry, shown as
 // "position > ffid" with both numbers right-aligned to the digits of the
@@ -28,7 +30,7 @@ public:
     // Inserts one row per entry of shots in a single step. The list held
     // before is moved to *previous when given, for the caller to free where
     // it costs the UI nothing (millions of entries take a while to free).
-    void setShots(const QVector<ShotIndexEntry> &shots, QVector<ShotIndexEntry> *previous = nullptr);
+    void setShots(const QVector<FbFile::ShotIndexEntry> &shots, QVector<FbFile::ShotIndexEntry> *previous = nullptr);
 
     // The text of row i: "%1 > %2" with i + 1 and the entry's ffid, each
     // padded with blanks to at least the digits of the shot count.
@@ -37,14 +39,16 @@ public:
     int longestTextLength() const;
     // The same for a list not yet set: a scan of every entry, which a caller
     // with millions of shots makes off the UI thread.
-    static int longestTextLength(const QVector<ShotIndexEntry> &shots);
+    static int longestTextLength(const QVector<FbFile::ShotIndexEntry> &shots);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
 private:
-    QVector<ShotIndexEntry> m_shots;
+    QVector<FbFile::ShotIndexEntry> m_shots;
     int m_width = 1; // digits of the shot count
 };
 
-#endif // SHOTLISTMODEL_H
+} // namespace FbView
+
+#endif // FBVIEW_SHOTLISTMODEL_H

@@ -1,4 +1,4 @@
-#include "shotlistview.h"
+#include <fbview/shotlistview.h>
 
 #include <QCursor>
 #include <QPainter>
@@ -6,6 +6,8 @@
 #include <QScrollBar>
 
 #include <climits>
+
+namespace FbView {
 
 ShotListView::ShotListView(QWidget *parent) : QAbstractItemView(parent)
 {
@@ -188,3 +190,5 @@ void ShotListView::paintEvent(QPaintEvent *event)
         itemDelegate()->paint(&painter, option, index);
     }
 }
+
+} // namespace FbView

@@ -1,7 +1,9 @@
-#ifndef SHOTLISTVIEW_H
-#define SHOTLISTVIEW_H
+#ifndef FBVIEW_SHOTLISTVIEW_H
+#define FBVIEW_SHOTLISTVIEW_H
 
 #include <QAbstractItemView>
+
+namespace FbView {
 
 // The pop-up list of the viewer's shot combo box: one column of rows of one
 // fixed height, of which only those in sight are ever asked for or drawn.
@@ -44,4 +46,6 @@ private:
     int firstRowAt(int y) const;
 };
 
-#endif // SHOTLISTVIEW_H
+} // namespace FbView
+
+#endif // FBVIEW_SHOTLISTVIEW_H

@@ -1,10 +1,10 @@
-#include "shotplot.h"
+#include <fbview/shotplot.h>
 
-#include "plotlabels.h"
+#include <fbview/plotlabels.h>
 
-#include "fbcolumns.h"
-#include "gatherrenderer.h"
-#include "statuscolors.h"
+#include <fbfile/fbcolumns.h>
+#include <fbview/gatherrenderer.h>
+#include <fbview/statuscolors.h>
 
 #include <qwt_legend.h>
 #include <qwt_plot_canvas.h>
@@ -23,6 +23,12 @@
 
 #include <cmath>
 #include <iterator>
+
+using namespace FbFile;
+using namespace FbTrace;
+using namespace FbQc;
+
+namespace FbView {
 
 namespace {
 
@@ -138,7 +144,7 @@ ShotPlot::ShotPlot(QWidget *parent) : ViewPlot(parent)
     rebuild();
 }
 
-double ShotPlot::segmentVelocity(const PickQc::SideModel &model, int k)
+double ShotPlot::segmentVelocity(const FbQc::SideModel &model, int k)
 {
     // The fit's own reading: only a segment that measures a velocity has one.
     return model.segmentVelocity(k);
@@ -147,13 +153,13 @@ double ShotPlot::segmentVelocity(const PickQc::SideModel &model, int k)
 double ShotPlot::yOf(int side, double absOffset, double time) const
 {
     if (m_mode == Residuals) {
-        const PickQc::SideModel &model = m_fit.sides[side];
+        const FbQc::SideModel &model = m_fit.sides[side];
         return model.judged ? time - model.timeAt(absOffset) : qQNaN();
     }
     return GatherRenderer::reducedTime(time, absOffset, m_velocity);
 }
 
-void ShotPlot::setShot(const QVector<FbRecord> &records, const PickQc::ShotFit &fit, int position, qint32 ffid)
+void ShotPlot::setShot(const QVector<FbRecord> &records, const FbQc::ShotFit &fit, int position, qint32 ffid)
 {
     m_records = records;
     m_fit = fit;
@@ -186,7 +192,7 @@ void ShotPlot::setOffsetUnit(const QString &unit)
     refresh(false);
 }
 
-void ShotPlot::setUnits(const PickQc::Units &units)
+void ShotPlot::setUnits(const FbQc::Units &units)
 {
     m_units = units;
     m_unitsKnown = true;
@@ -240,16 +246,16 @@ void ShotPlot::rebuild()
     m_points.resize(m_records.size());
     for (int i = 0; i < m_records.size(); ++i) {
         const FbRecord &r = m_records.at(i);
-        const PickQc::PickVerdict verdict = i < m_fit.picks.size() ? m_fit.picks.at(i) : PickQc::PickVerdict();
+        const FbQc::PickVerdict verdict = i < m_fit.picks.size() ? m_fit.picks.at(i) : FbQc::PickVerdict();
         const int side =
-            i < m_fit.picks.size() ? int(verdict.side) : int(r.offset < 0 ? PickQc::Negative : PickQc::Positive);
+            i < m_fit.picks.size() ? int(verdict.side) : int(r.offset < 0 ? FbQc::Negative : FbQc::Positive);
         const double absOffset = std::abs(double(r.offset));
         // Where the picks followed the topography the curve is of times at
         // the source's height, and so are the picks drawn with it.
         const double atSource = r.fb_time - m_fit.heightSlowness * (double(r.g_elev) - r.s_elev);
         const double y = m_mode == Residuals ? (verdict.judged ? double(verdict.residual) : qQNaN())
                                              : yOf(side, absOffset, atSource);
-        const QPointF p(side == PickQc::Negative ? -absOffset : absOffset, y);
+        const QPointF p(side == FbQc::Negative ? -absOffset : absOffset, y);
         m_points[i] = p;
         if (!qIsFinite(p.y()))
             continue;
@@ -278,7 +284,7 @@ void ShotPlot::rebuild()
 
     QVector<QPointF> partner;
     for (const QPointF &p : qAsConst(m_partner)) {
-        const QPointF q(p.x(), yOf(p.x() < 0 ? PickQc::Negative : PickQc::Positive, std::abs(p.x()), p.y()));
+        const QPointF q(p.x(), yOf(p.x() < 0 ? FbQc::Negative : FbQc::Positive, std::abs(p.x()), p.y()));
         if (qIsFinite(q.y()))
             partner.append(q);
     }
@@ -288,12 +294,12 @@ void ShotPlot::rebuild()
     // The model of each side through its knots; in residual mode, its zero.
     bool anyJudged = false;
     for (int side = 0; side < 2; ++side) {
-        const PickQc::SideModel &model = m_fit.sides[side];
+        const FbQc::SideModel &model = m_fit.sides[side];
         QVector<QPointF> line;
-        for (int k = 0; model.judged && k <= model.segments && k <= PickQc::MaxSegments; ++k) {
+        for (int k = 0; model.judged && k <= model.segments && k <= FbQc::MaxSegments; ++k) {
             const double x = model.knotOffset[k];
             const double y = m_mode == Residuals ? 0.0 : yOf(side, x, model.knotTime[k]);
-            line.append(QPointF(side == PickQc::Negative ? -x : x, y));
+            line.append(QPointF(side == FbQc::Negative ? -x : x, y));
         }
         m_model[side]->setSamples(line);
         // One legend entry for both sides.
@@ -354,14 +360,14 @@ void ShotPlot::rebuildLabels()
         return;
     const QLocale locale;
     for (int side = 0; side < 2; ++side) {
-        const PickQc::SideModel &model = m_fit.sides[side];
+        const FbQc::SideModel &model = m_fit.sides[side];
         if (!model.judged)
             continue;
-        const double sign = side == PickQc::Negative ? -1.0 : 1.0;
+        const double sign = side == FbQc::Negative ? -1.0 : 1.0;
         // Beside each segment, below its middle on the outer side, where
         // the picks mostly are not; moved to another side when that is taken.
-        const Qt::Alignment outward = Qt::AlignBottom | (side == PickQc::Negative ? Qt::AlignLeft : Qt::AlignRight);
-        for (int k = 0; k < model.segments && k < PickQc::MaxSegments; ++k) {
+        const Qt::Alignment outward = Qt::AlignBottom | (side == FbQc::Negative ? Qt::AlignLeft : Qt::AlignRight);
+        for (int k = 0; k < model.segments && k < FbQc::MaxSegments; ++k) {
             const double fitted = segmentVelocity(model, k);
             if (!qIsFinite(fitted))
                 continue;
@@ -385,7 +391,7 @@ void ShotPlot::rebuildLabels()
             m_labels.append(label);
             texts.append({QPointF(0.0, intercept),
                           labelText(tr("intercept %1 ms").arg(locale.toString(intercept, 'f', 1))),
-                          (side == PickQc::Negative ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop});
+                          (side == FbQc::Negative ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop});
         }
     }
     for (QwtPlotMarker *label : qAsConst(m_labels)) {
@@ -458,3 +464,5 @@ bool ShotPlot::eventFilter(QObject *watched, QEvent *event)
     }
     return QwtPlot::eventFilter(watched, event);
 }
+
+} // namespace FbView

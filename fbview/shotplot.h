@@ -1,18 +1,21 @@
-#ifndef SHOTPLOT_H
-#define SHOTPLOT_H
+#ifndef FBVIEW_SHOTPLOT_H
+#define FBVIEW_SHOTPLOT_H
 
-#include "fblayout.h"
-#include "shotfit.h"
+#include <fbfile/fblayout.h>
+#include <fbqc/shotfit.h>
 
-#include "viewplot.h"
+#include <fbview/viewplot.h>
 
 #include <QString>
 #include <QVector>
 
 class QwtPlotCurve;
-class PlotLabels;
 class QwtPlotMarker;
 class QwtPlotZoomer;
+
+namespace FbView {
+
+class PlotLabels;
 
 // One shot's picks against signed offset, in two modes:
 // - Times: each pick in its status colour, the fitted first-break curve of
@@ -31,7 +34,7 @@ class QwtPlotZoomer;
 // unit per second, times in ms.
 //
 //   plot->setOffsetUnit(QStringLiteral("ft"));
-//   plot->setShot(records, PickQc::fitShot(records, settings), shot, ffid);
+//   plot->setShot(records, FbQc::fitShot(records, settings), shot, ffid);
 //   plot->setMode(ShotPlot::Residuals);
 class ShotPlot : public ViewPlot
 {
@@ -44,7 +47,7 @@ public:
 
     // position: the shot's 0-based place in the file; the title reads
     // "Shot position+1 > ffid F" with the shot's picks and outliers.
-    void setShot(const QVector<FbRecord> &records, const PickQc::ShotFit &fit, int position, qint32 ffid);
+    void setShot(const QVector<FbFile::FbRecord> &records, const FbQc::ShotFit &fit, int position, qint32 ffid);
     void setMode(Mode mode);
     Mode mode() const { return m_mode; }
     // Velocity in offset unit per second; 0 or less plots plain time.
@@ -55,7 +58,7 @@ public:
     // The file's units, once known (the QC pass finds the offsets' factor):
     // each segment's velocity is then written in m/s, whatever unit the
     // offsets are stored in.
-    void setUnits(const PickQc::Units &units);
+    void setUnits(const FbQc::Units &units);
     // The outlier threshold the fit used (ms), named in the legend and drawn
     // in residual mode.
     void setOutlierThreshold(double ms);
@@ -79,7 +82,7 @@ public:
     // The apparent velocity of a model segment from knot k to knot k + 1,
     // in offset unit per second: delta offset / delta time x 1000; NaN when
     // it is not positive and finite (no plausible velocity).
-    static double segmentVelocity(const PickQc::SideModel &model, int k);
+    static double segmentVelocity(const FbQc::SideModel &model, int k);
 
 signals:
     void rowClicked(int row);
@@ -98,12 +101,12 @@ private:
     void updateSelection();
     double yOf(int side, double absOffset, double time) const;
 
-    QVector<FbRecord> m_records;
-    PickQc::ShotFit m_fit;
+    QVector<FbFile::FbRecord> m_records;
+    FbQc::ShotFit m_fit;
     Mode m_mode = Times;
     double m_velocity = 0.0;
     QString m_unit = QStringLiteral("m");
-    PickQc::Units m_units;
+    FbQc::Units m_units;
     bool m_unitsKnown = false;
     double m_thresholdMs = 8.0;
     bool m_thresholdDrawn = false; // residual mode with a judged side
@@ -116,7 +119,7 @@ private:
     QwtPlotCurve *m_status[3] = {}; // by FbColumns::PickClass
     QwtPlotCurve *m_rings = nullptr;
     QwtPlotCurve *m_partnerCurve = nullptr;
-    QwtPlotCurve *m_model[2] = {};      // by PickQc::Side
+    QwtPlotCurve *m_model[2] = {};      // by FbQc::Side
     QwtPlotMarker *m_threshold[2] = {}; // -threshold, +threshold
     QVector<QwtPlotMarker *> m_labels;  // the intercepts' marks
     PlotLabels *m_labelTexts = nullptr; // velocities and intercepts, placed clear of each other
@@ -125,4 +128,6 @@ private:
     QwtPlotZoomer *m_zoomer = nullptr;
 };
 
-#endif // SHOTPLOT_H
+} // namespace FbView
+
+#endif // FBVIEW_SHOTPLOT_H

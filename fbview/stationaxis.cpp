@@ -1,6 +1,6 @@
-#include "stationaxis.h"
+#include <fbview/stationaxis.h>
 
-#include "shotrecords.h"
+#include <fbfile/shotrecords.h>
 
 #include <qwt_plot.h>
 #include <qwt_plot_marker.h>
@@ -16,6 +16,11 @@
 #include <numeric>
 #include <queue>
 #include <utility>
+
+using namespace FbFile;
+using namespace FbQc;
+
+namespace FbView {
 
 namespace {
 
@@ -56,10 +61,10 @@ private:
 
 } // namespace
 
-StationAxis StationAxis::build(const PickQc::Report &report, const Progress &progress)
+StationAxis StationAxis::build(const FbQc::Report &report, const Progress &progress)
 {
     StationAxis axis;
-    const QVector<PickQc::StationResidual> &receivers = report.stations;
+    const QVector<FbQc::StationResidual> &receivers = report.stations;
     const int count = receivers.size();
     // Stations are unset when every receiver carries one number.
     bool oneStation = count > 1;
@@ -80,7 +85,7 @@ StationAxis StationAxis::build(const PickQc::Report &report, const Progress &pro
     bool inOrder = true;
     for (int k = 0; k < count && inOrder; ++k)
         inOrder = order.at(k) == k;
-    axis.m_receivers = inOrder ? receivers : QVector<PickQc::StationResidual>(count);
+    axis.m_receivers = inOrder ? receivers : QVector<FbQc::StationResidual>(count);
     axis.m_receiverCoordinates.resize(count);
     for (int k = 0; k < count; ++k) {
         if (!inOrder)
@@ -98,11 +103,11 @@ StationAxis StationAxis::build(const PickQc::Report &report, const Progress &pro
     return axis;
 }
 
-QVector<double> StationAxis::layLines(const QVector<PickQc::StationResidual> &receivers)
+QVector<double> StationAxis::layLines(const QVector<FbQc::StationResidual> &receivers)
 {
     // Lines in number order (the report sorts by line, then station).
     QVector<double> steps;
-    for (const PickQc::StationResidual &r : receivers) {
+    for (const FbQc::StationResidual &r : receivers) {
         if (m_lines.isEmpty() || m_lines.last().line != r.line)
             m_lines.append(Line{r.line, r.stat, r.stat, 0.0});
         else if (r.stat != m_lines.last().last)
@@ -123,17 +128,17 @@ QVector<double> StationAxis::layLines(const QVector<PickQc::StationResidual> &re
     }
     QVector<double> coordinates;
     coordinates.reserve(receivers.size());
-    for (const PickQc::StationResidual &r : receivers)
+    for (const FbQc::StationResidual &r : receivers)
         coordinates.append(m_lines.at(m_lineIndex.value(r.line)).base + r.stat);
     return coordinates;
 }
 
-QVector<double> StationAxis::fitLine(const QVector<PickQc::StationResidual> &receivers)
+QVector<double> StationAxis::fitLine(const QVector<FbQc::StationResidual> &receivers)
 {
     // The receivers' principal axis, pointing east (or north).
     double mx = 0, my = 0;
     int finiteCount = 0;
-    for (const PickQc::StationResidual &r : receivers) {
+    for (const FbQc::StationResidual &r : receivers) {
         if (finite(r.x, r.y)) {
             mx += r.x;
             my += r.y;
@@ -143,7 +148,7 @@ QVector<double> StationAxis::fitLine(const QVector<PickQc::StationResidual> &rec
     mx /= qMax(1, finiteCount);
     my /= qMax(1, finiteCount);
     double sxx = 0, sxy = 0, syy = 0;
-    for (const PickQc::StationResidual &r : receivers) {
+    for (const FbQc::StationResidual &r : receivers) {
         if (finite(r.x, r.y)) {
             sxx += (r.x - mx) * (r.x - mx);
             sxy += (r.x - mx) * (r.y - my);
@@ -161,7 +166,7 @@ QVector<double> StationAxis::fitLine(const QVector<PickQc::StationResidual> &rec
     m_pointY = my;
     // Distances from the first receiver along the line.
     double lowest = qInf();
-    for (const PickQc::StationResidual &r : receivers) {
+    for (const FbQc::StationResidual &r : receivers) {
         if (finite(r.x, r.y))
             lowest = qMin(lowest, along(r.x, r.y));
     }
@@ -171,12 +176,12 @@ QVector<double> StationAxis::fitLine(const QVector<PickQc::StationResidual> &rec
     }
     QVector<double> coordinates;
     coordinates.reserve(receivers.size());
-    for (const PickQc::StationResidual &r : receivers)
+    for (const FbQc::StationResidual &r : receivers)
         coordinates.append(along(r.x, r.y));
     return coordinates;
 }
 
-bool StationAxis::placeSources(const PickQc::ShotSummaries &shots, const Progress &progress)
+bool StationAxis::placeSources(const FbQc::ShotSummaries &shots, const Progress &progress)
 {
     double lo = qInf(), hi = -qInf();
     for (const double c : qAsConst(m_receiverCoordinates)) {
@@ -188,14 +193,14 @@ bool StationAxis::placeSources(const PickQc::ShotSummaries &shots, const Progres
     m_origin = qIsFinite(lo) ? lo : 0.0;
     // Consecutive shots from one place are placed once.
     m_sources.resize(shots.size());
-    PickQc::ShotSource last;
+    FbQc::ShotSource last;
     float lastCoordinate = float(qQNaN());
     bool haveLast = false;
     int line = -1; // of the last source on a receiver line
     for (int s = 0; s < shots.size(); ++s) {
         if (s % Batch == 0 && progress.cancelled())
             return false;
-        const PickQc::ShotSource &source = shots.source(s);
+        const FbQc::ShotSource &source = shots.source(s);
         if (!haveLast || source.x != last.x || source.y != last.y || source.line != last.line ||
             source.stat != last.stat) {
             double c = qQNaN();
@@ -246,7 +251,7 @@ double StationAxis::along(float x, float y) const
 void StationAxis::buildGrid()
 {
     double minX = qInf(), minY = qInf(), maxX = -qInf(), maxY = -qInf();
-    for (const PickQc::StationResidual &r : qAsConst(m_receivers)) {
+    for (const FbQc::StationResidual &r : qAsConst(m_receivers)) {
         if (finite(r.x, r.y)) {
             minX = qMin(minX, double(r.x));
             maxX = qMax(maxX, double(r.x));
@@ -265,7 +270,7 @@ void StationAxis::buildGrid()
     QVector<int> cellOf(m_receivers.size(), -1);
     m_cellStart.fill(0, m_gridColumns * m_gridRows + 1);
     for (int k = 0; k < m_receivers.size(); ++k) {
-        const PickQc::StationResidual &r = m_receivers.at(k);
+        const FbQc::StationResidual &r = m_receivers.at(k);
         if (!finite(r.x, r.y))
             continue;
         const int ix = qBound(0, int((r.x - m_gridX) / m_gridCell), m_gridColumns - 1);
@@ -299,7 +304,7 @@ double StationAxis::nearestReceiver(float x, float y)
         const int c = iy * m_gridColumns + ix;
         for (int k = m_cellStart.at(c); k < m_cellStart.at(c + 1); ++k) {
             const int receiver = m_cellReceivers.at(k);
-            const PickQc::StationResidual &r = m_receivers.at(receiver);
+            const FbQc::StationResidual &r = m_receivers.at(receiver);
             const double d = std::hypot(double(r.x) - x, double(r.y) - y);
             if (d < best || (d == best && receiver < nearest)) {
                 best = d;
@@ -429,7 +434,7 @@ bool StationAxis::findRecording(const QString &fileName, const QVector<ShotIndex
 {
     if (receiver < 0 || receiver >= m_receivers.size())
         return false;
-    const PickQc::StationResidual &wanted = m_receivers.at(receiver);
+    const FbQc::StationResidual &wanted = m_receivers.at(receiver);
     QVector<int> candidates = shotsNearest(m_receiverCoordinates.at(receiver), tries);
     if (preferred >= 0)
         candidates.prepend(preferred);
@@ -500,3 +505,5 @@ QList<QwtPlotMarker *> StationViews::markLines(QwtPlot *plot, const StationAxis 
     }
     return markers;
 }
+
+} // namespace FbView

@@ -1,10 +1,10 @@
-#ifndef STATIONAXIS_H
-#define STATIONAXIS_H
+#ifndef FBVIEW_STATIONAXIS_H
+#define FBVIEW_STATIONAXIS_H
 
-#include "fblayout.h"
-#include "pickqc.h"
-#include "progress.h"
-#include "shotindex.h"
+#include <fbfile/fblayout.h>
+#include <fbqc/pickqc.h>
+#include <fbfile/progress.h>
+#include <fbfile/shotindex.h>
 
 #include <QColor>
 #include <QCoreApplication>
@@ -15,6 +15,8 @@
 class QwtPlot;
 class QwtPlotMarker;
 class QwtScaleDraw;
+
+namespace FbView {
 
 // The axis the survey-wide views share: where each receiver, each pick's
 // receiver and each shot's source lies along the receiver stations, so that
@@ -56,7 +58,7 @@ public:
     // collectReceivers fills) and its shots' sources. Cancel is looked at
     // every million shots; once asked, the build stops and leaves the axis
     // empty.
-    static StationAxis build(const PickQc::Report &report, const Progress &progress = Progress());
+    static StationAxis build(const FbQc::Report &report, const FbFile::Progress &progress = FbFile::Progress());
 
     Kind kind() const { return m_kind; }
     bool isEmpty() const { return m_receivers.isEmpty(); }
@@ -70,7 +72,7 @@ public:
     double maximum() const { return m_maximum; }
 
     // The receivers, ordered by coordinate (then line and station).
-    const QVector<PickQc::StationResidual> &receivers() const { return m_receivers; }
+    const QVector<FbQc::StationResidual> &receivers() const { return m_receivers; }
     double receiverAt(int receiver) const { return m_receiverCoordinates.at(receiver); }
     // The first receiver whose coordinate is at least `coordinate`.
     int lowerBound(double coordinate) const;
@@ -78,7 +80,7 @@ public:
     int shotCount() const { return m_sources.size(); }
     double sourceAt(int shot) const { return m_origin + double(m_sources.at(shot)); }
     // Where a pick's receiver lies; NaN when it cannot be placed.
-    double pickAt(const FbRecord &record) const;
+    double pickAt(const FbFile::FbRecord &record) const;
 
     // The axis's title: "Receiver station" or "Distance along the line",
     // the distance naming the coordinates' unit when one is set.
@@ -104,7 +106,7 @@ public:
     // its pick there: `preferred` when it did, else one of the shots nearest
     // it, found by reading them (at most `tries`). False when none of those
     // holds it.
-    bool findRecording(const QString &fileName, const QVector<ShotIndexEntry> &index, int receiver, int *shot,
+    bool findRecording(const QString &fileName, const QVector<FbFile::ShotIndexEntry> &index, int receiver, int *shot,
                        qint32 *record, int preferred = -1, int tries = 32) const;
 
 private:
@@ -116,11 +118,11 @@ private:
         double base = 0.0; // coordinate = base + station
     };
     // Each receiver's coordinate, as Stations and Distance lay them out.
-    QVector<double> layLines(const QVector<PickQc::StationResidual> &receivers);
-    QVector<double> fitLine(const QVector<PickQc::StationResidual> &receivers);
+    QVector<double> layLines(const QVector<FbQc::StationResidual> &receivers);
+    QVector<double> fitLine(const QVector<FbQc::StationResidual> &receivers);
     // Each shot's source, the span and the sources' spacing; false when
     // Cancel was asked.
-    bool placeSources(const PickQc::ShotSummaries &shots, const Progress &progress);
+    bool placeSources(const FbQc::ShotSummaries &shots, const FbFile::Progress &progress);
     const Line *lineOf(double coordinate) const;
     double along(float x, float y) const;
     double nearestReceiver(float x, float y);
@@ -128,7 +130,7 @@ private:
 
     Kind m_kind = Stations;
     QString m_lengthUnit;
-    QVector<PickQc::StationResidual> m_receivers;
+    QVector<FbQc::StationResidual> m_receivers;
     QVector<double> m_receiverCoordinates;
     QVector<float> m_sources; // per shot, less m_origin; NaN where none
     double m_origin = 0.0;
@@ -166,4 +168,6 @@ QList<QwtPlotMarker *> markLines(QwtPlot *plot, const StationAxis &axis);
 
 } // namespace StationViews
 
-#endif // STATIONAXIS_H
+} // namespace FbView
+
+#endif // FBVIEW_STATIONAXIS_H

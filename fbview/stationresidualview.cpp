@@ -1,4 +1,4 @@
-#include "stationresidualview.h"
+#include <fbview/stationresidualview.h>
 
 #include <qwt_legend.h>
 #include <qwt_plot_canvas.h>
@@ -17,6 +17,11 @@
 #include <algorithm>
 #include <cmath>
 #include <vector>
+
+using namespace FbFile;
+using namespace FbQc;
+
+namespace FbView {
 
 namespace {
 
@@ -83,7 +88,7 @@ public:
     Layout collect(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRect &area) const
     {
         const int width = area.width(), height = area.height();
-        const QVector<PickQc::StationResidual> &receivers = m_axis.receivers();
+        const QVector<FbQc::StationResidual> &receivers = m_axis.receivers();
         const int from = m_axis.lowerBound(qMin(xMap.s1(), xMap.s2()));
         const int to = m_axis.lowerBound(std::nextafter(qMax(xMap.s1(), xMap.s2()), qInf()));
         Layout layout;
@@ -92,7 +97,7 @@ public:
         std::vector<qint32> pixel(size_t(width) * size_t(height), 0);
         QVector<int> beyond;
         for (int k = from; k < to; ++k) {
-            const PickQc::StationResidual &r = receivers.at(k);
+            const FbQc::StationResidual &r = receivers.at(k);
             const int x = columnOf(xMap, m_axis.receiverAt(k), area);
             if (x < 0 || x >= width || !std::isfinite(r.meanResidual))
                 continue;
@@ -269,7 +274,7 @@ void StationResidualView::setAxis(const StationAxis &axis)
     // not flatten the rest (it sits at the edge).
     std::vector<float> sizes;
     sizes.reserve(size_t(axis.receivers().size()));
-    for (const PickQc::StationResidual &r : axis.receivers()) {
+    for (const FbQc::StationResidual &r : axis.receivers()) {
         const float size = qMax(std::abs(r.meanResidual), r.rmsResidual);
         if (std::isfinite(size))
             sizes.push_back(size);
@@ -358,7 +363,7 @@ QString StationResidualView::receiverText(int receiver) const
 {
     if (receiver < 0 || receiver >= m_axis.receivers().size())
         return QString();
-    const PickQc::StationResidual &r = m_axis.receivers().at(receiver);
+    const FbQc::StationResidual &r = m_axis.receivers().at(receiver);
     QLocale locale;
     locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
     return tr("Receiver line %1, station %2").arg(r.line).arg(r.stat) + QLatin1Char('\n') +
@@ -384,9 +389,11 @@ bool StationResidualView::eventFilter(QObject *watched, QEvent *event)
     if (endsClick(watched, event, &at)) {
         const int receiver = receiverAt(at);
         if (receiver >= 0) {
-            const PickQc::StationResidual &r = m_axis.receivers().at(receiver);
+            const FbQc::StationResidual &r = m_axis.receivers().at(receiver);
             emit receiverClicked(receiver, r.line, r.stat);
         }
     }
     return QwtPlot::eventFilter(watched, event);
 }
+
+} // namespace FbView

@@ -1,15 +1,18 @@
-#ifndef STATIONRESIDUALVIEW_H
-#define STATIONRESIDUALVIEW_H
+#ifndef FBVIEW_STATIONRESIDUALVIEW_H
+#define FBVIEW_STATIONRESIDUALVIEW_H
 
-#include "stationaxis.h"
+#include <fbview/stationaxis.h>
 
-#include "viewplot.h"
+#include <fbview/viewplot.h>
 
 #include <QPoint>
 #include <QString>
 
 class QwtPlotCurve;
 class QwtPlotMarker;
+
+namespace FbView {
+
 class ReceiverItem;
 
 // Each receiver's mean residual across every shot that recorded it, against
@@ -86,4 +89,6 @@ private:
     QList<QwtPlotMarker *> m_lineStarts;
 };
 
-#endif // STATIONRESIDUALVIEW_H
+} // namespace FbView
+
+#endif // FBVIEW_STATIONRESIDUALVIEW_H

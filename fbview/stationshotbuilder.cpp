@@ -1,8 +1,13 @@
-#include "stationshotbuilder.h"
+#include <fbview/stationshotbuilder.h>
 
-#include "pickqc.h"
-#include "shotfit.h"
-#include "shotrecords.h"
+#include <fbqc/pickqc.h>
+#include <fbqc/shotfit.h>
+#include <fbfile/shotrecords.h>
+
+using namespace FbFile;
+using namespace FbQc;
+
+namespace FbView {
 
 namespace {
 
@@ -25,7 +30,7 @@ StationShotBuilder::StationShotBuilder(QObject *parent)
 StationShotBuilder::~StationShotBuilder() = default;
 
 void StationShotBuilder::setSource(const QString &fileName, const QVector<ShotIndexEntry> &index,
-                                   const StationAxis &axis, const PickQc::Settings &settings)
+                                   const StationAxis &axis, const FbQc::Settings &settings)
 {
     m_source.fileName = fileName;
     m_source.index = index;
@@ -48,8 +53,8 @@ void StationShotBuilder::request(int first, int last)
 }
 
 StationShotCells StationShotBuilder::build(const QString &fileName, const QVector<ShotIndexEntry> &index,
-                                           const StationAxis &axis, const PickQc::Settings &settings, int first,
-                                           int last, const Progress &progress)
+                                           const StationAxis &axis, const FbQc::Settings &settings, int first, int last,
+                                           const Progress &progress)
 {
     StationShotCells cells;
     first = qMax(0, first);
@@ -72,9 +77,9 @@ StationShotCells StationShotBuilder::build(const QString &fileName, const QVecto
             const int n = int(qMin<qint64>(recordsOf(index.at(shot)), block.size() - offset));
             if (n > 0) {
                 const QVector<FbRecord> records = s == e ? block : block.mid(offset, n);
-                const PickQc::ShotFit fit = PickQc::fitShot(records, settings);
+                const FbQc::ShotFit fit = FbQc::fitShot(records, settings);
                 for (int i = 0; i < records.size(); ++i) {
-                    const PickQc::PickVerdict &verdict = fit.picks.at(i);
+                    const FbQc::PickVerdict &verdict = fit.picks.at(i);
                     const double coordinate = verdict.judged ? axis.pickAt(records.at(i)) : qQNaN();
                     if (qIsFinite(coordinate))
                         cells.cells.append({coordinate, verdict.residual, index.at(shot).firstRecord + i});
@@ -88,3 +93,5 @@ StationShotCells StationShotBuilder::build(const QString &fileName, const QVecto
     }
     return cells;
 }
+
+} // namespace FbView

@@ -1,10 +1,10 @@
-#ifndef STATIONSHOTBUILDER_H
-#define STATIONSHOTBUILDER_H
+#ifndef FBVIEW_STATIONSHOTBUILDER_H
+#define FBVIEW_STATIONSHOTBUILDER_H
 
-#include "latestjob.h"
-#include "qcsettings.h"
-#include "shotindex.h"
-#include "stationaxis.h"
+#include <fbqc/latestjob.h>
+#include <fbqc/qcsettings.h>
+#include <fbfile/shotindex.h>
+#include <fbview/stationaxis.h>
 
 #include <QObject>
 #include <QString>
@@ -12,6 +12,8 @@
 
 #include <functional>
 #include <memory>
+
+namespace FbView {
 
 // Every judged pick's residual (time - fitted curve) of a run of shots, at
 // its shot and its receiver's place on a StationAxis: the cells of the
@@ -37,7 +39,11 @@ struct StationShotCells
     const Cell *begin(int shot) const { return cells.constData() + rowStart.at(shot - firstShot); }
     const Cell *end(int shot) const { return cells.constData() + rowStart.at(shot - firstShot + 1); }
 };
-Q_DECLARE_TYPEINFO(StationShotCells::Cell, Q_PRIMITIVE_TYPE);
+} // namespace FbView
+
+Q_DECLARE_TYPEINFO(FbView::StationShotCells::Cell, Q_PRIMITIVE_TYPE);
+
+namespace FbView {
 
 // Reads and fits runs of shots for the residual image off the UI thread (a
 // serial LatestJob), so that the window never waits for it: only the latest
@@ -69,13 +75,13 @@ public:
     // no longer holds whole reads as zeros, and one too large to read has
     // no cells. Holds 16 bytes a judged pick. Reports the shots done before
     // each shot; empty when cancelled.
-    static StationShotCells build(const QString &fileName, const QVector<ShotIndexEntry> &index,
-                                  const StationAxis &axis, const PickQc::Settings &settings, int first, int last,
-                                  const Progress &progress = Progress());
+    static StationShotCells build(const QString &fileName, const QVector<FbFile::ShotIndexEntry> &index,
+                                  const StationAxis &axis, const FbQc::Settings &settings, int first, int last,
+                                  const FbFile::Progress &progress = FbFile::Progress());
 
     // What later requests read; supersedes any request under way.
-    void setSource(const QString &fileName, const QVector<ShotIndexEntry> &index, const StationAxis &axis,
-                   const PickQc::Settings &settings);
+    void setSource(const QString &fileName, const QVector<FbFile::ShotIndexEntry> &index, const StationAxis &axis,
+                   const FbQc::Settings &settings);
     // Builds shots first..last (at most MaxShots from first); supersedes
     // any request under way.
     void request(int first, int last);
@@ -90,12 +96,14 @@ private:
     struct Source
     {
         QString fileName;
-        QVector<ShotIndexEntry> index;
+        QVector<FbFile::ShotIndexEntry> index;
         StationAxis axis;
-        PickQc::Settings settings;
+        FbQc::Settings settings;
     };
     Source m_source;
-    LatestJob m_job;
+    FbQc::LatestJob m_job;
 };
 
-#endif // STATIONSHOTBUILDER_H
+} // namespace FbView
+
+#endif // FBVIEW_STATIONSHOTBUILDER_H

@@ -1,4 +1,4 @@
-#include "stationshotview.h"
+#include <fbview/stationshotview.h>
 
 #include <qwt_color_map.h>
 #include <qwt_plot_canvas.h>
@@ -20,6 +20,11 @@
 #include <algorithm>
 #include <cmath>
 #include <vector>
+
+using namespace FbFile;
+using namespace FbQc;
+
+namespace FbView {
 
 namespace {
 
@@ -75,7 +80,7 @@ public:
     {
         // Pairs run by shotA, and B is never more than m_maxGap after A.
         const auto from = std::lower_bound(m_pairs.cbegin(), m_pairs.cend(), qint64(first) - m_maxGap,
-                                           [](const PickQc::ReciprocalPair &p, qint64 shot) { return p.shotA < shot; });
+                                           [](const FbQc::ReciprocalPair &p, qint64 shot) { return p.shotA < shot; });
         for (auto p = from; p != m_pairs.cend() && p->shotA <= last; ++p) {
             if (p->shotA < 0 || p->shotB >= m_axis.shotCount())
                 continue;
@@ -222,7 +227,7 @@ public:
     StationAxis m_axis;
     int m_rows = 0;
     StationShotView::Kind m_kind = StationShotView::Differences;
-    QVector<PickQc::ReciprocalPair> m_pairs;
+    QVector<FbQc::ReciprocalPair> m_pairs;
     qint64 m_maxGap = 0; // the most shots between a pair's two
     std::shared_ptr<const StationShotCells> m_cells;
     double m_reach = 1.0;
@@ -276,7 +281,7 @@ void StationShotView::setSurvey(const StationAxis &axis, const QVector<ShotIndex
     m_item->m_cells = m_cells;
     m_requestedFirst = 0;
     m_requestedLast = -1;
-    m_builder.setSource(QString(), {}, axis, PickQc::Settings());
+    m_builder.setSource(QString(), {}, axis, FbQc::Settings());
     setAxisTitle(xBottom, axis.title());
     setAxisScaleDraw(xBottom, axis.scaleDraw());
     qDeleteAll(m_lineStarts);
@@ -286,11 +291,11 @@ void StationShotView::setSurvey(const StationAxis &axis, const QVector<ShotIndex
     resetView();
 }
 
-void StationShotView::setDifferences(const QVector<PickQc::ReciprocalPair> &pairs, double toleranceMs)
+void StationShotView::setDifferences(const QVector<FbQc::ReciprocalPair> &pairs, double toleranceMs)
 {
     m_item->m_pairs = pairs;
     m_item->m_maxGap = 0;
-    for (const PickQc::ReciprocalPair &p : pairs)
+    for (const FbQc::ReciprocalPair &p : pairs)
         m_item->m_maxGap = qMax(m_item->m_maxGap, qint64(p.shotB) - p.shotA);
     m_toleranceMs = toleranceMs;
     m_item->invalidate();
@@ -298,7 +303,7 @@ void StationShotView::setDifferences(const QVector<PickQc::ReciprocalPair> &pair
     replot();
 }
 
-void StationShotView::setResidualSource(const QString &fileName, const PickQc::Settings &settings)
+void StationShotView::setResidualSource(const QString &fileName, const FbQc::Settings &settings)
 {
     m_builder.setSource(fileName, m_index, m_axis, settings);
     m_outlierMs = settings.outlierMs;
@@ -312,7 +317,7 @@ void StationShotView::setResidualSource(const QString &fileName, const PickQc::S
 void StationShotView::setResidualCells(const StationShotCells &cells)
 {
     m_readable = false;
-    m_builder.setSource(QString(), {}, m_axis, PickQc::Settings());
+    m_builder.setSource(QString(), {}, m_axis, FbQc::Settings());
     m_requestedFirst = cells.firstShot;
     m_requestedLast = cells.lastShot;
     onResiduals(std::make_shared<const StationShotCells>(cells));
@@ -506,3 +511,5 @@ bool StationShotView::eventFilter(QObject *watched, QEvent *event)
     }
     return QwtPlot::eventFilter(watched, event);
 }
+
+} // namespace FbView

@@ -1,11 +1,11 @@
-#ifndef STATIONSHOTVIEW_H
-#define STATIONSHOTVIEW_H
+#ifndef FBVIEW_STATIONSHOTVIEW_H
+#define FBVIEW_STATIONSHOTVIEW_H
 
-#include "pickqc.h"
-#include "stationaxis.h"
-#include "stationshotbuilder.h"
+#include <fbqc/pickqc.h>
+#include <fbview/stationaxis.h>
+#include <fbview/stationshotbuilder.h>
 
-#include "viewplot.h"
+#include <fbview/viewplot.h>
 
 #include <QPoint>
 #include <QString>
@@ -15,6 +15,9 @@
 
 class QTimer;
 class QwtPlotMarker;
+
+namespace FbView {
+
 class StationShotItem;
 
 // An image of the survey, receiver stations across and shots down, each cell
@@ -62,11 +65,11 @@ public:
 
     // The stations and the shots (rows, numbered from 1 as the viewer
     // numbers them); clears the values.
-    void setSurvey(const StationAxis &axis, const QVector<ShotIndexEntry> &index);
+    void setSurvey(const StationAxis &axis, const QVector<FbFile::ShotIndexEntry> &index);
     // The compared pairs of the report, and the reciprocity tolerance (ms).
-    void setDifferences(const QVector<PickQc::ReciprocalPair> &pairs, double toleranceMs);
+    void setDifferences(const QVector<FbQc::ReciprocalPair> &pairs, double toleranceMs);
     // The file the residuals are read from and how its picks are judged.
-    void setResidualSource(const QString &fileName, const PickQc::Settings &settings);
+    void setResidualSource(const QString &fileName, const FbQc::Settings &settings);
     // Residual cells built elsewhere (fbtool builds them at once), shown as
     // they are; nothing is read for this view afterwards.
     void setResidualCells(const StationShotCells &cells);
@@ -116,7 +119,7 @@ private:
     double rowOf(int shot) const { return shot + 1; }
 
     StationAxis m_axis;
-    QVector<ShotIndexEntry> m_index;
+    QVector<FbFile::ShotIndexEntry> m_index;
     Kind m_kind = Differences;
     int m_current = -1;
     double m_toleranceMs = 5.0;
@@ -130,4 +133,6 @@ private:
     QTimer *m_viewMoved = nullptr;
 };
 
-#endif // STATIONSHOTVIEW_H
+} // namespace FbView
+
+#endif // FBVIEW_STATIONSHOTVIEW_H

@@ -1,4 +1,8 @@
-#include "statuscolors.h"
+#include <fbview/statuscolors.h>
+
+using namespace FbFile;
+
+namespace FbView {
 
 namespace StatusColors {
 
@@ -27,3 +31,5 @@ QColor suggestion()
 }
 
 } // namespace StatusColors
+
+} // namespace FbView

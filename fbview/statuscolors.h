@@ -1,9 +1,11 @@
-#ifndef STATUSCOLORS_H
-#define STATUSCOLORS_H
+#ifndef FBVIEW_STATUSCOLORS_H
+#define FBVIEW_STATUSCOLORS_H
 
-#include "fbcolumns.h"
+#include <fbfile/fbcolumns.h>
 
 #include <QColor>
+
+namespace FbView {
 
 // The colours of the pick statuses and of source values that vary within a
 // shot, as the table viewer shows them: the fb_time cell of a pick is green
@@ -18,11 +20,11 @@ namespace StatusColors {
 
 // The fb_time cell background of a status class: 0, 255, 0, 120 (status 0),
 // 255, 0, 255, 120 (status 1), 255, 0, 0, 120 (any other).
-QColor background(FbColumns::PickClass pickClass);
+QColor background(FbFile::FbColumns::PickClass pickClass);
 
 // The same colour opaque, for marks drawn on white (plot dots and their
 // legend), where a translucent colour would read pale.
-QColor mark(FbColumns::PickClass pickClass);
+QColor mark(FbFile::FbColumns::PickClass pickClass);
 
 // The text of a source value that is not constant within its shot.
 QColor varyingSource();
@@ -33,4 +35,6 @@ QColor suggestion();
 
 } // namespace StatusColors
 
-#endif // STATUSCOLORS_H
+} // namespace FbView
+
+#endif // FBVIEW_STATUSCOLORS_H

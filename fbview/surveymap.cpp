@@ -1,6 +1,6 @@
-#include "surveymap.h"
+#include <fbview/surveymap.h>
 
-#include "latestjob.h"
+#include <fbqc/latestjob.h>
 
 #include <qwt_color_map.h>
 #include <qwt_picker_machine.h>
@@ -25,6 +25,11 @@
 #include <limits>
 #include <utility>
 #include <vector>
+
+using namespace FbFile;
+using namespace FbQc;
+
+namespace FbView {
 
 namespace {
 
@@ -617,3 +622,5 @@ bool SurveyMap::eventFilter(QObject *watched, QEvent *event)
     }
     return QwtPlot::eventFilter(watched, event);
 }
+
+} // namespace FbView

@@ -1,9 +1,9 @@
-#ifndef SURVEYMAP_H
-#define SURVEYMAP_H
+#ifndef FBVIEW_SURVEYMAP_H
+#define FBVIEW_SURVEYMAP_H
 
-#include "surveymapdata.h"
+#include <fbview/surveymapdata.h>
 
-#include "viewplot.h"
+#include <fbview/viewplot.h>
 
 #include <QPointF>
 #include <QString>
@@ -12,6 +12,9 @@
 #include <functional>
 
 class QwtPlotRescaler;
+
+namespace FbView {
+
 class SurveyItem;
 
 // Sources and receivers of a survey in map view at equal axis scale, axis
@@ -87,4 +90,6 @@ private:
     std::function<QString(int)> m_describe;
 };
 
-#endif // SURVEYMAP_H
+} // namespace FbView
+
+#endif // FBVIEW_SURVEYMAP_H

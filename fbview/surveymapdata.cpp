@@ -1,10 +1,14 @@
-#include "surveymapdata.h"
+#include <fbview/surveymapdata.h>
 
 #include <QtMath>
 
 #include <cmath>
 #include <limits>
 #include <cstring>
+
+using namespace FbFile;
+
+namespace FbView {
 
 SurveyMapData SurveyMapData::build(QVector<SurveyPoint> sources, QVector<SurveyPoint> receivers,
                                    const Progress &progress)
@@ -100,3 +104,5 @@ void SurveyValues::findRange()
     low = lo;
     high = hi;
 }
+
+} // namespace FbView

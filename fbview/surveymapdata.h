@@ -1,7 +1,7 @@
-#ifndef SURVEYMAPDATA_H
-#define SURVEYMAPDATA_H
+#ifndef FBVIEW_SURVEYMAPDATA_H
+#define FBVIEW_SURVEYMAPDATA_H
 
-#include "progress.h"
+#include <fbfile/progress.h>
 
 #include <QPointF>
 #include <QRectF>
@@ -12,6 +12,8 @@
 #include <functional>
 #include <limits>
 
+namespace FbView {
+
 // A point of a survey map: a source or receiver position as the FB file
 // holds it, in single precision (half the memory of a QPointF, which counts
 // for millions of them).
@@ -21,7 +23,11 @@ struct SurveyPoint
     float y = 0.0f;
     QPointF toPointF() const { return QPointF(x, y); }
 };
-Q_DECLARE_TYPEINFO(SurveyPoint, Q_PRIMITIVE_TYPE);
+} // namespace FbView
+
+Q_DECLARE_TYPEINFO(FbView::SurveyPoint, Q_PRIMITIVE_TYPE);
+
+namespace FbView {
 
 // What a survey map draws besides the colours: the sources (one per shot),
 // the receivers, their extent and a grid of the sources that finds the shot
@@ -42,7 +48,7 @@ public:
     // for ten million. Cancel is looked at every million shots; once asked,
     // the build stops and the data is empty.
     static SurveyMapData build(QVector<SurveyPoint> sources, QVector<SurveyPoint> receivers,
-                               const Progress &progress = Progress());
+                               const FbFile::Progress &progress = FbFile::Progress());
 
     int shotCount() const { return m_sources.size(); }
     // Per shot; NaN where a coordinate is not finite.
@@ -95,4 +101,6 @@ struct SurveyValues
     bool hasRange() const { return low <= high; }
 };
 
-#endif // SURVEYMAPDATA_H
+} // namespace FbView
+
+#endif // FBVIEW_SURVEYMAPDATA_H

@@ -1,4 +1,4 @@
-#include "viewplot.h"
+#include <fbview/viewplot.h>
 
 #include <qwt_plot_panner.h>
 #include <qwt_plot_picker.h>
@@ -10,6 +10,8 @@
 #include <QMouseEvent>
 #include <QPaintDevice>
 #include <QPainter>
+
+namespace FbView {
 
 namespace {
 
@@ -153,3 +155,5 @@ bool ViewPlot::CanvasKey::operator==(const CanvasKey &o) const
 {
     return x1 == o.x1 && x2 == o.x2 && y1 == o.y1 && y2 == o.y2 && area == o.area;
 }
+
+} // namespace FbView

@@ -1,5 +1,5 @@
-#ifndef VIEWPLOT_H
-#define VIEWPLOT_H
+#ifndef FBVIEW_VIEWPLOT_H
+#define FBVIEW_VIEWPLOT_H
 
 #include <qwt_plot.h>
 
@@ -11,6 +11,8 @@ class QEvent;
 class QPainter;
 class QwtPlotPanner;
 class QwtScaleMap;
+
+namespace FbView {
 
 // The base of every plot of the view library: a QwtPlot whose size hints
 // come from its font rather than from laying out each axis's tick labels.
@@ -83,4 +85,6 @@ private:
     QPoint m_pressPos;
 };
 
-#endif // VIEWPLOT_H
+} // namespace FbView
+
+#endif // FBVIEW_VIEWPLOT_H

@@ -1,13 +1,16 @@
 #include "fbfilecheck.h"
 
-#include "fbcolumns.h"
-#include "pickqc.h"
-#include "qcreporttext.h"
-#include "shotindex.h"
-#include "shotrecords.h"
+#include <fbfile/fbcolumns.h>
+#include <fbqc/pickqc.h>
+#include <fbqc/qcreporttext.h>
+#include <fbfile/shotindex.h>
+#include <fbfile/shotrecords.h>
 
 #include <QHash>
 #include <QTextStream>
+
+using namespace FbFile;
+using namespace FbQc;
 
 namespace {
 
@@ -16,11 +19,11 @@ namespace {
 // its report must be writable whatever the file held.
 QString checkAgreesWithIndex(const QString &fileName, const QVector<ShotIndexEntry> &index, qint64 records)
 {
-    PickQc::Settings settings;
+    FbQc::Settings settings;
     settings.judgePicks = false;
     settings.threads = 1;
-    PickQc::Analyzer check(fileName, settings);
-    PickQc::Report report;
+    FbQc::Analyzer check(fileName, settings);
+    FbQc::Report report;
     if (!check.run(&report))
         return QStringLiteral("the check cannot open what the index opened: %1").arg(check.errorString());
     if (report.recordCount != records || report.index != index)
@@ -37,9 +40,9 @@ QString checkAgreesWithIndex(const QString &fileName, const QVector<ShotIndexEnt
     qint64 repeatedShots = 0;
     for (int n : qAsConst(runs))
         repeatedShots += n > 1 ? n - 1 : 0;
-    if (records > 0 && report.count(PickQc::Kind::RepeatedFfid) != repeatedShots)
+    if (records > 0 && report.count(FbQc::Kind::RepeatedFfid) != repeatedShots)
         return QStringLiteral("the check finds %1 shots with a repeated ffid, the index %2")
-            .arg(report.count(PickQc::Kind::RepeatedFfid))
+            .arg(report.count(FbQc::Kind::RepeatedFfid))
             .arg(repeatedShots);
     if (records == 0 && report.clean())
         return QStringLiteral("a file without records passed as clean");

@@ -1,20 +1,22 @@
 #include "qcpasscheck.h"
 
-#include "pickqc.h"
-#include "fbpicks.h"
-#include "qccsv.h"
-#include "qcreporttext.h"
-#include "shotindex.h"
-#include "shotrecords.h"
+#include <fbqc/pickqc.h>
+#include <fbfile/fbpicks.h>
+#include <fbqc/qccsv.h>
+#include <fbqc/qcreporttext.h>
+#include <fbfile/shotindex.h>
+#include <fbfile/shotrecords.h>
 
 #include <QTemporaryDir>
 #include <QTextStream>
 
 #include <cstring>
 
+using namespace FbFile;
+
 namespace {
 
-using namespace PickQc;
+using namespace FbQc;
 
 bool judge(const QString &fileName, const Settings &settings, Report *report, QString *error)
 {

@@ -1,13 +1,15 @@
 #include "textinputcheck.h"
 
-#include "editlog.h"
-#include "fbeditwriter.h"
-#include "shotindex.h"
-#include "shotrecords.h"
-#include "sgtconverter.h"
+#include <fbfile/editlog.h>
+#include <fbfile/fbeditwriter.h>
+#include <fbfile/shotindex.h>
+#include <fbfile/shotrecords.h>
+#include <fbfile/sgtconverter.h>
 
 #include <QFile>
 #include <QFileInfo>
+
+using namespace FbFile;
 
 QString checkSgtImport(const QString &sgtName)
 {

@@ -1,6 +1,6 @@
 #include "tracecheck.h"
 
-#include "tracedataset.h"
+#include <fbtrace/tracedataset.h>
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +8,9 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+
+using namespace FbFile;
+using namespace FbTrace;
 
 namespace {
 

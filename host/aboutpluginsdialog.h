@@ -1,7 +1,7 @@
 #ifndef ABOUTPLUGINSDIALOG_H
 #define ABOUTPLUGINSDIALOG_H
 
-#include <sorvdialog.h>
+#include <SorvBase/sorvdialog.h>
 
 class PluginRegistry;
 class QTableWidget;

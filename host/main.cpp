@@ -4,7 +4,7 @@
 #include "pluginregistry.h"
 #include "screenshottour.h"
 
-#include <sorvprojectmanager.h>
+#include <SorvBase/sorvprojectmanager.h>
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -3,9 +3,9 @@
 #include "aboutpluginsdialog.h"
 #include "pluginregistry.h"
 
-#include <sorvdialog.h>
-#include <sorvgeneralplugin.h>
-#include <sorvprojectmanager.h>
+#include <SorvBase/sorvdialog.h>
+#include <SorvPlugins/sorvgeneralplugin.h>
+#include <SorvBase/sorvprojectmanager.h>
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "pluginregistry.h"
 
-#include <sorvgeneralplugin.h>
+#include <SorvPlugins/sorvgeneralplugin.h>
 
 #include <QCoreApplication>
 #include <QDir>

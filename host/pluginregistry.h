@@ -1,7 +1,7 @@
 #ifndef PLUGINREGISTRY_H
 #define PLUGINREGISTRY_H
 
-#include <sorvgeneralplugin.h>
+#include <SorvPlugins/sorvgeneralplugin.h>
 
 #include <QPointer>
 #include <QString>

@@ -2,7 +2,7 @@
 
 #include "mainwindow.h"
 
-#include <sorvhelpwindow.h>
+#include <SorvBase/sorvhelpwindow.h>
 
 #include <QAction>
 #include <QApplication>

@@ -1,16 +1,18 @@
-#include "checks.h"
+#include <fbqc/checks/checks.h>
 
-#include "pickqc.h"
-#include "qccsv.h"
+#include <fbqc/pickqc.h>
+#include <fbqc/qccsv.h>
 
 #include <QCoreApplication>
 
 #include <cmath>
 #include <limits>
 
+using namespace FbFile;
+
 // What a shot's fitted curves say beyond single picks: runs of picks that a
 // cycle skip moved together, and velocities that no ground has.
-namespace PickQc {
+namespace FbQc {
 
 namespace {
 
@@ -21,8 +23,8 @@ constexpr double MaxVelocity = 7000.0;
 
 QString sideName(int side)
 {
-    return side == Negative ? QCoreApplication::translate("PickQc::Kind", "negative side")
-                            : QCoreApplication::translate("PickQc::Kind", "positive side");
+    return side == Negative ? QCoreApplication::translate("FbQc::Kind", "negative side")
+                            : QCoreApplication::translate("FbQc::Kind", "positive side");
 }
 
 } // namespace
@@ -71,10 +73,10 @@ QString describeStepRun(const Finding &f, const Report &report)
 {
     const QString text =
         f.value > 0
-            ? QCoreApplication::translate("PickQc::Kind", "%1: %2 picks from channel %3 (offset %4) to channel %5 "
-                                                          "(offset %6) late by %7 ms as a run: a cycle skip?")
-            : QCoreApplication::translate("PickQc::Kind", "%1: %2 picks from channel %3 (offset %4) to channel %5 "
-                                                          "(offset %6) early by %7 ms as a run: a cycle skip?");
+            ? QCoreApplication::translate("FbQc::Kind", "%1: %2 picks from channel %3 (offset %4) to channel %5 "
+                                                        "(offset %6) late by %7 ms as a run: a cycle skip?")
+            : QCoreApplication::translate("FbQc::Kind", "%1: %2 picks from channel %3 (offset %4) to channel %5 "
+                                                        "(offset %6) early by %7 ms as a run: a cycle skip?");
     return text.arg(shotName(report, f.shot))
         .arg(f.count)
         .arg(f.channel)
@@ -125,7 +127,7 @@ void checkVelocities(const ShotData &shot, const Settings &, Findings *out)
 
 QString describeVelocity(const Finding &f, const Report &report)
 {
-    return QCoreApplication::translate("PickQc::Kind",
+    return QCoreApplication::translate("FbQc::Kind",
                                        "%1, %2: segment %3 at %4 m/s, outside %5 to %6 m/s: offsets in another "
                                        "unit, or picks that no curve of refractors follows")
         .arg(shotName(report, f.shot), sideName(f.side))
@@ -141,4 +143,4 @@ double weightVelocity(const Finding &f)
     return v < MinVelocity ? MinVelocity / std::max(v, 1e-9) : v / MaxVelocity;
 }
 
-} // namespace PickQc
+} // namespace FbQc

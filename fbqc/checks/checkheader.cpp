@@ -1,15 +1,17 @@
-#include "checks.h"
+#include <fbqc/checks/checks.h>
 
-#include "pickqc.h"
+#include <fbqc/pickqc.h>
 
 #include <QCoreApplication>
+
+using namespace FbFile;
 
 // The file against its header: a file without a complete record, a
 // declared count that disagrees with the size, bytes after the last
 // complete record, and a header whose offset range cannot describe the
 // records (reversed, or not holding their offsets), which says the file is
 // no FB file at all: a text or another format renamed.
-namespace PickQc {
+namespace FbQc {
 
 namespace {
 
@@ -43,7 +45,7 @@ void checkHeader(Report *r)
 
 QString describeHeader(const Finding &f, const Report &r)
 {
-    const auto tr = [](const char *text) { return QCoreApplication::translate("PickQc::Kind", text); };
+    const auto tr = [](const char *text) { return QCoreApplication::translate("FbQc::Kind", text); };
     switch (f.kind) {
     case Kind::NoRecords:
         return tr("No complete record: %1 bytes cannot hold a header and one record").arg(f.count);
@@ -67,4 +69,4 @@ QString describeHeader(const Finding &f, const Report &r)
     }
 }
 
-} // namespace PickQc
+} // namespace FbQc

@@ -1,15 +1,17 @@
-#include "checks.h"
+#include <fbqc/checks/checks.h>
 
-#include "pickqc.h"
-#include "fbpicks.h"
-#include "qccsv.h"
+#include <fbqc/pickqc.h>
+#include <fbfile/fbpicks.h>
+#include <fbqc/qccsv.h>
 
 #include <QCoreApplication>
 
 #include <cmath>
 
+using namespace FbFile;
+
 // Picks far from their shot's fitted first-break curve.
-namespace PickQc {
+namespace FbQc {
 
 void checkOutliers(const ShotData &shot, const Settings &, Findings *out)
 {
@@ -33,9 +35,8 @@ void checkOutliers(const ShotData &shot, const Settings &, Findings *out)
 QString describeOutlier(const Finding &f, const Report &report)
 {
     const QString sign = f.value > 0 ? QStringLiteral("+") : QString();
-    return QCoreApplication::translate("PickQc::Kind",
-                                       "%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, "
-                                       "model %7 ms, residual %8 ms")
+    return QCoreApplication::translate("FbQc::Kind", "%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, "
+                                                     "model %7 ms, residual %8 ms")
         .arg(shotName(report, f.shot))
         .arg(qint64(f.record) + 1)
         .arg(f.fbNo)
@@ -54,4 +55,4 @@ double weightByValue(const Finding &f)
     return std::abs(double(f.value));
 }
 
-} // namespace PickQc
+} // namespace FbQc

@@ -1,12 +1,14 @@
-#include "checks.h"
+#include <fbqc/checks/checks.h>
 
-#include "pickqc.h"
-#include "qccsv.h"
+#include <fbqc/pickqc.h>
+#include <fbqc/qccsv.h>
 
 #include <QCoreApplication>
 
 #include <algorithm>
 #include <cmath>
+
+using namespace FbFile;
 
 // Pairs of shots that disagree by more than the reciprocity tolerance:
 // reciprocal pairs (each shot's time at the other's source) and repeats
@@ -14,7 +16,7 @@
 // flagged pair that the shots' timing errors account for is filed under
 // the shot with the error and marked explained, so that a late shot's
 // partners are not blamed for it.
-namespace PickQc {
+namespace FbQc {
 
 namespace {
 
@@ -64,12 +66,12 @@ QString describeReciprocity(const Finding &f, const Report &r)
     // Always named A then B, in file order, whichever it is filed under.
     const bool swapped = f.shot > f.otherShot;
     const QString pair =
-        QCoreApplication::translate("PickQc::Kind", "%1 and %2: %3 against %4 ms, difference %5 ms")
+        QCoreApplication::translate("FbQc::Kind", "%1 and %2: %3 against %4 ms, difference %5 ms")
             .arg(shotName(r, swapped ? f.otherShot : f.shot), shotName(r, swapped ? f.shot : f.otherShot),
                  QcCsv::decimal(f.a, 2), QcCsv::decimal(f.b, 2), QcCsv::decimal(std::abs(f.value), 2));
     if (!(f.flags & Explained))
         return pair;
-    return QCoreApplication::translate("PickQc::Kind", "%1 (explained by the timing error of %2)")
+    return QCoreApplication::translate("FbQc::Kind", "%1 (explained by the timing error of %2)")
         .arg(pair, shotName(r, f.shot));
 }
 
@@ -77,23 +79,23 @@ QString describeRepeat(const Finding &f, const Report &r)
 {
     const bool swapped = f.shot > f.otherShot;
     const QString text =
-        QCoreApplication::translate("PickQc::Kind", "%1 and %2 from one source position: %3 ms apart at %4 "
-                                                    "receivers")
+        QCoreApplication::translate("FbQc::Kind", "%1 and %2 from one source position: %3 ms apart at %4 "
+                                                  "receivers")
             .arg(shotName(r, swapped ? f.otherShot : f.shot), shotName(r, swapped ? f.shot : f.otherShot),
                  QcCsv::decimal(f.value, 2))
             .arg(f.count);
     if (!(f.flags & Explained))
         return text;
-    return QCoreApplication::translate("PickQc::Kind", "%1 (explained by the timing error of %2)")
+    return QCoreApplication::translate("FbQc::Kind", "%1 (explained by the timing error of %2)")
         .arg(text, shotName(r, f.shot));
 }
 
 QString describeTooLarge(const Finding &f, const Report &r)
 {
-    return QCoreApplication::translate("PickQc::Kind", "%1 holds %2 picks, too many to judge; its records are "
-                                                       "checked, its picks are not fitted")
+    return QCoreApplication::translate("FbQc::Kind", "%1 holds %2 picks, too many to judge; its records are "
+                                                     "checked, its picks are not fitted")
         .arg(shotName(r, f.shot))
         .arg(f.count);
 }
 
-} // namespace PickQc
+} // namespace FbQc

@@ -1,18 +1,20 @@
-#include "checks.h"
+#include <fbqc/checks/checks.h>
 
-#include "fbcolumns.h"
-#include "pickqc.h"
+#include <fbfile/fbcolumns.h>
+#include <fbqc/pickqc.h>
 
 #include <QCoreApplication>
 
 #include <algorithm>
 #include <vector>
 
+using namespace FbFile;
+
 // An ffid that names more than one shot: records of one source that are
 // not together, or two sources given one number. Each later shot with an
 // ffid already used is a finding, filed under that shot and naming the
 // first; count is how many shots the ffid names.
-namespace PickQc {
+namespace FbQc {
 
 void checkRepeatedFfids(Report *r)
 {
@@ -60,11 +62,11 @@ void checkRepeatedFfids(Report *r)
 
 QString describeRepeatedFfid(const Finding &f, const Report &r)
 {
-    return QCoreApplication::translate("PickQc::Kind", "%1: ffid %2 already names shot %3 (%4 shots in all)")
+    return QCoreApplication::translate("FbQc::Kind", "%1: ffid %2 already names shot %3 (%4 shots in all)")
         .arg(shotName(r, f.shot))
         .arg(r.index.at(f.shot).ffid)
         .arg(qint64(f.otherShot) + 1)
         .arg(f.count);
 }
 
-} // namespace PickQc
+} // namespace FbQc

@@ -1,10 +1,12 @@
-#include "checks.h"
+#include <fbqc/checks/checks.h>
 
-#include "pickqc.h"
+#include <fbqc/pickqc.h>
 
 #include <QCoreApplication>
 
-namespace PickQc {
+using namespace FbFile;
+
+namespace FbQc {
 
 void checkTimingErrors(Report *report);
 void checkReciprocity(Report *report);
@@ -44,7 +46,7 @@ Finding pickFinding(Kind kind, const ShotData &shot, int i)
 
 QString shotName(const Report &report, qint32 shot)
 {
-    return QCoreApplication::translate("PickQc::Kind", "shot %1 > %2")
+    return QCoreApplication::translate("FbQc::Kind", "shot %1 > %2")
         .arg(qint64(shot) + 1)
         .arg(shot >= 0 && shot < report.index.size() ? report.index.at(shot).ffid : 0);
 }
@@ -52,11 +54,11 @@ QString shotName(const Report &report, qint32 shot)
 QString pickName(const Report &report, const Finding &f)
 {
     const qint32 ffid = f.shot >= 0 && f.shot < report.index.size() ? report.index.at(f.shot).ffid : 0;
-    return QCoreApplication::translate("PickQc::Kind", "record %1 (fb_no %2, ffid %3, channel %4)")
+    return QCoreApplication::translate("FbQc::Kind", "record %1 (fb_no %2, ffid %3, channel %4)")
         .arg(qint64(f.record) + 1)
         .arg(f.fbNo)
         .arg(ffid)
         .arg(f.channel);
 }
 
-} // namespace PickQc
+} // namespace FbQc

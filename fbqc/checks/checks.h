@@ -1,9 +1,9 @@
-#ifndef CHECKS_H
-#define CHECKS_H
+#ifndef FBQC_CHECKS_CHECKS_H
+#define FBQC_CHECKS_CHECKS_H
 
-#include "finding.h"
-#include "qcsettings.h"
-#include "shotfit.h"
+#include <fbqc/finding.h>
+#include <fbqc/qcsettings.h>
+#include <fbqc/shotfit.h>
 
 #include <QString>
 
@@ -20,7 +20,7 @@
 // a Kind and its row in the kind table (its scope and basis say what
 // judges it again after an edit), its entry in shotChecks() or
 // fileChecks(), and its test.
-namespace PickQc {
+namespace FbQc {
 
 class Report;
 
@@ -28,7 +28,7 @@ class Report;
 // firstRecord are 0-based.
 struct ShotData
 {
-    const FbRecord *records = nullptr;
+    const FbFile::FbRecord *records = nullptr;
     int n = 0;
     qint32 shot = 0;
     qint32 firstRecord = 0;
@@ -77,12 +77,12 @@ QString describeVaryingSource(const Finding &f, const Report &report);
 class SourceTally
 {
 public:
-    void start(const FbRecord &first);
-    void add(const FbRecord *records, int n);
+    void start(const FbFile::FbRecord &first);
+    void add(const FbFile::FbRecord *records, int n);
     void finish(qint32 shot, qint32 firstRecord, qint64 records, Findings *out) const;
 
 private:
-    FbRecord m_first;
+    FbFile::FbRecord m_first;
     std::vector<qint64> m_differing;
 };
 void checkZeroFilled(const ShotData &shot, const Settings &settings, Findings *out);
@@ -120,6 +120,6 @@ QString shotName(const Report &report, qint32 shot);
 // "record 21 (fb_no 21, ffid 1003, channel 5)".
 QString pickName(const Report &report, const Finding &f);
 
-} // namespace PickQc
+} // namespace FbQc
 
-#endif // CHECKS_H
+#endif // FBQC_CHECKS_CHECKS_H

@@ -1,7 +1,7 @@
-#include "checks.h"
+#include <fbqc/checks/checks.h>
 
-#include "fbcolumns.h"
-#include "pickqc.h"
+#include <fbfile/fbcolumns.h>
+#include <fbqc/pickqc.h>
 
 #include <QCoreApplication>
 
@@ -10,12 +10,14 @@
 #include <cstring>
 #include <vector>
 
+using namespace FbFile;
+
 // Source attributes that vary within a shot. Whether a column varies is the
 // viewer's rule: some record differs from the first, and a NaN differs even
 // from itself, so the QC names exactly the columns the viewer shows in red.
 // How many records differ is counted against the shot's most common value,
 // so that one stray record is the one called out, not the rest.
-namespace PickQc {
+namespace FbQc {
 
 namespace {
 
@@ -130,7 +132,7 @@ void SourceTally::finish(qint32 shot, qint32 firstRecord, qint64 records, Findin
 QString describeVaryingSource(const Finding &f, const Report &report)
 {
     const ShotIndexEntry &e = report.index.at(f.shot);
-    return QCoreApplication::translate("PickQc::Kind", "%1 (records %2..%3): %4 differs in %5 of %6 records")
+    return QCoreApplication::translate("FbQc::Kind", "%1 (records %2..%3): %4 differs in %5 of %6 records")
         .arg(shotName(report, f.shot))
         .arg(qint64(e.firstRecord) + 1)
         .arg(qint64(e.lastRecord) + 1)
@@ -139,4 +141,4 @@ QString describeVaryingSource(const Finding &f, const Report &report)
         .arg(qint64(e.lastRecord) - e.firstRecord + 1);
 }
 
-} // namespace PickQc
+} // namespace FbQc

@@ -1,8 +1,8 @@
-#include "checks.h"
+#include <fbqc/checks/checks.h>
 
-#include "pickqc.h"
-#include "qccsv.h"
-#include "robuststats.h"
+#include <fbqc/pickqc.h>
+#include <fbqc/qccsv.h>
+#include <fbqc/robuststats.h>
 
 #include <QCoreApplication>
 
@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstring>
 #include <vector>
+
+using namespace FbFile;
 
 // Shot timing errors: a shot recorded late (or early) has every pick late
 // by the same amount, which its fit cannot see but every pair it is in
@@ -33,7 +35,7 @@
 // (its pairs' verdict, or this comparison's, round by round). The static under
 // the source is not told from a timing error this way: an estimate is as
 // good as the near surface under the sources is alike.
-namespace PickQc {
+namespace FbQc {
 
 namespace {
 
@@ -591,14 +593,14 @@ void checkTimingErrors(Report *r)
 QString describeTimingError(const Finding &f, const Report &r)
 {
     if (f.flags & BySourceDelay)
-        return QCoreApplication::translate("PickQc::Kind",
+        return QCoreApplication::translate("FbQc::Kind",
                                            "%1: timing error %2 ms (its time at the source against %3 neighbours)")
             .arg(shotName(r, f.shot), (f.value > 0 ? QStringLiteral("+") : QString()) + QcCsv::decimal(f.value, 1))
             .arg(qint64(f.a));
-    return QCoreApplication::translate("PickQc::Kind", "%1: timing error %2 ms (%3 of %4 pairs agree)")
+    return QCoreApplication::translate("FbQc::Kind", "%1: timing error %2 ms (%3 of %4 pairs agree)")
         .arg(shotName(r, f.shot), (f.value > 0 ? QStringLiteral("+") : QString()) + QcCsv::decimal(f.value, 1))
         .arg(qint64(f.a))
         .arg(f.count);
 }
 
-} // namespace PickQc
+} // namespace FbQc

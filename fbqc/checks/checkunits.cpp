@@ -1,16 +1,18 @@
-#include "checks.h"
+#include <fbqc/checks/checks.h>
 
-#include "pickqc.h"
-#include "qccsv.h"
+#include <fbqc/pickqc.h>
+#include <fbqc/qccsv.h>
 
 #include <QCoreApplication>
+
+using namespace FbFile;
 
 // The integer lengths of a file (offset, elevations, source depth) may be
 // in a finer unit than its float coordinates: whole centimetres beside
 // metres. The factor is the one most offsets agree with as multiples of the
 // source-receiver distance; a file whose offsets agree with none of them
 // has offsets or coordinates that cannot both be right.
-namespace PickQc {
+namespace FbQc {
 
 void checkOffsetUnit(Report *r)
 {
@@ -35,7 +37,7 @@ void checkOffsetUnit(Report *r)
 
 QString describeOffsetUnit(const Finding &f, const Report &)
 {
-    return QCoreApplication::translate("PickQc::Kind",
+    return QCoreApplication::translate("FbQc::Kind",
                                        "Offsets agree with no unit of the coordinates: of %1 offsets, %2% are "
                                        "%3 times the distance between source and receiver, the most of any of "
                                        "1, 10, 100 and 1000")
@@ -44,4 +46,4 @@ QString describeOffsetUnit(const Finding &f, const Report &)
         .arg(qint64(f.a));
 }
 
-} // namespace PickQc
+} // namespace FbQc

@@ -1,17 +1,19 @@
-#include "checks.h"
+#include <fbqc/checks/checks.h>
 
-#include "fbcolumns.h"
-#include "pickqc.h"
+#include <fbfile/fbcolumns.h>
+#include <fbqc/pickqc.h>
 
 #include <QCoreApplication>
 
 #include <cmath>
 #include <vector>
 
+using namespace FbFile;
+
 // Values a pick file must not hold: a NaN or infinite float in any float
 // field. Every float field of the field table is checked, so a field added
 // to the table is checked too.
-namespace PickQc {
+namespace FbQc {
 
 namespace {
 
@@ -52,8 +54,8 @@ void checkNonFinite(const ShotData &shot, const Settings &, Findings *out)
 
 QString describeNonFinite(const Finding &f, const Report &report)
 {
-    return QCoreApplication::translate("PickQc::Kind", "%1: %2 = %3")
+    return QCoreApplication::translate("FbQc::Kind", "%1: %2 = %3")
         .arg(pickName(report, f), QLatin1String(FbColumns::titles[f.column]), QString::number(double(f.value)));
 }
 
-} // namespace PickQc
+} // namespace FbQc

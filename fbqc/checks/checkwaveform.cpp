@@ -1,11 +1,13 @@
-#include "checks.h"
+#include <fbqc/checks/checks.h>
 
-#include "pickqc.h"
-#include "qccsv.h"
+#include <fbqc/pickqc.h>
+#include <fbqc/qccsv.h>
 
 #include <QCoreApplication>
 
 #include <cmath>
+
+using namespace FbFile;
 
 // Picks judged against their own traces: the texts and weights of what the
 // waveform pass (waveformqc.cpp) finds. Each finding names the pick (or the
@@ -14,7 +16,7 @@
 //   cycle-skip: value the run's median pick - onset, a the run's last
 //               channel, b the gather's period, count the picks of the run;
 //   weak-onset: value the first break's confidence, a the pick's time.
-namespace PickQc {
+namespace FbQc {
 
 namespace {
 
@@ -27,9 +29,8 @@ QString signedMs(double ms)
 
 QString describeOffOnset(const Finding &f, const Report &report)
 {
-    return QCoreApplication::translate("PickQc::Kind",
-                                       "%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, "
-                                       "trace onset %7 ms, %8 ms off")
+    return QCoreApplication::translate("FbQc::Kind", "%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, "
+                                                     "trace onset %7 ms, %8 ms off")
         .arg(shotName(report, f.shot))
         .arg(qint64(f.record) + 1)
         .arg(f.fbNo)
@@ -40,9 +41,9 @@ QString describeOffOnset(const Finding &f, const Report &report)
 
 QString describeCycleSkip(const Finding &f, const Report &report)
 {
-    const QString way = f.value > 0 ? QCoreApplication::translate("PickQc::Kind", "late")
-                                    : QCoreApplication::translate("PickQc::Kind", "early");
-    return QCoreApplication::translate("PickQc::Kind",
+    const QString way = f.value > 0 ? QCoreApplication::translate("FbQc::Kind", "late")
+                                    : QCoreApplication::translate("FbQc::Kind", "early");
+    return QCoreApplication::translate("FbQc::Kind",
                                        "%1, channels %2 to %3 (%4 picks from record %5): %6 ms off their onsets, "
                                        "one period (%7 ms) %8 where the neighbouring traces continue")
         .arg(shotName(report, f.shot))
@@ -55,7 +56,7 @@ QString describeCycleSkip(const Finding &f, const Report &report)
 
 QString describeWeakOnset(const Finding &f, const Report &report)
 {
-    return QCoreApplication::translate("PickQc::Kind",
+    return QCoreApplication::translate("FbQc::Kind",
                                        "%1, record %2 (fb_no %3, channel %4), offset %5: fb_time %6 ms, the first "
                                        "break stands %7 times the noise out of it, too weak to judge")
         .arg(shotName(report, f.shot))
@@ -72,4 +73,4 @@ double weightWeakOnset(const Finding &f)
     return -double(f.value);
 }
 
-} // namespace PickQc
+} // namespace FbQc

@@ -1,15 +1,17 @@
-#include "checks.h"
+#include <fbqc/checks/checks.h>
 
-#include "pickqc.h"
+#include <fbqc/pickqc.h>
 
 #include <QCoreApplication>
 
 #include <cstring>
 
+using namespace FbFile;
+
 // Records that are zero in every byte: a stretch of a file that was never
 // written (a hole, a copy cut short and padded), not picks. Such a stretch
 // reads as one shot of ffid 0; each run is one finding.
-namespace PickQc {
+namespace FbQc {
 
 namespace {
 
@@ -46,11 +48,11 @@ void checkZeroFilled(const ShotData &shot, const Settings &, Findings *out)
 
 QString describeZeroFilled(const Finding &f, const Report &report)
 {
-    return QCoreApplication::translate("PickQc::Kind", "%1, records %2..%3: %4 records of zeros, not picks")
+    return QCoreApplication::translate("FbQc::Kind", "%1, records %2..%3: %4 records of zeros, not picks")
         .arg(shotName(report, f.shot))
         .arg(qint64(f.record) + 1)
         .arg(qint64(f.record) + f.count)
         .arg(f.count);
 }
 
-} // namespace PickQc
+} // namespace FbQc

@@ -2,10 +2,12 @@
 
 #include "browsefbfiledialog.h"
 
-#include <sorvpluginmetadata.h>
+#include <SorvPlugins/sorvpluginmetadata.h>
 
 #include <QAction>
 #include <QIcon>
+
+using namespace FbFile;
 
 BrowseFBFile::BrowseFBFile() = default;
 

@@ -1,7 +1,7 @@
 #ifndef BROWSEFBFILE_H
 #define BROWSEFBFILE_H
 
-#include <sorvgeneralplugin.h>
+#include <SorvPlugins/sorvgeneralplugin.h>
 
 // The plug-in object: one per process, stateless. It gives the host the
 // "Browse FB File" command, which opens the browse dialog.

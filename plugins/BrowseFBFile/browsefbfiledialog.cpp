@@ -3,8 +3,8 @@
 #include "fbtabledialog.h"
 #include "ui_browsefbfiledialog.h"
 
-#include <sorvbaseutil.h>
-#include <sorvprojectmanager.h>
+#include <SorvBase/sorvbaseutil.h>
+#include <SorvBase/sorvprojectmanager.h>
 
 #include <QApplication>
 #include <QColor>
@@ -15,6 +15,8 @@
 #include <QProgressDialog>
 
 #include <limits>
+
+using namespace FbFile;
 
 namespace {
 

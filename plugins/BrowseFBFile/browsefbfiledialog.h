@@ -2,9 +2,9 @@
 #define BROWSEFBFILEDIALOG_H
 
 #include "fbfileinfo.h"
-#include "shotindex.h"
+#include <fbfile/shotindex.h>
 
-#include <sorvdialog.h>
+#include <SorvBase/sorvdialog.h>
 
 #include <QDateTime>
 #include <QString>
@@ -52,7 +52,7 @@ private:
     FbFileInfo fbInfo;
     QString projectDir;
     QString lastFbName; // the file whose index shotIndex holds
-    QVector<ShotIndexEntry> shotIndex;
+    QVector<FbFile::ShotIndexEntry> shotIndex;
     qint64 indexedSize = -1; // the file as shotIndex was built from it
     QDateTime indexedModified;
 

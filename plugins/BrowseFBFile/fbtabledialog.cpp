@@ -1,12 +1,12 @@
 #include "fbtabledialog.h"
 #include "middleelidedlabel.h"
 
-#include "fbcolumns.h"
-#include "shotlistmodel.h"
-#include "shotlistview.h"
-#include "shotrecords.h"
+#include <fbfile/fbcolumns.h>
+#include <fbview/shotlistmodel.h>
+#include <fbview/shotlistview.h>
+#include <fbfile/shotrecords.h>
 #include "shotviewbudget.h"
-#include "statuscolors.h"
+#include <fbview/statuscolors.h>
 #include "ui_fbtabledialog.h"
 
 #include <QBrush>
@@ -18,6 +18,9 @@
 #include <QStandardItemModel>
 
 #include <utility>
+
+using namespace FbFile;
+using namespace FbView;
 
 static_assert(FbColumns::Count == 16, "the viewer keeps one width per table column");
 

@@ -1,11 +1,11 @@
 #ifndef FBTABLEDIALOG_H
 #define FBTABLEDIALOG_H
 
-#include "fblayout.h"
+#include <fbfile/fblayout.h>
 #include "fbfileinfo.h"
-#include "shotindex.h"
+#include <fbfile/shotindex.h>
 
-#include <sorvdialog.h>
+#include <SorvBase/sorvdialog.h>
 
 #include <QStringList>
 #include <QVector>
@@ -26,7 +26,7 @@ class fbTableDialog : public SorvDialog
 
 public:
     // info must outlive the viewer; shotIndex is kept as the viewer's own copy.
-    fbTableDialog(const FbFileInfo &info, QVector<ShotIndexEntry> shotIndex, QWidget *parent = nullptr);
+    fbTableDialog(const FbFileInfo &info, QVector<FbFile::ShotIndexEntry> shotIndex, QWidget *parent = nullptr);
     ~fbTableDialog() override;
 
 private slots:
@@ -61,8 +61,8 @@ private:
     int columnWidths[16] = {};
     QStandardItemModel *model = nullptr;
     const FbFileInfo *fbInfo = nullptr;
-    QVector<ShotIndexEntry> shotIndex;
-    QVector<FbRecord> shotRecords;
+    QVector<FbFile::ShotIndexEntry> shotIndex;
+    QVector<FbFile::FbRecord> shotRecords;
     int shotFirstRecord = 0;
     int shotLastRecord = -1;
 };

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+using namespace FbFile;
+
 namespace ShotViewBudget {
 
 namespace {

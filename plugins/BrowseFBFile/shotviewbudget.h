@@ -1,7 +1,7 @@
 #ifndef SHOTVIEWBUDGET_H
 #define SHOTVIEWBUDGET_H
 
-#include "fblayout.h"
+#include <fbfile/fblayout.h>
 
 #include <QtGlobal>
 
@@ -14,9 +14,9 @@ namespace ShotViewBudget {
 // What one table row costs: sixteen items and the model's bookkeeping
 // (about 3.3 KiB, measured), plus the record and its share of the read
 // buffer.
-constexpr qint64 BytesPerRow = 3400 + 2 * FbLayout::RecordSize;
+constexpr qint64 BytesPerRow = 3400 + 2 * FbFile::FbLayout::RecordSize;
 
-using FbLayout::MaxRecordsPerRead;
+using FbFile::FbLayout::MaxRecordsPerRead;
 
 // Memory needed to show a shot of records records.
 constexpr qint64 estimatedBytes(qint64 records)

@@ -1,13 +1,16 @@
 #include "correctedcopy.h"
 
-#include "editlog.h"
-#include "fbcsvexport.h"
-#include "fbeditwriter.h"
-#include "numbertext.h"
+#include <fbfile/editlog.h>
+#include <fbfile/fbcsvexport.h>
+#include <fbfile/fbeditwriter.h>
+#include <fbfile/numbertext.h>
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+
+using namespace FbFile;
+using namespace FbQc;
 
 CorrectedCopy::CorrectedCopy(const QString &fileName, const FbFileIdentity &judged, const PickEdits &edits)
     : m_fileName(fileName), m_judged(judged), m_edits(edits)

@@ -1,10 +1,10 @@
 #ifndef CORRECTEDCOPY_H
 #define CORRECTEDCOPY_H
 
-#include "fbblockreader.h"
+#include <fbfile/fbblockreader.h>
 #include "pickedit.h"
-#include "progress.h"
-#include "sgtconverter.h"
+#include <fbfile/progress.h>
+#include <fbfile/sgtconverter.h>
 
 #include <QCoreApplication>
 #include <QString>
@@ -38,16 +38,16 @@ public:
     enum Format { Sgt, Csv };
 
     // judged: the file's state the edits were made on; invalid: any.
-    CorrectedCopy(const QString &fileName, const FbFileIdentity &judged, const PickEdits &edits);
+    CorrectedCopy(const QString &fileName, const FbFile::FbFileIdentity &judged, const PickEdits &edits);
 
     // logName empty: no log.
-    bool write(const QString &target, const QString &logName, const Progress &progress = Progress());
+    bool write(const QString &target, const QString &logName, const FbFile::Progress &progress = FbFile::Progress());
     // Words the copy changed (rows of the log).
     int changedWords() const { return m_changed; }
 
-    bool exportPicks(const QString &target, Format format, const Progress &progress = Progress());
+    bool exportPicks(const QString &target, Format format, const FbFile::Progress &progress = FbFile::Progress());
     // After an .sgt export: what was written and what left out.
-    const SgtConverter::ExportCounts &sgtCounts() const { return m_sgtCounts; }
+    const FbFile::SgtConverter::ExportCounts &sgtCounts() const { return m_sgtCounts; }
     // After a CSV export: the records written.
     qint64 csvRecords() const { return m_csvRecords; }
 
@@ -56,10 +56,10 @@ public:
 
 private:
     QString m_fileName;
-    FbFileIdentity m_judged;
+    FbFile::FbFileIdentity m_judged;
     PickEdits m_edits;
     int m_changed = 0;
-    SgtConverter::ExportCounts m_sgtCounts;
+    FbFile::SgtConverter::ExportCounts m_sgtCounts;
     qint64 m_csvRecords = 0;
     QString m_error;
     bool m_cancelled = false;

@@ -1,11 +1,15 @@
 #include "editsession.h"
 
-#include "fbpicks.h"
-#include "qcsession.h"
-#include "shotrecords.h"
+#include <fbfile/fbpicks.h>
+#include <fbqc/qcsession.h>
+#include <fbfile/shotrecords.h>
 
 #include <algorithm>
 #include <cmath>
+
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
 
 namespace {
 
@@ -16,8 +20,8 @@ struct JudgeInput
     std::shared_ptr<const QcData> base;
     PickEdits before; // the edits base was judged with
     PickEdits after;
-    QVector<PickQc::ReciprocalPair> filePairs;
-    QVector<PickQc::RepeatPair> fileRepeats;
+    QVector<FbQc::ReciprocalPair> filePairs;
+    QVector<FbQc::RepeatPair> fileRepeats;
     qint64 batchFindings = 0;
 };
 
@@ -25,7 +29,7 @@ struct JudgeInput
 // as after leaves its picks.
 std::shared_ptr<const QcData> judgeAgain(const JudgeInput &in, const Progress &progress, QString *error)
 {
-    PickQc::QcSession session;
+    FbQc::QcSession session;
     session.resume(in.base->fileName, in.base->report, in.before, in.filePairs, in.fileRepeats);
     session.setBatchFindings(in.batchFindings);
     if (!session.setEdits(in.after, error, progress) || progress.cancelled())
@@ -57,8 +61,8 @@ void EditSession::reset(std::shared_ptr<const QcData> data)
     m_shownEdits.clear();
     m_pending = false;
     m_shown = std::move(data);
-    m_filePairs = m_shown ? m_shown->report.pairs : QVector<PickQc::ReciprocalPair>();
-    m_fileRepeats = m_shown ? m_shown->report.repeats : QVector<PickQc::RepeatPair>();
+    m_filePairs = m_shown ? m_shown->report.pairs : QVector<FbQc::ReciprocalPair>();
+    m_fileRepeats = m_shown ? m_shown->report.repeats : QVector<FbQc::RepeatPair>();
     emit judgingChanged(false);
 }
 
@@ -80,7 +84,7 @@ int EditSession::shotOf(qint32 record) const
 {
     if (!m_shown)
         return -1;
-    return PickQc::QcSession::shotOf(m_shown->report.index, record);
+    return FbQc::QcSession::shotOf(m_shown->report.index, record);
 }
 
 QVector<FbRecord> EditSession::records(int shot) const
@@ -89,16 +93,15 @@ QVector<FbRecord> EditSession::records(int shot) const
         return {};
     const ShotIndexEntry &e = m_shown->report.index.at(shot);
     QVector<FbRecord> records = readShotRecords(m_shown->fileName, e.firstRecord, e.lastRecord);
-    PickQc::applyEdits(m_edits, &records, e.firstRecord);
-    PickQc::timesInMilliseconds(records.data(), records.size(), m_shown->report.settings.units);
+    FbQc::applyEdits(m_edits, &records, e.firstRecord);
+    FbQc::timesInMilliseconds(records.data(), records.size(), m_shown->report.settings.units);
     return records;
 }
 
-PickQc::EditPlan EditSession::plan() const
+FbQc::EditPlan EditSession::plan() const
 {
-    PickQc::EditPlan plan(m_shown ? m_shown->fileName : QString(),
-                          m_shown ? m_shown->report.index : QVector<ShotIndexEntry>(), m_edits,
-                          PickQc::EditPlan::Picks);
+    FbQc::EditPlan plan(m_shown ? m_shown->fileName : QString(),
+                        m_shown ? m_shown->report.index : QVector<ShotIndexEntry>(), m_edits, FbQc::EditPlan::Picks);
     plan.setRejectStatus(m_rejectStatus);
     if (m_shown)
         plan.setSecondsPerTime(m_shown->report.settings.units.secondsPerTime);
@@ -111,7 +114,7 @@ float EditSession::storedTime(float ms) const
     return secondsPerTime == 0.001 ? ms : float(double(ms) * 0.001 / secondsPerTime);
 }
 
-int EditSession::push(const QString &text, const PickQc::EditPlan &plan, bool planned)
+int EditSession::push(const QString &text, const FbQc::EditPlan &plan, bool planned)
 {
     if (!planned) {
         emit failed(plan.errorString());
@@ -143,7 +146,7 @@ int EditSession::rejectPicks(const QVector<qint32> &records)
 {
     if (!m_shown)
         return 0;
-    PickQc::EditPlan p = plan();
+    FbQc::EditPlan p = plan();
     const bool ok = p.reject(records, QStringLiteral("rejected in the QC window"));
     const QString pick = onePick(p.changes());
     return push(pick.isEmpty() ? tr("Reject picks (%n)", "", p.changes().size()) : tr("Reject %1").arg(pick), p, ok);
@@ -153,7 +156,7 @@ int EditSession::restorePicks(const QVector<qint32> &records)
 {
     if (!m_shown)
         return 0;
-    PickQc::EditPlan p = plan();
+    FbQc::EditPlan p = plan();
     const bool ok = p.restore(records, QStringLiteral("restored in the QC window"));
     const QString pick = onePick(p.changes());
     return push(pick.isEmpty() ? tr("Restore picks (%n)", "", p.changes().size()) : tr("Restore %1").arg(pick), p, ok);
@@ -163,7 +166,7 @@ bool EditSession::setTime(qint32 record, float ms)
 {
     if (!m_shown)
         return false;
-    PickQc::EditPlan p = plan();
+    FbQc::EditPlan p = plan();
     const bool ok = p.retime(record, storedTime(ms), QStringLiteral("typed in the QC window"));
     const PickChange c = p.changes().value(0);
     return push(tr("fb_time of record %1 (ffid %2, channel %3): %4 ms")
@@ -181,7 +184,7 @@ int EditSession::setTimes(const QVector<QPair<qint32, float>> &times, const QStr
     QVector<QPair<qint32, float>> stored = times;
     for (auto &t : stored)
         t.second = storedTime(t.second);
-    PickQc::EditPlan p = plan();
+    FbQc::EditPlan p = plan();
     const bool ok = p.retime(stored, reason);
     return push(text, p, ok);
 }
@@ -191,16 +194,16 @@ int EditSession::shiftShot(int shot, double ms)
     if (!m_shown || shot < 0 || shot >= m_shown->report.index.size() || ms == 0.0 || !std::isfinite(ms))
         return 0;
     const qint32 ffid = m_shown->report.index.at(shot).ffid;
-    PickQc::EditPlan p = plan();
-    const bool ok = p.shiftShot(shot, ms, PickQc::EditPlan::shiftReason(ffid, ms));
-    return push(tr("Shift shot %1 (ffid %2) by %3 ms").arg(shot + 1).arg(ffid).arg(PickQc::signedMs(ms)), p, ok);
+    FbQc::EditPlan p = plan();
+    const bool ok = p.shiftShot(shot, ms, FbQc::EditPlan::shiftReason(ffid, ms));
+    return push(tr("Shift shot %1 (ffid %2) by %3 ms").arg(shot + 1).arg(ffid).arg(FbQc::signedMs(ms)), p, ok);
 }
 
-int EditSession::rejectOutliers(const QVector<PickQc::Finding> &outliers, int shot)
+int EditSession::rejectOutliers(const QVector<FbQc::Finding> &outliers, int shot)
 {
     if (!m_shown)
         return 0;
-    PickQc::EditPlan p = plan();
+    FbQc::EditPlan p = plan();
     const bool ok = p.rejectOutliers(outliers, m_shown->report.settings.outlierMs);
     const int n = p.changes().size();
     return push(shot >= 0 ? tr("Reject outliers of shot %1 (%n)", "", n).arg(shot + 1)
@@ -212,15 +215,15 @@ std::function<EditSession::Planned(const Progress &)> EditSession::planFileOutli
 {
     if (!m_shown)
         return {};
-    PickQc::EditPlan p = plan();
+    FbQc::EditPlan p = plan();
     return [p, data = m_shown, before = m_edits](const Progress &progress) mutable {
         Planned planned;
         planned.before = before;
-        const PickQc::FindingList &outliers = data->report.findings(PickQc::Kind::Outlier);
+        const FbQc::FindingList &outliers = data->report.findings(FbQc::Kind::Outlier);
         QVector<qint32> findingShots;
         {
-            PickQc::FindingList::Reader reader(outliers);
-            while (const PickQc::Finding *f = reader.next()) {
+            FbQc::FindingList::Reader reader(outliers);
+            while (const FbQc::Finding *f = reader.next()) {
                 if (findingShots.isEmpty() || findingShots.last() != f->shot)
                     findingShots.append(f->shot);
             }
@@ -244,7 +247,7 @@ std::function<EditSession::Planned(const Progress &)> EditSession::planFileOutli
                 planned.after.remove(c.record);
             else
                 planned.after.insert(c.record, c.after);
-            const int shot = PickQc::QcSession::shotOf(data->report.index, c.record);
+            const int shot = FbQc::QcSession::shotOf(data->report.index, c.record);
             if (shot >= 0 && (planned.shots.isEmpty() || planned.shots.last() != shot))
                 planned.shots.append(shot);
         }

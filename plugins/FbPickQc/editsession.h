@@ -1,12 +1,12 @@
 #ifndef EDITSESSION_H
 #define EDITSESSION_H
 
-#include "latestjob.h"
+#include <fbqc/latestjob.h>
 #include "pickedit.h"
-#include "progress.h"
+#include <fbfile/progress.h>
 #include "pickeditcommand.h"
 #include "qcloader.h"
-#include "qcsession.h"
+#include <fbqc/qcsession.h>
 
 #include <QObject>
 #include <QUndoStack>
@@ -34,7 +34,7 @@
 // settings).
 //
 // Judging: after every change (an action, undo, redo) picksChanged() names
-// the shots whose records changed at once; then a PickQc::QcSession over
+// the shots whose records changed at once; then a FbQc::QcSession over
 // the shown report (shared until changed) judges again, on a worker
 // thread, the shots whose edits differ from those the shown data holds
 // the verdicts of, with their reciprocal pairs, and judged() hands over
@@ -63,8 +63,8 @@ class EditSession : public QObject
 
 public:
     // What restoring a pick that the file itself rejected sets: a pick in use.
-    static constexpr qint32 RestoredStatus = PickQc::RestoredStatus;
-    static constexpr qint64 DefaultBatchFindings = PickQc::QcSession::DefaultBatchFindings;
+    static constexpr qint32 RestoredStatus = FbQc::RestoredStatus;
+    static constexpr qint64 DefaultBatchFindings = FbQc::QcSession::DefaultBatchFindings;
 
     explicit EditSession(QObject *parent = nullptr);
     ~EditSession() override;
@@ -103,7 +103,7 @@ public:
     int shotOf(qint32 record) const;
     // The records of shot as the edits leave them (read from the file),
     // times in ms.
-    QVector<FbRecord> records(int shot) const;
+    QVector<FbFile::FbRecord> records(int shot) const;
 
     int rejectPicks(const QVector<qint32> &records);
     int restorePicks(const QVector<qint32> &records);
@@ -115,7 +115,7 @@ public:
     int shiftShot(int shot, double ms);
     // outliers: Outlier findings (record, residual); shot: the shot they
     // are of, or -1 for the file, as the history names the step.
-    int rejectOutliers(const QVector<PickQc::Finding> &outliers, int shot);
+    int rejectOutliers(const QVector<FbQc::Finding> &outliers, int shot);
 
     // An action planned off the UI thread, to push as one step.
     struct Planned
@@ -131,7 +131,7 @@ public:
     // The rejection of every outlier the shown verdicts hold, as a function
     // for any thread (empty when there is no file); it stops early, with an
     // empty plan, when progress is cancelled.
-    std::function<Planned(const Progress &progress)> planFileOutliers() const;
+    std::function<Planned(const FbFile::Progress &progress)> planFileOutliers() const;
     // Pushes a plan as one step and returns the picks it changes: 0 when it
     // changes none, failed (said by failed()), or was planned over other
     // edits than those that stand now (said by failed() too).
@@ -152,12 +152,12 @@ private:
     // A planned step done or undone: the edits become edits whole.
     void applyEdits(const PickEdits &edits, const QVector<qint32> &shots);
     // A plan over the edits as they stand.
-    PickQc::EditPlan plan() const;
+    FbQc::EditPlan plan() const;
     // A time in ms as fb_time stores it.
     float storedTime(float ms) const;
     // Pushes one command for the picks the plan changed; returns how many.
     // With planned false, says why the plan failed and pushes nothing.
-    int push(const QString &text, const PickQc::EditPlan &plan, bool planned);
+    int push(const QString &text, const FbQc::EditPlan &plan, bool planned);
     void startJudging();
     void judgingDone(const std::shared_ptr<const QcData> &data, const PickEdits &judgedEdits, const QString &error);
 
@@ -168,13 +168,13 @@ private:
     std::shared_ptr<const QcData> m_shown;
     PickEdits m_shownEdits;
     // The pairs the file compared, which an undo may bring back.
-    QVector<PickQc::ReciprocalPair> m_filePairs;
-    QVector<PickQc::RepeatPair> m_fileRepeats;
+    QVector<FbQc::ReciprocalPair> m_filePairs;
+    QVector<FbQc::RepeatPair> m_fileRepeats;
     qint64 m_batchFindings = DefaultBatchFindings;
     bool m_pending = false; // edits changed since the running or last judging began
     // Waits for its worker on destruction, before the members above go:
     // a judging cancelled late still ends before the session does.
-    LatestJob m_judge;
+    FbQc::LatestJob m_judge;
 };
 
 #endif // EDITSESSION_H

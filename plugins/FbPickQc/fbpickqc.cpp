@@ -2,10 +2,14 @@
 
 #include "fbpickqcwindow.h"
 
-#include <sorvpluginmetadata.h>
+#include <SorvPlugins/sorvpluginmetadata.h>
 
 #include <QAction>
 #include <QIcon>
+
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
 
 FbPickQc::FbPickQc() = default;
 

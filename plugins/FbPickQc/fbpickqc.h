@@ -1,7 +1,7 @@
 #ifndef FBPICKQC_H
 #define FBPICKQC_H
 
-#include <sorvgeneralplugin.h>
+#include <SorvPlugins/sorvgeneralplugin.h>
 
 // The plug-in object: one per process, stateless. It gives the host the
 // "FB Pick QC" command, which opens a QC window (modeless, one more per

@@ -1,20 +1,20 @@
 #include "fbpickqcwindow.h"
 
 #include "editsession.h"
-#include "gatherview.h"
+#include <fbview/gatherview.h>
 #include "messageline.h"
 #include "navigationbar.h"
 #include "pickeditor.h"
 #include "problempanel.h"
 #include "qcactions.h"
 #include "shotpanel.h"
-#include "shotplot.h"
+#include <fbview/shotplot.h>
 #include "statusarea.h"
 #include "surveypanel.h"
 #include "tracespanel.h"
 
-#include <sorvbaseutil.h>
-#include <sorvprojectmanager.h>
+#include <SorvBase/sorvbaseutil.h>
+#include <SorvBase/sorvprojectmanager.h>
 
 #include <QDir>
 #include <QFileInfo>
@@ -31,6 +31,11 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+
+using namespace FbFile;
+using namespace FbTrace;
+using namespace FbQc;
+using namespace FbView;
 
 namespace {
 
@@ -85,7 +90,7 @@ FbPickQcWindow::FbPickQcWindow(QWidget *parent) : SorvDialog(parent)
     setWindowFlag(Qt::WindowMinMaxButtonsHint, true);
     installPluralForms();
     // The project's thresholds, for every load of this window.
-    const PickQc::Settings defaults;
+    const FbQc::Settings defaults;
     m_document.setThresholds(threshold(SorvBaseUtil::projectValue(projectKey(outlierKey)), defaults.outlierMs),
                              threshold(SorvBaseUtil::projectValue(projectKey(reciprocityKey)), defaults.reciprocityMs));
     buildUi();
@@ -156,7 +161,7 @@ void FbPickQcWindow::buildUi()
     layout->addWidget(m_bottom);
 
     connect(&m_document, &QcDocument::message, m_message, &MessageLine::showMessage);
-    connect(&m_document, &QcDocument::thresholdsShown, this, [this](const PickQc::Settings &settings) {
+    connect(&m_document, &QcDocument::thresholdsShown, this, [this](const FbQc::Settings &settings) {
         keep(outlierKey, settings.outlierMs);
         keep(reciprocityKey, settings.reciprocityMs);
     });

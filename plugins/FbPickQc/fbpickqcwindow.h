@@ -3,7 +3,7 @@
 
 #include "qcdocument.h"
 
-#include <sorvdialog.h>
+#include <SorvBase/sorvdialog.h>
 
 #include <memory>
 

@@ -2,8 +2,8 @@
 
 #include "problempanel.h"
 #include "qcdocument.h"
-#include "shotlistmodel.h"
-#include "shotlistview.h"
+#include <fbview/shotlistmodel.h>
+#include <fbview/shotlistview.h>
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -11,6 +11,10 @@
 #include <QLabel>
 #include <QShortcut>
 #include <QToolButton>
+
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
 
 namespace {
 
@@ -80,7 +84,7 @@ NavigationBar::NavigationBar(QcDocument *document, ProblemPanel *problems, QWidg
                                   tr("Previous shot with a problem (Shift+N)"));
     m_nextProblem =
         navButton(QStringLiteral("nextProblemButton"), tr("Next problem"), tr("Next shot with a problem (N)"));
-    const PickQc::Settings &settings = document->settings();
+    const FbQc::Settings &settings = document->settings();
     m_outlierSpin = thresholdSpin("outlierMsSpin", settings.outlierMs, tr("Outlier > "),
                                   tr("A pick further than this from its shot's fitted curve is an outlier"));
     m_reciprocitySpin = thresholdSpin("reciprocityMsSpin", settings.reciprocityMs, tr("Pairs > "),
@@ -129,7 +133,7 @@ void NavigationBar::setTrailing(QWidget *trailing)
     setGroups(trailing ? m_groups + QList<QWidget *>{trailing} : m_groups);
 }
 
-void NavigationBar::showThresholds(const PickQc::Settings &settings)
+void NavigationBar::showThresholds(const FbQc::Settings &settings)
 {
     for (auto spin : {std::make_pair(m_outlierSpin, settings.outlierMs),
                       std::make_pair(m_reciprocitySpin, settings.reciprocityMs)}) {

@@ -11,7 +11,9 @@ class QComboBox;
 class QDoubleSpinBox;
 class QToolButton;
 class QcDocument;
+namespace FbView {
 class ShotListModel;
+}
 
 // The QC window's tool bar: the shot list and its steps, the steps through
 // the shots with a problem, and the two thresholds, as groups that wrap
@@ -45,7 +47,7 @@ public:
     // given TrailingEms of room.
     void setTrailing(QWidget *group);
     // Shows the document's thresholds without judging again.
-    void showThresholds(const PickQc::Settings &settings);
+    void showThresholds(const FbQc::Settings &settings);
     // A newly loaded file's shots in the list.
     void showShots(const std::shared_ptr<const QcData> &data);
     // Enables the steps that lead somewhere from the current shot.
@@ -62,7 +64,7 @@ private:
     ProblemPanel *m_problems;
     QList<QWidget *> m_groups;
     QComboBox *m_shotCombo = nullptr;
-    ShotListModel *m_shotList = nullptr;
+    FbView::ShotListModel *m_shotList = nullptr;
     QToolButton *m_first = nullptr;
     QToolButton *m_previous = nullptr;
     QToolButton *m_next = nullptr;

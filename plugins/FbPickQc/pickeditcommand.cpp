@@ -2,6 +2,10 @@
 
 #include "editsession.h"
 
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
+
 PickEditCommand::PickEditCommand(EditSession *session, const QString &text, QVector<PickChange> changes)
     : QUndoCommand(text), m_session(session), m_changes(std::move(changes))
 { }

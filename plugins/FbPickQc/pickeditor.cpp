@@ -26,6 +26,10 @@
 #include <limits>
 #include <set>
 
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
+
 namespace {
 
 const QString rejectStatusKey = QStringLiteral("FbPickQc/rejectStatus");
@@ -235,11 +239,11 @@ void PickEditor::rejectShotOutliers()
     if (!data || shot < 0)
         return;
     // The shot's verdicts as the table shows them: its picks as they stand.
-    QVector<PickQc::Finding> outliers;
-    const PickQc::ShotFit &fit = m_model->fit();
+    QVector<FbQc::Finding> outliers;
+    const FbQc::ShotFit &fit = m_model->fit();
     for (int row = 0; row < fit.picks.size(); ++row) {
         if (fit.picks.at(row).outlier) {
-            PickQc::Finding f;
+            FbQc::Finding f;
             f.record = m_model->firstRecord() + row;
             f.value = fit.picks.at(row).residual;
             outliers.append(f);

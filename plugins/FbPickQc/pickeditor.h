@@ -2,8 +2,8 @@
 #define PICKEDITOR_H
 
 #include "editsession.h"
-#include "latestjob.h"
-#include "progress.h"
+#include <fbqc/latestjob.h>
+#include <fbfile/progress.h>
 
 #include <QObject>
 
@@ -92,7 +92,7 @@ private:
 
     // What a piece of work hands back to run on the UI thread once it ended.
     using Done = std::function<void()>;
-    using Work = std::function<Done(const Progress &progress)>;
+    using Work = std::function<Done(const FbFile::Progress &progress)>;
     // Starts work with its label in the task row; cancellable unless not.
     void startWork(const QString &label, bool cancellable, Work work);
     void workEnded();
@@ -106,7 +106,7 @@ private:
     EditSession m_session;
     // Waits for its worker on destruction: a copy being written ends
     // before the editor, and the session its work reads, go.
-    LatestJob m_task;
+    FbQc::LatestJob m_task;
     QString m_taskLabelText;
     bool m_saving = false;
     std::function<void()> m_afterSave;

@@ -1,6 +1,6 @@
 #include "problemmodel.h"
 
-#include "latestjob.h"
+#include <fbqc/latestjob.h>
 
 #include <QFont>
 #include <QLocale>
@@ -9,27 +9,30 @@
 #include <algorithm>
 #include <cmath>
 
+using namespace FbFile;
+using namespace FbQc;
+
 namespace {
 
 // Findings between two looks at Cancel while the list is built.
 constexpr qint64 LookEvery = 1 << 16;
 
-bool isPair(PickQc::Kind kind)
+bool isPair(FbQc::Kind kind)
 {
-    return PickQc::kindInfo(kind).scope == PickQc::Scope::Pair;
+    return FbQc::kindInfo(kind).scope == FbQc::Scope::Pair;
 }
 
 } // namespace
 
-PickQc::Kind ProblemList::kindOf(qint64 row) const
+FbQc::Kind ProblemList::kindOf(qint64 row) const
 {
     const auto at = std::upper_bound(std::begin(kindBegin), std::end(kindBegin), row);
-    return PickQc::Kind(int(at - std::begin(kindBegin)) - 1);
+    return FbQc::Kind(int(at - std::begin(kindBegin)) - 1);
 }
 
-PickQc::Finding ProblemList::finding(const PickQc::Report &report, qint64 row) const
+FbQc::Finding ProblemList::finding(const FbQc::Report &report, qint64 row) const
 {
-    const PickQc::Kind kind = kindOf(row);
+    const FbQc::Kind kind = kindOf(row);
     return report.findings(kind).at(row - kindBegin[int(kind)]);
 }
 
@@ -53,7 +56,7 @@ bool ProblemList::worse(const ShotProblems &a, const ShotProblems &b)
     return a.shot < b.shot;
 }
 
-ProblemList ProblemList::fromReport(const PickQc::Report &report, const Progress &progress)
+ProblemList ProblemList::fromReport(const FbQc::Report &report, const Progress &progress)
 {
     ProblemList list;
     qint64 seen = 0;
@@ -61,11 +64,11 @@ ProblemList ProblemList::fromReport(const PickQc::Report &report, const Progress
     // Findings per shot, the file's at 0 and shot s at s + 1; then each
     // filed shot's group.
     std::vector<qint64> perShot(size_t(report.index.size()) + 1, 0);
-    for (int k = 0; k < PickQc::KindCount; ++k) {
-        const PickQc::FindingList &findings = report.findings(PickQc::Kind(k));
+    for (int k = 0; k < FbQc::KindCount; ++k) {
+        const FbQc::FindingList &findings = report.findings(FbQc::Kind(k));
         list.kindBegin[k + 1] = list.kindBegin[k] + findings.size();
-        PickQc::FindingList::Reader reader(findings);
-        while (const PickQc::Finding *f = reader.next()) {
+        FbQc::FindingList::Reader reader(findings);
+        while (const FbQc::Finding *f = reader.next()) {
             ++perShot[size_t(f->shot + 1)];
             if (stop())
                 return list;
@@ -80,7 +83,7 @@ ProblemList ProblemList::fromReport(const PickQc::Report &report, const Progress
         ShotProblems g;
         g.shot = qint32(s) - 1;
         g.first = first;
-        const PickQc::TimingEstimate *t = g.shot >= 0 ? report.timingOf(g.shot) : nullptr;
+        const FbQc::TimingEstimate *t = g.shot >= 0 ? report.timingOf(g.shot) : nullptr;
         g.timingMs = t ? t->delay : float(qQNaN());
         list.groups.push_back(g);
         first += perShot[s];
@@ -88,15 +91,15 @@ ProblemList ProblemList::fromReport(const PickQc::Report &report, const Progress
     std::vector<qint64>().swap(perShot);
 
     list.entries.resize(size_t(first));
-    for (int k = 0; k < PickQc::KindCount; ++k) {
-        const PickQc::KindInfo &info = PickQc::kinds()[k];
-        const bool problem = info.severity == PickQc::Severity::Problem;
-        PickQc::FindingList::Reader reader(report.findings(info.kind));
+    for (int k = 0; k < FbQc::KindCount; ++k) {
+        const FbQc::KindInfo &info = FbQc::kinds()[k];
+        const bool problem = info.severity == FbQc::Severity::Problem;
+        FbQc::FindingList::Reader reader(report.findings(info.kind));
         qint64 row = list.kindBegin[k];
-        while (const PickQc::Finding *f = reader.next()) {
+        while (const FbQc::Finding *f = reader.next()) {
             ShotProblems &g = list.groups[size_t(groupOf[size_t(f->shot + 1)])];
             list.entries[size_t(g.first + g.count())] = row++;
-            if (info.kind == PickQc::Kind::Outlier)
+            if (info.kind == FbQc::Kind::Outlier)
                 ++g.outliers;
             else if (isPair(info.kind))
                 ++g.pairs;
@@ -105,7 +108,7 @@ ProblemList ProblemList::fromReport(const PickQc::Report &report, const Progress
             g.kinds |= 1u << k;
             if (problem) {
                 ++g.problems;
-                g.whole = g.whole || (info.scope != PickQc::Scope::Pick && info.scope != PickQc::Scope::Pair);
+                g.whole = g.whole || (info.scope != FbQc::Scope::Pick && info.scope != FbQc::Scope::Pair);
                 g.weight += float(info.weight(*f));
             }
             if (stop())
@@ -115,13 +118,13 @@ ProblemList ProblemList::fromReport(const PickQc::Report &report, const Progress
 
     // Flagged pairs per shot, for the summary; most files have none.
     std::vector<qint64> flagged;
-    for (PickQc::Kind kind : {PickQc::Kind::Reciprocity, PickQc::Kind::Repeat}) {
-        PickQc::FindingList::Reader reader(report.findings(kind));
-        while (const PickQc::Finding *f = reader.next()) {
+    for (FbQc::Kind kind : {FbQc::Kind::Reciprocity, FbQc::Kind::Repeat}) {
+        FbQc::FindingList::Reader reader(report.findings(kind));
+        while (const FbQc::Finding *f = reader.next()) {
             if (flagged.empty())
                 flagged.assign(size_t(report.index.size()), 0);
             ++flagged[size_t(f->shot)];
-            if (f->flags & PickQc::Explained)
+            if (f->flags & FbQc::Explained)
                 ++list.explainedPairs;
             else
                 ++flagged[size_t(f->otherShot)];
@@ -155,7 +158,7 @@ ProblemModel::ProblemModel(QObject *parent)
 
 ProblemModel::~ProblemModel() = default;
 
-void ProblemModel::setProblems(const PickQc::Report *report, std::shared_ptr<const ProblemList> list)
+void ProblemModel::setProblems(const FbQc::Report *report, std::shared_ptr<const ProblemList> list)
 {
     m_sorter->cancel();
     beginResetModel();
@@ -169,7 +172,7 @@ void ProblemModel::setProblems(const PickQc::Report *report, std::shared_ptr<con
 void ProblemModel::setKind(int kind)
 {
     beginResetModel();
-    m_kind = kind >= 0 && kind < PickQc::KindCount ? kind : -1;
+    m_kind = kind >= 0 && kind < FbQc::KindCount ? kind : -1;
     arrange();
     endResetModel();
 }
@@ -393,10 +396,10 @@ bool ProblemModel::isShotRow(const QModelIndex &index) const
     return index.isValid() && index.internalId() == 0;
 }
 
-PickQc::Finding ProblemModel::problem(const QModelIndex &index) const
+FbQc::Finding ProblemModel::problem(const QModelIndex &index) const
 {
     if (!index.isValid() || index.internalId() == 0 || !m_list)
-        return PickQc::Finding();
+        return FbQc::Finding();
     const auto range = childRange(int(index.internalId() - 1));
     return m_list->finding(*m_report, m_list->entries[size_t(range.first + index.row())]);
 }
@@ -409,8 +412,8 @@ QModelIndex ProblemModel::firstProblemOf(const QModelIndex &shotRow) const
     const QModelIndex parent = shotRow.siblingAtColumn(0);
     for (int row = 0; row < children; ++row) {
         const QModelIndex child = index(row, 0, parent);
-        const PickQc::Scope scope = PickQc::kindInfo(PickQc::Kind(child.data(KindRole).toInt())).scope;
-        if (scope == PickQc::Scope::Pick || scope == PickQc::Scope::Pair)
+        const FbQc::Scope scope = FbQc::kindInfo(FbQc::Kind(child.data(KindRole).toInt())).scope;
+        if (scope == FbQc::Scope::Pick || scope == FbQc::Scope::Pair)
             return child;
     }
     return index(0, 0, parent);
@@ -460,9 +463,9 @@ qint32 ProblemModel::adjacentShot(qint32 shot, int direction) const
     return -1;
 }
 
-QString ProblemModel::kindName(PickQc::Kind kind)
+QString ProblemModel::kindName(FbQc::Kind kind)
 {
-    return PickQc::kindInfo(kind).title();
+    return FbQc::kindInfo(kind).title();
 }
 
 QVariant ProblemModel::shotData(const ShotProblems &g, int column, int role) const
@@ -510,7 +513,7 @@ QVariant ProblemModel::data(const QModelIndex &index, int role) const
         return QVariant();
     if (index.internalId() == 0)
         return shotData(m_list->groups[size_t(m_rows[size_t(index.row())])], index.column(), role);
-    const PickQc::Finding f = problem(index);
+    const FbQc::Finding f = problem(index);
     switch (role) {
     case KindRole:
         return int(f.kind);
@@ -520,10 +523,10 @@ QVariant ProblemModel::data(const QModelIndex &index, int role) const
         if (index.column() == ShotColumn)
             return kindName(f.kind);
         if (index.column() == DetailColumn)
-            return PickQc::kindInfo(f.kind).describe(f, *m_report);
+            return FbQc::kindInfo(f.kind).describe(f, *m_report);
         return QVariant();
     case Qt::ToolTipRole:
-        return index.column() == DetailColumn ? PickQc::kindInfo(f.kind).describe(f, *m_report) : QVariant();
+        return index.column() == DetailColumn ? FbQc::kindInfo(f.kind).describe(f, *m_report) : QVariant();
     default:
         return QVariant();
     }

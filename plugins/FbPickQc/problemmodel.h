@@ -1,8 +1,8 @@
 #ifndef PROBLEMMODEL_H
 #define PROBLEMMODEL_H
 
-#include "pickqc.h"
-#include "progress.h"
+#include <fbqc/pickqc.h>
+#include <fbfile/progress.h>
 
 #include <QAbstractItemModel>
 #include <QHash>
@@ -10,7 +10,9 @@
 #include <memory>
 #include <vector>
 
+namespace FbQc {
 class LatestJob;
+}
 
 // A shot's line in the problem list: the findings filed under it (a late
 // shot's flagged pairs are filed under it, not under its partners), counted.
@@ -47,10 +49,10 @@ Q_DECLARE_TYPEINFO(ShotProblems, Q_PRIMITIVE_TYPE);
 // only a note comes after every shot with a problem.
 struct ProblemList
 {
-    qint64 kindBegin[PickQc::KindCount + 1] = {}; // kind k's rows: [kindBegin[k], kindBegin[k + 1])
-    std::vector<ShotProblems> groups;             // the file's (when it has findings), then shots ascending
-    std::vector<qint64> entries;                  // rows, group after group
-    std::vector<qint32> worstFirst;               // groups, worst first
+    qint64 kindBegin[FbQc::KindCount + 1] = {}; // kind k's rows: [kindBegin[k], kindBegin[k + 1])
+    std::vector<ShotProblems> groups;           // the file's (when it has findings), then shots ascending
+    std::vector<qint64> entries;                // rows, group after group
+    std::vector<qint32> worstFirst;             // groups, worst first
     // What the summary says of the flagged pairs and repeats: how many a
     // shot's timing error explains, and the shots in the most of them, most
     // first (a pair that a timing error explains counts against that shot
@@ -59,16 +61,16 @@ struct ProblemList
     qint64 explainedPairs = 0;
     std::vector<std::pair<qint32, qint64>> mostFlagged; // shot, pairs
 
-    qint64 size() const { return kindBegin[PickQc::KindCount]; }
-    PickQc::Kind kindOf(qint64 row) const;
-    PickQc::Finding finding(const PickQc::Report &report, qint64 row) const;
+    qint64 size() const { return kindBegin[FbQc::KindCount]; }
+    FbQc::Kind kindOf(qint64 row) const;
+    FbQc::Finding finding(const FbQc::Report &report, qint64 row) const;
     // The group of a shot (-1: the file's), or -1 when nothing is filed under it.
     int groupOf(qint32 shot) const;
     // a comes before b in the worst-first order.
     static bool worse(const ShotProblems &a, const ShotProblems &b);
     // Cancel is looked at now and then; once asked, the list is left
     // unfinished, for a caller that no longer wants it.
-    static ProblemList fromReport(const PickQc::Report &report, const Progress &progress = Progress());
+    static ProblemList fromReport(const FbQc::Report &report, const FbFile::Progress &progress = FbFile::Progress());
 };
 
 // The problem list of a loaded file as a tree: a row per shot with its
@@ -82,7 +84,7 @@ struct ProblemList
 // done (sorted()).
 //
 //   model->setProblems(&data->report, data->problems);
-//   model->setKind(int(PickQc::Kind::Outlier));
+//   model->setKind(int(FbQc::Kind::Outlier));
 //   qint32 next = model->adjacentShot(current, +1);   // what N visits
 class ProblemModel : public QAbstractItemModel
 {
@@ -100,7 +102,7 @@ public:
 
     // report must stay alive while the model shows it (the window keeps
     // the loaded data); null shows nothing. Keeps the kind and the order.
-    void setProblems(const PickQc::Report *report, std::shared_ptr<const ProblemList> list);
+    void setProblems(const FbQc::Report *report, std::shared_ptr<const ProblemList> list);
     // Shows one kind, or all for -1.
     void setKind(int kind);
     int kind() const { return m_kind; }
@@ -111,7 +113,7 @@ public:
 
     bool isShotRow(const QModelIndex &index) const;
     // The finding of a finding's row.
-    PickQc::Finding problem(const QModelIndex &index) const;
+    FbQc::Finding problem(const QModelIndex &index) const;
     // The first finding listed under a shot's row, preferring one about a
     // pick or a pair: what N shows of the shot.
     QModelIndex firstProblemOf(const QModelIndex &shotRow) const;
@@ -128,7 +130,7 @@ public:
     // Shots listed with a problem of their own.
     qint64 shotCount() const { return m_shotCount; }
 
-    static QString kindName(PickQc::Kind kind);
+    static QString kindName(FbQc::Kind kind);
 
     QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
     QModelIndex parent(const QModelIndex &child) const override;
@@ -155,7 +157,7 @@ private:
     void showOrder(std::vector<qint32> order);
     QVariant shotData(const ShotProblems &g, int column, int role) const;
 
-    const PickQc::Report *m_report = nullptr;
+    const FbQc::Report *m_report = nullptr;
     std::shared_ptr<const ProblemList> m_list;
     int m_kind = -1;
     Order m_order = WorstFirst;
@@ -165,7 +167,7 @@ private:
     qint64 m_shotCount = 0;
     int m_offered = 0;              // top-level rows given to the view so far
     QHash<int, int> m_moreChildren; // children given beyond the first batch, by group
-    LatestJob *m_sorter = nullptr;
+    FbQc::LatestJob *m_sorter = nullptr;
 };
 
 #endif // PROBLEMMODEL_H

@@ -9,6 +9,10 @@
 
 #include <limits>
 
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
+
 namespace {
 
 // Widths of the columns before the detail, which takes the rest.
@@ -55,8 +59,8 @@ ProblemPanel::ProblemPanel(QcDocument *document, QWidget *parent)
 
     QComboBox *kinds = m_ui->problemKindFilter;
     kinds->addItem(tr("All kinds"), -1);
-    for (int k = 0; k < PickQc::KindCount; ++k)
-        kinds->addItem(ProblemModel::kindName(PickQc::Kind(k)), k);
+    for (int k = 0; k < FbQc::KindCount; ++k)
+        kinds->addItem(ProblemModel::kindName(FbQc::Kind(k)), k);
     // Narrow in its row, whole in its list: some kinds have long names.
     kinds->view()->setMinimumWidth(kinds->view()->sizeHintForColumn(0) + 24);
 

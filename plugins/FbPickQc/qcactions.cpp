@@ -1,20 +1,20 @@
 #include "qcactions.h"
 
 #include "fbpickqcwindow.h"
-#include "imageexport.h"
+#include <fbview/imageexport.h>
 #include "pickeditor.h"
-#include "qccsv.h"
+#include <fbqc/qccsv.h>
 #include "qcdocument.h"
 #include "shotpanel.h"
-#include "sgtconverter.h"
-#include "shotplot.h"
-#include "surveymap.h"
+#include <fbfile/sgtconverter.h>
+#include <fbview/shotplot.h>
+#include <fbview/surveymap.h>
 #include "surveypanel.h"
 #include "tracesdialog.h"
 #include "tracespanel.h"
 
-#include <sorvbaseutil.h>
-#include <sorvprojectmanager.h>
+#include <SorvBase/sorvbaseutil.h>
+#include <SorvBase/sorvprojectmanager.h>
 
 #include <QActionGroup>
 #include <QFileDialog>
@@ -23,6 +23,11 @@
 #include <QMenuBar>
 
 #include <cmath>
+
+using namespace FbFile;
+using namespace FbTrace;
+using namespace FbQc;
+using namespace FbView;
 
 const char *const QcActions::TracesKey = "tracesPath";
 const char *const QcActions::FirstSampleKey = "tracesFirstSampleMs";

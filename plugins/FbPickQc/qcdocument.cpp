@@ -5,6 +5,10 @@
 #include <QStringList>
 #include <QTimer>
 
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
+
 // Data the document no longer shows, handed to a worker to free as the
 // step that replaced it ends: a report of millions of shots takes a while
 // to free, and the views have let go of it by then.
@@ -41,18 +45,18 @@ void QcDocument::setSession(EditSession *session)
     connect(session, &EditSession::picksChanged, this, &QcDocument::picksChanged);
 }
 
-QcDocument::Target QcDocument::targetOf(const PickQc::Finding &f)
+QcDocument::Target QcDocument::targetOf(const FbQc::Finding &f)
 {
     Target target;
-    switch (PickQc::kindInfo(f.kind).scope) {
-    case PickQc::Scope::Pick:
+    switch (FbQc::kindInfo(f.kind).scope) {
+    case FbQc::Scope::Pick:
         target.record = f.record;
         break;
-    case PickQc::Scope::Pair:
+    case FbQc::Scope::Pair:
         target.partner = f.otherShot;
         break;
     default:
-        if (f.kind == PickQc::Kind::VaryingSource)
+        if (f.kind == FbQc::Kind::VaryingSource)
             target.column = f.column;
         break;
     }
@@ -145,7 +149,7 @@ void QcDocument::setThresholds(double outlierMs, double reciprocityMs)
     }
     if (!m_data)
         return;
-    const PickQc::Settings &shown = m_data->report.settings;
+    const FbQc::Settings &shown = m_data->report.settings;
     if (shown.outlierMs == outlierMs && shown.reciprocityMs == reciprocityMs) {
         // Back to what is shown: what was under way is not wanted.
         if (m_state == JudgingAgain) {
@@ -185,13 +189,13 @@ void QcDocument::onFailed(const QString &messageText)
 void QcDocument::onLoaded(std::shared_ptr<const QcData> loaded)
 {
     const bool rejudged = m_state == JudgingAgain;
-    const PickQc::Report &judged = loaded->report;
+    const FbQc::Report &judged = loaded->report;
     if (judged.notFbFile()) {
         // Its records are no records: a list of what they hold would mislead.
         setState(m_data ? Loaded : Failed);
-        const PickQc::Finding f = judged.findings(PickQc::Kind::NotFbFile).at(0);
+        const FbQc::Finding f = judged.findings(FbQc::Kind::NotFbFile).at(0);
         emit message(tr("%1 is not an FB file: %2")
-                         .arg(m_request.fileName, PickQc::kindInfo(PickQc::Kind::NotFbFile).describe(f, judged)),
+                         .arg(m_request.fileName, FbQc::kindInfo(FbQc::Kind::NotFbFile).describe(f, judged)),
                      true);
         if (m_data) {
             m_settings = m_data->report.settings;
@@ -213,7 +217,7 @@ void QcDocument::onLoaded(std::shared_ptr<const QcData> loaded)
         emit editsReset(m_data);
     setState(Loaded);
 
-    const PickQc::Report &r = m_data->report;
+    const FbQc::Report &r = m_data->report;
     QStringList said;
     if (!m_request.note.isEmpty())
         said << m_request.note;

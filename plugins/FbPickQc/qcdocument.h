@@ -1,7 +1,7 @@
 #ifndef QCDOCUMENT_H
 #define QCDOCUMENT_H
 
-#include "latestjob.h"
+#include <fbqc/latestjob.h>
 #include "pickedit.h"
 #include "qcloader.h"
 
@@ -68,7 +68,7 @@ public:
     Q_ENUM(State)
 
     using Target = QcTarget;
-    static Target targetOf(const PickQc::Finding &finding);
+    static Target targetOf(const FbQc::Finding &finding);
 
     explicit QcDocument(QObject *parent = nullptr);
     ~QcDocument() override;
@@ -94,7 +94,7 @@ public:
     bool isLoading() const { return m_state == Loading || m_state == JudgingAgain; }
     QString loadingName() const { return m_request.fileName; }
 
-    const PickQc::Settings &settings() const { return m_settings; }
+    const FbQc::Settings &settings() const { return m_settings; }
     void setThresholds(double outlierMs, double reciprocityMs);
     void setTimeUnit(double secondsPerTime);
 
@@ -137,7 +137,7 @@ signals:
     // Text for the message line; empty clears it.
     void message(const QString &text, bool error);
     // The thresholds to show in their boxes (they changed back, or loaded).
-    void thresholdsShown(const PickQc::Settings &settings);
+    void thresholdsShown(const FbQc::Settings &settings);
     // A file loaded: edits start anew unless kept (editsReset), the panels
     // show its verdicts (fileShown), and a turn of the event loop later its
     // survey (surveyShown). newFile is false only for the same file judged
@@ -184,7 +184,7 @@ private:
     QcLoader m_loader;
     EditSession *m_session = nullptr;
     State m_state = Empty;
-    PickQc::Settings m_settings;
+    FbQc::Settings m_settings;
     Request m_request;
     std::shared_ptr<const QcData> m_data;
     int m_current = -1;
@@ -193,7 +193,7 @@ private:
     qint32 m_selectedRecord = -1;
     int m_partner = -1;
     struct LetGo;
-    LatestJob m_letGo{LatestJob::Concurrent};
+    FbQc::LatestJob m_letGo{FbQc::LatestJob::Concurrent};
     // The take-over under way; a later load's drops it.
     std::shared_ptr<int> m_takingOver;
 };

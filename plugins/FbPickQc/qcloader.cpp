@@ -1,8 +1,12 @@
 #include "qcloader.h"
 
-#include "latestjob.h"
-#include "qcmapvalues.h"
-#include "shotlistmodel.h"
+#include <fbqc/latestjob.h>
+#include <fbview/qcmapvalues.h>
+#include <fbview/shotlistmodel.h>
+
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
 
 namespace {
 
@@ -41,7 +45,7 @@ bool QcLoader::isRunning() const
     return m_job->isRunning();
 }
 
-void QcLoader::start(const QString &fileName, const PickQc::Settings &settings)
+void QcLoader::start(const QString &fileName, const FbQc::Settings &settings)
 {
     m_job->run<Outcome>(
         [fileName, settings](const LatestJob::Ticket &ticket) {
@@ -52,9 +56,9 @@ void QcLoader::start(const QString &fileName, const PickQc::Settings &settings)
             // Before the pass reads it: a file replaced meanwhile has
             // another identity, and no copy is made from it.
             data->identity = FbFileIdentity::of(fileName);
-            PickQc::Settings judged = settings;
+            FbQc::Settings judged = settings;
             judged.collectReceivers = true;
-            PickQc::Analyzer analyzer(fileName, judged);
+            FbQc::Analyzer analyzer(fileName, judged);
             if (!analyzer.run(&data->report, progress)) {
                 outcome.error = analyzer.errorString();
                 return outcome;
@@ -74,7 +78,7 @@ void QcLoader::start(const QString &fileName, const PickQc::Settings &settings)
         [this](Outcome outcome) { deliver(this, std::move(outcome)); });
 }
 
-bool QcLoader::copyForRejudging(const PickQc::Report &r, double, double, PickQc::Report *copy, QString *,
+bool QcLoader::copyForRejudging(const FbQc::Report &r, double, double, FbQc::Report *copy, QString *,
                                 const Progress &progress)
 {
     // Its lists are shared with the shown report until rejudge() makes
@@ -92,17 +96,17 @@ bool QcLoader::rejudge(const std::shared_ptr<const QcData> &data, double outlier
             // No percent: judging again from what the pass kept is quick.
             const Progress progress = ticket.progress().silent();
             Outcome outcome;
-            const PickQc::Report &from = data->report;
+            const FbQc::Report &from = data->report;
             auto fresh = std::make_shared<QcData>();
             fresh->fileName = data->fileName;
             fresh->identity = data->identity;
             fresh->map = data->map;
             fresh->stations = data->stations;
             fresh->shotTextLength = data->shotTextLength;
-            PickQc::Report &to = fresh->report;
+            FbQc::Report &to = fresh->report;
             if (!copyForRejudging(from, outlierMs, reciprocityMs, &to, &outcome.error, progress))
                 return outcome;
-            PickQc::rejudge(&to, outlierMs, reciprocityMs);
+            FbQc::rejudge(&to, outlierMs, reciprocityMs);
             fresh->problems = std::make_shared<const ProblemList>(ProblemList::fromReport(to, progress));
             outcome.data = std::move(fresh);
             return outcome;

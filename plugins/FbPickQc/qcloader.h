@@ -1,19 +1,21 @@
 #ifndef QCLOADER_H
 #define QCLOADER_H
 
-#include "fbblockreader.h"
-#include "pickqc.h"
+#include <fbfile/fbblockreader.h>
+#include <fbqc/pickqc.h>
 #include "problemmodel.h"
-#include "progress.h"
-#include "stationaxis.h"
-#include "surveymapdata.h"
+#include <fbfile/progress.h>
+#include <fbview/stationaxis.h>
+#include <fbview/surveymapdata.h>
 
 #include <QObject>
 #include <QString>
 
 #include <memory>
 
+namespace FbQc {
 class LatestJob;
+}
 
 // What the QC window holds of a file once it is judged: the report (index,
 // per-shot summaries, findings, the distinct receiver positions), the
@@ -23,12 +25,12 @@ struct QcData
 {
     QString fileName;
     // The file's state the report judged: edits are written only from it.
-    FbFileIdentity identity;
-    PickQc::Report report;
+    FbFile::FbFileIdentity identity;
+    FbQc::Report report;
     std::shared_ptr<const ProblemList> problems;
-    SurveyMapData map;
-    StationAxis stations;   // of the survey-wide views
-    int shotTextLength = 0; // characters of the shot list's longest text
+    FbView::SurveyMapData map;
+    FbView::StationAxis stations; // of the survey-wide views
+    int shotTextLength = 0;       // characters of the shot list's longest text
 
     // fb_count agrees with the records the file holds.
     bool complete() const { return qint64(report.header.fb_count) == report.recordCount; }
@@ -62,9 +64,9 @@ public:
     explicit QcLoader(QObject *parent = nullptr);
     ~QcLoader() override;
 
-    void start(const QString &fileName, const PickQc::Settings &settings);
+    void start(const QString &fileName, const FbQc::Settings &settings);
     // Judges data again with new thresholds from what its pass kept
-    // (PickQc::rejudge); false, starting nothing, when the outlier threshold
+    // (FbQc::rejudge); false, starting nothing, when the outlier threshold
     // is below the report's candidate floor: the file must be read again.
     bool rejudge(const std::shared_ptr<const QcData> &data, double outlierMs, double reciprocityMs);
     void cancel();
@@ -73,8 +75,8 @@ public:
     // The copy rejudge() judges: every list and count of report but the
     // findings that judging with these thresholds makes anew. False, with
     // the reason, when a copy's spill to disk fails (or progress is cancelled).
-    static bool copyForRejudging(const PickQc::Report &report, double outlierMs, double reciprocityMs,
-                                 PickQc::Report *copy, QString *error, const Progress &progress = Progress());
+    static bool copyForRejudging(const FbQc::Report &report, double outlierMs, double reciprocityMs, FbQc::Report *copy,
+                                 QString *error, const FbFile::Progress &progress = FbFile::Progress());
 
 signals:
     void progressChanged(int percent);
@@ -82,7 +84,7 @@ signals:
     void failed(const QString &message);
 
 private:
-    LatestJob *m_job;
+    FbQc::LatestJob *m_job;
 };
 
 #endif // QCLOADER_H

@@ -7,6 +7,10 @@
 
 #include <limits>
 
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
+
 namespace {
 
 // Shots named in the summary's list of the shots in the most flagged pairs.
@@ -35,21 +39,21 @@ int plural(qint64 n)
 
 QString QcSummary::text(const QcData &data)
 {
-    const PickQc::Report &r = data.report;
+    const FbQc::Report &r = data.report;
     const ProblemList &problems = *data.problems;
     const qint64 judged = r.status0 + r.status1 + r.statusOther - r.notJudged;
     // Every kind found, as the kind table names it, with what its count
     // means beside it.
     QStringList found;
-    for (int k = 0; k < PickQc::KindCount; ++k) {
-        const PickQc::KindInfo &kind = PickQc::kinds()[k];
+    for (int k = 0; k < FbQc::KindCount; ++k) {
+        const FbQc::KindInfo &kind = FbQc::kinds()[k];
         const qint64 count = r.count(kind.kind);
         if (count == 0)
             continue;
         QString text = tr("%1: %L2").arg(kind.title()).arg(count);
-        if (kind.kind == PickQc::Kind::Outlier)
+        if (kind.kind == FbQc::Kind::Outlier)
             text += QLatin1Char(' ') + tr("(%1 of judged picks)").arg(percentText(count, judged));
-        else if (kind.kind == PickQc::Kind::Reciprocity)
+        else if (kind.kind == FbQc::Kind::Reciprocity)
             text += QLatin1Char(' ') + tr("(of %L1 compared; %L2 explained by shot timing errors)")
                                            .arg(r.pairs.size())
                                            .arg(problems.explainedPairs);
@@ -75,7 +79,7 @@ QString QcSummary::text(const QcData &data)
                            .arg(shot + 1)
                            .arg(r.index.at(shot).ffid)
                            .arg(tr("%Ln flagged pair(s)", nullptr, plural(problems.mostFlagged[k].second)));
-        if (const PickQc::TimingEstimate *t = r.timingOf(shot))
+        if (const FbQc::TimingEstimate *t = r.timingOf(shot))
             item += QLatin1String(", ") + tr("estimated timing error %1 ms")
                                               .arg((t->delay > 0 ? QStringLiteral("+") : QString()) +
                                                    QLocale().toString(double(t->delay), 'f', 1));

@@ -8,7 +8,10 @@
 
 #include <cmath>
 
-ShiftShotDialog::ShiftShotDialog(int shot, qint32 ffid, const PickQc::TimingEstimate *estimate, QWidget *parent)
+using namespace FbFile;
+using namespace FbQc;
+
+ShiftShotDialog::ShiftShotDialog(int shot, qint32 ffid, const FbQc::TimingEstimate *estimate, QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("shiftShotDialog"));

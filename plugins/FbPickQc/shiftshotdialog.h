@@ -1,7 +1,7 @@
 #ifndef SHIFTSHOTDIALOG_H
 #define SHIFTSHOTDIALOG_H
 
-#include "pickqc.h"
+#include <fbqc/pickqc.h>
 
 #include <QDialog>
 
@@ -22,7 +22,7 @@ public:
     // The largest shift, either way, in ms.
     static constexpr double MaxMs = 100000.0;
 
-    ShiftShotDialog(int shot, qint32 ffid, const PickQc::TimingEstimate *estimate, QWidget *parent = nullptr);
+    ShiftShotDialog(int shot, qint32 ffid, const FbQc::TimingEstimate *estimate, QWidget *parent = nullptr);
 
     double ms() const;
 

@@ -1,12 +1,15 @@
 #include "shotloader.h"
 
-#include "latestjob.h"
-#include "fbcolumns.h"
-#include "shotrecords.h"
+#include <fbqc/latestjob.h>
+#include <fbfile/fbcolumns.h>
+#include <fbfile/shotrecords.h>
 
 #include <unistd.h>
 
 #include <cmath>
+
+using namespace FbFile;
+using namespace FbQc;
 
 namespace {
 
@@ -39,7 +42,7 @@ qint64 ShotLoader::budgetBytes(qint64 physical)
 }
 
 LoadedShot ShotLoader::load(const QString &fileName, const ShotIndexEntry &entry, int shot,
-                            const PickQc::Settings &settings, const PickEdits &edits, qint64 budget)
+                            const FbQc::Settings &settings, const PickEdits &edits, qint64 budget)
 {
     LoadedShot loaded;
     loaded.shot = shot;
@@ -54,12 +57,12 @@ LoadedShot ShotLoader::load(const QString &fileName, const ShotIndexEntry &entry
     QVector<FbRecord> records = readShotRecords(fileName, entry.firstRecord, entry.lastRecord);
     PickEditing::apply(edits, &records, entry.firstRecord);
     // Shown, drawn and fitted in ms, as the pass judged them.
-    PickQc::timesInMilliseconds(records.data(), records.size(), settings.units);
-    PickQc::ShotFit fit;
+    FbQc::timesInMilliseconds(records.data(), records.size(), settings.units);
+    FbQc::ShotFit fit;
     if (loaded.picks > settings.maxJudgedPicks)
         loaded.state = LoadedShot::NotJudged;
     else
-        fit = PickQc::fitShot(records, settings);
+        fit = FbQc::fitShot(records, settings);
     // Evenly through the shot: the map draws a point per pixel, and
     // millions of them would hold the UI thread for a second.
     const int step = (records.size() + MapReceivers - 1) / MapReceivers;
@@ -70,8 +73,8 @@ LoadedShot ShotLoader::load(const QString &fileName, const ShotIndexEntry &entry
     return loaded;
 }
 
-void ShotLoader::request(const QString &fileName, const ShotIndexEntry &entry, int shot,
-                         const PickQc::Settings &settings, const PickEdits &edits)
+void ShotLoader::request(const QString &fileName, const ShotIndexEntry &entry, int shot, const FbQc::Settings &settings,
+                         const PickEdits &edits)
 {
     m_shots->run<std::shared_ptr<const LoadedShot>>(
         [=](const LatestJob::Ticket &) {
@@ -81,7 +84,7 @@ void ShotLoader::request(const QString &fileName, const ShotIndexEntry &entry, i
 }
 
 void ShotLoader::requestPartner(const QString &fileName, const ShotIndexEntry &entry, int partner,
-                                const PickQc::Settings &settings, const PickEdits &edits)
+                                const FbQc::Settings &settings, const PickEdits &edits)
 {
     m_partners->run<QVector<QPointF>>(
         [=](const LatestJob::Ticket &ticket) {
@@ -92,19 +95,19 @@ void ShotLoader::requestPartner(const QString &fileName, const ShotIndexEntry &e
                 return picks;
             QVector<FbRecord> records = readShotRecords(fileName, entry.firstRecord, entry.lastRecord);
             PickEditing::apply(edits, &records, entry.firstRecord);
-            PickQc::timesInMilliseconds(records.data(), records.size(), settings.units);
+            FbQc::timesInMilliseconds(records.data(), records.size(), settings.units);
             if (ticket.cancelled())
                 return picks;
-            const PickQc::ShotFit fit = PickQc::fitShot(records, settings);
+            const FbQc::ShotFit fit = FbQc::fitShot(records, settings);
             picks.reserve(records.size());
             for (int i = 0; i < records.size(); ++i) {
-                const PickQc::PickVerdict &v = fit.picks.at(i);
+                const FbQc::PickVerdict &v = fit.picks.at(i);
                 // What the pass compares: picks in use, not the unpicked.
                 if (FbColumns::pickClass(records.at(i).fb_status) == FbColumns::PickClass::Other || v.unpicked ||
                     !std::isfinite(records.at(i).fb_time))
                     continue;
                 const double x = std::abs(double(records.at(i).offset));
-                picks.append(QPointF(v.side == PickQc::Negative ? -x : x, records.at(i).fb_time));
+                picks.append(QPointF(v.side == FbQc::Negative ? -x : x, records.at(i).fb_time));
             }
             return picks;
         },

@@ -2,8 +2,8 @@
 #define SHOTLOADER_H
 
 #include "pickedit.h"
-#include "pickqc.h"
-#include "shotindex.h"
+#include <fbqc/pickqc.h>
+#include <fbfile/shotindex.h>
 #include "shottablemodel.h"
 
 #include <QObject>
@@ -13,7 +13,9 @@
 
 #include <memory>
 
+namespace FbQc {
 class LatestJob;
+}
 
 // One shot of the QC window as it is shown: its records prepared for the
 // table, its fit for the plot and its receivers for the map.
@@ -28,7 +30,7 @@ struct LoadedShot
     qint32 ffid = 0;
     qint64 picks = 0; // records the index gives the shot
     State state = Judged;
-    PickQc::Settings settings; // what it was fitted with
+    FbQc::Settings settings; // what it was fitted with
     ShotTableModel::Shot table;
     QVector<QPointF> receivers; // for the map, at most ShotLoader::MapReceivers
 };
@@ -62,29 +64,28 @@ public:
     explicit ShotLoader(QObject *parent = nullptr);
     ~ShotLoader() override;
 
-    void request(const QString &fileName, const ShotIndexEntry &entry, int shot, const PickQc::Settings &settings,
+    void request(const QString &fileName, const FbFile::ShotIndexEntry &entry, int shot, const FbQc::Settings &settings,
                  const PickEdits &edits = {});
     // The picks of shot `partner` as (signed offset, time in ms), each on
     // its side as its own fit places it: what ShotPlot::setPartnerPicks takes.
-    void requestPartner(const QString &fileName, const ShotIndexEntry &entry, int partner,
-                        const PickQc::Settings &settings, const PickEdits &edits = {});
+    void requestPartner(const QString &fileName, const FbFile::ShotIndexEntry &entry, int partner,
+                        const FbQc::Settings &settings, const PickEdits &edits = {});
     void cancel();
     bool isLoading() const;
 
     static qint64 physicalMemory();
     static qint64 budgetBytes(qint64 physical = physicalMemory());
     // Does the work of request() on the calling thread.
-    static LoadedShot load(const QString &fileName, const ShotIndexEntry &entry, int shot,
-                           const PickQc::Settings &settings, const PickEdits &edits = {},
-                           qint64 budget = budgetBytes());
+    static LoadedShot load(const QString &fileName, const FbFile::ShotIndexEntry &entry, int shot,
+                           const FbQc::Settings &settings, const PickEdits &edits = {}, qint64 budget = budgetBytes());
 
 signals:
     void shotLoaded(std::shared_ptr<const LoadedShot> shot);
     void partnerLoaded(int partner, const QVector<QPointF> &picks);
 
 private:
-    LatestJob *m_shots;
-    LatestJob *m_partners;
+    FbQc::LatestJob *m_shots;
+    FbQc::LatestJob *m_partners;
 };
 
 #endif // SHOTLOADER_H

@@ -1,8 +1,8 @@
 #include "shotpanel.h"
 
 #include "editsession.h"
-#include "fbcolumns.h"
-#include "shotplot.h"
+#include <fbfile/fbcolumns.h>
+#include <fbview/shotplot.h>
 #include "shottabledelegate.h"
 #include "shottablemodel.h"
 
@@ -24,6 +24,10 @@
 
 #include <cmath>
 #include <limits>
+
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
 
 namespace {
 
@@ -248,7 +252,7 @@ void ShotPanel::selectRow(int row)
 
 int ShotPanel::reciprocalRow(int shotB) const
 {
-    const PickQc::ShotSource &b = m_document->data()->report.shots.source(shotB);
+    const FbQc::ShotSource &b = m_document->data()->report.shots.source(shotB);
     const QVector<FbRecord> &records = m_tableModel->records();
     int nearest = -1;
     double best = qInf();
@@ -279,7 +283,7 @@ void ShotPanel::showEditedShots(const QVector<qint32> &shots)
         return;
     EditSession *session = m_document->session();
     const QVector<FbRecord> records = session->records(current);
-    const PickQc::ShotFit fit = PickQc::fitShot(records, data->report.settings);
+    const FbQc::ShotFit fit = FbQc::fitShot(records, data->report.settings);
     m_tableModel->setEdits(session->edits());
     m_tableModel->updatePicks(records, fit);
     // The plot keeps the user's zoom and the selected pick.

@@ -12,7 +12,9 @@ class QCheckBox;
 class QLineEdit;
 class QSplitter;
 class QTableView;
+namespace FbView {
 class ShotPlot;
+}
 class ShotTableModel;
 
 // The current shot of the QC window: its picks against offset in the plot
@@ -41,7 +43,7 @@ public:
     explicit ShotPanel(QcDocument *document, QWidget *parent = nullptr);
     ~ShotPanel() override;
 
-    ShotPlot *plot() const { return m_plot; }
+    FbView::ShotPlot *plot() const { return m_plot; }
     QTableView *table() const { return m_table; }
     ShotTableModel *tableModel() const { return m_tableModel; }
     QWidget *controls() const { return m_controls; }
@@ -65,7 +67,7 @@ private:
 
     QcDocument *m_document;
     ShotLoader m_loader;
-    ShotPlot *m_plot = nullptr;
+    FbView::ShotPlot *m_plot = nullptr;
     QTableView *m_table = nullptr;
     ShotTableModel *m_tableModel = nullptr;
     QSplitter *m_splitter = nullptr;

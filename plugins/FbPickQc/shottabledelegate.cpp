@@ -6,6 +6,9 @@
 #include <QPainter>
 #include <QPainterPath>
 
+using namespace FbFile;
+using namespace FbQc;
+
 namespace {
 
 // Room kept at the right of an outlier's cell for its ring.

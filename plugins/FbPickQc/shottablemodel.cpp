@@ -1,8 +1,8 @@
 #include "shottablemodel.h"
 
-#include "fbcolumns.h"
-#include "numbertext.h"
-#include "statuscolors.h"
+#include <fbfile/fbcolumns.h>
+#include <fbfile/numbertext.h>
+#include <fbview/statuscolors.h>
 
 #include <QBrush>
 #include <QCoreApplication>
@@ -13,6 +13,10 @@
 #include <cmath>
 #include <cstring>
 #include <utility>
+
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
 
 namespace {
 
@@ -67,7 +71,7 @@ ShotTableModel::ShotTableModel(QObject *parent) : QAbstractTableModel(parent)
         m_titles.append(QCoreApplication::translate("QObject", title));
 }
 
-ShotTableModel::Shot ShotTableModel::prepare(QVector<FbRecord> records, PickQc::ShotFit fit, qint32 firstRecord)
+ShotTableModel::Shot ShotTableModel::prepare(QVector<FbRecord> records, FbQc::ShotFit fit, qint32 firstRecord)
 {
     Shot shot;
     shot.records = std::move(records);
@@ -132,7 +136,7 @@ void ShotTableModel::setShot(Shot shot)
     endResetModel();
 }
 
-void ShotTableModel::setShot(QVector<FbRecord> records, PickQc::ShotFit fit, qint32 firstRecord)
+void ShotTableModel::setShot(QVector<FbRecord> records, FbQc::ShotFit fit, qint32 firstRecord)
 {
     setShot(prepare(std::move(records), std::move(fit), firstRecord));
 }
@@ -217,7 +221,7 @@ QString ShotTableModel::toolTip(int row, int column) const
     }
     if (column != FbColumns::FbTime || row >= m_fit.picks.size())
         return QString();
-    const PickQc::PickVerdict &v = m_fit.picks.at(row);
+    const FbQc::PickVerdict &v = m_fit.picks.at(row);
     if (v.outlier)
         return tr("Outlier: %1 ms off the fitted first-break curve (model %2 ms).")
             .arg(double(v.residual), 0, 'f', 1)
@@ -236,7 +240,7 @@ QVariant ShotTableModel::headerData(int section, Qt::Orientation orientation, in
     return QVariant();
 }
 
-void ShotTableModel::updatePicks(QVector<FbRecord> records, PickQc::ShotFit fit)
+void ShotTableModel::updatePicks(QVector<FbRecord> records, FbQc::ShotFit fit)
 {
     if (records.size() != m_records.size()) {
         setShot(std::move(records), std::move(fit), m_firstRecord);

@@ -1,9 +1,9 @@
 #ifndef SHOTTABLEMODEL_H
 #define SHOTTABLEMODEL_H
 
-#include "fblayout.h"
+#include <fbfile/fblayout.h>
 #include "pickedit.h"
-#include "pickqc.h"
+#include <fbqc/pickqc.h>
 
 #include <QAbstractTableModel>
 #include <QVector>
@@ -34,13 +34,13 @@ public:
     // for a giant shot is no work for the UI thread.
     struct Shot
     {
-        QVector<FbRecord> records;
-        PickQc::ShotFit fit;
-        qint32 firstRecord = 0; // file record number of the shot's first record
-        FbRecord common;        // the most common value of each source attribute
-        quint32 varying = 0;    // bit per column that is not constant
+        QVector<FbFile::FbRecord> records;
+        FbQc::ShotFit fit;
+        qint32 firstRecord = 0;  // file record number of the shot's first record
+        FbFile::FbRecord common; // the most common value of each source attribute
+        quint32 varying = 0;     // bit per column that is not constant
     };
-    static Shot prepare(QVector<FbRecord> records, PickQc::ShotFit fit, qint32 firstRecord);
+    static Shot prepare(QVector<FbFile::FbRecord> records, FbQc::ShotFit fit, qint32 firstRecord);
 
     // Whether a cell shows a user's edit (bool).
     static constexpr int EditedRole = Qt::UserRole + 2;
@@ -50,15 +50,15 @@ public:
     // Takes a prepared shot; costs no pass over its records.
     void setShot(Shot shot);
     // firstRecord: file record number of the shot's first record.
-    void setShot(QVector<FbRecord> records, PickQc::ShotFit fit, qint32 firstRecord);
-    const QVector<FbRecord> &records() const { return m_records; }
-    const PickQc::ShotFit &fit() const { return m_fit; }
+    void setShot(QVector<FbFile::FbRecord> records, FbQc::ShotFit fit, qint32 firstRecord);
+    const QVector<FbFile::FbRecord> &records() const { return m_records; }
+    const FbQc::ShotFit &fit() const { return m_fit; }
     qint32 firstRecord() const { return m_firstRecord; }
 
     // The same shot's records and fit after its picks were edited: the
     // rows stay, so selection and scrolling do too. records must be as many
     // as before.
-    void updatePicks(QVector<FbRecord> records, PickQc::ShotFit fit);
+    void updatePicks(QVector<FbFile::FbRecord> records, FbQc::ShotFit fit);
     // The user's edits of the file, by record.
     void setEdits(const PickEdits &edits);
     void setEditable(bool editable);
@@ -88,11 +88,11 @@ private:
     QString toolTip(int row, int column) const;
     QString editToolTip(int row, int column) const;
 
-    QVector<FbRecord> m_records;
-    PickQc::ShotFit m_fit;
+    QVector<FbFile::FbRecord> m_records;
+    FbQc::ShotFit m_fit;
     qint32 m_firstRecord = 0;
-    FbRecord m_common;     // the most common value of each source attribute
-    quint32 m_varying = 0; // bit per column that is not constant
+    FbFile::FbRecord m_common; // the most common value of each source attribute
+    quint32 m_varying = 0;     // bit per column that is not constant
     PickEdits m_edits;
     bool m_editable = false;
     QStringList m_titles;

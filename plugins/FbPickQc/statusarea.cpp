@@ -8,6 +8,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
+
 StatusArea::StatusArea(QcDocument *document, QWidget *taskRow)
     : m_document(document), m_taskRow(taskRow), m_summary(new QLabel), m_loadingRow(new QWidget),
       m_progress(new QProgressBar)

@@ -1,8 +1,8 @@
 #include "surveypanel.h"
 
-#include "stationresidualview.h"
-#include "stationshotview.h"
-#include "surveymap.h"
+#include <fbview/stationresidualview.h>
+#include <fbview/stationshotview.h>
+#include <fbview/surveymap.h>
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -10,6 +10,10 @@
 #include <QVBoxLayout>
 
 #include <iterator>
+
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
 
 SurveyPanel::SurveyPanel(QcDocument *document, QWidget *parent) : QWidget(parent), m_document(document)
 {
@@ -90,7 +94,7 @@ void SurveyPanel::showSurvey(const std::shared_ptr<const QcData> &data, bool new
     if (newFile)
         m_map->setSurvey(data->map);
     updateMapValues();
-    const PickQc::Report &r = data->report;
+    const FbQc::Report &r = data->report;
     // The same file judged again from what its pass kept has the same
     // stations, receivers' residuals and shots: only the thresholds differ.
     if (newFile) {

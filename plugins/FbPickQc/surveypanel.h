@@ -1,17 +1,23 @@
 #ifndef SURVEYPANEL_H
 #define SURVEYPANEL_H
 
-#include "latestjob.h"
+#include <fbqc/latestjob.h>
 #include "qcdocument.h"
-#include "qcmapvalues.h"
+#include <fbview/qcmapvalues.h>
 
 #include <QWidget>
 
 class QComboBox;
 class QTabWidget;
+namespace FbView {
 class StationResidualView;
+}
+namespace FbView {
 class StationShotView;
+}
+namespace FbView {
 class SurveyMap;
+}
 
 // The survey-wide views of the QC window, each a tab: the map of sources
 // and receivers coloured by a QC quantity (surveyMap, mapColorBy), each
@@ -27,7 +33,7 @@ public:
     explicit SurveyPanel(QcDocument *document, QWidget *parent = nullptr);
     ~SurveyPanel() override;
 
-    SurveyMap *map() const { return m_map; }
+    FbView::SurveyMap *map() const { return m_map; }
 
 private:
     void showVerdicts(const std::shared_ptr<const QcData> &data);
@@ -39,12 +45,12 @@ private:
 
     QcDocument *m_document;
     QTabWidget *m_tabs = nullptr;
-    SurveyMap *m_map = nullptr;
+    FbView::SurveyMap *m_map = nullptr;
     QComboBox *m_colorBy = nullptr;
-    StationResidualView *m_receiverView = nullptr;
-    StationShotView *m_stationShots = nullptr;
-    SurveyValues m_mapValues[QcMapValues::QuantityCount]; // made when first shown
-    LatestJob m_valuesJob{LatestJob::Serial};
+    FbView::StationResidualView *m_receiverView = nullptr;
+    FbView::StationShotView *m_stationShots = nullptr;
+    FbView::SurveyValues m_mapValues[FbView::QcMapValues::QuantityCount]; // made when first shown
+    FbQc::LatestJob m_valuesJob{FbQc::LatestJob::Serial};
 };
 
 #endif // SURVEYPANEL_H

@@ -1,11 +1,11 @@
 #include "tracefiller.h"
 
 #include "editsession.h"
-#include "fbpicks.h"
-#include "latestjob.h"
-#include "shotrecords.h"
-#include "tracedataset.h"
-#include "workerpool.h"
+#include <fbfile/fbpicks.h>
+#include <fbqc/latestjob.h>
+#include <fbfile/shotrecords.h>
+#include <fbtrace/tracedataset.h>
+#include <fbqc/workerpool.h>
 
 #include <QAction>
 #include <QHBoxLayout>
@@ -17,6 +17,11 @@
 #include <cmath>
 #include <limits>
 #include <vector>
+
+using namespace FbFile;
+using namespace FbTrace;
+using namespace FbQc;
+using namespace FbView;
 
 namespace {
 
@@ -31,7 +36,7 @@ int plural(qint64 n)
 } // namespace
 
 void TraceFill::addShot(const QVector<FbRecord> &records, qint32 firstRecord, const ShotGather &gather,
-                        const QVector<int> &rowTrace, const PickQc::OnsetPickerSettings &settings)
+                        const QVector<int> &rowTrace, const FbQc::OnsetPickerSettings &settings)
 {
     QVector<int> rows;
     for (int i = 0; i < records.size(); ++i) {
@@ -47,9 +52,9 @@ void TraceFill::addShot(const QVector<FbRecord> &records, qint32 firstRecord, co
     // The picker reads the whole shot only when there is something to fill.
     if (rows.isEmpty())
         return;
-    const QVector<PickQc::OnsetPick> picks = PickQc::pickGather(gather, {}, settings);
+    const QVector<FbQc::OnsetPick> picks = FbQc::pickGather(gather, {}, settings);
     for (int i : rows) {
-        const PickQc::OnsetPick &p = picks.at(rowTrace.at(i));
+        const FbQc::OnsetPick &p = picks.at(rowTrace.at(i));
         if (p.found && p.confidence >= settings.minimumConfidence && std::isfinite(p.timeMs) && p.timeMs > 0)
             times.append({firstRecord + i, float(p.timeMs)});
         else
@@ -184,7 +189,7 @@ void TraceFiller::pickFile()
                         return;
                     const ShotIndexEntry &e = index.at(first + int(k));
                     QVector<FbRecord> records = readShotRecords(fileName, e.firstRecord, e.lastRecord);
-                    PickQc::applyEdits(edits, &records, e.firstRecord);
+                    FbQc::applyEdits(edits, &records, e.firstRecord);
                     if (!std::any_of(records.cbegin(), records.cend(), FbPicks::isUnpicked))
                         return;
                     const int shot = traceShots.value(first + int(k), -1);

@@ -1,9 +1,9 @@
 #ifndef TRACEFILLER_H
 #define TRACEFILLER_H
 
-#include "onsetpicker.h"
+#include <fbqc/onsetpicker.h>
 #include "qcdocument.h"
-#include "tracematch.h"
+#include <fbtrace/tracematch.h>
 
 #include <QObject>
 #include <QPair>
@@ -11,16 +11,20 @@
 
 #include <memory>
 
+namespace FbQc {
 class LatestJob;
+}
 class QAction;
 class QProgressBar;
 class QWidget;
+namespace FbTrace {
 class TraceDataSet;
+}
 
 // Picks for the traces nobody picked, read from the waveforms: a record
 // whose time marks an unpicked trace (0 or less away from the source) and
 // whose trace is matched takes that trace's onset, found by the onset
-// picker over the whole shot (PickQc::pickGather, guided by its
+// picker over the whole shot (FbQc::pickGather, guided by its
 // neighbours' onsets). Only confident onsets are taken; a doubtful one
 // leaves its trace unpicked and is counted, as is a record with no trace.
 // Picks already made are never changed.
@@ -34,8 +38,8 @@ struct TraceFill
     // Fills one shot: its records (as the edits leave them) from file record
     // firstRecord on, its gather, and each record's trace (rowTrace[i], -1:
     // none). Appends to this, so that shots add up.
-    void addShot(const QVector<FbRecord> &records, qint32 firstRecord, const ShotGather &gather,
-                 const QVector<int> &rowTrace, const PickQc::OnsetPickerSettings &settings = {});
+    void addShot(const QVector<FbFile::FbRecord> &records, qint32 firstRecord, const FbTrace::ShotGather &gather,
+                 const QVector<int> &rowTrace, const FbQc::OnsetPickerSettings &settings = {});
     void add(const TraceFill &other);
 };
 
@@ -62,9 +66,9 @@ public:
     TraceFiller(QcDocument *document, QWidget *view, QObject *parent = nullptr);
     ~TraceFiller() override;
 
-    void setDataSet(std::shared_ptr<const TraceDataSet> data, const TraceMatchSettings &match);
+    void setDataSet(std::shared_ptr<const FbTrace::TraceDataSet> data, const FbTrace::TraceMatchSettings &match);
     // The shot shown with its traces; shot -1: none.
-    void setShot(int shot, const ShotGather &gather, const QVector<int> &rowTrace);
+    void setShot(int shot, const FbTrace::ShotGather &gather, const QVector<int> &rowTrace);
     QWidget *progressRow() const { return m_progressRow; }
     QAction *pickShotAction() const { return m_pickShot; }
     QAction *pickFileAction() const { return m_pickFile; }
@@ -82,13 +86,13 @@ private:
     void updateActions();
 
     QcDocument *m_document;
-    std::shared_ptr<const TraceDataSet> m_data;
-    TraceMatchSettings m_match;
+    std::shared_ptr<const FbTrace::TraceDataSet> m_data;
+    FbTrace::TraceMatchSettings m_match;
     int m_shot = -1;
-    ShotGather m_gather;
+    FbTrace::ShotGather m_gather;
     QVector<int> m_rowTrace;
 
-    LatestJob *m_job = nullptr;
+    FbQc::LatestJob *m_job = nullptr;
     QWidget *m_progressRow = nullptr;
     QProgressBar *m_progress = nullptr;
     QAction *m_pickShot = nullptr;

@@ -1,12 +1,12 @@
 #include "tracerepicker.h"
 
 #include "editsession.h"
-#include "gatherpanel.h"
-#include "gatherview.h"
-#include "latestjob.h"
+#include <fbview/gatherpanel.h>
+#include <fbview/gatherview.h>
+#include <fbqc/latestjob.h>
 #include "shotloader.h"
-#include "tracedataset.h"
-#include "tracematch.h"
+#include <fbtrace/tracedataset.h>
+#include <fbtrace/tracematch.h>
 
 #include <QAction>
 #include <QHBoxLayout>
@@ -15,6 +15,11 @@
 #include <QPushButton>
 
 #include <algorithm>
+
+using namespace FbFile;
+using namespace FbTrace;
+using namespace FbQc;
+using namespace FbView;
 
 namespace {
 
@@ -26,7 +31,7 @@ const char *const SuggestedReason = "suggested from the traces in the QC window"
 // What a run over the file proposes, by file record.
 struct FileSuggestions
 {
-    QVector<QPair<qint32, PickQc::Suggestion>> proposed;
+    QVector<QPair<qint32, FbQc::Suggestion>> proposed;
     QString error;
 };
 
@@ -181,11 +186,10 @@ void TraceRepicker::suggestForShot()
     QVector<int> rowTrace(records.size());
     for (int row = 0; row < records.size(); ++row)
         rowTrace[row] = v->traceOfRow(row);
-    const QVector<PickQc::Suggestion> found =
-        PickQc::suggestRepicks(v->gather(), records, rowTrace, v->fit(), v->snap());
+    const QVector<FbQc::Suggestion> found = FbQc::suggestRepicks(v->gather(), records, rowTrace, v->fit(), v->snap());
     for (int row = 0; row < records.size(); ++row)
         m_suggested.remove(recordOf(row));
-    for (const PickQc::Suggestion &s : found)
+    for (const FbQc::Suggestion &s : found)
         m_suggested.insert(recordOf(s.row), {s.oldMs, s.newMs});
     showSuggestions();
     said(found.size(), false);
@@ -199,9 +203,9 @@ void TraceRepicker::suggestForFile()
     const std::shared_ptr<const TraceDataSet> traces = m_data;
     const QString fileName = data->fileName;
     const QVector<ShotIndexEntry> index = data->report.index;
-    const PickQc::Settings settings = data->report.settings;
+    const FbQc::Settings settings = data->report.settings;
     const PickEdits edits = m_document->session() ? m_document->session()->edits() : PickEdits();
-    const PickQc::SnapSettings snap = view()->snap();
+    const FbQc::SnapSettings snap = view()->snap();
     const TraceMatchSettings match = m_match;
     m_progress->setValue(0);
     m_progressRow->show();
@@ -228,8 +232,8 @@ void TraceRepicker::suggestForFile()
                 }
                 const QVector<FbRecord> &records = loaded.table.records;
                 const QVector<int> rowTrace = matchRecordsToGather(records, gather, match);
-                for (const PickQc::Suggestion &s :
-                     PickQc::suggestRepicks(gather, records, rowTrace, loaded.table.fit, snap))
+                for (const FbQc::Suggestion &s :
+                     FbQc::suggestRepicks(gather, records, rowTrace, loaded.table.fit, snap))
                     result.proposed.append({loaded.table.firstRecord + s.row, s});
             }
             return result;
@@ -274,7 +278,7 @@ void TraceRepicker::dismissSuggestions()
 
 void TraceRepicker::showSuggestions()
 {
-    QVector<PickQc::Suggestion> shown;
+    QVector<FbQc::Suggestion> shown;
     if (m_shot >= 0) {
         const int rows = view()->records().size();
         for (auto it = m_suggested.cbegin(); it != m_suggested.cend(); ++it) {
@@ -283,7 +287,7 @@ void TraceRepicker::showSuggestions()
                 shown.append({int(row), it->oldMs, it->newMs});
         }
         std::sort(shown.begin(), shown.end(),
-                  [](const PickQc::Suggestion &a, const PickQc::Suggestion &b) { return a.row < b.row; });
+                  [](const FbQc::Suggestion &a, const FbQc::Suggestion &b) { return a.row < b.row; });
     }
     view()->setSuggestions(shown);
     updateActions();

@@ -2,21 +2,29 @@
 #define TRACEREPICKER_H
 
 #include "qcdocument.h"
-#include "repick.h"
-#include "tracematch.h"
+#include <fbqc/repick.h>
+#include <fbtrace/tracematch.h>
 
 #include <QHash>
 #include <QObject>
 
 #include <memory>
 
+namespace FbView {
 class GatherPanel;
+}
+namespace FbView {
 class GatherView;
+}
+namespace FbQc {
 class LatestJob;
+}
 class QAction;
 class QProgressBar;
 class QWidget;
+namespace FbTrace {
 class TraceDataSet;
+}
 
 // Picks changed from the traces panel, each change one step of the QC
 // window's edits (undo, the corrected copy and its log, the verdicts judged
@@ -25,7 +33,7 @@ class TraceDataSet;
 // session; nothing else changes a pick.
 //
 // Suggestions: "Re-pick Outliers" proposes new times, read from the traces
-// (PickQc::suggestRepicks), for the flagged picks of the shot shown
+// (FbQc::suggestRepicks), for the flagged picks of the shot shown
 // (at once) or of the whole file (off the UI thread, with progress and
 // Cancel; one shot's traces in memory at a time). They are drawn beside
 // their picks until Accept Suggestions sets them all as one step, or
@@ -45,10 +53,10 @@ class TraceRepicker : public QObject
     Q_OBJECT
 
 public:
-    TraceRepicker(QcDocument *document, GatherPanel *panel, QObject *parent = nullptr);
+    TraceRepicker(QcDocument *document, FbView::GatherPanel *panel, QObject *parent = nullptr);
     ~TraceRepicker() override;
 
-    void setDataSet(std::shared_ptr<const TraceDataSet> data, const TraceMatchSettings &match);
+    void setDataSet(std::shared_ptr<const FbTrace::TraceDataSet> data, const FbTrace::TraceMatchSettings &match);
     // The view shows the records of shot from file record firstRecord on.
     void setShot(int shot, qint32 firstRecord);
     // The shot's traces are gone from the view.
@@ -72,7 +80,7 @@ private:
         double oldMs;
         double newMs;
     };
-    GatherView *view() const;
+    FbView::GatherView *view() const;
     bool shotShown() const;
     qint32 recordOf(int row) const { return m_firstRecord + row; }
     void onTimesPicked(const QVector<int> &rows, const QVector<double> &timesMs, int gesture);
@@ -81,14 +89,14 @@ private:
     void said(int count, bool file);
 
     QcDocument *m_document;
-    GatherPanel *m_panel;
-    std::shared_ptr<const TraceDataSet> m_data;
-    TraceMatchSettings m_match;
+    FbView::GatherPanel *m_panel;
+    std::shared_ptr<const FbTrace::TraceDataSet> m_data;
+    FbTrace::TraceMatchSettings m_match;
     int m_shot = -1;
     qint32 m_firstRecord = -1;
     QHash<qint32, Proposed> m_suggested;
 
-    LatestJob *m_job = nullptr;
+    FbQc::LatestJob *m_job = nullptr;
     QWidget *m_progressRow = nullptr;
     QProgressBar *m_progress = nullptr;
     QAction *m_forShot = nullptr;

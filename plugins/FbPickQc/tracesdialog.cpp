@@ -13,6 +13,9 @@
 #include <QSpinBox>
 #include <QtMath>
 
+using namespace FbFile;
+using namespace FbTrace;
+
 namespace {
 
 // A four-byte word of the 240-byte trace header.

@@ -1,16 +1,16 @@
 #include "tracespanel.h"
 
 #include "editsession.h"
-#include "gatherpanel.h"
-#include "gatherview.h"
-#include "latestjob.h"
+#include <fbview/gatherpanel.h>
+#include <fbview/gatherview.h>
+#include <fbqc/latestjob.h>
 #include "pickedit.h"
 #include "shotloader.h"
-#include "shotrecords.h"
+#include <fbfile/shotrecords.h>
 #include "tracefiller.h"
-#include "tracedataset.h"
+#include <fbtrace/tracedataset.h>
 #include "tracerepicker.h"
-#include "waveformqc.h"
+#include <fbqc/waveformqc.h>
 
 #include <QDir>
 #include <QFileInfo>
@@ -22,6 +22,11 @@
 #include <QVBoxLayout>
 
 #include <limits>
+
+using namespace FbFile;
+using namespace FbTrace;
+using namespace FbQc;
+using namespace FbView;
 
 // One shot as the traces panel shows it: the records and fit as the edits
 // leave them, the shot's traces, and each record's trace.
@@ -61,7 +66,7 @@ struct JudgedWaveforms
     std::shared_ptr<const QcData> base;
     std::shared_ptr<const QcData> judged; // null: failed or cancelled
     QString error;
-    PickQc::TimeShift shift;
+    FbQc::TimeShift shift;
     std::shared_ptr<const TraceDataSet> data;
 };
 
@@ -183,7 +188,7 @@ void TracesPanel::openTraces(const TracesSource &source)
             m_matchedFile.clear();
             m_traceShots.reset();
             m_waveformData.reset();
-            m_shift = PickQc::TimeShift();
+            m_shift = FbQc::TimeShift();
             emit opened(source);
             emit message(result.warnings.isEmpty() ? QString() : result.warnings.join(QLatin1Char(' ')), false);
             showStatus();
@@ -323,7 +328,7 @@ void TracesPanel::judgeWaveforms()
     const std::shared_ptr<const TraceDataSet> traces = m_data;
     // The edits the verdicts shown were judged with.
     const PickEdits edits = m_document->session() ? m_document->session()->shownEdits() : PickEdits();
-    PickQc::WaveformQcSettings settings;
+    FbQc::WaveformQcSettings settings;
     settings.match = m_source.match;
     settings.threads = base->report.settings.threads;
     m_progress->setValue(0);
@@ -335,17 +340,17 @@ void TracesPanel::judgeWaveforms()
             result.data = traces;
             const QString fileName = base->fileName;
             const QVector<ShotIndexEntry> &index = base->report.index;
-            const PickQc::Units units = base->report.settings.units;
-            const PickQc::RecordsOf records = [fileName, index, edits, units](qint32 shot) {
+            const FbQc::Units units = base->report.settings.units;
+            const FbQc::RecordsOf records = [fileName, index, edits, units](qint32 shot) {
                 const ShotIndexEntry &e = index.at(shot);
                 QVector<FbRecord> r = readShotRecords(fileName, e.firstRecord, e.lastRecord);
-                PickQc::applyEdits(edits, &r, e.firstRecord);
+                FbQc::applyEdits(edits, &r, e.firstRecord);
                 // The traces' time axis is in ms, whatever the file's unit.
-                PickQc::timesInMilliseconds(r.data(), r.size(), units);
+                FbQc::timesInMilliseconds(r.data(), r.size(), units);
                 return r;
             };
             auto judged = std::make_shared<QcData>(*base);
-            PickQc::WaveformJudge judge(settings);
+            FbQc::WaveformJudge judge(settings);
             if (!judge.run(&judged->report, records, *traces, ticket.progress())) {
                 result.error = judge.errorString();
                 return result;
@@ -390,7 +395,7 @@ void TracesPanel::requestShot()
     const std::shared_ptr<const TraceDataSet> traces = m_data;
     const ShotIndexEntry entry = data->report.index.at(shot);
     const QString fileName = data->fileName;
-    const PickQc::Settings settings = data->report.settings;
+    const FbQc::Settings settings = data->report.settings;
     const PickEdits edits = m_document->session() ? m_document->session()->edits() : PickEdits();
     const TraceMatchSettings match = m_source.match;
     // The file's pairing once it is made; until then the shot pairs on its own.
@@ -484,7 +489,7 @@ void TracesPanel::showStatus()
                           tr("%Ln pick(s) without a trace", nullptr, plural(m_match.picksWithoutTrace)),
                           tr("%Ln trace(s) without a pick", nullptr, plural(m_match.tracesWithoutPick)));
     if (m_hasMatch && m_shift.shifted)
-        lines << PickQc::describeShift(m_shift);
+        lines << FbQc::describeShift(m_shift);
     if (!m_shotStatus.isEmpty())
         lines << m_shotStatus;
     setStatusText(lines.join(QLatin1Char('\n')));

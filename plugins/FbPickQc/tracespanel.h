@@ -2,20 +2,28 @@
 #define TRACESPANEL_H
 
 #include "qcdocument.h"
-#include "tracematch.h"
+#include <fbtrace/tracematch.h>
 #include "tracessource.h"
-#include "waveformqc.h"
+#include <fbqc/waveformqc.h>
 
 #include <QWidget>
 
 #include <memory>
 
+namespace FbView {
 class GatherPanel;
+}
+namespace FbView {
 class GatherView;
+}
+namespace FbQc {
 class LatestJob;
+}
 class QLabel;
 class QProgressBar;
+namespace FbTrace {
 class TraceDataSet;
+}
 class TraceFiller;
 
 class TraceRepicker;
@@ -43,7 +51,7 @@ struct TracesShot;
 // edits of the document's session.
 //
 // With traces open and matched, every matched pick of the data shown is
-// judged against its trace (PickQc::WaveformJudge, off the UI thread with
+// judged against its trace (FbQc::WaveformJudge, off the UI thread with
 // progress and Cancel) and the findings (off the onset, cycle skips, weak
 // first breaks) join the problem list through the document; whenever the
 // document shows other verdicts (an edit judged, new thresholds), they are
@@ -69,8 +77,8 @@ public:
     explicit TracesPanel(QcDocument *document, QWidget *parent = nullptr);
     ~TracesPanel() override;
 
-    GatherPanel *gatherPanel() const { return m_gather; }
-    GatherView *view() const;
+    FbView::GatherPanel *gatherPanel() const { return m_gather; }
+    FbView::GatherView *view() const;
     TraceFiller *filler() const { return m_filler; }
 
     TraceRepicker *repicker() const { return m_repicker; }
@@ -113,7 +121,7 @@ private:
     void onRowClicked(int row);
 
     QcDocument *m_document;
-    GatherPanel *m_gather = nullptr;
+    FbView::GatherPanel *m_gather = nullptr;
     TraceFiller *m_filler = nullptr;
 
     TraceRepicker *m_repicker = nullptr;
@@ -123,21 +131,21 @@ private:
     bool m_short = false;
     QWidget *m_progressRow = nullptr;
     QProgressBar *m_progress = nullptr;
-    LatestJob *m_openJob = nullptr;
-    LatestJob *m_matchJob = nullptr;
-    LatestJob *m_shotJob = nullptr;
-    LatestJob *m_waveformJob = nullptr;
+    FbQc::LatestJob *m_openJob = nullptr;
+    FbQc::LatestJob *m_matchJob = nullptr;
+    FbQc::LatestJob *m_shotJob = nullptr;
+    FbQc::LatestJob *m_waveformJob = nullptr;
     // The data shown with the waveform findings this panel judged last.
     std::shared_ptr<const QcData> m_waveformData;
 
-    std::shared_ptr<const TraceDataSet> m_data;
+    std::shared_ptr<const FbTrace::TraceDataSet> m_data;
     TracesSource m_source;
     // The whole file against the data set, for the FB file m_matchedFile.
     bool m_hasMatch = false;
     QString m_matchedFile;
-    TraceMatchResult m_match;
+    FbTrace::TraceMatchResult m_match;
     std::shared_ptr<const QVector<int>> m_traceShots; // per FB shot, its data-set shot
-    PickQc::TimeShift m_shift;
+    FbQc::TimeShift m_shift;
     // The shot shown: its first record, and its picks and traces unmatched.
     int m_shownShot = -1;
     qint32 m_firstRecord = -1;

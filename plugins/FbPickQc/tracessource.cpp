@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+using namespace FbFile;
+using namespace FbTrace;
+
 namespace {
 
 const char *const FfidByteKey = "ffidByte";

@@ -1,8 +1,8 @@
 #ifndef TRACESSOURCE_H
 #define TRACESSOURCE_H
 
-#include "tracedataset.h"
-#include "tracematch.h"
+#include <fbtrace/tracedataset.h>
+#include <fbtrace/tracematch.h>
 
 #include <QMetaType>
 #include <QString>
@@ -25,16 +25,16 @@ struct TracesSource
 
     QString path;
     double firstSampleMs = qQNaN();
-    int ffidByte = TraceDataSet::Options().ffidByte;
-    int channelByte = TraceDataSet::Options().channelByte;
+    int ffidByte = FbTrace::TraceDataSet::Options().ffidByte;
+    int channelByte = FbTrace::TraceDataSet::Options().channelByte;
     Seg2Ffid seg2Ffid = Seg2Ffid::ShotNumber;
-    TraceMatchSettings match;
+    FbTrace::TraceMatchSettings match;
 
     // The reading options and the matching, without the path and the first
     // sample (the project keeps those on their own).
     QVariantMap toVariant() const;
     static TracesSource fromVariant(const QVariant &kept);
-    TraceDataSet::Options dataSetOptions() const;
+    FbTrace::TraceDataSet::Options dataSetOptions() const;
 };
 Q_DECLARE_METATYPE(TracesSource)
 

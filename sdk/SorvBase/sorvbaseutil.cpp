@@ -1,6 +1,6 @@
-#include "sorvbaseutil.h"
+#include <SorvBase/sorvbaseutil.h>
 
-#include "sorvprojectmanager.h"
+#include <SorvBase/sorvprojectmanager.h>
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #ifndef SORVBASEUTIL_H
 #define SORVBASEUTIL_H
 
-#include "sorvbase_global.h"
+#include <SorvBase/sorvbase_global.h>
 
 #include <QString>
 #include <QStringList>

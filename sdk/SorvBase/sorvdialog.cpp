@@ -1,7 +1,7 @@
-#include "sorvdialog.h"
+#include <SorvBase/sorvdialog.h>
 
-#include "sorvbaseutil.h"
-#include "sorvhelpwindow.h"
+#include <SorvBase/sorvbaseutil.h>
+#include <SorvBase/sorvhelpwindow.h>
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #ifndef SORVDIALOG_H
 #define SORVDIALOG_H
 
-#include "sorvbase_global.h"
+#include <SorvBase/sorvbase_global.h>
 
 #include <QDialog>
 #include <QString>

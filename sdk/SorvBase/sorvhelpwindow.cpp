@@ -1,7 +1,7 @@
-#include "sorvhelpwindow.h"
+#include <SorvBase/sorvhelpwindow.h>
 
-#include "sorvbaseutil.h"
-#include "sorvdialog.h"
+#include <SorvBase/sorvbaseutil.h>
+#include <SorvBase/sorvdialog.h>
 
 #include <QAbstractTextDocumentLayout>
 #include <QAction>

@@ -1,7 +1,7 @@
 #ifndef SORVHELPWINDOW_H
 #define SORVHELPWINDOW_H
 
-#include "sorvbase_global.h"
+#include <SorvBase/sorvbase_global.h>
 
 #include <QString>
 #include <QWidget>

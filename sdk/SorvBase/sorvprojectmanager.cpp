@@ -1,4 +1,4 @@
-#include "sorvprojectmanager.h"
+#include <SorvBase/sorvprojectmanager.h>
 
 #include <QDir>
 #include <QFileInfo>

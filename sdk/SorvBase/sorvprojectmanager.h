@@ -1,7 +1,7 @@
 #ifndef SORVPROJECTMANAGER_H
 #define SORVPROJECTMANAGER_H
 
-#include "sorvbase_global.h"
+#include <SorvBase/sorvbase_global.h>
 
 #include <QObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "sorvgeneralplugin.h"
+#include <SorvPlugins/sorvgeneralplugin.h>
 
 SorvGeneralPlugin::SorvGeneralPlugin() : QObject(nullptr) { }
 

@@ -1,7 +1,7 @@
 #ifndef SORVGENERALPLUGIN_H
 #define SORVGENERALPLUGIN_H
 
-#include "sorvplugins_global.h"
+#include <SorvPlugins/sorvplugins_global.h>
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 #ifndef SORVPLUGINMETADATA_H
 #define SORVPLUGINMETADATA_H
 
-#include "sorvgeneralplugin.h"
+#include <SorvPlugins/sorvgeneralplugin.h>
 
 #include <QObject>
 #include <QPointer>

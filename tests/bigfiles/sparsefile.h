@@ -5,7 +5,7 @@
 // header, a hole that reads as zero records (one long shot of ffid 0), and
 // a few real records placed where the caller asks.
 
-#include "fblayout.h"
+#include <fbfile/fblayout.h>
 
 #include <QFile>
 #include <QVector>
@@ -17,22 +17,23 @@ namespace SparseFb {
 struct Placed
 {
     qint64 recordNumber;
-    FbRecord record;
+    FbFile::FbRecord record;
 };
 
 // Creates fileName with size bytes, the header and the records. Returns
 // false, leaving no file, when the file system cannot hold it sparse.
-inline bool make(const QString &fileName, qint64 size, const FbFileHeader &header, const QVector<Placed> &records)
+inline bool make(const QString &fileName, qint64 size, const FbFile::FbFileHeader &header,
+                 const QVector<Placed> &records)
 {
     QFile file(fileName);
-    char bytes[FbLayout::RecordSize];
-    FbLayout::encodeHeader(header, bytes);
+    char bytes[FbFile::FbLayout::RecordSize];
+    FbFile::FbLayout::encodeHeader(header, bytes);
     bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.resize(size) &&
-              file.write(bytes, FbLayout::HeaderSize) == FbLayout::HeaderSize;
+              file.write(bytes, FbFile::FbLayout::HeaderSize) == FbFile::FbLayout::HeaderSize;
     for (const Placed &p : records) {
-        FbLayout::encodeRecord(p.record, bytes);
-        ok = ok && file.seek(FbLayout::HeaderSize + FbLayout::RecordSize * p.recordNumber) &&
-             file.write(bytes, FbLayout::RecordSize) == FbLayout::RecordSize;
+        FbFile::FbLayout::encodeRecord(p.record, bytes);
+        ok = ok && file.seek(FbFile::FbLayout::HeaderSize + FbFile::FbLayout::RecordSize * p.recordNumber) &&
+             file.write(bytes, FbFile::FbLayout::RecordSize) == FbFile::FbLayout::RecordSize;
     }
     file.close();
     struct stat st;
@@ -48,7 +49,7 @@ inline QVector<Placed> shot(qint64 firstRecord, qint32 ffid, int count)
 {
     QVector<Placed> placed;
     for (int k = 0; k < count; ++k) {
-        FbRecord r{ffid, k + 1, -500 + 100 * k}; // ffid, channel, offset
+        FbFile::FbRecord r{ffid, k + 1, -500 + 100 * k}; // ffid, channel, offset
         r.fb_time = 100.0f + k;
         placed.append({firstRecord + k, r});
     }

@@ -2,14 +2,16 @@
 // every position must be computed in 64 bits, and a file too large to
 // index must give no index rather than a wrong one.
 
-#include "shotindex.h"
-#include "shotrecords.h"
+#include <fbfile/shotindex.h>
+#include <fbfile/shotrecords.h>
 #include "sparsefile.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <limits>
+
+using namespace FbFile;
 
 class tst_BigFiles : public QObject
 {

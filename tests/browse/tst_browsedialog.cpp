@@ -5,13 +5,15 @@
 #include "fbtestfile.h"
 #include "modaldriver.h"
 
-#include <sorvbaseutil.h>
-#include <sorvprojectmanager.h>
+#include <SorvBase/sorvbaseutil.h>
+#include <SorvBase/sorvprojectmanager.h>
 
 #include <QtTest>
 #include <QtWidgets>
 
 #include <sys/stat.h>
+
+using namespace FbFile;
 
 const QString nameKey = "BrowseFBFile_BrowseFBFileDialog_fbName", stepKey = "BrowseFBFile_BrowseFBFileDialog_fastStep";
 

@@ -12,7 +12,7 @@
 #include "fbtestfile.h"
 #include "problemmodel.h"
 
-#include <sorvbaseutil.h>
+#include <SorvBase/sorvbaseutil.h>
 
 #include <QtTest>
 #include <QtWidgets>
@@ -26,7 +26,7 @@ T *child(QObject *window, const char *name)
 
 // A problem by what it is about: its kind, the shot it is listed under
 // (from 0) and its record (-1 for none).
-inline QString problem(PickQc::Kind kind, int shot, int record = -1)
+inline QString problem(FbQc::Kind kind, int shot, int record = -1)
 {
     return QStringLiteral("%1|%2|%3").arg(ProblemModel::kindName(kind)).arg(shot).arg(record);
 }
@@ -44,9 +44,8 @@ inline QStringList problemKeys(ProblemModel *model)
         while (model->canFetchMore(shotRow))
             model->fetchMore(shotRow);
         for (int k = 0; k < model->rowCount(shotRow); ++k) {
-            const PickQc::Finding f = model->problem(model->index(k, 0, shotRow));
-            const bool named =
-                PickQc::kindInfo(f.kind).scope == PickQc::Scope::Pick || f.kind == PickQc::Kind::VaryingSource;
+            const FbQc::Finding f = model->problem(model->index(k, 0, shotRow));
+            const bool named = FbQc::kindInfo(f.kind).scope == FbQc::Scope::Pick || f.kind == FbQc::Kind::VaryingSource;
             keys << problem(f.kind, shot, named ? f.record : -1);
         }
     }

@@ -6,7 +6,7 @@
 // little deterministic noise, and a file written from them.
 
 #include "fbtestfile.h"
-#include "fblayout.h"
+#include <fbfile/fblayout.h>
 
 #include <QTemporaryDir>
 #include <QVector>
@@ -42,13 +42,13 @@ inline double noise(quint32 a, quint32 b)
 // One shot on a straight line at bearing 3-4-5: receivers at stations
 // first .. first + channels - 1, the source at station source, `aside`
 // metres off the line (its offsets and times still those along the line).
-inline QVector<FbRecord> shotOnLine(int shot, double source, int first, int channels, Curve curve,
-                                    bool absoluteOffsets = false, double aside = 0.0)
+inline QVector<FbFile::FbRecord> shotOnLine(int shot, double source, int first, int channels, Curve curve,
+                                            bool absoluteOffsets = false, double aside = 0.0)
 {
-    QVector<FbRecord> records;
+    QVector<FbFile::FbRecord> records;
     for (int c = 0; c < channels; ++c) {
         const int station = first + c;
-        FbRecord r;
+        FbFile::FbRecord r;
         r.ffid = 100 + shot;
         r.channel = c + 1;
         r.fb_no = shot * 1000 + c;
@@ -72,7 +72,7 @@ inline QVector<FbRecord> shotOnLine(int shot, double source, int first, int chan
 
 // Writes the records with a header whose offset range holds them, as a
 // pick file's writer would.
-inline QString writeFile(const QTemporaryDir &dir, const QString &name, const QVector<FbRecord> &records)
+inline QString writeFile(const QTemporaryDir &dir, const QString &name, const QVector<FbFile::FbRecord> &records)
 {
     const QString path = dir.filePath(name);
     return FbTest::writeFile(path, FbTest::fileBytes(records, FbTest::headerFor(records))) ? path : QString();

@@ -6,10 +6,12 @@
 #include "consolefilter.h"
 #include "fbtabledialog.h"
 #include "fbtestfile.h"
-#include "shotindex.h"
+#include <fbfile/shotindex.h>
 
 #include <QtTest>
 #include <QtWidgets>
+
+using namespace FbFile;
 
 Q_DECLARE_METATYPE(QtMsgType)
 

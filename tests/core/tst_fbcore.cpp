@@ -2,11 +2,11 @@
 // values, one shot's records, and the viewer's cell texts, also as the bulk
 // writer makes them.
 
-#include "fbblockreader.h"
-#include "fbcolumns.h"
+#include <fbfile/fbblockreader.h>
+#include <fbfile/fbcolumns.h>
 #include "fbtestfile.h"
-#include "shotindex.h"
-#include "shotrecords.h"
+#include <fbfile/shotindex.h>
+#include <fbfile/shotrecords.h>
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -14,6 +14,8 @@
 
 #include <cmath>
 #include <cstring>
+
+using namespace FbFile;
 
 using Runs = QVector<QPair<qint32, int>>; // (ffid, records) per shot, in file order
 Q_DECLARE_METATYPE(FbRecord)

@@ -5,14 +5,14 @@
 // written; fbtool edit combines its sources in their order; and picks go to
 // the unified data format (.sgt) and back unchanged.
 
-#include "editlog.h"
-#include "fbcsvexport.h"
-#include "fbeditwriter.h"
+#include <fbfile/editlog.h>
+#include <fbfile/fbcsvexport.h>
+#include <fbfile/fbeditwriter.h>
 #include "fbtoolrun.h"
 #include "fbtestfile.h"
-#include "numbertext.h"
-#include "sgtconverter.h"
-#include "sgtfile.h"
+#include <fbfile/numbertext.h>
+#include <fbfile/sgtconverter.h>
+#include <fbfile/sgtfile.h>
 
 #include <QDir>
 #include <QProcess>
@@ -27,6 +27,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+using namespace FbFile;
 
 Q_DECLARE_METATYPE(FbEdit)
 Q_DECLARE_METATYPE(QVector<FbEdit>)

@@ -3,7 +3,7 @@
 // dump streams a shot larger than a block in the viewer's cell texts, and
 // every failure is one line and exit code 2, never a hang.
 
-#include "fbcolumns.h"
+#include <fbfile/fbcolumns.h>
 #include "fbtoolrun.h"
 #include "fbtestfile.h"
 
@@ -14,6 +14,8 @@
 #include <limits>
 
 #include <sys/stat.h>
+
+using namespace FbFile;
 
 using FbTest::Run;
 

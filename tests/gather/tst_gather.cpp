@@ -3,14 +3,14 @@
 // a user meets it (readout, clicks, selection, messages, export), and
 // fbtool traces drawing a generated line's shot or refusing its options.
 
-#include "fbgenerator.h"
-#include "fblayout.h"
-#include "gatherpanel.h"
-#include "gatherrenderer.h"
-#include "gatherview.h"
-#include "imageexport.h"
-#include "statuscolors.h"
-#include "tracegenerator.h"
+#include <fbfile/fbgenerator.h>
+#include <fbfile/fblayout.h>
+#include <fbview/gatherpanel.h>
+#include <fbview/gatherrenderer.h>
+#include <fbview/gatherview.h>
+#include <fbview/imageexport.h>
+#include <fbview/statuscolors.h>
+#include <fbtrace/tracegenerator.h>
 #include "shownwidget.h"
 
 #include <qwt_plot_canvas.h>
@@ -22,6 +22,11 @@
 #include <QtWidgets>
 
 #include <cmath>
+
+using namespace FbFile;
+using namespace FbTrace;
+using namespace FbQc;
+using namespace FbView;
 
 using namespace GatherRenderer;
 
@@ -300,7 +305,7 @@ private slots:
         view->setScaling(scaling);
         view->setReductionVelocity(velocity);
         QSignalSpy ready(view, &GatherView::ready);
-        view->setShot(rampGather(), rampPicks(), PickQc::ShotFit());
+        view->setShot(rampGather(), rampPicks(), FbQc::ShotFit());
         QVERIFY(view->message().isEmpty());
         QVERIFY(ready.wait(5000 * FBTEST_TIME_FACTOR));
         QCOMPARE(view->title().text(), QStringLiteral("ffid 7: 4 traces, 3 picked"));
@@ -419,11 +424,11 @@ private slots:
                 traces.insert(view.traceAt(QPoint(x, 10)));
             return traces;
         };
-        view.setShot(rampGather(), rampPicks(), PickQc::ShotFit());
-        view.setShot(two, {}, PickQc::ShotFit());
+        view.setShot(rampGather(), rampPicks(), FbQc::ShotFit());
+        view.setShot(two, {}, FbQc::ShotFit());
         view.waitUntilReady();
         QCOMPARE(tracesAcross(), (QSet<int>{-1, 0, 1}));
-        view.setShot(rampGather(), rampPicks(), PickQc::ShotFit());
+        view.setShot(rampGather(), rampPicks(), FbQc::ShotFit());
         view.clear();
         view.waitUntilReady();
         QTest::qWait(50);
@@ -438,12 +443,12 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         GatherView view;
-        view.setShot(gatherOf({}), {}, PickQc::ShotFit());
+        view.setShot(gatherOf({}), {}, FbQc::ShotFit());
         QCOMPARE(view.message(), QStringLiteral("Shot ffid 7 has no traces in the data set."));
         view.clear(QStringLiteral("The data set cannot be read."));
         QCOMPARE(view.message(), QStringLiteral("The data set cannot be read."));
 
-        view.setShot(rampGather(), rampPicks(), PickQc::ShotFit());
+        view.setShot(rampGather(), rampPicks(), FbQc::ShotFit());
         view.setDisplay(Display::DensityGrey);
         view.waitUntilReady();
         QVERIFY(view.isReady());

@@ -8,13 +8,15 @@
 #include "shotviewbudget.h"
 #include "sparsefile.h"
 
-#include <sorvbaseutil.h>
-#include <sorvprojectmanager.h>
+#include <SorvBase/sorvbaseutil.h>
+#include <SorvBase/sorvprojectmanager.h>
 
 #include <QtTest>
 #include <QtWidgets>
 
 #include <sys/resource.h>
+
+using namespace FbFile;
 
 namespace {
 

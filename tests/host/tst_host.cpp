@@ -3,12 +3,14 @@
 #include "pluginregistry.h"
 #include "screenshottour.h"
 
-#include <sorvbaseutil.h>
-#include <sorvhelpwindow.h>
-#include <sorvprojectmanager.h>
+#include <SorvBase/sorvbaseutil.h>
+#include <SorvBase/sorvhelpwindow.h>
+#include <SorvBase/sorvprojectmanager.h>
 
 #include <QAction>
 #include <QtTest>
+
+using namespace FbFile;
 
 // A window whose user keeps it open when asked (unsaved work, Cancel).
 class KeptWindow : public QWidget

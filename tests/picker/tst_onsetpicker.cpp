@@ -3,16 +3,18 @@
 // snapping a click, and the waveform checks on planted cycle skips and
 // mispicks beside their clean twin.
 
-#include "onsetpicker.h"
-#include "shotgather.h"
-#include "tracesynth.h"
+#include <fbqc/onsetpicker.h>
+#include <fbtrace/shotgather.h>
+#include <fbtrace/tracesynth.h>
 
 #include <QtTest>
 
 #include <algorithm>
 #include <cmath>
 
-using namespace PickQc;
+using namespace FbTrace;
+
+using namespace FbQc;
 
 namespace {
 

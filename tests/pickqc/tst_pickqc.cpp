@@ -1,11 +1,11 @@
 // Pick QC: the per-shot first-break fit with its outliers and sides.
 
-#include "fbcolumns.h"
-#include "fbgenerator.h"
+#include <fbfile/fbcolumns.h>
+#include <fbfile/fbgenerator.h>
 #include "fbtestfile.h"
-#include "checks/checks.h"
-#include "firstbreakfit.h"
-#include "pickqc.h"
+#include <fbqc/checks/checks.h>
+#include <fbqc/firstbreakfit.h>
+#include <fbqc/pickqc.h>
 #include "surveyline.h"
 
 #include <QCryptographicHash>
@@ -14,7 +14,9 @@
 
 #include <cmath>
 
-using namespace PickQc;
+using namespace FbFile;
+
+using namespace FbQc;
 using namespace SurveyLine;
 
 namespace {

@@ -1,12 +1,16 @@
 #include "fbpickqcwindow.h"
 
-#include <sorvbaseutil.h>
-#include <sorvdialog.h>
+#include <SorvBase/sorvbaseutil.h>
+#include <SorvBase/sorvdialog.h>
 
 #include <QtTest>
 #include <QtWidgets>
 
 #include <memory>
+
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
 
 // Where windows open: wholly on the screen, frame included, also on the
 // offscreen platform's small screen of 800 x 600; and the QC window where

@@ -1,6 +1,6 @@
 #include "modaldriver.h"
 
-#include <sorvgeneralplugin.h>
+#include <SorvPlugins/sorvgeneralplugin.h>
 
 #include <QtTest>
 

@@ -2,11 +2,11 @@
 // that gen plants are found where they were planted and nowhere else, the
 // CSV tables hold what the file holds, and the images show the picks.
 
-#include "fbcolumns.h"
+#include <fbfile/fbcolumns.h>
 #include "fbtoolrun.h"
-#include "qccsv.h"
-#include "shotrecords.h"
-#include "statuscolors.h"
+#include <fbqc/qccsv.h>
+#include <fbfile/shotrecords.h>
+#include <fbview/statuscolors.h>
 
 #include <QColor>
 #include <QDir>
@@ -24,6 +24,10 @@
 #include <random>
 
 #include <unistd.h>
+
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
 
 using FbTest::fbtool;
 using FbTest::Run;

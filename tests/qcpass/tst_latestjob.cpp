@@ -1,4 +1,4 @@
-#include "latestjob.h"
+#include <fbqc/latestjob.h>
 
 #include <QtTest>
 
@@ -6,6 +6,9 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+
+using namespace FbFile;
+using namespace FbQc;
 
 // The one background job: the latest request wins, results and progress
 // reach the owner's thread only for that request, a serial job never piles

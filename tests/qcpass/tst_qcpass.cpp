@@ -3,11 +3,11 @@
 // that do not depend on the number of threads, and files that are hostile
 // or huge.
 
-#include "fbcolumns.h"
-#include "fbgenerator.h"
-#include "pickqc.h"
-#include "reciprocity.h"
-#include "shotjudgement.h"
+#include <fbfile/fbcolumns.h>
+#include <fbfile/fbgenerator.h>
+#include <fbqc/pickqc.h>
+#include <fbqc/reciprocity.h>
+#include <fbqc/shotjudgement.h>
 #include "surveyline.h"
 
 #include <QFile>
@@ -18,7 +18,9 @@
 #include <cmath>
 #include <cstring>
 
-using namespace PickQc;
+using namespace FbFile;
+
+using namespace FbQc;
 using namespace SurveyLine;
 
 namespace {
@@ -520,7 +522,7 @@ private slots:
             r.source_y = float(sourceY);
             records.append(r);
         }
-        const QPointF at = PickQc::sourcePosition(records.constData(), records.size());
+        const QPointF at = FbQc::sourcePosition(records.constData(), records.size());
         QCOMPARE(at, QPointF(expectedX, expectedY));
     }
 

@@ -4,7 +4,7 @@
 // The QC window's test survey: a clean 2-D line with a few planted faults,
 // each of which the window must list and editing must be able to fix.
 
-#include "fblayout.h"
+#include <fbfile/fblayout.h>
 #include "fbtestfile.h"
 
 #include <QVector>
@@ -34,12 +34,12 @@ inline int firstStation(int shot)
     return sourceStation(shot) - Channels / 2;
 }
 
-inline QVector<FbRecord> plantedSurvey(bool lateSpike = false)
+inline QVector<FbFile::FbRecord> plantedSurvey(bool lateSpike = false)
 {
-    QVector<FbRecord> records;
+    QVector<FbFile::FbRecord> records;
     for (int s = 0; s < Shots; ++s) {
         for (int c = 1; c <= Channels; ++c) {
-            FbRecord r;
+            FbFile::FbRecord r;
             const int station = firstStation(s) + c - 1;
             r.ffid = 5001 + s;
             r.channel = c;
@@ -80,7 +80,7 @@ inline QVector<FbRecord> plantedSurvey(bool lateSpike = false)
 
 inline QByteArray surveyBytes(bool lateSpike = false)
 {
-    const QVector<FbRecord> records = plantedSurvey(lateSpike);
+    const QVector<FbFile::FbRecord> records = plantedSurvey(lateSpike);
     return FbTest::fileBytes(records, FbTest::headerFor(records));
 }
 

@@ -1,23 +1,23 @@
 #include "fbpickqcwindow.h"
-#include "imageexport.h"
+#include <fbview/imageexport.h>
 #include "mainwindow.h"
 #include "pluginregistry.h"
 #include "problemmodel.h"
 #include "shotloader.h"
-#include "shotplot.h"
+#include <fbview/shotplot.h>
 #include "shottablemodel.h"
-#include "surveymap.h"
+#include <fbview/surveymap.h>
 
-#include "fbcolumns.h"
-#include "fbgenerator.h"
+#include <fbfile/fbcolumns.h>
+#include <fbfile/fbgenerator.h>
 #include "fbtestfile.h"
 #include "modaldriver.h"
 #include "plantedsurvey.h"
 #include "qcwindowfixture.h"
 
-#include <sorvbaseutil.h>
-#include <sorvhelpwindow.h>
-#include <sorvprojectmanager.h>
+#include <SorvBase/sorvbaseutil.h>
+#include <SorvBase/sorvhelpwindow.h>
+#include <SorvBase/sorvprojectmanager.h>
 
 #include <QtTest>
 #include <QtWidgets>
@@ -26,6 +26,10 @@
 
 #include <algorithm>
 #include <cmath>
+
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
 
 namespace {
 
@@ -145,13 +149,13 @@ private slots:
         auto *model = qobject_cast<ProblemModel *>(child<QTreeView>(m_window, "problemView")->model());
         QVERIFY(model);
         QStringList expected{
-            problem(PickQc::Kind::Outlier, SpikeShotA, SpikeShotA * Channels + SpikeChannelA - 1),
-            problem(PickQc::Kind::Outlier, SpikeShotB, SpikeShotB * Channels + SpikeChannelB - 1),
-            problem(PickQc::Kind::VaryingSource, VaryingShot, VaryingShot * Channels),
-            problem(PickQc::Kind::TimingError, ShiftedShot),
+            problem(FbQc::Kind::Outlier, SpikeShotA, SpikeShotA * Channels + SpikeChannelA - 1),
+            problem(FbQc::Kind::Outlier, SpikeShotB, SpikeShotB * Channels + SpikeChannelB - 1),
+            problem(FbQc::Kind::VaryingSource, VaryingShot, VaryingShot * Channels),
+            problem(FbQc::Kind::TimingError, ShiftedShot),
         };
         for (int k = 0; k < shiftedPartners().size(); ++k)
-            expected.append(problem(PickQc::Kind::Reciprocity, ShiftedShot));
+            expected.append(problem(FbQc::Kind::Reciprocity, ShiftedShot));
         expected.sort();
         const QStringList found = problemKeys(model);
         QVERIFY2(found == expected,
@@ -178,7 +182,7 @@ private slots:
         QTest::addColumn<int>("partner");  // the shot whose picks are overlaid; -1: none
         const int worst = ProblemModel::WorstFirst, file = ProblemModel::FileOrder;
         const int first = shiftedPartners().first();
-        const int outlier = int(PickQc::Kind::Outlier);
+        const int outlier = int(FbQc::Kind::Outlier);
         QTest::newRow("all, worst first: the late shot and a pair of it")
             << -1 << worst << -1 << Qt::AscendingOrder << 4 << ShiftedShot << rowAtSource(ShiftedShot, first) << first;
         QTest::newRow("all, file order") << -1 << file << -1 << Qt::AscendingOrder << 4 << SpikeShotA
@@ -461,19 +465,19 @@ private slots:
         child<QDoubleSpinBox>(m_window, "reciprocityMsSpin")->setValue(reciprocityMs);
         QTRY_VERIFY_WITH_TIMEOUT(!m_window->isLoading() && !finished.isEmpty(), 20000);
         QCOMPARE(finished.last().at(0).toBool(), true);
-        const PickQc::Report &shown = m_window->data()->report;
+        const FbQc::Report &shown = m_window->data()->report;
         QCOMPARE(shown.settings.outlierMs, outlierMs);
         QCOMPARE(shown.settings.reciprocityMs, reciprocityMs);
         // As a pass with these thresholds judges the bytes the window read.
         const QString read = project.filePath(QStringLiteral("read.fb"));
         QVERIFY(FbTest::writeFile(read, surveyBytes(reread)));
-        PickQc::Settings settings = shown.settings;
+        FbQc::Settings settings = shown.settings;
         settings.collectReceivers = true;
-        PickQc::Report fresh;
-        QVERIFY(PickQc::Analyzer(read, settings).run(&fresh));
-        for (int k = 0; k < PickQc::KindCount; ++k)
-            QCOMPARE(shown.count(PickQc::Kind(k)), fresh.count(PickQc::Kind(k)));
-        const auto totals = [](const PickQc::Report &r) {
+        FbQc::Report fresh;
+        QVERIFY(FbQc::Analyzer(read, settings).run(&fresh));
+        for (int k = 0; k < FbQc::KindCount; ++k)
+            QCOMPARE(shown.count(FbQc::Kind(k)), fresh.count(FbQc::Kind(k)));
+        const auto totals = [](const FbQc::Report &r) {
             return QVector<qint64>{r.recordCount,      r.index.size(),
                                    r.shots.size(),     r.pairs.size(),
                                    r.repeats.size(),   r.timing.size(),
@@ -486,14 +490,14 @@ private slots:
 
         auto *model = qobject_cast<ProblemModel *>(child<QTreeView>(m_window, "problemView")->model());
         const QStringList found = problemKeys(model);
-        const auto count = [&found](PickQc::Kind kind) {
+        const auto count = [&found](FbQc::Kind kind) {
             const QString prefix = ProblemModel::kindName(kind) + QLatin1Char('|');
             return int(
                 std::count_if(found.begin(), found.end(), [&](const QString &k) { return k.startsWith(prefix); }));
         };
-        QCOMPARE(count(PickQc::Kind::Outlier), outliers);
-        QCOMPARE(count(PickQc::Kind::TimingError), timingErrors);
-        QCOMPARE(count(PickQc::Kind::Reciprocity), timingErrors ? shiftedPartners().size() : 0);
+        QCOMPARE(count(FbQc::Kind::Outlier), outliers);
+        QCOMPARE(count(FbQc::Kind::TimingError), timingErrors);
+        QCOMPARE(count(FbQc::Kind::Reciprocity), timingErrors ? shiftedPartners().size() : 0);
         // The same shot, fitted anew.
         QTRY_COMPARE(m_window->shownShot(), SpikeShotA);
         auto *plot = child<ShotPlot>(m_window, "shotPlot");
@@ -551,7 +555,7 @@ private slots:
         QTest::addColumn<int>("rows");  // table rows
         QTest::addColumn<bool>("fitted");
         QTest::addColumn<int>("receivers");
-        const qint64 plenty = qint64(1) << 30, judged = PickQc::Settings().maxJudgedPicks;
+        const qint64 plenty = qint64(1) << 30, judged = FbQc::Settings().maxJudgedPicks;
         QTest::newRow("judged") << 48 << judged << plenty << int(LoadedShot::Judged) << 48 << true << 48;
         QTest::newRow("too many to judge")
             << 48 << qint64(47) << plenty << int(LoadedShot::NotJudged) << 48 << false << 48;
@@ -577,7 +581,7 @@ private slots:
         options.channels = channels;
         FbGenerator::FileWriter writer(options);
         QVERIFY2(writer.write(name), qPrintable(writer.errorString()));
-        PickQc::Settings settings;
+        FbQc::Settings settings;
         settings.maxJudgedPicks = maxJudged;
         ShotIndexEntry entry;
         entry.ffid = options.firstFfid;
@@ -751,9 +755,9 @@ private slots:
         QTest::addColumn<QString>("language");
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("count");
-        QTest::newRow("one") << "en" << int(PickQc::Kind::TimingError) << "1 problem, 1 shot";
-        QTest::newRow("two") << "en" << int(PickQc::Kind::Outlier) << "2 problems, 2 shots";
-        QTest::newRow("Chinese") << "zh_CN" << int(PickQc::Kind::Outlier) << QString::fromUtf8("2 个问题，2 炮");
+        QTest::newRow("one") << "en" << int(FbQc::Kind::TimingError) << "1 problem, 1 shot";
+        QTest::newRow("two") << "en" << int(FbQc::Kind::Outlier) << "2 problems, 2 shots";
+        QTest::newRow("Chinese") << "zh_CN" << int(FbQc::Kind::Outlier) << QString::fromUtf8("2 个问题，2 炮");
     }
 
     void countsInPluralForms()

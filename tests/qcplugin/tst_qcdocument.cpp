@@ -7,6 +7,10 @@
 
 #include <QtTest>
 
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
+
 // The QC window's document without a window: the states a load, judging
 // again, a failure and Cancel go through, what each ends in, and that the
 // place (shot, selected pick) and the edits survive new thresholds.

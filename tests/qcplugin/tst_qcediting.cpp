@@ -4,9 +4,9 @@
 
 #include "correctedcopy.h"
 #include "shottabledelegate.h"
-#include "editlog.h"
-#include "fbcolumns.h"
-#include "fbgenerator.h"
+#include <fbfile/editlog.h>
+#include <fbfile/fbcolumns.h>
+#include <fbfile/fbgenerator.h>
 #include "fbpickqcwindow.h"
 #include "fbtestfile.h"
 #include "modaldriver.h"
@@ -14,14 +14,18 @@
 #include "plantedsurvey.h"
 #include "problemmodel.h"
 #include "qcwindowfixture.h"
-#include "sgtconverter.h"
-#include "sgtfile.h"
-#include "shotplot.h"
+#include <fbfile/sgtconverter.h>
+#include <fbfile/sgtfile.h>
+#include <fbview/shotplot.h>
 #include "shottablemodel.h"
-#include "statuscolors.h"
+#include <fbview/statuscolors.h>
 
 #include <QtTest>
 #include <QtWidgets>
+
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
 
 namespace {
 
@@ -126,7 +130,7 @@ private slots:
                 .arg(r.channel);
         };
         const int spikeA = SpikeChannelA - 1;
-        const QString outlierA = problem(PickQc::Kind::Outlier, SpikeShotA, spikeRecord(SpikeShotA, SpikeChannelA));
+        const QString outlierA = problem(FbQc::Kind::Outlier, SpikeShotA, spikeRecord(SpikeShotA, SpikeChannelA));
         QTest::newRow("Delete rejects") << SpikeShotA << QVector<int>{spikeA} << "Delete" << 0 << 2 << asFile
                                         << QStringList{outlierA} << "Reject " + pick(SpikeShotA, spikeA);
         QTest::newRow("R rejects with the chosen status")
@@ -151,7 +155,7 @@ private slots:
         const int atPartner = rowAtSource(ShiftedShot, partner);
         QTest::newRow("a selection that ends a pair")
             << ShiftedShot << QVector<int>{atPartner - 1, atPartner, atPartner + 1} << "rejectPicksAction" << 0 << 2
-            << asFile << QStringList{problem(PickQc::Kind::Reciprocity, ShiftedShot)} << "Reject 3 picks";
+            << asFile << QStringList{problem(FbQc::Kind::Reciprocity, ShiftedShot)} << "Reject 3 picks";
     }
 
     void editsUndoAndRedo()
@@ -204,7 +208,7 @@ private slots:
         QCOMPARE(table->viewport()->grab().toImage().pixelColor(rect.topLeft() + QPoint(1, 1)),
                  ShotTableDelegate::editedMarkColor());
         // A fixed outlier is no longer ringed.
-        if (gone.value(0).startsWith(ProblemModel::kindName(PickQc::Kind::Outlier) + QLatin1Char('|')))
+        if (gone.value(0).startsWith(ProblemModel::kindName(FbQc::Kind::Outlier) + QLatin1Char('|')))
             QVERIFY2(plot()->title().text().contains(QStringLiteral("outliers: 0")),
                      qPrintable(plot()->title().text()));
 
@@ -281,9 +285,9 @@ private slots:
         QVERIFY2(qAbs(offered + 12.0) < 0.5, qPrintable(QString::number(offered)));
         waitJudged();
         const QStringList keys = problemKeys(problemModel());
-        const QString late = problem(PickQc::Kind::TimingError, ShiftedShot);
+        const QString late = problem(FbQc::Kind::TimingError, ShiftedShot);
         QCOMPARE(keys.contains(late), !fixed);
-        QCOMPARE(keys.count(problem(PickQc::Kind::Reciprocity, ShiftedShot)), fixed ? 0 : shiftedPartners().size());
+        QCOMPARE(keys.count(problem(FbQc::Kind::Reciprocity, ShiftedShot)), fixed ? 0 : shiftedPartners().size());
         const double shifted = qIsNaN(ms) ? offered : ms;
         const FbRecord first = plantedSurvey().at(ShiftedShot * Channels);
         const double now = double(first.fb_time) + shifted;
@@ -310,8 +314,8 @@ private slots:
         QTest::addColumn<bool>("yes");
         QTest::addColumn<QString>("count"); // in the question
         QTest::addColumn<QStringList>("gone");
-        const QString a = problem(PickQc::Kind::Outlier, SpikeShotA, spikeRecord(SpikeShotA, SpikeChannelA));
-        const QString b = problem(PickQc::Kind::Outlier, SpikeShotB, spikeRecord(SpikeShotB, SpikeChannelB));
+        const QString a = problem(FbQc::Kind::Outlier, SpikeShotA, spikeRecord(SpikeShotA, SpikeChannelA));
+        const QString b = problem(FbQc::Kind::Outlier, SpikeShotB, spikeRecord(SpikeShotB, SpikeChannelB));
         QTest::newRow("of this shot")
             << ""
             << "rejectOutliersAction" << true
@@ -408,8 +412,8 @@ private slots:
         select({SpikeChannelA - 1});
         edit(QStringLiteral("Delete"));
         waitJudged();
-        const QString a = problem(PickQc::Kind::Outlier, SpikeShotA, spikeRecord(SpikeShotA, SpikeChannelA));
-        const QString b = problem(PickQc::Kind::Outlier, SpikeShotB, spikeRecord(SpikeShotB, SpikeChannelB));
+        const QString a = problem(FbQc::Kind::Outlier, SpikeShotA, spikeRecord(SpikeShotA, SpikeChannelA));
+        const QString b = problem(FbQc::Kind::Outlier, SpikeShotB, spikeRecord(SpikeShotB, SpikeChannelB));
         QVERIFY(!problemKeys(problemModel()).contains(a));
 
         QSignalSpy finished(m_window, &FbPickQcWindow::loadFinished);
@@ -511,7 +515,7 @@ private slots:
 
         QCOMPARE(m_window->data()->fileName, copy);
         QCOMPARE(problemKeys(problemModel()),
-                 QStringList{problem(PickQc::Kind::VaryingSource, VaryingShot, VaryingShot * Channels)});
+                 QStringList{problem(FbQc::Kind::VaryingSource, VaryingShot, VaryingShot * Channels)});
         QCOMPARE(problemRows(problemModel()), judged);
         QCOMPARE(child<QLabel>(m_window, "summaryLabel")->text().mid(copy.size()), summary);
     }

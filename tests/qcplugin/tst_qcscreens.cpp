@@ -1,7 +1,7 @@
 #include "fbpickqcwindow.h"
-#include "gatherview.h"
+#include <fbview/gatherview.h>
 #include "problemmodel.h"
-#include "shotplot.h"
+#include <fbview/shotplot.h>
 #include "tracespanel.h"
 
 #include "fbtestfile.h"
@@ -12,6 +12,11 @@
 #include <QtWidgets>
 
 #include <qwt_text_label.h>
+
+using namespace FbFile;
+using namespace FbTrace;
+using namespace FbQc;
+using namespace FbView;
 
 // The QC window with a file loaded on screens from small to large, in
 // English and in Chinese: it fits, the shot stays readable, the table

@@ -1,23 +1,28 @@
 #include "editsession.h"
 #include "fbpickqcwindow.h"
-#include "fbpicks.h"
-#include "gatherview.h"
-#include "tracedataset.h"
+#include <fbfile/fbpicks.h>
+#include <fbview/gatherview.h>
+#include <fbtrace/tracedataset.h>
 #include "tracefiller.h"
 #include "tracespanel.h"
 #include "tracessource.h"
 
-#include "fbgenerator.h"
-#include "fblayout.h"
-#include "tracegenerator.h"
+#include <fbfile/fbgenerator.h>
+#include <fbfile/fblayout.h>
+#include <fbtrace/tracegenerator.h>
 #include "qcwindowfixture.h"
-#include "waveformqc.h"
+#include <fbqc/waveformqc.h>
 
-#include <sorvbaseutil.h>
-#include <sorvprojectmanager.h>
+#include <SorvBase/sorvbaseutil.h>
+#include <SorvBase/sorvprojectmanager.h>
 
 #include <QtTest>
 #include <QtWidgets>
+
+using namespace FbFile;
+using namespace FbTrace;
+using namespace FbQc;
+using namespace FbView;
 
 // The traces panel of the QC window, driven as a user would: File > Open
 // Traces... through its dialog, the gather of the shot shown, the selection
@@ -284,27 +289,27 @@ private slots:
         QTRY_VERIFY(document->data()->report.tracesJudged && !panel->isOpening() && !panel->isJudging());
 
         // What the command line's qc --seismic reports.
-        PickQc::Report expected;
+        FbQc::Report expected;
         // On the ms file: the seconds twin must give the same findings.
-        PickQc::Settings inMs = document->data()->report.settings;
+        FbQc::Settings inMs = document->data()->report.settings;
         inMs.units.secondsPerTime = 0.001;
-        PickQc::Analyzer analyzer(fb, inMs);
+        FbQc::Analyzer analyzer(fb, inMs);
         QVERIFY(analyzer.run(&expected));
         TraceDataSet data;
         QVERIFY(data.open(sgy));
-        PickQc::WaveformJudge judge;
-        QVERIFY(judge.run(&expected, PickQc::recordsFromFile(fb, expected.index), data));
-        const auto records = [](const PickQc::Report &report, PickQc::Kind kind) {
+        FbQc::WaveformJudge judge;
+        QVERIFY(judge.run(&expected, FbQc::recordsFromFile(fb, expected.index), data));
+        const auto records = [](const FbQc::Report &report, FbQc::Kind kind) {
             QVector<qint32> r;
             for (qint64 k = 0; k < report.findings(kind).size(); ++k)
                 r << report.findings(kind).at(k).record;
             return r;
         };
-        for (PickQc::Kind kind : {PickQc::Kind::OffOnset, PickQc::Kind::CycleSkip, PickQc::Kind::WeakOnset})
+        for (FbQc::Kind kind : {FbQc::Kind::OffOnset, FbQc::Kind::CycleSkip, FbQc::Kind::WeakOnset})
             QCOMPARE(records(document->data()->report, kind), records(expected, kind));
-        const QVector<qint32> skipped = records(document->data()->report, PickQc::Kind::CycleSkip);
+        const QVector<qint32> skipped = records(document->data()->report, FbQc::Kind::CycleSkip);
         QVERIFY(!skipped.isEmpty());
-        QVERIFY(!records(document->data()->report, PickQc::Kind::OffOnset).isEmpty());
+        QVERIFY(!records(document->data()->report, FbQc::Kind::OffOnset).isEmpty());
 
         // The first skipped pick put back on its onset.
         const qint32 record = skipped.first();
@@ -315,7 +320,7 @@ private slots:
         QVERIFY(document->session()->setTime(record, truth));
         QTRY_VERIFY(document->data() != before && document->data()->report.tracesJudged && !panel->isJudging() &&
                     !document->session()->isJudging());
-        for (PickQc::Kind kind : {PickQc::Kind::OffOnset, PickQc::Kind::CycleSkip})
+        for (FbQc::Kind kind : {FbQc::Kind::OffOnset, FbQc::Kind::CycleSkip})
             QVERIFY(!records(document->data()->report, kind).contains(record));
     }
 

@@ -1,21 +1,26 @@
 #include "correctedcopy.h"
 #include "editsession.h"
 #include "fbpickqcwindow.h"
-#include "gatherview.h"
-#include "onsetpicker.h"
-#include "repick.h"
-#include "shotrecords.h"
+#include <fbview/gatherview.h>
+#include <fbqc/onsetpicker.h>
+#include <fbqc/repick.h>
+#include <fbfile/shotrecords.h>
 #include "tracerepicker.h"
 #include "tracespanel.h"
 
-#include "fbgenerator.h"
+#include <fbfile/fbgenerator.h>
 #include "qcwindowfixture.h"
-#include "tracegenerator.h"
+#include <fbtrace/tracegenerator.h>
 
-#include <sorvprojectmanager.h>
+#include <SorvBase/sorvprojectmanager.h>
 
 #include <QtTest>
 #include <QtWidgets>
+
+using namespace FbFile;
+using namespace FbTrace;
+using namespace FbQc;
+using namespace FbView;
 
 // Picks set again from the traces of the QC window, as a user does it: a
 // click and a line drawn in pick mode, keys on the selected pick, and the
@@ -66,14 +71,14 @@ private slots:
         // Traces with noise: a snapped time must be the picker's own answer
         // on that trace, not the true first break (the picker may read it late).
         QTest::addColumn<bool>("noisy");
-        const int onset = int(PickQc::SnapMode::Onset);
+        const int onset = int(FbQc::SnapMode::Onset);
         QTest::newRow("click late on a clean trace") << false << 4 << 4 << 3.0 << SampleMs << onset << false;
         QTest::newRow("click early on a skipped trace")
             << false << SkipFirst + 1 << SkipFirst + 1 << -3.0 << SampleMs << onset << false;
         QTest::newRow("drag across the cycle skip")
             << true << SkipFirst - 1 << SkipLast + 1 << 2.0 << 1.0 << onset << false;
         QTest::newRow("click, snapping off: where clicked")
-            << false << 4 << 4 << 3.0 << SampleMs << int(PickQc::SnapMode::None) << false;
+            << false << 4 << 4 << 3.0 << SampleMs << int(FbQc::SnapMode::None) << false;
         QTest::newRow("noisy: click late on a clean trace") << false << 4 << 4 << 3.0 << SampleMs << onset << true;
         QTest::newRow("noisy: drag across the cycle skip")
             << true << SkipFirst - 1 << SkipLast + 1 << 2.0 << SampleMs << onset << true;
@@ -104,7 +109,7 @@ private slots:
         // Zoomed in on the arrivals, as one picks.
         view->setTimeWindow(truth.at(a).fb_time - 20, truth.at(b).fb_time + 20);
         // Unsnapped, a time lands where it was drawn, within a pixel.
-        const bool snapped = snap != int(PickQc::SnapMode::None);
+        const bool snapped = snap != int(FbQc::SnapMode::None);
         const double aimedMs = snapped ? 0.0 : drawnOffMs;
         if (!snapped)
             toleranceMs = std::max(toleranceMs, std::abs(view->canvasMap(QwtPlot::yLeft).invTransform(1) -
@@ -121,7 +126,7 @@ private slots:
         for (int row = a; row <= b; ++row) {
             const double drawn = truth.at(row).fb_time + drawnOffMs;
             const double expected =
-                noisy ? PickQc::snapDrawn(PickQc::traceOf(view->gather(), view->traceOfRow(row)), drawn, view->snap())
+                noisy ? FbQc::snapDrawn(FbQc::traceOf(view->gather(), view->traceOfRow(row)), drawn, view->snap())
                       : truth.at(row).fb_time + aimedMs;
             QVERIFY2(std::abs(after.at(row).fb_time - expected) <= toleranceMs,
                      qPrintable(QStringLiteral("channel %1: %2 ms, expected %3 ms, true %4 ms")
@@ -211,7 +216,7 @@ private slots:
             return;
         }
         QSet<int> suggested;
-        for (const PickQc::Suggestion &s : view->suggestions()) {
+        for (const FbQc::Suggestion &s : view->suggestions()) {
             suggested.insert(before.at(s.row).channel);
             QVERIFY2(std::abs(s.newMs - truth.at(s.row).fb_time) <= 1.0,
                      qPrintable(QStringLiteral("channel %1: %2 ms proposed, true %3 ms")

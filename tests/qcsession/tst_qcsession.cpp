@@ -1,13 +1,13 @@
 // The QC session: whatever edits and thresholds come in whatever order, its
 // verdicts are those of a fresh pass over the file those edits make.
 
-#include "editplan.h"
-#include "fbcolumns.h"
-#include "fbeditwriter.h"
-#include "fbgenerator.h"
-#include "fbpicks.h"
-#include "qcsession.h"
-#include "shotrecords.h"
+#include <fbqc/editplan.h>
+#include <fbfile/fbcolumns.h>
+#include <fbfile/fbeditwriter.h>
+#include <fbfile/fbgenerator.h>
+#include <fbfile/fbpicks.h>
+#include <fbqc/qcsession.h>
+#include <fbfile/shotrecords.h>
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -15,7 +15,9 @@
 #include <cstring>
 #include <random>
 
-using namespace PickQc;
+using namespace FbFile;
+
+using namespace FbQc;
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "modaldriver.h"
 
-#include <sorvbaseutil.h>
-#include <sorvdialog.h>
-#include <sorvhelpwindow.h>
-#include <sorvpluginmetadata.h>
-#include <sorvprojectmanager.h>
+#include <SorvBase/sorvbaseutil.h>
+#include <SorvBase/sorvdialog.h>
+#include <SorvBase/sorvhelpwindow.h>
+#include <SorvPlugins/sorvpluginmetadata.h>
+#include <SorvBase/sorvprojectmanager.h>
 
 #include <QCborMap>
 #include <QCborValue>

@@ -6,7 +6,7 @@
 // base set wrong; neither depends on the thread count, and unusable input
 // is refused with nothing written.
 
-#include "fblayout.h"
+#include <fbfile/fblayout.h>
 #include "fbtoolrun.h"
 
 #include <QDir>
@@ -16,6 +16,8 @@
 
 #include <algorithm>
 #include <cmath>
+
+using namespace FbFile;
 
 using FbTest::contents;
 using FbTest::fbtool;

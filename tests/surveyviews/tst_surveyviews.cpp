@@ -6,10 +6,10 @@
 
 #include "fbpickqcwindow.h"
 #include "shottablemodel.h"
-#include "stationaxis.h"
-#include "stationresidualview.h"
-#include "stationshotbuilder.h"
-#include "stationshotview.h"
+#include <fbview/stationaxis.h>
+#include <fbview/stationresidualview.h>
+#include <fbview/stationshotbuilder.h>
+#include <fbview/stationshotview.h>
 
 #include "fbtestfile.h"
 #include "shownwidget.h"
@@ -20,6 +20,10 @@
 #include <QtWidgets>
 
 #include <cmath>
+
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
 
 namespace {
 
@@ -93,7 +97,7 @@ struct Judged
     QTemporaryDir dir; // where file lies, removed with the result
     QString file;
     QVector<FbRecord> records;
-    PickQc::Report report;
+    FbQc::Report report;
     StationAxis axis;
 };
 
@@ -103,9 +107,9 @@ bool judgeRecords(const QString &name, Judged *judged)
     judged->file = judged->dir.filePath(name);
     if (!FbTest::writeFile(judged->file, FbTest::fileBytes(judged->records, FbTest::headerFor(judged->records))))
         return false;
-    PickQc::Settings settings;
+    FbQc::Settings settings;
     settings.collectReceivers = true;
-    if (!PickQc::Analyzer(judged->file, settings).run(&judged->report))
+    if (!FbQc::Analyzer(judged->file, settings).run(&judged->report))
         return false;
     judged->axis = StationAxis::build(judged->report);
     return true;
@@ -258,7 +262,7 @@ private slots:
         const int line = twoLines ? 2 : 1;
         int late = -1, beyond = 0;
         for (int k = 0; k < axis.receivers().size(); ++k) {
-            const PickQc::StationResidual &r = axis.receivers().at(k);
+            const FbQc::StationResidual &r = axis.receivers().at(k);
             if (r.x == 25.0f * plan.lateStation && r.y == 1000.0f * line)
                 late = k;
             beyond += view.standsOut(k) ? 1 : 0;
@@ -324,7 +328,7 @@ private slots:
         const QImage image = view.canvas()->grab().toImage();
 
         int inRow = 0, inColumn = 0;
-        for (const PickQc::ReciprocalPair &pair : qAsConst(judged.report.pairs)) {
+        for (const FbQc::ReciprocalPair &pair : qAsConst(judged.report.pairs)) {
             for (const auto &cell : {std::make_pair(pair.shotA, pair.shotB), std::make_pair(pair.shotB, pair.shotA)}) {
                 const QPoint at = view.canvasPosOf(cell.first, judged.axis.sourceAt(cell.second));
                 const StationShotView::Cell shown = view.cellAt(at);
@@ -377,7 +381,7 @@ private slots:
         Judged judged;
         QVERIFY(judge(plan, &judged));
         const StationShotCells cells =
-            StationShotBuilder::build(judged.file, judged.report.index, judged.axis, PickQc::Settings(), first, last);
+            StationShotBuilder::build(judged.file, judged.report.index, judged.axis, FbQc::Settings(), first, last);
         QCOMPARE(cells.firstShot, first);
         QCOMPARE(cells.lastShot, qMin(last, Shots - 1));
         int spikes = 0;
@@ -405,8 +409,8 @@ private slots:
         Judged judged;
         QVERIFY(judgeLongSurvey(&judged));
         const QString &file = judged.file;
-        const PickQc::Report &report = judged.report;
-        const PickQc::Settings settings;
+        const FbQc::Report &report = judged.report;
+        const FbQc::Settings settings;
 
         StationShotBuilder builder;
         builder.setSource(file, report.index, judged.axis, settings);
@@ -460,7 +464,7 @@ private slots:
         StationShotView view;
         QVERIFY(FbTest::shown(&view, {700, 500}));
         view.setSurvey(judged.axis, judged.report.index);
-        view.setResidualSource(judged.file, PickQc::Settings());
+        view.setResidualSource(judged.file, FbQc::Settings());
         if (currentFirst)
             view.setCurrentShot(current);
         view.setKind(StationShotView::Residuals);

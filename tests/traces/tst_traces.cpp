@@ -3,11 +3,11 @@
 // sample format), broken files, picks matched to traces, the time base
 // of generated traces under their picks.
 
-#include "fbgenerator.h"
-#include "tracedataset.h"
-#include "tracegenerator.h"
-#include "tracematch.h"
-#include "tracesynth.h"
+#include <fbfile/fbgenerator.h>
+#include <fbtrace/tracedataset.h>
+#include <fbtrace/tracegenerator.h>
+#include <fbtrace/tracematch.h>
+#include <fbtrace/tracesynth.h>
 
 #include <QCryptographicHash>
 #include <QTemporaryDir>
@@ -20,6 +20,9 @@
 #include <functional>
 #include <thread>
 #include <vector>
+
+using namespace FbFile;
+using namespace FbTrace;
 
 namespace {
 

@@ -2,12 +2,12 @@
 // order it draws, how the survey map zooms, labels its axes, colours and
 // stacks its sources, and how image files are written or refused.
 
-#include "imageexport.h"
-#include "plotlabels.h"
-#include "shotplot.h"
-#include "stationaxis.h"
-#include "stationshotview.h"
-#include "surveymap.h"
+#include <fbview/imageexport.h>
+#include <fbview/plotlabels.h>
+#include <fbview/shotplot.h>
+#include <fbview/stationaxis.h>
+#include <fbview/stationshotview.h>
+#include <fbview/surveymap.h>
 #include "shownwidget.h"
 
 #include <qwt_color_map.h>
@@ -24,6 +24,10 @@
 #include <QtWidgets>
 
 #include <cmath>
+
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
 
 Q_DECLARE_METATYPE(SurveyValues::Kind)
 
@@ -158,7 +162,7 @@ private slots:
         plot.setOffsetUnit(unit);
         plot.setReductionVelocity(reduction);
         plot.setMode(ShotPlot::Mode(mode));
-        plot.setShot(records, PickQc::fitShot(records), 39, 1040);
+        plot.setShot(records, FbQc::fitShot(records), 39, 1040);
         // The partner's picks on this shot's curve, 2 ms late.
         const QVector<QPointF> partnerPicks{{-100.0, 100 / 1.2 + 2}, {300.0, 125 + 100 + 2}};
         if (partner)
@@ -298,7 +302,7 @@ private slots:
             auto *shot = new ShotPlot;
             shot->setReductionVelocity(3000);
             const QVector<FbRecord> records = refractionShot(true, false);
-            shot->setShot(records, PickQc::fitShot(records), 0, 1001);
+            shot->setShot(records, FbQc::fitShot(records), 0, 1001);
             plot.reset(shot);
         } else {
             auto *stations = new StationShotView;
@@ -333,7 +337,7 @@ private slots:
         QFETCH(double, dx);
         QFETCH(double, dt);
         QFETCH(double, velocity);
-        PickQc::SideModel model;
+        FbQc::SideModel model;
         model.judged = true;
         model.segments = 2;
         model.measured = 0x3;
@@ -612,7 +616,7 @@ private slots:
         const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
         ShotPlot plot;
         const QVector<FbRecord> records = refractionShot(false, true);
-        plot.setShot(records, PickQc::fitShot(records), 0, 1040);
+        plot.setShot(records, FbQc::fitShot(records), 0, 1040);
 
         ImageExport image;
         bool written = false;

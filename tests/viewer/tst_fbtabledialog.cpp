@@ -2,7 +2,7 @@
 // that changes under it, summary, shot list and its pop-up, a long path,
 // cell texts and colours.
 
-#include "fbcolumns.h"
+#include <fbfile/fbcolumns.h>
 #include "fbtabledialog.h"
 #include "middleelidedlabel.h"
 #include "fbtestfile.h"
@@ -14,6 +14,8 @@
 #include <numeric>
 
 #include <sys/stat.h>
+
+using namespace FbFile;
 
 namespace {
 

@@ -1,13 +1,16 @@
 #include "commandline.h"
 
-#include "fboutputfile.h"
-#include "qcsettings.h"
-#include "sgtconverter.h"
+#include <fbfile/fboutputfile.h>
+#include <fbqc/qcsettings.h>
+#include <fbfile/sgtconverter.h>
 
 #include <cmath>
 #include <cstdio>
 
 #include <unistd.h>
+
+using namespace FbFile;
+using namespace FbQc;
 
 namespace FbTool {
 
@@ -113,7 +116,7 @@ bool outputIsNotInput(const QString &output, const QStringList &inputs)
 
 QCommandLineOption thresholdOption(Threshold which, const QString &description)
 {
-    const PickQc::Settings defaults;
+    const FbQc::Settings defaults;
     const bool outlier = which == Threshold::Outlier;
     const QString value = QString::number(outlier ? defaults.outlierMs : defaults.reciprocityMs);
     return QCommandLineOption(outlier ? QStringLiteral("outlier-ms") : QStringLiteral("reciprocity-ms"),

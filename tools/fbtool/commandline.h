@@ -5,7 +5,7 @@
 // standard output that notices failed writes, the one-line error report,
 // the parser of "fbtool COMMAND FILE [options]" and the opening step.
 
-#include "shotindex.h"
+#include <fbfile/shotindex.h>
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -95,8 +95,8 @@ bool toDouble(const QString &text, double *value);
 struct IndexedFile
 {
     QString name;
-    std::unique_ptr<ShotIndexScanner> scanner;
-    QVector<ShotIndexEntry> index;
+    std::unique_ptr<FbFile::ShotIndexScanner> scanner;
+    QVector<FbFile::ShotIndexEntry> index;
 
     // False after reporting a usage error.
     bool parse(CommandParser &cmd, const QStringList &args);

@@ -2,15 +2,15 @@
 
 #include "commandline.h"
 
-#include "editlog.h"
-#include "editplan.h"
-#include "fbblockreader.h"
-#include "fbcsvexport.h"
-#include "fbeditwriter.h"
-#include "fbpicks.h"
-#include "pickqc.h"
-#include "sgtconverter.h"
-#include "shotindex.h"
+#include <fbfile/editlog.h>
+#include <fbqc/editplan.h>
+#include <fbfile/fbblockreader.h>
+#include <fbfile/fbcsvexport.h>
+#include <fbfile/fbeditwriter.h>
+#include <fbfile/fbpicks.h>
+#include <fbqc/pickqc.h>
+#include <fbfile/sgtconverter.h>
+#include <fbfile/shotindex.h>
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -19,6 +19,9 @@
 #include <algorithm>
 #include <functional>
 #include <limits>
+
+using namespace FbFile;
+using namespace FbQc;
 
 namespace FbTool {
 
@@ -128,7 +131,7 @@ int runEdit(const QStringList &args)
         FbPicks::isAccepted(qint32(status)))
         return fail(
             QStringLiteral("--reject-status: '%1' is not a status other than 0 and 1").arg(p.value(rejectStatus)));
-    PickQc::Settings settings;
+    FbQc::Settings settings;
     if (!toDouble(p.value(outlierMs), &settings.outlierMs) || settings.outlierMs < 0)
         return fail(QStringLiteral("--outlier-ms: '%1' is not a time in ms").arg(p.value(outlierMs)));
     if (!toDouble(p.value(reciprocityMs), &settings.reciprocityMs) || settings.reciprocityMs < 0)
@@ -159,7 +162,7 @@ int runEdit(const QStringList &args)
     const FbFileIdentity judged = FbFileIdentity::of(fileName);
 
     // Every word in the order the sources apply, each with why.
-    PickQc::EditPlan plan(fileName, {}, {}, PickQc::EditPlan::Words);
+    FbQc::EditPlan plan(fileName, {}, {}, FbQc::EditPlan::Words);
     plan.setRejectStatus(qint32(status));
     plan.setSecondsPerTime(settings.units.secondsPerTime);
     if (p.isSet(edits)) {
@@ -189,21 +192,21 @@ int runEdit(const QStringList &args)
             if (shots.isEmpty())
                 return fail(QStringLiteral("--shift: %1 has no shot with ffid %2").arg(fileName).arg(value.first));
             for (int shot : qAsConst(shots)) {
-                if (!plan.shiftShot(shot, value.second, PickQc::EditPlan::shiftReason(value.first, value.second)))
+                if (!plan.shiftShot(shot, value.second, FbQc::EditPlan::shiftReason(value.first, value.second)))
                     return fail(plan.errorString());
             }
         }
     }
     if (p.isSet(rejectOutliers) || p.isSet(fixTiming)) {
         // What the QC finds in the input, as fbtool qc would.
-        PickQc::Analyzer analyzer(fileName, settings);
-        PickQc::Report report;
+        FbQc::Analyzer analyzer(fileName, settings);
+        FbQc::Report report;
         if (!analyzer.run(&report))
             return fail(QStringLiteral("%1: %2").arg(fileName, analyzer.errorString()));
         plan.setIndex(report.index);
         if (p.isSet(fixTiming) && !plan.fixTiming(report))
             return fail(plan.errorString());
-        if (p.isSet(rejectOutliers) && !plan.rejectOutliers(report.findings(PickQc::Kind::Outlier), settings.outlierMs))
+        if (p.isSet(rejectOutliers) && !plan.rejectOutliers(report.findings(FbQc::Kind::Outlier), settings.outlierMs))
             return fail(plan.errorString());
     }
     FbEditWriter writer(fileName);

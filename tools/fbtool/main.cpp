@@ -19,11 +19,11 @@
 #include "pickcommands.h"
 #include "seiscommands.h"
 
-#include "fbcolumns.h"
-#include "fbgenerator.h"
-#include "pickqc.h"
-#include "qcreporttext.h"
-#include "shotindex.h"
+#include <fbfile/fbcolumns.h>
+#include <fbfile/fbgenerator.h>
+#include <fbqc/pickqc.h>
+#include <fbqc/qcreporttext.h>
+#include <fbfile/shotindex.h>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -38,6 +38,9 @@
 #include <cstdio>
 #include <limits>
 #include <vector>
+
+using namespace FbFile;
+using namespace FbQc;
 
 using namespace FbTool;
 
@@ -709,12 +712,12 @@ int runCheck(const QStringList &args)
         return Failed;
 
     // The QC's own checks of what the records hold, without judging picks.
-    PickQc::Settings settings;
+    FbQc::Settings settings;
     settings.judgePicks = false;
     if (!units.read(cmd.parser, &settings.units.metresPerLength, &settings.units.secondsPerTime))
         return Failed;
-    PickQc::Analyzer analyzer(fileName, settings);
-    PickQc::Report report;
+    FbQc::Analyzer analyzer(fileName, settings);
+    FbQc::Report report;
     if (!analyzer.run(&report))
         return fail(QStringLiteral("%1: %2").arg(fileName, analyzer.errorString()));
     QcReportText::writeCheck(out(), fileName, report, cmd.parser.isSet(all) ? -1 : 50);

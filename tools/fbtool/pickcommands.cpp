@@ -2,12 +2,12 @@
 
 #include "commandline.h"
 
-#include "fblayout.h"
-#include "fbspooledwriter.h"
-#include "onsetpicker.h"
-#include "shotindex.h"
-#include "shotrecords.h"
-#include "tracedataset.h"
+#include <fbfile/fblayout.h>
+#include <fbfile/fbspooledwriter.h>
+#include <fbqc/onsetpicker.h>
+#include <fbfile/shotindex.h>
+#include <fbfile/shotrecords.h>
+#include <fbtrace/tracedataset.h>
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>
@@ -23,6 +23,10 @@
 #include <vector>
 
 #include <unistd.h>
+
+using namespace FbFile;
+using namespace FbTrace;
+using namespace FbQc;
 
 namespace FbTool {
 
@@ -162,7 +166,7 @@ int runPick(const QStringList &args)
     if (!file.open(protect))
         return fail(file.errorString());
 
-    const PickQc::OnsetPickerSettings settings;
+    const FbQc::OnsetPickerSettings settings;
     const int shots = data.shotCount();
     const int batch = int(threadCount) * ShotsPerThread;
     qint64 confident = 0, doubtful = 0, none = 0, fromGeometry = 0, record = 0;
@@ -186,11 +190,11 @@ int runPick(const QStringList &args)
         const int count = int(gathers.size());
         // Each shot is picked by one thread on its own: the picks do not
         // depend on how many there are.
-        std::vector<QVector<PickQc::OnsetPick>> picks(static_cast<size_t>(count));
+        std::vector<QVector<FbQc::OnsetPick>> picks(static_cast<size_t>(count));
         std::atomic_int next{0};
         auto work = [&] {
             for (int k = next++; k < count; k = next++)
-                picks[size_t(k)] = PickQc::pickGather(gathers[size_t(k)], {}, settings);
+                picks[size_t(k)] = FbQc::pickGather(gathers[size_t(k)], {}, settings);
         };
         std::vector<std::thread> pool;
         for (int t = 0; t < std::min<qint64>(threadCount, count); ++t)
@@ -209,7 +213,7 @@ int runPick(const QStringList &args)
                 const auto found = known.constFind(keyOf(h.ffid, h.channel));
                 FbRecord r = found != known.constEnd() ? *found : recordFromHeader(h);
                 fromGeometry += found != known.constEnd() ? 1 : 0;
-                const PickQc::OnsetPick &pick = picks[size_t(k)][i];
+                const FbQc::OnsetPick &pick = picks[size_t(k)][i];
                 if (!pick.found || !std::isfinite(pick.onsetMs) || pick.onsetMs <= 0) {
                     r.fb_time = 0;
                     r.fb_status = 1;

@@ -1,21 +1,21 @@
 #include "plotcommands.h"
 
-#include "offsettally.h"
+#include <fbqc/offsettally.h>
 
 #include "commandline.h"
 
-#include "imageexport.h"
-#include "pickqc.h"
-#include "qcmapvalues.h"
-#include "qcreporttext.h"
-#include "shotindex.h"
-#include "shotplot.h"
-#include "shotrecords.h"
-#include "stationaxis.h"
-#include "stationresidualview.h"
-#include "stationshotbuilder.h"
-#include "stationshotview.h"
-#include "surveymap.h"
+#include <fbview/imageexport.h>
+#include <fbqc/pickqc.h>
+#include <fbview/qcmapvalues.h>
+#include <fbqc/qcreporttext.h>
+#include <fbfile/shotindex.h>
+#include <fbview/shotplot.h>
+#include <fbfile/shotrecords.h>
+#include <fbview/stationaxis.h>
+#include <fbview/stationresidualview.h>
+#include <fbview/stationshotbuilder.h>
+#include <fbview/stationshotview.h>
+#include <fbview/surveymap.h>
 
 #include <QApplication>
 #include <QDir>
@@ -25,6 +25,10 @@
 #include <limits>
 
 #include <unistd.h>
+
+using namespace FbFile;
+using namespace FbQc;
+using namespace FbView;
 
 namespace FbTool {
 
@@ -175,7 +179,7 @@ int runPlot(const QStringList &args)
     double velocity = 0.0;
     if (p.isSet(reduce) && (!toDouble(p.value(reduce), &velocity) || velocity <= 0))
         return fail(QStringLiteral("--reduce: '%1' is not a positive velocity").arg(p.value(reduce)));
-    PickQc::Settings settings;
+    FbQc::Settings settings;
     if (!units.read(p, &settings.units.metresPerLength, &settings.units.secondsPerTime))
         return Failed;
     const QString unit = p.value(units.length).trimmed();
@@ -193,10 +197,10 @@ int runPlot(const QStringList &args)
     if (records.size() != qint64(entry.lastRecord) - entry.firstRecord + 1)
         return fail(QStringLiteral("shot %1 has too many records to draw").arg(row + 1));
     // Fitted and drawn in ms, as the QC judges them.
-    PickQc::timesInMilliseconds(records.data(), records.size(), settings.units);
-    const PickQc::ShotFit fit = PickQc::fitShot(records, settings);
+    FbQc::timesInMilliseconds(records.data(), records.size(), settings.units);
+    const FbQc::ShotFit fit = FbQc::fitShot(records, settings);
 
-    PickQc::OffsetTally tally;
+    FbQc::OffsetTally tally;
     for (const FbRecord &r : records)
         tally.add(r);
     settings.units.offsetFactor = tally.found() ? tally.factor() : 1;
@@ -276,7 +280,7 @@ int runMap(const QStringList &args)
     if (p.isSet(colour) && shown != Map)
         return fail(QStringLiteral("--color colours the map only, not --view %1").arg(p.value(view)));
     // One read of the file judges it and collects its receivers.
-    PickQc::Settings settings;
+    FbQc::Settings settings;
     settings.collectReceivers = true;
     const struct
     {
@@ -292,8 +296,8 @@ int runMap(const QStringList &args)
         return Failed;
     const QString unit = p.value(units.length).trimmed();
 
-    PickQc::Analyzer analyzer(fileName, settings);
-    PickQc::Report report;
+    FbQc::Analyzer analyzer(fileName, settings);
+    FbQc::Report report;
     if (!analyzer.run(&report))
         return fail(QStringLiteral("%1: %2").arg(fileName, analyzer.errorString()));
     const QString name = QFileInfo(fileName).fileName();

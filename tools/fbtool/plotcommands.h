@@ -4,7 +4,7 @@
 // fbtool plot and map: the view library's shot plot, survey map and
 // survey-wide views, drawn offscreen into PNG, SVG or PDF files.
 
-#include "shotindex.h"
+#include <fbfile/shotindex.h>
 
 #include <QStringList>
 #include <QVector>
@@ -27,7 +27,7 @@ QCommandLineOption sizeOption();
 bool imageOptions(const QCommandLineParser &p, const QCommandLineOption &output, const QCommandLineOption &size,
                   const QStringList &inputs, QString *outName, QSize *pixels);
 int chooseShot(const QCommandLineParser &p, const QCommandLineOption &shot, const QCommandLineOption &ffid,
-               const QString &fileName, const QVector<ShotIndexEntry> &index);
+               const QString &fileName, const QVector<FbFile::ShotIndexEntry> &index);
 bool writeImage(QwtPlot *plot, const QString &outName, const QSize &pixels, const QStringList &inputs);
 
 // The application object for the command in argv[1]: a GUI application for

@@ -2,14 +2,14 @@
 
 #include "commandline.h"
 
-#include "fbcolumns.h"
-#include "fbgenerator.h"
-#include "pickqc.h"
-#include "qccsv.h"
-#include "qcreporttext.h"
+#include <fbfile/fbcolumns.h>
+#include <fbfile/fbgenerator.h>
+#include <fbqc/pickqc.h>
+#include <fbqc/qccsv.h>
+#include <fbqc/qcreporttext.h>
 #include "seiscommands.h"
-#include "tracedataset.h"
-#include "waveformqc.h"
+#include <fbtrace/tracedataset.h>
+#include <fbqc/waveformqc.h>
 
 #include <QCommandLineParser>
 #include <QTextStream>
@@ -19,6 +19,10 @@
 #include <limits>
 
 #include <unistd.h>
+
+using namespace FbFile;
+using namespace FbTrace;
+using namespace FbQc;
 
 namespace FbTool {
 
@@ -78,7 +82,7 @@ int runQc(const QStringList &args)
     if (fileName.isEmpty())
         return Failed;
 
-    PickQc::Settings settings;
+    FbQc::Settings settings;
     const struct
     {
         const QCommandLineOption &option;
@@ -96,7 +100,7 @@ int runQc(const QStringList &args)
     settings.threads = int(threadCount);
     if (!units.read(cmd.parser, &settings.units.metresPerLength, &settings.units.secondsPerTime))
         return Failed;
-    PickQc::WaveformQcSettings waveform;
+    FbQc::WaveformQcSettings waveform;
     waveform.threads = settings.threads;
     QString matchError;
     if (!matchOptions.read(cmd.parser, &waveform.match, &matchError))
@@ -105,8 +109,8 @@ int runQc(const QStringList &args)
     if (cmd.parser.isSet(csv) && !tables.checkTargets(cmd.parser.value(csv), {fileName}))
         return fail(tables.errorString());
 
-    PickQc::Analyzer analyzer(fileName, settings);
-    PickQc::Report report;
+    FbQc::Analyzer analyzer(fileName, settings);
+    FbQc::Report report;
     if (!analyzer.run(&report))
         return fail(QStringLiteral("%1: %2").arg(fileName, analyzer.errorString()));
 
@@ -116,7 +120,7 @@ int runQc(const QStringList &args)
         QString error;
         if (!traceOptions.open(cmd.parser, path, &data, &error))
             return fail(error);
-        PickQc::WaveformJudge judge(waveform);
+        FbQc::WaveformJudge judge(waveform);
         // Judging every trace takes a while on a large data set: a terminal sees it move.
         const bool terminal = isatty(STDERR_FILENO);
         QTextStream err(stderr);
@@ -125,11 +129,11 @@ int runQc(const QStringList &args)
         })
                                          : Progress::Observer());
         // Picks against the traces' ms, whatever unit the file's times are in.
-        const PickQc::RecordsOf fromFile = PickQc::recordsFromFile(fileName, report.index);
-        const PickQc::Units fileUnits = settings.units;
-        const PickQc::RecordsOf inMs = [fromFile, fileUnits](qint32 shot) {
+        const FbQc::RecordsOf fromFile = FbQc::recordsFromFile(fileName, report.index);
+        const FbQc::Units fileUnits = settings.units;
+        const FbQc::RecordsOf inMs = [fromFile, fileUnits](qint32 shot) {
             QVector<FbRecord> records = fromFile(shot);
-            PickQc::timesInMilliseconds(records.data(), records.size(), fileUnits);
+            FbQc::timesInMilliseconds(records.data(), records.size(), fileUnits);
             return records;
         };
         const bool judged = judge.run(&report, inMs, data, progress);
@@ -137,7 +141,7 @@ int runQc(const QStringList &args)
             err << "\r                                  \r" << Qt::flush;
         if (!judged)
             return fail(QStringLiteral("%1: %2").arg(path, judge.errorString()));
-        const PickQc::WaveformSummary &w = judge.summary();
+        const FbQc::WaveformSummary &w = judge.summary();
         QTextStream &o = out();
         o << "Traces: " << path << " (" << data.formatName() << ", " << data.shotCount() << " shots, "
           << data.traceCount() << " traces, first sample " << data.firstSampleMs() << " ms)\n";

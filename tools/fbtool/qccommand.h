@@ -8,7 +8,7 @@
 #include <QStringList>
 
 class QCommandLineParser;
-namespace FbGenerator {
+namespace FbFile::FbGenerator {
 struct Options;
 }
 
@@ -32,7 +32,7 @@ struct PickFaultOptions
     // Moves the parsed values into options; false with the reason in *error
     // for a value that is not of the option's form. Ranges are the
     // generator's to check.
-    bool read(const QCommandLineParser &parser, FbGenerator::Options *options, QString *error) const;
+    bool read(const QCommandLineParser &parser, FbFile::FbGenerator::Options *options, QString *error) const;
 };
 
 } // namespace FbTool

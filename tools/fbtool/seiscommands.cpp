@@ -2,16 +2,20 @@
 
 #include "commandline.h"
 
-#include "tracedataset.h"
-#include "tracegenerator.h"
-#include "tracematch.h"
-#include "waveformqc.h"
+#include <fbtrace/tracedataset.h>
+#include <fbtrace/tracegenerator.h>
+#include <fbtrace/tracematch.h>
+#include <fbqc/waveformqc.h>
 
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
 
 #include <limits>
+
+using namespace FbFile;
+using namespace FbTrace;
+using namespace FbQc;
 
 namespace FbTool {
 
@@ -51,14 +55,14 @@ QString plural(qint64 n, const char *one, const char *many)
 
 } // namespace
 
-void printShift(QTextStream &o, const PickQc::TimeShift &shift)
+void printShift(QTextStream &o, const FbQc::TimeShift &shift)
 {
     if (shift.traces == 0)
         return;
     o << "Picks against onsets: median " << QString::number(shift.medianMs, 'f', 2) << " ms over " << shift.traces
       << " confident traces\n";
     if (shift.shifted)
-        o << "Warning: " << PickQc::describeShift(shift) << " See --first-sample.\n";
+        o << "Warning: " << FbQc::describeShift(shift) << " See --first-sample.\n";
 }
 
 TraceOpenOptions::TraceOpenOptions(QCommandLineParser &parser)
@@ -216,10 +220,10 @@ int runSeis(const QStringList &args)
         if (!scanner.open())
             return fail(QStringLiteral("%1: %2").arg(fb, scanner.errorString()));
         const QVector<ShotIndexEntry> index = scanner.scan();
-        PickQc::WaveformQcSettings waveform;
+        FbQc::WaveformQcSettings waveform;
         waveform.match = settings;
-        PickQc::WaveformJudge judge(waveform);
-        if (!judge.run(index, PickQc::recordsFromFile(fb, index), data, nullptr))
+        FbQc::WaveformJudge judge(waveform);
+        if (!judge.run(index, FbQc::recordsFromFile(fb, index), data, nullptr))
             return fail(QStringLiteral("%1: %2").arg(path, judge.errorString()));
         printShift(o, judge.summary().shift);
     }

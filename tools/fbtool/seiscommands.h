@@ -12,12 +12,16 @@
 
 class QCommandLineParser;
 class QTextStream;
+namespace FbTrace {
 class TraceDataSet;
+}
+namespace FbTrace {
 struct TraceMatchSettings;
-namespace PickQc {
+}
+namespace FbQc {
 struct TimeShift;
 }
-namespace FbGenerator {
+namespace FbFile::FbGenerator {
 struct Options;
 }
 
@@ -40,7 +44,7 @@ struct TraceOpenOptions
     explicit TraceOpenOptions(QCommandLineParser &parser);
     // Opens path into *data with the options given. False with *error for
     // a value that is not usable or a data set that cannot be read.
-    bool open(const QCommandLineParser &parser, const QString &path, TraceDataSet *data, QString *error) const;
+    bool open(const QCommandLineParser &parser, const QString &path, FbTrace::TraceDataSet *data, QString *error) const;
 };
 
 // --by keys|position and --tolerance M: how picks find their traces, for
@@ -52,12 +56,12 @@ struct TraceMatchOptions
 
     explicit TraceMatchOptions(QCommandLineParser &parser);
     // The settings given. False with *error for a value that is not usable.
-    bool read(const QCommandLineParser &parser, TraceMatchSettings *settings, QString *error) const;
+    bool read(const QCommandLineParser &parser, FbTrace::TraceMatchSettings *settings, QString *error) const;
 };
 
 // The traces' shift against the picks in a line or two; nothing when no
 // confident trace was judged.
-void printShift(QTextStream &out, const PickQc::TimeShift &shift);
+void printShift(QTextStream &out, const FbQc::TimeShift &shift);
 
 // gen's --traces OUT and what shapes the traces and plants picker faults.
 struct TraceGenOptions
@@ -80,7 +84,7 @@ struct TraceGenOptions
     explicit TraceGenOptions(QCommandLineParser &parser);
     // Adds the planted faults to *fb (the FB file's options). False with
     // the reason in *error for a value that is not usable.
-    bool read(const QCommandLineParser &parser, FbGenerator::Options *fb, QString *error);
+    bool read(const QCommandLineParser &parser, FbFile::FbGenerator::Options *fb, QString *error);
     // Writes the traces when --traces was given (the line's options before
     // read() added the faults); prints one line. False with *error.
     bool write(QString *error);

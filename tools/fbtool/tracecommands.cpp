@@ -3,14 +3,19 @@
 #include "commandline.h"
 #include "plotcommands.h"
 
-#include "gatherview.h"
-#include "pickqc.h"
-#include "shotrecords.h"
-#include "tracedataset.h"
-#include "tracematch.h"
+#include <fbview/gatherview.h>
+#include <fbqc/pickqc.h>
+#include <fbfile/shotrecords.h>
+#include <fbtrace/tracedataset.h>
+#include <fbtrace/tracematch.h>
 
 #include <QCommandLineParser>
 #include <QSize>
+
+using namespace FbFile;
+using namespace FbTrace;
+using namespace FbQc;
+using namespace FbView;
 
 namespace FbTool {
 
@@ -116,7 +121,7 @@ int runTraces(const QStringList &args)
     double firstSampleMs = 0;
     if (p.isSet(firstSample) && !toDouble(p.value(firstSample), &firstSampleMs))
         return fail(QStringLiteral("--first-sample: '%1' is not a time in ms").arg(p.value(firstSample)));
-    PickQc::Units fileUnits;
+    FbQc::Units fileUnits;
     if (!units.read(p, &fileUnits.metresPerLength, &fileUnits.secondsPerTime))
         return Failed;
 
@@ -130,7 +135,7 @@ int runTraces(const QStringList &args)
     if (records.size() != qint64(entry.lastRecord) - entry.firstRecord + 1)
         return fail(QStringLiteral("shot %1 has too many records to draw").arg(row + 1));
     // The traces' time axis is in ms, whatever unit the file's picks are in.
-    PickQc::timesInMilliseconds(records.data(), records.size(), fileUnits);
+    FbQc::timesInMilliseconds(records.data(), records.size(), fileUnits);
 
     TraceDataSet data;
     if (p.isSet(firstSample))
@@ -149,7 +154,7 @@ int runTraces(const QStringList &args)
     view.setScaling(scaling);
     view.setDisplay(Displays[shown].display);
     view.setReductionVelocity(velocity);
-    view.setShot(gather, records, PickQc::fitShot(records), rowTrace);
+    view.setShot(gather, records, FbQc::fitShot(records), rowTrace);
     view.waitUntilReady();
     if (p.isSet(window))
         view.setTimeWindow(t0, t1);

@@ -1,6 +1,6 @@
 // A general plug-in built against a symbol that no library provides: the
 // dynamic linker refuses it on loading.
-#include <sorvgeneralplugin.h>
+#include <SorvPlugins/sorvgeneralplugin.h>
 
 extern "C" int sorv_test_symbol_nobody_defines;
 

@@ -1,6 +1,6 @@
 // Claims the general plug-in id in its metadata, but its object is no
 // SorvGeneralPlugin.
-#include <sorvgeneralplugin.h>
+#include <SorvPlugins/sorvgeneralplugin.h>
 
 class NotGeneral : public QObject
 {

@@ -1,6 +1,6 @@
 // A well-formed general plug-in that only works inside a project and sorts
 // before BrowseFBFile (general id 0).
-#include <sorvgeneralplugin.h>
+#include <SorvPlugins/sorvgeneralplugin.h>
 
 #include <QAction>
 

@@ -1,8 +1,8 @@
 // The smallest general plug-in, built outside the tree against the installed
 // SDK alone. Its command opens the SDK's dialog base, so both libraries link.
-#include <sorvdialog.h>
-#include <sorvgeneralplugin.h>
-#include <sorvpluginmetadata.h>
+#include <SorvBase/sorvdialog.h>
+#include <SorvPlugins/sorvgeneralplugin.h>
+#include <SorvPlugins/sorvpluginmetadata.h>
 
 #include <QAction>
 

@@ -358,7 +358,7 @@
     </message>
 </context>
 <context>
-    <name>GatherPanel</name>
+    <name>FbView::GatherPanel</name>
     <message>
         <source>Wiggle</source>
         <translation>波形</translation>
@@ -445,7 +445,7 @@
     </message>
 </context>
 <context>
-    <name>GatherView</name>
+    <name>FbView::GatherView</name>
     <message>
         <source>Shot ffid %1 has no traces in the data set.</source>
         <translation>数据集中没有 ffid 为 %1 的炮的地震道。</translation>
@@ -805,7 +805,7 @@
     </message>
 </context>
 <context>
-    <name>PickQc</name>
+    <name>FbQc</name>
     <message>
         <source>No complete record: %1 bytes cannot hold a header and one record</source>
         <translation>没有完整记录：%1 字节容纳不下文件头和一条记录</translation>
@@ -828,7 +828,7 @@
     </message>
 </context>
 <context>
-    <name>PickQc::Analyzer</name>
+    <name>FbQc::Analyzer</name>
     <message>
         <source>the file holds no complete record</source>
         <translation>文件中没有一条完整的记录</translation>
@@ -851,7 +851,7 @@
     </message>
 </context>
 <context>
-    <name>PickQc::EditPlan</name>
+    <name>FbQc::EditPlan</name>
     <message>
         <source>Cannot read %1: %2</source>
         <translation>无法读取 %1：%2</translation>
@@ -874,7 +874,7 @@
     </message>
 </context>
 <context>
-    <name>PickQc::Kind</name>
+    <name>FbQc::Kind</name>
     <message>
         <source>Files without a complete record</source>
         <translation>没有完整记录的文件</translation>
@@ -1105,7 +1105,7 @@
     </message>
 </context>
 <context>
-    <name>PickQc::QcSession</name>
+    <name>FbQc::QcSession</name>
     <message>
         <source>cancelled</source>
         <translation>已取消</translation>
@@ -1156,7 +1156,7 @@
     </message>
 </context>
 <context>
-    <name>PickQc::Repick</name>
+    <name>FbQc::Repick</name>
     <message>
         <source>Onset</source>
         <translation>起跳</translation>
@@ -1179,7 +1179,7 @@
     </message>
 </context>
 <context>
-    <name>PickQc::WaveformJudge</name>
+    <name>FbQc::WaveformJudge</name>
     <message>
         <source>Cancelled.</source>
         <translation>已取消。</translation>
@@ -1714,7 +1714,7 @@
     </message>
 </context>
 <context>
-    <name>ShotPlot</name>
+    <name>FbView::ShotPlot</name>
     <message>
         <source>Status 0</source>
         <translation>状态 0</translation>
@@ -1831,7 +1831,7 @@
     </message>
 </context>
 <context>
-    <name>StationResidualView</name>
+    <name>FbView::StationResidualView</name>
     <message>
         <source>Mean residual (ms)</source>
         <translation>平均残差（ms）</translation>
@@ -1870,7 +1870,7 @@
     </message>
 </context>
 <context>
-    <name>StationShotView</name>
+    <name>FbView::StationShotView</name>
     <message>
         <source>Shot</source>
         <translation>炮</translation>
@@ -1924,7 +1924,7 @@
     </message>
 </context>
 <context>
-    <name>SurveyMap</name>
+    <name>FbView::SurveyMap</name>
     <message>
         <source>Shot %1</source>
         <translation>第 %1 炮</translation>
