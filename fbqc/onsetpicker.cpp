@@ -156,10 +156,17 @@ double crossing(int i, double a, double b)
 int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, int length)
 {
     const int n = hi - lo + 1;
+    // The running sum of energy, and with it the energy over the whole
+    // `length` before each sample (scaled as below): the divisions of the
+    // latter overlap with the sum's additions, which follow one another.
     std::vector<double> s2(size_t(n) + 1, 0.0);
+    std::vector<double> fullBefore(size_t(n) + 1, 0.0);
+    const double whole = length;
     for (int i = 0; i < n; ++i) {
         const double x = at(t, lo + i);
         s2[size_t(i) + 1] = s2[size_t(i)] + x * x;
+        if (i + 1 >= length)
+            fullBefore[size_t(i) + 1] = (s2[size_t(i) + 1] - s2[size_t(i + 1 - length)]) * whole / whole;
     }
     const double floor = std::max(s2[size_t(n)] / n, 1e-300) * 1e-9 * length;
     // Near the trace's start the energy before is averaged over what there
@@ -169,14 +176,34 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     if (from > to)
         return std::clamp((from + to) / 2, lo, hi);
     std::vector<double> ratio(size_t(to - from + 1));
-    double best = 0;
-    for (int k = from; k <= to; ++k) {
+    auto ratioAt = [&](int k, double before) {
         const int i = k - lo;
-        const int beforeLength = std::min(length, i);
         const double after = s2[size_t(i + length)] - s2[size_t(i)];
-        const double before = (s2[size_t(i)] - s2[size_t(i - beforeLength)]) * length / beforeLength;
-        ratio[size_t(k - from)] = after / std::max(before, floor);
-        best = std::max(best, ratio[size_t(k - from)]);
+        return after / (before < floor ? floor : before);
+    };
+    double best = 0;
+    int j = from;
+    for (; j <= to && j - lo < length; ++j) {
+        const int i = j - lo;
+        const double before = (s2[size_t(i)] - s2[0]) * length / i;
+        ratio[size_t(j - from)] = ratioAt(j, before);
+        best = std::max(best, ratio[size_t(j - from)]);
+    }
+    // Two at a time with a maximum each, so that the divisions go in
+    // pairs; the largest ratio is the same whichever way it is gathered.
+    double best0 = best, best1 = best;
+    for (; j + 1 <= to; j += 2) {
+        const double r0 = ratioAt(j, fullBefore[size_t(j - lo)]);
+        const double r1 = ratioAt(j + 1, fullBefore[size_t(j + 1 - lo)]);
+        ratio[size_t(j - from)] = r0;
+        ratio[size_t(j + 1 - from)] = r1;
+        best0 = r0 > best0 ? r0 : best0;
+        best1 = r1 > best1 ? r1 : best1;
+    }
+    best = std::max(best0, best1);
+    for (; j <= to; ++j) {
+        ratio[size_t(j - from)] = ratioAt(j, fullBefore[size_t(j - lo)]);
+        best = std::max(best, ratio[size_t(j - from)]);
     }
     // Strong arrivals: any rise well clear of the noise's own ratios counts,
     // a tenth of the largest at least; weak ones: half the largest.
