@@ -3,7 +3,12 @@
 #include <fbtrace/shotgather.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 using namespace FbTrace;
 
@@ -189,18 +194,24 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
         ratio[size_t(j - from)] = ratioAt(j, before);
         best = std::max(best, ratio[size_t(j - from)]);
     }
-    // Two at a time with a maximum each, so that the divisions go in
-    // pairs; the largest ratio is the same whichever way it is gathered.
-    double best0 = best, best1 = best;
+#if defined(__SSE2__)
+    // Two at a time, each exactly as one step of the loop below (the same
+    // division, the larger of the energy before and the floor): the
+    // divisions, which rule the cost, go in pairs. The largest ratio is the
+    // same whichever way it is gathered.
+    const __m128d floors = _mm_set1_pd(floor);
+    __m128d bests = _mm_set1_pd(best);
     for (; j + 1 <= to; j += 2) {
-        const double r0 = ratioAt(j, fullBefore[size_t(j - lo)]);
-        const double r1 = ratioAt(j + 1, fullBefore[size_t(j + 1 - lo)]);
-        ratio[size_t(j - from)] = r0;
-        ratio[size_t(j + 1 - from)] = r1;
-        best0 = r0 > best0 ? r0 : best0;
-        best1 = r1 > best1 ? r1 : best1;
+        const size_t i = size_t(j - lo);
+        const __m128d after = _mm_sub_pd(_mm_loadu_pd(&s2[i + size_t(length)]), _mm_loadu_pd(&s2[i]));
+        const __m128d r = _mm_div_pd(after, _mm_max_pd(floors, _mm_loadu_pd(&fullBefore[i])));
+        _mm_storeu_pd(&ratio[size_t(j - from)], r);
+        bests = _mm_max_pd(r, bests);
     }
-    best = std::max(best0, best1);
+    double lanes[2];
+    _mm_storeu_pd(lanes, bests);
+    best = std::max(lanes[0], lanes[1]);
+#endif
     for (; j <= to; ++j) {
         ratio[size_t(j - from)] = ratioAt(j, fullBefore[size_t(j - lo)]);
         best = std::max(best, ratio[size_t(j - from)]);
@@ -218,15 +229,16 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
 
 double robustRms(const TraceSamples &t, int from, int to)
 {
-    std::vector<double> a;
+    // The samples' own precision: half the data to order, the same median.
+    std::vector<float> a;
     a.reserve(size_t(std::max(0, to - from + 1)));
     for (int i = from; i <= to; ++i)
-        a.push_back(std::fabs(at(t, i)));
+        a.push_back(std::fabs(t.samples[i]));
     if (a.empty())
         return 0;
     auto middle = a.begin() + long(a.size() / 2);
     std::nth_element(a.begin(), middle, a.end());
-    return *middle * MedianToRms;
+    return double(*middle) * MedianToRms;
 }
 
 // A run of samples of one sign: [first, last], its extreme at peak.
@@ -895,14 +907,16 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         lowest[size_t(i)] = lo;
         highest[size_t(i)] = hi;
     }
-    std::vector<double> sums(size_t(n + 1) * size_t(length));
+    // Running sums and segments are written in full before they are read:
+    // no zero fill of these large buffers first.
+    std::unique_ptr<double[]> sums(new double[size_t(n + 1) * size_t(length)]);
     std::vector<int> counts(size_t(n) + 1);
-    auto sumUp = [&](const double *rows, int width, std::vector<double> *into) {
-        std::fill(into->begin(), into->begin() + width, 0.0);
+    auto sumUp = [&](const double *rows, int width, double *into) {
+        std::fill(into, into + width, 0.0);
         for (int k = 0; k < n; ++k) {
             const double *row = rows + size_t(k) * size_t(width);
-            const double *previous = into->data() + size_t(k) * size_t(width);
-            double *next = into->data() + size_t(k + 1) * size_t(width);
+            const double *previous = into + size_t(k) * size_t(width);
+            double *next = into + size_t(k + 1) * size_t(width);
             for (int j = 0; j < width; ++j)
                 next[j] = previous[j] + row[j];
             counts[size_t(k) + 1] = counts[size_t(k)] + (scale[size_t(k)] > 0 ? 1 : 0);
@@ -916,7 +930,7 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     for (int round = 0; round < AlignmentRounds; ++round) {
         for (int k = 0; k < n; ++k)
             cut(k);
-        sumUp(windows.data(), length, &sums);
+        sumUp(windows.data(), length, sums.get());
         std::vector<double> next = aligned;
         for (int i = 0; i < n; ++i) {
             if (!std::isfinite(aligned[size_t(i)]))
@@ -925,8 +939,8 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             const int used = counts[size_t(hi) + 1] - counts[size_t(lo)] - (scale[size_t(i)] > 0 ? 1 : 0);
             if (used < MinimumGatherStack)
                 continue;
-            const double *top = sums.data() + size_t(hi + 1) * size_t(length);
-            const double *bottom = sums.data() + size_t(lo) * size_t(length);
+            const double *top = sums.get() + size_t(hi + 1) * size_t(length);
+            const double *bottom = sums.get() + size_t(lo) * size_t(length);
             const double *self = windows.data() + size_t(i) * size_t(length);
             for (int j = 0; j < length; ++j)
                 stack[size_t(j)] = top[j] - bottom[j] - self[j];
@@ -986,19 +1000,21 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     const size_t span = size_t(pre) + size_t(post) + 1;
     std::vector<float> stacked(span);
     // Each trace around its alignment time once, at unit energy.
-    std::vector<double> segments(size_t(n) * span, 0.0);
+    std::unique_ptr<double[]> segments(new double[size_t(n) * span]);
     for (int k = 0; k < n; ++k) {
-        if (scale[size_t(k)] <= 0)
+        double *segment = segments.get() + size_t(k) * span;
+        if (scale[size_t(k)] <= 0) {
+            std::fill(segment, segment + span, 0.0);
             continue;
+        }
         const TraceSamples t = traceOf(gather, k);
         const double first = t.indexOf(aligned[size_t(k)]) - pre;
-        double *segment = segments.data() + size_t(k) * span;
         resample(t, first, int(span), segment);
         for (size_t j = 0; j < span; ++j)
             segment[j] *= scale[size_t(k)];
     }
-    std::vector<double> segmentSums(size_t(n + 1) * span);
-    sumUp(segments.data(), int(span), &segmentSums);
+    std::unique_ptr<double[]> segmentSums(new double[size_t(n + 1) * span]);
+    sumUp(segments.get(), int(span), segmentSums.get());
     OnsetPickerSettings onStack = settings;
     onStack.periodMs = period;
     for (int i = 0; i < n; ++i) {
@@ -1006,8 +1022,8 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             continue;
         const int lo = lowest[size_t(i)], hi = highest[size_t(i)];
         const int used = counts[size_t(hi) + 1] - counts[size_t(lo)];
-        const double *top = segmentSums.data() + size_t(hi + 1) * span;
-        const double *bottom = segmentSums.data() + size_t(lo) * span;
+        const double *top = segmentSums.get() + size_t(hi + 1) * span;
+        const double *bottom = segmentSums.get() + size_t(lo) * span;
         for (size_t j = 0; j < span; ++j)
             stacked[j] = float(top[j] - bottom[j]);
         if (used <= MinimumGatherStack)
