@@ -164,8 +164,10 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     // The running sum of energy, and with it the energy over the whole
     // `length` before each sample (scaled as below): the divisions of the
     // latter overlap with the sum's additions, which follow one another.
-    std::vector<double> s2(size_t(n) + 1, 0.0);
-    std::vector<double> fullBefore(size_t(n) + 1, 0.0);
+    // Every element read is written first: no zero fill of the trace-long
+    // buffers.
+    std::unique_ptr<double[]> s2(new double[size_t(n) + 1]), fullBefore(new double[size_t(n) + 1]);
+    s2[0] = 0;
     const double whole = length;
     for (int i = 0; i < n; ++i) {
         const double x = at(t, lo + i);
@@ -180,7 +182,8 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     to = std::min(to, hi + 1 - length);
     if (from > to)
         return std::clamp((from + to) / 2, lo, hi);
-    std::vector<double> ratio(size_t(to - from + 1));
+    const int count = to - from + 1;
+    std::unique_ptr<double[]> ratio(new double[size_t(count)]);
     auto ratioAt = [&](int k, double before) {
         const int i = k - lo;
         const double after = s2[size_t(i + length)] - s2[size_t(i)];
@@ -222,7 +225,7 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     int k = 0;
     while (ratio[size_t(k)] < wanted)
         ++k;
-    while (k + 1 < int(ratio.size()) && ratio[size_t(k) + 1] >= ratio[size_t(k)])
+    while (k + 1 < count && ratio[size_t(k) + 1] >= ratio[size_t(k)])
         ++k;
     return from + k;
 }
@@ -879,10 +882,11 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     std::vector<double> scale(static_cast<size_t>(n));
     auto cut = [&](int k) {
         double *w = windows.data() + size_t(k) * size_t(length);
-        std::fill(w, w + length, 0.0);
         scale[size_t(k)] = 0;
-        if (!std::isfinite(aligned[size_t(k)]))
+        if (!std::isfinite(aligned[size_t(k)])) {
+            std::fill(w, w + length, 0.0);
             return;
+        }
         const TraceSamples t = traceOf(gather, k);
         const double first = t.indexOf(aligned[size_t(k)]) - before;
         resample(t, first, length, w);
