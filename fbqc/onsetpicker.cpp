@@ -950,6 +950,7 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     std::vector<double> own(size_t(length) + 2 * size_t(reach));
     std::vector<double> ownEnergy(own.size() + 1, 0.0);
     std::vector<double> scores(2 * size_t(reach) + 1);
+    std::vector<double> coarseScores(2 * size_t(reach) + 1);
     const int stride = std::max(1, int(period / dt / AlignSamplesPerPeriod));
     for (int round = 0; round < AlignmentRounds; ++round) {
         for (int k = 0; k < n; ++k)
@@ -976,26 +977,52 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             // Every stride-th lag over every stride-th sample first (the
             // waveform is smooth over a stride), then every lag around the
             // best of those.
-            auto score = [&](int lag, int step) {
-                double ab = 0;
-                for (int j = 0; j < length; j += step)
-                    ab += stack[size_t(j)] * own[size_t(lag + j)];
+            auto score = [&](int lag, double ab, int step) {
                 const double bb = ownEnergy[size_t(lag + length)] - ownEnergy[size_t(lag)];
                 return bb > 0 ? step * ab / std::sqrt(bb) : 0.0;
             };
+            // The scores of `count` lags from firstLag, `by` apart, into
+            // out. Four lags share each pass over the stack, each summed in
+            // its own order as alone: the sums no longer wait on one another.
+            auto scoreLags = [&](int firstLag, int by, int count, int step, double *out) {
+                int c = 0;
+                for (; c + 4 <= count; c += 4) {
+                    const double *o = own.data() + firstLag + c * by;
+                    double ab0 = 0, ab1 = 0, ab2 = 0, ab3 = 0;
+                    for (int j = 0; j < length; j += step) {
+                        const double x = stack[size_t(j)];
+                        ab0 += x * o[j];
+                        ab1 += x * o[by + j];
+                        ab2 += x * o[2 * by + j];
+                        ab3 += x * o[3 * by + j];
+                    }
+                    const double ab[4] = {ab0, ab1, ab2, ab3};
+                    for (int q = 0; q < 4; ++q)
+                        out[c + q] = score(firstLag + (c + q) * by, ab[q], step);
+                }
+                for (; c < count; ++c) {
+                    const int lag = firstLag + c * by;
+                    double ab = 0;
+                    for (int j = 0; j < length; j += step)
+                        ab += stack[size_t(j)] * own[size_t(lag + j)];
+                    out[c] = score(lag, ab, step);
+                }
+            };
             int coarse = 0;
             double coarseScore = -1;
-            for (int lag = 0; lag <= 2 * reach; lag += stride) {
-                const double v = score(lag, stride);
+            const int coarseLags = 2 * reach / stride + 1;
+            scoreLags(0, stride, coarseLags, stride, coarseScores.data());
+            for (int c = 0; c < coarseLags; ++c) {
+                const double v = coarseScores[size_t(c)];
                 if (v > coarseScore) {
                     coarseScore = v;
-                    coarse = lag;
+                    coarse = c * stride;
                 }
             }
             int best = -1;
             const int from = std::max(0, coarse - stride), to = std::min(2 * reach, coarse + stride);
-            for (int lag = std::max(0, from - 1); lag <= std::min(2 * reach, to + 1); ++lag)
-                scores[size_t(lag)] = score(lag, 1);
+            const int fineFrom = std::max(0, from - 1), fineTo = std::min(2 * reach, to + 1);
+            scoreLags(fineFrom, 1, fineTo - fineFrom + 1, 1, scores.data() + fineFrom);
             for (int lag = from; lag <= to; ++lag)
                 if (best < 0 || scores[size_t(lag)] > scores[size_t(best)])
                     best = lag;
