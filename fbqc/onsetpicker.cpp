@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -797,12 +798,27 @@ void resample(const TraceSamples &t, double first, int count, T *out)
         return;
     }
     const double whole = std::floor(first);
-    const double f = first - whole;
+    const double f = first - whole, g = 1 - f;
     const int i0 = int(whole);
-    for (int j = 0; j < count; ++j) {
-        const int i = i0 + j;
-        out[j] = i >= 0 && i < t.count - 1 ? T((1 - f) * at(t, i) + f * at(t, i + 1)) : T(0);
+    // Zero before and after the trace, interpolated within it.
+    const int inFrom = std::clamp(-i0, 0, count), inTo = std::clamp(t.count - 1 - i0, inFrom, count);
+    std::fill(out, out + inFrom, T(0));
+    const float *x = t.samples;
+    int j = inFrom;
+#if defined(__SSE2__)
+    if constexpr (std::is_same<T, double>::value) {
+        // Two at a time, each as below.
+        const __m128d gs = _mm_set1_pd(g), fs = _mm_set1_pd(f);
+        for (; j + 1 < inTo; j += 2) {
+            const __m128d a = _mm_set_pd(double(x[i0 + j + 1]), double(x[i0 + j]));
+            const __m128d b = _mm_set_pd(double(x[i0 + j + 2]), double(x[i0 + j + 1]));
+            _mm_storeu_pd(out + j, _mm_add_pd(_mm_mul_pd(gs, a), _mm_mul_pd(fs, b)));
+        }
     }
+#endif
+    for (; j < inTo; ++j)
+        out[j] = T(g * double(x[i0 + j]) + f * double(x[i0 + j + 1]));
+    std::fill(out + inTo, out + count, T(0));
 }
 
 // Traces on opposite sides of the source (offsets of opposite sign) do not
