@@ -3,7 +3,13 @@
 #include <fbtrace/shotgather.h>
 
 #include <algorithm>
+#include <memory>
+#include <type_traits>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 using namespace FbTrace;
 
@@ -156,11 +162,40 @@ double crossing(int i, double a, double b)
 int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, int length)
 {
     const int n = hi - lo + 1;
-    std::vector<double> s2(size_t(n) + 1, 0.0);
-    for (int i = 0; i < n; ++i) {
-        const double x = at(t, lo + i);
-        s2[size_t(i) + 1] = s2[size_t(i)] + x * x;
+    // The running sum of energy, and with it the energy over the whole
+    // `length` before each sample (scaled as below): the divisions of the
+    // latter overlap with the sum's additions, which follow one another.
+    // Every element read is written first: no zero fill of the trace-long
+    // buffers.
+    std::unique_ptr<double[]> s2(new double[size_t(n) + 1]), fullBefore(new double[size_t(n) + 1]);
+    s2[0] = 0;
+    const double whole = length;
+    int i = 0;
+    auto step = [&](int m) {
+        const double x = at(t, lo + m);
+        s2[size_t(m) + 1] = s2[size_t(m)] + x * x;
+        if (m + 1 >= length)
+            fullBefore[size_t(m) + 1] = (s2[size_t(m) + 1] - s2[size_t(m + 1 - length)]) * whole / whole;
+    };
+    for (; i < n && i + 1 < length; ++i)
+        step(i);
+#if defined(__SSE2__)
+    // Two at a time past the first window, each as one step: the divisions
+    // go in pairs.
+    const __m128d wholes = _mm_set1_pd(whole);
+    for (double sum = s2[size_t(i)]; i + 1 < n; i += 2) {
+        const double x0 = at(t, lo + i), x1 = at(t, lo + i + 1);
+        const double sum0 = sum + x0 * x0;
+        sum = sum0 + x1 * x1;
+        s2[size_t(i) + 1] = sum0;
+        s2[size_t(i) + 2] = sum;
+        const __m128d energy =
+            _mm_sub_pd(_mm_set_pd(sum, sum0), _mm_set_pd(s2[size_t(i + 2 - length)], s2[size_t(i + 1 - length)]));
+        _mm_storeu_pd(&fullBefore[size_t(i) + 1], _mm_div_pd(_mm_mul_pd(energy, wholes), wholes));
     }
+#endif
+    for (; i < n; ++i)
+        step(i);
     const double floor = std::max(s2[size_t(n)] / n, 1e-300) * 1e-9 * length;
     // Near the trace's start the energy before is averaged over what there
     // is: a first break a few ms into the trace (at the source) still shows.
@@ -168,15 +203,42 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     to = std::min(to, hi + 1 - length);
     if (from > to)
         return std::clamp((from + to) / 2, lo, hi);
-    std::vector<double> ratio(size_t(to - from + 1));
-    double best = 0;
-    for (int k = from; k <= to; ++k) {
+    const int count = to - from + 1;
+    std::unique_ptr<double[]> ratio(new double[size_t(count)]);
+    auto ratioAt = [&](int k, double before) {
         const int i = k - lo;
-        const int beforeLength = std::min(length, i);
         const double after = s2[size_t(i + length)] - s2[size_t(i)];
-        const double before = (s2[size_t(i)] - s2[size_t(i - beforeLength)]) * length / beforeLength;
-        ratio[size_t(k - from)] = after / std::max(before, floor);
-        best = std::max(best, ratio[size_t(k - from)]);
+        return after / (before < floor ? floor : before);
+    };
+    double best = 0;
+    int j = from;
+    for (; j <= to && j - lo < length; ++j) {
+        const int i = j - lo;
+        const double before = (s2[size_t(i)] - s2[0]) * length / i;
+        ratio[size_t(j - from)] = ratioAt(j, before);
+        best = std::max(best, ratio[size_t(j - from)]);
+    }
+#if defined(__SSE2__)
+    // Two at a time, each exactly as one step of the loop below (the same
+    // division, the larger of the energy before and the floor): the
+    // divisions, which rule the cost, go in pairs. The largest ratio is the
+    // same whichever way it is gathered.
+    const __m128d floors = _mm_set1_pd(floor);
+    __m128d bests = _mm_set1_pd(best);
+    for (; j + 1 <= to; j += 2) {
+        const size_t i = size_t(j - lo);
+        const __m128d after = _mm_sub_pd(_mm_loadu_pd(&s2[i + size_t(length)]), _mm_loadu_pd(&s2[i]));
+        const __m128d r = _mm_div_pd(after, _mm_max_pd(floors, _mm_loadu_pd(&fullBefore[i])));
+        _mm_storeu_pd(&ratio[size_t(j - from)], r);
+        bests = _mm_max_pd(r, bests);
+    }
+    double lanes[2];
+    _mm_storeu_pd(lanes, bests);
+    best = std::max(lanes[0], lanes[1]);
+#endif
+    for (; j <= to; ++j) {
+        ratio[size_t(j - from)] = ratioAt(j, fullBefore[size_t(j - lo)]);
+        best = std::max(best, ratio[size_t(j - from)]);
     }
     // Strong arrivals: any rise well clear of the noise's own ratios counts,
     // a tenth of the largest at least; weak ones: half the largest.
@@ -184,22 +246,23 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     int k = 0;
     while (ratio[size_t(k)] < wanted)
         ++k;
-    while (k + 1 < int(ratio.size()) && ratio[size_t(k) + 1] >= ratio[size_t(k)])
+    while (k + 1 < count && ratio[size_t(k) + 1] >= ratio[size_t(k)])
         ++k;
     return from + k;
 }
 
 double robustRms(const TraceSamples &t, int from, int to)
 {
-    std::vector<double> a;
+    // The samples' own precision: half the data to order, the same median.
+    std::vector<float> a;
     a.reserve(size_t(std::max(0, to - from + 1)));
     for (int i = from; i <= to; ++i)
-        a.push_back(std::fabs(at(t, i)));
+        a.push_back(std::fabs(t.samples[i]));
     if (a.empty())
         return 0;
     auto middle = a.begin() + long(a.size() / 2);
     std::nth_element(a.begin(), middle, a.end());
-    return *middle * MedianToRms;
+    return double(*middle) * MedianToRms;
 }
 
 // A run of samples of one sign: [first, last], its extreme at peak.
@@ -735,12 +798,27 @@ void resample(const TraceSamples &t, double first, int count, T *out)
         return;
     }
     const double whole = std::floor(first);
-    const double f = first - whole;
+    const double f = first - whole, g = 1 - f;
     const int i0 = int(whole);
-    for (int j = 0; j < count; ++j) {
-        const int i = i0 + j;
-        out[j] = i >= 0 && i < t.count - 1 ? T((1 - f) * at(t, i) + f * at(t, i + 1)) : T(0);
+    // Zero before and after the trace, interpolated within it.
+    const int inFrom = std::clamp(-i0, 0, count), inTo = std::clamp(t.count - 1 - i0, inFrom, count);
+    std::fill(out, out + inFrom, T(0));
+    const float *x = t.samples;
+    int j = inFrom;
+#if defined(__SSE2__)
+    if constexpr (std::is_same<T, double>::value) {
+        // Two at a time, each as below.
+        const __m128d gs = _mm_set1_pd(g), fs = _mm_set1_pd(f);
+        for (; j + 1 < inTo; j += 2) {
+            const __m128d a = _mm_set_pd(double(x[i0 + j + 1]), double(x[i0 + j]));
+            const __m128d b = _mm_set_pd(double(x[i0 + j + 2]), double(x[i0 + j + 1]));
+            _mm_storeu_pd(out + j, _mm_add_pd(_mm_mul_pd(gs, a), _mm_mul_pd(fs, b)));
+        }
     }
+#endif
+    for (; j < inTo; ++j)
+        out[j] = T(g * double(x[i0 + j]) + f * double(x[i0 + j + 1]));
+    std::fill(out + inTo, out + count, T(0));
 }
 
 // Traces on opposite sides of the source (offsets of opposite sign) do not
@@ -840,10 +918,11 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     std::vector<double> scale(static_cast<size_t>(n));
     auto cut = [&](int k) {
         double *w = windows.data() + size_t(k) * size_t(length);
-        std::fill(w, w + length, 0.0);
         scale[size_t(k)] = 0;
-        if (!std::isfinite(aligned[size_t(k)]))
+        if (!std::isfinite(aligned[size_t(k)])) {
+            std::fill(w, w + length, 0.0);
             return;
+        }
         const TraceSamples t = traceOf(gather, k);
         const double first = t.indexOf(aligned[size_t(k)]) - before;
         resample(t, first, length, w);
@@ -868,14 +947,16 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         lowest[size_t(i)] = lo;
         highest[size_t(i)] = hi;
     }
-    std::vector<double> sums(size_t(n + 1) * size_t(length));
+    // Running sums and segments are written in full before they are read:
+    // no zero fill of these large buffers first.
+    std::unique_ptr<double[]> sums(new double[size_t(n + 1) * size_t(length)]);
     std::vector<int> counts(size_t(n) + 1);
-    auto sumUp = [&](const double *rows, int width, std::vector<double> *into) {
-        std::fill(into->begin(), into->begin() + width, 0.0);
+    auto sumUp = [&](const double *rows, int width, double *into) {
+        std::fill(into, into + width, 0.0);
         for (int k = 0; k < n; ++k) {
             const double *row = rows + size_t(k) * size_t(width);
-            const double *previous = into->data() + size_t(k) * size_t(width);
-            double *next = into->data() + size_t(k + 1) * size_t(width);
+            const double *previous = into + size_t(k) * size_t(width);
+            double *next = into + size_t(k + 1) * size_t(width);
             for (int j = 0; j < width; ++j)
                 next[j] = previous[j] + row[j];
             counts[size_t(k) + 1] = counts[size_t(k)] + (scale[size_t(k)] > 0 ? 1 : 0);
@@ -885,11 +966,12 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     std::vector<double> own(size_t(length) + 2 * size_t(reach));
     std::vector<double> ownEnergy(own.size() + 1, 0.0);
     std::vector<double> scores(2 * size_t(reach) + 1);
+    std::vector<double> coarseScores(2 * size_t(reach) + 1);
     const int stride = std::max(1, int(period / dt / AlignSamplesPerPeriod));
     for (int round = 0; round < AlignmentRounds; ++round) {
         for (int k = 0; k < n; ++k)
             cut(k);
-        sumUp(windows.data(), length, &sums);
+        sumUp(windows.data(), length, sums.get());
         std::vector<double> next = aligned;
         for (int i = 0; i < n; ++i) {
             if (!std::isfinite(aligned[size_t(i)]))
@@ -898,8 +980,8 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             const int used = counts[size_t(hi) + 1] - counts[size_t(lo)] - (scale[size_t(i)] > 0 ? 1 : 0);
             if (used < MinimumGatherStack)
                 continue;
-            const double *top = sums.data() + size_t(hi + 1) * size_t(length);
-            const double *bottom = sums.data() + size_t(lo) * size_t(length);
+            const double *top = sums.get() + size_t(hi + 1) * size_t(length);
+            const double *bottom = sums.get() + size_t(lo) * size_t(length);
             const double *self = windows.data() + size_t(i) * size_t(length);
             for (int j = 0; j < length; ++j)
                 stack[size_t(j)] = top[j] - bottom[j] - self[j];
@@ -911,26 +993,52 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             // Every stride-th lag over every stride-th sample first (the
             // waveform is smooth over a stride), then every lag around the
             // best of those.
-            auto score = [&](int lag, int step) {
-                double ab = 0;
-                for (int j = 0; j < length; j += step)
-                    ab += stack[size_t(j)] * own[size_t(lag + j)];
+            auto score = [&](int lag, double ab, int step) {
                 const double bb = ownEnergy[size_t(lag + length)] - ownEnergy[size_t(lag)];
                 return bb > 0 ? step * ab / std::sqrt(bb) : 0.0;
             };
+            // The scores of `count` lags from firstLag, `by` apart, into
+            // out. Four lags share each pass over the stack, each summed in
+            // its own order as alone: the sums no longer wait on one another.
+            auto scoreLags = [&](int firstLag, int by, int count, int step, double *out) {
+                int c = 0;
+                for (; c + 4 <= count; c += 4) {
+                    const double *o = own.data() + firstLag + c * by;
+                    double ab0 = 0, ab1 = 0, ab2 = 0, ab3 = 0;
+                    for (int j = 0; j < length; j += step) {
+                        const double x = stack[size_t(j)];
+                        ab0 += x * o[j];
+                        ab1 += x * o[by + j];
+                        ab2 += x * o[2 * by + j];
+                        ab3 += x * o[3 * by + j];
+                    }
+                    const double ab[4] = {ab0, ab1, ab2, ab3};
+                    for (int q = 0; q < 4; ++q)
+                        out[c + q] = score(firstLag + (c + q) * by, ab[q], step);
+                }
+                for (; c < count; ++c) {
+                    const int lag = firstLag + c * by;
+                    double ab = 0;
+                    for (int j = 0; j < length; j += step)
+                        ab += stack[size_t(j)] * own[size_t(lag + j)];
+                    out[c] = score(lag, ab, step);
+                }
+            };
             int coarse = 0;
             double coarseScore = -1;
-            for (int lag = 0; lag <= 2 * reach; lag += stride) {
-                const double v = score(lag, stride);
+            const int coarseLags = 2 * reach / stride + 1;
+            scoreLags(0, stride, coarseLags, stride, coarseScores.data());
+            for (int c = 0; c < coarseLags; ++c) {
+                const double v = coarseScores[size_t(c)];
                 if (v > coarseScore) {
                     coarseScore = v;
-                    coarse = lag;
+                    coarse = c * stride;
                 }
             }
             int best = -1;
             const int from = std::max(0, coarse - stride), to = std::min(2 * reach, coarse + stride);
-            for (int lag = std::max(0, from - 1); lag <= std::min(2 * reach, to + 1); ++lag)
-                scores[size_t(lag)] = score(lag, 1);
+            const int fineFrom = std::max(0, from - 1), fineTo = std::min(2 * reach, to + 1);
+            scoreLags(fineFrom, 1, fineTo - fineFrom + 1, 1, scores.data() + fineFrom);
             for (int lag = from; lag <= to; ++lag)
                 if (best < 0 || scores[size_t(lag)] > scores[size_t(best)])
                     best = lag;
@@ -959,19 +1067,21 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     const size_t span = size_t(pre) + size_t(post) + 1;
     std::vector<float> stacked(span);
     // Each trace around its alignment time once, at unit energy.
-    std::vector<double> segments(size_t(n) * span, 0.0);
+    std::unique_ptr<double[]> segments(new double[size_t(n) * span]);
     for (int k = 0; k < n; ++k) {
-        if (scale[size_t(k)] <= 0)
+        double *segment = segments.get() + size_t(k) * span;
+        if (scale[size_t(k)] <= 0) {
+            std::fill(segment, segment + span, 0.0);
             continue;
+        }
         const TraceSamples t = traceOf(gather, k);
         const double first = t.indexOf(aligned[size_t(k)]) - pre;
-        double *segment = segments.data() + size_t(k) * span;
         resample(t, first, int(span), segment);
         for (size_t j = 0; j < span; ++j)
             segment[j] *= scale[size_t(k)];
     }
-    std::vector<double> segmentSums(size_t(n + 1) * span);
-    sumUp(segments.data(), int(span), &segmentSums);
+    std::unique_ptr<double[]> segmentSums(new double[size_t(n + 1) * span]);
+    sumUp(segments.get(), int(span), segmentSums.get());
     OnsetPickerSettings onStack = settings;
     onStack.periodMs = period;
     for (int i = 0; i < n; ++i) {
@@ -979,8 +1089,8 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             continue;
         const int lo = lowest[size_t(i)], hi = highest[size_t(i)];
         const int used = counts[size_t(hi) + 1] - counts[size_t(lo)];
-        const double *top = segmentSums.data() + size_t(hi + 1) * span;
-        const double *bottom = segmentSums.data() + size_t(lo) * span;
+        const double *top = segmentSums.get() + size_t(hi + 1) * span;
+        const double *bottom = segmentSums.get() + size_t(lo) * span;
         for (size_t j = 0; j < span; ++j)
             stacked[j] = float(top[j] - bottom[j]);
         if (used <= MinimumGatherStack)
