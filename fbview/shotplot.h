@@ -37,6 +37,9 @@ namespace FbView {
 //   plot->setOffsetUnit(QStringLiteral("ft"));
 //   plot->setShot(records, FbQc::fitShot(records, settings), shot, ffid);
 //   plot->setMode(ShotPlot::Residuals);
+//   // a large shot: its points built on a worker, for the plot's view
+//   auto drawn = ShotPlot::build(records, fit, plot->view());
+//   plot->setShot(records, fit, shot, ffid, drawn);   // back on the UI thread
 class ShotPlot : public ViewPlot
 {
     Q_OBJECT
