@@ -17,7 +17,6 @@
 #include <qwt_text.h>
 
 #include <QLocale>
-#include <QScopeGuard>
 #include <QMouseEvent>
 #include <QtMath>
 
@@ -150,16 +149,113 @@ double ShotPlot::segmentVelocity(const FbQc::SideModel &model, int k)
     return model.segmentVelocity(k);
 }
 
-double ShotPlot::yOf(int side, double absOffset, double time) const
+bool ShotPlot::View::operator==(const View &other) const
 {
-    if (m_mode == Residuals) {
-        const FbQc::SideModel &model = m_fit.sides[side];
-        return model.judged ? time - model.timeAt(absOffset) : qQNaN();
-    }
-    return GatherRenderer::reducedTime(time, absOffset, m_velocity);
+    return mode == other.mode && velocity == other.velocity && unit == other.unit && unitsKnown == other.unitsKnown &&
+           units.metresPerLength == other.units.metresPerLength && units.secondsPerTime == other.units.secondsPerTime &&
+           units.offsetFactor == other.units.offsetFactor;
 }
 
-void ShotPlot::setShot(const QVector<FbRecord> &records, const FbQc::ShotFit &fit, int position, qint32 ffid)
+namespace {
+
+// A time of a side at an absolute offset as the view plots it.
+double yOf(const FbQc::ShotFit &fit, const ShotPlot::View &view, int side, double absOffset, double time)
+{
+    if (view.mode == ShotPlot::Residuals) {
+        const FbQc::SideModel &model = fit.sides[side];
+        return model.judged ? time - model.timeAt(absOffset) : qQNaN();
+    }
+    return GatherRenderer::reducedTime(time, absOffset, view.velocity);
+}
+
+} // namespace
+
+std::shared_ptr<const ShotPlot::Drawn> ShotPlot::build(const QVector<FbRecord> &records, const FbQc::ShotFit &fit,
+                                                       const View &view)
+{
+    auto drawn = std::make_shared<Drawn>();
+    drawn->view = view;
+    for (QVector<QPointF> &points : drawn->byClass)
+        points.reserve(records.size());
+    drawn->points.resize(records.size());
+    for (int i = 0; i < records.size(); ++i) {
+        const FbRecord &r = records.at(i);
+        const FbQc::PickVerdict verdict = i < fit.picks.size() ? fit.picks.at(i) : FbQc::PickVerdict();
+        const int side = i < fit.picks.size() ? int(verdict.side) : int(r.offset < 0 ? FbQc::Negative : FbQc::Positive);
+        const double absOffset = std::abs(double(r.offset));
+        // Where the picks followed the topography the curve is of times at
+        // the source's height, and so are the picks drawn with it.
+        const double atSource = r.fb_time - fit.heightSlowness * (double(r.g_elev) - r.s_elev);
+        const double y = view.mode == Residuals ? (verdict.judged ? double(verdict.residual) : qQNaN())
+                                                : yOf(fit, view, side, absOffset, atSource);
+        const QPointF p(side == FbQc::Negative ? -absOffset : absOffset, y);
+        drawn->points[i] = p;
+        if (!qIsFinite(p.y()))
+            continue;
+        drawn->byClass[int(FbColumns::pickClass(r.fb_status))].append(p);
+        if (verdict.outlier)
+            drawn->rings.append(p);
+    }
+    // The model of each side through its knots; in residual mode, its zero.
+    for (int side = 0; side < 2; ++side) {
+        const FbQc::SideModel &model = fit.sides[side];
+        drawn->judged[side] = model.judged;
+        for (int k = 0; model.judged && k <= model.segments && k <= FbQc::MaxSegments; ++k) {
+            const double x = model.knotOffset[k];
+            const double y = view.mode == Residuals ? 0.0 : yOf(fit, view, side, x, model.knotTime[k]);
+            drawn->model[side].append(QPointF(side == FbQc::Negative ? -x : x, y));
+        }
+    }
+    drawn->labels = buildLabels(fit, view, &drawn->intercepts);
+    return drawn;
+}
+
+QVector<PlotLabels::Label> ShotPlot::buildLabels(const FbQc::ShotFit &fit, const View &view,
+                                                 QVector<QPointF> *intercepts)
+{
+    QVector<PlotLabels::Label> texts;
+    intercepts->clear();
+    if (view.mode != Times)
+        return texts;
+    const QLocale locale;
+    for (int side = 0; side < 2; ++side) {
+        const FbQc::SideModel &model = fit.sides[side];
+        if (!model.judged)
+            continue;
+        const double sign = side == FbQc::Negative ? -1.0 : 1.0;
+        // Beside each segment, below its middle on the outer side, where
+        // the picks mostly are not; moved to another side when that is taken.
+        const Qt::Alignment outward = Qt::AlignBottom | (side == FbQc::Negative ? Qt::AlignLeft : Qt::AlignRight);
+        for (int k = 0; k < model.segments && k < FbQc::MaxSegments; ++k) {
+            const double fitted = segmentVelocity(model, k);
+            if (!qIsFinite(fitted))
+                continue;
+            // In m/s where the file's units are known: offsets in
+            // centimetres or feet would otherwise read as a hundred times,
+            // or a third again, too fast.
+            const double velocity = view.unitsKnown ? view.units.metresPerSecond(fitted) : fitted;
+            const QString speedUnit = view.unitsKnown ? QStringLiteral("m") : view.unit;
+            const double x = (model.knotOffset[k] + model.knotOffset[k + 1]) / 2;
+            const double t = (model.knotTime[k] + model.knotTime[k + 1]) / 2;
+            const QString speed =
+                velocity >= 100 ? locale.toString(qRound64(velocity)) : locale.toString(velocity, 'g', 3);
+            texts.append({QPointF(sign * x, yOf(fit, view, side, x, t)), labelText(tr("%1 %2/s").arg(speed, speedUnit)),
+                          outward});
+        }
+        // The intercept: the model's time at the source, marked there.
+        const double intercept = model.timeAt(0.0);
+        if (qIsFinite(intercept)) {
+            intercepts->append(QPointF(0.0, intercept));
+            texts.append({QPointF(0.0, intercept),
+                          labelText(tr("intercept %1 ms").arg(locale.toString(intercept, 'f', 1))),
+                          (side == FbQc::Negative ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop});
+        }
+    }
+    return texts;
+}
+
+void ShotPlot::setShot(const QVector<FbRecord> &records, const FbQc::ShotFit &fit, int position, qint32 ffid,
+                       const std::shared_ptr<const Drawn> &drawn)
 {
     m_records = records;
     m_fit = fit;
@@ -170,39 +266,51 @@ void ShotPlot::setShot(const QVector<FbRecord> &records, const FbQc::ShotFit &fi
                  .arg(ffid)
                  .arg(records.size())
                  .arg(fit.outliers()));
-    rebuild();
+    // Points built for another view (the user switched while the shot was
+    // read) are built again; labels of other units only are made again.
+    if (drawn && drawn->view.mode == m_view.mode && drawn->view.velocity == m_view.velocity &&
+        drawn->points.size() == records.size())
+        apply(drawn);
+    else
+        rebuild();
     resetZoom();
 }
 
 void ShotPlot::setMode(Mode mode)
 {
-    m_mode = mode;
+    m_view.mode = mode;
     refresh(true);
 }
 
 void ShotPlot::setReductionVelocity(double velocity)
 {
-    m_velocity = velocity > 0.0 ? velocity : 0.0;
+    m_view.velocity = velocity > 0.0 ? velocity : 0.0;
     refresh(true);
 }
 
 void ShotPlot::setOffsetUnit(const QString &unit)
 {
-    m_unit = unit;
-    refresh(false);
+    m_view.unit = unit;
+    updateTitles();
+    applyLabels();
+    replot();
 }
 
 void ShotPlot::setUnits(const FbQc::Units &units)
 {
-    m_units = units;
-    m_unitsKnown = true;
-    refresh(false);
+    m_view.units = units;
+    m_view.unitsKnown = true;
+    applyLabels();
+    replot();
 }
 
 void ShotPlot::setOutlierThreshold(double ms)
 {
+    // Only titles and the threshold lines: the points do not depend on it.
     m_thresholdMs = ms;
-    refresh(false);
+    updateTitles();
+    applyThreshold();
+    replot();
 }
 
 void ShotPlot::refresh(bool rezoom)
@@ -219,17 +327,18 @@ void ShotPlot::setPartnerPicks(const QVector<QPointF> &picks, const QString &tit
 {
     m_partner = picks;
     m_partnerCurve->setTitle(title);
-    rebuild();
+    applyPartner();
+    updateLegendEntries();
     replot();
 }
 
 void ShotPlot::updateTitles()
 {
-    setAxisTitle(xBottom, tr("Signed offset (%1)").arg(m_unit));
-    if (m_mode == Residuals)
+    setAxisTitle(xBottom, tr("Signed offset (%1)").arg(m_view.unit));
+    if (m_view.mode == Residuals)
         setAxisTitle(yLeft, tr("Residual (ms)"));
-    else if (m_velocity > 0.0)
-        setAxisTitle(yLeft, tr("Reduced time t - |x| / %1 %2/s (ms)").arg(m_velocity).arg(m_unit));
+    else if (m_view.velocity > 0.0)
+        setAxisTitle(yLeft, tr("Reduced time t - |x| / %1 %2/s (ms)").arg(m_view.velocity).arg(m_view.unit));
     else
         setAxisTitle(yLeft, tr("Time (ms)"));
     const QString threshold = QLocale().toString(m_thresholdMs);
@@ -239,33 +348,16 @@ void ShotPlot::updateTitles()
 
 void ShotPlot::rebuild()
 {
-    QVector<QPointF> byClass[3];
-    for (QVector<QPointF> &points : byClass)
-        points.reserve(m_records.size());
-    QVector<QPointF> rings;
-    m_points.resize(m_records.size());
-    for (int i = 0; i < m_records.size(); ++i) {
-        const FbRecord &r = m_records.at(i);
-        const FbQc::PickVerdict verdict = i < m_fit.picks.size() ? m_fit.picks.at(i) : FbQc::PickVerdict();
-        const int side =
-            i < m_fit.picks.size() ? int(verdict.side) : int(r.offset < 0 ? FbQc::Negative : FbQc::Positive);
-        const double absOffset = std::abs(double(r.offset));
-        // Where the picks followed the topography the curve is of times at
-        // the source's height, and so are the picks drawn with it.
-        const double atSource = r.fb_time - m_fit.heightSlowness * (double(r.g_elev) - r.s_elev);
-        const double y = m_mode == Residuals ? (verdict.judged ? double(verdict.residual) : qQNaN())
-                                             : yOf(side, absOffset, atSource);
-        const QPointF p(side == FbQc::Negative ? -absOffset : absOffset, y);
-        m_points[i] = p;
-        if (!qIsFinite(p.y()))
-            continue;
-        byClass[int(FbColumns::pickClass(r.fb_status))].append(p);
-        if (verdict.outlier)
-            rings.append(p);
-    }
+    apply(build(m_records, m_fit, m_view));
+}
+
+void ShotPlot::apply(const std::shared_ptr<const Drawn> &drawn)
+{
+    m_drawn = drawn;
+    m_points = drawn->points;
     // Tens of thousands of outlined symbols take longer to paint than a
     // move to the shot may; such a shot gets plain square dots instead.
-    const bool dense = m_records.size() > DenseShot;
+    const bool dense = drawn->points.size() > DenseShot;
     for (int c = 0; c < 3; ++c) {
         if (dense != m_dense) {
             const QColor color = StatusColors::mark(FbColumns::PickClass(c));
@@ -275,45 +367,45 @@ void ShotPlot::rebuild()
             // A dense shot's dots show on the legend as a short line.
             m_status[c]->setLegendAttribute(QwtPlotCurve::LegendShowLine, dense);
         }
-        m_status[c]->setSamples(byClass[c]);
-        m_status[c]->setItemAttribute(QwtPlotItem::Legend, !byClass[c].isEmpty());
+        m_status[c]->setSamples(drawn->byClass[c]);
+        m_status[c]->setItemAttribute(QwtPlotItem::Legend, !drawn->byClass[c].isEmpty());
     }
     m_dense = dense;
-    m_rings->setSamples(rings);
-    m_rings->setItemAttribute(QwtPlotItem::Legend, !rings.isEmpty());
+    m_rings->setSamples(drawn->rings);
+    m_rings->setItemAttribute(QwtPlotItem::Legend, !drawn->rings.isEmpty());
+    applyPartner();
+    for (int side = 0; side < 2; ++side) {
+        m_model[side]->setSamples(drawn->model[side]);
+        // One legend entry for both sides.
+        m_model[side]->setItemAttribute(QwtPlotItem::Legend, drawn->judged[side] && !(side == 1 && drawn->judged[0]));
+    }
+    applyThreshold();
+    applyLabels();
+    updateSelection();
+}
 
+void ShotPlot::applyPartner()
+{
     QVector<QPointF> partner;
     for (const QPointF &p : qAsConst(m_partner)) {
-        const QPointF q(p.x(), yOf(p.x() < 0 ? FbQc::Negative : FbQc::Positive, std::abs(p.x()), p.y()));
+        const int side = p.x() < 0 ? FbQc::Negative : FbQc::Positive;
+        const QPointF q(p.x(), yOf(m_fit, m_view, side, std::abs(p.x()), p.y()));
         if (qIsFinite(q.y()))
             partner.append(q);
     }
     m_partnerCurve->setSamples(partner);
     m_partnerCurve->setItemAttribute(QwtPlotItem::Legend, !partner.isEmpty());
+}
 
-    // The model of each side through its knots; in residual mode, its zero.
-    bool anyJudged = false;
-    for (int side = 0; side < 2; ++side) {
-        const FbQc::SideModel &model = m_fit.sides[side];
-        QVector<QPointF> line;
-        for (int k = 0; model.judged && k <= model.segments && k <= FbQc::MaxSegments; ++k) {
-            const double x = model.knotOffset[k];
-            const double y = m_mode == Residuals ? 0.0 : yOf(side, x, model.knotTime[k]);
-            line.append(QPointF(side == FbQc::Negative ? -x : x, y));
-        }
-        m_model[side]->setSamples(line);
-        // One legend entry for both sides.
-        m_model[side]->setItemAttribute(QwtPlotItem::Legend, model.judged && !anyJudged);
-        anyJudged = anyJudged || model.judged;
-    }
+void ShotPlot::applyThreshold()
+{
+    const bool anyJudged = m_drawn && (m_drawn->judged[0] || m_drawn->judged[1]);
     for (int k = 0; k < 2; ++k) {
         m_threshold[k]->setYValue(k == 0 ? -m_thresholdMs : m_thresholdMs);
-        m_threshold[k]->setVisible(m_mode == Residuals && anyJudged);
+        m_threshold[k]->setVisible(m_view.mode == Residuals && anyJudged);
     }
-    m_thresholdDrawn = m_mode == Residuals && anyJudged;
+    m_thresholdDrawn = m_view.mode == Residuals && anyJudged;
     updateLegendEntries();
-    rebuildLabels();
-    updateSelection();
 }
 
 void ShotPlot::replot()
@@ -347,56 +439,27 @@ void ShotPlot::updateLegendEntries()
     updateLegend();
 }
 
-void ShotPlot::rebuildLabels()
+void ShotPlot::applyLabels()
 {
     qDeleteAll(m_labels);
     m_labels.clear();
-    QVector<PlotLabels::Label> texts;
-    const auto placeTexts = qScopeGuard([&] {
-        m_labelTexts->setLabels(texts);
-        m_labelTexts->setObstacles(texts.isEmpty() ? QVector<QPointF>() : m_points);
-    });
-    if (m_mode != Times)
+    if (!m_drawn)
         return;
-    const QLocale locale;
-    for (int side = 0; side < 2; ++side) {
-        const FbQc::SideModel &model = m_fit.sides[side];
-        if (!model.judged)
-            continue;
-        const double sign = side == FbQc::Negative ? -1.0 : 1.0;
-        // Beside each segment, below its middle on the outer side, where
-        // the picks mostly are not; moved to another side when that is taken.
-        const Qt::Alignment outward = Qt::AlignBottom | (side == FbQc::Negative ? Qt::AlignLeft : Qt::AlignRight);
-        for (int k = 0; k < model.segments && k < FbQc::MaxSegments; ++k) {
-            const double fitted = segmentVelocity(model, k);
-            if (!qIsFinite(fitted))
-                continue;
-            // In m/s where the file's units are known: offsets in
-            // centimetres or feet would otherwise read as a hundred times,
-            // or a third again, too fast.
-            const double velocity = m_unitsKnown ? m_units.metresPerSecond(fitted) : fitted;
-            const QString speedUnit = m_unitsKnown ? QStringLiteral("m") : m_unit;
-            const double x = (model.knotOffset[k] + model.knotOffset[k + 1]) / 2;
-            const double t = (model.knotTime[k] + model.knotTime[k + 1]) / 2;
-            const QString speed =
-                velocity >= 100 ? locale.toString(qRound64(velocity)) : locale.toString(velocity, 'g', 3);
-            texts.append({QPointF(sign * x, yOf(side, x, t)), labelText(tr("%1 %2/s").arg(speed, speedUnit)), outward});
-        }
-        // The intercept: the model's time at the source, marked there.
-        const double intercept = model.timeAt(0.0);
-        if (qIsFinite(intercept)) {
-            auto *label = new QwtPlotMarker;
-            label->setValue(0.0, intercept);
-            label->setSymbol(new QwtSymbol(QwtSymbol::Diamond, QBrush(Qt::white), QPen(ModelColor, 1.5), QSize(8, 8)));
-            m_labels.append(label);
-            texts.append({QPointF(0.0, intercept),
-                          labelText(tr("intercept %1 ms").arg(locale.toString(intercept, 'f', 1))),
-                          (side == FbQc::Negative ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop});
-        }
-    }
-    for (QwtPlotMarker *label : qAsConst(m_labels)) {
+    QVector<PlotLabels::Label> texts = m_drawn->labels;
+    QVector<QPointF> intercepts = m_drawn->intercepts;
+    // The velocities' unit follows the file's units, which may arrive after
+    // the shot: only the labels are made again.
+    if (!(m_drawn->view == m_view))
+        texts = buildLabels(m_fit, m_view, &intercepts);
+    m_labelTexts->setLabels(texts);
+    m_labelTexts->setObstacles(texts.isEmpty() ? QVector<QPointF>() : m_points);
+    for (const QPointF &at : qAsConst(intercepts)) {
+        auto *label = new QwtPlotMarker;
+        label->setValue(at);
+        label->setSymbol(new QwtSymbol(QwtSymbol::Diamond, QBrush(Qt::white), QPen(ModelColor, 1.5), QSize(8, 8)));
         label->setZ(LabelZ);
         label->attach(this);
+        m_labels.append(label);
     }
 }
 

@@ -4,18 +4,19 @@
 #include <fbfile/fblayout.h>
 #include <fbqc/shotfit.h>
 
+#include <fbview/plotlabels.h>
 #include <fbview/viewplot.h>
 
 #include <QString>
 #include <QVector>
+
+#include <memory>
 
 class QwtPlotCurve;
 class QwtPlotMarker;
 class QwtPlotZoomer;
 
 namespace FbView {
-
-class PlotLabels;
 
 // One shot's picks against signed offset, in two modes:
 // - Times: each pick in its status colour, the fitted first-break curve of
@@ -36,6 +37,9 @@ class PlotLabels;
 //   plot->setOffsetUnit(QStringLiteral("ft"));
 //   plot->setShot(records, FbQc::fitShot(records, settings), shot, ffid);
 //   plot->setMode(ShotPlot::Residuals);
+//   // a large shot: its points built on a worker, for the plot's view
+//   auto drawn = ShotPlot::build(records, fit, plot->view());
+//   plot->setShot(records, fit, shot, ffid, drawn);   // back on the UI thread
 class ShotPlot : public ViewPlot
 {
     Q_OBJECT
@@ -43,18 +47,50 @@ class ShotPlot : public ViewPlot
 public:
     enum Mode { Times, Residuals };
 
+    // How the picks are viewed: what the point lists and labels depend on.
+    struct View
+    {
+        Mode mode = Times;
+        double velocity = 0.0; // reduction velocity; 0 plots plain time
+        QString unit = QStringLiteral("m");
+        FbQc::Units units;
+        bool unitsKnown = false;
+        bool operator==(const View &other) const;
+    };
+    // What the plot draws of one shot in one view, in plot coordinates.
+    // Built from the records and fit alone, on any thread: a worker builds
+    // it for a shot of a million picks, and the plot only hands it to its
+    // items. The reciprocal partner's picks are not part of it.
+    struct Drawn
+    {
+        View view;
+        QVector<QPointF> points;     // per row; NaN y for a pick not drawn
+        QVector<QPointF> byClass[3]; // drawn picks by FbColumns::PickClass
+        QVector<QPointF> rings;      // the outliers
+        QVector<QPointF> model[2];   // by FbQc::Side, through the knots
+        bool judged[2] = {};
+        QVector<PlotLabels::Label> labels; // velocities and intercepts
+        QVector<QPointF> intercepts;       // marked at the source
+    };
+    static std::shared_ptr<const Drawn> build(const QVector<FbFile::FbRecord> &records, const FbQc::ShotFit &fit,
+                                              const View &view);
+
     explicit ShotPlot(QWidget *parent = nullptr);
 
     // position: the shot's 0-based place in the file; the title reads
     // "Shot position+1 > ffid F" with the shot's picks and outliers.
-    void setShot(const QVector<FbFile::FbRecord> &records, const FbQc::ShotFit &fit, int position, qint32 ffid);
+    // drawn, when given, is build() of the same records and fit; it is used
+    // when its view is still the plot's, else the plot builds its own.
+    void setShot(const QVector<FbFile::FbRecord> &records, const FbQc::ShotFit &fit, int position, qint32 ffid,
+                 const std::shared_ptr<const Drawn> &drawn = nullptr);
+    View view() const { return m_view; }
     void setMode(Mode mode);
-    Mode mode() const { return m_mode; }
+    Mode mode() const { return m_view.mode; }
     // Velocity in offset unit per second; 0 or less plots plain time.
     void setReductionVelocity(double velocity);
-    double reductionVelocity() const { return m_velocity; }
+    double reductionVelocity() const { return m_view.velocity; }
     void setOffsetUnit(const QString &unit);
-    QString offsetUnit() const { return m_unit; }
+    QString offsetUnit() const { return m_view.unit; }
     // The file's units, once known (the QC pass finds the offsets' factor):
     // each segment's velocity is then written in m/s, whatever unit the
     // offsets are stored in.
@@ -95,19 +131,21 @@ private:
     // again when rezoom.
     void refresh(bool rezoom);
     void rebuild();
+    // Hands drawn to the items: point lists, model, labels, thresholds.
+    void apply(const std::shared_ptr<const Drawn> &drawn);
+    void applyPartner();
+    void applyThreshold();
     void updateLegendEntries();
-    void rebuildLabels();
+    void applyLabels();
     void updateTitles();
     void updateSelection();
-    double yOf(int side, double absOffset, double time) const;
+    static QVector<PlotLabels::Label> buildLabels(const FbQc::ShotFit &fit, const View &view,
+                                                  QVector<QPointF> *intercepts);
 
     QVector<FbFile::FbRecord> m_records;
     FbQc::ShotFit m_fit;
-    Mode m_mode = Times;
-    double m_velocity = 0.0;
-    QString m_unit = QStringLiteral("m");
-    FbQc::Units m_units;
-    bool m_unitsKnown = false;
+    View m_view;
+    std::shared_ptr<const Drawn> m_drawn;
     double m_thresholdMs = 8.0;
     bool m_thresholdDrawn = false; // residual mode with a judged side
     QVector<QPointF> m_partner;
@@ -115,7 +153,7 @@ private:
     // Above this many picks a shot is drawn as plain dots.
     static constexpr int DenseShot = 5000;
     bool m_dense = false;
-    QVector<QPointF> m_points;      // per row; NaN y for a pick not drawn
+    QVector<QPointF> m_points;      // m_drawn's
     QwtPlotCurve *m_status[3] = {}; // by FbColumns::PickClass
     QwtPlotCurve *m_rings = nullptr;
     QwtPlotCurve *m_partnerCurve = nullptr;

@@ -74,11 +74,14 @@ LoadedShot ShotLoader::load(const QString &fileName, const ShotIndexEntry &entry
 }
 
 void ShotLoader::request(const QString &fileName, const ShotIndexEntry &entry, int shot, const FbQc::Settings &settings,
-                         const PickEdits &edits)
+                         const PickEdits &edits, const FbView::ShotPlot::View &plotView)
 {
     m_shots->run<std::shared_ptr<const LoadedShot>>(
-        [=](const LatestJob::Ticket &) {
-            return std::make_shared<const LoadedShot>(load(fileName, entry, shot, settings, edits));
+        [=](const LatestJob::Ticket &ticket) {
+            LoadedShot loaded = load(fileName, entry, shot, settings, edits);
+            if (loaded.state == LoadedShot::Judged && !ticket.cancelled())
+                loaded.plot = FbView::ShotPlot::build(loaded.table.records, loaded.table.fit, plotView);
+            return std::make_shared<const LoadedShot>(std::move(loaded));
         },
         [this](std::shared_ptr<const LoadedShot> shot) { emit shotLoaded(std::move(shot)); });
 }

@@ -5,6 +5,7 @@
 #include <fbqc/pickqc.h>
 #include <fbfile/shotindex.h>
 #include "shottablemodel.h"
+#include <fbview/shotplot.h>
 
 #include <QObject>
 #include <QPointF>
@@ -33,13 +34,16 @@ struct LoadedShot
     FbQc::Settings settings; // what it was fitted with
     ShotTableModel::Shot table;
     QVector<QPointF> receivers; // for the map, at most ShotLoader::MapReceivers
+    // The plot's points and labels of a judged shot in the view asked for;
+    // null when none was asked for or the shot is not judged.
+    std::shared_ptr<const FbView::ShotPlot::Drawn> plot;
 };
 
 // Reads and fits the QC window's current shot, and the picks of a
 // reciprocal partner to compare it with, as the user's edits leave them, on
-// workers: a shot of millions of
-// picks takes seconds to read and fit, and the window keeps responding
-// meanwhile. The latest request wins (LatestJob::Serial): moving on
+// workers: a shot of millions of picks takes seconds to read and fit, and
+// its plot's point lists a good part of a second to build (request() builds
+// them for the plot's view), and the window keeps responding meanwhile. The latest request wins (LatestJob::Serial): moving on
 // before a shot arrives drops it, and a giant shot's read is never queued
 // behind another.
 //
@@ -65,7 +69,7 @@ public:
     ~ShotLoader() override;
 
     void request(const QString &fileName, const FbFile::ShotIndexEntry &entry, int shot, const FbQc::Settings &settings,
-                 const PickEdits &edits = {});
+                 const PickEdits &edits = {}, const FbView::ShotPlot::View &plotView = {});
     // The picks of shot `partner` as (signed offset, time in ms), each on
     // its side as its own fit places it: what ShotPlot::setPartnerPicks takes.
     void requestPartner(const QString &fileName, const FbFile::ShotIndexEntry &entry, int partner,

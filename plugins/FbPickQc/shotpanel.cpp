@@ -146,7 +146,7 @@ void ShotPanel::requestShot(int shot)
 {
     const std::shared_ptr<const QcData> &data = m_document->data();
     m_loader.request(data->fileName, data->report.index.at(shot), shot, data->report.settings,
-                     m_document->session()->edits());
+                     m_document->session()->edits(), m_plot->view());
 }
 
 void ShotPanel::onShotLoaded(std::shared_ptr<const LoadedShot> loaded)
@@ -181,8 +181,8 @@ void ShotPanel::onShotLoaded(std::shared_ptr<const LoadedShot> loaded)
         // A shot too large to judge is listed, not plotted: drawing millions
         // of picks would hold the window for longer than a look is worth.
         const bool judged = loaded->state == LoadedShot::Judged;
-        m_plot->setShot(judged ? m_tableModel->records() : QVector<FbRecord>(), m_tableModel->fit(), shot,
-                        loaded->ffid);
+        m_plot->setShot(judged ? m_tableModel->records() : QVector<FbRecord>(), m_tableModel->fit(), shot, loaded->ffid,
+                        loaded->plot);
         if (loaded->state == LoadedShot::NotJudged)
             m_plot->setTitle(tr("Shot %1 > ffid %2: %3, too many to judge").arg(shot + 1).arg(loaded->ffid).arg(picks));
         else if (loaded->state == LoadedShot::NotRead)

@@ -24,6 +24,7 @@
 #include <QtWidgets>
 
 #include <cmath>
+#include <thread>
 
 using namespace FbFile;
 using namespace FbQc;
@@ -53,6 +54,38 @@ QVector<FbRecord> refractionShot(bool allStatus0, bool spike)
         records.append(r);
     }
     return records;
+}
+
+QString point(const QPointF &p)
+{
+    return QStringLiteral(" (%1, %2)").arg(p.x(), 0, 'g', 17).arg(p.y(), 0, 'g', 17);
+}
+
+// Every item of a plot as a line: kind, title, shown, listed, and what it
+// draws (a curve's points, a marker's place, labels' anchors and texts).
+QStringList drawnItems(const QwtPlot &plot)
+{
+    QStringList items;
+    for (const QwtPlotItem *item : plot.itemList()) {
+        QString line = QStringLiteral("%1 %2 %3 %4")
+                           .arg(item->rtti())
+                           .arg(item->title().text())
+                           .arg(item->isVisible())
+                           .arg(item->testItemAttribute(QwtPlotItem::Legend));
+        if (item->rtti() == QwtPlotItem::Rtti_PlotCurve) {
+            const auto *curve = static_cast<const QwtPlotCurve *>(item);
+            for (size_t k = 0; k < curve->dataSize(); ++k)
+                line += point(curve->sample(int(k)));
+        } else if (item->rtti() == QwtPlotItem::Rtti_PlotMarker) {
+            line += point(static_cast<const QwtPlotMarker *>(item)->value());
+        } else if (item->rtti() == QwtPlotItem::Rtti_PlotUserItem + 1) {
+            for (const PlotLabels::Label &label : static_cast<const PlotLabels *>(item)->labels())
+                line += point(label.anchor) + QLatin1Char(' ') + label.text.text() + QLatin1Char(' ') +
+                        QString::number(int(label.preferred));
+        }
+        items << line;
+    }
+    return items;
 }
 
 QStringList legendTexts(const QwtPlot &plot)
@@ -353,6 +386,75 @@ private slots:
     }
 
     // The wheel zooms about the pointer: up (away from the user) zooms in.
+    // A shot's points and labels built on a worker for the view the plot
+    // had when the shot was asked for: the plot draws exactly what it draws
+    // when it builds them itself, also when the view changed meanwhile.
+    void plotBuiltOnWorkerMatches_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<double>("velocity");
+        QTest::addColumn<bool>("unitsKnown");
+        QTest::addColumn<int>("builtMode");
+        QTest::addColumn<double>("builtVelocity");
+        QTest::addColumn<bool>("builtUnitsKnown");
+        QTest::newRow("times, the same view")
+            << int(ShotPlot::Times) << 0.0 << true << int(ShotPlot::Times) << 0.0 << true;
+        QTest::newRow("residuals, the same view")
+            << int(ShotPlot::Residuals) << 0.0 << false << int(ShotPlot::Residuals) << 0.0 << false;
+        QTest::newRow("switched to residuals meanwhile")
+            << int(ShotPlot::Residuals) << 0.0 << false << int(ShotPlot::Times) << 0.0 << false;
+        QTest::newRow("reduced meanwhile")
+            << int(ShotPlot::Times) << 3000.0 << false << int(ShotPlot::Times) << 0.0 << false;
+        QTest::newRow("file's units arrived meanwhile")
+            << int(ShotPlot::Times) << 3000.0 << true << int(ShotPlot::Times) << 3000.0 << false;
+    }
+    void plotBuiltOnWorkerMatches()
+    {
+        QFETCH(int, mode);
+        QFETCH(double, velocity);
+        QFETCH(bool, unitsKnown);
+        QFETCH(int, builtMode);
+        QFETCH(double, builtVelocity);
+        QFETCH(bool, builtUnitsKnown);
+        const QVector<FbRecord> records = refractionShot(false, true);
+        const FbQc::ShotFit fit = FbQc::fitShot(records);
+        FbQc::Units feet;
+        feet.metresPerLength = 0.3048;
+        ShotPlot::View built;
+        built.mode = ShotPlot::Mode(builtMode);
+        built.velocity = builtVelocity;
+        built.unit = QStringLiteral("ft");
+        built.units = builtUnitsKnown ? feet : FbQc::Units();
+        built.unitsKnown = builtUnitsKnown;
+        std::shared_ptr<const ShotPlot::Drawn> drawn;
+        std::thread worker([&] { drawn = ShotPlot::build(records, fit, built); });
+        worker.join();
+
+        ShotPlot own, handed;
+        for (ShotPlot *plot : {&own, &handed}) {
+            plot->setOffsetUnit(QStringLiteral("ft"));
+            if (unitsKnown)
+                plot->setUnits(feet);
+            plot->setMode(ShotPlot::Mode(mode));
+            plot->setReductionVelocity(velocity);
+            plot->setPartnerPicks({{-100.0, 90.0}}, QStringLiteral("Shot 41"));
+        }
+        own.setShot(records, fit, 39, 1040);
+        handed.setShot(records, fit, 39, 1040, drawn);
+        // The partner arrives after the shot, as the window asks for it.
+        for (ShotPlot *plot : {&own, &handed})
+            plot->setPartnerPicks({{-100.0, 90.0}, {300.0, 230.0}}, QStringLiteral("Shot 41"));
+        const QStringList expected = drawnItems(own);
+        QVERIFY(expected.join(QString()).contains(QStringLiteral("intercept")) == (mode == ShotPlot::Times));
+        QCOMPARE(drawnItems(handed), expected);
+        QStringList ownPicks, handedPicks; // NaN for a pick not drawn
+        for (int row = 0; row < records.size(); ++row) {
+            ownPicks << point(own.pickPoint(row));
+            handedPicks << point(handed.pickPoint(row));
+        }
+        QCOMPARE(handedPicks, ownPicks);
+    }
+
     void mapWheelZoomsAboutThePointer_data()
     {
         QTest::addColumn<int>("delta");
