@@ -98,6 +98,12 @@ constexpr double MaxHeightSlowness = 10.0;
 constexpr double ElevationMinMs = 1.0;
 constexpr double ElevationWorthMs = 6.0;
 constexpr int ElevationRounds = 8;
+// Heights that leave this share of the misfit of the picks near the curve
+// explain the picks even where they bring no pick back within the cut: on
+// hills the curve of times as picked bends along the ground and keeps
+// every pick near it, so shots along one line would otherwise fall either
+// way.
+constexpr double ElevationGain = 0.5;
 // Picks this far off a segment's line still tell the slowness.
 constexpr double HeightCutMs = 3.0 * FitCutMs;
 // Rounds of the first slowness from the picks' bumps, each leaving out the
@@ -1244,14 +1250,13 @@ void splitSides(const FbRecord *records, int n, qint8 *sides)
 
 double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
 {
-    // Only a shot whose fit leaves picks well off, over receivers at
-    // different heights, pays for more rounds: flat ground and good fits
-    // keep the fit they have.
-    bool off = false;
-    for (int side = Negative; side <= Positive; ++side)
-        off = off || (fitted[side] && m_fitter[side].largestResidual() > FitCutMs / 2);
+    // Every shot over receivers at different heights asks the heights, not
+    // only one its curve leaves well off: with segments enough a curve bends
+    // along hills and keeps every pick near, so neighbours along one line
+    // would fall either way and their intercepts jump by the relief's time.
+    // Flat ground pays nothing; the bumps' test below is one pass a round.
     const double span = double(m_highest) - m_lowest;
-    if (!off || !(span * MaxHeightSlowness >= ElevationMinMs))
+    if (!(fitted[Negative] || fitted[Positive]) || !(span * MaxHeightSlowness >= ElevationMinMs))
         return 0.0;
     double before = 0.0;
     int offBefore = 0;
@@ -1325,7 +1330,11 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
     int offAfter = 0;
     for (int side = Negative; side <= Positive; ++side)
         after += fitted[side] ? m_fitter[side].cappedSse(FitCutMs, &offAfter) : 0.0;
-    if (after < before && offAfter < offBefore)
+    // Picks beyond the cut count alike before and after; the gain is told
+    // on the picks near the curve.
+    const double cap = FitCutMs * FitCutMs;
+    const bool gain = offAfter == offBefore && after - offAfter * cap < ElevationGain * (before - offBefore * cap);
+    if (after < before && (offAfter < offBefore || gain))
         return slowness;
     // The heights bring no pick back to the curve: the fit as picked.
     for (int side = Negative; side <= Positive; ++side) {
