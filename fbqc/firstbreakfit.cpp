@@ -1273,7 +1273,7 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
             if (fitted[side])
                 m_fitter[side].bendSums(m_height[side].data(), 0.0, HeightCutMs, sums, nullptr, QuickLookStride);
         }
-        if (!(sums[2] > 0.0) || !(sums[1] / sums[2] * span >= ElevationWorthMs / 2))
+        if (!(sums[2] > 0.0) || !(sums[1] / sums[2] * span >= ElevationWorthMs))
             return 0.0;
     }
     double before = 0.0;
