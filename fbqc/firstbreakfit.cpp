@@ -98,6 +98,15 @@ constexpr double MaxHeightSlowness = 10.0;
 constexpr double ElevationMinMs = 1.0;
 constexpr double ElevationWorthMs = 6.0;
 constexpr int ElevationRounds = 8;
+// Heights that leave this share of the misfit of the picks near the curve
+// explain the picks even where they bring no pick back within the cut: on
+// hills the curve of times as picked bends along the ground and keeps
+// every pick near it, so shots along one line would otherwise fall either
+// way.
+constexpr double ElevationGain = 0.5;
+// Every this many picks tell whether a well fitted shot's heights are
+// worth the full test.
+constexpr int QuickLookStride = 4;
 // Picks this far off a segment's line still tell the slowness.
 constexpr double HeightCutMs = 3.0 * FitCutMs;
 // Rounds of the first slowness from the picks' bumps, each leaving out the
@@ -1059,12 +1068,12 @@ void FirstBreakFitter::heightSums(const double *height, double sums[4]) const
 }
 
 void FirstBreakFitter::bendSums(const double *height, double slowness, double cut, double sums[4],
-                                std::vector<double> *misfits) const
+                                std::vector<double> *misfits, int stride) const
 {
     // Each pick against the straight line through its two neighbours, in
     // time and in height: a curve's straight stretches vanish, a hill's
     // bumps stay, at most a kink and a wrong pick's neighbours do not.
-    for (int i = 1; i + 1 < m_n; ++i) {
+    for (int i = 1; i + 1 < m_n; i += stride) {
         const double span = m_u[i + 1] - m_u[i - 1];
         if (!(span > 0.0))
             continue;
@@ -1244,21 +1253,41 @@ void splitSides(const FbRecord *records, int n, qint8 *sides)
 
 double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
 {
-    // Only a shot whose fit leaves picks well off, over receivers at
-    // different heights, pays for more rounds: flat ground and good fits
-    // keep the fit they have.
+    // Every shot over receivers at different heights asks the heights, not
+    // only one its curve leaves well off: with segments enough a curve bends
+    // along hills and keeps every pick near, so neighbours along one line
+    // would fall either way and their intercepts jump by the relief's time.
+    // Flat ground pays nothing, and a shot the heights do not explain only
+    // the tests: the fits as they were are measured once they are refitted.
+    const double span = double(m_highest) - m_lowest;
+    if (!(fitted[Negative] || fitted[Positive]) || !(span * MaxHeightSlowness >= ElevationMinMs))
+        return 0.0;
+    // A shot its curve fits well takes a quick look at every few bumps
+    // first; gentle ground ends there.
     bool off = false;
     for (int side = Negative; side <= Positive; ++side)
         off = off || (fitted[side] && m_fitter[side].largestResidual() > FitCutMs / 2);
-    const double span = double(m_highest) - m_lowest;
-    if (!off || !(span * MaxHeightSlowness >= ElevationMinMs))
-        return 0.0;
+    if (!off) {
+        double sums[4] = {0.0, 0.0, 0.0, 0.0};
+        for (int side = Negative; side <= Positive; ++side) {
+            if (fitted[side])
+                m_fitter[side].bendSums(m_height[side].data(), 0.0, HeightCutMs, sums, nullptr, QuickLookStride);
+        }
+        if (!(sums[2] > 0.0) || !(sums[1] / sums[2] * span >= ElevationWorthMs))
+            return 0.0;
+    }
     double before = 0.0;
     int offBefore = 0;
-    for (int side = Negative; side <= Positive; ++side)
-        before += fitted[side] ? m_fitter[side].cappedSse(FitCutMs, &offBefore) : 0.0;
-    for (int side = Negative; side <= Positive; ++side)
-        std::copy(m_t[side].begin(), m_t[side].begin() + counts[side], m_raw[side].begin());
+    bool kept = false;
+    auto keepBefore = [&]() {
+        if (kept)
+            return;
+        kept = true;
+        for (int side = Negative; side <= Positive; ++side) {
+            before += fitted[side] ? m_fitter[side].cappedSse(FitCutMs, &offBefore) : 0.0;
+            std::copy(m_t[side].begin(), m_t[side].begin() + counts[side], m_raw[side].begin());
+        }
+    };
     // A first slowness from the bumps of the picks against the bumps of
     // the ground, which the curve's straight segments cannot take up; the
     // bends that fit worst (kinks, wrong picks) are left out, round by round.
@@ -1267,10 +1296,10 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
     bool clear = false;
     for (int round = 0; round < BendRounds; ++round) {
         double sums[4] = {0.0, 0.0, 0.0, 0.0}; // bumps, time x height, height^2, time^2
-        m_misfits.clear();
+        const double tried = slowness;
         for (int side = Negative; side <= Positive; ++side) {
             if (fitted[side])
-                m_fitter[side].bendSums(m_height[side].data(), slowness, cut, sums, &m_misfits);
+                m_fitter[side].bendSums(m_height[side].data(), tried, cut, sums, nullptr);
         }
         if (!(sums[2] > 0.0) || !(sums[0] > 2.0))
             break;
@@ -1280,10 +1309,24 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
         const double misfit = std::max(0.0, sums[3] - estimate * sums[1]) / (sums[0] - 1.0);
         clear = estimate > BendClearance * std::sqrt(misfit / sums[2]);
         slowness = qBound(0.0, estimate, MaxHeightSlowness);
+        // Heights that move no pick by half what a correction must be
+        // worth are not worth more rounds: most shots of gentle ground
+        // stop here.
+        if (!(slowness * span >= ElevationWorthMs / 2) || round + 1 == BendRounds)
+            break;
+        // The next round's cut from this round's misfits, gathered only
+        // by the shots that go on.
+        double unused[4] = {0.0, 0.0, 0.0, 0.0};
+        m_misfits.clear();
+        for (int side = Negative; side <= Positive; ++side) {
+            if (fitted[side])
+                m_fitter[side].bendSums(m_height[side].data(), tried, cut, unused, &m_misfits);
+        }
         cut = std::max(BendFloorMs, BendSpread * median(m_misfits.data(), int(m_misfits.size())));
     }
     bool corrected = false;
     if (clear && slowness * span >= ElevationWorthMs) {
+        keepBefore();
         corrected = true;
         for (int side = Negative; side <= Positive; ++side) {
             for (int j = 0; j < counts[side]; ++j)
@@ -1311,6 +1354,7 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
         const double misfit = std::max(0.0, sums[3] - step * sums[1]) / (sums[0] - 1.0);
         if (!corrected && !(std::abs(step) > BendClearance * std::sqrt(misfit / sums[2])))
             break;
+        keepBefore();
         slowness = next;
         corrected = true;
         for (int side = Negative; side <= Positive; ++side) {
@@ -1325,7 +1369,11 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
     int offAfter = 0;
     for (int side = Negative; side <= Positive; ++side)
         after += fitted[side] ? m_fitter[side].cappedSse(FitCutMs, &offAfter) : 0.0;
-    if (after < before && offAfter < offBefore)
+    // Picks beyond the cut count alike before and after; the gain is told
+    // on the picks near the curve.
+    const double cap = FitCutMs * FitCutMs;
+    const bool gain = offAfter == offBefore && after - offAfter * cap < ElevationGain * (before - offBefore * cap);
+    if (after < before && (offAfter < offBefore || gain))
         return slowness;
     // The heights bring no pick back to the curve: the fit as picked.
     for (int side = Negative; side <= Positive; ++side) {

@@ -144,9 +144,9 @@ public:
     // more than cut from slowness times its height bump is left out. Adds
     // to sums the count of bumps, the sums of time times height, height
     // squared and time squared; every bump's misfit is appended to *misfits
-    // when given.
-    void bendSums(const double *height, double slowness, double cut, double sums[4],
-                  std::vector<double> *misfits) const;
+    // when given. A stride above 1 takes every stride-th bump only.
+    void bendSums(const double *height, double slowness, double cut, double sums[4], std::vector<double> *misfits,
+                  int stride = 1) const;
     // The sum over every pick of its squared residual, each at most cap^2;
     // adds the picks beyond cap to *beyondCap.
     double cappedSse(double cap, int *beyondCap) const;

@@ -539,7 +539,7 @@ private slots:
             for (auto w = wrong.cbegin(); w != wrong.cend(); ++w)
                 o.spikes.append({shot, w.key(), w.value()});
         }
-        int slowerBends = 0, corrected = 0;
+        int slowerBends = 0;
         for (int shot = 0; shot < o.shots; ++shot) {
             const QVector<FbRecord> records = FbGenerator::shotRecords(o, shot);
             const ShotFit fit = fitShot(records);
@@ -547,12 +547,12 @@ private slots:
                 for (int k = 1; k < m.segments; ++k)
                     slowerBends += m.segmentVelocity(k) < m.segmentVelocity(k - 1) ? 1 : 0;
             }
-            // A shot whose curve takes up its hills as well keeps the times as
-            // picked; else the slowness is the ground's.
+            // Every shot of a line whose picks follow its hills takes them off
+            // at the ground's slowness, also one whose curve could bend along
+            // them: else neighbours' intercepts jump by the relief's time.
             const double expected = velocity > 0.0 ? 1000.0 / velocity : 0.0;
-            QVERIFY2(fit.heightSlowness == 0.0 || std::abs(fit.heightSlowness - expected) <= 0.25 * expected,
+            QVERIFY2(std::abs(fit.heightSlowness - expected) <= 0.25 * expected,
                      qPrintable(QString("shot %1: %2 ms/m").arg(shot).arg(fit.heightSlowness)));
-            corrected += fit.heightSlowness > 0.0 ? 1 : 0;
             for (int i = 0; i < records.size(); ++i) {
                 const PickVerdict &v = fit.picks[i];
                 QVERIFY2(!v.judged || v.outlier == wrong.contains(records[i].channel),
@@ -563,7 +563,6 @@ private slots:
             }
         }
         QCOMPARE(slowerBends > 0, lateral > 0.0);
-        QCOMPARE(corrected > 0, velocity > 0.0);
     }
 
     // Ground beyond flat layers keeps reciprocity and moves the arrivals by
