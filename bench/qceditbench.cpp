@@ -107,7 +107,7 @@ int main(int argc, char **argv)
     const QVector<ShotIndexEntry> index = report.index;
     const FbQc::Settings settings = report.settings;
     out << "file: " << file << ", " << index.size() << " shots, " << report.recordCount << " picks, "
-        << report.count(FbQc::Kind::Outlier) << " outliers, " << report.pairs.size() << " compared pairs" << Qt::endl;
+        << report.count(FbQc::Kind::Outlier) << " outliers, " << report.pairs().size() << " compared pairs" << Qt::endl;
     out << "load and judge the whole file: " << loadMs << " ms" << Qt::endl;
 
     // One pick at a time, in shots across the file.

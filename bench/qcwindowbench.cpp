@@ -246,8 +246,8 @@ int main(int argc, char **argv)
     const QSize canvasSize = map->canvas()->size();
     QVector<QPointF> points;
     const QcData *data = window.data();
-    for (int k = 0; k < data->report.shots.size(); ++k)
-        points.append(QPointF(data->report.shots.source(k).x, data->report.shots.source(k).y));
+    for (int k = 0; k < data->report.shots().size(); ++k)
+        points.append(QPointF(data->report.shots().source(k).x, data->report.shots().source(k).y));
     for (const SurveyPoint &p : data->map.receivers())
         points.append(p.toPointF());
     const int receivers = data->map.receivers().size();

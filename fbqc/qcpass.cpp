@@ -108,12 +108,16 @@ bool QcPass::run(Report *report)
     if (!open())
         return false;
     m_pool = std::make_unique<WorkerPool>(threadsFor(m_settings));
-    m_reciprocity.reset(&report->shots);
+    m_reciprocity.reset(&report->shots());
     bool ok = firstPass();
-    report->shots.attachIndex(report->index);
+    report->attachShotIndex();
     if (ok && m_settings.judgePicks)
         ok = secondPass();
-    m_reciprocity.finish(&report->pairs, &report->repeats);
+    QVector<ReciprocalPair> pairs;
+    QVector<RepeatPair> repeats;
+    m_reciprocity.finish(&pairs, &repeats);
+    report->setPairs(std::move(pairs));
+    report->setRepeats(std::move(repeats));
     m_pool.reset();
     if (!ok)
         return false;
@@ -121,8 +125,8 @@ bool QcPass::run(Report *report)
         // No complete record still makes the one empty shot of the index.
         const char *first = m_reader.firstRecordBytes();
         report->index.append(ShotIndexEntry{FbLayout::decodeFfid(first), 0, -1});
-        report->shots.append(ShotSummary());
-        report->shots.attachIndex(report->index);
+        report->appendShot(ShotSummary());
+        report->attachShotIndex();
     }
     if (!m_reader.unchanged()) {
         m_error = QCoreApplication::translate("FbQc::Analyzer",
@@ -131,8 +135,8 @@ bool QcPass::run(Report *report)
         return false;
     }
     if (m_settings.collectReceivers) {
-        report->receivers = m_receivers.take();
-        report->stations = m_stations.take();
+        report->setReceivers(m_receivers.take());
+        report->setStations(m_stations.take());
     }
     for (const FileCheckEntry &check : fileChecks())
         check.check(report);
@@ -342,9 +346,9 @@ void QcPass::reserveFor(size_t shots, qint64 records, qint64 total)
     const double perRecord = double(std::max<size_t>(shots, 1)) / double(records);
     const qint64 expected = qMin<qint64>(total, qint64(perRecord * double(total) * 1.05) + 16);
     m_report->index.reserve(int(expected));
-    m_report->shots.reserve(int(expected));
+    m_report->reserveShots(int(expected));
     adviseLargePages(m_report->index.constData(), size_t(expected) * sizeof(ShotIndexEntry));
-    const auto sources = m_report->shots.room();
+    const auto sources = m_report->shots().room();
     std::vector<RoomFaulter::Room> rooms{{m_report->index.constData(), sizeof(ShotIndexEntry)},
                                          {sources.first, sources.second}};
     if (m_settings.judgePicks) {
@@ -515,7 +519,7 @@ void QcPass::finishShot(const Batch &batch, size_t i)
     const ShotWork &w = batch.work[i];
     Report &r = *m_report;
     r.index.append(ShotIndexEntry{w.summary.ffid, b.firstRecord, b.firstRecord + qint32(b.records) - 1});
-    r.shots.append(w.summary);
+    r.appendShot(w.summary);
     r.status0 += w.status[0];
     r.status1 += w.status[1];
     r.statusOther += w.status[2];
@@ -566,7 +570,7 @@ void QcPass::finishPart(const Batch &batch, size_t i)
     s.notPicked = qint32(std::min<qint64>(g.notPicked, std::numeric_limits<qint32>::max()));
     for (const Finding &f : found)
         s.varyingColumns |= 1u << f.column;
-    r.shots.append(s);
+    r.appendShot(s);
     r.status0 += g.status[0];
     r.status1 += g.status[1];
     r.statusOther += g.status[2];

@@ -235,10 +235,10 @@ void writeQc(QTextStream &out, const QString &fileName, const Report &r, int lis
             return QStringLiteral(" (%1 of judged picks)").arg(percent(r.count(kind), judged));
         case Kind::Reciprocity:
             return QStringLiteral(" of %1 compared (%2 explained by shot timing errors)")
-                .arg(r.pairs.size())
+                .arg(r.pairs().size())
                 .arg(explained);
         case Kind::Repeat:
-            return QStringLiteral(" of %1 compared").arg(r.repeats.size());
+            return QStringLiteral(" of %1 compared").arg(r.repeats().size());
         default:
             return QString();
         }
@@ -292,15 +292,16 @@ void writeQc(QTextStream &out, const QString &fileName, const Report &r, int lis
     // Only shots with something to them can have a fit: millions of
     // one-pick shots are not looked up one by one.
     int fitted = 0;
-    for (int k = 0; k < r.shots.judgedCount(); ++k)
-        fitted += std::isfinite(r.shots.at(r.shots.judgedShot(k)).rmsResidual) ? 1 : 0;
-    out << "Shots with a fit: " << fitted << " of " << r.shots.size() << (fitted ? "; highest rms residual:\n" : "\n");
-    for (qint64 j : worst(r.shots.judgedCount(), listed, [&r](qint64 j) {
-             const float rms = r.shots.at(r.shots.judgedShot(int(j))).rmsResidual;
+    for (int k = 0; k < r.shots().judgedCount(); ++k)
+        fitted += std::isfinite(r.shots().at(r.shots().judgedShot(k)).rmsResidual) ? 1 : 0;
+    out << "Shots with a fit: " << fitted << " of " << r.shots().size()
+        << (fitted ? "; highest rms residual:\n" : "\n");
+    for (qint64 j : worst(r.shots().judgedCount(), listed, [&r](qint64 j) {
+             const float rms = r.shots().at(r.shots().judgedShot(int(j))).rmsResidual;
              return std::isfinite(rms) ? double(rms) : -1.0;
          })) {
-        const qint32 k = r.shots.judgedShot(int(j));
-        const ShotSummary s = r.shots.at(k);
+        const qint32 k = r.shots().judgedShot(int(j));
+        const ShotSummary s = r.shots().at(k);
         if (!std::isfinite(s.rmsResidual))
             break;
         out << "  " << shotName(r, qint32(k)) << ": rms " << QcCsv::decimal(s.rmsResidual, 2) << " ms, "

@@ -48,8 +48,8 @@ void QcSession::load(const QString &fileName, Report report)
     m_fileName = fileName;
     m_report = std::move(report);
     m_edits.clear();
-    m_filePairs = m_report.pairs;
-    m_fileRepeats = m_report.repeats;
+    m_filePairs = m_report.pairs();
+    m_fileRepeats = m_report.repeats();
 }
 
 void QcSession::resume(const QString &fileName, Report report, const PickEdits &edits,
@@ -155,8 +155,8 @@ bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after,
     for (qint32 shot : shots)
         isEdited[size_t(shot)] = 1;
     const auto touches = [&isEdited](qint32 a, qint32 b) { return isEdited[size_t(a)] || isEdited[size_t(b)]; };
-    r.pairs = merged(r.pairs, m_filePairs, touches);
-    r.repeats = merged(r.repeats, m_fileRepeats, touches);
+    r.setPairs(merged(r.pairs(), m_filePairs, touches));
+    r.setRepeats(merged(r.repeats(), m_fileRepeats, touches));
 
     // One open for the thousands of shots an edit of the whole file reads.
     FbInputFile input;

@@ -61,8 +61,8 @@ void EditSession::reset(std::shared_ptr<const QcData> data)
     m_shownEdits.clear();
     m_pending = false;
     m_shown = std::move(data);
-    m_filePairs = m_shown ? m_shown->report.pairs : QVector<FbQc::ReciprocalPair>();
-    m_fileRepeats = m_shown ? m_shown->report.repeats : QVector<FbQc::RepeatPair>();
+    m_filePairs = m_shown ? m_shown->report.pairs() : QVector<FbQc::ReciprocalPair>();
+    m_fileRepeats = m_shown ? m_shown->report.repeats() : QVector<FbQc::RepeatPair>();
     emit judgingChanged(false);
 }
 

@@ -55,7 +55,7 @@ QString QcSummary::text(const QcData &data)
             text += QLatin1Char(' ') + tr("(%1 of judged picks)").arg(percentText(count, judged));
         else if (kind.kind == FbQc::Kind::Reciprocity)
             text += QLatin1Char(' ') + tr("(of %L1 compared; %L2 explained by shot timing errors)")
-                                           .arg(r.pairs.size())
+                                           .arg(r.pairs().size())
                                            .arg(problems.explainedPairs);
         found << text;
     }

@@ -252,7 +252,7 @@ void ShotPanel::selectRow(int row)
 
 int ShotPanel::reciprocalRow(int shotB) const
 {
-    const FbQc::ShotSource &b = m_document->data()->report.shots.source(shotB);
+    const FbQc::ShotSource &b = m_document->data()->report.shots().source(shotB);
     const QVector<FbRecord> &records = m_tableModel->records();
     int nearest = -1;
     double best = qInf();

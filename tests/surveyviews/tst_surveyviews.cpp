@@ -324,11 +324,11 @@ private slots:
         StationShotView view;
         QVERIFY(FbTest::shown(&view, {900, 700}));
         view.setSurvey(judged.axis, judged.report.index);
-        view.setDifferences(judged.report.pairs, 5.0);
+        view.setDifferences(judged.report.pairs(), 5.0);
         const QImage image = view.canvas()->grab().toImage();
 
         int inRow = 0, inColumn = 0;
-        for (const FbQc::ReciprocalPair &pair : qAsConst(judged.report.pairs)) {
+        for (const FbQc::ReciprocalPair &pair : qAsConst(judged.report.pairs())) {
             for (const auto &cell : {std::make_pair(pair.shotA, pair.shotB), std::make_pair(pair.shotB, pair.shotA)}) {
                 const QPoint at = view.canvasPosOf(cell.first, judged.axis.sourceAt(cell.second));
                 const StationShotView::Cell shown = view.cellAt(at);

@@ -342,8 +342,8 @@ int runMap(const QStringList &args)
     image.setSurvey(axis, report.index);
     QString what;
     if (shown == Stations) {
-        image.setDifferences(report.pairs, settings.reciprocityMs);
-        what = QcReportText::counted(report.pairs.size(), "compared pair", "compared pairs");
+        image.setDifferences(report.pairs(), settings.reciprocityMs);
+        what = QcReportText::counted(report.pairs().size(), "compared pair", "compared pairs");
     } else {
         const StationShotCells cells =
             StationShotBuilder::build(fileName, report.index, axis, settings, 0, report.index.size() - 1);
