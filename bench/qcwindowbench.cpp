@@ -131,7 +131,7 @@ void shotSwitch(FbPickQcWindow &window, const QVector<int> &shots, double *windo
     const QcData *data = window.data();
     for (const int shot : shots) {
         moves.push_back(moveTo(window, shot));
-        const ShotIndexEntry &e = data->report.index.at(shot);
+        const ShotIndexEntry &e = data->report.index().at(shot);
         bare.push_back(timeMs([&] {
             const QVector<FbRecord> records = readShotRecords(data->fileName, e.firstRecord, e.lastRecord);
             const FbQc::ShotFit fit = FbQc::fitShot(records, data->report.settings);
@@ -219,7 +219,7 @@ int main(int argc, char **argv)
     const double busyGap = probe.longestMs;
     const double busyGapAt = probe.longestAtMs;
     const double peak = memoryMiB("VmHWM:");
-    const int shots = window.data()->report.index.size();
+    const int shots = window.data()->report.index().size();
 
     QVector<int> spread;
     for (int k = 0; k < 41; ++k)

@@ -170,16 +170,16 @@ int main(int argc, char **argv)
         return 1;
     }
     const StationAxis axis = StationAxis::build(report);
-    const int last = report.index.size() - 1;
+    const int last = report.index().size() - 1;
     StationShotCells cells;
     const double buildMs =
-        medianMs(5, [&] { cells = StationShotBuilder::build(file, report.index, axis, settings, 0, last); });
+        medianMs(5, [&] { cells = StationShotBuilder::build(file, report.index(), axis, settings, 0, last); });
     QVector<QVector<FbRecord>> shots;
     const double readMs = medianMs(5, [&] {
-        const QVector<FbRecord> all = readShotRecords(file, 0, report.index.last().lastRecord);
+        const QVector<FbRecord> all = readShotRecords(file, 0, report.index().last().lastRecord);
         Q_UNUSED(all);
     });
-    for (const ShotIndexEntry &e : qAsConst(report.index))
+    for (const ShotIndexEntry &e : qAsConst(report.index()))
         shots.append(readShotRecords(file, e.firstRecord, e.lastRecord));
     const double fitMs = medianMs(5, [&] {
         for (const QVector<FbRecord> &records : qAsConst(shots))
@@ -192,7 +192,7 @@ int main(int argc, char **argv)
     StationShotView image;
     image.resize(size);
     image.show();
-    image.setSurvey(axis, report.index);
+    image.setSurvey(axis, report.index());
     image.setKind(StationShotView::Residuals);
     const double arriveMs = medianMs(5, [&] {
         image.setResidualCells(cells);

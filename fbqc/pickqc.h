@@ -249,7 +249,6 @@ public:
     // The records' offset range; meaningful when recordCount > 0.
     qint32 minOffset = 0;
     qint32 maxOffset = 0;
-    QVector<FbFile::ShotIndexEntry> index;
     qint64 status0 = 0; // picks per pick-status class
     qint64 status1 = 0;
     qint64 statusOther = 0;
@@ -263,6 +262,8 @@ public:
     // kinds that read traces are meaningful, even when none was found.
     bool tracesJudged = false;
 
+    // The file's shots in file order.
+    const QVector<FbFile::ShotIndexEntry> &index() const { return m_index; }
     // One per index entry.
     const ShotSummaries &shots() const { return m_shots; }
     // Every compared pair, by shotA then shotB.
@@ -276,14 +277,19 @@ public:
     // When Settings::collectReceivers, by line and station.
     const QVector<StationResidual> &stations() const { return m_stations; }
 
-    // The shot summaries grow only at the end, one per index entry, and
-    // change one shot at a time, so that a shot's summary stays where its
-    // index entry is.
-    void reserveShots(int shots) { m_shots.reserve(shots); }
+    // The index and the shot summaries grow only at the end, one entry and
+    // one summary a shot, and summaries change one shot at a time, so that a
+    // shot's summary stays where its index entry is.
+    void reserveShots(int shots)
+    {
+        m_index.reserve(shots);
+        m_shots.reserve(shots);
+    }
+    void appendIndexEntry(const FbFile::ShotIndexEntry &entry) { m_index.append(entry); }
     void appendShot(const ShotSummary &summary) { m_shots.append(summary); }
     void replaceShotSummary(int shot, const ShotSummary &summary) { m_shots.replace(shot, summary); }
     // The summaries learn the index entries appended so far.
-    void attachShotIndex() { m_shots.attachIndex(index); }
+    void attachShotIndex() { m_shots.attachIndex(m_index); }
     // Each list whole, in the order its accessor promises.
     void setPairs(QVector<ReciprocalPair> pairs) { m_pairs = std::move(pairs); }
     void setRepeats(QVector<RepeatPair> repeats) { m_repeats = std::move(repeats); }
@@ -340,6 +346,7 @@ public:
     void setTimingRounds(std::shared_ptr<const TimingRounds> rounds) { m_timingRounds = std::move(rounds); }
 
 private:
+    QVector<FbFile::ShotIndexEntry> m_index;
     ShotSummaries m_shots;
     QVector<ReciprocalPair> m_pairs;
     QVector<RepeatPair> m_repeats;

@@ -243,7 +243,7 @@ bool Tables::write(const QString &dirName, const FbQc::Report &r, const QStringL
         return false;
     }
     const QDir dir(dirName);
-    const auto ffid = [&r](qint32 shot) { return shot >= 0 && shot < r.index.size() ? r.index.at(shot).ffid : 0; };
+    const auto ffid = [&r](qint32 shot) { return shot >= 0 && shot < r.index().size() ? r.index().at(shot).ffid : 0; };
     const auto shotField = [](char *p, qint32 shot) {
         if (shot < 0) {
             *p = ',';

@@ -69,7 +69,7 @@ void writeUnits(QTextStream &out, const Report &r)
 
 QString shotName(const Report &r, qint32 shot)
 {
-    return QStringLiteral("shot %1 > %2").arg(qint64(shot) + 1).arg(r.index.at(shot).ffid);
+    return QStringLiteral("shot %1 > %2").arg(qint64(shot) + 1).arg(r.index().at(shot).ffid);
 }
 
 // Items of a kind: one finding each, or for a grouped kind the findings
@@ -120,7 +120,7 @@ void writeGroups(QTextStream &out, const Report &r, const KindInfo &kind, qint64
         const qint32 first = f->otherShot;
         const qint64 shots = f->count;
         const bool shown = listed < 0 || groups < listed;
-        const qint32 ffid = r.index.at(first).ffid;
+        const qint32 ffid = r.index().at(first).ffid;
         if (shown) {
             out << "  ffid " << ffid << " names " << shots << " shots:\n";
             out << "    " << shotName(r, first) << '\n';
@@ -147,7 +147,7 @@ void writeCheck(QTextStream &out, const QString &fileName, const Report &r, qint
 {
     out << "File: " << fileName << '\n';
     out << "Records: " << r.recordCount << '\n';
-    out << "Shots: " << r.index.size() << '\n';
+    out << "Shots: " << r.index().size() << '\n';
     const auto fileLine = [&](Kind kind) {
         FindingList::Reader reader(r.findings(kind));
         while (const Finding *f = reader.next())
@@ -204,7 +204,7 @@ void writeQc(QTextStream &out, const QString &fileName, const Report &r, int lis
     const qint64 picks = r.status0 + r.status1 + r.statusOther;
     const qint64 judged = picks - r.notJudged;
     out << "File: " << fileName << '\n';
-    out << "Records: " << r.recordCount << " in " << counted(r.index.size(), "shot", "shots") << '\n';
+    out << "Records: " << r.recordCount << " in " << counted(r.index().size(), "shot", "shots") << '\n';
     out << "Thresholds: outlier " << QcCsv::decimal(r.settings.outlierMs, 3) << " ms, reciprocity "
         << QcCsv::decimal(r.settings.reciprocityMs, 3) << " ms\n";
     writeUnits(out, r);
@@ -268,7 +268,7 @@ void writeQc(QTextStream &out, const QString &fileName, const Report &r, int lis
     if (r.count(Kind::Reciprocity) > 0) {
         // A shot with a timing error disagrees with every neighbour, a bad
         // pick with one: count flagged pairs per shot to tell them apart.
-        std::vector<qint32> perShot(size_t(r.index.size()), 0);
+        std::vector<qint32> perShot(size_t(r.index().size()), 0);
         FindingList::Reader reader(r.findings(Kind::Reciprocity));
         // A pair a timing error explains counts against that shot only.
         while (const Finding *f = reader.next()) {

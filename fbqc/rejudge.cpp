@@ -135,7 +135,7 @@ RecordsOf inMilliseconds(const Report &r, const RecordsOf &from)
 // A shot small enough to be judged again; a larger one keeps its findings.
 bool isJudged(const Report &r, qint32 shot)
 {
-    const ShotIndexEntry &e = r.index.at(shot);
+    const ShotIndexEntry &e = r.index().at(shot);
     return qint64(e.lastRecord) - e.firstRecord + 1 <= r.settings.maxJudgedPicks;
 }
 
@@ -221,11 +221,11 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &file
     edited.erase(std::unique(edited.begin(), edited.end()), edited.end());
     ShotFitter fitter;
     for (qint32 shot : qAsConst(edited)) {
-        if (shot < 0 || shot >= r->index.size())
+        if (shot < 0 || shot >= r->index().size())
             return false;
         if (!isJudged(*r, shot))
             continue; // too large to judge: its findings stay as they were
-        const ShotIndexEntry &e = r->index.at(shot);
+        const ShotIndexEntry &e = r->index().at(shot);
         const QVector<FbRecord> old = before(shot), current = after(shot);
         if (old.size() != e.lastRecord - e.firstRecord + 1 || current.size() != old.size())
             return false;
@@ -248,9 +248,9 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &file
 
 bool settleShotPairs(Report *r, const QVector<qint32> &shots, const RecordsOf &after)
 {
-    std::vector<char> judged(size_t(r->index.size()), 0);
+    std::vector<char> judged(size_t(r->index().size()), 0);
     for (qint32 shot : shots) {
-        if (shot < 0 || shot >= r->index.size())
+        if (shot < 0 || shot >= r->index().size())
             return false;
         judged[size_t(shot)] = isJudged(*r, shot) ? 1 : 0;
     }

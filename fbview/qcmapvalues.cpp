@@ -45,8 +45,8 @@ SurveyValues QcMapValues::values(const FbQc::Report &report, Quantity quantity)
     case Picks:
         values.kind = SurveyValues::Count;
         values.title = tr("Picks per shot");
-        for (int s = 0; s < shots && s < report.index.size(); ++s)
-            value[s] = float(qint64(report.index.at(s).lastRecord) - report.index.at(s).firstRecord + 1);
+        for (int s = 0; s < shots && s < report.index().size(); ++s)
+            value[s] = float(qint64(report.index().at(s).lastRecord) - report.index().at(s).firstRecord + 1);
         break;
     case FlaggedPairs: {
         values.kind = SurveyValues::Count;

@@ -290,7 +290,7 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
             f.kind = Kind::TimingError;
             f.flags = BySourceDelay;
             f.shot = t.shot;
-            f.record = r->index.at(t.shot).firstRecord;
+            f.record = r->index().at(t.shot).firstRecord;
             f.value = t.delay;
             f.count = 0;
             f.a = float(t.agreeing);
@@ -372,7 +372,7 @@ void checkTimingErrors(Report *r)
     r->setTiming({});
     const double tolerance = r->settings.reciprocityMs;
     // Every shot in a pair gets a compact id, in shot order.
-    const size_t shotCount = size_t(r->index.size());
+    const size_t shotCount = size_t(r->index().size());
     std::vector<qint32> id(shotCount, 0);
     // Each source's depth at the near surface's slowness, where the fits
     // take heights off: what a buried source's picks gain on a partner's.
@@ -581,7 +581,7 @@ void checkTimingErrors(Report *r)
             Finding f;
             f.kind = Kind::TimingError;
             f.shot = t.shot;
-            f.record = r->index.at(t.shot).firstRecord;
+            f.record = r->index().at(t.shot).firstRecord;
             f.value = t.delay;
             f.count = t.pairs;
             f.a = float(t.agreeing);

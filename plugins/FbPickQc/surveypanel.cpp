@@ -99,7 +99,7 @@ void SurveyPanel::showSurvey(const std::shared_ptr<const QcData> &data, bool new
     // stations, receivers' residuals and shots: only the thresholds differ.
     if (newFile) {
         m_receiverView->setAxis(data->stations);
-        m_stationShots->setSurvey(data->stations, r.index);
+        m_stationShots->setSurvey(data->stations, r.index());
     }
     // A receiver off by half what makes a pick an outlier, in every shot, is a problem.
     m_receiverView->setThreshold(r.settings.outlierMs / 2);
@@ -148,7 +148,7 @@ void SurveyPanel::goToReceiver(int receiver)
         return;
     int shot = -1;
     qint32 record = -1;
-    if (data->stations.findRecording(data->fileName, data->report.index, receiver, &shot, &record,
+    if (data->stations.findRecording(data->fileName, data->report.index(), receiver, &shot, &record,
                                      m_document->currentShot())) {
         QcDocument::Target target;
         target.record = record;

@@ -203,7 +203,7 @@ private slots:
             QVERIFY(f.flags & Explained);
         }
         for (int s = 0; s < shots; ++s) {
-            const ShotIndexEntry &e = report.index[s];
+            const ShotIndexEntry &e = report.index()[s];
             const ShotFit fit = fitShot(records.mid(e.firstRecord, e.lastRecord - e.firstRecord + 1));
             QCOMPARE(report.shots()[s].outliers, s == 6 ? 1 : 0);
             QCOMPARE(report.shots()[s].outliers, fit.outliers());
@@ -212,7 +212,7 @@ private slots:
         QCOMPARE(outliers.size(), 1);
         // The outlier's other fields are checked against the file by the qc command's test.
         QCOMPARE(outliers[0].shot, 6);
-        QCOMPARE(outliers[0].record, report.index[6].firstRecord + 100);
+        QCOMPARE(outliers[0].record, report.index()[6].firstRecord + 100);
         QVERIFY2(std::abs(outliers[0].value - 30.0f) < 2.0f, qPrintable(QString("residual %1").arg(outliers[0].value)));
     }
 
@@ -252,7 +252,7 @@ private slots:
         QVERIFY(std::is_sorted(progress.begin(), progress.end()));
         QCOMPARE(progress.last(), 100);
 
-        QCOMPARE(report.index.size(), 7);
+        QCOMPARE(report.index().size(), 7);
         QCOMPARE(report.status0, qint64(5 * 20));
         QCOMPARE(report.status1, qint64(5 * 40));
         QCOMPARE(report.statusOther, qint64(6));
@@ -297,7 +297,7 @@ private slots:
             }
             QCOMPARE(r->count(Kind::NotFbFile), qint64(0));
         }
-        QCOMPARE(check.index, report.index);
+        QCOMPARE(check.index(), report.index());
         QCOMPARE(check.status0 + check.status1 + check.statusOther, qint64(records.size()));
         QCOMPARE(check.notPicked, report.notPicked);
         QCOMPARE(check.count(Kind::Outlier) + check.pairs().size(), qint64(0));
@@ -339,7 +339,7 @@ private slots:
             settings.threads = threads;
             settings.collectReceivers = true;
             const Report other = judge(fileName, settings);
-            QCOMPARE(other.index, first.index);
+            QCOMPARE(other.index(), first.index());
             QCOMPARE(other.receivers().size(), first.receivers().size());
             QVERIFY(std::memcmp(other.receivers().constData(), first.receivers().constData(),
                                 size_t(first.receivers().size()) * sizeof(ReceiverPosition)) == 0);
@@ -849,7 +849,7 @@ private slots:
         QCOMPARE(analyzer.wasCancelled(), cancelAt >= 0);
         QVERIFY(!analyzer.errorString().isEmpty());
         QCOMPARE(report.recordCount, qint64(0));
-        QVERIFY(report.index.isEmpty());
+        QVERIFY(report.index().isEmpty());
         QCOMPARE(wasCut, cut);
     }
 
@@ -888,7 +888,7 @@ private slots:
         if (trouble == "giant")
             settings.maxJudgedPicks = 40;
         const Report report = judge(writeFile(m_dir, "hostile.fb", records), settings);
-        QCOMPARE(report.index.size(), shots);
+        QCOMPARE(report.index().size(), shots);
         QVERIFY2(report.pairs().size() + report.repeats().size() <= qint64(2 * records.size() + 16 * shots),
                  qPrintable(QString("%1 pairs for %2 picks").arg(report.pairs().size()).arg(records.size())));
         QCOMPARE(report.count(Kind::TooLarge), qint64(trouble == "giant" ? 3 : 0));

@@ -479,7 +479,7 @@ private slots:
             QCOMPARE(shown.count(FbQc::Kind(k)), fresh.count(FbQc::Kind(k)));
         const auto totals = [](const FbQc::Report &r) {
             return QVector<qint64>{r.recordCount,
-                                   r.index.size(),
+                                   r.index().size(),
                                    r.shots().size(),
                                    r.pairs().size(),
                                    r.repeats().size(),

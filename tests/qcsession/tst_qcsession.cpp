@@ -287,7 +287,7 @@ private slots:
 
         std::mt19937_64 random(seed);
         const auto pick = [&random](int n) { return int(random() % quint64(n)); };
-        const QVector<ShotIndexEntry> index = session.report().index;
+        const QVector<ShotIndexEntry> index = session.report().index();
         QVector<PickEdits> history{PickEdits()};
         const QString copy = m_dir.filePath(QStringLiteral("corrected-%1.fb").arg(seed));
         for (int step = 0; step < 16; ++step) {
