@@ -104,10 +104,10 @@ int main(int argc, char **argv)
     // The window's data is replaced whenever edits are judged: what is
     // needed of the loaded one is copied.
     const FbQc::Report &report = window.data()->report;
-    const QVector<ShotIndexEntry> index = report.index;
+    const QVector<ShotIndexEntry> index = report.index();
     const FbQc::Settings settings = report.settings;
     out << "file: " << file << ", " << index.size() << " shots, " << report.recordCount << " picks, "
-        << report.count(FbQc::Kind::Outlier) << " outliers, " << report.pairs.size() << " compared pairs" << Qt::endl;
+        << report.count(FbQc::Kind::Outlier) << " outliers, " << report.pairs().size() << " compared pairs" << Qt::endl;
     out << "load and judge the whole file: " << loadMs << " ms" << Qt::endl;
 
     // One pick at a time, in shots across the file.

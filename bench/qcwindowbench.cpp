@@ -132,7 +132,7 @@ void shotSwitch(FbPickQcWindow &window, const QVector<int> &shots, double *windo
     const QcData *data = window.data();
     for (const int shot : shots) {
         moves.push_back(moveTo(window, shot));
-        const ShotIndexEntry &e = data->report.index.at(shot);
+        const ShotIndexEntry &e = data->report.index().at(shot);
         bare.push_back(timeMs([&] {
             const QVector<FbRecord> records = readShotRecords(data->fileName, e.firstRecord, e.lastRecord);
             const FbQc::ShotFit fit = FbQc::fitShot(records, data->report.settings);
@@ -220,7 +220,7 @@ int main(int argc, char **argv)
     const double busyGap = probe.longestMs;
     const double busyGapAt = probe.longestAtMs;
     const double peak = memoryMiB("VmHWM:");
-    const int shots = window.data()->report.index.size();
+    const int shots = window.data()->report.index().size();
 
     QVector<int> spread;
     for (int k = 0; k < 41; ++k)
@@ -247,8 +247,8 @@ int main(int argc, char **argv)
     const QSize canvasSize = map->canvas()->size();
     QVector<QPointF> points;
     const QcData *data = window.data();
-    for (int k = 0; k < data->report.shots.size(); ++k)
-        points.append(QPointF(data->report.shots.source(k).x, data->report.shots.source(k).y));
+    for (int k = 0; k < data->report.shots().size(); ++k)
+        points.append(QPointF(data->report.shots().source(k).x, data->report.shots().source(k).y));
     for (const SurveyPoint &p : data->map.receivers())
         points.append(p.toPointF());
     const int receivers = data->map.receivers().size();

@@ -89,7 +89,8 @@ FbQc::Report syntheticReport(int receivers, int shots)
     std::mt19937 random(3);
     std::normal_distribution<float> noise(0.0f, 0.5f);
     const int perLine = receivers / 100;
-    report.stations.reserve(receivers);
+    QVector<FbQc::StationResidual> stations;
+    stations.reserve(receivers);
     for (int k = 0; k < receivers; ++k) {
         FbQc::StationResidual r;
         r.line = 1 + k / perLine;
@@ -99,9 +100,10 @@ FbQc::Report syntheticReport(int receivers, int shots)
         r.picks = 60;
         r.meanResidual = noise(random) + (k % 1000 == 0 ? 5.0f : 0.0f);
         r.rmsResidual = std::abs(r.meanResidual) + 0.5f;
-        report.stations.append(r);
+        stations.append(r);
     }
-    report.shots.reserve(shots);
+    report.setStations(std::move(stations));
+    report.reserveShots(shots);
     for (int s = 0; s < shots; ++s) {
         FbQc::ShotSummary summary;
         const int k = s % receivers;
@@ -109,7 +111,7 @@ FbQc::Report syntheticReport(int receivers, int shots)
         summary.sStat = 1000 + k % perLine;
         summary.sourceX = 25.0f * (k % perLine);
         summary.sourceY = 400.0f * (k / perLine);
-        report.shots.append(summary);
+        report.appendShot(summary);
     }
     return report;
 }
@@ -168,16 +170,16 @@ int main(int argc, char **argv)
         return 1;
     }
     const StationAxis axis = StationAxis::build(report);
-    const int last = report.index.size() - 1;
+    const int last = report.index().size() - 1;
     StationShotCells cells;
     const double buildMs =
-        medianMs(5, [&] { cells = StationShotBuilder::build(file, report.index, axis, settings, 0, last); });
+        medianMs(5, [&] { cells = StationShotBuilder::build(file, report.index(), axis, settings, 0, last); });
     QVector<QVector<FbRecord>> shots;
     const double readMs = medianMs(5, [&] {
-        const QVector<FbRecord> all = readShotRecords(file, 0, report.index.last().lastRecord);
+        const QVector<FbRecord> all = readShotRecords(file, 0, report.index().last().lastRecord);
         Q_UNUSED(all);
     });
-    for (const ShotIndexEntry &e : qAsConst(report.index))
+    for (const ShotIndexEntry &e : qAsConst(report.index()))
         shots.append(readShotRecords(file, e.firstRecord, e.lastRecord));
     const double fitMs = medianMs(5, [&] {
         for (const QVector<FbRecord> &records : qAsConst(shots))
@@ -190,7 +192,7 @@ int main(int argc, char **argv)
     StationShotView image;
     image.resize(size);
     image.show();
-    image.setSurvey(axis, report.index);
+    image.setSurvey(axis, report.index());
     image.setKind(StationShotView::Residuals);
     const double arriveMs = medianMs(5, [&] {
         image.setResidualCells(cells);
@@ -203,8 +205,11 @@ int main(int argc, char **argv)
         // after it as partners.
         constexpr int Shots = 53000, Partners = 119;
         FbQc::Report big;
+        QVector<FbQc::StationResidual> stations;
         for (int k = 0; k < Shots + 240; ++k)
-            big.stations.append(FbQc::StationResidual{1, k, 25.0f * k, 0.0f, 60, 0.0f, 0.5f});
+            stations.append(FbQc::StationResidual{1, k, 25.0f * k, 0.0f, 60, 0.0f, 0.5f});
+        big.setStations(std::move(stations));
+        QVector<FbQc::ReciprocalPair> pairs;
         std::mt19937 random(9);
         std::normal_distribution<float> noise(0.0f, 1.0f);
         for (int s = 0; s < Shots; ++s) {
@@ -212,10 +217,11 @@ int main(int argc, char **argv)
             summary.sLine = 1;
             summary.sStat = s + 120;
             summary.sourceX = 25.0f * (s + 120);
-            big.shots.append(summary);
+            big.appendShot(summary);
             for (int b = s + 1; b <= s + Partners && b < Shots; ++b)
-                big.pairs.append(FbQc::ReciprocalPair{s, b, 100.0f + noise(random), 100.0f});
+                pairs.append(FbQc::ReciprocalPair{s, b, 100.0f + noise(random), 100.0f});
         }
+        big.setPairs(std::move(pairs));
         QVector<ShotIndexEntry> index(Shots);
         for (int s = 0; s < Shots; ++s)
             index[s] = ShotIndexEntry{1001 + s, 240 * s, 240 * s + 239};
@@ -224,11 +230,11 @@ int main(int argc, char **argv)
         differences.show();
         differences.setSurvey(StationAxis::build(big), index);
         const double drawMs = medianMs(5, [&] {
-            differences.setDifferences(big.pairs, 5.0); // drops what is kept on screen
+            differences.setDifferences(big.pairs(), 5.0); // drops what is kept on screen
             differences.canvas()->grab();
         });
-        const double bareMs = barePointsMs(2 * big.pairs.size(), differences.canvas()->size());
-        out << "Reciprocal differences of " << Shots << " shots (" << big.pairs.size()
+        const double bareMs = barePointsMs(2 * big.pairs().size(), differences.canvas()->size());
+        out << "Reciprocal differences of " << Shots << " shots (" << big.pairs().size()
             << " pairs), full redraw: " << drawMs << " ms; bare pixels " << bareMs << " ms; ratio " << drawMs / bareMs
             << Qt::endl;
     }

@@ -332,7 +332,7 @@ bool EditPlan::fixTiming(const Report &report)
         const double ms = -std::round(double(f->value) * 100.0) / 100.0;
         const QString reason = QStringLiteral("timing error of shot %1 (ffid %2): %3 ms")
                                    .arg(qint64(f->shot) + 1)
-                                   .arg(report.index.value(f->shot).ffid)
+                                   .arg(report.index().value(f->shot).ffid)
                                    .arg(signedMs(-ms));
         if (!shiftShot(f->shot, ms, reason))
             return false;

@@ -106,7 +106,7 @@ constexpr qint32 RestoredStatus = 1;
 // record or shot is not in it; the plan then holds the steps before it.
 //
 // Usage:
-//   FbQc::EditPlan plan(fileName, report.index, session.edits(), FbQc::EditPlan::Picks);
+//   FbQc::EditPlan plan(fileName, report.index(), session.edits(), FbQc::EditPlan::Picks);
 //   if (!plan.reject({record}, reason)) ... plan.errorString();
 //   push(plan.changes());
 class EditPlan : public FbFile::FbEditSource

@@ -200,9 +200,9 @@ qint64 Report::trailingBytes() const
 
 const TimingEstimate *Report::timingOf(qint32 shot) const
 {
-    const auto it = std::lower_bound(timing.cbegin(), timing.cend(), shot,
+    const auto it = std::lower_bound(m_timing.cbegin(), m_timing.cend(), shot,
                                      [](const TimingEstimate &t, qint32 s) { return t.shot < s; });
-    return it != timing.cend() && it->shot == shot ? &*it : nullptr;
+    return it != m_timing.cend() && it->shot == shot ? &*it : nullptr;
 }
 
 bool Report::flagged(const ReciprocalPair &pair) const

@@ -96,8 +96,8 @@ struct ShotSource
 // shares the report's index rather than copying it.
 //
 // Usage:
-//   for (int k = 0; k < report.shots.size(); ++k)
-//       use(report.shots.at(k).rmsResidual, report.shots.source(k).x);
+//   for (int k = 0; k < report.shots().size(); ++k)
+//       use(report.shots().at(k).rmsResidual, report.shots().source(k).x);
 class ShotSummaries
 {
 public:
@@ -249,14 +249,7 @@ public:
     // The records' offset range; meaningful when recordCount > 0.
     qint32 minOffset = 0;
     qint32 maxOffset = 0;
-    QVector<FbFile::ShotIndexEntry> index;
-    ShotSummaries shots;                 // one per index entry
-    QVector<ReciprocalPair> pairs;       // every compared pair, by shotA then shotB
-    QVector<RepeatPair> repeats;         // every compared repeat, by shotA then shotB
-    QVector<TimingEstimate> timing;      // at most one a shot, ascending
-    QVector<ReceiverPosition> receivers; // when Settings::collectReceivers
-    QVector<StationResidual> stations;   // when Settings::collectReceivers, by line and station
-    qint64 status0 = 0;                  // picks per pick-status class
+    qint64 status0 = 0; // picks per pick-status class
     qint64 status1 = 0;
     qint64 statusOther = 0;
     qint64 notPicked = 0; // picks that are no picks: time <= 0 away from the source
@@ -268,6 +261,41 @@ public:
     // The picks were judged against their traces (WaveformJudge): the
     // kinds that read traces are meaningful, even when none was found.
     bool tracesJudged = false;
+
+    // The file's shots in file order.
+    const QVector<FbFile::ShotIndexEntry> &index() const { return m_index; }
+    // One per index entry.
+    const ShotSummaries &shots() const { return m_shots; }
+    // Every compared pair, by shotA then shotB.
+    const QVector<ReciprocalPair> &pairs() const { return m_pairs; }
+    // Every compared repeat, by shotA then shotB.
+    const QVector<RepeatPair> &repeats() const { return m_repeats; }
+    // At most one a shot, ascending.
+    const QVector<TimingEstimate> &timing() const { return m_timing; }
+    // When Settings::collectReceivers.
+    const QVector<ReceiverPosition> &receivers() const { return m_receivers; }
+    // When Settings::collectReceivers, by line and station.
+    const QVector<StationResidual> &stations() const { return m_stations; }
+
+    // The index and the shot summaries grow only at the end, one entry and
+    // one summary a shot, and summaries change one shot at a time, so that a
+    // shot's summary stays where its index entry is.
+    void reserveShots(int shots)
+    {
+        m_index.reserve(shots);
+        m_shots.reserve(shots);
+    }
+    void appendIndexEntry(const FbFile::ShotIndexEntry &entry) { m_index.append(entry); }
+    void appendShot(const ShotSummary &summary) { m_shots.append(summary); }
+    void replaceShotSummary(int shot, const ShotSummary &summary) { m_shots.replace(shot, summary); }
+    // The summaries learn the index entries appended so far.
+    void attachShotIndex() { m_shots.attachIndex(m_index); }
+    // Each list whole, in the order its accessor promises.
+    void setPairs(QVector<ReciprocalPair> pairs) { m_pairs = std::move(pairs); }
+    void setRepeats(QVector<RepeatPair> repeats) { m_repeats = std::move(repeats); }
+    void setTiming(QVector<TimingEstimate> timing) { m_timing = std::move(timing); }
+    void setReceivers(QVector<ReceiverPosition> receivers) { m_receivers = std::move(receivers); }
+    void setStations(QVector<StationResidual> stations) { m_stations = std::move(stations); }
 
     const FindingList &findings(Kind kind) const { return m_findings[int(kind)]; }
     // Picks whose residual exceeds the candidate floor, outliers or not, as
@@ -318,6 +346,13 @@ public:
     void setTimingRounds(std::shared_ptr<const TimingRounds> rounds) { m_timingRounds = std::move(rounds); }
 
 private:
+    QVector<FbFile::ShotIndexEntry> m_index;
+    ShotSummaries m_shots;
+    QVector<ReciprocalPair> m_pairs;
+    QVector<RepeatPair> m_repeats;
+    QVector<TimingEstimate> m_timing;
+    QVector<ReceiverPosition> m_receivers;
+    QVector<StationResidual> m_stations;
     FindingList m_findings[KindCount];
     FindingList m_candidates;
     double m_candidateFloorMs = 0.0;

@@ -243,7 +243,7 @@ bool Tables::write(const QString &dirName, const FbQc::Report &r, const QStringL
         return false;
     }
     const QDir dir(dirName);
-    const auto ffid = [&r](qint32 shot) { return shot >= 0 && shot < r.index.size() ? r.index.at(shot).ffid : 0; };
+    const auto ffid = [&r](qint32 shot) { return shot >= 0 && shot < r.index().size() ? r.index().at(shot).ffid : 0; };
     const auto shotField = [](char *p, qint32 shot) {
         if (shot < 0) {
             *p = ',';
@@ -273,9 +273,9 @@ bool Tables::write(const QString &dirName, const FbQc::Report &r, const QStringL
                         error) &&
                     writeTable(
                         dir.filePath(QLatin1String(TableFiles[Reciprocity])),
-                        "shot_a,ffid_a,shot_b,ffid_b,time_ab,time_ba,difference,flagged,explained_by", r.pairs.size(),
+                        "shot_a,ffid_a,shot_b,ffid_b,time_ab,time_ba,difference,flagged,explained_by", r.pairs().size(),
                         [&](qint64 k, char *p) {
-                            const ReciprocalPair &x = r.pairs.at(int(k));
+                            const ReciprocalPair &x = r.pairs().at(int(k));
                             p = field(p, qint64(x.shotA) + 1);
                             p = field(p, ffid(x.shotA));
                             p = field(p, qint64(x.shotB) + 1);
@@ -290,9 +290,9 @@ bool Tables::write(const QString &dirName, const FbQc::Report &r, const QStringL
                         error) &&
                     writeTable(
                         dir.filePath(QLatin1String(TableFiles[Repeats])),
-                        "shot_a,ffid_a,shot_b,ffid_b,difference,receivers,flagged,explained_by", r.repeats.size(),
+                        "shot_a,ffid_a,shot_b,ffid_b,difference,receivers,flagged,explained_by", r.repeats().size(),
                         [&](qint64 k, char *p) {
-                            const RepeatPair &x = r.repeats.at(int(k));
+                            const RepeatPair &x = r.repeats().at(int(k));
                             p = field(p, qint64(x.shotA) + 1);
                             p = field(p, ffid(x.shotA));
                             p = field(p, qint64(x.shotB) + 1);
@@ -311,9 +311,9 @@ bool Tables::write(const QString &dirName, const FbQc::Report &r, const QStringL
             dir.filePath(QLatin1String(TableFiles[Shots])),
             "shot,ffid,picks,outliers,rms_residual,velocity_negative_side,velocity_positive_side,"
             "intercept_negative_side,intercept_positive_side,not_picked,timing_error,timing_pairs",
-            r.shots.size(),
+            r.shots().size(),
             [&](qint64 k, char *p) {
-                const ShotSummary s = r.shots.at(int(k));
+                const ShotSummary s = r.shots().at(int(k));
                 p = field(p, k + 1);
                 p = field(p, ffid(qint32(k)));
                 p = field(p, s.picks);
@@ -327,9 +327,9 @@ bool Tables::write(const QString &dirName, const FbQc::Report &r, const QStringL
                 p = field(p, s.intercept[Positive], 3);
                 p = field(p, s.notPicked);
                 // The estimates come in shot order, at most one a shot.
-                const bool timed = timing < r.timing.size() && r.timing.at(timing).shot == k;
-                p = field(p, timed ? r.timing.at(timing).delay : float(NaN), 2);
-                p = field(p, timed ? r.timing.at(timing).pairs : 0);
+                const bool timed = timing < r.timing().size() && r.timing().at(timing).shot == k;
+                p = field(p, timed ? r.timing().at(timing).delay : float(NaN), 2);
+                p = field(p, timed ? r.timing().at(timing).pairs : 0);
                 timing += timed ? 1 : 0;
                 return p - 1;
             },

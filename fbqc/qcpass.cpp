@@ -108,21 +108,25 @@ bool QcPass::run(Report *report)
     if (!open())
         return false;
     m_pool = std::make_unique<WorkerPool>(threadsFor(m_settings));
-    m_reciprocity.reset(&report->shots);
+    m_reciprocity.reset(&report->shots());
     bool ok = firstPass();
-    report->shots.attachIndex(report->index);
+    report->attachShotIndex();
     if (ok && m_settings.judgePicks)
         ok = secondPass();
-    m_reciprocity.finish(&report->pairs, &report->repeats);
+    QVector<ReciprocalPair> pairs;
+    QVector<RepeatPair> repeats;
+    m_reciprocity.finish(&pairs, &repeats);
+    report->setPairs(std::move(pairs));
+    report->setRepeats(std::move(repeats));
     m_pool.reset();
     if (!ok)
         return false;
     if (m_report->recordCount == 0) {
         // No complete record still makes the one empty shot of the index.
         const char *first = m_reader.firstRecordBytes();
-        report->index.append(ShotIndexEntry{FbLayout::decodeFfid(first), 0, -1});
-        report->shots.append(ShotSummary());
-        report->shots.attachIndex(report->index);
+        report->appendIndexEntry(ShotIndexEntry{FbLayout::decodeFfid(first), 0, -1});
+        report->appendShot(ShotSummary());
+        report->attachShotIndex();
     }
     if (!m_reader.unchanged()) {
         m_error = QCoreApplication::translate("FbQc::Analyzer",
@@ -131,8 +135,8 @@ bool QcPass::run(Report *report)
         return false;
     }
     if (m_settings.collectReceivers) {
-        report->receivers = m_receivers.take();
-        report->stations = m_stations.take();
+        report->setReceivers(m_receivers.take());
+        report->setStations(m_stations.take());
     }
     for (const FileCheckEntry &check : fileChecks())
         check.check(report);
@@ -191,7 +195,7 @@ bool QcPass::firstPass()
     flushZeroRun();
     m_faulter.stop();
     m_receiving = nullptr; // every batch's was waited for above
-    if (m_report->recordCount == 0 || m_report->index.isEmpty())
+    if (m_report->recordCount == 0 || m_report->index().isEmpty())
         m_report->minOffset = m_report->maxOffset = 0;
     // The second pass reads one batch at a time.
     m_held.clear();
@@ -341,11 +345,10 @@ void QcPass::reserveFor(size_t shots, qint64 records, qint64 total)
     // tells how large shots are; the room is only address space until used.
     const double perRecord = double(std::max<size_t>(shots, 1)) / double(records);
     const qint64 expected = qMin<qint64>(total, qint64(perRecord * double(total) * 1.05) + 16);
-    m_report->index.reserve(int(expected));
-    m_report->shots.reserve(int(expected));
-    adviseLargePages(m_report->index.constData(), size_t(expected) * sizeof(ShotIndexEntry));
-    const auto sources = m_report->shots.room();
-    std::vector<RoomFaulter::Room> rooms{{m_report->index.constData(), sizeof(ShotIndexEntry)},
+    m_report->reserveShots(int(expected));
+    adviseLargePages(m_report->index().constData(), size_t(expected) * sizeof(ShotIndexEntry));
+    const auto sources = m_report->shots().room();
+    std::vector<RoomFaulter::Room> rooms{{m_report->index().constData(), sizeof(ShotIndexEntry)},
                                          {sources.first, sources.second}};
     if (m_settings.judgePicks) {
         const auto stations = m_reciprocity.reserve(size_t(expected));
@@ -477,7 +480,7 @@ bool QcPass::finishBatch(Batch *batch)
                 Findings().swap(list);
         }
     }
-    m_faulter.advance(size_t(m_report->index.size()));
+    m_faulter.advance(size_t(m_report->index().size()));
     if (!ok) {
         m_wasCancelled = true;
         m_error = QCoreApplication::translate("FbQc::Analyzer", "cancelled");
@@ -514,8 +517,8 @@ void QcPass::finishShot(const Batch &batch, size_t i)
     const BatchShot &b = batch.shots[i];
     const ShotWork &w = batch.work[i];
     Report &r = *m_report;
-    r.index.append(ShotIndexEntry{w.summary.ffid, b.firstRecord, b.firstRecord + qint32(b.records) - 1});
-    r.shots.append(w.summary);
+    r.appendIndexEntry(ShotIndexEntry{w.summary.ffid, b.firstRecord, b.firstRecord + qint32(b.records) - 1});
+    r.appendShot(w.summary);
     r.status0 += w.status[0];
     r.status1 += w.status[1];
     r.statusOther += w.status[2];
@@ -557,7 +560,7 @@ void QcPass::finishPart(const Batch &batch, size_t i)
     // The whole shot is in: it joins the index as one shot.
     Report &r = *m_report;
     const qint32 first = b.firstRecord + qint32(b.records) - qint32(m_giantRecords);
-    r.index.append(ShotIndexEntry{g.summary.ffid, first, b.firstRecord + qint32(b.records) - 1});
+    r.appendIndexEntry(ShotIndexEntry{g.summary.ffid, first, b.firstRecord + qint32(b.records) - 1});
     Findings found;
     m_giantSource.finish(b.shot, first, m_giantRecords, &found);
     ShotSummary s = g.summary;
@@ -566,7 +569,7 @@ void QcPass::finishPart(const Batch &batch, size_t i)
     s.notPicked = qint32(std::min<qint64>(g.notPicked, std::numeric_limits<qint32>::max()));
     for (const Finding &f : found)
         s.varyingColumns |= 1u << f.column;
-    r.shots.append(s);
+    r.appendShot(s);
     r.status0 += g.status[0];
     r.status1 += g.status[1];
     r.statusOther += g.status[2];
@@ -593,7 +596,7 @@ bool QcPass::secondPass()
     // The shots to read again, in runs of neighbours read as one range;
     // each block's complete shots are compared on the pool.
     const std::vector<qint32> wanted = m_reciprocity.secondPassShots();
-    const QVector<ShotIndexEntry> &index = m_report->index;
+    const QVector<ShotIndexEntry> &index = m_report->index();
     Records records;
     std::vector<BatchShot> shots;
     for (size_t w = 0; w < wanted.size();) {

@@ -69,7 +69,7 @@ void writeUnits(QTextStream &out, const Report &r)
 
 QString shotName(const Report &r, qint32 shot)
 {
-    return QStringLiteral("shot %1 > %2").arg(qint64(shot) + 1).arg(r.index.at(shot).ffid);
+    return QStringLiteral("shot %1 > %2").arg(qint64(shot) + 1).arg(r.index().at(shot).ffid);
 }
 
 // Items of a kind: one finding each, or for a grouped kind the findings
@@ -120,7 +120,7 @@ void writeGroups(QTextStream &out, const Report &r, const KindInfo &kind, qint64
         const qint32 first = f->otherShot;
         const qint64 shots = f->count;
         const bool shown = listed < 0 || groups < listed;
-        const qint32 ffid = r.index.at(first).ffid;
+        const qint32 ffid = r.index().at(first).ffid;
         if (shown) {
             out << "  ffid " << ffid << " names " << shots << " shots:\n";
             out << "    " << shotName(r, first) << '\n';
@@ -147,7 +147,7 @@ void writeCheck(QTextStream &out, const QString &fileName, const Report &r, qint
 {
     out << "File: " << fileName << '\n';
     out << "Records: " << r.recordCount << '\n';
-    out << "Shots: " << r.index.size() << '\n';
+    out << "Shots: " << r.index().size() << '\n';
     const auto fileLine = [&](Kind kind) {
         FindingList::Reader reader(r.findings(kind));
         while (const Finding *f = reader.next())
@@ -204,7 +204,7 @@ void writeQc(QTextStream &out, const QString &fileName, const Report &r, int lis
     const qint64 picks = r.status0 + r.status1 + r.statusOther;
     const qint64 judged = picks - r.notJudged;
     out << "File: " << fileName << '\n';
-    out << "Records: " << r.recordCount << " in " << counted(r.index.size(), "shot", "shots") << '\n';
+    out << "Records: " << r.recordCount << " in " << counted(r.index().size(), "shot", "shots") << '\n';
     out << "Thresholds: outlier " << QcCsv::decimal(r.settings.outlierMs, 3) << " ms, reciprocity "
         << QcCsv::decimal(r.settings.reciprocityMs, 3) << " ms\n";
     writeUnits(out, r);
@@ -235,10 +235,10 @@ void writeQc(QTextStream &out, const QString &fileName, const Report &r, int lis
             return QStringLiteral(" (%1 of judged picks)").arg(percent(r.count(kind), judged));
         case Kind::Reciprocity:
             return QStringLiteral(" of %1 compared (%2 explained by shot timing errors)")
-                .arg(r.pairs.size())
+                .arg(r.pairs().size())
                 .arg(explained);
         case Kind::Repeat:
-            return QStringLiteral(" of %1 compared").arg(r.repeats.size());
+            return QStringLiteral(" of %1 compared").arg(r.repeats().size());
         default:
             return QString();
         }
@@ -268,7 +268,7 @@ void writeQc(QTextStream &out, const QString &fileName, const Report &r, int lis
     if (r.count(Kind::Reciprocity) > 0) {
         // A shot with a timing error disagrees with every neighbour, a bad
         // pick with one: count flagged pairs per shot to tell them apart.
-        std::vector<qint32> perShot(size_t(r.index.size()), 0);
+        std::vector<qint32> perShot(size_t(r.index().size()), 0);
         FindingList::Reader reader(r.findings(Kind::Reciprocity));
         // A pair a timing error explains counts against that shot only.
         while (const Finding *f = reader.next()) {
@@ -292,15 +292,16 @@ void writeQc(QTextStream &out, const QString &fileName, const Report &r, int lis
     // Only shots with something to them can have a fit: millions of
     // one-pick shots are not looked up one by one.
     int fitted = 0;
-    for (int k = 0; k < r.shots.judgedCount(); ++k)
-        fitted += std::isfinite(r.shots.at(r.shots.judgedShot(k)).rmsResidual) ? 1 : 0;
-    out << "Shots with a fit: " << fitted << " of " << r.shots.size() << (fitted ? "; highest rms residual:\n" : "\n");
-    for (qint64 j : worst(r.shots.judgedCount(), listed, [&r](qint64 j) {
-             const float rms = r.shots.at(r.shots.judgedShot(int(j))).rmsResidual;
+    for (int k = 0; k < r.shots().judgedCount(); ++k)
+        fitted += std::isfinite(r.shots().at(r.shots().judgedShot(k)).rmsResidual) ? 1 : 0;
+    out << "Shots with a fit: " << fitted << " of " << r.shots().size()
+        << (fitted ? "; highest rms residual:\n" : "\n");
+    for (qint64 j : worst(r.shots().judgedCount(), listed, [&r](qint64 j) {
+             const float rms = r.shots().at(r.shots().judgedShot(int(j))).rmsResidual;
              return std::isfinite(rms) ? double(rms) : -1.0;
          })) {
-        const qint32 k = r.shots.judgedShot(int(j));
-        const ShotSummary s = r.shots.at(k);
+        const qint32 k = r.shots().judgedShot(int(j));
+        const ShotSummary s = r.shots().at(k);
         if (!std::isfinite(s.rmsResidual))
             break;
         out << "  " << shotName(r, qint32(k)) << ": rms " << QcCsv::decimal(s.rmsResidual, 2) << " ms, "

@@ -48,8 +48,8 @@ void QcSession::load(const QString &fileName, Report report)
     m_fileName = fileName;
     m_report = std::move(report);
     m_edits.clear();
-    m_filePairs = m_report.pairs;
-    m_fileRepeats = m_report.repeats;
+    m_filePairs = m_report.pairs();
+    m_fileRepeats = m_report.repeats();
 }
 
 void QcSession::resume(const QString &fileName, Report report, const PickEdits &edits,
@@ -78,9 +78,9 @@ int QcSession::shotOf(const QVector<ShotIndexEntry> &index, qint32 record)
 
 QVector<FbRecord> QcSession::records(int shot) const
 {
-    if (shot < 0 || shot >= m_report.index.size())
+    if (shot < 0 || shot >= m_report.index().size())
         return {};
-    const ShotIndexEntry &e = m_report.index.at(shot);
+    const ShotIndexEntry &e = m_report.index().at(shot);
     QVector<FbRecord> records = readShotRecords(m_fileName, e.firstRecord, e.lastRecord);
     applyEdits(m_edits, &records, e.firstRecord);
     return records;
@@ -125,7 +125,7 @@ bool QcSession::setThresholds(double outlierMs, double reciprocityMs)
 
 bool QcSession::setEdits(const PickEdits &edits, QString *error, const Progress &progress)
 {
-    const QVector<qint32> shots = changedShots(m_edits, edits, m_report.index);
+    const QVector<qint32> shots = changedShots(m_edits, edits, m_report.index());
     if (shots.isEmpty()) {
         m_edits = edits;
         return true;
@@ -151,12 +151,12 @@ bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after,
     // A pair that an edit ended (a pick rejected) comes back when its
     // picks do: every pair the file compared for these shots is offered
     // again, and judging keeps those whose times exist.
-    std::vector<char> isEdited(size_t(r.index.size()), 0);
+    std::vector<char> isEdited(size_t(r.index().size()), 0);
     for (qint32 shot : shots)
         isEdited[size_t(shot)] = 1;
     const auto touches = [&isEdited](qint32 a, qint32 b) { return isEdited[size_t(a)] || isEdited[size_t(b)]; };
-    r.pairs = merged(r.pairs, m_filePairs, touches);
-    r.repeats = merged(r.repeats, m_fileRepeats, touches);
+    r.setPairs(merged(r.pairs(), m_filePairs, touches));
+    r.setRepeats(merged(r.repeats(), m_fileRepeats, touches));
 
     // One open for the thousands of shots an edit of the whole file reads.
     FbInputFile input;
@@ -168,7 +168,7 @@ bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after,
         const auto it = fileRecords.find(shot);
         if (it != fileRecords.end())
             return it->second;
-        const ShotIndexEntry &e = r.index.at(shot);
+        const ShotIndexEntry &e = r.index().at(shot);
         QVector<FbRecord> records = readShotRecords(&input, e.firstRecord, e.lastRecord);
         if (batch.count(shot) > 0)
             fileRecords.emplace(shot, records);
@@ -177,7 +177,7 @@ bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after,
     const auto withEdits = [&](const PickEdits &edits) {
         return RecordsOf([&, edits](qint32 shot) {
             QVector<FbRecord> records = read(shot);
-            applyEdits(edits, &records, r.index.at(shot).firstRecord);
+            applyEdits(edits, &records, r.index().at(shot).firstRecord);
             return records;
         });
     };

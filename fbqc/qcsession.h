@@ -34,7 +34,7 @@
 // Usage:
 //   FbQc::QcSession session;
 //   session.load(fileName, std::move(report));      // as Analyzer::run() left it
-//   FbQc::EditPlan plan(fileName, session.report().index, session.edits(), FbQc::EditPlan::Picks);
+//   FbQc::EditPlan plan(fileName, session.report().index(), session.edits(), FbQc::EditPlan::Picks);
 //   plan.reject({record}, reason);
 //   FbQc::PickEdits edits = session.edits();
 //   for (const FbQc::PickChange &c : plan.changes()) edits.insert(c.record, c.after);

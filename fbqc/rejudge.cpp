@@ -64,8 +64,8 @@ bool rejudge(Report *r, double outlierMs, double reciprocityMs)
         }
         r->setFindings(Kind::Outlier, std::move(outliers));
         size_t next = 0;
-        for (int shot = 0; shot < r->shots.size(); ++shot) {
-            ShotSummary s = r->shots.at(shot);
+        for (int shot = 0; shot < r->shots().size(); ++shot) {
+            ShotSummary s = r->shots().at(shot);
             const bool candidates = next < perShot.size() && perShot[next].shot == shot;
             if (s.quietPicks == 0 && !candidates)
                 continue;
@@ -73,7 +73,7 @@ bool rejudge(Report *r, double outlierMs, double reciprocityMs)
             const qint32 kept = s.quietPicks + t.kept;
             s.outliers = t.outliers;
             s.rmsResidual = kept > 0 ? float(std::sqrt((double(s.quietSquares) + t.squares) / kept)) : float(NaN);
-            r->shots.replace(shot, s);
+            r->replaceShotSummary(shot, s);
         }
     }
     if (reciprocityMs != r->settings.reciprocityMs) {
@@ -135,7 +135,7 @@ RecordsOf inMilliseconds(const Report &r, const RecordsOf &from)
 // A shot small enough to be judged again; a larger one keeps its findings.
 bool isJudged(const Report &r, qint32 shot)
 {
-    const ShotIndexEntry &e = r.index.at(shot);
+    const ShotIndexEntry &e = r.index().at(shot);
     return qint64(e.lastRecord) - e.firstRecord + 1 <= r.settings.maxJudgedPicks;
 }
 
@@ -166,32 +166,32 @@ void measurePairsAgain(Report *r, const std::vector<char> &judged, const Records
     };
     const auto touched = [&judged](qint32 a, qint32 b) { return judged[size_t(a)] || judged[size_t(b)]; };
     QVector<ReciprocalPair> pairs;
-    pairs.reserve(r->pairs.size());
-    for (const ReciprocalPair &p : qAsConst(r->pairs)) {
+    pairs.reserve(r->pairs().size());
+    for (const ReciprocalPair &p : qAsConst(r->pairs())) {
         if (!touched(p.shotA, p.shotB)) {
             pairs.append(p);
             continue;
         }
         passed(std::min(p.shotA, p.shotB));
-        const double ab = timeAtSource(viewOf(p.shotA), r->shots.source(p.shotB));
-        const double ba = timeAtSource(viewOf(p.shotB), r->shots.source(p.shotA));
+        const double ab = timeAtSource(viewOf(p.shotA), r->shots().source(p.shotB));
+        const double ba = timeAtSource(viewOf(p.shotB), r->shots().source(p.shotA));
         // A time that is gone (a pick rejected or unpicked) ends the pair.
         if (std::isfinite(ab) && std::isfinite(ba))
             pairs.append(ReciprocalPair{p.shotA, p.shotB, float(ab), float(ba)});
     }
-    r->pairs = pairs;
+    r->setPairs(std::move(pairs));
     held.clear();
     std::vector<int> probes;
     std::vector<double> differences;
     QVector<RepeatPair> repeats;
-    for (const RepeatPair &p : qAsConst(r->repeats)) {
+    for (const RepeatPair &p : qAsConst(r->repeats())) {
         if (!touched(p.shotA, p.shotB)) {
             repeats.append(p);
             continue;
         }
         passed(std::min(p.shotA, p.shotB));
         const SpreadView &a = viewOf(p.shotA), &b = viewOf(p.shotB);
-        const ShotSource &source = r->shots.source(p.shotB);
+        const ShotSource &source = r->shots().source(p.shotB);
         b.probes(source.x, source.y, 8, &probes);
         differences.clear();
         for (int row : probes) {
@@ -205,7 +205,7 @@ void measurePairsAgain(Report *r, const std::vector<char> &judged, const Records
         const double middle = median(differences);
         repeats.append(RepeatPair{p.shotA, p.shotB, float(middle), qint32(differences.size())});
     }
-    r->repeats = repeats;
+    r->setRepeats(std::move(repeats));
 }
 
 } // namespace
@@ -221,11 +221,11 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &file
     edited.erase(std::unique(edited.begin(), edited.end()), edited.end());
     ShotFitter fitter;
     for (qint32 shot : qAsConst(edited)) {
-        if (shot < 0 || shot >= r->index.size())
+        if (shot < 0 || shot >= r->index().size())
             return false;
         if (!isJudged(*r, shot))
             continue; // too large to judge: its findings stay as they were
-        const ShotIndexEntry &e = r->index.at(shot);
+        const ShotIndexEntry &e = r->index().at(shot);
         const QVector<FbRecord> old = before(shot), current = after(shot);
         if (old.size() != e.lastRecord - e.firstRecord + 1 || current.size() != old.size())
             return false;
@@ -234,10 +234,10 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &file
         ShotData anew{nullptr, current.size(), shot, e.firstRecord, nullptr, true};
         anew.records = current.constData();
         judgeShot(anew, r->settings, r->candidateFloorMs(), &fitter, &is, &findings, &candidates);
-        subtract(r, counted(old, r->shots.at(shot)));
+        subtract(r, counted(old, r->shots().at(shot)));
         add(r, is);
         ShotSummary summary = is.summary;
-        r->shots.replace(shot, summary);
+        r->replaceShotSummary(shot, summary);
         QString error;
         if (!r->replaceShot(shot, std::vector<Finding>(findings.begin(), findings.end()),
                             std::vector<Finding>(candidates.begin(), candidates.end()), &error))
@@ -248,9 +248,9 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &file
 
 bool settleShotPairs(Report *r, const QVector<qint32> &shots, const RecordsOf &after)
 {
-    std::vector<char> judged(size_t(r->index.size()), 0);
+    std::vector<char> judged(size_t(r->index().size()), 0);
     for (qint32 shot : shots) {
-        if (shot < 0 || shot >= r->index.size())
+        if (shot < 0 || shot >= r->index().size())
             return false;
         judged[size_t(shot)] = isJudged(*r, shot) ? 1 : 0;
     }

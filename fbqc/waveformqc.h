@@ -92,7 +92,7 @@ public:
     bool run(Report *report, const RecordsOf &records, const FbTrace::TraceDataSet &data,
              const FbFile::Progress &progress = FbFile::Progress())
     {
-        return run(report->index, records, data, report, progress);
+        return run(report->index(), records, data, report, progress);
     }
 
     const WaveformSummary &summary() const { return m_summary; }

@@ -16,20 +16,20 @@ const char *const QcMapValues::keys[QuantityCount] = {"outliers", "rms", "picks"
 
 SurveyMapData QcMapValues::survey(const FbQc::Report &report, const Progress &progress)
 {
-    const FbQc::ShotSummaries &shots = report.shots;
+    const FbQc::ShotSummaries &shots = report.shots();
     QVector<SurveyPoint> sources(shots.size());
     for (int s = 0; s < shots.size(); ++s)
         sources[s] = SurveyPoint{shots.source(s).x, shots.source(s).y};
-    QVector<SurveyPoint> receivers(report.receivers.size());
-    for (int k = 0; k < report.receivers.size(); ++k)
-        receivers[k] = SurveyPoint{report.receivers.at(k).x, report.receivers.at(k).y};
+    QVector<SurveyPoint> receivers(report.receivers().size());
+    for (int k = 0; k < report.receivers().size(); ++k)
+        receivers[k] = SurveyPoint{report.receivers().at(k).x, report.receivers().at(k).y};
     return SurveyMapData::build(std::move(sources), std::move(receivers), progress);
 }
 
 SurveyValues QcMapValues::values(const FbQc::Report &report, Quantity quantity)
 {
     SurveyValues values;
-    const int shots = report.shots.size();
+    const int shots = report.shots().size();
     // A list for millions of shots is faulted in far faster in large pages.
     values.values.reserve(shots);
     FbQc::adviseLargePages(values.values.constData(), size_t(shots) * sizeof(float));
@@ -40,13 +40,13 @@ SurveyValues QcMapValues::values(const FbQc::Report &report, Quantity quantity)
         values.kind = SurveyValues::Continuous;
         values.title = tr("RMS residual (ms)");
         for (int s = 0; s < shots; ++s)
-            value[s] = report.shots.at(s).rmsResidual;
+            value[s] = report.shots().at(s).rmsResidual;
         break;
     case Picks:
         values.kind = SurveyValues::Count;
         values.title = tr("Picks per shot");
-        for (int s = 0; s < shots && s < report.index.size(); ++s)
-            value[s] = float(qint64(report.index.at(s).lastRecord) - report.index.at(s).firstRecord + 1);
+        for (int s = 0; s < shots && s < report.index().size(); ++s)
+            value[s] = float(qint64(report.index().at(s).lastRecord) - report.index().at(s).firstRecord + 1);
         break;
     case FlaggedPairs: {
         values.kind = SurveyValues::Count;
@@ -63,7 +63,7 @@ SurveyValues QcMapValues::values(const FbQc::Report &report, Quantity quantity)
         values.kind = SurveyValues::Signed;
         values.title = tr("Estimated timing error (ms)");
         std::fill(value, value + shots, float(qQNaN()));
-        for (const FbQc::TimingEstimate &t : report.timing)
+        for (const FbQc::TimingEstimate &t : report.timing())
             value[t.shot] = t.delay;
         break;
     case Outliers:
@@ -86,9 +86,9 @@ SurveyValues QcMapValues::values(const FbQc::Report &report, Quantity quantity)
 
 QString QcMapValues::describe(const FbQc::Report &report, int shot)
 {
-    if (shot < 0 || shot >= report.shots.size())
+    if (shot < 0 || shot >= report.shots().size())
         return QString();
-    const FbQc::ShotSummary s = report.shots.at(shot);
+    const FbQc::ShotSummary s = report.shots().at(shot);
     const QLocale locale;
     const QString rms =
         qIsFinite(s.rmsResidual) ? tr("%1 ms").arg(locale.toString(double(s.rmsResidual), 'f', 2)) : tr("no fit");

@@ -64,7 +64,7 @@ private:
 StationAxis StationAxis::build(const FbQc::Report &report, const Progress &progress)
 {
     StationAxis axis;
-    const QVector<FbQc::StationResidual> &receivers = report.stations;
+    const QVector<FbQc::StationResidual> &receivers = report.stations();
     const int count = receivers.size();
     // Stations are unset when every receiver carries one number.
     bool oneStation = count > 1;
@@ -98,7 +98,7 @@ StationAxis StationAxis::build(const FbQc::Report &report, const Progress &progr
             steps.append(axis.m_receiverCoordinates.at(k) - axis.m_receiverCoordinates.at(k - 1));
         axis.m_cellWidth = medianStep(steps, 1.0);
     }
-    if (!axis.placeSources(report.shots, progress))
+    if (!axis.placeSources(report.shots(), progress))
         return StationAxis();
     return axis;
 }

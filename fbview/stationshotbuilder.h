@@ -56,7 +56,7 @@ namespace FbView {
 // one. The destructor stops the worker and waits for it.
 //
 //   StationShotBuilder builder;
-//   builder.setSource(fileName, report.index, axis, settings);
+//   builder.setSource(fileName, report.index(), axis, settings);
 //   connect(&builder, &StationShotBuilder::ready, view, ...);
 //   builder.request(1000, 2999);
 class StationShotBuilder : public QObject

@@ -46,8 +46,8 @@ class StationShotItem;
 // Drawing is one pass over the cells in view that keeps, per pixel, the
 // value farthest from 0, so that a late shot of thousands stays visible.
 //
-//   view->setSurvey(axis, report.index);                 // any number of shots
-//   view->setDifferences(report.pairs, report.settings.reciprocityMs);
+//   view->setSurvey(axis, report.index());                 // any number of shots
+//   view->setDifferences(report.pairs(), report.settings.reciprocityMs);
 //   view->setResidualSource(fileName, settings);          // what Residuals reads
 //   view->setKind(StationShotView::Residuals);
 //   view->setCurrentShot(shot);

@@ -26,10 +26,10 @@ QString checkAgreesWithIndex(const QString &fileName, const QVector<ShotIndexEnt
     FbQc::Report report;
     if (!check.run(&report))
         return QStringLiteral("the check cannot open what the index opened: %1").arg(check.errorString());
-    if (report.recordCount != records || report.index != index)
+    if (report.recordCount != records || report.index() != index)
         return QStringLiteral("the check counts %1 records in %2 shots, the index %3 in %4")
             .arg(report.recordCount)
-            .arg(report.index.size())
+            .arg(report.index().size())
             .arg(records)
             .arg(index.size());
     if (report.status0 + report.status1 + report.statusOther != records)

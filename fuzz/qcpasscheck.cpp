@@ -30,10 +30,10 @@ bool judge(const QString &fileName, const Settings &settings, Report *report, QS
 // The same findings of every kind, field by field, and the same pairs.
 QString compare(const Report &a, const Report &b, const char *what)
 {
-    if (a.index != b.index || a.pairs.size() != b.pairs.size() || a.repeats.size() != b.repeats.size())
+    if (a.index() != b.index() || a.pairs().size() != b.pairs().size() || a.repeats().size() != b.repeats().size())
         return QStringLiteral("index or pairs differ %1").arg(QLatin1String(what));
-    for (int k = 0; k < a.pairs.size(); ++k) {
-        if (std::memcmp(&a.pairs[k], &b.pairs[k], sizeof(ReciprocalPair)) != 0)
+    for (int k = 0; k < a.pairs().size(); ++k) {
+        if (std::memcmp(&a.pairs()[k], &b.pairs()[k], sizeof(ReciprocalPair)) != 0)
             return QStringLiteral("pair %1 differs %2").arg(k).arg(QLatin1String(what));
     }
     for (int kind = 0; kind < KindCount; ++kind) {
@@ -72,7 +72,7 @@ QString checkQcPass(const QString &fileName)
     QString error;
     if (!judge(fileName, settings, &report, &error))
         return QStringLiteral("the pass cannot judge what the index read: %1").arg(error);
-    if (report.index != index)
+    if (report.index() != index)
         return QStringLiteral("the pass's index differs from the scanner's");
     if (report.status0 < 0 || report.status1 < 0 || report.statusOther < 0 ||
         report.status0 + report.status1 + report.statusOther != report.recordCount ||
@@ -102,7 +102,7 @@ QString checkQcPass(const QString &fileName)
         qint64 own = 0;
         for (int i = 0; i < records.size() && i < fit.picks.size(); ++i)
             own += fit.picks[i].outlier && FbPicks::isLive(records[i]) ? 1 : 0;
-        if (own != perShot[size_t(s)] || report.shots.at(s).outliers != own)
+        if (own != perShot[size_t(s)] || report.shots().at(s).outliers != own)
             return QStringLiteral("shot %1 has %2 outliers in the pass, %3 in its own fit")
                 .arg(s)
                 .arg(perShot[size_t(s)])

@@ -40,7 +40,7 @@ Finding pairFinding(Kind kind, const Report &r, qint32 a, qint32 b, float d)
 
 void checkReciprocity(Report *r)
 {
-    for (const ReciprocalPair &p : qAsConst(r->pairs)) {
+    for (const ReciprocalPair &p : qAsConst(r->pairs())) {
         if (!r->flagged(p))
             continue;
         Finding f = pairFinding(Kind::Reciprocity, *r, p.shotA, p.shotB, p.difference());
@@ -52,7 +52,7 @@ void checkReciprocity(Report *r)
 
 void checkRepeats(Report *r)
 {
-    for (const RepeatPair &p : qAsConst(r->repeats)) {
+    for (const RepeatPair &p : qAsConst(r->repeats())) {
         if (!(std::abs(p.difference) > r->settings.reciprocityMs))
             continue;
         Finding f = pairFinding(Kind::Repeat, *r, p.shotA, p.shotB, p.difference);

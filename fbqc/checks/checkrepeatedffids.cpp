@@ -18,7 +18,7 @@ namespace FbQc {
 
 void checkRepeatedFfids(Report *r)
 {
-    const QVector<ShotIndexEntry> &index = r->index;
+    const QVector<ShotIndexEntry> &index = r->index();
     // Ffids usually rise (or fall) shot by shot; then none repeats.
     bool rising = true, falling = true;
     for (int s = 1; s < index.size() && (rising || falling); ++s) {
@@ -64,7 +64,7 @@ QString describeRepeatedFfid(const Finding &f, const Report &r)
 {
     return QCoreApplication::translate("FbQc::Kind", "%1: ffid %2 already names shot %3 (%4 shots in all)")
         .arg(shotName(r, f.shot))
-        .arg(r.index.at(f.shot).ffid)
+        .arg(r.index().at(f.shot).ffid)
         .arg(qint64(f.otherShot) + 1)
         .arg(f.count);
 }

@@ -48,12 +48,12 @@ QString shotName(const Report &report, qint32 shot)
 {
     return QCoreApplication::translate("FbQc::Kind", "shot %1 > %2")
         .arg(qint64(shot) + 1)
-        .arg(shot >= 0 && shot < report.index.size() ? report.index.at(shot).ffid : 0);
+        .arg(shot >= 0 && shot < report.index().size() ? report.index().at(shot).ffid : 0);
 }
 
 QString pickName(const Report &report, const Finding &f)
 {
-    const qint32 ffid = f.shot >= 0 && f.shot < report.index.size() ? report.index.at(f.shot).ffid : 0;
+    const qint32 ffid = f.shot >= 0 && f.shot < report.index().size() ? report.index().at(f.shot).ffid : 0;
     return QCoreApplication::translate("FbQc::Kind", "record %1 (fb_no %2, ffid %3, channel %4)")
         .arg(qint64(f.record) + 1)
         .arg(f.fbNo)

@@ -131,7 +131,7 @@ void SourceTally::finish(qint32 shot, qint32 firstRecord, qint64 records, Findin
 
 QString describeVaryingSource(const Finding &f, const Report &report)
 {
-    const ShotIndexEntry &e = report.index.at(f.shot);
+    const ShotIndexEntry &e = report.index().at(f.shot);
     return QCoreApplication::translate("FbQc::Kind", "%1 (records %2..%3): %4 differs in %5 of %6 records")
         .arg(shotName(report, f.shot))
         .arg(qint64(e.firstRecord) + 1)

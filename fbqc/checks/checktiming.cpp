@@ -149,7 +149,7 @@ bool reachesRefractor(const ShotSummaries::Timing &t, int measure)
 void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
 {
     const double tolerance = r->settings.reciprocityMs;
-    const std::vector<ShotSummaries::Timing> timings = r->shots.timings();
+    const std::vector<ShotSummaries::Timing> timings = r->shots().timings();
     const size_t count = timings.size();
     // The timing error each shot is known to have, taken off its values
     // where it is a neighbour: the pairs' verdict for a paired shot, this
@@ -157,7 +157,7 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
     std::vector<double> known(count, 0.0);
     {
         size_t j = 0;
-        for (const TimingEstimate &t : qAsConst(r->timing)) {
+        for (const TimingEstimate &t : qAsConst(r->timing())) {
             while (j < count && timings[j].shot < t.shot)
                 ++j;
             if (j < count && timings[j].shot == t.shot && std::abs(t.delay) > tolerance && t.pairs >= MinTimingPairs &&
@@ -201,9 +201,9 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
             // Each neighbour's place along the line, signed by the direction
             // from the first neighbour to the last (file order where the
             // sources share one position).
-            const ShotSource &here = r->shots.source(timings[k].shot);
-            const ShotSource &first = r->shots.source(timings[from].shot);
-            const ShotSource &last = r->shots.source(timings[to - 1].shot);
+            const ShotSource &here = r->shots().source(timings[k].shot);
+            const ShotSource &first = r->shots().source(timings[from].shot);
+            const ShotSource &last = r->shots().source(timings[to - 1].shot);
             double dx = double(last.x) - first.x, dy = double(last.y) - first.y;
             const double span = std::hypot(dx, dy);
             if (span > 0.0)
@@ -211,7 +211,7 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
             auto along = [&](size_t j) {
                 if (span == 0.0)
                     return double(j) - double(k);
-                const ShotSource &there = r->shots.source(timings[j].shot);
+                const ShotSource &there = r->shots().source(timings[j].shot);
                 return (double(there.x) - here.x) * dx + (double(there.y) - here.y) * dy;
             };
             double delaySays = NaN;
@@ -290,7 +290,7 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
             f.kind = Kind::TimingError;
             f.flags = BySourceDelay;
             f.shot = t.shot;
-            f.record = r->index.at(t.shot).firstRecord;
+            f.record = r->index().at(t.shot).firstRecord;
             f.value = t.delay;
             f.count = 0;
             f.a = float(t.agreeing);
@@ -312,8 +312,8 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
     // One estimate a shot: a shot in one or two pairs is judged by its time
     // at the source, and that estimate replaces what its few pairs said.
     QVector<TimingEstimate> byPairs;
-    byPairs.reserve(r->timing.size());
-    for (const TimingEstimate &t : qAsConst(r->timing)) {
+    byPairs.reserve(r->timing().size());
+    for (const TimingEstimate &t : qAsConst(r->timing())) {
         if (std::binary_search(paired.begin(), paired.end(), t.shot))
             byPairs.append(t);
     }
@@ -321,7 +321,7 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
     all.reserve(byPairs.size() + told.size());
     std::merge(byPairs.cbegin(), byPairs.cend(), told.cbegin(), told.cend(), std::back_inserter(all),
                [](const TimingEstimate &a, const TimingEstimate &b) { return a.shot < b.shot; });
-    r->timing = all;
+    r->setTiming(std::move(all));
 }
 
 // Of the fits, one in this many must take heights off for the file to
@@ -341,7 +341,7 @@ class UpholeTimes
 public:
     explicit UpholeTimes(const Report &r)
     {
-        const std::vector<ShotSummaries::Timing> timings = r.shots.timings();
+        const std::vector<ShotSummaries::Timing> timings = r.shots().timings();
         std::vector<double> slowness;
         for (const ShotSummaries::Timing &t : timings) {
             if (t.heightSlowness > 0.0f)
@@ -369,18 +369,18 @@ private:
 
 void checkTimingErrors(Report *r)
 {
-    r->timing.clear();
+    r->setTiming({});
     const double tolerance = r->settings.reciprocityMs;
     // Every shot in a pair gets a compact id, in shot order.
-    const size_t shotCount = size_t(r->index.size());
+    const size_t shotCount = size_t(r->index().size());
     std::vector<qint32> id(shotCount, 0);
     // Each source's depth at the near surface's slowness, where the fits
     // take heights off: what a buried source's picks gain on a partner's.
     const UpholeTimes uphole(*r);
     auto each = [&](auto visit) {
-        for (const ReciprocalPair &p : qAsConst(r->pairs))
+        for (const ReciprocalPair &p : qAsConst(r->pairs()))
             visit(p.shotA, p.shotB, p.difference() + (uphole.at(p.shotA) - uphole.at(p.shotB)));
-        for (const RepeatPair &p : qAsConst(r->repeats))
+        for (const RepeatPair &p : qAsConst(r->repeats()))
             visit(p.shotA, p.shotB, p.difference + (uphole.at(p.shotA) - uphole.at(p.shotB)));
     };
     each([&](qint32 a, qint32 b, float) { ++id[size_t(a)], ++id[size_t(b)]; });
@@ -556,7 +556,8 @@ void checkTimingErrors(Report *r)
     }
     r->setTimingRounds(keep ? rounds : nullptr);
 
-    r->timing.reserve(int(n));
+    QVector<TimingEstimate> timing;
+    timing.reserve(int(n));
     std::vector<qint32> paired; // shots with enough pairs to be judged by them
     for (size_t s = 0; s < n; ++s) {
         // The agreeing pairs' mean: the median chose them, the mean uses
@@ -573,20 +574,21 @@ void checkTimingErrors(Report *r)
         t.pairs = int(start[s + 1] - start[s]);
         t.agreeing = agreeing;
         t.delay = float(agreeing > 0 ? sum / agreeing : delay[s]);
-        r->timing.append(t);
+        timing.append(t);
         if (t.pairs >= MinTimingPairs)
             paired.push_back(t.shot);
         if (std::abs(t.delay) > tolerance && t.pairs >= MinTimingPairs && 2 * t.agreeing > t.pairs) {
             Finding f;
             f.kind = Kind::TimingError;
             f.shot = t.shot;
-            f.record = r->index.at(t.shot).firstRecord;
+            f.record = r->index().at(t.shot).firstRecord;
             f.value = t.delay;
             f.count = t.pairs;
             f.a = float(t.agreeing);
             r->addFinding(f);
         }
     }
+    r->setTiming(std::move(timing));
     checkSourceDelays(r, paired);
 }
 

@@ -61,8 +61,8 @@ void EditSession::reset(std::shared_ptr<const QcData> data)
     m_shownEdits.clear();
     m_pending = false;
     m_shown = std::move(data);
-    m_filePairs = m_shown ? m_shown->report.pairs : QVector<FbQc::ReciprocalPair>();
-    m_fileRepeats = m_shown ? m_shown->report.repeats : QVector<FbQc::RepeatPair>();
+    m_filePairs = m_shown ? m_shown->report.pairs() : QVector<FbQc::ReciprocalPair>();
+    m_fileRepeats = m_shown ? m_shown->report.repeats() : QVector<FbQc::RepeatPair>();
     emit judgingChanged(false);
 }
 
@@ -84,14 +84,14 @@ int EditSession::shotOf(qint32 record) const
 {
     if (!m_shown)
         return -1;
-    return FbQc::QcSession::shotOf(m_shown->report.index, record);
+    return FbQc::QcSession::shotOf(m_shown->report.index(), record);
 }
 
 QVector<FbRecord> EditSession::records(int shot) const
 {
-    if (!m_shown || shot < 0 || shot >= m_shown->report.index.size())
+    if (!m_shown || shot < 0 || shot >= m_shown->report.index().size())
         return {};
-    const ShotIndexEntry &e = m_shown->report.index.at(shot);
+    const ShotIndexEntry &e = m_shown->report.index().at(shot);
     QVector<FbRecord> records = readShotRecords(m_shown->fileName, e.firstRecord, e.lastRecord);
     FbQc::applyEdits(m_edits, &records, e.firstRecord);
     FbQc::timesInMilliseconds(records.data(), records.size(), m_shown->report.settings.units);
@@ -101,7 +101,7 @@ QVector<FbRecord> EditSession::records(int shot) const
 FbQc::EditPlan EditSession::plan() const
 {
     FbQc::EditPlan plan(m_shown ? m_shown->fileName : QString(),
-                        m_shown ? m_shown->report.index : QVector<ShotIndexEntry>(), m_edits, FbQc::EditPlan::Picks);
+                        m_shown ? m_shown->report.index() : QVector<ShotIndexEntry>(), m_edits, FbQc::EditPlan::Picks);
     plan.setRejectStatus(m_rejectStatus);
     if (m_shown)
         plan.setSecondsPerTime(m_shown->report.settings.units.secondsPerTime);
@@ -191,9 +191,9 @@ int EditSession::setTimes(const QVector<QPair<qint32, float>> &times, const QStr
 
 int EditSession::shiftShot(int shot, double ms)
 {
-    if (!m_shown || shot < 0 || shot >= m_shown->report.index.size() || ms == 0.0 || !std::isfinite(ms))
+    if (!m_shown || shot < 0 || shot >= m_shown->report.index().size() || ms == 0.0 || !std::isfinite(ms))
         return 0;
-    const qint32 ffid = m_shown->report.index.at(shot).ffid;
+    const qint32 ffid = m_shown->report.index().at(shot).ffid;
     FbQc::EditPlan p = plan();
     const bool ok = p.shiftShot(shot, ms, FbQc::EditPlan::shiftReason(ffid, ms));
     return push(tr("Shift shot %1 (ffid %2) by %3 ms").arg(shot + 1).arg(ffid).arg(FbQc::signedMs(ms)), p, ok);
@@ -247,7 +247,7 @@ std::function<EditSession::Planned(const Progress &)> EditSession::planFileOutli
                 planned.after.remove(c.record);
             else
                 planned.after.insert(c.record, c.after);
-            const int shot = FbQc::QcSession::shotOf(data->report.index, c.record);
+            const int shot = FbQc::QcSession::shotOf(data->report.index(), c.record);
             if (shot >= 0 && (planned.shots.isEmpty() || planned.shots.last() != shot))
                 planned.shots.append(shot);
         }

@@ -148,7 +148,7 @@ void NavigationBar::showShots(const std::shared_ptr<const QcData> &data)
     // Both scans of millions of shots stay off the UI thread: the widest
     // text was found as the file was judged, the old list is freed on a worker.
     auto previous = std::make_shared<QVector<ShotIndexEntry>>();
-    m_shotList->setShots(data->report.index, previous.get());
+    m_shotList->setShots(data->report.index(), previous.get());
     m_document->letGo(std::move(previous));
     m_shotCombo->setMinimumContentsLength(data->shotTextLength);
 }

@@ -227,7 +227,7 @@ void PickEditor::shiftShot()
     const int shot = m_window->currentShot();
     if (!data || shot < 0)
         return;
-    ShiftShotDialog dialog(shot, data->report.index.at(shot).ffid, data->report.timingOf(shot), m_window);
+    ShiftShotDialog dialog(shot, data->report.index().at(shot).ffid, data->report.timingOf(shot), m_window);
     if (dialog.exec() == QDialog::Accepted && dialog.ms() != 0.0 && m_session.shiftShot(shot, dialog.ms()) == 0)
         emit message(tr("Shot %1 has no pick to shift.").arg(shot + 1), false);
 }
@@ -255,7 +255,7 @@ void PickEditor::rejectShotOutliers()
     }
     const QString text = tr("Outliers of shot %1 (ffid %2): %n.", "", outliers.size())
                              .arg(shot + 1)
-                             .arg(data->report.index.at(shot).ffid) +
+                             .arg(data->report.index().at(shot).ffid) +
                          QLatin1Char('\n') + tr("Reject them? Their status becomes %1.").arg(m_session.rejectStatus());
     if (ask(QStringLiteral("confirmRejectOutliersBox"), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
         QMessageBox::Yes)

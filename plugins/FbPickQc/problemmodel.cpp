@@ -63,7 +63,7 @@ ProblemList ProblemList::fromReport(const FbQc::Report &report, const Progress &
     const auto stop = [&] { return ++seen % LookEvery == 0 && progress.cancelled(); };
     // Findings per shot, the file's at 0 and shot s at s + 1; then each
     // filed shot's group.
-    std::vector<qint64> perShot(size_t(report.index.size()) + 1, 0);
+    std::vector<qint64> perShot(size_t(report.index().size()) + 1, 0);
     for (int k = 0; k < FbQc::KindCount; ++k) {
         const FbQc::FindingList &findings = report.findings(FbQc::Kind(k));
         list.kindBegin[k + 1] = list.kindBegin[k] + findings.size();
@@ -122,7 +122,7 @@ ProblemList ProblemList::fromReport(const FbQc::Report &report, const Progress &
         FbQc::FindingList::Reader reader(report.findings(kind));
         while (const FbQc::Finding *f = reader.next()) {
             if (flagged.empty())
-                flagged.assign(size_t(report.index.size()), 0);
+                flagged.assign(size_t(report.index().size()), 0);
             ++flagged[size_t(f->shot)];
             if (f->flags & FbQc::Explained)
                 ++list.explainedPairs;
@@ -488,7 +488,7 @@ QVariant ProblemModel::shotData(const ShotProblems &g, int column, int role) con
     case ShotColumn:
         if (g.shot < 0)
             return tr("File");
-        return QStringLiteral("%1 > %2").arg(g.shot + 1).arg(m_report->index.at(g.shot).ffid);
+        return QStringLiteral("%1 > %2").arg(g.shot + 1).arg(m_report->index().at(g.shot).ffid);
     case OutliersColumn:
         return count(g.outliers);
     case PairsColumn:

@@ -230,7 +230,7 @@ void QcDocument::onLoaded(std::shared_ptr<const QcData> loaded)
 
     // The same file judged again stays on its shot, fitted anew, with the
     // same pick selected and partner shown.
-    const bool again = sameFile && m_current >= 0 && m_current < r.index.size();
+    const bool again = sameFile && m_current >= 0 && m_current < r.index().size();
     Target target;
     if (again) {
         target = m_target;
@@ -287,7 +287,7 @@ void QcDocument::onJudged(std::shared_ptr<const QcData> judged)
 
 void QcDocument::goTo(int shot, const Target &target)
 {
-    if (!m_data || shot < 0 || shot >= m_data->report.index.size())
+    if (!m_data || shot < 0 || shot >= m_data->report.index().size())
         return;
     m_target = target;
     if (shot != m_current) {

@@ -99,7 +99,7 @@ public:
     void setTimeUnit(double secondsPerTime);
 
     const std::shared_ptr<const QcData> &data() const { return m_data; }
-    int shotCount() const { return m_data ? m_data->report.index.size() : 0; }
+    int shotCount() const { return m_data ? m_data->report.index().size() : 0; }
 
     // Navigation: goTo() makes shot current (panels show it as chosen) and
     // keeps target for the shot panel, which takes it once the shot is

@@ -70,7 +70,7 @@ void QcLoader::start(const QString &fileName, const FbQc::Settings &settings)
             if (ticket.cancelled())
                 return outcome;
             data->stations = StationAxis::build(data->report, progress);
-            data->shotTextLength = ShotListModel::longestTextLength(data->report.index);
+            data->shotTextLength = ShotListModel::longestTextLength(data->report.index());
             progress.reportPercent(100);
             outcome.data = std::move(data);
             return outcome;

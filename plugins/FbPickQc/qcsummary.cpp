@@ -55,13 +55,13 @@ QString QcSummary::text(const QcData &data)
             text += QLatin1Char(' ') + tr("(%1 of judged picks)").arg(percentText(count, judged));
         else if (kind.kind == FbQc::Kind::Reciprocity)
             text += QLatin1Char(' ') + tr("(of %L1 compared; %L2 explained by shot timing errors)")
-                                           .arg(r.pairs.size())
+                                           .arg(r.pairs().size())
                                            .arg(problems.explainedPairs);
         found << text;
     }
     QString text = tr("%1: %2, %3 (status 0: %L4, status 1: %L5, other: %L6; not picked: %L7). "
                       "Thresholds: outlier %8 ms, reciprocity %9 ms.")
-                       .arg(data.fileName, tr("%Ln shot(s)", nullptr, r.index.size()),
+                       .arg(data.fileName, tr("%Ln shot(s)", nullptr, r.index().size()),
                             tr("%Ln pick(s)", nullptr, plural(r.recordCount)))
                        .arg(r.status0)
                        .arg(r.status1)
@@ -77,7 +77,7 @@ QString QcSummary::text(const QcData &data)
         const qint32 shot = problems.mostFlagged[k].first;
         QString item = tr("%1 > %2: %3")
                            .arg(shot + 1)
-                           .arg(r.index.at(shot).ffid)
+                           .arg(r.index().at(shot).ffid)
                            .arg(tr("%Ln flagged pair(s)", nullptr, plural(problems.mostFlagged[k].second)));
         if (const FbQc::TimingEstimate *t = r.timingOf(shot))
             item += QLatin1String(", ") + tr("estimated timing error %1 ms")

@@ -55,7 +55,7 @@ struct LoadedShot
 // as too large to judge and left it unfitted.
 //
 //   connect(&loader, &ShotLoader::shotLoaded, this, &Window::showLoaded);
-//   loader.request(fileName, report.index.at(shot), shot, report.settings);
+//   loader.request(fileName, report.index().at(shot), shot, report.settings);
 class ShotLoader : public QObject
 {
     Q_OBJECT

@@ -145,7 +145,7 @@ void ShotPanel::showFile(const std::shared_ptr<const QcData> &data)
 void ShotPanel::requestShot(int shot)
 {
     const std::shared_ptr<const QcData> &data = m_document->data();
-    m_loader.request(data->fileName, data->report.index.at(shot), shot, data->report.settings,
+    m_loader.request(data->fileName, data->report.index().at(shot), shot, data->report.settings,
                      m_document->session()->edits(), m_plot->view());
 }
 
@@ -220,7 +220,7 @@ void ShotPanel::applyTarget()
     if (target.partner != m_document->partner()) {
         m_document->setPartner(target.partner);
         if (target.partner >= 0)
-            m_loader.requestPartner(data->fileName, data->report.index.at(target.partner), target.partner,
+            m_loader.requestPartner(data->fileName, data->report.index().at(target.partner), target.partner,
                                     data->report.settings, m_document->session()->edits());
         else
             m_plot->setPartnerPicks({}, QString());
@@ -233,7 +233,8 @@ void ShotPanel::onPartnerLoaded(int partner, const QVector<QPointF> &picks)
     if (!data || partner != m_document->partner() || m_document->shownShot() != m_document->currentShot())
         return;
     m_plot->setPartnerPicks(
-        picks, tr("Shot %1 > ffid %2 (reciprocal partner)").arg(partner + 1).arg(data->report.index.at(partner).ffid));
+        picks,
+        tr("Shot %1 > ffid %2 (reciprocal partner)").arg(partner + 1).arg(data->report.index().at(partner).ffid));
 }
 
 void ShotPanel::selectRow(int row)
@@ -252,7 +253,7 @@ void ShotPanel::selectRow(int row)
 
 int ShotPanel::reciprocalRow(int shotB) const
 {
-    const FbQc::ShotSource &b = m_document->data()->report.shots.source(shotB);
+    const FbQc::ShotSource &b = m_document->data()->report.shots().source(shotB);
     const QVector<FbRecord> &records = m_tableModel->records();
     int nearest = -1;
     double best = qInf();
@@ -276,7 +277,7 @@ void ShotPanel::showEditedShots(const QVector<qint32> &shots)
     if (!data || current < 0 || m_document->shownShot() != current ||
         !std::binary_search(shots.cbegin(), shots.cend(), current))
         return;
-    const ShotIndexEntry &entry = data->report.index.at(current);
+    const ShotIndexEntry &entry = data->report.index().at(current);
     // Edits are made in shots the window shows, fitted: never in one too
     // large to judge.
     if (qint64(entry.lastRecord) - entry.firstRecord + 1 > data->report.settings.maxJudgedPicks)

@@ -99,11 +99,11 @@ void SurveyPanel::showSurvey(const std::shared_ptr<const QcData> &data, bool new
     // stations, receivers' residuals and shots: only the thresholds differ.
     if (newFile) {
         m_receiverView->setAxis(data->stations);
-        m_stationShots->setSurvey(data->stations, r.index);
+        m_stationShots->setSurvey(data->stations, r.index());
     }
     // A receiver off by half what makes a pick an outlier, in every shot, is a problem.
     m_receiverView->setThreshold(r.settings.outlierMs / 2);
-    m_stationShots->setDifferences(r.pairs, r.settings.reciprocityMs);
+    m_stationShots->setDifferences(r.pairs(), r.settings.reciprocityMs);
     m_stationShots->setResidualSource(data->fileName, r.settings);
 }
 
@@ -112,7 +112,7 @@ void SurveyPanel::showEdited(const std::shared_ptr<const QcData> &data)
     showVerdicts(data);
     updateMapValues();
     // The edited shots' pairs; the receivers' means and residuals are the file's.
-    m_stationShots->setDifferences(data->report.pairs, data->report.settings.reciprocityMs);
+    m_stationShots->setDifferences(data->report.pairs(), data->report.settings.reciprocityMs);
 }
 
 void SurveyPanel::updateMapValues()
@@ -124,7 +124,7 @@ void SurveyPanel::updateMapValues()
     // back to it (millions of shots) costs only the drawing. Made off the UI
     // thread: a value per shot of millions takes a second.
     const int quantity = m_colorBy->currentIndex();
-    if (m_mapValues[quantity].values.size() == data->report.shots.size()) {
+    if (m_mapValues[quantity].values.size() == data->report.shots().size()) {
         m_map->setValues(m_mapValues[quantity]);
         return;
     }
@@ -148,7 +148,7 @@ void SurveyPanel::goToReceiver(int receiver)
         return;
     int shot = -1;
     qint32 record = -1;
-    if (data->stations.findRecording(data->fileName, data->report.index, receiver, &shot, &record,
+    if (data->stations.findRecording(data->fileName, data->report.index(), receiver, &shot, &record,
                                      m_document->currentShot())) {
         QcDocument::Target target;
         target.record = record;

@@ -154,9 +154,9 @@ void TraceFiller::pickShot()
     if (!m_data || !session || m_shot < 0 || m_shot != m_document->shownShot())
         return;
     TraceFill fill;
-    fill.addShot(session->records(m_shot), m_document->data()->report.index.at(m_shot).firstRecord, m_gather,
+    fill.addShot(session->records(m_shot), m_document->data()->report.index().at(m_shot).firstRecord, m_gather,
                  m_rowTrace);
-    const qint32 ffid = m_document->data()->report.index.at(m_shot).ffid;
+    const qint32 ffid = m_document->data()->report.index().at(m_shot).ffid;
     apply(fill, tr("Pick shot %1 (ffid %2) from its traces").arg(m_shot + 1).arg(ffid), tr("this shot"));
 }
 
@@ -167,7 +167,7 @@ void TraceFiller::pickFile()
         return;
     const std::shared_ptr<const TraceDataSet> traces = m_data;
     const QString fileName = data->fileName;
-    const QVector<ShotIndexEntry> index = data->report.index;
+    const QVector<ShotIndexEntry> index = data->report.index();
     const PickEdits edits = m_document->session()->edits();
     const TraceMatchSettings match = m_match;
     const int threads =

@@ -202,7 +202,7 @@ void TraceRepicker::suggestForFile()
         return;
     const std::shared_ptr<const TraceDataSet> traces = m_data;
     const QString fileName = data->fileName;
-    const QVector<ShotIndexEntry> index = data->report.index;
+    const QVector<ShotIndexEntry> index = data->report.index();
     const FbQc::Settings settings = data->report.settings;
     const PickEdits edits = m_document->session() ? m_document->session()->edits() : PickEdits();
     const FbQc::SnapSettings snap = view()->snap();

@@ -268,7 +268,7 @@ void TracesPanel::matchFile()
     const std::shared_ptr<const TraceDataSet> traces = m_data;
     const QString fileName = data->fileName;
     const TraceMatchSettings match = m_source.match;
-    const QVector<ShotIndexEntry> index = data->report.index;
+    const QVector<ShotIndexEntry> index = data->report.index();
     m_matchJob->run<MatchedFile>(
         [traces, fileName, match, index](const LatestJob::Ticket &ticket) {
             MatchedFile matched;
@@ -339,7 +339,7 @@ void TracesPanel::judgeWaveforms()
             result.base = base;
             result.data = traces;
             const QString fileName = base->fileName;
-            const QVector<ShotIndexEntry> &index = base->report.index;
+            const QVector<ShotIndexEntry> &index = base->report.index();
             const FbQc::Units units = base->report.settings.units;
             const FbQc::RecordsOf records = [fileName, index, edits, units](qint32 shot) {
                 const ShotIndexEntry &e = index.at(shot);
@@ -380,7 +380,7 @@ void TracesPanel::requestShot()
 {
     const std::shared_ptr<const QcData> &data = m_document->data();
     const int shot = m_document->shownShot();
-    if (!data || shot < 0 || shot >= data->report.index.size())
+    if (!data || shot < 0 || shot >= data->report.index().size())
         return;
     if (!m_data) {
         m_shotJob->cancel();
@@ -393,7 +393,7 @@ void TracesPanel::requestShot()
         return;
     }
     const std::shared_ptr<const TraceDataSet> traces = m_data;
-    const ShotIndexEntry entry = data->report.index.at(shot);
+    const ShotIndexEntry entry = data->report.index().at(shot);
     const QString fileName = data->fileName;
     const FbQc::Settings settings = data->report.settings;
     const PickEdits edits = m_document->session() ? m_document->session()->edits() : PickEdits();
@@ -401,7 +401,7 @@ void TracesPanel::requestShot()
     // The file's pairing once it is made; until then the shot pairs on its own.
     const std::shared_ptr<const QVector<int>> traceShots =
         m_hasMatch && m_matchedFile == fileName ? m_traceShots : nullptr;
-    const QVector<ShotIndexEntry> index = data->report.index;
+    const QVector<ShotIndexEntry> index = data->report.index();
     m_shotJob->run<std::shared_ptr<const TracesShot>>(
         [=](const LatestJob::Ticket &ticket) {
             auto result = std::make_shared<TracesShot>();

@@ -54,10 +54,10 @@ QString firstDifference(const Report &a, const Report &b)
                 return QString("%1 finding %2").arg(kinds()[k].key).arg(i);
         }
     }
-    if (a.pairs.size() != b.pairs.size())
-        return QString("%1 pairs against %2").arg(a.pairs.size()).arg(b.pairs.size());
-    for (int k = 0; k < a.pairs.size(); ++k) {
-        if (std::memcmp(&a.pairs[k], &b.pairs[k], sizeof(ReciprocalPair)) != 0)
+    if (a.pairs().size() != b.pairs().size())
+        return QString("%1 pairs against %2").arg(a.pairs().size()).arg(b.pairs().size());
+    for (int k = 0; k < a.pairs().size(); ++k) {
+        if (std::memcmp(&a.pairs()[k], &b.pairs()[k], sizeof(ReciprocalPair)) != 0)
             return QString("pair %1").arg(k);
     }
     return QString();
@@ -151,33 +151,33 @@ private slots:
             Settings settings;
             settings.recentBytes = recentBytes;
             const Report read = judge(fileName, settings);
-            QCOMPARE(read.pairs.size(), report.pairs.size());
-            for (int k = 0; k < read.pairs.size(); ++k) {
-                const ReciprocalPair &a = report.pairs[k], &b = read.pairs[k];
+            QCOMPARE(read.pairs().size(), report.pairs().size());
+            for (int k = 0; k < read.pairs().size(); ++k) {
+                const ReciprocalPair &a = report.pairs()[k], &b = read.pairs()[k];
                 QVERIFY2(
                     a.shotA == b.shotA && a.shotB == b.shotB && a.timeAB == b.timeAB && a.timeBA == b.timeBA,
                     qPrintable(QString("pair %1 differs when read again with %2 bytes held").arg(k).arg(recentBytes)));
             }
-            QCOMPARE(read.repeats.size(), report.repeats.size());
+            QCOMPARE(read.repeats().size(), report.repeats().size());
         }
 
         const int paired = shots - unpaired.size();
-        QCOMPARE(report.pairs.size(), paired * (paired - 1) / 2 - (reshot >= 0 ? 1 : 0));
-        QCOMPARE(report.repeats.size(), reshot >= 0 ? 1 : 0);
+        QCOMPARE(report.pairs().size(), paired * (paired - 1) / 2 - (reshot >= 0 ? 1 : 0));
+        QCOMPARE(report.repeats().size(), reshot >= 0 ? 1 : 0);
         if (reshot >= 0) {
-            const RepeatPair &r = report.repeats.first();
+            const RepeatPair &r = report.repeats().first();
             QCOMPARE(std::make_pair(r.shotA, r.shotB), std::make_pair(reshot - 1, reshot));
             QVERIFY2(r.receivers >= 4 && std::abs(r.difference) < 1.5,
                      qPrintable(QString("repeat: %1 ms at %2 receivers").arg(r.difference).arg(r.receivers)));
         }
-        for (int k = 1; k < report.pairs.size(); ++k) {
-            const ReciprocalPair &a = report.pairs[k - 1], &b = report.pairs[k];
+        for (int k = 1; k < report.pairs().size(); ++k) {
+            const ReciprocalPair &a = report.pairs()[k - 1], &b = report.pairs()[k];
             QVERIFY2(
                 std::make_pair(a.shotA, a.shotB) < std::make_pair(b.shotA, b.shotB),
                 qPrintable(
                     QString("pair %1-%2 listed before %3-%4").arg(a.shotA).arg(a.shotB).arg(b.shotA).arg(b.shotB)));
         }
-        for (const ReciprocalPair &p : report.pairs) {
+        for (const ReciprocalPair &p : report.pairs()) {
             const bool shifted = p.shotA == shiftedShot || p.shotB == shiftedShot;
             const QString pair = QString("pair %1-%2, difference %3").arg(p.shotA).arg(p.shotB).arg(p.difference());
             QVERIFY2(!unpaired.contains(p.shotA) && !unpaired.contains(p.shotB), qPrintable(pair));
@@ -203,16 +203,16 @@ private slots:
             QVERIFY(f.flags & Explained);
         }
         for (int s = 0; s < shots; ++s) {
-            const ShotIndexEntry &e = report.index[s];
+            const ShotIndexEntry &e = report.index()[s];
             const ShotFit fit = fitShot(records.mid(e.firstRecord, e.lastRecord - e.firstRecord + 1));
-            QCOMPARE(report.shots[s].outliers, s == 6 ? 1 : 0);
-            QCOMPARE(report.shots[s].outliers, fit.outliers());
+            QCOMPARE(report.shots()[s].outliers, s == 6 ? 1 : 0);
+            QCOMPARE(report.shots()[s].outliers, fit.outliers());
         }
         const QVector<Finding> outliers = all(report, Kind::Outlier);
         QCOMPARE(outliers.size(), 1);
         // The outlier's other fields are checked against the file by the qc command's test.
         QCOMPARE(outliers[0].shot, 6);
-        QCOMPARE(outliers[0].record, report.index[6].firstRecord + 100);
+        QCOMPARE(outliers[0].record, report.index()[6].firstRecord + 100);
         QVERIFY2(std::abs(outliers[0].value - 30.0f) < 2.0f, qPrintable(QString("residual %1").arg(outliers[0].value)));
     }
 
@@ -252,13 +252,13 @@ private slots:
         QVERIFY(std::is_sorted(progress.begin(), progress.end()));
         QCOMPARE(progress.last(), 100);
 
-        QCOMPARE(report.index.size(), 7);
+        QCOMPARE(report.index().size(), 7);
         QCOMPARE(report.status0, qint64(5 * 20));
         QCOMPARE(report.status1, qint64(5 * 40));
         QCOMPARE(report.statusOther, qint64(6));
         QCOMPARE(report.notPicked, qint64(1));
         for (int s = 5; s < 7; ++s) {
-            const ShotSummary small = report.shots[s];
+            const ShotSummary small = report.shots()[s];
             QCOMPARE(small.picks, 3);
             QCOMPARE(small.notJudged, 3);
             QCOMPARE(small.outliers, 0);
@@ -267,10 +267,10 @@ private slots:
                      "a shot too small to judge has a fit");
             QCOMPARE(small.varyingColumns, s == 6 ? 1u << FbColumns::SElev : 0u);
         }
-        QCOMPARE(report.shots[1].varyingColumns, 1u << FbColumns::SElev);
-        QCOMPARE(report.shots[2].nonFinite, 2);
-        QCOMPARE(report.shots[2].notPicked, 1);
-        QCOMPARE(report.shots[2].notJudged, 2);
+        QCOMPARE(report.shots()[1].varyingColumns, 1u << FbColumns::SElev);
+        QCOMPARE(report.shots()[2].nonFinite, 2);
+        QCOMPARE(report.shots()[2].notPicked, 1);
+        QCOMPARE(report.shots()[2].notJudged, 2);
         QCOMPARE(report.notJudged, qint64(2 + 2 * 3));
         QVERIFY(!report.clean());
 
@@ -297,10 +297,10 @@ private slots:
             }
             QCOMPARE(r->count(Kind::NotFbFile), qint64(0));
         }
-        QCOMPARE(check.index, report.index);
+        QCOMPARE(check.index(), report.index());
         QCOMPARE(check.status0 + check.status1 + check.statusOther, qint64(records.size()));
         QCOMPARE(check.notPicked, report.notPicked);
-        QCOMPARE(check.count(Kind::Outlier) + check.pairs.size(), qint64(0));
+        QCOMPARE(check.count(Kind::Outlier) + check.pairs().size(), qint64(0));
     }
 
     // The same file judged with 1, 2 and 7 threads, and with findings
@@ -325,12 +325,12 @@ private slots:
         one.threads = 1;
         one.collectReceivers = true;
         const Report first = judge(fileName, one);
-        for (const StationResidual &station : first.stations) {
+        for (const StationResidual &station : first.stations()) {
             const double expected = station.stat == 230 ? 3.0 : 0.0;
             QVERIFY2(std::abs(station.meanResidual - expected) < 1.0,
                      qPrintable(QString("station %1: mean %2 ms").arg(station.stat).arg(station.meanResidual)));
         }
-        QVERIFY(first.stations.size() > 200 && first.stations.size() <= first.receivers.size());
+        QVERIFY(first.stations().size() > 200 && first.stations().size() <= first.receivers().size());
         QVERIFY(first.count(Kind::Outlier) >= 50);
         QCOMPARE(first.count(Kind::TimingError), qint64(2));
         QCOMPARE(first.count(Kind::RepeatedFfid), qint64(1));
@@ -339,20 +339,20 @@ private slots:
             settings.threads = threads;
             settings.collectReceivers = true;
             const Report other = judge(fileName, settings);
-            QCOMPARE(other.index, first.index);
-            QCOMPARE(other.receivers.size(), first.receivers.size());
-            QVERIFY(std::memcmp(other.receivers.constData(), first.receivers.constData(),
-                                size_t(first.receivers.size()) * sizeof(ReceiverPosition)) == 0);
-            QCOMPARE(other.stations.size(), first.stations.size());
-            QVERIFY(std::memcmp(other.stations.constData(), first.stations.constData(),
-                                size_t(first.stations.size()) * sizeof(StationResidual)) == 0);
-            QCOMPARE(other.timing.size(), first.timing.size());
-            for (int k = 0; k < first.timing.size(); ++k)
-                QVERIFY(std::memcmp(&other.timing[k], &first.timing[k], sizeof(TimingEstimate)) == 0);
+            QCOMPARE(other.index(), first.index());
+            QCOMPARE(other.receivers().size(), first.receivers().size());
+            QVERIFY(std::memcmp(other.receivers().constData(), first.receivers().constData(),
+                                size_t(first.receivers().size()) * sizeof(ReceiverPosition)) == 0);
+            QCOMPARE(other.stations().size(), first.stations().size());
+            QVERIFY(std::memcmp(other.stations().constData(), first.stations().constData(),
+                                size_t(first.stations().size()) * sizeof(StationResidual)) == 0);
+            QCOMPARE(other.timing().size(), first.timing().size());
+            for (int k = 0; k < first.timing().size(); ++k)
+                QVERIFY(std::memcmp(&other.timing()[k], &first.timing()[k], sizeof(TimingEstimate)) == 0);
             const QString differs = firstDifference(first, other);
             QVERIFY2(differs.isEmpty(), qPrintable(QString("%1 with %2 threads").arg(differs).arg(threads)));
-            for (int s = 0; s < first.shots.size(); ++s) {
-                const ShotSummary a = first.shots.at(s), b = other.shots.at(s);
+            for (int s = 0; s < first.shots().size(); ++s) {
+                const ShotSummary a = first.shots().at(s), b = other.shots().at(s);
                 QVERIFY(std::memcmp(&a, &b, sizeof(ShotSummary)) == 0);
             }
         }
@@ -551,7 +551,7 @@ private slots:
         const QString fileName = m_dir.filePath("fine.fb");
         QVERIFY2(writer.write(fileName), qPrintable(writer.errorString()));
         const Report report = judge(fileName);
-        QVERIFY(report.pairs.size() > 100);
+        QVERIFY(report.pairs().size() > 100);
         for (const Finding &f : all(report, Kind::Reciprocity))
             QFAIL(qPrintable(
                 QString("shots %1 and %2: %3 against %4 ms").arg(f.shot).arg(f.otherShot).arg(f.a).arg(f.b)));
@@ -689,12 +689,12 @@ private slots:
         QVERIFY2(std::abs(late[0].value - all(twin, Kind::TimingError).value(0).value) < 0.01,
                  qPrintable(QString::number(late[0].value)));
         const auto flagged = [](const Report &report) {
-            return std::count_if(report.pairs.begin(), report.pairs.end(),
+            return std::count_if(report.pairs().begin(), report.pairs().end(),
                                  [&report](const ReciprocalPair &p) { return report.flagged(p); });
         };
         QVERIFY(flagged(twin) > 0);
         QCOMPARE(flagged(r), flagged(twin));
-        const ShotSummary shot = r.shots.at(0), twinShot = twin.shots.at(0);
+        const ShotSummary shot = r.shots().at(0), twinShot = twin.shots().at(0);
         QVERIFY(std::abs(r.units.metresPerSecond(shot.velocity[Positive]) -
                          twin.units.metresPerSecond(twinShot.velocity[Positive])) < 1.0);
     }
@@ -739,13 +739,13 @@ private slots:
         QVERIFY(fresh.count(Kind::Outlier) != before || outlierMs == 8.0);
         const QString differs = firstDifference(report, fresh);
         QVERIFY2(differs.isEmpty(), qPrintable(differs));
-        for (int s = 0; s < fresh.shots.size(); ++s) {
-            QCOMPARE(report.shots.at(s).outliers, fresh.shots.at(s).outliers);
-            QVERIFY2(std::abs(report.shots.at(s).rmsResidual - fresh.shots.at(s).rmsResidual) < 1e-4f,
+        for (int s = 0; s < fresh.shots().size(); ++s) {
+            QCOMPARE(report.shots().at(s).outliers, fresh.shots().at(s).outliers);
+            QVERIFY2(std::abs(report.shots().at(s).rmsResidual - fresh.shots().at(s).rmsResidual) < 1e-4f,
                      qPrintable(QString("shot %1: rms %2 against %3")
                                     .arg(s)
-                                    .arg(report.shots.at(s).rmsResidual)
-                                    .arg(fresh.shots.at(s).rmsResidual)));
+                                    .arg(report.shots().at(s).rmsResidual)
+                                    .arg(fresh.shots().at(s).rmsResidual)));
         }
     }
 
@@ -804,8 +804,8 @@ private slots:
         QCOMPARE(report.statusOther, fresh.statusOther);
         QCOMPARE(report.notPicked, fresh.notPicked);
         QCOMPARE(report.notJudged, fresh.notJudged);
-        for (int s = 0; s < fresh.shots.size(); ++s)
-            QCOMPARE(report.shots.at(s).outliers, fresh.shots.at(s).outliers);
+        for (int s = 0; s < fresh.shots().size(); ++s)
+            QCOMPARE(report.shots().at(s).outliers, fresh.shots().at(s).outliers);
     }
 
     // A run that cannot read or is cancelled, before it starts or once it
@@ -849,7 +849,7 @@ private slots:
         QCOMPARE(analyzer.wasCancelled(), cancelAt >= 0);
         QVERIFY(!analyzer.errorString().isEmpty());
         QCOMPARE(report.recordCount, qint64(0));
-        QVERIFY(report.index.isEmpty());
+        QVERIFY(report.index().isEmpty());
         QCOMPARE(wasCut, cut);
     }
 
@@ -888,13 +888,13 @@ private slots:
         if (trouble == "giant")
             settings.maxJudgedPicks = 40;
         const Report report = judge(writeFile(m_dir, "hostile.fb", records), settings);
-        QCOMPARE(report.index.size(), shots);
-        QVERIFY2(report.pairs.size() + report.repeats.size() <= qint64(2 * records.size() + 16 * shots),
-                 qPrintable(QString("%1 pairs for %2 picks").arg(report.pairs.size()).arg(records.size())));
+        QCOMPARE(report.index().size(), shots);
+        QVERIFY2(report.pairs().size() + report.repeats().size() <= qint64(2 * records.size() + 16 * shots),
+                 qPrintable(QString("%1 pairs for %2 picks").arg(report.pairs().size()).arg(records.size())));
         QCOMPARE(report.count(Kind::TooLarge), qint64(trouble == "giant" ? 3 : 0));
         if (trouble == "stations") {
             // Positions still pair the shots of a clean line, and none is flagged.
-            QVERIFY(report.pairs.size() > shots);
+            QVERIFY(report.pairs().size() > shots);
             QCOMPARE(report.count(Kind::Reciprocity), qint64(0));
         }
         if (trouble == "giant")

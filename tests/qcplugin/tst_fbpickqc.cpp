@@ -478,13 +478,20 @@ private slots:
         for (int k = 0; k < FbQc::KindCount; ++k)
             QCOMPARE(shown.count(FbQc::Kind(k)), fresh.count(FbQc::Kind(k)));
         const auto totals = [](const FbQc::Report &r) {
-            return QVector<qint64>{r.recordCount,      r.index.size(),
-                                   r.shots.size(),     r.pairs.size(),
-                                   r.repeats.size(),   r.timing.size(),
-                                   r.receivers.size(), r.stations.size(),
-                                   r.status0,          r.status1,
-                                   r.statusOther,      r.notPicked,
-                                   r.notJudged,        r.shots.at(SpikeShotA).outliers};
+            return QVector<qint64>{r.recordCount,
+                                   r.index().size(),
+                                   r.shots().size(),
+                                   r.pairs().size(),
+                                   r.repeats().size(),
+                                   r.timing().size(),
+                                   r.receivers().size(),
+                                   r.stations().size(),
+                                   r.status0,
+                                   r.status1,
+                                   r.statusOther,
+                                   r.notPicked,
+                                   r.notJudged,
+                                   r.shots().at(SpikeShotA).outliers};
         };
         QCOMPARE(totals(shown), totals(fresh));
 

@@ -298,7 +298,7 @@ private slots:
         TraceDataSet data;
         QVERIFY(data.open(sgy));
         FbQc::WaveformJudge judge;
-        QVERIFY(judge.run(&expected, FbQc::recordsFromFile(fb, expected.index), data));
+        QVERIFY(judge.run(&expected, FbQc::recordsFromFile(fb, expected.index()), data));
         const auto records = [](const FbQc::Report &report, FbQc::Kind kind) {
             QVector<qint32> r;
             for (qint64 k = 0; k < report.findings(kind).size(); ++k)
@@ -313,8 +313,8 @@ private slots:
 
         // The first skipped pick put back on its onset.
         const qint32 record = skipped.first();
-        const int shot = document->data()->report.index.at(1).firstRecord <= record ? 1 : 0;
-        const qint32 channelRow = record - document->data()->report.index.at(shot).firstRecord;
+        const int shot = document->data()->report.index().at(1).firstRecord <= record ? 1 : 0;
+        const qint32 channelRow = record - document->data()->report.index().at(shot).firstRecord;
         const float truth = FbGenerator::shotRecords(line, shot).at(channelRow).fb_time;
         const std::shared_ptr<const QcData> before = document->data();
         QVERIFY(document->session()->setTime(record, truth));
@@ -366,7 +366,7 @@ private slots:
         velocity->setText(QStringLiteral("%1").arg(1000 + row));
         emit velocity->editingFinished();
         QCOMPARE(view->reductionVelocity(), 1000.0 + row);
-        const qint32 first = window->document()->data()->report.index.at(0).firstRecord;
+        const qint32 first = window->document()->data()->report.index().at(0).firstRecord;
         QCOMPARE(window->document()->selectedRecord(), qint32(first + row));
     }
 

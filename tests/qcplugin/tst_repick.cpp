@@ -138,7 +138,7 @@ private slots:
         // The verdicts judged again with the new picks.
         QTRY_VERIFY(window->document()->data() != judgedBefore);
 
-        const qint32 first = window->document()->data()->report.index.at(SkipShot).firstRecord;
+        const qint32 first = window->document()->data()->report.index().at(SkipShot).firstRecord;
         const QString copyName = m_dir.filePath(QStringLiteral("copy.fb"));
         CorrectedCopy copy(m_fb, window->document()->data()->identity, session->edits());
         QVERIFY2(copy.write(copyName, QString()), qPrintable(copy.errorString()));
@@ -271,7 +271,7 @@ private:
 
     QVector<FbRecord> truthRecords(FbPickQcWindow *window) const
     {
-        const ShotIndexEntry e = window->document()->data()->report.index.at(SkipShot);
+        const ShotIndexEntry e = window->document()->data()->report.index().at(SkipShot);
         return readShotRecords(m_truth, e.firstRecord, e.lastRecord);
     }
 

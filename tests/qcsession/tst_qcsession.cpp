@@ -76,14 +76,14 @@ QString difference(const Report &got, const Report &want)
     }
     QString d = listDifference("outlier candidates", got.outlierCandidates(), want.outlierCandidates());
     QVector<ShotSummary> gotShots, wantShots;
-    for (int s = 0; s < got.shots.size(); ++s)
-        gotShots.append(got.shots.at(s));
-    for (int s = 0; s < want.shots.size(); ++s)
-        wantShots.append(want.shots.at(s));
+    for (int s = 0; s < got.shots().size(); ++s)
+        gotShots.append(got.shots().at(s));
+    for (int s = 0; s < want.shots().size(); ++s)
+        wantShots.append(want.shots().at(s));
     for (const QString &next : {vectorDifference("shot summaries", gotShots, wantShots),
-                                vectorDifference("reciprocal pairs", got.pairs, want.pairs),
-                                vectorDifference("repeats", got.repeats, want.repeats),
-                                vectorDifference("timing estimates", got.timing, want.timing)})
+                                vectorDifference("reciprocal pairs", got.pairs(), want.pairs()),
+                                vectorDifference("repeats", got.repeats(), want.repeats()),
+                                vectorDifference("timing estimates", got.timing(), want.timing())})
         d = d.isEmpty() ? next : d;
     const QVector<qint64> gotCounts{got.status0, got.status1, got.statusOther, got.notPicked, got.notJudged};
     const QVector<qint64> wantCounts{want.status0, want.status1, want.statusOther, want.notPicked, want.notJudged};
@@ -287,7 +287,7 @@ private slots:
 
         std::mt19937_64 random(seed);
         const auto pick = [&random](int n) { return int(random() % quint64(n)); };
-        const QVector<ShotIndexEntry> index = session.report().index;
+        const QVector<ShotIndexEntry> index = session.report().index();
         QVector<PickEdits> history{PickEdits()};
         const QString copy = m_dir.filePath(QStringLiteral("corrected-%1.fb").arg(seed));
         for (int step = 0; step < 16; ++step) {
@@ -362,7 +362,7 @@ private slots:
             QVERIFY2(session.setEdits(edits, &error), qPrintable(error));
             history.append(edits);
             const Report fresh = freshPass(file, edits, settings, copy);
-            QVERIFY2(fresh.shots.size() == index.size(), "the fresh pass failed");
+            QVERIFY2(fresh.shots().size() == index.size(), "the fresh pass failed");
             const QString d = difference(session.report(), fresh);
             QVERIFY2(d.isEmpty(), qPrintable(QStringLiteral("step %1, %2: %3").arg(step).arg(action, d)));
         }

@@ -147,7 +147,7 @@ bool judgeLongSurvey(Judged *judged)
             judged->records.append(r);
         }
     }
-    return judgeRecords(QStringLiteral("long.fb"), judged) && judged->report.index.size() == Copies * Shots;
+    return judgeRecords(QStringLiteral("long.fb"), judged) && judged->report.index().size() == Copies * Shots;
 }
 
 } // namespace
@@ -323,12 +323,12 @@ private slots:
         QVERIFY(judge(plan, &judged));
         StationShotView view;
         QVERIFY(FbTest::shown(&view, {900, 700}));
-        view.setSurvey(judged.axis, judged.report.index);
-        view.setDifferences(judged.report.pairs, 5.0);
+        view.setSurvey(judged.axis, judged.report.index());
+        view.setDifferences(judged.report.pairs(), 5.0);
         const QImage image = view.canvas()->grab().toImage();
 
         int inRow = 0, inColumn = 0;
-        for (const FbQc::ReciprocalPair &pair : qAsConst(judged.report.pairs)) {
+        for (const FbQc::ReciprocalPair &pair : qAsConst(judged.report.pairs())) {
             for (const auto &cell : {std::make_pair(pair.shotA, pair.shotB), std::make_pair(pair.shotB, pair.shotA)}) {
                 const QPoint at = view.canvasPosOf(cell.first, judged.axis.sourceAt(cell.second));
                 const StationShotView::Cell shown = view.cellAt(at);
@@ -381,12 +381,12 @@ private slots:
         Judged judged;
         QVERIFY(judge(plan, &judged));
         const StationShotCells cells =
-            StationShotBuilder::build(judged.file, judged.report.index, judged.axis, FbQc::Settings(), first, last);
+            StationShotBuilder::build(judged.file, judged.report.index(), judged.axis, FbQc::Settings(), first, last);
         QCOMPARE(cells.firstShot, first);
         QCOMPARE(cells.lastShot, qMin(last, Shots - 1));
         int spikes = 0;
         for (int shot = cells.firstShot; shot <= cells.lastShot; ++shot) {
-            const ShotIndexEntry &entry = judged.report.index.at(shot);
+            const ShotIndexEntry &entry = judged.report.index().at(shot);
             QVERIFY(cells.end(shot) - cells.begin(shot) >= Channels - 2);
             for (const StationShotCells::Cell *c = cells.begin(shot); c != cells.end(shot); ++c) {
                 QVERIFY(c->record >= entry.firstRecord && c->record <= entry.lastRecord);
@@ -413,7 +413,7 @@ private slots:
         const FbQc::Settings settings;
 
         StationShotBuilder builder;
-        builder.setSource(file, report.index, judged.axis, settings);
+        builder.setSource(file, report.index(), judged.axis, settings);
         QSignalSpy ready(&builder, &StationShotBuilder::ready);
         // The event loop turns while the shots are read and fitted: a build
         // on this thread would let the probe tick once at most.
@@ -436,7 +436,7 @@ private slots:
         QVERIFY(!builder.isBusy());
         // A new source drops what was asked of the old one.
         builder.request(0, 999);
-        builder.setSource(file, report.index, judged.axis, settings);
+        builder.setSource(file, report.index(), judged.axis, settings);
         QTest::qWait(500);
         QCOMPARE(ready.size(), 1);
     }
@@ -463,7 +463,7 @@ private slots:
         QVERIFY(judgeLongSurvey(&judged));
         StationShotView view;
         QVERIFY(FbTest::shown(&view, {700, 500}));
-        view.setSurvey(judged.axis, judged.report.index);
+        view.setSurvey(judged.axis, judged.report.index());
         view.setResidualSource(judged.file, FbQc::Settings());
         if (currentFirst)
             view.setCurrentShot(current);
@@ -498,7 +498,7 @@ private slots:
         StationShotView stations;
         QwtPlot *view = image ? static_cast<QwtPlot *>(&stations) : &receivers;
         receivers.setAxis(judged.axis);
-        stations.setSurvey(judged.axis, judged.report.index);
+        stations.setSurvey(judged.axis, judged.report.index());
         QVERIFY(FbTest::shown(view, {700, 500}));
         const QPoint pointer(300, 200);
         const auto under = [&] {

@@ -203,7 +203,7 @@ int runEdit(const QStringList &args)
         FbQc::Report report;
         if (!analyzer.run(&report))
             return fail(QStringLiteral("%1: %2").arg(fileName, analyzer.errorString()));
-        plan.setIndex(report.index);
+        plan.setIndex(report.index());
         if (p.isSet(fixTiming) && !plan.fixTiming(report))
             return fail(plan.errorString());
         if (p.isSet(rejectOutliers) && !plan.rejectOutliers(report.findings(FbQc::Kind::Outlier), settings.outlierMs))

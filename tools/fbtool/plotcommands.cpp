@@ -339,19 +339,19 @@ int runMap(const QStringList &args)
 
     StationShotView image;
     image.resize(pixels);
-    image.setSurvey(axis, report.index);
+    image.setSurvey(axis, report.index());
     QString what;
     if (shown == Stations) {
-        image.setDifferences(report.pairs, settings.reciprocityMs);
-        what = QcReportText::counted(report.pairs.size(), "compared pair", "compared pairs");
+        image.setDifferences(report.pairs(), settings.reciprocityMs);
+        what = QcReportText::counted(report.pairs().size(), "compared pair", "compared pairs");
     } else {
         const StationShotCells cells =
-            StationShotBuilder::build(fileName, report.index, axis, settings, 0, report.index.size() - 1);
+            StationShotBuilder::build(fileName, report.index(), axis, settings, 0, report.index().size() - 1);
         image.setResidualCells(cells);
         image.setKind(StationShotView::Residuals);
         what = QcReportText::counted(cells.cells.size(), "judged pick", "judged picks");
     }
-    what = QcReportText::counted(report.index.size(), "shot", "shots") + QStringLiteral(", ") + what;
+    what = QcReportText::counted(report.index().size(), "shot", "shots") + QStringLiteral(", ") + what;
     image.setTitle(name + QStringLiteral(": ") + what);
     if (!writeImage(&image, outName, pixels, {fileName}))
         return Failed;

@@ -129,7 +129,7 @@ int runQc(const QStringList &args)
         })
                                          : Progress::Observer());
         // Picks against the traces' ms, whatever unit the file's times are in.
-        const FbQc::RecordsOf fromFile = FbQc::recordsFromFile(fileName, report.index);
+        const FbQc::RecordsOf fromFile = FbQc::recordsFromFile(fileName, report.index());
         const FbQc::Units fileUnits = settings.units;
         const FbQc::RecordsOf inMs = [fromFile, fileUnits](qint32 shot) {
             QVector<FbRecord> records = fromFile(shot);
