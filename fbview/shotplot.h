@@ -16,6 +16,7 @@ class QwtPlotZoomer;
 namespace FbView {
 
 class PlotLabels;
+class SteadyLegend;
 
 // One shot's picks against signed offset, in two modes:
 // - Times: each pick in its status colour, the fitted first-break curve of
@@ -96,6 +97,7 @@ private:
     void refresh(bool rezoom);
     void rebuild();
     void updateLegendEntries();
+    void reserveLegend();
     void rebuildLabels();
     void updateTitles();
     void updateSelection();
@@ -115,6 +117,7 @@ private:
     // Above this many picks a shot is drawn as plain dots.
     static constexpr int DenseShot = 5000;
     bool m_dense = false;
+    SteadyLegend *m_legend = nullptr;
     QVector<QPointF> m_points;      // per row; NaN y for a pick not drawn
     QwtPlotCurve *m_status[3] = {}; // by FbColumns::PickClass
     QwtPlotCurve *m_rings = nullptr;

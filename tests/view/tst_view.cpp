@@ -126,10 +126,10 @@ private slots:
         QTest::addColumn<QString>("unit");
         QTest::addColumn<QString>("yTitle");
         QTest::addColumn<QStringList>("legend");
-        const QString ring = QStringLiteral("Outlier (off by more than 8 ms)");
+        const QString ring = QStringLiteral("Outlier (off by > 8 ms)");
         QTest::newRow("times, all statuses, an outlier")
             << false << true << false << int(ShotPlot::Times) << 0.0 << "m"
-            << "Time (ms)" << QStringList{"Status 0", "Status 1", "Other status", ring, "Fitted curve"};
+            << "Time (ms)" << QStringList{"Status 0", "Status 1", "Other status", "Fitted curve", ring};
         QTest::newRow("status 0 only, no outlier, feet")
             << true << false << false << int(ShotPlot::Times) << 0.0 << "ft"
             << "Time (ms)" << QStringList{"Status 0", "Fitted curve"};
@@ -140,8 +140,9 @@ private slots:
         QTest::newRow("residuals, a partner")
             << false << true << true << int(ShotPlot::Residuals) << 0.0 << "m"
             << "Residual (ms)"
-            << QStringList{"Status 0", "Status 1",     "Shot 41",
-                           ring,       "Fitted curve", QString::fromUtf8("Outlier threshold (±8 ms)")};
+            << QStringList{
+                   "Status 0", "Status 1", "Shot 41", "Fitted curve", QString::fromUtf8("Outlier threshold (±8 ms)"),
+                   ring};
         // Residuals well within the threshold: its lines are off the scale.
         QTest::newRow("residuals, thresholds off the scale")
             << true << false << false << int(ShotPlot::Residuals) << 0.0 << "m"
