@@ -243,6 +243,10 @@ private slots:
         QTest::newRow("two close together")
             << QVector<QPointF>{{200, 150}, {210, 155}} << QVector<QPointF>() << true << false;
         QTest::newRow("picks on its side") << QVector<QPointF>{{200, 150}} << belowRight << true << false;
+        QVector<QPointF> alongTop; // points just above its preferred place, their dots reaching into it
+        for (int px = 200; px < 320; px += 3)
+            alongTop << QPointF(px, 153);
+        QTest::newRow("dots along its edge") << QVector<QPointF>{{200, 150}} << alongTop << true << false;
         QTest::newRow("picks everywhere, still inside") << QVector<QPointF>{{200, 150}, {200, 150}} << [] {
             QVector<QPointF> all;
             for (int px = 0; px < 400; px += 2)
@@ -259,6 +263,7 @@ private slots:
         QFETCH(bool, clearOfPicks);
         QFETCH(bool, left);
         const QRectF canvas(0, 0, 400, 300);
+        constexpr double Dot = 3.5; // a pick's dot reaches this far from its point
         const QVector<QSizeF> sizes(anchors.size(), QSizeF(100, 16));
         const QVector<Qt::Alignment> preferred(anchors.size(),
                                                left ? Qt::AlignTop | Qt::AlignLeft : Qt::AlignBottom | Qt::AlignRight);
@@ -272,7 +277,8 @@ private slots:
                          qPrintable(QStringLiteral("%1 covers %2").arg(k).arg(j)));
             if (clearOfPicks) {
                 for (const QPointF &p : qAsConst(picks))
-                    QVERIFY2(!rects.at(k).contains(p), qPrintable(QStringLiteral("label %1 covers a pick").arg(k)));
+                    QVERIFY2(!rects.at(k).adjusted(-Dot, -Dot, Dot, Dot).contains(p),
+                             qPrintable(QStringLiteral("label %1 covers a pick's dot").arg(k)));
             }
             if (left)
                 QVERIFY2(rects.at(k).right() <= anchors.at(k).x(),
