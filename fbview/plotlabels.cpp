@@ -21,6 +21,11 @@ constexpr int Cell = 4;
 // picks under it, less than covering another label, so that at any image
 // size it stays on its side unless that side has no room.
 constexpr double WrongSideCost = 5000.0;
+// What covering any part of another label costs, above its area: more than
+// anything else, so that labels touch only where there is no other place.
+constexpr double CoverCost = 1e6;
+// A pick is drawn as a dot about this many pixels from its centre.
+constexpr double PickRadius = 4.0;
 
 // Whether rect lies across anchor from the horizontal side `side` names.
 bool acrossAnchor(const QRectF &rect, const QPointF &anchor, Qt::Alignment side)
@@ -136,16 +141,18 @@ QVector<QRectF> PlotLabels::place(const QVector<QSizeF> &sizes, const QVector<QP
         }
         QRectF best;
         double bestCost = -1.0;
-        for (double gap : {spacing, 3 * spacing}) {
+        for (double gap : {spacing, 3 * spacing, 6 * spacing}) {
             for (Qt::Alignment side : qAsConst(order)) {
                 const QRectF wanted = beside(anchors.at(k), sizes.at(k), side, gap);
                 const QRectF rect = inside(wanted, area);
                 // Another label weighs most, then the picks under it, then
                 // how far the canvas's edge pushed it off its anchor.
                 double cost = 0.0;
-                for (const QRectF &other : qAsConst(placed))
-                    cost += 100.0 * overlap(rect, other);
-                cost += 10.0 * grid.count(rect);
+                for (const QRectF &other : qAsConst(placed)) {
+                    const double covered = overlap(rect, other);
+                    cost += covered > 0.0 ? CoverCost + 100.0 * covered : 0.0;
+                }
+                cost += 10.0 * grid.count(rect.adjusted(-PickRadius, -PickRadius, PickRadius, PickRadius));
                 cost += (rect.topLeft() - wanted.topLeft()).manhattanLength();
                 if (acrossAnchor(rect, anchors.at(k), preferred.value(k)))
                     cost += WrongSideCost;

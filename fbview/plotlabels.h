@@ -16,7 +16,7 @@ namespace FbView {
 // picks) where they can.
 //
 // Each label tries its preferred side of the anchor first, then the seven
-// other sides, then the same sides twice as far out; it takes the first
+// other sides, then the same sides farther out, twice; it takes the first
 // place that is free, or else the one with the least in its way, and is
 // finally moved inside the canvas. A label that prefers the left or the
 // right of its anchor (one side of the spread's) stays on that side unless

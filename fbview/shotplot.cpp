@@ -4,6 +4,7 @@
 
 #include <fbfile/fbcolumns.h>
 #include <fbview/gatherrenderer.h>
+#include <fbview/steadylegend.h>
 #include <fbview/statuscolors.h>
 
 #include <qwt_legend.h>
@@ -32,7 +33,9 @@ namespace FbView {
 namespace {
 
 // Drawing order, lowest first: the fitted curve and its labels above the picks.
-// The legend lists them in the same order.
+// The legend lists them in the same order, but for the outliers' entry: its
+// long title goes last, where it shares a column with short ones, so that
+// the legend needs a row less in a narrow plot.
 constexpr double PicksZ = 20, PartnerZ = 21, RingsZ = 22, ModelZ = 30, ThresholdZ = 31, LabelZ = 40, SelectionZ = 100;
 const QColor ModelColor(30, 80, 200);
 
@@ -63,30 +66,6 @@ QwtText labelText(const QString &text)
     label.setBackgroundBrush(QColor(255, 255, 255, 200));
     return label;
 }
-
-// A legend that keeps the height it once needed at the plot's width, so
-// that an entry gained or lost (the outliers', as thresholds change) does
-// not resize the canvas above it. Qwt's layout sizes the legend by its
-// height for a width.
-class SteadyLegend : public QwtLegend
-{
-public:
-    int heightForWidth(int width) const override
-    {
-        const int needed = QwtLegend::heightForWidth(width);
-        const int plotWidth = parentWidget() ? parentWidget()->width() : width;
-        if (plotWidth != m_plotWidth) {
-            m_plotWidth = plotWidth;
-            m_kept = 0;
-        }
-        m_kept = qMax(m_kept, needed);
-        return m_kept;
-    }
-
-private:
-    mutable int m_plotWidth = -1;
-    mutable int m_kept = 0;
-};
 
 } // namespace
 
@@ -131,7 +110,8 @@ ShotPlot::ShotPlot(QWidget *parent) : ViewPlot(parent)
     m_selection->setZ(SelectionZ);
     m_selection->attach(this);
     m_selection->setVisible(false);
-    insertLegend(new SteadyLegend, QwtPlot::BottomLegend);
+    m_legend = new SteadyLegend;
+    insertLegend(m_legend, QwtPlot::BottomLegend);
 
     m_zoomer = new QwtPlotZoomer(canvas());
     m_zoomer->setRubberBandPen(QPen(Qt::darkBlue));
@@ -327,6 +307,7 @@ void ShotPlot::setPartnerPicks(const QVector<QPointF> &picks, const QString &tit
 {
     m_partner = picks;
     m_partnerCurve->setTitle(title);
+    reserveLegend();
     applyPartner();
     updateLegendEntries();
     replot();
@@ -342,8 +323,25 @@ void ShotPlot::updateTitles()
     else
         setAxisTitle(yLeft, tr("Time (ms)"));
     const QString threshold = QLocale().toString(m_thresholdMs);
-    m_rings->setTitle(tr("Outlier (off by more than %1 ms)").arg(threshold));
+    m_rings->setTitle(tr("Outlier (off by > %1 ms)").arg(threshold));
     m_threshold[0]->setTitle(tr("Outlier threshold (±%1 ms)").arg(threshold));
+    reserveLegend();
+}
+
+void ShotPlot::reserveLegend()
+{
+    // Room for every entry a shot may bring in this mode, so that moving
+    // to a shot with outliers or other statuses keeps the canvas its size.
+    // The threshold lines are drawn in residual mode only, a partner's
+    // picks once there is a partner.
+    QList<const QwtPlotItem *> items{m_status[0], m_status[1], m_status[2]};
+    if (!m_partnerCurve->title().isEmpty())
+        items.append(m_partnerCurve);
+    items.append(m_model[0]);
+    if (m_mode == Residuals)
+        items.append(m_threshold[0]);
+    items.append(m_rings);
+    m_legend->reserve(this, items);
 }
 
 void ShotPlot::rebuild()
@@ -370,7 +368,10 @@ void ShotPlot::apply(const std::shared_ptr<const Drawn> &drawn)
         m_status[c]->setSamples(drawn->byClass[c]);
         m_status[c]->setItemAttribute(QwtPlotItem::Legend, !drawn->byClass[c].isEmpty());
     }
-    m_dense = dense;
+    if (dense != m_dense) {
+        m_dense = dense;
+        reserveLegend();
+    }
     m_rings->setSamples(drawn->rings);
     m_rings->setItemAttribute(QwtPlotItem::Legend, !drawn->rings.isEmpty());
     applyPartner();
@@ -426,8 +427,8 @@ void ShotPlot::updateLegendEntries()
     // one put back would join the end of it: when the entries change, they
     // are all made again in drawing order, so that a shot with another mix
     // of statuses does not reorder them.
-    const QwtPlotItem *entries[] = {m_status[0], m_status[1], m_status[2], m_partnerCurve,
-                                    m_rings,     m_model[0],  m_model[1],  m_threshold[0]};
+    const QwtPlotItem *entries[] = {m_status[0], m_status[1], m_status[2],    m_partnerCurve,
+                                    m_model[0],  m_model[1],  m_threshold[0], m_rings};
     quint32 shown = 0;
     for (int k = 0; k < int(std::size(entries)); ++k)
         shown |= entries[k]->testItemAttribute(QwtPlotItem::Legend) ? 1u << k : 0u;
@@ -436,7 +437,8 @@ void ShotPlot::updateLegendEntries()
     m_legendEntries = shown;
     for (const QwtPlotItem *item : entries)
         emit legendDataChanged(itemToInfo(const_cast<QwtPlotItem *>(item)), QList<QwtLegendData>());
-    updateLegend();
+    for (const QwtPlotItem *item : entries)
+        updateLegend(item);
 }
 
 void ShotPlot::applyLabels()

@@ -18,6 +18,8 @@ class QwtPlotZoomer;
 
 namespace FbView {
 
+class SteadyLegend;
+
 // One shot's picks against signed offset, in two modes:
 // - Times: each pick in its status colour, the fitted first-break curve of
 //   each side drawn above the picks, each segment's apparent velocity written
@@ -136,6 +138,7 @@ private:
     void applyPartner();
     void applyThreshold();
     void updateLegendEntries();
+    void reserveLegend();
     void applyLabels();
     void updateTitles();
     void updateSelection();
@@ -153,6 +156,7 @@ private:
     // Above this many picks a shot is drawn as plain dots.
     static constexpr int DenseShot = 5000;
     bool m_dense = false;
+    SteadyLegend *m_legend = nullptr;
     QVector<QPointF> m_points;      // m_drawn's
     QwtPlotCurve *m_status[3] = {}; // by FbColumns::PickClass
     QwtPlotCurve *m_rings = nullptr;

@@ -46,7 +46,11 @@ protected:
             return QwtText();
         QwtText text(said);
         text.setRenderFlags(Qt::AlignLeft);
-        text.setBackgroundBrush(QColor(255, 255, 255, 220));
+        // A framed box, so that it reads as a note above the plot on a white
+        // canvas too, not as text of the plot itself.
+        text.setBackgroundBrush(QColor(255, 255, 255, 230));
+        text.setBorderPen(QPen(QColor(120, 120, 120), 1));
+        text.setBorderRadius(3);
         return text;
     }
 

@@ -11,6 +11,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <qwt_plot_curve.h>
 #include <qwt_text_label.h>
 
 using namespace FbFile;
@@ -164,13 +165,16 @@ private slots:
                                 .arg(problems->viewport()->width())));
     }
 
-    // Judging again with other thresholds moves no pane and leaves the shot
-    // plot's canvas its size: the summary may take a line less, the
-    // progress shows in its place meanwhile, the legend an entry less.
+    // Judging again with other thresholds, or moving from a shot without
+    // outliers to one with, moves no pane and leaves the shot plot's canvas
+    // its size: the summary may take a line less, the progress shows in its
+    // place meanwhile, the legend an entry more or less.
     void thresholdsMoveNoPane_data()
     {
-        QTest::addColumn<QString>("spin");
+        QTest::addColumn<QString>("spin"); // none: only the shot changes
         QTest::addColumn<double>("ms");
+        // First, while the outlier threshold is still the default one.
+        QTest::newRow("outliers after a shot without") << QString() << 0.0;
         QTest::newRow("fewer outliers") << "outlierMsSpin" << 40.0;
         QTest::newRow("no flagged pairs") << "reciprocityMsSpin" << 30.0;
     }
@@ -184,19 +188,44 @@ private slots:
         window->resize(1280, 800);
         QTRY_COMPARE(window->size(), QSize(1280, 800));
         // A shot whose one outlier goes at 40 ms: the legend loses its entry.
-        showShot(SpikeShotA);
+        // The first shot has none.
+        const ShotPlot *shotPlot = window->findChild<ShotPlot *>();
+        // Shown once the fitted curve is drawn, and the outliers' rings.
+        const auto settle = [&shotPlot](bool outliers) {
+            const auto drawn = [&shotPlot](const QString &title) {
+                for (const QwtPlotItem *item : shotPlot->itemList(QwtPlotItem::Rtti_PlotCurve)) {
+                    if (item->title().text().startsWith(title))
+                        return static_cast<const QwtPlotCurve *>(item)->dataSize() > 0;
+                }
+                return false;
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(
+                drawn(QStringLiteral("Fitted curve")) && drawn(QStringLiteral("Outlier")) == outliers, 30000);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            QCoreApplication::processEvents();
+        };
+        if (spin.isEmpty()) {
+            settle(false);
+        } else {
+            showShot(SpikeShotA);
+            QCoreApplication::processEvents();
+        }
         QSignalSpy finished(window, &FbPickQcWindow::loadFinished);
-        QCoreApplication::processEvents();
         const auto placeOf = [&window](const char *name) {
             const QWidget *w = window->findChild<QWidget *>(QLatin1String(name));
             return QRect(w->mapTo(window, QPoint()), w->size());
         };
-        const QWidget *canvas = window->findChild<ShotPlot *>()->canvas();
+        const QWidget *canvas = shotPlot->canvas();
         const QSize canvasSize = canvas->size();
         const QRect plot = placeOf("shotPlot"), table = placeOf("shotTable"), problems = placeOf("problemView");
-        window->findChild<QDoubleSpinBox *>(spin)->setValue(ms);
-        QTRY_VERIFY_WITH_TIMEOUT(finished.size() == 1 && window->shownShot() == SpikeShotA, 30000);
-        QCoreApplication::processEvents();
+        if (spin.isEmpty()) {
+            showShot(SpikeShotA);
+            settle(true);
+        } else {
+            window->findChild<QDoubleSpinBox *>(spin)->setValue(ms);
+            QTRY_VERIFY_WITH_TIMEOUT(finished.size() == 1 && window->shownShot() == SpikeShotA, 30000);
+            QCoreApplication::processEvents();
+        }
         QCOMPARE(canvas->size(), canvasSize);
         QCOMPARE(placeOf("shotPlot"), plot);
         QCOMPARE(placeOf("shotTable"), table);

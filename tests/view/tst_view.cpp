@@ -159,10 +159,10 @@ private slots:
         QTest::addColumn<QString>("unit");
         QTest::addColumn<QString>("yTitle");
         QTest::addColumn<QStringList>("legend");
-        const QString ring = QStringLiteral("Outlier (off by more than 8 ms)");
+        const QString ring = QStringLiteral("Outlier (off by > 8 ms)");
         QTest::newRow("times, all statuses, an outlier")
             << false << true << false << int(ShotPlot::Times) << 0.0 << "m"
-            << "Time (ms)" << QStringList{"Status 0", "Status 1", "Other status", ring, "Fitted curve"};
+            << "Time (ms)" << QStringList{"Status 0", "Status 1", "Other status", "Fitted curve", ring};
         QTest::newRow("status 0 only, no outlier, feet")
             << true << false << false << int(ShotPlot::Times) << 0.0 << "ft"
             << "Time (ms)" << QStringList{"Status 0", "Fitted curve"};
@@ -173,8 +173,9 @@ private slots:
         QTest::newRow("residuals, a partner")
             << false << true << true << int(ShotPlot::Residuals) << 0.0 << "m"
             << "Residual (ms)"
-            << QStringList{"Status 0", "Status 1",     "Shot 41",
-                           ring,       "Fitted curve", QString::fromUtf8("Outlier threshold (±8 ms)")};
+            << QStringList{
+                   "Status 0", "Status 1", "Shot 41", "Fitted curve", QString::fromUtf8("Outlier threshold (±8 ms)"),
+                   ring};
         // Residuals well within the threshold: its lines are off the scale.
         QTest::newRow("residuals, thresholds off the scale")
             << true << false << false << int(ShotPlot::Residuals) << 0.0 << "m"
@@ -275,6 +276,10 @@ private slots:
         QTest::newRow("two close together")
             << QVector<QPointF>{{200, 150}, {210, 155}} << QVector<QPointF>() << true << false;
         QTest::newRow("picks on its side") << QVector<QPointF>{{200, 150}} << belowRight << true << false;
+        QVector<QPointF> alongTop; // points just above its preferred place, their dots reaching into it
+        for (int px = 200; px < 320; px += 3)
+            alongTop << QPointF(px, 153);
+        QTest::newRow("dots along its edge") << QVector<QPointF>{{200, 150}} << alongTop << true << false;
         QTest::newRow("picks everywhere, still inside") << QVector<QPointF>{{200, 150}, {200, 150}} << [] {
             QVector<QPointF> all;
             for (int px = 0; px < 400; px += 2)
@@ -291,6 +296,7 @@ private slots:
         QFETCH(bool, clearOfPicks);
         QFETCH(bool, left);
         const QRectF canvas(0, 0, 400, 300);
+        constexpr double Dot = 3.5; // a pick's dot reaches this far from its point
         const QVector<QSizeF> sizes(anchors.size(), QSizeF(100, 16));
         const QVector<Qt::Alignment> preferred(anchors.size(),
                                                left ? Qt::AlignTop | Qt::AlignLeft : Qt::AlignBottom | Qt::AlignRight);
@@ -304,7 +310,8 @@ private slots:
                          qPrintable(QStringLiteral("%1 covers %2").arg(k).arg(j)));
             if (clearOfPicks) {
                 for (const QPointF &p : qAsConst(picks))
-                    QVERIFY2(!rects.at(k).contains(p), qPrintable(QStringLiteral("label %1 covers a pick").arg(k)));
+                    QVERIFY2(!rects.at(k).adjusted(-Dot, -Dot, Dot, Dot).contains(p),
+                             qPrintable(QStringLiteral("label %1 covers a pick's dot").arg(k)));
             }
             if (left)
                 QVERIFY2(rects.at(k).right() <= anchors.at(k).x(),

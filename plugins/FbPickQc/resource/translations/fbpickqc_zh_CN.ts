@@ -1752,7 +1752,7 @@
         <translation>时间（ms）</translation>
     </message>
     <message>
-        <source>Outlier (off by more than %1 ms)</source>
+        <source>Outlier (off by &gt; %1 ms)</source>
         <translation>异常值（偏离超过 %1 ms）</translation>
     </message>
     <message>
