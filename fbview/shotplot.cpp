@@ -338,7 +338,7 @@ void ShotPlot::reserveLegend()
     if (!m_partnerCurve->title().isEmpty())
         items.append(m_partnerCurve);
     items.append(m_model[0]);
-    if (m_mode == Residuals)
+    if (m_view.mode == Residuals)
         items.append(m_threshold[0]);
     items.append(m_rings);
     m_legend->reserve(this, items);
