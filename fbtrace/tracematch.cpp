@@ -261,15 +261,12 @@ QVector<int> traceShotsOf(const TraceDataSet &data, const QString &fbFile, const
     QVector<int> result(index.size(), -1);
     TraceShotPairing pairing(data, settings);
     FbInputFile input;
-    const bool open = input.open(fbFile);
-    char bytes[FbLayout::RecordSize];
+    input.open(fbFile);
     for (int s = 0; s < index.size(); ++s) {
         // The first record stands for its shot; one that cannot be read
         // pairs as zeros, as shot records that cannot be read do.
-        std::fill(std::begin(bytes), std::end(bytes), 0);
-        if (open && input.file().seek(FbLayout::recordPosition(index.at(s).firstRecord)))
-            input.file().read(bytes, FbLayout::RecordSize);
-        FbRecord first = FbLayout::decodeRecord(bytes);
+        const qint32 at = qint32(index.at(s).firstRecord);
+        FbRecord first = readShotRecords(&input, at, at).value(0);
         first.ffid = index.at(s).ffid;
         result[s] = pairing.next(first);
     }
