@@ -255,15 +255,7 @@ bool EditPlan::restore(const QVector<qint32> &records, const QString &reason)
 
 bool EditPlan::retime(qint32 record, float ms, const QString &reason)
 {
-    const Why why{0.0f, (m_keep & Words) ? text(reason) : 0, false};
-    return read({record}, [&](qint32, const FbRecord &file) {
-        PickEdit e = current(record, file);
-        e.timeEdited = true;
-        e.time = ms;
-        e.timeReason = reason;
-        change(record, file, e);
-        word(FbEdit::time(record, ms), why);
-    });
+    return retime(QVector<QPair<qint32, float>>{{record, ms}}, reason);
 }
 
 bool EditPlan::retime(const QVector<QPair<qint32, float>> &times, const QString &reason)
