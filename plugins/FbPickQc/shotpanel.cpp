@@ -166,7 +166,7 @@ void ShotPanel::onShotLoaded(std::shared_ptr<const LoadedShot> loaded)
         emit shotNote(QString());
 
     // Only the records and fit are handed over; the pass over them was the worker's.
-    m_tableModel->setEdits(m_document->session()->edits());
+    m_tableModel->setEdits(m_document->session()->edits(), m_document->data()->report.settings.units);
     ShotTableModel::Shot table = loaded->table;
     m_tableModel->setShot(std::move(table));
     for (int c = 0; c < FbColumns::Count; ++c)
@@ -285,7 +285,7 @@ void ShotPanel::showEditedShots(const QVector<qint32> &shots)
     EditSession *session = m_document->session();
     const QVector<FbRecord> records = session->records(current);
     const FbQc::ShotFit fit = FbQc::fitShot(records, data->report.settings);
-    m_tableModel->setEdits(session->edits());
+    m_tableModel->setEdits(session->edits(), data->report.settings.units);
     m_tableModel->updatePicks(records, fit);
     // The plot keeps the user's zoom and the selected pick.
     auto *zoomer = m_plot->findChild<QwtPlotZoomer *>();

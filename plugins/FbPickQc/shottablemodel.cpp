@@ -252,9 +252,10 @@ void ShotTableModel::updatePicks(QVector<FbRecord> records, FbQc::ShotFit fit)
         emit dataChanged(index(0, FbColumns::FbTime), index(m_records.size() - 1, FbColumns::FbTime));
 }
 
-void ShotTableModel::setEdits(const PickEdits &edits)
+void ShotTableModel::setEdits(const PickEdits &edits, const FbQc::Units &units)
 {
     m_edits = edits;
+    m_units = units;
     if (!m_records.isEmpty())
         emit dataChanged(index(0, FbColumns::FbTime), index(m_records.size() - 1, FbColumns::FbTime));
 }
@@ -304,7 +305,9 @@ QString ShotTableModel::editToolTip(int row, int column) const
     const PickEdit e = m_edits.value(m_firstRecord + row);
     QStringList lines{tr("Edited; the file holds:")};
     if (e.timeEdited)
-        lines << tr("fb_time %1 (now %2)").arg(editText(e.fileTime), editText(e.time));
+        lines << tr("fb_time %1 (now %2)")
+                     .arg(editText(float(m_units.milliseconds(e.fileTime))),
+                          editText(float(m_units.milliseconds(e.time))));
     if (e.statusEdited)
         lines << tr("fb_status %1 (now %2)").arg(e.fileStatus).arg(e.status);
     return lines.join(QLatin1Char('\n'));

@@ -21,7 +21,8 @@
 // says timeEntered() (timeRefused() for text that is not a finite number),
 // and the shot's records come back through updatePicks(). The fb_time cell
 // of a pick the user edited (setEdits()) answers EditedRole with true and
-// says the file's values in its tool tip.
+// says the file's values in its tool tip, its times in ms as every other
+// time the window shows, whatever unit the file stores them in.
 class ShotTableModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -59,8 +60,9 @@ public:
     // rows stay, so selection and scrolling do too. records must be as many
     // as before.
     void updatePicks(QVector<FbFile::FbRecord> records, FbQc::ShotFit fit);
-    // The user's edits of the file, by record.
-    void setEdits(const PickEdits &edits);
+    // The user's edits of the file, by record, their times as stored in
+    // the file's unit (units says which).
+    void setEdits(const PickEdits &edits, const FbQc::Units &units);
     void setEditable(bool editable);
     // The fb_time column's text for typing: the shortest that reads back
     // to the same value.
@@ -94,6 +96,7 @@ private:
     FbFile::FbRecord m_common; // the most common value of each source attribute
     quint32 m_varying = 0;     // bit per column that is not constant
     PickEdits m_edits;
+    FbQc::Units m_units; // the file's, for the edits' stored times
     bool m_editable = false;
     QStringList m_titles;
 };

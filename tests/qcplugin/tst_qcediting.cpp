@@ -293,6 +293,13 @@ private slots:
         const double now = double(first.fb_time) + shifted;
         const double cell = table()->model()->index(0, FbColumns::FbTime).data(Qt::EditRole).toDouble();
         QVERIFY2(qAbs(cell - now) < 1e-3, qPrintable(QString::number(cell)));
+        // Its tool tip gives the file's time and the new one in ms too.
+        const QString tip = table()->model()->index(0, FbColumns::FbTime).data(Qt::ToolTipRole).toString();
+        const QRegularExpressionMatch said =
+            QRegularExpression(QStringLiteral("fb_time (\\S+) \\(now (\\S+)\\)")).match(tip);
+        QVERIFY2(said.hasMatch() && qAbs(said.captured(1).toDouble() - double(first.fb_time)) < 1e-3 &&
+                     qAbs(said.captured(2).toDouble() - now) < 1e-3,
+                 qPrintable(tip));
         // Stored in the file's own unit.
         const PickEdits edits = editor()->session()->edits();
         const qint32 record = ShiftedShot * Channels;
