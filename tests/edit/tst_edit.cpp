@@ -538,62 +538,37 @@ private slots:
         QCOMPARE(md5(readAll(out + ".edits.csv")), logMd5);
     }
 
-    // What pick QC finds, acted on: --reject-outliers rejects the planted
-    // spike and nothing else, with the status asked for; --fix-timing takes
-    // the late shot's delay off its picks, and the copy judges clean.
+    // What pick QC finds, acted on, in a file in ms and in its twin in s:
+    // --reject-outliers rejects the planted spike and nothing else, with the
+    // status asked for; --fix-timing takes the late shot's delay off its
+    // picks, and the copy judges clean. Shifts, thresholds and timing errors
+    // are in ms whatever the file's unit, so the twins' copies differ in
+    // their times by the factor and in their statuses not at all.
     void fromQc_data()
     {
         QTest::addColumn<QStringList>("gen");
         QTest::addColumn<QStringList>("edit");
-        QTest::newRow("reject outliers") << QStringList{"--spike", "4:20:30"}
-                                         << QStringList{"--reject-outliers", "--reject-status", "-3"};
-        QTest::newRow("fix a shot 9 ms late") << QStringList{"--shift", "5:9"} << QStringList{"--fix-timing"};
+        QTest::addColumn<int>("rejected"); // the record rejected with status -3, or -1
+        QTest::addColumn<int>("shot");     // the shot whose picks move, or -1
+        QTest::addColumn<float>("shiftMs");
+        QTest::addColumn<int>("qcExit"); // of the ms copy
+        const QStringList spike{"--spike", "4:20:30"}, reject{"--reject-outliers", "--reject-status", "-3"};
+        QTest::newRow("reject outliers") << spike << reject << 3 * 24 + 19 << -1 << 0.0f << 0;
+        QTest::newRow("reject outliers at an ms threshold")
+            << spike << reject + QStringList{"--outlier-ms", "5"} << 3 * 24 + 19 << -1 << 0.0f << 0;
+        QTest::newRow("fix a shot 9 ms late")
+            << QStringList{"--shift", "5:9"} << QStringList{"--fix-timing"} << -1 << 4 << -9.0f << 0;
+        QTest::newRow("shift in ms") << QStringList() << QStringList{"--shift", "1004:2.5"} << -1 << 3 << 2.5f << 0;
     }
     void fromQc()
     {
         QFETCH(QStringList, gen);
         QFETCH(QStringList, edit);
-        const QString in = path("planted.fb"), out = path("fixed.fb");
-        QCOMPARE(FbTool::run(QStringList{"gen", in, "--shots", "16", "--channels", "24"} + gen).exitCode, 0);
-        const Run run = FbTool::run(QStringList{"edit", in, "-o", out} + edit);
-        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-        const QByteArray before = readAll(in), after = readAll(out);
-        const bool reject = edit.contains("--reject-outliers");
-        for (qint64 record = 0; record < 16 * 24; ++record) {
-            const qint64 status = FbLayout::recordPosition(qint32(record)) + FbEdit::statusField()->offset;
-            const qint64 time = FbLayout::recordPosition(qint32(record)) + FbEdit::timeField()->offset;
-            const bool spiked = reject && record == 3 * 24 + 19, late = !reject && record / 24 == 4;
-            QCOMPARE(qint32(wordAt(after, status)), spiked ? -3 : qint32(wordAt(before, status)));
-            float was, is;
-            const quint32 a = wordAt(before, time), b = wordAt(after, time);
-            std::memcpy(&was, &a, 4);
-            std::memcpy(&is, &b, 4);
-            if (late)
-                QVERIFY2(std::abs(is - was + 9.0f) < 0.5f,
-                         qPrintable(QString("record %1: %2 -> %3").arg(record).arg(was).arg(is)));
-            else
-                QCOMPARE(b, a);
-        }
-        QCOMPARE(FbTool::run({"qc", out}).exitCode, 0);
-    }
-
-    // A file with fb_time in s and its twin in ms: shifts and timing errors
-    // are given in ms and the QC judges in ms, so the copies' times differ
-    // by the factor and their statuses not at all.
-    void secondsTwin_data()
-    {
-        QTest::addColumn<QStringList>("gen");
-        QTest::addColumn<QStringList>("edit");
-        QTest::newRow("shift in ms") << QStringList() << QStringList{"--shift", "1004:2.5"};
-        QTest::newRow("fix a shot 9 ms late") << QStringList{"--shift", "5:9"} << QStringList{"--fix-timing"};
-        QTest::newRow("reject outliers at an ms threshold")
-            << QStringList{"--spike", "4:20:30"} << QStringList{"--reject-outliers", "--outlier-ms", "5"};
-    }
-    void secondsTwin()
-    {
-        QFETCH(QStringList, gen);
-        QFETCH(QStringList, edit);
-        const QString ms = path("twin-ms.fb"), s = path("twin-s.fb");
+        QFETCH(int, rejected);
+        QFETCH(int, shot);
+        QFETCH(float, shiftMs);
+        QFETCH(int, qcExit);
+        const QString ms = path("planted.fb"), s = path("planted-s.fb");
         QCOMPARE(FbTool::run(QStringList{"gen", ms, "--shots", "16", "--channels", "24"} + gen).exitCode, 0);
         const QByteArray before = readAll(ms);
         QByteArray seconds = before;
@@ -608,14 +583,24 @@ private slots:
         const Run inS = FbTool::run(QStringList{"edit", s, "-o", s + ".out", "--time-unit", "s"} + edit);
         QVERIFY2(inS.exitCode == 0, qPrintable(inS.err));
         const QByteArray fromMs = readAll(ms + ".out"), fromS = readAll(s + ".out");
-        QVERIFY(fromMs != before);
-        for (qint32 k = 0; k < FbLayout::recordCount(before.size()); ++k) {
-            const FbRecord a = FbLayout::decodeRecord(fromMs.constData() + FbLayout::recordPosition(k));
-            const FbRecord b = FbLayout::decodeRecord(fromS.constData() + FbLayout::recordPosition(k));
+        QCOMPARE(FbLayout::recordCount(fromMs.size()), 16 * 24);
+        for (qint32 k = 0; k < 16 * 24; ++k) {
+            const auto at = [k](const QByteArray &bytes) {
+                return FbLayout::decodeRecord(bytes.constData() + FbLayout::recordPosition(k));
+            };
+            const FbRecord was = at(before), a = at(fromMs), b = at(fromS);
+            QCOMPARE(a.fb_status, k == rejected ? -3 : was.fb_status);
+            const qint64 time = FbLayout::recordPosition(k) + FbEdit::timeField()->offset;
+            if (k / 24 == shot)
+                QVERIFY2(std::abs(a.fb_time - was.fb_time - shiftMs) < 0.5f,
+                         qPrintable(QString("record %1: %2 -> %3").arg(k + 1).arg(was.fb_time).arg(a.fb_time)));
+            else
+                QCOMPARE(wordAt(fromMs, time), wordAt(before, time));
             QCOMPARE(b.fb_status, a.fb_status);
             QVERIFY2(std::abs(a.fb_time - b.fb_time * 1000.0f) <= 1e-5f * std::max(1.0f, std::abs(a.fb_time)),
                      qPrintable(QString("record %1: %2 ms, %3 s").arg(k + 1).arg(a.fb_time).arg(b.fb_time)));
         }
+        QCOMPARE(FbTool::run({"qc", ms + ".out"}).exitCode, qcExit);
     }
 
     // sgt -> FB -> sgt keeps every pick (positions and times) but the
