@@ -64,6 +64,27 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
+// The bytes of an FB file with every complete record's fb_time in s
+// instead of ms: the twin a file whose times are stored in seconds must
+// judge as.
+inline QByteArray inSeconds(QByteArray bytes)
+{
+    for (qint32 k = 0; k < FbFile::FbLayout::recordCount(bytes.size()); ++k) {
+        char *at = bytes.data() + FbFile::FbLayout::recordPosition(k);
+        FbFile::FbRecord r = FbFile::FbLayout::decodeRecord(at);
+        r.fb_time = float(double(r.fb_time) / 1000.0);
+        FbFile::FbLayout::encodeRecord(r, at);
+    }
+    return bytes;
+}
+
+// Writes the seconds twin of the FB file msFile to secondsFile.
+inline bool writeInSeconds(const QString &msFile, const QString &secondsFile)
+{
+    QFile in(msFile);
+    return in.open(QIODevice::ReadOnly) && writeFile(secondsFile, inSeconds(in.readAll()));
+}
+
 } // namespace FbTest
 
 #endif // FBTESTFILE_H

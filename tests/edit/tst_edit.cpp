@@ -571,13 +571,7 @@ private slots:
         const QString ms = path("planted.fb"), s = path("planted-s.fb");
         QCOMPARE(FbTool::run(QStringList{"gen", ms, "--shots", "16", "--channels", "24"} + gen).exitCode, 0);
         const QByteArray before = readAll(ms);
-        QByteArray seconds = before;
-        for (qint32 k = 0; k < FbLayout::recordCount(seconds.size()); ++k) {
-            FbRecord r = FbLayout::decodeRecord(seconds.constData() + FbLayout::recordPosition(k));
-            r.fb_time /= 1000.0f;
-            FbLayout::encodeRecord(r, seconds.data() + FbLayout::recordPosition(k));
-        }
-        QVERIFY(FbTest::writeFile(s, seconds));
+        QVERIFY(FbTest::writeFile(s, FbTest::inSeconds(before)));
         const Run inMs = FbTool::run(QStringList{"edit", ms, "-o", ms + ".out"} + edit);
         QVERIFY2(inMs.exitCode == 0, qPrintable(inMs.err));
         const Run inS = FbTool::run(QStringList{"edit", s, "-o", s + ".out", "--time-unit", "s"} + edit);

@@ -11,6 +11,7 @@
 #include <fbview/imageexport.h>
 #include <fbview/statuscolors.h>
 #include <fbtrace/tracegenerator.h>
+#include "fbtestfile.h"
 #include "shownwidget.h"
 
 #include <qwt_plot_canvas.h>
@@ -512,16 +513,7 @@ private slots:
             TraceGenerator::Writer writer;
             QVERIFY2(writer.write(line, TraceGenerator::Options(), segy), qPrintable(writer.errorString()));
             QVERIFY(FbGenerator::FileWriter(line).write(fb, nullptr));
-            QFile in(fb), twin(inSeconds);
-            QVERIFY(in.open(QIODevice::ReadOnly) && twin.open(QIODevice::WriteOnly));
-            QByteArray bytes = in.readAll();
-            for (qint32 k = 0; k < FbLayout::recordCount(bytes.size()); ++k) {
-                char *at = bytes.data() + FbLayout::recordPosition(k);
-                FbRecord r = FbLayout::decodeRecord(at);
-                r.fb_time /= 1000.0f;
-                FbLayout::encodeRecord(r, at);
-            }
-            QVERIFY(twin.write(bytes) == bytes.size());
+            QVERIFY(FbTest::writeInSeconds(fb, inSeconds));
         }
         const QString image = m_dir.filePath(QStringLiteral("%1.png").arg(QTest::currentDataTag()));
         QStringList args{"traces", seconds ? inSeconds : fb, "-o", image};

@@ -258,11 +258,9 @@ private slots:
         QFETCH(double, secondsPerTime);
         const bool inSeconds = secondsPerTime != 0.001;
         if (inSeconds) {
-            QVector<FbRecord> survey = plantedSurvey();
-            for (FbRecord &r : survey)
-                r.fb_time = float(double(r.fb_time) / 1000.0);
+            const QVector<FbRecord> survey = plantedSurvey();
             const QString name = m_dir.filePath(QStringLiteral("seconds.fb"));
-            QVERIFY(FbTest::writeFile(name, FbTest::fileBytes(survey, FbTest::headerFor(survey))));
+            QVERIFY(FbTest::writeFile(name, FbTest::inSeconds(FbTest::fileBytes(survey, FbTest::headerFor(survey)))));
             SorvBaseUtil::setProjectValue(FbPickQcWindow::projectKey("timeUnit"), QStringLiteral("s"));
             openSurvey(name);
             SorvBaseUtil::setProjectValue(FbPickQcWindow::projectKey("timeUnit"), QStringLiteral("ms"));

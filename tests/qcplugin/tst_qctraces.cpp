@@ -269,16 +269,7 @@ private slots:
         QString opened = fb;
         if (unit == QLatin1String("s")) {
             opened = m_dir.filePath(QStringLiteral("skipped-s.fb"));
-            QFile file(fb), copy(opened);
-            QVERIFY(file.open(QIODevice::ReadOnly) && copy.open(QIODevice::WriteOnly));
-            QByteArray bytes = file.readAll();
-            for (qint64 at = FbLayout::HeaderSize; at + FbLayout::RecordSize <= bytes.size();
-                 at += FbLayout::RecordSize) {
-                FbRecord r = FbLayout::decodeRecord(bytes.constData() + at);
-                r.fb_time = float(double(r.fb_time) / 1000.0);
-                FbLayout::encodeRecord(r, bytes.data() + at);
-            }
-            QVERIFY(copy.write(bytes) == bytes.size());
+            QVERIFY(FbTest::writeInSeconds(fb, opened));
         }
         SorvBaseUtil::setProjectValue(FbPickQcWindow::projectKey("timeUnit"), unit);
         QScopedPointer<FbPickQcWindow> window(openWindow(opened));
