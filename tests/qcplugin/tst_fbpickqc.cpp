@@ -284,20 +284,25 @@ private slots:
     }
 
     // Source values differing from the shot's most common one are red cell
-    // by cell, an outlier's time alone is bold, and each says why.
+    // by cell, an outlier's time alone is bold, and each says why. A
+    // selected row is framed: its fb_time cell keeps the colour of its
+    // status under the selection, and an outlier's its ring.
     void tableMarksOffendingCellsOnly_data()
     {
         QTest::addColumn<int>("shot");
         QTest::addColumn<int>("row");
         QTest::addColumn<int>("column");
         QTest::addColumn<bool>("red");
-        QTest::addColumn<bool>("bold");
+        QTest::addColumn<bool>("outlier"); // the row's pick: its time bold and ringed
+        const int time = FbColumns::FbTime;
         QTest::newRow("differing s_elev") << VaryingShot << Channels / 2 << int(FbColumns::SElev) << true << false;
         QTest::newRow("common s_elev") << VaryingShot << 0 << int(FbColumns::SElev) << false << false;
         QTest::newRow("other column of that record")
             << VaryingShot << Channels / 2 << int(FbColumns::GElev) << false << false;
-        QTest::newRow("outlier time") << SpikeShotA << SpikeChannelA - 1 << int(FbColumns::FbTime) << false << true;
-        QTest::newRow("neighbour's time") << SpikeShotA << SpikeChannelA << int(FbColumns::FbTime) << false << false;
+        QTest::newRow("outlier time, status 0") << SpikeShotA << SpikeChannelA - 1 << time << false << true;
+        QTest::newRow("outlier time, status 1, far down") << SpikeShotB << SpikeChannelB - 1 << time << false << true;
+        QTest::newRow("neighbour's time") << SpikeShotA << SpikeChannelA << time << false << false;
+        QTest::newRow("plain pick, status 1") << SpikeShotA << SpikeChannelA + 1 << time << false << false;
     }
 
     void tableMarksOffendingCellsOnly()
@@ -306,44 +311,24 @@ private slots:
         QFETCH(int, row);
         QFETCH(int, column);
         QFETCH(bool, red);
-        QFETCH(bool, bold);
-        openSurvey();
-        showShot(shot);
-        const QModelIndex cell = child<QTableView>(m_window, "shotTable")->model()->index(row, column);
-        const QVariant foreground = cell.data(Qt::ForegroundRole);
-        QCOMPARE(foreground.isValid() && foreground.value<QBrush>().color() == QColor(Qt::red), red);
-        QCOMPARE(cell.data(Qt::FontRole).value<QFont>().bold(), bold);
-        QCOMPARE(!cell.data(Qt::ToolTipRole).toString().isEmpty(), red || bold);
-    }
-
-    // A selected row is framed: its fb_time cell keeps the colour of its
-    // status under the selection, and an outlier's its ring.
-    void selectedRowKeepsItsMarks_data()
-    {
-        QTest::addColumn<int>("shot");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<bool>("ring");
-        QTest::newRow("outlier, status 0") << SpikeShotA << SpikeChannelA - 1 << true;
-        QTest::newRow("outlier, status 1, far down") << SpikeShotB << SpikeChannelB - 1 << true;
-        QTest::newRow("plain pick, status 1") << SpikeShotA << SpikeChannelA + 1 << false;
-    }
-
-    void selectedRowKeepsItsMarks()
-    {
-        QFETCH(int, shot);
-        QFETCH(int, row);
-        QFETCH(bool, ring);
+        QFETCH(bool, outlier);
         openSurvey();
         m_window->goToShot(shot, shot * Channels + row);
         QTRY_COMPARE(m_window->shownShot(), shot);
         auto *table = child<QTableView>(m_window, "shotTable");
+        const QModelIndex cell = table->model()->index(row, column);
+        const QVariant foreground = cell.data(Qt::ForegroundRole);
+        const bool bold = outlier && column == FbColumns::FbTime;
+        QCOMPARE(foreground.isValid() && foreground.value<QBrush>().color() == QColor(Qt::red), red);
+        QCOMPARE(cell.data(Qt::FontRole).value<QFont>().bold(), bold);
+        QCOMPARE(!cell.data(Qt::ToolTipRole).toString().isEmpty(), red || bold);
+
         QVERIFY(table->selectionModel()->isRowSelected(row, QModelIndex()));
-        const QModelIndex cell = table->model()->index(row, FbColumns::FbTime);
         const QImage image = table->viewport()->grab().toImage();
-        const CellLook look = lookOf(image, table->visualRect(cell),
+        const CellLook look = lookOf(image, table->visualRect(table->model()->index(row, FbColumns::FbTime)),
                                      FbColumns::pickClass(plantedSurvey().at(shot * Channels + row).fb_status));
         QVERIFY2(look.statusShare > 0.4, qPrintable(QString::number(look.statusShare)));
-        QCOMPARE(look.ringPixels > 8, ring);
+        QCOMPARE(look.ringPixels > 8, outlier);
     }
 
     // Keys, and clicks on the map, move from shot to shot; N and Shift+N
