@@ -529,70 +529,6 @@ private slots:
             QCOMPARE(trace[i], byPosition || ffidOffset == 0 ? records[i].channel - 1 : -1);
     }
 
-    // A pick at t ms lands on its trace's onset sample, in both formats and
-    // with the user's time of the first sample; a cycle skip leaves the
-    // waveform and moves the pick one period; one seed, one set of bytes.
-    void timeBase_data()
-    {
-        QTest::addColumn<int>("traceFormat");
-        QTest::addColumn<double>("intervalMs");
-        QTest::addColumn<int>("polarity");
-        QTest::addRow("SEG-Y, 0.5 ms") << int(TraceGenerator::Format::SegY) << 0.5 << 1;
-        QTest::addRow("SEG-2, 1 ms, reversed") << int(TraceGenerator::Format::Seg2) << 1.0 << -1;
-    }
-    void timeBase()
-    {
-        QFETCH(int, traceFormat);
-        QFETCH(double, intervalMs);
-        QFETCH(int, polarity);
-        FbGenerator::Options line;
-        line.shots = 3;
-        line.channels = 24;
-        line.missing = 0.1;
-        TraceGenerator::Options t;
-        t.format = TraceGenerator::Format(traceFormat);
-        t.sampleIntervalMs = intervalMs;
-        t.polarity = polarity;
-        t.signalToNoise = 0; // no noise: nothing moves before the onset
-        t.cycleSkips.append({1, 5, 8});
-        const QString out = path(QStringLiteral("time-%1").arg(traceFormat));
-        const QString again = out + "-again";
-        TraceGenerator::Writer writer;
-        QVERIFY2(writer.write(line, t, out) && writer.write(line, t, again), qPrintable(writer.errorString()));
-        const QString file = t.format == TraceGenerator::Format::SegY ? "" : "/1002.sg2";
-        QFile a(out + file), b(again + file);
-        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-        QVERIFY(a.readAll() == b.readAll());
-
-        TraceDataSet data;
-        QVERIFY2(data.open(out), qPrintable(data.errorString()));
-        const QVector<FbRecord> picks = FbGenerator::shotRecords(TraceGenerator::pickOptions(line, t), 1);
-        for (const double firstSample : {0.0, -20.0}) {
-            if (firstSample != 0)
-                data.setFirstSampleMs(firstSample);
-            ShotGather g;
-            QVERIFY(data.readShot(1, &g));
-            QCOMPARE(g.firstSampleMs, firstSample);
-            QCOMPARE(g.sampleIntervalMs, intervalMs);
-            for (const FbRecord &r : picks) {
-                const float *s = g.trace(r.channel - 1);
-                const bool skipped = r.channel >= 5 && r.channel <= 8;
-                const double onset = r.fb_time - (skipped ? dominantPeriodMs(t.dominantHz) : 0.0);
-                // The user's time zero moves the samples' times, not the samples.
-                const double at = g.sampleAt(onset + firstSample);
-                int moving = 0;
-                while (moving < g.samplesPerTrace && s[moving] == 0.0f)
-                    ++moving;
-                QVERIFY2(moving >= std::floor(at) && moving <= std::floor(at) + 1,
-                         qPrintable(QStringLiteral("channel %1: onset at sample %2, first motion at %3")
-                                        .arg(r.channel)
-                                        .arg(at)
-                                        .arg(moving)));
-                QCOMPARE(s[moving] > 0, polarity > 0);
-            }
-        }
-    }
-
     // Each field trap against the same line without it: emergent onsets on
     // a drawn share of the traces, clipping only near the source, a hum
     // only on far channels that outweighs the noise before the first break,
@@ -718,26 +654,42 @@ private slots:
     // The writers keep the line's geometry (coordinates to the cm,
     // elevations, offsets, keys) through either format; shots read on
     // several threads at once; the index reports its progress up to 100 and
-    // stops when cancelled.
+    // stops when cancelled. A pick at t ms lands on its trace's onset
+    // sample, with the user's time of the first sample too; a cycle skip
+    // leaves the waveform and moves the pick one period; one seed, one set
+    // of bytes.
     void generatedLine_data()
     {
         QTest::addColumn<int>("traceFormat");
-        QTest::addRow("SEG-Y") << int(TraceGenerator::Format::SegY);
-        QTest::addRow("SEG-2") << int(TraceGenerator::Format::Seg2);
+        QTest::addColumn<double>("intervalMs");
+        QTest::addColumn<int>("polarity");
+        QTest::addRow("SEG-Y, 0.5 ms") << int(TraceGenerator::Format::SegY) << 0.5 << 1;
+        QTest::addRow("SEG-2, 1 ms, reversed") << int(TraceGenerator::Format::Seg2) << 1.0 << -1;
     }
     void generatedLine()
     {
         QFETCH(int, traceFormat);
+        QFETCH(double, intervalMs);
+        QFETCH(int, polarity);
         FbGenerator::Options line;
         line.shots = 3;
-        line.channels = 10;
+        line.channels = 24;
+        line.missing = 0.1;
         line.sourceBetweenStations = true; // coordinates off the station grid
         TraceGenerator::Options t;
         t.format = TraceGenerator::Format(traceFormat);
-        t.sampleIntervalMs = 2;
+        t.sampleIntervalMs = intervalMs;
+        t.polarity = polarity;
+        t.signalToNoise = 0; // no noise: nothing moves before the onset
+        t.cycleSkips.append({1, 5, 8});
         const QString out = path(QStringLiteral("line-%1").arg(traceFormat));
+        const QString again = out + "-again";
         TraceGenerator::Writer writer;
-        QVERIFY2(writer.write(line, t, out), qPrintable(writer.errorString()));
+        QVERIFY2(writer.write(line, t, out) && writer.write(line, t, again), qPrintable(writer.errorString()));
+        const QString file = t.format == TraceGenerator::Format::SegY ? "" : "/1002.sg2";
+        QFile a(out + file), b(again + file);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QVERIFY(a.readAll() == b.readAll());
 
         std::atomic_bool cancel{false};
         QVector<int> percents;
@@ -749,10 +701,9 @@ private slots:
             const QVector<FbRecord> records = FbGenerator::shotRecords(line, s);
             ShotGather g;
             QVERIFY(data.readShot(s, &g));
-            QCOMPARE(g.traceCount(), records.size());
-            for (int c = 0; c < records.size(); ++c) {
-                const FbRecord &r = records[c];
-                const TraceHeader &h = g.headers[c];
+            QCOMPARE(g.traceCount(), line.channels);
+            for (const FbRecord &r : records) {
+                const TraceHeader &h = g.headers[r.channel - 1];
                 QCOMPARE(h.ffid, r.ffid);
                 QCOMPARE(h.channel, r.channel);
                 QVERIFY(std::abs(h.sourceX - r.source_x) <= 0.005 && std::abs(h.sourceY - r.source_y) <= 0.005);
@@ -764,6 +715,31 @@ private slots:
                 const double slack = t.format == TraceGenerator::Format::Seg2 ? 2.0 : 0.0;
                 QVERIFY2(std::abs(std::abs(h.offset) - std::abs(r.offset)) <= slack,
                          qPrintable(QStringLiteral("offset %1 for %2").arg(h.offset).arg(r.offset)));
+            }
+        }
+        const QVector<FbRecord> picks = FbGenerator::shotRecords(TraceGenerator::pickOptions(line, t), 1);
+        for (const double firstSample : {0.0, -20.0}) {
+            if (firstSample != 0)
+                data.setFirstSampleMs(firstSample);
+            ShotGather g;
+            QVERIFY(data.readShot(1, &g));
+            QCOMPARE(g.firstSampleMs, firstSample);
+            QCOMPARE(g.sampleIntervalMs, intervalMs);
+            for (const FbRecord &r : picks) {
+                const float *s = g.trace(r.channel - 1);
+                const bool skipped = r.channel >= 5 && r.channel <= 8;
+                const double onset = r.fb_time - (skipped ? dominantPeriodMs(t.dominantHz) : 0.0);
+                // The user's time zero moves the samples' times, not the samples.
+                const double at = g.sampleAt(onset + firstSample);
+                int moving = 0;
+                while (moving < g.samplesPerTrace && s[moving] == 0.0f)
+                    ++moving;
+                QVERIFY2(moving >= std::floor(at) && moving <= std::floor(at) + 1,
+                         qPrintable(QStringLiteral("channel %1: onset at sample %2, first motion at %3")
+                                        .arg(r.channel)
+                                        .arg(at)
+                                        .arg(moving)));
+                QCOMPARE(s[moving] > 0, polarity > 0);
             }
         }
         // Shots read on several threads at once come out as read one by one.
