@@ -413,8 +413,9 @@ private slots:
     }
 
     // Shots given faster than they are scaled: only the last one shows, and
-    // nothing after clear().
-    void latestShotShown()
+    // nothing after clear(). Plain words where there are no traces, and an
+    // image file of the traces drawn without a screen.
+    void latestShotShownOrSaid()
     {
         GatherView view;
         QVERIFY(FbTest::shown(&view, {600, 400}));
@@ -435,15 +436,6 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(tracesAcross(), QSet<int>{-1});
         QCOMPARE(view.message(), QStringLiteral("No traces are open."));
-    }
-
-    // Plain words where there are no traces, and an image file of the
-    // traces drawn without a screen.
-    void messagesAndExport()
-    {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        GatherView view;
         view.setShot(gatherOf({}), {}, FbQc::ShotFit());
         QCOMPARE(view.message(), QStringLiteral("Shot ffid 7 has no traces in the data set."));
         view.clear(QStringLiteral("The data set cannot be read."));
@@ -453,8 +445,7 @@ private slots:
         view.setDisplay(Display::DensityGrey);
         view.waitUntilReady();
         QVERIFY(view.isReady());
-        const QString name = dir.filePath(QStringLiteral("gather.png"));
-        view.resize(600, 400);
+        const QString name = m_dir.filePath(QStringLiteral("gather.png"));
         ImageExport image;
         QVERIFY2(image.write(&view, name, QSize(600, 400)), qPrintable(image.errorString()));
         // The density darkens most of the canvas.
