@@ -160,9 +160,15 @@ private slots:
         Run r = fbtool(QStringList{"gen", line, "--shots", "12", "--channels", "48", "--traces", path(data)} + genArgs);
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         pickArgs.replaceInStrings(QStringLiteral("LINE"), line);
-        r = fbtool(QStringList{"pick", "--seismic", path(data), "-o", picked} + pickArgs);
+        r = fbtool(QStringList{"pick", "--seismic", path(data), "-o", picked, "--threads", "1"} + pickArgs);
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         QVERIFY2(r.out.contains(QStringLiteral("576 traces")), qPrintable(r.out));
+        // Three pickers beside the reader, more shots than are held at once:
+        // the same bytes as one.
+        const QString threaded = path(data + ".threads.fb");
+        r = fbtool(QStringList{"pick", "--seismic", path(data), "-o", threaded, "--threads", "3"} + pickArgs);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY(contents(threaded) == contents(picked));
 
         const QVector<FbRecord> truth = records(line), picks = records(picked);
         QCOMPARE(picks.size(), truth.size());
