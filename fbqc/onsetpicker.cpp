@@ -162,40 +162,34 @@ double crossing(int i, double a, double b)
 int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, int length)
 {
     const int n = hi - lo + 1;
-    // The running sum of energy, and with it the energy over the whole
-    // `length` before each sample (scaled as below): the divisions of the
-    // latter overlap with the sum's additions, which follow one another.
-    // Every element read is written first: no zero fill of the trace-long
-    // buffers.
-    std::unique_ptr<double[]> s2(new double[size_t(n) + 1]), fullBefore(new double[size_t(n) + 1]);
+    // The running sum of energy. Every element read is written first: no
+    // zero fill of the trace-long buffers.
+    std::unique_ptr<double[]> s2(new double[size_t(n) + 1]);
     s2[0] = 0;
-    const double whole = length;
     int i = 0;
-    auto step = [&](int m) {
-        const double x = at(t, lo + m);
-        s2[size_t(m) + 1] = s2[size_t(m)] + x * x;
-        if (m + 1 >= length)
-            fullBefore[size_t(m) + 1] = (s2[size_t(m) + 1] - s2[size_t(m + 1 - length)]) * whole / whole;
-    };
-    for (; i < n && i + 1 < length; ++i)
-        step(i);
 #if defined(__SSE2__)
-    // Two at a time past the first window, each as one step: the divisions
-    // go in pairs.
-    const __m128d wholes = _mm_set1_pd(whole);
-    for (double sum = s2[size_t(i)]; i + 1 < n; i += 2) {
-        const double x0 = at(t, lo + i), x1 = at(t, lo + i + 1);
-        const double sum0 = sum + x0 * x0;
-        sum = sum0 + x1 * x1;
-        s2[size_t(i) + 1] = sum0;
-        s2[size_t(i) + 2] = sum;
-        const __m128d energy =
-            _mm_sub_pd(_mm_set_pd(sum, sum0), _mm_set_pd(s2[size_t(i + 2 - length)], s2[size_t(i + 1 - length)]));
-        _mm_storeu_pd(&fullBefore[size_t(i) + 1], _mm_div_pd(_mm_mul_pd(energy, wholes), wholes));
+    // Four samples at a time: their squares summed among themselves, then
+    // added to the sum so far. The sum's chain of dependent additions, which
+    // ruled the cost, takes one step per four samples; the sums round in
+    // another order, the same in every build with SSE2.
+    const float *x = t.samples + lo;
+    for (__m128d carry = _mm_setzero_pd(); i + 3 < n; i += 4) {
+        const __m128 four = _mm_loadu_ps(x + i);
+        __m128d low = _mm_cvtps_pd(four), high = _mm_cvtps_pd(_mm_movehl_ps(four, four));
+        low = _mm_mul_pd(low, low);
+        high = _mm_mul_pd(high, high);
+        low = _mm_add_pd(low, _mm_unpacklo_pd(_mm_setzero_pd(), low));
+        high = _mm_add_pd(high, _mm_unpacklo_pd(_mm_setzero_pd(), high));
+        high = _mm_add_pd(high, _mm_unpackhi_pd(low, low));
+        low = _mm_add_pd(low, carry);
+        high = _mm_add_pd(high, carry);
+        _mm_storeu_pd(&s2[size_t(i) + 1], low);
+        _mm_storeu_pd(&s2[size_t(i) + 3], high);
+        carry = _mm_unpackhi_pd(high, high);
     }
 #endif
     for (; i < n; ++i)
-        step(i);
+        s2[size_t(i) + 1] = s2[size_t(i)] + at(t, lo + i) * at(t, lo + i);
     const double floor = std::max(s2[size_t(n)] / n, 1e-300) * 1e-9 * length;
     // Near the trace's start the energy before is averaged over what there
     // is: a first break a few ms into the trace (at the source) still shows.
@@ -227,8 +221,10 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     __m128d bests = _mm_set1_pd(best);
     for (; j + 1 <= to; j += 2) {
         const size_t i = size_t(j - lo);
-        const __m128d after = _mm_sub_pd(_mm_loadu_pd(&s2[i + size_t(length)]), _mm_loadu_pd(&s2[i]));
-        const __m128d r = _mm_div_pd(after, _mm_max_pd(floors, _mm_loadu_pd(&fullBefore[i])));
+        const __m128d now = _mm_loadu_pd(&s2[i]);
+        const __m128d after = _mm_sub_pd(_mm_loadu_pd(&s2[i + size_t(length)]), now);
+        const __m128d before = _mm_sub_pd(now, _mm_loadu_pd(&s2[i - size_t(length)]));
+        const __m128d r = _mm_div_pd(after, _mm_max_pd(floors, before));
         _mm_storeu_pd(&ratio[size_t(j - from)], r);
         bests = _mm_max_pd(r, bests);
     }
@@ -237,7 +233,8 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     best = std::max(lanes[0], lanes[1]);
 #endif
     for (; j <= to; ++j) {
-        ratio[size_t(j - from)] = ratioAt(j, fullBefore[size_t(j - lo)]);
+        const size_t i = size_t(j - lo);
+        ratio[size_t(j - from)] = ratioAt(j, s2[i] - s2[i - size_t(length)]);
         best = std::max(best, ratio[size_t(j - from)]);
     }
     // Strong arrivals: any rise well clear of the noise's own ratios counts,
