@@ -87,11 +87,11 @@ FbRecord recordFromHeader(const TraceHeader &h)
     return r;
 }
 
-// Shots read on one thread and picked on the others, handed out in the
-// data set's order. Each shot is picked by one thread on its own, so the
-// picks do not depend on how many there are. Reading and picking overlap
-// shot by shot: a shot is picked while it is still in the cache it was
-// read into, and no picker waits for a whole batch to be read or written.
+// Shots read and picked on several threads, handed out in the data set's
+// order. Each shot is read and picked by one thread on its own, so the
+// picks do not depend on how many there are: the picker finds the shot's
+// samples still in its own core's cache, reading scales with the threads,
+// and no thread waits for a whole batch to be read or written.
 struct PickedShot
 {
     ShotGather gather;
@@ -107,9 +107,8 @@ public:
     {
         if (m_shots == 0)
             return;
-        m_threads.emplace_back([this] { readAll(); });
         for (int t = 0; t < std::min(threads, m_shots); ++t)
-            m_threads.emplace_back([this] { pickAll(); });
+            m_threads.emplace_back([this] { work(); });
     }
     ~ShotPipeline()
     {
@@ -133,7 +132,7 @@ public:
             m_changed.notify_all();
         }
         const int shot = m_handed;
-        m_changed.wait(lock, [&] { return m_slots[slotOf(shot)].picked || m_readFailedAt == shot; });
+        m_changed.wait(lock, [&] { return m_slots[slotOf(shot)].picked || (m_failedAt >= 0 && m_failedAt <= shot); });
         if (!m_slots[slotOf(shot)].picked)
             return nullptr;
         ++m_handed;
@@ -149,51 +148,35 @@ private:
     };
     size_t slotOf(int shot) const { return size_t(shot) % m_slots.size(); }
 
-    void readAll()
-    {
-        for (int shot = 0; shot < m_shots; ++shot) {
-            {
-                std::unique_lock<std::mutex> lock(m_mutex);
-                // A slot is free once the shot it held was handed on.
-                m_changed.wait(lock, [&] { return m_stop || shot - m_released < int(m_slots.size()); });
-                if (m_stop)
-                    return;
-            }
-            QString error;
-            const bool read = m_data.readShot(shot, &m_slots[slotOf(shot)].shot.gather, &error);
-            {
-                const std::lock_guard<std::mutex> lock(m_mutex);
-                if (read) {
-                    m_read = shot + 1;
-                } else {
-                    m_error = error;
-                    m_readFailedAt = shot;
-                }
-            }
-            m_changed.notify_all();
-            if (!read)
-                return;
-        }
-    }
-
-    void pickAll()
+    void work()
     {
         for (;;) {
             int shot = 0;
             {
                 std::unique_lock<std::mutex> lock(m_mutex);
+                // A slot is free once the shot it held was handed on.
                 m_changed.wait(lock, [&] {
-                    return m_stop || m_claimed < m_read || m_claimed == m_readFailedAt || m_claimed >= m_shots;
+                    return m_stop || m_failedAt >= 0 || m_claimed >= m_shots ||
+                           m_claimed - m_released < int(m_slots.size());
                 });
-                if (m_stop || m_claimed == m_readFailedAt || m_claimed >= m_shots)
+                if (m_stop || m_failedAt >= 0 || m_claimed >= m_shots)
                     return;
                 shot = m_claimed++;
             }
             PickedShot &s = m_slots[slotOf(shot)].shot;
-            s.picks = FbQc::pickGather(s.gather, {}, m_settings);
+            QString error;
+            const bool read = m_data.readShot(shot, &s.gather, &error);
+            if (read)
+                s.picks = FbQc::pickGather(s.gather, {}, m_settings);
             {
                 const std::lock_guard<std::mutex> lock(m_mutex);
-                m_slots[slotOf(shot)].picked = true;
+                if (read) {
+                    m_slots[slotOf(shot)].picked = true;
+                } else if (m_failedAt < 0 || shot < m_failedAt) {
+                    // The first shot that cannot be read is the one named.
+                    m_error = error;
+                    m_failedAt = shot;
+                }
             }
             m_changed.notify_all();
         }
@@ -207,11 +190,10 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_stop = false;
-    int m_read = 0;     // shots read
-    int m_claimed = 0;  // shots taken by a picker
-    int m_handed = 0;   // shots handed out by next()
-    int m_released = 0; // shots whose slot may be read into again
-    int m_readFailedAt = -1;
+    int m_claimed = 0;   // shots taken by a thread
+    int m_handed = 0;    // shots handed out by next()
+    int m_released = 0;  // shots whose slot may be read into again
+    int m_failedAt = -1; // the first shot that could not be read
     QString m_error;
 };
 
@@ -243,7 +225,7 @@ int runPick(const QStringList &args)
                                                         "the format's delay."),
                                          QStringLiteral("MS"));
     const QCommandLineOption threads(QStringLiteral("threads"),
-                                     QStringLiteral("Threads that pick (default 0: one per core)."),
+                                     QStringLiteral("Threads that read and pick shots (default 0: one per core)."),
                                      QStringLiteral("N"), QStringLiteral("0"));
     p.addOptions({seismic, output, geometry, firstSample, threads});
     if (!p.parse(args))
