@@ -162,18 +162,40 @@ double crossing(int i, double a, double b)
 int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, int length)
 {
     const int n = hi - lo + 1;
-    // The running sum of energy. Every element read is written first: no
-    // zero fill of the trace-long buffers.
-    std::unique_ptr<double[]> s2(new double[size_t(n) + 1]);
+    // Near the trace's start the energy before is averaged over what there
+    // is: a first break a few ms into the trace (at the source) still shows.
+    from = std::max(from, lo + std::max(MinimumEnergySamples, length / 2));
+    to = std::min(to, hi + 1 - length);
+    if (from > to)
+        return std::clamp((from + to) / 2, lo, hi);
+    const int count = to - from + 1;
+    // The running sum of energy, and the ratios of the energy over the
+    // `length` after each sample to that over the `length` before. Every
+    // element read is written first: no zero fill of the trace-long buffers.
+    std::unique_ptr<double[]> s2(new double[size_t(n) + 1]), ratio(new double[size_t(count)]);
+    const int skipped = from - lo; // ratio[k] is that of sample lo + skipped + k
     s2[0] = 0;
-    int i = 0;
+    // The ratios over a whole `length` before, [first, last] from lo, are
+    // taken as the sum goes, a `length` behind it: the divisions then run
+    // beside the sum's chain of additions instead of after it. The floor
+    // under the energy before needs the whole sum; the few ratios under it
+    // are taken again after.
+    const int first = std::max(from - lo, length), last = to - lo;
+    int i = 0, r = first;
+    double best = 0, quietest = std::numeric_limits<double>::infinity();
 #if defined(__SSE2__)
     // Four samples at a time: their squares summed among themselves, then
-    // added to the sum so far. The sum's chain of dependent additions, which
-    // ruled the cost, takes one step per four samples; the sums round in
-    // another order, the same in every build with SSE2.
+    // added to the sum so far. The sum's chain of dependent additions takes
+    // one step per four samples; the sums round in another order, the same
+    // in every build with SSE2. The ratios go in pairs; the largest and the
+    // quietest energy before are the same whichever way they are gathered.
+    // The ratios trail the sum by a few samples more, so that they read
+    // sums already stored, not ones still on their way (a read across two
+    // pending stores waits for both).
+    constexpr int StoreLag = 16;
     const float *x = t.samples + lo;
-    for (__m128d carry = _mm_setzero_pd(); i + 3 < n; i += 4) {
+    __m128d carry = _mm_setzero_pd(), bests = _mm_setzero_pd(), quiets = _mm_set1_pd(quietest);
+    for (; i + 3 < n; i += 4) {
         const __m128 four = _mm_loadu_ps(x + i);
         __m128d low = _mm_cvtps_pd(four), high = _mm_cvtps_pd(_mm_movehl_ps(four, four));
         low = _mm_mul_pd(low, low);
@@ -186,56 +208,46 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
         _mm_storeu_pd(&s2[size_t(i) + 1], low);
         _mm_storeu_pd(&s2[size_t(i) + 3], high);
         carry = _mm_unpackhi_pd(high, high);
-    }
-#endif
-    for (; i < n; ++i)
-        s2[size_t(i) + 1] = s2[size_t(i)] + at(t, lo + i) * at(t, lo + i);
-    const double floor = std::max(s2[size_t(n)] / n, 1e-300) * 1e-9 * length;
-    // Near the trace's start the energy before is averaged over what there
-    // is: a first break a few ms into the trace (at the source) still shows.
-    from = std::max(from, lo + std::max(MinimumEnergySamples, length / 2));
-    to = std::min(to, hi + 1 - length);
-    if (from > to)
-        return std::clamp((from + to) / 2, lo, hi);
-    const int count = to - from + 1;
-    std::unique_ptr<double[]> ratio(new double[size_t(count)]);
-    auto ratioAt = [&](int k, double before) {
-        const int i = k - lo;
-        const double after = s2[size_t(i + length)] - s2[size_t(i)];
-        return after / (before < floor ? floor : before);
-    };
-    double best = 0;
-    int j = from;
-    for (; j <= to && j - lo < length; ++j) {
-        const int i = j - lo;
-        const double before = (s2[size_t(i)] - s2[0]) * length / i;
-        ratio[size_t(j - from)] = ratioAt(j, before);
-        best = std::max(best, ratio[size_t(j - from)]);
-    }
-#if defined(__SSE2__)
-    // Two at a time, each exactly as one step of the loop below (the same
-    // division, the larger of the energy before and the floor): the
-    // divisions, which rule the cost, go in pairs. The largest ratio is the
-    // same whichever way it is gathered.
-    const __m128d floors = _mm_set1_pd(floor);
-    __m128d bests = _mm_set1_pd(best);
-    for (; j + 1 <= to; j += 2) {
-        const size_t i = size_t(j - lo);
-        const __m128d now = _mm_loadu_pd(&s2[i]);
-        const __m128d after = _mm_sub_pd(_mm_loadu_pd(&s2[i + size_t(length)]), now);
-        const __m128d before = _mm_sub_pd(now, _mm_loadu_pd(&s2[i - size_t(length)]));
-        const __m128d r = _mm_div_pd(after, _mm_max_pd(floors, before));
-        _mm_storeu_pd(&ratio[size_t(j - from)], r);
-        bests = _mm_max_pd(r, bests);
+        for (; r + 1 <= last && r + 1 + length + StoreLag <= i; r += 2) {
+            const __m128d now = _mm_loadu_pd(&s2[size_t(r)]);
+            const __m128d after = _mm_sub_pd(_mm_loadu_pd(&s2[size_t(r + length)]), now);
+            const __m128d before = _mm_sub_pd(now, _mm_loadu_pd(&s2[size_t(r - length)]));
+            const __m128d q = _mm_div_pd(after, before);
+            _mm_storeu_pd(&ratio[size_t(r - skipped)], q);
+            bests = _mm_max_pd(q, bests);
+            quiets = _mm_min_pd(before, quiets);
+        }
     }
     double lanes[2];
     _mm_storeu_pd(lanes, bests);
     best = std::max(lanes[0], lanes[1]);
+    _mm_storeu_pd(lanes, quiets);
+    quietest = std::min(lanes[0], lanes[1]);
 #endif
-    for (; j <= to; ++j) {
-        const size_t i = size_t(j - lo);
-        ratio[size_t(j - from)] = ratioAt(j, s2[i] - s2[i - size_t(length)]);
-        best = std::max(best, ratio[size_t(j - from)]);
+    for (; i < n; ++i)
+        s2[size_t(i) + 1] = s2[size_t(i)] + at(t, lo + i) * at(t, lo + i);
+    for (; r <= last; ++r) {
+        const double before = s2[size_t(r)] - s2[size_t(r - length)];
+        ratio[size_t(r - skipped)] = (s2[size_t(r + length)] - s2[size_t(r)]) / before;
+        best = std::max(best, ratio[size_t(r - skipped)]);
+        quietest = before < quietest ? before : quietest;
+    }
+    const double floor = std::max(s2[size_t(n)] / n, 1e-300) * 1e-9 * length;
+    auto ratioAt = [&](int i, double before) {
+        return (s2[size_t(i + length)] - s2[size_t(i)]) / (before < floor ? floor : before);
+    };
+    if (quietest < floor) {
+        best = 0;
+        for (int i = first; i <= last; ++i) {
+            const double before = s2[size_t(i)] - s2[size_t(i - length)];
+            if (before < floor)
+                ratio[size_t(i - skipped)] = ratioAt(i, before);
+            best = std::max(best, ratio[size_t(i - skipped)]);
+        }
+    }
+    for (int i = from - lo; i < first && i <= last; ++i) {
+        ratio[size_t(i - skipped)] = ratioAt(i, (s2[size_t(i)] - s2[0]) * length / i);
+        best = std::max(best, ratio[size_t(i - skipped)]);
     }
     // Strong arrivals: any rise well clear of the noise's own ratios counts,
     // a tenth of the largest at least; weak ones: half the largest.
