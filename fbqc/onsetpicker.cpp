@@ -193,9 +193,13 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     // sums already stored, not ones still on their way (a read across two
     // pending stores waits for both).
     constexpr int StoreLag = 16;
+    constexpr int PrefetchBytes = 512;
     const float *x = t.samples + lo;
     __m128d carry = _mm_setzero_pd(), bests = _mm_setzero_pd(), quiets = _mm_set1_pd(quietest);
     for (; i + 3 < n; i += 4) {
+        // The trace is read once here, likely from beyond the core's own
+        // cache: asked for a few lines ahead.
+        _mm_prefetch(reinterpret_cast<const char *>(x + i) + PrefetchBytes, _MM_HINT_T0);
         const __m128 four = _mm_loadu_ps(x + i);
         __m128d low = _mm_cvtps_pd(four), high = _mm_cvtps_pd(_mm_movehl_ps(four, four));
         low = _mm_mul_pd(low, low);
