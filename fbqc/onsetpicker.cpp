@@ -257,6 +257,16 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     // a tenth of the largest at least; weak ones: half the largest.
     const double wanted = std::min(EnergyRatioShare * best, std::max(ClearEnergyRatio, StrongEnergyRatioShare * best));
     int k = 0;
+#if defined(__SSE2__)
+    // Past the ratios below it four at a time; the loop below finds which.
+    const __m128d wanteds = _mm_set1_pd(wanted);
+    for (; k + 3 < count; k += 4) {
+        const __m128d below = _mm_and_pd(_mm_cmplt_pd(_mm_loadu_pd(&ratio[size_t(k)]), wanteds),
+                                         _mm_cmplt_pd(_mm_loadu_pd(&ratio[size_t(k) + 2]), wanteds));
+        if (_mm_movemask_pd(below) != 3)
+            break;
+    }
+#endif
     while (ratio[size_t(k)] < wanted)
         ++k;
     while (k + 1 < count && ratio[size_t(k) + 1] >= ratio[size_t(k)])
