@@ -148,6 +148,10 @@ private slots:
             << true;
         QTest::newRow("first sample set 20 ms early")
             << QStringList{"--snr", "20"} << "c.sgy" << QStringList{"--first-sample", "-20"} << -20.0 << false;
+        // Shots of 48 traces of 10,000 samples: read in several runs of whole
+        // traces each, every trace still with its own keys.
+        QTest::newRow("SEG-Y, shots of several reads")
+            << QStringList{"--snr", "20", "--sample-interval", "0.1"} << "d.sgy" << QStringList() << 0.0 << false;
     }
     void picksGeneratedData()
     {
