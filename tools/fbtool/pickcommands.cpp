@@ -33,8 +33,8 @@ namespace FbTool {
 
 namespace {
 
-// Shots held at once, a few a picking thread: read ahead of the pickers,
-// being picked, or picked and waiting to be written in order.
+// Shots held at once, a few a thread: being read and picked, or picked and
+// waiting for the shots before them to be written.
 constexpr int ShotsPerThread = 3;
 // Progress is shown every this many shots.
 constexpr int ProgressShots = 8;
