@@ -162,41 +162,6 @@ double crossing(int i, double a, double b)
 int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, int length)
 {
     const int n = hi - lo + 1;
-    // The running sum of energy, and with it the energy over the whole
-    // `length` before each sample (scaled as below): the divisions of the
-    // latter overlap with the sum's additions, which follow one another.
-    // Every element read is written first: no zero fill of the trace-long
-    // buffers.
-    std::unique_ptr<double[]> s2(new double[size_t(n) + 1]), fullBefore(new double[size_t(n) + 1]);
-    s2[0] = 0;
-    const double whole = length;
-    int i = 0;
-    auto step = [&](int m) {
-        const double x = at(t, lo + m);
-        s2[size_t(m) + 1] = s2[size_t(m)] + x * x;
-        if (m + 1 >= length)
-            fullBefore[size_t(m) + 1] = (s2[size_t(m) + 1] - s2[size_t(m + 1 - length)]) * whole / whole;
-    };
-    for (; i < n && i + 1 < length; ++i)
-        step(i);
-#if defined(__SSE2__)
-    // Two at a time past the first window, each as one step: the divisions
-    // go in pairs.
-    const __m128d wholes = _mm_set1_pd(whole);
-    for (double sum = s2[size_t(i)]; i + 1 < n; i += 2) {
-        const double x0 = at(t, lo + i), x1 = at(t, lo + i + 1);
-        const double sum0 = sum + x0 * x0;
-        sum = sum0 + x1 * x1;
-        s2[size_t(i) + 1] = sum0;
-        s2[size_t(i) + 2] = sum;
-        const __m128d energy =
-            _mm_sub_pd(_mm_set_pd(sum, sum0), _mm_set_pd(s2[size_t(i + 2 - length)], s2[size_t(i + 1 - length)]));
-        _mm_storeu_pd(&fullBefore[size_t(i) + 1], _mm_div_pd(_mm_mul_pd(energy, wholes), wholes));
-    }
-#endif
-    for (; i < n; ++i)
-        step(i);
-    const double floor = std::max(s2[size_t(n)] / n, 1e-300) * 1e-9 * length;
     // Near the trace's start the energy before is averaged over what there
     // is: a first break a few ms into the trace (at the source) still shows.
     from = std::max(from, lo + std::max(MinimumEnergySamples, length / 2));
@@ -204,46 +169,104 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     if (from > to)
         return std::clamp((from + to) / 2, lo, hi);
     const int count = to - from + 1;
-    std::unique_ptr<double[]> ratio(new double[size_t(count)]);
-    auto ratioAt = [&](int k, double before) {
-        const int i = k - lo;
-        const double after = s2[size_t(i + length)] - s2[size_t(i)];
-        return after / (before < floor ? floor : before);
-    };
-    double best = 0;
-    int j = from;
-    for (; j <= to && j - lo < length; ++j) {
-        const int i = j - lo;
-        const double before = (s2[size_t(i)] - s2[0]) * length / i;
-        ratio[size_t(j - from)] = ratioAt(j, before);
-        best = std::max(best, ratio[size_t(j - from)]);
-    }
+    // The running sum of energy, and the ratios of the energy over the
+    // `length` after each sample to that over the `length` before. Every
+    // element read is written first: no zero fill of the trace-long buffers.
+    std::unique_ptr<double[]> s2(new double[size_t(n) + 1]), ratio(new double[size_t(count)]);
+    const int skipped = from - lo; // ratio[k] is that of sample lo + skipped + k
+    s2[0] = 0;
+    // The ratios over a whole `length` before, [first, last] from lo, are
+    // taken as the sum goes, a `length` behind it: the divisions then run
+    // beside the sum's chain of additions instead of after it. The floor
+    // under the energy before needs the whole sum; the few ratios under it
+    // are taken again after.
+    const int first = std::max(from - lo, length), last = to - lo;
+    int i = 0, r = first;
+    double best = 0, quietest = std::numeric_limits<double>::infinity();
 #if defined(__SSE2__)
-    // Two at a time, each exactly as one step of the loop below (the same
-    // division, the larger of the energy before and the floor): the
-    // divisions, which rule the cost, go in pairs. The largest ratio is the
-    // same whichever way it is gathered.
-    const __m128d floors = _mm_set1_pd(floor);
-    __m128d bests = _mm_set1_pd(best);
-    for (; j + 1 <= to; j += 2) {
-        const size_t i = size_t(j - lo);
-        const __m128d after = _mm_sub_pd(_mm_loadu_pd(&s2[i + size_t(length)]), _mm_loadu_pd(&s2[i]));
-        const __m128d r = _mm_div_pd(after, _mm_max_pd(floors, _mm_loadu_pd(&fullBefore[i])));
-        _mm_storeu_pd(&ratio[size_t(j - from)], r);
-        bests = _mm_max_pd(r, bests);
+    // Four samples at a time: their squares summed among themselves, then
+    // added to the sum so far. The sum's chain of dependent additions takes
+    // one step per four samples; the sums round in another order, the same
+    // in every build with SSE2. The ratios go in pairs; the largest and the
+    // quietest energy before are the same whichever way they are gathered.
+    // The ratios trail the sum by a few samples more, so that they read
+    // sums already stored, not ones still on their way (a read across two
+    // pending stores waits for both).
+    constexpr int StoreLag = 16;
+    constexpr int PrefetchBytes = 512;
+    const float *x = t.samples + lo;
+    __m128d carry = _mm_setzero_pd(), bests = _mm_setzero_pd(), quiets = _mm_set1_pd(quietest);
+    for (; i + 3 < n; i += 4) {
+        // The trace is read once here, likely from beyond the core's own
+        // cache: asked for a few lines ahead.
+        _mm_prefetch(reinterpret_cast<const char *>(x + i) + PrefetchBytes, _MM_HINT_T0);
+        const __m128 four = _mm_loadu_ps(x + i);
+        __m128d low = _mm_cvtps_pd(four), high = _mm_cvtps_pd(_mm_movehl_ps(four, four));
+        low = _mm_mul_pd(low, low);
+        high = _mm_mul_pd(high, high);
+        low = _mm_add_pd(low, _mm_unpacklo_pd(_mm_setzero_pd(), low));
+        high = _mm_add_pd(high, _mm_unpacklo_pd(_mm_setzero_pd(), high));
+        high = _mm_add_pd(high, _mm_unpackhi_pd(low, low));
+        low = _mm_add_pd(low, carry);
+        high = _mm_add_pd(high, carry);
+        _mm_storeu_pd(&s2[size_t(i) + 1], low);
+        _mm_storeu_pd(&s2[size_t(i) + 3], high);
+        carry = _mm_unpackhi_pd(high, high);
+        for (; r + 1 <= last && r + 1 + length + StoreLag <= i; r += 2) {
+            const __m128d now = _mm_loadu_pd(&s2[size_t(r)]);
+            const __m128d after = _mm_sub_pd(_mm_loadu_pd(&s2[size_t(r + length)]), now);
+            const __m128d before = _mm_sub_pd(now, _mm_loadu_pd(&s2[size_t(r - length)]));
+            const __m128d q = _mm_div_pd(after, before);
+            _mm_storeu_pd(&ratio[size_t(r - skipped)], q);
+            bests = _mm_max_pd(q, bests);
+            quiets = _mm_min_pd(before, quiets);
+        }
     }
     double lanes[2];
     _mm_storeu_pd(lanes, bests);
     best = std::max(lanes[0], lanes[1]);
+    _mm_storeu_pd(lanes, quiets);
+    quietest = std::min(lanes[0], lanes[1]);
 #endif
-    for (; j <= to; ++j) {
-        ratio[size_t(j - from)] = ratioAt(j, fullBefore[size_t(j - lo)]);
-        best = std::max(best, ratio[size_t(j - from)]);
+    for (; i < n; ++i)
+        s2[size_t(i) + 1] = s2[size_t(i)] + at(t, lo + i) * at(t, lo + i);
+    for (; r <= last; ++r) {
+        const double before = s2[size_t(r)] - s2[size_t(r - length)];
+        ratio[size_t(r - skipped)] = (s2[size_t(r + length)] - s2[size_t(r)]) / before;
+        best = std::max(best, ratio[size_t(r - skipped)]);
+        quietest = before < quietest ? before : quietest;
+    }
+    const double floor = std::max(s2[size_t(n)] / n, 1e-300) * 1e-9 * length;
+    auto ratioAt = [&](int i, double before) {
+        return (s2[size_t(i + length)] - s2[size_t(i)]) / (before < floor ? floor : before);
+    };
+    if (quietest < floor) {
+        best = 0;
+        for (int i = first; i <= last; ++i) {
+            const double before = s2[size_t(i)] - s2[size_t(i - length)];
+            if (before < floor)
+                ratio[size_t(i - skipped)] = ratioAt(i, before);
+            best = std::max(best, ratio[size_t(i - skipped)]);
+        }
+    }
+    for (int i = from - lo; i < first && i <= last; ++i) {
+        ratio[size_t(i - skipped)] = ratioAt(i, (s2[size_t(i)] - s2[0]) * length / i);
+        best = std::max(best, ratio[size_t(i - skipped)]);
     }
     // Strong arrivals: any rise well clear of the noise's own ratios counts,
     // a tenth of the largest at least; weak ones: half the largest.
     const double wanted = std::min(EnergyRatioShare * best, std::max(ClearEnergyRatio, StrongEnergyRatioShare * best));
     int k = 0;
+#if defined(__SSE2__)
+    // Past the ratios below it four at a time; the loop below finds which.
+    const __m128d wanteds = _mm_set1_pd(wanted);
+    for (; k + 3 < count; k += 4) {
+        const __m128d below = _mm_and_pd(_mm_cmplt_pd(_mm_loadu_pd(&ratio[size_t(k)]), wanteds),
+                                         _mm_cmplt_pd(_mm_loadu_pd(&ratio[size_t(k) + 2]), wanteds));
+        if (_mm_movemask_pd(below) != 3)
+            break;
+    }
+#endif
     while (ratio[size_t(k)] < wanted)
         ++k;
     while (k + 1 < count && ratio[size_t(k) + 1] >= ratio[size_t(k)])
@@ -251,18 +274,51 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     return from + k;
 }
 
+// The k-th smallest of a[0..n) (0-based), the same value std::nth_element
+// gives. Each round splits the values around a median of three into those
+// below and those above it, written without a branch per value: noise
+// samples fall either side at random, which costs a sorting loop a
+// mispredicted branch every other value. b holds n values of scratch.
+float kthSmallest(float *a, float *b, int n, int k)
+{
+    constexpr int SmallRun = 16;
+    constexpr int MaximumRounds = 48; // then the library's selection, whatever the values
+    for (int round = 0; n > SmallRun && round < MaximumRounds; ++round) {
+        const float first = a[0], middle = a[n / 2], last = a[n - 1];
+        const float pivot = std::max(std::min(first, middle), std::min(std::max(first, middle), last));
+        int below = 0, above = 0;
+        for (int i = 0; i < n; ++i) {
+            const float x = a[i];
+            b[below] = x;
+            below += x < pivot ? 1 : 0;
+            b[n - 1 - above] = x;
+            above += x > pivot ? 1 : 0;
+        }
+        if (k < below) {
+            n = below;
+        } else if (k >= n - above) {
+            k -= n - above;
+            std::copy(b + n - above, b + n, b);
+            n = above;
+        } else {
+            return pivot;
+        }
+        std::swap(a, b);
+    }
+    std::nth_element(a, a + k, a + n);
+    return a[k];
+}
+
 double robustRms(const TraceSamples &t, int from, int to)
 {
     // The samples' own precision: half the data to order, the same median.
-    std::vector<float> a;
-    a.reserve(size_t(std::max(0, to - from + 1)));
-    for (int i = from; i <= to; ++i)
-        a.push_back(std::fabs(t.samples[i]));
-    if (a.empty())
+    const int n = std::max(0, to - from + 1);
+    if (n == 0)
         return 0;
-    auto middle = a.begin() + long(a.size() / 2);
-    std::nth_element(a.begin(), middle, a.end());
-    return double(*middle) * MedianToRms;
+    std::unique_ptr<float[]> a(new float[2 * size_t(n)]);
+    for (int i = 0; i < n; ++i)
+        a[size_t(i)] = std::fabs(t.samples[from + i]);
+    return double(kthSmallest(a.get(), a.get() + n, n, n / 2)) * MedianToRms;
 }
 
 // A run of samples of one sign: [first, last], its extreme at peak.

@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <memory>
+#include <vector>
 #include <cmath>
 #include <cstring>
 
@@ -40,6 +41,8 @@ int toSamples(const char *raw, int n, float *out)
 constexpr int TextBytes = SEGY_TEXT_HEADER_SIZE;
 constexpr int HeadBytes = SEGY_TEXT_HEADER_SIZE + SEGY_BINARY_HEADER_SIZE;
 constexpr int TraceHeaderBytes = SEGY_TRACE_HEADER_SIZE;
+// A shot is read in runs of whole traces of up to this many bytes.
+constexpr qint64 ReadRunBytes = 512 * 1024;
 // 0-based positions in the file of binary header words segyio does not name.
 constexpr int FormatAt = 3224;
 constexpr int ByteOrderAt = 3296;   // rev. 2: 0x01020304 in the file's order
@@ -327,22 +330,15 @@ bool SegyReader::readShot(const TraceShot &shot, ShotGather *g, QString *error) 
                         .arg(shot.ffid)
                         .arg(shot.traceCount)
                         .arg(m_samples));
-    const std::unique_ptr<segy_file, int (*)(segy_file *)> file(
-        segy_open(QFile::encodeName(m_fileName).constData(), "rb"), segy_close);
-    if (!file || segy_set_format(file.get(), m_format | (m_lsb ? SEGY_LSB : 0)) != SEGY_OK)
-        return fail(QStringLiteral("cannot open the file again"));
     g->ffid = shot.ffid;
     g->sampleIntervalMs = m_intervalMs;
     g->samplesPerTrace = m_samples;
     g->replacedSamples = 0;
     g->headers.resize(shot.traceCount);
     g->samples.resize(shot.traceCount * m_samples);
-    QByteArray buffer(m_traceBytes, Qt::Uninitialized);
-    char h[TraceHeaderBytes];
-    for (int t = 0; t < shot.traceCount; ++t) {
-        const qint64 trace = shot.firstTrace + t;
-        if (segy_traceheader(file.get(), int(trace), h, m_trace0, m_traceBytes) != SEGY_OK)
-            return fail(QStringLiteral("cannot read the header of trace %1").arg(trace + 1));
+    // One trace from its header (big-endian words) and its samples in the
+    // file's order, converted in place.
+    auto decode = [&](int t, const char *h, char *raw) {
         if (t == 0)
             g->firstSampleMs = delayMs(h);
         TraceKey key;
@@ -358,11 +354,7 @@ bool SegyReader::readShot(const TraceShot &shot, ShotGather *g, QString *error) 
         th.receiverZ = scaled(field(h, SEGY_TR_RECV_GROUP_ELEV), e);
         th.sourceZ = scaled(field(h, SEGY_TR_SOURCE_SURF_ELEV), e);
         th.offset = field(h, SEGY_TR_OFFSET);
-        th.traceIndex = trace;
-
-        char *raw = buffer.data();
-        if (segy_readtrace(file.get(), int(trace), raw, m_trace0, m_traceBytes) != SEGY_OK)
-            return fail(QStringLiteral("cannot read the samples of trace %1").arg(trace + 1));
+        th.traceIndex = shot.firstTrace + t;
         float *out = g->trace(t);
         // IBM words past the float range come out infinite, and an IEEE
         // file may hold NaN: both read as 0.
@@ -381,6 +373,46 @@ bool SegyReader::readShot(const TraceShot &shot, ShotGather *g, QString *error) 
             g->replacedSamples += toSamples<float>(raw, m_samples, out);
             break;
         }
+    };
+
+    if (!m_lsb) {
+        // A big-endian file's traces lie one after another as they are
+        // used: read in a few large runs of whole traces, not two calls a
+        // trace, each of which copied the file's bytes once more.
+        QFile file(m_fileName);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            return fail(QStringLiteral("cannot open the file again"));
+        const qint64 stride = qint64(TraceHeaderBytes) + m_traceBytes;
+        const int perRun = int(std::max<qint64>(1, ReadRunBytes / stride));
+        thread_local std::vector<char> run;
+        run.resize(size_t(std::min<qint64>(perRun, shot.traceCount) * stride));
+        for (int t0 = 0; t0 < shot.traceCount; t0 += perRun) {
+            const int n = std::min(perRun, shot.traceCount - t0);
+            const qint64 first = shot.firstTrace + t0;
+            if (!file.seek(m_trace0 + first * stride) || file.read(run.data(), n * stride) != n * stride)
+                return fail(QStringLiteral("cannot read traces %1 to %2").arg(first + 1).arg(first + n));
+            for (int k = 0; k < n; ++k) {
+                char *h = run.data() + k * stride;
+                decode(t0 + k, h, h + TraceHeaderBytes);
+            }
+        }
+        return true;
+    }
+
+    // segyio hands a little-endian file's headers over in big-endian order.
+    const std::unique_ptr<segy_file, int (*)(segy_file *)> file(
+        segy_open(QFile::encodeName(m_fileName).constData(), "rb"), segy_close);
+    if (!file || segy_set_format(file.get(), m_format | SEGY_LSB) != SEGY_OK)
+        return fail(QStringLiteral("cannot open the file again"));
+    QByteArray buffer(m_traceBytes, Qt::Uninitialized);
+    char h[TraceHeaderBytes];
+    for (int t = 0; t < shot.traceCount; ++t) {
+        const qint64 trace = shot.firstTrace + t;
+        if (segy_traceheader(file.get(), int(trace), h, m_trace0, m_traceBytes) != SEGY_OK)
+            return fail(QStringLiteral("cannot read the header of trace %1").arg(trace + 1));
+        if (segy_readtrace(file.get(), int(trace), buffer.data(), m_trace0, m_traceBytes) != SEGY_OK)
+            return fail(QStringLiteral("cannot read the samples of trace %1").arg(trace + 1));
+        decode(t, h, buffer.data());
     }
     return true;
 }

@@ -488,6 +488,15 @@ private slots:
         QTest::newRow("times in s") << QStringList{"--shot", "2", "--time-unit", "s"} << 0 << picked;
         QTest::newRow("time unit") << QStringList{"--shot", "2", "--time-unit", "h"} << 2
                                    << "--time-unit: 'h' is not one of";
+        // Traces whose ffids were renumbered (2001...): found by the source's
+        // position and matched by position, or not at all by keys.
+        const QString renumbered = m_dir.filePath(QStringLiteral("renumbered.sgy"));
+        QTest::newRow("renumbered, by position")
+            << QStringList{"--shot", "2", "--seismic", renumbered, "--by", "position"} << 0 << picked;
+        QTest::newRow("renumbered, by keys")
+            << QStringList{"--shot", "2", "--seismic", renumbered} << 2 << "no shot with ffid 1002";
+        QTest::newRow("by") << QStringList{"--shot", "2", "--by", "shot"} << 2
+                            << "--by: 'shot' is not keys or position";
     }
     void tracesCommand()
     {
@@ -503,6 +512,11 @@ private slots:
         if (!QFile::exists(segy)) {
             TraceGenerator::Writer writer;
             QVERIFY2(writer.write(line, TraceGenerator::Options(), segy), qPrintable(writer.errorString()));
+            FbGenerator::Options renumbered = line;
+            renumbered.firstFfid = 2001;
+            QVERIFY2(
+                writer.write(renumbered, TraceGenerator::Options(), m_dir.filePath(QStringLiteral("renumbered.sgy"))),
+                qPrintable(writer.errorString()));
             QVERIFY(FbGenerator::FileWriter(line).write(fb, nullptr));
             QVERIFY(FbTest::writeInSeconds(fb, inSeconds));
         }

@@ -148,6 +148,10 @@ private slots:
             << true;
         QTest::newRow("first sample set 20 ms early")
             << QStringList{"--snr", "20"} << "c.sgy" << QStringList{"--first-sample", "-20"} << -20.0 << false;
+        // Shots of 48 traces of 10,000 samples: read in several runs of whole
+        // traces each, every trace still with its own keys.
+        QTest::newRow("SEG-Y, shots of several reads")
+            << QStringList{"--snr", "20", "--sample-interval", "0.1"} << "d.sgy" << QStringList() << 0.0 << false;
     }
     void picksGeneratedData()
     {
@@ -160,9 +164,15 @@ private slots:
         Run r = fbtool(QStringList{"gen", line, "--shots", "12", "--channels", "48", "--traces", path(data)} + genArgs);
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         pickArgs.replaceInStrings(QStringLiteral("LINE"), line);
-        r = fbtool(QStringList{"pick", "--seismic", path(data), "-o", picked} + pickArgs);
+        r = fbtool(QStringList{"pick", "--seismic", path(data), "-o", picked, "--threads", "1"} + pickArgs);
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         QVERIFY2(r.out.contains(QStringLiteral("576 traces")), qPrintable(r.out));
+        // Three pickers beside the reader, more shots than are held at once:
+        // the same bytes as one.
+        const QString threaded = path(data + ".threads.fb");
+        r = fbtool(QStringList{"pick", "--seismic", path(data), "-o", threaded, "--threads", "3"} + pickArgs);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY(contents(threaded) == contents(picked));
 
         const QVector<FbRecord> truth = records(line), picks = records(picked);
         QCOMPARE(picks.size(), truth.size());

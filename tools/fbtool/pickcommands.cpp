@@ -16,9 +16,10 @@
 #include <QThread>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <limits>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -32,9 +33,11 @@ namespace FbTool {
 
 namespace {
 
-// Shots read ahead of the pickers: each thread has a few to work on while
-// the next ones are read (reading is one thread's job).
-constexpr int ShotsPerThread = 4;
+// Shots held at once, a few a thread: being read and picked, or picked and
+// waiting for the shots before them to be written.
+constexpr int ShotsPerThread = 3;
+// Progress is shown every this many shots.
+constexpr int ProgressShots = 8;
 // The most records an FB file holds: its count and record numbers are
 // 32-bit words.
 constexpr qint64 MaxRecords = std::numeric_limits<qint32>::max();
@@ -84,6 +87,116 @@ FbRecord recordFromHeader(const TraceHeader &h)
     return r;
 }
 
+// Shots read and picked on several threads, handed out in the data set's
+// order. Each shot is read and picked by one thread on its own, so the
+// picks do not depend on how many there are: the picker finds the shot's
+// samples still in its own core's cache, reading scales with the threads,
+// and no thread waits for a whole batch to be read or written.
+struct PickedShot
+{
+    ShotGather gather;
+    QVector<FbQc::OnsetPick> picks;
+};
+
+class ShotPipeline
+{
+public:
+    ShotPipeline(const TraceDataSet &data, const FbQc::OnsetPickerSettings &settings, int threads)
+        : m_data(data), m_settings(settings), m_shots(data.shotCount()),
+          m_slots(static_cast<size_t>(std::max(1, std::min(m_shots, threads * ShotsPerThread))))
+    {
+        if (m_shots == 0)
+            return;
+        for (int t = 0; t < std::min(threads, m_shots); ++t)
+            m_threads.emplace_back([this] { work(); });
+    }
+    ~ShotPipeline()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        for (std::thread &t : m_threads)
+            t.join();
+    }
+
+    // The next shot in order, read and picked; nullptr when it cannot be
+    // read (errorString()). Valid until the following call.
+    const PickedShot *next()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_handed > 0) {
+            m_slots[slotOf(m_handed - 1)].picked = false;
+            ++m_released;
+            m_changed.notify_all();
+        }
+        const int shot = m_handed;
+        m_changed.wait(lock, [&] { return m_slots[slotOf(shot)].picked || (m_failedAt >= 0 && m_failedAt <= shot); });
+        if (!m_slots[slotOf(shot)].picked)
+            return nullptr;
+        ++m_handed;
+        return &m_slots[slotOf(shot)].shot;
+    }
+    QString errorString() const { return m_error; }
+
+private:
+    struct Slot
+    {
+        PickedShot shot;
+        bool picked = false;
+    };
+    size_t slotOf(int shot) const { return size_t(shot) % m_slots.size(); }
+
+    void work()
+    {
+        for (;;) {
+            int shot = 0;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                // A slot is free once the shot it held was handed on.
+                m_changed.wait(lock, [&] {
+                    return m_stop || m_failedAt >= 0 || m_claimed >= m_shots ||
+                           m_claimed - m_released < int(m_slots.size());
+                });
+                if (m_stop || m_failedAt >= 0 || m_claimed >= m_shots)
+                    return;
+                shot = m_claimed++;
+            }
+            PickedShot &s = m_slots[slotOf(shot)].shot;
+            QString error;
+            const bool read = m_data.readShot(shot, &s.gather, &error);
+            if (read)
+                s.picks = FbQc::pickGather(s.gather, {}, m_settings);
+            {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                if (read) {
+                    m_slots[slotOf(shot)].picked = true;
+                } else if (m_failedAt < 0 || shot < m_failedAt) {
+                    // The first shot that cannot be read is the one named.
+                    m_error = error;
+                    m_failedAt = shot;
+                }
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    const TraceDataSet &m_data;
+    const FbQc::OnsetPickerSettings m_settings;
+    const int m_shots;
+    std::vector<Slot> m_slots;
+    std::vector<std::thread> m_threads;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_stop = false;
+    int m_claimed = 0;   // shots taken by a thread
+    int m_handed = 0;    // shots handed out by next()
+    int m_released = 0;  // shots whose slot may be read into again
+    int m_failedAt = -1; // the first shot that could not be read
+    QString m_error;
+};
+
 } // namespace
 
 int runPick(const QStringList &args)
@@ -112,7 +225,7 @@ int runPick(const QStringList &args)
                                                         "the format's delay."),
                                          QStringLiteral("MS"));
     const QCommandLineOption threads(QStringLiteral("threads"),
-                                     QStringLiteral("Threads that pick (default 0: one per core)."),
+                                     QStringLiteral("Threads that read and pick shots (default 0: one per core)."),
                                      QStringLiteral("N"), QStringLiteral("0"));
     p.addOptions({seismic, output, geometry, firstSample, threads});
     if (!p.parse(args))
@@ -168,69 +281,36 @@ int runPick(const QStringList &args)
 
     const FbQc::OnsetPickerSettings settings;
     const int shots = data.shotCount();
-    const int batch = int(threadCount) * ShotsPerThread;
     qint64 confident = 0, doubtful = 0, none = 0, fromGeometry = 0, record = 0;
     QElapsedTimer clock;
     clock.start();
-    // The next batch of shots is read while the threads pick this one:
-    // reading is one thread's work, picking every thread's.
-    // The gathers are kept from batch to batch: reading into buffers of the
-    // right size again costs no allocation, zero fill or page faults.
-    auto readBatch = [&](int first, std::vector<ShotGather> *gathers) {
-        gathers->resize(static_cast<size_t>(std::min(batch, shots - first)));
-        for (size_t k = 0; k < gathers->size(); ++k)
-            if (!data.readShot(first + int(k), &(*gathers)[k]))
-                return false;
-        return true;
-    };
-    std::vector<ShotGather> gathers, ahead;
-    if (shots > 0 && !readBatch(0, &gathers))
-        return fail(data.errorString());
-    for (int first = 0; first < shots; first += batch) {
-        const int count = int(gathers.size());
-        // Each shot is picked by one thread on its own: the picks do not
-        // depend on how many there are.
-        std::vector<QVector<FbQc::OnsetPick>> picks(static_cast<size_t>(count));
-        std::atomic_int next{0};
-        auto work = [&] {
-            for (int k = next++; k < count; k = next++)
-                picks[size_t(k)] = FbQc::pickGather(gathers[size_t(k)], {}, settings);
-        };
-        std::vector<std::thread> pool;
-        for (int t = 0; t < std::min<qint64>(threadCount, count); ++t)
-            pool.emplace_back(work);
-        const bool more = first + batch < shots;
-        const bool read = !more || readBatch(first + batch, &ahead);
-        for (std::thread &t : pool)
-            t.join();
-        if (!read)
-            return fail(data.errorString());
-
-        for (int k = 0; k < count; ++k) {
-            const ShotGather &g = gathers[size_t(k)];
-            for (int i = 0; i < g.traceCount(); ++i) {
-                const TraceHeader &h = g.headers[i];
-                const auto found = known.constFind(keyOf(h.ffid, h.channel));
-                FbRecord r = found != known.constEnd() ? *found : recordFromHeader(h);
-                fromGeometry += found != known.constEnd() ? 1 : 0;
-                const FbQc::OnsetPick &pick = picks[size_t(k)][i];
-                if (!pick.found || !std::isfinite(pick.onsetMs) || pick.onsetMs <= 0) {
-                    r.fb_time = 0;
-                    r.fb_status = 1;
-                    ++none;
-                } else {
-                    r.fb_time = float(pick.onsetMs);
-                    r.fb_status = pick.confidence >= settings.minimumConfidence ? 0 : 1;
-                    ++(r.fb_status == 0 ? confident : doubtful);
-                }
-                r.fb_no = qint32(++record);
-                if (!file.append(r))
-                    return fail(file.errorString());
+    ShotPipeline pipeline(data, settings, int(threadCount));
+    for (int shot = 0; shot < shots; ++shot) {
+        const PickedShot *picked = pipeline.next();
+        if (!picked)
+            return fail(pipeline.errorString());
+        const ShotGather &g = picked->gather;
+        for (int i = 0; i < g.traceCount(); ++i) {
+            const TraceHeader &h = g.headers[i];
+            const auto found = known.constFind(keyOf(h.ffid, h.channel));
+            FbRecord r = found != known.constEnd() ? *found : recordFromHeader(h);
+            fromGeometry += found != known.constEnd() ? 1 : 0;
+            const FbQc::OnsetPick &pick = picked->picks[i];
+            if (!pick.found || !std::isfinite(pick.onsetMs) || pick.onsetMs <= 0) {
+                r.fb_time = 0;
+                r.fb_status = 1;
+                ++none;
+            } else {
+                r.fb_time = float(pick.onsetMs);
+                r.fb_status = pick.confidence >= settings.minimumConfidence ? 0 : 1;
+                ++(r.fb_status == 0 ? confident : doubtful);
             }
+            r.fb_no = qint32(++record);
+            if (!file.append(r))
+                return fail(file.errorString());
         }
-        if (terminal)
-            err << "\rpicking " << (first + count) * 100 / std::max(1, shots) << "%" << Qt::flush;
-        gathers.swap(ahead);
+        if (terminal && (shot + 1 == shots || (shot + 1) % ProgressShots == 0))
+            err << "\rpicking " << (shot + 1) * 100 / shots << "%" << Qt::flush;
     }
     if (terminal)
         err << "\r             \r" << Qt::flush;

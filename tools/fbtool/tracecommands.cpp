@@ -2,6 +2,7 @@
 
 #include "commandline.h"
 #include "plotcommands.h"
+#include "seiscommands.h"
 
 #include <fbview/gatherview.h>
 #include <fbqc/pickqc.h>
@@ -46,8 +47,9 @@ int runTraces(const QStringList &args)
     CommandParser cmd(QStringLiteral("traces"),
                       QStringLiteral("Draws one shot's traces with its picks as the QC window's traces panel does: "
                                      "the traces of the FB file's shot, found in DATA (a SEG-Y file or a folder of "
-                                     "SEG-2 files) by its ffid, each normalised to its peak, by signed offset; each "
-                                     "pick on its trace (matched by ffid and channel) in its status colour (0 green, "
+                                     "SEG-2 files) by its ffid (by its source position with --by position), each "
+                                     "normalised to its peak, by signed offset; each pick on its trace (matched by "
+                                     "ffid and channel, or as --by says) in its status colour (0 green, "
                                      "1 magenta, other red), the fitted first-break curve, outliers ringed. Times are "
                                      "drawn in ms whatever fb_time's unit (--time-unit). OUT ends in .png, .svg or "
                                      ".pdf.\n") +
@@ -89,6 +91,7 @@ int runTraces(const QStringList &args)
                                          QStringLiteral("MS"));
     cmd.parser.addOptions({seismic, shot, ffid, output, display, agc, clip, window, reduce, size, firstSample});
     const UnitOptions units(cmd.parser);
+    const TraceMatchOptions matchOptions(cmd.parser);
     IndexedFile file;
     if (!file.parse(cmd, args))
         return Failed;
@@ -121,6 +124,10 @@ int runTraces(const QStringList &args)
     double firstSampleMs = 0;
     if (p.isSet(firstSample) && !toDouble(p.value(firstSample), &firstSampleMs))
         return fail(QStringLiteral("--first-sample: '%1' is not a time in ms").arg(p.value(firstSample)));
+    TraceMatchSettings match;
+    QString error;
+    if (!matchOptions.read(p, &match, &error))
+        return fail(error);
     FbQc::Units fileUnits;
     if (!units.read(p, &fileUnits.metresPerLength, &fileUnits.secondsPerTime))
         return Failed;
@@ -142,13 +149,20 @@ int runTraces(const QStringList &args)
         data.setFirstSampleMs(firstSampleMs);
     if (!data.open(p.value(seismic)))
         return fail(data.errorString());
-    const int dataShot = data.shotOfFfid(entry.ffid);
+    // Pairing runs over the shots before this one too: a shot fired again
+    // from one position (or an ffid used twice) takes its own turn's traces.
+    const int dataShot = traceShotsOf(data, file.name, file.index.mid(0, row + 1), match).value(row, -1);
     if (dataShot < 0)
-        return fail(QStringLiteral("%1: no shot with ffid %2").arg(p.value(seismic)).arg(entry.ffid));
+        return fail(match.by == TraceMatchSettings::By::Keys
+                        ? QStringLiteral("%1: no shot with ffid %2").arg(p.value(seismic)).arg(entry.ffid)
+                        : QStringLiteral("%1: no shot fired within %2 m of shot %3's source")
+                              .arg(p.value(seismic))
+                              .arg(match.toleranceM)
+                              .arg(row + 1));
     ShotGather gather;
     if (!data.readShot(dataShot, &gather))
         return fail(data.errorString());
-    const QVector<int> rowTrace = matchRecordsToGather(records, gather);
+    const QVector<int> rowTrace = matchRecordsToGather(records, gather, match);
 
     GatherView view;
     view.setScaling(scaling);
