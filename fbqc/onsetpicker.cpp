@@ -1118,7 +1118,7 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
 }
 
 // A shot's first break followed away from the source on each side, from
-// its first two confident picks on. A pick more than half the search window
+// its first two confident picks on (doubtful ones on a weak side). A pick more than half the search window
 // after where the nearer traces' first break continues is a later, stronger
 // arrival (a slower layer's wave) or noise outshouting a fading first
 // break; a doubtful pick as far before it is noise. Such a trace is
@@ -1149,11 +1149,23 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
             return std::fabs(gather.headers[a].offset) < std::fabs(gather.headers[b].offset);
         });
         followed.clear();
+        // A side with fewer than two confident picks starts from its
+        // doubtful ones when the other side reads clearly (a short or weak
+        // side of a good shot); a shot with hardly a confident pick is left
+        // to the gather stage, whose stacks read it better.
+        int confidentOnSide = 0, confidentInShot = 0;
+        for (int i = 0; i < n; ++i) {
+            const bool sure = (*picks)[size_t(i)].found && (*picks)[size_t(i)].confidence >= settings.minimumConfidence;
+            confidentInShot += sure ? 1 : 0;
+            confidentOnSide += sure && (sign < 0) == (gather.headers[i].offset < 0) ? 1 : 0;
+        }
+        const double anchor =
+            confidentOnSide < 2 && confidentInShot - confidentOnSide >= 2 ? 0 : settings.minimumConfidence;
         for (int i : side) {
             OnsetPick &pick = (*picks)[size_t(i)];
             const size_t from = followed.size() > size_t(TrackedPicks) ? followed.size() - TrackedPicks : 0;
             if (followed.size() - from < 2 || guided(i)) {
-                if (pick.found && (pick.confidence >= settings.minimumConfidence || guided(i)))
+                if (pick.found && (pick.confidence >= anchor || guided(i)))
                     followed.push_back(i);
                 continue;
             }
@@ -1171,7 +1183,7 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
                 slope = slopes[slopes.size() / 2];
             }
             if (!(slope > 0)) {
-                if (pick.found && pick.confidence >= settings.minimumConfidence)
+                if (pick.found && pick.confidence >= anchor)
                     followed.push_back(i);
                 continue;
             }
