@@ -1118,16 +1118,17 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
 }
 
 // A shot's first break followed away from the source on each side, from
-// its first two confident picks on (doubtful ones on a weak side). A pick more than half the search window
-// after where the nearer traces' first break continues is a later, stronger
-// arrival (a slower layer's wave) or noise outshouting a fading first
-// break; a doubtful pick as far before it is noise. Such a trace is
-// searched again within a quarter of the window of the continuation. A
-// confident pick before the line is kept unless it comes sooner than the
-// nearer trace's by as much: past a crossover a faster layer arrives first,
-// and the line, drawn through the slower arrival, runs late there. Until
-// the nearer picks rise away from the source they are no line to follow.
-// Traces with a prediction of their own are followed, never searched again.
+// its first two confident picks on (doubtful ones on a weak side). A pick
+// more than half the search window after where the nearer traces' first
+// break continues is a later, stronger arrival (a slower layer's wave) or
+// noise outshouting a fading first break; a doubtful pick as far before it
+// is noise. Such a trace is searched again within a quarter of the window
+// of the continuation. A confident pick before the line is kept unless it
+// comes sooner than the nearer trace's by as much: past a crossover a
+// faster layer arrives first, and the line, drawn through the slower
+// arrival, runs late there. Until the nearer picks rise away from the
+// source they are no line to follow. Traces with a prediction of their own
+// are followed, never searched again.
 template<typename Guided>
 void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings, Guided guided,
                   std::vector<OnsetPick> *picks)
