@@ -106,6 +106,10 @@ constexpr int MinimumPeriodSamples = 3;
 // A gather's trace without a prediction is checked against a line through
 // up to this many confident neighbours on each side.
 constexpr int NeighbourPicks = 3;
+// Each side of a shot is followed outward from the source: a trace's first
+// break is expected on the robust line through up to this many of the
+// traces just nearer the source that were found on it.
+constexpr int TrackedPicks = 6;
 // The gather stage stacks up to this many neighbours on each side, and
 // lines a trace up on them when at least MinimumGatherStack are usable,
 // within this share of a period of where the moveout puts it, over this
@@ -1169,6 +1173,100 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     }
 }
 
+// A shot's first break followed away from the source on each side, from
+// its first two confident picks on (doubtful ones on a weak side). A pick
+// more than half the search window after where the nearer traces' first
+// break continues is a later, stronger arrival (a slower layer's wave) or
+// noise outshouting a fading first break; a doubtful pick as far before it
+// is noise. Such a trace is searched again within a quarter of the window
+// of the continuation. A confident pick before the line is kept unless it
+// comes sooner than the nearer trace's by as much: past a crossover a
+// faster layer arrives first, and the line, drawn through the slower
+// arrival, runs late there. Until the nearer picks rise away from the
+// source they are no line to follow. Traces with a prediction of their own
+// are followed, never searched again.
+template<typename Guided>
+void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings, Guided guided,
+                  std::vector<OnsetPick> *picks)
+{
+    const int n = gather.traceCount();
+    auto abscissa = [&](int i) { return std::fabs(gather.headers[i].offset); };
+    const double tolerance = settings.windowMs / 2;
+    OnsetPickerSettings nearLine = settings;
+    nearLine.windowMs = tolerance / 2;
+    std::vector<int> side;
+    std::vector<int> followed;
+    std::vector<double> slopes, lines;
+    for (int sign : {-1, 1}) {
+        side.clear();
+        for (int i = 0; i < n; ++i)
+            if ((sign < 0) == (gather.headers[i].offset < 0))
+                side.push_back(i);
+        std::stable_sort(side.begin(), side.end(), [&](int a, int b) {
+            return std::fabs(gather.headers[a].offset) < std::fabs(gather.headers[b].offset);
+        });
+        followed.clear();
+        // A side with fewer than two confident picks starts from its
+        // doubtful ones when the other side reads clearly (a short or weak
+        // side of a good shot); a shot with hardly a confident pick is left
+        // to the gather stage, whose stacks read it better.
+        int confidentOnSide = 0, confidentInShot = 0;
+        for (int i = 0; i < n; ++i) {
+            const bool sure = (*picks)[size_t(i)].found && (*picks)[size_t(i)].confidence >= settings.minimumConfidence;
+            confidentInShot += sure ? 1 : 0;
+            confidentOnSide += sure && (sign < 0) == (gather.headers[i].offset < 0) ? 1 : 0;
+        }
+        const double anchor =
+            confidentOnSide < 2 && confidentInShot - confidentOnSide >= 2 ? 0 : settings.minimumConfidence;
+        for (int i : side) {
+            OnsetPick &pick = (*picks)[size_t(i)];
+            const size_t from = followed.size() > size_t(TrackedPicks) ? followed.size() - TrackedPicks : 0;
+            if (followed.size() - from < 2 || guided(i)) {
+                if (pick.found && (pick.confidence >= anchor || guided(i)))
+                    followed.push_back(i);
+                continue;
+            }
+            slopes.clear();
+            for (size_t x = from; x < followed.size(); ++x)
+                for (size_t y = x + 1; y < followed.size(); ++y) {
+                    const double d = abscissa(followed[y]) - abscissa(followed[x]);
+                    if (d != 0)
+                        slopes.push_back(
+                            ((*picks)[size_t(followed[y])].onsetMs - (*picks)[size_t(followed[x])].onsetMs) / d);
+                }
+            double slope = 0;
+            if (!slopes.empty()) {
+                std::nth_element(slopes.begin(), slopes.begin() + long(slopes.size() / 2), slopes.end());
+                slope = slopes[slopes.size() / 2];
+            }
+            if (!(slope > 0)) {
+                if (pick.found && pick.confidence >= anchor)
+                    followed.push_back(i);
+                continue;
+            }
+            lines.clear();
+            for (size_t x = from; x < followed.size(); ++x)
+                lines.push_back((*picks)[size_t(followed[x])].onsetMs + slope * (abscissa(i) - abscissa(followed[x])));
+            std::nth_element(lines.begin(), lines.begin() + long(lines.size() / 2), lines.end());
+            const double expected = lines[lines.size() / 2];
+            const double nearer = (*picks)[size_t(followed.back())].onsetMs;
+            const bool confident = pick.found && pick.confidence >= settings.minimumConfidence;
+            const bool onLine = pick.found && pick.onsetMs <= expected + tolerance &&
+                                (confident ? pick.onsetMs >= nearer - tolerance : pick.onsetMs >= expected - tolerance);
+            if (onLine) {
+                followed.push_back(i);
+                continue;
+            }
+            const OnsetPick again = pickOnsetNear(traceOf(gather, i), expected, nearLine);
+            if (!again.found)
+                continue;
+            pick = again;
+            if (std::fabs(pick.onsetMs - expected) <= tolerance)
+                followed.push_back(i);
+        }
+    }
+}
+
 } // namespace
 
 TraceSamples traceOf(const ShotGather &gather, int i)
@@ -1462,6 +1560,9 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         if (nearLine.found)
             repicked[size_t(i)] = nearLine;
     }
+    if (offsets)
+        traceOutward(
+            gather, again, [&](int i) { return std::isfinite(predicted(i)); }, &repicked);
     // The gather stage needs the shot's period to line waveforms up by: the
     // one it was picked with, else the median of what the picks measured.
     double period = again.periodMs;

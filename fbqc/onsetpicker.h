@@ -113,6 +113,12 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // trace picked knowing it; when too few of those are confident, traces
 // whose pick rings much shorter than the median period of all confident
 // picks (an air wave near the source) are searched again with that period.
+// With offsets in the headers, each side is then followed outward from the
+// source (from its first confident picks, or its doubtful ones on a side
+// with hardly a confident pick of a shot whose other side has them): a
+// trace without a prediction whose pick lies far after the line through
+// the nearer traces' picks (a later, stronger arrival) or, when doubtful,
+// far before it is searched again near that line.
 // Then each trace is lined up by correlation on the stack of up to eight
 // neighbours on each side (up to the source), within half a period of the
 // robust line through their onsets, and its onset is read on the stack of

@@ -101,6 +101,11 @@ struct Oddities
     double signalToNoise = 30;
     bool emergent = false;    // first breaks that build up over a few periods
     bool splitSpread = false; // the source mid-spread: offsets of both signs, onsets rising both ways
+    // From this trace on, a wave three times as loud as the first break
+    // follows it, 20 ms behind and 4 ms more a trace (a slower layer's);
+    // -1: none.
+    int slowerWaveFrom = -1;
+    bool strongSide = false; // on a split spread, the traces from the source on at S/N 30
 };
 
 // A shot of `traces` channels whose onsets step out by 1.5 ms a trace from
@@ -122,12 +127,16 @@ ShotGather gatherOf(TraceWavelet wavelet, double hz, int traces, QVector<double>
         p.wavelet = wavelet;
         p.emergent = odd.emergent;
         p.dominantHz = hz;
-        p.signalToNoise = odd.weak.contains(c) ? 2 : odd.signalToNoise;
+        p.signalToNoise = odd.weak.contains(c) ? 2 : odd.strongSide && out >= 0 ? 30 : odd.signalToNoise;
         p.seed = 100 + c;
         if (odd.dead.contains(c))
             p.onsetMs = -1;
         if (odd.bursts.contains(c)) {
             p.airWaveMs = 20;
+            p.airWaveAmplitude = 3;
+        }
+        if (odd.slowerWaveFrom >= 0 && out >= odd.slowerWaveFrom) {
+            p.airWaveMs = p.onsetMs + 20 + 4 * (out - odd.slowerWaveFrom);
             p.airWaveAmplitude = 3;
         }
         if (odd.airWaves.contains(c)) {
@@ -397,34 +406,44 @@ private slots:
         QTest::addColumn<double>("within1Share");
         QTest::addColumn<bool>("emergent");
         QTest::addColumn<bool>("splitSpread");
+        QTest::addColumn<int>("slowerWaveFrom");
+        QTest::addColumn<bool>("strongSide");
         const auto B = TraceWavelet::Berlage, D = TraceWavelet::DampedSine;
         const QVector<int> none;
-        QTest::newRow("offsets from the headers")
-            << B << 40.0 << true << double(NAN) << none << none << none << 2.0 << 30.0 << 0.9 << false << false;
-        QTest::newRow("no offsets: by position")
-            << D << 25.0 << false << double(NAN) << none << none << none << 2.0 << 30.0 << 0.9 << false << false;
+        QTest::newRow("offsets from the headers") << B << 40.0 << true << double(NAN) << none << none << none << 2.0
+                                                  << 30.0 << 0.9 << false << false << -1 << false;
+        QTest::newRow("no offsets: by position") << D << 25.0 << false << double(NAN) << none << none << none << 2.0
+                                                 << 30.0 << 0.9 << false << false << -1 << false;
         QTest::newRow("around a fitted curve 8 ms off")
-            << B << 40.0 << true << 8.0 << none << none << none << 2.0 << 30.0 << 0.9 << false << false;
+            << B << 40.0 << true << 8.0 << none << none << none << 2.0 << 30.0 << 0.9 << false << false << -1 << false;
         QTest::newRow("dead traces") << D << 40.0 << true << double(NAN) << QVector<int>{0, 5, 6, 30} << none << none
-                                     << 2.0 << 30.0 << 0.9 << false << false;
+                                     << 2.0 << 30.0 << 0.9 << false << false << -1 << false;
         QTest::newRow("bursts before the first break")
             << D << 40.0 << true << double(NAN) << none << QVector<int>{3, 17, 18, 40} << none << 2.0 << 30.0 << 0.9
-            << false << false;
+            << false << false << -1 << false;
         QTest::newRow("air wave first near the source")
             << B << 40.0 << true << double(NAN) << none << none << QVector<int>{0, 1, 2, 3} << 2.0 << 30.0 << 0.9
-            << false << false;
-        QTest::newRow("Berlage 25 Hz, S/N 10")
-            << B << 25.0 << true << double(NAN) << none << none << none << 99.0 << 10.0 << 0.65 << false << false;
+            << false << false << -1 << false;
+        QTest::newRow("Berlage 25 Hz, S/N 10") << B << 25.0 << true << double(NAN) << none << none << none << 99.0
+                                               << 10.0 << 0.65 << false << false << -1 << false;
         // Below one trace's noise: the first break read on the neighbours'
         // stack, carried back to each trace.
-        QTest::newRow("Berlage 40 Hz, S/N 3")
-            << B << 40.0 << true << double(NAN) << none << none << none << 5.0 << 3.0 << 0.45 << false << false;
-        QTest::newRow("emergent 40 Hz, S/N 10")
-            << B << 40.0 << true << double(NAN) << none << none << none << 10.0 << 10.0 << 0.65 << true << false;
+        QTest::newRow("Berlage 40 Hz, S/N 3") << B << 40.0 << true << double(NAN) << none << none << none << 5.0 << 3.0
+                                              << 0.45 << false << false << -1 << false;
+        QTest::newRow("emergent 40 Hz, S/N 10") << B << 40.0 << true << double(NAN) << none << none << none << 10.0
+                                                << 10.0 << 0.65 << true << false << -1 << false;
         QTest::newRow("around a fitted curve 8 ms off, S/N 5")
-            << B << 25.0 << true << 8.0 << none << none << none << 5.0 << 5.0 << 0.55 << false << false;
-        QTest::newRow("split spread, S/N 5")
-            << D << 40.0 << true << double(NAN) << none << none << none << 5.0 << 5.0 << 0.85 << false << true;
+            << B << 25.0 << true << 8.0 << none << none << none << 5.0 << 5.0 << 0.55 << false << false << -1 << false;
+        QTest::newRow("split spread, S/N 5") << D << 40.0 << true << double(NAN) << none << none << none << 5.0 << 5.0
+                                             << 0.85 << false << true << -1 << false;
+        // Past the first traces a louder, slower wave follows the first
+        // break: each side is followed out from the source.
+        QTest::newRow("louder slower wave, S/N 5") << B << 40.0 << true << double(NAN) << none << none << none << 5.0
+                                                   << 5.0 << 0.5 << false << false << 6 << false;
+        // One side too weak for a confident pick: followed out from the
+        // source from its doubtful picks, while the other side reads clearly.
+        QTest::newRow("split spread, one side S/N 3") << B << 40.0 << true << double(NAN) << none << none << none << 5.0
+                                                      << 3.0 << 0.5 << false << true << -1 << true;
     }
 
     void picksWholeShots()
@@ -441,10 +460,14 @@ private slots:
         QFETCH(double, within1Share);
         QFETCH(bool, emergent);
         QFETCH(bool, splitSpread);
+        QFETCH(int, slowerWaveFrom);
+        QFETCH(bool, strongSide);
         QVector<double> truth;
         Oddities odd;
         odd.emergent = emergent;
         odd.splitSpread = splitSpread;
+        odd.slowerWaveFrom = slowerWaveFrom;
+        odd.strongSide = strongSide;
         odd.signalToNoise = signalToNoise;
         odd.offsets = offsets;
         odd.dead = dead;
