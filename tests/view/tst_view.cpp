@@ -361,6 +361,49 @@ private slots:
         QCOMPARE(plot.canvas()->height(), height);
     }
 
+    // The hover text sits in a frame that keeps clear of it on every side,
+    // in the middle of the canvas and pushed in from its edge.
+    void hoverTextKeepsClearOfItsFrame_data()
+    {
+        QTest::addColumn<QPoint>("mouse");
+        QTest::newRow("middle") << QPoint(150, 100);
+        QTest::newRow("near the right edge") << QPoint(395, 100);
+    }
+    void hoverTextKeepsClearOfItsFrame()
+    {
+        QFETCH(QPoint, mouse);
+        struct Plot : ViewPlot
+        {
+            Plot()
+            {
+                setCanvasBackground(Qt::white);
+                trackWith([](const QPoint &) { return QStringLiteral("Shot 12 > 5012"); });
+            }
+        } plot;
+        QVERIFY(FbTest::shown(&plot, QSize(480, 320)));
+        QWidget *canvas = plot.canvas();
+        const QImage plain = canvas->grab().toImage();
+        QMouseEvent move(QEvent::MouseMove, mouse, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(canvas, &move);
+        QCoreApplication::processEvents();
+        const QImage hover = canvas->grab().toImage();
+        // The box: every pixel the hover changed; the text: its dark ones.
+        QRect box, text;
+        for (int y = 0; y < hover.height(); ++y) {
+            for (int x = 0; x < hover.width(); ++x) {
+                if (hover.pixel(x, y) == plain.pixel(x, y))
+                    continue;
+                box |= QRect(x, y, 1, 1);
+                if (qGray(hover.pixel(x, y)) < 80)
+                    text |= QRect(x, y, 1, 1);
+            }
+        }
+        QVERIFY2(!text.isEmpty() && box.contains(text), "no hover text drawn");
+        const int clear = qMin(qMin(text.left() - box.left(), box.right() - text.right()),
+                               qMin(text.top() - box.top(), box.bottom() - text.bottom()));
+        QVERIFY2(clear >= 3, qPrintable(QStringLiteral("text %1 px from its frame").arg(clear)));
+    }
+
     // An axis title stays whole on one line, in a smaller font where the
     // axis is short: a wrapped title lost its second line (the unit).
     void axisTitlesFit_data()
