@@ -241,7 +241,8 @@ private slots:
             return QString();
         };
         if (partner >= 0)
-            QTRY_VERIFY2(overlaid().startsWith(QStringLiteral("Reciprocal %1 >").arg(partner + 1)), qPrintable(overlaid()));
+            QTRY_VERIFY2(overlaid().startsWith(QStringLiteral("Reciprocal %1 >").arg(partner + 1)),
+                         qPrintable(overlaid()));
         else
             QVERIFY2(overlaid().isEmpty(), qPrintable(overlaid()));
     }
