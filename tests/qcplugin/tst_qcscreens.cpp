@@ -87,6 +87,13 @@ private slots:
             QCOMPARE(lines, linesAt.value(size));
         else
             linesAt.insert(size, lines);
+        // The summary's lists and sentences in the language's own marks: no
+        // ASCII semicolon or full stop among Chinese text.
+        const QString summary = child<QLabel>(window, "summaryLabel")->text();
+        if (language == QLatin1String("zh_CN"))
+            QVERIFY2(!summary.contains(QLatin1Char(';')) &&
+                         !summary.contains(QRegularExpression(QStringLiteral("\\.(\n|$)"))),
+                     qPrintable(summary));
         QCoreApplication::removeTranslator(&chinese);
         // To look at: QCSCREENS_SAVE=folder keeps each row's window as an image.
         const QString save = qEnvironmentVariable("QCSCREENS_SAVE");

@@ -1654,11 +1654,11 @@
     </message>
     <message>
         <source>(%1 of judged picks)</source>
-        <translation>（占已评判初至的 %1）</translation>
+        <translation type="vanished">（占已评判初至的 %1）</translation>
     </message>
     <message>
         <source>(of %L1 compared; %L2 explained by shot timing errors)</source>
-        <translation>（共比较 %L1 对；其中 %L2 对由炮的时间误差解释）</translation>
+        <translation type="vanished">（共比较 %L1 对；其中 %L2 对由炮的时间误差解释）</translation>
     </message>
     <message>
         <source>%1: %2, %3 (status 0: %L4, status 1: %L5, other: %L6; not picked: %L7). Thresholds: outlier %8 ms, reciprocity %9 ms.</source>
@@ -1692,11 +1692,33 @@
     </message>
     <message>
         <source>estimated timing error %1 ms</source>
-        <translation>估计时间误差 %1 ms</translation>
+        <translation type="vanished">估计时间误差 %1 ms</translation>
     </message>
     <message>
         <source>Shots in the most flagged pairs: %1.</source>
         <translation>超限炮对最多的炮：%1。</translation>
+    </message>
+    <message>
+        <source>%1 (%2 of judged picks)</source>
+        <translation>%1（占已评判初至的 %2）</translation>
+    </message>
+    <message>
+        <source>%1 (of %2 compared; %3 explained by shot timing errors)</source>
+        <translation>%1（共比较 %2 对；其中 %3 对由炮的时间误差解释）</translation>
+    </message>
+    <message>
+        <source>; </source>
+        <comment>between the items of a list</comment>
+        <translation>；</translation>
+    </message>
+    <message>
+        <source>%1.</source>
+        <comment>a list as a sentence</comment>
+        <translation>%1。</translation>
+    </message>
+    <message>
+        <source>%1, estimated timing error %2 ms</source>
+        <translation>%1，估计时间误差 %2 ms</translation>
     </message>
 </context>
 <context>
