@@ -16,9 +16,11 @@
 #include <qwt_scale_map.h>
 #include <qwt_symbol.h>
 #include <qwt_text.h>
+#include <qwt_graphic.h>
 
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QtMath>
 
 #include <cmath>
@@ -47,15 +49,45 @@ QwtSymbol *dotSymbol(const QColor &fill)
     return symbol;
 }
 
+QwtSymbol *partnerSymbol()
+{
+    return new QwtSymbol(QwtSymbol::Diamond, Qt::NoBrush, QPen(QColor(90, 90, 90), 1.5), QSize(9, 9));
+}
+
+// Legend icons: a symbol's smaller than the symbol, no higher than the
+// legend's text, so that an entry with a large ring does not make its row
+// taller; a line's short.
+constexpr QSize LegendSymbol(11, 11);
+constexpr QSize LegendLine(16, 9);
+
+// Picks as symbols, listed in the legend by a symbol of the legend's size.
+class Scatter : public QwtPlotCurve
+{
+public:
+    QwtGraphic legendIcon(int index, const QSizeF &size) const override
+    {
+        if (style() != NoCurve || !symbol() || !testLegendAttribute(LegendShowSymbol))
+            return QwtPlotCurve::legendIcon(index, size);
+        QwtGraphic icon;
+        icon.setDefaultSize(LegendSymbol);
+        icon.setRenderHint(QwtGraphic::RenderPensUnscaled, true);
+        QPainter painter(&icon);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        symbol()->drawSymbol(&painter, QRectF(QPointF(), LegendSymbol));
+        return icon;
+    }
+};
+
 QwtPlotCurve *scatter(QwtPlot *plot, QwtSymbol *symbol, double z)
 {
-    auto *curve = new QwtPlotCurve;
+    auto *curve = new Scatter;
     curve->setStyle(QwtPlotCurve::NoCurve);
     curve->setSymbol(symbol);
     curve->setPaintAttribute(QwtPlotCurve::ClipPolygons, true);
     curve->setLegendAttribute(QwtPlotCurve::LegendShowSymbol);
     curve->setZ(z);
-    curve->attach(plot);
+    if (plot)
+        curve->attach(plot);
     return curve;
 }
 
@@ -81,8 +113,8 @@ ShotPlot::ShotPlot(QWidget *parent) : ViewPlot(parent)
         m_status[c] = scatter(this, dotSymbol(StatusColors::mark(FbColumns::PickClass(c))), PicksZ);
         m_status[c]->setTitle(statusTitles[c]);
     }
-    m_partnerCurve = scatter(
-        this, new QwtSymbol(QwtSymbol::Diamond, Qt::NoBrush, QPen(QColor(90, 90, 90), 1.5), QSize(9, 9)), PartnerZ);
+    m_partnerCurve = scatter(this, partnerSymbol(), PartnerZ);
+    m_partnerRoom = scatter(nullptr, partnerSymbol(), PartnerZ);
     m_rings =
         scatter(this, new QwtSymbol(QwtSymbol::Ellipse, Qt::NoBrush, QPen(Qt::black, 1.5), QSize(15, 15)), RingsZ);
     for (QwtPlotCurve *&model : m_model) {
@@ -90,7 +122,7 @@ ShotPlot::ShotPlot(QWidget *parent) : ViewPlot(parent)
         model->setPen(ModelColor, 2);
         model->setRenderHint(QwtPlotItem::RenderAntialiased, true);
         model->setLegendAttribute(QwtPlotCurve::LegendShowLine);
-        model->setLegendIconSize(QSize(20, 9));
+        model->setLegendIconSize(LegendLine);
         model->setZ(ModelZ);
         model->attach(this);
     }
@@ -98,7 +130,7 @@ ShotPlot::ShotPlot(QWidget *parent) : ViewPlot(parent)
         threshold = new QwtPlotMarker;
         threshold->setLineStyle(QwtPlotMarker::HLine);
         threshold->setLinePen(QColor(200, 60, 60), 1, Qt::DashLine);
-        threshold->setLegendIconSize(QSize(20, 9));
+        threshold->setLegendIconSize(LegendLine);
         threshold->setZ(ThresholdZ);
         threshold->attach(this);
     }
@@ -121,6 +153,11 @@ ShotPlot::ShotPlot(QWidget *parent) : ViewPlot(parent)
     canvas()->installEventFilter(this);
     updateTitles();
     rebuild();
+}
+
+ShotPlot::~ShotPlot()
+{
+    delete m_partnerRoom;
 }
 
 double ShotPlot::segmentVelocity(const FbQc::SideModel &model, int k)
@@ -307,10 +344,16 @@ void ShotPlot::setPartnerPicks(const QVector<QPointF> &picks, const QString &tit
 {
     m_partner = picks;
     m_partnerCurve->setTitle(title);
-    reserveLegend();
     applyPartner();
     updateLegendEntries();
     replot();
+}
+
+void ShotPlot::setPartnerRoom(const QString &widestTitle)
+{
+    m_partnerRoom->setTitle(widestTitle);
+    reserveLegend();
+    updateGeometry();
 }
 
 void ShotPlot::updateTitles()
@@ -323,23 +366,21 @@ void ShotPlot::updateTitles()
     else
         setAxisTitle(yLeft, tr("Time (ms)"));
     const QString threshold = QLocale().toString(m_thresholdMs);
-    m_rings->setTitle(tr("Outlier (off by > %1 ms)").arg(threshold));
-    m_threshold[0]->setTitle(tr("Outlier threshold (±%1 ms)").arg(threshold));
+    m_rings->setTitle(tr("Outlier > %1 ms").arg(threshold));
+    m_threshold[0]->setTitle(tr("Limit ±%1 ms").arg(threshold));
     reserveLegend();
 }
 
 void ShotPlot::reserveLegend()
 {
-    // Room for every entry a shot may bring in this mode, so that moving
-    // to a shot with outliers or other statuses keeps the canvas its size.
-    // The threshold lines are drawn in residual mode only, a partner's
-    // picks once there is a partner.
+    // Room for every entry a shot may bring in either mode, so that moving
+    // to a shot with outliers or other statuses, to a reciprocal pair, or
+    // to the residuals and back keeps the canvas its size.
     QList<const QwtPlotItem *> items{m_status[0], m_status[1], m_status[2]};
-    if (!m_partnerCurve->title().isEmpty())
-        items.append(m_partnerCurve);
+    if (!m_partnerRoom->title().isEmpty())
+        items.append(m_partnerRoom);
     items.append(m_model[0]);
-    if (m_view.mode == Residuals)
-        items.append(m_threshold[0]);
+    items.append(m_threshold[0]);
     items.append(m_rings);
     m_legend->reserve(this, items);
 }

@@ -78,6 +78,7 @@ public:
                                               const View &view);
 
     explicit ShotPlot(QWidget *parent = nullptr);
+    ~ShotPlot() override;
 
     // position: the shot's 0-based place in the file; the title reads
     // "Shot position+1 > ffid F" with the shot's picks and outliers.
@@ -104,6 +105,9 @@ public:
     // points of (signed offset, time in ms) and the legend's name for them.
     // Cleared by setShot(); an empty list shows none.
     void setPartnerPicks(const QVector<QPointF> &picks, const QString &title);
+    // The widest title setPartnerPicks() may give in this file: the legend
+    // keeps its room, so that a partner coming or going moves nothing.
+    void setPartnerRoom(const QString &widestTitle);
 
     // Marks the pick of row, or nothing for -1.
     void setSelectedRow(int row);
@@ -161,11 +165,12 @@ private:
     QwtPlotCurve *m_status[3] = {}; // by FbColumns::PickClass
     QwtPlotCurve *m_rings = nullptr;
     QwtPlotCurve *m_partnerCurve = nullptr;
-    QwtPlotCurve *m_model[2] = {};      // by FbQc::Side
-    QwtPlotMarker *m_threshold[2] = {}; // -threshold, +threshold
-    QVector<QwtPlotMarker *> m_labels;  // the intercepts' marks
-    PlotLabels *m_labelTexts = nullptr; // velocities and intercepts, placed clear of each other
-    quint32 m_legendEntries = ~0u;      // which items the legend lists, a bit each
+    QwtPlotCurve *m_partnerRoom = nullptr; // never attached: the partner's entry at its widest
+    QwtPlotCurve *m_model[2] = {};         // by FbQc::Side
+    QwtPlotMarker *m_threshold[2] = {};    // -threshold, +threshold
+    QVector<QwtPlotMarker *> m_labels;     // the intercepts' marks
+    PlotLabels *m_labelTexts = nullptr;    // velocities and intercepts, placed clear of each other
+    quint32 m_legendEntries = ~0u;         // which items the legend lists, a bit each
     QwtPlotMarker *m_selection = nullptr;
     QwtPlotZoomer *m_zoomer = nullptr;
 };

@@ -15,7 +15,8 @@ namespace FbView {
 // line on or off the scale) does not resize the canvas beside it. The plot
 // names the entries to keep room for with reserve(), again whenever one of
 // their titles or icons changes; the legend is then as wide and as high
-// as the larger of those entries and the ones it shows need.
+// as the larger of those entries and the ones it shows need. Entries flow
+// in rows like words, each taking only its own width.
 //
 //   auto *legend = new FbView::SteadyLegend;
 //   plot->insertLegend(legend, QwtPlot::BottomLegend);
@@ -32,13 +33,12 @@ public:
 
     QSize sizeHint() const override;
     int heightForWidth(int width) const override;
+    void renderLegend(QPainter *painter, const QRectF &rect, bool fillBackground) const override;
 
 protected:
     QWidget *createWidget(const QwtLegendData &data) const override;
 
 private:
-    static void tighten(QWidget *entry);
-
     QwtLegend *m_room; // never shown; lays the reserved entries out
     QList<QVariant> m_reserved;
 };

@@ -28,10 +28,14 @@ constexpr int PreferredLines = 18;
 constexpr double TitleMargin = 4.0;
 constexpr qreal MinTitlePoints = 6.0;
 
-// Follows the mouse with a text of what is under it.
+// Follows the mouse with a text of what is under it, in a framed box, so
+// that it reads as a note above the plot on a white canvas too, not as
+// text of the plot itself; the frame keeps clear of the text.
 class TextTracker : public QwtPlotPicker
 {
 public:
+    static constexpr int Padding = 4;
+
     TextTracker(QWidget *canvas, std::function<QString(const QPoint &)> text)
         : QwtPlotPicker(canvas), m_text(std::move(text))
     {
@@ -41,17 +45,37 @@ public:
 protected:
     QwtText trackerText(const QPoint &pos) const override
     {
-        const QString said = m_text(pos);
-        if (said.isEmpty())
-            return QwtText();
-        QwtText text(said);
+        QwtText text(m_text(pos));
         text.setRenderFlags(Qt::AlignLeft);
-        // A framed box, so that it reads as a note above the plot on a white
-        // canvas too, not as text of the plot itself.
-        text.setBackgroundBrush(QColor(255, 255, 255, 230));
-        text.setBorderPen(QPen(QColor(120, 120, 120), 1));
-        text.setBorderRadius(3);
         return text;
+    }
+
+    QRect trackerRect(const QFont &font) const override
+    {
+        const QRect text = QwtPlotPicker::trackerRect(font);
+        if (text.isEmpty())
+            return text;
+        // The text's place grown by the padding, moved back inside the canvas.
+        QRect box = text.adjusted(-Padding, -Padding, Padding, Padding);
+        const QRect canvas = parentWidget()->rect();
+        box.moveLeft(qBound(canvas.left(), box.left(), qMax(canvas.left(), canvas.right() + 1 - box.width())));
+        box.moveTop(qBound(canvas.top(), box.top(), qMax(canvas.top(), canvas.bottom() + 1 - box.height())));
+        return box;
+    }
+
+    void drawTracker(QPainter *painter) const override
+    {
+        const QRect box = trackerRect(painter->font());
+        const QwtText text = trackerText(trackerPosition());
+        if (box.isEmpty() || text.isEmpty())
+            return;
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing, true);
+        painter->setPen(QPen(QColor(120, 120, 120), 1));
+        painter->setBrush(QColor(255, 255, 255, 230));
+        painter->drawRoundedRect(QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+        painter->restore();
+        text.draw(painter, box.adjusted(Padding, Padding, -Padding, -Padding));
     }
 
 private:

@@ -51,14 +51,18 @@ QString QcSummary::text(const QcData &data)
         if (count == 0)
             continue;
         QString text = tr("%1: %L2").arg(kind.title()).arg(count);
+        // What the count means, with the item: languages set the space and
+        // brackets before it their own way.
         if (kind.kind == FbQc::Kind::Outlier)
-            text += QLatin1Char(' ') + tr("(%1 of judged picks)").arg(percentText(count, judged));
+            text = tr("%1 (%2 of judged picks)").arg(text, percentText(count, judged));
         else if (kind.kind == FbQc::Kind::Reciprocity)
-            text += QLatin1Char(' ') + tr("(of %L1 compared; %L2 explained by shot timing errors)")
-                                           .arg(r.pairs().size())
-                                           .arg(problems.explainedPairs);
+            text = tr("%1 (of %2 compared; %3 explained by shot timing errors)")
+                       .arg(text, QLocale().toString(qint64(r.pairs().size())),
+                            QLocale().toString(qint64(problems.explainedPairs)));
         found << text;
     }
+    // A list's separator and a sentence's end in the language's own marks.
+    const QString separator = tr("; ", "between the items of a list");
     QString text = tr("%1: %2, %3 (status 0: %L4, status 1: %L5, other: %L6; not picked: %L7). "
                       "Thresholds: outlier %8 ms, reciprocity %9 ms.")
                        .arg(data.fileName, tr("%Ln shot(s)", nullptr, r.index().size()),
@@ -70,7 +74,7 @@ QString QcSummary::text(const QcData &data)
                        .arg(QLocale().toString(r.settings.outlierMs))
                        .arg(QLocale().toString(r.settings.reciprocityMs));
     text += QLatin1Char('\n') +
-            (found.isEmpty() ? tr("Nothing found.") : found.join(QStringLiteral("; ")) + QLatin1Char('.'));
+            (found.isEmpty() ? tr("Nothing found.") : tr("%1.", "a list as a sentence").arg(found.join(separator)));
     // The shots in the most flagged pairs, as fbtool qc lists them.
     QStringList most;
     for (size_t k = 0; k < problems.mostFlagged.size() && k < size_t(MostFlaggedListed); ++k) {
@@ -80,12 +84,12 @@ QString QcSummary::text(const QcData &data)
                            .arg(r.index().at(shot).ffid)
                            .arg(tr("%Ln flagged pair(s)", nullptr, plural(problems.mostFlagged[k].second)));
         if (const FbQc::TimingEstimate *t = r.timingOf(shot))
-            item += QLatin1String(", ") + tr("estimated timing error %1 ms")
-                                              .arg((t->delay > 0 ? QStringLiteral("+") : QString()) +
-                                                   QLocale().toString(double(t->delay), 'f', 1));
+            item = tr("%1, estimated timing error %2 ms")
+                       .arg(item, (t->delay > 0 ? QStringLiteral("+") : QString()) +
+                                      QLocale().toString(double(t->delay), 'f', 1));
         most << item;
     }
     if (!most.isEmpty())
-        text += QLatin1Char('\n') + tr("Shots in the most flagged pairs: %1.").arg(most.join(QStringLiteral("; ")));
+        text += QLatin1Char('\n') + tr("Shots in the most flagged pairs: %1.").arg(most.join(separator));
     return text;
 }

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTableView>
 #include <QTimer>
@@ -33,12 +34,21 @@ namespace {
 
 // fb_time at full precision, with room for the outlier ring.
 constexpr int FbTimeWidth = 110;
+// Rows the table shows under the plot: a screenful, the last one cut to
+// say that more follow.
+constexpr double TableRows = 8.5;
 // The plot's title beside the table, against the window's font.
 constexpr qreal NarrowTitleScale = 0.85;
 
 int plural(qint64 n)
 {
     return int(qMin<qint64>(n, std::numeric_limits<int>::max()));
+}
+
+// The legend's name for a reciprocal partner's picks.
+QString partnerTitle(int position, qint32 ffid)
+{
+    return ShotPanel::tr("Reciprocal %1 > %2").arg(position + 1).arg(ffid);
 }
 
 } // namespace
@@ -120,11 +130,26 @@ ShotPanel::~ShotPanel() = default;
 void ShotPanel::setOrientation(Qt::Orientation orientation)
 {
     m_splitter->setOrientation(orientation);
-    // The plot wants all the room there is and the table a screenful of
-    // rows: over the table the plot takes a little less than half, beside
-    // it a little more, for its title on one line.
     const bool beside = orientation == Qt::Horizontal;
-    m_splitter->setSizes({beside ? 13 * SplitUnit / 10 : 9 * SplitUnit / 10, SplitUnit});
+    // Beside the table the plot takes a little more than half the width,
+    // for its title on one line, and both share a wider window. Over it,
+    // the table keeps a screenful of rows and the plot, which wants all
+    // the room there is, takes the rest, as the window grows or shrinks.
+    QSizePolicy plotPolicy = m_plot->sizePolicy(), tablePolicy = m_table->sizePolicy();
+    plotPolicy.setHorizontalStretch(1);
+    plotPolicy.setVerticalStretch(1);
+    tablePolicy.setHorizontalStretch(1);
+    tablePolicy.setVerticalStretch(0);
+    m_plot->setSizePolicy(plotPolicy);
+    m_table->setSizePolicy(tablePolicy);
+    if (beside) {
+        m_splitter->setSizes({13 * SplitUnit / 10, SplitUnit});
+    } else {
+        const int rows = m_table->horizontalHeader()->sizeHint().height() +
+                         int(TableRows * m_table->verticalHeader()->defaultSectionSize()) +
+                         m_table->horizontalScrollBar()->sizeHint().height() + 2 * m_table->frameWidth();
+        m_splitter->setSizes({SplitUnit, rows});
+    }
     // The title in the window's own font, bold, and smaller beside the
     // table: on one line down to the narrowest plot a small screen leaves.
     QFont titleFont = font();
@@ -138,6 +163,14 @@ void ShotPanel::showFile(const std::shared_ptr<const QcData> &data)
 {
     m_plot->setOutlierThreshold(data->report.settings.outlierMs);
     m_plot->setUnits(data->report.units);
+    // Room for the widest partner title: the last shot's number, and the
+    // longer of the first and last ffid (ffids mostly run in file order).
+    const auto &index = data->report.index();
+    if (!index.isEmpty()) {
+        const qint32 first = index.first().ffid, last = index.last().ffid;
+        const QString firstText = QString::number(first), lastText = QString::number(last);
+        m_plot->setPartnerRoom(partnerTitle(index.size() - 1, firstText.size() > lastText.size() ? first : last));
+    }
 }
 
 // Asks for a shot's records and fit; the table and plot keep the shot they
@@ -232,9 +265,7 @@ void ShotPanel::onPartnerLoaded(int partner, const QVector<QPointF> &picks)
     const std::shared_ptr<const QcData> &data = m_document->data();
     if (!data || partner != m_document->partner() || m_document->shownShot() != m_document->currentShot())
         return;
-    m_plot->setPartnerPicks(
-        picks,
-        tr("Shot %1 > ffid %2 (reciprocal partner)").arg(partner + 1).arg(data->report.index().at(partner).ffid));
+    m_plot->setPartnerPicks(picks, partnerTitle(partner, data->report.index().at(partner).ffid));
 }
 
 void ShotPanel::selectRow(int row)

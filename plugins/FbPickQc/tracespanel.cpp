@@ -21,6 +21,8 @@
 #include <QSet>
 #include <QVBoxLayout>
 
+#include <qwt_text_label.h>
+
 #include <limits>
 
 using namespace FbFile;
@@ -116,6 +118,11 @@ TracesPanel::TracesPanel(QcDocument *document, QWidget *parent) : QWidget(parent
     layout->addWidget(m_repicker->progressRow());
     connect(m_repicker, &TraceRepicker::message, this, &TracesPanel::message);
     layout->addWidget(m_gather, 1);
+    // The gather's title in the window's own font, bold, as the shot plot's:
+    // on one line in the narrow column the traces take beside the shot.
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    view()->titleLabel()->setFont(titleFont);
 
     m_openJob = new LatestJob(LatestJob::Serial, this);
     m_matchJob = new LatestJob(LatestJob::Serial, this);

@@ -227,13 +227,14 @@ private slots:
         // The partner's picks, once read, drawn over the shot's.
         const auto overlaid = [plot] {
             for (QwtPlotItem *item : plot->itemList(QwtPlotItem::Rtti_PlotCurve)) {
-                if (item->title().text().contains(QLatin1String("reciprocal partner")))
+                if (item->title().text().startsWith(QLatin1String("Reciprocal ")))
                     return static_cast<QwtPlotCurve *>(item)->dataSize() > 0 ? item->title().text() : QString();
             }
             return QString();
         };
         if (partner >= 0)
-            QTRY_VERIFY2(overlaid().startsWith(QStringLiteral("Shot %1 >").arg(partner + 1)), qPrintable(overlaid()));
+            QTRY_VERIFY2(overlaid().startsWith(QStringLiteral("Reciprocal %1 >").arg(partner + 1)),
+                         qPrintable(overlaid()));
         else
             QVERIFY2(overlaid().isEmpty(), qPrintable(overlaid()));
     }

@@ -87,6 +87,13 @@ private slots:
             QCOMPARE(lines, linesAt.value(size));
         else
             linesAt.insert(size, lines);
+        // The summary's lists and sentences in the language's own marks: no
+        // ASCII semicolon or full stop among Chinese text.
+        const QString summary = child<QLabel>(window, "summaryLabel")->text();
+        if (language == QLatin1String("zh_CN"))
+            QVERIFY2(!summary.contains(QLatin1Char(';')) &&
+                         !summary.contains(QRegularExpression(QStringLiteral("\\.(\n|$)"))),
+                     qPrintable(summary));
         QCoreApplication::removeTranslator(&chinese);
         // To look at: QCSCREENS_SAVE=folder keeps each row's window as an image.
         const QString save = qEnvironmentVariable("QCSCREENS_SAVE");
@@ -103,8 +110,14 @@ private slots:
         auto *plot = window->findChild<ShotPlot *>(QStringLiteral("shotPlot"));
         auto *table = window->findChild<QTableView *>(QStringLiteral("shotTable"));
         QVERIFY(plot->isVisible() && table->isVisible());
-        QVERIFY2(plot->width() >= 320 && plot->height() >= 200,
-                 qPrintable(QStringLiteral("plot %1x%2").arg(plot->width()).arg(plot->height())));
+        // Its canvas, what is left when title, axes and legend are placed,
+        // high enough to tell a pick off the curve from one on it.
+        const QSize canvas = plot->canvas()->size();
+        QVERIFY2(plot->width() >= 320 && canvas.height() >= 140, qPrintable(QStringLiteral("plot %1x%2, canvas %3x%4")
+                                                                                .arg(plot->width())
+                                                                                .arg(plot->height())
+                                                                                .arg(canvas.width())
+                                                                                .arg(canvas.height())));
         const QwtTextLabel *title = plot->titleLabel();
         const int oneLine = int(plot->title().heightForWidth(QWIDGETSIZE_MAX, title->font()));
         QVERIFY2(int(plot->title().heightForWidth(title->contentsRect().width(), title->font())) == oneLine,
@@ -165,16 +178,18 @@ private slots:
                                 .arg(problems->viewport()->width())));
     }
 
-    // Judging again with other thresholds, or moving from a shot without
-    // outliers to one with, moves no pane and leaves the shot plot's canvas
-    // its size: the summary may take a line less, the progress shows in its
-    // place meanwhile, the legend an entry more or less.
+    // Judging again with other thresholds, moving from a shot without
+    // outliers to one with, or plotting residuals moves no pane and leaves
+    // the shot plot's canvas its size: the summary may take a line less, the
+    // progress shows in its place meanwhile, the legend an entry more or less.
     void thresholdsMoveNoPane_data()
     {
         QTest::addColumn<QString>("spin"); // none: only the shot changes
         QTest::addColumn<double>("ms");
         // First, while the outlier threshold is still the default one.
         QTest::newRow("outliers after a shot without") << QString() << 0.0;
+        // The threshold lines join the legend.
+        QTest::newRow("residuals") << "residualMode" << 0.0;
         QTest::newRow("fewer outliers") << "outlierMsSpin" << 40.0;
         QTest::newRow("no flagged pairs") << "reciprocityMsSpin" << 30.0;
     }
@@ -221,12 +236,27 @@ private slots:
         if (spin.isEmpty()) {
             showShot(SpikeShotA);
             settle(true);
+        } else if (auto *mode = window->findChild<QCheckBox *>(spin)) {
+            mode->click();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            QCoreApplication::processEvents();
+            // The shot's residuals reach its threshold lines: the legend lists them.
+            bool listed = false;
+            for (const QwtPlotItem *item : shotPlot->itemList(QwtPlotItem::Rtti_PlotMarker))
+                listed |= item->title().text().startsWith(QStringLiteral("Limit")) &&
+                          item->testItemAttribute(QwtPlotItem::Legend);
+            QVERIFY(listed);
         } else {
             window->findChild<QDoubleSpinBox *>(spin)->setValue(ms);
             QTRY_VERIFY_WITH_TIMEOUT(finished.size() == 1 && window->shownShot() == SpikeShotA, 30000);
             QCoreApplication::processEvents();
         }
-        QCOMPARE(canvas->size(), canvasSize);
+        // Residuals take other labels on the time axis, so the canvas may
+        // change its width; never its height.
+        if (shotPlot->view().mode == ShotPlot::Residuals)
+            QCOMPARE(canvas->height(), canvasSize.height());
+        else
+            QCOMPARE(canvas->size(), canvasSize);
         QCOMPARE(placeOf("shotPlot"), plot);
         QCOMPARE(placeOf("shotTable"), table);
         QCOMPARE(placeOf("problemView"), problems);

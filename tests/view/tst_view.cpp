@@ -159,7 +159,7 @@ private slots:
         QTest::addColumn<QString>("unit");
         QTest::addColumn<QString>("yTitle");
         QTest::addColumn<QStringList>("legend");
-        const QString ring = QStringLiteral("Outlier (off by > 8 ms)");
+        const QString ring = QStringLiteral("Outlier > 8 ms");
         QTest::newRow("times, all statuses, an outlier")
             << false << true << false << int(ShotPlot::Times) << 0.0 << "m"
             << "Time (ms)" << QStringList{"Status 0", "Status 1", "Other status", "Fitted curve", ring};
@@ -173,9 +173,7 @@ private slots:
         QTest::newRow("residuals, a partner")
             << false << true << true << int(ShotPlot::Residuals) << 0.0 << "m"
             << "Residual (ms)"
-            << QStringList{
-                   "Status 0", "Status 1", "Shot 41", "Fitted curve", QString::fromUtf8("Outlier threshold (±8 ms)"),
-                   ring};
+            << QStringList{"Status 0", "Status 1", "Shot 41", "Fitted curve", QString::fromUtf8("Limit ±8 ms"), ring};
         // Residuals well within the threshold: its lines are off the scale.
         QTest::newRow("residuals, thresholds off the scale")
             << true << false << false << int(ShotPlot::Residuals) << 0.0 << "m"
@@ -317,6 +315,93 @@ private slots:
                 QVERIFY2(rects.at(k).right() <= anchors.at(k).x(),
                          qPrintable(QStringLiteral("label %1 crossed to the right").arg(k)));
         }
+    }
+
+    // The legend keeps room for every entry a shot or a view may bring, so
+    // that the canvas keeps its height when one comes or goes: at widths
+    // where an entry more or less, or a few pixels more, take another row.
+    void legendKeepsItsRoom_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("change");
+        for (int width : {250, 400}) {
+            for (const char *change : {"residuals", "outliers", "partner", "partner gone"})
+                QTest::newRow(qPrintable(QStringLiteral("%1 px, %2").arg(width).arg(QLatin1String(change))))
+                    << width << QString::fromLatin1(change);
+        }
+    }
+    void legendKeepsItsRoom()
+    {
+        QFETCH(int, width);
+        QFETCH(QString, change);
+        const QVector<FbRecord> clean = refractionShot(true, false), spiked = refractionShot(false, true);
+        const QVector<QPointF> partner{{-100.0, 85.0}, {300.0, 227.0}};
+        const QString partnerTitle = QStringLiteral("Reciprocal 2 > 1002");
+        ShotPlot plot;
+        plot.setPartnerRoom(QStringLiteral("Reciprocal 48 > 1048"));
+        // Residuals of a shot with an outlier reach the threshold lines.
+        const QVector<FbRecord> &first = change == QLatin1String("outliers") ? clean : spiked;
+        plot.setShot(first, FbQc::fitShot(first), 0, 1001);
+        if (change == QLatin1String("partner gone"))
+            plot.setPartnerPicks(partner, partnerTitle);
+        // A title on one line at any width: only the legend may move the canvas.
+        plot.setTitle(QStringLiteral("Shot"));
+        QVERIFY(FbTest::shown(&plot, QSize(width, 400)));
+        const int height = plot.canvas()->height();
+        if (change == QLatin1String("residuals"))
+            plot.setMode(ShotPlot::Residuals);
+        else if (change == QLatin1String("outliers"))
+            plot.setShot(spiked, FbQc::fitShot(spiked), 1, 1002);
+        else
+            plot.setPartnerPicks(change == QLatin1String("partner") ? partner : QVector<QPointF>(),
+                                 change == QLatin1String("partner") ? partnerTitle : QString());
+        plot.setTitle(QStringLiteral("Shot"));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCoreApplication::processEvents();
+        QCOMPARE(plot.canvas()->height(), height);
+    }
+
+    // The hover text sits in a frame that keeps clear of it on every side,
+    // in the middle of the canvas and pushed in from its edge.
+    void hoverTextKeepsClearOfItsFrame_data()
+    {
+        QTest::addColumn<QPoint>("mouse");
+        QTest::newRow("middle") << QPoint(150, 100);
+        QTest::newRow("near the right edge") << QPoint(395, 100);
+    }
+    void hoverTextKeepsClearOfItsFrame()
+    {
+        QFETCH(QPoint, mouse);
+        struct Plot : ViewPlot
+        {
+            Plot()
+            {
+                setCanvasBackground(Qt::white);
+                trackWith([](const QPoint &) { return QStringLiteral("Shot 12 > 5012"); });
+            }
+        } plot;
+        QVERIFY(FbTest::shown(&plot, QSize(480, 320)));
+        QWidget *canvas = plot.canvas();
+        const QImage plain = canvas->grab().toImage();
+        QMouseEvent move(QEvent::MouseMove, mouse, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(canvas, &move);
+        QCoreApplication::processEvents();
+        const QImage hover = canvas->grab().toImage();
+        // The box: every pixel the hover changed; the text: its dark ones.
+        QRect box, text;
+        for (int y = 0; y < hover.height(); ++y) {
+            for (int x = 0; x < hover.width(); ++x) {
+                if (hover.pixel(x, y) == plain.pixel(x, y))
+                    continue;
+                box |= QRect(x, y, 1, 1);
+                if (qGray(hover.pixel(x, y)) < 80)
+                    text |= QRect(x, y, 1, 1);
+            }
+        }
+        QVERIFY2(!text.isEmpty() && box.contains(text), "no hover text drawn");
+        const int clear = qMin(qMin(text.left() - box.left(), box.right() - text.right()),
+                               qMin(text.top() - box.top(), box.bottom() - text.bottom()));
+        QVERIFY2(clear >= 3, qPrintable(QStringLiteral("text %1 px from its frame").arg(clear)));
     }
 
     // An axis title stays whole on one line, in a smaller font where the

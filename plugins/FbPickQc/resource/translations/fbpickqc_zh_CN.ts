@@ -358,453 +358,6 @@
     </message>
 </context>
 <context>
-    <name>FbView::GatherPanel</name>
-    <message>
-        <source>Wiggle</source>
-        <translation>波形</translation>
-    </message>
-    <message>
-        <source>Variable area</source>
-        <translation>变面积</translation>
-    </message>
-    <message>
-        <source>Density, grey</source>
-        <translation>变密度，灰度</translation>
-    </message>
-    <message>
-        <source>Density, red-white-blue</source>
-        <translation>变密度，红白蓝</translation>
-    </message>
-    <message>
-        <source>By offset</source>
-        <translation>按偏移距</translation>
-    </message>
-    <message>
-        <source>By channel</source>
-        <translation>按道号</translation>
-    </message>
-    <message>
-        <source>Per trace</source>
-        <translation>逐道</translation>
-    </message>
-    <message>
-        <source>Each trace scaled to its own peak; off, all to the shot&apos;s peak</source>
-        <translation>每道按自身峰值缩放；关闭时全部按该炮峰值缩放</translation>
-    </message>
-    <message>
-        <source>AGC </source>
-        <translation>AGC </translation>
-    </message>
-    <message>
-        <source>Automatic gain control over a window of this many ms; 0 for none</source>
-        <translation>在这么多 ms 的时窗内做自动增益控制；0 表示不做</translation>
-    </message>
-    <message>
-        <source> ms</source>
-        <translation> ms</translation>
-    </message>
-    <message>
-        <source>AGC off</source>
-        <translation>AGC 关</translation>
-    </message>
-    <message>
-        <source>Gain </source>
-        <translation>增益 </translation>
-    </message>
-    <message>
-        <source>A trace&apos;s peak swings this many trace spacings</source>
-        <translation>一道的峰值摆动这么多个道间距</translation>
-    </message>
-    <message>
-        <source>Clip </source>
-        <translation>截断 </translation>
-    </message>
-    <message>
-        <source>Amplitudes beyond this many trace spacings are cut</source>
-        <translation>超过这么多个道间距的振幅被截去</translation>
-    </message>
-    <message>
-        <source>Pick</source>
-        <translation>拾取</translation>
-    </message>
-    <message>
-        <source>Pick on the traces: a click sets the trace&apos;s pick, a drag sets the picks along the line drawn, each snapped to the waveform. The middle button pans, the wheel zooms. Keys: Up and Down move the selected pick a sample earlier or later, Delete rejects it, Insert restores it.</source>
-        <translation>在地震道上拾取：单击设置该道的初至，拖动设置所画直线经过各道的初至，每个都吸附到波形上。中键平移，滚轮缩放。按键：上、下方向键把选中的初至提前或推后一个采样，Delete 剔除它，Insert 恢复它。</translation>
-    </message>
-    <message>
-        <source>Snap To</source>
-        <translation>吸附到</translation>
-    </message>
-    <message>
-        <source>±</source>
-        <translation>±</translation>
-    </message>
-    <message>
-        <source>A picked time moves at most this many ms to snap</source>
-        <translation>拾取的时间为吸附最多移动这么多 ms</translation>
-    </message>
-</context>
-<context>
-    <name>FbView::GatherView</name>
-    <message>
-        <source>Shot ffid %1 has no traces in the data set.</source>
-        <translation>数据集中没有 ffid 为 %1 的炮的地震道。</translation>
-    </message>
-    <message>
-        <source>No traces are open.</source>
-        <translation>未打开地震道。</translation>
-    </message>
-    <message>
-        <source>ffid %1: %L2 traces, %L3 picked</source>
-        <translation>ffid %1：%L2 道，%L3 道有初至</translation>
-    </message>
-    <message>
-        <source>Channel</source>
-        <translation>道号</translation>
-    </message>
-    <message>
-        <source>Signed offset (%1)</source>
-        <translation>带符号偏移距（%1）</translation>
-    </message>
-    <message>
-        <source>Reduced time t - |x| / %1 %2/s (ms)</source>
-        <translation>折合时间 t - |x| / %1 %2/s（ms）</translation>
-    </message>
-    <message>
-        <source>Time (ms)</source>
-        <translation>时间（ms）</translation>
-    </message>
-    <message>
-        <source>Channel %1, offset %2 %3
-%4 ms, amplitude %5</source>
-        <translation>道号 %1，偏移距 %2 %3
-%4 ms，振幅 %5</translation>
-    </message>
-</context>
-<context>
-    <name>ImageExport</name>
-    <message>
-        <source>%1: the name must end in .png, .svg or .pdf.</source>
-        <translation>%1：文件名必须以 .png、.svg 或 .pdf 结尾。</translation>
-    </message>
-    <message>
-        <source>%1 is a folder, not a file.</source>
-        <translation>%1 是文件夹，不是文件。</translation>
-    </message>
-    <message>
-        <source>%1 is not a regular file.</source>
-        <translation>%1 不是普通文件。</translation>
-    </message>
-    <message>
-        <source>%1 cannot be written: the folder %2 does not exist.</source>
-        <translation>无法写入 %1：文件夹 %2 不存在。</translation>
-    </message>
-    <message>
-        <source>%1 cannot be written: %2</source>
-        <translation>无法写入 %1：%2</translation>
-    </message>
-    <message>
-        <source>%1 cannot be written: no memory for an image of %2 x %3 pixels.</source>
-        <translation>无法写入 %1：内存不足，无法生成 %2 x %3 像素的图像。</translation>
-    </message>
-    <message>
-        <source>%1 cannot be written: the image could not be made.</source>
-        <translation>无法写入 %1：无法生成图像。</translation>
-    </message>
-</context>
-<context>
-    <name>NavigationBar</name>
-    <message>
-        <source>First shot</source>
-        <translation>第一炮</translation>
-    </message>
-    <message>
-        <source>Previous shot (Page Up)</source>
-        <translation>上一炮 (Page Up)</translation>
-    </message>
-    <message>
-        <source>Next shot (Page Down)</source>
-        <translation>下一炮 (Page Down)</translation>
-    </message>
-    <message>
-        <source>Last shot</source>
-        <translation>最后一炮</translation>
-    </message>
-    <message>
-        <source>Previous problem</source>
-        <translation>上一个问题</translation>
-    </message>
-    <message>
-        <source>Previous shot with a problem (Shift+N)</source>
-        <translation>上一个有问题的炮 (Shift+N)</translation>
-    </message>
-    <message>
-        <source>Next problem</source>
-        <translation>下一个问题</translation>
-    </message>
-    <message>
-        <source>Next shot with a problem (N)</source>
-        <translation>下一个有问题的炮 (N)</translation>
-    </message>
-    <message>
-        <source>Outlier &gt; </source>
-        <translation>异常值 &gt; </translation>
-    </message>
-    <message>
-        <source>A pick further than this from its shot&apos;s fitted curve is an outlier</source>
-        <translation>初至偏离本炮拟合曲线超过此值即为异常值</translation>
-    </message>
-    <message>
-        <source>Pairs &gt; </source>
-        <translation>炮对 &gt; </translation>
-    </message>
-    <message>
-        <source>Reciprocal times or repeats that differ by more than this are flagged</source>
-        <translation>互换时间或重复炮之差超过此值即标为超限</translation>
-    </message>
-    <message>
-        <source>Shot:</source>
-        <translation>炮：</translation>
-    </message>
-</context>
-<context>
-    <name>PickEditor</name>
-    <message>
-        <source>&apos;%1&apos; is not a time in ms; fb_time is unchanged.</source>
-        <translation>“%1”不是以 ms 为单位的时间；fb_time 未改变。</translation>
-    </message>
-    <message>
-        <source>Re&amp;ject Picks</source>
-        <translation>剔除初至(&amp;J)</translation>
-    </message>
-    <message>
-        <source>Reject the selected picks: their status becomes the reject status (Delete, R)</source>
-        <translation>剔除选中的初至：其状态改为剔除状态 (Delete, R)</translation>
-    </message>
-    <message>
-        <source>Re&amp;store Picks</source>
-        <translation>恢复初至(&amp;S)</translation>
-    </message>
-    <message>
-        <source>Put the selected rejected picks back in use (Insert, Shift+R)</source>
-        <translation>重新启用选中的已剔除初至 (Insert, Shift+R)</translation>
-    </message>
-    <message>
-        <source>Shi&amp;ft Shot...</source>
-        <translation>平移炮(&amp;F)...</translation>
-    </message>
-    <message>
-        <source>Shift every pick of the current shot by a time, such as its estimated timing error</source>
-        <translation>将当前炮的所有初至平移一个时间，例如其估计的时间误差</translation>
-    </message>
-    <message>
-        <source>Reject &amp;Outliers of This Shot...</source>
-        <translation>剔除本炮的异常值(&amp;O)...</translation>
-    </message>
-    <message>
-        <source>Reject Outliers of the Fi&amp;le...</source>
-        <translation>剔除整个文件的异常值(&amp;L)...</translation>
-    </message>
-    <message>
-        <source>&amp;Undo</source>
-        <translation>撤销(&amp;U)</translation>
-    </message>
-    <message>
-        <source>&amp;Redo</source>
-        <translation>重做(&amp;R)</translation>
-    </message>
-    <message>
-        <source>Edit &amp;History...</source>
-        <translation>编辑历史(&amp;H)...</translation>
-    </message>
-    <message>
-        <source>Reject S&amp;tatus...</source>
-        <translation>剔除状态(&amp;T)...</translation>
-    </message>
-    <message>
-        <source>Save Corrected Copy &amp;As...</source>
-        <translation>校正副本另存为(&amp;A)...</translation>
-    </message>
-    <message>
-        <source>Export Pic&amp;ks...</source>
-        <translation>导出初至(&amp;K)...</translation>
-    </message>
-    <message>
-        <source>&amp;Import Picks...</source>
-        <translation>导入初至(&amp;I)...</translation>
-    </message>
-    <message>
-        <source>Cancel</source>
-        <translation>取消</translation>
-    </message>
-    <message>
-        <source>&amp;Edit</source>
-        <translation>编辑(&amp;E)</translation>
-    </message>
-    <message>
-        <source>The selected picks are rejected already.</source>
-        <translation>选中的初至已被剔除。</translation>
-    </message>
-    <message>
-        <source>The selected picks are in use already.</source>
-        <translation>选中的初至已在使用中。</translation>
-    </message>
-    <message>
-        <source>Shot %1 has no pick to shift.</source>
-        <translation>第 %1 炮没有可平移的初至。</translation>
-    </message>
-    <message>
-        <source>Shot %1 has no outlier.</source>
-        <translation>第 %1 炮没有异常值。</translation>
-    </message>
-    <message numerus="yes">
-        <source>Outliers of shot %1 (ffid %2): %n.</source>
-        <translation>
-            <numerusform>第 %1 炮（ffid %2）的异常值：%n 个。</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>Reject them? Their status becomes %1.</source>
-        <translation>要剔除它们吗？其状态将改为 %1。</translation>
-    </message>
-    <message>
-        <source>The file has no outlier.</source>
-        <translation>文件中没有异常值。</translation>
-    </message>
-    <message numerus="yes">
-        <source>Outliers of the file: %n, in %1.</source>
-        <translation>
-            <numerusform>整个文件的异常值：%n 个，分布在 %1中。</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%Ln shot(s)</source>
-        <translation>
-            <numerusform>%Ln 炮</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>Edit History</source>
-        <translation>编辑历史</translation>
-    </message>
-    <message>
-        <source>&lt;the file as opened&gt;</source>
-        <translation>&lt;打开时的文件&gt;</translation>
-    </message>
-    <message>
-        <source>Click a step to go back or forward to it.</source>
-        <translation>单击某一步即可退回或前进到该步。</translation>
-    </message>
-    <message>
-        <source>Reject Status</source>
-        <translation>剔除状态</translation>
-    </message>
-    <message>
-        <source>The fb_status that rejecting a pick sets: any value but 0 and 1.</source>
-        <translation>剔除初至时设置的 fb_status：除 0 和 1 以外的任意值。</translation>
-    </message>
-    <message>
-        <source>%1 is a status of picks in use; the reject status stays %2.</source>
-        <translation>%1 是在用初至的状态；剔除状态仍为 %2。</translation>
-    </message>
-    <message numerus="yes">
-        <source>Edited picks of %1 that no saved copy holds: %n.</source>
-        <translation>
-            <numerusform>%1 中尚未保存到任何副本的已编辑初至：%n 个。</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>Save a corrected copy first?</source>
-        <translation>要先保存校正副本吗？</translation>
-    </message>
-    <message>
-        <source>Save Corrected Copy As</source>
-        <translation>校正副本另存为</translation>
-    </message>
-    <message>
-        <source>FB files (*.fb *.cal *.fit)</source>
-        <translation>初至文件 (*.fb *.cal *.fit)</translation>
-    </message>
-    <message>
-        <source>Saving the corrected copy %1</source>
-        <translation>正在保存校正副本 %1</translation>
-    </message>
-    <message>
-        <source>Cannot save the corrected copy: %1</source>
-        <translation>无法保存校正副本：%1</translation>
-    </message>
-    <message numerus="yes">
-        <source>Saved the corrected copy %1 (words changed: %n) and its edit log %2.</source>
-        <translation>
-            <numerusform>已保存校正副本 %1（更改的字：%n 个）及其编辑日志 %2。</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>Open the corrected copy %1?</source>
-        <translation>要打开校正副本 %1 吗？</translation>
-    </message>
-    <message>
-        <source>Unified data format (*.sgt)</source>
-        <translation>统一数据格式 (*.sgt)</translation>
-    </message>
-    <message>
-        <source>CSV table of every record (*.csv)</source>
-        <translation>所有记录的 CSV 表 (*.csv)</translation>
-    </message>
-    <message>
-        <source>Export Picks</source>
-        <translation>导出初至</translation>
-    </message>
-    <message>
-        <source>Exporting the picks to %1</source>
-        <translation>正在将初至导出到 %1</translation>
-    </message>
-    <message>
-        <source>Cannot export the picks: %1</source>
-        <translation>无法导出初至：%1</translation>
-    </message>
-    <message>
-        <source>Exported %L1 records to %2.</source>
-        <translation>已将 %L1 条记录导出到 %2。</translation>
-    </message>
-    <message>
-        <source>Exported %L1 picks between %L2 sensors to %3; left out: %L4 rejected, %L5 without a positive time, %L6 at a non-finite position, %L7 whose source and receiver are one sensor.</source>
-        <translation>已将 %L2 个测点之间的 %L1 个初至导出到 %3；未导出：%L4 个已剔除，%L5 个没有正的时间，%L6 个位置不是有限数，%L7 个炮点与检波点为同一测点。</translation>
-    </message>
-    <message>
-        <source>The picks are as edited.</source>
-        <translation>导出的是编辑后的初至。</translation>
-    </message>
-    <message>
-        <source>Import Picks</source>
-        <translation>导入初至</translation>
-    </message>
-    <message>
-        <source>Save Imported Picks As</source>
-        <translation>导入的初至另存为</translation>
-    </message>
-    <message>
-        <source>Importing %1</source>
-        <translation>正在导入 %1</translation>
-    </message>
-    <message>
-        <source>Cannot import the picks: %1</source>
-        <translation>无法导入初至：%1</translation>
-    </message>
-    <message>
-        <source>Imported %L1 picks in %L2 shots of %3 into %4.</source>
-        <translation>已将 %3 中 %L2 炮的 %L1 个初至导入到 %4。</translation>
-    </message>
-    <message>
-        <source>%1: cancelled.</source>
-        <translation>%1：已取消。</translation>
-    </message>
-    <message>
-        <source>Gathering the outliers of the file</source>
-        <translation>正在收集整个文件的异常值</translation>
-    </message>
-</context>
-<context>
     <name>FbQc</name>
     <message>
         <source>No complete record: %1 bytes cannot hold a header and one record</source>
@@ -1198,6 +751,617 @@
     </message>
 </context>
 <context>
+    <name>FbView::GatherPanel</name>
+    <message>
+        <source>Wiggle</source>
+        <translation>波形</translation>
+    </message>
+    <message>
+        <source>Variable area</source>
+        <translation>变面积</translation>
+    </message>
+    <message>
+        <source>Density, grey</source>
+        <translation>变密度，灰度</translation>
+    </message>
+    <message>
+        <source>Density, red-white-blue</source>
+        <translation>变密度，红白蓝</translation>
+    </message>
+    <message>
+        <source>By offset</source>
+        <translation>按偏移距</translation>
+    </message>
+    <message>
+        <source>By channel</source>
+        <translation>按道号</translation>
+    </message>
+    <message>
+        <source>Per trace</source>
+        <translation>逐道</translation>
+    </message>
+    <message>
+        <source>Each trace scaled to its own peak; off, all to the shot&apos;s peak</source>
+        <translation>每道按自身峰值缩放；关闭时全部按该炮峰值缩放</translation>
+    </message>
+    <message>
+        <source>AGC </source>
+        <translation>AGC </translation>
+    </message>
+    <message>
+        <source>Automatic gain control over a window of this many ms; 0 for none</source>
+        <translation>在这么多 ms 的时窗内做自动增益控制；0 表示不做</translation>
+    </message>
+    <message>
+        <source> ms</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <source>AGC off</source>
+        <translation>AGC 关</translation>
+    </message>
+    <message>
+        <source>Gain </source>
+        <translation>增益 </translation>
+    </message>
+    <message>
+        <source>A trace&apos;s peak swings this many trace spacings</source>
+        <translation>一道的峰值摆动这么多个道间距</translation>
+    </message>
+    <message>
+        <source>Clip </source>
+        <translation>截断 </translation>
+    </message>
+    <message>
+        <source>Amplitudes beyond this many trace spacings are cut</source>
+        <translation>超过这么多个道间距的振幅被截去</translation>
+    </message>
+    <message>
+        <source>Pick</source>
+        <translation>拾取</translation>
+    </message>
+    <message>
+        <source>Pick on the traces: a click sets the trace&apos;s pick, a drag sets the picks along the line drawn, each snapped to the waveform. The middle button pans, the wheel zooms. Keys: Up and Down move the selected pick a sample earlier or later, Delete rejects it, Insert restores it.</source>
+        <translation>在地震道上拾取：单击设置该道的初至，拖动设置所画直线经过各道的初至，每个都吸附到波形上。中键平移，滚轮缩放。按键：上、下方向键把选中的初至提前或推后一个采样，Delete 剔除它，Insert 恢复它。</translation>
+    </message>
+    <message>
+        <source>Snap To</source>
+        <translation>吸附到</translation>
+    </message>
+    <message>
+        <source>±</source>
+        <translation>±</translation>
+    </message>
+    <message>
+        <source>A picked time moves at most this many ms to snap</source>
+        <translation>拾取的时间为吸附最多移动这么多 ms</translation>
+    </message>
+</context>
+<context>
+    <name>FbView::GatherView</name>
+    <message>
+        <source>Shot ffid %1 has no traces in the data set.</source>
+        <translation>数据集中没有 ffid 为 %1 的炮的地震道。</translation>
+    </message>
+    <message>
+        <source>No traces are open.</source>
+        <translation>未打开地震道。</translation>
+    </message>
+    <message>
+        <source>ffid %1: %L2 traces, %L3 picked</source>
+        <translation>ffid %1：%L2 道，%L3 道有初至</translation>
+    </message>
+    <message>
+        <source>Channel</source>
+        <translation>道号</translation>
+    </message>
+    <message>
+        <source>Signed offset (%1)</source>
+        <translation>带符号偏移距（%1）</translation>
+    </message>
+    <message>
+        <source>Reduced time t - |x| / %1 %2/s (ms)</source>
+        <translation>折合时间 t - |x| / %1 %2/s（ms）</translation>
+    </message>
+    <message>
+        <source>Time (ms)</source>
+        <translation>时间（ms）</translation>
+    </message>
+    <message>
+        <source>Channel %1, offset %2 %3
+%4 ms, amplitude %5</source>
+        <translation>道号 %1，偏移距 %2 %3
+%4 ms，振幅 %5</translation>
+    </message>
+</context>
+<context>
+    <name>FbView::ShotPlot</name>
+    <message>
+        <source>Status 0</source>
+        <translation>状态 0</translation>
+    </message>
+    <message>
+        <source>Status 1</source>
+        <translation>状态 1</translation>
+    </message>
+    <message>
+        <source>Other status</source>
+        <translation>其他状态</translation>
+    </message>
+    <message>
+        <source>Fitted curve</source>
+        <translation>拟合曲线</translation>
+    </message>
+    <message>
+        <source>Shot %1 &gt; ffid %2 (picks: %L3, outliers: %L4)</source>
+        <translation>第 %1 炮 &gt; ffid %2（初至：%L3，异常值：%L4）</translation>
+    </message>
+    <message>
+        <source>Signed offset (%1)</source>
+        <translation>带符号偏移距（%1）</translation>
+    </message>
+    <message>
+        <source>Residual (ms)</source>
+        <translation>残差（ms）</translation>
+    </message>
+    <message>
+        <source>Reduced time t - |x| / %1 %2/s (ms)</source>
+        <translation>折合时间 t - |x| / %1 %2/s（ms）</translation>
+    </message>
+    <message>
+        <source>Time (ms)</source>
+        <translation>时间（ms）</translation>
+    </message>
+    <message>
+        <source>Outlier (off by &gt; %1 ms)</source>
+        <translation type="vanished">异常值（偏离超过 %1 ms）</translation>
+    </message>
+    <message>
+        <source>Outlier threshold (±%1 ms)</source>
+        <translation type="vanished">异常值阈值（±%1 ms）</translation>
+    </message>
+    <message>
+        <source>%1 %2/s</source>
+        <translation>%1 %2/s</translation>
+    </message>
+    <message>
+        <source>intercept %1 ms</source>
+        <translation>截距 %1 ms</translation>
+    </message>
+    <message>
+        <source>Outlier &gt; %1 ms</source>
+        <translation>异常值 &gt; %1 ms</translation>
+    </message>
+    <message>
+        <source>Limit ±%1 ms</source>
+        <translation>阈值 ±%1 ms</translation>
+    </message>
+</context>
+<context>
+    <name>FbView::StationResidualView</name>
+    <message>
+        <source>Mean residual (ms)</source>
+        <translation>平均残差（ms）</translation>
+    </message>
+    <message>
+        <source>Mean residual</source>
+        <translation>平均残差</translation>
+    </message>
+    <message>
+        <source>RMS residual (±)</source>
+        <translation>均方根残差（±）</translation>
+    </message>
+    <message>
+        <source>Mean beyond ±%1 ms</source>
+        <translation>平均残差超出 ±%1 ms</translation>
+    </message>
+    <message>
+        <source>Receiver line %1, station %2</source>
+        <translation>检波线 %1，桩号 %2</translation>
+    </message>
+    <message>
+        <source>x %1, y %2</source>
+        <translation>x %1，y %2</translation>
+    </message>
+    <message>
+        <source>Mean residual: %1 ms</source>
+        <translation>平均残差：%1 ms</translation>
+    </message>
+    <message>
+        <source>RMS residual: %1 ms</source>
+        <translation>均方根残差：%1 ms</translation>
+    </message>
+    <message>
+        <source>Picks: %L1</source>
+        <translation>初至数：%L1</translation>
+    </message>
+</context>
+<context>
+    <name>FbView::StationShotView</name>
+    <message>
+        <source>Shot</source>
+        <translation>炮</translation>
+    </message>
+    <message>
+        <source>Reciprocal difference (ms)</source>
+        <translation>互换差（ms）</translation>
+    </message>
+    <message>
+        <source>Residual (ms)</source>
+        <translation>残差（ms）</translation>
+    </message>
+    <message>
+        <source>Each cell: the row&apos;s shot minus the shot from the column&apos;s source</source>
+        <translation>每个单元：该行的炮减去炮点位于该列的炮</translation>
+    </message>
+    <message>
+        <source>Reading and fitting shots %1 to %2...</source>
+        <translation>正在读取并拟合第 %1 至 %2 炮……</translation>
+    </message>
+    <message>
+        <source>Residuals of shots %1 to %2</source>
+        <translation>第 %1 至 %2 炮的残差</translation>
+    </message>
+    <message>
+        <source>Shot %1 &gt; ffid %2</source>
+        <translation>第 %1 炮 &gt; ffid %2</translation>
+    </message>
+    <message>
+        <source>%1, the source of shot %2 &gt; ffid %3</source>
+        <translation>%1，第 %2 炮 &gt; ffid %3 的炮点</translation>
+    </message>
+    <message>
+        <source>Reciprocal difference: %1 ms</source>
+        <translation>互换差：%1 ms</translation>
+    </message>
+    <message>
+        <source>Residual: %1 ms (record %L2)</source>
+        <translation>残差：%1 ms（记录 %L2）</translation>
+    </message>
+</context>
+<context>
+    <name>FbView::SurveyMap</name>
+    <message>
+        <source>Shot %1</source>
+        <translation>第 %1 炮</translation>
+    </message>
+    <message>
+        <source>Easting (%1)</source>
+        <translation>东坐标（%1）</translation>
+    </message>
+    <message>
+        <source>Northing (%1)</source>
+        <translation>北坐标（%1）</translation>
+    </message>
+    <message>
+        <source>x %1, y %2</source>
+        <translation>x %1，y %2</translation>
+    </message>
+</context>
+<context>
+    <name>ImageExport</name>
+    <message>
+        <source>%1: the name must end in .png, .svg or .pdf.</source>
+        <translation>%1：文件名必须以 .png、.svg 或 .pdf 结尾。</translation>
+    </message>
+    <message>
+        <source>%1 is a folder, not a file.</source>
+        <translation>%1 是文件夹，不是文件。</translation>
+    </message>
+    <message>
+        <source>%1 is not a regular file.</source>
+        <translation>%1 不是普通文件。</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: the folder %2 does not exist.</source>
+        <translation>无法写入 %1：文件夹 %2 不存在。</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: %2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: no memory for an image of %2 x %3 pixels.</source>
+        <translation>无法写入 %1：内存不足，无法生成 %2 x %3 像素的图像。</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: the image could not be made.</source>
+        <translation>无法写入 %1：无法生成图像。</translation>
+    </message>
+</context>
+<context>
+    <name>NavigationBar</name>
+    <message>
+        <source>First shot</source>
+        <translation>第一炮</translation>
+    </message>
+    <message>
+        <source>Previous shot (Page Up)</source>
+        <translation>上一炮 (Page Up)</translation>
+    </message>
+    <message>
+        <source>Next shot (Page Down)</source>
+        <translation>下一炮 (Page Down)</translation>
+    </message>
+    <message>
+        <source>Last shot</source>
+        <translation>最后一炮</translation>
+    </message>
+    <message>
+        <source>Previous problem</source>
+        <translation>上一个问题</translation>
+    </message>
+    <message>
+        <source>Previous shot with a problem (Shift+N)</source>
+        <translation>上一个有问题的炮 (Shift+N)</translation>
+    </message>
+    <message>
+        <source>Next problem</source>
+        <translation>下一个问题</translation>
+    </message>
+    <message>
+        <source>Next shot with a problem (N)</source>
+        <translation>下一个有问题的炮 (N)</translation>
+    </message>
+    <message>
+        <source>Outlier &gt; </source>
+        <translation>异常值 &gt; </translation>
+    </message>
+    <message>
+        <source>A pick further than this from its shot&apos;s fitted curve is an outlier</source>
+        <translation>初至偏离本炮拟合曲线超过此值即为异常值</translation>
+    </message>
+    <message>
+        <source>Pairs &gt; </source>
+        <translation>炮对 &gt; </translation>
+    </message>
+    <message>
+        <source>Reciprocal times or repeats that differ by more than this are flagged</source>
+        <translation>互换时间或重复炮之差超过此值即标为超限</translation>
+    </message>
+    <message>
+        <source>Shot:</source>
+        <translation>炮：</translation>
+    </message>
+</context>
+<context>
+    <name>PickEditor</name>
+    <message>
+        <source>&apos;%1&apos; is not a time in ms; fb_time is unchanged.</source>
+        <translation>“%1”不是以 ms 为单位的时间；fb_time 未改变。</translation>
+    </message>
+    <message>
+        <source>Re&amp;ject Picks</source>
+        <translation>剔除初至(&amp;J)</translation>
+    </message>
+    <message>
+        <source>Reject the selected picks: their status becomes the reject status (Delete, R)</source>
+        <translation>剔除选中的初至：其状态改为剔除状态 (Delete, R)</translation>
+    </message>
+    <message>
+        <source>Re&amp;store Picks</source>
+        <translation>恢复初至(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Put the selected rejected picks back in use (Insert, Shift+R)</source>
+        <translation>重新启用选中的已剔除初至 (Insert, Shift+R)</translation>
+    </message>
+    <message>
+        <source>Shi&amp;ft Shot...</source>
+        <translation>平移炮(&amp;F)...</translation>
+    </message>
+    <message>
+        <source>Shift every pick of the current shot by a time, such as its estimated timing error</source>
+        <translation>将当前炮的所有初至平移一个时间，例如其估计的时间误差</translation>
+    </message>
+    <message>
+        <source>Reject &amp;Outliers of This Shot...</source>
+        <translation>剔除本炮的异常值(&amp;O)...</translation>
+    </message>
+    <message>
+        <source>Reject Outliers of the Fi&amp;le...</source>
+        <translation>剔除整个文件的异常值(&amp;L)...</translation>
+    </message>
+    <message>
+        <source>&amp;Undo</source>
+        <translation>撤销(&amp;U)</translation>
+    </message>
+    <message>
+        <source>&amp;Redo</source>
+        <translation>重做(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Edit &amp;History...</source>
+        <translation>编辑历史(&amp;H)...</translation>
+    </message>
+    <message>
+        <source>Reject S&amp;tatus...</source>
+        <translation>剔除状态(&amp;T)...</translation>
+    </message>
+    <message>
+        <source>Save Corrected Copy &amp;As...</source>
+        <translation>校正副本另存为(&amp;A)...</translation>
+    </message>
+    <message>
+        <source>Export Pic&amp;ks...</source>
+        <translation>导出初至(&amp;K)...</translation>
+    </message>
+    <message>
+        <source>&amp;Import Picks...</source>
+        <translation>导入初至(&amp;I)...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>编辑(&amp;E)</translation>
+    </message>
+    <message>
+        <source>The selected picks are rejected already.</source>
+        <translation>选中的初至已被剔除。</translation>
+    </message>
+    <message>
+        <source>The selected picks are in use already.</source>
+        <translation>选中的初至已在使用中。</translation>
+    </message>
+    <message>
+        <source>Shot %1 has no pick to shift.</source>
+        <translation>第 %1 炮没有可平移的初至。</translation>
+    </message>
+    <message>
+        <source>Shot %1 has no outlier.</source>
+        <translation>第 %1 炮没有异常值。</translation>
+    </message>
+    <message numerus="yes">
+        <source>Outliers of shot %1 (ffid %2): %n.</source>
+        <translation>
+            <numerusform>第 %1 炮（ffid %2）的异常值：%n 个。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Reject them? Their status becomes %1.</source>
+        <translation>要剔除它们吗？其状态将改为 %1。</translation>
+    </message>
+    <message>
+        <source>The file has no outlier.</source>
+        <translation>文件中没有异常值。</translation>
+    </message>
+    <message numerus="yes">
+        <source>Outliers of the file: %n, in %1.</source>
+        <translation>
+            <numerusform>整个文件的异常值：%n 个，分布在 %1中。</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln shot(s)</source>
+        <translation>
+            <numerusform>%Ln 炮</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Edit History</source>
+        <translation>编辑历史</translation>
+    </message>
+    <message>
+        <source>&lt;the file as opened&gt;</source>
+        <translation>&lt;打开时的文件&gt;</translation>
+    </message>
+    <message>
+        <source>Click a step to go back or forward to it.</source>
+        <translation>单击某一步即可退回或前进到该步。</translation>
+    </message>
+    <message>
+        <source>Reject Status</source>
+        <translation>剔除状态</translation>
+    </message>
+    <message>
+        <source>The fb_status that rejecting a pick sets: any value but 0 and 1.</source>
+        <translation>剔除初至时设置的 fb_status：除 0 和 1 以外的任意值。</translation>
+    </message>
+    <message>
+        <source>%1 is a status of picks in use; the reject status stays %2.</source>
+        <translation>%1 是在用初至的状态；剔除状态仍为 %2。</translation>
+    </message>
+    <message numerus="yes">
+        <source>Edited picks of %1 that no saved copy holds: %n.</source>
+        <translation>
+            <numerusform>%1 中尚未保存到任何副本的已编辑初至：%n 个。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Save a corrected copy first?</source>
+        <translation>要先保存校正副本吗？</translation>
+    </message>
+    <message>
+        <source>Save Corrected Copy As</source>
+        <translation>校正副本另存为</translation>
+    </message>
+    <message>
+        <source>FB files (*.fb *.cal *.fit)</source>
+        <translation>初至文件 (*.fb *.cal *.fit)</translation>
+    </message>
+    <message>
+        <source>Saving the corrected copy %1</source>
+        <translation>正在保存校正副本 %1</translation>
+    </message>
+    <message>
+        <source>Cannot save the corrected copy: %1</source>
+        <translation>无法保存校正副本：%1</translation>
+    </message>
+    <message numerus="yes">
+        <source>Saved the corrected copy %1 (words changed: %n) and its edit log %2.</source>
+        <translation>
+            <numerusform>已保存校正副本 %1（更改的字：%n 个）及其编辑日志 %2。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Open the corrected copy %1?</source>
+        <translation>要打开校正副本 %1 吗？</translation>
+    </message>
+    <message>
+        <source>Unified data format (*.sgt)</source>
+        <translation>统一数据格式 (*.sgt)</translation>
+    </message>
+    <message>
+        <source>CSV table of every record (*.csv)</source>
+        <translation>所有记录的 CSV 表 (*.csv)</translation>
+    </message>
+    <message>
+        <source>Export Picks</source>
+        <translation>导出初至</translation>
+    </message>
+    <message>
+        <source>Exporting the picks to %1</source>
+        <translation>正在将初至导出到 %1</translation>
+    </message>
+    <message>
+        <source>Cannot export the picks: %1</source>
+        <translation>无法导出初至：%1</translation>
+    </message>
+    <message>
+        <source>Exported %L1 records to %2.</source>
+        <translation>已将 %L1 条记录导出到 %2。</translation>
+    </message>
+    <message>
+        <source>Exported %L1 picks between %L2 sensors to %3; left out: %L4 rejected, %L5 without a positive time, %L6 at a non-finite position, %L7 whose source and receiver are one sensor.</source>
+        <translation>已将 %L2 个测点之间的 %L1 个初至导出到 %3；未导出：%L4 个已剔除，%L5 个没有正的时间，%L6 个位置不是有限数，%L7 个炮点与检波点为同一测点。</translation>
+    </message>
+    <message>
+        <source>The picks are as edited.</source>
+        <translation>导出的是编辑后的初至。</translation>
+    </message>
+    <message>
+        <source>Import Picks</source>
+        <translation>导入初至</translation>
+    </message>
+    <message>
+        <source>Save Imported Picks As</source>
+        <translation>导入的初至另存为</translation>
+    </message>
+    <message>
+        <source>Importing %1</source>
+        <translation>正在导入 %1</translation>
+    </message>
+    <message>
+        <source>Cannot import the picks: %1</source>
+        <translation>无法导入初至：%1</translation>
+    </message>
+    <message>
+        <source>Imported %L1 picks in %L2 shots of %3 into %4.</source>
+        <translation>已将 %3 中 %L2 炮的 %L1 个初至导入到 %4。</translation>
+    </message>
+    <message>
+        <source>%1: cancelled.</source>
+        <translation>%1：已取消。</translation>
+    </message>
+    <message>
+        <source>Gathering the outliers of the file</source>
+        <translation>正在收集整个文件的异常值</translation>
+    </message>
+</context>
+<context>
     <name>ProblemModel</name>
     <message>
         <source>Shot</source>
@@ -1490,11 +1654,11 @@
     </message>
     <message>
         <source>(%1 of judged picks)</source>
-        <translation>（占已评判初至的 %1）</translation>
+        <translation type="vanished">（占已评判初至的 %1）</translation>
     </message>
     <message>
         <source>(of %L1 compared; %L2 explained by shot timing errors)</source>
-        <translation>（共比较 %L1 对；其中 %L2 对由炮的时间误差解释）</translation>
+        <translation type="vanished">（共比较 %L1 对；其中 %L2 对由炮的时间误差解释）</translation>
     </message>
     <message>
         <source>%1: %2, %3 (status 0: %L4, status 1: %L5, other: %L6; not picked: %L7). Thresholds: outlier %8 ms, reciprocity %9 ms.</source>
@@ -1528,11 +1692,33 @@
     </message>
     <message>
         <source>estimated timing error %1 ms</source>
-        <translation>估计时间误差 %1 ms</translation>
+        <translation type="vanished">估计时间误差 %1 ms</translation>
     </message>
     <message>
         <source>Shots in the most flagged pairs: %1.</source>
         <translation>超限炮对最多的炮：%1。</translation>
+    </message>
+    <message>
+        <source>%1 (%2 of judged picks)</source>
+        <translation>%1（占已评判初至的 %2）</translation>
+    </message>
+    <message>
+        <source>%1 (of %2 compared; %3 explained by shot timing errors)</source>
+        <translation>%1（共比较 %2 对；其中 %3 对由炮的时间误差解释）</translation>
+    </message>
+    <message>
+        <source>; </source>
+        <comment>between the items of a list</comment>
+        <translation>；</translation>
+    </message>
+    <message>
+        <source>%1.</source>
+        <comment>a list as a sentence</comment>
+        <translation>%1。</translation>
+    </message>
+    <message>
+        <source>%1, estimated timing error %2 ms</source>
+        <translation>%1，估计时间误差 %2 ms</translation>
     </message>
 </context>
 <context>
@@ -1710,62 +1896,11 @@
     </message>
     <message>
         <source>Shot %1 &gt; ffid %2 (reciprocal partner)</source>
-        <translation>第 %1 炮 &gt; ffid %2（互换炮）</translation>
-    </message>
-</context>
-<context>
-    <name>FbView::ShotPlot</name>
-    <message>
-        <source>Status 0</source>
-        <translation>状态 0</translation>
+        <translation type="vanished">第 %1 炮 &gt; ffid %2（互换炮）</translation>
     </message>
     <message>
-        <source>Status 1</source>
-        <translation>状态 1</translation>
-    </message>
-    <message>
-        <source>Other status</source>
-        <translation>其他状态</translation>
-    </message>
-    <message>
-        <source>Fitted curve</source>
-        <translation>拟合曲线</translation>
-    </message>
-    <message>
-        <source>Shot %1 &gt; ffid %2 (picks: %L3, outliers: %L4)</source>
-        <translation>第 %1 炮 &gt; ffid %2（初至：%L3，异常值：%L4）</translation>
-    </message>
-    <message>
-        <source>Signed offset (%1)</source>
-        <translation>带符号偏移距（%1）</translation>
-    </message>
-    <message>
-        <source>Residual (ms)</source>
-        <translation>残差（ms）</translation>
-    </message>
-    <message>
-        <source>Reduced time t - |x| / %1 %2/s (ms)</source>
-        <translation>折合时间 t - |x| / %1 %2/s（ms）</translation>
-    </message>
-    <message>
-        <source>Time (ms)</source>
-        <translation>时间（ms）</translation>
-    </message>
-    <message>
-        <source>Outlier (off by &gt; %1 ms)</source>
-        <translation>异常值（偏离超过 %1 ms）</translation>
-    </message>
-    <message>
-        <source>Outlier threshold (±%1 ms)</source>
-        <translation>异常值阈值（±%1 ms）</translation>
-    </message>
-    <message>
-        <source>%1 %2/s</source>
-        <translation>%1 %2/s</translation>
-    </message>
-    <message>
-        <source>intercept %1 ms</source>
-        <translation>截距 %1 ms</translation>
+        <source>Reciprocal %1 &gt; %2</source>
+        <translation>互换炮 %1 &gt; %2</translation>
     </message>
 </context>
 <context>
@@ -1831,88 +1966,6 @@
     </message>
 </context>
 <context>
-    <name>FbView::StationResidualView</name>
-    <message>
-        <source>Mean residual (ms)</source>
-        <translation>平均残差（ms）</translation>
-    </message>
-    <message>
-        <source>Mean residual</source>
-        <translation>平均残差</translation>
-    </message>
-    <message>
-        <source>RMS residual (±)</source>
-        <translation>均方根残差（±）</translation>
-    </message>
-    <message>
-        <source>Mean beyond ±%1 ms</source>
-        <translation>平均残差超出 ±%1 ms</translation>
-    </message>
-    <message>
-        <source>Receiver line %1, station %2</source>
-        <translation>检波线 %1，桩号 %2</translation>
-    </message>
-    <message>
-        <source>x %1, y %2</source>
-        <translation>x %1，y %2</translation>
-    </message>
-    <message>
-        <source>Mean residual: %1 ms</source>
-        <translation>平均残差：%1 ms</translation>
-    </message>
-    <message>
-        <source>RMS residual: %1 ms</source>
-        <translation>均方根残差：%1 ms</translation>
-    </message>
-    <message>
-        <source>Picks: %L1</source>
-        <translation>初至数：%L1</translation>
-    </message>
-</context>
-<context>
-    <name>FbView::StationShotView</name>
-    <message>
-        <source>Shot</source>
-        <translation>炮</translation>
-    </message>
-    <message>
-        <source>Reciprocal difference (ms)</source>
-        <translation>互换差（ms）</translation>
-    </message>
-    <message>
-        <source>Residual (ms)</source>
-        <translation>残差（ms）</translation>
-    </message>
-    <message>
-        <source>Each cell: the row&apos;s shot minus the shot from the column&apos;s source</source>
-        <translation>每个单元：该行的炮减去炮点位于该列的炮</translation>
-    </message>
-    <message>
-        <source>Reading and fitting shots %1 to %2...</source>
-        <translation>正在读取并拟合第 %1 至 %2 炮……</translation>
-    </message>
-    <message>
-        <source>Residuals of shots %1 to %2</source>
-        <translation>第 %1 至 %2 炮的残差</translation>
-    </message>
-    <message>
-        <source>Shot %1 &gt; ffid %2</source>
-        <translation>第 %1 炮 &gt; ffid %2</translation>
-    </message>
-    <message>
-        <source>%1, the source of shot %2 &gt; ffid %3</source>
-        <translation>%1，第 %2 炮 &gt; ffid %3 的炮点</translation>
-    </message>
-    <message>
-        <source>Reciprocal difference: %1 ms</source>
-        <translation>互换差：%1 ms</translation>
-    </message>
-    <message>
-        <source>Residual: %1 ms (record %L2)</source>
-        <translation>残差：%1 ms（记录 %L2）</translation>
-    </message>
-</context>
-<context>
     <name>StatusArea</name>
     <message>
         <source>Cancel</source>
@@ -1921,25 +1974,6 @@
     <message>
         <source>Judging the picks...</source>
         <translation>正在评判初至...</translation>
-    </message>
-</context>
-<context>
-    <name>FbView::SurveyMap</name>
-    <message>
-        <source>Shot %1</source>
-        <translation>第 %1 炮</translation>
-    </message>
-    <message>
-        <source>Easting (%1)</source>
-        <translation>东坐标（%1）</translation>
-    </message>
-    <message>
-        <source>Northing (%1)</source>
-        <translation>北坐标（%1）</translation>
-    </message>
-    <message>
-        <source>x %1, y %2</source>
-        <translation>x %1，y %2</translation>
     </message>
 </context>
 <context>
