@@ -52,6 +52,11 @@ constexpr double MinRiseMs = 1.0;
 constexpr int DenseNear = 4;
 constexpr double GridGrowth = 2.0;
 constexpr int GridEven = 6;
+// A fit that may bend towards the slower tries up to this many breakpoints
+// spread evenly over the side: a slower bend is often short (a deeper
+// refractor seen only until the ground slows), too short for the grid
+// above to hold both its ends. Such fits are rare, so the cost is small.
+constexpr int SlowerGrid = 256;
 // Noise below this does not count for choosing the number of segments:
 // times are often stored to an eighth of a millisecond.
 constexpr double NoiseFloorMs = 0.1;
@@ -186,6 +191,11 @@ void FirstBreakFitter::order(const double *absOffset, const double *time, int n)
         m_grid.push_back(static_cast<int>(k));
     for (int g = 1; g < GridEven; ++g)
         m_grid.push_back(g * n / GridEven);
+    if (m_slower) {
+        const int stride = std::max(1, n / SlowerGrid);
+        for (int k = MinDirectPicks; k < n; k += stride)
+            m_grid.push_back(k);
+    }
     std::sort(m_grid.begin(), m_grid.end());
     m_grid.erase(std::unique(m_grid.begin(), m_grid.end()), m_grid.end());
 }
@@ -381,7 +391,7 @@ FirstBreakFitter::Model FirstBreakFitter::split(const Model &m) const
         double sse;
         int segment, at;
     };
-    Trial trials[MaxSegments * 64];
+    Trial trials[2 * SlowerGrid + 64];
     int count = 0;
     for (int s = 0; s < m.k; ++s) {
         for (int c : m_grid) {

@@ -23,7 +23,8 @@ namespace FbQc {
 // round splits the side, one segment at a time, where a split lowers the
 // squared residuals most (breakpoints from a grid that is dense near the
 // source, where the direct arrival may span two picks, geometric beyond and
-// even across the side, each refined by halving steps); a Bayesian
+// even across the side, densely so when slower bends are allowed, each
+// refined by halving steps); a Bayesian
 // information criterion chooses the number of segments, and each
 // breakpoint then moves to where its two lines cross. Prefix sums make each
 // trial cost the same whatever the number of picks. Between rounds the

@@ -500,28 +500,38 @@ private slots:
     // slower, and picks that follow the topography are fitted with the heights
     // taken off at the near surface's slowness found in the picks. Either way
     // the clean line has no outlier and wrong picks on it still stand out,
-    // while even ground never bends that way and a line whose elevations
-    // barely touch the times is fitted as picked.
+    // also where the slower bend is short (a deeper refractor seen only until
+    // the ground slows) or a dip tilts it, while flat ground never bends that
+    // way and a line whose elevations barely touch the times is fitted as
+    // picked.
     void judgesUnevenGround_data()
     {
         QTest::addColumn<double>("lateral");          // refractors this much slower past the middle
+        QTest::addColumn<double>("dip");              // degrees
+        QTest::addColumn<QVector<double>>("layers");  // velocities, m/s; none: the built-in curve
         QTest::addColumn<double>("velocity");         // of the topography's delay, m/s; 0: the built-in static
         QTest::addColumn<QMap<int, double>>("wrong"); // channel: ms it is off by in every shot
         QTest::addColumn<double>("noise");            // ms
         QTest::addColumn<int>("shots");
         QTest::addColumn<quint64>("seed");
         const QMap<int, double> none, bends{{10, 20.0}, {100, -20.0}}, hills{{20, 25.0}, {70, -25.0}, {100, 25.0}};
-        QTest::newRow("25% slower") << 0.25 << 0.0 << none << 0.5 << 30 << quint64(4);
-        QTest::newRow("25% slower, wrong picks") << 0.25 << 0.0 << bends << 0.5 << 30 << quint64(4);
-        QTest::newRow("even ground, 1 ms noise") << 0.0 << 0.0 << none << 1.0 << 30 << quint64(4);
-        QTest::newRow("built-in static") << 0.0 << 0.0 << none << 0.5 << 40 << quint64(3);
-        QTest::newRow("hills at 2,000 m/s") << 0.0 << 2000.0 << none << 0.5 << 40 << quint64(3);
-        QTest::newRow("hills at 4,000 m/s") << 0.0 << 4000.0 << none << 0.5 << 40 << quint64(3);
-        QTest::newRow("hills at 2,000 m/s, wrong picks") << 0.0 << 2000.0 << hills << 0.5 << 40 << quint64(3);
+        const QVector<double> builtIn, three{700.0, 2000.0, 4000.0};
+        QTest::newRow("25% slower") << 0.25 << 0.0 << builtIn << 0.0 << none << 0.5 << 30 << quint64(4);
+        QTest::newRow("25% slower, wrong picks") << 0.25 << 0.0 << builtIn << 0.0 << bends << 0.5 << 30 << quint64(4);
+        QTest::newRow("25% slower, three layers") << 0.25 << 0.0 << three << 0.0 << none << 0.5 << 30 << quint64(4);
+        QTest::newRow("dip 3 degrees, three layers") << 0.0 << 3.0 << three << 0.0 << none << 1.0 << 40 << quint64(3);
+        QTest::newRow("even ground, 1 ms noise") << 0.0 << 0.0 << builtIn << 0.0 << none << 1.0 << 30 << quint64(4);
+        QTest::newRow("built-in static") << 0.0 << 0.0 << builtIn << 0.0 << none << 0.5 << 40 << quint64(3);
+        QTest::newRow("hills at 2,000 m/s") << 0.0 << 0.0 << builtIn << 2000.0 << none << 0.5 << 40 << quint64(3);
+        QTest::newRow("hills at 4,000 m/s") << 0.0 << 0.0 << builtIn << 4000.0 << none << 0.5 << 40 << quint64(3);
+        QTest::newRow("hills at 2,000 m/s, wrong picks")
+            << 0.0 << 0.0 << builtIn << 2000.0 << hills << 0.5 << 40 << quint64(3);
     }
     void judgesUnevenGround()
     {
         QFETCH(double, lateral);
+        QFETCH(double, dip);
+        QFETCH(QVector<double>, layers);
         QFETCH(double, velocity);
         using Wrong = QMap<int, double>;
         QFETCH(Wrong, wrong);
@@ -534,6 +544,10 @@ private slots:
         o.seed = seed;
         o.noiseMs = noise;
         o.lateralChange = lateral;
+        o.dipDegrees = dip;
+        o.velocities = layers;
+        if (!layers.isEmpty())
+            o.crossovers = {120.0, 900.0};
         o.elevationVelocity = velocity;
         for (int shot = 0; shot < o.shots; ++shot) {
             for (auto w = wrong.cbegin(); w != wrong.cend(); ++w)
@@ -562,7 +576,9 @@ private slots:
                                         .arg(v.residual)));
             }
         }
-        QCOMPARE(slowerBends > 0, lateral > 0.0);
+        // A dipping line's apparent velocities may bend either way.
+        if (dip == 0.0)
+            QCOMPARE(slowerBends > 0, lateral > 0.0);
     }
 
     // Ground beyond flat layers keeps reciprocity and moves the arrivals by
