@@ -1569,6 +1569,13 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
         for (int k = s.from; k < s.to; ++k)
             left[m_runOrder[k]] = 1;
         bool run = m_trial.fit(h, t, count, FitCutMs, left);
+        // Without a run from the nearest trace a side may keep only two or
+        // three picks of its direct arrival, too few to tell its delay
+        // (on hills they may still lie along the run's line): its line then
+        // goes through the delay the other side shows, which also stands
+        // for the picks the segment beside the run lacks.
+        const bool pinned = run && direct && s.from == 0 && std::abs(m_trial.intercept(0) - meets) > RunMinMs &&
+                            m_trial.pinFirstSegment(meets);
         if (run) {
             // One step, the same way for every pick of the stretch, and a
             // jump back at each neighbour.
@@ -1609,7 +1616,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
                 }
                 beside = std::max(beside, picks);
             }
-            run = run && beside > s.to - s.from;
+            run = run && (pinned || beside > s.to - s.from);
         }
         if (run) {
             int beforeOff = 0, afterOff = 0;

@@ -763,6 +763,7 @@ private slots:
         QTest::newRow("from the nearest trace, the direct arrival lifted") << 18 << 37 << 6 << 12.0 << 0 << 0.0 << 2;
         QTest::newRow("from the nearest trace past the crossover") << 10 << 22 << 8 << 14.0 << 0 << 0.0 << 2;
         QTest::newRow("at the start of the last refractor, hills") << 38 << 23 << 8 << 14.0 << 0 << 2000.0 << 1;
+        QTest::newRow("from the nearest trace, hills") << 19 << 40 << 8 << 14.0 << 0 << 2000.0 << 2;
     }
     void runsTheCurveBentTo()
     {
