@@ -1565,18 +1565,24 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
     };
     m_trial.allowSlowerBends(m_fitter[side].slowerBendsAllowed());
     for (int i = 0; i < tried; ++i) {
-        const Stretch &s = tries[i];
-        for (int k = s.from; k < s.to; ++k)
-            left[m_runOrder[k]] = 1;
-        bool run = m_trial.fit(h, t, count, FitCutMs, left);
-        // Without a run from the nearest trace a side may keep only two or
-        // three picks of its direct arrival, too few to tell its delay
-        // (on hills they may still lie along the run's line): its line then
-        // goes through the delay the other side shows, which also stands
-        // for the picks the segment beside the run lacks.
-        const bool pinned = run && direct && s.from == 0 && std::abs(m_trial.intercept(0) - meets) > RunMinMs &&
-                            m_trial.pinFirstSegment(meets);
-        if (run) {
+        Stretch s = tries[i];
+        bool run = false, pinned = false;
+        // The jumps of a bent curve's residuals may bound part of a run
+        // only: its picks beside the stretch then stand off the trial curve
+        // by the same step, and the stretch takes them in for one more try.
+        for (int pass = 0; pass < 2; ++pass) {
+            for (int k = s.from; k < s.to; ++k)
+                left[m_runOrder[k]] = 1;
+            run = m_trial.fit(h, t, count, FitCutMs, left);
+            // Without a run from the nearest trace a side may keep only two
+            // or three picks of its direct arrival, too few to tell its delay
+            // (on hills they may still lie along the run's line): its line
+            // then goes through the delay the other side shows, which also
+            // stands for the picks the segment beside the run lacks.
+            pinned = run && direct && s.from == 0 && std::abs(m_trial.intercept(0) - meets) > RunMinMs &&
+                     m_trial.pinFirstSegment(meets);
+            if (!run)
+                break;
             // One step, the same way for every pick of the stretch, and a
             // jump back at each neighbour.
             m_trial.modelTimes(m_trialModel.data());
@@ -1599,6 +1605,16 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             // A skipped cycle near the source is picked late: a side whose
             // direct arrival stands early of the other's is the good one.
             run = (low >= RunMinMs || (high <= -RunMinMs && s.from > 0)) && high - low <= RunSpreadMs;
+            if (run && pass == 0) {
+                auto along = [&](int k) { return !left[m_runOrder[k]] && std::abs(off(k) - step) <= RunSpreadMs / 2; };
+                const Stretch was = s;
+                while (s.from > 1 && s.to - s.from < MaxRunPicks && along(s.from - 1))
+                    --s.from;
+                while (s.to < count && s.to - s.from < MaxRunPicks && along(s.to))
+                    ++s.to;
+                if (s.from != was.from || s.to != was.to)
+                    continue;
+            }
             run = run && (s.from == 0 || (step - off(s.from - 1)) * way >= RunJumpMs);
             run = run && (s.to == count || (step - off(s.to)) * way >= RunJumpMs);
             // A run stands off a refractor that more picks show: of a
@@ -1617,6 +1633,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
                 beside = std::max(beside, picks);
             }
             run = run && (pinned || beside > s.to - s.from);
+            break;
         }
         if (run) {
             int beforeOff = 0, afterOff = 0;

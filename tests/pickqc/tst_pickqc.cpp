@@ -764,6 +764,8 @@ private slots:
         QTest::newRow("from the nearest trace past the crossover") << 10 << 22 << 8 << 14.0 << 0 << 0.0 << 2;
         QTest::newRow("at the start of the last refractor, hills") << 38 << 23 << 8 << 14.0 << 0 << 2000.0 << 1;
         QTest::newRow("from the nearest trace, hills") << 19 << 40 << 8 << 14.0 << 0 << 2000.0 << 2;
+        QTest::newRow("at the start of the last refractor, jumps inside it") << 38 << 23 << 10 << 15.0 << 0 << 0.0 << 1;
+        QTest::newRow("past the crossover, jumps inside it") << 38 << 111 << 9 << 20.0 << 0 << 0.0 << 2;
     }
     void runsTheCurveBentTo()
     {
