@@ -133,6 +133,9 @@ constexpr double RunSpreadMs = 6.0;
 // times the median jump between neighbours (noise), bound the stretches
 // tried without, the largest jumps first and at most RunTrials a side.
 constexpr double RunJumpNoise = 5.0;
+// Noise spreads a run's picks too: a run the curve bent to may spread by
+// this many times the median jump, where that is more than RunSpreadMs.
+constexpr double RunSpreadNoise = 4.0;
 constexpr int RunTrials = 4;
 constexpr int MaxBentRuns = 2;
 constexpr double BendSpread = 4.0;
@@ -1474,7 +1477,9 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
     m_trialModel.resize(count);
     for (int k = 1; k < count; ++k)
         m_trialModel[k - 1] = std::abs(r[k] - r[k - 1]);
-    const double limit = std::max(RunJumpMs, RunJumpNoise * median(m_trialModel.data(), count - 1));
+    const double noise = median(m_trialModel.data(), count - 1);
+    const double limit = std::max(RunJumpMs, RunJumpNoise * noise);
+    const double spread = std::max(RunSpreadMs, RunSpreadNoise * noise);
     m_jumps.clear();
     m_jumps.push_back(0);
     for (int k = 1; k < count; ++k) {
@@ -1507,6 +1512,13 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             if (std::abs(d - previous) >= limit)
                 break;
             previous = d;
+        }
+        // Where the noise hides the jump back, the run ends before the
+        // first pick that no longer stands off by a step.
+        if (!(std::abs(previous) >= RunMinMs) && to >= 2 && std::abs(off(to - 2)) >= RunMinMs &&
+            std::abs(off(to - 2) - previous) >= RunJumpMs) {
+            --to;
+            previous = off(to - 1);
         }
         bool clear = true;
         for (int k = 0; k < to && clear; ++k)
@@ -1604,9 +1616,9 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             const double step = 0.5 * (low + high);
             // A skipped cycle near the source is picked late: a side whose
             // direct arrival stands early of the other's is the good one.
-            run = (low >= RunMinMs || (high <= -RunMinMs && s.from > 0)) && high - low <= RunSpreadMs;
+            run = (low >= RunMinMs || (high <= -RunMinMs && s.from > 0)) && high - low <= spread;
             if (run && pass == 0) {
-                auto along = [&](int k) { return !left[m_runOrder[k]] && std::abs(off(k) - step) <= RunSpreadMs / 2; };
+                auto along = [&](int k) { return !left[m_runOrder[k]] && std::abs(off(k) - step) <= spread / 2; };
                 const Stretch was = s;
                 while (s.from > 1 && s.to - s.from < MaxRunPicks && along(s.from - 1))
                     --s.from;

@@ -757,15 +757,23 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<double>("ms");
         QTest::addColumn<int>("spike");           // channel of a spike beside it, or 0
-        QTest::addColumn<double>("hillVelocity"); // picks follow the topography, m/s (0: flat with statics)
+        QTest::addColumn<double>("noise");        // ms
+        QTest::addColumn<double>("statics");      // of sources and receivers, ms
+        QTest::addColumn<double>("hillVelocity"); // picks follow the topography, m/s (0: flat)
         QTest::addColumn<int>("seed");
-        QTest::newRow("across the crossover, a spike beside") << 17 << 24 << 7 << 12.0 << 32 << 0.0 << 2;
-        QTest::newRow("from the nearest trace, the direct arrival lifted") << 18 << 37 << 6 << 12.0 << 0 << 0.0 << 2;
-        QTest::newRow("from the nearest trace past the crossover") << 10 << 22 << 8 << 14.0 << 0 << 0.0 << 2;
-        QTest::newRow("at the start of the last refractor, hills") << 38 << 23 << 8 << 14.0 << 0 << 2000.0 << 1;
-        QTest::newRow("from the nearest trace, hills") << 19 << 40 << 8 << 14.0 << 0 << 2000.0 << 2;
-        QTest::newRow("at the start of the last refractor, jumps inside it") << 38 << 23 << 10 << 15.0 << 0 << 0.0 << 1;
-        QTest::newRow("past the crossover, jumps inside it") << 38 << 111 << 9 << 20.0 << 0 << 0.0 << 2;
+        QTest::newRow("across the crossover, a spike beside") << 17 << 24 << 7 << 12.0 << 32 << 1.0 << 1.0 << 0.0 << 2;
+        QTest::newRow("from the nearest trace, the direct arrival lifted")
+            << 18 << 37 << 6 << 12.0 << 0 << 1.0 << 1.0 << 0.0 << 2;
+        QTest::newRow("from the nearest trace past the crossover")
+            << 10 << 22 << 8 << 14.0 << 0 << 1.0 << 1.0 << 0.0 << 2;
+        QTest::newRow("at the start of the last refractor, hills")
+            << 38 << 23 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 1;
+        QTest::newRow("from the nearest trace, hills") << 19 << 40 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 2;
+        QTest::newRow("at the start of the last refractor, jumps inside it")
+            << 38 << 23 << 10 << 15.0 << 0 << 1.0 << 1.0 << 0.0 << 1;
+        QTest::newRow("past the crossover, jumps inside it") << 38 << 111 << 9 << 20.0 << 0 << 1.0 << 1.0 << 0.0 << 2;
+        QTest::newRow("noisy, spread by the noise") << 23 << 53 << 6 << 13.0 << 0 << 2.5 << 1.5 << 0.0 << 3;
+        QTest::newRow("noisy, from the nearest trace") << 29 << 60 << 10 << 13.0 << 0 << 2.5 << 1.5 << 0.0 << 3;
     }
     void runsTheCurveBentTo()
     {
@@ -774,6 +782,8 @@ private slots:
         QFETCH(int, count);
         QFETCH(double, ms);
         QFETCH(int, spike);
+        QFETCH(double, noise);
+        QFETCH(double, statics);
         QFETCH(double, hillVelocity);
         QFETCH(int, seed);
         FbGenerator::Options o;
@@ -783,9 +793,9 @@ private slots:
         o.groupInterval = 20;
         o.velocities = {700, 2000, 4000};
         o.crossovers = {120, 900};
-        o.noiseMs = 1.0;
-        o.sourceStaticMs = hillVelocity > 0.0 ? 0.0 : 1.0;
-        o.receiverStaticMs = o.sourceStaticMs;
+        o.noiseMs = noise;
+        o.sourceStaticMs = statics;
+        o.receiverStaticMs = statics;
         o.elevationVelocity = hillVelocity;
         const ShotFit clean = fitShot(FbGenerator::shotRecords(o, shot));
         o.skipRuns.append({shot, channel, count, ms});
