@@ -1668,6 +1668,92 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
     return false;
 }
 
+bool ShotFitter::leaveOutStraddlingRun(const int counts[2], bool anyLeft[2], bool nearRun[2])
+{
+    // Both direct arrivals lifted alike look like a late shot. The shorter
+    // part of the run gives it away: the short side's nearest picks agree
+    // with the long side's direct arrival, and the next ones stand early of
+    // it by one step, on the direct arrival through the true delay.
+    const double a[2] = {m_fitter[Negative].intercept(0), m_fitter[Positive].intercept(0)};
+    for (int side = Negative; side <= Positive; ++side) {
+        if (!(a[side] >= DelayMinMs && a[side] <= DelayMaxMs) || counts[side] < 2 * MinRunPicks)
+            return false;
+    }
+    if (std::abs(a[Negative] - a[Positive]) > FitCutMs)
+        return false;
+    for (int shortSide = Negative; shortSide <= Positive; ++shortSide) {
+        const int longSide = 1 - shortSide;
+        const FirstBreakFitter &b = m_fitter[longSide];
+        const int nA = counts[shortSide], nB = counts[longSide];
+        const double *tA = m_t[shortSide].data(), *hA = m_h[shortSide].data();
+        const int near = std::min(nA, MinRunPicks + 1);
+        m_runOrder.resize(nA);
+        for (int j = 0; j < nA; ++j)
+            m_runOrder[j] = j;
+        std::partial_sort(m_runOrder.begin(), m_runOrder.begin() + near, m_runOrder.end(),
+                          [hA](int x, int y) { return hA[x] < hA[y] || (hA[x] == hA[y] && x < y); });
+        auto offA = [&](int k) {
+            const int j = m_runOrder[k];
+            return tA[j] - (b.intercept(0) + b.slope(0) * hA[j]);
+        };
+        int runA = 0;
+        while (runA + 2 < near && std::abs(offA(runA)) < RunMinMs)
+            ++runA;
+        if (runA == 0 || runA >= MinRunPicks)
+            continue;
+        const double e0 = offA(runA), e1 = offA(runA + 1);
+        // One step down, not a slope that differs from the long side's.
+        if (!(e0 <= -RunMinMs && e1 <= -RunMinMs && std::abs(e0 - e1) <= RunSpreadMs) ||
+            !(offA(runA - 1) - e0 >= RunJumpMs))
+            continue;
+        const double step = -0.5 * (e0 + e1);
+        const double delay = b.intercept(0) - step;
+        // The long side's part: its nearest picks standing late by the step
+        // of the direct arrival through that delay, or of its refractors.
+        const double *tB = m_t[longSide].data(), *hB = m_h[longSide].data();
+        std::vector<int> &orderB = m_nearOrder;
+        orderB.resize(nB);
+        for (int j = 0; j < nB; ++j)
+            orderB[j] = j;
+        std::stable_sort(orderB.begin(), orderB.end(), [hB](int x, int y) { return hB[x] < hB[y]; });
+        auto offB = [&](int k) {
+            const double h = hB[orderB[k]];
+            double model = delay + b.slope(0) * h;
+            for (int j = 1; j < b.segments(); ++j)
+                model = std::min(model, b.intercept(j) + b.slope(j) * h);
+            return tB[orderB[k]] - model;
+        };
+        int runB = 0;
+        while (runB < nB && runB + runA < MaxRunPicks && std::abs(offB(runB) - step) <= RunSpreadMs / 2)
+            ++runB;
+        if (runB + runA < MinRunPicks || runB == 0 || runB == nB || !(offB(runB) < RunMinMs) ||
+            !(offB(runB - 1) - offB(runB) >= RunJumpMs))
+            continue;
+        // Each side fitted without its part of the run; the short side's
+        // direct arrival must then meet the source at the delay.
+        m_leftOut[longSide].assign(nB, 0);
+        for (int k = 0; k < runB; ++k)
+            m_leftOut[longSide][orderB[k]] = 1;
+        m_trial.allowSlowerBends(b.slowerBendsAllowed());
+        if (!m_trial.fit(hB, tB, nB, FitCutMs, m_leftOut[longSide].data()))
+            continue;
+        m_leftOut[shortSide].assign(nA, 0);
+        for (int k = 0; k < runA; ++k)
+            m_leftOut[shortSide][m_runOrder[k]] = 1;
+        FirstBreakFitter &f = m_fitter[shortSide];
+        if (!f.fit(hA, tA, nA, FitCutMs, m_leftOut[shortSide].data()) ||
+            !(std::abs(f.intercept(0) - delay) <= RunSpreadMs)) {
+            f.fit(hA, tA, nA, FitCutMs);
+            continue;
+        }
+        std::swap(m_fitter[longSide], m_trial);
+        anyLeft[Negative] = anyLeft[Positive] = true;
+        nearRun[longSide] = !(std::abs(m_fitter[longSide].intercept(0) - delay) <= RunMinMs);
+        return true;
+    }
+    return false;
+}
+
 void ShotFitter::markRuns(int side, int count, PickVerdict *picks)
 {
     // A run is rare: the picks are only put in |offset| order when enough
@@ -1848,6 +1934,9 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
             nearRun[side] = nearRun[side] || near;
         }
     }
+    if (fitted[Negative] && fitted[Positive] && !anyLeft[Negative] && !anyLeft[Positive] &&
+        (m_fitter[Negative].largestResidual() > RunMinMs || m_fitter[Positive].largestResidual() > RunMinMs))
+        leaveOutStraddlingRun(counts, anyLeft, nearRun);
     out->heightSlowness = slowness;
 
     // The source delay both sides share: by least squares over the first

@@ -514,7 +514,8 @@ private slots:
         QTest::addColumn<double>("noise");            // ms
         QTest::addColumn<int>("shots");
         QTest::addColumn<quint64>("seed");
-        const QMap<int, double> none, bends{{10, 20.0}, {100, -20.0}}, hills{{20, 25.0}, {70, -25.0}, {100, 25.0}};
+        const QMap<int, double> none, bends{{10, 20.0}, {100, -20.0}}, hills{{20, 25.0}, {70, -25.0}, {100, 25.0}},
+            far{{13, 40.0}};
         const QVector<double> builtIn, three{700.0, 2000.0, 4000.0};
         QTest::newRow("25% slower") << 0.25 << 0.0 << builtIn << 0.0 << none << 0.5 << 30 << quint64(4);
         QTest::newRow("25% slower, wrong picks") << 0.25 << 0.0 << builtIn << 0.0 << bends << 0.5 << 30 << quint64(4);
@@ -526,6 +527,8 @@ private slots:
         QTest::newRow("hills at 4,000 m/s") << 0.0 << 0.0 << builtIn << 4000.0 << none << 0.5 << 40 << quint64(3);
         QTest::newRow("hills at 2,000 m/s, wrong picks")
             << 0.0 << 0.0 << builtIn << 2000.0 << hills << 0.5 << 40 << quint64(3);
+        QTest::newRow("hills at 2,000 m/s, a wrong pick far out")
+            << 0.0 << 0.0 << builtIn << 2000.0 << far << 0.5 << 40 << quint64(4);
     }
     void judgesUnevenGround()
     {
@@ -774,6 +777,7 @@ private slots:
         QTest::newRow("past the crossover, jumps inside it") << 38 << 111 << 9 << 20.0 << 0 << 1.0 << 1.0 << 0.0 << 2;
         QTest::newRow("noisy, spread by the noise") << 23 << 53 << 6 << 13.0 << 0 << 2.5 << 1.5 << 0.0 << 3;
         QTest::newRow("noisy, from the nearest trace") << 29 << 60 << 10 << 13.0 << 0 << 2.5 << 1.5 << 0.0 << 3;
+        QTest::newRow("across the source") << 37 << 68 << 10 << 15.0 << 0 << 1.0 << 1.0 << 0.0 << 4;
     }
     void runsTheCurveBentTo()
     {
