@@ -1730,7 +1730,8 @@ bool ShotFitter::leaveOutStraddlingRun(const int counts[2], bool anyLeft[2], boo
             !(offB(runB - 1) - offB(runB) >= RunJumpMs))
             continue;
         // Each side fitted without its part of the run; the short side's
-        // direct arrival must then meet the source at the delay.
+        // direct arrival must then meet the source near the delay, or take
+        // it without a pick leaving the cut (its few picks may tilt it).
         m_leftOut[longSide].assign(nB, 0);
         for (int k = 0; k < runB; ++k)
             m_leftOut[longSide][orderB[k]] = 1;
@@ -1742,7 +1743,7 @@ bool ShotFitter::leaveOutStraddlingRun(const int counts[2], bool anyLeft[2], boo
             m_leftOut[shortSide][m_runOrder[k]] = 1;
         FirstBreakFitter &f = m_fitter[shortSide];
         if (!f.fit(hA, tA, nA, FitCutMs, m_leftOut[shortSide].data()) ||
-            !(std::abs(f.intercept(0) - delay) <= RunSpreadMs)) {
+            !(std::abs(f.intercept(0) - delay) <= RunSpreadMs || f.pinFirstSegment(delay))) {
             f.fit(hA, tA, nA, FitCutMs);
             continue;
         }

@@ -778,6 +778,7 @@ private slots:
         QTest::newRow("noisy, spread by the noise") << 23 << 53 << 6 << 13.0 << 0 << 2.5 << 1.5 << 0.0 << 3;
         QTest::newRow("noisy, from the nearest trace") << 29 << 60 << 10 << 13.0 << 0 << 2.5 << 1.5 << 0.0 << 3;
         QTest::newRow("across the source") << 37 << 68 << 10 << 15.0 << 0 << 1.0 << 1.0 << 0.0 << 4;
+        QTest::newRow("across the source, noisy") << 37 << 68 << 10 << 15.0 << 0 << 2.5 << 1.5 << 0.0 << 4;
     }
     void runsTheCurveBentTo()
     {
