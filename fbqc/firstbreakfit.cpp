@@ -1493,6 +1493,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
     {
         int from, to;
         double jump;
+        bool near; // from the nearest pick or the first few on: judged by the other side's direct arrival
     };
     Stretch tries[RunTrials];
     int tried = 0;
@@ -1505,9 +1506,14 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
     const bool direct = meets >= DelayMinMs && meets <= DelayMaxMs;
     if (direct) {
         auto off = [&](int k) { return t[m_runOrder[k]] - other.timeAt(h[m_runOrder[k]]); };
-        double previous = off(0);
-        int to = 1;
-        for (; std::abs(previous) >= RunMinMs && to < count && to <= MaxRunPicks; ++to) {
+        // The nearest picks may still agree with the other side, the run
+        // starting a pick or two out.
+        int from = 0;
+        while (from + 1 < MinRunPicks && from + 1 < count && !(std::abs(off(from)) >= RunMinMs))
+            ++from;
+        double previous = off(from);
+        int to = from + 1;
+        for (; std::abs(previous) >= RunMinMs && to < count && to - from <= MaxRunPicks; ++to) {
             const double d = off(to);
             if (std::abs(d - previous) >= limit)
                 break;
@@ -1515,7 +1521,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
         }
         // Where the noise hides the jump back, the run ends before the
         // first pick that no longer stands off by a step.
-        if (!(std::abs(previous) >= RunMinMs) && to >= 2 && std::abs(off(to - 2)) >= RunMinMs &&
+        if (!(std::abs(previous) >= RunMinMs) && to >= from + 2 && std::abs(off(to - 2)) >= RunMinMs &&
             std::abs(off(to - 2) - previous) >= RunJumpMs) {
             --to;
             previous = off(to - 1);
@@ -1523,8 +1529,9 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
         bool clear = true;
         for (int k = 0; k < to && clear; ++k)
             clear = !left[m_runOrder[k]];
-        if (clear && to >= MinRunPicks && to <= MaxRunPicks && to < count && std::abs(previous) >= RunMinMs)
-            tries[tried++] = Stretch{0, to, HUGE_VAL};
+        if (clear && to - from >= MinRunPicks && to - from <= MaxRunPicks && to < count &&
+            std::abs(previous) >= RunMinMs)
+            tries[tried++] = Stretch{from, to, HUGE_VAL, true};
     }
     auto consider = [&](int from, int to, double jump) {
         const int length = to - from;
@@ -1540,7 +1547,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
         at = std::min(at, RunTrials - 1);
         for (; at > 0 && tries[at - 1].jump < jump; --at)
             tries[at] = tries[at - 1];
-        tries[at] = Stretch{from, to, jump};
+        tries[at] = Stretch{from, to, jump, from == 0};
     };
     const FirstBreakFitter &f = m_fitter[side];
     const int jumps = int(m_jumps.size());
@@ -1582,8 +1589,11 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
         // The jumps of a bent curve's residuals may bound part of a run
         // only: its picks beside the stretch then stand off the trial curve
         // by the same step, and the stretch takes them in for one more try.
+        // A run a pick or two out from the source leaves those picks too
+        // few for a direct arrival: they take no part either, and are
+        // judged by the other side's.
         for (int pass = 0; pass < 2; ++pass) {
-            for (int k = s.from; k < s.to; ++k)
+            for (int k = s.near ? 0 : s.from; k < s.to; ++k)
                 left[m_runOrder[k]] = 1;
             run = m_trial.fit(h, t, count, FitCutMs, left);
             // Without a run from the nearest trace a side may keep only two
@@ -1591,7 +1601,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             // (on hills they may still lie along the run's line): its line
             // then goes through the delay the other side shows, which also
             // stands for the picks the segment beside the run lacks.
-            pinned = run && direct && s.from == 0 && std::abs(m_trial.intercept(0) - meets) > RunMinMs &&
+            pinned = run && direct && s.near && std::abs(m_trial.intercept(0) - meets) > RunMinMs &&
                      m_trial.pinFirstSegment(meets);
             if (!run)
                 break;
@@ -1600,7 +1610,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             m_trial.modelTimes(m_trialModel.data());
             // Near the source the direct arrival the other side shows
             // arrives first where this side's is left out.
-            if (direct && s.from == 0) {
+            if (direct && s.near) {
                 for (int k = 0; k < s.to; ++k) {
                     const int j = m_runOrder[k];
                     m_trialModel[j] = std::min(m_trialModel[j], meets + other.slope(0) * h[j]);
@@ -1616,7 +1626,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             const double step = 0.5 * (low + high);
             // A skipped cycle near the source is picked late: a side whose
             // direct arrival stands early of the other's is the good one.
-            run = (low >= RunMinMs || (high <= -RunMinMs && s.from > 0)) && high - low <= spread;
+            run = (low >= RunMinMs || (high <= -RunMinMs && !s.near)) && high - low <= spread;
             if (run && pass == 0) {
                 auto along = [&](int k) { return !left[m_runOrder[k]] && std::abs(off(k) - step) <= spread / 2; };
                 const Stretch was = s;
@@ -1658,11 +1668,11 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
         if (run) {
             std::swap(m_fitter[side], m_trial);
             const double nearest = h[m_runOrder[0]];
-            *near = direct && s.from == 0 &&
-                    meets + other.slope(0) * nearest < m_fitter[side].timeAt(nearest) - RunNeighbourMs;
+            *near =
+                direct && s.near && meets + other.slope(0) * nearest < m_fitter[side].timeAt(nearest) - RunNeighbourMs;
             return true;
         }
-        for (int k = s.from; k < s.to; ++k)
+        for (int k = s.near ? 0 : s.from; k < s.to; ++k)
             left[m_runOrder[k]] = 0;
     }
     return false;
