@@ -1641,7 +1641,8 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             run = run && (s.to == count || (step - off(s.to)) * way >= RunJumpMs);
             // A run stands off a refractor that more picks show: of a
             // stretch at a side's end and the picks beside it, both one
-            // step apart along one velocity, the fewer are the run.
+            // step apart along one velocity, the fewer are the run. Near
+            // the source the other side's direct arrival has the word.
             int beside = 0;
             for (int end : {s.from - 1, s.to}) {
                 if (end < 0 || end >= count)
@@ -1654,7 +1655,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
                 }
                 beside = std::max(beside, picks);
             }
-            run = run && (pinned || beside > s.to - s.from);
+            run = run && (pinned || (direct && s.near) || beside > s.to - s.from);
             break;
         }
         if (run) {

@@ -777,6 +777,8 @@ private slots:
         QTest::newRow("past the crossover, jumps inside it") << 38 << 111 << 9 << 20.0 << 0 << 1.0 << 1.0 << 0.0 << 2;
         QTest::newRow("noisy, spread by the noise") << 23 << 53 << 6 << 13.0 << 0 << 2.5 << 1.5 << 0.0 << 3;
         QTest::newRow("noisy, from the nearest trace") << 29 << 60 << 10 << 13.0 << 0 << 2.5 << 1.5 << 0.0 << 3;
+        QTest::newRow("from the nearest trace, hills, few picks beside")
+            << 18 << 37 << 6 << 11.0 << 0 << 1.0 << 0.0 << 2000.0 << 2;
         QTest::newRow("from the second trace on") << 11 << 14 << 8 << 15.0 << 0 << 1.0 << 1.0 << 0.0 << 2;
         QTest::newRow("across the source") << 37 << 68 << 10 << 15.0 << 0 << 1.0 << 1.0 << 0.0 << 4;
         QTest::newRow("across the source, noisy") << 37 << 68 << 10 << 15.0 << 0 << 2.5 << 1.5 << 0.0 << 4;
