@@ -52,6 +52,11 @@ constexpr double MinRiseMs = 1.0;
 constexpr int DenseNear = 4;
 constexpr double GridGrowth = 2.0;
 constexpr int GridEven = 6;
+// A fit that may bend towards the slower tries up to this many breakpoints
+// spread evenly over the side: a slower bend is often short (a deeper
+// refractor seen only until the ground slows), too short for the grid
+// above to hold both its ends. Such fits are rare, so the cost is small.
+constexpr int SlowerGrid = 256;
 // Noise below this does not count for choosing the number of segments:
 // times are often stored to an eighth of a millisecond.
 constexpr double NoiseFloorMs = 0.1;
@@ -128,6 +133,9 @@ constexpr double RunSpreadMs = 6.0;
 // times the median jump between neighbours (noise), bound the stretches
 // tried without, the largest jumps first and at most RunTrials a side.
 constexpr double RunJumpNoise = 5.0;
+// Noise spreads a run's picks too: a run the curve bent to may spread by
+// this many times the median jump, where that is more than RunSpreadMs.
+constexpr double RunSpreadNoise = 4.0;
 constexpr int RunTrials = 4;
 constexpr int MaxBentRuns = 2;
 constexpr double BendSpread = 4.0;
@@ -186,6 +194,11 @@ void FirstBreakFitter::order(const double *absOffset, const double *time, int n)
         m_grid.push_back(static_cast<int>(k));
     for (int g = 1; g < GridEven; ++g)
         m_grid.push_back(g * n / GridEven);
+    if (m_slower) {
+        const int stride = std::max(1, n / SlowerGrid);
+        for (int k = MinDirectPicks; k < n; k += stride)
+            m_grid.push_back(k);
+    }
     std::sort(m_grid.begin(), m_grid.end());
     m_grid.erase(std::unique(m_grid.begin(), m_grid.end()), m_grid.end());
 }
@@ -381,7 +394,7 @@ FirstBreakFitter::Model FirstBreakFitter::split(const Model &m) const
         double sse;
         int segment, at;
     };
-    Trial trials[MaxSegments * 64];
+    Trial trials[2 * SlowerGrid + 64];
     int count = 0;
     for (int s = 0; s < m.k; ++s) {
         for (int c : m_grid) {
@@ -1464,7 +1477,9 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
     m_trialModel.resize(count);
     for (int k = 1; k < count; ++k)
         m_trialModel[k - 1] = std::abs(r[k] - r[k - 1]);
-    const double limit = std::max(RunJumpMs, RunJumpNoise * median(m_trialModel.data(), count - 1));
+    const double noise = median(m_trialModel.data(), count - 1);
+    const double limit = std::max(RunJumpMs, RunJumpNoise * noise);
+    const double spread = std::max(RunSpreadMs, RunSpreadNoise * noise);
     m_jumps.clear();
     m_jumps.push_back(0);
     for (int k = 1; k < count; ++k) {
@@ -1478,6 +1493,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
     {
         int from, to;
         double jump;
+        bool near; // from the nearest pick or the first few on: judged by the other side's direct arrival
     };
     Stretch tries[RunTrials];
     int tried = 0;
@@ -1490,19 +1506,32 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
     const bool direct = meets >= DelayMinMs && meets <= DelayMaxMs;
     if (direct) {
         auto off = [&](int k) { return t[m_runOrder[k]] - other.timeAt(h[m_runOrder[k]]); };
-        double previous = off(0);
-        int to = 1;
-        for (; std::abs(previous) >= RunMinMs && to < count && to <= MaxRunPicks; ++to) {
+        // The nearest picks may still agree with the other side, the run
+        // starting a pick or two out.
+        int from = 0;
+        while (from + 1 < MinRunPicks && from + 1 < count && !(std::abs(off(from)) >= RunMinMs))
+            ++from;
+        double previous = off(from);
+        int to = from + 1;
+        for (; std::abs(previous) >= RunMinMs && to < count && to - from <= MaxRunPicks; ++to) {
             const double d = off(to);
             if (std::abs(d - previous) >= limit)
                 break;
             previous = d;
         }
+        // Where the noise hides the jump back, the run ends before the
+        // first pick that no longer stands off by a step.
+        if (!(std::abs(previous) >= RunMinMs) && to >= from + 2 && std::abs(off(to - 2)) >= RunMinMs &&
+            std::abs(off(to - 2) - previous) >= RunJumpMs) {
+            --to;
+            previous = off(to - 1);
+        }
         bool clear = true;
         for (int k = 0; k < to && clear; ++k)
             clear = !left[m_runOrder[k]];
-        if (clear && to >= MinRunPicks && to <= MaxRunPicks && to < count && std::abs(previous) >= RunMinMs)
-            tries[tried++] = Stretch{0, to, HUGE_VAL};
+        if (clear && to - from >= MinRunPicks && to - from <= MaxRunPicks && to < count &&
+            std::abs(previous) >= RunMinMs)
+            tries[tried++] = Stretch{from, to, HUGE_VAL, true};
     }
     auto consider = [&](int from, int to, double jump) {
         const int length = to - from;
@@ -1518,7 +1547,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
         at = std::min(at, RunTrials - 1);
         for (; at > 0 && tries[at - 1].jump < jump; --at)
             tries[at] = tries[at - 1];
-        tries[at] = Stretch{from, to, jump};
+        tries[at] = Stretch{from, to, jump, from == 0};
     };
     const FirstBreakFitter &f = m_fitter[side];
     const int jumps = int(m_jumps.size());
@@ -1555,17 +1584,33 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
     };
     m_trial.allowSlowerBends(m_fitter[side].slowerBendsAllowed());
     for (int i = 0; i < tried; ++i) {
-        const Stretch &s = tries[i];
-        for (int k = s.from; k < s.to; ++k)
-            left[m_runOrder[k]] = 1;
-        bool run = m_trial.fit(h, t, count, FitCutMs, left);
-        if (run) {
+        Stretch s = tries[i];
+        bool run = false, pinned = false;
+        // The jumps of a bent curve's residuals may bound part of a run
+        // only: its picks beside the stretch then stand off the trial curve
+        // by the same step, and the stretch takes them in for one more try.
+        // A run a pick or two out from the source leaves those picks too
+        // few for a direct arrival: they take no part either, and are
+        // judged by the other side's.
+        for (int pass = 0; pass < 2; ++pass) {
+            for (int k = s.near ? 0 : s.from; k < s.to; ++k)
+                left[m_runOrder[k]] = 1;
+            run = m_trial.fit(h, t, count, FitCutMs, left);
+            // Without a run from the nearest trace a side may keep only two
+            // or three picks of its direct arrival, too few to tell its delay
+            // (on hills they may still lie along the run's line): its line
+            // then goes through the delay the other side shows, which also
+            // stands for the picks the segment beside the run lacks.
+            pinned = run && direct && s.near && std::abs(m_trial.intercept(0) - meets) > RunMinMs &&
+                     m_trial.pinFirstSegment(meets);
+            if (!run)
+                break;
             // One step, the same way for every pick of the stretch, and a
             // jump back at each neighbour.
             m_trial.modelTimes(m_trialModel.data());
             // Near the source the direct arrival the other side shows
             // arrives first where this side's is left out.
-            if (direct && s.from == 0) {
+            if (direct && s.near) {
                 for (int k = 0; k < s.to; ++k) {
                     const int j = m_runOrder[k];
                     m_trialModel[j] = std::min(m_trialModel[j], meets + other.slope(0) * h[j]);
@@ -1581,12 +1626,23 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             const double step = 0.5 * (low + high);
             // A skipped cycle near the source is picked late: a side whose
             // direct arrival stands early of the other's is the good one.
-            run = (low >= RunMinMs || (high <= -RunMinMs && s.from > 0)) && high - low <= RunSpreadMs;
+            run = (low >= RunMinMs || (high <= -RunMinMs && !s.near)) && high - low <= spread;
+            if (run && pass == 0) {
+                auto along = [&](int k) { return !left[m_runOrder[k]] && std::abs(off(k) - step) <= spread / 2; };
+                const Stretch was = s;
+                while (s.from > 1 && s.to - s.from < MaxRunPicks && along(s.from - 1))
+                    --s.from;
+                while (s.to < count && s.to - s.from < MaxRunPicks && along(s.to))
+                    ++s.to;
+                if (s.from != was.from || s.to != was.to)
+                    continue;
+            }
             run = run && (s.from == 0 || (step - off(s.from - 1)) * way >= RunJumpMs);
             run = run && (s.to == count || (step - off(s.to)) * way >= RunJumpMs);
             // A run stands off a refractor that more picks show: of a
             // stretch at a side's end and the picks beside it, both one
-            // step apart along one velocity, the fewer are the run.
+            // step apart along one velocity, the fewer are the run. Near
+            // the source the other side's direct arrival has the word.
             int beside = 0;
             for (int end : {s.from - 1, s.to}) {
                 if (end < 0 || end >= count)
@@ -1599,7 +1655,8 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
                 }
                 beside = std::max(beside, picks);
             }
-            run = run && beside > s.to - s.from;
+            run = run && (pinned || (direct && s.near) || beside > s.to - s.from);
+            break;
         }
         if (run) {
             int beforeOff = 0, afterOff = 0;
@@ -1612,12 +1669,99 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
         if (run) {
             std::swap(m_fitter[side], m_trial);
             const double nearest = h[m_runOrder[0]];
-            *near = direct && s.from == 0 &&
-                    meets + other.slope(0) * nearest < m_fitter[side].timeAt(nearest) - RunNeighbourMs;
+            *near =
+                direct && s.near && meets + other.slope(0) * nearest < m_fitter[side].timeAt(nearest) - RunNeighbourMs;
             return true;
         }
-        for (int k = s.from; k < s.to; ++k)
+        for (int k = s.near ? 0 : s.from; k < s.to; ++k)
             left[m_runOrder[k]] = 0;
+    }
+    return false;
+}
+
+bool ShotFitter::leaveOutStraddlingRun(const int counts[2], bool anyLeft[2], bool nearRun[2])
+{
+    // Both direct arrivals lifted alike look like a late shot. The shorter
+    // part of the run gives it away: the short side's nearest picks agree
+    // with the long side's direct arrival, and the next ones stand early of
+    // it by one step, on the direct arrival through the true delay.
+    const double a[2] = {m_fitter[Negative].intercept(0), m_fitter[Positive].intercept(0)};
+    for (int side = Negative; side <= Positive; ++side) {
+        if (!(a[side] >= DelayMinMs && a[side] <= DelayMaxMs) || counts[side] < 2 * MinRunPicks)
+            return false;
+    }
+    if (std::abs(a[Negative] - a[Positive]) > FitCutMs)
+        return false;
+    for (int shortSide = Negative; shortSide <= Positive; ++shortSide) {
+        const int longSide = 1 - shortSide;
+        const FirstBreakFitter &b = m_fitter[longSide];
+        const int nA = counts[shortSide], nB = counts[longSide];
+        const double *tA = m_t[shortSide].data(), *hA = m_h[shortSide].data();
+        const int near = std::min(nA, MinRunPicks + 1);
+        m_runOrder.resize(nA);
+        for (int j = 0; j < nA; ++j)
+            m_runOrder[j] = j;
+        std::partial_sort(m_runOrder.begin(), m_runOrder.begin() + near, m_runOrder.end(),
+                          [hA](int x, int y) { return hA[x] < hA[y] || (hA[x] == hA[y] && x < y); });
+        auto offA = [&](int k) {
+            const int j = m_runOrder[k];
+            return tA[j] - (b.intercept(0) + b.slope(0) * hA[j]);
+        };
+        int runA = 0;
+        while (runA + 2 < near && std::abs(offA(runA)) < RunMinMs)
+            ++runA;
+        if (runA == 0 || runA >= MinRunPicks)
+            continue;
+        const double e0 = offA(runA), e1 = offA(runA + 1);
+        // One step down, not a slope that differs from the long side's.
+        if (!(e0 <= -RunMinMs && e1 <= -RunMinMs && std::abs(e0 - e1) <= RunSpreadMs) ||
+            !(offA(runA - 1) - e0 >= RunJumpMs))
+            continue;
+        const double step = -0.5 * (e0 + e1);
+        const double delay = b.intercept(0) - step;
+        // The long side's part: its nearest picks standing late by the step
+        // of the direct arrival through that delay, or of its refractors.
+        const double *tB = m_t[longSide].data(), *hB = m_h[longSide].data();
+        std::vector<int> &orderB = m_nearOrder;
+        orderB.resize(nB);
+        for (int j = 0; j < nB; ++j)
+            orderB[j] = j;
+        std::stable_sort(orderB.begin(), orderB.end(), [hB](int x, int y) { return hB[x] < hB[y]; });
+        auto offB = [&](int k) {
+            const double h = hB[orderB[k]];
+            double model = delay + b.slope(0) * h;
+            for (int j = 1; j < b.segments(); ++j)
+                model = std::min(model, b.intercept(j) + b.slope(j) * h);
+            return tB[orderB[k]] - model;
+        };
+        int runB = 0;
+        while (runB < nB && runB + runA < MaxRunPicks && std::abs(offB(runB) - step) <= RunSpreadMs / 2)
+            ++runB;
+        if (runB + runA < MinRunPicks || runB == 0 || runB == nB || !(offB(runB) < RunMinMs) ||
+            !(offB(runB - 1) - offB(runB) >= RunJumpMs))
+            continue;
+        // Each side fitted without its part of the run; the short side's
+        // direct arrival must then meet the source near the delay, or take
+        // it without a pick leaving the cut (its few picks may tilt it).
+        m_leftOut[longSide].assign(nB, 0);
+        for (int k = 0; k < runB; ++k)
+            m_leftOut[longSide][orderB[k]] = 1;
+        m_trial.allowSlowerBends(b.slowerBendsAllowed());
+        if (!m_trial.fit(hB, tB, nB, FitCutMs, m_leftOut[longSide].data()))
+            continue;
+        m_leftOut[shortSide].assign(nA, 0);
+        for (int k = 0; k < runA; ++k)
+            m_leftOut[shortSide][m_runOrder[k]] = 1;
+        FirstBreakFitter &f = m_fitter[shortSide];
+        if (!f.fit(hA, tA, nA, FitCutMs, m_leftOut[shortSide].data()) ||
+            !(std::abs(f.intercept(0) - delay) <= RunSpreadMs || f.pinFirstSegment(delay))) {
+            f.fit(hA, tA, nA, FitCutMs);
+            continue;
+        }
+        std::swap(m_fitter[longSide], m_trial);
+        anyLeft[Negative] = anyLeft[Positive] = true;
+        nearRun[longSide] = !(std::abs(m_fitter[longSide].intercept(0) - delay) <= RunMinMs);
+        return true;
     }
     return false;
 }
@@ -1802,6 +1946,9 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
             nearRun[side] = nearRun[side] || near;
         }
     }
+    if (fitted[Negative] && fitted[Positive] && !anyLeft[Negative] && !anyLeft[Positive] &&
+        (m_fitter[Negative].largestResidual() > RunMinMs || m_fitter[Positive].largestResidual() > RunMinMs))
+        leaveOutStraddlingRun(counts, anyLeft, nearRun);
     out->heightSlowness = slowness;
 
     // The source delay both sides share: by least squares over the first

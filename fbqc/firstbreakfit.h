@@ -23,7 +23,8 @@ namespace FbQc {
 // round splits the side, one segment at a time, where a split lowers the
 // squared residuals most (breakpoints from a grid that is dense near the
 // source, where the direct arrival may span two picks, geometric beyond and
-// even across the side, each refined by halving steps); a Bayesian
+// even across the side, densely so when slower bends are allowed, each
+// refined by halving steps); a Bayesian
 // information criterion chooses the number of segments, and each
 // breakpoint then moves to where its two lines cross. Prefix sums make each
 // trial cost the same whatever the number of picks. Between rounds the
@@ -278,6 +279,11 @@ private:
     // the fit without it starts with a refractor, which then needs that
     // direct arrival lent (FirstBreakFitter::lendDirect()).
     bool leaveOutBentRuns(int side, int count, bool anyLeft, bool otherFitted, bool *near);
+    // Finds a run across the source, which lifts both direct arrivals
+    // alike: each side is then fitted without its part (m_leftOut set,
+    // anyLeft both set, nearRun set for a side left without a direct
+    // arrival of its own). Whether it found one.
+    bool leaveOutStraddlingRun(const int counts[2], bool anyLeft[2], bool nearRun[2]);
     // Numbers the runs of cycle skips among a judged side's picks.
     void markRuns(int side, int count, PickVerdict *picks);
     FirstBreakFitter m_fitter[2];
@@ -299,6 +305,7 @@ private:
     std::vector<int> m_jumps;
     std::vector<double> m_trialModel;
     std::vector<int> m_runOrder;
+    std::vector<int> m_nearOrder; // the other side's, for a run across the source
     std::vector<unsigned char> m_leftOut[2];
     double m_zeroMedian = NaN;          // of the picks at the source
     qint64 m_lowest = 0, m_highest = 0; // receiver heights above the source of the fitted picks

@@ -500,28 +500,41 @@ private slots:
     // slower, and picks that follow the topography are fitted with the heights
     // taken off at the near surface's slowness found in the picks. Either way
     // the clean line has no outlier and wrong picks on it still stand out,
-    // while even ground never bends that way and a line whose elevations
-    // barely touch the times is fitted as picked.
+    // also where the slower bend is short (a deeper refractor seen only until
+    // the ground slows) or a dip tilts it, while flat ground never bends that
+    // way and a line whose elevations barely touch the times is fitted as
+    // picked.
     void judgesUnevenGround_data()
     {
         QTest::addColumn<double>("lateral");          // refractors this much slower past the middle
+        QTest::addColumn<double>("dip");              // degrees
+        QTest::addColumn<QVector<double>>("layers");  // velocities, m/s; none: the built-in curve
         QTest::addColumn<double>("velocity");         // of the topography's delay, m/s; 0: the built-in static
         QTest::addColumn<QMap<int, double>>("wrong"); // channel: ms it is off by in every shot
         QTest::addColumn<double>("noise");            // ms
         QTest::addColumn<int>("shots");
         QTest::addColumn<quint64>("seed");
-        const QMap<int, double> none, bends{{10, 20.0}, {100, -20.0}}, hills{{20, 25.0}, {70, -25.0}, {100, 25.0}};
-        QTest::newRow("25% slower") << 0.25 << 0.0 << none << 0.5 << 30 << quint64(4);
-        QTest::newRow("25% slower, wrong picks") << 0.25 << 0.0 << bends << 0.5 << 30 << quint64(4);
-        QTest::newRow("even ground, 1 ms noise") << 0.0 << 0.0 << none << 1.0 << 30 << quint64(4);
-        QTest::newRow("built-in static") << 0.0 << 0.0 << none << 0.5 << 40 << quint64(3);
-        QTest::newRow("hills at 2,000 m/s") << 0.0 << 2000.0 << none << 0.5 << 40 << quint64(3);
-        QTest::newRow("hills at 4,000 m/s") << 0.0 << 4000.0 << none << 0.5 << 40 << quint64(3);
-        QTest::newRow("hills at 2,000 m/s, wrong picks") << 0.0 << 2000.0 << hills << 0.5 << 40 << quint64(3);
+        const QMap<int, double> none, bends{{10, 20.0}, {100, -20.0}}, hills{{20, 25.0}, {70, -25.0}, {100, 25.0}},
+            far{{13, 40.0}};
+        const QVector<double> builtIn, three{700.0, 2000.0, 4000.0};
+        QTest::newRow("25% slower") << 0.25 << 0.0 << builtIn << 0.0 << none << 0.5 << 30 << quint64(4);
+        QTest::newRow("25% slower, wrong picks") << 0.25 << 0.0 << builtIn << 0.0 << bends << 0.5 << 30 << quint64(4);
+        QTest::newRow("25% slower, three layers") << 0.25 << 0.0 << three << 0.0 << none << 0.5 << 30 << quint64(4);
+        QTest::newRow("dip 3 degrees, three layers") << 0.0 << 3.0 << three << 0.0 << none << 1.0 << 40 << quint64(3);
+        QTest::newRow("even ground, 1 ms noise") << 0.0 << 0.0 << builtIn << 0.0 << none << 1.0 << 30 << quint64(4);
+        QTest::newRow("built-in static") << 0.0 << 0.0 << builtIn << 0.0 << none << 0.5 << 40 << quint64(3);
+        QTest::newRow("hills at 2,000 m/s") << 0.0 << 0.0 << builtIn << 2000.0 << none << 0.5 << 40 << quint64(3);
+        QTest::newRow("hills at 4,000 m/s") << 0.0 << 0.0 << builtIn << 4000.0 << none << 0.5 << 40 << quint64(3);
+        QTest::newRow("hills at 2,000 m/s, wrong picks")
+            << 0.0 << 0.0 << builtIn << 2000.0 << hills << 0.5 << 40 << quint64(3);
+        QTest::newRow("hills at 2,000 m/s, a wrong pick far out")
+            << 0.0 << 0.0 << builtIn << 2000.0 << far << 0.5 << 40 << quint64(4);
     }
     void judgesUnevenGround()
     {
         QFETCH(double, lateral);
+        QFETCH(double, dip);
+        QFETCH(QVector<double>, layers);
         QFETCH(double, velocity);
         using Wrong = QMap<int, double>;
         QFETCH(Wrong, wrong);
@@ -534,6 +547,10 @@ private slots:
         o.seed = seed;
         o.noiseMs = noise;
         o.lateralChange = lateral;
+        o.dipDegrees = dip;
+        o.velocities = layers;
+        if (!layers.isEmpty())
+            o.crossovers = {120.0, 900.0};
         o.elevationVelocity = velocity;
         for (int shot = 0; shot < o.shots; ++shot) {
             for (auto w = wrong.cbegin(); w != wrong.cend(); ++w)
@@ -562,7 +579,9 @@ private slots:
                                         .arg(v.residual)));
             }
         }
-        QCOMPARE(slowerBends > 0, lateral > 0.0);
+        // A dipping line's apparent velocities may bend either way.
+        if (dip == 0.0)
+            QCOMPARE(slowerBends > 0, lateral > 0.0);
     }
 
     // Ground beyond flat layers keeps reciprocity and moves the arrivals by
@@ -741,12 +760,28 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<double>("ms");
         QTest::addColumn<int>("spike");           // channel of a spike beside it, or 0
-        QTest::addColumn<double>("hillVelocity"); // picks follow the topography, m/s (0: flat with statics)
+        QTest::addColumn<double>("noise");        // ms
+        QTest::addColumn<double>("statics");      // of sources and receivers, ms
+        QTest::addColumn<double>("hillVelocity"); // picks follow the topography, m/s (0: flat)
         QTest::addColumn<int>("seed");
-        QTest::newRow("across the crossover, a spike beside") << 17 << 24 << 7 << 12.0 << 32 << 0.0 << 2;
-        QTest::newRow("from the nearest trace, the direct arrival lifted") << 18 << 37 << 6 << 12.0 << 0 << 0.0 << 2;
-        QTest::newRow("from the nearest trace past the crossover") << 10 << 22 << 8 << 14.0 << 0 << 0.0 << 2;
-        QTest::newRow("at the start of the last refractor, hills") << 38 << 23 << 8 << 14.0 << 0 << 2000.0 << 1;
+        QTest::newRow("across the crossover, a spike beside") << 17 << 24 << 7 << 12.0 << 32 << 1.0 << 1.0 << 0.0 << 2;
+        QTest::newRow("from the nearest trace, the direct arrival lifted")
+            << 18 << 37 << 6 << 12.0 << 0 << 1.0 << 1.0 << 0.0 << 2;
+        QTest::newRow("from the nearest trace past the crossover")
+            << 10 << 22 << 8 << 14.0 << 0 << 1.0 << 1.0 << 0.0 << 2;
+        QTest::newRow("at the start of the last refractor, hills")
+            << 38 << 23 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 1;
+        QTest::newRow("from the nearest trace, hills") << 19 << 40 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 2;
+        QTest::newRow("at the start of the last refractor, jumps inside it")
+            << 38 << 23 << 10 << 15.0 << 0 << 1.0 << 1.0 << 0.0 << 1;
+        QTest::newRow("past the crossover, jumps inside it") << 38 << 111 << 9 << 20.0 << 0 << 1.0 << 1.0 << 0.0 << 2;
+        QTest::newRow("noisy, spread by the noise") << 23 << 53 << 6 << 13.0 << 0 << 2.5 << 1.5 << 0.0 << 3;
+        QTest::newRow("noisy, from the nearest trace") << 29 << 60 << 10 << 13.0 << 0 << 2.5 << 1.5 << 0.0 << 3;
+        QTest::newRow("from the nearest trace, hills, few picks beside")
+            << 18 << 37 << 6 << 11.0 << 0 << 1.0 << 0.0 << 2000.0 << 2;
+        QTest::newRow("from the second trace on") << 11 << 14 << 8 << 15.0 << 0 << 1.0 << 1.0 << 0.0 << 2;
+        QTest::newRow("across the source") << 37 << 68 << 10 << 15.0 << 0 << 1.0 << 1.0 << 0.0 << 4;
+        QTest::newRow("across the source, noisy") << 37 << 68 << 10 << 15.0 << 0 << 2.5 << 1.5 << 0.0 << 4;
     }
     void runsTheCurveBentTo()
     {
@@ -755,6 +790,8 @@ private slots:
         QFETCH(int, count);
         QFETCH(double, ms);
         QFETCH(int, spike);
+        QFETCH(double, noise);
+        QFETCH(double, statics);
         QFETCH(double, hillVelocity);
         QFETCH(int, seed);
         FbGenerator::Options o;
@@ -764,9 +801,9 @@ private slots:
         o.groupInterval = 20;
         o.velocities = {700, 2000, 4000};
         o.crossovers = {120, 900};
-        o.noiseMs = 1.0;
-        o.sourceStaticMs = hillVelocity > 0.0 ? 0.0 : 1.0;
-        o.receiverStaticMs = o.sourceStaticMs;
+        o.noiseMs = noise;
+        o.sourceStaticMs = statics;
+        o.receiverStaticMs = statics;
         o.elevationVelocity = hillVelocity;
         const ShotFit clean = fitShot(FbGenerator::shotRecords(o, shot));
         o.skipRuns.append({shot, channel, count, ms});
