@@ -288,6 +288,17 @@ private slots:
             return all;
         }() << false << false;
         QTest::newRow("picks fill its left side") << QVector<QPointF>{{200, 150}} << left << false << true;
+        // The second label's own place is free of picks but for a pixel
+        // under the first label; everywhere else is full of picks.
+        QTest::newRow("only a sliver of another label is free") << QVector<QPointF>{{100, 100}, {199, 115}} << [] {
+            const QRectF hole(201, 117, 108, 24);
+            QVector<QPointF> all;
+            for (int px = 0; px < 400; px += 2)
+                for (int py = 0; py < 300; py += 2)
+                    if (!hole.contains(px, py))
+                        all << QPointF(px, py);
+            return all;
+        }() << false << false;
     }
     void labelPlacement()
     {
@@ -317,6 +328,60 @@ private slots:
                 QVERIFY2(rects.at(k).right() <= anchors.at(k).x(),
                          qPrintable(QStringLiteral("label %1 crossed to the right").arg(k)));
         }
+    }
+
+    // Labels are placed again once the picks, the labels, the scales or the
+    // canvas change: a plot drawn before the change draws what a plot drawn
+    // only after it draws.
+    void labelsPlacedAgain_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::newRow("picks under its place") << 0;
+        QTest::newRow("label moved") << 1;
+        QTest::newRow("zoomed") << 2;
+        QTest::newRow("canvas resized") << 3;
+    }
+    void labelsPlacedAgain()
+    {
+        QFETCH(int, change);
+        const auto image = [change](bool drawnBefore) {
+            QwtPlot plot;
+            plot.setAxisScale(QwtPlot::xBottom, 0, 400);
+            plot.setAxisScale(QwtPlot::yLeft, 0, 300);
+            auto *labels = new PlotLabels;
+            labels->attach(&plot);
+            const auto changeIt = [&] {
+                QVector<QPointF> picks; // below and right of the anchor, where the label would sit
+                for (int x = 190; x < 340; x += 3)
+                    for (int y = 100; y < 160; y += 3)
+                        picks << QPointF(x, y);
+                if (change == 0)
+                    labels->setObstacles(picks);
+                else if (change == 1)
+                    labels->setLabels({{QPointF(100, 80), QwtText(QStringLiteral("1,234 m/s")), Qt::AlignBottom}});
+                else if (change == 2)
+                    plot.setAxisScale(QwtPlot::xBottom, 150, 350);
+                else
+                    plot.resize(600, 450);
+                plot.replot();
+            };
+            labels->setLabels(
+                {{QPointF(200, 150), QwtText(QStringLiteral("1,234 m/s")), Qt::AlignBottom | Qt::AlignRight}});
+            if (!drawnBefore)
+                changeIt();
+            if (!FbTest::shown(&plot, plot.size() == QSize(600, 450) ? plot.size() : QSize(500, 400)))
+                return QImage();
+            plot.replot();
+            QImage drawn = plot.canvas()->grab().toImage();
+            if (drawnBefore) {
+                changeIt();
+                drawn = plot.canvas()->grab().toImage();
+            }
+            return drawn;
+        };
+        const QImage fresh = image(false);
+        QVERIFY(!fresh.isNull());
+        QCOMPARE(image(true), fresh);
     }
 
     // An axis title stays whole on one line, in a smaller font where the
