@@ -458,9 +458,10 @@ private slots:
     }
 
     // The wheel zooms about the pointer: up (away from the user) zooms in.
-    // A shot's points and labels built on a worker for the view the plot
-    // had when the shot was asked for: the plot draws exactly what it draws
-    // when it builds them itself, also when the view changed meanwhile.
+    // A shot's points and labels built on a worker for the view wanted when
+    // the shot was asked for: the plot draws exactly what a plot in that view
+    // draws when it builds them itself, also when its own view or the file's
+    // units changed meanwhile.
     void plotBuiltOnWorkerMatches_data()
     {
         QTest::addColumn<int>("mode");
@@ -507,8 +508,8 @@ private slots:
             plot->setOffsetUnit(QStringLiteral("ft"));
             if (unitsKnown)
                 plot->setUnits(feet);
-            plot->setMode(ShotPlot::Mode(mode));
-            plot->setReductionVelocity(velocity);
+            plot->setMode(ShotPlot::Mode(plot == &own ? builtMode : mode));
+            plot->setReductionVelocity(plot == &own ? builtVelocity : velocity);
             plot->setPartnerPicks({{-100.0, 90.0}}, QStringLiteral("Shot 41"));
         }
         own.setShot(records, fit, 39, 1040);
@@ -517,8 +518,9 @@ private slots:
         for (ShotPlot *plot : {&own, &handed})
             plot->setPartnerPicks({{-100.0, 90.0}, {300.0, 230.0}}, QStringLiteral("Shot 41"));
         const QStringList expected = drawnItems(own);
-        QVERIFY(expected.join(QString()).contains(QStringLiteral("intercept")) == (mode == ShotPlot::Times));
+        QVERIFY(expected.join(QString()).contains(QStringLiteral("intercept")) == (builtMode == ShotPlot::Times));
         QCOMPARE(drawnItems(handed), expected);
+        QCOMPARE(handed.axisTitle(QwtPlot::yLeft).text(), own.axisTitle(QwtPlot::yLeft).text());
         QStringList ownPicks, handedPicks; // NaN for a pick not drawn
         for (int row = 0; row < records.size(); ++row) {
             ownPicks << point(own.pickPoint(row));
