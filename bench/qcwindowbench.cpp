@@ -37,6 +37,7 @@
 #include <fbview/shotplot.h>
 #include <fbqc/pickqc.h>
 #include "problemmodel.h"
+#include "shottablemodel.h"
 #include <fbfile/shotrecords.h>
 #include <fbview/surveymap.h>
 
@@ -53,6 +54,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTableView>
 #include <QTimer>
 #include <QTreeView>
 #include <QUndoStack>
@@ -184,14 +186,17 @@ void viewAndEditGaps(FbPickQcWindow &window, Probe *probe, double *viewGap, doub
     }
     EditSession *session = window.findChild<PickEditor *>()->session();
     const qint32 record = window.data()->report.index().at(window.currentShot()).firstRecord;
-    const float before = plot->records().value(0).fb_time;
+    // The table takes the refitted picks when the plot does.
+    auto *table =
+        qobject_cast<const ShotTableModel *>(window.findChild<QTableView *>(QStringLiteral("shotTable"))->model());
+    const float before = table->records().value(0).fb_time;
     for (const bool undo : {false, true}) {
         probe->start();
         if (undo)
             session->undoStack()->undo();
         else
             session->setTime(record, before + 7.0f);
-        waitUntil([&] { return plot->records().value(0).fb_time == (undo ? before : before + 7.0f); });
+        waitUntil([&] { return table->records().value(0).fb_time == (undo ? before : before + 7.0f); });
         QApplication::processEvents();
         *editGap = std::max(*editGap, probe->stop());
     }
