@@ -8,7 +8,9 @@
 //    for 240- and 50,000-pick shots, beside reading and fitting the same
 //    shot alone; the longest UI gap while a 1,000,000-pick shot (judged)
 //    and a 3,000,000-pick shot (too large to judge) are read and shown,
-//    and while another file is opened over the 1,000,000-pick shot shown;
+//    while the 1,000,000-pick shot goes to residuals and back and one of
+//    its picks is retimed and the edit undone, and while another file is
+//    opened over the 1,000,000-pick shot shown;
 //  - judging the file again after a threshold change (8 to 6 ms), until
 //    the window shows it, beside the bare FbQc::rejudge of a copy of the
 //    report, with the longest UI gap meanwhile;
@@ -29,14 +31,19 @@
 
 #include "benchtiming.h"
 #include <fbfile/fbgenerator.h>
+#include "editsession.h"
 #include "fbpickqcwindow.h"
+#include "pickeditor.h"
+#include <fbview/shotplot.h>
 #include <fbqc/pickqc.h>
 #include "problemmodel.h"
+#include "shottablemodel.h"
 #include <fbfile/shotrecords.h>
 #include <fbview/surveymap.h>
 
 #include <QCommandLineParser>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
@@ -47,8 +54,10 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTableView>
 #include <QTimer>
 #include <QTreeView>
+#include <QUndoStack>
 
 #include <algorithm>
 #include <functional>
@@ -149,6 +158,49 @@ double gapMovingTo(FbPickQcWindow &window, int shot, Probe *probe)
     probe->start();
     moveTo(window, shot);
     return probe->stop();
+}
+
+// Runs until done() holds (events processed meanwhile), at most a minute.
+void waitUntil(const std::function<bool()> &done)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < 60000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// The longest UI gaps while the shown shot goes to residuals and back, and
+// while one of its picks is retimed and the edit undone: each until the
+// plot shows it.
+void viewAndEditGaps(FbPickQcWindow &window, Probe *probe, double *viewGap, double *editGap)
+{
+    auto *residuals = window.findChild<QCheckBox *>(QStringLiteral("residualMode"));
+    auto *plot = window.findChild<ShotPlot *>(QStringLiteral("shotPlot"));
+    *viewGap = *editGap = 0.0;
+    for (const bool on : {true, false}) {
+        probe->start();
+        residuals->setChecked(on);
+        waitUntil([&] { return plot->mode() == (on ? ShotPlot::Residuals : ShotPlot::Times); });
+        QApplication::processEvents();
+        *viewGap = std::max(*viewGap, probe->stop());
+    }
+    EditSession *session = window.findChild<PickEditor *>()->session();
+    const qint32 record = window.data()->report.index().at(window.currentShot()).firstRecord;
+    // The table takes the refitted picks when the plot does.
+    auto *table =
+        qobject_cast<const ShotTableModel *>(window.findChild<QTableView *>(QStringLiteral("shotTable"))->model());
+    const float before = table->records().value(0).fb_time;
+    for (const bool undo : {false, true}) {
+        probe->start();
+        if (undo)
+            session->undoStack()->undo();
+        else
+            session->setTime(record, before + 7.0f);
+        waitUntil([&] { return table->records().value(0).fb_time == (undo ? before : before + 7.0f); });
+        QApplication::processEvents();
+        *editGap = std::max(*editGap, probe->stop());
+    }
+    session->undoStack()->setClean();
 }
 
 // Sets a threshold as a user does and waits until the file is shown judged
@@ -316,6 +368,8 @@ int main(int argc, char **argv)
     std::vector<double> largeGaps;
     for (int k = 0; k < 3; ++k)
         largeGaps.push_back(gapMovingTo(window, 1 - window.currentShot(), &probe));
+    double largeViewGap = 0.0, largeEditGap = 0.0;
+    viewAndEditGaps(window, &probe, &largeViewGap, &largeEditGap);
     // The next file arrives while the 1,000,000-pick shot is shown: its
     // settings reach the plot before its first shot does.
     double giantLoad = 0.0;
@@ -375,6 +429,10 @@ int main(int argc, char **argv)
         row(QStringLiteral("longest UI gap, the file opened again, ms (idle)"), reloadGap, idleGap,
             QStringLiteral("< 100"));
         row(QStringLiteral("longest UI gap, 1,000,000-pick shot, ms (idle)"), maxLarge, idleGap,
+            QStringLiteral("< 100"));
+        row(QStringLiteral("longest UI gap, residuals of that shot, ms (idle)"), largeViewGap, idleGap,
+            QStringLiteral("< 100"));
+        row(QStringLiteral("longest UI gap, a pick of it retimed, ms (idle)"), largeEditGap, idleGap,
             QStringLiteral("< 100"));
         row(QStringLiteral("longest UI gap, a file over that shot, ms (idle)"), overLargeGap, idleGap,
             QStringLiteral("< 100"));

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <vector>
 
 namespace FbView {
@@ -114,12 +115,14 @@ PlotLabels::PlotLabels()
 void PlotLabels::setLabels(const QVector<Label> &labels)
 {
     m_labels = labels;
+    m_placed.rects.clear();
     itemChanged();
 }
 
 void PlotLabels::setObstacles(const QVector<QPointF> &points)
 {
     m_obstacles = points;
+    m_placed.rects.clear();
     itemChanged();
 }
 
@@ -171,28 +174,55 @@ QVector<QRectF> PlotLabels::place(const QVector<QSizeF> &sizes, const QVector<QP
     return placed;
 }
 
+QVector<QPointF> PlotLabels::obstaclePixels(const QwtScaleMap &xMap, const QwtScaleMap &yMap,
+                                            const QRectF &canvasRect) const
+{
+    // The placing asks only whether a cell holds a pick: one pick per cell
+    // of the same grid gives it the same answers, and a million picks come
+    // down to the cells of the canvas.
+    const int columns = std::max(1, int(std::ceil(canvasRect.width() / Cell)));
+    const int rows = std::max(1, int(std::ceil(canvasRect.height() / Cell)));
+    std::vector<char> taken(size_t(columns) * size_t(rows), 0);
+    QVector<QPointF> pixels;
+    for (const QPointF &p : m_obstacles) {
+        const QPointF pixel(xMap.transform(p.x()), yMap.transform(p.y()));
+        const double c = (pixel.x() - canvasRect.left()) / Cell;
+        const double r = (pixel.y() - canvasRect.top()) / Cell;
+        // Also false for a NaN (a pick not drawn).
+        if (!(c >= 0 && c < columns && r >= 0 && r < rows))
+            continue;
+        char &cell = taken[size_t(r) * size_t(columns) + size_t(c)];
+        if (!cell)
+            pixels.append(pixel);
+        cell = 1;
+    }
+    return pixels;
+}
+
 void PlotLabels::draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
                       const QRectF &canvasRect) const
 {
     if (m_labels.isEmpty())
         return;
-    QVector<QSizeF> sizes;
-    QVector<QPointF> anchors;
-    QVector<Qt::Alignment> preferred;
-    for (const Label &label : m_labels) {
-        sizes.append(label.text.textSize(painter->font()));
-        anchors.append(QPointF(xMap.transform(label.anchor.x()), yMap.transform(label.anchor.y())));
-        preferred.append(label.preferred);
+    const double maps[8] = {xMap.s1(), xMap.s2(), xMap.p1(), xMap.p2(), yMap.s1(), yMap.s2(), yMap.p1(), yMap.p2()};
+    const bool placed = !m_placed.rects.isEmpty() && std::equal(std::begin(maps), std::end(maps), m_placed.maps) &&
+                        m_placed.canvas == canvasRect && m_placed.font == painter->font();
+    if (!placed) {
+        QVector<QSizeF> sizes;
+        QVector<QPointF> anchors;
+        QVector<Qt::Alignment> preferred;
+        for (const Label &label : m_labels) {
+            sizes.append(label.text.textSize(painter->font()));
+            anchors.append(QPointF(xMap.transform(label.anchor.x()), yMap.transform(label.anchor.y())));
+            preferred.append(label.preferred);
+        }
+        std::copy(std::begin(maps), std::end(maps), m_placed.maps);
+        m_placed.canvas = canvasRect;
+        m_placed.font = painter->font();
+        m_placed.rects = place(sizes, anchors, preferred, obstaclePixels(xMap, yMap, canvasRect), canvasRect, Spacing);
     }
-    QVector<QPointF> obstacles;
-    obstacles.reserve(m_obstacles.size());
-    for (const QPointF &p : m_obstacles) {
-        if (std::isfinite(p.x()) && std::isfinite(p.y()))
-            obstacles.append(QPointF(xMap.transform(p.x()), yMap.transform(p.y())));
-    }
-    const QVector<QRectF> rects = place(sizes, anchors, preferred, obstacles, canvasRect, Spacing);
     for (int k = 0; k < m_labels.size(); ++k)
-        m_labels.at(k).text.draw(painter, rects.at(k));
+        m_labels.at(k).text.draw(painter, m_placed.rects.at(k));
 }
 
 } // namespace FbView

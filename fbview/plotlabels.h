@@ -4,6 +4,7 @@
 #include <qwt_plot_item.h>
 #include <qwt_text.h>
 
+#include <QFont>
 #include <QPointF>
 #include <QRectF>
 #include <QVector>
@@ -25,6 +26,10 @@ namespace FbView {
 //
 //   labels->setLabels({{QPointF(x, t), text, Qt::AlignBottom | Qt::AlignRight}});
 //   labels->setObstacles(pickPoints);   // plot coordinates; NaN ones are skipped
+//
+// The places are kept until the labels, the obstacles, the scales, the
+// canvas or the font change: a plot of a million picks repaints (a
+// selection, a partner, a hover) without placing its labels again.
 class PlotLabels : public QwtPlotItem
 {
 public:
@@ -53,8 +58,21 @@ public:
                                  const QRectF &area, double spacing);
 
 private:
+    // The canvas pixels of the obstacles, one per cell the placing looks up.
+    QVector<QPointF> obstaclePixels(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRectF &canvasRect) const;
+
+    // What the last placing was made for, and its result.
+    struct Placed
+    {
+        double maps[8] = {};
+        QRectF canvas;
+        QFont font;
+        QVector<QRectF> rects;
+    };
+
     QVector<Label> m_labels;
     QVector<QPointF> m_obstacles;
+    mutable Placed m_placed; // rects empty: none placed yet
 };
 
 } // namespace FbView

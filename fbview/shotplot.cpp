@@ -283,14 +283,31 @@ void ShotPlot::setShot(const QVector<FbRecord> &records, const FbQc::ShotFit &fi
                  .arg(ffid)
                  .arg(records.size())
                  .arg(fit.outliers()));
-    // Points built for another view (the user switched while the shot was
-    // read) are built again; labels of other units only are made again.
-    if (drawn && drawn->view.mode == m_view.mode && drawn->view.velocity == m_view.velocity &&
-        drawn->points.size() == records.size())
-        apply(drawn);
+    // Points built for the view the caller wants; labels of other units
+    // only are made again.
+    if (drawn && drawn->points.size() == records.size())
+        adopt(drawn);
     else
         rebuild();
     resetZoom();
+}
+
+void ShotPlot::showDrawn(const std::shared_ptr<const Drawn> &drawn)
+{
+    if (drawn->points.size() != m_records.size())
+        return;
+    adopt(drawn);
+    resetZoom();
+}
+
+void ShotPlot::adopt(const std::shared_ptr<const Drawn> &drawn)
+{
+    const bool titles = drawn->view.mode != m_view.mode || drawn->view.velocity != m_view.velocity;
+    m_view.mode = drawn->view.mode;
+    m_view.velocity = drawn->view.velocity;
+    if (titles)
+        updateTitles();
+    apply(drawn);
 }
 
 void ShotPlot::setMode(Mode mode)

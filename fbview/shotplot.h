@@ -42,6 +42,9 @@ class SteadyLegend;
 //   // a large shot: its points built on a worker, for the plot's view
 //   auto drawn = ShotPlot::build(records, fit, plot->view());
 //   plot->setShot(records, fit, shot, ffid, drawn);   // back on the UI thread
+//   // another view of it, built on a worker too
+//   auto residuals = ShotPlot::build(plot->records(), plot->fit(), view);
+//   plot->showDrawn(residuals);
 class ShotPlot : public ViewPlot
 {
     Q_OBJECT
@@ -82,10 +85,17 @@ public:
 
     // position: the shot's 0-based place in the file; the title reads
     // "Shot position+1 > ffid F" with the shot's picks and outliers.
-    // drawn, when given, is build() of the same records and fit; it is used
-    // when its view is still the plot's, else the plot builds its own.
+    // drawn, when given, is build() of the same records and fit: the plot
+    // takes its mode and reduction velocity (the view it was asked for), and
+    // remakes only the labels when the units differ.
     void setShot(const QVector<FbFile::FbRecord> &records, const FbQc::ShotFit &fit, int position, qint32 ffid,
                  const std::shared_ptr<const Drawn> &drawn = nullptr);
+    // The shot shown in another mode or reduction velocity: drawn is
+    // build() of records() and fit() for that view, made on a worker. One
+    // of another shot (size) is ignored.
+    void showDrawn(const std::shared_ptr<const Drawn> &drawn);
+    const QVector<FbFile::FbRecord> &records() const { return m_records; }
+    const FbQc::ShotFit &fit() const { return m_fit; }
     View view() const { return m_view; }
     void setMode(Mode mode);
     Mode mode() const { return m_view.mode; }
@@ -139,6 +149,8 @@ private:
     void rebuild();
     // Hands drawn to the items: point lists, model, labels, thresholds.
     void apply(const std::shared_ptr<const Drawn> &drawn);
+    // apply() in drawn's mode and reduction velocity.
+    void adopt(const std::shared_ptr<const Drawn> &drawn);
     void applyPartner();
     void applyThreshold();
     void updateLegendEntries();

@@ -2,6 +2,7 @@
 
 #include "editsession.h"
 #include <fbfile/fbcolumns.h>
+#include <fbqc/latestjob.h>
 #include <fbview/shotplot.h>
 #include "shottabledelegate.h"
 #include "shottablemodel.h"
@@ -53,7 +54,8 @@ QString partnerTitle(int position, qint32 ffid)
 
 } // namespace
 
-ShotPanel::ShotPanel(QcDocument *document, QWidget *parent) : QWidget(parent), m_document(document)
+ShotPanel::ShotPanel(QcDocument *document, QWidget *parent)
+    : QWidget(parent), m_document(document), m_views(new LatestJob(LatestJob::Serial, this))
 {
     m_plot = new ShotPlot;
     m_plot->setObjectName(QStringLiteral("shotPlot"));
@@ -103,10 +105,8 @@ ShotPanel::ShotPanel(QcDocument *document, QWidget *parent) : QWidget(parent), m
     controls->addWidget(m_residuals);
     controls->addWidget(resetZoom);
 
-    connect(m_velocity, &QLineEdit::editingFinished, this,
-            [this] { m_plot->setReductionVelocity(QLocale::c().toDouble(m_velocity->text())); });
-    connect(m_residuals, &QCheckBox::toggled, this,
-            [this](bool on) { m_plot->setMode(on ? ShotPlot::Residuals : ShotPlot::Times); });
+    connect(m_velocity, &QLineEdit::editingFinished, this, &ShotPanel::showView);
+    connect(m_residuals, &QCheckBox::toggled, this, &ShotPanel::showView);
     connect(resetZoom, &QPushButton::clicked, m_plot, &ShotPlot::resetZoom);
     connect(m_plot, &ShotPlot::rowClicked, this, &ShotPanel::selectRow);
     connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -178,14 +178,50 @@ void ShotPanel::showFile(const std::shared_ptr<const QcData> &data)
 void ShotPanel::requestShot(int shot)
 {
     const std::shared_ptr<const QcData> &data = m_document->data();
+    m_refitting = -1;
     m_loader.request(data->fileName, data->report.index().at(shot), shot, data->report.settings,
-                     m_document->session()->edits(), m_plot->view());
+                     m_document->session()->edits(), wantedView());
+}
+
+ShotPlot::View ShotPanel::wantedView() const
+{
+    ShotPlot::View view = m_plot->view();
+    view.mode = m_residuals->isChecked() ? ShotPlot::Residuals : ShotPlot::Times;
+    view.velocity = std::max(0.0, QLocale::c().toDouble(m_velocity->text()));
+    return view;
+}
+
+void ShotPanel::showView()
+{
+    const ShotPlot::View wanted = wantedView();
+    m_views->cancel();
+    if (wanted.mode == m_plot->view().mode && wanted.velocity == m_plot->view().velocity)
+        return;
+    const QVector<FbRecord> records = m_plot->records();
+    const FbQc::ShotFit fit = m_plot->fit();
+    if (records.size() <= AsidePicks) {
+        m_plot->showDrawn(ShotPlot::build(records, fit, wanted));
+        return;
+    }
+    m_views->run<std::shared_ptr<const ShotPlot::Drawn>>(
+        [records, fit, wanted](const LatestJob::Ticket &) { return ShotPlot::build(records, fit, wanted); },
+        [this](std::shared_ptr<const ShotPlot::Drawn> drawn) { m_plot->showDrawn(drawn); });
 }
 
 void ShotPanel::onShotLoaded(std::shared_ptr<const LoadedShot> loaded)
 {
     if (!m_document->data() || loaded->shot != m_document->currentShot())
         return;
+    if (loaded->shot == m_refitting) {
+        m_refitting = -1;
+        if (m_document->shownShot() == loaded->shot && loaded->state == LoadedShot::Judged &&
+            loaded->table.firstRecord == m_tableModel->firstRecord()) {
+            m_tableModel->setEdits(m_document->session()->edits());
+            m_tableModel->updatePicks(loaded->table.records, loaded->table.fit);
+            showEditedPicks(loaded->table.records, loaded->table.fit, loaded->ffid, loaded->plot);
+        }
+        return;
+    }
     const int shot = loaded->shot;
     const QString name = QStringLiteral("%1 > %2").arg(shot + 1).arg(loaded->ffid);
     const QString picks = tr("%Ln pick(s)", nullptr, plural(loaded->picks));
@@ -214,8 +250,11 @@ void ShotPanel::onShotLoaded(std::shared_ptr<const LoadedShot> loaded)
         // A shot too large to judge is listed, not plotted: drawing millions
         // of picks would hold the window for longer than a look is worth.
         const bool judged = loaded->state == LoadedShot::Judged;
+        m_views->cancel();
         m_plot->setShot(judged ? m_tableModel->records() : QVector<FbRecord>(), m_tableModel->fit(), shot, loaded->ffid,
                         loaded->plot);
+        // Built for the view wanted when the shot was asked for.
+        showView();
         if (loaded->state == LoadedShot::NotJudged)
             m_plot->setTitle(tr("Shot %1 > ffid %2: %3, too many to judge").arg(shot + 1).arg(loaded->ffid).arg(picks));
         else if (loaded->state == LoadedShot::NotRead)
@@ -314,15 +353,30 @@ void ShotPanel::showEditedShots(const QVector<qint32> &shots)
     if (qint64(entry.lastRecord) - entry.firstRecord + 1 > data->report.settings.maxJudgedPicks)
         return;
     EditSession *session = m_document->session();
+    // A large shot is read and fitted again on a worker; the plot and table
+    // show it as it was until then.
+    if (qint64(entry.lastRecord) - entry.firstRecord + 1 > AsidePicks) {
+        m_refitting = current;
+        m_loader.request(data->fileName, entry, current, data->report.settings, session->edits(), wantedView());
+        return;
+    }
     const QVector<FbRecord> records = session->records(current);
     const FbQc::ShotFit fit = FbQc::fitShot(records, data->report.settings);
     m_tableModel->setEdits(session->edits(), data->report.settings.units);
     m_tableModel->updatePicks(records, fit);
+    showEditedPicks(records, fit, entry.ffid, nullptr);
+}
+
+void ShotPanel::showEditedPicks(const QVector<FbRecord> &records, const FbQc::ShotFit &fit, qint32 ffid,
+                                const std::shared_ptr<const ShotPlot::Drawn> &drawn)
+{
     // The plot keeps the user's zoom and the selected pick.
     auto *zoomer = m_plot->findChild<QwtPlotZoomer *>();
     const bool zoomed = zoomer && zoomer->zoomRectIndex() > 0;
     const QRectF zoom = zoomed ? zoomer->zoomRect() : QRectF();
-    m_plot->setShot(records, fit, current, entry.ffid);
+    m_views->cancel();
+    m_plot->setShot(records, fit, m_document->shownShot(), ffid, drawn);
+    showView();
     if (zoomed)
         zoomer->zoom(zoom);
     const QModelIndex index = m_table->currentIndex();

@@ -3,6 +3,7 @@
 
 #include "qcdocument.h"
 #include "shotloader.h"
+#include <fbview/shotplot.h>
 
 #include <QWidget>
 
@@ -31,6 +32,11 @@ class ShotTableModel;
 //
 // Notes about the shot shown (too large to fit or to show) go out as
 // shotNote(); an empty note clears the previous one.
+//
+// A shot of more than AsidePicks picks is drawn in another mode or
+// reduction velocity, and refitted after an edit, on a worker: the plot
+// shows it as it was until the new view or fit arrives. Smaller shots
+// change in place.
 class ShotPanel : public QWidget
 {
     Q_OBJECT
@@ -39,6 +45,7 @@ public:
     // Splitter sizes are shares of this, scaled to the room there is (the
     // window's splitters use it too).
     static constexpr int SplitUnit = 1000;
+    static constexpr int AsidePicks = 20000;
 
     explicit ShotPanel(QcDocument *document, QWidget *parent = nullptr);
     ~ShotPanel() override;
@@ -64,9 +71,19 @@ private:
     // there is one, else the nearest receiver position.
     int reciprocalRow(int shotB) const;
     void showEditedShots(const QVector<qint32> &shots);
+    // The shown shot's picks again after an edit, keeping the zoom and the
+    // selected pick.
+    void showEditedPicks(const QVector<FbFile::FbRecord> &records, const FbQc::ShotFit &fit, qint32 ffid,
+                         const std::shared_ptr<const FbView::ShotPlot::Drawn> &drawn);
+    // The mode and reduction velocity the controls ask for.
+    FbView::ShotPlot::View wantedView() const;
+    // Brings the plot to wantedView().
+    void showView();
 
     QcDocument *m_document;
     ShotLoader m_loader;
+    FbQc::LatestJob *m_views;
+    int m_refitting = -1; // the shown shot, read and fitted again after an edit
     FbView::ShotPlot *m_plot = nullptr;
     QTableView *m_table = nullptr;
     ShotTableModel *m_tableModel = nullptr;

@@ -1,9 +1,12 @@
+#include "editsession.h"
 #include "fbpickqcwindow.h"
 #include <fbview/imageexport.h>
 #include "mainwindow.h"
 #include "pluginregistry.h"
+#include "pickeditor.h"
 #include "problemmodel.h"
 #include "shotloader.h"
+#include "shotpanel.h"
 #include <fbview/shotplot.h>
 #include "shottablemodel.h"
 #include <fbview/surveymap.h>
@@ -14,6 +17,7 @@
 #include "modaldriver.h"
 #include "plantedsurvey.h"
 #include "qcwindowfixture.h"
+#include "surveyline.h"
 
 #include <SorvBase/sorvbaseutil.h>
 #include <SorvBase/sorvhelpwindow.h>
@@ -274,6 +278,58 @@ private slots:
                          qRound(plot->canvasMap(QwtPlot::yLeft).transform(y)));
         QTest::mouseClick(plot->canvas(), Qt::LeftButton, Qt::NoModifier, pos);
         QCOMPARE(child<QTableView>(m_window, "shotTable")->currentIndex().row(), row);
+    }
+
+    // A shot too large to change in place is drawn in the view asked for and
+    // refitted after an edit on a worker; whichever arrives last, the plot
+    // ends in the view the controls ask for, with the edited picks.
+    void largeShotViewAndEdit_data()
+    {
+        QTest::addColumn<bool>("residuals");
+        QTest::addColumn<QString>("velocity");
+        QTest::addColumn<int>("editAt"); // 0 none, 1 before the view changes, 2 after
+        QTest::newRow("residuals") << true << QString() << 0;
+        QTest::newRow("reduced") << false << QStringLiteral("3000") << 0;
+        QTest::newRow("edited") << false << QString() << 1;
+        QTest::newRow("edited, then residuals asked for") << true << QString() << 1;
+        QTest::newRow("reduced, then edited") << false << QStringLiteral("3000") << 2;
+    }
+    void largeShotViewAndEdit()
+    {
+        QFETCH(bool, residuals);
+        QFETCH(QString, velocity);
+        QFETCH(int, editAt);
+        const QString name = SurveyLine::writeFile(
+            m_dir, QStringLiteral("large.fb"),
+            SurveyLine::shotOnLine(0, 12000, 0, ShotPanel::AsidePicks + 1000, SurveyLine::Curve::TwoLayers));
+        openSurvey(name);
+        auto *plot = child<ShotPlot>(m_window, "shotPlot");
+        constexpr int Row = 10;
+        constexpr float Edited = 250.0f;
+        const auto editIt = [&] { QVERIFY(m_window->findChild<PickEditor *>()->session()->setTime(Row, Edited)); };
+        if (editAt == 1)
+            editIt();
+        auto *velocityEdit = child<QLineEdit>(m_window, "reductionVelocity");
+        velocityEdit->setText(velocity);
+        emit velocityEdit->editingFinished();
+        child<QCheckBox>(m_window, "residualMode")->setChecked(residuals);
+        if (editAt == 2)
+            editIt();
+        auto *model = qobject_cast<const ShotTableModel *>(child<QTableView>(m_window, "shotTable")->model());
+        const float time = editAt ? Edited : model->records().at(Row).fb_time;
+        QTRY_COMPARE_WITH_TIMEOUT(model->records().at(Row).fb_time, time, 20000 * FBTEST_TIME_FACTOR);
+        QTRY_COMPARE_WITH_TIMEOUT(plot->mode(), residuals ? ShotPlot::Residuals : ShotPlot::Times,
+                                  20000 * FBTEST_TIME_FACTOR);
+        QTRY_COMPARE_WITH_TIMEOUT(plot->reductionVelocity(), velocity.toDouble(), 20000 * FBTEST_TIME_FACTOR);
+        const FbRecord r = model->records().at(Row);
+        const double shift = velocity.isEmpty() ? 0.0 : std::abs(r.offset) / velocity.toDouble() * 1000.0;
+        const double y = residuals ? double(model->fit().picks.at(Row).residual) : time - shift;
+        QTRY_COMPARE_WITH_TIMEOUT(plot->pickPoint(Row), QPointF(r.offset, y), 20000 * FBTEST_TIME_FACTOR);
+        // Nothing else arrives after it.
+        QTest::qWait(200);
+        QCOMPARE(plot->pickPoint(Row), QPointF(r.offset, y));
+        QCOMPARE(plot->records().at(Row).fb_time, time);
+        m_window->findChild<PickEditor *>()->session()->undoStack()->setClean();
     }
 
     // Source values differing from the shot's most common one are red cell

@@ -286,6 +286,17 @@ private slots:
             return all;
         }() << false << false;
         QTest::newRow("picks fill its left side") << QVector<QPointF>{{200, 150}} << left << false << true;
+        // The second label's own place is free of picks but for a pixel
+        // under the first label; everywhere else is full of picks.
+        QTest::newRow("only a sliver of another label is free") << QVector<QPointF>{{100, 100}, {199, 115}} << [] {
+            const QRectF hole(201, 117, 108, 24);
+            QVector<QPointF> all;
+            for (int px = 0; px < 400; px += 2)
+                for (int py = 0; py < 300; py += 2)
+                    if (!hole.contains(px, py))
+                        all << QPointF(px, py);
+            return all;
+        }() << false << false;
     }
     void labelPlacement()
     {
@@ -404,6 +415,60 @@ private slots:
         QVERIFY2(clear >= 3, qPrintable(QStringLiteral("text %1 px from its frame").arg(clear)));
     }
 
+    // Labels are placed again once the picks, the labels, the scales or the
+    // canvas change: a plot drawn before the change draws what a plot drawn
+    // only after it draws.
+    void labelsPlacedAgain_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::newRow("picks under its place") << 0;
+        QTest::newRow("label moved") << 1;
+        QTest::newRow("zoomed") << 2;
+        QTest::newRow("canvas resized") << 3;
+    }
+    void labelsPlacedAgain()
+    {
+        QFETCH(int, change);
+        const auto image = [change](bool drawnBefore) {
+            QwtPlot plot;
+            plot.setAxisScale(QwtPlot::xBottom, 0, 400);
+            plot.setAxisScale(QwtPlot::yLeft, 0, 300);
+            auto *labels = new PlotLabels;
+            labels->attach(&plot);
+            const auto changeIt = [&] {
+                QVector<QPointF> picks; // below and right of the anchor, where the label would sit
+                for (int x = 190; x < 340; x += 3)
+                    for (int y = 100; y < 160; y += 3)
+                        picks << QPointF(x, y);
+                if (change == 0)
+                    labels->setObstacles(picks);
+                else if (change == 1)
+                    labels->setLabels({{QPointF(100, 80), QwtText(QStringLiteral("1,234 m/s")), Qt::AlignBottom}});
+                else if (change == 2)
+                    plot.setAxisScale(QwtPlot::xBottom, 150, 350);
+                else
+                    plot.resize(600, 450);
+                plot.replot();
+            };
+            labels->setLabels(
+                {{QPointF(200, 150), QwtText(QStringLiteral("1,234 m/s")), Qt::AlignBottom | Qt::AlignRight}});
+            if (!drawnBefore)
+                changeIt();
+            if (!FbTest::shown(&plot, plot.size() == QSize(600, 450) ? plot.size() : QSize(500, 400)))
+                return QImage();
+            plot.replot();
+            QImage drawn = plot.canvas()->grab().toImage();
+            if (drawnBefore) {
+                changeIt();
+                drawn = plot.canvas()->grab().toImage();
+            }
+            return drawn;
+        };
+        const QImage fresh = image(false);
+        QVERIFY(!fresh.isNull());
+        QCOMPARE(image(true), fresh);
+    }
+
     // An axis title stays whole on one line, in a smaller font where the
     // axis is short: a wrapped title lost its second line (the unit).
     void axisTitlesFit_data()
@@ -478,9 +543,10 @@ private slots:
     }
 
     // The wheel zooms about the pointer: up (away from the user) zooms in.
-    // A shot's points and labels built on a worker for the view the plot
-    // had when the shot was asked for: the plot draws exactly what it draws
-    // when it builds them itself, also when the view changed meanwhile.
+    // A shot's points and labels built on a worker for the view wanted when
+    // the shot was asked for: the plot draws exactly what a plot in that view
+    // draws when it builds them itself, also when its own view or the file's
+    // units changed meanwhile.
     void plotBuiltOnWorkerMatches_data()
     {
         QTest::addColumn<int>("mode");
@@ -527,8 +593,8 @@ private slots:
             plot->setOffsetUnit(QStringLiteral("ft"));
             if (unitsKnown)
                 plot->setUnits(feet);
-            plot->setMode(ShotPlot::Mode(mode));
-            plot->setReductionVelocity(velocity);
+            plot->setMode(ShotPlot::Mode(plot == &own ? builtMode : mode));
+            plot->setReductionVelocity(plot == &own ? builtVelocity : velocity);
             plot->setPartnerPicks({{-100.0, 90.0}}, QStringLiteral("Shot 41"));
         }
         own.setShot(records, fit, 39, 1040);
@@ -537,8 +603,9 @@ private slots:
         for (ShotPlot *plot : {&own, &handed})
             plot->setPartnerPicks({{-100.0, 90.0}, {300.0, 230.0}}, QStringLiteral("Shot 41"));
         const QStringList expected = drawnItems(own);
-        QVERIFY(expected.join(QString()).contains(QStringLiteral("intercept")) == (mode == ShotPlot::Times));
+        QVERIFY(expected.join(QString()).contains(QStringLiteral("intercept")) == (builtMode == ShotPlot::Times));
         QCOMPARE(drawnItems(handed), expected);
+        QCOMPARE(handed.axisTitle(QwtPlot::yLeft).text(), own.axisTitle(QwtPlot::yLeft).text());
         QStringList ownPicks, handedPicks; // NaN for a pick not drawn
         for (int row = 0; row < records.size(); ++row) {
             ownPicks << point(own.pickPoint(row));
