@@ -216,7 +216,7 @@ void ShotPanel::onShotLoaded(std::shared_ptr<const LoadedShot> loaded)
         m_refitting = -1;
         if (m_document->shownShot() == loaded->shot && loaded->state == LoadedShot::Judged &&
             loaded->table.firstRecord == m_tableModel->firstRecord()) {
-            m_tableModel->setEdits(m_document->session()->edits());
+            m_tableModel->setEdits(m_document->session()->edits(), m_document->data()->report.settings.units);
             m_tableModel->updatePicks(loaded->table.records, loaded->table.fit);
             showEditedPicks(loaded->table.records, loaded->table.fit, loaded->ffid, loaded->plot);
         }
