@@ -1293,7 +1293,9 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
         // The trace nearest the source is judged against the line drawn
         // back to it: there the first break fills the first samples, before
         // any noise to read it against, and its own pick is often a later
-        // arrival. The search starts no sooner than time zero: the first
+        // arrival. Only a pick late on the line is searched again: the line
+        // drawn back from far picks may run late itself (a faster layer's
+        // intercept), and nothing on the trace comes before the first break. The search starts no sooner than time zero: the first
         // break cannot come before the shot.
         [&] {
             if (side.empty() || guided(side.front()))
@@ -1325,7 +1327,7 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
             std::nth_element(lines.begin(), lines.begin() + long(lines.size() / 2), lines.end());
             const double expected = std::max(lines[lines.size() / 2], nearLine.windowMs);
             OnsetPick &pick = (*picks)[size_t(i)];
-            if (pick.found && std::fabs(pick.onsetMs - expected) <= tolerance)
+            if (pick.found && pick.onsetMs <= expected + tolerance)
                 return;
             const OnsetPick again = pickOnsetNear(traceOf(gather, i), expected, nearLine);
             if (again.found && std::fabs(again.onsetMs - expected) <= tolerance)
