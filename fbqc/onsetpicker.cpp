@@ -1157,17 +1157,17 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     sumUp(segments.get(), int(span), segmentSums.get());
     OnsetPickerSettings onStack = settings;
     onStack.periodMs = period;
-    // The trace at the source of a split spread keeps its own reading: the
-    // moveout bends there, and its neighbours on both sides lined up on it
-    // stack late.
+    // The stack moves the trace at the source of a split spread only
+    // sooner: the moveout bends there, and its neighbours on both sides
+    // lined up on it stack late.
     bool ahead = false, behind = false;
     for (int i = 0; i < n; ++i) {
         ahead = ahead || gather.headers[i].offset > 0;
         behind = behind || gather.headers[i].offset < 0;
     }
+    auto atSource = [&](int i) { return ahead && behind && gather.headers[i].offset == 0; };
     for (int i = 0; i < n; ++i) {
-        if (!std::isfinite(aligned[size_t(i)]) || scale[size_t(i)] <= 0 ||
-            (ahead && behind && gather.headers[i].offset == 0))
+        if (!std::isfinite(aligned[size_t(i)]) || scale[size_t(i)] <= 0)
             continue;
         const int lo = lowest[size_t(i)], hi = highest[size_t(i)];
         const int used = counts[size_t(hi) + 1] - counts[size_t(lo)];
@@ -1185,7 +1185,7 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         const double onsetMs = aligned[size_t(i)] + read.onsetMs;
         // Before the trace's first sample the stack holds only the
         // neighbours' noise: an onset read there is none of this trace's.
-        if (onsetMs < gather.firstSampleMs)
+        if (onsetMs < gather.firstSampleMs || (atSource(i) && pick.found && onsetMs >= pick.onsetMs))
             continue;
         const double shift = pick.found ? pick.timeMs - pick.onsetMs : 0;
         if (!pick.found) {

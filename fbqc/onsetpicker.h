@@ -127,10 +127,10 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // itself and those neighbours, lined up: where that stack's onset stands out
 // more than the trace's own, the pick moves there but keeps the trace's own
 // confidence (what the trace alone shows); never before the trace's first
-// sample, nor for the trace at the source of a split spread. A shot's first break is so read
-// well below the noise of one trace. On a shot where most traces are not
-// confident alone, this is done twice, the second time from the line
-// through the first time's picks.
+// sample, and the trace at the source of a split spread only sooner. A
+// shot's first break is so read well below the noise of one trace. On a
+// shot where most traces are not confident alone, this is done twice, the
+// second time from the line through the first time's picks.
 // predictedMs may be empty. Doubtful picks
 // are kept with their confidence; traces with nothing in them are not found.
 QVector<OnsetPick> pickGather(const FbTrace::ShotGather &gather, const QVector<double> &predictedMs,
