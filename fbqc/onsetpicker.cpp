@@ -110,6 +110,9 @@ constexpr int NeighbourPicks = 3;
 // break is expected on the robust line through up to this many of the
 // traces just nearer the source that were found on it.
 constexpr int TrackedPicks = 6;
+// The trace nearest the source is judged against a line through at least
+// this many of the followed picks beyond it.
+constexpr int MinimumLinePicks = 3;
 // The gather stage stacks up to this many neighbours on each side, and
 // lines a trace up on them when at least MinimumGatherStack are usable,
 // within this share of a period of where the moveout puts it, over this
@@ -566,11 +569,21 @@ OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const
     // The noise before the arrival; near the trace's start, what there is
     // before the coarse onset. Too little of it leaves the level unknown.
     int noiseEnd = coarse - lookBack - 1;
-    if (noiseEnd - lo + 1 < MinimumNoiseSamples)
+    const bool atStart = noiseEnd - lo + 1 < MinimumNoiseSamples;
+    if (atStart)
         noiseEnd = coarse - 1;
     const int noiseStart = std::max(lo, noiseEnd - margin);
-    const bool noiseKnown = noiseEnd - noiseStart + 1 >= MinimumNoiseSamples;
-    const double noise = noiseKnown ? robustRms(t, noiseStart, noiseEnd) : 0;
+    bool noiseKnown = noiseEnd - noiseStart + 1 >= MinimumNoiseSamples;
+    double noise = noiseKnown ? robustRms(t, noiseStart, noiseEnd) : 0;
+    // At the source the arrival fills the first samples, and what lies
+    // before the coarse onset is the arrival itself: the noise is read at
+    // the trace's end too, and the quieter of the two taken.
+    const int tailStart = std::max(hi + 1, t.count - margin);
+    if (atStart && t.count - tailStart >= MinimumNoiseSamples) {
+        const double tail = robustRms(t, tailStart, t.count - 1);
+        noise = noiseKnown ? std::min(noise, tail) : tail;
+        noiseKnown = true;
+    }
 
     const int strengthEnd = std::min(hi, coarse + int(periodSamples > 0 ? periodSamples : MarginMs / 2 / dt));
     double strength = 0;
@@ -1144,6 +1157,15 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     sumUp(segments.get(), int(span), segmentSums.get());
     OnsetPickerSettings onStack = settings;
     onStack.periodMs = period;
+    // The stack moves the trace at the source of a split spread only
+    // sooner: the moveout bends there, and its neighbours on both sides
+    // lined up on it stack late.
+    bool ahead = false, behind = false;
+    for (int i = 0; i < n; ++i) {
+        ahead = ahead || gather.headers[i].offset > 0;
+        behind = behind || gather.headers[i].offset < 0;
+    }
+    auto atSource = [&](int i) { return ahead && behind && gather.headers[i].offset == 0; };
     for (int i = 0; i < n; ++i) {
         if (!std::isfinite(aligned[size_t(i)]) || scale[size_t(i)] <= 0)
             continue;
@@ -1161,6 +1183,10 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         if (!read.found || (pick.found && read.confidence <= pick.confidence))
             continue;
         const double onsetMs = aligned[size_t(i)] + read.onsetMs;
+        // Before the trace's first sample the stack holds only the
+        // neighbours' noise: an onset read there is none of this trace's.
+        if (onsetMs < gather.firstSampleMs || (atSource(i) && pick.found && onsetMs >= pick.onsetMs))
+            continue;
         const double shift = pick.found ? pick.timeMs - pick.onsetMs : 0;
         if (!pick.found) {
             pick.found = true;
@@ -1264,6 +1290,49 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
             if (std::fabs(pick.onsetMs - expected) <= tolerance)
                 followed.push_back(i);
         }
+        // The trace nearest the source is judged against the line drawn
+        // back to it: there the first break fills the first samples, before
+        // any noise to read it against, and its own pick is often a later
+        // arrival. Only a pick late on the line is searched again: the line
+        // drawn back from far picks may run late itself (a faster layer's
+        // intercept), and nothing on the trace comes before the first break. The search starts no sooner than time zero: the first
+        // break cannot come before the shot.
+        [&] {
+            if (side.empty() || guided(side.front()))
+                return;
+            const int i = side.front();
+            std::vector<int> beyond;
+            for (int k : followed)
+                if (abscissa(k) > abscissa(i) && beyond.size() < size_t(TrackedPicks))
+                    beyond.push_back(k);
+            if (beyond.size() < size_t(MinimumLinePicks))
+                return;
+            slopes.clear();
+            for (size_t x = 0; x < beyond.size(); ++x)
+                for (size_t y = x + 1; y < beyond.size(); ++y) {
+                    const double d = abscissa(beyond[y]) - abscissa(beyond[x]);
+                    if (d != 0)
+                        slopes.push_back(((*picks)[size_t(beyond[y])].onsetMs - (*picks)[size_t(beyond[x])].onsetMs) /
+                                         d);
+                }
+            if (slopes.empty())
+                return;
+            std::nth_element(slopes.begin(), slopes.begin() + long(slopes.size() / 2), slopes.end());
+            const double slope = slopes[slopes.size() / 2];
+            if (!(slope > 0))
+                return;
+            lines.clear();
+            for (int k : beyond)
+                lines.push_back((*picks)[size_t(k)].onsetMs + slope * (abscissa(i) - abscissa(k)));
+            std::nth_element(lines.begin(), lines.begin() + long(lines.size() / 2), lines.end());
+            const double expected = std::max(lines[lines.size() / 2], nearLine.windowMs);
+            OnsetPick &pick = (*picks)[size_t(i)];
+            if (pick.found && pick.onsetMs <= expected + tolerance)
+                return;
+            const OnsetPick again = pickOnsetNear(traceOf(gather, i), expected, nearLine);
+            if (again.found && std::fabs(again.onsetMs - expected) <= tolerance)
+                pick = again;
+        }();
     }
 }
 

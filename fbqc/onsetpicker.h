@@ -118,16 +118,19 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // with hardly a confident pick of a shot whose other side has them): a
 // trace without a prediction whose pick lies far after the line through
 // the nearer traces' picks (a later, stronger arrival) or, when doubtful,
-// far before it is searched again near that line.
+// far before it is searched again near that line. The trace nearest the
+// source on each side (the first break in its first samples) is judged
+// against that line drawn back to it, searched from time zero on.
 // Then each trace is lined up by correlation on the stack of up to eight
 // neighbours on each side (up to the source), within half a period of the
 // robust line through their onsets, and its onset is read on the stack of
 // itself and those neighbours, lined up: where that stack's onset stands out
 // more than the trace's own, the pick moves there but keeps the trace's own
-// confidence (what the trace alone shows). A shot's first break is so read
-// well below the noise of one trace. On a shot where most traces are not
-// confident alone, this is done twice, the second time from the line
-// through the first time's picks.
+// confidence (what the trace alone shows); never before the trace's first
+// sample, and the trace at the source of a split spread only sooner. A
+// shot's first break is so read well below the noise of one trace. On a
+// shot where most traces are not confident alone, this is done twice, the
+// second time from the line through the first time's picks.
 // predictedMs may be empty. Doubtful picks
 // are kept with their confidence; traces with nothing in them are not found.
 QVector<OnsetPick> pickGather(const FbTrace::ShotGather &gather, const QVector<double> &predictedMs,

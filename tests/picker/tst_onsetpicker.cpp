@@ -105,11 +105,13 @@ struct Oddities
     // follows it, 20 ms behind and 4 ms more a trace (a slower layer's);
     // -1: none.
     int slowerWaveFrom = -1;
-    bool strongSide = false; // on a split spread, the traces from the source on at S/N 30
+    bool strongSide = false;  // on a split spread, the traces from the source on at S/N 30
+    double firstOnsetMs = 60; // the onset nearest the source
+    double stepMs = 1.5;      // the moveout from one trace to the next
 };
 
-// A shot of `traces` channels whose onsets step out by 1.5 ms a trace from
-// 60 ms (from the middle trace out on a split spread), each trace with its
+// A shot of `traces` channels whose onsets step out by stepMs a trace from
+// firstOnsetMs (from the middle trace out on a split spread), each trace with its
 // own noise; the true onsets in *truth.
 ShotGather gatherOf(TraceWavelet wavelet, double hz, int traces, QVector<double> *truth,
                     const Oddities &odd = Oddities())
@@ -123,7 +125,7 @@ ShotGather gatherOf(TraceWavelet wavelet, double hz, int traces, QVector<double>
         p.sampleIntervalMs = g.sampleIntervalMs;
         p.samples = g.samplesPerTrace;
         const int out = odd.splitSpread ? c - traces / 2 : c;
-        p.onsetMs = 60 + 1.5 * std::abs(out);
+        p.onsetMs = odd.firstOnsetMs + odd.stepMs * std::abs(out);
         p.wavelet = wavelet;
         p.emergent = odd.emergent;
         p.dominantHz = hz;
@@ -408,42 +410,51 @@ private slots:
         QTest::addColumn<bool>("splitSpread");
         QTest::addColumn<int>("slowerWaveFrom");
         QTest::addColumn<bool>("strongSide");
+        QTest::addColumn<double>("firstOnsetMs");
+        QTest::addColumn<double>("stepMs");
         const auto B = TraceWavelet::Berlage, D = TraceWavelet::DampedSine;
         const QVector<int> none;
         QTest::newRow("offsets from the headers") << B << 40.0 << true << double(NAN) << none << none << none << 2.0
-                                                  << 30.0 << 0.9 << false << false << -1 << false;
+                                                  << 30.0 << 0.9 << false << false << -1 << false << 60.0 << 1.5;
         QTest::newRow("no offsets: by position") << D << 25.0 << false << double(NAN) << none << none << none << 2.0
-                                                 << 30.0 << 0.9 << false << false << -1 << false;
-        QTest::newRow("around a fitted curve 8 ms off")
-            << B << 40.0 << true << 8.0 << none << none << none << 2.0 << 30.0 << 0.9 << false << false << -1 << false;
+                                                 << 30.0 << 0.9 << false << false << -1 << false << 60.0 << 1.5;
+        QTest::newRow("around a fitted curve 8 ms off") << B << 40.0 << true << 8.0 << none << none << none << 2.0
+                                                        << 30.0 << 0.9 << false << false << -1 << false << 60.0 << 1.5;
         QTest::newRow("dead traces") << D << 40.0 << true << double(NAN) << QVector<int>{0, 5, 6, 30} << none << none
-                                     << 2.0 << 30.0 << 0.9 << false << false << -1 << false;
+                                     << 2.0 << 30.0 << 0.9 << false << false << -1 << false << 60.0 << 1.5;
         QTest::newRow("bursts before the first break")
             << D << 40.0 << true << double(NAN) << none << QVector<int>{3, 17, 18, 40} << none << 2.0 << 30.0 << 0.9
-            << false << false << -1 << false;
+            << false << false << -1 << false << 60.0 << 1.5;
         QTest::newRow("air wave first near the source")
             << B << 40.0 << true << double(NAN) << none << none << QVector<int>{0, 1, 2, 3} << 2.0 << 30.0 << 0.9
-            << false << false << -1 << false;
+            << false << false << -1 << false << 60.0 << 1.5;
         QTest::newRow("Berlage 25 Hz, S/N 10") << B << 25.0 << true << double(NAN) << none << none << none << 99.0
-                                               << 10.0 << 0.65 << false << false << -1 << false;
+                                               << 10.0 << 0.65 << false << false << -1 << false << 60.0 << 1.5;
         // Below one trace's noise: the first break read on the neighbours'
         // stack, carried back to each trace.
         QTest::newRow("Berlage 40 Hz, S/N 3") << B << 40.0 << true << double(NAN) << none << none << none << 5.0 << 3.0
-                                              << 0.45 << false << false << -1 << false;
+                                              << 0.45 << false << false << -1 << false << 60.0 << 1.5;
         QTest::newRow("emergent 40 Hz, S/N 10") << B << 40.0 << true << double(NAN) << none << none << none << 10.0
-                                                << 10.0 << 0.65 << true << false << -1 << false;
+                                                << 10.0 << 0.65 << true << false << -1 << false << 60.0 << 1.5;
         QTest::newRow("around a fitted curve 8 ms off, S/N 5")
-            << B << 25.0 << true << 8.0 << none << none << none << 5.0 << 5.0 << 0.55 << false << false << -1 << false;
+            << B << 25.0 << true << 8.0 << none << none << none << 5.0 << 5.0 << 0.55 << false << false << -1 << false
+            << 60.0 << 1.5;
         QTest::newRow("split spread, S/N 5") << D << 40.0 << true << double(NAN) << none << none << none << 5.0 << 5.0
-                                             << 0.85 << false << true << -1 << false;
+                                             << 0.85 << false << true << -1 << false << 60.0 << 1.5;
         // Past the first traces a louder, slower wave follows the first
         // break: each side is followed out from the source.
         QTest::newRow("louder slower wave, S/N 5") << B << 40.0 << true << double(NAN) << none << none << none << 5.0
-                                                   << 5.0 << 0.5 << false << false << 6 << false;
+                                                   << 5.0 << 0.5 << false << false << 6 << false << 60.0 << 1.5;
         // One side too weak for a confident pick: followed out from the
         // source from its doubtful picks, while the other side reads clearly.
         QTest::newRow("split spread, one side S/N 3") << B << 40.0 << true << double(NAN) << none << none << none << 5.0
-                                                      << 3.0 << 0.5 << false << true << -1 << true;
+                                                      << 3.0 << 0.5 << false << true << -1 << true << 60.0 << 1.5;
+        QTest::newRow("source at 1 ms, S/N 30") << D << 40.0 << true << double(NAN) << none << none << none << 2.0
+                                                << 30.0 << 0.85 << false << true << -1 << false << 1.0 << 1.5;
+        // At the source the first break fills the first samples; near it the
+        // moveout is steep, so the neighbours' line misses it there.
+        QTest::newRow("source at 1 ms, steep, S/N 5") << D << 25.0 << true << double(NAN) << none << none << none << 5.0
+                                                      << 5.0 << 0.5 << false << true << -1 << false << 1.0 << 6.0;
     }
 
     void picksWholeShots()
@@ -462,12 +473,16 @@ private slots:
         QFETCH(bool, splitSpread);
         QFETCH(int, slowerWaveFrom);
         QFETCH(bool, strongSide);
+        QFETCH(double, firstOnsetMs);
+        QFETCH(double, stepMs);
         QVector<double> truth;
         Oddities odd;
         odd.emergent = emergent;
         odd.splitSpread = splitSpread;
         odd.slowerWaveFrom = slowerWaveFrom;
         odd.strongSide = strongSide;
+        odd.firstOnsetMs = firstOnsetMs;
+        odd.stepMs = stepMs;
         odd.signalToNoise = signalToNoise;
         odd.offsets = offsets;
         odd.dead = dead;
