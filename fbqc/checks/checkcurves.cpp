@@ -1,5 +1,6 @@
 #include <fbqc/checks/checks.h>
 
+#include <fbqc/offsettally.h>
 #include <fbqc/pickqc.h>
 #include <fbqc/qccsv.h>
 
@@ -18,8 +19,25 @@ namespace {
 
 // Near-surface and refractor velocities of real ground, m/s: slower is air
 // or a curve bent by wrong picks, faster is offsets in another unit.
-constexpr double MinVelocity = 100.0;
-constexpr double MaxVelocity = 7000.0;
+constexpr double MinVelocity = Units::PlausibleMinMetresPerSecond;
+constexpr double MaxVelocity = Units::PlausibleMaxMetresPerSecond;
+
+// The units a shot's fitted velocities are read in: the declared ones, with
+// the offsets' factor the shot's own records show where none is declared
+// (the file's factor is known only after every shot), so whole centimetres
+// beside metres read at their real speed and offsets that agree with no
+// factor still stand out.
+Units shotUnits(const ShotData &shot, const Settings &settings)
+{
+    Units u = settings.units;
+    if (u.offsetFactor <= 0) {
+        OffsetTally t;
+        for (int i = 0; i < shot.n; ++i)
+            t.add(shot.records[i]);
+        u.offsetFactor = t.found() ? t.factor() : 1;
+    }
+    return u;
+}
 
 QString sideName(int side)
 {
@@ -91,10 +109,11 @@ double weightStepRun(const Finding &f)
     return std::abs(double(f.value)) * double(f.count);
 }
 
-void checkVelocities(const ShotData &shot, const Settings &, Findings *out)
+void checkVelocities(const ShotData &shot, const Settings &settings, Findings *out)
 {
     if (!shot.fit)
         return;
+    const Units units = shotUnits(shot, settings);
     for (int side = Negative; side <= Positive; ++side) {
         const SideModel &m = shot.fit->sides[side];
         if (!m.judged)
@@ -103,7 +122,7 @@ void checkVelocities(const ShotData &shot, const Settings &, Findings *out)
         double worst = NaN, by = 1.0;
         int segment = -1;
         for (int k = 0; k < m.segments; ++k) {
-            const double v = m.segmentVelocity(k);
+            const double v = units.metresPerSecond(m.segmentVelocity(k));
             const double ratio = v < MinVelocity ? MinVelocity / v : v > MaxVelocity ? v / MaxVelocity : 1.0;
             if (std::isfinite(v) && ratio > by) {
                 worst = v;
