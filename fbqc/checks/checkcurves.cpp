@@ -12,7 +12,8 @@
 using namespace FbFile;
 
 // What a shot's fitted curves say beyond single picks: runs of picks that a
-// cycle skip moved together, and velocities that no ground has.
+// cycle skip moved together, velocities that no ground has, and a time at
+// the source before the shot.
 namespace FbQc {
 
 namespace {
@@ -21,6 +22,11 @@ namespace {
 // or a curve bent by wrong picks, faster is offsets in another unit.
 constexpr double MinVelocity = Units::PlausibleMinMetresPerSecond;
 constexpr double MaxVelocity = Units::PlausibleMaxMetresPerSecond;
+
+// A shot is fired before its picks can start: a fitted time at the source
+// earlier than this, in ms, is a curve bent by wrong picks or heights, not
+// a source delay.
+constexpr double EarliestDelayMs = -3.0;
 
 // The units a shot's fitted velocities are read in: the declared ones, with
 // the offsets' factor the shot's own records show where none is declared
@@ -160,6 +166,33 @@ double weightVelocity(const Finding &f)
 {
     const double v = std::abs(double(f.value));
     return v < MinVelocity ? MinVelocity / std::max(v, 1e-9) : v / MaxVelocity;
+}
+
+void checkSourceDelay(const ShotData &shot, const Settings &, Findings *out)
+{
+    if (!shot.fit || !(shot.fit->sourceDelay < EarliestDelayMs))
+        return;
+    Finding f;
+    f.kind = Kind::SourceDelay;
+    f.shot = shot.shot;
+    f.record = shot.firstRecord;
+    f.value = float(shot.fit->sourceDelay);
+    f.count = 1;
+    out->push_back(f);
+}
+
+QString describeSourceDelay(const Finding &f, const Report &report)
+{
+    return QCoreApplication::translate(
+               "FbQc::Kind",
+               "%1: its curves meet offset 0 at %2 ms, before the shot: picks early as a whole, wrong picks "
+               "near the source, or heights the picks do not follow")
+        .arg(shotName(report, f.shot), QcCsv::decimal(f.value, 1));
+}
+
+double weightSourceDelay(const Finding &f)
+{
+    return -double(f.value);
 }
 
 } // namespace FbQc
