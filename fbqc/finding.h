@@ -40,6 +40,7 @@ enum class Kind : quint8 {
     NonFinite,     // a float field that is NaN or infinite
     StepRun,       // a run of neighbouring picks off the curve by one step
     Velocity,      // a fitted velocity no ground has
+    SourceDelay,   // a shot whose fitted time at the source is before its shot
     OffOnset,      // a pick further than a tolerance from its trace's onset
     CycleSkip,     // a run of picks about one period off the arrival
     WeakOnset,     // a first break too weak to judge the pick against

@@ -27,6 +27,10 @@ constexpr double LateralSpacings = 0.5;
 // line (on a road beside the spread) shares no receiver's place, and its
 // time there would differ by the detour.
 constexpr double OffLineSpacings = 0.25;
+// A side's curve that meets offset 0 farther than this, in ms, from the
+// shot's time at the source bent across the corner near the source (one
+// direct pick before a gap): its shape there is not the ground's.
+constexpr double CornerCutMs = 3.0;
 // Grid cells for finding sources near a spread, in receiver spacings: a
 // spread then touches a handful of cells.
 constexpr double CellSpacings = 64.0;
@@ -276,9 +280,18 @@ double SpreadView::timeAt(qint32 line, qint32 stat, double x, double y) const
     const double ta = FbPicks::pickTime(a), tb = FbPicks::pickTime(b);
     double t = ta + lambda * (tb - ta);
     // Across a missing receiver at a crossover a straight line cuts the
-    // corner: follow the fitted curve's shape from each end instead.
+    // corner: follow the fitted curve's shape from each end instead. A short
+    // end of the spread, with too few picks for a curve of its own or a
+    // curve that cut the corner at the source, takes the other side's: near
+    // the source the ground bends both ways alike.
     if (m_fit && m_fit->picks.size() > std::max(ia, ib) && m_fit->picks[ia].side == m_fit->picks[ib].side) {
-        const SideModel &side = m_fit->sides[m_fit->picks[ia].side];
+        const int own = m_fit->picks[ia].side;
+        const auto meetsSource = [this](const SideModel &m) {
+            return m.judged && !(std::abs(m.timeAt(0.0) - m_fit->sourceDelay) > CornerCutMs);
+        };
+        const bool borrow =
+            !m_fit->sides[own].judged || (!meetsSource(m_fit->sides[own]) && meetsSource(m_fit->sides[1 - own]));
+        const SideModel &side = m_fit->sides[borrow ? 1 - own : own];
         const double oa = std::abs(double(a.offset)), ob = std::abs(double(b.offset));
         const double ma = side.timeAt(oa), mb = side.timeAt(ob), mp = side.timeAt(oa + lambda * (ob - oa));
         const double shaped = (1.0 - lambda) * (ta + mp - ma) + lambda * (tb + mp - mb);

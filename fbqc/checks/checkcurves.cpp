@@ -1,5 +1,6 @@
 #include <fbqc/checks/checks.h>
 
+#include <fbqc/offsettally.h>
 #include <fbqc/pickqc.h>
 #include <fbqc/qccsv.h>
 
@@ -11,15 +12,38 @@
 using namespace FbFile;
 
 // What a shot's fitted curves say beyond single picks: runs of picks that a
-// cycle skip moved together, and velocities that no ground has.
+// cycle skip moved together, velocities that no ground has, and a time at
+// the source before the shot.
 namespace FbQc {
 
 namespace {
 
 // Near-surface and refractor velocities of real ground, m/s: slower is air
 // or a curve bent by wrong picks, faster is offsets in another unit.
-constexpr double MinVelocity = 100.0;
-constexpr double MaxVelocity = 7000.0;
+constexpr double MinVelocity = Units::PlausibleMinMetresPerSecond;
+constexpr double MaxVelocity = Units::PlausibleMaxMetresPerSecond;
+
+// A shot is fired before its picks can start: a fitted time at the source
+// earlier than this, in ms, is a curve bent by wrong picks or heights, not
+// a source delay.
+constexpr double EarliestDelayMs = -3.0;
+
+// The units a shot's fitted velocities are read in: the declared ones, with
+// the offsets' factor the shot's own records show where none is declared
+// (the file's factor is known only after every shot), so whole centimetres
+// beside metres read at their real speed and offsets that agree with no
+// factor still stand out.
+Units shotUnits(const ShotData &shot, const Settings &settings)
+{
+    Units u = settings.units;
+    if (u.offsetFactor <= 0) {
+        OffsetTally t;
+        for (int i = 0; i < shot.n; ++i)
+            t.add(shot.records[i]);
+        u.offsetFactor = t.found() ? t.factor() : 1;
+    }
+    return u;
+}
 
 QString sideName(int side)
 {
@@ -91,10 +115,11 @@ double weightStepRun(const Finding &f)
     return std::abs(double(f.value)) * double(f.count);
 }
 
-void checkVelocities(const ShotData &shot, const Settings &, Findings *out)
+void checkVelocities(const ShotData &shot, const Settings &settings, Findings *out)
 {
     if (!shot.fit)
         return;
+    const Units units = shotUnits(shot, settings);
     for (int side = Negative; side <= Positive; ++side) {
         const SideModel &m = shot.fit->sides[side];
         if (!m.judged)
@@ -103,7 +128,7 @@ void checkVelocities(const ShotData &shot, const Settings &, Findings *out)
         double worst = NaN, by = 1.0;
         int segment = -1;
         for (int k = 0; k < m.segments; ++k) {
-            const double v = m.segmentVelocity(k);
+            const double v = units.metresPerSecond(m.segmentVelocity(k));
             const double ratio = v < MinVelocity ? MinVelocity / v : v > MaxVelocity ? v / MaxVelocity : 1.0;
             if (std::isfinite(v) && ratio > by) {
                 worst = v;
@@ -141,6 +166,33 @@ double weightVelocity(const Finding &f)
 {
     const double v = std::abs(double(f.value));
     return v < MinVelocity ? MinVelocity / std::max(v, 1e-9) : v / MaxVelocity;
+}
+
+void checkSourceDelay(const ShotData &shot, const Settings &, Findings *out)
+{
+    if (!shot.fit || !(shot.fit->sourceDelay < EarliestDelayMs))
+        return;
+    Finding f;
+    f.kind = Kind::SourceDelay;
+    f.shot = shot.shot;
+    f.record = shot.firstRecord;
+    f.value = float(shot.fit->sourceDelay);
+    f.count = 1;
+    out->push_back(f);
+}
+
+QString describeSourceDelay(const Finding &f, const Report &report)
+{
+    return QCoreApplication::translate(
+               "FbQc::Kind",
+               "%1: its curves meet offset 0 at %2 ms, before the shot: picks early as a whole, wrong picks "
+               "near the source, or heights the picks do not follow")
+        .arg(shotName(report, f.shot), QcCsv::decimal(f.value, 1));
+}
+
+double weightSourceDelay(const Finding &f)
+{
+    return -double(f.value);
 }
 
 } // namespace FbQc

@@ -15,8 +15,8 @@ void checkRepeats(Report *report);
 const std::vector<ShotCheckEntry> &shotChecks()
 {
     static const std::vector<ShotCheckEntry> checks = {
-        {checkZeroFilled, false}, {checkOutliers, true},      {checkStepRuns, true},
-        {checkVelocities, true},  {checkVaryingSource, true}, {checkNonFinite, false},
+        {checkZeroFilled, false}, {checkOutliers, true},      {checkStepRuns, true},   {checkVelocities, true},
+        {checkSourceDelay, true}, {checkVaryingSource, true}, {checkNonFinite, false},
     };
     return checks;
 }

@@ -96,6 +96,9 @@ double weightStepRun(const Finding &f);
 void checkVelocities(const ShotData &shot, const Settings &settings, Findings *out);
 QString describeVelocity(const Finding &f, const Report &report);
 double weightVelocity(const Finding &f);
+void checkSourceDelay(const ShotData &shot, const Settings &settings, Findings *out);
+QString describeSourceDelay(const Finding &f, const Report &report);
+double weightSourceDelay(const Finding &f);
 void checkHeader(Report *report);
 QString describeHeader(const Finding &f, const Report &report);
 // The unit of the offsets against the coordinates: sets Report::units.

@@ -56,6 +56,7 @@ Q_DECLARE_METATYPE(Curve)
 Q_DECLARE_METATYPE(Source)
 Q_DECLARE_METATYPE(PickOrder)
 Q_DECLARE_METATYPE(FbGenerator::Spread)
+Q_DECLARE_METATYPE(FbQc::Units)
 
 class TestPickQc : public QObject
 {
@@ -702,22 +703,35 @@ private slots:
 
     // What a shot's curves tell beyond single picks: a run of neighbours
     // moved by one step is named as one cycle skip (not a lone spike, not a
-    // shorter run), and a velocity no ground has is noted, as offsets stored
-    // in centimetres give.
+    // shorter run), and a velocity no ground has is noted in real units:
+    // offsets in centimetres beside coordinates in metres read at their
+    // real speed, offsets a declared unit does not fit do not; and a time at
+    // the source before the shot is noted, a small negative one is not.
     void curveFindings_data()
     {
         QTest::addColumn<int>("first");       // channel index of the run's first pick
         QTest::addColumn<int>("length");      // picks late by step
         QTest::addColumn<double>("step");     // ms
         QTest::addColumn<int>("offsetScale"); // offsets stored in 1/scale of the coordinates' unit
+        QTest::addColumn<Units>("units");     // declared; offsetFactor 0: found from the records
         QTest::addColumn<bool>("run");
         QTest::addColumn<bool>("velocityNote");
-        QTest::newRow("clean") << 0 << 0 << 0.0 << 1 << false << false;
-        QTest::newRow("8 picks 12 ms late") << 150 << 8 << 12.0 << 1 << true << false;
-        QTest::newRow("6 picks 18 ms late, near side") << 60 << 6 << 18.0 << 1 << true << false;
-        QTest::newRow("a lone spike") << 150 << 1 << 25.0 << 1 << false << false;
-        QTest::newRow("3 picks: no run") << 150 << 3 << 12.0 << 1 << false << false;
-        QTest::newRow("offsets in cm") << 0 << 0 << 0.0 << 100 << false << true;
+        QTest::addColumn<double>("early"); // every pick early by this, ms
+        QTest::addColumn<bool>("delayNote");
+        const Units found{1.0, 0.001, 0};
+        QTest::newRow("clean") << 0 << 0 << 0.0 << 1 << found << false << false << 0.0 << false;
+        QTest::newRow("8 picks 12 ms late") << 150 << 8 << 12.0 << 1 << found << true << false << 0.0 << false;
+        QTest::newRow("6 picks 18 ms late, near side")
+            << 60 << 6 << 18.0 << 1 << found << true << false << 0.0 << false;
+        QTest::newRow("a lone spike") << 150 << 1 << 25.0 << 1 << found << false << false << 0.0 << false;
+        QTest::newRow("3 picks: no run") << 150 << 3 << 12.0 << 1 << found << false << false << 0.0 << false;
+        QTest::newRow("offsets in cm beside m") << 0 << 0 << 0.0 << 100 << found << false << false << 0.0 << false;
+        QTest::newRow("offsets in cm, declared the coordinates' unit")
+            << 0 << 0 << 0.0 << 100 << Units{1.0, 0.001, 1} << false << true << 0.0 << false;
+        QTest::newRow("coordinates declared in km")
+            << 0 << 0 << 0.0 << 1 << Units{1000.0, 0.001, 0} << false << true << 0.0 << false;
+        QTest::newRow("every pick 2 ms early") << 0 << 0 << 0.0 << 1 << found << false << false << 2.0 << false;
+        QTest::newRow("every pick 7 ms early") << 0 << 0 << 0.0 << 1 << found << false << false << 7.0 << true;
     }
     void curveFindings()
     {
@@ -725,9 +739,14 @@ private slots:
         QFETCH(int, length);
         QFETCH(double, step);
         QFETCH(int, offsetScale);
+        QFETCH(Units, units);
         QFETCH(bool, run);
         QFETCH(bool, velocityNote);
+        QFETCH(double, early);
+        QFETCH(bool, delayNote);
         QVector<FbRecord> records = shotOnLine(5, 120.0, 0, 240, Curve::ThreeLayers);
+        for (FbRecord &r : records)
+            r.fb_time -= float(early);
         for (int c = first; c < first + length; ++c)
             records[c].fb_time += float(step);
         for (FbRecord &r : records)
@@ -745,8 +764,13 @@ private slots:
                 QCOMPARE(fit.picks[c].run != 0, c >= first && c < first + length);
         }
         found.clear();
-        checkVelocities(shot, Settings(), &found);
+        Settings settings;
+        settings.units = units;
+        checkVelocities(shot, settings, &found);
         QCOMPARE(!found.empty(), velocityNote);
+        found.clear();
+        checkSourceDelay(shot, settings, &found);
+        QVERIFY2(found.empty() != delayNote, qPrintable(QString::number(fit.sourceDelay)));
     }
 
     // A run of cycle skips the first curve bends to follow hides: the good

@@ -316,6 +316,8 @@ private slots:
         QVERIFY2(line.isEmpty() || run.out.split('\n').contains(line), qPrintable(run.out));
         if (offsetScale > 0)
             return;
+        // Velocities read in the file's units are those of real ground.
+        QVERIFY2(run.out.contains("Fitted velocities no ground has: 0\n"), qPrintable(run.out));
         const auto shots = table(csv + "/shots.csv", ShotsHeader);
         QCOMPARE(shots.size(), gen.at(gen.indexOf("--shots") + 1).toInt());
         for (const QStringList &row : shots)

@@ -441,20 +441,28 @@ private slots:
     // where a straight line cuts the corner), and stations serve only a
     // point without coordinates. Receivers every 10 m from the source at 0,
     // times of a 600 m/s direct arrival and a 4000 m/s refractor (crossover
-    // at 70.6 m); the one at 70 m is missing.
+    // at 70.6 m); the one at 70 m is missing. Behind the source a short end
+    // misses it too: too few picks for a curve of its own, or one direct
+    // pick before the gap, which its own curve cannot bend at.
     void spreadTimeAt_data()
     {
         QTest::addColumn<double>("x");
         QTest::addColumn<double>("y");
         QTest::addColumn<int>("station");
-        QTest::addColumn<double>("expected"); // NaN: no time
+        QTest::addColumn<double>("expected");     // NaN: no time
+        QTest::addColumn<QVector<int>>("behind"); // receivers behind the source, in 10 m
+        const QVector<int> four{5, 6, 8, 9}, fromSixty{6, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
         const auto truth = [](double h) { return std::min(h / 0.6, 100.0 + h / 4.0); };
-        QTest::newRow("missing receiver at the crossover") << 70.0 << 0.0 << 1007 << truth(70);
-        QTest::newRow("missing receiver, a hair off the line") << 70.0 << 1.0 << 1007 << truth(70);
-        QTest::newRow("on a receiver, another's station") << 100.0 << 0.0 << 1030 << truth(100);
-        QTest::newRow("between receivers, 4 m off the line") << 95.0 << 4.0 << 1009 << qQNaN();
-        QTest::newRow("30 m off the line at a station") << 100.0 << 30.0 << 1010 << qQNaN();
-        QTest::newRow("no coordinates: by station") << qQNaN() << qQNaN() << 1030 << truth(300);
+        QTest::newRow("missing receiver at the crossover") << 70.0 << 0.0 << 1007 << truth(70) << four;
+        QTest::newRow("missing receiver, a hair off the line") << 70.0 << 1.0 << 1007 << truth(70) << four;
+        QTest::newRow("missing receiver at the crossover, on the short end")
+            << -70.0 << 0.0 << 993 << truth(70) << four;
+        QTest::newRow("missing receiver at the crossover, one direct pick behind")
+            << -70.0 << 0.0 << 993 << truth(70) << fromSixty;
+        QTest::newRow("on a receiver, another's station") << 100.0 << 0.0 << 1030 << truth(100) << four;
+        QTest::newRow("between receivers, 4 m off the line") << 95.0 << 4.0 << 1009 << qQNaN() << four;
+        QTest::newRow("30 m off the line at a station") << 100.0 << 30.0 << 1010 << qQNaN() << four;
+        QTest::newRow("no coordinates: by station") << qQNaN() << qQNaN() << 1030 << truth(300) << four;
     }
     void spreadTimeAt()
     {
@@ -462,21 +470,26 @@ private slots:
         QFETCH(double, y);
         QFETCH(int, station);
         QFETCH(double, expected);
+        QFETCH(QVector<int>, behind);
         QVector<FbRecord> records;
-        for (int k = 1; k <= 60; ++k) {
-            if (k == 7)
-                continue;
+        const auto receiver = [&records](int k) {
             FbRecord r;
             r.ffid = 1;
-            r.channel = k;
+            r.channel = k + 10;
             r.offset = 10 * k;
             r.group_x = float(10 * k);
             r.s_line = r.g_line = 1;
             r.s_stat = 1000;
             r.g_stat = 1000 + k;
-            r.fb_time = float(std::min(10.0 * k / 0.6, 100.0 + 10.0 * k / 4.0));
+            r.fb_time = float(std::min(10.0 * std::abs(k) / 0.6, 100.0 + 10.0 * std::abs(k) / 4.0));
             r.fb_status = 1;
             records.append(r);
+        };
+        for (int k : behind)
+            receiver(-k);
+        for (int k = 1; k <= 60; ++k) {
+            if (k != 7)
+                receiver(k);
         }
         const ShotFit fit = fitShot(records);
         SpreadView view;

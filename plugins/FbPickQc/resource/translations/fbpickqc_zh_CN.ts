@@ -617,6 +617,14 @@
         <translation>%1，%2：第 %3 段速度为 %4 米/秒，不在 %5 到 %6 米/秒之间：偏移距的单位不同，或拾取不符合任何折射曲线</translation>
     </message>
     <message>
+        <source>Source delays before the shot</source>
+        <translation>早于激发的震源延迟</translation>
+    </message>
+    <message>
+        <source>%1: its curves meet offset 0 at %2 ms, before the shot: picks early as a whole, wrong picks near the source, or heights the picks do not follow</source>
+        <translation>%1：其曲线在偏移距 0 处为 %2 ms，早于激发：拾取整体偏早，震源附近的拾取有误，或拾取并不随高程变化</translation>
+    </message>
+    <message>
         <source>Picks off their trace&apos;s onset</source>
         <translation>偏离道起跳的初至</translation>
     </message>
