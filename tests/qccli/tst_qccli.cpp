@@ -549,7 +549,8 @@ private slots:
         QVERIFY(!QFile::exists(QFileInfo(input).dir().filePath("reciprocity.csv")));
     }
 
-    // Exit code 2 and one line on stderr.
+    // Exit code 2, one line on stderr, worded like every other error, and no
+    // report printed that the command then disowns.
     void errors_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -560,6 +561,10 @@ private slots:
         const QString full = m_dir.filePath("full"); // a table on a disk with no room left
         QVERIFY(QDir().mkpath(full) && QFile::link("/dev/full", full + "/shots.csv"));
         QTest::newRow("qc, disk full") << QStringList{"qc", file, "--csv", full};
+        QTest::newRow("qc, tables under a file") << QStringList{"qc", file, "--csv", file + "/tables"};
+        const QString taken = m_dir.filePath("taken"); // a folder where a table goes
+        QVERIFY(QDir().mkpath(taken + "/problems.csv"));
+        QTest::newRow("qc, a table is a folder") << QStringList{"qc", file, "--csv", taken};
         QTest::newRow("plot, shot 0") << QStringList{"plot", file, "--shot", "0", "-o", png};
         QTest::newRow("plot, unknown format") << QStringList{"plot", file, "--shot", "1", "-o", jpg};
         QTest::newRow("plot, image too small")
@@ -584,6 +589,8 @@ private slots:
         QCOMPARE(run.exitCode, 2);
         QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
         QVERIFY2(run.err.startsWith(QLatin1String("fbtool: ")), qPrintable(run.err));
+        QVERIFY2(!run.err.at(8).isUpper(), qPrintable(run.err));
+        QVERIFY2(run.out.isEmpty(), qPrintable(run.out));
     }
 };
 

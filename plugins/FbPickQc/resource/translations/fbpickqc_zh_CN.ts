@@ -1396,12 +1396,16 @@
 <context>
     <name>QcCsv</name>
     <message>
-        <source>Cannot write %1: %2</source>
+        <source>cannot write %1: %2</source>
         <translation>无法写入 %1：%2</translation>
     </message>
     <message>
-        <source>Cannot make the folder %1.</source>
-        <translation>无法创建文件夹 %1。</translation>
+        <source>cannot make the folder %1</source>
+        <translation>无法创建文件夹 %1</translation>
+    </message>
+    <message>
+        <source>cannot write into the folder %1: %2</source>
+        <translation>无法写入文件夹 %1：%2</translation>
     </message>
 </context>
 <context>
