@@ -1558,6 +1558,10 @@
         <translation>%1 第 %2 行：按此长度单位，偏移距超出了初至文件的取值范围</translation>
     </message>
     <message>
+        <source>%1 line %2: the time %3 s does not fit an FB file in this time unit</source>
+        <translation>%1 第 %2 行：按此时间单位，时间 %3 秒超出了初至文件的取值范围</translation>
+    </message>
+    <message>
         <source>%1: sensor %2 lies at %3 m, beyond what an FB file&apos;s coordinates hold in this length unit</source>
         <translation>%1：测点 %2 位于 %3 米处，按此长度单位超出了初至文件坐标的取值范围</translation>
     </message>
