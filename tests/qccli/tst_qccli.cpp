@@ -492,6 +492,11 @@ private slots:
         QTest::newRow("map") << QStringList{"map", one, "-o", png} << ": 1 source, 1 receiver\n";
         QTest::newRow("map --view stations")
             << QStringList{"map", one, "--view", "stations", "-o", png} << ": 1 shot, 0 compared pairs\n";
+        const QString csv = m_dir.filePath("one.csv"), sgt = m_dir.filePath("one.sgt");
+        QTest::newRow("export csv") << QStringList{"export", one, "-o", csv} << "Wrote 1 record of ";
+        QTest::newRow("export sgt") << QStringList{"export", one, "-o", sgt} << "Wrote 1 pick between 2 sensors of ";
+        QTest::newRow("import") << QStringList{"import", sgt, "-o", m_dir.filePath("back.fb")}
+                                << "Wrote 1 record in 1 shot of ";
     }
     void singularCounts()
     {
