@@ -507,9 +507,9 @@ private slots:
         QVERIFY2(run.out.contains(part), qPrintable(run.out));
     }
 
-    // No output of plot, map or qc --csv may replace its input, whatever
-    // name or link leads to it: exit 2, the input's bytes as they were, and
-    // no table written beside it.
+    // No output of plot, map, traces, pick or qc --csv may replace an input,
+    // the traces' files included, whatever name or link leads to it: exit 2,
+    // the input's bytes as they were, and no table written beside it.
     void outputIsInput_data()
     {
         QTest::addColumn<QString>("input");
@@ -539,18 +539,34 @@ private slots:
         link(in, "q5/shots.csv");
         QTest::newRow("qc --csv, a table links to the input")
             << in << QStringList{"qc", in, "--csv", m_dir.filePath("q5/")};
+        // A data set of SEG-2 files is read from each file of its folder.
+        in = copy("in6.fb");
+        const QString seg2 = m_dir.filePath("s6"), shot = seg2 + "/1001.sg2";
+        QCOMPARE(fbtool({"gen", in, "--shots", "2", "--channels", "6", "--traces", seg2, "--traces-format", "seg2"})
+                     .exitCode,
+                 0);
+        link(shot, "q6/problems.csv");
+        QTest::newRow("qc --seismic --csv, a table links to a trace file")
+            << shot << QStringList{"qc", in, "--seismic", seg2, "--csv", m_dir.filePath("q6")};
+        QTest::newRow("traces, the image links to a trace file")
+            << shot << QStringList{"traces", in, "--seismic", seg2, "--shot", "1", "-o", link(shot, "v6.png")};
+        QTest::newRow("pick, the output links to a trace file")
+            << shot << QStringList{"pick", "--seismic", seg2, "-o", link(shot, "v6.fb")};
     }
     void outputIsInput()
     {
         QFETCH(QString, input);
         QFETCH(QStringList, args);
         QVERIFY(!input.isEmpty() && !args.contains(QString()));
+        QFile file(input);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
         const Run run = fbtool(args);
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains(QLatin1String("it is the input file")), qPrintable(run.err));
-        QFile a(m_small), b(input);
-        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-        QVERIFY(a.readAll() == b.readAll());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() == before);
         QVERIFY(!QFile::exists(QFileInfo(input).dir().filePath("reciprocity.csv")));
     }
 

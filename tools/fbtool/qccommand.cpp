@@ -105,9 +105,13 @@ int runQc(const QStringList &args)
     QString matchError;
     if (!matchOptions.read(cmd.parser, &waveform.match, &matchError))
         return fail(matchError);
-    // A folder the tables cannot go into is said before the pass, not after it.
+    // No table may be an input, the traces' files included; a folder the
+    // tables cannot go into is said before the pass, not after it.
+    QStringList inputs{fileName};
+    if (cmd.parser.isSet(seismic))
+        inputs << seismicInputs(cmd.parser.value(seismic));
     QcCsv::Tables tables;
-    if (cmd.parser.isSet(csv) && !tables.prepare(cmd.parser.value(csv), {fileName}))
+    if (cmd.parser.isSet(csv) && !tables.prepare(cmd.parser.value(csv), inputs))
         return fail(tables.errorString());
 
     FbQc::Analyzer analyzer(fileName, settings);
@@ -153,7 +157,7 @@ int runQc(const QStringList &args)
     }
     // Tables first: a failing one (a full disk) stops the command before any
     // report is printed, so a report on stdout always comes with its tables.
-    if (cmd.parser.isSet(csv) && !tables.write(cmd.parser.value(csv), report, {fileName}))
+    if (cmd.parser.isSet(csv) && !tables.write(cmd.parser.value(csv), report, inputs))
         return fail(tables.errorString());
     out() << tracesText;
     QcReportText::writeQc(out(), fileName, report, Listed);
