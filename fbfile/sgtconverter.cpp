@@ -480,6 +480,15 @@ bool SgtConverter::importSgt(const QString &sgtName, const QString &fbName)
             m_error = tr("%1 line %2: the offset does not fit an FB file in this length unit").arg(sgtName).arg(d.line);
             return false;
         }
+        // A traveltime beyond a float in the file's time unit would be
+        // stored as infinite: refused like a coordinate beyond one.
+        if (!std::isfinite(fbFloat(d.t, m_options.timeUnit))) {
+            m_error = tr("%1 line %2: the time %3 s does not fit an FB file in this time unit")
+                          .arg(sgtName)
+                          .arg(d.line)
+                          .arg(d.t);
+            return false;
+        }
         header.min_offset = qMin(header.min_offset, qint32(offset));
         header.max_offset = qMax(header.max_offset, qint32(offset));
     }

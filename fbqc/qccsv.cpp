@@ -3,15 +3,20 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QTemporaryFile>
 
 #include <fbfile/fbcolumns.h>
 #include <fbfile/fboutputfile.h>
 
 #include <charconv>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace FbFile;
 
@@ -201,7 +206,7 @@ bool writeTable(const QString &fileName, const char *header, qint64 rows, const 
         if (table.close())
             return true;
     }
-    *error = QCoreApplication::translate("QcCsv", "Cannot write %1: %2").arg(fileName, table.errorString());
+    *error = QCoreApplication::translate("QcCsv", "cannot write %1: %2").arg(fileName, table.errorString());
     return false;
 }
 
@@ -221,7 +226,7 @@ QStringList Tables::fileNames()
     return names;
 }
 
-bool Tables::checkTargets(const QString &dirName, const QStringList &protect)
+bool Tables::prepare(const QString &dirName, const QStringList &protect)
 {
     m_error.clear();
     const QDir dir(dirName);
@@ -229,19 +234,39 @@ bool Tables::checkTargets(const QString &dirName, const QStringList &protect)
         if (FbOutputFile::isProtected(dir.filePath(name), protect, &m_error))
             return false;
     }
+    if (!QDir().mkpath(dirName)) {
+        m_error = QCoreApplication::translate("QcCsv", "cannot make the folder %1").arg(dirName);
+        return false;
+    }
+    // A table already there is opened for writing without cutting it, which
+    // leaves it as it is; a new one needs a folder that takes files, which a
+    // scratch file proves.
+    for (const QString &name : fileNames()) {
+        const QString path = dir.filePath(name);
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) {
+            ::close(fd);
+        } else if (errno != ENOENT) {
+            m_error = QCoreApplication::translate("QcCsv", "cannot write %1: %2")
+                          .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+    }
+    QTemporaryFile scratch(dir.filePath(QStringLiteral(".tables-XXXXXX")));
+    if (!scratch.open()) {
+        m_error = QCoreApplication::translate("QcCsv", "cannot write into the folder %1: %2")
+                      .arg(dirName, scratch.errorString());
+        return false;
+    }
     return true;
 }
 
 bool Tables::write(const QString &dirName, const FbQc::Report &r, const QStringList &protect)
 {
     QString *error = &m_error;
-    if (!checkTargets(dirName, protect))
+    if (!prepare(dirName, protect))
         return false;
     using namespace FbQc;
-    if (!QDir().mkpath(dirName)) {
-        *error = QCoreApplication::translate("QcCsv", "Cannot make the folder %1.").arg(dirName);
-        return false;
-    }
     const QDir dir(dirName);
     const auto ffid = [&r](qint32 shot) { return shot >= 0 && shot < r.index().size() ? r.index().at(shot).ffid : 0; };
     const auto shotField = [](char *p, qint32 shot) {

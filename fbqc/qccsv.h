@@ -40,9 +40,12 @@ public:
 
     // The names of the tables, as written into the folder.
     static QStringList fileNames();
-    // False, with errorString() set, when a table in dirName would be one of
-    // protect; nothing is written.
-    bool checkTargets(const QString &dirName, const QStringList &protect);
+    // What write() checks before its first row, to be asked before a long
+    // pass: false, with errorString() set, when a table in dirName would be
+    // one of protect, the folder cannot be made, an existing table cannot be
+    // written or the folder takes no new file. Makes the folder; writes no
+    // table.
+    bool prepare(const QString &dirName, const QStringList &protect);
 
 private:
     QString m_error;

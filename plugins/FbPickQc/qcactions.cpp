@@ -152,8 +152,10 @@ void QcActions::exportDialog(QwtPlot *plot, const QString &title, const QString 
         QDir(startDir()).filePath(file.completeBaseName() + QLatin1Char('-') + what + QStringLiteral(".png"));
     const QString name = QFileDialog::getSaveFileName(
         m_window, title, suggested, tr("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
+    // The open file is never replaced, whatever link the name goes through.
+    const QStringList protect = data ? QStringList{data->fileName} : QStringList();
     ImageExport image;
-    if (!name.isEmpty() && !image.write(plot, name, ImageExport::sizeFor(plot->size())))
+    if (!name.isEmpty() && !image.write(plot, name, ImageExport::sizeFor(plot->size()), protect))
         emit message(image.errorString(), true);
 }
 
@@ -164,6 +166,6 @@ void QcActions::exportProblemsDialog()
         return;
     const QString dir = QFileDialog::getExistingDirectory(m_window, tr("Export Problems to Folder"), startDir());
     QcCsv::Tables tables;
-    if (!dir.isEmpty() && !tables.write(dir, data->report))
+    if (!dir.isEmpty() && !tables.write(dir, data->report, {data->fileName}))
         emit message(tables.errorString(), true);
 }

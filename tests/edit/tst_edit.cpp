@@ -705,6 +705,11 @@ private slots:
                                      << QStringList();
         QTest::newRow("y of 3e38 m in ft") << QByteArray("2\n0 3e38\n0 0\n1\n1 2 0.1\n") << "sensor 1 lies at 3e+38 m"
                                            << QStringList{"--length-unit", "ft"};
+        QTest::newRow("time of 1e39 s") << QByteArray("2\n0 0\n5 0\n2\n1 2 0.1\n2 1 1e39\n")
+                                        << "line 6: the time 1e+39 s does not fit" << QStringList();
+        QTest::newRow("time of 1e36 s in us")
+            << QByteArray("2\n0 0\n5 0\n1\n1 2 1e36\n") << "line 5: the time 1e+36 s does not fit"
+            << QStringList{"--time-unit", "us"};
         QTest::newRow("offset beyond int32 in mm")
             << QByteArray("2\n0 0\n3e6 0\n1\n1 2 0.1\n") << "line 5: the offset does not fit"
             << QStringList{"--length-unit", "mm"};

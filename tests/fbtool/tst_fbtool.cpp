@@ -308,6 +308,47 @@ private slots:
                  qPrintable("stderr: " + run.err));
         QVERIFY2(QRegularExpression("^fbtool: [a-z/-]").match(run.err).hasMatch(), qPrintable("stderr: " + run.err));
     }
+
+    // Every option a command's --help offers is named in that command's entry
+    // of the manual page (one of its names, for an option with aliases).
+    void manPageListsEveryOption_data()
+    {
+        QTest::addColumn<QString>("command");
+        for (const char *command : {"gen", "info", "shots", "dump", "check", "qc", "plot", "map", "traces", "edit",
+                                    "export", "import", "seis", "pick"})
+            QTest::newRow(command) << QString::fromLatin1(command);
+    }
+    void manPageListsEveryOption()
+    {
+        QFETCH(QString, command);
+        QFile file(QStringLiteral(MAN_PAGE));
+        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+        // The page as read: no font changes, '\-' a plain hyphen.
+        const QString page = QString::fromUtf8(file.readAll())
+                                 .remove(QRegularExpression(QStringLiteral("\\\\f[BIRP]")))
+                                 .replace(QLatin1String("\\-"), QLatin1String("-"));
+        // A command's entry: from the tagged line naming it to the next tag.
+        const int start = page.indexOf(QRegularExpression("\\.TP\n" + command + "\\b"));
+        QVERIFY2(start >= 0, "no entry for the command");
+        const QString entry = page.mid(start, page.indexOf(QLatin1String(".TP"), start + 3) - start);
+
+        const Run help = fbtool({command, "--help"});
+        QCOMPARE(help.exitCode, 0);
+        const QRegularExpression optionLine(QStringLiteral("^  (-[-a-z0-9, ]+?)(?: <|  |$)"),
+                                            QRegularExpression::MultilineOption);
+        int options = 0;
+        for (auto it = optionLine.globalMatch(help.out); it.hasNext();) {
+            const QStringList names = it.next().captured(1).split(QStringLiteral(", "));
+            if (names.contains(QLatin1String("--help")) || names.contains(QLatin1String("--help-all")))
+                continue;
+            ++options;
+            bool named = false;
+            for (const QString &name : names)
+                named = named || entry.contains(QRegularExpression(QRegularExpression::escape(name) + "(?![-a-z])"));
+            QVERIFY2(named, qPrintable(names.join(QLatin1String(", ")) + " is not in the manual page"));
+        }
+        QVERIFY(options > 0 || command == QLatin1String("info"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestFbTool)

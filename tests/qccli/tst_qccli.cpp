@@ -494,6 +494,11 @@ private slots:
         QTest::newRow("map") << QStringList{"map", one, "-o", png} << ": 1 source, 1 receiver\n";
         QTest::newRow("map --view stations")
             << QStringList{"map", one, "--view", "stations", "-o", png} << ": 1 shot, 0 compared pairs\n";
+        const QString csv = m_dir.filePath("one.csv"), sgt = m_dir.filePath("one.sgt");
+        QTest::newRow("export csv") << QStringList{"export", one, "-o", csv} << "Wrote 1 record of ";
+        QTest::newRow("export sgt") << QStringList{"export", one, "-o", sgt} << "Wrote 1 pick between 2 sensors of ";
+        QTest::newRow("import") << QStringList{"import", sgt, "-o", m_dir.filePath("back.fb")}
+                                << "Wrote 1 record in 1 shot of ";
     }
     void singularCounts()
     {
@@ -504,9 +509,9 @@ private slots:
         QVERIFY2(run.out.contains(part), qPrintable(run.out));
     }
 
-    // No output of plot, map or qc --csv may replace its input, whatever
-    // name or link leads to it: exit 2, the input's bytes as they were, and
-    // no table written beside it.
+    // No output of plot, map, traces, pick or qc --csv may replace an input,
+    // the traces' files included, whatever name or link leads to it: exit 2,
+    // the input's bytes as they were, and no table written beside it.
     void outputIsInput_data()
     {
         QTest::addColumn<QString>("input");
@@ -536,22 +541,39 @@ private slots:
         link(in, "q5/shots.csv");
         QTest::newRow("qc --csv, a table links to the input")
             << in << QStringList{"qc", in, "--csv", m_dir.filePath("q5/")};
+        // A data set of SEG-2 files is read from each file of its folder.
+        in = copy("in6.fb");
+        const QString seg2 = m_dir.filePath("s6"), shot = seg2 + "/1001.sg2";
+        QCOMPARE(fbtool({"gen", in, "--shots", "2", "--channels", "6", "--traces", seg2, "--traces-format", "seg2"})
+                     .exitCode,
+                 0);
+        link(shot, "q6/problems.csv");
+        QTest::newRow("qc --seismic --csv, a table links to a trace file")
+            << shot << QStringList{"qc", in, "--seismic", seg2, "--csv", m_dir.filePath("q6")};
+        QTest::newRow("traces, the image links to a trace file")
+            << shot << QStringList{"traces", in, "--seismic", seg2, "--shot", "1", "-o", link(shot, "v6.png")};
+        QTest::newRow("pick, the output links to a trace file")
+            << shot << QStringList{"pick", "--seismic", seg2, "-o", link(shot, "v6.fb")};
     }
     void outputIsInput()
     {
         QFETCH(QString, input);
         QFETCH(QStringList, args);
         QVERIFY(!input.isEmpty() && !args.contains(QString()));
+        QFile file(input);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
         const Run run = fbtool(args);
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains(QLatin1String("it is the input file")), qPrintable(run.err));
-        QFile a(m_small), b(input);
-        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-        QVERIFY(a.readAll() == b.readAll());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() == before);
         QVERIFY(!QFile::exists(QFileInfo(input).dir().filePath("reciprocity.csv")));
     }
 
-    // Exit code 2 and one line on stderr.
+    // Exit code 2, one line on stderr, worded like every other error, and no
+    // report printed that the command then disowns.
     void errors_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -562,6 +584,10 @@ private slots:
         const QString full = m_dir.filePath("full"); // a table on a disk with no room left
         QVERIFY(QDir().mkpath(full) && QFile::link("/dev/full", full + "/shots.csv"));
         QTest::newRow("qc, disk full") << QStringList{"qc", file, "--csv", full};
+        QTest::newRow("qc, tables under a file") << QStringList{"qc", file, "--csv", file + "/tables"};
+        const QString taken = m_dir.filePath("taken"); // a folder where a table goes
+        QVERIFY(QDir().mkpath(taken + "/problems.csv"));
+        QTest::newRow("qc, a table is a folder") << QStringList{"qc", file, "--csv", taken};
         QTest::newRow("plot, shot 0") << QStringList{"plot", file, "--shot", "0", "-o", png};
         QTest::newRow("plot, unknown format") << QStringList{"plot", file, "--shot", "1", "-o", jpg};
         QTest::newRow("plot, image too small")
@@ -586,6 +612,8 @@ private slots:
         QCOMPARE(run.exitCode, 2);
         QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
         QVERIFY2(run.err.startsWith(QLatin1String("fbtool: ")), qPrintable(run.err));
+        QVERIFY2(!run.err.at(8).isUpper(), qPrintable(run.err));
+        QVERIFY2(run.out.isEmpty(), qPrintable(run.out));
     }
 };
 

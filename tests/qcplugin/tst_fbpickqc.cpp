@@ -857,6 +857,8 @@ private slots:
         QTest::newRow("SVG") << "svg" << QByteArray("<?xml") << false;
         QTest::newRow("PDF") << "pdf" << QByteArray("%PDF") << false;
         QTest::newRow("PNG of a squeezed plot") << "png" << QByteArray("\x89PNG") << true;
+        // A name that links to the open file is refused, the file kept.
+        QTest::newRow("SVG through a link to the file") << "svg" << QByteArray() << false;
     }
 
     void exportsPlotAndMap()
@@ -876,13 +878,25 @@ private slots:
         for (const auto &e : exports) {
             const QString file = m_dir.filePath(
                 QStringLiteral("%1-%2.%3").arg(QLatin1String(e.widget), QTest::currentDataTag(), suffix));
+            const bool linked = magic.isEmpty();
+            QFile survey(m_survey);
+            QVERIFY(survey.open(QIODevice::ReadOnly));
+            const QByteArray surveyBytes = survey.readAll();
+            QVERIFY(!linked || QFile::link(m_survey, file));
             ModalDriver driver([file](QWidget *modal) {
+                auto *box = qobject_cast<QMessageBox *>(modal);
+                if (box && box->button(QMessageBox::Yes)) {
+                    box->button(QMessageBox::Yes)->click(); // replace the file there
+                    return true;
+                }
                 auto *dialog = qobject_cast<QFileDialog *>(modal);
                 if (dialog) {
                     // Typed, as a user would: a name chosen with selectFile()
                     // is lost when the dialog is still reading its folder.
                     dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(file);
-                    QMetaObject::invokeMethod(dialog, "accept");
+                    // Queued: asking to replace a file there opens a box the
+                    // driver must be free to answer.
+                    QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
                 }
                 return dialog != nullptr;
             });
@@ -891,6 +905,14 @@ private slots:
                 action = a->text() == QLatin1String(e.action) ? a : action;
             QVERIFY(action);
             action->trigger();
+            if (linked) {
+                QVERIFY2(child<QLabel>(m_window, "messageLabel")->text().contains("it is the input file"),
+                         qPrintable(child<QLabel>(m_window, "messageLabel")->text()));
+                survey.close();
+                QVERIFY(survey.open(QIODevice::ReadOnly));
+                QVERIFY2(survey.readAll() == surveyBytes, e.widget);
+                continue;
+            }
             QVERIFY2(child<QLabel>(m_window, "messageLabel")->text().isEmpty(),
                      qPrintable(child<QLabel>(m_window, "messageLabel")->text()));
             QFile out(file);

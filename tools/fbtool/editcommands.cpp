@@ -9,6 +9,7 @@
 #include <fbfile/fbeditwriter.h>
 #include <fbfile/fbpicks.h>
 #include <fbqc/pickqc.h>
+#include <fbqc/qcreporttext.h>
 #include <fbfile/sgtconverter.h>
 #include <fbfile/shotindex.h>
 
@@ -298,7 +299,9 @@ int runEdit(const QStringList &args)
     if (same > 0)
         o << "Unchanged: " << same << (same == 1 ? " word already held" : " words already held") << " its new value\n";
     if (keptTimes > 0)
-        o << "Not shifted: " << keptTimes << " unpicked or non-finite times\n";
+        o << "Not shifted: "
+          << FbQc::QcReportText::counted(keptTimes, "unpicked or non-finite time", "unpicked or non-finite times")
+          << '\n';
     if (!logName.isEmpty())
         o << "Log: " << logName << '\n';
     if (dry)
@@ -357,7 +360,8 @@ int runExport(const QStringList &args)
         FbCsvExport table;
         if (!table.write(fileName, outName))
             return fail(table.errorString());
-        out() << "Wrote " << table.records() << " records of " << fileName << " to " << outName << '\n';
+        out() << "Wrote " << FbQc::QcReportText::counted(table.records(), "record", "records") << " of " << fileName
+              << " to " << outName << '\n';
         return Ok;
     }
 
@@ -374,8 +378,8 @@ int runExport(const QStringList &args)
         return fail(converter.errorString());
     const SgtConverter::ExportCounts &c = converter.exportCounts();
     QTextStream &o = out();
-    o << "Wrote " << c.written << " picks between " << c.sensors << " sensors of " << fileName << " to " << outName
-      << '\n';
+    o << "Wrote " << FbQc::QcReportText::counted(c.written, "pick", "picks") << " between "
+      << FbQc::QcReportText::counted(c.sensors, "sensor", "sensors") << " of " << fileName << " to " << outName << '\n';
     o << "Left out: " << c.rejected << " rejected (status other than 0 and 1), " << c.noTime
       << " without a positive time (unpicked), " << c.badPosition << " at a non-finite position, " << c.atSource
       << " whose source and receiver are one sensor\n";
@@ -415,8 +419,9 @@ int runImport(const QStringList &args)
     const QString outName = cmd.parser.value(output);
     if (!converter.importSgt(fileName, outName))
         return fail(converter.errorString());
-    out() << "Wrote " << converter.importedRecords() << " records in " << converter.importedShots() << " shots of "
-          << fileName << " to " << outName << '\n';
+    out() << "Wrote " << FbQc::QcReportText::counted(converter.importedRecords(), "record", "records") << " in "
+          << FbQc::QcReportText::counted(converter.importedShots(), "shot", "shots") << " of " << fileName << " to "
+          << outName << '\n';
     return Ok;
 }
 

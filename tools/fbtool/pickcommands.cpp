@@ -1,6 +1,7 @@
 #include "pickcommands.h"
 
 #include "commandline.h"
+#include "seiscommands.h"
 
 #include <fbfile/fblayout.h>
 #include <fbfile/fbspooledwriter.h>
@@ -270,7 +271,7 @@ int runPick(const QStringList &args)
                         .arg(data.traceCount())
                         .arg(MaxRecords));
 
-    QStringList protect{p.value(seismic)};
+    QStringList protect = seismicInputs(p.value(seismic));
     if (p.isSet(geometry))
         protect << p.value(geometry);
     // The header's count and offset range are known only after the last

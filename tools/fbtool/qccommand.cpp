@@ -105,8 +105,13 @@ int runQc(const QStringList &args)
     QString matchError;
     if (!matchOptions.read(cmd.parser, &waveform.match, &matchError))
         return fail(matchError);
+    // No table may be an input, the traces' files included; a folder the
+    // tables cannot go into is said before the pass, not after it.
+    QStringList inputs{fileName};
+    if (cmd.parser.isSet(seismic))
+        inputs << seismicInputs(cmd.parser.value(seismic));
     QcCsv::Tables tables;
-    if (cmd.parser.isSet(csv) && !tables.checkTargets(cmd.parser.value(csv), {fileName}))
+    if (cmd.parser.isSet(csv) && !tables.prepare(cmd.parser.value(csv), inputs))
         return fail(tables.errorString());
 
     FbQc::Analyzer analyzer(fileName, settings);
@@ -114,6 +119,7 @@ int runQc(const QStringList &args)
     if (!analyzer.run(&report))
         return fail(QStringLiteral("%1: %2").arg(fileName, analyzer.errorString()));
 
+    QString tracesText; // what the traces said, printed with the report
     if (cmd.parser.isSet(seismic)) {
         const QString path = cmd.parser.value(seismic);
         TraceDataSet data;
@@ -142,18 +148,21 @@ int runQc(const QStringList &args)
         if (!judged)
             return fail(QStringLiteral("%1: %2").arg(path, judge.errorString()));
         const FbQc::WaveformSummary &w = judge.summary();
-        QTextStream &o = out();
+        QTextStream o(&tracesText);
         o << "Traces: " << path << " (" << data.formatName() << ", " << data.shotCount() << " shots, "
           << data.traceCount() << " traces, first sample " << data.firstSampleMs() << " ms)\n";
         o << "Picks with a trace: " << w.matched << " of " << w.picks << ", judged against it: " << w.judged
           << "; shots without traces: " << w.shotsWithoutTraces << '\n';
         printShift(o, w.shift);
     }
+    // Tables first: a failing one (a full disk) stops the command before any
+    // report is printed, so a report on stdout always comes with its tables.
+    if (cmd.parser.isSet(csv) && !tables.write(cmd.parser.value(csv), report, inputs))
+        return fail(tables.errorString());
+    out() << tracesText;
     QcReportText::writeQc(out(), fileName, report, Listed);
     if (!output().flush())
         return failWrite();
-    if (cmd.parser.isSet(csv) && !tables.write(cmd.parser.value(csv), report, {fileName}))
-        return fail(tables.errorString());
     return report.clean() ? Ok : Found;
 }
 

@@ -8,6 +8,7 @@
 #include <fbqc/waveformqc.h>
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -54,6 +55,17 @@ QString plural(qint64 n, const char *one, const char *many)
 }
 
 } // namespace
+
+QStringList seismicInputs(const QString &path)
+{
+    QStringList files{path};
+    const QDir folder(path);
+    if (QFileInfo(path).isDir()) {
+        for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System))
+            files << folder.filePath(name);
+    }
+    return files;
+}
 
 void printShift(QTextStream &o, const FbQc::TimeShift &shift)
 {

@@ -63,6 +63,10 @@ struct TraceMatchOptions
 // confident trace was judged.
 void printShift(QTextStream &out, const FbQc::TimeShift &shift);
 
+// The files a data set is read from, for the outputs that may be none of
+// them: the path itself and, for a folder of SEG-2 files, each file in it.
+QStringList seismicInputs(const QString &path);
+
 // gen's --traces OUT and what shapes the traces and plants picker faults.
 struct TraceGenOptions
 {

@@ -102,7 +102,8 @@ int runTraces(const QStringList &args)
         return fail(QStringLiteral("traces needs exactly one of --shot and --ffid"));
     QString outName;
     QSize pixels;
-    if (!imageOptions(p, output, size, {file.name, p.value(seismic)}, &outName, &pixels))
+    const QStringList inputs = QStringList{file.name} + seismicInputs(p.value(seismic));
+    if (!imageOptions(p, output, size, inputs, &outName, &pixels))
         return Failed;
     int shown = -1;
     for (int k = 0; k < int(std::size(Displays)); ++k)
@@ -172,7 +173,7 @@ int runTraces(const QStringList &args)
     view.waitUntilReady();
     if (p.isSet(window))
         view.setTimeWindow(t0, t1);
-    if (!writeImage(&view, outName, pixels, {file.name, p.value(seismic)}))
+    if (!writeImage(&view, outName, pixels, inputs))
         return Failed;
     const int onTraces = int(std::count_if(rowTrace.cbegin(), rowTrace.cend(), [](int t) { return t >= 0; }));
     for (const QString &warning : data.warnings())

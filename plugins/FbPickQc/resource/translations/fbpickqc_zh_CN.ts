@@ -1568,12 +1568,16 @@
 <context>
     <name>QcCsv</name>
     <message>
-        <source>Cannot write %1: %2</source>
+        <source>cannot write %1: %2</source>
         <translation>无法写入 %1：%2</translation>
     </message>
     <message>
-        <source>Cannot make the folder %1.</source>
-        <translation>无法创建文件夹 %1。</translation>
+        <source>cannot make the folder %1</source>
+        <translation>无法创建文件夹 %1</translation>
+    </message>
+    <message>
+        <source>cannot write into the folder %1: %2</source>
+        <translation>无法写入文件夹 %1：%2</translation>
     </message>
 </context>
 <context>
@@ -1746,6 +1750,10 @@
     <message>
         <source>%1 line %2: the offset does not fit an FB file in this length unit</source>
         <translation>%1 第 %2 行：按此长度单位，偏移距超出了初至文件的取值范围</translation>
+    </message>
+    <message>
+        <source>%1 line %2: the time %3 s does not fit an FB file in this time unit</source>
+        <translation>%1 第 %2 行：按此时间单位，时间 %3 秒超出了初至文件的取值范围</translation>
     </message>
     <message>
         <source>%1: sensor %2 lies at %3 m, beyond what an FB file&apos;s coordinates hold in this length unit</source>
