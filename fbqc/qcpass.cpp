@@ -43,7 +43,8 @@ QcPass::QcPass(const QString &fileName, const Settings &settings, const Progress
     : m_settings(settings), m_progress(progress), m_reader(fileName),
       m_heldSpread([this](qint32 shot) { return heldSpread(shot); }),
       m_receivers(std::min(threadsFor(settings), MaxReceiverShards)),
-      m_stations(std::min(threadsFor(settings), MaxReceiverShards))
+      m_stations(std::min(threadsFor(settings), MaxReceiverShards)),
+      m_statics(std::min(threadsFor(settings), MaxReceiverShards))
 { }
 
 bool QcPass::cancelRequested() const
@@ -138,6 +139,8 @@ bool QcPass::run(Report *report)
         report->setReceivers(m_receivers.take());
         report->setStations(m_stations.take());
     }
+    if (m_settings.judgePicks)
+        report->setReceiverStatics(m_statics.take());
     for (const FileCheckEntry &check : fileChecks())
         check.check(report);
     for (int k = 0; k <= KindCount; ++k) {
@@ -391,18 +394,24 @@ void QcPass::startBatch(Batch *batch)
 
 void QcPass::gatherStations(Batch *batch)
 {
-    if (!m_settings.collectReceivers || !m_settings.judgePicks)
+    if (!m_settings.judgePicks)
         return;
     // Once the batch's shots are judged: each shard adds its receivers'
     // residuals, in record order.
-    batch->stationTask = std::make_unique<WorkerPool::Task>(size_t(m_stations.shards()), [this, batch](size_t shard) {
-        for (size_t i = 0; i < batch->shots.size(); ++i) {
-            const BatchShot &b = batch->shots[i];
-            const ShotWork &w = batch->work[i];
-            if (w.fitted)
-                m_stations.add(int(shard), batch->records.data() + b.offset, w.fit.picks.constData(), int(b.records));
-        }
-    });
+    const bool stations = m_settings.collectReceivers;
+    batch->stationTask =
+        std::make_unique<WorkerPool::Task>(size_t(m_statics.shards()), [this, batch, stations](size_t shard) {
+            for (size_t i = 0; i < batch->shots.size(); ++i) {
+                const BatchShot &b = batch->shots[i];
+                const ShotWork &w = batch->work[i];
+                if (!w.fitted)
+                    continue;
+                const FbRecord *records = batch->records.data() + b.offset;
+                m_statics.add(int(shard), records, w.fit.picks.constData(), int(b.records));
+                if (stations)
+                    m_stations.add(int(shard), records, w.fit.picks.constData(), int(b.records));
+            }
+        });
     m_pool->post(batch->stationTask.get());
     m_pool->wait(batch->stationTask.get());
 }

@@ -9,6 +9,7 @@
 #include <fbqc/reciprocity.h>
 #include <fbqc/shotjudgement.h>
 #include <fbqc/receiverset.h>
+#include <fbqc/receiverstatics.h>
 #include <fbqc/stationresiduals.h>
 #include <fbqc/workerpool.h>
 
@@ -179,6 +180,7 @@ private:
     ReceiverSet m_receivers;
     WorkerPool::Task *m_receiving = nullptr; // the receiver set's batch under way
     StationResiduals m_stations;
+    ReceiverStatics m_statics;
     RoomFaulter m_faulter;
 };
 
