@@ -61,6 +61,9 @@ private:
     {
         SpreadView view;
         bool viewBuilt = false;
+        // What its picks give the receivers' statics, collected while
+        // they are at hand.
+        std::vector<ReceiverStatic> statics;
     };
     // Records in room that only grows: a block is decoded into it without
     // the room being cleared first, which would cost as much as the copy.
@@ -117,6 +120,7 @@ private:
         std::unique_ptr<WorkerPool::Task> task;
         std::unique_ptr<WorkerPool::Task> receiverTask;
         std::unique_ptr<WorkerPool::Task> stationTask;
+        std::unique_ptr<WorkerPool::Task> staticsTask;
     };
 
     bool open();

@@ -37,9 +37,10 @@ bool counts(const FbRecord &r, const PickVerdict &v)
            std::abs(double(v.residual)) <= ReceiverStatics::StaticClipMs;
 }
 
+// Cut toward zero: one rule whatever adds it, and cheap.
 qint64 fixedPoint(float residual)
 {
-    return std::llround(double(residual) * ReceiverStatic::PerMs);
+    return qint64(double(residual) * ReceiverStatic::PerMs);
 }
 
 } // namespace
@@ -70,19 +71,16 @@ ReceiverStatic &ReceiverStatics::Shard::at(quint64 key)
 
 ReceiverStatics::ReceiverStatics(int shards) : m_shards(size_t(std::max(1, shards))) { }
 
-void ReceiverStatics::add(int shard, const FbRecord *records, const PickVerdict *verdicts, int n)
+void ReceiverStatics::add(int shard, const ReceiverStatic *picks, size_t n)
 {
     Shard &s = m_shards[size_t(shard)];
     const quint64 count = m_shards.size();
-    for (int i = 0; i < n; ++i) {
-        if (!counts(records[i], verdicts[i]))
+    for (size_t i = 0; i < n; ++i) {
+        if (count > 1 && shardOf(picks[i].key, count) != quint64(shard))
             continue;
-        const quint64 key = positionKey(records[i].group_x, records[i].group_y);
-        if (count > 1 && shardOf(key, count) != quint64(shard))
-            continue;
-        ReceiverStatic &sum = s.at(key);
-        sum.sum += fixedPoint(verdicts[i].residual);
-        ++sum.picks;
+        ReceiverStatic &sum = s.at(picks[i].key);
+        sum.sum += picks[i].sum;
+        sum.picks += picks[i].picks;
     }
 }
 
@@ -107,6 +105,7 @@ QVector<ReceiverStatic> ReceiverStatics::take()
 void ReceiverStatics::collect(const FbRecord *records, const PickVerdict *verdicts, int n, int sign,
                               std::vector<ReceiverStatic> *change)
 {
+    change->reserve(change->size() + size_t(std::max(0, n)));
     for (int i = 0; i < n; ++i) {
         if (counts(records[i], verdicts[i]))
             change->push_back(ReceiverStatic{positionKey(records[i].group_x, records[i].group_y),

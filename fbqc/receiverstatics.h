@@ -22,10 +22,11 @@
 // picks away and adds its new ones, and both come to the bits one pass
 // over the file gives.
 //
-// The pass, one shard per thread (a shard adds only the positions its hash
-// names):
+// The pass, each shot's picks collected while they are at hand, then one
+// shard per thread (a shard adds only the positions its hash names):
+//   ReceiverStatics::collect(records, fit.picks.constData(), n, 1, &shotPicks);
 //   ReceiverStatics sums(shards);
-//   ... on thread t: sums.add(t, records, fit.picks.constData(), n);
+//   ... on thread t: sums.add(t, shotPicks.data(), shotPicks.size());
 //   report.setReceiverStatics(sums.take());
 // An edit of a shot:
 //   std::vector<ReceiverStatic> change;
@@ -42,7 +43,8 @@ public:
 
     explicit ReceiverStatics(int shards = 1);
     int shards() const { return int(m_shards.size()); }
-    void add(int shard, const FbFile::FbRecord *records, const PickVerdict *verdicts, int n);
+    // What collect() made of shots, added where it falls in shard.
+    void add(int shard, const ReceiverStatic *picks, size_t n);
     // Every position with a pick, ascending by key; the shards are emptied.
     QVector<ReceiverStatic> take();
 
