@@ -450,8 +450,10 @@ void QcPass::checkShot(Batch *batch, size_t i, ShotFitter *fitter, Findings *out
     const ShotData data{records, n, b.shot, b.firstRecord, nullptr, !b.part};
     judgeShot(data, m_settings, m_report->candidateFloorMs(), fitter, &w, out, candidates);
     w.statics.clear();
-    if (w.fitted)
+    if (w.fitted) {
+        w.statics.reserve(size_t(n));
         ReceiverStatics::collect(records, w.fit.picks.constData(), n, 1, &w.statics);
+    }
     // Every shot judged takes part in reciprocity, however few its picks.
     w.viewBuilt = false;
     if (fitter && !b.part && n > 0) {

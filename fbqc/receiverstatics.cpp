@@ -105,7 +105,6 @@ QVector<ReceiverStatic> ReceiverStatics::take()
 void ReceiverStatics::collect(const FbRecord *records, const PickVerdict *verdicts, int n, int sign,
                               std::vector<ReceiverStatic> *change)
 {
-    change->reserve(change->size() + size_t(std::max(0, n)));
     for (int i = 0; i < n; ++i) {
         if (counts(records[i], verdicts[i]))
             change->push_back(ReceiverStatic{positionKey(records[i].group_x, records[i].group_y),
