@@ -131,6 +131,7 @@ public:
         float sourceHeight;
         float heightSlowness;
         float sourceDepth;
+        float velocity[2]; // of the segment each side's intercept belongs to; NaN where none
     };
     std::vector<Timing> timings() const;
     // Where the room for sources lies and what one takes, to fault it in

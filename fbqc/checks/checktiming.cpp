@@ -147,6 +147,19 @@ bool reachesRefractor(const ShotSummaries::Timing &t, int measure)
     return !(std::abs(double(t.values[measure]) - t.values[0]) < ThroughSourceMs);
 }
 
+// Two sides' farthest segments this far apart in velocity are different
+// refractors: one fit found a deeper one its neighbours did not reach, and
+// its intercept is tens of ms from theirs.
+constexpr double SameRefractorRatio = 1.05;
+
+bool sameRefractor(const ShotSummaries::Timing &a, const ShotSummaries::Timing &b, int measure)
+{
+    const double va = a.velocity[measure - 1], vb = b.velocity[measure - 1];
+    if (!(va > 0.0) || !(vb > 0.0))
+        return true;
+    return std::max(va, vb) <= SameRefractorRatio * std::min(va, vb);
+}
+
 // The shots in too few pairs, by their time at the source against their
 // neighbours'; their estimates join the report's, in shot order.
 void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
@@ -256,6 +269,8 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
                     if (m > 0 && (timings[j].heightSlowness > 0.0f) != onHills)
                         continue;
                     if (m > 0 && reachesRefractor(timings[j], m) != reachesRefractor(timings[k], m))
+                        continue;
+                    if (m > 0 && !sameRefractor(timings[j], timings[k], m))
                         continue;
                     const double datum =
                         m == 0 ? 0.0 : perHeight * (double(timings[k].sourceHeight) - timings[j].sourceHeight);

@@ -587,38 +587,44 @@ private slots:
         // the built-in curve and 96 channels; 0: on the line
         QTest::addColumn<double>("offLine");
         QTest::addColumn<double>("statics"); // +- ms under each station, for a source and a receiver on it
+        QTest::addColumn<int>("deeper");     // the shot whose far picks reach a faster layer; -1: none
         const int split = int(FbGenerator::Spread::Split), endOn = int(FbGenerator::Spread::EndOn);
         QTest::newRow("split, 10 ms late")
-            << split << 10.0 << QVector<int>{19} << false << 1.5 << 0.0 << 0.0 << 0.0 << 1.5;
+            << split << 10.0 << QVector<int>{19} << false << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1;
         QTest::newRow("end-on, 10 ms late")
-            << endOn << 10.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5;
+            << endOn << 10.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1;
         QTest::newRow("end-on, 12 ms early")
-            << endOn << -12.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5;
-        QTest::newRow("end-on, clean") << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5;
+            << endOn << -12.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1;
+        QTest::newRow("end-on, clean") << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5
+                                       << -1;
         // The last shot's neighbours are half late: it is on time all the same.
         QTest::newRow("end-on, three late before the last")
-            << endOn << 12.0 << QVector<int>{36, 37, 38} << true << 2.5 << 0.0 << 0.0 << 0.0 << 1.5;
+            << endOn << 12.0 << QVector<int>{36, 37, 38} << true << 2.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1;
         // Hills the picks follow: each shot's intercepts on the datum of its neighbours.
         QTest::newRow("end-on, hills, two late side by side")
-            << endOn << 13.0 << QVector<int>{19, 20} << true << 1.5 << 2500.0 << 0.0 << 0.0 << 1.5;
+            << endOn << 13.0 << QVector<int>{19, 20} << true << 1.5 << 2500.0 << 0.0 << 0.0 << 1.5 << -1;
         // Buried sources on hills: each pair's picks differ by its sources' depths.
         QTest::newRow("split, hills, late shots")
-            << split << 12.0 << QVector<int>{8, 19, 30} << false << 0.8 << 1000.0 << 0.0 << 0.0 << 1.5;
+            << split << 12.0 << QVector<int>{8, 19, 30} << false << 0.8 << 1000.0 << 0.0 << 0.0 << 1.5 << -1;
         // Sources off the line: a short side's farthest intercept is its
         // direct arrival's on one shot and a refractor's on the next.
         QTest::newRow("split, off the line, two late side by side")
-            << split << 12.0 << QVector<int>{18, 19} << true << 1.5 << 0.0 << 0.0 << 50.0 << 1.5;
+            << split << 12.0 << QVector<int>{18, 19} << true << 1.5 << 0.0 << 0.0 << 50.0 << 1.5 << -1;
         // Intercepts falling shot by shot over a dipping refractor: at the
         // line's ends the neighbours all lie on one side of the trend.
         QTest::newRow("end-on, dipping, late at both ends")
-            << endOn << 11.0 << QVector<int>{1, 2, 37} << true << 2.0 << 0.0 << -1.5 << 0.0 << 1.5;
+            << endOn << 11.0 << QVector<int>{1, 2, 37} << true << 2.0 << 0.0 << -1.5 << 0.0 << 1.5 << -1;
         // Ground under the sources as uneven as the timing errors are
         // small: each shot's and neighbour's measures lose the static its
         // receivers show in the other shots.
         QTest::newRow("end-on, statics under the sources")
-            << endOn << 6.0 << QVector<int>{12, 27} << true << 1.5 << 0.0 << 0.0 << 0.0 << 4.0;
+            << endOn << 6.0 << QVector<int>{12, 27} << true << 1.5 << 0.0 << 0.0 << 0.0 << 4.0 << -1;
+        // One shot's far picks reach a faster layer below its neighbours'
+        // deepest: its farthest intercept is of another refractor.
+        QTest::newRow("end-on, one shot reaching deeper")
+            << endOn << 10.0 << QVector<int>{12} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << 20;
         QTest::newRow("end-on, dipping, clean")
-            << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0 << -1.5 << 0.0 << 1.5;
+            << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0 << -1.5 << 0.0 << 1.5 << -1;
     }
     void lateShotOnEveryGeometry()
     {
@@ -631,6 +637,7 @@ private slots:
         QFETCH(double, dip);
         QFETCH(double, offLine);
         QFETCH(double, statics);
+        QFETCH(int, deeper);
         FbGenerator::Options o;
         o.elevationVelocity = hills;
         o.dipDegrees = dip;
@@ -649,10 +656,23 @@ private slots:
         o.sourceDelayMs = 0.5;
         for (int shot : lateShots)
             o.shifts.append({shot, late});
-        FbGenerator::FileWriter writer(o);
-        const QString fileName = m_dir.filePath("geometry.fb");
-        QVERIFY2(writer.write(fileName), qPrintable(writer.errorString()));
-        const QVector<Finding> named = all(judge(fileName), Kind::TimingError);
+        QVector<FbRecord> records;
+        for (int shot = 0; shot < o.shots; ++shot) {
+            QVector<FbRecord> picks = FbGenerator::shotRecords(o, shot);
+            for (FbRecord &r : picks) {
+                const double beyond = std::abs(r.offset) - 800.0;
+                if (shot == deeper && beyond > 0.0 && r.fb_time > 0.0f)
+                    r.fb_time -= float(beyond * (1000.0 / 4000.0 - 1000.0 / 6000.0));
+            }
+            records += picks;
+        }
+        const Report report = judge(writeFile(m_dir, "geometry.fb", records));
+        // Its estimate is of its timing, not of the layers it reached.
+        if (deeper >= 0) {
+            const TimingEstimate *t = report.timingOf(deeper);
+            QVERIFY2(t && std::abs(t->delay) < within, qPrintable(QString("delay %1").arg(t ? t->delay : NaN)));
+        }
+        const QVector<Finding> named = all(report, Kind::TimingError);
         QCOMPARE(named.size(), lateShots.size());
         for (int k = 0; k < named.size(); ++k) {
             QCOMPARE(named[k].shot, lateShots[k]);
