@@ -7,6 +7,7 @@
 #include <fbfile/fbgenerator.h>
 #include <fbqc/pickqc.h>
 #include <fbqc/positionkey.h>
+#include <fbqc/receiverstatics.h>
 #include <fbqc/reciprocity.h>
 #include <fbqc/shotjudgement.h>
 #include "surveyline.h"
@@ -566,6 +567,38 @@ private slots:
         for (const Finding &f : all(report, Kind::Reciprocity))
             QFAIL(qPrintable(
                 QString("shots %1 and %2: %3 against %4 ms").arg(f.shot).arg(f.otherShot).arg(f.a).arg(f.b)));
+    }
+
+    // The ground under a source from the receivers of a line every 10 m
+    // (x = 60 missing), each 1 ms + 0.5 ms per station late in its picks.
+    void groundUnderASource_data()
+    {
+        QTest::addColumn<double>("x");
+        QTest::addColumn<double>("y");
+        QTest::addColumn<double>("ms");
+        QTest::newRow("on a receiver") << 30.0 << 0.0 << 2.5;
+        QTest::newRow("between two") << 35.0 << 0.0 << 2.75;
+        QTest::newRow("off the line beside one") << 30.0 << 15.0 << 2.5;
+        QTest::newRow("across a missing one") << 60.0 << 0.0 << 4.0;
+        QTest::newRow("just past the end") << -4.0 << 0.0 << 1.0;
+        QTest::newRow("a spacing past the end") << -10.0 << 0.0 << 0.0;
+        QTest::newRow("far off the line") << 30.0 << 45.0 << 0.0;
+    }
+    void groundUnderASource()
+    {
+        QFETCH(double, x);
+        QFETCH(double, y);
+        QFETCH(double, ms);
+        QVector<ReceiverStatic> sums;
+        for (int k = 0; k <= 10; ++k) {
+            if (k != 6)
+                sums.append({positionKey(float(10 * k), 0.0f), 4 * qint64((1.0 + 0.5 * k) * ReceiverStatic::PerMs), 4});
+        }
+        std::sort(sums.begin(), sums.end(),
+                  [](const ReceiverStatic &a, const ReceiverStatic &b) { return a.key < b.key; });
+        const GroundStatics ground(sums);
+        QCOMPARE(ground.spacing(), 10.0);
+        QVERIFY2(std::abs(ground.at(x, y) - ms) < 1e-6, qPrintable(QString::number(ground.at(x, y))));
     }
 
     // A late shot is named with its delay however the line was shot: by
