@@ -113,7 +113,8 @@ std::vector<ShotSummaries::Timing> ShotSummaries::timings() const
                                      {j.sourceDelay, j.intercept[Negative], j.intercept[Positive]},
                                      j.sourceHeight,
                                      j.heightSlowness,
-                                     j.sourceDepth});
+                                     j.sourceDepth,
+                                     {j.velocity[Negative], j.velocity[Positive]}});
     }
     return timings;
 }

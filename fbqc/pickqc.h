@@ -131,6 +131,7 @@ public:
         float sourceHeight;
         float heightSlowness;
         float sourceDepth;
+        float velocity[2]; // of the segment each side's intercept belongs to; NaN where none
     };
     std::vector<Timing> timings() const;
     // Where the room for sources lies and what one takes, to fault it in
@@ -227,6 +228,20 @@ struct StationResidual
     float rmsResidual = 0.0f;  // ms
 };
 
+// The residuals one receiver position's picks leave across every shot
+// that recorded it, summed exactly: the near surface under a station delays
+// each pick there alike, and a source standing on that ground alike too.
+// Fixed point, so that sums add and take away in any order to the same
+// bits (ReceiverStatics in receiverstatics.h says which picks count).
+struct ReceiverStatic
+{
+    static constexpr double PerMs = 1048576.0; // sum units per ms
+    quint64 key = 0;                           // positionKey(group_x, group_y)
+    qint64 sum = 0;                            // residuals, in 1/PerMs ms
+    qint64 picks = 0;
+    double meanMs() const { return picks > 0 ? double(sum) / PerMs / double(picks) : 0.0; }
+};
+
 struct TimingRounds;
 
 // What the pass found in a file. A copy shares its lists (findings spilled
@@ -276,6 +291,9 @@ public:
     const QVector<ReceiverPosition> &receivers() const { return m_receivers; }
     // When Settings::collectReceivers, by line and station.
     const QVector<StationResidual> &stations() const { return m_stations; }
+    // When picks are judged: every receiver position with a pick that
+    // counts, ascending by key.
+    const QVector<ReceiverStatic> &receiverStatics() const { return m_receiverStatics; }
 
     // The index and the shot summaries grow only at the end, one entry and
     // one summary a shot, and summaries change one shot at a time, so that a
@@ -296,6 +314,7 @@ public:
     void setTiming(QVector<TimingEstimate> timing) { m_timing = std::move(timing); }
     void setReceivers(QVector<ReceiverPosition> receivers) { m_receivers = std::move(receivers); }
     void setStations(QVector<StationResidual> stations) { m_stations = std::move(stations); }
+    void setReceiverStatics(QVector<ReceiverStatic> sums) { m_receiverStatics = std::move(sums); }
 
     const FindingList &findings(Kind kind) const { return m_findings[int(kind)]; }
     // Picks whose residual exceeds the candidate floor, outliers or not, as
@@ -353,6 +372,7 @@ private:
     QVector<TimingEstimate> m_timing;
     QVector<ReceiverPosition> m_receivers;
     QVector<StationResidual> m_stations;
+    QVector<ReceiverStatic> m_receiverStatics;
     FindingList m_findings[KindCount];
     FindingList m_candidates;
     double m_candidateFloorMs = 0.0;
@@ -384,9 +404,11 @@ using RecordsOf = std::function<QVector<FbFile::FbRecord>(qint32 shot)>;
 
 // Judges shots again after their picks were edited (times, statuses), as
 // the pass would judge their records as they now stand (after): each
-// shot's counts, summary, outliers and candidates, its reciprocal pairs and
-// repeats with its partners (whose records after gives too), then the shot
-// timing errors, flagged pairs and repeats of the whole report. before
+// shot's counts, summary, outliers and candidates, what its picks give the
+// receivers' statics (its old picks fitted again to take theirs away), its
+// reciprocal pairs and repeats with its partners (whose records after gives
+// too), then the shot timing errors, flagged pairs and repeats of the whole
+// report. before
 // gives the records the report was made from, so that the file's counts
 // change by the difference. A pair whose time is gone (a pick rejected or
 // unpicked) is no longer compared; a pick restored does not bring back a
@@ -446,5 +468,6 @@ Q_DECLARE_TYPEINFO(FbQc::RepeatPair, Q_PRIMITIVE_TYPE);
 Q_DECLARE_TYPEINFO(FbQc::TimingEstimate, Q_PRIMITIVE_TYPE);
 Q_DECLARE_TYPEINFO(FbQc::ReceiverPosition, Q_PRIMITIVE_TYPE);
 Q_DECLARE_TYPEINFO(FbQc::StationResidual, Q_PRIMITIVE_TYPE);
+Q_DECLARE_TYPEINFO(FbQc::ReceiverStatic, Q_PRIMITIVE_TYPE);
 
 #endif // FBQC_PICKQC_H

@@ -43,7 +43,7 @@ QcPass::QcPass(const QString &fileName, const Settings &settings, const Progress
     : m_settings(settings), m_progress(progress), m_reader(fileName),
       m_heldSpread([this](qint32 shot) { return heldSpread(shot); }),
       m_receivers(std::min(threadsFor(settings), MaxReceiverShards)),
-      m_stations(std::min(threadsFor(settings), MaxReceiverShards))
+      m_stations(std::min(threadsFor(settings), MaxReceiverShards)), m_statics(1)
 { }
 
 bool QcPass::cancelRequested() const
@@ -138,6 +138,8 @@ bool QcPass::run(Report *report)
         report->setReceivers(m_receivers.take());
         report->setStations(m_stations.take());
     }
+    if (m_settings.judgePicks)
+        report->setReceiverStatics(m_statics.take());
     for (const FileCheckEntry &check : fileChecks())
         check.check(report);
     for (int k = 0; k <= KindCount; ++k) {
@@ -391,20 +393,37 @@ void QcPass::startBatch(Batch *batch)
 
 void QcPass::gatherStations(Batch *batch)
 {
-    if (!m_settings.collectReceivers || !m_settings.judgePicks)
+    if (!m_settings.judgePicks)
         return;
-    // Once the batch's shots are judged: each shard adds its receivers'
-    // residuals, in record order.
-    batch->stationTask = std::make_unique<WorkerPool::Task>(size_t(m_stations.shards()), [this, batch](size_t shard) {
+    // Once the batch's shots are judged. The statics in one table: each
+    // shot's picks are read once, where shards would each read them all.
+    batch->staticsTask = std::make_unique<WorkerPool::Task>(1, [this, batch](size_t) {
         for (size_t i = 0; i < batch->shots.size(); ++i) {
-            const BatchShot &b = batch->shots[i];
             const ShotWork &w = batch->work[i];
             if (w.fitted)
-                m_stations.add(int(shard), batch->records.data() + b.offset, w.fit.picks.constData(), int(b.records));
+                m_statics.add(0, w.statics.data(), w.statics.size());
         }
     });
-    m_pool->post(batch->stationTask.get());
-    m_pool->wait(batch->stationTask.get());
+    m_pool->post(batch->staticsTask.get());
+    // Each shard adds its receivers' residuals, in record order.
+    if (m_settings.collectReceivers) {
+        batch->stationTask =
+            std::make_unique<WorkerPool::Task>(size_t(m_stations.shards()), [this, batch](size_t shard) {
+                for (size_t i = 0; i < batch->shots.size(); ++i) {
+                    const BatchShot &b = batch->shots[i];
+                    const ShotWork &w = batch->work[i];
+                    if (w.fitted)
+                        m_stations.add(int(shard), batch->records.data() + b.offset, w.fit.picks.constData(),
+                                       int(b.records));
+                }
+            });
+        m_pool->post(batch->stationTask.get());
+        m_pool->wait(batch->stationTask.get());
+    }
+    m_pool->wait(batch->staticsTask.get());
+    // A held batch keeps its records for later shots, not these.
+    for (size_t i = 0; i < batch->shots.size(); ++i)
+        std::vector<ReceiverStatic>().swap(batch->work[i].statics);
 }
 
 void QcPass::checkChunk(Batch *batch, size_t chunk)
@@ -430,6 +449,11 @@ void QcPass::checkShot(Batch *batch, size_t i, ShotFitter *fitter, Findings *out
     const int n = static_cast<int>(b.records);
     const ShotData data{records, n, b.shot, b.firstRecord, nullptr, !b.part};
     judgeShot(data, m_settings, m_report->candidateFloorMs(), fitter, &w, out, candidates);
+    w.statics.clear();
+    if (w.fitted) {
+        w.statics.reserve(size_t(n));
+        ReceiverStatics::collect(records, w.fit.picks.constData(), n, 1, &w.statics);
+    }
     // Every shot judged takes part in reciprocity, however few its picks.
     w.viewBuilt = false;
     if (fitter && !b.part && n > 0) {

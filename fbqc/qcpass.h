@@ -9,6 +9,7 @@
 #include <fbqc/reciprocity.h>
 #include <fbqc/shotjudgement.h>
 #include <fbqc/receiverset.h>
+#include <fbqc/receiverstatics.h>
 #include <fbqc/stationresiduals.h>
 #include <fbqc/workerpool.h>
 
@@ -60,6 +61,9 @@ private:
     {
         SpreadView view;
         bool viewBuilt = false;
+        // What its picks give the receivers' statics, collected while
+        // they are at hand.
+        std::vector<ReceiverStatic> statics;
     };
     // Records in room that only grows: a block is decoded into it without
     // the room being cleared first, which would cost as much as the copy.
@@ -116,6 +120,7 @@ private:
         std::unique_ptr<WorkerPool::Task> task;
         std::unique_ptr<WorkerPool::Task> receiverTask;
         std::unique_ptr<WorkerPool::Task> stationTask;
+        std::unique_ptr<WorkerPool::Task> staticsTask;
     };
 
     bool open();
@@ -179,6 +184,7 @@ private:
     ReceiverSet m_receivers;
     WorkerPool::Task *m_receiving = nullptr; // the receiver set's batch under way
     StationResiduals m_stations;
+    ReceiverStatics m_statics;
     RoomFaulter m_faulter;
 };
 

@@ -20,8 +20,9 @@
 // corrected by edits() would find (findings, shot summaries, pick counts,
 // compared pairs and repeats, timing estimates), as long as the edits only
 // change picks the file has: a pick restored does not bring back a pair
-// the file never compared (the receivers the pass collected and their
-// residuals stay as the file gave them). Only what the change can reach is
+// the file never compared (the receivers the pass collected for the map
+// and their residuals stay as the file gave them; the receivers' statics
+// the timing errors use follow the edits). Only what the change can reach is
 // judged again: the shots whose picks changed, their pairs with their
 // partners, then the timing errors and flagged pairs of the whole file.
 //

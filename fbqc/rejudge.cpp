@@ -2,6 +2,7 @@
 
 #include <fbfile/fbcolumns.h>
 #include <fbfile/fbpicks.h>
+#include <fbqc/receiverstatics.h>
 #include <fbqc/reciprocity.h>
 #include <fbqc/robuststats.h>
 #include <fbqc/shotjudgement.h>
@@ -220,6 +221,11 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &file
     std::sort(edited.begin(), edited.end());
     edited.erase(std::unique(edited.begin(), edited.end()), edited.end());
     ShotFitter fitter;
+    // What the shots' picks gave the receivers' statics, taken away, and
+    // what they give now, added: the old fit is made again, as the pass
+    // made it, since a shot's residuals are not kept.
+    std::vector<ReceiverStatic> statics;
+    ShotFit oldFit;
     for (qint32 shot : qAsConst(edited)) {
         if (shot < 0 || shot >= r->index().size())
             return false;
@@ -234,6 +240,12 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &file
         ShotData anew{nullptr, current.size(), shot, e.firstRecord, nullptr, true};
         anew.records = current.constData();
         judgeShot(anew, r->settings, r->candidateFloorMs(), &fitter, &is, &findings, &candidates);
+        if (old.size() >= MinPicksPerSide) {
+            fitter.fit(old.constData(), old.size(), r->settings, &oldFit);
+            ReceiverStatics::collect(old.constData(), oldFit.picks.constData(), old.size(), -1, &statics);
+        }
+        if (is.fitted)
+            ReceiverStatics::collect(current.constData(), is.fit.picks.constData(), current.size(), 1, &statics);
         subtract(r, counted(old, r->shots().at(shot)));
         add(r, is);
         ShotSummary summary = is.summary;
@@ -243,6 +255,9 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &file
                             std::vector<Finding>(candidates.begin(), candidates.end()), &error))
             return false;
     }
+    QVector<ReceiverStatic> sums = r->receiverStatics();
+    ReceiverStatics::apply(&sums, std::move(statics));
+    r->setReceiverStatics(std::move(sums));
     return !settlePairs || settleShotPairs(r, edited, fileAfter);
 }
 

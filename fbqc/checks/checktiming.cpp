@@ -2,6 +2,7 @@
 
 #include <fbqc/pickqc.h>
 #include <fbqc/qccsv.h>
+#include <fbqc/receiverstatics.h>
 #include <fbqc/robuststats.h>
 
 #include <QCoreApplication>
@@ -32,9 +33,11 @@ using namespace FbFile;
 // median of its nearest neighbours' along the file, which the near surface
 // changes only slowly (an intercept against their trend along the line
 // where the refractor dips), each neighbour's own timing error taken off
-// (its pairs' verdict, or this comparison's, round by round). The static under
-// the source is not told from a timing error this way: an estimate is as
-// good as the near surface under the sources is alike.
+// (its pairs' verdict, or this comparison's, round by round). The static of
+// the ground under a source delays all its picks as a timing error would:
+// what the receivers there show in the other shots (their mean residual) is
+// taken off each shot's measures first; what they do not show, the
+// source's own static, stays in the estimate.
 namespace FbQc {
 
 namespace {
@@ -144,6 +147,19 @@ bool reachesRefractor(const ShotSummaries::Timing &t, int measure)
     return !(std::abs(double(t.values[measure]) - t.values[0]) < ThroughSourceMs);
 }
 
+// Two sides' farthest segments this far apart in velocity are different
+// refractors: one fit found a deeper one its neighbours did not reach, and
+// its intercept is tens of ms from theirs.
+constexpr double SameRefractorRatio = 1.05;
+
+bool sameRefractor(const ShotSummaries::Timing &a, const ShotSummaries::Timing &b, int measure)
+{
+    const double va = a.velocity[measure - 1], vb = b.velocity[measure - 1];
+    if (!(va > 0.0) || !(vb > 0.0))
+        return true;
+    return std::max(va, vb) <= SameRefractorRatio * std::min(va, vb);
+}
+
 // The shots in too few pairs, by their time at the source against their
 // neighbours'; their estimates join the report's, in shot order.
 void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
@@ -168,6 +184,34 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
     std::vector<char> isPaired(count, 0), named(count, 0), dirty(count, 1);
     for (size_t k = 0; k < count; ++k)
         isPaired[k] = std::binary_search(paired.begin(), paired.end(), timings[k].shot) ? 1 : 0;
+    // The static of the ground under each source delays all its picks
+    // alike, so every measure, as a timing error would: its receivers' mean
+    // residual in the other shots is taken off the shot's measures and its
+    // neighbours' before they are compared. Found only around the shots
+    // judged here.
+    std::vector<double> under(count, 0.0);
+    {
+        std::vector<char> needed(count, 0);
+        bool any = false;
+        for (size_t k = 0; k < count; ++k) {
+            if (isPaired[k])
+                continue;
+            any = true;
+            for (size_t j = k > DelayNeighbours ? k - DelayNeighbours : 0; j < std::min(count, k + DelayNeighbours + 1);
+                 ++j)
+                needed[j] = 1;
+        }
+        if (any) {
+            const GroundStatics ground(r->receiverStatics());
+            for (size_t j = 0; j < count; ++j) {
+                if (needed[j]) {
+                    const ShotSource &s = r->shots().source(timings[j].shot);
+                    under[j] = ground.at(s.x, s.y);
+                }
+            }
+        }
+    }
+    const auto value = [&timings, &under](size_t j, int m) { return double(timings[j].values[m]) - under[j]; };
     std::vector<TimingEstimate> estimate(count);
     std::vector<double> says, next, slowness, scratch;
     std::vector<std::pair<double, double>> near;
@@ -226,16 +270,18 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
                         continue;
                     if (m > 0 && reachesRefractor(timings[j], m) != reachesRefractor(timings[k], m))
                         continue;
+                    if (m > 0 && !sameRefractor(timings[j], timings[k], m))
+                        continue;
                     const double datum =
                         m == 0 ? 0.0 : perHeight * (double(timings[k].sourceHeight) - timings[j].sourceHeight);
-                    near.emplace_back(along(j), timings[j].values[m] - known[j] + datum);
+                    near.emplace_back(along(j), value(j, m) - known[j] + datum);
                 }
                 if (int(near.size()) < MinDelayNeighbours)
                     continue;
                 neighbours = std::max(neighbours, int(near.size()));
                 // The time at the source sees only the near surface, which
                 // no dip of a refractor tilts.
-                says.push_back(double(timings[k].values[m]) - trendAt(near, m > 0, tolerance, &scratch));
+                says.push_back(value(k, m) - trendAt(near, m > 0, tolerance, &scratch));
                 if (m == 0)
                     delaySays = says.back();
             }

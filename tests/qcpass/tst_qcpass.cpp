@@ -6,6 +6,8 @@
 #include <fbfile/fbcolumns.h>
 #include <fbfile/fbgenerator.h>
 #include <fbqc/pickqc.h>
+#include <fbqc/positionkey.h>
+#include <fbqc/receiverstatics.h>
 #include <fbqc/reciprocity.h>
 #include <fbqc/shotjudgement.h>
 #include "surveyline.h"
@@ -305,8 +307,8 @@ private slots:
 
     // The same file judged with 1, 2 and 7 threads, and with findings
     // spilled to disk past a small budget, gives the same report, receivers
-    // and per-receiver residuals; a receiver 3 ms late in every shot
-    // stands out in its mean residual.
+    // and per-receiver residuals and statics; a receiver 3 ms late in every
+    // shot stands out in its mean residual.
     void sameForEveryThreadCount()
     {
         QVector<FbRecord> records;
@@ -325,10 +327,17 @@ private slots:
         one.threads = 1;
         one.collectReceivers = true;
         const Report first = judge(fileName, one);
+        const QVector<ReceiverStatic> &statics = first.receiverStatics();
         for (const StationResidual &station : first.stations()) {
             const double expected = station.stat == 230 ? 3.0 : 0.0;
             QVERIFY2(std::abs(station.meanResidual - expected) < 1.0,
                      qPrintable(QString("station %1: mean %2 ms").arg(station.stat).arg(station.meanResidual)));
+            const quint64 key = positionKey(station.x, station.y);
+            const auto it = std::lower_bound(statics.cbegin(), statics.cend(), key,
+                                             [](const ReceiverStatic &s, quint64 k) { return s.key < k; });
+            QVERIFY(it != statics.cend() && it->key == key);
+            QVERIFY2(std::abs(it->meanMs() - expected) < 1.0,
+                     qPrintable(QString("station %1: static %2 ms").arg(station.stat).arg(it->meanMs())));
         }
         QVERIFY(first.stations().size() > 200 && first.stations().size() <= first.receivers().size());
         QVERIFY(first.count(Kind::Outlier) >= 50);
@@ -346,6 +355,9 @@ private slots:
             QCOMPARE(other.stations().size(), first.stations().size());
             QVERIFY(std::memcmp(other.stations().constData(), first.stations().constData(),
                                 size_t(first.stations().size()) * sizeof(StationResidual)) == 0);
+            QCOMPARE(other.receiverStatics().size(), first.receiverStatics().size());
+            QVERIFY(std::memcmp(other.receiverStatics().constData(), first.receiverStatics().constData(),
+                                size_t(first.receiverStatics().size()) * sizeof(ReceiverStatic)) == 0);
             QCOMPARE(other.timing().size(), first.timing().size());
             for (int k = 0; k < first.timing().size(); ++k)
                 QVERIFY(std::memcmp(&other.timing()[k], &first.timing()[k], sizeof(TimingEstimate)) == 0);
@@ -570,6 +582,38 @@ private slots:
                 QString("shots %1 and %2: %3 against %4 ms").arg(f.shot).arg(f.otherShot).arg(f.a).arg(f.b)));
     }
 
+    // The ground under a source from the receivers of a line every 10 m
+    // (x = 60 missing), each 1 ms + 0.5 ms per station late in its picks.
+    void groundUnderASource_data()
+    {
+        QTest::addColumn<double>("x");
+        QTest::addColumn<double>("y");
+        QTest::addColumn<double>("ms");
+        QTest::newRow("on a receiver") << 30.0 << 0.0 << 2.5;
+        QTest::newRow("between two") << 35.0 << 0.0 << 2.75;
+        QTest::newRow("off the line beside one") << 30.0 << 15.0 << 2.5;
+        QTest::newRow("across a missing one") << 60.0 << 0.0 << 4.0;
+        QTest::newRow("just past the end") << -4.0 << 0.0 << 1.0;
+        QTest::newRow("a spacing past the end") << -10.0 << 0.0 << 0.0;
+        QTest::newRow("far off the line") << 30.0 << 45.0 << 0.0;
+    }
+    void groundUnderASource()
+    {
+        QFETCH(double, x);
+        QFETCH(double, y);
+        QFETCH(double, ms);
+        QVector<ReceiverStatic> sums;
+        for (int k = 0; k <= 10; ++k) {
+            if (k != 6)
+                sums.append({positionKey(float(10 * k), 0.0f), 4 * qint64((1.0 + 0.5 * k) * ReceiverStatic::PerMs), 4});
+        }
+        std::sort(sums.begin(), sums.end(),
+                  [](const ReceiverStatic &a, const ReceiverStatic &b) { return a.key < b.key; });
+        const GroundStatics ground(sums);
+        QCOMPARE(ground.spacing(), 10.0);
+        QVERIFY2(std::abs(ground.at(x, y) - ms) < 1e-6, qPrintable(QString::number(ground.at(x, y))));
+    }
+
     // A late shot is named with its delay however the line was shot: by
     // its pairs on a split spread, by its time at the source against its
     // neighbours' on an end-on spread, whose shots compare no pair, also
@@ -581,36 +625,52 @@ private slots:
         QTest::addColumn<QVector<int>>("lateShots");
         QTest::addColumn<bool>("bySourceDelay");
         // How far an estimate may be off: on an end-on line the static under
-        // a source (here up to 1.5 ms) cannot be told from its timing.
+        // a source is known only as well as its receivers show it.
         QTest::addColumn<double>("within");
         QTest::addColumn<double>("hills"); // m/s the picks follow the topography at; 0: flat
         QTest::addColumn<double>("dip");   // degrees the refractors dip along the line
         // m crossline sources stand off the line at most (a tenth at least), on
         // the built-in curve and 96 channels; 0: on the line
         QTest::addColumn<double>("offLine");
+        QTest::addColumn<double>("statics"); // +- ms under each station, for a source and a receiver on it
+        QTest::addColumn<int>("deeper");     // the shot whose far picks reach a faster layer; -1: none
         const int split = int(FbGenerator::Spread::Split), endOn = int(FbGenerator::Spread::EndOn);
-        QTest::newRow("split, 10 ms late") << split << 10.0 << QVector<int>{19} << false << 1.5 << 0.0 << 0.0 << 0.0;
-        QTest::newRow("end-on, 10 ms late") << endOn << 10.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0;
-        QTest::newRow("end-on, 12 ms early") << endOn << -12.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0;
-        QTest::newRow("end-on, clean") << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0 << 0.0 << 0.0;
+        QTest::newRow("split, 10 ms late")
+            << split << 10.0 << QVector<int>{19} << false << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1;
+        QTest::newRow("end-on, 10 ms late")
+            << endOn << 10.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1;
+        QTest::newRow("end-on, 12 ms early")
+            << endOn << -12.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1;
+        QTest::newRow("end-on, clean") << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5
+                                       << -1;
         // The last shot's neighbours are half late: it is on time all the same.
         QTest::newRow("end-on, three late before the last")
-            << endOn << 12.0 << QVector<int>{36, 37, 38} << true << 2.5 << 0.0 << 0.0 << 0.0;
+            << endOn << 12.0 << QVector<int>{36, 37, 38} << true << 2.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1;
         // Hills the picks follow: each shot's intercepts on the datum of its neighbours.
         QTest::newRow("end-on, hills, two late side by side")
-            << endOn << 13.0 << QVector<int>{19, 20} << true << 1.5 << 2500.0 << 0.0 << 0.0;
+            << endOn << 13.0 << QVector<int>{19, 20} << true << 1.5 << 2500.0 << 0.0 << 0.0 << 1.5 << -1;
         // Buried sources on hills: each pair's picks differ by its sources' depths.
         QTest::newRow("split, hills, late shots")
-            << split << 12.0 << QVector<int>{8, 19, 30} << false << 0.8 << 1000.0 << 0.0 << 0.0;
+            << split << 12.0 << QVector<int>{8, 19, 30} << false << 0.8 << 1000.0 << 0.0 << 0.0 << 1.5 << -1;
         // Sources off the line: a short side's farthest intercept is its
         // direct arrival's on one shot and a refractor's on the next.
         QTest::newRow("split, off the line, two late side by side")
-            << split << 12.0 << QVector<int>{18, 19} << true << 1.5 << 0.0 << 0.0 << 50.0;
+            << split << 12.0 << QVector<int>{18, 19} << true << 1.5 << 0.0 << 0.0 << 50.0 << 1.5 << -1;
         // Intercepts falling shot by shot over a dipping refractor: at the
         // line's ends the neighbours all lie on one side of the trend.
         QTest::newRow("end-on, dipping, late at both ends")
-            << endOn << 11.0 << QVector<int>{1, 2, 37} << true << 2.0 << 0.0 << -1.5 << 0.0;
-        QTest::newRow("end-on, dipping, clean") << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0 << -1.5 << 0.0;
+            << endOn << 11.0 << QVector<int>{1, 2, 37} << true << 2.0 << 0.0 << -1.5 << 0.0 << 1.5 << -1;
+        // Ground under the sources as uneven as the timing errors are
+        // small: each shot's and neighbour's measures lose the static its
+        // receivers show in the other shots.
+        QTest::newRow("end-on, statics under the sources")
+            << endOn << 6.0 << QVector<int>{12, 27} << true << 1.5 << 0.0 << 0.0 << 0.0 << 4.0 << -1;
+        // One shot's far picks reach a faster layer below its neighbours'
+        // deepest: its farthest intercept is of another refractor.
+        QTest::newRow("end-on, one shot reaching deeper")
+            << endOn << 10.0 << QVector<int>{12} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << 20;
+        QTest::newRow("end-on, dipping, clean")
+            << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0 << -1.5 << 0.0 << 1.5 << -1;
     }
     void lateShotOnEveryGeometry()
     {
@@ -622,6 +682,8 @@ private slots:
         QFETCH(double, hills);
         QFETCH(double, dip);
         QFETCH(double, offLine);
+        QFETCH(double, statics);
+        QFETCH(int, deeper);
         FbGenerator::Options o;
         o.elevationVelocity = hills;
         o.dipDegrees = dip;
@@ -635,15 +697,28 @@ private slots:
             o.channels = 96;
             o.sourceCrosslineMin = offLine / 10.0, o.sourceCrosslineMax = offLine;
         }
-        o.stationStaticMs = 1.5;
+        o.stationStaticMs = statics;
         o.triggerDelayMs = 3.0;
         o.sourceDelayMs = 0.5;
         for (int shot : lateShots)
             o.shifts.append({shot, late});
-        FbGenerator::FileWriter writer(o);
-        const QString fileName = m_dir.filePath("geometry.fb");
-        QVERIFY2(writer.write(fileName), qPrintable(writer.errorString()));
-        const QVector<Finding> named = all(judge(fileName), Kind::TimingError);
+        QVector<FbRecord> records;
+        for (int shot = 0; shot < o.shots; ++shot) {
+            QVector<FbRecord> picks = FbGenerator::shotRecords(o, shot);
+            for (FbRecord &r : picks) {
+                const double beyond = std::abs(r.offset) - 800.0;
+                if (shot == deeper && beyond > 0.0 && r.fb_time > 0.0f)
+                    r.fb_time -= float(beyond * (1000.0 / 4000.0 - 1000.0 / 6000.0));
+            }
+            records += picks;
+        }
+        const Report report = judge(writeFile(m_dir, "geometry.fb", records));
+        // Its estimate is of its timing, not of the layers it reached.
+        if (deeper >= 0) {
+            const TimingEstimate *t = report.timingOf(deeper);
+            QVERIFY2(t && std::abs(t->delay) < within, qPrintable(QString("delay %1").arg(t ? t->delay : NaN)));
+        }
+        const QVector<Finding> named = all(report, Kind::TimingError);
         QCOMPARE(named.size(), lateShots.size());
         for (int k = 0; k < named.size(); ++k) {
             QCOMPARE(named[k].shot, lateShots[k]);

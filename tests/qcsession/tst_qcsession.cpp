@@ -83,7 +83,8 @@ QString difference(const Report &got, const Report &want)
     for (const QString &next : {vectorDifference("shot summaries", gotShots, wantShots),
                                 vectorDifference("reciprocal pairs", got.pairs(), want.pairs()),
                                 vectorDifference("repeats", got.repeats(), want.repeats()),
-                                vectorDifference("timing estimates", got.timing(), want.timing())})
+                                vectorDifference("timing estimates", got.timing(), want.timing()),
+                                vectorDifference("receiver statics", got.receiverStatics(), want.receiverStatics())})
         d = d.isEmpty() ? next : d;
     const QVector<qint64> gotCounts{got.status0, got.status1, got.statusOther, got.notPicked, got.notJudged};
     const QVector<qint64> wantCounts{want.status0, want.status1, want.statusOther, want.notPicked, want.notJudged};
@@ -243,13 +244,19 @@ private slots:
         QTest::addColumn<bool>("betweenStations"); // sources between receivers: interpolated times
         QTest::addColumn<double>("unpicked");      // fraction of traces nobody picked
         QTest::addColumn<qint64>("batchFindings"); // 1: one edited shot judged at a time
+        QTest::addColumn<double>("statics");       // +- ms under each station: the receivers' statics matter
         const auto split = FbGenerator::Spread::Split, endOn = FbGenerator::Spread::EndOn;
-        QTest::newRow("split spread, seed 1") << quint64(1) << split << false << 0.0 << qint64(65536);
-        QTest::newRow("split spread, seed 2, unpicked traces") << quint64(2) << split << false << 0.03 << qint64(65536);
-        QTest::newRow("split spread, seed 3, a shot at a time") << quint64(3) << split << false << 0.0 << qint64(1);
-        QTest::newRow("sources between stations, seed 4") << quint64(4) << split << true << 0.0 << qint64(65536);
-        QTest::newRow("end-on spread, seed 5") << quint64(5) << endOn << false << 0.02 << qint64(65536);
-        QTest::newRow("end-on spread, seed 6, a shot at a time") << quint64(6) << endOn << false << 0.0 << qint64(1);
+        QTest::newRow("split spread, seed 1") << quint64(1) << split << false << 0.0 << qint64(65536) << 0.0;
+        QTest::newRow("split spread, seed 2, unpicked traces")
+            << quint64(2) << split << false << 0.03 << qint64(65536) << 0.0;
+        QTest::newRow("split spread, seed 3, a shot at a time")
+            << quint64(3) << split << false << 0.0 << qint64(1) << 0.0;
+        QTest::newRow("sources between stations, seed 4") << quint64(4) << split << true << 0.0 << qint64(65536) << 0.0;
+        QTest::newRow("end-on spread, seed 5") << quint64(5) << endOn << false << 0.02 << qint64(65536) << 0.0;
+        QTest::newRow("end-on spread, seed 6, a shot at a time")
+            << quint64(6) << endOn << false << 0.0 << qint64(1) << 0.0;
+        QTest::newRow("end-on spread, seed 7, station statics")
+            << quint64(7) << endOn << false << 0.02 << qint64(65536) << 3.0;
     }
 
     void sameAsAFreshPass()
@@ -259,6 +266,7 @@ private slots:
         QFETCH(bool, betweenStations);
         QFETCH(double, unpicked);
         QFETCH(qint64, batchFindings);
+        QFETCH(double, statics);
         FbGenerator::Options options;
         options.shots = 36;
         options.channels = 48;
@@ -267,6 +275,7 @@ private slots:
         options.spread = spread;
         options.sourceBetweenStations = betweenStations;
         options.unpicked = unpicked;
+        options.stationStaticMs = statics;
         // Late and early shots for the timing errors, spikes for outliers,
         // a pick that is no number.
         options.shifts = {{7, 12.0}, {20, -9.0}};
