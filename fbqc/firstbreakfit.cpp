@@ -788,12 +788,15 @@ void FirstBreakFitter::mergeNearEqual(Model *m) const
     // that noise or a small static split: one line through the picks of
     // both, when it keeps each of them within the cut.
     for (int j = m->k - 1; j >= 1; --j) {
+        // A model never holds more than MaxSegments; saying so keeps the
+        // copy below within the arrays for the optimiser too.
+        const int k = std::min(m->k, int(MaxSegments));
         const double slower = std::max(m->line[j - 1].b, m->line[j].b);
         const double faster = std::min(m->line[j - 1].b, m->line[j].b);
         if (!(faster > 0.0) || !(slower <= faster * (1.0 + NearEqualFraction)))
             continue;
         Model t = *m;
-        t.k = m->k - 1;
+        t.k = k - 1;
         for (int s = j; s <= t.k; ++s) {
             t.start[s] = m->start[s + 1];
             if (s < t.k)
