@@ -1156,7 +1156,7 @@ void FirstBreakFitter::firstSegmentSums(double sums[5]) const
     sums[4] = s.ut * m_scale;
 }
 
-bool FirstBreakFitter::pinFirstSegment(double delay)
+bool FirstBreakFitter::pinFirstSegment(double delay, double cutMs)
 {
     const Sums s = range(m_start[0], m_start[1]);
     if (!(s.uu > 0.0))
@@ -1178,9 +1178,10 @@ bool FirstBreakFitter::pinFirstSegment(double delay)
     const int reach = m.k > 1 ? m.start[2] : m_n;
     const Line &next = m.line[std::min(1, m.k - 1)];
     const double cross = m.k > 1 ? (next.a - pinned.a) / (pinned.b - next.b) : HUGE_VAL;
+    const double cut = std::isnan(cutMs) ? m_cut : cutMs;
     for (int i = 0; i < reach; ++i) {
         const double model = m_u[i] <= cross ? pinned.a + pinned.b * m_u[i] : next.a + next.b * m_u[i];
-        if (m_w[i] > 0.0 && std::abs(m_t[i] - model) > m_cut)
+        if (m_w[i] > 0.0 && std::abs(m_t[i] - model) > cut)
             return false;
     }
     m_line[0] = pinned;
@@ -1496,7 +1497,8 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
     {
         int from, to;
         double jump;
-        bool near; // from the nearest pick or the first few on: judged by the other side's direct arrival
+        bool near;           // from the nearest pick or the first few on: judged by the other side's direct arrival
+        bool drifts = false; // near, but drifting off the other side's direct arrival
     };
     Stretch tries[RunTrials];
     int tried = 0;
@@ -1529,12 +1531,28 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             --to;
             previous = off(to - 1);
         }
+        // On hills the sides' direct slopes differ, so a run drifts off the
+        // other side's line: it then counts when it steps back at its end by
+        // about the step it stands off at the source.
+        bool drifts = false;
+        if (!(std::abs(previous) >= RunMinMs) && std::abs(off(from)) >= RunMinMs) {
+            previous = off(from);
+            for (to = from + 1; to < count && to - from <= MaxRunPicks; ++to) {
+                const double d = off(to);
+                if (std::abs(d - previous) >= limit)
+                    break;
+                previous = d;
+            }
+            const double back = to < count ? previous - off(to) : 0.0;
+            drifts = back * off(from) > 0.0 && std::abs(back - off(from)) <= spread;
+            previous = drifts ? back : 0.0;
+        }
         bool clear = true;
         for (int k = 0; k < to && clear; ++k)
             clear = !left[m_runOrder[k]];
         if (clear && to - from >= MinRunPicks && to - from <= MaxRunPicks && to < count &&
             std::abs(previous) >= RunMinMs)
-            tries[tried++] = Stretch{from, to, HUGE_VAL, true};
+            tries[tried++] = Stretch{from, to, HUGE_VAL, true, drifts};
     }
     auto consider = [&](int from, int to, double jump) {
         const int length = to - from;
@@ -1604,8 +1622,10 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             // (on hills they may still lie along the run's line): its line
             // then goes through the delay the other side shows, which also
             // stands for the picks the segment beside the run lacks.
+            // The hills that tilt the two sides' direct arrivals apart also
+            // wave the picks about the pinned line by more than the noise.
             pinned = run && direct && s.near && std::abs(m_trial.intercept(0) - meets) > RunMinMs &&
-                     m_trial.pinFirstSegment(meets);
+                     m_trial.pinFirstSegment(meets, s.drifts ? FitCutMs : NAN);
             if (!run)
                 break;
             // One step, the same way for every pick of the stretch, and a

@@ -100,8 +100,9 @@ public:
     // Makes segment 0 the direct arrival of a shot whose source delay is
     // delay: its line through (0, delay), slope fitted to its picks. False,
     // leaving the model as it was, when that would move a pick taking part
-    // beyond the cut or break the order of the slopes.
-    bool pinFirstSegment(double delay);
+    // beyond the cut (or beyond cutMs when given) or break the order of the
+    // slopes.
+    bool pinFirstSegment(double delay, double cutMs = NAN);
     // Fits the picks again with the first segment a direct arrival through
     // (0, delay), and keeps that model when it explains more of the picks
     // (each counting at most the outlier threshold; with atSource, the
