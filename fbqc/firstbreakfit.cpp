@@ -2104,7 +2104,14 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         if (nearRun[side] && direct[other] && std::isfinite(delay))
             direct[side] = m_fitter[side].lendDirect(delay, m_fitter[other].slope(0));
     }
-    out->sourceDelay = delay;
+    // Without picks at the source, a first segment that no side's curve
+    // bends away from is as much a refractor's line as the direct
+    // arrival's (the near pick rejected, the source off the line beyond
+    // the crossover): where it meets offset 0 is no time at the source.
+    bool shown = !m_zero.empty();
+    for (int side = Negative; side <= Positive; ++side)
+        shown = shown || (fitted[side] && direct[side] && m_fitter[side].segments() > 1);
+    out->sourceDelay = shown ? delay : NaN;
 
     // Each side's picks against its curve, and the picks at the source
     // against the delay when the shot has a curve: only here does the

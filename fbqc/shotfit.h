@@ -82,7 +82,9 @@ struct ShotFit
     SideModel sides[2]; // indexed by Side
     // ms at offset 0, the same on both sides: trigger delay, uphole time and
     // source static, from the direct arrivals and the picks at offset 0;
-    // NaN when neither is seen or no side is judged.
+    // NaN when neither is seen or no side is judged, and when no pick at
+    // offset 0 and no bend of a side's curve tells a direct arrival from
+    // a refractor (the side's line is still drawn through the delay).
     double sourceDelay = NaN;
     // Picks that follow the topography: ms per unit of height (g_elev -
     // s_elev) that the fit took off each time before fitting, the near

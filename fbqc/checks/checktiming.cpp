@@ -259,29 +259,43 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
                 return (double(there.x) - here.x) * dx + (double(there.y) - here.y) * dy;
             };
             double delaySays = NaN;
+            // Without a time at the source, a side's line may be the direct
+            // arrival or a refractor: it is set against the neighbours'
+            // lines of each kind, and the nearer reading stands. Such a
+            // neighbour's line is of either kind.
+            const bool unknownKind = !std::isfinite(timings[k].values[0]);
             for (int m = 0; m < 3; ++m) {
                 if (!std::isfinite(timings[k].values[m]))
                     continue;
-                near.clear();
-                for (size_t j = from; j < to; ++j) {
-                    if (j == k || !std::isfinite(timings[j].values[m]))
+                double best = NaN;
+                for (int kind = 0; kind < (m > 0 && unknownKind ? 2 : 1); ++kind) {
+                    const bool reaches = unknownKind ? kind == 0 : reachesRefractor(timings[k], m);
+                    near.clear();
+                    for (size_t j = from; j < to; ++j) {
+                        if (j == k || !std::isfinite(timings[j].values[m]))
+                            continue;
+                        if (m > 0 && (timings[j].heightSlowness > 0.0f) != onHills)
+                            continue;
+                        if (m > 0 && std::isfinite(timings[j].values[0]) && reachesRefractor(timings[j], m) != reaches)
+                            continue;
+                        if (m > 0 && !sameRefractor(timings[j], timings[k], m))
+                            continue;
+                        const double datum =
+                            m == 0 ? 0.0 : perHeight * (double(timings[k].sourceHeight) - timings[j].sourceHeight);
+                        near.emplace_back(along(j), value(j, m) - known[j] + datum);
+                    }
+                    if (int(near.size()) < MinDelayNeighbours)
                         continue;
-                    if (m > 0 && (timings[j].heightSlowness > 0.0f) != onHills)
-                        continue;
-                    if (m > 0 && reachesRefractor(timings[j], m) != reachesRefractor(timings[k], m))
-                        continue;
-                    if (m > 0 && !sameRefractor(timings[j], timings[k], m))
-                        continue;
-                    const double datum =
-                        m == 0 ? 0.0 : perHeight * (double(timings[k].sourceHeight) - timings[j].sourceHeight);
-                    near.emplace_back(along(j), value(j, m) - known[j] + datum);
+                    neighbours = std::max(neighbours, int(near.size()));
+                    // The time at the source sees only the near surface, which
+                    // no dip of a refractor tilts.
+                    const double said = value(k, m) - trendAt(near, m > 0, tolerance, &scratch);
+                    if (!(std::abs(best) <= std::abs(said)))
+                        best = said;
                 }
-                if (int(near.size()) < MinDelayNeighbours)
+                if (std::isnan(best))
                     continue;
-                neighbours = std::max(neighbours, int(near.size()));
-                // The time at the source sees only the near surface, which
-                // no dip of a refractor tilts.
-                says.push_back(value(k, m) - trendAt(near, m > 0, tolerance, &scratch));
+                says.push_back(best);
                 if (m == 0)
                     delaySays = says.back();
             }

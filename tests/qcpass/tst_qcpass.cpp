@@ -634,43 +634,52 @@ private slots:
         QTest::addColumn<double>("offLine");
         QTest::addColumn<double>("statics"); // +- ms under each station, for a source and a receiver on it
         QTest::addColumn<int>("deeper");     // the shot whose far picks reach a faster layer; -1: none
+        // m of slow ground over one fast refractor, so thin that the near
+        // receiver beside a source off the line is its only direct pick; 0:
+        // the layers above
+        QTest::addColumn<double>("thin");
         const int split = int(FbGenerator::Spread::Split), endOn = int(FbGenerator::Spread::EndOn);
         QTest::newRow("split, 10 ms late")
-            << split << 10.0 << QVector<int>{19} << false << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1;
+            << split << 10.0 << QVector<int>{19} << false << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0;
         QTest::newRow("end-on, 10 ms late")
-            << endOn << 10.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1;
+            << endOn << 10.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0;
         QTest::newRow("end-on, 12 ms early")
-            << endOn << -12.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1;
+            << endOn << -12.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0;
         QTest::newRow("end-on, clean") << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5
-                                       << -1;
+                                       << -1 << 0.0;
         // The last shot's neighbours are half late: it is on time all the same.
         QTest::newRow("end-on, three late before the last")
-            << endOn << 12.0 << QVector<int>{36, 37, 38} << true << 2.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1;
+            << endOn << 12.0 << QVector<int>{36, 37, 38} << true << 2.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0;
         // Hills the picks follow: each shot's intercepts on the datum of its neighbours.
         QTest::newRow("end-on, hills, two late side by side")
-            << endOn << 13.0 << QVector<int>{19, 20} << true << 1.5 << 2500.0 << 0.0 << 0.0 << 1.5 << -1;
+            << endOn << 13.0 << QVector<int>{19, 20} << true << 1.5 << 2500.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0;
         // Buried sources on hills: each pair's picks differ by its sources' depths.
         QTest::newRow("split, hills, late shots")
-            << split << 12.0 << QVector<int>{8, 19, 30} << false << 0.8 << 1000.0 << 0.0 << 0.0 << 1.5 << -1;
+            << split << 12.0 << QVector<int>{8, 19, 30} << false << 0.8 << 1000.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0;
         // Sources off the line: a short side's farthest intercept is its
         // direct arrival's on one shot and a refractor's on the next.
         QTest::newRow("split, off the line, two late side by side")
-            << split << 12.0 << QVector<int>{18, 19} << true << 1.5 << 0.0 << 0.0 << 50.0 << 1.5 << -1;
+            << split << 12.0 << QVector<int>{18, 19} << true << 1.5 << 0.0 << 0.0 << 50.0 << 1.5 << -1 << 0.0;
         // Intercepts falling shot by shot over a dipping refractor: at the
         // line's ends the neighbours all lie on one side of the trend.
         QTest::newRow("end-on, dipping, late at both ends")
-            << endOn << 11.0 << QVector<int>{1, 2, 37} << true << 2.0 << 0.0 << -1.5 << 0.0 << 1.5 << -1;
+            << endOn << 11.0 << QVector<int>{1, 2, 37} << true << 2.0 << 0.0 << -1.5 << 0.0 << 1.5 << -1 << 0.0;
         // Ground under the sources as uneven as the timing errors are
         // small: each shot's and neighbour's measures lose the static its
         // receivers show in the other shots.
         QTest::newRow("end-on, statics under the sources")
-            << endOn << 6.0 << QVector<int>{12, 27} << true << 1.5 << 0.0 << 0.0 << 0.0 << 4.0 << -1;
+            << endOn << 6.0 << QVector<int>{12, 27} << true << 1.5 << 0.0 << 0.0 << 0.0 << 4.0 << -1 << 0.0;
         // One shot's far picks reach a faster layer below its neighbours'
         // deepest: its farthest intercept is of another refractor.
         QTest::newRow("end-on, one shot reaching deeper")
-            << endOn << 10.0 << QVector<int>{12} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << 20;
+            << endOn << 10.0 << QVector<int>{12} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << 20 << 0.0;
+        // A source off the line beyond the crossover whose near pick is
+        // rejected shows only the refractor on both sides: its intercept is
+        // no time at the source to set against the neighbours'.
+        QTest::newRow("split, 2-10 m off the line, thin top layer, clean")
+            << split << 0.0 << QVector<int>() << true << 1.5 << 0.0 << 0.0 << 10.0 << 1.5 << -1 << 10.0;
         QTest::newRow("end-on, dipping, clean")
-            << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0 << -1.5 << 0.0 << 1.5 << -1;
+            << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0 << -1.5 << 0.0 << 1.5 << -1 << 0.0;
     }
     void lateShotOnEveryGeometry()
     {
@@ -684,6 +693,7 @@ private slots:
         QFETCH(double, offLine);
         QFETCH(double, statics);
         QFETCH(int, deeper);
+        QFETCH(double, thin);
         FbGenerator::Options o;
         o.elevationVelocity = hills;
         o.dipDegrees = dip;
@@ -696,6 +706,11 @@ private slots:
             o.velocities.clear(), o.crossovers.clear();
             o.channels = 96;
             o.sourceCrosslineMin = offLine / 10.0, o.sourceCrosslineMax = offLine;
+        }
+        if (thin > 0.0) {
+            o.shots = 60, o.channels = 120;
+            o.velocities = {600, 2400}, o.thicknesses = {thin};
+            o.sourceCrosslineMin = 2.0;
         }
         o.stationStaticMs = statics;
         o.triggerDelayMs = 3.0;
