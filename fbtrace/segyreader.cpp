@@ -12,6 +12,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 using namespace FbFile;
 
 namespace FbTrace {
@@ -34,6 +38,35 @@ int toSamples(const char *raw, int n, float *out)
             ++replaced;
         }
         out[i] = v;
+    }
+    return replaced;
+}
+
+// n IEEE floats in big-endian order as native floats, those that are no
+// finite number as 0 (counted): the byte swap and the check in one pass over
+// the samples, four at a time, on the exponent's bits alone.
+int bigEndianFloats(const char *raw, int n, float *out)
+{
+    int replaced = 0, i = 0;
+#if defined(__SSE2__) && Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    const __m128i exponent = _mm_set1_epi32(0x7F800000);
+    __m128i bad = _mm_setzero_si128(); // minus the count of each lane
+    for (; i + 3 < n; i += 4) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(raw + 4 * size_t(i)));
+        v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+        v = _mm_or_si128(_mm_slli_epi32(v, 16), _mm_srli_epi32(v, 16));
+        const __m128i nonFinite = _mm_cmpeq_epi32(_mm_and_si128(v, exponent), exponent);
+        bad = _mm_add_epi32(bad, nonFinite);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_andnot_si128(nonFinite, v));
+    }
+    qint32 lanes[4];
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(lanes), bad);
+    replaced = -(lanes[0] + lanes[1] + lanes[2] + lanes[3]);
+#endif
+    for (; i < n; ++i) {
+        const float v = qFromBigEndian<float>(raw + 4 * size_t(i));
+        out[i] = std::isfinite(v) ? v : 0.0f;
+        replaced += std::isfinite(v) ? 0 : 1;
     }
     return replaced;
 }
@@ -338,7 +371,7 @@ bool SegyReader::readShot(const TraceShot &shot, ShotGather *g, QString *error) 
     g->samples.resize(shot.traceCount * m_samples);
     // One trace from its header (big-endian words) and its samples in the
     // file's order, converted in place.
-    auto decode = [&](int t, const char *h, char *raw) {
+    auto decode = [&](int t, const char *h, char *raw, bool bigEndian) {
         if (t == 0)
             g->firstSampleMs = delayMs(h);
         TraceKey key;
@@ -356,6 +389,10 @@ bool SegyReader::readShot(const TraceShot &shot, ShotGather *g, QString *error) 
         th.offset = field(h, SEGY_TR_OFFSET);
         th.traceIndex = shot.firstTrace + t;
         float *out = g->trace(t);
+        if (bigEndian && m_format == SEGY_IEEE_FLOAT_4_BYTE) {
+            g->replacedSamples += bigEndianFloats(raw, m_samples, out);
+            return;
+        }
         // IBM words past the float range come out infinite, and an IEEE
         // file may hold NaN: both read as 0.
         segy_to_native(m_format, m_samples, raw);
@@ -393,7 +430,7 @@ bool SegyReader::readShot(const TraceShot &shot, ShotGather *g, QString *error) 
                 return fail(QStringLiteral("cannot read traces %1 to %2").arg(first + 1).arg(first + n));
             for (int k = 0; k < n; ++k) {
                 char *h = run.data() + k * stride;
-                decode(t0 + k, h, h + TraceHeaderBytes);
+                decode(t0 + k, h, h + TraceHeaderBytes, true);
             }
         }
         return true;
@@ -412,7 +449,7 @@ bool SegyReader::readShot(const TraceShot &shot, ShotGather *g, QString *error) 
             return fail(QStringLiteral("cannot read the header of trace %1").arg(trace + 1));
         if (segy_readtrace(file.get(), int(trace), buffer.data(), m_trace0, m_traceBytes) != SEGY_OK)
             return fail(QStringLiteral("cannot read the samples of trace %1").arg(trace + 1));
-        decode(t, h, buffer.data());
+        decode(t, h, buffer.data(), false);
     }
     return true;
 }

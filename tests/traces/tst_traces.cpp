@@ -398,10 +398,17 @@ private slots:
         QTest::newRow("IBM non-finite patterns")
             << segyBytes(ibm, [](QByteArray &b, int, int at) { put(b, at + 244, 0x7FC00000, 4, false); }) << 9 << ""
             << "" << 2;
-        QTest::newRow("IEEE NaN") << segyBytes(
-                                         ok, [](QByteArray &b, int, int at) { put(b, at + 248, 0x7FC00000, 4, false); })
-                                  << 9 << ""
-                                  << "" << 2;
+        // Minus infinity, NaN and plus infinity read as 0; the largest float
+        // is a number.
+        QTest::newRow("IEEE NaN and infinities") << segyBytes(ok,
+                                                              [](QByteArray &b, int, int at) {
+                                                                  put(b, at + 240, 0xFF800000, 4, false);
+                                                                  put(b, at + 248, 0x7FC00000, 4, false);
+                                                                  put(b, at + 252, 0x7F7FFFFF, 4, false);
+                                                                  put(b, at + 256, 0x7F800000, 4, false);
+                                                              })
+                                                 << 9 << ""
+                                                 << "" << 6;
 
         const QVector<Seg2Trace> one(1);
         QTest::newRow("SEG-2 pointer past the end")
