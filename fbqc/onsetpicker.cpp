@@ -284,18 +284,20 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
 // The k-th smallest of a[0..n) (0-based), the same value std::nth_element
 // gives. Each round splits the values around a median of three into those
 // below and those above it, written without a branch per value: noise
-// samples fall either side at random, which costs a sorting loop a
-// mispredicted branch every other value. b holds n values of scratch.
-float kthSmallest(float *a, float *b, int n, int k)
+// samples (and the slopes between noisy picks) fall either side at random,
+// which costs a sorting loop a mispredicted branch every other value. b
+// holds n values of scratch. No NaN among the values.
+template<typename T>
+T kthSmallest(T *a, T *b, int n, int k)
 {
     constexpr int SmallRun = 16;
     constexpr int MaximumRounds = 48; // then the library's selection, whatever the values
     for (int round = 0; n > SmallRun && round < MaximumRounds; ++round) {
-        const float first = a[0], middle = a[n / 2], last = a[n - 1];
-        const float pivot = std::max(std::min(first, middle), std::min(std::max(first, middle), last));
+        const T first = a[0], middle = a[n / 2], last = a[n - 1];
+        const T pivot = std::max(std::min(first, middle), std::min(std::max(first, middle), last));
         int below = 0, above = 0;
         for (int i = 0; i < n; ++i) {
-            const float x = a[i];
+            const T x = a[i];
             b[below] = x;
             below += x < pivot ? 1 : 0;
             b[n - 1 - above] = x;
@@ -923,10 +925,12 @@ std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<doub
     for (int i = 1; i < n && !offsets; ++i)
         offsets = gather.headers[i].offset != gather.headers[0].offset;
     auto abscissa = [&](int i) { return offsets ? gather.headers[i].offset : double(i); };
-    auto middle = [](std::vector<double> &v) {
-        auto m = v.begin() + long(v.size() / 2);
-        std::nth_element(v.begin(), m, v.end());
-        return *m;
+    // The slopes of up to 120 pairs a trace: selected without a branch per
+    // value, which the slopes' random order would mispredict every other time.
+    std::vector<double> scratch;
+    auto middle = [&scratch](std::vector<double> &v) {
+        scratch.resize(v.size());
+        return kthSmallest(v.data(), scratch.data(), int(v.size()), int(v.size() / 2));
     };
     std::vector<double> line(static_cast<size_t>(n), NaN);
     std::vector<int> near;
