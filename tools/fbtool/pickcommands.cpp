@@ -92,7 +92,9 @@ FbRecord recordFromHeader(const TraceHeader &h)
 // order. Each shot is read and picked by one thread on its own, so the
 // picks do not depend on how many there are: the picker finds the shot's
 // samples still in its own core's cache, reading scales with the threads,
-// and no thread waits for a whole batch to be read or written.
+// and no thread waits for a whole batch to be read or written. With one
+// thread of picking, the next shots are read on a thread of their own
+// meanwhile: reading is then off the picker's path.
 struct PickedShot
 {
     ShotGather gather;
@@ -108,8 +110,13 @@ public:
     {
         if (m_shots == 0)
             return;
+        if (threads == 1) {
+            m_threads.emplace_back([this] { work(false); });
+            m_threads.emplace_back([this] { pickInOrder(); });
+            return;
+        }
         for (int t = 0; t < std::min(threads, m_shots); ++t)
-            m_threads.emplace_back([this] { work(); });
+            m_threads.emplace_back([this] { work(true); });
     }
     ~ShotPipeline()
     {
@@ -145,11 +152,14 @@ private:
     struct Slot
     {
         PickedShot shot;
+        bool read = false; // waiting for the picking thread
         bool picked = false;
     };
     size_t slotOf(int shot) const { return size_t(shot) % m_slots.size(); }
 
-    void work()
+    // Claims shots and reads them; picks them too, or leaves them to
+    // pickInOrder().
+    void work(bool pick)
     {
         for (;;) {
             int shot = 0;
@@ -167,17 +177,38 @@ private:
             PickedShot &s = m_slots[slotOf(shot)].shot;
             QString error;
             const bool read = m_data.readShot(shot, &s.gather, &error);
-            if (read)
+            if (read && pick)
                 s.picks = FbQc::pickGather(s.gather, {}, m_settings);
             {
                 const std::lock_guard<std::mutex> lock(m_mutex);
                 if (read) {
-                    m_slots[slotOf(shot)].picked = true;
+                    (pick ? m_slots[slotOf(shot)].picked : m_slots[slotOf(shot)].read) = true;
                 } else if (m_failedAt < 0 || shot < m_failedAt) {
                     // The first shot that cannot be read is the one named.
                     m_error = error;
                     m_failedAt = shot;
                 }
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    // Picks the shots work(false) reads, in order, until one cannot be read.
+    void pickInOrder()
+    {
+        for (int shot = 0; shot < m_shots; ++shot) {
+            Slot &slot = m_slots[slotOf(shot)];
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_changed.wait(lock, [&] { return m_stop || slot.read || (m_failedAt >= 0 && m_failedAt <= shot); });
+                if (!slot.read)
+                    return;
+            }
+            slot.shot.picks = FbQc::pickGather(slot.shot.gather, {}, m_settings);
+            {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                slot.read = false;
+                slot.picked = true;
             }
             m_changed.notify_all();
         }
@@ -225,9 +256,11 @@ int runPick(const QStringList &args)
                                          QStringLiteral("The time of every trace's first sample in ms, in place of "
                                                         "the format's delay."),
                                          QStringLiteral("MS"));
-    const QCommandLineOption threads(QStringLiteral("threads"),
-                                     QStringLiteral("Threads that read and pick shots (default 0: one per core)."),
-                                     QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption threads(
+        QStringLiteral("threads"),
+        QStringLiteral("Threads that read and pick shots (default 0: one per core); with 1, "
+                       "the next shots are read on a second thread meanwhile."),
+        QStringLiteral("N"), QStringLiteral("0"));
     p.addOptions({seismic, output, geometry, firstSample, threads});
     if (!p.parse(args))
         return usageError(p);
