@@ -281,6 +281,23 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     return from + k;
 }
 
+// The k-th smallest of a[0..n) (0-based) among a few values: the one with
+// at most k values below it and more than k at or below it. Counted without
+// a branch per value, n * n comparisons at most.
+template<typename T>
+T kthOfFew(const T *a, int n, int k)
+{
+    for (int i = 0;; ++i) {
+        int below = 0, notAbove = 0;
+        for (int j = 0; j < n; ++j) {
+            below += a[j] < a[i] ? 1 : 0;
+            notAbove += a[j] <= a[i] ? 1 : 0;
+        }
+        if (below <= k && k < notAbove)
+            return a[i];
+    }
+}
+
 // The k-th smallest of a[0..n) (0-based), the same value std::nth_element
 // gives. Each round splits the values around a median of three into those
 // below and those above it, written without a branch per value: noise
@@ -290,7 +307,7 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
 template<typename T>
 T kthSmallest(T *a, T *b, int n, int k)
 {
-    constexpr int SmallRun = 16;
+    constexpr int SmallRun = 8;       // then counted out
     constexpr int MaximumRounds = 48; // then the library's selection, whatever the values
     for (int round = 0; n > SmallRun && round < MaximumRounds; ++round) {
         const T first = a[0], middle = a[n / 2], last = a[n - 1];
@@ -314,6 +331,8 @@ T kthSmallest(T *a, T *b, int n, int k)
         }
         std::swap(a, b);
     }
+    if (n <= SmallRun)
+        return kthOfFew(a, n, k);
     std::nth_element(a, a + k, a + n);
     return a[k];
 }
@@ -324,10 +343,15 @@ double robustRms(const TraceSamples &t, int from, int to)
     const int n = std::max(0, to - from + 1);
     if (n == 0)
         return 0;
-    std::unique_ptr<float[]> a(new float[2 * size_t(n)]);
+    // A noise window of the usual length is ordered on the stack, not in a
+    // fresh allocation each time.
+    constexpr int OnStack = 512;
+    float local[2 * OnStack];
+    std::unique_ptr<float[]> large(n > OnStack ? new float[2 * size_t(n)] : nullptr);
+    float *a = large ? large.get() : local;
     for (int i = 0; i < n; ++i)
-        a[size_t(i)] = std::fabs(t.samples[from + i]);
-    return double(kthSmallest(a.get(), a.get() + n, n, n / 2)) * MedianToRms;
+        a[i] = std::fabs(t.samples[from + i]);
+    return double(kthSmallest(a, a + n, n, n / 2)) * MedianToRms;
 }
 
 // A run of samples of one sign: [first, last], its extreme at peak.
@@ -882,11 +906,15 @@ void resample(const TraceSamples &t, double first, int count, T *out)
     int j = inFrom;
 #if defined(__SSE2__)
     if constexpr (std::is_same<T, double>::value) {
-        // Two at a time, each as below.
+        // Two at a time, each as below; the pairs of samples loaded and
+        // widened together.
         const __m128d gs = _mm_set1_pd(g), fs = _mm_set1_pd(f);
+        auto pairAt = [x](int i) {
+            return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(x + i))));
+        };
         for (; j + 1 < inTo; j += 2) {
-            const __m128d a = _mm_set_pd(double(x[i0 + j + 1]), double(x[i0 + j]));
-            const __m128d b = _mm_set_pd(double(x[i0 + j + 2]), double(x[i0 + j + 1]));
+            const __m128d a = pairAt(i0 + j);
+            const __m128d b = pairAt(i0 + j + 1);
             _mm_storeu_pd(out + j, _mm_add_pd(_mm_mul_pd(gs, a), _mm_mul_pd(fs, b)));
         }
     }
