@@ -283,11 +283,12 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
 
 // The k-th smallest of a[0..n) (0-based) among a few values: the one with
 // at most k values below it and more than k at or below it. Counted without
-// a branch per value, n * n comparisons at most.
+// a branch per value, n * n comparisons at most. Values that do not order
+// (NaN) are left to the library's selection.
 template<typename T>
-T kthOfFew(const T *a, int n, int k)
+T kthOfFew(T *a, int n, int k)
 {
-    for (int i = 0;; ++i) {
+    for (int i = 0; i < n; ++i) {
         int below = 0, notAbove = 0;
         for (int j = 0; j < n; ++j) {
             below += a[j] < a[i] ? 1 : 0;
@@ -296,6 +297,8 @@ T kthOfFew(const T *a, int n, int k)
         if (below <= k && k < notAbove)
             return a[i];
     }
+    std::nth_element(a, a + k, a + n);
+    return a[k];
 }
 
 // The k-th smallest of a[0..n) (0-based), the same value std::nth_element
@@ -763,9 +766,11 @@ double median(QVector<double> v)
 {
     if (v.isEmpty())
         return NaN;
-    auto middle = v.begin() + v.size() / 2;
-    std::nth_element(v.begin(), middle, v.end());
-    return *middle;
+    // The few slopes and times of a trace's neighbours, ordered on the stack.
+    constexpr int OnStack = 64;
+    double local[OnStack];
+    std::vector<double> large(v.size() > OnStack ? size_t(v.size()) : 0);
+    return kthSmallest(v.data(), large.empty() ? local : large.data(), v.size(), v.size() / 2);
 }
 
 // A trace's sample at a fractional index, 0 outside it.
