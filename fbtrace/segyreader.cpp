@@ -15,6 +15,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(Q_OS_UNIX)
+#include <unistd.h>
+#endif
 
 using namespace FbFile;
 
@@ -314,12 +317,27 @@ bool SegyReader::index(const Progress &progress, Index *index)
     index->keys.reserve(int(m_traces));
     index->samplesPerTrace = m_samples;
     index->sampleIntervalMs = m_intervalMs;
+    // A big-endian file's headers are read as they lie, 240 bytes at their
+    // place in one call each, not a seek and a buffer's worth of samples.
+    QFile headers(m_fileName);
+    if (!m_lsb && !headers.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return fail(QStringLiteral("cannot open the file again"));
+    auto readHeader = [&](qint64 i, char *h) {
+        if (m_lsb)
+            return segy_traceheader(m_file, int(i), h, m_trace0, m_traceBytes) == SEGY_OK;
+        const qint64 at = m_trace0 + i * stride;
+#if defined(Q_OS_UNIX)
+        return ::pread(headers.handle(), h, TraceHeaderBytes, off_t(at)) == TraceHeaderBytes;
+#else
+        return headers.seek(at) && headers.read(h, TraceHeaderBytes) == TraceHeaderBytes;
+#endif
+    };
     char h[TraceHeaderBytes];
     double earliest = 0, latest = 0;
     for (qint64 i = 0; i < m_traces; ++i) {
         if (i % TraceLimits::ProgressStride == 0 && !progress.report(i, m_traces))
             return fail(QStringLiteral("cancelled"));
-        if (segy_traceheader(m_file, int(i), h, m_trace0, m_traceBytes) != SEGY_OK)
+        if (!readHeader(i, h))
             return fail(QStringLiteral("cannot read the header of trace %1").arg(i + 1));
         const int samples = word16(h, SEGY_TR_SAMPLE_COUNT) & 0xFFFF;
         // 0 leaves the count to the binary header; 16 bits cannot hold a
