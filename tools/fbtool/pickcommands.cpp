@@ -201,7 +201,7 @@ private:
             {
                 std::unique_lock<std::mutex> lock(m_mutex);
                 m_changed.wait(lock, [&] { return m_stop || slot.read || (m_failedAt >= 0 && m_failedAt <= shot); });
-                if (!slot.read)
+                if (m_stop || !slot.read)
                     return;
             }
             slot.shot.picks = FbQc::pickGather(slot.shot.gather, {}, m_settings);
