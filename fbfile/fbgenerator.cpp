@@ -134,9 +134,14 @@ public:
     qint32 elevation(int station) const { return m_elevation.at(station); }
     double x(int station) const { return OriginX + BearingX * station * m_options.groupInterval + m_skidX.at(station); }
     double y(int station) const { return OriginY + BearingY * station * m_options.groupInterval + m_skidY.at(station); }
-    double sourceStatic(int station) const
+    // A source a fraction toNext of the way to the next station stands on
+    // ground that changes gradually from one station's to the next's; what
+    // is its own (coupling, charge) belongs to its station.
+    double sourceStatic(int station, double toNext = 0.0) const
     {
-        return (m_sourceStatic.isEmpty() ? 0.0 : m_sourceStatic.at(station)) + stationStatic(station);
+        const int next = std::min(station + 1, m_stations - 1);
+        return (m_sourceStatic.isEmpty() ? 0.0 : m_sourceStatic.at(station)) + (1.0 - toNext) * stationStatic(station) +
+               toNext * stationStatic(next);
     }
     double receiverStatic(int station) const
     {
@@ -441,7 +446,7 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
                                      : StaticPerMetre * ((sourceElevation - Datum) + (line.elevation(station) - Datum));
         const double sourceAlong = (source + half) * o.groupInterval;
         const double slow = line.slowStretch(sourceAlong, sourceAlong + along);
-        const double statics = line.sourceStatic(source) + line.receiverStatic(station) + delay;
+        const double statics = line.sourceStatic(source, at) + line.receiverStatic(station) + delay;
         // A layered line lets the pick at the source read its delay, even
         // below 0; elsewhere a pick never reads 0, which means unpicked.
         const double least = !layered ? 0.5 : h == 0.0 ? -HUGE_VAL : 0.125;

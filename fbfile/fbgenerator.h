@@ -161,7 +161,9 @@ struct Options
     double receiverStaticMs = 0.0;
     // The near surface under each station, uniform in +-ms: the same static
     // for a source and for a receiver on that station, so that it cancels
-    // between reciprocal times as a real weathering static does.
+    // between reciprocal times as a real weathering static does. A source
+    // between two stations stands on ground between theirs: its static is
+    // theirs weighed by its distance to each.
     double stationStaticMs = 0.0;
     // Topography the picks follow: each end of a refracted ray later by its
     // height above the lowest ground of the line (a buried source's less its

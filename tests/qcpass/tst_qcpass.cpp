@@ -614,6 +614,62 @@ private slots:
         QVERIFY2(std::abs(ground.at(x, y) - ms) < 1e-6, qPrintable(QString::number(ground.at(x, y))));
     }
 
+    // The near surface under a source: on a station that station's static,
+    // between two the ground between theirs, which changes gradually. Read
+    // from a line's picks against its twin without statics; each station's
+    // static from the picks at the source of a line shot on the stations,
+    // whose both ends stand on it.
+    void staticUnderASource_data()
+    {
+        QTest::addColumn<bool>("between");
+        QTest::newRow("on stations") << false;
+        QTest::newRow("between stations") << true;
+    }
+    void staticUnderASource()
+    {
+        QFETCH(bool, between);
+        FbGenerator::Options bare;
+        bare.shots = 30;
+        bare.channels = 48;
+        bare.shotInterval = 1;
+        bare.velocities = {600, 2000};
+        bare.crossovers = {80};
+        FbGenerator::Options statics = bare;
+        statics.stationStaticMs = 3.0;
+        QHash<qint32, double> station; // g_stat -> ms
+        for (int shot = 0; shot < bare.shots; ++shot) {
+            const QVector<FbRecord> a = FbGenerator::shotRecords(statics, shot),
+                                    b = FbGenerator::shotRecords(bare, shot);
+            for (int i = 0; i < a.size(); ++i) {
+                if (a[i].offset == 0)
+                    station.insert(a[i].g_stat, (a[i].fb_time - b[i].fb_time) / 2.0);
+            }
+        }
+        bare.sourceBetweenStations = statics.sourceBetweenStations = between;
+        int checked = 0;
+        for (int shot = 0; shot < bare.shots; ++shot) {
+            const QVector<FbRecord> a = FbGenerator::shotRecords(statics, shot),
+                                    b = FbGenerator::shotRecords(bare, shot);
+            const qint32 s = a[0].s_stat;
+            if (!station.contains(s) || !station.contains(s + 1))
+                continue;
+            // What is left of each pick's static once its receiver's is taken off.
+            double sum = 0.0;
+            int n = 0;
+            for (int i = 0; i < a.size(); ++i) {
+                if (!station.contains(a[i].g_stat))
+                    continue;
+                sum += a[i].fb_time - b[i].fb_time - station.value(a[i].g_stat);
+                ++n;
+            }
+            const double expected = between ? (station.value(s) + station.value(s + 1)) / 2.0 : station.value(s);
+            QVERIFY2(std::abs(sum / n - expected) < 0.1,
+                     qPrintable(QString("shot %1: %2 ms, expected %3").arg(shot).arg(sum / n).arg(expected)));
+            ++checked;
+        }
+        QVERIFY(checked >= bare.shots / 2);
+    }
+
     // A late shot is named with its delay however the line was shot: by
     // its pairs on a split spread, by its time at the source against its
     // neighbours' on an end-on spread, whose shots compare no pair, also
