@@ -742,6 +742,27 @@ double median(QVector<double> v)
     return *middle;
 }
 
+// The slope of a robust line through the points (x(k), y(k)) of
+// ks[0..count): the median of the slopes between every pair of them, so one
+// wild point moves it little. NaN when no two differ in x. slopes is
+// scratch, kept by the caller so that following a shot allocates once.
+template<typename X, typename Y>
+double medianPairSlope(const int *ks, size_t count, X x, Y y, std::vector<double> *slopes)
+{
+    slopes->clear();
+    for (size_t a = 0; a < count; ++a)
+        for (size_t b = a + 1; b < count; ++b) {
+            const double d = x(ks[b]) - x(ks[a]);
+            if (d != 0)
+                slopes->push_back((y(ks[b]) - y(ks[a])) / d);
+        }
+    if (slopes->empty())
+        return NaN;
+    auto middle = slopes->begin() + long(slopes->size() / 2);
+    std::nth_element(slopes->begin(), middle, slopes->end());
+    return *middle;
+}
+
 // A trace's sample at a fractional index, 0 outside it.
 double sampleAt(const TraceSamples &t, double index)
 {
@@ -938,16 +959,10 @@ std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<doub
                 near.push_back(k);
         if (near.size() < 3)
             continue;
-        slopes.clear();
-        for (size_t x = 0; x < near.size(); ++x)
-            for (size_t y = x + 1; y < near.size(); ++y) {
-                const double d = abscissa(near[y]) - abscissa(near[x]);
-                if (d != 0)
-                    slopes.push_back((times[size_t(near[y])] - times[size_t(near[x])]) / d);
-            }
-        if (slopes.empty())
+        const double slope = medianPairSlope(
+            near.data(), near.size(), abscissa, [&](int k) { return times[size_t(k)]; }, &slopes);
+        if (std::isnan(slope))
             continue;
-        const double slope = middle(slopes);
         lines.clear();
         for (int k : near)
             lines.push_back(times[size_t(k)] + slope * (abscissa(i) - abscissa(k)));
@@ -1217,6 +1232,7 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
 {
     const int n = gather.traceCount();
     auto abscissa = [&](int i) { return std::fabs(gather.headers[i].offset); };
+    auto onset = [&](int i) { return (*picks)[size_t(i)].onsetMs; };
     const double tolerance = settings.windowMs / 2;
     OnsetPickerSettings nearLine = settings;
     nearLine.windowMs = tolerance / 2;
@@ -1252,19 +1268,8 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
                     followed.push_back(i);
                 continue;
             }
-            slopes.clear();
-            for (size_t x = from; x < followed.size(); ++x)
-                for (size_t y = x + 1; y < followed.size(); ++y) {
-                    const double d = abscissa(followed[y]) - abscissa(followed[x]);
-                    if (d != 0)
-                        slopes.push_back(
-                            ((*picks)[size_t(followed[y])].onsetMs - (*picks)[size_t(followed[x])].onsetMs) / d);
-                }
-            double slope = 0;
-            if (!slopes.empty()) {
-                std::nth_element(slopes.begin(), slopes.begin() + long(slopes.size() / 2), slopes.end());
-                slope = slopes[slopes.size() / 2];
-            }
+            const double slope =
+                medianPairSlope(followed.data() + from, followed.size() - from, abscissa, onset, &slopes);
             if (!(slope > 0)) {
                 if (pick.found && pick.confidence >= anchor)
                     followed.push_back(i);
@@ -1307,18 +1312,7 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
                     beyond.push_back(k);
             if (beyond.size() < size_t(MinimumLinePicks))
                 return;
-            slopes.clear();
-            for (size_t x = 0; x < beyond.size(); ++x)
-                for (size_t y = x + 1; y < beyond.size(); ++y) {
-                    const double d = abscissa(beyond[y]) - abscissa(beyond[x]);
-                    if (d != 0)
-                        slopes.push_back(((*picks)[size_t(beyond[y])].onsetMs - (*picks)[size_t(beyond[x])].onsetMs) /
-                                         d);
-                }
-            if (slopes.empty())
-                return;
-            std::nth_element(slopes.begin(), slopes.begin() + long(slopes.size() / 2), slopes.end());
-            const double slope = slopes[slopes.size() / 2];
+            const double slope = medianPairSlope(beyond.data(), beyond.size(), abscissa, onset, &slopes);
             if (!(slope > 0))
                 return;
             lines.clear();
@@ -1590,6 +1584,7 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
     auto abscissa = [&](int i) { return offsets ? gather.headers[i].offset : double(i); };
     auto confident = [&](const OnsetPick &p) { return p.found && p.confidence >= settings.minimumConfidence; };
     std::vector<OnsetPick> repicked = picks;
+    std::vector<double> slopes;
     for (int i = 0; i < n; ++i) {
         if (std::isfinite(predicted(i)))
             continue;
@@ -1605,16 +1600,10 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
             continue;
         // Median slope over the pairs, then the median of the lines through
         // each neighbour at that slope: one wrong neighbour moves neither.
-        QVector<double> slopes;
-        for (int x = 0; x < near.size(); ++x)
-            for (int y = x + 1; y < near.size(); ++y) {
-                const double d = abscissa(near[y]) - abscissa(near[x]);
-                if (d != 0)
-                    slopes.append((picks[size_t(near[y])].onsetMs - picks[size_t(near[x])].onsetMs) / d);
-            }
-        if (slopes.isEmpty())
+        const double slope = medianPairSlope(
+            near.constData(), size_t(near.size()), abscissa, [&](int k) { return picks[size_t(k)].onsetMs; }, &slopes);
+        if (std::isnan(slope))
             continue;
-        const double slope = median(slopes);
         QVector<double> times;
         for (int k : near)
             times.append(picks[size_t(k)].onsetMs + slope * (abscissa(i) - abscissa(k)));
