@@ -130,6 +130,13 @@ constexpr double StackSearchShare = 0.5;
 // least StackNoiseMs) before the search for its noise, and this many
 // periods after it for the lobes.
 constexpr double StackNoiseMs = 20, StackNoisePeriods = 1, StackLobesPeriods = 2;
+// On a shot with hardly a confident pick, a pick is also trusted when it
+// lies, within CorroborationShare of the search window, on a line rising
+// away from the source with at least CorroboratingPicks others among the
+// CorroborationReach nearest traces on each side of it.
+constexpr int CorroborationReach = 3;
+constexpr int CorroboratingPicks = 3;
+constexpr double CorroborationShare = 0.1;
 // On a shot where fewer than this share of the traces are confident on
 // their own, the stage runs again from its own picks: their line is truer
 // than the one through the traces' own readings.
@@ -1214,8 +1221,51 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     }
 }
 
+// Which picks of a shot lie on a line with their neighbours' picks. Noise
+// now and then stands out of one trace as far as a weak first break, but
+// the first break continues from trace to trace where noise does not: a
+// pick on a line rising away from the source with CorroboratingPicks others
+// of its nearest neighbours on its side is the first break's, whatever its
+// confidence.
+std::vector<char> corroborated(const ShotGather &gather, const std::vector<OnsetPick> &picks, double toleranceMs)
+{
+    const int n = gather.traceCount();
+    auto x = [&](int i) { return std::fabs(gather.headers[i].offset); };
+    auto t = [&](int i) { return picks[size_t(i)].onsetMs; };
+    std::vector<char> out(static_cast<size_t>(n), 0);
+    std::vector<int> near;
+    for (int i = 0; i < n; ++i) {
+        if (!picks[size_t(i)].found)
+            continue;
+        near.clear();
+        for (int k = std::max(0, i - CorroborationReach); k <= std::min(n - 1, i + CorroborationReach); ++k)
+            if (k != i && picks[size_t(k)].found && sameSideOfSource(gather, i, k))
+                near.push_back(k);
+        // Every line through two neighbours that passes by the pick, with
+        // the neighbours on it counted (those two among them).
+        for (size_t a = 0; a < near.size() && !out[size_t(i)]; ++a)
+            for (size_t b = a + 1; b < near.size() && !out[size_t(i)]; ++b) {
+                const int j = near[a], k = near[b];
+                const double d = x(k) - x(j);
+                if (d == 0)
+                    continue;
+                const double slope = (t(k) - t(j)) / d;
+                auto on = [&](int m) { return std::fabs(t(m) - t(j) - slope * (x(m) - x(j))) <= toleranceMs; };
+                if (!(slope > 0) || !on(i))
+                    continue;
+                int count = 0;
+                for (int m : near)
+                    count += on(m) ? 1 : 0;
+                out[size_t(i)] = count >= CorroboratingPicks ? 1 : 0;
+            }
+    }
+    return out;
+}
+
 // A shot's first break followed away from the source on each side, from
-// its first two confident picks on (doubtful ones on a weak side). A pick
+// its first two trusted picks on (doubtful ones on a weak side); trusted(i)
+// says whether trace i's pick is confident, or corroborated by its
+// neighbours on a weak shot. A pick
 // more than half the search window after where the nearer traces' first
 // break continues is a later, stronger arrival (a slower layer's wave) or
 // noise outshouting a fading first break; a doubtful pick as far before it
@@ -1226,8 +1276,8 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
 // arrival, runs late there. Until the nearer picks rise away from the
 // source they are no line to follow. Traces with a prediction of their own
 // are followed, never searched again.
-template<typename Guided>
-void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings, Guided guided,
+template<typename Guided, typename Trusted>
+void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings, Guided guided, Trusted trusted,
                   std::vector<OnsetPick> *picks)
 {
     const int n = gather.traceCount();
@@ -1248,30 +1298,29 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
             return std::fabs(gather.headers[a].offset) < std::fabs(gather.headers[b].offset);
         });
         followed.clear();
-        // A side with fewer than two confident picks starts from its
+        // A side with fewer than two trusted picks starts from its
         // doubtful ones when the other side reads clearly (a short or weak
-        // side of a good shot); a shot with hardly a confident pick is left
+        // side of a good shot); a shot with hardly a trusted pick is left
         // to the gather stage, whose stacks read it better.
         int confidentOnSide = 0, confidentInShot = 0;
         for (int i = 0; i < n; ++i) {
-            const bool sure = (*picks)[size_t(i)].found && (*picks)[size_t(i)].confidence >= settings.minimumConfidence;
+            const bool sure = trusted(i);
             confidentInShot += sure ? 1 : 0;
             confidentOnSide += sure && (sign < 0) == (gather.headers[i].offset < 0) ? 1 : 0;
         }
-        const double anchor =
-            confidentOnSide < 2 && confidentInShot - confidentOnSide >= 2 ? 0 : settings.minimumConfidence;
+        const bool anyAnchor = confidentOnSide < 2 && confidentInShot - confidentOnSide >= 2;
         for (int i : side) {
             OnsetPick &pick = (*picks)[size_t(i)];
             const size_t from = followed.size() > size_t(TrackedPicks) ? followed.size() - TrackedPicks : 0;
             if (followed.size() - from < 2 || guided(i)) {
-                if (pick.found && (pick.confidence >= anchor || guided(i)))
+                if (pick.found && (anyAnchor || trusted(i) || guided(i)))
                     followed.push_back(i);
                 continue;
             }
             const double slope =
                 medianPairSlope(followed.data() + from, followed.size() - from, abscissa, onset, &slopes);
             if (!(slope > 0)) {
-                if (pick.found && pick.confidence >= anchor)
+                if (pick.found && (anyAnchor || trusted(i)))
                     followed.push_back(i);
                 continue;
             }
@@ -1281,7 +1330,7 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
             std::nth_element(lines.begin(), lines.begin() + long(lines.size() / 2), lines.end());
             const double expected = lines[lines.size() / 2];
             const double nearer = (*picks)[size_t(followed.back())].onsetMs;
-            const bool confident = pick.found && pick.confidence >= settings.minimumConfidence;
+            const bool confident = trusted(i);
             const bool onLine = pick.found && pick.onsetMs <= expected + tolerance &&
                                 (confident ? pick.onsetMs >= nearer - tolerance : pick.onsetMs >= expected - tolerance);
             if (onLine) {
@@ -1583,6 +1632,22 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         offsets = gather.headers[i].offset != gather.headers[0].offset;
     auto abscissa = [&](int i) { return offsets ? gather.headers[i].offset : double(i); };
     auto confident = [&](const OnsetPick &p) { return p.found && p.confidence >= settings.minimumConfidence; };
+    // Which own picks the neighbours' lines are drawn through, and the
+    // sides are followed from: the confident ones, and on a shot with
+    // hardly any, also those on a line with their neighbours' (there a
+    // doubtful pick that continues the first break is worth more than a
+    // line drawn through a few confident ones far apart).
+    std::vector<char> trust(static_cast<size_t>(n));
+    int confidentOwn = 0;
+    for (int i = 0; i < n; ++i) {
+        trust[size_t(i)] = confident(picks[size_t(i)]) ? 1 : 0;
+        confidentOwn += trust[size_t(i)];
+    }
+    if (offsets && confidentOwn < WeakShotShare * n) {
+        const std::vector<char> lined = corroborated(gather, picks, CorroborationShare * settings.windowMs);
+        for (int i = 0; i < n; ++i)
+            trust[size_t(i)] = trust[size_t(i)] || lined[size_t(i)];
+    }
     std::vector<OnsetPick> repicked = picks;
     std::vector<double> slopes;
     for (int i = 0; i < n; ++i) {
@@ -1590,11 +1655,11 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
             continue;
         QVector<int> near;
         for (int k = i - 1; k >= 0 && near.size() < NeighbourPicks; --k)
-            if (confident(picks[size_t(k)]))
+            if (trust[size_t(k)])
                 near.append(k);
         const int before = near.size();
         for (int k = i + 1; k < n && near.size() < before + NeighbourPicks; ++k)
-            if (confident(picks[size_t(k)]))
+            if (trust[size_t(k)])
                 near.append(k);
         if (near.size() < 2)
             continue;
@@ -1609,7 +1674,7 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
             times.append(picks[size_t(k)].onsetMs + slope * (abscissa(i) - abscissa(k)));
         const double expected = median(times);
         const OnsetPick &own = picks[size_t(i)];
-        if (confident(own) && std::fabs(own.onsetMs - expected) <= settings.windowMs / 2)
+        if (trust[size_t(i)] && std::fabs(own.onsetMs - expected) <= settings.windowMs / 2)
             continue;
         // Far from its neighbours' line the trace's own pick was something
         // else (a burst, a later arrival): the one near the line stands,
@@ -1620,7 +1685,14 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
     }
     if (offsets)
         traceOutward(
-            gather, again, [&](int i) { return std::isfinite(predicted(i)); }, &repicked);
+            gather, again, [&](int i) { return std::isfinite(predicted(i)); },
+            [&](int i) {
+                // A trace searched again is judged on its new pick's own
+                // confidence.
+                const OnsetPick &p = repicked[size_t(i)];
+                return p.found && (p.onsetMs == picks[size_t(i)].onsetMs ? trust[size_t(i)] != 0 : confident(p));
+            },
+            &repicked);
     // The gather stage needs the shot's period to line waveforms up by: the
     // one it was picked with, else the median of what the picks measured.
     double period = again.periodMs;

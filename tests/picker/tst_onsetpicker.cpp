@@ -455,6 +455,13 @@ private slots:
         // moveout is steep, so the neighbours' line misses it there.
         QTest::newRow("source at 1 ms, steep, S/N 5") << D << 25.0 << true << double(NAN) << none << none << none << 5.0
                                                       << 5.0 << 0.5 << false << true << -1 << false << 1.0 << 6.0;
+        // Hardly a confident pick in the shot, and now and then noise as
+        // confident as the first break: the picks that line up with their
+        // neighbours' are the ones to draw the neighbours' lines through.
+        QTest::newRow("weak shot, steep, S/N 3") << D << 40.0 << true << double(NAN) << none << none << none << 5.0
+                                                 << 3.0 << 0.6 << false << true << -1 << false << 60.0 << 5.0;
+        QTest::newRow("weak shot, steeper, S/N 4") << B << 40.0 << true << double(NAN) << none << none << none << 5.0
+                                                   << 4.0 << 0.6 << false << false << -1 << false << 60.0 << 6.0;
     }
 
     void picksWholeShots()
