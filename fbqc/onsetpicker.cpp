@@ -990,8 +990,10 @@ std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<doub
 // trace's own when it is the more confident; the pick keeps the trace's own
 // confidence (what the trace alone shows). Every trace is aligned against
 // the previous round's times, so the result does not depend on the order.
+// The first round starts from firstLine where it has a time (else from the
+// robust line through the picks); firstLine is empty or one per trace.
 void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetPickerSettings &settings,
-                           std::vector<OnsetPick> *picks)
+                           const std::vector<double> &firstLine, std::vector<OnsetPick> *picks)
 {
     const int n = gather.traceCount();
     const double dt = gather.sampleIntervalMs;
@@ -1000,9 +1002,12 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         if ((*picks)[size_t(i)].found)
             onsets[size_t(i)] = (*picks)[size_t(i)].onsetMs;
     std::vector<double> aligned = moveoutLine(gather, onsets, GatherNeighbours);
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < n; ++i) {
+        if (!firstLine.empty() && std::isfinite(firstLine[size_t(i)]))
+            aligned[size_t(i)] = firstLine[size_t(i)];
         if (!std::isfinite(aligned[size_t(i)]))
             aligned[size_t(i)] = onsets[size_t(i)];
+    }
 
     const int before = int(std::lround(period / 2 / dt));
     const int length = std::max(4, int(std::lround(CorrelationPeriods * period / dt)));
@@ -1708,8 +1713,14 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         for (const OnsetPick &p : repicked)
             confidentPicks += confident(p) ? 1 : 0;
         const int passes = confidentPicks < WeakShotShare * n ? GatherPasses : 1;
+        // A weak shot searched around a fitted curve's times is first lined
+        // up along the robust line through those times: there the curve
+        // knows the moveout better than the line through the weak picks.
+        std::vector<double> curve;
+        if (passes > 1 && !predictedMs.isEmpty())
+            curve = moveoutLine(gather, std::vector<double>(predictedMs.begin(), predictedMs.end()), GatherNeighbours);
         for (int pass = 0; pass < passes; ++pass)
-            pickOnNeighbourStacks(gather, period, settings, &repicked);
+            pickOnNeighbourStacks(gather, period, settings, pass == 0 ? curve : std::vector<double>(), &repicked);
     }
     return QVector<OnsetPick>(repicked.begin(), repicked.end());
 }

@@ -132,8 +132,10 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // confidence (what the trace alone shows); never before the trace's first
 // sample, and the trace at the source of a split spread only sooner. A
 // shot's first break is so read well below the noise of one trace. On a
-// shot where most traces are not confident alone, this is done twice, the
-// second time from the line through the first time's picks.
+// shot where most traces are not confident alone, this is done twice: the
+// first time from the robust line through predictedMs where they are given
+// (a fitted curve), the second time from the line through the first time's
+// picks.
 // predictedMs may be empty. Doubtful picks
 // are kept with their confidence; traces with nothing in them are not found.
 QVector<OnsetPick> pickGather(const FbTrace::ShotGather &gather, const QVector<double> &predictedMs,

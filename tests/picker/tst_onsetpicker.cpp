@@ -439,6 +439,9 @@ private slots:
         QTest::newRow("around a fitted curve 8 ms off, S/N 5")
             << B << 25.0 << true << 8.0 << none << none << none << 5.0 << 5.0 << 0.55 << false << false << -1 << false
             << 60.0 << 1.5;
+        QTest::newRow("around a fitted curve 8 ms off, S/N 3")
+            << B << 40.0 << true << 8.0 << none << none << none << 5.0 << 3.0 << 0.5 << false << false << -1 << false
+            << 60.0 << 1.5;
         QTest::newRow("split spread, S/N 5") << D << 40.0 << true << double(NAN) << none << none << none << 5.0 << 5.0
                                              << 0.85 << false << true << -1 << false << 60.0 << 1.5;
         // Past the first traces a louder, slower wave follows the first
