@@ -130,6 +130,13 @@ constexpr double StackSearchShare = 0.5;
 // least StackNoiseMs) before the search for its noise, and this many
 // periods after it for the lobes.
 constexpr double StackNoiseMs = 20, StackNoisePeriods = 1, StackLobesPeriods = 2;
+// On a shot with hardly a confident pick, a pick is also trusted when it
+// lies, within CorroborationShare of the search window, on a line rising
+// away from the source with at least CorroboratingPicks others among the
+// CorroborationReach nearest traces on each side of it.
+constexpr int CorroborationReach = 3;
+constexpr int CorroboratingPicks = 3;
+constexpr double CorroborationShare = 0.1;
 // On a shot where fewer than this share of the traces are confident on
 // their own, the stage runs again from its own picks: their line is truer
 // than the one through the traces' own readings.
@@ -773,6 +780,27 @@ double median(QVector<double> v)
     return kthSmallest(v.data(), large.empty() ? local : large.data(), v.size(), v.size() / 2);
 }
 
+// The slope of a robust line through the points (x(k), y(k)) of
+// ks[0..count): the median of the slopes between every pair of them, so one
+// wild point moves it little. NaN when no two differ in x. slopes is
+// scratch, kept by the caller so that following a shot allocates once.
+template<typename X, typename Y>
+double medianPairSlope(const int *ks, size_t count, X x, Y y, std::vector<double> *slopes)
+{
+    slopes->clear();
+    for (size_t a = 0; a < count; ++a)
+        for (size_t b = a + 1; b < count; ++b) {
+            const double d = x(ks[b]) - x(ks[a]);
+            if (d != 0)
+                slopes->push_back((y(ks[b]) - y(ks[a])) / d);
+        }
+    if (slopes->empty())
+        return NaN;
+    auto middle = slopes->begin() + long(slopes->size() / 2);
+    std::nth_element(slopes->begin(), middle, slopes->end());
+    return *middle;
+}
+
 // A trace's sample at a fractional index, 0 outside it.
 double sampleAt(const TraceSamples &t, double index)
 {
@@ -975,16 +1003,10 @@ std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<doub
                 near.push_back(k);
         if (near.size() < 3)
             continue;
-        slopes.clear();
-        for (size_t x = 0; x < near.size(); ++x)
-            for (size_t y = x + 1; y < near.size(); ++y) {
-                const double d = abscissa(near[y]) - abscissa(near[x]);
-                if (d != 0)
-                    slopes.push_back((times[size_t(near[y])] - times[size_t(near[x])]) / d);
-            }
-        if (slopes.empty())
+        const double slope = medianPairSlope(
+            near.data(), near.size(), abscissa, [&](int k) { return times[size_t(k)]; }, &slopes);
+        if (std::isnan(slope))
             continue;
-        const double slope = middle(slopes);
         lines.clear();
         for (int k : near)
             lines.push_back(times[size_t(k)] + slope * (abscissa(i) - abscissa(k)));
@@ -1005,8 +1027,10 @@ std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<doub
 // trace's own when it is the more confident; the pick keeps the trace's own
 // confidence (what the trace alone shows). Every trace is aligned against
 // the previous round's times, so the result does not depend on the order.
+// The first round starts from firstLine where it has a time (else from the
+// robust line through the picks); firstLine is empty or one per trace.
 void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetPickerSettings &settings,
-                           std::vector<OnsetPick> *picks)
+                           const std::vector<double> &firstLine, std::vector<OnsetPick> *picks)
 {
     const int n = gather.traceCount();
     const double dt = gather.sampleIntervalMs;
@@ -1015,9 +1039,12 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         if ((*picks)[size_t(i)].found)
             onsets[size_t(i)] = (*picks)[size_t(i)].onsetMs;
     std::vector<double> aligned = moveoutLine(gather, onsets, GatherNeighbours);
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < n; ++i) {
+        if (!firstLine.empty() && std::isfinite(firstLine[size_t(i)]))
+            aligned[size_t(i)] = firstLine[size_t(i)];
         if (!std::isfinite(aligned[size_t(i)]))
             aligned[size_t(i)] = onsets[size_t(i)];
+    }
 
     const int before = int(std::lround(period / 2 / dt));
     const int length = std::max(4, int(std::lround(CorrelationPeriods * period / dt)));
@@ -1236,8 +1263,51 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     }
 }
 
+// Which picks of a shot lie on a line with their neighbours' picks. Noise
+// now and then stands out of one trace as far as a weak first break, but
+// the first break continues from trace to trace where noise does not: a
+// pick on a line rising away from the source with CorroboratingPicks others
+// of its nearest neighbours on its side is the first break's, whatever its
+// confidence.
+std::vector<char> corroborated(const ShotGather &gather, const std::vector<OnsetPick> &picks, double toleranceMs)
+{
+    const int n = gather.traceCount();
+    auto x = [&](int i) { return std::fabs(gather.headers[i].offset); };
+    auto t = [&](int i) { return picks[size_t(i)].onsetMs; };
+    std::vector<char> out(static_cast<size_t>(n), 0);
+    std::vector<int> near;
+    for (int i = 0; i < n; ++i) {
+        if (!picks[size_t(i)].found)
+            continue;
+        near.clear();
+        for (int k = std::max(0, i - CorroborationReach); k <= std::min(n - 1, i + CorroborationReach); ++k)
+            if (k != i && picks[size_t(k)].found && sameSideOfSource(gather, i, k))
+                near.push_back(k);
+        // Every line through two neighbours that passes by the pick, with
+        // the neighbours on it counted (those two among them).
+        for (size_t a = 0; a < near.size() && !out[size_t(i)]; ++a)
+            for (size_t b = a + 1; b < near.size() && !out[size_t(i)]; ++b) {
+                const int j = near[a], k = near[b];
+                const double d = x(k) - x(j);
+                if (d == 0)
+                    continue;
+                const double slope = (t(k) - t(j)) / d;
+                auto on = [&](int m) { return std::fabs(t(m) - t(j) - slope * (x(m) - x(j))) <= toleranceMs; };
+                if (!(slope > 0) || !on(i))
+                    continue;
+                int count = 0;
+                for (int m : near)
+                    count += on(m) ? 1 : 0;
+                out[size_t(i)] = count >= CorroboratingPicks ? 1 : 0;
+            }
+    }
+    return out;
+}
+
 // A shot's first break followed away from the source on each side, from
-// its first two confident picks on (doubtful ones on a weak side). A pick
+// its first two trusted picks on (doubtful ones on a weak side); trusted(i)
+// says whether trace i's pick is confident, or corroborated by its
+// neighbours on a weak shot. A pick
 // more than half the search window after where the nearer traces' first
 // break continues is a later, stronger arrival (a slower layer's wave) or
 // noise outshouting a fading first break; a doubtful pick as far before it
@@ -1248,12 +1318,13 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
 // arrival, runs late there. Until the nearer picks rise away from the
 // source they are no line to follow. Traces with a prediction of their own
 // are followed, never searched again.
-template<typename Guided>
-void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings, Guided guided,
+template<typename Guided, typename Trusted>
+void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings, Guided guided, Trusted trusted,
                   std::vector<OnsetPick> *picks)
 {
     const int n = gather.traceCount();
     auto abscissa = [&](int i) { return std::fabs(gather.headers[i].offset); };
+    auto onset = [&](int i) { return (*picks)[size_t(i)].onsetMs; };
     const double tolerance = settings.windowMs / 2;
     OnsetPickerSettings nearLine = settings;
     nearLine.windowMs = tolerance / 2;
@@ -1269,41 +1340,29 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
             return std::fabs(gather.headers[a].offset) < std::fabs(gather.headers[b].offset);
         });
         followed.clear();
-        // A side with fewer than two confident picks starts from its
+        // A side with fewer than two trusted picks starts from its
         // doubtful ones when the other side reads clearly (a short or weak
-        // side of a good shot); a shot with hardly a confident pick is left
+        // side of a good shot); a shot with hardly a trusted pick is left
         // to the gather stage, whose stacks read it better.
         int confidentOnSide = 0, confidentInShot = 0;
         for (int i = 0; i < n; ++i) {
-            const bool sure = (*picks)[size_t(i)].found && (*picks)[size_t(i)].confidence >= settings.minimumConfidence;
+            const bool sure = trusted(i);
             confidentInShot += sure ? 1 : 0;
             confidentOnSide += sure && (sign < 0) == (gather.headers[i].offset < 0) ? 1 : 0;
         }
-        const double anchor =
-            confidentOnSide < 2 && confidentInShot - confidentOnSide >= 2 ? 0 : settings.minimumConfidence;
+        const bool anyAnchor = confidentOnSide < 2 && confidentInShot - confidentOnSide >= 2;
         for (int i : side) {
             OnsetPick &pick = (*picks)[size_t(i)];
             const size_t from = followed.size() > size_t(TrackedPicks) ? followed.size() - TrackedPicks : 0;
             if (followed.size() - from < 2 || guided(i)) {
-                if (pick.found && (pick.confidence >= anchor || guided(i)))
+                if (pick.found && (anyAnchor || trusted(i) || guided(i)))
                     followed.push_back(i);
                 continue;
             }
-            slopes.clear();
-            for (size_t x = from; x < followed.size(); ++x)
-                for (size_t y = x + 1; y < followed.size(); ++y) {
-                    const double d = abscissa(followed[y]) - abscissa(followed[x]);
-                    if (d != 0)
-                        slopes.push_back(
-                            ((*picks)[size_t(followed[y])].onsetMs - (*picks)[size_t(followed[x])].onsetMs) / d);
-                }
-            double slope = 0;
-            if (!slopes.empty()) {
-                std::nth_element(slopes.begin(), slopes.begin() + long(slopes.size() / 2), slopes.end());
-                slope = slopes[slopes.size() / 2];
-            }
+            const double slope =
+                medianPairSlope(followed.data() + from, followed.size() - from, abscissa, onset, &slopes);
             if (!(slope > 0)) {
-                if (pick.found && pick.confidence >= anchor)
+                if (pick.found && (anyAnchor || trusted(i)))
                     followed.push_back(i);
                 continue;
             }
@@ -1313,7 +1372,7 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
             std::nth_element(lines.begin(), lines.begin() + long(lines.size() / 2), lines.end());
             const double expected = lines[lines.size() / 2];
             const double nearer = (*picks)[size_t(followed.back())].onsetMs;
-            const bool confident = pick.found && pick.confidence >= settings.minimumConfidence;
+            const bool confident = trusted(i);
             const bool onLine = pick.found && pick.onsetMs <= expected + tolerance &&
                                 (confident ? pick.onsetMs >= nearer - tolerance : pick.onsetMs >= expected - tolerance);
             if (onLine) {
@@ -1344,18 +1403,7 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
                     beyond.push_back(k);
             if (beyond.size() < size_t(MinimumLinePicks))
                 return;
-            slopes.clear();
-            for (size_t x = 0; x < beyond.size(); ++x)
-                for (size_t y = x + 1; y < beyond.size(); ++y) {
-                    const double d = abscissa(beyond[y]) - abscissa(beyond[x]);
-                    if (d != 0)
-                        slopes.push_back(((*picks)[size_t(beyond[y])].onsetMs - (*picks)[size_t(beyond[x])].onsetMs) /
-                                         d);
-                }
-            if (slopes.empty())
-                return;
-            std::nth_element(slopes.begin(), slopes.begin() + long(slopes.size() / 2), slopes.end());
-            const double slope = slopes[slopes.size() / 2];
+            const double slope = medianPairSlope(beyond.data(), beyond.size(), abscissa, onset, &slopes);
             if (!(slope > 0))
                 return;
             lines.clear();
@@ -1626,38 +1674,49 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         offsets = gather.headers[i].offset != gather.headers[0].offset;
     auto abscissa = [&](int i) { return offsets ? gather.headers[i].offset : double(i); };
     auto confident = [&](const OnsetPick &p) { return p.found && p.confidence >= settings.minimumConfidence; };
+    // Which own picks the neighbours' lines are drawn through, and the
+    // sides are followed from: the confident ones, and on a shot with
+    // hardly any, also those on a line with their neighbours' (there a
+    // doubtful pick that continues the first break is worth more than a
+    // line drawn through a few confident ones far apart).
+    std::vector<char> trust(static_cast<size_t>(n));
+    int confidentOwn = 0;
+    for (int i = 0; i < n; ++i) {
+        trust[size_t(i)] = confident(picks[size_t(i)]) ? 1 : 0;
+        confidentOwn += trust[size_t(i)];
+    }
+    if (offsets && confidentOwn < WeakShotShare * n) {
+        const std::vector<char> lined = corroborated(gather, picks, CorroborationShare * settings.windowMs);
+        for (int i = 0; i < n; ++i)
+            trust[size_t(i)] = trust[size_t(i)] || lined[size_t(i)];
+    }
     std::vector<OnsetPick> repicked = picks;
+    std::vector<double> slopes;
     for (int i = 0; i < n; ++i) {
         if (std::isfinite(predicted(i)))
             continue;
         QVector<int> near;
         for (int k = i - 1; k >= 0 && near.size() < NeighbourPicks; --k)
-            if (confident(picks[size_t(k)]))
+            if (trust[size_t(k)])
                 near.append(k);
         const int before = near.size();
         for (int k = i + 1; k < n && near.size() < before + NeighbourPicks; ++k)
-            if (confident(picks[size_t(k)]))
+            if (trust[size_t(k)])
                 near.append(k);
         if (near.size() < 2)
             continue;
         // Median slope over the pairs, then the median of the lines through
         // each neighbour at that slope: one wrong neighbour moves neither.
-        QVector<double> slopes;
-        for (int x = 0; x < near.size(); ++x)
-            for (int y = x + 1; y < near.size(); ++y) {
-                const double d = abscissa(near[y]) - abscissa(near[x]);
-                if (d != 0)
-                    slopes.append((picks[size_t(near[y])].onsetMs - picks[size_t(near[x])].onsetMs) / d);
-            }
-        if (slopes.isEmpty())
+        const double slope = medianPairSlope(
+            near.constData(), size_t(near.size()), abscissa, [&](int k) { return picks[size_t(k)].onsetMs; }, &slopes);
+        if (std::isnan(slope))
             continue;
-        const double slope = median(slopes);
         QVector<double> times;
         for (int k : near)
             times.append(picks[size_t(k)].onsetMs + slope * (abscissa(i) - abscissa(k)));
         const double expected = median(times);
         const OnsetPick &own = picks[size_t(i)];
-        if (confident(own) && std::fabs(own.onsetMs - expected) <= settings.windowMs / 2)
+        if (trust[size_t(i)] && std::fabs(own.onsetMs - expected) <= settings.windowMs / 2)
             continue;
         // Far from its neighbours' line the trace's own pick was something
         // else (a burst, a later arrival): the one near the line stands,
@@ -1668,7 +1727,14 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
     }
     if (offsets)
         traceOutward(
-            gather, again, [&](int i) { return std::isfinite(predicted(i)); }, &repicked);
+            gather, again, [&](int i) { return std::isfinite(predicted(i)); },
+            [&](int i) {
+                // A trace searched again is judged on its new pick's own
+                // confidence.
+                const OnsetPick &p = repicked[size_t(i)];
+                return p.found && (p.onsetMs == picks[size_t(i)].onsetMs ? trust[size_t(i)] != 0 : confident(p));
+            },
+            &repicked);
     // The gather stage needs the shot's period to line waveforms up by: the
     // one it was picked with, else the median of what the picks measured.
     double period = again.periodMs;
@@ -1684,8 +1750,14 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         for (const OnsetPick &p : repicked)
             confidentPicks += confident(p) ? 1 : 0;
         const int passes = confidentPicks < WeakShotShare * n ? GatherPasses : 1;
+        // A weak shot searched around a fitted curve's times is first lined
+        // up along the robust line through those times: there the curve
+        // knows the moveout better than the line through the weak picks.
+        std::vector<double> curve;
+        if (passes > 1 && !predictedMs.isEmpty())
+            curve = moveoutLine(gather, std::vector<double>(predictedMs.begin(), predictedMs.end()), GatherNeighbours);
         for (int pass = 0; pass < passes; ++pass)
-            pickOnNeighbourStacks(gather, period, settings, &repicked);
+            pickOnNeighbourStacks(gather, period, settings, pass == 0 ? curve : std::vector<double>(), &repicked);
     }
     return QVector<OnsetPick>(repicked.begin(), repicked.end());
 }

@@ -108,14 +108,17 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // each side, in the gather's order against the headers' offsets, or
 // against the trace's position when the offsets are all alike) when the
 // first search was not confident or strays from that time by more than half
-// the window. Without settings.periodMs, the shot's period (the median of
-// the confident picks of every fourth trace) is measured first and every
-// trace picked knowing it; when too few of those are confident, traces
-// whose pick rings much shorter than the median period of all confident
-// picks (an air wave near the source) are searched again with that period.
+// the window; on a shot with hardly a confident pick (and offsets in the
+// headers), doubtful picks that lie on a line with several of their nearest
+// neighbours' count as confident neighbours too. Without settings.periodMs,
+// the shot's period (the median of the confident picks of every fourth
+// trace) is measured first and every trace picked knowing it; when too
+// few of those are confident, traces whose pick rings much shorter than the
+// median period of all confident picks (an air wave near the source) are
+// searched again with that period.
 // With offsets in the headers, each side is then followed outward from the
-// source (from its first confident picks, or its doubtful ones on a side
-// with hardly a confident pick of a shot whose other side has them): a
+// source (from its first confident picks, as above, or its doubtful ones
+// on a side with hardly one of a shot whose other side has them): a
 // trace without a prediction whose pick lies far after the line through
 // the nearer traces' picks (a later, stronger arrival) or, when doubtful,
 // far before it is searched again near that line. The trace nearest the
@@ -129,8 +132,10 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // confidence (what the trace alone shows); never before the trace's first
 // sample, and the trace at the source of a split spread only sooner. A
 // shot's first break is so read well below the noise of one trace. On a
-// shot where most traces are not confident alone, this is done twice, the
-// second time from the line through the first time's picks.
+// shot where most traces are not confident alone, this is done twice: the
+// first time from the robust line through predictedMs where they are given
+// (a fitted curve), the second time from the line through the first time's
+// picks.
 // predictedMs may be empty. Doubtful picks
 // are kept with their confidence; traces with nothing in them are not found.
 QVector<OnsetPick> pickGather(const FbTrace::ShotGather &gather, const QVector<double> &predictedMs,

@@ -439,6 +439,9 @@ private slots:
         QTest::newRow("around a fitted curve 8 ms off, S/N 5")
             << B << 25.0 << true << 8.0 << none << none << none << 5.0 << 5.0 << 0.55 << false << false << -1 << false
             << 60.0 << 1.5;
+        QTest::newRow("around a fitted curve 8 ms off, S/N 3")
+            << B << 40.0 << true << 8.0 << none << none << none << 5.0 << 3.0 << 0.5 << false << false << -1 << false
+            << 60.0 << 1.5;
         QTest::newRow("split spread, S/N 5") << D << 40.0 << true << double(NAN) << none << none << none << 5.0 << 5.0
                                              << 0.85 << false << true << -1 << false << 60.0 << 1.5;
         // Past the first traces a louder, slower wave follows the first
@@ -455,6 +458,13 @@ private slots:
         // moveout is steep, so the neighbours' line misses it there.
         QTest::newRow("source at 1 ms, steep, S/N 5") << D << 25.0 << true << double(NAN) << none << none << none << 5.0
                                                       << 5.0 << 0.5 << false << true << -1 << false << 1.0 << 6.0;
+        // Hardly a confident pick in the shot, and now and then noise as
+        // confident as the first break: the picks that line up with their
+        // neighbours' are the ones to draw the neighbours' lines through.
+        QTest::newRow("weak shot, steep, S/N 3") << D << 40.0 << true << double(NAN) << none << none << none << 5.0
+                                                 << 3.0 << 0.6 << false << true << -1 << false << 60.0 << 5.0;
+        QTest::newRow("weak shot, steeper, S/N 4") << B << 40.0 << true << double(NAN) << none << none << none << 5.0
+                                                   << 4.0 << 0.6 << false << false << -1 << false << 60.0 << 6.0;
     }
 
     void picksWholeShots()
