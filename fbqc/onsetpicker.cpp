@@ -796,9 +796,11 @@ double medianPairSlope(const int *ks, size_t count, X x, Y y, std::vector<double
         }
     if (slopes->empty())
         return NaN;
-    auto middle = slopes->begin() + long(slopes->size() / 2);
-    std::nth_element(slopes->begin(), middle, slopes->end());
-    return *middle;
+    // The slopes' second half is the selection's scratch: the pairs' random
+    // order would mispredict a sorting branch every other slope.
+    const size_t m = slopes->size();
+    slopes->resize(2 * m);
+    return kthSmallest(slopes->data(), slopes->data() + m, int(m), int(m / 2));
 }
 
 // A trace's sample at a fractional index, 0 outside it.
