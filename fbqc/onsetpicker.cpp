@@ -622,8 +622,11 @@ OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const
         return pick;
 
     double onset = flankOnset(t, first, quiet ? 0 : noiseRms);
-    const Lobe second = nextLobe(t, first, hi);
-    const Lobe third = second.sign != 0 ? nextLobe(t, second, hi) : Lobe();
+    // The lobes after the first are followed to their ends past the
+    // search's margin: a low-pitched arrival's first cycles outlast it, and
+    // a lobe cut off there would measure its period short.
+    const Lobe second = nextLobe(t, first, t.count - 1);
+    const Lobe third = second.sign != 0 ? nextLobe(t, second, t.count - 1) : Lobe();
     auto endOf = [&](const Lobe &l) {
         return crossing(l.last, at(t, l.last), l.last + 1 < t.count ? at(t, l.last + 1) : 0);
     };

@@ -206,6 +206,9 @@ private slots:
             << B << 1 << 40.0 << 30.0 << 0.5 << Trap::AirWave << 25.0 << 1.0 << Expect::Found << 0.0;
         QTest::newRow("emergent, S/N 30")
             << B << 1 << 40.0 << 30.0 << 0.5 << Trap::Emergent << 0.0 << 8.0 << Expect::NeverConfidentlyWrong << 0.0;
+        // A low pitch: the first cycle lasts longer than the search's margin.
+        QTest::newRow("emergent 25 Hz, S/N 30")
+            << B << 1 << 25.0 << 30.0 << 0.5 << Trap::Emergent << 0.0 << 5.0 << Expect::Found << 1.0;
         QTest::newRow("emergent, S/N 10")
             << B << -1 << 40.0 << 10.0 << 0.5 << Trap::Emergent << 0.0 << 0.0 << Expect::Doubtful << 0.0;
         QTest::newRow("no arrival") << D << 1 << 40.0 << 10.0 << 0.5 << Trap::NoArrival << 0.0 << 0.0
