@@ -442,6 +442,11 @@ private slots:
         QTest::newRow("around a fitted curve 8 ms off, S/N 5")
             << B << 25.0 << true << 8.0 << none << none << none << 5.0 << 5.0 << 0.55 << false << false << -1 << false
             << 60.0 << 1.5;
+        // A low pitch under noise of a higher one: wiggles across the
+        // arrival's crossings are not its lobes.
+        QTest::newRow("emergent 25 Hz around a fitted curve, S/N 5")
+            << B << 25.0 << true << 8.0 << none << none << none << 5.0 << 5.0 << 0.3 << true << false << -1 << false
+            << 60.0 << 1.5;
         QTest::newRow("split spread, S/N 5") << D << 40.0 << true << double(NAN) << none << none << none << 5.0 << 5.0
                                              << 0.85 << false << true << -1 << false << 60.0 << 1.5;
         // Past the first traces a louder, slower wave follows the first
