@@ -1643,9 +1643,21 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
     if (offsets)
         traceOutward(
             gather, again, [&](int i) { return std::isfinite(predicted(i)); }, &repicked);
-    // The gather stage needs the shot's period to line waveforms up by: the
-    // one it was picked with, else the median of what the picks measured.
+    // The gather stage needs the shot's period to line waveforms up by and
+    // to read an onset half a period before the first lobe's end, which a
+    // few percent off moves by a millisecond: the median over every
+    // confident pick of the shot where there are enough, closer than the
+    // one of the few traces the shot was picked with; else that one, else
+    // the median of what the picks measured.
     double period = again.periodMs;
+    if (!usablePeriod(settings.periodMs)) {
+        QVector<double> periods;
+        for (const OnsetPick &p : repicked)
+            if (confidentPeriod(p))
+                periods.append(wholeCycle(p));
+        if (periods.size() >= MinimumPeriodSamples)
+            period = median(periods);
+    }
     if (!usablePeriod(period)) {
         QVector<double> periods;
         for (const OnsetPick &p : repicked)

@@ -447,6 +447,10 @@ private slots:
         QTest::newRow("emergent 25 Hz around a fitted curve, S/N 5")
             << B << 25.0 << true << 8.0 << none << none << none << 5.0 << 5.0 << 0.3 << true << false << -1 << false
             << 60.0 << 1.5;
+        // The onset read half a period before the first lobe's end: the
+        // shot's period must be close.
+        QTest::newRow("emergent 25 Hz, S/N 10") << B << 25.0 << true << double(NAN) << none << none << none << 7.0
+                                                << 10.0 << 0.55 << true << false << -1 << false << 60.0 << 1.5;
         QTest::newRow("split spread, S/N 5") << D << 40.0 << true << double(NAN) << none << none << none << 5.0 << 5.0
                                              << 0.85 << false << true << -1 << false << 60.0 << 1.5;
         // Past the first traces a louder, slower wave follows the first
