@@ -57,6 +57,9 @@ constexpr double ClippedFlankTopShare = 0.9;
 // A flank of this many samples is fitted with a parabola (a first motion
 // that grows from zero bends up), fewer with a line.
 constexpr int QuadraticFlankSamples = 4;
+// The lobes after the first are the swings that clear the noise by this
+// many rms; smaller ones across a crossing are the noise's.
+constexpr double SwingRms = 1.5;
 // Before the coarse onset only a lobe of this share of the arrival's peak is
 // taken as its first motion.
 constexpr double EarlyLobeShare = 0.5;
@@ -401,15 +404,19 @@ int loudLength(const TraceSamples &t, const Lobe &lobe)
     return n;
 }
 
-// The lobe that starts where `previous` ends (the next change of sign).
-Lobe nextLobe(const TraceSamples &t, const Lobe &previous, int hi)
+// The lobe after `previous`: the next swing of the other sign that reaches
+// floor, from the change of sign before it to the one after it. A wiggle of
+// noise across the crossing, smaller than floor, is passed over: taken for
+// a lobe it would stand in for the arrival's next one and cut its cycle.
+Lobe nextLobe(const TraceSamples &t, const Lobe &previous, int hi, double floor)
 {
+    const int sign = -previous.sign;
     int j = previous.last + 1;
-    while (j <= hi && at(t, j) == 0)
+    while (j <= hi && !(sign * at(t, j) > 0 && sign * at(t, j) >= floor))
         ++j;
     if (j > hi)
         return Lobe();
-    return lobeAround(t, j, j, hi);
+    return lobeAround(t, j, previous.last + 1, hi);
 }
 
 // Sub-sample position of an extreme at i, by a parabola through i-1..i+1.
@@ -658,8 +665,12 @@ OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const
         return pick;
 
     double onset = flankOnset(t, first, quiet ? 0 : noiseRms);
-    const Lobe second = nextLobe(t, first, hi);
-    const Lobe third = second.sign != 0 ? nextLobe(t, second, hi) : Lobe();
+    // The lobes after the first are followed to their ends past the
+    // search's margin: a low-pitched arrival's first cycles outlast it, and
+    // a lobe cut off there would measure its period short.
+    const double swing = quiet || !noiseKnown ? 0 : SwingRms * noiseRms;
+    const Lobe second = nextLobe(t, first, t.count - 1, swing);
+    const Lobe third = second.sign != 0 ? nextLobe(t, second, t.count - 1, swing) : Lobe();
     auto endOf = [&](const Lobe &l) {
         return crossing(l.last, at(t, l.last), l.last + 1 < t.count ? at(t, l.last + 1) : 0);
     };
@@ -1737,9 +1748,21 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
                 return p.found && (p.onsetMs == picks[size_t(i)].onsetMs ? trust[size_t(i)] != 0 : confident(p));
             },
             &repicked);
-    // The gather stage needs the shot's period to line waveforms up by: the
-    // one it was picked with, else the median of what the picks measured.
+    // The gather stage needs the shot's period to line waveforms up by and
+    // to read an onset half a period before the first lobe's end, which a
+    // few percent off moves by a millisecond: the median over every
+    // confident pick of the shot where there are enough, closer than the
+    // one of the few traces the shot was picked with; else that one, else
+    // the median of what the picks measured.
     double period = again.periodMs;
+    if (!usablePeriod(settings.periodMs)) {
+        QVector<double> periods;
+        for (const OnsetPick &p : repicked)
+            if (confidentPeriod(p))
+                periods.append(wholeCycle(p));
+        if (periods.size() >= MinimumPeriodSamples)
+            period = median(periods);
+    }
     if (!usablePeriod(period)) {
         QVector<double> periods;
         for (const OnsetPick &p : repicked)

@@ -28,7 +28,8 @@ struct ShotGather;
 // parabola fitted to that lobe's rising flank leaves zero; an arrival whose
 // energy builds over its first cycle starts too gently for its flank to
 // show the start through the noise, and its onset is read half a period
-// (given, or measured over the next lobes) before the first lobe's end.
+// (given, or measured over the next lobes: the swings that clear the noise,
+// not its wiggles across a crossing) before the first lobe's end.
 // Confidence is the first lobe's peak over the noise's rms, or over the
 // samples just before the onset when they are louder, so an emergent
 // arrival, whose first cycles hide in the noise, is not judged confidently.
@@ -124,6 +125,8 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // far before it is searched again near that line. The trace nearest the
 // source on each side (the first break in its first samples) is judged
 // against that line drawn back to it, searched from time zero on.
+// The gather stage then takes the period from all the shot's confident
+// picks when there are at least three, since its onset reading moves with it.
 // Then each trace is lined up by correlation on the stack of up to eight
 // neighbours on each side (up to the source), within half a period of the
 // robust line through their onsets, and its onset is read on the stack of

@@ -206,6 +206,9 @@ private slots:
             << B << 1 << 40.0 << 30.0 << 0.5 << Trap::AirWave << 25.0 << 1.0 << Expect::Found << 0.0;
         QTest::newRow("emergent, S/N 30")
             << B << 1 << 40.0 << 30.0 << 0.5 << Trap::Emergent << 0.0 << 8.0 << Expect::NeverConfidentlyWrong << 0.0;
+        // A low pitch: the first cycle lasts longer than the search's margin.
+        QTest::newRow("emergent 25 Hz, S/N 30")
+            << B << 1 << 25.0 << 30.0 << 0.5 << Trap::Emergent << 0.0 << 5.0 << Expect::Found << 1.0;
         QTest::newRow("emergent, S/N 10")
             << B << -1 << 40.0 << 10.0 << 0.5 << Trap::Emergent << 0.0 << 0.0 << Expect::Doubtful << 0.0;
         QTest::newRow("no arrival") << D << 1 << 40.0 << 10.0 << 0.5 << Trap::NoArrival << 0.0 << 0.0
@@ -442,6 +445,15 @@ private slots:
         QTest::newRow("around a fitted curve 8 ms off, S/N 3")
             << B << 40.0 << true << 8.0 << none << none << none << 5.0 << 3.0 << 0.5 << false << false << -1 << false
             << 60.0 << 1.5;
+        // A low pitch under noise of a higher one: wiggles across the
+        // arrival's crossings are not its lobes.
+        QTest::newRow("emergent 25 Hz around a fitted curve, S/N 5")
+            << B << 25.0 << true << 8.0 << none << none << none << 5.0 << 5.0 << 0.3 << true << false << -1 << false
+            << 60.0 << 1.5;
+        // The onset read half a period before the first lobe's end: the
+        // shot's period must be close.
+        QTest::newRow("emergent 25 Hz, S/N 10") << B << 25.0 << true << double(NAN) << none << none << none << 7.0
+                                                << 10.0 << 0.55 << true << false << -1 << false << 60.0 << 1.5;
         QTest::newRow("split spread, S/N 5") << D << 40.0 << true << double(NAN) << none << none << none << 5.0 << 5.0
                                              << 0.85 << false << true << -1 << false << 60.0 << 1.5;
         // Past the first traces a louder, slower wave follows the first
