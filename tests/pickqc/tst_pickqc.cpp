@@ -496,6 +496,82 @@ private slots:
         QVERIFY2(std::abs(zeros - records * unpicked) <= 0.08 * records, qPrintable(QString::number(zeros)));
     }
 
+    // A 3-D patch as the generator draws it: each receiver line its share
+    // of the channels, the lines side by side at their spacing, sources
+    // spread across them; every offset the true distance from the source
+    // to the receiver, negative behind the source along the lines, and
+    // every time the layers' at that distance, whatever the azimuth.
+    void generatorPatch_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("spacing");        // m between receiver lines
+        QTest::addColumn<int>("sourcesPerLine"); // 0: one on each receiver line
+        QTest::addColumn<FbGenerator::Spread>("spread");
+        QTest::newRow("4 lines, a source on each") << 4 << 200 << 0 << FbGenerator::Spread::Split;
+        QTest::newRow("3 lines, sources between them") << 3 << 150 << 5 << FbGenerator::Spread::Split;
+        QTest::newRow("2 lines, one source in the middle, end-on") << 2 << 300 << 1 << FbGenerator::Spread::EndOn;
+    }
+    void generatorPatch()
+    {
+        QFETCH(int, lines);
+        QFETCH(int, spacing);
+        QFETCH(int, sourcesPerLine);
+        QFETCH(FbGenerator::Spread, spread);
+        FbGenerator::Options o;
+        o.shots = 12;
+        o.channels = lines * 20;
+        o.receiverLines = lines;
+        o.lineSpacing = spacing;
+        o.sourcesPerLine = sourcesPerLine;
+        o.shotInterval = 5;
+        o.spread = spread;
+        o.noiseMs = 0.0;
+        o.velocities = {600, 2000, 4000};
+        o.crossovers = {80, 500};
+        QCOMPARE(FbGenerator::validate(o), QString());
+        const int across = sourcesPerLine > 0 ? sourcesPerLine : lines;
+        // The line's bearing (0.8, 0.6) and its normal.
+        const double bx = 0.8, by = 0.6, nx = -0.6, ny = 0.8;
+        for (int shot = 0; shot < o.shots; ++shot) {
+            const QVector<FbRecord> records = FbGenerator::shotRecords(o, shot);
+            QCOMPARE(records.size(), o.channels);
+            // Shots fire along a source line, then move to the next one.
+            const double sourceAcross = across == 1 ? 0.5 * (lines - 1) * spacing
+                                                    : double(shot % across) * (lines - 1) * spacing / (across - 1);
+            for (const FbRecord &r : records) {
+                const QString at = QString("shot %1 channel %2").arg(shot).arg(r.channel);
+                const int line = (r.channel - 1) / 20;
+                QCOMPARE(r.g_line, 101 + line);
+                QCOMPARE(r.s_line, 1000 + shot / across * o.shotInterval);
+                QCOMPARE(r.s_stat, 1 + shot % across);
+                // Positions from the first receiver line's origin, m.
+                const double gx = r.group_x - 25000.0, gy = r.group_y - 61000.0;
+                const double sx = r.source_x - 25000.0, sy = r.source_y - 61000.0;
+                // Receivers stand on their line's stations (each skids 0.5 m
+                // at most); a source within 1 m of its station's position.
+                QVERIFY2(std::abs(gx * nx + gy * ny - line * spacing) <= 0.75, qPrintable(at + " off its line"));
+                QVERIFY2(std::abs(gx * bx + gy * by - (r.g_stat - 1000) * 25.0) <= 0.75,
+                         qPrintable(at + " off its station"));
+                QVERIFY2(std::abs(sx * nx + sy * ny - sourceAcross) <= 2.2, qPrintable(at + ": source misplaced"));
+                const double along = (gx - sx) * bx + (gy - sy) * by;
+                const double distance = std::hypot(gx - sx, gy - sy);
+                QVERIFY2(std::abs(std::abs(r.offset) - distance) <= 2.5,
+                         qPrintable(at + QString(": offset %1 at %2 m").arg(r.offset).arg(distance)));
+                QVERIFY2(along > -2.0 || r.offset < 0, qPrintable(at + ": behind the source, offset positive"));
+                QVERIFY2(along < 2.0 || r.offset > 0, qPrintable(at + ": ahead of the source, offset negative"));
+                // At the distance between their stations: the time of the
+                // layers there, plus the built-in elevation static, 0.03 ms
+                // a metre from the datum at each end, rounded to 1/8 ms.
+                const double nominal = std::hypot((r.g_stat - r.s_line) * 25.0, line * spacing - sourceAcross);
+                QCOMPARE(std::abs(r.offset), qint32(std::lround(nominal)));
+                const double travel =
+                    FbGenerator::layerTime(o, nominal) + 0.03 / 1.7 * ((r.s_elev - 350.0) + (r.g_elev - 350.0));
+                QVERIFY2(std::abs(r.fb_time - travel) <= 0.07,
+                         qPrintable(at + QString(": %1 ms against %2").arg(r.fb_time).arg(travel)));
+            }
+        }
+    }
+
     // Ground that is not flat layers: refractors slowing past the middle of
     // the line bend the curves of the shots on the fast half back towards the
     // slower, and picks that follow the topography are fitted with the heights
