@@ -793,11 +793,29 @@ bool FileWriter::write(const QString &fileName, Result *result)
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return fail(QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString()));
+    // A file cut short (a full disk) is no FB file: it goes, and the reason
+    // is the system's.
+    auto failWrite = [&](const char *what) {
+        const QString reason = file.errorString();
+        file.remove();
+        return fail(QStringLiteral("%1 %2: %3").arg(QLatin1String(what), fileName, reason));
+    };
+    // A write that stops short is asked again, so that the one that fails
+    // says why (the first short one leaves no reason).
+    auto writeAll = [&file](const char *data, qint64 size) {
+        for (qint64 done = 0; done < size;) {
+            const qint64 n = file.write(data + done, size - done);
+            if (n <= 0)
+                return false;
+            done += n;
+        }
+        return true;
+    };
 
     // The header goes last, once the offset range is known.
     const char blankHeader[FbLayout::HeaderSize] = {};
-    if (file.write(blankHeader, sizeof blankHeader) != FbLayout::HeaderSize)
-        return fail(QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString()));
+    if (!writeAll(blankHeader, sizeof blankHeader))
+        return failWrite("cannot write");
 
     const Line line(o);
     const qint64 shotBytes = FbLayout::RecordSize * o.channels;
@@ -821,9 +839,8 @@ bool FileWriter::write(const QString &fileName, Result *result)
                 p += FbLayout::RecordSize;
             }
         }
-        const qint64 bytes = p - block.constData();
-        if (file.write(block.constData(), bytes) != bytes)
-            return fail(QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString()));
+        if (!writeAll(block.constData(), p - block.constData()))
+            return failWrite("cannot write");
     }
 
     FbFileHeader header;
@@ -833,15 +850,15 @@ bool FileWriter::write(const QString &fileName, Result *result)
     header.max_offset = maxOffset;
     char headerBytes[FbLayout::HeaderSize];
     FbLayout::encodeHeader(header, headerBytes);
-    if (!file.seek(0) || file.write(headerBytes, sizeof headerBytes) != FbLayout::HeaderSize)
-        return fail(QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString()));
+    if (!file.flush() || !file.seek(0) || !writeAll(headerBytes, sizeof headerBytes) || !file.flush())
+        return failWrite("cannot write");
 
     const qint64 fullSize = FbLayout::HeaderSize + total * FbLayout::RecordSize;
-    if (o.truncateBytes > 0 && (!file.flush() || !file.resize(fullSize - o.truncateBytes)))
-        return fail(QStringLiteral("cannot cut %1: %2").arg(fileName, file.errorString()));
+    if (o.truncateBytes > 0 && !file.resize(fullSize - o.truncateBytes))
+        return failWrite("cannot cut");
     file.close();
     if (file.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString()));
+        return failWrite("cannot write");
 
     if (result) {
         result->fileSize = fullSize - o.truncateBytes;
