@@ -583,7 +583,7 @@ QString validatePatch(const Options &o)
     if (o.lineSpacing < 1 || o.lineSpacing > 100000)
         return QStringLiteral("--line-spacing must be between 1 and 100000 m");
     if (o.sourcesPerLine < 0 || o.sourcesPerLine > 10000)
-        return QStringLiteral("--sources-per-line must be between 1 and 10000");
+        return QStringLiteral("--sources-per-line must be between 0 (one on each receiver line) and 10000");
     if (o.sourceBetweenStations || o.sourceCrosslineMax > 0.0)
         return QStringLiteral("--source-between-stations and --source-crossline are for one line, not with "
                               "--receiver-lines");
