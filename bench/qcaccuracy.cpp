@@ -5,7 +5,8 @@
 // sources on and between stations, two and three layers, noise, statics,
 // source delays, missing picks and unpicked zeros, sources off the line,
 // lengths in feet and offsets in a finer unit, hills, lateral change, cycle
-// skips, velocity gradients, dipping and hidden layers), each twice: a clean twin
+// skips, velocity gradients, dipping and hidden layers, a 3-D patch of
+// parallel receiver lines), each twice: a clean twin
 // and a planted twin with spikes of 12 to 60 ms on about one pick a shot and
 // some shots late by 9 to 15 ms. Both go through the whole QC pass
 // (FbQc::Analyzer), and each line prints the spikes found of those
@@ -143,6 +144,8 @@ const QVector<Geometry> &family()
         {"2 layers, 20 m, end-on 72, dip -1.5 degrees", 20, 72, 50, endOn, false, {700, 2600}, {160}, 1.0, 1.0, 2.0, 0.0, 0.0, 0.0, 0.0, false, 0.0, -1.5},
         {"2 layers, 10 m, split 96, blind layer 500 m/s", 10, 96, 40, split, false, {800, 2500}, {100}, 1.0, 1.0, 2.0, 0.0, 0.0, 0.0, 0.0, false, 0.0, 0.0, 500.0, 15.0},
         {"2 layers, 25 m, split 120, thin layer 1,500 m/s", 25, 120, 40, split, false, {700, 3000}, {150}, 1.0, 1.0, 2.0, 0.0, 0.0, 0.0, 0.0, false, 0.0, 0.0, 1500.0, 3.0},
+        // A 3-D patch (see patchOptions()).
+        {"built-in curve, 25 m, 3-D 8 lines of 60", 25, 480, 240, split, false, {}, {}, 0.5, 0.0, 0.0, 0.0, 0.0},
     };
     // clang-format on
     return lines;
@@ -172,6 +175,29 @@ const LengthOptions *lengthOptions(const char *name)
     for (const LengthOptions &l : lines) {
         if (qstrcmp(l.name, name) == 0)
             return &l;
+    }
+    return nullptr;
+}
+
+// The 3-D patches: parallel receiver lines with source lines across them,
+// a source on each receiver line.
+struct PatchOptions
+{
+    const char *name;
+    int receiverLines;
+    int lineSpacing;    // m
+    int sourcesPerLine; // 0: one on each receiver line
+    int shotInterval;   // stations between source lines
+};
+
+const PatchOptions *patchOptions(const char *name)
+{
+    static const PatchOptions patches[] = {
+        {"built-in curve, 25 m, 3-D 8 lines of 60", 8, 200, 0, 8},
+    };
+    for (const PatchOptions &p : patches) {
+        if (qstrcmp(p.name, name) == 0)
+            return &p;
     }
     return nullptr;
 }
@@ -208,6 +234,12 @@ FbGenerator::Options optionsOf(const Geometry &g, quint64 seed)
         o.sourceCrosslineMax = l->crosslineMax;
         o.feet = l->feet;
         o.offsetFactor = l->offsetFactor;
+    }
+    if (const PatchOptions *p = patchOptions(g.name)) {
+        o.receiverLines = p->receiverLines;
+        o.lineSpacing = p->lineSpacing;
+        o.sourcesPerLine = p->sourcesPerLine;
+        o.shotInterval = p->shotInterval;
     }
     o.elevationVelocity = g.elevationVelocity;
     o.lateralChange = g.lateral;

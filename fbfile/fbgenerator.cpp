@@ -58,12 +58,38 @@ bool isFloatColumn(int column)
     return column >= 0 && column < FbColumns::Count && FbColumns::field(column).type == FbLayout::FieldType::Float32;
 }
 
-// Stations the line needs: the sources' span, and for end-on spreads the
-// channels ahead of the last source.
+// Sources on each source line across a 3-D patch; 1 on a 2-D line.
+int sourcesPerLine(const Options &o)
+{
+    if (o.receiverLines <= 1)
+        return 1;
+    return o.sourcesPerLine > 0 ? o.sourcesPerLine : o.receiverLines;
+}
+
+// Channels on each receiver line of a shot.
+int channelsPerLine(const Options &o)
+{
+    return o.channels / qMax(1, o.receiverLines);
+}
+
+// Stations a receiver line needs: the sources' span, and for end-on
+// spreads the channels ahead of the last source.
 qint64 stationsOf(const Options &o)
 {
-    const qint64 span = static_cast<qint64>(o.shots - 1) * o.shotInterval + 1;
-    return o.spread == Spread::EndOn ? span + o.channels : qMax<qint64>(o.channels, span);
+    const qint64 sourceLines = (static_cast<qint64>(o.shots) + sourcesPerLine(o) - 1) / sourcesPerLine(o);
+    const qint64 span = (sourceLines - 1) * o.shotInterval + 1;
+    const int perLine = channelsPerLine(o);
+    return o.spread == Spread::EndOn ? span + perLine : qMax<qint64>(perLine, span);
+}
+
+// How far across the patch, m from the first receiver line, the source
+// `index` of a source line stands: evenly from the first line to the last,
+// or in the middle when a source line holds one.
+double sourceAcross(const Options &o, int index)
+{
+    const double width = double(o.receiverLines - 1) * o.lineSpacing;
+    const int count = sourcesPerLine(o);
+    return count == 1 ? 0.5 * width : width * index / (count - 1);
 }
 
 // The intercept time (ms) of each layer's line, top first (0 for the
@@ -90,6 +116,7 @@ public:
     explicit Line(const Options &o) : m_options(o)
     {
         m_stations = static_cast<int>(stationsOf(o));
+        const int spots = m_stations * qMax(1, o.receiverLines);
         m_elevation.resize(m_stations);
         m_skidX.resize(m_stations);
         m_skidY.resize(m_stations);
@@ -105,17 +132,17 @@ public:
         // Statics from a stream of their own: the defaults keep their bytes.
         if (o.sourceStaticMs > 0.0 || o.receiverStaticMs > 0.0) {
             Random statics(o.seed * 0xA0761D6478BD642FULL + 7);
-            m_sourceStatic.resize(m_stations);
-            m_receiverStatic.resize(m_stations);
-            for (int s = 0; s < m_stations; ++s) {
+            m_sourceStatic.resize(spots);
+            m_receiverStatic.resize(spots);
+            for (int s = 0; s < spots; ++s) {
                 m_sourceStatic[s] = statics.jitter(o.sourceStaticMs);
                 m_receiverStatic[s] = statics.jitter(o.receiverStaticMs);
             }
         }
         if (o.stationStaticMs > 0.0) {
             Random statics(o.seed * 0x8EBC6AF09C88C6E3ULL + 13);
-            m_stationStatic.resize(m_stations);
-            for (int s = 0; s < m_stations; ++s)
+            m_stationStatic.resize(spots);
+            for (int s = 0; s < spots; ++s)
                 m_stationStatic[s] = statics.jitter(o.stationStaticMs);
         }
         if (!o.velocities.isEmpty())
@@ -134,20 +161,22 @@ public:
     qint32 elevation(int station) const { return m_elevation.at(station); }
     double x(int station) const { return OriginX + BearingX * station * m_options.groupInterval + m_skidX.at(station); }
     double y(int station) const { return OriginY + BearingY * station * m_options.groupInterval + m_skidY.at(station); }
-    // A source a fraction toNext of the way to the next station stands on
-    // ground that changes gradually from one station's to the next's; what
-    // is its own (coupling, charge) belongs to its station.
-    double sourceStatic(int station, double toNext = 0.0) const
+    // Statics by spot: a station of a receiver line, numbered line by line.
+    int spot(int receiverLine, int station) const { return receiverLine * m_stations + station; }
+    // A source a fraction toNext of the way to the next station of its line
+    // stands on ground that changes gradually from one station's to the
+    // next's; what is its own (coupling, charge) belongs to its station.
+    double sourceStatic(int spot, double toNext = 0.0) const
     {
-        const int next = std::min(station + 1, m_stations - 1);
-        return (m_sourceStatic.isEmpty() ? 0.0 : m_sourceStatic.at(station)) + (1.0 - toNext) * stationStatic(station) +
+        const int next = (spot + 1) % m_stations == 0 ? spot : spot + 1;
+        return (m_sourceStatic.isEmpty() ? 0.0 : m_sourceStatic.at(spot)) + (1.0 - toNext) * stationStatic(spot) +
                toNext * stationStatic(next);
     }
-    double receiverStatic(int station) const
+    double receiverStatic(int spot) const
     {
-        return (m_receiverStatic.isEmpty() ? 0.0 : m_receiverStatic.at(station)) + stationStatic(station);
+        return (m_receiverStatic.isEmpty() ? 0.0 : m_receiverStatic.at(spot)) + stationStatic(spot);
     }
-    double stationStatic(int station) const { return m_stationStatic.isEmpty() ? 0.0 : m_stationStatic.at(station); }
+    double stationStatic(int spot) const { return m_stationStatic.isEmpty() ? 0.0 : m_stationStatic.at(spot); }
     // The layers' travel time in ms at |offset| h, or the built-in curve's.
     double travel(double h) const { return travel(h, 0.0, 0.0); }
     // The same with slow metres of the refractors' path on the slow half of
@@ -381,12 +410,15 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
     Random extra((o.seed + 0x632BE59BD9B4E019ULL) ^ (static_cast<quint64>(shot) + 1) * 0xD6E8FEB86659FD93ULL);
     const double delay = o.triggerDelayMs + extra.uniform() * o.sourceDelayMs;
 
-    const int source = placed * o.shotInterval;
+    // Shots fire along a source line (one source on a 2-D line), then move
+    // on to the next one.
+    const int source = placed / sourcesPerLine(o) * o.shotInterval;
     const double half = o.sourceBetweenStations ? 0.5 : 0.0;
+    const int perLine = channelsPerLine(o);
     // Split spread around the source, end-on where the line ends; or all
     // receivers ahead of the source.
     const int first = o.spread == Spread::EndOn ? source + (o.sourceBetweenStations ? 1 : 0)
-                                                : qBound(0, source - o.channels / 2, line.stations() - o.channels);
+                                                : qBound(0, source - perLine / 2, line.stations() - perLine);
     const qint32 depth = 9 + static_cast<qint32>(where.next() % 7);
     const int next = qMin(source + 1, line.stations() - 1);
     const double at = o.sourceBetweenStations ? 0.5 : 0.0;
@@ -401,6 +433,10 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
         Random off((o.seed + 0x9FB21C651E98DF25ULL) ^ (static_cast<quint64>(placed) + 1) * 0xC2B2AE3D27D4EB4FULL);
         crossline = o.sourceCrosslineMin + off.uniform() * (o.sourceCrosslineMax - o.sourceCrosslineMin);
     }
+    // Across a patch: where on its source line the source stands.
+    const bool patch = o.receiverLines > 1;
+    if (patch)
+        crossline = sourceAcross(o, placed % sourcesPerLine(o));
     // Metres to the file's coordinate unit, and to its integer fields' unit.
     const double coordinate = o.feet ? 1.0 / FeetInMetres : 1.0;
     const double fine = coordinate * o.offsetFactor;
@@ -410,26 +446,42 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
     const qint64 firstRecord = static_cast<qint64>(shot) * o.channels;
     const bool layered = !o.velocities.isEmpty();
     QVector<bool> unpicked(o.channels), missing(o.channels);
+    // A source's statics are those of the receiver line nearest to it.
+    const int sourceSpot =
+        line.spot(patch ? qBound(0, int(std::lround(crossline / o.lineSpacing)), o.receiverLines - 1) : 0, source);
 
     for (int c = 0; c < o.channels; ++c) {
-        const int station = first + c;
+        const int receiverLine = c / perLine;
+        const int station = first + c % perLine;
         FbRecord &r = records[c];
         r = FbRecord();
         r.ffid = o.firstFfid + shot;
         r.channel = c + 1;
         const double along = (station - source - half) * o.groupInterval;
-        const double distance = crossline > 0.0 ? std::copysign(std::hypot(along, crossline), along) : along;
+        const double across = double(receiverLine) * o.lineSpacing - crossline;
+        const double distance = across != 0.0 ? std::copysign(std::hypot(along, across), along) : along;
         r.offset = scaled(distance);
         r.g_elev = scaled(line.elevation(station));
         r.s_elev = scaled(sourceElevation);
         r.s_depth = scaled(depth);
         r.source_x = sourceXAt;
         r.source_y = sourceYAt;
+        // A line's fields are written as they always were, and a patch's
+        // replace them: with the two as alternatives the optimiser fused the
+        // arithmetic of the source's position and the receivers' so that a
+        // line's source_x came out one float step off (a test compares).
         r.group_x = static_cast<float>(line.x(station) * coordinate);
         r.group_y = static_cast<float>(line.y(station) * coordinate);
         r.s_line = LineNumber + (o.sourceBetweenStations ? 1 : 0);
         r.s_stat = FirstStation + source;
-        r.g_line = LineNumber;
+        if (patch) {
+            const double off = double(receiverLine) * o.lineSpacing;
+            r.group_x = static_cast<float>((line.x(station) - BearingY * off) * coordinate);
+            r.group_y = static_cast<float>((line.y(station) + BearingX * off) * coordinate);
+            r.s_line = FirstStation + source;
+            r.s_stat = 1 + placed % sourcesPerLine(o);
+        }
+        r.g_line = LineNumber + receiverLine;
         r.g_stat = FirstStation + station;
         r.fb_no = static_cast<qint32>(firstRecord + c + 1);
 
@@ -445,8 +497,12 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
                                      ? 0.0
                                      : StaticPerMetre * ((sourceElevation - Datum) + (line.elevation(station) - Datum));
         const double sourceAlong = (source + half) * o.groupInterval;
-        const double slow = line.slowStretch(sourceAlong, sourceAlong + along);
-        const double statics = line.sourceStatic(source, at) + line.receiverStatic(station) + delay;
+        // Across a patch the ray's share on the slow ground is that of its
+        // run along the lines.
+        const double stretch = line.slowStretch(sourceAlong, sourceAlong + along);
+        const double slow = patch && along != 0.0 ? stretch * h / std::abs(along) : stretch;
+        const double statics =
+            line.sourceStatic(sourceSpot, at) + line.receiverStatic(line.spot(receiverLine, station)) + delay;
         // A layered line lets the pick at the source read its delay, even
         // below 0; elsewhere a pick never reads 0, which means unpicked.
         const double least = !layered ? 0.5 : h == 0.0 ? -HUGE_VAL : 0.125;
@@ -515,6 +571,29 @@ QString validatePickFaults(const Options &o)
         if (!std::isfinite(run.ms))
             return QStringLiteral("--skip-run: the time must be finite");
     }
+    return QString();
+}
+
+// A 3-D patch's receiver and source lines.
+QString validatePatch(const Options &o)
+{
+    if (o.receiverLines < 1 || o.receiverLines > 1000)
+        return QStringLiteral("--receiver-lines must be between 1 and 1000");
+    if (o.receiverLines == 1)
+        return QString();
+    if (o.channels % o.receiverLines != 0)
+        return QStringLiteral("--channels (%1) must be a multiple of --receiver-lines (%2)")
+            .arg(o.channels)
+            .arg(o.receiverLines);
+    if (o.lineSpacing < 1 || o.lineSpacing > 100000)
+        return QStringLiteral("--line-spacing must be between 1 and 100000 m");
+    if (o.sourcesPerLine < 0 || o.sourcesPerLine > 10000)
+        return QStringLiteral("--sources-per-line must be between 0 (one on each receiver line) and 10000");
+    if (o.sourceBetweenStations || o.sourceCrosslineMax > 0.0)
+        return QStringLiteral("--source-between-stations and --source-crossline are for one line, not with "
+                              "--receiver-lines");
+    if (double(o.receiverLines - 1) * o.lineSpacing > std::numeric_limits<qint32>::max() / 4)
+        return QStringLiteral("the patch is too wide for int32 offsets");
     return QString();
 }
 
@@ -618,6 +697,9 @@ QString validate(const Options &o)
         return QStringLiteral("--channels must be at least 1");
     if (o.groupInterval < 1 || o.shotInterval < 1)
         return QStringLiteral("the group and shot intervals must be at least 1");
+    const QString patch = validatePatch(o);
+    if (!patch.isEmpty())
+        return patch;
     const qint64 records = static_cast<qint64>(o.shots) * o.channels;
     if (records > std::numeric_limits<qint32>::max())
         return QStringLiteral("%1 shots of %2 channels exceed the records an FB file can number")
@@ -633,7 +715,8 @@ QString validate(const Options &o)
         return QStringLiteral("the crossline distances of the sources must be 0 <= MIN <= MAX <= 10000 m");
     if (o.offsetFactor != 1 && o.offsetFactor != 10 && o.offsetFactor != 100 && o.offsetFactor != 1000)
         return QStringLiteral("the offset factor must be 1, 10, 100 or 1000");
-    if (stationsOf(o) * o.groupInterval * double(o.offsetFactor) / (o.feet ? FeetInMetres : 1.0) >
+    const double width = double(o.receiverLines - 1) * o.lineSpacing;
+    if ((stationsOf(o) * o.groupInterval + width) * double(o.offsetFactor) / (o.feet ? FeetInMetres : 1.0) >
         std::numeric_limits<qint32>::max() / 2)
         return QStringLiteral("the line is too long for int32 offsets in 1/%1 of its unit").arg(o.offsetFactor);
     if (static_cast<qint64>(o.firstFfid) + o.shots > std::numeric_limits<qint32>::max())
@@ -715,11 +798,29 @@ bool FileWriter::write(const QString &fileName, Result *result)
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return fail(QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString()));
+    // A file cut short (a full disk) is no FB file: it goes, and the reason
+    // is the system's.
+    auto failWrite = [&](const char *what) {
+        const QString reason = file.errorString();
+        file.remove();
+        return fail(QStringLiteral("%1 %2: %3").arg(QLatin1String(what), fileName, reason));
+    };
+    // A write that stops short is asked again, so that the one that fails
+    // says why (the first short one leaves no reason).
+    auto writeAll = [&file](const char *data, qint64 size) {
+        for (qint64 done = 0; done < size;) {
+            const qint64 n = file.write(data + done, size - done);
+            if (n <= 0)
+                return false;
+            done += n;
+        }
+        return true;
+    };
 
     // The header goes last, once the offset range is known.
     const char blankHeader[FbLayout::HeaderSize] = {};
-    if (file.write(blankHeader, sizeof blankHeader) != FbLayout::HeaderSize)
-        return fail(QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString()));
+    if (!writeAll(blankHeader, sizeof blankHeader))
+        return failWrite("cannot write");
 
     const Line line(o);
     const qint64 shotBytes = FbLayout::RecordSize * o.channels;
@@ -743,9 +844,8 @@ bool FileWriter::write(const QString &fileName, Result *result)
                 p += FbLayout::RecordSize;
             }
         }
-        const qint64 bytes = p - block.constData();
-        if (file.write(block.constData(), bytes) != bytes)
-            return fail(QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString()));
+        if (!writeAll(block.constData(), p - block.constData()))
+            return failWrite("cannot write");
     }
 
     FbFileHeader header;
@@ -755,15 +855,15 @@ bool FileWriter::write(const QString &fileName, Result *result)
     header.max_offset = maxOffset;
     char headerBytes[FbLayout::HeaderSize];
     FbLayout::encodeHeader(header, headerBytes);
-    if (!file.seek(0) || file.write(headerBytes, sizeof headerBytes) != FbLayout::HeaderSize)
-        return fail(QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString()));
+    if (!file.flush() || !file.seek(0) || !writeAll(headerBytes, sizeof headerBytes) || !file.flush())
+        return failWrite("cannot write");
 
     const qint64 fullSize = FbLayout::HeaderSize + total * FbLayout::RecordSize;
-    if (o.truncateBytes > 0 && (!file.flush() || !file.resize(fullSize - o.truncateBytes)))
-        return fail(QStringLiteral("cannot cut %1: %2").arg(fileName, file.errorString()));
+    if (o.truncateBytes > 0 && !file.resize(fullSize - o.truncateBytes))
+        return failWrite("cannot cut");
     file.close();
     if (file.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString()));
+        return failWrite("cannot write");
 
     if (result) {
         result->fileSize = fullSize - o.truncateBytes;

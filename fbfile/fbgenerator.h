@@ -9,7 +9,8 @@
 
 namespace FbFile {
 
-// Synthetic FB files: one 2-D line with a rolling split spread, so that the
+// Synthetic FB files: one 2-D line with a rolling split spread (or a 3-D
+// patch of parallel receiver lines with source lines across), so that the
 // files look like a real pick file (coordinates along a bearing, negative
 // and positive offsets, end-on spreads at the line ends, a rolling
 // topography, a mix of pick statuses) and can carry faults on demand.
@@ -199,6 +200,23 @@ struct Options
     // on the line); offsets and times follow the true distance.
     double sourceCrosslineMin = 0.0;
     double sourceCrosslineMax = 0.0;
+    // A 3-D patch: receiverLines parallel receiver lines lineSpacing m
+    // apart (line numbers counting up from the first), each holding
+    // channels / receiverLines of a shot's channels (the split or end-on
+    // spread of each line, channel numbers running line by line), and
+    // source lines across them, one every shotInterval stations along.
+    // Each source line holds sourcesPerLine sources spread evenly from the
+    // first receiver line to the last (0: one on each receiver line, so
+    // that sources and receivers share positions); the shots fire along a
+    // source line, then move to the next. s_line numbers a source line by
+    // the receiver station it crosses and s_stat counts its sources from 1.
+    // Offsets are the true distance, negative for receivers behind the
+    // source along the receiver lines; statics belong to a receiver's own
+    // position (a source's: the nearest receiver line's at its station),
+    // and the ground's height changes along the lines only.
+    int receiverLines = 1;
+    int lineSpacing = 200;
+    int sourcesPerLine = 0;
     // Units of the file's lengths. Coordinates, offsets and elevations in
     // feet instead of metres; and the integer fields (offset, g_elev,
     // s_elev, s_depth) in 1/offsetFactor of the coordinates' unit (100:

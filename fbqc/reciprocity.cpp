@@ -158,9 +158,17 @@ void SpreadView::build(const FbRecord *records, int n)
             m_position[k] = along(m_along[k]);
     }
 
+    // The spacing is the gap between neighbouring receivers of one line.
+    // On several receiver lines (a 3-D patch) the receivers next to each
+    // other along the main direction lie on different lines, so there the
+    // neighbours are those on consecutive stations of each line.
+    const bool byLine = m_stations && m_lines.size() > 1;
+    const std::vector<int> &order = byLine ? m_byStation : m_along;
     double sum = 0.0, longest = 0.0;
-    for (int k = 1; k < m; ++k) {
-        const FbRecord &a = records[m_along[k - 1]], &b = records[m_along[k]];
+    for (size_t k = 1; k < order.size(); ++k) {
+        const FbRecord &a = records[order[k - 1]], &b = records[order[k]];
+        if (byLine && (a.g_line != b.g_line || !finite(a.group_x, a.group_y) || !finite(b.group_x, b.group_y)))
+            continue;
         const double gap = distance(double(b.group_x) - a.group_x, double(b.group_y) - a.group_y);
         if (gap > 0.0) {
             m_gaps.push_back(gap);

@@ -25,6 +25,8 @@ namespace FbView {
 namespace {
 
 constexpr int Batch = 1 << 20;
+// Shots whose sources show how far apart sources lie.
+constexpr int SpacingShots = 100000;
 
 bool finite(float x, float y)
 {
@@ -226,12 +228,20 @@ bool StationAxis::placeSources(const FbQc::ShotSummaries &shots, const Progress 
             hi = qMax(hi, sourceAt(s));
         }
     }
-    // Every step between shots when they are few, an even sample of them
-    // when there are millions.
+    // The gaps between neighbouring sources' columns: on a line they are
+    // the steps between consecutive shots, but shots fired along source
+    // lines across several receiver lines (a 3-D survey) hop from line to
+    // line. A run of shots shows them when there are millions.
+    QVector<double> columns;
+    columns.reserve(qMin(shots.size(), SpacingShots));
+    for (int s = 0; s < shots.size() && s < SpacingShots; ++s) {
+        if (std::isfinite(m_sources.at(s)))
+            columns.append(m_sources.at(s));
+    }
+    std::sort(columns.begin(), columns.end());
     QVector<double> steps;
-    const int stride = qMax(1, shots.size() / 100000);
-    for (int s = stride; s < shots.size(); s += stride)
-        steps.append(std::abs(double(m_sources.at(s)) - m_sources.at(s - stride)) / stride);
+    for (int k = 1; k < columns.size(); ++k)
+        steps.append(columns.at(k) - columns.at(k - 1));
     m_sourceSpacing = qMax(m_cellWidth, medianStep(steps, m_cellWidth));
     if (lo <= hi) {
         m_minimum = lo;

@@ -64,8 +64,9 @@ public:
     bool isEmpty() const { return m_receivers.isEmpty(); }
     // One column's width: 1 station, or the median receiver spacing.
     double cellWidth() const { return m_cellWidth; }
-    // The usual step between consecutive shots' sources (their median),
-    // at least cellWidth(): the width of a column of sources.
+    // The usual gap between neighbouring sources' columns (their median
+    // over the first 100,000 shots), at least cellWidth(): the width of a
+    // column of sources.
     double sourceSpacing() const { return m_sourceSpacing; }
     // The span of every receiver's and source's coordinate; 0..1 when none.
     double minimum() const { return m_minimum; }

@@ -388,19 +388,23 @@ private slots:
     // A write that fails part-way (a file-size limit, as a full disk) leaves
     // no partial output and no stray file, and an existing output as it was.
     // A full disk, or a log that cannot be written: nothing new is left and
-    // an existing output stays as it was.
+    // an existing output stays as it was. gen on a full disk says why and
+    // leaves no file cut short.
     void fullDisk_data()
     {
         QTest::addColumn<bool>("existing");
         QTest::addColumn<QString>("log"); // where the log goes; "" beside the output
-        QTest::newRow("new output") << false << "";
-        QTest::newRow("existing output kept") << true << "";
-        QTest::newRow("log cannot be written, existing output kept") << true << "missing/out.log.csv";
+        QTest::addColumn<bool>("gen");    // gen writes the output instead of edit
+        QTest::newRow("new output") << false << "" << false;
+        QTest::newRow("existing output kept") << true << "" << false;
+        QTest::newRow("log cannot be written, existing output kept") << true << "missing/out.log.csv" << false;
+        QTest::newRow("gen, new output") << false << "" << true;
     }
     void fullDisk()
     {
         QFETCH(bool, existing);
         QFETCH(QString, log);
+        QFETCH(bool, gen);
         QTemporaryDir dir;
         const QString in = dir.filePath("in.fb"), out = dir.filePath("out.fb");
         QCOMPARE(FbTool::run({"gen", in, "--shots", "20", "--channels", "100"}).exitCode, 0); // 168 KB
@@ -408,11 +412,14 @@ private slots:
             QVERIFY(FbTest::writeFile(out, "keep me"));
         const QStringList before = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
         QStringList args{"edit", in, "-o", out, "--shift", "1003:2"};
+        if (gen)
+            args = QStringList{"gen", out, "--shots", "20", "--channels", "100"};
         if (!log.isEmpty())
             args << "--log" << dir.filePath(log);
         const Run run = FbTool::run(args, log.isEmpty() ? 64 * 1024 : 0);
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains("cannot write " + (log.isEmpty() ? out : dir.filePath(log))), qPrintable(run.err));
+        QVERIFY2(!run.err.contains("Unknown error"), qPrintable(run.err));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), before);
         QCOMPARE(readAll(out), QByteArray(existing ? "keep me" : ""));
     }

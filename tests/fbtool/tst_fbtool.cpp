@@ -289,6 +289,13 @@ private slots:
                                         << "use one of s_elev, s_depth, source_x, source_y, s_line, s_stat";
         QTest::newRow("gen, position 0") << QStringList{"gen", gen, "--shots", "3", "--channels", "3", "--nan", "0"}
                                          << QString() << "--nan: '0' is not POS";
+        QTest::newRow("gen, channels not shared by the receiver lines")
+            << QStringList{"gen", gen, "--shots", "3", "--channels", "10", "--receiver-lines", "4"} << QString()
+            << "--channels (10) must be a multiple of --receiver-lines (4)";
+        QTest::newRow("gen, a patch with sources off the line")
+            << QStringList{"gen", gen, "--shots", "3", "--channels", "8", "--receiver-lines", "2", "--source-crossline",
+                           "5,10"}
+            << QString() << "not with --receiver-lines";
         QTest::newRow("unknown option") << QStringList{"shots", gen, "--bogus"} << QString() << "unknown option";
         QTest::newRow("dump, shot past the last") << QStringList{"dump", gen, "--shot", "4"} << QString() << "1..3";
         QTest::newRow("shots to a full device") << QStringList{"shots", gen} << "/dev/full"

@@ -410,8 +410,8 @@ private slots:
         QCOMPARE(fit.outliers(), 0);
     }
 
-    // The generator draws the line it is asked for: the default line keeps
-    // its bytes for a seed (benches and files depend on them); end-on
+    // The generator draws the line it is asked for: every line keeps its
+    // bytes for a seed (benches and files depend on them); end-on
     // spreads, sources between stations, layers with statics, delays and
     // noise within their bounds, missing and unpicked picks in their
     // share; and a twin with planted spikes, a late shot and a run of
@@ -423,11 +423,19 @@ private slots:
         QTest::addColumn<bool>("layered"); // 500/1800/4000 m/s, statics 3 ms, delay 12 ms, noise 1 ms
         QTest::addColumn<double>("missing");
         QTest::addColumn<double>("unpicked");
+        QTest::addColumn<bool>("feetOffLine"); // 30 shots in feet, offsets in 1/10 ft, sources 5 to 50 m off the line
+        QTest::addColumn<QByteArray>("sha1");  // of the records
         const FbGenerator::Spread split = FbGenerator::Spread::Split, endOn = FbGenerator::Spread::EndOn;
-        QTest::newRow("defaults") << split << false << false << 0.0 << 0.0;
-        QTest::newRow("end-on, between stations") << endOn << true << true << 0.0 << 0.0;
-        QTest::newRow("layers, statics and delays") << split << false << true << 0.0 << 0.0;
-        QTest::newRow("8% missing, 40% unpicked") << split << true << true << 0.08 << 0.4;
+        QTest::newRow("defaults") << split << false << false << 0.0 << 0.0 << false
+                                  << QByteArray("64862833ec8c0e61dd216d8057e8047d11e7081f");
+        QTest::newRow("end-on, between stations")
+            << endOn << true << true << 0.0 << 0.0 << false << QByteArray("7184b66a00c07d3485d535cf17e0e9ba3a76cb5c");
+        QTest::newRow("layers, statics and delays")
+            << split << false << true << 0.0 << 0.0 << false << QByteArray("18aa377cbf63d7f75001574412791d089ecd5bd4");
+        QTest::newRow("8% missing, 40% unpicked")
+            << split << true << true << 0.08 << 0.4 << false << QByteArray("1511f22c6b61f4842f23fe2aced2bed4e97d1943");
+        QTest::newRow("feet, off the line")
+            << split << false << false << 0.0 << 0.0 << true << QByteArray("1336ab1809673817de21b23410db0a4c438af20b");
     }
     void generatorLines()
     {
@@ -436,8 +444,10 @@ private slots:
         QFETCH(bool, layered);
         QFETCH(double, missing);
         QFETCH(double, unpicked);
+        QFETCH(bool, feetOffLine);
+        QFETCH(QByteArray, sha1);
         FbGenerator::Options o;
-        o.shots = 6;
+        o.shots = feetOffLine ? 30 : 6;
         o.channels = 48;
         o.seed = 9;
         o.spread = spread;
@@ -451,6 +461,10 @@ private slots:
         }
         o.missing = missing;
         o.unpicked = unpicked;
+        o.feet = feetOffLine;
+        o.offsetFactor = feetOffLine ? 10 : 1;
+        o.sourceCrosslineMin = feetOffLine ? 5.0 : 0.0;
+        o.sourceCrosslineMax = feetOffLine ? 50.0 : 0.0;
         FbGenerator::Options planted = o;
         planted.spikes = {{2, 30, 25.0}};
         planted.shifts = {{4, 11.0}};
@@ -488,12 +502,82 @@ private slots:
                 QCOMPARE(p.fb_time, r.fb_time == 0.0f ? 0.0f : float(r.fb_time + late));
             }
         }
-        if (!layered && missing == 0.0 && unpicked == 0.0 && spread == FbGenerator::Spread::Split && !between)
-            QCOMPARE(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex(),
-                     QByteArray("64862833ec8c0e61dd216d8057e8047d11e7081f"));
+        QCOMPARE(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex(), sha1);
         const int all = o.shots * o.channels;
         QVERIFY2(std::abs(records - all * (1.0 - missing)) <= 0.05 * all, qPrintable(QString::number(records)));
         QVERIFY2(std::abs(zeros - records * unpicked) <= 0.08 * records, qPrintable(QString::number(zeros)));
+    }
+
+    // A 3-D patch as the generator draws it: each receiver line its share
+    // of the channels, the lines side by side at their spacing, sources
+    // spread across them; every offset the distance from the source to the
+    // receiver, negative behind the source along the lines, and every time
+    // the layers' at that distance, whatever the azimuth.
+    void generatorPatch_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("spacing");        // m between receiver lines
+        QTest::addColumn<int>("sourcesPerLine"); // 0: one on each receiver line
+        QTest::addColumn<FbGenerator::Spread>("spread");
+        QTest::newRow("4 lines, a source on each") << 4 << 200 << 0 << FbGenerator::Spread::Split;
+        QTest::newRow("3 lines, sources between them") << 3 << 150 << 5 << FbGenerator::Spread::Split;
+        QTest::newRow("2 lines, one source in the middle, end-on") << 2 << 300 << 1 << FbGenerator::Spread::EndOn;
+    }
+    void generatorPatch()
+    {
+        QFETCH(int, lines);
+        QFETCH(int, spacing);
+        QFETCH(int, sourcesPerLine);
+        QFETCH(FbGenerator::Spread, spread);
+        FbGenerator::Options o;
+        o.shots = 12;
+        o.channels = lines * 20;
+        o.receiverLines = lines;
+        o.lineSpacing = spacing;
+        o.sourcesPerLine = sourcesPerLine;
+        o.shotInterval = 5;
+        o.spread = spread;
+        o.noiseMs = 0.0;
+        o.velocities = {600, 2000, 4000};
+        o.crossovers = {80, 500};
+        const int across = sourcesPerLine > 0 ? sourcesPerLine : lines;
+        // The line's bearing (0.8, 0.6) and its normal.
+        const double bx = 0.8, by = 0.6, nx = -0.6, ny = 0.8;
+        for (int shot = 0; shot < o.shots; ++shot) {
+            const QVector<FbRecord> records = FbGenerator::shotRecords(o, shot);
+            QCOMPARE(records.size(), o.channels);
+            // Shots fire along a source line, then move to the next one.
+            const double sourceAcross = across == 1 ? 0.5 * (lines - 1) * spacing
+                                                    : double(shot % across) * (lines - 1) * spacing / (across - 1);
+            for (const FbRecord &r : records) {
+                const QString at = QString("shot %1 channel %2").arg(shot).arg(r.channel);
+                const int line = (r.channel - 1) / 20;
+                QCOMPARE(r.g_line, 101 + line);
+                QCOMPARE(r.s_line, 1000 + shot / across * o.shotInterval);
+                QCOMPARE(r.s_stat, 1 + shot % across);
+                // Positions from the first receiver line's origin, m.
+                const double gx = r.group_x - 25000.0, gy = r.group_y - 61000.0;
+                const double sx = r.source_x - 25000.0, sy = r.source_y - 61000.0;
+                // Receivers stand on their line's stations (each skids 0.5 m
+                // at most); a source within 1 m of its station's position.
+                QVERIFY2(std::abs(gx * nx + gy * ny - line * spacing) <= 0.75, qPrintable(at + " off its line"));
+                QVERIFY2(std::abs(gx * bx + gy * by - (r.g_stat - 1000) * 25.0) <= 0.75,
+                         qPrintable(at + " off its station"));
+                QVERIFY2(std::abs(sx * nx + sy * ny - sourceAcross) <= 2.2, qPrintable(at + ": source misplaced"));
+                // Negative behind the source along the lines.
+                const double along = (gx - sx) * bx + (gy - sy) * by;
+                QVERIFY2(std::abs(along) < 2.0 || (along < 0) == (r.offset < 0), qPrintable(at + ": offset's sign"));
+                // At the distance between their stations: the time of the
+                // layers there, plus the built-in elevation static, 0.03 ms
+                // a metre from the datum at each end, rounded to 1/8 ms.
+                const double nominal = std::hypot((r.g_stat - r.s_line) * 25.0, line * spacing - sourceAcross);
+                QCOMPARE(std::abs(r.offset), qint32(std::lround(nominal)));
+                const double travel =
+                    FbGenerator::layerTime(o, nominal) + 0.03 / 1.7 * ((r.s_elev - 350.0) + (r.g_elev - 350.0));
+                QVERIFY2(std::abs(r.fb_time - travel) <= 0.07,
+                         qPrintable(at + QString(": %1 ms against %2").arg(r.fb_time).arg(travel)));
+            }
+        }
     }
 
     // Ground that is not flat layers: refractors slowing past the middle of

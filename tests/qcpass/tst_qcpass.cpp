@@ -799,6 +799,68 @@ private slots:
         }
     }
 
+    // A 3-D patch: receiver lines side by side and source lines across
+    // them. Its receiver spacing is that along a line, not the gap to the
+    // next line's receivers: sources on neighbouring lines are no repeat
+    // and a source between lines pairs with no one through two lines'
+    // receivers, while a source fired twice is still a repeat and a late
+    // shot is named by its pairs. The clean patch has no outlier.
+    void threeDPatch_data()
+    {
+        QTest::addColumn<int>("lineSpacing");    // m
+        QTest::addColumn<int>("sourcesPerLine"); // 0: one on each receiver line
+        QTest::addColumn<int>("lateShot");       // -1: none
+        QTest::addColumn<int>("reshot");         // fired again from shot 2's position; -1: none
+        QTest::addColumn<int>("minPairs");
+        QTest::newRow("on the lines, 100 m apart") << 100 << 0 << -1 << -1 << 340;
+        QTest::newRow("on the lines, 200 m apart") << 200 << 0 << -1 << -1 << 340;
+        QTest::newRow("on and between the lines") << 100 << 7 << -1 << -1 << 200;
+        QTest::newRow("a source fired twice") << 100 << 0 << -1 << 13 << 340;
+        QTest::newRow("one shot 8 ms late") << 200 << 0 << 21 << -1 << 340;
+    }
+    void threeDPatch()
+    {
+        QFETCH(int, lineSpacing);
+        QFETCH(int, sourcesPerLine);
+        QFETCH(int, lateShot);
+        QFETCH(int, reshot);
+        QFETCH(int, minPairs);
+        FbGenerator::Options o;
+        o.shots = 48;
+        o.channels = 4 * 24;
+        o.receiverLines = 4;
+        o.lineSpacing = lineSpacing;
+        o.sourcesPerLine = sourcesPerLine;
+        o.shotInterval = 4;
+        o.velocities = {600, 2000, 4000};
+        o.crossovers = {80, 500};
+        if (lateShot >= 0)
+            o.shifts.append({lateShot, 8.0});
+        if (reshot >= 0)
+            o.repeatedPosition.append({2, reshot});
+        const QString fileName = m_dir.filePath("patch.fb");
+        FbGenerator::FileWriter writer(o);
+        QVERIFY2(writer.write(fileName), qPrintable(writer.errorString()));
+        const Report report = judge(fileName);
+
+        QVERIFY2(report.pairs().size() >= minPairs, qPrintable(QString("%1 pairs").arg(report.pairs().size())));
+        for (const ReciprocalPair &p : report.pairs()) {
+            const bool late = p.shotA == lateShot || p.shotB == lateShot;
+            QVERIFY2(report.flagged(p) == late,
+                     qPrintable(QString("pair %1-%2, difference %3").arg(p.shotA).arg(p.shotB).arg(p.difference())));
+        }
+        QCOMPARE(report.repeats().size(), reshot >= 0 ? 1 : 0);
+        if (reshot >= 0)
+            QCOMPARE(std::make_pair(report.repeats()[0].shotA, report.repeats()[0].shotB), std::make_pair(2, reshot));
+        const QVector<Finding> named = all(report, Kind::TimingError);
+        QCOMPARE(named.size(), lateShot >= 0 ? 1 : 0);
+        if (lateShot >= 0) {
+            QCOMPARE(named[0].shot, lateShot);
+            QVERIFY2(std::abs(named[0].value - 8.0f) < 1.5f, qPrintable(QString("delay %1").arg(named[0].value)));
+        }
+        QCOMPARE(all(report, Kind::Outlier).size(), 0);
+    }
+
     // A file whose times are in seconds, declared so, is judged as its twin
     // in ms: the same outliers, the late shot with its delay in ms, the same
     // flagged pairs, velocities in m/s; the clean line has no outlier.

@@ -6,6 +6,7 @@
 
 #include "fbpickqcwindow.h"
 #include "shottablemodel.h"
+#include <fbfile/fbgenerator.h>
 #include <fbview/stationaxis.h>
 #include <fbview/stationresidualview.h>
 #include <fbview/stationshotbuilder.h>
@@ -165,6 +166,33 @@ private slots:
         QStandardPaths::setTestModeEnabled(true);
         QSettings().clear();
         qRegisterMetaType<std::shared_ptr<const StationShotCells>>();
+    }
+
+    // A 3-D patch fires along source lines across the receiver lines, so
+    // consecutive shots lie on different lines: a source's column is as wide
+    // as the sources of one line lie apart, not as the hop between lines.
+    void patchSourceColumns_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("shotInterval"); // stations between source lines
+        QTest::newRow("4 receiver lines, source lines every 6 stations") << 4 << 6;
+        QTest::newRow("8 receiver lines, source lines every 8 stations") << 8 << 8;
+    }
+    void patchSourceColumns()
+    {
+        QFETCH(int, lines);
+        QFETCH(int, shotInterval);
+        FbGenerator::Options o;
+        o.shots = lines * 12;
+        o.channels = lines * 24;
+        o.receiverLines = lines;
+        o.shotInterval = shotInterval;
+        Judged judged;
+        for (int shot = 0; shot < o.shots; ++shot)
+            judged.records += FbGenerator::shotRecords(o, shot);
+        QVERIFY(judgeRecords(QStringLiteral("patch.fb"), &judged));
+        QCOMPARE(judged.axis.cellWidth(), 1.0);
+        QCOMPARE(judged.axis.sourceSpacing(), double(shotInterval));
     }
 
     // Sources and picks lie at their stations (lines side by side), a source

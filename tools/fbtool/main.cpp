@@ -118,6 +118,15 @@ struct GenOptions
     Opt unpicked{"unpicked", "Store this fraction of the picks as 0 ms (unpicked).", "FRACTION", "0"};
     Opt crossline{"source-crossline", "Sources off the line: each moved crossline by a distance uniform in MIN..MAX m.",
                   "MIN,MAX"};
+    Opt receiverLines{"receiver-lines",
+                      "A 3-D patch: N parallel receiver lines (default 1, one 2-D line), each with channels / N of "
+                      "a shot's channels, and source lines across them every --shot-interval stations.",
+                      "N", "1"};
+    Opt lineSpacing{"line-spacing", "Metres between the receiver lines of a patch (default 200).", "M", "200"};
+    Opt sourcesPerLine{"sources-per-line",
+                       "Sources on each source line, evenly from the first receiver line to the last (default: one "
+                       "on each receiver line).",
+                       "K", "0"};
     Opt feet{"feet", "Coordinates, offsets and elevations in feet instead of metres."};
     Opt offsetFactor{"offset-factor",
                      "Offsets and elevations in 1/F of the coordinates' unit: 1, 10, 100 or 1000 (default 1).", "F",
@@ -125,13 +134,14 @@ struct GenOptions
 
     void addTo(QCommandLineParser &p) const
     {
-        p.addOptions({shots,           channels,       seed,         firstFfid,    polarity,
-                      groupInterval,   shotInterval,   vary,         nan,          inf,
-                      repeat,          truncate,       declared,     spread,       between,
-                      velocities,      thicknesses,    crossovers,   noise,        sourceStatics,
-                      receiverStatics, stationStatics, triggerDelay, sourceDelay,  missing,
-                      unpicked,        crossline,      feet,         offsetFactor, elevationVelocity,
-                      lateralChange,   gradient,       dip,          hiddenLayer,  repeatPosition});
+        p.addOptions({shots,           channels,       seed,          firstFfid,    polarity,
+                      groupInterval,   shotInterval,   vary,          nan,          inf,
+                      repeat,          truncate,       declared,      spread,       between,
+                      velocities,      thicknesses,    crossovers,    noise,        sourceStatics,
+                      receiverStatics, stationStatics, triggerDelay,  sourceDelay,  missing,
+                      unpicked,        crossline,      feet,          offsetFactor, elevationVelocity,
+                      lateralChange,   gradient,       dip,           hiddenLayer,  repeatPosition,
+                      receiverLines,   lineSpacing,    sourcesPerLine});
     }
 
     // Fills *o from the parsed values. False, with the reason in *error, at
@@ -173,6 +183,15 @@ struct GenOptions
         if (!number(shotInterval, 1, 100000))
             return false;
         o->shotInterval = int(v);
+        if (!number(receiverLines, 1, 1000))
+            return false;
+        o->receiverLines = int(v);
+        if (!number(lineSpacing, 1, 100000))
+            return false;
+        o->lineSpacing = int(v);
+        if (!number(sourcesPerLine, 0, 10000))
+            return false;
+        o->sourcesPerLine = int(v);
         if (p.isSet(truncate)) {
             if (!number(truncate, 0, std::numeric_limits<qint64>::max()))
                 return false;
@@ -322,8 +341,8 @@ private:
 int runGen(const QStringList &args)
 {
     CommandParser cmd(QStringLiteral("gen"),
-                      QStringLiteral("Writes a synthetic FB file: one 2-D line shot with a rolling split spread; with "
-                                     "--traces also its shot records.\n") +
+                      QStringLiteral("Writes a synthetic FB file: one 2-D line shot with a rolling split spread, or "
+                                     "with --receiver-lines a 3-D patch; with --traces also its shot records.\n") +
                           QLatin1String(Numbering) + QStringLiteral(" Fault options may be given more than once."));
     const GenOptions options;
     options.addTo(cmd.parser);
