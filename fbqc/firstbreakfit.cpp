@@ -881,7 +881,18 @@ FirstBreakFitter::Model FirstBreakFitter::search(double outlierMs)
     return model;
 }
 
-bool FirstBreakFitter::refitThrough(double delay, double outlierMs, bool atSource)
+bool FirstBreakFitter::directApart(const Model &m) const
+{
+    if (m.k < 2)
+        return false;
+    int i = m.start[0];
+    while (i < m.start[1] && !(m_w[i] > 0.0))
+        ++i;
+    const Line &next = m.line[1];
+    return i < m.start[1] && next.a + next.b * m_u[i] - m_t[i] > FitCutMs;
+}
+
+bool FirstBreakFitter::refitThrough(double delay, double outlierMs, bool atSource, bool apart)
 {
     if (m_k == 0)
         return false;
@@ -908,7 +919,7 @@ bool FirstBreakFitter::refitThrough(double delay, double outlierMs, bool atSourc
         m_excluded = without;
         for (double penalty : {EarlySegmentPenalty, SegmentPenalty}) {
             const Model m = rounds(penalty, outlierMs);
-            const double score = m.ok ? robustScore(m, outlierMs, sourceMs) : HUGE_VAL;
+            const double score = m.ok && (!apart || directApart(m)) ? robustScore(m, outlierMs, sourceMs) : HUGE_VAL;
             if (score < bestScore) {
                 bestScore = score;
                 best = m;
@@ -1992,12 +2003,12 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     // far from the picks at the source is a refractor.
     const double a[2] = {direct[Negative] ? m_fitter[Negative].intercept(0) : NaN,
                          direct[Positive] ? m_fitter[Positive].intercept(0) : NaN};
-    if (direct[Negative] && direct[Positive] && std::abs(a[Negative] - a[Positive]) > FitCutMs) {
-        const bool byZero = std::isfinite(zeroMedian);
-        const double away[2] = {byZero ? std::abs(a[Negative] - zeroMedian) : a[Negative],
-                                byZero ? std::abs(a[Positive] - zeroMedian) : a[Positive]};
-        direct[away[Negative] <= away[Positive] ? Positive : Negative] = false;
-    }
+    const bool byZero = std::isfinite(zeroMedian);
+    const double away[2] = {byZero ? std::abs(a[Negative] - zeroMedian) : a[Negative],
+                            byZero ? std::abs(a[Positive] - zeroMedian) : a[Positive]};
+    const int likelier = away[Negative] <= away[Positive] ? Negative : Positive;
+    if (direct[Negative] && direct[Positive] && std::abs(a[Negative] - a[Positive]) > FitCutMs)
+        direct[1 - likelier] = false;
     if (direct[Negative] != direct[Positive]) {
         const int side = direct[Negative] ? Negative : Positive;
         direct[side] = nearRun[1 - side] || !(std::abs(a[side] - zeroMedian) > FitCutMs);
@@ -2046,6 +2057,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         }
         const double d = w - reduce > 1e-9 * std::max(w, 1.0) ? (t - reduceT) / (w - reduce) : NaN;
         bool allTook = true;
+        const bool both = direct[Negative] && direct[Positive];
         for (int side = Negative; side <= Positive; ++side) {
             if (direct[side] && !(std::isfinite(d) && m_fitter[side].pinFirstSegment(d))) {
                 direct[side] = false;
@@ -2055,6 +2067,11 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         delay = d;
         if (allTook)
             break;
+        // Two direct arrivals a few ms apart may share no delay (one is a
+        // line bent from a direct pick to the refractor's): the likelier
+        // one tries alone.
+        if (both && !direct[Negative] && !direct[Positive])
+            direct[likelier] = true;
     }
     // A side whose first segment did not take the delay, and whose picks
     // are not all explained, may have a direct arrival its own picks could
@@ -2063,6 +2080,20 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     for (int side = Negative; side <= Positive; ++side) {
         if (fitted[side] && !direct[side] && !nearRun[side] && std::isfinite(delay) && m_fitter[side].beyond(FitCutMs))
             direct[side] = m_fitter[side].refitThrough(delay, FitCutMs);
+    }
+    // A side whose first line meets offset 0 well after the time at the
+    // source may still see the direct arrival at its nearest pick or two,
+    // before a missing receiver, and bend a short first line from them to
+    // the refractor: fitted again through that time, it keeps a direct
+    // arrival that the refractor's line does not explain.
+    for (int side = Negative; side <= Positive; ++side) {
+        if (!fitted[side] || direct[side] || nearRun[side] || !std::isfinite(delay) ||
+            !(m_fitter[side].intercept(0) > delay + SourceEarlierMs))
+            continue;
+        double first[5];
+        m_fitter[side].firstSegmentSums(first);
+        if (first[0] < MinSegmentPicks + 0.5)
+            direct[side] = m_fitter[side].refitThrough(delay, FitCutMs, true, true);
     }
     // A side whose last picks are left early may see there a refractor
     // that the other side shows.
