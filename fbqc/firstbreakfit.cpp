@@ -91,6 +91,10 @@ constexpr int SettleSteps = 3;
 // are one refractor: statics of a millisecond split a refractor 20 m
 // stations show into two 4% apart.
 constexpr double NearEqualFraction = 0.05;
+// Such a pair stays two segments only where one line would leave a pick
+// further than this and the fit's cut: the bow that statics of a
+// millisecond at either end of a long refractor make is no new refractor.
+constexpr double NearEqualCutMs = 2.0;
 // Picks follow the topography: a receiver higher than the source hears the
 // refractor later by its height at the near surface's velocity. The fit
 // finds that slowness from the picks themselves, ms per unit of height, at
@@ -786,7 +790,7 @@ void FirstBreakFitter::mergeNearEqual(Model *m) const
 {
     // Two neighbouring segments of nearly one velocity are one refractor
     // that noise or a small static split: one line through the picks of
-    // both, when it keeps each of them within the cut.
+    // both, when it keeps each of them within the cut (or NearEqualCutMs).
     for (int j = m->k - 1; j >= 1; --j) {
         // A model never holds more than MaxSegments; saying so keeps the
         // copy below within the arrays for the optimiser too.
@@ -808,8 +812,9 @@ void FirstBreakFitter::mergeNearEqual(Model *m) const
         for (int s = std::max(0, j - 2); s <= std::min(t.k - 1, j) && ok; ++s)
             ok = plausible(t, s);
         const Line &l = t.line[j - 1];
+        const double cut = std::max(m_cut, NearEqualCutMs);
         for (int i = t.start[j - 1]; i < t.start[j] && ok; ++i)
-            ok = !(m_w[i] > 0.0) || std::abs(m_t[i] - (l.a + l.b * m_u[i])) <= m_cut;
+            ok = !(m_w[i] > 0.0) || std::abs(m_t[i] - (l.a + l.b * m_u[i])) <= cut;
         if (!ok)
             continue;
         t.sse = m->sse - m->line[j - 1].sse - m->line[j].sse + l.sse;

@@ -50,7 +50,8 @@ namespace FbQc {
 // picks (extend()).
 //
 // Last, two neighbouring segments within 5% of one velocity become one line
-// when it keeps each of their picks within the cut.
+// when it keeps each of their picks within the cut or 2 ms, whichever is
+// more (a long refractor bowed by statics).
 //
 // Only plausible segments are kept: a slope that rises by at least 1 ms
 // across the segment's picks, below the slope of the segment before (or,

@@ -878,36 +878,45 @@ private slots:
 
     // One refractor is one segment: noise, statics and the small elevation
     // static of a long spread once split a refractor into two of nearly one
-    // velocity (4,587 and 4,617 m/s; 1,985 and 2,066 m/s).
+    // velocity (4,587 and 4,617 m/s; 1,985 and 2,066 m/s; 4,549 and 4,642
+    // m/s over 1,600 m of 10 m stations).
     void oneRefractorOneSegment_data()
     {
-        QTest::addColumn<bool>("layered");     // 800/2,000/4,600 m/s, else the built-in curve
-        QTest::addColumn<double>("staticsMs"); // with them: 700/2,000/4,000 m/s at 20 m
-        QTest::newRow("built-in curve") << false << 0.0;
-        QTest::newRow("three layers") << true << 0.0;
-        QTest::newRow("three layers, statics") << true << 1.0;
+        QTest::addColumn<QVector<double>>("velocities"); // m/s; none: the built-in curve
+        QTest::addColumn<QVector<double>>("crossovers"); // m
+        QTest::addColumn<int>("spacing");                // m
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<double>("noiseMs");
+        QTest::addColumn<double>("staticsMs"); // at sources and receivers
+        QTest::addColumn<quint64>("seed");
+        QTest::newRow("built-in curve") << QVector<double>() << QVector<double>() << 25 << 240 << 0.5 << 0.0
+                                        << quint64(1);
+        QTest::newRow("three layers") << QVector<double>{800, 2000, 4600} << QVector<double>{100, 900} << 25 << 240
+                                      << 1.0 << 0.0 << quint64(2);
+        QTest::newRow("three layers, statics")
+            << QVector<double>{700, 2000, 4000} << QVector<double>{120, 900} << 20 << 160 << 1.0 << 1.0 << quint64(2);
+        QTest::newRow("three layers, 10 m, a long deep refractor")
+            << QVector<double>{800, 2400, 4600} << QVector<double>{60, 600} << 10 << 240 << 0.5 << 0.0 << quint64(1);
     }
     void oneRefractorOneSegment()
     {
-        QFETCH(bool, layered);
+        QFETCH(QVector<double>, velocities);
+        QFETCH(QVector<double>, crossovers);
+        QFETCH(int, spacing);
+        QFETCH(int, channels);
+        QFETCH(double, noiseMs);
         QFETCH(double, staticsMs);
+        QFETCH(quint64, seed);
         FbGenerator::Options o;
         o.shots = 40;
-        o.channels = 240;
-        o.seed = layered ? 2 : 1;
-        if (layered) {
-            o.velocities = {800, 2000, 4600};
-            o.crossovers = {100, 900};
-            o.noiseMs = 1.0;
-        }
-        if (staticsMs > 0.0) {
-            o.channels = 160;
-            o.groupInterval = 20;
-            o.velocities = {700, 2000, 4000};
-            o.crossovers = {120, 900};
-            o.sourceStaticMs = staticsMs;
-            o.receiverStaticMs = staticsMs;
-        }
+        o.channels = channels;
+        o.groupInterval = spacing;
+        o.seed = seed;
+        o.velocities = velocities;
+        o.crossovers = crossovers;
+        o.noiseMs = noiseMs;
+        o.sourceStaticMs = staticsMs;
+        o.receiverStaticMs = staticsMs;
         for (int shot = 0; shot < o.shots; ++shot) {
             const ShotFit fit = fitShot(FbGenerator::shotRecords(o, shot));
             for (int side = Negative; side <= Positive; ++side) {
