@@ -2204,8 +2204,9 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
             v.residual = static_cast<float>(residual);
             v.outlier = outlier;
             outliers += outlier ? 1 : 0;
-            within += outlier ? 0 : 1;
-            sum += outlier ? 0.0 : residual * residual;
+            const bool counted = std::abs(residual) <= rmsReachMs(threshold);
+            within += counted ? 1 : 0;
+            sum += counted ? residual * residual : 0.0;
         }
         model.outliers = outliers;
         sums[side] = sum;
@@ -2221,8 +2222,9 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
             v.residual = static_cast<float>(residual);
             v.outlier = std::abs(residual) > threshold;
             out->sides[v.side].outliers += v.outlier ? 1 : 0;
-            sums[v.side] += v.outlier ? 0.0 : residual * residual;
-            kept[v.side] += v.outlier ? 0 : 1;
+            const bool counted = std::abs(residual) <= rmsReachMs(threshold);
+            sums[v.side] += counted ? residual * residual : 0.0;
+            kept[v.side] += counted ? 1 : 0;
         }
     }
     for (int side = Negative; side <= Positive; ++side)
