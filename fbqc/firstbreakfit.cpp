@@ -91,6 +91,10 @@ constexpr int SettleSteps = 3;
 // are one refractor: statics of a millisecond split a refractor 20 m
 // stations show into two 4% apart.
 constexpr double NearEqualFraction = 0.05;
+// Such a pair stays two segments only where one line would leave a pick
+// further than this and the fit's cut: the bow that statics of a
+// millisecond at either end of a long refractor make is no new refractor.
+constexpr double NearEqualCutMs = 2.0;
 // Picks follow the topography: a receiver higher than the source hears the
 // refractor later by its height at the near surface's velocity. The fit
 // finds that slowness from the picks themselves, ms per unit of height, at
@@ -786,7 +790,7 @@ void FirstBreakFitter::mergeNearEqual(Model *m) const
 {
     // Two neighbouring segments of nearly one velocity are one refractor
     // that noise or a small static split: one line through the picks of
-    // both, when it keeps each of them within the cut.
+    // both, when it keeps each of them within the cut (or NearEqualCutMs).
     for (int j = m->k - 1; j >= 1; --j) {
         // A model never holds more than MaxSegments; saying so keeps the
         // copy below within the arrays for the optimiser too.
@@ -808,8 +812,9 @@ void FirstBreakFitter::mergeNearEqual(Model *m) const
         for (int s = std::max(0, j - 2); s <= std::min(t.k - 1, j) && ok; ++s)
             ok = plausible(t, s);
         const Line &l = t.line[j - 1];
+        const double cut = std::max(m_cut, NearEqualCutMs);
         for (int i = t.start[j - 1]; i < t.start[j] && ok; ++i)
-            ok = !(m_w[i] > 0.0) || std::abs(m_t[i] - (l.a + l.b * m_u[i])) <= m_cut;
+            ok = !(m_w[i] > 0.0) || std::abs(m_t[i] - (l.a + l.b * m_u[i])) <= cut;
         if (!ok)
             continue;
         t.sse = m->sse - m->line[j - 1].sse - m->line[j].sse + l.sse;
@@ -881,7 +886,18 @@ FirstBreakFitter::Model FirstBreakFitter::search(double outlierMs)
     return model;
 }
 
-bool FirstBreakFitter::refitThrough(double delay, double outlierMs, bool atSource)
+bool FirstBreakFitter::directApart(const Model &m) const
+{
+    if (m.k < 2)
+        return false;
+    int i = m.start[0];
+    while (i < m.start[1] && !(m_w[i] > 0.0))
+        ++i;
+    const Line &next = m.line[1];
+    return i < m.start[1] && next.a + next.b * m_u[i] - m_t[i] > FitCutMs;
+}
+
+bool FirstBreakFitter::refitThrough(double delay, double outlierMs, bool atSource, bool apart)
 {
     if (m_k == 0)
         return false;
@@ -908,7 +924,7 @@ bool FirstBreakFitter::refitThrough(double delay, double outlierMs, bool atSourc
         m_excluded = without;
         for (double penalty : {EarlySegmentPenalty, SegmentPenalty}) {
             const Model m = rounds(penalty, outlierMs);
-            const double score = m.ok ? robustScore(m, outlierMs, sourceMs) : HUGE_VAL;
+            const double score = m.ok && (!apart || directApart(m)) ? robustScore(m, outlierMs, sourceMs) : HUGE_VAL;
             if (score < bestScore) {
                 bestScore = score;
                 best = m;
@@ -1992,12 +2008,12 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     // far from the picks at the source is a refractor.
     const double a[2] = {direct[Negative] ? m_fitter[Negative].intercept(0) : NaN,
                          direct[Positive] ? m_fitter[Positive].intercept(0) : NaN};
-    if (direct[Negative] && direct[Positive] && std::abs(a[Negative] - a[Positive]) > FitCutMs) {
-        const bool byZero = std::isfinite(zeroMedian);
-        const double away[2] = {byZero ? std::abs(a[Negative] - zeroMedian) : a[Negative],
-                                byZero ? std::abs(a[Positive] - zeroMedian) : a[Positive]};
-        direct[away[Negative] <= away[Positive] ? Positive : Negative] = false;
-    }
+    const bool byZero = std::isfinite(zeroMedian);
+    const double away[2] = {byZero ? std::abs(a[Negative] - zeroMedian) : a[Negative],
+                            byZero ? std::abs(a[Positive] - zeroMedian) : a[Positive]};
+    const int likelier = away[Negative] <= away[Positive] ? Negative : Positive;
+    if (direct[Negative] && direct[Positive] && std::abs(a[Negative] - a[Positive]) > FitCutMs)
+        direct[1 - likelier] = false;
     if (direct[Negative] != direct[Positive]) {
         const int side = direct[Negative] ? Negative : Positive;
         direct[side] = nearRun[1 - side] || !(std::abs(a[side] - zeroMedian) > FitCutMs);
@@ -2046,6 +2062,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         }
         const double d = w - reduce > 1e-9 * std::max(w, 1.0) ? (t - reduceT) / (w - reduce) : NaN;
         bool allTook = true;
+        const bool both = direct[Negative] && direct[Positive];
         for (int side = Negative; side <= Positive; ++side) {
             if (direct[side] && !(std::isfinite(d) && m_fitter[side].pinFirstSegment(d))) {
                 direct[side] = false;
@@ -2055,6 +2072,11 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         delay = d;
         if (allTook)
             break;
+        // Two direct arrivals a few ms apart may share no delay (one is a
+        // line bent from a direct pick to the refractor's): the likelier
+        // one tries alone.
+        if (both && !direct[Negative] && !direct[Positive])
+            direct[likelier] = true;
     }
     // A side whose first segment did not take the delay, and whose picks
     // are not all explained, may have a direct arrival its own picks could
@@ -2063,6 +2085,20 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     for (int side = Negative; side <= Positive; ++side) {
         if (fitted[side] && !direct[side] && !nearRun[side] && std::isfinite(delay) && m_fitter[side].beyond(FitCutMs))
             direct[side] = m_fitter[side].refitThrough(delay, FitCutMs);
+    }
+    // A side whose first line meets offset 0 well after the time at the
+    // source may still see the direct arrival at its nearest pick or two,
+    // before a missing receiver, and bend a short first line from them to
+    // the refractor: fitted again through that time, it keeps a direct
+    // arrival that the refractor's line does not explain.
+    for (int side = Negative; side <= Positive; ++side) {
+        if (!fitted[side] || direct[side] || nearRun[side] || !std::isfinite(delay) ||
+            !(m_fitter[side].intercept(0) > delay + SourceEarlierMs))
+            continue;
+        double first[5];
+        m_fitter[side].firstSegmentSums(first);
+        if (first[0] < MinSegmentPicks + 0.5)
+            direct[side] = m_fitter[side].refitThrough(delay, FitCutMs, true, true);
     }
     // A side whose last picks are left early may see there a refractor
     // that the other side shows.
@@ -2168,8 +2204,9 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
             v.residual = static_cast<float>(residual);
             v.outlier = outlier;
             outliers += outlier ? 1 : 0;
-            within += outlier ? 0 : 1;
-            sum += outlier ? 0.0 : residual * residual;
+            const bool counted = std::abs(residual) <= rmsReachMs(threshold);
+            within += counted ? 1 : 0;
+            sum += counted ? residual * residual : 0.0;
         }
         model.outliers = outliers;
         sums[side] = sum;
@@ -2185,8 +2222,9 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
             v.residual = static_cast<float>(residual);
             v.outlier = std::abs(residual) > threshold;
             out->sides[v.side].outliers += v.outlier ? 1 : 0;
-            sums[v.side] += v.outlier ? 0.0 : residual * residual;
-            kept[v.side] += v.outlier ? 0 : 1;
+            const bool counted = std::abs(residual) <= rmsReachMs(threshold);
+            sums[v.side] += counted ? residual * residual : 0.0;
+            kept[v.side] += counted ? 1 : 0;
         }
     }
     for (int side = Negative; side <= Positive; ++side)

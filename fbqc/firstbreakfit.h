@@ -50,7 +50,8 @@ namespace FbQc {
 // picks (extend()).
 //
 // Last, two neighbouring segments within 5% of one velocity become one line
-// when it keeps each of their picks within the cut.
+// when it keeps each of their picks within the cut or 2 ms, whichever is
+// more (a long refractor bowed by statics).
 //
 // Only plausible segments are kept: a slope that rises by at least 1 ms
 // across the segment's picks, below the slope of the segment before (or,
@@ -106,9 +107,13 @@ public:
     // Fits the picks again with the first segment a direct arrival through
     // (0, delay), and keeps that model when it explains more of the picks
     // (each counting at most the outlier threshold; with atSource, the
-    // delay is the time picked at the source and counts as a pick). True
-    // when it did.
-    bool refitThrough(double delay, double outlierMs, bool atSource = false);
+    // delay is the time picked at the source and counts as a pick). With
+    // apart, only a model whose first segment arrives at its nearest pick
+    // earlier than the next segment's line by more than the fit's cut is
+    // taken: a direct arrival seen on a pick or two, which that line would
+    // not explain, never the refractor's nearest pick given a segment of
+    // its own. True when it did.
+    bool refitThrough(double delay, double outlierMs, bool atSource = false, bool apart = false);
     // Takes the line intercept (ms) + slope (ms per offset unit), a
     // refractor the other side of the shot shows, as a last segment when
     // it arrives first at no more than the last two picks, beyond the
@@ -197,6 +202,9 @@ private:
     double robustScore(const Model &m, double outlierMs, double sourceMs = NaN);
     // The best of the fits tried from every pick (m_excluded aside).
     Model search(double outlierMs);
+    // Whether m's first segment arrives at its nearest pick taking part
+    // earlier than the next segment's line by more than the fit's cut.
+    bool directApart(const Model &m) const;
     // Whether the farthest pick, taking part in m, is beyond the cut of
     // the line its segment's other picks make.
     bool leveragedEnd(const Model &m) const;

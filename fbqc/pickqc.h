@@ -52,7 +52,7 @@ struct ShotSummary
     qint32 outliers = 0;
     qint32 notJudged = 0;           // picks not judged: too few on their side, not picked, not finite
     qint32 notPicked = 0;           // time <= 0 away from the source: the trace was not picked
-    float rmsResidual = 0.0f;       // ms, both sides together; NaN when nothing judged
+    float rmsResidual = 0.0f;       // ms, both sides together (see rmsReachMs()); NaN when nothing judged
     float velocity[2] = {};         // per Side, farthest plausible segment; NaN where none
     float intercept[2] = {};        // per Side; NaN where the side has no fit
     float sourceDelay = float(NaN); // ms at offset 0 (ShotFit::sourceDelay); NaN where unknown

@@ -54,14 +54,15 @@ bool rejudge(Report *r, double outlierMs, double reciprocityMs)
         FindingList::Reader reader(r->outlierCandidates());
         while (const Finding *f = reader.next()) {
             const bool outlier = std::abs(double(f->value)) > outlierMs;
+            const bool counted = std::abs(double(f->value)) <= rmsReachMs(outlierMs);
             if (outlier)
                 outliers.append(*f);
             if (perShot.empty() || perShot.back().shot != f->shot)
                 perShot.push_back({f->shot, 0, 0, 0.0});
             Tally &t = perShot.back();
             t.outliers += outlier ? 1 : 0;
-            t.kept += outlier ? 0 : 1;
-            t.squares += outlier ? 0.0 : double(f->value) * f->value;
+            t.kept += counted ? 1 : 0;
+            t.squares += counted ? double(f->value) * f->value : 0.0;
         }
         r->setFindings(Kind::Outlier, std::move(outliers));
         size_t next = 0;

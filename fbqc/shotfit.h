@@ -24,6 +24,14 @@ enum Side { Negative = 0, Positive = 1 };
 constexpr int MinPicksPerSide = 5;
 // Segments of a side's curve: the direct arrival and up to three refractors.
 constexpr int MaxSegments = 4;
+// The rms residual of a side or shot is over its picks within the outlier
+// threshold or RmsFloorMs of the curve, whichever is more: a threshold near
+// 0 flags nearly every pick, and the curve still fits them as well.
+constexpr double RmsFloorMs = 2.0;
+constexpr double rmsReachMs(double outlierMs)
+{
+    return outlierMs > RmsFloorMs ? outlierMs : RmsFloorMs;
+}
 
 // The fitted first-break curve of one side of a shot: continuous, rising
 // with |offset| and bending towards the faster (each segment's slowness at
@@ -47,7 +55,7 @@ struct SideModel
     double knotTime[MaxSegments + 1] = {};
     double velocity = NaN;    // farthest segment with a velocity, offset unit per second
     double intercept = NaN;   // ms: that segment's line extended to offset 0
-    double rmsResidual = NaN; // ms, over the picks that are not outliers
+    double rmsResidual = NaN; // ms, over the picks within rmsReachMs() of the curve
 
     // Model time at |offset| (the end segments extended); NaN when not judged.
     double timeAt(double absOffset) const;

@@ -109,7 +109,8 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
                     continue;
                 ++judged;
                 const double r2 = double(v.residual) * v.residual;
-                if (!v.outlier)
+                const bool counted = std::abs(v.residual) <= rmsReachMs(settings.outlierMs);
+                if (counted)
                     ++kept;
                 // Beyond the floor a pick is a candidate for a lower
                 // threshold; within it, it only counts.
@@ -120,7 +121,7 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
                     f.a = records[k].fb_time;
                     f.b = v.model;
                     candidates->push_back(f);
-                    if (!v.outlier)
+                    if (counted)
                         candidateSquares += double(f.value) * f.value;
                 } else {
                     quiet += r2;
