@@ -804,9 +804,7 @@ private slots:
         };
         SurveyMap map;
         map.setDrawnOffThread(true);
-        map.resize(500, 400);
-        map.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&map));
+        QVERIFY(FbTest::shown(&map, {500, 400}));
         map.setSurvey(SurveyMapData::build(sources, {}));
         QImage wanted = expected();
         QTRY_VERIFY_WITH_TIMEOUT(map.canvas()->grab().toImage() == wanted, 20000);
