@@ -354,10 +354,8 @@ private slots:
     void manPageListsEveryOption()
     {
         QFETCH(QString, command);
-        QFile file(QStringLiteral(MAN_PAGE));
-        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
         // The page as read: no font changes, '\-' a plain hyphen.
-        const QString page = QString::fromUtf8(file.readAll())
+        const QString page = QString::fromUtf8(FbTest::contents(QStringLiteral(MAN_PAGE)))
                                  .remove(QRegularExpression(QStringLiteral("\\\\f[BIRP]")))
                                  .replace(QLatin1String("\\-"), QLatin1String("-"));
         // A command's entry: from the tagged line naming it to the next tag.

@@ -3,6 +3,7 @@
 // CSV tables hold what the file holds, and the images show the picks.
 
 #include <fbfile/fbcolumns.h>
+#include <fbfile/numbertext.h>
 #include "fbtoolrun.h"
 #include <fbqc/qccsv.h>
 #include <fbfile/shotrecords.h>
@@ -63,10 +64,8 @@ class TestQcCli : public QObject
     // The rows of a CSV table below its header, which must be `header`.
     static QVector<QStringList> table(const QString &fileName, const QString &header)
     {
-        QFile file(fileName);
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-            return {};
-        const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromUtf8(FbTest::contents(fileName)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         if (lines.value(0) != header) {
             qWarning("%s starts with '%s'", qPrintable(fileName), qPrintable(lines.value(0)));
             return {};
@@ -300,16 +299,14 @@ private slots:
         const QString file = m_dir.filePath(QStringLiteral("clean.fb")), csv = m_dir.filePath(QStringLiteral("clean"));
         QCOMPARE(fbtool(QStringList{"gen", file} + gen).exitCode, 0);
         if (offsetScale > 0) {
-            QFile f(file);
-            QVERIFY(f.open(QIODevice::ReadWrite));
-            QByteArray bytes = f.readAll();
+            QByteArray bytes = FbTest::contents(file);
             for (qint64 k = 0; k < FbLayout::recordCount(bytes.size()); ++k) {
                 char *at = bytes.data() + FbLayout::recordPosition(qint32(k));
                 FbRecord r = FbLayout::decodeRecord(at);
                 r.offset *= offsetScale;
                 FbLayout::encodeRecord(r, at);
             }
-            QVERIFY(f.seek(0) && f.write(bytes) == bytes.size());
+            QVERIFY(FbTest::writeFile(file, bytes));
         }
         const Run run = fbtool(QStringList{"qc", file, "--csv", csv} + qc);
         QCOMPARE(run.exitCode, offsetScale > 0 ? 1 : 0);
@@ -377,10 +374,8 @@ private slots:
             quint32 bits = random();
             if (k % 4 != 0) // exponent 2^-20 .. 2^20
                 bits = (bits & 0x807fffffu) | quint32(107 + random() % 41) << 23;
-            float value;
-            std::memcpy(&value, &bits, sizeof value);
             const int decimals = int(random() % 5);
-            QTest::addRow("bits %08x to %d", bits, decimals) << value << decimals;
+            QTest::addRow("bits %08x to %d", bits, decimals) << NumberText::bitsFloat(bits) << decimals;
         }
     }
     void decimalBytes()
