@@ -64,6 +64,13 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
+// A file's bytes, or none when it cannot be read.
+inline QByteArray contents(const QString &fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // The bytes of an FB file with every complete record's fb_time in s
 // instead of ms: the twin a file whose times are stored in seconds must
 // judge as.

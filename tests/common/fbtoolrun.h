@@ -5,8 +5,10 @@
 // waited for up to a minute (longer under sanitizers). A run that did not
 // finish normally has exit code -1.
 
-#include <QFile>
+#include "fbtestfile.h"
+
 #include <QProcess>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -35,11 +37,14 @@ inline Run fbtool(const QStringList &args)
     return fbtool(args, process);
 }
 
-// A file's bytes, or none when it cannot be read.
-inline QByteArray contents(const QString &fileName)
+// Whether fbtool refused as it always refuses: exit code 2, nothing on
+// stdout, one line on stderr that starts "fbtool: " with a lower-case word
+// or a path, and holds errorPart. Use as QVERIFY2(refused(run, part), qPrintable(run.err)).
+inline bool refused(const Run &run, const QString &errorPart)
 {
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    static const QRegularExpression start(QStringLiteral("^fbtool: [a-z/-]"));
+    return run.exitCode == 2 && run.out.isEmpty() && run.err.count(QLatin1Char('\n')) == 1 &&
+           start.match(run.err).hasMatch() && run.err.contains(errorPart);
 }
 
 } // namespace FbTest

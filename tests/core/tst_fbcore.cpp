@@ -4,6 +4,7 @@
 
 #include <fbfile/fbblockreader.h>
 #include <fbfile/fbcolumns.h>
+#include <fbfile/numbertext.h>
 #include "fbtestfile.h"
 #include <fbfile/shotindex.h>
 #include <fbfile/shotrecords.h>
@@ -226,7 +227,7 @@ private slots:
         QTest::addColumn<FbColumns::Column>("column");
         QTest::addColumn<quint32>("bits"); // the field's word
         QTest::addColumn<QString>("text");
-        const auto f = [](float v) { return floatBits(v); };
+        const auto f = [](float v) { return NumberText::floatBits(v); };
         using C = FbColumns::Column;
         QTest::newRow("0.125 up") << C::GroupX << f(0.125f) << "0.13";
         QTest::newRow("-0.625 away from zero") << C::GroupX << f(-0.625f) << "-0.63";
@@ -279,9 +280,9 @@ private slots:
             if (k % 4 == 1) // exponent 2^-27 .. 2^63
                 bits = (bits & 0x807fffff) | quint32(100 + random.bounded(91)) << 23;
             else if (k % 4 == 2)
-                bits = floatBits(float(2 * random.bounded(1 << 23) - (1 << 23) + 1) / 8);
+                bits = NumberText::floatBits(float(2 * random.bounded(1 << 23) - (1 << 23) + 1) / 8);
             else if (k % 4 == 3)
-                bits = floatBits(sixDigitHalfway(&random));
+                bits = NumberText::floatBits(sixDigitHalfway(&random));
             for (const FbLayout::Field *f : fields) {
                 const FbRecord r = recordWith(*f, bits);
                 const QString viewer = FbColumns::fieldText(*f, r), bulk = bulkText(*f, r);
@@ -296,12 +297,6 @@ private slots:
     }
 
 private:
-    static quint32 floatBits(float value)
-    {
-        quint32 bits;
-        std::memcpy(&bits, &value, sizeof bits);
-        return bits;
-    }
     static FbRecord recordWith(const FbLayout::Field &field, quint32 bits)
     {
         FbRecord r;

@@ -3,6 +3,7 @@
 // CSV tables hold what the file holds, and the images show the picks.
 
 #include <fbfile/fbcolumns.h>
+#include <fbfile/numbertext.h>
 #include "fbtoolrun.h"
 #include <fbqc/qccsv.h>
 #include <fbfile/shotrecords.h>
@@ -63,10 +64,8 @@ class TestQcCli : public QObject
     // The rows of a CSV table below its header, which must be `header`.
     static QVector<QStringList> table(const QString &fileName, const QString &header)
     {
-        QFile file(fileName);
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-            return {};
-        const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromUtf8(FbTest::contents(fileName)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         if (lines.value(0) != header) {
             qWarning("%s starts with '%s'", qPrintable(fileName), qPrintable(lines.value(0)));
             return {};
@@ -300,16 +299,14 @@ private slots:
         const QString file = m_dir.filePath(QStringLiteral("clean.fb")), csv = m_dir.filePath(QStringLiteral("clean"));
         QCOMPARE(fbtool(QStringList{"gen", file} + gen).exitCode, 0);
         if (offsetScale > 0) {
-            QFile f(file);
-            QVERIFY(f.open(QIODevice::ReadWrite));
-            QByteArray bytes = f.readAll();
+            QByteArray bytes = FbTest::contents(file);
             for (qint64 k = 0; k < FbLayout::recordCount(bytes.size()); ++k) {
                 char *at = bytes.data() + FbLayout::recordPosition(qint32(k));
                 FbRecord r = FbLayout::decodeRecord(at);
                 r.offset *= offsetScale;
                 FbLayout::encodeRecord(r, at);
             }
-            QVERIFY(f.seek(0) && f.write(bytes) == bytes.size());
+            QVERIFY(FbTest::writeFile(file, bytes));
         }
         const Run run = fbtool(QStringList{"qc", file, "--csv", csv} + qc);
         QCOMPARE(run.exitCode, offsetScale > 0 ? 1 : 0);
@@ -377,10 +374,8 @@ private slots:
             quint32 bits = random();
             if (k % 4 != 0) // exponent 2^-20 .. 2^20
                 bits = (bits & 0x807fffffu) | quint32(107 + random() % 41) << 23;
-            float value;
-            std::memcpy(&value, &bits, sizeof value);
             const int decimals = int(random() % 5);
-            QTest::addRow("bits %08x to %d", bits, decimals) << value << decimals;
+            QTest::addRow("bits %08x to %d", bits, decimals) << NumberText::bitsFloat(bits) << decimals;
         }
     }
     void decimalBytes()
@@ -442,10 +437,9 @@ private slots:
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.contains(said), qPrintable(run.out));
         QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.read(magic.size()), magic);
-        const QString text = QString::fromUtf8(file.readAll());
+        const QByteArray bytes = FbTest::contents(path);
+        QCOMPARE(bytes.left(magic.size()), magic);
+        const QString text = QString::fromUtf8(bytes);
         for (const QString &piece : drawn)
             QVERIFY2(text.contains(piece), qPrintable(piece));
         if (!size.isValid())
@@ -560,60 +554,12 @@ private slots:
         QFETCH(QString, input);
         QFETCH(QStringList, args);
         QVERIFY(!input.isEmpty() && !args.contains(QString()));
-        QFile file(input);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray before = file.readAll();
-        file.close();
+        const QByteArray before = FbTest::contents(input);
+        QVERIFY(!before.isEmpty());
         const Run run = fbtool(args);
-        QCOMPARE(run.exitCode, 2);
-        QVERIFY2(run.err.contains(QLatin1String("it is the input file")), qPrintable(run.err));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll() == before);
+        QVERIFY2(FbTest::refused(run, QStringLiteral("it is the input file")), qPrintable(run.err));
+        QVERIFY(FbTest::contents(input) == before);
         QVERIFY(!QFile::exists(QFileInfo(input).dir().filePath("reciprocity.csv")));
-    }
-
-    // Exit code 2, one line on stderr, worded like every other error, and no
-    // report printed that the command then disowns.
-    void errors_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        const QString file = m_small, png = m_dir.filePath("x.png"), jpg = m_dir.filePath("x.jpg");
-        QTest::newRow("qc, missing file") << QStringList{"qc", m_dir.filePath("missing.fb")};
-        QTest::newRow("qc, threshold not a number") << QStringList{"qc", file, "--outlier-ms", "8ms"};
-        QTest::newRow("qc, tables into a file") << QStringList{"qc", file, "--csv", file};
-        const QString full = m_dir.filePath("full"); // a table on a disk with no room left
-        QVERIFY(QDir().mkpath(full) && QFile::link("/dev/full", full + "/shots.csv"));
-        QTest::newRow("qc, disk full") << QStringList{"qc", file, "--csv", full};
-        QTest::newRow("qc, tables under a file") << QStringList{"qc", file, "--csv", file + "/tables"};
-        const QString taken = m_dir.filePath("taken"); // a folder where a table goes
-        QVERIFY(QDir().mkpath(taken + "/problems.csv"));
-        QTest::newRow("qc, a table is a folder") << QStringList{"qc", file, "--csv", taken};
-        QTest::newRow("plot, shot 0") << QStringList{"plot", file, "--shot", "0", "-o", png};
-        QTest::newRow("plot, unknown format") << QStringList{"plot", file, "--shot", "1", "-o", jpg};
-        QTest::newRow("plot, image too small")
-            << QStringList{"plot", file, "--shot", "1", "-o", png, "--size", "100x800"};
-        QTest::newRow("plot, no such folder")
-            << QStringList{"plot", file, "--shot", "1", "-o", m_dir.filePath("no/x.png")};
-        const QString folder = m_dir.filePath("folder.svg");
-        QVERIFY(QDir().mkpath(folder));
-        QTest::newRow("map into a folder") << QStringList{"map", file, "-o", folder};
-        QTest::newRow("map, unknown colouring") << QStringList{"map", file, "--color", "depth", "-o", png};
-        QTest::newRow("gen, spike at shot 0")
-            << QStringList{"gen", m_dir.filePath("g.fb"), "--shots", "2", "--channels", "4", "--spike", "0:1:20"};
-        QTest::newRow("gen, spike past the channels")
-            << QStringList{"gen", m_dir.filePath("g.fb"), "--shots", "2", "--channels", "4", "--spike", "1:5:20"};
-        QTest::newRow("gen, shift without a time")
-            << QStringList{"gen", m_dir.filePath("g.fb"), "--shots", "2", "--channels", "4", "--shift", "1"};
-    }
-    void errors()
-    {
-        QFETCH(QStringList, args);
-        const Run run = fbtool(args);
-        QCOMPARE(run.exitCode, 2);
-        QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
-        QVERIFY2(run.err.startsWith(QLatin1String("fbtool: ")), qPrintable(run.err));
-        QVERIFY2(!run.err.at(8).isUpper(), qPrintable(run.err));
-        QVERIFY2(run.out.isEmpty(), qPrintable(run.out));
     }
 };
 

@@ -55,12 +55,6 @@ qint32 spikeRecord(int shot, int channel)
     return shot * Channels + channel - 1;
 }
 
-QByteArray fileBytes(const QString &name)
-{
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // Clicks a button of a message box.
 bool answer(QWidget *modal, QMessageBox::StandardButton button)
 {
@@ -103,7 +97,7 @@ private slots:
             m_window->findChild<PickEditor *>()->session()->undoStack()->setClean();
         delete m_window;
         QSettings().clear();
-        QCOMPARE(fileBytes(m_survey), m_surveyBytes);
+        QCOMPARE(FbTest::contents(m_survey), m_surveyBytes);
         QCOMPARE(QFileInfo(m_survey).lastModified(), m_surveyTime);
     }
 
@@ -496,7 +490,7 @@ private slots:
 
         // Only the edited words differ: the statuses, the typed time and the
         // shifted shot's times.
-        const QByteArray fixed = fileBytes(copy);
+        const QByteArray fixed = FbTest::contents(copy);
         QCOMPARE(fixed.size(), m_surveyBytes.size());
         QSet<qint64> words;
         for (int i = 0; i < fixed.size(); ++i) {
@@ -554,7 +548,7 @@ private slots:
         FbGenerator::FileWriter generator(options);
         QVERIFY2(generator.write(source), qPrintable(generator.errorString()));
         const qint32 records = qint32(FbLayout::recordCount(QFileInfo(source).size()));
-        const QByteArray bytes = fileBytes(source);
+        const QByteArray bytes = FbTest::contents(source);
         PickEdits edits;
         const auto add = [&](qint32 record, int kind) {
             PickEdit e;
@@ -578,7 +572,7 @@ private slots:
         CorrectedCopy corrected(source, FbFileIdentity::of(source), edits);
         QVERIFY2(corrected.write(copy, copy + QStringLiteral(".edits.csv")), qPrintable(corrected.errorString()));
         const auto md5 = [](const QString &name) {
-            return QCryptographicHash::hash(fileBytes(name), QCryptographicHash::Md5).toHex();
+            return QCryptographicHash::hash(FbTest::contents(name), QCryptographicHash::Md5).toHex();
         };
         QCOMPARE(md5(copy), copyMd5);
         QCOMPARE(md5(copy + QStringLiteral(".edits.csv")), logMd5);
@@ -612,7 +606,8 @@ private slots:
         QVERIFY(unedited.exportPicks(plain, suffix == QLatin1String("csv") ? CorrectedCopy::Csv : CorrectedCopy::Sgt));
         if (suffix == QLatin1String("csv")) {
             // One line differs: the rejected pick's, in its status.
-            const QList<QByteArray> lines = fileBytes(name).split('\n'), plainLines = fileBytes(plain).split('\n');
+            const QList<QByteArray> lines = FbTest::contents(name).split('\n'),
+                                    plainLines = FbTest::contents(plain).split('\n');
             QCOMPARE(lines.size(), plainLines.size());
             QStringList differing;
             for (int k = 0; k < lines.size(); ++k) {

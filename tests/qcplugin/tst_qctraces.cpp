@@ -377,10 +377,7 @@ private:
         if (QFileInfo::exists(name))
             return name;
         if (kind == QLatin1String("text")) {
-            QFile text(name);
-            if (text.open(QIODevice::WriteOnly))
-                text.write(QByteArray(4000, 'x'));
-            return name;
+            return FbTest::writeFile(name, QByteArray(4000, 'x')) ? name : QString();
         }
         FbGenerator::Options line = m_line;
         TraceGenerator::Options options;
@@ -399,10 +396,7 @@ private:
                 dir.rename(QStringLiteral("%1.sg2").arg(2001 + shot),
                            QStringLiteral("shot%1.sg2").arg(m_line.firstFfid + shot));
         } else if (kind == QLatin1String("ffid17")) {
-            QFile file(name);
-            if (!file.open(QIODevice::ReadWrite))
-                return QString();
-            QByteArray bytes = file.readAll();
+            QByteArray bytes = FbTest::contents(name);
             const int traces = line.shots * line.channels;
             const int traceBytes = (bytes.size() - 3600) / traces;
             for (int t = 0; t < traces; ++t) {
@@ -410,8 +404,8 @@ private:
                 memcpy(header + 16, header + 8, 4);
                 memset(header + 8, 0, 4);
             }
-            file.seek(0);
-            file.write(bytes);
+            if (!FbTest::writeFile(name, bytes))
+                return QString();
         }
         return name;
     }

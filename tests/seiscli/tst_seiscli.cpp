@@ -366,8 +366,7 @@ private slots:
         args.replaceInStrings(QStringLiteral("OUT"), out).replaceInStrings(QStringLiteral("NONE"), none);
         message.replace(QStringLiteral("DATA"), data).replace(QStringLiteral("NONE"), none);
         const Run r = fbtool(args);
-        QCOMPARE(r.exitCode, 2);
-        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QVERIFY2(FbTest::refused(r, message), qPrintable(r.err));
         QVERIFY(!QFile::exists(out));
         QVERIFY(contents(data) == before);
     }

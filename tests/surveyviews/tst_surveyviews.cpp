@@ -13,6 +13,7 @@
 #include <fbview/stationshotview.h>
 
 #include "fbtestfile.h"
+#include "fbtoolrun.h"
 #include "shownwidget.h"
 
 #include <qwt_plot_canvas.h>
@@ -664,23 +665,19 @@ private slots:
         const QVector<FbRecord> records = survey(plan);
         QVERIFY(FbTest::writeFile(file, FbTest::fileBytes(records, FbTest::headerFor(records))));
         const QString image = dir.filePath(QStringLiteral("view.png"));
-        QProcess fbtool;
-        fbtool.start(qEnvironmentVariable("FBTOOL"), QStringList{"map", file, "-o", image} + options);
-        QVERIFY(fbtool.waitForFinished(60000));
-        const QString out = QString::fromUtf8(fbtool.readAllStandardOutput());
-        const QString err = QString::fromUtf8(fbtool.readAllStandardError());
-        QCOMPARE(fbtool.exitCode(), exitCode);
+        const FbTest::Run run = FbTest::fbtool(QStringList{"map", file, "-o", image} + options);
+        QCOMPARE(run.exitCode, exitCode);
         if (exitCode != 0) {
-            QCOMPARE(err, says + QLatin1Char('\n'));
+            QVERIFY2(FbTest::refused(run, says) && run.err == says + QLatin1Char('\n'), qPrintable(run.err));
             QVERIFY(!QFile::exists(image));
             return;
         }
-        QVERIFY2(err.isEmpty(), qPrintable(err));
+        QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
         QVERIFY2(QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(image) + says,
                                     QRegularExpression::MultilineOption)
-                     .match(out)
+                     .match(run.out)
                      .hasMatch(),
-                 qPrintable(out));
+                 qPrintable(run.out));
         const int at = options.indexOf(QStringLiteral("--size"));
         QCOMPARE(QImage(image).size(), at >= 0 ? QSize(640, 480) : QSize(1200, 800));
     }

@@ -4,10 +4,12 @@
 // of generated traces under their picks.
 
 #include <fbfile/fbgenerator.h>
+#include <fbfile/numbertext.h>
 #include <fbtrace/tracedataset.h>
 #include <fbtrace/tracegenerator.h>
 #include <fbtrace/tracematch.h>
 #include <fbtrace/tracesynth.h>
+#include "fbtestfile.h"
 
 #include <QCryptographicHash>
 #include <QTemporaryDir>
@@ -90,12 +92,8 @@ QByteArray segyBytes(const SegyShape &s, const std::function<void(QByteArray &, 
             qint64 w = qint64(v);
             if (s.format == 1)
                 w = ibmWord(v);
-            if (s.format == 5) {
-                const float f = float(v);
-                quint32 bits;
-                std::memcpy(&bits, &f, 4);
-                w = bits;
-            }
+            if (s.format == 5)
+                w = NumberText::floatBits(float(v));
             put(b, at + 240 + size * i, w, size, s.le);
         }
         if (touch)
@@ -174,14 +172,10 @@ QByteArray seg2Bytes(bool le, const QVector<Seg2Trace> &traces, const QStringLis
             data = QByteArray(size * ns, '\0');
             for (int i = 0; i < ns; ++i) {
                 qint64 w = qint64(tr.values[i]);
-                if (tr.format == 4) {
-                    const float f = float(tr.values[i]);
-                    quint32 bits;
-                    std::memcpy(&bits, &f, 4);
-                    w = bits;
-                } else if (tr.format == 5) {
+                if (tr.format == 4)
+                    w = NumberText::floatBits(float(tr.values[i]));
+                else if (tr.format == 5)
                     std::memcpy(&w, &tr.values[i], 8);
-                }
                 put(data, size * i, w, size, le);
             }
         }
@@ -189,12 +183,6 @@ QByteArray seg2Bytes(bool le, const QVector<Seg2Trace> &traces, const QStringLis
         b += block + data;
     }
     return b;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -245,7 +233,7 @@ private slots:
         QFETCH(SegyShape, shape);
         QFETCH(QString, formatName);
         const QString file = path("read.sgy");
-        QVERIFY(writeFile(file, segyBytes(shape)));
+        QVERIFY(FbTest::writeFile(file, segyBytes(shape)));
         TraceDataSet data;
         data.setOptions({shape.ffidByte, shape.channelByte, {}});
         QVERIFY2(data.open(file), qPrintable(data.errorString()));
@@ -316,9 +304,9 @@ private slots:
             traces[1].values << 0.25;
         const QString first = ffidFrom == "name" ? "shot1001.dat" : "a.dat";
         const QString second = ffidFrom == "name" ? "shot1002.dat" : "b.dat";
-        QVERIFY(writeFile(folder + "/" + first, seg2Bytes(le, traces)));
-        QVERIFY(writeFile(folder + "/" + second, seg2Bytes(le, traces)));
-        QVERIFY(writeFile(folder + "/notes.txt", "field notes"));
+        QVERIFY(FbTest::writeFile(folder + "/" + first, seg2Bytes(le, traces)));
+        QVERIFY(FbTest::writeFile(folder + "/" + second, seg2Bytes(le, traces)));
+        QVERIFY(FbTest::writeFile(folder + "/notes.txt", "field notes"));
 
         TraceDataSet data;
         if (ffidFrom == "table")
@@ -445,7 +433,7 @@ private slots:
         QFETCH(QString, warning);
         QFETCH(int, replaced);
         const QString file = path("bad.dat");
-        QVERIFY(writeFile(file, bytes));
+        QVERIFY(FbTest::writeFile(file, bytes));
         TraceDataSet data;
         data.setOptions({ffidByte, 13, {}});
         const bool opened = data.open(file);
@@ -574,10 +562,7 @@ private slots:
         TraceGenerator::Writer writer;
         QVERIFY2(writer.write(line, plain, twin) && writer.write(line, t, out) && writer.write(line, t, out + "-again"),
                  qPrintable(writer.errorString()));
-        auto bytes = [](const QString &file) {
-            QFile f(file);
-            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-        };
+        const auto bytes = FbTest::contents;
         QCOMPARE(bytes(out), bytes(out + "-again"));
         // Taken from the generator before it knew the traps.
         QCOMPARE(QCryptographicHash::hash(bytes(twin), QCryptographicHash::Md5).toHex(),
@@ -694,9 +679,8 @@ private slots:
         TraceGenerator::Writer writer;
         QVERIFY2(writer.write(line, t, out) && writer.write(line, t, again), qPrintable(writer.errorString()));
         const QString file = t.format == TraceGenerator::Format::SegY ? "" : "/1002.sg2";
-        QFile a(out + file), b(again + file);
-        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-        QVERIFY(a.readAll() == b.readAll());
+        QVERIFY(!FbTest::contents(out + file).isEmpty() &&
+                FbTest::contents(out + file) == FbTest::contents(again + file));
 
         std::atomic_bool cancel{false};
         QVector<int> percents;

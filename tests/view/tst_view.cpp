@@ -8,6 +8,7 @@
 #include <fbview/stationaxis.h>
 #include <fbview/stationshotview.h>
 #include <fbview/surveymap.h>
+#include "fbtestfile.h"
 #include "shownwidget.h"
 
 #include <qwt_color_map.h>
@@ -803,9 +804,7 @@ private slots:
         };
         SurveyMap map;
         map.setDrawnOffThread(true);
-        map.resize(500, 400);
-        map.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&map));
+        QVERIFY(FbTest::shown(&map, {500, 400}));
         map.setSurvey(SurveyMapData::build(sources, {}));
         QImage wanted = expected();
         QTRY_VERIFY_WITH_TIMEOUT(map.canvas()->grab().toImage() == wanted, 20000);
@@ -870,7 +869,7 @@ private slots:
         QFETCH(QString, why);
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("folder.svg")) && QDir(dir.path()).mkpath("made"));
-        QVERIFY(writeBytes(dir.filePath(QStringLiteral("plot.svg")), "an old file"));
+        QVERIFY(FbTest::writeFile(dir.filePath(QStringLiteral("plot.svg")), "an old file"));
         const QString path = dir.filePath(name);
         if (!linkTo.isEmpty())
             QVERIFY(QFile::link(dir.filePath(linkTo), path));
@@ -892,9 +891,7 @@ private slots:
                  qPrintable(image.errorString()));
         const QString file = linkTo.isEmpty() ? path : dir.filePath(linkTo);
         if (written) {
-            QFile out(file);
-            QVERIFY(out.open(QIODevice::ReadOnly));
-            QCOMPARE(out.read(magic.size()), magic);
+            QCOMPARE(FbTest::contents(file).left(magic.size()), magic);
             QCOMPARE(QFileInfo(path).isSymLink(), !linkTo.isEmpty());
         } else {
             QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), before);
@@ -929,12 +926,6 @@ private slots:
     }
 
 private:
-    static bool writeBytes(const QString &path, const QByteArray &bytes)
-    {
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-    }
-
     QTemporaryDir m_dir;
 };
 
