@@ -1681,6 +1681,19 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             run = run && (pinned || (direct && s.near) || beside > s.to - s.from);
             break;
         }
+        // On hills the two sides' direct arrivals may differ in slope, so
+        // that a run from the nearest trace drifts off the other side's and
+        // this side keeps too few direct picks to show its own: lowered by
+        // its step, the run itself shows it.
+        bool lowered = false;
+        if (!run && direct && tries[i].near) {
+            for (int k = 0; k < s.to; ++k)
+                left[m_runOrder[k]] = 0;
+            s = tries[i];
+            lowered = run = lowerNearRun(side, count, s.from, s.to, meets, spread, left);
+            for (int k = 0; k < s.to; ++k)
+                left[m_runOrder[k]] = 1;
+        }
         if (run) {
             int beforeOff = 0, afterOff = 0;
             const double before = others(model, s, &beforeOff);
@@ -1692,14 +1705,58 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
         if (run) {
             std::swap(m_fitter[side], m_trial);
             const double nearest = h[m_runOrder[0]];
-            *near =
-                direct && s.near && meets + other.slope(0) * nearest < m_fitter[side].timeAt(nearest) - RunNeighbourMs;
+            *near = direct && s.near && !lowered &&
+                    meets + other.slope(0) * nearest < m_fitter[side].timeAt(nearest) - RunNeighbourMs;
             return true;
         }
         for (int k = s.near ? 0 : s.from; k < s.to; ++k)
             left[m_runOrder[k]] = 0;
     }
     return false;
+}
+
+bool ShotFitter::lowerNearRun(int side, int count, int from, int to, double delay, double spread,
+                              const unsigned char *left)
+{
+    const double *t = m_t[side].data(), *h = m_h[side].data();
+    // The run's own line: a step keeps the slope of the direct arrival.
+    double n = 0.0, sh = 0.0, st = 0.0, shh = 0.0, sht = 0.0;
+    for (int k = from; k < to; ++k) {
+        const int j = m_runOrder[k];
+        n += 1.0;
+        sh += h[j];
+        st += t[j];
+        shh += h[j] * h[j];
+        sht += h[j] * t[j];
+    }
+    const double det = n * shh - sh * sh;
+    if (!(det > 0.0))
+        return false;
+    const double slope = (n * sht - sh * st) / det;
+    const double lift = (st - slope * sh) / n - delay;
+    if (!(slope > 0.0) || !(lift >= RunMinMs))
+        return false;
+    m_lowered.assign(t, t + count);
+    m_loweredLeft.assign(left, left + count);
+    for (int k = 0; k < to; ++k)
+        m_loweredLeft[m_runOrder[k]] = 0;
+    for (int k = from; k < to; ++k)
+        m_lowered[m_runOrder[k]] -= lift;
+    if (!m_trial.fit(h, m_lowered.data(), count, FitCutMs, m_loweredLeft.data()))
+        return false;
+    // The direct arrival through the delay, over the whole run.
+    if (!(std::abs(m_trial.intercept(0) - delay) <= RunNeighbourMs) || m_trial.segmentOf(h[m_runOrder[to - 1]]) != 0)
+        return false;
+    m_trial.modelTimes(m_trialModel.data());
+    auto off = [&](int k) { return t[m_runOrder[k]] - m_trialModel[m_runOrder[k]]; };
+    double low = off(from), high = low;
+    for (int k = from + 1; k < to; ++k) {
+        low = std::min(low, off(k));
+        high = std::max(high, off(k));
+    }
+    const double step = 0.5 * (low + high);
+    return low >= RunMinMs && high - low <= spread && (from == 0 || step - off(from - 1) >= RunJumpMs) &&
+           (to == count || step - off(to) >= RunJumpMs);
 }
 
 bool ShotFitter::leaveOutStraddlingRun(const int counts[2], bool anyLeft[2], bool nearRun[2])

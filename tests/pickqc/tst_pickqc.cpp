@@ -812,6 +812,12 @@ private slots:
         // the other side's line.
         QTest::newRow("from the nearest trace, hills, built-in curve")
             << 19 << 40 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 2 << true;
+        // This side's direct arrival is slower than the other's: two of its
+        // picks are left beyond the run, or none.
+        QTest::newRow("from the nearest trace, hills, a slower direct arrival")
+            << 29 << 60 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 2 << true;
+        QTest::newRow("from the nearest trace, hills, no direct pick beyond")
+            << 33 << 68 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 2 << true;
         QTest::newRow("from the second trace on") << 11 << 14 << 8 << 15.0 << 0 << 1.0 << 1.0 << 0.0 << 2 << false;
         QTest::newRow("across the source") << 37 << 68 << 10 << 15.0 << 0 << 1.0 << 1.0 << 0.0 << 4 << false;
         QTest::newRow("across the source, noisy") << 37 << 68 << 10 << 15.0 << 0 << 2.5 << 1.5 << 0.0 << 4 << false;
