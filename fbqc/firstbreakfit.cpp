@@ -1733,30 +1733,55 @@ bool ShotFitter::lowerNearRun(int side, int count, int from, int to, double dela
     if (!(det > 0.0))
         return false;
     const double slope = (n * sht - sh * st) / det;
-    const double lift = (st - slope * sh) / n - delay;
-    if (!(slope > 0.0) || !(lift >= RunMinMs))
+    const double intercept = (st - slope * sh) / n;
+    if (!(slope > 0.0))
         return false;
-    m_lowered.assign(t, t + count);
-    m_loweredLeft.assign(left, left + count);
-    for (int k = 0; k < to; ++k)
-        m_loweredLeft[m_runOrder[k]] = 0;
-    for (int k = from; k < to; ++k)
-        m_lowered[m_runOrder[k]] -= lift;
-    if (!m_trial.fit(h, m_lowered.data(), count, FitCutMs, m_loweredLeft.data()))
-        return false;
-    // The direct arrival through the delay, over the whole run.
-    if (!(std::abs(m_trial.intercept(0) - delay) <= RunNeighbourMs) || m_trial.segmentOf(h[m_runOrder[to - 1]]) != 0)
-        return false;
-    m_trial.modelTimes(m_trialModel.data());
-    auto off = [&](int k) { return t[m_runOrder[k]] - m_trialModel[m_runOrder[k]]; };
-    double low = off(from), high = low;
-    for (int k = from + 1; k < to; ++k) {
-        low = std::min(low, off(k));
-        high = std::max(high, off(k));
-    }
-    const double step = 0.5 * (low + high);
-    return low >= RunMinMs && high - low <= spread && (from == 0 || step - off(from - 1) >= RunJumpMs) &&
-           (to == count || step - off(to) >= RunJumpMs);
+    // The step down to the other side's delay; or, where the two sides'
+    // delays differ by a few ms, down to the pick beyond the run when that
+    // is still this side's direct arrival.
+    const double toDelay = intercept - delay;
+    const double toNext = to < count ? intercept + slope * h[m_runOrder[to]] - t[m_runOrder[to]] : NaN;
+    // Whether the run stands off by one step once lowered by lift; *beside
+    // tells how far the pick beyond it stands off.
+    auto lower = [&](double lift, bool reach, double *beside) {
+        m_lowered.assign(t, t + count);
+        m_loweredLeft.assign(left, left + count);
+        for (int k = 0; k < to; ++k)
+            m_loweredLeft[m_runOrder[k]] = 0;
+        for (int k = from; k < to; ++k)
+            m_lowered[m_runOrder[k]] -= lift;
+        // Its first line a direct arrival near the delay, and reaching the
+        // pick beyond the run when that pick set the step.
+        if (!m_trial.fit(h, m_lowered.data(), count, FitCutMs, m_loweredLeft.data()) ||
+            !(std::abs(m_trial.intercept(0) - delay) <= RunMinMs) ||
+            (reach && m_trial.segmentOf(h[m_runOrder[to]]) != 0))
+            return false;
+        m_trial.modelTimes(m_trialModel.data());
+        auto off = [&](int k) { return t[m_runOrder[k]] - m_trialModel[m_runOrder[k]]; };
+        double low = off(from), high = low;
+        for (int k = from + 1; k < to; ++k) {
+            low = std::min(low, off(k));
+            high = std::max(high, off(k));
+        }
+        const double step = 0.5 * (low + high);
+        *beside = to < count ? std::abs(off(to)) : 0.0;
+        return low >= RunMinMs && high - low <= spread && (from == 0 || step - off(from - 1) >= RunJumpMs) &&
+               (to == count || step - off(to) >= RunJumpMs);
+    };
+    double beside = 0.0;
+    const bool first = toDelay >= RunMinMs && lower(toDelay, false, &beside);
+    if (first && !(beside > RunNeighbourMs))
+        return true;
+    // Lowered to the other side's delay the run leaves the pick beyond it
+    // off: the sides' delays differ by a few ms, and that pick tells the
+    // step. The run's line must still meet offset 0 a step above the
+    // delay: a direct arrival only tilted off the other side's meets it
+    // near, and stands above a refractor's first pick by as much.
+    if (toDelay >= RunMinMs && toNext >= RunMinMs && std::abs(toNext - toDelay) > RunNeighbourMs &&
+        lower(toNext, true, &beside))
+        return true;
+    // Else the first step, as it was.
+    return first && lower(toDelay, false, &beside);
 }
 
 bool ShotFitter::leaveOutStraddlingRun(const int counts[2], bool anyLeft[2], bool nearRun[2])

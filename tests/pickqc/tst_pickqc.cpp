@@ -818,6 +818,9 @@ private slots:
             << 29 << 60 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 2 << true;
         QTest::newRow("from the nearest trace, hills, no direct pick beyond")
             << 33 << 68 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 2 << true;
+        // The sides' delays 4 ms apart: the step from the jump back.
+        QTest::newRow("from the nearest trace, hills, delays apart")
+            << 28 << 58 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 2 << true;
         QTest::newRow("from the second trace on") << 11 << 14 << 8 << 15.0 << 0 << 1.0 << 1.0 << 0.0 << 2 << false;
         QTest::newRow("across the source") << 37 << 68 << 10 << 15.0 << 0 << 1.0 << 1.0 << 0.0 << 4 << false;
         QTest::newRow("across the source, noisy") << 37 << 68 << 10 << 15.0 << 0 << 2.5 << 1.5 << 0.0 << 4 << false;
