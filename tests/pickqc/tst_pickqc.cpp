@@ -821,6 +821,11 @@ private slots:
         // The sides' delays 4 ms apart: the step from the jump back.
         QTest::newRow("from the nearest trace, hills, delays apart")
             << 28 << 58 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 2 << true;
+        // No run: a spike far out leaves the side off its curve, and its
+        // direct arrival, tilted off the other side's, stands above the
+        // refractor's first pick.
+        QTest::newRow("no run, hills, a spike far out")
+            << 29 << 0 << 0 << 0.0 << 100 << 1.0 << 1.0 << 2000.0 << 6 << true;
         QTest::newRow("from the second trace on") << 11 << 14 << 8 << 15.0 << 0 << 1.0 << 1.0 << 0.0 << 2 << false;
         QTest::newRow("across the source") << 37 << 68 << 10 << 15.0 << 0 << 1.0 << 1.0 << 0.0 << 4 << false;
         QTest::newRow("across the source, noisy") << 37 << 68 << 10 << 15.0 << 0 << 2.5 << 1.5 << 0.0 << 4 << false;
@@ -851,10 +856,12 @@ private slots:
         o.receiverStaticMs = statics;
         o.elevationVelocity = hillVelocity;
         const ShotFit clean = fitShot(FbGenerator::shotRecords(o, shot));
-        o.skipRuns.append({shot, channel, count, ms});
+        if (count > 0)
+            o.skipRuns.append({shot, channel, count, ms});
         if (spike > 0)
             o.spikes.append({shot, spike, -40.0});
         const QVector<FbRecord> records = FbGenerator::shotRecords(o, shot);
+        QCOMPARE(records.size(), o.channels);
         const ShotFit fit = fitShot(records);
         for (int i = 0; i < records.size(); ++i) {
             const int c = records[i].channel;
