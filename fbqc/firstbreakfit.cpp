@@ -1547,8 +1547,10 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             drifts = back * off(from) > 0.0 && std::abs(back - off(from)) <= spread;
             previous = drifts ? back : 0.0;
         }
+        // Part of the run may already be left out, where the curve bent to
+        // it left a jump inside: the stretch takes it in from its start.
         bool clear = true;
-        for (int k = 0; k < to && clear; ++k)
+        for (int k = 0; k <= from && k < count && clear; ++k)
             clear = !left[m_runOrder[k]];
         if (clear && to - from >= MinRunPicks && to - from <= MaxRunPicks && to < count &&
             std::abs(previous) >= RunMinMs)
@@ -1604,6 +1606,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
         return sum;
     };
     m_trial.allowSlowerBends(m_fitter[side].slowerBendsAllowed());
+    m_leftKept.assign(left, left + count);
     for (int i = 0; i < tried; ++i) {
         Stretch s = tries[i];
         bool run = false, pinned = false;
@@ -1688,7 +1691,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
         bool lowered = false;
         if (!run && direct && tries[i].near) {
             for (int k = 0; k < s.to; ++k)
-                left[m_runOrder[k]] = 0;
+                left[m_runOrder[k]] = m_leftKept[m_runOrder[k]];
             s = tries[i];
             lowered = run = lowerNearRun(side, count, s.from, s.to, meets, spread, left);
             for (int k = 0; k < s.to; ++k)
@@ -1710,7 +1713,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             return true;
         }
         for (int k = s.near ? 0 : s.from; k < s.to; ++k)
-            left[m_runOrder[k]] = 0;
+            left[m_runOrder[k]] = m_leftKept[m_runOrder[k]];
     }
     return false;
 }

@@ -315,6 +315,7 @@ private:
     std::vector<double> m_trialModel;
     std::vector<double> m_lowered;            // a side's times, a near run's lowered by its step
     std::vector<unsigned char> m_loweredLeft; // and the picks left out of that trial
+    std::vector<unsigned char> m_leftKept;    // a side's picks left out before its trials
     std::vector<int> m_runOrder;
     std::vector<int> m_nearOrder; // the other side's, for a run across the source
     std::vector<unsigned char> m_leftOut[2];

@@ -821,6 +821,10 @@ private slots:
         // The sides' delays 4 ms apart: the step from the jump back.
         QTest::newRow("from the nearest trace, hills, delays apart")
             << 28 << 58 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 2 << true;
+        // The curve bent to the run left a jump inside it, which took its
+        // far part out first.
+        QTest::newRow("from the nearest trace, hills, its far part taken first")
+            << 33 << 68 << 8 << 14.0 << 0 << 0.5 << 0.0 << 2000.0 << 3 << true;
         // No run: a spike far out leaves the side off its curve, and its
         // direct arrival, tilted off the other side's, stands above the
         // refractor's first pick.
