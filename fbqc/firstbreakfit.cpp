@@ -1890,28 +1890,35 @@ void ShotFitter::markRuns(int side, int count, PickVerdict *picks)
     const double *h = m_h[side].data();
     std::stable_sort(m_runOrder.begin(), m_runOrder.end(), [h](int a, int b) { return h[a] < h[b]; });
     auto residual = [&](int k) { return double(picks[members[m_runOrder[k]]].residual); };
+    // Noise may bring a few of a run's picks under RunMinMs: they belong to
+    // it while they stand off by about its step, clear of the neighbours.
     qint8 id = 0;
     for (int k = 0; k < count && id < std::numeric_limits<qint8>::max();) {
         const double first = residual(k);
-        if (!(std::abs(first) > RunMinMs)) {
+        if (!(std::abs(first) > RunNeighbourMs)) {
             ++k;
             continue;
         }
         double low = first, high = first;
-        int end = k + 1;
+        int end = k + 1, far = std::abs(first) > RunMinMs ? 1 : 0;
         for (; end < count; ++end) {
             const double r = residual(end);
-            const bool along = std::abs(r) > RunMinMs && (r > 0.0) == (first > 0.0);
+            const bool along = std::abs(r) > RunNeighbourMs && (r > 0.0) == (first > 0.0);
             if (!along || std::max(high, r) - std::min(low, r) > RunSpreadMs)
                 break;
             low = std::min(low, r);
             high = std::max(high, r);
+            far += std::abs(r) > RunMinMs ? 1 : 0;
         }
-        // Displaced from both neighbours (or the one a side's end leaves).
-        const bool before = k == 0 || std::abs(residual(k - 1)) <= RunNeighbourMs;
-        const bool after = end == count || std::abs(residual(end)) <= RunNeighbourMs;
+        // Displaced from both neighbours (or the one a side's end leaves),
+        // each near the curve or on its other side.
+        auto clear = [&](int n) {
+            return std::abs(residual(n)) <= RunNeighbourMs || (residual(n) > 0.0) != (first > 0.0);
+        };
+        const bool before = k == 0 || clear(k - 1);
+        const bool after = end == count || clear(end);
         const int length = end - k;
-        if (length >= MinRunPicks && length <= MaxRunPicks && before && after && (k > 0 || end < count)) {
+        if (far >= MinRunPicks && length <= MaxRunPicks && before && after && (k > 0 || end < count)) {
             ++id;
             for (int i = k; i < end; ++i)
                 picks[members[m_runOrder[i]]].run = id;

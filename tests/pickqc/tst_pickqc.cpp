@@ -806,6 +806,10 @@ private slots:
         QTest::newRow("noisy, spread by the noise") << 23 << 53 << 6 << 13.0 << 0 << 2.5 << 1.5 << 0.0 << 3 << false;
         QTest::newRow("noisy, from the nearest trace")
             << 29 << 60 << 10 << 13.0 << 0 << 2.5 << 1.5 << 0.0 << 3 << false;
+        // Noise brings three of its picks under the threshold, one of them
+        // at its end, and a neighbour stands just beyond the curve's noise.
+        QTest::newRow("noisy, picks of the run under the threshold")
+            << 29 << 119 << 8 << 10.0 << 0 << 2.5 << 1.5 << 0.0 << 1 << false;
         QTest::newRow("from the nearest trace, hills, few picks beside")
             << 18 << 37 << 6 << 11.0 << 0 << 1.0 << 0.0 << 2000.0 << 2 << false;
         // The two sides' direct arrivals tilt apart, so the run drifts off
