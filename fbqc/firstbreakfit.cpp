@@ -1693,7 +1693,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             for (int k = 0; k < s.to; ++k)
                 left[m_runOrder[k]] = m_leftKept[m_runOrder[k]];
             s = tries[i];
-            lowered = run = lowerNearRun(side, count, s.from, s.to, meets, spread, left);
+            lowered = run = lowerNearRun(side, count, s.from, &s.to, meets, spread, left);
             for (int k = 0; k < s.to; ++k)
                 left[m_runOrder[k]] = 1;
         }
@@ -1718,9 +1718,10 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
     return false;
 }
 
-bool ShotFitter::lowerNearRun(int side, int count, int from, int to, double delay, double spread,
+bool ShotFitter::lowerNearRun(int side, int count, int from, int *end, double delay, double spread,
                               const unsigned char *left)
 {
+    const int to = *end;
     const double *t = m_t[side].data(), *h = m_h[side].data();
     // The run's own line: a step keeps the slope of the direct arrival.
     double n = 0.0, sh = 0.0, st = 0.0, shh = 0.0, sht = 0.0;
@@ -1767,9 +1768,18 @@ bool ShotFitter::lowerNearRun(int side, int count, int from, int to, double dela
             high = std::max(high, off(k));
         }
         const double step = 0.5 * (low + high);
-        *beside = to < count ? std::abs(off(to)) : 0.0;
+        // A run across the crossover: its far part, already left out,
+        // stands off the refractor by the same step.
+        int e = to;
+        for (; e < count && e - from < MaxRunPicks && left[m_runOrder[e]] && std::abs(off(e) - step) <= spread / 2;
+             ++e) {
+            low = std::min(low, off(e));
+            high = std::max(high, off(e));
+        }
+        *end = e;
+        *beside = e < count ? std::abs(off(e)) : 0.0;
         return low >= RunMinMs && high - low <= spread && (from == 0 || step - off(from - 1) >= RunJumpMs) &&
-               (to == count || step - off(to) >= RunJumpMs);
+               (e == count || step - off(e) >= RunJumpMs);
     };
     double beside = 0.0;
     const bool first = toDelay >= RunMinMs && lower(toDelay, false, &beside);

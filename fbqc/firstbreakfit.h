@@ -280,14 +280,16 @@ private:
     // the fit without it starts with a refractor, which then needs that
     // direct arrival lent (FirstBreakFitter::lendDirect()).
     bool leaveOutBentRuns(int side, int count, bool anyLeft, bool otherFitted, bool *near);
-    // Fits m_trial with the picks from..to (in m_runOrder) lowered by a
+    // Fits m_trial with the picks from..*end (in m_runOrder) lowered by a
     // step (where their own line meets offset 0 above the delay, or above
     // the pick beyond them), the picks nearer than them and the rest not in
     // left taking part, and sets m_trialModel. Whether they then stand off
     // by one step the side's own direct arrival near the delay, with a jump
     // back at each end: a run from the nearest pick on, where this side's
     // direct arrival is slower or faster than the other's.
-    bool lowerNearRun(int side, int count, int from, int to, double delay, double spread, const unsigned char *left);
+    // A run across the crossover takes in the picks beyond it that are
+    // already left out and stand off by its step, and sets *end past them.
+    bool lowerNearRun(int side, int count, int from, int *end, double delay, double spread, const unsigned char *left);
     // Finds a run across the source, which lifts both direct arrivals
     // alike: each side is then fitted without its part (m_leftOut set,
     // anyLeft both set, nearRun set for a side left without a direct

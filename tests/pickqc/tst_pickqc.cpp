@@ -829,6 +829,9 @@ private slots:
         // far part out first.
         QTest::newRow("from the nearest trace, hills, its far part taken first")
             << 33 << 68 << 8 << 14.0 << 0 << 0.5 << 0.0 << 2000.0 << 3 << true;
+        // Its far part lies past the crossover, taken out first.
+        QTest::newRow("from the nearest trace, hills, across the crossover")
+            << 23 << 48 << 8 << 14.0 << 0 << 0.5 << 0.0 << 2000.0 << 3 << true;
         // No run: a spike far out leaves the side off its curve, and its
         // direct arrival, tilted off the other side's, stands above the
         // refractor's first pick.
