@@ -1563,8 +1563,10 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             drifts = back * off(from) > 0.0 && std::abs(back - off(from)) <= spread;
             previous = drifts ? back : 0.0;
         }
+        // Part of the run may already be left out, where the curve bent to
+        // it left a jump inside: the stretch takes it in from its start.
         bool clear = true;
-        for (int k = 0; k < to && clear; ++k)
+        for (int k = 0; k <= from && k < count && clear; ++k)
             clear = !left[m_runOrder[k]];
         if (clear && to - from >= MinRunPicks && to - from <= MaxRunPicks && to < count &&
             std::abs(previous) >= RunMinMs)
@@ -1620,6 +1622,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
         return sum;
     };
     m_trial.allowSlowerBends(m_fitter[side].slowerBendsAllowed());
+    m_leftKept.assign(left, left + count);
     for (int i = 0; i < tried; ++i) {
         Stretch s = tries[i];
         bool run = false, pinned = false;
@@ -1697,6 +1700,19 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             run = run && (pinned || (direct && s.near) || beside > s.to - s.from);
             break;
         }
+        // On hills the two sides' direct arrivals may differ in slope, so
+        // that a run from the nearest trace drifts off the other side's and
+        // this side keeps too few direct picks to show its own: lowered by
+        // its step, the run itself shows it.
+        bool lowered = false;
+        if (!run && direct && tries[i].near) {
+            for (int k = 0; k < s.to; ++k)
+                left[m_runOrder[k]] = m_leftKept[m_runOrder[k]];
+            s = tries[i];
+            lowered = run = lowerNearRun(side, count, s.from, &s.to, meets, spread, left);
+            for (int k = 0; k < s.to; ++k)
+                left[m_runOrder[k]] = 1;
+        }
         if (run) {
             int beforeOff = 0, afterOff = 0;
             const double before = others(model, s, &beforeOff);
@@ -1708,14 +1724,93 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
         if (run) {
             std::swap(m_fitter[side], m_trial);
             const double nearest = h[m_runOrder[0]];
-            *near =
-                direct && s.near && meets + other.slope(0) * nearest < m_fitter[side].timeAt(nearest) - RunNeighbourMs;
+            *near = direct && s.near && !lowered &&
+                    meets + other.slope(0) * nearest < m_fitter[side].timeAt(nearest) - RunNeighbourMs;
             return true;
         }
         for (int k = s.near ? 0 : s.from; k < s.to; ++k)
-            left[m_runOrder[k]] = 0;
+            left[m_runOrder[k]] = m_leftKept[m_runOrder[k]];
     }
     return false;
+}
+
+bool ShotFitter::lowerNearRun(int side, int count, int from, int *end, double delay, double spread,
+                              const unsigned char *left)
+{
+    const int to = *end;
+    const double *t = m_t[side].data(), *h = m_h[side].data();
+    // The run's own line: a step keeps the slope of the direct arrival.
+    double n = 0.0, sh = 0.0, st = 0.0, shh = 0.0, sht = 0.0;
+    for (int k = from; k < to; ++k) {
+        const int j = m_runOrder[k];
+        n += 1.0;
+        sh += h[j];
+        st += t[j];
+        shh += h[j] * h[j];
+        sht += h[j] * t[j];
+    }
+    const double det = n * shh - sh * sh;
+    if (!(det > 0.0))
+        return false;
+    const double slope = (n * sht - sh * st) / det;
+    const double intercept = (st - slope * sh) / n;
+    if (!(slope > 0.0))
+        return false;
+    // The step down to the other side's delay; or, where the two sides'
+    // delays differ by a few ms, down to the pick beyond the run when that
+    // is still this side's direct arrival.
+    const double toDelay = intercept - delay;
+    const double toNext = to < count ? intercept + slope * h[m_runOrder[to]] - t[m_runOrder[to]] : NaN;
+    // Whether the run stands off by one step once lowered by lift; *beside
+    // tells how far the pick beyond it stands off.
+    auto lower = [&](double lift, bool reach, double *beside) {
+        m_lowered.assign(t, t + count);
+        m_loweredLeft.assign(left, left + count);
+        for (int k = 0; k < to; ++k)
+            m_loweredLeft[m_runOrder[k]] = 0;
+        for (int k = from; k < to; ++k)
+            m_lowered[m_runOrder[k]] -= lift;
+        // Its first line a direct arrival near the delay, and reaching the
+        // pick beyond the run when that pick set the step.
+        if (!m_trial.fit(h, m_lowered.data(), count, FitCutMs, m_loweredLeft.data()) ||
+            !(std::abs(m_trial.intercept(0) - delay) <= RunMinMs) ||
+            (reach && m_trial.segmentOf(h[m_runOrder[to]]) != 0))
+            return false;
+        m_trial.modelTimes(m_trialModel.data());
+        auto off = [&](int k) { return t[m_runOrder[k]] - m_trialModel[m_runOrder[k]]; };
+        double low = off(from), high = low;
+        for (int k = from + 1; k < to; ++k) {
+            low = std::min(low, off(k));
+            high = std::max(high, off(k));
+        }
+        const double step = 0.5 * (low + high);
+        // A run across the crossover: its far part, already left out,
+        // stands off the refractor by the same step.
+        int e = to;
+        for (; e < count && e - from < MaxRunPicks && left[m_runOrder[e]] && std::abs(off(e) - step) <= spread / 2;
+             ++e) {
+            low = std::min(low, off(e));
+            high = std::max(high, off(e));
+        }
+        *end = e;
+        *beside = e < count ? std::abs(off(e)) : 0.0;
+        return low >= RunMinMs && high - low <= spread && (from == 0 || step - off(from - 1) >= RunJumpMs) &&
+               (e == count || step - off(e) >= RunJumpMs);
+    };
+    double beside = 0.0;
+    const bool first = toDelay >= RunMinMs && lower(toDelay, false, &beside);
+    if (first && !(beside > RunNeighbourMs))
+        return true;
+    // Lowered to the other side's delay the run leaves the pick beyond it
+    // off: the sides' delays differ by a few ms, and that pick tells the
+    // step. The run's line must still meet offset 0 a step above the
+    // delay: a direct arrival only tilted off the other side's meets it
+    // near, and stands above a refractor's first pick by as much.
+    if (toDelay >= RunMinMs && toNext >= RunMinMs && std::abs(toNext - toDelay) > RunNeighbourMs &&
+        lower(toNext, true, &beside))
+        return true;
+    // Else the first step, as it was.
+    return first && lower(toDelay, false, &beside);
 }
 
 bool ShotFitter::leaveOutStraddlingRun(const int counts[2], bool anyLeft[2], bool nearRun[2])
@@ -1821,28 +1916,35 @@ void ShotFitter::markRuns(int side, int count, PickVerdict *picks)
     const double *h = m_h[side].data();
     std::stable_sort(m_runOrder.begin(), m_runOrder.end(), [h](int a, int b) { return h[a] < h[b]; });
     auto residual = [&](int k) { return double(picks[members[m_runOrder[k]]].residual); };
+    // Noise may bring a few of a run's picks under RunMinMs: they belong to
+    // it while they stand off by about its step, clear of the neighbours.
     qint8 id = 0;
     for (int k = 0; k < count && id < std::numeric_limits<qint8>::max();) {
         const double first = residual(k);
-        if (!(std::abs(first) > RunMinMs)) {
+        if (!(std::abs(first) > RunNeighbourMs)) {
             ++k;
             continue;
         }
         double low = first, high = first;
-        int end = k + 1;
+        int end = k + 1, far = std::abs(first) > RunMinMs ? 1 : 0;
         for (; end < count; ++end) {
             const double r = residual(end);
-            const bool along = std::abs(r) > RunMinMs && (r > 0.0) == (first > 0.0);
+            const bool along = std::abs(r) > RunNeighbourMs && (r > 0.0) == (first > 0.0);
             if (!along || std::max(high, r) - std::min(low, r) > RunSpreadMs)
                 break;
             low = std::min(low, r);
             high = std::max(high, r);
+            far += std::abs(r) > RunMinMs ? 1 : 0;
         }
-        // Displaced from both neighbours (or the one a side's end leaves).
-        const bool before = k == 0 || std::abs(residual(k - 1)) <= RunNeighbourMs;
-        const bool after = end == count || std::abs(residual(end)) <= RunNeighbourMs;
+        // Displaced from both neighbours (or the one a side's end leaves),
+        // each near the curve or on its other side.
+        auto clear = [&](int n) {
+            return std::abs(residual(n)) <= RunNeighbourMs || (residual(n) > 0.0) != (first > 0.0);
+        };
+        const bool before = k == 0 || clear(k - 1);
+        const bool after = end == count || clear(end);
         const int length = end - k;
-        if (length >= MinRunPicks && length <= MaxRunPicks && before && after && (k > 0 || end < count)) {
+        if (far >= MinRunPicks && length <= MaxRunPicks && before && after && (k > 0 || end < count)) {
             ++id;
             for (int i = k; i < end; ++i)
                 picks[members[m_runOrder[i]]].run = id;

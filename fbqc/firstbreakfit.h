@@ -288,6 +288,16 @@ private:
     // the fit without it starts with a refractor, which then needs that
     // direct arrival lent (FirstBreakFitter::lendDirect()).
     bool leaveOutBentRuns(int side, int count, bool anyLeft, bool otherFitted, bool *near);
+    // Fits m_trial with the picks from..*end (in m_runOrder) lowered by a
+    // step (where their own line meets offset 0 above the delay, or above
+    // the pick beyond them), the picks nearer than them and the rest not in
+    // left taking part, and sets m_trialModel. Whether they then stand off
+    // by one step the side's own direct arrival near the delay, with a jump
+    // back at each end: a run from the nearest pick on, where this side's
+    // direct arrival is slower or faster than the other's.
+    // A run across the crossover takes in the picks beyond it that are
+    // already left out and stand off by its step, and sets *end past them.
+    bool lowerNearRun(int side, int count, int from, int *end, double delay, double spread, const unsigned char *left);
     // Finds a run across the source, which lifts both direct arrivals
     // alike: each side is then fitted without its part (m_leftOut set,
     // anyLeft both set, nearRun set for a side left without a direct
@@ -313,6 +323,9 @@ private:
     std::vector<double> m_residuals; // of a side's picks in |offset| order
     std::vector<int> m_jumps;
     std::vector<double> m_trialModel;
+    std::vector<double> m_lowered;            // a side's times, a near run's lowered by its step
+    std::vector<unsigned char> m_loweredLeft; // and the picks left out of that trial
+    std::vector<unsigned char> m_leftKept;    // a side's picks left out before its trials
     std::vector<int> m_runOrder;
     std::vector<int> m_nearOrder; // the other side's, for a run across the source
     std::vector<unsigned char> m_leftOut[2];

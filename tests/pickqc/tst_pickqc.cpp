@@ -904,12 +904,37 @@ private slots:
         QTest::newRow("noisy, spread by the noise") << 23 << 53 << 6 << 13.0 << 0 << 2.5 << 1.5 << 0.0 << 3 << false;
         QTest::newRow("noisy, from the nearest trace")
             << 29 << 60 << 10 << 13.0 << 0 << 2.5 << 1.5 << 0.0 << 3 << false;
+        // Noise brings three of its picks under the threshold, one of them
+        // at its end, and a neighbour stands just beyond the curve's noise.
+        QTest::newRow("noisy, picks of the run under the threshold")
+            << 29 << 119 << 8 << 10.0 << 0 << 2.5 << 1.5 << 0.0 << 1 << false;
         QTest::newRow("from the nearest trace, hills, few picks beside")
             << 18 << 37 << 6 << 11.0 << 0 << 1.0 << 0.0 << 2000.0 << 2 << false;
         // The two sides' direct arrivals tilt apart, so the run drifts off
         // the other side's line.
         QTest::newRow("from the nearest trace, hills, built-in curve")
             << 19 << 40 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 2 << true;
+        // This side's direct arrival is slower than the other's: two of its
+        // picks are left beyond the run, or none.
+        QTest::newRow("from the nearest trace, hills, a slower direct arrival")
+            << 29 << 60 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 2 << true;
+        QTest::newRow("from the nearest trace, hills, no direct pick beyond")
+            << 33 << 68 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 2 << true;
+        // The sides' delays 4 ms apart: the step from the jump back.
+        QTest::newRow("from the nearest trace, hills, delays apart")
+            << 28 << 58 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 2 << true;
+        // The curve bent to the run left a jump inside it, which took its
+        // far part out first.
+        QTest::newRow("from the nearest trace, hills, its far part taken first")
+            << 33 << 68 << 8 << 14.0 << 0 << 0.5 << 0.0 << 2000.0 << 3 << true;
+        // Its far part lies past the crossover, taken out first.
+        QTest::newRow("from the nearest trace, hills, across the crossover")
+            << 23 << 48 << 8 << 14.0 << 0 << 0.5 << 0.0 << 2000.0 << 3 << true;
+        // No run: a spike far out leaves the side off its curve, and its
+        // direct arrival, tilted off the other side's, stands above the
+        // refractor's first pick.
+        QTest::newRow("no run, hills, a spike far out")
+            << 29 << 0 << 0 << 0.0 << 100 << 1.0 << 1.0 << 2000.0 << 6 << true;
         QTest::newRow("from the second trace on") << 11 << 14 << 8 << 15.0 << 0 << 1.0 << 1.0 << 0.0 << 2 << false;
         QTest::newRow("across the source") << 37 << 68 << 10 << 15.0 << 0 << 1.0 << 1.0 << 0.0 << 4 << false;
         QTest::newRow("across the source, noisy") << 37 << 68 << 10 << 15.0 << 0 << 2.5 << 1.5 << 0.0 << 4 << false;
@@ -940,10 +965,12 @@ private slots:
         o.receiverStaticMs = statics;
         o.elevationVelocity = hillVelocity;
         const ShotFit clean = fitShot(FbGenerator::shotRecords(o, shot));
-        o.skipRuns.append({shot, channel, count, ms});
+        if (count > 0)
+            o.skipRuns.append({shot, channel, count, ms});
         if (spike > 0)
             o.spikes.append({shot, spike, -40.0});
         const QVector<FbRecord> records = FbGenerator::shotRecords(o, shot);
+        QCOMPARE(records.size(), o.channels);
         const ShotFit fit = fitShot(records);
         for (int i = 0; i < records.size(); ++i) {
             const int c = records[i].channel;
