@@ -100,7 +100,8 @@ constexpr double HumFitMs = 200;
 // strongest in reach.
 constexpr double SnapExtremeShare = 0.5;
 // A trace of a gather whose pick rings shorter than this share of the
-// shot's period is searched again knowing that period.
+// shot's period, or longer than the period over it, is searched again
+// knowing that period.
 constexpr double ShortPeriodShare = 0.6;
 // A gather's period is measured on every this many traces, from at least
 // this many confident ones.
@@ -145,6 +146,9 @@ constexpr double CorroborationShare = 0.1;
 // than the one through the traces' own readings.
 constexpr double WeakShotShare = 0.5;
 constexpr int GatherPasses = 2;
+// A later pass moves a pick the stack already moved by more than this share
+// of a period only on a reading more confident than the one that moved it.
+constexpr double RefineShare = 0.125;
 // Lobes tried before giving up on a window.
 constexpr int MaximumLobes = 64;
 
@@ -1042,8 +1046,12 @@ std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<doub
 // the previous round's times, so the result does not depend on the order.
 // The first round starts from firstLine where it has a time (else from the
 // robust line through the picks); firstLine is empty or one per trace.
+// moved holds, per trace, the confidence of the stack's reading that last
+// moved its pick (0 for none; one per trace, kept over passes): a later
+// reading no more confident moves it by RefineShare of a period at most.
 void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetPickerSettings &settings,
-                           const std::vector<double> &firstLine, std::vector<OnsetPick> *picks)
+                           const std::vector<double> &firstLine, std::vector<OnsetPick> *picks,
+                           std::vector<double> *moved)
 {
     const int n = gather.traceCount();
     const double dt = gather.sampleIntervalMs;
@@ -1264,6 +1272,12 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         // neighbours' noise: an onset read there is none of this trace's.
         if (onsetMs < gather.firstSampleMs || (atSource(i) && pick.found && onsetMs >= pick.onsetMs))
             continue;
+        // A pick an earlier pass moved rests on that reading: a weaker one
+        // may refine it, not carry it off to another lobe.
+        double &rest = (*moved)[size_t(i)];
+        if (pick.found && read.confidence <= rest && std::fabs(onsetMs - pick.onsetMs) > RefineShare * period)
+            continue;
+        rest = std::max(rest, read.confidence);
         const double shift = pick.found ? pick.timeMs - pick.onsetMs : 0;
         if (!pick.found) {
             pick.found = true;
@@ -1642,8 +1656,11 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
     // arrival that builds up is read half a period before its first lobe's
     // end. It also tells an air wave's or a burst's short lobes from the
     // first break. A shot with too few confident traces in that sample is
-    // picked without it first, then traces whose pick rang much shorter than
-    // the median of all its confident picks are searched again with that.
+    // picked without it first, then traces whose pick rang much shorter
+    // (an air wave) or much longer than the median of all its confident
+    // picks are searched again with that. Noise louder than a weak first
+    // break swings past its own rms only now and then, so a pick on it
+    // measures a long cycle from those swings.
     OnsetPickerSettings again = settings;
     auto confidentPeriod = [&](const OnsetPick &p) {
         return p.found && p.confidence >= settings.minimumConfidence && std::isfinite(p.periodMs);
@@ -1674,7 +1691,8 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
             again.periodMs = period;
             for (int i = 0; i < n; ++i) {
                 const OnsetPick &p = picks[size_t(i)];
-                if (p.found && std::isfinite(p.periodMs) && wholeCycle(p) < ShortPeriodShare * period)
+                if (p.found && std::isfinite(p.periodMs) &&
+                    (wholeCycle(p) < ShortPeriodShare * period || wholeCycle(p) * ShortPeriodShare > period))
                     picks[size_t(i)] = pickOne(i, again);
             }
         }
@@ -1781,8 +1799,10 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         std::vector<double> curve;
         if (passes > 1 && !predictedMs.isEmpty())
             curve = moveoutLine(gather, std::vector<double>(predictedMs.begin(), predictedMs.end()), GatherNeighbours);
+        std::vector<double> moved(static_cast<size_t>(n), 0.0);
         for (int pass = 0; pass < passes; ++pass)
-            pickOnNeighbourStacks(gather, period, settings, pass == 0 ? curve : std::vector<double>(), &repicked);
+            pickOnNeighbourStacks(gather, period, settings, pass == 0 ? curve : std::vector<double>(), &repicked,
+                                  &moved);
     }
     return QVector<OnsetPick>(repicked.begin(), repicked.end());
 }

@@ -115,8 +115,9 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // the shot's period (the median of the confident picks of every fourth
 // trace) is measured first and every trace picked knowing it; when too
 // few of those are confident, traces whose pick rings much shorter than the
-// median period of all confident picks (an air wave near the source) are
-// searched again with that period.
+// median period of all confident picks (an air wave near the source) or much
+// longer (noise swinging past its rms now and then) are searched again with
+// that period.
 // With offsets in the headers, each side is then followed outward from the
 // source (from its first confident picks, as above, or its doubtful ones
 // on a side with hardly one of a shot whose other side has them): a
@@ -138,7 +139,8 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // shot where most traces are not confident alone, this is done twice: the
 // first time from the robust line through predictedMs where they are given
 // (a fitted curve), the second time from the line through the first time's
-// picks.
+// picks; the second time moves a pick the first moved by more than an
+// eighth of a period only on a more confident stack.
 // predictedMs may be empty. Doubtful picks
 // are kept with their confidence; traces with nothing in them are not found.
 QVector<OnsetPick> pickGather(const FbTrace::ShotGather &gather, const QVector<double> &predictedMs,
