@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 using namespace FbFile;
 
@@ -1416,6 +1417,96 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
     return 0.0;
 }
 
+void ShotFitter::keepDirectAsPicked(const int counts[2], const bool fitted[2], double slowness, const bool anyLeft[2],
+                                    const bool nearRun[2])
+{
+    // A direct arrival runs along the surface and carries no height delay:
+    // taken to the source's height it bends with the hills, and its line
+    // meets offset 0 well before the shot. As picked it is straight; the
+    // refractors' times are taken to the height where it ends, so that the
+    // curve stays whole at the crossover.
+    std::vector<int> *orders[2] = {&m_runOrder, &m_nearOrder};
+    double a[2] = {NaN, NaN}, b[2] = {NaN, NaN};
+    int ends[2] = {0, 0};
+    bool pulled = false;
+    for (int side = Negative; side <= Positive; ++side) {
+        const int n = counts[side];
+        if (!fitted[side] || nearRun[side] || n < MinPicksPerSide)
+            continue;
+        const unsigned char *left = anyLeft[side] ? m_leftOut[side].data() : nullptr;
+        std::vector<int> &order = *orders[side];
+        order.resize(n);
+        std::iota(order.begin(), order.end(), 0);
+        const double *h = m_h[side].data();
+        const double *raw = m_raw[side].data();
+        std::sort(order.begin(), order.end(), [h](int x, int y) { return h[x] < h[y]; });
+        // The longest run of nearest picks on one line as picked, by least
+        // squares as it grows; two picks off in a row end it.
+        double s0 = 0.0, s1 = 0.0, s2 = 0.0, st = 0.0, sht = 0.0;
+        int off = 0;
+        for (int k = 0; k < n && off < 2; ++k) {
+            const int j = order[k];
+            if (left && left[j])
+                continue;
+            if (s0 > MinSegmentPicks && !(std::abs(raw[j] - (a[side] + b[side] * h[j])) <= FitCutMs / 2)) {
+                ++off;
+                continue;
+            }
+            off = 0;
+            s0 += 1.0;
+            s1 += h[j];
+            s2 += h[j] * h[j];
+            st += raw[j];
+            sht += h[j] * raw[j];
+            const double det = s0 * s2 - s1 * s1;
+            if (det > 0.0) {
+                b[side] = (s0 * sht - s1 * st) / det;
+                a[side] = (st - b[side] * s1) / s0;
+            }
+            ends[side] = k + 1;
+        }
+        if (!(s0 > MinSegmentPicks && a[side] >= DelayMinMs && a[side] <= DelayMaxMs && b[side] > 0.0))
+            ends[side] = 0;
+        // Only where the heights pulled a first line well before that one
+        // at offset 0; elsewhere they bend the direct arrival too little to
+        // matter.
+        pulled = pulled || (ends[side] > 0 && m_fitter[side].intercept(0) < a[side] - SourceEarlierMs);
+    }
+    if (!pulled)
+        return;
+    for (int side = Negative; side <= Positive; ++side) {
+        // A line far from the time at the source, or from the other
+        // side's, is a refractor's.
+        const double source = std::isfinite(m_zeroMedian) ? m_zeroMedian : ends[1 - side] > 0 ? a[1 - side] : a[side];
+        if (ends[side] == 0 || !(std::abs(a[side] - source) <= FitCutMs))
+            continue;
+        const int n = counts[side];
+        const std::vector<int> &order = *orders[side];
+        int offBefore = 0, offAfter = 0;
+        const double before = m_fitter[side].cappedSse(FitCutMs, &offBefore);
+        double *t = m_t[side].data();
+        double *z = m_height[side].data();
+        m_kept.assign(t, t + n);
+        m_kept.insert(m_kept.end(), z, z + n);
+        const double top = z[order[ends[side] - 1]];
+        for (int k = 0; k < n; ++k) {
+            const int j = order[k];
+            z[j] = k < ends[side] ? 0.0 : z[j] - top;
+            t[j] = m_raw[side][j] - slowness * z[j];
+        }
+        m_trial.allowSlowerBends(m_fitter[side].slowerBendsAllowed());
+        if (m_trial.fit(m_h[side].data(), t, n, FitCutMs, anyLeft[side] ? m_leftOut[side].data() : nullptr)) {
+            const double after = m_trial.cappedSse(FitCutMs, &offAfter);
+            if (offAfter < offBefore || (offAfter == offBefore && after < before)) {
+                std::swap(m_fitter[side], m_trial);
+                continue;
+            }
+        }
+        std::copy(m_kept.begin(), m_kept.begin() + n, t);
+        std::copy(m_kept.begin() + n, m_kept.end(), z);
+    }
+}
+
 bool ShotFitter::leaveOutRuns(int side, int count)
 {
     // A run of neighbours picked one period late (or early) pulls the curve
@@ -2090,6 +2181,8 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     if (fitted[Negative] && fitted[Positive] && !anyLeft[Negative] && !anyLeft[Positive] &&
         (m_fitter[Negative].largestResidual() > RunMinMs || m_fitter[Positive].largestResidual() > RunMinMs))
         leaveOutStraddlingRun(counts, anyLeft, nearRun);
+    if (slowness > 0.0)
+        keepDirectAsPicked(counts, fitted, slowness, anyLeft, nearRun);
     out->heightSlowness = slowness;
 
     // The source delay both sides share: by least squares over the first

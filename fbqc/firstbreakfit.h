@@ -273,6 +273,14 @@ private:
     // explains the picks better; the ms per unit of height taken off (m_t
     // then holds the corrected times), or 0 with the fits as they were.
     double correctForHeight(const int counts[2], bool fitted[2]);
+    // With the times at the source's height: each side's direct arrival,
+    // the nearest picks on one straight line as picked, is fitted on its
+    // times as picked and the refractors' times are taken to the height
+    // where it ends, when that brings more picks near the curve (m_t and
+    // m_height then hold what was fitted). Picks of runs left out stay
+    // out; a side whose near picks were a run is left as it is.
+    void keepDirectAsPicked(const int counts[2], const bool fitted[2], double slowness, const bool anyLeft[2],
+                            const bool nearRun[2]);
     // Sets m_leftOut[side] for the picks of runs the side's curve bent to
     // hide; whether there are any.
     bool leaveOutRuns(int side, int count);
@@ -328,6 +336,7 @@ private:
     std::vector<unsigned char> m_leftKept;    // a side's picks left out before its trials
     std::vector<int> m_runOrder;
     std::vector<int> m_nearOrder; // the other side's, for a run across the source
+    std::vector<double> m_kept;   // a side's times and heights before keepDirectAsPicked()
     std::vector<unsigned char> m_leftOut[2];
     double m_zeroMedian = NaN;          // of the picks at the source
     qint64 m_lowest = 0, m_highest = 0; // receiver heights above the source of the fitted picks

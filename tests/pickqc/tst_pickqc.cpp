@@ -613,21 +613,31 @@ private slots:
         QTest::addColumn<double>("noise");            // ms
         QTest::addColumn<int>("shots");
         QTest::addColumn<quint64>("seed");
+        QTest::addColumn<int>("spacing"); // m between stations
         const QMap<int, double> none, bends{{10, 20.0}, {100, -20.0}}, hills{{20, 25.0}, {70, -25.0}, {100, 25.0}},
             far{{13, 40.0}};
         const QVector<double> builtIn, three{700.0, 2000.0, 4000.0};
-        QTest::newRow("25% slower") << 0.25 << 0.0 << builtIn << 0.0 << none << 0.5 << 30 << quint64(4);
-        QTest::newRow("25% slower, wrong picks") << 0.25 << 0.0 << builtIn << 0.0 << bends << 0.5 << 30 << quint64(4);
-        QTest::newRow("25% slower, three layers") << 0.25 << 0.0 << three << 0.0 << none << 0.5 << 30 << quint64(4);
-        QTest::newRow("dip 3 degrees, three layers") << 0.0 << 3.0 << three << 0.0 << none << 1.0 << 40 << quint64(3);
-        QTest::newRow("even ground, 1 ms noise") << 0.0 << 0.0 << builtIn << 0.0 << none << 1.0 << 30 << quint64(4);
-        QTest::newRow("built-in static") << 0.0 << 0.0 << builtIn << 0.0 << none << 0.5 << 40 << quint64(3);
-        QTest::newRow("hills at 2,000 m/s") << 0.0 << 0.0 << builtIn << 2000.0 << none << 0.5 << 40 << quint64(3);
-        QTest::newRow("hills at 4,000 m/s") << 0.0 << 0.0 << builtIn << 4000.0 << none << 0.5 << 40 << quint64(3);
+        QTest::newRow("25% slower") << 0.25 << 0.0 << builtIn << 0.0 << none << 0.5 << 30 << quint64(4) << 25;
+        QTest::newRow("25% slower, wrong picks")
+            << 0.25 << 0.0 << builtIn << 0.0 << bends << 0.5 << 30 << quint64(4) << 25;
+        QTest::newRow("25% slower, three layers")
+            << 0.25 << 0.0 << three << 0.0 << none << 0.5 << 30 << quint64(4) << 25;
+        QTest::newRow("dip 3 degrees, three layers")
+            << 0.0 << 3.0 << three << 0.0 << none << 1.0 << 40 << quint64(3) << 25;
+        QTest::newRow("even ground, 1 ms noise")
+            << 0.0 << 0.0 << builtIn << 0.0 << none << 1.0 << 30 << quint64(4) << 25;
+        QTest::newRow("built-in static") << 0.0 << 0.0 << builtIn << 0.0 << none << 0.5 << 40 << quint64(3) << 25;
+        QTest::newRow("hills at 2,000 m/s") << 0.0 << 0.0 << builtIn << 2000.0 << none << 0.5 << 40 << quint64(3) << 25;
+        QTest::newRow("hills at 4,000 m/s") << 0.0 << 0.0 << builtIn << 4000.0 << none << 0.5 << 40 << quint64(3) << 25;
         QTest::newRow("hills at 2,000 m/s, wrong picks")
-            << 0.0 << 0.0 << builtIn << 2000.0 << hills << 0.5 << 40 << quint64(3);
+            << 0.0 << 0.0 << builtIn << 2000.0 << hills << 0.5 << 40 << quint64(3) << 25;
         QTest::newRow("hills at 2,000 m/s, a wrong pick far out")
-            << 0.0 << 0.0 << builtIn << 2000.0 << far << 0.5 << 40 << quint64(4);
+            << 0.0 << 0.0 << builtIn << 2000.0 << far << 0.5 << 40 << quint64(4) << 25;
+        // Close stations on steep hills, the shots at the line's end: the
+        // direct arrival, which carries no height delay, runs far up a hill
+        // and bends down near the source at the source's height.
+        QTest::newRow("hills at 1,500 m/s, 10 m")
+            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 5 << quint64(2) << 10;
     }
     void judgesUnevenGround()
     {
@@ -640,9 +650,11 @@ private slots:
         QFETCH(double, noise);
         QFETCH(int, shots);
         QFETCH(quint64, seed);
+        QFETCH(int, spacing);
         FbGenerator::Options o;
         o.shots = shots;
         o.channels = 120;
+        o.groupInterval = spacing;
         o.seed = seed;
         o.noiseMs = noise;
         o.lateralChange = lateral;
