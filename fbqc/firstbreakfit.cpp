@@ -2131,56 +2131,113 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         m_sorted = m_zero;
         m_zeroMedian = median(m_sorted.data(), int(m_sorted.size()));
     }
-    const double slowness = correctForHeight(counts, fitted);
-    // A side left well off its curve may cross ground that slows along the
-    // spread: fitted again with bends towards the slower, it keeps the fit
-    // that brings more picks near. Runs of cycle skips are told after, so a
-    // curve that bends to the ground never makes a run of its picks.
-    for (int side = Negative; side <= Positive; ++side) {
-        if (!fitted[side] || !(m_fitter[side].largestResidual() > FitCutMs / 2))
-            continue;
-        int offBefore = 0, offAfter = 0;
-        const double before = m_fitter[side].cappedSse(FitCutMs, &offBefore);
-        m_trial.allowSlowerBends(true);
-        if (!m_trial.fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs) || m_trial.slowerBends() == 0)
-            continue;
-        const double after = m_trial.cappedSse(FitCutMs, &offAfter);
-        if (offAfter < offBefore && after < before)
-            std::swap(m_fitter[side], m_trial);
-    }
-    // Runs of cycle skips take no part in the curve: the side is fitted
-    // again without them. Picks as scattered as a skip is long tell none.
+    double slowness = correctForHeight(counts, fitted);
     bool anyLeft[2] = {false, false};
-    for (int side = Negative; side <= Positive; ++side) {
-        if (fitted[side] && counts[side] >= 2 * MinRunPicks && m_fitter[side].largestResidual() > RunMinMs &&
-            m_fitter[side].cut() < FitCutMs && leaveOutRuns(side, counts[side])) {
-            const bool again =
-                m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs, m_leftOut[side].data());
-            if (!again)
-                fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
-            anyLeft[side] = again;
-        }
-    }
-    // A run the curve bent to follow so far that its ends show no step,
-    // or that lifted a side's whole direct arrival above the other's.
     bool nearRun[2] = {false, false};
-    const bool apart = fitted[Negative] && fitted[Positive] &&
-                       std::abs(m_fitter[Negative].intercept(0) - m_fitter[Positive].intercept(0)) >= RunMinMs;
-    for (int side = Negative; side <= Positive; ++side) {
-        if (!fitted[side] || counts[side] < 2 * MinRunPicks ||
-            !(apart || m_fitter[side].largestResidual() > FitCutMs / 2))
-            continue;
-        for (int found = 0; found < MaxBentRuns; ++found) {
-            bool near = false;
-            if (!leaveOutBentRuns(side, counts[side], anyLeft[side], fitted[1 - side], &near))
-                break;
-            anyLeft[side] = true;
-            nearRun[side] = nearRun[side] || near;
+    auto judgeRuns = [&]() {
+        // A side left well off its curve may cross ground that slows along the
+        // spread: fitted again with bends towards the slower, it keeps the fit
+        // that brings more picks near. Runs of cycle skips are told after, so a
+        // curve that bends to the ground never makes a run of its picks.
+        for (int side = Negative; side <= Positive; ++side) {
+            if (!fitted[side] || !(m_fitter[side].largestResidual() > FitCutMs / 2))
+                continue;
+            int offBefore = 0, offAfter = 0;
+            const double before = m_fitter[side].cappedSse(FitCutMs, &offBefore);
+            m_trial.allowSlowerBends(true);
+            if (!m_trial.fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs) || m_trial.slowerBends() == 0)
+                continue;
+            const double after = m_trial.cappedSse(FitCutMs, &offAfter);
+            if (offAfter < offBefore && after < before)
+                std::swap(m_fitter[side], m_trial);
+        }
+        // Runs of cycle skips take no part in the curve: the side is fitted
+        // again without them. Picks as scattered as a skip is long tell none.
+        for (int side = Negative; side <= Positive; ++side) {
+            if (fitted[side] && counts[side] >= 2 * MinRunPicks && m_fitter[side].largestResidual() > RunMinMs &&
+                m_fitter[side].cut() < FitCutMs && leaveOutRuns(side, counts[side])) {
+                const bool again = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs,
+                                                      m_leftOut[side].data());
+                if (!again)
+                    fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
+                anyLeft[side] = again;
+            }
+        }
+        // A run the curve bent to follow so far that its ends show no step,
+        // or that lifted a side's whole direct arrival above the other's.
+        const bool apart = fitted[Negative] && fitted[Positive] &&
+                           std::abs(m_fitter[Negative].intercept(0) - m_fitter[Positive].intercept(0)) >= RunMinMs;
+        for (int side = Negative; side <= Positive; ++side) {
+            if (!fitted[side] || counts[side] < 2 * MinRunPicks ||
+                !(apart || m_fitter[side].largestResidual() > FitCutMs / 2))
+                continue;
+            for (int found = 0; found < MaxBentRuns; ++found) {
+                bool near = false;
+                if (!leaveOutBentRuns(side, counts[side], anyLeft[side], fitted[1 - side], &near))
+                    break;
+                anyLeft[side] = true;
+                nearRun[side] = nearRun[side] || near;
+            }
+        }
+        if (fitted[Negative] && fitted[Positive] && !anyLeft[Negative] && !anyLeft[Positive] &&
+            (m_fitter[Negative].largestResidual() > RunMinMs || m_fitter[Positive].largestResidual() > RunMinMs))
+            leaveOutStraddlingRun(counts, anyLeft, nearRun);
+    };
+    judgeRuns();
+    // A run of skips over high or low ground can pass for the heights'
+    // delay: corrected for them, the curve waves by as much as the run
+    // stands off and hides it. Where a pick is still left well off, the
+    // times as picked are judged again, and the heights stay unless the
+    // picks neither judgement leaves out fit better without them.
+    bool offLeft = false;
+    for (int side = Negative; side <= Positive; ++side)
+        offLeft = offLeft || (fitted[side] && m_fitter[side].largestResidual() > RunMinMs);
+    if (slowness > 0.0 && offLeft) {
+        FirstBreakFitter held[2] = {m_fitter[Negative], m_fitter[Positive]};
+        std::vector<unsigned char> heldLeft[2] = {m_leftOut[Negative], m_leftOut[Positive]};
+        const bool heldFitted[2] = {fitted[Negative], fitted[Positive]};
+        const bool heldAny[2] = {anyLeft[Negative], anyLeft[Positive]};
+        const bool heldNear[2] = {nearRun[Negative], nearRun[Positive]};
+        for (int side = Negative; side <= Positive; ++side) {
+            m_t[side].swap(m_raw[side]);
+            anyLeft[side] = nearRun[side] = false;
+            m_fitter[side].allowSlowerBends(false);
+            fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
+        }
+        judgeRuns();
+        // Capped squared residuals, as the fits are judged; m_raw now holds
+        // the times at the source's height.
+        const double cap = FitCutMs * FitCutMs;
+        double heights = 0.0, picked = 0.0;
+        bool same = true;
+        for (int side = Negative; side <= Positive; ++side) {
+            same = same && fitted[side] == heldFitted[side];
+            if (!same || !fitted[side])
+                continue;
+            m_trialModel.resize(counts[side]);
+            held[side].modelTimes(m_model[side].data());
+            m_fitter[side].modelTimes(m_trialModel.data());
+            for (int j = 0; j < counts[side]; ++j) {
+                if ((heldAny[side] && heldLeft[side][j]) || (anyLeft[side] && m_leftOut[side][j]))
+                    continue;
+                const double a = m_raw[side][j] - m_model[side][j], b = m_t[side][j] - m_trialModel[j];
+                heights += std::min(a * a, cap);
+                picked += std::min(b * b, cap);
+            }
+        }
+        if (same && picked < heights) {
+            slowness = 0.0;
+        } else {
+            for (int side = Negative; side <= Positive; ++side) {
+                m_t[side].swap(m_raw[side]);
+                std::swap(m_fitter[side], held[side]);
+                m_leftOut[side].swap(heldLeft[side]);
+                fitted[side] = heldFitted[side];
+                anyLeft[side] = heldAny[side];
+                nearRun[side] = heldNear[side];
+            }
         }
     }
-    if (fitted[Negative] && fitted[Positive] && !anyLeft[Negative] && !anyLeft[Positive] &&
-        (m_fitter[Negative].largestResidual() > RunMinMs || m_fitter[Positive].largestResidual() > RunMinMs))
-        leaveOutStraddlingRun(counts, anyLeft, nearRun);
     if (slowness > 0.0)
         keepDirectAsPicked(counts, fitted, slowness, anyLeft, nearRun);
     out->heightSlowness = slowness;
