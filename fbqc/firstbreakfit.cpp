@@ -2209,6 +2209,10 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         // the times at the source's height.
         const double cap = FitCutMs * FitCutMs;
         double heights = 0.0, picked = 0.0;
+        // Picks each judgement leaves off its curve unexplained: on a hill
+        // line the times as picked may fit closer on the whole by bending
+        // with the ground, yet leave good picks beyond the cut.
+        int heightsOff = 0, pickedOff = 0;
         bool same = true;
         for (int side = Negative; side <= Positive; ++side) {
             same = same && fitted[side] == heldFitted[side];
@@ -2218,14 +2222,18 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
             held[side].modelTimes(m_model[side].data());
             m_fitter[side].modelTimes(m_trialModel.data());
             for (int j = 0; j < counts[side]; ++j) {
-                if ((heldAny[side] && heldLeft[side][j]) || (anyLeft[side] && m_leftOut[side][j]))
-                    continue;
+                const bool heldOut = heldAny[side] && heldLeft[side][j],
+                           pickedOut = anyLeft[side] && m_leftOut[side][j];
                 const double a = m_raw[side][j] - m_model[side][j], b = m_t[side][j] - m_trialModel[j];
+                heightsOff += !heldOut && std::abs(a) > FitCutMs ? 1 : 0;
+                pickedOff += !pickedOut && std::abs(b) > FitCutMs ? 1 : 0;
+                if (heldOut || pickedOut)
+                    continue;
                 heights += std::min(a * a, cap);
                 picked += std::min(b * b, cap);
             }
         }
-        if (same && picked < heights) {
+        if (same && picked < heights && pickedOff <= heightsOff) {
             slowness = 0.0;
         } else {
             for (int side = Negative; side <= Positive; ++side) {
