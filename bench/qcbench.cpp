@@ -13,6 +13,7 @@
 
 #include "benchprocess.h"
 #include <fbfile/fbgenerator.h>
+#include <fbfile/fblayout.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -108,7 +109,7 @@ bool measure(const QString &fileName, int repetitions, Row *row)
         out() << Qt::endl;
     }
     row->bytes = QFileInfo(fileName).size();
-    row->picks = (row->bytes - 16) / 84;
+    row->picks = FbFile::FbLayout::recordCount(row->bytes);
     row->cat = median(catTimes);
     for (size_t v = 0; v < row->variants.size(); ++v) {
         row->variants[v].seconds = median(times[v]);
