@@ -367,20 +367,27 @@ private slots:
     // Traces stored as 0 ms are unpicked: never fitted, judged or outliers,
     // however many a side holds, and the side's curve is that of its picks.
     // A negative time at the source is a trigger time, judged like any pick
-    // there.
-    void unpickedTraces_data()
+    // there. A side whose times do not rise with offset has no plausible
+    // curve: it is not judged, flags nothing and reports no velocity.
+    void unpickedAndImplausibleSides_data()
     {
-        QTest::addColumn<int>("percent"); // of the positive side's picks off the source
-        QTest::newRow("10% unpicked") << 10;
-        QTest::newRow("40% unpicked") << 40;
+        QTest::addColumn<int>("percent");  // of the positive side's picks off the source, unpicked
+        QTest::addColumn<double>("slope"); // ms per m on the positive side; NaN: the curve as drawn
+        QTest::newRow("10% unpicked") << 10 << qQNaN();
+        QTest::newRow("40% unpicked") << 40 << qQNaN();
+        QTest::newRow("falling") << 0 << -0.1;
+        QTest::newRow("flat") << 0 << 0.0;
     }
-    void unpickedTraces()
+    void unpickedAndImplausibleSides()
     {
         QFETCH(int, percent);
+        QFETCH(double, slope);
         QVector<FbRecord> records = shotOnLine(5, 120.0, 0, 240, Curve::TwoLayers);
         records[120].fb_time = -0.3f;
         int zeros = 0;
         for (int c = 121; c < 240; ++c) {
+            if (!std::isnan(slope))
+                records[c].fb_time = float(400.0 + slope * records[c].offset + 0.3 * noise(c, 3));
             if ((c * 37) % 100 < percent) {
                 records[c].fb_time = 0.0f;
                 ++zeros;
@@ -389,7 +396,13 @@ private slots:
         QVERIFY(std::abs(zeros - percent * 119 / 100) <= 3);
         const ShotFit fit = fitShot(records);
         QCOMPARE(fit.outliers(), 0);
+        QVERIFY(fit.sides[Negative].judged);
         const SideModel &side = fit.sides[Positive];
+        QCOMPARE(side.judged, std::isnan(slope));
+        if (!side.judged) {
+            QVERIFY(std::isnan(side.velocity));
+            return;
+        }
         QCOMPARE(side.picks, 120);
         QCOMPARE(side.unpicked, zeros);
         for (int c = 120; c < 240; ++c) {
@@ -401,27 +414,6 @@ private slots:
         QVERIFY2(std::abs(side.velocity / 3400.0 - 1.0) < 0.03, qPrintable(QString::number(side.velocity)));
         QVERIFY2(std::abs(side.intercept - 61.0) < 3.0, qPrintable(QString::number(side.intercept)));
         QVERIFY2(std::abs(fit.picks[120].residual) < 2.0f, qPrintable(QString::number(fit.picks[120].model)));
-    }
-
-    // A side whose times do not rise with offset has no plausible curve:
-    // it is not judged, flags nothing and reports no velocity.
-    void implausibleSide_data()
-    {
-        QTest::addColumn<double>("slope"); // ms per m on the positive side
-        QTest::newRow("falling") << -0.1;
-        QTest::newRow("flat") << 0.0;
-    }
-    void implausibleSide()
-    {
-        QFETCH(double, slope);
-        QVector<FbRecord> records = shotOnLine(3, 120.0, 0, 240, Curve::TwoLayers);
-        for (int c = 121; c < 240; ++c)
-            records[c].fb_time = float(400.0 + slope * records[c].offset + 0.3 * noise(c, 3));
-        const ShotFit fit = fitShot(records);
-        QVERIFY(fit.sides[Negative].judged);
-        QVERIFY(!fit.sides[Positive].judged);
-        QVERIFY(std::isnan(fit.sides[Positive].velocity));
-        QCOMPARE(fit.outliers(), 0);
     }
 
     // The generator draws the line it is asked for: every line keeps its
