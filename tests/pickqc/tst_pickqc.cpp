@@ -238,32 +238,44 @@ private slots:
         QTest::addColumn<double>("delay");    // ms at offset 0, the whole shot
         QTest::addColumn<bool>("atSource");
         QTest::addColumn<int>("each");              // channels on each side of the source
-        QTest::addColumn<bool>("endOn");            // the positive side alone
+        QTest::addColumn<int>("behind");            // channels kept behind the source
         QTest::addColumn<int>("channel");           // the wrong pick's, counted from the source on the positive side
         QTest::addColumn<double>("by");             // ms added to it
         QTest::addColumn<QVector<int>>("rejected"); // channels, counted the same way, with status 2
+        QTest::addColumn<double>("within");         // ms every other accepted pick's residual stays within
         const QVector<int> none;
-        QTest::newRow("nearest 50 ms late, direct on 2") << 2 << 4.0 << false << 40 << false << 1 << 50.0 << none;
+        QTest::newRow("nearest 50 ms late, direct on 2") << 2 << 4.0 << false << 40 << 40 << 1 << 50.0 << none << 1.0;
         QTest::newRow("nearest 50 ms late, direct on 3, at the source")
-            << 3 << 4.0 << true << 40 << false << 1 << 50.0 << none;
-        QTest::newRow("nearest 19.5 ms early, direct on 2") << 2 << 4.0 << false << 40 << false << 1 << -19.5 << none;
-        QTest::newRow("nearest 19.5 ms early, direct on 3") << 3 << 4.0 << false << 40 << false << 1 << -19.5 << none;
+            << 3 << 4.0 << true << 40 << 40 << 1 << 50.0 << none << 1.0;
+        QTest::newRow("nearest 19.5 ms early, direct on 2")
+            << 2 << 4.0 << false << 40 << 40 << 1 << -19.5 << none << 1.0;
+        QTest::newRow("nearest 19.5 ms early, direct on 3")
+            << 3 << 4.0 << false << 40 << 40 << 1 << -19.5 << none << 1.0;
         QTest::newRow("nearest 19.5 ms early, direct on 2, at the source")
-            << 2 << 4.0 << true << 40 << false << 1 << -19.5 << none;
+            << 2 << 4.0 << true << 40 << 40 << 1 << -19.5 << none << 1.0;
         QTest::newRow("nearest 19.5 ms early, direct on 2, end-on, at the source")
-            << 2 << 4.0 << true << 40 << true << 1 << -19.5 << none;
+            << 2 << 4.0 << true << 40 << 0 << 1 << -19.5 << none << 1.0;
         QTest::newRow("nearest 10 ms early, direct on 3, end-on, at the source")
-            << 3 << 4.0 << true << 40 << true << 1 << -10.0 << none;
-        QTest::newRow("shot 9 ms early, at the source") << 3 << -9.0 << true << 40 << false << 1 << 0.0 << none;
-        QTest::newRow("shot 9 ms early, direct on 7") << 7 << -9.0 << false << 40 << false << 1 << 0.0 << none;
-        QTest::newRow("shot 9 ms early, end-on, at the source") << 3 << -9.0 << true << 40 << true << 1 << 0.0 << none;
-        QTest::newRow("short side, farthest late by 12 ms") << 4 << 2.0 << false << 12 << false << 12 << 12.0 << none;
+            << 3 << 4.0 << true << 40 << 0 << 1 << -10.0 << none << 1.0;
+        QTest::newRow("shot 9 ms early, at the source") << 3 << -9.0 << true << 40 << 40 << 1 << 0.0 << none << 1.0;
+        QTest::newRow("shot 9 ms early, direct on 7") << 7 << -9.0 << false << 40 << 40 << 1 << 0.0 << none << 1.0;
+        QTest::newRow("shot 9 ms early, end-on, at the source")
+            << 3 << -9.0 << true << 40 << 0 << 1 << 0.0 << none << 1.0;
+        QTest::newRow("short side, farthest late by 12 ms")
+            << 4 << 2.0 << false << 12 << 12 << 12 << 12.0 << none << 1.0;
         QTest::newRow("short side, farthest late by 20 ms, rejected picks before it")
-            << 4 << 2.0 << false << 12 << false << 12 << 20.0 << QVector<int>{6, 9, 11};
+            << 4 << 2.0 << false << 12 << 12 << 12 << 20.0 << QVector<int>{6, 9, 11} << 1.0;
         QTest::newRow("short side, farthest early by 35 ms, every other refractor pick rejected")
-            << 4 << 2.0 << false << 12 << false << 12 << -35.0 << QVector<int>{5, 7, 9, 11};
+            << 4 << 2.0 << false << 12 << 12 << 12 << -35.0 << QVector<int>{5, 7, 9, 11} << 1.0;
         QTest::newRow("short side, inside a refractor of six picks, late by 45 ms")
-            << 4 << 2.0 << false << 10 << false << 8 << 45.0 << none;
+            << 4 << 2.0 << false << 10 << 10 << 8 << 45.0 << none << 1.0;
+        // A side cut short, whose last one or two picks already see the
+        // refractor that the long side shows, takes that refractor for them
+        // rather than ringing them: too few for a segment of their own.
+        QTest::newRow("short side, one pick beyond the crossover")
+            << 4 << 5.0 << false << 40 << 5 << 1 << 0.0 << none << 1.0;
+        QTest::newRow("short side, two picks beyond the crossover")
+            << 4 << 5.0 << false << 40 << 6 << 1 << 0.0 << none << 8.0;
     }
     void flagsTheWrongPick()
     {
@@ -271,14 +283,14 @@ private slots:
         QFETCH(double, delay);
         QFETCH(bool, atSource);
         QFETCH(int, each);
-        QFETCH(bool, endOn);
+        QFETCH(int, behind);
         QFETCH(int, channel);
         QFETCH(double, by);
         QFETCH(QVector<int>, rejected);
+        QFETCH(double, within);
         QVector<FbRecord> records = slowTopShot(directPicks, delay, atSource, 25.0, each);
-        if (endOn)
-            records.remove(0, each);
-        const auto indexOf = [&](int k) { return (endOn ? 0 : each) + (atSource ? 1 : 0) + k - 1; };
+        records.remove(0, each - behind);
+        const auto indexOf = [&](int k) { return behind + (atSource ? 1 : 0) + k - 1; };
         const int wrong = indexOf(channel);
         QCOMPARE(records[wrong].offset, 25 * channel);
         records[wrong].fb_time += float(by);
@@ -286,44 +298,12 @@ private slots:
             records[indexOf(c)].fb_status = 2;
         const ShotFit fit = fitShot(records);
         QVERIFY2(std::abs(fit.sourceDelay - delay) < 1.5, qPrintable(QString("delay %1").arg(fit.sourceDelay)));
-        QVERIFY(fit.sides[Positive].judged && fit.sides[Negative].judged != endOn);
+        QVERIFY(fit.sides[Positive].judged && fit.sides[Negative].judged == (behind > 0));
         for (int i = 0; i < records.size(); ++i) {
-            QVERIFY2(
-                fit.picks[i].outlier == (by != 0.0 && i == wrong),
-                qPrintable(QString("offset %1: residual %2 ms").arg(records[i].offset).arg(fit.picks[i].residual)));
-        }
-    }
-
-    // A side cut short, whose last one or two picks already see the
-    // refractor that the long side shows, takes that refractor for them
-    // rather than ringing them: too few for a segment of their own.
-    void shortSideBorrowsTheRefractor_data()
-    {
-        QTest::addColumn<int>("refracted");   // picks of the short side beyond the crossover
-        QTest::addColumn<double>("residual"); // the most any of its picks may be off, ms
-        QTest::newRow("one pick beyond the crossover") << 1 << 3.0;
-        QTest::newRow("two picks beyond the crossover") << 2 << 8.0;
-    }
-    void shortSideBorrowsTheRefractor()
-    {
-        QFETCH(int, refracted);
-        QFETCH(double, residual);
-        constexpr int directPicks = 4;
-        QVector<FbRecord> records = slowTopShot(directPicks, 5.0, false);
-        // Keep the positive side whole and the negative side's nearest
-        // channels up to `refracted` beyond its crossover.
-        records.erase(std::remove_if(records.begin(), records.end(),
-                                     [&](const FbRecord &r) { return r.offset < -25 * (directPicks + refracted); }),
-                      records.end());
-        const ShotFit fit = fitShot(records);
-        QCOMPARE(fit.outliers(), 0);
-        const SideModel &shortSide = fit.sides[Negative];
-        QVERIFY(shortSide.judged);
-        for (int i = 0; i < records.size(); ++i) {
-            if (records[i].offset < 0)
-                QVERIFY2(
-                    std::abs(fit.picks[i].residual) < residual,
-                    qPrintable(QString("offset %1: residual %2").arg(records[i].offset).arg(fit.picks[i].residual)));
+            const QString at = QString("offset %1: residual %2 ms").arg(records[i].offset).arg(fit.picks[i].residual);
+            QVERIFY2(fit.picks[i].outlier == (by != 0.0 && i == wrong), qPrintable(at));
+            QVERIFY2(i == wrong || records[i].fb_status == 2 || std::abs(fit.picks[i].residual) < within,
+                     qPrintable(at));
         }
     }
 
@@ -367,20 +347,27 @@ private slots:
     // Traces stored as 0 ms are unpicked: never fitted, judged or outliers,
     // however many a side holds, and the side's curve is that of its picks.
     // A negative time at the source is a trigger time, judged like any pick
-    // there.
-    void unpickedTraces_data()
+    // there. A side whose times do not rise with offset has no plausible
+    // curve: it is not judged, flags nothing and reports no velocity.
+    void unpickedAndImplausibleSides_data()
     {
-        QTest::addColumn<int>("percent"); // of the positive side's picks off the source
-        QTest::newRow("10% unpicked") << 10;
-        QTest::newRow("40% unpicked") << 40;
+        QTest::addColumn<int>("percent");  // of the positive side's picks off the source, unpicked
+        QTest::addColumn<double>("slope"); // ms per m on the positive side; NaN: the curve as drawn
+        QTest::newRow("10% unpicked") << 10 << qQNaN();
+        QTest::newRow("40% unpicked") << 40 << qQNaN();
+        QTest::newRow("falling") << 0 << -0.1;
+        QTest::newRow("flat") << 0 << 0.0;
     }
-    void unpickedTraces()
+    void unpickedAndImplausibleSides()
     {
         QFETCH(int, percent);
+        QFETCH(double, slope);
         QVector<FbRecord> records = shotOnLine(5, 120.0, 0, 240, Curve::TwoLayers);
         records[120].fb_time = -0.3f;
         int zeros = 0;
         for (int c = 121; c < 240; ++c) {
+            if (!std::isnan(slope))
+                records[c].fb_time = float(400.0 + slope * records[c].offset + 0.3 * noise(c, 3));
             if ((c * 37) % 100 < percent) {
                 records[c].fb_time = 0.0f;
                 ++zeros;
@@ -389,7 +376,13 @@ private slots:
         QVERIFY(std::abs(zeros - percent * 119 / 100) <= 3);
         const ShotFit fit = fitShot(records);
         QCOMPARE(fit.outliers(), 0);
+        QVERIFY(fit.sides[Negative].judged);
         const SideModel &side = fit.sides[Positive];
+        QCOMPARE(side.judged, std::isnan(slope));
+        if (!side.judged) {
+            QVERIFY(std::isnan(side.velocity));
+            return;
+        }
         QCOMPARE(side.picks, 120);
         QCOMPARE(side.unpicked, zeros);
         for (int c = 120; c < 240; ++c) {
@@ -401,27 +394,6 @@ private slots:
         QVERIFY2(std::abs(side.velocity / 3400.0 - 1.0) < 0.03, qPrintable(QString::number(side.velocity)));
         QVERIFY2(std::abs(side.intercept - 61.0) < 3.0, qPrintable(QString::number(side.intercept)));
         QVERIFY2(std::abs(fit.picks[120].residual) < 2.0f, qPrintable(QString::number(fit.picks[120].model)));
-    }
-
-    // A side whose times do not rise with offset has no plausible curve:
-    // it is not judged, flags nothing and reports no velocity.
-    void implausibleSide_data()
-    {
-        QTest::addColumn<double>("slope"); // ms per m on the positive side
-        QTest::newRow("falling") << -0.1;
-        QTest::newRow("flat") << 0.0;
-    }
-    void implausibleSide()
-    {
-        QFETCH(double, slope);
-        QVector<FbRecord> records = shotOnLine(3, 120.0, 0, 240, Curve::TwoLayers);
-        for (int c = 121; c < 240; ++c)
-            records[c].fb_time = float(400.0 + slope * records[c].offset + 0.3 * noise(c, 3));
-        const ShotFit fit = fitShot(records);
-        QVERIFY(fit.sides[Negative].judged);
-        QVERIFY(!fit.sides[Positive].judged);
-        QVERIFY(std::isnan(fit.sides[Positive].velocity));
-        QCOMPARE(fit.outliers(), 0);
     }
 
     // The generator draws the line it is asked for: every line keeps its
