@@ -147,8 +147,11 @@ constexpr double CorroborationShare = 0.1;
 constexpr double WeakShotShare = 0.5;
 constexpr int GatherPasses = 2;
 // A later pass moves a pick the stack already moved by more than this share
-// of a period only on a reading more confident than the one that moved it.
+// of a period only on a reading CarryMargin times as confident as the one
+// that moved it: two stacks of much the same traces differ in confidence by
+// their noise alone.
 constexpr double RefineShare = 0.125;
+constexpr double CarryMargin = 1.2;
 // Lobes tried before giving up on a window.
 constexpr int MaximumLobes = 64;
 
@@ -1048,7 +1051,8 @@ std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<doub
 // robust line through the picks); firstLine is empty or one per trace.
 // moved holds, per trace, the confidence of the stack's reading that last
 // moved its pick (0 for none; one per trace, kept over passes): a later
-// reading no more confident moves it by RefineShare of a period at most.
+// reading not CarryMargin times as confident moves it by RefineShare of a
+// period at most.
 void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetPickerSettings &settings,
                            const std::vector<double> &firstLine, std::vector<OnsetPick> *picks,
                            std::vector<double> *moved)
@@ -1275,7 +1279,8 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         // A pick an earlier pass moved rests on that reading: a weaker one
         // may refine it, not carry it off to another lobe.
         double &rest = (*moved)[size_t(i)];
-        if (pick.found && read.confidence <= rest && std::fabs(onsetMs - pick.onsetMs) > RefineShare * period)
+        if (pick.found && read.confidence <= CarryMargin * rest &&
+            std::fabs(onsetMs - pick.onsetMs) > RefineShare * period)
             continue;
         rest = std::max(rest, read.confidence);
         const double shift = pick.found ? pick.timeMs - pick.onsetMs : 0;
@@ -1339,10 +1344,11 @@ std::vector<char> corroborated(const ShotGather &gather, const std::vector<Onset
 // break continues is a later, stronger arrival (a slower layer's wave) or
 // noise outshouting a fading first break; a doubtful pick as far before it
 // is noise. Such a trace is searched again within a quarter of the window
-// of the continuation. A confident pick before the line is kept unless it
-// comes sooner than the nearer trace's by as much: past a crossover a
-// faster layer arrives first, and the line, drawn through the slower
-// arrival, runs late there. Until the nearer picks rise away from the
+// of the continuation; a doubtful one keeps its pick when that search reads
+// only a weaker onset (on a side with trusted picks). A confident pick
+// before the line is kept unless it comes sooner than the nearer trace's by
+// as much: past a crossover a faster layer arrives first, and the line,
+// drawn through the slower arrival, runs late there. Until the nearer picks rise away from the
 // source they are no line to follow. Traces with a prediction of their own
 // are followed, never searched again.
 template<typename Guided, typename Trusted>
@@ -1408,6 +1414,15 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
             }
             const OnsetPick again = pickOnsetNear(traceOf(gather, i), expected, nearLine);
             if (!again.found)
+                continue;
+            // Where the search near the line reads only a weaker onset than
+            // the doubtful pick off it, the line is the more likely wrong:
+            // drawn on through a few early noise picks, it would pull each
+            // next trace onto noise near it and run on away from the first
+            // break. The pick stays and the line is not drawn through it. A
+            // side followed from its doubtful picks alone has nothing better
+            // than its line to go by.
+            if (pick.found && !confident && !anyAnchor && again.confidence < pick.confidence)
                 continue;
             pick = again;
             if (std::fabs(pick.onsetMs - expected) <= tolerance)

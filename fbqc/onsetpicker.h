@@ -123,7 +123,9 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // on a side with hardly one of a shot whose other side has them): a
 // trace without a prediction whose pick lies far after the line through
 // the nearer traces' picks (a later, stronger arrival) or, when doubtful,
-// far before it is searched again near that line. The trace nearest the
+// far before it is searched again near that line (a doubtful pick on a side
+// with trusted picks stays where that search reads only a weaker onset, and
+// the line is not drawn through it). The trace nearest the
 // source on each side (the first break in its first samples) is judged
 // against that line drawn back to it, searched from time zero on.
 // The gather stage then takes the period from all the shot's confident
@@ -140,7 +142,7 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // first time from the robust line through predictedMs where they are given
 // (a fitted curve), the second time from the line through the first time's
 // picks; the second time moves a pick the first moved by more than an
-// eighth of a period only on a more confident stack.
+// eighth of a period only on a stack a fifth more confident.
 // predictedMs may be empty. Doubtful picks
 // are kept with their confidence; traces with nothing in them are not found.
 QVector<OnsetPick> pickGather(const FbTrace::ShotGather &gather, const QVector<double> &predictedMs,

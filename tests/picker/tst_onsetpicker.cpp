@@ -475,6 +475,12 @@ private slots:
         // neighbours' are the ones to draw the neighbours' lines through.
         QTest::newRow("weak shot, steep, S/N 3") << D << 40.0 << true << double(NAN) << none << none << none << 5.0
                                                  << 3.0 << 0.6 << false << true << -1 << false << 60.0 << 5.0;
+        // A doubtful pick off the followed line where the search near the
+        // line reads only weaker noise: drawn through that noise, the line
+        // runs off the first break and misses the source trace.
+        QTest::newRow("weak shot, steep, S/N 4, damped 25 Hz")
+            << D << 25.0 << true << double(NAN) << none << none << none << 5.0 << 4.0 << 0.4 << false << true << -1
+            << false << 60.0 << 7.5;
         QTest::newRow("weak shot, steeper, S/N 4") << B << 40.0 << true << double(NAN) << none << none << none << 5.0
                                                    << 4.0 << 0.6 << false << false << -1 << false << 60.0 << 6.0;
     }
