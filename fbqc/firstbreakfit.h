@@ -279,7 +279,9 @@ public:
 private:
     // Fits the sides again with the times at the source's height when that
     // explains the picks better; the ms per unit of height taken off (m_t
-    // then holds the corrected times), or 0 with the fits as they were.
+    // then holds the corrected times and m_height the heights they were
+    // corrected by: 0 along a direct arrival kept as picked), or 0 with the
+    // fits as they were.
     double correctForHeight(const int counts[2], bool fitted[2]);
     // The nearest picks of a side that are its direct arrival as fitted on
     // the times as picked; 0 unless the receivers lie on one line, where a
