@@ -117,6 +117,9 @@ constexpr double ElevationGain = 0.5;
 // Every this many picks tell whether a well fitted shot's heights are
 // worth the full test.
 constexpr int QuickLookStride = 4;
+// A direct arrival kept as picked replaces a correction of every pick at
+// the same slowness only when it leaves this share of the misfit or less.
+constexpr double DirectKeptGain = 0.125;
 // Picks this far off a segment's line still tell the slowness.
 constexpr double HeightCutMs = 3.0 * FitCutMs;
 // Rounds of the first slowness from the picks' bumps, each leaving out the
@@ -1060,12 +1063,12 @@ bool FirstBreakFitter::beyond(double outlierMs) const
     return false;
 }
 
-void FirstBreakFitter::heightSums(const double *height, double sums[4]) const
+void FirstBreakFitter::heightSums(const double *height, int skip, double sums[4]) const
 {
     // Picks off the curve by up to HeightCutMs take part: a hill shows in
     // the picks the curve left out for it, while wrong picks are far off or
     // as often early as late at any height.
-    for (int j = 0; j < m_k; ++j) {
+    for (int j = skip > 0 ? 1 : 0; j < m_k; ++j) {
         const Line &l = m_line[j];
         auto near = [&](int i) { return std::abs(m_t[i] - (l.a + l.b * m_u[i])) <= HeightCutMs; };
         // The heights of the segment's picks freed of their own line in
@@ -1100,13 +1103,15 @@ void FirstBreakFitter::heightSums(const double *height, double sums[4]) const
     }
 }
 
-void FirstBreakFitter::bendSums(const double *height, double slowness, double cut, double sums[4],
+void FirstBreakFitter::bendSums(const double *height, int skip, double slowness, double cut, double sums[4],
                                 std::vector<double> *misfits, int stride) const
 {
     // Each pick against the straight line through its two neighbours, in
     // time and in height: a curve's straight stretches vanish, a hill's
     // bumps stay, at most a kink and a wrong pick's neighbours do not.
-    for (int i = 1; i + 1 < m_n; i += stride) {
+    // Along the direct arrival the times bump with no height, which would
+    // pull the slowness towards none.
+    for (int i = skip + 1; i + 1 < m_n; i += stride) {
         const double span = m_u[i + 1] - m_u[i - 1];
         if (!(span > 0.0))
             continue;
@@ -1138,6 +1143,13 @@ double FirstBreakFitter::cappedSse(double cap, int *beyondCap) const
         *beyondCap += std::abs(r) > cap ? 1 : 0;
     }
     return sum;
+}
+
+int FirstBreakFitter::directPicks() const
+{
+    if (m_k < 1 || !(m_line[0].a >= DelayMinMs && m_line[0].a <= DelayMaxMs))
+        return 0;
+    return m_start[1];
 }
 
 int FirstBreakFitter::slowerBends() const
@@ -1305,7 +1317,8 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
         double sums[4] = {0.0, 0.0, 0.0, 0.0};
         for (int side = Negative; side <= Positive; ++side) {
             if (fitted[side])
-                m_fitter[side].bendSums(m_height[side].data(), 0.0, HeightCutMs, sums, nullptr, QuickLookStride);
+                m_fitter[side].bendSums(m_height[side].data(), directPicks(side), 0.0, HeightCutMs, sums, nullptr,
+                                        QuickLookStride);
         }
         if (!(sums[2] > 0.0) || !(sums[1] / sums[2] * span >= ElevationWorthMs))
             return 0.0;
@@ -1333,7 +1346,7 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
         const double tried = slowness;
         for (int side = Negative; side <= Positive; ++side) {
             if (fitted[side])
-                m_fitter[side].bendSums(m_height[side].data(), tried, cut, sums, nullptr);
+                m_fitter[side].bendSums(m_height[side].data(), directPicks(side), tried, cut, sums, nullptr);
         }
         if (!(sums[2] > 0.0) || !(sums[0] > 2.0))
             break;
@@ -1354,67 +1367,151 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
         m_misfits.clear();
         for (int side = Negative; side <= Positive; ++side) {
             if (fitted[side])
-                m_fitter[side].bendSums(m_height[side].data(), tried, cut, unused, &m_misfits);
+                m_fitter[side].bendSums(m_height[side].data(), directPicks(side), tried, cut, unused, &m_misfits);
         }
         cut = std::max(BendFloorMs, BendSpread * median(m_misfits.data(), int(m_misfits.size())));
     }
-    bool corrected = false;
-    if (clear && slowness * span >= ElevationWorthMs) {
-        keepBefore();
-        corrected = true;
+    // The heights are taken off every pick first, then once more with the
+    // direct arrival kept as picked where the heights would bend it by
+    // what a correction must be worth: on steep hills under close stations
+    // its bends, which no height explains, can pull the slowness off or
+    // leave good picks off the curve. The better of the two is kept.
+    const double bent = slowness;
+    double first = 0.0, firstAfter = 0.0;
+    int firstOff = 0;
+    auto correct = [&](double s) {
         for (int side = Negative; side <= Positive; ++side) {
             for (int j = 0; j < counts[side]; ++j)
-                m_t[side][j] = m_raw[side][j] - slowness * m_height[side][j];
+                m_t[side][j] = m_raw[side][j] - s * m_height[side][j];
             fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
         }
-    }
-    // Then rounds of: the slowness the fitted segments ask for, with their
-    // lines held, and the times at the source's height fitted again, so that
-    // a kink the heights hid may show in the next round.
-    for (int round = 0; round < ElevationRounds; ++round) {
-        double sums[4] = {0.0, 0.0, 0.0, 0.0}; // picks, residual x height, height^2, residual^2
-        for (int side = Negative; side <= Positive; ++side) {
-            if (fitted[side])
-                m_fitter[side].heightSums(m_height[side].data(), sums);
+    };
+    // After the second attempt: the heights of every pick again, and the
+    // first attempt's fits when it was kept.
+    auto settleFirst = [&]() {
+        for (int side = Negative; side <= Positive; ++side)
+            std::copy(m_heldHeight[side].begin(), m_heldHeight[side].end(), m_height[side].begin());
+        correct(first);
+        return first;
+    };
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        slowness = bent;
+        bool corrected = false;
+        if (clear && slowness * span >= ElevationWorthMs) {
+            keepBefore();
+            corrected = true;
+            correct(slowness);
         }
-        if (!(sums[2] > 0.0) || !(sums[0] > 2.0))
-            break;
-        const double step = sums[1] / sums[2];
-        const double next = qBound(0.0, slowness + step, MaxHeightSlowness);
-        if (!(std::abs(next - slowness) * span >= (corrected ? ElevationMinMs : ElevationWorthMs)))
-            break;
-        // Started here, the slowness must stand clear of the noise, as the
-        // bumps' must.
-        const double misfit = std::max(0.0, sums[3] - step * sums[1]) / (sums[0] - 1.0);
-        if (!corrected && !(std::abs(step) > BendClearance * std::sqrt(misfit / sums[2])))
-            break;
-        keepBefore();
-        slowness = next;
-        corrected = true;
+        // Then rounds of: the slowness the fitted segments ask for, with
+        // their lines held, and the times at the source's height fitted
+        // again, so that a kink the heights hid may show in the next round.
+        for (int round = 0; round < ElevationRounds; ++round) {
+            double sums[4] = {0.0, 0.0, 0.0, 0.0}; // picks, residual x height, height^2, residual^2
+            for (int side = Negative; side <= Positive; ++side) {
+                if (fitted[side])
+                    m_fitter[side].heightSums(m_height[side].data(), directPicks(side), sums);
+            }
+            if (!(sums[2] > 0.0) || !(sums[0] > 2.0))
+                break;
+            const double step = sums[1] / sums[2];
+            const double next = qBound(0.0, slowness + step, MaxHeightSlowness);
+            if (!(std::abs(next - slowness) * span >= (corrected ? ElevationMinMs : ElevationWorthMs)))
+                break;
+            // Started here, the slowness must stand clear of the noise, as
+            // the bumps' must.
+            const double misfit = std::max(0.0, sums[3] - step * sums[1]) / (sums[0] - 1.0);
+            if (!corrected && !(std::abs(step) > BendClearance * std::sqrt(misfit / sums[2])))
+                break;
+            keepBefore();
+            slowness = next;
+            corrected = true;
+            correct(slowness);
+        }
+        if (!corrected)
+            return attempt == 0 ? 0.0 : settleFirst();
+        double after = 0.0;
+        int offAfter = 0;
+        for (int side = Negative; side <= Positive; ++side)
+            after += fitted[side] ? m_fitter[side].cappedSse(FitCutMs, &offAfter) : 0.0;
+        // Picks beyond the cut count alike before and after; the gain is
+        // told on the picks near the curve.
+        const double cap = FitCutMs * FitCutMs;
+        const bool gain = offAfter == offBefore && after - offAfter * cap < ElevationGain * (before - offBefore * cap);
+        const bool taken = after < before && (offAfter < offBefore || gain);
+        if (attempt == 1) {
+            // At the same slowness the first stands unless the second fits
+            // far closer: keeping near picks as picked also lets a run of
+            // cycle skips there pass for a line.
+            const bool moved = std::abs(slowness - first) * span >= ElevationMinMs;
+            const double gainNeeded = moved ? ElevationGain : DirectKeptGain;
+            const bool better =
+                first == 0.0 || offAfter < firstOff || (offAfter == firstOff && after < gainNeeded * firstAfter);
+            if (taken && better && slowness * span >= ElevationWorthMs)
+                return slowness;
+            return settleFirst();
+        }
+        if (taken) {
+            first = slowness;
+            firstAfter = after;
+            firstOff = offAfter;
+        }
+        // Each side's direct arrival is told with both sides as picked.
         for (int side = Negative; side <= Positive; ++side) {
-            for (int j = 0; j < counts[side]; ++j)
-                m_t[side][j] = m_raw[side][j] - slowness * m_height[side][j];
+            std::copy(m_raw[side].begin(), m_raw[side].begin() + counts[side], m_t[side].begin());
             fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
+            m_heldHeight[side].assign(m_height[side].begin(), m_height[side].begin() + counts[side]);
         }
-    }
-    if (!corrected)
-        return 0.0;
-    double after = 0.0;
-    int offAfter = 0;
-    for (int side = Negative; side <= Positive; ++side)
-        after += fitted[side] ? m_fitter[side].cappedSse(FitCutMs, &offAfter) : 0.0;
-    // Picks beyond the cut count alike before and after; the gain is told
-    // on the picks near the curve.
-    const double cap = FitCutMs * FitCutMs;
-    const bool gain = offAfter == offBefore && after - offAfter * cap < ElevationGain * (before - offBefore * cap);
-    if (after < before && (offAfter < offBefore || gain))
-        return slowness;
-    // The heights bring no pick back to the curve: the fit as picked.
-    for (int side = Negative; side <= Positive; ++side) {
-        std::copy(m_raw[side].begin(), m_raw[side].begin() + counts[side], m_t[side].begin());
-        fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
+        double directSpan = 0.0;
+        for (int side = Negative; side <= Positive; ++side)
+            directSpan = std::max(directSpan, fitted[side] ? keepDirectHeight(side, counts[side]) : 0.0);
+        if (!(directSpan * bent >= ElevationWorthMs))
+            return settleFirst();
     }
     return 0.0;
+}
+
+int ShotFitter::directPicks(int side) const
+{
+    const FirstBreakFitter &f = m_fitter[side];
+    if (!m_oneLine || f.segments() == 0)
+        return 0;
+    if (f.segments() > 1)
+        return f.directPicks();
+    // A side of one line is a direct arrival only when it meets offset 0
+    // at the time at the source, or at the other side's direct arrival;
+    // else it is a refractor the direct arrival was not picked before.
+    const FirstBreakFitter &other = m_fitter[1 - side];
+    const double source = std::isfinite(m_zeroMedian)                       ? m_zeroMedian
+                          : other.segments() > 1 && other.directPicks() > 0 ? other.intercept(0)
+                                                                            : NaN;
+    return std::abs(f.intercept(0) - source) <= SourceEarlierMs ? f.directPicks() : 0;
+}
+
+double ShotFitter::keepDirectHeight(int side, int count)
+{
+    // The direct arrival as picked runs along the surface: its picks keep
+    // their times, and the refractors' are taken to the height where it
+    // ends, so that the curve stays whole at the crossover.
+    if (directPicks(side) == 0)
+        return 0.0;
+    const double reach = m_fitter[side].segmentEnd(0);
+    const double *h = m_h[side].data();
+    double *z = m_height[side].data();
+    double top = 0.0, topOffset = -1.0;
+    double low = HUGE_VAL, high = -HUGE_VAL;
+    for (int j = 0; j < count; ++j) {
+        if (h[j] <= reach && h[j] > topOffset) {
+            topOffset = h[j];
+            top = z[j];
+        }
+        if (h[j] <= reach) {
+            low = std::min(low, z[j]);
+            high = std::max(high, z[j]);
+        }
+    }
+    for (int j = 0; j < count; ++j)
+        z[j] = h[j] <= reach ? 0.0 : z[j] - top;
+    return high - low;
 }
 
 void ShotFitter::keepDirectAsPicked(const int counts[2], const bool fitted[2], double slowness, const bool anyLeft[2],
@@ -1467,10 +1564,11 @@ void ShotFitter::keepDirectAsPicked(const int counts[2], const bool fitted[2], d
         }
         if (!(s0 > MinSegmentPicks && a[side] >= DelayMinMs && a[side] <= DelayMaxMs && b[side] > 0.0))
             ends[side] = 0;
-        // Only where the heights pulled a first line well before that one
-        // at offset 0; elsewhere they bend the direct arrival too little to
-        // matter.
-        pulled = pulled || (ends[side] > 0 && m_fitter[side].intercept(0) < a[side] - SourceEarlierMs);
+        // Only where the heights pulled a first line well off that one at
+        // offset 0 (before it where the ground rises from the source, after
+        // it where it falls); elsewhere they bend the direct arrival too
+        // little to matter.
+        pulled = pulled || (ends[side] > 0 && std::abs(m_fitter[side].intercept(0) - a[side]) > SourceEarlierMs);
     }
     if (!pulled)
         return;
@@ -2055,6 +2153,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     out->heightSlowness = 0.0;
     m_lowest = std::numeric_limits<qint64>::max();
     m_highest = std::numeric_limits<qint64>::min();
+    m_oneLine = true;
     // Sides by the sign of the offset when any is negative, which the
     // loop below tells as it goes; else along the spread.
     bool bySign = false;
@@ -2113,6 +2212,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         const qint64 height = qint64(r.g_elev) - r.s_elev;
         m_height[side][j] = double(height);
         m_lowest = std::min(m_lowest, height);
+        m_oneLine = m_oneLine && r.g_line == records[m_members[counts[Negative] > 0 ? Negative : Positive][0]].g_line;
         m_highest = std::max(m_highest, height);
     }
     for (int side = Negative; side <= Positive; ++side) {

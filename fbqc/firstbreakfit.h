@@ -143,20 +143,28 @@ public:
     // received them), each height first freed of what its segment's line in
     // |offset| would explain of it. sums[1] / sums[2] is then the
     // least-squares ms per unit of height for the model's segments; their
-    // lines take up the rest.
-    void heightSums(const double *height, double sums[4]) const;
+    // lines take up the rest. The skip nearest picks (a direct arrival,
+    // which runs along the surface and is not delayed by the ground's
+    // height) take no part, and with them their segment.
+    void heightSums(const double *height, int skip, double sums[4]) const;
     // The same from the picks' bumps alone, which no curve of straight
     // segments explains: each pick's time and height against the straight
     // line through its neighbours by |offset|; a pick whose time bump is
     // more than cut from slowness times its height bump is left out. Adds
     // to sums the count of bumps, the sums of time times height, height
     // squared and time squared; every bump's misfit is appended to *misfits
-    // when given. A stride above 1 takes every stride-th bump only.
-    void bendSums(const double *height, double slowness, double cut, double sums[4], std::vector<double> *misfits,
-                  int stride = 1) const;
+    // when given. A stride above 1 takes every stride-th bump only. The
+    // bumps of the skip nearest picks, and the bump just past them, take
+    // no part.
+    void bendSums(const double *height, int skip, double slowness, double cut, double sums[4],
+                  std::vector<double> *misfits, int stride = 1) const;
     // The sum over every pick of its squared residual, each at most cap^2;
     // adds the picks beyond cap to *beyondCap.
     double cappedSse(double cap, int *beyondCap) const;
+    // How many of the nearest picks (by |offset|) the model's direct
+    // arrival holds: segment 0 when its line meets offset 0 at a plausible
+    // source delay (all picks when the side has no refractor); else 0.
+    int directPicks() const;
     // Model time of each pick, in the order fit() received them.
     void modelTimes(double *out) const;
 
@@ -271,8 +279,18 @@ public:
 private:
     // Fits the sides again with the times at the source's height when that
     // explains the picks better; the ms per unit of height taken off (m_t
-    // then holds the corrected times), or 0 with the fits as they were.
+    // then holds the corrected times and m_height the heights they were
+    // corrected by: 0 along a direct arrival kept as picked), or 0 with the
+    // fits as they were.
     double correctForHeight(const int counts[2], bool fitted[2]);
+    // The nearest picks of a side that are its direct arrival as fitted on
+    // the times as picked; 0 unless the receivers lie on one line, where a
+    // segment through the source's time may be a refractor's seen across.
+    int directPicks(int side) const;
+    // Before heights are taken off a side: its direct arrival gets height
+    // 0, the rest their height above the direct arrival's farthest pick.
+    // The span of the direct arrival's heights, 0 when it has none.
+    double keepDirectHeight(int side, int count);
     // With the times at the source's height: each side's direct arrival,
     // the nearest picks on one straight line as picked, is fitted on its
     // times as picked and the refractors' times are taken to the height
@@ -338,8 +356,10 @@ private:
     std::vector<int> m_nearOrder; // the other side's, for a run across the source
     std::vector<double> m_kept;   // a side's times and heights before keepDirectAsPicked()
     std::vector<unsigned char> m_leftOut[2];
-    double m_zeroMedian = NaN;          // of the picks at the source
-    qint64 m_lowest = 0, m_highest = 0; // receiver heights above the source of the fitted picks
+    double m_zeroMedian = NaN;           // of the picks at the source
+    qint64 m_lowest = 0, m_highest = 0;  // receiver heights above the source of the fitted picks
+    std::vector<double> m_heldHeight[2]; // every pick's height while a direct arrival is kept as picked
+    bool m_oneLine = true;               // the fitted picks' receivers lie on one receiver line
 };
 
 // Sides of a shot: by the sign of the offset, or, when no offset is

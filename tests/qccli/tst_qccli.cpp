@@ -289,6 +289,11 @@ private slots:
             << QStringList{"--shots",          "60", "--channels", "120", "--elevation-velocity", "1500",
                            "--group-interval", "10", "--seed",     "3"}
             << QStringList() << QString() << 0 << false;
+        // Mid-line the direct arrival holds many picks and bends with no
+        // height delay: it must not pull the hills' slowness off.
+        QTest::newRow("hills at 1,500 m/s, 25 m")
+            << QStringList{"--shots", "60", "--channels", "120", "--elevation-velocity", "1500", "--seed", "2"}
+            << QStringList() << QString() << 0 << false;
         QTest::newRow("offsets 3 times the distance")
             << noiseless << QStringList()
             << "Offsets agree with no unit of the coordinates: of 940 offsets, 0% are 1 times the distance between "
