@@ -563,24 +563,36 @@ int clampIndex(double i, int count)
     return int(i);
 }
 
+// Whether an onset read after the window's end counts. The first lobe is
+// taken up to a look-back past the end, for an arrival whose start hides in
+// the noise; the onset then read may still lie after the end.
+enum class WindowEnd {
+    // Not found: the caller asked for an arrival starting in the window (a
+    // trace picked alone, a click snapped).
+    Strict,
+    // Kept: a gather's own searches judge the onset against the neighbours'
+    // line rather than the window.
+    LookBack,
+};
+
 OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const OnsetPickerSettings &s);
 
-OnsetPick pickInRange(const TraceSamples &t, double fromMs, double toMs, const OnsetPickerSettings &s)
+OnsetPick pickInRange(const TraceSamples &t, double fromMs, double toMs, const OnsetPickerSettings &s,
+                      WindowEnd end = WindowEnd::Strict)
 {
-    OnsetPick pick;
     if (!t.samples || t.count < 4 || !usableInterval(t.sampleIntervalMs) || !(fromMs <= toMs))
-        return pick;
+        return OnsetPick();
     const double dt = t.sampleIntervalMs;
     const double fromIndex = t.indexOf(fromMs), toIndex = t.indexOf(toMs);
     if (toIndex < 0 || fromIndex > t.count - 1)
-        return pick;
+        return OnsetPick();
     const int margin = int(std::ceil(MarginMs / dt));
     const int a = std::max(1, clampIndex(std::ceil(fromIndex), t.count));
     const int b = std::min(t.count - 2, clampIndex(toIndex, t.count));
     const int lo = std::max(0, a - margin);
     const int hi = int(std::min<qint64>(t.count - 1, qint64(b) + margin));
     if (a > b || hi - lo < 4)
-        return pick;
+        return OnsetPick();
 
     // Hum that rules the noise before the window is taken off a copy of the
     // trace first: it would hide a weak first break and pass for the noise.
@@ -597,9 +609,18 @@ OnsetPick pickInRange(const TraceSamples &t, double fromMs, double toMs, const O
             sn = sn * stepC + c * stepS;
             c = next;
         }
-        return pickCleaned(TraceSamples{cleaned.data(), t.count, t.firstSampleMs, t.sampleIntervalMs}, a, b, lo, hi, s);
     }
-    return pickCleaned(t, a, b, lo, hi, s);
+    const OnsetPick pick =
+        pickCleaned(cleaned.empty() ? t : TraceSamples{cleaned.data(), t.count, t.firstSampleMs, t.sampleIntervalMs}, a,
+                    b, lo, hi, s);
+    return end == WindowEnd::Strict && pick.onsetMs > toMs ? OnsetPick() : pick;
+}
+
+// A gather's own search around predictedMs: see WindowEnd::LookBack.
+OnsetPick searchNear(const TraceSamples &trace, double predictedMs, const OnsetPickerSettings &settings)
+{
+    return pickInRange(trace, predictedMs - settings.windowMs, predictedMs + settings.windowMs, settings,
+                       WindowEnd::LookBack);
 }
 
 OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const OnsetPickerSettings &s)
@@ -1263,7 +1284,7 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         if (used <= MinimumGatherStack)
             continue;
         const TraceSamples stackTrace{stacked.data(), int(stacked.size()), -pre * dt, dt};
-        const OnsetPick read = pickInRange(stackTrace, -searchMs, searchMs, onStack);
+        const OnsetPick read = pickInRange(stackTrace, -searchMs, searchMs, onStack, WindowEnd::LookBack);
         OnsetPick &pick = (*picks)[size_t(i)];
         if (!read.found || (pick.found && read.confidence <= pick.confidence))
             continue;
@@ -1406,7 +1427,7 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
                 followed.push_back(i);
                 continue;
             }
-            const OnsetPick again = pickOnsetNear(traceOf(gather, i), expected, nearLine);
+            const OnsetPick again = searchNear(traceOf(gather, i), expected, nearLine);
             if (!again.found)
                 continue;
             pick = again;
@@ -1441,7 +1462,7 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
             OnsetPick &pick = (*picks)[size_t(i)];
             if (pick.found && pick.onsetMs <= expected + tolerance)
                 return;
-            const OnsetPick again = pickOnsetNear(traceOf(gather, i), expected, nearLine);
+            const OnsetPick again = searchNear(traceOf(gather, i), expected, nearLine);
             if (again.found && std::fabs(again.onsetMs - expected) <= tolerance)
                 pick = again;
         }();
@@ -1647,8 +1668,8 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
     const double wholeTo = gather.timeOfSample(gather.samplesPerTrace - 1);
     auto pickOne = [&](int i, const OnsetPickerSettings &s) {
         const TraceSamples trace = traceOf(gather, i);
-        return std::isfinite(predicted(i)) ? pickOnsetNear(trace, predicted(i), s)
-                                           : pickOnset(trace, wholeFrom, wholeTo, s);
+        return std::isfinite(predicted(i)) ? searchNear(trace, predicted(i), s)
+                                           : pickInRange(trace, wholeFrom, wholeTo, s, WindowEnd::LookBack);
     };
     // Without a period given, the shot's own (the median of its confident
     // picks') is measured first on every few traces, and every trace is then
@@ -1752,7 +1773,7 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         // Far from its neighbours' line the trace's own pick was something
         // else (a burst, a later arrival): the one near the line stands,
         // with its own confidence.
-        const OnsetPick nearLine = pickOnsetNear(traceOf(gather, i), expected, again);
+        const OnsetPick nearLine = searchNear(traceOf(gather, i), expected, again);
         if (nearLine.found)
             repicked[size_t(i)] = nearLine;
     }

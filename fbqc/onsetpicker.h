@@ -96,8 +96,9 @@ struct OnsetPick
 
 // The onset of the arrival that starts between fromMs and toMs (the samples
 // around the window are looked at too, for the noise before and the lobes
-// after). Not found when the trace is empty, the window lies outside it, or
-// nothing in it rises out of the noise.
+// after). Not found when the trace is empty, the window lies outside it,
+// nothing in it rises out of the noise, or the first arrival out of the
+// noise starts after toMs (a later one, not the window's).
 OnsetPick pickOnset(const TraceSamples &trace, double fromMs, double toMs, const OnsetPickerSettings &settings);
 // The same within predictedMs +/- settings.windowMs.
 OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const OnsetPickerSettings &settings);

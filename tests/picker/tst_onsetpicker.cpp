@@ -29,7 +29,7 @@ enum class Expect {
     Doubtful,              // no pick is confident
 };
 
-enum class Trap { None, Clipped, Hum, AirWave, Emergent, NoArrival };
+enum class Trap { None, Clipped, Hum, AirWave, Emergent, NoArrival, AfterWindow };
 
 TraceSynthParams paramsOf(TraceWavelet wavelet, int polarity, double hz, double signalToNoise, Trap trap)
 {
@@ -58,6 +58,9 @@ TraceSynthParams paramsOf(TraceWavelet wavelet, int polarity, double hz, double 
         break;
     case Trap::NoArrival:
         p.onsetMs = -1;
+        break;
+    case Trap::AfterWindow: // starts 4 or 16 ms after the end of the window searched
+        p.onsetMs = OnsetMs + 40;
         break;
     }
     return p;
@@ -213,6 +216,8 @@ private slots:
             << B << -1 << 40.0 << 10.0 << 0.5 << Trap::Emergent << 0.0 << 0.0 << Expect::Doubtful << 0.0;
         QTest::newRow("no arrival") << D << 1 << 40.0 << 10.0 << 0.5 << Trap::NoArrival << 0.0 << 0.0
                                     << Expect::Doubtful << 0.0;
+        QTest::newRow("arrival after the window")
+            << B << 1 << 40.0 << 30.0 << 0.5 << Trap::AfterWindow << 0.0 << 0.0 << Expect::Doubtful << 0.0;
     }
 
     void picksOnsets()
