@@ -107,6 +107,9 @@ constexpr double ShortPeriodShare = 0.6;
 // this many confident ones.
 constexpr int PeriodSampleStep = 4;
 constexpr int MinimumPeriodSamples = 3;
+// Fewer confident picks give the shot's period only within this ratio of
+// the median period of all its picks.
+constexpr double PeriodAgreement = 0.8;
 // A gather's trace without a prediction is checked against a line through
 // up to this many confident neighbours on each side.
 constexpr int NeighbourPicks = 3;
@@ -1707,7 +1710,20 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         for (const OnsetPick &p : picks)
             if (confidentPeriod(p))
                 periods.append(wholeCycle(p));
-        const double period = median(periods);
+        double period = median(periods);
+        if (periods.size() < MinimumPeriodSamples) {
+            // One or two confident picks on a weak shot may be a burst or a
+            // later arrival: their period stands only where the shot's picks
+            // as a whole ring close to it (with none, theirs is taken).
+            QVector<double> all;
+            for (const OnsetPick &p : picks)
+                if (p.found && std::isfinite(p.periodMs))
+                    all.append(wholeCycle(p));
+            const double overall = median(all);
+            if (all.size() >= MinimumPeriodSamples &&
+                !(period >= PeriodAgreement * overall && period * PeriodAgreement <= overall))
+                period = overall;
+        }
         if (std::isfinite(period) && period > 0) {
             again.periodMs = period;
             for (int i = 0; i < n; ++i) {

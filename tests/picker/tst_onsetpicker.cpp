@@ -480,6 +480,10 @@ private slots:
         // neighbours' are the ones to draw the neighbours' lines through.
         QTest::newRow("weak shot, steep, S/N 3") << D << 40.0 << true << double(NAN) << none << none << none << 5.0
                                                  << 3.0 << 0.6 << false << true << -1 << false << 60.0 << 5.0;
+        // A confident pick or two of a weak shot may be a burst: the shot's
+        // period comes from them only where its picks as a whole agree.
+        QTest::newRow("emergent 50 Hz, S/N 3") << B << 50.0 << true << double(NAN) << none << none << none << 99.0
+                                               << 3.0 << 0.4 << true << false << -1 << false << 60.0 << 1.5;
         QTest::newRow("weak shot, steeper, S/N 4") << B << 40.0 << true << double(NAN) << none << none << none << 5.0
                                                    << 4.0 << 0.6 << false << false << -1 << false << 60.0 << 6.0;
     }
