@@ -107,6 +107,9 @@ constexpr double ShortPeriodShare = 0.6;
 // this many confident ones.
 constexpr int PeriodSampleStep = 4;
 constexpr int MinimumPeriodSamples = 3;
+// Fewer confident picks give the shot's period only within this ratio of
+// the median period of all its picks.
+constexpr double PeriodAgreement = 0.8;
 // A gather's trace without a prediction is checked against a line through
 // up to this many confident neighbours on each side.
 constexpr int NeighbourPicks = 3;
@@ -566,24 +569,36 @@ int clampIndex(double i, int count)
     return int(i);
 }
 
+// Whether an onset read after the window's end counts. The first lobe is
+// taken up to a look-back past the end, for an arrival whose start hides in
+// the noise; the onset then read may still lie after the end.
+enum class WindowEnd {
+    // Not found: the caller asked for an arrival starting in the window (a
+    // trace picked alone, a click snapped).
+    Strict,
+    // Kept: a gather's own searches judge the onset against the neighbours'
+    // line rather than the window.
+    LookBack,
+};
+
 OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const OnsetPickerSettings &s);
 
-OnsetPick pickInRange(const TraceSamples &t, double fromMs, double toMs, const OnsetPickerSettings &s)
+OnsetPick pickInRange(const TraceSamples &t, double fromMs, double toMs, const OnsetPickerSettings &s,
+                      WindowEnd end = WindowEnd::Strict)
 {
-    OnsetPick pick;
     if (!t.samples || t.count < 4 || !usableInterval(t.sampleIntervalMs) || !(fromMs <= toMs))
-        return pick;
+        return OnsetPick();
     const double dt = t.sampleIntervalMs;
     const double fromIndex = t.indexOf(fromMs), toIndex = t.indexOf(toMs);
     if (toIndex < 0 || fromIndex > t.count - 1)
-        return pick;
+        return OnsetPick();
     const int margin = int(std::ceil(MarginMs / dt));
     const int a = std::max(1, clampIndex(std::ceil(fromIndex), t.count));
     const int b = std::min(t.count - 2, clampIndex(toIndex, t.count));
     const int lo = std::max(0, a - margin);
     const int hi = int(std::min<qint64>(t.count - 1, qint64(b) + margin));
     if (a > b || hi - lo < 4)
-        return pick;
+        return OnsetPick();
 
     // Hum that rules the noise before the window is taken off a copy of the
     // trace first: it would hide a weak first break and pass for the noise.
@@ -600,9 +615,18 @@ OnsetPick pickInRange(const TraceSamples &t, double fromMs, double toMs, const O
             sn = sn * stepC + c * stepS;
             c = next;
         }
-        return pickCleaned(TraceSamples{cleaned.data(), t.count, t.firstSampleMs, t.sampleIntervalMs}, a, b, lo, hi, s);
     }
-    return pickCleaned(t, a, b, lo, hi, s);
+    const OnsetPick pick =
+        pickCleaned(cleaned.empty() ? t : TraceSamples{cleaned.data(), t.count, t.firstSampleMs, t.sampleIntervalMs}, a,
+                    b, lo, hi, s);
+    return end == WindowEnd::Strict && pick.onsetMs > toMs ? OnsetPick() : pick;
+}
+
+// A gather's own search around predictedMs: see WindowEnd::LookBack.
+OnsetPick searchNear(const TraceSamples &trace, double predictedMs, const OnsetPickerSettings &settings)
+{
+    return pickInRange(trace, predictedMs - settings.windowMs, predictedMs + settings.windowMs, settings,
+                       WindowEnd::LookBack);
 }
 
 OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const OnsetPickerSettings &s)
@@ -1267,7 +1291,7 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         if (used <= MinimumGatherStack)
             continue;
         const TraceSamples stackTrace{stacked.data(), int(stacked.size()), -pre * dt, dt};
-        const OnsetPick read = pickInRange(stackTrace, -searchMs, searchMs, onStack);
+        const OnsetPick read = pickInRange(stackTrace, -searchMs, searchMs, onStack, WindowEnd::LookBack);
         OnsetPick &pick = (*picks)[size_t(i)];
         if (!read.found || (pick.found && read.confidence <= pick.confidence))
             continue;
@@ -1412,7 +1436,7 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
                 followed.push_back(i);
                 continue;
             }
-            const OnsetPick again = pickOnsetNear(traceOf(gather, i), expected, nearLine);
+            const OnsetPick again = searchNear(traceOf(gather, i), expected, nearLine);
             if (!again.found)
                 continue;
             // Where the search near the line reads only a weaker onset than
@@ -1456,7 +1480,7 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
             OnsetPick &pick = (*picks)[size_t(i)];
             if (pick.found && pick.onsetMs <= expected + tolerance)
                 return;
-            const OnsetPick again = pickOnsetNear(traceOf(gather, i), expected, nearLine);
+            const OnsetPick again = searchNear(traceOf(gather, i), expected, nearLine);
             if (again.found && std::fabs(again.onsetMs - expected) <= tolerance)
                 pick = again;
         }();
@@ -1662,8 +1686,8 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
     const double wholeTo = gather.timeOfSample(gather.samplesPerTrace - 1);
     auto pickOne = [&](int i, const OnsetPickerSettings &s) {
         const TraceSamples trace = traceOf(gather, i);
-        return std::isfinite(predicted(i)) ? pickOnsetNear(trace, predicted(i), s)
-                                           : pickOnset(trace, wholeFrom, wholeTo, s);
+        return std::isfinite(predicted(i)) ? searchNear(trace, predicted(i), s)
+                                           : pickInRange(trace, wholeFrom, wholeTo, s, WindowEnd::LookBack);
     };
     // Without a period given, the shot's own (the median of its confident
     // picks') is measured first on every few traces, and every trace is then
@@ -1701,7 +1725,20 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         for (const OnsetPick &p : picks)
             if (confidentPeriod(p))
                 periods.append(wholeCycle(p));
-        const double period = median(periods);
+        double period = median(periods);
+        if (periods.size() < MinimumPeriodSamples) {
+            // One or two confident picks on a weak shot may be a burst or a
+            // later arrival: their period stands only where the shot's picks
+            // as a whole ring close to it (with none, theirs is taken).
+            QVector<double> all;
+            for (const OnsetPick &p : picks)
+                if (p.found && std::isfinite(p.periodMs))
+                    all.append(wholeCycle(p));
+            const double overall = median(all);
+            if (all.size() >= MinimumPeriodSamples &&
+                !(period >= PeriodAgreement * overall && period * PeriodAgreement <= overall))
+                period = overall;
+        }
         if (std::isfinite(period) && period > 0) {
             again.periodMs = period;
             for (int i = 0; i < n; ++i) {
@@ -1767,7 +1804,7 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         // Far from its neighbours' line the trace's own pick was something
         // else (a burst, a later arrival): the one near the line stands,
         // with its own confidence.
-        const OnsetPick nearLine = pickOnsetNear(traceOf(gather, i), expected, again);
+        const OnsetPick nearLine = searchNear(traceOf(gather, i), expected, again);
         if (nearLine.found)
             repicked[size_t(i)] = nearLine;
     }

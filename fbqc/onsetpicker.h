@@ -96,8 +96,9 @@ struct OnsetPick
 
 // The onset of the arrival that starts between fromMs and toMs (the samples
 // around the window are looked at too, for the noise before and the lobes
-// after). Not found when the trace is empty, the window lies outside it, or
-// nothing in it rises out of the noise.
+// after). Not found when the trace is empty, the window lies outside it,
+// nothing in it rises out of the noise, or the first arrival out of the
+// noise starts after toMs (a later one, not the window's).
 OnsetPick pickOnset(const TraceSamples &trace, double fromMs, double toMs, const OnsetPickerSettings &settings);
 // The same within predictedMs +/- settings.windowMs.
 OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const OnsetPickerSettings &settings);
@@ -117,7 +118,9 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // few of those are confident, traces whose pick rings much shorter than the
 // median period of all confident picks (an air wave near the source) or much
 // longer (noise swinging past its rms now and then) are searched again with
-// that period.
+// that period; fewer than three confident picks give it only where the
+// median period of all the shot's picks is within a ratio of 1.25, else that
+// median is taken (a lone confident pick may be a burst or a later arrival).
 // With offsets in the headers, each side is then followed outward from the
 // source (from its first confident picks, as above, or its doubtful ones
 // on a side with hardly one of a shot whose other side has them): a

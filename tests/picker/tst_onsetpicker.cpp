@@ -29,7 +29,7 @@ enum class Expect {
     Doubtful,              // no pick is confident
 };
 
-enum class Trap { None, Clipped, Hum, AirWave, Emergent, NoArrival };
+enum class Trap { None, Clipped, Hum, AirWave, Emergent, NoArrival, AfterWindow };
 
 TraceSynthParams paramsOf(TraceWavelet wavelet, int polarity, double hz, double signalToNoise, Trap trap)
 {
@@ -58,6 +58,9 @@ TraceSynthParams paramsOf(TraceWavelet wavelet, int polarity, double hz, double 
         break;
     case Trap::NoArrival:
         p.onsetMs = -1;
+        break;
+    case Trap::AfterWindow: // starts 4 or 16 ms after the end of the window searched
+        p.onsetMs = OnsetMs + 40;
         break;
     }
     return p;
@@ -213,6 +216,8 @@ private slots:
             << B << -1 << 40.0 << 10.0 << 0.5 << Trap::Emergent << 0.0 << 0.0 << Expect::Doubtful << 0.0;
         QTest::newRow("no arrival") << D << 1 << 40.0 << 10.0 << 0.5 << Trap::NoArrival << 0.0 << 0.0
                                     << Expect::Doubtful << 0.0;
+        QTest::newRow("arrival after the window")
+            << B << 1 << 40.0 << 30.0 << 0.5 << Trap::AfterWindow << 0.0 << 0.0 << Expect::Doubtful << 0.0;
     }
 
     void picksOnsets()
@@ -481,6 +486,10 @@ private slots:
         QTest::newRow("weak shot, steep, S/N 4, damped 25 Hz")
             << D << 25.0 << true << double(NAN) << none << none << none << 5.0 << 4.0 << 0.4 << false << true << -1
             << false << 60.0 << 7.5;
+        // A confident pick or two of a weak shot may be a burst: the shot's
+        // period comes from them only where its picks as a whole agree.
+        QTest::newRow("emergent 50 Hz, S/N 3") << B << 50.0 << true << double(NAN) << none << none << none << 99.0
+                                               << 3.0 << 0.4 << true << false << -1 << false << 60.0 << 1.5;
         QTest::newRow("weak shot, steeper, S/N 4") << B << 40.0 << true << double(NAN) << none << none << none << 5.0
                                                    << 4.0 << 0.6 << false << false << -1 << false << 60.0 << 6.0;
     }
