@@ -155,6 +155,15 @@ constexpr int GatherPasses = 2;
 // their noise alone.
 constexpr double RefineShare = 0.125;
 constexpr double CarryMargin = 1.2;
+// Near the source of a shot over a slow top layer the first break is the
+// direct wave, on a line through the source at time 0; the first traces on a
+// side whose picks lie within DirectWaveMs of one such line, at least
+// DirectWavePicks, are on it when the picks beyond rise at most
+// 1 / DirectWaveBend as steeply. Their neighbours' line across the bend is
+// the faster wave's, drawn back, so their stacks read that wave late.
+constexpr double DirectWaveMs = 5;
+constexpr int DirectWavePicks = 2;
+constexpr double DirectWaveBend = 2;
 // Lobes tried before giving up on a window.
 constexpr int MaximumLobes = 64;
 
@@ -1010,6 +1019,66 @@ bool sameSideOfSource(const ShotGather &gather, int i, int k)
     return !(a < 0 && b > 0) && !(a > 0 && b < 0);
 }
 
+// Which traces' own picks lie on the direct wave of a shot over a slow top
+// layer (see DirectWaveMs): 1 for those, 2 for the traces at the source of
+// such a shot, 0 for the rest and for every trace of a shot that shows no
+// such bend.
+std::vector<char> onDirectWave(const ShotGather &gather, const std::vector<OnsetPick> &picks)
+{
+    const int n = gather.traceCount();
+    std::vector<char> direct(static_cast<size_t>(n), 0);
+    std::vector<double> slopes;
+    for (int side : {-1, 1}) {
+        std::vector<int> out; // the side's traces, nearest the source first
+        for (int i = 0; i < n; ++i)
+            if (gather.headers[i].offset * side > 0)
+                out.push_back(i);
+        const auto distance = [&](int i) { return std::fabs(gather.headers[i].offset); };
+        std::stable_sort(out.begin(), out.end(), [&](int a, int b) { return distance(a) < distance(b); });
+        // The direct wave's slowness through the source and each pick in
+        // turn, while the next pick stays on it.
+        size_t on = 0;
+        double slowness = NaN;
+        for (; on < out.size(); ++on) {
+            const OnsetPick &p = picks[size_t(out[on])];
+            if (!p.found || p.onsetMs <= 0)
+                break;
+            if (on > 0 && std::fabs(p.onsetMs - slowness * distance(out[on])) > DirectWaveMs)
+                break;
+            slowness = p.onsetMs / distance(out[on]);
+        }
+        // Past the bend the faster wave comes first: the pick that left the
+        // line must be early on it, not late or missing.
+        if (on < size_t(DirectWavePicks) || on == out.size() || !picks[size_t(out[on])].found ||
+            picks[size_t(out[on])].onsetMs > slowness * distance(out[on]) - DirectWaveMs)
+            continue;
+        std::vector<int> beyond;
+        for (size_t k = on; k < out.size() && beyond.size() < size_t(GatherNeighbours); ++k)
+            if (picks[size_t(out[k])].found)
+                beyond.push_back(out[k]);
+        if (beyond.size() < size_t(MinimumLinePicks))
+            continue;
+        const double farSlope = medianPairSlope(
+            beyond.data(), beyond.size(), distance, [&](int k) { return picks[size_t(k)].onsetMs; }, &slopes);
+        if (!(farSlope > 0 && farSlope * DirectWaveBend <= slowness))
+            continue;
+        // Before the bend the direct wave comes first: the faster wave's
+        // line drawn back lies later there.
+        const double last = distance(out[on - 1]);
+        QVector<double> drawnBack;
+        for (int k : beyond)
+            drawnBack.append(picks[size_t(k)].onsetMs - farSlope * (distance(k) - last));
+        if (picks[size_t(out[on - 1])].onsetMs > median(drawnBack) + DirectWaveMs)
+            continue;
+        for (size_t k = 0; k < on; ++k)
+            direct[size_t(out[k])] = 1;
+        for (int i = 0; i < n; ++i)
+            if (gather.headers[i].offset == 0)
+                direct[size_t(i)] = 2;
+    }
+    return direct;
+}
+
 // A pick's period from its whole first cycle where it shows, which the
 // onset's reading does not move.
 double wholeCycle(const OnsetPick &p)
@@ -1076,10 +1145,11 @@ std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<doub
 // moved holds, per trace, the confidence of the stack's reading that last
 // moved its pick (0 for none; one per trace, kept over passes): a later
 // reading not CarryMargin times as confident moves it by RefineShare of a
-// period at most.
+// period at most. A trace that direct marks (onDirectWave) is moved only
+// sooner: its neighbours' line across the bend stacks the faster wave.
 void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetPickerSettings &settings,
-                           const std::vector<double> &firstLine, std::vector<OnsetPick> *picks,
-                           std::vector<double> *moved)
+                           const std::vector<double> &firstLine, const std::vector<char> &direct,
+                           std::vector<OnsetPick> *picks, std::vector<double> *moved)
 {
     const int n = gather.traceCount();
     const double dt = gather.sampleIntervalMs;
@@ -1298,7 +1368,8 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         const double onsetMs = aligned[size_t(i)] + read.onsetMs;
         // Before the trace's first sample the stack holds only the
         // neighbours' noise: an onset read there is none of this trace's.
-        if (onsetMs < gather.firstSampleMs || (atSource(i) && pick.found && onsetMs >= pick.onsetMs))
+        if (onsetMs < gather.firstSampleMs ||
+            ((atSource(i) || direct[size_t(i)]) && pick.found && onsetMs >= pick.onsetMs))
             continue;
         // A pick an earlier pass moved rests on that reading: a weaker one
         // may refine it, not carry it off to another lobe.
@@ -1773,10 +1844,22 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         for (int i = 0; i < n; ++i)
             trust[size_t(i)] = trust[size_t(i)] || lined[size_t(i)];
     }
+    // A pick on the direct wave lies off its neighbours' line across the
+    // bend and stays as picked. At the source that wave's lines from both
+    // sides meet near time 0, where a line through the neighbours on both
+    // sides misses it. A fitted curve's times already follow the bend.
+    const std::vector<char> direct =
+        offsets && predictedMs.isEmpty() ? onDirectWave(gather, picks) : std::vector<char>(static_cast<size_t>(n), 0);
+    for (int i = 0; i < n; ++i)
+        if (direct[size_t(i)] == 2) {
+            const OnsetPick nearSource = pickOnsetNear(traceOf(gather, i), std::max(0.0, wholeFrom), again);
+            if (nearSource.found)
+                picks[size_t(i)] = nearSource;
+        }
     std::vector<OnsetPick> repicked = picks;
     std::vector<double> slopes;
     for (int i = 0; i < n; ++i) {
-        if (std::isfinite(predicted(i)))
+        if (std::isfinite(predicted(i)) || direct[size_t(i)])
             continue;
         QVector<int> near;
         for (int k = i - 1; k >= 0 && near.size() < NeighbourPicks; --k)
@@ -1818,6 +1901,9 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
                 return p.found && (p.onsetMs == picks[size_t(i)].onsetMs ? trust[size_t(i)] != 0 : confident(p));
             },
             &repicked);
+    for (int i = 0; i < n; ++i)
+        if (direct[size_t(i)])
+            repicked[size_t(i)] = picks[size_t(i)];
     // The gather stage needs the shot's period to line waveforms up by and
     // to read an onset half a period before the first lobe's end, which a
     // few percent off moves by a millisecond: the median over every
@@ -1853,8 +1939,8 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
             curve = moveoutLine(gather, std::vector<double>(predictedMs.begin(), predictedMs.end()), GatherNeighbours);
         std::vector<double> moved(static_cast<size_t>(n), 0.0);
         for (int pass = 0; pass < passes; ++pass)
-            pickOnNeighbourStacks(gather, period, settings, pass == 0 ? curve : std::vector<double>(), &repicked,
-                                  &moved);
+            pickOnNeighbourStacks(gather, period, settings, pass == 0 ? curve : std::vector<double>(), direct,
+                                  &repicked, &moved);
     }
     return QVector<OnsetPick>(repicked.begin(), repicked.end());
 }

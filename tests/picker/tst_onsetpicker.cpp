@@ -111,6 +111,10 @@ struct Oddities
     bool strongSide = false;  // on a split spread, the traces from the source on at S/N 30
     double firstOnsetMs = 60; // the onset nearest the source
     double stepMs = 1.5;      // the moveout from one trace to the next
+    // Above 0: near the source the first break is a slow top layer's direct
+    // wave, from 1 ms at the source this much later a trace, until the
+    // faster wave's onsets above come first (a bend in the moveout).
+    double directStepMs = 0;
 };
 
 // A shot of `traces` channels whose onsets step out by stepMs a trace from
@@ -129,6 +133,8 @@ ShotGather gatherOf(TraceWavelet wavelet, double hz, int traces, QVector<double>
         p.samples = g.samplesPerTrace;
         const int out = odd.splitSpread ? c - traces / 2 : c;
         p.onsetMs = odd.firstOnsetMs + odd.stepMs * std::abs(out);
+        if (odd.directStepMs > 0)
+            p.onsetMs = std::min(p.onsetMs, 1 + odd.directStepMs * std::abs(out));
         p.wavelet = wavelet;
         p.emergent = odd.emergent;
         p.dominantHz = hz;
@@ -420,78 +426,91 @@ private slots:
         QTest::addColumn<bool>("strongSide");
         QTest::addColumn<double>("firstOnsetMs");
         QTest::addColumn<double>("stepMs");
+        QTest::addColumn<double>("directStepMs"); // 0: one moveout, no bend
         const auto B = TraceWavelet::Berlage, D = TraceWavelet::DampedSine;
         const QVector<int> none;
         QTest::newRow("offsets from the headers") << B << 40.0 << true << double(NAN) << none << none << none << 2.0
-                                                  << 30.0 << 0.9 << false << false << -1 << false << 60.0 << 1.5;
+                                                  << 30.0 << 0.9 << false << false << -1 << false << 60.0 << 1.5 << 0.0;
         QTest::newRow("no offsets: by position") << D << 25.0 << false << double(NAN) << none << none << none << 2.0
-                                                 << 30.0 << 0.9 << false << false << -1 << false << 60.0 << 1.5;
-        QTest::newRow("around a fitted curve 8 ms off") << B << 40.0 << true << 8.0 << none << none << none << 2.0
-                                                        << 30.0 << 0.9 << false << false << -1 << false << 60.0 << 1.5;
+                                                 << 30.0 << 0.9 << false << false << -1 << false << 60.0 << 1.5 << 0.0;
+        QTest::newRow("around a fitted curve 8 ms off")
+            << B << 40.0 << true << 8.0 << none << none << none << 2.0 << 30.0 << 0.9 << false << false << -1 << false
+            << 60.0 << 1.5 << 0.0;
         QTest::newRow("dead traces") << D << 40.0 << true << double(NAN) << QVector<int>{0, 5, 6, 30} << none << none
-                                     << 2.0 << 30.0 << 0.9 << false << false << -1 << false << 60.0 << 1.5;
+                                     << 2.0 << 30.0 << 0.9 << false << false << -1 << false << 60.0 << 1.5 << 0.0;
         QTest::newRow("bursts before the first break")
             << D << 40.0 << true << double(NAN) << none << QVector<int>{3, 17, 18, 40} << none << 2.0 << 30.0 << 0.9
-            << false << false << -1 << false << 60.0 << 1.5;
+            << false << false << -1 << false << 60.0 << 1.5 << 0.0;
         QTest::newRow("air wave first near the source")
             << B << 40.0 << true << double(NAN) << none << none << QVector<int>{0, 1, 2, 3} << 2.0 << 30.0 << 0.9
-            << false << false << -1 << false << 60.0 << 1.5;
+            << false << false << -1 << false << 60.0 << 1.5 << 0.0;
         QTest::newRow("Berlage 25 Hz, S/N 10") << B << 25.0 << true << double(NAN) << none << none << none << 99.0
-                                               << 10.0 << 0.65 << false << false << -1 << false << 60.0 << 1.5;
+                                               << 10.0 << 0.65 << false << false << -1 << false << 60.0 << 1.5 << 0.0;
         // Below one trace's noise: the first break read on the neighbours'
         // stack, carried back to each trace.
         QTest::newRow("Berlage 40 Hz, S/N 3") << B << 40.0 << true << double(NAN) << none << none << none << 5.0 << 3.0
-                                              << 0.45 << false << false << -1 << false << 60.0 << 1.5;
+                                              << 0.45 << false << false << -1 << false << 60.0 << 1.5 << 0.0;
         QTest::newRow("emergent 40 Hz, S/N 10") << B << 40.0 << true << double(NAN) << none << none << none << 10.0
-                                                << 10.0 << 0.65 << true << false << -1 << false << 60.0 << 1.5;
+                                                << 10.0 << 0.65 << true << false << -1 << false << 60.0 << 1.5 << 0.0;
         QTest::newRow("around a fitted curve 8 ms off, S/N 5")
             << B << 25.0 << true << 8.0 << none << none << none << 5.0 << 5.0 << 0.55 << false << false << -1 << false
-            << 60.0 << 1.5;
+            << 60.0 << 1.5 << 0.0;
         QTest::newRow("around a fitted curve 8 ms off, S/N 3")
             << B << 40.0 << true << 8.0 << none << none << none << 5.0 << 3.0 << 0.5 << false << false << -1 << false
-            << 60.0 << 1.5;
+            << 60.0 << 1.5 << 0.0;
         // A low pitch under noise of a higher one: wiggles across the
         // arrival's crossings are not its lobes.
         QTest::newRow("emergent 25 Hz around a fitted curve, S/N 5")
             << B << 25.0 << true << 8.0 << none << none << none << 5.0 << 5.0 << 0.3 << true << false << -1 << false
-            << 60.0 << 1.5;
+            << 60.0 << 1.5 << 0.0;
         // The onset read half a period before the first lobe's end: the
         // shot's period must be close.
         QTest::newRow("emergent 25 Hz, S/N 10") << B << 25.0 << true << double(NAN) << none << none << none << 7.0
-                                                << 10.0 << 0.55 << true << false << -1 << false << 60.0 << 1.5;
+                                                << 10.0 << 0.55 << true << false << -1 << false << 60.0 << 1.5 << 0.0;
         QTest::newRow("split spread, S/N 5") << D << 40.0 << true << double(NAN) << none << none << none << 5.0 << 5.0
-                                             << 0.85 << false << true << -1 << false << 60.0 << 1.5;
+                                             << 0.85 << false << true << -1 << false << 60.0 << 1.5 << 0.0;
         // Past the first traces a louder, slower wave follows the first
         // break: each side is followed out from the source.
         QTest::newRow("louder slower wave, S/N 5") << B << 40.0 << true << double(NAN) << none << none << none << 5.0
-                                                   << 5.0 << 0.5 << false << false << 6 << false << 60.0 << 1.5;
+                                                   << 5.0 << 0.5 << false << false << 6 << false << 60.0 << 1.5 << 0.0;
         // One side too weak for a confident pick: followed out from the
         // source from its doubtful picks, while the other side reads clearly.
-        QTest::newRow("split spread, one side S/N 3") << B << 40.0 << true << double(NAN) << none << none << none << 5.0
-                                                      << 3.0 << 0.5 << false << true << -1 << true << 60.0 << 1.5;
+        QTest::newRow("split spread, one side S/N 3")
+            << B << 40.0 << true << double(NAN) << none << none << none << 5.0 << 3.0 << 0.5 << false << true << -1
+            << true << 60.0 << 1.5 << 0.0;
         QTest::newRow("source at 1 ms, S/N 30") << D << 40.0 << true << double(NAN) << none << none << none << 2.0
-                                                << 30.0 << 0.85 << false << true << -1 << false << 1.0 << 1.5;
+                                                << 30.0 << 0.85 << false << true << -1 << false << 1.0 << 1.5 << 0.0;
         // At the source the first break fills the first samples; near it the
         // moveout is steep, so the neighbours' line misses it there.
-        QTest::newRow("source at 1 ms, steep, S/N 5") << D << 25.0 << true << double(NAN) << none << none << none << 5.0
-                                                      << 5.0 << 0.5 << false << true << -1 << false << 1.0 << 6.0;
+        QTest::newRow("source at 1 ms, steep, S/N 5")
+            << D << 25.0 << true << double(NAN) << none << none << none << 5.0 << 5.0 << 0.5 << false << true << -1
+            << false << 1.0 << 6.0 << 0.0;
         // Hardly a confident pick in the shot, and now and then noise as
         // confident as the first break: the picks that line up with their
         // neighbours' are the ones to draw the neighbours' lines through.
         QTest::newRow("weak shot, steep, S/N 3") << D << 40.0 << true << double(NAN) << none << none << none << 5.0
-                                                 << 3.0 << 0.6 << false << true << -1 << false << 60.0 << 5.0;
+                                                 << 3.0 << 0.6 << false << true << -1 << false << 60.0 << 5.0 << 0.0;
         // A doubtful pick off the followed line where the search near the
         // line reads only weaker noise: drawn through that noise, the line
         // runs off the first break and misses the source trace.
         QTest::newRow("weak shot, steep, S/N 4, damped 25 Hz")
             << D << 25.0 << true << double(NAN) << none << none << none << 5.0 << 4.0 << 0.4 << false << true << -1
-            << false << 60.0 << 7.5;
+            << false << 60.0 << 7.5 << 0.0;
         // A confident pick or two of a weak shot may be a burst: the shot's
         // period comes from them only where its picks as a whole agree.
         QTest::newRow("emergent 50 Hz, S/N 3") << B << 50.0 << true << double(NAN) << none << none << none << 99.0
-                                               << 3.0 << 0.4 << true << false << -1 << false << 60.0 << 1.5;
+                                               << 3.0 << 0.4 << true << false << -1 << false << 60.0 << 1.5 << 0.0;
+        // Over a slow top layer the first traces out from the source carry its
+        // direct wave, far steeper than the faster wave beyond: the line
+        // through their neighbours is that wave's drawn back, and misses them.
+        QTest::newRow("bend near the source, S/N 5")
+            << B << 40.0 << true << double(NAN) << none << none << none << 5.0 << 5.0 << 0.7 << false << true << -1
+            << false << 60.0 << 3.0 << 25.0;
+        QTest::newRow("bend near the source, damped 40 Hz, S/N 10")
+            << D << 40.0 << true << double(NAN) << none << none << none << 5.0 << 10.0 << 0.85 << false << true << -1
+            << false << 60.0 << 3.0 << 25.0;
         QTest::newRow("weak shot, steeper, S/N 4") << B << 40.0 << true << double(NAN) << none << none << none << 5.0
-                                                   << 4.0 << 0.6 << false << false << -1 << false << 60.0 << 6.0;
+                                                   << 4.0 << 0.6 << false << false << -1 << false << 60.0 << 6.0 << 0.0;
     }
 
     void picksWholeShots()
@@ -512,6 +531,7 @@ private slots:
         QFETCH(bool, strongSide);
         QFETCH(double, firstOnsetMs);
         QFETCH(double, stepMs);
+        QFETCH(double, directStepMs);
         QVector<double> truth;
         Oddities odd;
         odd.emergent = emergent;
@@ -520,6 +540,7 @@ private slots:
         odd.strongSide = strongSide;
         odd.firstOnsetMs = firstOnsetMs;
         odd.stepMs = stepMs;
+        odd.directStepMs = directStepMs;
         odd.signalToNoise = signalToNoise;
         odd.offsets = offsets;
         odd.dead = dead;
