@@ -12,7 +12,7 @@
 #endif
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
-#define FBQC_WIDE_ENERGY 1
+#define FBQC_X86_VECTORS 1
 #endif
 
 using namespace FbTrace;
@@ -179,7 +179,7 @@ double crossing(int i, double a, double b)
     return a == b ? i : i + a / (a - b);
 }
 
-#if defined(FBQC_WIDE_ENERGY)
+#if defined(FBQC_X86_VECTORS)
 // The running energy sum and its ratios eight samples a step, for
 // processors with 256-bit vectors: the same values as the four-sample
 // loop of energyRatioOnset (each group of four summed in the same order,
@@ -235,6 +235,64 @@ bool hasWideVectors()
     static const bool wide = __builtin_cpu_supports("avx2");
     return wide;
 }
+
+bool hasCompressingVectors()
+{
+    static const bool compressing = __builtin_cpu_supports("avx512f");
+    return compressing;
+}
+
+// kthSmallest's split of a[0..n) around pivot, sixteen floats (eight
+// doubles) a step, for processors with 512-bit vectors: the values below it
+// to the front of b, those above it to b's end in reverse order, as its own
+// loop puts them, so that every later round picks the same pivot. Returns
+// where it stopped, for that loop to go on from; *below and *above count
+// what was put so far. The front is written a whole vector at a time (what
+// follows the values kept is overwritten later), the end only where values
+// go.
+__attribute__((target("avx512f,popcnt"))) int splitWide(const float *a, float *b, int n, float pivot, int *below,
+                                                        int *above)
+{
+    const __m512 p = _mm512_set1_ps(pivot);
+    const __m512i reversed = _mm512_set_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    int i = 0, low = 0, high = 0;
+    for (; i + 15 < n; i += 16) {
+        const __m512 v = _mm512_loadu_ps(a + i);
+        const __mmask16 less = _mm512_cmp_ps_mask(v, p, _CMP_LT_OQ);
+        _mm512_storeu_ps(b + low, _mm512_maskz_compress_ps(less, v));
+        low += __builtin_popcount(less);
+        const __m512 r = _mm512_maskz_permutexvar_ps(0xFFFF, reversed, v);
+        const __mmask16 more = _mm512_cmp_ps_mask(r, p, _CMP_GT_OQ);
+        const int count = __builtin_popcount(more);
+        _mm512_mask_storeu_ps(b + n - high - count, __mmask16((1u << count) - 1), _mm512_maskz_compress_ps(more, r));
+        high += count;
+    }
+    *below = low;
+    *above = high;
+    return i;
+}
+
+__attribute__((target("avx512f,popcnt"))) int splitWide(const double *a, double *b, int n, double pivot, int *below,
+                                                        int *above)
+{
+    const __m512d p = _mm512_set1_pd(pivot);
+    const __m512i reversed = _mm512_set_epi64(0, 1, 2, 3, 4, 5, 6, 7);
+    int i = 0, low = 0, high = 0;
+    for (; i + 7 < n; i += 8) {
+        const __m512d v = _mm512_loadu_pd(a + i);
+        const __mmask8 less = _mm512_cmp_pd_mask(v, p, _CMP_LT_OQ);
+        _mm512_storeu_pd(b + low, _mm512_maskz_compress_pd(less, v));
+        low += __builtin_popcount(less);
+        const __m512d r = _mm512_maskz_permutexvar_pd(0xFF, reversed, v);
+        const __mmask8 more = _mm512_cmp_pd_mask(r, p, _CMP_GT_OQ);
+        const int count = __builtin_popcount(more);
+        _mm512_mask_storeu_pd(b + n - high - count, __mmask8((1u << count) - 1), _mm512_maskz_compress_pd(more, r));
+        high += count;
+    }
+    *below = low;
+    *above = high;
+    return i;
+}
 #endif
 
 // The coarse onset: the first place in [from, to] where the energy over the
@@ -279,7 +337,7 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     constexpr int PrefetchBytes = 512;
     const float *x = t.samples + lo;
     __m128d carry = _mm_setzero_pd(), bests = _mm_setzero_pd(), quiets = _mm_set1_pd(quietest);
-#if defined(FBQC_WIDE_ENERGY)
+#if defined(FBQC_X86_VECTORS)
     if (hasWideVectors())
         wideEnergyRatios(x, n, s2.get(), ratio.get(), skipped, length, last, StoreLag, PrefetchBytes, &i, &r, &carry,
                          &bests, &quiets);
@@ -396,8 +454,12 @@ T kthSmallest(T *a, T *b, int n, int k)
     for (int round = 0; n > SmallRun && round < MaximumRounds; ++round) {
         const T first = a[0], middle = a[n / 2], last = a[n - 1];
         const T pivot = std::max(std::min(first, middle), std::min(std::max(first, middle), last));
-        int below = 0, above = 0;
-        for (int i = 0; i < n; ++i) {
+        int below = 0, above = 0, i = 0;
+#if defined(FBQC_X86_VECTORS)
+        if (hasCompressingVectors())
+            i = splitWide(a, b, n, pivot, &below, &above);
+#endif
+        for (; i < n; ++i) {
             const T x = a[i];
             b[below] = x;
             below += x < pivot ? 1 : 0;
