@@ -1275,8 +1275,11 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             const TraceSamples t = traceOf(gather, i);
             const double first = t.indexOf(aligned[size_t(i)]) - before - reach;
             resample(t, first, int(own.size()), own.data());
+            // The sum carried in a register, not read back from the
+            // store just made.
+            double energySoFar = ownEnergy[0];
             for (size_t j = 0; j < own.size(); ++j)
-                ownEnergy[j + 1] = ownEnergy[j] + own[j] * own[j];
+                ownEnergy[j + 1] = energySoFar += own[j] * own[j];
             // Every stride-th lag over every stride-th sample first (the
             // waveform is smooth over a stride), then every lag around the
             // best of those.
