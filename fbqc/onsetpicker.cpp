@@ -10,6 +10,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define FBQC_X86_VECTORS 1
+#endif
 
 using namespace FbTrace;
 
@@ -190,6 +194,122 @@ double crossing(int i, double a, double b)
     return a == b ? i : i + a / (a - b);
 }
 
+#if defined(FBQC_X86_VECTORS)
+// The running energy sum and its ratios eight samples a step, for
+// processors with 256-bit vectors: the same values as the four-sample
+// loop of energyRatioOnset (each group of four summed in the same order,
+// then the sum so far added), with the ratios four at a time (ratio[k]
+// is that of sample lo + skipped + k). Runs while
+// eight samples are left and hands the loop on where it stopped: *i and
+// *r, the carried sum, the largest ratio and the quietest energy before.
+// Multiplies and adds are kept apart (no fused multiply-add), or the sums
+// would round otherwise.
+__attribute__((target("avx2"))) void wideEnergyRatios(const float *x, int n, double *s2, double *ratio, int skipped,
+                                                      int length, int last, int lag, int prefetchBytes, int *i, int *r,
+                                                      __m128d *carry, __m128d *bests, __m128d *quiets)
+{
+    const __m256d zero = _mm256_setzero_pd();
+    __m128d c = *carry;
+    __m256d best4 = _mm256_setzero_pd(), quiet4 = _mm256_set1_pd(std::numeric_limits<double>::infinity());
+    int k = *i, q = *r;
+    for (; k + 7 < n; k += 8) {
+        _mm_prefetch(reinterpret_cast<const char *>(x + k) + prefetchBytes, _MM_HINT_T0);
+        // Each group of four: its squares' partial sums [a, a+b, c+(a+b), (c+d)+(a+b)].
+        __m256d a = _mm256_cvtps_pd(_mm_loadu_ps(x + k)), b = _mm256_cvtps_pd(_mm_loadu_ps(x + k + 4));
+        a = _mm256_mul_pd(a, a);
+        b = _mm256_mul_pd(b, b);
+        a = _mm256_add_pd(a, _mm256_unpacklo_pd(zero, a));
+        b = _mm256_add_pd(b, _mm256_unpacklo_pd(zero, b));
+        a = _mm256_add_pd(a, _mm256_blend_pd(zero, _mm256_permute4x64_pd(a, 0x55), 0xC));
+        b = _mm256_add_pd(b, _mm256_blend_pd(zero, _mm256_permute4x64_pd(b, 0x55), 0xC));
+        _mm256_storeu_pd(s2 + k + 1, _mm256_add_pd(a, _mm256_broadcastsd_pd(c)));
+        const __m128d aTop = _mm_unpackhi_pd(_mm256_extractf128_pd(a, 1), _mm256_extractf128_pd(a, 1));
+        c = _mm_add_pd(aTop, c);
+        _mm256_storeu_pd(s2 + k + 5, _mm256_add_pd(b, _mm256_broadcastsd_pd(c)));
+        const __m128d bTop = _mm_unpackhi_pd(_mm256_extractf128_pd(b, 1), _mm256_extractf128_pd(b, 1));
+        c = _mm_add_pd(bTop, c);
+        for (; q + 3 <= last && q + 3 + length + lag <= k; q += 4) {
+            const __m256d now = _mm256_loadu_pd(s2 + q);
+            const __m256d after = _mm256_sub_pd(_mm256_loadu_pd(s2 + q + length), now);
+            const __m256d before = _mm256_sub_pd(now, _mm256_loadu_pd(s2 + q - length));
+            const __m256d ratios = _mm256_div_pd(after, before);
+            _mm256_storeu_pd(ratio + (q - skipped), ratios);
+            best4 = _mm256_max_pd(ratios, best4);
+            quiet4 = _mm256_min_pd(before, quiet4);
+        }
+    }
+    *bests = _mm_max_pd(*bests, _mm_max_pd(_mm256_castpd256_pd128(best4), _mm256_extractf128_pd(best4, 1)));
+    *quiets = _mm_min_pd(*quiets, _mm_min_pd(_mm256_castpd256_pd128(quiet4), _mm256_extractf128_pd(quiet4, 1)));
+    *carry = c;
+    *i = k;
+    *r = q;
+}
+
+bool hasWideVectors()
+{
+    static const bool wide = __builtin_cpu_supports("avx2");
+    return wide;
+}
+
+bool hasCompressingVectors()
+{
+    static const bool compressing = __builtin_cpu_supports("avx512f");
+    return compressing;
+}
+
+// kthSmallest's split of a[0..n) around pivot, sixteen floats (eight
+// doubles) a step, for processors with 512-bit vectors: the values below it
+// to the front of b, those above it to b's end in reverse order, as its own
+// loop puts them, so that every later round picks the same pivot. Returns
+// where it stopped, for that loop to go on from; *below and *above count
+// what was put so far. The front is written a whole vector at a time (what
+// follows the values kept is overwritten later), the end only where values
+// go.
+__attribute__((target("avx512f,popcnt"))) int splitWide(const float *a, float *b, int n, float pivot, int *below,
+                                                        int *above)
+{
+    const __m512 p = _mm512_set1_ps(pivot);
+    const __m512i reversed = _mm512_set_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    int i = 0, low = 0, high = 0;
+    for (; i + 15 < n; i += 16) {
+        const __m512 v = _mm512_loadu_ps(a + i);
+        const __mmask16 less = _mm512_cmp_ps_mask(v, p, _CMP_LT_OQ);
+        _mm512_storeu_ps(b + low, _mm512_maskz_compress_ps(less, v));
+        low += __builtin_popcount(less);
+        const __m512 r = _mm512_maskz_permutexvar_ps(0xFFFF, reversed, v);
+        const __mmask16 more = _mm512_cmp_ps_mask(r, p, _CMP_GT_OQ);
+        const int count = __builtin_popcount(more);
+        _mm512_mask_storeu_ps(b + n - high - count, __mmask16((1u << count) - 1), _mm512_maskz_compress_ps(more, r));
+        high += count;
+    }
+    *below = low;
+    *above = high;
+    return i;
+}
+
+__attribute__((target("avx512f,popcnt"))) int splitWide(const double *a, double *b, int n, double pivot, int *below,
+                                                        int *above)
+{
+    const __m512d p = _mm512_set1_pd(pivot);
+    const __m512i reversed = _mm512_set_epi64(0, 1, 2, 3, 4, 5, 6, 7);
+    int i = 0, low = 0, high = 0;
+    for (; i + 7 < n; i += 8) {
+        const __m512d v = _mm512_loadu_pd(a + i);
+        const __mmask8 less = _mm512_cmp_pd_mask(v, p, _CMP_LT_OQ);
+        _mm512_storeu_pd(b + low, _mm512_maskz_compress_pd(less, v));
+        low += __builtin_popcount(less);
+        const __m512d r = _mm512_maskz_permutexvar_pd(0xFF, reversed, v);
+        const __mmask8 more = _mm512_cmp_pd_mask(r, p, _CMP_GT_OQ);
+        const int count = __builtin_popcount(more);
+        _mm512_mask_storeu_pd(b + n - high - count, __mmask8((1u << count) - 1), _mm512_maskz_compress_pd(more, r));
+        high += count;
+    }
+    *below = low;
+    *above = high;
+    return i;
+}
+#endif
+
 // The coarse onset: the first place in [from, to] where the energy over the
 // next `length` samples against the energy over the `length` before comes
 // within a share of its largest value in the window, then up to the top of
@@ -232,6 +352,13 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     constexpr int PrefetchBytes = 512;
     const float *x = t.samples + lo;
     __m128d carry = _mm_setzero_pd(), bests = _mm_setzero_pd(), quiets = _mm_set1_pd(quietest);
+#if defined(FBQC_X86_VECTORS)
+    // The wide loop gets through the samples faster: it asks further ahead.
+    constexpr int WidePrefetchBytes = 2048;
+    if (hasWideVectors())
+        wideEnergyRatios(x, n, s2.get(), ratio.get(), skipped, length, last, StoreLag, WidePrefetchBytes, &i, &r,
+                         &carry, &bests, &quiets);
+#endif
     for (; i + 3 < n; i += 4) {
         // The trace is read once here, likely from beyond the core's own
         // cache: asked for a few lines ahead.
@@ -344,8 +471,12 @@ T kthSmallest(T *a, T *b, int n, int k)
     for (int round = 0; n > SmallRun && round < MaximumRounds; ++round) {
         const T first = a[0], middle = a[n / 2], last = a[n - 1];
         const T pivot = std::max(std::min(first, middle), std::min(std::max(first, middle), last));
-        int below = 0, above = 0;
-        for (int i = 0; i < n; ++i) {
+        int below = 0, above = 0, i = 0;
+#if defined(FBQC_X86_VECTORS)
+        if (hasCompressingVectors())
+            i = splitWide(a, b, n, pivot, &below, &above);
+#endif
+        for (; i < n; ++i) {
             const T x = a[i];
             b[below] = x;
             below += x < pivot ? 1 : 0;
@@ -972,6 +1103,25 @@ void judgeWeakByNeighbours(const ShotGather &gather, const QVector<double> &pick
             ++check->cycleSkipRuns;
 }
 
+#if defined(FBQC_X86_VECTORS)
+// resample's interpolation four samples a step, for processors with 256-bit
+// vectors: out[j] = g * x[i0 + j] + f * x[i0 + j + 1] for j in [from, to) while four
+// are left, each as one at a time (no fused multiply-add). Returns where it
+// stopped.
+__attribute__((target("avx2"))) int wideInterpolation(const float *x, int i0, double g, double f, int from, int to,
+                                                      double *out)
+{
+    const __m256d gs = _mm256_set1_pd(g), fs = _mm256_set1_pd(f);
+    int j = from;
+    for (; j + 3 < to; j += 4) {
+        const float *at = x + (i0 + j);
+        const __m256d a = _mm256_cvtps_pd(_mm_loadu_ps(at)), b = _mm256_cvtps_pd(_mm_loadu_ps(at + 1));
+        _mm256_storeu_pd(out + j, _mm256_add_pd(_mm256_mul_pd(gs, a), _mm256_mul_pd(fs, b)));
+    }
+    return j;
+}
+#endif
+
 // A trace's samples at the fractional indices first, first + 1, ... (count
 // of them), 0 outside it: one interpolation weight for the whole run.
 template<typename T>
@@ -994,6 +1144,10 @@ void resample(const TraceSamples &t, double first, int count, T *out)
     if constexpr (std::is_same<T, double>::value) {
         // Two at a time, each as below; the pairs of samples loaded and
         // widened together.
+#if defined(FBQC_X86_VECTORS)
+        if (hasWideVectors())
+            j = wideInterpolation(x, i0, g, f, j, inTo, out);
+#endif
         const __m128d gs = _mm_set1_pd(g), fs = _mm_set1_pd(f);
         auto pairAt = [x](int i) {
             return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(x + i))));
@@ -1244,8 +1398,11 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             const TraceSamples t = traceOf(gather, i);
             const double first = t.indexOf(aligned[size_t(i)]) - before - reach;
             resample(t, first, int(own.size()), own.data());
+            // The sum carried in a register, not read back from the
+            // store just made.
+            double energySoFar = ownEnergy[0];
             for (size_t j = 0; j < own.size(); ++j)
-                ownEnergy[j + 1] = ownEnergy[j] + own[j] * own[j];
+                ownEnergy[j + 1] = energySoFar += own[j] * own[j];
             // Every stride-th lag over every stride-th sample first (the
             // waveform is smooth over a stride), then every lag around the
             // best of those.

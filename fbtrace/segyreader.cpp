@@ -15,6 +15,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+#include <immintrin.h>
+#define FBTRACE_WIDE_SWAP 1
+#endif
 #if defined(Q_OS_UNIX)
 #include <unistd.h>
 #endif
@@ -45,12 +49,48 @@ int toSamples(const char *raw, int n, float *out)
     return replaced;
 }
 
+#if defined(FBTRACE_WIDE_SWAP)
+// bigEndianFloats' pass eight samples a step, for processors with 256-bit
+// vectors: the bytes of each word reversed by one shuffle. Runs while eight
+// are left; returns where it stopped and adds what it replaced.
+__attribute__((target("avx2"))) int wideBigEndianFloats(const char *raw, int n, float *out, int *replaced)
+{
+    const __m256i reverse = _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12, 3, 2, 1, 0, 7, 6, 5,
+                                             4, 11, 10, 9, 8, 15, 14, 13, 12);
+    const __m256i exponent = _mm256_set1_epi32(0x7F800000);
+    __m256i bad = _mm256_setzero_si256(); // minus the count of each lane
+    int i = 0;
+    for (; i + 7 < n; i += 8) {
+        const __m256i v =
+            _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(raw + 4 * size_t(i))), reverse);
+        const __m256i nonFinite = _mm256_cmpeq_epi32(_mm256_and_si256(v, exponent), exponent);
+        bad = _mm256_add_epi32(bad, nonFinite);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + i), _mm256_andnot_si256(nonFinite, v));
+    }
+    qint32 lanes[8];
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(lanes), bad);
+    for (qint32 lane : lanes)
+        *replaced -= lane;
+    return i;
+}
+
+bool hasWideVectors()
+{
+    static const bool wide = __builtin_cpu_supports("avx2");
+    return wide;
+}
+#endif
+
 // n IEEE floats in big-endian order as native floats, those that are no
 // finite number as 0 (counted): the byte swap and the check in one pass over
 // the samples, four at a time, on the exponent's bits alone.
 int bigEndianFloats(const char *raw, int n, float *out)
 {
     int replaced = 0, i = 0;
+#if defined(FBTRACE_WIDE_SWAP)
+    if (hasWideVectors())
+        i = wideBigEndianFloats(raw, n, out, &replaced);
+#endif
 #if defined(__SSE2__) && Q_BYTE_ORDER == Q_LITTLE_ENDIAN
     const __m128i exponent = _mm_set1_epi32(0x7F800000);
     __m128i bad = _mm_setzero_si128(); // minus the count of each lane
@@ -64,7 +104,7 @@ int bigEndianFloats(const char *raw, int n, float *out)
     }
     qint32 lanes[4];
     _mm_storeu_si128(reinterpret_cast<__m128i *>(lanes), bad);
-    replaced = -(lanes[0] + lanes[1] + lanes[2] + lanes[3]);
+    replaced -= lanes[0] + lanes[1] + lanes[2] + lanes[3];
 #endif
     for (; i < n; ++i) {
         const float v = qFromBigEndian<float>(raw + 4 * size_t(i));

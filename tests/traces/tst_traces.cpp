@@ -56,13 +56,14 @@ struct SegyShape
     int intervalUs = 500;
     int delayMs = 12;
     int extendedHeaders = 0; // textual headers after the binary one
+    int padding = 0;         // zero samples after the Values
 };
 
 // Textual header, binary header, then traces of 240-byte headers and samples.
 QByteArray segyBytes(const SegyShape &s, const std::function<void(QByteArray &, int trace, int at)> &touch = {})
 {
     const int size = s.format == 3 ? 2 : s.format == 8 ? 1 : 4;
-    const int samples = Values.size();
+    const int samples = Values.size() + s.padding;
     QByteArray b(3600, s.ebcdic ? char(0x40) : ' ');
     b[0] = s.ebcdic ? char(0xC3) : 'C';
     b.replace(3200, 400, QByteArray(400, '\0'));
@@ -87,7 +88,7 @@ QByteArray segyBytes(const SegyShape &s, const std::function<void(QByteArray &, 
         put(b, at + 108, s.delayMs, 2, s.le);
         put(b, at + 114, samples, 2, s.le);
         put(b, at + 116, s.intervalUs, 2, s.le);
-        for (int i = 0; i < samples; ++i) {
+        for (int i = 0; i < Values.size(); ++i) {
             const double v = Values[i];
             qint64 w = qint64(v);
             if (s.format == 1)
@@ -387,16 +388,21 @@ private slots:
             << segyBytes(ibm, [](QByteArray &b, int, int at) { put(b, at + 244, 0x7FC00000, 4, false); }) << 9 << ""
             << "" << 2;
         // Minus infinity, NaN and plus infinity read as 0; the largest float
-        // is a number.
-        QTest::newRow("IEEE NaN and infinities") << segyBytes(ok,
+        // is a number. 14 samples: swapped eight, then four at a time, then
+        // one by one, with a value read as 0 in each part.
+        SegyShape longer;
+        longer.padding = 9;
+        QTest::newRow("IEEE NaN and infinities") << segyBytes(longer,
                                                               [](QByteArray &b, int, int at) {
                                                                   put(b, at + 240, 0xFF800000, 4, false);
                                                                   put(b, at + 248, 0x7FC00000, 4, false);
                                                                   put(b, at + 252, 0x7F7FFFFF, 4, false);
-                                                                  put(b, at + 256, 0x7F800000, 4, false);
+                                                                  put(b, at + 276, 0x7F800000, 4, false);
+                                                                  put(b, at + 280, 0x7F7FFFFF, 4, false);
+                                                                  put(b, at + 292, 0x7FC00001, 4, false);
                                                               })
                                                  << 9 << ""
-                                                 << "" << 6;
+                                                 << "" << 8;
 
         const QVector<Seg2Trace> one(1);
         QTest::newRow("SEG-2 pointer past the end")
