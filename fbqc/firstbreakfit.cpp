@@ -1567,7 +1567,7 @@ bool ShotFitter::leaveOutRuns(int side, int count)
     return any;
 }
 
-bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherFitted, bool *near)
+bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherFitted, int otherCount, bool *near)
 {
     const double *t = m_t[side].data(), *h = m_h[side].data();
     double *model = m_model[side].data();
@@ -1613,11 +1613,17 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
     // at a plausible source delay (the picks there may be the run's); a run from the nearest
     // pick on stands off its curve by one step up to a jump back, and is
     // tried first.
+    // A side too short to fit still shows its direct arrival with the time
+    // at the source.
     const FirstBreakFitter &other = m_fitter[1 - side];
-    const double meets = otherFitted ? other.intercept(0) : NaN;
+    double meets = otherFitted ? other.intercept(0) : NaN;
+    double otherSlope = otherFitted ? other.slope(0) : NaN;
+    if (!otherFitted && !shortSideLine(1 - side, otherCount, &meets, &otherSlope))
+        meets = NaN;
     const bool direct = meets >= DelayMinMs && meets <= DelayMaxMs;
+    auto otherAt = [&](double x) { return otherFitted ? other.timeAt(x) : meets + otherSlope * x; };
     if (direct) {
-        auto off = [&](int k) { return t[m_runOrder[k]] - other.timeAt(h[m_runOrder[k]]); };
+        auto off = [&](int k) { return t[m_runOrder[k]] - otherAt(h[m_runOrder[k]]); };
         // The nearest picks may still agree with the other side, the run
         // starting a pick or two out.
         int from = 0;
@@ -1746,7 +1752,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             if (direct && s.near) {
                 for (int k = 0; k < s.to; ++k) {
                     const int j = m_runOrder[k];
-                    m_trialModel[j] = std::min(m_trialModel[j], meets + other.slope(0) * h[j]);
+                    m_trialModel[j] = std::min(m_trialModel[j], meets + otherSlope * h[j]);
                 }
             }
             auto off = [&](int k) { return t[m_runOrder[k]] - m_trialModel[m_runOrder[k]]; };
@@ -1816,13 +1822,36 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             std::swap(m_fitter[side], m_trial);
             const double nearest = h[m_runOrder[0]];
             *near = direct && s.near && !lowered &&
-                    meets + other.slope(0) * nearest < m_fitter[side].timeAt(nearest) - RunNeighbourMs;
+                    (!otherFitted || meets + otherSlope * nearest < m_fitter[side].timeAt(nearest) - RunNeighbourMs);
             return true;
         }
         for (int k = s.near ? 0 : s.from; k < s.to; ++k)
             left[m_runOrder[k]] = m_leftKept[m_runOrder[k]];
     }
     return false;
+}
+
+bool ShotFitter::shortSideLine(int side, int count, double *intercept, double *slope) const
+{
+    const double *t = m_t[side].data(), *h = m_h[side].data();
+    double n = 0.0, sh = 0.0, st = 0.0, shh = 0.0, sht = 0.0;
+    auto add = [&](double x, double y) {
+        n += 1.0;
+        sh += x;
+        st += y;
+        shh += x * x;
+        sht += x * y;
+    };
+    if (std::isfinite(m_zeroMedian))
+        add(0.0, m_zeroMedian);
+    for (int j = 0; j < count; ++j)
+        add(h[j], t[j]);
+    const double det = n * shh - sh * sh;
+    if (count < 1 || count >= MinPicksPerSide || !(det > 0.0))
+        return false;
+    *slope = (n * sht - sh * st) / det;
+    *intercept = (st - *slope * sh) / n;
+    return *slope > 0.0;
 }
 
 bool ShotFitter::lowerNearRun(int side, int count, int from, int *end, double delay, double spread,
@@ -2173,7 +2202,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
                 continue;
             for (int found = 0; found < MaxBentRuns; ++found) {
                 bool near = false;
-                if (!leaveOutBentRuns(side, counts[side], anyLeft[side], fitted[1 - side], &near))
+                if (!leaveOutBentRuns(side, counts[side], anyLeft[side], fitted[1 - side], counts[1 - side], &near))
                     break;
                 anyLeft[side] = true;
                 nearRun[side] = nearRun[side] || near;
