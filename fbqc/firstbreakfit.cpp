@@ -1795,6 +1795,14 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
                 beside = std::max(beside, picks);
             }
             run = run && (pinned || (direct && s.near) || beside > s.to - s.from);
+            // Without a direct arrival of its own the side borrows the
+            // other's, which must then arrive first near the source; on
+            // hills a slower one this side shows beyond the run may not, and
+            // the run is lowered onto its own line instead.
+            if (run && !pinned && direct && s.near && std::abs(m_trial.intercept(0) - meets) > RunMinMs) {
+                FirstBreakFitter lent = m_trial;
+                run = lent.lendDirect(meets, otherSlope);
+            }
             break;
         }
         // On hills the two sides' direct arrivals may differ in slope, so

@@ -944,6 +944,11 @@ private slots:
         // Its far part lies past the crossover, taken out first.
         QTest::newRow("from the nearest trace, hills, across the crossover")
             << 23 << 48 << 8 << 14.0 << 0 << 0.5 << 0.0 << 2000.0 << 3 << true << 0.0;
+        // This side's direct arrival is slower than the other's, which
+        // cannot stand in for it: left without the run, the side's first
+        // line is a refractor's.
+        QTest::newRow("from the nearest trace, hills, the other side's direct arrival faster")
+            << 8 << 18 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 1 << true << 0.0;
         // The other side holds one pick, or three, too few to fit: the time
         // at the source and those picks show the direct arrival.
         QTest::newRow("from the nearest trace, hills, one pick on the other side")
