@@ -313,6 +313,12 @@ private:
     // A run across the crossover takes in the picks beyond it that are
     // already left out and stand off by its step, and sets *end past them.
     bool lowerNearRun(int side, int count, int from, int *end, double delay, double spread, const unsigned char *left);
+    // Fits m_trial with the picks from..to (in m_runOrder, their residuals
+    // in m_residuals) lowered by their step, the rest not in left taking
+    // part, and sets m_trialModel. Whether they then stand off that curve
+    // by one step with a jump back at each end: a run whose own segment
+    // the fit dropped once it was left out.
+    bool lowerRun(int side, int count, int from, int to, double spread, const unsigned char *left);
     // Finds a run across the source, which lifts both direct arrivals
     // alike: each side is then fitted without its part (m_leftOut set,
     // anyLeft both set, nearRun set for a side left without a direct
