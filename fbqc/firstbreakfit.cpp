@@ -1665,7 +1665,7 @@ bool ShotFitter::leaveOutRuns(int side, int count)
     return any;
 }
 
-bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherFitted, bool *near)
+bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherFitted, int otherCount, bool *near)
 {
     const double *t = m_t[side].data(), *h = m_h[side].data();
     double *model = m_model[side].data();
@@ -1710,12 +1710,17 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
     // The other side's direct arrival, when its first line meets offset 0
     // at a plausible source delay (the picks there may be the run's); a run from the nearest
     // pick on stands off its curve by one step up to a jump back, and is
-    // tried first.
+    // tried first. A side too short to fit still shows its direct arrival
+    // with the time at the source.
     const FirstBreakFitter &other = m_fitter[1 - side];
-    const double meets = otherFitted ? other.intercept(0) : NaN;
+    double meets = otherFitted ? other.intercept(0) : NaN;
+    double otherSlope = otherFitted ? other.slope(0) : NaN;
+    if (!otherFitted && !shortSideLine(1 - side, otherCount, &meets, &otherSlope))
+        meets = NaN;
     const bool direct = meets >= DelayMinMs && meets <= DelayMaxMs;
+    auto otherAt = [&](double x) { return otherFitted ? other.timeAt(x) : meets + otherSlope * x; };
     if (direct) {
-        auto off = [&](int k) { return t[m_runOrder[k]] - other.timeAt(h[m_runOrder[k]]); };
+        auto off = [&](int k) { return t[m_runOrder[k]] - otherAt(h[m_runOrder[k]]); };
         // The nearest picks may still agree with the other side, the run
         // starting a pick or two out.
         int from = 0;
@@ -1844,7 +1849,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             if (direct && s.near) {
                 for (int k = 0; k < s.to; ++k) {
                     const int j = m_runOrder[k];
-                    m_trialModel[j] = std::min(m_trialModel[j], meets + other.slope(0) * h[j]);
+                    m_trialModel[j] = std::min(m_trialModel[j], meets + otherSlope * h[j]);
                 }
             }
             auto off = [&](int k) { return t[m_runOrder[k]] - m_trialModel[m_runOrder[k]]; };
@@ -1887,6 +1892,14 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
                 beside = std::max(beside, picks);
             }
             run = run && (pinned || (direct && s.near) || beside > s.to - s.from);
+            // Without a direct arrival of its own the side borrows the
+            // other's, which must then arrive first near the source; on
+            // hills a slower one this side shows beyond the run may not, and
+            // the run is lowered onto its own line instead.
+            if (run && !pinned && direct && s.near && std::abs(m_trial.intercept(0) - meets) > RunMinMs) {
+                FirstBreakFitter lent = m_trial;
+                run = lent.lendDirect(meets, otherSlope);
+            }
             break;
         }
         // On hills the two sides' direct arrivals may differ in slope, so
@@ -1902,6 +1915,18 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             for (int k = 0; k < s.to; ++k)
                 left[m_runOrder[k]] = 1;
         }
+        // A run over most of a short refractor leaves too few of its picks
+        // for the fit to keep that segment, and the run then drifts off the
+        // next one: lowered by its step, it gives the refractor back.
+        if (!run && !tries[i].near && m_trial.segments() > 0) {
+            const int segments = m_trial.segments();
+            for (int k = s.from; k < s.to; ++k)
+                left[m_runOrder[k]] = m_leftKept[m_runOrder[k]];
+            s = tries[i];
+            lowered = run = lowerRun(side, count, s.from, s.to, spread, left) && m_trial.segments() > segments;
+            for (int k = s.from; k < s.to; ++k)
+                left[m_runOrder[k]] = 1;
+        }
         if (run) {
             int beforeOff = 0, afterOff = 0;
             const double before = others(model, s, &beforeOff);
@@ -1914,13 +1939,85 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
             std::swap(m_fitter[side], m_trial);
             const double nearest = h[m_runOrder[0]];
             *near = direct && s.near && !lowered &&
-                    meets + other.slope(0) * nearest < m_fitter[side].timeAt(nearest) - RunNeighbourMs;
+                    (!otherFitted || meets + otherSlope * nearest < m_fitter[side].timeAt(nearest) - RunNeighbourMs);
             return true;
         }
         for (int k = s.near ? 0 : s.from; k < s.to; ++k)
             left[m_runOrder[k]] = m_leftKept[m_runOrder[k]];
     }
     return false;
+}
+
+bool ShotFitter::shortSideLine(int side, int count, double *intercept, double *slope) const
+{
+    const double *t = m_t[side].data(), *h = m_h[side].data();
+    double n = 0.0, sh = 0.0, st = 0.0, shh = 0.0, sht = 0.0;
+    auto add = [&](double x, double y) {
+        n += 1.0;
+        sh += x;
+        st += y;
+        shh += x * x;
+        sht += x * y;
+    };
+    if (std::isfinite(m_zeroMedian))
+        add(0.0, m_zeroMedian);
+    for (int j = 0; j < count; ++j)
+        add(h[j], t[j]);
+    const double det = n * shh - sh * sh;
+    if (count < 1 || count >= MinPicksPerSide || !(det > 0.0))
+        return false;
+    *slope = (n * sht - sh * st) / det;
+    *intercept = (st - *slope * sh) / n;
+    return *slope > 0.0;
+}
+
+bool ShotFitter::lowerRun(int side, int count, int from, int to, double spread, const unsigned char *left)
+{
+    const double *t = m_t[side].data(), *h = m_h[side].data();
+    const double *r = m_residuals.data();
+    // The first step from the jumps at its ends, which must step alike (a
+    // spike beside a stretch makes no such pair), then from the run itself
+    // against the curve that step gives. Its neighbours lie on that curve.
+    if (from == 0 || to == count)
+        return false;
+    const double before = r[from] - r[from - 1], after = r[to - 1] - r[to];
+    if (!(before * after > 0.0) || std::abs(before - after) > spread)
+        return false;
+    double step = 0.5 * (before + after);
+    auto off = [&](int k) { return t[m_runOrder[k]] - m_trialModel[m_runOrder[k]]; };
+    double low = 0.0, high = 0.0;
+    for (int round = 0; round < 2; ++round) {
+        if (!(std::abs(step) >= RunMinMs))
+            return false;
+        m_lowered.assign(t, t + count);
+        m_loweredLeft.assign(left, left + count);
+        for (int k = from; k < to; ++k) {
+            m_lowered[m_runOrder[k]] -= step;
+            m_loweredLeft[m_runOrder[k]] = 0;
+        }
+        if (!m_trial.fit(h, m_lowered.data(), count, FitCutMs, m_loweredLeft.data()))
+            return false;
+        m_trial.modelTimes(m_trialModel.data());
+        low = high = off(from);
+        for (int k = from + 1; k < to; ++k) {
+            low = std::min(low, off(k));
+            high = std::max(high, off(k));
+        }
+        step = 0.5 * (low + high);
+    }
+    // The run holds most of the picks of the segments it spans.
+    const int first = m_trial.segmentOf(h[m_runOrder[from]]), last = m_trial.segmentOf(h[m_runOrder[to - 1]]);
+    int others = 0;
+    for (int k = 0; k < count; ++k) {
+        const double x = h[m_runOrder[k]];
+        others += (k < from || k >= to) && !m_loweredLeft[m_runOrder[k]] && x >= m_trial.segmentBegin(first) &&
+                          x <= m_trial.segmentEnd(last)
+                      ? 1
+                      : 0;
+    }
+    const double way = step > 0.0 ? 1.0 : -1.0;
+    return others < to - from && std::min(low * way, high * way) >= RunMinMs && high - low <= spread &&
+           std::abs(off(from - 1)) <= RunNeighbourMs && std::abs(off(to)) <= RunNeighbourMs;
 }
 
 bool ShotFitter::lowerNearRun(int side, int count, int from, int *end, double delay, double spread,
@@ -2273,7 +2370,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
                 continue;
             for (int found = 0; found < MaxBentRuns; ++found) {
                 bool near = false;
-                if (!leaveOutBentRuns(side, counts[side], anyLeft[side], fitted[1 - side], &near))
+                if (!leaveOutBentRuns(side, counts[side], anyLeft[side], fitted[1 - side], counts[1 - side], &near))
                     break;
                 anyLeft[side] = true;
                 nearRun[side] = nearRun[side] || near;

@@ -310,10 +310,17 @@ private:
     // whether it found one. anyLeft: m_leftOut[side] already holds runs.
     // A run from the nearest pick on may have lifted the side's whole
     // direct arrival: it is found against the other side's curve (when
-    // otherFitted) and judged against its direct arrival; *near is set when
-    // the fit without it starts with a refractor, which then needs that
-    // direct arrival lent (FirstBreakFitter::lendDirect()).
-    bool leaveOutBentRuns(int side, int count, bool anyLeft, bool otherFitted, bool *near);
+    // otherFitted; else against the line through the time at the source and
+    // the other side's otherCount picks, when too few to fit) and judged
+    // against its direct arrival; *near is set when the fit without it
+    // starts with a refractor, which then needs the other side's direct
+    // arrival lent (FirstBreakFitter::lendDirect()).
+    bool leaveOutBentRuns(int side, int count, bool anyLeft, bool otherFitted, int otherCount, bool *near);
+    // The straight line through a side's picks, too few to fit
+    // (1..MinPicksPerSide-1), and the time at the source when there is one:
+    // near the source, the direct arrival. False with fewer than two points
+    // or a slope that does not rise.
+    bool shortSideLine(int side, int count, double *intercept, double *slope) const;
     // Fits m_trial with the picks from..*end (in m_runOrder) lowered by a
     // step (where their own line meets offset 0 above the delay, or above
     // the pick beyond them), the picks nearer than them and the rest not in
@@ -324,6 +331,12 @@ private:
     // A run across the crossover takes in the picks beyond it that are
     // already left out and stand off by its step, and sets *end past them.
     bool lowerNearRun(int side, int count, int from, int *end, double delay, double spread, const unsigned char *left);
+    // Fits m_trial with the picks from..to (in m_runOrder, their residuals
+    // in m_residuals) lowered by their step, the rest not in left taking
+    // part, and sets m_trialModel. Whether they then stand off that curve
+    // by one step with a jump back at each end: a run whose own segment
+    // the fit dropped once it was left out.
+    bool lowerRun(int side, int count, int from, int to, double spread, const unsigned char *left);
     // Finds a run across the source, which lifts both direct arrivals
     // alike: each side is then fitted without its part (m_leftOut set,
     // anyLeft both set, nearRun set for a side left without a direct

@@ -927,6 +927,17 @@ private slots:
         // Its far part lies past the crossover, taken out first.
         QTest::newRow("from the nearest trace, hills, across the crossover")
             << 23 << 48 << 8 << 14.0 << 0 << 0.5 << 0.0 << 2000.0 << 3 << true << 0.0;
+        // This side's direct arrival is slower than the other's, which
+        // cannot stand in for it: left without the run, the side's first
+        // line is a refractor's.
+        QTest::newRow("from the nearest trace, hills, the other side's direct arrival faster")
+            << 8 << 18 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 1 << true << 0.0;
+        // The other side holds one pick, or three, too few to fit: the time
+        // at the source and those picks show the direct arrival.
+        QTest::newRow("from the nearest trace, hills, one pick on the other side")
+            << 1 << 4 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 2 << true << 0.0;
+        QTest::newRow("from the nearest trace, hills, three picks on the other side")
+            << 2 << 6 << 8 << 14.0 << 0 << 1.0 << 0.0 << 2000.0 << 3 << true << 0.0;
         // No run: a spike far out leaves the side off its curve, and its
         // direct arrival, tilted off the other side's, stands above the
         // refractor's first pick.
@@ -935,14 +946,16 @@ private slots:
         QTest::newRow("from the second trace on")
             << 11 << 14 << 8 << 15.0 << 0 << 1.0 << 1.0 << 0.0 << 2 << false << 0.0;
         QTest::newRow("across the source") << 37 << 68 << 10 << 15.0 << 0 << 1.0 << 1.0 << 0.0 << 4 << false << 0.0;
-        // Beside the bend to slower ground: corrected for the heights as
-        // the run asks, the curve waves by about its step and hides it.
         // Beside the bend to slower ground: corrected for heights the run
         // asked for, the curve waves by about its step and hides it.
         QTest::newRow("beside the bend to slower ground")
             << 5 << 80 << 8 << 11.0 << 0 << 1.0 << 0.0 << 0.0 << 3 << false << 0.25;
         QTest::newRow("beside the bend to slower ground, nearer the source")
             << 3 << 70 << 8 << 11.0 << 0 << 1.0 << 0.0 << 0.0 << 2 << false << 0.25;
+        // Over most of the short fast refractor before that bend: left out,
+        // the run leaves that segment too few picks to keep.
+        QTest::newRow("over the short refractor before the bend to slower ground")
+            << 11 << 73 << 8 << 13.0 << 0 << 1.0 << 0.0 << 0.0 << 2 << false << 0.25;
         QTest::newRow("across the source, noisy")
             << 37 << 68 << 10 << 15.0 << 0 << 2.5 << 1.5 << 0.0 << 4 << false << 0.0;
     }
