@@ -617,9 +617,11 @@ private slots:
     // The near surface under a source: on a station that station's static,
     // between two the ground between theirs, which changes gradually. Each
     // pick less its twin's without statics is the static under the source
-    // plus the receiver's; a source on a station reads it twice at offset 0,
-    // one between two reads it once at each, half each. A receiver's static
-    // left from one shot must be the one left from the next.
+    // plus the receiver's. A source on a station reads it at offset 0, whose
+    // pick comes up beside the hole and crosses that ground once: it must be
+    // the static the station shows as a receiver in the other shots. One
+    // between two reads it once at each neighbour, half each. A receiver's
+    // static left from one shot must be the one left from the next.
     void staticUnderASource_data()
     {
         QTest::addColumn<bool>("between");
@@ -647,9 +649,10 @@ private slots:
             for (int i = 0; i < a.size(); ++i)
                 receiver.insert(a[i].g_stat, a[i].fb_time - b[i].fb_time);
             const qint32 s = a[0].s_stat;
-            const double source = between ? (receiver.value(s) + receiver.value(s + 1)) / 4.0 : receiver.value(s) / 2.0;
+            const double source = between ? (receiver.value(s) + receiver.value(s + 1)) / 4.0 : receiver.value(s);
             for (auto it = receiver.begin(); it != receiver.end(); ++it) {
-                *it -= source;
+                if (between || it.key() != s)
+                    *it -= source;
                 // Times are rounded to 1/8 ms: each shot's reading is within 3/16 ms.
                 QVERIFY2(!before.contains(it.key()) || std::abs(*it - before.value(it.key())) <= 0.375,
                          qPrintable(QString("shot %1, station %2: %3 ms, %4 before")
