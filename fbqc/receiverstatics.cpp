@@ -244,10 +244,12 @@ double GroundStatics::underSpan(double x, double y, const InterceptSpan &span) c
         std::lower_bound(m_byX.cbegin(), m_byX.cend(), x - farthest, [](const Point &p, double v) { return p.x < v; });
     double sum = 0.0;
     int n = 0;
+    // Squared distances: every receiver of a long line's x range is tried.
+    const double nearest2 = nearest * nearest, farthest2 = farthest * farthest;
     for (auto it = first; it != m_byX.cend() && it->x <= x + farthest; ++it) {
         const double dx = double(it->x) - x, dy = double(it->y) - y;
-        const double d = std::hypot(dx, dy);
-        if (d < nearest || d > farthest || dx * sideX + dy * sideY <= 0.0)
+        const double d2 = dx * dx + dy * dy;
+        if (d2 < nearest2 || d2 > farthest2 || dx * sideX + dy * sideY <= 0.0)
             continue;
         sum += it->ms;
         ++n;
