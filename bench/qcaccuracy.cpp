@@ -146,6 +146,7 @@ const QVector<Geometry> &family()
         {"2 layers, 25 m, split 120, thin layer 1,500 m/s", 25, 120, 40, split, false, {700, 3000}, {150}, 1.0, 1.0, 2.0, 0.0, 0.0, 0.0, 0.0, false, 0.0, 0.0, 1500.0, 3.0},
         // A 3-D patch (see patchOptions()).
         {"built-in curve, 25 m, 3-D 8 lines of 60", 25, 480, 240, split, false, {}, {}, 0.5, 0.0, 0.0, 0.0, 0.0},
+        {"3 layers, 25 m, 3-D 6 lines of 48, between lines", 25, 288, 165, split, false, {600, 2000, 4200}, {140, 700}, 1.0, 1.0, 2.0, 0.0, 0.0},
     };
     // clang-format on
     return lines;
@@ -180,7 +181,7 @@ const LengthOptions *lengthOptions(const char *name)
 }
 
 // The 3-D patches: parallel receiver lines with source lines across them,
-// a source on each receiver line.
+// a source on each receiver line or also halfway between them.
 struct PatchOptions
 {
     const char *name;
@@ -194,6 +195,7 @@ const PatchOptions *patchOptions(const char *name)
 {
     static const PatchOptions patches[] = {
         {"built-in curve, 25 m, 3-D 8 lines of 60", 8, 200, 0, 8},
+        {"3 layers, 25 m, 3-D 6 lines of 48, between lines", 6, 150, 11, 6},
     };
     for (const PatchOptions &p : patches) {
         if (qstrcmp(p.name, name) == 0)

@@ -172,9 +172,15 @@ public:
         return (m_sourceStatic.isEmpty() ? 0.0 : m_sourceStatic.at(spot)) + (1.0 - toNext) * stationStatic(spot) +
                toNext * stationStatic(next);
     }
-    double receiverStatic(int spot) const
+    // A pick at the source never goes down to a refractor: it is the time
+    // from the charge up beside the hole, so it crosses the station's near
+    // surface once, not as source and again as receiver. Direct arrivals
+    // keep both ends' ground: they leave the column under the source and
+    // reach the one under the receiver, two columns apart.
+    double receiverStatic(int spot, bool atTheSource = false) const
     {
-        return (m_receiverStatic.isEmpty() ? 0.0 : m_receiverStatic.at(spot)) + stationStatic(spot);
+        const double own = m_receiverStatic.isEmpty() ? 0.0 : m_receiverStatic.at(spot);
+        return atTheSource ? own : own + stationStatic(spot);
     }
     double stationStatic(int spot) const { return m_stationStatic.isEmpty() ? 0.0 : m_stationStatic.at(spot); }
     // The layers' travel time in ms at |offset| h, or the built-in curve's.
@@ -502,7 +508,7 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
         const double stretch = line.slowStretch(sourceAlong, sourceAlong + along);
         const double slow = patch && along != 0.0 ? stretch * h / std::abs(along) : stretch;
         const double statics =
-            line.sourceStatic(sourceSpot, at) + line.receiverStatic(line.spot(receiverLine, station)) + delay;
+            line.sourceStatic(sourceSpot, at) + line.receiverStatic(line.spot(receiverLine, station), h == 0.0) + delay;
         // A layered line lets the pick at the source read its delay, even
         // below 0; elsewhere a pick never reads 0, which means unpicked.
         const double least = !layered ? 0.5 : h == 0.0 ? -HUGE_VAL : 0.125;

@@ -164,7 +164,8 @@ struct Options
     // for a source and for a receiver on that station, so that it cancels
     // between reciprocal times as a real weathering static does. A source
     // between two stations stands on ground between theirs: its static is
-    // theirs weighed by its distance to each.
+    // theirs weighed by its distance to each. The pick at the source, which
+    // only comes up beside the hole, carries its station's once.
     double stationStaticMs = 0.0;
     // Topography the picks follow: each end of a refracted ray later by its
     // height above the lowest ground of the line (a buried source's less its

@@ -41,6 +41,7 @@ ShotSummary ShotSummaries::at(int shot) const
     for (int side = Negative; side <= Positive; ++side) {
         s.velocity[side] = it->velocity[side];
         s.intercept[side] = it->intercept[side];
+        s.span[side] = it->span[side];
     }
     s.sourceDelay = it->sourceDelay;
     s.sourceHeight = it->sourceHeight;
@@ -62,6 +63,7 @@ ShotSummaries::Judged ShotSummaries::judged(int shot, const ShotSummary &s)
                   s.rmsResidual,
                   {s.velocity[Negative], s.velocity[Positive]},
                   {s.intercept[Negative], s.intercept[Positive]},
+                  {s.span[Negative], s.span[Positive]},
                   s.sourceDelay,
                   s.sourceHeight,
                   s.heightSlowness,
@@ -114,7 +116,8 @@ std::vector<ShotSummaries::Timing> ShotSummaries::timings() const
                                      j.sourceHeight,
                                      j.heightSlowness,
                                      j.sourceDepth,
-                                     {j.velocity[Negative], j.velocity[Positive]}});
+                                     {j.velocity[Negative], j.velocity[Positive]},
+                                     {j.span[Negative], j.span[Positive]}});
     }
     return timings;
 }

@@ -44,6 +44,21 @@
 //   FbQc::ShotFit fit = FbQc::fitShot(records, settings);
 namespace FbQc {
 
+// The receivers a side's farthest refractor was read from: the nearest's
+// and the farthest's distance from the source and their mean position,
+// which tells the side. A refractor's intercept is late by the statics of
+// the ground under them, which the timing check takes off. NaN distances
+// where the side's intercept is no refractor's (no fit, or the direct
+// arrival).
+struct InterceptSpan
+{
+    float nearest = float(NaN);
+    float farthest = float(NaN);
+    float middle = float(NaN); // the picks' mean |offset|, offset units
+    float x = 0.0f;
+    float y = 0.0f;
+};
+
 // What the pass keeps of each shot: one per index entry, in file order.
 struct ShotSummary
 {
@@ -55,6 +70,7 @@ struct ShotSummary
     float rmsResidual = 0.0f;       // ms, both sides together (see rmsReachMs()); NaN when nothing judged
     float velocity[2] = {};         // per Side, farthest plausible segment; NaN where none
     float intercept[2] = {};        // per Side; NaN where the side has no fit
+    InterceptSpan span[2];          // per Side, the receivers of its intercept
     float sourceDelay = float(NaN); // ms at offset 0 (ShotFit::sourceDelay); NaN where unknown
     // Twice the source's elevation less its depth (2 s_elev - s_depth, as
     // stored), and the ms per unit of height the fit took off its picks
@@ -132,6 +148,7 @@ public:
         float heightSlowness;
         float sourceDepth;
         float velocity[2]; // of the segment each side's intercept belongs to; NaN where none
+        InterceptSpan span[2];
     };
     std::vector<Timing> timings() const;
     // Where the room for sources lies and what one takes, to fault it in
@@ -151,6 +168,7 @@ private:
         float rmsResidual;
         float velocity[2];
         float intercept[2];
+        InterceptSpan span[2];
         float sourceDelay;
         float sourceHeight;
         float heightSlowness;

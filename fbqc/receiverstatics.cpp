@@ -31,11 +31,15 @@ void positionOf(quint64 key, float *x, float *y)
     std::memcpy(y, &by, sizeof by);
 }
 
-bool counts(const FbRecord &r, const PickVerdict &v)
+} // namespace
+
+bool ReceiverStatics::counts(const FbRecord &r, const PickVerdict &v)
 {
     return v.judged && v.run == 0 && FbPicks::isLive(r) && std::isfinite(r.group_x) && std::isfinite(r.group_y) &&
            std::abs(double(v.residual)) <= ReceiverStatics::StaticClipMs;
 }
+
+namespace {
 
 // Cut toward zero: one rule whatever adds it, and cheap.
 qint64 fixedPoint(float residual)
@@ -163,6 +167,7 @@ GroundStatics::GroundStatics(const QVector<ReceiverStatic> &sums)
     if (gaps.empty())
         return;
     m_cell = median(gaps);
+    m_byX = points;
     std::vector<std::pair<quint64, size_t>> keyed(points.size());
     for (size_t k = 0; k < points.size(); ++k)
         keyed[k] = {cellOf(points[k].x, points[k].y), k};
@@ -226,6 +231,30 @@ double GroundStatics::at(double x, double y) const
     if (lateral > reach)
         return 0.0;
     return (1.0 - lambda) * a->ms + lambda * b->ms;
+}
+
+double GroundStatics::underSpan(double x, double y, const InterceptSpan &span) const
+{
+    if (!(span.nearest <= span.farthest))
+        return 0.0;
+    // Distances as the summary rounded them to floats.
+    const double nearest = double(span.nearest) * (1.0 - 1e-6), farthest = double(span.farthest) * (1.0 + 1e-6);
+    const double sideX = double(span.x) - x, sideY = double(span.y) - y;
+    const auto first =
+        std::lower_bound(m_byX.cbegin(), m_byX.cend(), x - farthest, [](const Point &p, double v) { return p.x < v; });
+    double sum = 0.0;
+    int n = 0;
+    // Squared distances: every receiver of a long line's x range is tried.
+    const double nearest2 = nearest * nearest, farthest2 = farthest * farthest;
+    for (auto it = first; it != m_byX.cend() && it->x <= x + farthest; ++it) {
+        const double dx = double(it->x) - x, dy = double(it->y) - y;
+        const double d2 = dx * dx + dy * dy;
+        if (d2 < nearest2 || d2 > farthest2 || dx * sideX + dy * sideY <= 0.0)
+            continue;
+        sum += it->ms;
+        ++n;
+    }
+    return n > 0 ? sum / n : 0.0;
 }
 
 } // namespace FbQc

@@ -48,6 +48,8 @@ public:
     // Every position with a pick, ascending by key; the shards are emptied.
     QVector<ReceiverStatic> take();
 
+    // Whether a pick tells of the ground under its receiver (the rule above).
+    static bool counts(const FbFile::FbRecord &r, const PickVerdict &v);
     // What one shot's picks add (sign 1) or take away (sign -1), appended
     // to *change, unsorted.
     static void collect(const FbFile::FbRecord *records, const PickVerdict *verdicts, int n, int sign,
@@ -81,6 +83,13 @@ class GroundStatics
 public:
     explicit GroundStatics(const QVector<ReceiverStatic> &sums);
     double at(double x, double y) const;
+    // What the statics of the ground under a side's refractor add to its
+    // line where the line is read, in the middle of its picks, for a source
+    // at (x, y): the mean static of the receivers within the span's
+    // distances on its side of the source, each once, whether this shot
+    // picked it or not (the summary does not name them). 0 with no span or
+    // no receiver in it.
+    double underSpan(double x, double y, const InterceptSpan &span) const;
     // The receivers' typical spacing as found (the median distance between
     // receivers next to each other in x, then y); 0 with fewer than two.
     double spacing() const { return m_cell; }
@@ -94,6 +103,7 @@ private:
     };
     quint64 cellOf(double x, double y) const;
     std::vector<Point> m_points;                     // by cell
+    std::vector<Point> m_byX;                        // by x, then y
     std::vector<std::pair<quint64, size_t>> m_cells; // ascending; where each cell's points start
     double m_cell = 0.0;
 };

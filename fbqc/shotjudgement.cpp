@@ -2,6 +2,7 @@
 
 #include <fbfile/fbcolumns.h>
 #include <fbfile/fbpicks.h>
+#include <fbqc/receiverstatics.h>
 
 #include <cmath>
 #include <limits>
@@ -22,6 +23,49 @@ constexpr double OnItsReceiverSpacings = 1.0;
 double distance(double ax, double ay, double bx, double by)
 {
     return std::hypot(bx - ax, by - ay);
+}
+
+// The receivers of the picks on a side's farthest measured segment, the
+// one its intercept is read from; none where that is the direct arrival,
+// which runs in the near surface and reaches no refractor. The picks are
+// those that tell of their receivers' ground, whatever the outlier
+// threshold, so that a new threshold leaves the span as it is.
+InterceptSpan interceptSpan(const SideModel &model, int side, const FbRecord *records, const PickVerdict *verdicts,
+                            int n, double sourceX, double sourceY)
+{
+    InterceptSpan span;
+    if (!model.judged)
+        return span;
+    int k = model.segments - 1;
+    while (k >= 0 && !(model.measured & (1u << k)))
+        --k;
+    if (k < 0 || (k == 0 && model.direct))
+        return span;
+    const double from = model.knotOffset[k], to = k + 1 < model.segments ? model.knotOffset[k + 1] : HUGE_VAL;
+    double nearest = HUGE_VAL, farthest = -HUGE_VAL, x = 0.0, y = 0.0, offsets = 0.0;
+    int count = 0;
+    for (int i = 0; i < n; ++i) {
+        const PickVerdict &v = verdicts[i];
+        const FbRecord &r = records[i];
+        const double h = std::abs(double(r.offset));
+        if (v.side != side || h < from || h > to || !ReceiverStatics::counts(r, v))
+            continue;
+        const double d = distance(sourceX, sourceY, r.group_x, r.group_y);
+        nearest = std::min(nearest, d);
+        farthest = std::max(farthest, d);
+        offsets += h;
+        x += r.group_x;
+        y += r.group_y;
+        ++count;
+    }
+    if (count < 2)
+        return span;
+    span.nearest = float(nearest);
+    span.farthest = float(farthest);
+    span.middle = float(offsets / count);
+    span.x = float(x / count);
+    span.y = float(y / count);
+    return span;
 }
 
 } // namespace
@@ -140,6 +184,7 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
             const SideModel &model = w.fit.sides[side];
             s.velocity[side] = model.judged ? static_cast<float>(model.velocity) : float(NaN);
             s.intercept[side] = model.judged ? static_cast<float>(model.intercept) : float(NaN);
+            s.span[side] = interceptSpan(model, side, records, w.fit.picks.constData(), n, s.sourceX, s.sourceY);
         }
         w.notJudged = n - judged;
     } else {

@@ -29,7 +29,8 @@ using namespace FbFile;
 //
 // A shot in too few compared pairs (the shots of an end-on line compare
 // none) is judged by its time at the source, the delay its fit shares
-// between its sides, and each side's farthest intercept: against the
+// between its sides, and each side's farthest refractor's line, read in
+// the middle of its picks and less its receivers' statics: against the
 // median of its nearest neighbours' along the file, which the near surface
 // changes only slowly (an intercept against their trend along the line
 // where the refractor dips), each neighbour's own timing error taken off
@@ -187,9 +188,12 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
     // The static of the ground under each source delays all its picks
     // alike, so every measure, as a timing error would: its receivers' mean
     // residual in the other shots is taken off the shot's measures and its
-    // neighbours' before they are compared. Found only around the shots
+    // neighbours' before they are compared. A refractor's line is late
+    // besides by the statics under the receivers it was read from, which
+    // roll along the line with the spread: their mean comes off each side's
+    // line, read in the middle of its picks. Found only around the shots
     // judged here.
-    std::vector<double> under(count, 0.0);
+    std::vector<double> under(count, 0.0), underFar(2 * count, 0.0);
     {
         std::vector<char> needed(count, 0);
         bool any = false;
@@ -207,11 +211,22 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
                 if (needed[j]) {
                     const ShotSource &s = r->shots().source(timings[j].shot);
                     under[j] = ground.at(s.x, s.y);
+                    for (int side = Negative; side <= Positive; ++side)
+                        underFar[2 * j + side] = ground.underSpan(s.x, s.y, timings[j].span[side]);
                 }
             }
         }
     }
-    const auto value = [&timings, &under](size_t j, int m) { return double(timings[j].values[m]) - under[j]; };
+    // A side's refractor read at |offset| at (0: its intercept).
+    const auto valueAt = [&timings, &under, &underFar](size_t j, int m, double at) {
+        double v = double(timings[j].values[m]) - under[j];
+        if (m > 0) {
+            v -= underFar[2 * j + m - 1];
+            if (at > 0.0)
+                v += at * 1000.0 / double(timings[j].velocity[m - 1]);
+        }
+        return v;
+    };
     std::vector<TimingEstimate> estimate(count);
     std::vector<double> says, next, slowness, scratch;
     std::vector<std::pair<double, double>> near;
@@ -267,6 +282,14 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
             for (int m = 0; m < 3; ++m) {
                 if (!std::isfinite(timings[k].values[m]))
                     continue;
+                // A refractor's line is read where this shot's picks on it
+                // lie, the neighbours' at the same |offset|: carried back to
+                // offset 0 each line's slope error, times the whole distance,
+                // would come into the comparison, and more so the further the
+                // refractor lies (on a patch, the more a source stands off
+                // its receivers).
+                const double at =
+                    m > 0 && std::isfinite(timings[k].span[m - 1].middle) ? timings[k].span[m - 1].middle : 0.0;
                 double best = NaN;
                 for (int kind = 0; kind < (m > 0 && unknownKind ? 2 : 1); ++kind) {
                     const bool reaches = unknownKind ? kind == 0 : reachesRefractor(timings[k], m);
@@ -280,16 +303,18 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
                             continue;
                         if (m > 0 && !sameRefractor(timings[j], timings[k], m))
                             continue;
+                        if (!std::isfinite(valueAt(j, m, at)))
+                            continue;
                         const double datum =
                             m == 0 ? 0.0 : perHeight * (double(timings[k].sourceHeight) - timings[j].sourceHeight);
-                        near.emplace_back(along(j), value(j, m) - known[j] + datum);
+                        near.emplace_back(along(j), valueAt(j, m, at) - known[j] + datum);
                     }
                     if (int(near.size()) < MinDelayNeighbours)
                         continue;
                     neighbours = std::max(neighbours, int(near.size()));
                     // The time at the source sees only the near surface, which
                     // no dip of a refractor tilts.
-                    const double said = value(k, m) - trendAt(near, m > 0, tolerance, &scratch);
+                    const double said = valueAt(k, m, at) - trendAt(near, m > 0, tolerance, &scratch);
                     if (!(std::abs(best) <= std::abs(said)))
                         best = said;
                 }
