@@ -350,7 +350,10 @@ QVector<PlotLabels::Label> ShotPlot::buildLabels(const FbQc::ShotFit &fit, const
         const double intercept = model.timeAt(0.0);
         if (qIsFinite(intercept)) {
             intercepts->append(QPointF(0.0, intercept));
-            texts.append({QPointF(0.0, intercept),
+            // Placed first: at the source, where both curves and the
+            // nearest picks meet, an intercept has the fewest free places.
+            texts.insert(texts.begin() + intercepts->size() - 1,
+                         {QPointF(0.0, intercept),
                           labelText(tr("intercept %1 ms").arg(locale.toString(intercept, 'f', 1))),
                           (side == FbQc::Negative ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop});
         }
@@ -621,6 +624,8 @@ void ShotPlot::applyLabels()
         texts = buildLabels(m_fit, m_view, m_drawn->curve, &intercepts);
     m_labelTexts->setLabels(texts);
     m_labelTexts->setObstacles(texts.isEmpty() ? QVector<QPointF>() : m_points);
+    m_labelTexts->setObstacleLines(texts.isEmpty() ? QVector<QVector<QPointF>>()
+                                                   : QVector<QVector<QPointF>>{m_drawn->model[0], m_drawn->model[1]});
     for (const QPointF &at : qAsConst(intercepts)) {
         auto *label = new QwtPlotMarker;
         label->setValue(at);

@@ -260,34 +260,39 @@ private slots:
         QTest::addColumn<QVector<QPointF>>("anchors");
         QTest::addColumn<QVector<QPointF>>("picks");
         QTest::addColumn<bool>("clearOfPicks");
-        QTest::addColumn<bool>("left");    // the labels prefer the top left of their anchors, and keep left
-        QVector<QPointF> belowRight, left; // picks filling the preferred side of (200, 150); its left
+        QTest::addColumn<bool>("left");             // the labels prefer the top left of their anchors, and keep left
+        QTest::addColumn<QVector<QPointF>>("line"); // pixels a line (the curve) passes through
+        QVector<QPointF> belowRight, left;          // picks filling the preferred side of (200, 150); its left
         for (int px = 200; px < 320; px += 3)
             for (int py = 150; py < 180; py += 3)
                 belowRight << QPointF(px, py);
         for (int px = 80; px < 200; px += 3)
             for (int py = 110; py < 190; py += 3)
                 left << QPointF(px, py);
-        QTest::newRow("at the left edge") << QVector<QPointF>{{4, 150}} << QVector<QPointF>() << true << false;
+        QTest::newRow("at the left edge")
+            << QVector<QPointF>{{4, 150}} << QVector<QPointF>() << true << false << QVector<QPointF>();
         QTest::newRow("at the bottom right corner")
-            << QVector<QPointF>{{398, 298}} << QVector<QPointF>() << true << false;
+            << QVector<QPointF>{{398, 298}} << QVector<QPointF>() << true << false << QVector<QPointF>();
         QTest::newRow("four at one anchor")
-            << QVector<QPointF>(4, QPointF(200, 150)) << QVector<QPointF>() << true << false;
+            << QVector<QPointF>(4, QPointF(200, 150)) << QVector<QPointF>() << true << false << QVector<QPointF>();
         QTest::newRow("two close together")
-            << QVector<QPointF>{{200, 150}, {210, 155}} << QVector<QPointF>() << true << false;
-        QTest::newRow("picks on its side") << QVector<QPointF>{{200, 150}} << belowRight << true << false;
+            << QVector<QPointF>{{200, 150}, {210, 155}} << QVector<QPointF>() << true << false << QVector<QPointF>();
+        QTest::newRow("picks on its side")
+            << QVector<QPointF>{{200, 150}} << belowRight << true << false << QVector<QPointF>();
         QVector<QPointF> alongTop; // points just above its preferred place, their dots reaching into it
         for (int px = 200; px < 320; px += 3)
             alongTop << QPointF(px, 153);
-        QTest::newRow("dots along its edge") << QVector<QPointF>{{200, 150}} << alongTop << true << false;
+        QTest::newRow("dots along its edge")
+            << QVector<QPointF>{{200, 150}} << alongTop << true << false << QVector<QPointF>();
         QTest::newRow("picks everywhere, still inside") << QVector<QPointF>{{200, 150}, {200, 150}} << [] {
             QVector<QPointF> all;
             for (int px = 0; px < 400; px += 2)
                 for (int py = 0; py < 300; py += 2)
                     all << QPointF(px, py);
             return all;
-        }() << false << false;
-        QTest::newRow("picks fill its left side") << QVector<QPointF>{{200, 150}} << left << false << true;
+        }() << false << false << QVector<QPointF>();
+        QTest::newRow("picks fill its left side")
+            << QVector<QPointF>{{200, 150}} << left << false << true << QVector<QPointF>();
         // The second label's own place is free of picks but for a pixel
         // under the first label; everywhere else is full of picks.
         QTest::newRow("only a sliver of another label is free") << QVector<QPointF>{{100, 100}, {199, 115}} << [] {
@@ -298,20 +303,29 @@ private slots:
                     if (!hole.contains(px, py))
                         all << QPointF(px, py);
             return all;
-        }() << false << false;
+        }() << false << false << QVector<QPointF>();
+        // The curve rising from the intercept through the label's side, as
+        // it leaves the source: the text would be struck through.
+        QVector<QPointF> rising;
+        for (int px = 200; px < 330; ++px)
+            rising << QPointF(px, 150 + (px - 200) / 2.0);
+        QTest::newRow("a line through its side")
+            << QVector<QPointF>{{200, 150}} << QVector<QPointF>() << true << false << rising;
     }
+
     void labelPlacement()
     {
         QFETCH(QVector<QPointF>, anchors);
         QFETCH(QVector<QPointF>, picks);
         QFETCH(bool, clearOfPicks);
         QFETCH(bool, left);
+        QFETCH(QVector<QPointF>, line);
         const QRectF canvas(0, 0, 400, 300);
         constexpr double Dot = 3.5; // a pick's dot reaches this far from its point
         const QVector<QSizeF> sizes(anchors.size(), QSizeF(100, 16));
         const QVector<Qt::Alignment> preferred(anchors.size(),
                                                left ? Qt::AlignTop | Qt::AlignLeft : Qt::AlignBottom | Qt::AlignRight);
-        const QVector<QRectF> rects = PlotLabels::place(sizes, anchors, preferred, picks, canvas, 6);
+        const QVector<QRectF> rects = PlotLabels::place(sizes, anchors, preferred, picks, canvas, 6, line);
         QCOMPARE(rects.size(), anchors.size());
         for (int k = 0; k < rects.size(); ++k) {
             QVERIFY2(canvas.contains(rects.at(k)), qPrintable(QStringLiteral("label %1 leaves the canvas").arg(k)));
@@ -323,6 +337,9 @@ private slots:
                 for (const QPointF &p : qAsConst(picks))
                     QVERIFY2(!rects.at(k).adjusted(-Dot, -Dot, Dot, Dot).contains(p),
                              qPrintable(QStringLiteral("label %1 covers a pick's dot").arg(k)));
+                for (const QPointF &p : qAsConst(line))
+                    QVERIFY2(!rects.at(k).adjusted(-1, -1, 1, 1).contains(p),
+                             qPrintable(QStringLiteral("label %1 lies across the line").arg(k)));
             }
             if (left)
                 QVERIFY2(rects.at(k).right() <= anchors.at(k).x(),
