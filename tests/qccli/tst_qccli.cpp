@@ -422,9 +422,6 @@ private slots:
         QTest::newRow("plot as picked on hills")
             << QStringList{"plot", "--shot", "3", "--as-picked"} << "h.svg" << QByteArray("<?xml") << QSize() << 0
             << "shot 3 > 1003" << QStringList{"Time as picked (ms)"} << true;
-        QTest::newRow("plot at the source's height on hills")
-            << QStringList{"plot", "--shot", "3", "--reduce", "3000"} << "h.svg" << QByteArray("<?xml") << QSize() << 0
-            << "shot 3 > 1003" << QStringList{"Reduced time at source height t - |x| / 3000 m/s (ms)"} << true;
         QTest::newRow("map by rms") << QStringList{"map", "--color", "rms", "--size", "900x900"} << "m.png"
                                     << QByteArray("\x89PNG") << QSize(900, 900) << 0 << "20 sources, 48 receivers"
                                     << QStringList() << false;
