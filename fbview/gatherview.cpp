@@ -524,7 +524,11 @@ void GatherView::placeWholeShot()
         bottom = std::max(bottom, shownTime(t, m_gather.timeOfSample(std::max(0, m_gather.samplesPerTrace - 1))));
     }
     if (traces == 0) {
-        x0 = 0, x1 = 1, top = 0, bottom = 1000;
+        // Nothing to measure: the axes keep their titles and room, without
+        // numbers that would read as a shot's.
+        setAxisScaleDiv(xBottom, QwtScaleDiv(0.0, 1.0));
+        setAxisScaleDiv(yLeft, QwtScaleDiv(1000.0, 0.0));
+        return;
     }
     const double margin = traces > 1 && x1 > x0 ? (x1 - x0) / (traces - 1) : 1.0;
     setAxisScale(xBottom, x0 - margin, x1 + margin);
@@ -561,6 +565,8 @@ void GatherView::zoomAxis(int axis, double at, double factor)
     const QwtScaleDiv &div = axisScaleDiv(axis);
     const double lower = at + (div.lowerBound() - at) * factor;
     const double upper = at + (div.upperBound() - at) * factor;
+    if (m_gather.traceCount() == 0)
+        return; // no scale to zoom
     const double least =
         axis == yLeft ? MinimumSamplesShown * m_gather.sampleIntervalMs : (m_shown ? m_shown->spacing : 1.0);
     if (factor < 1 && std::abs(upper - lower) < least)

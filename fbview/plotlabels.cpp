@@ -27,6 +27,12 @@ constexpr double WrongSideCost = 5000.0;
 constexpr double CoverCost = 1e6;
 // A pick is drawn as a dot about this many pixels from its centre.
 constexpr double PickRadius = 4.0;
+// A line (the fitted curve, 2 pixels wide) with a pixel to spare.
+constexpr double LineRadius = 2.0;
+// What a cell of a pick or of a line under a label costs: a line struck
+// through the text reads worse than a dot beside it, and is worth moving
+// the label a few cells off its place.
+constexpr double PickCellCost = 10.0, LineCellCost = 40.0;
 
 // Whether rect lies across anchor from the horizontal side `side` names.
 bool acrossAnchor(const QRectF &rect, const QPointF &anchor, Qt::Alignment side)
@@ -126,11 +132,18 @@ void PlotLabels::setObstacles(const QVector<QPointF> &points)
     itemChanged();
 }
 
+void PlotLabels::setObstacleLines(const QVector<QVector<QPointF>> &lines)
+{
+    m_lines = lines;
+    m_placed.rects.clear();
+    itemChanged();
+}
+
 QVector<QRectF> PlotLabels::place(const QVector<QSizeF> &sizes, const QVector<QPointF> &anchors,
                                   const QVector<Qt::Alignment> &preferred, const QVector<QPointF> &obstacles,
-                                  const QRectF &area, double spacing)
+                                  const QRectF &area, double spacing, const QVector<QPointF> &linePixels)
 {
-    const ObstacleGrid grid(area, obstacles);
+    const ObstacleGrid grid(area, obstacles), lineGrid(area, linePixels);
     const Qt::Alignment sides[] = {Qt::AlignBottom | Qt::AlignRight,  Qt::AlignBottom | Qt::AlignLeft,
                                    Qt::AlignTop | Qt::AlignRight,     Qt::AlignTop | Qt::AlignLeft,
                                    Qt::AlignRight | Qt::AlignVCenter, Qt::AlignLeft | Qt::AlignVCenter,
@@ -155,7 +168,8 @@ QVector<QRectF> PlotLabels::place(const QVector<QSizeF> &sizes, const QVector<QP
                     const double covered = overlap(rect, other);
                     cost += covered > 0.0 ? CoverCost + 100.0 * covered : 0.0;
                 }
-                cost += 10.0 * grid.count(rect.adjusted(-PickRadius, -PickRadius, PickRadius, PickRadius));
+                cost += PickCellCost * grid.count(rect.adjusted(-PickRadius, -PickRadius, PickRadius, PickRadius));
+                cost += LineCellCost * lineGrid.count(rect.adjusted(-LineRadius, -LineRadius, LineRadius, LineRadius));
                 cost += (rect.topLeft() - wanted.topLeft()).manhattanLength();
                 if (acrossAnchor(rect, anchors.at(k), preferred.value(k)))
                     cost += WrongSideCost;
@@ -199,6 +213,39 @@ QVector<QPointF> PlotLabels::obstaclePixels(const QwtScaleMap &xMap, const QwtSc
     return pixels;
 }
 
+QVector<QPointF> PlotLabels::linePixels(const QwtScaleMap &xMap, const QwtScaleMap &yMap,
+                                        const QRectF &canvasRect) const
+{
+    // A point every half cell along each segment marks every cell it
+    // crosses; a curve through a million picks comes down to the canvas's.
+    const int columns = std::max(1, int(std::ceil(canvasRect.width() / Cell)));
+    const int rows = std::max(1, int(std::ceil(canvasRect.height() / Cell)));
+    std::vector<char> taken(size_t(columns) * size_t(rows), 0);
+    QVector<QPointF> pixels;
+    for (const QVector<QPointF> &line : m_lines) {
+        for (int k = 1; k < line.size(); ++k) {
+            const QPointF a(xMap.transform(line.at(k - 1).x()), yMap.transform(line.at(k - 1).y()));
+            const QPointF b(xMap.transform(line.at(k).x()), yMap.transform(line.at(k).y()));
+            const double length = std::hypot(b.x() - a.x(), b.y() - a.y());
+            if (!std::isfinite(length))
+                continue;
+            // Steps bounded, for a segment zoomed far beyond the canvas.
+            const int steps = int(std::min(std::ceil(2.0 * length / Cell), 100000.0));
+            for (int s = 0; s <= steps; ++s) {
+                const QPointF pixel = steps > 0 ? a + (b - a) * (double(s) / steps) : a;
+                const double c = (pixel.x() - canvasRect.left()) / Cell, r = (pixel.y() - canvasRect.top()) / Cell;
+                if (!(c >= 0 && c < columns && r >= 0 && r < rows))
+                    continue;
+                char &cell = taken[size_t(r) * size_t(columns) + size_t(c)];
+                if (!cell)
+                    pixels.append(pixel);
+                cell = 1;
+            }
+        }
+    }
+    return pixels;
+}
+
 void PlotLabels::draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
                       const QRectF &canvasRect) const
 {
@@ -219,7 +266,8 @@ void PlotLabels::draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScale
         std::copy(std::begin(maps), std::end(maps), m_placed.maps);
         m_placed.canvas = canvasRect;
         m_placed.font = painter->font();
-        m_placed.rects = place(sizes, anchors, preferred, obstaclePixels(xMap, yMap, canvasRect), canvasRect, Spacing);
+        m_placed.rects = place(sizes, anchors, preferred, obstaclePixels(xMap, yMap, canvasRect), canvasRect, Spacing,
+                               linePixels(xMap, yMap, canvasRect));
     }
     for (int k = 0; k < m_labels.size(); ++k)
         m_labels.at(k).text.draw(painter, m_placed.rects.at(k));

@@ -14,7 +14,7 @@ namespace FbView {
 // Text labels of a plot, each beside an anchor point (a segment's middle,
 // the intercept), placed when drawn so that they stay whole inside the
 // canvas, do not cover one another and keep off the given points (the
-// picks) where they can.
+// picks) and lines (the fitted curve) where they can.
 //
 // Each label tries its preferred side of the anchor first, then the seven
 // other sides, then the same sides farther out, twice; it takes the first
@@ -26,6 +26,7 @@ namespace FbView {
 //
 //   labels->setLabels({{QPointF(x, t), text, Qt::AlignBottom | Qt::AlignRight}});
 //   labels->setObstacles(pickPoints);   // plot coordinates; NaN ones are skipped
+//   labels->setObstacleLines({negativeCurve, positiveCurve});
 //
 // The places are kept until the labels, the obstacles, the scales, the
 // canvas or the font change: a plot of a million picks repaints (a
@@ -45,21 +46,26 @@ public:
     void setLabels(const QVector<Label> &labels);
     const QVector<Label> &labels() const { return m_labels; }
     void setObstacles(const QVector<QPointF> &points);
+    // Polylines in plot coordinates, kept off as the points are.
+    void setObstacleLines(const QVector<QVector<QPointF>> &lines);
 
     int rtti() const override { return QwtPlotItem::Rtti_PlotUserItem + 1; }
     void draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
               const QRectF &canvasRect) const override;
 
     // The placing itself, in pixels: a rectangle of `sizes[k]` for each
-    // anchor, inside area, given the obstacle pixels. spacing is the gap
-    // between an anchor and its label.
+    // anchor, inside area, given the obstacle pixels: points drawn as dots
+    // and the pixels lines pass through. spacing is the gap between an
+    // anchor and its label.
     static QVector<QRectF> place(const QVector<QSizeF> &sizes, const QVector<QPointF> &anchors,
                                  const QVector<Qt::Alignment> &preferred, const QVector<QPointF> &obstacles,
-                                 const QRectF &area, double spacing);
+                                 const QRectF &area, double spacing, const QVector<QPointF> &linePixels = {});
 
 private:
     // The canvas pixels of the obstacles, one per cell the placing looks up.
     QVector<QPointF> obstaclePixels(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRectF &canvasRect) const;
+    // The canvas pixels the lines pass through, one per cell.
+    QVector<QPointF> linePixels(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRectF &canvasRect) const;
 
     // What the last placing was made for, and its result.
     struct Placed
@@ -72,6 +78,7 @@ private:
 
     QVector<Label> m_labels;
     QVector<QPointF> m_obstacles;
+    QVector<QVector<QPointF>> m_lines;
     mutable Placed m_placed; // rects empty: none placed yet
 };
 

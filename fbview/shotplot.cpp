@@ -23,6 +23,7 @@
 #include <QPainter>
 #include <QtMath>
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 
@@ -168,9 +169,9 @@ double ShotPlot::segmentVelocity(const FbQc::SideModel &model, int k)
 
 bool ShotPlot::View::operator==(const View &other) const
 {
-    return mode == other.mode && velocity == other.velocity && unit == other.unit && unitsKnown == other.unitsKnown &&
-           units.metresPerLength == other.units.metresPerLength && units.secondsPerTime == other.units.secondsPerTime &&
-           units.offsetFactor == other.units.offsetFactor;
+    return mode == other.mode && velocity == other.velocity && heights == other.heights && unit == other.unit &&
+           unitsKnown == other.unitsKnown && units.metresPerLength == other.units.metresPerLength &&
+           units.secondsPerTime == other.units.secondsPerTime && units.offsetFactor == other.units.offsetFactor;
 }
 
 namespace {
@@ -185,6 +186,89 @@ double yOf(const FbQc::ShotFit &fit, const ShotPlot::View &view, int side, doubl
     return GatherRenderer::reducedTime(time, absOffset, view.velocity);
 }
 
+// A curve's time at an absolute offset, between its points (|offset|
+// increasing), its ends held beyond them.
+double timeAlong(const QVector<QPointF> &curve, double absOffset)
+{
+    if (curve.isEmpty())
+        return qQNaN();
+    const auto after =
+        std::lower_bound(curve.cbegin(), curve.cend(), absOffset, [](const QPointF &p, double x) { return p.x() < x; });
+    if (after == curve.cbegin())
+        return after->y();
+    if (after == curve.cend())
+        return curve.last().y();
+    const QPointF &a = *(after - 1), &b = *after;
+    return b.x() > a.x() ? a.y() + (b.y() - a.y()) * (absOffset - a.x()) / (b.x() - a.x()) : b.y();
+}
+
+// What the fit took off each pick's time to bring it to the source's
+// height: its model as picked less the curve at its offset, which holds
+// however the fit treated the heights along the spread (a direct arrival
+// runs along the surface and keeps its times). A pick the fit did not judge
+// is taken to the height its judged neighbours on its side were, read
+// between them; on a side with none, to the source's.
+QVector<double> heightDelays(const QVector<FbRecord> &records, const FbQc::ShotFit &fit)
+{
+    const double slowness = fit.heightSlowness;
+    QVector<double> delays(records.size(), 0.0);
+    QVector<QPointF> reference[2]; // by side: |offset|, the height a judged pick was taken from
+    for (int i = 0; i < records.size() && i < fit.picks.size(); ++i) {
+        const FbRecord &r = records.at(i);
+        const FbQc::PickVerdict &v = fit.picks.at(i);
+        const FbQc::SideModel &model = fit.sides[v.side];
+        if (!v.judged || r.offset == 0 || !model.judged)
+            continue;
+        const double absOffset = std::abs(double(r.offset));
+        delays[i] = double(v.model) - model.timeAt(absOffset);
+        reference[v.side].append(QPointF(absOffset, double(r.g_elev) - r.s_elev - delays[i] / slowness));
+    }
+    for (QVector<QPointF> &side : reference)
+        std::sort(side.begin(), side.end(), [](const QPointF &a, const QPointF &b) { return a.x() < b.x(); });
+    for (int i = 0; i < records.size(); ++i) {
+        const FbRecord &r = records.at(i);
+        const bool judged = i < fit.picks.size() && fit.picks.at(i).judged;
+        if (judged || r.offset == 0)
+            continue;
+        const int side =
+            i < fit.picks.size() ? int(fit.picks.at(i).side) : int(r.offset < 0 ? FbQc::Negative : FbQc::Positive);
+        const double from = reference[side].isEmpty() ? 0.0 : timeAlong(reference[side], std::abs(double(r.offset)));
+        delays[i] = slowness * (double(r.g_elev) - r.s_elev - from);
+    }
+    return delays;
+}
+
+// Each judged side's curve before any reduction (|offset|, time): through
+// the knots at the source's height, or as picked through each judged
+// pick's model time, from the direct arrival's start at the source.
+void sideCurves(const QVector<FbRecord> &records, const FbQc::ShotFit &fit, bool asPicked,
+                QVector<QPointF> (&curves)[2])
+{
+    for (int side = 0; side < 2; ++side) {
+        const FbQc::SideModel &model = fit.sides[side];
+        curves[side].clear();
+        if (!model.judged)
+            continue;
+        if (!asPicked || model.knotOffset[0] == 0.0)
+            curves[side].append(QPointF(model.knotOffset[0], model.knotTime[0]));
+        if (!asPicked) {
+            for (int k = 1; k <= model.segments && k <= FbQc::MaxSegments; ++k)
+                curves[side].append(QPointF(model.knotOffset[k], model.knotTime[k]));
+        }
+    }
+    if (!asPicked)
+        return;
+    for (int i = 0; i < records.size() && i < fit.picks.size(); ++i) {
+        const FbQc::PickVerdict &v = fit.picks.at(i);
+        if (v.judged && records.at(i).offset != 0 && fit.sides[v.side].judged)
+            curves[v.side].append(QPointF(std::abs(double(records.at(i).offset)), double(v.model)));
+    }
+    // Picks at one offset keep their record order: the curve is the same
+    // whichever thread builds it.
+    for (QVector<QPointF> &curve : curves)
+        std::stable_sort(curve.begin(), curve.end(), [](const QPointF &a, const QPointF &b) { return a.x() < b.x(); });
+}
+
 } // namespace
 
 std::shared_ptr<const ShotPlot::Drawn> ShotPlot::build(const QVector<FbRecord> &records, const FbQc::ShotFit &fit,
@@ -192,6 +276,10 @@ std::shared_ptr<const ShotPlot::Drawn> ShotPlot::build(const QVector<FbRecord> &
 {
     auto drawn = std::make_shared<Drawn>();
     drawn->view = view;
+    const bool asPicked = !hasHeights(fit) || view.heights == AsPicked;
+    // Where the picks followed the topography, the curve is of times at the
+    // source's height, and so are the picks drawn with it.
+    const QVector<double> delays = asPicked || view.mode == Residuals ? QVector<double>() : heightDelays(records, fit);
     for (QVector<QPointF> &points : drawn->byClass)
         points.reserve(records.size());
     drawn->points.resize(records.size());
@@ -200,11 +288,9 @@ std::shared_ptr<const ShotPlot::Drawn> ShotPlot::build(const QVector<FbRecord> &
         const FbQc::PickVerdict verdict = i < fit.picks.size() ? fit.picks.at(i) : FbQc::PickVerdict();
         const int side = i < fit.picks.size() ? int(verdict.side) : int(r.offset < 0 ? FbQc::Negative : FbQc::Positive);
         const double absOffset = std::abs(double(r.offset));
-        // Where the picks followed the topography the curve is of times at
-        // the source's height, and so are the picks drawn with it.
-        const double atSource = r.fb_time - fit.heightSlowness * (double(r.g_elev) - r.s_elev);
+        const double time = delays.isEmpty() ? double(r.fb_time) : r.fb_time - delays.at(i);
         const double y = view.mode == Residuals ? (verdict.judged ? double(verdict.residual) : qQNaN())
-                                                : yOf(fit, view, side, absOffset, atSource);
+                                                : yOf(fit, view, side, absOffset, time);
         const QPointF p(side == FbQc::Negative ? -absOffset : absOffset, y);
         drawn->points[i] = p;
         if (!qIsFinite(p.y()))
@@ -213,22 +299,22 @@ std::shared_ptr<const ShotPlot::Drawn> ShotPlot::build(const QVector<FbRecord> &
         if (verdict.outlier)
             drawn->rings.append(p);
     }
-    // The model of each side through its knots; in residual mode, its zero.
+    // The model of each side along its curve; in residual mode, its zero
+    // through the knots.
+    sideCurves(records, fit, asPicked && hasHeights(fit) && view.mode == Times, drawn->curve);
     for (int side = 0; side < 2; ++side) {
-        const FbQc::SideModel &model = fit.sides[side];
-        drawn->judged[side] = model.judged;
-        for (int k = 0; model.judged && k <= model.segments && k <= FbQc::MaxSegments; ++k) {
-            const double x = model.knotOffset[k];
-            const double y = view.mode == Residuals ? 0.0 : yOf(fit, view, side, x, model.knotTime[k]);
-            drawn->model[side].append(QPointF(side == FbQc::Negative ? -x : x, y));
+        drawn->judged[side] = fit.sides[side].judged;
+        for (const QPointF &at : qAsConst(drawn->curve[side])) {
+            const double y = view.mode == Residuals ? 0.0 : yOf(fit, view, side, at.x(), at.y());
+            drawn->model[side].append(QPointF(side == FbQc::Negative ? -at.x() : at.x(), y));
         }
     }
-    drawn->labels = buildLabels(fit, view, &drawn->intercepts);
+    drawn->labels = buildLabels(fit, view, drawn->curve, &drawn->intercepts);
     return drawn;
 }
 
 QVector<PlotLabels::Label> ShotPlot::buildLabels(const FbQc::ShotFit &fit, const View &view,
-                                                 QVector<QPointF> *intercepts)
+                                                 const QVector<QPointF> (&curves)[2], QVector<QPointF> *intercepts)
 {
     QVector<PlotLabels::Label> texts;
     intercepts->clear();
@@ -252,8 +338,9 @@ QVector<PlotLabels::Label> ShotPlot::buildLabels(const FbQc::ShotFit &fit, const
             // or a third again, too fast.
             const double velocity = view.unitsKnown ? view.units.metresPerSecond(fitted) : fitted;
             const QString speedUnit = view.unitsKnown ? QStringLiteral("m") : view.unit;
+            // Beside the curve drawn, in either view.
             const double x = (model.knotOffset[k] + model.knotOffset[k + 1]) / 2;
-            const double t = (model.knotTime[k] + model.knotTime[k + 1]) / 2;
+            const double t = timeAlong(curves[side], x);
             const QString speed =
                 velocity >= 100 ? locale.toString(qRound64(velocity)) : locale.toString(velocity, 'g', 3);
             texts.append({QPointF(sign * x, yOf(fit, view, side, x, t)), labelText(tr("%1 %2/s").arg(speed, speedUnit)),
@@ -263,7 +350,10 @@ QVector<PlotLabels::Label> ShotPlot::buildLabels(const FbQc::ShotFit &fit, const
         const double intercept = model.timeAt(0.0);
         if (qIsFinite(intercept)) {
             intercepts->append(QPointF(0.0, intercept));
-            texts.append({QPointF(0.0, intercept),
+            // Placed first: at the source, where both curves and the
+            // nearest picks meet, an intercept has the fewest free places.
+            texts.insert(texts.begin() + intercepts->size() - 1,
+                         {QPointF(0.0, intercept),
                           labelText(tr("intercept %1 ms").arg(locale.toString(intercept, 'f', 1))),
                           (side == FbQc::Negative ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop});
         }
@@ -274,10 +364,13 @@ QVector<PlotLabels::Label> ShotPlot::buildLabels(const FbQc::ShotFit &fit, const
 void ShotPlot::setShot(const QVector<FbRecord> &records, const FbQc::ShotFit &fit, int position, qint32 ffid,
                        const std::shared_ptr<const Drawn> &drawn)
 {
+    const bool heightsBefore = hasHeights(m_fit);
     m_records = records;
     m_fit = fit;
     m_partner.clear();
     m_selected = -1;
+    if (hasHeights(fit) != heightsBefore)
+        updateTitles();
     setTitle(tr("Shot %1 > ffid %2 (picks: %L3, outliers: %L4)")
                  .arg(position + 1)
                  .arg(ffid)
@@ -302,9 +395,11 @@ void ShotPlot::showDrawn(const std::shared_ptr<const Drawn> &drawn)
 
 void ShotPlot::adopt(const std::shared_ptr<const Drawn> &drawn)
 {
-    const bool titles = drawn->view.mode != m_view.mode || drawn->view.velocity != m_view.velocity;
+    const bool titles = drawn->view.mode != m_view.mode || drawn->view.velocity != m_view.velocity ||
+                        drawn->view.heights != m_view.heights;
     m_view.mode = drawn->view.mode;
     m_view.velocity = drawn->view.velocity;
+    m_view.heights = drawn->view.heights;
     if (titles)
         updateTitles();
     apply(drawn);
@@ -313,6 +408,12 @@ void ShotPlot::adopt(const std::shared_ptr<const Drawn> &drawn)
 void ShotPlot::setMode(Mode mode)
 {
     m_view.mode = mode;
+    refresh(true);
+}
+
+void ShotPlot::setHeights(Heights heights)
+{
+    m_view.heights = heights;
     refresh(true);
 }
 
@@ -376,10 +477,20 @@ void ShotPlot::setPartnerRoom(const QString &widestTitle)
 void ShotPlot::updateTitles()
 {
     setAxisTitle(xBottom, tr("Signed offset (%1)").arg(m_view.unit));
+    // On a shot whose heights the fit took off, the times say which view
+    // they are in: the two differ by the ground's delay.
+    const bool heights = hasHeights(m_fit);
     if (m_view.mode == Residuals)
         setAxisTitle(yLeft, tr("Residual (ms)"));
+    else if (m_view.velocity > 0.0 && heights)
+        setAxisTitle(yLeft, (m_view.heights == AsPicked ? tr("Reduced time as picked t - |x| / %1 %2/s (ms)")
+                                                        : tr("Reduced time at source height t - |x| / %1 %2/s (ms)"))
+                                .arg(m_view.velocity)
+                                .arg(m_view.unit));
     else if (m_view.velocity > 0.0)
         setAxisTitle(yLeft, tr("Reduced time t - |x| / %1 %2/s (ms)").arg(m_view.velocity).arg(m_view.unit));
+    else if (heights)
+        setAxisTitle(yLeft, m_view.heights == AsPicked ? tr("Time as picked (ms)") : tr("Time at source height (ms)"));
     else
         setAxisTitle(yLeft, tr("Time (ms)"));
     const QString threshold = QLocale().toString(m_thresholdMs);
@@ -510,9 +621,11 @@ void ShotPlot::applyLabels()
     // The velocities' unit follows the file's units, which may arrive after
     // the shot: only the labels are made again.
     if (!(m_drawn->view == m_view))
-        texts = buildLabels(m_fit, m_view, &intercepts);
+        texts = buildLabels(m_fit, m_view, m_drawn->curve, &intercepts);
     m_labelTexts->setLabels(texts);
     m_labelTexts->setObstacles(texts.isEmpty() ? QVector<QPointF>() : m_points);
+    m_labelTexts->setObstacleLines(texts.isEmpty() ? QVector<QVector<QPointF>>()
+                                                   : QVector<QVector<QPointF>>{m_drawn->model[0], m_drawn->model[1]});
     for (const QPointF &at : qAsConst(intercepts)) {
         auto *label = new QwtPlotMarker;
         label->setValue(at);

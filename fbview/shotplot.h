@@ -31,6 +31,13 @@ class SteadyLegend;
 // names what is shown. Left drag zooms, right click steps the zoom back,
 // middle drag pans; a click on a point reports its row.
 //
+// Where the picks followed the topography (the fit took the heights off,
+// ShotFit::heightSlowness > 0) the plot draws picks and curve in one of two
+// views, never one in each: at the source's height, as the fit's curve is,
+// each pick taken there as the fit took it; or as picked, the curve then
+// each pick's model time through the picks' offsets, following the ground.
+// The time axis says which. Residuals are the same in both.
+//
 // A pick's signed offset is its offset with the sign of its side, so that a
 // file storing only offsets >= 0 still shows the two sides apart. Offsets
 // are in the offset unit (a setting, "m" unless told), velocities in that
@@ -51,12 +58,16 @@ class ShotPlot : public ViewPlot
 
 public:
     enum Mode { Times, Residuals };
+    // The times drawn where the fit took the heights off; a shot without
+    // heights looks the same in both.
+    enum Heights { AtSource, AsPicked };
 
     // How the picks are viewed: what the point lists and labels depend on.
     struct View
     {
         Mode mode = Times;
         double velocity = 0.0; // reduction velocity; 0 plots plain time
+        Heights heights = AtSource;
         QString unit = QStringLiteral("m");
         FbQc::Units units;
         bool unitsKnown = false;
@@ -72,7 +83,8 @@ public:
         QVector<QPointF> points;     // per row; NaN y for a pick not drawn
         QVector<QPointF> byClass[3]; // drawn picks by FbColumns::PickClass
         QVector<QPointF> rings;      // the outliers
-        QVector<QPointF> model[2];   // by FbQc::Side, through the knots
+        QVector<QPointF> model[2];   // by FbQc::Side, through the knots or (as picked) the picks
+        QVector<QPointF> curve[2];   // the same before any reduction: |offset|, time
         bool judged[2] = {};
         QVector<PlotLabels::Label> labels; // velocities and intercepts
         QVector<QPointF> intercepts;       // marked at the source
@@ -85,6 +97,7 @@ public:
 
     // position: the shot's 0-based place in the file; the title reads
     // "Shot position+1 > ffid F" with the shot's picks and outliers.
+    // fit.heightSlowness tells whether the time axis names the view.
     // drawn, when given, is build() of the same records and fit: the plot
     // takes its mode and reduction velocity (the view it was asked for), and
     // remakes only the labels when the units differ.
@@ -99,6 +112,10 @@ public:
     View view() const { return m_view; }
     void setMode(Mode mode);
     Mode mode() const { return m_view.mode; }
+    void setHeights(Heights heights);
+    Heights heights() const { return m_view.heights; }
+    // Whether the fit took the heights off, so that the two views differ.
+    static bool hasHeights(const FbQc::ShotFit &fit) { return fit.heightSlowness > 0.0; }
     // Velocity in offset unit per second; 0 or less plots plain time.
     void setReductionVelocity(double velocity);
     double reductionVelocity() const { return m_view.velocity; }
@@ -158,8 +175,9 @@ private:
     void applyLabels();
     void updateTitles();
     void updateSelection();
+    // curves: Drawn::curve, where the velocities are written.
     static QVector<PlotLabels::Label> buildLabels(const FbQc::ShotFit &fit, const View &view,
-                                                  QVector<QPointF> *intercepts);
+                                                  const QVector<QPointF> (&curves)[2], QVector<QPointF> *intercepts);
 
     QVector<FbFile::FbRecord> m_records;
     FbQc::ShotFit m_fit;

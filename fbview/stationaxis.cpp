@@ -4,7 +4,9 @@
 
 #include <qwt_plot.h>
 #include <qwt_plot_marker.h>
+#include <qwt_scale_div.h>
 #include <qwt_scale_draw.h>
+#include <qwt_scale_engine.h>
 #include <qwt_scale_map.h>
 #include <qwt_text.h>
 
@@ -56,6 +58,39 @@ class StationScaleDraw : public QwtScaleDraw
 public:
     explicit StationScaleDraw(const StationAxis &axis) : m_axis(axis) { }
     QwtText label(double value) const override { return m_axis.label(value); }
+
+private:
+    StationAxis m_axis;
+};
+
+// Ticks at the axis's round stations, the step the linear engine would
+// take over the span.
+class StationScaleEngine : public QwtLinearScaleEngine
+{
+public:
+    explicit StationScaleEngine(const StationAxis &axis) : m_axis(axis) { }
+    QwtScaleDiv divideScale(double x1, double x2, int maxMajorSteps, int maxMinorSteps,
+                            double stepSize = 0.0) const override
+    {
+        QwtScaleDiv div = QwtLinearScaleEngine::divideScale(x1, x2, maxMajorSteps, maxMinorSteps, stepSize);
+        const QList<double> linear = div.ticks(QwtScaleDiv::MajorTick);
+        if (m_axis.lineStarts().isEmpty() || linear.size() < 2)
+            return div;
+        const double step = std::max(1.0, std::abs(linear.at(1) - linear.at(0)));
+        const QList<double> major = m_axis.ticks(div.lowerBound(), div.upperBound(), step);
+        QList<double> minor;
+        if (maxMinorSteps > 0 && step >= 5.0) {
+            const QList<double> all = m_axis.ticks(div.lowerBound(), div.upperBound(), step / 5.0);
+            for (double t : all) {
+                if (!major.contains(t))
+                    minor.append(t);
+            }
+        }
+        div.setTicks(QwtScaleDiv::MajorTick, major);
+        div.setTicks(QwtScaleDiv::MediumTick, {});
+        div.setTicks(QwtScaleDiv::MinorTick, minor);
+        return div;
+    }
 
 private:
     StationAxis m_axis;
@@ -469,6 +504,30 @@ bool StationAxis::findRecording(const QString &fileName, const QVector<ShotIndex
 QwtScaleDraw *StationAxis::scaleDraw() const
 {
     return new StationScaleDraw(*this);
+}
+
+QwtScaleEngine *StationAxis::scaleEngine() const
+{
+    return new StationScaleEngine(*this);
+}
+
+QList<double> StationAxis::ticks(double lower, double upper, double step) const
+{
+    QList<double> ticks;
+    if (!(step > 0.0) || !(upper >= lower))
+        return ticks;
+    if (m_kind == Distance || m_lines.size() <= 1) {
+        for (double k = std::ceil(lower / step); k * step <= upper; ++k)
+            ticks.append(k * step);
+        return ticks;
+    }
+    for (const Line &line : m_lines) {
+        const double from = std::max(double(line.first), lower - line.base);
+        const double to = std::min(double(line.last), upper - line.base);
+        for (double k = std::ceil(from / step); k * step <= to; ++k)
+            ticks.append(line.base + k * step);
+    }
+    return ticks;
 }
 
 QColor StationViews::late()

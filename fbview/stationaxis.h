@@ -15,6 +15,7 @@
 class QwtPlot;
 class QwtPlotMarker;
 class QwtScaleDraw;
+class QwtScaleEngine;
 
 namespace FbView {
 
@@ -98,6 +99,15 @@ public:
     QVector<QPair<double, qint32>> lineStarts() const;
     // A scale draw whose ticks read label(); owned by the plot it is given to.
     QwtScaleDraw *scaleDraw() const;
+    // A scale engine whose ticks, where lines lie side by side, stand at
+    // round stations of each line (1000, 1050 on every line) rather than
+    // at round coordinates, which read as odd stations shifted by each
+    // line's place; owned by the plot it is given to.
+    QwtScaleEngine *scaleEngine() const;
+    // The ticks between lower and upper (coordinates) at multiples of step:
+    // with lines side by side, each line's stations that are multiples of
+    // step (step at least 1), at their coordinates; else coordinates.
+    QList<double> ticks(double lower, double upper, double step) const;
 
     // Up to `count` shots whose sources lie nearest `coordinate`, nearest
     // first (the lower shot of equals): the shots most likely to have

@@ -270,6 +270,7 @@ void StationResidualView::setAxis(const StationAxis &axis)
     m_item->m_axis = axis;
     setAxisTitle(xBottom, axis.title());
     setAxisScaleDraw(xBottom, axis.scaleDraw());
+    setAxisScaleEngine(xBottom, axis.scaleEngine());
     // Nearly all receivers' |mean| and rms, so that one wild receiver does
     // not flatten the rest (it sits at the edge).
     std::vector<float> sizes;

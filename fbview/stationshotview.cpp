@@ -284,6 +284,7 @@ void StationShotView::setSurvey(const StationAxis &axis, const QVector<ShotIndex
     m_builder.setSource(QString(), {}, axis, FbQc::Settings());
     setAxisTitle(xBottom, axis.title());
     setAxisScaleDraw(xBottom, axis.scaleDraw());
+    setAxisScaleEngine(xBottom, axis.scaleEngine());
     qDeleteAll(m_lineStarts);
     m_lineStarts = StationViews::markLines(this, axis);
     m_item->invalidate();

@@ -122,6 +122,7 @@ QString FbPickQcWindow::helpIndex() const
 void FbPickQcWindow::buildUi()
 {
     m_shotPanel = new ShotPanel(&m_document);
+    m_shotPanel->setAsPicked(SorvBaseUtil::projectValue(projectKey(ShotPanel::asPickedKey), false).toBool());
     m_problemPanel = new ProblemPanel(&m_document);
     m_problemPanel->setOrder(SorvBaseUtil::projectValue(projectKey(ProblemPanel::orderKey), 0).toInt());
     m_surveyPanel = new SurveyPanel(&m_document);
@@ -183,6 +184,8 @@ void FbPickQcWindow::buildUi()
     connect(m_shotPanel, &ShotPanel::shotNote, m_message, &MessageLine::showShotNote);
     connect(m_problemPanel, &ProblemPanel::orderChosen, this,
             [this](int order) { keep(ProblemPanel::orderKey, order); });
+    connect(m_shotPanel, &ShotPanel::asPickedChosen, this,
+            [this](bool asPicked) { keep(ShotPanel::asPickedKey, asPicked); });
     connect(m_editor, &PickEditor::message, m_message, &MessageLine::showMessage);
     connect(m_tracesPanel, &TracesPanel::message, m_message, &MessageLine::showMessage);
     // The traces reduce time as the shot plot does, so that picks line up in both.

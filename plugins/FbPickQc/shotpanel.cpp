@@ -96,6 +96,11 @@ ShotPanel::ShotPanel(QcDocument *document, QWidget *parent)
     m_residuals = new QCheckBox(tr("Residuals"));
     m_residuals->setObjectName(QStringLiteral("residualMode"));
     m_residuals->setToolTip(tr("Plot each pick's residual (time - fitted curve) instead of its time"));
+    m_asPicked = new QCheckBox(tr("As picked"));
+    m_asPicked->setObjectName(QStringLiteral("asPicked"));
+    m_asPicked->setToolTip(tr("On a line whose picks follow the topography, plot the picks and the curve at their "
+                              "times as picked, the curve following the ground, instead of at the source's height"));
+    m_asPicked->setEnabled(false);
     auto *resetZoom = new QPushButton(tr("Reset Zoom"));
     resetZoom->setObjectName(QStringLiteral("resetZoomButton"));
     auto *controls = new QHBoxLayout(m_controls);
@@ -103,10 +108,15 @@ ShotPanel::ShotPanel(QcDocument *document, QWidget *parent)
     controls->addWidget(new QLabel(tr("Reduction velocity:")));
     controls->addWidget(m_velocity);
     controls->addWidget(m_residuals);
+    controls->addWidget(m_asPicked);
     controls->addWidget(resetZoom);
 
     connect(m_velocity, &QLineEdit::editingFinished, this, &ShotPanel::showView);
     connect(m_residuals, &QCheckBox::toggled, this, &ShotPanel::showView);
+    connect(m_asPicked, &QCheckBox::clicked, this, [this](bool checked) {
+        showView();
+        emit asPickedChosen(checked);
+    });
     connect(resetZoom, &QPushButton::clicked, m_plot, &ShotPlot::resetZoom);
     connect(m_plot, &ShotPlot::rowClicked, this, &ShotPanel::selectRow);
     connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -159,6 +169,17 @@ void ShotPanel::setOrientation(Qt::Orientation orientation)
     m_plot->titleLabel()->setFont(titleFont);
 }
 
+void ShotPanel::setAsPicked(bool asPicked)
+{
+    m_asPicked->setChecked(asPicked);
+    showView();
+}
+
+void ShotPanel::enableHeights()
+{
+    m_asPicked->setEnabled(ShotPlot::hasHeights(m_plot->fit()));
+}
+
 void ShotPanel::showFile(const std::shared_ptr<const QcData> &data)
 {
     m_plot->setOutlierThreshold(data->report.settings.outlierMs);
@@ -188,6 +209,7 @@ ShotPlot::View ShotPanel::wantedView() const
     ShotPlot::View view = m_plot->view();
     view.mode = m_residuals->isChecked() ? ShotPlot::Residuals : ShotPlot::Times;
     view.velocity = std::max(0.0, QLocale::c().toDouble(m_velocity->text()));
+    view.heights = m_asPicked->isChecked() ? ShotPlot::AsPicked : ShotPlot::AtSource;
     return view;
 }
 
@@ -195,7 +217,8 @@ void ShotPanel::showView()
 {
     const ShotPlot::View wanted = wantedView();
     m_views->cancel();
-    if (wanted.mode == m_plot->view().mode && wanted.velocity == m_plot->view().velocity)
+    if (wanted.mode == m_plot->view().mode && wanted.velocity == m_plot->view().velocity &&
+        wanted.heights == m_plot->view().heights)
         return;
     const QVector<FbRecord> records = m_plot->records();
     const FbQc::ShotFit fit = m_plot->fit();
@@ -253,6 +276,7 @@ void ShotPanel::onShotLoaded(std::shared_ptr<const LoadedShot> loaded)
         m_views->cancel();
         m_plot->setShot(judged ? m_tableModel->records() : QVector<FbRecord>(), m_tableModel->fit(), shot, loaded->ffid,
                         loaded->plot);
+        enableHeights();
         // Built for the view wanted when the shot was asked for.
         showView();
         if (loaded->state == LoadedShot::NotJudged)
@@ -376,6 +400,7 @@ void ShotPanel::showEditedPicks(const QVector<FbRecord> &records, const FbQc::Sh
     const QRectF zoom = zoomed ? zoomer->zoomRect() : QRectF();
     m_views->cancel();
     m_plot->setShot(records, fit, m_document->shownShot(), ffid, drawn);
+    enableHeights();
     showView();
     if (zoomed)
         zoomer->zoom(zoom);

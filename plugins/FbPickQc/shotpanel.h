@@ -26,8 +26,11 @@ class ShotTableModel;
 // picks are overlaid when the target asks for them. Edited shots are shown
 // as the edits leave them, keeping the zoom and the selected pick.
 //
-// controls() is the plot's row (reduction velocity, residuals, reset zoom),
-// placed by the window. setOrientation() lays the plot above the table
+// controls() is the plot's row (reduction velocity, residuals, times as
+// picked or at the source's height, reset zoom), placed by the window. The
+// view of the heights is the window's to keep (setAsPicked(), asPickedChosen());
+// its box is enabled on shots whose fit took heights off, where the views
+// differ. setOrientation() lays the plot above the table
 // (vertical) or beside it (horizontal, for a small window).
 //
 // Notes about the shot shown (too large to fit or to show) go out as
@@ -56,9 +59,14 @@ public:
     QWidget *controls() const { return m_controls; }
     QSplitter *splitter() const { return m_splitter; }
     void setOrientation(Qt::Orientation orientation);
+    // The window's key for the heights' view, a bool: as picked.
+    static constexpr const char *asPickedKey = "plotAsPicked";
+    void setAsPicked(bool asPicked);
 
 signals:
     void shotNote(const QString &text);
+    // The user chose the other view of the heights.
+    void asPickedChosen(bool asPicked);
 
 private:
     void showFile(const std::shared_ptr<const QcData> &data);
@@ -75,7 +83,9 @@ private:
     // selected pick.
     void showEditedPicks(const QVector<FbFile::FbRecord> &records, const FbQc::ShotFit &fit, qint32 ffid,
                          const std::shared_ptr<const FbView::ShotPlot::Drawn> &drawn);
-    // The mode and reduction velocity the controls ask for.
+    // The heights' box enabled where the shown shot's views differ.
+    void enableHeights();
+    // The mode, reduction velocity and heights' view the controls ask for.
     FbView::ShotPlot::View wantedView() const;
     // Brings the plot to wantedView().
     void showView();
@@ -91,6 +101,7 @@ private:
     QWidget *m_controls = nullptr;
     QLineEdit *m_velocity = nullptr;
     QCheckBox *m_residuals = nullptr;
+    QCheckBox *m_asPicked = nullptr;
 };
 
 #endif // SHOTPANEL_H

@@ -301,6 +301,14 @@ private slots:
         QVERIFY(view);
         QCOMPARE(view->message(), QStringLiteral("No traces are open."));
         QVERIFY(FbTest::shown(&window, {600, 900}));
+        // Without traces the axes show no numbers; a wheel step brings none.
+        const QPoint middle = view->canvas()->rect().center();
+        QWheelEvent emptyWheel(middle, view->canvas()->mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton,
+                               Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view->canvas(), &emptyWheel);
+        for (int axis : {int(QwtPlot::yLeft), int(QwtPlot::xBottom)})
+            QVERIFY2(view->axisScaleDiv(axis).ticks(QwtScaleDiv::MajorTick).isEmpty(),
+                     qPrintable(QString::number(axis)));
 
         Scaling scaling;
         scaling.order = Order(order);
@@ -311,6 +319,7 @@ private slots:
         QVERIFY(view->message().isEmpty());
         QVERIFY(ready.wait(5000 * FBTEST_TIME_FACTOR));
         QCOMPARE(view->title().text(), QStringLiteral("ffid 7: 4 traces, 3 picked"));
+        QVERIFY(!view->axisScaleDiv(QwtPlot::yLeft).ticks(QwtScaleDiv::MajorTick).isEmpty());
         QCOMPARE(view->traceOfRow(2), -1); // channel 9 has no trace
         QCOMPARE(view->rowOfTrace(2), -1);
         QCOMPARE(view->traceOfRow(row), trace);

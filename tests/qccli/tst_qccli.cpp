@@ -411,26 +411,30 @@ private slots:
         QTest::addColumn<int>("plottedShot"); // whose status colours must show; 0: none
         QTest::addColumn<QString>("said");
         QTest::addColumn<QStringList>("drawn"); // texts an SVG holds
+        QTest::addColumn<bool>("hills");        // of a line whose picks follow the topography, not the small file
         QTest::newRow("plot by position")
             << QStringList{"plot", "--shot", "10", "--size", "640x480"} << "p.png" << QByteArray("\x89PNG")
-            << QSize(640, 480) << 10 << "shot 10 > 1010" << QStringList();
+            << QSize(640, 480) << 10 << "shot 10 > 1010" << QStringList() << false;
         QTest::newRow("plot by ffid, reduced")
             << QStringList{"plot", "--ffid", "1004", "--reduce", "3400"} << "p.png" << QByteArray("\x89PNG")
-            << QSize(1200, 800) << 4 << "shot 4 > 1004" << QStringList();
+            << QSize(1200, 800) << 4 << "shot 4 > 1004" << QStringList() << false;
         QTest::newRow("plot as SVG, in feet")
             << QStringList{"plot", "--shot", "1", "--offset-unit", "ft"} << "p.svg" << QByteArray("<?xml") << QSize()
-            << 0 << "48 picks" << QStringList{"Signed offset (ft)", " m/s", "Status 1"};
+            << 0 << "48 picks" << QStringList{"Signed offset (ft)", " m/s", "Status 1"} << false;
         QTest::newRow("residuals as SVG")
             << QStringList{"plot", "--shot", "10", "--residuals"} << "r.svg" << QByteArray("<?xml") << QSize() << 0
-            << "1 outlier" << QStringList{"Residual (ms)", "Signed offset (m)"};
+            << "1 outlier" << QStringList{"Residual (ms)", "Signed offset (m)"} << false;
+        QTest::newRow("plot as picked on hills")
+            << QStringList{"plot", "--shot", "3", "--as-picked"} << "h.svg" << QByteArray("<?xml") << QSize() << 0
+            << "shot 3 > 1003" << QStringList{"Time as picked (ms)"} << true;
         QTest::newRow("map by rms") << QStringList{"map", "--color", "rms", "--size", "900x900"} << "m.png"
                                     << QByteArray("\x89PNG") << QSize(900, 900) << 0 << "20 sources, 48 receivers"
-                                    << QStringList();
+                                    << QStringList() << false;
         QTest::newRow("map as PDF") << QStringList{"map"} << "m.pdf" << QByteArray("%PDF") << QSize() << 0
-                                    << "20 sources" << QStringList();
+                                    << "20 sources" << QStringList() << false;
         QTest::newRow("map as SVG, in feet")
             << QStringList{"map", "--length-unit", "ft"} << "m.svg" << QByteArray("<?xml") << QSize() << 0
-            << "20 sources" << QStringList{"Easting (ft)", "Northing (ft)"};
+            << "20 sources" << QStringList{"Easting (ft)", "Northing (ft)"} << false;
     }
     void images()
     {
@@ -441,9 +445,16 @@ private slots:
         QFETCH(int, plottedShot);
         QFETCH(QString, said);
         QFETCH(QStringList, drawn);
+        QFETCH(bool, hills);
         const QString path = m_dir.filePath(image);
         QFile::remove(path);
-        args.insert(1, m_small);
+        const QString input = m_dir.filePath(QStringLiteral("hills.fb"));
+        if (hills)
+            QCOMPARE(fbtool({"gen", input, "--shots", "5", "--channels", "120", "--group-interval", "10", "--seed", "2",
+                             "--elevation-velocity", "1500"})
+                         .exitCode,
+                     0);
+        args.insert(1, hills ? input : m_small);
         const Run run = fbtool(args + QStringList{"-o", path});
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.contains(said), qPrintable(run.out));

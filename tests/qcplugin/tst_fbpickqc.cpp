@@ -245,14 +245,18 @@ private slots:
 
     // Reduced time is t - |x| / V with V in offset units per second, the
     // residual mode plots time - model, and a click on a pick selects its row.
+    // On a line whose picks follow its hills the times may be drawn as
+    // picked, a choice the window keeps; elsewhere the box is greyed out.
     void plotReducesTimeAndPicksByClick_data()
     {
         QTest::addColumn<QString>("velocity");
         QTest::addColumn<bool>("residuals");
         QTest::addColumn<int>("row");
-        QTest::newRow("plain time") << QString() << false << 5;
-        QTest::newRow("reduced by 3000") << QStringLiteral("3000") << false << 40;
-        QTest::newRow("residuals") << QStringLiteral("3000") << true << 30;
+        QTest::addColumn<bool>("hills");
+        QTest::newRow("plain time") << QString() << false << 5 << false;
+        QTest::newRow("reduced by 3000") << QStringLiteral("3000") << false << 40 << false;
+        QTest::newRow("residuals") << QStringLiteral("3000") << true << 30 << false;
+        QTest::newRow("hills, as picked, reduced by 3000") << QStringLiteral("3000") << false << 30 << true;
     }
 
     void plotReducesTimeAndPicksByClick()
@@ -260,13 +264,36 @@ private slots:
         QFETCH(QString, velocity);
         QFETCH(bool, residuals);
         QFETCH(int, row);
-        openSurvey();
+        QFETCH(bool, hills);
+        QVector<FbRecord> records = plantedSurvey();
+        if (hills) {
+            FbGenerator::Options o;
+            o.shots = 5;
+            o.channels = 120;
+            o.groupInterval = 10;
+            o.seed = 2;
+            o.elevationVelocity = 1500;
+            records.clear();
+            for (int shot = 0; shot < o.shots; ++shot)
+                records += FbGenerator::shotRecords(o, shot);
+            openSurvey(SurveyLine::writeFile(m_dir, QStringLiteral("hills.fb"), records));
+        } else {
+            openSurvey();
+        }
         auto *edit = child<QLineEdit>(m_window, "reductionVelocity");
         edit->setText(velocity);
         emit edit->editingFinished();
         child<QCheckBox>(m_window, "residualMode")->setChecked(residuals);
+        auto *asPicked = child<QCheckBox>(m_window, "asPicked");
+        QTRY_COMPARE(asPicked->isEnabled(), hills);
+        const QString asPickedKey = FbPickQcWindow::projectKey(ShotPanel::asPickedKey);
+        if (hills) {
+            asPicked->click();
+            QCOMPARE(SorvBaseUtil::projectValue(asPickedKey).toBool(), true);
+        }
         auto *plot = child<ShotPlot>(m_window, "shotPlot");
-        const FbRecord r = plantedSurvey().at(row);
+        QCOMPARE(plot->heights(), hills ? ShotPlot::AsPicked : ShotPlot::AtSource);
+        const FbRecord r = records.at(row);
         const double shift = velocity.isEmpty() ? 0.0 : std::abs(r.offset) / velocity.toDouble() * 1000.0;
         const auto *shot = qobject_cast<const ShotTableModel *>(child<QTableView>(m_window, "shotTable")->model());
         const double y = residuals ? double(shot->fit().picks.at(row).residual) : r.fb_time - shift;
@@ -278,6 +305,10 @@ private slots:
                          qRound(plot->canvasMap(QwtPlot::yLeft).transform(y)));
         QTest::mouseClick(plot->canvas(), Qt::LeftButton, Qt::NoModifier, pos);
         QCOMPARE(child<QTableView>(m_window, "shotTable")->currentIndex().row(), row);
+        if (hills) {
+            asPicked->click();
+            QCOMPARE(SorvBaseUtil::projectValue(asPickedKey).toBool(), false);
+        }
     }
 
     // A shot too large to change in place is drawn in the view asked for and

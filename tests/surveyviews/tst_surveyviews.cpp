@@ -17,11 +17,14 @@
 #include "shownwidget.h"
 
 #include <qwt_plot_canvas.h>
+#include <qwt_scale_div.h>
+#include <qwt_scale_engine.h>
 
 #include <QtTest>
 #include <QtWidgets>
 
 #include <cmath>
+#include <memory>
 
 using namespace FbFile;
 using namespace FbQc;
@@ -172,6 +175,8 @@ private slots:
     // A 3-D patch fires along source lines across the receiver lines, so
     // consecutive shots lie on different lines: a source's column is as wide
     // as the sources of one line lie apart, not as the hop between lines.
+    // The receiver lines lie side by side, and the station axis's ticks read
+    // round stations of their own line, rising along it.
     void patchSourceColumns_data()
     {
         QTest::addColumn<int>("lines");
@@ -194,6 +199,28 @@ private slots:
         QVERIFY(judgeRecords(QStringLiteral("patch.fb"), &judged));
         QCOMPARE(judged.axis.cellWidth(), 1.0);
         QCOMPARE(judged.axis.sourceSpacing(), double(shotInterval));
+
+        const StationAxis &axis = judged.axis;
+        const std::unique_ptr<QwtScaleEngine> engine(axis.scaleEngine());
+        const QList<double> ticks =
+            engine->divideScale(axis.minimum(), axis.maximum(), 10, 5).ticks(QwtScaleDiv::MajorTick);
+        const QVector<QPair<double, qint32>> starts = axis.lineStarts();
+        QCOMPARE(starts.size(), lines);
+        QVERIFY2(ticks.size() >= lines, qPrintable(QString::number(ticks.size())));
+        qint64 previous = 0;
+        int previousLine = -1;
+        for (double tick : ticks) {
+            const QString text = axis.label(tick);
+            bool number = false;
+            const qint64 station = text.toLongLong(&number);
+            QVERIFY2(number && station % 5 == 0, qPrintable(QStringLiteral("%1 at %2").arg(text).arg(tick)));
+            int line = 0;
+            while (line + 1 < starts.size() && starts.at(line + 1).first <= tick)
+                ++line;
+            QVERIFY2(line != previousLine || station > previous, qPrintable(text));
+            previous = station;
+            previousLine = line;
+        }
     }
 
     // Sources and picks lie at their stations (lines side by side), a source

@@ -2,6 +2,7 @@
 // order it draws, how the survey map zooms, labels its axes, colours and
 // stacks its sources, and how image files are written or refused.
 
+#include <fbfile/fbgenerator.h>
 #include <fbview/imageexport.h>
 #include <fbview/plotlabels.h>
 #include <fbview/shotplot.h>
@@ -259,34 +260,39 @@ private slots:
         QTest::addColumn<QVector<QPointF>>("anchors");
         QTest::addColumn<QVector<QPointF>>("picks");
         QTest::addColumn<bool>("clearOfPicks");
-        QTest::addColumn<bool>("left");    // the labels prefer the top left of their anchors, and keep left
-        QVector<QPointF> belowRight, left; // picks filling the preferred side of (200, 150); its left
+        QTest::addColumn<bool>("left");             // the labels prefer the top left of their anchors, and keep left
+        QTest::addColumn<QVector<QPointF>>("line"); // pixels a line (the curve) passes through
+        QVector<QPointF> belowRight, left;          // picks filling the preferred side of (200, 150); its left
         for (int px = 200; px < 320; px += 3)
             for (int py = 150; py < 180; py += 3)
                 belowRight << QPointF(px, py);
         for (int px = 80; px < 200; px += 3)
             for (int py = 110; py < 190; py += 3)
                 left << QPointF(px, py);
-        QTest::newRow("at the left edge") << QVector<QPointF>{{4, 150}} << QVector<QPointF>() << true << false;
+        QTest::newRow("at the left edge")
+            << QVector<QPointF>{{4, 150}} << QVector<QPointF>() << true << false << QVector<QPointF>();
         QTest::newRow("at the bottom right corner")
-            << QVector<QPointF>{{398, 298}} << QVector<QPointF>() << true << false;
+            << QVector<QPointF>{{398, 298}} << QVector<QPointF>() << true << false << QVector<QPointF>();
         QTest::newRow("four at one anchor")
-            << QVector<QPointF>(4, QPointF(200, 150)) << QVector<QPointF>() << true << false;
+            << QVector<QPointF>(4, QPointF(200, 150)) << QVector<QPointF>() << true << false << QVector<QPointF>();
         QTest::newRow("two close together")
-            << QVector<QPointF>{{200, 150}, {210, 155}} << QVector<QPointF>() << true << false;
-        QTest::newRow("picks on its side") << QVector<QPointF>{{200, 150}} << belowRight << true << false;
+            << QVector<QPointF>{{200, 150}, {210, 155}} << QVector<QPointF>() << true << false << QVector<QPointF>();
+        QTest::newRow("picks on its side")
+            << QVector<QPointF>{{200, 150}} << belowRight << true << false << QVector<QPointF>();
         QVector<QPointF> alongTop; // points just above its preferred place, their dots reaching into it
         for (int px = 200; px < 320; px += 3)
             alongTop << QPointF(px, 153);
-        QTest::newRow("dots along its edge") << QVector<QPointF>{{200, 150}} << alongTop << true << false;
+        QTest::newRow("dots along its edge")
+            << QVector<QPointF>{{200, 150}} << alongTop << true << false << QVector<QPointF>();
         QTest::newRow("picks everywhere, still inside") << QVector<QPointF>{{200, 150}, {200, 150}} << [] {
             QVector<QPointF> all;
             for (int px = 0; px < 400; px += 2)
                 for (int py = 0; py < 300; py += 2)
                     all << QPointF(px, py);
             return all;
-        }() << false << false;
-        QTest::newRow("picks fill its left side") << QVector<QPointF>{{200, 150}} << left << false << true;
+        }() << false << false << QVector<QPointF>();
+        QTest::newRow("picks fill its left side")
+            << QVector<QPointF>{{200, 150}} << left << false << true << QVector<QPointF>();
         // The second label's own place is free of picks but for a pixel
         // under the first label; everywhere else is full of picks.
         QTest::newRow("only a sliver of another label is free") << QVector<QPointF>{{100, 100}, {199, 115}} << [] {
@@ -297,20 +303,29 @@ private slots:
                     if (!hole.contains(px, py))
                         all << QPointF(px, py);
             return all;
-        }() << false << false;
+        }() << false << false << QVector<QPointF>();
+        // The curve rising from the intercept through the label's side, as
+        // it leaves the source: the text would be struck through.
+        QVector<QPointF> rising;
+        for (int px = 200; px < 330; ++px)
+            rising << QPointF(px, 150 + (px - 200) / 2.0);
+        QTest::newRow("a line through its side")
+            << QVector<QPointF>{{200, 150}} << QVector<QPointF>() << true << false << rising;
     }
+
     void labelPlacement()
     {
         QFETCH(QVector<QPointF>, anchors);
         QFETCH(QVector<QPointF>, picks);
         QFETCH(bool, clearOfPicks);
         QFETCH(bool, left);
+        QFETCH(QVector<QPointF>, line);
         const QRectF canvas(0, 0, 400, 300);
         constexpr double Dot = 3.5; // a pick's dot reaches this far from its point
         const QVector<QSizeF> sizes(anchors.size(), QSizeF(100, 16));
         const QVector<Qt::Alignment> preferred(anchors.size(),
                                                left ? Qt::AlignTop | Qt::AlignLeft : Qt::AlignBottom | Qt::AlignRight);
-        const QVector<QRectF> rects = PlotLabels::place(sizes, anchors, preferred, picks, canvas, 6);
+        const QVector<QRectF> rects = PlotLabels::place(sizes, anchors, preferred, picks, canvas, 6, line);
         QCOMPARE(rects.size(), anchors.size());
         for (int k = 0; k < rects.size(); ++k) {
             QVERIFY2(canvas.contains(rects.at(k)), qPrintable(QStringLiteral("label %1 leaves the canvas").arg(k)));
@@ -322,6 +337,9 @@ private slots:
                 for (const QPointF &p : qAsConst(picks))
                     QVERIFY2(!rects.at(k).adjusted(-Dot, -Dot, Dot, Dot).contains(p),
                              qPrintable(QStringLiteral("label %1 covers a pick's dot").arg(k)));
+                for (const QPointF &p : qAsConst(line))
+                    QVERIFY2(!rects.at(k).adjusted(-1, -1, 1, 1).contains(p),
+                             qPrintable(QStringLiteral("label %1 lies across the line").arg(k)));
             }
             if (left)
                 QVERIFY2(rects.at(k).right() <= anchors.at(k).x(),
@@ -613,6 +631,103 @@ private slots:
             handedPicks << point(handed.pickPoint(row));
         }
         QCOMPARE(handedPicks, ownPicks);
+    }
+
+    // On a line whose picks follow its hills the curve and the picks are
+    // drawn in one view: near the source, where the direct arrival keeps its
+    // times as picked and the refractors are taken to the source's height,
+    // every drawn pick (a rejected one too) lies on its side's curve within
+    // a sample, in time or reduced time, and the time axis names the view.
+    void hillShotDrawnInOneView_data()
+    {
+        QTest::addColumn<int>("heights");
+        QTest::addColumn<double>("reduction");
+        QTest::addColumn<int>("shot");
+        QTest::addColumn<int>("spacing");  // m between stations
+        QTest::addColumn<double>("hills"); // m/s of the topography's delay
+        QTest::addColumn<QString>("yTitle");
+        const QString reduced = QStringLiteral("Reduced time %1 t - |x| / 3000 m/s (ms)");
+        // Close stations on steep hills, the shot at the line's end: the
+        // direct arrival runs far up a hill.
+        QTest::newRow("at the source's height, steep")
+            << int(ShotPlot::AtSource) << 0.0 << 0 << 10 << 1500.0 << "Time at source height (ms)";
+        QTest::newRow("as picked, steep")
+            << int(ShotPlot::AsPicked) << 0.0 << 0 << 10 << 1500.0 << "Time as picked (ms)";
+        QTest::newRow("at the source's height, reduced, mid-line")
+            << int(ShotPlot::AtSource) << 3000.0 << 2 << 10 << 1500.0 << reduced.arg("at source height");
+        QTest::newRow("as picked, reduced, mid-line")
+            << int(ShotPlot::AsPicked) << 3000.0 << 2 << 10 << 1500.0 << reduced.arg("as picked");
+        QTest::newRow("at the source's height, gentle")
+            << int(ShotPlot::AtSource) << 0.0 << 3 << 25 << 2000.0 << "Time at source height (ms)";
+    }
+    void hillShotDrawnInOneView()
+    {
+        QFETCH(int, heights);
+        QFETCH(double, reduction);
+        QFETCH(int, shot);
+        QFETCH(int, spacing);
+        QFETCH(double, hills);
+        QFETCH(QString, yTitle);
+        FbGenerator::Options o;
+        o.shots = 5;
+        o.channels = 120;
+        o.groupInterval = spacing;
+        o.seed = 2;
+        o.noiseMs = 0.0;
+        o.elevationVelocity = hills;
+        const QVector<FbRecord> records = FbGenerator::shotRecords(o, shot);
+        const FbQc::ShotFit fit = FbQc::fitShot(records);
+        QVERIFY(ShotPlot::hasHeights(fit));
+        ShotPlot plot;
+        plot.setReductionVelocity(reduction);
+        plot.setHeights(ShotPlot::Heights(heights));
+        plot.setShot(records, fit, shot, 1001 + shot);
+        QCOMPARE(plot.axisTitle(QwtPlot::yLeft).text(), yTitle);
+
+        // The model's polyline of each side, in plot coordinates; both start
+        // at offset 0 with a direct arrival.
+        QVector<QPointF> curves[2];
+        for (const QwtPlotItem *item : plot.itemList(QwtPlotItem::Rtti_PlotCurve)) {
+            const auto *curve = static_cast<const QwtPlotCurve *>(item);
+            if (curve->title().text() != QLatin1String("Fitted curve") || curve->dataSize() == 0)
+                continue;
+            const int side = curve->boundingRect().left() < 0 ? 0 : 1;
+            for (size_t k = 0; k < curve->dataSize(); ++k)
+                curves[side].append(curve->sample(int(k)));
+        }
+        auto curveAt = [&curves](double x) {
+            QVector<QPointF> &c = curves[x < 0 ? 0 : 1];
+            std::sort(c.begin(), c.end(), [](const QPointF &a, const QPointF &b) { return a.x() < b.x(); });
+            for (int k = 1; k < c.size(); ++k) {
+                if (c.at(k).x() >= x && c.at(k - 1).x() <= x && c.at(k).x() > c.at(k - 1).x())
+                    return c.at(k - 1).y() +
+                           (c.at(k).y() - c.at(k - 1).y()) * (x - c.at(k - 1).x()) / (c.at(k).x() - c.at(k - 1).x());
+            }
+            return qQNaN();
+        };
+        // A judged pick stands off the curve by its residual anywhere; a
+        // rejected one, read between its neighbours, lies on it near the
+        // source, where the fit has no crossover to round.
+        constexpr double SampleMs = 0.5, RoundingMs = 0.05, NearM = 150.0;
+        int judged = 0;
+        for (int row = 0; row < records.size(); ++row) {
+            const QPointF p = plot.pickPoint(row);
+            const PickVerdict &v = fit.picks.at(row);
+            if (!fit.sides[v.side].judged || records.at(row).offset == 0 || !qIsFinite(p.y()))
+                continue;
+            judged += v.judged ? 1 : 0;
+            if (!v.judged && std::abs(p.x()) > NearM)
+                continue;
+            const double off = p.y() - curveAt(p.x());
+            QVERIFY2(v.judged ? std::abs(off - v.residual) <= RoundingMs : std::abs(off) <= SampleMs,
+                     qPrintable(QStringLiteral("channel %1 at %2 m, status %3: pick %4 ms, curve %5 ms")
+                                    .arg(records.at(row).channel)
+                                    .arg(p.x())
+                                    .arg(records.at(row).fb_status)
+                                    .arg(p.y())
+                                    .arg(curveAt(p.x()))));
+        }
+        QVERIFY2(judged >= 60, qPrintable(QString::number(judged)));
     }
 
     void mapWheelZoomsAboutThePointer_data()

@@ -143,7 +143,10 @@ int runPlot(const QStringList &args)
                       QStringLiteral("Draws one shot's picks against signed offset as the QC window does: each pick "
                                      "in its status colour (0 green, 1 magenta, other red), the fitted first-break "
                                      "curve of each side with each segment's apparent velocity and the intercept, "
-                                     "outliers ringed, a legend. OUT ends in .png, .svg or .pdf.\n") +
+                                     "outliers ringed, a legend. Where the picks followed the topography, picks "
+                                     "and curve are drawn at the source's height, as the fit corrects them, or as "
+                                     "picked with --as-picked; the time axis says which. OUT ends in .png, .svg or "
+                                     ".pdf.\n") +
                           QLatin1String(Numbering));
     const QCommandLineOption shot(QStringLiteral("shot"), QStringLiteral("The shot at position N (from 1)."),
                                   QStringLiteral("N"));
@@ -158,10 +161,14 @@ int runPlot(const QStringList &args)
     const QCommandLineOption residuals(QStringLiteral("residuals"),
                                        QStringLiteral("Plot each pick's residual (time - fitted curve) instead of "
                                                       "its time."));
+    const QCommandLineOption asPicked(QStringLiteral("as-picked"),
+                                      QStringLiteral("On a line whose picks follow the topography, draw the times as "
+                                                     "picked, the curve following the ground, instead of at the "
+                                                     "source's height."));
     const QCommandLineOption size = sizeOption();
     const QCommandLineOption outlierMs =
         thresholdOption(Threshold::Outlier, QStringLiteral("Outlier threshold in ms, as for qc (default %1)."));
-    cmd.parser.addOptions({shot, ffid, output, reduce, residuals, size, outlierMs});
+    cmd.parser.addOptions({shot, ffid, output, reduce, residuals, asPicked, size, outlierMs});
     // The coordinates' unit names the offset axis; velocities are written
     // in m/s from it and the offsets' finer unit the shot shows.
     const UnitOptions units(cmd.parser);
@@ -211,6 +218,7 @@ int runPlot(const QStringList &args)
     plot.setOutlierThreshold(settings.outlierMs);
     plot.setReductionVelocity(velocity);
     plot.setMode(p.isSet(residuals) ? ShotPlot::Residuals : ShotPlot::Times);
+    plot.setHeights(p.isSet(asPicked) ? ShotPlot::AsPicked : ShotPlot::AtSource);
     plot.setShot(records, fit, row, entry.ffid);
     if (!writeImage(&plot, outName, pixels, {fileName}))
         return Failed;

@@ -944,6 +944,22 @@
         <source>Limit ±%1 ms</source>
         <translation>阈值 ±%1 ms</translation>
     </message>
+    <message>
+        <source>Reduced time as picked t - |x| / %1 %2/s (ms)</source>
+        <translation>拾取折合时间 t - |x| / %1 %2/s（ms）</translation>
+    </message>
+    <message>
+        <source>Reduced time at source height t - |x| / %1 %2/s (ms)</source>
+        <translation>炮点高程折合时间 t - |x| / %1 %2/s（ms）</translation>
+    </message>
+    <message>
+        <source>Time as picked (ms)</source>
+        <translation>拾取时间（ms）</translation>
+    </message>
+    <message>
+        <source>Time at source height (ms)</source>
+        <translation>炮点高程时间（ms）</translation>
+    </message>
 </context>
 <context>
     <name>FbView::StationResidualView</name>
@@ -1917,6 +1933,14 @@
     <message>
         <source>Reciprocal %1 &gt; %2</source>
         <translation>互换炮 %1 &gt; %2</translation>
+    </message>
+    <message>
+        <source>As picked</source>
+        <translation>按拾取</translation>
+    </message>
+    <message>
+        <source>On a line whose picks follow the topography, plot the picks and the curve at their times as picked, the curve following the ground, instead of at the source&apos;s height</source>
+        <translation>在初至随地形起伏的测线上，按拾取时间绘制拾取点和曲线（曲线随地表起伏），而不是校正到炮点高程</translation>
     </message>
 </context>
 <context>
