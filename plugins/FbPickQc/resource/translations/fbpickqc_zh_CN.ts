@@ -1444,6 +1444,13 @@
     </message>
 </context>
 <context>
+    <name>ProgressRow</name>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>fb_no</source>
@@ -2066,10 +2073,6 @@
         <translation>正在拾取文件：%p%</translation>
     </message>
     <message>
-        <source>Cancel</source>
-        <translation>取消</translation>
-    </message>
-    <message>
         <source>Picking the file was cancelled; no pick changed.</source>
         <translation>拾取文件已取消；没有初至被改动。</translation>
     </message>
@@ -2145,10 +2148,6 @@
     <message>
         <source>Dismiss Suggestions</source>
         <translation>放弃建议</translation>
-    </message>
-    <message>
-        <source>Cancel</source>
-        <translation>取消</translation>
     </message>
     <message>
         <source>Re-picking the file was cancelled.</source>
@@ -2314,10 +2313,6 @@
 </context>
 <context>
     <name>TracesPanel</name>
-    <message>
-        <source>Cancel</source>
-        <translation>取消</translation>
-    </message>
     <message>
         <source>%1 cannot be opened as traces: %2</source>
         <translation>无法将 %1 作为地震道打开：%2</translation>
