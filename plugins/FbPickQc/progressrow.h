@@ -9,7 +9,7 @@ class QProgressBar;
 // with a Cancel button beside it, hidden until start(). Its owner feeds the
 // bar, stops the work on cancelClicked() and hides the row when the work
 // ends. The bar and the button are named name + "Progress" and
-// name + "Cancel", so that tests find them.
+// name + "Cancel", the names each owner documents for finding them.
 //
 //   auto *row = new ProgressRow(QStringLiteral("tracePick"));
 //   connect(job, &LatestJob::progressChanged, row->bar(), &QProgressBar::setValue);
