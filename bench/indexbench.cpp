@@ -10,6 +10,7 @@
 // the ratios between them, and the peak resident memory of indexing a
 // file a tenth the size and of this one.
 
+#include "benchmemory.h"
 #include "benchtiming.h"
 #include <fbfile/fbgenerator.h>
 #include <fbfile/shotindex.h>
@@ -20,8 +21,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
-
-#include <sys/resource.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -54,28 +53,6 @@ double medianOf(int repetitions, F run)
     for (int k = 0; k < repetitions; ++k)
         times.push_back(run());
     return median(times);
-}
-
-// Peak resident set in KiB: VmHWM where /proc has it, else getrusage.
-qint64 peakRssKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : status.readAll().split('\n')) {
-            if (line.startsWith("VmHWM:"))
-                return line.mid(6).trimmed().split(' ').first().toLongLong();
-        }
-    }
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-// Lets the next peak be measured on its own (Linux: "5" resets VmHWM).
-bool resetPeakRss()
-{
-    QFile refs(QStringLiteral("/proc/self/clear_refs"));
-    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
 }
 
 struct Indexed
@@ -244,16 +221,16 @@ int main(int argc, char *argv[])
 
     // Memory first, before any other measurement raises the peak.
     qint64 smallPeak = -1;
-    if (!smallName.isEmpty() && resetPeakRss()) {
+    if (!smallName.isEmpty() && BenchMemory::resetPeak()) {
         plainRead(smallName);
-        resetPeakRss();
+        BenchMemory::resetPeak();
         indexFile(smallName);
-        smallPeak = peakRssKiB();
+        smallPeak = BenchMemory::peakKiB();
     }
-    const bool peakReset = resetPeakRss();
-    const qint64 rssBefore = peakRssKiB();
+    const bool peakReset = BenchMemory::resetPeak();
+    const qint64 rssBefore = BenchMemory::peakKiB();
     Indexed indexed = indexFile(fileName);
-    const qint64 bigPeak = peakRssKiB();
+    const qint64 bigPeak = BenchMemory::peakKiB();
 
     // Interleaved, so that the three see the same load on a shared machine.
     std::vector<double> indexTimes, readTimes, copyTimes;

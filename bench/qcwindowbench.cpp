@@ -29,6 +29,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bin/qcwindowbench [--gaps-only] [FILE]
 
+#include "benchmemory.h"
 #include "benchtiming.h"
 #include <fbfile/fbgenerator.h>
 #include "editsession.h"
@@ -75,17 +76,10 @@ namespace {
 
 QTextStream out(stdout);
 
-// VmRSS or VmHWM of this process, in MiB.
+// VmRSS or VmHWM of this process, in MiB; 0 where the kernel does not say.
 double memoryMiB(const char *field)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0.0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0.0;
+    return qMax<qint64>(0, BenchMemory::statusKiB(field)) / 1024.0;
 }
 
 bool generate(const QString &fileName, int shots, int channels)
@@ -263,7 +257,7 @@ int main(int argc, char **argv)
     idle.exec();
     const double idleGap = probe.stop();
 
-    const double rssBefore = memoryMiB("VmRSS:");
+    const double rssBefore = memoryMiB("VmRSS");
     double loadMs = 0.0;
     if (!load(window, big, &probe, &loadMs)) {
         out << "the window could not load " << big << Qt::endl;
@@ -271,7 +265,7 @@ int main(int argc, char **argv)
     }
     const double busyGap = probe.longestMs;
     const double busyGapAt = probe.longestAtMs;
-    const double peak = memoryMiB("VmHWM:");
+    const double peak = memoryMiB("VmHWM");
     const int shots = window.data()->report.index().size();
 
     QVector<int> spread;

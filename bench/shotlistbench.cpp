@@ -13,6 +13,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bin/shotlistbench [MAX_SHOTS | FILE]
 
+#include "benchmemory.h"
 #include "fbfileinfo.h"
 #include "fbtabledialog.h"
 #include <fbfile/fblayout.h>
@@ -30,8 +31,6 @@
 #include <QTextStream>
 #include <QTimer>
 
-#include <sys/resource.h>
-
 using namespace FbFile;
 
 namespace {
@@ -43,29 +42,6 @@ double residentMiB()
         return 0;
     const QList<QByteArray> fields = statm.readAll().split(' ');
     return fields.size() > 1 ? fields.at(1).toDouble() * 4096 / (1024.0 * 1024.0) : 0;
-}
-
-// Peak resident memory since the last resetPeak(); where the kernel does not
-// offer that, since the start.
-double peakMiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : status.readAll().split('\n')) {
-            if (line.startsWith("VmHWM:"))
-                return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-        }
-    }
-    rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
-}
-
-void resetPeak()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
 }
 
 double msSince(const QElapsedTimer &timer)
@@ -104,7 +80,7 @@ struct Row
 Row measure(QApplication &app, const FbFileInfo &info, const QVector<ShotIndexEntry> &index)
 {
     Row row;
-    resetPeak();
+    BenchMemory::resetPeak();
     const double residentBefore = residentMiB();
     QElapsedTimer timer;
     timer.start();
@@ -128,7 +104,7 @@ Row measure(QApplication &app, const FbFileInfo &info, const QVector<ShotIndexEn
     row.atLast = combo->currentIndex() == index.size() - 1;
 
     row.heldMiB = residentMiB() - residentBefore;
-    row.peakMiB = qMax(0.0, peakMiB() - residentBefore);
+    row.peakMiB = qMax(0.0, BenchMemory::peakKiB() / 1024.0 - residentBefore);
     delete viewer;
     app.processEvents();
     return row;

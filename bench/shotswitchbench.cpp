@@ -5,6 +5,7 @@
 // cell, attach it to a table view). Prints both, their ratio and the peak
 // resident memory. Runs on the offscreen platform unless told otherwise.
 
+#include "benchmemory.h"
 #include "benchtiming.h"
 #include <fbfile/fblayout.h>
 #include "fbfileinfo.h"
@@ -132,15 +133,8 @@ Timing timeStep(const std::function<void()> &step)
 
 QString procStatus(const char *key)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return QStringLiteral("n/a");
-    const QByteArray prefix = QByteArray(key) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return QString::fromLatin1(line.mid(prefix.size()).trimmed());
-    }
-    return QStringLiteral("n/a");
+    const qint64 kib = BenchMemory::statusKiB(key);
+    return kib < 0 ? QStringLiteral("n/a") : QStringLiteral("%1 kB").arg(kib);
 }
 
 } // namespace

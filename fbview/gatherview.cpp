@@ -65,7 +65,7 @@ public:
         m_message = message;
         m_display = display;
         m_velocity = velocity;
-        m_image = QImage();
+        m_cache.clear();
     }
 
     void draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
@@ -79,9 +79,7 @@ public:
         if (!m_shown || m_shown->isEmpty())
             return;
         const QRect area = canvasRect.toAlignedRect();
-        const bool onScreen = ViewPlot::onScreen(painter);
-        const ViewPlot::CanvasKey key(xMap, yMap, area);
-        if (!onScreen || m_image.isNull() || key != m_key) {
+        const auto render = [&] {
             GatherRenderer::Viewport viewport;
             viewport.x1 = xMap.invTransform(canvasRect.left());
             viewport.x2 = xMap.invTransform(canvasRect.right());
@@ -92,15 +90,12 @@ public:
             // An export gets the image at its own pixels, not the screen's.
             const QSize device = painter->transform().mapRect(canvasRect).toAlignedRect().size();
             viewport.pixels = device.boundedTo(QSize(MaxImageSide, MaxImageSide)).expandedTo(QSize(1, 1));
-            QImage image = GatherRenderer::draw(*m_shown, viewport);
-            if (!onScreen) {
-                painter->drawImage(canvasRect, image);
-                return;
-            }
-            m_image = std::move(image);
-            m_key = key;
-        }
-        painter->drawImage(canvasRect, m_image);
+            return GatherRenderer::draw(*m_shown, viewport);
+        };
+        if (!ViewPlot::onScreen(painter))
+            painter->drawImage(canvasRect, render());
+        else
+            painter->drawImage(canvasRect, m_cache.image(ViewPlot::CanvasKey(xMap, yMap, area), render));
     }
 
 private:
@@ -108,8 +103,7 @@ private:
     QString m_message;
     GatherRenderer::Display m_display = GatherRenderer::Display::Wiggle;
     double m_velocity = 0;
-    mutable QImage m_image;
-    mutable ViewPlot::CanvasKey m_key;
+    mutable ViewPlot::CanvasCache m_cache;
 };
 
 namespace {

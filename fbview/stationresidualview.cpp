@@ -54,14 +54,11 @@ public:
             return;
         }
         const ViewPlot::CanvasKey key(xMap, yMap, area);
-        if (m_cache.isNull() || m_key != key) {
-            m_cache = image(collect(xMap, yMap, area), yMap, area);
-            m_key = key;
-        }
-        painter->drawImage(area.topLeft(), m_cache);
+        painter->drawImage(area.topLeft(),
+                           m_cache.image(key, [&] { return image(collect(xMap, yMap, area), yMap, area); }));
     }
 
-    void invalidate() { m_cache = QImage(); }
+    void invalidate() { m_cache.clear(); }
 
     // A receiver's pixel column in area (may lie outside it), and its
     // mean's row, kept within area.
@@ -204,8 +201,7 @@ public:
         return image;
     }
 
-    mutable QImage m_cache;
-    mutable ViewPlot::CanvasKey m_key;
+    mutable ViewPlot::CanvasCache m_cache;
 
     StationAxis m_axis;
     double m_threshold = 4.0;

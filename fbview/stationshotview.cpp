@@ -138,11 +138,7 @@ public:
             painter->drawImage(area.topLeft(), image(xMap, yMap, area));
         } else {
             const ViewPlot::CanvasKey key(xMap, yMap, area);
-            if (m_cache.isNull() || m_key != key) {
-                m_cache = image(xMap, yMap, area);
-                m_key = key;
-            }
-            painter->drawImage(area.topLeft(), m_cache);
+            painter->drawImage(area.topLeft(), m_cache.image(key, [&] { return image(xMap, yMap, area); }));
         }
         // The current shot's row, outlined across the view.
         if (m_current >= 0 && m_current < m_rows) {
@@ -219,10 +215,9 @@ public:
             m_colours[size_t(k)] = StationViews::diverging(double(k - Steps) / Steps, 1.0).rgb();
         invalidate();
     }
-    void invalidate() { m_cache = QImage(); }
+    void invalidate() { m_cache.clear(); }
 
-    mutable QImage m_cache;
-    mutable ViewPlot::CanvasKey m_key;
+    mutable ViewPlot::CanvasCache m_cache;
 
     StationAxis m_axis;
     int m_rows = 0;

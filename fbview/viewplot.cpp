@@ -184,4 +184,13 @@ bool ViewPlot::CanvasKey::operator==(const CanvasKey &o) const
     return x1 == o.x1 && x2 == o.x2 && y1 == o.y1 && y2 == o.y2 && area == o.area;
 }
 
+const QImage &ViewPlot::CanvasCache::image(const CanvasKey &key, const std::function<QImage()> &draw)
+{
+    if (m_image.isNull() || m_key != key) {
+        m_image = draw();
+        m_key = key;
+    }
+    return m_image;
+}
+
 } // namespace FbView

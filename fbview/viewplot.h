@@ -3,6 +3,7 @@
 
 #include <qwt_plot.h>
 
+#include <QImage>
 #include <QRect>
 
 #include <functional>
@@ -60,6 +61,22 @@ public:
         CanvasKey(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRect &canvasArea);
         bool operator==(const CanvasKey &o) const;
         bool operator!=(const CanvasKey &o) const { return !(*this == o); }
+    };
+
+    // The image an item keeps of the canvas between paints on screen: drawn
+    // again when the key differs or after clear() (the item's content
+    // changed), else the one kept.
+    //
+    //   painter->drawImage(area.topLeft(), m_cache.image(key, [&] { return render(); }));
+    class CanvasCache
+    {
+    public:
+        const QImage &image(const CanvasKey &key, const std::function<QImage()> &draw);
+        void clear() { m_image = QImage(); }
+
+    private:
+        QImage m_image;
+        CanvasKey m_key;
     };
 
 protected:

@@ -8,9 +8,7 @@
 #include <fbqc/workerpool.h>
 
 #include <QAction>
-#include <QHBoxLayout>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QThread>
 
 #include <algorithm>
@@ -84,22 +82,12 @@ TraceFiller::TraceFiller(QcDocument *document, QWidget *view, QObject *parent) :
     connect(m_pickShot, &QAction::triggered, this, &TraceFiller::pickShot);
     connect(m_pickFile, &QAction::triggered, this, &TraceFiller::pickFile);
 
-    m_progressRow = new QWidget;
-    m_progress = new QProgressBar;
-    m_progress->setObjectName(QStringLiteral("tracePickProgress"));
-    m_progress->setRange(0, 100);
-    m_progress->setFormat(tr("Picking the file: %p%"));
-    auto *cancelButton = new QPushButton(tr("Cancel"));
-    cancelButton->setObjectName(QStringLiteral("tracePickCancel"));
-    auto *row = new QHBoxLayout(m_progressRow);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(m_progress, 1);
-    row->addWidget(cancelButton);
-    m_progressRow->hide();
-    connect(cancelButton, &QPushButton::clicked, this, &TraceFiller::cancel);
+    m_progressRow = new ProgressRow(QStringLiteral("tracePick"));
+    m_progressRow->bar()->setFormat(tr("Picking the file: %p%"));
+    connect(m_progressRow, &ProgressRow::cancelClicked, this, &TraceFiller::cancel);
 
     m_job = new LatestJob(LatestJob::Serial, this);
-    connect(m_job, &LatestJob::progressChanged, m_progress, &QProgressBar::setValue);
+    connect(m_job, &LatestJob::progressChanged, m_progressRow->bar(), &QProgressBar::setValue);
     connect(document, &QcDocument::fileShown, this, [this] {
         cancel();
         updateActions();
@@ -172,8 +160,7 @@ void TraceFiller::pickFile()
     const TraceMatchSettings match = m_match;
     const int threads =
         data->report.settings.threads > 0 ? data->report.settings.threads : std::max(1, QThread::idealThreadCount());
-    m_progress->setValue(0);
-    m_progressRow->show();
+    m_progressRow->start();
     m_job->run<std::shared_ptr<TraceFill>>(
         [=](const LatestJob::Ticket &ticket) {
             auto total = std::make_shared<TraceFill>();

@@ -2,6 +2,7 @@
 #define TRACEFILLER_H
 
 #include <fbqc/onsetpicker.h>
+#include "progressrow.h"
 #include "qcdocument.h"
 #include <fbtrace/tracematch.h>
 
@@ -15,7 +16,6 @@ namespace FbQc {
 class LatestJob;
 }
 class QAction;
-class QProgressBar;
 class QWidget;
 namespace FbTrace {
 class TraceDataSet;
@@ -93,8 +93,7 @@ private:
     QVector<int> m_rowTrace;
 
     FbQc::LatestJob *m_job = nullptr;
-    QWidget *m_progressRow = nullptr;
-    QProgressBar *m_progress = nullptr;
+    ProgressRow *m_progressRow = nullptr;
     QAction *m_pickShot = nullptr;
     QAction *m_pickFile = nullptr;
 };

@@ -9,10 +9,8 @@
 #include <fbtrace/tracematch.h>
 
 #include <QAction>
-#include <QHBoxLayout>
 #include <QMenu>
 #include <QProgressBar>
-#include <QPushButton>
 
 #include <algorithm>
 
@@ -64,20 +62,9 @@ TraceRepicker::TraceRepicker(QcDocument *document, GatherPanel *panel, QObject *
     menu->addAction(m_accept);
     menu->addAction(m_dismiss);
 
-    m_progressRow = new QWidget;
-    m_progress = new QProgressBar;
-    m_progress->setObjectName(QStringLiteral("traceRepickProgress"));
-    m_progress->setRange(0, 100);
-    auto *cancel = new QPushButton(tr("Cancel"));
-    cancel->setObjectName(QStringLiteral("traceRepickCancel"));
-    auto *row = new QHBoxLayout(m_progressRow);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(m_progress, 1);
-    row->addWidget(cancel);
-    m_progressRow->hide();
-
-    connect(m_job, &LatestJob::progressChanged, m_progress, &QProgressBar::setValue);
-    connect(cancel, &QPushButton::clicked, this, [this] {
+    m_progressRow = new ProgressRow(QStringLiteral("traceRepick"));
+    connect(m_job, &LatestJob::progressChanged, m_progressRow->bar(), &QProgressBar::setValue);
+    connect(m_progressRow, &ProgressRow::cancelClicked, this, [this] {
         m_job->cancel();
         m_progressRow->hide();
         updateActions();
@@ -207,8 +194,7 @@ void TraceRepicker::suggestForFile()
     const PickEdits edits = m_document->session() ? m_document->session()->edits() : PickEdits();
     const FbQc::SnapSettings snap = view()->snap();
     const TraceMatchSettings match = m_match;
-    m_progress->setValue(0);
-    m_progressRow->show();
+    m_progressRow->start();
     m_job->run<FileSuggestions>(
         [=](const LatestJob::Ticket &ticket) {
             FileSuggestions result;

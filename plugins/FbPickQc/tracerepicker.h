@@ -1,6 +1,7 @@
 #ifndef TRACEREPICKER_H
 #define TRACEREPICKER_H
 
+#include "progressrow.h"
 #include "qcdocument.h"
 #include <fbqc/repick.h>
 #include <fbtrace/tracematch.h>
@@ -20,7 +21,6 @@ namespace FbQc {
 class LatestJob;
 }
 class QAction;
-class QProgressBar;
 class QWidget;
 namespace FbTrace {
 class TraceDataSet;
@@ -97,8 +97,7 @@ private:
     QHash<qint32, Proposed> m_suggested;
 
     FbQc::LatestJob *m_job = nullptr;
-    QWidget *m_progressRow = nullptr;
-    QProgressBar *m_progress = nullptr;
+    ProgressRow *m_progressRow = nullptr;
     QAction *m_forShot = nullptr;
     QAction *m_forFile = nullptr;
     QAction *m_accept = nullptr;

@@ -1,4 +1,5 @@
 #include "tracespanel.h"
+#include "progressrow.h"
 
 #include "editsession.h"
 #include <fbview/gatherpanel.h>
@@ -14,10 +15,8 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QSet>
 #include <QVBoxLayout>
 
@@ -93,17 +92,7 @@ TracesPanel::TracesPanel(QcDocument *document, QWidget *parent) : QWidget(parent
     m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    m_progressRow = new QWidget;
-    m_progress = new QProgressBar;
-    m_progress->setObjectName(QStringLiteral("traceProgress"));
-    m_progress->setRange(0, 100);
-    auto *cancel = new QPushButton(tr("Cancel"));
-    cancel->setObjectName(QStringLiteral("traceCancel"));
-    auto *progress = new QHBoxLayout(m_progressRow);
-    progress->setContentsMargins(0, 0, 0, 0);
-    progress->addWidget(m_progress, 1);
-    progress->addWidget(cancel);
-    m_progressRow->hide();
+    m_progressRow = new ProgressRow(QStringLiteral("trace"));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -129,8 +118,8 @@ TracesPanel::TracesPanel(QcDocument *document, QWidget *parent) : QWidget(parent
     m_shotJob = new LatestJob(LatestJob::Serial, this);
     m_waveformJob = new LatestJob(LatestJob::Serial, this);
     for (LatestJob *job : {m_openJob, m_matchJob, m_waveformJob})
-        connect(job, &LatestJob::progressChanged, m_progress, &QProgressBar::setValue);
-    connect(cancel, &QPushButton::clicked, this, &TracesPanel::cancelOpening);
+        connect(job, &LatestJob::progressChanged, m_progressRow->bar(), &QProgressBar::setValue);
+    connect(m_progressRow, &ProgressRow::cancelClicked, this, &TracesPanel::cancelOpening);
     connect(view(), &GatherView::rowClicked, this, &TracesPanel::onRowClicked);
     connect(document, &QcDocument::selectionChanged, this, &TracesPanel::onSelectionChanged);
     connect(document, &QcDocument::shotShown, this, &TracesPanel::requestShot);
@@ -163,8 +152,7 @@ void TracesPanel::openTraces(const QString &path, double firstSampleMs)
 void TracesPanel::openTraces(const TracesSource &source)
 {
     m_matchJob->cancel();
-    m_progress->setValue(0);
-    m_progressRow->show();
+    m_progressRow->start();
     m_openJob->run<OpenedTraces>(
         [source](const LatestJob::Ticket &ticket) {
             OpenedTraces result;
@@ -270,8 +258,7 @@ void TracesPanel::matchFile()
     if (!m_data || !data || (m_hasMatch && m_matchedFile == data->fileName))
         return;
     m_hasMatch = false;
-    m_progress->setValue(0);
-    m_progressRow->show();
+    m_progressRow->start();
     const std::shared_ptr<const TraceDataSet> traces = m_data;
     const QString fileName = data->fileName;
     const TraceMatchSettings match = m_source.match;
@@ -338,8 +325,7 @@ void TracesPanel::judgeWaveforms()
     FbQc::WaveformQcSettings settings;
     settings.match = m_source.match;
     settings.threads = base->report.settings.threads;
-    m_progress->setValue(0);
-    m_progressRow->show();
+    m_progressRow->start();
     m_waveformJob->run<JudgedWaveforms>(
         [base, traces, edits, settings](const LatestJob::Ticket &ticket) {
             JudgedWaveforms result;

@@ -19,8 +19,8 @@ class GatherView;
 namespace FbQc {
 class LatestJob;
 }
+class ProgressRow;
 class QLabel;
-class QProgressBar;
 namespace FbTrace {
 class TraceDataSet;
 }
@@ -129,8 +129,7 @@ private:
     QString m_statusText;
     // Short of height: the status on one line, the gather's controls beside it.
     bool m_short = false;
-    QWidget *m_progressRow = nullptr;
-    QProgressBar *m_progress = nullptr;
+    ProgressRow *m_progressRow = nullptr;
     FbQc::LatestJob *m_openJob = nullptr;
     FbQc::LatestJob *m_matchJob = nullptr;
     FbQc::LatestJob *m_shotJob = nullptr;

@@ -9,6 +9,7 @@
 #include <fbview/stationaxis.h>
 #include <fbview/stationshotview.h>
 #include <fbview/surveymap.h>
+#include <fbview/viewplot.h>
 #include "fbtestfile.h"
 #include "shownwidget.h"
 
@@ -1038,6 +1039,46 @@ private slots:
         ImageExport writer;
         QVERIFY2(writer.write(&plot, path, ImageExport::sizeFor(plot.size())), qPrintable(writer.errorString()));
         QCOMPARE(QImage(path).size(), image);
+    }
+
+    // A kept canvas image serves only the view and the content it was drawn
+    // for: a pan, a zoom, a resized canvas or changed content draws anew.
+    void canvasImageKeptForItsView_data()
+    {
+        QTest::addColumn<double>("x2");  // the x scale's end at the second paint (first: 100)
+        QTest::addColumn<int>("width");  // the canvas's width at the second paint (first: 300)
+        QTest::addColumn<bool>("clear"); // the content changed between the paints
+        QTest::addColumn<bool>("drawn"); // the second paint draws again
+        QTest::newRow("same view") << 100.0 << 300 << false << false;
+        QTest::newRow("panned or zoomed") << 120.0 << 300 << false << true;
+        QTest::newRow("canvas resized") << 100.0 << 200 << false << true;
+        QTest::newRow("content changed") << 100.0 << 300 << true << true;
+    }
+    void canvasImageKeptForItsView()
+    {
+        QFETCH(double, x2);
+        QFETCH(int, width);
+        QFETCH(bool, clear);
+        QFETCH(bool, drawn);
+        const auto key = [](double end, int w) {
+            QwtScaleMap x, y;
+            x.setScaleInterval(0, end);
+            y.setScaleInterval(0, 50);
+            return ViewPlot::CanvasKey(x, y, QRect(0, 0, w, 200));
+        };
+        int draws = 0;
+        const auto draw = [&] {
+            QImage image(8, 8, QImage::Format_RGB32);
+            image.fill(QColor::fromHsv(++draws * 40, 255, 255));
+            return image;
+        };
+        ViewPlot::CanvasCache cache;
+        const QImage first = cache.image(key(100, 300), draw);
+        if (clear)
+            cache.clear();
+        const QImage second = cache.image(key(x2, width), draw);
+        QCOMPARE(draws, drawn ? 2 : 1);
+        QCOMPARE(second == first, !drawn);
     }
 
 private:

@@ -162,36 +162,29 @@ struct GenOptions
                          .arg(high);
             return false;
         };
-        if (!number(shots, 1, int32Max))
-            return false;
-        o->shots = int(v);
-        if (!number(channels, 1, int32Max))
-            return false;
-        o->channels = int(v);
         if (!number(seed, 0, std::numeric_limits<qint64>::max()))
             return false;
         o->seed = quint64(v);
-        if (!number(firstFfid, int32Min, int32Max))
-            return false;
-        o->firstFfid = qint32(v);
-        if (!number(polarity, int32Min, int32Max))
-            return false;
-        o->polarity = qint32(v);
-        if (!number(groupInterval, 1, 100000))
-            return false;
-        o->groupInterval = int(v);
-        if (!number(shotInterval, 1, 100000))
-            return false;
-        o->shotInterval = int(v);
-        if (!number(receiverLines, 1, 1000))
-            return false;
-        o->receiverLines = int(v);
-        if (!number(lineSpacing, 1, 100000))
-            return false;
-        o->lineSpacing = int(v);
-        if (!number(sourcesPerLine, 0, 10000))
-            return false;
-        o->sourcesPerLine = int(v);
+        // Each whole-number option, the range it takes and where it goes.
+        const struct
+        {
+            const Opt &option;
+            qint64 low, high;
+            int &value;
+        } whole[] = {{shots, 1, int32Max, o->shots},
+                     {channels, 1, int32Max, o->channels},
+                     {firstFfid, int32Min, int32Max, o->firstFfid},
+                     {polarity, int32Min, int32Max, o->polarity},
+                     {groupInterval, 1, 100000, o->groupInterval},
+                     {shotInterval, 1, 100000, o->shotInterval},
+                     {receiverLines, 1, 1000, o->receiverLines},
+                     {lineSpacing, 1, 100000, o->lineSpacing},
+                     {sourcesPerLine, 0, 10000, o->sourcesPerLine}};
+        for (const auto &w : whole) {
+            if (!number(w.option, w.low, w.high))
+                return false;
+            w.value = int(v);
+        }
         if (p.isSet(truncate)) {
             if (!number(truncate, 0, std::numeric_limits<qint64>::max()))
                 return false;

@@ -1460,6 +1460,13 @@
     </message>
 </context>
 <context>
+    <name>ProgressRow</name>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>fb_no</source>
@@ -2090,10 +2097,6 @@
         <translation>正在拾取文件：%p%</translation>
     </message>
     <message>
-        <source>Cancel</source>
-        <translation>取消</translation>
-    </message>
-    <message>
         <source>Picking the file was cancelled; no pick changed.</source>
         <translation>拾取文件已取消；没有初至被改动。</translation>
     </message>
@@ -2169,10 +2172,6 @@
     <message>
         <source>Dismiss Suggestions</source>
         <translation>放弃建议</translation>
-    </message>
-    <message>
-        <source>Cancel</source>
-        <translation>取消</translation>
     </message>
     <message>
         <source>Re-picking the file was cancelled.</source>
@@ -2338,10 +2337,6 @@
 </context>
 <context>
     <name>TracesPanel</name>
-    <message>
-        <source>Cancel</source>
-        <translation>取消</translation>
-    </message>
     <message>
         <source>%1 cannot be opened as traces: %2</source>
         <translation>无法将 %1 作为地震道打开：%2</translation>
