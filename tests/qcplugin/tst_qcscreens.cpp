@@ -94,11 +94,13 @@ private slots:
             QVERIFY2(!summary.contains(QLatin1Char(';')) &&
                          !summary.contains(QRegularExpression(QStringLiteral("\\.(\n|$)"))),
                      qPrintable(summary));
-        QCoreApplication::removeTranslator(&chinese);
-        // To look at: QCSCREENS_SAVE=folder keeps each row's window as an image.
+        // To look at: QCSCREENS_SAVE=folder keeps each row's window as an image,
+        // taken while the language is in place (views ask their models for
+        // header texts as they paint).
         const QString save = qEnvironmentVariable("QCSCREENS_SAVE");
         if (!save.isEmpty())
             window->grab().save(QDir(save).filePath(QString::fromLatin1(QTest::currentDataTag()) + ".png"));
+        QCoreApplication::removeTranslator(&chinese);
         QCOMPARE(window->isCompact(), compact);
         QVERIFY2(window->minimumSize().width() <= screen.width() && window->minimumSize().height() <= screen.height(),
                  qPrintable(QStringLiteral("the window cannot be smaller than %1x%2")
