@@ -141,6 +141,11 @@ constexpr double StackSearchShare = 0.5;
 // least StackNoiseMs) before the search for its noise, and this many
 // periods after it for the lobes.
 constexpr double StackNoiseMs = 20, StackNoisePeriods = 1, StackLobesPeriods = 2;
+// The trace next to the source of a split spread keeps its own pick, when
+// at least this share of a confident one, against a stack reading more
+// than NearSourceLateShare of a period later.
+constexpr double NearSourceConfidenceShare = 0.5;
+constexpr double NearSourceLateShare = 0.5;
 // On a shot with hardly a confident pick, a pick is also trusted when it
 // lies, within CorroborationShare of the search window, on a line rising
 // away from the source with at least CorroboratingPicks others among the
@@ -1505,7 +1510,28 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         ahead = ahead || gather.headers[i].offset > 0;
         behind = behind || gather.headers[i].offset < 0;
     }
+    // The nearest trace on each side of a split spread, however far from
+    // the source: there too the moveout may bend, over a slow top layer
+    // whose direct wave reaches them first.
+    double nearestAhead = 0, nearestBehind = 0;
+    for (int i = 0; i < n; ++i) {
+        const double o = gather.headers[i].offset;
+        if (o > 0 && (nearestAhead == 0 || o < nearestAhead))
+            nearestAhead = o;
+        if (o < 0 && (nearestBehind == 0 || o > nearestBehind))
+            nearestBehind = o;
+    }
     auto atSource = [&](int i) { return ahead && behind && gather.headers[i].offset == 0; };
+    // Its own pick, where it stands out of the noise, is kept against a
+    // reading more than NearSourceLateShare of a period later: the
+    // neighbours' line, drawn from beyond the bend, lies late on it.
+    auto keptNextToSource = [&](int i, double onsetMs) {
+        const double o = gather.headers[i].offset;
+        const OnsetPick &own = (*picks)[size_t(i)];
+        return ahead && behind && (o == nearestAhead || o == nearestBehind) && own.found &&
+               own.confidence >= NearSourceConfidenceShare * settings.minimumConfidence &&
+               onsetMs - own.onsetMs > NearSourceLateShare * period;
+    };
     for (int i = 0; i < n; ++i) {
         if (!std::isfinite(aligned[size_t(i)]) || scale[size_t(i)] <= 0)
             continue;
@@ -1526,7 +1552,8 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         // Before the trace's first sample the stack holds only the
         // neighbours' noise: an onset read there is none of this trace's.
         if (onsetMs < gather.firstSampleMs ||
-            ((atSource(i) || direct[size_t(i)]) && pick.found && onsetMs >= pick.onsetMs))
+            ((atSource(i) || direct[size_t(i)]) && pick.found && onsetMs >= pick.onsetMs) ||
+            keptNextToSource(i, onsetMs))
             continue;
         // A pick an earlier pass moved rests on that reading: a weaker one
         // may refine it, not carry it off to another lobe.

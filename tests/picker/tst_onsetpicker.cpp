@@ -115,6 +115,10 @@ struct Oddities
     // wave, from 1 ms at the source this much later a trace, until the
     // faster wave's onsets above come first (a bend in the moveout).
     double directStepMs = 0;
+    double directStartMs = 1; // the direct wave's time at the source
+    // On a split spread, the source half a group from the nearest traces
+    // on either side (offsets ±5 m, ±15 m, ...), not on a trace.
+    bool sourceBetween = false;
 };
 
 // A shot of `traces` channels whose onsets step out by stepMs a trace from
@@ -132,9 +136,12 @@ ShotGather gatherOf(TraceWavelet wavelet, double hz, int traces, QVector<double>
         p.sampleIntervalMs = g.sampleIntervalMs;
         p.samples = g.samplesPerTrace;
         const int out = odd.splitSpread ? c - traces / 2 : c;
-        p.onsetMs = odd.firstOnsetMs + odd.stepMs * std::abs(out);
+        // In groups from the source; the moveout steps from the nearest trace.
+        const double at = odd.sourceBetween ? out + 0.5 : out;
+        const double beyondNearest = std::abs(at) - (odd.sourceBetween ? 0.5 : 0);
+        p.onsetMs = odd.firstOnsetMs + odd.stepMs * beyondNearest;
         if (odd.directStepMs > 0)
-            p.onsetMs = std::min(p.onsetMs, 1 + odd.directStepMs * std::abs(out));
+            p.onsetMs = std::min(p.onsetMs, odd.directStartMs + odd.directStepMs * std::abs(at));
         p.wavelet = wavelet;
         p.emergent = odd.emergent;
         p.dominantHz = hz;
@@ -156,7 +163,7 @@ ShotGather gatherOf(TraceWavelet wavelet, double hz, int traces, QVector<double>
         }
         TraceHeader h;
         h.channel = c + 1;
-        h.offset = odd.offsets ? 10.0 * out : 0.0;
+        h.offset = odd.offsets ? 10.0 * at : 0.0;
         g.headers.append(h);
         g.samples += synthesizeTrace(p);
         truth->append(p.onsetMs);
@@ -571,6 +578,53 @@ private slots:
                 QVERIFY2(picks[c].found && std::fabs(picks[c].onsetMs - truth[c]) <= toleranceMs, where);
         }
         QVERIFY2(within1 >= within1Share * live, qPrintable(QStringLiteral("%1 of %2").arg(within1).arg(live)));
+    }
+
+    // A source between two traces over a slow top layer: the traces next to
+    // it carry the direct wave, far steeper than the moveout beyond, so
+    // their neighbours' stack lines up a period or more late on them. Shots
+    // guided by a prediction alternately 8 ms early and late; the four
+    // traces nearest the source within 5 ms.
+    void picksNextToTheSource_data()
+    {
+        QTest::addColumn<TraceWavelet>("wavelet");
+        QTest::addColumn<double>("hz");
+        QTest::addColumn<bool>("emergent");
+        QTest::addColumn<double>("signalToNoise");
+        const auto B = TraceWavelet::Berlage, D = TraceWavelet::DampedSine;
+        QTest::newRow("Berlage 25 Hz, S/N 10") << B << 25.0 << false << 10.0;
+        QTest::newRow("emergent 50 Hz, S/N 10") << B << 50.0 << true << 10.0;
+        QTest::newRow("Berlage 50 Hz, S/N 5") << B << 50.0 << false << 5.0;
+        QTest::newRow("damped 50 Hz, S/N 5") << D << 50.0 << false << 5.0;
+        QTest::newRow("damped 40 Hz, S/N 5") << D << 40.0 << false << 5.0;
+        QTest::newRow("Berlage 50 Hz, S/N 3") << B << 50.0 << false << 3.0;
+    }
+
+    void picksNextToTheSource()
+    {
+        QFETCH(TraceWavelet, wavelet);
+        QFETCH(double, hz);
+        QFETCH(bool, emergent);
+        QFETCH(double, signalToNoise);
+        Oddities odd;
+        odd.offsets = odd.splitSpread = odd.sourceBetween = true;
+        odd.emergent = emergent;
+        odd.signalToNoise = signalToNoise;
+        odd.firstOnsetMs = 62.5;
+        odd.stepMs = 5;
+        odd.directStartMs = 20;
+        odd.directStepMs = 20;
+        QVector<double> truth;
+        const ShotGather gather = gatherOf(wavelet, hz, 48, &truth, odd);
+        QVector<double> predicted;
+        for (int c = 0; c < truth.size(); ++c)
+            predicted.append(truth[c] + (c % 2 ? 8 : -8));
+        const QVector<OnsetPick> picks = pickGather(gather, predicted);
+        for (int c = 22; c < 26; ++c) {
+            const QByteArray where = QByteArray("trace ") + QByteArray::number(c) + " onset " +
+                                     QByteArray::number(picks[c].onsetMs) + " truth " + QByteArray::number(truth[c]);
+            QVERIFY2(picks[c].found && std::fabs(picks[c].onsetMs - truth[c]) <= 5, where);
+        }
     }
 
     // Inputs the check and the picker cannot use give no verdicts and no
