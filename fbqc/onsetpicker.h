@@ -139,7 +139,9 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // itself and those neighbours, lined up: where that stack's onset stands out
 // more than the trace's own, the pick moves there but keeps the trace's own
 // confidence (what the trace alone shows); never before the trace's first
-// sample, and the trace at the source of a split spread only sooner. A
+// sample, the trace at the source of a split spread only sooner, and the
+// nearest trace on each side of it, where its own pick is at least half as
+// confident as a confident one, no more than half a period later. A
 // shot's first break is so read well below the noise of one trace. On a
 // shot where most traces are not confident alone, this is done twice: the
 // first time from the robust line through predictedMs where they are given
