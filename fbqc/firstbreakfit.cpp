@@ -1473,13 +1473,16 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
 int ShotFitter::directPicks(int side) const
 {
     const FirstBreakFitter &f = m_fitter[side];
-    if (!m_oneLine || f.segments() == 0)
+    if (f.segments() == 0)
         return 0;
     if (f.segments() > 1)
         return f.directPicks();
     // A side of one line is a direct arrival only when it meets offset 0
     // at the time at the source, or at the other side's direct arrival;
-    // else it is a refractor the direct arrival was not picked before.
+    // else it is a refractor the direct arrival was not picked before. On
+    // a patch a refractor's line may run through the source's time too.
+    if (!m_oneLine)
+        return 0;
     const FirstBreakFitter &other = m_fitter[1 - side];
     const double source = std::isfinite(m_zeroMedian)                       ? m_zeroMedian
                           : other.segments() > 1 && other.directPicks() > 0 ? other.intercept(0)

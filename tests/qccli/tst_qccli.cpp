@@ -294,6 +294,12 @@ private slots:
         QTest::newRow("hills at 1,500 m/s, 25 m")
             << QStringList{"--shots", "60", "--channels", "120", "--elevation-velocity", "1500", "--seed", "2"}
             << QStringList() << QString() << 0 << false;
+        // On a patch the direct arrival's picks lie on receiver lines at
+        // different heights: taken to the source's height they zigzag.
+        QTest::newRow("hills at 2,000 m/s, 4 receiver lines")
+            << QStringList{"--shots", "64", "--channels", "240", "--receiver-lines", "4", "--sources-per-line", "4"} +
+                   QStringList{"--elevation-velocity", "2000", "--seed", "2"}
+            << QStringList() << QString() << 0 << false;
         QTest::newRow("offsets 3 times the distance")
             << noiseless << QStringList()
             << "Offsets agree with no unit of the coordinates: of 940 offsets, 0% are 1 times the distance between "
