@@ -319,29 +319,42 @@ private slots:
     }
 
     // On a hill line a partner's picks are drawn in the plot's view: a shot
-    // overlaid as its own partner lies on its own picks, at the source's
-    // height as as picked.
+    // overlaid as its own partner lies on its own picks, in time, reduced
+    // time and residuals, at the source's height and as picked.
     void partnerOnHillsInThePlotsView_data()
     {
         QTest::addColumn<bool>("asPicked");
-        QTest::newRow("at the source's height") << false;
-        QTest::newRow("as picked") << true;
+        QTest::addColumn<QString>("velocity");
+        QTest::addColumn<bool>("residuals");
+        QTest::newRow("at the source's height") << false << QString() << false;
+        QTest::newRow("at the source's height, reduced") << false << QStringLiteral("3000") << false;
+        QTest::newRow("as picked") << true << QString() << false;
+        // Residuals are against the curve at the source's height in either view.
+        QTest::newRow("residuals, as picked") << true << QString() << true;
     }
     void partnerOnHillsInThePlotsView()
     {
         QFETCH(bool, asPicked);
+        QFETCH(QString, velocity);
+        QFETCH(bool, residuals);
         const QVector<FbRecord> records = hillLine();
         openSurvey(SurveyLine::writeFile(m_dir, QStringLiteral("hills.fb"), records));
+        auto *edit = child<QLineEdit>(m_window, "reductionVelocity");
+        edit->setText(velocity);
+        emit edit->editingFinished();
+        child<QCheckBox>(m_window, "residualMode")->setChecked(residuals);
         auto *box = child<QCheckBox>(m_window, "asPicked");
         QcTarget target;
         target.partner = 1;
         m_window->document()->goTo(1, target);
         QTRY_COMPARE(m_window->shownShot(), 1);
         QTRY_VERIFY(box->isEnabled());
-        if (asPicked)
+        // The window keeps the choice: a row failing with it on leaves it on.
+        if (box->isChecked() != asPicked)
             box->click();
         auto *plot = child<ShotPlot>(m_window, "shotPlot");
         QCOMPARE(plot->heights(), asPicked ? ShotPlot::AsPicked : ShotPlot::AtSource);
+        QCOMPARE(plot->mode(), residuals ? ShotPlot::Residuals : ShotPlot::Times);
         const auto overlaid = [plot] {
             QMap<double, double> points; // signed offset: time drawn
             for (QwtPlotItem *item : plot->itemList(QwtPlotItem::Rtti_PlotCurve)) {
@@ -370,8 +383,9 @@ private slots:
             ++compared;
         }
         QVERIFY2(compared >= 60, qPrintable(QString::number(compared)));
-        if (asPicked)
+        if (box->isChecked())
             box->click();
+        child<QCheckBox>(m_window, "residualMode")->setChecked(false);
     }
 
     // A shot too large to change in place is drawn in the view asked for and

@@ -2,7 +2,6 @@
 // order it draws, how the survey map zooms, labels its axes, colours and
 // stacks its sources, and how image files are written or refused.
 
-#include <fbfile/fbcolumns.h>
 #include <fbfile/fbgenerator.h>
 #include <fbview/imageexport.h>
 #include <fbview/plotlabels.h>
@@ -730,68 +729,6 @@ private slots:
                                     .arg(curveAt(p.x()))));
         }
         QVERIFY2(judged >= 60, qPrintable(QString::number(judged)));
-    }
-
-    // A reciprocal partner on a hill line is drawn in the plot's view: a
-    // shot overlaid as its own partner lies on its own picks, in time,
-    // reduced time and residuals, at the source's height and as picked.
-    void partnerDrawnInThePlotsView_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<int>("heights");
-        QTest::addColumn<double>("reduction");
-        QTest::newRow("at the source's height") << int(ShotPlot::Times) << int(ShotPlot::AtSource) << 0.0;
-        QTest::newRow("at the source's height, reduced") << int(ShotPlot::Times) << int(ShotPlot::AtSource) << 3000.0;
-        QTest::newRow("as picked") << int(ShotPlot::Times) << int(ShotPlot::AsPicked) << 0.0;
-        QTest::newRow("residuals") << int(ShotPlot::Residuals) << int(ShotPlot::AsPicked) << 0.0;
-    }
-    void partnerDrawnInThePlotsView()
-    {
-        QFETCH(int, mode);
-        QFETCH(int, heights);
-        QFETCH(double, reduction);
-        FbGenerator::Options o;
-        o.shots = 5;
-        o.channels = 120;
-        o.groupInterval = 10;
-        o.seed = 2;
-        o.noiseMs = 0.0;
-        o.elevationVelocity = 1500;
-        const QVector<FbRecord> records = FbGenerator::shotRecords(o, 2);
-        const FbQc::ShotFit fit = FbQc::fitShot(records);
-        QVERIFY(ShotPlot::hasHeights(fit));
-        ShotPlot plot;
-        plot.setMode(ShotPlot::Mode(mode));
-        plot.setHeights(ShotPlot::Heights(heights));
-        plot.setReductionVelocity(reduction);
-        plot.setShot(records, fit, 2, 1003);
-        const ShotPlot::Partner partner = ShotPlot::partner(records, fit);
-        QCOMPARE(partner.heightDelays.size(), partner.picks.size());
-        plot.setPartnerPicks(partner.picks, QStringLiteral("Shot 3"), partner.heightDelays);
-        QMap<double, double> overlaid; // signed offset: time drawn
-        for (const QwtPlotItem *item : plot.itemList(QwtPlotItem::Rtti_PlotCurve)) {
-            const auto *curve = static_cast<const QwtPlotCurve *>(item);
-            if (curve->title().text() == QLatin1String("Shot 3"))
-                for (size_t k = 0; k < curve->dataSize(); ++k)
-                    overlaid.insert(curve->sample(int(k)).x(), curve->sample(int(k)).y());
-        }
-        int compared = 0;
-        for (int row = 0; row < records.size(); ++row) {
-            const QPointF p = plot.pickPoint(row);
-            // The partner brings only the picks the checks compare.
-            if (!qIsFinite(p.y()) || records.at(row).offset == 0 || fit.picks.at(row).unpicked ||
-                FbColumns::pickClass(records.at(row).fb_status) == FbColumns::PickClass::Other)
-                continue;
-            QVERIFY2(overlaid.contains(p.x()), qPrintable(QString::number(p.x())));
-            QVERIFY2(std::abs(overlaid.value(p.x()) - p.y()) < 0.05,
-                     qPrintable(QStringLiteral("channel %1 at %2 m: pick %3 ms, partner %4 ms")
-                                    .arg(records.at(row).channel)
-                                    .arg(p.x())
-                                    .arg(p.y())
-                                    .arg(overlaid.value(p.x()))));
-            ++compared;
-        }
-        QVERIFY2(compared >= 60, qPrintable(QString::number(compared)));
     }
 
     void mapWheelZoomsAboutThePointer_data()
