@@ -271,6 +271,26 @@ void sideCurves(const QVector<FbRecord> &records, const FbQc::ShotFit &fit, bool
 
 } // namespace
 
+ShotPlot::Partner ShotPlot::partner(const QVector<FbRecord> &records, const FbQc::ShotFit &fit)
+{
+    Partner partner;
+    const QVector<double> delays = hasHeights(fit) ? heightDelays(records, fit) : QVector<double>();
+    partner.picks.reserve(records.size());
+    partner.heightDelays.reserve(delays.size());
+    for (int i = 0; i < records.size() && i < fit.picks.size(); ++i) {
+        const FbRecord &r = records.at(i);
+        const FbQc::PickVerdict &v = fit.picks.at(i);
+        // What the checks compare: picks in use, not the unpicked.
+        if (FbColumns::pickClass(r.fb_status) == FbColumns::PickClass::Other || v.unpicked || !std::isfinite(r.fb_time))
+            continue;
+        const double absOffset = std::abs(double(r.offset));
+        partner.picks.append(QPointF(v.side == FbQc::Negative ? -absOffset : absOffset, r.fb_time));
+        if (!delays.isEmpty())
+            partner.heightDelays.append(delays.at(i));
+    }
+    return partner;
+}
+
 std::shared_ptr<const ShotPlot::Drawn> ShotPlot::build(const QVector<FbRecord> &records, const FbQc::ShotFit &fit,
                                                        const View &view)
 {
@@ -368,6 +388,7 @@ void ShotPlot::setShot(const QVector<FbRecord> &records, const FbQc::ShotFit &fi
     m_records = records;
     m_fit = fit;
     m_partner.clear();
+    m_partnerDelays.clear();
     m_selected = -1;
     if (hasHeights(fit) != heightsBefore)
         updateTitles();
@@ -458,9 +479,10 @@ void ShotPlot::refresh(bool rezoom)
         replot();
 }
 
-void ShotPlot::setPartnerPicks(const QVector<QPointF> &picks, const QString &title)
+void ShotPlot::setPartnerPicks(const QVector<QPointF> &picks, const QString &title, const QVector<double> &heightDelays)
 {
     m_partner = picks;
+    m_partnerDelays = heightDelays.size() == picks.size() ? heightDelays : QVector<double>();
     m_partnerCurve->setTitle(title);
     applyPartner();
     updateLegendEntries();
@@ -556,10 +578,16 @@ void ShotPlot::apply(const std::shared_ptr<const Drawn> &drawn)
 
 void ShotPlot::applyPartner()
 {
+    // Residuals are against this shot's curve, at its source's height: the
+    // partner's picks are taken to theirs for them as for the time view.
+    const bool atSource =
+        hasHeights(m_fit) && !m_partnerDelays.isEmpty() && (m_view.mode == Residuals || m_view.heights == AtSource);
     QVector<QPointF> partner;
-    for (const QPointF &p : qAsConst(m_partner)) {
+    for (int i = 0; i < m_partner.size(); ++i) {
+        const QPointF &p = m_partner.at(i);
         const int side = p.x() < 0 ? FbQc::Negative : FbQc::Positive;
-        const QPointF q(p.x(), yOf(m_fit, m_view, side, std::abs(p.x()), p.y()));
+        const double time = atSource ? p.y() - m_partnerDelays.at(i) : p.y();
+        const QPointF q(p.x(), yOf(m_fit, m_view, side, std::abs(p.x()), time));
         if (qIsFinite(q.y()))
             partner.append(q);
     }

@@ -129,9 +129,23 @@ public:
     // in residual mode.
     void setOutlierThreshold(double ms);
     // Another shot's picks drawn over this one's (its reciprocal partner):
-    // points of (signed offset, time in ms) and the legend's name for them.
+    // points of (signed offset, time in ms as picked), the legend's name for
+    // them and, per point, what the partner's own fit took off its time to
+    // bring it to the partner's source height (empty: nothing). Where this
+    // plot draws at the source's height, the partner's picks are drawn at
+    // theirs, so that both shots' times are compared in one frame.
     // Cleared by setShot(); an empty list shows none.
-    void setPartnerPicks(const QVector<QPointF> &picks, const QString &title);
+    void setPartnerPicks(const QVector<QPointF> &picks, const QString &title,
+                         const QVector<double> &heightDelays = QVector<double>());
+    // A shot's picks as its reciprocal partner is drawn: those in use (not
+    // unpicked, of a status the checks compare) on the sides its own fit
+    // places them, with its fit's height delays. Built on any thread.
+    struct Partner
+    {
+        QVector<QPointF> picks;
+        QVector<double> heightDelays; // empty where the fit took no heights off
+    };
+    static Partner partner(const QVector<FbFile::FbRecord> &records, const FbQc::ShotFit &fit);
     // The widest title setPartnerPicks() may give in this file: the legend
     // keeps its room, so that a partner coming or going moves nothing.
     void setPartnerRoom(const QString &widestTitle);
@@ -186,6 +200,7 @@ private:
     double m_thresholdMs = 8.0;
     bool m_thresholdDrawn = false; // residual mode with a judged side
     QVector<QPointF> m_partner;
+    QVector<double> m_partnerDelays; // by m_partner's point, or empty
     int m_selected = -1;
     // Above this many picks a shot is drawn as plain dots.
     static constexpr int DenseShot = 5000;

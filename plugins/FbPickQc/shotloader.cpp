@@ -89,32 +89,20 @@ void ShotLoader::request(const QString &fileName, const ShotIndexEntry &entry, i
 void ShotLoader::requestPartner(const QString &fileName, const ShotIndexEntry &entry, int partner,
                                 const FbQc::Settings &settings, const PickEdits &edits)
 {
-    m_partners->run<QVector<QPointF>>(
+    m_partners->run<FbView::ShotPlot::Partner>(
         [=](const LatestJob::Ticket &ticket) {
-            QVector<QPointF> picks;
             const qint64 count = qint64(entry.lastRecord) - entry.firstRecord + 1;
             // A partner is a judged shot; one too large to judge compares with nothing.
             if (count > settings.maxJudgedPicks || !readable(count, budgetBytes()))
-                return picks;
+                return FbView::ShotPlot::Partner();
             QVector<FbRecord> records = readShotRecords(fileName, entry.firstRecord, entry.lastRecord);
             PickEditing::apply(edits, &records, entry.firstRecord);
             FbQc::timesInMilliseconds(records.data(), records.size(), settings.units);
             if (ticket.cancelled())
-                return picks;
-            const FbQc::ShotFit fit = FbQc::fitShot(records, settings);
-            picks.reserve(records.size());
-            for (int i = 0; i < records.size(); ++i) {
-                const FbQc::PickVerdict &v = fit.picks.at(i);
-                // What the pass compares: picks in use, not the unpicked.
-                if (FbColumns::pickClass(records.at(i).fb_status) == FbColumns::PickClass::Other || v.unpicked ||
-                    !std::isfinite(records.at(i).fb_time))
-                    continue;
-                const double x = std::abs(double(records.at(i).offset));
-                picks.append(QPointF(v.side == FbQc::Negative ? -x : x, records.at(i).fb_time));
-            }
-            return picks;
+                return FbView::ShotPlot::Partner();
+            return FbView::ShotPlot::partner(records, FbQc::fitShot(records, settings));
         },
-        [this, partner](QVector<QPointF> picks) { emit partnerLoaded(partner, picks); });
+        [this, partner](FbView::ShotPlot::Partner picks) { emit partnerLoaded(partner, picks); });
 }
 
 void ShotLoader::cancel()

@@ -70,8 +70,8 @@ public:
 
     void request(const QString &fileName, const FbFile::ShotIndexEntry &entry, int shot, const FbQc::Settings &settings,
                  const PickEdits &edits = {}, const FbView::ShotPlot::View &plotView = {});
-    // The picks of shot `partner` as (signed offset, time in ms), each on
-    // its side as its own fit places it: what ShotPlot::setPartnerPicks takes.
+    // The picks of shot `partner` with its own fit's height delays, as
+    // ShotPlot::partner() gives them for ShotPlot::setPartnerPicks.
     void requestPartner(const QString &fileName, const FbFile::ShotIndexEntry &entry, int partner,
                         const FbQc::Settings &settings, const PickEdits &edits = {});
     void cancel();
@@ -85,7 +85,7 @@ public:
 
 signals:
     void shotLoaded(std::shared_ptr<const LoadedShot> shot);
-    void partnerLoaded(int partner, const QVector<QPointF> &picks);
+    void partnerLoaded(int partner, const FbView::ShotPlot::Partner &picks);
 
 private:
     FbQc::LatestJob *m_shots;

@@ -323,12 +323,13 @@ void ShotPanel::applyTarget()
     }
 }
 
-void ShotPanel::onPartnerLoaded(int partner, const QVector<QPointF> &picks)
+void ShotPanel::onPartnerLoaded(int partner, const FbView::ShotPlot::Partner &picks)
 {
     const std::shared_ptr<const QcData> &data = m_document->data();
     if (!data || partner != m_document->partner() || m_document->shownShot() != m_document->currentShot())
         return;
-    m_plot->setPartnerPicks(picks, partnerTitle(partner, data->report.index().at(partner).ffid));
+    m_plot->setPartnerPicks(picks.picks, partnerTitle(partner, data->report.index().at(partner).ffid),
+                            picks.heightDelays);
 }
 
 void ShotPanel::selectRow(int row)

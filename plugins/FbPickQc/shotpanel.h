@@ -72,7 +72,7 @@ private:
     void showFile(const std::shared_ptr<const QcData> &data);
     void requestShot(int shot);
     void onShotLoaded(std::shared_ptr<const LoadedShot> shot);
-    void onPartnerLoaded(int partner, const QVector<QPointF> &picks);
+    void onPartnerLoaded(int partner, const FbView::ShotPlot::Partner &picks);
     void applyTarget();
     void selectRow(int row);
     // The pick nearest to shot B's source: the receiver at B's station when

@@ -243,6 +243,21 @@ private slots:
             QVERIFY2(overlaid().isEmpty(), qPrintable(overlaid()));
     }
 
+    // Five shots on a line whose picks follow steep hills.
+    static QVector<FbRecord> hillLine()
+    {
+        FbGenerator::Options o;
+        o.shots = 5;
+        o.channels = 120;
+        o.groupInterval = 10;
+        o.seed = 2;
+        o.elevationVelocity = 1500;
+        QVector<FbRecord> records;
+        for (int shot = 0; shot < o.shots; ++shot)
+            records += FbGenerator::shotRecords(o, shot);
+        return records;
+    }
+
     // Reduced time is t - |x| / V with V in offset units per second, the
     // residual mode plots time - model, and a click on a pick selects its row.
     // On a line whose picks follow its hills the times may be drawn as
@@ -267,15 +282,7 @@ private slots:
         QFETCH(bool, hills);
         QVector<FbRecord> records = plantedSurvey();
         if (hills) {
-            FbGenerator::Options o;
-            o.shots = 5;
-            o.channels = 120;
-            o.groupInterval = 10;
-            o.seed = 2;
-            o.elevationVelocity = 1500;
-            records.clear();
-            for (int shot = 0; shot < o.shots; ++shot)
-                records += FbGenerator::shotRecords(o, shot);
+            records = hillLine();
             openSurvey(SurveyLine::writeFile(m_dir, QStringLiteral("hills.fb"), records));
         } else {
             openSurvey();
@@ -309,6 +316,76 @@ private slots:
             asPicked->click();
             QCOMPARE(SorvBaseUtil::projectValue(asPickedKey).toBool(), false);
         }
+    }
+
+    // On a hill line a partner's picks are drawn in the plot's view: a shot
+    // overlaid as its own partner lies on its own picks, in time, reduced
+    // time and residuals, at the source's height and as picked.
+    void partnerOnHillsInThePlotsView_data()
+    {
+        QTest::addColumn<bool>("asPicked");
+        QTest::addColumn<QString>("velocity");
+        QTest::addColumn<bool>("residuals");
+        QTest::newRow("at the source's height") << false << QString() << false;
+        QTest::newRow("at the source's height, reduced") << false << QStringLiteral("3000") << false;
+        QTest::newRow("as picked") << true << QString() << false;
+        // Residuals are against the curve at the source's height in either view.
+        QTest::newRow("residuals, as picked") << true << QString() << true;
+    }
+    void partnerOnHillsInThePlotsView()
+    {
+        QFETCH(bool, asPicked);
+        QFETCH(QString, velocity);
+        QFETCH(bool, residuals);
+        const QVector<FbRecord> records = hillLine();
+        openSurvey(SurveyLine::writeFile(m_dir, QStringLiteral("hills.fb"), records));
+        auto *edit = child<QLineEdit>(m_window, "reductionVelocity");
+        edit->setText(velocity);
+        emit edit->editingFinished();
+        child<QCheckBox>(m_window, "residualMode")->setChecked(residuals);
+        auto *box = child<QCheckBox>(m_window, "asPicked");
+        QcTarget target;
+        target.partner = 1;
+        m_window->document()->goTo(1, target);
+        QTRY_COMPARE(m_window->shownShot(), 1);
+        QTRY_VERIFY(box->isEnabled());
+        // The window keeps the choice: a row failing with it on leaves it on.
+        if (box->isChecked() != asPicked)
+            box->click();
+        auto *plot = child<ShotPlot>(m_window, "shotPlot");
+        QCOMPARE(plot->heights(), asPicked ? ShotPlot::AsPicked : ShotPlot::AtSource);
+        QCOMPARE(plot->mode(), residuals ? ShotPlot::Residuals : ShotPlot::Times);
+        const auto overlaid = [plot] {
+            QMap<double, double> points; // signed offset: time drawn
+            for (QwtPlotItem *item : plot->itemList(QwtPlotItem::Rtti_PlotCurve)) {
+                const auto *curve = static_cast<QwtPlotCurve *>(item);
+                if (curve->title().text().startsWith(QLatin1String("Reciprocal 2 >")))
+                    for (size_t k = 0; k < curve->dataSize(); ++k)
+                        points.insert(curve->sample(int(k)).x(), curve->sample(int(k)).y());
+            }
+            return points;
+        };
+        QTRY_VERIFY(!overlaid().isEmpty());
+        const QMap<double, double> partner = overlaid();
+        const auto *shot = qobject_cast<const ShotTableModel *>(child<QTableView>(m_window, "shotTable")->model());
+        int compared = 0;
+        for (int row = 0; row < shot->records().size(); ++row) {
+            const QPointF p = plot->pickPoint(row);
+            const FbRecord &r = shot->records().at(row);
+            if (!qIsFinite(p.y()) || r.offset == 0 || shot->fit().picks.at(row).unpicked ||
+                FbColumns::pickClass(r.fb_status) == FbColumns::PickClass::Other)
+                continue;
+            QVERIFY2(std::abs(partner.value(p.x(), qQNaN()) - p.y()) < 0.05,
+                     qPrintable(QStringLiteral("%1 m: pick %2 ms, partner %3 ms")
+                                    .arg(p.x())
+                                    .arg(p.y())
+                                    .arg(partner.value(p.x(), qQNaN()))));
+            ++compared;
+        }
+        QVERIFY2(compared >= 60, qPrintable(QString::number(compared)));
+        if (box->isChecked())
+            box->click();
+        child<QCheckBox>(m_window, "residualMode")->setChecked(false);
     }
 
     // A shot too large to change in place is drawn in the view asked for and
