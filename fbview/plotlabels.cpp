@@ -110,6 +110,40 @@ double overlap(const QRectF &a, const QRectF &b)
     return common.isEmpty() ? 0.0 : common.width() * common.height();
 }
 
+// One point per cell of the label grid over the canvas: the placing asks only
+// whether a cell holds something, so a million points come down to the cells
+// of the canvas.
+class CellPoints
+{
+public:
+    CellPoints(const QRectF &canvasRect, double cell)
+        : m_canvas(canvasRect), m_cell(cell), m_columns(std::max(1, int(std::ceil(canvasRect.width() / cell)))),
+          m_rows(std::max(1, int(std::ceil(canvasRect.height() / cell)))),
+          m_taken(size_t(m_columns) * size_t(m_rows), 0)
+    { }
+    // Keeps pixel if it is on the canvas and the first in its cell.
+    void add(const QPointF &pixel)
+    {
+        const double c = (pixel.x() - m_canvas.left()) / m_cell, r = (pixel.y() - m_canvas.top()) / m_cell;
+        // Also false for a NaN (a pick not drawn).
+        if (!(c >= 0 && c < m_columns && r >= 0 && r < m_rows))
+            return;
+        char &cell = m_taken[size_t(r) * size_t(m_columns) + size_t(c)];
+        if (!cell)
+            m_points.append(pixel);
+        cell = 1;
+    }
+    QVector<QPointF> points() const { return m_points; }
+
+private:
+    QRectF m_canvas;
+    double m_cell;
+    int m_columns;
+    int m_rows;
+    std::vector<char> m_taken;
+    QVector<QPointF> m_points;
+};
+
 } // namespace
 
 PlotLabels::PlotLabels()
@@ -191,37 +225,17 @@ QVector<QRectF> PlotLabels::place(const QVector<QSizeF> &sizes, const QVector<QP
 QVector<QPointF> PlotLabels::obstaclePixels(const QwtScaleMap &xMap, const QwtScaleMap &yMap,
                                             const QRectF &canvasRect) const
 {
-    // The placing asks only whether a cell holds a pick: one pick per cell
-    // of the same grid gives it the same answers, and a million picks come
-    // down to the cells of the canvas.
-    const int columns = std::max(1, int(std::ceil(canvasRect.width() / Cell)));
-    const int rows = std::max(1, int(std::ceil(canvasRect.height() / Cell)));
-    std::vector<char> taken(size_t(columns) * size_t(rows), 0);
-    QVector<QPointF> pixels;
-    for (const QPointF &p : m_obstacles) {
-        const QPointF pixel(xMap.transform(p.x()), yMap.transform(p.y()));
-        const double c = (pixel.x() - canvasRect.left()) / Cell;
-        const double r = (pixel.y() - canvasRect.top()) / Cell;
-        // Also false for a NaN (a pick not drawn).
-        if (!(c >= 0 && c < columns && r >= 0 && r < rows))
-            continue;
-        char &cell = taken[size_t(r) * size_t(columns) + size_t(c)];
-        if (!cell)
-            pixels.append(pixel);
-        cell = 1;
-    }
-    return pixels;
+    CellPoints cells(canvasRect, Cell);
+    for (const QPointF &p : m_obstacles)
+        cells.add(QPointF(xMap.transform(p.x()), yMap.transform(p.y())));
+    return cells.points();
 }
 
 QVector<QPointF> PlotLabels::linePixels(const QwtScaleMap &xMap, const QwtScaleMap &yMap,
                                         const QRectF &canvasRect) const
 {
-    // A point every half cell along each segment marks every cell it
-    // crosses; a curve through a million picks comes down to the canvas's.
-    const int columns = std::max(1, int(std::ceil(canvasRect.width() / Cell)));
-    const int rows = std::max(1, int(std::ceil(canvasRect.height() / Cell)));
-    std::vector<char> taken(size_t(columns) * size_t(rows), 0);
-    QVector<QPointF> pixels;
+    // A point every half cell along each segment marks every cell it crosses.
+    CellPoints cells(canvasRect, Cell);
     for (const QVector<QPointF> &line : m_lines) {
         for (int k = 1; k < line.size(); ++k) {
             const QPointF a(xMap.transform(line.at(k - 1).x()), yMap.transform(line.at(k - 1).y()));
@@ -231,19 +245,11 @@ QVector<QPointF> PlotLabels::linePixels(const QwtScaleMap &xMap, const QwtScaleM
                 continue;
             // Steps bounded, for a segment zoomed far beyond the canvas.
             const int steps = int(std::min(std::ceil(2.0 * length / Cell), 100000.0));
-            for (int s = 0; s <= steps; ++s) {
-                const QPointF pixel = steps > 0 ? a + (b - a) * (double(s) / steps) : a;
-                const double c = (pixel.x() - canvasRect.left()) / Cell, r = (pixel.y() - canvasRect.top()) / Cell;
-                if (!(c >= 0 && c < columns && r >= 0 && r < rows))
-                    continue;
-                char &cell = taken[size_t(r) * size_t(columns) + size_t(c)];
-                if (!cell)
-                    pixels.append(pixel);
-                cell = 1;
-            }
+            for (int s = 0; s <= steps; ++s)
+                cells.add(steps > 0 ? a + (b - a) * (double(s) / steps) : a);
         }
     }
-    return pixels;
+    return cells.points();
 }
 
 void PlotLabels::draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
