@@ -146,6 +146,14 @@ constexpr double StackNoiseMs = 20, StackNoisePeriods = 1, StackLobesPeriods = 2
 // than NearSourceLateShare of a period later.
 constexpr double NearSourceConfidenceShare = 0.5;
 constexpr double NearSourceLateShare = 0.5;
+// A noise swing just before the first break, in the sense of its first
+// lobe, runs into that lobe and starts it early: the trace's own pick then
+// lies before its alignment time and is the more confident for the lobe's
+// full height. A confident stack reading within RefineShare of a period of
+// the alignment time and more than that, but less than NoiseLeadShare of a
+// period, later than the own pick (the same lobe, not the next) replaces
+// it whatever the confidences.
+constexpr double NoiseLeadShare = 0.5;
 // On a shot with hardly a confident pick, a pick is also trusted when it
 // lies, within CorroborationShare of the search window, on a line rising
 // away from the source with at least CorroboratingPicks others among the
@@ -1296,8 +1304,10 @@ std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<doub
 // stack of the trace and its neighbours at those alignments, which has the
 // noise of one trace over the square root of their number, and carried back
 // to the trace by its alignment time. The stack's reading replaces the
-// trace's own when it is the more confident; the pick keeps the trace's own
-// confidence (what the trace alone shows). Every trace is aligned against
+// trace's own when it is the more confident, or when it finds the onset a
+// little after an own pick that a noise swing led into the first lobe
+// (NoiseLeadShare); the pick keeps the trace's own confidence (what the
+// trace alone shows). Every trace is aligned against
 // the previous round's times, so the result does not depend on the order.
 // The first round starts from firstLine where it has a time (else from the
 // robust line through the picks); firstLine is empty or one per trace.
@@ -1546,9 +1556,15 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         const TraceSamples stackTrace{stacked.data(), int(stacked.size()), -pre * dt, dt};
         const OnsetPick read = pickInRange(stackTrace, -searchMs, searchMs, onStack, WindowEnd::LookBack);
         OnsetPick &pick = (*picks)[size_t(i)];
-        if (!read.found || (pick.found && read.confidence <= pick.confidence))
+        if (!read.found)
             continue;
         const double onsetMs = aligned[size_t(i)] + read.onsetMs;
+        const double lead = onsetMs - pick.onsetMs;
+        const bool ledByNoise = pick.found && read.confidence >= settings.minimumConfidence &&
+                                std::fabs(read.onsetMs) <= RefineShare * period && lead > RefineShare * period &&
+                                lead < NoiseLeadShare * period;
+        if (pick.found && read.confidence <= pick.confidence && !ledByNoise)
+            continue;
         // Before the trace's first sample the stack holds only the
         // neighbours' noise: an onset read there is none of this trace's.
         if (onsetMs < gather.firstSampleMs ||

@@ -137,8 +137,11 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // neighbours on each side (up to the source), within half a period of the
 // robust line through their onsets, and its onset is read on the stack of
 // itself and those neighbours, lined up: where that stack's onset stands out
-// more than the trace's own, the pick moves there but keeps the trace's own
-// confidence (what the trace alone shows); never before the trace's first
+// more than the trace's own, or is confident, within an eighth of a period
+// of the trace's alignment and between an eighth and half a period after
+// its own pick (a noise swing that ran into the first lobe started it
+// early), the pick moves there but keeps the trace's own confidence (what
+// the trace alone shows); never before the trace's first
 // sample, the trace at the source of a split spread only sooner, and the
 // nearest trace on each side of it, where its own pick is at least half as
 // confident as a confident one, no more than half a period later. A
