@@ -147,6 +147,10 @@ const QVector<Geometry> &family()
         // A 3-D patch (see patchOptions()).
         {"built-in curve, 25 m, 3-D 8 lines of 60", 25, 480, 240, split, false, {}, {}, 0.5, 0.0, 0.0, 0.0, 0.0},
         {"3 layers, 25 m, 3-D 6 lines of 48, between lines", 25, 288, 165, split, false, {600, 2000, 4200}, {140, 700}, 1.0, 1.0, 2.0, 0.0, 0.0},
+        // Buried sources on short stations over slow ground: their depths
+        // part a pair's times by more than the tolerance. Last, so that the
+        // lines above keep their seeds.
+        {"built-in curve, 10 m, hills at 1,500 m/s, split 120", 10, 120, 60, split, false, {}, {}, 0.5, 0.0, 0.0, 0.0, 0.0, 1500.0},
     };
     // clang-format on
     return lines;

@@ -47,6 +47,7 @@ ShotSummary ShotSummaries::at(int shot) const
     s.sourceHeight = it->sourceHeight;
     s.heightSlowness = it->heightSlowness;
     s.sourceDepth = it->sourceDepth;
+    s.directReachMs = it->directReachMs;
     s.quietPicks = it->quietPicks;
     s.quietSquares = it->quietSquares;
     return s;
@@ -68,6 +69,7 @@ ShotSummaries::Judged ShotSummaries::judged(int shot, const ShotSummary &s)
                   s.sourceHeight,
                   s.heightSlowness,
                   s.sourceDepth,
+                  s.directReachMs,
                   s.quietPicks,
                   s.quietSquares};
 }
@@ -116,6 +118,7 @@ std::vector<ShotSummaries::Timing> ShotSummaries::timings() const
                                      j.sourceHeight,
                                      j.heightSlowness,
                                      j.sourceDepth,
+                                     j.directReachMs,
                                      {j.velocity[Negative], j.velocity[Positive]},
                                      {j.span[Negative], j.span[Positive]}});
     }
@@ -209,9 +212,26 @@ const TimingEstimate *Report::timingOf(qint32 shot) const
     return it != m_timing.cend() && it->shot == shot ? &*it : nullptr;
 }
 
+Report::Uphole Report::uphole(qint32 shot) const
+{
+    if (!m_uphole)
+        return Uphole{shot, 0.0f, float(NaN)};
+    const auto it = std::lower_bound(m_uphole->cbegin(), m_uphole->cend(), shot,
+                                     [](const Uphole &t, qint32 s) { return t.shot < s; });
+    return it != m_uphole->cend() && it->shot == shot ? *it : Uphole{shot, 0.0f, float(NaN)};
+}
+
+float Report::depthCorrected(const ReciprocalPair &p) const
+{
+    const Uphole a = uphole(p.shotA), b = uphole(p.shotB);
+    if (0.5f * (p.timeAB + p.timeBA) <= 0.5f * (a.directReachMs + b.directReachMs))
+        return p.difference();
+    return p.difference() + (a.ms - b.ms);
+}
+
 bool Report::flagged(const ReciprocalPair &pair) const
 {
-    return std::abs(pair.difference()) > settings.reciprocityMs;
+    return std::abs(depthCorrected(pair)) > settings.reciprocityMs;
 }
 
 qint32 Report::explainedBy(qint32 a, qint32 b, double d) const

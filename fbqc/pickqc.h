@@ -83,6 +83,11 @@ struct ShotSummary
     // source's picks are earlier by its depth at the near surface's
     // slowness, which a reciprocal partner on the surface does not share.
     float sourceDepth = 0.0f;
+    // ms: where the nearest refractor overtakes the direct arrival at the
+    // source's height (the earlier of the sides that show both); picks up
+    // to it run along the surface, whatever the source's depth. NaN where
+    // no side shows both.
+    float directReachMs = float(NaN);
     float sourceX = 0.0f; // where the source stands (sourcePosition())
     float sourceY = 0.0f;
     qint32 sLine = 0;
@@ -107,7 +112,7 @@ struct ShotSource
 
 // The summaries of a file's shots, one per index entry, in file order.
 // Held compactly: a shot with nothing judged (millions of one-record shots)
-// keeps only its source, 16 bytes; a judged one another 68. Its ffid and
+// keeps only its source, 16 bytes; a judged one another 112. Its ffid and
 // pick count come from the shot index the pass attaches at its end, which
 // shares the report's index rather than copying it.
 //
@@ -147,6 +152,7 @@ public:
         float sourceHeight;
         float heightSlowness;
         float sourceDepth;
+        float directReachMs;
         float velocity[2]; // of the segment each side's intercept belongs to; NaN where none
         InterceptSpan span[2];
     };
@@ -173,6 +179,7 @@ private:
         float sourceHeight;
         float heightSlowness;
         float sourceDepth;
+        float directReachMs;
         qint32 quietPicks;
         float quietSquares;
     };
@@ -368,6 +375,30 @@ public:
     qint64 trailingBytes() const;
     // The timing estimate of shot, or nullptr.
     const TimingEstimate *timingOf(qint32 shot) const;
+    // The time a shot's refracted picks gain by its source's depth (ms):
+    // the depth at the near surface's slowness where the fits take heights
+    // off, else 0; and the time up to which its picks are direct arrivals,
+    // which run along the surface and gain nothing (the file's median where
+    // the shot's curves show none; NaN: no shot's do). Set with the timing
+    // errors; held for the judged shots only, ascending by shot.
+    struct Uphole
+    {
+        qint32 shot;
+        float ms;
+        float directReachMs;
+    };
+    using UpholeTimes = std::vector<Uphole>;
+    void setUpholeTimes(UpholeTimes times) { m_uphole = std::make_shared<const UpholeTimes>(std::move(times)); }
+    float upholeMs(qint32 shot) const { return uphole(shot).ms; }
+    // Shot A's time less shot B's on one footing: a buried source's
+    // refracted picks are early by its depth, which its partner's lack. A
+    // pair's two times are told direct or refracted together (their mean
+    // against their shots' mean reach), so that a pair near the crossover
+    // is never corrected at one end only.
+    float depthCorrected(const ReciprocalPair &p) const;
+    float depthCorrected(const RepeatPair &p) const { return p.difference + (upholeMs(p.shotA) - upholeMs(p.shotB)); }
+    // The pair's times disagree, their sources' depths taken into account,
+    // by more than the reciprocity tolerance.
     bool flagged(const ReciprocalPair &pair) const;
     // The shot whose timing error accounts for a flagged pair (or repeat)
     // of shots a and b that disagree by d = a's time minus b's: the shot
@@ -395,6 +426,8 @@ private:
     FindingList m_candidates;
     double m_candidateFloorMs = 0.0;
     std::shared_ptr<const TimingRounds> m_timingRounds;
+    std::shared_ptr<const UpholeTimes> m_uphole;
+    Uphole uphole(qint32 shot) const;
 };
 
 // Turns the records' fb_time from the declared unit into ms, in place: the

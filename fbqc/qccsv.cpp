@@ -307,10 +307,13 @@ bool Tables::write(const QString &dirName, const FbQc::Report &r, const QStringL
                             p = field(p, ffid(x.shotB));
                             p = field(p, x.timeAB, 3);
                             p = field(p, x.timeBA, 3);
-                            p = field(p, x.difference(), 3);
+                            // The times as picked, their difference with the
+                            // sources' depths taken into account.
+                            const float d = r.depthCorrected(x);
+                            p = field(p, d, 3);
                             const bool flagged = r.flagged(x);
                             p = field(p, flagged ? 1 : 0);
-                            return shotField(p, flagged ? r.explainedBy(x.shotA, x.shotB, x.difference()) : -1) - 1;
+                            return shotField(p, flagged ? r.explainedBy(x.shotA, x.shotB, d) : -1) - 1;
                         },
                         error) &&
                     writeTable(
@@ -322,11 +325,12 @@ bool Tables::write(const QString &dirName, const FbQc::Report &r, const QStringL
                             p = field(p, ffid(x.shotA));
                             p = field(p, qint64(x.shotB) + 1);
                             p = field(p, ffid(x.shotB));
-                            p = field(p, x.difference, 3);
+                            const float d = r.depthCorrected(x);
+                            p = field(p, d, 3);
                             p = field(p, x.receivers);
-                            const bool flagged = std::abs(x.difference) > r.settings.reciprocityMs;
+                            const bool flagged = std::abs(d) > r.settings.reciprocityMs;
                             p = field(p, flagged ? 1 : 0);
-                            return shotField(p, flagged ? r.explainedBy(x.shotA, x.shotB, x.difference) : -1) - 1;
+                            return shotField(p, flagged ? r.explainedBy(x.shotA, x.shotB, d) : -1) - 1;
                         },
                         error);
     if (!ok)

@@ -179,6 +179,10 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
         s.sourceHeight = 2.0f * float(records[0].s_elev) - float(records[0].s_depth);
         s.heightSlowness = float(w.fit.heightSlowness);
         s.sourceDepth = float(records[0].s_depth);
+        for (const SideModel &model : w.fit.sides) {
+            if (model.judged && model.direct && model.segments > 1)
+                s.directReachMs = std::fmin(s.directReachMs, float(model.knotTime[1]));
+        }
         s.rmsResidual = kept > 0 ? float(std::sqrt((double(s.quietSquares) + candidateSquares) / kept)) : float(NaN);
         for (int side = Negative; side <= Positive; ++side) {
             const SideModel &model = w.fit.sides[side];

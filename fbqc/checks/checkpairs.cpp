@@ -43,7 +43,8 @@ void checkReciprocity(Report *r)
     for (const ReciprocalPair &p : qAsConst(r->pairs())) {
         if (!r->flagged(p))
             continue;
-        Finding f = pairFinding(Kind::Reciprocity, *r, p.shotA, p.shotB, p.difference());
+        // Judged on the sources' depths; the times shown stay as picked.
+        Finding f = pairFinding(Kind::Reciprocity, *r, p.shotA, p.shotB, r->depthCorrected(p));
         f.a = p.timeAB;
         f.b = p.timeBA;
         r->addFinding(f);
@@ -53,9 +54,10 @@ void checkReciprocity(Report *r)
 void checkRepeats(Report *r)
 {
     for (const RepeatPair &p : qAsConst(r->repeats())) {
-        if (!(std::abs(p.difference) > r->settings.reciprocityMs))
+        const float d = r->depthCorrected(p);
+        if (!(std::abs(d) > r->settings.reciprocityMs))
             continue;
-        Finding f = pairFinding(Kind::Repeat, *r, p.shotA, p.shotB, p.difference);
+        Finding f = pairFinding(Kind::Repeat, *r, p.shotA, p.shotB, d);
         f.count = p.receivers;
         r->addFinding(f);
     }
@@ -65,8 +67,13 @@ QString describeReciprocity(const Finding &f, const Report &r)
 {
     // Always named A then B, in file order, whichever it is filed under.
     const bool swapped = f.shot > f.otherShot;
+    // The times as picked; the difference is that of the sources' depths
+    // taken into account, said so where they part.
+    const bool corrected = f.value != f.a - f.b;
     const QString pair =
-        QCoreApplication::translate("FbQc::Kind", "%1 and %2: %3 against %4 ms, difference %5 ms")
+        (corrected ? QCoreApplication::translate(
+                         "FbQc::Kind", "%1 and %2: %3 against %4 ms, difference %5 ms for the sources' depths")
+                   : QCoreApplication::translate("FbQc::Kind", "%1 and %2: %3 against %4 ms, difference %5 ms"))
             .arg(shotName(r, swapped ? f.otherShot : f.shot), shotName(r, swapped ? f.shot : f.otherShot),
                  QcCsv::decimal(f.a, 2), QcCsv::decimal(f.b, 2), QcCsv::decimal(std::abs(f.value), 2));
     if (!(f.flags & Explained))

@@ -419,36 +419,33 @@ constexpr size_t MinHeightShare = 4;
 // spread stands out of the noise, so a quarter of the fits is enough to
 // tell the slowness; with fewer, heights explain nothing and no shot gains.
 // One slowness for the file, so that a pair's two sources are measured
-// alike. Held for the judged shots only (millions of one-record shots have
-// no fit), ascending by shot.
-class UpholeTimes
+// alike. And the time up to which each shot's picks are direct arrivals,
+// which gain nothing: where its curves show the refractor overtake, else
+// the median of the shots that show it (many show no direct arrival).
+// For the judged shots only (millions of one-record shots have no fit),
+// ascending by shot.
+Report::UpholeTimes upholeTimes(const Report &r)
 {
-public:
-    explicit UpholeTimes(const Report &r)
-    {
-        const std::vector<ShotSummaries::Timing> timings = r.shots().timings();
-        std::vector<double> slowness;
-        for (const ShotSummaries::Timing &t : timings) {
-            if (t.heightSlowness > 0.0f)
-                slowness.push_back(t.heightSlowness);
-        }
-        if (slowness.empty() || slowness.size() * MinHeightShare < timings.size())
-            return;
-        const double perDepth = median(slowness);
-        m_times.reserve(timings.size());
-        for (const ShotSummaries::Timing &t : timings)
-            m_times.push_back({t.shot, float(perDepth * t.sourceDepth)});
+    Report::UpholeTimes times;
+    const std::vector<ShotSummaries::Timing> timings = r.shots().timings();
+    std::vector<double> slowness, reach;
+    for (const ShotSummaries::Timing &t : timings) {
+        if (t.heightSlowness > 0.0f)
+            slowness.push_back(t.heightSlowness);
+        if (std::isfinite(t.directReachMs))
+            reach.push_back(t.directReachMs);
     }
-    float at(qint32 shot) const
-    {
-        const auto it = std::lower_bound(m_times.cbegin(), m_times.cend(), shot,
-                                         [](const std::pair<qint32, float> &t, qint32 s) { return t.first < s; });
-        return it != m_times.cend() && it->first == shot ? it->second : 0.0f;
+    if (slowness.empty() || slowness.size() * MinHeightShare < timings.size())
+        return times;
+    const double perDepth = median(slowness);
+    const float typical = reach.empty() ? float(NaN) : float(median(reach));
+    times.reserve(timings.size());
+    for (const ShotSummaries::Timing &t : timings) {
+        const float direct = std::isfinite(t.directReachMs) ? t.directReachMs : typical;
+        times.push_back({t.shot, float(perDepth * t.sourceDepth), direct});
     }
-
-private:
-    std::vector<std::pair<qint32, float>> m_times;
-};
+    return times;
+}
 
 } // namespace
 
@@ -461,12 +458,13 @@ void checkTimingErrors(Report *r)
     std::vector<qint32> id(shotCount, 0);
     // Each source's depth at the near surface's slowness, where the fits
     // take heights off: what a buried source's picks gain on a partner's.
-    const UpholeTimes uphole(*r);
+    // Kept on the report, where the pairs are judged with it too.
+    r->setUpholeTimes(upholeTimes(*r));
     auto each = [&](auto visit) {
         for (const ReciprocalPair &p : qAsConst(r->pairs()))
-            visit(p.shotA, p.shotB, p.difference() + (uphole.at(p.shotA) - uphole.at(p.shotB)));
+            visit(p.shotA, p.shotB, r->depthCorrected(p));
         for (const RepeatPair &p : qAsConst(r->repeats()))
-            visit(p.shotA, p.shotB, p.difference + (uphole.at(p.shotA) - uphole.at(p.shotB)));
+            visit(p.shotA, p.shotB, r->depthCorrected(p));
     };
     each([&](qint32 a, qint32 b, float) { ++id[size_t(a)], ++id[size_t(b)]; });
     // Built where the next settling will find them.

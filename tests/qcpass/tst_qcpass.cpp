@@ -737,7 +737,8 @@ private slots:
         // Hills the picks follow: each shot's intercepts on the datum of its neighbours.
         QTest::newRow("end-on, hills, two late side by side")
             << endOn << 13.0 << QVector<int>{19, 20} << true << 1.5 << 2500.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0;
-        // Buried sources on hills: each pair's picks differ by its sources' depths.
+        // Buried sources on hills: each pair's refracted picks differ by its
+        // sources' depths, which neither names a shot late nor flags a pair.
         QTest::newRow("split, hills, late shots") << split << 12.0 << QVector<int>{8, 19, 30} << false << 0.8 << 1000.0
                                                   << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0;
         // Sources off the line: a short side's farthest intercept is its
@@ -829,6 +830,17 @@ private slots:
             QCOMPARE(bool(named[k].flags & BySourceDelay), bySourceDelay);
             QVERIFY2(std::abs(named[k].value - late) < within,
                      qPrintable(QString("shot %1: delay %2").arg(named[k].shot).arg(named[k].value)));
+        }
+        // Every flagged pair is a late shot's, whatever its sources' depths.
+        for (const Finding &f : all(report, Kind::Reciprocity)) {
+            QVERIFY2((f.flags & Explained) && lateShots.contains(f.shot),
+                     qPrintable(QString("pair %1-%2: %3 against %4 ms, depths %5 and %6 ms")
+                                    .arg(f.shot)
+                                    .arg(f.otherShot)
+                                    .arg(f.a)
+                                    .arg(f.b)
+                                    .arg(report.upholeMs(f.shot))
+                                    .arg(report.upholeMs(f.otherShot))));
         }
     }
 

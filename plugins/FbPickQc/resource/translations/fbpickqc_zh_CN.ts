@@ -525,6 +525,10 @@
         <translation>%1 与 %2：%3 对 %4 ms，相差 %5 ms</translation>
     </message>
     <message>
+        <source>%1 and %2: %3 against %4 ms, difference %5 ms for the sources' depths</source>
+        <translation>%1 与 %2：%3 对 %4 ms，计入震源深度后相差 %5 ms</translation>
+    </message>
+    <message>
         <source>%1 (explained by the timing error of %2)</source>
         <translation>%1（由 %2 的时间误差解释）</translation>
     </message>
