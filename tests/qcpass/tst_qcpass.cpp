@@ -10,6 +10,7 @@
 #include <fbqc/receiverstatics.h>
 #include <fbqc/reciprocity.h>
 #include <fbqc/shotjudgement.h>
+#include "reportdiff.h"
 #include "surveyline.h"
 
 #include <QFile>
@@ -27,43 +28,7 @@ using namespace SurveyLine;
 
 namespace {
 
-QVector<Finding> all(const Report &report, Kind kind)
-{
-    QVector<Finding> out;
-    FindingList::Reader reader(report.findings(kind));
-    while (const Finding *f = reader.next())
-        out.append(*f);
-    return out;
-}
-
-bool sameFinding(const Finding &a, const Finding &b)
-{
-    return a.kind == b.kind && a.column == b.column && a.flags == b.flags && a.side == b.side && a.shot == b.shot &&
-           a.record == b.record && a.otherShot == b.otherShot && a.fbNo == b.fbNo && a.channel == b.channel &&
-           a.offset == b.offset && a.count == b.count && std::memcmp(&a.value, &b.value, 3 * sizeof(float)) == 0;
-}
-
-// Where two reports first differ in their findings of any kind or their
-// reciprocal pairs; empty when they agree.
-QString firstDifference(const Report &a, const Report &b)
-{
-    for (int k = 0; k < KindCount; ++k) {
-        const QVector<Finding> x = all(a, Kind(k)), y = all(b, Kind(k));
-        if (x.size() != y.size())
-            return QString("%1: %2 findings against %3").arg(kinds()[k].key).arg(x.size()).arg(y.size());
-        for (int i = 0; i < x.size(); ++i) {
-            if (!sameFinding(x[i], y[i]))
-                return QString("%1 finding %2").arg(kinds()[k].key).arg(i);
-        }
-    }
-    if (a.pairs().size() != b.pairs().size())
-        return QString("%1 pairs against %2").arg(a.pairs().size()).arg(b.pairs().size());
-    for (int k = 0; k < a.pairs().size(); ++k) {
-        if (std::memcmp(&a.pairs()[k], &b.pairs()[k], sizeof(ReciprocalPair)) != 0)
-            return QString("pair %1").arg(k);
-    }
-    return QString();
-}
+using FbTest::findings;
 
 Report judge(const QString &fileName, Settings settings = Settings())
 {
@@ -192,7 +157,7 @@ private slots:
             QVERIFY2(std::abs(p.timeAB - shift - expected) <= 2.0, qPrintable(pair + " time_ab off"));
         }
         // The late shot is named with its delay; every flagged pair is its.
-        const QVector<Finding> late = all(report, Kind::TimingError);
+        const QVector<Finding> late = findings(report, Kind::TimingError);
         QCOMPARE(late.size(), shiftedShot >= 0 ? 1 : 0);
         if (shiftedShot >= 0) {
             QCOMPARE(late.first().shot, shiftedShot);
@@ -200,7 +165,7 @@ private slots:
                      qPrintable(QString("delay %1").arg(late.first().value)));
             QCOMPARE(late.first().count, qint64(shots - 1));
         }
-        for (const Finding &f : all(report, Kind::Reciprocity)) {
+        for (const Finding &f : findings(report, Kind::Reciprocity)) {
             QCOMPARE(f.shot, shiftedShot);
             QVERIFY(f.flags & Explained);
         }
@@ -210,7 +175,7 @@ private slots:
             QCOMPARE(report.shots()[s].outliers, s == 6 ? 1 : 0);
             QCOMPARE(report.shots()[s].outliers, fit.outliers());
         }
-        const QVector<Finding> outliers = all(report, Kind::Outlier);
+        const QVector<Finding> outliers = findings(report, Kind::Outlier);
         QCOMPARE(outliers.size(), 1);
         // The outlier's other fields are checked against the file by the qc command's test.
         QCOMPARE(outliers[0].shot, 6);
@@ -280,16 +245,16 @@ private slots:
         checkOnly.judgePicks = false;
         const Report check = judge(fileName, checkOnly);
         for (const Report *r : {static_cast<const Report *>(&report), &check}) {
-            const QVector<Finding> varying = all(*r, Kind::VaryingSource);
+            const QVector<Finding> varying = findings(*r, Kind::VaryingSource);
             QCOMPARE(varying.size(), 2);
             QCOMPARE(varying[0].shot, 1);
             QCOMPARE(int(varying[0].column), int(FbColumns::SElev));
             QCOMPARE(varying[0].count, qint64(2));
-            const QVector<Finding> repeated = all(*r, Kind::RepeatedFfid);
+            const QVector<Finding> repeated = findings(*r, Kind::RepeatedFfid);
             QCOMPARE(repeated.size(), 1);
             QCOMPARE(repeated[0].shot, 4);
             QCOMPARE(repeated[0].otherShot, 0);
-            const QVector<Finding> bad = all(*r, Kind::NonFinite);
+            const QVector<Finding> bad = findings(*r, Kind::NonFinite);
             QCOMPARE(bad.size(), 2);
             const int columns[] = {FbColumns::FbTime, FbColumns::GroupX};
             for (int k = 0; k < 2; ++k) {
@@ -349,37 +314,24 @@ private slots:
             settings.collectReceivers = true;
             const Report other = judge(fileName, settings);
             QCOMPARE(other.index(), first.index());
-            QCOMPARE(other.receivers().size(), first.receivers().size());
-            QVERIFY(std::memcmp(other.receivers().constData(), first.receivers().constData(),
-                                size_t(first.receivers().size()) * sizeof(ReceiverPosition)) == 0);
-            QCOMPARE(other.stations().size(), first.stations().size());
-            QVERIFY(std::memcmp(other.stations().constData(), first.stations().constData(),
-                                size_t(first.stations().size()) * sizeof(StationResidual)) == 0);
-            QCOMPARE(other.receiverStatics().size(), first.receiverStatics().size());
-            QVERIFY(std::memcmp(other.receiverStatics().constData(), first.receiverStatics().constData(),
-                                size_t(first.receiverStatics().size()) * sizeof(ReceiverStatic)) == 0);
-            QCOMPARE(other.timing().size(), first.timing().size());
-            for (int k = 0; k < first.timing().size(); ++k)
-                QVERIFY(std::memcmp(&other.timing()[k], &first.timing()[k], sizeof(TimingEstimate)) == 0);
-            const QString differs = firstDifference(first, other);
+            const QString differs = FbTest::reportDifference(other, first) +
+                                    FbTest::vectorDifference("receivers", other.receivers(), first.receivers()) +
+                                    FbTest::vectorDifference("stations", other.stations(), first.stations());
             QVERIFY2(differs.isEmpty(), qPrintable(QString("%1 with %2 threads").arg(differs).arg(threads)));
-            for (int s = 0; s < first.shots().size(); ++s) {
-                const ShotSummary a = first.shots().at(s), b = other.shots().at(s);
-                QVERIFY(std::memcmp(&a, &b, sizeof(ShotSummary)) == 0);
-            }
         }
         // Findings past the memory budget are read back from disk alike.
+        const QVector<Finding> outliers = findings(first, Kind::Outlier);
         FindingList list;
         list.setMemoryBudget(1);
-        for (const Finding &f : all(first, Kind::Outlier))
+        for (const Finding &f : outliers)
             QVERIFY(list.append(f));
         for (int pass = 0; pass < 2; ++pass) {
-            const QVector<Finding> a = all(first, Kind::Outlier);
-            FindingList::Reader reader(list);
-            for (int i = 0; i < a.size(); ++i) {
-                const Finding *f = reader.next();
-                QVERIFY(f && sameFinding(*f, a[i]) && sameFinding(list.at(a.size() - 1 - i), a[a.size() - 1 - i]));
-            }
+            const QString differs = FbTest::listDifference("read back", list, first.findings(Kind::Outlier));
+            QVERIFY2(differs.isEmpty(), qPrintable(differs));
+        }
+        for (int i = outliers.size() - 1; i >= 0; --i) {
+            const Finding f = list.at(i);
+            QVERIFY(std::memcmp(&f, &outliers[i], sizeof f) == 0);
         }
     }
 
@@ -568,7 +520,7 @@ private slots:
         QVERIFY2(writer.write(fileName), qPrintable(writer.errorString()));
         const Report report = judge(fileName);
         QVERIFY(report.pairs().size() > 100);
-        for (const Finding &f : all(report, Kind::Reciprocity))
+        for (const Finding &f : findings(report, Kind::Reciprocity))
             QFAIL(qPrintable(
                 QString("shots %1 and %2: %3 against %4 ms").arg(f.shot).arg(f.otherShot).arg(f.a).arg(f.b)));
     }
@@ -823,7 +775,7 @@ private slots:
             QVERIFY2(lateShots.contains(t.shot) || std::abs(t.delay) < onTime,
                      qPrintable(QString("shot %1 on time: delay %2").arg(t.shot).arg(t.delay)));
         }
-        const QVector<Finding> named = all(report, Kind::TimingError);
+        const QVector<Finding> named = findings(report, Kind::TimingError);
         QCOMPARE(named.size(), lateShots.size());
         for (int k = 0; k < named.size(); ++k) {
             QCOMPARE(named[k].shot, lateShots[k]);
@@ -832,7 +784,7 @@ private slots:
                      qPrintable(QString("shot %1: delay %2").arg(named[k].shot).arg(named[k].value)));
         }
         // Every flagged pair is a late shot's, whatever its sources' depths.
-        for (const Finding &f : all(report, Kind::Reciprocity)) {
+        for (const Finding &f : findings(report, Kind::Reciprocity)) {
             QVERIFY2((f.flags & Explained) && lateShots.contains(f.shot),
                      qPrintable(QString("pair %1-%2: %3 against %4 ms, depths %5 and %6 ms")
                                     .arg(f.shot)
@@ -895,13 +847,13 @@ private slots:
         QCOMPARE(report.repeats().size(), reshot >= 0 ? 1 : 0);
         if (reshot >= 0)
             QCOMPARE(std::make_pair(report.repeats()[0].shotA, report.repeats()[0].shotB), std::make_pair(2, reshot));
-        const QVector<Finding> named = all(report, Kind::TimingError);
+        const QVector<Finding> named = findings(report, Kind::TimingError);
         QCOMPARE(named.size(), lateShot >= 0 ? 1 : 0);
         if (lateShot >= 0) {
             QCOMPARE(named[0].shot, lateShot);
             QVERIFY2(std::abs(named[0].value - 8.0f) < 1.5f, qPrintable(QString("delay %1").arg(named[0].value)));
         }
-        QCOMPARE(all(report, Kind::Outlier).size(), 0);
+        QCOMPARE(findings(report, Kind::Outlier).size(), 0);
     }
 
     // A file whose times are in seconds, declared so, is judged as its twin
@@ -935,7 +887,7 @@ private slots:
         const Report twin = judge(writeFile(m_dir, "twin.fb", ms));
         const Report r = judge(writeFile(m_dir, "unit.fb", inUnit), declared);
 
-        const QVector<Finding> outliers = all(r, Kind::Outlier), twinOutliers = all(twin, Kind::Outlier);
+        const QVector<Finding> outliers = findings(r, Kind::Outlier), twinOutliers = findings(twin, Kind::Outlier);
         QCOMPARE(twinOutliers.size(), 2);
         QCOMPARE(outliers.size(), twinOutliers.size());
         for (int k = 0; k < outliers.size(); ++k) {
@@ -943,10 +895,10 @@ private slots:
             QCOMPARE(outliers[k].record, twinOutliers[k].record);
             QVERIFY(std::abs(outliers[k].value - twinOutliers[k].value) < 0.01);
         }
-        const QVector<Finding> late = all(r, Kind::TimingError);
+        const QVector<Finding> late = findings(r, Kind::TimingError);
         QCOMPARE(late.size(), 1);
         QCOMPARE(late[0].shot, 19);
-        QVERIFY2(std::abs(late[0].value - all(twin, Kind::TimingError).value(0).value) < 0.01,
+        QVERIFY2(std::abs(late[0].value - findings(twin, Kind::TimingError).value(0).value) < 0.01,
                  qPrintable(QString::number(late[0].value)));
         const auto flagged = [](const Report &report) {
             return std::count_if(report.pairs().begin(), report.pairs().end(),
@@ -1041,19 +993,8 @@ private slots:
             return;
         }
         QVERIFY(fresh.count(Kind::Outlier) != before || outlierMs == 8.0);
-        const QString differs = firstDifference(report, fresh);
+        const QString differs = FbTest::reportDifference(report, fresh);
         QVERIFY2(differs.isEmpty(), qPrintable(differs));
-        QCOMPARE(report.statusOther, fresh.statusOther);
-        QCOMPARE(report.notPicked, fresh.notPicked);
-        QCOMPARE(report.notJudged, fresh.notJudged);
-        for (int s = 0; s < fresh.shots().size(); ++s) {
-            QCOMPARE(report.shots().at(s).outliers, fresh.shots().at(s).outliers);
-            QVERIFY2(std::abs(report.shots().at(s).rmsResidual - fresh.shots().at(s).rmsResidual) < 1e-4f,
-                     qPrintable(QString("shot %1: rms %2 against %3")
-                                    .arg(s)
-                                    .arg(report.shots().at(s).rmsResidual)
-                                    .arg(fresh.shots().at(s).rmsResidual)));
-        }
     }
 
     // A run that cannot read or is cancelled, before it starts or once it

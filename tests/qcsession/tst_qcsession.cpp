@@ -8,11 +8,11 @@
 #include <fbfile/fbpicks.h>
 #include <fbqc/qcsession.h>
 #include <fbfile/shotrecords.h>
+#include "reportdiff.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <cstring>
 #include <random>
 
 using namespace FbFile;
@@ -20,76 +20,6 @@ using namespace FbFile;
 using namespace FbQc;
 
 namespace {
-
-QString findingText(const Finding &f)
-{
-    return QStringLiteral("kind %1 shot %2 record %3 other %4 value %5 a %6 b %7 count %8 flags %9")
-        .arg(int(f.kind))
-        .arg(f.shot)
-        .arg(f.record)
-        .arg(f.otherShot)
-        .arg(double(f.value))
-        .arg(double(f.a))
-        .arg(double(f.b))
-        .arg(f.count)
-        .arg(f.flags);
-}
-
-// The first difference between two lists of findings, or nothing.
-QString listDifference(const char *what, const FindingList &got, const FindingList &want)
-{
-    FindingList::Reader a(got), b(want);
-    for (qint64 k = 0;; ++k) {
-        const Finding *x = a.next(), *y = b.next();
-        if (!x && !y)
-            return QString();
-        if (!x || !y || std::memcmp(x, y, sizeof(Finding)) != 0)
-            return QStringLiteral("%1 #%2: session %3, fresh pass %4")
-                .arg(QLatin1String(what))
-                .arg(k)
-                .arg(x ? findingText(*x) : QStringLiteral("none"), y ? findingText(*y) : QStringLiteral("none"));
-    }
-}
-
-template<typename T>
-QString vectorDifference(const char *what, const QVector<T> &got, const QVector<T> &want)
-{
-    if (got.size() != want.size())
-        return QStringLiteral("%1: %2 in the session, %3 in the fresh pass")
-            .arg(QLatin1String(what))
-            .arg(got.size())
-            .arg(want.size());
-    for (int k = 0; k < got.size(); ++k) {
-        if (std::memcmp(&got.at(k), &want.at(k), sizeof(T)) != 0)
-            return QStringLiteral("%1 #%2 differs").arg(QLatin1String(what)).arg(k);
-    }
-    return QString();
-}
-
-// What a session's report and a fresh pass's may differ in, the first one.
-QString difference(const Report &got, const Report &want)
-{
-    for (int k = 0; k < KindCount; ++k) {
-        const QString d = listDifference(kindInfo(Kind(k)).key, got.findings(Kind(k)), want.findings(Kind(k)));
-        if (!d.isEmpty())
-            return d;
-    }
-    QString d = listDifference("outlier candidates", got.outlierCandidates(), want.outlierCandidates());
-    QVector<ShotSummary> gotShots, wantShots;
-    for (int s = 0; s < got.shots().size(); ++s)
-        gotShots.append(got.shots().at(s));
-    for (int s = 0; s < want.shots().size(); ++s)
-        wantShots.append(want.shots().at(s));
-    for (const QString &next : {vectorDifference("shot summaries", gotShots, wantShots),
-                                vectorDifference("reciprocal pairs", got.pairs(), want.pairs()),
-                                vectorDifference("repeats", got.repeats(), want.repeats()),
-                                vectorDifference("timing estimates", got.timing(), want.timing()),
-                                vectorDifference("receiver statics", got.receiverStatics(), want.receiverStatics())})
-        d = d.isEmpty() ? next : d;
-    const QVector<qint64> gotCounts{got.status0, got.status1, got.statusOther, got.notPicked, got.notJudged};
-    const QVector<qint64> wantCounts{want.status0, want.status1, want.statusOther, want.notPicked, want.notJudged};
-    return d.isEmpty() ? vectorDifference("pick counts", gotCounts, wantCounts) : d;
-}
 
 // The file as the edits leave it, judged by a fresh pass.
 Report freshPass(const QString &fileName, const PickEdits &edits, const Settings &settings, const QString &copyName)
@@ -372,7 +302,7 @@ private slots:
             history.append(edits);
             const Report fresh = freshPass(file, edits, settings, copy);
             QVERIFY2(fresh.shots().size() == index.size(), "the fresh pass failed");
-            const QString d = difference(session.report(), fresh);
+            const QString d = FbTest::reportDifference(session.report(), fresh);
             QVERIFY2(d.isEmpty(), qPrintable(QStringLiteral("step %1, %2: %3").arg(step).arg(action, d)));
         }
     }
