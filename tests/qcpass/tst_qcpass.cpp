@@ -539,49 +539,33 @@ private slots:
         return sums;
     }
 
-    // The ground under a source from the receivers of that line.
-    void groundUnderASource_data()
-    {
-        QTest::addColumn<double>("x");
-        QTest::addColumn<double>("y");
-        QTest::addColumn<double>("ms");
-        QTest::newRow("on a receiver") << 30.0 << 0.0 << 2.5;
-        QTest::newRow("between two") << 35.0 << 0.0 << 2.75;
-        QTest::newRow("off the line beside one") << 30.0 << 15.0 << 2.5;
-        QTest::newRow("across a missing one") << 60.0 << 0.0 << 4.0;
-        QTest::newRow("just past the end") << -4.0 << 0.0 << 1.0;
-        QTest::newRow("a spacing past the end") << -10.0 << 0.0 << 0.0;
-        QTest::newRow("far off the line") << 30.0 << 45.0 << 0.0;
-    }
-    void groundUnderASource()
-    {
-        QFETCH(double, x);
-        QFETCH(double, y);
-        QFETCH(double, ms);
-        const GroundStatics ground(lineStatics());
-        QCOMPARE(ground.spacing(), 10.0);
-        QVERIFY2(std::abs(ground.at(x, y) - ms) < 1e-6, qPrintable(QString::number(ground.at(x, y))));
-    }
-
-    // The ground under a side's refractor, on the same line: the mean
-    // static of the receivers within the span's distances from the source
-    // on its side only, whether or not the shot picked them.
-    void groundUnderARefractor_data()
+    // The ground on that line: under a source from the receivers about it,
+    // and under a side's refractor the mean static of the receivers within
+    // the span's distances from the source on its side only, whether or not
+    // the shot picked them.
+    void groundStatics_data()
     {
         QTest::addColumn<double>("x"); // the source
         QTest::addColumn<double>("y");
         QTest::addColumn<float>("nearest"); // NaN: no span
         QTest::addColumn<float>("farthest");
-        QTest::addColumn<float>("sideX"); // the span's mean position
+        QTest::addColumn<float>("sideX"); // the span's mean position; NaN: the ground under the source
         QTest::addColumn<double>("ms");
         const float none = float(NaN);
-        QTest::newRow("ahead, across a missing one") << 20.0 << 0.0 << 20.0f << 40.0f << 45.0f << 3.25;
-        QTest::newRow("behind") << 50.0 << 0.0 << 20.0f << 40.0f << 20.0f << 2.0;
-        QTest::newRow("ahead, off the line") << 20.0 << 15.0 << 25.0f << 33.6f << 45.0f << 3.25;
+        QTest::newRow("source on a receiver") << 30.0 << 0.0 << none << none << none << 2.5;
+        QTest::newRow("source between two") << 35.0 << 0.0 << none << none << none << 2.75;
+        QTest::newRow("source off the line beside one") << 30.0 << 15.0 << none << none << none << 2.5;
+        QTest::newRow("source across a missing one") << 60.0 << 0.0 << none << none << none << 4.0;
+        QTest::newRow("source just past the end") << -4.0 << 0.0 << none << none << none << 1.0;
+        QTest::newRow("source a spacing past the end") << -10.0 << 0.0 << none << none << none << 0.0;
+        QTest::newRow("source far off the line") << 30.0 << 45.0 << none << none << none << 0.0;
+        QTest::newRow("refractor ahead, across a missing one") << 20.0 << 0.0 << 20.0f << 40.0f << 45.0f << 3.25;
+        QTest::newRow("refractor behind") << 50.0 << 0.0 << 20.0f << 40.0f << 20.0f << 2.0;
+        QTest::newRow("refractor ahead, off the line") << 20.0 << 15.0 << 25.0f << 33.6f << 45.0f << 3.25;
         QTest::newRow("the direct arrival's side") << 20.0 << 0.0 << none << none << 45.0f << 0.0;
-        QTest::newRow("past the last receiver") << 100.0 << 0.0 << 20.0f << 40.0f << 130.0f << 0.0;
+        QTest::newRow("refractor past the last receiver") << 100.0 << 0.0 << 20.0f << 40.0f << 130.0f << 0.0;
     }
-    void groundUnderARefractor()
+    void groundStatics()
     {
         QFETCH(double, x);
         QFETCH(double, y);
@@ -589,9 +573,11 @@ private slots:
         QFETCH(float, farthest);
         QFETCH(float, sideX);
         QFETCH(double, ms);
+        const GroundStatics ground(lineStatics());
+        QCOMPARE(ground.spacing(), 10.0);
         InterceptSpan span;
         span.nearest = nearest, span.farthest = farthest, span.x = sideX;
-        const double found = GroundStatics(lineStatics()).underSpan(x, y, span);
+        const double found = std::isnan(sideX) ? ground.at(x, y) : ground.underSpan(x, y, span);
         QVERIFY2(std::abs(found - ms) < 1e-6, qPrintable(QString::number(found)));
     }
 
