@@ -12,6 +12,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 namespace FbTest {
 
 struct Run
@@ -34,6 +37,44 @@ inline Run fbtool(const QStringList &args, QProcess &process)
 inline Run fbtool(const QStringList &args)
 {
     QProcess process;
+    return fbtool(args, process);
+}
+
+// Where a run may write: its standard output to stdoutFile (a full device,
+// say) when given, and with fileBytes > 0 no file past that many bytes, as
+// on a full disk.
+struct Limits
+{
+    QString stdoutFile;
+    qint64 fileBytes = 0;
+};
+
+class LimitedProcess : public QProcess
+{
+public:
+    explicit LimitedProcess(const Limits &limits) : m_fileBytes(limits.fileBytes)
+    {
+        if (!limits.stdoutFile.isEmpty())
+            setStandardOutputFile(limits.stdoutFile);
+    }
+
+protected:
+    void setupChildProcess() override
+    {
+        if (m_fileBytes <= 0)
+            return;
+        ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of killing
+        const rlimit limit{rlim_t(m_fileBytes), rlim_t(m_fileBytes)};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+
+private:
+    qint64 m_fileBytes;
+};
+
+inline Run fbtool(const QStringList &args, const Limits &limits)
+{
+    LimitedProcess process(limits);
     return fbtool(args, process);
 }
 

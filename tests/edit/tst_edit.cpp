@@ -23,8 +23,6 @@
 #include <cstring>
 #include <limits>
 
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,33 +33,8 @@ Q_DECLARE_METATYPE(QVector<FbEdit>)
 
 namespace {
 
+using FbTest::fbtool;
 using FbTest::Run;
-
-// fbtool as a user runs it; with fileLimit > 0, in a process that may not
-// write a file past that many bytes, as on a full disk.
-class FbTool : public QProcess
-{
-public:
-    static Run run(const QStringList &args, qint64 fileLimit = 0)
-    {
-        FbTool process(fileLimit);
-        return FbTest::fbtool(args, process);
-    }
-
-protected:
-    void setupChildProcess() override
-    {
-        if (m_fileLimit <= 0)
-            return;
-        ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of killing
-        const rlimit limit{rlim_t(m_fileLimit), rlim_t(m_fileLimit)};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-
-private:
-    explicit FbTool(qint64 fileLimit) : m_fileLimit(fileLimit) { }
-    qint64 m_fileLimit;
-};
 
 using FbTest::contents;
 
@@ -372,9 +345,9 @@ private slots:
         QFETCH(QByteArray, csv);
         QFETCH(QString, error);
         QVERIFY(QFile::exists(path("gen.fb")) ||
-                FbTool::run({"gen", path("gen.fb"), "--shots", "10", "--channels", "8"}).exitCode == 0);
+                fbtool({"gen", path("gen.fb"), "--shots", "10", "--channels", "8"}).exitCode == 0);
         QVERIFY(write("bad.csv", csv));
-        const Run run = FbTool::run({"edit", path("gen.fb"), "-o", path("bad.fb"), "--edits", path("bad.csv")});
+        const Run run = fbtool({"edit", path("gen.fb"), "-o", path("bad.fb"), "--edits", path("bad.csv")});
         QVERIFY2(FbTest::refused(run, error), qPrintable(run.err));
         QVERIFY(!QFile::exists(path("bad.fb")) && !QFile::exists(path("bad.fb.edits.csv")));
     }
@@ -401,7 +374,7 @@ private slots:
         QFETCH(bool, gen);
         QTemporaryDir dir;
         const QString in = dir.filePath("in.fb"), out = dir.filePath("out.fb");
-        QCOMPARE(FbTool::run({"gen", in, "--shots", "20", "--channels", "100"}).exitCode, 0); // 168 KB
+        QCOMPARE(fbtool({"gen", in, "--shots", "20", "--channels", "100"}).exitCode, 0); // 168 KB
         if (existing)
             QVERIFY(FbTest::writeFile(out, "keep me"));
         const QStringList before = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
@@ -410,7 +383,7 @@ private slots:
             args = QStringList{"gen", out, "--shots", "20", "--channels", "100"};
         if (!log.isEmpty())
             args << "--log" << dir.filePath(log);
-        const Run run = FbTool::run(args, log.isEmpty() ? 64 * 1024 : 0);
+        const Run run = fbtool(args, FbTest::Limits{QString(), log.isEmpty() ? 64 * 1024 : 0});
         QVERIFY2(FbTest::refused(run, "cannot write " + (log.isEmpty() ? out : dir.filePath(log))),
                  qPrintable(run.err));
         QVERIFY2(!run.err.contains("Unknown error"), qPrintable(run.err));
@@ -450,12 +423,12 @@ private slots:
         for (QString &a : args)
             a.replace("list.csv", path("list.csv"));
 
-        const Run dry = FbTool::run(QStringList{"edit", in, "--dry-run"} + args);
+        const Run dry = fbtool(QStringList{"edit", in, "--dry-run"} + args);
         QCOMPARE(dry.exitCode, 0);
         QCOMPARE(dry.out.count(" -> "), changes.size());
         QVERIFY(!QFile::exists(path("in.fb.edits.csv")));
 
-        const Run run = FbTool::run(QStringList{"edit", in, "-o", out} + args);
+        const Run run = fbtool(QStringList{"edit", in, "-o", out} + args);
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         QByteArray expected = input;
         QStringList logLines{EditLog::Header};
@@ -479,7 +452,7 @@ private slots:
         QCOMPARE(contents(out), expected);
         QCOMPARE(QString::fromUtf8(contents(out + ".edits.csv")).split('\n', Qt::SkipEmptyParts), logLines);
 
-        const Run replay = FbTool::run({"edit", in, "-o", again, "--edits", out + ".edits.csv"});
+        const Run replay = fbtool({"edit", in, "-o", again, "--edits", out + ".edits.csv"});
         QVERIFY2(replay.exitCode == 0, qPrintable(replay.err));
         QCOMPARE(contents(again), expected);
         QCOMPARE(contents(again + ".edits.csv"), contents(out + ".edits.csv"));
@@ -518,14 +491,14 @@ private slots:
         QFETCH(QByteArray, logMd5);
         QFETCH(QByteArray, dryMd5);
         const QString in = path("seam.fb"), out = path("seam-fixed.fb");
-        QCOMPARE(FbTool::run(QStringList{"gen", in} + gen).exitCode, 0);
+        QCOMPARE(fbtool(QStringList{"gen", in} + gen).exitCode, 0);
         QVERIFY(write("list.csv", list));
         for (QString &a : edit)
             a.replace("list.csv", path("list.csv"));
         const auto md5 = [](const QByteArray &bytes) {
             return QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex();
         };
-        const Run dry = FbTool::run(QStringList{"edit", in, "--dry-run"} + edit);
+        const Run dry = fbtool(QStringList{"edit", in, "--dry-run"} + edit);
         QVERIFY2(dry.exitCode == 0, qPrintable(dry.err));
         QByteArray listed;
         for (const QString &line : dry.out.split('\n')) {
@@ -533,7 +506,7 @@ private slots:
                 listed += line.toUtf8() + '\n';
         }
         QCOMPARE(md5(listed), dryMd5);
-        const Run run = FbTool::run(QStringList{"edit", in, "-o", out} + edit);
+        const Run run = fbtool(QStringList{"edit", in, "-o", out} + edit);
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         QCOMPARE(md5(contents(out)), copyMd5);
         QCOMPARE(md5(contents(out + ".edits.csv")), logMd5);
@@ -570,12 +543,12 @@ private slots:
         QFETCH(float, shiftMs);
         QFETCH(int, qcExit);
         const QString ms = path("planted.fb"), s = path("planted-s.fb");
-        QCOMPARE(FbTool::run(QStringList{"gen", ms, "--shots", "16", "--channels", "24"} + gen).exitCode, 0);
+        QCOMPARE(fbtool(QStringList{"gen", ms, "--shots", "16", "--channels", "24"} + gen).exitCode, 0);
         const QByteArray before = contents(ms);
         QVERIFY(FbTest::writeFile(s, FbTest::inSeconds(before)));
-        const Run inMs = FbTool::run(QStringList{"edit", ms, "-o", ms + ".out"} + edit);
+        const Run inMs = fbtool(QStringList{"edit", ms, "-o", ms + ".out"} + edit);
         QVERIFY2(inMs.exitCode == 0, qPrintable(inMs.err));
-        const Run inS = FbTool::run(QStringList{"edit", s, "-o", s + ".out", "--time-unit", "s"} + edit);
+        const Run inS = fbtool(QStringList{"edit", s, "-o", s + ".out", "--time-unit", "s"} + edit);
         QVERIFY2(inS.exitCode == 0, qPrintable(inS.err));
         const QByteArray fromMs = contents(ms + ".out"), fromS = contents(s + ".out");
         QCOMPARE(FbLayout::recordCount(fromMs.size()), 16 * 24);
@@ -595,7 +568,7 @@ private slots:
             QVERIFY2(std::abs(a.fb_time - b.fb_time * 1000.0f) <= 1e-5f * std::max(1.0f, std::abs(a.fb_time)),
                      qPrintable(QString("record %1: %2 ms, %3 s").arg(k + 1).arg(a.fb_time).arg(b.fb_time)));
         }
-        QCOMPARE(FbTool::run({"qc", ms + ".out"}).exitCode, qcExit);
+        QCOMPARE(fbtool({"qc", ms + ".out"}).exitCode, qcExit);
     }
 
     // sgt -> FB -> sgt keeps every pick (positions and times) but the
@@ -633,7 +606,7 @@ private slots:
         QVERIFY(write("in.sgt", sgt));
         const QString fb = path("imported.fb"), back = path("back.sgt");
         QFile::remove(fb);
-        const Run import = FbTool::run(QStringList{"import", path("in.sgt"), "-o", fb} + units);
+        const Run import = fbtool(QStringList{"import", path("in.sgt"), "-o", fb} + units);
         QVERIFY2(import.exitCode == 0, qPrintable(import.err));
         const QByteArray bytes = contents(fb);
         const FbFileHeader header = FbLayout::decodeHeader(bytes.constData(), bytes.size());
@@ -644,7 +617,7 @@ private slots:
         QCOMPARE(header.fb_count, offsets.size());
         QVERIFY(header.min_offset == *std::min_element(got.begin(), got.end()) &&
                 header.max_offset == *std::max_element(got.begin(), got.end()));
-        const Run exported = FbTool::run(QStringList{"export", fb, "-o", back} + units + exportArgs);
+        const Run exported = fbtool(QStringList{"export", fb, "-o", back} + units + exportArgs);
         QVERIFY2(exported.exitCode == 0, qPrintable(exported.err));
 
         // Picks as (source position, receiver position, time), the unpicked one left out.
@@ -726,7 +699,7 @@ private slots:
         // A file that reads is one whose values an FB file cannot hold.
         if (!file.read(path("refused.sgt")))
             QVERIFY2(file.errorString().contains(error), qPrintable(file.errorString()));
-        const Run run = FbTool::run(QStringList{"import", path("refused.sgt"), "-o", path("refused.fb")} + units);
+        const Run run = fbtool(QStringList{"import", path("refused.sgt"), "-o", path("refused.fb")} + units);
         QVERIFY2(FbTest::refused(run, error), qPrintable(run.err));
         QVERIFY(!QFile::exists(path("refused.fb")));
     }
@@ -777,13 +750,13 @@ private slots:
             }
             QVERIFY(write("stable.fb", FbTest::fileBytes(records)));
         } else {
-            QCOMPARE(FbTool::run(QStringList{"gen", fb} + gen).exitCode, 0);
+            QCOMPARE(fbtool(QStringList{"gen", fb} + gen).exitCode, 0);
         }
-        Run run = FbTool::run(QStringList{"export", fb, "-o", first} + exportArgs);
+        Run run = fbtool(QStringList{"export", fb, "-o", first} + exportArgs);
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-        run = FbTool::run(QStringList{"import", first, "-o", back} + units);
+        run = fbtool(QStringList{"import", first, "-o", back} + units);
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-        run = FbTool::run(QStringList{"export", back, "-o", second} + exportArgs);
+        run = fbtool(QStringList{"export", back, "-o", second} + exportArgs);
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         SgtFile sgt, again;
         QVERIFY(sgt.read(first) && again.read(second));
@@ -833,7 +806,7 @@ private slots:
     {
         QFETCH(QString, suffix);
         const QString fb = path("cut.fb"), target = path("cut." + suffix);
-        QCOMPARE(FbTool::run({"gen", fb, "--shots", "20", "--channels", "1000"}).exitCode, 0); // 2 blocks
+        QCOMPARE(fbtool({"gen", fb, "--shots", "20", "--channels", "1000"}).exitCode, 0); // 2 blocks
         QFile::remove(target);
         // Cut after the first block, the way another program would.
         bool cut = false;
@@ -893,8 +866,7 @@ private slots:
             records[k].fb_time = times[k];
         }
         QVERIFY(write("picks.fb", FbTest::fileBytes(records)));
-        const Run run =
-            FbTool::run({"export", path("picks.fb"), "-o", path("picks.sgt"), "--merge-tolerance", tolerance});
+        const Run run = fbtool({"export", path("picks.fb"), "-o", path("picks.sgt"), "--merge-tolerance", tolerance});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         QVERIFY2(run.out.contains(leftOut), qPrintable(run.out));
         SgtFile sgt;
@@ -912,7 +884,7 @@ private slots:
         records[2].group_x = -0.0f;
         records[2].source_y = 16777217.0f;
         QVERIFY(write("table.fb", FbTest::fileBytes(records, FbFileHeader(), true, 20)));
-        const Run run = FbTool::run({"export", path("table.fb"), "-o", path("table.csv")});
+        const Run run = fbtool({"export", path("table.fb"), "-o", path("table.csv")});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         const QList<QByteArray> lines = contents(path("table.csv")).split('\n');
         QStringList names{"record"};

@@ -17,6 +17,7 @@
 
 using namespace FbFile;
 
+using FbTest::fbtool;
 using FbTest::Run;
 
 class TestFbTool : public QObject
@@ -24,14 +25,6 @@ class TestFbTool : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-
-    static Run fbtool(const QStringList &args, const QString &stdoutFile = QString())
-    {
-        QProcess process;
-        if (!stdoutFile.isEmpty())
-            process.setStandardOutputFile(stdoutFile);
-        return FbTest::fbtool(args, process);
-    }
 
     QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
 
@@ -345,7 +338,7 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(QString, stdoutFile);
         QFETCH(QString, errorPart);
-        const Run run = fbtool(args, stdoutFile);
+        const Run run = fbtool(args, FbTest::Limits{stdoutFile});
         QVERIFY2(FbTest::refused(run, errorPart), qPrintable(QString::number(run.exitCode) + run.out + run.err));
     }
 
