@@ -4,6 +4,7 @@
 // every failure is one line and exit code 2, never a hang.
 
 #include <fbfile/fbcolumns.h>
+#include <fbfile/shotrecords.h>
 #include "fbtoolrun.h"
 #include "fbtestfile.h"
 
@@ -174,77 +175,72 @@ private slots:
                      qPrintable(QStringLiteral("info and check disagree on %1").arg(count)));
     }
 
-    // dump --shot takes the viewer's position; a shot larger than one read
-    // block (12483 records) streams whole, aligned, in file order.
+    // dump --shot takes the viewer's position, --ffid the shot's number; a
+    // shot larger than one read block (12483 records) streams whole, in file
+    // order. Every cell is the viewer's text, aligned and in CSV, also where
+    // one value alone sets a column's width: each kind of fb_time text that
+    // can be the widest, and 2-decimal texts at both ends of a column's range.
     void dump_data()
     {
-        QTest::addColumn<QStringList>("genOptions");
-        QTest::addColumn<QStringList>("dumpOptions");
+        QTest::addColumn<QStringList>("gen"); // empty: one shot of ffid 7 with these fb_time and group_x
+        QTest::addColumn<QVector<float>>("fbTimes");
+        QTest::addColumn<QVector<float>>("groupXs");
+        QTest::addColumn<QStringList>("select");
+        QTest::addColumn<int>("first"); // the shot's first record, 0-based
         QTest::addColumn<int>("rows");
-        QTest::addColumn<QString>("lastLineStart");
-        QTest::newRow("shot 4 of 10") << QStringList{"--shots", "10", "--channels", "8"} << QStringList{"--shot", "4"}
-                                      << 8 << "   32  1004        8";
-        QTest::newRow("ffid 1002, csv") << QStringList{"--shots", "3", "--channels", "5"}
-                                        << QStringList{"--ffid", "1002", "--csv"} << 5 << "10,1002,5,";
-        QTest::newRow("one shot of 20000") << QStringList{"--shots", "1", "--channels", "20000"}
-                                           << QStringList{"--shot", "1"} << 20000 << "20000  1001    20000";
+        const QStringList written, shot1{"--shot", "1"};
+        const QVector<float> none;
+        const float inf = std::numeric_limits<float>::infinity();
+        QTest::newRow("shot 4 of 10") << QStringList{"--shots", "10", "--channels", "8"} << none << none
+                                      << QStringList{"--shot", "4"} << 24 << 8;
+        QTest::newRow("ffid 1002") << QStringList{"--shots", "3", "--channels", "5"} << none << none
+                                   << QStringList{"--ffid", "1002"} << 5 << 5;
+        QTest::newRow("one shot of 20000")
+            << QStringList{"--shots", "1", "--channels", "20000"} << none << none << shot1 << 0 << 20000;
+        QTest::newRow("0.123457") << written << QVector<float>{0.75f, 0.123457f} << QVector<float>{1, 2} << shot1 << 0
+                                  << 2;
+        QTest::newRow("-0.00012345") << written << QVector<float>{2, -0.00012345f} << QVector<float>{1, 2} << shot1 << 0
+                                     << 2;
+        QTest::newRow("1.23457e+06") << written << QVector<float>{2, 1234567} << QVector<float>{1, 2} << shot1 << 0
+                                     << 2;
+        QTest::newRow("-1.23457e+06, NaN, -inf")
+            << written << QVector<float>{-1234567, float(qQNaN()), -inf} << QVector<float>{1, 2, 3} << shot1 << 0 << 3;
+        QTest::newRow("group_x -0.00 and 1e10")
+            << written << QVector<float>{1, 2} << QVector<float>{-0.001f, 1e10f} << shot1 << 0 << 2;
+        QTest::newRow("group_x -5e9 and 1")
+            << written << QVector<float>{1, 2} << QVector<float>{-5e9f, 1} << shot1 << 0 << 2;
     }
     void dump()
     {
-        QFETCH(QStringList, genOptions);
-        QFETCH(QStringList, dumpOptions);
-        QFETCH(int, rows);
-        QFETCH(QString, lastLineStart);
-        const QString file = path("dump.fb");
-        QCOMPARE(fbtool(QStringList{"gen", file} + genOptions).exitCode, 0);
-        const Run run = fbtool(QStringList{"dump", file} + dumpOptions);
-        QCOMPARE(run.exitCode, 0);
-        const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), rows + 1);
-        QVERIFY2(lines.last().startsWith(lastLineStart), qPrintable("last line: " + lines.last()));
-        if (!dumpOptions.contains("--csv"))
-            for (const QString &line : lines)
-                QVERIFY2(line.size() == lines.first().size(), qPrintable("not aligned with the titles: " + line));
-    }
-
-    // Every dumped cell is the viewer's text, aligned and in CSV, when one
-    // value alone sets a column's width: each kind of fb_time text that can
-    // be the widest, and 2-decimal texts at both ends of a column's range.
-    void dumpTexts_data()
-    {
-        QTest::addColumn<QVector<float>>("fbTimes");
-        QTest::addColumn<QVector<float>>("groupXs");
-        const float inf = std::numeric_limits<float>::infinity();
-        QTest::newRow("0.123457") << QVector<float>{0.75f, 0.123457f} << QVector<float>{1, 2};
-        QTest::newRow("-0.00012345") << QVector<float>{2, -0.00012345f} << QVector<float>{1, 2};
-        QTest::newRow("1.23457e+06") << QVector<float>{2, 1234567} << QVector<float>{1, 2};
-        QTest::newRow("-1.23457e+06, NaN, -inf")
-            << QVector<float>{-1234567, float(qQNaN()), -inf} << QVector<float>{1, 2, 3};
-        QTest::newRow("group_x -0.00 and 1e10") << QVector<float>{1, 2} << QVector<float>{-0.001f, 1e10f};
-        QTest::newRow("group_x -5e9 and 1") << QVector<float>{1, 2} << QVector<float>{-5e9f, 1};
-    }
-    void dumpTexts()
-    {
+        QFETCH(QStringList, gen);
         QFETCH(QVector<float>, fbTimes);
         QFETCH(QVector<float>, groupXs);
-        QVector<FbRecord> records = FbTest::recordsWithFfids(QVector<qint32>(fbTimes.size(), 7));
-        for (int k = 0; k < records.size(); ++k) {
-            records[k].fb_time = fbTimes.at(k);
-            records[k].group_x = groupXs.at(k);
+        QFETCH(QStringList, select);
+        QFETCH(int, first);
+        QFETCH(int, rows);
+        const QString file = path("dump.fb");
+        if (gen.isEmpty()) {
+            QVector<FbRecord> records = FbTest::recordsWithFfids(QVector<qint32>(fbTimes.size(), 7));
+            for (int k = 0; k < records.size(); ++k) {
+                records[k].fb_time = fbTimes.at(k);
+                records[k].group_x = groupXs.at(k);
+            }
+            QVERIFY(FbTest::writeFile(file, FbTest::fileBytes(records)));
+        } else {
+            QCOMPARE(fbtool(QStringList{"gen", file} + gen).exitCode, 0);
         }
-        const QString file = path("texts.fb");
-        QVERIFY(FbTest::writeFile(file, FbTest::fileBytes(records)));
+        const QVector<FbRecord> records = readShotRecords(file, first, first + rows - 1);
         QVector<const FbLayout::Field *> fields;
         for (int c = 0; c < FbColumns::Count; ++c)
             fields << &FbColumns::field(c);
         fields << FbLayout::fieldNamed("fb_status");
         for (const bool csv : {false, true}) {
             const QStringList format = csv ? QStringList{"--csv"} : QStringList();
-            const Run run = fbtool(QStringList{"dump", file, "--shot", "1"} + format);
+            const Run run = fbtool(QStringList{"dump", file} + select + format);
             QCOMPARE(run.exitCode, 0);
             const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-            QCOMPARE(lines.size(), records.size() + 1);
-            for (int k = 0; k < records.size(); ++k) {
+            QCOMPARE(lines.size(), rows + 1);
+            for (int k = 0; k < rows; ++k) {
                 const QString &line = lines.at(k + 1);
                 QVERIFY2(csv || line.size() == lines.first().size(), qPrintable("not aligned: " + line));
                 QStringList texts;
