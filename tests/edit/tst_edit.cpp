@@ -312,46 +312,6 @@ private slots:
         QCOMPARE(edits.at(1).line, 4);
     }
 
-    // fbtool edit refuses a bad edits list with its line, exit code 2 and
-    // one line on stderr, and writes neither the file nor the log.
-    void badList_data()
-    {
-        QTest::addColumn<QByteArray>("csv");
-        QTest::addColumn<QString>("error");
-        const QByteArray header = "record,field,new\n1,fb_time,2\n";
-        QTest::newRow("a cell too many") << header + "2,fb_time,3,4\n"
-                                         << "line 3: 4 cells where the header names 3";
-        QTest::newRow("record not a number") << header + "2a,fb_time,3\n"
-                                             << "line 3: record '2a'";
-        QTest::newRow("record 0") << header + "0,fb_time,3\n"
-                                  << "line 3: record '0'";
-        QTest::newRow("time with a unit") << header + "2,fb_time,12.5ms\n"
-                                          << "line 3: new value '12.5ms' is not a number";
-        QTest::newRow("status not whole") << header + "2,fb_status,2.5\n"
-                                          << "line 3: new value '2.5' is not a whole";
-        QTest::newRow("a field that cannot be edited") << header + "2,offset,3\n"
-                                                       << "line 3: field 'offset' cannot";
-        QTest::newRow("no column new") << QByteArray("record,field,value\n1,fb_time,2\n")
-                                       << "line 1: the header has no column new";
-        QTest::newRow("an open quote") << header + "2,fb_time,3,\"why\n"
-                                       << "line 3: a quoted cell is not closed";
-        QTest::newRow("record past the file") << header + "\n81,fb_time,3\n"
-                                              << "line 4: record 81 is not in";
-        QTest::newRow("old of another file")
-            << QByteArray("record,field,old,new\n5,fb_status,,2\n1,fb_time,99,3\n") << "line 3: record 1: fb_time is";
-    }
-    void badList()
-    {
-        QFETCH(QByteArray, csv);
-        QFETCH(QString, error);
-        QVERIFY(QFile::exists(path("gen.fb")) ||
-                fbtool({"gen", path("gen.fb"), "--shots", "10", "--channels", "8"}).exitCode == 0);
-        QVERIFY(write("bad.csv", csv));
-        const Run run = fbtool({"edit", path("gen.fb"), "-o", path("bad.fb"), "--edits", path("bad.csv")});
-        QVERIFY2(FbTest::refused(run, error), qPrintable(run.err));
-        QVERIFY(!QFile::exists(path("bad.fb")) && !QFile::exists(path("bad.fb.edits.csv")));
-    }
-
     // A write that fails part-way (a file-size limit, as a full disk) leaves
     // no partial output and no stray file, and an existing output as it was.
     // A full disk, or a log that cannot be written: nothing new is left and
@@ -646,62 +606,97 @@ private slots:
         QCOMPARE(picks(returned), picks(original));
     }
 
-    // A broken .sgt file is refused with the line that breaks it, and
-    // import refuses what an FB file cannot hold in the unit asked for:
-    // exit 2, the reason said, no output.
-    void sgtRefused_data()
+    // A bad edits list or a broken .sgt file is refused with the line that
+    // breaks it, and import refuses what an FB file cannot hold in the unit
+    // asked for: exit 2, the reason said, and neither the file nor its log
+    // written.
+    void refusedInput_data()
     {
-        QTest::addColumn<QByteArray>("sgt");
+        QTest::addColumn<QString>("command"); // edit: the text is the edits list; import: an .sgt file
+        QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QStringList>("units");
-        QTest::newRow("no count") << QByteArray("# nothing\nx\n") << "line 2: the first line must be the number"
-                                  << QStringList();
-        QTest::newRow("a value short") << QByteArray("2\n# x z\n0 1\n5\n1\n1 2 0.1\n")
-                                       << "line 4: 1 values where a sensor has 2" << QStringList();
-        QTest::newRow("sensor 3 of 2") << QByteArray("2\n0 0\n5 0\n1\n# s g t\n1 3 0.1\n")
-                                       << "line 6: sensor '3' is not" << QStringList();
+        const QString edit = "edit", import = "import";
+        const QStringList none;
+        const QByteArray header = "record,field,new\n1,fb_time,2\n";
+        QTest::newRow("a cell too many") << edit << header + "2,fb_time,3,4\n"
+                                         << "line 3: 4 cells where the header names 3" << none;
+        QTest::newRow("record not a number") << edit << header + "2a,fb_time,3\n"
+                                             << "line 3: record '2a'" << none;
+        QTest::newRow("record 0") << edit << header + "0,fb_time,3\n"
+                                  << "line 3: record '0'" << none;
+        QTest::newRow("time with a unit") << edit << header + "2,fb_time,12.5ms\n"
+                                          << "line 3: new value '12.5ms' is not a number" << none;
+        QTest::newRow("status not whole") << edit << header + "2,fb_status,2.5\n"
+                                          << "line 3: new value '2.5' is not a whole" << none;
+        QTest::newRow("a field that cannot be edited") << edit << header + "2,offset,3\n"
+                                                       << "line 3: field 'offset' cannot" << none;
+        QTest::newRow("no column new") << edit << QByteArray("record,field,value\n1,fb_time,2\n")
+                                       << "line 1: the header has no column new" << none;
+        QTest::newRow("an open quote") << edit << header + "2,fb_time,3,\"why\n"
+                                       << "line 3: a quoted cell is not closed" << none;
+        QTest::newRow("record past the file") << edit << header + "\n81,fb_time,3\n"
+                                              << "line 4: record 81 is not in" << none;
+        QTest::newRow("old of another file")
+            << edit << QByteArray("record,field,old,new\n5,fb_status,,2\n1,fb_time,99,3\n")
+            << "line 3: record 1: fb_time is" << none;
+        QTest::newRow("no count") << import << QByteArray("# nothing\nx\n")
+                                  << "line 2: the first line must be the number" << none;
+        QTest::newRow("a value short") << import << QByteArray("2\n# x z\n0 1\n5\n1\n1 2 0.1\n")
+                                       << "line 4: 1 values where a sensor has 2" << none;
+        QTest::newRow("sensor 3 of 2") << import << QByteArray("2\n0 0\n5 0\n1\n# s g t\n1 3 0.1\n")
+                                       << "line 6: sensor '3' is not" << none;
         QTest::newRow("time not a number")
-            << QByteArray("2\n0 0\n5 0\n1\n1 2 0.1s\n") << "line 5: time '0.1s'" << QStringList();
-        QTest::newRow("data short") << QByteArray("2\n0 0\n5 0\n3\n1 2 0.1\n2 1 0.1 # no third\n\n")
-                                    << "line 7: the file ends after 2 of 3 data" << QStringList();
+            << import << QByteArray("2\n0 0\n5 0\n1\n1 2 0.1s\n") << "line 5: time '0.1s'" << none;
+        QTest::newRow("data short") << import << QByteArray("2\n0 0\n5 0\n3\n1 2 0.1\n2 1 0.1 # no third\n\n")
+                                    << "line 7: the file ends after 2 of 3 data" << none;
         // Counts the rest of the file cannot hold are refused before any
         // memory is taken for them.
         QTest::newRow("90000000 sensors in 6 bytes")
-            << QByteArray("90000000\n0 0 0\n")
-            << "line 1: 90000000 sensors declared, but the rest of the file holds at most 3" << QStringList();
-        QTest::newRow("2000000000 data") << QByteArray("2\n0 0\n5 0\n2000000000\n1 2 0.1\n")
-                                         << "line 4: 2000000000 data declared" << QStringList();
+            << import << QByteArray("90000000\n0 0 0\n")
+            << "line 1: 90000000 sensors declared, but the rest of the file holds at most 3" << none;
+        QTest::newRow("2000000000 data") << import << QByteArray("2\n0 0\n5 0\n2000000000\n1 2 0.1\n")
+                                         << "line 4: 2000000000 data declared" << none;
         QTest::newRow("a line without end")
-            << QByteArray(3 << 20, '1') << "line 1: a line longer than" << QStringList();
+            << import << QByteArray(3 << 20, '1') << "line 1: a line longer than" << none;
         QTest::newRow("text after the data")
-            << QByteArray("2\n0 0\n5 0\n1\n1 2 0.1\n2 1 0.1\n") << "line 6: text after" << QStringList();
-        QTest::newRow("x of 1e39 m") << QByteArray("2\n1e39 0\n0 0\n1\n1 2 0.1\n") << "sensor 1 lies at 1e+39 m, beyond"
-                                     << QStringList();
-        QTest::newRow("y of 3e38 m in ft") << QByteArray("2\n0 3e38\n0 0\n1\n1 2 0.1\n") << "sensor 1 lies at 3e+38 m"
-                                           << QStringList{"--length-unit", "ft"};
-        QTest::newRow("time of 1e39 s") << QByteArray("2\n0 0\n5 0\n2\n1 2 0.1\n2 1 1e39\n")
-                                        << "line 6: the time 1e+39 s does not fit" << QStringList();
+            << import << QByteArray("2\n0 0\n5 0\n1\n1 2 0.1\n2 1 0.1\n") << "line 6: text after" << none;
+        QTest::newRow("x of 1e39 m") << import << QByteArray("2\n1e39 0\n0 0\n1\n1 2 0.1\n")
+                                     << "sensor 1 lies at 1e+39 m, beyond" << none;
+        QTest::newRow("y of 3e38 m in ft") << import << QByteArray("2\n0 3e38\n0 0\n1\n1 2 0.1\n")
+                                           << "sensor 1 lies at 3e+38 m" << QStringList{"--length-unit", "ft"};
+        QTest::newRow("time of 1e39 s") << import << QByteArray("2\n0 0\n5 0\n2\n1 2 0.1\n2 1 1e39\n")
+                                        << "line 6: the time 1e+39 s does not fit" << none;
         QTest::newRow("time of 1e36 s in us")
-            << QByteArray("2\n0 0\n5 0\n1\n1 2 1e36\n") << "line 5: the time 1e+36 s does not fit"
+            << import << QByteArray("2\n0 0\n5 0\n1\n1 2 1e36\n") << "line 5: the time 1e+36 s does not fit"
             << QStringList{"--time-unit", "us"};
         QTest::newRow("offset beyond int32 in mm")
-            << QByteArray("2\n0 0\n3e6 0\n1\n1 2 0.1\n") << "line 5: the offset does not fit"
+            << import << QByteArray("2\n0 0\n3e6 0\n1\n1 2 0.1\n") << "line 5: the offset does not fit"
             << QStringList{"--length-unit", "mm"};
     }
-    void sgtRefused()
+    void refusedInput()
     {
-        QFETCH(QByteArray, sgt);
+        QFETCH(QString, command);
+        QFETCH(QByteArray, text);
         QFETCH(QString, error);
         QFETCH(QStringList, units);
-        QVERIFY(write("refused.sgt", sgt));
-        QFile::remove(path("refused.fb"));
+        const QString name = command == "edit" ? "bad.csv" : "refused.sgt", input = path(name),
+                      out = path("refused.fb");
+        QVERIFY(write(name, text));
+        QFile::remove(out);
+        QStringList args{"import", input, "-o", out};
+        if (command == "edit") {
+            QVERIFY(QFile::exists(path("gen.fb")) ||
+                    fbtool({"gen", path("gen.fb"), "--shots", "10", "--channels", "8"}).exitCode == 0);
+            args = QStringList{"edit", path("gen.fb"), "-o", out, "--edits", input};
+        }
         SgtFile file;
         // A file that reads is one whose values an FB file cannot hold.
-        if (!file.read(path("refused.sgt")))
+        if (command == "import" && !file.read(input))
             QVERIFY2(file.errorString().contains(error), qPrintable(file.errorString()));
-        const Run run = fbtool(QStringList{"import", path("refused.sgt"), "-o", path("refused.fb")} + units);
+        const Run run = fbtool(args + units);
         QVERIFY2(FbTest::refused(run, error), qPrintable(run.err));
-        QVERIFY(!QFile::exists(path("refused.fb")));
+        QVERIFY(!QFile::exists(out) && !QFile::exists(out + ".edits.csv"));
     }
 
     // A survey goes export -> import -> export to the same text: the same
