@@ -175,31 +175,22 @@ private slots:
         const QVector<FbEdit> one{FbEdit::time(1, 5)};
         FbEdit offset = FbEdit::time(1, 5);
         offset.field = FbLayout::fieldNamed("offset");
-        QTest::newRow("record past the last")
-            << "out.fb" << QVector<FbEdit>{FbEdit::time(1, 5), FbEdit::time(10, 1)} << false << "record 11 is not in"
-            << "";
+        QTest::newRow("record past the last") << "out.fb" << QVector<FbEdit>{FbEdit::time(1, 5), FbEdit::time(10, 1)}
+                                              << false << "record 11 is not in" << QString();
         QTest::newRow("a field that cannot be edited")
-            << "out.fb" << QVector<FbEdit>{offset} << false << "only fb_time, fb_status can be edited"
-            << "";
+            << "out.fb" << QVector<FbEdit>{offset} << false << "only fb_time, fb_status can be edited" << QString();
         // Record 2 holds fb_time 0.5 and status 1 (FbTest's records).
         QTest::newRow("an old value of another file")
             << "out.fb"
             << QVector<FbEdit>{withOld(FbEdit::time(3, 9), NumberText::floatBits(0.75f), 4),
                                withOld(FbEdit::time(2, 9), NumberText::floatBits(0.25f), 7)}
-            << false << "list.csv line 7: record 3: fb_time is 0.5 in"
-            << "";
-        QTest::newRow("the source itself") << "" << one << false << "it is the input file"
-                                           << "";
-        QTest::newRow("a symlink to the source") << "link.fb" << one << false << "it is the input file"
-                                                 << "";
-        QTest::newRow("a hard link to the source") << "hard.fb" << one << false << "it is the input file"
-                                                   << "";
-        QTest::newRow("a folder") << "folder" << one << false << "not a regular file"
-                                  << "";
-        QTest::newRow("cancelled") << "out.fb" << one << true << "cancelled"
-                                   << "";
-        QTest::newRow("cancelled, existing target kept") << "existing.fb" << one << true << "cancelled"
-                                                         << "";
+            << false << "list.csv line 7: record 3: fb_time is 0.5 in" << QString();
+        QTest::newRow("the source itself") << QString() << one << false << "it is the input file" << QString();
+        QTest::newRow("a symlink to the source") << "link.fb" << one << false << "it is the input file" << QString();
+        QTest::newRow("a hard link to the source") << "hard.fb" << one << false << "it is the input file" << QString();
+        QTest::newRow("a folder") << "folder" << one << false << "not a regular file" << QString();
+        QTest::newRow("cancelled") << "out.fb" << one << true << "cancelled" << QString();
+        QTest::newRow("cancelled, existing target kept") << "existing.fb" << one << true << "cancelled" << QString();
         // Edits judged on one file are never applied to another's bytes.
         QTest::newRow("another file renamed over the source")
             << "existing.fb" << one << false << "is not the file the edits were made for"

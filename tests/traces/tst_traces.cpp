@@ -350,86 +350,72 @@ private slots:
 
         const SegyShape ok;
         QTest::newRow("text") << QByteArray("ffid,channel,time\n1001,1,12.5\n").repeated(200) << 9
-                              << "neither SEG-Y nor SEG-2"
-                              << "" << 0;
-        QTest::newRow("last trace cut short") << segyBytes(ok).chopped(7) << 9 << ""
-                                              << "cut short" << 0;
+                              << "neither SEG-Y nor SEG-2" << QString() << 0;
+        QTest::newRow("last trace cut short") << segyBytes(ok).chopped(7) << 9 << QString() << "cut short" << 0;
         QTest::newRow("delay changes") << segyBytes(ok,
                                                     [](QByteArray &b, int t, int at) {
                                                         if (t == 3)
                                                             put(b, at + 108, -8, 2, false);
                                                     })
-                                       << 9 << ""
-                                       << "the first samples lie from -8 to 12 ms" << 0;
+                                       << 9 << QString() << "the first samples lie from -8 to 12 ms" << 0;
         QTest::newRow("sample count changes") << segyBytes(ok,
                                                            [](QByteArray &b, int t, int at) {
                                                                if (t == 2)
                                                                    put(b, at + 114, 9, 2, false);
                                                            })
-                                              << 9 << "trace 3 holds 9 samples"
-                                              << "" << 0;
+                                              << 9 << "trace 3 holds 9 samples" << QString() << 0;
         SegyShape zero;
         zero.intervalUs = 0;
-        QTest::newRow("no sample interval") << segyBytes(zero) << 9 << "no sample interval"
-                                            << "" << 0;
+        QTest::newRow("no sample interval") << segyBytes(zero) << 9 << "no sample interval" << QString() << 0;
         SegyShape swapped;
         swapped.intervalUs = 0xF401; // 500 us in the other byte order
-        QTest::newRow("absurd sample interval") << segyBytes(swapped) << 9 << "62.465 ms is beyond any recording"
-                                                << "" << 0;
+        QTest::newRow("absurd sample interval")
+            << segyBytes(swapped) << 9 << "62.465 ms is beyond any recording" << QString() << 0;
         SegyShape obsolete;
         obsolete.format = 4;
-        QTest::newRow("unsupported format") << segyBytes(obsolete) << 9 << "code 4 is not supported"
-                                            << "" << 0;
-        QTest::newRow("key byte inside a field") << segyBytes(ok) << 10 << "byte 10 (ffid)"
-                                                 << "" << 0;
+        QTest::newRow("unsupported format") << segyBytes(obsolete) << 9 << "code 4 is not supported" << QString() << 0;
+        QTest::newRow("key byte inside a field") << segyBytes(ok) << 10 << "byte 10 (ffid)" << QString() << 0;
         SegyShape ibm;
         ibm.format = 1;
         QTest::newRow("IBM non-finite patterns")
-            << segyBytes(ibm, [](QByteArray &b, int, int at) { put(b, at + 244, 0x7FC00000, 4, false); }) << 9 << ""
-            << "" << 2;
+            << segyBytes(ibm, [](QByteArray &b, int, int at) { put(b, at + 244, 0x7FC00000, 4, false); }) << 9
+            << QString() << QString() << 2;
         // Minus infinity, NaN and plus infinity read as 0; the largest float
         // is a number. 14 samples: swapped eight, then four at a time, then
         // one by one, with a value read as 0 in each part.
         SegyShape longer;
         longer.padding = 9;
-        QTest::newRow("IEEE NaN and infinities") << segyBytes(longer,
-                                                              [](QByteArray &b, int, int at) {
-                                                                  put(b, at + 240, 0xFF800000, 4, false);
-                                                                  put(b, at + 248, 0x7FC00000, 4, false);
-                                                                  put(b, at + 252, 0x7F7FFFFF, 4, false);
-                                                                  put(b, at + 276, 0x7F800000, 4, false);
-                                                                  put(b, at + 280, 0x7F7FFFFF, 4, false);
-                                                                  put(b, at + 292, 0x7FC00001, 4, false);
-                                                              })
-                                                 << 9 << ""
-                                                 << "" << 8;
+        QTest::newRow("IEEE NaN and infinities") << segyBytes(longer, [](QByteArray &b, int, int at) {
+            put(b, at + 240, 0xFF800000, 4, false);
+            put(b, at + 248, 0x7FC00000, 4, false);
+            put(b, at + 252, 0x7F7FFFFF, 4, false);
+            put(b, at + 276, 0x7F800000, 4, false);
+            put(b, at + 280, 0x7F7FFFFF, 4, false);
+            put(b, at + 292, 0x7FC00001, 4, false);
+        }) << 9 << QString() << QString() << 8;
 
         const QVector<Seg2Trace> one(1);
         QTest::newRow("SEG-2 pointer past the end")
-            << seg2Bytes(true, one, {}, 1 << 20) << 9 << "lies past the end of the file"
-            << "" << 0;
+            << seg2Bytes(true, one, {}, 1 << 20) << 9 << "lies past the end of the file" << QString() << 0;
         QTest::newRow("SEG-2 negative string length")
-            << seg2Bytes(true, one, {"NOTE x"}, 0, -8) << 9 << "negative length"
-            << "" << 0;
+            << seg2Bytes(true, one, {"NOTE x"}, 0, -8) << 9 << "negative length" << QString() << 0;
         QTest::newRow("SEG-2 string past its block")
-            << seg2Bytes(false, one, {"NOTE x"}, 0, 4000) << 9 << "runs past the end of its block"
-            << "" << 0;
+            << seg2Bytes(false, one, {"NOTE x"}, 0, 4000) << 9 << "runs past the end of its block" << QString() << 0;
         QTest::newRow("SEG-2 samples past the end")
-            << seg2Bytes(true, one).chopped(3) << 9 << "samples of trace 1 run past the end"
-            << "" << 0;
+            << seg2Bytes(true, one).chopped(3) << 9 << "samples of trace 1 run past the end" << QString() << 0;
         Seg2Trace slow;
         slow.strings = QStringList{"SAMPLE_INTERVAL 5"};
-        QTest::newRow("SEG-2 absurd sample interval") << seg2Bytes(true, {slow}) << 9 << "sample interval of 5 s"
-                                                      << "" << 0;
+        QTest::newRow("SEG-2 absurd sample interval")
+            << seg2Bytes(true, {slow}) << 9 << "sample interval of 5 s" << QString() << 0;
         Seg2Trace huge;
         huge.format = 5;
         huge.values = {0, 1e300, -2}; // a double no float holds
-        QTest::newRow("SEG-2 float64 past the float range") << seg2Bytes(false, {huge}) << 9 << ""
-                                                            << "" << 1;
+        QTest::newRow("SEG-2 float64 past the float range")
+            << seg2Bytes(false, {huge}) << 9 << QString() << QString() << 1;
         Seg2Trace unknown;
         unknown.format = 7;
-        QTest::newRow("SEG-2 unknown data format") << seg2Bytes(true, {unknown}) << 9 << "data format code 7"
-                                                   << "" << 0;
+        QTest::newRow("SEG-2 unknown data format")
+            << seg2Bytes(true, {unknown}) << 9 << "data format code 7" << QString() << 0;
     }
     void badInput()
     {
