@@ -373,39 +373,6 @@ private slots:
         QVERIFY(session->pushPlanned(session->planFileOutliers()(Progress())) > 0);
     }
 
-    // New thresholds keep the edits: judged again from what the pass kept,
-    // or with the file read again below that, the rejected spike stays
-    // rejected and no outlier, and the history stays.
-    void editsStayWithNewThresholds_data()
-    {
-        QTest::addColumn<double>("outlierMs");
-        QTest::newRow("judged again from the pass") << 6.0;
-        QTest::newRow("the file read again") << 1.0;
-    }
-    void editsStayWithNewThresholds()
-    {
-        QFETCH(double, outlierMs);
-        openSurvey();
-        showShot(SpikeShotA);
-        select({SpikeChannelA - 1});
-        edit(QStringLiteral("Delete"));
-        waitJudged();
-        const QString a = problem(FbQc::Kind::Outlier, SpikeShotA, spikeRecord(SpikeShotA, SpikeChannelA));
-        const QString b = problem(FbQc::Kind::Outlier, SpikeShotB, spikeRecord(SpikeShotB, SpikeChannelB));
-        QVERIFY(!problemKeys(problemModel()).contains(a));
-
-        QSignalSpy finished(m_window, &FbPickQcWindow::loadFinished);
-        child<QDoubleSpinBox>(m_window, "outlierMsSpin")->setValue(outlierMs);
-        QVERIFY(finished.wait(20000));
-        waitJudged();
-        QCOMPARE(undoStack()->count(), 1);
-        const QStringList keys = problemKeys(problemModel());
-        QVERIFY2(!keys.contains(a) && keys.contains(b), qPrintable(keys.join(QLatin1Char(' '))));
-        QTRY_COMPARE(m_window->shownShot(), SpikeShotA);
-        QVERIFY(
-            table()->model()->index(SpikeChannelA - 1, FbColumns::FbTime).data(ShotTableModel::EditedRole).toBool());
-    }
-
     // The corrected copy differs from the file only in the edited words, its
     // log names each of them, the session is clean after it, and the copy
     // opened shows no problem of those fixed: the verdicts the window gave
