@@ -18,25 +18,6 @@ private slots:
         QVERIFY(m_instance);
     }
 
-    void metaData()
-    {
-#ifdef QT_NO_DEBUG
-        const bool debug = false;
-#else
-        const bool debug = true;
-#endif
-        const QJsonObject expected{{"IID", SorvGeneralPlugin_iid},
-                                   {"className", "BrowseFBFile"},
-                                   {"MetaData", QJsonObject()},
-                                   {"debug", debug},
-                                   {"version", (QT_VERSION_MAJOR << 16) | (QT_VERSION_MINOR << 8)}};
-        // Read from the file, as a host does before loading anything; Qt adds
-        // its own architecture key.
-        QJsonObject metaData = QPluginLoader(QStringLiteral(BROWSEFBFILE_PLUGIN)).metaData();
-        metaData.remove(QStringLiteral("archreq"));
-        QCOMPARE(metaData, expected);
-    }
-
     void oneInstanceUntilDeleted()
     {
         QPointer<QObject> first = m_instance();

@@ -13,7 +13,8 @@ using namespace FbView;
 
 // The QC window's document without a window: the states a load, judging
 // again, a failure and Cancel go through, what each ends in, and that the
-// place (shot, selected pick) and the edits survive new thresholds.
+// place (shot, selected pick) and the edits, judged anew, survive new
+// thresholds, whether judged from what the pass kept or from the file.
 class TestQcDocument : public QObject, QcWindowFixture
 {
     Q_OBJECT
@@ -51,6 +52,9 @@ private slots:
         QTest::newRow("edits survive new thresholds")
             << QStringList{"open", "edit", "outlier 20"} << "Loading Loaded JudgingAgain Loaded"
             << "++" << 20.0;
+        QTest::newRow("edits survive reading the file again")
+            << QStringList{"open", "edit", "outlier 1.5"} << "Loading Loaded Loading Loaded"
+            << "++" << 1.5;
     }
 
     void statesOfALoad()
@@ -86,12 +90,12 @@ private slots:
             } else if (step == QLatin1String("back")) {
                 document.setThresholds(8.0, 5.0);
             } else if (step == QLatin1String("edit")) {
-                // A pick of the shown shot rejected, then that shot selected.
+                // A spike rejected, then its shot selected.
                 QTRY_COMPARE(document.currentShot(), 0);
-                edited = Channels + 3; // a pick of shot 1
+                edited = SpikeShotA * Channels + SpikeChannelA - 1;
                 QCOMPARE(session.rejectPicks({edited}), 1);
-                document.goTo(1);
-                document.setShown(1);
+                document.goTo(SpikeShotA);
+                document.setShown(SpikeShotA);
                 document.setSelectedRecord(edited);
             }
             // A step that loads runs to its end before the next, unless the
@@ -115,10 +119,20 @@ private slots:
             QVERIFY(!document.data());
         }
         if (edited >= 0) {
-            // The edit is kept, and the place: the same shot, the same pick.
+            // The edit is kept, one step of the history, and the place: the
+            // same shot, the same pick.
             QVERIFY(session.editOf(edited));
-            QCOMPARE(document.currentShot(), 1);
+            QCOMPARE(session.undoStack()->count(), 1);
+            QCOMPARE(document.currentShot(), SpikeShotA);
             QCOMPARE(document.takeTarget().record, edited);
+            // Judged with the edit: the rejected spike is no outlier, the other one is.
+            QTRY_VERIFY_WITH_TIMEOUT(!session.isJudging(), 20000);
+            const FbQc::FindingList &found = session.data()->report.findings(FbQc::Kind::Outlier);
+            QVector<qint32> outliers;
+            for (qint64 k = 0; k < found.size(); ++k)
+                outliers << found.at(k).record;
+            QVERIFY(!outliers.contains(edited));
+            QVERIFY(outliers.contains(SpikeShotB * Channels + SpikeChannelB - 1));
         }
     }
 };

@@ -14,6 +14,7 @@
 #include "plantedsurvey.h"
 #include "problemmodel.h"
 #include "qcwindowfixture.h"
+#include "qcwindowsteps.h"
 #include <fbfile/sgtconverter.h>
 #include <fbfile/sgtfile.h>
 #include <fbview/shotplot.h>
@@ -55,27 +56,6 @@ qint32 spikeRecord(int shot, int channel)
     return shot * Channels + channel - 1;
 }
 
-// Clicks a button of a message box.
-bool answer(QWidget *modal, QMessageBox::StandardButton button)
-{
-    auto *box = qobject_cast<QMessageBox *>(modal);
-    if (!box || !box->button(button))
-        return false;
-    box->button(button)->click();
-    return true;
-}
-
-// Types name into a file dialog and accepts it, as a user would.
-bool chooseFile(QWidget *modal, const QString &name)
-{
-    auto *dialog = qobject_cast<QFileDialog *>(modal);
-    if (!dialog)
-        return false;
-    dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(name);
-    QMetaObject::invokeMethod(dialog, "accept");
-    return true;
-}
-
 } // namespace
 
 class TestQcEditing : public QObject, QcWindowFixture
@@ -104,6 +84,7 @@ private slots:
     // Each action changes the cell at once and the verdicts once the shot is
     // judged again; undo gives the file's cell and verdicts back exactly,
     // redo the edit's again. One action is one step, however many picks.
+    // Typed text that is not a time changes nothing.
     void editsUndoAndRedo_data()
     {
         QTest::addColumn<int>("shot");
@@ -113,7 +94,7 @@ private slots:
         QTest::addColumn<int>("status");        // of the first row after the edit
         QTest::addColumn<float>("time");        // of the first row after the edit; NaN: as in the file
         QTest::addColumn<QStringList>("gone");  // problems the edit fixes
-        QTest::addColumn<QString>("step");      // as the history names it
+        QTest::addColumn<QString>("step");      // as the history names it; empty: refused
         const float asFile = qQNaN();
         // "pick 21 (ffid 1003, channel 5)": one pick as the history names it.
         const auto pick = [](int shot, int row) {
@@ -150,6 +131,9 @@ private slots:
         QTest::newRow("a selection that ends a pair")
             << ShiftedShot << QVector<int>{atPartner - 1, atPartner, atPartner + 1} << "rejectPicksAction" << 0 << 2
             << asFile << QStringList{problem(FbQc::Kind::Reciprocity, ShiftedShot)} << "Reject 3 picks";
+        // Refused with a message, and nothing changes.
+        QTest::newRow("text that is no time")
+            << 0 << QVector<int>{3} << "type:abc" << 0 << 0 << asFile << QStringList() << QString();
     }
 
     void editsUndoAndRedo()
@@ -176,6 +160,13 @@ private slots:
 
         select(rows);
         edit(how);
+        if (step.isEmpty()) {
+            QCOMPARE(undoStack()->count(), 0);
+            const QLabel *message = child<QLabel>(m_window, "messageLabel");
+            QVERIFY2(message->isVisible() && message->text().contains(QStringLiteral("'abc' is not a time")),
+                     qPrintable(message->text()));
+            return;
+        }
         QCOMPARE(undoStack()->count(), 1);
         QCOMPARE(undoStack()->text(0), step);
         const auto checkEdited = [&] {
@@ -217,18 +208,6 @@ private slots:
 
         QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         checkEdited();
-    }
-
-    // Text that is not a time is refused with a message, and nothing changes.
-    void typedTextThatIsNoTimeIsRefused()
-    {
-        openSurvey();
-        select({3});
-        edit(QStringLiteral("type:abc"));
-        QCOMPARE(undoStack()->count(), 0);
-        const QLabel *message = child<QLabel>(m_window, "messageLabel");
-        QVERIFY2(message->isVisible() && message->text().contains(QStringLiteral("'abc' is not a time")),
-                 qPrintable(message->text()));
     }
 
     // The shift is offered as the shot's estimated timing error, negated;
@@ -392,39 +371,6 @@ private slots:
         QCOMPARE(failed.size(), 1);
         QCOMPARE(undoStack()->count(), 1);
         QVERIFY(session->pushPlanned(session->planFileOutliers()(Progress())) > 0);
-    }
-
-    // New thresholds keep the edits: judged again from what the pass kept,
-    // or with the file read again below that, the rejected spike stays
-    // rejected and no outlier, and the history stays.
-    void editsStayWithNewThresholds_data()
-    {
-        QTest::addColumn<double>("outlierMs");
-        QTest::newRow("judged again from the pass") << 6.0;
-        QTest::newRow("the file read again") << 1.0;
-    }
-    void editsStayWithNewThresholds()
-    {
-        QFETCH(double, outlierMs);
-        openSurvey();
-        showShot(SpikeShotA);
-        select({SpikeChannelA - 1});
-        edit(QStringLiteral("Delete"));
-        waitJudged();
-        const QString a = problem(FbQc::Kind::Outlier, SpikeShotA, spikeRecord(SpikeShotA, SpikeChannelA));
-        const QString b = problem(FbQc::Kind::Outlier, SpikeShotB, spikeRecord(SpikeShotB, SpikeChannelB));
-        QVERIFY(!problemKeys(problemModel()).contains(a));
-
-        QSignalSpy finished(m_window, &FbPickQcWindow::loadFinished);
-        child<QDoubleSpinBox>(m_window, "outlierMsSpin")->setValue(outlierMs);
-        QVERIFY(finished.wait(20000));
-        waitJudged();
-        QCOMPARE(undoStack()->count(), 1);
-        const QStringList keys = problemKeys(problemModel());
-        QVERIFY2(!keys.contains(a) && keys.contains(b), qPrintable(keys.join(QLatin1Char(' '))));
-        QTRY_COMPARE(m_window->shownShot(), SpikeShotA);
-        QVERIFY(
-            table()->model()->index(SpikeChannelA - 1, FbColumns::FbTime).data(ShotTableModel::EditedRole).toBool());
     }
 
     // The corrected copy differs from the file only in the edited words, its

@@ -7,11 +7,11 @@
 #include "fbtestfile.h"
 #include "plantedsurvey.h"
 #include "qcwindowfixture.h"
+#include "qcwindowsteps.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
-#include <qwt_plot_curve.h>
 #include <qwt_text_label.h>
 
 using namespace FbFile;
@@ -209,15 +209,9 @@ private slots:
         const ShotPlot *shotPlot = window->findChild<ShotPlot *>();
         // Shown once the fitted curve is drawn, and the outliers' rings.
         const auto settle = [&shotPlot](bool outliers) {
-            const auto drawn = [&shotPlot](const QString &title) {
-                for (const QwtPlotItem *item : shotPlot->itemList(QwtPlotItem::Rtti_PlotCurve)) {
-                    if (item->title().text().startsWith(title))
-                        return static_cast<const QwtPlotCurve *>(item)->dataSize() > 0;
-                }
-                return false;
-            };
-            QTRY_VERIFY_WITH_TIMEOUT(
-                drawn(QStringLiteral("Fitted curve")) && drawn(QStringLiteral("Outlier")) == outliers, 30000);
+            QTRY_VERIFY_WITH_TIMEOUT(!curvePoints(shotPlot, QStringLiteral("Fitted curve")).isEmpty() &&
+                                         curvePoints(shotPlot, QStringLiteral("Outlier")).isEmpty() != outliers,
+                                     30000);
             QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
             QCoreApplication::processEvents();
         };

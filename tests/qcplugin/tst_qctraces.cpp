@@ -10,7 +10,9 @@
 #include <fbfile/fbgenerator.h>
 #include <fbfile/fblayout.h>
 #include <fbtrace/tracegenerator.h>
+#include "modaldriver.h"
 #include "qcwindowfixture.h"
+#include "qcwindowsteps.h"
 #include <fbqc/waveformqc.h>
 
 #include <SorvBase/sorvbaseutil.h>
@@ -101,16 +103,24 @@ private slots:
         QSignalSpy opened(panel, &TracesPanel::opened);
         QSignalSpy messages(panel, &TracesPanel::message);
         QSignalSpy shown(panel, &TracesPanel::shotShown);
-        chooseInDialog(path, [=](QWidget *dialog) {
+        bool toleranceAsked = false;
+        ModalDriver driver([&](QWidget *dialog) {
+            if (dialog->objectName() != QLatin1String("TracesDialog"))
+                return false;
+            dialog->findChild<QLineEdit *>(QStringLiteral("tracesPath"))->setText(path);
             dialog->findChild<QLineEdit *>(QStringLiteral("tracesFirstSample"))->setText(firstSample);
             dialog->findChild<QSpinBox *>(QStringLiteral("tracesFfidByte"))->setValue(ffidByte);
             dialog->findChild<QComboBox *>(QStringLiteral("tracesSeg2Ffid"))->setCurrentIndex(fileNumber ? 1 : 0);
             dialog->findChild<QComboBox *>(QStringLiteral("tracesMatchBy"))->setCurrentIndex(byPosition ? 1 : 0);
             auto *tolerance = dialog->findChild<QDoubleSpinBox *>(QStringLiteral("tracesTolerance"));
-            QCOMPARE(tolerance->isEnabled(), byPosition);
+            toleranceAsked = tolerance->isEnabled();
             tolerance->setValue(2.5);
+            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+            return true;
         });
         window->findChild<QAction *>(QStringLiteral("actionOpenTraces"))->trigger();
+        // Asked for only when matching by position.
+        QTRY_COMPARE(toleranceAsked, byPosition);
         const bool isTraces = traces != QLatin1String("text");
         if (!isTraces) {
             QTRY_VERIFY(!messages.isEmpty());
@@ -353,9 +363,7 @@ private slots:
         }
         QTRY_COMPARE(view->selectedRow(), row);
         // Reduced time is the shot plot's.
-        auto *velocity = window->findChild<QLineEdit *>(QStringLiteral("reductionVelocity"));
-        velocity->setText(QStringLiteral("%1").arg(1000 + row));
-        emit velocity->editingFinished();
+        setPlotView(window.data(), QString::number(1000 + row), false);
         QCOMPARE(view->reductionVelocity(), 1000.0 + row);
         const qint32 first = window->document()->data()->report.index().at(0).firstRecord;
         QCOMPARE(window->document()->selectedRecord(), qint32(first + row));
@@ -408,24 +416,6 @@ private:
                 return QString();
         }
         return name;
-    }
-
-    // Types path into the Open Traces dialog once it is up, lets fill set
-    // the rest, and accepts it.
-    void chooseInDialog(const QString &path, const std::function<void(QWidget *)> &fill)
-    {
-        auto *poll = new QTimer(this);
-        connect(poll, &QTimer::timeout, this, [poll, path, fill] {
-            QWidget *dialog = QApplication::activeModalWidget();
-            if (!dialog || dialog->objectName() != QLatin1String("TracesDialog"))
-                return;
-            poll->deleteLater();
-            poll->stop();
-            dialog->findChild<QLineEdit *>(QStringLiteral("tracesPath"))->setText(path);
-            fill(dialog);
-            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-        });
-        poll->start(20);
     }
 
     FbGenerator::Options m_line;

@@ -204,13 +204,6 @@ private slots:
         QTest::addColumn<QString>("message"); // a part of what the window says; empty for nothing
         const QLocale::Language en = QLocale::English;
         const QLocale::Language zh = QLocale::Chinese;
-        QTest::newRow("English, no browser") << en << false << QStringList{"F1 w_cover.html"} << "w_cover.html"
-                                             << "Browse dialog"
-                                             << ""
-                                             << "";
-        QTest::newRow("Chinese") << zh << false << QStringList{"F1 w_cover.html"} << "zh_CN/w_cover.html"
-                                 << QStringLiteral("浏览对话框") << ""
-                                 << "";
         QTest::newRow("link, back") << en << false << QStringList{"F1 w_cover.html", "link index.html", "back"}
                                     << "w_cover.html"
                                     << "Browse dialog"

@@ -11,6 +11,7 @@
 #include <fbview/stationresidualview.h>
 #include <fbview/stationshotbuilder.h>
 #include <fbview/stationshotview.h>
+#include <fbview/surveymap.h>
 
 #include "fbtestfile.h"
 #include "fbtoolrun.h"
@@ -533,44 +534,56 @@ private slots:
         QVERIFY(view.footer().text().endsWith(QStringLiteral("shots %1 to %2").arg(first + 1).arg(last + 1)));
     }
 
-    // The wheel zooms about the pointer, up zooms in: the receivers along
-    // the stations only, the image both ways.
+    // The wheel zooms about the pointer, up (away from the user) zooms in:
+    // the receivers along the stations only, the image and the map both ways
+    // alike, so that the map's scale stays equal.
     void viewsZoomAboutThePointer_data()
     {
-        QTest::addColumn<bool>("image");
+        QTest::addColumn<QString>("view");
         QTest::addColumn<int>("delta");
-        QTest::newRow("receivers, wheel up") << false << 120;
-        QTest::newRow("receivers, wheel down") << false << -120;
-        QTest::newRow("image, wheel up") << true << 120;
-        QTest::newRow("image, wheel down") << true << -120;
+        QTest::addColumn<bool>("bothWays");
+        for (const char *view : {"receivers", "image", "map"}) {
+            for (const int delta : {120, -120})
+                QTest::newRow(qPrintable(QStringLiteral("%1, wheel %2").arg(view, delta > 0 ? "up" : "down")))
+                    << QString::fromLatin1(view) << delta << (qstrcmp(view, "receivers") != 0);
+        }
     }
     void viewsZoomAboutThePointer()
     {
-        QFETCH(bool, image);
+        QFETCH(QString, view);
         QFETCH(int, delta);
+        QFETCH(bool, bothWays);
         Judged judged;
         QVERIFY(judge(Plan(), &judged));
         StationResidualView receivers;
         StationShotView stations;
-        QwtPlot *view = image ? static_cast<QwtPlot *>(&stations) : &receivers;
+        SurveyMap map;
         receivers.setAxis(judged.axis);
         stations.setSurvey(judged.axis, judged.report.index());
-        QVERIFY(FbTest::shown(view, {700, 500}));
+        QwtPlot *plot = view == QLatin1String("map")     ? static_cast<QwtPlot *>(&map)
+                        : view == QLatin1String("image") ? static_cast<QwtPlot *>(&stations)
+                                                         : &receivers;
+        QVERIFY(FbTest::shown(plot, {700, 500}));
+        QVector<SurveyPoint> sources;
+        for (int s = 0; s < Shots; ++s)
+            sources.append(
+                SurveyPoint{judged.records.at(s * Channels).source_x, judged.records.at(s * Channels).source_y});
+        map.setSurvey(SurveyMapData::build(sources, {}));
         const QPoint pointer(300, 200);
         const auto under = [&] {
-            return QPointF(view->canvasMap(QwtPlot::xBottom).invTransform(pointer.x()),
-                           view->canvasMap(QwtPlot::yLeft).invTransform(pointer.y()));
+            return QPointF(plot->canvasMap(QwtPlot::xBottom).invTransform(pointer.x()),
+                           plot->canvasMap(QwtPlot::yLeft).invTransform(pointer.y()));
         };
         const QPointF before = under();
         // Shots run down the image: its y axis is upside down.
-        const double width = view->axisInterval(QwtPlot::xBottom).width();
-        const double height = view->axisInterval(QwtPlot::yLeft).normalized().width();
-        QWheelEvent wheel(pointer, view->canvas()->mapToGlobal(pointer), QPoint(), QPoint(0, delta), Qt::NoButton,
+        const double width = plot->axisInterval(QwtPlot::xBottom).width();
+        const double height = plot->axisInterval(QwtPlot::yLeft).normalized().width();
+        QWheelEvent wheel(pointer, plot->canvas()->mapToGlobal(pointer), QPoint(), QPoint(0, delta), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(view->canvas(), &wheel);
-        const double ratio = view->axisInterval(QwtPlot::xBottom).width() / width;
+        QApplication::sendEvent(plot->canvas(), &wheel);
+        const double ratio = plot->axisInterval(QwtPlot::xBottom).width() / width;
         QVERIFY2(delta > 0 ? ratio < 0.95 : ratio > 1.05, qPrintable(QString::number(ratio)));
-        QCOMPARE(view->axisInterval(QwtPlot::yLeft).normalized().width() / height, image ? ratio : 1.0);
+        QCOMPARE(plot->axisInterval(QwtPlot::yLeft).normalized().width() / height, bothWays ? ratio : 1.0);
         QVERIFY(std::abs(under().x() - before.x()) < 1e-6 * width &&
                 std::abs(under().y() - before.y()) < 1e-6 * height);
     }

@@ -1,5 +1,5 @@
 // The view library as a user meets it: what the shot plot says and in which
-// order it draws, how the survey map zooms, labels its axes, colours and
+// order it draws, how the survey map labels its axes, colours and
 // stacks its sources, and how image files are written or refused.
 
 #include <fbfile/fbgenerator.h>
@@ -562,7 +562,6 @@ private slots:
             QCOMPARE(v, velocity);
     }
 
-    // The wheel zooms about the pointer: up (away from the user) zooms in.
     // A shot's points and labels built on a worker for the view wanted when
     // the shot was asked for: the plot draws exactly what a plot in that view
     // draws when it builds them itself, also when its own view or the file's
@@ -729,39 +728,6 @@ private slots:
                                     .arg(curveAt(p.x()))));
         }
         QVERIFY2(judged >= 60, qPrintable(QString::number(judged)));
-    }
-
-    void mapWheelZoomsAboutThePointer_data()
-    {
-        QTest::addColumn<int>("delta");
-        QTest::addColumn<bool>("zoomsIn");
-        QTest::newRow("wheel up") << 120 << true;
-        QTest::newRow("wheel down") << -120 << false;
-    }
-    void mapWheelZoomsAboutThePointer()
-    {
-        QFETCH(int, delta);
-        QFETCH(bool, zoomsIn);
-        SurveyMap map;
-        QVERIFY(FbTest::shown(&map, {600, 400}));
-        map.setSurvey(SurveyMapData::build(lineSources(500), {}));
-        const QPoint pointer(200, 150);
-        const auto under = [&] {
-            return QPointF(map.canvasMap(QwtPlot::xBottom).invTransform(pointer.x()),
-                           map.canvasMap(QwtPlot::yLeft).invTransform(pointer.y()));
-        };
-        const QPointF before = under();
-        const double width = map.axisInterval(QwtPlot::xBottom).width();
-        const double aspect = map.axisInterval(QwtPlot::yLeft).width() / width;
-        QWheelEvent wheel(pointer, map.canvas()->mapToGlobal(pointer), QPoint(), QPoint(0, delta), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(map.canvas(), &wheel);
-        const double ratio = map.axisInterval(QwtPlot::xBottom).width() / width;
-        QVERIFY2(zoomsIn ? ratio < 0.95 : ratio > 1.05, qPrintable(QString::number(ratio)));
-        // Both axes alike: the scale stays equal.
-        QVERIFY(std::abs(map.axisInterval(QwtPlot::yLeft).width() / map.axisInterval(QwtPlot::xBottom).width() -
-                         aspect) < 1e-9);
-        QVERIFY(std::abs(under().x() - before.x()) < 0.01 && std::abs(under().y() - before.y()) < 0.01);
     }
 
     // Coordinates in plain digits with thousands grouping, as many decimals
