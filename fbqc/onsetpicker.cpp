@@ -1327,10 +1327,21 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         if ((*picks)[size_t(i)].found)
             onsets[size_t(i)] = (*picks)[size_t(i)].onsetMs;
     std::vector<double> aligned = moveoutLine(gather, onsets, GatherNeighbours);
+    // At the source of a split spread the moveout bends: a line through the
+    // neighbours on both sides lies far later than its first break, and its
+    // waveform cut there would add its loud coda to every neighbour's stack.
+    // A confident pick of its own lines it up instead.
+    bool negative = false, positive = false;
+    for (int i = 0; i < n; ++i) {
+        negative = negative || gather.headers[i].offset < 0;
+        positive = positive || gather.headers[i].offset > 0;
+    }
     for (int i = 0; i < n; ++i) {
         if (!firstLine.empty() && std::isfinite(firstLine[size_t(i)]))
             aligned[size_t(i)] = firstLine[size_t(i)];
-        if (!std::isfinite(aligned[size_t(i)]))
+        if (!std::isfinite(aligned[size_t(i)]) ||
+            (negative && positive && gather.headers[i].offset == 0 && std::isfinite(onsets[size_t(i)]) &&
+             (*picks)[size_t(i)].confidence >= settings.minimumConfidence))
             aligned[size_t(i)] = onsets[size_t(i)];
     }
 
@@ -2083,6 +2094,15 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         const double expected = median(times);
         const OnsetPick &own = picks[size_t(i)];
         if (trust[size_t(i)] && std::fabs(own.onsetMs - expected) <= settings.windowMs / 2)
+            continue;
+        // A trusted pick before the line, though, is the first break under
+        // a later, stronger wave whose picks among the neighbours drag the
+        // line late; only one sooner than every neighbour's by as much is
+        // something else (a burst).
+        double earliest = own.onsetMs;
+        for (int k : near)
+            earliest = std::min(earliest, picks[size_t(k)].onsetMs);
+        if (trust[size_t(i)] && own.onsetMs < expected && own.onsetMs >= earliest - settings.windowMs / 2)
             continue;
         // Far from its neighbours' line the trace's own pick was something
         // else (a burst, a later arrival): the one near the line stands,

@@ -211,12 +211,12 @@ QVector<float> synthesizeTrace(const TraceSynthParams &p)
     const double periodMs = dominantPeriodMs(dominantHz);
     const bool arrives = p.onsetMs > p.firstSampleMs;
 
+    const Shape &shape = p.wavelet == TraceWavelet::DampedSine ? dampedSine() : berlage();
     if (arrives) {
         if (p.emergent)
             addArrival(trace, p, emergentShape(), p.onsetMs, dominantHz * EmergentFrequencyRatio, sign * p.amplitude);
         else
-            addArrival(trace, p, p.wavelet == TraceWavelet::DampedSine ? dampedSine() : berlage(), p.onsetMs,
-                       dominantHz, sign * p.amplitude);
+            addArrival(trace, p, shape, p.onsetMs, dominantHz, sign * p.amplitude);
 
         if (p.laterArrivals > 0) {
             // Refractions from deeper and reflections: copies of the wavelet
@@ -244,6 +244,9 @@ QVector<float> synthesizeTrace(const TraceSynthParams &p)
             }
         }
     }
+
+    if (p.secondArrivalMs >= 0 && p.secondAmplitude != 0)
+        addArrival(trace, p, shape, p.secondArrivalMs, dominantHz, sign * p.secondAmplitude * p.amplitude);
 
     if (p.airWaveMs >= 0 && p.airWaveAmplitude != 0) {
         const double nyquistHz = 500.0 / p.sampleIntervalMs;

@@ -40,6 +40,12 @@ struct TraceSynthParams
     double humAmplitude = 0;
     double airWaveMs = -1; // >= 0: an air wave (sound) arriving at this time
     double airWaveAmplitude = 0;
+    // >= 0: a later wave of the first break's shape and pitch arriving at
+    // this time (a deeper refractor's head wave, a strong reflection), of
+    // secondAmplitude times the first arrival's peak (negative: opposite
+    // first motion).
+    double secondArrivalMs = -1;
+    double secondAmplitude = 0;
     std::uint64_t seed = 1;
 };
 
