@@ -151,6 +151,9 @@ const QVector<Geometry> &family()
         // part a pair's times by more than the tolerance. Last, so that the
         // lines above keep their seeds.
         {"built-in curve, 10 m, hills at 1,500 m/s, split 120", 10, 120, 60, split, false, {}, {}, 0.5, 0.0, 0.0, 0.0, 0.0, 1500.0},
+        // A patch over hills: each receiver line meets the refractor at its
+        // own offset.
+        {"built-in curve, 25 m, 3-D 4 lines of 60, hills at 2,000 m/s", 25, 240, 60, split, false, {}, {}, 0.5, 0.0, 0.0, 0.0, 0.0, 2000.0},
     };
     // clang-format on
     return lines;
@@ -200,6 +203,7 @@ const PatchOptions *patchOptions(const char *name)
     static const PatchOptions patches[] = {
         {"built-in curve, 25 m, 3-D 8 lines of 60", 8, 200, 0, 8},
         {"3 layers, 25 m, 3-D 6 lines of 48, between lines", 6, 150, 11, 6},
+        {"built-in curve, 25 m, 3-D 4 lines of 60, hills at 2,000 m/s", 4, 200, 0, 8},
     };
     for (const PatchOptions &p : patches) {
         if (qstrcmp(p.name, name) == 0)

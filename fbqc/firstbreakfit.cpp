@@ -120,6 +120,8 @@ constexpr int QuickLookStride = 4;
 // A direct arrival kept as picked replaces a correction of every pick at
 // the same slowness only when it leaves this share of the misfit or less.
 constexpr double DirectKeptGain = 0.125;
+// A refractor is at least this much faster than the direct arrival above it.
+constexpr double RefractorContrast = 0.7;
 // Picks this far off a segment's line still tell the slowness.
 constexpr double HeightCutMs = 3.0 * FitCutMs;
 // Rounds of the first slowness from the picks' bumps, each leaving out the
@@ -1389,8 +1391,10 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
     // After the second attempt: the heights of every pick again, and the
     // first attempt's fits when it was kept.
     auto settleFirst = [&]() {
-        for (int side = Negative; side <= Positive; ++side)
+        for (int side = Negative; side <= Positive; ++side) {
             std::copy(m_heldHeight[side].begin(), m_heldHeight[side].end(), m_height[side].begin());
+            m_directTop[side] = NaN;
+        }
         correct(first);
         return first;
     };
@@ -1437,7 +1441,29 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
         // told on the picks near the curve.
         const double cap = FitCutMs * FitCutMs;
         const bool gain = offAfter == offBefore && after - offAfter * cap < ElevationGain * (before - offBefore * cap);
-        const bool taken = after < before && (offAfter < offBefore || gain);
+        bool taken = after < before && (offAfter < offBefore || gain);
+        if (attempt == 1 && !m_oneLine) {
+            // Across a patch the picks are judged as patchModel() tells.
+            double patched = 0.0;
+            int offPatched = 0;
+            bool all = true;
+            for (int side = Negative; side <= Positive && all; ++side) {
+                if (!fitted[side])
+                    continue;
+                m_trialModel.resize(counts[side]);
+                all = patchModel(side, counts[side], slowness, m_trialModel.data());
+                for (int j = 0; all && j < counts[side]; ++j) {
+                    const double r = m_raw[side][j] - m_trialModel[j];
+                    patched += std::min(r * r, cap);
+                    offPatched += std::abs(r) > FitCutMs ? 1 : 0;
+                }
+            }
+            if (all && offPatched < offAfter) {
+                after = patched;
+                offAfter = offPatched;
+                taken = after < before && offAfter < offBefore;
+            }
+        }
         if (attempt == 1) {
             // At the same slowness the first stands unless the second fits
             // far closer: keeping near picks as picked also lets a run of
@@ -1468,6 +1494,30 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
             return settleFirst();
     }
     return 0.0;
+}
+
+bool ShotFitter::patchModel(int side, int count, double slowness, double *model) const
+{
+    const FirstBreakFitter &f = m_fitter[side];
+    const double top = m_directTop[side];
+    const int k = f.segments();
+    if (m_oneLine || !(slowness > 0.0) || !std::isfinite(top) || k < 2 || f.directPicks() == 0)
+        return false;
+    // The refractor: from the first segment clearly faster than the direct
+    // arrival on, its line running on towards the source.
+    int first = 1;
+    while (first < k && !(f.slope(first) < RefractorContrast * f.slope(0)))
+        ++first;
+    if (first == k)
+        return false;
+    const double *h = m_h[side].data();
+    const double *ground = m_ground[side].data();
+    for (int j = 0; j < count; ++j) {
+        const double refractor =
+            f.segmentOf(h[j]) >= first ? f.timeAt(h[j]) : f.intercept(first) + f.slope(first) * h[j];
+        model[j] = std::min(f.intercept(0) + f.slope(0) * h[j], refractor + slowness * (ground[j] - top));
+    }
+    return true;
 }
 
 int ShotFitter::directPicks(int side) const
@@ -1514,6 +1564,7 @@ double ShotFitter::keepDirectHeight(int side, int count)
     }
     for (int j = 0; j < count; ++j)
         z[j] = h[j] <= reach ? 0.0 : z[j] - top;
+    m_directTop[side] = top;
     return high - low;
 }
 
@@ -1600,6 +1651,7 @@ void ShotFitter::keepDirectAsPicked(const int counts[2], const bool fitted[2], d
             const double after = m_trial.cappedSse(FitCutMs, &offAfter);
             if (offAfter < offBefore || (offAfter == offBefore && after < before)) {
                 std::swap(m_fitter[side], m_trial);
+                m_directTop[side] = (std::isnan(m_directTop[side]) ? 0.0 : m_directTop[side]) + top;
                 continue;
             }
         }
@@ -2254,6 +2306,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     m_lowest = std::numeric_limits<qint64>::max();
     m_highest = std::numeric_limits<qint64>::min();
     m_oneLine = true;
+    m_directTop[Negative] = m_directTop[Positive] = NaN;
     // Sides by the sign of the offset when any is negative, which the
     // loop below tells as it goes; else along the spread.
     bool bySign = false;
@@ -2269,6 +2322,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
             m_height[side].resize(n);
             m_raw[side].resize(n);
             m_model[side].resize(n);
+            m_ground[side].resize(n);
         }
     }
     if (!bySign && n > 0)
@@ -2311,6 +2365,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         m_t[side][j] = t;
         const qint64 height = qint64(r.g_elev) - r.s_elev;
         m_height[side][j] = double(height);
+        m_ground[side][j] = double(height);
         m_lowest = std::min(m_lowest, height);
         m_oneLine = m_oneLine && r.g_line == records[m_members[counts[Negative] > 0 ? Negative : Positive][0]].g_line;
         m_highest = std::max(m_highest, height);
@@ -2651,6 +2706,10 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
             for (int j = 0; j < counts[side]; ++j)
                 modelTimes[j] += slowness * z[j];
         }
+        // Across a patch, by the direct arrival or the refractor, whichever
+        // reaches the receiver first.
+        if (direct[side])
+            patchModel(side, counts[side], slowness, modelTimes);
         const int *members = m_members[side].data();
         const double *times = slowness > 0.0 ? m_raw[side].data() : m_t[side].data();
         double sum = 0.0;

@@ -287,6 +287,13 @@ private:
     // the times as picked; 0 unless the receivers lie on one line, where a
     // segment through the source's time may be a refractor's seen across.
     int directPicks(int side) const;
+    // Across a patch each receiver line meets the refractor at its own
+    // offset, where its own height delays the refractor enough: the model
+    // of each of a side's picks as picked is the earlier of the direct
+    // arrival as picked and the refractor at its receiver's height. False,
+    // leaving model as it was, unless the side's direct arrival is kept as
+    // picked and a refractor follows it.
+    bool patchModel(int side, int count, double slowness, double *model) const;
     // Before heights are taken off a side: its direct arrival gets height
     // 0, the rest their height above the direct arrival's farthest pick.
     // The span of the direct arrival's heights, 0 when it has none.
@@ -373,6 +380,11 @@ private:
     qint64 m_lowest = 0, m_highest = 0;  // receiver heights above the source of the fitted picks
     std::vector<double> m_heldHeight[2]; // every pick's height while a direct arrival is kept as picked
     bool m_oneLine = true;               // the fitted picks' receivers lie on one receiver line
+    // Per side: each pick's receiver height above the source as read, and,
+    // while the direct arrival is kept as picked, the height the refractors'
+    // times were taken to (NaN otherwise).
+    std::vector<double> m_ground[2];
+    double m_directTop[2] = {NaN, NaN};
 };
 
 // Sides of a shot: by the sign of the offset, or, when no offset is

@@ -588,37 +588,43 @@ private slots:
         QTest::addColumn<int>("spacing"); // m between stations
         QTest::addColumn<int>("from");    // shots checked: from, before until (0: to the line's end)
         QTest::addColumn<int>("until");
+        QTest::addColumn<int>("lines"); // receiver lines side by side, 200 m apart
         const QMap<int, double> none, bends{{10, 20.0}, {100, -20.0}}, hills{{20, 25.0}, {70, -25.0}, {100, 25.0}},
             far{{13, 40.0}};
         const QVector<double> builtIn, three{700.0, 2000.0, 4000.0};
-        QTest::newRow("25% slower") << 0.25 << 0.0 << builtIn << 0.0 << none << 0.5 << 30 << quint64(4) << 25 << 0 << 0;
+        QTest::newRow("25% slower") << 0.25 << 0.0 << builtIn << 0.0 << none << 0.5 << 30 << quint64(4) << 25 << 0 << 0
+                                    << 1;
         QTest::newRow("25% slower, wrong picks")
-            << 0.25 << 0.0 << builtIn << 0.0 << bends << 0.5 << 30 << quint64(4) << 25 << 0 << 0;
+            << 0.25 << 0.0 << builtIn << 0.0 << bends << 0.5 << 30 << quint64(4) << 25 << 0 << 0 << 1;
         QTest::newRow("25% slower, three layers")
-            << 0.25 << 0.0 << three << 0.0 << none << 0.5 << 30 << quint64(4) << 25 << 0 << 0;
+            << 0.25 << 0.0 << three << 0.0 << none << 0.5 << 30 << quint64(4) << 25 << 0 << 0 << 1;
         QTest::newRow("dip 3 degrees, three layers")
-            << 0.0 << 3.0 << three << 0.0 << none << 1.0 << 40 << quint64(3) << 25 << 0 << 0;
+            << 0.0 << 3.0 << three << 0.0 << none << 1.0 << 40 << quint64(3) << 25 << 0 << 0 << 1;
         QTest::newRow("even ground, 1 ms noise")
-            << 0.0 << 0.0 << builtIn << 0.0 << none << 1.0 << 30 << quint64(4) << 25 << 0 << 0;
+            << 0.0 << 0.0 << builtIn << 0.0 << none << 1.0 << 30 << quint64(4) << 25 << 0 << 0 << 1;
         QTest::newRow("built-in static") << 0.0 << 0.0 << builtIn << 0.0 << none << 0.5 << 40 << quint64(3) << 25 << 0
-                                         << 0;
+                                         << 0 << 1;
         QTest::newRow("hills at 2,000 m/s")
-            << 0.0 << 0.0 << builtIn << 2000.0 << none << 0.5 << 40 << quint64(3) << 25 << 0 << 0;
+            << 0.0 << 0.0 << builtIn << 2000.0 << none << 0.5 << 40 << quint64(3) << 25 << 0 << 0 << 1;
         QTest::newRow("hills at 4,000 m/s")
-            << 0.0 << 0.0 << builtIn << 4000.0 << none << 0.5 << 40 << quint64(3) << 25 << 0 << 0;
+            << 0.0 << 0.0 << builtIn << 4000.0 << none << 0.5 << 40 << quint64(3) << 25 << 0 << 0 << 1;
         QTest::newRow("hills at 2,000 m/s, wrong picks")
-            << 0.0 << 0.0 << builtIn << 2000.0 << hills << 0.5 << 40 << quint64(3) << 25 << 0 << 0;
+            << 0.0 << 0.0 << builtIn << 2000.0 << hills << 0.5 << 40 << quint64(3) << 25 << 0 << 0 << 1;
         QTest::newRow("hills at 2,000 m/s, a wrong pick far out")
-            << 0.0 << 0.0 << builtIn << 2000.0 << far << 0.5 << 40 << quint64(4) << 25 << 0 << 0;
+            << 0.0 << 0.0 << builtIn << 2000.0 << far << 0.5 << 40 << quint64(4) << 25 << 0 << 0 << 1;
         // Close stations on steep hills, the shots at the line's end: the
         // direct arrival, which carries no height delay, runs far up a hill
         // and bends down near the source at the source's height.
         QTest::newRow("hills at 1,500 m/s, 10 m")
-            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 5 << quint64(2) << 10 << 0 << 0;
+            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 5 << quint64(2) << 10 << 0 << 0 << 1;
         // Mid-line, the direct arrival holds a third of a side's picks and
         // bends with no height delay: it must not pull the slowness down.
         QTest::newRow("hills at 1,500 m/s, 10 m, mid-line")
-            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(2) << 10 << 9 << 21;
+            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(2) << 10 << 9 << 21 << 1;
+        // Across a patch each line meets the refractor at its own offset: a
+        // high line's direct arrival runs on past a low line's crossover.
+        QTest::newRow("hills at 1,500 m/s, a patch of 4 lines")
+            << 0.0 << 0.0 << builtIn << 1500.0 << hills << 0.5 << 60 << quint64(4) << 25 << 20 << 30 << 4;
     }
     void judgesUnevenGround()
     {
@@ -634,9 +640,11 @@ private slots:
         QFETCH(int, spacing);
         QFETCH(int, from);
         QFETCH(int, until);
+        QFETCH(int, lines);
         FbGenerator::Options o;
         o.shots = shots;
         o.channels = 120;
+        o.receiverLines = lines;
         o.groupInterval = spacing;
         o.seed = seed;
         o.noiseMs = noise;
