@@ -58,7 +58,7 @@ struct Random
     }
     double uniform(double lo, double hi) { return lo + (hi - lo) * double(next() >> 11) / 9007199254740992.0; }
     int integer(int lo, int hi) { return lo + int(next() % quint64(hi - lo + 1)); }
-    template <typename T, size_t N>
+    template<typename T, size_t N>
     const T &pick(const T (&from)[N])
     {
         return from[next() % N];
@@ -67,9 +67,9 @@ struct Random
 
 struct Line
 {
-    QString name;      // what the line brings, for the listing
-    QStringList twin;  // gen options of the line without shifts and source delays
-    QStringList field; // the same with them
+    QString name;             // what the line brings, for the listing
+    QStringList twin;         // gen options of the line without shifts and source delays
+    QStringList field;        // the same with them
     QMap<int, double> shifts; // shot (from 1) -> ms
 };
 
@@ -86,10 +86,10 @@ Line makeLine(int number)
     const double sourceDelay = random.pick({0.0, 3.0});
     const bool hills = random.integer(0, 2) == 0;
     const double statics = random.pick({0.0, 2.0});
-    line.twin = QStringList{QStringLiteral("--shots"), QString::number(Shots),
-                            QStringLiteral("--channels"), QString::number(endOn ? 60 : 96),
-                            QStringLiteral("--seed"), QString::number(number + 1),
-                            QStringLiteral("--snr"), QString::number(snr),
+    line.twin = QStringList{QStringLiteral("--shots"),     QString::number(Shots),
+                            QStringLiteral("--channels"),  QString::number(endOn ? 60 : 96),
+                            QStringLiteral("--seed"),      QString::number(number + 1),
+                            QStringLiteral("--snr"),       QString::number(snr),
                             QStringLiteral("--frequency"), QString::number(hz)};
     line.name = QStringLiteral("seed %1 S/N %2 %3 Hz").arg(number + 1).arg(snr).arg(hz);
     if (endOn) {
@@ -182,8 +182,7 @@ bool run(const QStringList &args, QString *output = nullptr)
 {
     QProcess process;
     process.start(fbtoolPath, args);
-    if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() == 2) {
+    if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() == 2) {
         QTextStream(stderr) << "triggeraccuracy: fbtool " << args.join(QLatin1Char(' ')) << " failed:\n"
                             << process.readAllStandardError() << Qt::endl;
         return false;
@@ -224,8 +223,12 @@ bool judgeLine(int number, const QDir &dir, bool list, Tally *t)
         // onset is there to pick.
         if (truth.time[k] <= 0.0f) {
             ++t->cutOff;
-            if (picks.status[k] == 0 && picks.time[k] > 0.0f)
+            if (picks.status[k] == 0 && picks.time[k] > 0.0f) {
                 ++t->cutOffConfident;
+                if (list)
+                    out() << "    record " << k + 1 << " of ffid " << truth.ffid[k] << ": first break at "
+                          << truth.time[k] << " ms picked confidently at " << picks.time[k] << " ms" << Qt::endl;
+            }
         }
     }
     QVector<qint32> ffids = lateBy.keys().toVector();
@@ -324,7 +327,7 @@ int main(int argc, char *argv[])
     out() << "\nlines named exactly: " << t.exact << "/" << t.lines << "; mis-triggered shots named " << t.named << "/"
           << t.misTriggered << ", largest error of a named one " << QString::number(t.largestError, 'f', 2)
           << " ms (goal <= " << WithinMs << "); shots on time named " << t.falselyNamed
-          << "; first breaks before the record's start " << t.cutOff << ", picked confidently "
-          << t.cutOffConfident << Qt::endl;
+          << "; first breaks before the record's start " << t.cutOff << ", picked confidently " << t.cutOffConfident
+          << Qt::endl;
     return t.exact == t.lines ? 0 : 1;
 }
