@@ -16,7 +16,7 @@
 // traces whose first break lies before the record's first sample that got a
 // confident pick (a wrong time, as nothing of the onset was recorded).
 //
-//   triggeraccuracy [--lines N] [--fbtool PATH] [--list]
+//   triggeraccuracy [--lines N] [--fbtool PATH] [--reciprocity-ms T] [--list]
 
 #include <fbfile/fblayout.h>
 
@@ -177,6 +177,7 @@ double median(QVector<double> values)
 }
 
 QString fbtoolPath;
+QStringList qcOptions;
 
 bool run(const QStringList &args, QString *output = nullptr)
 {
@@ -208,7 +209,7 @@ bool judgeLine(int number, const QDir &dir, bool list, Tally *t)
         !run(QStringList{QStringLiteral("gen"), twin} + line.twin) ||
         !run({QStringLiteral("pick"), QStringLiteral("--seismic"), records, QStringLiteral("-o"), picked,
               QStringLiteral("--geometry"), field}) ||
-        !run({QStringLiteral("qc"), picked, QStringLiteral("--csv"), csv}))
+        !run(QStringList{QStringLiteral("qc"), picked, QStringLiteral("--csv"), csv} + qcOptions))
         return false;
     Picks truth, base, picks;
     if (!readPicks(field, &truth) || !readPicks(twin, &base) || !readPicks(picked, &picks) ||
@@ -303,10 +304,15 @@ int main(int argc, char *argv[])
                                         QStringLiteral("The fbtool to run (default: the one beside the bench)."),
                                         QStringLiteral("PATH"));
     const QCommandLineOption list(QStringLiteral("list"), QStringLiteral("Print every line, not only those missed."));
-    parser.addOptions({linesOption, toolOption, list});
+    const QCommandLineOption tolerance(QStringLiteral("reciprocity-ms"),
+                                       QStringLiteral("The reciprocity tolerance qc judges with (default: qc's)."),
+                                       QStringLiteral("T"));
+    parser.addOptions({linesOption, toolOption, list, tolerance});
     parser.process(app);
     fbtoolPath = parser.isSet(toolOption) ? parser.value(toolOption)
                                           : QDir(app.applicationDirPath()).filePath(QStringLiteral("fbtool"));
+    if (parser.isSet(tolerance))
+        qcOptions << QStringLiteral("--reciprocity-ms") << parser.value(tolerance);
     bool ok = false;
     const int lines = parser.value(linesOption).toInt(&ok);
     if (!ok || lines < 1) {
