@@ -1769,6 +1769,18 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
     }
 }
 
+// A pick within a sample of the record's start is no onset: with nothing
+// recorded before it, it cannot be told from an arrival already under way
+// there, as on the traces near the source of a shot fired before the
+// recorder started.
+void dropCutOffOnsets(const ShotGather &gather, std::vector<OnsetPick> *picks)
+{
+    for (OnsetPick &p : *picks) {
+        if (p.found && !(p.onsetMs > gather.timeOfSample(1)))
+            p = OnsetPick();
+    }
+}
+
 } // namespace
 
 TraceSamples traceOf(const ShotGather &gather, int i)
@@ -2162,6 +2174,7 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
             pickOnNeighbourStacks(gather, period, settings, pass == 0 ? curve : std::vector<double>(), direct,
                                   &repicked, &moved);
     }
+    dropCutOffOnsets(gather, &repicked);
     return QVector<OnsetPick>(repicked.begin(), repicked.end());
 }
 

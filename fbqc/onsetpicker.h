@@ -152,7 +152,9 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // picks; the second time moves a pick the first moved by more than an
 // eighth of a period only on a stack a fifth more confident.
 // predictedMs may be empty. Doubtful picks
-// are kept with their confidence; traces with nothing in them are not found.
+// are kept with their confidence; traces with nothing in them are not found,
+// nor are onsets within a sample of the trace's first sample (an arrival
+// already under way when the record started looks the same).
 QVector<OnsetPick> pickGather(const FbTrace::ShotGather &gather, const QVector<double> &predictedMs,
                               const OnsetPickerSettings &settings = OnsetPickerSettings());
 

@@ -38,7 +38,9 @@ using namespace FbFile;
 // the ground under a source delays all its picks as a timing error would:
 // what the receivers there show in the other shots (their mean residual) is
 // taken off each shot's measures first; what they do not show, the
-// source's own static, stays in the estimate.
+// source's own static, stays in the estimate. A shot whose fit left most of
+// its picks as outliers (picked on noise) is neither judged nor compared
+// against this way.
 namespace FbQc {
 
 namespace {
@@ -182,9 +184,16 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
                 known[j] = t.delay;
         }
     }
-    std::vector<char> isPaired(count, 0), named(count, 0), dirty(count, 1);
-    for (size_t k = 0; k < count; ++k)
+    std::vector<char> isPaired(count, 0), named(count, 0), dirty(count, 1), fitted(count, 1);
+    for (size_t k = 0; k < count; ++k) {
         isPaired[k] = std::binary_search(paired.begin(), paired.end(), timings[k].shot) ? 1 : 0;
+        // A fit that leaves most of its picks as outliers followed no first
+        // break (picks on noise or a later arrival): its times say nothing
+        // of the shot's timing, nor of its neighbours'.
+        const ShotSummary summary = r->shots().at(timings[k].shot);
+        const qint32 judged = summary.picks - summary.notJudged;
+        fitted[k] = judged > 0 && 2 * summary.outliers <= judged ? 1 : 0;
+    }
     // The static of the ground under each source delays all its picks
     // alike, so every measure, as a timing error would: its receivers' mean
     // residual in the other shots is taken off the shot's measures and its
@@ -237,6 +246,10 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
         for (size_t k = 0; k < count; ++k) {
             if (isPaired[k] || !dirty[k])
                 continue;
+            if (!fitted[k]) {
+                estimate[k].shot = -1;
+                continue;
+            }
             // Each measure of the shot against its neighbours' same measure:
             // the late shot is late in all of them, a station static under
             // one ray path in one.
@@ -295,7 +308,7 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
                     const bool reaches = unknownKind ? kind == 0 : reachesRefractor(timings[k], m);
                     near.clear();
                     for (size_t j = from; j < to; ++j) {
-                        if (j == k || !std::isfinite(timings[j].values[m]))
+                        if (j == k || !fitted[j] || !std::isfinite(timings[j].values[m]))
                             continue;
                         if (m > 0 && (timings[j].heightSlowness > 0.0f) != onHills)
                             continue;

@@ -660,49 +660,56 @@ private slots:
         // read at offset 0 carries each fit's slope error over the whole
         // distance, more so the further the source stands off the line.
         QTest::addColumn<double>("onTime");
+        // The shot picked on noise and later arrivals, its fit's picks mostly
+        // outliers; -1: none.
+        QTest::addColumn<int>("onNoise");
         const int split = int(FbGenerator::Spread::Split), endOn = int(FbGenerator::Spread::EndOn);
         QTest::newRow("split, 10 ms late")
-            << split << 10.0 << QVector<int>{19} << false << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0;
+            << split << 10.0 << QVector<int>{19} << false << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0 << -1;
         QTest::newRow("end-on, 10 ms late")
-            << endOn << 10.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0;
+            << endOn << 10.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0 << -1;
         QTest::newRow("end-on, 12 ms early")
-            << endOn << -12.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0;
+            << endOn << -12.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0 << -1;
         QTest::newRow("end-on, clean") << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5
-                                       << -1 << 0.0 << 2.0;
+                                       << -1 << 0.0 << 2.0 << -1;
         // The last shot's neighbours are half late: it is on time all the same.
-        QTest::newRow("end-on, three late before the last")
-            << endOn << 12.0 << QVector<int>{36, 37, 38} << true << 2.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0;
+        QTest::newRow("end-on, three late before the last") << endOn << 12.0 << QVector<int>{36, 37, 38} << true << 2.5
+                                                            << 0.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0 << -1;
         // Hills the picks follow: each shot's intercepts on the datum of its neighbours.
-        QTest::newRow("end-on, hills, two late side by side")
-            << endOn << 13.0 << QVector<int>{19, 20} << true << 1.5 << 2500.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0;
+        QTest::newRow("end-on, hills, two late side by side") << endOn << 13.0 << QVector<int>{19, 20} << true << 1.5
+                                                              << 2500.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0 << -1;
         // Buried sources on hills: each pair's refracted picks differ by its
         // sources' depths, which neither names a shot late nor flags a pair.
         QTest::newRow("split, hills, late shots") << split << 12.0 << QVector<int>{8, 19, 30} << false << 0.8 << 1000.0
-                                                  << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0;
+                                                  << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0 << -1;
         // Sources off the line: a short side's farthest intercept is its
         // direct arrival's on one shot and a refractor's on the next.
         QTest::newRow("split, off the line, two late side by side")
-            << split << 12.0 << QVector<int>{18, 19} << true << 1.5 << 0.0 << 0.0 << 50.0 << 1.5 << -1 << 0.0 << 1.0;
+            << split << 12.0 << QVector<int>{18, 19} << true << 1.5 << 0.0 << 0.0 << 50.0 << 1.5 << -1 << 0.0 << 1.0
+            << -1;
         // Intercepts falling shot by shot over a dipping refractor: at the
         // line's ends the neighbours all lie on one side of the trend.
-        QTest::newRow("end-on, dipping, late at both ends")
-            << endOn << 11.0 << QVector<int>{1, 2, 37} << true << 2.0 << 0.0 << -1.5 << 0.0 << 1.5 << -1 << 0.0 << 2.0;
+        QTest::newRow("end-on, dipping, late at both ends") << endOn << 11.0 << QVector<int>{1, 2, 37} << true << 2.0
+                                                            << 0.0 << -1.5 << 0.0 << 1.5 << -1 << 0.0 << 2.0 << -1;
         // Ground under the sources as uneven as the timing errors are
         // small: each shot's and neighbour's measures lose the static its
         // receivers show in the other shots.
-        QTest::newRow("end-on, statics under the sources")
-            << endOn << 6.0 << QVector<int>{12, 27} << true << 1.5 << 0.0 << 0.0 << 0.0 << 4.0 << -1 << 0.0 << 3.5;
+        QTest::newRow("end-on, statics under the sources") << endOn << 6.0 << QVector<int>{12, 27} << true << 1.5 << 0.0
+                                                           << 0.0 << 0.0 << 4.0 << -1 << 0.0 << 3.5 << -1;
         // One shot's far picks reach a faster layer below its neighbours'
         // deepest: its farthest intercept is of another refractor.
         QTest::newRow("end-on, one shot reaching deeper")
-            << endOn << 10.0 << QVector<int>{12} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << 20 << 0.0 << 2.0;
+            << endOn << 10.0 << QVector<int>{12} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << 20 << 0.0 << 2.0 << -1;
         // A source off the line beyond the crossover whose near pick is
         // rejected shows only the refractor on both sides: its intercept is
         // no time at the source to set against the neighbours'.
         QTest::newRow("split, 2-10 m off the line, thin top layer, clean")
-            << split << 0.0 << QVector<int>() << true << 1.5 << 0.0 << 0.0 << 10.0 << 1.5 << -1 << 10.0 << 2.0;
+            << split << 0.0 << QVector<int>() << true << 1.5 << 0.0 << 0.0 << 10.0 << 1.5 << -1 << 10.0 << 2.0 << -1;
         QTest::newRow("end-on, dipping, clean")
-            << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0 << -1.5 << 0.0 << 1.5 << -1 << 0.0 << 2.0;
+            << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0 << -1.5 << 0.0 << 1.5 << -1 << 0.0 << 2.0 << -1;
+        // Its times say nothing of its timing, nor of its neighbours'.
+        QTest::newRow("end-on, a shot picked on noise")
+            << endOn << 10.0 << QVector<int>{22} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0 << 20;
     }
     void lateShotOnEveryGeometry()
     {
@@ -718,6 +725,7 @@ private slots:
         QFETCH(int, deeper);
         QFETCH(double, thin);
         QFETCH(double, onTime);
+        QFETCH(int, onNoise);
         FbGenerator::Options o;
         o.elevationVelocity = hills;
         o.dipDegrees = dip;
@@ -748,6 +756,8 @@ private slots:
                 const double beyond = std::abs(r.offset) - 800.0;
                 if (shot == deeper && beyond > 0.0 && r.fb_time > 0.0f)
                     r.fb_time -= float(beyond * (1000.0 / 4000.0 - 1000.0 / 6000.0));
+                if (shot == onNoise && r.channel % 4 != 0)
+                    r.fb_time = float(37 * r.channel % 300);
             }
             records += picks;
         }

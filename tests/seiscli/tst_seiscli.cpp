@@ -141,17 +141,26 @@ private slots:
         QTest::addColumn<QStringList>("pickArgs");
         QTest::addColumn<double>("shiftMs");  // every pick moved by the time base given
         QTest::addColumn<bool>("fbGeometry"); // the records' geometry is the FB file's
+        // Shots fired early or late that qc of the picks names, each within
+        // a millisecond of the true timing error ("POS:MS" each).
+        QTest::addColumn<QStringList>("misTriggered");
         QTest::newRow("SEG-Y, geometry from the trace headers")
-            << QStringList{"--snr", "20"} << "a.sgy" << QStringList() << 0.0 << false;
+            << QStringList{"--snr", "20"} << "a.sgy" << QStringList() << 0.0 << false << QStringList();
         QTest::newRow("SEG-2 folder, geometry from the FB file")
             << QStringList{"--traces-format", "seg2", "--snr", "20"} << "b" << QStringList{"--geometry", "LINE"} << 0.0
-            << true;
+            << true << QStringList();
         QTest::newRow("first sample set 20 ms early")
-            << QStringList{"--snr", "20"} << "c.sgy" << QStringList{"--first-sample", "-20"} << -20.0 << false;
+            << QStringList{"--snr", "20"} << "c.sgy" << QStringList{"--first-sample", "-20"} << -20.0 << false
+            << QStringList();
         // Shots of 48 traces of 10,000 samples: read in several runs of whole
         // traces each, every trace still with its own keys.
-        QTest::newRow("SEG-Y, shots of several reads")
-            << QStringList{"--snr", "20", "--sample-interval", "0.1"} << "d.sgy" << QStringList() << 0.0 << false;
+        QTest::newRow("SEG-Y, shots of several reads") << QStringList{"--snr", "20", "--sample-interval", "0.1"}
+                                                       << "d.sgy" << QStringList() << 0.0 << false << QStringList();
+        // The late trigger's shot starts its records after the first breaks
+        // near the source: those traces get no confident pick.
+        QTest::newRow("shots triggered early and late")
+            << QStringList{"--snr", "10", "--shift", "4:9", "--shift", "9:-8"} << "e.sgy"
+            << QStringList{"--geometry", "LINE"} << 0.0 << true << QStringList{"4:9", "9:-8"};
     }
     void picksGeneratedData()
     {
@@ -160,6 +169,7 @@ private slots:
         QFETCH(QStringList, pickArgs);
         QFETCH(double, shiftMs);
         QFETCH(bool, fbGeometry);
+        QFETCH(QStringList, misTriggered);
         const QString line = path(data + ".fb"), picked = path(data + ".picked.fb");
         Run r = fbtool(QStringList{"gen", line, "--shots", "12", "--channels", "48", "--traces", path(data)} + genArgs);
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
@@ -187,6 +197,8 @@ private slots:
             if (fbGeometry)
                 QCOMPARE(p.g_stat, t.g_stat); // stations are in the FB file only
             confident += p.fb_status == 0 ? 1 : 0;
+            if (t.fb_time <= 0)
+                QVERIFY2(p.fb_status != 0 || p.fb_time <= 0, qPrintable(QString::number(p.fb_time)));
             if (t.offset == 0 || t.fb_time <= 0)
                 continue;
             ++compared;
@@ -205,6 +217,24 @@ private slots:
         QCOMPARE(header.max_offset, most->offset);
         QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral(".fbtool-pick-*")}, QDir::Files | QDir::Hidden),
                  QStringList());
+        if (misTriggered.isEmpty())
+            return;
+        // The shots qc names by their timing errors: kind, shot, ffid,
+        // record, the other shot, the field and the error.
+        r = fbtool({"qc", picked, "--csv", path(data + ".qc")});
+        QCOMPARE(r.exitCode, 1);
+        QStringList named;
+        for (const QByteArray &row : contents(path(data + ".qc/problems.csv")).split('\n')) {
+            const QList<QByteArray> cells = row.split(',');
+            if (cells.size() > 6 && cells[0] == "timing-error")
+                named << cells[1] + ":" + cells[6];
+        }
+        QCOMPARE(named.size(), misTriggered.size());
+        for (int k = 0; k < named.size(); ++k) {
+            QCOMPARE(named[k].section(':', 0, 0), misTriggered[k].section(':', 0, 0));
+            QVERIFY2(std::fabs(named[k].section(':', 1).toDouble() - misTriggered[k].section(':', 1).toDouble()) <= 1,
+                     qPrintable(named.join(' ')));
+        }
     }
 
     void judgesPicksAgainstTraces_data()
