@@ -1769,14 +1769,16 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
     }
 }
 
-// A pick within a sample of the record's start is no onset: with nothing
-// recorded before it, it cannot be told from an arrival already under way
-// there, as on the traces near the source of a shot fired before the
-// recorder started.
+// A pick on the record's first sample is no onset: with nothing recorded
+// before it, it cannot be told from an arrival already under way there, as
+// on the traces near the source of a shot fired before the recorder
+// started. A pick a fraction of a sample later is kept: a shallow charge's
+// first break at the source comes within a sample of time 0 on coarse
+// sampling.
 void dropCutOffOnsets(const ShotGather &gather, std::vector<OnsetPick> *picks)
 {
     for (OnsetPick &p : *picks) {
-        if (p.found && !(p.onsetMs > gather.timeOfSample(1)))
+        if (p.found && !(p.onsetMs > gather.timeOfSample(0)))
             p = OnsetPick();
     }
 }

@@ -153,8 +153,8 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // eighth of a period only on a stack a fifth more confident.
 // predictedMs may be empty. Doubtful picks
 // are kept with their confidence; traces with nothing in them are not found,
-// nor are onsets within a sample of the trace's first sample (an arrival
-// already under way when the record started looks the same).
+// nor are onsets on or before the trace's first sample (an arrival already
+// under way when the record started looks the same).
 QVector<OnsetPick> pickGather(const FbTrace::ShotGather &gather, const QVector<double> &predictedMs,
                               const OnsetPickerSettings &settings = OnsetPickerSettings());
 
