@@ -230,7 +230,7 @@ int main(int argc, char **argv)
         differences.show();
         differences.setSurvey(StationAxis::build(big), index);
         const double drawMs = medianMs(5, [&] {
-            differences.setDifferences(big.pairs(), 5.0); // drops what is kept on screen
+            differences.setDifferences(big); // drops what is kept on screen
             differences.canvas()->grab();
         });
         const double bareMs = barePointsMs(2 * big.pairs().size(), differences.canvas()->size());

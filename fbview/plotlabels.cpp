@@ -33,6 +33,10 @@ constexpr double LineRadius = 2.0;
 // through the text reads worse than a dot beside it, and is worth moving
 // the label a few cells off its place.
 constexpr double PickCellCost = 10.0, LineCellCost = 40.0;
+// What each pixel farther out than the nearest places costs: a label a
+// few dots' width from its segment reads as its own, one far off may not,
+// so a dot or two at its edge is worth staying near.
+constexpr double DistanceCost = 2.0;
 
 // Whether rect lies across anchor from the horizontal side `side` names.
 bool acrossAnchor(const QRectF &rect, const QPointF &anchor, Qt::Alignment side)
@@ -205,6 +209,7 @@ QVector<QRectF> PlotLabels::place(const QVector<QSizeF> &sizes, const QVector<QP
                 cost += PickCellCost * grid.count(rect.adjusted(-PickRadius, -PickRadius, PickRadius, PickRadius));
                 cost += LineCellCost * lineGrid.count(rect.adjusted(-LineRadius, -LineRadius, LineRadius, LineRadius));
                 cost += (rect.topLeft() - wanted.topLeft()).manhattanLength();
+                cost += DistanceCost * (gap - spacing);
                 if (acrossAnchor(rect, anchors.at(k), preferred.value(k)))
                     cost += WrongSideCost;
                 if (bestCost < 0 || cost < bestCost) {

@@ -18,8 +18,9 @@ namespace FbView {
 //
 // Each label tries its preferred side of the anchor first, then the seven
 // other sides, then the same sides farther out, twice; it takes the first
-// place that is free, or else the one with the least in its way, and is
-// finally moved inside the canvas. A label that prefers the left or the
+// place that is free, or else the one with the least in its way (a place
+// farther out counting its distance, so that a label keeps near its
+// segment), and is finally moved inside the canvas. A label that prefers the left or the
 // right of its anchor (one side of the spread's) stays on that side unless
 // it would cover another label there, so it keeps its side at every image
 // size. Labels are placed in the order given.

@@ -202,17 +202,45 @@ double timeAlong(const QVector<QPointF> &curve, double absOffset)
     return b.x() > a.x() ? a.y() + (b.y() - a.y()) * (absOffset - a.x()) / (b.x() - a.x()) : b.y();
 }
 
-// What the fit took off each pick's time to bring it to the source's
-// height: its model as picked less the curve at its offset, which holds
-// however the fit treated the heights along the spread (a direct arrival
-// runs along the surface and keeps its times). A pick the fit did not judge
-// is taken to the height its judged neighbours on its side were, read
-// between them; on a side with none, to the source's.
-QVector<double> heightDelays(const QVector<FbRecord> &records, const FbQc::ShotFit &fit)
+// How the fit took one side's times to the source's height, read back
+// from its judged picks: each judged pick's delay is its model as picked
+// less the curve at its offset. The nearest picks may be a direct arrival
+// kept as picked (it runs along the surface: delay 0, however high its
+// receivers), out to keptReach; the rest were taken from a height `base`
+// above the source (the height where that direct arrival ends, else the
+// source's own), by slowness x (height - base).
+struct HeightRule
+{
+    double keptReach = -1.0;   // |offset| of the farthest pick kept as picked; < 0: none
+    double refracted = qInf(); // |offset| of the nearest pick beyond it
+    double base = 0.0;
+
+    // The delay of a pick at |offset| and height (g_elev - s_elev) as the
+    // fit would take it: a pick between the two kinds goes with the nearer.
+    bool kept(double absOffset) const
+    {
+        return absOffset <= keptReach ||
+               (keptReach >= 0 && absOffset < refracted && absOffset - keptReach < refracted - absOffset);
+    }
+    double delay(double slowness, double absOffset, double height) const
+    {
+        return kept(absOffset) ? 0.0 : slowness * (height - base);
+    }
+};
+
+// Each judged pick's delay (0 for the others and at the source), and each
+// side's rule for the picks the fit did not judge.
+QVector<double> judgedDelays(const QVector<FbRecord> &records, const FbQc::ShotFit &fit, HeightRule (&rules)[2])
 {
     const double slowness = fit.heightSlowness;
+    // Float models of times of a few hundred ms round to a few microseconds.
+    constexpr double Zero = 1e-3;
     QVector<double> delays(records.size(), 0.0);
-    QVector<QPointF> reference[2]; // by side: |offset|, the height a judged pick was taken from
+    struct Judged
+    {
+        double absOffset, delay, height;
+    };
+    QVector<Judged> judged[2];
     for (int i = 0; i < records.size() && i < fit.picks.size(); ++i) {
         const FbRecord &r = records.at(i);
         const FbQc::PickVerdict &v = fit.picks.at(i);
@@ -221,10 +249,43 @@ QVector<double> heightDelays(const QVector<FbRecord> &records, const FbQc::ShotF
             continue;
         const double absOffset = std::abs(double(r.offset));
         delays[i] = double(v.model) - model.timeAt(absOffset);
-        reference[v.side].append(QPointF(absOffset, double(r.g_elev) - r.s_elev - delays[i] / slowness));
+        judged[v.side].append({absOffset, delays[i], double(r.g_elev) - r.s_elev});
     }
-    for (QVector<QPointF> &side : reference)
-        std::sort(side.begin(), side.end(), [](const QPointF &a, const QPointF &b) { return a.x() < b.x(); });
+    for (int side = 0; side < 2; ++side) {
+        QVector<Judged> &picks = judged[side];
+        HeightRule &rule = rules[side];
+        rule = HeightRule();
+        if (picks.isEmpty() || !(slowness > 0.0))
+            continue;
+        std::stable_sort(picks.begin(), picks.end(),
+                         [](const Judged &a, const Judged &b) { return a.absOffset < b.absOffset; });
+        // The farthest pick is refracted unless the whole side is direct;
+        // either way its height less its delay's is the base.
+        rule.base = picks.last().height - picks.last().delay / slowness;
+        // The nearest picks of no delay are kept as picked where one of
+        // them lies off the base, so that the refractors' rule would move it.
+        int kept = 0;
+        bool offBase = false;
+        while (kept < picks.size() && std::abs(picks.at(kept).delay) < Zero) {
+            offBase = offBase || std::abs(slowness * (picks.at(kept).height - rule.base)) >= Zero;
+            ++kept;
+        }
+        if (kept > 0 && offBase) {
+            rule.keptReach = picks.at(kept - 1).absOffset;
+            rule.refracted = kept < picks.size() ? picks.at(kept).absOffset : qInf();
+        }
+    }
+    return delays;
+}
+
+// What the fit took off each pick's time to bring it to the source's
+// height: a judged pick's own delay, which holds however the fit treated
+// the heights along the spread; any other pick by its side's rule, as the
+// fit would have taken it had it judged it.
+QVector<double> heightDelays(const QVector<FbRecord> &records, const FbQc::ShotFit &fit)
+{
+    HeightRule rules[2];
+    QVector<double> delays = judgedDelays(records, fit, rules);
     for (int i = 0; i < records.size(); ++i) {
         const FbRecord &r = records.at(i);
         const bool judged = i < fit.picks.size() && fit.picks.at(i).judged;
@@ -232,8 +293,7 @@ QVector<double> heightDelays(const QVector<FbRecord> &records, const FbQc::ShotF
             continue;
         const int side =
             i < fit.picks.size() ? int(fit.picks.at(i).side) : int(r.offset < 0 ? FbQc::Negative : FbQc::Positive);
-        const double from = reference[side].isEmpty() ? 0.0 : timeAlong(reference[side], std::abs(double(r.offset)));
-        delays[i] = slowness * (double(r.g_elev) - r.s_elev - from);
+        delays[i] = rules[side].delay(fit.heightSlowness, std::abs(double(r.offset)), double(r.g_elev) - r.s_elev);
     }
     return delays;
 }
@@ -274,9 +334,12 @@ void sideCurves(const QVector<FbRecord> &records, const FbQc::ShotFit &fit, bool
 ShotPlot::Partner ShotPlot::partner(const QVector<FbRecord> &records, const FbQc::ShotFit &fit)
 {
     Partner partner;
-    const QVector<double> delays = hasHeights(fit) ? heightDelays(records, fit) : QVector<double>();
+    HeightRule rules[2];
+    const bool heights = hasHeights(fit);
+    if (heights)
+        judgedDelays(records, fit, rules);
     partner.picks.reserve(records.size());
-    partner.heightDelays.reserve(delays.size());
+    partner.heights.reserve(heights ? records.size() : 0);
     for (int i = 0; i < records.size() && i < fit.picks.size(); ++i) {
         const FbRecord &r = records.at(i);
         const FbQc::PickVerdict &v = fit.picks.at(i);
@@ -285,8 +348,9 @@ ShotPlot::Partner ShotPlot::partner(const QVector<FbRecord> &records, const FbQc
             continue;
         const double absOffset = std::abs(double(r.offset));
         partner.picks.append(QPointF(v.side == FbQc::Negative ? -absOffset : absOffset, r.fb_time));
-        if (!delays.isEmpty())
-            partner.heightDelays.append(delays.at(i));
+        // A direct arrival its fit kept as picked stays so.
+        if (heights)
+            partner.heights.append(rules[v.side].kept(absOffset) || r.offset == 0 ? qQNaN() : double(r.g_elev));
     }
     return partner;
 }
@@ -388,7 +452,14 @@ void ShotPlot::setShot(const QVector<FbRecord> &records, const FbQc::ShotFit &fi
     m_records = records;
     m_fit = fit;
     m_partner.clear();
-    m_partnerDelays.clear();
+    m_partnerHeights.clear();
+    // The heights this shot's refracted times are taken from, for its
+    // partner's to be taken from the same.
+    HeightRule rules[2];
+    if (hasHeights(fit))
+        judgedDelays(records, fit, rules);
+    for (int side = 0; side < 2; ++side)
+        m_frameHeight[side] = (records.isEmpty() ? 0.0 : double(records.first().s_elev)) + rules[side].base;
     m_selected = -1;
     if (hasHeights(fit) != heightsBefore)
         updateTitles();
@@ -479,10 +550,10 @@ void ShotPlot::refresh(bool rezoom)
         replot();
 }
 
-void ShotPlot::setPartnerPicks(const QVector<QPointF> &picks, const QString &title, const QVector<double> &heightDelays)
+void ShotPlot::setPartnerPicks(const QVector<QPointF> &picks, const QString &title, const QVector<double> &heights)
 {
     m_partner = picks;
-    m_partnerDelays = heightDelays.size() == picks.size() ? heightDelays : QVector<double>();
+    m_partnerHeights = heights.size() == picks.size() ? heights : QVector<double>();
     m_partnerCurve->setTitle(title);
     applyPartner();
     updateLegendEntries();
@@ -579,14 +650,18 @@ void ShotPlot::apply(const std::shared_ptr<const Drawn> &drawn)
 void ShotPlot::applyPartner()
 {
     // Residuals are against this shot's curve, at its source's height: the
-    // partner's picks are taken to theirs for them as for the time view.
+    // partner's picks are taken to it for them as for the time view. Its
+    // refracted times are taken from the height this shot's are, as this
+    // shot's fit takes a pick at that receiver; its direct arrival, kept as
+    // picked, stays so.
     const bool atSource =
-        hasHeights(m_fit) && !m_partnerDelays.isEmpty() && (m_view.mode == Residuals || m_view.heights == AtSource);
+        hasHeights(m_fit) && !m_partnerHeights.isEmpty() && (m_view.mode == Residuals || m_view.heights == AtSource);
     QVector<QPointF> partner;
     for (int i = 0; i < m_partner.size(); ++i) {
         const QPointF &p = m_partner.at(i);
         const int side = p.x() < 0 ? FbQc::Negative : FbQc::Positive;
-        const double time = atSource ? p.y() - m_partnerDelays.at(i) : p.y();
+        const double height = atSource ? m_partnerHeights.at(i) : qQNaN();
+        const double time = std::isnan(height) ? p.y() : p.y() - m_fit.heightSlowness * (height - m_frameHeight[side]);
         const QPointF q(p.x(), yOf(m_fit, m_view, side, std::abs(p.x()), time));
         if (qIsFinite(q.y()))
             partner.append(q);

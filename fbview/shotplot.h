@@ -130,20 +130,23 @@ public:
     void setOutlierThreshold(double ms);
     // Another shot's picks drawn over this one's (its reciprocal partner):
     // points of (signed offset, time in ms as picked), the legend's name for
-    // them and, per point, what the partner's own fit took off its time to
-    // bring it to the partner's source height (empty: nothing). Where this
-    // plot draws at the source's height, the partner's picks are drawn at
-    // theirs, so that both shots' times are compared in one frame.
+    // them and, per point, the height (g_elev) of its receiver where the
+    // partner's own fit took its time from a height, NaN where it kept it
+    // as picked (a direct arrival; empty: the fit took no heights off).
+    // Where this plot draws at the source's height, the partner's picks are
+    // taken there as this shot's fit takes its own refracted picks, so that
+    // both shots' times are compared in one frame.
     // Cleared by setShot(); an empty list shows none.
     void setPartnerPicks(const QVector<QPointF> &picks, const QString &title,
-                         const QVector<double> &heightDelays = QVector<double>());
+                         const QVector<double> &heights = QVector<double>());
     // A shot's picks as its reciprocal partner is drawn: those in use (not
     // unpicked, of a status the checks compare) on the sides its own fit
-    // places them, with its fit's height delays. Built on any thread.
+    // places them, with their receivers' heights as setPartnerPicks() takes them.
+    // Built on any thread.
     struct Partner
     {
         QVector<QPointF> picks;
-        QVector<double> heightDelays; // empty where the fit took no heights off
+        QVector<double> heights; // empty where the fit took no heights off
     };
     static Partner partner(const QVector<FbFile::FbRecord> &records, const FbQc::ShotFit &fit);
     // The widest title setPartnerPicks() may give in this file: the legend
@@ -200,7 +203,9 @@ private:
     double m_thresholdMs = 8.0;
     bool m_thresholdDrawn = false; // residual mode with a judged side
     QVector<QPointF> m_partner;
-    QVector<double> m_partnerDelays; // by m_partner's point, or empty
+    QVector<double> m_partnerHeights; // by m_partner's point, or empty
+    // By side: the height (as s_elev) this shot's refracted times are taken from.
+    double m_frameHeight[2] = {};
     int m_selected = -1;
     // Above this many picks a shot is drawn as plain dots.
     static constexpr int DenseShot = 5000;

@@ -8,9 +8,12 @@
 #include <qwt_scale_draw.h>
 #include <qwt_scale_engine.h>
 #include <qwt_scale_map.h>
+#include <qwt_scale_widget.h>
 #include <qwt_text.h>
 
+#include <QFontMetricsF>
 #include <QLocale>
+#include <QWidget>
 #include <QtMath>
 
 #include <algorithm>
@@ -63,8 +66,12 @@ private:
     StationAxis m_axis;
 };
 
-// Ticks at the axis's round stations, the step the linear engine would
-// take over the span.
+// Ticks at the axis's round stations. maxMajorSteps is the label budget:
+// how many labels side by side the axis's length holds (the views set it
+// from their width and font), so neighbouring ticks lie at least the span
+// over it apart. With lines side by side the step is the finest round one
+// that keeps them so, and a line's first tick that falls too near the
+// last of the line before is left out, so labels never run together.
 class StationScaleEngine : public QwtLinearScaleEngine
 {
 public:
@@ -72,23 +79,31 @@ public:
     QwtScaleDiv divideScale(double x1, double x2, int maxMajorSteps, int maxMinorSteps,
                             double stepSize = 0.0) const override
     {
-        QwtScaleDiv div = QwtLinearScaleEngine::divideScale(x1, x2, maxMajorSteps, maxMinorSteps, stepSize);
-        const QList<double> linear = div.ticks(QwtScaleDiv::MajorTick);
-        if (m_axis.lineStarts().isEmpty() || linear.size() < 2)
-            return div;
-        const double step = std::max(1.0, std::abs(linear.at(1) - linear.at(0)));
-        const QList<double> major = m_axis.ticks(div.lowerBound(), div.upperBound(), step);
+        if (m_axis.lineStarts().isEmpty())
+            return QwtLinearScaleEngine::divideScale(x1, x2, maxMajorSteps, maxMinorSteps, stepSize);
+        const double lower = std::min(x1, x2), upper = std::max(x1, x2);
+        const double least = (upper - lower) / std::max(1, maxMajorSteps);
+        // 1, 2, 5, 10, 20, ... stations.
+        double step = 1.0;
+        for (int k = 0; step < least; ++k)
+            step = std::pow(10.0, k / 3) * (k % 3 == 0 ? 1.0 : k % 3 == 1 ? 2.0 : 5.0);
+        QList<double> major;
+        for (double t : m_axis.ticks(lower, upper, step)) {
+            if (major.isEmpty() || t - major.last() >= least)
+                major.append(t);
+        }
         QList<double> minor;
         if (maxMinorSteps > 0 && step >= 5.0) {
-            const QList<double> all = m_axis.ticks(div.lowerBound(), div.upperBound(), step / 5.0);
-            for (double t : all) {
+            for (double t : m_axis.ticks(lower, upper, step / 5.0)) {
                 if (!major.contains(t))
                     minor.append(t);
             }
         }
+        QwtScaleDiv div(lower, upper);
         div.setTicks(QwtScaleDiv::MajorTick, major);
-        div.setTicks(QwtScaleDiv::MediumTick, {});
         div.setTicks(QwtScaleDiv::MinorTick, minor);
+        if (x1 > x2)
+            div.invert();
         return div;
     }
 
@@ -556,6 +571,25 @@ void StationViews::zoomAxis(QwtPlot *plot, int axis, int canvasPixel, double fac
     const double at = plot->canvasMap(axis).invTransform(canvasPixel);
     const QwtInterval shown = plot->axisInterval(axis);
     plot->setAxisScale(axis, at + (shown.minValue() - at) * factor, at + (shown.maxValue() - at) * factor);
+}
+
+bool StationViews::fitLabelBudget(QwtPlot *plot, const StationAxis &axis)
+{
+    // The widest label the axis may show, and a gap of two digits: the
+    // labels a station axis's length holds side by side.
+    const QFontMetricsF metrics(plot->axisWidget(QwtPlot::xBottom)->font());
+    double widest = 0.0;
+    for (double at : {axis.minimum(), axis.maximum()})
+        widest = std::max(widest, metrics.horizontalAdvance(axis.label(at)));
+    for (const auto &start : axis.lineStarts())
+        widest = std::max(widest, metrics.horizontalAdvance(axis.label(start.first)));
+    widest = std::max(widest, metrics.horizontalAdvance(QStringLiteral("0000")));
+    const double length = plot->canvas()->contentsRect().width();
+    const int budget = std::max(2, int(length / (widest + metrics.horizontalAdvance(QStringLiteral("00")))));
+    if (budget == plot->axisMaxMajor(QwtPlot::xBottom))
+        return false;
+    plot->setAxisMaxMajor(QwtPlot::xBottom, budget);
+    return true;
 }
 
 QList<QwtPlotMarker *> StationViews::markLines(QwtPlot *plot, const StationAxis &axis)

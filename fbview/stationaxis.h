@@ -173,6 +173,10 @@ QColor early();
 QColor diverging(double value, double reach);
 // Scales one axis of a plot about a canvas pixel; below 1 zooms in.
 void zoomAxis(QwtPlot *plot, int axis, int canvasPixel, double factor);
+// Sets how many labels the plot's station axis (its bottom axis) holds side
+// by side, from the canvas's width and the axis's font; true when that
+// changed, and the plot is to be drawn again. Called as the plot resizes.
+bool fitLabelBudget(QwtPlot *plot, const StationAxis &axis);
 // Where each receiver line starts, when several lie side by side: a dotted
 // line labelled with its number, attached to plot.
 QList<QwtPlotMarker *> markLines(QwtPlot *plot, const StationAxis &axis);

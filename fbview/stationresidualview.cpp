@@ -393,4 +393,11 @@ bool StationResidualView::eventFilter(QObject *watched, QEvent *event)
     return QwtPlot::eventFilter(watched, event);
 }
 
+void StationResidualView::updateLayout()
+{
+    ViewPlot::updateLayout();
+    if (StationViews::fitLabelBudget(this, m_axis))
+        replot();
+}
+
 } // namespace FbView

@@ -49,6 +49,8 @@ public:
 
     explicit StationResidualView(QWidget *parent = nullptr);
     ~StationResidualView() override;
+    // Also sets as many station labels as the width holds.
+    void updateLayout() override;
 
     // Shows every receiver of the axis, the whole line in view.
     void setAxis(const StationAxis &axis);

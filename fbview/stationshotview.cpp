@@ -74,7 +74,8 @@ public:
 
     // The two cells of each pair with one in rows first..last: at the row of
     // one shot and the other's source, valued the row shot's time there
-    // minus the other's at the row shot's source. visit(shot, partner, value).
+    // minus the other's at the row shot's source, as the pair check judged
+    // it and as picked. visit(shot, partner, judged, asPicked).
     template<typename Visit>
     void forEachDifference(int first, int last, Visit visit) const
     {
@@ -84,11 +85,11 @@ public:
         for (auto p = from; p != m_pairs.cend() && p->shotA <= last; ++p) {
             if (p->shotA < 0 || p->shotB >= m_axis.shotCount())
                 continue;
-            const float d = p->difference();
+            const float d = m_judged.at(int(p - m_pairs.cbegin())), raw = p->difference();
             if (p->shotA >= first)
-                visit(p->shotA, p->shotB, d);
+                visit(p->shotA, p->shotB, d, raw);
             if (p->shotB >= first && p->shotB <= last)
-                visit(p->shotB, p->shotA, -d);
+                visit(p->shotB, p->shotA, -d, -raw);
         }
     }
 
@@ -97,8 +98,8 @@ public:
     void forEachCell(int first, int last, Visit visit) const
     {
         if (m_kind == StationShotView::Differences) {
-            forEachDifference(first, last, [&](int shot, int partner, float value) {
-                visit(StationShotView::Cell{shot, m_axis.sourceAt(partner), value, -1, partner});
+            forEachDifference(first, last, [&](int shot, int partner, float value, float asPicked) {
+                visit(StationShotView::Cell{shot, m_axis.sourceAt(partner), value, -1, partner, asPicked});
             });
             return;
         }
@@ -186,7 +187,7 @@ public:
             std::vector<std::pair<int, int>> sourceSpans;
             for (int shot = from; shot <= to; ++shot)
                 sourceSpans.push_back(columns(m_axis.sourceAt(shot), m_axis.sourceSpacing() / 2));
-            forEachDifference(rows.first, rows.second, [&](int shot, int partner, float value) {
+            forEachDifference(rows.first, rows.second, [&](int shot, int partner, float value, float) {
                 put(rowSpan(shot), sourceSpans[size_t(partner - from)], value);
             });
         } else {
@@ -223,7 +224,8 @@ public:
     int m_rows = 0;
     StationShotView::Kind m_kind = StationShotView::Differences;
     QVector<FbQc::ReciprocalPair> m_pairs;
-    qint64 m_maxGap = 0; // the most shots between a pair's two
+    QVector<float> m_judged; // each pair's difference on the sources' footing, as the pair check sees it
+    qint64 m_maxGap = 0;     // the most shots between a pair's two
     std::shared_ptr<const StationShotCells> m_cells;
     double m_reach = 1.0;
     std::vector<QRgb> m_colours;
@@ -271,6 +273,7 @@ void StationShotView::setSurvey(const StationAxis &axis, const QVector<ShotIndex
     m_item->m_rows = index.size();
     m_item->m_current = -1;
     m_item->m_pairs.clear();
+    m_item->m_judged.clear();
     m_item->m_maxGap = 0;
     m_cells = std::make_shared<const StationShotCells>();
     m_item->m_cells = m_cells;
@@ -287,13 +290,18 @@ void StationShotView::setSurvey(const StationAxis &axis, const QVector<ShotIndex
     resetView();
 }
 
-void StationShotView::setDifferences(const QVector<FbQc::ReciprocalPair> &pairs, double toleranceMs)
+void StationShotView::setDifferences(const FbQc::Report &report)
 {
+    const QVector<FbQc::ReciprocalPair> &pairs = report.pairs();
     m_item->m_pairs = pairs;
+    m_item->m_judged.resize(pairs.size());
     m_item->m_maxGap = 0;
-    for (const FbQc::ReciprocalPair &p : pairs)
+    for (int k = 0; k < pairs.size(); ++k) {
+        const FbQc::ReciprocalPair &p = pairs.at(k);
+        m_item->m_judged[k] = report.depthCorrected(p);
         m_item->m_maxGap = qMax(m_item->m_maxGap, qint64(p.shotB) - p.shotA);
-    m_toleranceMs = toleranceMs;
+    }
+    m_toleranceMs = report.settings.reciprocityMs;
     m_item->invalidate();
     updateBar();
     replot();
@@ -467,13 +475,19 @@ QString StationShotView::cellText(const Cell &cell) const
     const QLocale locale;
     const QString value = locale.toString(double(cell.value), 'f', 2);
     QString text = tr("Shot %1 > ffid %2").arg(cell.shot + 1).arg(m_index.at(cell.shot).ffid) + QLatin1Char('\n');
-    if (cell.partner >= 0 && cell.partner < m_index.size())
+    if (cell.partner >= 0 && cell.partner < m_index.size()) {
+        // Where the sources' depths moved it, what was picked as well.
+        const QString difference = std::isnan(cell.asPicked) || qRound(cell.asPicked * 100) == qRound(cell.value * 100)
+                                       ? tr("Reciprocal difference: %1 ms").arg(value)
+                                       : tr("Reciprocal difference: %1 ms for the sources' depths (%2 ms as picked)")
+                                             .arg(value, locale.toString(double(cell.asPicked), 'f', 2));
         return text +
                tr("%1, the source of shot %2 > ffid %3")
                    .arg(m_axis.describe(cell.coordinate))
                    .arg(cell.partner + 1)
                    .arg(m_index.at(cell.partner).ffid) +
-               QLatin1Char('\n') + tr("Reciprocal difference: %1 ms").arg(value);
+               QLatin1Char('\n') + difference;
+    }
     return text + m_axis.describe(cell.coordinate) + QLatin1Char('\n') +
            tr("Residual: %1 ms (record %L2)").arg(value).arg(cell.record + 1);
 }
@@ -506,6 +520,13 @@ bool StationShotView::eventFilter(QObject *watched, QEvent *event)
             emit cellClicked(cell.shot, cell.coordinate, cell.record);
     }
     return QwtPlot::eventFilter(watched, event);
+}
+
+void StationShotView::updateLayout()
+{
+    ViewPlot::updateLayout();
+    if (StationViews::fitLabelBudget(this, m_axis))
+        replot();
 }
 
 } // namespace FbView

@@ -26,9 +26,12 @@ class StationShotItem;
 // - Differences: every compared reciprocal pair (A, B) of the QC report
 //   gives two cells: at A's row and B's source station, A's time there
 //   minus B's time at A's source; at B's row and A's source station, the
-//   same the other way round. A shot whose picks are late is a red row and
-//   a blue column at its source station; a late partner shows as the
-//   opposite. Made from the report alone, without reading the file.
+//   same the other way round. Each is the difference the pair check
+//   judged (with buried sources' depths taken into account), so a pair it
+//   calls clean is never coloured as late. A shot whose picks are late is
+//   a red row and a blue column at its source station; a late partner
+//   shows as the opposite. Made from the report alone, without reading
+//   the file.
 // - Residuals: each judged pick's residual at its shot and its receiver's
 //   station, for the shots in view (at most ResidualShots of them around
 //   the current shot, or the middle of the view when the current shot is
@@ -47,7 +50,7 @@ class StationShotItem;
 // value farthest from 0, so that a late shot of thousands stays visible.
 //
 //   view->setSurvey(axis, report.index());                 // any number of shots
-//   view->setDifferences(report.pairs(), report.settings.reciprocityMs);
+//   view->setDifferences(report);
 //   view->setResidualSource(fileName, settings);          // what Residuals reads
 //   view->setKind(StationShotView::Residuals);
 //   view->setCurrentShot(shot);
@@ -62,12 +65,15 @@ public:
 
     explicit StationShotView(QWidget *parent = nullptr);
     ~StationShotView() override;
+    // Also sets as many station labels as the width holds.
+    void updateLayout() override;
 
     // The stations and the shots (rows, numbered from 1 as the viewer
     // numbers them); clears the values.
     void setSurvey(const StationAxis &axis, const QVector<FbFile::ShotIndexEntry> &index);
-    // The compared pairs of the report, and the reciprocity tolerance (ms).
-    void setDifferences(const QVector<FbQc::ReciprocalPair> &pairs, double toleranceMs);
+    // The compared pairs of the report as its pair check judged them, and
+    // its reciprocity tolerance (ms).
+    void setDifferences(const FbQc::Report &report);
     // The file the residuals are read from and how its picks are judged.
     void setResidualSource(const QString &fileName, const FbQc::Settings &settings);
     // Residual cells built elsewhere (fbtool builds them at once), shown as
@@ -89,9 +95,10 @@ public:
     {
         int shot = -1; // -1: no cell
         double coordinate = qQNaN();
-        float value = 0.0f; // ms
-        qint32 record = -1; // the pick's, for a residual
-        int partner = -1;   // the other shot, for a difference
+        float value = 0.0f;       // ms
+        qint32 record = -1;       // the pick's, for a residual
+        int partner = -1;         // the other shot, for a difference
+        float asPicked = qQNaN(); // a difference before the sources' depths are taken into account
     };
     // The cell under a canvas pixel (the nearest in its row within a few
     // pixels); shot -1 when there is none.

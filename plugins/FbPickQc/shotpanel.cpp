@@ -328,8 +328,7 @@ void ShotPanel::onPartnerLoaded(int partner, const FbView::ShotPlot::Partner &pi
     const std::shared_ptr<const QcData> &data = m_document->data();
     if (!data || partner != m_document->partner() || m_document->shownShot() != m_document->currentShot())
         return;
-    m_plot->setPartnerPicks(picks.picks, partnerTitle(partner, data->report.index().at(partner).ffid),
-                            picks.heightDelays);
+    m_plot->setPartnerPicks(picks.picks, partnerTitle(partner, data->report.index().at(partner).ffid), picks.heights);
 }
 
 void ShotPanel::selectRow(int row)

@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -40,11 +41,17 @@ SurveyPanel::SurveyPanel(QcDocument *document, QWidget *parent) : QWidget(parent
     m_tabs->addTab(m_stationShots, tr("Stations × shots"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    m_controlsRow = new QHBoxLayout;
+    m_controlsRow->addStretch();
+    layout->addLayout(m_controlsRow);
     layout->addWidget(m_tabs);
     // What colours the view shown sits beside the tabs, so that the views
     // keep the height a row of its own would take; only the shown view's
-    // list takes room there.
+    // list takes room there. Where the tabs would have to scroll or cut
+    // their names to leave it room, it takes that row above them instead.
     auto *controls = new QWidget;
+    controls->setObjectName(QStringLiteral("surveyControls"));
+    m_controls = controls;
     auto *controlsLayout = new QHBoxLayout(controls);
     controlsLayout->setContentsMargins(0, 0, 4, 0);
     QComboBox *const perTab[] = {m_colorBy, nullptr, kind};
@@ -54,14 +61,15 @@ SurveyPanel::SurveyPanel(QcDocument *document, QWidget *parent) : QWidget(parent
         if (combo)
             controlsLayout->addWidget(combo);
     }
-    const auto showControl = [perTab](int tab) {
+    const auto showControl = [this, perTab](int tab) {
         for (int k = 0; k < int(std::size(perTab)); ++k) {
             if (perTab[k])
                 perTab[k]->setVisible(k == tab);
         }
+        placeControls();
     };
-    showControl(0);
     m_tabs->setCornerWidget(controls);
+    showControl(0);
     connect(m_tabs, &QTabWidget::currentChanged, controls, showControl);
     connect(kind, QOverload<int>::of(&QComboBox::currentIndexChanged), m_stationShots,
             [this](int k) { m_stationShots->setKind(StationShotView::Kind(k)); });
@@ -81,6 +89,34 @@ SurveyPanel::SurveyPanel(QcDocument *document, QWidget *parent) : QWidget(parent
 }
 
 SurveyPanel::~SurveyPanel() = default;
+
+void SurveyPanel::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeControls();
+}
+
+void SurveyPanel::placeControls()
+{
+    // Room for the widest view's list, so that moving between the views
+    // never moves them up or down.
+    int widest = 0;
+    for (const QComboBox *combo : m_controls->findChildren<QComboBox *>())
+        widest = qMax(widest, combo->sizeHint().width());
+    const QMargins margins = m_controls->layout()->contentsMargins();
+    const bool beside = m_tabs->tabBar()->sizeHint().width() + widest + margins.left() + margins.right() <=
+                        m_tabs->contentsRect().width();
+    if (beside == (m_tabs->cornerWidget() == m_controls))
+        return;
+    if (beside) {
+        m_controlsRow->removeWidget(m_controls);
+        m_tabs->setCornerWidget(m_controls);
+    } else {
+        m_tabs->setCornerWidget(nullptr);
+        m_controlsRow->addWidget(m_controls);
+    }
+    m_controls->show();
+}
 
 void SurveyPanel::showVerdicts(const std::shared_ptr<const QcData> &data)
 {
@@ -103,7 +139,7 @@ void SurveyPanel::showSurvey(const std::shared_ptr<const QcData> &data, bool new
     }
     // A receiver off by half what makes a pick an outlier, in every shot, is a problem.
     m_receiverView->setThreshold(r.settings.outlierMs / 2);
-    m_stationShots->setDifferences(r.pairs(), r.settings.reciprocityMs);
+    m_stationShots->setDifferences(r);
     m_stationShots->setResidualSource(data->fileName, r.settings);
 }
 
@@ -112,7 +148,7 @@ void SurveyPanel::showEdited(const std::shared_ptr<const QcData> &data)
     showVerdicts(data);
     updateMapValues();
     // The edited shots' pairs; the receivers' means and residuals are the file's.
-    m_stationShots->setDifferences(data->report.pairs(), data->report.settings.reciprocityMs);
+    m_stationShots->setDifferences(data->report);
 }
 
 void SurveyPanel::updateMapValues()

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class QComboBox;
+class QHBoxLayout;
 class QTabWidget;
 namespace FbView {
 class StationResidualView;
@@ -35,7 +36,13 @@ public:
 
     FbView::SurveyMap *map() const { return m_map; }
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    // The shown view's controls beside the tabs where both fit, else in a
+    // row above them.
+    void placeControls();
     void showVerdicts(const std::shared_ptr<const QcData> &data);
     void showSurvey(const std::shared_ptr<const QcData> &data, bool newFile);
     void showEdited(const std::shared_ptr<const QcData> &data);
@@ -45,6 +52,8 @@ private:
 
     QcDocument *m_document;
     QTabWidget *m_tabs = nullptr;
+    QWidget *m_controls = nullptr;
+    QHBoxLayout *m_controlsRow = nullptr;
     FbView::SurveyMap *m_map = nullptr;
     QComboBox *m_colorBy = nullptr;
     FbView::StationResidualView *m_receiverView = nullptr;

@@ -153,6 +153,28 @@ private slots:
                 }
             }
         }
+        // Each survey view's tabs read whole, and so does the list beside
+        // them of what colours the view shown.
+        auto *surveyTabs = window->findChild<QTabWidget *>(QStringLiteral("surveyTabs"));
+        if (compact)
+            tabs->setCurrentWidget(surveyTabs->parentWidget());
+        for (int tab = surveyTabs->count() - 1; tab >= 0; --tab) {
+            surveyTabs->setCurrentIndex(tab);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            QCoreApplication::processEvents();
+            const QTabBar *bar = surveyTabs->tabBar();
+            QVERIFY2(bar->width() >= bar->sizeHint().width(),
+                     qPrintable(QStringLiteral("survey tab %1: the tabs take %2 px of the %3 they need")
+                                    .arg(tab)
+                                    .arg(bar->width())
+                                    .arg(bar->sizeHint().width())));
+            for (const QComboBox *combo :
+                 window->findChildren<QComboBox *>(QRegularExpression("mapColorBy|stationValues")))
+                QVERIFY2(!combo->isVisible() || combo->width() >= combo->sizeHint().width(),
+                         qPrintable(combo->objectName() + QStringLiteral(" cut short")));
+            if (!save.isEmpty() && tab == 2)
+                window->grab().save(QDir(save).filePath(QString::fromLatin1(QTest::currentDataTag()) + " survey.png"));
+        }
         // The traces: the gather takes most of its panel's height, so that
         // a shot's first breaks read on a small screen too.
         auto *traces = window->findChild<GatherView *>(QStringLiteral("traceView"));

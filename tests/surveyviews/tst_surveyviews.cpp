@@ -20,6 +20,8 @@
 #include <qwt_plot_canvas.h>
 #include <qwt_scale_div.h>
 #include <qwt_scale_engine.h>
+#include <qwt_scale_map.h>
+#include <qwt_scale_widget.h>
 
 #include <QtTest>
 #include <QtWidgets>
@@ -177,18 +179,24 @@ private slots:
     // consecutive shots lie on different lines: a source's column is as wide
     // as the sources of one line lie apart, not as the hop between lines.
     // The receiver lines lie side by side, and the station axis's ticks read
-    // round stations of their own line, rising along it.
+    // round stations of their own line, rising along it, as many as the
+    // view's width holds without two labels running together.
     void patchSourceColumns_data()
     {
         QTest::addColumn<int>("lines");
         QTest::addColumn<int>("shotInterval"); // stations between source lines
-        QTest::newRow("4 receiver lines, source lines every 6 stations") << 4 << 6;
-        QTest::newRow("8 receiver lines, source lines every 8 stations") << 8 << 8;
+        QTest::addColumn<int>("width");        // of the view, px
+        QTest::addColumn<int>("perLine");      // labels each line gets at least
+        QTest::newRow("4 receiver lines, source lines every 6 stations") << 4 << 6 << 900 << 2;
+        QTest::newRow("8 receiver lines, source lines every 8 stations, wide") << 8 << 8 << 1600 << 2;
+        QTest::newRow("8 receiver lines, narrow") << 8 << 8 << 420 << 0;
     }
     void patchSourceColumns()
     {
         QFETCH(int, lines);
         QFETCH(int, shotInterval);
+        QFETCH(int, width);
+        QFETCH(int, perLine);
         FbGenerator::Options o;
         o.shots = lines * 12;
         o.channels = lines * 24;
@@ -202,14 +210,19 @@ private slots:
         QCOMPARE(judged.axis.sourceSpacing(), double(shotInterval));
 
         const StationAxis &axis = judged.axis;
-        const std::unique_ptr<QwtScaleEngine> engine(axis.scaleEngine());
-        const QList<double> ticks =
-            engine->divideScale(axis.minimum(), axis.maximum(), 10, 5).ticks(QwtScaleDiv::MajorTick);
+        StationResidualView view;
+        QVERIFY(FbTest::shown(&view, {width, 400}));
+        view.setAxis(axis);
+        const QList<double> ticks = view.axisScaleDiv(QwtPlot::xBottom).ticks(QwtScaleDiv::MajorTick);
+        const QwtScaleMap map = view.canvasMap(QwtPlot::xBottom);
+        const QFontMetricsF metrics(view.axisWidget(QwtPlot::xBottom)->font());
         const QVector<QPair<double, qint32>> starts = axis.lineStarts();
         QCOMPARE(starts.size(), lines);
-        QVERIFY2(ticks.size() >= lines, qPrintable(QString::number(ticks.size())));
+        QVERIFY2(ticks.size() >= 3, qPrintable(QString::number(ticks.size())));
         qint64 previous = 0;
         int previousLine = -1;
+        double previousRight = -qInf();
+        QVector<int> labels(lines, 0);
         for (double tick : ticks) {
             const QString text = axis.label(tick);
             bool number = false;
@@ -219,9 +232,17 @@ private slots:
             while (line + 1 < starts.size() && starts.at(line + 1).first <= tick)
                 ++line;
             QVERIFY2(line != previousLine || station > previous, qPrintable(text));
+            // Each label clear of the one before.
+            const double half = metrics.horizontalAdvance(text) / 2, at = map.transform(tick);
+            QVERIFY2(at - half > previousRight, qPrintable(QStringLiteral("%1 runs into the label before").arg(text)));
+            previousRight = at + half;
             previous = station;
             previousLine = line;
+            ++labels[line];
         }
+        for (int line = 0; line < lines; ++line)
+            QVERIFY2(labels.at(line) >= perLine,
+                     qPrintable(QStringLiteral("line %1: %2 labels").arg(line + 1).arg(labels.at(line))));
     }
 
     // Sources and picks lie at their stations (lines side by side), a source
@@ -360,17 +381,22 @@ private slots:
 
     // Every pair of a late shot puts its row in the colour of its delay and
     // its source's column in the other, and leaves every other cell near 0.
+    // A buried source's early refractions are coloured as the pair check
+    // judged them, its depth taken into account.
     void differencesMarkALateShot_data()
     {
         QTest::addColumn<double>("delay");
+        QTest::addColumn<double>("depthMs"); // what the late shot's depth makes its refractions early by
         QTest::addColumn<bool>("stationsUnset");
-        QTest::newRow("a late shot") << 6.0 << false;
-        QTest::newRow("an early shot") << -6.0 << false;
-        QTest::newRow("a late shot, stations unset") << 6.0 << true;
+        QTest::newRow("a late shot") << 6.0 << 0.0 << false;
+        QTest::newRow("an early shot") << -6.0 << 0.0 << false;
+        QTest::newRow("a late shot, stations unset") << 6.0 << 0.0 << true;
+        QTest::newRow("a buried source") << -6.0 << 6.0 << false;
     }
     void differencesMarkALateShot()
     {
         QFETCH(double, delay);
+        QFETCH(double, depthMs);
         QFETCH(bool, stationsUnset);
         Plan plan;
         plan.lateShot = 17;
@@ -378,10 +404,13 @@ private slots:
         plan.stationsUnset = stationsUnset;
         Judged judged;
         QVERIFY(judge(plan, &judged));
+        // Every pair past the crossover, so corrected.
+        judged.report.setUpholeTimes({{plan.lateShot, float(depthMs), 0.0f}});
+        const double judgedDelay = delay + depthMs;
         StationShotView view;
         QVERIFY(FbTest::shown(&view, {900, 700}));
         view.setSurvey(judged.axis, judged.report.index());
-        view.setDifferences(judged.report.pairs(), 5.0);
+        view.setDifferences(judged.report);
         const QImage image = view.canvas()->grab().toImage();
 
         int inRow = 0, inColumn = 0;
@@ -400,8 +429,10 @@ private slots:
                     QVERIFY2(std::abs(shown.value) < 1.0, qPrintable(where));
                     continue;
                 }
-                QVERIFY2(std::abs(shown.value - sign * delay) < 1.0, qPrintable(where));
-                const QColor expected = shown.value > 0 ? StationViews::late() : StationViews::early();
+                QVERIFY2(std::abs(shown.value - sign * judgedDelay) < 1.0, qPrintable(where));
+                const QColor expected = judgedDelay == 0  ? StationViews::diverging(0, 1)
+                                        : shown.value > 0 ? StationViews::late()
+                                                          : StationViews::early();
                 QVERIFY2(distance(image.pixelColor(at), expected) < 60, qPrintable(where));
                 (sign > 0 ? inRow : inColumn) += 1;
             }
@@ -411,8 +442,10 @@ private slots:
         const QString place = stationsUnset ? QStringLiteral("1,350.0 along the line") : QStringLiteral("station 60");
         QCOMPARE(view.cellText(view.cellAt(view.canvasPosOf(plan.lateShot, judged.axis.sourceAt(15)))),
                  QStringLiteral("Shot 18 > ffid 3018\n%1, the source of shot 16 > ffid 3016\n"
-                                "Reciprocal difference: %2 ms")
-                     .arg(place, delay > 0 ? "6.00" : "-6.00"));
+                                "Reciprocal difference: %2")
+                     .arg(place, depthMs > 0 ? "0.00 ms for the sources' depths (-6.00 ms as picked)"
+                                 : delay > 0 ? "6.00 ms"
+                                             : "-6.00 ms"));
     }
 
     // Each judged pick's residual lies at its own shot and station, only the

@@ -350,7 +350,7 @@ int runMap(const QStringList &args)
     image.setSurvey(axis, report.index());
     QString what;
     if (shown == Stations) {
-        image.setDifferences(report.pairs(), settings.reciprocityMs);
+        image.setDifferences(report);
         what = QcReportText::counted(report.pairs().size(), "compared pair", "compared pairs");
     } else {
         const StationShotCells cells =

@@ -1043,6 +1043,10 @@
         <translation>互换差：%1 ms</translation>
     </message>
     <message>
+        <source>Reciprocal difference: %1 ms for the sources' depths (%2 ms as picked)</source>
+        <translation>互换差：计入震源深度后 %1 ms（按拾取 %2 ms）</translation>
+    </message>
+    <message>
         <source>Residual: %1 ms (record %L2)</source>
         <translation>残差：%1 ms（记录 %L2）</translation>
     </message>
