@@ -136,10 +136,10 @@ constexpr int MinimumLinePicks = 3;
 // many rounds; the onset is then read on the stack within StackSearchShare
 // of a period of the trace's alignment time.
 constexpr int GatherNeighbours = 8;
-// Which lobe a trace's stack reads is checked on a stack this many times as
-// wide (its noise about the square root of that lower): a reading further
-// than RefineShare of a period from the wide stack's is another lobe, and
-// the wide stack's stands.
+// Which lobe a doubtful reading of a trace's stack stands on is checked on
+// a stack this many times as wide (its noise about the square root of that
+// lower): a reading further than RefineShare of a period from the wide
+// stack's is another lobe, and the wide stack's stands.
 constexpr int WideStackFactor = 3;
 constexpr int MinimumGatherStack = 3;
 constexpr double AlignReachShare = 0.5;
@@ -753,8 +753,7 @@ enum class WindowEnd {
 // What the samples are: one trace, or a stack of a gather's traces.
 enum class Samples { Trace, Stack };
 
-OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const OnsetPickerSettings &s,
-                      Samples kind);
+OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const OnsetPickerSettings &s, Samples kind);
 
 OnsetPick pickInRange(const TraceSamples &t, double fromMs, double toMs, const OnsetPickerSettings &s,
                       WindowEnd end = WindowEnd::Strict, Samples kind = Samples::Trace)
@@ -802,8 +801,7 @@ OnsetPick searchNear(const TraceSamples &trace, double predictedMs, const OnsetP
                        WindowEnd::LookBack);
 }
 
-OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const OnsetPickerSettings &s,
-                      Samples kind)
+OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const OnsetPickerSettings &s, Samples kind)
 {
     OnsetPick pick;
     const double dt = t.sampleIntervalMs;
@@ -1585,17 +1583,20 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             continue;
         // Near the threshold the first lobe of an arrival that builds up
         // shows on one stack and not on the next, which then reads the
-        // second: the wide stack tells which lobe is the first.
-        int wideLo = lo, wideHi = hi;
-        sideReach(i, WideStackFactor * GatherNeighbours, &wideLo, &wideHi);
-        const double *wideTop = segmentSums.get() + size_t(wideHi + 1) * span;
-        const double *wideBottom = segmentSums.get() + size_t(wideLo) * span;
-        for (size_t j = 0; j < span; ++j)
-            wide[j] = float(wideTop[j] - wideBottom[j]);
-        const OnsetPick wideRead = pickInRange(TraceSamples{wide.data(), int(wide.size()), -pre * dt, dt}, -searchMs,
-                                               searchMs, onStack, WindowEnd::LookBack, Samples::Stack);
-        if (wideRead.found && std::fabs(read.onsetMs - wideRead.onsetMs) > RefineShare * period)
-            read = wideRead;
+        // second: where the stack's reading is doubtful, the wide stack
+        // tells which lobe is the first.
+        if (read.confidence < settings.minimumConfidence) {
+            int wideLo = lo, wideHi = hi;
+            sideReach(i, WideStackFactor * GatherNeighbours, &wideLo, &wideHi);
+            const double *wideTop = segmentSums.get() + size_t(wideHi + 1) * span;
+            const double *wideBottom = segmentSums.get() + size_t(wideLo) * span;
+            for (size_t j = 0; j < span; ++j)
+                wide[j] = float(wideTop[j] - wideBottom[j]);
+            const OnsetPick wideRead = pickInRange(TraceSamples{wide.data(), int(wide.size()), -pre * dt, dt},
+                                                   -searchMs, searchMs, onStack, WindowEnd::LookBack, Samples::Stack);
+            if (wideRead.found && std::fabs(read.onsetMs - wideRead.onsetMs) > RefineShare * period)
+                read = wideRead;
+        }
         if (std::isfinite(read.cycleMs))
             cycles.append(read.cycleMs);
         OnsetPick &pick = (*picks)[size_t(i)];
@@ -1604,7 +1605,12 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         const bool ledByNoise = pick.found && read.confidence >= settings.minimumConfidence &&
                                 std::fabs(read.onsetMs) <= RefineShare * period && lead > RefineShare * period &&
                                 lead < NoiseLeadShare * period;
-        if (pick.found && read.confidence <= pick.confidence && !ledByNoise)
+        // An own pick more than NoiseLeadShare of a period after a confident
+        // stack reading that stays on the trace's alignment is a later lobe
+        // or arrival, however loud.
+        const bool laterLobe = pick.found && read.confidence >= settings.minimumConfidence &&
+                               std::fabs(read.onsetMs) <= RefineShare * period && -lead > NoiseLeadShare * period;
+        if (pick.found && read.confidence <= pick.confidence && !ledByNoise && !laterLobe)
             continue;
         // Before the trace's first sample the stack holds only the
         // neighbours' noise: an onset read there is none of this trace's.
