@@ -136,11 +136,6 @@ constexpr int MinimumLinePicks = 3;
 // many rounds; the onset is then read on the stack within StackSearchShare
 // of a period of the trace's alignment time.
 constexpr int GatherNeighbours = 8;
-// Which lobe a doubtful reading of a trace's stack stands on is checked on
-// a stack this many times as wide (its noise about the square root of that
-// lower): a reading further than RefineShare of a period from the wide
-// stack's is another lobe, and the wide stack's stands.
-constexpr int WideStackFactor = 3;
 constexpr int MinimumGatherStack = 3;
 constexpr double AlignReachShare = 0.5;
 constexpr int AlignmentRounds = 2;
@@ -148,6 +143,11 @@ constexpr int AlignmentRounds = 2;
 // best of them.
 constexpr double AlignSamplesPerPeriod = 16;
 constexpr double StackSearchShare = 0.5;
+// Which lobe a doubtful reading of a trace's stack stands on is checked on
+// a stack this many times as wide (its noise about the square root of that
+// lower): a reading further than RefineShare of a period from the wide
+// stack's is another lobe, and the wide stack's stands.
+constexpr int WideStackFactor = 3;
 // The stack read for the onset reaches this far (this many periods, at
 // least StackNoiseMs) before the search for its noise, and this many
 // periods after it for the lobes.
