@@ -34,6 +34,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QMap>
+#include <QPair>
 #include <QTextStream>
 
 #include <algorithm>
@@ -319,6 +321,7 @@ void accuracy(int shots)
           << "\n";
     Tally total;
     QMap<double, Tally> bySignal;
+    QMap<QPair<QString, double>, Tally> byShape;
     quint64 seed = 1;
     for (const Family &f : families()) {
         const Tally t = judgeFamily(f, shots, ++seed);
@@ -333,6 +336,18 @@ void accuracy(int shots)
               << rpad(percent(t.weak, t.weak + t.judged), 7) << Qt::endl;
         total.add(t);
         bySignal[f.signalToNoise].add(t);
+        const QString shape = f.emergent                              ? QStringLiteral("emergent")
+                              : f.wavelet == TraceWavelet::DampedSine ? QStringLiteral("damped sine")
+                                                                      : QStringLiteral("Berlage");
+        byShape[qMakePair(shape, f.signalToNoise)].add(t);
+    }
+    out() << "\nWhole shots guided, by wavelet and signal-to-noise (both polarities and pitches):\n";
+    for (auto it = byShape.cbegin(); it != byShape.cend(); ++it) {
+        const Tally &t = it.value();
+        out() << "  " << it.key().first.leftJustified(12) << " S/N " << rpad(QString::number(it.key().second), 3)
+              << ": within 1 ms " << rpad(percent(t.guidedShotInMs, t.traces), 5) << "%, 2 ms "
+              << rpad(percent(t.guidedShotIn2Ms, t.traces), 5) << "%, off by > 5 ms "
+              << rpad(percent(t.guidedShotOver5Ms, t.traces), 5) << "%\n";
     }
     out() << "\nBy signal-to-noise over every wavelet:\n";
     for (auto it = bySignal.cbegin(); it != bySignal.cend(); ++it) {

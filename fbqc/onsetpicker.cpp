@@ -46,6 +46,12 @@ constexpr double MedianToRms = 1.4826;
 constexpr double DetectionShare = 0.4;
 constexpr double MinimumDetection = 1.5;
 constexpr double MaximumDetection = 5;
+// On a stack of many traces the noise is their average, without the bursts
+// of a single trace: the first motion there clears this many of the
+// stack's own noise rms, however strong the arrival. A share of the
+// arrival's strength would pass over an emergent first lobe, a third of
+// the peak, until the stack stood far above its noise.
+constexpr double StackDetection = 4;
 // How far before the coarse onset the first motion is looked for: the
 // energy ratio sets a slowly growing arrival a little late.
 constexpr double LookBackPeriods = 0.3;
@@ -137,6 +143,11 @@ constexpr int AlignmentRounds = 2;
 // best of them.
 constexpr double AlignSamplesPerPeriod = 16;
 constexpr double StackSearchShare = 0.5;
+// Which lobe a doubtful reading of a trace's stack stands on is checked on
+// a stack this many times as wide (its noise about the square root of that
+// lower): a reading further than RefineShare of a period from the wide
+// stack's is another lobe, and the wide stack's stands.
+constexpr int WideStackFactor = 3;
 // The stack read for the onset reaches this far (this many periods, at
 // least StackNoiseMs) before the search for its noise, and this many
 // periods after it for the lobes.
@@ -166,6 +177,11 @@ constexpr double CorroborationShare = 0.1;
 // than the one through the traces' own readings.
 constexpr double WeakShotShare = 0.5;
 constexpr int GatherPasses = 2;
+// A later pass takes the period from the stacks' readings when at least
+// one trace in this many has one: on such a shot the few confident traces
+// measure it a few percent off, which moves an onset read half a period
+// before the first lobe's end by as much.
+constexpr int StackPeriodShare = 4;
 // A later pass moves a pick the stack already moved by more than this share
 // of a period only on a reading CarryMargin times as confident as the one
 // that moved it: two stacks of much the same traces differ in confidence by
@@ -734,10 +750,13 @@ enum class WindowEnd {
     LookBack,
 };
 
-OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const OnsetPickerSettings &s);
+// What the samples are: one trace, or a stack of a gather's traces.
+enum class Samples { Trace, Stack };
+
+OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const OnsetPickerSettings &s, Samples kind);
 
 OnsetPick pickInRange(const TraceSamples &t, double fromMs, double toMs, const OnsetPickerSettings &s,
-                      WindowEnd end = WindowEnd::Strict)
+                      WindowEnd end = WindowEnd::Strict, Samples kind = Samples::Trace)
 {
     if (!t.samples || t.count < 4 || !usableInterval(t.sampleIntervalMs) || !(fromMs <= toMs))
         return OnsetPick();
@@ -771,7 +790,7 @@ OnsetPick pickInRange(const TraceSamples &t, double fromMs, double toMs, const O
     }
     const OnsetPick pick =
         pickCleaned(cleaned.empty() ? t : TraceSamples{cleaned.data(), t.count, t.firstSampleMs, t.sampleIntervalMs}, a,
-                    b, lo, hi, s);
+                    b, lo, hi, s, kind);
     return end == WindowEnd::Strict && pick.onsetMs > toMs ? OnsetPick() : pick;
 }
 
@@ -782,7 +801,7 @@ OnsetPick searchNear(const TraceSamples &trace, double predictedMs, const OnsetP
                        WindowEnd::LookBack);
 }
 
-OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const OnsetPickerSettings &s)
+OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const OnsetPickerSettings &s, Samples kind)
 {
     OnsetPick pick;
     const double dt = t.sampleIntervalMs;
@@ -823,7 +842,9 @@ OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const
     const bool quiet = noiseKnown && noise < strength * 1e-6;
     const double noiseRms = quiet ? strength * 1e-6 : noiseKnown ? noise : strength / MinimumDetection;
     const double threshold =
-        noiseRms * std::clamp(DetectionShare * strength / noiseRms, MinimumDetection, MaximumDetection);
+        noiseRms * (kind == Samples::Stack && noiseKnown
+                        ? StackDetection
+                        : std::clamp(DetectionShare * strength / noiseRms, MinimumDetection, MaximumDetection));
 
     Lobe first;
     int j = std::max(lo + 1, coarse - lookBack);
@@ -1318,8 +1339,11 @@ std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<doub
 // sooner: its neighbours' line across the bend stacks the faster wave.
 void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetPickerSettings &settings,
                            const std::vector<double> &firstLine, const std::vector<char> &direct,
-                           std::vector<OnsetPick> *picks, std::vector<double> *moved)
+                           std::vector<OnsetPick> *picks, std::vector<double> *moved, double *stackPeriod)
 {
+    // The whole cycles the stacks read: the shot's period measured well
+    // below the noise of one trace.
+    QVector<double> cycles;
     const int n = gather.traceCount();
     const double dt = gather.sampleIntervalMs;
     std::vector<double> onsets(static_cast<size_t>(n), NaN);
@@ -1373,16 +1397,16 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     };
     // A trace's neighbours: up to GatherNeighbours on each side, up to the
     // source. Stacks over them come from running sums over the gather.
+    auto sideReach = [&](int i, int reach, int *lo, int *hi) {
+        *lo = *hi = i;
+        while (*lo > std::max(0, i - reach) && sameSideOfSource(gather, i, *lo - 1))
+            --*lo;
+        while (*hi < std::min(n - 1, i + reach) && sameSideOfSource(gather, i, *hi + 1))
+            ++*hi;
+    };
     std::vector<int> lowest(static_cast<size_t>(n)), highest(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        int lo = i, hi = i;
-        while (lo > std::max(0, i - GatherNeighbours) && sameSideOfSource(gather, i, lo - 1))
-            --lo;
-        while (hi < std::min(n - 1, i + GatherNeighbours) && sameSideOfSource(gather, i, hi + 1))
-            ++hi;
-        lowest[size_t(i)] = lo;
-        highest[size_t(i)] = hi;
-    }
+    for (int i = 0; i < n; ++i)
+        sideReach(i, GatherNeighbours, &lowest[size_t(i)], &highest[size_t(i)]);
     // Running sums and segments are written in full before they are read:
     // no zero fill of these large buffers first.
     std::unique_ptr<double[]> sums(new double[size_t(n + 1) * size_t(length)]);
@@ -1504,7 +1528,7 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     const int pre = int(std::ceil((searchMs + std::max(StackNoiseMs, StackNoisePeriods * period)) / dt)) + 1;
     const int post = int(std::ceil((searchMs + StackLobesPeriods * period) / dt)) + 1;
     const size_t span = size_t(pre) + size_t(post) + 1;
-    std::vector<float> stacked(span);
+    std::vector<float> stacked(span), wide(span);
     // Each trace around its alignment time once, at unit energy.
     std::unique_ptr<double[]> segments(new double[size_t(n) * span]);
     for (int k = 0; k < n; ++k) {
@@ -1565,16 +1589,39 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         if (used <= MinimumGatherStack)
             continue;
         const TraceSamples stackTrace{stacked.data(), int(stacked.size()), -pre * dt, dt};
-        const OnsetPick read = pickInRange(stackTrace, -searchMs, searchMs, onStack, WindowEnd::LookBack);
-        OnsetPick &pick = (*picks)[size_t(i)];
+        OnsetPick read = pickInRange(stackTrace, -searchMs, searchMs, onStack, WindowEnd::LookBack, Samples::Stack);
         if (!read.found)
             continue;
+        // Near the threshold the first lobe of an arrival that builds up
+        // shows on one stack and not on the next, which then reads the
+        // second: where the stack's reading is doubtful, the wide stack
+        // tells which lobe is the first.
+        if (read.confidence < settings.minimumConfidence) {
+            int wideLo = lo, wideHi = hi;
+            sideReach(i, WideStackFactor * GatherNeighbours, &wideLo, &wideHi);
+            const double *wideTop = segmentSums.get() + size_t(wideHi + 1) * span;
+            const double *wideBottom = segmentSums.get() + size_t(wideLo) * span;
+            for (size_t j = 0; j < span; ++j)
+                wide[j] = float(wideTop[j] - wideBottom[j]);
+            const OnsetPick wideRead = pickInRange(TraceSamples{wide.data(), int(wide.size()), -pre * dt, dt},
+                                                   -searchMs, searchMs, onStack, WindowEnd::LookBack, Samples::Stack);
+            if (wideRead.found && std::fabs(read.onsetMs - wideRead.onsetMs) > RefineShare * period)
+                read = wideRead;
+        }
+        if (std::isfinite(read.cycleMs))
+            cycles.append(read.cycleMs);
+        OnsetPick &pick = (*picks)[size_t(i)];
         const double onsetMs = aligned[size_t(i)] + read.onsetMs;
         const double lead = onsetMs - pick.onsetMs;
         const bool ledByNoise = pick.found && read.confidence >= settings.minimumConfidence &&
                                 std::fabs(read.onsetMs) <= RefineShare * period && lead > RefineShare * period &&
                                 lead < NoiseLeadShare * period;
-        if (pick.found && read.confidence <= pick.confidence && !ledByNoise)
+        // An own pick more than NoiseLeadShare of a period after a confident
+        // stack reading that stays on the trace's alignment is a later lobe
+        // or arrival, however loud.
+        const bool laterLobe = pick.found && read.confidence >= settings.minimumConfidence &&
+                               std::fabs(read.onsetMs) <= RefineShare * period && -lead > NoiseLeadShare * period;
+        if (pick.found && read.confidence <= pick.confidence && !ledByNoise && !laterLobe)
             continue;
         // Before the trace's first sample the stack holds only the
         // neighbours' noise: an onset read there is none of this trace's.
@@ -1599,6 +1646,8 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         pick.onsetMs = onsetMs;
         pick.timeMs = onsetMs + shift;
     }
+    if (cycles.size() >= std::max(MinimumPeriodSamples, n / StackPeriodShare))
+        *stackPeriod = median(cycles);
 }
 
 // Which picks of a shot lie on a line with their neighbours' picks. Noise
@@ -2174,7 +2223,7 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         std::vector<double> moved(static_cast<size_t>(n), 0.0);
         for (int pass = 0; pass < passes; ++pass)
             pickOnNeighbourStacks(gather, period, settings, pass == 0 ? curve : std::vector<double>(), direct,
-                                  &repicked, &moved);
+                                  &repicked, &moved, &period);
     }
     dropCutOffOnsets(gather, &repicked);
     return QVector<OnsetPick>(repicked.begin(), repicked.end());

@@ -149,8 +149,14 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // shot where most traces are not confident alone, this is done twice: the
 // first time from the robust line through predictedMs where they are given
 // (a fitted curve), the second time from the line through the first time's
-// picks; the second time moves a pick the first moved by more than an
-// eighth of a period only on a stack a fifth more confident.
+// picks, and with the period the first time's stacks measured; the second
+// time moves a pick the first moved by more than an eighth of a period only
+// on a stack a fifth more confident. On a stack the first motion is what
+// clears four of the stack's own noise rms; a doubtful reading further than
+// an eighth of a period from that of a stack three times as wide (another
+// lobe) gives way to the wide stack's; and a confident reading on the
+// trace's alignment moves an own pick lying more than half a period after
+// it (a later lobe), however confident that pick.
 // predictedMs may be empty. Doubtful picks
 // are kept with their confidence; traces with nothing in them are not found,
 // nor are onsets on or before the trace's first sample (an arrival already

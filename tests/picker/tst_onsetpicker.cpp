@@ -522,7 +522,7 @@ private slots:
         // confident as the first break: the picks that line up with their
         // neighbours' are the ones to draw the neighbours' lines through.
         QTest::newRow("weak shot, steep, S/N 3") << D << 40.0 << true << double(NAN) << none << none << none << 5.0
-                                                 << 3.0 << 0.6 << false << true << no << false << 60.0 << 5.0 << 0.0;
+                                                 << 3.0 << 0.5 << false << true << no << false << 60.0 << 5.0 << 0.0;
         // A doubtful pick off the followed line where the search near the
         // line reads only weaker noise: drawn through that noise, the line
         // runs off the first break and misses the source trace.
