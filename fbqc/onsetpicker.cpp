@@ -683,32 +683,60 @@ struct Hum
 Hum fitHum(const TraceSamples &t, int from, int to)
 {
     Hum best;
-    double energy = 0;
-    for (int i = from; i < to; ++i)
-        energy += at(t, i) * at(t, i);
-    if (energy <= 0)
-        return best;
+    // The frequencies whose cycles the samples hold enough of, each fitted
+    // in one pass over them with the samples' energy: their sums do not
+    // wait on one another. Without one there is nothing to fit.
+    struct Fit
+    {
+        double omega = 0, stepC = 1, stepS = 0;
+        double c = 1, sn = 0, cc = 0, ss = 0, cs = 0, xc = 0, xs = 0;
+    };
+    Fit fits[2];
+    int count = 0;
     for (double hz : {50.0, 60.0}) {
         const double omega = 2 * Pi * hz * t.sampleIntervalMs / 1000;
         if (omega >= Pi || (to - from) * omega < 2 * Pi * HumCycles)
             continue;
         // cos and sin by rotation: no trigonometry per sample.
-        const double stepC = std::cos(omega), stepS = std::sin(omega);
-        double c = 1, sn = 0, cc = 0, ss = 0, cs = 0, xc = 0, xs = 0;
+        fits[count].omega = omega;
+        fits[count].stepC = std::cos(omega);
+        fits[count].stepS = std::sin(omega);
+        ++count;
+    }
+    if (count == 0)
+        return best;
+    double energy = 0;
+    auto step = [](Fit &f, double x) {
+        f.cc += f.c * f.c, f.ss += f.sn * f.sn, f.cs += f.c * f.sn, f.xc += x * f.c, f.xs += x * f.sn;
+        const double next = f.c * f.stepC - f.sn * f.stepS;
+        f.sn = f.sn * f.stepC + f.c * f.stepS;
+        f.c = next;
+    };
+    if (count == 2) {
         for (int i = from; i < to; ++i) {
             const double x = at(t, i);
-            cc += c * c, ss += sn * sn, cs += c * sn, xc += x * c, xs += x * sn;
-            const double next = c * stepC - sn * stepS;
-            sn = sn * stepC + c * stepS;
-            c = next;
+            energy += x * x;
+            step(fits[0], x);
+            step(fits[1], x);
         }
-        const double det = cc * ss - cs * cs;
+    } else {
+        for (int i = from; i < to; ++i) {
+            const double x = at(t, i);
+            energy += x * x;
+            step(fits[0], x);
+        }
+    }
+    if (energy <= 0)
+        return best;
+    for (int k = 0; k < count; ++k) {
+        const Fit &f = fits[k];
+        const double det = f.cc * f.ss - f.cs * f.cs;
         if (det <= 0)
             continue;
-        const double a = (xc * ss - xs * cs) / det, b = (xs * cc - xc * cs) / det;
-        const double explained = (a * xc + b * xs) / energy;
+        const double a = (f.xc * f.ss - f.xs * f.cs) / det, b = (f.xs * f.cc - f.xc * f.cs) / det;
+        const double explained = (a * f.xc + b * f.xs) / energy;
         if (explained > best.share)
-            best = Hum{omega, a, b, explained};
+            best = Hum{f.omega, a, b, explained};
     }
     return best;
 }
