@@ -1018,20 +1018,38 @@ double median(QVector<double> v)
 template<typename X, typename Y>
 double medianPairSlope(const int *ks, size_t count, X x, Y y, std::vector<double> *slopes)
 {
-    slopes->clear();
-    for (size_t a = 0; a < count; ++a)
-        for (size_t b = a + 1; b < count; ++b) {
-            const double d = x(ks[b]) - x(ks[a]);
-            if (d != 0)
-                slopes->push_back((y(ks[b]) - y(ks[a])) / d);
+    // Each point's coordinates taken once, then the slopes in pairs' order,
+    // then as many again for the selection's scratch (the pairs' random
+    // order would mispredict a sorting branch every other slope).
+    slopes->resize(2 * count + count * (count > 0 ? count - 1 : 0));
+    double *xs = slopes->data(), *ys = xs + count, *out = ys + count;
+    for (size_t a = 0; a < count; ++a) {
+        xs[a] = x(ks[a]);
+        ys[a] = y(ks[a]);
+    }
+    size_t m = 0;
+    for (size_t a = 0; a < count; ++a) {
+        size_t b = a + 1;
+#if defined(__SSE2__)
+        // Two slopes a division where neither pair has the same x.
+        const __m128d xa = _mm_set1_pd(xs[a]), ya = _mm_set1_pd(ys[a]);
+        for (; b + 2 <= count; b += 2) {
+            const __m128d d = _mm_sub_pd(_mm_loadu_pd(xs + b), xa);
+            if (_mm_movemask_pd(_mm_cmpeq_pd(d, _mm_setzero_pd())) != 0)
+                break;
+            _mm_storeu_pd(out + m, _mm_div_pd(_mm_sub_pd(_mm_loadu_pd(ys + b), ya), d));
+            m += 2;
         }
-    if (slopes->empty())
+#endif
+        for (; b < count; ++b) {
+            const double d = xs[b] - xs[a];
+            if (d != 0)
+                out[m++] = (ys[b] - ys[a]) / d;
+        }
+    }
+    if (m == 0)
         return NaN;
-    // The slopes' second half is the selection's scratch: the pairs' random
-    // order would mispredict a sorting branch every other slope.
-    const size_t m = slopes->size();
-    slopes->resize(2 * m);
-    return kthSmallest(slopes->data(), slopes->data() + m, int(m), int(m / 2));
+    return kthSmallest(out, out + m, int(m), int(m / 2));
 }
 
 // A trace's sample at a fractional index, 0 outside it.
