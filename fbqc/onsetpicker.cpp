@@ -699,32 +699,60 @@ struct Hum
 Hum fitHum(const TraceSamples &t, int from, int to)
 {
     Hum best;
-    double energy = 0;
-    for (int i = from; i < to; ++i)
-        energy += at(t, i) * at(t, i);
-    if (energy <= 0)
-        return best;
+    // The frequencies whose cycles the samples hold enough of, each fitted
+    // in one pass over them with the samples' energy: their sums do not
+    // wait on one another. Without one there is nothing to fit.
+    struct Fit
+    {
+        double omega = 0, stepC = 1, stepS = 0;
+        double c = 1, sn = 0, cc = 0, ss = 0, cs = 0, xc = 0, xs = 0;
+    };
+    Fit fits[2];
+    int count = 0;
     for (double hz : {50.0, 60.0}) {
         const double omega = 2 * Pi * hz * t.sampleIntervalMs / 1000;
         if (omega >= Pi || (to - from) * omega < 2 * Pi * HumCycles)
             continue;
         // cos and sin by rotation: no trigonometry per sample.
-        const double stepC = std::cos(omega), stepS = std::sin(omega);
-        double c = 1, sn = 0, cc = 0, ss = 0, cs = 0, xc = 0, xs = 0;
+        fits[count].omega = omega;
+        fits[count].stepC = std::cos(omega);
+        fits[count].stepS = std::sin(omega);
+        ++count;
+    }
+    if (count == 0)
+        return best;
+    double energy = 0;
+    auto step = [](Fit &f, double x) {
+        f.cc += f.c * f.c, f.ss += f.sn * f.sn, f.cs += f.c * f.sn, f.xc += x * f.c, f.xs += x * f.sn;
+        const double next = f.c * f.stepC - f.sn * f.stepS;
+        f.sn = f.sn * f.stepC + f.c * f.stepS;
+        f.c = next;
+    };
+    if (count == 2) {
         for (int i = from; i < to; ++i) {
             const double x = at(t, i);
-            cc += c * c, ss += sn * sn, cs += c * sn, xc += x * c, xs += x * sn;
-            const double next = c * stepC - sn * stepS;
-            sn = sn * stepC + c * stepS;
-            c = next;
+            energy += x * x;
+            step(fits[0], x);
+            step(fits[1], x);
         }
-        const double det = cc * ss - cs * cs;
+    } else {
+        for (int i = from; i < to; ++i) {
+            const double x = at(t, i);
+            energy += x * x;
+            step(fits[0], x);
+        }
+    }
+    if (energy <= 0)
+        return best;
+    for (int k = 0; k < count; ++k) {
+        const Fit &f = fits[k];
+        const double det = f.cc * f.ss - f.cs * f.cs;
         if (det <= 0)
             continue;
-        const double a = (xc * ss - xs * cs) / det, b = (xs * cc - xc * cs) / det;
-        const double explained = (a * xc + b * xs) / energy;
+        const double a = (f.xc * f.ss - f.xs * f.cs) / det, b = (f.xs * f.cc - f.xc * f.cs) / det;
+        const double explained = (a * f.xc + b * f.xs) / energy;
         if (explained > best.share)
-            best = Hum{omega, a, b, explained};
+            best = Hum{f.omega, a, b, explained};
     }
     return best;
 }
@@ -909,16 +937,24 @@ OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const
     // The reading stays within the part of the lobe the noise can hide
     // before the flank's onset: further off, the lobes taken are not the
     // arrival's first two (noise before it, or a later arrival after).
-    if (!quiet && second.sign != 0 && second.peakValue >= first.peakValue && halfPeriod > 0 &&
-        leadRmsBefore(onset) <= RingingLead * noiseRms) {
+    // The level before the onset is measured once where the onset stays on
+    // the same sample.
+    double leadRms = -1;
+    if (!quiet && second.sign != 0 && second.peakValue >= first.peakValue && halfPeriod > 0) {
+        leadRms = leadRmsBefore(onset);
         const double read = firstEnd - halfPeriod;
-        if (read >= onset - HiddenShare * halfPeriod && read <= onset + LateShare * halfPeriod)
+        if (leadRms <= RingingLead * noiseRms && read >= onset - HiddenShare * halfPeriod &&
+            read <= onset + LateShare * halfPeriod) {
+            if (std::floor(read) != std::floor(onset))
+                leadRms = -1;
             onset = read;
+        }
     }
     pick.found = true;
     pick.polarity = first.sign;
     pick.onsetMs = t.timeOf(onset);
-    const double leadRms = leadRmsBefore(onset);
+    if (leadRms < 0)
+        leadRms = leadRmsBefore(onset);
     pick.confidence = first.peakValue / std::max(noiseRms, leadRms);
     if (std::isfinite(cycle) && cycle > 0)
         pick.cycleMs = cycle * dt;
@@ -1003,20 +1039,38 @@ double median(QVector<double> v)
 template<typename X, typename Y>
 double medianPairSlope(const int *ks, size_t count, X x, Y y, std::vector<double> *slopes)
 {
-    slopes->clear();
-    for (size_t a = 0; a < count; ++a)
-        for (size_t b = a + 1; b < count; ++b) {
-            const double d = x(ks[b]) - x(ks[a]);
-            if (d != 0)
-                slopes->push_back((y(ks[b]) - y(ks[a])) / d);
+    // Each point's coordinates taken once, then the slopes in pairs' order,
+    // then as many again for the selection's scratch (the pairs' random
+    // order would mispredict a sorting branch every other slope).
+    slopes->resize(2 * count + count * (count > 0 ? count - 1 : 0));
+    double *xs = slopes->data(), *ys = xs + count, *out = ys + count;
+    for (size_t a = 0; a < count; ++a) {
+        xs[a] = x(ks[a]);
+        ys[a] = y(ks[a]);
+    }
+    size_t m = 0;
+    for (size_t a = 0; a < count; ++a) {
+        size_t b = a + 1;
+#if defined(__SSE2__)
+        // Two slopes a division where neither pair has the same x.
+        const __m128d xa = _mm_set1_pd(xs[a]), ya = _mm_set1_pd(ys[a]);
+        for (; b + 2 <= count; b += 2) {
+            const __m128d d = _mm_sub_pd(_mm_loadu_pd(xs + b), xa);
+            if (_mm_movemask_pd(_mm_cmpeq_pd(d, _mm_setzero_pd())) != 0)
+                break;
+            _mm_storeu_pd(out + m, _mm_div_pd(_mm_sub_pd(_mm_loadu_pd(ys + b), ya), d));
+            m += 2;
         }
-    if (slopes->empty())
+#endif
+        for (; b < count; ++b) {
+            const double d = xs[b] - xs[a];
+            if (d != 0)
+                out[m++] = (ys[b] - ys[a]) / d;
+        }
+    }
+    if (m == 0)
         return NaN;
-    // The slopes' second half is the selection's scratch: the pairs' random
-    // order would mispredict a sorting branch every other slope.
-    const size_t m = slopes->size();
-    slopes->resize(2 * m);
-    return kthSmallest(slopes->data(), slopes->data() + m, int(m), int(m / 2));
+    return kthSmallest(out, out + m, int(m), int(m / 2));
 }
 
 // A trace's sample at a fractional index, 0 outside it.
@@ -1155,6 +1209,135 @@ __attribute__((target("avx2"))) int wideInterpolation(const float *x, int i0, do
     return j;
 }
 #endif
+
+// Rows of a gather's windows added, taken apart and scaled value by value,
+// two at a time where the processor has the vectors: the same values as one
+// at a time. out may be a or b.
+void addRows(const double *a, const double *b, double *out, size_t n)
+{
+    size_t j = 0;
+#if defined(__SSE2__)
+    for (; j + 2 <= n; j += 2)
+        _mm_storeu_pd(out + j, _mm_add_pd(_mm_loadu_pd(a + j), _mm_loadu_pd(b + j)));
+#endif
+    for (; j < n; ++j)
+        out[j] = a[j] + b[j];
+}
+
+void subtractRows(const double *a, const double *b, double *out, size_t n)
+{
+    size_t j = 0;
+#if defined(__SSE2__)
+    for (; j + 2 <= n; j += 2)
+        _mm_storeu_pd(out + j, _mm_sub_pd(_mm_loadu_pd(a + j), _mm_loadu_pd(b + j)));
+#endif
+    for (; j < n; ++j)
+        out[j] = a[j] - b[j];
+}
+
+void scaleRow(double *row, double by, size_t n)
+{
+    size_t j = 0;
+#if defined(__SSE2__)
+    const __m128d f = _mm_set1_pd(by);
+    for (; j + 2 <= n; j += 2)
+        _mm_storeu_pd(row + j, _mm_mul_pd(_mm_loadu_pd(row + j), f));
+#endif
+    for (; j < n; ++j)
+        row[j] *= by;
+}
+
+// Lags a vector of sums holds: correlations() reads and writes up to this
+// many values past its last lag's.
+constexpr int CorrelationLanes = 4;
+
+#if defined(FBQC_X86_VECTORS)
+// correlations() for Vectors * 4 lags from out, for processors with 256-bit
+// vectors: each lag a lane, so that one pass over the samples carries all of
+// their sums at once instead of a chain of additions after another.
+template<int Vectors>
+__attribute__((target("avx2"))) void wideCorrelations(const double *x, int steps, const double *y, double *out)
+{
+    // Each vector's sum a variable of its own, kept in a register.
+    __m256d s0 = _mm256_setzero_pd(), s1 = s0, s2 = s0, s3 = s0, s4 = s0, s5 = s0;
+    for (int m = 0; m < steps; ++m) {
+        const __m256d xm = _mm256_broadcast_sd(x + m);
+        const double *at = y + m;
+        s0 = _mm256_add_pd(s0, _mm256_mul_pd(xm, _mm256_loadu_pd(at)));
+        if constexpr (Vectors > 1)
+            s1 = _mm256_add_pd(s1, _mm256_mul_pd(xm, _mm256_loadu_pd(at + 4)));
+        if constexpr (Vectors > 2)
+            s2 = _mm256_add_pd(s2, _mm256_mul_pd(xm, _mm256_loadu_pd(at + 8)));
+        if constexpr (Vectors > 3)
+            s3 = _mm256_add_pd(s3, _mm256_mul_pd(xm, _mm256_loadu_pd(at + 12)));
+        if constexpr (Vectors > 4)
+            s4 = _mm256_add_pd(s4, _mm256_mul_pd(xm, _mm256_loadu_pd(at + 16)));
+        if constexpr (Vectors > 5)
+            s5 = _mm256_add_pd(s5, _mm256_mul_pd(xm, _mm256_loadu_pd(at + 20)));
+    }
+    const __m256d sums[6] = {s0, s1, s2, s3, s4, s5};
+    for (int v = 0; v < Vectors; ++v)
+        _mm256_storeu_pd(out + 4 * v, sums[v]);
+}
+#endif
+
+// out[c] = the sum over m < steps of x[m] * y[c + m] for c < count, each
+// summed in m's order, a multiply and then an add (no fused multiply-add),
+// so that a lag's sum is the same however many are taken together.
+void correlations(const double *x, int steps, const double *y, int count, double *out)
+{
+    int c = 0;
+#if defined(FBQC_X86_VECTORS)
+    if (hasWideVectors()) {
+        // Up to six vectors of sums at a time: the additions of one pass
+        // then keep the processor busy instead of waiting on each other.
+        for (; c < count; c += 24) {
+            switch (std::min(6, (count - c + 3) / 4)) {
+            case 1:
+                wideCorrelations<1>(x, steps, y + c, out + c);
+                break;
+            case 2:
+                wideCorrelations<2>(x, steps, y + c, out + c);
+                break;
+            case 3:
+                wideCorrelations<3>(x, steps, y + c, out + c);
+                break;
+            case 4:
+                wideCorrelations<4>(x, steps, y + c, out + c);
+                break;
+            case 5:
+                wideCorrelations<5>(x, steps, y + c, out + c);
+                break;
+            default:
+                wideCorrelations<6>(x, steps, y + c, out + c);
+                break;
+            }
+        }
+        return;
+    }
+#endif
+    // Four lags share each pass, their sums no longer waiting on one another.
+    for (; c + 4 <= count; c += 4) {
+        const double *o = y + c;
+        double ab0 = 0, ab1 = 0, ab2 = 0, ab3 = 0;
+        for (int m = 0; m < steps; ++m) {
+            ab0 += x[m] * o[m];
+            ab1 += x[m] * o[m + 1];
+            ab2 += x[m] * o[m + 2];
+            ab3 += x[m] * o[m + 3];
+        }
+        out[c] = ab0;
+        out[c + 1] = ab1;
+        out[c + 2] = ab2;
+        out[c + 3] = ab3;
+    }
+    for (; c < count; ++c) {
+        double ab = 0;
+        for (int m = 0; m < steps; ++m)
+            ab += x[m] * y[c + m];
+        out[c] = ab;
+    }
+}
 
 // A trace's samples at the fractional indices first, first + 1, ... (count
 // of them), 0 outside it: one interpolation weight for the whole run.
@@ -1392,8 +1575,7 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         if (energy <= 0)
             return;
         scale[size_t(k)] = 1 / std::sqrt(energy);
-        for (int j = 0; j < length; ++j)
-            w[j] *= scale[size_t(k)];
+        scaleRow(w, scale[size_t(k)], size_t(length));
     };
     // A trace's neighbours: up to GatherNeighbours on each side, up to the
     // source. Stacks over them come from running sums over the gather.
@@ -1417,14 +1599,18 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             const double *row = rows + size_t(k) * size_t(width);
             const double *previous = into + size_t(k) * size_t(width);
             double *next = into + size_t(k + 1) * size_t(width);
-            for (int j = 0; j < width; ++j)
-                next[j] = previous[j] + row[j];
+            addRows(previous, row, next, size_t(width));
             counts[size_t(k) + 1] = counts[size_t(k)] + (scale[size_t(k)] > 0 ? 1 : 0);
         }
     };
     std::vector<double> stack(static_cast<size_t>(length));
-    std::vector<double> own(size_t(length) + 2 * size_t(reach));
-    std::vector<double> ownEnergy(own.size() + 1, 0.0);
+    // The trace's samples over every lag, and zeros after them that the
+    // lags' sums read in whole vectors.
+    const size_t ownCount = size_t(length) + 2 * size_t(reach);
+    std::vector<double> own(ownCount + CorrelationLanes, 0.0);
+    std::vector<double> ownEnergy(ownCount + 1, 0.0);
+    std::vector<double> sparseStack(static_cast<size_t>(length)), sparseOwn(ownCount + CorrelationLanes, 0.0);
+    std::vector<double> products(2 * size_t(reach) + 1 + CorrelationLanes);
     std::vector<double> scores(2 * size_t(reach) + 1);
     std::vector<double> coarseScores(2 * size_t(reach) + 1);
     const int stride = std::max(1, int(period / dt / AlignSamplesPerPeriod));
@@ -1443,15 +1629,15 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             const double *top = sums.get() + size_t(hi + 1) * size_t(length);
             const double *bottom = sums.get() + size_t(lo) * size_t(length);
             const double *self = windows.data() + size_t(i) * size_t(length);
-            for (int j = 0; j < length; ++j)
-                stack[size_t(j)] = top[j] - bottom[j] - self[j];
+            subtractRows(top, bottom, stack.data(), size_t(length));
+            subtractRows(stack.data(), self, stack.data(), size_t(length));
             const TraceSamples t = traceOf(gather, i);
             const double first = t.indexOf(aligned[size_t(i)]) - before - reach;
-            resample(t, first, int(own.size()), own.data());
+            resample(t, first, int(ownCount), own.data());
             // The sum carried in a register, not read back from the
             // store just made.
             double energySoFar = ownEnergy[0];
-            for (size_t j = 0; j < own.size(); ++j)
+            for (size_t j = 0; j < ownCount; ++j)
                 ownEnergy[j + 1] = energySoFar += own[j] * own[j];
             // Every stride-th lag over every stride-th sample first (the
             // waveform is smooth over a stride), then every lag around the
@@ -1460,32 +1646,23 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
                 const double bb = ownEnergy[size_t(lag + length)] - ownEnergy[size_t(lag)];
                 return bb > 0 ? step * ab / std::sqrt(bb) : 0.0;
             };
-            // The scores of `count` lags from firstLag, `by` apart, into
-            // out. Four lags share each pass over the stack, each summed in
-            // its own order as alone: the sums no longer wait on one another.
+            // The scores of `count` lags from firstLag, `by` apart, over
+            // every step-th sample (by is 1 or step): their products' sums
+            // are correlations of the stack's and the trace's samples taken
+            // `step` apart, each lag summed in the samples' order.
             auto scoreLags = [&](int firstLag, int by, int count, int step, double *out) {
-                int c = 0;
-                for (; c + 4 <= count; c += 4) {
-                    const double *o = own.data() + firstLag + c * by;
-                    double ab0 = 0, ab1 = 0, ab2 = 0, ab3 = 0;
-                    for (int j = 0; j < length; j += step) {
-                        const double x = stack[size_t(j)];
-                        ab0 += x * o[j];
-                        ab1 += x * o[by + j];
-                        ab2 += x * o[2 * by + j];
-                        ab3 += x * o[3 * by + j];
-                    }
-                    const double ab[4] = {ab0, ab1, ab2, ab3};
-                    for (int q = 0; q < 4; ++q)
-                        out[c + q] = score(firstLag + (c + q) * by, ab[q], step);
+                const int steps = (length + step - 1) / step;
+                for (int m = 0; m < steps; ++m)
+                    sparseStack[size_t(m)] = stack[size_t(m) * size_t(step)];
+                const double *y = own.data() + firstLag;
+                if (by != 1) {
+                    for (int p = 0; p < count + steps - 1; ++p)
+                        sparseOwn[size_t(p)] = own[size_t(firstLag) + size_t(p) * size_t(by)];
+                    y = sparseOwn.data();
                 }
-                for (; c < count; ++c) {
-                    const int lag = firstLag + c * by;
-                    double ab = 0;
-                    for (int j = 0; j < length; j += step)
-                        ab += stack[size_t(j)] * own[size_t(lag + j)];
-                    out[c] = score(lag, ab, step);
-                }
+                correlations(sparseStack.data(), steps, y, count, products.data());
+                for (int c = 0; c < count; ++c)
+                    out[c] = score(firstLag + c * by, products[size_t(c)], step);
             };
             int coarse = 0;
             double coarseScore = -1;
@@ -1540,8 +1717,7 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         const TraceSamples t = traceOf(gather, k);
         const double first = t.indexOf(aligned[size_t(k)]) - pre;
         resample(t, first, int(span), segment);
-        for (size_t j = 0; j < span; ++j)
-            segment[j] *= scale[size_t(k)];
+        scaleRow(segment, scale[size_t(k)], span);
     }
     std::unique_ptr<double[]> segmentSums(new double[size_t(n + 1) * span]);
     sumUp(segments.get(), int(span), segmentSums.get());
@@ -1582,12 +1758,19 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             continue;
         const int lo = lowest[size_t(i)], hi = highest[size_t(i)];
         const int used = counts[size_t(hi) + 1] - counts[size_t(lo)];
-        const double *top = segmentSums.get() + size_t(hi + 1) * span;
-        const double *bottom = segmentSums.get() + size_t(lo) * span;
-        for (size_t j = 0; j < span; ++j)
-            stacked[j] = float(top[j] - bottom[j]);
         if (used <= MinimumGatherStack)
             continue;
+        const double *top = segmentSums.get() + size_t(hi + 1) * span;
+        const double *bottom = segmentSums.get() + size_t(lo) * span;
+        size_t j = 0;
+#if defined(__SSE2__)
+        for (; j + 2 <= span; j += 2) {
+            const __m128 two = _mm_cvtpd_ps(_mm_sub_pd(_mm_loadu_pd(top + j), _mm_loadu_pd(bottom + j)));
+            _mm_storel_pi(reinterpret_cast<__m64 *>(stacked.data() + j), two);
+        }
+#endif
+        for (; j < span; ++j)
+            stacked[j] = float(top[j] - bottom[j]);
         const TraceSamples stackTrace{stacked.data(), int(stacked.size()), -pre * dt, dt};
         OnsetPick read = pickInRange(stackTrace, -searchMs, searchMs, onStack, WindowEnd::LookBack, Samples::Stack);
         if (!read.found)
