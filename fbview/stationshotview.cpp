@@ -380,7 +380,7 @@ void StationShotView::updateBar()
     bar->addColorStop(0.5, Qt::white);
     axisWidget(yRight)->setColorMap(QwtInterval(-reach, reach), bar);
     setAxisScale(yRight, -reach, reach);
-    setAxisTitle(yRight, m_kind == Differences ? tr("Reciprocal difference (ms)") : tr("Residual (ms)"));
+    setAxisTitle(yRight, m_kind == Differences ? tr("Difference (ms)") : tr("Residual (ms)"));
     updateFooter();
 }
 
@@ -395,6 +395,8 @@ void StationShotView::updateFooter()
         text = tr("Residuals of shots %1 to %2").arg(m_cells->firstShot + 1).arg(m_cells->lastShot + 1);
     }
     QwtText footer(text);
+    // A narrow panel wraps the caption rather than cutting off both ends.
+    footer.setRenderFlags(Qt::AlignCenter | Qt::TextWordWrap);
     QFont font = footer.font();
     font.setPointSizeF(font.pointSizeF() * 0.9);
     footer.setFont(font);

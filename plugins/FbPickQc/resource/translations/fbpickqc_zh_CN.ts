@@ -1011,7 +1011,7 @@
         <translation>炮</translation>
     </message>
     <message>
-        <source>Reciprocal difference (ms)</source>
+        <source>Difference (ms)</source>
         <translation>互换差（ms）</translation>
     </message>
     <message>
