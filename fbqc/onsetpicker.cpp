@@ -3,6 +3,7 @@
 #include <fbtrace/shotgather.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <type_traits>
 #include <vector>
@@ -2004,14 +2005,17 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
 // A pick on the record's first sample is no onset: with nothing recorded
 // before it, it cannot be told from an arrival already under way there, as
 // on the traces near the source of a shot fired before the recorder
-// started. A pick a fraction of a sample later is kept: a shallow charge's
-// first break at the source comes within a sample of time 0 on coarse
-// sampling.
-void dropCutOffOnsets(const ShotGather &gather, std::vector<OnsetPick> *picks)
+// started. A pick within the next sample is kept but doubtful: a shallow
+// charge's first break at the source comes that early on coarse sampling,
+// and so does the swing of an arrival already under way through zero.
+void judgeCutOffOnsets(const ShotGather &gather, const OnsetPickerSettings &settings, std::vector<OnsetPick> *picks)
 {
+    const double doubtful = std::nextafter(settings.minimumConfidence, 0.0);
     for (OnsetPick &p : *picks) {
         if (p.found && !(p.onsetMs > gather.timeOfSample(0)))
             p = OnsetPick();
+        else if (p.found && !(p.onsetMs > gather.timeOfSample(1)))
+            p.confidence = std::min(p.confidence, doubtful);
     }
 }
 
@@ -2408,7 +2412,7 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
             pickOnNeighbourStacks(gather, period, settings, pass == 0 ? curve : std::vector<double>(), direct,
                                   &repicked, &moved, &period);
     }
-    dropCutOffOnsets(gather, &repicked);
+    judgeCutOffOnsets(gather, settings, &repicked);
     return QVector<OnsetPick>(repicked.begin(), repicked.end());
 }
 

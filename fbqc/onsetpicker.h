@@ -160,7 +160,8 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // predictedMs may be empty. Doubtful picks
 // are kept with their confidence; traces with nothing in them are not found,
 // nor are onsets on or before the trace's first sample (an arrival already
-// under way when the record started looks the same).
+// under way when the record started looks the same), and onsets within the
+// next sample are doubtful.
 QVector<OnsetPick> pickGather(const FbTrace::ShotGather &gather, const QVector<double> &predictedMs,
                               const OnsetPickerSettings &settings = OnsetPickerSettings());
 

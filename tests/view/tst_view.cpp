@@ -499,7 +499,7 @@ private slots:
         QTest::addColumn<bool>("shrunk");
         QTest::newRow("reduced time, short") << 0 << QSize(500, 300) << int(QwtPlot::yLeft) << true;
         QTest::newRow("reduced time, tall") << 0 << QSize(500, 700) << int(QwtPlot::yLeft) << false;
-        QTest::newRow("colour bar, short") << 1 << QSize(600, 250) << int(QwtPlot::yRight) << true;
+        QTest::newRow("colour bar, short") << 1 << QSize(600, 200) << int(QwtPlot::yRight) << true;
     }
     void axisTitlesFit()
     {
