@@ -194,6 +194,22 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
         const qint32 judged = summary.picks - summary.notJudged;
         fitted[k] = judged > 0 && 2 * summary.outliers <= judged ? 1 : 0;
     }
+    // A shot whose pick at the source was left out (a trace that started
+    // after its first break, as on a shot triggered early) has its time at
+    // the source drawn back from the picks beyond, which the near surface
+    // bends away from the source: it is no reading like its neighbours'.
+    std::vector<char> sourceRead(count, 1);
+    {
+        FindingList::Reader reader(r->findings(Kind::Outlier));
+        while (const Finding *f = reader.next()) {
+            if (f->offset != 0)
+                continue;
+            const auto at = std::lower_bound(timings.begin(), timings.end(), f->shot,
+                                             [](const ShotSummaries::Timing &t, qint32 shot) { return t.shot < shot; });
+            if (at != timings.end() && at->shot == f->shot)
+                sourceRead[size_t(at - timings.begin())] = 0;
+        }
+    }
     // The static of the ground under each source delays all its picks
     // alike, so every measure, as a timing error would: its receivers' mean
     // residual in the other shots is taken off the shot's measures and its
@@ -293,7 +309,7 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
             // neighbour's line is of either kind.
             const bool unknownKind = !std::isfinite(timings[k].values[0]);
             for (int m = 0; m < 3; ++m) {
-                if (!std::isfinite(timings[k].values[m]))
+                if (!std::isfinite(timings[k].values[m]) || (m == 0 && !sourceRead[k]))
                     continue;
                 // A refractor's line is read where this shot's picks on it
                 // lie, the neighbours' at the same |offset|: carried back to
@@ -308,7 +324,7 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
                     const bool reaches = unknownKind ? kind == 0 : reachesRefractor(timings[k], m);
                     near.clear();
                     for (size_t j = from; j < to; ++j) {
-                        if (j == k || !fitted[j] || !std::isfinite(timings[j].values[m]))
+                        if (j == k || !fitted[j] || !std::isfinite(timings[j].values[m]) || (m == 0 && !sourceRead[j]))
                             continue;
                         if (m > 0 && (timings[j].heightSlowness > 0.0f) != onHills)
                             continue;

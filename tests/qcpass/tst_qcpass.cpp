@@ -758,6 +758,10 @@ private slots:
                     r.fb_time -= float(beyond * (1000.0 / 4000.0 - 1000.0 / 6000.0));
                 if (shot == onNoise && r.channel % 4 != 0)
                     r.fb_time = float(37 * r.channel % 300);
+                // A shot triggered early starts its record after the first
+                // break at its source: that trace is picked on a later arrival.
+                if (r.fb_time <= 0.0f)
+                    r.fb_time += 15.0f, r.fb_status = 1;
             }
             records += picks;
         }
