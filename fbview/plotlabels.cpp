@@ -99,6 +99,26 @@ QRectF beside(const QPointF &anchor, const QSizeF &size, Qt::Alignment alignment
     return QRectF(QPointF(x, y), size);
 }
 
+// The rectangle of size across the line through anchor (along it: step)
+// from the anchor, on the side alignment names, its nearest corner gap away
+// from the line: the label faces its segment's middle at any slope.
+QRectF across(const QPointF &anchor, const QSizeF &size, const QPointF &step, Qt::Alignment alignment, double gap)
+{
+    const double length = std::hypot(step.x(), step.y());
+    QPointF normal(-step.y() / length, step.x() / length);
+    const QPointF toward((alignment & Qt::AlignLeft)    ? -1
+                         : (alignment & Qt::AlignRight) ? 1
+                                                        : 0,
+                         (alignment & Qt::AlignTop)      ? -1
+                         : (alignment & Qt::AlignBottom) ? 1
+                                                         : 0);
+    if (QPointF::dotProduct(normal, toward) < 0)
+        normal = -normal;
+    const double reach = gap + std::abs(normal.x()) * size.width() / 2 + std::abs(normal.y()) * size.height() / 2;
+    const QPointF centre = anchor + normal * reach;
+    return QRectF(centre.x() - size.width() / 2, centre.y() - size.height() / 2, size.width(), size.height());
+}
+
 // rect moved the least distance that brings it inside area (its top left
 // corner inside, when it is larger).
 QRectF inside(QRectF rect, const QRectF &area)
@@ -179,7 +199,8 @@ void PlotLabels::setObstacleLines(const QVector<QVector<QPointF>> &lines)
 
 QVector<QRectF> PlotLabels::place(const QVector<QSizeF> &sizes, const QVector<QPointF> &anchors,
                                   const QVector<Qt::Alignment> &preferred, const QVector<QPointF> &obstacles,
-                                  const QRectF &area, double spacing, const QVector<QPointF> &linePixels)
+                                  const QRectF &area, double spacing, const QVector<QPointF> &linePixels,
+                                  const QVector<QPointF> &alongs)
 {
     const ObstacleGrid grid(area, obstacles), lineGrid(area, linePixels);
     const Qt::Alignment sides[] = {Qt::AlignBottom | Qt::AlignRight,  Qt::AlignBottom | Qt::AlignLeft,
@@ -188,7 +209,13 @@ QVector<QRectF> PlotLabels::place(const QVector<QSizeF> &sizes, const QVector<QP
                                    Qt::AlignTop | Qt::AlignHCenter,   Qt::AlignBottom | Qt::AlignHCenter};
     QVector<QRectF> placed;
     for (int k = 0; k < sizes.size(); ++k) {
-        QVector<Qt::Alignment> order{preferred.value(k)};
+        const QPointF step = alongs.value(k);
+        const bool onLine = std::isfinite(step.x()) && std::isfinite(step.y()) && !step.isNull();
+        // Zero stands for the place across the line, tried first.
+        QVector<Qt::Alignment> order;
+        if (onLine)
+            order.append(Qt::Alignment());
+        order.append(preferred.value(k));
         for (Qt::Alignment side : sides) {
             if (side != preferred.value(k))
                 order.append(side);
@@ -197,7 +224,11 @@ QVector<QRectF> PlotLabels::place(const QVector<QSizeF> &sizes, const QVector<QP
         double bestCost = -1.0;
         for (double gap : {spacing, 3 * spacing, 6 * spacing}) {
             for (Qt::Alignment side : qAsConst(order)) {
-                const QRectF wanted = beside(anchors.at(k), sizes.at(k), side, gap);
+                // Across the line, the gap is kept from every cell the line
+                // is looked up in, not only from its pixels.
+                const QRectF wanted =
+                    side ? beside(anchors.at(k), sizes.at(k), side, gap)
+                         : across(anchors.at(k), sizes.at(k), step, preferred.value(k), gap + LineRadius + Cell / 2.0);
                 const QRectF rect = inside(wanted, area);
                 // Another label weighs most, then the picks under it, then
                 // how far the canvas's edge pushed it off its anchor.
@@ -210,7 +241,9 @@ QVector<QRectF> PlotLabels::place(const QVector<QSizeF> &sizes, const QVector<QP
                 cost += LineCellCost * lineGrid.count(rect.adjusted(-LineRadius, -LineRadius, LineRadius, LineRadius));
                 cost += (rect.topLeft() - wanted.topLeft()).manhattanLength();
                 cost += DistanceCost * (gap - spacing);
-                if (acrossAnchor(rect, anchors.at(k), preferred.value(k)))
+                // Across its line it is on its side by construction, though it
+                // may reach past the anchor's offset under the line.
+                if (side && acrossAnchor(rect, anchors.at(k), preferred.value(k)))
                     cost += WrongSideCost;
                 if (bestCost < 0 || cost < bestCost) {
                     best = rect;
@@ -269,7 +302,13 @@ void PlotLabels::draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScale
         QVector<QSizeF> sizes;
         QVector<QPointF> anchors;
         QVector<Qt::Alignment> preferred;
+        QVector<QPointF> alongs;
         for (const Label &label : m_labels) {
+            alongs.append(label.along.isNull()
+                              ? QPointF()
+                              : QPointF(xMap.transform(label.anchor.x() + label.along.x()),
+                                        yMap.transform(label.anchor.y() + label.along.y())) -
+                                    QPointF(xMap.transform(label.anchor.x()), yMap.transform(label.anchor.y())));
             sizes.append(label.text.textSize(painter->font()));
             anchors.append(QPointF(xMap.transform(label.anchor.x()), yMap.transform(label.anchor.y())));
             preferred.append(label.preferred);
@@ -278,7 +317,7 @@ void PlotLabels::draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScale
         m_placed.canvas = canvasRect;
         m_placed.font = painter->font();
         m_placed.rects = place(sizes, anchors, preferred, obstaclePixels(xMap, yMap, canvasRect), canvasRect, Spacing,
-                               linePixels(xMap, yMap, canvasRect));
+                               linePixels(xMap, yMap, canvasRect), alongs);
     }
     for (int k = 0; k < m_labels.size(); ++k)
         m_labels.at(k).text.draw(painter, m_placed.rects.at(k));

@@ -16,11 +16,14 @@ namespace FbView {
 // canvas, do not cover one another and keep off the given points (the
 // picks) and lines (the fitted curve) where they can.
 //
-// Each label tries its preferred side of the anchor first, then the seven
-// other sides, then the same sides farther out, twice; it takes the first
-// place that is free, or else the one with the least in its way (a place
-// farther out counting its distance, so that a label keeps near its
-// segment), and is finally moved inside the canvas. A label that prefers the left or the
+// A label of a line (a segment's velocity) tries first the place facing
+// its anchor across the line, on its preferred side, so that it sits beside
+// the segment whichever way and however steeply it runs. Each label then
+// tries its preferred side of the anchor, then the seven other sides, then
+// the same places farther out, twice; it takes the first place that is
+// free, or else the one with the least in its way (a place farther out
+// counting its distance, so that a label keeps near its segment), and is
+// finally moved inside the canvas. A label that prefers the left or the
 // right of its anchor (one side of the spread's) stays on that side unless
 // it would cover another label there, so it keeps its side at every image
 // size. Labels are placed in the order given.
@@ -40,6 +43,10 @@ public:
         QPointF anchor; // plot coordinates
         QwtText text;
         Qt::Alignment preferred; // the side of the anchor it would rather sit on
+        // The line the anchor lies on, as a step along it in plot
+        // coordinates; none for a point. A label of a line sits first across
+        // it from its middle, on the preferred side, whatever its slope.
+        QPointF along;
     };
 
     PlotLabels();
@@ -57,10 +64,12 @@ public:
     // The placing itself, in pixels: a rectangle of `sizes[k]` for each
     // anchor, inside area, given the obstacle pixels: points drawn as dots
     // and the pixels lines pass through. spacing is the gap between an
-    // anchor and its label.
+    // anchor and its label. alongs: each anchor's line as a step along it
+    // in pixels, null for a point.
     static QVector<QRectF> place(const QVector<QSizeF> &sizes, const QVector<QPointF> &anchors,
                                  const QVector<Qt::Alignment> &preferred, const QVector<QPointF> &obstacles,
-                                 const QRectF &area, double spacing, const QVector<QPointF> &linePixels = {});
+                                 const QRectF &area, double spacing, const QVector<QPointF> &linePixels = {},
+                                 const QVector<QPointF> &alongs = {});
 
 private:
     // The canvas pixels of the obstacles, one per cell the placing looks up.

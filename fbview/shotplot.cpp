@@ -427,8 +427,12 @@ QVector<PlotLabels::Label> ShotPlot::buildLabels(const FbQc::ShotFit &fit, const
             const double t = timeAlong(curves[side], x);
             const QString speed =
                 velocity >= 100 ? locale.toString(qRound64(velocity)) : locale.toString(velocity, 'g', 3);
+            // The segment's slope as drawn, from its ends.
+            const double x0 = model.knotOffset[k], x1 = model.knotOffset[k + 1];
+            const QPointF along(sign * (x1 - x0), yOf(fit, view, side, x1, timeAlong(curves[side], x1)) -
+                                                      yOf(fit, view, side, x0, timeAlong(curves[side], x0)));
             texts.append({QPointF(sign * x, yOf(fit, view, side, x, t)), labelText(tr("%1 %2/s").arg(speed, speedUnit)),
-                          outward});
+                          outward, along});
         }
         // The intercept: the model's time at the source, marked there.
         const double intercept = model.timeAt(0.0);
@@ -439,7 +443,7 @@ QVector<PlotLabels::Label> ShotPlot::buildLabels(const FbQc::ShotFit &fit, const
             texts.insert(texts.begin() + intercepts->size() - 1,
                          {QPointF(0.0, intercept),
                           labelText(tr("intercept %1 ms").arg(locale.toString(intercept, 'f', 1))),
-                          (side == FbQc::Negative ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop});
+                          (side == FbQc::Negative ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop, QPointF()});
         }
     }
     return texts;

@@ -463,15 +463,16 @@ private slots:
                 if (change == 0)
                     labels->setObstacles(picks);
                 else if (change == 1)
-                    labels->setLabels({{QPointF(100, 80), QwtText(QStringLiteral("1,234 m/s")), Qt::AlignBottom}});
+                    labels->setLabels(
+                        {{QPointF(100, 80), QwtText(QStringLiteral("1,234 m/s")), Qt::AlignBottom, QPointF()}});
                 else if (change == 2)
                     plot.setAxisScale(QwtPlot::xBottom, 150, 350);
                 else
                     plot.resize(600, 450);
                 plot.replot();
             };
-            labels->setLabels(
-                {{QPointF(200, 150), QwtText(QStringLiteral("1,234 m/s")), Qt::AlignBottom | Qt::AlignRight}});
+            labels->setLabels({{QPointF(200, 150), QwtText(QStringLiteral("1,234 m/s")),
+                                Qt::AlignBottom | Qt::AlignRight, QPointF()}});
             if (!drawnBefore)
                 changeIt();
             if (!FbTest::shown(&plot, plot.size() == QSize(600, 450) ? plot.size() : QSize(500, 400)))
