@@ -1568,6 +1568,43 @@ double ShotFitter::keepDirectHeight(int side, int count)
     return high - low;
 }
 
+int ShotFitter::directAsPicked(int side, int count, const unsigned char *left, std::vector<int> *order, double *a,
+                               double *b) const
+{
+    order->resize(count);
+    std::iota(order->begin(), order->end(), 0);
+    const double *h = m_h[side].data();
+    const double *raw = m_raw[side].data();
+    std::sort(order->begin(), order->end(), [h](int x, int y) { return h[x] < h[y]; });
+    // The longest run of nearest picks on one line as picked, by least
+    // squares as it grows; two picks off in a row end it.
+    double s0 = 0.0, s1 = 0.0, s2 = 0.0, st = 0.0, sht = 0.0;
+    int off = 0, ends = 0;
+    *a = *b = NaN;
+    for (int k = 0; k < count && off < 2; ++k) {
+        const int j = (*order)[k];
+        if (left && left[j])
+            continue;
+        if (s0 > MinSegmentPicks && !(std::abs(raw[j] - (*a + *b * h[j])) <= FitCutMs / 2)) {
+            ++off;
+            continue;
+        }
+        off = 0;
+        s0 += 1.0;
+        s1 += h[j];
+        s2 += h[j] * h[j];
+        st += raw[j];
+        sht += h[j] * raw[j];
+        const double det = s0 * s2 - s1 * s1;
+        if (det > 0.0) {
+            *b = (s0 * sht - s1 * st) / det;
+            *a = (st - *b * s1) / s0;
+        }
+        ends = k + 1;
+    }
+    return s0 > MinSegmentPicks && *a >= DelayMinMs && *a <= DelayMaxMs && *b > 0.0 ? ends : 0;
+}
+
 void ShotFitter::keepDirectAsPicked(const int counts[2], const bool fitted[2], double slowness, const bool anyLeft[2],
                                     const bool nearRun[2])
 {
@@ -1585,39 +1622,7 @@ void ShotFitter::keepDirectAsPicked(const int counts[2], const bool fitted[2], d
         if (!fitted[side] || nearRun[side] || n < MinPicksPerSide)
             continue;
         const unsigned char *left = anyLeft[side] ? m_leftOut[side].data() : nullptr;
-        std::vector<int> &order = *orders[side];
-        order.resize(n);
-        std::iota(order.begin(), order.end(), 0);
-        const double *h = m_h[side].data();
-        const double *raw = m_raw[side].data();
-        std::sort(order.begin(), order.end(), [h](int x, int y) { return h[x] < h[y]; });
-        // The longest run of nearest picks on one line as picked, by least
-        // squares as it grows; two picks off in a row end it.
-        double s0 = 0.0, s1 = 0.0, s2 = 0.0, st = 0.0, sht = 0.0;
-        int off = 0;
-        for (int k = 0; k < n && off < 2; ++k) {
-            const int j = order[k];
-            if (left && left[j])
-                continue;
-            if (s0 > MinSegmentPicks && !(std::abs(raw[j] - (a[side] + b[side] * h[j])) <= FitCutMs / 2)) {
-                ++off;
-                continue;
-            }
-            off = 0;
-            s0 += 1.0;
-            s1 += h[j];
-            s2 += h[j] * h[j];
-            st += raw[j];
-            sht += h[j] * raw[j];
-            const double det = s0 * s2 - s1 * s1;
-            if (det > 0.0) {
-                b[side] = (s0 * sht - s1 * st) / det;
-                a[side] = (st - b[side] * s1) / s0;
-            }
-            ends[side] = k + 1;
-        }
-        if (!(s0 > MinSegmentPicks && a[side] >= DelayMinMs && a[side] <= DelayMaxMs && b[side] > 0.0))
-            ends[side] = 0;
+        ends[side] = directAsPicked(side, n, left, orders[side], &a[side], &b[side]);
         // Only where the heights pulled a first line well off that one at
         // offset 0 (before it where the ground rises from the source, after
         // it where it falls); elsewhere they bend the direct arrival too
@@ -1772,7 +1777,18 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
     double otherSlope = otherFitted ? other.slope(0) : NaN;
     if (!otherFitted && !shortSideLine(1 - side, otherCount, &meets, &otherSlope))
         meets = NaN;
-    const bool direct = meets >= DelayMinMs && meets <= DelayMaxMs;
+    bool direct = meets >= DelayMinMs && meets <= DelayMaxMs;
+    // Taken to the source's height a direct arrival bends with the ground,
+    // and a side's line may meet offset 0 well away from the other's where
+    // the ground rises on one side only: a run lifts the direct arrival as
+    // picked off the other's too.
+    if (direct && otherFitted && m_heightsTaken) {
+        const unsigned char *left = anyLeft ? m_leftOut[side].data() : nullptr;
+        double own = NaN, theirs = NaN, slope = NaN;
+        const bool both = directAsPicked(side, count, left, &m_pickedOrder, &own, &slope) > 0 &&
+                          directAsPicked(1 - side, otherCount, nullptr, &m_pickedOrder, &theirs, &slope) > 0;
+        direct = !(both && std::abs(own - theirs) < RunMinMs);
+    }
     auto otherAt = [&](double x) { return otherFitted ? other.timeAt(x) : meets + otherSlope * x; };
     if (direct) {
         auto off = [&](int k) { return t[m_runOrder[k]] - otherAt(h[m_runOrder[k]]); };
@@ -2438,6 +2454,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
             (m_fitter[Negative].largestResidual() > RunMinMs || m_fitter[Positive].largestResidual() > RunMinMs))
             leaveOutStraddlingRun(counts, anyLeft, nearRun);
     };
+    m_heightsTaken = slowness > 0.0;
     judgeRuns();
     // A run of skips over high or low ground can pass for the heights'
     // delay: corrected for them, the curve waves by as much as the run
@@ -2453,6 +2470,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         const bool heldFitted[2] = {fitted[Negative], fitted[Positive]};
         const bool heldAny[2] = {anyLeft[Negative], anyLeft[Positive]};
         const bool heldNear[2] = {nearRun[Negative], nearRun[Positive]};
+        m_heightsTaken = false;
         for (int side = Negative; side <= Positive; ++side) {
             m_t[side].swap(m_raw[side]);
             anyLeft[side] = nearRun[side] = false;

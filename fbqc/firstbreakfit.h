@@ -318,11 +318,19 @@ private:
     // A run from the nearest pick on may have lifted the side's whole
     // direct arrival: it is found against the other side's curve (when
     // otherFitted; else against the line through the time at the source and
-    // the other side's otherCount picks, when too few to fit) and judged
+    // the other side's otherCount picks, when too few to fit; with the
+    // times at the source's height, only where the two direct arrivals as
+    // picked stand apart too) and judged
     // against its direct arrival; *near is set when the fit without it
     // starts with a refractor, which then needs the other side's direct
     // arrival lent (FirstBreakFitter::lendDirect()).
     bool leaveOutBentRuns(int side, int count, bool anyLeft, bool otherFitted, int otherCount, bool *near);
+    // A side's direct arrival as picked: the longest run of its nearest
+    // picks (not in left) on one straight line, ms at offset 0 and ms per
+    // offset unit; *order receives the picks by |offset|. How many of them
+    // the run reaches, 0 when it is no plausible direct arrival.
+    int directAsPicked(int side, int count, const unsigned char *left, std::vector<int> *order, double *a,
+                       double *b) const;
     // The straight line through a side's picks, too few to fit
     // (1..MinPicksPerSide-1), and the time at the source when there is one:
     // near the source, the direct arrival. False with fewer than two points
@@ -373,13 +381,15 @@ private:
     std::vector<unsigned char> m_loweredLeft; // and the picks left out of that trial
     std::vector<unsigned char> m_leftKept;    // a side's picks left out before its trials
     std::vector<int> m_runOrder;
-    std::vector<int> m_nearOrder; // the other side's, for a run across the source
-    std::vector<double> m_kept;   // a side's times and heights before keepDirectAsPicked()
+    std::vector<int> m_nearOrder;   // the other side's, for a run across the source
+    std::vector<int> m_pickedOrder; // scratch of directAsPicked() while a side's runs are sought
+    std::vector<double> m_kept;     // a side's times and heights before keepDirectAsPicked()
     std::vector<unsigned char> m_leftOut[2];
     double m_zeroMedian = NaN;           // of the picks at the source
     qint64 m_lowest = 0, m_highest = 0;  // receiver heights above the source of the fitted picks
     std::vector<double> m_heldHeight[2]; // every pick's height while a direct arrival is kept as picked
     bool m_oneLine = true;               // the fitted picks' receivers lie on one receiver line
+    bool m_heightsTaken = false;         // m_t holds times at the source's height, m_raw as picked
     // Per side: each pick's receiver height above the source as read, and,
     // while the direct arrival is kept as picked, the height the refractors'
     // times were taken to (NaN otherwise).

@@ -625,6 +625,11 @@ private slots:
         // high line's direct arrival runs on past a low line's crossover.
         QTest::newRow("hills at 1,500 m/s, a patch of 4 lines")
             << 0.0 << 0.0 << builtIn << 1500.0 << hills << 0.5 << 60 << quint64(4) << 25 << 20 << 30 << 4;
+        // A short side of direct picks alone, the ground rising on the long
+        // side, whose direct arrival at the source's height meets offset 0
+        // well before the shot: no measure of a run for the short side.
+        QTest::newRow("hills at 1,500 m/s, a patch of 2 lines, a short side")
+            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(2) << 25 << 5 << 6 << 2;
     }
     void judgesUnevenGround()
     {
