@@ -32,6 +32,8 @@
 #include <fbtrace/shotgather.h>
 #include <fbtrace/tracesynth.h>
 
+#include "benchrandom.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QMap>
@@ -66,21 +68,6 @@ constexpr int Samples = 2000;
 constexpr double PredictionErrorMs = 8;
 constexpr double SnapWithinMs = 25;
 constexpr double GoodPickJitterMs = 0.3;
-
-// Random numbers of the bench's own, the same on every machine.
-struct Random
-{
-    quint64 state;
-    quint64 next()
-    {
-        quint64 z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    double uniform(double lo, double hi) { return lo + (hi - lo) * double(next() >> 11) / 9007199254740992.0; }
-    int integer(int lo, int hi) { return lo + int(next() % quint64(hi - lo + 1)); }
-};
 
 struct Family
 {
@@ -204,7 +191,7 @@ QString rpad(const QString &text, int width)
 Tally judgeFamily(const Family &f, int shots, quint64 seed)
 {
     Tally t;
-    Random random{seed};
+    BenchRandom random{seed};
     const double period = dominantPeriodMs(f.emergent ? f.hz * EmergentFrequencyRatio : f.hz);
     for (int shot = 0; shot < shots; ++shot) {
         const Shot s = makeShot(f, shot, seed);

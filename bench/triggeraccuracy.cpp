@@ -20,6 +20,8 @@
 
 #include <fbfile/fblayout.h>
 
+#include "benchrandom.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -45,26 +47,6 @@ QTextStream &out()
 constexpr int Shots = 24;
 constexpr double WithinMs = 1.0;
 
-// Random numbers of the bench's own, the same on every machine.
-struct Random
-{
-    quint64 state;
-    quint64 next()
-    {
-        quint64 z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    double uniform(double lo, double hi) { return lo + (hi - lo) * double(next() >> 11) / 9007199254740992.0; }
-    int integer(int lo, int hi) { return lo + int(next() % quint64(hi - lo + 1)); }
-    template<typename T, size_t N>
-    const T &pick(const T (&from)[N])
-    {
-        return from[next() % N];
-    }
-};
-
 struct Line
 {
     QString name;             // what the line brings, for the listing
@@ -75,7 +57,7 @@ struct Line
 
 Line makeLine(int number)
 {
-    Random random{quint64(number) * 7919 + 17};
+    BenchRandom random{quint64(number) * 7919 + 17};
     Line line;
     const bool endOn = random.integer(0, 3) == 0;
     const double snr = random.pick({3.0, 5.0, 10.0, 30.0});
