@@ -30,6 +30,16 @@ inline bool isUnpicked(const FbRecord &r)
     return r.offset != 0 && std::isfinite(r.fb_time) && r.fb_time <= 0.0f;
 }
 
+// Writes a trace left without a pick: time 0, which away from the source
+// reads as unpicked whatever the status. At zero offset a time of 0 is a
+// pick, so such a record is rejected too and no reader judges it.
+inline void markUnpicked(FbRecord *r)
+{
+    r->fb_time = 0.0f;
+    if (r->offset == 0)
+        r->fb_status = DefaultRejectStatus;
+}
+
 // A pick in use: accepted, picked and a number. Only these are judged.
 inline bool isLive(const FbRecord &r)
 {

@@ -7,6 +7,7 @@
 // is refused with nothing written.
 
 #include <fbfile/fblayout.h>
+#include <fbfile/fbpicks.h>
 #include "fbtoolrun.h"
 
 #include <QDir>
@@ -199,6 +200,10 @@ private slots:
             confident += p.fb_status == 0 ? 1 : 0;
             if (t.fb_time <= 0)
                 QVERIFY2(p.fb_status != 0 || p.fb_time <= 0, qPrintable(QString::number(p.fb_time)));
+            // A trace left unpicked never reads as a pick, at the source too.
+            if (p.fb_time <= 0)
+                QVERIFY2(!FbPicks::isLive(p),
+                         qPrintable(QStringLiteral("record %1 at offset %2").arg(i + 1).arg(p.offset)));
             if (t.offset == 0 || t.fb_time <= 0)
                 continue;
             ++compared;

@@ -4,6 +4,7 @@
 #include "seiscommands.h"
 
 #include <fbfile/fblayout.h>
+#include <fbfile/fbpicks.h>
 #include <fbfile/fbspooledwriter.h>
 #include <fbqc/onsetpicker.h>
 #include <fbfile/shotindex.h>
@@ -257,7 +258,8 @@ int runPick(const QStringList &args)
     p.setApplicationDescription(QStringLiteral(
         "Picks the first break of every trace of a seismic data set and writes one FB record a trace, in the data "
         "set's shot order: status 0 for a confident pick, 1 for a doubtful one, time 0 where nothing rises out of "
-        "the noise. Positions, stations and offsets come from the trace headers, or with --geometry from the "
+        "the noise (at offset 0, where a time of 0 would read as a pick, with status 2 as well). Positions, stations "
+        "and offsets come from the trace headers, or with --geometry from the "
         "records of an FB file with the same ffid and channel (their times and statuses are not used).\n"
         "Exit code 0, 2 when a file cannot be read or written or an option is wrong."));
     p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -352,8 +354,8 @@ int runPick(const QStringList &args)
             fromGeometry += found != known.constEnd() ? 1 : 0;
             const FbQc::OnsetPick &pick = picked->picks[i];
             if (!pick.found || !std::isfinite(pick.onsetMs) || pick.onsetMs <= 0) {
-                r.fb_time = 0;
                 r.fb_status = 1;
+                FbPicks::markUnpicked(&r);
                 ++none;
             } else {
                 r.fb_time = float(pick.onsetMs);
@@ -376,7 +378,7 @@ int runPick(const QStringList &args)
     o << "Data: " << p.value(seismic) << " (" << data.formatName() << ", " << shots << " shots, " << record
       << " traces)\n";
     o << "Picked: " << confident << " confident (status 0), " << doubtful << " doubtful (status 1), " << none
-      << " without a first break (time 0)\n";
+      << " without a first break (time 0; status 2 at offset 0)\n";
     if (p.isSet(geometry))
         o << "Geometry: " << fromGeometry << " traces from " << p.value(geometry) << ", " << record - fromGeometry
           << " from the trace headers\n";
