@@ -13,6 +13,7 @@
 #include <qwt_plot_grid.h>
 #include <qwt_plot_marker.h>
 #include <qwt_plot_zoomer.h>
+#include <qwt_scale_engine.h>
 #include <qwt_scale_map.h>
 #include <qwt_symbol.h>
 #include <qwt_text.h>
@@ -92,6 +93,30 @@ QwtPlotCurve *scatter(QwtPlot *plot, QwtSymbol *symbol, double z)
     return curve;
 }
 
+// The time axis scaled to what is drawn, and reaching below the lowest
+// intercept by a share of its span: the intercept's label then has a place
+// under the source, not only among the nearest picks and the curves.
+class TimeScaleEngine : public QwtLinearScaleEngine
+{
+public:
+    explicit TimeScaleEngine(const double *lowestIntercept) : m_lowest(lowestIntercept) { }
+    void autoScale(int maxSteps, double &x1, double &x2, double &stepSize) const override
+    {
+        QwtLinearScaleEngine::autoScale(maxSteps, x1, x2, stepSize);
+        if (!qIsFinite(*m_lowest))
+            return;
+        double &lower = x1 <= x2 ? x1 : x2;
+        const double span = std::max(x1, x2) - std::min(lower, *m_lowest);
+        lower = std::min(lower, *m_lowest - RoomBelowSource * span);
+    }
+
+private:
+    // About a label's height and its spacing on a plot a few hundred
+    // pixels high.
+    static constexpr double RoomBelowSource = 0.06;
+    const double *m_lowest;
+};
+
 QwtText labelText(const QString &text)
 {
     QwtText label(text);
@@ -102,9 +127,10 @@ QwtText labelText(const QString &text)
 
 } // namespace
 
-ShotPlot::ShotPlot(QWidget *parent) : ViewPlot(parent)
+ShotPlot::ShotPlot(QWidget *parent) : ViewPlot(parent), m_lowestIntercept(qQNaN())
 {
     setCanvasBackground(Qt::white);
+    setAxisScaleEngine(yLeft, new TimeScaleEngine(&m_lowestIntercept));
     auto *grid = new QwtPlotGrid;
     grid->setMajorPen(QColor(225, 225, 225), 0, Qt::DotLine);
     grid->attach(this);
@@ -721,6 +747,7 @@ void ShotPlot::applyLabels()
 {
     qDeleteAll(m_labels);
     m_labels.clear();
+    m_lowestIntercept = qQNaN();
     if (!m_drawn)
         return;
     QVector<PlotLabels::Label> texts = m_drawn->labels;
@@ -734,6 +761,7 @@ void ShotPlot::applyLabels()
     m_labelTexts->setObstacleLines(texts.isEmpty() ? QVector<QVector<QPointF>>()
                                                    : QVector<QVector<QPointF>>{m_drawn->model[0], m_drawn->model[1]});
     for (const QPointF &at : qAsConst(intercepts)) {
+        m_lowestIntercept = qIsFinite(m_lowestIntercept) ? std::min(m_lowestIntercept, at.y()) : at.y();
         auto *label = new QwtPlotMarker;
         label->setValue(at);
         label->setSymbol(new QwtSymbol(QwtSymbol::Diamond, QBrush(Qt::white), QPen(ModelColor, 1.5), QSize(8, 8)));

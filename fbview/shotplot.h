@@ -219,6 +219,7 @@ private:
     QwtPlotCurve *m_model[2] = {};         // by FbQc::Side
     QwtPlotMarker *m_threshold[2] = {};    // -threshold, +threshold
     QVector<QwtPlotMarker *> m_labels;     // the intercepts' marks
+    double m_lowestIntercept;              // the time axis leaves room under it; NaN: none drawn
     PlotLabels *m_labelTexts = nullptr;    // velocities and intercepts, placed clear of each other
     quint32 m_legendEntries = ~0u;         // which items the legend lists, a bit each
     QwtPlotMarker *m_selection = nullptr;

@@ -151,7 +151,7 @@ private slots:
     // Titles with the offset unit, a legend of exactly what is drawn (a
     // partner's picks too), the fitted curve above the picks, and beside
     // each segment its velocity (near the layer velocities) and at the
-    // source its intercept.
+    // source its intercept, with room for its label under it.
     void plotSaysWhatItDraws_data()
     {
         QTest::addColumn<bool>("allStatus0");
@@ -222,14 +222,15 @@ private slots:
             }
         }
 
-        QStringList velocities, intercepts;
+        QStringList velocities;
+        QVector<PlotLabels::Label> intercepts;
         for (const QwtPlotItem *item : plot.itemList(QwtPlotItem::Rtti_PlotUserItem + 1)) {
             for (const PlotLabels::Label &label : static_cast<const PlotLabels *>(item)->labels()) {
                 const QString text = label.text.text();
                 if (text.endsWith(unit + QStringLiteral("/s")))
                     velocities << text;
                 else if (text.startsWith(QStringLiteral("intercept ")))
-                    intercepts << text;
+                    intercepts << label;
             }
         }
         if (mode == ShotPlot::Residuals) {
@@ -247,8 +248,16 @@ private slots:
         QVERIFY2(direct >= 2 && refractor >= 2 && direct + refractor == velocities.size(),
                  qPrintable(velocities.join(", ")));
         QCOMPARE(intercepts.size(), 2);
-        for (const QString &text : qAsConst(intercepts))
+        // The time axis leaves a label's room under the source, so that an
+        // intercept's label need not sit among the nearest picks.
+        QVERIFY(FbTest::shown(&plot, {800, 600}));
+        const QwtScaleMap yMap = plot.canvasMap(QwtPlot::yLeft);
+        for (const PlotLabels::Label &label : qAsConst(intercepts)) {
+            const QString text = label.text.text();
             QVERIFY2(std::abs(text.section(QLatin1Char(' '), 1, 1).toDouble()) < 2.0, qPrintable(text));
+            const double below = plot.canvas()->contentsRect().bottom() - yMap.transform(label.anchor.y());
+            QVERIFY2(below >= label.text.textSize().height(), qPrintable(QStringLiteral("%1 px").arg(below)));
+        }
     }
 
     // Labels stay whole inside the canvas, off each other, and off the picks
