@@ -167,10 +167,15 @@ QVector<double> StationAxis::layLines(const QVector<FbQc::StationResidual> &rece
         m_lines.last().last = r.stat;
     }
     m_cellWidth = medianStep(steps, 1.0);
-    qint64 widest = 0;
+    // Between two lines a few empty columns, enough to see where one ends
+    // and to keep apart the sources a station past either end; on long
+    // lines about a hundredth of the axis, all gaps together at most a
+    // tenth of it, so that the stations keep the room.
+    double stations = 0.0;
     for (const Line &line : qAsConst(m_lines))
-        widest = qMax(widest, qint64(line.last) - line.first);
-    const double gap = qMax(10.0 * m_cellWidth, 0.05 * double(widest));
+        stations += double(qint64(line.last) - line.first) + m_cellWidth;
+    const double gaps = qMax(1, int(m_lines.size()) - 1);
+    const double gap = qMax(4.0 * m_cellWidth, qMin(0.01 * stations, 0.1 * stations / gaps));
     double end = 0.0;
     for (int l = 0; l < m_lines.size(); ++l) {
         Line &line = m_lines[l];

@@ -178,7 +178,8 @@ private slots:
     // A 3-D patch fires along source lines across the receiver lines, so
     // consecutive shots lie on different lines: a source's column is as wide
     // as the sources of one line lie apart, not as the hop between lines.
-    // The receiver lines lie side by side, and the station axis's ticks read
+    // The receiver lines lie side by side, a few empty columns apart (seen,
+    // yet leaving the stations the room), and the station axis's ticks read
     // round stations of their own line, rising along it, as many as the
     // view's width holds without two labels running together.
     void patchSourceColumns_data()
@@ -218,6 +219,12 @@ private slots:
         const QFontMetricsF metrics(view.axisWidget(QwtPlot::xBottom)->font());
         const QVector<QPair<double, qint32>> starts = axis.lineStarts();
         QCOMPARE(starts.size(), lines);
+        for (int l = 1; l < lines; ++l) {
+            const int first = axis.lowerBound(starts.at(l).first);
+            const double gap = axis.receiverAt(first) - axis.receiverAt(first - 1);
+            const double before = axis.receiverAt(first - 1) - starts.at(l - 1).first + 1;
+            QVERIFY2(gap >= 3 && gap <= before / 10, qPrintable(QStringLiteral("%1 of %2").arg(gap).arg(before)));
+        }
         QVERIFY2(ticks.size() >= 3, qPrintable(QString::number(ticks.size())));
         qint64 previous = 0;
         int previousLine = -1;
