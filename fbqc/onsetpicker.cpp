@@ -1521,9 +1521,11 @@ std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<doub
 // reading not CarryMargin times as confident moves it by RefineShare of a
 // period at most. A trace that direct marks (onDirectWave) is moved only
 // sooner: its neighbours' line across the bend stacks the faster wave.
+// guide is empty or one predicted time per trace (NaN for none).
 void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetPickerSettings &settings,
-                           const std::vector<double> &firstLine, const std::vector<char> &direct,
-                           std::vector<OnsetPick> *picks, std::vector<double> *moved, double *stackPeriod)
+                           const std::vector<double> &firstLine, const std::vector<double> &guide,
+                           const std::vector<char> &direct, std::vector<OnsetPick> *picks, std::vector<double> *moved,
+                           double *stackPeriod)
 {
     // The whole cycles the stacks read: the shot's period measured well
     // below the noise of one trace.
@@ -1551,6 +1553,35 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             (negative && positive && gather.headers[i].offset == 0 && std::isfinite(onsets[size_t(i)]) &&
              (*picks)[size_t(i)].confidence >= settings.minimumConfidence))
             aligned[size_t(i)] = onsets[size_t(i)];
+    }
+    // Next to the source the moveout bends over a slow top layer whose
+    // direct wave reaches the nearest traces first: the line drawn back from
+    // the traces beyond lies later there than the alignment's reach, and the
+    // stack would read a later lobe. From the source outward on each side,
+    // while the line lies that far after a trace's own time, the trace is
+    // lined up on that time: its own pick where confident or within that
+    // reach of its prediction (a fitted curve follows the bend), else the
+    // prediction.
+    const double reachMs = AlignReachShare * period;
+    for (int side : {-1, 1}) {
+        std::vector<int> out;
+        for (int i = 0; i < n; ++i)
+            if (gather.headers[i].offset * side > 0)
+                out.push_back(i);
+        std::stable_sort(out.begin(), out.end(), [&](int a, int b) {
+            return std::fabs(gather.headers[a].offset) < std::fabs(gather.headers[b].offset);
+        });
+        for (int i : out) {
+            const OnsetPick &own = (*picks)[size_t(i)];
+            const double predicted = guide.empty() ? NaN : guide[size_t(i)];
+            const double time = own.found && (own.confidence >= settings.minimumConfidence ||
+                                              std::fabs(own.onsetMs - predicted) <= reachMs)
+                                    ? own.onsetMs
+                                    : predicted;
+            if (!(aligned[size_t(i)] - time > reachMs))
+                break;
+            aligned[size_t(i)] = time;
+        }
     }
 
     const int before = int(std::lround(period / 2 / dt));
@@ -2408,8 +2439,9 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         if (passes > 1 && !predictedMs.isEmpty())
             curve = moveoutLine(gather, std::vector<double>(predictedMs.begin(), predictedMs.end()), GatherNeighbours);
         std::vector<double> moved(static_cast<size_t>(n), 0.0);
+        const std::vector<double> guide(predictedMs.begin(), predictedMs.end());
         for (int pass = 0; pass < passes; ++pass)
-            pickOnNeighbourStacks(gather, period, settings, pass == 0 ? curve : std::vector<double>(), direct,
+            pickOnNeighbourStacks(gather, period, settings, pass == 0 ? curve : std::vector<double>(), guide, direct,
                                   &repicked, &moved, &period);
     }
     judgeCutOffOnsets(gather, settings, &repicked);

@@ -626,6 +626,7 @@ private slots:
         QTest::newRow("damped 50 Hz, S/N 5") << D << 50.0 << false << 5.0;
         QTest::newRow("damped 40 Hz, S/N 5") << D << 40.0 << false << 5.0;
         QTest::newRow("Berlage 50 Hz, S/N 3") << B << 50.0 << false << 3.0;
+        QTest::newRow("damped 25 Hz, S/N 5") << D << 25.0 << false << 5.0;
     }
 
     void picksNextToTheSource()
