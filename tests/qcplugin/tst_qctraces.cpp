@@ -62,7 +62,8 @@ private slots:
         m_skipFb = m_dir.filePath(QStringLiteral("skipped-line.fb"));
         m_skipSgy = m_dir.filePath(QStringLiteral("skipped-line.sgy"));
         QVERIFY(FbGenerator::FileWriter(m_skipLine).write(m_truth, nullptr));
-        QVERIFY(FbGenerator::FileWriter(TraceGenerator::pickOptions(m_skipLine, m_skipTraces)).write(m_skipFb, nullptr));
+        QVERIFY(
+            FbGenerator::FileWriter(TraceGenerator::pickOptions(m_skipLine, m_skipTraces)).write(m_skipFb, nullptr));
         TraceGenerator::Writer writer;
         QVERIFY2(writer.write(m_skipLine, m_skipTraces, m_skipSgy), qPrintable(writer.errorString()));
         // The same line at the generator's usual noise, for the rows that
@@ -383,6 +384,7 @@ private slots:
         const qint32 first = window->document()->data()->report.index().at(0).firstRecord;
         QCOMPARE(window->document()->selectedRecord(), qint32(first + row));
     }
+
     // A click, or a line drawn across traces, sets their picks on the
     // onsets near where it was drawn, as one edit that undo takes back and
     // a corrected copy holds.
