@@ -1781,13 +1781,18 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
     // Taken to the source's height a direct arrival bends with the ground,
     // and a side's line may meet offset 0 well away from the other's where
     // the ground rises on one side only: a run lifts the direct arrival as
-    // picked off the other's too.
+    // picked off the other's too. Two direct arrivals as picked that agree
+    // make the nearest picks no run at all: without them the side's first
+    // line may run back from farther receivers, higher or lower ones of a
+    // patch, and leave them off it by the heights' delay.
+    bool agreed = false;
     if (direct && otherFitted && m_heightsTaken) {
         const unsigned char *left = anyLeft ? m_leftOut[side].data() : nullptr;
         double own = NaN, theirs = NaN, slope = NaN;
         const bool both = directAsPicked(side, count, left, &m_pickedOrder, &own, &slope) > 0 &&
                           directAsPicked(1 - side, otherCount, nullptr, &m_pickedOrder, &theirs, &slope) > 0;
-        direct = !(both && std::abs(own - theirs) < RunMinMs);
+        agreed = both && std::abs(own - theirs) < RunMinMs;
+        direct = !agreed;
     }
     auto otherAt = [&](double x) { return otherFitted ? other.timeAt(x) : meets + otherSlope * x; };
     if (direct) {
@@ -1839,7 +1844,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
     }
     auto consider = [&](int from, int to, double jump) {
         const int length = to - from;
-        if (length < MinRunPicks || length > MaxRunPicks || (from == 0 && to == count))
+        if (length < MinRunPicks || length > MaxRunPicks || (from == 0 && (to == count || agreed)))
             return;
         for (int k = from; k < to; ++k) {
             if (left[m_runOrder[k]])
