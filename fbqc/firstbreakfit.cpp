@@ -1681,6 +1681,7 @@ bool ShotFitter::leaveOutRuns(int side, int count)
     auto residual = [&](int k) { return t[m_runOrder[k]] - model[m_runOrder[k]]; };
     m_leftOut[side].assign(count, 0);
     bool any = false;
+    m_jumps.clear(); // each run's first and past-last pick
     // A jump from both picks before (or after) it: a lone wrong pick beside
     // a run's end makes none.
     auto jumpAt = [&](int from, int to, int step) {
@@ -1719,8 +1720,37 @@ bool ShotFitter::leaveOutRuns(int side, int count)
         }
         for (int i = k; i <= end; ++i)
             m_leftOut[side][m_runOrder[i]] = 1;
+        m_jumps.push_back(k);
+        m_jumps.push_back(end + 1);
         any = true;
         k = end + 2;
+    }
+    if (!any)
+        return false;
+    // A skipped cycle stands off the curve fitted without it by one step,
+    // the same at every pick. A refractor's picks standing alone (beyond a
+    // gap in the spread, or on receiver lines that the direct arrival's do
+    // not reach) jump at their start too, but without them the curve runs
+    // on along the direct arrival and leaves them off by ever more.
+    m_trial.allowSlowerBends(f.slowerBendsAllowed());
+    if (!m_trial.fit(h, t, count, FitCutMs, m_leftOut[side].data()))
+        return any;
+    m_trialModel.resize(count);
+    m_trial.modelTimes(m_trialModel.data());
+    any = false;
+    for (size_t i = 0; i + 1 < m_jumps.size(); i += 2) {
+        double low = HUGE_VAL, high = -HUGE_VAL, sum = 0.0;
+        for (int k = m_jumps[i]; k < m_jumps[i + 1]; ++k) {
+            const double d = t[m_runOrder[k]] - m_trialModel[m_runOrder[k]];
+            low = std::min(low, d);
+            high = std::max(high, d);
+            sum += d;
+        }
+        const double step = std::abs(sum / (m_jumps[i + 1] - m_jumps[i]));
+        const bool run = low * high > 0.0 && step >= RunMinMs && high - low <= RunJumpMs + RunSpreadMs / 2;
+        for (int k = m_jumps[i]; !run && k < m_jumps[i + 1]; ++k)
+            m_leftOut[side][m_runOrder[k]] = 0;
+        any = any || run;
     }
     return any;
 }
