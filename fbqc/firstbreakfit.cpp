@@ -1626,8 +1626,17 @@ void ShotFitter::keepDirectAsPicked(const int counts[2], const bool fitted[2], d
         // Only where the heights pulled a first line well off that one at
         // offset 0 (before it where the ground rises from the source, after
         // it where it falls); elsewhere they bend the direct arrival too
-        // little to matter.
-        pulled = pulled || (ends[side] > 0 && std::abs(m_fitter[side].intercept(0) - a[side]) > SourceEarlierMs);
+        // little to matter. Across a patch the receivers beside the
+        // source's line stand higher or lower than those on it and may tilt
+        // the line instead: there also where the two part at the direct
+        // arrival's end.
+        if (ends[side] > 0) {
+            const FirstBreakFitter &f = m_fitter[side];
+            const double x = std::min(m_h[side][(*orders[side])[ends[side] - 1]], f.segmentEnd(0));
+            const double apart = f.intercept(0) + f.slope(0) * x - a[side] - b[side] * x;
+            pulled = pulled || std::abs(f.intercept(0) - a[side]) > SourceEarlierMs ||
+                     (!m_oneLine && std::abs(apart) > SourceEarlierMs);
+        }
     }
     if (!pulled)
         return;
