@@ -1626,8 +1626,17 @@ void ShotFitter::keepDirectAsPicked(const int counts[2], const bool fitted[2], d
         // Only where the heights pulled a first line well off that one at
         // offset 0 (before it where the ground rises from the source, after
         // it where it falls); elsewhere they bend the direct arrival too
-        // little to matter.
-        pulled = pulled || (ends[side] > 0 && std::abs(m_fitter[side].intercept(0) - a[side]) > SourceEarlierMs);
+        // little to matter. Across a patch the receivers beside the
+        // source's line stand higher or lower than those on it and may tilt
+        // the line instead: there also where the two part at the direct
+        // arrival's end.
+        if (ends[side] > 0) {
+            const FirstBreakFitter &f = m_fitter[side];
+            const double x = std::min(m_h[side][(*orders[side])[ends[side] - 1]], f.segmentEnd(0));
+            const double apart = f.intercept(0) + f.slope(0) * x - a[side] - b[side] * x;
+            pulled = pulled || std::abs(f.intercept(0) - a[side]) > SourceEarlierMs ||
+                     (!m_oneLine && std::abs(apart) > SourceEarlierMs);
+        }
     }
     if (!pulled)
         return;
@@ -1681,6 +1690,7 @@ bool ShotFitter::leaveOutRuns(int side, int count)
     auto residual = [&](int k) { return t[m_runOrder[k]] - model[m_runOrder[k]]; };
     m_leftOut[side].assign(count, 0);
     bool any = false;
+    m_jumps.clear(); // each run's first and past-last pick
     // A jump from both picks before (or after) it: a lone wrong pick beside
     // a run's end makes none.
     auto jumpAt = [&](int from, int to, int step) {
@@ -1719,8 +1729,37 @@ bool ShotFitter::leaveOutRuns(int side, int count)
         }
         for (int i = k; i <= end; ++i)
             m_leftOut[side][m_runOrder[i]] = 1;
+        m_jumps.push_back(k);
+        m_jumps.push_back(end + 1);
         any = true;
         k = end + 2;
+    }
+    if (!any)
+        return false;
+    // A skipped cycle stands off the curve fitted without it by one step,
+    // the same at every pick. A refractor's picks standing alone (beyond a
+    // gap in the spread, or on receiver lines that the direct arrival's do
+    // not reach) jump at their start too, but without them the curve runs
+    // on along the direct arrival and leaves them off by ever more.
+    m_trial.allowSlowerBends(f.slowerBendsAllowed());
+    if (!m_trial.fit(h, t, count, FitCutMs, m_leftOut[side].data()))
+        return any;
+    m_trialModel.resize(count);
+    m_trial.modelTimes(m_trialModel.data());
+    any = false;
+    for (size_t i = 0; i + 1 < m_jumps.size(); i += 2) {
+        double low = HUGE_VAL, high = -HUGE_VAL, sum = 0.0;
+        for (int k = m_jumps[i]; k < m_jumps[i + 1]; ++k) {
+            const double d = t[m_runOrder[k]] - m_trialModel[m_runOrder[k]];
+            low = std::min(low, d);
+            high = std::max(high, d);
+            sum += d;
+        }
+        const double step = std::abs(sum / (m_jumps[i + 1] - m_jumps[i]));
+        const bool run = low * high > 0.0 && step >= RunMinMs && high - low <= RunJumpMs + RunSpreadMs / 2;
+        for (int k = m_jumps[i]; !run && k < m_jumps[i + 1]; ++k)
+            m_leftOut[side][m_runOrder[k]] = 0;
+        any = any || run;
     }
     return any;
 }
@@ -1781,13 +1820,18 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
     // Taken to the source's height a direct arrival bends with the ground,
     // and a side's line may meet offset 0 well away from the other's where
     // the ground rises on one side only: a run lifts the direct arrival as
-    // picked off the other's too.
+    // picked off the other's too. Two direct arrivals as picked that agree
+    // make the nearest picks no run at all: without them the side's first
+    // line may run back from farther receivers, higher or lower ones of a
+    // patch, and leave them off it by the heights' delay.
+    bool agreed = false;
     if (direct && otherFitted && m_heightsTaken) {
         const unsigned char *left = anyLeft ? m_leftOut[side].data() : nullptr;
         double own = NaN, theirs = NaN, slope = NaN;
         const bool both = directAsPicked(side, count, left, &m_pickedOrder, &own, &slope) > 0 &&
                           directAsPicked(1 - side, otherCount, nullptr, &m_pickedOrder, &theirs, &slope) > 0;
-        direct = !(both && std::abs(own - theirs) < RunMinMs);
+        agreed = both && std::abs(own - theirs) < RunMinMs;
+        direct = !agreed;
     }
     auto otherAt = [&](double x) { return otherFitted ? other.timeAt(x) : meets + otherSlope * x; };
     if (direct) {
@@ -1839,7 +1883,7 @@ bool ShotFitter::leaveOutBentRuns(int side, int count, bool anyLeft, bool otherF
     }
     auto consider = [&](int from, int to, double jump) {
         const int length = to - from;
-        if (length < MinRunPicks || length > MaxRunPicks || (from == 0 && to == count))
+        if (length < MinRunPicks || length > MaxRunPicks || (from == 0 && (to == count || agreed)))
             return;
         for (int k = from; k < to; ++k) {
             if (left[m_runOrder[k]])

@@ -307,7 +307,8 @@ private:
     void keepDirectAsPicked(const int counts[2], const bool fitted[2], double slowness, const bool anyLeft[2],
                             const bool nearRun[2]);
     // Sets m_leftOut[side] for the picks of runs the side's curve bent to
-    // hide; whether there are any.
+    // hide, each standing off the curve fitted without them by one step;
+    // whether there are any.
     bool leaveOutRuns(int side, int count);
     // Finds a run the side's curve bent to follow, so far that its ends
     // leave no run shape: each stretch between two jumps of the residuals
@@ -375,7 +376,7 @@ private:
     std::vector<double> m_sorted;
     std::vector<double> m_misfits;
     std::vector<double> m_residuals; // of a side's picks in |offset| order
-    std::vector<int> m_jumps;
+    std::vector<int> m_jumps;        // scratch of leaveOutRuns() and leaveOutBentRuns()
     std::vector<double> m_trialModel;
     std::vector<double> m_lowered;            // a side's times, a near run's lowered by its step
     std::vector<unsigned char> m_loweredLeft; // and the picks left out of that trial

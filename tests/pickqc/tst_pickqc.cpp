@@ -630,6 +630,20 @@ private slots:
         // well before the shot: no measure of a run for the short side.
         QTest::newRow("hills at 1,500 m/s, a patch of 2 lines, a short side")
             << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(2) << 25 << 5 << 6 << 2;
+        // The source's line alone holds a side's nearest picks, whose direct
+        // arrival as picked agrees with the other side's: no run, though
+        // the lines beside, higher, run back to offset 0 well before it.
+        QTest::newRow("hills at 1,500 m/s, a patch of 3 lines, the nearest picks on one")
+            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(17) << 25 << 11 << 12 << 3;
+        // Only the far lines reach the end of a side: their refracted picks
+        // stand off the direct arrival's line by ever more, no skipped cycle.
+        QTest::newRow("hills at 1,500 m/s, a patch of 4 lines, the refractor on far lines")
+            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(2) << 25 << 33 << 34 << 4;
+        // The heights of the lines beside the source's tilt its direct
+        // arrival at the source's height without moving where it meets
+        // offset 0.
+        QTest::newRow("hills at 2,000 m/s, a patch of 4 lines, the direct arrival tilted")
+            << 0.0 << 0.0 << builtIn << 2000.0 << none << 0.5 << 60 << quint64(11) << 25 << 10 << 11 << 4;
     }
     void judgesUnevenGround()
     {
