@@ -6,11 +6,14 @@
 #include <QFileInfo>
 #include <QtEndian>
 
+#include <algorithm>
+#include <atomic>
 #include <climits>
-#include <memory>
-#include <vector>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -119,6 +122,9 @@ constexpr int HeadBytes = SEGY_TEXT_HEADER_SIZE + SEGY_BINARY_HEADER_SIZE;
 constexpr int TraceHeaderBytes = SEGY_TRACE_HEADER_SIZE;
 // A shot is read in runs of whole traces of up to this many bytes.
 constexpr qint64 ReadRunBytes = 512 * 1024;
+// Files of this many traces or more are indexed on up to MaxIndexThreads.
+constexpr qint64 ParallelIndexTraces = 65536;
+constexpr unsigned MaxIndexThreads = 4;
 // 0-based positions in the file of binary header words segyio does not name.
 constexpr int FormatAt = 3224;
 constexpr int ByteOrderAt = 3296;   // rev. 2: 0x01020304 in the file's order
@@ -372,30 +378,82 @@ bool SegyReader::index(const Progress &progress, Index *index)
         return headers.seek(at) && headers.read(h, TraceHeaderBytes) == TraceHeaderBytes;
 #endif
     };
-    char h[TraceHeaderBytes];
-    double earliest = 0, latest = 0;
-    for (qint64 i = 0; i < m_traces; ++i) {
-        if (i % TraceLimits::ProgressStride == 0 && !progress.report(i, m_traces))
-            return fail(QStringLiteral("cancelled"));
-        if (!readHeader(i, h))
-            return fail(QStringLiteral("cannot read the header of trace %1").arg(i + 1));
-        const int samples = word16(h, SEGY_TR_SAMPLE_COUNT) & 0xFFFF;
-        // 0 leaves the count to the binary header; 16 bits cannot hold a
-        // rev. 2 extended count.
-        if (samples != 0 && samples != m_samples && m_samples <= 0xFFFF)
-            return fail(QStringLiteral("trace %1 holds %2 samples where the file's traces hold %3: traces of "
-                                       "changing length cannot be read from a fixed-length file")
-                            .arg(i + 1)
-                            .arg(samples)
-                            .arg(m_samples));
-        const double delay = delayMs(h);
-        if (i == 0)
-            earliest = latest = index->firstSampleMs = delay;
-        earliest = qMin(earliest, delay);
-        latest = qMax(latest, delay);
-        TraceKey key;
-        readKey(h, m_ffidByte, m_channelByte, &key);
-        index->add(key);
+    // The headers of [first, end): their keys and the range of their
+    // delays, up to the first that cannot be read or taken.
+    struct Run
+    {
+        QVector<TraceKey> keys;
+        double first = 0, earliest = 0, latest = 0; // delays
+        QString error;                              // set where the run stopped short
+    };
+    std::atomic<bool> stop{false};
+    auto scan = [&](qint64 first, qint64 end, Run *run, bool reporting) {
+        run->keys.reserve(int(end - first));
+        char h[TraceHeaderBytes];
+        for (qint64 i = first; i < end; ++i) {
+            if ((i - first) % TraceLimits::ProgressStride == 0 &&
+                (stop || (reporting && !progress.report(i - first, end - first)))) {
+                run->error = QStringLiteral("cancelled");
+                return;
+            }
+            if (!readHeader(i, h)) {
+                run->error = QStringLiteral("cannot read the header of trace %1").arg(i + 1);
+                return;
+            }
+            const int samples = word16(h, SEGY_TR_SAMPLE_COUNT) & 0xFFFF;
+            // 0 leaves the count to the binary header; 16 bits cannot hold a
+            // rev. 2 extended count.
+            if (samples != 0 && samples != m_samples && m_samples <= 0xFFFF) {
+                run->error = QStringLiteral("trace %1 holds %2 samples where the file's traces hold %3: traces of "
+                                            "changing length cannot be read from a fixed-length file")
+                                 .arg(i + 1)
+                                 .arg(samples)
+                                 .arg(m_samples);
+                return;
+            }
+            const double delay = delayMs(h);
+            if (i == first)
+                run->first = run->earliest = run->latest = delay;
+            run->earliest = qMin(run->earliest, delay);
+            run->latest = qMax(run->latest, delay);
+            TraceKey key;
+            readKey(h, m_ffidByte, m_channelByte, &key);
+            run->keys.append(key);
+        }
+    };
+    // A large file's headers are read in parts at once: each header is a
+    // call of its own, and nothing else can start before the index is done.
+    // Progress follows the first part; the first trace that fails is the
+    // one named.
+#if defined(Q_OS_UNIX)
+    // pread() leaves the handle's position alone: the threads may share it.
+    const int parts = !m_lsb && m_traces >= ParallelIndexTraces
+                          ? int(std::clamp(std::thread::hardware_concurrency(), 1u, MaxIndexThreads))
+                          : 1;
+#else
+    const int parts = 1;
+#endif
+    auto bound = [&](int part) { return m_traces * part / parts; };
+    std::vector<Run> runs(static_cast<size_t>(parts));
+    std::vector<std::thread> helpers;
+    for (int part = 1; part < parts; ++part)
+        helpers.emplace_back([&, part] { scan(bound(part), bound(part + 1), &runs[size_t(part)], false); });
+    scan(0, bound(1), &runs[0], true);
+    if (!runs[0].error.isEmpty())
+        stop = true;
+    for (std::thread &helper : helpers)
+        helper.join();
+    double earliest = runs[0].earliest, latest = runs[0].latest;
+    index->firstSampleMs = runs[0].first;
+    for (const Run &run : runs) {
+        if (!run.error.isEmpty())
+            return fail(run.error);
+        for (const TraceKey &key : run.keys)
+            index->add(key);
+        if (!run.keys.isEmpty()) {
+            earliest = qMin(earliest, run.earliest);
+            latest = qMax(latest, run.latest);
+        }
     }
     // A gather's traces share its first trace's time base.
     if (earliest != latest)

@@ -228,6 +228,9 @@ private slots:
         extended.le = true;
         extended.extendedHeaders = 2;
         QTest::newRow("LE with extended textual headers") << extended << QString("IEEE float");
+        SegyShape large;
+        large.traces = 70000; // indexed in parts at once
+        QTest::newRow("BE large file") << large << QString("IEEE float");
     }
     void segyReading()
     {
@@ -243,20 +246,20 @@ private slots:
         QCOMPARE(data.sampleFormatName(), formatName);
         QCOMPARE(data.byteOrderName(), QString(shape.le ? "little-endian" : "big-endian"));
         QCOMPARE(data.textHeaderEncoding(), QString(shape.ebcdic ? "EBCDIC" : "ASCII"));
-        QCOMPARE(data.traceCount(), qint64(4));
-        QCOMPARE(data.shotCount(), 2);
+        QCOMPARE(data.traceCount(), qint64(shape.traces));
+        QCOMPARE(data.shotCount(), shape.traces / 2);
         QCOMPARE(data.samplesPerTrace(), Values.size());
         QCOMPARE(data.sampleIntervalMs(), 0.5);
         QCOMPARE(data.firstSampleMs(), 12.0);
 
         ShotGather g;
-        QVERIFY(data.readShot(data.shotOfFfid(1002), &g));
-        QCOMPARE(g.ffid, 1002);
+        QVERIFY(data.readShot(data.shotOfFfid(1000 + shape.traces / 2), &g));
+        QCOMPARE(g.ffid, 1000 + shape.traces / 2);
         QCOMPARE(g.traceCount(), 2);
         QCOMPARE(g.headers[1].channel, 2);
-        QCOMPARE(g.headers[1].traceIndex, qint64(3));
+        QCOMPARE(g.headers[1].traceIndex, qint64(shape.traces - 1));
         QCOMPARE(g.headers[1].sourceX, 1234.56);
-        QCOMPARE(g.headers[1].receiverX, 2003.0);
+        QCOMPARE(g.headers[1].receiverX, 2000.0 + shape.traces - 1);
         QCOMPARE(g.headers[1].receiverZ, 350.5);
         QCOMPARE(g.firstSampleMs, 12.0);
         for (int i = 0; i < Values.size(); ++i)
@@ -364,6 +367,22 @@ private slots:
                                                                    put(b, at + 114, 9, 2, false);
                                                            })
                                               << 9 << "trace 3 holds 9 samples" << QString() << 0;
+        // A large file is indexed in parts at once; the first trace that fails
+        // is named, and the delays of every part count.
+        SegyShape large;
+        large.traces = 70000;
+        auto changed = [&large](const std::vector<int> &traces, int at, int value) {
+            return segyBytes(large, [&](QByteArray &b, int t, int first) {
+                if (std::find(traces.begin(), traces.end(), t) != traces.end())
+                    put(b, first + at, value, 2, false);
+            });
+        };
+        QTest::newRow("large: delay changes in the second half")
+            << changed({69999}, 108, -8) << 9 << QString() << "the first samples lie from -8 to 12 ms" << 0;
+        QTest::newRow("large: sample count changes in the second half")
+            << changed({60000}, 114, 9) << 9 << "trace 60001 holds 9 samples" << QString() << 0;
+        QTest::newRow("large: sample count changes in both halves")
+            << changed({9, 60000}, 114, 9) << 9 << "trace 10 holds 9 samples" << QString() << 0;
         SegyShape zero;
         zero.intervalUs = 0;
         QTest::newRow("no sample interval") << segyBytes(zero) << 9 << "no sample interval" << QString() << 0;
