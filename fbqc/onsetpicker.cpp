@@ -1508,7 +1508,8 @@ std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<doub
 // the shot's moveout puts it, twice over. The onset is then read on the
 // stack of the trace and its neighbours at those alignments, which has the
 // noise of one trace over the square root of their number, and carried back
-// to the trace by its alignment time. The stack's reading replaces the
+// to the trace by its alignment time (a doubtful trace's by its neighbours'
+// line, whose noise is lower by as much). The stack's reading replaces the
 // trace's own when it is the more confident, or when it finds the onset a
 // little after an own pick that a noise swing led into the first lobe
 // (NoiseLeadShare); the pick keeps the trace's own confidence (what the
@@ -1700,6 +1701,9 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     // The onset read on each trace's stack, around its alignment time.
     for (int k = 0; k < n; ++k)
         cut(k);
+    // A weak trace's lag follows its noise as much as its arrival: the line
+    // through its neighbours' alignments averages that noise out.
+    const std::vector<double> lined = moveoutLine(gather, aligned, GatherNeighbours);
     const double searchMs = StackSearchShare * period;
     // Enough of the stack for its noise before the search and the arrival's
     // first three lobes after it.
@@ -1795,7 +1799,14 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         if (std::isfinite(read.cycleMs))
             cycles.append(read.cycleMs);
         OnsetPick &pick = (*picks)[size_t(i)];
-        const double onsetMs = aligned[size_t(i)] + read.onsetMs;
+        // A trace doubtful on its own is carried there by its neighbours'
+        // line, unless its lag leaves the line by more than noise moves it
+        // (a static, a bend). A confident trace's lag is its own.
+        double at = aligned[size_t(i)];
+        if (!(pick.found && pick.confidence >= settings.minimumConfidence) && !direct[size_t(i)] && !atSource(i) &&
+            std::fabs(lined[size_t(i)] - at) <= RefineShare * period)
+            at = lined[size_t(i)];
+        const double onsetMs = at + read.onsetMs;
         const double lead = onsetMs - pick.onsetMs;
         const bool ledByNoise = pick.found && read.confidence >= settings.minimumConfidence &&
                                 std::fabs(read.onsetMs) <= RefineShare * period && lead > RefineShare * period &&
