@@ -1508,8 +1508,8 @@ std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<doub
 // the shot's moveout puts it, twice over. The onset is then read on the
 // stack of the trace and its neighbours at those alignments, which has the
 // noise of one trace over the square root of their number, and carried back
-// to the trace by its alignment time (a doubtful trace's by its neighbours'
-// line, whose noise is lower by as much). The stack's reading replaces the
+// to the trace by its alignment time (a doubtful trace's drawn towards its
+// neighbours' line as far as its lag's noise outweighs their statics). The stack's reading replaces the
 // trace's own when it is the more confident, or when it finds the onset a
 // little after an own pick that a noise swing led into the first lobe
 // (NoiseLeadShare); the pick keeps the trace's own confidence (what the
@@ -1702,8 +1702,26 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     for (int k = 0; k < n; ++k)
         cut(k);
     // A weak trace's lag follows its noise as much as its arrival: the line
-    // through its neighbours' alignments averages that noise out.
+    // through its neighbours' alignments averages that noise out, and takes
+    // their statics with it. Each doubtful trace's lag noise is known from
+    // its confidence (noise of rms 1 / confidence of the peak moves a
+    // crossing by period / (2 pi confidence), about half that over the
+    // correlation window's crossings); what its neighbours' lags stray from
+    // their line beyond their noise is statics. A confident trace, one on
+    // the direct wave or at the source, and one whose lag leaves the line by
+    // more than RefineShare of a period (a bend) keep their own lag.
     const std::vector<double> lined = moveoutLine(gather, aligned, GatherNeighbours);
+    std::vector<double> lagNoise(static_cast<size_t>(n), NaN); // ms squared
+    for (int k = 0; k < n; ++k) {
+        const OnsetPick &own = (*picks)[size_t(k)];
+        if ((own.found && own.confidence >= settings.minimumConfidence) || direct[size_t(k)] ||
+            (negative && positive && gather.headers[k].offset == 0) ||
+            !(std::fabs(lined[size_t(k)] - aligned[size_t(k)]) <= RefineShare * period))
+            continue;
+        const double sigma =
+            own.found && own.confidence > 0 ? period / (4 * Pi * own.confidence) : RefineShare * period;
+        lagNoise[size_t(k)] = sigma * sigma;
+    }
     const double searchMs = StackSearchShare * period;
     // Enough of the stack for its noise before the search and the arrival's
     // first three lobes after it.
@@ -1799,13 +1817,24 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         if (std::isfinite(read.cycleMs))
             cycles.append(read.cycleMs);
         OnsetPick &pick = (*picks)[size_t(i)];
-        // A trace doubtful on its own is carried there by its neighbours'
-        // line, unless its lag leaves the line by more than noise moves it
-        // (a static, a bend). A confident trace's lag is its own.
+        // A doubtful trace is carried there from its neighbours' line, by
+        // the share of its lag's departure that the side's statics, rather
+        // than its noise, explain.
         double at = aligned[size_t(i)];
-        if (!(pick.found && pick.confidence >= settings.minimumConfidence) && !direct[size_t(i)] && !atSource(i) &&
-            std::fabs(lined[size_t(i)] - at) <= RefineShare * period)
-            at = lined[size_t(i)];
+        if (std::isfinite(lagNoise[size_t(i)])) {
+            double deviations = 0, noise = 0;
+            int count = 0;
+            for (int k = lo; k <= hi; ++k)
+                if (std::isfinite(lagNoise[size_t(k)])) {
+                    const double d = aligned[size_t(k)] - lined[size_t(k)];
+                    deviations += d * d;
+                    noise += lagNoise[size_t(k)];
+                    ++count;
+                }
+            const double statics = std::max(0.0, (deviations - noise) / count);
+            const double share = statics / (statics + lagNoise[size_t(i)]);
+            at = lined[size_t(i)] + share * (aligned[size_t(i)] - lined[size_t(i)]);
+        }
         const double onsetMs = at + read.onsetMs;
         const double lead = onsetMs - pick.onsetMs;
         const bool ledByNoise = pick.found && read.confidence >= settings.minimumConfidence &&

@@ -528,7 +528,7 @@ private slots:
         // line reads only weaker noise: drawn through that noise, the line
         // runs off the first break and misses the source trace.
         QTest::newRow("weak shot, steep, S/N 4, damped 25 Hz")
-            << D << 25.0 << true << double(NAN) << none << none << none << 5.0 << 4.0 << 0.65 << false << true << no
+            << D << 25.0 << true << double(NAN) << none << none << none << 5.0 << 4.0 << 0.4 << false << true << no
             << false << 60.0 << 7.5 << 0.0;
         // A confident pick or two of a weak shot may be a burst: the shot's
         // period comes from them only where its picks as a whole agree.
