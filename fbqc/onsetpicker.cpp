@@ -1463,8 +1463,9 @@ double wholeCycle(const OnsetPick &p)
 // pairs, then the median of the lines through each at that slope), so one
 // wrong neighbour moves it little. Only neighbours on the trace's own side
 // of the source count. NaN with fewer than
-// three neighbours.
-std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<double> &times, int reach)
+// three neighbours, and for the traces `only` (when given) leaves out.
+std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<double> &times, int reach,
+                                const std::vector<char> *only = nullptr)
 {
     const int n = gather.traceCount();
     bool offsets = false;
@@ -1482,6 +1483,8 @@ std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<doub
     std::vector<int> near;
     std::vector<double> slopes, lines;
     for (int i = 0; i < n; ++i) {
+        if (only && !(*only)[size_t(i)])
+            continue;
         near.clear();
         for (int k = std::max(0, i - reach); k <= std::min(n - 1, i + reach); ++k)
             if (k != i && std::isfinite(times[size_t(k)]) && sameSideOfSource(gather, i, k))
@@ -1710,13 +1713,17 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     // their line beyond their noise is statics. A confident trace, one on
     // the direct wave or at the source, and one whose lag leaves the line by
     // more than RefineShare of a period (a bend) keep their own lag.
-    const std::vector<double> lined = moveoutLine(gather, aligned, GatherNeighbours);
+    std::vector<char> doubtful(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k) {
+        const OnsetPick &own = (*picks)[size_t(k)];
+        doubtful[size_t(k)] = !(own.found && own.confidence >= settings.minimumConfidence) && !direct[size_t(k)] &&
+                              !(negative && positive && gather.headers[k].offset == 0);
+    }
+    const std::vector<double> lined = moveoutLine(gather, aligned, GatherNeighbours, &doubtful);
     std::vector<double> lagNoise(static_cast<size_t>(n), NaN); // ms squared
     for (int k = 0; k < n; ++k) {
         const OnsetPick &own = (*picks)[size_t(k)];
-        if ((own.found && own.confidence >= settings.minimumConfidence) || direct[size_t(k)] ||
-            (negative && positive && gather.headers[k].offset == 0) ||
-            !(std::fabs(lined[size_t(k)] - aligned[size_t(k)]) <= RefineShare * period))
+        if (!doubtful[size_t(k)] || !(std::fabs(lined[size_t(k)] - aligned[size_t(k)]) <= RefineShare * period))
             continue;
         const double sigma =
             own.found && own.confidence > 0 ? period / (4 * Pi * own.confidence) : RefineShare * period;
