@@ -1463,8 +1463,9 @@ double wholeCycle(const OnsetPick &p)
 // pairs, then the median of the lines through each at that slope), so one
 // wrong neighbour moves it little. Only neighbours on the trace's own side
 // of the source count. NaN with fewer than
-// three neighbours.
-std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<double> &times, int reach)
+// three neighbours, and for the traces `only` (when given) leaves out.
+std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<double> &times, int reach,
+                                const std::vector<char> *only = nullptr)
 {
     const int n = gather.traceCount();
     bool offsets = false;
@@ -1482,6 +1483,8 @@ std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<doub
     std::vector<int> near;
     std::vector<double> slopes, lines;
     for (int i = 0; i < n; ++i) {
+        if (only && !(*only)[size_t(i)])
+            continue;
         near.clear();
         for (int k = std::max(0, i - reach); k <= std::min(n - 1, i + reach); ++k)
             if (k != i && std::isfinite(times[size_t(k)]) && sameSideOfSource(gather, i, k))
@@ -1508,7 +1511,8 @@ std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<doub
 // the shot's moveout puts it, twice over. The onset is then read on the
 // stack of the trace and its neighbours at those alignments, which has the
 // noise of one trace over the square root of their number, and carried back
-// to the trace by its alignment time. The stack's reading replaces the
+// to the trace by its alignment time (a doubtful trace's drawn towards its
+// neighbours' line as far as its lag's noise outweighs their statics). The stack's reading replaces the
 // trace's own when it is the more confident, or when it finds the onset a
 // little after an own pick that a noise swing led into the first lobe
 // (NoiseLeadShare); the pick keeps the trace's own confidence (what the
@@ -1731,6 +1735,31 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     // The onset read on each trace's stack, around its alignment time.
     for (int k = 0; k < n; ++k)
         cut(k);
+    // A weak trace's lag follows its noise as much as its arrival: the line
+    // through its neighbours' alignments averages that noise out, and takes
+    // their statics with it. Each doubtful trace's lag noise is known from
+    // its confidence (noise of rms 1 / confidence of the peak moves a
+    // crossing by period / (2 pi confidence), about half that over the
+    // correlation window's crossings); what its neighbours' lags stray from
+    // their line beyond their noise is statics. A confident trace, one on
+    // the direct wave or at the source, and one whose lag leaves the line by
+    // more than RefineShare of a period (a bend) keep their own lag.
+    std::vector<char> doubtful(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k) {
+        const OnsetPick &own = (*picks)[size_t(k)];
+        doubtful[size_t(k)] = !(own.found && own.confidence >= settings.minimumConfidence) && !direct[size_t(k)] &&
+                              !(negative && positive && gather.headers[k].offset == 0);
+    }
+    const std::vector<double> lined = moveoutLine(gather, aligned, GatherNeighbours, &doubtful);
+    std::vector<double> lagNoise(static_cast<size_t>(n), NaN); // ms squared
+    for (int k = 0; k < n; ++k) {
+        const OnsetPick &own = (*picks)[size_t(k)];
+        if (!doubtful[size_t(k)] || !(std::fabs(lined[size_t(k)] - aligned[size_t(k)]) <= RefineShare * period))
+            continue;
+        const double sigma =
+            own.found && own.confidence > 0 ? period / (4 * Pi * own.confidence) : RefineShare * period;
+        lagNoise[size_t(k)] = sigma * sigma;
+    }
     const double searchMs = StackSearchShare * period;
     // Enough of the stack for its noise before the search and the arrival's
     // first three lobes after it.
@@ -1826,7 +1855,25 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         if (std::isfinite(read.cycleMs))
             cycles.append(read.cycleMs);
         OnsetPick &pick = (*picks)[size_t(i)];
-        const double onsetMs = aligned[size_t(i)] + read.onsetMs;
+        // A doubtful trace is carried there from its neighbours' line, by
+        // the share of its lag's departure that the side's statics, rather
+        // than its noise, explain.
+        double at = aligned[size_t(i)];
+        if (std::isfinite(lagNoise[size_t(i)])) {
+            double deviations = 0, noise = 0;
+            int count = 0;
+            for (int k = lo; k <= hi; ++k)
+                if (std::isfinite(lagNoise[size_t(k)])) {
+                    const double d = aligned[size_t(k)] - lined[size_t(k)];
+                    deviations += d * d;
+                    noise += lagNoise[size_t(k)];
+                    ++count;
+                }
+            const double statics = std::max(0.0, (deviations - noise) / count);
+            const double share = statics / (statics + lagNoise[size_t(i)]);
+            at = lined[size_t(i)] + share * (aligned[size_t(i)] - lined[size_t(i)]);
+        }
+        const double onsetMs = at + read.onsetMs;
         const double lead = onsetMs - pick.onsetMs;
         const bool ledByNoise = pick.found && read.confidence >= settings.minimumConfidence &&
                                 std::fabs(read.onsetMs) <= RefineShare * period && lead > RefineShare * period &&

@@ -137,7 +137,9 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // neighbours on each side (up to the source), within half a period of the
 // robust line through their onsets, and its onset is read on the stack of
 // itself and those neighbours, lined up: where that stack's onset stands out
-// more than the trace's own, or is confident, within an eighth of a period
+// more than the trace's own (carried to a trace doubtful alone from the line
+// through its neighbours' alignments, as far as its lag's noise, known from
+// its confidence, outweighs the statics its neighbours show), or is confident, within an eighth of a period
 // of the trace's alignment and between an eighth and half a period after
 // its own pick (a noise swing that ran into the first lobe started it
 // early), the pick moves there but keeps the trace's own confidence (what
