@@ -668,6 +668,11 @@ private slots:
             << split << 10.0 << QVector<int>{19} << false << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0 << -1;
         QTest::newRow("end-on, 10 ms late")
             << endOn << 10.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0 << -1;
+        // Below the tolerance, told by many pairs or neighbours that agree.
+        QTest::newRow("split, 3.5 ms late")
+            << split << 3.5 << QVector<int>{19} << false << 1.0 << 0.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0 << -1;
+        QTest::newRow("end-on, 3.5 ms early")
+            << endOn << -3.5 << QVector<int>{19} << true << 1.0 << 0.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0 << -1;
         QTest::newRow("end-on, 12 ms early")
             << endOn << -12.0 << QVector<int>{19} << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5 << -1 << 0.0 << 2.0 << -1;
         QTest::newRow("end-on, clean") << endOn << 0.0 << QVector<int>() << true << 1.5 << 0.0 << 0.0 << 0.0 << 1.5
