@@ -306,7 +306,9 @@ private slots:
         }
         QVERIFY(first.stations().size() > 200 && first.stations().size() <= first.receivers().size());
         QVERIFY(first.count(Kind::Outlier) >= 50);
-        QCOMPARE(first.count(Kind::TimingError), qint64(2));
+        // Shot 15 fires at station 230: its pairs set its picks against that
+        // receiver's, 3 ms late, and name it 3 ms early, beside shots 17 and 40.
+        QCOMPARE(first.count(Kind::TimingError), qint64(3));
         QCOMPARE(first.count(Kind::RepeatedFfid), qint64(1));
         for (int threads : {2, 7}) {
             Settings settings;
@@ -950,7 +952,7 @@ private slots:
         for (int s = 0; s < 40; ++s) {
             QVector<FbRecord> shot = shotOnLine(s, 200 + 2 * s, 150 + 2 * s, channels, Curve::ThreeLayers);
             for (FbRecord &r : shot)
-                r.fb_time += s == late ? 9.0f : s == 30 ? 4.0f : 0.0f;
+                r.fb_time += s == late ? 9.0f : s == 30 ? 2.0f : 0.0f;
             shot[(s * 7) % channels].fb_time += float(2 + s % 12);
             records += shot;
         }
