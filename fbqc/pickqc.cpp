@@ -229,6 +229,22 @@ float Report::depthCorrected(const ReciprocalPair &p) const
     return p.difference() + (a.ms - b.ms);
 }
 
+// A delay this many times its uncertainty is no chance scatter of its
+// pairs; fewer agreeing pairs than this tell their scatter too poorly.
+constexpr double NamedOverUncertainty = 3.0;
+constexpr int MinPairsForScatter = 6;
+
+bool namedByPairs(const TimingEstimate &t, double toleranceMs)
+{
+    if (t.pairs < MinTimingPairs || 2 * t.agreeing <= t.pairs)
+        return false;
+    const double delay = std::abs(double(t.delay));
+    if (delay > toleranceMs)
+        return true;
+    return t.agreeing >= MinPairsForScatter && delay > toleranceMs / 2 &&
+           delay > NamedOverUncertainty * double(t.uncertainty);
+}
+
 bool Report::flagged(const ReciprocalPair &pair) const
 {
     return std::abs(depthCorrected(pair)) > settings.reciprocityMs;
@@ -239,10 +255,7 @@ qint32 Report::explainedBy(qint32 a, qint32 b, double d) const
     if (count(Kind::TimingError) == 0)
         return -1;
     const TimingEstimate *ta = timingOf(a), *tb = timingOf(b);
-    const auto late = [this](const TimingEstimate *t) {
-        return t && std::abs(t->delay) > settings.reciprocityMs && t->pairs >= MinTimingPairs &&
-               2 * t->agreeing > t->pairs;
-    };
+    const auto late = [this](const TimingEstimate *t) { return t && namedByPairs(*t, settings.reciprocityMs); };
     const bool lateA = late(ta), lateB = late(tb);
     if (!lateA && !lateB)
         return -1;

@@ -230,7 +230,20 @@ struct TimingEstimate
     float delay = 0.0f;  // ms; positive: the shot's picks are late
     qint32 pairs = 0;    // pairs and repeats it is in; 0 when told by its neighbours
     qint32 agreeing = 0; // of those, the ones the estimate reconciles; or the neighbours
+    // ms; how closely the delay is known: the agreeing pairs' scatter over
+    // the root of their number, or the scatter of all shots' delays about
+    // zero where that is larger (a picking bias of its own moves each
+    // shot's delay alike, however many pairs it has); or the scatter of the
+    // neighbours it is set against
+    float uncertainty = 0.0f;
 };
+
+// A timing error named by its pairs: most of at least three agree on it,
+// and it is beyond the tolerance, or beyond half of it and several times
+// its own uncertainty. Many pairs pin a delay far more closely than one
+// pair's tolerance, so a shot a few ms off shows where the typical shot's
+// scatter does not.
+bool namedByPairs(const TimingEstimate &t, double toleranceMs);
 
 // A receiver position of the survey, for the map: every distinct finite
 // (group_x, group_y) once, sorted by x then y.

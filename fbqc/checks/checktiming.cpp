@@ -24,8 +24,9 @@ using namespace FbFile;
 // becomes the median of what its pairs say given its partners' delays,
 // round after round, with the median delay of all shots held at zero (most
 // shots are on time). A shot whose delay exceeds the reciprocity tolerance,
-// backed by most of at least three pairs, has a timing error; its flagged
-// pairs are its, not its partners'.
+// or half of it and several times its own uncertainty (its agreeing pairs'
+// scatter over the root of their number), backed by most of at least three
+// pairs, has a timing error; its flagged pairs are its, not its partners'.
 //
 // A shot in too few compared pairs (the shots of an end-on line compare
 // none) is judged by its time at the source, the delay its fit shares
@@ -90,6 +91,11 @@ constexpr int MinDelayNeighbours = 4;
 // comparison: a run of late shots would otherwise make the shot on time
 // beside it look early.
 constexpr int NeighbourRounds = 4;
+// A shot within the tolerance of its neighbours is named only this many
+// times their scatter about what they say away from them, and only against
+// this many: the scatter of fewer is itself too poorly known.
+constexpr double NeighbourScatters = 4.0;
+constexpr int MinScatterNeighbours = 2 * MinDelayNeighbours;
 
 // A trend along the neighbours is taken only when it changes the measure
 // across them by this many times their scatter about it: a straight line
@@ -106,8 +112,9 @@ constexpr double TrendOverScatter = 4.0;
 // over a dipping refractor, and at either end of a line all neighbours lie
 // on one side, where the median is off by half the trend across them; a
 // trend below least moves the median less than a timing error worth naming.
+// Their robust scatter about what they say goes to *spread.
 double trendAt(const std::vector<std::pair<double, double>> &near, bool trend, double least,
-               std::vector<double> *scratch)
+               std::vector<double> *scratch, double *spread)
 {
     std::vector<double> &work = *scratch;
     work.clear();
@@ -129,12 +136,17 @@ double trendAt(const std::vector<std::pair<double, double>> &near, bool trend, d
     for (double &w : work)
         w = std::abs(w - offset);
     const double scatter = 1.4826 * median(work);
+    *spread = scatter;
     if (trend && std::abs(slope) * (high - low) > std::max(least, TrendOverScatter * scatter))
         return offset;
     work.clear();
     for (const auto &[u, value] : near)
         work.push_back(value);
-    return median(work);
+    const double middle = median(work);
+    for (double &w : work)
+        w = std::abs(w - middle);
+    *spread = 1.4826 * median(work);
+    return middle;
 }
 
 // A side's farthest intercept within this of its time at the source is
@@ -179,8 +191,7 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
         for (const TimingEstimate &t : qAsConst(r->timing())) {
             while (j < count && timings[j].shot < t.shot)
                 ++j;
-            if (j < count && timings[j].shot == t.shot && std::abs(t.delay) > tolerance && t.pairs >= MinTimingPairs &&
-                2 * t.agreeing > t.pairs)
+            if (j < count && timings[j].shot == t.shot && namedByPairs(t, tolerance))
                 known[j] = t.delay;
         }
     }
@@ -253,7 +264,7 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
         return v;
     };
     std::vector<TimingEstimate> estimate(count);
-    std::vector<double> says, next, slowness, scratch;
+    std::vector<double> says, next, slowness, scratch, spreads;
     std::vector<std::pair<double, double>> near;
     for (int round = 0; round < NeighbourRounds; ++round) {
         next = known;
@@ -270,7 +281,8 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
             // the late shot is late in all of them, a station static under
             // one ray path in one.
             says.clear();
-            int neighbours = 0;
+            spreads.clear();
+            int neighbours = 0, fewestOnASide = DelayNeighbours;
             const size_t from = k > DelayNeighbours ? k - DelayNeighbours : 0;
             const size_t to = std::min(count, k + DelayNeighbours + 1);
             // On hills a refractor's intercept grows with the source's
@@ -319,7 +331,7 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
                 // its receivers).
                 const double at =
                     m > 0 && std::isfinite(timings[k].span[m - 1].middle) ? timings[k].span[m - 1].middle : 0.0;
-                double best = NaN;
+                double best = NaN, bestSpread = NaN;
                 for (int kind = 0; kind < (m > 0 && unknownKind ? 2 : 1); ++kind) {
                     const bool reaches = unknownKind ? kind == 0 : reachesRefractor(timings[k], m);
                     near.clear();
@@ -341,15 +353,20 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
                     if (int(near.size()) < MinDelayNeighbours)
                         continue;
                     neighbours = std::max(neighbours, int(near.size()));
+                    const int before =
+                        int(std::count_if(near.begin(), near.end(), [](const auto &n) { return n.first < 0.0; }));
+                    fewestOnASide = std::min({fewestOnASide, before, int(near.size()) - before});
                     // The time at the source sees only the near surface, which
                     // no dip of a refractor tilts.
-                    const double said = valueAt(k, m, at) - trendAt(near, m > 0, tolerance, &scratch);
+                    double spread = 0.0;
+                    const double said = valueAt(k, m, at) - trendAt(near, m > 0, tolerance, &scratch, &spread);
                     if (!(std::abs(best) <= std::abs(said)))
-                        best = said;
+                        best = said, bestSpread = spread;
                 }
                 if (std::isnan(best))
                     continue;
                 says.push_back(best);
+                spreads.push_back(bestSpread);
                 if (m == 0)
                     delaySays = says.back();
             }
@@ -365,15 +382,28 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
             // Where the neighbours' fits disagree on the heights their
             // intercepts are of mixed kinds: the time at the source, which
             // no height touches, measures the delay alone.
-            if (mixed && std::isfinite(delaySays))
+            if (mixed && std::isfinite(delaySays)) {
                 says.assign(1, delaySays);
+                spreads.resize(1);
+            }
             t.delay = float(median(says));
             t.pairs = 0;
             t.agreeing = neighbours;
             // Every measure must say it, the same way: a fit gone astray in
             // one measure names no shot.
             const auto [low, high] = std::minmax_element(says.begin(), says.end());
-            named[k] = std::abs(t.delay) > tolerance && (*low > tolerance / 2 || *high < -tolerance / 2) ? 1 : 0;
+            const double delay = std::abs(double(t.delay));
+            named[k] = delay > tolerance && (*low > tolerance / 2 || *high < -tolerance / 2) ? 1 : 0;
+            // Below the tolerance, a shot must stand out of enough
+            // neighbours by several times their own scatter, the same way
+            // in every measure, so that their random source delays name
+            // none of them; and have neighbours on both sides, since near
+            // the end of a line their median is off by the ground's trend.
+            t.uncertainty = float(*std::max_element(spreads.begin(), spreads.end()));
+            if (!named[k] && neighbours >= MinScatterNeighbours && fewestOnASide >= DelayNeighbours / 2 &&
+                delay > tolerance / 2 && (*low > tolerance / 4 || *high < -tolerance / 4) &&
+                delay > NeighbourScatters * double(t.uncertainty))
+                named[k] = 1;
             next[k] = named[k] ? double(t.delay) : 0.0;
             if (next[k] != known[k]) {
                 changed[k] = 1;
@@ -532,13 +562,13 @@ void checkTimingErrors(Report *r)
     }
     std::vector<qint32>().swap(id);
 
-    // Only shots in a flagged pair can be far from their partners; the
-    // rest keep a delay of zero through the rounds (most files have no
-    // flagged pair and need none).
+    // Only shots in a pair apart by more than the least delay named can be
+    // far from their partners; the rest keep a delay of zero through the
+    // rounds (most files have no such pair and need none).
     std::vector<qint32> active;
     for (size_t s = 0; s < n; ++s) {
         for (qint64 k = start[s]; k < start[s + 1]; ++k) {
-            if (std::abs(edges[size_t(k)].d) > tolerance) {
+            if (std::abs(edges[size_t(k)].d) > tolerance / 2) {
                 active.push_back(qint32(s));
                 break;
             }
@@ -674,22 +704,39 @@ void checkTimingErrors(Report *r)
     for (size_t s = 0; s < n; ++s) {
         // The agreeing pairs' mean: the median chose them, the mean uses
         // all they say.
-        double sum = 0.0;
+        double sum = 0.0, squares = 0.0;
         int agreeing = 0;
         for (qint64 k = start[s]; k < start[s + 1]; ++k) {
             const double says = double(edges[size_t(k)].d) + delay[size_t(edges[size_t(k)].other)];
             if (std::abs(says - delay[s]) <= tolerance)
-                sum += says, ++agreeing;
+                sum += says, squares += says * says, ++agreeing;
         }
         TimingEstimate t;
         t.shot = shots[s];
         t.pairs = int(start[s + 1] - start[s]);
         t.agreeing = agreeing;
         t.delay = float(agreeing > 0 ? sum / agreeing : delay[s]);
+        if (agreeing > 1) {
+            const double mean = sum / agreeing;
+            const double variance = (squares - agreeing * mean * mean) / (agreeing - 1);
+            t.uncertainty = float(std::sqrt(std::max(0.0, variance) / agreeing));
+        }
         timing.append(t);
         if (t.pairs >= MinTimingPairs)
             paired.push_back(t.shot);
-        if (std::abs(t.delay) > tolerance && t.pairs >= MinTimingPairs && 2 * t.agreeing > t.pairs) {
+    }
+    // The shots' delays scatter about zero by what each shot's picks are
+    // off of their own (a bias of the picking, the source's own static),
+    // which no number of pairs averages away.
+    std::vector<double> spread;
+    for (const TimingEstimate &t : qAsConst(timing)) {
+        if (t.pairs >= MinTimingPairs)
+            spread.push_back(std::abs(double(t.delay)));
+    }
+    const double scatter = spread.empty() ? 0.0 : 1.4826 * median(spread);
+    for (TimingEstimate &t : timing) {
+        t.uncertainty = float(std::max(double(t.uncertainty), scatter));
+        if (namedByPairs(t, tolerance)) {
             Finding f;
             f.kind = Kind::TimingError;
             f.shot = t.shot;

@@ -90,13 +90,14 @@ int runEdit(const QStringList &args)
         QStringLiteral("Set the status of every outlier that pick QC finds in the input to the reject status."));
     const QCommandLineOption fixTiming(
         QStringLiteral("fix-timing"),
-        QStringLiteral("Take every shot timing error that pick QC estimates in the input off the shot's picks "
+        QStringLiteral("Take every shot timing error that pick QC names in the input off the shot's picks "
                        "(a shot found 9 ms late is shifted by -9 ms)."));
     const QCommandLineOption outlierMs = thresholdOption(
         Threshold::Outlier, QStringLiteral("Outlier threshold for --reject-outliers in ms (default %1)."));
     const QCommandLineOption reciprocityMs = thresholdOption(
         Threshold::Reciprocity,
-        QStringLiteral("Reciprocity tolerance for --fix-timing in ms (default %1): smaller delays are left."));
+        QStringLiteral("Reciprocity tolerance for --fix-timing in ms (default %1): smaller delays are left, "
+                       "unless above half of it and known to a third of their size."));
     const QCommandLineOption rejectStatus(
         QStringLiteral("reject-status"),
         QStringLiteral("The fb_status that rejects a pick: any value but 0 and 1 (default %1).")
