@@ -1742,8 +1742,9 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     // crossing by period / (2 pi confidence), about half that over the
     // correlation window's crossings); what its neighbours' lags stray from
     // their line beyond their noise is statics. A confident trace, one on
-    // the direct wave or at the source, and one whose lag leaves the line by
-    // more than RefineShare of a period (a bend) keep their own lag.
+    // the direct wave or at the source, one at either end of its side, and
+    // one whose lag leaves the line by more than RefineShare of a period (a
+    // bend) keep their own lag.
     std::vector<char> doubtful(static_cast<size_t>(n));
     for (int k = 0; k < n; ++k) {
         const OnsetPick &own = (*picks)[size_t(k)];
@@ -1754,7 +1755,12 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     std::vector<double> lagNoise(static_cast<size_t>(n), NaN); // ms squared
     for (int k = 0; k < n; ++k) {
         const OnsetPick &own = (*picks)[size_t(k)];
-        if (!doubtful[size_t(k)] || !(std::fabs(lined[size_t(k)] - aligned[size_t(k)]) <= RefineShare * period))
+        // Only between neighbours of its own side: at a side's end the line
+        // is drawn on past them, across what may be a bend.
+        const bool between =
+            k > 0 && k + 1 < n && sameSideOfSource(gather, k, k - 1) && sameSideOfSource(gather, k, k + 1);
+        if (!doubtful[size_t(k)] || !between ||
+            !(std::fabs(lined[size_t(k)] - aligned[size_t(k)]) <= RefineShare * period))
             continue;
         const double sigma =
             own.found && own.confidence > 0 ? period / (4 * Pi * own.confidence) : RefineShare * period;
