@@ -1891,6 +1891,16 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
                                std::fabs(read.onsetMs) <= RefineShare * period && -lead > NoiseLeadShare * period;
         if (pick.found && read.confidence <= pick.confidence && !ledByNoise && !laterLobe)
             continue;
+        // A side's alignments may slide early together (a line drawn across
+        // the bend, a prediction's bias), leaving the onset at the late edge
+        // of the stack's search, where a reading may take the noise a period
+        // before it. A reading before the alignment and more than
+        // NoiseLeadShare of a period before a confident own pick goes
+        // against both: the own pick stands.
+        const bool slidOff = pick.found && pick.confidence >= settings.minimumConfidence &&
+                             read.onsetMs < -RefineShare * period && -lead > NoiseLeadShare * period;
+        if (slidOff)
+            continue;
         // Before the trace's first sample the stack holds only the
         // neighbours' noise: an onset read there is none of this trace's.
         if (onsetMs < gather.firstSampleMs ||

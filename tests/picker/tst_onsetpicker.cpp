@@ -611,9 +611,10 @@ private slots:
 
     // A source between two traces over a slow top layer: the traces next to
     // it carry the direct wave, far steeper than the moveout beyond, so
-    // their neighbours' stack lines up a period or more late on them. Shots
-    // guided by a prediction alternately 8 ms early and late; the four
-    // traces nearest the source within 5 ms.
+    // their neighbours' stack lines up a period or more late on them, or,
+    // where the side's alignments slid early together, reads the noise a
+    // period early. Shots guided by a prediction alternately 8 ms early and
+    // late; the four traces nearest the source within 5 ms.
     void picksNextToTheSource_data()
     {
         QTest::addColumn<TraceWavelet>("wavelet");
@@ -628,6 +629,7 @@ private slots:
         QTest::newRow("damped 40 Hz, S/N 5") << D << 40.0 << false << 5.0;
         QTest::newRow("Berlage 50 Hz, S/N 3") << B << 50.0 << false << 3.0;
         QTest::newRow("damped 25 Hz, S/N 5") << D << 25.0 << false << 5.0;
+        QTest::newRow("Berlage 40 Hz, S/N 5") << B << 40.0 << false << 5.0;
     }
 
     void picksNextToTheSource()
