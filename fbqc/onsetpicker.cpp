@@ -2341,10 +2341,20 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         if (periods.size() >= MinimumPeriodSamples && period > 0)
             again.periodMs = period;
     }
-    if (usablePeriod(again.periodMs)) {
-        for (int i = 0; i < n; ++i)
+    // A period under which most of the shot shows no first break at all
+    // was measured on cycles that noise drew out: not the shot's.
+    bool measured = usablePeriod(again.periodMs);
+    if (measured) {
+        int found = 0;
+        for (int i = 0; i < n; ++i) {
             picks[size_t(i)] = pickOne(i, again);
-    } else {
+            found += picks[size_t(i)].found ? 1 : 0;
+        }
+        measured = 2 * found >= n || usablePeriod(settings.periodMs);
+        if (!measured)
+            again.periodMs = settings.periodMs;
+    }
+    if (!measured) {
         for (int i = 0; i < n; ++i)
             picks[size_t(i)] = pickOne(i, settings);
         QVector<double> periods;
