@@ -2453,7 +2453,7 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         // a later, stronger wave whose picks among the neighbours drag the
         // line late; only one sooner than every neighbour's by as much is
         // something else (a burst).
-        double earliest = own.onsetMs;
+        double earliest = std::numeric_limits<double>::infinity();
         for (int k : near)
             earliest = std::min(earliest, picks[size_t(k)].onsetMs);
         if (trust[size_t(i)] && own.onsetMs < expected && own.onsetMs >= earliest - settings.windowMs / 2)
