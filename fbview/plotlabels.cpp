@@ -27,6 +27,8 @@ constexpr double WrongSideCost = 5000.0;
 constexpr double CoverCost = 1e6;
 // A pick is drawn as a dot about this many pixels from its centre.
 constexpr double PickRadius = 4.0;
+// A ring around an outlier reaches about this much farther than a dot.
+constexpr double RingReach = 4.0;
 // A line (the fitted curve, 2 pixels wide) with a pixel to spare.
 constexpr double LineRadius = 2.0;
 // What a cell of a pick or of a line under a label costs: a line struck
@@ -190,6 +192,13 @@ void PlotLabels::setObstacles(const QVector<QPointF> &points)
     itemChanged();
 }
 
+void PlotLabels::setRings(const QVector<QPointF> &points)
+{
+    m_rings = points;
+    m_placed.rects.clear();
+    itemChanged();
+}
+
 void PlotLabels::setObstacleLines(const QVector<QVector<QPointF>> &lines)
 {
     m_lines = lines;
@@ -266,6 +275,12 @@ QVector<QPointF> PlotLabels::obstaclePixels(const QwtScaleMap &xMap, const QwtSc
     CellPoints cells(canvasRect, Cell);
     for (const QPointF &p : m_obstacles)
         cells.add(QPointF(xMap.transform(p.x()), yMap.transform(p.y())));
+    // A ring as dots around its pick: the text would cut through it.
+    for (const QPointF &p : m_rings) {
+        const QPointF centre(xMap.transform(p.x()), yMap.transform(p.y()));
+        for (const QPointF &step : {QPointF(-1, -1), QPointF(-1, 1), QPointF(1, -1), QPointF(1, 1)})
+            cells.add(centre + step * RingReach);
+    }
     return cells.points();
 }
 

@@ -54,6 +54,8 @@ public:
     void setLabels(const QVector<Label> &labels);
     const QVector<Label> &labels() const { return m_labels; }
     void setObstacles(const QVector<QPointF> &points);
+    // Points drawn ringed (outliers), kept off as far as their rings reach.
+    void setRings(const QVector<QPointF> &points);
     // Polylines in plot coordinates, kept off as the points are.
     void setObstacleLines(const QVector<QVector<QPointF>> &lines);
 
@@ -88,6 +90,7 @@ private:
 
     QVector<Label> m_labels;
     QVector<QPointF> m_obstacles;
+    QVector<QPointF> m_rings;
     QVector<QVector<QPointF>> m_lines;
     mutable Placed m_placed; // rects empty: none placed yet
 };

@@ -102,12 +102,16 @@ public:
     explicit TimeScaleEngine(const double *lowestIntercept) : m_lowest(lowestIntercept) { }
     void autoScale(int maxSteps, double &x1, double &x2, double &stepSize) const override
     {
+        const double drawnLowest = std::min(x1, x2);
         QwtLinearScaleEngine::autoScale(maxSteps, x1, x2, stepSize);
         if (!qIsFinite(*m_lowest))
             return;
+        // From what is drawn, not from the bound rounded to a whole step:
+        // an intercept a little below zero would otherwise take the axis a
+        // whole step down, an empty band under the source.
         double &lower = x1 <= x2 ? x1 : x2;
-        const double span = std::max(x1, x2) - std::min(lower, *m_lowest);
-        lower = std::min(lower, *m_lowest - RoomBelowSource * span);
+        const double span = std::max(x1, x2) - std::min(drawnLowest, *m_lowest);
+        lower = std::min(drawnLowest, *m_lowest - RoomBelowSource * span);
     }
 
 private:
@@ -116,6 +120,23 @@ private:
     static constexpr double RoomBelowSource = 0.06;
     const double *m_lowest;
 };
+
+// Faster than any rock under a survey, with room for what a refractor
+// dipping toward the source adds to its apparent velocity.
+constexpr double FastestGround = 15000.0;
+
+// A velocity in m/s, from a unit named by its symbol; NaN for a unit not
+// known, whose velocities are then not judged.
+double metresPerSecond(double velocity, const QString &unit)
+{
+    if (unit == QLatin1String("m"))
+        return velocity;
+    if (unit == QLatin1String("ft"))
+        return velocity * 0.3048;
+    if (unit == QLatin1String("km"))
+        return velocity * 1000.0;
+    return qQNaN();
+}
 
 QwtText labelText(const QString &text)
 {
@@ -448,6 +469,11 @@ QVector<PlotLabels::Label> ShotPlot::buildLabels(const FbQc::ShotFit &fit, const
             // or a third again, too fast.
             const double velocity = view.unitsKnown ? view.units.metresPerSecond(fitted) : fitted;
             const QString speedUnit = view.unitsKnown ? QStringLiteral("m") : view.unit;
+            // A segment faster than any rock, even seen up a dipping
+            // refractor, runs through picks that stay flat (noise, a lost
+            // arrival): no ground has that velocity, so none is written.
+            if (metresPerSecond(velocity, speedUnit) > FastestGround)
+                continue;
             // Beside the curve drawn, in either view.
             const double x = (model.knotOffset[k] + model.knotOffset[k + 1]) / 2;
             const double t = timeAlong(curves[side], x);
@@ -464,11 +490,19 @@ QVector<PlotLabels::Label> ShotPlot::buildLabels(const FbQc::ShotFit &fit, const
         const double intercept = model.timeAt(0.0);
         if (qIsFinite(intercept)) {
             intercepts->append(QPointF(0.0, intercept));
+            // Both sides meeting at one time at the source: one label says
+            // it, under the source, where the time axis leaves it room.
+            // Rounded as written, and never "-0.0".
+            const double shown = std::round(intercept * 10) / 10 + 0.0;
+            const QString text = tr("intercept %1 ms").arg(locale.toString(shown, 'f', 1));
+            if (intercepts->size() == 2 && texts.first().text.text() == text) {
+                texts.first().preferred = Qt::AlignBottom | Qt::AlignHCenter;
+                continue;
+            }
             // Placed first: at the source, where both curves and the
             // nearest picks meet, an intercept has the fewest free places.
             texts.insert(texts.begin() + intercepts->size() - 1,
-                         {QPointF(0.0, intercept),
-                          labelText(tr("intercept %1 ms").arg(locale.toString(intercept, 'f', 1))),
+                         {QPointF(0.0, intercept), labelText(text),
                           (side == FbQc::Negative ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop, QPointF()});
         }
     }
@@ -758,6 +792,7 @@ void ShotPlot::applyLabels()
         texts = buildLabels(m_fit, m_view, m_drawn->curve, &intercepts);
     m_labelTexts->setLabels(texts);
     m_labelTexts->setObstacles(texts.isEmpty() ? QVector<QPointF>() : m_points);
+    m_labelTexts->setRings(texts.isEmpty() ? QVector<QPointF>() : m_drawn->rings);
     m_labelTexts->setObstacleLines(texts.isEmpty() ? QVector<QVector<QPointF>>()
                                                    : QVector<QVector<QPointF>>{m_drawn->model[0], m_drawn->model[1]});
     for (const QPointF &at : qAsConst(intercepts)) {

@@ -150,8 +150,9 @@ private slots:
 
     // Titles with the offset unit, a legend of exactly what is drawn (a
     // partner's picks too), the fitted curve above the picks, and beside
-    // each segment its velocity (near the layer velocities) and at the
-    // source its intercept, with room for its label under it.
+    // each segment its velocity (near the layer velocities; none for picks
+    // that stay flat) and at the source its intercept, one label where both
+    // sides meet at one time, with room for it under it but no empty band.
     void plotSaysWhatItDraws_data()
     {
         QTest::addColumn<bool>("allStatus0");
@@ -162,25 +163,38 @@ private slots:
         QTest::addColumn<QString>("unit");
         QTest::addColumn<QString>("yTitle");
         QTest::addColumn<QStringList>("legend");
+        QTest::addColumn<double>("shift");    // ms added to every pick
+        QTest::addColumn<double>("leftLate"); // ms added to the negative side's picks
+        QTest::addColumn<bool>("flatTail");   // the refractor's picks all but flat, a lost arrival
+        QTest::addColumn<int>("intercepts");  // intercept labels
         const QString ring = QStringLiteral("Outlier > 8 ms");
         QTest::newRow("times, all statuses, an outlier")
             << false << true << false << int(ShotPlot::Times) << 0.0 << "m"
-            << "Time (ms)" << QStringList{"Status 0", "Status 1", "Other status", "Fitted curve", ring};
+            << "Time (ms)" << QStringList{"Status 0", "Status 1", "Other status", "Fitted curve", ring} << 0.0 << 0.0
+            << false << 1;
+        QTest::newRow("a side late, an intercept below zero")
+            << true << false << false << int(ShotPlot::Times) << 0.0 << "m"
+            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"} << -3.0 << 4.0 << false << 2;
+        QTest::newRow("flat picks far out")
+            << true << false << false << int(ShotPlot::Times) << 0.0 << "m"
+            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"} << 0.0 << 0.0 << true << 1;
         QTest::newRow("status 0 only, no outlier, feet")
             << true << false << false << int(ShotPlot::Times) << 0.0 << "ft"
-            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"};
+            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"} << 0.0 << 0.0 << false << 1;
         QTest::newRow("reduced time, a partner")
             << true << false << true << int(ShotPlot::Times) << 3000.0 << "m"
-            << "Reduced time t - |x| / 3000 m/s (ms)" << QStringList{"Status 0", "Shot 41", "Fitted curve"};
+            << "Reduced time t - |x| / 3000 m/s (ms)" << QStringList{"Status 0", "Shot 41", "Fitted curve"} << 0.0
+            << 0.0 << false << 1;
         // Rejected picks (other statuses) are not judged: they have no residual.
         QTest::newRow("residuals, a partner")
             << false << true << true << int(ShotPlot::Residuals) << 0.0 << "m"
             << "Residual (ms)"
-            << QStringList{"Status 0", "Status 1", "Shot 41", "Fitted curve", QString::fromUtf8("Limit ±8 ms"), ring};
+            << QStringList{"Status 0", "Status 1", "Shot 41", "Fitted curve", QString::fromUtf8("Limit ±8 ms"), ring}
+            << 0.0 << 0.0 << false << 0;
         // Residuals well within the threshold: its lines are off the scale.
         QTest::newRow("residuals, thresholds off the scale")
             << true << false << false << int(ShotPlot::Residuals) << 0.0 << "m"
-            << "Residual (ms)" << QStringList{"Status 0", "Fitted curve"};
+            << "Residual (ms)" << QStringList{"Status 0", "Fitted curve"} << 0.0 << 0.0 << false << 0;
     }
     void plotSaysWhatItDraws()
     {
@@ -192,7 +206,15 @@ private slots:
         QFETCH(QString, unit);
         QFETCH(QString, yTitle);
         QFETCH(QStringList, legend);
-        const QVector<FbRecord> records = refractionShot(allStatus0, spike);
+        QFETCH(double, shift);
+        QFETCH(double, leftLate);
+        QFETCH(bool, flatTail);
+        QFETCH(int, intercepts);
+        QVector<FbRecord> records = refractionShot(allStatus0, spike);
+        for (FbRecord &r : records) {
+            r.fb_time = float((flatTail && r.offset > 250 ? 125 + 250 / 3.0 + (r.offset - 250) / 100.0 : r.fb_time) +
+                              shift + (r.offset < 0 ? leftLate : 0.0));
+        }
         ShotPlot plot;
         plot.setOffsetUnit(unit);
         plot.setReductionVelocity(reduction);
@@ -223,40 +245,42 @@ private slots:
         }
 
         QStringList velocities;
-        QVector<PlotLabels::Label> intercepts;
+        QVector<PlotLabels::Label> interceptLabels;
         for (const QwtPlotItem *item : plot.itemList(QwtPlotItem::Rtti_PlotUserItem + 1)) {
             for (const PlotLabels::Label &label : static_cast<const PlotLabels *>(item)->labels()) {
                 const QString text = label.text.text();
                 if (text.endsWith(unit + QStringLiteral("/s")))
                     velocities << text;
                 else if (text.startsWith(QStringLiteral("intercept ")))
-                    intercepts << label;
+                    interceptLabels << label;
             }
         }
         if (mode == ShotPlot::Residuals) {
-            QVERIFY2(velocities.isEmpty() && intercepts.isEmpty(), qPrintable(velocities.join(", ")));
+            QVERIFY2(velocities.isEmpty() && interceptLabels.isEmpty(), qPrintable(velocities.join(", ")));
             return;
         }
         // Each side: the direct wave and the refractor, whatever the reduction.
-        QVERIFY2(velocities.size() >= 4, qPrintable(velocities.join(", ")));
+        QVERIFY2(velocities.size() >= (flatTail ? 3 : 4), qPrintable(velocities.join(", ")));
         int direct = 0, refractor = 0;
         for (const QString &text : qAsConst(velocities)) {
             const double v = text.section(QLatin1Char(' '), 0, 0).toDouble();
             direct += std::abs(v / 1200 - 1) < 0.03 ? 1 : 0;
             refractor += std::abs(v / 3000 - 1) < 0.03 ? 1 : 0;
         }
-        QVERIFY2(direct >= 2 && refractor >= 2 && direct + refractor == velocities.size(),
+        QVERIFY2(direct >= 2 && refractor >= (flatTail ? 1 : 2) && direct + refractor == velocities.size(),
                  qPrintable(velocities.join(", ")));
-        QCOMPARE(intercepts.size(), 2);
+        QCOMPARE(interceptLabels.size(), intercepts);
         // The time axis leaves a label's room under the source, so that an
         // intercept's label need not sit among the nearest picks.
         QVERIFY(FbTest::shown(&plot, {800, 600}));
         const QwtScaleMap yMap = plot.canvasMap(QwtPlot::yLeft);
-        for (const PlotLabels::Label &label : qAsConst(intercepts)) {
+        for (const PlotLabels::Label &label : qAsConst(interceptLabels)) {
             const QString text = label.text.text();
-            QVERIFY2(std::abs(text.section(QLatin1Char(' '), 1, 1).toDouble()) < 2.0, qPrintable(text));
+            const double at = text.section(QLatin1Char(' '), 1, 1).toDouble();
+            QVERIFY2(std::min(std::abs(at - shift), std::abs(at - shift - leftLate)) < 1.0, qPrintable(text));
             const double below = plot.canvas()->contentsRect().bottom() - yMap.transform(label.anchor.y());
-            QVERIFY2(below >= label.text.textSize().height(), qPrintable(QStringLiteral("%1 px").arg(below)));
+            const double height = label.text.textSize().height();
+            QVERIFY2(below >= height && below <= 2.5 * height, qPrintable(QStringLiteral("%1 px").arg(below)));
         }
     }
 
