@@ -108,7 +108,7 @@ GatherPanel::GatherPanel(QWidget *parent) : QWidget(parent)
     }
     m_pick->setMenu(m_pickMenu);
     m_pick->setPopupMode(QToolButton::MenuButtonPopup);
-    m_within = spinBox(QStringLiteral("traceSnapWithin"), tr("±"), 0, MaxSnapWithinMs,
+    m_within = spinBox(QStringLiteral("traceSnapWithin"), tr("Snap ±"), 0, MaxSnapWithinMs,
                        settings.value(QLatin1String(SnapWithinKey), FbQc::SnapSettings::DefaultWithinMs).toDouble(),
                        tr("A picked time moves at most this many ms to snap"));
     m_within->setSuffix(tr(" ms"));

@@ -534,7 +534,8 @@ QVariant ProblemModel::data(const QModelIndex &index, int role) const
 
 QVariant ProblemModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    // The tool tip says a title the column's width cuts.
+    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return QVariant();
     switch (section) {
     case ShotColumn:

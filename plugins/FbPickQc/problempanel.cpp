@@ -15,18 +15,8 @@ using namespace FbView;
 
 namespace {
 
-// Widths of the columns before the detail, which takes the rest.
-constexpr int ShotWidth = 130;
-constexpr int CountWidths[] = {75, 110, 135, 60}; // outliers, pairs, timing, other
+// The least width of the detail, which takes what the other columns leave.
 constexpr int DetailMinimum = 160;
-
-int countsWidth()
-{
-    int width = ShotWidth;
-    for (int w : CountWidths)
-        width += w;
-    return width;
-}
 
 int plural(qint64 n)
 {
@@ -49,12 +39,7 @@ ProblemPanel::ProblemPanel(QcDocument *document, QWidget *parent)
     header->moveSection(header->visualIndex(ProblemModel::DetailColumn), 1);
     header->setStretchLastSection(false);
     header->setMinimumSectionSize(40);
-    view->setColumnWidth(ProblemModel::ShotColumn, ShotWidth);
-    for (int c = ProblemModel::OutliersColumn; c < ProblemModel::DetailColumn; ++c)
-        view->setColumnWidth(c, CountWidths[c - ProblemModel::OutliersColumn]);
-    // The detail takes the room the counts leave, but never less than it
-    // needs to be read: on a narrow pane the counts scroll, not the detail.
-    view->setColumnWidth(ProblemModel::DetailColumn, DetailMinimum);
+    header->setTextElideMode(Qt::ElideRight);
     view->viewport()->installEventFilter(this);
 
     QComboBox *kinds = m_ui->problemKindFilter;
@@ -66,6 +51,7 @@ ProblemPanel::ProblemPanel(QcDocument *document, QWidget *parent)
 
     // The view is given long lists a batch at a time; the counts are the whole.
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        fitColumns();
         m_ui->problemCount->setText(tr("%1, %2").arg(tr("%Ln problem(s)", nullptr, plural(m_model->problemCount())),
                                                      tr("%Ln shot(s)", nullptr, plural(m_model->shotCount()))));
         emit listChanged();
@@ -88,9 +74,38 @@ bool ProblemPanel::eventFilter(QObject *watched, QEvent *event)
 {
     QTreeView *view = m_ui->problemView;
     if (watched == view->viewport() && event->type() == QEvent::Resize)
-        view->setColumnWidth(ProblemModel::DetailColumn,
-                             qMax(DetailMinimum, view->viewport()->width() - countsWidth()));
+        fitColumns();
     return QWidget::eventFilter(watched, event);
+}
+
+// The shot as wide as its label, each count as its title where the pane
+// has room, else down to its widest number with the title cut (its tool
+// tip whole): the numbers stay in sight beside a readable detail.
+void ProblemPanel::fitColumns()
+{
+    QTreeView *view = m_ui->problemView;
+    const QHeaderView *header = view->header();
+    const int least = header->minimumSectionSize();
+    const QAbstractItemView *rows = view; // the rows as far as they are loaded
+    const int shot = qMax(header->sectionSizeHint(ProblemModel::ShotColumn), rows->sizeHintForColumn(0));
+    // Each count's widest number, and what its title wants beyond that.
+    int number[ProblemModel::DetailColumn] = {}, more[ProblemModel::DetailColumn] = {};
+    int wanted = 0;
+    int spare = view->viewport()->width() - shot - DetailMinimum;
+    for (int c = ProblemModel::OutliersColumn; c < ProblemModel::DetailColumn; ++c) {
+        number[c] = qMax(least, rows->sizeHintForColumn(c));
+        wanted += more[c] = qMax(0, header->sectionSizeHint(c) - number[c]);
+        spare -= number[c];
+    }
+    int counts = 0;
+    view->setColumnWidth(ProblemModel::ShotColumn, shot);
+    for (int c = ProblemModel::OutliersColumn; c < ProblemModel::DetailColumn; ++c) {
+        const int width =
+            number[c] + (wanted <= spare ? more[c] : int(qint64(more[c]) * qMax(spare, 0) / qMax(wanted, 1)));
+        view->setColumnWidth(c, width);
+        counts += width;
+    }
+    view->setColumnWidth(ProblemModel::DetailColumn, qMax(DetailMinimum, view->viewport()->width() - shot - counts));
 }
 
 ProblemPanel::~ProblemPanel() = default;

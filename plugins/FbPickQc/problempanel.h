@@ -49,6 +49,7 @@ protected:
 
 private:
     void showProblems(const std::shared_ptr<const QcData> &data, bool keepPlace);
+    void fitColumns();
     void activate(const QModelIndex &index);
 
     QcDocument *m_document;

@@ -33,8 +33,6 @@ using namespace FbView;
 
 namespace {
 
-// fb_time at full precision, with room for the outlier ring.
-constexpr int FbTimeWidth = 110;
 // Rows the table shows under the plot: a screenful, the last one cut to
 // say that more follow.
 constexpr double TableRows = 8.5;
@@ -261,8 +259,9 @@ void ShotPanel::onShotLoaded(std::shared_ptr<const LoadedShot> loaded)
     m_tableModel->setEdits(m_document->session()->edits(), m_document->data()->report.settings.units);
     ShotTableModel::Shot table = loaded->table;
     m_tableModel->setShot(std::move(table));
-    for (int c = 0; c < FbColumns::Count; ++c)
-        m_table->setColumnWidth(c, c == FbColumns::FbTime ? FbTimeWidth : FbColumns::widths[c]);
+    // Each column as wide as its title and its cells, not the viewer's
+    // fixed widths: beside the plot on a small screen fb_time shows whole.
+    m_table->resizeColumnsToContents();
     m_document->setReceivers(shot, loaded->receivers);
     // The plot in the next turn of the event loop: a shot of a million
     // picks takes tens of milliseconds to draw, the table and map as many.

@@ -177,10 +177,8 @@ QVariant ShotTableModel::data(const QModelIndex &index, int role) const
     const bool outlier = column == FbColumns::FbTime && row < m_fit.picks.size() && m_fit.picks.at(row).outlier;
     switch (role) {
     case Qt::DisplayRole:
-        if (column == FbColumns::FbTime) {
-            char text[NumberText::MaxBytes];
-            return QString::fromLatin1(text, int(NumberText::writeFloat(record.fb_time, text) - text));
-        }
+        // A pick time reads as everywhere else it is shown; the editor
+        // starts from the exact float (EditRole).
         return FbColumns::cellText(record, column);
     case OutlierRole:
         return outlier;

@@ -231,6 +231,13 @@ QString TracesPanel::status() const
 void TracesPanel::setStatusText(const QString &text)
 {
     m_statusText = text;
+    // A short panel leaves the gather its height: the status cut to one
+    // line, or, with no traces open, the hint on how to open them written
+    // whole in the empty gather instead.
+    const bool inView = m_short && !m_data;
+    if (!m_data)
+        view()->clear(inView ? text : QString());
+    m_status->setVisible(!inView);
     m_status->setWordWrap(!m_short);
     m_status->setToolTip(m_short ? text : QString());
     m_status->setText(m_short

@@ -599,9 +599,9 @@ private slots:
         QCOMPARE(child<QDoubleSpinBox>(m_window, "reciprocityMsSpin")->value(), reciprocityMs);
     }
 
-    // The table is the viewer's: titles, cell texts, status colours, but
-    // fb_time at full precision; the selector lists "position > ffid"
-    // padded to the digits of the count.
+    // The table is the viewer's: titles, cell texts, status colours; the
+    // editor starts from fb_time at full precision; the selector lists
+    // "position > ffid" padded to the digits of the count.
     void showsTheViewersColumnsAndShotList()
     {
         openSurvey();
@@ -611,15 +611,14 @@ private slots:
         for (int row = 0; row < 3; ++row) {
             for (int c = 0; c < FbColumns::Count; ++c) {
                 QCOMPARE(table->headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(FbColumns::titles[c]));
-                if (c != FbColumns::FbTime)
-                    QCOMPARE(table->index(row, c).data().toString(), FbColumns::cellText(records.at(row), c));
+                QCOMPARE(table->index(row, c).data().toString(), FbColumns::cellText(records.at(row), c));
             }
             const QVariant background = table->index(row, FbColumns::FbTime).data(Qt::BackgroundRole);
             QCOMPARE(background.value<QBrush>().color(), backgrounds[row]);
         }
-        // Every time reads back to the float the file holds.
+        // Every time typed over reads back to the float the file holds.
         for (int row = 0; row < Channels; ++row) {
-            const QString text = table->index(row, FbColumns::FbTime).data().toString();
+            const QString text = table->index(row, FbColumns::FbTime).data(Qt::EditRole).toString();
             QVERIFY2(text.toFloat() == records.at(row).fb_time, qPrintable(text));
         }
         const QComboBox *shots = child<QComboBox>(m_window, "shotCombo");
@@ -1045,6 +1044,15 @@ private slots:
         QVERIFY2(table->viewport()->height() >= 8 * table->rowHeight(0),
                  qPrintable(
                      QStringLiteral("%1 px for rows of %2").arg(table->viewport()->height()).arg(table->rowHeight(0))));
+        // fb_time, title and times, whole beside the plot.
+        const int time = FbColumns::FbTime;
+        QVERIFY2(table->columnViewportPosition(time) + table->columnWidth(time) <= table->viewport()->width() &&
+                     table->columnWidth(time) >= qMax(table->horizontalHeader()->sectionSizeHint(time),
+                                                      static_cast<QAbstractItemView *>(table)->sizeHintForColumn(time)),
+                 qPrintable(QStringLiteral("fb_time at %1, %2 px wide, of %3")
+                                .arg(table->columnViewportPosition(time))
+                                .arg(table->columnWidth(time))
+                                .arg(table->viewport()->width())));
 
         // Every splitter can give room to either side.
         auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("panelTabs"));
@@ -1098,6 +1106,13 @@ private slots:
         if (!save.isEmpty())
             window->grab().save(QDir(save).filePath(QString::fromLatin1(QTest::currentDataTag()) + " traces.png"));
         QVERIFY(traces->isVisible());
+        // With no traces open, how to open them reads whole; the snap
+        // window says what it is.
+        const QLabel *status = child<QLabel>(window, "traceStatus");
+        QCOMPARE(status->isVisible() ? status->text() : traces->message(),
+                 window->findChild<TracesPanel *>()->status());
+        const QString snap = child<QDoubleSpinBox>(window, "traceSnapWithin")->prefix();
+        QVERIFY2(std::any_of(snap.begin(), snap.end(), [](QChar c) { return c.isLetter(); }), qPrintable(snap));
         const int tracesPanel = window->findChild<TracesPanel *>()->height();
         QVERIFY2(compact ? traces->height() >= 0.85 * tracesPanel : traces->height() >= 300,
                  qPrintable(QStringLiteral("traces %1 px high of %2").arg(traces->height()).arg(tracesPanel)));
@@ -1114,6 +1129,19 @@ private slots:
                                 .arg(detail)
                                 .arg(detailWidth)
                                 .arg(problems->viewport()->width())));
+        // Every count whole in the list, a shot's bold ones too.
+        const QAbstractItemView *list = problems;
+        for (int c = ProblemModel::OutliersColumn; c < ProblemModel::DetailColumn; ++c) {
+            const int at = problems->header()->sectionViewportPosition(c);
+            const int width = problems->header()->sectionSize(c);
+            QVERIFY2(at >= 0 && at + width <= problems->viewport()->width() && width >= list->sizeHintForColumn(c),
+                     qPrintable(QStringLiteral("count column %1 at %2, %3 px wide of %4 (needs %5)")
+                                    .arg(c)
+                                    .arg(at)
+                                    .arg(width)
+                                    .arg(problems->viewport()->width())
+                                    .arg(list->sizeHintForColumn(c))));
+        }
     }
 
     // Judging again with other thresholds, moving from a shot without

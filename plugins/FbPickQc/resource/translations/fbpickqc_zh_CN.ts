@@ -841,8 +841,8 @@
         <translation>吸附到</translation>
     </message>
     <message>
-        <source>±</source>
-        <translation>±</translation>
+        <source>Snap ±</source>
+        <translation>吸附 ±</translation>
     </message>
     <message>
         <source>A picked time moves at most this many ms to snap</source>
