@@ -111,6 +111,28 @@ private:
     StationAxis m_axis;
 };
 
+// The caption of the receiver line under each tick of the top axis, with
+// neither backbone nor tick marks: a title over each line, not a scale.
+class LineCaptionDraw : public QwtScaleDraw
+{
+public:
+    explicit LineCaptionDraw(const StationAxis &axis) : m_starts(axis.lineStarts())
+    {
+        enableComponent(QwtAbstractScaleDraw::Backbone, false);
+        enableComponent(QwtAbstractScaleDraw::Ticks, false);
+    }
+    QwtText label(double value) const override
+    {
+        int line = 0;
+        while (line + 1 < m_starts.size() && m_starts.at(line + 1).first <= value)
+            ++line;
+        return m_starts.isEmpty() ? QwtText() : QwtText(StationAxis::tr("Line %1").arg(m_starts.at(line).second));
+    }
+
+private:
+    QVector<QPair<double, qint32>> m_starts;
+};
+
 } // namespace
 
 StationAxis StationAxis::build(const FbQc::Report &report, const Progress &progress)
@@ -605,13 +627,47 @@ QList<QwtPlotMarker *> StationViews::markLines(QwtPlot *plot, const StationAxis 
         marker->setLineStyle(QwtPlotMarker::VLine);
         marker->setLinePen(QColor(120, 120, 120), 1, Qt::DotLine);
         marker->setXValue(start.first - axis.cellWidth() / 2);
-        marker->setLabel(QwtText(StationAxis::tr("Line %1").arg(start.second)));
-        marker->setLabelAlignment(Qt::AlignRight | Qt::AlignTop);
         marker->setZ(20);
         marker->attach(plot);
         markers.append(marker);
     }
+    captionLines(plot, axis);
     return markers;
+}
+
+void StationViews::captionLines(QwtPlot *plot, const StationAxis &axis)
+{
+    // The captions sit on the top axis, above the cells rather than on them,
+    // each over the middle of its line's part in view, following the zoom.
+    const QString name = QStringLiteral("lineCaptions");
+    delete plot->findChild<QObject *>(name, Qt::FindDirectChildrenOnly);
+    const QVector<QPair<double, qint32>> starts = axis.lineStarts();
+    plot->enableAxis(QwtPlot::xTop, !starts.isEmpty());
+    if (starts.isEmpty())
+        return;
+    auto *follower = new QObject(plot);
+    follower->setObjectName(name);
+    plot->setAxisScaleDraw(QwtPlot::xTop, new LineCaptionDraw(axis));
+    const double half = axis.cellWidth() / 2, last = axis.maximum();
+    const auto place = [plot, starts, half, last] {
+        const QwtScaleDiv shown = plot->axisScaleDiv(QwtPlot::xBottom);
+        const double lower = std::min(shown.lowerBound(), shown.upperBound());
+        const double upper = std::max(shown.lowerBound(), shown.upperBound());
+        const double pixels = plot->canvas()->contentsRect().width() / std::max(upper - lower, 1e-9);
+        const QFontMetricsF metrics(plot->axisWidget(QwtPlot::xTop)->font());
+        QList<double> ticks;
+        for (int l = 0; l < starts.size(); ++l) {
+            const double from = std::max(lower, starts.at(l).first - half);
+            const double to = std::min(upper, l + 1 < starts.size() ? starts.at(l + 1).first - half : last + half);
+            // A line too narrow in view for its caption goes without.
+            const double room = (to - from) * pixels;
+            if (room >= metrics.horizontalAdvance(StationAxis::tr("Line %1").arg(starts.at(l).second)))
+                ticks.append((from + to) / 2);
+        }
+        plot->setAxisScaleDiv(QwtPlot::xTop, QwtScaleDiv(lower, upper, QList<double>(), QList<double>(), ticks));
+    };
+    QObject::connect(plot->axisWidget(QwtPlot::xBottom), &QwtScaleWidget::scaleDivChanged, follower, place);
+    place();
 }
 
 } // namespace FbView

@@ -178,8 +178,11 @@ void zoomAxis(QwtPlot *plot, int axis, int canvasPixel, double factor);
 // changed, and the plot is to be drawn again. Called as the plot resizes.
 bool fitLabelBudget(QwtPlot *plot, const StationAxis &axis);
 // Where each receiver line starts, when several lie side by side: a dotted
-// line labelled with its number, attached to plot.
+// line attached to plot, and captionLines() names the lines.
 QList<QwtPlotMarker *> markLines(QwtPlot *plot, const StationAxis &axis);
+// Names each receiver line in view ("Line 101") on the plot's top axis, over
+// the middle of its part in view; no top axis with a single line.
+void captionLines(QwtPlot *plot, const StationAxis &axis);
 
 } // namespace StationViews
 

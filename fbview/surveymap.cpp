@@ -9,10 +9,12 @@
 #include <qwt_plot_rescaler.h>
 #include <qwt_scale_div.h>
 #include <qwt_scale_draw.h>
+#include <qwt_scale_engine.h>
 #include <qwt_scale_map.h>
 #include <qwt_scale_widget.h>
 #include <qwt_text.h>
 
+#include <QFontMetricsF>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
@@ -115,12 +117,15 @@ public:
     QwtText label(double value) const override
     {
         const QList<double> ticks = scaleDiv().ticks(QwtScaleDiv::MajorTick);
+        return text(value, ticks.size() > 1 ? std::abs(ticks.at(1) - ticks.at(0)) : 1.0);
+    }
+
+    // A value's label between ticks step apart.
+    static QString text(double value, double step)
+    {
         int decimals = 0;
-        if (ticks.size() > 1) {
-            const double step = std::abs(ticks.at(1) - ticks.at(0));
-            if (step > 0 && step < 1)
-                decimals = qMin(6, int(std::ceil(-std::log10(step) - 1e-9)));
-        }
+        if (step > 0 && step < 1)
+            decimals = qMin(6, int(std::ceil(-std::log10(step) - 1e-9)));
         QLocale locale;
         locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
         // No "-0" for a tick at zero.
@@ -401,6 +406,9 @@ SurveyMap::SurveyMap(QWidget *parent) : ViewPlot(parent), m_item(new SurveyItem)
     m_rescaler->setAspectRatio(yLeft, 1.0);
     m_rescaler->setAspectRatio(yRight, 0.0);
     m_rescaler->setAspectRatio(xTop, 0.0);
+    // The room equal scale adds to the narrower span goes to both sides, so
+    // that a line running east-west sits in the middle of the canvas.
+    m_rescaler->setExpandingDirection(QwtPlotRescaler::ExpandBoth);
     panWithMiddleButton(yRight);
     trackWith([this](const QPoint &pos) {
         const int shot = shotAt(pos);
@@ -443,6 +451,46 @@ void SurveyMap::fitSurvey()
     updateLayout();
     m_rescaler->rescale();
     replot();
+}
+
+void SurveyMap::updateLayout()
+{
+    ViewPlot::updateLayout();
+    if (fitEastingLabels())
+        replot();
+}
+
+void SurveyMap::replot()
+{
+    ViewPlot::replot();
+    // A zoom changes the labels' widths as well as their values.
+    if (fitEastingLabels())
+        ViewPlot::replot();
+}
+
+bool SurveyMap::fitEastingLabels()
+{
+    // As many easting labels as the canvas holds side by side in the axis's
+    // font, two digits apart, up to the plot's usual eight: a wider script or
+    // a narrower window gets fewer. Each count is judged by the labels its
+    // own step writes, as a finer step may need decimals.
+    const QFontMetricsF metrics(axisWidget(xBottom)->font());
+    const QwtInterval shown = axisInterval(xBottom).normalized();
+    const double length = canvas()->contentsRect().width();
+    const double gap = metrics.horizontalAdvance(QStringLiteral("00"));
+    int budget = 8;
+    for (; budget > 2; --budget) {
+        const double step = QwtScaleArithmetic::divideInterval(shown.width(), budget, 10);
+        double widest = metrics.horizontalAdvance(QStringLiteral("0000"));
+        for (const double at : {shown.minValue(), shown.maxValue()})
+            widest = qMax(widest, metrics.horizontalAdvance(GroupedScaleDraw::text(at, step)));
+        if (length / budget >= widest + gap)
+            break;
+    }
+    if (budget == axisMaxMajor(xBottom))
+        return false;
+    setAxisMaxMajor(xBottom, budget);
+    return true;
 }
 
 void SurveyMap::setValues(const SurveyValues &values)

@@ -73,6 +73,10 @@ public:
     // The tool tip of a shot: "Shot N", its position, then the describer's lines.
     QString shotText(int shot) const;
 
+    // Both also set how many easting labels the canvas's width holds.
+    void updateLayout() override;
+    void replot() override;
+
 signals:
     void shotClicked(int shot);
 
@@ -81,6 +85,8 @@ protected:
 
 private:
     void fitSurvey();
+    // Sets the easting label budget; true when it changed.
+    bool fitEastingLabels();
     // Scales both axes about a canvas pixel; below 1 zooms in.
     void zoomAt(const QPoint &canvasPos, double factor);
 

@@ -18,7 +18,9 @@
 #include "shownwidget.h"
 
 #include <qwt_plot_canvas.h>
+#include <qwt_plot_marker.h>
 #include <qwt_scale_div.h>
+#include <qwt_scale_draw.h>
 #include <qwt_scale_engine.h>
 #include <qwt_scale_map.h>
 #include <qwt_scale_widget.h>
@@ -181,7 +183,8 @@ private slots:
     // The receiver lines lie side by side, a few empty columns apart (seen,
     // yet leaving the stations the room), and the station axis's ticks read
     // round stations of their own line, rising along it, as many as the
-    // view's width holds without two labels running together.
+    // view's width holds without two labels running together. The lines'
+    // names stand above the canvas, never over its cells.
     void patchSourceColumns_data()
     {
         QTest::addColumn<int>("lines");
@@ -250,6 +253,18 @@ private slots:
         for (int line = 0; line < lines; ++line)
             QVERIFY2(labels.at(line) >= perLine,
                      qPrintable(QStringLiteral("line %1: %2 labels").arg(line + 1).arg(labels.at(line))));
+        for (const QwtPlotItem *item : view.itemList(QwtPlotItem::Rtti_PlotMarker))
+            QVERIFY(static_cast<const QwtPlotMarker *>(item)->label().isEmpty());
+        const QList<double> captions = view.axisScaleDiv(QwtPlot::xTop).ticks(QwtScaleDiv::MajorTick);
+        QVERIFY(view.axisEnabled(QwtPlot::xTop));
+        QVERIFY2(perLine == 0 || captions.size() == lines, qPrintable(QString::number(captions.size())));
+        for (const double at : captions) {
+            int line = 0;
+            while (line + 1 < starts.size() && starts.at(line + 1).first <= at)
+                ++line;
+            QCOMPARE(view.axisScaleDraw(QwtPlot::xTop)->label(at).text(),
+                     QStringLiteral("Line %1").arg(starts.at(line).second));
+        }
     }
 
     // Sources and picks lie at their stations (lines side by side), a source

@@ -768,17 +768,20 @@ private slots:
     }
 
     // Coordinates in plain digits with thousands grouping, as many decimals
-    // as the ticks need, under axis titles that name the unit.
+    // as the ticks need, under axis titles that name the unit; as many
+    // easting labels as the map's width holds, a digit or more apart.
     void mapAxisLabels_data()
     {
         QTest::addColumn<double>("lower");
         QTest::addColumn<double>("upper");
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("text");
-        QTest::newRow("UTM northing") << 4100000.0 << 4110000.0 << 4104000.0 << "4,104,000";
-        QTest::newRow("one million exactly") << 990000.0 << 1010000.0 << 1000000.0 << "1,000,000";
-        QTest::newRow("half-metre ticks") << 1000000.0 << 1000003.0 << 1000001.5 << "1,000,001.5";
-        QTest::newRow("negative") << -3000.0 << 3000.0 << -2000.0 << "-2,000";
+        QTest::addColumn<int>("width"); // of the map, px
+        QTest::newRow("UTM northing") << 4100000.0 << 4110000.0 << 4104000.0 << "4,104,000" << 700;
+        QTest::newRow("one million exactly") << 990000.0 << 1010000.0 << 1000000.0 << "1,000,000" << 700;
+        QTest::newRow("half-metre ticks") << 1000000.0 << 1000003.0 << 1000001.5 << "1,000,001.5" << 1000;
+        QTest::newRow("negative") << -3000.0 << 3000.0 << -2000.0 << "-2,000" << 700;
+        QTest::newRow("UTM easting, narrow map") << 4100000.0 << 4110000.0 << 4104000.0 << "4,104,000" << 360;
     }
     void mapAxisLabels()
     {
@@ -786,13 +789,25 @@ private slots:
         QFETCH(double, upper);
         QFETCH(double, value);
         QFETCH(QString, text);
+        QFETCH(int, width);
         SurveyMap map;
+        QVERIFY(FbTest::shown(&map, {width, 400}));
         for (const int axis : {QwtPlot::xBottom, QwtPlot::yLeft}) {
             map.setAxisScale(axis, lower, upper);
             map.replot();
             QCOMPARE(map.axisScaleDraw(axis)->label(value).text(), text);
             const QString title = map.axisTitle(axis).text();
             QVERIFY2(title.endsWith(QLatin1String(" (m)")), qPrintable(title));
+        }
+        const QwtScaleMap xMap = map.canvasMap(QwtPlot::xBottom);
+        const QFontMetricsF metrics(map.axisWidget(QwtPlot::xBottom)->font());
+        double previousRight = -qInf();
+        for (const double tick : map.axisScaleDiv(QwtPlot::xBottom).ticks(QwtScaleDiv::MajorTick)) {
+            const QString label = map.axisScaleDraw(QwtPlot::xBottom)->label(tick).text();
+            const double half = metrics.horizontalAdvance(label) / 2, at = xMap.transform(tick);
+            QVERIFY2(at - half >= previousRight + metrics.horizontalAdvance(QLatin1Char('0')),
+                     qPrintable(label + QStringLiteral(" runs into the label before")));
+            previousRight = at + half;
         }
     }
 
@@ -852,7 +867,8 @@ private slots:
     }
 
     // A shot whose value stands out is drawn on top of the others at its
-    // place, however the file orders them, and at least 6 pixels across.
+    // place, however the file orders them, and at least 6 pixels across; the
+    // line itself runs across the middle of the canvas, not along an edge.
     void mapDrawsProblemShotsOnTop_data()
     {
         QTest::addColumn<SurveyValues::Kind>("kind");
@@ -894,6 +910,8 @@ private slots:
             across += near(x) ? 1 : 0;
         QVERIFY2(near(centre.x()), qPrintable(image.pixelColor(centre).name() + " is not " + expected.name()));
         QVERIFY2(across >= 6, qPrintable(QStringLiteral("%1 pixels across").arg(across)));
+        QVERIFY2(std::abs(centre.y() - map.canvas()->height() / 2) <= 2,
+                 qPrintable(QStringLiteral("line at y %1 of %2").arg(centre.y()).arg(map.canvas()->height())));
     }
 
     // A survey of millions of points is drawn on a worker: once it arrives
