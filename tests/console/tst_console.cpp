@@ -1,6 +1,7 @@
 // What the host prints on the console: nothing when a plug-in dialog opens,
-// one line with exit code 1 for a usage error, display or not, and one
-// with exit code 2 that says how to run headless when there is no display.
+// one line with exit code 1 for a usage error, display or not, one with
+// exit code 2 that says how to run headless when there is no display, and
+// its plug-ins listed in the user's language.
 
 #include "browsefbfiledialog.h"
 #include "consolefilter.h"
@@ -89,44 +90,64 @@ private slots:
         QVERIFY2(slotWarnings.isEmpty(), qPrintable(slotWarnings.join(QLatin1Char('\n'))));
     }
 
-    void withoutDisplay_data()
+    void run_data()
     {
         QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("lang");    // LANG of the process
         QTest::addColumn<QString>("display"); // empty: not set
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("errorPart");
-        QTest::newRow("unknown option") << QStringList{"--bogus"} << "" << 1 << "Try 'sorv --help'";
-        QTest::newRow("missing value") << QStringList{"--project"} << "" << 1 << "Try 'sorv --help'";
+        QTest::addColumn<QString>("said"); // in the one error line, or in the plug-in's line of a listing
+        const QString usage = QStringLiteral("Try 'sorv --help'");
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << "C" << QString() << 1 << usage;
+        QTest::newRow("missing value") << QStringList{"--project"} << "C" << QString() << 1 << usage;
         QTest::newRow("after a platform option")
-            << QStringList{"-platform", "offscreen", "--bogus"} << "" << 1 << "Try 'sorv --help'";
-        QTest::newRow("no display") << QStringList() << "" << 2 << "QT_QPA_PLATFORM=offscreen sorv";
-        QTest::newRow("a display nobody serves") << QStringList{"--project", "."} << ":87" << 2 << "xvfb-run -a sorv";
+            << QStringList{"-platform", "offscreen", "--bogus"} << "C" << QString() << 1 << usage;
+        QTest::newRow("no display") << QStringList() << "C" << QString() << 2 << "QT_QPA_PLATFORM=offscreen sorv";
+        QTest::newRow("a display nobody serves") << QStringList{"--project", "."} << "C"
+                                                 << ":87" << 2 << "xvfb-run -a sorv";
+        // The plug-in's catalogue reaches the host only once its library is
+        // loaded; the listing shows the name the host would show.
+        const QString chinese = QString::fromUtf8("浏览初至文件");
+        const QStringList list{"--list-plugins"};
+        QTest::newRow("listed on a Chinese system") << list << "zh_CN.UTF-8" << QString() << 0 << chinese;
+        QTest::newRow("listed on an English system") << list << "en_US.UTF-8" << QString() << 0 << "Browse FB File";
+        QTest::newRow("listed in the language chosen on the command line")
+            << list + QStringList{"--lang", "zh_CN"} << "C" << QString() << 0 << chinese;
     }
 
     // Without a display and without a platform choice: a usage error, or
-    // how to run headless, never a crash in the platform set-up.
-    void withoutDisplay()
+    // how to run headless, never a crash in the platform set-up; what only
+    // prints needs no display, and speaks the user's language.
+    void run()
     {
         QFETCH(QStringList, arguments);
+        QFETCH(QString, lang);
         QFETCH(QString, display);
         QFETCH(int, exitCode);
-        QFETCH(QString, errorPart);
+        QFETCH(QString, said);
         QProcess sorv;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("DISPLAY"));
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "LC_ALL", "LC_MESSAGES", "LANGUAGE"})
+            env.remove(QLatin1String(name));
         if (!display.isEmpty())
             env.insert(QStringLiteral("DISPLAY"), display);
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.insert(QStringLiteral("LANG"), lang);
         sorv.setProcessEnvironment(env);
         sorv.start(QStringLiteral(SORV_EXECUTABLE), arguments);
         QVERIFY(sorv.waitForFinished(20000));
         const QString err = QString::fromLocal8Bit(sorv.readAllStandardError());
+        const QString out = QString::fromUtf8(sorv.readAllStandardOutput());
         QCOMPARE(sorv.exitStatus(), QProcess::NormalExit);
         QCOMPARE(sorv.exitCode(), exitCode);
+        if (exitCode == 0) {
+            // The last field of the plug-in's line holds its name.
+            const QRegularExpression line(QStringLiteral("\tBrowseFBFile\t[^\t]*\t([^\n]*)"));
+            QVERIFY2(line.match(out).captured(1).contains(said), qPrintable(out));
+            return;
+        }
         QVERIFY2(err.startsWith(QLatin1String("sorv: ")) && err.count(QLatin1Char('\n')) == 1, qPrintable(err));
-        QVERIFY2(err.contains(errorPart), qPrintable(err));
-        QCOMPARE(sorv.readAllStandardOutput(), QByteArray());
+        QVERIFY2(err.contains(said), qPrintable(err));
+        QCOMPARE(out, QString());
     }
 };
 

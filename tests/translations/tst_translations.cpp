@@ -1,5 +1,4 @@
-// The message catalogues: each one complete and in step with its sources,
-// and the host showing a plug-in's command in the user's language.
+// The message catalogues: each one complete and in step with its sources.
 
 #include <QtTest>
 
@@ -121,40 +120,6 @@ private slots:
         QVERIFY2(missing == 0, qPrintable(QString::number(missing) +
                                           QLatin1String(" texts of the sources are not in the catalogue; "
                                                         "refresh it with the lupdate_<target> build target")));
-    }
-
-    void hostLanguage_data()
-    {
-        QTest::addColumn<QString>("lang"); // LANG of the process
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QString>("command"); // the plug-in's name as listed
-        QTest::newRow("Chinese system") << "zh_CN.UTF-8" << QStringList() << QString::fromUtf8("浏览初至文件");
-        QTest::newRow("English system") << "en_US.UTF-8" << QStringList() << "Browse FB File";
-        QTest::newRow("chosen on the command line")
-            << "C" << QStringList{"--lang", "zh_CN"} << QString::fromUtf8("浏览初至文件");
-    }
-
-    // The plug-in's catalogue reaches the host only once its library is
-    // loaded; the listing shows the name the host would show.
-    void hostLanguage()
-    {
-        QFETCH(QString, lang);
-        QFETCH(QStringList, options);
-        QFETCH(QString, command);
-        QProcess sorv;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
-            env.remove(QLatin1String(name));
-        env.insert(QStringLiteral("LANG"), lang);
-        sorv.setProcessEnvironment(env);
-        sorv.start(QStringLiteral(SORV_EXECUTABLE), QStringList{"--list-plugins"} + options);
-        QVERIFY(sorv.waitForFinished(20000));
-        QCOMPARE(sorv.exitCode(), 0);
-        const QString listing = QString::fromUtf8(sorv.readAllStandardOutput());
-        // The last field of the plug-in's line holds its name.
-        const QRegularExpression line(QStringLiteral("\tBrowseFBFile\t[^\t]*\t([^\n]*)"));
-        const QString details = line.match(listing).captured(1);
-        QVERIFY2(details.contains(command), qPrintable(listing));
     }
 };
 
