@@ -7,12 +7,16 @@
 #include "modaldriver.h"
 #include "shotviewbudget.h"
 #include "sparsefile.h"
+#include <fbfile/shotindex.h>
+#include <fbfile/shotrecords.h>
 
 #include <SorvBase/sorvbaseutil.h>
 #include <SorvBase/sorvprojectmanager.h>
 
 #include <QtTest>
 #include <QtWidgets>
+
+#include <limits>
 
 #include <sys/resource.h>
 
@@ -165,13 +169,46 @@ private slots:
                  QStringLiteral("Number of FBs: %1 ").arg(QLocale().toString(records)));
     }
 
-    // A file of more records than int32 counts is refused with a warning.
-    void tooManyRecordsToIndex()
+    // Files past 2 and 4 GiB, and one with more records than int32 holds:
+    // every position is computed in 64 bits; a file too large to index gives
+    // no index rather than a wrong one, and is refused with a warning.
+    void lastShotsOfHugeFile_data()
     {
-        const QString path = m_dir.filePath(QStringLiteral("past-int32.fb"));
-        const qint64 size = FbLayout::HeaderSize + FbLayout::RecordSize * (qint64(INT32_MAX) + 1);
-        if (!SparseFb::make(path, size, FbFileHeader(), SparseFb::shot(0, 1, 3)))
+        QTest::addColumn<qint64>("n");
+        QTest::newRow("2.5 GiB") << (qint64(5) << 29) / FbLayout::RecordSize;
+        QTest::newRow("5 GiB") << (qint64(5) << 30) / FbLayout::RecordSize;
+        QTest::newRow("past int32 records") << qint64(std::numeric_limits<qint32>::max()) + 1;
+    }
+    void lastShotsOfHugeFile()
+    {
+        QFETCH(qint64, n);
+        // Three real shots at the very end, behind a hole of zero records.
+        const QVector<SparseFb::Placed> records =
+            SparseFb::shot(n - 16, 9001, 5) + SparseFb::shot(n - 11, 9002, 7) + SparseFb::shot(n - 4, 9003, 4);
+        const QString path = m_dir.filePath(QStringLiteral("huge.fb"));
+        if (!SparseFb::make(path, FbLayout::HeaderSize + FbLayout::RecordSize * n, FbFileHeader(), records))
             QSKIP("this file system cannot hold sparse files");
+        ShotIndexScanner scanner(path);
+        QVERIFY(scanner.open());
+        QCOMPARE(scanner.recordCount(), n);
+        const bool fits = n <= std::numeric_limits<qint32>::max();
+        QCOMPARE(scanner.recordCountFits(), fits);
+        int lastProgress = 0;
+        const QVector<ShotIndexEntry> index = scanner.scan(Progress([&](int value) { lastProgress = value; }));
+        QCOMPARE(lastProgress, fits ? 3 : 0);
+        const qint32 last = qint32(n - 1);
+        const QVector<ShotIndexEntry> shots{
+            {0, 0, last - 16}, {9001, last - 15, last - 11}, {9002, last - 10, last - 4}, {9003, last - 3, last}};
+        QVERIFY2(index == (fits ? shots : QVector<ShotIndexEntry>()), "the index differs");
+        // The last shot reads back even where no index can be made.
+        const QVector<FbRecord> lastShot = readShotRecords(path, last - 3, last);
+        QCOMPARE(lastShot.size(), 4);
+        for (int k = 0; k < 4; ++k)
+            QVERIFY2(lastShot.at(k).ffid == 9003 && lastShot.at(k).channel == k + 1 &&
+                         lastShot.at(k).fb_time == 100.0f + k,
+                     qPrintable(QString("record %1 differs").arg(k)));
+        if (fits)
+            return;
         BrowseFBFileDialog dialog;
         const QList<ModalDriver::Seen> seen = loadThroughBrowse(dialog, path);
         QCOMPARE(seen.size(), 1);
