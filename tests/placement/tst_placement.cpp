@@ -31,8 +31,9 @@ private slots:
 
     void placeOnScreen_data()
     {
-        QTest::addColumn<QString>("via");  // call, dialog (parent), dialog (active), dialog placed
-        QTest::addColumn<QRect>("anchor"); // the anchor window's area; none when null
+        QTest::addColumn<QString>("via");  // call, dialog (parent), dialog (active), dialog placed, QC window
+        QTest::addColumn<QRect>("anchor"); // the anchor window's area, or where the user left an earlier QC
+                                           // window; none when null
         QTest::addColumn<QRect>("window"); // its area before it is placed
         QTest::addColumn<QSize>("minimum");
         QTest::addColumn<QString>("where"); // where its frame ends up
@@ -55,6 +56,16 @@ private slots:
             << "call" << QRect() << QRect(-200, -100, 400, 300) << none << "top left";
         QTest::newRow("dialog placed before it shows")
             << "dialog placed" << QRect(0, 0, 400, 300) << QRect(300, 200, 300, 200) << none << "unmoved";
+        // The QC window opens where the user last left it, brought back
+        // inside the screen; the first time it fills a small screen.
+        QTest::newRow("QC window, first time, small screen")
+            << "QC window" << QRect() << QRect() << none << "the screen";
+        QTest::newRow("QC window moved and resized")
+            << "QC window" << QRect(60, 80, 700, 480) << QRect() << none << "as left";
+        QTest::newRow("QC window left off the screen")
+            << "QC window" << QRect(-500, 700, 700, 480) << QRect() << none << "inside, same size";
+        QTest::newRow("QC window left larger than the screen")
+            << "QC window" << QRect(0, 0, 1600, 1000) << QRect() << none << "the screen";
     }
 
     void placeOnScreen()
@@ -64,8 +75,16 @@ private slots:
         QFETCH(QRect, window);
         QFETCH(QSize, minimum);
         QFETCH(QString, where);
+        const bool qcWindow = via == QLatin1String("QC window");
         std::unique_ptr<QWidget> anchorWindow;
-        if (!anchor.isNull()) {
+        if (qcWindow && !anchor.isNull()) {
+            QPointer<FbPickQcWindow> earlier = new FbPickQcWindow;
+            earlier->show();
+            QVERIFY(QTest::qWaitForWindowExposed(earlier.data()));
+            earlier->setGeometry(anchor);
+            earlier->close();
+            QTRY_VERIFY2(!earlier, "the window was not deleted on closing");
+        } else if (!anchor.isNull()) {
             anchorWindow.reset(new QWidget);
             anchorWindow->setGeometry(anchor);
             anchorWindow->show();
@@ -73,13 +92,19 @@ private slots:
             anchorWindow->activateWindow();
             QTRY_COMPARE(QApplication::activeWindow(), anchorWindow.get());
         }
-        std::unique_ptr<QWidget> placed(
-            via == QLatin1String("call")
-                ? new QWidget
-                : new SorvDialog(via == QLatin1String("dialog (parent)") ? anchorWindow.get() : nullptr));
-        placed->setWindowFlag(Qt::Window);
-        placed->setMinimumSize(minimum.isValid() ? minimum : QSize(0, 0));
-        placed->resize(window.size());
+        std::unique_ptr<QWidget> placed;
+        if (qcWindow)
+            placed.reset(new FbPickQcWindow);
+        else if (via == QLatin1String("call"))
+            placed.reset(new QWidget);
+        else
+            placed.reset(new SorvDialog(via == QLatin1String("dialog (parent)") ? anchorWindow.get() : nullptr));
+        placed->setAttribute(Qt::WA_DeleteOnClose, false);
+        if (!qcWindow) {
+            placed->setWindowFlag(Qt::Window);
+            placed->setMinimumSize(minimum.isValid() ? minimum : QSize(0, 0));
+            placed->resize(window.size());
+        }
         if (via == QLatin1String("call") || via == QLatin1String("dialog placed"))
             placed->move(window.topLeft());
         placed->show();
@@ -96,7 +121,7 @@ private slots:
         } else {
             QVERIFY2(screen.contains(frame), qPrintable(seen));
             // Only what does not fit is shrunk.
-            if (screen.width() > window.width() && screen.height() > window.height())
+            if (!qcWindow && screen.width() > window.width() && screen.height() > window.height())
                 QCOMPARE(placed->size(), window.size());
         }
         const QPoint centre = anchorWindow ? anchorWindow->frameGeometry().center() : QPoint();
@@ -110,64 +135,28 @@ private slots:
             QCOMPARE(frame, screen);
         else if (where == QLatin1String("top left"))
             QCOMPARE(frame.topLeft(), screen.topLeft());
+        else if (where == QLatin1String("as left"))
+            QCOMPARE(placed->geometry(), anchor);
+        else if (where == QLatin1String("inside, same size"))
+            QCOMPARE(placed->size(), anchor.size());
         else
             QCOMPARE(frame.topLeft(), window.topLeft());
-    }
-
-    // The QC window opens where the user last left it, brought back inside
-    // the screen; the first time it fills a small screen.
-    void qcWindowGeometry_data()
-    {
-        QTest::addColumn<QRect>("left");    // where the user left an earlier window; none when null
-        QTest::addColumn<QString>("where"); // where the next one opens
-        QTest::newRow("first time, small screen") << QRect() << "the screen";
-        QTest::newRow("moved and resized") << QRect(60, 80, 700, 480) << "as left";
-        QTest::newRow("left off the screen") << QRect(-500, 700, 700, 480) << "inside, same size";
-        QTest::newRow("left larger than the screen") << QRect(0, 0, 1600, 1000) << "the screen";
-    }
-
-    void qcWindowGeometry()
-    {
-        QFETCH(QRect, left);
-        QFETCH(QString, where);
-        if (!left.isNull()) {
-            QPointer<FbPickQcWindow> earlier = new FbPickQcWindow;
-            earlier->show();
-            QVERIFY(QTest::qWaitForWindowExposed(earlier.data()));
-            earlier->setGeometry(left);
-            earlier->close();
-            QTRY_VERIFY2(!earlier, "the window was not deleted on closing");
-        }
-        QPointer<FbPickQcWindow> window = new FbPickQcWindow;
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.data()));
-        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-        const QRect frame = window->frameGeometry();
-        const QString seen =
-            QStringLiteral("frame %1,%2 %3x%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height());
-        QVERIFY2(screen.contains(frame), qPrintable(seen));
+        if (!qcWindow)
+            return;
         // Every control in sight, whole, none over another.
         QVector<QRect> controls;
-        const QList<QWidget *> children = window->findChildren<QWidget *>();
+        const QList<QWidget *> children = placed->findChildren<QWidget *>();
         for (QWidget *child : children) {
             if (child->isVisible() && (qobject_cast<QAbstractButton *>(child) || qobject_cast<QComboBox *>(child) ||
                                        qobject_cast<QLineEdit *>(child))) {
-                const QRect area(child->mapTo(window, QPoint(0, 0)), child->size());
-                QVERIFY2(window->rect().contains(area) && area.width() >= child->minimumSizeHint().width(),
+                const QRect area(child->mapTo(placed.get(), QPoint(0, 0)), child->size());
+                QVERIFY2(placed->rect().contains(area) && area.width() >= child->minimumSizeHint().width(),
                          qPrintable(child->objectName() + " is cut off"));
                 for (const QRect &other : qAsConst(controls))
                     QVERIFY2(!other.intersects(area), qPrintable(child->objectName() + " covers another control"));
                 controls << area;
             }
         }
-        if (where == QLatin1String("the screen"))
-            QCOMPARE(frame, screen);
-        else if (where == QLatin1String("as left"))
-            QCOMPARE(window->geometry(), left);
-        else
-            QCOMPARE(window->size(), left.size());
-        window->close();
-        QTRY_VERIFY(!window);
     }
 };
 
