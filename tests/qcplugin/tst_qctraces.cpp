@@ -350,22 +350,38 @@ private slots:
             QVERIFY(!records(document->data()->report, kind).contains(record));
     }
 
+    // A pick chosen in the table is selected in the traces and one clicked
+    // in the traces in the table, through the document, in the shot plot's
+    // reduced time; keys on it then edit it, each key an edit of its own.
     void selection_data()
     {
         QTest::addColumn<bool>("fromTraces"); // clicked in the traces, else chosen in the table
         QTest::addColumn<int>("row");
-        QTest::newRow("table to traces") << false << 5;
-        QTest::newRow("traces to table") << true << 7;
-        QTest::newRow("traces to table, last pick") << true << 11;
+        QTest::addColumn<QList<int>>("keys"); // then pressed on the traces
+        QTest::addColumn<double>("movedMs");
+        QTest::addColumn<bool>("rejected");
+        QTest::newRow("table to traces") << false << 5 << QList<int>() << 0.0 << false;
+        QTest::newRow("traces to table") << true << 7 << QList<int>() << 0.0 << false;
+        QTest::newRow("traces to table, last pick") << true << 23 << QList<int>() << 0.0 << false;
+        QTest::newRow("Down: a sample later") << true << 5 << QList<int>{Qt::Key_Down} << SampleMs << false;
+        QTest::newRow("Up twice: two samples earlier")
+            << true << 5 << QList<int>{Qt::Key_Up, Qt::Key_Up} << -2 * SampleMs << false;
+        QTest::newRow("Delete rejects") << true << 5 << QList<int>{Qt::Key_Delete} << 0.0 << true;
+        QTest::newRow("Insert restores") << true << 5 << QList<int>{Qt::Key_Delete, Qt::Key_Insert} << 0.0 << false;
     }
     void selection()
     {
         QFETCH(bool, fromTraces);
         QFETCH(int, row);
-        QScopedPointer<FbPickQcWindow> window(openWithTraces(m_fb, tracesFile(QStringLiteral("1001")), 0));
+        QFETCH(QList<int>, keys);
+        QFETCH(double, movedMs);
+        QFETCH(bool, rejected);
+        QScopedPointer<FbPickQcWindow> window(openWithTraces(m_skipFb, m_skipSgy, SkipShot));
         GatherView *view = window->findChild<TracesPanel *>()->view();
         auto *table = window->findChild<QTableView *>(QStringLiteral("shotTable"));
         QVERIFY(table);
+        EditSession *session = window->document()->session();
+        const QVector<FbRecord> before = session->records(SkipShot);
         if (fromTraces) {
             QVERIFY(view->isVisible());
             const QPointF pick = view->pickPoint(row);
@@ -381,17 +397,28 @@ private slots:
         // Reduced time is the shot plot's.
         setPlotView(window.data(), QString::number(1000 + row), false);
         QCOMPARE(view->reductionVelocity(), 1000.0 + row);
-        const qint32 first = window->document()->data()->report.index().at(0).firstRecord;
+        const qint32 first = window->document()->data()->report.index().at(SkipShot).firstRecord;
         QCOMPARE(window->document()->selectedRecord(), qint32(first + row));
+        for (int i = 0; i < keys.size(); ++i) {
+            QTest::keyClick(view->canvas(), Qt::Key(keys.at(i)));
+            QTRY_COMPARE(session->undoStack()->count(), i + 1);
+            QTRY_COMPARE(view->selectedRow(), row);
+        }
+        const FbRecord after = session->records(SkipShot).at(row);
+        QCOMPARE(double(after.fb_time), double(before.at(row).fb_time) + movedMs);
+        QCOMPARE(after.fb_status != before.at(row).fb_status, rejected);
     }
 
     // A click, or a line drawn across traces, sets their picks on the
-    // onsets near where it was drawn, as one edit that undo takes back and
-    // a corrected copy holds.
+    // onsets near where it was drawn; re-picking the outliers proposes the
+    // true times for the skipped run and nothing wrong elsewhere, and
+    // accepting sets them. Either is one edit that undo takes back and a
+    // corrected copy holds.
     void picksDrawnOnTraces_data()
     {
-        QTest::addColumn<bool>("drag");
-        QTest::addColumn<int>("firstChannel");
+        QTest::addColumn<QString>("gesture"); // click, drag, or the re-pick action whose suggestions are accepted
+        QTest::addColumn<int>("shot");
+        QTest::addColumn<int>("firstChannel"); // of those drawn across or proposed
         QTest::addColumn<int>("lastChannel");
         QTest::addColumn<double>("drawnOffMs"); // drawn this far from the true first break
         QTest::addColumn<double>("toleranceMs");
@@ -400,55 +427,89 @@ private slots:
         // on that trace, not the true first break (the picker may read it late).
         QTest::addColumn<bool>("noisy");
         const int onset = int(FbQc::SnapMode::Onset);
-        QTest::newRow("click late on a clean trace") << false << 4 << 4 << 3.0 << SampleMs << onset << false;
+        const int s = SkipShot;
+        QTest::newRow("click late on a clean trace") << "click" << s << 4 << 4 << 3.0 << SampleMs << onset << false;
         QTest::newRow("click early on a skipped trace")
-            << false << SkipFirst + 1 << SkipFirst + 1 << -3.0 << SampleMs << onset << false;
+            << "click" << s << SkipFirst + 1 << SkipFirst + 1 << -3.0 << SampleMs << onset << false;
         QTest::newRow("drag across the cycle skip")
-            << true << SkipFirst - 1 << SkipLast + 1 << 2.0 << 1.0 << onset << false;
+            << "drag" << s << SkipFirst - 1 << SkipLast + 1 << 2.0 << 1.0 << onset << false;
         QTest::newRow("click, snapping off: where clicked")
-            << false << 4 << 4 << 3.0 << SampleMs << int(FbQc::SnapMode::None) << false;
-        QTest::newRow("noisy: click late on a clean trace") << false << 4 << 4 << 3.0 << SampleMs << onset << true;
+            << "click" << s << 4 << 4 << 3.0 << SampleMs << int(FbQc::SnapMode::None) << false;
+        QTest::newRow("noisy: click late on a clean trace")
+            << "click" << s << 4 << 4 << 3.0 << SampleMs << onset << true;
         QTest::newRow("noisy: drag across the cycle skip")
-            << true << SkipFirst - 1 << SkipLast + 1 << 2.0 << SampleMs << onset << true;
+            << "drag" << s << SkipFirst - 1 << SkipLast + 1 << 2.0 << SampleMs << onset << true;
+        QTest::newRow("re-picked, this shot")
+            << "traceRepickShot" << s << SkipFirst << SkipLast << 0.0 << 1.0 << onset << false;
+        QTest::newRow("re-picked, a clean shot: none")
+            << "traceRepickShot" << 0 << SkipFirst << SkipLast << 0.0 << 1.0 << onset << false;
+        QTest::newRow("re-picked, the file")
+            << "traceRepickFile" << s << SkipFirst << SkipLast << 0.0 << 1.0 << onset << false;
     }
     void picksDrawnOnTraces()
     {
-        QFETCH(bool, drag);
+        QFETCH(QString, gesture);
+        QFETCH(int, shot);
         QFETCH(int, firstChannel);
         QFETCH(int, lastChannel);
         QFETCH(double, drawnOffMs);
         QFETCH(double, toleranceMs);
         QFETCH(int, snap);
         QFETCH(bool, noisy);
-        QScopedPointer<FbPickQcWindow> window(openWithTraces(m_skipFb, noisy ? m_noisySgy : m_skipSgy, SkipShot));
+        QScopedPointer<FbPickQcWindow> window(openWithTraces(m_skipFb, noisy ? m_noisySgy : m_skipSgy, shot));
         GatherView *view = window->findChild<GatherView *>(QStringLiteral("traceView"));
         EditSession *session = window->document()->session();
         const QVector<FbRecord> before = session->records(SkipShot);
         const QVector<FbRecord> truth = truthRecords(window.data());
-
-        window->findChild<QToolButton *>(QStringLiteral("tracePickMode"))->click();
-        QVERIFY(view->pickMode());
-        for (QAction *mode : window->findChild<QActionGroup *>(QStringLiteral("traceSnap"))->actions())
-            if (mode->data().toInt() == snap)
-                mode->trigger();
-        QCOMPARE(int(view->snap().mode), snap);
         const std::shared_ptr<const QcData> judgedBefore = window->document()->data();
         const int a = rowOf(before, firstChannel), b = rowOf(before, lastChannel);
-        // Zoomed in on the arrivals, as one picks.
-        view->setTimeWindow(truth.at(a).fb_time - 20, truth.at(b).fb_time + 20);
-        // Unsnapped, a time lands where it was drawn, within a pixel.
         const bool snapped = snap != int(FbQc::SnapMode::None);
         const double aimedMs = snapped ? 0.0 : drawnOffMs;
-        if (!snapped)
-            toleranceMs = std::max(toleranceMs, std::abs(view->canvasMap(QwtPlot::yLeft).invTransform(1) -
-                                                         view->canvasMap(QwtPlot::yLeft).invTransform(0)));
-        const QPoint from = view->canvasPoint(view->traceOfRow(a), truth.at(a).fb_time + drawnOffMs);
-        const QPoint to = view->canvasPoint(view->traceOfRow(b), truth.at(b).fb_time + drawnOffMs);
-        QTest::mousePress(view->canvas(), Qt::LeftButton, Qt::NoModifier, from);
-        if (drag)
-            QTest::mouseMove(view->canvas(), to);
-        QTest::mouseRelease(view->canvas(), Qt::LeftButton, Qt::NoModifier, drag ? to : from);
-
+        if (gesture.startsWith(QLatin1String("traceRepick"))) {
+            auto *repicker = window->findChild<TracesPanel *>()->repicker();
+            auto *accept = window->findChild<QAction *>(QStringLiteral("traceAcceptSuggestions"));
+            window->findChild<QAction *>(gesture)->trigger();
+            QTRY_VERIFY(!repicker->isSuggesting());
+            if (shot != SkipShot) {
+                QCOMPARE(repicker->suggestionCount(), 0);
+                QVERIFY(!accept->isEnabled());
+                return;
+            }
+            QSet<int> suggested;
+            for (const FbQc::Suggestion &s : view->suggestions()) {
+                suggested.insert(before.at(s.row).channel);
+                QVERIFY2(std::abs(s.newMs - truth.at(s.row).fb_time) <= toleranceMs,
+                         qPrintable(QStringLiteral("channel %1: %2 ms proposed, true %3 ms")
+                                        .arg(before.at(s.row).channel)
+                                        .arg(s.newMs)
+                                        .arg(double(truth.at(s.row).fb_time))));
+            }
+            for (int channel = firstChannel; channel <= lastChannel; ++channel)
+                QVERIFY2(suggested.contains(channel),
+                         qPrintable(QStringLiteral("channel %1 not proposed").arg(channel)));
+            accept->trigger();
+            QCOMPARE(repicker->suggestionCount(), 0);
+        } else {
+            window->findChild<QToolButton *>(QStringLiteral("tracePickMode"))->click();
+            QVERIFY(view->pickMode());
+            for (QAction *mode : window->findChild<QActionGroup *>(QStringLiteral("traceSnap"))->actions())
+                if (mode->data().toInt() == snap)
+                    mode->trigger();
+            QCOMPARE(int(view->snap().mode), snap);
+            // Zoomed in on the arrivals, as one picks.
+            view->setTimeWindow(truth.at(a).fb_time - 20, truth.at(b).fb_time + 20);
+            // Unsnapped, a time lands where it was drawn, within a pixel.
+            if (!snapped)
+                toleranceMs = std::max(toleranceMs, std::abs(view->canvasMap(QwtPlot::yLeft).invTransform(1) -
+                                                             view->canvasMap(QwtPlot::yLeft).invTransform(0)));
+            const bool drag = gesture == QLatin1String("drag");
+            const QPoint from = view->canvasPoint(view->traceOfRow(a), truth.at(a).fb_time + drawnOffMs);
+            const QPoint to = view->canvasPoint(view->traceOfRow(b), truth.at(b).fb_time + drawnOffMs);
+            QTest::mousePress(view->canvas(), Qt::LeftButton, Qt::NoModifier, from);
+            if (drag)
+                QTest::mouseMove(view->canvas(), to);
+            QTest::mouseRelease(view->canvas(), Qt::LeftButton, Qt::NoModifier, drag ? to : from);
+        }
         QTRY_COMPARE(session->undoStack()->count(), 1);
         const QVector<FbRecord> after = session->records(SkipShot);
         for (int row = a; row <= b; ++row) {
@@ -479,91 +540,6 @@ private slots:
         const QVector<FbRecord> undone = session->records(SkipShot);
         for (int row = 0; row < before.size(); ++row)
             QCOMPARE(undone.at(row).fb_time, before.at(row).fb_time);
-    }
-
-    // Keys on the selected pick, each an edit of its own.
-    void keysOnTheSelectedPick_data()
-    {
-        QTest::addColumn<QList<int>>("keys");
-        QTest::addColumn<double>("movedMs");
-        QTest::addColumn<bool>("rejected");
-        QTest::newRow("Down: a sample later") << QList<int>{Qt::Key_Down} << SampleMs << false;
-        QTest::newRow("Up twice: two samples earlier") << QList<int>{Qt::Key_Up, Qt::Key_Up} << -2 * SampleMs << false;
-        QTest::newRow("Delete rejects") << QList<int>{Qt::Key_Delete} << 0.0 << true;
-        QTest::newRow("Insert restores") << QList<int>{Qt::Key_Delete, Qt::Key_Insert} << 0.0 << false;
-    }
-    void keysOnTheSelectedPick()
-    {
-        QFETCH(QList<int>, keys);
-        QFETCH(double, movedMs);
-        QFETCH(bool, rejected);
-        QScopedPointer<FbPickQcWindow> window(openWithTraces(m_skipFb, m_skipSgy, SkipShot));
-        GatherView *view = window->findChild<GatherView *>(QStringLiteral("traceView"));
-        EditSession *session = window->document()->session();
-        const QVector<FbRecord> before = session->records(SkipShot);
-        const int row = rowOf(before, 6);
-        QTest::mouseClick(view->canvas(), Qt::LeftButton, Qt::NoModifier,
-                          view->canvasPoint(view->traceOfRow(row), before.at(row).fb_time));
-        QTRY_COMPARE(view->selectedRow(), row);
-        for (int i = 0; i < keys.size(); ++i) {
-            QTest::keyClick(view->canvas(), Qt::Key(keys.at(i)));
-            QTRY_COMPARE(session->undoStack()->count(), i + 1);
-            QTRY_COMPARE(view->selectedRow(), row);
-        }
-        const FbRecord after = session->records(SkipShot).at(row);
-        QCOMPARE(double(after.fb_time), double(before.at(row).fb_time) + movedMs);
-        QCOMPARE(after.fb_status != before.at(row).fb_status, rejected);
-    }
-
-    // Re-picking the outliers proposes the true times for the skipped run
-    // and nothing wrong elsewhere; accepting sets them as one edit.
-    void suggestions_data()
-    {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<int>("shot");
-        QTest::newRow("this shot") << "traceRepickShot" << SkipShot;
-        QTest::newRow("a clean shot: none") << "traceRepickShot" << 0;
-        QTest::newRow("the file") << "traceRepickFile" << SkipShot;
-    }
-    void suggestions()
-    {
-        QFETCH(QString, action);
-        QFETCH(int, shot);
-        QScopedPointer<FbPickQcWindow> window(openWithTraces(m_skipFb, m_skipSgy, shot));
-        GatherView *view = window->findChild<GatherView *>(QStringLiteral("traceView"));
-        auto *repicker = window->findChild<TracesPanel *>()->repicker();
-        EditSession *session = window->document()->session();
-        const QVector<FbRecord> before = session->records(SkipShot);
-        const QVector<FbRecord> truth = truthRecords(window.data());
-
-        window->findChild<QAction *>(action)->trigger();
-        QTRY_VERIFY(!repicker->isSuggesting());
-        if (shot != SkipShot) {
-            QCOMPARE(repicker->suggestionCount(), 0);
-            QVERIFY(!window->findChild<QAction *>(QStringLiteral("traceAcceptSuggestions"))->isEnabled());
-            return;
-        }
-        QSet<int> suggested;
-        for (const FbQc::Suggestion &s : view->suggestions()) {
-            suggested.insert(before.at(s.row).channel);
-            QVERIFY2(std::abs(s.newMs - truth.at(s.row).fb_time) <= 1.0,
-                     qPrintable(QStringLiteral("channel %1: %2 ms proposed, true %3 ms")
-                                    .arg(before.at(s.row).channel)
-                                    .arg(s.newMs)
-                                    .arg(double(truth.at(s.row).fb_time))));
-        }
-        for (int channel = SkipFirst; channel <= SkipLast; ++channel)
-            QVERIFY2(suggested.contains(channel), qPrintable(QStringLiteral("channel %1 not proposed").arg(channel)));
-
-        window->findChild<QAction *>(QStringLiteral("traceAcceptSuggestions"))->trigger();
-        QCOMPARE(session->undoStack()->count(), 1);
-        QCOMPARE(repicker->suggestionCount(), 0);
-        const QVector<FbRecord> after = session->records(SkipShot);
-        for (int row = rowOf(before, SkipFirst); row <= rowOf(before, SkipLast); ++row)
-            QVERIFY(std::abs(after.at(row).fb_time - truth.at(row).fb_time) <= 1.0);
-        session->undoStack()->undo();
-        QCOMPARE(session->records(SkipShot).at(rowOf(before, SkipFirst)).fb_time,
-                 before.at(rowOf(before, SkipFirst)).fb_time);
     }
 
 private:
