@@ -3,6 +3,7 @@
 #include <fbview/plotlabels.h>
 
 #include <fbfile/fbcolumns.h>
+#include <fbfile/fbpicks.h>
 #include <fbview/gatherrenderer.h>
 #include <fbview/steadylegend.h>
 #include <fbview/statuscolors.h>
@@ -390,8 +391,8 @@ ShotPlot::Partner ShotPlot::partner(const QVector<FbRecord> &records, const FbQc
     for (int i = 0; i < records.size() && i < fit.picks.size(); ++i) {
         const FbRecord &r = records.at(i);
         const FbQc::PickVerdict &v = fit.picks.at(i);
-        // What the checks compare: picks in use, not the unpicked.
-        if (FbColumns::pickClass(r.fb_status) == FbColumns::PickClass::Other || v.unpicked || !std::isfinite(r.fb_time))
+        // What the checks compare: picks in use.
+        if (!FbPicks::isLive(r))
             continue;
         const double absOffset = std::abs(double(r.offset));
         partner.picks.append(QPointF(v.side == FbQc::Negative ? -absOffset : absOffset, r.fb_time));
@@ -420,8 +421,9 @@ std::shared_ptr<const ShotPlot::Drawn> ShotPlot::build(const QVector<FbRecord> &
         const int side = i < fit.picks.size() ? int(verdict.side) : int(r.offset < 0 ? FbQc::Negative : FbQc::Positive);
         const double absOffset = std::abs(double(r.offset));
         const double time = delays.isEmpty() ? double(r.fb_time) : r.fb_time - delays.at(i);
-        const double y = view.mode == Residuals ? (verdict.judged ? double(verdict.residual) : qQNaN())
-                                                : yOf(fit, view, side, absOffset, time);
+        const double y = !FbPicks::hasPick(r)     ? qQNaN()
+                         : view.mode == Residuals ? (verdict.judged ? double(verdict.residual) : qQNaN())
+                                                  : yOf(fit, view, side, absOffset, time);
         const QPointF p(side == FbQc::Negative ? -absOffset : absOffset, y);
         drawn->points[i] = p;
         if (!qIsFinite(p.y()))
