@@ -4,6 +4,7 @@
 
 #include <fbfile/fbcolumns.h>
 #include <fbfile/fbpicks.h>
+#include <fbfile/sgtconverter.h>
 #include <fbview/gatherrenderer.h>
 #include <fbview/steadylegend.h>
 #include <fbview/statuscolors.h>
@@ -126,17 +127,17 @@ private:
 // dipping toward the source adds to its apparent velocity.
 constexpr double FastestGround = 15000.0;
 
-// A velocity in m/s, from a unit named by its symbol; NaN for a unit not
-// known, whose velocities are then not judged.
-double metresPerSecond(double velocity, const QString &unit)
+// The units a fitted velocity is judged in: the file's once known, else
+// those of the offset unit as named; NaN metres for a unit not known, whose
+// velocities are then not judged.
+FbQc::Units judgedUnits(const ShotPlot::View &view)
 {
-    if (unit == QLatin1String("m"))
-        return velocity;
-    if (unit == QLatin1String("ft"))
-        return velocity * 0.3048;
-    if (unit == QLatin1String("km"))
-        return velocity * 1000.0;
-    return qQNaN();
+    if (view.unitsKnown)
+        return view.units;
+    FbQc::Units units;
+    if (!SgtConverter::lengthUnit(view.unit, &units.metresPerLength))
+        units.metresPerLength = qQNaN();
+    return units;
 }
 
 QwtText labelText(const QString &text)
@@ -454,6 +455,7 @@ QVector<PlotLabels::Label> ShotPlot::buildLabels(const FbQc::ShotFit &fit, const
     if (view.mode != Times)
         return texts;
     const QLocale locale;
+    const FbQc::Units judged = judgedUnits(view);
     for (int side = 0; side < 2; ++side) {
         const FbQc::SideModel &model = fit.sides[side];
         if (!model.judged)
@@ -474,7 +476,7 @@ QVector<PlotLabels::Label> ShotPlot::buildLabels(const FbQc::ShotFit &fit, const
             // A segment faster than any rock, even seen up a dipping
             // refractor, runs through picks that stay flat (noise, a lost
             // arrival): no ground has that velocity, so none is written.
-            if (metresPerSecond(velocity, speedUnit) > FastestGround)
+            if (judged.metresPerSecond(fitted) > FastestGround)
                 continue;
             // Beside the curve drawn, in either view.
             const double x = (model.knotOffset[k] + model.knotOffset[k + 1]) / 2;
