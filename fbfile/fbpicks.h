@@ -40,6 +40,16 @@ inline void markUnpicked(FbRecord *r)
         r->fb_status = DefaultRejectStatus;
 }
 
+// Whether a record holds a pick to show, in use or rejected: a time that
+// is a number and that someone picked. Neither a trace nobody picked nor,
+// at the source, a rejected time of 0 or below, which is what markUnpicked
+// leaves there: no pick, where a rejected pick keeps the time it had.
+inline bool hasPick(const FbRecord &r)
+{
+    return std::isfinite(r.fb_time) && !isUnpicked(r) &&
+           !(r.offset == 0 && r.fb_time <= 0.0f && !isAccepted(r.fb_status));
+}
+
 // A pick in use: accepted, picked and a number. Only these are judged.
 inline bool isLive(const FbRecord &r)
 {

@@ -1,6 +1,7 @@
 #include <fbview/gatherview.h>
 
 #include <fbfile/fbcolumns.h>
+#include <fbfile/fbpicks.h>
 #include <fbview/statuscolors.h>
 
 #include <qwt_plot_canvas.h>
@@ -424,8 +425,7 @@ void GatherView::rebuildMarks()
         const int trace = m_rowTrace.at(row);
         const FbRecord &r = m_records.at(row);
         const FbQc::PickVerdict verdict = row < m_fit.picks.size() ? m_fit.picks.at(row) : FbQc::PickVerdict();
-        // An unpicked trace (time <= 0 off the source) has no pick to show.
-        if (trace < 0 || verdict.unpicked || !std::isfinite(r.fb_time))
+        if (trace < 0 || !FbPicks::hasPick(r))
             continue;
         const QPointF p(traceX(trace), shownTime(trace, r.fb_time));
         m_points[row] = p;

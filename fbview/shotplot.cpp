@@ -3,6 +3,8 @@
 #include <fbview/plotlabels.h>
 
 #include <fbfile/fbcolumns.h>
+#include <fbfile/fbpicks.h>
+#include <fbfile/sgtconverter.h>
 #include <fbview/gatherrenderer.h>
 #include <fbview/steadylegend.h>
 #include <fbview/statuscolors.h>
@@ -125,17 +127,17 @@ private:
 // dipping toward the source adds to its apparent velocity.
 constexpr double FastestGround = 15000.0;
 
-// A velocity in m/s, from a unit named by its symbol; NaN for a unit not
-// known, whose velocities are then not judged.
-double metresPerSecond(double velocity, const QString &unit)
+// The units a fitted velocity is judged in: the file's once known, else
+// those of the offset unit as named; NaN metres for a unit not known, whose
+// velocities are then not judged.
+FbQc::Units judgedUnits(const ShotPlot::View &view)
 {
-    if (unit == QLatin1String("m"))
-        return velocity;
-    if (unit == QLatin1String("ft"))
-        return velocity * 0.3048;
-    if (unit == QLatin1String("km"))
-        return velocity * 1000.0;
-    return qQNaN();
+    if (view.unitsKnown)
+        return view.units;
+    FbQc::Units units;
+    if (!SgtConverter::lengthUnit(view.unit, &units.metresPerLength))
+        units.metresPerLength = qQNaN();
+    return units;
 }
 
 QwtText labelText(const QString &text)
@@ -390,8 +392,8 @@ ShotPlot::Partner ShotPlot::partner(const QVector<FbRecord> &records, const FbQc
     for (int i = 0; i < records.size() && i < fit.picks.size(); ++i) {
         const FbRecord &r = records.at(i);
         const FbQc::PickVerdict &v = fit.picks.at(i);
-        // What the checks compare: picks in use, not the unpicked.
-        if (FbColumns::pickClass(r.fb_status) == FbColumns::PickClass::Other || v.unpicked || !std::isfinite(r.fb_time))
+        // What the checks compare: picks in use.
+        if (!FbPicks::isLive(r))
             continue;
         const double absOffset = std::abs(double(r.offset));
         partner.picks.append(QPointF(v.side == FbQc::Negative ? -absOffset : absOffset, r.fb_time));
@@ -420,8 +422,9 @@ std::shared_ptr<const ShotPlot::Drawn> ShotPlot::build(const QVector<FbRecord> &
         const int side = i < fit.picks.size() ? int(verdict.side) : int(r.offset < 0 ? FbQc::Negative : FbQc::Positive);
         const double absOffset = std::abs(double(r.offset));
         const double time = delays.isEmpty() ? double(r.fb_time) : r.fb_time - delays.at(i);
-        const double y = view.mode == Residuals ? (verdict.judged ? double(verdict.residual) : qQNaN())
-                                                : yOf(fit, view, side, absOffset, time);
+        const double y = !FbPicks::hasPick(r)     ? qQNaN()
+                         : view.mode == Residuals ? (verdict.judged ? double(verdict.residual) : qQNaN())
+                                                  : yOf(fit, view, side, absOffset, time);
         const QPointF p(side == FbQc::Negative ? -absOffset : absOffset, y);
         drawn->points[i] = p;
         if (!qIsFinite(p.y()))
@@ -452,6 +455,7 @@ QVector<PlotLabels::Label> ShotPlot::buildLabels(const FbQc::ShotFit &fit, const
     if (view.mode != Times)
         return texts;
     const QLocale locale;
+    const FbQc::Units judged = judgedUnits(view);
     for (int side = 0; side < 2; ++side) {
         const FbQc::SideModel &model = fit.sides[side];
         if (!model.judged)
@@ -472,7 +476,7 @@ QVector<PlotLabels::Label> ShotPlot::buildLabels(const FbQc::ShotFit &fit, const
             // A segment faster than any rock, even seen up a dipping
             // refractor, runs through picks that stay flat (noise, a lost
             // arrival): no ground has that velocity, so none is written.
-            if (metresPerSecond(velocity, speedUnit) > FastestGround)
+            if (judged.metresPerSecond(fitted) > FastestGround)
                 continue;
             // Beside the curve drawn, in either view.
             const double x = (model.knotOffset[k] + model.knotOffset[k + 1]) / 2;

@@ -145,7 +145,8 @@ StationAxis StationAxis::build(const FbQc::Report &report, const Progress &progr
     for (int k = 1; k < count && oneStation; ++k)
         oneStation = receivers.at(k).stat == receivers.at(0).stat;
     axis.m_kind = oneStation ? Distance : Stations;
-    const QVector<double> coordinates = axis.m_kind == Stations ? axis.layLines(receivers) : axis.fitLine(receivers);
+    const QVector<double> coordinates =
+        axis.m_kind == Stations ? axis.layLines(receivers) : axis.layDistances(receivers);
 
     // Receivers by coordinate; the report's order (line, station) among
     // equals, and the report's list itself when it is in that order already.
@@ -183,19 +184,62 @@ QVector<double> StationAxis::layLines(const QVector<FbQc::StationResidual> &rece
     QVector<double> steps;
     for (const FbQc::StationResidual &r : receivers) {
         if (m_lines.isEmpty() || m_lines.last().line != r.line)
-            m_lines.append(Line{r.line, r.stat, r.stat, 0.0});
+            m_lines.append(Line{r.line, double(r.stat), double(r.stat), 0.0});
         else if (r.stat != m_lines.last().last)
             steps.append(double(r.stat) - m_lines.last().last);
         m_lines.last().last = r.stat;
     }
     m_cellWidth = medianStep(steps, 1.0);
+    placeLines();
+    QVector<double> coordinates;
+    coordinates.reserve(receivers.size());
+    for (const FbQc::StationResidual &r : receivers)
+        coordinates.append(m_lines.at(m_lineIndex.value(r.line)).base + r.stat);
+    return coordinates;
+}
+
+QVector<double> StationAxis::layDistances(const QVector<FbQc::StationResidual> &receivers)
+{
+    QVector<QPointF> positions;
+    positions.reserve(receivers.size());
+    for (const FbQc::StationResidual &r : receivers)
+        positions.append(QPointF(r.x, r.y));
+    m_positionLines = FbQc::ReceiverLines::find(positions);
+    if (m_positionLines.count() <= 1)
+        return fitLine(receivers);
+    // Lines numbered from 1 as they lie across, each from its first
+    // receiver to its last along them.
+    m_lines.resize(m_positionLines.count());
+    for (int l = 0; l < m_lines.size(); ++l)
+        m_lines[l] = Line{l + 1, qInf(), -qInf(), 0.0};
+    for (const FbQc::StationResidual &r : receivers) {
+        const int l = m_positionLines.lineAt(r.x, r.y);
+        if (l < 0)
+            continue;
+        const double at = m_positionLines.along(r.x, r.y);
+        m_lines[l].first = qMin(m_lines.at(l).first, at);
+        m_lines[l].last = qMax(m_lines.at(l).last, at);
+    }
+    m_cellWidth = m_positionLines.spacing();
+    placeLines();
+    QVector<double> coordinates;
+    coordinates.reserve(receivers.size());
+    for (const FbQc::StationResidual &r : receivers) {
+        const int l = m_positionLines.lineAt(r.x, r.y);
+        coordinates.append(l < 0 ? qQNaN() : m_lines.at(l).base + m_positionLines.along(r.x, r.y));
+    }
+    return coordinates;
+}
+
+void StationAxis::placeLines()
+{
     // Between two lines a few empty columns, enough to see where one ends
     // and to keep apart the sources a station past either end; on long
     // lines about a hundredth of the axis, all gaps together at most a
     // tenth of it, so that the stations keep the room.
     double stations = 0.0;
     for (const Line &line : qAsConst(m_lines))
-        stations += double(qint64(line.last) - line.first) + m_cellWidth;
+        stations += line.last - line.first + m_cellWidth;
     const double gaps = qMax(1, int(m_lines.size()) - 1);
     const double gap = qMax(4.0 * m_cellWidth, qMin(0.01 * stations, 0.1 * stations / gaps));
     double end = 0.0;
@@ -205,11 +249,6 @@ QVector<double> StationAxis::layLines(const QVector<FbQc::StationResidual> &rece
         end = line.base + line.last;
         m_lineIndex.insert(line.line, l);
     }
-    QVector<double> coordinates;
-    coordinates.reserve(receivers.size());
-    for (const FbQc::StationResidual &r : receivers)
-        coordinates.append(m_lines.at(m_lineIndex.value(r.line)).base + r.stat);
-    return coordinates;
 }
 
 QVector<double> StationAxis::fitLine(const QVector<FbQc::StationResidual> &receivers)
@@ -284,7 +323,8 @@ bool StationAxis::placeSources(const FbQc::ShotSummaries &shots, const Progress 
             source.stat != last.stat) {
             double c = qQNaN();
             if (m_kind == Distance) {
-                c = finite(source.x, source.y) ? along(source.x, source.y) : qQNaN();
+                if (finite(source.x, source.y))
+                    c = m_lines.size() > 1 ? nearestReceiver(source.x, source.y) : along(source.x, source.y);
             } else {
                 if (line < 0 || m_lines.at(line).line != source.line)
                     line = m_lineIndex.value(source.line, -1);
@@ -425,8 +465,14 @@ int StationAxis::lowerBound(double coordinate) const
 
 double StationAxis::pickAt(const FbRecord &record) const
 {
-    if (m_kind == Distance)
-        return finite(record.group_x, record.group_y) ? along(record.group_x, record.group_y) : qQNaN();
+    if (m_kind == Distance) {
+        if (!finite(record.group_x, record.group_y))
+            return qQNaN();
+        if (m_lines.size() <= 1)
+            return along(record.group_x, record.group_y);
+        const int l = m_positionLines.lineAt(record.group_x, record.group_y);
+        return l < 0 ? qQNaN() : m_lines.at(l).base + m_positionLines.along(record.group_x, record.group_y);
+    }
     const auto line = m_lineIndex.constFind(record.g_line);
     return line == m_lineIndex.cend() ? qQNaN() : m_lines.at(line.value()).base + record.g_stat;
 }
@@ -457,26 +503,30 @@ QString StationAxis::title() const
 
 QString StationAxis::label(double coordinate) const
 {
-    const QLocale locale = groupedLocale();
-    if (m_kind == Distance)
-        return locale.toString(coordinate, 'f', 0);
+    const auto text = [this](double value) {
+        return m_kind == Distance ? groupedLocale().toString(value, 'f', 0) : QString::number(qRound64(value));
+    };
     if (m_lines.size() <= 1)
-        return QString::number(qRound64(coordinate));
+        return text(coordinate);
     const Line *line = lineOf(coordinate);
     const double station = line ? coordinate - line->base : qQNaN();
     // A tick in the gap between two lines names no station.
     if (!line || station < line->first - 0.5 * m_cellWidth || station > line->last + 0.5 * m_cellWidth)
         return QString();
-    return QString::number(qRound64(station));
+    return text(station);
 }
 
 QString StationAxis::describe(double coordinate) const
 {
     if (!qIsFinite(coordinate))
         return tr("no station");
+    const Line *line = m_lines.size() > 1 ? lineOf(coordinate) : nullptr;
+    if (m_kind == Distance && line)
+        return tr("line %1, %2 along the line")
+            .arg(line->line)
+            .arg(groupedLocale().toString(coordinate - line->base, 'f', 1));
     if (m_kind == Distance)
         return tr("%1 along the line").arg(groupedLocale().toString(coordinate, 'f', 1));
-    const Line *line = m_lines.size() > 1 ? lineOf(coordinate) : nullptr;
     if (line)
         return tr("line %1, station %2").arg(line->line).arg(qRound64(coordinate - line->base));
     return tr("station %1").arg(qRound64(coordinate));
@@ -558,14 +608,14 @@ QList<double> StationAxis::ticks(double lower, double upper, double step) const
     QList<double> ticks;
     if (!(step > 0.0) || !(upper >= lower))
         return ticks;
-    if (m_kind == Distance || m_lines.size() <= 1) {
+    if (m_lines.size() <= 1) {
         for (double k = std::ceil(lower / step); k * step <= upper; ++k)
             ticks.append(k * step);
         return ticks;
     }
     for (const Line &line : m_lines) {
-        const double from = std::max(double(line.first), lower - line.base);
-        const double to = std::min(double(line.last), upper - line.base);
+        const double from = std::max(line.first, lower - line.base);
+        const double to = std::min(line.last, upper - line.base);
         for (double k = std::ceil(from / step); k * step <= to; ++k)
             ticks.append(line.base + k * step);
     }

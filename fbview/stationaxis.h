@@ -3,6 +3,7 @@
 
 #include <fbfile/fblayout.h>
 #include <fbqc/pickqc.h>
+#include <fbqc/receiverlines.h>
 #include <fbfile/progress.h>
 #include <fbfile/shotindex.h>
 
@@ -31,13 +32,16 @@ namespace FbView {
 // - Distance: when the file leaves stations unset (every receiver carries
 //   one and the same station number), the coordinate is the distance along
 //   the survey's main direction (the receivers' principal axis), from the
-//   first receiver, in the file's coordinate unit.
+//   first receiver, in the file's coordinate unit. Receiver lines standing
+//   apart (a patch, told apart by FbQc::ReceiverLines) are laid side by
+//   side as numbered lines are, each by the distance along the lines.
 //
 // A shot's source lies at the station its (s_line, s_stat) names when that
 // is a receiver line and the station lies within its stations (or a station
 // past either end), else at the receiver nearest its position (a source
 // between stations, or on a source line of its own); with Distance, at its
-// position's distance. NaN where a source or a pick cannot be placed
+// position's distance on one line, at the receiver nearest it on several.
+// NaN where a source or a pick cannot be placed
 // (coordinates that are not finite, a line no receiver carries).
 //
 // Built on any thread (the QC window builds it on its loading thread);
@@ -91,8 +95,8 @@ public:
     // A tick's text: the station (of its own line when lines lie side by
     // side; empty in the gap between two) or the distance.
     QString label(double coordinate) const;
-    // A coordinate in words: "station 57", "line 2, station 57" or "1,250.0
-    // along the line".
+    // A coordinate in words: "station 57", "line 2, station 57", "1,250.0
+    // along the line" or "line 2, 1,250.0 along the line".
     QString describe(double coordinate) const;
     // Where each receiver line starts and its number, when several lie side
     // by side; empty otherwise.
@@ -124,13 +128,16 @@ private:
     struct Line
     {
         qint32 line = 0;
-        qint32 first = 0;
-        qint32 last = 0;
-        double base = 0.0; // coordinate = base + station
+        double first = 0.0; // station, or distance along the lines
+        double last = 0.0;
+        double base = 0.0; // coordinate = base + station (or distance)
     };
     // Each receiver's coordinate, as Stations and Distance lay them out.
     QVector<double> layLines(const QVector<FbQc::StationResidual> &receivers);
+    QVector<double> layDistances(const QVector<FbQc::StationResidual> &receivers);
     QVector<double> fitLine(const QVector<FbQc::StationResidual> &receivers);
+    // Sets each line's base, a gap after the one before, and its index.
+    void placeLines();
     // Each shot's source, the span and the sources' spacing; false when
     // Cancel was asked.
     bool placeSources(const FbQc::ShotSummaries &shots, const FbFile::Progress &progress);
@@ -149,11 +156,13 @@ private:
     double m_maximum = 1.0;
     double m_cellWidth = 1.0;
     double m_sourceSpacing = 1.0;
-    // Stations: the lines, by number, and where each is in m_lines.
+    // The lines side by side, by number, and where each is in m_lines.
     QVector<Line> m_lines;
     QHash<qint32, int> m_lineIndex;
-    // Distance: the main direction through a point.
+    // Distance: the main direction through a point, and on several lines,
+    // each line's place (line k of m_positionLines is m_lines[k]).
     double m_pointX = 0.0, m_pointY = 0.0, m_dirX = 1.0, m_dirY = 0.0;
+    FbQc::ReceiverLines m_positionLines;
     // A grid of the receivers' positions, for the nearest to a source:
     // receivers sorted by cell and where each cell's run starts.
     double m_gridX = 0.0, m_gridY = 0.0, m_gridCell = 1.0;

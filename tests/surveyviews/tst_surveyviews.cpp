@@ -184,16 +184,20 @@ private slots:
     // yet leaving the stations the room), and the station axis's ticks read
     // round stations of their own line, rising along it, as many as the
     // view's width holds without two labels running together. The lines'
-    // names stand above the canvas, never over its cells.
+    // names stand above the canvas, never over its cells. A patch whose
+    // file leaves line and station numbers unset is laid out alike, its
+    // lines told apart by position and read by distance along them.
     void patchSourceColumns_data()
     {
         QTest::addColumn<int>("lines");
         QTest::addColumn<int>("shotInterval"); // stations between source lines
         QTest::addColumn<int>("width");        // of the view, px
         QTest::addColumn<int>("perLine");      // labels each line gets at least
-        QTest::newRow("4 receiver lines, source lines every 6 stations") << 4 << 6 << 900 << 2;
-        QTest::newRow("8 receiver lines, source lines every 8 stations, wide") << 8 << 8 << 1600 << 2;
-        QTest::newRow("8 receiver lines, narrow") << 8 << 8 << 420 << 0;
+        QTest::addColumn<bool>("stationsUnset");
+        QTest::newRow("4 receiver lines, source lines every 6 stations") << 4 << 6 << 900 << 2 << false;
+        QTest::newRow("8 receiver lines, source lines every 8 stations, wide") << 8 << 8 << 1600 << 2 << false;
+        QTest::newRow("8 receiver lines, narrow") << 8 << 8 << 420 << 0 << false;
+        QTest::newRow("4 receiver lines, stations unset") << 4 << 6 << 900 << 2 << true;
     }
     void patchSourceColumns()
     {
@@ -201,6 +205,7 @@ private slots:
         QFETCH(int, shotInterval);
         QFETCH(int, width);
         QFETCH(int, perLine);
+        QFETCH(bool, stationsUnset);
         FbGenerator::Options o;
         o.shots = lines * 12;
         o.channels = lines * 24;
@@ -209,9 +214,17 @@ private slots:
         Judged judged;
         for (int shot = 0; shot < o.shots; ++shot)
             judged.records += FbGenerator::shotRecords(o, shot);
+        if (stationsUnset) {
+            for (FbRecord &r : judged.records)
+                r.s_line = r.s_stat = r.g_line = r.g_stat = 0;
+        }
         QVERIFY(judgeRecords(QStringLiteral("patch.fb"), &judged));
-        QCOMPARE(judged.axis.cellWidth(), 1.0);
-        QCOMPARE(judged.axis.sourceSpacing(), double(shotInterval));
+        // A station, or the distance between two.
+        const double cell = stationsUnset ? o.groupInterval : 1.0;
+        QVERIFY2(std::abs(judged.axis.cellWidth() - cell) < 0.01 * cell,
+                 qPrintable(QString::number(judged.axis.cellWidth())));
+        QVERIFY2(std::abs(judged.axis.sourceSpacing() - shotInterval * cell) < 0.01 * cell,
+                 qPrintable(QString::number(judged.axis.sourceSpacing())));
 
         const StationAxis &axis = judged.axis;
         StationResidualView view;
@@ -225,8 +238,9 @@ private slots:
         for (int l = 1; l < lines; ++l) {
             const int first = axis.lowerBound(starts.at(l).first);
             const double gap = axis.receiverAt(first) - axis.receiverAt(first - 1);
-            const double before = axis.receiverAt(first - 1) - starts.at(l - 1).first + 1;
-            QVERIFY2(gap >= 3 && gap <= before / 10, qPrintable(QStringLiteral("%1 of %2").arg(gap).arg(before)));
+            const double before = axis.receiverAt(first - 1) - starts.at(l - 1).first + cell;
+            QVERIFY2(gap >= 3 * cell && gap <= before / 10,
+                     qPrintable(QStringLiteral("%1 of %2").arg(gap).arg(before)));
         }
         QVERIFY2(ticks.size() >= 3, qPrintable(QString::number(ticks.size())));
         qint64 previous = 0;
@@ -236,7 +250,7 @@ private slots:
         for (double tick : ticks) {
             const QString text = axis.label(tick);
             bool number = false;
-            const qint64 station = text.toLongLong(&number);
+            const qint64 station = QLocale().toLongLong(text, &number);
             QVERIFY2(number && station % 5 == 0, qPrintable(QStringLiteral("%1 at %2").arg(text).arg(tick)));
             int line = 0;
             while (line + 1 < starts.size() && starts.at(line + 1).first <= tick)

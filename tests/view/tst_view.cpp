@@ -3,6 +3,7 @@
 // stacks its sources, and how image files are written or refused.
 
 #include <fbfile/fbgenerator.h>
+#include <fbfile/fbpicks.h>
 #include <fbview/imageexport.h>
 #include <fbview/plotlabels.h>
 #include <fbview/shotplot.h>
@@ -167,34 +168,39 @@ private slots:
         QTest::addColumn<double>("leftLate"); // ms added to the negative side's picks
         QTest::addColumn<bool>("flatTail");   // the refractor's picks all but flat, a lost arrival
         QTest::addColumn<int>("intercepts");  // intercept labels
+        QTest::addColumn<bool>("unpickedSource");
         const QString ring = QStringLiteral("Outlier > 8 ms");
         QTest::newRow("times, all statuses, an outlier")
             << false << true << false << int(ShotPlot::Times) << 0.0 << "m"
             << "Time (ms)" << QStringList{"Status 0", "Status 1", "Other status", "Fitted curve", ring} << 0.0 << 0.0
-            << false << 1;
+            << false << 1 << false;
         QTest::newRow("a side late, an intercept below zero")
             << true << false << false << int(ShotPlot::Times) << 0.0 << "m"
-            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"} << -3.0 << 4.0 << false << 2;
+            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"} << -3.0 << 4.0 << false << 2 << false;
         QTest::newRow("flat picks far out")
             << true << false << false << int(ShotPlot::Times) << 0.0 << "m"
-            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"} << 0.0 << 0.0 << true << 1;
+            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"} << 0.0 << 0.0 << true << 1 << false;
         QTest::newRow("status 0 only, no outlier, feet")
             << true << false << false << int(ShotPlot::Times) << 0.0 << "ft"
-            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"} << 0.0 << 0.0 << false << 1;
+            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"} << 0.0 << 0.0 << false << 1 << false;
+        // The source's trace left unpicked (time 0, rejected) is no pick.
+        QTest::newRow("the source's trace unpicked")
+            << true << false << false << int(ShotPlot::Times) << 0.0 << "m"
+            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"} << 0.0 << 0.0 << false << 1 << true;
         QTest::newRow("reduced time, a partner")
             << true << false << true << int(ShotPlot::Times) << 3000.0 << "m"
             << "Reduced time t - |x| / 3000 m/s (ms)" << QStringList{"Status 0", "Shot 41", "Fitted curve"} << 0.0
-            << 0.0 << false << 1;
+            << 0.0 << false << 1 << false;
         // Rejected picks (other statuses) are not judged: they have no residual.
         QTest::newRow("residuals, a partner")
             << false << true << true << int(ShotPlot::Residuals) << 0.0 << "m"
             << "Residual (ms)"
             << QStringList{"Status 0", "Status 1", "Shot 41", "Fitted curve", QString::fromUtf8("Limit ±8 ms"), ring}
-            << 0.0 << 0.0 << false << 0;
+            << 0.0 << 0.0 << false << 0 << false;
         // Residuals well within the threshold: its lines are off the scale.
         QTest::newRow("residuals, thresholds off the scale")
             << true << false << false << int(ShotPlot::Residuals) << 0.0 << "m"
-            << "Residual (ms)" << QStringList{"Status 0", "Fitted curve"} << 0.0 << 0.0 << false << 0;
+            << "Residual (ms)" << QStringList{"Status 0", "Fitted curve"} << 0.0 << 0.0 << false << 0 << false;
     }
     void plotSaysWhatItDraws()
     {
@@ -210,7 +216,10 @@ private slots:
         QFETCH(double, leftLate);
         QFETCH(bool, flatTail);
         QFETCH(int, intercepts);
+        QFETCH(bool, unpickedSource);
         QVector<FbRecord> records = refractionShot(allStatus0, spike);
+        if (unpickedSource)
+            FbPicks::markUnpicked(&records[23]);
         for (FbRecord &r : records) {
             r.fb_time = float((flatTail && r.offset > 250 ? 125 + 250 / 3.0 + (r.offset - 250) / 100.0 : r.fb_time) +
                               shift + (r.offset < 0 ? leftLate : 0.0));

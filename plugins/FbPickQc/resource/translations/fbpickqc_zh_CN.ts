@@ -2008,6 +2008,10 @@
         <translation>沿测线 %1</translation>
     </message>
     <message>
+        <source>line %1, %2 along the line</source>
+        <translation>测线 %1，沿测线 %2</translation>
+    </message>
+    <message>
         <source>line %1, station %2</source>
         <translation>测线 %1，桩号 %2</translation>
     </message>

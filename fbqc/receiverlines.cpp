@@ -1,0 +1,170 @@
+#include <fbqc/receiverlines.h>
+
+#include <QtMath>
+
+#include <algorithm>
+#include <cmath>
+
+namespace FbQc {
+
+namespace {
+
+// Receivers whose nearest neighbours tell the spacing and the direction:
+// a few thousand, spread over the list, say it as well as all of them.
+constexpr int Probes = 4096;
+
+// The value at fraction q of values (reordered).
+double quantile(QVector<double> *values, double q)
+{
+    const int k = qBound(0, int(q * (values->size() - 1)), int(values->size()) - 1);
+    std::nth_element(values->begin(), values->begin() + k, values->end());
+    return values->at(k);
+}
+
+} // namespace
+
+ReceiverLines ReceiverLines::find(const QVector<QPointF> &positions)
+{
+    ReceiverLines lines;
+    QVector<QPointF> points;
+    points.reserve(positions.size());
+    for (const QPointF &p : positions) {
+        if (std::isfinite(p.x()) && std::isfinite(p.y()))
+            points.append(p);
+    }
+    const int n = points.size();
+    lines.m_known = n > 0;
+    if (n == 0)
+        return lines;
+    lines.m_originX = points.at(0).x();
+    lines.m_originY = points.at(0).y();
+
+    if (n >= 3) {
+        // A grid of cells about one receiver each, sized by the bulk of the
+        // survey so that a stray coordinate far off does not make one cell
+        // of it; what lies outside goes to the edge cells.
+        QVector<double> xs(n), ys(n);
+        for (int i = 0; i < n; ++i) {
+            xs[i] = points.at(i).x();
+            ys[i] = points.at(i).y();
+        }
+        const double x0 = quantile(&xs, 0.01), x1 = quantile(&xs, 0.99);
+        const double y0 = quantile(&ys, 0.01), y1 = quantile(&ys, 0.99);
+        const double w = x1 - x0, h = y1 - y0;
+        double cell = std::max(std::sqrt(w * h / n), std::max(w, h) / n);
+        if (!(cell > 0.0))
+            cell = 1.0;
+        const int columns = int(w / cell) + 1, rows = int(h / cell) + 1;
+        const auto cellOf = [&](const QPointF &p) {
+            const int ix = int(qBound(0.0, std::floor((p.x() - x0) / cell), double(columns - 1)));
+            const int iy = int(qBound(0.0, std::floor((p.y() - y0) / cell), double(rows - 1)));
+            return iy * columns + ix;
+        };
+        QVector<int> start(columns * rows + 1, 0);
+        for (const QPointF &p : qAsConst(points))
+            ++start[cellOf(p) + 1];
+        for (int c = 1; c < start.size(); ++c)
+            start[c] += start[c - 1];
+        QVector<int> members(n);
+        QVector<int> next = start;
+        for (int i = 0; i < n; ++i)
+            members[next[cellOf(points.at(i))]++] = i;
+
+        // Each probe's nearest other receiver, by rings of cells outwards.
+        QVector<double> distances;
+        double c2 = 0.0, s2 = 0.0;
+        const int step = std::max(1, n / Probes);
+        for (int i = 0; i < n; i += step) {
+            const QPointF p = points.at(i);
+            const int at = cellOf(p), cx = at % columns, cy = at / columns;
+            double best = qInf();
+            QPointF nearest;
+            const auto visit = [&](int ix, int iy) {
+                if (ix < 0 || iy < 0 || ix >= columns || iy >= rows)
+                    return;
+                const int c = iy * columns + ix;
+                for (int k = start.at(c); k < start.at(c + 1); ++k) {
+                    const QPointF q = points.at(members.at(k));
+                    const double d = std::hypot(q.x() - p.x(), q.y() - p.y());
+                    // The same place twice is one receiver.
+                    if (d > 0.0 && d < best) {
+                        best = d;
+                        nearest = q - p;
+                    }
+                }
+            };
+            const int rings = std::max(columns, rows);
+            for (int r = 0; r <= rings; ++r) {
+                for (int k = -r; k <= r; ++k) {
+                    visit(cx + k, cy - r);
+                    if (r > 0)
+                        visit(cx + k, cy + r);
+                }
+                for (int k = -r + 1; k <= r - 1; ++k) {
+                    visit(cx - r, cy + k);
+                    visit(cx + r, cy + k);
+                }
+                if (best <= r * cell)
+                    break;
+            }
+            if (!std::isfinite(best))
+                continue;
+            distances.append(best);
+            // Directions by their doubled angle, so that a neighbour ahead
+            // and one behind point the same way.
+            const double angle = 2.0 * std::atan2(nearest.y(), nearest.x());
+            c2 += std::cos(angle);
+            s2 += std::sin(angle);
+        }
+        if (!distances.isEmpty()) {
+            lines.m_spacing = quantile(&distances, 0.5);
+            const double angle = 0.5 * std::atan2(s2, c2);
+            lines.m_dirX = std::cos(angle);
+            lines.m_dirY = std::sin(angle);
+        }
+    }
+    // Pointing east (or north).
+    if (lines.m_dirX < -1e-9 || (std::abs(lines.m_dirX) <= 1e-9 && lines.m_dirY < 0)) {
+        lines.m_dirX = -lines.m_dirX;
+        lines.m_dirY = -lines.m_dirY;
+    }
+    double first = qInf();
+    QVector<double> across(n);
+    for (int i = 0; i < n; ++i) {
+        first = std::min(first, lines.along(points.at(i).x(), points.at(i).y()));
+        across[i] = lines.across(points.at(i).x(), points.at(i).y());
+    }
+    lines.m_originX += first * lines.m_dirX;
+    lines.m_originY += first * lines.m_dirY;
+
+    if (lines.m_spacing > 0.0) {
+        std::sort(across.begin(), across.end());
+        const double gap = LineGapSpacings * lines.m_spacing;
+        for (int i = 1; i < n; ++i) {
+            if (across.at(i) - across.at(i - 1) >= gap)
+                lines.m_bounds.append((across.at(i) + across.at(i - 1)) / 2);
+        }
+    }
+    return lines;
+}
+
+double ReceiverLines::along(double x, double y) const
+{
+    return (x - m_originX) * m_dirX + (y - m_originY) * m_dirY;
+}
+
+double ReceiverLines::across(double x, double y) const
+{
+    // Left of the direction is positive.
+    return (y - m_originY) * m_dirX - (x - m_originX) * m_dirY;
+}
+
+int ReceiverLines::lineAt(double x, double y) const
+{
+    if (!m_known || !std::isfinite(x) || !std::isfinite(y))
+        return -1;
+    const double a = across(x, y);
+    return int(std::upper_bound(m_bounds.cbegin(), m_bounds.cend(), a) - m_bounds.cbegin());
+}
+
+} // namespace FbQc
