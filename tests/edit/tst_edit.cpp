@@ -282,27 +282,6 @@ private slots:
         }
     }
 
-    // A hand-made list: the header decides the columns, in any order and
-    // case, with a byte-order mark, CRLF, spaces, '+' signs and blank
-    // lines; old is optional.
-    void handMadeList()
-    {
-        QVERIFY(write("hand.csv", "\xEF\xBB\xBF"
-                                  "New, Field ,RECORD,comment\r\n"
-                                  "+12.5, fb_time , 3 ,first\r\n\r\n"
-                                  "  -1 ,fb_status,+4,\"a, b\"\r\n"));
-        EditLog list;
-        QVERIFY2(list.read(path("hand.csv")), qPrintable(list.errorString()));
-        QCOMPARE(list.rows().size(), 2);
-        const QVector<FbEdit> edits = list.edits();
-        QVERIFY(edits.at(0).record == 2 && edits.at(0).field == FbEdit::timeField() && !edits.at(0).checkOld);
-        QCOMPARE(edits.at(0).bits, NumberText::floatBits(12.5f));
-        QCOMPARE(edits.at(0).line, 2);
-        QVERIFY(edits.at(1).record == 3 && edits.at(1).field == FbEdit::statusField());
-        QCOMPARE(edits.at(1).bits, quint32(-1));
-        QCOMPARE(edits.at(1).line, 4);
-    }
-
     // A write that fails part-way (a file-size limit, as a full disk) leaves
     // no partial output and no stray file, and an existing output as it was.
     // A full disk, or a log that cannot be written: nothing new is left and
@@ -362,6 +341,15 @@ private slots:
             << QStringList{"4:fb_time:9.75:by hand; shift ffid 8 by -0.5 ms; shift ffid 8 by +0.25 ms",
                            "5:fb_time:0.75:shift ffid 8 by -0.5 ms; shift ffid 8 by +0.25 ms",
                            "5:fb_status:9:list.csv line 4"};
+        // A hand-made list: the header decides the columns, in any order and
+        // case, with a byte-order mark, CRLF, spaces, '+' signs and blank
+        // lines; old is optional.
+        QTest::newRow("a hand-made list")
+            << QByteArray(
+                   "\xEF\xBB\xBF"
+                   "New, Field ,RECORD,comment\r\n+12.5, fb_time , 3 ,first\r\n\r\n  -1 ,fb_status,+4,\"a, b\"\r\n")
+            << QStringList{"--edits", "list.csv"}
+            << QStringList{"3:fb_time:12.5:list.csv line 2", "4:fb_status:-1:list.csv line 4"};
     }
     void editCommand()
     {
