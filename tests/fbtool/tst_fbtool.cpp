@@ -388,6 +388,24 @@ private slots:
             << QStringList{"qc", line, "--seismic", data, "--ffid-byte", "300"} << QString() << "--ffid-byte";
         QTest::newRow("qc: no such match") << QStringList{"qc", line, "--seismic", data, "--by", "shot"} << QString()
                                            << "--by: 'shot' is not keys or position";
+        QTest::newRow("seis: tolerance 0")
+            << QStringList{"seis", data, "--match", line, "--by", "position", "--tolerance", "0"} << QString()
+            << "--tolerance: '0' is not a positive number";
+        // gen refuses traps and faults it cannot plant, and a traces folder
+        // holding another line's shots.
+        const QStringList genTraces{"gen", newFile, "--shots", "4", "--channels", "24", "--traces", path("t")};
+        QTest::newRow("gen, cycle skip off the line") << genTraces + QStringList{"--cycle-skip", "2:20-30"} << QString()
+                                                      << "--cycle-skip: channels 20-30 are not a run within 1..24";
+        QTest::newRow("gen, mispick not of its form")
+            << genTraces + QStringList{"--mispick", "2:5"} << QString() << "--mispick: '2:5' is not POS:CH:MS";
+        QTest::newRow("gen, hum not of its form")
+            << genTraces + QStringList{"--hum", "50:loud"} << QString() << "--hum: '50:loud' is not HZ[:AMP]";
+        QTest::newRow("gen, emergent share over 1") << genTraces + QStringList{"--emergent", "1.5"} << QString()
+                                                    << "--emergent must be a fraction between 0 and 1";
+        QTest::newRow("gen, a SEG-2 folder holding another line")
+            << QStringList{"gen",      newFile, "--shots",         "2",    "--channels",   "6",
+                           "--traces", seg2,    "--traces-format", "seg2", "--first-ffid", "3001"}
+            << QString() << "holds 1001.sg2, which is no shot of this line: give an empty or new folder";
     }
     void failures()
     {
