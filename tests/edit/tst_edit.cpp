@@ -282,27 +282,6 @@ private slots:
         }
     }
 
-    // A hand-made list: the header decides the columns, in any order and
-    // case, with a byte-order mark, CRLF, spaces, '+' signs and blank
-    // lines; old is optional.
-    void handMadeList()
-    {
-        QVERIFY(write("hand.csv", "\xEF\xBB\xBF"
-                                  "New, Field ,RECORD,comment\r\n"
-                                  "+12.5, fb_time , 3 ,first\r\n\r\n"
-                                  "  -1 ,fb_status,+4,\"a, b\"\r\n"));
-        EditLog list;
-        QVERIFY2(list.read(path("hand.csv")), qPrintable(list.errorString()));
-        QCOMPARE(list.rows().size(), 2);
-        const QVector<FbEdit> edits = list.edits();
-        QVERIFY(edits.at(0).record == 2 && edits.at(0).field == FbEdit::timeField() && !edits.at(0).checkOld);
-        QCOMPARE(edits.at(0).bits, NumberText::floatBits(12.5f));
-        QCOMPARE(edits.at(0).line, 2);
-        QVERIFY(edits.at(1).record == 3 && edits.at(1).field == FbEdit::statusField());
-        QCOMPARE(edits.at(1).bits, quint32(-1));
-        QCOMPARE(edits.at(1).line, 4);
-    }
-
     // A write that fails part-way (a file-size limit, as a full disk) leaves
     // no partial output and no stray file, and an existing output as it was.
     // A full disk, or a log that cannot be written: nothing new is left and
@@ -362,6 +341,15 @@ private slots:
             << QStringList{"4:fb_time:9.75:by hand; shift ffid 8 by -0.5 ms; shift ffid 8 by +0.25 ms",
                            "5:fb_time:0.75:shift ffid 8 by -0.5 ms; shift ffid 8 by +0.25 ms",
                            "5:fb_status:9:list.csv line 4"};
+        // A hand-made list: the header decides the columns, in any order and
+        // case, with a byte-order mark, CRLF, spaces, '+' signs and blank
+        // lines; old is optional.
+        QTest::newRow("a hand-made list")
+            << QByteArray(
+                   "\xEF\xBB\xBF"
+                   "New, Field ,RECORD,comment\r\n+12.5, fb_time , 3 ,first\r\n\r\n  -1 ,fb_status,+4,\"a, b\"\r\n")
+            << QStringList{"--edits", "list.csv"}
+            << QStringList{"3:fb_time:12.5:list.csv line 2", "4:fb_status:-1:list.csv line 4"};
     }
     void editCommand()
     {
@@ -522,81 +510,6 @@ private slots:
         QCOMPARE(fbtool({"qc", ms + ".out"}).exitCode, qcExit);
     }
 
-    // sgt -> FB -> sgt keeps every pick (positions and times) but the
-    // unpicked one, whatever the units of the FB file; the FB file numbers
-    // shots by source sensor, signs offsets along the line and declares its
-    // offset range.
-    void sgtRoundTrip_data()
-    {
-        QTest::addColumn<QByteArray>("sgt");
-        QTest::addColumn<QStringList>("units");
-        QTest::addColumn<QStringList>("exportArgs");
-        QTest::addColumn<QVector<qint32>>("offsets"); // of the FB records, in file order
-        // A profile with topography; sensor 5 is a source between receivers 2 and 3.
-        const QByteArray profile = "# a refraction line\n6   # sensors\n# x z\n0 100\n10 101\n20 103\n30 102\n"
-                                   "15 104 # source between 2 and 3\n40 99\n"
-                                   "7\n# s g t err\n5 1 0.0234 0.001\n5 2 0.0121 0.001\n5 3 0.0052 0.001\n"
-                                   "5 4 0.015 0.001\n5 6 0 0.001\n1 4 0.033 0.001\n1 6 0.042 0.001\n";
-        QTest::newRow("profile, m and ms") << profile << QStringList() << QStringList{"--positions", "profile"}
-                                           << QVector<qint32>{30, 40, -15, -5, 5, 15, 25};
-        QTest::newRow("profile, cm and s")
-            << profile << QStringList{"--offset-unit", "cm", "--time-unit", "s"}
-            << QStringList{"--positions", "profile"} << QVector<qint32>{3000, 4000, -1500, -500, 500, 1500, 2500};
-        // A line running south-west in map coordinates, data columns in
-        // another order: offsets grow towards growing x.
-        QTest::newRow("map x y z, columns g t s")
-            << QByteArray("3\n# x y z\n1030 2040 5\n1000 2000 6\n1006 2008 7\n2\n# g t s\n1 0.02 2\n2 0.003 3\n")
-            << QStringList() << QStringList() << QVector<qint32>{50, -10};
-    }
-    void sgtRoundTrip()
-    {
-        QFETCH(QByteArray, sgt);
-        QFETCH(QStringList, units);
-        QFETCH(QStringList, exportArgs);
-        QFETCH(QVector<qint32>, offsets);
-        QVERIFY(write("in.sgt", sgt));
-        const QString fb = path("imported.fb"), back = path("back.sgt");
-        QFile::remove(fb);
-        const Run import = fbtool(QStringList{"import", path("in.sgt"), "-o", fb} + units);
-        QVERIFY2(import.exitCode == 0, qPrintable(import.err));
-        const QByteArray bytes = contents(fb);
-        const FbFileHeader header = FbLayout::decodeHeader(bytes.constData(), bytes.size());
-        QVector<qint32> got;
-        for (qint64 k = 0; k < FbLayout::recordCount(bytes.size()); ++k)
-            got << FbLayout::decodeRecord(bytes.constData() + FbLayout::recordPosition(qint32(k))).offset;
-        QCOMPARE(got, offsets);
-        QCOMPARE(header.fb_count, offsets.size());
-        QVERIFY(header.min_offset == *std::min_element(got.begin(), got.end()) &&
-                header.max_offset == *std::max_element(got.begin(), got.end()));
-        const Run exported = fbtool(QStringList{"export", fb, "-o", back} + units + exportArgs);
-        QVERIFY2(exported.exitCode == 0, qPrintable(exported.err));
-
-        // Picks as (source position, receiver position, time), the unpicked one left out.
-        auto picks = [](const SgtFile &f) {
-            QStringList list;
-            for (const SgtDatum &d : f.data()) {
-                const SgtSensor &s = f.sensors().at(d.s), &g = f.sensors().at(d.g);
-                if (d.t > 0)
-                    list << QStringLiteral("%1 %2 %3 > %4 %5 %6: %7")
-                                .arg(s.x)
-                                .arg(s.y)
-                                .arg(s.z)
-                                .arg(g.x)
-                                .arg(g.y)
-                                .arg(g.z)
-                                .arg(d.t, 0, 'g', 6);
-            }
-            list.sort();
-            return list;
-        };
-        SgtFile original, returned;
-        QVERIFY(original.read(path("in.sgt")));
-        QVERIFY2(returned.read(back), qPrintable(returned.errorString()));
-        QCOMPARE(returned.columns(), original.columns());
-        QCOMPARE(returned.data().size(), picks(original).size());
-        QCOMPARE(picks(returned), picks(original));
-    }
-
     // A bad edits list or a broken .sgt file is refused with the line that
     // breaks it, and import refuses what an FB file cannot hold in the unit
     // asked for: exit 2, the reason said, and neither the file nor its log
@@ -694,30 +607,59 @@ private slots:
     // sensors (no two stations merged, however close), the same picks, the
     // same last digits in any unit, and the shots of the import in the order
     // of the original's. An empty gen is a line of 16 stations 0.5 m apart
-    // with a shot on every fourth.
+    // with a shot on every fourth. A survey given as .sgt text goes import ->
+    // export keeping every pick (positions and times) but the unpicked one,
+    // whatever the units of the FB file; the FB file numbers shots by source
+    // sensor, signs offsets along the line and declares its offset range.
     void exportImportStable_data()
     {
+        QTest::addColumn<QByteArray>("sgt"); // the survey as .sgt text; empty: an FB file
         QTest::addColumn<QStringList>("gen");
-        QTest::addColumn<QStringList>("exportArgs");
-        QTest::addColumn<int>("sensors"); // -1: any
-        const QStringList survey{"--shots", "12", "--channels", "16", "--noise", "0"};
-        QTest::newRow("25 m, sources on stations") << survey << QStringList() << -1;
-        QTest::newRow("0.5 m stations") << QStringList() << QStringList() << 16;
-        QTest::newRow("0.5 m stations, profile") << QStringList() << QStringList{"--positions", "profile"} << 16;
-        QTest::newRow("ft and us") << survey << QStringList{"--length-unit", "ft", "--time-unit", "us"} << -1;
-        QTest::newRow("profile, cm") << survey << QStringList{"--positions", "profile", "--length-unit", "cm"} << -1;
+        QTest::addColumn<QStringList>("exportArgs");  // all but --positions also for import
+        QTest::addColumn<int>("sensors");             // -1: any
+        QTest::addColumn<QVector<qint32>>("offsets"); // of the imported FB records, in file order; empty: any
+        const QStringList survey{"--shots", "12", "--channels", "16", "--noise", "0"}, none;
+        const QByteArray fb;
+        const QVector<qint32> any;
+        QTest::newRow("25 m, sources on stations") << fb << survey << none << -1 << any;
+        QTest::newRow("0.5 m stations") << fb << none << none << 16 << any;
+        QTest::newRow("0.5 m stations, profile") << fb << none << QStringList{"--positions", "profile"} << 16 << any;
+        QTest::newRow("ft and us") << fb << survey << QStringList{"--length-unit", "ft", "--time-unit", "us"} << -1
+                                   << any;
+        QTest::newRow("profile, cm") << fb << survey << QStringList{"--positions", "profile", "--length-unit", "cm"}
+                                     << -1 << any;
+        // A profile with topography; sensor 5 is a source between receivers 2 and 3.
+        const QByteArray profile = "# a refraction line\n6   # sensors\n# x z\n0 100\n10 101\n20 103\n30 102\n"
+                                   "15 104 # source between 2 and 3\n40 99\n"
+                                   "7\n# s g t err\n5 1 0.0234 0.001\n5 2 0.0121 0.001\n5 3 0.0052 0.001\n"
+                                   "5 4 0.015 0.001\n5 6 0 0.001\n1 4 0.033 0.001\n1 6 0.042 0.001\n";
+        QTest::newRow(".sgt profile, m and ms") << profile << none << QStringList{"--positions", "profile"} << -1
+                                                << QVector<qint32>{30, 40, -15, -5, 5, 15, 25};
+        QTest::newRow(".sgt profile, cm and s")
+            << profile << none << QStringList{"--offset-unit", "cm", "--time-unit", "s", "--positions", "profile"} << -1
+            << QVector<qint32>{3000, 4000, -1500, -500, 500, 1500, 2500};
+        // A line running south-west in map coordinates, data columns in
+        // another order: offsets grow towards growing x.
+        QTest::newRow(".sgt map x y z, columns g t s")
+            << QByteArray("3\n# x y z\n1030 2040 5\n1000 2000 6\n1006 2008 7\n2\n# g t s\n1 0.02 2\n2 0.003 3\n")
+            << none << none << -1 << QVector<qint32>{50, -10};
     }
     void exportImportStable()
     {
+        QFETCH(QByteArray, sgt);
         QFETCH(QStringList, gen);
         QFETCH(QStringList, exportArgs);
         QFETCH(int, sensors);
+        QFETCH(QVector<qint32>, offsets);
         QStringList units = exportArgs;
         units.removeAll("--positions");
         units.removeAll("profile");
         const QString fb = path("stable.fb"), first = path("first.sgt"), back = path("back.fb"),
                       second = path("second.sgt");
-        if (gen.isEmpty()) {
+        Run run;
+        if (!sgt.isEmpty()) {
+            QVERIFY(write("first.sgt", sgt));
+        } else if (gen.isEmpty()) {
             QVector<qint32> ffids;
             for (int shot = 0; shot < 4; ++shot)
                 ffids << QVector<qint32>(16, shot + 1);
@@ -738,25 +680,64 @@ private slots:
         } else {
             QCOMPARE(fbtool(QStringList{"gen", fb} + gen).exitCode, 0);
         }
-        Run run = fbtool(QStringList{"export", fb, "-o", first} + exportArgs);
-        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        if (sgt.isEmpty()) {
+            run = fbtool(QStringList{"export", fb, "-o", first} + exportArgs);
+            QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        }
+        QFile::remove(back);
         run = fbtool(QStringList{"import", first, "-o", back} + units);
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        if (!offsets.isEmpty()) {
+            const QByteArray bytes = contents(back);
+            const FbFileHeader header = FbLayout::decodeHeader(bytes.constData(), bytes.size());
+            QVector<qint32> got;
+            for (qint64 k = 0; k < FbLayout::recordCount(bytes.size()); ++k)
+                got << FbLayout::decodeRecord(bytes.constData() + FbLayout::recordPosition(qint32(k))).offset;
+            QCOMPARE(got, offsets);
+            QCOMPARE(header.fb_count, offsets.size());
+            QVERIFY(header.min_offset == *std::min_element(got.begin(), got.end()) &&
+                    header.max_offset == *std::max_element(got.begin(), got.end()));
+        }
         run = fbtool(QStringList{"export", back, "-o", second} + exportArgs);
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-        SgtFile sgt, again;
-        QVERIFY(sgt.read(first) && again.read(second));
+        SgtFile exported, again;
+        QVERIFY(exported.read(first));
+        QVERIFY2(again.read(second), qPrintable(again.errorString()));
         if (sensors >= 0)
-            QCOMPARE(sgt.sensors().size(), sensors);
+            QCOMPARE(exported.sensors().size(), sensors);
+        if (!sgt.isEmpty()) {
+            // Picks as (source position, receiver position, time), the unpicked one left out.
+            const auto picks = [](const SgtFile &f) {
+                QStringList list;
+                for (const SgtDatum &d : f.data()) {
+                    const SgtSensor &s = f.sensors().at(d.s), &g = f.sensors().at(d.g);
+                    if (d.t > 0)
+                        list << QStringLiteral("%1 %2 %3 > %4 %5 %6: %7")
+                                    .arg(s.x)
+                                    .arg(s.y)
+                                    .arg(s.z)
+                                    .arg(g.x)
+                                    .arg(g.y)
+                                    .arg(g.z)
+                                    .arg(d.t, 0, 'g', 6);
+                }
+                list.sort();
+                return list;
+            };
+            QCOMPARE(again.columns(), exported.columns());
+            QCOMPARE(again.data().size(), picks(exported).size());
+            QCOMPARE(picks(again), picks(exported));
+            return;
+        }
         if (exportArgs.contains("profile")) {
             // Distances along the line are not map floats: the same sensors
             // and picks, from x 0, to a float's precision.
-            QCOMPARE(again.sensors().size(), sgt.sensors().size());
-            QCOMPARE(again.data().size(), sgt.data().size());
-            double start = sgt.sensors().at(0).x;
-            for (int k = 0; k < sgt.sensors().size(); ++k) {
-                start = qMin(start, sgt.sensors().at(k).x);
-                QVERIFY(std::abs(again.sensors().at(k).x - sgt.sensors().at(k).x) < 1e-4);
+            QCOMPARE(again.sensors().size(), exported.sensors().size());
+            QCOMPARE(again.data().size(), exported.data().size());
+            double start = exported.sensors().at(0).x;
+            for (int k = 0; k < exported.sensors().size(); ++k) {
+                start = qMin(start, exported.sensors().at(k).x);
+                QVERIFY(std::abs(again.sensors().at(k).x - exported.sensors().at(k).x) < 1e-4);
             }
             QCOMPARE(start, 0.0);
             return;

@@ -1,7 +1,8 @@
 // The fbtool command line, run as a program: a generated file reads back
 // as asked, check finds every fault gen can plant and names junk as such,
 // dump streams a shot larger than a block in the viewer's cell texts, and
-// every failure is one line and exit code 2, never a hang.
+// every failure is one line and exit code 2, never a hang, with nothing
+// written.
 
 #include <fbfile/fbcolumns.h>
 #include <fbfile/shotrecords.h>
@@ -15,6 +16,7 @@
 #include <limits>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace FbFile;
 
@@ -253,7 +255,9 @@ private slots:
     }
 
     // Exit code 2 at once, nothing on stdout, one line on stderr that starts
-    // "fbtool: " and a lower-case word or the file's path.
+    // "fbtool: " and a lower-case word or the file's path, and no file
+    // written or changed: no input, no shot records given to pick and qc,
+    // and no file an output's name or link leads to.
     void failures_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -328,14 +332,109 @@ private slots:
         QTest::newRow("gen, shift without a time")
             << QStringList{"gen", newFile, "--shots", "2", "--channels", "4", "--shift", "1"} << QString()
             << "is not POS:MS";
+        // No output may replace an input, the traces' files included,
+        // whatever name or link leads to it.
+        const auto link = [this](const QString &target, const char *name) {
+            const QString at = path(name);
+            QDir().mkpath(QFileInfo(at).path());
+            return QFile::link(target, at) ? at : QString();
+        };
+        const QString self = "it is the input file", table = path("q4/outliers.csv"), hard = path("v3.pdf");
+        QVERIFY(QDir().mkpath(path("q4")) && QFile::copy(gen, table));
+        QVERIFY(::link(qPrintable(gen), qPrintable(hard)) == 0);
+        QTest::newRow("plot through a symlink")
+            << QStringList{"plot", gen, "--shot", "1", "-o", link(gen, "v1.svg")} << QString() << self;
+        QTest::newRow("map through a symlink")
+            << QStringList{"map", gen, "-o", link(gen, "v2.png")} << QString() << self;
+        QTest::newRow("map --view, a hard link")
+            << QStringList{"map", gen, "--view", "receivers", "-o", hard} << QString() << self;
+        QTest::newRow("qc --csv, the input is a table")
+            << QStringList{"qc", table, "--csv", path("q4")} << QString() << self;
+        link(gen, "q5/shots.csv");
+        QTest::newRow("qc --csv, a table links to the input")
+            << QStringList{"qc", gen, "--csv", path("q5") + "/"} << QString() << self;
+        // A data set of SEG-2 files is read from each file of its folder.
+        const QString seg2 = path("s6"), shot = seg2 + "/1001.sg2", line6 = path("s6.fb");
+        QCOMPARE(fbtool({"gen", line6, "--shots", "2", "--channels", "6", "--traces", seg2, "--traces-format", "seg2"})
+                     .exitCode,
+                 0);
+        link(shot, "q6/problems.csv");
+        QTest::newRow("qc --seismic --csv, a table links to a trace file")
+            << QStringList{"qc", line6, "--seismic", seg2, "--csv", path("q6")} << QString() << self;
+        QTest::newRow("traces, the image links to a trace file")
+            << QStringList{"traces", line6, "--seismic", seg2, "--shot", "1", "-o", link(shot, "v6.png")} << QString()
+            << self;
+        QTest::newRow("pick, the output links to a trace file")
+            << QStringList{"pick", "--seismic", seg2, "-o", link(shot, "v6.fb")} << QString() << self;
+        // Picking and judging against shot records.
+        const QString line = path("traced.fb"), data = path("traced.sgy"), picked = path("picked.fb");
+        QCOMPARE(fbtool({"gen", line, "--shots", "2", "--channels", "12", "--traces", data}).exitCode, 0);
+        QTest::newRow("pick: no data set") << QStringList{"pick", "-o", picked} << QString() << "missing --seismic";
+        QTest::newRow("pick: no output") << QStringList{"pick", "--seismic", data} << QString() << "missing -o";
+        QTest::newRow("pick: threads not a number")
+            << QStringList{"pick", "--seismic", data, "-o", picked, "--threads", "x"} << QString() << "--threads";
+        QTest::newRow("pick: an FB file as the data set")
+            << QStringList{"pick", "--seismic", line, "-o", picked} << QString() << "neither SEG-Y nor SEG-2";
+        QTest::newRow("pick: geometry that cannot be read")
+            << QStringList{"pick", "--seismic", data, "-o", picked, "--geometry", missing} << QString() << missing;
+        QTest::newRow("pick: output over the data set")
+            << QStringList{"pick", "--seismic", data, "-o", data} << QString() << data;
+        QTest::newRow("qc: an FB file as the data set")
+            << QStringList{"qc", line, "--seismic", line} << QString() << "neither SEG-Y nor SEG-2";
+        QTest::newRow("qc: no such data set") << QStringList{"qc", line, "--seismic", missing} << QString() << missing;
+        QTest::newRow("qc: first sample not a number")
+            << QStringList{"qc", line, "--seismic", data, "--first-sample", "x"} << QString() << "--first-sample";
+        QTest::newRow("qc: ffid byte past the header")
+            << QStringList{"qc", line, "--seismic", data, "--ffid-byte", "300"} << QString() << "--ffid-byte";
+        QTest::newRow("qc: no such match") << QStringList{"qc", line, "--seismic", data, "--by", "shot"} << QString()
+                                           << "--by: 'shot' is not keys or position";
+        QTest::newRow("seis: tolerance 0")
+            << QStringList{"seis", data, "--match", line, "--by", "position", "--tolerance", "0"} << QString()
+            << "--tolerance: '0' is not a positive number";
+        // gen refuses traps and faults it cannot plant, and a traces folder
+        // holding another line's shots.
+        const QStringList genTraces{"gen", newFile, "--shots", "4", "--channels", "24", "--traces", path("t")};
+        QTest::newRow("gen, cycle skip off the line") << genTraces + QStringList{"--cycle-skip", "2:20-30"} << QString()
+                                                      << "--cycle-skip: channels 20-30 are not a run within 1..24";
+        QTest::newRow("gen, mispick not of its form")
+            << genTraces + QStringList{"--mispick", "2:5"} << QString() << "--mispick: '2:5' is not POS:CH:MS";
+        QTest::newRow("gen, hum not of its form")
+            << genTraces + QStringList{"--hum", "50:loud"} << QString() << "--hum: '50:loud' is not HZ[:AMP]";
+        QTest::newRow("gen, emergent share over 1") << genTraces + QStringList{"--emergent", "1.5"} << QString()
+                                                    << "--emergent must be a fraction between 0 and 1";
+        QTest::newRow("gen, a SEG-2 folder holding another line")
+            << QStringList{"gen",      newFile, "--shots",         "2",    "--channels",   "6",
+                           "--traces", seg2,    "--traces-format", "seg2", "--first-ffid", "3001"}
+            << QString() << "holds 1001.sg2, which is no shot of this line: give an empty or new folder";
     }
     void failures()
     {
         QFETCH(QStringList, args);
         QFETCH(QString, stdoutFile);
         QFETCH(QString, errorPart);
+        // Nothing written: every file as it was and no new one, but the
+        // tables on a disk that filled part-way, which may keep those before.
+        const auto listing = [this] {
+            QStringList entries;
+            QDirIterator it(m_dir.path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QFileInfo info(it.next());
+                if (info.path() == path("full"))
+                    continue;
+                entries << info.filePath();
+                if (info.isFile())
+                    entries.last() += QStringLiteral(" %1 %2")
+                                          .arg(info.size())
+                                          .arg(info.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch());
+            }
+            entries.sort();
+            return entries;
+        };
+        const QStringList before = listing();
         const Run run = fbtool(args, FbTest::Limits{stdoutFile});
         QVERIFY2(FbTest::refused(run, errorPart), qPrintable(QString::number(run.exitCode) + run.out + run.err));
+        QCOMPARE(listing(), before);
     }
 
     // Every option a command's --help offers is named in that command's entry

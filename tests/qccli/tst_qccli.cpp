@@ -10,9 +10,7 @@
 #include <fbview/statuscolors.h>
 
 #include <QColor>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QSize>
@@ -23,8 +21,6 @@
 #include <cstring>
 #include <limits>
 #include <random>
-
-#include <unistd.h>
 
 using namespace FbFile;
 using namespace FbQc;
@@ -529,65 +525,6 @@ private slots:
         const Run run = fbtool(args);
         QVERIFY2(run.exitCode == 0 || run.exitCode == 1, qPrintable(run.err));
         QVERIFY2(run.out.contains(part), qPrintable(run.out));
-    }
-
-    // No output of plot, map, traces, pick or qc --csv may replace an input,
-    // the traces' files included, whatever name or link leads to it: exit 2,
-    // the input's bytes as they were, and no table written beside it.
-    void outputIsInput_data()
-    {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<QStringList>("args");
-        const auto copy = [this](const QString &name) {
-            const QString path = m_dir.filePath(name);
-            QDir().mkpath(QFileInfo(path).path());
-            return QFile::copy(m_small, path) ? path : QString();
-        };
-        const auto link = [this](const QString &target, const QString &name) {
-            const QString path = m_dir.filePath(name);
-            QDir().mkpath(QFileInfo(path).path());
-            return QFile::link(target, path) ? path : QString();
-        };
-        QString in = copy("in1.fb");
-        QTest::newRow("plot through a symlink")
-            << in << QStringList{"plot", in, "--shot", "1", "-o", link(in, "v1.svg")};
-        in = copy("in2.fb");
-        QTest::newRow("map through a symlink") << in << QStringList{"map", in, "-o", link(in, "v2.png")};
-        in = copy("in3.fb");
-        const QString hard = m_dir.filePath("v3.pdf");
-        QVERIFY(::link(qPrintable(in), qPrintable(hard)) == 0);
-        QTest::newRow("map --view, a hard link") << in << QStringList{"map", in, "--view", "receivers", "-o", hard};
-        in = copy("q4/outliers.csv");
-        QTest::newRow("qc --csv, the input is a table") << in << QStringList{"qc", in, "--csv", m_dir.filePath("q4")};
-        in = copy("in5.fb");
-        link(in, "q5/shots.csv");
-        QTest::newRow("qc --csv, a table links to the input")
-            << in << QStringList{"qc", in, "--csv", m_dir.filePath("q5/")};
-        // A data set of SEG-2 files is read from each file of its folder.
-        in = copy("in6.fb");
-        const QString seg2 = m_dir.filePath("s6"), shot = seg2 + "/1001.sg2";
-        QCOMPARE(fbtool({"gen", in, "--shots", "2", "--channels", "6", "--traces", seg2, "--traces-format", "seg2"})
-                     .exitCode,
-                 0);
-        link(shot, "q6/problems.csv");
-        QTest::newRow("qc --seismic --csv, a table links to a trace file")
-            << shot << QStringList{"qc", in, "--seismic", seg2, "--csv", m_dir.filePath("q6")};
-        QTest::newRow("traces, the image links to a trace file")
-            << shot << QStringList{"traces", in, "--seismic", seg2, "--shot", "1", "-o", link(shot, "v6.png")};
-        QTest::newRow("pick, the output links to a trace file")
-            << shot << QStringList{"pick", "--seismic", seg2, "-o", link(shot, "v6.fb")};
-    }
-    void outputIsInput()
-    {
-        QFETCH(QString, input);
-        QFETCH(QStringList, args);
-        QVERIFY(!input.isEmpty() && !args.contains(QString()));
-        const QByteArray before = FbTest::contents(input);
-        QVERIFY(!before.isEmpty());
-        const Run run = fbtool(args);
-        QVERIFY2(FbTest::refused(run, QStringLiteral("it is the input file")), qPrintable(run.err));
-        QVERIFY(FbTest::contents(input) == before);
-        QVERIFY(!QFile::exists(QFileInfo(input).dir().filePath("reciprocity.csv")));
     }
 };
 

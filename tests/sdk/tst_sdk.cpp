@@ -136,59 +136,56 @@ private slots:
         QCOMPARE(dialog.isVisible(), result == -1);
     }
 
+    // A value kept per project reads back as stored, of its own type, in
+    // that project only. A values file that is not a regular file is never
+    // opened (a pipe would block the caller): the values stay in memory for
+    // the run, and the log says why.
     void projectValues_data()
     {
         QTest::addColumn<QVariant>("value");
-        QTest::newRow("int") << QVariant(83);
-        QTest::newRow("string of digits") << QVariant(QStringLiteral("10"));
-        QTest::newRow("string with commas") << QVariant(QStringLiteral("a,b, c"));
-        QTest::newRow("string starting with @") << QVariant(QStringLiteral("@Invalid()"));
-        QTest::newRow("non-latin string") << QVariant(QStringLiteral("Δt ≥ 4 ms, Zürich"));
+        QTest::addColumn<QString>("valuesFile"); // in project a: "" none yet, "pipe" or "folder"
+        QTest::newRow("int") << QVariant(83) << QString();
+        QTest::newRow("string of digits") << QVariant(QStringLiteral("10")) << QString();
+        QTest::newRow("string with commas") << QVariant(QStringLiteral("a,b, c")) << QString();
+        QTest::newRow("string starting with @") << QVariant(QStringLiteral("@Invalid()")) << QString();
+        QTest::newRow("non-latin string") << QVariant(QStringLiteral("Δt ≥ 4 ms, Zürich")) << QString();
+        QTest::newRow("values file a pipe") << QVariant(9) << "pipe";
+        QTest::newRow("values file a folder") << QVariant(9) << "folder";
     }
 
     void projectValues()
     {
         QFETCH(QVariant, value);
+        QFETCH(QString, valuesFile);
         auto &projects = SorvProjectManager::instance();
         const QString key = QStringLiteral("BrowseFBFile_value");
+        const QString a = project(valuesFile.isEmpty() ? QStringLiteral("a") : valuesFile);
+        const QString values = QDir(a).filePath(SorvProjectManager::valuesFileName());
+        if (valuesFile == "pipe")
+            QVERIFY(::mkfifo(QFile::encodeName(values).constData(), 0600) == 0);
+        if (valuesFile == "folder")
+            QVERIFY(QDir().mkdir(values));
         // Without a project the values last for the run, apart from any project's.
         QVERIFY(SorvBaseUtil::setProjectValue(key, 12));
-        QVERIFY(projects.openProject(project("a")));
+        QVERIFY(projects.openProject(a));
+        if (!valuesFile.isEmpty()) {
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("sorvproject.ini is not a regular file"));
+            QCOMPARE(SorvBaseUtil::projectValue(key, 7), QVariant(7));
+            QVERIFY2(!SorvBaseUtil::setProjectValue(key, value), "a value kept in memory was reported as stored");
+            QCOMPARE(SorvBaseUtil::projectValue(key, 7), value);
+            QCOMPARE(QFileInfo(values).isDir(), valuesFile == "folder");
+            return;
+        }
         QVERIFY(SorvBaseUtil::setProjectValue(key, value));
         QVERIFY(projects.openProject(project("b")));
         QCOMPARE(SorvBaseUtil::projectValue(key, QStringLiteral("none")), QVariant(QStringLiteral("none")));
         // Re-opening reads the file afresh, as a later run of the host does.
-        QVERIFY(projects.openProject(project("a")));
+        QVERIFY(projects.openProject(a));
         QCOMPARE(SorvBaseUtil::projectValue(key).userType(), value.userType());
         QCOMPARE(SorvBaseUtil::projectValue(key), value);
         projects.closeProject();
         QCOMPARE(SorvBaseUtil::projectValue(key).userType(), int(QMetaType::Int));
         QCOMPARE(SorvBaseUtil::projectValue(key), QVariant(12));
-    }
-
-    // A values file that is not a regular file is never opened (a pipe
-    // would block the caller): the values stay in memory for the run, and
-    // the log says why.
-    void projectValuesFileNotRegular_data()
-    {
-        QTest::addColumn<bool>("pipe"); // else a folder
-        QTest::newRow("pipe") << true;
-        QTest::newRow("folder") << false;
-    }
-
-    void projectValuesFileNotRegular()
-    {
-        QFETCH(bool, pipe);
-        const QString dir = project(pipe ? "pipe" : "folder");
-        const QString values = QDir(dir).filePath(SorvProjectManager::valuesFileName());
-        QVERIFY(pipe ? ::mkfifo(QFile::encodeName(values).constData(), 0600) == 0 : QDir().mkdir(values));
-        QVERIFY(SorvProjectManager::instance().openProject(dir));
-        const QString key = QStringLiteral("BrowseFBFile_value");
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("sorvproject.ini is not a regular file"));
-        QCOMPARE(SorvBaseUtil::projectValue(key, 7), QVariant(7));
-        QVERIFY2(!SorvBaseUtil::setProjectValue(key, 9), "a value kept in memory was reported as stored");
-        QCOMPARE(SorvBaseUtil::projectValue(key, 7), QVariant(9));
-        QCOMPARE(QFileInfo(values).isDir(), !pipe);
     }
 
     // The help window: the page of the interface's language, back, forward
