@@ -2501,12 +2501,22 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
     // the median of what the picks measured.
     double period = again.periodMs;
     if (!usablePeriod(settings.periodMs)) {
-        QVector<double> periods;
-        for (const OnsetPick &p : repicked)
+        QVector<double> periods, all;
+        for (const OnsetPick &p : repicked) {
             if (confidentPeriod(p))
                 periods.append(wholeCycle(p));
+            if (p.found && std::isfinite(p.periodMs))
+                all.append(wholeCycle(p));
+        }
+        const double overall = median(all);
         if (periods.size() >= MinimumPeriodSamples)
             period = median(periods);
+        // With hardly a confident pick left, the period the shot was
+        // picked with stands only where its picks as a whole ring close to
+        // it: a few traces' cycles measure it roughly.
+        else if (all.size() >= MinimumPeriodSamples && usablePeriod(period) &&
+                 !(period >= PeriodAgreement * overall && period * PeriodAgreement <= overall))
+            period = overall;
     }
     if (!usablePeriod(period)) {
         QVector<double> periods;
