@@ -671,12 +671,9 @@ private slots:
     // 5.5 ms early and more confidently than its neighbours' stack. On its
     // fifth shot swings against the first motion set the near traces' own
     // picks 2 ms late, which only a clean stack of their neighbours puts
-    // right. On seed 3's eighth shot at S/N 4 noise 10-50 ms before the
-    // first break 300-600 m out is as confident as a first break under a
-    // later wave: only its neighbours' moveout tells the two apart. On
-    // seed 2's third shot of 48 channels hardly a pick is confident, and
-    // the side left of the source has none: its line comes from across the
-    // source, and the stacks need the period the whole shot rings at.
+    // right. At S/N 4 noise far before the first break reads confident,
+    // and on seed 2's third shot the side left of the source has no
+    // confident pick, its neighbours' line only what lies across the source.
     void picksGeneratedShots_data()
     {
         QTest::addColumn<quint64>("seed");
