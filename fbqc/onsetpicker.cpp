@@ -2423,6 +2423,7 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         }
     std::vector<OnsetPick> repicked = picks;
     std::vector<double> slopes;
+    auto side = [&](int k) { return offsets ? (abscissa(k) > 0) - (abscissa(k) < 0) : 0; };
     for (int i = 0; i < n; ++i) {
         if (std::isfinite(predicted(i)) || direct[size_t(i)])
             continue;
@@ -2438,24 +2439,38 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
             continue;
         // Median slope over the pairs, then the median of the lines through
         // each neighbour at that slope: one wrong neighbour moves neither.
+        // Where every neighbour lies across the source the line is drawn
+        // against the distance from it: carried on across the source it
+        // runs the wrong way, to times before the shot.
+        bool across = side(i) != 0;
+        for (int k : near)
+            across = across && side(k) * side(i) < 0;
+        auto at = [&](int k) { return across ? std::fabs(abscissa(k)) : abscissa(k); };
         const double slope = medianPairSlope(
-            near.constData(), size_t(near.size()), abscissa, [&](int k) { return picks[size_t(k)].onsetMs; }, &slopes);
+            near.constData(), size_t(near.size()), at, [&](int k) { return picks[size_t(k)].onsetMs; }, &slopes);
         if (std::isnan(slope))
             continue;
         QVector<double> times;
         for (int k : near)
-            times.append(picks[size_t(k)].onsetMs + slope * (abscissa(i) - abscissa(k)));
+            times.append(picks[size_t(k)].onsetMs + slope * (at(i) - at(k)));
         const double expected = median(times);
         const OnsetPick &own = picks[size_t(i)];
         if (trust[size_t(i)] && std::fabs(own.onsetMs - expected) <= settings.windowMs / 2)
             continue;
         // A trusted pick before the line, though, is the first break under
         // a later, stronger wave whose picks among the neighbours drag the
-        // line late; only one sooner than every neighbour's by as much is
-        // something else (a burst).
+        // line late; only one sooner by as much than the line through every
+        // neighbour on its own side of the source is something else (a
+        // burst). The line runs later than a neighbour nearer the source by
+        // the moveout between them: the source trace's pick excuses no
+        // noise far out. Across the source the first breaks tell nothing.
         double earliest = std::numeric_limits<double>::infinity();
+        bool ownSide = false;
         for (int k : near)
-            earliest = std::min(earliest, picks[size_t(k)].onsetMs);
+            ownSide = ownSide || side(k) * side(i) >= 0;
+        for (int k : near)
+            if (!ownSide || side(k) * side(i) >= 0)
+                earliest = std::min(earliest, picks[size_t(k)].onsetMs + slope * (at(i) - at(k)));
         if (trust[size_t(i)] && own.onsetMs < expected && own.onsetMs >= earliest - settings.windowMs / 2)
             continue;
         // Far from its neighbours' line the trace's own pick was something
@@ -2486,12 +2501,22 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
     // the median of what the picks measured.
     double period = again.periodMs;
     if (!usablePeriod(settings.periodMs)) {
-        QVector<double> periods;
-        for (const OnsetPick &p : repicked)
+        QVector<double> periods, all;
+        for (const OnsetPick &p : repicked) {
             if (confidentPeriod(p))
                 periods.append(wholeCycle(p));
+            if (p.found && std::isfinite(p.periodMs))
+                all.append(wholeCycle(p));
+        }
+        const double overall = median(all);
         if (periods.size() >= MinimumPeriodSamples)
             period = median(periods);
+        // With hardly a confident pick left, the period the shot was
+        // picked with stands only where its picks as a whole ring close to
+        // it: a few traces' cycles measure it roughly.
+        else if (all.size() >= MinimumPeriodSamples && usablePeriod(period) &&
+                 !(period >= PeriodAgreement * overall && period * PeriodAgreement <= overall))
+            period = overall;
     }
     if (!usablePeriod(period)) {
         QVector<double> periods;

@@ -665,20 +665,28 @@ private slots:
     }
 
     // Shots of the generator's line (its default traces: Berlage 40 Hz,
-    // S/N 10), every trace within toleranceMs of the truth. On seed 5's
+    // S/N 10 unless a row says), every trace within toleranceMs of the truth. On seed 5's
     // third shot a noise swing in the first motion's sense runs into the
     // first lobe 50 m out: the trace alone reads the lobe from the swing,
     // 5.5 ms early and more confidently than its neighbours' stack. On its
     // fifth shot swings against the first motion set the near traces' own
     // picks 2 ms late, which only a clean stack of their neighbours puts
-    // right.
+    // right. At S/N 4 noise far before the first break reads confident,
+    // and on seed 2's third shot the side left of the source has no
+    // confident pick, its neighbours' line only what lies across the source.
     void picksGeneratedShots_data()
     {
         QTest::addColumn<quint64>("seed");
         QTest::addColumn<int>("shot"); // from 0
         QTest::addColumn<double>("toleranceMs");
-        QTest::newRow("seed 5, shot 3: a noise swing into the first lobe") << quint64(5) << 2 << 2.5;
-        QTest::newRow("seed 5, shot 5: swings against the first motion") << quint64(5) << 4 << 1.5;
+        QTest::addColumn<double>("signalToNoise");
+        QTest::addColumn<int>("channels");
+        QTest::newRow("seed 5, shot 3: a noise swing into the first lobe") << quint64(5) << 2 << 2.5 << 10.0 << 96;
+        QTest::newRow("seed 5, shot 5: swings against the first motion") << quint64(5) << 4 << 1.5 << 10.0 << 96;
+        QTest::newRow("seed 3, shot 8, S/N 4: noise confident far before the first break")
+            << quint64(3) << 7 << 2.5 << 4.0 << 96;
+        QTest::newRow("seed 2, shot 3, S/N 4, 48 channels: a weak side next to the source")
+            << quint64(2) << 2 << 3.5 << 4.0 << 48;
     }
 
     void picksGeneratedShots()
@@ -686,11 +694,14 @@ private slots:
         QFETCH(quint64, seed);
         QFETCH(int, shot);
         QFETCH(double, toleranceMs);
+        QFETCH(double, signalToNoise);
+        QFETCH(int, channels);
         FbFile::FbGenerator::Options line;
         line.shots = 12;
-        line.channels = 96;
+        line.channels = channels;
         line.seed = seed;
-        const TraceGenerator::Options traces;
+        TraceGenerator::Options traces;
+        traces.signalToNoise = signalToNoise;
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("line.sgy"));
         TraceGenerator::Writer writer;
