@@ -189,6 +189,9 @@ constexpr int StackPeriodShare = 4;
 // their noise alone.
 constexpr double RefineShare = 0.125;
 constexpr double CarryMargin = 1.2;
+// A stack reading this share of a period off the level its side's stacks
+// read at, from their alignments, stands on another lobe.
+constexpr double SideLevelShare = 0.375;
 // Near the source of a shot over a slow top layer the first break is the
 // direct wave, on a line through the source at time 0; the first traces on a
 // side whose picks lie within DirectWaveMs of one such line, at least
@@ -1865,9 +1868,12 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     // The rounds line a side's traces up on one another's waveforms, so
     // each stack, read from its trace's alignment, finds the first break at
     // much the same place along the side. A run of stacks reading it
-    // NoiseLeadShare of a period or more off the side's level took another
-    // lobe of the same wavelet; it is read again around that level, and the
-    // reading stands where it also lies nearer the trace's predicted time.
+    // SideLevelShare of a period or more off the side's level took another
+    // lobe of the same wavelet (an emergent arrival's first one may not
+    // stand out of a few stacks). Where the predictions around the trace
+    // put the first break nearer that level by more than RefineShare of a
+    // period, the stack is read again around the level, and taken at the
+    // level where nothing rises there.
     if (!guide.empty())
         for (int side : {-1, 1}) {
             QVector<double> levels;
@@ -1879,6 +1885,9 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             const double level = median(levels);
             for (int i = 0; i < n; ++i) {
                 OnsetPick &read = reads[size_t(i)];
+                if (!read.found || !(gather.headers[i].offset * side > 0) || direct[size_t(i)] ||
+                    !(std::fabs(read.onsetMs - level) > SideLevelShare * period))
+                    continue;
                 // Where the predictions put the first break from the
                 // alignments around this trace: one prediction strays.
                 QVector<double> around;
@@ -1886,9 +1895,6 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
                     if (std::isfinite(guide[size_t(k)]) && std::isfinite(aligned[size_t(k)]))
                         around.append(guide[size_t(k)] - aligned[size_t(k)]);
                 const double predicted = around.size() >= MinimumGatherStack ? median(around) : NaN;
-                if (!read.found || !(gather.headers[i].offset * side > 0) || direct[size_t(i)] ||
-                    !(std::fabs(read.onsetMs - level) > NoiseLeadShare * period) || !std::isfinite(predicted))
-                    continue;
                 if (!(std::fabs(level - predicted) + RefineShare * period < std::fabs(read.onsetMs - predicted)))
                     continue;
                 const OnsetPick again =
