@@ -189,6 +189,9 @@ constexpr int StackPeriodShare = 4;
 // their noise alone.
 constexpr double RefineShare = 0.125;
 constexpr double CarryMargin = 1.2;
+// A stack reading this share of a period off the level its side's stacks
+// read at, from their alignments, stands on another lobe.
+constexpr double SideLevelShare = 0.375;
 // Near the source of a shot over a slow top layer the first break is the
 // direct wave, on a line through the source at time 0; the first traces on a
 // side whose picks lie within DirectWaveMs of one such line, at least
@@ -1820,6 +1823,23 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
                own.confidence >= NearSourceConfidenceShare * settings.minimumConfidence &&
                onsetMs - own.onsetMs > NearSourceLateShare * period;
     };
+    // The stack of a side's traces from lo to hi, around the alignments.
+    auto stackOf = [&](int lo, int hi, std::vector<float> *into) {
+        const double *top = segmentSums.get() + size_t(hi + 1) * span;
+        const double *bottom = segmentSums.get() + size_t(lo) * span;
+        float *to = into->data();
+        size_t j = 0;
+#if defined(__SSE2__)
+        for (; j + 2 <= span; j += 2) {
+            const __m128 two = _mm_cvtpd_ps(_mm_sub_pd(_mm_loadu_pd(top + j), _mm_loadu_pd(bottom + j)));
+            _mm_storel_pi(reinterpret_cast<__m64 *>(to + j), two);
+        }
+#endif
+        for (; j < span; ++j)
+            to[j] = float(top[j] - bottom[j]);
+        return TraceSamples{to, int(span), -pre * dt, dt};
+    };
+    std::vector<OnsetPick> reads(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
         if (!std::isfinite(aligned[size_t(i)]) || scale[size_t(i)] <= 0)
             continue;
@@ -1827,19 +1847,8 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         const int used = counts[size_t(hi) + 1] - counts[size_t(lo)];
         if (used <= MinimumGatherStack)
             continue;
-        const double *top = segmentSums.get() + size_t(hi + 1) * span;
-        const double *bottom = segmentSums.get() + size_t(lo) * span;
-        size_t j = 0;
-#if defined(__SSE2__)
-        for (; j + 2 <= span; j += 2) {
-            const __m128 two = _mm_cvtpd_ps(_mm_sub_pd(_mm_loadu_pd(top + j), _mm_loadu_pd(bottom + j)));
-            _mm_storel_pi(reinterpret_cast<__m64 *>(stacked.data() + j), two);
-        }
-#endif
-        for (; j < span; ++j)
-            stacked[j] = float(top[j] - bottom[j]);
-        const TraceSamples stackTrace{stacked.data(), int(stacked.size()), -pre * dt, dt};
-        OnsetPick read = pickInRange(stackTrace, -searchMs, searchMs, onStack, WindowEnd::LookBack, Samples::Stack);
+        OnsetPick read =
+            pickInRange(stackOf(lo, hi, &stacked), -searchMs, searchMs, onStack, WindowEnd::LookBack, Samples::Stack);
         if (!read.found)
             continue;
         // Near the threshold the first lobe of an arrival that builds up
@@ -1849,15 +1858,59 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         if (read.confidence < settings.minimumConfidence) {
             int wideLo = lo, wideHi = hi;
             sideReach(i, WideStackFactor * GatherNeighbours, &wideLo, &wideHi);
-            const double *wideTop = segmentSums.get() + size_t(wideHi + 1) * span;
-            const double *wideBottom = segmentSums.get() + size_t(wideLo) * span;
-            for (size_t j = 0; j < span; ++j)
-                wide[j] = float(wideTop[j] - wideBottom[j]);
-            const OnsetPick wideRead = pickInRange(TraceSamples{wide.data(), int(wide.size()), -pre * dt, dt},
-                                                   -searchMs, searchMs, onStack, WindowEnd::LookBack, Samples::Stack);
+            const OnsetPick wideRead = pickInRange(stackOf(wideLo, wideHi, &wide), -searchMs, searchMs, onStack,
+                                                   WindowEnd::LookBack, Samples::Stack);
             if (wideRead.found && std::fabs(read.onsetMs - wideRead.onsetMs) > RefineShare * period)
                 read = wideRead;
         }
+        reads[size_t(i)] = read;
+    }
+    // The rounds line a side's traces up on one another's waveforms, so
+    // each stack, read from its trace's alignment, finds the first break at
+    // much the same place along the side. A run of stacks reading it
+    // SideLevelShare of a period or more off the side's level took another
+    // lobe of the same wavelet (an emergent arrival's first one may not
+    // stand out of a few stacks). Where the predictions around the trace
+    // put the first break nearer that level by more than RefineShare of a
+    // period, the stack is read again around the level, and taken at the
+    // level where nothing rises there.
+    if (!guide.empty())
+        for (int side : {-1, 1}) {
+            QVector<double> levels;
+            for (int i = 0; i < n; ++i)
+                if (reads[size_t(i)].found && gather.headers[i].offset * side > 0 && !direct[size_t(i)])
+                    levels.append(reads[size_t(i)].onsetMs);
+            if (levels.size() < MinimumGatherStack)
+                continue;
+            const double level = median(levels);
+            for (int i = 0; i < n; ++i) {
+                OnsetPick &read = reads[size_t(i)];
+                if (!read.found || !(gather.headers[i].offset * side > 0) || direct[size_t(i)] ||
+                    !(std::fabs(read.onsetMs - level) > SideLevelShare * period))
+                    continue;
+                // Where the predictions put the first break from the
+                // alignments around this trace: one prediction strays.
+                QVector<double> around;
+                for (int k = lowest[size_t(i)]; k <= highest[size_t(i)]; ++k)
+                    if (std::isfinite(guide[size_t(k)]) && std::isfinite(aligned[size_t(k)]))
+                        around.append(guide[size_t(k)] - aligned[size_t(k)]);
+                const double predicted = around.size() >= MinimumGatherStack ? median(around) : NaN;
+                if (!(std::fabs(level - predicted) + RefineShare * period < std::fabs(read.onsetMs - predicted)))
+                    continue;
+                const OnsetPick again =
+                    pickInRange(stackOf(lowest[size_t(i)], highest[size_t(i)], &stacked), level - searchMs / 2,
+                                level + searchMs / 2, onStack, WindowEnd::LookBack, Samples::Stack);
+                if (again.found && std::fabs(again.onsetMs - level) <= RefineShare * period)
+                    read = again;
+                else
+                    read.onsetMs = level;
+            }
+        }
+    for (int i = 0; i < n; ++i) {
+        const OnsetPick &read = reads[size_t(i)];
+        if (!read.found)
+            continue;
+        const int lo = lowest[size_t(i)], hi = highest[size_t(i)];
         if (std::isfinite(read.cycleMs))
             cycles.append(read.cycleMs);
         OnsetPick &pick = (*picks)[size_t(i)];

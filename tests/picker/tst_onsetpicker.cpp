@@ -489,6 +489,11 @@ private slots:
         QTest::newRow("emergent 25 Hz around a fitted curve, S/N 5")
             << B << 25.0 << true << 8.0 << none << none << none << 5.0 << 5.0 << 0.5 << true << false << no << false
             << 60.0 << 1.5 << 0.0;
+        // A run of a side's stacks reads an emergent arrival's second lobe;
+        // the side's level, nearer the fitted curve, brings it back.
+        QTest::newRow("emergent 40 Hz around a fitted curve, S/N 2.5")
+            << B << 40.0 << true << 8.0 << none << none << none << 30.0 << 2.5 << 0.5 << true << false << no << false
+            << 60.0 << 1.5 << 0.0;
         // The onset read half a period before the first lobe's end: the
         // shot's period must be close.
         QTest::newRow("emergent 25 Hz, S/N 10") << B << 25.0 << true << double(NAN) << none << none << none << 7.0
