@@ -8,6 +8,7 @@
 #include "problemmodel.h"
 #include "shotloader.h"
 #include "shotpanel.h"
+#include <fbview/plotlabels.h>
 #include <fbview/shotplot.h>
 #include "shottablemodel.h"
 #include "tracespanel.h"
@@ -1032,6 +1033,15 @@ private slots:
                                                                                 .arg(plot->height())
                                                                                 .arg(canvas.width())
                                                                                 .arg(canvas.height())));
+        // The intercept's label has its place under the source.
+        for (const QwtPlotItem *item : plot->itemList(QwtPlotItem::Rtti_PlotUserItem + 1)) {
+            for (const PlotLabels::Label &label : static_cast<const PlotLabels *>(item)->labels()) {
+                const double below = canvas.height() - plot->canvasMap(QwtPlot::yLeft).transform(label.anchor.y());
+                const double needs = label.text.textSize(plot->canvas()->font()).height() + 6;
+                QVERIFY2(!label.along.isNull() || below >= needs,
+                         qPrintable(QStringLiteral("%1 px under the source for %2").arg(below).arg(needs)));
+            }
+        }
         const QwtTextLabel *title = plot->titleLabel();
         const int oneLine = int(plot->title().heightForWidth(QWIDGETSIZE_MAX, title->font()));
         QVERIFY2(int(plot->title().heightForWidth(title->contentsRect().width(), title->font())) == oneLine,
