@@ -21,6 +21,7 @@
 #include <qwt_text.h>
 #include <qwt_graphic.h>
 
+#include <QFontMetricsF>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
@@ -101,7 +102,9 @@ QwtPlotCurve *scatter(QwtPlot *plot, QwtSymbol *symbol, double z)
 class TimeScaleEngine : public QwtLinearScaleEngine
 {
 public:
-    explicit TimeScaleEngine(const double *lowestIntercept) : m_lowest(lowestIntercept) { }
+    TimeScaleEngine(const double *lowestIntercept, const double *roomBelow)
+        : m_lowest(lowestIntercept), m_room(roomBelow)
+    { }
     void autoScale(int maxSteps, double &x1, double &x2, double &stepSize) const override
     {
         const double drawnLowest = std::min(x1, x2);
@@ -113,14 +116,12 @@ public:
         // whole step down, an empty band under the source.
         double &lower = x1 <= x2 ? x1 : x2;
         const double span = std::max(x1, x2) - std::min(drawnLowest, *m_lowest);
-        lower = std::min(drawnLowest, *m_lowest - RoomBelowSource * span);
+        lower = std::min(drawnLowest, *m_lowest - *m_room * span);
     }
 
 private:
-    // About a label's height and its spacing on a plot a few hundred
-    // pixels high.
-    static constexpr double RoomBelowSource = 0.06;
     const double *m_lowest;
+    const double *m_room; // share of the span
 };
 
 // Faster than any rock under a survey, with room for what a refractor
@@ -153,7 +154,7 @@ QwtText labelText(const QString &text)
 ShotPlot::ShotPlot(QWidget *parent) : ViewPlot(parent), m_lowestIntercept(qQNaN())
 {
     setCanvasBackground(Qt::white);
-    setAxisScaleEngine(yLeft, new TimeScaleEngine(&m_lowestIntercept));
+    setAxisScaleEngine(yLeft, new TimeScaleEngine(&m_lowestIntercept, &m_roomBelowSource));
     auto *grid = new QwtPlotGrid;
     grid->setMajorPen(QColor(225, 225, 225), 0, Qt::DotLine);
     grid->attach(this);
@@ -858,6 +859,21 @@ int ShotPlot::rowAt(const QPoint &canvasPos) const
         }
     }
     return row;
+}
+
+void ShotPlot::updateLayout()
+{
+    ViewPlot::updateLayout();
+    // Under the source, a label's height and its gaps to the intercept's
+    // mark and to the frame: about a twentieth of a plot a few hundred
+    // pixels high, a larger share of a small one.
+    const double label = QFontMetricsF(canvas()->font()).height() + 8.0;
+    const double high = canvas()->contentsRect().height();
+    const double room = std::max(0.06, label / std::max(high - label, label));
+    if (room != m_roomBelowSource) {
+        m_roomBelowSource = room;
+        replot();
+    }
 }
 
 bool ShotPlot::eventFilter(QObject *watched, QEvent *event)

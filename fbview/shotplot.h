@@ -93,6 +93,9 @@ public:
                                               const View &view);
 
     explicit ShotPlot(QWidget *parent = nullptr);
+    // Leaves room for the intercept's label under the source, as the
+    // canvas's height allows.
+    void updateLayout() override;
     ~ShotPlot() override;
 
     // position: the shot's 0-based place in the file; the title reads
@@ -220,6 +223,7 @@ private:
     QwtPlotMarker *m_threshold[2] = {};    // -threshold, +threshold
     QVector<QwtPlotMarker *> m_labels;     // the intercepts' marks
     double m_lowestIntercept;              // the time axis leaves room under it; NaN: none drawn
+    double m_roomBelowSource = 0.06;       // that room, a share of the times' span
     PlotLabels *m_labelTexts = nullptr;    // velocities and intercepts, placed clear of each other
     quint32 m_legendEntries = ~0u;         // which items the legend lists, a bit each
     QwtPlotMarker *m_selection = nullptr;

@@ -11,6 +11,7 @@
 #include <qwt_scale_widget.h>
 #include <qwt_text.h>
 
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QLocale>
 #include <QWidget>
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numeric>
 #include <queue>
 #include <utility>
@@ -131,6 +133,28 @@ public:
 
 private:
     QVector<QPair<double, qint32>> m_starts;
+};
+
+// Places a plot's line captions again as its canvas resizes: a line's room
+// in pixels changes with the width as with the zoom.
+class CaptionFollower : public QObject
+{
+public:
+    CaptionFollower(QwtPlot *plot, std::function<bool()> place) : QObject(plot), m_plot(plot), m_place(std::move(place))
+    {
+        plot->canvas()->installEventFilter(this);
+    }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_plot->canvas() && event->type() == QEvent::Resize && m_place())
+            m_plot->updateAxes();
+        return QObject::eventFilter(watched, event);
+    }
+    bool place() const { return m_place(); }
+
+private:
+    QwtPlot *m_plot;
+    std::function<bool()> m_place; // true when the captions changed
 };
 
 } // namespace
@@ -688,35 +712,41 @@ QList<QwtPlotMarker *> StationViews::markLines(QwtPlot *plot, const StationAxis 
 void StationViews::captionLines(QwtPlot *plot, const StationAxis &axis)
 {
     // The captions sit on the top axis, above the cells rather than on them,
-    // each over the middle of its line's part in view, following the zoom.
+    // each over the middle of its line's part in view, following the zoom
+    // and the width.
     const QString name = QStringLiteral("lineCaptions");
     delete plot->findChild<QObject *>(name, Qt::FindDirectChildrenOnly);
     const QVector<QPair<double, qint32>> starts = axis.lineStarts();
     plot->enableAxis(QwtPlot::xTop, !starts.isEmpty());
     if (starts.isEmpty())
         return;
-    auto *follower = new QObject(plot);
-    follower->setObjectName(name);
     plot->setAxisScaleDraw(QwtPlot::xTop, new LineCaptionDraw(axis));
     const double half = axis.cellWidth() / 2, last = axis.maximum();
     const auto place = [plot, starts, half, last] {
         const QwtScaleDiv shown = plot->axisScaleDiv(QwtPlot::xBottom);
         const double lower = std::min(shown.lowerBound(), shown.upperBound());
         const double upper = std::max(shown.lowerBound(), shown.upperBound());
-        const double pixels = plot->canvas()->contentsRect().width() / std::max(upper - lower, 1e-9);
+        const QwtScaleMap map = plot->canvasMap(QwtPlot::xBottom);
         const QFontMetricsF metrics(plot->axisWidget(QwtPlot::xTop)->font());
         QList<double> ticks;
         for (int l = 0; l < starts.size(); ++l) {
             const double from = std::max(lower, starts.at(l).first - half);
             const double to = std::min(upper, l + 1 < starts.size() ? starts.at(l + 1).first - half : last + half);
             // A line too narrow in view for its caption goes without.
-            const double room = (to - from) * pixels;
+            const double room = std::abs(map.transform(to) - map.transform(from));
             if (room >= metrics.horizontalAdvance(StationAxis::tr("Line %1").arg(starts.at(l).second)))
                 ticks.append((from + to) / 2);
         }
-        plot->setAxisScaleDiv(QwtPlot::xTop, QwtScaleDiv(lower, upper, QList<double>(), QList<double>(), ticks));
+        const QwtScaleDiv captions(lower, upper, QList<double>(), QList<double>(), ticks);
+        if (captions == plot->axisScaleDiv(QwtPlot::xTop))
+            return false;
+        plot->setAxisScaleDiv(QwtPlot::xTop, captions);
+        return true;
     };
-    QObject::connect(plot->axisWidget(QwtPlot::xBottom), &QwtScaleWidget::scaleDivChanged, follower, place);
+    auto *follower = new CaptionFollower(plot, place);
+    follower->setObjectName(name);
+    QObject::connect(plot->axisWidget(QwtPlot::xBottom), &QwtScaleWidget::scaleDivChanged, follower,
+                     [follower] { follower->place(); });
     place();
 }
 

@@ -534,20 +534,22 @@ QVariant ProblemModel::data(const QModelIndex &index, int role) const
 
 QVariant ProblemModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    // The tool tip says a title the column's width cuts.
+    // The counts' titles are short, to read whole in a narrow pane; their
+    // tool tips say them in full.
     if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return QVariant();
+    const bool tip = role == Qt::ToolTipRole;
     switch (section) {
     case ShotColumn:
         return tr("Shot");
     case OutliersColumn:
         return tr("Outliers");
     case PairsColumn:
-        return tr("Flagged pairs");
+        return tip ? tr("Flagged reciprocal pairs") : tr("Pairs");
     case TimingColumn:
-        return tr("Timing error (ms)");
+        return tip ? tr("Shot timing error (ms)") : tr("Timing (ms)");
     case OtherColumn:
-        return tr("Other");
+        return tip ? tr("Other problems") : tr("Other");
     case DetailColumn:
         return tr("Detail");
     default:

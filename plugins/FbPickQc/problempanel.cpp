@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QStyle>
 
 #include <limits>
 
@@ -15,8 +16,11 @@ using namespace FbView;
 
 namespace {
 
-// The least width of the detail, which takes what the other columns leave.
+// The width of the detail, which takes what the other columns leave: at
+// least DetailMinimum, down to DetailLeast where the counts' titles need
+// the room (the detail's tool tip has it whole).
 constexpr int DetailMinimum = 160;
+constexpr int DetailLeast = 100;
 
 int plural(qint64 n)
 {
@@ -39,8 +43,9 @@ ProblemPanel::ProblemPanel(QcDocument *document, QWidget *parent)
     header->moveSection(header->visualIndex(ProblemModel::DetailColumn), 1);
     header->setStretchLastSection(false);
     header->setMinimumSectionSize(40);
-    header->setTextElideMode(Qt::ElideRight);
+    header->setDefaultAlignment(Qt::AlignCenter | Qt::Alignment(Qt::TextWordWrap));
     view->viewport()->installEventFilter(this);
+    connect(header, &QHeaderView::sortIndicatorChanged, this, &ProblemPanel::fitColumns);
 
     QComboBox *kinds = m_ui->problemKindFilter;
     kinds->addItem(tr("All kinds"), -1);
@@ -78,34 +83,117 @@ bool ProblemPanel::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-// The shot as wide as its label, each count as its title where the pane
-// has room, else down to its widest number with the title cut (its tool
-// tip whole): the numbers stay in sight beside a readable detail.
+namespace {
+
+// What a count's title needs: on one line, or at least broken over two
+// where its words allow, in the header's font, with the header's margins
+// and the sort arrow's room when the list is sorted by it.
+struct TitleRoom
+{
+    int oneLine = 0;
+    int twoLines = 0;
+    int twoLinesHigh = 0; // the header's height for two lines of it
+};
+
+TitleRoom titleRoom(const QHeaderView *header, int column)
+{
+    const QString title = header->model()->headerData(column, Qt::Horizontal).toString();
+    const QFontMetrics metrics(header->font());
+    const QStyle *style = header->style();
+    const int margin = style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    int frame = 2 * margin + 2;
+    if (header->isSortIndicatorShown() && header->sortIndicatorSection() == column)
+        frame += style->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header) + margin;
+    TitleRoom room;
+    room.oneLine = metrics.horizontalAdvance(title) + frame;
+    const int twoHigh =
+        metrics.boundingRect(QRect(0, 0, 4 * room.oneLine, 4 * room.oneLine), 0, title + QLatin1Char('\n') + title)
+            .height();
+    room.twoLinesHigh = twoHigh + 2 * margin + 2;
+    const auto fits = [&](int width) {
+        const QRect needs = metrics.boundingRect(QRect(0, 0, width, 4 * twoHigh), Qt::TextWordWrap, title);
+        return needs.width() <= width && needs.height() <= twoHigh;
+    };
+    int lo = 1, hi = room.oneLine - frame;
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        if (fits(mid))
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    room.twoLines = hi + frame;
+    return room;
+}
+
+} // namespace
+
+// The shot as wide as its label, each count as wide as its widest number
+// and its title: on one line where the pane has room, else on two, the
+// header a line higher, the detail giving room down to its least. Short of
+// even that, the room is shared and the titles are cut (their tool tips
+// whole): the numbers stay in sight beside the detail.
 void ProblemPanel::fitColumns()
 {
     QTreeView *view = m_ui->problemView;
-    const QHeaderView *header = view->header();
+    QHeaderView *header = view->header();
     const int least = header->minimumSectionSize();
     const QAbstractItemView *rows = view; // the rows as far as they are loaded
     const int shot = qMax(header->sectionSizeHint(ProblemModel::ShotColumn), rows->sizeHintForColumn(0));
-    // Each count's widest number, and what its title wants beyond that.
-    int number[ProblemModel::DetailColumn] = {}, more[ProblemModel::DetailColumn] = {};
-    int wanted = 0;
+    constexpr int Counts = ProblemModel::DetailColumn;
+    int width[Counts] = {}, oneLine[Counts] = {}, twoHigh[Counts] = {};
     int spare = view->viewport()->width() - shot - DetailMinimum;
-    for (int c = ProblemModel::OutliersColumn; c < ProblemModel::DetailColumn; ++c) {
-        number[c] = qMax(least, rows->sizeHintForColumn(c));
-        wanted += more[c] = qMax(0, header->sectionSizeHint(c) - number[c]);
-        spare -= number[c];
+    int wrapped = 0; // what the titles want beyond the numbers, on two lines
+    for (int c = ProblemModel::OutliersColumn; c < Counts; ++c) {
+        const int number = qMax(least, rows->sizeHintForColumn(c));
+        const TitleRoom room = titleRoom(header, c);
+        width[c] = qMax(number, room.twoLines);
+        oneLine[c] = qMax(number, room.oneLine);
+        twoHigh[c] = room.twoLinesHigh;
+        spare -= number;
+        wrapped += width[c] - number;
     }
+    const bool whole = wrapped <= spare + DetailMinimum - DetailLeast;
+    if (whole) {
+        // On one line where it fits, the shortest titles first.
+        spare -= wrapped;
+        for (;;) {
+            int next = -1;
+            for (int c = ProblemModel::OutliersColumn; c < Counts; ++c) {
+                const int more = oneLine[c] - width[c];
+                if (more > 0 && more <= spare && (next < 0 || more < oneLine[next] - width[next]))
+                    next = c;
+            }
+            if (next < 0)
+                break;
+            spare -= oneLine[next] - width[next];
+            width[next] = oneLine[next];
+        }
+    } else {
+        // Each title a share of what is left beyond its number.
+        for (int c = ProblemModel::OutliersColumn; c < Counts; ++c) {
+            const int number = qMax(least, rows->sizeHintForColumn(c));
+            width[c] = number +
+                       int(qint64(width[c] - number) * qMax(spare + DetailMinimum - DetailLeast, 0) / qMax(wrapped, 1));
+        }
+    }
+    int high = 0; // the header's, when a title is broken
     int counts = 0;
     view->setColumnWidth(ProblemModel::ShotColumn, shot);
-    for (int c = ProblemModel::OutliersColumn; c < ProblemModel::DetailColumn; ++c) {
-        const int width =
-            number[c] + (wanted <= spare ? more[c] : int(qint64(more[c]) * qMax(spare, 0) / qMax(wanted, 1)));
-        view->setColumnWidth(c, width);
-        counts += width;
+    for (int c = ProblemModel::OutliersColumn; c < Counts; ++c) {
+        view->setColumnWidth(c, width[c]);
+        counts += width[c];
+        if (whole && width[c] < oneLine[c])
+            high = qMax(high, twoHigh[c]);
     }
-    view->setColumnWidth(ProblemModel::DetailColumn, qMax(DetailMinimum, view->viewport()->width() - shot - counts));
+    view->setColumnWidth(ProblemModel::DetailColumn, qMax(DetailLeast, view->viewport()->width() - shot - counts));
+    // Broken titles read whole over two lines; cut ones end in an ellipsis.
+    header->setTextElideMode(whole ? Qt::ElideNone : Qt::ElideRight);
+    if (high != header->minimumHeight()) {
+        header->setMinimumHeight(high);
+        // The list lays its header out anew only when asked.
+        QMetaObject::invokeMethod(view, "updateGeometries");
+    }
 }
 
 ProblemPanel::~ProblemPanel() = default;

@@ -8,6 +8,7 @@
 #include "problemmodel.h"
 #include "shotloader.h"
 #include "shotpanel.h"
+#include <fbview/plotlabels.h>
 #include <fbview/shotplot.h>
 #include "shottablemodel.h"
 #include "tracespanel.h"
@@ -1007,13 +1008,12 @@ private slots:
             QVERIFY2(!summary.contains(QLatin1Char(';')) &&
                          !summary.contains(QRegularExpression(QStringLiteral("\\.(\n|$)"))),
                      qPrintable(summary));
-        // To look at: QCSCREENS_SAVE=folder keeps each row's window as an image,
-        // taken while the language is in place (views ask their models for
-        // header texts as they paint).
+        // To look at: QCSCREENS_SAVE=folder keeps each row's window as an
+        // image. The language stays in place to the end (views ask their
+        // models for header texts as they paint).
         const QString save = qEnvironmentVariable("QCSCREENS_SAVE");
         if (!save.isEmpty())
             window->grab().save(QDir(save).filePath(QString::fromLatin1(QTest::currentDataTag()) + ".png"));
-        QCoreApplication::removeTranslator(&chinese);
         QCOMPARE(window->isCompact(), compact);
         QVERIFY2(window->minimumSize().width() <= screen.width() && window->minimumSize().height() <= screen.height(),
                  qPrintable(QStringLiteral("the window cannot be smaller than %1x%2")
@@ -1033,6 +1033,15 @@ private slots:
                                                                                 .arg(plot->height())
                                                                                 .arg(canvas.width())
                                                                                 .arg(canvas.height())));
+        // The intercept's label has its place under the source.
+        for (const QwtPlotItem *item : plot->itemList(QwtPlotItem::Rtti_PlotUserItem + 1)) {
+            for (const PlotLabels::Label &label : static_cast<const PlotLabels *>(item)->labels()) {
+                const double below = canvas.height() - plot->canvasMap(QwtPlot::yLeft).transform(label.anchor.y());
+                const double needs = label.text.textSize(plot->canvas()->font()).height() + 6;
+                QVERIFY2(!label.along.isNull() || below >= needs,
+                         qPrintable(QStringLiteral("%1 px under the source for %2").arg(below).arg(needs)));
+            }
+        }
         const QwtTextLabel *title = plot->titleLabel();
         const int oneLine = int(plot->title().heightForWidth(QWIDGETSIZE_MAX, title->font()));
         QVERIFY2(int(plot->title().heightForWidth(title->contentsRect().width(), title->font())) == oneLine,
@@ -1124,13 +1133,16 @@ private slots:
         QVERIFY(problems->isVisible());
         const int detail = problems->header()->sectionViewportPosition(ProblemModel::DetailColumn);
         const int detailWidth = problems->header()->sectionSize(ProblemModel::DetailColumn);
-        QVERIFY2(detail >= 0 && detail + 100 <= problems->viewport()->width() && detailWidth >= 150,
+        QVERIFY2(detail >= 0 && detail + 100 <= problems->viewport()->width() && detailWidth >= 100,
                  qPrintable(QStringLiteral("detail at %1, %2 px wide, of %3")
                                 .arg(detail)
                                 .arg(detailWidth)
                                 .arg(problems->viewport()->width())));
-        // Every count whole in the list, a shot's bold ones too.
+        // Every count whole in the list, a shot's bold ones too, and its
+        // title, on one line or broken over the header's two.
         const QAbstractItemView *list = problems;
+        const QHeaderView *header = problems->header();
+        const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
         for (int c = ProblemModel::OutliersColumn; c < ProblemModel::DetailColumn; ++c) {
             const int at = problems->header()->sectionViewportPosition(c);
             const int width = problems->header()->sectionSize(c);
@@ -1141,6 +1153,18 @@ private slots:
                                     .arg(width)
                                     .arg(problems->viewport()->width())
                                     .arg(list->sizeHintForColumn(c))));
+            const QString title = header->model()->headerData(c, Qt::Horizontal).toString();
+            const QRect room(0, 0, width - 2 * margin, header->height() - 2 * margin);
+            const QRect needs = header->fontMetrics().boundingRect(room, Qt::TextWordWrap, title);
+            QVERIFY2(needs.width() <= room.width() && needs.height() <= room.height() &&
+                         (header->fontMetrics().horizontalAdvance(title) <= room.width() ||
+                          header->textElideMode() == Qt::ElideNone),
+                     qPrintable(QStringLiteral("\"%1\" needs %2x%3 of %4x%5")
+                                    .arg(title)
+                                    .arg(needs.width())
+                                    .arg(needs.height())
+                                    .arg(room.width())
+                                    .arg(room.height())));
         }
     }
 

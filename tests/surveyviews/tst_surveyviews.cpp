@@ -184,25 +184,28 @@ private slots:
     // yet leaving the stations the room), and the station axis's ticks read
     // round stations of their own line, rising along it, as many as the
     // view's width holds without two labels running together. The lines'
-    // names stand above the canvas, never over its cells. A patch whose
-    // file leaves line and station numbers unset is laid out alike, its
-    // lines told apart by position and read by distance along them.
+    // names stand above the canvas, never over its cells, each within its
+    // line's part, as the view was resized to. A patch whose file leaves
+    // line and station numbers unset is laid out alike, its lines told apart
+    // by position and read by distance along them.
     void patchSourceColumns_data()
     {
         QTest::addColumn<int>("lines");
         QTest::addColumn<int>("shotInterval"); // stations between source lines
-        QTest::addColumn<int>("width");        // of the view, px
+        QTest::addColumn<int>("shownAt");      // the view's width first, px
+        QTest::addColumn<int>("width");        // then, px
         QTest::addColumn<int>("perLine");      // labels each line gets at least
         QTest::addColumn<bool>("stationsUnset");
-        QTest::newRow("4 receiver lines, source lines every 6 stations") << 4 << 6 << 900 << 2 << false;
-        QTest::newRow("8 receiver lines, source lines every 8 stations, wide") << 8 << 8 << 1600 << 2 << false;
-        QTest::newRow("8 receiver lines, narrow") << 8 << 8 << 420 << 0 << false;
-        QTest::newRow("4 receiver lines, stations unset") << 4 << 6 << 900 << 2 << true;
+        QTest::newRow("4 receiver lines, source lines every 6 stations") << 4 << 6 << 900 << 900 << 2 << false;
+        QTest::newRow("8 receiver lines, source lines every 8 stations, wide") << 8 << 8 << 420 << 1600 << 2 << false;
+        QTest::newRow("8 receiver lines, narrowed") << 8 << 8 << 600 << 500 << 0 << false;
+        QTest::newRow("4 receiver lines, stations unset") << 4 << 6 << 900 << 900 << 2 << true;
     }
     void patchSourceColumns()
     {
         QFETCH(int, lines);
         QFETCH(int, shotInterval);
+        QFETCH(int, shownAt);
         QFETCH(int, width);
         QFETCH(int, perLine);
         QFETCH(bool, stationsUnset);
@@ -228,8 +231,11 @@ private slots:
 
         const StationAxis &axis = judged.axis;
         StationResidualView view;
-        QVERIFY(FbTest::shown(&view, {width, 400}));
+        QVERIFY(FbTest::shown(&view, {shownAt, 400}));
         view.setAxis(axis);
+        view.resize(width, 400);
+        QTRY_COMPARE(view.width(), width);
+        QCoreApplication::processEvents();
         const QList<double> ticks = view.axisScaleDiv(QwtPlot::xBottom).ticks(QwtScaleDiv::MajorTick);
         const QwtScaleMap map = view.canvasMap(QwtPlot::xBottom);
         const QFontMetricsF metrics(view.axisWidget(QwtPlot::xBottom)->font());
@@ -276,8 +282,12 @@ private slots:
             int line = 0;
             while (line + 1 < starts.size() && starts.at(line + 1).first <= at)
                 ++line;
-            QCOMPARE(view.axisScaleDraw(QwtPlot::xTop)->label(at).text(),
-                     QStringLiteral("Line %1").arg(starts.at(line).second));
+            const QString caption = view.axisScaleDraw(QwtPlot::xTop)->label(at).text();
+            QCOMPARE(caption, QStringLiteral("Line %1").arg(starts.at(line).second));
+            const double left = line > 0 ? map.transform(starts.at(line).first - 0.5) : map.p1();
+            const double right = line + 1 < lines ? map.transform(starts.at(line + 1).first - 0.5) : map.p2();
+            QVERIFY2(metrics.horizontalAdvance(caption) <= right - left,
+                     qPrintable(QStringLiteral("%1 over %2 px").arg(caption).arg(right - left)));
         }
     }
 

@@ -1412,16 +1412,28 @@
         <translation>异常值</translation>
     </message>
     <message>
-        <source>Flagged pairs</source>
-        <translation>超限炮对</translation>
+        <source>Flagged reciprocal pairs</source>
+        <translation>超限互换炮对</translation>
     </message>
     <message>
-        <source>Timing error (ms)</source>
+        <source>Pairs</source>
+        <translation>炮对</translation>
+    </message>
+    <message>
+        <source>Shot timing error (ms)</source>
+        <translation>炮的时间误差（ms）</translation>
+    </message>
+    <message>
+        <source>Timing (ms)</source>
         <translation>时间误差（ms）</translation>
     </message>
     <message>
         <source>Other</source>
         <translation>其他</translation>
+    </message>
+    <message>
+        <source>Other problems</source>
+        <translation>其他问题</translation>
     </message>
 </context>
 <context>
