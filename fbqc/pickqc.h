@@ -193,7 +193,9 @@ private:
 // Two shots whose sources sit at each other's receivers. A comes before B in
 // file order; timeAB is A's time at B's source: the pick of A's receiver at
 // B's source (same station, or the same position when stations are not
-// set), or else the time interpolated between the two receivers of A that
+// set; by position, moved to its neighbours' residual about A's fitted
+// curve where it stands more than 8 ms off theirs, as a cycle picked wrong
+// on an emergent onset does), or else the time interpolated between the two receivers of A that
 // bracket B's source along A's spread, when they are at most 2 median
 // receiver spacings apart (one missing station) and the source lies within
 // half a spacing of the segment between them. A pair is compared when both
@@ -231,10 +233,10 @@ struct TimingEstimate
     qint32 pairs = 0;    // pairs and repeats it is in; 0 when told by its neighbours
     qint32 agreeing = 0; // of those, the ones the estimate reconciles; or the neighbours
     // ms; how closely the delay is known: the agreeing pairs' scatter over
-    // the root of their number, or the scatter of all shots' delays about
-    // zero where that is larger (a picking bias of its own moves each
-    // shot's delay alike, however many pairs it has); or the scatter of the
-    // neighbours it is set against
+    // the root of their number, or the scatter of its source line's shots'
+    // delays about zero where that is larger (a picking bias of its own
+    // moves each shot's delay alike, however many pairs it has); or the
+    // scatter of the neighbours it is set against
     float uncertainty = 0.0f;
 };
 

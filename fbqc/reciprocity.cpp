@@ -44,6 +44,17 @@ constexpr size_t MaxPartnersPerPick = 2;
 constexpr size_t MaxLookedAtPerPartner = 8;
 // Receivers at which a repeat is compared.
 constexpr int RepeatProbes = 8;
+// A time read at one receiver is set against the residuals of up to this
+// many receivers each way along the spread, within this many spacings of
+// it, and needs this many of them: on an emergent onset single picks
+// scatter by a cycle, and one of them would decide a pair.
+constexpr int SteadyReceivers = 4;
+constexpr double SteadySpacings = 4.5;
+constexpr int MinSteadyReceivers = 4;
+// A pick further off its neighbours than an outlier lies off its curve is
+// read where they say; nearer it stands, since its station's static is
+// also under the source there and cancels across the pair.
+constexpr double SteadyMs = 8.0;
 
 // Plain Euclidean length: coordinates are far from overflow, and hypot's
 // care costs more than the rest of a spread's set-up.
@@ -265,7 +276,7 @@ double SpreadView::timeAt(qint32 line, qint32 stat, double x, double y) const
         const FbRecord &r = records[m_along[size_t(j)]];
         const double d = distance(x - r.group_x, y - r.group_y);
         if (d == 0.0 || d <= OnReceiverSpacings * spacing)
-            return FbPicks::pickTime(r);
+            return steadyTime(j, spacing);
     }
     if (!(spacing > 0.0))
         return NaN;
@@ -307,6 +318,50 @@ double SpreadView::timeAt(qint32 line, qint32 stat, double x, double y) const
             t = shaped;
     }
     return std::isfinite(t) ? t : NaN;
+}
+
+double SpreadView::steadyTime(int k, double spacing) const
+{
+    const int i = m_along[size_t(k)];
+    const FbRecord &own = m_records[i];
+    const double t = FbPicks::pickTime(own);
+    // Set against the neighbours' residuals about the shot's fitted curve,
+    // which follows the bends at the source and at each crossover and the
+    // heights the picks follow, as a line through the picks would not.
+    if (!std::isfinite(t) || !m_fit || m_fit->picks.size() <= i || !m_fit->picks[i].judged)
+        return t;
+    const int m = static_cast<int>(m_along.size());
+    const double reach = SteadySpacings * spacing;
+    double residuals[2 * SteadyReceivers];
+    int n = 0;
+    for (int step : {-1, 1}) {
+        int found = 0;
+        for (int j = k + step; j >= 0 && j < m && found < SteadyReceivers; j += step) {
+            if (std::abs(m_position[size_t(j)] - m_position[size_t(k)]) > reach)
+                break;
+            const int r = m_along[size_t(j)];
+            const PickVerdict &v = m_fit->picks[r];
+            if (!v.judged || !std::isfinite(v.residual) ||
+                distance(double(m_records[r].group_x) - own.group_x, double(m_records[r].group_y) - own.group_y) >
+                    reach)
+                continue;
+            residuals[n++] = v.residual;
+            ++found;
+        }
+    }
+    if (n < MinSteadyReceivers)
+        return t;
+    // A handful of values: sorted in place by insertion.
+    for (int a = 1; a < n; ++a) {
+        const double v = residuals[a];
+        int b = a;
+        for (; b > 0 && residuals[b - 1] > v; --b)
+            residuals[b] = residuals[b - 1];
+        residuals[b] = v;
+    }
+    const double typical = medianOfSorted(residuals, size_t(n));
+    const double off = double(m_fit->picks[i].residual) - typical;
+    return std::abs(off) > SteadyMs ? t - off : t;
 }
 
 void SpreadView::probes(double x, double y, int count, std::vector<int> *out) const

@@ -45,7 +45,9 @@ public:
     void setFit(const ShotFit *fit) { m_fit = fit; }
     int size() const { return static_cast<int>(m_byStation.size()); }
     // The shot's pick time at a point: where the receivers' positions and
-    // the point are known, at a receiver on the point, else interpolated
+    // the point are known, at a receiver on the point (moved to its
+    // neighbours' residual about the fit where it stands far off them),
+    // else interpolated
     // between the two receivers around it (along the fitted curve's shape
     // when the view has the fit), and nothing for a point off the line;
     // where positions are missing, at the receiver on the station (when
@@ -82,6 +84,9 @@ public:
 
 private:
     double stationTime(qint32 line, qint32 stat, bool *found) const;
+    // The pick of the k-th receiver along the spread; where the fit shows
+    // it far off its neighbours, moved to their residual.
+    double steadyTime(int k, double spacing) const;
 
     const FbFile::FbRecord *m_records = nullptr;
     const ShotFit *m_fit = nullptr;

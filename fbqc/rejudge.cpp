@@ -150,15 +150,23 @@ void measurePairsAgain(Report *r, const std::vector<char> &judged, const Records
     struct Held
     {
         QVector<FbRecord> records;
+        ShotFit fit;
         SpreadView view;
     };
     std::map<qint32, Held> held;
+    ShotFitter fitter;
     const auto viewOf = [&](qint32 shot) -> const SpreadView & {
         auto it = held.find(shot);
         if (it == held.end()) {
             it = held.emplace(shot, Held()).first;
-            it->second.records = after(shot);
-            it->second.view.build(it->second.records.constData(), it->second.records.size());
+            Held &h = it->second;
+            h.records = after(shot);
+            h.view.build(h.records.constData(), h.records.size());
+            // The fit the pass reads a pair's times with.
+            if (h.records.size() >= MinPicksPerSide) {
+                fitter.fit(h.records.constData(), h.records.size(), r->settings, &h.fit);
+                h.view.setFit(&h.fit);
+            }
         }
         return it->second.view;
     };

@@ -81,6 +81,8 @@ bool sameBits(double a, double b)
 }
 
 constexpr int MaxRounds = 20;
+// Paired shots a source line needs for a scatter of its own delays.
+constexpr size_t MinLineShots = 12;
 constexpr double SettledMs = 0.01;
 
 // Neighbours on each side in file order that a shot's time at the source
@@ -727,14 +729,32 @@ void checkTimingErrors(Report *r)
     }
     // The shots' delays scatter about zero by what each shot's picks are
     // off of their own (a bias of the picking, the source's own static),
-    // which no number of pairs averages away.
-    std::vector<double> spread;
+    // which no number of pairs averages away. Pick quality is a line's
+    // own (its ground, its crew's day): each source line's scatter, where
+    // it has enough paired shots to tell one, else the file's.
+    std::vector<std::pair<qint32, double>> byLine; // source line, |delay|
     for (const TimingEstimate &t : qAsConst(timing)) {
         if (t.pairs >= MinTimingPairs)
-            spread.push_back(std::abs(double(t.delay)));
+            byLine.emplace_back(r->shots().source(t.shot).line, std::abs(double(t.delay)));
     }
-    const double scatter = spread.empty() ? 0.0 : 1.4826 * median(spread);
+    std::vector<double> spread;
+    for (const auto &lineDelay : byLine)
+        spread.push_back(lineDelay.second);
+    const double fileScatter = spread.empty() ? 0.0 : 1.4826 * median(spread);
+    std::sort(byLine.begin(), byLine.end());
+    std::vector<std::pair<qint32, double>> lineScatter;
+    for (size_t a = 0, b = 0; a < byLine.size(); a = b) {
+        spread.clear();
+        for (b = a; b < byLine.size() && byLine[b].first == byLine[a].first; ++b)
+            spread.push_back(byLine[b].second);
+        lineScatter.emplace_back(byLine[a].first,
+                                 spread.size() >= MinLineShots ? 1.4826 * median(spread) : fileScatter);
+    }
     for (TimingEstimate &t : timing) {
+        const qint32 line = r->shots().source(t.shot).line;
+        const auto at = std::lower_bound(lineScatter.begin(), lineScatter.end(), line,
+                                         [](const std::pair<qint32, double> &l, qint32 key) { return l.first < key; });
+        const double scatter = at != lineScatter.end() && at->first == line ? at->second : fileScatter;
         t.uncertainty = float(std::max(double(t.uncertainty), scatter));
         if (namedByPairs(t, tolerance)) {
             Finding f;

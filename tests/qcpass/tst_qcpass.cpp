@@ -406,11 +406,14 @@ private slots:
     // time, a station number on another receiver does not count), a missing
     // receiver is bridged along the fitted curve (also at the crossover,
     // where a straight line cuts the corner), and stations serve only a
-    // point without coordinates. Receivers every 10 m from the source at 0,
-    // times of a 600 m/s direct arrival and a 4000 m/s refractor (crossover
-    // at 70.6 m); the one at 70 m is missing. Behind the source a short end
-    // misses it too: too few picks for a curve of its own, or one direct
-    // pick before the gap, which its own curve cannot bend at.
+    // point without coordinates. A pick a cycle off its neighbours is read
+    // where they lie; one a few ms off (its station's static) stands.
+    // Receivers every 10 m from the source at 0, times of a 600 m/s direct
+    // arrival and a 4000 m/s refractor (crossover at 70.6 m), the pick at
+    // 400 m 12 ms late, the one at 500 m 3 ms; the one at 70 m is missing.
+    // Behind the source a short end misses it too: too few picks for a
+    // curve of its own, or one direct pick before the gap, which its own
+    // curve cannot bend at.
     void spreadTimeAt_data()
     {
         QTest::addColumn<double>("x");
@@ -427,6 +430,8 @@ private slots:
         QTest::newRow("missing receiver at the crossover, one direct pick behind")
             << -70.0 << 0.0 << 993 << truth(70) << fromSixty;
         QTest::newRow("on a receiver, another's station") << 100.0 << 0.0 << 1030 << truth(100) << four;
+        QTest::newRow("on a receiver picked a cycle late") << 400.0 << 0.0 << 1040 << truth(400) << four;
+        QTest::newRow("on a receiver with a static") << 500.0 << 0.0 << 1050 << truth(500) + 3.0 << four;
         QTest::newRow("between receivers, 4 m off the line") << 95.0 << 4.0 << 1009 << qQNaN() << four;
         QTest::newRow("30 m off the line at a station") << 100.0 << 30.0 << 1010 << qQNaN() << four;
         QTest::newRow("no coordinates: by station") << qQNaN() << qQNaN() << 1030 << truth(300) << four;
@@ -449,6 +454,7 @@ private slots:
             r.s_stat = 1000;
             r.g_stat = 1000 + k;
             r.fb_time = float(std::min(10.0 * std::abs(k) / 0.6, 100.0 + 10.0 * std::abs(k) / 4.0));
+            r.fb_time += k == 40 ? 12.0f : k == 50 ? 3.0f : 0.0f;
             r.fb_status = 1;
             records.append(r);
         };
