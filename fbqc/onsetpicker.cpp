@@ -1248,6 +1248,53 @@ void scaleRow(double *row, double by, size_t n)
         row[j] *= by;
 }
 
+// The energy of `count` rows of `width` values, `stride` apart, each summed
+// in its values' order: out[r] the whole sum, or with `running` the sums so
+// far (out[r * (width + 1) + j], from 0 before the first value). Four rows
+// go side by side, so that their chains of additions overlap instead of
+// each waiting on its previous step; every sum is the one a row alone gets.
+void rowEnergies(const double *rows, size_t stride, size_t width, int count, bool running, double *out)
+{
+    const size_t outStride = running ? width + 1 : 1;
+    int r = 0;
+    for (; r + 4 <= count; r += 4) {
+        const double *a = rows + size_t(r) * stride, *b = a + stride, *c = b + stride, *d = c + stride;
+        double *oa = out + size_t(r) * outStride, *ob = oa + outStride, *oc = ob + outStride, *od = oc + outStride;
+        double ea = 0, eb = 0, ec = 0, ed = 0;
+        if (running) {
+            oa[0] = ob[0] = oc[0] = od[0] = 0;
+            for (size_t j = 0; j < width; ++j) {
+                oa[j + 1] = ea += a[j] * a[j];
+                ob[j + 1] = eb += b[j] * b[j];
+                oc[j + 1] = ec += c[j] * c[j];
+                od[j + 1] = ed += d[j] * d[j];
+            }
+        } else {
+            for (size_t j = 0; j < width; ++j) {
+                ea += a[j] * a[j];
+                eb += b[j] * b[j];
+                ec += c[j] * c[j];
+                ed += d[j] * d[j];
+            }
+            oa[0] = ea, ob[0] = eb, oc[0] = ec, od[0] = ed;
+        }
+    }
+    for (; r < count; ++r) {
+        const double *a = rows + size_t(r) * stride;
+        double *oa = out + size_t(r) * outStride;
+        double ea = 0;
+        if (running)
+            oa[0] = 0;
+        for (size_t j = 0; j < width; ++j) {
+            ea += a[j] * a[j];
+            if (running)
+                oa[j + 1] = ea;
+        }
+        if (!running)
+            oa[0] = ea;
+    }
+}
+
 // Lags a vector of sums holds: correlations() reads and writes up to this
 // many values past its last lag's.
 constexpr int CorrelationLanes = 4;
@@ -1594,24 +1641,26 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     // Each trace's waveform over the correlation window at its alignment
     // time, at unit energy; empty (all zero) where it has none.
     std::vector<double> windows(size_t(n) * size_t(length));
-    std::vector<double> scale(static_cast<size_t>(n));
-    auto cut = [&](int k) {
-        double *w = windows.data() + size_t(k) * size_t(length);
-        scale[size_t(k)] = 0;
-        if (!std::isfinite(aligned[size_t(k)])) {
-            std::fill(w, w + length, 0.0);
-            return;
+    std::vector<double> scale(static_cast<size_t>(n)), energies(static_cast<size_t>(n));
+    auto cutAll = [&] {
+        for (int k = 0; k < n; ++k) {
+            double *w = windows.data() + size_t(k) * size_t(length);
+            if (!std::isfinite(aligned[size_t(k)])) {
+                std::fill(w, w + length, 0.0);
+                continue;
+            }
+            const TraceSamples t = traceOf(gather, k);
+            resample(t, t.indexOf(aligned[size_t(k)]) - before, length, w);
         }
-        const TraceSamples t = traceOf(gather, k);
-        const double first = t.indexOf(aligned[size_t(k)]) - before;
-        resample(t, first, length, w);
-        double energy = 0;
-        for (int j = 0; j < length; ++j)
-            energy += w[j] * w[j];
-        if (energy <= 0)
-            return;
-        scale[size_t(k)] = 1 / std::sqrt(energy);
-        scaleRow(w, scale[size_t(k)], size_t(length));
+        rowEnergies(windows.data(), size_t(length), size_t(length), n, false, energies.data());
+        for (int k = 0; k < n; ++k) {
+            const double energy = energies[size_t(k)];
+            scale[size_t(k)] = 0;
+            if (energy <= 0)
+                continue;
+            scale[size_t(k)] = 1 / std::sqrt(energy);
+            scaleRow(windows.data() + size_t(k) * size_t(length), scale[size_t(k)], size_t(length));
+        }
     };
     // A trace's neighbours: up to GatherNeighbours on each side, up to the
     // source. Stacks over them come from running sums over the gather.
@@ -1642,18 +1691,27 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     std::vector<double> stack(static_cast<size_t>(length));
     // The trace's samples over every lag, and zeros after them that the
     // lags' sums read in whole vectors.
+    // Every trace's, cut for a round at once, and the running energies over
+    // them.
     const size_t ownCount = size_t(length) + 2 * size_t(reach);
-    std::vector<double> own(ownCount + CorrelationLanes, 0.0);
-    std::vector<double> ownEnergy(ownCount + 1, 0.0);
+    const size_t ownWidth = ownCount + CorrelationLanes;
+    std::vector<double> owns(size_t(n) * ownWidth, 0.0);
+    std::vector<double> ownEnergies(size_t(n) * (ownCount + 1));
     std::vector<double> sparseStack(static_cast<size_t>(length)), sparseOwn(ownCount + CorrelationLanes, 0.0);
     std::vector<double> products(2 * size_t(reach) + 1 + CorrelationLanes);
     std::vector<double> scores(2 * size_t(reach) + 1);
     std::vector<double> coarseScores(2 * size_t(reach) + 1);
     const int stride = std::max(1, int(period / dt / AlignSamplesPerPeriod));
     for (int round = 0; round < AlignmentRounds; ++round) {
-        for (int k = 0; k < n; ++k)
-            cut(k);
+        cutAll();
         sumUp(windows.data(), length, sums.get());
+        for (int k = 0; k < n; ++k) {
+            if (!std::isfinite(aligned[size_t(k)]))
+                continue;
+            const TraceSamples t = traceOf(gather, k);
+            resample(t, t.indexOf(aligned[size_t(k)]) - before - reach, int(ownCount), &owns[size_t(k) * ownWidth]);
+        }
+        rowEnergies(owns.data(), ownWidth, ownCount, n, true, ownEnergies.data());
         std::vector<double> next = aligned;
         for (int i = 0; i < n; ++i) {
             if (!std::isfinite(aligned[size_t(i)]))
@@ -1667,14 +1725,8 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             const double *self = windows.data() + size_t(i) * size_t(length);
             subtractRows(top, bottom, stack.data(), size_t(length));
             subtractRows(stack.data(), self, stack.data(), size_t(length));
-            const TraceSamples t = traceOf(gather, i);
-            const double first = t.indexOf(aligned[size_t(i)]) - before - reach;
-            resample(t, first, int(ownCount), own.data());
-            // The sum carried in a register, not read back from the
-            // store just made.
-            double energySoFar = ownEnergy[0];
-            for (size_t j = 0; j < ownCount; ++j)
-                ownEnergy[j + 1] = energySoFar += own[j] * own[j];
+            const double *own = &owns[size_t(i) * ownWidth];
+            const double *ownEnergy = &ownEnergies[size_t(i) * (ownCount + 1)];
             // Every stride-th lag over every stride-th sample first (the
             // waveform is smooth over a stride), then every lag around the
             // best of those.
@@ -1690,7 +1742,7 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
                 const int steps = (length + step - 1) / step;
                 for (int m = 0; m < steps; ++m)
                     sparseStack[size_t(m)] = stack[size_t(m) * size_t(step)];
-                const double *y = own.data() + firstLag;
+                const double *y = own + firstLag;
                 if (by != 1) {
                     for (int p = 0; p < count + steps - 1; ++p)
                         sparseOwn[size_t(p)] = own[size_t(firstLag) + size_t(p) * size_t(by)];
@@ -1733,8 +1785,7 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     }
 
     // The onset read on each trace's stack, around its alignment time.
-    for (int k = 0; k < n; ++k)
-        cut(k);
+    cutAll();
     // A weak trace's lag follows its noise as much as its arrival: the line
     // through its neighbours' alignments averages that noise out, and takes
     // their statics with it. Each doubtful trace's lag noise is known from
