@@ -1295,6 +1295,30 @@ void rowEnergies(const double *rows, size_t stride, size_t width, int count, boo
     }
 }
 
+#if defined(FBQC_X86_VECTORS)
+// The gather stage's lag scores four lags a step, for processors with
+// 256-bit vectors: out[c] = step * ab[c] / sqrt(bb) with bb the trace's
+// energy over the window of lag c * by (energy[c * by + length] -
+// energy[c * by]), 0 where bb is not above 0, each as one lag at a time.
+// Returns where it stopped.
+__attribute__((target("avx2"))) int wideScores(const double *ab, const double *energy, int by, int length, int step,
+                                               int count, double *out)
+{
+    const __m256d steps = _mm256_set1_pd(step), zero = _mm256_setzero_pd();
+    int c = 0;
+    for (; c + 3 < count; c += 4) {
+        const double *at = energy + size_t(c) * size_t(by);
+        const size_t d = size_t(by);
+        const __m256d bb =
+            _mm256_sub_pd(_mm256_set_pd(at[3 * d + length], at[2 * d + length], at[d + length], at[length]),
+                          _mm256_set_pd(at[3 * d], at[2 * d], at[d], at[0]));
+        const __m256d v = _mm256_div_pd(_mm256_mul_pd(steps, _mm256_loadu_pd(ab + c)), _mm256_sqrt_pd(bb));
+        _mm256_storeu_pd(out + c, _mm256_and_pd(_mm256_cmp_pd(bb, zero, _CMP_GT_OQ), v));
+    }
+    return c;
+}
+#endif
+
 // Lags a vector of sums holds: correlations() reads and writes up to this
 // many values past its last lag's.
 constexpr int CorrelationLanes = 4;
@@ -1749,7 +1773,12 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
                     y = sparseOwn.data();
                 }
                 correlations(sparseStack.data(), steps, y, count, products.data());
-                for (int c = 0; c < count; ++c)
+                int c = 0;
+#if defined(FBQC_X86_VECTORS)
+                if (hasWideVectors())
+                    c = wideScores(products.data(), ownEnergy + firstLag, by, length, step, count, out);
+#endif
+                for (; c < count; ++c)
                     out[c] = score(firstLag + c * by, products[size_t(c)], step);
             };
             int coarse = 0;
