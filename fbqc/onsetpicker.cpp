@@ -357,8 +357,15 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     const int count = to - from + 1;
     // The running sum of energy, and the ratios of the energy over the
     // `length` after each sample to that over the `length` before. Every
-    // element read is written first: no zero fill of the trace-long buffers.
-    std::unique_ptr<double[]> s2(new double[size_t(n) + 1]), ratio(new double[size_t(count)]);
+    // element read is written first: the trace-long buffers are the
+    // thread's own, kept from one trace to the next rather than allocated
+    // for each, and not cleared.
+    thread_local std::vector<double> sums, ratios;
+    if (sums.size() < size_t(n) + 1)
+        sums.resize(size_t(n) + 1);
+    if (ratios.size() < size_t(count))
+        ratios.resize(size_t(count));
+    double *const s2 = sums.data(), *const ratio = ratios.data();
     const int skipped = from - lo; // ratio[k] is that of sample lo + skipped + k
     s2[0] = 0;
     // The ratios over a whole `length` before, [first, last] from lo, are
@@ -386,8 +393,8 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     // The wide loop gets through the samples faster: it asks further ahead.
     constexpr int WidePrefetchBytes = 2048;
     if (hasWideVectors())
-        wideEnergyRatios(x, n, s2.get(), ratio.get(), skipped, length, last, StoreLag, WidePrefetchBytes, &i, &r,
-                         &carry, &bests, &quiets);
+        wideEnergyRatios(x, n, s2, ratio, skipped, length, last, StoreLag, WidePrefetchBytes, &i, &r, &carry, &bests,
+                         &quiets);
 #endif
     for (; i + 3 < n; i += 4) {
         // The trace is read once here, likely from beyond the core's own
