@@ -549,8 +549,16 @@ double robustRms(const TraceSamples &t, int from, int to)
     float local[2 * OnStack];
     std::unique_ptr<float[]> large(n > OnStack ? new float[2 * size_t(n)] : nullptr);
     float *a = large ? large.get() : local;
-    for (int i = 0; i < n; ++i)
-        a[i] = std::fabs(t.samples[from + i]);
+    const float *x = t.samples + from;
+    int i = 0;
+#if defined(__SSE2__)
+    // Four at a time: the sign bits cleared, as fabs does.
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    for (; i + 4 <= n; i += 4)
+        _mm_storeu_ps(a + i, _mm_and_ps(_mm_loadu_ps(x + i), magnitude));
+#endif
+    for (; i < n; ++i)
+        a[i] = std::fabs(x[i]);
     return double(kthSmallest(a, a + n, n, n / 2)) * MedianToRms;
 }
 
@@ -569,15 +577,21 @@ Lobe lobeAround(const TraceSamples &t, int j, int lo, int hi)
     l.first = j;
     while (l.first > lo && l.sign * at(t, l.first - 1) > 0)
         --l.first;
-    l.last = j;
-    while (l.last < hi && l.sign * at(t, l.last + 1) > 0)
-        ++l.last;
+    // The peak over the part found so far, then on while the sign holds:
+    // each sample after j read once.
     l.peak = l.first;
-    for (int i = l.first; i <= l.last; ++i)
+    auto update = [&](int i) {
         if (l.sign * at(t, i) > l.peakValue) {
             l.peakValue = l.sign * at(t, i);
             l.peak = i;
         }
+    };
+    int i = l.first;
+    for (; i <= j; ++i)
+        update(i);
+    for (; i <= hi && l.sign * at(t, i) > 0; ++i)
+        update(i);
+    l.last = i - 1;
     return l;
 }
 
