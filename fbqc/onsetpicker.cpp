@@ -883,7 +883,20 @@ OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const
 
     const int strengthEnd = std::min(hi, coarse + int(periodSamples > 0 ? periodSamples : MarginMs / 2 / dt));
     double strength = 0;
-    for (int i = coarse; i <= strengthEnd; ++i)
+    int i = coarse;
+#if defined(__SSE2__)
+    // Four magnitudes at a time; a NaN sample is passed over, as below.
+    if (strengthEnd - i >= 3) {
+        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+        __m128 largest = _mm_setzero_ps();
+        for (; i + 3 <= strengthEnd; i += 4)
+            largest = _mm_max_ps(_mm_and_ps(_mm_loadu_ps(t.samples + i), magnitude), largest);
+        float lanes[4];
+        _mm_storeu_ps(lanes, largest);
+        strength = double(std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3])));
+    }
+#endif
+    for (; i <= strengthEnd; ++i)
         strength = std::max(strength, std::fabs(at(t, i)));
     if (strength == 0)
         return pick;
@@ -1740,8 +1753,10 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     // them.
     const size_t ownCount = size_t(length) + 2 * size_t(reach);
     const size_t ownWidth = ownCount + CorrelationLanes;
-    std::vector<double> owns(size_t(n) * ownWidth, 0.0);
-    std::vector<double> ownEnergies(size_t(n) * (ownCount + 1));
+    std::unique_ptr<double[]> owns(new double[size_t(n) * ownWidth]);
+    std::unique_ptr<double[]> ownEnergies(new double[size_t(n) * (ownCount + 1)]);
+    for (int k = 0; k < n; ++k)
+        std::fill(&owns[size_t(k) * ownWidth + ownCount], &owns[size_t(k + 1) * ownWidth], 0.0);
     std::vector<double> sparseStack(static_cast<size_t>(length)), sparseOwn(ownCount + CorrelationLanes, 0.0);
     std::vector<double> products(2 * size_t(reach) + 1 + CorrelationLanes);
     std::vector<double> scores(2 * size_t(reach) + 1);
@@ -1751,12 +1766,15 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         cutAll();
         sumUp(windows.data(), length, sums.get());
         for (int k = 0; k < n; ++k) {
-            if (!std::isfinite(aligned[size_t(k)]))
+            double *row = &owns[size_t(k) * ownWidth];
+            if (!std::isfinite(aligned[size_t(k)])) {
+                std::fill(row, row + ownCount, 0.0);
                 continue;
+            }
             const TraceSamples t = traceOf(gather, k);
-            resample(t, t.indexOf(aligned[size_t(k)]) - before - reach, int(ownCount), &owns[size_t(k) * ownWidth]);
+            resample(t, t.indexOf(aligned[size_t(k)]) - before - reach, int(ownCount), row);
         }
-        rowEnergies(owns.data(), ownWidth, ownCount, n, true, ownEnergies.data());
+        rowEnergies(owns.get(), ownWidth, ownCount, n, true, ownEnergies.get());
         std::vector<double> next = aligned;
         for (int i = 0; i < n; ++i) {
             if (!std::isfinite(aligned[size_t(i)]))
