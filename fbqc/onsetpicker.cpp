@@ -360,8 +360,15 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     const int count = to - from + 1;
     // The running sum of energy, and the ratios of the energy over the
     // `length` after each sample to that over the `length` before. Every
-    // element read is written first: no zero fill of the trace-long buffers.
-    std::unique_ptr<double[]> s2(new double[size_t(n) + 1]), ratio(new double[size_t(count)]);
+    // element read is written first: the trace-long buffers are the
+    // thread's own, kept from one trace to the next rather than allocated
+    // for each, and not cleared.
+    thread_local std::vector<double> sums, ratios;
+    if (sums.size() < size_t(n) + 1)
+        sums.resize(size_t(n) + 1);
+    if (ratios.size() < size_t(count))
+        ratios.resize(size_t(count));
+    double *const s2 = sums.data(), *const ratio = ratios.data();
     const int skipped = from - lo; // ratio[k] is that of sample lo + skipped + k
     s2[0] = 0;
     // The ratios over a whole `length` before, [first, last] from lo, are
@@ -389,8 +396,8 @@ int energyRatioOnset(const TraceSamples &t, int lo, int hi, int from, int to, in
     // The wide loop gets through the samples faster: it asks further ahead.
     constexpr int WidePrefetchBytes = 2048;
     if (hasWideVectors())
-        wideEnergyRatios(x, n, s2.get(), ratio.get(), skipped, length, last, StoreLag, WidePrefetchBytes, &i, &r,
-                         &carry, &bests, &quiets);
+        wideEnergyRatios(x, n, s2, ratio, skipped, length, last, StoreLag, WidePrefetchBytes, &i, &r, &carry, &bests,
+                         &quiets);
 #endif
     for (; i + 3 < n; i += 4) {
         // The trace is read once here, likely from beyond the core's own
@@ -545,8 +552,16 @@ double robustRms(const TraceSamples &t, int from, int to)
     float local[2 * OnStack];
     std::unique_ptr<float[]> large(n > OnStack ? new float[2 * size_t(n)] : nullptr);
     float *a = large ? large.get() : local;
-    for (int i = 0; i < n; ++i)
-        a[i] = std::fabs(t.samples[from + i]);
+    const float *x = t.samples + from;
+    int i = 0;
+#if defined(__SSE2__)
+    // Four at a time: the sign bits cleared, as fabs does.
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    for (; i + 4 <= n; i += 4)
+        _mm_storeu_ps(a + i, _mm_and_ps(_mm_loadu_ps(x + i), magnitude));
+#endif
+    for (; i < n; ++i)
+        a[i] = std::fabs(x[i]);
     return double(kthSmallest(a, a + n, n, n / 2)) * MedianToRms;
 }
 
@@ -565,15 +580,21 @@ Lobe lobeAround(const TraceSamples &t, int j, int lo, int hi)
     l.first = j;
     while (l.first > lo && l.sign * at(t, l.first - 1) > 0)
         --l.first;
-    l.last = j;
-    while (l.last < hi && l.sign * at(t, l.last + 1) > 0)
-        ++l.last;
+    // The peak over the part found so far, then on while the sign holds:
+    // each sample after j read once.
     l.peak = l.first;
-    for (int i = l.first; i <= l.last; ++i)
+    auto update = [&](int i) {
         if (l.sign * at(t, i) > l.peakValue) {
             l.peakValue = l.sign * at(t, i);
             l.peak = i;
         }
+    };
+    int i = l.first;
+    for (; i <= j; ++i)
+        update(i);
+    for (; i <= hi && l.sign * at(t, i) > 0; ++i)
+        update(i);
+    l.last = i - 1;
     return l;
 }
 
@@ -865,7 +886,20 @@ OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const
 
     const int strengthEnd = std::min(hi, coarse + int(periodSamples > 0 ? periodSamples : MarginMs / 2 / dt));
     double strength = 0;
-    for (int i = coarse; i <= strengthEnd; ++i)
+    int i = coarse;
+#if defined(__SSE2__)
+    // Four magnitudes at a time; a NaN sample is passed over, as below.
+    if (strengthEnd - i >= 3) {
+        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+        __m128 largest = _mm_setzero_ps();
+        for (; i + 3 <= strengthEnd; i += 4)
+            largest = _mm_max_ps(_mm_and_ps(_mm_loadu_ps(t.samples + i), magnitude), largest);
+        float lanes[4];
+        _mm_storeu_ps(lanes, largest);
+        strength = double(std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3])));
+    }
+#endif
+    for (; i <= strengthEnd; ++i)
         strength = std::max(strength, std::fabs(at(t, i)));
     if (strength == 0)
         return pick;
@@ -1251,6 +1285,77 @@ void scaleRow(double *row, double by, size_t n)
         row[j] *= by;
 }
 
+// The energy of `count` rows of `width` values, `stride` apart, each summed
+// in its values' order: out[r] the whole sum, or with `running` the sums so
+// far (out[r * (width + 1) + j], from 0 before the first value). Four rows
+// go side by side, so that their chains of additions overlap instead of
+// each waiting on its previous step; every sum is the one a row alone gets.
+void rowEnergies(const double *rows, size_t stride, size_t width, int count, bool running, double *out)
+{
+    const size_t outStride = running ? width + 1 : 1;
+    int r = 0;
+    for (; r + 4 <= count; r += 4) {
+        const double *a = rows + size_t(r) * stride, *b = a + stride, *c = b + stride, *d = c + stride;
+        double *oa = out + size_t(r) * outStride, *ob = oa + outStride, *oc = ob + outStride, *od = oc + outStride;
+        double ea = 0, eb = 0, ec = 0, ed = 0;
+        if (running) {
+            oa[0] = ob[0] = oc[0] = od[0] = 0;
+            for (size_t j = 0; j < width; ++j) {
+                oa[j + 1] = ea += a[j] * a[j];
+                ob[j + 1] = eb += b[j] * b[j];
+                oc[j + 1] = ec += c[j] * c[j];
+                od[j + 1] = ed += d[j] * d[j];
+            }
+        } else {
+            for (size_t j = 0; j < width; ++j) {
+                ea += a[j] * a[j];
+                eb += b[j] * b[j];
+                ec += c[j] * c[j];
+                ed += d[j] * d[j];
+            }
+            oa[0] = ea, ob[0] = eb, oc[0] = ec, od[0] = ed;
+        }
+    }
+    for (; r < count; ++r) {
+        const double *a = rows + size_t(r) * stride;
+        double *oa = out + size_t(r) * outStride;
+        double ea = 0;
+        if (running)
+            oa[0] = 0;
+        for (size_t j = 0; j < width; ++j) {
+            ea += a[j] * a[j];
+            if (running)
+                oa[j + 1] = ea;
+        }
+        if (!running)
+            oa[0] = ea;
+    }
+}
+
+#if defined(FBQC_X86_VECTORS)
+// The gather stage's lag scores four lags a step, for processors with
+// 256-bit vectors: out[c] = step * ab[c] / sqrt(bb) with bb the trace's
+// energy over the window of lag c * by (energy[c * by + length] -
+// energy[c * by]), 0 where bb is not above 0, each as one lag at a time.
+// Returns where it stopped.
+__attribute__((target("avx2"))) int wideScores(const double *ab, const double *energy, int by, int length, int step,
+                                               int count, double *out)
+{
+    const __m256d steps = _mm256_set1_pd(step), zero = _mm256_setzero_pd();
+    int c = 0;
+    for (; c + 3 < count; c += 4) {
+        const double *at = energy + size_t(c) * size_t(by);
+        const size_t d = size_t(by);
+        const __m256d bb =
+            _mm256_sub_pd(_mm256_set_pd(at[3 * d + length], at[2 * d + length], at[d + length], at[length]),
+                          _mm256_set_pd(at[3 * d], at[2 * d], at[d], at[0]));
+        const __m256d v = _mm256_div_pd(_mm256_mul_pd(steps, _mm256_loadu_pd(ab + c)), _mm256_sqrt_pd(bb));
+        _mm256_storeu_pd(out + c, _mm256_and_pd(_mm256_cmp_pd(bb, zero, _CMP_GT_OQ), v));
+    }
+    return c;
+}
+#endif
+
 // Lags a vector of sums holds: correlations() reads and writes up to this
 // many values past its last lag's.
 constexpr int CorrelationLanes = 4;
@@ -1597,24 +1702,26 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     // Each trace's waveform over the correlation window at its alignment
     // time, at unit energy; empty (all zero) where it has none.
     std::vector<double> windows(size_t(n) * size_t(length));
-    std::vector<double> scale(static_cast<size_t>(n));
-    auto cut = [&](int k) {
-        double *w = windows.data() + size_t(k) * size_t(length);
-        scale[size_t(k)] = 0;
-        if (!std::isfinite(aligned[size_t(k)])) {
-            std::fill(w, w + length, 0.0);
-            return;
+    std::vector<double> scale(static_cast<size_t>(n)), energies(static_cast<size_t>(n));
+    auto cutAll = [&] {
+        for (int k = 0; k < n; ++k) {
+            double *w = windows.data() + size_t(k) * size_t(length);
+            if (!std::isfinite(aligned[size_t(k)])) {
+                std::fill(w, w + length, 0.0);
+                continue;
+            }
+            const TraceSamples t = traceOf(gather, k);
+            resample(t, t.indexOf(aligned[size_t(k)]) - before, length, w);
         }
-        const TraceSamples t = traceOf(gather, k);
-        const double first = t.indexOf(aligned[size_t(k)]) - before;
-        resample(t, first, length, w);
-        double energy = 0;
-        for (int j = 0; j < length; ++j)
-            energy += w[j] * w[j];
-        if (energy <= 0)
-            return;
-        scale[size_t(k)] = 1 / std::sqrt(energy);
-        scaleRow(w, scale[size_t(k)], size_t(length));
+        rowEnergies(windows.data(), size_t(length), size_t(length), n, false, energies.data());
+        for (int k = 0; k < n; ++k) {
+            const double energy = energies[size_t(k)];
+            scale[size_t(k)] = 0;
+            if (energy <= 0)
+                continue;
+            scale[size_t(k)] = 1 / std::sqrt(energy);
+            scaleRow(windows.data() + size_t(k) * size_t(length), scale[size_t(k)], size_t(length));
+        }
     };
     // A trace's neighbours: up to GatherNeighbours on each side, up to the
     // source. Stacks over them come from running sums over the gather.
@@ -1645,18 +1752,32 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     std::vector<double> stack(static_cast<size_t>(length));
     // The trace's samples over every lag, and zeros after them that the
     // lags' sums read in whole vectors.
+    // Every trace's, cut for a round at once, and the running energies over
+    // them.
     const size_t ownCount = size_t(length) + 2 * size_t(reach);
-    std::vector<double> own(ownCount + CorrelationLanes, 0.0);
-    std::vector<double> ownEnergy(ownCount + 1, 0.0);
+    const size_t ownWidth = ownCount + CorrelationLanes;
+    std::unique_ptr<double[]> owns(new double[size_t(n) * ownWidth]);
+    std::unique_ptr<double[]> ownEnergies(new double[size_t(n) * (ownCount + 1)]);
+    for (int k = 0; k < n; ++k)
+        std::fill(&owns[size_t(k) * ownWidth + ownCount], &owns[size_t(k + 1) * ownWidth], 0.0);
     std::vector<double> sparseStack(static_cast<size_t>(length)), sparseOwn(ownCount + CorrelationLanes, 0.0);
     std::vector<double> products(2 * size_t(reach) + 1 + CorrelationLanes);
     std::vector<double> scores(2 * size_t(reach) + 1);
     std::vector<double> coarseScores(2 * size_t(reach) + 1);
     const int stride = std::max(1, int(period / dt / AlignSamplesPerPeriod));
     for (int round = 0; round < AlignmentRounds; ++round) {
-        for (int k = 0; k < n; ++k)
-            cut(k);
+        cutAll();
         sumUp(windows.data(), length, sums.get());
+        for (int k = 0; k < n; ++k) {
+            double *row = &owns[size_t(k) * ownWidth];
+            if (!std::isfinite(aligned[size_t(k)])) {
+                std::fill(row, row + ownCount, 0.0);
+                continue;
+            }
+            const TraceSamples t = traceOf(gather, k);
+            resample(t, t.indexOf(aligned[size_t(k)]) - before - reach, int(ownCount), row);
+        }
+        rowEnergies(owns.get(), ownWidth, ownCount, n, true, ownEnergies.get());
         std::vector<double> next = aligned;
         for (int i = 0; i < n; ++i) {
             if (!std::isfinite(aligned[size_t(i)]))
@@ -1670,14 +1791,8 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             const double *self = windows.data() + size_t(i) * size_t(length);
             subtractRows(top, bottom, stack.data(), size_t(length));
             subtractRows(stack.data(), self, stack.data(), size_t(length));
-            const TraceSamples t = traceOf(gather, i);
-            const double first = t.indexOf(aligned[size_t(i)]) - before - reach;
-            resample(t, first, int(ownCount), own.data());
-            // The sum carried in a register, not read back from the
-            // store just made.
-            double energySoFar = ownEnergy[0];
-            for (size_t j = 0; j < ownCount; ++j)
-                ownEnergy[j + 1] = energySoFar += own[j] * own[j];
+            const double *own = &owns[size_t(i) * ownWidth];
+            const double *ownEnergy = &ownEnergies[size_t(i) * (ownCount + 1)];
             // Every stride-th lag over every stride-th sample first (the
             // waveform is smooth over a stride), then every lag around the
             // best of those.
@@ -1693,14 +1808,19 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
                 const int steps = (length + step - 1) / step;
                 for (int m = 0; m < steps; ++m)
                     sparseStack[size_t(m)] = stack[size_t(m) * size_t(step)];
-                const double *y = own.data() + firstLag;
+                const double *y = own + firstLag;
                 if (by != 1) {
                     for (int p = 0; p < count + steps - 1; ++p)
                         sparseOwn[size_t(p)] = own[size_t(firstLag) + size_t(p) * size_t(by)];
                     y = sparseOwn.data();
                 }
                 correlations(sparseStack.data(), steps, y, count, products.data());
-                for (int c = 0; c < count; ++c)
+                int c = 0;
+#if defined(FBQC_X86_VECTORS)
+                if (hasWideVectors())
+                    c = wideScores(products.data(), ownEnergy + firstLag, by, length, step, count, out);
+#endif
+                for (; c < count; ++c)
                     out[c] = score(firstLag + c * by, products[size_t(c)], step);
             };
             int coarse = 0;
@@ -1736,8 +1856,7 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     }
 
     // The onset read on each trace's stack, around its alignment time.
-    for (int k = 0; k < n; ++k)
-        cut(k);
+    cutAll();
     // A weak trace's lag follows its noise as much as its arrival: the line
     // through its neighbours' alignments averages that noise out, and takes
     // their statics with it. Each doubtful trace's lag noise is known from

@@ -122,7 +122,8 @@ constexpr int HeadBytes = SEGY_TEXT_HEADER_SIZE + SEGY_BINARY_HEADER_SIZE;
 constexpr int TraceHeaderBytes = SEGY_TRACE_HEADER_SIZE;
 // A shot is read in runs of whole traces of up to this many bytes.
 constexpr qint64 ReadRunBytes = 512 * 1024;
-// Files of this many traces or more are indexed on up to MaxIndexThreads.
+// Files of this many traces or more are indexed on up to MaxIndexThreads
+// (fewer when the caller asks for fewer).
 constexpr qint64 ParallelIndexTraces = 65536;
 constexpr unsigned MaxIndexThreads = 4;
 // 0-based positions in the file of binary header words segyio does not name.
@@ -240,8 +241,8 @@ double delayMs(const char *h)
 
 } // namespace
 
-SegyReader::SegyReader(const QString &fileName, int ffidByte, int channelByte)
-    : m_fileName(fileName), m_ffidByte(ffidByte), m_channelByte(channelByte)
+SegyReader::SegyReader(const QString &fileName, int ffidByte, int channelByte, int threads)
+    : m_fileName(fileName), m_ffidByte(ffidByte), m_channelByte(channelByte), m_threads(threads)
 {
     formatName = QStringLiteral("SEG-Y");
 }
@@ -427,9 +428,8 @@ bool SegyReader::index(const Progress &progress, Index *index)
     // one named.
 #if defined(Q_OS_UNIX)
     // pread() leaves the handle's position alone: the threads may share it.
-    const int parts = !m_lsb && m_traces >= ParallelIndexTraces
-                          ? int(std::clamp(std::thread::hardware_concurrency(), 1u, MaxIndexThreads))
-                          : 1;
+    const unsigned threads = m_threads > 0 ? unsigned(m_threads) : std::thread::hardware_concurrency();
+    const int parts = !m_lsb && m_traces >= ParallelIndexTraces ? int(std::clamp(threads, 1u, MaxIndexThreads)) : 1;
 #else
     const int parts = 1;
 #endif

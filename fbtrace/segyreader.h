@@ -16,14 +16,15 @@ namespace FbTrace {
 // trace has the binary header's sample count (a fixed-length file); the
 // ffid and channel come from configurable header fields, coordinates and
 // elevations have their scalars applied, and the first sample lies at the
-// delay recording time.
+// delay recording time. A large big-endian file's headers are indexed in
+// parts on up to `threads` threads at once (0: one per core, at most four).
 //
-//   SegyReader reader(fileName, ffidByte, channelByte);
+//   SegyReader reader(fileName, ffidByte, channelByte, threads);
 //   if (!reader.open(head) || !reader.index(progress, &index)) ... reader.error;
 class SegyReader : public TraceDataSet::Reader
 {
 public:
-    SegyReader(const QString &fileName, int ffidByte, int channelByte);
+    SegyReader(const QString &fileName, int ffidByte, int channelByte, int threads = 0);
     ~SegyReader() override;
 
     // Whether the first 3600 bytes look like SEG-Y: a sample format code
@@ -41,6 +42,7 @@ private:
     QString m_fileName;
     int m_ffidByte;
     int m_channelByte;
+    int m_threads;
     segy_file_handle *m_file = nullptr; // while indexing
     int m_format = 0;
     bool m_lsb = false;

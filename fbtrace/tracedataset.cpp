@@ -58,7 +58,8 @@ bool TraceDataSet::open(const QString &path, const Progress &progress)
         if (Seg2File::looksLike(head)) {
             reader = std::make_unique<Seg2Reader>(path, m_options.seg2Ffids, m_options.seg2FileNumbers);
         } else if (SegyReader::looksLike(head)) {
-            auto segy = std::make_unique<SegyReader>(path, m_options.ffidByte, m_options.channelByte);
+            auto segy =
+                std::make_unique<SegyReader>(path, m_options.ffidByte, m_options.channelByte, m_options.threads);
             if (!segy->open(head))
                 return fail(QStringLiteral("%1: %2").arg(path, segy->error));
             reader = std::move(segy);

@@ -95,6 +95,11 @@ public:
         // SEG-2: the number in a file's name goes before its
         // SHOT_SEQUENCE_NUMBER (seismographs that count shots per session).
         bool seg2FileNumbers = false;
+        // Threads a large SEG-Y file's trace headers may be read on while
+        // it opens, the caller's own among them: the caller's own thread
+        // setting, so that opening uses no more cores than the work that
+        // follows; 0: one per core. At most four either way.
+        int threads = 0;
     };
 
     TraceDataSet();

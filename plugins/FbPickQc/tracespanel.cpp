@@ -153,11 +153,14 @@ void TracesPanel::openTraces(const TracesSource &source)
 {
     m_matchJob->cancel();
     m_progressRow->start();
+    // Indexed on no more threads than the QC pass is given.
+    TraceDataSet::Options options = source.dataSetOptions();
+    options.threads = m_document->settings().threads;
     m_openJob->run<OpenedTraces>(
-        [source](const LatestJob::Ticket &ticket) {
+        [source, options](const LatestJob::Ticket &ticket) {
             OpenedTraces result;
             auto data = std::make_shared<TraceDataSet>();
-            data->setOptions(source.dataSetOptions());
+            data->setOptions(options);
             if (std::isfinite(source.firstSampleMs))
                 data->setFirstSampleMs(source.firstSampleMs);
             if (data->open(source.path, ticket.progress())) {

@@ -238,33 +238,37 @@ private slots:
         QFETCH(QString, formatName);
         const QString file = path("read.sgy");
         QVERIFY(FbTest::writeFile(file, segyBytes(shape)));
-        TraceDataSet data;
-        data.setOptions({shape.ffidByte, shape.channelByte, {}});
-        QVERIFY2(data.open(file), qPrintable(data.errorString()));
-        QCOMPARE(data.formatName(), QString("SEG-Y"));
-        QCOMPARE(data.revision(), shape.revision);
-        QCOMPARE(data.sampleFormatName(), formatName);
-        QCOMPARE(data.byteOrderName(), QString(shape.le ? "little-endian" : "big-endian"));
-        QCOMPARE(data.textHeaderEncoding(), QString(shape.ebcdic ? "EBCDIC" : "ASCII"));
-        QCOMPARE(data.traceCount(), qint64(shape.traces));
-        QCOMPARE(data.shotCount(), shape.traces / 2);
-        QCOMPARE(data.samplesPerTrace(), Values.size());
-        QCOMPARE(data.sampleIntervalMs(), 0.5);
-        QCOMPARE(data.firstSampleMs(), 12.0);
+        // A large file's index is joined from as many parts as threads;
+        // every count gives the same data set.
+        for (const int threads : {1, 3}) {
+            TraceDataSet data;
+            data.setOptions({shape.ffidByte, shape.channelByte, {}, false, threads});
+            QVERIFY2(data.open(file), qPrintable(data.errorString()));
+            QCOMPARE(data.formatName(), QString("SEG-Y"));
+            QCOMPARE(data.revision(), shape.revision);
+            QCOMPARE(data.sampleFormatName(), formatName);
+            QCOMPARE(data.byteOrderName(), QString(shape.le ? "little-endian" : "big-endian"));
+            QCOMPARE(data.textHeaderEncoding(), QString(shape.ebcdic ? "EBCDIC" : "ASCII"));
+            QCOMPARE(data.traceCount(), qint64(shape.traces));
+            QCOMPARE(data.shotCount(), shape.traces / 2);
+            QCOMPARE(data.samplesPerTrace(), Values.size());
+            QCOMPARE(data.sampleIntervalMs(), 0.5);
+            QCOMPARE(data.firstSampleMs(), 12.0);
 
-        ShotGather g;
-        QVERIFY(data.readShot(data.shotOfFfid(1000 + shape.traces / 2), &g));
-        QCOMPARE(g.ffid, 1000 + shape.traces / 2);
-        QCOMPARE(g.traceCount(), 2);
-        QCOMPARE(g.headers[1].channel, 2);
-        QCOMPARE(g.headers[1].traceIndex, qint64(shape.traces - 1));
-        QCOMPARE(g.headers[1].sourceX, 1234.56);
-        QCOMPARE(g.headers[1].receiverX, 2000.0 + shape.traces - 1);
-        QCOMPARE(g.headers[1].receiverZ, 350.5);
-        QCOMPARE(g.firstSampleMs, 12.0);
-        for (int i = 0; i < Values.size(); ++i)
-            QCOMPARE(g.trace(1)[i], float(Values[i]));
-        QCOMPARE(g.replacedSamples, 0);
+            ShotGather g;
+            QVERIFY(data.readShot(data.shotOfFfid(1000 + shape.traces / 2), &g));
+            QCOMPARE(g.ffid, 1000 + shape.traces / 2);
+            QCOMPARE(g.traceCount(), 2);
+            QCOMPARE(g.headers[1].channel, 2);
+            QCOMPARE(g.headers[1].traceIndex, qint64(shape.traces - 1));
+            QCOMPARE(g.headers[1].sourceX, 1234.56);
+            QCOMPARE(g.headers[1].receiverX, 2000.0 + shape.traces - 1);
+            QCOMPARE(g.headers[1].receiverZ, 350.5);
+            QCOMPARE(g.firstSampleMs, 12.0);
+            for (int i = 0; i < Values.size(); ++i)
+                QCOMPARE(g.trace(1)[i], float(Values[i]));
+            QCOMPARE(g.replacedSamples, 0);
+        }
     }
 
     // Formats 1 to 5 in both byte orders; ffids from the shot sequence
@@ -445,22 +449,25 @@ private slots:
         QFETCH(int, replaced);
         const QString file = path("bad.dat");
         QVERIFY(FbTest::writeFile(file, bytes));
-        TraceDataSet data;
-        data.setOptions({ffidByte, 13, {}});
-        const bool opened = data.open(file);
-        QVERIFY2(opened == error.isEmpty(), qPrintable(data.errorString()));
-        if (!opened) {
-            QVERIFY2(data.errorString().contains(error), qPrintable(data.errorString()));
-            QVERIFY(!data.isOpen());
-            return;
+        // The same message from an index in one part or in three.
+        for (const int threads : {1, 3}) {
+            TraceDataSet data;
+            data.setOptions({ffidByte, 13, {}, false, threads});
+            const bool opened = data.open(file);
+            QVERIFY2(opened == error.isEmpty(), qPrintable(data.errorString()));
+            if (!opened) {
+                QVERIFY2(data.errorString().contains(error), qPrintable(data.errorString()));
+                QVERIFY(!data.isOpen());
+                continue;
+            }
+            QCOMPARE(data.warnings().join(' ').contains(warning), true);
+            QCOMPARE(data.warnings().isEmpty(), warning.isEmpty());
+            ShotGather g;
+            QVERIFY2(data.readShot(0, &g), qPrintable(data.errorString()));
+            QCOMPARE(g.replacedSamples, replaced);
+            for (float v : qAsConst(g.samples))
+                QVERIFY(std::isfinite(v));
         }
-        QCOMPARE(data.warnings().join(' ').contains(warning), true);
-        QCOMPARE(data.warnings().isEmpty(), warning.isEmpty());
-        ShotGather g;
-        QVERIFY2(data.readShot(0, &g), qPrintable(data.errorString()));
-        QCOMPARE(g.replacedSamples, replaced);
-        for (float v : qAsConst(g.samples))
-            QVERIFY(std::isfinite(v));
     }
 
     // Picks find their traces by keys or by position; what finds nothing

@@ -311,6 +311,9 @@ int runPick(const QStringList &args)
     const bool terminal = isatty(STDERR_FILENO);
     QTextStream err(stderr);
     TraceDataSet data;
+    TraceDataSet::Options options;
+    options.threads = int(threadCount);
+    data.setOptions(options);
     const Progress indexing(
         terminal ? Progress::Observer([&err](int percent) { err << "\rindexing " << percent << "%" << Qt::flush; })
                  : Progress::Observer());

@@ -124,7 +124,7 @@ int runQc(const QStringList &args)
         const QString path = cmd.parser.value(seismic);
         TraceDataSet data;
         QString error;
-        if (!traceOptions.open(cmd.parser, path, &data, &error))
+        if (!traceOptions.open(cmd.parser, path, &data, &error, settings.threads))
             return fail(error);
         FbQc::WaveformJudge judge(waveform);
         // Judging every trace takes a while on a large data set: a terminal sees it move.

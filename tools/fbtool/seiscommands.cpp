@@ -94,9 +94,11 @@ TraceOpenOptions::TraceOpenOptions(QCommandLineParser &parser)
     parser.addOptions({firstSample, ffidByte, channelByte, ffidTable});
 }
 
-bool TraceOpenOptions::open(const QCommandLineParser &p, const QString &path, TraceDataSet *data, QString *error) const
+bool TraceOpenOptions::open(const QCommandLineParser &p, const QString &path, TraceDataSet *data, QString *error,
+                            int threads) const
 {
     TraceDataSet::Options options;
+    options.threads = threads;
     qint64 v = 0;
     if (!toInt(p.value(ffidByte), 1, 237, &v)) {
         *error = QStringLiteral("--ffid-byte: '%1' is not a byte in 1..237").arg(p.value(ffidByte));

@@ -42,9 +42,12 @@ struct TraceOpenOptions
     QCommandLineOption ffidTable;
 
     explicit TraceOpenOptions(QCommandLineParser &parser);
-    // Opens path into *data with the options given. False with *error for
-    // a value that is not usable or a data set that cannot be read.
-    bool open(const QCommandLineParser &parser, const QString &path, FbTrace::TraceDataSet *data, QString *error) const;
+    // Opens path into *data with the options given, indexing on up to
+    // `threads` (the command's --threads; 0: one per core). False with
+    // *error for a value that is not usable or a data set that cannot be
+    // read.
+    bool open(const QCommandLineParser &parser, const QString &path, FbTrace::TraceDataSet *data, QString *error,
+              int threads = 0) const;
 };
 
 // --by keys|position and --tolerance M: how picks find their traces, for
