@@ -394,10 +394,13 @@ private slots:
         child<QCheckBox>(m_window, "residualMode")->setChecked(false);
     }
 
-    // Source values differing from the shot's most common one are red cell
-    // by cell, an outlier's time alone is bold, and each says why. A
-    // selected row is framed: its fb_time cell keeps the colour of its
-    // status under the selection, and an outlier's its ring.
+    // The table is the viewer's: titles, cell texts, status colours; the
+    // editor starts from fb_time at full precision; the selector lists
+    // "position > ffid" padded to the digits of the count. Source values
+    // differing from the shot's most common one are red cell by cell, an
+    // outlier's time alone is bold, and each says why. A selected row is
+    // framed: its fb_time cell keeps the colour of its status under the
+    // selection, and an outlier's its ring.
     void tableMarksOffendingCellsOnly_data()
     {
         QTest::addColumn<int>("shot");
@@ -424,9 +427,30 @@ private slots:
         QFETCH(bool, red);
         QFETCH(bool, outlier);
         openSurvey();
+        const QVector<FbRecord> records = plantedSurvey();
+        auto *table = child<QTableView>(m_window, "shotTable");
+        const QColor backgrounds[] = {QColor(255, 0, 255, 120), QColor(255, 0, 0, 120), QColor(0, 255, 0, 120)};
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < FbColumns::Count; ++c) {
+                QCOMPARE(table->model()->headerData(c, Qt::Horizontal).toString(),
+                         QString::fromLatin1(FbColumns::titles[c]));
+                QCOMPARE(table->model()->index(r, c).data().toString(), FbColumns::cellText(records.at(r), c));
+            }
+            const QVariant background = table->model()->index(r, FbColumns::FbTime).data(Qt::BackgroundRole);
+            QCOMPARE(background.value<QBrush>().color(), backgrounds[r]);
+        }
+        // Every time typed over reads back to the float the file holds.
+        for (int r = 0; r < Channels; ++r) {
+            const QString text = table->model()->index(r, FbColumns::FbTime).data(Qt::EditRole).toString();
+            QVERIFY2(text.toFloat() == records.at(r).fb_time, qPrintable(text));
+        }
+        const QComboBox *shots = child<QComboBox>(m_window, "shotCombo");
+        QCOMPARE(shots->count(), Shots);
+        QCOMPARE(shots->itemText(0), QStringLiteral(" 1 > 5001"));
+        QCOMPARE(shots->itemText(Shots - 1), QStringLiteral("24 > 5024"));
+
         m_window->goToShot(shot, shot * Channels + row);
         QTRY_COMPARE(m_window->shownShot(), shot);
-        auto *table = child<QTableView>(m_window, "shotTable");
         const QModelIndex cell = table->model()->index(row, column);
         const QVariant foreground = cell.data(Qt::ForegroundRole);
         const bool bold = outlier && column == FbColumns::FbTime;
@@ -437,7 +461,7 @@ private slots:
         QVERIFY(table->selectionModel()->isRowSelected(row, QModelIndex()));
         const QImage image = table->viewport()->grab().toImage();
         const CellLook look = lookOf(image, table->visualRect(table->model()->index(row, FbColumns::FbTime)),
-                                     FbColumns::pickClass(plantedSurvey().at(shot * Channels + row).fb_status));
+                                     FbColumns::pickClass(records.at(shot * Channels + row).fb_status));
         QVERIFY2(look.statusShare > 0.4, qPrintable(QString::number(look.statusShare)));
         QCOMPARE(look.ringPixels > 8, outlier);
     }
@@ -600,34 +624,6 @@ private slots:
         QCOMPARE(child<QDoubleSpinBox>(m_window, "reciprocityMsSpin")->value(), reciprocityMs);
     }
 
-    // The table is the viewer's: titles, cell texts, status colours; the
-    // editor starts from fb_time at full precision; the selector lists
-    // "position > ffid" padded to the digits of the count.
-    void showsTheViewersColumnsAndShotList()
-    {
-        openSurvey();
-        const QVector<FbRecord> records = plantedSurvey();
-        const QAbstractItemModel *table = child<QTableView>(m_window, "shotTable")->model();
-        const QColor backgrounds[] = {QColor(255, 0, 255, 120), QColor(255, 0, 0, 120), QColor(0, 255, 0, 120)};
-        for (int row = 0; row < 3; ++row) {
-            for (int c = 0; c < FbColumns::Count; ++c) {
-                QCOMPARE(table->headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(FbColumns::titles[c]));
-                QCOMPARE(table->index(row, c).data().toString(), FbColumns::cellText(records.at(row), c));
-            }
-            const QVariant background = table->index(row, FbColumns::FbTime).data(Qt::BackgroundRole);
-            QCOMPARE(background.value<QBrush>().color(), backgrounds[row]);
-        }
-        // Every time typed over reads back to the float the file holds.
-        for (int row = 0; row < Channels; ++row) {
-            const QString text = table->index(row, FbColumns::FbTime).data(Qt::EditRole).toString();
-            QVERIFY2(text.toFloat() == records.at(row).fb_time, qPrintable(text));
-        }
-        const QComboBox *shots = child<QComboBox>(m_window, "shotCombo");
-        QCOMPARE(shots->count(), Shots);
-        QCOMPARE(shots->itemText(0), QStringLiteral(" 1 > 5001"));
-        QCOMPARE(shots->itemText(Shots - 1), QStringLiteral("24 > 5024"));
-    }
-
     // What the window reads and fits of a shot: one of more picks than the
     // pass judges is read but not fitted, one beyond the memory budget is
     // not read; the map gets at most MapReceivers of its receivers, evenly
@@ -737,69 +733,50 @@ private slots:
         QTRY_COMPARE(child<QTableView>(m_window, "shotTable")->model()->rowCount(), Channels);
     }
 
-    // The window says why a file cannot be judged (why each kind of file
-    // fails is the QC pass's test), names a file that is no FB file as
-    // such rather than listing what its bytes hold, and judges a file cut
-    // short with a note.
-    void fileThatCannotBeOpenedSaysWhy_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("opens");
-        QTest::addColumn<QString>("says"); // after the file's name, or at the start
-        const QByteArray survey = surveyBytes();
-        QByteArray text;
-        for (int line = 0; text.size() < 4000; ++line)
-            text += "Line " + QByteArray::number(line) + ": first breaks were picked by hand on the field copy.\n";
-        QTest::newRow("empty") << QByteArray("") << false << "Cannot open ";
-        QTest::newRow("a text file") << text << false << " is not an FB file: ";
-        QTest::newRow("cut short: incomplete") << survey.left(survey.size() - 30) << true << "incomplete";
-    }
-
-    void fileThatCannotBeOpenedSaysWhy()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, opens);
-        QFETCH(QString, says);
-        const QString name = m_dir.filePath(QStringLiteral("odd-%1.fb").arg(QTest::currentDataTag()));
-        QVERIFY(FbTest::writeFile(name, bytes));
-        openSurvey(name, opens);
-        const QString text = child<QLabel>(m_window, "messageLabel")->text();
-        if (opens) {
-            QVERIFY2(text.contains(says), qPrintable(text));
-            return;
-        }
-        QVERIFY2(text.contains(says) && text.size() > says.size() + name.size() + 3, qPrintable(text));
-        QVERIFY2(text.startsWith(says.startsWith(QLatin1Char(' ')) ? name : says), qPrintable(text));
-        QVERIFY(!m_window->data());
-        QCOMPARE(child<QTreeView>(m_window, "problemView")->model()->rowCount(), 0);
-    }
-
     // The window opens the file the browse dialog used. Gone, the window
     // opens its own last file instead and names the missing one; with
     // nothing of its own, it says why the browsed one cannot be opened. A
     // project folder that cannot be written is said once, the values last
-    // for the run, and the browsed file is opened even so.
+    // for the run, and the browsed file is opened even so. The window says
+    // why a file cannot be judged (why each kind of file fails is the QC
+    // pass's test), names a file that is no FB file as such rather than
+    // listing what its bytes hold, and judges a file cut short with a note.
     void opensTheBrowsedFile_data()
     {
-        QTest::addColumn<bool>("gone");     // the browsed file
-        QTest::addColumn<bool>("ownFile");  // the window's own last file is the survey
-        QTest::addColumn<bool>("writable"); // the project folder
-        QTest::newRow("gone: the window's own file instead") << true << true << true;
-        QTest::newRow("gone, nothing else to open") << true << false << true;
-        QTest::newRow("a project that cannot be written") << false << false << false;
+        QTest::addColumn<QByteArray>("bytes"); // of the browsed file; null: gone
+        QTest::addColumn<bool>("ownFile");     // the window's own last file is the survey
+        QTest::addColumn<bool>("writable");    // the project folder
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<QString>("says"); // after the file's name, or at the start; empty: the gone file's name
+        const QByteArray survey = surveyBytes();
+        QByteArray text;
+        for (int line = 0; text.size() < 4000; ++line)
+            text += "Line " + QByteArray::number(line) + ": first breaks were picked by hand on the field copy.\n";
+        QTest::newRow("gone: the window's own file instead") << QByteArray() << true << true << true << QString();
+        QTest::newRow("gone, nothing else to open") << QByteArray() << false << true << false << QString();
+        QTest::newRow("a project that cannot be written") << survey << false << false << true << "cannot be written";
+        QTest::newRow("empty") << QByteArray("") << false << true << false << "Cannot open ";
+        QTest::newRow("a text file") << text << false << true << false << " is not an FB file: ";
+        QTest::newRow("cut short: incomplete")
+            << survey.left(survey.size() - 30) << false << true << true << "incomplete";
     }
 
     void opensTheBrowsedFile()
     {
-        QFETCH(bool, gone);
+        QFETCH(QByteArray, bytes);
         QFETCH(bool, ownFile);
         QFETCH(bool, writable);
+        QFETCH(bool, opens);
+        QFETCH(QString, says);
         QTemporaryDir project;
         // A folder no one can write in, root included.
         QVERIFY(SorvProjectManager::instance().openProject(writable ? project.path() : QStringLiteral("/proc/self")));
+        const QString name = m_dir.filePath(QStringLiteral("odd-%1.fb").arg(QTest::currentDataTag()));
+        const bool gone = bytes.isNull();
+        QVERIFY(gone || FbTest::writeFile(name, bytes));
         const QString missing = project.filePath(QStringLiteral("gone.fb"));
         const QString browseKey = QStringLiteral("BrowseFBFile_BrowseFBFileDialog_fbName");
-        QCOMPARE(SorvBaseUtil::setProjectValue(browseKey, gone ? missing : m_survey), writable);
+        QCOMPARE(SorvBaseUtil::setProjectValue(browseKey, gone ? missing : name), writable);
         if (ownFile)
             QVERIFY(SorvBaseUtil::setProjectValue(FbPickQcWindow::projectKey("fbName"), m_survey));
         static int warnings = 0;
@@ -814,12 +791,18 @@ private slots:
         QSignalSpy finished(m_window, &FbPickQcWindow::loadFinished);
         m_window->openRemembered();
         QVERIFY(finished.wait(20000));
-        const bool opens = ownFile || !gone;
         QCOMPARE(finished.at(0).at(0).toBool(), opens);
-        QCOMPARE(m_window->data() ? m_window->data()->fileName : QString(), opens ? m_survey : QString());
+        QCOMPARE(m_window->data() ? m_window->data()->fileName : QString(),
+                 opens ? (gone ? m_survey : name) : QString());
         auto *message = child<QLabel>(m_window, "messageLabel");
-        const QString said = gone ? QDir::toNativeSeparators(missing) : QStringLiteral("cannot be written");
+        const QString said = says.isEmpty() ? QDir::toNativeSeparators(missing) : says;
         QVERIFY2(message->text().contains(said), qPrintable(message->text()));
+        if (!gone && !opens) {
+            const QString text = message->text();
+            QVERIFY2(text.size() > says.size() + name.size() + 3, qPrintable(text));
+            QVERIFY2(text.startsWith(says.startsWith(QLatin1Char(' ')) ? name : says), qPrintable(text));
+            QCOMPARE(child<QTreeView>(m_window, "problemView")->model()->rowCount(), 0);
+        }
         if (!writable) {
             child<QDoubleSpinBox>(m_window, "outlierMsSpin")->setValue(20.0);
             QVERIFY(finished.wait(20000));
@@ -859,19 +842,30 @@ private slots:
         QCOMPARE(text, count);
     }
 
-    // The map colours its sources by the chosen quantity, and its tool tip
-    // gives a shot's ffid and values whatever the choice.
-    void mapColoursByTheChosenQuantity_data()
+    // File > Export Plot and Export Map write what the file dialog names,
+    // in its format, at a bounded size even from a squeezed pane. The map
+    // colours its sources by the chosen quantity, and its tool tip gives a
+    // shot's ffid and values whatever the choice.
+    void exportsPlotAndMap_data()
     {
-        QTest::addColumn<int>("choice");
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QByteArray>("magic"); // the file's first bytes
+        QTest::addColumn<bool>("squeezed");    // the plot's pane 1 pixel wide
+        QTest::addColumn<int>("choice");       // what colours the map
         QTest::addColumn<QString>("barTitle");
-        QTest::newRow("outliers") << 0 << "Outliers per shot";
-        QTest::newRow("rms residual") << 1 << "RMS residual (ms)";
-        QTest::newRow("picks") << 2 << "Picks per shot";
+        QTest::newRow("PNG, outliers") << "png" << QByteArray("\x89PNG") << false << 0 << "Outliers per shot";
+        QTest::newRow("SVG, rms residual") << "svg" << QByteArray("<?xml") << false << 1 << "RMS residual (ms)";
+        QTest::newRow("PDF, picks") << "pdf" << QByteArray("%PDF") << false << 2 << "Picks per shot";
+        QTest::newRow("PNG of a squeezed plot") << "png" << QByteArray("\x89PNG") << true << 0 << "Outliers per shot";
+        // A name that links to the open file is refused, the file kept.
+        QTest::newRow("SVG through a link to the file") << "svg" << QByteArray() << false << 0 << "Outliers per shot";
     }
 
-    void mapColoursByTheChosenQuantity()
+    void exportsPlotAndMap()
     {
+        QFETCH(QString, suffix);
+        QFETCH(QByteArray, magic);
+        QFETCH(bool, squeezed);
         QFETCH(int, choice);
         QFETCH(QString, barTitle);
         openSurvey();
@@ -884,29 +878,6 @@ private slots:
              {QStringLiteral("Shot %1").arg(SpikeShotA + 1), QStringLiteral("ffid %1").arg(5001 + SpikeShotA),
               QStringLiteral("Outliers: 1"), QStringLiteral("Picks: %1").arg(Channels)})
             QVERIFY2(text.contains(line), qPrintable(text));
-    }
-
-    // File > Export Plot and Export Map write what the file dialog names,
-    // in its format, at a bounded size even from a squeezed pane.
-    void exportsPlotAndMap_data()
-    {
-        QTest::addColumn<QString>("suffix");
-        QTest::addColumn<QByteArray>("magic"); // the file's first bytes
-        QTest::addColumn<bool>("squeezed");    // the plot's pane 1 pixel wide
-        QTest::newRow("PNG") << "png" << QByteArray("\x89PNG") << false;
-        QTest::newRow("SVG") << "svg" << QByteArray("<?xml") << false;
-        QTest::newRow("PDF") << "pdf" << QByteArray("%PDF") << false;
-        QTest::newRow("PNG of a squeezed plot") << "png" << QByteArray("\x89PNG") << true;
-        // A name that links to the open file is refused, the file kept.
-        QTest::newRow("SVG through a link to the file") << "svg" << QByteArray() << false;
-    }
-
-    void exportsPlotAndMap()
-    {
-        QFETCH(QString, suffix);
-        QFETCH(QByteArray, magic);
-        QFETCH(bool, squeezed);
-        openSurvey();
         if (squeezed) {
             child<ShotPlot>(m_window, "shotPlot")->setFixedWidth(1);
             QTRY_COMPARE(child<ShotPlot>(m_window, "shotPlot")->width(), 1);
