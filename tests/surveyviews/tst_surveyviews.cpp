@@ -61,6 +61,13 @@ int lineOf(const Plan &plan, int shot)
     return plan.twoLines && shot >= Shots / 2 ? 2 : 1;
 }
 
+// Where a station of a receiver line lies.
+QPointF placeOf(const Plan &plan, double station, int line)
+{
+    return plan.slanted ? QPointF(5000 + 20.0 * station, 9000 + 15.0 * station)
+                        : QPointF(25.0 * station, 1000.0 * line);
+}
+
 QVector<FbRecord> survey(const Plan &plan)
 {
     QVector<FbRecord> records;
@@ -68,10 +75,7 @@ QVector<FbRecord> survey(const Plan &plan)
         const int line = lineOf(plan, s);
         const int source = plan.twoLines ? 60 + 2 * (s % (Shots / 2)) : 30 + 2 * s;
         const double sourcePlace = source + (plan.between ? 0.5 : 0.0);
-        const auto place = [&](double station) {
-            return plan.slanted ? QPointF(5000 + 20.0 * station, 9000 + 15.0 * station)
-                                : QPointF(25.0 * station, 1000.0 * line);
-        };
+        const auto place = [&](double station) { return placeOf(plan, station, line); };
         for (int c = 0; c < Channels; ++c) {
             const int station = source - Channels / 2 + c;
             FbRecord r;
@@ -293,26 +297,36 @@ private slots:
 
     // Sources and picks lie at their stations (lines side by side), a source
     // between stations at a neighbouring one, and a line without stations
-    // by the distance along it, however it runs.
-    void axisPlacesSourcesAndPicks_data()
+    // by the distance along it, however it runs. A receiver 3 ms late (or 4
+    // early) in every shot is the one receiver beyond the threshold, drawn
+    // in the colour of its sign at its place, and a click on it reports it.
+    void receiverViewShowsALateReceiver_data()
     {
+        QTest::addColumn<double>("delay");
         QTest::addColumn<bool>("stationsUnset");
         QTest::addColumn<bool>("between");
         QTest::addColumn<bool>("slanted");
         QTest::addColumn<bool>("twoLines");
-        QTest::newRow("sources on stations") << false << false << false << false;
-        QTest::newRow("sources between stations, on a line of their own") << false << true << false << false;
-        QTest::newRow("two lines side by side") << false << false << false << true;
-        QTest::newRow("stations unset, a slanted line") << true << false << true << false;
-        QTest::newRow("stations unset, sources between") << true << true << true << false;
+        // The fit leans a little towards early picks: an early receiver
+        // needs to be earlier to stand out as far.
+        QTest::newRow("early, sources on stations") << -4.0 << false << false << false << false;
+        QTest::newRow("late, sources between stations, on a line of their own")
+            << 3.0 << false << true << false << false;
+        QTest::newRow("late, on the second of two lines side by side") << 3.0 << false << false << false << true;
+        QTest::newRow("late, stations unset: by distance") << 3.0 << true << false << false << false;
+        QTest::newRow("late, stations unset, a slanted line") << 3.0 << true << false << true << false;
+        QTest::newRow("late, stations unset, sources between") << 3.0 << true << true << true << false;
     }
-    void axisPlacesSourcesAndPicks()
+    void receiverViewShowsALateReceiver()
     {
+        QFETCH(double, delay);
         QFETCH(bool, stationsUnset);
         QFETCH(bool, between);
         QFETCH(bool, slanted);
         QFETCH(bool, twoLines);
         Plan plan;
+        plan.lateStation = 77;
+        plan.stationDelay = delay;
         plan.stationsUnset = stationsUnset;
         plan.between = between;
         plan.slanted = slanted;
@@ -342,41 +356,11 @@ private slots:
                      qPrintable(QStringLiteral("shot %1 at %2").arg(s).arg(shown)));
         }
         for (const FbRecord &r : qAsConst(judged.records)) {
-            const double station = stationsUnset ? (r.group_x - 5000) / 20.0 : r.g_stat;
+            const double along = slanted ? (r.group_x - 5000) / 20.0 : r.group_x / 25.0;
+            const double station = stationsUnset ? along : r.g_stat;
             const double shown = placed(axis.pickAt(r), r.g_line);
             QVERIFY2(std::abs(shown - expected(station)) < 1e-3, qPrintable(QString::number(shown)));
         }
-    }
-
-    // A receiver 3 ms late (or 4 early) in every shot is the one receiver
-    // beyond the threshold, drawn in the colour of its sign at its place,
-    // and a click on it reports it; lines lie side by side, and a line
-    // without stations is laid out by distance.
-    void receiverViewShowsALateReceiver_data()
-    {
-        QTest::addColumn<double>("delay");
-        QTest::addColumn<bool>("stationsUnset");
-        QTest::addColumn<bool>("twoLines");
-        QTest::newRow("late, by station") << 3.0 << false << false;
-        // The fit leans a little towards early picks: an early receiver
-        // needs to be earlier to stand out as far.
-        QTest::newRow("early, by station") << -4.0 << false << false;
-        QTest::newRow("late, stations unset: by distance") << 3.0 << true << false;
-        QTest::newRow("late, on the second of two lines") << 3.0 << false << true;
-    }
-    void receiverViewShowsALateReceiver()
-    {
-        QFETCH(double, delay);
-        QFETCH(bool, stationsUnset);
-        QFETCH(bool, twoLines);
-        Plan plan;
-        plan.lateStation = 77;
-        plan.stationDelay = delay;
-        plan.stationsUnset = stationsUnset;
-        plan.twoLines = twoLines;
-        Judged judged;
-        QVERIFY(judge(plan, &judged));
-        const StationAxis &axis = judged.axis;
         QCOMPARE(axis.kind(), stationsUnset ? StationAxis::Distance : StationAxis::Stations);
 
         StationResidualView view;
@@ -387,7 +371,7 @@ private slots:
         int late = -1, beyond = 0;
         for (int k = 0; k < axis.receivers().size(); ++k) {
             const FbQc::StationResidual &r = axis.receivers().at(k);
-            if (r.x == 25.0f * plan.lateStation && r.y == 1000.0f * line)
+            if (QPointF(r.x, r.y) == placeOf(plan, plan.lateStation, line))
                 late = k;
             beyond += view.standsOut(k) ? 1 : 0;
         }
@@ -396,8 +380,8 @@ private slots:
 
         const QPoint at = view.canvasPosOf(late);
         const QImage image = view.canvas()->grab().toImage();
-        const QColor expected = delay > 0 ? StationViews::late() : StationViews::early();
-        QVERIFY2(distance(image.pixelColor(at), expected) < 60, qPrintable(image.pixelColor(at).name()));
+        const QColor colour = delay > 0 ? StationViews::late() : StationViews::early();
+        QVERIFY2(distance(image.pixelColor(at), colour) < 60, qPrintable(image.pixelColor(at).name()));
         // Above the zero line when late.
         QCOMPARE(at.y() < view.canvasMap(QwtPlot::yLeft).transform(0.0), delay > 0);
         if (twoLines) {
