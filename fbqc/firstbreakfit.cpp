@@ -2469,7 +2469,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
                 m_positions.append(QPointF(r.group_x, r.group_y));
             }
         }
-        m_oneLine = ReceiverLines::find(m_positions).count() <= 1;
+        m_oneLine = ReceiverLines::oneBand(m_positions) || ReceiverLines::find(m_positions).count() <= 1;
     }
     bool fitted[2] = {false, false};
     for (int side = Negative; side <= Positive; ++side) {

@@ -173,7 +173,8 @@ void SpreadView::build(const FbRecord *records, int n)
         QVector<QPointF> positions(m);
         for (int k = 0; k < m; ++k)
             positions[k] = QPointF(records[m_along[k]].group_x, records[m_along[k]].group_y);
-        const ReceiverLines found = ReceiverLines::find(positions);
+        const ReceiverLines found =
+            ReceiverLines::oneBand(positions) ? ReceiverLines() : ReceiverLines::find(positions);
         if (found.count() > 1) {
             lineOf.assign(size_t(n), -1);
             std::vector<double> place(size_t(n), 0.0);
