@@ -1,6 +1,7 @@
 #include <fbqc/firstbreakfit.h>
 
 #include <fbfile/fbpicks.h>
+#include <fbqc/receiverlines.h>
 
 #include <algorithm>
 #include <cmath>
@@ -159,6 +160,28 @@ double median(double *v, int n)
     if (n % 2)
         return upper;
     return 0.5 * (upper + *std::max_element(v, v + n / 2));
+}
+
+// Whether two receivers of the shot share a line and station: then the
+// file leaves the stations unset. Records mostly come in station order,
+// which tells it without sorting.
+bool stationsRepeat(const FbRecord *records, int n)
+{
+    const auto key = [records](int i) { return std::make_pair(records[i].g_line, records[i].g_stat); };
+    bool ascending = true, descending = true;
+    for (int i = 1; i < n; ++i) {
+        if (key(i) == key(i - 1))
+            return true;
+        ascending = ascending && key(i - 1) < key(i);
+        descending = descending && key(i) < key(i - 1);
+    }
+    if (ascending || descending)
+        return false;
+    std::vector<std::pair<qint32, qint32>> keys(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        keys[size_t(i)] = key(i);
+    std::sort(keys.begin(), keys.end());
+    return std::adjacent_find(keys.begin(), keys.end()) != keys.end();
 }
 
 } // namespace
@@ -2436,6 +2459,18 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     }
     if (counts[Negative] < MinPicksPerSide && counts[Positive] < MinPicksPerSide)
         return; // nothing to judge; no delay to tell without a curve
+    // Without station numbers the line numbers say nothing either: the
+    // receivers' positions tell whether the picks lie on one line.
+    if (m_oneLine && stationsRepeat(records, n)) {
+        m_positions.clear();
+        for (int side = Negative; side <= Positive; ++side) {
+            for (int j = 0; j < counts[side]; ++j) {
+                const FbRecord &r = records[m_members[side][j]];
+                m_positions.append(QPointF(r.group_x, r.group_y));
+            }
+        }
+        m_oneLine = ReceiverLines::oneBand(m_positions) || ReceiverLines::find(m_positions).count() <= 1;
+    }
     bool fitted[2] = {false, false};
     for (int side = Negative; side <= Positive; ++side) {
         m_fitter[side].allowSlowerBends(false);

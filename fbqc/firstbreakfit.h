@@ -3,6 +3,9 @@
 
 #include <fbqc/shotfit.h>
 
+#include <QPointF>
+#include <QVector>
+
 #include <cmath>
 #include <vector>
 
@@ -390,6 +393,7 @@ private:
     qint64 m_lowest = 0, m_highest = 0;  // receiver heights above the source of the fitted picks
     std::vector<double> m_heldHeight[2]; // every pick's height while a direct arrival is kept as picked
     bool m_oneLine = true;               // the fitted picks' receivers lie on one receiver line
+    QVector<QPointF> m_positions;        // the fitted picks' receivers, when only positions tell lines
     bool m_heightsTaken = false;         // m_t holds times at the source's height, m_raw as picked
     // Per side: each pick's receiver height above the source as read, and,
     // while the direct arrival is kept as picked, the height the refractors'

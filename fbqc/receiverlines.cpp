@@ -77,7 +77,9 @@ ReceiverLines ReceiverLines::find(const QVector<QPointF> &positions)
         for (int i = 0; i < n; i += step) {
             const QPointF p = points.at(i);
             const int at = cellOf(p), cx = at % columns, cy = at / columns;
-            double best = qInf();
+            // Squared distances: a shot's spread is searched once per
+            // shot, and the root of every candidate costs more than the rest.
+            double best2 = qInf();
             QPointF nearest;
             const auto visit = [&](int ix, int iy) {
                 if (ix < 0 || iy < 0 || ix >= columns || iy >= rows)
@@ -85,10 +87,11 @@ ReceiverLines ReceiverLines::find(const QVector<QPointF> &positions)
                 const int c = iy * columns + ix;
                 for (int k = start.at(c); k < start.at(c + 1); ++k) {
                     const QPointF q = points.at(members.at(k));
-                    const double d = std::hypot(q.x() - p.x(), q.y() - p.y());
+                    const double dx = q.x() - p.x(), dy = q.y() - p.y();
+                    const double d2 = dx * dx + dy * dy;
                     // The same place twice is one receiver.
-                    if (d > 0.0 && d < best) {
-                        best = d;
+                    if (d2 > 0.0 && d2 < best2) {
+                        best2 = d2;
                         nearest = q - p;
                     }
                 }
@@ -104,17 +107,16 @@ ReceiverLines ReceiverLines::find(const QVector<QPointF> &positions)
                     visit(cx - r, cy + k);
                     visit(cx + r, cy + k);
                 }
-                if (best <= r * cell)
+                if (best2 <= (r * cell) * (r * cell))
                     break;
             }
-            if (!std::isfinite(best))
+            if (!std::isfinite(best2))
                 continue;
-            distances.append(best);
+            distances.append(std::sqrt(best2));
             // Directions by their doubled angle, so that a neighbour ahead
-            // and one behind point the same way.
-            const double angle = 2.0 * std::atan2(nearest.y(), nearest.x());
-            c2 += std::cos(angle);
-            s2 += std::sin(angle);
+            // and one behind point the same way: the unit vector squared.
+            c2 += (nearest.x() * nearest.x() - nearest.y() * nearest.y()) / best2;
+            s2 += 2.0 * nearest.x() * nearest.y() / best2;
         }
         if (!distances.isEmpty()) {
             lines.m_spacing = quantile(&distances, 0.5);
@@ -146,6 +148,44 @@ ReceiverLines ReceiverLines::find(const QVector<QPointF> &positions)
         }
     }
     return lines;
+}
+
+bool ReceiverLines::oneBand(const QVector<QPointF> &positions)
+{
+    int n = 0;
+    double mx = 0.0, my = 0.0;
+    for (const QPointF &p : positions) {
+        if (std::isfinite(p.x()) && std::isfinite(p.y())) {
+            ++n;
+            mx += p.x();
+            my += p.y();
+        }
+    }
+    if (n < 3)
+        return true;
+    mx /= n;
+    my /= n;
+    double sxx = 0.0, sxy = 0.0, syy = 0.0;
+    for (const QPointF &p : positions) {
+        if (std::isfinite(p.x()) && std::isfinite(p.y())) {
+            sxx += (p.x() - mx) * (p.x() - mx);
+            sxy += (p.x() - mx) * (p.y() - my);
+            syy += (p.y() - my) * (p.y() - my);
+        }
+    }
+    const double angle = 0.5 * std::atan2(2.0 * sxy, sxx - syy);
+    const double dx = std::cos(angle), dy = std::sin(angle);
+    double alongMin = qInf(), alongMax = -qInf(), acrossMin = qInf(), acrossMax = -qInf();
+    for (const QPointF &p : positions) {
+        if (std::isfinite(p.x()) && std::isfinite(p.y())) {
+            const double a = (p.x() - mx) * dx + (p.y() - my) * dy, c = (p.y() - my) * dx - (p.x() - mx) * dy;
+            alongMin = std::min(alongMin, a);
+            alongMax = std::max(alongMax, a);
+            acrossMin = std::min(acrossMin, c);
+            acrossMax = std::max(acrossMax, c);
+        }
+    }
+    return acrossMax - acrossMin < LineGapSpacings * (alongMax - alongMin) / (n - 1);
 }
 
 double ReceiverLines::along(double x, double y) const

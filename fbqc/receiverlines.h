@@ -33,6 +33,12 @@ public:
     // passed over. One line with fewer than three finite positions.
     static ReceiverLines find(const QVector<QPointF> &positions);
 
+    // A cheap look before find(): receivers standing within a band
+    // narrower across their main direction than LineGapSpacings of their
+    // average spacing along it stand on one line (a 2-D line, however it
+    // was numbered), and find() need not be asked.
+    static bool oneBand(const QVector<QPointF> &positions);
+
     // How many lines; 0 without a finite position.
     int count() const { return int(m_bounds.size()) + (m_known ? 1 : 0); }
     // The line a point lies in (the one whose receivers stand nearest it

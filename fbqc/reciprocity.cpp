@@ -1,4 +1,5 @@
 #include <fbqc/reciprocity.h>
+#include <fbqc/receiverlines.h>
 #include <fbqc/robuststats.h>
 
 #include <fbqc/memoryadvice.h>
@@ -172,13 +173,41 @@ void SpreadView::build(const FbRecord *records, int n)
     // The spacing is the gap between neighbouring receivers of one line.
     // On several receiver lines (a 3-D patch) the receivers next to each
     // other along the main direction lie on different lines, so there the
-    // neighbours are those on consecutive stations of each line.
-    const bool byLine = m_stations && m_lines.size() > 1;
-    const std::vector<int> &order = byLine ? m_byStation : m_along;
+    // neighbours are those on consecutive stations of each line; without
+    // stations, those next to each other along each line the positions
+    // tell apart.
+    bool byLine = m_stations && m_lines.size() > 1;
+    const std::vector<int> *order = byLine ? &m_byStation : &m_along;
+    std::vector<int> byPlace;
+    std::vector<int> lineOf;
+    if (!m_stations && m >= 3) {
+        QVector<QPointF> positions(m);
+        for (int k = 0; k < m; ++k)
+            positions[k] = QPointF(records[m_along[k]].group_x, records[m_along[k]].group_y);
+        const ReceiverLines found =
+            ReceiverLines::oneBand(positions) ? ReceiverLines() : ReceiverLines::find(positions);
+        if (found.count() > 1) {
+            lineOf.assign(size_t(n), -1);
+            std::vector<double> place(size_t(n), 0.0);
+            for (int i : m_along) {
+                lineOf[size_t(i)] = found.lineAt(records[i].group_x, records[i].group_y);
+                place[size_t(i)] = found.along(records[i].group_x, records[i].group_y);
+            }
+            byPlace = m_along;
+            std::stable_sort(byPlace.begin(), byPlace.end(), [&](int a, int b) {
+                return lineOf[size_t(a)] != lineOf[size_t(b)] ? lineOf[size_t(a)] < lineOf[size_t(b)]
+                                                              : place[size_t(a)] < place[size_t(b)];
+            });
+            order = &byPlace;
+            byLine = true;
+        }
+    }
     double sum = 0.0, longest = 0.0;
-    for (size_t k = 1; k < order.size(); ++k) {
-        const FbRecord &a = records[order[k - 1]], &b = records[order[k]];
-        if (byLine && (a.g_line != b.g_line || !finite(a.group_x, a.group_y) || !finite(b.group_x, b.group_y)))
+    for (size_t k = 1; k < order->size(); ++k) {
+        const int ia = (*order)[k - 1], ib = (*order)[k];
+        const FbRecord &a = records[ia], &b = records[ib];
+        const bool sameLine = lineOf.empty() ? a.g_line == b.g_line : lineOf[size_t(ia)] == lineOf[size_t(ib)];
+        if (byLine && (!sameLine || !finite(a.group_x, a.group_y) || !finite(b.group_x, b.group_y)))
             continue;
         const double gap = distance(double(b.group_x) - a.group_x, double(b.group_y) - a.group_y);
         if (gap > 0.0) {

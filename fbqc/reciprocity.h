@@ -67,9 +67,10 @@ public:
     // Where a bracketed source can be: the receivers' box grown by the
     // tolerance. False when the spread cannot bracket anything.
     bool box(double *minX, double *maxX, double *minY, double *maxY) const;
-    // Median distance between neighbouring receivers (on consecutive
-    // stations of one line when the spread has several receiver lines);
-    // 0 when unknown.
+    // Median distance between neighbouring receivers (of one line when the
+    // spread has several receiver lines: on consecutive stations, or along
+    // the lines their positions tell apart where stations are unset); 0
+    // when unknown.
     // Selected when first asked (most sources sit on a station and never
     // need it), so one view serves one thread at a time.
     double spacing() const;

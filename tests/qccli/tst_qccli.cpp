@@ -253,54 +253,62 @@ private slots:
     {
         QTest::addColumn<QStringList>("gen");
         QTest::addColumn<QStringList>("qc");
-        QTest::addColumn<QString>("line");    // said in the report; empty: none checked
-        QTest::addColumn<int>("offsetScale"); // 0: leave the offsets as made
-        QTest::addColumn<bool>("velocity");   // the refractor beyond 900 m checked
+        QTest::addColumn<QString>("line");     // said in the report; empty: none checked
+        QTest::addColumn<int>("offsetScale");  // 0: leave the offsets as made
+        QTest::addColumn<bool>("velocity");    // the refractor beyond 900 m checked
+        QTest::addColumn<bool>("stationless"); // line and station numbers zeroed, as picks from bare traces have
         const QStringList noiseless{"--shots", "20", "--channels", "48", "--noise", "0"};
         QTest::newRow("one or two pairs a shot")
             << QStringList{"--shots", "40", "--channels", "12", "--shot-interval", "4"} << QStringList() << QString()
-            << 0 << false;
+            << 0 << false << false;
         QTest::newRow("end-on") << QStringList{"--shots", "40", "--channels", "48", "--spread", "end-on"}
-                                << QStringList() << QString() << 0 << false;
+                                << QStringList() << QString() << 0 << false << false;
         QTest::newRow("split") << QStringList{"--shots", "40", "--channels", "48"} << QStringList() << QString() << 0
-                               << false;
+                               << false << false;
         QTest::newRow("sources 5-50 m off the line")
             << QStringList{"--shots", "40", "--channels", "48", "--source-crossline", "5,50"} << QStringList()
-            << QString() << 0 << false;
+            << QString() << 0 << false << false;
         QTest::newRow("cm beside m")
             << noiseless + QStringList{"--offset-factor", "100"} << QStringList()
             << "Units: coordinates in m, offsets and elevations in 1/100 of the coordinates' unit, times in ms" << 0
-            << true;
+            << true << false;
         QTest::newRow("ft, declared")
             << noiseless + QStringList{"--feet"} << QStringList{"--length-unit", "ft"}
-            << "Units: coordinates in ft, offsets and elevations in the same unit, times in ms" << 0 << true;
+            << "Units: coordinates in ft, offsets and elevations in the same unit, times in ms" << 0 << true << false;
         QTest::newRow("1/10 ft, off the line")
             << noiseless + QStringList{"--feet", "--offset-factor", "10", "--source-crossline", "5,50"}
             << QStringList{"--length-unit", "ft"}
             << "Units: coordinates in ft, offsets and elevations in 1/10 of the coordinates' unit, times in ms" << 0
-            << true;
+            << true << false;
         // Steep hills under close stations: the times as picked fit closer
         // by bending with the ground, yet leave good picks off the curve.
         QTest::newRow("hills at 1,500 m/s, 10 m")
             << QStringList{"--shots",          "60", "--channels", "120", "--elevation-velocity", "1500",
                            "--group-interval", "10", "--seed",     "3"}
-            << QStringList() << QString() << 0 << false;
+            << QStringList() << QString() << 0 << false << false;
         // Mid-line the direct arrival holds many picks and bends with no
         // height delay: it must not pull the hills' slowness off.
         QTest::newRow("hills at 1,500 m/s, 25 m")
             << QStringList{"--shots", "60", "--channels", "120", "--elevation-velocity", "1500", "--seed", "2"}
-            << QStringList() << QString() << 0 << false;
+            << QStringList() << QString() << 0 << false << false;
         // On a patch the direct arrival's picks lie on receiver lines at
         // different heights: taken to the source's height they zigzag.
         QTest::newRow("hills at 2,000 m/s, 4 receiver lines")
             << QStringList{"--shots", "64", "--channels", "240", "--receiver-lines", "4", "--sources-per-line", "4"} +
                    QStringList{"--elevation-velocity", "2000", "--seed", "2"}
-            << QStringList() << QString() << 0 << false;
+            << QStringList() << QString() << 0 << false << false;
+        // Without station numbers the lines are told apart by position:
+        // neighbouring sources on the patch are not one source twice, and
+        // the hills beside the source's line are fitted as on a patch.
+        QTest::newRow("hills at 1,500 m/s, 4 receiver lines, stations unset")
+            << QStringList{"--shots", "40", "--channels", "240", "--receiver-lines", "4", "--shot-interval", "4"} +
+                   QStringList{"--elevation-velocity", "1500", "--seed", "1"}
+            << QStringList() << QString() << 0 << false << true;
         QTest::newRow("offsets 3 times the distance")
             << noiseless << QStringList()
             << "Offsets agree with no unit of the coordinates: of 940 offsets, 0% are 1 times the distance between "
                "source and receiver, the most of any of 1, 10, 100 and 1000"
-            << 3 << false;
+            << 3 << false << false;
     }
     void cleanLines()
     {
@@ -309,14 +317,17 @@ private slots:
         QFETCH(QString, line);
         QFETCH(int, offsetScale);
         QFETCH(bool, velocity);
+        QFETCH(bool, stationless);
         const QString file = m_dir.filePath(QStringLiteral("clean.fb")), csv = m_dir.filePath(QStringLiteral("clean"));
         QCOMPARE(fbtool(QStringList{"gen", file} + gen).exitCode, 0);
-        if (offsetScale > 0) {
+        if (offsetScale > 0 || stationless) {
             QByteArray bytes = FbTest::contents(file);
             for (qint64 k = 0; k < FbLayout::recordCount(bytes.size()); ++k) {
                 char *at = bytes.data() + FbLayout::recordPosition(qint32(k));
                 FbRecord r = FbLayout::decodeRecord(at);
-                r.offset *= offsetScale;
+                r.offset *= qMax(offsetScale, 1);
+                if (stationless)
+                    r.s_line = r.s_stat = r.g_line = r.g_stat = 0;
                 FbLayout::encodeRecord(r, at);
             }
             QVERIFY(FbTest::writeFile(file, bytes));
