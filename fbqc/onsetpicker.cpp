@@ -119,8 +119,11 @@ constexpr double ShortPeriodShare = 0.6;
 constexpr int PeriodSampleStep = 4;
 constexpr int MinimumPeriodSamples = 3;
 // Fewer confident picks give the shot's period only within this ratio of
-// the median period of all its picks.
+// the median period of all its picks. A shot picked with no prediction
+// takes its confident picks' period on the same terms while they are fewer
+// than FewPeriodSamples: two bursts among them carry the median.
 constexpr double PeriodAgreement = 0.8;
+constexpr int FewPeriodSamples = 2 * MinimumPeriodSamples;
 // A gather's trace without a prediction is checked against a line through
 // up to this many confident neighbours on each side.
 constexpr int NeighbourPicks = 3;
@@ -2534,10 +2537,11 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
             if (confidentPeriod(p))
                 periods.append(wholeCycle(p));
         double period = median(periods);
-        if (periods.size() < MinimumPeriodSamples) {
-            // One or two confident picks on a weak shot may be a burst or a
-            // later arrival: their period stands only where the shot's picks
-            // as a whole ring close to it (with none, theirs is taken).
+        // A few confident picks on a weak shot may be bursts or a later
+        // arrival: their period stands only where the shot's picks as a
+        // whole ring close to it (with none, theirs is taken). Searched near
+        // a fitted curve's times, three of them are the first break's.
+        if (periods.size() < (predictedMs.isEmpty() ? FewPeriodSamples : MinimumPeriodSamples)) {
             QVector<double> all;
             for (const OnsetPick &p : picks)
                 if (p.found && std::isfinite(p.periodMs))

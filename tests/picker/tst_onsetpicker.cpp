@@ -535,10 +535,13 @@ private slots:
         QTest::newRow("weak shot, steep, S/N 4, damped 25 Hz")
             << D << 25.0 << true << double(NAN) << none << none << none << 5.0 << 4.0 << 0.4 << false << true << no
             << false << 60.0 << 7.5 << 0.0;
-        // A confident pick or two of a weak shot may be a burst: the shot's
+        // A few confident picks of a weak shot may be bursts: the shot's
         // period comes from them only where its picks as a whole agree.
         QTest::newRow("emergent 50 Hz, S/N 3") << B << 50.0 << true << double(NAN) << none << none << none << 99.0
                                                << 3.0 << 0.4 << true << false << no << false << 60.0 << 1.5 << 0.0;
+        QTest::newRow("50 Hz, S/N 3, four bursts")
+            << B << 50.0 << true << double(NAN) << none << QVector<int>{5, 14, 27, 38} << none << 5.0 << 3.0 << 0.5
+            << false << false << no << false << 60.0 << 1.5 << 0.0;
         // Over a slow top layer the first traces out from the source carry its
         // direct wave, far steeper than the faster wave beyond: the line
         // through their neighbours is that wave's drawn back, and misses them.
