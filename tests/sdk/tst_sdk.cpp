@@ -201,39 +201,24 @@ private slots:
         QTest::addColumn<QString>("message"); // a part of what the window says; empty for nothing
         const QLocale::Language en = QLocale::English;
         const QLocale::Language zh = QLocale::Chinese;
-        QTest::newRow("link, back") << en << false << QStringList{"F1 w_cover.html", "link index.html", "back"}
-                                    << "w_cover.html"
-                                    << "Browse dialog"
-                                    << "forward"
-                                    << "";
+        const QString cover = "w_cover.html", coverTitle = "Browse dialog", none;
+        QTest::newRow("link, back") << en << false << QStringList{"F1 w_cover.html", "link index.html", "back"} << cover
+                                    << coverTitle << QString("forward") << none;
         QTest::newRow("back, forward") << en << false
                                        << QStringList{"F1 w_cover.html", "link index.html", "back", "forward"}
-                                       << "index.html"
-                                       << "Index"
-                                       << "back"
-                                       << "";
+                                       << QString("index.html") << QString("Index") << QString("back") << none;
         QTest::newRow("home, Chinese") << zh << false << QStringList{"F1 w_cover.html", "home"} << "zh_CN/index.html"
-                                       << QStringLiteral("索引") << "back"
-                                       << "";
+                                       << QStringLiteral("索引") << "back" << none;
         QTest::newRow("link to a missing page")
-            << en << false << QStringList{"F1 w_cover.html", "link gone.html"} << "w_cover.html"
-            << "Browse dialog"
-            << ""
-            << "gone.html cannot be shown: there is no such file";
+            << en << false << QStringList{"F1 w_cover.html", "link gone.html"} << cover << coverTitle << none
+            << QString("gone.html cannot be shown: there is no such file");
         QTest::newRow("web link, no browser")
-            << en << false << QStringList{"F1 w_cover.html", "link https://example.org/a"} << "w_cover.html"
-            << "Browse dialog"
-            << ""
-            << "no web browser is installed";
-        QTest::newRow("web link, browser")
-            << en << true << QStringList{"F1 w_cover.html", "link https://example.org/a"} << "w_cover.html"
-            << "Browse dialog"
-            << ""
-            << "";
-        QTest::newRow("Open in Browser") << en << true << QStringList{"F1 index.html", "browser"} << "index.html"
-                                         << "Index"
-                                         << ""
-                                         << "";
+            << en << false << QStringList{"F1 w_cover.html", "link https://example.org/a"} << cover << coverTitle
+            << none << QString("no web browser is installed");
+        QTest::newRow("web link, browser") << en << true << QStringList{"F1 w_cover.html", "link https://example.org/a"}
+                                           << cover << coverTitle << none << none;
+        QTest::newRow("Open in Browser") << en << true << QStringList{"F1 index.html", "browser"}
+                                         << QString("index.html") << QString("Index") << none << none;
     }
 
     void helpWindow()
