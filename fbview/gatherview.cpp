@@ -192,8 +192,9 @@ QVector<int> GatherView::matchByChannel(const ShotGather &gather, const QVector<
 }
 
 void GatherView::setShot(const ShotGather &gather, const QVector<FbRecord> &records, const FbQc::ShotFit &fit,
-                         const QVector<int> &rowTrace)
+                         const QVector<int> &rowTrace, int position)
 {
+    m_position = position;
     // The same traces again (their picks edited): keep the zoom, the
     // selection and the scaled traces, so that picking goes on in place.
     const bool sameTraces = m_hasShot && gather.ffid == m_gather.ffid &&
@@ -315,8 +316,17 @@ void GatherView::updateTitles()
         // The picks drawn: on a trace, and picked (an unpicked time is none).
         const auto picked =
             std::count_if(m_points.cbegin(), m_points.cend(), [](const QPointF &p) { return std::isfinite(p.y()); });
-        setTitle(
-            tr("ffid %1: %L2 traces, %L3 picked").arg(m_gather.ffid).arg(m_gather.traceCount()).arg(qint64(picked)));
+        if (m_position >= 0)
+            setTitle(tr("Shot %1 > ffid %2: %L3 traces, %L4 picked")
+                         .arg(m_position + 1)
+                         .arg(m_gather.ffid)
+                         .arg(m_gather.traceCount())
+                         .arg(qint64(picked)));
+        else
+            setTitle(tr("ffid %1: %L2 traces, %L3 picked")
+                         .arg(m_gather.ffid)
+                         .arg(m_gather.traceCount())
+                         .arg(qint64(picked)));
     }
     setAxisTitle(xBottom, m_scaling.order == GatherRenderer::Order::ByChannel ? tr("Channel")
                                                                               : tr("Signed offset (%1)").arg(m_unit));

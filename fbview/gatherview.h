@@ -68,8 +68,10 @@ public:
     // given (one per record), names the trace of each record instead (-1:
     // none). A trace holds one pick: a later record naming it is not drawn.
     // The time window opens around the picks (all of the traces without any).
+    // position, when known, is the shot's place in the FB file (0 = first):
+    // the title then names the shot as the shot plot does.
     void setShot(const FbTrace::ShotGather &gather, const QVector<FbFile::FbRecord> &records, const FbQc::ShotFit &fit,
-                 const QVector<int> &rowTrace = {});
+                 const QVector<int> &rowTrace = {}, int position = -1);
     // No traces: says message, or that no traces are open.
     void clear(const QString &message = QString());
     // The text shown instead of traces; empty while traces are shown.
@@ -185,6 +187,7 @@ private:
     QVector<int> m_traceRow;      // per trace
     QVector<double> m_pickOffset; // per trace: the signed offset of its pick, NaN without
     bool m_hasShot = false;
+    int m_position = -1; // the shot's place in the file, -1 unknown
     QString m_message;
 
     GatherRenderer::Display m_display = GatherRenderer::Display::Wiggle;

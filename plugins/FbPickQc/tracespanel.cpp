@@ -451,7 +451,7 @@ void TracesPanel::showShot(const std::shared_ptr<const TracesShot> &shot)
         emit message(m_shotStatus, true);
     } else {
         const QVector<FbRecord> &records = shot->loaded.table.records;
-        view()->setShot(shot->gather, records, shot->loaded.table.fit, shot->rowTrace);
+        view()->setShot(shot->gather, records, shot->loaded.table.fit, shot->rowTrace, shot->shot);
         m_filler->setShot(shot->shot, shot->gather, shot->rowTrace);
         m_repicker->setShot(shot->shot, m_firstRecord);
         QSet<int> picked;

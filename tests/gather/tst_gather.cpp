@@ -315,10 +315,10 @@ private slots:
         view->setScaling(scaling);
         view->setReductionVelocity(velocity);
         QSignalSpy ready(view, &GatherView::ready);
-        view->setShot(rampGather(), rampPicks(), FbQc::ShotFit());
+        view->setShot(rampGather(), rampPicks(), FbQc::ShotFit(), {}, 2);
         QVERIFY(view->message().isEmpty());
         QVERIFY(ready.wait(5000 * FBTEST_TIME_FACTOR));
-        QCOMPARE(view->title().text(), QStringLiteral("ffid 7: 4 traces, 3 picked"));
+        QCOMPARE(view->title().text(), QStringLiteral("Shot 3 > ffid 7: 4 traces, 3 picked"));
         QVERIFY(!view->axisScaleDiv(QwtPlot::yLeft).ticks(QwtScaleDiv::MajorTick).isEmpty());
         QCOMPARE(view->traceOfRow(2), -1); // channel 9 has no trace
         QCOMPARE(view->rowOfTrace(2), -1);

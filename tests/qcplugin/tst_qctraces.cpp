@@ -171,7 +171,7 @@ private slots:
             QCOMPARE(view->message(), QString());
             // Matched by position, a gather goes by its traces' own ffid.
             const int ffid = (byPosition ? traces.toInt() : m_line.firstFfid) + shot;
-            QVERIFY2(view->title().text().startsWith(QStringLiteral("ffid %1:").arg(ffid)),
+            QVERIFY2(view->title().text().startsWith(QStringLiteral("Shot %1 > ffid %2:").arg(shot + 1).arg(ffid)),
                      qPrintable(view->title().text()));
         } else {
             QVERIFY(!view->message().isEmpty());

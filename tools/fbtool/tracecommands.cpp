@@ -169,7 +169,7 @@ int runTraces(const QStringList &args)
     view.setScaling(scaling);
     view.setDisplay(Displays[shown].display);
     view.setReductionVelocity(velocity);
-    view.setShot(gather, records, FbQc::fitShot(records), rowTrace);
+    view.setShot(gather, records, FbQc::fitShot(records), rowTrace, row);
     view.waitUntilReady();
     if (p.isSet(window))
         view.setTimeWindow(t0, t1);

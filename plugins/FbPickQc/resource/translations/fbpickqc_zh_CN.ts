@@ -864,6 +864,10 @@
         <translation>ffid %1：%L2 道，%L3 道有初至</translation>
     </message>
     <message>
+        <source>Shot %1 &gt; ffid %2: %L3 traces, %L4 picked</source>
+        <translation>第 %1 炮 &gt; ffid %2：%L3 道，%L4 道有初至</translation>
+    </message>
+    <message>
         <source>Channel</source>
         <translation>道号</translation>
     </message>
