@@ -730,11 +730,12 @@ void checkTimingErrors(Report *r)
             const double variance = (squares - agreeing * mean * mean) / (agreeing - 1);
             t.uncertainty = float(std::sqrt(std::max(0.0, variance) / agreeing));
         }
-        if (t.pairs >= SpreadThirds * MinPerThird) {
+        if (t.pairs >= SpreadThirds * MinPerThird && std::abs(double(t.delay)) > tolerance / 2) {
             // A timing error delays every pick alike, so partners near, in
             // the middle and far say the same; a picking bias wanders along
             // the spread with the onset, and a third that disagrees bounds
             // how well the delay is known, however many pairs there are.
+            // Only a delay that may be named needs it.
             const ShotSource here = r->shots().source(shots[s]);
             byDistance.clear();
             for (qint64 k = start[s]; k < start[s + 1]; ++k) {
