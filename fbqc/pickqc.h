@@ -233,10 +233,13 @@ struct TimingEstimate
     qint32 pairs = 0;    // pairs and repeats it is in; 0 when told by its neighbours
     qint32 agreeing = 0; // of those, the ones the estimate reconciles; or the neighbours
     // ms; how closely the delay is known: the agreeing pairs' scatter over
-    // the root of their number, or the scatter of its source line's shots'
-    // delays about zero where that is larger (a picking bias of its own
-    // moves each shot's delay alike, however many pairs it has); or the
-    // scatter of the neighbours it is set against
+    // the root of their number; for a delay beyond half the tolerance, half
+    // the range of what its nearest, middle and farthest partners say (a
+    // picking bias wanders along the spread, a timing error does not); the
+    // scatter of its source line's shots' delays about zero (a picking bias
+    // of its own moves each shot's delay alike, however many pairs it has);
+    // the largest of these. Or the scatter of the neighbours it is set
+    // against
     float uncertainty = 0.0f;
 };
 

@@ -25,7 +25,8 @@ using namespace FbFile;
 // round after round, with the median delay of all shots held at zero (most
 // shots are on time). A shot whose delay exceeds the reciprocity tolerance,
 // or half of it and several times its own uncertainty (its agreeing pairs'
-// scatter over the root of their number), backed by most of at least three
+// scatter over the root of their number, or how far apart its near, middle
+// and far partners place it), backed by most of at least three
 // pairs, has a timing error; its flagged pairs are its, not its partners'.
 //
 // A shot in too few compared pairs (the shots of an end-on line compare
@@ -84,6 +85,10 @@ constexpr int MaxRounds = 20;
 // Paired shots a source line needs for a scatter of its own delays.
 constexpr size_t MinLineShots = 12;
 constexpr double SettledMs = 0.01;
+// A shot's pairs split by its partner's distance into this many stretches
+// of its spread, each with at least this many pairs.
+constexpr int SpreadThirds = 3;
+constexpr int MinPerThird = 2;
 
 // Neighbours on each side in file order that a shot's time at the source
 // is set against, and how many must be known.
@@ -702,7 +707,9 @@ void checkTimingErrors(Report *r)
 
     QVector<TimingEstimate> timing;
     timing.reserve(int(n));
-    std::vector<qint32> paired; // shots with enough pairs to be judged by them
+    std::vector<qint32> paired;                        // shots with enough pairs to be judged by them
+    std::vector<std::pair<double, double>> byDistance; // partner's distance, what the pair says
+    std::vector<double> stretch;
     for (size_t s = 0; s < n; ++s) {
         // The agreeing pairs' mean: the median chose them, the mean uses
         // all they say.
@@ -722,6 +729,33 @@ void checkTimingErrors(Report *r)
             const double mean = sum / agreeing;
             const double variance = (squares - agreeing * mean * mean) / (agreeing - 1);
             t.uncertainty = float(std::sqrt(std::max(0.0, variance) / agreeing));
+        }
+        if (t.pairs >= SpreadThirds * MinPerThird && std::abs(double(t.delay)) > tolerance / 2) {
+            // A timing error delays every pick alike, so partners near, in
+            // the middle and far say the same; a picking bias wanders along
+            // the spread with the onset, and a third that disagrees bounds
+            // how well the delay is known, however many pairs there are.
+            // Only a delay that may be named needs it.
+            const ShotSource here = r->shots().source(shots[s]);
+            byDistance.clear();
+            for (qint64 k = start[s]; k < start[s + 1]; ++k) {
+                const Edge &e = edges[size_t(k)];
+                const ShotSource there = r->shots().source(shots[size_t(e.other)]);
+                byDistance.emplace_back(std::hypot(double(there.x - here.x), double(there.y - here.y)),
+                                        double(e.d) + delay[size_t(e.other)]);
+            }
+            std::sort(byDistance.begin(), byDistance.end());
+            double low = 0.0, high = 0.0;
+            for (int third = 0; third < SpreadThirds; ++third) {
+                stretch.clear();
+                for (size_t k = byDistance.size() * size_t(third) / SpreadThirds;
+                     k < byDistance.size() * size_t(third + 1) / SpreadThirds; ++k)
+                    stretch.push_back(byDistance[k].second);
+                const double says = median(stretch);
+                low = third == 0 ? says : std::min(low, says);
+                high = third == 0 ? says : std::max(high, says);
+            }
+            t.uncertainty = float(std::max(double(t.uncertainty), (high - low) / 2));
         }
         timing.append(t);
         if (t.pairs >= MinTimingPairs)
