@@ -140,13 +140,17 @@ private:
 class CaptionFollower : public QObject
 {
 public:
-    CaptionFollower(QwtPlot *plot, std::function<bool()> place) : QObject(plot), m_plot(plot), m_place(std::move(place))
+    CaptionFollower(QwtPlot *plot, std::function<bool()> place)
+        : QObject(plot), m_plot(plot), m_canvas(plot->canvas()), m_place(std::move(place))
     {
-        plot->canvas()->installEventFilter(this);
+        m_canvas->installEventFilter(this);
     }
+    // The canvas is kept apart from the plot: this filter outlives the plot's
+    // own destructor (it is deleted with the plot's children), and the canvas
+    // still sends events then, when the plot may no longer be asked for it.
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (watched == m_plot->canvas() && event->type() == QEvent::Resize && m_place())
+        if (event->type() == QEvent::Resize && watched == m_canvas && m_place())
             m_plot->updateAxes();
         return QObject::eventFilter(watched, event);
     }
@@ -154,6 +158,7 @@ public:
 
 private:
     QwtPlot *m_plot;
+    QWidget *m_canvas;
     std::function<bool()> m_place; // true when the captions changed
 };
 
