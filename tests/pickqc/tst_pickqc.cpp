@@ -165,46 +165,118 @@ private slots:
     // both sides, seen on 1, 2, 3 or 7 channels, also where a missing
     // receiver leaves one direct pick before the refractor's; seen before
     // the nearest receivers only, the sides' first segments are refractors.
-    // Either way a pick at the source is the source's time, judged against
-    // that delay, not against a refractor's line.
-    void directArrival_data()
+    // A pick at the source is the source's time, judged against that delay.
+    // A wrong pick is flagged, alone, and its side is still fitted. On the
+    // trace nearest the source the direct arrival is not bent to it, nor its
+    // line taken to a source delay well before 0 ms; a whole shot early keeps
+    // its early delay, which the timing errors then tell. On a short side a
+    // wrong pick weighs much: at the farthest pick it pulls its segment's line
+    // to itself, the more so where rejected picks leave the segment few, and
+    // inside a short refractor it can hide the kink from the first fit.
+    void directArrivalAndWrongPick_data()
     {
-        QTest::addColumn<int>("directPicks");        // channels each side before the crossover
-        QTest::addColumn<double>("delay");           // ms at offset 0
-        QTest::addColumn<bool>("atSource");          // a pick at offset 0
-        QTest::addColumn<QVector<int>>("missing");   // channels counted from the source, negative behind it
+        QTest::addColumn<int>("directPicks"); // channels each side before the crossover
+        QTest::addColumn<double>("delay");    // ms at offset 0, the whole shot
+        QTest::addColumn<bool>("atSource");
+        QTest::addColumn<int>("each");               // channels on each side of the source
+        QTest::addColumn<int>("behind");             // channels kept behind the source
+        QTest::addColumn<int>("channel");            // the wrong pick's, counted from the source on the positive side
+        QTest::addColumn<double>("by");              // ms added to it
+        QTest::addColumn<QVector<int>>("rejected");  // channels, counted the same way, with status 2
+        QTest::addColumn<double>("within");          // ms every other accepted pick's residual stays within
+        QTest::addColumn<QVector<int>>("missing");   // channels counted the same way, negative behind the source
         QTest::addColumn<QVector<int>>("oneDirect"); // sides (0 negative, 1 positive) left one direct pick
         const QVector<int> none;
-        QTest::newRow("direct on 2 channels") << 2 << 4.0 << false << none << none;
-        QTest::newRow("direct on 3 channels") << 3 << 4.0 << false << none << none;
-        QTest::newRow("direct on 7 channels") << 7 << 4.0 << false << none << none;
-        QTest::newRow("pick at the source near 0 ms") << 3 << 0.2 << true << none << none;
-        QTest::newRow("pick at the source at 15 ms") << 2 << 15.0 << true << none << none;
-        QTest::newRow("direct arrival at the source only") << 0 << 2.0 << true << none << none;
-        QTest::newRow("one pick each side of it, late shot") << 1 << 12.0 << true << none << QVector<int>{0, 1};
+        QTest::newRow("nearest 50 ms late, direct on 2")
+            << 2 << 4.0 << false << 40 << 40 << 1 << 50.0 << none << 1.0 << none << none;
+        QTest::newRow("nearest 50 ms late, direct on 3, at the source")
+            << 3 << 4.0 << true << 40 << 40 << 1 << 50.0 << none << 1.0 << none << none;
+        QTest::newRow("nearest 19.5 ms early, direct on 2")
+            << 2 << 4.0 << false << 40 << 40 << 1 << -19.5 << none << 1.0 << none << none;
+        QTest::newRow("nearest 19.5 ms early, direct on 3")
+            << 3 << 4.0 << false << 40 << 40 << 1 << -19.5 << none << 1.0 << none << none;
+        QTest::newRow("nearest 19.5 ms early, direct on 2, at the source")
+            << 2 << 4.0 << true << 40 << 40 << 1 << -19.5 << none << 1.0 << none << none;
+        QTest::newRow("nearest 19.5 ms early, direct on 2, end-on, at the source")
+            << 2 << 4.0 << true << 40 << 0 << 1 << -19.5 << none << 1.0 << none << none;
+        QTest::newRow("nearest 10 ms early, direct on 3, end-on, at the source")
+            << 3 << 4.0 << true << 40 << 0 << 1 << -10.0 << none << 1.0 << none << none;
+        QTest::newRow("shot 9 ms early, at the source")
+            << 3 << -9.0 << true << 40 << 40 << 1 << 0.0 << none << 1.0 << none << none;
+        QTest::newRow("shot 9 ms early, direct on 7")
+            << 7 << -9.0 << false << 40 << 40 << 1 << 0.0 << none << 1.0 << none << none;
+        QTest::newRow("shot 9 ms early, end-on, at the source")
+            << 3 << -9.0 << true << 40 << 0 << 1 << 0.0 << none << 1.0 << none << none;
+        QTest::newRow("short side, farthest late by 12 ms")
+            << 4 << 2.0 << false << 12 << 12 << 12 << 12.0 << none << 1.0 << none << none;
+        QTest::newRow("short side, farthest late by 20 ms, rejected picks before it")
+            << 4 << 2.0 << false << 12 << 12 << 12 << 20.0 << QVector<int>{6, 9, 11} << 1.0 << none << none;
+        QTest::newRow("short side, farthest early by 35 ms, every other refractor pick rejected")
+            << 4 << 2.0 << false << 12 << 12 << 12 << -35.0 << QVector<int>{5, 7, 9, 11} << 1.0 << none << none;
+        QTest::newRow("short side, inside a refractor of six picks, late by 45 ms")
+            << 4 << 2.0 << false << 10 << 10 << 8 << 45.0 << none << 1.0 << none << none;
+        // A side cut short, whose last one or two picks already see the
+        // refractor that the long side shows, takes that refractor for them
+        // rather than ringing them: too few for a segment of their own.
+        QTest::newRow("short side, one pick beyond the crossover")
+            << 4 << 5.0 << false << 40 << 5 << 1 << 0.0 << none << 1.0 << none << none;
+        QTest::newRow("short side, two picks beyond the crossover")
+            << 4 << 5.0 << false << 40 << 6 << 1 << 0.0 << none << 8.0 << none << none;
+        QTest::newRow("direct on 2 channels")
+            << 2 << 4.0 << false << 40 << 40 << 1 << 0.0 << none << 1.0 << none << none;
+        QTest::newRow("direct on 3 channels")
+            << 3 << 4.0 << false << 40 << 40 << 1 << 0.0 << none << 1.0 << none << none;
+        QTest::newRow("direct on 7 channels")
+            << 7 << 4.0 << false << 40 << 40 << 1 << 0.0 << none << 1.0 << none << none;
+        QTest::newRow("pick at the source near 0 ms")
+            << 3 << 0.2 << true << 40 << 40 << 1 << 0.0 << none << 1.0 << none << none;
+        QTest::newRow("pick at the source at 15 ms")
+            << 2 << 15.0 << true << 40 << 40 << 1 << 0.0 << none << 1.0 << none << none;
+        QTest::newRow("direct arrival at the source only")
+            << 0 << 2.0 << true << 40 << 40 << 1 << 0.0 << none << 1.0 << none << none;
+        QTest::newRow("one pick each side of it, late shot")
+            << 1 << 12.0 << true << 40 << 40 << 1 << 0.0 << none << 1.0 << none << QVector<int>{0, 1};
         QTest::newRow("direct on 2, one missing behind, one before, at the source")
-            << 2 << 1.25 << true << QVector<int>{-2, 1} << QVector<int>{0, 1};
+            << 2 << 1.25 << true << 40 << 40 << 3 << 0.0 << none << 1.0 << QVector<int>{-2, 1} << QVector<int>{0, 1};
         QTest::newRow("direct on 2, one missing behind, the other side's delay")
-            << 2 << 4.0 << false << QVector<int>{-2} << QVector<int>{0};
+            << 2 << 4.0 << false << 40 << 40 << 1 << 0.0 << none << 1.0 << QVector<int>{-2} << QVector<int>{0};
     }
-    void directArrival()
+    void directArrivalAndWrongPick()
     {
         QFETCH(int, directPicks);
         QFETCH(double, delay);
         QFETCH(bool, atSource);
+        QFETCH(int, each);
+        QFETCH(int, behind);
+        QFETCH(int, channel);
+        QFETCH(double, by);
+        QFETCH(QVector<int>, rejected);
+        QFETCH(double, within);
         QFETCH(QVector<int>, missing);
         QFETCH(QVector<int>, oneDirect);
-        QVector<FbRecord> records = slowTopShot(directPicks, delay, atSource);
+        QVector<FbRecord> records = slowTopShot(directPicks, delay, atSource, 25.0, each);
+        records.remove(0, each - behind);
         records.erase(std::remove_if(records.begin(), records.end(),
                                      [&](const FbRecord &r) { return missing.contains(r.offset / 25); }),
                       records.end());
+        const auto indexOf = [&](int k) {
+            const auto at = [k](const FbRecord &r) { return r.offset == 25 * k; };
+            return int(std::find_if(records.begin(), records.end(), at) - records.begin());
+        };
+        const int wrong = indexOf(channel);
+        records[wrong].fb_time += float(by);
+        for (int c : rejected)
+            records[indexOf(c)].fb_status = 2;
         const ShotFit fit = fitShot(records);
-        QCOMPARE(fit.outliers(), 0);
         QVERIFY2(std::abs(fit.sourceDelay - delay) < 1.0, qPrintable(QString("delay %1").arg(fit.sourceDelay)));
+        QVERIFY(fit.sides[Positive].judged && fit.sides[Negative].judged == (behind > 0));
         for (int side = Negative; side <= Positive; ++side) {
             const SideModel &m = fit.sides[side];
-            QVERIFY(m.judged);
-            QCOMPARE(m.direct, directPicks >= (oneDirect.contains(side) ? 1 : 2));
+            QVERIFY(m.judged || side == Negative);
+            QCOMPARE(m.direct, m.judged && directPicks >= (oneDirect.contains(side) ? 1 : 2));
+            // A side cut short before three refracted picks borrows its refractor.
+            if (m.picks < directPicks + 3)
+                continue;
             QVERIFY2(std::abs(m.velocity / 2400.0 - 1.0) < 0.03, qPrintable(QString::number(m.velocity)));
             if (!m.direct)
                 continue;
@@ -216,94 +288,16 @@ private slots:
                      qPrintable(QString::number(m.segmentIntercept(0))));
         }
         for (int i = 0; i < records.size(); ++i) {
-            const PickVerdict &v = fit.picks[i];
-            QVERIFY2(v.judged, qPrintable(QString("offset %1 not judged").arg(records[i].offset)));
-            if (records[i].offset == 0) {
-                QCOMPARE(v.model, float(fit.sourceDelay));
-                QVERIFY2(std::abs(v.residual) < 1.0, qPrintable(QString::number(v.residual)));
-            }
-        }
-    }
-
-    // A wrong pick is flagged, alone, and its side is still fitted. On the
-    // trace nearest the source the direct arrival is not bent to it, nor its
-    // line taken to a source delay well before 0 ms; a whole shot early keeps
-    // its early delay, which the timing errors then tell. On a short side a
-    // wrong pick weighs much: at the farthest pick it pulls its segment's line
-    // to itself, the more so where rejected picks leave the segment few, and
-    // inside a short refractor it can hide the kink from the first fit.
-    void flagsTheWrongPick_data()
-    {
-        QTest::addColumn<int>("directPicks"); // channels each side before the crossover
-        QTest::addColumn<double>("delay");    // ms at offset 0, the whole shot
-        QTest::addColumn<bool>("atSource");
-        QTest::addColumn<int>("each");              // channels on each side of the source
-        QTest::addColumn<int>("behind");            // channels kept behind the source
-        QTest::addColumn<int>("channel");           // the wrong pick's, counted from the source on the positive side
-        QTest::addColumn<double>("by");             // ms added to it
-        QTest::addColumn<QVector<int>>("rejected"); // channels, counted the same way, with status 2
-        QTest::addColumn<double>("within");         // ms every other accepted pick's residual stays within
-        const QVector<int> none;
-        QTest::newRow("nearest 50 ms late, direct on 2") << 2 << 4.0 << false << 40 << 40 << 1 << 50.0 << none << 1.0;
-        QTest::newRow("nearest 50 ms late, direct on 3, at the source")
-            << 3 << 4.0 << true << 40 << 40 << 1 << 50.0 << none << 1.0;
-        QTest::newRow("nearest 19.5 ms early, direct on 2")
-            << 2 << 4.0 << false << 40 << 40 << 1 << -19.5 << none << 1.0;
-        QTest::newRow("nearest 19.5 ms early, direct on 3")
-            << 3 << 4.0 << false << 40 << 40 << 1 << -19.5 << none << 1.0;
-        QTest::newRow("nearest 19.5 ms early, direct on 2, at the source")
-            << 2 << 4.0 << true << 40 << 40 << 1 << -19.5 << none << 1.0;
-        QTest::newRow("nearest 19.5 ms early, direct on 2, end-on, at the source")
-            << 2 << 4.0 << true << 40 << 0 << 1 << -19.5 << none << 1.0;
-        QTest::newRow("nearest 10 ms early, direct on 3, end-on, at the source")
-            << 3 << 4.0 << true << 40 << 0 << 1 << -10.0 << none << 1.0;
-        QTest::newRow("shot 9 ms early, at the source") << 3 << -9.0 << true << 40 << 40 << 1 << 0.0 << none << 1.0;
-        QTest::newRow("shot 9 ms early, direct on 7") << 7 << -9.0 << false << 40 << 40 << 1 << 0.0 << none << 1.0;
-        QTest::newRow("shot 9 ms early, end-on, at the source")
-            << 3 << -9.0 << true << 40 << 0 << 1 << 0.0 << none << 1.0;
-        QTest::newRow("short side, farthest late by 12 ms")
-            << 4 << 2.0 << false << 12 << 12 << 12 << 12.0 << none << 1.0;
-        QTest::newRow("short side, farthest late by 20 ms, rejected picks before it")
-            << 4 << 2.0 << false << 12 << 12 << 12 << 20.0 << QVector<int>{6, 9, 11} << 1.0;
-        QTest::newRow("short side, farthest early by 35 ms, every other refractor pick rejected")
-            << 4 << 2.0 << false << 12 << 12 << 12 << -35.0 << QVector<int>{5, 7, 9, 11} << 1.0;
-        QTest::newRow("short side, inside a refractor of six picks, late by 45 ms")
-            << 4 << 2.0 << false << 10 << 10 << 8 << 45.0 << none << 1.0;
-        // A side cut short, whose last one or two picks already see the
-        // refractor that the long side shows, takes that refractor for them
-        // rather than ringing them: too few for a segment of their own.
-        QTest::newRow("short side, one pick beyond the crossover")
-            << 4 << 5.0 << false << 40 << 5 << 1 << 0.0 << none << 1.0;
-        QTest::newRow("short side, two picks beyond the crossover")
-            << 4 << 5.0 << false << 40 << 6 << 1 << 0.0 << none << 8.0;
-    }
-    void flagsTheWrongPick()
-    {
-        QFETCH(int, directPicks);
-        QFETCH(double, delay);
-        QFETCH(bool, atSource);
-        QFETCH(int, each);
-        QFETCH(int, behind);
-        QFETCH(int, channel);
-        QFETCH(double, by);
-        QFETCH(QVector<int>, rejected);
-        QFETCH(double, within);
-        QVector<FbRecord> records = slowTopShot(directPicks, delay, atSource, 25.0, each);
-        records.remove(0, each - behind);
-        const auto indexOf = [&](int k) { return behind + (atSource ? 1 : 0) + k - 1; };
-        const int wrong = indexOf(channel);
-        QCOMPARE(records[wrong].offset, 25 * channel);
-        records[wrong].fb_time += float(by);
-        for (int c : rejected)
-            records[indexOf(c)].fb_status = 2;
-        const ShotFit fit = fitShot(records);
-        QVERIFY2(std::abs(fit.sourceDelay - delay) < 1.5, qPrintable(QString("delay %1").arg(fit.sourceDelay)));
-        QVERIFY(fit.sides[Positive].judged && fit.sides[Negative].judged == (behind > 0));
-        for (int i = 0; i < records.size(); ++i) {
             const QString at = QString("offset %1: residual %2 ms").arg(records[i].offset).arg(fit.picks[i].residual);
             QVERIFY2(fit.picks[i].outlier == (by != 0.0 && i == wrong), qPrintable(at));
             QVERIFY2(i == wrong || records[i].fb_status == 2 || std::abs(fit.picks[i].residual) < within,
                      qPrintable(at));
+            QVERIFY2(fit.picks[i].judged || records[i].fb_status == 2, qPrintable(at + ", not judged"));
+            // A pick at the source is the shot's delay, not a refractor's.
+            if (records[i].offset == 0) {
+                QCOMPARE(fit.picks[i].model, float(fit.sourceDelay));
+                QVERIFY2(std::abs(fit.picks[i].residual) < 1.0, qPrintable(at));
+            }
         }
     }
 
