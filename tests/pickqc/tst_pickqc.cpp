@@ -50,9 +50,18 @@ QVector<FbRecord> slowTopShot(int directPicks, double delay, bool atSource, doub
     return records;
 }
 
+// A layered ground's velocities (m/s) and crossovers (m); none: the
+// generator's built-in curve.
+struct Layers
+{
+    QVector<double> velocities;
+    QVector<double> crossovers;
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(Curve)
+Q_DECLARE_METATYPE(Layers)
 Q_DECLARE_METATYPE(Source)
 Q_DECLARE_METATYPE(PickOrder)
 Q_DECLARE_METATYPE(FbGenerator::Spread)
@@ -567,13 +576,13 @@ private slots:
     // the clean line has no outlier and wrong picks on it still stand out,
     // also where the slower bend is short (a deeper refractor seen only until
     // the ground slows) or a dip tilts it, while flat ground never bends that
-    // way and a line whose elevations barely touch the times is fitted as
-    // picked.
+    // way, nor splits one refractor into two segments, and a line whose
+    // elevations barely touch the times is fitted as picked.
     void judgesUnevenGround_data()
     {
         QTest::addColumn<double>("lateral");          // refractors this much slower past the middle
         QTest::addColumn<double>("dip");              // degrees
-        QTest::addColumn<QVector<double>>("layers");  // velocities, m/s; none: the built-in curve
+        QTest::addColumn<Layers>("layers");           // none: the built-in curve
         QTest::addColumn<double>("velocity");         // of the topography's delay, m/s; 0: the built-in static
         QTest::addColumn<QMap<int, double>>("wrong"); // channel: ms it is off by in every shot
         QTest::addColumn<double>("noise");            // ms
@@ -583,67 +592,83 @@ private slots:
         QTest::addColumn<int>("from");    // shots checked: from, before until (0: to the line's end)
         QTest::addColumn<int>("until");
         QTest::addColumn<int>("lines"); // receiver lines side by side, 200 m apart
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<double>("statics"); // ms at sources and receivers
         const QMap<int, double> none, bends{{10, 20.0}, {100, -20.0}}, hills{{20, 25.0}, {70, -25.0}, {100, 25.0}},
             far{{13, 40.0}};
-        const QVector<double> builtIn, three{700.0, 2000.0, 4000.0};
+        const Layers builtIn, three{{700.0, 2000.0, 4000.0}, {120.0, 900.0}};
         QTest::newRow("25% slower") << 0.25 << 0.0 << builtIn << 0.0 << none << 0.5 << 30 << quint64(4) << 25 << 0 << 0
-                                    << 1;
+                                    << 1 << 120 << 0.0;
         QTest::newRow("25% slower, wrong picks")
-            << 0.25 << 0.0 << builtIn << 0.0 << bends << 0.5 << 30 << quint64(4) << 25 << 0 << 0 << 1;
+            << 0.25 << 0.0 << builtIn << 0.0 << bends << 0.5 << 30 << quint64(4) << 25 << 0 << 0 << 1 << 120 << 0.0;
         QTest::newRow("25% slower, three layers")
-            << 0.25 << 0.0 << three << 0.0 << none << 0.5 << 30 << quint64(4) << 25 << 0 << 0 << 1;
+            << 0.25 << 0.0 << three << 0.0 << none << 0.5 << 30 << quint64(4) << 25 << 0 << 0 << 1 << 120 << 0.0;
         QTest::newRow("dip 3 degrees, three layers")
-            << 0.0 << 3.0 << three << 0.0 << none << 1.0 << 40 << quint64(3) << 25 << 0 << 0 << 1;
+            << 0.0 << 3.0 << three << 0.0 << none << 1.0 << 40 << quint64(3) << 25 << 0 << 0 << 1 << 120 << 0.0;
         QTest::newRow("even ground, 1 ms noise")
-            << 0.0 << 0.0 << builtIn << 0.0 << none << 1.0 << 30 << quint64(4) << 25 << 0 << 0 << 1;
+            << 0.0 << 0.0 << builtIn << 0.0 << none << 1.0 << 30 << quint64(4) << 25 << 0 << 0 << 1 << 120 << 0.0;
         QTest::newRow("built-in static") << 0.0 << 0.0 << builtIn << 0.0 << none << 0.5 << 40 << quint64(3) << 25 << 0
-                                         << 0 << 1;
+                                         << 0 << 1 << 120 << 0.0;
         QTest::newRow("hills at 2,000 m/s")
-            << 0.0 << 0.0 << builtIn << 2000.0 << none << 0.5 << 40 << quint64(3) << 25 << 0 << 0 << 1;
+            << 0.0 << 0.0 << builtIn << 2000.0 << none << 0.5 << 40 << quint64(3) << 25 << 0 << 0 << 1 << 120 << 0.0;
         QTest::newRow("hills at 4,000 m/s")
-            << 0.0 << 0.0 << builtIn << 4000.0 << none << 0.5 << 40 << quint64(3) << 25 << 0 << 0 << 1;
+            << 0.0 << 0.0 << builtIn << 4000.0 << none << 0.5 << 40 << quint64(3) << 25 << 0 << 0 << 1 << 120 << 0.0;
         QTest::newRow("hills at 2,000 m/s, wrong picks")
-            << 0.0 << 0.0 << builtIn << 2000.0 << hills << 0.5 << 40 << quint64(3) << 25 << 0 << 0 << 1;
+            << 0.0 << 0.0 << builtIn << 2000.0 << hills << 0.5 << 40 << quint64(3) << 25 << 0 << 0 << 1 << 120 << 0.0;
         QTest::newRow("hills at 2,000 m/s, a wrong pick far out")
-            << 0.0 << 0.0 << builtIn << 2000.0 << far << 0.5 << 40 << quint64(4) << 25 << 0 << 0 << 1;
+            << 0.0 << 0.0 << builtIn << 2000.0 << far << 0.5 << 40 << quint64(4) << 25 << 0 << 0 << 1 << 120 << 0.0;
         // Close stations on steep hills, the shots at the line's end: the
         // direct arrival, which carries no height delay, runs far up a hill
         // and bends down near the source at the source's height.
         QTest::newRow("hills at 1,500 m/s, 10 m")
-            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 5 << quint64(2) << 10 << 0 << 0 << 1;
+            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 5 << quint64(2) << 10 << 0 << 0 << 1 << 120 << 0.0;
         // Mid-line, the direct arrival holds a third of a side's picks and
         // bends with no height delay: it must not pull the slowness down.
         QTest::newRow("hills at 1,500 m/s, 10 m, mid-line")
-            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(2) << 10 << 9 << 21 << 1;
+            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(2) << 10 << 9 << 21 << 1 << 120 << 0.0;
         // Across a patch each line meets the refractor at its own offset: a
         // high line's direct arrival runs on past a low line's crossover.
         QTest::newRow("hills at 1,500 m/s, a patch of 4 lines")
-            << 0.0 << 0.0 << builtIn << 1500.0 << hills << 0.5 << 60 << quint64(4) << 25 << 20 << 30 << 4;
+            << 0.0 << 0.0 << builtIn << 1500.0 << hills << 0.5 << 60 << quint64(4) << 25 << 20 << 30 << 4 << 120 << 0.0;
         // A short side of direct picks alone, the ground rising on the long
         // side, whose direct arrival at the source's height meets offset 0
         // well before the shot: no measure of a run for the short side.
         QTest::newRow("hills at 1,500 m/s, a patch of 2 lines, a short side")
-            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(2) << 25 << 5 << 6 << 2;
+            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(2) << 25 << 5 << 6 << 2 << 120 << 0.0;
         // The source's line alone holds a side's nearest picks, whose direct
         // arrival as picked agrees with the other side's: no run, though
         // the lines beside, higher, run back to offset 0 well before it.
         QTest::newRow("hills at 1,500 m/s, a patch of 3 lines, the nearest picks on one")
-            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(17) << 25 << 11 << 12 << 3;
+            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(17) << 25 << 11 << 12 << 3 << 120 << 0.0;
         // Only the far lines reach the end of a side: their refracted picks
         // stand off the direct arrival's line by ever more, no skipped cycle.
         QTest::newRow("hills at 1,500 m/s, a patch of 4 lines, the refractor on far lines")
-            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(2) << 25 << 33 << 34 << 4;
+            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(2) << 25 << 33 << 34 << 4 << 120 << 0.0;
         // The heights of the lines beside the source's tilt its direct
         // arrival at the source's height without moving where it meets
         // offset 0.
         QTest::newRow("hills at 2,000 m/s, a patch of 4 lines, the direct arrival tilted")
-            << 0.0 << 0.0 << builtIn << 2000.0 << none << 0.5 << 60 << quint64(11) << 25 << 10 << 11 << 4;
+            << 0.0 << 0.0 << builtIn << 2000.0 << none << 0.5 << 60 << quint64(11) << 25 << 10 << 11 << 4 << 120 << 0.0;
+        // Noise, statics and the small elevation static of a long spread
+        // once split a refractor into two of nearly one velocity (4,587 and
+        // 4,617 m/s; 1,985 and 2,066 m/s; 4,549 and 4,642 m/s over 1,600 m of
+        // 10 m stations).
+        QTest::newRow("built-in curve, 240 channels")
+            << 0.0 << 0.0 << builtIn << 0.0 << none << 0.5 << 40 << quint64(1) << 25 << 0 << 0 << 1 << 240 << 0.0;
+        QTest::newRow("three layers, 240 channels")
+            << 0.0 << 0.0 << Layers{{800, 2000, 4600}, {100, 900}} << 0.0 << none << 1.0 << 40 << quint64(2) << 25 << 0
+            << 0 << 1 << 240 << 0.0;
+        QTest::newRow("three layers, statics")
+            << 0.0 << 0.0 << three << 0.0 << none << 1.0 << 40 << quint64(2) << 20 << 0 << 0 << 1 << 160 << 1.0;
+        QTest::newRow("three layers, 10 m, a long deep refractor")
+            << 0.0 << 0.0 << Layers{{800, 2400, 4600}, {60, 600}} << 0.0 << none << 0.5 << 40 << quint64(1) << 10 << 0
+            << 0 << 1 << 240 << 0.0;
     }
     void judgesUnevenGround()
     {
         QFETCH(double, lateral);
         QFETCH(double, dip);
-        QFETCH(QVector<double>, layers);
+        QFETCH(Layers, layers);
         QFETCH(double, velocity);
         using Wrong = QMap<int, double>;
         QFETCH(Wrong, wrong);
@@ -654,36 +679,42 @@ private slots:
         QFETCH(int, from);
         QFETCH(int, until);
         QFETCH(int, lines);
+        QFETCH(int, channels);
+        QFETCH(double, statics);
         FbGenerator::Options o;
         o.shots = shots;
-        o.channels = 120;
+        o.channels = channels;
         o.receiverLines = lines;
         o.groupInterval = spacing;
         o.seed = seed;
         o.noiseMs = noise;
         o.lateralChange = lateral;
         o.dipDegrees = dip;
-        o.velocities = layers;
-        if (!layers.isEmpty())
-            o.crossovers = {120.0, 900.0};
+        o.velocities = layers.velocities;
+        o.crossovers = layers.crossovers;
+        o.sourceStaticMs = o.receiverStaticMs = statics;
         o.elevationVelocity = velocity;
         for (int shot = 0; shot < o.shots; ++shot) {
             for (auto w = wrong.cbegin(); w != wrong.cend(); ++w)
                 o.spikes.append({shot, w.key(), w.value()});
         }
-        int slowerBends = 0;
+        // Bends to a slower segment; on ground without hills, also to one of
+        // nearly the same velocity.
+        int bends = 0;
+        const double slower = velocity > 0.0 ? 1.0 : 1.05;
         for (int shot = from; shot < (until > 0 ? until : o.shots); ++shot) {
             const QVector<FbRecord> records = FbGenerator::shotRecords(o, shot);
             const ShotFit fit = fitShot(records);
             for (const SideModel &m : fit.sides) {
                 for (int k = 1; k < m.segments; ++k)
-                    slowerBends += m.segmentVelocity(k) < m.segmentVelocity(k - 1) ? 1 : 0;
+                    bends += m.segmentVelocity(k) < slower * m.segmentVelocity(k - 1) ? 1 : 0;
             }
             // Every shot of a line whose picks follow its hills takes them off
             // at the ground's slowness, also one whose curve could bend along
             // them: else neighbours' intercepts jump by the relief's time.
+            // Over a long spread the built-in static may be taken off too.
             const double expected = velocity > 0.0 ? 1000.0 / velocity : 0.0;
-            QVERIFY2(std::abs(fit.heightSlowness - expected) <= 0.25 * expected,
+            QVERIFY2(std::abs(fit.heightSlowness - expected) <= 0.25 * expected || channels > 120,
                      qPrintable(QString("shot %1: %2 ms/m").arg(shot).arg(fit.heightSlowness)));
             for (int i = 0; i < records.size(); ++i) {
                 const PickVerdict &v = fit.picks[i];
@@ -696,7 +727,7 @@ private slots:
         }
         // A dipping line's apparent velocities may bend either way.
         if (dip == 0.0)
-            QCOMPARE(slowerBends > 0, lateral > 0.0);
+            QCOMPARE(bends > 0, lateral > 0.0);
     }
 
     // Ground beyond flat layers keeps reciprocity and moves the arrivals by
@@ -1027,60 +1058,6 @@ private slots:
             }
             QVERIFY2(!v.outlier, qPrintable("good pick flagged at " + where));
             QVERIFY2(std::abs(v.model - clean.picks[i].model) <= 2.0, qPrintable("curve moved at " + where));
-        }
-    }
-
-    // One refractor is one segment: noise, statics and the small elevation
-    // static of a long spread once split a refractor into two of nearly one
-    // velocity (4,587 and 4,617 m/s; 1,985 and 2,066 m/s; 4,549 and 4,642
-    // m/s over 1,600 m of 10 m stations).
-    void oneRefractorOneSegment_data()
-    {
-        QTest::addColumn<QVector<double>>("velocities"); // m/s; none: the built-in curve
-        QTest::addColumn<QVector<double>>("crossovers"); // m
-        QTest::addColumn<int>("spacing");                // m
-        QTest::addColumn<int>("channels");
-        QTest::addColumn<double>("noiseMs");
-        QTest::addColumn<double>("staticsMs"); // at sources and receivers
-        QTest::addColumn<quint64>("seed");
-        QTest::newRow("built-in curve") << QVector<double>() << QVector<double>() << 25 << 240 << 0.5 << 0.0
-                                        << quint64(1);
-        QTest::newRow("three layers") << QVector<double>{800, 2000, 4600} << QVector<double>{100, 900} << 25 << 240
-                                      << 1.0 << 0.0 << quint64(2);
-        QTest::newRow("three layers, statics")
-            << QVector<double>{700, 2000, 4000} << QVector<double>{120, 900} << 20 << 160 << 1.0 << 1.0 << quint64(2);
-        QTest::newRow("three layers, 10 m, a long deep refractor")
-            << QVector<double>{800, 2400, 4600} << QVector<double>{60, 600} << 10 << 240 << 0.5 << 0.0 << quint64(1);
-    }
-    void oneRefractorOneSegment()
-    {
-        QFETCH(QVector<double>, velocities);
-        QFETCH(QVector<double>, crossovers);
-        QFETCH(int, spacing);
-        QFETCH(int, channels);
-        QFETCH(double, noiseMs);
-        QFETCH(double, staticsMs);
-        QFETCH(quint64, seed);
-        FbGenerator::Options o;
-        o.shots = 40;
-        o.channels = channels;
-        o.groupInterval = spacing;
-        o.seed = seed;
-        o.velocities = velocities;
-        o.crossovers = crossovers;
-        o.noiseMs = noiseMs;
-        o.sourceStaticMs = staticsMs;
-        o.receiverStaticMs = staticsMs;
-        for (int shot = 0; shot < o.shots; ++shot) {
-            const ShotFit fit = fitShot(FbGenerator::shotRecords(o, shot));
-            for (int side = Negative; side <= Positive; ++side) {
-                const SideModel &m = fit.sides[side];
-                for (int k = 1; k < m.segments; ++k) {
-                    const double a = m.segmentVelocity(k - 1), b = m.segmentVelocity(k);
-                    QVERIFY2(!(b < 1.05 * a),
-                             qPrintable(QString("shot %1 side %2: %3 and %4 m/s").arg(shot).arg(side).arg(a).arg(b)));
-                }
-            }
         }
     }
 
