@@ -526,16 +526,20 @@ T kthSmallest(T *a, T *b, int n, int k)
             b[n - 1 - above] = x;
             above += x > pivot ? 1 : 0;
         }
+        // The side kept is ordered next from where it lies in b: the
+        // other buffer, a, is free to split it into.
+        T *kept = b;
         if (k < below) {
             n = below;
         } else if (k >= n - above) {
             k -= n - above;
-            std::copy(b + n - above, b + n, b);
+            kept = b + n - above;
             n = above;
         } else {
             return pivot;
         }
-        std::swap(a, b);
+        b = a;
+        a = kept;
     }
     if (n <= SmallRun)
         return kthOfFew(a, n, k);
@@ -1703,12 +1707,13 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     const int length = std::max(4, int(std::lround(CorrelationPeriods * period / dt)));
     const int reach = std::max(1, int(std::lround(AlignReachShare * period / dt)));
     // Each trace's waveform over the correlation window at its alignment
-    // time, at unit energy; empty (all zero) where it has none.
-    std::vector<double> windows(size_t(n) * size_t(length));
+    // time, at unit energy; empty (all zero) where it has none. Every row
+    // is cut before it is read: no zero fill first.
+    std::unique_ptr<double[]> windows(new double[size_t(n) * size_t(length)]);
     std::vector<double> scale(static_cast<size_t>(n)), energies(static_cast<size_t>(n));
     auto cutAll = [&] {
         for (int k = 0; k < n; ++k) {
-            double *w = windows.data() + size_t(k) * size_t(length);
+            double *w = windows.get() + size_t(k) * size_t(length);
             if (!std::isfinite(aligned[size_t(k)])) {
                 std::fill(w, w + length, 0.0);
                 continue;
@@ -1716,14 +1721,14 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             const TraceSamples t = traceOf(gather, k);
             resample(t, t.indexOf(aligned[size_t(k)]) - before, length, w);
         }
-        rowEnergies(windows.data(), size_t(length), size_t(length), n, false, energies.data());
+        rowEnergies(windows.get(), size_t(length), size_t(length), n, false, energies.data());
         for (int k = 0; k < n; ++k) {
             const double energy = energies[size_t(k)];
             scale[size_t(k)] = 0;
             if (energy <= 0)
                 continue;
             scale[size_t(k)] = 1 / std::sqrt(energy);
-            scaleRow(windows.data() + size_t(k) * size_t(length), scale[size_t(k)], size_t(length));
+            scaleRow(windows.get() + size_t(k) * size_t(length), scale[size_t(k)], size_t(length));
         }
     };
     // A trace's neighbours: up to GatherNeighbours on each side, up to the
@@ -1770,7 +1775,7 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     const int stride = std::max(1, int(period / dt / AlignSamplesPerPeriod));
     for (int round = 0; round < AlignmentRounds; ++round) {
         cutAll();
-        sumUp(windows.data(), length, sums.get());
+        sumUp(windows.get(), length, sums.get());
         for (int k = 0; k < n; ++k) {
             double *row = &owns[size_t(k) * ownWidth];
             if (!std::isfinite(aligned[size_t(k)])) {
@@ -1791,7 +1796,7 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
                 continue;
             const double *top = sums.get() + size_t(hi + 1) * size_t(length);
             const double *bottom = sums.get() + size_t(lo) * size_t(length);
-            const double *self = windows.data() + size_t(i) * size_t(length);
+            const double *self = windows.get() + size_t(i) * size_t(length);
             subtractRows(top, bottom, stack.data(), size_t(length));
             subtractRows(stack.data(), self, stack.data(), size_t(length));
             const double *own = &owns[size_t(i) * ownWidth];
