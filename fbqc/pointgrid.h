@@ -16,7 +16,7 @@ namespace FbQc {
 // asks.
 //
 //   PointGrid grid(positions, QRectF(x0, y0, w, h), cell);
-//   const int k = grid.nearest(x, y); // -1: no finite point
+//   const int k = grid.nearest(positions, x, y); // -1: none
 class PointGrid
 {
 public:
