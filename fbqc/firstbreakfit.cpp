@@ -2377,7 +2377,7 @@ void ShotFitter::markRuns(int side, int count, PickVerdict *picks)
     }
 }
 
-void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, ShotFit *out)
+void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, ShotFit *out, ShotLines *lines)
 {
     out->sides[Negative] = SideModel();
     out->sides[Positive] = SideModel();
@@ -2460,16 +2460,23 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     if (counts[Negative] < MinPicksPerSide && counts[Positive] < MinPicksPerSide)
         return; // nothing to judge; no delay to tell without a curve
     // Without station numbers the line numbers say nothing either: the
-    // receivers' positions tell whether the picks lie on one line.
+    // receivers' positions tell the spread's lines, and the fitted picks
+    // lie on one when they all fall in the same.
     if (m_oneLine && stationsRepeat(records, n)) {
-        m_positions.clear();
-        for (int side = Negative; side <= Positive; ++side) {
-            for (int j = 0; j < counts[side]; ++j) {
+        ShotLines own(records, n);
+        const ReceiverLines &found = (lines ? lines : &own)->lines();
+        int first = -1;
+        for (int side = Negative; side <= Positive && found.count() > 1; ++side) {
+            for (int j = 0; j < counts[side] && m_oneLine; ++j) {
                 const FbRecord &r = records[m_members[side][j]];
-                m_positions.append(QPointF(r.group_x, r.group_y));
+                const int line = found.lineAt(r.group_x, r.group_y);
+                if (line < 0)
+                    continue;
+                if (first < 0)
+                    first = line;
+                m_oneLine = line == first;
             }
         }
-        m_oneLine = ReceiverLines::oneBand(m_positions) || ReceiverLines::find(m_positions).count() <= 1;
     }
     bool fitted[2] = {false, false};
     for (int side = Negative; side <= Positive; ++side) {

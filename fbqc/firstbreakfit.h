@@ -1,10 +1,8 @@
 #ifndef FBQC_FIRSTBREAKFIT_H
 #define FBQC_FIRSTBREAKFIT_H
 
+#include <fbqc/receiverlines.h>
 #include <fbqc/shotfit.h>
-
-#include <QPointF>
-#include <QVector>
 
 #include <cmath>
 #include <vector>
@@ -273,11 +271,13 @@ private:
 // follow the topography the sides are fitted on times at the source's
 // height (ShotFit::heightSlowness); a run of neighbours picked one period
 // off takes no part in its side's curve, and its picks are numbered in
-// PickVerdict::run.
+// PickVerdict::run. Where stations do not tell receiver lines apart, the
+// spread's lines from `lines` (of these records; nullptr: found here).
 class ShotFitter
 {
 public:
-    void fit(const FbFile::FbRecord *records, int n, const Settings &settings, ShotFit *out);
+    void fit(const FbFile::FbRecord *records, int n, const Settings &settings, ShotFit *out,
+             ShotLines *lines = nullptr);
 
 private:
     // Fits the sides again with the times at the source's height when that
@@ -393,7 +393,6 @@ private:
     qint64 m_lowest = 0, m_highest = 0;  // receiver heights above the source of the fitted picks
     std::vector<double> m_heldHeight[2]; // every pick's height while a direct arrival is kept as picked
     bool m_oneLine = true;               // the fitted picks' receivers lie on one receiver line
-    QVector<QPointF> m_positions;        // the fitted picks' receivers, when only positions tell lines
     bool m_heightsTaken = false;         // m_t holds times at the source's height, m_raw as picked
     // Per side: each pick's receiver height above the source as read, and,
     // while the direct arrival is kept as picked, the height the refractors'

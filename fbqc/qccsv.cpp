@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryFile>
 
 #include <fbfile/fbcolumns.h>
@@ -11,6 +12,7 @@
 #include <charconv>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -144,7 +146,13 @@ private:
     {
         if (m_failed)
             return false;
-        m_failed = m_file.write(m_buffer.data(), m_used) != m_used;
+        // A disk that fills takes part of a block without a word; what is
+        // left, written again, gets the reason.
+        for (qint64 done = 0; done < m_used && !m_failed;) {
+            const qint64 written = m_file.write(m_buffer.data() + done, m_used - done);
+            m_failed = written <= 0;
+            done += written;
+        }
         if (m_failed)
             m_writeError = m_file.errorString(); // close() would forget it
         m_used = 0;
@@ -208,6 +216,33 @@ bool writeTable(const QString &fileName, const char *header, qint64 rows, const 
     }
     *error = QCoreApplication::translate("QcCsv", "cannot write %1: %2").arg(fileName, table.errorString());
     return false;
+}
+
+// A new file beside fileName, named after it, to write it under; false,
+// with the reason in *error and *staged = fileName, when the folder takes
+// no new file.
+bool stage(const QString &fileName, QString *staged, QString *error)
+{
+    const QFileInfo info(fileName);
+    for (int k = 0;; ++k) {
+        *staged = info.dir().filePath(
+            QStringLiteral(".%1.%2-%3").arg(info.fileName()).arg(QCoreApplication::applicationPid()).arg(k));
+        // Made with the permissions a new table would get.
+        const int fd = ::open(QFile::encodeName(*staged).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            // A table replaced keeps the permissions it had.
+            if (info.exists())
+                QFile::setPermissions(*staged, QFile::permissions(fileName));
+            return true;
+        }
+        if (errno != EEXIST) {
+            *error = QCoreApplication::translate("QcCsv", "cannot write %1: %2")
+                         .arg(fileName, QString::fromLocal8Bit(std::strerror(errno)));
+            *staged = fileName;
+            return false;
+        }
+    }
 }
 
 } // namespace
@@ -277,12 +312,45 @@ bool Tables::write(const QString &dirName, const FbQc::Report &r, const QStringL
         return field(p, qint64(shot) + 1);
     };
 
+    // Written under temporary names beside the tables and renamed over them
+    // once all are written, so that a failure part-way (a full disk) leaves
+    // the folder as it was. A table that is not a regular file (a device, a
+    // pipe) cannot be replaced: it is written where it is.
+    QString finalNames[TableCount], written[TableCount];
+    bool staged = true;
+    for (int t = 0; t < TableCount; ++t) {
+        const QFileInfo info(dir.filePath(QLatin1String(TableFiles[t])));
+        finalNames[t] = info.isFile() ? info.canonicalFilePath() : info.filePath();
+        written[t] = finalNames[t];
+        if (staged && (!info.exists() || info.isFile()))
+            staged = stage(finalNames[t], &written[t], error);
+    }
+    const auto finish = [&](bool ok) {
+        for (int t = 0; t < TableCount; ++t) {
+            if (written[t] == finalNames[t])
+                continue;
+            // The reason names the table, not its temporary name.
+            error->replace(written[t], finalNames[t]);
+            if (ok && std::rename(QFile::encodeName(written[t]).constData(),
+                                  QFile::encodeName(finalNames[t]).constData()) != 0) {
+                *error = QCoreApplication::translate("QcCsv", "cannot write %1: %2")
+                             .arg(finalNames[t], QString::fromLocal8Bit(std::strerror(errno)));
+                ok = false;
+            }
+            if (!ok)
+                QFile::remove(written[t]);
+        }
+        return ok;
+    };
+    if (!staged)
+        return finish(false);
+
     // Each row writer ends on the comma after its last field; endRow()
     // puts the line end over it.
     FindingList::Reader outliers(r.findings(Kind::Outlier));
     const bool ok = writeTable(
-                        dir.filePath(QLatin1String(TableFiles[Outliers])),
-                        "shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual", r.count(Kind::Outlier),
+                        written[Outliers], "shot,ffid,record,fb_no,channel,offset,fb_time,model_time,residual",
+                        r.count(Kind::Outlier),
                         [&](qint64, char *p) {
                             const Finding &x = *outliers.next();
                             p = field(p, qint64(x.shot) + 1);
@@ -297,7 +365,7 @@ bool Tables::write(const QString &dirName, const FbQc::Report &r, const QStringL
                         },
                         error) &&
                     writeTable(
-                        dir.filePath(QLatin1String(TableFiles[Reciprocity])),
+                        written[Reciprocity],
                         "shot_a,ffid_a,shot_b,ffid_b,time_ab,time_ba,difference,flagged,explained_by", r.pairs().size(),
                         [&](qint64 k, char *p) {
                             const ReciprocalPair &x = r.pairs().at(int(k));
@@ -317,8 +385,8 @@ bool Tables::write(const QString &dirName, const FbQc::Report &r, const QStringL
                         },
                         error) &&
                     writeTable(
-                        dir.filePath(QLatin1String(TableFiles[Repeats])),
-                        "shot_a,ffid_a,shot_b,ffid_b,difference,receivers,flagged,explained_by", r.repeats().size(),
+                        written[Repeats], "shot_a,ffid_a,shot_b,ffid_b,difference,receivers,flagged,explained_by",
+                        r.repeats().size(),
                         [&](qint64 k, char *p) {
                             const RepeatPair &x = r.repeats().at(int(k));
                             p = field(p, qint64(x.shotA) + 1);
@@ -334,10 +402,10 @@ bool Tables::write(const QString &dirName, const FbQc::Report &r, const QStringL
                         },
                         error);
     if (!ok)
-        return false;
+        return finish(false);
     int timing = 0;
     if (!writeTable(
-            dir.filePath(QLatin1String(TableFiles[Shots])),
+            written[Shots],
             "shot,ffid,picks,outliers,rms_residual,velocity_negative_side,velocity_positive_side,"
             "intercept_negative_side,intercept_positive_side,not_picked,timing_error,timing_pairs",
             r.shots().size(),
@@ -363,7 +431,7 @@ bool Tables::write(const QString &dirName, const FbQc::Report &r, const QStringL
                 return p - 1;
             },
             error))
-        return false;
+        return finish(false);
 
     // Every other kind in one table of the same columns, kind by kind.
     qint64 rows = 0;
@@ -373,9 +441,8 @@ bool Tables::write(const QString &dirName, const FbQc::Report &r, const QStringL
     }
     int kind = -1;
     std::unique_ptr<FindingList::Reader> reader;
-    return writeTable(
-        dir.filePath(QLatin1String(TableFiles[Problems])), "kind,shot,ffid,record,other_shot,field,value,count,detail",
-        rows,
+    return finish(writeTable(
+        written[Problems], "kind,shot,ffid,record,other_shot,field,value,count,detail", rows,
         [&](qint64, char *p) {
             const Finding *f = reader ? reader->next() : nullptr;
             while (!f) {
@@ -396,7 +463,7 @@ bool Tables::write(const QString &dirName, const FbQc::Report &r, const QStringL
             p = field(p, f->count);
             return textField(p, info.describe(*f, r).left(MaxDetailChars).toUtf8()) - 1;
         },
-        error);
+        error));
 }
 
 } // namespace QcCsv

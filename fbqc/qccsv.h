@@ -22,9 +22,11 @@ namespace FbQc {
 //
 // write() is false, with the reason in errorString() (translated in the
 // context "QcCsv"), when the folder cannot be made or a table cannot be
-// opened or written: a write that fails part-way (a full disk) is reported,
-// and the tables written before it, and the part written of the failing
-// one, stay behind. A table that would be, by any path or link, one of the
+// opened or written. All or nothing: the tables are written under
+// temporary names and renamed over the old ones only when every one is
+// written, so a write that fails part-way (a full disk) leaves the folder
+// as it was; only a table that is not a regular file (a device, a pipe),
+// which can only be written in place, gets what was written of it. A table that would be, by any path or link, one of the
 // protected files (the input) is refused before anything is written.
 //
 // Usage:

@@ -448,7 +448,9 @@ void QcPass::checkShot(Batch *batch, size_t i, ShotFitter *fitter, Findings *out
     const FbRecord *records = batch->records.data() + b.offset;
     const int n = static_cast<int>(b.records);
     const ShotData data{records, n, b.shot, b.firstRecord, nullptr, !b.part};
-    judgeShot(data, m_settings, m_report->candidateFloorMs(), fitter, &w, out, candidates);
+    // Found once, for the fit and the view alike.
+    ShotLines lines(records, n);
+    judgeShot(data, m_settings, m_report->candidateFloorMs(), fitter, &w, out, candidates, &lines);
     w.statics.clear();
     if (w.fitted) {
         w.statics.reserve(size_t(n));
@@ -457,7 +459,7 @@ void QcPass::checkShot(Batch *batch, size_t i, ShotFitter *fitter, Findings *out
     // Every shot judged takes part in reciprocity, however few its picks.
     w.viewBuilt = false;
     if (fitter && !b.part && n > 0) {
-        w.view.build(records, n);
+        w.view.build(records, n, &lines);
         w.view.setFit(w.fitted ? &w.fit : nullptr);
         w.viewBuilt = true;
     }
@@ -661,14 +663,15 @@ bool QcPass::secondPass()
                 // shape: a pair's times do not depend on whether the
                 // shot's records were still held.
                 ShotFit fit;
+                ShotLines lines(shotRecords, n);
                 const bool fitted = n >= MinPicksPerSide;
                 if (fitted) {
                     ShotFitter *fitter = takeFitter();
-                    fitter->fit(shotRecords, n, m_settings, &fit);
+                    fitter->fit(shotRecords, n, m_settings, &fit, &lines);
                     giveBack(fitter);
                 }
                 SpreadView view;
-                m_reciprocity.complete(b.shot, shotRecords, n, &view, fitted ? &fit : nullptr);
+                m_reciprocity.complete(b.shot, shotRecords, n, &view, fitted ? &fit : nullptr, &lines);
             });
             m_pool->post(&task);
             m_pool->wait(&task);

@@ -1,5 +1,8 @@
 #include <fbqc/receiverlines.h>
 
+#include <fbfile/fblayout.h>
+#include <fbqc/pointgrid.h>
+
 #include <QtMath>
 
 #include <algorithm>
@@ -54,64 +57,20 @@ ReceiverLines ReceiverLines::find(const QVector<QPointF> &positions)
         double cell = std::max(std::sqrt(w * h / n), std::max(w, h) / n);
         if (!(cell > 0.0))
             cell = 1.0;
-        const int columns = int(w / cell) + 1, rows = int(h / cell) + 1;
-        const auto cellOf = [&](const QPointF &p) {
-            const int ix = int(qBound(0.0, std::floor((p.x() - x0) / cell), double(columns - 1)));
-            const int iy = int(qBound(0.0, std::floor((p.y() - y0) / cell), double(rows - 1)));
-            return iy * columns + ix;
-        };
-        QVector<int> start(columns * rows + 1, 0);
-        for (const QPointF &p : qAsConst(points))
-            ++start[cellOf(p) + 1];
-        for (int c = 1; c < start.size(); ++c)
-            start[c] += start[c - 1];
-        QVector<int> members(n);
-        QVector<int> next = start;
-        for (int i = 0; i < n; ++i)
-            members[next[cellOf(points.at(i))]++] = i;
+        const PointGrid grid(points, QRectF(x0, y0, w, h), cell);
 
-        // Each probe's nearest other receiver, by rings of cells outwards.
+        // Each probe's nearest other receiver.
         QVector<double> distances;
         double c2 = 0.0, s2 = 0.0;
         const int step = std::max(1, n / Probes);
         for (int i = 0; i < n; i += step) {
             const QPointF p = points.at(i);
-            const int at = cellOf(p), cx = at % columns, cy = at / columns;
-            // Squared distances: a shot's spread is searched once per
-            // shot, and the root of every candidate costs more than the rest.
-            double best2 = qInf();
-            QPointF nearest;
-            const auto visit = [&](int ix, int iy) {
-                if (ix < 0 || iy < 0 || ix >= columns || iy >= rows)
-                    return;
-                const int c = iy * columns + ix;
-                for (int k = start.at(c); k < start.at(c + 1); ++k) {
-                    const QPointF q = points.at(members.at(k));
-                    const double dx = q.x() - p.x(), dy = q.y() - p.y();
-                    const double d2 = dx * dx + dy * dy;
-                    // The same place twice is one receiver.
-                    if (d2 > 0.0 && d2 < best2) {
-                        best2 = d2;
-                        nearest = q - p;
-                    }
-                }
-            };
-            const int rings = std::max(columns, rows);
-            for (int r = 0; r <= rings; ++r) {
-                for (int k = -r; k <= r; ++k) {
-                    visit(cx + k, cy - r);
-                    if (r > 0)
-                        visit(cx + k, cy + r);
-                }
-                for (int k = -r + 1; k <= r - 1; ++k) {
-                    visit(cx - r, cy + k);
-                    visit(cx + r, cy + k);
-                }
-                if (best2 <= (r * cell) * (r * cell))
-                    break;
-            }
-            if (!std::isfinite(best2))
+            // The same place twice is one receiver.
+            const int k = grid.nearest(points, p.x(), p.y(), PointGrid::SamePlaceSkipped);
+            if (k < 0)
                 continue;
+            const QPointF nearest = points.at(k) - p;
+            const double best2 = nearest.x() * nearest.x() + nearest.y() * nearest.y();
             distances.append(std::sqrt(best2));
             // Directions by their doubled angle, so that a neighbour ahead
             // and one behind point the same way: the unit vector squared.
@@ -205,6 +164,22 @@ int ReceiverLines::lineAt(double x, double y) const
         return -1;
     const double a = across(x, y);
     return int(std::upper_bound(m_bounds.cbegin(), m_bounds.cend(), a) - m_bounds.cbegin());
+}
+
+const ReceiverLines &ShotLines::lines()
+{
+    if (!m_found) {
+        m_found = true;
+        QVector<QPointF> positions;
+        positions.reserve(m_n);
+        for (int i = 0; i < m_n; ++i) {
+            if (std::isfinite(m_records[i].group_x) && std::isfinite(m_records[i].group_y))
+                positions.append(QPointF(m_records[i].group_x, m_records[i].group_y));
+        }
+        if (!ReceiverLines::oneBand(positions))
+            m_lines = ReceiverLines::find(positions);
+    }
+    return m_lines;
 }
 
 } // namespace FbQc

@@ -4,6 +4,10 @@
 #include <QPointF>
 #include <QVector>
 
+namespace FbFile {
+struct FbRecord;
+}
+
 namespace FbQc {
 
 // The receiver lines of a survey told apart by position alone, for a file
@@ -58,6 +62,30 @@ private:
     double m_spacing = 0.0;
     // Across-distances halfway between neighbouring lines, ascending.
     QVector<double> m_bounds;
+};
+
+// The receiver lines of one shot's spread, found from its receivers'
+// positions when first asked and then kept: a shot without stations asks
+// for them in its fit and again in its view for reciprocity, and finding
+// them is most of what either pays. The records must stay in place while
+// it is used; one thread at a time.
+//
+//   ShotLines lines(records, n);
+//   fitter.fit(records, n, settings, &fit, &lines);
+//   view.build(records, n, &lines);
+class ShotLines
+{
+public:
+    ShotLines(const FbFile::FbRecord *records, int n) : m_records(records), m_n(n) { }
+    // The lines of the receivers with a finite position; none (count() 0)
+    // when they stand in one band (ReceiverLines::oneBand()).
+    const ReceiverLines &lines();
+
+private:
+    const FbFile::FbRecord *m_records;
+    int m_n;
+    bool m_found = false;
+    ReceiverLines m_lines;
 };
 
 } // namespace FbQc

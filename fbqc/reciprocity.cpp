@@ -83,7 +83,7 @@ quint64 cellKey(qint64 cx, qint64 cy)
 
 } // namespace
 
-void SpreadView::build(const FbRecord *records, int n)
+void SpreadView::build(const FbRecord *records, int n, ShotLines *lines)
 {
     m_records = records;
     m_fit = nullptr;
@@ -181,11 +181,8 @@ void SpreadView::build(const FbRecord *records, int n)
     std::vector<int> byPlace;
     std::vector<int> lineOf;
     if (!m_stations && m >= 3) {
-        QVector<QPointF> positions(m);
-        for (int k = 0; k < m; ++k)
-            positions[k] = QPointF(records[m_along[k]].group_x, records[m_along[k]].group_y);
-        const ReceiverLines found =
-            ReceiverLines::oneBand(positions) ? ReceiverLines() : ReceiverLines::find(positions);
+        ShotLines own(records, n);
+        const ReceiverLines &found = (lines ? lines : &own)->lines();
         if (found.count() > 1) {
             lineOf.assign(size_t(n), -1);
             std::vector<double> place(size_t(n), 0.0);
@@ -676,7 +673,8 @@ void Reciprocity::point(const Pending &p, qint32 *line, qint32 *stat, double *x,
     *line = s.line, *stat = s.stat, *x = s.x, *y = s.y;
 }
 
-void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, SpreadView *view, const ShotFit *fit)
+void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, SpreadView *view, const ShotFit *fit,
+                           ShotLines *lines)
 {
     const auto first = std::lower_bound(m_waiting.begin(), m_waiting.end(), shot,
                                         [this](qint32 k, qint32 a) { return m_pending[size_t(k)].a < a; });
@@ -684,7 +682,7 @@ void Reciprocity::complete(qint32 shot, const FbRecord *records, int n, SpreadVi
                                        [this](qint32 a, qint32 k) { return a < m_pending[size_t(k)].a; });
     if (first == last)
         return;
-    view->build(records, n);
+    view->build(records, n, lines);
     view->setFit(fit);
     for (auto it = first; it != last; ++it) {
         Pending &p = m_pending[size_t(*it)];

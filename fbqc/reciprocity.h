@@ -2,6 +2,7 @@
 #define FBQC_RECIPROCITY_H
 
 #include <fbqc/pickqc.h>
+#include <fbqc/receiverlines.h>
 
 #include <functional>
 #include <unordered_map>
@@ -37,8 +38,10 @@ namespace FbQc {
 class SpreadView
 {
 public:
-    // Arranges the n records, which must stay in place while the view is used.
-    void build(const FbFile::FbRecord *records, int n);
+    // Arranges the n records, which must stay in place while the view is
+    // used; `lines`: the spread's receiver lines when stations cannot tell
+    // them (of these records; nullptr: found here).
+    void build(const FbFile::FbRecord *records, int n, ShotLines *lines = nullptr);
     // The shot's fit (after build(); nullptr: none), whose curve shapes a
     // time interpolated across a missing receiver; it must stay in place
     // while the view is used.
@@ -124,8 +127,10 @@ public:
     std::vector<qint32> secondPassShots();
     // Shot's records read again: takes its times at the later sources that
     // wait for them. Touches only shot's own entries, so threads may
-    // complete different shots at once, each with its own *view.
-    void complete(qint32 shot, const FbFile::FbRecord *records, int n, SpreadView *view, const ShotFit *fit = nullptr);
+    // complete different shots at once, each with its own *view (and
+    // *lines, as SpreadView::build() takes them).
+    void complete(qint32 shot, const FbFile::FbRecord *records, int n, SpreadView *view, const ShotFit *fit = nullptr,
+                  ShotLines *lines = nullptr);
     // Every compared pair and repeat, by earlier then later shot; frees
     // what the pass held.
     void finish(QVector<ReciprocalPair> *pairs, QVector<RepeatPair> *repeats);

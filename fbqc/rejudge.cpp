@@ -161,10 +161,11 @@ void measurePairsAgain(Report *r, const std::vector<char> &judged, const Records
             it = held.emplace(shot, Held()).first;
             Held &h = it->second;
             h.records = after(shot);
-            h.view.build(h.records.constData(), h.records.size());
+            ShotLines lines(h.records.constData(), h.records.size());
+            h.view.build(h.records.constData(), h.records.size(), &lines);
             // The fit the pass reads a pair's times with.
             if (h.records.size() >= MinPicksPerSide) {
-                fitter.fit(h.records.constData(), h.records.size(), r->settings, &h.fit);
+                fitter.fit(h.records.constData(), h.records.size(), r->settings, &h.fit, &lines);
                 h.view.setFit(&h.fit);
             }
         }

@@ -98,7 +98,7 @@ QPointF sourcePosition(const FbRecord *records, int n)
 }
 
 void judgeShot(const ShotData &shot, const Settings &settings, double candidateFloorMs, ShotFitter *fitter,
-               ShotJudgement *out, Findings *findings, Findings *candidates)
+               ShotJudgement *out, Findings *findings, Findings *candidates, ShotLines *lines)
 {
     const FbRecord *records = shot.records;
     const int n = shot.n;
@@ -138,7 +138,7 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
     // of one-pick shots skip the fitter.
     const bool judge = fitter && shot.whole && n >= MinPicksPerSide;
     if (judge) {
-        fitter->fit(records, n, settings, &w.fit);
+        fitter->fit(records, n, settings, &w.fit, lines);
         w.fitted = true;
         // The rms residual is made as judging again with another threshold
         // makes it (rejudge()), from the quiet picks' sum as kept and the

@@ -40,8 +40,10 @@ struct ShotJudgement
 // not move a source between receivers.
 QPointF sourcePosition(const FbFile::FbRecord *records, int n);
 
+// `lines`: the shot's receiver lines, shared with its view (nullptr: the
+// fit finds them when it needs them).
 void judgeShot(const ShotData &shot, const Settings &settings, double candidateFloorMs, ShotFitter *fitter,
-               ShotJudgement *out, Findings *findings, Findings *candidates);
+               ShotJudgement *out, Findings *findings, Findings *candidates, ShotLines *lines = nullptr);
 
 } // namespace FbQc
 

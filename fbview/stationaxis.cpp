@@ -394,8 +394,9 @@ bool StationAxis::placeSources(const FbQc::ShotSummaries &shots, const Progress 
         m_maximum = hi;
     }
     // The grid is needed only while sources are placed.
-    m_cellReceivers = QVector<int>();
-    m_cellStart = QVector<int>();
+    m_grid = FbQc::PointGrid();
+    m_positions = QVector<QPointF>();
+    m_gridBuilt = false;
     return true;
 }
 
@@ -404,85 +405,28 @@ double StationAxis::along(float x, float y) const
     return (double(x) - m_pointX) * m_dirX + (double(y) - m_pointY) * m_dirY;
 }
 
-void StationAxis::buildGrid()
-{
-    double minX = qInf(), minY = qInf(), maxX = -qInf(), maxY = -qInf();
-    for (const FbQc::StationResidual &r : qAsConst(m_receivers)) {
-        if (finite(r.x, r.y)) {
-            minX = qMin(minX, double(r.x));
-            maxX = qMax(maxX, double(r.x));
-            minY = qMin(minY, double(r.y));
-            maxY = qMax(maxY, double(r.y));
-        }
-    }
-    if (!(minX <= maxX))
-        return;
-    // About 1024 cells along the longer side.
-    m_gridX = minX;
-    m_gridY = minY;
-    m_gridCell = qMax(qMax(maxX - minX, maxY - minY) / 1024.0, 1e-6);
-    m_gridColumns = int((maxX - minX) / m_gridCell) + 1;
-    m_gridRows = int((maxY - minY) / m_gridCell) + 1;
-    QVector<int> cellOf(m_receivers.size(), -1);
-    m_cellStart.fill(0, m_gridColumns * m_gridRows + 1);
-    for (int k = 0; k < m_receivers.size(); ++k) {
-        const FbQc::StationResidual &r = m_receivers.at(k);
-        if (!finite(r.x, r.y))
-            continue;
-        const int ix = qBound(0, int((r.x - m_gridX) / m_gridCell), m_gridColumns - 1);
-        const int iy = qBound(0, int((r.y - m_gridY) / m_gridCell), m_gridRows - 1);
-        cellOf[k] = iy * m_gridColumns + ix;
-        ++m_cellStart[cellOf[k] + 1];
-    }
-    for (int c = 1; c < m_cellStart.size(); ++c)
-        m_cellStart[c] += m_cellStart[c - 1];
-    m_cellReceivers.resize(m_cellStart.last());
-    QVector<int> next = m_cellStart;
-    for (int k = 0; k < m_receivers.size(); ++k) {
-        if (cellOf.at(k) >= 0)
-            m_cellReceivers[next[cellOf.at(k)]++] = k;
-    }
-}
-
 double StationAxis::nearestReceiver(float x, float y)
 {
-    if (m_cellStart.isEmpty())
-        buildGrid();
-    if (m_cellReceivers.isEmpty())
-        return qQNaN();
-    const int cx = int(qBound(0.0, std::floor((x - m_gridX) / m_gridCell), double(m_gridColumns - 1)));
-    const int cy = int(qBound(0.0, std::floor((y - m_gridY) / m_gridCell), double(m_gridRows - 1)));
-    double best = qInf();
-    int nearest = -1;
-    const auto visit = [&](int ix, int iy) {
-        if (ix < 0 || iy < 0 || ix >= m_gridColumns || iy >= m_gridRows)
-            return;
-        const int c = iy * m_gridColumns + ix;
-        for (int k = m_cellStart.at(c); k < m_cellStart.at(c + 1); ++k) {
-            const int receiver = m_cellReceivers.at(k);
-            const FbQc::StationResidual &r = m_receivers.at(receiver);
-            const double d = std::hypot(double(r.x) - x, double(r.y) - y);
-            if (d < best || (d == best && receiver < nearest)) {
-                best = d;
-                nearest = receiver;
+    if (!m_gridBuilt) {
+        m_gridBuilt = true;
+        double minX = qInf(), minY = qInf(), maxX = -qInf(), maxY = -qInf();
+        m_positions.resize(m_receivers.size());
+        for (int k = 0; k < m_receivers.size(); ++k) {
+            const FbQc::StationResidual &r = m_receivers.at(k);
+            m_positions[k] = QPointF(r.x, r.y);
+            if (finite(r.x, r.y)) {
+                minX = qMin(minX, double(r.x));
+                maxX = qMax(maxX, double(r.x));
+                minY = qMin(minY, double(r.y));
+                maxY = qMax(maxY, double(r.y));
             }
         }
-    };
-    // Rings of cells outwards: what lies beyond ring r is at least r cells away.
-    const int rings = qMax(m_gridColumns, m_gridRows);
-    for (int r = 0; r <= rings; ++r) {
-        for (int i = -r; i <= r; ++i) {
-            visit(cx + i, cy - r);
-            if (r > 0)
-                visit(cx + i, cy + r);
-        }
-        for (int j = -r + 1; j <= r - 1; ++j) {
-            visit(cx - r, cy + j);
-            visit(cx + r, cy + j);
-        }
-        if (nearest >= 0 && best <= r * m_gridCell)
-            break;
+        // About 1024 cells along the longer side.
+        if (minX <= maxX)
+            m_grid = FbQc::PointGrid(m_positions, QRectF(minX, minY, maxX - minX, maxY - minY),
+                                     qMax(qMax(maxX - minX, maxY - minY) / 1024.0, 1e-6));
     }
+    const int nearest = m_grid.nearest(m_positions, x, y);
     return nearest >= 0 ? m_receiverCoordinates.at(nearest) : qQNaN();
 }
 

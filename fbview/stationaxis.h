@@ -3,6 +3,7 @@
 
 #include <fbfile/fblayout.h>
 #include <fbqc/pickqc.h>
+#include <fbqc/pointgrid.h>
 #include <fbqc/receiverlines.h>
 #include <fbfile/progress.h>
 #include <fbfile/shotindex.h>
@@ -144,7 +145,6 @@ private:
     const Line *lineOf(double coordinate) const;
     double along(float x, float y) const;
     double nearestReceiver(float x, float y);
-    void buildGrid();
 
     Kind m_kind = Stations;
     QString m_lengthUnit;
@@ -163,12 +163,11 @@ private:
     // each line's place (line k of m_positionLines is m_lines[k]).
     double m_pointX = 0.0, m_pointY = 0.0, m_dirX = 1.0, m_dirY = 0.0;
     FbQc::ReceiverLines m_positionLines;
-    // A grid of the receivers' positions, for the nearest to a source:
-    // receivers sorted by cell and where each cell's run starts.
-    double m_gridX = 0.0, m_gridY = 0.0, m_gridCell = 1.0;
-    int m_gridColumns = 0, m_gridRows = 0;
-    QVector<int> m_cellReceivers;
-    QVector<int> m_cellStart;
+    // The receivers' positions binned, for the nearest to a source while
+    // sources are placed (made when first asked).
+    QVector<QPointF> m_positions;
+    FbQc::PointGrid m_grid;
+    bool m_gridBuilt = false;
 };
 
 // What the survey-wide views share besides the axis.

@@ -363,7 +363,12 @@ QString StationResidualView::receiverText(int receiver) const
     const FbQc::StationResidual &r = m_axis.receivers().at(receiver);
     QLocale locale;
     locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
-    return tr("Receiver line %1, station %2").arg(r.line).arg(r.stat) + QLatin1Char('\n') +
+    // Without stations the file's numbers are all alike: the place the
+    // axis gives it is what tells one receiver from another.
+    const QString where = m_axis.kind() == StationAxis::Distance
+                              ? tr("Receiver: %1").arg(m_axis.describe(m_axis.receiverAt(receiver)))
+                              : tr("Receiver line %1, station %2").arg(r.line).arg(r.stat);
+    return where + QLatin1Char('\n') +
            tr("x %1, y %2").arg(locale.toString(r.x, 'f', 2), locale.toString(r.y, 'f', 2)) + QLatin1Char('\n') +
            tr("Mean residual: %1 ms").arg(locale.toString(r.meanResidual, 'f', 2)) + QLatin1Char('\n') +
            tr("RMS residual: %1 ms").arg(locale.toString(r.rmsResidual, 'f', 2)) + QLatin1Char('\n') +

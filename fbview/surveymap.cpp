@@ -603,16 +603,23 @@ int SurveyMap::shotAt(const QPoint &canvasPos) const
         QRectF(QPointF(xMap.invTransform(canvasPos.x() - reach), yMap.invTransform(canvasPos.y() + reach)),
                QPointF(xMap.invTransform(canvasPos.x() + reach), yMap.invTransform(canvasPos.y() - reach)))
             .normalized();
+    // Of shots at one place, the one drawn on top (the highest code: a
+    // problem over the ordinary), then the first.
+    const QVector<float> &values = m_item->m_values;
+    const auto codeOf = [&](int s) { return m_item->m_coder(s < values.size() ? values.at(s) : qQNaN()); };
     double best = reach * reach;
     int shot = -1;
+    quint16 top = 0;
     m_data.forEachSourceNear(area, [&](int s) {
         const QPointF p = m_data.source(s);
         const double dx = xMap.transform(p.x()) - canvasPos.x();
         const double dy = yMap.transform(p.y()) - canvasPos.y();
         const double d = dx * dx + dy * dy;
-        if (d < best || (d == best && s < shot)) {
+        const quint16 c = codeOf(s);
+        if (d < best || (shot >= 0 && d == best && (c > top || (c == top && s < shot)))) {
             best = d;
             shot = s;
+            top = c;
         }
     });
     return shot;

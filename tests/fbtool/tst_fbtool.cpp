@@ -412,16 +412,14 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(QString, stdoutFile);
         QFETCH(QString, errorPart);
-        // Nothing written: every file as it was and no new one, but the
-        // tables on a disk that filled part-way, which may keep those before.
+        // Nothing written: every file as it was and no new one, the tables
+        // before one on a disk that filled part-way included.
         const auto listing = [this] {
             QStringList entries;
             QDirIterator it(m_dir.path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                             QDirIterator::Subdirectories);
             while (it.hasNext()) {
                 const QFileInfo info(it.next());
-                if (info.path() == path("full"))
-                    continue;
                 entries << info.filePath();
                 if (info.isFile())
                     entries.last() += QStringLiteral(" %1 %2")

@@ -874,8 +874,9 @@ private slots:
     // A shot whose value stands out is drawn on top of the others at its
     // place, however the file orders them, and at least 6 pixels across; the
     // line itself runs across the middle of the canvas, not along an edge.
-    // The shot under the mouse is found, and its tool tip gives its number,
-    // its position and what the caller says of it.
+    // The shot under the mouse (of a pile, the one on top) is found, and
+    // its tool tip gives its number, its position and what the caller says
+    // of it.
     void mapDrawsProblemShotsOnTop_data()
     {
         QTest::addColumn<SurveyValues::Kind>("kind");
@@ -910,6 +911,8 @@ private slots:
         QCOMPARE(map.shotText(57), QStringLiteral("Shot 58\nx 512,057.00, y 4,100,000.00\nffid 5058"));
         const QImage image = map.canvas()->grab().toImage();
         const QPoint centre = map.canvasPosOf(100 + problem);
+        // A click there picks the shot drawn on top.
+        QCOMPARE(map.shotAt(centre), 100 + problem);
         const QwtScaleWidget *bar = map.axisWidget(QwtPlot::yRight);
         const QColor expected = bar->colorMap()->color(bar->colorBarInterval(), value);
         const auto near = [&](int x) {

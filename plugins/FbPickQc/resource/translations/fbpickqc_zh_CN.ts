@@ -992,6 +992,10 @@
         <translation>检波线 %1，桩号 %2</translation>
     </message>
     <message>
+        <source>Receiver: %1</source>
+        <translation>检波点：%1</translation>
+    </message>
+    <message>
         <source>x %1, y %2</source>
         <translation>x %1，y %2</translation>
     </message>
