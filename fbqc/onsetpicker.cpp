@@ -1850,7 +1850,10 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             if (best > 0 && best < 2 * reach) {
                 const double a = scores[size_t(best) - 1], b = scores[size_t(best)], c = scores[size_t(best) + 1];
                 const double d = a - 2 * b + c;
-                if (d < 0)
+                // Only over a peak: at the edge of the lags searched a
+                // neighbour may score higher, and the parabola through a
+                // slope has its top anywhere.
+                if (d < 0 && b >= a && b >= c)
                     lag += 0.5 * (a - c) / d;
             }
             next[size_t(i)] = aligned[size_t(i)] + (lag - reach) * dt;

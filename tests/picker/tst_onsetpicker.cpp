@@ -489,6 +489,12 @@ private slots:
         QTest::newRow("emergent 25 Hz around a fitted curve, S/N 5")
             << B << 25.0 << true << 8.0 << none << none << none << 5.0 << 5.0 << 0.5 << true << false << no << false
             << 60.0 << 1.5 << 0.0;
+        // At the far end of the spread a trace's best lag lies at the edge
+        // of those scored, next to a higher one: refined as a peak, it ran
+        // off by four periods.
+        QTest::newRow("emergent 40 Hz around a fitted curve, S/N 4")
+            << B << 40.0 << true << 8.0 << none << none << none << 5.0 << 4.0 << 0.5 << true << false << no << false
+            << 60.0 << 1.5 << 0.0;
         // A run of a side's stacks reads an emergent arrival's second lobe;
         // the side's level, nearer the fitted curve, brings it back.
         QTest::newRow("emergent 40 Hz around a fitted curve, S/N 2.5")
