@@ -152,6 +152,11 @@ constexpr double StackSearchShare = 0.5;
 // lower): a reading further than RefineShare of a period from the wide
 // stack's is another lobe, and the wide stack's stands.
 constexpr int WideStackFactor = 3;
+// With predictions, a stack reading under this many times the confidence
+// threshold is averaged with the wide stack's where both stand on the
+// same lobe. A sharp onset that stands well out keeps its own stack: the
+// wide one smears it over its alignments' scatter.
+constexpr double SteadyReadFactor = 2;
 // The stack read for the onset reaches this far (this many periods, at
 // least StackNoiseMs) before the search for its noise, and this many
 // periods after it for the lobes.
@@ -1855,7 +1860,10 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             if (best > 0 && best < 2 * reach) {
                 const double a = scores[size_t(best) - 1], b = scores[size_t(best)], c = scores[size_t(best) + 1];
                 const double d = a - 2 * b + c;
-                if (d < 0)
+                // Only over a peak: at the edge of the lags searched a
+                // neighbour may score higher, and the parabola through a
+                // slope has its top anywhere.
+                if (d < 0 && b >= a && b >= c)
                     lag += 0.5 * (a - c) / d;
             }
             next[size_t(i)] = aligned[size_t(i)] + (lag - reach) * dt;
@@ -1982,13 +1990,30 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         // shows on one stack and not on the next, which then reads the
         // second: where the stack's reading is doubtful, the wide stack
         // tells which lobe is the first.
-        if (read.confidence < settings.minimumConfidence) {
+        const bool doubtfulRead = read.confidence < settings.minimumConfidence;
+        // A stack cut short by the source, or over traces on the direct
+        // wave, lies where the moveout bends: a wider one smooths the bend.
+        bool nearBend =
+            (lo > 0 && !sameSideOfSource(gather, i, lo - 1)) || (hi + 1 < n && !sameSideOfSource(gather, i, hi + 1));
+        for (int k = lo; k <= hi; ++k)
+            nearBend = nearBend || direct[size_t(k)];
+        const bool unsteadyRead =
+            !guide.empty() && !nearBend && read.confidence < SteadyReadFactor * settings.minimumConfidence;
+        if (doubtfulRead || unsteadyRead) {
             int wideLo = lo, wideHi = hi;
             sideReach(i, WideStackFactor * GatherNeighbours, &wideLo, &wideHi);
             const OnsetPick wideRead = pickInRange(stackOf(wideLo, wideHi, &wide), -searchMs, searchMs, onStack,
                                                    WindowEnd::LookBack, Samples::Stack);
-            if (wideRead.found && std::fabs(read.onsetMs - wideRead.onsetMs) > RefineShare * period)
+            const bool sameLobe = wideRead.found && std::fabs(read.onsetMs - wideRead.onsetMs) <= RefineShare * period;
+            if (doubtfulRead && wideRead.found && !sameLobe)
                 read = wideRead;
+            // On the same lobe, a reading that does not stand well out of
+            // the stack's noise wanders with it along the side by a few ms;
+            // the wide stack's noise is lower, so their mean strays less,
+            // while the trace's own stack still holds the statics the wide
+            // one smooths over.
+            else if (unsteadyRead && sameLobe)
+                read.onsetMs = (read.onsetMs + wideRead.onsetMs) / 2;
         }
         reads[size_t(i)] = read;
     }

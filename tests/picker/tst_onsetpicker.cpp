@@ -480,14 +480,22 @@ private slots:
         QTest::newRow("around a fitted curve 8 ms off, S/N 5")
             << B << 25.0 << true << 8.0 << none << none << none << 5.0 << 5.0 << 0.55 << false << false << no << false
             << 60.0 << 1.5 << 0.0;
+        // Below one trace's noise a stack's reading wanders along the side
+        // by a few ms, unless the wide stack steadies it.
         QTest::newRow("around a fitted curve 8 ms off, S/N 3")
-            << B << 40.0 << true << 8.0 << none << none << none << 5.0 << 3.0 << 0.5 << false << false << no << false
+            << B << 40.0 << true << 8.0 << none << none << none << 2.5 << 3.0 << 0.5 << false << false << no << false
             << 60.0 << 1.5 << 0.0;
         // A low pitch under noise of a higher one: wiggles across the
         // arrival's crossings are not its lobes, and a weak trace's own lag
         // scatters by a millisecond or two where its neighbours' line does not.
         QTest::newRow("emergent 25 Hz around a fitted curve, S/N 5")
             << B << 25.0 << true << 8.0 << none << none << none << 5.0 << 5.0 << 0.5 << true << false << no << false
+            << 60.0 << 1.5 << 0.0;
+        // At the far end of the spread a trace's best lag lies at the edge
+        // of those scored, next to a higher one: refined as a peak, it ran
+        // off by four periods.
+        QTest::newRow("emergent 40 Hz around a fitted curve, S/N 4")
+            << B << 40.0 << true << 8.0 << none << none << none << 5.0 << 4.0 << 0.5 << true << false << no << false
             << 60.0 << 1.5 << 0.0;
         // A run of a side's stacks reads an emergent arrival's second lobe;
         // the side's level, nearer the fitted curve, brings it back.
