@@ -163,7 +163,7 @@ private slots:
         QTest::addColumn<double>("shift");    // ms added to every pick
         QTest::addColumn<double>("leftLate"); // ms added to the negative side's picks
         QTest::addColumn<bool>("flatTail");   // the refractor's picks all but flat, a lost arrival
-        QTest::addColumn<int>("intercepts");  // intercept labels
+        QTest::addColumn<int>("intercepts");  // times the intercept's label gives
         QTest::addColumn<bool>("unpickedSource");
         const QString ring = QStringLiteral("Outlier > 8 ms");
         QTest::newRow("times, all statuses, an outlier")
@@ -274,18 +274,31 @@ private slots:
         }
         QVERIFY2(direct >= 2 && refractor >= (flatTail ? 1 : 2) && direct + refractor == velocities.size(),
                  qPrintable(velocities.join(", ")));
-        QCOMPARE(interceptLabels.size(), intercepts);
-        // The time axis leaves a label's room under the source, so that an
-        // intercept's label need not sit among the nearest picks.
+        // One label under the source, each side's time left to right. The
+        // time axis leaves a label's room there, so that it need not sit
+        // among the nearest picks, and no label covers another.
+        QCOMPARE(interceptLabels.size(), 1);
         QVERIFY(FbTest::shown(&plot, {800, 600}));
+        plot.grab();
         const QwtScaleMap yMap = plot.canvasMap(QwtPlot::yLeft);
-        for (const PlotLabels::Label &label : qAsConst(interceptLabels)) {
-            const QString text = label.text.text();
-            const double at = text.section(QLatin1Char(' '), 1, 1).toDouble();
-            QVERIFY2(std::min(std::abs(at - shift), std::abs(at - shift - leftLate)) < 1.0, qPrintable(text));
-            const double below = plot.canvas()->contentsRect().bottom() - yMap.transform(label.anchor.y());
-            const double height = label.text.textSize().height();
-            QVERIFY2(below >= height && below <= 2.5 * height, qPrintable(QStringLiteral("%1 px").arg(below)));
+        const PlotLabels::Label &label = interceptLabels.first();
+        const QString text = label.text.text();
+        QStringList times = text.split(QRegularExpression(QStringLiteral("[^-0-9.]+")), Qt::SkipEmptyParts);
+        QCOMPARE(times.size(), intercepts);
+        QVERIFY2(std::abs(times.first().toDouble() - shift - leftLate) < 1.0 &&
+                     std::abs(times.last().toDouble() - shift) < 1.0,
+                 qPrintable(text));
+        const double source = yMap.transform(label.anchor.y());
+        const double below = plot.canvas()->contentsRect().bottom() - source;
+        const double height = label.text.textSize().height();
+        QVERIFY2(below >= height && below <= 2.5 * height, qPrintable(QStringLiteral("%1 px").arg(below)));
+        for (const QwtPlotItem *item : plot.itemList(QwtPlotItem::Rtti_PlotUserItem + 1)) {
+            const QVector<QRectF> placed = static_cast<const PlotLabels *>(item)->placed();
+            QVERIFY2(!placed.isEmpty() && placed.first().top() >= source, qPrintable(text));
+            for (int a = 0; a < placed.size(); ++a) {
+                for (int b = a + 1; b < placed.size(); ++b)
+                    QVERIFY2(!placed.at(a).intersects(placed.at(b)), qPrintable(text));
+            }
         }
     }
 
