@@ -17,11 +17,13 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSet>
 #include <QVBoxLayout>
 
 #include <qwt_text_label.h>
 
+#include <algorithm>
 #include <limits>
 
 using namespace FbFile;
@@ -71,8 +73,9 @@ struct JudgedWaveforms
     std::shared_ptr<const TraceDataSet> data;
 };
 
-// Below this height the panel gives the gather all it can.
-constexpr int ShortHeight = 480;
+// Below this height the panel gives the gather all it can: so it does in
+// the tabs of any window too low to show the panels side by side.
+constexpr int ShortHeight = 540;
 
 int plural(qint64 n)
 {
@@ -107,6 +110,13 @@ TracesPanel::TracesPanel(QcDocument *document, QWidget *parent) : QWidget(parent
     layout->addWidget(m_repicker->progressRow());
     connect(m_repicker, &TraceRepicker::message, this, &TracesPanel::message);
     layout->addWidget(m_gather, 1);
+    m_openButton = new QPushButton(tr("Open Traces..."));
+    m_openButton->setObjectName(QStringLiteral("traceOpen"));
+    m_openButton->hide();
+    layout->addWidget(m_openButton, 0, Qt::AlignLeft);
+    // The strip's hint and button at its top.
+    layout->addStretch();
+    connect(m_openButton, &QPushButton::clicked, this, &TracesPanel::openRequested);
     // The gather's title in the window's own font, bold, as the shot plot's:
     // on one line in the narrow column the traces take beside the shot.
     QFont titleFont = font();
@@ -187,6 +197,7 @@ void TracesPanel::openTraces(const TracesSource &source)
             m_traceShots.reset();
             m_waveformData.reset();
             m_shift = FbQc::TimeShift();
+            updateSlim();
             emit opened(source);
             emit message(result.warnings.isEmpty() ? QString() : result.warnings.join(QLatin1Char(' ')), false);
             showStatus();
@@ -237,16 +248,40 @@ void TracesPanel::setStatusText(const QString &text)
     // A short panel leaves the gather its height: the status cut to one
     // line, or, with no traces open, the hint on how to open them written
     // whole in the empty gather instead.
-    const bool inView = m_short && !m_data;
+    // A slim strip has the height to wrap it whole.
+    const bool oneLine = m_short && !m_slim;
+    const bool inView = oneLine && !m_data;
     if (!m_data)
         view()->clear(inView ? text : QString());
     m_status->setVisible(!inView);
-    m_status->setWordWrap(!m_short);
-    m_status->setToolTip(m_short ? text : QString());
-    m_status->setText(m_short
+    m_status->setWordWrap(!oneLine);
+    m_status->setToolTip(oneLine ? text : QString());
+    m_status->setText(oneLine
                           ? m_status->fontMetrics().elidedText(
                                 QString(text).replace(QLatin1Char('\n'), QLatin1String("  ")), Qt::ElideRight, width())
                           : text);
+}
+
+void TracesPanel::setSlimWhenEmpty(bool slim)
+{
+    m_slimWhenEmpty = slim;
+    updateSlim();
+}
+
+void TracesPanel::updateSlim()
+{
+    const bool slim = m_slimWhenEmpty && !m_data;
+    if (slim == m_slim)
+        return;
+    m_slim = slim;
+    m_gather->setVisible(!slim);
+    m_openButton->setVisible(slim);
+    // Wide enough for the button and a few words of the hint a line.
+    setMaximumWidth(slim ? std::max(m_openButton->sizeHint().width(), 14 * fontMetrics().averageCharWidth()) +
+                               fontMetrics().averageCharWidth()
+                         : QWIDGETSIZE_MAX);
+    setStatusText(m_statusText);
+    emit slimChanged(slim);
 }
 
 void TracesPanel::resizeEvent(QResizeEvent *event)
