@@ -847,6 +847,9 @@ private slots:
         QTest::newRow("counts 0..40 in fives")
             << SurveyValues::Count << upTo40 << QVector<double>{5, 9} << QVector<double>{4, 5, 35, 40}
             << QList<double>{0, 5, 10, 15, 20, 25, 30, 35, 40, 45};
+        // No outliers anywhere: still a scale of two steps, not one block.
+        QTest::newRow("no outliers") << SurveyValues::Count << QVector<float>{0, 0, 0} << QVector<double>{-0.4, 0.4}
+                                     << QVector<double>{0, 1} << QList<double>{0, 1};
         QTest::newRow("picks 47 and 48") << SurveyValues::Count << QVector<float>{48, 47, 48}
                                          << QVector<double>{48, 48.4} << QVector<double>{47, 48}
                                          << QList<double>{47, 48};
@@ -887,6 +890,7 @@ private slots:
     // A shot whose value stands out is drawn on top of the others at its
     // place, however the file orders them, and at least 6 pixels across; the
     // line itself runs across the middle of the canvas, not along an edge.
+    // A receiver off the shots' line is a dot of a few pixels, in sight.
     // The shot under the mouse is found, and its tool tip gives its number,
     // its position and what the caller says of it.
     void mapDrawsProblemShotsOnTop_data()
@@ -912,9 +916,10 @@ private slots:
         sources[7] = SurveyPoint{float(qQNaN()), 4100000.0f};
         values[200] = 5.0f;
         values[100 + problem] = value;
+        const SurveyPoint receiver{sources.first().x - 30, sources.first().y};
         SurveyMap map;
         QVERIFY(FbTest::shown(&map, {700, 500}));
-        map.setSurvey(SurveyMapData::build(sources, {}));
+        map.setSurvey(SurveyMapData::build(sources, {receiver}));
         map.setValues({kind, QStringLiteral("value"), values});
         map.setShotDescriber([](int shot) { return QStringLiteral("ffid %1").arg(5001 + shot); });
         for (const int shot : {0, 57, 299})
@@ -936,6 +941,13 @@ private slots:
             across += near(x) ? 1 : 0;
         QVERIFY2(near(centre.x()), qPrintable(image.pixelColor(centre).name() + " is not " + expected.name()));
         QVERIFY2(across >= 6, qPrintable(QStringLiteral("%1 pixels across").arg(across)));
+        const QPoint dot(int(map.canvasMap(QwtPlot::xBottom).transform(receiver.x)), centre.y());
+        int grey = 0;
+        for (int x = dot.x() - 4; x <= dot.x() + 4; ++x) {
+            for (int y = dot.y() - 4; y <= dot.y() + 4; ++y)
+                grey += image.pixelColor(x, y).lightness() < 200 ? 1 : 0;
+        }
+        QVERIFY2(grey >= 7, qPrintable(QStringLiteral("a receiver of %1 pixels").arg(grey)));
         QVERIFY2(std::abs(centre.y() - map.canvas()->height() / 2) <= 2,
                  qPrintable(QStringLiteral("line at y %1 of %2").arg(centre.y()).arg(map.canvas()->height())));
     }
