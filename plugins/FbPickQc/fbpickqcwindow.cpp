@@ -234,6 +234,7 @@ void FbPickQcWindow::placePanels(bool compact, bool controlsInCorner)
         m_panelTabs->addTab(m_surveyPanel, tr("Survey"));
         m_panelTabs->addTab(m_tracesPanel, tr("Traces"));
         m_tracesPanel->setSlimWhenEmpty(false);
+        m_tracesPanel->setInTab(true);
         m_shotPanel->setOrientation(Qt::Horizontal);
         m_placement->setCurrentWidget(m_panelTabs);
     } else {
@@ -244,6 +245,7 @@ void FbPickQcWindow::placePanels(bool compact, bool controlsInCorner)
         m_panes->addWidget(m_tracesPanel);
         m_panes->addWidget(m_side);
         m_tracesPanel->setSlimWhenEmpty(true);
+        m_tracesPanel->setInTab(false);
         sharePanes();
         m_side->setSizes({SplitUnit, SplitUnit});
         m_shotPanel->setOrientation(Qt::Vertical);

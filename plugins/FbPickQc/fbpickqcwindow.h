@@ -54,10 +54,11 @@ class FbPickQcWindow : public SorvDialog
     Q_OBJECT
 
 public:
-    // Below this width or height the panels go to tabs. Lower than 800,
-    // the tool bar's lines and the table's rows leave the plot over the
-    // table too little height to tell a pick off its curve.
-    static constexpr int CompactWidth = 1200;
+    // Below this width or height the panels go to tabs: narrower, the tool
+    // bar takes a third line; lower, the tool bar's lines and the table's
+    // rows leave the plot over the table too little height to tell a pick
+    // off its curve.
+    static constexpr int CompactWidth = 1280;
     static constexpr int CompactHeight = 800;
 
     explicit FbPickQcWindow(QWidget *parent = nullptr);

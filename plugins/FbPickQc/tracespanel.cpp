@@ -73,9 +73,8 @@ struct JudgedWaveforms
     std::shared_ptr<const TraceDataSet> data;
 };
 
-// Below this height the panel gives the gather all it can: so it does in
-// the tabs of any window too low to show the panels side by side.
-constexpr int ShortHeight = 540;
+// Below this height, or in a tab, the panel gives the gather all it can.
+constexpr int ShortHeight = 480;
 
 int plural(qint64 n)
 {
@@ -268,6 +267,22 @@ void TracesPanel::setSlimWhenEmpty(bool slim)
     updateSlim();
 }
 
+void TracesPanel::setInTab(bool inTab)
+{
+    m_inTab = inTab;
+    updateShort();
+}
+
+void TracesPanel::updateShort()
+{
+    const bool isShort = m_inTab || height() < ShortHeight;
+    if (isShort != m_short) {
+        m_short = isShort;
+        m_gather->setControlsBeside(isShort);
+    }
+    setStatusText(m_statusText);
+}
+
 void TracesPanel::updateSlim()
 {
     const bool slim = m_slimWhenEmpty && !m_data;
@@ -287,12 +302,7 @@ void TracesPanel::updateSlim()
 void TracesPanel::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    const bool isShort = height() < ShortHeight;
-    if (isShort != m_short) {
-        m_short = isShort;
-        m_gather->setControlsBeside(isShort);
-    }
-    setStatusText(m_statusText);
+    updateShort();
 }
 
 // Matches the whole file once per data set and file: the counts say how far

@@ -107,6 +107,9 @@ public:
     // Whether, with no traces open, the panel narrows to a strip.
     void setSlimWhenEmpty(bool slim);
     bool isSlim() const { return m_slim; }
+    // A tab's panel is short whatever its height: a window too small for
+    // the panels side by side has no height to spare for the controls.
+    void setInTab(bool inTab);
 
 signals:
     // A data set was indexed and is shown; kept per project by the window.
@@ -125,6 +128,7 @@ protected:
 private:
     void setStatusText(const QString &text);
     void updateSlim();
+    void updateShort();
     void requestShot();
     void showShot(const std::shared_ptr<const TracesShot> &shot);
     void matchFile();
@@ -142,6 +146,7 @@ private:
     QPushButton *m_openButton = nullptr;
     bool m_slimWhenEmpty = false;
     bool m_slim = false;
+    bool m_inTab = false;
     QString m_statusText;
     // Short of height: the status on one line, the gather's controls beside it.
     bool m_short = false;

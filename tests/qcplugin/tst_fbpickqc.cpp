@@ -926,11 +926,13 @@ private slots:
         QTest::addColumn<QSize>("screen");
         QTest::addColumn<QString>("language");
         QTest::addColumn<bool>("compact"); // the panels in tabs
-        const QSize sizes[] = {{800, 600}, {1024, 600}, {1200, 760}, {1280, 800}, {1440, 900}, {1920, 1080}};
+        const QSize sizes[] = {{800, 600},  {1024, 600}, {1200, 800}, {1280, 800},
+                               {1366, 768}, {1440, 900}, {1920, 1080}};
         for (const QSize &size : sizes) {
             for (const char *language : {"en", "zh_CN"}) {
                 const QString name = QStringLiteral("%1x%2 %3").arg(size.width()).arg(size.height()).arg(language);
-                QTest::newRow(qPrintable(name)) << size << QString::fromLatin1(language) << (size.height() < 800);
+                QTest::newRow(qPrintable(name))
+                    << size << QString::fromLatin1(language) << (size.width() < 1280 || size.height() < 800);
             }
         }
     }
