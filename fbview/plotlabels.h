@@ -53,6 +53,8 @@ public:
 
     void setLabels(const QVector<Label> &labels);
     const QVector<Label> &labels() const { return m_labels; }
+    // Where the last drawing put each label, in canvas pixels; empty until drawn.
+    const QVector<QRectF> &placed() const { return m_placed.rects; }
     void setObstacles(const QVector<QPointF> &points);
     // Points drawn ringed (outliers), kept off as far as their rings reach.
     void setRings(const QVector<QPointF> &points);

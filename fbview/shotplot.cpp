@@ -457,6 +457,7 @@ QVector<PlotLabels::Label> ShotPlot::buildLabels(const FbQc::ShotFit &fit, const
         return texts;
     const QLocale locale;
     const FbQc::Units judged = judgedUnits(view);
+    QString shown[2]; // each side's intercept as written, empty for none
     for (int side = 0; side < 2; ++side) {
         const FbQc::SideModel &model = fit.sides[side];
         if (!model.judged)
@@ -495,22 +496,25 @@ QVector<PlotLabels::Label> ShotPlot::buildLabels(const FbQc::ShotFit &fit, const
         const double intercept = model.timeAt(0.0);
         if (qIsFinite(intercept)) {
             intercepts->append(QPointF(0.0, intercept));
-            // Both sides meeting at one time at the source: one label says
-            // it, under the source, where the time axis leaves it room.
             // Rounded as written, and never "-0.0".
-            const double shown = std::round(intercept * 10) / 10 + 0.0;
-            const QString text = tr("intercept %1 ms").arg(locale.toString(shown, 'f', 1));
-            if (intercepts->size() == 2 && texts.first().text.text() == text) {
-                texts.first().preferred = Qt::AlignBottom | Qt::AlignHCenter;
-                continue;
-            }
-            // Placed first: at the source, where both curves and the
-            // nearest picks meet, an intercept has the fewest free places.
-            texts.insert(texts.begin() + intercepts->size() - 1,
-                         {QPointF(0.0, intercept), labelText(text),
-                          (side == FbQc::Negative ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop, QPointF()});
+            shown[side] = locale.toString(std::round(intercept * 10) / 10 + 0.0, 'f', 1);
         }
     }
+    // One label under the source says the intercept, where the time axis
+    // leaves it room: two side by side there would not fit beside a short
+    // side's spread, and one pushed above would sit among the nearest picks.
+    // Sides that differ are written in the order they are drawn, left first.
+    // Placed first: at the source, where both curves and the nearest picks
+    // meet, it has the fewest free places.
+    if (intercepts->isEmpty())
+        return texts;
+    const QString text = shown[0].isEmpty() || shown[1].isEmpty() || shown[0] == shown[1]
+                             ? tr("intercept %1 ms").arg(shown[0].isEmpty() ? shown[1] : shown[0])
+                             : tr("intercept %1 | %2 ms").arg(shown[FbQc::Negative], shown[FbQc::Positive]);
+    // Under the earlier of the two.
+    const QPointF anchor = *std::min_element(intercepts->begin(), intercepts->end(),
+                                             [](const QPointF &a, const QPointF &b) { return a.y() < b.y(); });
+    texts.prepend({anchor, labelText(text), Qt::AlignBottom | Qt::AlignHCenter, QPointF()});
     return texts;
 }
 

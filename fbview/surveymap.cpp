@@ -43,6 +43,7 @@ constexpr int NoValue = 255;   // colour index of a shot without a value
 constexpr int MaxBands = 10;   // steps of a count's bar, at most
 constexpr int SmoothBins = 64; // colours of a measure
 constexpr int SignedBins = 65; // colours of a signed measure, 0 in the middle
+constexpr int ReceiverDot = 3; // pixels across a receiver
 
 quint16 code(int colour, int rank, bool standsOut)
 {
@@ -270,7 +271,9 @@ public:
                 points.append(centre(i, area));
             }
         }
-        painter->setPen(QPen(QColor(150, 150, 150), 2));
+        // Round dots of a few pixels: a 2-D line's receivers must read as a
+        // line at every zoom, still lighter than any shot drawn over them.
+        painter->setPen(QPen(QColor(150, 150, 150), ReceiverDot, Qt::SolidLine, Qt::RoundCap));
         painter->drawPoints(points.constData(), points.size());
     }
 
@@ -514,7 +517,9 @@ void SurveyMap::setValues(const SurveyValues &values)
     case SurveyValues::Count: {
         // Whole-number steps, at most MaxBands of them, from the lowest
         // count (or the step below it) to the highest.
-        const qint64 low = qint64(std::floor(lo)), high = qint64(std::floor(hi));
+        // One count everywhere (no outliers at all) still gets the band
+        // above it, so that the bar reads as a scale, not one block.
+        const qint64 low = qint64(std::floor(lo)), high = std::max(qint64(std::floor(hi)), low + 1);
         const qint64 step = niceStep(double(high - low + 1) / MaxBands);
         const qint64 first = qint64(std::floor(double(low) / double(step))) * step;
         const int bands = int((high - first) / step) + 1;

@@ -193,6 +193,8 @@ void FbPickQcWindow::buildUi()
         connect(velocity, &QLineEdit::editingFinished, this, [this, velocity] {
             m_tracesPanel->view()->setReductionVelocity(QLocale::c().toDouble(velocity->text()));
         });
+    connect(m_tracesPanel, &TracesPanel::openRequested, m_actions, &QcActions::openTracesDialog);
+    connect(m_tracesPanel, &TracesPanel::slimChanged, this, &FbPickQcWindow::sharePanes);
     connect(m_tracesPanel, &TracesPanel::opened, this, [this](const TracesSource &source) {
         keep(QcActions::TracesKey, source.path);
         keep(QcActions::FirstSampleKey,
@@ -231,6 +233,8 @@ void FbPickQcWindow::placePanels(bool compact, bool controlsInCorner)
         m_panelTabs->addTab(m_problemPanel, tr("Problems"));
         m_panelTabs->addTab(m_surveyPanel, tr("Survey"));
         m_panelTabs->addTab(m_tracesPanel, tr("Traces"));
+        m_tracesPanel->setSlimWhenEmpty(false);
+        m_tracesPanel->setInTab(true);
         m_shotPanel->setOrientation(Qt::Horizontal);
         m_placement->setCurrentWidget(m_panelTabs);
     } else {
@@ -240,14 +244,9 @@ void FbPickQcWindow::placePanels(bool compact, bool controlsInCorner)
         m_panes->addWidget(m_shotPanel);
         m_panes->addWidget(m_tracesPanel);
         m_panes->addWidget(m_side);
-        // Panels back from the tabs come with no width of their own: the
-        // shot, the traces beside it and the map over the problems share
-        // the width so that each keeps room above its narrowest down to
-        // the smallest window that is not tabbed.
-        const int shares[] = {46, 31, 47};
-        for (int i = 0; i < 3; ++i)
-            m_panes->setStretchFactor(i, shares[i]);
-        m_panes->setSizes({shares[0] * SplitUnit, shares[1] * SplitUnit, shares[2] * SplitUnit});
+        m_tracesPanel->setSlimWhenEmpty(true);
+        m_tracesPanel->setInTab(false);
+        sharePanes();
         m_side->setSizes({SplitUnit, SplitUnit});
         m_shotPanel->setOrientation(Qt::Vertical);
         m_placement->setCurrentWidget(m_panes);
@@ -256,6 +255,23 @@ void FbPickQcWindow::placePanels(bool compact, bool controlsInCorner)
                                static_cast<QWidget *>(m_surveyPanel), static_cast<QWidget *>(m_tracesPanel)})
             panel->show();
     }
+}
+
+void FbPickQcWindow::sharePanes()
+{
+    if (m_compact)
+        return;
+    // Panels back from the tabs come with no width of their own: the
+    // shot, the traces beside it and the map over the problems share
+    // the width so that each keeps room above its narrowest down to
+    // the smallest window that is not tabbed. A slim traces strip keeps
+    // its width; the shot and the problem list's titles share the rest.
+    const bool slim = m_tracesPanel->isSlim();
+    const int shares[] = {slim ? 61 : 46, slim ? 0 : 31, slim ? 63 : 47};
+    for (int i = 0; i < 3; ++i)
+        m_panes->setStretchFactor(i, shares[i]);
+    m_panes->setSizes(
+        {shares[0] * SplitUnit, slim ? m_tracesPanel->maximumWidth() : shares[1] * SplitUnit, shares[2] * SplitUnit});
 }
 
 void FbPickQcWindow::resizeEvent(QResizeEvent *event)

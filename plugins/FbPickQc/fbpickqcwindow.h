@@ -54,9 +54,12 @@ class FbPickQcWindow : public SorvDialog
     Q_OBJECT
 
 public:
-    // Below this width or height the panels go to tabs.
-    static constexpr int CompactWidth = 1200;
-    static constexpr int CompactHeight = 760;
+    // Below this width or height the panels go to tabs: narrower, the tool
+    // bar takes a third line; lower, the tool bar's lines and the table's
+    // rows leave the plot over the table too little height to tell a pick
+    // off its curve.
+    static constexpr int CompactWidth = 1280;
+    static constexpr int CompactHeight = 800;
 
     explicit FbPickQcWindow(QWidget *parent = nullptr);
     ~FbPickQcWindow() override;
@@ -105,6 +108,8 @@ private:
     void buildUi();
     // The panels in splitters, or in tabs when compact; the plot's controls
     // in the tabs' corner or in the navigation.
+    // The side-by-side panes' widths, as the traces panel is slim or not.
+    void sharePanes();
     void placePanels(bool compact, bool controlsInCorner);
     void updateButtons();
     void showFile(const std::shared_ptr<const QcData> &data, bool newFile);

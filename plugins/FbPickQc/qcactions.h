@@ -48,13 +48,13 @@ public:
     void openFileDialog();
     // Opens the shot records the project kept, if any.
     void reopenTraces();
+    // Asks for shot records to show under the picks.
+    void openTracesDialog();
 
 signals:
     void message(const QString &text, bool error);
 
 private:
-    // Asks for shot records to show under the picks.
-    void openTracesDialog();
     void addTimeUnitMenu(QMenu *fileMenu);
     // The traces the project keeps, with how they are read and matched.
     TracesSource keptTraces() const;

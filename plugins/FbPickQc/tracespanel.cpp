@@ -17,11 +17,13 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSet>
 #include <QVBoxLayout>
 
 #include <qwt_text_label.h>
 
+#include <algorithm>
 #include <limits>
 
 using namespace FbFile;
@@ -71,7 +73,7 @@ struct JudgedWaveforms
     std::shared_ptr<const TraceDataSet> data;
 };
 
-// Below this height the panel gives the gather all it can.
+// Below this height, or in a tab, the panel gives the gather all it can.
 constexpr int ShortHeight = 480;
 
 int plural(qint64 n)
@@ -107,6 +109,13 @@ TracesPanel::TracesPanel(QcDocument *document, QWidget *parent) : QWidget(parent
     layout->addWidget(m_repicker->progressRow());
     connect(m_repicker, &TraceRepicker::message, this, &TracesPanel::message);
     layout->addWidget(m_gather, 1);
+    m_openButton = new QPushButton(tr("Open Traces..."));
+    m_openButton->setObjectName(QStringLiteral("traceOpen"));
+    m_openButton->hide();
+    layout->addWidget(m_openButton, 0, Qt::AlignLeft);
+    // The strip's hint and button at its top.
+    layout->addStretch();
+    connect(m_openButton, &QPushButton::clicked, this, &TracesPanel::openRequested);
     // The gather's title in the window's own font, bold, as the shot plot's:
     // on one line in the narrow column the traces take beside the shot.
     QFont titleFont = font();
@@ -187,6 +196,7 @@ void TracesPanel::openTraces(const TracesSource &source)
             m_traceShots.reset();
             m_waveformData.reset();
             m_shift = FbQc::TimeShift();
+            updateSlim();
             emit opened(source);
             emit message(result.warnings.isEmpty() ? QString() : result.warnings.join(QLatin1Char(' ')), false);
             showStatus();
@@ -237,27 +247,62 @@ void TracesPanel::setStatusText(const QString &text)
     // A short panel leaves the gather its height: the status cut to one
     // line, or, with no traces open, the hint on how to open them written
     // whole in the empty gather instead.
-    const bool inView = m_short && !m_data;
+    // A slim strip has the height to wrap it whole.
+    const bool oneLine = m_short && !m_slim;
+    const bool inView = oneLine && !m_data;
     if (!m_data)
         view()->clear(inView ? text : QString());
     m_status->setVisible(!inView);
-    m_status->setWordWrap(!m_short);
-    m_status->setToolTip(m_short ? text : QString());
-    m_status->setText(m_short
+    m_status->setWordWrap(!oneLine);
+    m_status->setToolTip(oneLine ? text : QString());
+    m_status->setText(oneLine
                           ? m_status->fontMetrics().elidedText(
                                 QString(text).replace(QLatin1Char('\n'), QLatin1String("  ")), Qt::ElideRight, width())
                           : text);
 }
 
-void TracesPanel::resizeEvent(QResizeEvent *event)
+void TracesPanel::setSlimWhenEmpty(bool slim)
 {
-    QWidget::resizeEvent(event);
-    const bool isShort = height() < ShortHeight;
+    m_slimWhenEmpty = slim;
+    updateSlim();
+}
+
+void TracesPanel::setInTab(bool inTab)
+{
+    m_inTab = inTab;
+    updateShort();
+}
+
+void TracesPanel::updateShort()
+{
+    const bool isShort = m_inTab || height() < ShortHeight;
     if (isShort != m_short) {
         m_short = isShort;
         m_gather->setControlsBeside(isShort);
     }
     setStatusText(m_statusText);
+}
+
+void TracesPanel::updateSlim()
+{
+    const bool slim = m_slimWhenEmpty && !m_data;
+    if (slim == m_slim)
+        return;
+    m_slim = slim;
+    m_gather->setVisible(!slim);
+    m_openButton->setVisible(slim);
+    // Wide enough for the button and a few words of the hint a line.
+    setMaximumWidth(slim ? std::max(m_openButton->sizeHint().width(), 14 * fontMetrics().averageCharWidth()) +
+                               fontMetrics().averageCharWidth()
+                         : QWIDGETSIZE_MAX);
+    setStatusText(m_statusText);
+    emit slimChanged(slim);
+}
+
+void TracesPanel::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    updateShort();
 }
 
 // Matches the whole file once per data set and file: the counts say how far

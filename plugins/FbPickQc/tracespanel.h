@@ -21,6 +21,7 @@ class LatestJob;
 }
 class ProgressRow;
 class QLabel;
+class QPushButton;
 namespace FbTrace {
 class TraceDataSet;
 }
@@ -45,6 +46,10 @@ struct TracesShot;
 // A panel short of height (a small screen's tab) gives the gather the
 // height: its controls go beside it and the status line keeps to one line
 // (the whole of it in its tool tip).
+//
+// Beside the shot (setSlimWhenEmpty), a panel with no traces open gives
+// its width to the shot: a slim strip of the hint and an "Open Traces..."
+// button (traceOpen) instead of an empty gather.
 //
 // The traces nobody picked are filled from their onsets by the TraceFiller
 // ("Pick This Shot", "Pick the File" in the gather's context menu), as
@@ -99,6 +104,12 @@ public:
     QString status() const;
     // The shot whose traces (or whose lack of them) are shown, -1 for none.
     int shownShot() const { return m_shownShot; }
+    // Whether, with no traces open, the panel narrows to a strip.
+    void setSlimWhenEmpty(bool slim);
+    bool isSlim() const { return m_slim; }
+    // A tab's panel is short whatever its height: a window too small for
+    // the panels side by side has no height to spare for the controls.
+    void setInTab(bool inTab);
 
 signals:
     // A data set was indexed and is shown; kept per project by the window.
@@ -106,12 +117,18 @@ signals:
     void message(const QString &text, bool error);
     // The traces of the document's shown shot, or the reason there are none, are shown.
     void shotShown(int shot);
+    // The strip's button: traces to open are asked for.
+    void openRequested();
+    // The panel narrowed to a strip, or widened again for the traces.
+    void slimChanged(bool slim);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
     void setStatusText(const QString &text);
+    void updateSlim();
+    void updateShort();
     void requestShot();
     void showShot(const std::shared_ptr<const TracesShot> &shot);
     void matchFile();
@@ -126,6 +143,10 @@ private:
 
     TraceRepicker *m_repicker = nullptr;
     QLabel *m_status = nullptr;
+    QPushButton *m_openButton = nullptr;
+    bool m_slimWhenEmpty = false;
+    bool m_slim = false;
+    bool m_inTab = false;
     QString m_statusText;
     // Short of height: the status on one line, the gather's controls beside it.
     bool m_short = false;

@@ -163,7 +163,7 @@ private slots:
         QTest::addColumn<double>("shift");    // ms added to every pick
         QTest::addColumn<double>("leftLate"); // ms added to the negative side's picks
         QTest::addColumn<bool>("flatTail");   // the refractor's picks all but flat, a lost arrival
-        QTest::addColumn<int>("intercepts");  // intercept labels
+        QTest::addColumn<int>("intercepts");  // times the intercept's label gives
         QTest::addColumn<bool>("unpickedSource");
         const QString ring = QStringLiteral("Outlier > 8 ms");
         QTest::newRow("times, all statuses, an outlier")
@@ -274,18 +274,31 @@ private slots:
         }
         QVERIFY2(direct >= 2 && refractor >= (flatTail ? 1 : 2) && direct + refractor == velocities.size(),
                  qPrintable(velocities.join(", ")));
-        QCOMPARE(interceptLabels.size(), intercepts);
-        // The time axis leaves a label's room under the source, so that an
-        // intercept's label need not sit among the nearest picks.
+        // One label under the source, each side's time left to right. The
+        // time axis leaves a label's room there, so that it need not sit
+        // among the nearest picks, and no label covers another.
+        QCOMPARE(interceptLabels.size(), 1);
         QVERIFY(FbTest::shown(&plot, {800, 600}));
+        plot.grab();
         const QwtScaleMap yMap = plot.canvasMap(QwtPlot::yLeft);
-        for (const PlotLabels::Label &label : qAsConst(interceptLabels)) {
-            const QString text = label.text.text();
-            const double at = text.section(QLatin1Char(' '), 1, 1).toDouble();
-            QVERIFY2(std::min(std::abs(at - shift), std::abs(at - shift - leftLate)) < 1.0, qPrintable(text));
-            const double below = plot.canvas()->contentsRect().bottom() - yMap.transform(label.anchor.y());
-            const double height = label.text.textSize().height();
-            QVERIFY2(below >= height && below <= 2.5 * height, qPrintable(QStringLiteral("%1 px").arg(below)));
+        const PlotLabels::Label &label = interceptLabels.first();
+        const QString text = label.text.text();
+        QStringList times = text.split(QRegularExpression(QStringLiteral("[^-0-9.]+")), Qt::SkipEmptyParts);
+        QCOMPARE(times.size(), intercepts);
+        QVERIFY2(std::abs(times.first().toDouble() - shift - leftLate) < 1.0 &&
+                     std::abs(times.last().toDouble() - shift) < 1.0,
+                 qPrintable(text));
+        const double source = yMap.transform(label.anchor.y());
+        const double below = plot.canvas()->contentsRect().bottom() - source;
+        const double height = label.text.textSize().height();
+        QVERIFY2(below >= height && below <= 2.5 * height, qPrintable(QStringLiteral("%1 px").arg(below)));
+        for (const QwtPlotItem *item : plot.itemList(QwtPlotItem::Rtti_PlotUserItem + 1)) {
+            const QVector<QRectF> placed = static_cast<const PlotLabels *>(item)->placed();
+            QVERIFY2(!placed.isEmpty() && placed.first().top() >= source, qPrintable(text));
+            for (int a = 0; a < placed.size(); ++a) {
+                for (int b = a + 1; b < placed.size(); ++b)
+                    QVERIFY2(!placed.at(a).intersects(placed.at(b)), qPrintable(text));
+            }
         }
     }
 
@@ -834,6 +847,9 @@ private slots:
         QTest::newRow("counts 0..40 in fives")
             << SurveyValues::Count << upTo40 << QVector<double>{5, 9} << QVector<double>{4, 5, 35, 40}
             << QList<double>{0, 5, 10, 15, 20, 25, 30, 35, 40, 45};
+        // No outliers anywhere: still a scale of two steps, not one block.
+        QTest::newRow("no outliers") << SurveyValues::Count << QVector<float>{0, 0, 0} << QVector<double>{-0.4, 0.4}
+                                     << QVector<double>{0, 1} << QList<double>{0, 1};
         QTest::newRow("picks 47 and 48") << SurveyValues::Count << QVector<float>{48, 47, 48}
                                          << QVector<double>{48, 48.4} << QVector<double>{47, 48}
                                          << QList<double>{47, 48};
@@ -874,6 +890,7 @@ private slots:
     // A shot whose value stands out is drawn on top of the others at its
     // place, however the file orders them, and at least 6 pixels across; the
     // line itself runs across the middle of the canvas, not along an edge.
+    // A receiver off the shots' line is a dot of a few pixels, in sight.
     // The shot under the mouse (of a pile, the one on top) is found, and
     // its tool tip gives its number, its position and what the caller says
     // of it.
@@ -900,9 +917,10 @@ private slots:
         sources[7] = SurveyPoint{float(qQNaN()), 4100000.0f};
         values[200] = 5.0f;
         values[100 + problem] = value;
+        const SurveyPoint receiver{sources.first().x - 30, sources.first().y};
         SurveyMap map;
         QVERIFY(FbTest::shown(&map, {700, 500}));
-        map.setSurvey(SurveyMapData::build(sources, {}));
+        map.setSurvey(SurveyMapData::build(sources, {receiver}));
         map.setValues({kind, QStringLiteral("value"), values});
         map.setShotDescriber([](int shot) { return QStringLiteral("ffid %1").arg(5001 + shot); });
         for (const int shot : {0, 57, 299})
@@ -926,6 +944,13 @@ private slots:
             across += near(x) ? 1 : 0;
         QVERIFY2(near(centre.x()), qPrintable(image.pixelColor(centre).name() + " is not " + expected.name()));
         QVERIFY2(across >= 6, qPrintable(QStringLiteral("%1 pixels across").arg(across)));
+        const QPoint dot(int(map.canvasMap(QwtPlot::xBottom).transform(receiver.x)), centre.y());
+        int grey = 0;
+        for (int x = dot.x() - 4; x <= dot.x() + 4; ++x) {
+            for (int y = dot.y() - 4; y <= dot.y() + 4; ++y)
+                grey += image.pixelColor(x, y).lightness() < 200 ? 1 : 0;
+        }
+        QVERIFY2(grey >= 7, qPrintable(QStringLiteral("a receiver of %1 pixels").arg(grey)));
         QVERIFY2(std::abs(centre.y() - map.canvas()->height() / 2) <= 2,
                  qPrintable(QStringLiteral("line at y %1 of %2").arg(centre.y()).arg(map.canvas()->height())));
     }

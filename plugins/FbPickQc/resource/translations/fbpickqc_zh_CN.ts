@@ -945,6 +945,10 @@
         <translation>截距 %1 ms</translation>
     </message>
     <message>
+        <source>intercept %1 | %2 ms</source>
+        <translation>截距 %1 | %2 ms</translation>
+    </message>
+    <message>
         <source>Outlier &gt; %1 ms</source>
         <translation>异常值 &gt; %1 ms</translation>
     </message>
@@ -2420,6 +2424,10 @@
     <message>
         <source>No traces are open: File &gt; Open Traces... shows a SEG-Y file or a folder of SEG-2 files under the picks.</source>
         <translation>未打开地震道：文件 &gt; 打开地震道... 可在初至下显示一个 SEG-Y 文件或一个 SEG-2 文件夹。</translation>
+    </message>
+    <message>
+        <source>Open Traces...</source>
+        <translation>打开地震道...</translation>
     </message>
     <message>
         <source>%1 (%2): %3 in %4</source>
