@@ -111,7 +111,9 @@ private slots:
 
     // The host loads the plug-in beside the browse plug-in (the host's test
     // checks the order, names and enabling of both actions), and its action
-    // opens the window on the file the browse dialog remembers.
+    // opens the window on the file the browse dialog remembers; F1 there
+    // shows the window's page. (Escape closing and deleting it is the
+    // editing test's: it asks about unsaved edits first.)
     void loadsInHostBesideBrowse()
     {
         PluginRegistry registry;
@@ -144,15 +146,20 @@ private slots:
         // [*] marks edits that no copy holds, once there are any.
         QTRY_COMPARE_WITH_TIMEOUT(opened->windowTitle(), QStringLiteral("FB Pick QC - survey.fb[*]"), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(child<QTableView>(opened, "shotTable")->model()->rowCount(), Channels, 30000);
+        QTest::keyClick(opened, Qt::Key_F1);
+        QVERIFY(SorvHelpWindow::instance()->isVisible());
+        QCOMPARE(SorvHelpWindow::instance()->source().fileName(), QStringLiteral("fbpickqc.html"));
+        SorvHelpWindow::instance()->close();
     }
 
-    // The problem list in an order or sorted by a column, filtered by kind;
-    // Enter on its first row moves the plot and the table to that shot's
-    // first problem, and a pair overlays the partner's picks. Unfiltered it
-    // holds exactly the planted faults, each under the shot it is filed
-    // under: two spikes as outliers, the shifted shot's timing error with
-    // all its reciprocal pairs under it (not under its partners), the
-    // varying source elevation; nothing else.
+    // The problem list in an order or sorted by a column, filtered by kind,
+    // its count read with plural forms, in English and in Chinese; Enter on
+    // its first row moves the plot and the table to that shot's first
+    // problem, and a pair overlays the partner's picks. Unfiltered it holds
+    // exactly the planted faults, each under the shot it is filed under: two
+    // spikes as outliers, the shifted shot's timing error with all its
+    // reciprocal pairs under it (not under its partners), the varying source
+    // elevation; nothing else.
     void problemListSortsFiltersAndActivates_data()
     {
         QTest::addColumn<int>("kind");   // -1: all kinds
@@ -163,21 +170,31 @@ private slots:
         QTest::addColumn<int>("shot");     // of the first row
         QTest::addColumn<int>("tableRow"); // the shot's row its first problem selects
         QTest::addColumn<int>("partner");  // the shot whose picks are overlaid; -1: none
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("count"); // what the list says it holds; empty: not checked
         const int worst = ProblemModel::WorstFirst, file = ProblemModel::FileOrder;
         const int first = shiftedPartners().first();
         const int outlier = int(FbQc::Kind::Outlier);
         QTest::newRow("all, worst first: the late shot and a pair of it")
-            << -1 << worst << -1 << Qt::AscendingOrder << 4 << ShiftedShot << rowAtSource(ShiftedShot, first) << first;
+            << -1 << worst << -1 << Qt::AscendingOrder << 4 << ShiftedShot << rowAtSource(ShiftedShot, first) << first
+            << "en" << QString();
         QTest::newRow("all, file order") << -1 << file << -1 << Qt::AscendingOrder << 4 << SpikeShotA
-                                         << SpikeChannelA - 1 << -1;
+                                         << SpikeChannelA - 1 << -1 << "en" << QString();
         QTest::newRow("outliers, worst first: the larger residual")
-            << outlier << worst << -1 << Qt::AscendingOrder << 2 << SpikeShotA << SpikeChannelA - 1 << -1;
+            << outlier << worst << -1 << Qt::AscendingOrder << 2 << SpikeShotA << SpikeChannelA - 1 << -1 << "en"
+            << "2 problems, 2 shots";
+        QTest::newRow("outliers, in Chinese")
+            << outlier << worst << -1 << Qt::AscendingOrder << 2 << SpikeShotA << SpikeChannelA - 1 << -1 << "zh_CN"
+            << QString::fromUtf8("2 个问题，2 炮");
+        QTest::newRow("timing errors: one problem")
+            << int(FbQc::Kind::TimingError) << worst << -1 << Qt::AscendingOrder << 1 << ShiftedShot << -1 << -1 << "en"
+            << "1 problem, 1 shot";
         // A varying source selects its first differing record.
         QTest::newRow("all, last shot first") << -1 << worst << int(ProblemModel::ShotColumn) << Qt::DescendingOrder
-                                              << 4 << VaryingShot << Channels / 2 << -1;
+                                              << 4 << VaryingShot << Channels / 2 << -1 << "en" << QString();
         QTest::newRow("outliers, fewest pairs first, ties in file order")
             << outlier << worst << int(ProblemModel::PairsColumn) << Qt::AscendingOrder << 2 << SpikeShotA
-            << SpikeChannelA - 1 << -1;
+            << SpikeChannelA - 1 << -1 << "en" << QString();
     }
 
     void problemListSortsFiltersAndActivates()
@@ -190,6 +207,13 @@ private slots:
         QFETCH(int, shot);
         QFETCH(int, tableRow);
         QFETCH(int, partner);
+        QFETCH(QString, language);
+        QFETCH(QString, count);
+        QTranslator chinese;
+        if (language == QLatin1String("zh_CN")) {
+            QVERIFY(chinese.load(QStringLiteral(FBPICKQC_QM_DIR "/fbpickqc_zh_CN.qm")));
+            QCoreApplication::installTranslator(&chinese);
+        }
         openSurvey();
         auto *view = child<QTreeView>(m_window, "problemView");
         auto *model = qobject_cast<ProblemModel *>(view->model());
@@ -201,6 +225,9 @@ private slots:
         }
         auto *filter = child<QComboBox>(m_window, "problemKindFilter");
         filter->setCurrentIndex(filter->findData(kind));
+        const QString counted = child<QLabel>(m_window, "problemCount")->text();
+        QCoreApplication::removeTranslator(&chinese);
+        QVERIFY2(count.isEmpty() || counted == count, qPrintable(counted));
         QCOMPARE(model->rowCount(), shots);
         QCOMPARE(model->index(0, 0).data(ProblemModel::ShotRole).toInt(), shot);
         if (kind < 0) {
@@ -683,18 +710,6 @@ private slots:
         }
     }
 
-    // Escape closes the modeless window and deletes it; F1 shows its page.
-    void escapeDeletesAndF1AsksForItsPage()
-    {
-        openSurvey();
-        QTest::keyClick(m_window, Qt::Key_F1);
-        QVERIFY(SorvHelpWindow::instance()->isVisible());
-        QCOMPARE(SorvHelpWindow::instance()->source().fileName(), QStringLiteral("fbpickqc.html"));
-        SorvHelpWindow::instance()->close();
-        QTest::keyClick(m_window, Qt::Key_Escape);
-        QTRY_VERIFY2(!m_window, "the window was not deleted");
-    }
-
     // Cancel hides the progress at once, no result of the cancelled run
     // arrives later, and the window opens the next file normally. While a
     // file loads the panes keep their size.
@@ -811,35 +826,6 @@ private slots:
         }
         qInstallMessageHandler(previous);
         QCOMPARE(warnings, writable ? 0 : 1);
-    }
-
-    // Counts read with their plural forms, in English and in Chinese.
-    void countsInPluralForms_data()
-    {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("count");
-        QTest::newRow("one") << "en" << int(FbQc::Kind::TimingError) << "1 problem, 1 shot";
-        QTest::newRow("two") << "en" << int(FbQc::Kind::Outlier) << "2 problems, 2 shots";
-        QTest::newRow("Chinese") << "zh_CN" << int(FbQc::Kind::Outlier) << QString::fromUtf8("2 个问题，2 炮");
-    }
-
-    void countsInPluralForms()
-    {
-        QFETCH(QString, language);
-        QFETCH(int, kind);
-        QFETCH(QString, count);
-        QTranslator chinese;
-        if (language == QLatin1String("zh_CN")) {
-            QVERIFY(chinese.load(QStringLiteral(FBPICKQC_QM_DIR "/fbpickqc_zh_CN.qm")));
-            QCoreApplication::installTranslator(&chinese);
-        }
-        openSurvey();
-        auto *filter = child<QComboBox>(m_window, "problemKindFilter");
-        filter->setCurrentIndex(filter->findData(kind));
-        const QString text = child<QLabel>(m_window, "problemCount")->text();
-        QCoreApplication::removeTranslator(&chinese);
-        QCOMPARE(text, count);
     }
 
     // File > Export Plot and Export Map write what the file dialog names,

@@ -150,6 +150,10 @@ private slots:
     // each segment its velocity (near the layer velocities; none for picks
     // that stay flat) and at the source its intercept, one label where both
     // sides meet at one time, with room for it under it but no empty band.
+    // Where the file's units are known the velocities read in m/s. Points
+    // and labels built on a worker for the view wanted when the shot was
+    // asked for are drawn in that view exactly as a plot draws them itself,
+    // also when the plot's view or the file's units changed meanwhile.
     void plotSaysWhatItDraws_data()
     {
         QTest::addColumn<bool>("allStatus0");
@@ -165,38 +169,48 @@ private slots:
         QTest::addColumn<bool>("flatTail");   // the refractor's picks all but flat, a lost arrival
         QTest::addColumn<int>("intercepts");  // times the intercept's label gives
         QTest::addColumn<bool>("unpickedSource");
+        QTest::addColumn<double>("metres");     // per offset unit of the file's units; 0: units unknown
+        QTest::addColumn<QString>("meanwhile"); // what changed since the worker built the shot
         const QString ring = QStringLiteral("Outlier > 8 ms");
-        QTest::newRow("times, all statuses, an outlier")
+        QTest::newRow("times, all statuses, an outlier, residuals asked for meanwhile")
             << false << true << false << int(ShotPlot::Times) << 0.0 << "m"
             << "Time (ms)" << QStringList{"Status 0", "Status 1", "Other status", "Fitted curve", ring} << 0.0 << 0.0
-            << false << 1 << false;
+            << false << 1 << false << 0.0 << "residuals";
         QTest::newRow("a side late, an intercept below zero")
             << true << false << false << int(ShotPlot::Times) << 0.0 << "m"
-            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"} << -3.0 << 4.0 << false << 2 << false;
-        QTest::newRow("flat picks far out")
-            << true << false << false << int(ShotPlot::Times) << 0.0 << "m"
-            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"} << 0.0 << 0.0 << true << 1 << false;
+            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"} << -3.0 << 4.0 << false << 2 << false << 0.0
+            << QString();
+        QTest::newRow("flat picks far out") << true << false << false << int(ShotPlot::Times) << 0.0 << "m"
+                                            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"} << 0.0 << 0.0
+                                            << true << 1 << false << 0.0 << QString();
         QTest::newRow("status 0 only, no outlier, feet")
             << true << false << false << int(ShotPlot::Times) << 0.0 << "ft"
-            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"} << 0.0 << 0.0 << false << 1 << false;
+            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"} << 0.0 << 0.0 << false << 1 << false << 0.0
+            << QString();
         // The source's trace left unpicked (time 0, rejected) is no pick.
-        QTest::newRow("the source's trace unpicked")
+        QTest::newRow("the source's trace unpicked, reduced time asked for meanwhile")
             << true << false << false << int(ShotPlot::Times) << 0.0 << "m"
-            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"} << 0.0 << 0.0 << false << 1 << true;
+            << "Time (ms)" << QStringList{"Status 0", "Fitted curve"} << 0.0 << 0.0 << false << 1 << true << 0.0
+            << "reduced";
         QTest::newRow("reduced time, a partner")
             << true << false << true << int(ShotPlot::Times) << 3000.0 << "m"
             << "Reduced time t - |x| / 3000 m/s (ms)" << QStringList{"Status 0", "Shot 41", "Fitted curve"} << 0.0
-            << 0.0 << false << 1 << false;
+            << 0.0 << false << 1 << false << 0.0 << QString();
+        QTest::newRow("reduced time, feet, the file's units known meanwhile")
+            << true << false << false << int(ShotPlot::Times) << 3000.0 << "ft"
+            << "Reduced time t - |x| / 3000 ft/s (ms)" << QStringList{"Status 0", "Fitted curve"} << 0.0 << 0.0 << false
+            << 1 << false << 0.3048 << "units";
         // Rejected picks (other statuses) are not judged: they have no residual.
         QTest::newRow("residuals, a partner")
             << false << true << true << int(ShotPlot::Residuals) << 0.0 << "m"
             << "Residual (ms)"
             << QStringList{"Status 0", "Status 1", "Shot 41", "Fitted curve", QString::fromUtf8("Limit ±8 ms"), ring}
-            << 0.0 << 0.0 << false << 0 << false;
+            << 0.0 << 0.0 << false << 0 << false << 0.0 << QString();
         // Residuals well within the threshold: its lines are off the scale.
         QTest::newRow("residuals, thresholds off the scale")
             << true << false << false << int(ShotPlot::Residuals) << 0.0 << "m"
-            << "Residual (ms)" << QStringList{"Status 0", "Fitted curve"} << 0.0 << 0.0 << false << 0 << false;
+            << "Residual (ms)" << QStringList{"Status 0", "Fitted curve"} << 0.0 << 0.0 << false << 0 << false << 0.0
+            << QString();
     }
     void plotSaysWhatItDraws()
     {
@@ -213,6 +227,8 @@ private slots:
         QFETCH(bool, flatTail);
         QFETCH(int, intercepts);
         QFETCH(bool, unpickedSource);
+        QFETCH(double, metres);
+        QFETCH(QString, meanwhile);
         QVector<FbRecord> records = refractionShot(allStatus0, spike);
         if (unpickedSource)
             FbPicks::markUnpicked(&records[23]);
@@ -220,15 +236,43 @@ private slots:
             r.fb_time = float((flatTail && r.offset > 250 ? 125 + 250 / 3.0 + (r.offset - 250) / 100.0 : r.fb_time) +
                               shift + (r.offset < 0 ? leftLate : 0.0));
         }
-        ShotPlot plot;
-        plot.setOffsetUnit(unit);
-        plot.setReductionVelocity(reduction);
-        plot.setMode(ShotPlot::Mode(mode));
-        plot.setShot(records, FbQc::fitShot(records), 39, 1040);
-        // The partner's picks on this shot's curve, 2 ms late.
+        const FbQc::ShotFit fit = FbQc::fitShot(records);
+        FbQc::Units units;
+        units.metresPerLength = metres;
+        ShotPlot::View built;
+        built.mode = ShotPlot::Mode(mode);
+        built.velocity = reduction;
+        built.unit = unit;
+        built.unitsKnown = metres > 0 && meanwhile != QLatin1String("units");
+        built.units = built.unitsKnown ? units : FbQc::Units();
+        std::shared_ptr<const ShotPlot::Drawn> drawn;
+        std::thread worker([&] { drawn = ShotPlot::build(records, fit, built); });
+        worker.join();
+        // The partner's picks on this shot's curve, 2 ms late; the first
+        // one is there before the shot, the rest arrive after it, as the
+        // window asks for them.
         const QVector<QPointF> partnerPicks{{-100.0, 100 / 1.2 + 2}, {300.0, 125 + 100 + 2}};
-        if (partner)
-            plot.setPartnerPicks(partnerPicks, QStringLiteral("Shot 41"));
+        ShotPlot plot, handed;
+        for (ShotPlot *p : {&plot, &handed}) {
+            p->setOffsetUnit(unit);
+            if (metres > 0)
+                p->setUnits(units);
+            p->setReductionVelocity(p == &handed && meanwhile == QLatin1String("reduced") ? 3000.0 : reduction);
+            p->setMode(p == &handed && meanwhile == QLatin1String("residuals") ? ShotPlot::Residuals
+                                                                               : ShotPlot::Mode(mode));
+            if (partner)
+                p->setPartnerPicks(partnerPicks.mid(0, 1), QStringLiteral("Shot 41"));
+        }
+        plot.setShot(records, fit, 39, 1040);
+        handed.setShot(records, fit, 39, 1040, drawn);
+        for (ShotPlot *p : {&plot, &handed}) {
+            if (partner)
+                p->setPartnerPicks(partnerPicks, QStringLiteral("Shot 41"));
+        }
+        QCOMPARE(drawnItems(handed), drawnItems(plot));
+        QCOMPARE(handed.axisTitle(QwtPlot::yLeft).text(), yTitle);
+        for (int row = 0; row < records.size(); ++row)
+            QCOMPARE(point(handed.pickPoint(row)), point(plot.pickPoint(row)));
 
         QCOMPARE(plot.title().text(), QStringLiteral("Shot 40 > ffid 1040 (picks: 48, outliers: %1)").arg(spike));
         QCOMPARE(plot.axisTitle(QwtPlot::xBottom).text(), QStringLiteral("Signed offset (%1)").arg(unit));
@@ -254,7 +298,7 @@ private slots:
         for (const QwtPlotItem *item : plot.itemList(QwtPlotItem::Rtti_PlotUserItem + 1)) {
             for (const PlotLabels::Label &label : static_cast<const PlotLabels *>(item)->labels()) {
                 const QString text = label.text.text();
-                if (text.endsWith(unit + QStringLiteral("/s")))
+                if (text.endsWith((metres > 0 ? QStringLiteral("m") : unit) + QStringLiteral("/s")))
                     velocities << text;
                 else if (text.startsWith(QStringLiteral("intercept ")))
                     interceptLabels << label;
@@ -268,7 +312,7 @@ private slots:
         QVERIFY2(velocities.size() >= (flatTail ? 3 : 4), qPrintable(velocities.join(", ")));
         int direct = 0, refractor = 0;
         for (const QString &text : qAsConst(velocities)) {
-            const double v = text.section(QLatin1Char(' '), 0, 0).toDouble();
+            const double v = QLocale().toDouble(text.section(QLatin1Char(' '), 0, 0)) / (metres > 0 ? metres : 1.0);
             direct += std::abs(v / 1200 - 1) < 0.03 ? 1 : 0;
             refractor += std::abs(v / 3000 - 1) < 0.03 ? 1 : 0;
         }
@@ -612,77 +656,6 @@ private slots:
             QVERIFY2(std::isnan(v), qPrintable(QString::number(v)));
         else
             QCOMPARE(v, velocity);
-    }
-
-    // A shot's points and labels built on a worker for the view wanted when
-    // the shot was asked for: the plot draws exactly what a plot in that view
-    // draws when it builds them itself, also when its own view or the file's
-    // units changed meanwhile.
-    void plotBuiltOnWorkerMatches_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<double>("velocity");
-        QTest::addColumn<bool>("unitsKnown");
-        QTest::addColumn<int>("builtMode");
-        QTest::addColumn<double>("builtVelocity");
-        QTest::addColumn<bool>("builtUnitsKnown");
-        QTest::newRow("times, the same view")
-            << int(ShotPlot::Times) << 0.0 << true << int(ShotPlot::Times) << 0.0 << true;
-        QTest::newRow("residuals, the same view")
-            << int(ShotPlot::Residuals) << 0.0 << false << int(ShotPlot::Residuals) << 0.0 << false;
-        QTest::newRow("switched to residuals meanwhile")
-            << int(ShotPlot::Residuals) << 0.0 << false << int(ShotPlot::Times) << 0.0 << false;
-        QTest::newRow("reduced meanwhile")
-            << int(ShotPlot::Times) << 3000.0 << false << int(ShotPlot::Times) << 0.0 << false;
-        QTest::newRow("file's units arrived meanwhile")
-            << int(ShotPlot::Times) << 3000.0 << true << int(ShotPlot::Times) << 3000.0 << false;
-    }
-    void plotBuiltOnWorkerMatches()
-    {
-        QFETCH(int, mode);
-        QFETCH(double, velocity);
-        QFETCH(bool, unitsKnown);
-        QFETCH(int, builtMode);
-        QFETCH(double, builtVelocity);
-        QFETCH(bool, builtUnitsKnown);
-        const QVector<FbRecord> records = refractionShot(false, true);
-        const FbQc::ShotFit fit = FbQc::fitShot(records);
-        FbQc::Units feet;
-        feet.metresPerLength = 0.3048;
-        ShotPlot::View built;
-        built.mode = ShotPlot::Mode(builtMode);
-        built.velocity = builtVelocity;
-        built.unit = QStringLiteral("ft");
-        built.units = builtUnitsKnown ? feet : FbQc::Units();
-        built.unitsKnown = builtUnitsKnown;
-        std::shared_ptr<const ShotPlot::Drawn> drawn;
-        std::thread worker([&] { drawn = ShotPlot::build(records, fit, built); });
-        worker.join();
-
-        ShotPlot own, handed;
-        for (ShotPlot *plot : {&own, &handed}) {
-            plot->setOffsetUnit(QStringLiteral("ft"));
-            if (unitsKnown)
-                plot->setUnits(feet);
-            plot->setMode(ShotPlot::Mode(plot == &own ? builtMode : mode));
-            plot->setReductionVelocity(plot == &own ? builtVelocity : velocity);
-            plot->setPartnerPicks({{-100.0, 90.0}}, QStringLiteral("Shot 41"));
-        }
-        own.setShot(records, fit, 39, 1040);
-        handed.setShot(records, fit, 39, 1040, drawn);
-        // The partner arrives after the shot, as the window asks for it.
-        for (ShotPlot *plot : {&own, &handed})
-            plot->setPartnerPicks({{-100.0, 90.0}, {300.0, 230.0}}, QStringLiteral("Shot 41"));
-        const QStringList expected = drawnItems(own);
-        QVERIFY(expected.join(QString()).contains(QStringLiteral("intercept")) == (builtMode == ShotPlot::Times));
-        QCOMPARE(drawnItems(handed), expected);
-        QCOMPARE(handed.axisTitle(QwtPlot::yLeft).text(), own.axisTitle(QwtPlot::yLeft).text());
-        QStringList ownPicks, handedPicks; // NaN for a pick not drawn
-        for (int row = 0; row < records.size(); ++row) {
-            ownPicks << point(own.pickPoint(row));
-            handedPicks << point(handed.pickPoint(row));
-        }
-        QCOMPARE(handedPicks, ownPicks);
     }
 
     // On a line whose picks follow its hills the curve and the picks are
