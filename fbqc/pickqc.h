@@ -238,8 +238,8 @@ struct TimingEstimate
     // picking bias wanders along the spread, a timing error does not); the
     // scatter of its source line's shots' delays about zero (a picking bias
     // of its own moves each shot's delay alike, however many pairs it has);
-    // the largest of these. Or the scatter of the neighbours it is set
-    // against
+    // the largest of these. Or, for a shot set against its neighbours,
+    // their scatter about what they say, its measures taken together
     float uncertainty = 0.0f;
 };
 

@@ -36,7 +36,8 @@ using namespace FbFile;
 // median of its nearest neighbours' along the file, which the near surface
 // changes only slowly (an intercept against their trend along the line
 // where the refractor dips), each neighbour's own timing error taken off
-// (its pairs' verdict, or this comparison's, round by round). The static of
+// (its pairs' verdict, or this comparison's, round by round); of two
+// measures each counts by how closely the neighbours agree on it. The static of
 // the ground under a source delays all its picks as a timing error would:
 // what the receivers there show in the other shots (their mean residual) is
 // taken off each shot's measures first; what they do not show, the
@@ -103,6 +104,9 @@ constexpr int NeighbourRounds = 4;
 // this many: the scatter of fewer is itself too poorly known.
 constexpr double NeighbourScatters = 4.0;
 constexpr int MinScatterNeighbours = 2 * MinDelayNeighbours;
+// Neighbours agreeing closer than this on a measure give it no more
+// weight: their own picks and statics are not known better.
+constexpr double LeastSpreadMs = 0.65;
 
 // A trend along the neighbours is taken only when it changes the measure
 // across them by this many times their scatter about it: a straight line
@@ -393,7 +397,19 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
                 says.assign(1, delaySays);
                 spreads.resize(1);
             }
-            t.delay = float(median(says));
+            // Of two measures, the median is their mean, which the one its
+            // neighbours scatter about more (the time at the source carries
+            // each source's own ground; a refractor's line the average of
+            // many receivers') pulls as far as the steadier: each counts by
+            // how closely they agree on it. Of three, the median sets the
+            // odd one aside.
+            double sum = 0.0, weights = 0.0;
+            for (size_t m = 0; m < says.size(); ++m) {
+                const double w = 1.0 / std::pow(std::max(spreads[m], LeastSpreadMs), 2);
+                sum += w * says[m], weights += w;
+            }
+            const bool weighed = says.size() < 3;
+            t.delay = float(weighed ? sum / weights : median(says));
             t.pairs = 0;
             t.agreeing = neighbours;
             // Every measure must say it, the same way: a fit gone astray in
@@ -406,7 +422,8 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
             // in every measure, so that their random source delays name
             // none of them; and have neighbours on both sides, since near
             // the end of a line their median is off by the ground's trend.
-            t.uncertainty = float(*std::max_element(spreads.begin(), spreads.end()));
+            t.uncertainty =
+                float(weighed ? 1.0 / std::sqrt(weights) : *std::max_element(spreads.begin(), spreads.end()));
             if (!named[k] && neighbours >= MinScatterNeighbours && fewestOnASide >= DelayNeighbours / 2 &&
                 delay > tolerance / 2 && (*low > tolerance / 4 || *high < -tolerance / 4) &&
                 delay > NeighbourScatters * double(t.uncertainty))

@@ -652,6 +652,9 @@ private slots:
         QTest::addColumn<bool>("everyLatePairFlagged");
         // The shot on time picked later the farther out; -1: none.
         QTest::addColumn<int>("drifting");
+        // The shots before this one are a source line of their own, each
+        // picked late by its own 0-4 ms; 0: none.
+        QTest::addColumn<int>("roughLine");
         const auto line = [](FbGenerator::Spread spread, double late, const QVector<int> &shots) {
             FbGenerator::Options o;
             o.shots = 40;
@@ -668,33 +671,33 @@ private slots:
         };
         const auto split = FbGenerator::Spread::Split, endOn = FbGenerator::Spread::EndOn;
         QTest::newRow("split, 10 ms late")
-            << line(split, 10, {19}) << false << 1.5 << 2.0 << -1 << -1 << 0 << false << -1;
+            << line(split, 10, {19}) << false << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
         QTest::newRow("end-on, 10 ms late")
-            << line(endOn, 10, {19}) << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1;
+            << line(endOn, 10, {19}) << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
         // Below the tolerance, told by many pairs or neighbours that agree.
         QTest::newRow("split, 3.5 ms late")
-            << line(split, 3.5, {19}) << false << 1.0 << 2.0 << -1 << -1 << 0 << false << -1;
+            << line(split, 3.5, {19}) << false << 1.0 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
         QTest::newRow("end-on, 3.5 ms early")
-            << line(endOn, -3.5, {19}) << true << 1.0 << 2.0 << -1 << -1 << 0 << false << -1;
+            << line(endOn, -3.5, {19}) << true << 1.0 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
         QTest::newRow("end-on, 12 ms early")
-            << line(endOn, -12, {19}) << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1;
-        QTest::newRow("end-on, clean") << line(endOn, 0, {}) << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1;
+            << line(endOn, -12, {19}) << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
+        QTest::newRow("end-on, clean") << line(endOn, 0, {}) << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
         // Its pairs say 1 ms near and 4.5 ms far: a bias, not a timing error.
         QTest::newRow("split, a shot picked later the farther out")
-            << line(split, 0, {}) << false << 1.5 << 3.5 << -1 << -1 << 0 << false << 19;
+            << line(split, 0, {}) << false << 1.5 << 3.5 << -1 << -1 << 0 << false << 19 << 0;
         // The last shot's neighbours are half late: it is on time all the same.
         QTest::newRow("end-on, three late before the last")
-            << line(endOn, 12, {36, 37, 38}) << true << 2.5 << 2.0 << -1 << -1 << 0 << false << -1;
+            << line(endOn, 12, {36, 37, 38}) << true << 2.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
         // Hills the picks follow: each shot's intercepts on the datum of its neighbours.
         FbGenerator::Options hills = line(endOn, 13, {19, 20});
         hills.elevationVelocity = 2500;
         QTest::newRow("end-on, hills, two late side by side")
-            << hills << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1;
+            << hills << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
         // Buried sources on hills: each pair's refracted picks differ by its
         // sources' depths, which neither names a shot late nor flags a pair.
         FbGenerator::Options buried = line(split, 12, {8, 19, 30});
         buried.elevationVelocity = 1000;
-        QTest::newRow("split, hills, late shots") << buried << false << 0.8 << 2.0 << -1 << -1 << 0 << false << -1;
+        QTest::newRow("split, hills, late shots") << buried << false << 0.8 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
         // Sources off the line: a short side's farthest intercept is its
         // direct arrival's on one shot and a refractor's on the next.
         FbGenerator::Options offLine = line(split, 12, {18, 19});
@@ -702,24 +705,31 @@ private slots:
         offLine.channels = 96;
         offLine.sourceCrosslineMin = 5, offLine.sourceCrosslineMax = 50;
         QTest::newRow("split, off the line, two late side by side")
-            << offLine << true << 1.5 << 1.0 << -1 << -1 << 0 << false << -1;
+            << offLine << true << 1.5 << 1.0 << -1 << -1 << 0 << false << -1 << 0;
         // Intercepts falling shot by shot over a dipping refractor: at the
         // line's ends the neighbours all lie on one side of the trend.
         FbGenerator::Options dipping = line(endOn, 11, {1, 2, 37}), dippingClean = line(endOn, 0, {});
         dipping.dipDegrees = dippingClean.dipDegrees = -1.5;
         QTest::newRow("end-on, dipping, late at both ends")
-            << dipping << true << 2.0 << 2.0 << -1 << -1 << 0 << false << -1;
+            << dipping << true << 2.0 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
         // Ground under the sources as uneven as the timing errors are
         // small: each shot's and neighbour's measures lose the static its
         // receivers show in the other shots.
         FbGenerator::Options statics = line(endOn, 6, {12, 27});
         statics.stationStaticMs = 4.0;
         QTest::newRow("end-on, statics under the sources")
-            << statics << true << 1.5 << 3.5 << -1 << -1 << 0 << false << -1;
+            << statics << true << 1.5 << 3.5 << -1 << -1 << 0 << false << -1 << 0;
+        // Near picks off by 0-3 ms shot by shot, as on clipped near traces:
+        // the time at the source scatters, the refractor's line does not.
+        FbGenerator::Options nearOff = line(endOn, 10, {20});
+        for (int shot = 0; shot < nearOff.shots; ++shot)
+            nearOff.skipRuns.append({shot, 1, 4, 0.8 * (shot * 7 % 5)});
+        QTest::newRow("end-on, near picks off shot by shot")
+            << nearOff << true << 0.8 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
         // One shot's far picks reach a faster layer below its neighbours'
         // deepest: its farthest intercept is of another refractor.
         QTest::newRow("end-on, one shot reaching deeper")
-            << line(endOn, 10, {12}) << true << 1.5 << 2.0 << 20 << -1 << 0 << false << -1;
+            << line(endOn, 10, {12}) << true << 1.5 << 2.0 << 20 << -1 << 0 << false << -1 << 0;
         // A source off the line beyond the crossover whose near pick is
         // rejected shows only the refractor on both sides: its intercept is
         // no time at the source to set against the neighbours'. The slow
@@ -730,11 +740,12 @@ private slots:
         thin.velocities = {600, 2400}, thin.crossovers.clear(), thin.thicknesses = {10};
         thin.sourceCrosslineMin = 2, thin.sourceCrosslineMax = 10;
         QTest::newRow("split, 2-10 m off the line, thin top layer, clean")
-            << thin << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1;
-        QTest::newRow("end-on, dipping, clean") << dippingClean << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1;
+            << thin << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
+        QTest::newRow("end-on, dipping, clean")
+            << dippingClean << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
         // Its times say nothing of its timing, nor of its neighbours'.
         QTest::newRow("end-on, a shot picked on noise")
-            << line(endOn, 10, {22}) << true << 1.5 << 2.0 << -1 << 20 << 0 << false << -1;
+            << line(endOn, 10, {22}) << true << 1.5 << 2.0 << -1 << 20 << 0 << false << -1 << 0;
         FbGenerator::Options patch;
         patch.shots = 48;
         patch.channels = 4 * 24;
@@ -749,18 +760,23 @@ private slots:
         wide.shifts.append({21, 8.0});
         between.sourcesPerLine = 7;
         QTest::newRow("patch lines 100 m apart, a source fired twice")
-            << repeat << false << 1.5 << 2.0 << -1 << -1 << 340 << true << -1;
+            << repeat << false << 1.5 << 2.0 << -1 << -1 << 340 << true << -1 << 0;
         QTest::newRow("patch lines 200 m apart, one shot 8 ms late")
-            << wide << false << 1.5 << 2.0 << -1 << -1 << 340 << true << -1;
+            << wide << false << 1.5 << 2.0 << -1 << -1 << 340 << true << -1 << 0;
         QTest::newRow("patch, sources on and between the lines")
-            << between << false << 1.5 << 2.0 << -1 << -1 << 200 << true << -1;
+            << between << false << 1.5 << 2.0 << -1 << -1 << 200 << true << -1 << 0;
         fine.shots = 60;
         fine.channels = 48;
         fine.seed = 4;
         fine.groupInterval = 2;
         fine.velocities = {300, 1200, 2500};
         fine.crossovers = {9, 30};
-        QTest::newRow("line of 2 m stations") << fine << false << 1.5 << 2.0 << -1 << -1 << 101 << true << -1;
+        // Shots picked well beside shots picked poorly: each source line's
+        // delays scatter by its own picking, which the other's neither hides
+        // nor lends.
+        QTest::newRow("split, two source lines, one picked poorly")
+            << line(split, 3.5, {30}) << false << 1.0 << 3.5 << -1 << -1 << 0 << false << -1 << 20;
+        QTest::newRow("line of 2 m stations") << fine << false << 1.5 << 2.0 << -1 << -1 << 101 << true << -1 << 0;
     }
     void lateShotOnEveryGeometry()
     {
@@ -773,6 +789,7 @@ private slots:
         QFETCH(int, minPairs);
         QFETCH(bool, everyLatePairFlagged);
         QFETCH(int, drifting);
+        QFETCH(int, roughLine);
         QVector<int> lateShots;
         double late = 0.0;
         for (const FbGenerator::ShotShift &shift : qAsConst(survey.shifts)) {
@@ -788,6 +805,10 @@ private slots:
                     r.fb_time -= float(beyond * (1000.0 / 4000.0 - 1000.0 / 6000.0));
                 if (shot == drifting && r.fb_time > 0.0f)
                     r.fb_time += float(1.0 + 0.006 * std::abs(r.offset));
+                if (shot < roughLine) {
+                    r.s_line += 1;
+                    r.fb_time += r.fb_time > 0.0f ? float(shot * 7 % 11) * 0.4f : 0.0f;
+                }
                 if (shot == onNoise && r.channel % 4 != 0)
                     r.fb_time = float(37 * r.channel % 300);
                 // A shot triggered early starts its record after the first
