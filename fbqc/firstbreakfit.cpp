@@ -1670,6 +1670,16 @@ void ShotFitter::keepDirectAsPicked(const int counts[2], const bool fitted[2], d
             const double apart = f.intercept(0) + f.slope(0) * x - a[side] - b[side] * x;
             pulled = pulled || std::abs(f.intercept(0) - a[side]) > SourceEarlierMs ||
                      (!m_oneLine && std::abs(apart) > SourceEarlierMs);
+            // Across a patch a direct pick on a receiver well below or above
+            // its neighbours is moved off the line by its own height alone.
+            if (!pulled && !m_oneLine) {
+                double *model = m_model[side].data();
+                f.modelTimes(model);
+                for (int k = 0; k < ends[side] && !pulled; ++k) {
+                    const int j = (*orders[side])[k];
+                    pulled = !(left && left[j]) && std::abs(m_t[side][j] - model[j]) > FitCutMs;
+                }
+            }
         }
     }
     if (!pulled)
