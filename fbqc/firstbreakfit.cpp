@@ -980,10 +980,11 @@ bool FirstBreakFitter::extend(double intercept, double slope)
 {
     // A deeper refractor may reach this side only at its last picks, too
     // few to fit a segment of their own, while the other side of the shot
-    // shows it well: its line takes the last one or two picks, the last
-    // segment is fitted again without them (they may have pulled it), and
-    // the two must cross between them with every pick within the fit's cut
-    // (a wrong pick there stays as far from the borrowed line).
+    // shows it well: its line takes the last one or two picks (more, see
+    // below), the last segment is fitted again without them (they may have
+    // pulled it), and the two must cross between them with every pick
+    // within the fit's cut (a wrong pick there stays as far from the
+    // borrowed line).
     if (m_k == 0 || m_k >= MaxSegments)
         return false;
     Line line;
@@ -993,11 +994,21 @@ bool FirstBreakFitter::extend(double intercept, double slope)
     if (!(line.b > 0.0 && line.b < m_line[m_k - 1].b))
         return false;
     const int begin = m_start[m_k - 1];
-    // Of one or two picks taken, the split that explains the side best.
+    // More of the last picks only where the curve leaves each of them early
+    // by more than the cut: a side that ends beyond a gap in the spread, or
+    // on receiver lines the refractor reaches first, has taken them for a
+    // run of skips or bent its last segment to them.
+    m_modelBuffer.resize(m_n);
+    modelTimes(m_modelBuffer.data());
+    int early = 0;
+    while (early < std::min(m_n - begin, MaxRunPicks) &&
+           m_t[m_n - 1 - early] - m_modelBuffer[index(m_n - 1 - early)] < -FitCutMs)
+        ++early;
+    // Of the picks that may be taken, the split that explains the side best.
     double bestSse = HUGE_VAL;
     Line bestLast;
     int bestFrom = -1;
-    for (int taken = 1; taken < MinSegmentPicks; ++taken) {
+    for (int taken = 1; taken < std::max(MinSegmentPicks, early + 1); ++taken) {
         const int from = m_n - taken;
         if (from - begin < (m_k == 1 ? MinDirectPicks : MinSegmentPicks))
             break;
@@ -1659,6 +1670,16 @@ void ShotFitter::keepDirectAsPicked(const int counts[2], const bool fitted[2], d
             const double apart = f.intercept(0) + f.slope(0) * x - a[side] - b[side] * x;
             pulled = pulled || std::abs(f.intercept(0) - a[side]) > SourceEarlierMs ||
                      (!m_oneLine && std::abs(apart) > SourceEarlierMs);
+            // Across a patch a direct pick on a receiver well below or above
+            // its neighbours is moved off the line by its own height alone.
+            if (!pulled && !m_oneLine) {
+                double *model = m_model[side].data();
+                f.modelTimes(model);
+                for (int k = 0; k < ends[side] && !pulled; ++k) {
+                    const int j = (*orders[side])[k];
+                    pulled = !(left && left[j]) && std::abs(m_t[side][j] - model[j]) > FitCutMs;
+                }
+            }
         }
     }
     if (!pulled)

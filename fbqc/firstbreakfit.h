@@ -48,7 +48,7 @@ namespace FbQc {
 // picks are left beyond the threshold. The shot then fits a side again with its first
 // segment through the source delay the other side shows (refitThrough()),
 // or lends it the other side's deeper refractor for its last one or two
-// picks (extend()).
+// picks, or for a stretch of last picks it leaves early (extend()).
 //
 // Last, two neighbouring segments within 5% of one velocity become one line
 // when it keeps each of their picks within the cut or 2 ms, whichever is
@@ -117,9 +117,10 @@ public:
     bool refitThrough(double delay, double outlierMs, bool atSource = false, bool apart = false);
     // Takes the line intercept (ms) + slope (ms per offset unit), a
     // refractor the other side of the shot shows, as a last segment when
-    // it arrives first at no more than the last two picks, beyond the
-    // picks that took part, and brings each of them within the cut. True
-    // when it did.
+    // it arrives first at no more than the last two picks (or at a longer
+    // stretch of last picks that the curve leaves early by more than the
+    // cut), beyond the picks that took part, and brings each of them
+    // within the cut. True when it did.
     bool extend(double intercept, double slope);
     // Takes the line intercept (ms) + slope (ms per offset unit), the
     // direct arrival the other side of the shot shows, as this side's first

@@ -644,6 +644,16 @@ private slots:
         // stand off the direct arrival's line by ever more, no skipped cycle.
         QTest::newRow("hills at 1,500 m/s, a patch of 4 lines, the refractor on far lines")
             << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(2) << 25 << 33 << 34 << 4 << 120 << 0.0;
+        // The short side's only refracted picks lie on a far line beyond a
+        // gap, a step early of its direct arrival: the refractor the other
+        // side shows, no skipped cycle.
+        QTest::newRow("hills at 1,500 m/s, a patch of 4 lines, a far line beyond a gap")
+            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(41) << 25 << 11 << 12 << 4 << 120 << 0.0;
+        // Near the crossover a direct pick on a receiver below the other
+        // line's: taken to the source's height it leaves the curve by its
+        // own height alone; as picked it lies on the direct arrival's line.
+        QTest::newRow("hills at 1,500 m/s, a patch of 2 lines, a direct pick off by its height")
+            << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(3) << 25 << 24 << 25 << 2 << 120 << 0.0;
         // The heights of the lines beside the source's tilt its direct
         // arrival at the source's height without moving where it meets
         // offset 0.
