@@ -211,6 +211,15 @@ constexpr int DirectWavePicks = 2;
 constexpr double DirectWaveBend = 2;
 // Lobes tried before giving up on a window.
 constexpr int MaximumLobes = 64;
+// A doubtful pick is vouched for by its neighbours when it lies within
+// VouchMs (an eighth of a period on shorter wavelets, two samples at least)
+// of the line through up to GatherNeighbours of them on each side, most of
+// which lie as close to the line through theirs (at least VouchingPicks),
+// and the trace's own onset read there clears VouchShare of the confident
+// level: the first break continues there, and the trace shows it.
+constexpr double VouchMs = 2;
+constexpr int VouchingPicks = 4;
+constexpr double VouchShare = 0.5;
 
 double at(const TraceSamples &t, int i)
 {
@@ -2301,6 +2310,55 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
     }
 }
 
+// A pick doubtful on its trace alone that continues a first break its
+// neighbours agree on is confident: on a noisy record most traces' onsets
+// stand only a few noise rms high, yet lie within a sample or two of the
+// line through their neighbours'. It must show an onset of its own there
+// (VouchShare), so a dead or noise-only trace carried onto that line, or a
+// pick a cycle late (whose lead is the first lobe, louder than noise),
+// stays doubtful, as does a pick off a line its neighbours scatter about
+// (statics, a bend, a later arrival taking over). Decided on the picks as
+// they stand, all at once, so the order of the traces does not matter.
+void vouchByNeighbours(const ShotGather &gather, double period, const OnsetPickerSettings &settings,
+                       std::vector<OnsetPick> *picks)
+{
+    const int n = gather.traceCount();
+    std::vector<double> times(static_cast<size_t>(n), NaN);
+    for (int i = 0; i < n; ++i)
+        if ((*picks)[size_t(i)].found)
+            times[size_t(i)] = (*picks)[size_t(i)].onsetMs;
+    const std::vector<double> line = moveoutLine(gather, times, GatherNeighbours);
+    const double tolerance =
+        std::max(2 * gather.sampleIntervalMs, usablePeriod(period) ? std::min(VouchMs, RefineShare * period) : VouchMs);
+    auto onLine = [&](int k) {
+        return std::isfinite(times[size_t(k)]) && std::fabs(times[size_t(k)] - line[size_t(k)]) <= tolerance;
+    };
+    OnsetPickerSettings own = settings;
+    if (usablePeriod(period))
+        own.periodMs = period;
+    std::vector<char> vouched(static_cast<size_t>(n), 0);
+    for (int i = 0; i < n; ++i) {
+        const OnsetPick &p = (*picks)[size_t(i)];
+        if (!p.found || p.confidence >= settings.minimumConfidence || !onLine(i))
+            continue;
+        int agreeing = 0, neighbours = 0;
+        for (int k = std::max(0, i - GatherNeighbours); k <= std::min(n - 1, i + GatherNeighbours); ++k) {
+            if (k == i || !std::isfinite(times[size_t(k)]) || !sameSideOfSource(gather, i, k))
+                continue;
+            ++neighbours;
+            agreeing += onLine(k) ? 1 : 0;
+        }
+        if (agreeing < VouchingPicks || 2 * agreeing <= neighbours)
+            continue;
+        const OnsetPick there = pickInRange(traceOf(gather, i), p.onsetMs - tolerance, p.onsetMs + tolerance, own);
+        vouched[size_t(i)] = there.found && std::fabs(there.onsetMs - p.onsetMs) <= tolerance &&
+                             there.confidence >= VouchShare * settings.minimumConfidence;
+    }
+    for (int i = 0; i < n; ++i)
+        if (vouched[size_t(i)])
+            (*picks)[size_t(i)].confidence = settings.minimumConfidence;
+}
+
 // A pick on the record's first sample is no onset: with nothing recorded
 // before it, it cannot be told from an arrival already under way there, as
 // on the traces near the source of a shot fired before the recorder
@@ -2748,6 +2806,7 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
             pickOnNeighbourStacks(gather, period, settings, pass == 0 ? curve : std::vector<double>(), guide, direct,
                                   &repicked, &moved, &period);
     }
+    vouchByNeighbours(gather, period, settings, &repicked);
     judgeCutOffOnsets(gather, settings, &repicked);
     return QVector<OnsetPick>(repicked.begin(), repicked.end());
 }

@@ -85,7 +85,7 @@ struct OnsetPick
     bool found = false;                                         // an arrival stands out of the noise in the window
     double timeMs = std::numeric_limits<double>::quiet_NaN();   // on the settings' phase
     double onsetMs = std::numeric_limits<double>::quiet_NaN();  // always the onset
-    double confidence = 0;                                      // first peak / noise rms
+    double confidence = 0;                                      // first peak / noise rms, or vouched (pickGather)
     double periodMs = std::numeric_limits<double>::quiet_NaN(); // measured from the first lobes
     // One whole cycle between the first and the third lobes' ends: unlike
     // periodMs it does not move with the onset, so it stays true where the
@@ -159,7 +159,12 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // lobe) gives way to the wide stack's; and a confident reading on the
 // trace's alignment moves an own pick lying more than half a period after
 // it (a later lobe), however confident that pick.
-// predictedMs may be empty. Doubtful picks
+// Last, a doubtful pick within a couple of ms (an eighth of a period on
+// shorter wavelets) of the line through its neighbours' picks, most of
+// which lie as close to theirs, whose trace shows an onset of half the
+// confident level there, is raised to the confident level: a noisy shot's
+// first break is sure where the traces agree on it, though few onsets
+// clear the noise by much. predictedMs may be empty. Doubtful picks
 // are kept with their confidence; traces with nothing in them are not found,
 // nor are onsets on or before the trace's first sample (an arrival already
 // under way when the record started looks the same), and onsets within the
