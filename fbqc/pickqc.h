@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <memory>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 #include <functional>
@@ -471,6 +472,22 @@ bool rejudge(Report *report, double outlierMs, double reciprocityMs);
 // A shot's records as they stand: from the file, with a user's edits.
 using RecordsOf = std::function<QVector<FbFile::FbRecord>(qint32 shot)>;
 
+// The fits of edited shots, as judging them made them from their records
+// as they now stand, held from judging the shots to measuring their pairs.
+// Holds up to a bound of picks (a fit is a few bytes a pick); a shot past
+// it is fitted again when its pairs are read, which gives the same fit.
+class EditedFits
+{
+public:
+    explicit EditedFits(qint64 maxPicks = 8'000'000) : m_room(maxPicks) { }
+    void keep(qint32 shot, ShotFit &&fit);
+    const ShotFit *find(qint32 shot) const;
+
+private:
+    std::unordered_map<qint32, ShotFit> m_fits;
+    qint64 m_room;
+};
+
 // Judges shots again after their picks were edited (times, statuses), as
 // the pass would judge their records as they now stand (after): each
 // shot's counts, summary, outliers and candidates, what its picks give the
@@ -491,15 +508,20 @@ using RecordsOf = std::function<QVector<FbFile::FbRecord>(qint32 shot)>;
 // (nothing a shot's judgement reads depends on them).
 //
 //   FbQc::rejudgeShots(&report, {shot}, fromFile, withEdits);
+//
+// fits, when given, keeps the fits made of the shots' records after, so
+// that settleShotPairs() given the same fits reads their pairs without
+// fitting them again.
 bool rejudgeShots(Report *report, const QVector<qint32> &shots, const RecordsOf &before, const RecordsOf &after,
-                  bool settlePairs = true);
+                  bool settlePairs = true, EditedFits *fits = nullptr);
 
 // The second half of rejudgeShots(): the reciprocal pairs and repeats of
 // shots measured again from their records after (and their partners'),
 // then the timing errors, flagged pairs and repeats of the whole report
-// settled. Each shot's records are read once. False when a shot is not in
-// the report.
-bool settleShotPairs(Report *report, const QVector<qint32> &shots, const RecordsOf &after);
+// settled. Each shot's records are read once, and fitted once unless fits
+// holds its fit. False when a shot is not in the report.
+bool settleShotPairs(Report *report, const QVector<qint32> &shots, const RecordsOf &after,
+                     const EditedFits *fits = nullptr);
 
 // Runs the QC pass over a whole file.
 class Analyzer

@@ -188,6 +188,7 @@ bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after,
     // records held stay few. Their pairs are measured and the timing errors
     // and flagged pairs settled once, after the last batch, when every edit
     // is in place.
+    EditedFits fits;
     std::unordered_map<qint32, qint64> own;
     for (qint32 shot : shots) {
         qint64 &n = own[shot];
@@ -204,7 +205,7 @@ bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after,
         }
         batch = std::unordered_set<qint32>(part.cbegin(), part.cend());
         fileRecords.clear();
-        if (!rejudgeShots(&r, part, before, now, false)) {
+        if (!rejudgeShots(&r, part, before, now, false, &fits)) {
             *error = tr("the edited shots could not be judged again");
             for (int k = 0; k < KindCount; ++k) {
                 if (!r.findings(Kind(k)).ok())
@@ -219,7 +220,7 @@ bool QcSession::judgeShots(const QVector<qint32> &shots, const PickEdits &after,
     }
     batch.clear();
     fileRecords.clear();
-    if (!settleShotPairs(&r, shots, now)) {
+    if (!settleShotPairs(&r, shots, now, &fits)) {
         *error = tr("the edited shots could not be judged again");
         return false;
     }

@@ -145,7 +145,7 @@ bool isJudged(const Report &r, qint32 shot)
 // records as they now stand (after, in ms) and their partners'. Both lists
 // are in shot order, a pair's earlier shot first: a shot's spread is held
 // from its first pair until the walk passes it, so each is read once.
-void measurePairsAgain(Report *r, const std::vector<char> &judged, const RecordsOf &after)
+void measurePairsAgain(Report *r, const std::vector<char> &judged, const RecordsOf &after, const EditedFits *fits)
 {
     struct Held
     {
@@ -163,8 +163,11 @@ void measurePairsAgain(Report *r, const std::vector<char> &judged, const Records
             h.records = after(shot);
             ShotLines lines(h.records.constData(), h.records.size());
             h.view.build(h.records.constData(), h.records.size(), &lines);
-            // The fit the pass reads a pair's times with.
-            if (h.records.size() >= MinPicksPerSide) {
+            // The fit the pass reads a pair's times with: an edited shot's
+            // was made when it was judged.
+            if (const ShotFit *made = fits ? fits->find(shot) : nullptr) {
+                h.view.setFit(made);
+            } else if (h.records.size() >= MinPicksPerSide) {
                 fitter.fit(h.records.constData(), h.records.size(), r->settings, &h.fit, &lines);
                 h.view.setFit(&h.fit);
             }
@@ -221,9 +224,28 @@ void measurePairsAgain(Report *r, const std::vector<char> &judged, const Records
 
 } // namespace
 
-bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &fileBefore, const RecordsOf &fileAfter,
-                  bool settlePairs)
+void EditedFits::keep(qint32 shot, ShotFit &&fit)
 {
+    const qint64 picks = fit.picks.size();
+    if (picks > m_room || m_fits.count(shot) > 0)
+        return;
+    m_room -= picks;
+    m_fits.emplace(shot, std::move(fit));
+}
+
+const ShotFit *EditedFits::find(qint32 shot) const
+{
+    const auto it = m_fits.find(shot);
+    return it == m_fits.end() ? nullptr : &it->second;
+}
+
+bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &fileBefore, const RecordsOf &fileAfter,
+                  bool settlePairs, EditedFits *fits)
+{
+    // Without a holder of the caller's, the fits still serve this call's pairs.
+    EditedFits own;
+    if (!fits && settlePairs)
+        fits = &own;
     if (!r->settings.judgePicks)
         return false;
     const RecordsOf before = inMilliseconds(*r, fileBefore), after = inMilliseconds(*r, fileAfter);
@@ -264,14 +286,16 @@ bool rejudgeShots(Report *r, const QVector<qint32> &shots, const RecordsOf &file
         if (!r->replaceShot(shot, std::vector<Finding>(findings.begin(), findings.end()),
                             std::vector<Finding>(candidates.begin(), candidates.end()), &error))
             return false;
+        if (fits && is.fitted)
+            fits->keep(shot, std::move(is.fit));
     }
     QVector<ReceiverStatic> sums = r->receiverStatics();
     ReceiverStatics::apply(&sums, std::move(statics));
     r->setReceiverStatics(std::move(sums));
-    return !settlePairs || settleShotPairs(r, edited, fileAfter);
+    return !settlePairs || settleShotPairs(r, edited, fileAfter, fits);
 }
 
-bool settleShotPairs(Report *r, const QVector<qint32> &shots, const RecordsOf &after)
+bool settleShotPairs(Report *r, const QVector<qint32> &shots, const RecordsOf &after, const EditedFits *fits)
 {
     std::vector<char> judged(size_t(r->index().size()), 0);
     for (qint32 shot : shots) {
@@ -279,7 +303,7 @@ bool settleShotPairs(Report *r, const QVector<qint32> &shots, const RecordsOf &a
             return false;
         judged[size_t(shot)] = isJudged(*r, shot) ? 1 : 0;
     }
-    measurePairsAgain(r, judged, inMilliseconds(*r, after));
+    measurePairsAgain(r, judged, inMilliseconds(*r, after), fits);
     judgePairsAgain(r);
     return true;
 }
