@@ -2,6 +2,7 @@
 
 #include "qcloader.h"
 
+#include <QFileInfo>
 #include <QLocale>
 #include <QStringList>
 
@@ -63,9 +64,12 @@ QString QcSummary::text(const QcData &data)
     }
     // A list's separator and a sentence's end in the language's own marks.
     const QString separator = tr("; ", "between the items of a list");
+    // The file by its name, as the window's title: a project's deep folder
+    // would wrap the line and take the plot's height (the label's tool tip
+    // holds the whole path).
     QString text = tr("%1: %2, %3 (status 0: %L4, status 1: %L5, other: %L6; not picked: %L7). "
                       "Thresholds: outlier %8 ms, reciprocity %9 ms.")
-                       .arg(data.fileName, tr("%Ln shot(s)", nullptr, r.index().size()),
+                       .arg(QFileInfo(data.fileName).fileName(), tr("%Ln shot(s)", nullptr, r.index().size()),
                             tr("%Ln pick(s)", nullptr, plural(r.recordCount)))
                        .arg(r.status0)
                        .arg(r.status1)

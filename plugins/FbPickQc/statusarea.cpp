@@ -3,6 +3,7 @@
 #include "qcdocument.h"
 #include "qcsummary.h"
 
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -60,7 +61,9 @@ void StatusArea::showState(int state)
 
 void StatusArea::showSummary()
 {
-    if (m_document->data())
+    if (m_document->data()) {
         m_summary->setText(QcSummary::text(*m_document->data()));
+        m_summary->setToolTip(QDir::toNativeSeparators(m_document->data()->fileName));
+    }
     fit();
 }

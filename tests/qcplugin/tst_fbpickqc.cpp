@@ -933,7 +933,11 @@ private slots:
             QVERIFY(chinese.load(QStringLiteral(FBPICKQC_QM_DIR "/fbpickqc_zh_CN.qm")));
             QCoreApplication::installTranslator(&chinese);
         }
-        openSurvey();
+        // From a project's deep folder, as users keep their files: the path
+        // must not lengthen the summary into the plot's room.
+        const QString deep = m_dir.filePath(QStringLiteral("projects/north block 2026/line 42 final picks/survey.fb"));
+        QVERIFY(QDir().mkpath(QFileInfo(deep).path()) && (QFile::exists(deep) || QFile::copy(m_survey, deep)));
+        openSurvey(deep);
         FbPickQcWindow *window = m_window;
         window->resize(screen);
         QTRY_COMPARE(window->size(), screen);

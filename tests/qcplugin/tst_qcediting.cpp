@@ -402,7 +402,8 @@ private slots:
         }
         waitJudged();
         const QStringList judged = problemRows(problemModel());
-        const QString summary = child<QLabel>(m_window, "summaryLabel")->text().mid(m_survey.size());
+        const QString summary =
+            child<QLabel>(m_window, "summaryLabel")->text().mid(QFileInfo(m_survey).fileName().size());
 
         const QString copy = m_dir.filePath(QStringLiteral("fixed-%1.fb").arg(QTest::currentDataTag()));
         QSignalSpy loaded(m_window, &FbPickQcWindow::loadFinished);
@@ -448,7 +449,7 @@ private slots:
         QCOMPARE(problemKeys(problemModel()),
                  QStringList{problem(FbQc::Kind::VaryingSource, VaryingShot, VaryingShot * Channels)});
         QCOMPARE(problemRows(problemModel()), judged);
-        QCOMPARE(child<QLabel>(m_window, "summaryLabel")->text().mid(copy.size()), summary);
+        QCOMPARE(child<QLabel>(m_window, "summaryLabel")->text().mid(QFileInfo(copy).fileName().size()), summary);
     }
 
     // A corrected copy and its log, byte for byte, as they have always been
