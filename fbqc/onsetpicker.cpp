@@ -161,6 +161,9 @@ constexpr double SteadyReadFactor = 2;
 // least StackNoiseMs) before the search for its noise, and this many
 // periods after it for the lobes.
 constexpr double StackNoiseMs = 20, StackNoisePeriods = 1, StackLobesPeriods = 2;
+// A confident pick's trace counts as quiet before it where nothing there
+// reaches this share of its own lobe (see ruledOutByTrace).
+constexpr double QuietShare = 0.1;
 // The trace next to the source of a split spread keeps its own pick, when
 // at least this share of a confident one, against a stack reading more
 // than NearSourceLateShare of a period later.
@@ -1632,6 +1635,37 @@ std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<doub
     return line;
 }
 
+// Whether a trace's own confident pick at ownMs rules out an onset read on
+// its neighbours' stack at readMs: its neighbours may carry another
+// wavelet (one that builds up slowly, at a lower pitch), which their
+// correlation lines up on its largest lobes rather than its first motion,
+// and the stack then starts where this trace does not. The first break is
+// the trace's first departure from its noise: an onset sooner than the own
+// pick where the trace stays quiet up to it (nothing out of its noise, and
+// far below the own pick's lobe), or one later where the trace is already
+// well out of its noise just before it, is not this trace's.
+bool ruledOutByTrace(const TraceSamples &t, double ownMs, double readMs, double period)
+{
+    const double dt = t.sampleIntervalMs;
+    const int half = std::max(1, int(std::lround(period / 2 / dt)));
+    const int noiseEnd = int(std::floor(t.indexOf(std::min(ownMs, readMs)))) - std::max(1, half / 2);
+    const int noiseStart = std::max(0, noiseEnd - int(std::ceil(std::max(StackNoiseMs, period) / dt)));
+    const int own = int(std::lround(t.indexOf(ownMs))), read = int(std::lround(t.indexOf(readMs)));
+    if (noiseEnd - noiseStart + 1 < MinimumNoiseSamples || std::max(own, read) + half >= t.count)
+        return false;
+    const double noise = robustRms(t, noiseStart, noiseEnd);
+    auto peak = [&](int from, int to) {
+        double p = 0;
+        for (int i = std::max(0, from); i < to; ++i)
+            p = std::max(p, std::fabs(at(t, i)));
+        return p;
+    };
+    if (read < own)
+        return peak(read, own) < std::min(MaximumDetection * noise, QuietShare * peak(own, own + half));
+    return peak(std::max(own, read - half / 2), read) >=
+           std::max(MaximumDetection * noise, EarlyLobeShare * peak(own, own + half));
+}
+
 // The gather stage. One trace's first break at a low signal-to-noise ratio
 // hides in its noise, but its neighbours carry the same wavelet a moveout
 // apart. Each trace is lined up on the stack of its neighbours (their
@@ -2095,6 +2129,11 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         }
         const double onsetMs = at + read.onsetMs;
         const double lead = onsetMs - pick.onsetMs;
+        // A confident own pick stands against another lobe its trace
+        // itself rules out.
+        if (pick.found && pick.confidence >= settings.minimumConfidence && std::fabs(lead) > RefineShare * period &&
+            ruledOutByTrace(traceOf(gather, i), pick.onsetMs, onsetMs, period))
+            continue;
         const bool ledByNoise = pick.found && read.confidence >= settings.minimumConfidence &&
                                 std::fabs(read.onsetMs) <= RefineShare * period && lead > RefineShare * period &&
                                 lead < NoiseLeadShare * period;

@@ -701,13 +701,21 @@ private slots:
         // clear the confident level alone, but most continue their
         // neighbours' first break.
         QTest::addColumn<double>("confidentShare");
+        QTest::addColumn<double>("emergentShare"); // of the traces, by the generator's draw
+        QTest::addColumn<double>("offShare");      // of the picks, at most this share beyond toleranceMs
         QTest::newRow("seed 5, shot 3: a noise swing into the first lobe")
-            << quint64(5) << 2 << 2.5 << 10.0 << 96 << 0.9;
-        QTest::newRow("seed 5, shot 5: swings against the first motion") << quint64(5) << 4 << 1.5 << 10.0 << 96 << 0.9;
+            << quint64(5) << 2 << 2.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0;
+        QTest::newRow("seed 5, shot 5: swings against the first motion")
+            << quint64(5) << 4 << 1.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0;
         QTest::newRow("seed 3, shot 8, S/N 4: noise confident far before the first break")
-            << quint64(3) << 7 << 2.5 << 4.0 << 96 << 0.5;
+            << quint64(3) << 7 << 2.5 << 4.0 << 96 << 0.5 << 0.0 << 0.0;
         QTest::newRow("seed 2, shot 3, S/N 4, 48 channels: a weak side next to the source")
-            << quint64(2) << 2 << 3.5 << 4.0 << 48 << 0.4;
+            << quint64(2) << 2 << 3.5 << 4.0 << 48 << 0.4 << 0.0 << 0.0;
+        // Every stack holds traces whose onset builds up slowly at a lower
+        // pitch, lined up on their largest lobes: the stacks start a lobe
+        // early or late where the clear traces themselves do not.
+        QTest::newRow("seed 21, shot 6, S/N 30: a third of the onsets emergent")
+            << quint64(21) << 5 << 4.0 << 30.0 << 96 << 0.0 << 0.3 << 0.15;
     }
 
     void picksGeneratedShots()
@@ -718,12 +726,15 @@ private slots:
         QFETCH(double, signalToNoise);
         QFETCH(int, channels);
         QFETCH(double, confidentShare);
+        QFETCH(double, emergentShare);
+        QFETCH(double, offShare);
         FbFile::FbGenerator::Options line;
         line.shots = 12;
         line.channels = channels;
         line.seed = seed;
         TraceGenerator::Options traces;
         traces.signalToNoise = signalToNoise;
+        traces.emergentShare = emergentShare;
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("line.sgy"));
         TraceGenerator::Writer writer;
@@ -736,14 +747,17 @@ private slots:
         QCOMPARE(truth.size(), gather.traceCount());
         const OnsetPickerSettings settings;
         const QVector<OnsetPick> picks = pickGather(gather, QVector<double>(), settings);
-        int confident = 0;
+        int confident = 0, off = 0;
         for (int c = 0; c < truth.size(); ++c) {
             confident += picks[c].found && picks[c].confidence >= settings.minimumConfidence ? 1 : 0;
             const QByteArray where = QByteArray("channel ") + QByteArray::number(truth[c].channel) + " onset " +
                                      QByteArray::number(picks[c].onsetMs) + " truth " +
                                      QByteArray::number(truth[c].fb_time);
-            QVERIFY2(picks[c].found && std::fabs(picks[c].onsetMs - truth[c].fb_time) <= toleranceMs, where);
+            const bool within = picks[c].found && std::fabs(picks[c].onsetMs - truth[c].fb_time) <= toleranceMs;
+            off += within ? 0 : 1;
+            QVERIFY2(within || offShare > 0, where);
         }
+        QVERIFY2(off <= offShare * truth.size(), qPrintable(QStringLiteral("%1 of %2 off").arg(off).arg(truth.size())));
         QVERIFY2(confident >= confidentShare * truth.size(), qPrintable(QString::number(confident)));
     }
 
