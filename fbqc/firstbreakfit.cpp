@@ -1539,17 +1539,37 @@ bool ShotFitter::patchModel(int side, int count, double slowness, double *model)
         return false;
     // The refractor: from the first segment clearly faster than the direct
     // arrival on, its line running on towards the source.
+    const auto refractor = [&](int j) { return j < k && f.slope(j) < RefractorContrast * f.slope(0); };
     int first = 1;
-    while (first < k && !(f.slope(first) < RefractorContrast * f.slope(0)))
+    while (first < k && !refractor(first))
         ++first;
     if (first == k)
         return false;
     const double *h = m_h[side].data();
     const double *ground = m_ground[side].data();
-    for (int j = 0; j < count; ++j) {
-        const double refractor =
-            f.segmentOf(h[j]) >= first ? f.timeAt(h[j]) : f.intercept(first) + f.slope(first) * h[j];
-        model[j] = std::min(f.intercept(0) + f.slope(0) * h[j], refractor + slowness * (ground[j] - top));
+    const auto fill = [&](int from, double *out) {
+        for (int j = 0; j < count; ++j) {
+            const double refracted =
+                f.segmentOf(h[j]) >= from ? f.timeAt(h[j]) : f.intercept(from) + f.slope(from) * h[j];
+            out[j] = std::min(f.intercept(0) + f.slope(0) * h[j], refracted + slowness * (ground[j] - top));
+        }
+    };
+    fill(first, model);
+    // A faster stretch the curve bends back from to a slower refractor may
+    // be where lines at different heights mix near the crossover: the
+    // slower refractor runs on towards the source where it leaves fewer
+    // picks off.
+    if (refractor(first + 1) && f.slope(first + 1) > f.slope(first)) {
+        std::vector<double> beyond(count);
+        fill(first + 1, beyond.data());
+        const double *raw = m_raw[side].data();
+        int offFirst = 0, offBeyond = 0;
+        for (int j = 0; j < count; ++j) {
+            offFirst += std::abs(raw[j] - model[j]) > FitCutMs ? 1 : 0;
+            offBeyond += std::abs(raw[j] - beyond[j]) > FitCutMs ? 1 : 0;
+        }
+        if (offBeyond < offFirst)
+            std::copy(beyond.begin(), beyond.end(), model);
     }
     return true;
 }
