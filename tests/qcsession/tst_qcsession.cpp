@@ -227,6 +227,10 @@ private slots:
         std::mt19937_64 random(seed);
         const auto pick = [&random](int n) { return int(random() % quint64(n)); };
         const QVector<ShotIndexEntry> index = session.report().index();
+        QSet<qint32> sources;
+        for (int s = 0; s < index.size(); ++s)
+            sources.insert(session.report().shots().source(s).stat);
+        const auto atPartner = [&sources](const FbRecord &r) { return r.offset != 0 && sources.contains(r.g_stat); };
         QVector<PickEdits> history{PickEdits()};
         const QString copy = m_dir.filePath(QStringLiteral("corrected-%1.fb").arg(seed));
         for (int step = 0; step < 16; ++step) {
@@ -256,14 +260,19 @@ private slots:
                 break;
             }
             case 2: {
-                // A pick the file has: a time where there was none could
-                // make a pair the file never compared.
-                const FbRecord &r = records.at(record - e.firstRecord);
+                // A pick where another shot stands, moved further than a
+                // steady pick strays: its pair's time is read with the shot's
+                // new curve. A pick the file has: a time where there was none
+                // could make a pair the file never compared.
+                int at = record - e.firstRecord;
+                for (int k = 0; k < records.size() && !atPartner(records.at(at)); ++k)
+                    at = (at + 1) % records.size();
+                const FbRecord &r = records.at(at);
                 if (!FbPicks::isLive(r))
                     continue;
-                const float time = r.fb_time + float(pick(41) - 20);
-                action = QStringLiteral("retime record %1 to %2").arg(record).arg(double(time));
-                planned = plan.retime(record, std::max(time, 1.0f), QStringLiteral("t"));
+                const float time = r.fb_time + float((14 + pick(11)) * (pick(2) ? 1 : -1));
+                action = QStringLiteral("retime record %1 to %2").arg(e.firstRecord + at).arg(double(time));
+                planned = plan.retime(e.firstRecord + at, std::max(time, 1.0f), QStringLiteral("t"));
                 break;
             }
             case 3: {
