@@ -87,6 +87,14 @@ int plotOutliers(ShotPlot *plot)
     return outliers.match(plot->title().text()).captured(1).toInt();
 }
 
+// The plug-in's Chinese catalogue, installed when the language asks for it;
+// the translator takes itself out of the application when it goes.
+bool speak(const QString &language, QTranslator *chinese)
+{
+    return language != QLatin1String("zh_CN") || (chinese->load(QStringLiteral(FBPICKQC_QM_DIR "/fbpickqc_zh_CN.qm")) &&
+                                                  QCoreApplication::installTranslator(chinese));
+}
+
 } // namespace
 
 class TestFbPickQc : public QObject, QcWindowFixture
@@ -210,10 +218,7 @@ private slots:
         QFETCH(QString, language);
         QFETCH(QString, count);
         QTranslator chinese;
-        if (language == QLatin1String("zh_CN")) {
-            QVERIFY(chinese.load(QStringLiteral(FBPICKQC_QM_DIR "/fbpickqc_zh_CN.qm")));
-            QCoreApplication::installTranslator(&chinese);
-        }
+        QVERIFY(speak(language, &chinese));
         openSurvey();
         auto *view = child<QTreeView>(m_window, "problemView");
         auto *model = qobject_cast<ProblemModel *>(view->model());
@@ -929,10 +934,7 @@ private slots:
         QFETCH(QString, language);
         QFETCH(bool, compact);
         QTranslator chinese;
-        if (language == QLatin1String("zh_CN")) {
-            QVERIFY(chinese.load(QStringLiteral(FBPICKQC_QM_DIR "/fbpickqc_zh_CN.qm")));
-            QCoreApplication::installTranslator(&chinese);
-        }
+        QVERIFY(speak(language, &chinese));
         // From a project's deep folder, as users keep their files: the path
         // must not lengthen the summary into the plot's room.
         const QString deep = m_dir.filePath(QStringLiteral("projects/north block 2026/line 42 final picks/survey.fb"));
