@@ -203,6 +203,14 @@ constexpr double CarryMargin = 1.2;
 // A stack reading this share of a period off the level its side's stacks
 // read at, from their alignments, stands on another lobe.
 constexpr double SideLevelShare = 0.375;
+// Field records mix wavelets: an emergent onset rings at a lower pitch than
+// the sharp ones around it, and lined up with them the correlation takes its
+// largest lobe, not its first break. A neighbour whose confident pick rings
+// a cycle this many times longer or shorter than the trace's own is left
+// out of the trace's stack, while at least MinimumGatherStack others stay;
+// such a trace's stack is read with its like neighbours' period, and its
+// reading's cycle is left out of the shot's.
+constexpr double UnlikeCycleRatio = 1.4;
 // Near the source of a shot over a slow top layer the first break is the
 // direct wave, on a line through the source at time 0; the first traces on a
 // side whose picks lie within DirectWaveMs of one such line, at least
@@ -1791,6 +1799,32 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     std::vector<int> lowest(static_cast<size_t>(n)), highest(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i)
         sideReach(i, GatherNeighbours, &lowest[size_t(i)], &highest[size_t(i)]);
+    // Each confident pick's whole cycle, the wavelet it rings with; NaN
+    // where the pick is doubtful (a pick on noise measures a long one).
+    std::vector<double> ringing(static_cast<size_t>(n), NaN);
+    for (int k = 0; k < n; ++k) {
+        const OnsetPick &p = (*picks)[size_t(k)];
+        if (p.found && p.confidence >= settings.minimumConfidence && usablePeriod(wholeCycle(p)))
+            ringing[size_t(k)] = wholeCycle(p);
+    }
+    auto unlike = [&](int i, int k) {
+        const double a = ringing[size_t(i)], b = ringing[size_t(k)];
+        return k != i && std::isfinite(a) && std::isfinite(b) && std::max(a, b) > UnlikeCycleRatio * std::min(a, b);
+    };
+    // The neighbours from lo to hi unlike trace i whose rows hold a
+    // waveform, when leaving them out keeps enough of the stack.
+    std::vector<int> leftOut;
+    auto unlikeOf = [&](int i, int lo, int hi, int used) {
+        leftOut.clear();
+        if (!std::isfinite(ringing[size_t(i)]))
+            return 0;
+        for (int k = lo; k <= hi; ++k)
+            if (scale[size_t(k)] > 0 && unlike(i, k))
+                leftOut.push_back(k);
+        if (used - int(leftOut.size()) < MinimumGatherStack)
+            leftOut.clear();
+        return int(leftOut.size());
+    };
     // Running sums and segments are written in full before they are read:
     // no zero fill of these large buffers first.
     std::unique_ptr<double[]> sums(new double[size_t(n + 1) * size_t(length)]);
@@ -1847,6 +1881,9 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             const double *self = windows.get() + size_t(i) * size_t(length);
             subtractRows(top, bottom, stack.data(), size_t(length));
             subtractRows(stack.data(), self, stack.data(), size_t(length));
+            unlikeOf(i, lo, hi, used);
+            for (int k : leftOut)
+                subtractRows(stack.data(), windows.get() + size_t(k) * size_t(length), stack.data(), size_t(length));
             const double *own = &owns[size_t(i) * ownWidth];
             const double *ownEnergy = &ownEnergies[size_t(i) * (ownCount + 1)];
             // Every stride-th lag over every stride-th sample first (the
@@ -1971,6 +2008,26 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     sumUp(segments.get(), int(span), segmentSums.get());
     OnsetPickerSettings onStack = settings;
     onStack.periodMs = period;
+    // A trace ringing unlike the shot's period has its stack of like
+    // neighbours read with their period: the onset lies half a period before
+    // the first lobe's end, and the shot's shorter one reads it late.
+    auto ringsUnlikeShot = [&](int i) {
+        const double a = ringing[size_t(i)];
+        return std::isfinite(a) && std::max(a, period) > UnlikeCycleRatio * std::min(a, period);
+    };
+    OnsetPickerSettings onOwn = onStack;
+    auto readingOf = [&](int i) -> const OnsetPickerSettings & {
+        if (!ringsUnlikeShot(i))
+            return onStack;
+        QVector<double> like;
+        for (int k = lowest[size_t(i)]; k <= highest[size_t(i)]; ++k)
+            if (std::isfinite(ringing[size_t(k)]) && !unlike(i, k))
+                like.append(ringing[size_t(k)]);
+        if (like.size() < MinimumGatherStack)
+            return onStack;
+        onOwn.periodMs = median(like);
+        return onOwn;
+    };
     // The stack moves the trace at the source of a split spread only
     // sooner: the moveout bends there, and its neighbours on both sides
     // lined up on it stack late.
@@ -2002,11 +2059,22 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
                onsetMs - own.onsetMs > NearSourceLateShare * period;
     };
     // The stack of a side's traces from lo to hi, around the alignments.
-    auto stackOf = [&](int lo, int hi, std::vector<float> *into) {
+    // Trace i's neighbours unlike it stay out (see unlikeOf).
+    std::vector<double> kept(span);
+    auto stackOf = [&](int i, int lo, int hi, std::vector<float> *into) {
         const double *top = segmentSums.get() + size_t(hi + 1) * span;
         const double *bottom = segmentSums.get() + size_t(lo) * span;
+        if (unlikeOf(i, lo, hi, counts[size_t(hi) + 1] - counts[size_t(lo)] - 1) > 0) {
+            subtractRows(top, bottom, kept.data(), span);
+            for (int k : leftOut)
+                subtractRows(kept.data(), segments.get() + size_t(k) * span, kept.data(), span);
+            bottom = nullptr;
+        }
         float *to = into->data();
         size_t j = 0;
+        if (!bottom)
+            for (; j < span; ++j)
+                to[j] = float(kept[j]);
 #if defined(__SSE2__)
         for (; j + 2 <= span; j += 2) {
             const __m128 two = _mm_cvtpd_ps(_mm_sub_pd(_mm_loadu_pd(top + j), _mm_loadu_pd(bottom + j)));
@@ -2025,8 +2093,8 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         const int used = counts[size_t(hi) + 1] - counts[size_t(lo)];
         if (used <= MinimumGatherStack)
             continue;
-        OnsetPick read =
-            pickInRange(stackOf(lo, hi, &stacked), -searchMs, searchMs, onStack, WindowEnd::LookBack, Samples::Stack);
+        OnsetPick read = pickInRange(stackOf(i, lo, hi, &stacked), -searchMs, searchMs, readingOf(i),
+                                     WindowEnd::LookBack, Samples::Stack);
         if (!read.found)
             continue;
         // Near the threshold the first lobe of an arrival that builds up
@@ -2045,7 +2113,7 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         if (doubtfulRead || unsteadyRead) {
             int wideLo = lo, wideHi = hi;
             sideReach(i, WideStackFactor * GatherNeighbours, &wideLo, &wideHi);
-            const OnsetPick wideRead = pickInRange(stackOf(wideLo, wideHi, &wide), -searchMs, searchMs, onStack,
+            const OnsetPick wideRead = pickInRange(stackOf(i, wideLo, wideHi, &wide), -searchMs, searchMs, readingOf(i),
                                                    WindowEnd::LookBack, Samples::Stack);
             const bool sameLobe = wideRead.found && std::fabs(read.onsetMs - wideRead.onsetMs) <= RefineShare * period;
             if (doubtfulRead && wideRead.found && !sameLobe)
@@ -2093,8 +2161,8 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
                 if (!(std::fabs(level - predicted) + RefineShare * period < std::fabs(read.onsetMs - predicted)))
                     continue;
                 const OnsetPick again =
-                    pickInRange(stackOf(lowest[size_t(i)], highest[size_t(i)], &stacked), level - searchMs / 2,
-                                level + searchMs / 2, onStack, WindowEnd::LookBack, Samples::Stack);
+                    pickInRange(stackOf(i, lowest[size_t(i)], highest[size_t(i)], &stacked), level - searchMs / 2,
+                                level + searchMs / 2, readingOf(i), WindowEnd::LookBack, Samples::Stack);
                 if (again.found && std::fabs(again.onsetMs - level) <= RefineShare * period)
                     read = again;
                 else
@@ -2106,7 +2174,8 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         if (!read.found)
             continue;
         const int lo = lowest[size_t(i)], hi = highest[size_t(i)];
-        if (std::isfinite(read.cycleMs))
+        // The shot's period is its own wavelet's, not the other one's.
+        if (std::isfinite(read.cycleMs) && !ringsUnlikeShot(i))
             cycles.append(read.cycleMs);
         OnsetPick &pick = (*picks)[size_t(i)];
         // A doubtful trace is carried there from its neighbours' line, by
