@@ -1604,42 +1604,57 @@ double wholeCycle(const OnsetPick &p)
 // wrong neighbour moves it little. Only neighbours on the trace's own side
 // of the source count. NaN with fewer than
 // three neighbours, and for the traces `only` (when given) leaves out.
-std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<double> &times, int reach,
-                                const std::vector<char> *only = nullptr)
+class Moveout
 {
-    const int n = gather.traceCount();
-    bool offsets = false;
-    for (int i = 1; i < n && !offsets; ++i)
-        offsets = gather.headers[i].offset != gather.headers[0].offset;
-    auto abscissa = [&](int i) { return offsets ? gather.headers[i].offset : double(i); };
-    // The slopes of up to 120 pairs a trace: selected without a branch per
-    // value, which the slopes' random order would mispredict every other time.
-    std::vector<double> scratch;
-    auto middle = [&scratch](std::vector<double> &v) {
-        scratch.resize(v.size());
-        return kthSmallest(v.data(), scratch.data(), int(v.size()), int(v.size() / 2));
-    };
-    std::vector<double> line(static_cast<size_t>(n), NaN);
-    std::vector<int> near;
-    std::vector<double> slopes, lines;
-    for (int i = 0; i < n; ++i) {
-        if (only && !(*only)[size_t(i)])
-            continue;
+public:
+    Moveout(const ShotGather &gather, const std::vector<double> &times, int reach)
+        : gather(gather), times(times), reach(reach), n(gather.traceCount())
+    {
+        for (int i = 1; i < n && !offsets; ++i)
+            offsets = gather.headers[i].offset != gather.headers[0].offset;
+    }
+
+    double at(int i)
+    {
+        auto abscissa = [&](int k) { return offsets ? gather.headers[k].offset : double(k); };
         near.clear();
         for (int k = std::max(0, i - reach); k <= std::min(n - 1, i + reach); ++k)
             if (k != i && std::isfinite(times[size_t(k)]) && sameSideOfSource(gather, i, k))
                 near.push_back(k);
         if (near.size() < 3)
-            continue;
+            return NaN;
         const double slope = medianPairSlope(
             near.data(), near.size(), abscissa, [&](int k) { return times[size_t(k)]; }, &slopes);
         if (std::isnan(slope))
-            continue;
+            return NaN;
         lines.clear();
         for (int k : near)
             lines.push_back(times[size_t(k)] + slope * (abscissa(i) - abscissa(k)));
-        line[size_t(i)] = middle(lines);
+        // The slopes of up to 120 pairs a trace: selected without a branch
+        // per value, which the slopes' random order would mispredict every
+        // other time.
+        scratch.resize(lines.size());
+        return kthSmallest(lines.data(), scratch.data(), int(lines.size()), int(lines.size() / 2));
     }
+
+private:
+    const ShotGather &gather;
+    const std::vector<double> &times;
+    const int reach, n;
+    bool offsets = false;
+    std::vector<int> near;
+    std::vector<double> slopes, lines, scratch;
+};
+
+// The line at every trace, or at those `only` keeps.
+std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<double> &times, int reach,
+                                const std::vector<char> *only = nullptr)
+{
+    Moveout moveout(gather, times, reach);
+    std::vector<double> line(static_cast<size_t>(gather.traceCount()), NaN);
+    for (int i = 0; i < gather.traceCount(); ++i)
+        if (!only || (*only)[size_t(i)])
+            line[size_t(i)] = moveout.at(i);
     return line;
 }
 
@@ -2435,11 +2450,21 @@ void vouchByNeighbours(const ShotGather &gather, double period, const OnsetPicke
     for (int i = 0; i < n; ++i)
         if ((*picks)[size_t(i)].found)
             times[size_t(i)] = (*picks)[size_t(i)].onsetMs;
-    const std::vector<double> line = moveoutLine(gather, times, GatherNeighbours);
+    // The line only where a doubtful pick asks for it: on a strong shot at
+    // a few traces and their neighbours.
+    Moveout moveout(gather, times, GatherNeighbours);
+    std::vector<double> line(static_cast<size_t>(n), NaN);
+    std::vector<char> drawn(static_cast<size_t>(n), 0);
     const double tolerance =
         std::max(2 * gather.sampleIntervalMs, usablePeriod(period) ? std::min(VouchMs, RefineShare * period) : VouchMs);
     auto onLine = [&](int k) {
-        return std::isfinite(times[size_t(k)]) && std::fabs(times[size_t(k)] - line[size_t(k)]) <= tolerance;
+        if (!std::isfinite(times[size_t(k)]))
+            return false;
+        if (!drawn[size_t(k)]) {
+            line[size_t(k)] = moveout.at(k);
+            drawn[size_t(k)] = 1;
+        }
+        return std::fabs(times[size_t(k)] - line[size_t(k)]) <= tolerance;
     };
     OnsetPickerSettings own = settings;
     if (usablePeriod(period))
@@ -2449,14 +2474,17 @@ void vouchByNeighbours(const ShotGather &gather, double period, const OnsetPicke
         const OnsetPick &p = (*picks)[size_t(i)];
         if (!p.found || p.confidence >= settings.minimumConfidence || !onLine(i))
             continue;
-        int agreeing = 0, neighbours = 0;
-        for (int k = std::max(0, i - GatherNeighbours); k <= std::min(n - 1, i + GatherNeighbours); ++k) {
-            if (k == i || !std::isfinite(times[size_t(k)]) || !sameSideOfSource(gather, i, k))
-                continue;
-            ++neighbours;
-            agreeing += onLine(k) ? 1 : 0;
-        }
-        if (agreeing < VouchingPicks || 2 * agreeing <= neighbours)
+        int neighbours = 0;
+        int around[2 * GatherNeighbours];
+        for (int k = std::max(0, i - GatherNeighbours); k <= std::min(n - 1, i + GatherNeighbours); ++k)
+            if (k != i && std::isfinite(times[size_t(k)]) && sameSideOfSource(gather, i, k))
+                around[neighbours++] = k;
+        // Enough of them on the line, or too few left to get there.
+        const int needed = std::max(VouchingPicks, neighbours / 2 + 1);
+        int agreeing = 0;
+        for (int m = 0; m < neighbours && agreeing < needed && agreeing + neighbours - m >= needed; ++m)
+            agreeing += onLine(around[m]) ? 1 : 0;
+        if (agreeing < needed)
             continue;
         const OnsetPick there = pickInRange(traceOf(gather, i), p.onsetMs - tolerance, p.onsetMs + tolerance, own);
         vouched[size_t(i)] = there.found && std::fabs(there.onsetMs - p.onsetMs) <= tolerance &&
