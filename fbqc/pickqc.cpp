@@ -50,6 +50,7 @@ ShotSummary ShotSummaries::at(int shot) const
     s.directReachMs = it->directReachMs;
     s.quietPicks = it->quietPicks;
     s.quietSquares = it->quietSquares;
+    s.doubtfulSource = it->doubtfulSource;
     return s;
 }
 
@@ -71,7 +72,8 @@ ShotSummaries::Judged ShotSummaries::judged(int shot, const ShotSummary &s)
                   s.sourceDepth,
                   s.directReachMs,
                   s.quietPicks,
-                  s.quietSquares};
+                  s.quietSquares,
+                  s.doubtfulSource};
 }
 
 bool ShotSummaries::hasNothing(const ShotSummary &s)
@@ -120,7 +122,8 @@ std::vector<ShotSummaries::Timing> ShotSummaries::timings() const
                                      j.sourceDepth,
                                      j.directReachMs,
                                      {j.velocity[Negative], j.velocity[Positive]},
-                                     {j.span[Negative], j.span[Positive]}});
+                                     {j.span[Negative], j.span[Positive]},
+                                     j.doubtfulSource});
     }
     return timings;
 }

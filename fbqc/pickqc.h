@@ -89,6 +89,11 @@ struct ShotSummary
     // to it run along the surface, whatever the source's depth. NaN where
     // no side shows both.
     float directReachMs = float(NaN);
+    // Every pick at the source is doubtful (status 1) while most of the
+    // shot's are confident: the picker was unsure of the source's own trace,
+    // as where a shot triggered early leaves its first break before the
+    // record starts. Where statuses are mixed at random it says nothing.
+    bool doubtfulSource = false;
     float sourceX = 0.0f; // where the source stands (sourcePosition())
     float sourceY = 0.0f;
     qint32 sLine = 0;
@@ -113,7 +118,7 @@ struct ShotSource
 
 // The summaries of a file's shots, one per index entry, in file order.
 // Held compactly: a shot with nothing judged (millions of one-record shots)
-// keeps only its source, 16 bytes; a judged one another 112. Its ffid and
+// keeps only its source, 16 bytes; a judged one another 116. Its ffid and
 // pick count come from the shot index the pass attaches at its end, which
 // shares the report's index rather than copying it.
 //
@@ -156,6 +161,7 @@ public:
         float directReachMs;
         float velocity[2]; // of the segment each side's intercept belongs to; NaN where none
         InterceptSpan span[2];
+        bool doubtfulSource;
     };
     std::vector<Timing> timings() const;
     // Where the room for sources lies and what one takes, to fault it in
@@ -183,6 +189,7 @@ private:
         float directReachMs;
         qint32 quietPicks;
         float quietSquares;
+        bool doubtfulSource;
     };
     static Judged judged(int shot, const ShotSummary &s);
     static bool hasNothing(const ShotSummary &s);

@@ -109,10 +109,14 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
     w.minOffset = std::numeric_limits<qint32>::max();
     w.maxOffset = std::numeric_limits<qint32>::min();
     w.offsets = OffsetTally();
+    int atSource[2] = {0, 0}; // confident and doubtful picks at offset 0
     for (int k = 0; k < n; ++k) {
         const FbRecord &r = records[k];
         w.offsets.add(r);
-        ++w.status[int(FbColumns::pickClass(r.fb_status))];
+        const FbColumns::PickClass pickClass = FbColumns::pickClass(r.fb_status);
+        ++w.status[int(pickClass)];
+        if (r.offset == 0 && std::isfinite(r.fb_time) && pickClass != FbColumns::PickClass::Other)
+            ++atSource[pickClass == FbColumns::PickClass::Status1 ? 1 : 0];
         w.minOffset = std::min(w.minOffset, r.offset);
         w.maxOffset = std::max(w.maxOffset, r.offset);
         w.notPicked += FbPicks::isUnpicked(r) ? 1 : 0;
@@ -134,6 +138,7 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
     s.intercept[Negative] = s.intercept[Positive] = float(NaN);
     s.sourceDelay = float(NaN);
     s.notPicked = qint32(w.notPicked);
+    s.doubtfulSource = atSource[1] > 0 && atSource[0] == 0 && w.status[0] > w.status[1];
     // A shot with fewer picks than a side needs has no fit to make: millions
     // of one-pick shots skip the fitter.
     const bool judge = fitter && shot.whole && n >= MinPicksPerSide;

@@ -37,7 +37,9 @@ using namespace FbFile;
 // changes only slowly (an intercept against their trend along the line
 // where the refractor dips), each neighbour's own timing error taken off
 // (its pairs' verdict, or this comparison's, round by round); of two
-// measures each counts by how closely the neighbours agree on it. The static of
+// measures each counts by how closely the neighbours agree on it, and a
+// time at the source the picker doubted on a shot it otherwise trusted
+// stands aside where the refractors' lines disagree with it. The static of
 // the ground under a source delays all its picks as a timing error would:
 // what the receivers there show in the other shots (their mean residual) is
 // taken off each shot's measures first; what they do not show, the
@@ -387,6 +389,23 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
                 estimate[k] = TimingEstimate();
                 estimate[k].shot = -1;
                 continue;
+            }
+            // A time at the source the picker itself doubted, on a shot whose
+            // other picks it trusted, is no reading where the refractors'
+            // lines place the shot elsewhere: an early shot's source trace
+            // starts after its first break, and the pick there is whatever
+            // came first on the record.
+            if (timings[k].doubtfulSource && std::isfinite(delaySays) && says.size() > 1) {
+                double sum = 0.0, weights = 0.0;
+                for (size_t m = 1; m < says.size(); ++m) {
+                    const double w = 1.0 / std::pow(std::max(spreads[m], LeastSpreadMs), 2);
+                    sum += w * says[m], weights += w;
+                }
+                if (std::abs(delaySays - sum / weights) > tolerance / 2) {
+                    says.erase(says.begin());
+                    spreads.erase(spreads.begin());
+                    delaySays = NaN;
+                }
             }
             TimingEstimate &t = estimate[k];
             t.shot = timings[k].shot;
@@ -782,30 +801,45 @@ void checkTimingErrors(Report *r)
     // off of their own (a bias of the picking, the source's own static),
     // which no number of pairs averages away. Pick quality is a line's
     // own (its ground, its crew's day): each source line's scatter, where
-    // it has enough paired shots to tell one, else the file's.
+    // it has enough paired shots to tell one, else the file's. Shots late
+    // beyond the tolerance are no part of that scatter, and a shot is set
+    // against the others' only: on a short line its own delay and another
+    // mis-triggered shot's would widen the scatter it must stand out of.
     std::vector<std::pair<qint32, double>> byLine; // source line, |delay|
     for (const TimingEstimate &t : qAsConst(timing)) {
-        if (t.pairs >= MinTimingPairs)
+        if (t.pairs >= MinTimingPairs && !(std::abs(double(t.delay)) > tolerance))
             byLine.emplace_back(r->shots().source(t.shot).line, std::abs(double(t.delay)));
     }
-    std::vector<double> spread;
+    // 1.4826 times the median of the sorted |delays| less one equal to
+    // |delay| when there is one.
+    const auto scatterWithout = [](const std::vector<double> &sorted, double delay) {
+        const auto at = std::lower_bound(sorted.begin(), sorted.end(), std::abs(delay));
+        const size_t skip = at != sorted.end() && *at == std::abs(delay) ? size_t(at - sorted.begin()) : sorted.size();
+        const size_t count = sorted.size() - (skip < sorted.size() ? 1 : 0);
+        if (count == 0)
+            return 0.0;
+        const auto value = [&](size_t i) { return sorted[i < skip ? i : i + 1]; };
+        return 1.4826 * (count % 2 ? value(count / 2) : 0.5 * (value(count / 2) + value(count / 2 - 1)));
+    };
+    std::vector<double> fileSpread;
     for (const auto &lineDelay : byLine)
-        spread.push_back(lineDelay.second);
-    const double fileScatter = spread.empty() ? 0.0 : 1.4826 * median(spread);
+        fileSpread.push_back(lineDelay.second);
+    std::sort(fileSpread.begin(), fileSpread.end());
     std::sort(byLine.begin(), byLine.end());
-    std::vector<std::pair<qint32, double>> lineScatter;
+    std::vector<std::pair<qint32, std::vector<double>>> lineSpread; // each line's sorted |delays|
     for (size_t a = 0, b = 0; a < byLine.size(); a = b) {
-        spread.clear();
+        std::vector<double> spread;
         for (b = a; b < byLine.size() && byLine[b].first == byLine[a].first; ++b)
             spread.push_back(byLine[b].second);
-        lineScatter.emplace_back(byLine[a].first,
-                                 spread.size() >= MinLineShots ? 1.4826 * median(spread) : fileScatter);
+        lineSpread.emplace_back(byLine[a].first, std::move(spread));
     }
     for (TimingEstimate &t : timing) {
         const qint32 line = r->shots().source(t.shot).line;
-        const auto at = std::lower_bound(lineScatter.begin(), lineScatter.end(), line,
-                                         [](const std::pair<qint32, double> &l, qint32 key) { return l.first < key; });
-        const double scatter = at != lineScatter.end() && at->first == line ? at->second : fileScatter;
+        const auto at =
+            std::lower_bound(lineSpread.begin(), lineSpread.end(), line,
+                             [](const std::pair<qint32, std::vector<double>> &l, qint32 key) { return l.first < key; });
+        const bool own = at != lineSpread.end() && at->first == line && at->second.size() >= MinLineShots;
+        const double scatter = scatterWithout(own ? at->second : fileSpread, t.pairs >= MinTimingPairs ? t.delay : NaN);
         t.uncertainty = float(std::max(double(t.uncertainty), scatter));
         if (namedByPairs(t, tolerance)) {
             Finding f;

@@ -655,6 +655,11 @@ private slots:
         // The shots before this one are a source line of their own, each
         // picked late by its own 0-4 ms; 0: none.
         QTest::addColumn<int>("roughLine");
+        // Statuses as a picker writes them: every pick confident but the
+        // one at a source whose trace starts after its first break, which
+        // is doubtful and read this many ms into the record; 0: the
+        // generator's mix, and such a pick 15 ms late.
+        QTest::addColumn<double>("cutOffPick");
         const auto line = [](FbGenerator::Spread spread, double late, const QVector<int> &shots) {
             FbGenerator::Options o;
             o.shots = 40;
@@ -671,33 +676,39 @@ private slots:
         };
         const auto split = FbGenerator::Spread::Split, endOn = FbGenerator::Spread::EndOn;
         QTest::newRow("split, 10 ms late")
-            << line(split, 10, {19}) << false << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
+            << line(split, 10, {19}) << false << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
         QTest::newRow("end-on, 10 ms late")
-            << line(endOn, 10, {19}) << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
+            << line(endOn, 10, {19}) << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
         // Below the tolerance, told by many pairs or neighbours that agree.
         QTest::newRow("split, 3.5 ms late")
-            << line(split, 3.5, {19}) << false << 1.0 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
+            << line(split, 3.5, {19}) << false << 1.0 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
         QTest::newRow("end-on, 3.5 ms early")
-            << line(endOn, -3.5, {19}) << true << 1.0 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
+            << line(endOn, -3.5, {19}) << true << 1.0 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
+        // Its source's trace starts after the first break: the picker's
+        // doubtful pick there reads it on time, its refractor does not.
+        QTest::newRow("end-on, 4 ms early, picked, its source trace cut off")
+            << line(endOn, -4, {19}) << true << 1.0 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 5.0;
         QTest::newRow("end-on, 12 ms early")
-            << line(endOn, -12, {19}) << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
-        QTest::newRow("end-on, clean") << line(endOn, 0, {}) << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
+            << line(endOn, -12, {19}) << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
+        QTest::newRow("end-on, clean") << line(endOn, 0, {}) << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0
+                                       << 0.0;
         // Its pairs say 1 ms near and 4.5 ms far: a bias, not a timing error.
         QTest::newRow("split, a shot picked later the farther out")
-            << line(split, 0, {}) << false << 1.5 << 3.5 << -1 << -1 << 0 << false << 19 << 0;
+            << line(split, 0, {}) << false << 1.5 << 3.5 << -1 << -1 << 0 << false << 19 << 0 << 0.0;
         // The last shot's neighbours are half late: it is on time all the same.
         QTest::newRow("end-on, three late before the last")
-            << line(endOn, 12, {36, 37, 38}) << true << 2.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
+            << line(endOn, 12, {36, 37, 38}) << true << 2.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
         // Hills the picks follow: each shot's intercepts on the datum of its neighbours.
         FbGenerator::Options hills = line(endOn, 13, {19, 20});
         hills.elevationVelocity = 2500;
         QTest::newRow("end-on, hills, two late side by side")
-            << hills << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
+            << hills << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
         // Buried sources on hills: each pair's refracted picks differ by its
         // sources' depths, which neither names a shot late nor flags a pair.
         FbGenerator::Options buried = line(split, 12, {8, 19, 30});
         buried.elevationVelocity = 1000;
-        QTest::newRow("split, hills, late shots") << buried << false << 0.8 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
+        QTest::newRow("split, hills, late shots")
+            << buried << false << 0.8 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
         // Sources off the line: a short side's farthest intercept is its
         // direct arrival's on one shot and a refractor's on the next.
         FbGenerator::Options offLine = line(split, 12, {18, 19});
@@ -705,31 +716,31 @@ private slots:
         offLine.channels = 96;
         offLine.sourceCrosslineMin = 5, offLine.sourceCrosslineMax = 50;
         QTest::newRow("split, off the line, two late side by side")
-            << offLine << true << 1.5 << 1.0 << -1 << -1 << 0 << false << -1 << 0;
+            << offLine << true << 1.5 << 1.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
         // Intercepts falling shot by shot over a dipping refractor: at the
         // line's ends the neighbours all lie on one side of the trend.
         FbGenerator::Options dipping = line(endOn, 11, {1, 2, 37}), dippingClean = line(endOn, 0, {});
         dipping.dipDegrees = dippingClean.dipDegrees = -1.5;
         QTest::newRow("end-on, dipping, late at both ends")
-            << dipping << true << 2.0 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
+            << dipping << true << 2.0 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
         // Ground under the sources as uneven as the timing errors are
         // small: each shot's and neighbour's measures lose the static its
         // receivers show in the other shots.
         FbGenerator::Options statics = line(endOn, 6, {12, 27});
         statics.stationStaticMs = 4.0;
         QTest::newRow("end-on, statics under the sources")
-            << statics << true << 1.5 << 3.5 << -1 << -1 << 0 << false << -1 << 0;
+            << statics << true << 1.5 << 3.5 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
         // Near picks off by 0-3 ms shot by shot, as on clipped near traces:
         // the time at the source scatters, the refractor's line does not.
         FbGenerator::Options nearOff = line(endOn, 10, {20});
         for (int shot = 0; shot < nearOff.shots; ++shot)
             nearOff.skipRuns.append({shot, 1, 4, 0.8 * (shot * 7 % 5)});
         QTest::newRow("end-on, near picks off shot by shot")
-            << nearOff << true << 0.8 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
+            << nearOff << true << 0.8 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
         // One shot's far picks reach a faster layer below its neighbours'
         // deepest: its farthest intercept is of another refractor.
         QTest::newRow("end-on, one shot reaching deeper")
-            << line(endOn, 10, {12}) << true << 1.5 << 2.0 << 20 << -1 << 0 << false << -1 << 0;
+            << line(endOn, 10, {12}) << true << 1.5 << 2.0 << 20 << -1 << 0 << false << -1 << 0 << 0.0;
         // A source off the line beyond the crossover whose near pick is
         // rejected shows only the refractor on both sides: its intercept is
         // no time at the source to set against the neighbours'. The slow
@@ -740,12 +751,12 @@ private slots:
         thin.velocities = {600, 2400}, thin.crossovers.clear(), thin.thicknesses = {10};
         thin.sourceCrosslineMin = 2, thin.sourceCrosslineMax = 10;
         QTest::newRow("split, 2-10 m off the line, thin top layer, clean")
-            << thin << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
+            << thin << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
         QTest::newRow("end-on, dipping, clean")
-            << dippingClean << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0;
+            << dippingClean << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
         // Its times say nothing of its timing, nor of its neighbours'.
         QTest::newRow("end-on, a shot picked on noise")
-            << line(endOn, 10, {22}) << true << 1.5 << 2.0 << -1 << 20 << 0 << false << -1 << 0;
+            << line(endOn, 10, {22}) << true << 1.5 << 2.0 << -1 << 20 << 0 << false << -1 << 0 << 0.0;
         FbGenerator::Options patch;
         patch.shots = 48;
         patch.channels = 4 * 24;
@@ -760,11 +771,11 @@ private slots:
         wide.shifts.append({21, 8.0});
         between.sourcesPerLine = 7;
         QTest::newRow("patch lines 100 m apart, a source fired twice")
-            << repeat << false << 1.5 << 2.0 << -1 << -1 << 340 << true << -1 << 0;
+            << repeat << false << 1.5 << 2.0 << -1 << -1 << 340 << true << -1 << 0 << 0.0;
         QTest::newRow("patch lines 200 m apart, one shot 8 ms late")
-            << wide << false << 1.5 << 2.0 << -1 << -1 << 340 << true << -1 << 0;
+            << wide << false << 1.5 << 2.0 << -1 << -1 << 340 << true << -1 << 0 << 0.0;
         QTest::newRow("patch, sources on and between the lines")
-            << between << false << 1.5 << 2.0 << -1 << -1 << 200 << true << -1 << 0;
+            << between << false << 1.5 << 2.0 << -1 << -1 << 200 << true << -1 << 0 << 0.0;
         fine.shots = 60;
         fine.channels = 48;
         fine.seed = 4;
@@ -775,8 +786,17 @@ private slots:
         // delays scatter by its own picking, which the other's neither hides
         // nor lends.
         QTest::newRow("split, two source lines, one picked poorly")
-            << line(split, 3.5, {30}) << false << 1.0 << 3.5 << -1 << -1 << 0 << false << -1 << 20;
-        QTest::newRow("line of 2 m stations") << fine << false << 1.5 << 2.0 << -1 << -1 << 101 << true << -1 << 0;
+            << line(split, 3.5, {30}) << false << 1.0 << 3.5 << -1 << -1 << 0 << false << -1 << 20 << 0.0;
+        // A short line of uneven sources, two shots far late: the one
+        // below the tolerance stands out of the others' scatter, not of one
+        // widened by its own delay and theirs.
+        FbGenerator::Options uneven = line(split, 0, {});
+        uneven.shots = 24, uneven.sourceDelayMs = 3.0, uneven.seed = 7;
+        uneven.shifts = {{5, -4.0}, {9, 6.0}, {17, 13.0}};
+        QTest::newRow("split, 24 uneven sources, one 4 ms early")
+            << uneven << false << 1.0 << 2.5 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
+        QTest::newRow("line of 2 m stations")
+            << fine << false << 1.5 << 2.0 << -1 << -1 << 101 << true << -1 << 0 << 0.0;
     }
     void lateShotOnEveryGeometry()
     {
@@ -790,11 +810,12 @@ private slots:
         QFETCH(bool, everyLatePairFlagged);
         QFETCH(int, drifting);
         QFETCH(int, roughLine);
+        QFETCH(double, cutOffPick);
         QVector<int> lateShots;
-        double late = 0.0;
+        QHash<int, double> late;
         for (const FbGenerator::ShotShift &shift : qAsConst(survey.shifts)) {
             lateShots << shift.shot;
-            late = shift.ms;
+            late.insert(shift.shot, shift.ms);
         }
         QVector<FbRecord> records;
         for (int shot = 0; shot < survey.shots; ++shot) {
@@ -813,8 +834,10 @@ private slots:
                     r.fb_time = float(37 * r.channel % 300);
                 // A shot triggered early starts its record after the first
                 // break at its source: that trace is picked on a later arrival.
+                if (cutOffPick > 0.0)
+                    r.fb_status = 0;
                 if (r.fb_time <= 0.0f && survey.triggerDelayMs > 0.0)
-                    r.fb_time += 15.0f, r.fb_status = 1;
+                    r.fb_time = cutOffPick > 0.0 ? float(cutOffPick) : r.fb_time + 15.0f, r.fb_status = 1;
             }
             records += picks;
         }
@@ -833,7 +856,7 @@ private slots:
         for (int k = 0; k < named.size(); ++k) {
             QCOMPARE(named[k].shot, lateShots[k]);
             QCOMPARE(bool(named[k].flags & BySourceDelay), bySourceDelay);
-            QVERIFY2(std::abs(named[k].value - late) < within,
+            QVERIFY2(std::abs(named[k].value - late.value(named[k].shot)) < within,
                      qPrintable(QString("shot %1: delay %2").arg(named[k].shot).arg(named[k].value)));
         }
         // Every flagged pair is a late shot's, whatever its sources' depths.
