@@ -1170,8 +1170,8 @@ private slots:
         QFETCH(double, ms);
         openSurvey();
         FbPickQcWindow *window = m_window;
-        window->resize(1280, 800);
-        QTRY_COMPARE(window->size(), QSize(1280, 800));
+        window->resize(1440, 900);
+        QTRY_COMPARE(window->size(), QSize(1440, 900));
         // A shot whose one outlier goes at 40 ms: the legend loses its entry.
         // The first shot has none.
         const ShotPlot *shotPlot = window->findChild<ShotPlot *>();
