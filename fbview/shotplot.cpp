@@ -16,6 +16,7 @@
 #include <qwt_plot_marker.h>
 #include <qwt_plot_zoomer.h>
 #include <qwt_scale_engine.h>
+#include <qwt_scale_widget.h>
 #include <qwt_scale_map.h>
 #include <qwt_symbol.h>
 #include <qwt_text.h>
@@ -874,8 +875,12 @@ void ShotPlot::updateLayout()
     const double label = QFontMetricsF(canvas()->font()).height() + 8.0;
     const double high = canvas()->contentsRect().height();
     const double room = std::max(0.06, label / std::max(high - label, label));
-    if (room != m_roomBelowSource) {
+    // Time labels two lines of their font apart at least, up to the usual
+    // eight steps: a low canvas gets fewer rather than a crowded axis.
+    const int steps = qBound(2, int(high / (2.0 * QFontMetricsF(axisWidget(yLeft)->font()).height())), 8);
+    if (room != m_roomBelowSource || steps != axisMaxMajor(yLeft)) {
         m_roomBelowSource = room;
+        setAxisMaxMajor(yLeft, steps);
         replot();
     }
 }

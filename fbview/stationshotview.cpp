@@ -380,7 +380,7 @@ void StationShotView::updateBar()
     bar->addColorStop(0.5, Qt::white);
     axisWidget(yRight)->setColorMap(QwtInterval(-reach, reach), bar);
     setAxisScale(yRight, -reach, reach);
-    setAxisTitle(yRight, m_kind == Differences ? tr("Difference (ms)") : tr("Residual (ms)"));
+    setBarTitle(yRight, m_kind == Differences ? tr("Difference (ms)") : tr("Residual (ms)"));
     updateFooter();
 }
 

@@ -578,7 +578,7 @@ void SurveyMap::setValues(const SurveyValues &values)
     // Shared with the caller's list; each shot is coded as it is drawn.
     m_item->m_values = values.values;
     m_item->invalidateColours();
-    setAxisTitle(yRight, values.title);
+    setBarTitle(yRight, values.title);
     replot();
 }
 

@@ -5,11 +5,15 @@
 #include <qwt_scale_map.h>
 #include <qwt_scale_widget.h>
 #include <qwt_text.h>
+#include <qwt_text_engine.h>
 
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPaintDevice>
 #include <QPainter>
+
+#include <algorithm>
+#include <cmath>
 
 namespace FbView {
 
@@ -27,6 +31,106 @@ constexpr int PreferredLines = 18;
 // title is set in to fit its axis.
 constexpr double TitleMargin = 4.0;
 constexpr qreal MinTitlePoints = 6.0;
+
+bool inColumns(uint c)
+{
+    const QChar::Script script = QChar::script(c);
+    return script == QChar::Script_Han || script == QChar::Script_Hiragana || script == QChar::Script_Katakana ||
+           script == QChar::Script_Hangul;
+}
+
+bool writtenInColumns(const QString &text)
+{
+    const QVector<uint> codes = text.toUcs4();
+    return std::any_of(codes.cbegin(), codes.cend(), inColumns);
+}
+
+// A title down a vertical axis in a script written in columns (Chinese,
+// Japanese, Korean): each such character upright under the one before,
+// where turned with the axis they would lie on their side; a run of Latin
+// text, such as a unit, turned as a column sets it.
+class UprightTextEngine : public QwtTextEngine
+{
+public:
+    static constexpr int Format = QwtText::OtherFormat + 1;
+
+    double heightForWidth(const QFont &font, int, const QString &text, double) const override
+    {
+        return columnWidth(QFontMetricsF(font), text);
+    }
+    // Along the axis, and across it, as Qwt lays a title out before turning it.
+    QSizeF textSize(const QFont &font, int, const QString &text) const override
+    {
+        const QFontMetricsF metrics(font);
+        qreal along = 0;
+        for (const Piece &piece : pieces(text))
+            along += length(metrics, piece);
+        return QSizeF(along, columnWidth(metrics, text));
+    }
+    void textMargins(const QFont &, const QString &, double &left, double &right, double &top,
+                     double &bottom) const override
+    {
+        left = right = top = bottom = 0.0;
+    }
+    void draw(QPainter *painter, const QRectF &rect, int, const QString &text) const override
+    {
+        // The axis has turned the painter a quarter: the column turns back.
+        const QTransform turned = painter->transform();
+        painter->save();
+        painter->translate(rect.center());
+        painter->rotate(-std::atan2(turned.m12(), turned.m11()) * 180.0 / M_PI);
+        const QFontMetricsF metrics(painter->font());
+        const QSizeF size = textSize(painter->font(), 0, text);
+        qreal y = -size.width() / 2;
+        for (const Piece &piece : pieces(text)) {
+            const qreal step = length(metrics, piece);
+            if (piece.upright) {
+                painter->drawText(QRectF(-rect.height() / 2, y, rect.height(), step), Qt::AlignCenter, piece.text);
+            } else {
+                painter->save();
+                painter->translate(0, y);
+                painter->rotate(90);
+                painter->drawText(QRectF(0, -metrics.height() / 2, step, metrics.height()), Qt::AlignCenter,
+                                  piece.text);
+                painter->restore();
+            }
+            y += step;
+        }
+        painter->restore();
+    }
+    bool mightRender(const QString &) const override { return false; }
+
+private:
+    struct Piece
+    {
+        QString text;
+        bool upright;
+    };
+    // Each character written in columns on its own, the text between them in runs.
+    static QVector<Piece> pieces(const QString &text)
+    {
+        QVector<Piece> list;
+        for (const uint c : text.toUcs4()) {
+            const QString one = QString::fromUcs4(&c, 1);
+            if (inColumns(c) || list.isEmpty() || list.last().upright)
+                list.append({one, inColumns(c)});
+            else
+                list.last().text += one;
+        }
+        return list;
+    }
+    static qreal length(const QFontMetricsF &metrics, const Piece &piece)
+    {
+        return piece.upright ? metrics.height() : metrics.horizontalAdvance(piece.text);
+    }
+    static qreal columnWidth(const QFontMetricsF &metrics, const QString &text)
+    {
+        qreal widest = 0;
+        for (const Piece &piece : pieces(text))
+            widest = std::max(widest, piece.upright ? metrics.horizontalAdvance(piece.text) : metrics.height());
+        return widest;
+    }
+};
 
 // Follows the mouse with a text of what is under it, in a framed box, so
 // that it reads as a note above the plot on a white canvas too, not as
@@ -110,7 +214,15 @@ bool ViewPlot::fitAxisTitles()
         QFont fitted = font;
         qreal points = m_titlePoints[axis];
         fitted.setPointSizeF(points);
-        while (points > MinTitlePoints && QFontMetricsF(fitted).horizontalAdvance(title.text()) > length) {
+        // Through the title's engine where it may stand upright.
+        const auto along = [&title](const QFont &f) {
+            if (!writtenInColumns(title.text()))
+                return QFontMetricsF(f).horizontalAdvance(title.text());
+            QwtText probe(title);
+            probe.setFont(f);
+            return probe.textSize(f).width();
+        };
+        while (points > MinTitlePoints && along(fitted) > length) {
             points = qMax(MinTitlePoints, points - 0.25);
             fitted.setPointSizeF(points);
         }
@@ -123,6 +235,19 @@ bool ViewPlot::fitAxisTitles()
         changed = true;
     }
     return changed;
+}
+
+void ViewPlot::setBarTitle(int axis, const QString &text)
+{
+    static const bool registered = [] {
+        QwtText::setTextEngine(QwtText::TextFormat(UprightTextEngine::Format), new UprightTextEngine);
+        return true;
+    }();
+    Q_UNUSED(registered)
+    // The axis's own title kept, for its font.
+    QwtText title = axisTitle(axis);
+    title.setText(text, writtenInColumns(text) ? QwtText::TextFormat(UprightTextEngine::Format) : QwtText::AutoText);
+    setAxisTitle(axis, title);
 }
 
 QSize ViewPlot::minimumSizeHint() const

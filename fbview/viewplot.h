@@ -44,6 +44,11 @@ public:
     // that a title never wraps and loses its unit.
     void updateLayout() override;
 
+    // Titles a colour bar's axis: in Chinese (or another script written in
+    // columns) the characters stand upright down the bar, else the title
+    // turns with the bar as any axis title.
+    void setBarTitle(int axis, const QString &text);
+
     // Whether painter draws on screen at the canvas's own pixels, where an
     // item may set pixels into an image it keeps; false for an export (a
     // vector file, a printer, an image at another scale), which gets the

@@ -26,6 +26,7 @@
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTranslator>
 #include <QUndoStack>
 #include <QVBoxLayout>
@@ -145,6 +146,12 @@ void FbPickQcWindow::buildUi()
     m_side->setObjectName(QStringLiteral("sidePanes"));
     m_panelTabs = new QTabWidget;
     m_panelTabs->setObjectName(QStringLiteral("panelTabs"));
+    // Once the layout has settled: a shot's legend or a message line takes
+    // height from the plot as a smaller window does.
+    m_roomCheck = new QTimer(this);
+    m_roomCheck->setSingleShot(true);
+    m_roomCheck->setInterval(0);
+    connect(m_roomCheck, &QTimer::timeout, this, &FbPickQcWindow::checkPlotRoom);
     m_placement = new QStackedWidget;
     m_placement->addWidget(m_panes);
     m_placement->addWidget(m_panelTabs);
@@ -193,6 +200,7 @@ void FbPickQcWindow::buildUi()
         connect(velocity, &QLineEdit::editingFinished, this, [this, velocity] {
             m_tracesPanel->view()->setReductionVelocity(QLocale::c().toDouble(velocity->text()));
         });
+    connect(m_panelTabs, &QTabWidget::currentChanged, this, &FbPickQcWindow::enablePlotControls);
     connect(m_tracesPanel, &TracesPanel::openRequested, m_actions, &QcActions::openTracesDialog);
     connect(m_tracesPanel, &TracesPanel::slimChanged, this, &FbPickQcWindow::sharePanes);
     connect(m_tracesPanel, &TracesPanel::opened, this, [this](const TracesSource &source) {
@@ -209,6 +217,14 @@ void FbPickQcWindow::buildUi()
     for (QwtPlot *plot : plots)
         plot->setMinimumSize(160, 120);
     m_shotPanel->plot()->setMinimumSize(PlotMinimum);
+    m_shotPanel->plot()->canvas()->installEventFilter(this);
+}
+
+bool FbPickQcWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Resize && !m_compact && watched == m_shotPanel->plot()->canvas())
+        m_roomCheck->start();
+    return SorvDialog::eventFilter(watched, event);
 }
 
 void FbPickQcWindow::placePanels(bool compact, bool controlsInCorner)
@@ -250,11 +266,21 @@ void FbPickQcWindow::placePanels(bool compact, bool controlsInCorner)
         m_side->setSizes({SplitUnit, SplitUnit});
         m_shotPanel->setOrientation(Qt::Vertical);
         m_placement->setCurrentWidget(m_panes);
+        enablePlotControls();
         // Pages a tab hid show again side by side.
         for (QWidget *panel : {static_cast<QWidget *>(m_shotPanel), static_cast<QWidget *>(m_problemPanel),
                                static_cast<QWidget *>(m_surveyPanel), static_cast<QWidget *>(m_tracesPanel)})
             panel->show();
     }
+}
+
+void FbPickQcWindow::enablePlotControls()
+{
+    // In tabs, the plot's controls act only on the tabs they show with:
+    // the plot, and the traces for the reduction velocity.
+    const QWidget *shown = m_compact ? m_panelTabs->currentWidget() : m_shotPanel;
+    m_shotPanel->controls()->setEnabled(shown == m_shotPanel || shown == m_tracesPanel);
+    m_shotPanel->setPlotShown(shown == m_shotPanel);
 }
 
 void FbPickQcWindow::sharePanes()
@@ -276,17 +302,39 @@ void FbPickQcWindow::sharePanes()
 
 void FbPickQcWindow::resizeEvent(QResizeEvent *event)
 {
-    const QSize size = event->size();
-    const bool compact = size.width() < CompactWidth || size.height() < CompactHeight;
+    placeForSize(event->size());
+    SorvDialog::resizeEvent(event);
+}
+
+void FbPickQcWindow::placeForSize(const QSize &size)
+{
+    const bool compact =
+        size.width() < CompactWidth || (size.width() <= m_shortWidth && size.height() < m_sideBySideHeight);
     if (compact != m_compact)
         placePanels(compact, false);
+    if (!compact)
+        m_roomCheck->start();
     // The tabs' width is known once they are placed.
     const int besideTabs = m_panelTabs->tabBar()->sizeHint().width() + m_shotPanel->controls()->sizeHint().width() +
                            2 * layout()->margin() + 2 * layout()->spacing();
     const bool inCorner = compact && size.width() >= besideTabs;
     if (inCorner != m_controlsInCorner)
         placePanels(compact, inCorner);
-    SorvDialog::resizeEvent(event);
+}
+
+void FbPickQcWindow::checkPlotRoom()
+{
+    if (m_compact || !isVisible())
+        return;
+    layout()->activate();
+    const int canvas = m_shotPanel->plot()->canvas()->height();
+    if (canvas >= LeastCanvasHeight)
+        return;
+    // Kept for this width and narrower, so that the window does not go
+    // back to the short arrangement before it is high enough for it.
+    m_shortWidth = width();
+    m_sideBySideHeight = height() + LeastCanvasHeight - canvas;
+    placeForSize(size());
 }
 
 void FbPickQcWindow::goToShot(int shot, qint32 record)

@@ -15,6 +15,7 @@ class MessageLine;
 class QSplitter;
 class QStackedWidget;
 class QTabWidget;
+class QTimer;
 class ShotPanel;
 class StatusArea;
 class SurveyPanel;
@@ -30,8 +31,9 @@ class TracesPanel;
 // never each other; the menus and their dialogs are QcActions', the tool
 // bar the NavigationBar's. On a large window the shot sits left (plot over table) and the
 // survey views over the problems right, in splitters; on a small one
-// (narrower than CompactWidth or lower than CompactHeight) the panels are
-// tabs and the plot sits beside the table.
+// (narrower than CompactWidth, or too low for the plot to keep
+// LeastCanvasHeight over the table) the panels are tabs and the plot sits
+// beside the table.
 //
 // Modeless and deleted on close. Loading, judging again, reading a shot
 // and sorting run off the UI thread with a progress bar and Cancel; errors
@@ -54,12 +56,14 @@ class FbPickQcWindow : public SorvDialog
     Q_OBJECT
 
 public:
-    // Below this width or height the panels go to tabs: narrower, the tool
-    // bar takes a third line; lower, the tool bar's lines and the table's
-    // rows leave the plot over the table too little height to tell a pick
-    // off its curve.
+    // Below this width the panels go to tabs: narrower, the tool bar takes
+    // a third line and the problem list's titles break.
     static constexpr int CompactWidth = 1280;
-    static constexpr int CompactHeight = 800;
+    // Side by side, the shot plot's canvas keeps at least this height, else
+    // the panels go to tabs: lower, the plot over the table cannot tell a
+    // pick off its curve. How high the window must be for that depends on
+    // the tool bar's lines and the summary's, so it is found by laying out.
+    static constexpr int LeastCanvasHeight = 200;
 
     explicit FbPickQcWindow(QWidget *parent = nullptr);
     ~FbPickQcWindow() override;
@@ -103,6 +107,7 @@ public slots:
 protected:
     QString helpIndex() const override;
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildUi();
@@ -111,6 +116,12 @@ private:
     // The side-by-side panes' widths, as the traces panel is slim or not.
     void sharePanes();
     void placePanels(bool compact, bool controlsInCorner);
+    // The arrangement for the window's size: tabs when narrow, or when side
+    // by side left the plot short at this width and a height not above it.
+    void placeForSize(const QSize &size);
+    // Side by side and laid out: tabs instead when the plot came out short.
+    void checkPlotRoom();
+    void enablePlotControls();
     void updateButtons();
     void showFile(const std::shared_ptr<const QcData> &data, bool newFile);
     void updateTitle();
@@ -121,6 +132,11 @@ private:
     QcDocument m_document;
     bool m_compact = false;
     bool m_controlsInCorner = false;
+    // Side by side left the plot short at this window size: tabs up to
+    // this width below m_sideBySideHeight, the height it wants.
+    int m_shortWidth = 0;
+    int m_sideBySideHeight = 0;
+    QTimer *m_roomCheck = nullptr;
 
     ShotPanel *m_shotPanel = nullptr;
     ProblemPanel *m_problemPanel = nullptr;

@@ -105,9 +105,14 @@ ShotPanel::ShotPanel(QcDocument *document, QWidget *parent)
     controls->setContentsMargins(0, 0, 0, 0);
     controls->addWidget(new QLabel(tr("Reduction velocity:")));
     controls->addWidget(m_velocity);
-    controls->addWidget(m_residuals);
-    controls->addWidget(m_asPicked);
-    controls->addWidget(resetZoom);
+    // The traces follow the reduction velocity too; the rest is the plot's.
+    m_plotControls = new QWidget;
+    auto *plotControls = new QHBoxLayout(m_plotControls);
+    plotControls->setContentsMargins(0, 0, 0, 0);
+    plotControls->addWidget(m_residuals);
+    plotControls->addWidget(m_asPicked);
+    plotControls->addWidget(resetZoom);
+    controls->addWidget(m_plotControls);
 
     connect(m_velocity, &QLineEdit::editingFinished, this, &ShotPanel::showView);
     connect(m_residuals, &QCheckBox::toggled, this, &ShotPanel::showView);
@@ -171,6 +176,11 @@ void ShotPanel::setAsPicked(bool asPicked)
 {
     m_asPicked->setChecked(asPicked);
     showView();
+}
+
+void ShotPanel::setPlotShown(bool shown)
+{
+    m_plotControls->setEnabled(shown);
 }
 
 void ShotPanel::enableHeights()

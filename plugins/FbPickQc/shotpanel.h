@@ -62,6 +62,9 @@ public:
     // The window's key for the heights' view, a bool: as picked.
     static constexpr const char *asPickedKey = "plotAsPicked";
     void setAsPicked(bool asPicked);
+    // The controls that act on the plot alone (residuals, heights, zoom)
+    // are enabled while the plot is in sight.
+    void setPlotShown(bool shown);
 
 signals:
     void shotNote(const QString &text);
@@ -102,6 +105,7 @@ private:
     QLineEdit *m_velocity = nullptr;
     QCheckBox *m_residuals = nullptr;
     QCheckBox *m_asPicked = nullptr;
+    QWidget *m_plotControls = nullptr;
 };
 
 #endif // SHOTPANEL_H

@@ -111,9 +111,10 @@ TracesPanel::TracesPanel(QcDocument *document, QWidget *parent) : QWidget(parent
     layout->addWidget(m_gather, 1);
     m_openButton = new QPushButton(tr("Open Traces..."));
     m_openButton->setObjectName(QStringLiteral("traceOpen"));
-    m_openButton->hide();
+    m_openButton->setToolTip(tr("Shows a SEG-Y file or a folder of SEG-2 files under the picks"));
     layout->addWidget(m_openButton, 0, Qt::AlignLeft);
-    // The strip's hint and button at its top.
+    // The strip's hint and button at its top; in a tab the button under
+    // the empty gather.
     layout->addStretch();
     connect(m_openButton, &QPushButton::clicked, this, &TracesPanel::openRequested);
     // The gather's title in the window's own font, bold, as the shot plot's:
@@ -290,12 +291,11 @@ void TracesPanel::updateSlim()
         return;
     m_slim = slim;
     m_gather->setVisible(!slim);
-    m_openButton->setVisible(slim);
     // Wide enough for the button and a few words of the hint a line.
     setMaximumWidth(slim ? std::max(m_openButton->sizeHint().width(), 14 * fontMetrics().averageCharWidth()) +
                                fontMetrics().averageCharWidth()
                          : QWIDGETSIZE_MAX);
-    setStatusText(m_statusText);
+    showStatus();
     emit slimChanged(slim);
 }
 
@@ -521,9 +521,12 @@ void TracesPanel::showShot(const std::shared_ptr<const TracesShot> &shot)
 
 void TracesPanel::showStatus()
 {
+    m_openButton->setVisible(!m_data);
     if (!m_data) {
-        setStatusText(tr("No traces are open: File > Open Traces... shows a SEG-Y file or a folder of SEG-2 "
-                         "files under the picks."));
+        // The strip's button says the rest, its tool tip what it shows.
+        setStatusText(m_slim ? tr("No traces are open.")
+                             : tr("No traces are open: File > Open Traces... shows a SEG-Y file or a folder of "
+                                  "SEG-2 files under the picks."));
         return;
     }
     QStringList lines;

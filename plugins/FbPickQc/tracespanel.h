@@ -47,9 +47,10 @@ struct TracesShot;
 // height: its controls go beside it and the status line keeps to one line
 // (the whole of it in its tool tip).
 //
-// Beside the shot (setSlimWhenEmpty), a panel with no traces open gives
-// its width to the shot: a slim strip of the hint and an "Open Traces..."
-// button (traceOpen) instead of an empty gather.
+// With no traces open an "Open Traces..." button (traceOpen) asks for them.
+// Beside the shot (setSlimWhenEmpty), such a panel gives its width to the
+// shot: a slim strip of a short hint and the button instead of an empty
+// gather.
 //
 // The traces nobody picked are filled from their onsets by the TraceFiller
 // ("Pick This Shot", "Pick the File" in the gather's context menu), as

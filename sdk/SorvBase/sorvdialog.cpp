@@ -9,7 +9,6 @@
 #include <QHideEvent>
 #include <QKeyEvent>
 #include <QLocale>
-#include <QMessageBox>
 #include <QSettings>
 #include <QShowEvent>
 
@@ -69,7 +68,8 @@ bool SorvDialog::openHelpPage(const QString &page, QWidget *parent)
             return true;
         text = tr("The help page %1 cannot be shown: %2.").arg(QDir::toNativeSeparators(path), window->errorString());
     }
-    QMessageBox::information(parent, parent ? parent->windowTitle() : QString(), text);
+    // In the help window, not in a box: F1 must never stop the work at hand.
+    SorvHelpWindow::instance()->showNote(text, parent);
     return false;
 }
 

@@ -25,9 +25,9 @@ public:
     //
     // Under a Chinese user-interface locale (QLocale()) the page of the
     // zh_CN subfolder is preferred, else the English one is used. When
-    // neither exists, a message box over parent names the page and the
-    // folders searched, and false is returned; false too, with a message box
-    // that gives the reason, when the page cannot be read.
+    // neither exists, the help window opens saying so, with the page and
+    // the folders searched, and false is returned; false too, the window
+    // giving the reason, when the page cannot be read.
     static bool openHelpPage(const QString &page, QWidget *parent);
     // Absolute path of the page that openHelpPage() would open, or empty.
     static QString helpPagePath(const QString &page);

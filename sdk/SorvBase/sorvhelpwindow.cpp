@@ -263,7 +263,23 @@ bool SorvHelpWindow::showPage(const QString &path, QWidget *anchor)
     m_error = unreadableReason(path);
     if (!m_error.isEmpty())
         return false;
+    present(anchor);
+    m_browser->setSource(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+    return true;
+}
 
+void SorvHelpWindow::showNote(const QString &text, QWidget *anchor)
+{
+    present(anchor);
+    // The index under it, for the way to what was asked for.
+    const QString index = SorvDialog::helpPagePath(QStringLiteral("index.html"));
+    if (!index.isEmpty() && unreadableReason(index).isEmpty())
+        m_browser->setSource(QUrl::fromLocalFile(index));
+    showMessage(text);
+}
+
+void SorvHelpWindow::present(QWidget *anchor)
+{
     // A window beside a running modal dialog only takes input as its child.
     QWidget *owner = QApplication::activeModalWidget();
     if (owner == this)
@@ -283,8 +299,6 @@ bool SorvHelpWindow::showPage(const QString &path, QWidget *anchor)
     show();
     raise();
     activateWindow();
-    m_browser->setSource(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
-    return true;
 }
 
 QString SorvHelpWindow::errorString() const

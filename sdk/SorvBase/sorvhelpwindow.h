@@ -46,6 +46,10 @@ public:
     // the file cannot be read; errorString() then gives the reason.
     bool showPage(const QString &path, QWidget *anchor = nullptr);
     QString errorString() const;
+    // Shows and raises the window, as showPage() does, with text over the
+    // help index: why the page asked for is not there, said without holding
+    // up the window that asked.
+    void showNote(const QString &text, QWidget *anchor = nullptr);
 
     // The page shown, as a file URL; empty before the first page.
     QUrl source() const;
@@ -63,6 +67,7 @@ private:
     void goHome();
     void openInBrowser();
     void pageChanged();
+    void present(QWidget *anchor);
     void adopt(QWidget *owner);
     void showMessage(const QString &text);
 

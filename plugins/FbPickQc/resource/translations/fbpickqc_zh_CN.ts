@@ -2430,6 +2430,14 @@
         <translation>打开地震道...</translation>
     </message>
     <message>
+        <source>Shows a SEG-Y file or a folder of SEG-2 files under the picks</source>
+        <translation>在初至下显示一个 SEG-Y 文件或一个 SEG-2 文件夹</translation>
+    </message>
+    <message>
+        <source>No traces are open.</source>
+        <translation>未打开地震道。</translation>
+    </message>
+    <message>
         <source>%1 (%2): %3 in %4</source>
         <translation>%1（%2）：%4 中共 %3</translation>
     </message>
