@@ -758,6 +758,10 @@ bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
                            const unsigned char *leftOut)
 {
     m_k = 0;
+    // A first round that would leave too few picks chooses no cut: the
+    // cut of an earlier side must not stand in for it, or a side's verdict
+    // would depend on the sides this fitter judged before.
+    m_cut = 0.0;
     m_largest = HUGE_VAL;
     m_excluded = -1;
     if (n < MinPicksPerSide)
@@ -2431,12 +2435,6 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     m_highest = std::numeric_limits<qint64>::min();
     m_oneLine = true;
     m_directTop[Negative] = m_directTop[Positive] = NaN;
-    // The sides' fitters start clean: what one kept of the last shot would
-    // make a shot's verdicts depend on the shots fitted before it, and so
-    // on which thread of the pass took it.
-    m_fitter[Negative] = FirstBreakFitter();
-    m_fitter[Positive] = FirstBreakFitter();
-    m_trial = FirstBreakFitter();
     // Sides by the sign of the offset when any is negative, which the
     // loop below tells as it goes; else along the spread.
     bool bySign = false;
