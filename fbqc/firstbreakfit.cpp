@@ -48,6 +48,11 @@ constexpr double SourceEarlierMs = 3.0;
 // A segment whose line rises less than this across its picks has no
 // measurable slope: it gives no velocity and is not a segment of its own.
 constexpr double MinRiseMs = 1.0;
+// A stretch the curve bends back from to a line this much slower, and
+// shorter than that line's, steps between two lines (receiver lines at
+// different heights mixing, a step in the refractor): its slope is no
+// velocity of the ground.
+constexpr double BentBackSlower = 1.5;
 // Breakpoint grid: every pick this close to the source (where the direct
 // arrival may be short), then tail starts growing by a factor, and this
 // many even parts of the side.
@@ -2839,7 +2844,10 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         model.knotTime[k] = f.intercept(k - 1) + f.slope(k - 1) * f.farthest();
         for (int j = 0; j < k; ++j) {
             const double rise = f.slope(j) * (f.segmentEnd(j) - f.segmentBegin(j));
-            const bool measured = f.slope(j) > 0.0 && (rise >= MinRiseMs || (j == 0 && direct[side]));
+            const bool bentBack =
+                j > 0 && j + 1 < k && f.slope(j + 1) > BentBackSlower * f.slope(j) &&
+                model.knotOffset[j + 1] - model.knotOffset[j] < model.knotOffset[j + 2] - model.knotOffset[j + 1];
+            const bool measured = f.slope(j) > 0.0 && (rise >= MinRiseMs || (j == 0 && direct[side])) && !bentBack;
             model.measured |= measured ? quint8(1u << j) : quint8(0);
             if (measured) {
                 model.velocity = 1000.0 / f.slope(j);
