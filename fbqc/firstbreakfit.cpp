@@ -2865,8 +2865,22 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         }
         // Across a patch, by the direct arrival or the refractor, whichever
         // reaches the receiver first.
-        if (direct[side])
-            patchModel(side, counts[side], slowness, modelTimes);
+        if (direct[side] && !patchModel(side, counts[side], slowness, modelTimes) && !m_oneLine && slowness > 0.0) {
+            // Where the direct arrival was not kept as picked, its picks
+            // still reach their receivers along the surface, early or late
+            // by nothing of their height: each pick that its line as picked
+            // holds is judged by that line.
+            const unsigned char *left = anyLeft[side] ? m_leftOut[side].data() : nullptr;
+            double a = NaN, b = NaN;
+            const int ends = directAsPicked(side, counts[side], left, &m_pickedOrder, &a, &b);
+            const double *raw = m_raw[side].data();
+            for (int i = 0; i < ends; ++i) {
+                const int j = m_pickedOrder[i];
+                const double line = a + b * m_h[side][j];
+                if (!(left && left[j]) && std::abs(raw[j] - line) <= FitCutMs / 2)
+                    modelTimes[j] = line;
+            }
+        }
         const int *members = m_members[side].data();
         const double *times = slowness > 0.0 ? m_raw[side].data() : m_t[side].data();
         double sum = 0.0;

@@ -654,6 +654,10 @@ private slots:
         // own height alone; as picked it lies on the direct arrival's line.
         QTest::newRow("hills at 1,500 m/s, a patch of 2 lines, a direct pick off by its height")
             << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(3) << 25 << 24 << 25 << 2 << 120 << 0.0;
+        // Its direct arrival not kept as picked, a direct pick on a receiver
+        // 20 m below the source stays on that arrival's line as picked.
+        QTest::newRow("hills at 2,000 m/s, a patch of 4 lines, a direct pick on low ground")
+            << 0.0 << 0.0 << builtIn << 2000.0 << none << 0.5 << 60 << quint64(13) << 25 << 28 << 29 << 4 << 120 << 0.0;
         // Near the crossover lines at different heights mix: the curve bends
         // to a short faster stretch and back to the refractor, which runs on
         // towards the source; the stretch gives no velocity.
