@@ -48,6 +48,11 @@ constexpr double SourceEarlierMs = 3.0;
 // A segment whose line rises less than this across its picks has no
 // measurable slope: it gives no velocity and is not a segment of its own.
 constexpr double MinRiseMs = 1.0;
+// A stretch the curve bends back from to a line this much slower, and
+// shorter than that line's, steps between two lines (receiver lines at
+// different heights mixing, a step in the refractor): its slope is no
+// velocity of the ground.
+constexpr double BentBackSlower = 1.5;
 // Breakpoint grid: every pick this close to the source (where the direct
 // arrival may be short), then tail starts growing by a factor, and this
 // many even parts of the side.
@@ -758,6 +763,10 @@ bool FirstBreakFitter::fit(const double *absOffset, const double *time, int n, d
                            const unsigned char *leftOut)
 {
     m_k = 0;
+    // A first round that would leave too few picks chooses no cut: the
+    // cut of an earlier side must not stand in for it, or a side's verdict
+    // would depend on the sides this fitter judged before.
+    m_cut = 0.0;
     m_largest = HUGE_VAL;
     m_excluded = -1;
     if (n < MinPicksPerSide)
@@ -2431,12 +2440,6 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     m_highest = std::numeric_limits<qint64>::min();
     m_oneLine = true;
     m_directTop[Negative] = m_directTop[Positive] = NaN;
-    // The sides' fitters start clean: what one kept of the last shot would
-    // make a shot's verdicts depend on the shots fitted before it, and so
-    // on which thread of the pass took it.
-    m_fitter[Negative] = FirstBreakFitter();
-    m_fitter[Positive] = FirstBreakFitter();
-    m_trial = FirstBreakFitter();
     // Sides by the sign of the offset when any is negative, which the
     // loop below tells as it goes; else along the spread.
     bool bySign = false;
@@ -2841,7 +2844,10 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         model.knotTime[k] = f.intercept(k - 1) + f.slope(k - 1) * f.farthest();
         for (int j = 0; j < k; ++j) {
             const double rise = f.slope(j) * (f.segmentEnd(j) - f.segmentBegin(j));
-            const bool measured = f.slope(j) > 0.0 && (rise >= MinRiseMs || (j == 0 && direct[side]));
+            const bool bentBack =
+                j > 0 && j + 1 < k && f.slope(j + 1) > BentBackSlower * f.slope(j) &&
+                model.knotOffset[j + 1] - model.knotOffset[j] < model.knotOffset[j + 2] - model.knotOffset[j + 1];
+            const bool measured = f.slope(j) > 0.0 && (rise >= MinRiseMs || (j == 0 && direct[side])) && !bentBack;
             model.measured |= measured ? quint8(1u << j) : quint8(0);
             if (measured) {
                 model.velocity = 1000.0 / f.slope(j);
@@ -2859,8 +2865,22 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         }
         // Across a patch, by the direct arrival or the refractor, whichever
         // reaches the receiver first.
-        if (direct[side])
-            patchModel(side, counts[side], slowness, modelTimes);
+        if (direct[side] && !patchModel(side, counts[side], slowness, modelTimes) && !m_oneLine && slowness > 0.0) {
+            // Where the direct arrival was not kept as picked, its picks
+            // still reach their receivers along the surface, early or late
+            // by nothing of their height: each pick that its line as picked
+            // holds is judged by that line.
+            const unsigned char *left = anyLeft[side] ? m_leftOut[side].data() : nullptr;
+            double a = NaN, b = NaN;
+            const int ends = directAsPicked(side, counts[side], left, &m_pickedOrder, &a, &b);
+            const double *raw = m_raw[side].data();
+            for (int i = 0; i < ends; ++i) {
+                const int j = m_pickedOrder[i];
+                const double line = a + b * m_h[side][j];
+                if (!(left && left[j]) && std::abs(raw[j] - line) <= FitCutMs / 2)
+                    modelTimes[j] = line;
+            }
+        }
         const int *members = m_members[side].data();
         const double *times = slowness > 0.0 ? m_raw[side].data() : m_t[side].data();
         double sum = 0.0;

@@ -97,7 +97,7 @@ public:
     // source delay shared with the other side of the shot: count, |offset|,
     // |offset|^2, time, |offset| * time.
     void firstSegmentSums(double sums[5]) const;
-    // The cut that chose the picks of the last round, ms.
+    // The cut that chose the picks of the last round, ms; 0 when none did.
     double cut() const { return m_cut; }
     // Makes segment 0 the direct arrival of a shot whose source delay is
     // delay: its line through (0, delay), slope fitted to its picks. False,

@@ -61,7 +61,9 @@ struct SideModel
     double timeAt(double absOffset) const;
     // Segment k's apparent velocity in offset units per second: NaN when k
     // is not a segment, or its line rises by less than 1 ms across its picks
-    // and so does not measure one.
+    // and so does not measure one, or it is a short stretch the curve bends
+    // back from to a much slower line (a step between two lines, no ground's
+    // velocity).
     double segmentVelocity(int k) const;
     // The time in ms where segment k's line meets offset 0; NaN when k is
     // not a segment.

@@ -614,9 +614,13 @@ private slots:
         // own height alone; as picked it lies on the direct arrival's line.
         QTest::newRow("hills at 1,500 m/s, a patch of 2 lines, a direct pick off by its height")
             << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(3) << 25 << 24 << 25 << 2 << 120 << 0.0;
+        // Its direct arrival not kept as picked, a direct pick on a receiver
+        // 20 m below the source stays on that arrival's line as picked.
+        QTest::newRow("hills at 2,000 m/s, a patch of 4 lines, a direct pick on low ground")
+            << 0.0 << 0.0 << builtIn << 2000.0 << none << 0.5 << 60 << quint64(13) << 25 << 28 << 29 << 4 << 120 << 0.0;
         // Near the crossover lines at different heights mix: the curve bends
         // to a short faster stretch and back to the refractor, which runs on
-        // towards the source.
+        // towards the source; the stretch gives no velocity.
         QTest::newRow("hills at 1,500 m/s, a patch of 5 lines, a faster stretch")
             << 0.0 << 0.0 << builtIn << 1500.0 << none << 0.5 << 60 << quint64(46) << 25 << 42 << 43 << 5 << 480 << 0.0;
         // A fitter that has fitted the shots before judges the fourth shot as
@@ -683,13 +687,19 @@ private slots:
         const double slower = velocity > 0.0 ? 1.0 : 1.05;
         // One fitter for every shot, as a thread of the pass uses it.
         ShotFitter reused;
+        // No velocity given is far beyond the deepest refractor's (the
+        // built-in curve's runs at 4,600 m/s).
+        const double fastest = layers.velocities.isEmpty() ? 4600.0 : layers.velocities.last();
         for (int shot = from; shot < (until > 0 ? until : o.shots); ++shot) {
             const QVector<FbRecord> records = FbGenerator::shotRecords(o, shot);
             ShotFit fit;
             reused.fit(records.constData(), records.size(), Settings(), &fit);
             for (const SideModel &m : fit.sides) {
-                for (int k = 1; k < m.segments; ++k)
+                for (int k = 1; k < m.segments; ++k) {
                     bends += m.segmentVelocity(k) < slower * m.segmentVelocity(k - 1) ? 1 : 0;
+                    QVERIFY2(!(m.segmentVelocity(k) > 1.5 * fastest),
+                             qPrintable(QString("shot %1: %2 m/s").arg(shot).arg(m.segmentVelocity(k))));
+                }
             }
             // Every shot of a line whose picks follow its hills takes them off
             // at the ground's slowness, also one whose curve could bend along
