@@ -157,6 +157,10 @@ constexpr int WideStackFactor = 3;
 // same lobe. A sharp onset that stands well out keeps its own stack: the
 // wide one smears it over its alignments' scatter.
 constexpr double SteadyReadFactor = 2;
+// With a fitted curve's times, a stack's reading (from its trace's
+// alignment) is the median of those on the same lobe within ReadingReach
+// traces on its side, where at least ReadingReach of them are.
+constexpr int ReadingReach = 6;
 // The stack read for the onset reaches this far (this many periods, at
 // least StackNoiseMs) before the search for its noise, and this many
 // periods after it for the lobes.
@@ -2059,6 +2063,33 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
                 read.onsetMs = (read.onsetMs + wideRead.onsetMs) / 2;
         }
         reads[size_t(i)] = read;
+    }
+    // Neighbouring stacks share most of their traces and so their noise:
+    // below one trace's noise their readings stray together by a few ms
+    // along a side. A trace's statics lie in its alignment, not in its
+    // stack's reading, so readings of the same lobe a few traces apart
+    // differ by that noise and by the waveform's slow change with offset:
+    // their median keeps the one and averages the other out.
+    if (!guide.empty()) {
+        std::vector<double> steadied(static_cast<size_t>(n), NaN);
+        QVector<double> around;
+        for (int i = 0; i < n; ++i) {
+            const OnsetPick &read = reads[size_t(i)];
+            if (!read.found || direct[size_t(i)])
+                continue;
+            int lo = i, hi = i;
+            sideReach(i, ReadingReach, &lo, &hi);
+            around.clear();
+            for (int k = lo; k <= hi; ++k)
+                if (reads[size_t(k)].found && !direct[size_t(k)] &&
+                    std::fabs(reads[size_t(k)].onsetMs - read.onsetMs) <= RefineShare * period)
+                    around.append(reads[size_t(k)].onsetMs);
+            if (around.size() >= ReadingReach)
+                steadied[size_t(i)] = median(around);
+        }
+        for (int i = 0; i < n; ++i)
+            if (std::isfinite(steadied[size_t(i)]))
+                reads[size_t(i)].onsetMs = steadied[size_t(i)];
     }
     // The rounds line a side's traces up on one another's waveforms, so
     // each stack, read from its trace's alignment, finds the first break at
