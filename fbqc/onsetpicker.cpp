@@ -154,9 +154,10 @@ constexpr double StackSearchShare = 0.5;
 constexpr int WideStackFactor = 3;
 // With predictions, a stack reading under this many times the confidence
 // threshold is averaged with the wide stack's where both stand on the
-// same lobe. A sharp onset that stands well out keeps its own stack: the
-// wide one smears it over its alignments' scatter.
-constexpr double SteadyReadFactor = 2;
+// same lobe, the wide stack's, of lower noise, weighing WideReadWeight
+// times as much. A sharp onset that stands well out keeps its own stack:
+// the wide one smears it over its alignments' scatter.
+constexpr double SteadyReadFactor = 2, WideReadWeight = 2;
 // With a fitted curve's times, a stack's reading (from its trace's
 // alignment) is the median of those on the same lobe within ReadingReach
 // traces on its side, where at least ReadingReach of them are.
@@ -2056,11 +2057,11 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
                 read = wideRead;
             // On the same lobe, a reading that does not stand well out of
             // the stack's noise wanders with it along the side by a few ms;
-            // the wide stack's noise is lower, so their mean strays less,
-            // while the trace's own stack still holds the statics the wide
-            // one smooths over.
+            // the wide stack's noise is lower, so their weighted mean
+            // strays less, while the trace's own stack still holds the
+            // statics the wide one smooths over.
             else if (unsteadyRead && sameLobe)
-                read.onsetMs = (read.onsetMs + wideRead.onsetMs) / 2;
+                read.onsetMs = (read.onsetMs + WideReadWeight * wideRead.onsetMs) / (1 + WideReadWeight);
         }
         reads[size_t(i)] = read;
     }
@@ -2069,7 +2070,10 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     // along a side. A trace's statics lie in its alignment, not in its
     // stack's reading, so readings of the same lobe a few traces apart
     // differ by that noise and by the waveform's slow change with offset:
-    // their median keeps the one and averages the other out.
+    // their median follows the change and averages the noise out. Next to
+    // the source, where the moveout may bend over a slow top layer, only
+    // over as many traces on either side: a run reaching out on one side
+    // would carry the readings from beyond the bend onto the trace.
     if (!guide.empty()) {
         std::vector<double> steadied(static_cast<size_t>(n), NaN);
         QVector<double> around;
@@ -2079,6 +2083,12 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
                 continue;
             int lo = i, hi = i;
             sideReach(i, ReadingReach, &lo, &hi);
+            if ((lo > 0 && !sameSideOfSource(gather, i, lo - 1)) ||
+                (hi + 1 < n && !sameSideOfSource(gather, i, hi + 1))) {
+                const int half = std::min(i - lo, hi - i);
+                lo = i - half;
+                hi = i + half;
+            }
             around.clear();
             for (int k = lo; k <= hi; ++k)
                 if (reads[size_t(k)].found && !direct[size_t(k)] &&
