@@ -2070,10 +2070,11 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     // along a side. A trace's statics lie in its alignment, not in its
     // stack's reading, so readings of the same lobe a few traces apart
     // differ by that noise and by the waveform's slow change with offset:
-    // their median follows the change and averages the noise out. Next to
-    // the source, where the moveout may bend over a slow top layer, only
-    // over as many traces on either side: a run reaching out on one side
-    // would carry the readings from beyond the bend onto the trace.
+    // their median follows the change and averages the noise out. Where
+    // the side ends short of the reach towards the source (the moveout may
+    // bend there over a slow top layer), only over as many traces on
+    // either side: a run reaching out on one side would carry the readings
+    // from beyond the bend onto the trace.
     if (!guide.empty()) {
         std::vector<double> steadied(static_cast<size_t>(n), NaN);
         QVector<double> around;
@@ -2083,8 +2084,8 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
                 continue;
             int lo = i, hi = i;
             sideReach(i, ReadingReach, &lo, &hi);
-            if ((lo > 0 && !sameSideOfSource(gather, i, lo - 1)) ||
-                (hi + 1 < n && !sameSideOfSource(gather, i, hi + 1))) {
+            const bool sourceLow = std::fabs(gather.headers[lo].offset) < std::fabs(gather.headers[hi].offset);
+            if (sourceLow ? i - lo < ReadingReach : hi - i < ReadingReach) {
                 const int half = std::min(i - lo, hi - i);
                 lo = i - half;
                 hi = i + half;
