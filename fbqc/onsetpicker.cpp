@@ -154,9 +154,14 @@ constexpr double StackSearchShare = 0.5;
 constexpr int WideStackFactor = 3;
 // With predictions, a stack reading under this many times the confidence
 // threshold is averaged with the wide stack's where both stand on the
-// same lobe. A sharp onset that stands well out keeps its own stack: the
-// wide one smears it over its alignments' scatter.
-constexpr double SteadyReadFactor = 2;
+// same lobe, the wide stack's, of lower noise, weighing WideReadWeight
+// times as much. A sharp onset that stands well out keeps its own stack:
+// the wide one smears it over its alignments' scatter.
+constexpr double SteadyReadFactor = 2, WideReadWeight = 2;
+// With a fitted curve's times, a stack's reading (from its trace's
+// alignment) is the median of those on the same lobe within ReadingReach
+// traces on its side, where at least ReadingReach of them are.
+constexpr int ReadingReach = 6;
 // The stack read for the onset reaches this far (this many periods, at
 // least StackNoiseMs) before the search for its noise, and this many
 // periods after it for the lobes.
@@ -2135,13 +2140,50 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
                 read = wideRead;
             // On the same lobe, a reading that does not stand well out of
             // the stack's noise wanders with it along the side by a few ms;
-            // the wide stack's noise is lower, so their mean strays less,
-            // while the trace's own stack still holds the statics the wide
-            // one smooths over.
+            // the wide stack's noise is lower, so their weighted mean
+            // strays less, while the trace's own stack still holds the
+            // statics the wide one smooths over.
             else if (unsteadyRead && sameLobe)
-                read.onsetMs = (read.onsetMs + wideRead.onsetMs) / 2;
+                read.onsetMs = (read.onsetMs + WideReadWeight * wideRead.onsetMs) / (1 + WideReadWeight);
         }
         reads[size_t(i)] = read;
+    }
+    // Neighbouring stacks share most of their traces and so their noise:
+    // below one trace's noise their readings stray together by a few ms
+    // along a side. A trace's statics lie in its alignment, not in its
+    // stack's reading, so readings of the same lobe a few traces apart
+    // differ by that noise and by the waveform's slow change with offset:
+    // their median follows the change and averages the noise out. Where
+    // the side ends short of the reach towards the source (the moveout may
+    // bend there over a slow top layer), only over as many traces on
+    // either side: a run reaching out on one side would carry the readings
+    // from beyond the bend onto the trace.
+    if (!guide.empty()) {
+        std::vector<double> steadied(static_cast<size_t>(n), NaN);
+        QVector<double> around;
+        for (int i = 0; i < n; ++i) {
+            const OnsetPick &read = reads[size_t(i)];
+            if (!read.found || direct[size_t(i)])
+                continue;
+            int lo = i, hi = i;
+            sideReach(i, ReadingReach, &lo, &hi);
+            const bool sourceLow = std::fabs(gather.headers[lo].offset) < std::fabs(gather.headers[hi].offset);
+            if (sourceLow ? i - lo < ReadingReach : hi - i < ReadingReach) {
+                const int half = std::min(i - lo, hi - i);
+                lo = i - half;
+                hi = i + half;
+            }
+            around.clear();
+            for (int k = lo; k <= hi; ++k)
+                if (reads[size_t(k)].found && !direct[size_t(k)] &&
+                    std::fabs(reads[size_t(k)].onsetMs - read.onsetMs) <= RefineShare * period)
+                    around.append(reads[size_t(k)].onsetMs);
+            if (around.size() >= ReadingReach)
+                steadied[size_t(i)] = median(around);
+        }
+        for (int i = 0; i < n; ++i)
+            if (std::isfinite(steadied[size_t(i)]))
+                reads[size_t(i)].onsetMs = steadied[size_t(i)];
     }
     // The rounds line a side's traces up on one another's waveforms, so
     // each stack, read from its trace's alignment, finds the first break at
