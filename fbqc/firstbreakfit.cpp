@@ -737,9 +737,10 @@ bool FirstBreakFitter::splitHolds(const Model &m, const Model &more, double outl
     // A bend that one wrong pick explains is none: on a short side a pick
     // late inside the refractor bends the line towards itself, and a split
     // at it pays before the cuts have found it. A real bend is told by
-    // several picks, so the split must still pay without the pick the
-    // unsplit model leaves worst. Where either model cannot do without that
-    // pick (a direct arrival seen on its fewest picks) it tells nothing.
+    // several picks, so the split must still explain more of every pick
+    // with the pick the unsplit model leaves worst taking no part in either
+    // fit. Where either model cannot do without that pick (a direct arrival
+    // seen on its fewest picks) it tells nothing.
     residuals(m);
     int worst = -1;
     for (int i = 0; i < m_n; ++i) {
@@ -762,8 +763,7 @@ bool FirstBreakFitter::splitHolds(const Model &m, const Model &more, double outl
     };
     const Model fewer = without(m);
     const Model bent = without(more);
-    const bool holds = !bent.ok || !fewer.ok ||
-                       (score(bent) < score(fewer) && robustScore(bent, outlierMs) < robustScore(fewer, outlierMs));
+    const bool holds = !bent.ok || !fewer.ok || robustScore(bent, outlierMs) < robustScore(fewer, outlierMs);
     m_w[worst] = weight;
     prefixSums();
     return holds;
