@@ -693,7 +693,8 @@ FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double out
                 // explains more of every pick (a segment bought by cutting
                 // good picks does not).
                 const Model more = split(m);
-                if (more.ok && score(more) < score(m) && robustScore(more, outlierMs) < robustScore(m, outlierMs))
+                if (more.ok && score(more) < score(m) && robustScore(more, outlierMs) < robustScore(m, outlierMs) &&
+                    splitHolds(m, more, outlierMs))
                     m = more;
             }
         }
@@ -734,6 +735,43 @@ FirstBreakFitter::Model FirstBreakFitter::rounds(double earlyPenalty, double out
         }
     }
     return model;
+}
+
+bool FirstBreakFitter::splitHolds(const Model &m, const Model &more, double outlierMs)
+{
+    // A bend that one wrong pick explains is none: on a short side a pick
+    // late inside the refractor bends the line towards itself, and a split
+    // at it pays before the cuts have found it. A real bend is told by
+    // several picks, so the split must still explain more of every pick
+    // with the pick the unsplit model leaves worst taking no part in either
+    // fit. Where either model cannot do without that pick (a direct arrival
+    // seen on its fewest picks) it tells nothing.
+    residuals(m);
+    int worst = -1;
+    for (int i = 0; i < m_n; ++i) {
+        if (m_w[i] > 0.0 && (worst < 0 || std::abs(m_r[i]) > std::abs(m_r[worst])))
+            worst = i;
+    }
+    if (worst < 0)
+        return true;
+    const double weight = m_w[worst];
+    m_w[worst] = 0.0;
+    prefixSums();
+    auto without = [this](const Model &from) {
+        Model t = from;
+        t.sse = 0.0;
+        for (int j = 0; j < t.k && t.ok; ++j) {
+            t.ok = refit(&t, j) && plausible(t, j);
+            t.sse += t.line[j].sse;
+        }
+        return t;
+    };
+    const Model fewer = without(m);
+    const Model bent = without(more);
+    const bool holds = !bent.ok || !fewer.ok || robustScore(bent, outlierMs) < robustScore(fewer, outlierMs);
+    m_w[worst] = weight;
+    prefixSums();
+    return holds;
 }
 
 double FirstBreakFitter::robustScore(const Model &m, double outlierMs, double sourceMs)

@@ -207,6 +207,9 @@ private:
     void mergeNearEqual(Model *m) const;
     // Rounds of fits and cuts from every pick, starting from *start when given.
     Model rounds(double earlyPenalty, double outlierMs, const Model *start = nullptr);
+    // Whether the split more of m still explains more of every pick with m's
+    // worst pick taking no part.
+    bool splitHolds(const Model &m, const Model &more, double outlierMs);
     // sourceMs, when finite, is the time of the picks at the source, which
     // the model's first line is judged by as one pick more.
     double robustScore(const Model &m, double outlierMs, double sourceMs = NaN);

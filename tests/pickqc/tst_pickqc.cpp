@@ -221,6 +221,8 @@ private slots:
             << 4 << 2.0 << false << 12 << 12 << 12 << 20.0 << QVector<int>{6, 9, 11} << 1.0 << none << none;
         QTest::newRow("short side, farthest early by 35 ms, every other refractor pick rejected")
             << 4 << 2.0 << false << 12 << 12 << 12 << -35.0 << QVector<int>{5, 7, 9, 11} << 1.0 << none << none;
+        QTest::newRow("short side, late by 25 ms inside the refractor")
+            << 3 << 2.0 << false << 11 << 11 << 7 << 25.0 << none << 1.0 << none << none;
         // A side cut short, whose last one or two picks already see the
         // refractor that the long side shows, takes that refractor for them
         // rather than ringing them: too few for a segment of their own.
