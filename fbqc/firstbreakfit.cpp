@@ -2888,15 +2888,14 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     // ground is the same, and a pick on the source's own noise or ringing
     // stands off it by as much as it misses the first break. Only as far out
     // as the other side's nearest few picks: beyond them a dipping
-    // refractor's two sides part. With the times taken to the source's
-    // height, only a direct arrival kept as picked is lent. The side is
+    // refractor's two sides part. Not with the times taken to the source's
+    // height: the views take a judged pick there too. The side is
     // judged so only where most of its picks there agree with the other's
     // curve: where they do not, the other side's own nearest picks (a
     // missed spike among them) may be what is wrong.
     for (int side = Negative; side <= Positive; ++side) {
         const int other = 1 - side;
-        if (fitted[side] || !fitted[other] || counts[side] == 0 ||
-            (slowness > 0.0 && !(direct[other] && std::isfinite(m_directTop[other]))))
+        if (fitted[side] || !fitted[other] || counts[side] == 0 || slowness > 0.0)
             continue;
         const FirstBreakFitter &f = m_fitter[other];
         m_sorted.assign(m_h[other].begin(), m_h[other].begin() + counts[other]);
