@@ -2941,6 +2941,51 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         kept[side] = within;
         markRuns(side, counts[side], picks);
     }
+    // A side with too few picks for a curve of its own is judged near the
+    // source against the other side's first segment: under the source the
+    // ground is the same, and a pick on the source's own noise or ringing
+    // stands off it by as much as it misses the first break. Only as far out
+    // as the other side's nearest few picks: beyond them a dipping
+    // refractor's two sides part. Not with the times taken to the source's
+    // height: the views take a judged pick there too. The side is
+    // judged so only where most of its picks there agree with the other's
+    // curve: where they do not, the other side's own nearest picks (a
+    // missed spike among them) may be what is wrong.
+    for (int side = Negative; side <= Positive; ++side) {
+        const int other = 1 - side;
+        if (fitted[side] || !fitted[other] || counts[side] == 0 || slowness > 0.0)
+            continue;
+        const FirstBreakFitter &f = m_fitter[other];
+        m_sorted.assign(m_h[other].begin(), m_h[other].begin() + counts[other]);
+        std::nth_element(m_sorted.begin(), m_sorted.begin() + (MinPicksPerSide - 1), m_sorted.end());
+        const double reach = std::min(f.segmentEnd(0), m_sorted[MinPicksPerSide - 1]);
+        const int *members = m_members[side].data();
+        auto lent = [&](int j) { return f.intercept(0) + f.slope(0) * m_h[side][j]; };
+        int there = 0, agreeing = 0;
+        for (int j = 0; j < counts[side]; ++j) {
+            if (m_h[side][j] > reach)
+                continue;
+            ++there;
+            agreeing += std::abs(records[members[j]].fb_time - lent(j)) <= FitCutMs ? 1 : 0;
+        }
+        if (agreeing == 0 || 2 * agreeing < there)
+            continue;
+        for (int j = 0; j < counts[side]; ++j) {
+            if (m_h[side][j] > reach)
+                continue;
+            PickVerdict &v = picks[members[j]];
+            const double model = lent(j);
+            const double residual = records[members[j]].fb_time - model;
+            v.judged = true;
+            v.model = static_cast<float>(model);
+            v.residual = static_cast<float>(residual);
+            v.outlier = std::abs(residual) > threshold;
+            out->sides[side].outliers += v.outlier ? 1 : 0;
+            const bool counted = std::abs(residual) <= rmsReachMs(threshold);
+            sums[side] += counted ? residual * residual : 0.0;
+            kept[side] += counted ? 1 : 0;
+        }
+    }
     if (std::isfinite(delay) && (fitted[Negative] || fitted[Positive])) {
         for (int i : m_zeroRecords) {
             PickVerdict &v = picks[i];

@@ -134,6 +134,15 @@ constexpr int TrackedPicks = 6;
 // The trace nearest the source is judged against a line through at least
 // this many of the followed picks beyond it.
 constexpr int MinimumLinePicks = 3;
+// The trace nearest the source is also held to the time over distance of
+// up to this many confident picks on each side at least as far out, less
+// NearSourceSlackMs for the receivers' statics (see holdNearestToSource).
+constexpr int NearSourcePicks = 3;
+constexpr double NearSourceSlackMs = 5;
+// It is then read on the trace across the source no more than MirrorReach
+// farther out, where their first cycles correlate at least this well.
+constexpr double MirrorReach = 0.25;
+constexpr double MirrorCorrelation = 0.8;
 // The gather stage stacks up to this many neighbours on each side, and
 // lines a trace up on them when at least MinimumGatherStack are usable,
 // within this share of a period of where the moveout puts it, over this
@@ -2475,6 +2484,95 @@ void traceOutward(const ShotGather &gather, const OnsetPickerSettings &settings,
     }
 }
 
+// The first break reaches a trace no sooner than at the average speed it
+// keeps to the traces beyond: the fastest path out from the source is
+// straight down to a faster layer and back, and the farther the trace, the
+// more of it runs fast, so time over distance only falls with offset (on
+// the direct wave from a buried charge too). The trace nearest the source
+// on each side, clipped and ringing with the source's own noise, is held to
+// that: a pick sooner than the time over distance of the shot's confident
+// picks at least as far out (on either side: under the source the ground is
+// the same), less NearSourceSlackMs for the receivers' statics, is on the
+// source's noise, whose swing runs on into the first break, so that a search
+// near the time given reads the swing's start again. The trace is read
+// instead against the trace across the source at much the same distance:
+// the same first break through the same ground, lined up by correlation
+// over its first cycle. Without one that matches, the pick stays, doubtful.
+template<typename Guided, typename Trusted>
+void holdNearestToSource(const ShotGather &gather, const OnsetPickerSettings &settings, Guided guided, Trusted trusted,
+                         std::vector<OnsetPick> *picks)
+{
+    const int n = gather.traceCount();
+    auto distance = [&](int i) { return std::fabs(gather.headers[i].offset); };
+    auto sign = [&](int i) { return gather.headers[i].offset < 0 ? -1 : 1; };
+    const double doubtful = std::nextafter(settings.minimumConfidence, 0.0);
+    const double dt = gather.sampleIntervalMs;
+    for (int side : {-1, 1}) {
+        // The trace at the source itself has no distance to be held to.
+        int nearest = -1;
+        for (int i = 0; i < n; ++i)
+            if (sign(i) == side && distance(i) > 0 && (nearest < 0 || distance(i) < distance(nearest)))
+                nearest = i;
+        if (nearest < 0 || guided(nearest) || !(*picks)[size_t(nearest)].found)
+            continue;
+        const double x = distance(nearest);
+        // Time over distance of the nearest few confident picks at least as
+        // far out on each side, carried in to this trace.
+        std::vector<int> out;
+        for (int i = 0; i < n; ++i)
+            if (i != nearest && trusted(i) && distance(i) >= x && (*picks)[size_t(i)].onsetMs > 0)
+                out.push_back(i);
+        std::stable_sort(out.begin(), out.end(), [&](int a, int b) { return distance(a) < distance(b); });
+        std::vector<double> carried;
+        for (int s : {-1, 1}) {
+            int taken = 0;
+            for (int k : out)
+                if (sign(k) == s && taken++ < NearSourcePicks)
+                    carried.push_back((*picks)[size_t(k)].onsetMs * x / distance(k));
+        }
+        if (carried.size() < size_t(MinimumLinePicks))
+            continue;
+        std::sort(carried.begin(), carried.end());
+        // One early pick among them (noise, a burst) moves the bound little.
+        const double earliest = carried[1] - NearSourceSlackMs;
+        OnsetPick &pick = (*picks)[size_t(nearest)];
+        if (pick.onsetMs >= earliest)
+            continue;
+        pick.confidence = std::min(pick.confidence, doubtful);
+        int across = -1;
+        for (int k : out)
+            if (sign(k) != side && distance(k) <= x * (1 + MirrorReach) && across < 0)
+                across = k;
+        if (across < 0)
+            continue;
+        const OnsetPick &theirs = (*picks)[size_t(across)];
+        const double period = usablePeriod(settings.periodMs) ? settings.periodMs : wholeCycle(theirs);
+        if (!usablePeriod(period))
+            continue;
+        const TraceSamples own = traceOf(gather, nearest), other = traceOf(gather, across);
+        const double from = theirs.onsetMs - period / 4;
+        const int length = std::max(4, int(std::lround(period / dt)));
+        const double mirrored = theirs.onsetMs * x / distance(across);
+        const int reach = int(std::lround(NearSourceSlackMs / dt));
+        double best = MirrorCorrelation, lag = NaN;
+        for (int k = -reach; k <= reach; ++k) {
+            const double c = correlation(other, from, own, from + mirrored - theirs.onsetMs + k * dt, length);
+            if (c > best && mirrored + k * dt >= earliest) {
+                best = c;
+                lag = k * dt;
+            }
+        }
+        if (std::isnan(lag))
+            continue;
+        pick.onsetMs = mirrored + lag;
+        pick.timeMs = theirs.timeMs + (pick.onsetMs - theirs.onsetMs);
+        pick.periodMs = theirs.periodMs;
+        pick.cycleMs = theirs.cycleMs;
+        pick.polarity = theirs.polarity;
+        pick.confidence = settings.minimumConfidence;
+    }
+}
+
 // A pick doubtful on its trace alone that continues a first break its
 // neighbours agree on is confident: on a noisy record most traces' onsets
 // stand only a few noise rms high, yet lie within a sample or two of the
@@ -2985,6 +3083,13 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
                                   &repicked, &moved, &period);
     }
     vouchByNeighbours(gather, period, settings, &repicked);
+    if (offsets) {
+        OnsetPickerSettings held = settings;
+        held.periodMs = usablePeriod(period) ? period : settings.periodMs;
+        holdNearestToSource(
+            gather, held, [&](int i) { return std::isfinite(predicted(i)); },
+            [&](int i) { return confident(repicked[size_t(i)]); }, &repicked);
+    }
     judgeCutOffOnsets(gather, settings, &repicked);
     return QVector<OnsetPick>(repicked.begin(), repicked.end());
 }

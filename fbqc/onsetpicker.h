@@ -159,6 +159,12 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // lobe) gives way to the wide stack's; and a confident reading on the
 // trace's alignment moves an own pick lying more than half a period after
 // it (a later lobe), however confident that pick.
+// After the step below, the trace nearest the source on each side, where
+// the source's own noise runs on into the first break, is held to the time
+// over distance of the shot's confident picks at least as far out on either
+// side, less 5 ms for statics: a pick sooner than that is read again on the
+// trace across the source at much the same distance, lined up by
+// correlation over its first cycle, or else stays doubtful.
 // Last, a doubtful pick within a couple of ms (an eighth of a period on
 // shorter wavelets) of the line through its neighbours' picks, most of
 // which lie as close to theirs, whose trace shows an onset of half the

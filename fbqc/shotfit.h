@@ -19,8 +19,9 @@ namespace FbQc {
 // along the spread when a file stores only offsets >= 0), or positive.
 enum Side { Negative = 0, Positive = 1 };
 
-// Sides with fewer than this many fitted picks (picked, off the source) are
-// not judged.
+// Sides with fewer than this many fitted picks (picked, off the source) get
+// no curve of their own; their picks near the source are judged against the
+// other side's first segment, where most of them agree with it.
 constexpr int MinPicksPerSide = 5;
 // Segments of a side's curve: the direct arrival and up to three refractors.
 constexpr int MaxSegments = 4;
@@ -76,7 +77,7 @@ struct SideModel
 struct PickVerdict
 {
     qint8 side = Positive; // Side
-    bool judged = false;   // its side was judged and it is a finite pick
+    bool judged = false;   // its side (or, on a short side, the other's) was judged and it is a finite pick
     bool unpicked = false; // fb_time <= 0 at a non-zero offset
     bool outlier = false;
     // 1, 2, ... for the picks of one run of neighbours displaced from the

@@ -427,11 +427,11 @@ private slots:
             if (line.contains(" -> "))
                 listed += line.toUtf8() + '\n';
         }
-        QCOMPARE(md5(listed), QByteArray("19d9618c3d0c92dc43c9b4e96dd1be7f"));
+        QCOMPARE(md5(listed), QByteArray("64a44cde2ba030f31820a10f2a81981a"));
         const Run run = fbtool(QStringList{"edit", in, "-o", out} + edit);
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-        QCOMPARE(md5(contents(out)), QByteArray("425eb98dce94b294c80672f2420d07c1"));
-        QCOMPARE(md5(contents(out + ".edits.csv")), QByteArray("98b3cfd79d1bf7feb1cc0aa63b52ad55"));
+        QCOMPARE(md5(contents(out)), QByteArray("f3b44ba1a4a8a7b1d000047c2b15b282"));
+        QCOMPARE(md5(contents(out + ".edits.csv")), QByteArray("d05db25ded6c7764dc181647a2e84ced"));
     }
 
     // What pick QC finds, acted on, in a file in ms and in its twin in s:
