@@ -88,6 +88,11 @@ constexpr double HiddenShare = 0.35, LateShare = 0.1;
 constexpr int StackNeighbours = 8;
 constexpr int MinimumStack = 4;
 constexpr double StackReachShare = 8;
+// A weak trace is off by a period only where it matches the stack there at
+// least this well: one of another wavelet (an emergent onset among sharp
+// ones) matches it poorly at its pick, and noise a period away then beats
+// that by the margin.
+constexpr double WeakMatchFloor = 0.4;
 // Samples before an onset louder than this many noise rms are another
 // arrival's ringing.
 constexpr double RingingLead = 2;
@@ -1232,7 +1237,9 @@ void judgeWeakByNeighbours(const ShotGather &gather, const QVector<double> &pick
             const double here = correlate(t, picksMs[i] - before);
             const double late = correlate(t, picksMs[i] - period - before); // the pick a period late
             const double early = correlate(t, picksMs[i] + period - before);
-            side[size_t(i)] = late >= here + margin && late >= early ? 1 : early >= here + margin ? -1 : 0;
+            side[size_t(i)] = late >= here + margin && late >= early && late >= WeakMatchFloor ? 1
+                              : early >= here + margin && early >= WeakMatchFloor              ? -1
+                                                                                               : 0;
         }
         // One weak trace alone is not a run: the noise lines one up a period
         // off now and then. A neighbour must be off the same way.
