@@ -88,6 +88,11 @@ constexpr double HiddenShare = 0.35, LateShare = 0.1;
 constexpr int StackNeighbours = 8;
 constexpr int MinimumStack = 4;
 constexpr double StackReachShare = 8;
+// A weak trace is off by a period only where it matches the stack there at
+// least this well: one of another wavelet (an emergent onset among sharp
+// ones) matches it poorly at its pick, and noise a period away then beats
+// that by the margin.
+constexpr double WeakMatchFloor = 0.4;
 // Samples before an onset louder than this many noise rms are another
 // arrival's ringing.
 constexpr double RingingLead = 2;
@@ -1246,7 +1251,9 @@ void judgeWeakByNeighbours(const ShotGather &gather, const QVector<double> &pick
             const double here = correlate(t, picksMs[i] - before);
             const double late = correlate(t, picksMs[i] - period - before); // the pick a period late
             const double early = correlate(t, picksMs[i] + period - before);
-            side[size_t(i)] = late >= here + margin && late >= early ? 1 : early >= here + margin ? -1 : 0;
+            side[size_t(i)] = late >= here + margin && late >= early && late >= WeakMatchFloor ? 1
+                              : early >= here + margin && early >= WeakMatchFloor              ? -1
+                                                                                               : 0;
         }
         // One weak trace alone is not a run: the noise lines one up a period
         // off now and then. A neighbour must be off the same way.
@@ -2735,8 +2742,10 @@ WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &pi
         if (o.found && o.confidence >= first.minimumConfidence && std::isfinite(o.periodMs))
             periods.append(o.periodMs);
     }
-    const double period = usablePeriod(settings.picker.periodMs) ? settings.picker.periodMs : median(periods);
+    const bool given = usablePeriod(settings.picker.periodMs);
+    const double period = given ? settings.picker.periodMs : median(periods);
     check.periodMs = period;
+    std::vector<double> periodOf(static_cast<size_t>(n), period);
     if (std::isfinite(period)) {
         OnsetPickerSettings second = first;
         second.periodMs = period;
@@ -2745,10 +2754,59 @@ WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &pi
             if (hasPick(i))
                 onsets[size_t(i)] = pickOnsetNear(traceOf(gather, i), picksMs[i], second);
     }
+    // Each pick is judged with its own trace's period. Field records mix
+    // wavelets: an emergent onset rings at a lower pitch than the sharp ones
+    // around it, is read late with their period and would pass for a pick
+    // a cycle early, and a skip on it is its own cycle off, not theirs. A
+    // trace whose onset rings unlike the shot is read again with the median
+    // cycle of its like neighbours, when enough of them agree (one trace's
+    // cycle alone may be noise drawn out). The cycle is the one of the onset
+    // found around the pick, a skipped pick's as well, held against the
+    // shot's cycles measured the same way. Only a pick the shot's period
+    // finds off its onset by other than about a period is read again: a
+    // cycle measured on a ringing tail may come out long too, and a pick
+    // the shot's period judges plainly stands judged.
+    if (std::isfinite(period) && !given) {
+        std::vector<double> ringing(static_cast<size_t>(n), NaN);
+        QVector<double> cycles;
+        for (int i = 0; i < n; ++i) {
+            const OnsetPick &o = onsets[size_t(i)];
+            if (hasPick(i) && o.found && o.confidence >= first.minimumConfidence && usablePeriod(wholeCycle(o)))
+                cycles.append(ringing[size_t(i)] = wholeCycle(o));
+        }
+        const double shotCycle = median(cycles);
+        auto unlike = [](double a, double b) { return std::max(a, b) > UnlikeCycleRatio * std::min(a, b); };
+        QVector<double> like;
+        OnsetPickerSettings own = first;
+        for (int i = 0; i < n; ++i) {
+            const double a = ringing[size_t(i)];
+            if (!std::isfinite(a) || !unlike(a, shotCycle))
+                continue;
+            const double off = std::fabs(picksMs[i] - onsets[size_t(i)].onsetMs);
+            if (off <= std::max(2 * gather.sampleIntervalMs, period / 5) ||
+                std::fabs(off - period) < settings.periodTolerance * period)
+                continue;
+            like.clear();
+            for (int k = std::max(0, i - GatherNeighbours); k <= std::min(n - 1, i + GatherNeighbours); ++k)
+                if (std::isfinite(ringing[size_t(k)]) && !unlike(a, ringing[size_t(k)]))
+                    like.append(ringing[size_t(k)]);
+            if (like.size() < MinimumGatherStack)
+                continue;
+            own.periodMs = period * median(like) / shotCycle;
+            own.windowMs = std::max(first.windowMs, CheckWindowPeriods * own.periodMs);
+            const OnsetPick again = pickOnsetNear(traceOf(gather, i), picksMs[i], own);
+            if (again.found && again.confidence >= first.minimumConfidence) {
+                onsets[size_t(i)] = again;
+                periodOf[size_t(i)] = own.periodMs;
+            }
+        }
+    }
 
-    const double tolerance = settings.offOnsetToleranceMs > 0
-                                 ? settings.offOnsetToleranceMs
-                                 : std::max(2 * gather.sampleIntervalMs, std::isfinite(period) ? period / 5 : 0.0);
+    auto toleranceOf = [&](int i) {
+        const double p = periodOf[size_t(i)];
+        return settings.offOnsetToleranceMs > 0 ? settings.offOnsetToleranceMs
+                                                : std::max(2 * gather.sampleIntervalMs, std::isfinite(p) ? p / 5 : 0.0);
+    };
     // +1 / -1: about a period after / before its onset; 0: not.
     QVector<int> skip(n, 0);
     for (int i = 0; i < n; ++i) {
@@ -2756,16 +2814,18 @@ WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &pi
         if (!hasPick(i))
             continue;
         const OnsetPick &o = onsets[size_t(i)];
+        const double p = periodOf[size_t(i)];
         j.confidence = o.confidence;
+        j.periodMs = p;
         if (!o.found || o.confidence < first.minimumConfidence) {
             j.verdict = WaveformVerdict::TooWeak;
             continue;
         }
         j.onsetMs = o.onsetMs;
         j.displacementMs = picksMs[i] - o.onsetMs;
-        j.verdict = std::fabs(j.displacementMs) > tolerance ? WaveformVerdict::OffOnset : WaveformVerdict::Good;
-        const double offPeriod = std::fabs(std::fabs(j.displacementMs) - period);
-        if (std::isfinite(period) && offPeriod < settings.periodTolerance * period)
+        j.verdict = std::fabs(j.displacementMs) > toleranceOf(i) ? WaveformVerdict::OffOnset : WaveformVerdict::Good;
+        const double offPeriod = std::fabs(std::fabs(j.displacementMs) - p);
+        if (std::isfinite(p) && offPeriod < settings.periodTolerance * p)
             skip[i] = j.displacementMs > 0 ? 1 : -1;
     }
 
@@ -2809,8 +2869,9 @@ WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &pi
                 continue;
             const TraceSamples a = traceOf(gather, outside), b = traceOf(gather, inside);
             const double anchor = onsets[size_t(outside)].onsetMs;
-            const double atOnsets = bestCorrelation(a, anchor, b, onsets[size_t(inside)].onsetMs - anchor, period);
-            const double atPicks = bestCorrelation(a, anchor, b, picksMs[inside] - picksMs[outside], period);
+            const double p = periodOf[size_t(inside)];
+            const double atOnsets = bestCorrelation(a, anchor, b, onsets[size_t(inside)].onsetMs - anchor, p);
+            const double atPicks = bestCorrelation(a, anchor, b, picksMs[inside] - picksMs[outside], p);
             if (atOnsets >= atPicks + settings.correlationMargin)
                 ++confirming;
             else if (atPicks >= atOnsets + settings.correlationMargin)

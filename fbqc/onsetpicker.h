@@ -215,6 +215,9 @@ struct WaveformJudgement
     double onsetMs = std::numeric_limits<double>::quiet_NaN();
     double confidence = 0;
     double displacementMs = std::numeric_limits<double>::quiet_NaN(); // pick - onset
+    // The period the pick was judged with: the gather's, or for a trace
+    // ringing unlike it, its like neighbours'.
+    double periodMs = std::numeric_limits<double>::quiet_NaN();
 };
 
 struct WaveformCheck

@@ -90,15 +90,15 @@ void judgeShot(qint32 shot, const ShotIndexEntry &entry, const QVector<FbRecord>
     }
     const WaveformCheck check = checkWaveforms(gather, picksMs, settings.check);
     out->periodMs = check.periodMs;
-    // A first break within a period of the first sample has no quiet trace
-    // before it to stand out of: that says nothing of the pick.
-    const double judgeableFromMs = gather.firstSampleMs + (std::isfinite(check.periodMs) ? check.periodMs : 0.0);
     const double minimumConfidence = settings.check.picker.minimumConfidence;
     for (int t = 0; t < n; ++t) {
         const int i = recordOf.at(t);
         if (i < 0)
             continue;
         const WaveformJudgement &j = check.traces.at(t);
+        // A first break within a period of the first sample has no quiet
+        // trace before it to stand out of: that says nothing of the pick.
+        const double judgeableFromMs = gather.firstSampleMs + (std::isfinite(j.periodMs) ? j.periodMs : 0.0);
         if (j.verdict == WaveformVerdict::NotJudged ||
             (j.verdict == WaveformVerdict::TooWeak && picksMs.at(t) < judgeableFromMs))
             continue;
@@ -145,7 +145,7 @@ void judgeShot(qint32 shot, const ShotIndexEntry &entry, const QVector<FbRecord>
         f.count = qint64(off.size());
         f.value = float(off[off.size() / 2]);
         f.a = float(records.at(recordOf.at(last)).channel);
-        f.b = float(check.periodMs);
+        f.b = float(std::isfinite(check.traces.at(t).periodMs) ? check.traces.at(t).periodMs : check.periodMs);
         out->findings[1].push_back(f);
         t = u;
     }

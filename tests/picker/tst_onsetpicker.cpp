@@ -133,6 +133,7 @@ struct Oddities
     QVector<int> early; // traces whose onset comes 3 ms early (statics)
     double signalToNoise = 30;
     bool emergent = false;    // first breaks that build up over a few periods
+    QVector<int> lowPitched;  // these traces alone emergent, at a lower pitch than the rest
     bool splitSpread = false; // the source mid-spread: offsets of both signs, onsets rising both ways
     LaterWave later;
     bool strongSide = false;  // on a split spread, the traces from the source on at S/N 30
@@ -170,7 +171,7 @@ ShotGather gatherOf(TraceWavelet wavelet, double hz, int traces, QVector<double>
         if (odd.directStepMs > 0)
             p.onsetMs = std::min(p.onsetMs, odd.directStartMs + odd.directStepMs * std::abs(at));
         p.wavelet = wavelet;
-        p.emergent = odd.emergent;
+        p.emergent = odd.emergent || odd.lowPitched.contains(c);
         p.dominantHz = hz;
         p.signalToNoise = odd.weak.contains(c)         ? odd.weakSignalToNoise
                           : odd.strongSide && out >= 0 ? 30
@@ -375,7 +376,8 @@ private slots:
     }
 
     // Runs of picks a period late or early, a pick a third of a period off,
-    // beside the clean twin: the check names exactly what was planted.
+    // beside the clean twin: the check names exactly what was planted. On a
+    // record mixing wavelets each pick is off by its own trace's period.
     void waveformChecks_data()
     {
         QTest::addColumn<TraceWavelet>("wavelet");
@@ -386,18 +388,21 @@ private slots:
         QTest::addColumn<int>("mispick");  // trace a third of a period late; -1: none
         QTest::addColumn<int>("weakFrom"); // traces weakFrom to weakTo - 1 too weak to judge alone
         QTest::addColumn<int>("weakTo");
+        QTest::addColumn<bool>("mixed"); // every third trace emergent at a lower pitch
         const auto B = TraceWavelet::Berlage, D = TraceWavelet::DampedSine;
-        QTest::newRow("clean twin, Berlage") << B << 40.0 << -1 << 0 << 0 << -1 << -1 << -1;
-        QTest::newRow("clean twin, damped sine") << D << 25.0 << -1 << 0 << 0 << -1 << -1 << -1;
-        QTest::newRow("run of 6 a period late") << B << 40.0 << 10 << 6 << 1 << -1 << -1 << -1;
-        QTest::newRow("run of 3 a period early") << D << 40.0 << 20 << 3 << -1 << -1 << -1 << -1;
-        QTest::newRow("one skipped pick, 25 Hz") << B << 25.0 << 30 << 1 << 1 << -1 << -1 << -1;
-        QTest::newRow("run at the gather's edge") << D << 50.0 << 0 << 5 << 1 << -1 << -1 << -1;
-        QTest::newRow("a mispick, no run") << B << 40.0 << -1 << 0 << 0 << 17 << -1 << -1;
-        QTest::newRow("a run and a mispick") << D << 40.0 << 30 << 8 << 1 << 12 << -1 << -1;
+        QTest::newRow("clean twin, Berlage") << B << 40.0 << -1 << 0 << 0 << -1 << -1 << -1 << false;
+        QTest::newRow("clean twin, damped sine") << D << 25.0 << -1 << 0 << 0 << -1 << -1 << -1 << false;
+        QTest::newRow("run of 6 a period late") << B << 40.0 << 10 << 6 << 1 << -1 << -1 << -1 << false;
+        QTest::newRow("run of 3 a period early") << D << 40.0 << 20 << 3 << -1 << -1 << -1 << -1 << false;
+        QTest::newRow("one skipped pick, 25 Hz") << B << 25.0 << 30 << 1 << 1 << -1 << -1 << -1 << false;
+        QTest::newRow("run at the gather's edge") << D << 50.0 << 0 << 5 << 1 << -1 << -1 << -1 << false;
+        QTest::newRow("a mispick, no run") << B << 40.0 << -1 << 0 << 0 << 17 << -1 << -1 << false;
+        QTest::newRow("a run and a mispick") << D << 40.0 << 30 << 8 << 1 << 12 << -1 << -1 << false;
         // Judged against their neighbours' stacked waveforms instead.
-        QTest::newRow("weak run of 5 a period late") << B << 40.0 << 20 << 5 << 1 << -1 << 16 << 29;
-        QTest::newRow("weak clean twin") << B << 40.0 << -1 << 0 << 0 << -1 << 16 << 29;
+        QTest::newRow("weak run of 5 a period late") << B << 40.0 << 20 << 5 << 1 << -1 << 16 << 29 << false;
+        QTest::newRow("weak clean twin") << B << 40.0 << -1 << 0 << 0 << -1 << 16 << 29 << false;
+        QTest::newRow("mixed wavelets, clean twin") << B << 40.0 << -1 << 0 << 0 << -1 << -1 << -1 << true;
+        QTest::newRow("mixed wavelets, run of 7 late") << B << 40.0 << 9 << 7 << 1 << -1 << -1 << -1 << true;
     }
 
     void waveformChecks()
@@ -410,18 +415,22 @@ private slots:
         QFETCH(int, mispick);
         QFETCH(int, weakFrom);
         QFETCH(int, weakTo);
+        QFETCH(bool, mixed);
         constexpr int Traces = 48;
         QVector<double> truth;
         Oddities odd;
         for (int c = weakFrom; c >= 0 && c < weakTo; ++c)
             odd.weak.append(c);
+        for (int c = 1; mixed && c < Traces; c += 3)
+            odd.lowPitched.append(c);
         const ShotGather gather = gatherOf(wavelet, hz, Traces, &truth, odd);
         const double period = dominantPeriodMs(hz);
+        auto periodOf = [&](int c) { return odd.lowPitched.contains(c) ? period / EmergentFrequencyRatio : period; };
         QVector<double> picks = truth;
         for (int c = runFrom; c >= 0 && c < runFrom + runLength; ++c)
-            picks[c] += runSign * period;
+            picks[c] += runSign * periodOf(c);
         if (mispick >= 0)
-            picks[mispick] += period / 3;
+            picks[mispick] += periodOf(mispick) / 3;
         picks[Traces - 1] = NAN; // a trace without a pick
 
         const WaveformCheck check = checkWaveforms(gather, picks);
