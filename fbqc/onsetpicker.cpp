@@ -224,10 +224,10 @@ constexpr double CarryMargin = 1.2;
 constexpr double SideLevelShare = 0.375;
 // Field records mix wavelets: an emergent onset rings at a lower pitch than
 // the sharp ones around it, and lined up with them the correlation takes its
-// largest lobe, not its first break. A neighbour whose confident pick rings
-// a cycle this many times longer or shorter than the trace's own is left
-// out of the trace's stack, while at least MinimumGatherStack others stay;
-// such a trace's stack is read with its like neighbours' period, and its
+// largest lobe, not its first break. A neighbour that rings a cycle this
+// many times longer or shorter than the trace itself is left out of the
+// trace's stack, while at least MinimumGatherStack others stay; such a
+// trace's stack is read with its like neighbours' period, and its
 // reading's cycle is left out of the shot's.
 constexpr double UnlikeCycleRatio = 1.4;
 // Near the source of a shot over a slow top layer the first break is the
@@ -1619,6 +1619,57 @@ double wholeCycle(const OnsetPick &p)
     return std::isfinite(p.cycleMs) ? p.cycleMs : p.periodMs;
 }
 
+// A doubtful trace's ringing, read where its own cycle cannot be: the lag
+// of the first peak of its autocorrelation over RingingPeriods of the shot's
+// period from fromMs, between RingingLagShares of it. The arrival there
+// outweighs the noise many times over, and the noise, in the arrival's band
+// but broad, correlates little a cycle on. NaN where the peak does not
+// reach RingingCorrelation (noise alone) or the trace ends first. Every
+// RingingSteps-th sample and lag: the wavelets told apart differ by far
+// more than a step.
+constexpr double RingingPeriods = 5;
+constexpr double RingingLagShares[] = {0.5, 2.5};
+constexpr double RingingCorrelation = 0.35;
+constexpr int RingingSteps = 10;
+double ringingPeriod(const TraceSamples &t, double fromMs, double period)
+{
+    const double dt = t.sampleIntervalMs;
+    const int step = std::max(1, int(period / dt / RingingSteps));
+    const int first = int(std::lround(t.indexOf(fromMs)));
+    const int length = int(std::lround(RingingPeriods * period / dt));
+    const int minLag = std::max(step, int(std::lround(RingingLagShares[0] * period / dt)) / step * step);
+    const int maxLag = int(std::lround(RingingLagShares[1] * period / dt));
+    if (first < 0 || first + length + maxLag + step >= t.count)
+        return NaN;
+    auto correlation = [&](int lag) {
+        double ab = 0, aa = 0, bb = 0;
+        for (int j = first; j < first + length; j += step) {
+            const double a = at(t, j), b = at(t, j + lag);
+            ab += a * b;
+            aa += a * a;
+            bb += b * b;
+        }
+        return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0.0;
+    };
+    // The first peak after the correlation has turned negative: the first
+    // lobe's own width is no cycle.
+    bool turned = false;
+    double previous = correlation(minLag - step), current = correlation(minLag);
+    for (int lag = minLag; lag + step <= maxLag; lag += step) {
+        const double next = correlation(lag + step);
+        turned = turned || current < 0;
+        if (turned && current >= previous && current > next) {
+            if (current < RingingCorrelation)
+                return NaN;
+            const double d = previous - 2 * current + next;
+            return (lag + (d < 0 ? 0.5 * step * (previous - next) / d : 0.0)) * dt;
+        }
+        previous = current;
+        current = next;
+    }
+    return NaN;
+}
+
 // Where the shot's moveout puts each trace: a robust line through the times
 // of up to `reach` neighbours on each side (the median slope over their
 // pairs, then the median of the lines through each at that slope), so one
@@ -1835,13 +1886,16 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     std::vector<int> lowest(static_cast<size_t>(n)), highest(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i)
         sideReach(i, GatherNeighbours, &lowest[size_t(i)], &highest[size_t(i)]);
-    // Each confident pick's whole cycle, the wavelet it rings with; NaN
-    // where the pick is doubtful (a pick on noise measures a long one).
+    // Each confident pick's whole cycle, the wavelet it rings with; a
+    // doubtful pick's own cycle may be the noise's, so its trace's ringing
+    // after its alignment time stands in (NaN where that is noise too).
     std::vector<double> ringing(static_cast<size_t>(n), NaN);
     for (int k = 0; k < n; ++k) {
         const OnsetPick &p = (*picks)[size_t(k)];
         if (p.found && p.confidence >= settings.minimumConfidence && usablePeriod(wholeCycle(p)))
             ringing[size_t(k)] = wholeCycle(p);
+        else if (std::isfinite(aligned[size_t(k)]))
+            ringing[size_t(k)] = ringingPeriod(traceOf(gather, k), aligned[size_t(k)], period);
     }
     auto unlike = [&](int i, int k) {
         const double a = ringing[size_t(i)], b = ringing[size_t(k)];

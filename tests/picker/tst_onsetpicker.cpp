@@ -790,6 +790,10 @@ private slots:
             << quint64(3) << 2 << 1.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 0.0;
         QTest::newRow("seed 5, shot 2, hills: a short side next to the source")
             << quint64(5) << 1 << 1.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 1500.0;
+        // Below S/N 10 few picks are confident: each trace's own ringing
+        // tells which neighbours to stack it with.
+        QTest::newRow("seed 9, shot 8, S/N 5: doubtful emergent onsets kept apart")
+            << quint64(9) << 7 << 1.0 << 5.0 << 96 << 0.0 << 0.3 << 0.4 << 0.0;
     }
 
     void picksGeneratedShots()
