@@ -1181,6 +1181,11 @@ double sampleAt(const TraceSamples &t, double index)
 // up with that stack a period away from its pick, by the margin better than
 // at its pick, has a skipped pick. Twice: the second time without the
 // skipped picks found, whose traces would pull a run's stack their way.
+// Field records mix wavelets: a weak trace whose onset rings measurably is
+// stacked only with neighbours ringing like it (a lower-pitched emergent
+// onset matches sharp neighbours a cycle off as well as at its pick), and
+// stays too weak to judge with fewer than MinimumStack of them.
+double ringingPeriod(const TraceSamples &t, double fromMs, double period);
 void judgeWeakByNeighbours(const ShotGather &gather, const QVector<double> &picksMs, double period, double margin,
                            const QVector<int> &skip, WaveformCheck *check)
 {
@@ -1216,6 +1221,27 @@ void judgeWeakByNeighbours(const ShotGather &gather, const QVector<double> &pick
         }
         return best;
     };
+    // Each trace's ringing read once, and only near weak traces.
+    std::vector<double> ringing(static_cast<size_t>(n), NaN);
+    std::vector<bool> read(static_cast<size_t>(n), false);
+    for (int i = 0; i < n; ++i)
+        for (int k = std::max(0, i - StackNeighbours); weak(i) && k <= std::min(n - 1, i + StackNeighbours); ++k)
+            if (hasPick(k) && !read[size_t(k)]) {
+                read[size_t(k)] = true;
+                ringing[size_t(k)] = ringingPeriod(traceOf(gather, k), picksMs[k] - before, period);
+            }
+    QVector<double> cycles;
+    for (double r : ringing)
+        if (std::isfinite(r))
+            cycles.append(r);
+    const double shotCycle = median(cycles);
+    auto like = [](double a, double b) { return std::max(a, b) <= UnlikeCycleRatio * std::min(a, b); };
+    // A neighbour whose ringing is lost in the noise is taken as ringing
+    // like the shot.
+    auto ringsLike = [&](int i, int k) {
+        const double a = ringing[size_t(i)], b = ringing[size_t(k)];
+        return std::isnan(a) || like(a, std::isfinite(b) ? b : shotCycle);
+    };
     std::vector<int> side(static_cast<size_t>(n));
     for (int pass = 0; pass < 2; ++pass) {
         std::fill(side.begin(), side.end(), 0);
@@ -1225,7 +1251,7 @@ void judgeWeakByNeighbours(const ShotGather &gather, const QVector<double> &pick
             std::fill(stack.begin(), stack.end(), 0.0);
             int used = 0;
             for (int k = std::max(0, i - StackNeighbours); k <= std::min(n - 1, i + StackNeighbours); ++k) {
-                if (k == i || !stackable(k))
+                if (k == i || !stackable(k) || !ringsLike(i, k))
                     continue;
                 const TraceSamples t = traceOf(gather, k);
                 const double first = t.indexOf(picksMs[k] - before);
