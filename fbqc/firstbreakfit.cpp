@@ -1409,10 +1409,12 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
     double before = 0.0;
     int offBefore = 0;
     bool kept = false;
+    m_heightsTried = false;
     auto keepBefore = [&]() {
         if (kept)
             return;
         kept = true;
+        m_heightsTried = true;
         for (int side = Negative; side <= Positive; ++side) {
             before += fitted[side] ? m_fitter[side].cappedSse(FitCutMs, &offBefore) : 0.0;
             std::copy(m_t[side].begin(), m_t[side].begin() + counts[side], m_raw[side].begin());
@@ -1466,7 +1468,10 @@ double ShotFitter::correctForHeight(const int counts[2], bool fitted[2])
         for (int side = Negative; side <= Positive; ++side) {
             for (int j = 0; j < counts[side]; ++j)
                 m_t[side][j] = m_raw[side][j] - s * m_height[side][j];
+            m_fitter[side].allowSlowerBends(false);
             fitted[side] = m_fitter[side].fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs);
+            if (fitted[side] && m_bendSlower)
+                bendToSlowerGround(side, counts[side]);
         }
     };
     // After the second attempt: the heights of every pick again, and the
@@ -1783,6 +1788,22 @@ void ShotFitter::keepDirectAsPicked(const int counts[2], const bool fitted[2], d
         std::copy(m_kept.begin(), m_kept.begin() + n, t);
         std::copy(m_kept.begin() + n, m_kept.end(), z);
     }
+}
+
+bool ShotFitter::bendToSlowerGround(int side, int count)
+{
+    if (!(m_fitter[side].largestResidual() > FitCutMs / 2))
+        return false;
+    int offBefore = 0, offAfter = 0;
+    const double before = m_fitter[side].cappedSse(FitCutMs, &offBefore);
+    m_trial.allowSlowerBends(true);
+    if (!m_trial.fit(m_h[side].data(), m_t[side].data(), count, FitCutMs) || m_trial.slowerBends() == 0)
+        return false;
+    const double after = m_trial.cappedSse(FitCutMs, &offAfter);
+    if (!(offAfter < offBefore && after < before))
+        return false;
+    std::swap(m_fitter[side], m_trial);
+    return true;
 }
 
 bool ShotFitter::leaveOutRuns(int side, int count)
@@ -2577,24 +2598,32 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         m_zeroMedian = median(m_sorted.data(), int(m_sorted.size()));
     }
     double slowness = correctForHeight(counts, fitted);
+    // Hills over ground that slows along the spread: a curve that cannot
+    // bend with the ground leaves the slower stretch off whether or not the
+    // heights are taken off, and the heights are refused. Where they were
+    // worth trying and picks stay off, both are judged again by curves that
+    // bend to the slower.
+    bool stillOff = false;
+    for (int side = Negative; side <= Positive; ++side)
+        stillOff = stillOff || (fitted[side] && m_fitter[side].largestResidual() > FitCutMs / 2);
+    if (slowness == 0.0 && m_heightsTried && stillOff) {
+        m_bendSlower = true;
+        for (int side = Negative; side <= Positive; ++side) {
+            if (fitted[side])
+                bendToSlowerGround(side, counts[side]);
+        }
+        slowness = correctForHeight(counts, fitted);
+        m_bendSlower = false;
+    }
     bool anyLeft[2] = {false, false};
     bool nearRun[2] = {false, false};
     auto judgeRuns = [&]() {
-        // A side left well off its curve may cross ground that slows along the
-        // spread: fitted again with bends towards the slower, it keeps the fit
-        // that brings more picks near. Runs of cycle skips are told after, so a
-        // curve that bends to the ground never makes a run of its picks.
+        // Ground that slows along the spread first; runs of cycle skips are
+        // told after, so a curve that bends to the ground never makes a run
+        // of its picks.
         for (int side = Negative; side <= Positive; ++side) {
-            if (!fitted[side] || !(m_fitter[side].largestResidual() > FitCutMs / 2))
-                continue;
-            int offBefore = 0, offAfter = 0;
-            const double before = m_fitter[side].cappedSse(FitCutMs, &offBefore);
-            m_trial.allowSlowerBends(true);
-            if (!m_trial.fit(m_h[side].data(), m_t[side].data(), counts[side], FitCutMs) || m_trial.slowerBends() == 0)
-                continue;
-            const double after = m_trial.cappedSse(FitCutMs, &offAfter);
-            if (offAfter < offBefore && after < before)
-                std::swap(m_fitter[side], m_trial);
+            if (fitted[side])
+                bendToSlowerGround(side, counts[side]);
         }
         // Runs of cycle skips take no part in the curve: the side is fitted
         // again without them. Picks as scattered as a skip is long tell none.

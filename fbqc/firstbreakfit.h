@@ -313,6 +313,10 @@ private:
     // out; a side whose near picks were a run is left as it is.
     void keepDirectAsPicked(const int counts[2], const bool fitted[2], double slowness, const bool anyLeft[2],
                             const bool nearRun[2]);
+    // A side left well off its curve may cross ground that slows along the
+    // spread: fitted again with bends towards the slower, it keeps the fit
+    // that brings more picks near. Whether it did.
+    bool bendToSlowerGround(int side, int count);
     // Sets m_leftOut[side] for the picks of runs the side's curve bent to
     // hide, each standing off the curve fitted without them by one step;
     // whether there are any.
@@ -398,6 +402,8 @@ private:
     std::vector<double> m_heldHeight[2]; // every pick's height while a direct arrival is kept as picked
     bool m_oneLine = true;               // the fitted picks' receivers lie on one receiver line
     bool m_heightsTaken = false;         // m_t holds times at the source's height, m_raw as picked
+    bool m_heightsTried = false;         // correctForHeight() fitted the times at some height slowness
+    bool m_bendSlower = false;           // correctForHeight() fits curves that may bend to the slower
     // Per side: each pick's receiver height above the source as read, and,
     // while the direct arrival is kept as picked, the height the refractors'
     // times were taken to (NaN otherwise).

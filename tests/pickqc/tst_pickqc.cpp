@@ -574,6 +574,10 @@ private slots:
             << 0.25 << 0.0 << builtIn << 0.0 << bends << 0.5 << 30 << quint64(4) << 25 << 0 << 0 << 1 << 120 << 0.0;
         QTest::newRow("25% slower, three layers")
             << 0.25 << 0.0 << three << 0.0 << none << 0.5 << 30 << quint64(4) << 25 << 0 << 0 << 1 << 120 << 0.0;
+        // Hills over ground that slows: the heights are taken off as the
+        // curve bends to the slower ground, which no hill explains.
+        QTest::newRow("30% slower, hills at 2,000 m/s")
+            << 0.3 << 0.0 << builtIn << 2000.0 << none << 0.5 << 60 << quint64(8) << 25 << 0 << 5 << 1 << 120 << 0.0;
         QTest::newRow("dip 3 degrees, three layers")
             << 0.0 << 3.0 << three << 0.0 << none << 1.0 << 40 << quint64(3) << 25 << 0 << 0 << 1 << 120 << 0.0;
         QTest::newRow("even ground, 1 ms noise")
