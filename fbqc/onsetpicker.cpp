@@ -239,6 +239,12 @@ constexpr double UnlikeCycleRatio = 1.4;
 constexpr double DirectWaveMs = 5;
 constexpr int DirectWavePicks = 2;
 constexpr double DirectWaveBend = 2;
+// Sound in air, m/s. A trace nearer the source than sound travels in
+// AtSourceShare of a period is read over as long from the shot on, short
+// lobes and all, where that reads a confident onset sooner than its pick
+// by more than SoonerShare of a period (see readAtSource).
+constexpr double SoundMps = 340;
+constexpr double AtSourceShare = 0.5, SoonerShare = 0.25;
 // Lobes tried before giving up on a window.
 constexpr int MaximumLobes = 64;
 // A doubtful pick is vouched for by its neighbours when it lies within
@@ -854,8 +860,10 @@ enum class WindowEnd {
     LookBack,
 };
 
-// What the samples are: one trace, or a stack of a gather's traces.
-enum class Samples { Trace, Stack };
+// What the samples are: one trace, a trace so near the source that the air
+// wave leaves with the first break (its short lobes are not passed over), or
+// a stack of a gather's traces.
+enum class Samples { Trace, TraceAtSource, Stack };
 
 OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const OnsetPickerSettings &s, Samples kind);
 
@@ -973,7 +981,8 @@ OnsetPick pickCleaned(const TraceSamples &t, int a, int b, int lo, int hi, const
         Lobe lobe = lobeAround(t, j, lo, hi);
         if (lobe.first > b + lookBack)
             return pick; // the first thing out of the noise starts after the window
-        const bool shortLobe = periodSamples > 0 && loudLength(t, lobe) < ShortLobeShare * periodSamples / 2;
+        const bool shortLobe = periodSamples > 0 && kind != Samples::TraceAtSource &&
+                               loudLength(t, lobe) < ShortLobeShare * periodSamples / 2;
         // Before the coarse onset only a lobe of the arrival's own size is
         // taken: the noise there crosses a weak arrival's margin now and then.
         const bool earlyNoise = lobe.peak < coarse && lobe.peakValue < EarlyLobeShare * strength;
@@ -2660,6 +2669,53 @@ void holdNearestToSource(const ShotGather &gather, const OnsetPickerSettings &se
     }
 }
 
+// At the source the air wave leaves with the first break: on a trace nearer
+// than sound travels in half a period its loud, short, high-pitched lobes
+// start with the first break's first lobe or ride on it, and passing over
+// them as an air wave's, as further out, passes over the first break too
+// (the pick lands a cycle or more late, on whatever long lobe follows).
+// Nothing there comes before the first break, so the first motion out of
+// the noise within half a period of the shot is taken, whatever its length,
+// where it is confident and sooner than the pick; and no first break there
+// comes before the shot. Where the record's time 0 is not the shot, the
+// first break at the source comes later and is left alone. Offsets are
+// taken as metres: in a finer unit the reach only narrows.
+template<typename Guided>
+void readAtSource(const ShotGather &gather, double period, const OnsetPickerSettings &settings, Guided guided,
+                  std::vector<OnsetPick> *picks)
+{
+    if (!usablePeriod(period))
+        return;
+    OnsetPickerSettings own = settings;
+    own.periodMs = period;
+    const double from = std::max(gather.firstSampleMs, 0.0);
+    const double reach = SoundMps * AtSourceShare * period / 1000;
+    // A first break read at or before the shot, on a record that holds it,
+    // left with it: it is taken at the first sample after the shot (a time
+    // of 0 reads as no pick), doubtful.
+    const double dt = gather.sampleIntervalMs;
+    const bool holdsShot = gather.firstSampleMs <= 0;
+    const double afterShot = gather.firstSampleMs + (std::floor(-gather.firstSampleMs / dt) + 1) * dt;
+    const double doubtful = std::nextafter(settings.minimumConfidence, 0.0);
+    for (int i = 0; i < gather.traceCount(); ++i) {
+        if (guided(i) || !(std::fabs(gather.headers[i].offset) < reach))
+            continue;
+        OnsetPick &pick = (*picks)[size_t(i)];
+        const double to = std::min(pick.found ? pick.onsetMs - SoonerShare * period : from + settings.windowMs,
+                                   from + AtSourceShare * period);
+        const OnsetPick first =
+            to > from ? pickInRange(traceOf(gather, i), from, to, own, WindowEnd::Strict, Samples::TraceAtSource)
+                      : OnsetPick();
+        if (first.found && first.confidence >= settings.minimumConfidence)
+            pick = first;
+        if (holdsShot && pick.found && pick.onsetMs <= 0) {
+            pick.timeMs += afterShot - pick.onsetMs;
+            pick.onsetMs = afterShot;
+            pick.confidence = std::min(pick.confidence, doubtful);
+        }
+    }
+}
+
 // A pick doubtful on its trace alone that continues a first break its
 // neighbours agree on is confident: on a noisy record most traces' onsets
 // stand only a few noise rms high, yet lie within a sample or two of the
@@ -3225,6 +3281,8 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
     }
     vouchByNeighbours(gather, period, settings, &repicked);
     if (offsets) {
+        readAtSource(
+            gather, period, settings, [&](int i) { return std::isfinite(predicted(i)); }, &repicked);
         OnsetPickerSettings held = settings;
         held.periodMs = usablePeriod(period) ? period : settings.periodMs;
         holdNearestToSource(

@@ -164,7 +164,12 @@ OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const Ons
 // over distance of the shot's confident picks at least as far out on either
 // side, less 5 ms for statics: a pick sooner than that is read again on the
 // trace across the source at much the same distance, lined up by
-// correlation over its first cycle, or else stays doubtful.
+// correlation over its first cycle, or else stays doubtful. A trace nearer
+// the source than sound travels in half a period, where the air wave leaves
+// with the first break, takes the first confident motion within half a
+// period of the shot, short lobes and all, when that comes a quarter period
+// sooner than its pick; its first break read at or before the shot (on a
+// record that starts no later) is taken, doubtful, at the first sample after.
 // Last, a doubtful pick within a couple of ms (an eighth of a period on
 // shorter wavelets) of the line through its neighbours' picks, most of
 // which lie as close to theirs, whose trace shows an onset of half the

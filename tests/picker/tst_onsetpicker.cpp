@@ -769,31 +769,34 @@ private slots:
         QTest::addColumn<double>("emergentShare");     // of the traces, by the generator's draw
         QTest::addColumn<double>("offShare");          // of the picks, at most this share beyond toleranceMs
         QTest::addColumn<double>("elevationVelocity"); // the generator's, 0: flat
+        QTest::addColumn<bool>("airWave");
         QTest::newRow("seed 5, shot 3: a noise swing into the first lobe")
-            << quint64(5) << 2 << 2.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 0.0;
+            << quint64(5) << 2 << 2.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 0.0 << false;
         QTest::newRow("seed 5, shot 5: swings against the first motion")
-            << quint64(5) << 4 << 1.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 0.0;
+            << quint64(5) << 4 << 1.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 0.0 << false;
         QTest::newRow("seed 3, shot 8, S/N 4: noise confident far before the first break")
-            << quint64(3) << 7 << 2.5 << 4.0 << 96 << 0.5 << 0.0 << 0.0 << 0.0;
+            << quint64(3) << 7 << 2.5 << 4.0 << 96 << 0.5 << 0.0 << 0.0 << 0.0 << false;
         QTest::newRow("seed 2, shot 3, S/N 4, 48 channels: a weak side next to the source")
-            << quint64(2) << 2 << 3.5 << 4.0 << 48 << 0.4 << 0.0 << 0.0 << 0.0;
+            << quint64(2) << 2 << 3.5 << 4.0 << 48 << 0.4 << 0.0 << 0.0 << 0.0 << false;
         // Every stack holds traces whose onset builds up slowly at a lower
         // pitch, lined up on their largest lobes: the stacks start a lobe
         // early or late where the clear traces themselves do not.
         QTest::newRow("seed 21, shot 6, S/N 30: a third of the onsets emergent")
-            << quint64(21) << 5 << 4.0 << 30.0 << 96 << 0.0 << 0.3 << 0.15 << 0.0;
+            << quint64(21) << 5 << 4.0 << 30.0 << 96 << 0.0 << 0.3 << 0.15 << 0.0 << false;
         // Each trace stacked only with neighbours ringing like it: with the
         // emergent ones stacked in, a third of the picks land a lobe off.
         QTest::newRow("seed 9, shot 10, S/N 30: emergent onsets kept apart")
-            << quint64(9) << 9 << 1.0 << 30.0 << 96 << 0.0 << 0.3 << 0.2 << 0.0;
+            << quint64(9) << 9 << 1.0 << 30.0 << 96 << 0.0 << 0.3 << 0.2 << 0.0 << false;
         QTest::newRow("seed 3, shot 3: the source's noise next to it")
-            << quint64(3) << 2 << 1.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 0.0;
+            << quint64(3) << 2 << 1.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 0.0 << false;
         QTest::newRow("seed 5, shot 2, hills: a short side next to the source")
-            << quint64(5) << 1 << 1.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 1500.0;
+            << quint64(5) << 1 << 1.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 1500.0 << false;
+        QTest::newRow("seed 3, shot 4: the air wave leaves the source with the first break")
+            << quint64(3) << 3 << 2.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 0.0 << true;
         // Below S/N 10 few picks are confident: each trace's own ringing
         // tells which neighbours to stack it with.
         QTest::newRow("seed 9, shot 8, S/N 5: doubtful emergent onsets kept apart")
-            << quint64(9) << 7 << 1.0 << 5.0 << 96 << 0.0 << 0.3 << 0.4 << 0.0;
+            << quint64(9) << 7 << 1.0 << 5.0 << 96 << 0.0 << 0.3 << 0.4 << 0.0 << false;
     }
 
     void picksGeneratedShots()
@@ -807,6 +810,7 @@ private slots:
         QFETCH(double, emergentShare);
         QFETCH(double, offShare);
         QFETCH(double, elevationVelocity);
+        QFETCH(bool, airWave);
         FbFile::FbGenerator::Options line;
         line.elevationVelocity = elevationVelocity;
         line.shots = 12;
@@ -815,6 +819,7 @@ private slots:
         TraceGenerator::Options traces;
         traces.signalToNoise = signalToNoise;
         traces.emergentShare = emergentShare;
+        traces.airWave = airWave;
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("line.sgy"));
         TraceGenerator::Writer writer;
