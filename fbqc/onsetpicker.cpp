@@ -1880,7 +1880,13 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     // is cut before it is read: no zero fill first.
     std::unique_ptr<double[]> windows(new double[size_t(n) * size_t(length)]);
     std::vector<double> scale(static_cast<size_t>(n)), energies(static_cast<size_t>(n));
-    auto cutAll = [&] {
+    // Where each row of a longer cut around the same alignments starts, in
+    // samples: a window is copied out of it, lead samples in, where both
+    // start at the same fraction of a sample (the same interpolation), and
+    // interpolated again only where rounding moved that fraction.
+    std::vector<double> cutFrom(static_cast<size_t>(n), NaN);
+    auto cutAll = [&](const double *rows, size_t width, int lead) {
+        const bool inside = lead >= 0 && size_t(lead) + size_t(length) <= width;
         for (int k = 0; k < n; ++k) {
             double *w = windows.get() + size_t(k) * size_t(length);
             if (!std::isfinite(aligned[size_t(k)])) {
@@ -1888,7 +1894,14 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
                 continue;
             }
             const TraceSamples t = traceOf(gather, k);
-            resample(t, t.indexOf(aligned[size_t(k)]) - before, length, w);
+            const double first = t.indexOf(aligned[size_t(k)]) - before, from = cutFrom[size_t(k)];
+            if (inside && std::floor(from) + lead == std::floor(first) &&
+                from - std::floor(from) == first - std::floor(first)) {
+                const double *row = rows + size_t(k) * width + size_t(lead);
+                std::copy(row, row + length, w);
+                continue;
+            }
+            resample(t, first, length, w);
         }
         rowEnergies(windows.get(), size_t(length), size_t(length), n, false, energies.data());
         for (int k = 0; k < n; ++k) {
@@ -1972,8 +1985,6 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     std::vector<double> coarseScores(2 * size_t(reach) + 1);
     const int stride = std::max(1, int(period / dt / AlignSamplesPerPeriod));
     for (int round = 0; round < AlignmentRounds; ++round) {
-        cutAll();
-        sumUp(windows.get(), length, sums.get());
         for (int k = 0; k < n; ++k) {
             double *row = &owns[size_t(k) * ownWidth];
             if (!std::isfinite(aligned[size_t(k)])) {
@@ -1981,8 +1992,11 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
                 continue;
             }
             const TraceSamples t = traceOf(gather, k);
-            resample(t, t.indexOf(aligned[size_t(k)]) - before - reach, int(ownCount), row);
+            cutFrom[size_t(k)] = t.indexOf(aligned[size_t(k)]) - before - reach;
+            resample(t, cutFrom[size_t(k)], int(ownCount), row);
         }
+        cutAll(owns.get(), ownWidth, reach);
+        sumUp(windows.get(), length, sums.get());
         rowEnergies(owns.get(), ownWidth, ownCount, n, true, ownEnergies.get());
         std::vector<double> next = aligned;
         for (int i = 0; i < n; ++i) {
@@ -2067,8 +2081,25 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         aligned = std::move(next);
     }
 
-    // The onset read on each trace's stack, around its alignment time.
-    cutAll();
+    // The onset read on each trace's stack, around its alignment time: the
+    // segments read below (cut first, scaled once the windows' energies are
+    // known) hold the windows.
+    const double searchMs = StackSearchShare * period;
+    // Enough of the stack for its noise before the search and the arrival's
+    // first three lobes after it.
+    const int pre = int(std::ceil((searchMs + std::max(StackNoiseMs, StackNoisePeriods * period)) / dt)) + 1;
+    const int post = int(std::ceil((searchMs + StackLobesPeriods * period) / dt)) + 1;
+    const size_t span = size_t(pre) + size_t(post) + 1;
+    // Each trace around its alignment time once, at unit energy.
+    std::unique_ptr<double[]> segments(new double[size_t(n) * span]);
+    for (int k = 0; k < n; ++k) {
+        if (!std::isfinite(aligned[size_t(k)]))
+            continue;
+        const TraceSamples t = traceOf(gather, k);
+        cutFrom[size_t(k)] = t.indexOf(aligned[size_t(k)]) - pre;
+        resample(t, cutFrom[size_t(k)], int(span), segments.get() + size_t(k) * span);
+    }
+    cutAll(segments.get(), span, pre - before);
     // A weak trace's lag follows its noise as much as its arrival: the line
     // through its neighbours' alignments averages that noise out, and takes
     // their statics with it. Each doubtful trace's lag noise is known from
@@ -2100,25 +2131,13 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             own.found && own.confidence > 0 ? period / (4 * Pi * own.confidence) : RefineShare * period;
         lagNoise[size_t(k)] = sigma * sigma;
     }
-    const double searchMs = StackSearchShare * period;
-    // Enough of the stack for its noise before the search and the arrival's
-    // first three lobes after it.
-    const int pre = int(std::ceil((searchMs + std::max(StackNoiseMs, StackNoisePeriods * period)) / dt)) + 1;
-    const int post = int(std::ceil((searchMs + StackLobesPeriods * period) / dt)) + 1;
-    const size_t span = size_t(pre) + size_t(post) + 1;
     std::vector<float> stacked(span), wide(span);
-    // Each trace around its alignment time once, at unit energy.
-    std::unique_ptr<double[]> segments(new double[size_t(n) * span]);
     for (int k = 0; k < n; ++k) {
         double *segment = segments.get() + size_t(k) * span;
-        if (scale[size_t(k)] <= 0) {
+        if (scale[size_t(k)] <= 0)
             std::fill(segment, segment + span, 0.0);
-            continue;
-        }
-        const TraceSamples t = traceOf(gather, k);
-        const double first = t.indexOf(aligned[size_t(k)]) - pre;
-        resample(t, first, int(span), segment);
-        scaleRow(segment, scale[size_t(k)], span);
+        else
+            scaleRow(segment, scale[size_t(k)], span);
     }
     std::unique_ptr<double[]> segmentSums(new double[size_t(n + 1) * span]);
     sumUp(segments.get(), int(span), segmentSums.get());
