@@ -772,61 +772,83 @@ struct Hum
     double omega = 0, cosine = 0, sine = 0, share = 0;
 };
 
+// A hum frequency's cos and sin at each sample from the start of a fit,
+// and the running sums of their squares and product: the same for every
+// trace of a sampling interval, so kept per thread rather than stepped
+// again for each fit. Grown by the same rotation, so every value is the one
+// a fit stepping alone reaches.
+struct HumBasis
+{
+    double omega = 0, stepC = 1, stepS = 0;
+    std::vector<double> c{1.0}, sn{0.0}, cc{0.0}, ss{0.0}, cs{0.0}; // cc[j]: the sum over the first j samples
+
+    void reach(double w, int count)
+    {
+        if (w != omega) {
+            *this = HumBasis();
+            omega = w;
+            stepC = std::cos(w);
+            stepS = std::sin(w);
+        }
+        for (size_t j = c.size() - 1; j < size_t(count); ++j) {
+            cc.push_back(cc[j] + c[j] * c[j]);
+            ss.push_back(ss[j] + sn[j] * sn[j]);
+            cs.push_back(cs[j] + c[j] * sn[j]);
+            c.push_back(c[j] * stepC - sn[j] * stepS);
+            sn.push_back(sn[j] * stepC + c[j] * stepS);
+        }
+    }
+};
+
 Hum fitHum(const TraceSamples &t, int from, int to)
 {
     Hum best;
     // The frequencies whose cycles the samples hold enough of, each fitted
-    // in one pass over them with the samples' energy: their sums do not
-    // wait on one another. Without one there is nothing to fit.
-    struct Fit
-    {
-        double omega = 0, stepC = 1, stepS = 0;
-        double c = 1, sn = 0, cc = 0, ss = 0, cs = 0, xc = 0, xs = 0;
-    };
-    Fit fits[2];
+    // in one pass over the samples with their energy: the sums do not wait
+    // on one another. Without one there is nothing to fit.
+    constexpr double Mains[2] = {50.0, 60.0};
+    thread_local HumBasis bases[2];
+    const HumBasis *fits[2];
     int count = 0;
-    for (double hz : {50.0, 60.0}) {
-        const double omega = 2 * Pi * hz * t.sampleIntervalMs / 1000;
+    for (int h = 0; h < 2; ++h) {
+        const double omega = 2 * Pi * Mains[h] * t.sampleIntervalMs / 1000;
         if (omega >= Pi || (to - from) * omega < 2 * Pi * HumCycles)
             continue;
-        // cos and sin by rotation: no trigonometry per sample.
-        fits[count].omega = omega;
-        fits[count].stepC = std::cos(omega);
-        fits[count].stepS = std::sin(omega);
-        ++count;
+        bases[h].reach(omega, to - from);
+        fits[count++] = &bases[h];
     }
     if (count == 0)
         return best;
-    double energy = 0;
-    auto step = [](Fit &f, double x) {
-        f.cc += f.c * f.c, f.ss += f.sn * f.sn, f.cs += f.c * f.sn, f.xc += x * f.c, f.xs += x * f.sn;
-        const double next = f.c * f.stepC - f.sn * f.stepS;
-        f.sn = f.sn * f.stepC + f.c * f.stepS;
-        f.c = next;
-    };
+    double energy = 0, xc[2] = {0, 0}, xs[2] = {0, 0};
+    const float *x = t.samples + from;
+    const int n = to - from;
     if (count == 2) {
-        for (int i = from; i < to; ++i) {
-            const double x = at(t, i);
-            energy += x * x;
-            step(fits[0], x);
-            step(fits[1], x);
+        const double *c0 = fits[0]->c.data(), *s0 = fits[0]->sn.data();
+        const double *c1 = fits[1]->c.data(), *s1 = fits[1]->sn.data();
+        for (int j = 0; j < n; ++j) {
+            const double v = double(x[j]);
+            energy += v * v;
+            xc[0] += v * c0[j], xs[0] += v * s0[j];
+            xc[1] += v * c1[j], xs[1] += v * s1[j];
         }
     } else {
-        for (int i = from; i < to; ++i) {
-            const double x = at(t, i);
-            energy += x * x;
-            step(fits[0], x);
+        const double *c0 = fits[0]->c.data(), *s0 = fits[0]->sn.data();
+        for (int j = 0; j < n; ++j) {
+            const double v = double(x[j]);
+            energy += v * v;
+            xc[0] += v * c0[j], xs[0] += v * s0[j];
         }
     }
     if (energy <= 0)
         return best;
     for (int k = 0; k < count; ++k) {
-        const Fit &f = fits[k];
-        const double det = f.cc * f.ss - f.cs * f.cs;
+        const HumBasis &f = *fits[k];
+        const double cc = f.cc[size_t(n)], ss = f.ss[size_t(n)], cs = f.cs[size_t(n)];
+        const double det = cc * ss - cs * cs;
         if (det <= 0)
             continue;
-        const double a = (f.xc * f.ss - f.xs * f.cs) / det, b = (f.xs * f.cc - f.xc * f.cs) / det;
-        const double explained = (a * f.xc + b * f.xs) / energy;
+        const double a = (xc[k] * ss - xs[k] * cs) / det, b = (xs[k] * cc - xc[k] * cs) / det;
+        const double explained = (a * xc[k] + b * xs[k]) / energy;
         if (explained > best.share)
             best = Hum{f.omega, a, b, explained};
     }
