@@ -778,61 +778,83 @@ struct Hum
     double omega = 0, cosine = 0, sine = 0, share = 0;
 };
 
+// A hum frequency's cos and sin at each sample from the start of a fit,
+// and the running sums of their squares and product: the same for every
+// trace of a sampling interval, so kept per thread rather than stepped
+// again for each fit. Grown by the same rotation, so every value is the one
+// a fit stepping alone reaches.
+struct HumBasis
+{
+    double omega = 0, stepC = 1, stepS = 0;
+    std::vector<double> c{1.0}, sn{0.0}, cc{0.0}, ss{0.0}, cs{0.0}; // cc[j]: the sum over the first j samples
+
+    void reach(double w, int count)
+    {
+        if (w != omega) {
+            *this = HumBasis();
+            omega = w;
+            stepC = std::cos(w);
+            stepS = std::sin(w);
+        }
+        for (size_t j = c.size() - 1; j < size_t(count); ++j) {
+            cc.push_back(cc[j] + c[j] * c[j]);
+            ss.push_back(ss[j] + sn[j] * sn[j]);
+            cs.push_back(cs[j] + c[j] * sn[j]);
+            c.push_back(c[j] * stepC - sn[j] * stepS);
+            sn.push_back(sn[j] * stepC + c[j] * stepS);
+        }
+    }
+};
+
 Hum fitHum(const TraceSamples &t, int from, int to)
 {
     Hum best;
     // The frequencies whose cycles the samples hold enough of, each fitted
-    // in one pass over them with the samples' energy: their sums do not
-    // wait on one another. Without one there is nothing to fit.
-    struct Fit
-    {
-        double omega = 0, stepC = 1, stepS = 0;
-        double c = 1, sn = 0, cc = 0, ss = 0, cs = 0, xc = 0, xs = 0;
-    };
-    Fit fits[2];
+    // in one pass over the samples with their energy: the sums do not wait
+    // on one another. Without one there is nothing to fit.
+    constexpr double Mains[2] = {50.0, 60.0};
+    thread_local HumBasis bases[2];
+    const HumBasis *fits[2];
     int count = 0;
-    for (double hz : {50.0, 60.0}) {
-        const double omega = 2 * Pi * hz * t.sampleIntervalMs / 1000;
+    for (int h = 0; h < 2; ++h) {
+        const double omega = 2 * Pi * Mains[h] * t.sampleIntervalMs / 1000;
         if (omega >= Pi || (to - from) * omega < 2 * Pi * HumCycles)
             continue;
-        // cos and sin by rotation: no trigonometry per sample.
-        fits[count].omega = omega;
-        fits[count].stepC = std::cos(omega);
-        fits[count].stepS = std::sin(omega);
-        ++count;
+        bases[h].reach(omega, to - from);
+        fits[count++] = &bases[h];
     }
     if (count == 0)
         return best;
-    double energy = 0;
-    auto step = [](Fit &f, double x) {
-        f.cc += f.c * f.c, f.ss += f.sn * f.sn, f.cs += f.c * f.sn, f.xc += x * f.c, f.xs += x * f.sn;
-        const double next = f.c * f.stepC - f.sn * f.stepS;
-        f.sn = f.sn * f.stepC + f.c * f.stepS;
-        f.c = next;
-    };
+    double energy = 0, xc[2] = {0, 0}, xs[2] = {0, 0};
+    const float *x = t.samples + from;
+    const int n = to - from;
     if (count == 2) {
-        for (int i = from; i < to; ++i) {
-            const double x = at(t, i);
-            energy += x * x;
-            step(fits[0], x);
-            step(fits[1], x);
+        const double *c0 = fits[0]->c.data(), *s0 = fits[0]->sn.data();
+        const double *c1 = fits[1]->c.data(), *s1 = fits[1]->sn.data();
+        for (int j = 0; j < n; ++j) {
+            const double v = double(x[j]);
+            energy += v * v;
+            xc[0] += v * c0[j], xs[0] += v * s0[j];
+            xc[1] += v * c1[j], xs[1] += v * s1[j];
         }
     } else {
-        for (int i = from; i < to; ++i) {
-            const double x = at(t, i);
-            energy += x * x;
-            step(fits[0], x);
+        const double *c0 = fits[0]->c.data(), *s0 = fits[0]->sn.data();
+        for (int j = 0; j < n; ++j) {
+            const double v = double(x[j]);
+            energy += v * v;
+            xc[0] += v * c0[j], xs[0] += v * s0[j];
         }
     }
     if (energy <= 0)
         return best;
     for (int k = 0; k < count; ++k) {
-        const Fit &f = fits[k];
-        const double det = f.cc * f.ss - f.cs * f.cs;
+        const HumBasis &f = *fits[k];
+        const double cc = f.cc[size_t(n)], ss = f.ss[size_t(n)], cs = f.cs[size_t(n)];
+        const double det = cc * ss - cs * cs;
         if (det <= 0)
             continue;
-        const double a = (f.xc * f.ss - f.xs * f.cs) / det, b = (f.xs * f.cc - f.xc * f.cs) / det;
-        const double explained = (a * f.xc + b * f.xs) / energy;
+        const double a = (xc[k] * ss - xs[k] * cs) / det, b = (xs[k] * cc - xc[k] * cs) / det;
+        const double explained = (a * xc[k] + b * xs[k]) / energy;
         if (explained > best.share)
             best = Hum{f.omega, a, b, explained};
     }
@@ -1889,7 +1911,13 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     // is cut before it is read: no zero fill first.
     std::unique_ptr<double[]> windows(new double[size_t(n) * size_t(length)]);
     std::vector<double> scale(static_cast<size_t>(n)), energies(static_cast<size_t>(n));
-    auto cutAll = [&] {
+    // Where each row of a longer cut around the same alignments starts, in
+    // samples: a window is copied out of it, lead samples in, where both
+    // start at the same fraction of a sample (the same interpolation), and
+    // interpolated again only where rounding moved that fraction.
+    std::vector<double> cutFrom(static_cast<size_t>(n), NaN);
+    auto cutAll = [&](const double *rows, size_t width, int lead) {
+        const bool inside = lead >= 0 && size_t(lead) + size_t(length) <= width;
         for (int k = 0; k < n; ++k) {
             double *w = windows.get() + size_t(k) * size_t(length);
             if (!std::isfinite(aligned[size_t(k)])) {
@@ -1897,7 +1925,14 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
                 continue;
             }
             const TraceSamples t = traceOf(gather, k);
-            resample(t, t.indexOf(aligned[size_t(k)]) - before, length, w);
+            const double first = t.indexOf(aligned[size_t(k)]) - before, from = cutFrom[size_t(k)];
+            if (inside && std::floor(from) + lead == std::floor(first) &&
+                from - std::floor(from) == first - std::floor(first)) {
+                const double *row = rows + size_t(k) * width + size_t(lead);
+                std::copy(row, row + length, w);
+                continue;
+            }
+            resample(t, first, length, w);
         }
         rowEnergies(windows.get(), size_t(length), size_t(length), n, false, energies.data());
         for (int k = 0; k < n; ++k) {
@@ -1981,8 +2016,6 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     std::vector<double> coarseScores(2 * size_t(reach) + 1);
     const int stride = std::max(1, int(period / dt / AlignSamplesPerPeriod));
     for (int round = 0; round < AlignmentRounds; ++round) {
-        cutAll();
-        sumUp(windows.get(), length, sums.get());
         for (int k = 0; k < n; ++k) {
             double *row = &owns[size_t(k) * ownWidth];
             if (!std::isfinite(aligned[size_t(k)])) {
@@ -1990,8 +2023,11 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
                 continue;
             }
             const TraceSamples t = traceOf(gather, k);
-            resample(t, t.indexOf(aligned[size_t(k)]) - before - reach, int(ownCount), row);
+            cutFrom[size_t(k)] = t.indexOf(aligned[size_t(k)]) - before - reach;
+            resample(t, cutFrom[size_t(k)], int(ownCount), row);
         }
+        cutAll(owns.get(), ownWidth, reach);
+        sumUp(windows.get(), length, sums.get());
         rowEnergies(owns.get(), ownWidth, ownCount, n, true, ownEnergies.get());
         std::vector<double> next = aligned;
         for (int i = 0; i < n; ++i) {
@@ -2076,8 +2112,25 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
         aligned = std::move(next);
     }
 
-    // The onset read on each trace's stack, around its alignment time.
-    cutAll();
+    // The onset read on each trace's stack, around its alignment time: the
+    // segments read below (cut first, scaled once the windows' energies are
+    // known) hold the windows.
+    const double searchMs = StackSearchShare * period;
+    // Enough of the stack for its noise before the search and the arrival's
+    // first three lobes after it.
+    const int pre = int(std::ceil((searchMs + std::max(StackNoiseMs, StackNoisePeriods * period)) / dt)) + 1;
+    const int post = int(std::ceil((searchMs + StackLobesPeriods * period) / dt)) + 1;
+    const size_t span = size_t(pre) + size_t(post) + 1;
+    // Each trace around its alignment time once, at unit energy.
+    std::unique_ptr<double[]> segments(new double[size_t(n) * span]);
+    for (int k = 0; k < n; ++k) {
+        if (!std::isfinite(aligned[size_t(k)]))
+            continue;
+        const TraceSamples t = traceOf(gather, k);
+        cutFrom[size_t(k)] = t.indexOf(aligned[size_t(k)]) - pre;
+        resample(t, cutFrom[size_t(k)], int(span), segments.get() + size_t(k) * span);
+    }
+    cutAll(segments.get(), span, pre - before);
     // A weak trace's lag follows its noise as much as its arrival: the line
     // through its neighbours' alignments averages that noise out, and takes
     // their statics with it. Each doubtful trace's lag noise is known from
@@ -2109,25 +2162,13 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
             own.found && own.confidence > 0 ? period / (4 * Pi * own.confidence) : RefineShare * period;
         lagNoise[size_t(k)] = sigma * sigma;
     }
-    const double searchMs = StackSearchShare * period;
-    // Enough of the stack for its noise before the search and the arrival's
-    // first three lobes after it.
-    const int pre = int(std::ceil((searchMs + std::max(StackNoiseMs, StackNoisePeriods * period)) / dt)) + 1;
-    const int post = int(std::ceil((searchMs + StackLobesPeriods * period) / dt)) + 1;
-    const size_t span = size_t(pre) + size_t(post) + 1;
     std::vector<float> stacked(span), wide(span);
-    // Each trace around its alignment time once, at unit energy.
-    std::unique_ptr<double[]> segments(new double[size_t(n) * span]);
     for (int k = 0; k < n; ++k) {
         double *segment = segments.get() + size_t(k) * span;
-        if (scale[size_t(k)] <= 0) {
+        if (scale[size_t(k)] <= 0)
             std::fill(segment, segment + span, 0.0);
-            continue;
-        }
-        const TraceSamples t = traceOf(gather, k);
-        const double first = t.indexOf(aligned[size_t(k)]) - pre;
-        resample(t, first, int(span), segment);
-        scaleRow(segment, scale[size_t(k)], span);
+        else
+            scaleRow(segment, scale[size_t(k)], span);
     }
     std::unique_ptr<double[]> segmentSums(new double[size_t(n + 1) * span]);
     sumUp(segments.get(), int(span), segmentSums.get());
