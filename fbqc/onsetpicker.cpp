@@ -1216,7 +1216,6 @@ double sampleAt(const TraceSamples &t, double index)
 // stacked only with neighbours ringing like it (a lower-pitched emergent
 // onset matches sharp neighbours a cycle off as well as at its pick), and
 // stays too weak to judge with fewer than MinimumStack of them.
-double ringingPeriod(const TraceSamples &t, double fromMs, double period);
 void judgeWeakByNeighbours(const ShotGather &gather, const QVector<double> &picksMs, double period, double margin,
                            const QVector<int> &skip, WaveformCheck *check)
 {
@@ -1266,12 +1265,11 @@ void judgeWeakByNeighbours(const ShotGather &gather, const QVector<double> &pick
         if (std::isfinite(r))
             cycles.append(r);
     const double shotCycle = median(cycles);
-    auto like = [](double a, double b) { return std::max(a, b) <= UnlikeCycleRatio * std::min(a, b); };
     // A neighbour whose ringing is lost in the noise is taken as ringing
     // like the shot.
     auto ringsLike = [&](int i, int k) {
         const double a = ringing[size_t(i)], b = ringing[size_t(k)];
-        return std::isnan(a) || like(a, std::isfinite(b) ? b : shotCycle);
+        return std::isnan(a) || ringsAlike(a, std::isfinite(b) ? b : shotCycle);
     };
     std::vector<int> side(static_cast<size_t>(n));
     for (int pass = 0; pass < 2; ++pass) {
@@ -1676,57 +1674,6 @@ double wholeCycle(const OnsetPick &p)
     return std::isfinite(p.cycleMs) ? p.cycleMs : p.periodMs;
 }
 
-// A doubtful trace's ringing, read where its own cycle cannot be: the lag
-// of the first peak of its autocorrelation over RingingPeriods of the shot's
-// period from fromMs, between RingingLagShares of it. The arrival there
-// outweighs the noise many times over, and the noise, in the arrival's band
-// but broad, correlates little a cycle on. NaN where the peak does not
-// reach RingingCorrelation (noise alone) or the trace ends first. Every
-// RingingSteps-th sample and lag: the wavelets told apart differ by far
-// more than a step.
-constexpr double RingingPeriods = 5;
-constexpr double RingingLagShares[] = {0.5, 2.5};
-constexpr double RingingCorrelation = 0.35;
-constexpr int RingingSteps = 10;
-double ringingPeriod(const TraceSamples &t, double fromMs, double period)
-{
-    const double dt = t.sampleIntervalMs;
-    const int step = std::max(1, int(period / dt / RingingSteps));
-    const int first = int(std::lround(t.indexOf(fromMs)));
-    const int length = int(std::lround(RingingPeriods * period / dt));
-    const int minLag = std::max(step, int(std::lround(RingingLagShares[0] * period / dt)) / step * step);
-    const int maxLag = int(std::lround(RingingLagShares[1] * period / dt));
-    if (first < 0 || first + length + maxLag + step >= t.count)
-        return NaN;
-    auto correlation = [&](int lag) {
-        double ab = 0, aa = 0, bb = 0;
-        for (int j = first; j < first + length; j += step) {
-            const double a = at(t, j), b = at(t, j + lag);
-            ab += a * b;
-            aa += a * a;
-            bb += b * b;
-        }
-        return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0.0;
-    };
-    // The first peak after the correlation has turned negative: the first
-    // lobe's own width is no cycle.
-    bool turned = false;
-    double previous = correlation(minLag - step), current = correlation(minLag);
-    for (int lag = minLag; lag + step <= maxLag; lag += step) {
-        const double next = correlation(lag + step);
-        turned = turned || current < 0;
-        if (turned && current >= previous && current > next) {
-            if (current < RingingCorrelation)
-                return NaN;
-            const double d = previous - 2 * current + next;
-            return (lag + (d < 0 ? 0.5 * step * (previous - next) / d : 0.0)) * dt;
-        }
-        previous = current;
-        current = next;
-    }
-    return NaN;
-}
-
 // Where the shot's moveout puts each trace: a robust line through the times
 // of up to `reach` neighbours on each side (the median slope over their
 // pairs, then the median of the lines through each at that slope), so one
@@ -1969,7 +1916,7 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     }
     auto unlike = [&](int i, int k) {
         const double a = ringing[size_t(i)], b = ringing[size_t(k)];
-        return k != i && std::isfinite(a) && std::isfinite(b) && std::max(a, b) > UnlikeCycleRatio * std::min(a, b);
+        return k != i && std::isfinite(a) && std::isfinite(b) && !ringsAlike(a, b);
     };
     // The neighbours from lo to hi unlike trace i whose rows hold a
     // waveform, when leaving them out keeps enough of the stack.
@@ -2179,7 +2126,7 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     // the first lobe's end, and the shot's shorter one reads it late.
     auto ringsUnlikeShot = [&](int i) {
         const double a = ringing[size_t(i)];
-        return std::isfinite(a) && std::max(a, period) > UnlikeCycleRatio * std::min(a, period);
+        return std::isfinite(a) && !ringsAlike(a, period);
     };
     OnsetPickerSettings onOwn = onStack;
     auto readingOf = [&](int i) -> const OnsetPickerSettings & {
@@ -2838,6 +2785,58 @@ void judgeCutOffOnsets(const ShotGather &gather, const OnsetPickerSettings &sett
 
 } // namespace
 
+// The ringing's window and lags in shot periods, and the correlation below
+// which its peak is the noise's (see ringingPeriod in the header). Every
+// RingingSteps-th sample and lag: the wavelets told apart differ by far
+// more than a step.
+constexpr double RingingPeriods = 5;
+constexpr double RingingLagShares[] = {0.5, 2.5};
+constexpr double RingingCorrelation = 0.35;
+constexpr int RingingSteps = 10;
+double ringingPeriod(const TraceSamples &t, double fromMs, double period)
+{
+    const double dt = t.sampleIntervalMs;
+    const int step = std::max(1, int(period / dt / RingingSteps));
+    const int first = int(std::lround(t.indexOf(fromMs)));
+    const int length = int(std::lround(RingingPeriods * period / dt));
+    const int minLag = std::max(step, int(std::lround(RingingLagShares[0] * period / dt)) / step * step);
+    const int maxLag = int(std::lround(RingingLagShares[1] * period / dt));
+    if (first < 0 || first + length + maxLag + step >= t.count)
+        return NaN;
+    auto correlation = [&](int lag) {
+        double ab = 0, aa = 0, bb = 0;
+        for (int j = first; j < first + length; j += step) {
+            const double a = at(t, j), b = at(t, j + lag);
+            ab += a * b;
+            aa += a * a;
+            bb += b * b;
+        }
+        return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0.0;
+    };
+    // The first peak after the correlation has turned negative: the first
+    // lobe's own width is no cycle.
+    bool turned = false;
+    double previous = correlation(minLag - step), current = correlation(minLag);
+    for (int lag = minLag; lag + step <= maxLag; lag += step) {
+        const double next = correlation(lag + step);
+        turned = turned || current < 0;
+        if (turned && current >= previous && current > next) {
+            if (current < RingingCorrelation)
+                return NaN;
+            const double d = previous - 2 * current + next;
+            return (lag + (d < 0 ? 0.5 * step * (previous - next) / d : 0.0)) * dt;
+        }
+        previous = current;
+        current = next;
+    }
+    return NaN;
+}
+
+bool ringsAlike(double cycleMs, double otherMs)
+{
+    return std::max(cycleMs, otherMs) <= UnlikeCycleRatio * std::min(cycleMs, otherMs);
+}
+
 TraceSamples traceOf(const ShotGather &gather, int i)
 {
     return TraceSamples{gather.trace(i), gather.samplesPerTrace, gather.firstSampleMs, gather.sampleIntervalMs};
@@ -2952,12 +2951,11 @@ WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &pi
                 cycles.append(ringing[size_t(i)] = wholeCycle(o));
         }
         const double shotCycle = median(cycles);
-        auto unlike = [](double a, double b) { return std::max(a, b) > UnlikeCycleRatio * std::min(a, b); };
         QVector<double> like;
         OnsetPickerSettings own = first;
         for (int i = 0; i < n; ++i) {
             const double a = ringing[size_t(i)];
-            if (!std::isfinite(a) || !unlike(a, shotCycle))
+            if (!std::isfinite(a) || ringsAlike(a, shotCycle))
                 continue;
             const double off = std::fabs(picksMs[i] - onsets[size_t(i)].onsetMs);
             if (off <= std::max(2 * gather.sampleIntervalMs, period / 5) ||
@@ -2965,7 +2963,7 @@ WaveformCheck checkWaveforms(const ShotGather &gather, const QVector<double> &pi
                 continue;
             like.clear();
             for (int k = std::max(0, i - GatherNeighbours); k <= std::min(n - 1, i + GatherNeighbours); ++k)
-                if (std::isfinite(ringing[size_t(k)]) && !unlike(a, ringing[size_t(k)]))
+                if (std::isfinite(ringing[size_t(k)]) && ringsAlike(a, ringing[size_t(k)]))
                     like.append(ringing[size_t(k)]);
             if (like.size() < MinimumGatherStack)
                 continue;

@@ -103,6 +103,19 @@ OnsetPick pickOnset(const TraceSamples &trace, double fromMs, double toMs, const
 // The same within predictedMs +/- settings.windowMs.
 OnsetPick pickOnsetNear(const TraceSamples &trace, double predictedMs, const OnsetPickerSettings &settings);
 
+// How a trace rings where its own first cycle is lost in the noise: the lag
+// of the first peak (once it has turned negative) of its autocorrelation
+// over five of periodMs (the shot's period) from fromMs, among lags of half
+// to two and a half of it. The arrival there outweighs the noise, which, in
+// the arrival's band but broad, correlates little a cycle on. NaN where
+// that peak stays below 0.35 (noise alone) or the trace ends first.
+double ringingPeriod(const TraceSamples &trace, double fromMs, double periodMs);
+// Whether two cycles (ms, both numbers) are one wavelet's: the longer within
+// 1.4 times the shorter. Field records mix wavelets, emergent onsets ringing
+// at a lower pitch among sharp ones: the picker stacks a trace, and the
+// checks judge it, with the neighbours ringing like it.
+bool ringsAlike(double cycleMs, double otherMs);
+
 // One pick per trace of a gather, none of them given: each trace's onset
 // searched around predictedMs[i] when that is a number (a fitted curve's
 // time), else over the whole trace first and then again around the time its
