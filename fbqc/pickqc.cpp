@@ -248,6 +248,16 @@ bool namedByPairs(const TimingEstimate &t, double toleranceMs)
            delay > NamedOverUncertainty * double(t.uncertainty);
 }
 
+QString timingText(double ms)
+{
+    // No sign on what rounds to nothing, whichever side it came from.
+    const double tenths = std::round(ms * 10.0) / 10.0;
+    if (!std::isfinite(tenths))
+        return QString();
+    const QString digits = QString::number(std::abs(tenths), 'f', 1);
+    return tenths > 0 ? QLatin1Char('+') + digits : tenths < 0 ? QLatin1Char('-') + digits : digits;
+}
+
 bool Report::flagged(const ReciprocalPair &pair) const
 {
     return std::abs(depthCorrected(pair)) > settings.reciprocityMs;

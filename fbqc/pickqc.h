@@ -258,6 +258,12 @@ struct TimingEstimate
 // scatter does not.
 bool namedByPairs(const TimingEstimate &t, double toleranceMs);
 
+// A timing error as every text writes it, so that a report, the findings
+// and the window's lists read alike: signed, one decimal, C-locale digits
+// ("+12.0", "-4.0", "0.0"); the sentence adds its unit. Empty when not
+// finite.
+QString timingText(double ms);
+
 // A receiver position of the survey, for the map: every distinct finite
 // (group_x, group_y) once, sorted by x then y.
 struct ReceiverPosition

@@ -32,14 +32,6 @@ QString percent(qint64 part, qint64 whole)
     return text + QLatin1Char('%');
 }
 
-// "+9.1", "-0.4", "0": a sign only where the rounded text has a digit
-// other than 0.
-QString signedMs(double value, int decimals)
-{
-    const QString text = QcCsv::decimal(value, decimals);
-    return value > 0 && text != QLatin1String("0") ? QLatin1Char('+') + text : text;
-}
-
 // The name of a unit of the tables of names, or the factor itself.
 QString unitName(double factor, const QStringList &names, bool (*lookup)(const QString &, double *))
 {
@@ -212,7 +204,8 @@ void writeQc(QTextStream &out, const QString &fileName, const Report &r, int lis
         << percent(r.status1, picks) << "), other: " << r.statusOther << " (" << percent(r.statusOther, picks) << ")\n";
     out << "Not picked: " << r.notPicked << " (a time of 0 or less away from the source)\n";
     out << "Judged picks: " << judged << ", not judged: " << r.notJudged << " (a status other than 0 or 1, not picked, "
-        << "not finite, or on sides with fewer than " << MinPicksPerSide << " picks)\n";
+        << "not finite, or on a side with fewer than " << MinPicksPerSide << " picks; near the source such a side "
+        << "is judged against the other side's curve where most of its picks agree with it)\n";
     for (int k = 0; k < KindCount; ++k) {
         const KindInfo &kind = kinds()[k];
         if (kind.scope != Scope::File)
@@ -284,7 +277,7 @@ void writeQc(QTextStream &out, const QString &fileName, const Report &r, int lis
             out << "  " << shotName(r, qint32(s)) << ": "
                 << counted(perShot[size_t(s)], "flagged pair", "flagged pairs");
             if (t)
-                out << ", estimated timing error " << signedMs(t->delay, 1) << " ms";
+                out << ", estimated timing error " << timingText(t->delay) << " ms";
             out << '\n';
         }
     }

@@ -96,8 +96,7 @@ QString QcMapValues::describe(const FbQc::Report &report, int shot)
                    QLatin1Char('\n') + tr("RMS residual: %1").arg(rms) + QLatin1Char('\n') +
                    tr("Picks: %L1").arg(s.picks);
     if (const FbQc::TimingEstimate *t = report.timingOf(shot))
-        text += QLatin1Char('\n') +
-                tr("Timing error: %1 ms (%L2 pairs)").arg(locale.toString(double(t->delay), 'f', 1)).arg(t->pairs);
+        text += QLatin1Char('\n') + tr("Timing error: %1 ms (%L2 pairs)").arg(FbQc::timingText(t->delay)).arg(t->pairs);
     return text;
 }
 

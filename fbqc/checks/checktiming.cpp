@@ -861,10 +861,10 @@ QString describeTimingError(const Finding &f, const Report &r)
     if (f.flags & BySourceDelay)
         return QCoreApplication::translate("FbQc::Kind",
                                            "%1: timing error %2 ms (its time at the source against %3 neighbours)")
-            .arg(shotName(r, f.shot), (f.value > 0 ? QStringLiteral("+") : QString()) + QcCsv::decimal(f.value, 1))
+            .arg(shotName(r, f.shot), timingText(f.value))
             .arg(qint64(f.a));
     return QCoreApplication::translate("FbQc::Kind", "%1: timing error %2 ms (%3 of %4 pairs agree)")
-        .arg(shotName(r, f.shot), (f.value > 0 ? QStringLiteral("+") : QString()) + QcCsv::decimal(f.value, 1))
+        .arg(shotName(r, f.shot), timingText(f.value))
         .arg(qint64(f.a))
         .arg(f.count);
 }

@@ -146,12 +146,12 @@ void FbPickQcWindow::buildUi()
     m_side->setObjectName(QStringLiteral("sidePanes"));
     m_panelTabs = new QTabWidget;
     m_panelTabs->setObjectName(QStringLiteral("panelTabs"));
-    // Once the layout has settled: a shot's legend or a message line takes
-    // height from the plot as a smaller window does.
-    m_roomCheck = new QTimer(this);
-    m_roomCheck->setSingleShot(true);
-    m_roomCheck->setInterval(0);
-    connect(m_roomCheck, &QTimer::timeout, this, &FbPickQcWindow::checkPlotRoom);
+    // Once the layout has settled: the user may have moved the splitter
+    // over the table, or the summary grown.
+    m_measure = new QTimer(this);
+    m_measure->setSingleShot(true);
+    m_measure->setInterval(0);
+    connect(m_measure, &QTimer::timeout, this, &FbPickQcWindow::measureSideBySide);
     m_placement = new QStackedWidget;
     m_placement->addWidget(m_panes);
     m_placement->addWidget(m_panelTabs);
@@ -183,6 +183,13 @@ void FbPickQcWindow::buildUi()
     connect(&m_document, &QcDocument::verdictsChanged, this, &FbPickQcWindow::updateButtons);
     connect(&m_document, &QcDocument::currentShotChanged, this, &FbPickQcWindow::updateButtons);
     connect(&m_document, &QcDocument::shotShown, this, [this](int shot) {
+        // A file's first shot brings the plot's title and the table's
+        // header: side by side is measured anew, in tabs at the next resize.
+        if (m_newFile) {
+            m_newFile = false;
+            m_sideChrome = -1;
+            m_measure->start();
+        }
         updateButtons();
         emit shotShown(shot);
     });
@@ -223,7 +230,7 @@ void FbPickQcWindow::buildUi()
 bool FbPickQcWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Resize && !m_compact && watched == m_shotPanel->plot()->canvas())
-        m_roomCheck->start();
+        m_measure->start();
     return SorvDialog::eventFilter(watched, event);
 }
 
@@ -249,11 +256,13 @@ void FbPickQcWindow::placePanels(bool compact, bool controlsInCorner)
         m_panelTabs->addTab(m_problemPanel, tr("Problems"));
         m_panelTabs->addTab(m_surveyPanel, tr("Survey"));
         m_panelTabs->addTab(m_tracesPanel, tr("Traces"));
+        m_panelTabs->setCurrentIndex(m_tab);
         m_tracesPanel->setSlimWhenEmpty(false);
         m_tracesPanel->setInTab(true);
         m_shotPanel->setOrientation(Qt::Horizontal);
         m_placement->setCurrentWidget(m_panelTabs);
     } else {
+        m_tab = m_panelTabs->currentIndex();
         m_panelTabs->clear();
         m_side->addWidget(m_surveyPanel);
         m_side->addWidget(m_problemPanel);
@@ -277,9 +286,13 @@ void FbPickQcWindow::placePanels(bool compact, bool controlsInCorner)
 void FbPickQcWindow::enablePlotControls()
 {
     // In tabs, the plot's controls act only on the tabs they show with:
-    // the plot, and the traces for the reduction velocity.
+    // the plot, and the traces for the reduction velocity. In the tabs'
+    // corner they go where none acts; in the tool bar they stay, greyed,
+    // so that its lines do not break anew on every tab.
     const QWidget *shown = m_compact ? m_panelTabs->currentWidget() : m_shotPanel;
-    m_shotPanel->controls()->setEnabled(shown == m_shotPanel || shown == m_tracesPanel);
+    const bool acts = shown == m_shotPanel || shown == m_tracesPanel;
+    m_shotPanel->controls()->setEnabled(acts);
+    m_shotPanel->controls()->setVisible(acts || !m_controlsInCorner);
     m_shotPanel->setPlotShown(shown == m_shotPanel);
 }
 
@@ -306,35 +319,73 @@ void FbPickQcWindow::resizeEvent(QResizeEvent *event)
     SorvDialog::resizeEvent(event);
 }
 
+void FbPickQcWindow::showEvent(QShowEvent *event)
+{
+    // Laid out for the first time: side by side is measured before it is
+    // drawn, and left at once if the plot would be short.
+    placeForSize(size());
+    SorvDialog::showEvent(event);
+}
+
 void FbPickQcWindow::placeForSize(const QSize &size)
 {
-    const bool compact =
-        size.width() < CompactWidth || (size.width() <= m_shortWidth && size.height() < m_sideBySideHeight);
+    if (m_placing)
+        return;
+    m_placing = true;
+    const bool wide = size.width() >= CompactWidth;
+    // Side by side the plot's controls end the tool bar unfolded.
+    if (wide)
+        m_shotPanel->setControlsFolded(false);
+    bool compact = !wide;
+    if (wide && m_sideChrome >= 0) {
+        const int spare = m_compact ? BackToSideLines * fontMetrics().lineSpacing() : 0;
+        compact = sideBySideCanvas(size) < LeastCanvasHeight + spare;
+    }
+    placeControls(compact, size.width());
+    if (!compact && m_sideChrome < 0 && isVisible()) {
+        // Laid out now, so that tabs, if they must be, are the first thing drawn.
+        for (int pass = 0; pass < 3 && layout()->activate(); ++pass) { }
+        measureSideBySide();
+        if (sideBySideCanvas(size) < LeastCanvasHeight)
+            placeControls(true, size.width());
+    }
+    m_placing = false;
+}
+
+void FbPickQcWindow::placeControls(bool compact, int width)
+{
     if (compact != m_compact)
         placePanels(compact, false);
     if (!compact)
-        m_roomCheck->start();
-    // The tabs' width is known once they are placed.
-    const int besideTabs = m_panelTabs->tabBar()->sizeHint().width() + m_shotPanel->controls()->sizeHint().width() +
-                           2 * layout()->margin() + 2 * layout()->spacing();
-    const bool inCorner = compact && size.width() >= besideTabs;
+        return;
+    // Beside the tabs when there is room, folded if that makes it; else
+    // at the tool bar's end.
+    const int room =
+        width - m_panelTabs->tabBar()->sizeHint().width() - 2 * layout()->margin() - 2 * qMax(layout()->spacing(), 0);
+    const bool folded = m_shotPanel->controlsWidth(false) > room;
+    m_shotPanel->setControlsFolded(folded);
+    const bool inCorner = m_shotPanel->controlsWidth(folded) <= room;
     if (inCorner != m_controlsInCorner)
         placePanels(compact, inCorner);
+    enablePlotControls();
 }
 
-void FbPickQcWindow::checkPlotRoom()
+void FbPickQcWindow::measureSideBySide()
 {
     if (m_compact || !isVisible())
         return;
-    layout()->activate();
-    const int canvas = m_shotPanel->plot()->canvas()->height();
-    if (canvas >= LeastCanvasHeight)
-        return;
-    // Kept for this width and narrower, so that the window does not go
-    // back to the short arrangement before it is high enough for it.
-    m_shortWidth = width();
-    m_sideBySideHeight = height() + LeastCanvasHeight - canvas;
-    placeForSize(size());
+    // A message line comes and goes: the panes are placed as if it were not there.
+    const int message = m_message->isVisible() ? m_placement->y() - m_message->y() : 0;
+    m_sideChrome =
+        height() - m_shotPanel->plot()->canvas()->height() - m_navigation->height() - m_bottom->height() - message;
+}
+
+int FbPickQcWindow::sideBySideCanvas(const QSize &size) const
+{
+    const QMargins margins = layout()->contentsMargins();
+    const int width = size.width() - margins.left() - margins.right();
+    return size.height() - m_sideChrome - m_navigation->heightWith(width, m_shotPanel->controls()) -
+           m_bottom->heightAt(width);
 }
 
 void FbPickQcWindow::goToShot(int shot, qint32 record)
@@ -354,6 +405,7 @@ void FbPickQcWindow::showFile(const std::shared_ptr<const QcData> &data, bool ne
 {
     updateTitle();
     if (newFile) {
+        m_newFile = true;
         keep(fileKey, data->fileName);
         m_navigation->showShots(data);
     }

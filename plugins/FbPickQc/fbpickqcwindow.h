@@ -64,6 +64,10 @@ public:
     // pick off its curve. How high the window must be for that depends on
     // the tool bar's lines and the summary's, so it is found by laying out.
     static constexpr int LeastCanvasHeight = 200;
+    // Back from tabs, the canvas must come out this many lines of text
+    // higher still: a summary that grew meanwhile does not send the panels
+    // straight back.
+    static constexpr int BackToSideLines = 2;
 
     explicit FbPickQcWindow(QWidget *parent = nullptr);
     ~FbPickQcWindow() override;
@@ -107,6 +111,7 @@ public slots:
 protected:
     QString helpIndex() const override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -116,11 +121,18 @@ private:
     // The side-by-side panes' widths, as the traces panel is slim or not.
     void sharePanes();
     void placePanels(bool compact, bool controlsInCorner);
-    // The arrangement for the window's size: tabs when narrow, or when side
-    // by side left the plot short at this width and a height not above it.
+    // The arrangement for the window's size, decided at once from it (the
+    // side-by-side canvas' height it leaves), never from what the panes
+    // show: a message or a legend entry changes nothing.
     void placeForSize(const QSize &size);
-    // Side by side and laid out: tabs instead when the plot came out short.
-    void checkPlotRoom();
+    // Side by side and laid out now: how much of the window's height is not
+    // the plot's canvas.
+    void measureSideBySide();
+    // The side-by-side canvas' height a window of size would have.
+    int sideBySideCanvas(const QSize &size) const;
+    // The panels and the plot's controls placed: in tabs, the controls in
+    // their corner when they fit the window's width there.
+    void placeControls(bool compact, int width);
     void enablePlotControls();
     void updateButtons();
     void showFile(const std::shared_ptr<const QcData> &data, bool newFile);
@@ -132,11 +144,15 @@ private:
     QcDocument m_document;
     bool m_compact = false;
     bool m_controlsInCorner = false;
-    // Side by side left the plot short at this window size: tabs up to
-    // this width below m_sideBySideHeight, the height it wants.
-    int m_shortWidth = 0;
-    int m_sideBySideHeight = 0;
-    QTimer *m_roomCheck = nullptr;
+    // Side by side, the window's height less the canvas', the tool bar's,
+    // the summary's and the message line's (which change with the width,
+    // or come and go); -1 until laid out so.
+    int m_sideChrome = -1;
+    bool m_placing = false;
+    bool m_newFile = false;
+    // The tab shown when the panels last left the tabs.
+    int m_tab = 0;
+    QTimer *m_measure = nullptr;
 
     ShotPanel *m_shotPanel = nullptr;
     ProblemPanel *m_problemPanel = nullptr;

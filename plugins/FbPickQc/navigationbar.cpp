@@ -133,6 +133,12 @@ void NavigationBar::setTrailing(QWidget *trailing)
     setGroups(trailing ? m_groups + QList<QWidget *>{trailing} : m_groups);
 }
 
+int NavigationBar::heightWith(int width, QWidget *group) const
+{
+    setRoom(group, TrailingEms * fontMetrics().height());
+    return heightAt(width, m_groups + QList<QWidget *>{group});
+}
+
 void NavigationBar::showThresholds(const FbQc::Settings &settings)
 {
     for (auto spin : {std::make_pair(m_outlierSpin, settings.outlierMs),

@@ -46,6 +46,8 @@ public:
     // A group to end the bar with (the plot's controls), or none; it is
     // given TrailingEms of room.
     void setTrailing(QWidget *group);
+    // How high the bar is at width with group at its end.
+    int heightWith(int width, QWidget *group) const;
     // Shows the document's thresholds without judging again.
     void showThresholds(const FbQc::Settings &settings);
     // A newly loaded file's shots in the list.

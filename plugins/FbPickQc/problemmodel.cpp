@@ -496,9 +496,7 @@ QVariant ProblemModel::shotData(const ShotProblems &g, int column, int role) con
     case TimingColumn: {
         if (!std::isfinite(g.timingMs))
             return QVariant();
-        // Signed as a delay; no sign on what rounds to nothing.
-        const double ms = std::round(double(g.timingMs) * 10.0) / 10.0;
-        return (ms > 0 ? QStringLiteral("+") : QString()) + QLocale().toString(ms == 0.0 ? 0.0 : ms, 'f', 1);
+        return FbQc::timingText(g.timingMs);
     }
     case OtherColumn:
         return count(g.other);

@@ -88,9 +88,7 @@ QString QcSummary::text(const QcData &data)
                            .arg(r.index().at(shot).ffid)
                            .arg(tr("%Ln flagged pair(s)", nullptr, plural(problems.mostFlagged[k].second)));
         if (const FbQc::TimingEstimate *t = r.timingOf(shot))
-            item = tr("%1, estimated timing error %2 ms")
-                       .arg(item, (t->delay > 0 ? QStringLiteral("+") : QString()) +
-                                      QLocale().toString(double(t->delay), 'f', 1));
+            item = tr("%1, estimated timing error %2 ms").arg(item, FbQc::timingText(t->delay));
         most << item;
     }
     if (!most.isEmpty())

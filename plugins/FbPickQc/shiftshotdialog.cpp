@@ -23,7 +23,7 @@ ShiftShotDialog::ShiftShotDialog(int shot, qint32 ffid, const FbQc::TimingEstima
     if (estimate)
         about->setText(what + QLatin1Char(' ') +
                        tr("Its estimated timing error is %1 ms (%2 of %3 pairs agree); the time below takes it off.")
-                           .arg(double(estimate->delay), 0, 'f', 2)
+                           .arg(FbQc::timingText(estimate->delay))
                            .arg(estimate->agreeing)
                            .arg(estimate->pairs));
     else

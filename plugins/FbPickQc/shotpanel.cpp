@@ -14,11 +14,13 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTableView>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <qwt_plot_zoomer.h>
@@ -105,13 +107,42 @@ ShotPanel::ShotPanel(QcDocument *document, QWidget *parent)
     controls->setContentsMargins(0, 0, 0, 0);
     controls->addWidget(new QLabel(tr("Reduction velocity:")));
     controls->addWidget(m_velocity);
-    // The traces follow the reduction velocity too; the rest is the plot's.
+    // The traces follow the reduction velocity too; the rest is the plot's,
+    // in a row or folded behind one button.
     m_plotControls = new QWidget;
     auto *plotControls = new QHBoxLayout(m_plotControls);
     plotControls->setContentsMargins(0, 0, 0, 0);
-    plotControls->addWidget(m_residuals);
-    plotControls->addWidget(m_asPicked);
-    plotControls->addWidget(resetZoom);
+    m_plotRow = new QWidget;
+    auto *plotRow = new QHBoxLayout(m_plotRow);
+    plotRow->setContentsMargins(0, 0, 0, 0);
+    plotRow->addWidget(m_residuals);
+    plotRow->addWidget(m_asPicked);
+    plotRow->addWidget(resetZoom);
+    plotControls->addWidget(m_plotRow);
+    m_plotMenu = new QToolButton;
+    m_plotMenu->setObjectName(QStringLiteral("plotMenuButton"));
+    m_plotMenu->setText(tr("Plot"));
+    m_plotMenu->setToolTip(tr("Residuals, as picked, reset zoom"));
+    m_plotMenu->setPopupMode(QToolButton::InstantPopup);
+    auto *menu = new QMenu(m_plotMenu);
+    menu->setToolTipsVisible(true);
+    m_plotMenu->setMenu(menu);
+    m_plotMenu->hide();
+    plotControls->addWidget(m_plotMenu);
+    // The boxes hold the state: the menu shows it as it opens.
+    connect(menu, &QMenu::aboutToShow, this, [this, menu, resetZoom] {
+        menu->clear();
+        for (QAbstractButton *box :
+             {static_cast<QAbstractButton *>(m_residuals), static_cast<QAbstractButton *>(m_asPicked),
+              static_cast<QAbstractButton *>(resetZoom)}) {
+            QAction *action = menu->addAction(box->text());
+            action->setToolTip(box->toolTip());
+            action->setEnabled(box->isEnabled());
+            action->setCheckable(box->isCheckable());
+            action->setChecked(box->isChecked());
+            connect(action, &QAction::triggered, box, &QAbstractButton::click);
+        }
+    });
     controls->addWidget(m_plotControls);
 
     connect(m_velocity, &QLineEdit::editingFinished, this, &ShotPanel::showView);
@@ -181,6 +212,24 @@ void ShotPanel::setAsPicked(bool asPicked)
 void ShotPanel::setPlotShown(bool shown)
 {
     m_plotControls->setEnabled(shown);
+}
+
+void ShotPanel::setControlsFolded(bool folded)
+{
+    if (m_plotMenu->isVisibleTo(m_plotControls) == folded)
+        return;
+    m_plotRow->setVisible(!folded);
+    m_plotMenu->setVisible(folded);
+    // Their hints anew at once: the window places them by their width.
+    m_plotControls->updateGeometry();
+    m_controls->updateGeometry();
+}
+
+int ShotPanel::controlsWidth(bool folded) const
+{
+    // From the parts' hints, which hold whichever of them is hidden.
+    const QWidget *plotPart = folded ? static_cast<QWidget *>(m_plotMenu) : m_plotRow;
+    return m_controls->sizeHint().width() - m_plotControls->sizeHint().width() + plotPart->sizeHint().width();
 }
 
 void ShotPanel::enableHeights()

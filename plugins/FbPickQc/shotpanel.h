@@ -13,6 +13,7 @@ class QCheckBox;
 class QLineEdit;
 class QSplitter;
 class QTableView;
+class QToolButton;
 namespace FbView {
 class ShotPlot;
 }
@@ -65,6 +66,11 @@ public:
     // The controls that act on the plot alone (residuals, heights, zoom)
     // are enabled while the plot is in sight.
     void setPlotShown(bool shown);
+    // Folded, the controls that act on the plot alone are a menu behind one
+    // button (plotMenuButton), for a small window's tab corner.
+    void setControlsFolded(bool folded);
+    // The width controls() asks for, folded or not.
+    int controlsWidth(bool folded) const;
 
 signals:
     void shotNote(const QString &text);
@@ -106,6 +112,8 @@ private:
     QCheckBox *m_residuals = nullptr;
     QCheckBox *m_asPicked = nullptr;
     QWidget *m_plotControls = nullptr;
+    QWidget *m_plotRow = nullptr;
+    QToolButton *m_plotMenu = nullptr;
 };
 
 #endif // SHOTPANEL_H

@@ -1,6 +1,7 @@
 #include "shottablemodel.h"
 
 #include <fbfile/fbcolumns.h>
+#include <fbfile/fbpicks.h>
 #include <fbfile/numbertext.h>
 #include <fbview/statuscolors.h>
 
@@ -224,9 +225,17 @@ QString ShotTableModel::toolTip(int row, int column) const
         return tr("Outlier: %1 ms off the fitted first-break curve (model %2 ms).")
             .arg(double(v.residual), 0, 'f', 1)
             .arg(double(v.model), 0, 'f', 1);
-    if (!v.judged)
-        return tr("Not judged: too few picks on this side of the source, or no finite time.");
-    return QString();
+    if (v.judged)
+        return QString();
+    const FbFile::FbRecord &record = m_records.at(row);
+    if (!FbFile::FbPicks::isAccepted(record.fb_status))
+        return tr("Not judged: a rejected pick.");
+    if (FbFile::FbPicks::isUnpicked(record))
+        return tr("Not judged: nobody picked this trace.");
+    if (!std::isfinite(record.fb_time))
+        return tr("Not judged: its time is no number.");
+    return tr("Not judged: this side of the source has too few picks for a curve of its own, and the other "
+              "side's curve judges only its picks near the source, where most of them agree with it.");
 }
 
 QVariant ShotTableModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -14,15 +14,20 @@ class SummaryStack : public QStackedWidget
 public:
     void fit()
     {
-        int height = width() == m_fittedWidth ? maximumHeight() : 0;
+        const int height = heightAt(width());
         m_fittedWidth = width();
-        for (int i = 0; i < count(); ++i) {
-            const QWidget *page = widget(i);
-            height =
-                qMax(height, page->hasHeightForWidth() ? page->heightForWidth(width()) : page->sizeHint().height());
-        }
         if (height != maximumHeight())
             setFixedHeight(height);
+    }
+    // How high fit() makes it at width.
+    int heightAt(int width) const
+    {
+        int height = width == m_fittedWidth ? maximumHeight() : 0;
+        for (int i = 0; i < count(); ++i) {
+            const QWidget *page = widget(i);
+            height = qMax(height, page->hasHeightForWidth() ? page->heightForWidth(width) : page->sizeHint().height());
+        }
+        return height;
     }
 
 protected:

@@ -55,12 +55,12 @@ void WrappingRow::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
 }
 
-QList<QList<int>> WrappingRow::lines(int width) const
+QList<QList<int>> WrappingRow::lines(int width, const QList<QWidget *> &groups) const
 {
     QList<QList<int>> result;
     int used = 0;
-    for (int g = 0; g < m_groups.size(); ++g) {
-        const int w = widthOf(m_groups.at(g));
+    for (int g = 0; g < groups.size(); ++g) {
+        const int w = widthOf(groups.at(g));
         if (result.isEmpty() || used + m_lines->spacing() + w > width) {
             result.append(QList<int>());
             used = 0;
@@ -73,9 +73,21 @@ QList<QList<int>> WrappingRow::lines(int width) const
     return result;
 }
 
+int WrappingRow::heightAt(int width, const QList<QWidget *> &groups) const
+{
+    int height = -m_lines->spacing();
+    for (const QList<int> &line : lines(width, groups)) {
+        int tallest = 0;
+        for (int g : line)
+            tallest = qMax(tallest, groups.at(g)->sizeHint().height());
+        height += tallest + m_lines->spacing();
+    }
+    return qMax(height, 0);
+}
+
 void WrappingRow::arrange(int width, bool again)
 {
-    const QList<QList<int>> wanted = lines(width);
+    const QList<QList<int>> wanted = lines(width, m_groups);
     if (wanted == m_arranged && !again)
         return;
     m_arranged = wanted;
@@ -87,17 +99,12 @@ void WrappingRow::arrange(int width, bool again)
         }
         delete item;
     }
-    int height = -m_lines->spacing();
     for (const QList<int> &line : wanted) {
         auto *row = new QHBoxLayout;
-        int tallest = 0;
-        for (int g : line) {
+        for (int g : line)
             row->addWidget(m_groups.at(g));
-            tallest = qMax(tallest, m_groups.at(g)->sizeHint().height());
-        }
         row->addStretch(1);
         m_lines->addLayout(row);
-        height += tallest + m_lines->spacing();
     }
-    setFixedHeight(qMax(height, 0));
+    setFixedHeight(heightAt(width, m_groups));
 }

@@ -22,6 +22,9 @@ public:
     void setGroups(const QList<QWidget *> &groups);
     // The width group counts as when lines are broken, if more than it needs.
     static void setRoom(QWidget *group, int width);
+    // How high the row would be at width holding groups (its own or
+    // others it may take), as it lays them out.
+    int heightAt(int width, const QList<QWidget *> &groups) const;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -30,8 +33,8 @@ protected:
 
 private:
     static int widthOf(const QWidget *group);
-    // Which groups go on which line at a width.
-    QList<QList<int>> lines(int width) const;
+    // Which of groups go on which line at a width.
+    QList<QList<int>> lines(int width, const QList<QWidget *> &groups) const;
     void arrange(int width, bool again = false);
 
     QList<QWidget *> m_groups;

@@ -249,8 +249,16 @@ private slots:
         }
         if (shot == ShiftedShot) {
             QCOMPARE(model->index(0, ProblemModel::PairsColumn).data().toInt(), shiftedPartners().size());
-            QVERIFY2(model->index(0, ProblemModel::TimingColumn).data().toString().startsWith(QLatin1String("+12")),
-                     qPrintable(model->index(0, ProblemModel::TimingColumn).data().toString()));
+            const QString ms = model->index(0, ProblemModel::TimingColumn).data().toString();
+            QVERIFY2(QRegularExpression(QStringLiteral("^\\+12\\.\\d$")).match(ms).hasMatch(), qPrintable(ms));
+            // The column, the finding and the summary write the delay alike.
+            const QModelIndex shotRow = model->index(0, 0);
+            while (model->canFetchMore(shotRow))
+                model->fetchMore(shotRow);
+            const QString finding = model->index(0, ProblemModel::DetailColumn, shotRow).data().toString();
+            const QString summary = child<QLabel>(m_window, "summaryLabel")->text();
+            QVERIFY2(finding.contains(QStringLiteral("timing error %1 ms").arg(ms)), qPrintable(finding));
+            QVERIFY2(summary.contains(QStringLiteral("timing error %1 ms").arg(ms)), qPrintable(summary));
         }
 
         view->setFocus();
@@ -943,12 +951,9 @@ private slots:
         FbPickQcWindow *window = m_window;
         window->resize(screen);
         QTRY_COMPARE(window->size(), screen);
-        // The panels placed anew for that size, and laid out, and again when
-        // side by side left the plot short.
-        for (int pass = 0; pass < 2; ++pass) {
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-            QCoreApplication::processEvents();
-        }
+        // The panels placed for that size at once, and laid out in one pass.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCoreApplication::processEvents();
         // The tool bar breaks at the same places in both languages: the line
         // of each of its groups, as the first language of a size had them.
         // (On a small screen the plot's controls may sit beside the tabs in
@@ -983,6 +988,11 @@ private slots:
         if (!save.isEmpty())
             window->grab().save(QDir(save).filePath(QString::fromLatin1(QTest::currentDataTag()) + ".png"));
         QCOMPARE(window->isCompact(), compact);
+        // In tabs the plot's controls sit beside them, folded if need be,
+        // rather than take a line of the tool bar.
+        auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("panelTabs"));
+        const QWidget *controls = child<QLineEdit>(window, "reductionVelocity")->parentWidget();
+        QCOMPARE(tabs->cornerWidget() == controls, compact);
         QVERIFY2(window->minimumSize().width() <= screen.width() && window->minimumSize().height() <= screen.height(),
                  qPrintable(QStringLiteral("the window cannot be smaller than %1x%2")
                                 .arg(window->minimumSize().width())
@@ -1034,7 +1044,6 @@ private slots:
                                 .arg(table->viewport()->width())));
 
         // Every splitter can give room to either side.
-        auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("panelTabs"));
         auto *problems = window->findChild<QTreeView *>(QStringLiteral("problemView"));
         for (int tab = 0; tab < (compact ? tabs->count() : 1); ++tab) {
             if (compact)
@@ -1112,7 +1121,8 @@ private slots:
             tabs->setCurrentWidget(tabs->widget(1));
         QCoreApplication::processEvents();
         QVERIFY(problems->isVisible());
-        QCOMPARE(child<QLineEdit>(window, "reductionVelocity")->isEnabled(), !compact);
+        // Beside the tabs, what does nothing there goes.
+        QCOMPARE(controls->isVisible(), !compact);
         const int detail = problems->header()->sectionViewportPosition(ProblemModel::DetailColumn);
         const int detailWidth = problems->header()->sectionSize(ProblemModel::DetailColumn);
         QVERIFY2(detail >= 0 && detail + 100 <= problems->viewport()->width() && detailWidth >= 100,
@@ -1226,6 +1236,54 @@ private slots:
         QCOMPARE(placeOf("shotPlot"), plot);
         QCOMPARE(placeOf("shotTable"), table);
         QCOMPARE(placeOf("problemView"), problems);
+    }
+
+    // The window goes to tabs when the user makes it too low for the plot
+    // over the table, at once, and back only when it is higher by a margin;
+    // what the panes show later (a message) never moves it.
+    void tabsFollowTheSize_data()
+    {
+        QTest::addColumn<int>("first");  // px over the least side-by-side height; a message shows then
+        QTest::addColumn<int>("second"); // the same, or the margin's lines over it
+        QTest::addColumn<bool>("compact");
+        QTest::newRow("a message after") << 1 << 1 << false;
+        QTest::newRow("too low") << 1 << -1 << true;
+        QTest::newRow("back without the margin") << -40 << 1 << true;
+        QTest::newRow("back with the margin") << -40 << -1000 << false;
+    }
+
+    void tabsFollowTheSize()
+    {
+        QFETCH(int, first);
+        QFETCH(int, second);
+        QFETCH(bool, compact);
+        openSurvey();
+        FbPickQcWindow *window = m_window;
+        const QWidget *canvas = window->findChild<ShotPlot *>()->canvas();
+        const auto settle = [] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            QCoreApplication::processEvents();
+        };
+        window->resize(1440, 900);
+        settle();
+        QVERIFY(!window->isCompact());
+        const int least = 900 - canvas->height() + FbPickQcWindow::LeastCanvasHeight;
+        window->resize(1440, least + first);
+        QCOMPARE(window->isCompact(), first < 0);
+        settle();
+        emit window->document()->message(QStringLiteral("A note that came later."), false);
+        settle();
+        QCOMPARE(window->isCompact(), first < 0);
+        if (second < -100)
+            second = FbPickQcWindow::BackToSideLines * window->fontMetrics().lineSpacing();
+        window->resize(1440, least + second);
+        QCOMPARE(window->isCompact(), compact);
+        // Laid out in one pass; the message's line is the canvas' only loss.
+        settle();
+        const int message = window->findChild<QSplitter *>(QStringLiteral("panes"))->parentWidget()->y() -
+                            child<QLabel>(window, "messageLabel")->y();
+        QVERIFY2(compact || canvas->height() + message >= FbPickQcWindow::LeastCanvasHeight,
+                 qPrintable(QStringLiteral("canvas %1 px under a message of %2").arg(canvas->height()).arg(message)));
     }
 
 private:

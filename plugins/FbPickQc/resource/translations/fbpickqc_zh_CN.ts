@@ -525,7 +525,7 @@
         <translation>%1 与 %2：%3 对 %4 ms，相差 %5 ms</translation>
     </message>
     <message>
-        <source>%1 and %2: %3 against %4 ms, difference %5 ms for the sources' depths</source>
+        <source>%1 and %2: %3 against %4 ms, difference %5 ms for the sources&apos; depths</source>
         <translation>%1 与 %2：%3 对 %4 ms，计入震源深度后相差 %5 ms</translation>
     </message>
     <message>
@@ -1055,7 +1055,7 @@
         <translation>互换差：%1 ms</translation>
     </message>
     <message>
-        <source>Reciprocal difference: %1 ms for the sources' depths (%2 ms as picked)</source>
+        <source>Reciprocal difference: %1 ms for the sources&apos; depths (%2 ms as picked)</source>
         <translation>互换差：计入震源深度后 %1 ms（按拾取 %2 ms）</translation>
     </message>
     <message>
@@ -1981,6 +1981,14 @@
         <source>On a line whose picks follow the topography, plot the picks and the curve at their times as picked, the curve following the ground, instead of at the source&apos;s height</source>
         <translation>在初至随地形起伏的测线上，按拾取时间绘制拾取点和曲线（曲线随地表起伏），而不是校正到炮点高程</translation>
     </message>
+    <message>
+        <source>Plot</source>
+        <translation>绘图</translation>
+    </message>
+    <message>
+        <source>Residuals, as picked, reset zoom</source>
+        <translation>残差、按拾取、复位缩放</translation>
+    </message>
 </context>
 <context>
     <name>ShotTableModel</name>
@@ -1994,7 +2002,7 @@
     </message>
     <message>
         <source>Not judged: too few picks on this side of the source, or no finite time.</source>
-        <translation>未评判：炮点这一侧的初至太少，或时间不是有限数。</translation>
+        <translation type="vanished">未评判：炮点这一侧的初至太少，或时间不是有限数。</translation>
     </message>
     <message>
         <source>Edited; the file holds:</source>
@@ -2007,6 +2015,22 @@
     <message>
         <source>fb_status %1 (now %2)</source>
         <translation>fb_status %1（现为 %2）</translation>
+    </message>
+    <message>
+        <source>Not judged: a rejected pick.</source>
+        <translation>未评判：已剔除的初至。</translation>
+    </message>
+    <message>
+        <source>Not judged: nobody picked this trace.</source>
+        <translation>未评判：该道未拾取。</translation>
+    </message>
+    <message>
+        <source>Not judged: its time is no number.</source>
+        <translation>未评判：时间不是有限数。</translation>
+    </message>
+    <message>
+        <source>Not judged: this side of the source has too few picks for a curve of its own, and the other side&apos;s curve judges only its picks near the source, where most of them agree with it.</source>
+        <translation>未评判：炮点这一侧的初至太少，不能拟合自己的曲线；另一侧的曲线只评判这一侧靠近炮点的初至，且须其中多数与之相符。</translation>
     </message>
 </context>
 <context>
