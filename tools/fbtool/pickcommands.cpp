@@ -260,7 +260,9 @@ int runPick(const QStringList &args)
     p.setApplicationDescription(QStringLiteral(
         "Picks the first break of every trace of a seismic data set and writes one FB record a trace, in the data "
         "set's shot order: status 0 for a confident pick, 1 for a doubtful one, time 0 where nothing rises out of "
-        "the noise (at offset 0, where a time of 0 would read as a pick, with status 2 as well). Positions, stations "
+        "the noise (at offset 0, where a time of 0 would read as a pick, with status 2 as well). A shot whose traces "
+        "are mostly doubtful alone is picked again along the curve of the nearest shots' confident picks, at its "
+        "own shift. Positions, stations "
         "and offsets come from the trace headers, or with --geometry from the "
         "records of an FB file with the same ffid and channel (their times and statuses are not used).\n"
         "Exit code 0, 2 when a file cannot be read or written or an option is wrong."));
