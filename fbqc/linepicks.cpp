@@ -309,11 +309,15 @@ bool pickWeakShots(QVector<LineShot> *line, const ShotReader &read, const Picked
     std::atomic<bool> failed(false);
     for (int round = 0; round < LineRounds; ++round) {
         const QVector<int> weak = weakShots(*line);
-        QVector<LineShot> next(*line);
+        // Read through a const view and written to a copy of its own, so
+        // that no thread detaches what the others read.
+        const QVector<LineShot> &before = *line;
+        QVector<LineShot> next(before);
+        next.detach();
         WorkerPool::Task task(size_t(weak.size()), [&](size_t k) {
-            const int shot = weak[int(k)];
-            const QVector<double> curve = neighboursCurve(*line, shot);
-            if (curve.isEmpty() || curve.size() != (*line)[shot].times.size() || failed)
+            const int shot = weak.at(int(k));
+            const QVector<double> curve = neighboursCurve(before, shot);
+            if (curve.isEmpty() || curve.size() != before.at(shot).times.size() || failed)
                 return;
             FbTrace::ShotGather gather;
             if (!read(shot, &gather)) {
@@ -324,7 +328,7 @@ bool pickWeakShots(QVector<LineShot> *line, const ShotReader &read, const Picked
             // The shot's own traces must vouch for the curve: more of them
             // confident than picked alone.
             const LineShot now = lineShotOf(gather, again, settings);
-            if (again.size() == curve.size() && now.confident > (*line)[shot].confident) {
+            if (again.size() == curve.size() && now.confident > before.at(shot).confident) {
                 picked(shot, again);
                 next[shot] = now;
             }
