@@ -34,6 +34,30 @@ bool FbSpooledWriter::append(const FbRecord &record)
     return m_buffer.size() < FbLayout::BlockRecords * FbLayout::RecordSize || flushBuffer();
 }
 
+bool FbSpooledWriter::update(qint64 index, const std::function<void(FbRecord *)> &change)
+{
+    if (index < 0 || index >= m_count) {
+        m_error = QStringLiteral("no record %1 to change").arg(index + 1);
+        return false;
+    }
+    char bytes[FbLayout::RecordSize];
+    const qint64 buffered = m_count - m_buffer.size() / FbLayout::RecordSize;
+    char *at = index >= buffered ? m_buffer.data() + (index - buffered) * FbLayout::RecordSize : bytes;
+    const qint64 end = m_spool.pos();
+    if (at == bytes && (!m_spool.seek(index * FbLayout::RecordSize) ||
+                        m_spool.read(bytes, FbLayout::RecordSize) != FbLayout::RecordSize))
+        return spoolFailed();
+    FbRecord record = FbLayout::decodeRecord(at);
+    const qint32 offset = record.offset;
+    change(&record);
+    record.offset = offset;
+    FbLayout::encodeRecord(record, at);
+    if (at == bytes && (!m_spool.seek(index * FbLayout::RecordSize) ||
+                        m_spool.write(bytes, FbLayout::RecordSize) != FbLayout::RecordSize || !m_spool.seek(end)))
+        return spoolFailed();
+    return true;
+}
+
 bool FbSpooledWriter::flushBuffer()
 {
     if (m_spool.write(m_buffer) != m_buffer.size())

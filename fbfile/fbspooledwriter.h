@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QTemporaryFile>
 
+#include <functional>
+
 #include <limits>
 
 namespace FbFile {
@@ -30,6 +32,7 @@ namespace FbFile {
 //   FbSpooledWriter writer(target, QStringLiteral(".fbtool-pick-"));
 //   if (!writer.open({input})) ... writer.errorString();
 //   for (...) if (!writer.append(record)) ...;   // fb_no set by the caller
+//   writer.update(k, [](FbRecord *r) { r->fb_time = ...; });  // a record made again
 //   if (!writer.commit()) ...;                     // nothing under target
 class FbSpooledWriter
 {
@@ -41,6 +44,9 @@ public:
     // Buffered; the buffer goes to the spool file a block at a time.
     bool append(const FbRecord &record);
     qint64 count() const { return m_count; }
+    // Changes the record appended index-th (from 0): change gets it as it
+    // was; its offset stays (the header's range counts it already).
+    bool update(qint64 index, const std::function<void(FbRecord *)> &change);
     bool commit();
     QString errorString() const { return m_error; }
 

@@ -124,23 +124,33 @@ private slots:
         // Shots fired early or late that qc of the picks names, each within
         // a millisecond of the true timing error ("POS:MS" each).
         QTest::addColumn<QStringList>("misTriggered");
+        // Picks within toleranceMs of the truth, and the least share of
+        // confident ones.
+        QTest::addColumn<double>("toleranceMs");
+        QTest::addColumn<double>("confidentShare");
         QTest::newRow("SEG-Y, geometry from the trace headers")
-            << QStringList{"--snr", "20"} << "a.sgy" << QStringList() << 0.0 << false << QStringList();
+            << QStringList{"--snr", "20"} << "a.sgy" << QStringList() << 0.0 << false << QStringList() << 2.0 << 0.9;
         QTest::newRow("SEG-2 folder, geometry from the FB file")
             << QStringList{"--traces-format", "seg2", "--snr", "20"} << "b" << QStringList{"--geometry", "LINE"} << 0.0
-            << true << QStringList();
+            << true << QStringList() << 2.0 << 0.9;
         QTest::newRow("first sample set 20 ms early")
             << QStringList{"--snr", "20"} << "c.sgy" << QStringList{"--first-sample", "-20"} << -20.0 << false
-            << QStringList();
+            << QStringList() << 2.0 << 0.9;
         // Shots of 48 traces of 10,000 samples: read in several runs of whole
         // traces each, every trace still with its own keys.
-        QTest::newRow("SEG-Y, shots of several reads") << QStringList{"--snr", "20", "--sample-interval", "0.1"}
-                                                       << "d.sgy" << QStringList() << 0.0 << false << QStringList();
+        QTest::newRow("SEG-Y, shots of several reads")
+            << QStringList{"--snr", "20", "--sample-interval", "0.1"} << "d.sgy" << QStringList() << 0.0 << false
+            << QStringList() << 2.0 << 0.9;
         // The late trigger's shot starts its records after the first breaks
         // near the source: those traces get no confident pick.
         QTest::newRow("shots triggered early and late")
             << QStringList{"--snr", "10", "--shift", "4:9", "--shift", "9:-8"} << "e.sgy"
-            << QStringList{"--geometry", "LINE"} << 0.0 << true << QStringList{"4:9", "9:-8"};
+            << QStringList{"--geometry", "LINE"} << 0.0 << true << QStringList{"4:9", "9:-8"} << 2.0 << 0.9;
+        // Most traces show no confident onset alone: each shot is picked
+        // along the curve of the shots beside it, at its own shift.
+        QTest::newRow("weak line, a shot fired early")
+            << QStringList{"--snr", "3", "--shift", "6:-8"} << "f.sgy" << QStringList() << 0.0 << false
+            << QStringList{"6:-8"} << 4.0 << 0.0;
     }
     void picksGeneratedData()
     {
@@ -150,6 +160,8 @@ private slots:
         QFETCH(double, shiftMs);
         QFETCH(bool, fbGeometry);
         QFETCH(QStringList, misTriggered);
+        QFETCH(double, toleranceMs);
+        QFETCH(double, confidentShare);
         const QString line = path(data + ".fb"), picked = path(data + ".picked.fb");
         Run r = fbtool(QStringList{"gen", line, "--shots", "12", "--channels", "48", "--traces", path(data)} + genArgs);
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
@@ -166,7 +178,7 @@ private slots:
 
         const QVector<FbRecord> truth = records(line), picks = records(picked);
         QCOMPARE(picks.size(), truth.size());
-        int compared = 0, within2 = 0, confident = 0;
+        int compared = 0, within = 0, confident = 0;
         for (int i = 0; i < picks.size(); ++i) {
             const FbRecord &t = truth[i], &p = picks[i];
             QCOMPARE(p.ffid, t.ffid);
@@ -186,10 +198,10 @@ private slots:
             if (t.offset == 0 || t.fb_time <= 0)
                 continue;
             ++compared;
-            within2 += std::fabs(p.fb_time - (t.fb_time + shiftMs)) <= 2 ? 1 : 0;
+            within += std::fabs(p.fb_time - (t.fb_time + shiftMs)) <= toleranceMs ? 1 : 0;
         }
-        QVERIFY2(within2 >= 0.95 * compared, qPrintable(QStringLiteral("%1 of %2").arg(within2).arg(compared)));
-        QVERIFY2(confident >= 0.9 * picks.size(), qPrintable(QString::number(confident)));
+        QVERIFY2(within >= 0.95 * compared, qPrintable(QStringLiteral("%1 of %2").arg(within).arg(compared)));
+        QVERIFY2(confident >= confidentShare * picks.size(), qPrintable(QString::number(confident)));
         // The header, written after the records, declares them and their
         // offset range; the records' temporary file is gone.
         const QByteArray head = contents(picked).left(FbLayout::HeaderSize);

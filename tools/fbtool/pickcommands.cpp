@@ -6,6 +6,7 @@
 #include <fbfile/fblayout.h>
 #include <fbfile/fbpicks.h>
 #include <fbfile/fbspooledwriter.h>
+#include <fbqc/linepicks.h>
 #include <fbqc/onsetpicker.h>
 #include <fbfile/shotindex.h>
 #include <fbfile/shotrecords.h>
@@ -18,6 +19,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <condition_variable>
 #include <limits>
@@ -258,7 +260,9 @@ int runPick(const QStringList &args)
     p.setApplicationDescription(QStringLiteral(
         "Picks the first break of every trace of a seismic data set and writes one FB record a trace, in the data "
         "set's shot order: status 0 for a confident pick, 1 for a doubtful one, time 0 where nothing rises out of "
-        "the noise (at offset 0, where a time of 0 would read as a pick, with status 2 as well). Positions, stations "
+        "the noise (at offset 0, where a time of 0 would read as a pick, with status 2 as well). A shot whose traces "
+        "are mostly doubtful alone is picked again along the curve of the nearest shots' confident picks, at its "
+        "own shift. Positions, stations "
         "and offsets come from the trace headers, or with --geometry from the "
         "records of an FB file with the same ffid and channel (their times and statuses are not used).\n"
         "Exit code 0, 2 when a file cannot be read or written or an option is wrong."));
@@ -344,33 +348,73 @@ int runPick(const QStringList &args)
     qint64 confident = 0, doubtful = 0, none = 0, fromGeometry = 0, record = 0;
     QElapsedTimer clock;
     clock.start();
-    ShotPipeline pipeline(data, settings, int(threadCount));
-    for (int shot = 0; shot < shots; ++shot) {
-        const PickedShot *picked = pipeline.next();
-        if (!picked)
-            return fail(pipeline.errorString());
-        const ShotGather &g = picked->gather;
-        for (int i = 0; i < g.traceCount(); ++i) {
-            const TraceHeader &h = g.headers[i];
-            const auto found = known.constFind(keyOf(h.ffid, h.channel));
-            FbRecord r = found != known.constEnd() ? *found : recordFromHeader(h);
-            fromGeometry += found != known.constEnd() ? 1 : 0;
-            const FbQc::OnsetPick &pick = picked->picks[i];
-            if (!pick.found || !std::isfinite(pick.onsetMs) || pick.onsetMs <= 0) {
-                r.fb_status = 1;
-                FbPicks::markUnpicked(&r);
-                ++none;
-            } else {
-                r.fb_time = float(pick.onsetMs);
-                r.fb_status = pick.confidence >= settings.minimumConfidence ? 0 : 1;
-                ++(r.fb_status == 0 ? confident : doubtful);
-            }
-            r.fb_no = qint32(++record);
-            if (!file.append(r))
-                return fail(file.errorString());
+    // A pick's record: its time and status, or none; counted in the
+    // shot's confident, doubtful and unpicked traces.
+    QVector<std::array<qint64, 3>> tally(shots, {0, 0, 0});
+    auto setPick = [&](FbRecord *r, const FbQc::OnsetPick &pick, std::array<qint64, 3> *count) {
+        if (!pick.found || !std::isfinite(pick.onsetMs) || pick.onsetMs <= 0) {
+            r->fb_status = 1;
+            FbPicks::markUnpicked(r);
+            ++(*count)[2];
+        } else {
+            r->fb_time = float(pick.onsetMs);
+            r->fb_status = pick.confidence >= settings.minimumConfidence ? 0 : 1;
+            ++(*count)[r->fb_status == 0 ? 0 : 1];
         }
-        if (terminal && (shot + 1 == shots || (shot + 1) % ProgressShots == 0))
-            err << "\rpicking " << (shot + 1) * 100 / shots << "%" << Qt::flush;
+    };
+    // The records are written as the shots come; a weak shot picked again
+    // from the shots beside it (some after it) has its records changed in
+    // the spool. What the line needs of each shot is a few bytes a trace.
+    QVector<FbQc::LineShot> line(shots);
+    QVector<qint64> firstRecord(shots);
+    {
+        ShotPipeline pipeline(data, settings, int(threadCount));
+        for (int shot = 0; shot < shots; ++shot) {
+            const PickedShot *picked = pipeline.next();
+            if (!picked)
+                return fail(pipeline.errorString());
+            const ShotGather &g = picked->gather;
+            firstRecord[shot] = record;
+            for (int i = 0; i < g.traceCount(); ++i) {
+                const TraceHeader &h = g.headers[i];
+                const auto found = known.constFind(keyOf(h.ffid, h.channel));
+                FbRecord r = found != known.constEnd() ? *found : recordFromHeader(h);
+                fromGeometry += found != known.constEnd() ? 1 : 0;
+                setPick(&r, picked->picks[i], &tally[shot]);
+                r.fb_no = qint32(++record);
+                if (!file.append(r))
+                    return fail(file.errorString());
+            }
+            line[shot] = FbQc::lineShotOf(g, picked->picks, settings);
+            if (terminal && (shot + 1 == shots || (shot + 1) % ProgressShots == 0))
+                err << "\rpicking " << (shot + 1) * 100 / shots << "%" << Qt::flush;
+        }
+    }
+    QString againError;
+    std::mutex againMutex;
+    const auto readAgain = [&](int shot, ShotGather *gather) {
+        QString error;
+        if (data.readShot(shot, gather, &error))
+            return true;
+        const std::lock_guard<std::mutex> lock(againMutex);
+        againError = error;
+        return false;
+    };
+    bool written = true;
+    const auto writeAgain = [&](int shot, const QVector<FbQc::OnsetPick> &picks) {
+        const std::lock_guard<std::mutex> lock(againMutex);
+        tally[shot] = {0, 0, 0};
+        for (int i = 0; i < picks.size() && written; ++i)
+            written = file.update(firstRecord[shot] + i, [&](FbRecord *r) { setPick(r, picks[i], &tally[shot]); });
+    };
+    if (!FbQc::pickWeakShots(&line, readAgain, writeAgain, int(threadCount), settings))
+        return fail(againError);
+    if (!written)
+        return fail(file.errorString());
+    for (const std::array<qint64, 3> &c : tally) {
+        confident += c[0];
+        doubtful += c[1];
+        none += c[2];
     }
     if (terminal)
         err << "\r             \r" << Qt::flush;
