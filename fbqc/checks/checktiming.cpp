@@ -23,11 +23,13 @@ using namespace FbFile;
 // are found by a robust least-squares fit over all pairs: each shot's delay
 // becomes the median of what its pairs say given its partners' delays,
 // round after round, with the median delay of all shots held at zero (most
-// shots are on time). A shot whose delay exceeds the reciprocity tolerance,
-// or half of it and several times its own uncertainty (its agreeing pairs'
-// scatter over the root of their number, or how far apart its near, middle
-// and far partners place it), backed by most of at least three
-// pairs, has a timing error; its flagged pairs are its, not its partners'.
+// shots are on time); a partner whose own pairs mostly disagree with its
+// median (picked on noise in places) has no delay to lend. A shot whose
+// delay exceeds the reciprocity tolerance, or half of it and several times
+// its own uncertainty (its agreeing pairs' scatter over the root of their
+// number, or how far apart its near, middle and far partners place it),
+// backed by most of at least three pairs, has a timing error; its flagged
+// pairs are its, not its partners'.
 //
 // A shot in too few compared pairs (the shots of an end-on line compare
 // none) is judged by its time at the source, the delay its fit shares
@@ -71,7 +73,9 @@ struct TimingRounds
     std::vector<Edge> edges;
     std::vector<char> active;
     std::vector<std::vector<double>> medians; // per round, per compact id
+    std::vector<std::vector<char>> backed;    // per round, per compact id: most pairs agree with the median
     std::vector<double> gauges;               // per round
+    double tolerance = 0.0;                   // which pairs agree: what backed was taken with
 };
 
 namespace {
@@ -620,7 +624,10 @@ void checkTimingErrors(Report *r)
 
     // What the last settling did for each shot that is as it was then
     // (the same partners, the same differences, moving or not alike).
-    const std::shared_ptr<const TimingRounds> last = r->timingRounds();
+    rounds->tolerance = tolerance;
+    std::shared_ptr<const TimingRounds> last = r->timingRounds();
+    if (last && !sameBits(last->tolerance, tolerance))
+        last = nullptr;
     std::vector<qint32> lastId(n, -1);
     std::vector<char> same(n, 0);
     if (last) {
@@ -657,7 +664,12 @@ void checkTimingErrors(Report *r)
     std::vector<char> redo(n, 1);
     for (size_t s = 0; s < n; ++s)
         redo[s] = same[s] ? 0 : 1;
-    std::vector<double> delay(n, 0.0), next(n, 0.0), says, sorted;
+    // What a shot's partners take off their pairs with it: its delay where
+    // most of its own pairs agree with it, else nothing. A shot picked on
+    // noise in places has pairs that say anything, and their median, taken
+    // off, would spoil the pairs through its good picks too.
+    std::vector<double> delay(n, 0.0), lent(n, 0.0), next(n, 0.0), says, sorted;
+    std::vector<char> backed(n, 0);
     // Each shot's pairs in the order of what they said when its median was
     // last taken: from round to round its partners' delays move little, so
     // a few swaps put them in order again where a selection starts over.
@@ -673,6 +685,7 @@ void checkTimingErrors(Report *r)
         for (qint32 s : active) {
             if (known && !redo[size_t(s)]) {
                 next[size_t(s)] = last->medians[size_t(round)][size_t(lastId[size_t(s)])];
+                backed[size_t(s)] = last->backed[size_t(round)][size_t(lastId[size_t(s)])];
                 continue;
             }
             const qint64 first = start[size_t(s)], count = start[size_t(s) + 1] - first;
@@ -681,7 +694,7 @@ void checkTimingErrors(Report *r)
             for (qint64 k = 0; k < count; ++k) {
                 const qint32 e = order[size_t(first + k)];
                 const Edge &edge = edges[size_t(first + e)];
-                const double value = double(edge.d) + delay[size_t(edge.other)];
+                const double value = double(edge.d) + lent[size_t(edge.other)];
                 // Insertion: few moves when the order is nearly right.
                 size_t j = size_t(k);
                 for (; ordered[size_t(s)] && j > 0 && says[j - 1] > value; --j) {
@@ -702,10 +715,16 @@ void checkTimingErrors(Report *r)
                 ordered[size_t(s)] = 1;
             }
             std::copy(byValue.begin(), byValue.end(), order.begin() + first);
-            next[size_t(s)] = medianOfSorted(says.data(), says.size());
+            const double middle = medianOfSorted(says.data(), says.size());
+            next[size_t(s)] = middle;
+            const auto agree = std::upper_bound(says.begin(), says.end(), middle + tolerance) -
+                               std::lower_bound(says.begin(), says.end(), middle - tolerance);
+            backed[size_t(s)] = 2 * agree > count ? 1 : 0;
         }
-        if (keep)
+        if (keep) {
             rounds->medians.push_back(next);
+            rounds->backed.push_back(backed);
+        }
         // Held at zero where most shots are: the median over all of them.
         sorted.assign(n, 0.0);
         for (qint32 s : active)
@@ -716,7 +735,9 @@ void checkTimingErrors(Report *r)
         double moved = 0.0;
         for (qint32 s : active) {
             next[size_t(s)] -= gauge;
-            moved = std::max(moved, std::abs(next[size_t(s)] - delay[size_t(s)]));
+            const double lends = backed[size_t(s)] ? next[size_t(s)] : 0.0;
+            moved = std::max({moved, std::abs(next[size_t(s)] - delay[size_t(s)]), std::abs(lends - lent[size_t(s)])});
+            lent[size_t(s)] = lends;
         }
         for (qint32 s : active)
             delay[size_t(s)] = next[size_t(s)];
@@ -724,16 +745,18 @@ void checkTimingErrors(Report *r)
             break;
         if (!known || size_t(round) + 1 >= last->medians.size())
             continue;
-        // The last settling's delays after this round, and the shots whose
-        // partners' delays now differ from them.
+        // What the last settling's shots lent after this round, and the
+        // shots whose partners' now differ from it.
         for (size_t j = 0; j < lastDelay.size(); ++j) {
-            if (last->active[j])
+            if (last->active[j] && last->backed[size_t(round)][j])
                 lastDelay[j] = last->medians[size_t(round)][j] - last->gauges[size_t(round)];
+            else
+                lastDelay[j] = 0.0;
         }
         for (size_t s = 0; s < n; ++s)
             redo[s] = same[s] ? 0 : 1;
         for (size_t s = 0; s < n; ++s) {
-            if (lastId[s] >= 0 && sameBits(delay[s], lastDelay[size_t(lastId[s])]))
+            if (lastId[s] >= 0 && sameBits(lent[s], lastDelay[size_t(lastId[s])]))
                 continue;
             for (qint64 k = start[s]; k < start[s + 1]; ++k)
                 redo[size_t(edges[size_t(k)].other)] = 1;
@@ -752,7 +775,7 @@ void checkTimingErrors(Report *r)
         double sum = 0.0, squares = 0.0;
         int agreeing = 0;
         for (qint64 k = start[s]; k < start[s + 1]; ++k) {
-            const double says = double(edges[size_t(k)].d) + delay[size_t(edges[size_t(k)].other)];
+            const double says = double(edges[size_t(k)].d) + lent[size_t(edges[size_t(k)].other)];
             if (std::abs(says - delay[s]) <= tolerance)
                 sum += says, squares += says * says, ++agreeing;
         }
@@ -778,7 +801,7 @@ void checkTimingErrors(Report *r)
                 const Edge &e = edges[size_t(k)];
                 const ShotSource there = r->shots().source(shots[size_t(e.other)]);
                 byDistance.emplace_back(std::hypot(double(there.x - here.x), double(there.y - here.y)),
-                                        double(e.d) + delay[size_t(e.other)]);
+                                        double(e.d) + lent[size_t(e.other)]);
             }
             std::sort(byDistance.begin(), byDistance.end());
             double low = 0.0, high = 0.0;

@@ -622,7 +622,8 @@ private slots:
     // A late shot is named with its delay however the survey was shot: by
     // its pairs on a split spread, by its time at the source against its
     // neighbours' on an end-on spread, whose shots compare no pair, also
-    // beside a run of late neighbours; the clean twin names none. Every
+    // beside a run of late neighbours or among shots picked on later
+    // arrivals in places; the clean twin names none. Every
     // flagged pair is a late shot's. On a 3-D patch of receiver lines side by
     // side and source lines across them, the receiver spacing is that along
     // a line, not the gap to the next line's receivers: sources on
@@ -795,6 +796,19 @@ private slots:
         uneven.shifts = {{5, -4.0}, {9, 6.0}, {17, 13.0}};
         QTest::newRow("split, 24 uneven sources, one 4 ms early")
             << uneven << false << 1.0 << 2.5 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
+        // Two late shots side by side on a line whose other shots are
+        // mostly picked on later arrivals within 500 m of their sources:
+        // their pairs say anything, and what their median makes of their
+        // delay would spoil their good pairs with the late shots.
+        FbGenerator::Options noisy = line(split, 0, {});
+        noisy.shots = 24, noisy.channels = 96;
+        noisy.shifts = {{3, -7.4}, {4, 19.5}};
+        for (int shot = 8; shot < noisy.shots; ++shot) {
+            for (int channel = 29; channel < 69; channel += 4)
+                noisy.skipRuns.append({shot, channel, 4, 15.0 + 7.0 * (channel * 5 % 9)});
+        }
+        QTest::newRow("split, two late among shots picked on later arrivals")
+            << noisy << false << 1.0 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
         QTest::newRow("line of 2 m stations")
             << fine << false << 1.5 << 2.0 << -1 << -1 << 101 << true << -1 << 0 << 0.0;
     }
@@ -816,6 +830,13 @@ private slots:
         for (const FbGenerator::ShotShift &shift : qAsConst(survey.shifts)) {
             lateShots << shift.shot;
             late.insert(shift.shot, shift.ms);
+        }
+        // Shots picked on later arrivals in places have no delay to tell,
+        // and their pairs there are flagged.
+        QSet<int> misPicked;
+        for (const FbGenerator::SkipRun &run : qAsConst(survey.skipRuns)) {
+            if (run.ms > 5.0)
+                misPicked.insert(run.shot);
         }
         QVector<FbRecord> records;
         for (int shot = 0; shot < survey.shots; ++shot) {
@@ -848,7 +869,7 @@ private slots:
             QVERIFY2(t && std::abs(t->delay) < within, qPrintable(QString("delay %1").arg(t ? t->delay : NaN)));
         }
         for (const TimingEstimate &t : report.timing()) {
-            QVERIFY2(lateShots.contains(t.shot) || std::abs(t.delay) < onTime,
+            QVERIFY2(lateShots.contains(t.shot) || misPicked.contains(t.shot) || std::abs(t.delay) < onTime,
                      qPrintable(QString("shot %1 on time: delay %2").arg(t.shot).arg(t.delay)));
         }
         const QVector<Finding> named = findings(report, Kind::TimingError);
@@ -861,6 +882,8 @@ private slots:
         }
         // Every flagged pair is a late shot's, whatever its sources' depths.
         for (const Finding &f : findings(report, Kind::Reciprocity)) {
+            if (misPicked.contains(f.shot) || misPicked.contains(f.otherShot))
+                continue;
             QVERIFY2((f.flags & Explained) && lateShots.contains(f.shot),
                      qPrintable(QString("pair %1-%2: %3 against %4 ms, depths %5 and %6 ms")
                                     .arg(f.shot)
