@@ -209,6 +209,11 @@ public:
             t = std::min(t, heightMs + m_intercepts[k] + 1000.0 * refracted / m_options.velocities[k]);
         return t;
     }
+    // Whether a point this far along the line, m, stands on its slow half.
+    bool onSlowGround(double along) const
+    {
+        return m_options.lateralChange > 0.0 && along > 0.5 * (m_stations - 1) * m_options.groupInterval;
+    }
     // The length of the ray's stretch between two stations that lies on the
     // slow half of the line, m.
     double slowStretch(double a, double b) const
@@ -504,9 +509,12 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
                                      : StaticPerMetre * ((sourceElevation - Datum) + (line.elevation(station) - Datum));
         const double sourceAlong = (source + half) * o.groupInterval;
         // Across a patch the ray's share on the slow ground is that of its
-        // run along the lines.
+        // run along the lines; a ray straight across runs all on the
+        // source's ground, so that the time stays continuous there.
         const double stretch = line.slowStretch(sourceAlong, sourceAlong + along);
-        const double slow = patch && along != 0.0 ? stretch * h / std::abs(along) : stretch;
+        const double slow = !patch         ? stretch
+                            : along != 0.0 ? stretch * h / std::abs(along)
+                                           : (line.onSlowGround(sourceAlong) ? h : 0.0);
         const double statics =
             line.sourceStatic(sourceSpot, at) + line.receiverStatic(line.spot(receiverLine, station), h == 0.0) + delay;
         // A layered line lets the pick at the source read its delay, even

@@ -2486,6 +2486,65 @@ void ShotFitter::markRuns(int side, int count, PickVerdict *picks)
     }
 }
 
+void ShotFitter::fitLines(int side, int count, const double *times, const double *model, double threshold, double delay)
+{
+    std::vector<double> &own = m_lineModel[side];
+    own.assign(size_t(count), NaN);
+    const int *members = m_members[side].data();
+    m_linePicks.clear();
+    for (int j = 0; j < count; ++j)
+        m_linePicks.push_back(j);
+    // The side's picks line by line, each line's in record order.
+    const std::vector<int> &lineOf = m_lineOf;
+    std::stable_sort(m_linePicks.begin(), m_linePicks.end(),
+                     [&](int a, int b) { return lineOf[members[a]] < lineOf[members[b]]; });
+    for (int from = 0; from < count;) {
+        const int line = lineOf[members[m_linePicks[from]]];
+        int to = from + 1;
+        while (to < count && lineOf[members[m_linePicks[to]]] == line)
+            ++to;
+        const int k = to - from;
+        if (line < 0 || k <= 2 * MinPicksPerSide) {
+            from = to;
+            continue;
+        }
+        m_lineH.resize(k + 1);
+        m_lineT.resize(k + 1);
+        m_lineTimes.resize(k + 1);
+        m_lineLeft.assign(size_t(k + 1), 0);
+        double nearest = HUGE_VAL, next = HUGE_VAL;
+        for (int i = 0; i < k; ++i) {
+            m_lineH[i] = m_h[side][m_linePicks[from + i]];
+            m_lineT[i] = times[m_linePicks[from + i]];
+            next = std::min(next, std::max(nearest, m_lineH[i]));
+            nearest = std::min(nearest, m_lineH[i]);
+        }
+        // A line through the source, its picks a spacing nearer each down
+        // to it, starts at the time at the source: its direct arrival may
+        // hold too few picks for a segment without it.
+        const bool throughSource = std::isfinite(delay) && nearest < 2.0 * (next - nearest);
+        m_lineH[k] = 0.0;
+        m_lineT[k] = delay;
+        const int fitted = throughSource ? k + 1 : k;
+        // Each pick off the side's curve against the curve of its line's
+        // other picks: one wrong pick near a line's end could bend the
+        // line's own curve to it.
+        for (int i = 0; i < k; ++i) {
+            const int j = m_linePicks[from + i];
+            if (!(std::abs(times[j] - model[j]) > threshold))
+                continue;
+            m_lineLeft[i] = 1;
+            m_lineFitter.allowSlowerBends(true);
+            if (m_lineFitter.fit(m_lineH.data(), m_lineT.data(), fitted, FitCutMs, m_lineLeft.data())) {
+                m_lineFitter.modelTimes(m_lineTimes.data());
+                own[j] = m_lineTimes[i];
+            }
+            m_lineLeft[i] = 0;
+        }
+        from = to;
+    }
+}
+
 void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, ShotFit *out, ShotLines *lines)
 {
     out->sides[Negative] = SideModel();
@@ -2891,6 +2950,14 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
     const double threshold = settings.outlierMs;
     double sums[2] = {0.0, 0.0};
     int kept[2] = {0, 0};
+    if (!m_oneLine) {
+        m_lineOf.resize(n);
+        const bool repeat = stationsRepeat(records, n);
+        ShotLines own(records, n);
+        const ReceiverLines *found = repeat ? &(lines ? lines : &own)->lines() : nullptr;
+        for (int i = 0; i < n; ++i)
+            m_lineOf[i] = found ? found->lineAt(records[i].group_x, records[i].group_y) : int(records[i].g_line);
+    }
     for (int side = Negative; side <= Positive; ++side) {
         if (!fitted[side])
             continue;
@@ -2950,10 +3017,19 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         }
         const int *members = m_members[side].data();
         const double *times = slowness > 0.0 ? m_raw[side].data() : m_t[side].data();
+        // Across a patch, receivers at one offset but on different lines
+        // see different ground where it dips or changes along the survey:
+        // a pick off the side's curve is off only if it is off its own
+        // line's too.
+        if (!m_oneLine)
+            fitLines(side, counts[side], times, modelTimes, threshold, delay);
         double sum = 0.0;
         int within = 0, outliers = 0;
         for (int j = 0; j < counts[side]; ++j) {
             PickVerdict &v = picks[members[j]];
+            if (!m_oneLine && std::abs(times[j] - modelTimes[j]) > threshold &&
+                std::abs(times[j] - m_lineModel[side][j]) <= threshold)
+                modelTimes[j] = m_lineModel[side][j];
             const double residual = times[j] - modelTimes[j];
             const bool outlier = std::abs(residual) > threshold;
             v.judged = true;

@@ -371,8 +371,22 @@ private:
     bool leaveOutStraddlingRun(const int counts[2], bool anyLeft[2], bool nearRun[2]);
     // Numbers the runs of cycle skips among a judged side's picks.
     void markRuns(int side, int count, PickVerdict *picks);
+    // Across a patch: each receiver line of a side is a profile of its own,
+    // crossing ground of its own when the refractor dips or changes along
+    // the survey. m_lineModel[side] receives, for each of the side's picks
+    // whose time (as in times) stands off model by more than threshold, its
+    // time on the curve of the other picks of its line on that side; NaN
+    // elsewhere and where the line has too few to fit. delay: the time at
+    // the source, NaN when unknown. Needs m_lineOf.
+    void fitLines(int side, int count, const double *times, const double *model, double threshold, double delay);
     FirstBreakFitter m_fitter[2];
     FirstBreakFitter m_trial; // a side's other fit, swapped in when it is better
+    FirstBreakFitter m_lineFitter;
+    std::vector<int> m_lineOf; // by record: its receiver line's number, for fitLines()
+    std::vector<int> m_linePicks;
+    std::vector<double> m_lineH, m_lineT, m_lineTimes;
+    std::vector<unsigned char> m_lineLeft;
+    std::vector<double> m_lineModel[2];
     std::vector<qint8> m_side;
     // Per side: the records of its fitted picks, their |offset|, time and
     // model time.
