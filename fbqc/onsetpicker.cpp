@@ -245,8 +245,9 @@ constexpr double DirectWaveBend = 2;
 // by more than SoonerShare of a period (see readAtSource).
 constexpr double SoundMps = 340;
 constexpr double AtSourceShare = 0.5, SoonerShare = 0.25;
-// A pick within AirLineShare of its own cycle of the time sound takes from
-// the source is on the air wave (see keepOffAirWave).
+// A pick within AirLineShare of a period of the time sound takes from the
+// source is on the air wave; the first break before it is looked for up to
+// AirLeadShare of a period before the air wave (see keepOffAirWave).
 constexpr double AirLineShare = 0.25, AirLeadShare = 0.125;
 // Lobes tried before giving up on a window.
 constexpr int MaximumLobes = 64;
@@ -3114,17 +3115,6 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
     // break swings past its own rms only now and then, so a pick on it
     // measures a long cycle from those swings.
     OnsetPickerSettings again = settings;
-    // The neighbours' line: time against offset, or against position when
-    // the headers give no offsets.
-    bool offsets = false;
-    for (int i = 1; i < n && !offsets; ++i)
-        offsets = gather.headers[i].offset != gather.headers[0].offset;
-    // A pick on the air wave's line rings at the air wave's pitch, not the
-    // shot's: it does not measure the period.
-    auto onAirLine = [&](const OnsetPick &p, int i) {
-        return offsets && std::fabs(p.onsetMs - std::fabs(gather.headers[i].offset) * 1000 / SoundMps) <=
-                              AirLineShare * wholeCycle(p);
-    };
     auto confidentPeriod = [&](const OnsetPick &p) {
         return p.found && p.confidence >= settings.minimumConfidence && std::isfinite(p.periodMs);
     };
@@ -3132,7 +3122,7 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         QVector<double> periods;
         for (int i = 0; i < n; i += PeriodSampleStep) {
             const OnsetPick p = pickOne(i, settings);
-            if (confidentPeriod(p) && !onAirLine(p, i))
+            if (confidentPeriod(p))
                 periods.append(wholeCycle(p));
         }
         const double period = median(periods);
@@ -3185,6 +3175,11 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
         }
     }
 
+    // The neighbours' line: time against offset, or against position when
+    // the headers give no offsets.
+    bool offsets = false;
+    for (int i = 1; i < n && !offsets; ++i)
+        offsets = gather.headers[i].offset != gather.headers[0].offset;
     auto abscissa = [&](int i) { return offsets ? gather.headers[i].offset : double(i); };
     auto confident = [&](const OnsetPick &p) { return p.found && p.confidence >= settings.minimumConfidence; };
     // Which own picks the neighbours' lines are drawn through, and the
@@ -3296,9 +3291,8 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
     double period = again.periodMs;
     if (!usablePeriod(settings.periodMs)) {
         QVector<double> periods, all;
-        for (int i = 0; i < n; ++i) {
-            const OnsetPick &p = repicked[size_t(i)];
-            if (confidentPeriod(p) && !onAirLine(p, i))
+        for (const OnsetPick &p : repicked) {
+            if (confidentPeriod(p))
                 periods.append(wholeCycle(p));
             if (p.found && std::isfinite(p.periodMs))
                 all.append(wholeCycle(p));
