@@ -245,6 +245,10 @@ constexpr double DirectWaveBend = 2;
 // by more than SoonerShare of a period (see readAtSource).
 constexpr double SoundMps = 340;
 constexpr double AtSourceShare = 0.5, SoonerShare = 0.25;
+// A pick within AirLineShare of a period of the time sound takes from the
+// source is on the air wave; the first break before it is looked for up to
+// AirLeadShare of a period before the air wave (see keepOffAirWave).
+constexpr double AirLineShare = 0.25, AirLeadShare = 0.125;
 // Lobes tried before giving up on a window.
 constexpr int MaximumLobes = 64;
 // A doubtful pick is vouched for by its neighbours when it lies within
@@ -2704,6 +2708,54 @@ void readAtSource(const ShotGather &gather, double period, const OnsetPickerSett
     }
 }
 
+// Sound leaves the source along a straight line of known slowness, loud and
+// high-pitched; on a hammer record over ground faster than sound it comes
+// within the first break's first cycle out to a dozen metres and takes the
+// pick there. A pick on that line, whose neighbour's on the same side is
+// on it too and moves out with sound between them, with a confident onset
+// before it, is read there instead: on ground faster than sound the ground
+// wave comes first; on slower ground nothing but noise comes before the air
+// wave, and the pick stays. One pick near the line alone is no air wave:
+// an arrival may cross it.
+template<typename Guided>
+void keepOffAirWave(const ShotGather &gather, double period, const OnsetPickerSettings &settings, Guided guided,
+                    std::vector<OnsetPick> *picks)
+{
+    if (!usablePeriod(period))
+        return;
+    OnsetPickerSettings own = settings;
+    own.periodMs = period;
+    const int n = gather.traceCount();
+    const double from = std::max(gather.firstSampleMs, 0.0);
+    auto air = [&](int i) { return std::fabs(gather.headers[i].offset) * 1000 / SoundMps; };
+    std::vector<char> onLine(static_cast<size_t>(n), 0);
+    for (int i = 0; i < n; ++i) {
+        const OnsetPick &p = (*picks)[size_t(i)];
+        onLine[size_t(i)] = p.found && std::fabs(p.onsetMs - air(i)) <= AirLineShare * period;
+    }
+    auto withSound = [&](int i, int k) {
+        return k >= 0 && k < n && onLine[size_t(k)] && gather.headers[i].offset * gather.headers[k].offset > 0 &&
+               std::fabs((*picks)[size_t(i)].onsetMs - (*picks)[size_t(k)].onsetMs - air(i) + air(k)) <=
+                   AirLeadShare * period;
+    };
+    std::vector<OnsetPick> read = *picks;
+    for (int i = 0; i < n; ++i) {
+        if (guided(i) || !onLine[size_t(i)] || !(withSound(i, i - 1) || withSound(i, i + 1)))
+            continue;
+        const OnsetPick &pick = (*picks)[size_t(i)];
+        const double to = std::min(pick.onsetMs, air(i)) - AirLeadShare * period;
+        // The air wave outweighs the first break many times over: the trace
+        // is read only up to it, or the onset found is the air wave's.
+        TraceSamples before = traceOf(gather, i);
+        before.count = std::min(before.count, int(std::floor(before.indexOf(std::min(pick.onsetMs, air(i))))) + 1);
+        const OnsetPick sooner =
+            to > from ? pickInRange(before, from, to, own, WindowEnd::LookBack, Samples::TraceAtSource) : OnsetPick();
+        if (sooner.found && sooner.confidence >= settings.minimumConfidence && sooner.onsetMs <= to)
+            read[size_t(i)] = sooner;
+    }
+    *picks = std::move(read);
+}
+
 // A pick doubtful on its trace alone that continues a first break its
 // neighbours agree on is confident: on a noisy record most traces' onsets
 // stand only a few noise rms high, yet lie within a sample or two of the
@@ -3321,6 +3373,8 @@ QVector<OnsetPick> pickGather(const ShotGather &gather, const QVector<double> &p
     vouchByNeighbours(gather, period, settings, &repicked);
     if (offsets) {
         readAtSource(
+            gather, period, settings, [&](int i) { return std::isfinite(predicted(i)); }, &repicked);
+        keepOffAirWave(
             gather, period, settings, [&](int i) { return std::isfinite(predicted(i)); }, &repicked);
         OnsetPickerSettings held = settings;
         held.periodMs = usablePeriod(period) ? period : settings.periodMs;

@@ -771,38 +771,44 @@ private slots:
         QTest::addColumn<double>("offShare");          // of the picks, at most this share beyond toleranceMs
         QTest::addColumn<double>("elevationVelocity"); // the generator's, 0: flat
         QTest::addColumn<bool>("airWave");
+        QTest::addColumn<bool>("hammer"); // 1 m stations, 0.125 ms samples, 250 ms records
         QTest::newRow("seed 5, shot 3: a noise swing into the first lobe")
-            << quint64(5) << 2 << 2.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 0.0 << false;
+            << quint64(5) << 2 << 2.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 0.0 << false << false;
         QTest::newRow("seed 5, shot 5: swings against the first motion")
-            << quint64(5) << 4 << 1.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 0.0 << false;
+            << quint64(5) << 4 << 1.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 0.0 << false << false;
         QTest::newRow("seed 3, shot 8, S/N 4: noise confident far before the first break")
-            << quint64(3) << 7 << 2.5 << 4.0 << 96 << 0.5 << 0.0 << 0.0 << 0.0 << false;
+            << quint64(3) << 7 << 2.5 << 4.0 << 96 << 0.5 << 0.0 << 0.0 << 0.0 << false << false;
         QTest::newRow("seed 2, shot 3, S/N 4, 48 channels: a weak side next to the source")
-            << quint64(2) << 2 << 3.5 << 4.0 << 48 << 0.4 << 0.0 << 0.0 << 0.0 << false;
+            << quint64(2) << 2 << 3.5 << 4.0 << 48 << 0.4 << 0.0 << 0.0 << 0.0 << false << false;
         // Every stack holds traces whose onset builds up slowly at a lower
         // pitch, lined up on their largest lobes: the stacks start a lobe
         // early or late where the clear traces themselves do not.
         QTest::newRow("seed 21, shot 6, S/N 30: a third of the onsets emergent")
-            << quint64(21) << 5 << 4.0 << 30.0 << 96 << 0.0 << 0.3 << 0.15 << 0.0 << false;
+            << quint64(21) << 5 << 4.0 << 30.0 << 96 << 0.0 << 0.3 << 0.15 << 0.0 << false << false;
         // Each trace stacked only with neighbours ringing like it: with the
         // emergent ones stacked in, a third of the picks land a lobe off.
         QTest::newRow("seed 9, shot 10, S/N 30: emergent onsets kept apart")
-            << quint64(9) << 9 << 1.0 << 30.0 << 96 << 0.0 << 0.3 << 0.2 << 0.0 << false;
+            << quint64(9) << 9 << 1.0 << 30.0 << 96 << 0.0 << 0.3 << 0.2 << 0.0 << false << false;
         QTest::newRow("seed 3, shot 3: the source's noise next to it")
-            << quint64(3) << 2 << 1.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 0.0 << false;
+            << quint64(3) << 2 << 1.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 0.0 << false << false;
         QTest::newRow("seed 5, shot 2, hills: a short side next to the source")
-            << quint64(5) << 1 << 1.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 1500.0 << false;
+            << quint64(5) << 1 << 1.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 1500.0 << false << false;
         QTest::newRow("seed 3, shot 4: the air wave leaves the source with the first break")
-            << quint64(3) << 3 << 2.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 0.0 << true;
+            << quint64(3) << 3 << 2.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 0.0 << true << false;
+        // On a hammer spread the air wave rides on the first break's first
+        // cycle out to a dozen metres and outweighs it: picks there went to
+        // the air wave, 5-10 ms late.
+        QTest::newRow("seed 6, shot 10, hammer: the air wave on the first cycle")
+            << quint64(6) << 9 << 5.0 << 10.0 << 24 << 0.0 << 0.0 << 0.17 << 0.0 << true << true;
         // Below S/N 10 few picks are confident: each trace's own ringing
         // tells which neighbours to stack it with.
         QTest::newRow("seed 9, shot 8, S/N 5: doubtful emergent onsets kept apart")
-            << quint64(9) << 7 << 1.0 << 5.0 << 96 << 0.0 << 0.3 << 0.4 << 0.0 << false;
+            << quint64(9) << 7 << 1.0 << 5.0 << 96 << 0.0 << 0.3 << 0.4 << 0.0 << false << false;
         // Hardly a trace clear enough to judge alone, of either wavelet: a
         // weak one judged against a stack of neighbours ringing unlike it, or
         // matching no stack well anywhere, lines up a period off by chance.
         QTest::newRow("seed 6, shot 6, S/N 4: weak mixed onsets judged")
-            << quint64(6) << 5 << 99.0 << 4.0 << 96 << 0.0 << 0.3 << 1.0 << 0.0 << false;
+            << quint64(6) << 5 << 99.0 << 4.0 << 96 << 0.0 << 0.3 << 1.0 << 0.0 << false << false;
     }
 
     void picksGeneratedShots()
@@ -817,6 +823,7 @@ private slots:
         QFETCH(double, offShare);
         QFETCH(double, elevationVelocity);
         QFETCH(bool, airWave);
+        QFETCH(bool, hammer);
         FbFile::FbGenerator::Options line;
         line.elevationVelocity = elevationVelocity;
         line.shots = 12;
@@ -826,6 +833,11 @@ private slots:
         traces.signalToNoise = signalToNoise;
         traces.emergentShare = emergentShare;
         traces.airWave = airWave;
+        if (hammer) {
+            line.groupInterval = 1;
+            traces.sampleIntervalMs = 0.125;
+            traces.lengthMs = 250;
+        }
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("line.sgy"));
         TraceGenerator::Writer writer;
