@@ -405,6 +405,13 @@ void applyGaps(const Options &o, const QVector<bool> &unpicked, const QVector<bo
     }
 }
 
+// A shot's stream of draws for the line options; its first draw is the
+// shot's source delay.
+Random lineOptionDraws(const Options &o, int shot)
+{
+    return Random((o.seed + 0x632BE59BD9B4E019ULL) ^ (static_cast<quint64>(shot) + 1) * 0xD6E8FEB86659FD93ULL);
+}
+
 void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &records)
 {
     records.resize(o.channels);
@@ -418,7 +425,7 @@ void makeShot(const Options &o, const Line &line, int shot, QVector<FbRecord> &r
     Random &where = placed == shot ? random : placedRandom;
     // The draws of the line options, in a stream of their own and in the
     // same order whatever the options: the default draws above stay put.
-    Random extra((o.seed + 0x632BE59BD9B4E019ULL) ^ (static_cast<quint64>(shot) + 1) * 0xD6E8FEB86659FD93ULL);
+    Random extra = lineOptionDraws(o, shot);
     const double delay = o.triggerDelayMs + extra.uniform() * o.sourceDelayMs;
 
     // Shots fire along a source line (one source on a 2-D line), then move
@@ -779,6 +786,16 @@ QString validate(const Options &o)
     if (o.truncateBytes < 0 || o.truncateBytes > records * FbLayout::RecordSize)
         return QStringLiteral("--truncate must be between 0 and %1 bytes").arg(records * FbLayout::RecordSize);
     return QString();
+}
+
+double shotDelayMs(const Options &options, int shot)
+{
+    if (!validate(options).isEmpty() || shot < 0 || shot >= options.shots)
+        return 0;
+    double ms = options.triggerDelayMs + lineOptionDraws(options, shot).uniform() * options.sourceDelayMs;
+    for (const ShotShift &shift : options.shifts)
+        ms += shift.shot == shot ? shift.ms : 0.0;
+    return ms;
 }
 
 QVector<FbRecord> shotRecords(const Options &options, int shot)

@@ -244,6 +244,11 @@ QString validate(const Options &options);
 // gaps too.
 QVector<FbRecord> shotRecords(const Options &options, int shot);
 
+// How late everything shot makes arrives against the record's time 0: the
+// trigger delay, its own source delay and its --shift rows (0 for a shot
+// not in the line). Its picks carry it too; so does an air wave.
+double shotDelayMs(const Options &options, int shot);
+
 // Writes files in large blocks:
 //   FbGenerator::FileWriter writer(options);
 //   if (!writer.write(fileName, &result)) ... writer.errorString();

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <cmath>
+#include <limits>
 
 using namespace FbFile;
 
@@ -201,6 +202,7 @@ bool Writer::write(const FbGenerator::Options &fb, const Options &t, const QStri
             return false;
         }
         const QVector<FbRecord> records = FbGenerator::shotRecords(truth, s);
+        const double delayMs = FbGenerator::shotDelayMs(truth, s);
         g.ffid = records.isEmpty() ? 0 : records.first().ffid;
         g.headers.resize(records.size());
         g.samples.resize(records.size() * m_samples);
@@ -227,7 +229,10 @@ bool Writer::write(const FbGenerator::Options &fb, const Options &t, const QStri
             const bool far = distance > longestOffset / 2;
             p.humHz = t.humHz > 0 && far ? t.humHz : 0;
             p.humAmplitude = p.humHz > 0 ? t.humAmplitude * p.amplitude : 0;
-            p.airWaveMs = t.airWave ? 1000.0 * distance / AirSpeedMps : -1;
+            // Sound leaves when the shot fires: a trigger off its time moves the
+            // air wave as it moves the first break.
+            p.airWaveMs =
+                t.airWave ? delayMs + 1000.0 * distance / AirSpeedMps : std::numeric_limits<double>::quiet_NaN();
             p.airWaveAmplitude = t.airWave ? t.airWaveAmplitude * p.amplitude : 0;
             const QVector<float> trace = synthesizeTrace(p);
             std::copy(trace.cbegin(), trace.cend(), g.trace(c));

@@ -248,7 +248,7 @@ QVector<float> synthesizeTrace(const TraceSynthParams &p)
     if (p.secondArrivalMs >= 0 && p.secondAmplitude != 0)
         addArrival(trace, p, shape, p.secondArrivalMs, dominantHz, sign * p.secondAmplitude * p.amplitude);
 
-    if (p.airWaveMs >= 0 && p.airWaveAmplitude != 0) {
+    if (std::isfinite(p.airWaveMs) && p.airWaveAmplitude != 0) {
         const double nyquistHz = 500.0 / p.sampleIntervalMs;
         const double airHz =
             std::min(std::max(AirFrequencyRatio * dominantHz, AirMinimumHz), AirMaximumNyquistShare * nyquistHz);

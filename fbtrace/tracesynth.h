@@ -4,6 +4,7 @@
 #include <QVector>
 
 #include <cstdint>
+#include <limits>
 
 namespace FbTrace {
 
@@ -38,7 +39,8 @@ struct TraceSynthParams
     double clipAt = 0;         // > 0: samples clipped at +/- this (near the source)
     double humHz = 0;          // > 0: a sinusoidal hum of humAmplitude at this frequency
     double humAmplitude = 0;
-    double airWaveMs = -1; // >= 0: an air wave (sound) arriving at this time
+    double airWaveMs =
+        std::numeric_limits<double>::quiet_NaN(); // an air wave (sound) arriving then, also before the record
     double airWaveAmplitude = 0;
     // >= 0: a later wave of the first break's shape and pitch arriving at
     // this time (a deeper refractor's head wave, a strong reflection), of
