@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 using namespace FbTrace;
@@ -95,19 +97,37 @@ QVector<int> weakShots(const QVector<LineShot> &line)
 
 QVector<double> neighboursCurve(const QVector<LineShot> &line, int shot)
 {
-    // Nearest by source position; the line's order breaks ties.
-    std::vector<int> order;
-    for (int s = 0; s < line.size(); ++s)
-        if (s != shot)
-            order.push_back(s);
+    // Nearest by source position; ties (sources at one place, or headers
+    // with no coordinates) go to the shots nearest in the line. Only the
+    // head of the order is sorted unless skipped shots use it up: a weak
+    // shot costs one pass over the line, not a sort of it.
+    struct Candidate
+    {
+        double distance;
+        int apart, shot;
+        bool operator<(const Candidate &o) const
+        {
+            return std::tie(distance, apart, shot) < std::tie(o.distance, o.apart, o.shot);
+        }
+    };
     const LineShot &self = line[shot];
-    auto distance = [&](int s) { return std::hypot(line[s].sourceX - self.sourceX, line[s].sourceY - self.sourceY); };
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return distance(a) < distance(b); });
+    std::vector<Candidate> order;
+    order.reserve(size_t(line.size()));
+    for (int s = 0; s < line.size(); ++s)
+        if (s != shot) {
+            const double d = std::hypot(line[s].sourceX - self.sourceX, line[s].sourceY - self.sourceY);
+            order.push_back({std::isfinite(d) ? d : std::numeric_limits<double>::infinity(), std::abs(s - shot), s});
+        }
+    const size_t head = std::min(order.size(), size_t(4 * MaxNeighbours));
+    std::partial_sort(order.begin(), order.begin() + std::ptrdiff_t(head), order.end());
     std::vector<int> near;
     int picks = 0;
-    for (int s : order) {
+    for (size_t k = 0; k < order.size(); ++k) {
         if (int(near.size()) >= MaxNeighbours || (picks >= CurvePicks && int(near.size()) >= MinNeighbours))
             break;
+        if (k == head)
+            std::sort(order.begin() + std::ptrdiff_t(head), order.end());
+        const int s = order[k].shot;
         if (line[s].confident < ShiftPicks)
             continue;
         near.push_back(s);

@@ -53,7 +53,8 @@ QVector<int> weakShots(const QVector<LineShot> &line);
 // give at its offset: their confident picks, each shot's own shift against
 // the others taken out, fitted on each side of the source; NaN beyond
 // their reach or at the source. Empty when the neighbours have too few
-// confident picks for a curve.
+// confident picks for a curve. Shots at the same distance (sources at one
+// place, headers without coordinates) are taken nearest in the line first.
 QVector<double> neighboursCurve(const QVector<LineShot> &line, int shot);
 
 // The shot's own constant shift against curveMs, ms, from its traces: the
