@@ -375,6 +375,10 @@ int runPick(const QStringList &args)
                 return fail(pipeline.errorString());
             const ShotGather &g = picked->gather;
             firstRecord[shot] = record;
+            // The line places the shots by the records' geometry: with
+            // --geometry the headers may hold none.
+            FbQc::LineShot &placed = line[shot];
+            placed = FbQc::lineShotOf(g, picked->picks, settings);
             for (int i = 0; i < g.traceCount(); ++i) {
                 const TraceHeader &h = g.headers[i];
                 const auto found = known.constFind(keyOf(h.ffid, h.channel));
@@ -384,8 +388,12 @@ int runPick(const QStringList &args)
                 r.fb_no = qint32(++record);
                 if (!file.append(r))
                     return fail(file.errorString());
+                placed.offsets[i] = float(r.offset);
+                if (i == 0) {
+                    placed.sourceX = double(r.source_x);
+                    placed.sourceY = double(r.source_y);
+                }
             }
-            line[shot] = FbQc::lineShotOf(g, picked->picks, settings);
             if (terminal && (shot + 1 == shots || (shot + 1) % ProgressShots == 0))
                 err << "\rpicking " << (shot + 1) * 100 / shots << "%" << Qt::flush;
         }
