@@ -144,6 +144,9 @@ constexpr double RunNeighbourMs = 2.5;
 // The jump of the residuals at each end of a run that the curve hid.
 constexpr double RunJumpMs = 6.0;
 constexpr double RunSpreadMs = 6.0;
+// Runs of a receiver line's picks off its side's curve beyond which the
+// line is taken as noisy rather than on ground of its own.
+constexpr int MaxLineRuns = 8;
 // A curve bent to a run leaves jumps of its residuals where the run begins
 // and ends, though no longer of one step: such jumps, beyond this many
 // times the median jump between neighbours (noise), bound the stretches
@@ -2526,20 +2529,73 @@ void ShotFitter::fitLines(int side, int count, const double *times, const double
         m_lineH[k] = 0.0;
         m_lineT[k] = delay;
         const int fitted = throughSource ? k + 1 : k;
-        // Each pick off the side's curve against the curve of its line's
-        // other picks: one wrong pick near a line's end could bend the
-        // line's own curve to it.
-        for (int i = 0; i < k; ++i) {
-            const int j = m_linePicks[from + i];
-            if (!(std::abs(times[j] - model[j]) > threshold))
+        // The picks off the side's curve against the curve of their line's
+        // other picks. A stretch of the line's picks off the curve on one
+        // side of it by about the same time, that its neighbours on the
+        // line stand a jump apart from, is a run of skipped picks (or one
+        // wrong pick): it is left out whole, so that it cannot bend the
+        // curve it is judged by. Other picks off the curve, where the line
+        // goes its own way over ground of its own, are left out one at a
+        // time. A line with many such runs is noise, not ground: its picks
+        // keep the side's verdict (and the fits stay few).
+        auto residual = [&](int i) { return m_lineT[i] - model[m_linePicks[from + i]]; };
+        m_pieces.clear();
+        int runs = 0;
+        for (int i = 0; i < k && runs <= MaxLineRuns;) {
+            const double first = residual(i);
+            if (!(std::abs(first) > threshold)) {
+                ++i;
                 continue;
-            m_lineLeft[i] = 1;
-            m_lineFitter.allowSlowerBends(true);
-            if (m_lineFitter.fit(m_lineH.data(), m_lineT.data(), fitted, FitCutMs, m_lineLeft.data())) {
-                m_lineFitter.modelTimes(m_lineTimes.data());
-                own[j] = m_lineTimes[i];
             }
-            m_lineLeft[i] = 0;
+            double low = first, high = first;
+            int end = i + 1;
+            for (; end < k; ++end) {
+                const double r = residual(end);
+                if (!(std::abs(r) > threshold) || (r > 0.0) != (first > 0.0) ||
+                    std::max(high, r) - std::min(low, r) > RunSpreadMs)
+                    break;
+                low = std::min(low, r);
+                high = std::max(high, r);
+            }
+            const bool run = (i > 0 || end < k) && (i == 0 || std::abs(first - residual(i - 1)) >= RunJumpMs) &&
+                             (end == k || std::abs(residual(end - 1) - residual(end)) >= RunJumpMs);
+            if (run) {
+                ++runs;
+                m_pieces.push_back({i, end, true});
+            } else {
+                for (int j = i; j < end; ++j)
+                    m_pieces.push_back({j, j + 1, false});
+            }
+            i = end;
+        }
+        if (runs <= MaxLineRuns) {
+            // The runs stay out of every fit of the line: a pick beside one
+            // is judged by the line without it.
+            for (const Piece &piece : m_pieces) {
+                if (piece.run)
+                    std::fill(m_lineLeft.begin() + piece.from, m_lineLeft.begin() + piece.to, 1);
+            }
+            bool runsFitted = false;
+            for (const Piece &piece : m_pieces) {
+                if (piece.run && runsFitted)
+                    continue;
+                if (!piece.run)
+                    m_lineLeft[piece.from] = 1;
+                m_lineFitter.allowSlowerBends(true);
+                if (m_lineFitter.fit(m_lineH.data(), m_lineT.data(), fitted, FitCutMs, m_lineLeft.data())) {
+                    m_lineFitter.modelTimes(m_lineTimes.data());
+                    // One fit without the runs judges them all.
+                    for (const Piece &other : m_pieces) {
+                        if (piece.run ? other.run : &other == &piece) {
+                            for (int i = other.from; i < other.to; ++i)
+                                own[m_linePicks[from + i]] = m_lineTimes[i];
+                        }
+                    }
+                }
+                runsFitted = runsFitted || piece.run;
+                if (!piece.run)
+                    m_lineLeft[piece.from] = 0;
+            }
         }
         from = to;
     }

@@ -375,8 +375,11 @@ private:
     // crossing ground of its own when the refractor dips or changes along
     // the survey. m_lineModel[side] receives, for each of the side's picks
     // whose time (as in times) stands off model by more than threshold, its
-    // time on the curve of the other picks of its line on that side; NaN
-    // elsewhere and where the line has too few to fit. delay: the time at
+    // time on the curve of the other picks of its line on that side, the
+    // line's runs (picks off by about as much, a jump from the line's picks
+    // beside them) left out too; NaN elsewhere, where the line
+    // has too few to fit and where it holds more than a few such runs
+    // (noise, not ground). delay: the time at
     // the source, NaN when unknown. Needs m_lineOf.
     void fitLines(int side, int count, const double *times, const double *model, double threshold, double delay);
     FirstBreakFitter m_fitter[2];
@@ -386,6 +389,12 @@ private:
     std::vector<int> m_linePicks;
     std::vector<double> m_lineH, m_lineT, m_lineTimes;
     std::vector<unsigned char> m_lineLeft;
+    struct Piece
+    {
+        int from, to; // of a line's picks
+        bool run;     // or one pick off the curve where the line goes its own way
+    };
+    std::vector<Piece> m_pieces;
     std::vector<double> m_lineModel[2];
     std::vector<qint8> m_side;
     // Per side: the records of its fitted picks, their |offset|, time and
