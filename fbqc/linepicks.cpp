@@ -77,7 +77,10 @@ LineShot lineShotOf(const ShotGather &gather, const QVector<OnsetPick> &picks, c
     }
     for (int i = 0; i < n; ++i) {
         const OnsetPick *p = i < picks.size() ? &picks[i] : nullptr;
-        const bool sure = p && p->found && std::isfinite(p->onsetMs) && p->onsetMs > gather.firstSampleMs &&
+        // A time at or before 0 is no pick in an FB file, whatever the
+        // record's start: it guides no neighbour.
+        const bool sure = p && p->found && std::isfinite(p->onsetMs) &&
+                          p->onsetMs > std::max(gather.firstSampleMs, 0.0) &&
                           p->confidence >= settings.minimumConfidence;
         s.offsets.append(float(gather.headers[i].offset));
         s.times.append(sure ? float(p->onsetMs) : float(NoTime));
@@ -327,6 +330,14 @@ bool pickWeakShots(QVector<LineShot> *line, const ShotReader &read, const Picked
 {
     WorkerPool pool(std::max(1, threads));
     std::atomic<bool> failed(false);
+    // The curve each weak shot was last picked along: where its neighbours
+    // changed nothing since, picking it again would give the same picks.
+    std::vector<QVector<double>> tried(size_t(line->size()));
+    const auto same = [](const QVector<double> &a, const QVector<double> &b) {
+        return a.size() == b.size() && std::equal(a.cbegin(), a.cend(), b.cbegin(), [](double x, double y) {
+                   return x == y || (std::isnan(x) && std::isnan(y));
+               });
+    };
     for (int round = 0; round < LineRounds; ++round) {
         const QVector<int> weak = weakShots(*line);
         // Read through a const view and written to a copy of its own, so
@@ -337,8 +348,10 @@ bool pickWeakShots(QVector<LineShot> *line, const ShotReader &read, const Picked
         WorkerPool::Task task(size_t(weak.size()), [&](size_t k) {
             const int shot = weak.at(int(k));
             const QVector<double> curve = neighboursCurve(before, shot);
-            if (curve.isEmpty() || curve.size() != before.at(shot).times.size() || failed)
+            if (curve.isEmpty() || curve.size() != before.at(shot).times.size() || failed ||
+                same(curve, tried[size_t(shot)]))
                 return;
+            tried[size_t(shot)] = curve;
             FbTrace::ShotGather gather;
             if (!read(shot, &gather)) {
                 failed = true;
