@@ -234,6 +234,10 @@ QString ShotTableModel::toolTip(int row, int column) const
         return tr("Not judged: nobody picked this trace.");
     if (!std::isfinite(record.fb_time))
         return tr("Not judged: its time is no number.");
+    // A pick at the source is judged against the shot's time there, which
+    // neither side's curve nor other picks at the source gave.
+    if (record.offset == 0)
+        return tr("Not judged: a pick at the source, and no time at the source to judge it by.");
     return tr("Not judged: this side of the source has too few picks for a curve of its own, and the other "
               "side's curve judges only its picks near the source, where most of them agree with it.");
 }

@@ -2029,6 +2029,10 @@
         <translation>未评判：时间不是有限数。</translation>
     </message>
     <message>
+        <source>Not judged: a pick at the source, and no time at the source to judge it by.</source>
+        <translation>未评判：炮点处的初至，而没有炮点处的时间可据以评判。</translation>
+    </message>
+    <message>
         <source>Not judged: this side of the source has too few picks for a curve of its own, and the other side&apos;s curve judges only its picks near the source, where most of them agree with it.</source>
         <translation>未评判：炮点这一侧的初至太少，不能拟合自己的曲线；另一侧的曲线只评判这一侧靠近炮点的初至，且须其中多数与之相符。</translation>
     </message>
