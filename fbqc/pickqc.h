@@ -56,6 +56,9 @@ struct InterceptSpan
     float nearest = float(NaN);
     float farthest = float(NaN);
     float middle = float(NaN); // the picks' mean |offset|, offset units
+    // ms: the picks' median residual, where most of them lie about the
+    // fitted line (0 with no span)
+    float residual = 0.0f;
     float x = 0.0f;
     float y = 0.0f;
 };

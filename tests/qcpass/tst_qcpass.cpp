@@ -622,8 +622,9 @@ private slots:
     // A late shot is named with its delay however the survey was shot: by
     // its pairs on a split spread, by its time at the source against its
     // neighbours' on an end-on spread, whose shots compare no pair, also
-    // beside a run of late neighbours or among shots picked on later
-    // arrivals in places; the clean twin names none. Every
+    // beside a run of late neighbours, among shots picked on later arrivals
+    // in places or with its own far picks partly a lobe late; the clean
+    // twin names none. Every
     // flagged pair is a late shot's. On a 3-D patch of receiver lines side by
     // side and source lines across them, the receiver spacing is that along
     // a line, not the gap to the next line's receivers: sources on
@@ -738,6 +739,14 @@ private slots:
             nearOff.skipRuns.append({shot, 1, 4, 0.8 * (shot * 7 % 5)});
         QTest::newRow("end-on, near picks off shot by shot")
             << nearOff << true << 0.8 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
+        // Every third of the late shot's far picks a lobe late, within the
+        // cut: its refractor's line is read through its picks on the first
+        // break, not through the least-squares line they pull late.
+        FbGenerator::Options leaning = line(endOn, 10, {20});
+        for (int channel = 24; channel <= leaning.channels; channel += 3)
+            leaning.skipRuns.append({20, channel, 1, 8.0});
+        QTest::newRow("end-on, a late shot's far picks partly a lobe late")
+            << leaning << true << 1.0 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
         // One shot's far picks reach a faster layer below its neighbours'
         // deepest: its farthest intercept is of another refractor.
         QTest::newRow("end-on, one shot reaching deeper")
