@@ -44,11 +44,11 @@ using namespace FbFile;
 // time at the source the picker doubted on a shot it otherwise trusted
 // stands aside where the refractors' lines disagree with it. The static of
 // the ground under a source delays all its picks as a timing error would:
-// what the receivers there show in the other shots (their mean residual) is
-// taken off each shot's measures first; what they do not show, the source's
-// own static, stays in the estimate. A shot whose fit left most of its picks
-// as outliers (picked on noise) is neither judged nor compared against this
-// way.
+// what the receivers there show in the other shots (their mean residual, as
+// far as their picks' scatter does not explain it) is taken off each shot's
+// measures first; what they do not show, the source's own static, stays in
+// the estimate. A shot whose fit left most of its picks as outliers (picked
+// on noise) is neither judged nor compared against this way.
 namespace FbQc {
 
 namespace {

@@ -512,14 +512,17 @@ private slots:
         QCOMPARE(at, QPointF(expectedX, expectedY));
     }
 
-    // The receivers of a line every 10 m (x = 60 missing), each 1 ms +
-    // 0.5 ms per station late in its picks.
-    static QVector<ReceiverStatic> lineStatics()
+    // The receivers of a line every 10 m (x = 60 missing), each late in
+    // its 4 picks by 1 ms + 0.5 ms per station, times scale, the picks
+    // scattering about that by scatter ms.
+    static QVector<ReceiverStatic> lineStatics(double scale = 1.0, double scatter = 0.0)
     {
         QVector<ReceiverStatic> sums;
         for (int k = 0; k <= 10; ++k) {
+            const double ms = scale * (1.0 + 0.5 * k);
             if (k != 6)
-                sums.append({positionKey(float(10 * k), 0.0f), 4 * qint64((1.0 + 0.5 * k) * ReceiverStatic::PerMs), 4});
+                sums.append({positionKey(float(10 * k), 0.0f), 4 * qint64(ms * ReceiverStatic::PerMs), 4,
+                             qint64((4 * ms * ms + 3 * scatter * scatter) * ReceiverStatic::PerMs)});
         }
         std::sort(sums.begin(), sums.end(),
                   [](const ReceiverStatic &a, const ReceiverStatic &b) { return a.key < b.key; });
@@ -529,9 +532,14 @@ private slots:
     // The ground on that line: under a source from the receivers about it,
     // and under a side's refractor the mean static of the receivers within
     // the span's distances from the source on its side only, whether or not
-    // the shot picked them.
+    // the shot picked them. Means their picks' scatter may explain are
+    // drawn toward no static by that share: the line's means spread by
+    // 14.625 ms² about none, 4 picks scattering by 4 ms make 4 ms² of it
+    // (all of it where the means are a tenth).
     void groundStatics_data()
     {
+        QTest::addColumn<double>("scale"); // of the line's statics
+        QTest::addColumn<double>("scatter");
         QTest::addColumn<double>("x"); // the source
         QTest::addColumn<double>("y");
         QTest::addColumn<float>("nearest"); // NaN: no span
@@ -539,28 +547,36 @@ private slots:
         QTest::addColumn<float>("sideX"); // the span's mean position; NaN: the ground under the source
         QTest::addColumn<double>("ms");
         const float none = float(NaN);
-        QTest::newRow("source on a receiver") << 30.0 << 0.0 << none << none << none << 2.5;
-        QTest::newRow("source between two") << 35.0 << 0.0 << none << none << none << 2.75;
-        QTest::newRow("source off the line beside one") << 30.0 << 15.0 << none << none << none << 2.5;
-        QTest::newRow("source across a missing one") << 60.0 << 0.0 << none << none << none << 4.0;
-        QTest::newRow("source just past the end") << -4.0 << 0.0 << none << none << none << 1.0;
-        QTest::newRow("source a spacing past the end") << -10.0 << 0.0 << none << none << none << 0.0;
-        QTest::newRow("source far off the line") << 30.0 << 45.0 << none << none << none << 0.0;
-        QTest::newRow("refractor ahead, across a missing one") << 20.0 << 0.0 << 20.0f << 40.0f << 45.0f << 3.25;
-        QTest::newRow("refractor behind") << 50.0 << 0.0 << 20.0f << 40.0f << 20.0f << 2.0;
-        QTest::newRow("refractor ahead, off the line") << 20.0 << 15.0 << 25.0f << 33.6f << 45.0f << 3.25;
-        QTest::newRow("the direct arrival's side") << 20.0 << 0.0 << none << none << 45.0f << 0.0;
-        QTest::newRow("refractor past the last receiver") << 100.0 << 0.0 << 20.0f << 40.0f << 130.0f << 0.0;
+        QTest::newRow("source on a receiver") << 1.0 << 0.0 << 30.0 << 0.0 << none << none << none << 2.5;
+        QTest::newRow("source between two") << 1.0 << 0.0 << 35.0 << 0.0 << none << none << none << 2.75;
+        QTest::newRow("source off the line beside one") << 1.0 << 0.0 << 30.0 << 15.0 << none << none << none << 2.5;
+        QTest::newRow("source across a missing one") << 1.0 << 0.0 << 60.0 << 0.0 << none << none << none << 4.0;
+        QTest::newRow("source just past the end") << 1.0 << 0.0 << -4.0 << 0.0 << none << none << none << 1.0;
+        QTest::newRow("source a spacing past the end") << 1.0 << 0.0 << -10.0 << 0.0 << none << none << none << 0.0;
+        QTest::newRow("source far off the line") << 1.0 << 0.0 << 30.0 << 45.0 << none << none << none << 0.0;
+        QTest::newRow("refractor ahead, across a missing one")
+            << 1.0 << 0.0 << 20.0 << 0.0 << 20.0f << 40.0f << 45.0f << 3.25;
+        QTest::newRow("refractor behind") << 1.0 << 0.0 << 50.0 << 0.0 << 20.0f << 40.0f << 20.0f << 2.0;
+        QTest::newRow("refractor ahead, off the line") << 1.0 << 0.0 << 20.0 << 15.0 << 25.0f << 33.6f << 45.0f << 3.25;
+        QTest::newRow("the direct arrival's side") << 1.0 << 0.0 << 20.0 << 0.0 << none << none << 45.0f << 0.0;
+        QTest::newRow("source on a receiver, picks scattering")
+            << 1.0 << 4.0 << 30.0 << 0.0 << none << none << none << 2.5 * 10.625 / 14.625;
+        QTest::newRow("refractor ahead, means within their picks' scatter")
+            << 0.1 << 4.0 << 20.0 << 0.0 << 20.0f << 40.0f << 45.0f << 0.0;
+        QTest::newRow("refractor past the last receiver")
+            << 1.0 << 0.0 << 100.0 << 0.0 << 20.0f << 40.0f << 130.0f << 0.0;
     }
     void groundStatics()
     {
+        QFETCH(double, scale);
+        QFETCH(double, scatter);
         QFETCH(double, x);
         QFETCH(double, y);
         QFETCH(float, nearest);
         QFETCH(float, farthest);
         QFETCH(float, sideX);
         QFETCH(double, ms);
-        const GroundStatics ground(lineStatics());
+        const GroundStatics ground(lineStatics(scale, scatter));
         QCOMPARE(ground.spacing(), 10.0);
         InterceptSpan span;
         span.nearest = nearest, span.farthest = farthest, span.x = sideX;
