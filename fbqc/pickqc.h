@@ -56,6 +56,9 @@ struct InterceptSpan
     float nearest = float(NaN);
     float farthest = float(NaN);
     float middle = float(NaN); // the picks' mean |offset|, offset units
+    // ms: the picks' median residual, where most of them lie about the
+    // fitted line (0 with no span)
+    float residual = 0.0f;
     float x = 0.0f;
     float y = 0.0f;
 };
@@ -296,6 +299,7 @@ struct ReceiverStatic
     quint64 key = 0;                           // positionKey(group_x, group_y)
     qint64 sum = 0;                            // residuals, in 1/PerMs ms
     qint64 picks = 0;
+    qint64 squares = 0; // squared residuals, in 1/PerMs ms²
     double meanMs() const { return picks > 0 ? double(sum) / PerMs / double(picks) : 0.0; }
 };
 

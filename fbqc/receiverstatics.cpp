@@ -47,6 +47,11 @@ qint64 fixedPoint(float residual)
     return qint64(double(residual) * ReceiverStatic::PerMs);
 }
 
+qint64 fixedPointSquare(float residual)
+{
+    return qint64(double(residual) * double(residual) * ReceiverStatic::PerMs);
+}
+
 } // namespace
 
 ReceiverStatic &ReceiverStatics::Shard::at(quint64 key)
@@ -85,6 +90,7 @@ void ReceiverStatics::add(int shard, const ReceiverStatic *picks, size_t n)
         ReceiverStatic &sum = s.at(picks[i].key);
         sum.sum += picks[i].sum;
         sum.picks += picks[i].picks;
+        sum.squares += picks[i].squares;
     }
 }
 
@@ -112,7 +118,8 @@ void ReceiverStatics::collect(const FbRecord *records, const PickVerdict *verdic
     for (int i = 0; i < n; ++i) {
         if (counts(records[i], verdicts[i]))
             change->push_back(ReceiverStatic{positionKey(records[i].group_x, records[i].group_y),
-                                             sign * fixedPoint(verdicts[i].residual), sign});
+                                             sign * fixedPoint(verdicts[i].residual), sign,
+                                             sign * fixedPointSquare(verdicts[i].residual)});
     }
 }
 
@@ -136,6 +143,7 @@ void ReceiverStatics::apply(QVector<ReceiverStatic> *sums, std::vector<ReceiverS
         for (; k < change.size() && change[k].key == key; ++k) {
             s.sum += change[k].sum;
             s.picks += change[k].picks;
+            s.squares += change[k].squares;
         }
         if (s.picks != 0)
             out.append(s);
@@ -147,11 +155,36 @@ void ReceiverStatics::apply(QVector<ReceiverStatic> *sums, std::vector<ReceiverS
 
 GroundStatics::GroundStatics(const QVector<ReceiverStatic> &sums)
 {
+    // A receiver's mean residual is its ground's static plus what its picks
+    // are off, by their scatter over the root of their number: at the start
+    // of an end-on line a receiver has a pick or two, each off by
+    // milliseconds on a noisy record, and its mean tells more of them than
+    // of its ground. The picks' scatter about their receiver's mean, pooled
+    // over the file, says how far each mean is off; the spread the means
+    // have beyond that is the ground's. Each mean is drawn toward no static
+    // by the share of it its picks' scatter may explain: kept where the
+    // statics stand out of the picks' noise, gone where they do not.
+    double within = 0.0, freedom = 0.0, spread = 0.0, noise = 0.0;
+    for (const ReceiverStatic &s : sums) {
+        const double mean = s.meanMs();
+        if (s.picks > 1) {
+            within += std::max(0.0, double(s.squares) / ReceiverStatic::PerMs - double(s.picks) * mean * mean);
+            freedom += double(s.picks - 1);
+        }
+    }
+    const double scatter = freedom > 0.0 ? within / freedom : 0.0; // one pick's, ms²
+    for (const ReceiverStatic &s : sums) {
+        const double mean = s.meanMs();
+        spread += mean * mean;
+        noise += scatter / double(std::max<qint64>(1, s.picks));
+    }
+    const double ground = sums.isEmpty() ? 0.0 : std::max(0.0, (spread - noise) / double(sums.size())); // ms²
     std::vector<Point> points;
     for (const ReceiverStatic &s : sums) {
         Point p;
         positionOf(s.key, &p.x, &p.y);
-        p.ms = float(s.meanMs());
+        const double off = scatter / double(std::max<qint64>(1, s.picks));
+        p.ms = float(off > 0.0 ? s.meanMs() * ground / (ground + off) : s.meanMs());
         points.push_back(p);
     }
     // Receivers next to each other in x, then y, are mostly neighbours on

@@ -72,12 +72,15 @@ private:
 // The static of the ground where each source stands, from the receivers
 // around it: the mean residual of the receiver it stands on, or between
 // the two nearest it lies, interpolated along them (a source between
-// stations, or off the line beside them). One pick at a receiver is
-// taken: at the line's start a receiver has few shots, and its one
-// residual is nearer its ground than nothing. 0 where no receiver is
-// within two receiver spacings, or the source stands past the last
-// receiver by more than half a spacing. Built once for a report; at() is
-// quick.
+// stations, or off the line beside them). Each receiver's mean is drawn
+// toward no static by the share of it its picks' scatter may explain (the
+// scatter of one pick about its receiver's mean, pooled over the file,
+// over their number, against the spread of all receivers' means): at the
+// line's start a receiver has few shots, and on a noisy record their one
+// or two residuals say more of the picks than of the ground; on a clean
+// one they are kept. 0 where no receiver is within two receiver spacings,
+// or the source stands past the last receiver by more than half a
+// spacing. Built once for a report; at() is quick.
 class GroundStatics
 {
 public:

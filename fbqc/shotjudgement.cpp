@@ -3,6 +3,7 @@
 #include <fbfile/fbcolumns.h>
 #include <fbfile/fbpicks.h>
 #include <fbqc/receiverstatics.h>
+#include <fbqc/robuststats.h>
 
 #include <cmath>
 #include <limits>
@@ -29,9 +30,12 @@ double distance(double ax, double ay, double bx, double by)
 // one its intercept is read from; none where that is the direct arrival,
 // which runs in the near surface and reaches no refractor. The picks are
 // those that tell of their receivers' ground, whatever the outlier
-// threshold, so that a new threshold leaves the span as it is.
+// threshold, so that a new threshold leaves the span as it is. Their
+// median residual goes with it: the least-squares line leans toward the
+// wrong picks within the cut, which on a noisy record mostly come a lobe
+// late, while the median stays with the picks on the first break.
 InterceptSpan interceptSpan(const SideModel &model, int side, const FbRecord *records, const PickVerdict *verdicts,
-                            int n, double sourceX, double sourceY)
+                            int n, double sourceX, double sourceY, std::vector<double> *residuals)
 {
     InterceptSpan span;
     if (!model.judged)
@@ -44,6 +48,7 @@ InterceptSpan interceptSpan(const SideModel &model, int side, const FbRecord *re
     const double from = model.knotOffset[k], to = k + 1 < model.segments ? model.knotOffset[k + 1] : HUGE_VAL;
     double nearest = HUGE_VAL, farthest = -HUGE_VAL, x = 0.0, y = 0.0, offsets = 0.0;
     int count = 0;
+    residuals->clear();
     for (int i = 0; i < n; ++i) {
         const PickVerdict &v = verdicts[i];
         const FbRecord &r = records[i];
@@ -56,10 +61,12 @@ InterceptSpan interceptSpan(const SideModel &model, int side, const FbRecord *re
         offsets += h;
         x += r.group_x;
         y += r.group_y;
+        residuals->push_back(double(v.residual));
         ++count;
     }
     if (count < 2)
         return span;
+    span.residual = float(median(*residuals));
     span.nearest = float(nearest);
     span.farthest = float(farthest);
     span.middle = float(offsets / count);
@@ -193,7 +200,8 @@ void judgeShot(const ShotData &shot, const Settings &settings, double candidateF
             const SideModel &model = w.fit.sides[side];
             s.velocity[side] = model.judged ? static_cast<float>(model.velocity) : float(NaN);
             s.intercept[side] = model.judged ? static_cast<float>(model.intercept) : float(NaN);
-            s.span[side] = interceptSpan(model, side, records, w.fit.picks.constData(), n, s.sourceX, s.sourceY);
+            s.span[side] =
+                interceptSpan(model, side, records, w.fit.picks.constData(), n, s.sourceX, s.sourceY, &w.residuals);
         }
         w.notJudged = n - judged;
     } else {

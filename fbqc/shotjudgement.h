@@ -8,6 +8,8 @@
 
 #include <QPointF>
 
+#include <vector>
+
 // One shot judged: its fit, its summary, its counts, its findings and its
 // outlier candidates. What the pass does for every shot of a file, and
 // what judging edited shots again does for each of them, with one code.
@@ -25,8 +27,9 @@ struct ShotJudgement
     qint64 notJudged = 0;
     qint32 minOffset = 0;
     qint32 maxOffset = 0;
-    OffsetTally offsets; // the shot's offsets against its coordinates
-    bool fitted = false; // fit holds the shot's fit (none below MinPicksPerSide picks)
+    OffsetTally offsets;           // the shot's offsets against its coordinates
+    std::vector<double> residuals; // room for a side's residuals, kept from shot to shot
+    bool fitted = false;           // fit holds the shot's fit (none below MinPicksPerSide picks)
 };
 
 // Judges the records of shot.records (shot.fit is ignored): counts,

@@ -33,21 +33,22 @@ using namespace FbFile;
 //
 // A shot in too few compared pairs (the shots of an end-on line compare
 // none) is judged by its time at the source, the delay its fit shares
-// between its sides, and each side's farthest refractor's line, read in
-// the middle of its picks and less its receivers' statics: against the
-// median of its nearest neighbours' along the file, which the near surface
-// changes only slowly (an intercept against their trend along the line
-// where the refractor dips), each neighbour's own timing error taken off
-// (its pairs' verdict, or this comparison's, round by round); of two
-// measures each counts by how closely the neighbours agree on it, and a
+// between its sides, and each side's farthest refractor's line, read in the
+// middle of its picks through their median residual (the least-squares line
+// leans toward the picks a lobe late) and less its receivers' statics:
+// against the median of its nearest neighbours' along the file, which the
+// near surface changes only slowly (an intercept against their trend along
+// the line where the refractor dips), each neighbour's own timing error
+// taken off (its pairs' verdict, or this comparison's, round by round); of
+// two measures each counts by how closely the neighbours agree on it, and a
 // time at the source the picker doubted on a shot it otherwise trusted
 // stands aside where the refractors' lines disagree with it. The static of
 // the ground under a source delays all its picks as a timing error would:
-// what the receivers there show in the other shots (their mean residual) is
-// taken off each shot's measures first; what they do not show, the
-// source's own static, stays in the estimate. A shot whose fit left most of
-// its picks as outliers (picked on noise) is neither judged nor compared
-// against this way.
+// what the receivers there show in the other shots (their mean residual, as
+// far as their picks' scatter does not explain it) is taken off each shot's
+// measures first; what they do not show, the source's own static, stays in
+// the estimate. A shot whose fit left most of its picks as outliers (picked
+// on noise) is neither judged nor compared against this way.
 namespace FbQc {
 
 namespace {
@@ -270,13 +271,15 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
             }
         }
     }
-    // A side's refractor read at |offset| at (0: its intercept).
+    // A side's refractor read at |offset| at (0: its intercept), through the
+    // middle of its picks: their median residual added to the fitted line.
     const auto valueAt = [&timings, &under, &underFar](size_t j, int m, double at) {
         double v = double(timings[j].values[m]) - under[j];
         if (m > 0) {
             v -= underFar[2 * j + m - 1];
             if (at > 0.0)
                 v += at * 1000.0 / double(timings[j].velocity[m - 1]);
+            v += double(timings[j].span[m - 1].residual);
         }
         return v;
     };

@@ -512,14 +512,17 @@ private slots:
         QCOMPARE(at, QPointF(expectedX, expectedY));
     }
 
-    // The receivers of a line every 10 m (x = 60 missing), each 1 ms +
-    // 0.5 ms per station late in its picks.
-    static QVector<ReceiverStatic> lineStatics()
+    // The receivers of a line every 10 m (x = 60 missing), each late in
+    // its 4 picks by 1 ms + 0.5 ms per station, times scale, the picks
+    // scattering about that by scatter ms.
+    static QVector<ReceiverStatic> lineStatics(double scale = 1.0, double scatter = 0.0)
     {
         QVector<ReceiverStatic> sums;
         for (int k = 0; k <= 10; ++k) {
+            const double ms = scale * (1.0 + 0.5 * k);
             if (k != 6)
-                sums.append({positionKey(float(10 * k), 0.0f), 4 * qint64((1.0 + 0.5 * k) * ReceiverStatic::PerMs), 4});
+                sums.append({positionKey(float(10 * k), 0.0f), 4 * qint64(ms * ReceiverStatic::PerMs), 4,
+                             qint64((4 * ms * ms + 3 * scatter * scatter) * ReceiverStatic::PerMs)});
         }
         std::sort(sums.begin(), sums.end(),
                   [](const ReceiverStatic &a, const ReceiverStatic &b) { return a.key < b.key; });
@@ -529,9 +532,14 @@ private slots:
     // The ground on that line: under a source from the receivers about it,
     // and under a side's refractor the mean static of the receivers within
     // the span's distances from the source on its side only, whether or not
-    // the shot picked them.
+    // the shot picked them. Means their picks' scatter may explain are
+    // drawn toward no static by that share: the line's means spread by
+    // 14.625 ms² about none, 4 picks scattering by 4 ms make 4 ms² of it
+    // (all of it where the means are a tenth).
     void groundStatics_data()
     {
+        QTest::addColumn<double>("scale"); // of the line's statics
+        QTest::addColumn<double>("scatter");
         QTest::addColumn<double>("x"); // the source
         QTest::addColumn<double>("y");
         QTest::addColumn<float>("nearest"); // NaN: no span
@@ -539,28 +547,36 @@ private slots:
         QTest::addColumn<float>("sideX"); // the span's mean position; NaN: the ground under the source
         QTest::addColumn<double>("ms");
         const float none = float(NaN);
-        QTest::newRow("source on a receiver") << 30.0 << 0.0 << none << none << none << 2.5;
-        QTest::newRow("source between two") << 35.0 << 0.0 << none << none << none << 2.75;
-        QTest::newRow("source off the line beside one") << 30.0 << 15.0 << none << none << none << 2.5;
-        QTest::newRow("source across a missing one") << 60.0 << 0.0 << none << none << none << 4.0;
-        QTest::newRow("source just past the end") << -4.0 << 0.0 << none << none << none << 1.0;
-        QTest::newRow("source a spacing past the end") << -10.0 << 0.0 << none << none << none << 0.0;
-        QTest::newRow("source far off the line") << 30.0 << 45.0 << none << none << none << 0.0;
-        QTest::newRow("refractor ahead, across a missing one") << 20.0 << 0.0 << 20.0f << 40.0f << 45.0f << 3.25;
-        QTest::newRow("refractor behind") << 50.0 << 0.0 << 20.0f << 40.0f << 20.0f << 2.0;
-        QTest::newRow("refractor ahead, off the line") << 20.0 << 15.0 << 25.0f << 33.6f << 45.0f << 3.25;
-        QTest::newRow("the direct arrival's side") << 20.0 << 0.0 << none << none << 45.0f << 0.0;
-        QTest::newRow("refractor past the last receiver") << 100.0 << 0.0 << 20.0f << 40.0f << 130.0f << 0.0;
+        QTest::newRow("source on a receiver") << 1.0 << 0.0 << 30.0 << 0.0 << none << none << none << 2.5;
+        QTest::newRow("source between two") << 1.0 << 0.0 << 35.0 << 0.0 << none << none << none << 2.75;
+        QTest::newRow("source off the line beside one") << 1.0 << 0.0 << 30.0 << 15.0 << none << none << none << 2.5;
+        QTest::newRow("source across a missing one") << 1.0 << 0.0 << 60.0 << 0.0 << none << none << none << 4.0;
+        QTest::newRow("source just past the end") << 1.0 << 0.0 << -4.0 << 0.0 << none << none << none << 1.0;
+        QTest::newRow("source a spacing past the end") << 1.0 << 0.0 << -10.0 << 0.0 << none << none << none << 0.0;
+        QTest::newRow("source far off the line") << 1.0 << 0.0 << 30.0 << 45.0 << none << none << none << 0.0;
+        QTest::newRow("refractor ahead, across a missing one")
+            << 1.0 << 0.0 << 20.0 << 0.0 << 20.0f << 40.0f << 45.0f << 3.25;
+        QTest::newRow("refractor behind") << 1.0 << 0.0 << 50.0 << 0.0 << 20.0f << 40.0f << 20.0f << 2.0;
+        QTest::newRow("refractor ahead, off the line") << 1.0 << 0.0 << 20.0 << 15.0 << 25.0f << 33.6f << 45.0f << 3.25;
+        QTest::newRow("the direct arrival's side") << 1.0 << 0.0 << 20.0 << 0.0 << none << none << 45.0f << 0.0;
+        QTest::newRow("source on a receiver, picks scattering")
+            << 1.0 << 4.0 << 30.0 << 0.0 << none << none << none << 2.5 * 10.625 / 14.625;
+        QTest::newRow("refractor ahead, means within their picks' scatter")
+            << 0.1 << 4.0 << 20.0 << 0.0 << 20.0f << 40.0f << 45.0f << 0.0;
+        QTest::newRow("refractor past the last receiver")
+            << 1.0 << 0.0 << 100.0 << 0.0 << 20.0f << 40.0f << 130.0f << 0.0;
     }
     void groundStatics()
     {
+        QFETCH(double, scale);
+        QFETCH(double, scatter);
         QFETCH(double, x);
         QFETCH(double, y);
         QFETCH(float, nearest);
         QFETCH(float, farthest);
         QFETCH(float, sideX);
         QFETCH(double, ms);
-        const GroundStatics ground(lineStatics());
+        const GroundStatics ground(lineStatics(scale, scatter));
         QCOMPARE(ground.spacing(), 10.0);
         InterceptSpan span;
         span.nearest = nearest, span.farthest = farthest, span.x = sideX;
@@ -622,8 +638,9 @@ private slots:
     // A late shot is named with its delay however the survey was shot: by
     // its pairs on a split spread, by its time at the source against its
     // neighbours' on an end-on spread, whose shots compare no pair, also
-    // beside a run of late neighbours or among shots picked on later
-    // arrivals in places; the clean twin names none. Every
+    // beside a run of late neighbours, among shots picked on later arrivals
+    // in places or with its own far picks partly a lobe late; the clean
+    // twin names none. Every
     // flagged pair is a late shot's. On a 3-D patch of receiver lines side by
     // side and source lines across them, the receiver spacing is that along
     // a line, not the gap to the next line's receivers: sources on
@@ -738,6 +755,14 @@ private slots:
             nearOff.skipRuns.append({shot, 1, 4, 0.8 * (shot * 7 % 5)});
         QTest::newRow("end-on, near picks off shot by shot")
             << nearOff << true << 0.8 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
+        // Every third of the late shot's far picks a lobe late, within the
+        // cut: its refractor's line is read through its picks on the first
+        // break, not through the least-squares line they pull late.
+        FbGenerator::Options leaning = line(endOn, 10, {20});
+        for (int channel = 24; channel <= leaning.channels; channel += 3)
+            leaning.skipRuns.append({20, channel, 1, 8.0});
+        QTest::newRow("end-on, a late shot's far picks partly a lobe late")
+            << leaning << true << 1.0 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
         // One shot's far picks reach a faster layer below its neighbours'
         // deepest: its farthest intercept is of another refractor.
         QTest::newRow("end-on, one shot reaching deeper")
