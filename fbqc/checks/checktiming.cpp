@@ -401,8 +401,11 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
             // other picks it trusted, is no reading where the refractors'
             // lines place the shot elsewhere: an early shot's source trace
             // starts after its first break, and the pick there is whatever
-            // came first on the record.
-            if (timings[k].doubtfulSource && std::isfinite(delaySays) && says.size() > 1) {
+            // came first on the record. Lines of mixed kinds (see below)
+            // place no shot: on hills an intercept the neighbours' heights
+            // were taken off unlike its own is tens of ms off, and would
+            // name the shot alone.
+            if (timings[k].doubtfulSource && !mixed && std::isfinite(delaySays) && says.size() > 1) {
                 double sum = 0.0, weights = 0.0;
                 for (size_t m = 1; m < says.size(); ++m) {
                     const double w = 1.0 / std::pow(std::max(spreads[m], LeastSpreadMs), 2);
