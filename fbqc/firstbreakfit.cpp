@@ -3032,6 +3032,14 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
         }
         model.knotOffset[k] = f.farthest();
         model.knotTime[k] = f.intercept(k - 1) + f.slope(k - 1) * f.farthest();
+        // Where the direct arrival was kept as picked, the refractors' times
+        // were taken to the height where it ends, not the source's: their
+        // lines meet offset 0 later by that height's delay where it lies
+        // above the source, earlier where below. The intercept is given at
+        // the source's height, as the time at the source and the heights'
+        // datum are.
+        const double refractorsAbove =
+            slowness > 0.0 && std::isfinite(m_directTop[side]) ? slowness * m_directTop[side] : 0.0;
         for (int j = 0; j < k; ++j) {
             const double rise = f.slope(j) * (f.segmentEnd(j) - f.segmentBegin(j));
             const bool bentBack =
@@ -3041,7 +3049,7 @@ void ShotFitter::fit(const FbRecord *records, int n, const Settings &settings, S
             model.measured |= measured ? quint8(1u << j) : quint8(0);
             if (measured) {
                 model.velocity = 1000.0 / f.slope(j);
-                model.intercept = f.intercept(j);
+                model.intercept = f.intercept(j) - (j > 0 ? refractorsAbove : 0.0);
             }
         }
         double *modelTimes = m_model[side].data();

@@ -54,8 +54,10 @@ struct SideModel
     // the nearest fitted pick's |offset|.
     double knotOffset[MaxSegments + 1] = {};
     double knotTime[MaxSegments + 1] = {};
-    double velocity = NaN;    // farthest segment with a velocity, offset unit per second
-    double intercept = NaN;   // ms: that segment's line extended to offset 0
+    double velocity = NaN; // farthest segment with a velocity, offset unit per second
+    // ms: that segment's line extended to offset 0; where heights were taken
+    // off (ShotFit::heightSlowness), at the source's height.
+    double intercept = NaN;
     double rmsResidual = NaN; // ms, over the picks within rmsReachMs() of the curve
 
     // Model time at |offset| (the end segments extended); NaN when not judged.

@@ -676,7 +676,8 @@ private slots:
         // Statuses as a picker writes them: every pick confident but the
         // one at a source whose trace starts after its first break, which
         // is doubtful and read this many ms into the record; 0: the
-        // generator's mix, and such a pick 15 ms late.
+        // generator's mix, and such a pick 15 ms late; below 0: every pick at
+        // a source doubtful as picked, the others confident.
         QTest::addColumn<double>("cutOffPick");
         const auto line = [](FbGenerator::Spread spread, double late, const QVector<int> &shots) {
             FbGenerator::Options o;
@@ -721,6 +722,15 @@ private slots:
         hills.elevationVelocity = 2500;
         QTest::newRow("end-on, hills, two late side by side")
             << hills << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
+        // Steep hills over slow ground: the direct arrival, kept as picked,
+        // reaches hundreds of metres, and each shot's refractors are taken
+        // to the height where it ends. Their intercepts still compare on the
+        // sources' heights; the doubted times at the sources stand aside.
+        FbGenerator::Options steep;
+        steep.shots = 40, steep.channels = 48, steep.seed = 3;
+        steep.spread = endOn, steep.elevationVelocity = 1200;
+        QTest::newRow("end-on, steep hills, slow ground, every source pick doubtful, clean")
+            << steep << true << 1.5 << 3.0 << -1 << -1 << 0 << false << -1 << 0 << -1.0;
         // Buried sources on hills: each pair's refracted picks differ by its
         // sources' depths, which neither names a shot late nor flags a pair.
         FbGenerator::Options buried = line(split, 12, {8, 19, 30});
@@ -880,8 +890,8 @@ private slots:
                     r.fb_time = float(37 * r.channel % 300);
                 // A shot triggered early starts its record after the first
                 // break at its source: that trace is picked on a later arrival.
-                if (cutOffPick > 0.0)
-                    r.fb_status = 0;
+                if (cutOffPick != 0.0)
+                    r.fb_status = cutOffPick < 0.0 && r.offset == 0 ? 1 : 0;
                 if (r.fb_time <= 0.0f && survey.triggerDelayMs > 0.0)
                     r.fb_time = cutOffPick > 0.0 ? float(cutOffPick) : r.fb_time + 15.0f, r.fb_status = 1;
             }
