@@ -61,6 +61,9 @@ struct InterceptSpan
     float residual = 0.0f;
     float x = 0.0f;
     float y = 0.0f;
+    // The picks' mean receiver height above the source (g_elev - s_elev, as
+    // stored): what a fit's height slowness multiplies on the line read here.
+    float height = 0.0f;
 };
 
 // What the pass keeps of each shot: one per index entry, in file order.

@@ -46,7 +46,7 @@ InterceptSpan interceptSpan(const SideModel &model, int side, const FbRecord *re
     if (k < 0 || (k == 0 && model.direct))
         return span;
     const double from = model.knotOffset[k], to = k + 1 < model.segments ? model.knotOffset[k + 1] : HUGE_VAL;
-    double nearest = HUGE_VAL, farthest = -HUGE_VAL, x = 0.0, y = 0.0, offsets = 0.0;
+    double nearest = HUGE_VAL, farthest = -HUGE_VAL, x = 0.0, y = 0.0, offsets = 0.0, heights = 0.0;
     int count = 0;
     residuals->clear();
     for (int i = 0; i < n; ++i) {
@@ -59,6 +59,7 @@ InterceptSpan interceptSpan(const SideModel &model, int side, const FbRecord *re
         nearest = std::min(nearest, d);
         farthest = std::max(farthest, d);
         offsets += h;
+        heights += double(r.g_elev) - double(r.s_elev);
         x += r.group_x;
         y += r.group_y;
         residuals->push_back(double(v.residual));
@@ -72,6 +73,7 @@ InterceptSpan interceptSpan(const SideModel &model, int side, const FbRecord *re
     span.middle = float(offsets / count);
     span.x = float(x / count);
     span.y = float(y / count);
+    span.height = float(heights / count);
     return span;
 }
 

@@ -318,6 +318,14 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
             }
             const double perHeight = !slowness.empty() ? median(slowness) : 0.0;
             const bool mixed = !slowness.empty() && slowness.size() < to - from;
+            // A fit that took a slowness off its heights unlike its
+            // neighbours' leaves its refractor's line off by the difference
+            // times its receivers' height: each line is read as if the
+            // slowness they agree on had been taken off.
+            const auto onDatum = [&](size_t j, int m) {
+                const double own = timings[j].heightSlowness;
+                return m > 0 && own > 0.0 ? (own - perHeight) * double(timings[j].span[m - 1].height) : 0.0;
+            };
             // Each neighbour's place along the line, signed by the direction
             // from the first neighbour to the last (file order where the
             // sources share one position).
@@ -368,7 +376,7 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
                             continue;
                         const double datum =
                             m == 0 ? 0.0 : perHeight * (double(timings[k].sourceHeight) - timings[j].sourceHeight);
-                        near.emplace_back(along(j), valueAt(j, m, at) - known[j] + datum);
+                        near.emplace_back(along(j), valueAt(j, m, at) + onDatum(j, m) - known[j] + datum);
                     }
                     if (int(near.size()) < MinDelayNeighbours)
                         continue;
@@ -379,7 +387,8 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
                     // The time at the source sees only the near surface, which
                     // no dip of a refractor tilts.
                     double spread = 0.0;
-                    const double said = valueAt(k, m, at) - trendAt(near, m > 0, tolerance, &scratch, &spread);
+                    const double said =
+                        valueAt(k, m, at) + onDatum(k, m) - trendAt(near, m > 0, tolerance, &scratch, &spread);
                     if (!(std::abs(best) <= std::abs(said)))
                         best = said, bestSpread = spread;
                 }

@@ -724,10 +724,12 @@ private slots:
             << hills << true << 1.5 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
         // Steep hills over slow ground: the direct arrival, kept as picked,
         // reaches hundreds of metres, and each shot's refractors are taken
-        // to the height where it ends. Their intercepts still compare on the
-        // sources' heights; the doubted times at the sources stand aside.
+        // to the height where it ends; one fit takes 0.76 ms/m off its
+        // heights, its neighbours' 0.83. Their intercepts still compare on
+        // the sources' heights, and the doubted times at the sources stand
+        // aside.
         FbGenerator::Options steep;
-        steep.shots = 40, steep.channels = 48, steep.seed = 3;
+        steep.shots = 40, steep.channels = 48, steep.seed = 6;
         steep.spread = endOn, steep.elevationVelocity = 1200;
         QTest::newRow("end-on, steep hills, slow ground, every source pick doubtful, clean")
             << steep << true << 1.5 << 3.0 << -1 << -1 << 0 << false << -1 << 0 << -1.0;
