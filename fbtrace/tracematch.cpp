@@ -273,4 +273,9 @@ QVector<int> traceShotsOf(const TraceDataSet &data, const QString &fbFile, const
     return result;
 }
 
+void takeRecordOffset(TraceHeader *header, const FbRecord &record, double metresPerOffset)
+{
+    header->offset = double(record.offset) * metresPerOffset;
+}
+
 } // namespace FbTrace

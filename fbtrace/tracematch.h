@@ -115,6 +115,12 @@ QVector<int> traceShotsOf(const TraceDataSet &data, const QString &fbFile, const
 QVector<int> matchRecordsToGather(const QVector<FbFile::FbRecord> &records, const ShotGather &gather,
                                   const TraceMatchSettings &settings = TraceMatchSettings());
 
+// A trace's offset as its pick's record gives it, in metres (the record's
+// offset times metresPerOffset): field headers often hold no geometry, or a
+// wrong one, where the picks' file holds the surveyed one, and the picker
+// reads offsets near the source as metres. The rest of the header stays.
+void takeRecordOffset(TraceHeader *header, const FbFile::FbRecord &record, double metresPerOffset);
+
 } // namespace FbTrace
 
 #endif // FBTRACE_TRACEMATCH_H

@@ -34,7 +34,7 @@ int plural(qint64 n)
 } // namespace
 
 void TraceFill::addShot(const QVector<FbRecord> &records, qint32 firstRecord, const ShotGather &gather,
-                        const QVector<int> &rowTrace, const FbQc::OnsetPickerSettings &settings)
+                        const QVector<int> &rowTrace, double metresPerOffset, const FbQc::OnsetPickerSettings &settings)
 {
     QVector<int> rows;
     for (int i = 0; i < records.size(); ++i) {
@@ -50,7 +50,14 @@ void TraceFill::addShot(const QVector<FbRecord> &records, qint32 firstRecord, co
     // The picker reads the whole shot only when there is something to fill.
     if (rows.isEmpty())
         return;
-    const QVector<FbQc::OnsetPick> picks = FbQc::pickGather(gather, {}, settings);
+    // The samples stay shared; only the headers are copied.
+    ShotGather placed = gather;
+    for (int i = 0; i < records.size(); ++i) {
+        const int trace = rowTrace.value(i, -1);
+        if (trace >= 0 && trace < placed.traceCount())
+            takeRecordOffset(&placed.headers[trace], records.at(i), metresPerOffset);
+    }
+    const QVector<FbQc::OnsetPick> picks = FbQc::pickGather(placed, {}, settings);
     for (int i : rows) {
         const FbQc::OnsetPick &p = picks.at(rowTrace.at(i));
         if (p.found && p.confidence >= settings.minimumConfidence && std::isfinite(p.timeMs) && p.timeMs > 0)
@@ -143,7 +150,7 @@ void TraceFiller::pickShot()
         return;
     TraceFill fill;
     fill.addShot(session->records(m_shot), m_document->data()->report.index().at(m_shot).firstRecord, m_gather,
-                 m_rowTrace);
+                 m_rowTrace, m_document->data()->report.units.metresPerOffset());
     const qint32 ffid = m_document->data()->report.index().at(m_shot).ffid;
     apply(fill, tr("Pick shot %1 (ffid %2) from its traces").arg(m_shot + 1).arg(ffid), tr("this shot"));
 }
@@ -158,6 +165,7 @@ void TraceFiller::pickFile()
     const QVector<ShotIndexEntry> index = data->report.index();
     const PickEdits edits = m_document->session()->edits();
     const TraceMatchSettings match = m_match;
+    const double metresPerOffset = data->report.units.metresPerOffset();
     const int threads =
         data->report.settings.threads > 0 ? data->report.settings.threads : std::max(1, QThread::idealThreadCount());
     m_progressRow->start();
@@ -183,10 +191,11 @@ void TraceFiller::pickFile()
                     ShotGather gather;
                     QString error;
                     if (shot < 0 || !traces->readShot(shot, &gather, &error)) {
-                        fills[k].addShot(records, e.firstRecord, ShotGather(), {});
+                        fills[k].addShot(records, e.firstRecord, ShotGather(), {}, metresPerOffset);
                         return;
                     }
-                    fills[k].addShot(records, e.firstRecord, gather, matchRecordsToGather(records, gather, match));
+                    fills[k].addShot(records, e.firstRecord, gather, matchRecordsToGather(records, gather, match),
+                                     metresPerOffset);
                 });
                 pool.post(&task);
                 pool.wait(&task);

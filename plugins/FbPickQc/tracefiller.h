@@ -37,9 +37,10 @@ struct TraceFill
 
     // Fills one shot: its records (as the edits leave them) from file record
     // firstRecord on, its gather, and each record's trace (rowTrace[i], -1:
-    // none). Appends to this, so that shots add up.
+    // none). The picker sees the records' offsets (metresPerOffset: their
+    // unit), not the headers'. Appends to this, so that shots add up.
     void addShot(const QVector<FbFile::FbRecord> &records, qint32 firstRecord, const FbTrace::ShotGather &gather,
-                 const QVector<int> &rowTrace, const FbQc::OnsetPickerSettings &settings = {});
+                 const QVector<int> &rowTrace, double metresPerOffset, const FbQc::OnsetPickerSettings &settings = {});
     void add(const TraceFill &other);
 };
 

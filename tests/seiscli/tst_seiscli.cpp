@@ -171,13 +171,12 @@ private slots:
         QTest::newRow("weak line, a shot fired early")
             << QStringList{"--snr", "3", "--shift", "6:-8"} << "f.sgy" << QStringList() << 0.0 << false
             << QStringList{"6:-8"} << 4.0 << 0.0 << false;
-        // The same with the geometry in the FB file alone: the shots beside
-        // a weak one are found, and its curve drawn, by the records'
-        // positions and offsets. Near the source the picker reads the
-        // headers' offsets, which are gone, so more picks stray there.
+        // The same with the geometry in the FB file alone: the picker reads
+        // the records' offsets, and the shots beside a weak one are found,
+        // and its curve drawn, by their positions.
         QTest::newRow("weak line, geometry from the FB file alone")
             << QStringList{"--snr", "3", "--shift", "6:-8"} << "g.sgy" << QStringList{"--geometry", "LINE"} << 0.0
-            << true << QStringList() << 30.0 << 0.2 << true;
+            << true << QStringList{"6:-8"} << 4.0 << 0.0 << true;
     }
     void picksGeneratedData()
     {

@@ -7,10 +7,12 @@
 #include <fbfile/fbpicks.h>
 #include <fbfile/fbspooledwriter.h>
 #include <fbqc/linepicks.h>
+#include <fbqc/offsettally.h>
 #include <fbqc/onsetpicker.h>
 #include <fbfile/shotindex.h>
 #include <fbfile/shotrecords.h>
 #include <fbtrace/tracedataset.h>
+#include <fbtrace/tracematch.h>
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>
@@ -22,6 +24,7 @@
 #include <array>
 #include <cmath>
 #include <condition_variable>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <thread>
@@ -73,7 +76,9 @@ quint64 keyOf(qint32 ffid, qint32 channel)
 
 // The records of an FB file by ffid and channel: where --geometry takes
 // positions, stations and offsets from. The first record of a key wins.
-bool readGeometry(const QString &fileName, QHash<quint64, FbRecord> *geometry, QString *error)
+// *metresPerOffset: the unit of its offsets, found from its coordinates
+// (taken as metres).
+bool readGeometry(const QString &fileName, QHash<quint64, FbRecord> *geometry, double *metresPerOffset, QString *error)
 {
     ShotIndexScanner scanner(fileName);
     if (!scanner.open()) {
@@ -82,6 +87,7 @@ bool readGeometry(const QString &fileName, QHash<quint64, FbRecord> *geometry, Q
     }
     // Read in runs of whole records of about a block each, not shot by shot.
     const qint64 count = scanner.recordCount();
+    FbQc::OffsetTally tally;
     for (qint64 first = 0; first < count; first += FbLayout::BlockRecords) {
         const qint64 last = std::min(count, first + FbLayout::BlockRecords) - 1;
         const QVector<FbRecord> records = readShotRecords(fileName, qint32(first), qint32(last));
@@ -89,10 +95,13 @@ bool readGeometry(const QString &fileName, QHash<quint64, FbRecord> *geometry, Q
             *error = QStringLiteral("cannot read records %1 to %2").arg(first + 1).arg(last + 1);
             return false;
         }
-        for (const FbRecord &r : records)
+        for (const FbRecord &r : records) {
+            tally.add(r);
             if (!geometry->contains(keyOf(r.ffid, r.channel)))
                 geometry->insert(keyOf(r.ffid, r.channel), r);
+        }
     }
+    *metresPerOffset = 1.0 / (tally.found() ? tally.factor() : 1);
     return true;
 }
 
@@ -117,7 +126,8 @@ FbRecord recordFromHeader(const TraceHeader &h)
 // samples still in its own core's cache, reading scales with the threads,
 // and no thread waits for a whole batch to be read or written. With one
 // thread of picking, the next shots are read on a thread of their own
-// meanwhile: reading is then off the picker's path.
+// meanwhile: reading is then off the picker's path. `place` gives each
+// shot read the geometry the picker is to see.
 struct PickedShot
 {
     ShotGather gather;
@@ -127,8 +137,9 @@ struct PickedShot
 class ShotPipeline
 {
 public:
-    ShotPipeline(const TraceDataSet &data, const FbQc::OnsetPickerSettings &settings, int threads)
-        : m_data(data), m_settings(settings), m_shots(data.shotCount()),
+    using Place = std::function<void(ShotGather *)>;
+    ShotPipeline(const TraceDataSet &data, const Place &place, const FbQc::OnsetPickerSettings &settings, int threads)
+        : m_data(data), m_place(place), m_settings(settings), m_shots(data.shotCount()),
           m_slots(static_cast<size_t>(std::max(1, std::min(m_shots, threads * ShotsPerThread))))
     {
         if (m_shots == 0)
@@ -200,6 +211,8 @@ private:
             PickedShot &s = m_slots[slotOf(shot)].shot;
             QString error;
             const bool read = m_data.readShot(shot, &s.gather, &error);
+            if (read)
+                m_place(&s.gather);
             if (read && pick)
                 s.picks = FbQc::pickGather(s.gather, {}, m_settings);
             {
@@ -238,6 +251,7 @@ private:
     }
 
     const TraceDataSet &m_data;
+    const Place m_place;
     const FbQc::OnsetPickerSettings m_settings;
     const int m_shots;
     std::vector<Slot> m_slots;
@@ -264,7 +278,8 @@ int runPick(const QStringList &args)
         "are mostly doubtful alone is picked again along the curve of the nearest shots' confident picks, at its "
         "own shift. Positions, stations "
         "and offsets come from the trace headers, or with --geometry from the "
-        "records of an FB file with the same ffid and channel (their times and statuses are not used).\n"
+        "records of an FB file with the same ffid and channel (their times and statuses are not used; the picker "
+        "reads their offsets).\n"
         "Exit code 0, 2 when a file cannot be read or written or an option is wrong."));
     p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help = p.addHelpOption();
@@ -308,9 +323,20 @@ int runPick(const QStringList &args)
         return fail(QStringLiteral("--first-sample: '%1' is not a number").arg(p.value(firstSample)));
 
     QHash<quint64, FbRecord> known;
+    double metresPerOffset = 1.0;
     QString error;
-    if (p.isSet(geometry) && !readGeometry(p.value(geometry), &known, &error))
+    if (p.isSet(geometry) && !readGeometry(p.value(geometry), &known, &metresPerOffset, &error))
         return fail(QStringLiteral("%1: %2").arg(p.value(geometry), error));
+    // With --geometry the picker sees the records' offsets, not the headers'.
+    const ShotPipeline::Place place = [&known, metresPerOffset](ShotGather *gather) {
+        if (known.isEmpty())
+            return;
+        for (TraceHeader &h : gather->headers) {
+            const auto found = known.constFind(keyOf(h.ffid, h.channel));
+            if (found != known.constEnd())
+                takeRecordOffset(&h, *found, metresPerOffset);
+        }
+    };
 
     const bool terminal = isatty(STDERR_FILENO);
     QTextStream err(stderr);
@@ -368,7 +394,7 @@ int runPick(const QStringList &args)
     QVector<FbQc::LineShot> line(shots);
     QVector<qint64> firstRecord(shots);
     {
-        ShotPipeline pipeline(data, settings, int(threadCount));
+        ShotPipeline pipeline(data, place, settings, int(threadCount));
         for (int shot = 0; shot < shots; ++shot) {
             const PickedShot *picked = pipeline.next();
             if (!picked)
@@ -402,8 +428,10 @@ int runPick(const QStringList &args)
     std::mutex againMutex;
     const auto readAgain = [&](int shot, ShotGather *gather) {
         QString error;
-        if (data.readShot(shot, gather, &error))
+        if (data.readShot(shot, gather, &error)) {
+            place(gather);
             return true;
+        }
         const std::lock_guard<std::mutex> lock(againMutex);
         againError = error;
         return false;
