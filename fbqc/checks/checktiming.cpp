@@ -460,11 +460,16 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
             // in every measure, so that their random source delays name
             // none of them; and have neighbours on both sides, since near
             // the end of a line their median is off by the ground's trend.
+            // One measure alone is one reading of the shot's own few picks,
+            // which the neighbours' agreement does not vouch for (on a noisy
+            // line they may agree the closer for being picked along one
+            // another): it must stand out of its own picks' scatter too.
             t.uncertainty =
                 float(weighed ? 1.0 / std::sqrt(weights) : *std::max_element(spreads.begin(), spreads.end()));
+            const double ownScatter = says.size() == 1 ? double(r->shots().at(timings[k].shot).rmsResidual) : 0.0;
             if (!named[k] && neighbours >= MinScatterNeighbours && fewestOnASide >= DelayNeighbours / 2 &&
                 delay > tolerance / 2 && (*low > tolerance / 4 || *high < -tolerance / 4) &&
-                delay > NeighbourScatters * double(t.uncertainty))
+                delay > NeighbourScatters * std::max(double(t.uncertainty), ownScatter))
                 named[k] = 1;
             next[k] = named[k] ? double(t.delay) : 0.0;
             if (next[k] != known[k]) {

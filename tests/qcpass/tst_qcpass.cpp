@@ -733,6 +733,15 @@ private slots:
         steep.spread = endOn, steep.elevationVelocity = 1200;
         QTest::newRow("end-on, steep hills, slow ground, every source pick doubtful, clean")
             << steep << true << 1.5 << 3.0 << -1 << -1 << 0 << false << -1 << 0 << -1.0;
+        // Hills under noisy picks: fits that took heights off and fits that
+        // did not compare their times at the sources alone, and one such
+        // reading a few ms off its neighbours' is within its own picks'
+        // scatter.
+        FbGenerator::Options noisyHills;
+        noisyHills.shots = 40, noisyHills.channels = 48, noisyHills.seed = 1;
+        noisyHills.spread = endOn, noisyHills.elevationVelocity = 1200, noisyHills.noiseMs = 2.0;
+        QTest::newRow("end-on, hills, noisy picks, clean")
+            << noisyHills << true << 1.5 << 5.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
         // Buried sources on hills: each pair's refracted picks differ by its
         // sources' depths, which neither names a shot late nor flags a pair.
         FbGenerator::Options buried = line(split, 12, {8, 19, 30});
