@@ -246,9 +246,11 @@ constexpr double DirectWaveBend = 2;
 constexpr double SoundMps = 340;
 constexpr double AtSourceShare = 0.5, SoonerShare = 0.25;
 // A pick within AirLineShare of a period of the time sound takes from the
-// source is on the air wave; the first break before it is looked for up to
-// AirLeadShare of a period before the air wave (see keepOffAirWave).
-constexpr double AirLineShare = 0.25, AirLeadShare = 0.125;
+// source, after the shot's own delay, is on the air wave; the first break
+// before it is looked for up to AirLeadShare of a period before the air
+// wave (see keepOffAirWave). The air wave leaves when the shot fires, so a
+// shot fired early or late (up to AirDelayMs) has it off time by as much.
+constexpr double AirLineShare = 0.25, AirLeadShare = 0.125, AirDelayMs = 30;
 // Lobes tried before giving up on a window.
 constexpr int MaximumLobes = 64;
 // A doubtful pick is vouched for by its neighbours when it lies within
@@ -2711,12 +2713,15 @@ void readAtSource(const ShotGather &gather, double period, const OnsetPickerSett
 // Sound leaves the source along a straight line of known slowness, loud and
 // high-pitched; on a hammer record over ground faster than sound it comes
 // within the first break's first cycle out to a dozen metres and takes the
-// pick there. A pick on that line, whose neighbour's on the same side is
-// on it too and moves out with sound between them, with a confident onset
-// before it, is read there instead: on ground faster than sound the ground
-// wave comes first; on slower ground nothing but noise comes before the air
-// wave, and the pick stays. One pick near the line alone is no air wave:
-// an arrival may cross it.
+// pick there, and further out, where an emergent first break hardly clears
+// the noise, the air wave's sharp onset stands out far more. A pick on that
+// line (after the shot's own delay, which the picks on it share), whose
+// neighbour's on the same side is on it too and moves out with sound
+// between them, with a confident onset before it, is read there instead:
+// on ground faster than sound the ground wave comes first. Without one it
+// stays, doubtful: on slower ground the first break comes after the air
+// wave, and either way the air wave is no first break. One pick near the
+// line alone is no air wave: an arrival may cross it.
 template<typename Guided>
 void keepOffAirWave(const ShotGather &gather, double period, const OnsetPickerSettings &settings, Guided guided,
                     std::vector<OnsetPick> *picks)
@@ -2725,33 +2730,60 @@ void keepOffAirWave(const ShotGather &gather, double period, const OnsetPickerSe
         return;
     OnsetPickerSettings own = settings;
     own.periodMs = period;
+    const double doubtful = std::nextafter(settings.minimumConfidence, 0.0);
     const int n = gather.traceCount();
     const double from = std::max(gather.firstSampleMs, 0.0);
     auto air = [&](int i) { return std::fabs(gather.headers[i].offset) * 1000 / SoundMps; };
+    auto late = [&](int i) { return (*picks)[size_t(i)].onsetMs - air(i); };
+    auto movesWithSound = [&](int i, int k) {
+        return k >= 0 && k < n && (*picks)[size_t(k)].found &&
+               gather.headers[i].offset * gather.headers[k].offset > 0 &&
+               std::fabs(late(i) - late(k)) <= AirLeadShare * period;
+    };
+    // The shot's own delay: of the picks within AirDelayMs of the line that
+    // move out with sound beside a neighbour, the lateness most of them
+    // share (within AirLineShare of a period), the smallest on a tie; a
+    // ground arrival crossing the line now and then is outnumbered.
+    std::vector<double> delays;
+    for (int i = 0; i < n; ++i) {
+        if ((*picks)[size_t(i)].found && std::fabs(late(i)) <= AirDelayMs &&
+            (movesWithSound(i, i - 1) || movesWithSound(i, i + 1)))
+            delays.push_back(late(i));
+    }
+    std::sort(delays.begin(), delays.end());
+    const double within = AirLineShare * period;
+    double delay = 0.0;
+    size_t most = 1;
+    for (size_t a = 0, b = 0; a < delays.size(); ++a) {
+        while (delays[b] < delays[a] - 2 * within)
+            ++b;
+        const double middle = (delays[a] + delays[b]) / 2;
+        if (a + 1 - b > most || (a + 1 - b == most && most > 1 && std::fabs(middle) < std::fabs(delay)))
+            most = a + 1 - b, delay = middle;
+    }
+    auto airAt = [&](int i) { return air(i) + delay; };
     std::vector<char> onLine(static_cast<size_t>(n), 0);
     for (int i = 0; i < n; ++i) {
         const OnsetPick &p = (*picks)[size_t(i)];
-        onLine[size_t(i)] = p.found && std::fabs(p.onsetMs - air(i)) <= AirLineShare * period;
+        onLine[size_t(i)] = p.found && std::fabs(late(i) - delay) <= within;
     }
-    auto withSound = [&](int i, int k) {
-        return k >= 0 && k < n && onLine[size_t(k)] && gather.headers[i].offset * gather.headers[k].offset > 0 &&
-               std::fabs((*picks)[size_t(i)].onsetMs - (*picks)[size_t(k)].onsetMs - air(i) + air(k)) <=
-                   AirLeadShare * period;
-    };
+    auto withSound = [&](int i, int k) { return movesWithSound(i, k) && onLine[size_t(k)]; };
     std::vector<OnsetPick> read = *picks;
     for (int i = 0; i < n; ++i) {
         if (guided(i) || !onLine[size_t(i)] || !(withSound(i, i - 1) || withSound(i, i + 1)))
             continue;
         const OnsetPick &pick = (*picks)[size_t(i)];
-        const double to = std::min(pick.onsetMs, air(i)) - AirLeadShare * period;
+        const double to = std::min(pick.onsetMs, airAt(i)) - AirLeadShare * period;
         // The air wave outweighs the first break many times over: the trace
         // is read only up to it, or the onset found is the air wave's.
         TraceSamples before = traceOf(gather, i);
-        before.count = std::min(before.count, int(std::floor(before.indexOf(std::min(pick.onsetMs, air(i))))) + 1);
+        before.count = std::min(before.count, int(std::floor(before.indexOf(std::min(pick.onsetMs, airAt(i))))) + 1);
         const OnsetPick sooner =
             to > from ? pickInRange(before, from, to, own, WindowEnd::LookBack, Samples::TraceAtSource) : OnsetPick();
         if (sooner.found && sooner.confidence >= settings.minimumConfidence && sooner.onsetMs <= to)
             read[size_t(i)] = sooner;
+        else
+            read[size_t(i)].confidence = std::min(read[size_t(i)].confidence, doubtful);
     }
     *picks = std::move(read);
 }

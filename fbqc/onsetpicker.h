@@ -183,10 +183,12 @@ bool ringsAlike(double cycleMs, double otherMs);
 // period of the shot, short lobes and all, when that comes a quarter period
 // sooner than its pick; its first break read at or before the shot (on a
 // record that starts no later) is taken, doubtful, at the first sample after.
-// A pick on the 340 m/s line of sound through the source, whose same-side
-// neighbour's is on it too, is read again before that line and takes a
-// confident onset there (on ground faster than sound the first break comes
-// first). Offsets are taken as metres near the source.
+// A pick on the 340 m/s line of sound through the source (as late or early
+// as the shot, which the picks on it show), whose same-side neighbour's is
+// on it too, is read again before that line and takes a confident onset
+// there (on ground faster than sound the first break comes first), or else
+// stays, doubtful: the air wave is no first break. Offsets are taken as
+// metres near the source.
 // Last, a doubtful pick within a couple of ms (an eighth of a period on
 // shorter wavelets) of the line through its neighbours' picks, most of
 // which lie as close to theirs, whose trace shows an onset of half the
