@@ -253,6 +253,10 @@ constexpr double AtSourceShare = 0.5, SoonerShare = 0.25;
 constexpr double AirLineShare = 0.25, AirLeadShare = 0.125, AirDelayMs = 30;
 // Lobes tried before giving up on a window.
 constexpr int MaximumLobes = 64;
+// Where the first breaks bend (see Moveout): the line through a trace's
+// neighbours on both sides lies this much sooner than each side's own, ms,
+// whose picks lie within BendScatterMs of it (median), ms.
+constexpr double BendMs = 3, BendScatterMs = 2;
 // A doubtful pick is vouched for by its neighbours when it lies within
 // VouchMs (an eighth of a period on shorter wavelets, two samples at least)
 // of the line through up to GatherNeighbours of them on each side, most of
@@ -1686,11 +1690,16 @@ double wholeCycle(const OnsetPick &p)
 // wrong neighbour moves it little. Only neighbours on the trace's own side
 // of the source count. NaN with fewer than
 // three neighbours, and for the traces `only` (when given) leaves out.
+// With bends set, a trace where a faster refractor overtakes (the first
+// breaks bend, and a line through the neighbours on both sides cuts the
+// corner, a period and more sooner than any of them) takes the sooner of
+// its two sides' own lines instead, where each side's picks lie on theirs
+// and the line through both lies BendMs sooner than either.
 class Moveout
 {
 public:
-    Moveout(const ShotGather &gather, const std::vector<double> &times, int reach)
-        : gather(gather), times(times), reach(reach), n(gather.traceCount())
+    Moveout(const ShotGather &gather, const std::vector<double> &times, int reach, bool bends = false)
+        : gather(gather), times(times), reach(reach), n(gather.traceCount()), bends(bends)
     {
         for (int i = 1; i < n && !offsets; ++i)
             offsets = gather.headers[i].offset != gather.headers[0].offset;
@@ -1716,23 +1725,52 @@ public:
         // per value, which the slopes' random order would mispredict every
         // other time.
         scratch.resize(lines.size());
-        return kthSmallest(lines.data(), scratch.data(), int(lines.size()), int(lines.size() / 2));
+        const double both = kthSmallest(lines.data(), scratch.data(), int(lines.size()), int(lines.size() / 2));
+        if (!bends)
+            return both;
+        // Each side's own line, carried to the trace, where its picks lie
+        // on it.
+        double sides[2] = {NaN, NaN};
+        for (int s = 0; s < 2; ++s) {
+            one.clear();
+            for (int k : near)
+                if ((k < i) == (s == 0))
+                    one.push_back(k);
+            if (one.size() < 3)
+                return both;
+            const double m = medianPairSlope(
+                one.data(), one.size(), abscissa, [&](int k) { return times[size_t(k)]; }, &slopes);
+            if (std::isnan(m))
+                return both;
+            lines.clear();
+            for (int k : one)
+                lines.push_back(times[size_t(k)] + m * (abscissa(i) - abscissa(k)));
+            scratch.resize(lines.size());
+            sides[s] = kthSmallest(lines.data(), scratch.data(), int(lines.size()), int(lines.size() / 2));
+            for (double &l : lines)
+                l = std::fabs(l - sides[s]);
+            if (kthSmallest(lines.data(), scratch.data(), int(lines.size()), int(lines.size() / 2)) > BendScatterMs)
+                return both;
+        }
+        const double sooner = std::min(sides[0], sides[1]);
+        return both < sooner - BendMs ? sooner : both;
     }
 
 private:
     const ShotGather &gather;
     const std::vector<double> &times;
     const int reach, n;
+    const bool bends;
     bool offsets = false;
-    std::vector<int> near;
+    std::vector<int> near, one;
     std::vector<double> slopes, lines, scratch;
 };
 
 // The line at every trace, or at those `only` keeps.
 std::vector<double> moveoutLine(const ShotGather &gather, const std::vector<double> &times, int reach,
-                                const std::vector<char> *only = nullptr)
+                                const std::vector<char> *only = nullptr, bool bends = false)
 {
-    Moveout moveout(gather, times, reach);
+    Moveout moveout(gather, times, reach, bends);
     std::vector<double> line(static_cast<size_t>(gather.traceCount()), NaN);
     for (int i = 0; i < gather.traceCount(); ++i)
         if (!only || (*only)[size_t(i)])
@@ -1808,7 +1846,15 @@ void pickOnNeighbourStacks(const ShotGather &gather, double period, const OnsetP
     for (int i = 0; i < n; ++i)
         if ((*picks)[size_t(i)].found)
             onsets[size_t(i)] = (*picks)[size_t(i)].onsetMs;
-    std::vector<double> aligned = moveoutLine(gather, onsets, GatherNeighbours);
+    // Lined up where the first breaks bend as well (there a line through
+    // both sides would start the stacks a period early), on a shot whose
+    // picks are mostly confident: a weak shot's lines through a few picks
+    // on each side bend with its noise.
+    int confidentPicks = 0;
+    for (const OnsetPick &p : *picks)
+        confidentPicks += p.found && p.confidence >= settings.minimumConfidence ? 1 : 0;
+    std::vector<double> aligned =
+        moveoutLine(gather, onsets, GatherNeighbours, nullptr, confidentPicks >= WeakShotShare * n);
     // At the source of a split spread the moveout bends: a line through the
     // neighbours on both sides lies far later than its first break, and its
     // waveform cut there would add its loud coda to every neighbour's stack.

@@ -148,7 +148,9 @@ bool ringsAlike(double cycleMs, double otherMs);
 // picks when there are at least three, since its onset reading moves with it.
 // Then each trace is lined up by correlation on the stack of up to eight
 // neighbours on each side (up to the source), within half a period of the
-// robust line through their onsets, and its onset is read on the stack of
+// robust line through their onsets (where a faster refractor overtakes and
+// the first breaks bend, the sooner of the lines through each side's alone,
+// as that through both cuts the corner), and its onset is read on the stack of
 // itself and those neighbours, lined up: where that stack's onset stands out
 // more than the trace's own (carried to a trace doubtful alone from the line
 // through its neighbours' alignments, as far as its lag's noise, known from

@@ -793,6 +793,11 @@ private slots:
             << quint64(3) << 2 << 1.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 0.0 << false << false;
         QTest::newRow("seed 5, shot 2, hills: a short side next to the source")
             << quint64(5) << 1 << 1.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 1500.0 << false << false;
+        // Over hills the first breaks bend sharply where the refractor
+        // overtakes: a line through the neighbours on both sides cuts the
+        // corner, and the stacks lined up on it read a period early there.
+        QTest::newRow("seed 1, shot 9, hills: where the refractor overtakes")
+            << quint64(1) << 8 << 2.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 1200.0 << false << false;
         QTest::newRow("seed 3, shot 4: the air wave leaves the source with the first break")
             << quint64(3) << 3 << 2.5 << 10.0 << 96 << 0.9 << 0.0 << 0.0 << 0.0 << true << false;
         // On a hammer spread the air wave rides on the first break's first
