@@ -1707,26 +1707,12 @@ public:
 
     double at(int i)
     {
-        auto abscissa = [&](int k) { return offsets ? gather.headers[k].offset : double(k); };
         near.clear();
         for (int k = std::max(0, i - reach); k <= std::min(n - 1, i + reach); ++k)
             if (k != i && std::isfinite(times[size_t(k)]) && sameSideOfSource(gather, i, k))
                 near.push_back(k);
-        if (near.size() < 3)
-            return NaN;
-        const double slope = medianPairSlope(
-            near.data(), near.size(), abscissa, [&](int k) { return times[size_t(k)]; }, &slopes);
-        if (std::isnan(slope))
-            return NaN;
-        lines.clear();
-        for (int k : near)
-            lines.push_back(times[size_t(k)] + slope * (abscissa(i) - abscissa(k)));
-        // The slopes of up to 120 pairs a trace: selected without a branch
-        // per value, which the slopes' random order would mispredict every
-        // other time.
-        scratch.resize(lines.size());
-        const double both = kthSmallest(lines.data(), scratch.data(), int(lines.size()), int(lines.size() / 2));
-        if (!bends)
+        const double both = lineAt(i, near);
+        if (!bends || std::isnan(both))
             return both;
         // Each side's own line, carried to the trace, where its picks lie
         // on it.
@@ -1736,20 +1722,9 @@ public:
             for (int k : near)
                 if ((k < i) == (s == 0))
                     one.push_back(k);
-            if (one.size() < 3)
-                return both;
-            const double m = medianPairSlope(
-                one.data(), one.size(), abscissa, [&](int k) { return times[size_t(k)]; }, &slopes);
-            if (std::isnan(m))
-                return both;
-            lines.clear();
-            for (int k : one)
-                lines.push_back(times[size_t(k)] + m * (abscissa(i) - abscissa(k)));
-            scratch.resize(lines.size());
-            sides[s] = kthSmallest(lines.data(), scratch.data(), int(lines.size()), int(lines.size() / 2));
-            for (double &l : lines)
-                l = std::fabs(l - sides[s]);
-            if (kthSmallest(lines.data(), scratch.data(), int(lines.size()), int(lines.size() / 2)) > BendScatterMs)
+            double scatter = NaN;
+            sides[s] = lineAt(i, one, &scatter);
+            if (!(scatter <= BendScatterMs))
                 return both;
         }
         const double sooner = std::min(sides[0], sides[1]);
@@ -1757,6 +1732,33 @@ public:
     }
 
 private:
+    // The robust line through the times of ks at trace i; NaN with fewer
+    // than three. *scatter: the median distance of their lines from it.
+    double lineAt(int i, const std::vector<int> &ks, double *scatter = nullptr)
+    {
+        if (ks.size() < 3)
+            return NaN;
+        auto abscissa = [&](int k) { return offsets ? gather.headers[k].offset : double(k); };
+        const double slope = medianPairSlope(
+            ks.data(), ks.size(), abscissa, [&](int k) { return times[size_t(k)]; }, &slopes);
+        if (std::isnan(slope))
+            return NaN;
+        lines.clear();
+        for (int k : ks)
+            lines.push_back(times[size_t(k)] + slope * (abscissa(i) - abscissa(k)));
+        // The slopes of up to 120 pairs a trace: selected without a branch
+        // per value, which the slopes' random order would mispredict every
+        // other time.
+        scratch.resize(lines.size());
+        const double line = kthSmallest(lines.data(), scratch.data(), int(lines.size()), int(lines.size() / 2));
+        if (scatter) {
+            for (double &l : lines)
+                l = std::fabs(l - line);
+            *scatter = kthSmallest(lines.data(), scratch.data(), int(lines.size()), int(lines.size() / 2));
+        }
+        return line;
+    }
+
     const ShotGather &gather;
     const std::vector<double> &times;
     const int reach, n;
