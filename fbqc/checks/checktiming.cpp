@@ -111,6 +111,9 @@ constexpr int NeighbourRounds = 4;
 // this many: the scatter of fewer is itself too poorly known.
 constexpr double NeighbourScatters = 4.0;
 constexpr int MinScatterNeighbours = 2 * MinDelayNeighbours;
+// ... with at least this many on each side: at a line's very end all lie on
+// one side, where their median is off by the ground's trend.
+constexpr int MinNeighboursOnASide = 2;
 // Neighbours agreeing closer than this on a measure give it no more
 // weight: their own picks and statics are not known better.
 constexpr double LeastSpreadMs = 0.65;
@@ -458,7 +461,7 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
             // Below the tolerance, a shot must stand out of enough
             // neighbours by several times their own scatter, the same way
             // in every measure, so that their random source delays name
-            // none of them; and have neighbours on both sides, since near
+            // none of them; and have neighbours on both sides, since at
             // the end of a line their median is off by the ground's trend.
             // One measure alone is one reading of the shot's own few picks,
             // which the neighbours' agreement does not vouch for (on a noisy
@@ -467,7 +470,7 @@ void checkSourceDelays(Report *r, const std::vector<qint32> &paired)
             t.uncertainty =
                 float(weighed ? 1.0 / std::sqrt(weights) : *std::max_element(spreads.begin(), spreads.end()));
             const double ownScatter = says.size() == 1 ? double(r->shots().at(timings[k].shot).rmsResidual) : 0.0;
-            if (!named[k] && neighbours >= MinScatterNeighbours && fewestOnASide >= DelayNeighbours / 2 &&
+            if (!named[k] && neighbours >= MinScatterNeighbours && fewestOnASide >= MinNeighboursOnASide &&
                 delay > tolerance / 2 && (*low > tolerance / 4 || *high < -tolerance / 4) &&
                 delay > NeighbourScatters * std::max(double(t.uncertainty), ownScatter))
                 named[k] = 1;

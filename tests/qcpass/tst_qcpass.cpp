@@ -703,6 +703,9 @@ private slots:
             << line(split, 3.5, {19}) << false << 1.0 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
         QTest::newRow("end-on, 3.5 ms early")
             << line(endOn, -3.5, {19}) << true << 1.0 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
+        // Two neighbours before it, six after.
+        QTest::newRow("end-on, 3.5 ms late, third from the start")
+            << line(endOn, 3.5, {2}) << true << 1.0 << 2.0 << -1 << -1 << 0 << false << -1 << 0 << 0.0;
         // Its source's trace starts after the first break: the picker's
         // doubtful pick there reads it on time, its refractor does not.
         QTest::newRow("end-on, 4 ms early, picked, its source trace cut off")
